@@ -1,0 +1,28 @@
+# Every tests/**/*_test.cpp is one GoogleTest program linked with the whole framework.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB_RECURSE vt_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
+file(GLOB_RECURSE vt_test_support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+if(vt_test_support)
+    add_library(vt_test_support STATIC ${vt_test_support})
+    target_link_libraries(vt_test_support PUBLIC vt_all GTest::gtest)
+    target_include_directories(vt_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+else()
+    add_library(vt_test_support INTERFACE)
+    target_link_libraries(vt_test_support INTERFACE vt_all GTest::gtest)
+    target_include_directories(vt_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tests)
+endif()
+
+foreach(src ${vt_test_sources})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR}/tests ${src})
+    string(REGEX REPLACE "\\.cpp$" "" name "${rel}")
+    string(REPLACE "/" "_" name "${name}")
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE vt_test_support GTest::gtest_main GTest::gmock)
+    target_compile_definitions(${name} PRIVATE
+        VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
+        VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources")
+endforeach()

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when they are missing,
+# and generates the locales the tests use. Safe to run again: it does nothing when all is there.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake ninja-build pkg-config ccache
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtk-3-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libglib2.0-dev
+    libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev libgif-dev libraw-dev libssl-dev
+    libpixman-1-dev
+)
+if [ "${1:-}" = "--tests" ]; then
+    PACKAGES+=(
+        xvfb xauth xdotool fonts-dejavu-core poppler-utils imagemagick netpbm unzip locales
+        python3 openssl libxml2-utils
+    )
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then SUDO=sudo; else
+            echo "error: these packages are missing and I am not root: ${missing[*]}" >&2
+            echo "       install them with apt-get as root, then run this again." >&2
+            exit 1
+        fi
+    else
+        SUDO=
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -q
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The tests read numbers under a Swedish locale (decimal comma).
+if [ "${1:-}" = "--tests" ] && ! locale -a 2>/dev/null | grep -qi '^sv_SE\.utf-\?8$'; then
+    if [ "$(id -u)" -eq 0 ]; then
+        sed -i 's/^# *\(sv_SE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^sv_SE.UTF-8 UTF-8' /etc/locale.gen || echo 'sv_SE.UTF-8 UTF-8' >>/etc/locale.gen
+        locale-gen >/dev/null
+    else
+        echo "warning: the sv_SE.UTF-8 locale is missing; the locale tests will be skipped" >&2
+    fi
+fi
