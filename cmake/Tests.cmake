@@ -25,4 +25,13 @@ foreach(src ${vt_test_sources})
         VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources")
+    # A test file that mentions VT_ALSO_SCALED (in a comment will do) runs a second time with a
+    # backing scale of 2, its tests named "scale2.<suite>.<test>".
+    file(READ ${src} body)
+    string(FIND "${body}" "VT_ALSO_SCALED" scaled)
+    if(NOT scaled EQUAL -1)
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+            TEST_PREFIX "scale2."
+            PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources;GDK_SCALE=2")
+    endif()
 endforeach()
