@@ -1,0 +1,58 @@
+// Shared between the codec files of platform/imageio; not for use outside this folder.
+#pragma once
+
+#include "platform/imageio/ImageIO.h"
+
+namespace platform::imageio::detail {
+
+// Reading a Source front to back, as the sequential libraries want it.
+struct Cursor {
+    Source& source;
+    uint64_t position = 0;
+    size_t Read(void* out, size_t n)
+    {
+        size_t got = source.ReadAt(position, out, n);
+        position += got;
+        return got;
+    }
+};
+
+inline bool Stopped(const DecodeOptions& options)
+{
+    return options.shouldStop && options.shouldStop();
+}
+
+// A size the decoders may allocate for: both sides at least 1 and the product within the limit.
+inline bool SizeAcceptable(uint64_t width, uint64_t height, const DecodeOptions& options)
+{
+    return width >= 1 && height >= 1 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
+        && width * height <= options.maxPixels;
+}
+
+// Asks for the pixel store; null when refused or when the stride is too small.
+inline uint8_t* Allocate(const Allocator& allocate, uint32_t width, uint32_t height, size_t& stride)
+{
+    stride = 0;
+    uint8_t* p = allocate ? allocate(width, height, stride) : nullptr;
+    if (p && stride < uint64_t(width) * 4)
+        return nullptr;
+    return p;
+}
+
+// The orientation (tag 0x0112) and resolution of a TIFF-structured EXIF block (starting at
+// its byte-order mark). Values it cannot find stay as they were.
+void ParseExif(const uint8_t* data, size_t size, int& orientation, double& dpiX, double& dpiY);
+
+Result DecodePNG(Source&, const Allocator&, DecodedInfo&, const DecodeOptions&);
+Result DecodeJPEG(Source&, const Allocator&, DecodedInfo&, const DecodeOptions&);
+Result DecodeJPEG2000(Source&, const Allocator&, DecodedInfo&, const DecodeOptions&);
+Result DecodeTIFF(Source&, const Allocator&, DecodedInfo&, const DecodeOptions&);
+Result DecodeGIF(Source&, const Allocator&, DecodedInfo&, const DecodeOptions&);
+Result DecodeRaw(Source&, const Allocator&, DecodedInfo&, const DecodeOptions&);
+
+bool EncodePNG(const EncodeInput&, std::vector<uint8_t>&);
+bool EncodeJPEG(const EncodeInput&, std::vector<uint8_t>&);
+bool EncodeJPEG2000(const EncodeInput&, std::vector<uint8_t>&);
+bool EncodeTIFF(const EncodeInput&, std::vector<uint8_t>&);
+
+} // namespace platform::imageio::detail
