@@ -86,6 +86,13 @@ public:
         return GetRow(mFormat.bottomUp ? mFormat.height - 1 - y : y);
     }
 
+    // Sets both resolutions (pixels per metre) of the format.
+    void SetResolution(int32_t horizontal, int32_t vertical)
+    {
+        mFormat.horizontalResolution = horizontal;
+        mFormat.verticalResolution = vertical;
+    }
+
     bool HasStore() const { return mStore != nullptr; }
     const LImageBufferStore* GetStore() const { return mStore; }
     // A store, a pixel format, width and height of at least 1 and a stride of at least a row.
