@@ -1,0 +1,164 @@
+// The user's folders, the program's own folders, free memory and disc mount points.
+#include "lfw/gen/LFile.h"
+
+#include "platform/system/System.h"
+
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+// Copies a path into a buffer of size bytes, or refuses ("" and false) when it does not fit.
+bool Deliver(char* out, unsigned long size, const std::string& path)
+{
+    if (size == 0)
+        return false;
+    if (path.empty() || path.size() >= size) {
+        out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool EnsureFolder(const std::string& path)
+{
+    return LFile::TestFolderExists(path.c_str()) || LFile::CreateFolderTree(path.c_str())
+        || LFile::TestFolderExists(path.c_str());
+}
+
+bool UserFolder(char* out, platform::system::UserFolder which, bool create)
+{
+    platform::system::UserFolderPath folder = platform::system::GetUserFolder(which);
+    if ((create || folder.fallback) && !EnsureFolder(folder.path)) {
+        out[0] = '\0';
+        return false;
+    }
+    return Deliver(out, kLPathSize, folder.path);
+}
+
+std::string Join(const std::string& folder, const char* name)
+{
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+} // namespace
+
+bool LFile::GetUserDocumentsFolder(char* out)
+{
+    return UserFolder(out, platform::system::UserFolder::Documents, false);
+}
+
+bool LFile::GetUserPicturesFolder(char* out)
+{
+    return UserFolder(out, platform::system::UserFolder::Pictures, false);
+}
+
+bool LFile::GetUserDataFolder(char* out)
+{
+    return UserFolder(out, platform::system::UserFolder::Data, false);
+}
+
+bool LFile::GetTempFolder(char* out)
+{
+    std::string path = Join(
+        platform::system::GetUserFolder(platform::system::UserFolder::Cache).path, "vorantel");
+    if (!EnsureFolder(path)) {
+        out[0] = '\0';
+        return false;
+    }
+    return Deliver(out, kLPathSize, path);
+}
+
+bool LFile::GetUserDataFolderApp(char* out, const char* name)
+{
+    (void)name;
+    std::string path = Join(
+        platform::system::GetUserFolder(platform::system::UserFolder::Data).path, "vorantel");
+    if (!EnsureFolder(path)) {
+        out[0] = '\0';
+        return false;
+    }
+    return Deliver(out, kLPathSize, path);
+}
+
+bool LFile::GetUserDataFolderAppSubFolder(const char* sub, char* out)
+{
+    char app[kLPathSize];
+    if (!GetUserDataFolderApp(app) || !sub) {
+        out[0] = '\0';
+        return false;
+    }
+    std::string path = Join(app, sub);
+    if (!EnsureFolder(path)) {
+        out[0] = '\0';
+        return false;
+    }
+    return Deliver(out, kLPathSize, path);
+}
+
+bool LFile::GetApplicationsFolder(char* out)
+{
+    // The home of add-on application packages, one folder per program.
+    return Deliver(out, kLPathSize, "/opt");
+}
+
+bool LFile::GetInstalledApplicationExePath(char* out, const char* bundle)
+{
+    if (!bundle)
+        bundle = "";
+    std::string own = Join(Join(platform::system::HomeFolder(), "Applications"), bundle);
+    if (TestFolderExists(own.c_str()))
+        return Deliver(out, kLPathSize, own);
+    char applications[kLPathSize];
+    GetApplicationsFolder(applications);
+    if (!_MakeFilePath(out, applications, bundle, ""))
+        return false;
+    return TestFolderExists(out);
+}
+
+bool LFile::GetHelpFolder(char* out)
+{
+    std::string resources = platform::system::ResourcesFolder();
+    if (resources.empty()) {
+        out[0] = '\0';
+        return false;
+    }
+    return Deliver(out, kLPathSize, Join(resources, "help"));
+}
+
+bool LGetBundleFolder(char* out, unsigned long size)
+{
+    return Deliver(out, size, platform::system::ExecutableFolder());
+}
+
+bool LGetBundleExeFile(char* out, unsigned long size)
+{
+    return Deliver(out, size, platform::system::ExecutablePath());
+}
+
+bool LGetBundleResourcesFolder(char* out, unsigned long size)
+{
+    return Deliver(out, size, platform::system::ResourcesFolder());
+}
+
+bool LGetInstalledApplicationResourcesFolder(char* out, unsigned long size)
+{
+    return Deliver(out, size, platform::system::ResourcesFolder());
+}
+
+uint64_t LMemoryGetFreeHeapSize()
+{
+    return platform::system::FreeMemory();
+}
+
+void LMapDriveNumberToMountPoint(unsigned char drive, char* out)
+{
+    out[0] = '\0';
+    if (drive == 255)
+        return;
+    Deliver(out, kLPathSize, platform::system::OpticalDriveMountPoint(drive));
+}

@@ -1,0 +1,216 @@
+// Byte streams over files and memory, and the line readers.
+//
+// The four streams the chunk container reads and writes share one small set of operations, so
+// that its reader and writer are written once over any of them:
+//   input:  size_t Read(void*, size_t); bool Skip(uint64_t); uint64_t Tell(); uint64_t GetSize();
+//           bool IsOpen()
+//   output: bool Write(const void*, size_t); uint64_t Tell(); bool Patch(offset, const void*,
+//           size_t) (rewrites bytes already written, without moving); bool Flush()
+#pragma once
+
+#include "lfw/gen/LArray.h"
+#include "lfw/gen/LProcess.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// The size of a stream whose end is not known in advance (a pipe).
+inline constexpr uint64_t kLStreamSizeUnknown = UINT64_MAX;
+
+// A descriptor read through an 8192-byte buffer. Reads of 257 bytes or more with an empty buffer
+// go straight to the caller's memory.
+class LReadFileBuffered {
+public:
+    static constexpr size_t kBufferSize = 8192;
+    static constexpr size_t kDirectReadMinimum = 257;
+
+    LReadFileBuffered() = default;
+    // Reads from the descriptor's current offset; the descriptor stays the caller's.
+    explicit LReadFileBuffered(int fd) { Attach(fd); }
+    LReadFileBuffered(const LReadFileBuffered&) = delete;
+    LReadFileBuffered& operator=(const LReadFileBuffered&) = delete;
+    virtual ~LReadFileBuffered();
+
+    // Opens a file read-only (close-on-exec, non-blocking) and takes a shared lock, trying for
+    // about lockTimeoutMs (0: no lock); the file is read whether or not the lock was had. The
+    // descriptor belongs to this reader.
+    bool Open(const char* path, unsigned int lockTimeoutMs = 0);
+    // Reads from a descriptor the caller owns, from its current offset.
+    void Attach(int fd);
+    // Forgets the descriptor, closing it when this reader opened it.
+    void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int GetDescriptor() const { return m_fd; }
+
+    // Delivers up to n bytes; fewer only at the end of the file or on a read error.
+    size_t Read(void* dst, size_t n);
+    // Reads one line ending in LF, CR or CR LF into buf (at most size - 1 bytes kept, the rest
+    // of a long line dropped, always NUL-terminated). False at the end of the file with nothing
+    // read.
+    bool ReadLine(char* buf, size_t size);
+    // The logical position: the next byte Read delivers.
+    uint64_t Tell64() const { return m_bufferOffset + m_position; }
+    // Moves by offset bytes from the logical position (backwards too).
+    bool SeekOffset64(int64_t offset);
+    // The file's size for a regular file, else kLStreamSizeUnknown.
+    uint64_t GetSize64() const;
+
+private:
+    bool Refill();
+
+    int m_fd = -1;
+    bool m_owned = false;
+    size_t m_position = 0; // next unread byte in the buffer
+    size_t m_fill = 0; // valid bytes in the buffer
+    uint64_t m_bufferOffset = 0; // file offset of the buffer's first byte
+    unsigned char m_buffer[kBufferSize];
+};
+
+// The file input stream of the chunk container reader.
+class LInputStreamFile : public LReadFileBuffered {
+public:
+    LInputStreamFile() = default;
+    explicit LInputStreamFile(int fd)
+        : LReadFileBuffered(fd)
+    {
+    }
+
+    bool Skip(uint64_t n);
+    uint64_t Tell() const { return Tell64(); }
+    uint64_t GetSize() const { return GetSize64(); }
+};
+
+// A read cursor over bytes in memory that it does not own.
+class LInputStreamBuffer {
+public:
+    LInputStreamBuffer() = default;
+    LInputStreamBuffer(const void* data, size_t size) { Set(data, size); }
+
+    void Set(const void* data, size_t size);
+    bool IsOpen() const { return m_start != nullptr; }
+
+    // Copies up to n bytes; fewer when the buffer ends (the cursor moves over what was there).
+    size_t Read(void* dst, size_t n);
+    // Moves the cursor n bytes on, never beyond the end; false when fewer than n were left.
+    bool Skip(uint64_t n);
+    uint64_t Tell() const { return static_cast<uint64_t>(m_current - m_start); }
+    uint64_t GetSize() const { return m_size; }
+    size_t GetRemaining() const { return m_remaining; }
+    const unsigned char* GetCurrent() const { return m_current; }
+
+private:
+    const unsigned char* m_start = nullptr;
+    const unsigned char* m_current = nullptr;
+    size_t m_size = 0;
+    size_t m_remaining = 0;
+};
+
+// A descriptor written through a bounded buffer (64 KiB): small writes cost a memory copy, not a
+// system call. Bytes already written can be rewritten in place with Patch (in the buffer when
+// they are still there, else with pwrite). A failed write latches: later writes do nothing and
+// report failure. The descriptor belongs to the stream and is closed by Close or the destructor.
+class LOutputStreamFile {
+public:
+    static constexpr size_t kBufferSize = 64 * 1024;
+
+    LOutputStreamFile() = default;
+    explicit LOutputStreamFile(int fd) { Attach(fd); }
+    LOutputStreamFile(const LOutputStreamFile&) = delete;
+    LOutputStreamFile& operator=(const LOutputStreamFile&) = delete;
+    // Writes what is buffered and closes the descriptor.
+    virtual ~LOutputStreamFile();
+
+    // Creates or truncates a file for writing (mode 0666 less the user's umask, close-on-exec).
+    bool Open(const char* path);
+    // Takes a descriptor open for writing; writing continues at its current offset.
+    void Attach(int fd);
+    // Writes what is buffered and hands the descriptor back without closing it (-1 when none).
+    int Detach();
+    // Writes what is buffered and closes the descriptor. False when any write failed or the
+    // close reported an error.
+    bool Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int GetDescriptor() const { return m_fd; }
+    bool IsGood() const { return m_fd >= 0 && !m_failed; }
+
+    bool Write(const void* data, size_t n);
+    // Writes in steps of at most 8192 bytes, reporting progress (1 - remaining / n) and testing
+    // for a stop request after each: 0 written, 1 stopped, 2 not open or a write failed.
+    LProcessResult Write(LProcessInterface& process, const void* data, size_t n);
+    // The offset the next byte will be written at.
+    uint64_t Tell() const { return m_flushedEnd + m_buffered; }
+    // Rewrites n bytes at an offset below Tell(); the position does not move.
+    bool Patch(uint64_t offset, const void* data, size_t n);
+    // Hands the buffered bytes to the file.
+    bool Flush();
+
+private:
+    bool WriteAll(const void* data, size_t n);
+
+    int m_fd = -1;
+    bool m_failed = false;
+    unsigned char* m_buffer = nullptr; // kBufferSize bytes, made on first use
+    size_t m_buffered = 0;
+    uint64_t m_flushedEnd = 0; // file offset just after the last byte handed to the file
+};
+
+// Writes into a caller's byte array (not owned), from its start: the array's size becomes the
+// number of bytes written (the highest position reached). The storage grows to
+// max(1.5 x capacity, needed) without throwing; a failed allocation latches a failure.
+class LOutputStreamByteArray {
+public:
+    explicit LOutputStreamByteArray(LSizedArray<unsigned char>& array);
+    LOutputStreamByteArray(const LOutputStreamByteArray&) = delete;
+    LOutputStreamByteArray& operator=(const LOutputStreamByteArray&) = delete;
+    // Only forgets the array.
+    virtual ~LOutputStreamByteArray() = default;
+
+    bool IsGood() const { return !m_failed; }
+    bool Write(const void* data, size_t n);
+    uint64_t Tell() const { return m_position; }
+    bool Patch(uint64_t offset, const void* data, size_t n);
+    bool Flush() { return !m_failed; }
+
+private:
+    bool Grow(size_t needed);
+
+    LSizedArray<unsigned char>* m_array;
+    size_t m_capacity;
+    size_t m_position = 0;
+    bool m_failed = false;
+};
+
+// Line reading over a descriptor the caller owns, one byte at a time: after CR or LF one more
+// byte is read, and the other half of a CR LF or LF CR pair is consumed, any other byte given
+// back. Nothing is read ahead, so the descriptor's offset is exact after each line.
+class LReadFileRef {
+public:
+    explicit LReadFileRef(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    void SetDescriptor(int fd) { m_fd = fd; }
+    int GetDescriptor() const { return m_fd; }
+    bool ReadLine(char* buf, size_t size);
+
+private:
+    int m_fd;
+};
+
+// Text writing over a descriptor the caller owns.
+class LWriteFileRef {
+public:
+    explicit LWriteFileRef(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    void SetDescriptor(int fd) { m_fd = fd; }
+    int GetDescriptor() const { return m_fd; }
+    // True when all of the text was written (with no descriptor only for an empty text).
+    bool WriteString(const char* text);
+
+private:
+    int m_fd;
+};

@@ -1,0 +1,56 @@
+// System services of the platform: where the program and its resources are, the user's folders
+// (XDG), how much memory is free, and where optical discs are mounted.
+//
+// Resources: the folder that holds the program's run-time files (help pages, bitmaps, ...). It is
+// VT_RESOURCES_DIR when that names a folder (the tests set it), else "resources" beside the
+// executable (the build tree), else "../share/vorantel" from the executable's folder (installed).
+//
+// User folders follow the XDG base-directory and user-directory conventions: documents and
+// pictures from user-dirs.dirs, data from $XDG_DATA_HOME (~/.local/share), caches from
+// $XDG_CACHE_HOME (~/.cache).
+//
+// Standard library only; the framework wraps these in its own fixed-buffer functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform::system {
+
+// The absolute path of the running executable ("" when it cannot be read).
+std::string ExecutablePath();
+// The folder that holds the executable.
+std::string ExecutableFolder();
+// The resources folder described above; "" when there is none.
+std::string ResourcesFolder();
+// $HOME, else the password database's home folder, else "/".
+std::string HomeFolder();
+
+enum class UserFolder { Documents, Pictures, Data, Cache };
+
+struct UserFolderPath {
+    std::string path;
+    // True when the path is the home-relative fallback ("Documents", "Pictures", ".local/share",
+    // ".cache") rather than a configured folder.
+    bool fallback = false;
+};
+UserFolderPath GetUserFolder(UserFolder which);
+
+// Bytes that can still be allocated: the smaller of the memory available on the machine
+// (MemAvailable of /proc/meminfo, else MemFree + Inactive; 0 when unreadable) and the soft data
+// limit (RLIMIT_DATA) less the process's data size (VmData). The largest value when there is no
+// limit or it cannot be read.
+uint64_t FreeMemory();
+// The same from given texts of /proc/meminfo and /proc/self/status and a soft data limit
+// (UINT64_MAX for none); for tests.
+uint64_t FreeMemoryFrom(const std::string& meminfo, const std::string& status, uint64_t dataLimit);
+
+// The mount point of the disc in optical drive number index (the drives sr0, sr1, ... in
+// number order); "" when there is no such drive or nothing of it is mounted.
+std::string OpticalDriveMountPoint(int index);
+// The same over a given block-device folder (/sys/class/block) and mount table
+// (/proc/self/mounts); for tests.
+std::string OpticalDriveMountPointFrom(
+    const std::string& blockFolder, const std::string& mountsFile, int index);
+
+} // namespace platform::system
