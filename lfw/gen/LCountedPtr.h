@@ -39,10 +39,7 @@ public:
     }
     LCountedPtr& operator=(const LCountedPtr& o)
     {
-        if (o.m_p)
-            o.m_p->AddRef();
-        reset();
-        m_p = o.m_p;
+        reset(o.m_p);
         return *this;
     }
     LCountedPtr& operator=(LCountedPtr&& o) noexcept
@@ -66,6 +63,8 @@ public:
     }
     void reset(T* p)
     {
+        if (p == m_p)
+            return;
         if (p)
             p->AddRef();
         reset();
