@@ -4,36 +4,17 @@
 #include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "lfw/gen/LCharSet.h"
-
-namespace {
-
-// Shared lock with a bounded wait: the read goes on whether or not the lock was had.
-void LockShared(int fd, unsigned timeoutMs)
-{
-    unsigned delay = timeoutMs / 32 + 1;
-    for (;;) {
-        if (flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK)
-            return;
-        struct timespec ts = { time_t(delay / 1000), long(delay % 1000) * 1000000L };
-        nanosleep(&ts, nullptr);
-        delay *= 2;
-        if (delay >= timeoutMs)
-            return;
-    }
-}
-
-} // namespace
+#include "lfw/gen/LFileLock.h"
 
 bool LLoadText(const char* path, LStringLongTemplate<char>& out)
 {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
-    LockShared(fd, 5000);
+    flocktimed(fd, LOCK_SH | LOCK_NB, 5000); // the read goes on without the lock, too
     struct stat st;
     size_t size = 0;
     if (fstat(fd, &st) == 0 && st.st_size > 0)
