@@ -44,6 +44,26 @@ LImageBuffer::~LImageBuffer()
     delete mStore;
 }
 
+LImageBuffer::LImageBuffer(LImageBuffer&& other) noexcept
+    : mFormat(other.mFormat)
+    , mStore(other.mStore)
+{
+    other.mStore = nullptr;
+    other.ResetFormat();
+}
+
+LImageBuffer& LImageBuffer::operator=(LImageBuffer&& other) noexcept
+{
+    if (this != &other) {
+        delete mStore;
+        mFormat = other.mFormat;
+        mStore = other.mStore;
+        other.mStore = nullptr;
+        other.ResetFormat();
+    }
+    return *this;
+}
+
 bool LImageBuffer::IsValid() const
 {
     return mStore && mStore->GetData() && mFormat.pixelFormat >= 0

@@ -56,6 +56,9 @@ public:
     ~LImageBuffer();
     LImageBuffer(const LImageBuffer&) = delete;
     LImageBuffer& operator=(const LImageBuffer&) = delete;
+    // Moves take the format and the store; the source is left empty.
+    LImageBuffer(LImageBuffer&& other) noexcept;
+    LImageBuffer& operator=(LImageBuffer&& other) noexcept;
 
     const LImageFormat& GetFormat() const { return mFormat; }
     pixelformat_t GetPixelFormat() const { return mFormat.pixelFormat; }

@@ -25,6 +25,16 @@ enum pixelformat_t : int32_t {
 
 inline constexpr int kLPixelFormatCount = 9;
 
+// How smoothly a drawn or scaled image is resampled (the values of the platform's interpolation
+// quality: 0 default, 1 none, 2 low, 3 high, 4 medium).
+enum LImageInterpolationMode : int32_t {
+    LImageInterpolationDefault = 0,
+    LImageInterpolationNone = 1,
+    LImageInterpolationLow = 2,
+    LImageInterpolationHigh = 3,
+    LImageInterpolationMedium = 4,
+};
+
 // Bits and bytes per pixel of a format: 0 bits and 1 byte for -1 and for values above 8.
 uint64_t LPixelFormatBitsPerPixel(pixelformat_t format);
 uint32_t LPixelFormatBytesPerPixel(pixelformat_t format);
