@@ -92,8 +92,12 @@ template <class Get> size_t UTF16ToUTF8(Get get, size_t n, char* dst, size_t siz
     size_t o = 0;
     for (size_t i = 0; i < n; ++i) {
         uint32_t u = get(i);
-        if (u == 0)
-            break;
+        if (u < 0x80) {
+            if (u == 0 || o + 1 > size - 1)
+                break;
+            dst[o++] = char(u);
+            continue;
+        }
         uint32_t cp = u;
         if (u >= 0xD800 && u <= 0xDBFF) {
             uint32_t next = i + 1 < n ? get(i + 1) : 0;
@@ -413,6 +417,12 @@ size_t LCopyUnicodeFromUTF8(unsigned short* dst, const char* src, size_t size)
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src ? src : "");
     size_t w = 0;
     for (;;) {
+        if (*s && *s < 0x80) {
+            if (w + 1 > size - 1)
+                break;
+            dst[w++] = *s++;
+            continue;
+        }
         uint32_t cp;
         int length = DecodeUTF8(s, cp);
         if (length <= 0)

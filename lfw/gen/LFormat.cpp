@@ -62,9 +62,11 @@ void BuildFormat(char* out, const Spec& sp, const char* length, char conversion,
     if (sp.zero && allowZero)
         *p++ = '0';
     if (sp.hasWidth)
-        p += std::snprintf(p, 8, "%u", sp.width);
-    if (sp.hasPrecision)
-        p += std::snprintf(p, 9, ".%u", sp.precision);
+        p = std::to_chars(p, p + 8, sp.width).ptr;
+    if (sp.hasPrecision) {
+        *p++ = '.';
+        p = std::to_chars(p, p + 8, sp.precision).ptr;
+    }
     while (*length)
         *p++ = *length++;
     *p++ = conversion;
