@@ -1,0 +1,147 @@
+#include "lfw/graphics/LCGImageRefReader.h"
+
+#include "lfw/graphics/LConvertPixelFormat.h"
+#include "lfw/graphics/LPixelRows.h"
+
+#include <cstring>
+
+namespace {
+
+// Cairo's own limit on either side of an image surface.
+constexpr int kMaxSurfaceSide = 32767;
+
+// Writes one surface row from one buffer row.
+template <class RowFn>
+cairo_surface_t* MakeSurface(
+    const LImageBuffer& buffer, bool upright, cairo_format_t format, RowFn&& rowFn)
+{
+    const int w = buffer.GetWidth(), h = buffer.GetHeight();
+    if (w > kMaxSurfaceSide || h > kMaxSurfaceSide)
+        return nullptr;
+    cairo_surface_t* surface = cairo_image_surface_create(format, w, h);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* row = upright ? buffer.GetPictureRow(y) : buffer.GetRow(y);
+        rowFn(reinterpret_cast<uint8_t*>(data + size_t(y) * size_t(stride)), row, size_t(w));
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+cairo_surface_t* CreateSurface(const LImageBuffer& buffer, bool ignoreAlpha, bool upright)
+{
+    if (!buffer.IsValid())
+        return nullptr;
+    switch (buffer.GetPixelFormat()) {
+    case LPixelFormatB8G8R8A8:
+        if (ignoreAlpha)
+            return MakeSurface(buffer, upright, CAIRO_FORMAT_RGB24,
+                [](uint8_t* d, const uint8_t* s, size_t n) { std::memcpy(d, s, 4 * n); });
+        return MakeSurface(buffer, upright, CAIRO_FORMAT_ARGB32, &LPixelRows::Premultiply);
+    case LPixelFormatB8G8R8:
+        return MakeSurface(buffer, upright, CAIRO_FORMAT_RGB24, &LPixelRows::AddAlpha);
+    case LPixelFormatR8G8B8:
+        return MakeSurface(buffer, upright, CAIRO_FORMAT_RGB24, &LPixelRows::AddAlphaSwap);
+    case LPixelFormatB5G5R5X1:
+        return MakeSurface(
+            buffer, upright, CAIRO_FORMAT_RGB24, [](uint8_t* d, const uint8_t* s, size_t n) {
+                ConvertPixels(
+                    reinterpret_cast<LPFB8G8R8A8*>(d), reinterpret_cast<const LPFB5G5R5X1*>(s), n);
+            });
+    default:
+        return nullptr;
+    }
+}
+
+bool MakeWorkingBuffer(LImageBuffer& buffer, int w, int h)
+{
+    const LImageFormat& f = buffer.GetFormat();
+    if (buffer.IsValid() && f.pixelFormat == LPixelFormatB8G8R8A8 && f.width == w && f.height == h
+        && !f.bottomUp)
+        return true;
+    buffer.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, w, h, false));
+    return buffer.IsValid();
+}
+
+} // namespace
+
+cairo_surface_t* LCGImageRefReader::CreateImageRefFromImageBuffer(
+    const LImageBuffer& buffer, bool ignoreAlpha) const
+{
+    return CreateSurface(buffer, ignoreAlpha, true);
+}
+
+cairo_surface_t* LCGImageRefReader::CreateImageRefFromImageBufferCorrectOrientation(
+    const LImageBuffer& buffer, bool ignoreAlpha) const
+{
+    return CreateSurface(buffer, ignoreAlpha, false);
+}
+
+LProcessResult LCGImageRefReader::GetImageBufferFromImageRef(
+    LProcessInterface& job, LImageBuffer& buffer, cairo_surface_t* image) const
+{
+    if (job.IsToStop())
+        return LProcessResultStopped;
+    if (!image || cairo_surface_status(image) != CAIRO_STATUS_SUCCESS
+        || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE)
+        return LProcessResultError;
+    const int w = cairo_image_surface_get_width(image);
+    const int h = cairo_image_surface_get_height(image);
+    if (w < 1 || h < 1 || !MakeWorkingBuffer(buffer, w, h))
+        return LProcessResultError;
+
+    const cairo_format_t format = cairo_image_surface_get_format(image);
+    if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) {
+        LProcessInterfaceVoid silent;
+        buffer.Clear(silent, LPixelColour());
+        PaintImageToBGRAImageBuffer(buffer, image);
+        return LProcessResultSuccess;
+    }
+
+    cairo_surface_flush(image);
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    if (!data)
+        return LProcessResultError;
+    for (int y = 0; y < h; ++y) {
+        if (job.IsToStop())
+            return LProcessResultStopped;
+        const uint8_t* s = data + size_t(y) * size_t(stride);
+        uint8_t* d = buffer.GetRow(y);
+        if (format == CAIRO_FORMAT_ARGB32) {
+            LPixelRows::Unpremultiply(d, s, size_t(w));
+        } else {
+            std::memcpy(d, s, size_t(w) * 4);
+            LPixelRows::SetOpaque(d, size_t(w));
+        }
+    }
+    return LProcessResultSuccess;
+}
+
+void LCGImageRefReader::PaintImageToBGRAImageBuffer(
+    LImageBuffer& buffer, cairo_surface_t* image) const
+{
+    if (!image || !buffer.IsValid() || buffer.GetPixelFormat() != LPixelFormatB8G8R8A8)
+        return;
+    // Paint onto the buffer's own picture in premultiplied form, then take it back.
+    cairo_surface_t* canvas = CreateSurface(buffer, false, true);
+    if (!canvas)
+        return;
+    cairo_t* cr = cairo_create(canvas);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(canvas);
+    const unsigned char* data = cairo_image_surface_get_data(canvas);
+    const int stride = cairo_image_surface_get_stride(canvas);
+    for (int y = 0; y < buffer.GetHeight(); ++y)
+        LPixelRows::Unpremultiply(
+            buffer.GetPictureRow(y), data + size_t(y) * size_t(stride), size_t(buffer.GetWidth()));
+    cairo_surface_destroy(canvas);
+}

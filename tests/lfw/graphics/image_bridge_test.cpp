@@ -1,0 +1,131 @@
+#include "lfw/graphics/LCGImageRefReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+LPFB8G8R8A8& Px(LImageBuffer& b, int x, int storedRow)
+{
+    return reinterpret_cast<LPFB8G8R8A8*>(b.GetRow(storedRow))[x];
+}
+
+const uint8_t* SurfacePx(cairo_surface_t* s, int x, int y)
+{
+    return cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + 4 * x;
+}
+
+} // namespace
+
+TEST(ImageBridge, BottomUpBuffersBecomeUprightSurfaces)
+{
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 2, 2, true));
+    Px(b, 0, 0) = Px(b, 1, 0) = LPFB8G8R8A8 { 0, 0, 255, 255 }; // first stored row red
+    Px(b, 0, 1) = Px(b, 1, 1) = LPFB8G8R8A8 { 255, 0, 0, 255 }; // last stored row blue
+    LCGImageRefReader reader;
+    cairo_surface_t* s = reader.CreateImageRefFromImageBuffer(b, false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_format(s), CAIRO_FORMAT_ARGB32);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[0], 255); // top row blue
+    EXPECT_EQ(SurfacePx(s, 0, 1)[2], 255); // bottom row red
+    cairo_surface_destroy(s);
+
+    s = reader.CreateImageRefFromImageBufferCorrectOrientation(b, true);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_format(s), CAIRO_FORMAT_RGB24);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[2], 255); // stored order: red on top
+    cairo_surface_destroy(s);
+}
+
+TEST(ImageBridge, FormatsWithAndWithoutASurfaceForm)
+{
+    LCGImageRefReader reader;
+    for (int f : { 2, 3, 5, 7, 8 }) {
+        LImageBuffer b(LImageFormat(pixelformat_t(f), 3, 3));
+        EXPECT_EQ(reader.CreateImageRefFromImageBuffer(b, false), nullptr) << f;
+    }
+    LImageBuffer empty;
+    EXPECT_EQ(reader.CreateImageRefFromImageBuffer(empty, false), nullptr);
+
+    LImageBuffer rgb(LImageFormat(LPixelFormatR8G8B8, 1, 1));
+    const uint8_t px[3] = { 10, 20, 30 }; // R, G, B
+    std::memcpy(rgb.GetData(), px, 3);
+    cairo_surface_t* s = reader.CreateImageRefFromImageBuffer(rgb, false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[0], 30);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[2], 10);
+    cairo_surface_destroy(s);
+
+    LImageBuffer x1(LImageFormat(LPixelFormatB5G5R5X1, 1, 1));
+    *reinterpret_cast<uint16_t*>(x1.GetData()) = 31 << 10;
+    s = reader.CreateImageRefFromImageBuffer(x1, false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[2], 255);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[0], 0);
+    cairo_surface_destroy(s);
+}
+
+TEST(ImageBridge, StraightAlphaSurvivesTheRoundTrip)
+{
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 256, 4));
+    for (int x = 0; x < 256; ++x) {
+        Px(b, x, 0) = LPFB8G8R8A8 { uint8_t(x), uint8_t(255 - x), 7, 255 };
+        Px(b, x, 1) = LPFB8G8R8A8 { 200, 100, 50, uint8_t(x) };
+        Px(b, x, 2) = LPFB8G8R8A8 { uint8_t(x), 0, 255, 128 };
+        Px(b, x, 3) = LPFB8G8R8A8 { 0, 0, 0, 0 };
+    }
+    LCGImageRefReader reader;
+    cairo_surface_t* s = reader.CreateImageRefFromImageBuffer(b, false);
+    ASSERT_NE(s, nullptr);
+    // The surface holds premultiplied colours.
+    EXPECT_EQ(SurfacePx(s, 128, 1)[0], (200 * 128 + 127) / 255);
+
+    LImageBuffer back;
+    LProcessInterfaceVoid job;
+    ASSERT_EQ(reader.GetImageBufferFromImageRef(job, back, s), LProcessResultSuccess);
+    cairo_surface_destroy(s);
+    ASSERT_EQ(back.GetWidth(), 256);
+    EXPECT_EQ(std::memcmp(back.GetRow(0), b.GetRow(0), 256 * 4), 0); // opaque: exact
+    for (int x = 1; x < 256; ++x) {
+        const LPFB8G8R8A8 p = Px(back, x, 1);
+        EXPECT_EQ(p.a, x);
+        EXPECT_LE(std::abs(p.b - 200), 255 / (2 * x) + 1) << x;
+    }
+    for (int x = 0; x < 256; ++x)
+        EXPECT_LE(std::abs(Px(back, x, 2).b - x), 1) << x;
+}
+
+TEST(ImageBridge, ReadsWhatCairoPainted)
+{
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 4, 2);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgba(cr, 1, 0, 0, 0.5);
+    cairo_rectangle(cr, 0, 0, 2, 2);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8, 9, 9)); // replaced by the right format
+    LCGImageRefReader reader;
+    LProcessInterfaceVoid job;
+    ASSERT_EQ(reader.GetImageBufferFromImageRef(job, b, s), LProcessResultSuccess);
+    cairo_surface_destroy(s);
+    EXPECT_EQ(b.GetPixelFormat(), LPixelFormatB8G8R8A8);
+    EXPECT_EQ(b.GetWidth(), 4);
+    EXPECT_EQ(Px(b, 1, 1).r, 255);
+    EXPECT_EQ(Px(b, 1, 1).b, 0);
+    EXPECT_NEAR(Px(b, 1, 1).a, 128, 1);
+    EXPECT_EQ(Px(b, 3, 0).a, 0);
+
+    // A format the buffer has no twin for is painted.
+    cairo_surface_t* a8 = cairo_image_surface_create(CAIRO_FORMAT_A8, 2, 1);
+    cairo_surface_flush(a8);
+    cairo_image_surface_get_data(a8)[0] = 255;
+    cairo_surface_mark_dirty(a8);
+    ASSERT_EQ(reader.GetImageBufferFromImageRef(job, b, a8), LProcessResultSuccess);
+    cairo_surface_destroy(a8);
+    EXPECT_EQ(Px(b, 0, 0).a, 255);
+    EXPECT_EQ(Px(b, 1, 0).a, 0);
+
+    EXPECT_EQ(reader.GetImageBufferFromImageRef(job, b, nullptr), LProcessResultError);
+}
