@@ -78,6 +78,7 @@ GSourceFuncs gSliceFuncs = { nullptr, nullptr, _SliceDispatch, nullptr, nullptr,
 
 struct TimerSource {
     GSource base;
+    LRunLoopTimer* owner;
     LRunLoopTimer::Callback fire;
     void* data;
 };
@@ -87,7 +88,7 @@ gboolean _TimerDispatch(GSource* source, GSourceFunc, gpointer)
     g_source_set_ready_time(source, -1);
     TimerSource* timer = reinterpret_cast<TimerSource*>(source);
     if (timer->fire)
-        timer->fire(timer->data);
+        timer->fire(timer->owner, timer->data);
     return G_SOURCE_CONTINUE;
 }
 
@@ -139,6 +140,16 @@ void LRunLoop::Send(const std::function<void()>& fn)
     });
     std::unique_lock<std::mutex> lock(mutex);
     done.wait(lock, [&] { return finished; });
+}
+
+void LRunLoop::Flush()
+{
+    if (!IsMainThread())
+        return;
+    bool reached = false;
+    Post([&reached] { reached = true; });
+    while (!reached)
+        g_main_context_iteration(nullptr, TRUE);
 }
 
 bool LRunLoop::RunOnce(bool mayBlock)
@@ -203,7 +214,8 @@ void LRunLoop::RunSlice(const int* fds, size_t count, unsigned int ms)
 int LRunLoop::RunUntil(const int* fds, size_t count, const std::function<bool()>& stop,
     bool useTimeout, unsigned int timeoutMs, size_t* which)
 {
-    const long long start = NowMs();
+    const gint64 start = g_get_monotonic_time();
+    const gint64 timeoutUs = gint64(timeoutMs) * 1000;
     for (;;) {
         if (stop && stop())
             return kStopped;
@@ -215,11 +227,11 @@ int LRunLoop::RunUntil(const int* fds, size_t count, const std::function<bool()>
         }
         unsigned int sliceMs = kForever;
         if (useTimeout) {
-            long long elapsed = NowMs() - start;
-            sliceMs = elapsed >= timeoutMs ? 0 : static_cast<unsigned int>(timeoutMs - elapsed);
+            gint64 left = timeoutUs - (g_get_monotonic_time() - start);
+            sliceMs = left <= 0 ? 0 : static_cast<unsigned int>((left + 999) / 1000);
         }
         RunSlice(fds, count, sliceMs);
-        if (useTimeout && NowMs() - start >= timeoutMs)
+        if (useTimeout && g_get_monotonic_time() - start >= timeoutUs)
             return kTimedOut;
     }
 }
@@ -228,6 +240,7 @@ LRunLoopTimer::LRunLoopTimer(Callback fire, void* data)
 {
     fSource = g_source_new(&gTimerFuncs, sizeof(TimerSource));
     TimerSource* timer = reinterpret_cast<TimerSource*>(fSource);
+    timer->owner = this;
     timer->fire = fire;
     timer->data = data;
     g_source_set_name(fSource, "LRunLoop timer");

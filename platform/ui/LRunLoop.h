@@ -25,6 +25,10 @@ public:
     // Runs fn on the main thread and returns once it has run (at once when called there).
     static void Send(const std::function<void()>& fn);
 
+    // On the main thread: runs every function posted (from any thread) before this call, then
+    // returns. Elsewhere: does nothing.
+    static void Flush();
+
     // One iteration of the loop; with mayBlock it waits until something is ready. True when
     // something was dispatched.
     static bool RunOnce(bool mayBlock);
@@ -53,7 +57,8 @@ public:
 // any thread.
 class LRunLoopTimer {
 public:
-    using Callback = void (*)(void* data);
+    // Called with the timer that fired and the data given at construction.
+    using Callback = void (*)(LRunLoopTimer* timer, void* data);
 
     LRunLoopTimer(Callback fire, void* data);
     ~LRunLoopTimer();

@@ -108,7 +108,7 @@ struct Count {
     int fired = 0;
     long long at = 0;
 };
-void CountFire(void* data)
+void CountFire(LRunLoopTimer*, void* data)
 {
     auto* count = static_cast<Count*>(data);
     ++count->fired;
