@@ -1,0 +1,148 @@
+#include "lfw/mac/LPDFWriter.h"
+
+#include <cairo-pdf.h>
+
+#include <algorithm>
+
+LBrushFromInfo::LBrushFromInfo(const LBrushInfo& info)
+{
+    unsigned long count = std::min<uint32_t>(info.stopCount, kLBrushInfoMaxStops);
+    switch (info.kind) {
+    case LBrushInfoKindSolid:
+        mSolid = LGuiSolidBrush(info.color);
+        mBrush = &mSolid;
+        break;
+    case LBrushInfoKindLinearGradient:
+        mLinear.mStartX = info.geometry[0];
+        mLinear.mStartY = info.geometry[1];
+        mLinear.mEndX = info.geometry[2];
+        mLinear.mEndY = info.geometry[3];
+        mLinear.ChangeColor(info.stopColors, info.stopPositions, count);
+        mLinear.mFromDocument = 1;
+        mBrush = &mLinear;
+        break;
+    case LBrushInfoKindRadialGradient:
+        mRadial.mCenterX = info.geometry[0];
+        mRadial.mCenterY = info.geometry[1];
+        mRadial.mUnused1 = 0;
+        mRadial.mUnused2 = 0;
+        mRadial.mRadiusX = info.geometry[2];
+        mRadial.mRadiusY = info.geometry[3];
+        mRadial.ChangeColor(info.stopColors, info.stopPositions, count);
+        mBrush = &mRadial;
+        break;
+    default:
+        break;
+    }
+}
+
+LPDFWriter::LPDFWriter(const char* path, LPaperSizeID paperSize, LPaperSizeOrientation orientation,
+    unsigned long resolution)
+    : mResolution(float(resolution))
+{
+    unsigned long w = 0, h = 0;
+    LPaperSizeGetPhysicalDimensionsInPixels(paperSize, resolution, w, h);
+    if (w == 0 || h == 0)
+        LPaperSizeGetPhysicalDimensionsInPixels(LPaperSizeA4, resolution, w, h);
+    if (orientation == LPaperSizeOrientationLandscape)
+        std::swap(w, h);
+    mPageWidth = float(w);
+    mPageHeight = float(h);
+    SetSurfaceSize(int32_t(w), int32_t(h));
+    mContext.SetClientRect(0, 0, mPageWidth, mPageHeight);
+    if (!path || !*path || w == 0 || h == 0) {
+        mFailed = true;
+        return;
+    }
+    cairo_surface_t* surface = cairo_pdf_surface_create(path, mPageWidth, mPageHeight);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        mFailed = true;
+        return;
+    }
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, "ZOR PDF-fil");
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "ZOR-program");
+    cairo_t* cr = cairo_create(surface);
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        mFailed = true;
+        return;
+    }
+    mSurface = surface;
+    mContext.SetPlatformContext(cr);
+    // The PDF page is y down from its top-left corner already: the base is the identity.
+    mContext.RecordBaseTransform();
+}
+
+LPDFWriter::~LPDFWriter()
+{
+    Close();
+}
+
+bool LPDFWriter::IsValid() const
+{
+    if (mFailed || !mSurface)
+        return false;
+    cairo_t* cr = mContext.GetPlatformContext();
+    return cairo_surface_status(mSurface) == CAIRO_STATUS_SUCCESS
+        && (!cr || cairo_status(cr) == CAIRO_STATUS_SUCCESS);
+}
+
+bool LPDFWriter::Close()
+{
+    if (!mSurface)
+        return !mFailed;
+    bool ok = IsValid();
+    if (cairo_t* cr = mContext.GetPlatformContext()) {
+        mContext.SetPlatformContext(nullptr);
+        cairo_destroy(cr);
+    }
+    cairo_surface_finish(mSurface);
+    ok = ok && cairo_surface_status(mSurface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(mSurface);
+    mSurface = nullptr;
+    mFailed = !ok;
+    return ok;
+}
+
+void LPDFWriter::BeginPage()
+{
+    if (mSurface)
+        cairo_pdf_surface_set_size(mSurface, mPageWidth, mPageHeight);
+}
+
+void LPDFWriter::EndPage()
+{
+    if (cairo_t* cr = mContext.GetPlatformContext())
+        cairo_show_page(cr);
+}
+
+void LPDFWriter::TransformReset(const LMatrix<float>& m)
+{
+    // The page is y down already, so the page flip of a y-up PDF context is the identity here.
+    LPaintSurface::TransformReset(mContext, m);
+}
+
+void LPDFWriter::FillPath(const LBrushInfo& info, const LGraphicsPath& path)
+{
+    LBrushFromInfo brush(info);
+    if (brush.Get())
+        LPaintSurface::FillPath(mContext, *brush.Get(), path);
+}
+
+void LPDFWriter::DrawPath(
+    const LBrushInfo& info, const LGraphicsPath& path, float width, const LLineStyle* style)
+{
+    LBrushFromInfo brush(info);
+    if (brush.Get())
+        LPaintSurface::DrawPath(mContext, *brush.Get(), path, width, style);
+}
+
+float LPDFWriter::MeasureTextPreciseWidth(const char* utf8)
+{
+    float w = 0, h = 0;
+    LPaintSurface::MeasureText(mContext, w, h, utf8, LBoundingBox2T<float>(0, 0, 0, 0),
+        LDrawTextFormat(LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone));
+    return w;
+}

@@ -1,0 +1,71 @@
+// Writes vector PDF files: a paint surface whose context draws into a PDF document, so every
+// drawing operation paints into a PDF page unchanged. Pages are paper-sized at the writer's
+// resolution (one pixel is one PDF unit; at 72 pixels per inch a pixel is a point), y down from
+// the page's top-left corner.
+#pragma once
+
+#include "lfw/mac/LBrushInfo.h"
+#include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/LPaperSize.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+class LPDFWriter : public LPaintSurface {
+public:
+    // Creates the file with its title "ZOR PDF-fil" and creator "ZOR-program". A paper size
+    // without a size (0, 24) gives A4; orientation 1 is landscape. When the file cannot be
+    // created the writer draws nothing (IsValid is false).
+    LPDFWriter(const char* path, LPaperSizeID paperSize, LPaperSizeOrientation orientation,
+        unsigned long resolution);
+    // Finishes and closes the file.
+    ~LPDFWriter() override;
+    LPDFWriter(const LPDFWriter&) = delete;
+    LPDFWriter& operator=(const LPDFWriter&) = delete;
+
+    // True while the document is open and nothing has failed.
+    bool IsValid() const;
+    // Finishes the file; true when the whole document was written. Later drawing does nothing.
+    bool Close();
+
+    // A page of the media box (0, 0, page width, page height): begin, draw, end.
+    void BeginPage();
+    void EndPage();
+    int GetOpenPages() const { return mOpenPages; }
+    void SetOpenPages(int n) { mOpenPages = n; }
+
+    LPaintContext& GetPaintContext() { return mContext; }
+    float GetPageWidth() const { return mPageWidth; }
+    float GetPageHeight() const { return mPageHeight; }
+    float GetResolution() const { return mResolution; }
+
+    // The drawing transform becomes m (in y-down page pixels) from the page's top-left corner.
+    void TransformReset(const LMatrix<float>& m);
+    void FillPath(const LBrushInfo& brush, const LGraphicsPath& path);
+    void DrawPath(
+        const LBrushInfo& brush, const LGraphicsPath& path, float width, const LLineStyle* style);
+    // The width of the text in the current font (0 for empty text).
+    float MeasureTextPreciseWidth(const char* utf8);
+
+private:
+    LPaintContext mContext;
+    float mPageWidth = 0;
+    float mPageHeight = 0;
+    float mResolution = 0;
+    int mOpenPages = 0;
+    cairo_surface_t* mSurface = nullptr;
+    bool mFailed = false;
+};
+
+// The drawing brush a document brush description stands for, made in the storage given; null
+// for a kind other than 1 (solid), 2 (linear) or 3 (radial).
+class LBrushFromInfo {
+public:
+    explicit LBrushFromInfo(const LBrushInfo& info);
+    const LGuiBrush* Get() const { return mBrush; }
+
+private:
+    LGuiSolidBrush mSolid { LGuiColor() };
+    LGuiBrushGradientLinear mLinear;
+    LGuiBrushGradientRadial mRadial;
+    const LGuiBrush* mBrush = nullptr;
+};

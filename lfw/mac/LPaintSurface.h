@@ -1,0 +1,153 @@
+// The drawing operations. Nearly all are static and take the paint context first, so painted
+// controls, image-buffer painters, the PDF writer and the print surface share one set of
+// operations and differ only in how their context is set up. Coordinates are y down from the
+// top left, in the context's user units.
+#pragma once
+
+#include "lfw/graphics/LDrawTextFormat.h"
+#include "lfw/graphics/LGeometry.h"
+#include "lfw/graphics/LMatrix.h"
+#include "lfw/mac/LGraphicsPath.h"
+#include "lfw/mac/LGuiBrush.h"
+#include "lfw/mac/LGuiColor.h"
+#include "lfw/mac/LLineStyle.h"
+#include "lfw/mac/LPaintContext.h"
+
+#include <cstdint>
+
+typedef struct _cairo_pattern cairo_pattern_t;
+
+class LPaintSurface {
+public:
+    // 0 and 2 reset the transform first, 2 and 3 scale uniformly; other values act as 1.
+    enum ScaleMode : int32_t {
+        ScaleModeReset = 0,
+        ScaleModeKeep = 1,
+        ScaleModeResetUniform = 2,
+        ScaleModeUniform = 3,
+    };
+
+    LPaintSurface() = default;
+    virtual ~LPaintSurface() = default;
+
+    virtual int32_t GetScrollOffsetX() const { return mScrollOffsetX; }
+    virtual int32_t GetScrollOffsetY() const { return mScrollOffsetY; }
+    // sx, sy are logical units per device unit; previousX/Y get the image of (1, 1) under the
+    // transform before. A zero scale does nothing.
+    virtual void SetScale(
+        LPaintContext& ctx, float sx, float sy, float& previousX, float& previousY, ScaleMode mode);
+    virtual void SetScaleFromLogicalExtents(LPaintContext& ctx, int logicalWidth, int logicalHeight,
+        float& previousX, float& previousY, ScaleMode mode);
+    virtual void GetScale(LPaintContext& ctx, float& sx, float& sy) const;
+
+    // --- Integer lines: the context's current stroke colour and line width as they stand.
+    static bool MoveToPoint(LPaintContext& ctx, int x, int y);
+    static void DrawLine(LPaintContext& ctx, int x1, int y1, int x2, int y2);
+    static void DrawLines(LPaintContext& ctx, const LPoint* points, unsigned long count);
+    static void DrawFocusRect(LPaintContext& ctx, int x, int y, int w, int h);
+    // The keyboard-focus colour (black until the window layer sets the desktop's).
+    static void SetFocusIndicatorColor(const LGuiColor& color);
+
+    // --- Float drawing with plain colours.
+    static void DrawLineAA(LPaintContext& ctx, LGuiColorRef color, float x1, float y1, float x2,
+        float y2, float width);
+    static void DrawFrameAA(
+        LPaintContext& ctx, LGuiColorRef color, float x, float y, float w, float h, float width);
+    static void FillRectAA(
+        LPaintContext& ctx, LGuiColorRef color, float x, float y, float w, float h);
+    static void FillRectAA(LPaintContext& ctx, LGuiColorRef color, unsigned char alpha, float x,
+        float y, float w, float h);
+    static void FillRectCheckerPattern(LPaintContext& ctx, int x, int y, int w, int h, int cell,
+        LGuiColorRef a, LGuiColorRef b, int offsetX, int offsetY);
+
+    // --- Brushes.
+    static void FillRect(
+        LPaintContext& ctx, const LGuiBrush& brush, float x, float y, float w, float h);
+    static void DrawRectangle(LPaintContext& ctx, const LBoundingBox2T<float>& box,
+        const LGuiBrush& brush, float width, const LLineStyle* style);
+    static void DrawRectangle(LPaintContext& ctx, float x, float y, float w, float h,
+        const LGuiBrush& brush, float width, const LLineStyle* style);
+    static void DrawEllipse(LPaintContext& ctx, float x, float y, float w, float h,
+        const LGuiBrush& brush, float width, const LLineStyle* style);
+    static void DrawLine(LPaintContext& ctx, float x1, float y1, float x2, float y2,
+        const LGuiBrush& brush, float width, const LLineStyle* style);
+    static void DrawLine(LPaintContext& ctx, const LPointTemplate<float>& p1,
+        const LPointTemplate<float>& p2, const LGuiBrush& brush, float width,
+        const LLineStyle* style);
+    static void FillPath(LPaintContext& ctx, const LGuiBrush& brush, const LGraphicsPath& path);
+    static void FillPath(LPaintContext& ctx, LGuiColorRef color, const LGraphicsPath& path);
+    static void DrawPath(LPaintContext& ctx, const LGuiBrush& brush, const LGraphicsPath& path,
+        float width, const LLineStyle* style);
+    static void DrawPath(LPaintContext& ctx, const LGuiColor& color, const LGraphicsPath& path,
+        float width, const LLineStyle* style);
+    static void DrawPath(
+        LPaintContext& ctx, const LGuiColor& color, const LGraphicsPath& path, float width);
+    // Intersects the clip with the path under the even-odd rule.
+    static void ClipIntersect(LPaintContext& ctx, const LGraphicsPath& path);
+
+    // --- Brush routines.
+    static void ApplyLinearGradient(const LPaintContext& ctx, const LGuiBrushGradientLinear& b);
+    static void ApplyRadialGradient(const LPaintContext& ctx, const LGuiBrushGradientRadial& b);
+    static void ApplyTexturePattern(const LPaintContext& ctx, const LGuiTextureBrush& b);
+    static void _FillRectGradient(LPaintContext& ctx, const LGuiColorAlpha& from,
+        const LGuiColorAlpha& to, bool vertical, int x, int y, int w, int h);
+    // Stroke set-up: width 0 is a hairline of one base unit.
+    static void ApplyLineStyle(const LPaintContext& ctx, float width, const LLineStyle* style);
+    // The cairo source of a gradient or texture brush (the caller destroys it); null when the
+    // brush paints nothing (no stops, a flat radial gradient, no image).
+    static cairo_pattern_t* CreateBrushPattern(const LGuiBrush& brush);
+
+    // --- Transforms (relative to the base transform the context's creator recorded).
+    static void NativeTransformGet(const LPaintContext& ctx, LMatrix<float>& m);
+    static void TransformGet(const LPaintContext& ctx, LMatrix<float>& m)
+    {
+        NativeTransformGet(ctx, m);
+    }
+    static void NativeTransform(LPaintContext& ctx, const LMatrix<float>& m);
+    static void Transform(LPaintContext& ctx, const LMatrix<float>& m) { NativeTransform(ctx, m); }
+    static void NativeTransformReset(LPaintContext& ctx);
+    static void TransformReset(LPaintContext& ctx) { NativeTransformReset(ctx); }
+    static void TransformReset(LPaintContext& ctx, const LMatrix<float>& m);
+    static void TransformTranslate(LPaintContext& ctx, float dx, float dy);
+    static void TransformRotate(LPaintContext& ctx, float degrees);
+    static void TransformStackPush(LPaintContext& ctx);
+    static void TransformStackPop(LPaintContext& ctx);
+    static void TransformStackClear(LPaintContext& ctx);
+
+    // --- Text.
+    static void SetFont(LPaintContext& ctx, const LFontAttributes& attributes)
+    {
+        ctx.SetFont(attributes);
+    }
+    static void _DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w, float h,
+        LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming,
+        bool transparentBackground);
+    static void DrawText(LPaintContext& ctx, const char* utf8, int x, int y, int w, int h,
+        LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming);
+    static void DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w, float h,
+        LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming);
+    static void DrawText(LPaintContext& ctx, const char* utf8, const LBoundingBox2T<float>& box,
+        const LDrawTextFormat& format, const LGuiBrush& brush);
+    static void MeasureText(const LPaintContext& ctx, float& width, float& height, const char* utf8,
+        const LBoundingBox2T<float>& box, const LDrawTextFormat& format);
+
+protected:
+    int32_t mWidth = 0;
+    int32_t mHeight = 0;
+    int32_t mScrollOffsetX = 0;
+    int32_t mScrollOffsetY = 0;
+
+public:
+    int32_t GetSurfaceWidth() const { return mWidth; }
+    int32_t GetSurfaceHeight() const { return mHeight; }
+    void SetSurfaceSize(int32_t width, int32_t height)
+    {
+        mWidth = width;
+        mHeight = height;
+    }
+    void SetScrollOffset(int32_t x, int32_t y)
+    {
+        mScrollOffsetX = x;
+        mScrollOffsetY = y;
+    }
+};

@@ -1,0 +1,88 @@
+// Text drawing and measuring through the text service: the shared one on the main thread, a
+// fresh one per call on any other thread.
+
+#include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/cocoa/LCocoaTextManagerImpl.h"
+
+namespace {
+
+LCocoaTextPaintData PaintData(const LPaintContext& ctx)
+{
+    LCocoaTextPaintData pd;
+    pd.cr = ctx.GetPlatformContext();
+    const LGuiFont& font = ctx.GetFont();
+    pd.font = font.GetPlatformFont();
+    pd.underline = font.IsUnderlined();
+    pd.strikeout = font.IsStrikeout();
+    pd.textColor[0] = ctx.mTextColor.GetRed8();
+    pd.textColor[1] = ctx.mTextColor.GetGreen8();
+    pd.textColor[2] = ctx.mTextColor.GetBlue8();
+    pd.textColor[3] = ctx.mTextColor.alpha;
+    pd.outline = ctx.mTextOutline;
+    pd.outlineColor[0] = ctx.mTextOutlineColor.GetRed8();
+    pd.outlineColor[1] = ctx.mTextOutlineColor.GetGreen8();
+    pd.outlineColor[2] = ctx.mTextOutlineColor.GetBlue8();
+    pd.outlineColor[3] = ctx.mTextOutlineColor.alpha;
+    pd.outlineWidth = ctx.mTextOutlineWidth;
+    return pd;
+}
+
+} // namespace
+
+void LPaintSurface::_DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w,
+    float h, LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming,
+    bool transparentBackground)
+{
+    if (!utf8 || !*utf8 || !(w > 0) || !(h > 0) || !ctx.IsDrawable())
+        return;
+    LDrawTextFormat format(alignX, alignY, wrapping, trimming);
+    LBoundingBox2T<float> rect(x, y, x + w, y + h);
+    LCocoaTextPaintData pd = PaintData(ctx);
+    if (LIsMainThread()) {
+        LCocoaTextManagerImpl::SharedTextManager().DrawText(
+            utf8, &pd, format, rect, transparentBackground);
+    } else {
+        LCocoaTextManagerImpl local(&pd);
+        local.DrawText(utf8, &pd, format, rect, transparentBackground);
+    }
+}
+
+void LPaintSurface::DrawText(LPaintContext& ctx, const char* utf8, int x, int y, int w, int h,
+    LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming)
+{
+    _DrawText(ctx, utf8, float(x), float(y), float(w), float(h), alignX, alignY, wrapping, trimming,
+        false);
+}
+
+void LPaintSurface::DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w,
+    float h, LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming)
+{
+    _DrawText(ctx, utf8, x, y, w, h, alignX, alignY, wrapping, trimming, false);
+}
+
+void LPaintSurface::DrawText(LPaintContext& ctx, const char* utf8, const LBoundingBox2T<float>& box,
+    const LDrawTextFormat& format, const LGuiBrush& brush)
+{
+    ctx.mTextColor = brush.GetColor();
+    _DrawText(ctx, utf8, box.left, box.top, box.right - box.left, box.bottom - box.top,
+        format.alignX, format.alignY, format.wrapping, format.trimming, true);
+}
+
+void LPaintSurface::MeasureText(const LPaintContext& ctx, float& width, float& height,
+    const char* utf8, const LBoundingBox2T<float>& box, const LDrawTextFormat& format)
+{
+    width = 0;
+    height = 0;
+    if (!utf8 || !*utf8)
+        return;
+    LCocoaTextPaintData pd = PaintData(ctx);
+    double w = 0, h = 0;
+    if (LIsMainThread()) {
+        LCocoaTextManagerImpl::SharedTextManager().MeasureText(utf8, &pd, format, box, w, h);
+    } else {
+        LCocoaTextManagerImpl local(&pd);
+        local.MeasureText(utf8, &pd, format, box, w, h);
+    }
+    width = float(w);
+    height = float(h);
+}
