@@ -134,7 +134,7 @@ TEST(Format, FixedStringCutsAt259)
     LStringShortTemplate<char> s(LStringPrintFormatTemplate<char>("%s"), letters.c_str());
     EXPECT_EQ(s.GetLength(), 259u);
     EXPECT_EQ(std::string(s.c_str()), letters.substr(0, 259));
-    sprintf(s, "%d-%s", 12, "ab");
+    sprintf<char>(s, "%d-%s", 12, "ab");
     EXPECT_STREQ(s.c_str(), "12-ab");
     EXPECT_EQ(s.sprintf("%d", 7), 1u);
     EXPECT_STREQ(s.c_str(), "7");
