@@ -1,0 +1,134 @@
+#include "platform/system/System.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+namespace sys = platform::system;
+
+namespace {
+
+// Sets environment variables for one test and restores them afterwards.
+class Environment {
+public:
+    void Set(const char* name, const char* value)
+    {
+        const char* old = std::getenv(name);
+        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~Environment()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            if (it->second)
+                ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                ::unsetenv(it->first.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+} // namespace
+
+TEST(SystemFolders, ExecutableAndResources)
+{
+    std::string exe = sys::ExecutablePath();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_EQ(exe[0], '/');
+    EXPECT_TRUE(fs::exists(exe));
+    EXPECT_EQ(sys::ExecutableFolder(), fs::path(exe).parent_path().string());
+
+    TemporaryFolder resources;
+    Environment env;
+    env.Set("VT_RESOURCES_DIR", (resources.Path() + "/").c_str());
+    EXPECT_EQ(sys::ResourcesFolder(), resources.Path());
+    // A variable naming no folder is ignored: the folder beside the executable, if any.
+    env.Set("VT_RESOURCES_DIR", (resources / "missing").c_str());
+    std::string found = sys::ResourcesFolder();
+    EXPECT_NE(found, resources / "missing");
+    if (!found.empty())
+        EXPECT_TRUE(fs::is_directory(found));
+}
+
+TEST(SystemFolders, XdgFoldersAndTheirFallbacks)
+{
+    TemporaryFolder home;
+    Environment env;
+    env.Set("HOME", home.Path().c_str());
+    env.Set("XDG_CONFIG_HOME", nullptr);
+    env.Set("XDG_DATA_HOME", nullptr);
+    env.Set("XDG_CACHE_HOME", "relative/is/ignored");
+
+    sys::UserFolderPath documents = sys::GetUserFolder(sys::UserFolder::Documents);
+    EXPECT_EQ(documents.path, home / "Documents");
+    EXPECT_TRUE(documents.fallback);
+    EXPECT_EQ(sys::GetUserFolder(sys::UserFolder::Data).path, home / ".local/share");
+    EXPECT_EQ(sys::GetUserFolder(sys::UserFolder::Cache).path, home / ".cache");
+
+    fs::create_directories(home / ".config");
+    TemporaryFolder::WriteFile(home / ".config/user-dirs.dirs",
+        "# written by xdg-user-dirs-update\n"
+        "XDG_DOCUMENTS_DIR=\"$HOME/Dokument\"\n"
+        "XDG_PICTURES_DIR=\"/srv/bilder/\"\n"
+        "XDG_MUSIC_DIR=\"$HOME/\"\n");
+    documents = sys::GetUserFolder(sys::UserFolder::Documents);
+    EXPECT_EQ(documents.path, home / "Dokument");
+    EXPECT_FALSE(documents.fallback);
+    EXPECT_EQ(sys::GetUserFolder(sys::UserFolder::Pictures).path, "/srv/bilder");
+
+    env.Set("XDG_DATA_HOME", "/data/home");
+    env.Set("XDG_CACHE_HOME", "/cache/home/");
+    EXPECT_EQ(sys::GetUserFolder(sys::UserFolder::Data).path, "/data/home");
+    EXPECT_EQ(sys::GetUserFolder(sys::UserFolder::Cache).path, "/cache/home");
+    EXPECT_FALSE(sys::GetUserFolder(sys::UserFolder::Cache).fallback);
+}
+
+TEST(SystemMemory, SmallerOfMachineAndDataLimit)
+{
+    const std::string meminfo = "MemTotal:       16000000 kB\n"
+                                "MemFree:         1000000 kB\n"
+                                "MemAvailable:    8000000 kB\n"
+                                "Inactive:        3000000 kB\n";
+    const std::string status = "Name:\ttest\nVmData:\t  200000 kB\nVmStk:\t 132 kB\n";
+    EXPECT_EQ(sys::FreeMemoryFrom(meminfo, status, UINT64_MAX), 8000000ull * 1024);
+    EXPECT_EQ(sys::FreeMemoryFrom(meminfo, status, 1000000ull * 1024), 800000ull * 1024);
+    EXPECT_EQ(sys::FreeMemoryFrom(meminfo, status, 100000ull * 1024), 0u); // already above it
+    // Without MemAvailable: free and inactive.
+    EXPECT_EQ(sys::FreeMemoryFrom("MemFree: 10 kB\nInactive: 5 kB\n", "", UINT64_MAX), 15u * 1024);
+    // Unreadable statistics give 0.
+    EXPECT_EQ(sys::FreeMemoryFrom("", status, UINT64_MAX), 0u);
+    EXPECT_GT(sys::FreeMemory(), 0u);
+}
+
+TEST(SystemDiscs, MountPointsOfOpticalDrivesInNumberOrder)
+{
+    TemporaryFolder folder;
+    std::string block = folder / "block";
+    for (const char* name : { "sda", "sr10", "sr1", "sr0", "srx", "loop0" })
+        fs::create_directories(block + "/" + name);
+    std::string mounts = folder / "mounts";
+    TemporaryFolder::WriteFile(mounts,
+        "/dev/sda1 / ext4 rw 0 0\n"
+        "/dev/sr1 /media/anna/MIN\\040SKIVA iso9660 ro 0 0\n"
+        "/dev/sr0 /mnt/cd udf ro 0 0\n");
+    EXPECT_EQ(sys::OpticalDriveMountPointFrom(block, mounts, 0), "/mnt/cd");
+    EXPECT_EQ(sys::OpticalDriveMountPointFrom(block, mounts, 1), "/media/anna/MIN SKIVA");
+    EXPECT_EQ(sys::OpticalDriveMountPointFrom(block, mounts, 2), ""); // sr10: nothing mounted
+    EXPECT_EQ(sys::OpticalDriveMountPointFrom(block, mounts, 3), "");
+    EXPECT_EQ(sys::OpticalDriveMountPointFrom(block, mounts, 255), "");
+    EXPECT_EQ(sys::OpticalDriveMountPointFrom(folder / "none", mounts, 0), "");
+}
