@@ -612,7 +612,7 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessBMPSav
     const pixelformat_t target = bits32 ? LPixelFormatB8G8R8A8 : LPixelFormatB8G8R8;
     RowSource mode = RowSource::AsStored;
     if (r.buffer.GetPixelFormat() != target)
-        mode = bits32 ? RowSource::Opaque : RowSource::Flattened;
+        mode = bits32 || r.ignoreAlpha ? RowSource::Opaque : RowSource::Flattened;
 
     LProcessInterfaceQueueItem nested(job, 0.0, 1.0);
     nested.SetStatusF(0, "Kodning %s bild", "DIB");

@@ -91,6 +91,8 @@ template <class S> struct LProcessBMPSave {
     uint32_t outputKind; // 0: 24 bits per pixel, alpha flattened; 1: 32 bits per pixel
     uint32_t backgroundColour; // B, G, R in the low three bytes
     S& stream;
+    // 24 bits only: the colours are written as they are, whatever their alpha.
+    bool ignoreAlpha = false;
 };
 
 template <class S> struct LProcessDIBSave {

@@ -45,6 +45,30 @@ size_t FileSource::ReadAt(uint64_t offset, void* out, size_t n)
     return done;
 }
 
+bool Identify(Source& source, Format& format)
+{
+    uint8_t b[12] = {};
+    const size_t n = source.ReadAt(0, b, sizeof b);
+    static const uint8_t png[8] = { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A };
+    static const uint8_t jp2[12] = { 0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A };
+    if (n >= 8 && std::memcmp(b, png, 8) == 0)
+        format = Format::PNG;
+    else if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF)
+        format = Format::JPEG;
+    else if (n >= 6 && (std::memcmp(b, "GIF87a", 6) == 0 || std::memcmp(b, "GIF89a", 6) == 0))
+        format = Format::GIF;
+    else if (n >= 4
+        && (std::memcmp(b, "II*\0", 4) == 0 || std::memcmp(b, "MM\0*", 4) == 0
+            || std::memcmp(b, "II+\0", 4) == 0 || std::memcmp(b, "MM\0+", 4) == 0))
+        format = Format::TIFF;
+    else if ((n >= 12 && std::memcmp(b, jp2, 12) == 0)
+        || (n >= 4 && b[0] == 0xFF && b[1] == 0x4F && b[2] == 0xFF && b[3] == 0x51))
+        format = Format::JPEG2000;
+    else
+        return false;
+    return true;
+}
+
 Result Decode(Format format, Source& source, const Allocator& allocate, DecodedInfo& info,
     const DecodeOptions& options)
 {

@@ -57,6 +57,10 @@ private:
 
 enum class Result { Ok, Stopped, Failed };
 
+// The format of the bytes by their signature (PNG, JPEG, GIF, TIFF, JP2 or a JPEG 2000
+// codestream); false when none matches. Camera raw files built on TIFF identify as TIFF.
+bool Identify(Source& source, Format& format);
+
 struct DecodeOptions {
     // Images of more pixels than this are refused before any pixel memory is taken.
     uint64_t maxPixels = 0x10000000;
