@@ -12,7 +12,7 @@ namespace {
 // A conversion is formatted into this scratch area; a longer result (a wide field, a huge "%f")
 // is formatted again into a buffer of its own size, so nothing is ever cut or overrun.
 constexpr size_t kScratchSize = 272;
-// The most characters of the specification that are kept; more are read and dropped.
+// The most characters of a conversion that are kept; more are read and dropped.
 constexpr size_t kMaxSpecification = 257;
 // Field widths and precisions are capped so that a hostile format cannot ask for gigabytes.
 constexpr unsigned kMaxField = 1024;
@@ -45,7 +45,7 @@ Spec ParseSpec(const char* s, size_t n)
                 v = kMaxField;
         } else if (c == '.') {
             if (dotSeen)
-                break; // a second dot: the rest of the specification is not understood
+                break; // a second dot: the rest of the conversion is not understood
             dotSeen = inPrecision = true;
             sp.hasPrecision = true;
         }
@@ -287,7 +287,7 @@ void Convert(
     }
     default:
         // A flag or conversion the engine does not understand ("-", "+", " ", "#", "*", "n", ...):
-        // put the specification as it stands. It still takes its argument, so that the
+        // put the conversion as it stands. It still takes its argument, so that the
         // following conversions keep their places.
         out.Put("%", 1);
         out.Put(specText, specLength);

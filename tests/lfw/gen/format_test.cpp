@@ -123,7 +123,7 @@ TEST(Format, WideResultsAreNotCut)
     EXPECT_EQ(Format("%400d", 1).size(), 400u);
     // Absurd widths are capped.
     EXPECT_EQ(Format("%999999999999d", 1).size(), 1024u);
-    // A specification longer than 257 characters keeps its first 257.
+    // A conversion longer than 257 characters keeps its first 257.
     std::string longSpec = "%" + std::string(300, '1');
     EXPECT_EQ(Format((longSpec + "d").c_str(), 5).size(), 1024u);
 }
