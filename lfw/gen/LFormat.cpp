@@ -13,7 +13,7 @@ namespace {
 // is formatted again into a buffer of its own size, so nothing is ever cut or overrun.
 constexpr size_t kScratchSize = 272;
 // The most characters of a conversion that are kept; more are read and dropped.
-constexpr size_t kMaxSpecification = 257;
+constexpr size_t kMaxConversion = 257;
 // Field widths and precisions are capped so that a hostile format cannot ask for gigabytes.
 constexpr unsigned kMaxField = 1024;
 
@@ -314,10 +314,10 @@ void _LFormatPrint(
         if (!*p)
             return;
         ++p; // the "%"
-        char spec[kMaxSpecification];
+        char spec[kMaxConversion];
         size_t specLength = 0;
         while ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'l' || *p == 'L' || *p == 'z') {
-            if (specLength < kMaxSpecification)
+            if (specLength < kMaxConversion)
                 spec[specLength++] = *p;
             ++p;
         }
