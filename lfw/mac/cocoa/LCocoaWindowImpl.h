@@ -1,0 +1,94 @@
+// The classes that carry a window on screen: the window and the panel (native windows with an
+// enabled state), and the content view of every window, real or embedded.
+#pragma once
+
+#include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "platform/ui/LNativeWindow.h"
+
+#include <memory>
+#include <vector>
+
+class LCocoaRadioButtonGroupImpl;
+
+class LCocoaWindowImpl : public LNativeWindow {
+public:
+    LCocoaWindowImpl(const LUiRect& contentRect, unsigned style)
+        : LNativeWindow(contentRect, style, false)
+    {
+    }
+
+    // A disabled window cannot become the key window.
+    bool enabled() const { return _enabled; }
+    void setEnabled(bool enabled);
+    bool canBecomeKeyWindow() const { return _enabled; }
+
+protected:
+    ~LCocoaWindowImpl() override = default;
+
+private:
+    bool _enabled = true;
+};
+
+class LCocoaPanelImpl : public LNativeWindow {
+public:
+    LCocoaPanelImpl(const LUiRect& contentRect, unsigned style)
+        : LNativeWindow(contentRect, style, true)
+    {
+    }
+
+    bool enabled() const { return _enabled; }
+    void setEnabled(bool enabled);
+    bool canBecomeKeyWindow() const { return _enabled; }
+    bool autoCloseOnFocusLost() const { return _autoCloseOnFocusLost; }
+    void setAutoCloseOnFocusLost(bool close) { _autoCloseOnFocusLost = close; }
+    // A floating panel stays above the application's other windows.
+    void setFloatingPanel(bool floating);
+    bool isFloatingPanel() const { return bFloating; }
+    // A panel that works while another window runs modally (it gets input then).
+    void setWorksWhenModal(bool works);
+    bool worksWhenModal() const { return bIsKeyPanel; }
+
+protected:
+    ~LCocoaPanelImpl() override;
+
+private:
+    bool _enabled = true;
+    bool _autoCloseOnFocusLost = false;
+    bool bIsKeyPanel = false;
+    bool bFloating = false;
+    GtkWindowGroup* fOwnGroup = nullptr;
+};
+
+// Enables or disables a window of either class.
+void LCocoaNativeWindowSetEnabled(LNativeWindow* window, bool enabled);
+bool LCocoaNativeWindowIsEnabled(const LNativeWindow* window);
+
+// The content view of every window. Disabling it disables its direct subviews and remembers the
+// ones that were disabled already, so that enabling again leaves those disabled.
+class LCocoaWindowContentView : public LCocoaViewBase {
+public:
+    LCocoaWindowContentView(const LUiRect& frame, LCocoaWindow* window);
+
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    bool isParentEmbeddedWindow() const { return _isParentEmbeddedWindow; }
+    void setIsParentEmbeddedWindow(bool embedded) { _isParentEmbeddedWindow = embedded; }
+    LCocoaRadioButtonGroupImpl* currentRadioButtonGroup() const { return _currentRadioButtonGroup; }
+    // Ignores null; otherwise keeps the group and makes it the one new radio buttons join.
+    void setCurrentRadioButtonGroup(std::shared_ptr<LCocoaRadioButtonGroupImpl> group);
+    size_t radioButtonGroupCount() const { return arrRBGroups.size(); }
+
+    void Draw(cairo_t* cr, const LUiRect& dirty) override;
+    void FrameDidChange() override;
+
+protected:
+    ~LCocoaWindowContentView() override = default;
+
+private:
+    std::vector<LUiRef<LView>> arrDisabledChildren;
+    bool bCallingRelayoutWindow = false;
+    std::vector<std::shared_ptr<LCocoaRadioButtonGroupImpl>> arrRBGroups;
+    bool enabled = true;
+    bool _isParentEmbeddedWindow = false;
+    LCocoaRadioButtonGroupImpl* _currentRadioButtonGroup = nullptr;
+};

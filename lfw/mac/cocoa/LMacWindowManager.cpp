@@ -1,0 +1,205 @@
+#include "lfw/mac/cocoa/LMacWindowManager.h"
+
+#include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LUiSystem.h"
+#include "platform/ui/LView.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char kCharacterSample[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+// The Escape key as the framework's key value: key code 53 in the top byte.
+constexpr uint32_t kEscapeKeyValue = 0x35000000;
+
+} // namespace
+
+LMacWindowManager::LMacWindowManager(LNativeWindow* window, LCocoaWindow* lfwWindow)
+    : fWindow(window)
+    , pWindow(lfwWindow)
+{
+    updateCharacterSize();
+}
+
+LMacWindowManager::~LMacWindowManager()
+{
+    if (fWindow && fWindow->Delegate() == this)
+        fWindow->SetDelegate(nullptr);
+}
+
+float LMacWindowManager::CharWidthFromSample(double sampleWidth)
+{
+    return roundf(float(sampleWidth / 62.0));
+}
+
+void LMacWindowManager::updateCharacterSize()
+{
+    if (!fWindow)
+        return;
+    float size = float(LUiSystemFontSize());
+    if (size != fSystemFontSizePoints || std::isnan(size) || std::isnan(fSystemFontSizePoints)) {
+        fSystemFontSizePoints = size;
+        double w = 0, h = 0;
+        LUiMeasureText(kCharacterSample, nullptr, size, false, w, h);
+        fCharWidthPoints = CharWidthFromSample(w);
+        fCharHeightPoints = roundf(float(h));
+    }
+    if (!fWindow->IsClosed() && LUiIsAvailable()) {
+        float scale = float(fWindow->BackingScale());
+        fCharWidthPixels = fCharWidthPoints * scale;
+        fCharHeightPixels = fCharHeightPoints * scale;
+    }
+    if (pWindow)
+        pWindow->SetCharacterMetrics(
+            fCharWidthPixels, fCharHeightPixels, fCharWidthPoints, fCharHeightPoints);
+    for (LCocoaWindow* embedded : arrEmbeddedWindows)
+        if (embedded)
+            embedded->SetCharacterMetrics(
+                fCharWidthPixels, fCharHeightPixels, fCharWidthPoints, fCharHeightPoints);
+}
+
+void LMacWindowManager::closeWindow()
+{
+    LUiRef<LMacWindowManager> hold(this);
+    pWindow = nullptr;
+    pResizableHandler = nullptr;
+    if (!fWindow)
+        return;
+    for (LNativeWindow* child : std::vector<LNativeWindow*>(fWindow->ChildWindows()))
+        fWindow->RemoveChildWindow(child);
+    fWindow->SetContentView(nullptr);
+    fWindow->Close();
+}
+
+void LMacWindowManager::relayoutControls()
+{
+    if (pResizableHandler && pWindow)
+        pResizableHandler->RelayoutControls(*pWindow);
+}
+
+void LMacWindowManager::addEmbeddedWindow(LCocoaWindow* window)
+{
+    arrEmbeddedWindows.push_back(window);
+}
+
+void LMacWindowManager::removeEmbeddedWindow(LCocoaWindow* window)
+{
+    auto it = std::find(arrEmbeddedWindows.begin(), arrEmbeddedWindows.end(), window);
+    if (it != arrEmbeddedWindows.end())
+        arrEmbeddedWindows.erase(it);
+}
+
+void LMacWindowManager::cancel()
+{
+    LUiRef<LMacWindowManager> hold(this);
+    if (pWindow) {
+        auto* content = dynamic_cast<LCocoaViewBase*>(pWindow->GetContentView());
+        if (content && content->keyHandler()
+            && content->keyHandler()->EvKeyDownValue(kEscapeKeyValue))
+            return;
+    }
+    if (_closeWindowByEsc && pWindow)
+        pWindow->SendCommand(kLCmdCancel);
+}
+
+void LMacWindowManager::showWindow()
+{
+    if (fWindow)
+        fWindow->MakeKeyAndOrderFront();
+}
+
+bool LMacWindowManager::WindowShouldClose(LNativeWindow& window)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    if (!pWindow)
+        return true;
+    window.MakeKeyAndOrderFront();
+    if (!pWindow->CmCancel())
+        return false;
+    if (pWindow)
+        pWindow->Close();
+    return true;
+}
+
+void LMacWindowManager::WindowWillClose(LNativeWindow&)
+{
+}
+
+void LMacWindowManager::WindowDidBecomeKey(LNativeWindow&)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    if (!pWindow)
+        return;
+    pWindow->EvWindowDidBecomeKey();
+    if (pWindow)
+        if (int cmd = int(GetAssociatedValue(&kLHandleCommandActiveWindow)))
+            pWindow->SendCommand(cmd);
+}
+
+void LMacWindowManager::WindowDidResignKey(LNativeWindow&)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    if (pWindow) {
+        pWindow->EvWindowDidResignKey();
+        if (pWindow)
+            if (int cmd = int(GetAssociatedValue(&kLHandleCommandDeactiveWindow)))
+                pWindow->SendCommand(cmd);
+    }
+    LCocoaMouseCaptureImpl::sharedMouseCapture().releaseCapture();
+}
+
+void LMacWindowManager::WindowDidResize(LNativeWindow& window, const LUiRect& previousFrame)
+{
+    if (!pResizableHandler)
+        return;
+    rcPreviousFrame = previousFrame;
+    pResizableHandler->EvWindowDidResize(window, rcPreviousFrame);
+}
+
+void LMacWindowManager::WindowWillMiniaturize(LNativeWindow& window)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    if (pWindow) {
+        pWindow->BubbleTipHide();
+        pWindow->EvHide();
+    }
+    if (pResizableHandler)
+        pResizableHandler->EvWindowWillMiniaturize(window);
+}
+
+void LMacWindowManager::WindowDidDeminiaturize(LNativeWindow&)
+{
+    if (pWindow)
+        pWindow->EvShow();
+}
+
+bool LMacWindowManager::WindowShouldZoom(LNativeWindow& window)
+{
+    return pResizableHandler ? pResizableHandler->EvWindowShouldZoom(window) : true;
+}
+
+void LMacWindowManager::WindowDidChangeScale(LNativeWindow&)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    updateCharacterSize();
+    if (!pWindow)
+        return;
+    if (LView* content = pWindow->GetContentView())
+        content->NotifySubviewsFrameChanged();
+    if (auto hook = LCocoaWindowHooksGet().scaleFactorChanged; hook && pWindow)
+        hook(*pWindow);
+    if (pResizableHandler && pWindow)
+        pResizableHandler->RelayoutControls(*pWindow);
+    if (pWindow)
+        pWindow->RedrawWindow();
+}
+
+bool LMacWindowManager::WindowCancel(LNativeWindow&)
+{
+    cancel();
+    return true;
+}

@@ -1,0 +1,128 @@
+#include "platform/ui/LEventHub.h"
+
+#include <gtk/gtk.h>
+#include <vector>
+
+namespace {
+
+struct Monitor {
+    uintptr_t token;
+    uint32_t mask;
+    LEventHubMonitor fn;
+    void* data;
+    bool removed;
+};
+
+std::vector<Monitor>& Monitors()
+{
+    static std::vector<Monitor> monitors;
+    return monitors;
+}
+
+uintptr_t gNextToken = 1;
+int gDispatchDepth = 0;
+
+void HubHandler(GdkEvent* event, gpointer)
+{
+    LEventHub::Dispatch(event);
+}
+
+void Purge()
+{
+    auto& list = Monitors();
+    std::erase_if(list, [](const Monitor& m) { return m.removed; });
+}
+
+} // namespace
+
+void LEventHub::Install()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    gdk_event_handler_set(HubHandler, nullptr, nullptr);
+}
+
+uintptr_t LEventHub::AddMonitor(uint32_t mask, LEventHubMonitor monitor, void* data)
+{
+    uintptr_t token = gNextToken++;
+    auto& list = Monitors();
+    list.insert(list.begin(), Monitor { token, mask, monitor, data, false });
+    return token;
+}
+
+void LEventHub::RemoveMonitor(uintptr_t token)
+{
+    for (Monitor& m : Monitors())
+        if (m.token == token)
+            m.removed = true;
+    if (gDispatchDepth == 0)
+        Purge();
+}
+
+size_t LEventHub::MonitorCount()
+{
+    size_t n = 0;
+    for (const Monitor& m : Monitors())
+        n += m.removed ? 0 : 1;
+    return n;
+}
+
+uint32_t LEventHub::ClassOf(const GdkEvent* event)
+{
+    switch (event->type) {
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_3BUTTON_PRESS:
+        return kLEventHubButtonPress;
+    case GDK_BUTTON_RELEASE:
+        return kLEventHubButtonRelease;
+    case GDK_MOTION_NOTIFY:
+        return kLEventHubMotion;
+    case GDK_ENTER_NOTIFY:
+    case GDK_LEAVE_NOTIFY:
+        return kLEventHubCrossing;
+    case GDK_SCROLL:
+        return kLEventHubScroll;
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+        return kLEventHubKey;
+    case GDK_FOCUS_CHANGE:
+        return kLEventHubFocus;
+    default:
+        return 0;
+    }
+}
+
+void LEventHub::Dispatch(GdkEvent* event)
+{
+    uint32_t cls = ClassOf(event);
+    if (cls) {
+        ++gDispatchDepth;
+        // By index: a monitor may add or remove monitors while it runs.
+        bool swallowed = false;
+        auto& list = Monitors();
+        std::vector<uintptr_t> tokens;
+        tokens.reserve(list.size());
+        for (const Monitor& m : list)
+            tokens.push_back(m.token);
+        for (uintptr_t t : tokens) {
+            Monitor* m = nullptr;
+            for (Monitor& candidate : Monitors())
+                if (candidate.token == t)
+                    m = &candidate;
+            if (!m || m->removed || !(m->mask & cls))
+                continue;
+            if (m->fn(event, m->data)) {
+                swallowed = true;
+                break;
+            }
+        }
+        if (--gDispatchDepth == 0)
+            Purge();
+        if (swallowed)
+            return;
+    }
+    gtk_main_do_event(event);
+}

@@ -1,0 +1,38 @@
+// The one event hub: every event from the display passes through it before GTK sees it. Local
+// event monitors (mouse capture, the framework's mouse monitors) see the events they asked for
+// first and may swallow them. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <gdk/gdk.h>
+
+// Event classes of a monitor's mask.
+enum : uint32_t {
+    kLEventHubButtonPress = 1u << 0,
+    kLEventHubButtonRelease = 1u << 1,
+    kLEventHubMotion = 1u << 2,
+    kLEventHubCrossing = 1u << 3, // enter and leave
+    kLEventHubScroll = 1u << 4,
+    kLEventHubKey = 1u << 5,
+    kLEventHubFocus = 1u << 6,
+    kLEventHubAll = 0xFFFFFFFFu,
+};
+
+// Answers true to swallow the event (GTK never sees it).
+using LEventHubMonitor = bool (*)(GdkEvent* event, void* data);
+
+class LEventHub {
+public:
+    // Installs the hub as GDK's event handler (LUiInit does it).
+    static void Install();
+    // Adds a monitor in front of those already present; answers a token for Remove (never 0).
+    static uintptr_t AddMonitor(uint32_t mask, LEventHubMonitor monitor, void* data);
+    // Removes a monitor; removing one while events are dispatched is allowed.
+    static void RemoveMonitor(uintptr_t token);
+    static size_t MonitorCount();
+    // The mask class of an event (0 for events no monitor can ask for).
+    static uint32_t ClassOf(const GdkEvent* event);
+    // Runs the monitors and, unless one swallowed it, GTK: the handler the hub installs, also
+    // callable by tests with synthesised events.
+    static void Dispatch(GdkEvent* event);
+};

@@ -1,0 +1,281 @@
+#include "platform/ui/LLayout.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+struct Child {
+    GtkWidget* widget;
+    GdkRectangle rect;
+};
+
+} // namespace
+
+struct _VtLayout {
+    GtkContainer parent_instance;
+    std::vector<Child>* children; // bottom first
+    int requestWidth;
+    int requestHeight;
+    VtLayoutDrawFunc drawFunc;
+    gpointer drawData;
+};
+
+G_DEFINE_TYPE(VtLayout, vt_layout, GTK_TYPE_CONTAINER)
+
+static Child* vt_layout_find(VtLayout* self, GtkWidget* widget)
+{
+    for (Child& c : *self->children)
+        if (c.widget == widget)
+            return &c;
+    return nullptr;
+}
+
+// The stacking of the children's own GDK windows follows the list: each is raised in turn.
+static void vt_layout_apply_stacking(VtLayout* self)
+{
+    if (!gtk_widget_get_realized(GTK_WIDGET(self)))
+        return;
+    GdkWindow* own = gtk_widget_get_window(GTK_WIDGET(self));
+    for (Child& c : *self->children) {
+        if (!gtk_widget_get_realized(c.widget) || !gtk_widget_get_has_window(c.widget))
+            continue;
+        GdkWindow* w = gtk_widget_get_window(c.widget);
+        if (w && w != own && gdk_window_get_parent(w) == own)
+            gdk_window_raise(w);
+    }
+}
+
+static void vt_layout_init(VtLayout* self)
+{
+    self->children = new std::vector<Child>();
+    self->requestWidth = 0;
+    self->requestHeight = 0;
+    self->drawFunc = nullptr;
+    self->drawData = nullptr;
+    gtk_widget_set_has_window(GTK_WIDGET(self), TRUE);
+}
+
+static void vt_layout_finalize(GObject* object)
+{
+    VtLayout* self = VT_LAYOUT(object);
+    delete self->children;
+    self->children = nullptr;
+    G_OBJECT_CLASS(vt_layout_parent_class)->finalize(object);
+}
+
+static void vt_layout_realize(GtkWidget* widget)
+{
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    gtk_widget_set_realized(widget, TRUE);
+
+    GdkWindowAttr attrs {};
+    attrs.window_type = GDK_WINDOW_CHILD;
+    attrs.x = a.x;
+    attrs.y = a.y;
+    attrs.width = a.width;
+    attrs.height = a.height;
+    attrs.wclass = GDK_INPUT_OUTPUT;
+    attrs.visual = gtk_widget_get_visual(widget);
+    attrs.event_mask = gtk_widget_get_events(widget) | GDK_EXPOSURE_MASK | GDK_BUTTON_PRESS_MASK
+        | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK
+        | GDK_LEAVE_NOTIFY_MASK | GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_KEY_PRESS_MASK
+        | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK;
+    GdkWindow* window = gdk_window_new(
+        gtk_widget_get_parent_window(widget), &attrs, GDK_WA_X | GDK_WA_Y | GDK_WA_VISUAL);
+    gtk_widget_set_window(widget, window);
+    gtk_widget_register_window(widget, window);
+    vt_layout_apply_stacking(VT_LAYOUT(widget));
+}
+
+static void vt_layout_map(GtkWidget* widget)
+{
+    GTK_WIDGET_CLASS(vt_layout_parent_class)->map(widget);
+    vt_layout_apply_stacking(VT_LAYOUT(widget));
+}
+
+static void vt_layout_get_preferred_width(GtkWidget* widget, gint* minimum, gint* natural)
+{
+    VtLayout* self = VT_LAYOUT(widget);
+    *minimum = *natural = self->requestWidth;
+}
+
+static void vt_layout_get_preferred_height(GtkWidget* widget, gint* minimum, gint* natural)
+{
+    VtLayout* self = VT_LAYOUT(widget);
+    *minimum = *natural = self->requestHeight;
+}
+
+static void vt_layout_allocate_child(Child& c)
+{
+    if (!gtk_widget_get_visible(c.widget))
+        return;
+    // GTK wants the size request asked before every allocation, even when it is not used.
+    GtkRequisition min;
+    gtk_widget_get_preferred_size(c.widget, &min, nullptr);
+    GtkAllocation a = c.rect;
+    a.width = std::max(a.width, 1);
+    a.height = std::max(a.height, 1);
+    gtk_widget_size_allocate(c.widget, &a);
+}
+
+static void vt_layout_size_allocate(GtkWidget* widget, GtkAllocation* allocation)
+{
+    VtLayout* self = VT_LAYOUT(widget);
+    gtk_widget_set_allocation(widget, allocation);
+    if (gtk_widget_get_realized(widget))
+        gdk_window_move_resize(gtk_widget_get_window(widget), allocation->x, allocation->y,
+            allocation->width, allocation->height);
+    for (Child& c : *self->children)
+        vt_layout_allocate_child(c);
+}
+
+static gboolean vt_layout_draw(GtkWidget* widget, cairo_t* cr)
+{
+    VtLayout* self = VT_LAYOUT(widget);
+    if (self->drawFunc && gtk_cairo_should_draw_window(cr, gtk_widget_get_window(widget))) {
+        cairo_save(cr);
+        self->drawFunc(self, cr, self->drawData);
+        cairo_restore(cr);
+    }
+    // Children are drawn in stacking order, the top one last.
+    for (Child& c : *self->children)
+        gtk_container_propagate_draw(GTK_CONTAINER(widget), c.widget, cr);
+    return FALSE;
+}
+
+static void vt_layout_add(GtkContainer* container, GtkWidget* child)
+{
+    vt_layout_put(VT_LAYOUT(container), child, 0, 0, 0, 0);
+}
+
+static void vt_layout_remove(GtkContainer* container, GtkWidget* child)
+{
+    VtLayout* self = VT_LAYOUT(container);
+    auto it = std::find_if(self->children->begin(), self->children->end(),
+        [child](const Child& c) { return c.widget == child; });
+    if (it == self->children->end())
+        return;
+    gboolean wasVisible = gtk_widget_get_visible(child);
+    gtk_widget_unparent(child);
+    self->children->erase(it);
+    if (wasVisible && gtk_widget_get_visible(GTK_WIDGET(container)))
+        gtk_widget_queue_resize(GTK_WIDGET(container));
+}
+
+static void vt_layout_forall(
+    GtkContainer* container, gboolean, GtkCallback callback, gpointer callback_data)
+{
+    VtLayout* self = VT_LAYOUT(container);
+    // A copy: the callback may remove children (destruction does).
+    std::vector<GtkWidget*> list;
+    list.reserve(self->children->size());
+    for (Child& c : *self->children)
+        list.push_back(c.widget);
+    for (GtkWidget* w : list)
+        if (vt_layout_find(self, w))
+            callback(w, callback_data);
+}
+
+static GType vt_layout_child_type(GtkContainer*)
+{
+    return GTK_TYPE_WIDGET;
+}
+
+static void vt_layout_class_init(VtLayoutClass* klass)
+{
+    GObjectClass* object_class = G_OBJECT_CLASS(klass);
+    GtkWidgetClass* widget_class = GTK_WIDGET_CLASS(klass);
+    GtkContainerClass* container_class = GTK_CONTAINER_CLASS(klass);
+    object_class->finalize = vt_layout_finalize;
+    widget_class->realize = vt_layout_realize;
+    widget_class->map = vt_layout_map;
+    widget_class->get_preferred_width = vt_layout_get_preferred_width;
+    widget_class->get_preferred_height = vt_layout_get_preferred_height;
+    widget_class->size_allocate = vt_layout_size_allocate;
+    widget_class->draw = vt_layout_draw;
+    container_class->add = vt_layout_add;
+    container_class->remove = vt_layout_remove;
+    container_class->forall = vt_layout_forall;
+    container_class->child_type = vt_layout_child_type;
+    gtk_container_class_handle_border_width(container_class);
+}
+
+GtkWidget* vt_layout_new(void)
+{
+    return GTK_WIDGET(g_object_new(VT_TYPE_LAYOUT, nullptr));
+}
+
+void vt_layout_insert(
+    VtLayout* self, GtkWidget* child, guint position, int x, int y, int width, int height)
+{
+    g_return_if_fail(VT_IS_LAYOUT(self));
+    g_return_if_fail(gtk_widget_get_parent(child) == nullptr);
+    Child c { child, GdkRectangle { x, y, width, height } };
+    position = std::min<guint>(position, self->children->size());
+    self->children->insert(self->children->begin() + position, c);
+    gtk_widget_set_parent(child, GTK_WIDGET(self));
+    vt_layout_apply_stacking(self);
+    if (gtk_widget_get_visible(child))
+        gtk_widget_queue_resize(GTK_WIDGET(self));
+}
+
+void vt_layout_put(VtLayout* self, GtkWidget* child, int x, int y, int width, int height)
+{
+    vt_layout_insert(self, child, G_MAXUINT, x, y, width, height);
+}
+
+void vt_layout_move_resize(VtLayout* self, GtkWidget* child, int x, int y, int width, int height)
+{
+    g_return_if_fail(VT_IS_LAYOUT(self));
+    Child* c = vt_layout_find(self, child);
+    if (!c)
+        return;
+    c->rect = GdkRectangle { x, y, width, height };
+    // The child gets its new place at once when the container already has its own.
+    if (gtk_widget_get_realized(GTK_WIDGET(self)) && gtk_widget_get_visible(child)) {
+        vt_layout_allocate_child(*c);
+        gtk_widget_queue_draw(GTK_WIDGET(self));
+    } else {
+        gtk_widget_queue_resize(GTK_WIDGET(self));
+    }
+}
+
+void vt_layout_restack(VtLayout* self, GtkWidget* child, guint position)
+{
+    g_return_if_fail(VT_IS_LAYOUT(self));
+    auto it = std::find_if(self->children->begin(), self->children->end(),
+        [child](const Child& c) { return c.widget == child; });
+    if (it == self->children->end())
+        return;
+    Child c = *it;
+    self->children->erase(it);
+    position = std::min<guint>(position, self->children->size());
+    self->children->insert(self->children->begin() + position, c);
+    vt_layout_apply_stacking(self);
+    gtk_widget_queue_draw(GTK_WIDGET(self));
+}
+
+void vt_layout_set_request(VtLayout* self, int width, int height)
+{
+    g_return_if_fail(VT_IS_LAYOUT(self));
+    if (self->requestWidth == width && self->requestHeight == height)
+        return;
+    self->requestWidth = std::max(width, 0);
+    self->requestHeight = std::max(height, 0);
+    gtk_widget_queue_resize(GTK_WIDGET(self));
+}
+
+void vt_layout_set_draw_func(VtLayout* self, VtLayoutDrawFunc func, gpointer data)
+{
+    g_return_if_fail(VT_IS_LAYOUT(self));
+    self->drawFunc = func;
+    self->drawData = data;
+}
+
+guint vt_layout_get_n_children(VtLayout* self)
+{
+    g_return_val_if_fail(VT_IS_LAYOUT(self), 0);
+    return self->children->size();
+}

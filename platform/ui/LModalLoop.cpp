@@ -1,0 +1,186 @@
+#include "platform/ui/LModalLoop.h"
+
+#include "platform/ui/LNativeWindow.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+struct Level {
+    GMainLoop* loop;
+    LNativeWindow* window;
+    int code;
+};
+
+std::vector<Level*>& Stack()
+{
+    static std::vector<Level*> stack;
+    return stack;
+}
+
+unsigned gCount = 0;
+LModalCounter::Hook gHook = nullptr;
+void* gHookData = nullptr;
+int gWatchSuspended = 0;
+
+const char kCountedKey[] = "vt-modal-counted";
+
+std::unordered_set<GtkWidget*>& Counted()
+{
+    static std::unordered_set<GtkWidget*> set;
+    return set;
+}
+
+void Uncount(GtkWidget* widget)
+{
+    if (Counted().erase(widget))
+        LModalCounter::Leave();
+}
+
+void OnUnmapOrDestroy(GtkWidget* widget, gpointer)
+{
+    g_signal_handlers_disconnect_by_func(
+        widget, reinterpret_cast<gpointer>(OnUnmapOrDestroy), nullptr);
+    Uncount(widget);
+}
+
+gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointer)
+{
+    if (n < 1 || gWatchSuspended)
+        return TRUE;
+    GObject* object = static_cast<GObject*>(g_value_get_object(&values[0]));
+    if (!GTK_IS_WINDOW(object))
+        return TRUE;
+    GtkWindow* window = GTK_WINDOW(object);
+    GtkWidget* widget = GTK_WIDGET(window);
+    if (!gtk_window_get_modal(window) || LNativeWindow::FromGtk(window)
+        || g_object_get_data(object, kCountedKey) || Counted().count(widget))
+        return TRUE;
+    Counted().insert(widget);
+    g_signal_connect(widget, "unmap", G_CALLBACK(OnUnmapOrDestroy), nullptr);
+    g_signal_connect(widget, "destroy", G_CALLBACK(OnUnmapOrDestroy), nullptr);
+    LModalCounter::Enter();
+    return TRUE;
+}
+
+} // namespace
+
+int LModalLoop::Run(LNativeWindow* window)
+{
+    Level level { g_main_loop_new(nullptr, FALSE), window, 0 };
+    bool wasModal = false;
+    if (window) {
+        window->Retain();
+        wasModal = window->IsModal();
+        window->SetModal(true);
+    }
+    Stack().push_back(&level);
+    g_main_loop_run(level.loop);
+    auto& stack = Stack();
+    stack.erase(std::remove(stack.begin(), stack.end(), &level), stack.end());
+    if (window) {
+        if (!window->IsClosed())
+            window->SetModal(wasModal);
+        window->Release();
+    }
+    g_main_loop_unref(level.loop);
+    return level.code;
+}
+
+bool LModalLoop::Stop(int code)
+{
+    auto& stack = Stack();
+    if (stack.empty())
+        return false;
+    Level* top = stack.back();
+    top->code = code;
+    g_main_loop_quit(top->loop);
+    return true;
+}
+
+bool LModalLoop::StopWindow(LNativeWindow* window, int code)
+{
+    auto& stack = Stack();
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+        if ((*it)->window == window) {
+            (*it)->code = code;
+            g_main_loop_quit((*it)->loop);
+            return true;
+        }
+    }
+    return false;
+}
+
+int LModalLoop::Depth()
+{
+    return int(Stack().size());
+}
+
+LNativeWindow* LModalLoop::ModalWindow()
+{
+    auto& stack = Stack();
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it)
+        if ((*it)->window)
+            return (*it)->window;
+    return nullptr;
+}
+
+unsigned LModalCounter::Enter()
+{
+    if (++gCount == 1 && gHook)
+        gHook(true, gHookData);
+    return gCount;
+}
+
+unsigned LModalCounter::Leave()
+{
+    if (gCount == 0)
+        return 0;
+    if (--gCount == 0 && gHook)
+        gHook(false, gHookData);
+    return gCount;
+}
+
+unsigned LModalCounter::Count()
+{
+    return gCount;
+}
+
+void LModalCounter::SetHook(Hook hook, void* data)
+{
+    gHook = hook;
+    gHookData = data;
+}
+
+void LModalCounter::WatchGtkModalWindows()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    // "map" of any widget: the hook itself keeps to modal top-level windows.
+    guint id = g_signal_lookup("map", GTK_TYPE_WIDGET);
+    g_signal_add_emission_hook(id, 0, OnAnyMap, nullptr, nullptr);
+}
+
+int LModalCounter::RunDialog(GtkDialog* dialog)
+{
+    // Counted here for its whole run, so the watcher leaves it alone.
+    g_object_set_data(G_OBJECT(dialog), kCountedKey, GINT_TO_POINTER(1));
+    LModalCounterScope scope;
+    int result = gtk_dialog_run(dialog);
+    g_object_set_data(G_OBJECT(dialog), kCountedKey, nullptr);
+    return result;
+}
+
+int LModalCounter::RunNativeDialog(GtkNativeDialog* dialog)
+{
+    // Its own window, if it has one, is inside this count.
+    LModalCounterScope scope;
+    ++gWatchSuspended;
+    int result = gtk_native_dialog_run(dialog);
+    --gWatchSuspended;
+    return result;
+}

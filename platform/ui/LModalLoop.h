@@ -1,0 +1,57 @@
+// Modal loops and the application's modal counter. Main thread only.
+//
+// LModalLoop runs one nested GLib main loop per level (on the default context, the one LRunLoop
+// turns); Stop ends the innermost level, whose Run then answers the stored code. While a level
+// runs for a window, that window is modal: the other windows of the application get no input.
+//
+// LModalCounter counts what keeps the application modal: the framework's modal runs, sessions,
+// alerts and panels (each enters and leaves it) and GTK's own modal dialogs (file choosers,
+// message dialogs), which are counted by themselves while they are shown. One hook hears when the
+// count leaves 0 and when it comes back to 0; the main menu disables and enables its items there.
+#pragma once
+
+#include <gtk/gtk.h>
+
+class LNativeWindow;
+
+class LModalLoop {
+public:
+    // Runs a loop level until Stop; answers Stop's code. window may be null.
+    static int Run(LNativeWindow* window);
+    // Ends the innermost level with the code (it returns once the current event is handled);
+    // false when no level runs.
+    static bool Stop(int code);
+    // Ends the innermost level that runs for the window; false when none does.
+    static bool StopWindow(LNativeWindow* window, int code);
+    static int Depth();
+    // The window of the innermost level that has one; null when none.
+    static LNativeWindow* ModalWindow();
+};
+
+class LModalCounter {
+public:
+    using Hook = void (*)(bool anyModal, void* data);
+
+    // Adds one; answers the new count. The hook runs when the count becomes 1.
+    static unsigned Enter();
+    // Takes one away when the count is not 0; answers the new count. The hook runs at 0.
+    static unsigned Leave();
+    static unsigned Count();
+    // The one hook (null removes it).
+    static void SetHook(Hook hook, void* data);
+    // Counts GTK's own modal windows (dialogs, file choosers) while they are shown; LUiInit
+    // installs it. Windows of the framework count through their own modal runs instead.
+    static void WatchGtkModalWindows();
+    // gtk_dialog_run and gtk_native_dialog_run, counted while they run.
+    static int RunDialog(GtkDialog* dialog);
+    static int RunNativeDialog(GtkNativeDialog* dialog);
+};
+
+// Enters the modal counter for the lifetime of a scope (a GTK call that runs its own loop).
+class LModalCounterScope {
+public:
+    LModalCounterScope() { LModalCounter::Enter(); }
+    ~LModalCounterScope() { LModalCounter::Leave(); }
+    LModalCounterScope(const LModalCounterScope&) = delete;
+    LModalCounterScope& operator=(const LModalCounterScope&) = delete;
+};

@@ -1,0 +1,572 @@
+#include "platform/ui/LNativeWindow.h"
+
+#include "platform/ui/LView.h"
+
+#include <algorithm>
+#include <cmath>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
+namespace {
+
+const char kWindowDataKey[] = "vt-native-window";
+
+} // namespace
+
+// The GTK signal handlers. Each holds a reference to the window and to its delegate while it runs,
+// since a delegate may close and release both.
+struct LNativeWindowGlue {
+    static LNativeWindowDelegate* Delegate(LNativeWindow* w) { return w->fDelegate.Get(); }
+
+    static gboolean DeleteEvent(GtkWidget*, GdkEvent*, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (!d) {
+            w->Close();
+            return TRUE;
+        }
+        if (d->WindowShouldClose(*w))
+            w->Close();
+        return TRUE; // the window is closed by the code above, never by GTK itself
+    }
+
+    static void Destroyed(GtkWidget* widget, gpointer data)
+    {
+        // Destroyed by someone else (the display went away, say).
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        if (w->fWindow == GTK_WINDOW(widget)) {
+            g_signal_handlers_disconnect_matched(
+                widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, w);
+            w->fWindow = nullptr;
+        }
+    }
+
+    static void ActiveChanged(GObject*, GParamSpec*, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (!d || !w->fWindow)
+            return;
+        if (gtk_window_is_active(w->fWindow))
+            d->WindowDidBecomeKey(*w);
+        else
+            d->WindowDidResignKey(*w);
+    }
+
+    static void ScaleChanged(GObject*, GParamSpec*, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (d && w->fWindow)
+            d->WindowDidChangeScale(*w);
+    }
+
+    static gboolean Configure(GtkWidget*, GdkEventConfigure*, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
+        LUiRect previous = w->fLastFrame;
+        LUiRect now = w->Frame();
+        w->fLastFrame = now;
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (!d || !w->fPlaced)
+            return FALSE;
+        if (now.width != previous.width || now.height != previous.height)
+            d->WindowDidResize(*w, previous);
+        else if (now.x != previous.x || now.y != previous.y)
+            d->WindowDidMove(*w);
+        return FALSE;
+    }
+
+    static gboolean MapEvent(GtkWidget* widget, GdkEvent*, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        w->fPlaced = true;
+        w->fLastFrame = w->Frame();
+        if (w->fWantsFocus) {
+            w->fWantsFocus = false;
+            // Without a window manager nobody else gives a new window the focus.
+            if (GdkWindow* gw = gtk_widget_get_window(widget))
+                gdk_window_focus(gw, gtk_get_current_event_time());
+        }
+        return FALSE;
+    }
+
+    static gboolean WindowState(GtkWidget*, GdkEventWindowState* e, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (e->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
+            w->fIconified = e->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
+            if (d && w->fIconified)
+                d->WindowWillMiniaturize(*w);
+            else if (d)
+                d->WindowDidDeminiaturize(*w);
+        }
+        if (e->changed_mask & GDK_WINDOW_STATE_MAXIMIZED) {
+            w->fMaximized = e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED;
+            if (d && w->fMaximized && w->fWindow && !d->WindowShouldZoom(*w))
+                gtk_window_unmaximize(w->fWindow);
+        }
+        return FALSE;
+    }
+
+    // After GTK's own key handling (accelerators, the focus widget and its ancestors).
+    static gboolean KeyPressAfter(GtkWidget*, GdkEventKey* e, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        if (e->keyval != GDK_KEY_Escape
+            || (e->state & (GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK)))
+            return FALSE;
+        LUiRef<LNativeWindow> hold(w);
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        return d && d->WindowCancel(*w);
+    }
+
+    static void ContentAllocated(GtkWidget*, GdkRectangle* a, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        if (!w->fContentView)
+            return;
+        w->fContentSize = LUiSize { double(a->width), double(a->height) };
+        w->fContentView->SetFrameFromWindow(LUiRect { 0, 0, double(a->width), double(a->height) });
+    }
+};
+
+LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool panel)
+    : fStyle(style)
+    , fPanel(panel)
+{
+    fWindow = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    g_object_set_data(G_OBJECT(fWindow), kWindowDataKey, this);
+    gtk_window_set_decorated(fWindow, style != kLUiWindowBorderless);
+    gtk_window_set_deletable(fWindow, (style & kLUiWindowClosable) != 0);
+    gtk_window_set_resizable(fWindow, (style & kLUiWindowResizable) != 0);
+    if (panel || (style & kLUiWindowUtility))
+        gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_UTILITY);
+
+    fBox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    fMenuSlot = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    fToolbarSlot = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    fContentSlot = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(fBox), fMenuSlot, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(fBox), fToolbarSlot, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(fBox), fContentSlot, TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(fWindow), fBox);
+    gtk_widget_show(fBox);
+    gtk_widget_show(fMenuSlot);
+    gtk_widget_show(fToolbarSlot);
+    gtk_widget_show(fContentSlot);
+
+    g_signal_connect(fWindow, "delete-event", G_CALLBACK(LNativeWindowGlue::DeleteEvent), this);
+    g_signal_connect(fWindow, "destroy", G_CALLBACK(LNativeWindowGlue::Destroyed), this);
+    g_signal_connect(
+        fWindow, "notify::is-active", G_CALLBACK(LNativeWindowGlue::ActiveChanged), this);
+    g_signal_connect(
+        fWindow, "notify::scale-factor", G_CALLBACK(LNativeWindowGlue::ScaleChanged), this);
+    g_signal_connect(fWindow, "configure-event", G_CALLBACK(LNativeWindowGlue::Configure), this);
+    g_signal_connect(fWindow, "map-event", G_CALLBACK(LNativeWindowGlue::MapEvent), this);
+    g_signal_connect(
+        fWindow, "window-state-event", G_CALLBACK(LNativeWindowGlue::WindowState), this);
+    g_signal_connect_after(
+        fWindow, "key-press-event", G_CALLBACK(LNativeWindowGlue::KeyPressAfter), this);
+
+    fContentSize = LUiSize { std::max(1.0, floor(contentRect.width + 0.5)),
+        std::max(1.0, floor(contentRect.height + 0.5)) };
+    fLastFrame = LUiRect { floor(contentRect.x + 0.5), floor(contentRect.y + 0.5),
+        fContentSize.width, fContentSize.height };
+    gtk_window_move(fWindow, int(fLastFrame.x), int(fLastFrame.y));
+    ApplyContentSize();
+}
+
+LNativeWindow::~LNativeWindow()
+{
+    Close();
+}
+
+LNativeWindow* LNativeWindow::FromGtk(GtkWindow* window)
+{
+    return window ? static_cast<LNativeWindow*>(g_object_get_data(G_OBJECT(window), kWindowDataKey))
+                  : nullptr;
+}
+
+void LNativeWindow::SetDelegate(LNativeWindowDelegate* delegate)
+{
+    fDelegate.Reset(delegate);
+}
+
+void LNativeWindow::SetContentView(LView* view)
+{
+    if (view == fContentView.Get())
+        return;
+    if (LView* old = fContentView.Get()) {
+        if (GtkWidget* ow = old->ExistingWidget()) {
+            g_signal_handlers_disconnect_matched(
+                ow, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
+            if (gtk_widget_get_parent(ow) == fContentSlot)
+                gtk_container_remove(GTK_CONTAINER(fContentSlot), ow);
+            gtk_widget_set_size_request(ow, -1, -1);
+        }
+        old->fNativeWindow = nullptr;
+    }
+    fContentView.Reset(view);
+    if (!view || !fWindow)
+        return;
+    view->RemoveFromSuperview();
+    view->fNativeWindow = this;
+    view->SetFrameFromWindow(LUiRect { 0, 0, fContentSize.width, fContentSize.height });
+    GtkWidget* w = view->Widget();
+    if (GtkWidget* parent = gtk_widget_get_parent(w))
+        gtk_container_remove(GTK_CONTAINER(parent), w);
+    gtk_box_pack_start(GTK_BOX(fContentSlot), w, TRUE, TRUE, 0);
+    g_signal_connect(w, "size-allocate", G_CALLBACK(LNativeWindowGlue::ContentAllocated), this);
+    ApplyContentSize();
+}
+
+void LNativeWindow::SetTitle(const char* title)
+{
+    if (fWindow)
+        gtk_window_set_title(fWindow, title ? title : "");
+}
+
+double LNativeWindow::TopSlotsHeight() const
+{
+    if (!fWindow)
+        return 0;
+    int total = 0;
+    for (GtkWidget* slot : { fMenuSlot, fToolbarSlot }) {
+        if (!gtk_widget_get_visible(slot))
+            continue;
+        if (gtk_widget_get_realized(slot)) {
+            total += gtk_widget_get_allocated_height(slot);
+        } else {
+            int min = 0, nat = 0;
+            gtk_widget_get_preferred_height(slot, &min, &nat);
+            total += nat;
+        }
+    }
+    return total;
+}
+
+void LNativeWindow::ApplyContentSize()
+{
+    if (!fWindow)
+        return;
+    int w = int(fContentSize.width), h = int(fContentSize.height);
+    GtkWidget* content = fContentView ? fContentView->ExistingWidget() : nullptr;
+    if (fStyle & kLUiWindowResizable) {
+        if (content)
+            gtk_widget_set_size_request(content, -1, -1);
+        int total = h + int(TopSlotsHeight());
+        gtk_window_set_default_size(fWindow, w, total);
+        gtk_window_resize(fWindow, w, total);
+    } else if (content) {
+        // A fixed-size window takes exactly the size its content asks for.
+        gtk_widget_set_size_request(content, w, h);
+    } else {
+        gtk_window_set_default_size(fWindow, w, h);
+        gtk_window_resize(fWindow, w, h);
+    }
+}
+
+void LNativeWindow::ContentViewFrameSet(const LUiRect& frame)
+{
+    SetContentSize(frame.width, frame.height);
+}
+
+LUiRect LNativeWindow::Frame() const
+{
+    if (!fWindow)
+        return fLastFrame;
+    int x = int(fLastFrame.x), y = int(fLastFrame.y);
+    if (gtk_widget_get_mapped(GTK_WIDGET(fWindow)))
+        gtk_window_get_position(fWindow, &x, &y);
+    return LUiRect { double(x), double(y), fContentSize.width,
+        fContentSize.height + TopSlotsHeight() };
+}
+
+void LNativeWindow::SetFrame(const LUiRect& frame)
+{
+    if (!fWindow)
+        return;
+    int x = int(floor(frame.x + 0.5)), y = int(floor(frame.y + 0.5));
+    gtk_window_move(fWindow, x, y);
+    fLastFrame.x = x;
+    fLastFrame.y = y;
+    SetContentSize(frame.width, frame.height - TopSlotsHeight());
+}
+
+LUiSize LNativeWindow::ContentSize() const
+{
+    return fContentSize;
+}
+
+void LNativeWindow::SetContentSize(double width, double height)
+{
+    LUiSize s { std::max(1.0, floor(width + 0.5)), std::max(1.0, floor(height + 0.5)) };
+    if (s.width == fContentSize.width && s.height == fContentSize.height)
+        return;
+    fContentSize = s;
+    if (fContentView)
+        fContentView->SetFrameFromWindow(LUiRect { 0, 0, s.width, s.height });
+    ApplyContentSize();
+}
+
+double LNativeWindow::BackingScale() const
+{
+    if (fWindow)
+        return std::max(1, gtk_widget_get_scale_factor(GTK_WIDGET(fWindow)));
+    LUiScreen s;
+    return LUiMainScreen(s) ? s.scale : 1;
+}
+
+bool LNativeWindow::Screen(LUiScreen& screen) const
+{
+    if (!LUiIsAvailable())
+        return false;
+    GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr;
+    if (gw) {
+        if (GdkMonitor* m = gdk_display_get_monitor_at_window(gdk_display_get_default(), gw)) {
+            GdkRectangle r;
+            gdk_monitor_get_geometry(m, &r);
+            return LUiScreenAtPoint(r.x + r.width / 2.0, r.y + r.height / 2.0, screen);
+        }
+    }
+    LUiRect f = Frame();
+    return LUiScreenAtPoint(f.x + f.width / 2, f.y + f.height / 2, screen);
+}
+
+void LNativeWindow::MakeKeyAndOrderFront()
+{
+    if (!fWindow)
+        return;
+    if (!gtk_widget_get_mapped(GTK_WIDGET(fWindow)))
+        fWantsFocus = gtk_window_get_accept_focus(fWindow);
+    gtk_window_present(fWindow);
+}
+
+void LNativeWindow::OrderFront()
+{
+    if (!fWindow)
+        return;
+    gtk_widget_show(GTK_WIDGET(fWindow));
+    if (GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow)))
+        gdk_window_raise(gw);
+}
+
+void LNativeWindow::OrderOut()
+{
+    if (fWindow)
+        gtk_widget_hide(GTK_WIDGET(fWindow));
+}
+
+bool LNativeWindow::IsVisible() const
+{
+    return fWindow && gtk_widget_get_visible(GTK_WIDGET(fWindow));
+}
+
+bool LNativeWindow::IsKey() const
+{
+    return fWindow && gtk_window_is_active(fWindow);
+}
+
+void LNativeWindow::Close()
+{
+    if (!fWindow)
+        return;
+    LUiRef<LNativeWindow> hold(this);
+    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d)
+        d->WindowWillClose(*this);
+    if (!fWindow)
+        return;
+    for (LNativeWindow* child : std::vector<LNativeWindow*>(fChildren))
+        RemoveChildWindow(child);
+    if (fParent)
+        fParent->RemoveChildWindow(this);
+    SetContentView(nullptr);
+    GtkWindow* w = fWindow;
+    fWindow = nullptr;
+    g_signal_handlers_disconnect_matched(w, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
+    g_object_set_data(G_OBJECT(w), kWindowDataKey, nullptr);
+    gtk_widget_destroy(GTK_WIDGET(w));
+    fDelegate.Reset(nullptr);
+}
+
+void LNativeWindow::Miniaturize()
+{
+    if (fWindow)
+        gtk_window_iconify(fWindow);
+}
+
+bool LNativeWindow::IsMiniaturized() const
+{
+    return fIconified;
+}
+
+void LNativeWindow::Zoom()
+{
+    if (!fWindow)
+        return;
+    if (fMaximized)
+        gtk_window_unmaximize(fWindow);
+    else
+        gtk_window_maximize(fWindow);
+}
+
+bool LNativeWindow::IsZoomed() const
+{
+    return fMaximized;
+}
+
+void LNativeWindow::SetLevel(LUiWindowLevel level)
+{
+    fLevel = level;
+    if (!fWindow)
+        return;
+    switch (level) {
+    case LUiWindowLevel::Normal:
+        gtk_window_set_keep_above(fWindow, FALSE);
+        break;
+    case LUiWindowLevel::Floating:
+        gtk_window_set_keep_above(fWindow, TRUE);
+        break;
+    case LUiWindowLevel::ModalPanel:
+        gtk_window_set_keep_above(fWindow, TRUE);
+        if (!gtk_widget_get_realized(GTK_WIDGET(fWindow)))
+            gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_DIALOG);
+        break;
+    case LUiWindowLevel::PopUp:
+        gtk_window_set_keep_above(fWindow, TRUE);
+        if (!gtk_widget_get_realized(GTK_WIDGET(fWindow)))
+            gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
+        break;
+    }
+}
+
+void LNativeWindow::SetModal(bool modal)
+{
+    if (fWindow)
+        gtk_window_set_modal(fWindow, modal);
+}
+
+bool LNativeWindow::IsModal() const
+{
+    return fWindow && gtk_window_get_modal(fWindow);
+}
+
+void LNativeWindow::SetAcceptsFocus(bool accepts)
+{
+    if (fWindow)
+        gtk_window_set_accept_focus(fWindow, accepts);
+}
+
+void LNativeWindow::AddChildWindow(LNativeWindow* child)
+{
+    if (!child || child == this || !fWindow || !child->fWindow)
+        return;
+    if (child->fParent && child->fParent != this)
+        child->fParent->RemoveChildWindow(child);
+    if (std::find(fChildren.begin(), fChildren.end(), child) == fChildren.end())
+        fChildren.push_back(child);
+    child->fParent = this;
+    gtk_window_set_transient_for(child->fWindow, fWindow);
+}
+
+void LNativeWindow::RemoveChildWindow(LNativeWindow* child)
+{
+    auto it = std::find(fChildren.begin(), fChildren.end(), child);
+    if (it == fChildren.end())
+        return;
+    fChildren.erase(it);
+    child->fParent = nullptr;
+    if (child->fWindow)
+        gtk_window_set_transient_for(child->fWindow, nullptr);
+}
+
+GtkWidget* LNativeWindow::FocusWidget() const
+{
+    return fWindow ? gtk_window_get_focus(fWindow) : nullptr;
+}
+
+LView* LNativeWindow::FirstResponder() const
+{
+    GtkWidget* w = FocusWidget();
+    return w ? LView::FromWidget(w) : nullptr;
+}
+
+bool LNativeWindow::MakeFirstResponder(LView* view)
+{
+    if (!fWindow)
+        return false;
+    if (!view) {
+        gtk_window_set_focus(fWindow, nullptr);
+        return true;
+    }
+    if (view->Window() != this)
+        return false;
+    GtkWidget* w = view->Widget();
+    if (!gtk_widget_get_can_focus(w))
+        return false;
+    gtk_widget_grab_focus(w);
+    return gtk_window_get_focus(fWindow) == w;
+}
+
+void LNativeWindow::SetMenuBar(GtkWidget* menuBar)
+{
+    if (!fWindow)
+        return;
+    gtk_container_foreach(
+        GTK_CONTAINER(fMenuSlot),
+        [](GtkWidget* w, gpointer slot) { gtk_container_remove(GTK_CONTAINER(slot), w); },
+        fMenuSlot);
+    if (menuBar) {
+        gtk_box_pack_start(GTK_BOX(fMenuSlot), menuBar, FALSE, FALSE, 0);
+        gtk_widget_show(menuBar);
+    }
+    ApplyContentSize();
+}
+
+void LNativeWindow::SetToolbar(GtkWidget* toolbar)
+{
+    if (!fWindow)
+        return;
+    if (fToolbar)
+        gtk_container_remove(GTK_CONTAINER(fToolbarSlot), fToolbar);
+    fToolbar = toolbar;
+    if (toolbar) {
+        gtk_box_pack_start(GTK_BOX(fToolbarSlot), toolbar, FALSE, FALSE, 0);
+        gtk_widget_show(toolbar);
+    }
+    ApplyContentSize();
+}
+
+void LNativeWindow::SetToolbarVisible(bool visible)
+{
+    if (!fWindow || !fToolbar || gtk_widget_get_visible(fToolbarSlot) == visible)
+        return;
+    gtk_widget_set_visible(fToolbarSlot, visible);
+    ApplyContentSize();
+}
+
+bool LNativeWindow::IsToolbarVisible() const
+{
+    return fWindow && fToolbar && gtk_widget_get_visible(fToolbarSlot);
+}
+
+unsigned long LNativeWindow::XWindowId() const
+{
+#ifdef GDK_WINDOWING_X11
+    if (!fWindow)
+        return 0;
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow));
+    if (gw && GDK_IS_X11_WINDOW(gw))
+        return gdk_x11_window_get_xid(gw);
+#endif
+    return 0;
+}

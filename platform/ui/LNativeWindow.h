@@ -1,0 +1,160 @@
+// A top-level window: a GtkWindow with a menu-bar slot, a toolbar slot and a content view that
+// fills the rest. Geometry in screen points, y down. The delegate hears what happens to the
+// window (close requests, key changes, resizing, miniaturising, zooming, scale changes, Escape).
+#pragma once
+
+#include "platform/ui/LAssociations.h"
+#include "platform/ui/LUiSystem.h"
+#include "platform/ui/LUiTypes.h"
+
+#include <gtk/gtk.h>
+#include <vector>
+
+class LView;
+class LNativeWindow;
+
+// Style bits (the framework's window style masks use the same values).
+enum : unsigned {
+    kLUiWindowBorderless = 0,
+    kLUiWindowTitled = 1u << 0,
+    kLUiWindowClosable = 1u << 1,
+    kLUiWindowMiniaturizable = 1u << 2,
+    kLUiWindowResizable = 1u << 3,
+    kLUiWindowUtility = 1u << 4, // a tool panel
+};
+
+enum class LUiWindowLevel { Normal, Floating, ModalPanel, PopUp };
+
+class LNativeWindowDelegate : public LUiObject {
+public:
+    // The user asked to close the window (title-bar button, window manager). The delegate closes
+    // the window itself when it agrees; the answer only says whether it did.
+    virtual bool WindowShouldClose(LNativeWindow&) { return true; }
+    virtual void WindowWillClose(LNativeWindow&) { }
+    virtual void WindowDidBecomeKey(LNativeWindow&) { }
+    virtual void WindowDidResignKey(LNativeWindow&) { }
+    // A resize by the user or the window manager; previousFrame is the frame before it.
+    virtual void WindowDidResize(LNativeWindow&, const LUiRect& previousFrame)
+    {
+        (void)previousFrame;
+    }
+    virtual void WindowDidMove(LNativeWindow&) { }
+    virtual void WindowWillMiniaturize(LNativeWindow&) { }
+    virtual void WindowDidDeminiaturize(LNativeWindow&) { }
+    // The window was maximised; answering false takes the maximising back.
+    virtual bool WindowShouldZoom(LNativeWindow&) { return true; }
+    virtual void WindowDidChangeScale(LNativeWindow&) { }
+    // Escape reached the window without a control taking it; true when handled.
+    virtual bool WindowCancel(LNativeWindow&) { return false; }
+
+protected:
+    ~LNativeWindowDelegate() override = default;
+};
+
+class LNativeWindow : public LUiObject, public LAssociations {
+public:
+    // A hidden window whose content area has the rectangle (screen points). A width or height
+    // below 1 becomes 1.
+    LNativeWindow(const LUiRect& contentRect, unsigned style, bool panel);
+
+    static LNativeWindow* FromGtk(GtkWindow* window);
+    GtkWindow* Gtk() const { return fWindow; }
+    bool IsPanel() const { return fPanel; }
+    unsigned StyleMask() const { return fStyle; }
+    bool IsClosed() const { return fWindow == nullptr; }
+
+    // The delegate is retained until the window is closed.
+    void SetDelegate(LNativeWindowDelegate* delegate);
+    LNativeWindowDelegate* Delegate() const { return fDelegate.Get(); }
+
+    // The content view (retained); null takes it out. Its frame is the content area, at 0, 0.
+    void SetContentView(LView* view);
+    LView* ContentView() const { return fContentView.Get(); }
+
+    void SetTitle(const char* title);
+
+    // Frame: the window's place on the screen and its size (menu bar and toolbar included).
+    LUiRect Frame() const;
+    void SetFrame(const LUiRect& frame);
+    // The content area's size.
+    LUiSize ContentSize() const;
+    void SetContentSize(double width, double height);
+    double BackingScale() const;
+    // The monitor that shows most of the window (the main screen before it is placed).
+    bool Screen(LUiScreen& screen) const;
+
+    // Shows the window in front and gives it the keyboard focus.
+    void MakeKeyAndOrderFront();
+    // Shows the window in front without moving the focus.
+    void OrderFront();
+    void OrderOut();
+    bool IsVisible() const;
+    bool IsKey() const;
+    // Destroys the GTK window (the content view is taken out first and survives). Idempotent.
+    void Close();
+
+    void Miniaturize();
+    bool IsMiniaturized() const;
+    void Zoom();
+    bool IsZoomed() const;
+
+    void SetLevel(LUiWindowLevel level);
+    LUiWindowLevel Level() const { return fLevel; }
+    void SetModal(bool modal);
+    bool IsModal() const;
+    // Whether the window may take the keyboard focus.
+    void SetAcceptsFocus(bool accepts);
+
+    // Child windows stay above their parent (GTK's transient windows).
+    void AddChildWindow(LNativeWindow* child);
+    void RemoveChildWindow(LNativeWindow* child);
+    const std::vector<LNativeWindow*>& ChildWindows() const { return fChildren; }
+    LNativeWindow* ParentWindow() const { return fParent; }
+
+    // The view that has the keyboard focus (or holds the widget that has it); null when none.
+    LView* FirstResponder() const;
+    GtkWidget* FocusWidget() const;
+    // Gives the focus to the view; null takes it from whoever has it (pending edits commit).
+    bool MakeFirstResponder(LView* view);
+
+    // The slots above the content: a menu bar and a toolbar (null empties them).
+    void SetMenuBar(GtkWidget* menuBar);
+    void SetToolbar(GtkWidget* toolbar);
+    GtkWidget* Toolbar() const { return fToolbar; }
+    void SetToolbarVisible(bool visible);
+    bool IsToolbarVisible() const;
+    // Height in points of what stands above the content view.
+    double TopSlotsHeight() const;
+
+    // The X window id (0 when the window is not realised or not on X).
+    unsigned long XWindowId() const;
+
+protected:
+    ~LNativeWindow() override;
+
+private:
+    friend class LView;
+    friend struct LNativeWindowGlue;
+    void ContentViewFrameSet(const LUiRect& frame);
+    void ApplyContentSize();
+
+    GtkWindow* fWindow = nullptr;
+    GtkWidget* fBox = nullptr;
+    GtkWidget* fMenuSlot = nullptr;
+    GtkWidget* fToolbarSlot = nullptr;
+    GtkWidget* fContentSlot = nullptr;
+    GtkWidget* fToolbar = nullptr;
+    LUiRef<LView> fContentView;
+    LUiRef<LNativeWindowDelegate> fDelegate;
+    std::vector<LNativeWindow*> fChildren;
+    LNativeWindow* fParent = nullptr;
+    LUiSize fContentSize;
+    LUiRect fLastFrame;
+    unsigned fStyle;
+    bool fPanel;
+    bool fWantsFocus = false;
+    bool fPlaced = false;
+    bool fIconified = false;
+    bool fMaximized = false;
+    LUiWindowLevel fLevel = LUiWindowLevel::Normal;
+};

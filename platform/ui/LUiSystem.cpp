@@ -1,0 +1,220 @@
+#include "platform/ui/LUiSystem.h"
+
+#include "platform/ui/LEventHub.h"
+#include "platform/ui/LModalLoop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <gtk/gtk.h>
+#include <mutex>
+#include <pango/pangocairo.h>
+#include <string>
+
+namespace {
+
+bool gAvailable = false;
+
+// Controls as small as the framework's layouts expect (push buttons about 20 points high, text
+// fields about 22), instead of the theme's touch-friendly sizes.
+const char kCompactCss[] = R"css(
+button { padding: 1px 6px; min-height: 16px; min-width: 16px; }
+button.image-button { padding: 1px; }
+entry { min-height: 18px; padding: 1px 4px; }
+spinbutton entry { min-height: 18px; }
+spinbutton button { padding: 0 2px; min-height: 0; }
+combobox button, combobox entry { min-height: 16px; padding-top: 1px; padding-bottom: 1px; }
+checkbutton, radiobutton { padding: 0; min-height: 0; }
+check, radio { min-width: 14px; min-height: 14px; margin: 0 4px 0 0; }
+scale { padding: 4px; }
+scale slider { min-width: 14px; min-height: 14px; margin: -6px; }
+notebook tab { padding: 2px 8px; min-height: 0; }
+menubar > menuitem { padding: 2px 6px; min-height: 0; }
+menuitem { padding: 2px 6px; min-height: 0; }
+toolbar { padding: 2px; }
+progressbar trough, progressbar progress { min-height: 6px; }
+treeview.view { padding: 1px 2px; }
+)css";
+
+void InstallCss()
+{
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, kCompactCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
+        GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
+
+LUiRect ToRect(const GdkRectangle& r)
+{
+    return LUiRect { double(r.x), double(r.y), double(r.width), double(r.height) };
+}
+
+LUiScreen ScreenOf(GdkMonitor* monitor)
+{
+    LUiScreen s;
+    GdkRectangle r;
+    gdk_monitor_get_geometry(monitor, &r);
+    s.frame = ToRect(r);
+    gdk_monitor_get_workarea(monitor, &r);
+    s.visibleFrame = ToRect(r);
+    s.scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
+    return s;
+}
+
+struct FontInfo {
+    std::string family = "Sans";
+    double size = 10.0 * 96.0 / 72.0;
+};
+
+FontInfo ReadSystemFont()
+{
+    FontInfo info;
+    std::string name = "Sans 10";
+    double resolution = 96;
+    if (gAvailable) {
+        gchar* setting = nullptr;
+        g_object_get(gtk_settings_get_default(), "gtk-font-name", &setting, nullptr);
+        if (setting && *setting)
+            name = setting;
+        g_free(setting);
+        double r = gdk_screen_get_resolution(gdk_screen_get_default());
+        if (r > 0)
+            resolution = r;
+    }
+    PangoFontDescription* desc = pango_font_description_from_string(name.c_str());
+    if (const char* f = pango_font_description_get_family(desc); f && *f)
+        info.family = f;
+    int size = pango_font_description_get_size(desc);
+    if (size > 0) {
+        double s = double(size) / PANGO_SCALE;
+        // A size in typographic points becomes points of the layer (pixels at scale 1).
+        info.size = pango_font_description_get_size_is_absolute(desc) ? s : s * resolution / 72.0;
+    }
+    pango_font_description_free(desc);
+    return info;
+}
+
+const FontInfo& SystemFont()
+{
+    static FontInfo info;
+    static bool read = false;
+    static std::mutex m;
+    std::lock_guard lock(m);
+    if (!read) {
+        info = ReadSystemFont();
+        // Read again once the display is there; before it only the default is known.
+        read = gAvailable;
+    }
+    return info;
+}
+
+} // namespace
+
+bool LUiInit()
+{
+    if (gAvailable)
+        return true;
+    if (!gtk_init_check(nullptr, nullptr))
+        return false;
+    gAvailable = true;
+    InstallCss();
+    LEventHub::Install();
+    LModalCounter::WatchGtkModalWindows();
+    return true;
+}
+
+bool LUiIsAvailable()
+{
+    return gAvailable;
+}
+
+bool LUiMainScreen(LUiScreen& screen)
+{
+    if (!gAvailable)
+        return false;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* m = gdk_display_get_primary_monitor(display);
+    if (!m && gdk_display_get_n_monitors(display) > 0)
+        m = gdk_display_get_monitor(display, 0);
+    if (!m)
+        return false;
+    screen = ScreenOf(m);
+    return true;
+}
+
+std::vector<LUiScreen> LUiScreens()
+{
+    std::vector<LUiScreen> list;
+    if (!gAvailable)
+        return list;
+    GdkDisplay* display = gdk_display_get_default();
+    int n = gdk_display_get_n_monitors(display);
+    for (int i = 0; i < n; ++i)
+        list.push_back(ScreenOf(gdk_display_get_monitor(display, i)));
+    return list;
+}
+
+bool LUiScreenAtPoint(double x, double y, LUiScreen& screen)
+{
+    if (!gAvailable)
+        return false;
+    GdkMonitor* m
+        = gdk_display_get_monitor_at_point(gdk_display_get_default(), int(floor(x)), int(floor(y)));
+    if (!m)
+        return LUiMainScreen(screen);
+    screen = ScreenOf(m);
+    return true;
+}
+
+bool LUiPointerPosition(double& x, double& y)
+{
+    if (!gAvailable)
+        return false;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    if (!pointer)
+        return false;
+    gdk_device_get_position_double(pointer, nullptr, &x, &y);
+    return true;
+}
+
+const char* LUiSystemFontFamily()
+{
+    return SystemFont().family.c_str();
+}
+
+double LUiSystemFontSize()
+{
+    return SystemFont().size;
+}
+
+void LUiMeasureText(
+    const char* text, const char* family, double size, bool bold, double& width, double& height)
+{
+    width = height = 0;
+    if (!text)
+        return;
+    PangoFontMap* map = pango_cairo_font_map_get_default(); // one per thread
+    PangoContext* context = pango_font_map_create_context(map);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, family && *family ? family : LUiSystemFontFamily());
+    pango_font_description_set_absolute_size(desc, std::max(size, 1.0) * PANGO_SCALE);
+    if (bold)
+        pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_font_description(layout, desc);
+    pango_layout_set_text(layout, text, int(strlen(text)));
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    width = double(logical.width) / PANGO_SCALE;
+    height = double(logical.height) / PANGO_SCALE;
+    g_object_unref(layout);
+    pango_font_description_free(desc);
+    g_object_unref(context);
+}

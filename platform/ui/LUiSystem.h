@@ -1,0 +1,40 @@
+// Start-up of the window layer, screens and the system font.
+#pragma once
+
+#include "platform/ui/LUiTypes.h"
+
+#include <vector>
+
+// Opens the display on the calling thread, which must be the main thread of LRunLoop, and
+// installs the application's compact style sheet and the event hub. Idempotent. False when no
+// display can be opened (headless): window-layer calls then must not be made.
+bool LUiInit();
+// True once LUiInit has succeeded.
+bool LUiIsAvailable();
+
+// A monitor: its whole frame and the part not taken by panels (visible frame), in screen points
+// with the origin at the top left of the whole screen, and its backing scale (device pixels per
+// point, at least 1).
+struct LUiScreen {
+    LUiRect frame;
+    LUiRect visibleFrame;
+    double scale = 1;
+};
+
+// The primary monitor (the first one when none is marked primary). False without a display.
+bool LUiMainScreen(LUiScreen& screen);
+// Every monitor, the primary one not necessarily first.
+std::vector<LUiScreen> LUiScreens();
+// The monitor that holds the point, else the nearest one.
+bool LUiScreenAtPoint(double x, double y, LUiScreen& screen);
+// The pointer position on the screen in points.
+bool LUiPointerPosition(double& x, double& y);
+
+// The system font: its family name and its size in points (the layer's points, 1/96 inch at the
+// default resolution). Without a display: "Sans" at 10 typographic points.
+const char* LUiSystemFontFamily();
+double LUiSystemFontSize();
+// Measures a one-line text in a font of the family (null or "": the system font) and size in
+// points; the width and height of its logical extents in points. Works without a display.
+void LUiMeasureText(
+    const char* text, const char* family, double size, bool bold, double& width, double& height);

@@ -1,0 +1,719 @@
+#include "platform/ui/LView.h"
+
+#include "platform/ui/LLayout.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiSystem.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace {
+
+const char kViewDataKey[] = "vt-lview";
+
+int Round(double v)
+{
+    return int(floor(v + 0.5));
+}
+
+uint32_t ModifiersOf(guint state)
+{
+    uint32_t m = 0;
+    if (state & GDK_SHIFT_MASK)
+        m |= kLUiShift;
+    if (state & GDK_CONTROL_MASK)
+        m |= kLUiControl;
+    if (state & GDK_MOD1_MASK)
+        m |= kLUiAlt;
+    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK))
+        m |= kLUiSuper;
+    if (state & GDK_LOCK_MASK)
+        m |= kLUiCapsLock;
+    if (state & GDK_BUTTON1_MASK)
+        m |= kLUiButton1;
+    if (state & GDK_BUTTON2_MASK)
+        m |= kLUiButton2;
+    if (state & GDK_BUTTON3_MASK)
+        m |= kLUiButton3;
+    return m;
+}
+
+// Keys held down, to tell an auto-repeat from a new press (X repeats send presses only).
+std::unordered_set<uint32_t>& KeysDown()
+{
+    static std::unordered_set<uint32_t> keys;
+    return keys;
+}
+
+// Clicks are counted here rather than through GDK's extra 2BUTTON/3BUTTON events, so that each
+// press is one event with its count.
+struct ClickCounter {
+    uint32_t time = 0;
+    guint button = 0;
+    double x = 0, y = 0;
+    int count = 0;
+};
+
+int CountClick(const GdkEventButton* e)
+{
+    static ClickCounter last;
+    GtkSettings* settings = gtk_settings_get_default();
+    int interval = 400, distance = 5;
+    if (settings)
+        g_object_get(settings, "gtk-double-click-time", &interval, "gtk-double-click-distance",
+            &distance, nullptr);
+    if (last.count > 0 && e->button == last.button && e->time - last.time <= uint32_t(interval)
+        && fabs(e->x_root - last.x) <= distance && fabs(e->y_root - last.y) <= distance)
+        ++last.count;
+    else
+        last.count = 1;
+    last.time = e->time;
+    last.button = e->button;
+    last.x = e->x_root;
+    last.y = e->y_root;
+    return last.count;
+}
+
+gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data)
+{
+    if (e->type != GDK_BUTTON_PRESS)
+        return TRUE; // the extra double and triple press events: counted ourselves
+    LView* view = static_cast<LView*>(data);
+    LUiRef<LView> hold(view);
+    if (e->button == 1 && view->AcceptsFirstResponder() && !gtk_widget_has_focus(widget)) {
+        gtk_widget_set_can_focus(widget, TRUE);
+        gtk_widget_grab_focus(widget);
+    }
+    LUiEvent ev;
+    if (!view->MakeEvent(reinterpret_cast<GdkEvent*>(e), ev))
+        return FALSE;
+    return view->DispatchEvent(ev);
+}
+
+gboolean OnGenericEvent(GtkWidget*, GdkEvent* e, gpointer data)
+{
+    LView* view = static_cast<LView*>(data);
+    LUiRef<LView> hold(view);
+    LUiEvent ev;
+    if (!view->MakeEvent(e, ev))
+        return FALSE;
+    return view->DispatchEvent(ev);
+}
+
+gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
+{
+    static_cast<LView*>(data)->FocusIn();
+    return FALSE;
+}
+
+gboolean OnFocusOut(GtkWidget*, GdkEventFocus*, gpointer data)
+{
+    static_cast<LView*>(data)->FocusOut();
+    return FALSE;
+}
+
+void OnLayoutDraw(VtLayout*, cairo_t* cr, gpointer data)
+{
+    LView* view = static_cast<LView*>(data);
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    view->Draw(cr, LUiRect { x1, y1, x2 - x1, y2 - y1 });
+}
+
+LUiDragInfo MakeDragInfo(
+    LView* view, GtkWidget* widget, GdkDragContext* context, int x, int y, guint time)
+{
+    LUiDragInfo info;
+    info.x = x;
+    info.y = y;
+    (void)view;
+    info.fromThisApplication = gtk_drag_get_source_widget(context) != nullptr;
+    for (GList* l = gdk_drag_context_list_targets(context); l; l = l->next) {
+        gchar* name = gdk_atom_name(GDK_POINTER_TO_ATOM(l->data));
+        info.types.emplace_back(name);
+        g_free(name);
+    }
+    info.context = context;
+    info.time = time;
+    (void)widget;
+    return info;
+}
+
+GdkDragAction ActionOf(int op, GdkDragContext* context)
+{
+    GdkDragAction offered = gdk_drag_context_get_actions(context);
+    if ((op & kLUiDragMove) && (offered & GDK_ACTION_MOVE))
+        return GDK_ACTION_MOVE;
+    if ((op & kLUiDragCopy) && (offered & GDK_ACTION_COPY))
+        return GDK_ACTION_COPY;
+    if (op && (offered & GDK_ACTION_COPY))
+        return GDK_ACTION_COPY;
+    return GdkDragAction(0);
+}
+
+} // namespace
+
+struct LViewGlue {
+    // The widget was destroyed by someone else (its toplevel, say): the view lets it go and makes
+    // a new one when it is needed again.
+    static void Destroyed(GtkWidget* widget, gpointer data)
+    {
+        LView* view = static_cast<LView*>(data);
+        if (view->fWidget != widget)
+            return;
+        g_signal_handlers_disconnect_matched(
+            widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, view);
+        g_object_set_data(G_OBJECT(widget), kViewDataKey, nullptr);
+        if (VT_IS_LAYOUT(widget))
+            vt_layout_set_draw_func(VT_LAYOUT(widget), nullptr, nullptr);
+        view->fWidget = nullptr;
+        g_object_unref(widget);
+    }
+
+    static gboolean Motion(
+        GtkWidget* w, GdkDragContext* context, gint x, gint y, guint time, gpointer data)
+    {
+        LView* view = static_cast<LView*>(data);
+        LUiRef<LView> hold(view);
+        if (view->fLeaveSource) {
+            g_source_remove(view->fLeaveSource);
+            view->fLeaveSource = 0;
+        }
+        LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
+        int op;
+        if (!view->fInDrag) {
+            view->fInDrag = true;
+            view->fDropped = false;
+            op = view->DraggingEntered(info);
+        } else {
+            op = view->DraggingUpdated(info);
+        }
+        gdk_drag_status(context, ActionOf(op, context), time);
+        return TRUE;
+    }
+
+    struct Pending {
+        LView* view;
+        GdkDragContext* context;
+        guint time;
+    };
+
+    static gboolean LeaveLater(gpointer p)
+    {
+        Pending* pending = static_cast<Pending*>(p);
+        LView* view = pending->view;
+        view->fLeaveSource = 0;
+        if (view->fInDrag && !view->fDropped) {
+            view->fInDrag = false;
+            LUiDragInfo info;
+            info.context = pending->context;
+            info.time = pending->time;
+            view->DraggingExited(info);
+            view->DraggingEnded(info);
+        }
+        return G_SOURCE_REMOVE;
+    }
+
+    static void FreePending(gpointer p)
+    {
+        Pending* pending = static_cast<Pending*>(p);
+        g_object_unref(pending->context);
+        pending->view->Release();
+        delete pending;
+    }
+
+    // GTK sends drag-leave also just before a drop; the exit is only told when no drop follows.
+    static void Leave(GtkWidget*, GdkDragContext* context, guint time, gpointer data)
+    {
+        LView* view = static_cast<LView*>(data);
+        if (!view->fInDrag || view->fLeaveSource)
+            return;
+        view->Retain();
+        auto* pending = new Pending { view, GDK_DRAG_CONTEXT(g_object_ref(context)), time };
+        view->fLeaveSource = g_idle_add_full(G_PRIORITY_DEFAULT, LeaveLater, pending, FreePending);
+    }
+
+    static gboolean Drop(
+        GtkWidget* w, GdkDragContext* context, gint x, gint y, guint time, gpointer data)
+    {
+        LView* view = static_cast<LView*>(data);
+        LUiRef<LView> hold(view);
+        if (view->fLeaveSource) {
+            g_source_remove(view->fLeaveSource);
+            view->fLeaveSource = 0;
+        }
+        view->fDropped = true;
+        view->fInDrag = false;
+        LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
+        bool ok = view->PrepareForDragOperation(info) && view->PerformDragOperation(info);
+        gtk_drag_finish(context, ok, FALSE, time);
+        view->DraggingEnded(info);
+        return TRUE;
+    }
+};
+
+LView::LView() = default;
+
+LView::~LView()
+{
+    if (fLeaveSource)
+        g_source_remove(fLeaveSource);
+    std::vector<LView*> children;
+    children.swap(fSubviews);
+    for (LView* child : children) {
+        child->fSuperview = nullptr;
+        if (child->fWidget && fWidget && gtk_widget_get_parent(child->fWidget) == fWidget)
+            gtk_container_remove(GTK_CONTAINER(fWidget), child->fWidget);
+        child->Release();
+    }
+    if (fWidget) {
+        g_signal_handlers_disconnect_matched(
+            fWidget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
+        if (g_object_get_data(G_OBJECT(fWidget), kViewDataKey) == this)
+            g_object_set_data(G_OBJECT(fWidget), kViewDataKey, nullptr);
+        if (VT_IS_LAYOUT(fWidget))
+            vt_layout_set_draw_func(VT_LAYOUT(fWidget), nullptr, nullptr);
+        if (GtkWidget* parent = gtk_widget_get_parent(fWidget))
+            gtk_container_remove(GTK_CONTAINER(parent), fWidget);
+        gtk_widget_destroy(fWidget);
+        g_object_unref(fWidget);
+        fWidget = nullptr;
+    }
+    RemoveAllAssociations();
+}
+
+GtkWidget* LView::CreateWidget()
+{
+    return vt_layout_new();
+}
+
+void LView::ConnectLayoutSignals(GtkWidget* w, LView* view)
+{
+    vt_layout_set_draw_func(VT_LAYOUT(w), OnLayoutDraw, view);
+    g_signal_connect(w, "button-press-event", G_CALLBACK(OnButtonPress), view);
+    g_signal_connect(w, "button-release-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "motion-notify-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "enter-notify-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "leave-notify-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "scroll-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "key-press-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "key-release-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "focus-in-event", G_CALLBACK(OnFocusIn), view);
+    g_signal_connect(w, "focus-out-event", G_CALLBACK(OnFocusOut), view);
+}
+
+GtkWidget* LView::Widget()
+{
+    if (fWidget)
+        return fWidget;
+    GtkWidget* w = CreateWidget();
+    g_object_ref_sink(w);
+    fWidget = w;
+    g_object_set_data(G_OBJECT(w), kViewDataKey, this);
+    g_signal_connect(w, "destroy", G_CALLBACK(LViewGlue::Destroyed), this);
+    if (VT_IS_LAYOUT(w))
+        ConnectLayoutSignals(w, this);
+    gtk_widget_set_can_focus(w, fAcceptsFocus);
+    if (fAnswersEnabled)
+        gtk_widget_set_sensitive(w, fEnabled);
+    gtk_widget_set_visible(w, !fHidden);
+    if (!fDraggedTypes.empty())
+        RegisterDraggedTypes(std::vector<std::string>(fDraggedTypes));
+    for (size_t i = 0; i < fSubviews.size(); ++i)
+        AttachChildWidget(fSubviews[i], i);
+    return w;
+}
+
+LView* LView::FromWidget(GtkWidget* widget)
+{
+    for (GtkWidget* w = widget; w; w = gtk_widget_get_parent(w))
+        if (auto* v = static_cast<LView*>(g_object_get_data(G_OBJECT(w), kViewDataKey)))
+            return v;
+    return nullptr;
+}
+
+void LView::AttachChildWidget(LView* child, size_t position)
+{
+    if (!fWidget || !VT_IS_LAYOUT(fWidget))
+        return;
+    GtkWidget* cw = child->Widget();
+    if (GtkWidget* old = gtk_widget_get_parent(cw))
+        gtk_container_remove(GTK_CONTAINER(old), cw);
+    const LUiRect& f = child->fFrame;
+    int x = Round(f.x), y = Round(f.y);
+    vt_layout_insert(VT_LAYOUT(fWidget), cw, guint(position), x, y, Round(f.x + f.width) - x,
+        Round(f.y + f.height) - y);
+}
+
+void LView::AddSubview(LView* view)
+{
+    InsertSubview(view, fSubviews.size());
+}
+
+void LView::InsertSubview(LView* view, size_t position)
+{
+    if (!view || view == this || IsDescendantOf(view))
+        return;
+    LUiRef<LView> hold(view);
+    if (view->fSuperview)
+        view->RemoveFromSuperview();
+    position = std::min(position, fSubviews.size());
+    view->Retain();
+    fSubviews.insert(fSubviews.begin() + position, view);
+    view->fSuperview = this;
+    AttachChildWidget(view, position);
+}
+
+void LView::RemoveFromSuperview()
+{
+    LView* parent = fSuperview;
+    if (!parent)
+        return;
+    auto it = std::find(parent->fSubviews.begin(), parent->fSubviews.end(), this);
+    if (it != parent->fSubviews.end())
+        parent->fSubviews.erase(it);
+    fSuperview = nullptr;
+    if (fWidget && parent->fWidget && gtk_widget_get_parent(fWidget) == parent->fWidget)
+        gtk_container_remove(GTK_CONTAINER(parent->fWidget), fWidget);
+    Release();
+}
+
+bool LView::IsDescendantOf(const LView* ancestor) const
+{
+    for (const LView* v = this; v; v = v->fSuperview)
+        if (v == ancestor)
+            return true;
+    return false;
+}
+
+LNativeWindow* LView::Window() const
+{
+    const LView* v = this;
+    while (v->fSuperview)
+        v = v->fSuperview;
+    return v->fNativeWindow;
+}
+
+void LView::PlaceWidget()
+{
+    if (!fWidget || !fSuperview || !fSuperview->fWidget || !VT_IS_LAYOUT(fSuperview->fWidget))
+        return;
+    int x = Round(fFrame.x), y = Round(fFrame.y);
+    vt_layout_move_resize(VT_LAYOUT(fSuperview->fWidget), fWidget, x, y,
+        Round(fFrame.x + fFrame.width) - x, Round(fFrame.y + fFrame.height) - y);
+}
+
+void LView::SetFrame(const LUiRect& frame)
+{
+    LUiRect f = frame;
+    f.width = std::max(f.width, 0.0);
+    f.height = std::max(f.height, 0.0);
+    if (f == fFrame)
+        return;
+    fFrame = f;
+    if (fNativeWindow && !fSuperview) {
+        fNativeWindow->ContentViewFrameSet(f);
+    } else {
+        PlaceWidget();
+    }
+    FrameDidChange();
+}
+
+void LView::SetFrameFromWindow(const LUiRect& frame)
+{
+    if (frame == fFrame)
+        return;
+    fFrame = frame;
+    FrameDidChange();
+}
+
+LUiPoint LView::ConvertToRoot(LUiPoint p) const
+{
+    for (const LView* v = this; v->fSuperview; v = v->fSuperview) {
+        p.x += v->fFrame.x;
+        p.y += v->fFrame.y;
+    }
+    return p;
+}
+
+LUiPoint LView::ConvertFromRoot(LUiPoint p) const
+{
+    LUiPoint origin = ConvertToRoot(LUiPoint {});
+    return LUiPoint { p.x - origin.x, p.y - origin.y };
+}
+
+void LView::SetHidden(bool hidden)
+{
+    if (fHidden == hidden)
+        return;
+    fHidden = hidden;
+    if (fWidget)
+        gtk_widget_set_visible(fWidget, !hidden);
+}
+
+bool LView::IsHiddenOrHasHiddenAncestor() const
+{
+    for (const LView* v = this; v; v = v->fSuperview)
+        if (v->fHidden)
+            return true;
+    return false;
+}
+
+bool LView::IsEnabled() const
+{
+    return fAnswersEnabled ? fEnabled : true;
+}
+
+void LView::SetEnabled(bool enabled)
+{
+    if (!fAnswersEnabled)
+        return;
+    fEnabled = enabled;
+    if (fWidget)
+        gtk_widget_set_sensitive(fWidget, enabled);
+}
+
+void LView::SetNeedsDisplay()
+{
+    if (fWidget)
+        gtk_widget_queue_draw(fWidget);
+}
+
+double LView::BackingScale() const
+{
+    if (fWidget && gtk_widget_get_realized(fWidget))
+        return std::max(1, gtk_widget_get_scale_factor(fWidget));
+    if (LNativeWindow* w = Window())
+        return w->BackingScale();
+    return 1;
+}
+
+void LView::SetAcceptsFocus(bool accepts)
+{
+    fAcceptsFocus = accepts;
+    if (fWidget)
+        gtk_widget_set_can_focus(fWidget, accepts);
+}
+
+bool LView::HasFocus() const
+{
+    return fWidget && gtk_widget_has_focus(fWidget);
+}
+
+bool LView::MakeFocus()
+{
+    if (!fWidget || !gtk_widget_get_can_focus(fWidget))
+        return false;
+    gtk_widget_grab_focus(fWidget);
+    return gtk_widget_has_focus(fWidget);
+}
+
+void LView::RegisterDraggedTypes(const std::vector<std::string>& types)
+{
+    fDraggedTypes = types;
+    if (!fWidget)
+        return;
+    g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+        reinterpret_cast<gpointer>(LViewGlue::Motion), this);
+    g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+        reinterpret_cast<gpointer>(LViewGlue::Leave), this);
+    g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+        reinterpret_cast<gpointer>(LViewGlue::Drop), this);
+    if (types.empty()) {
+        gtk_drag_dest_unset(fWidget);
+        return;
+    }
+    std::vector<GtkTargetEntry> entries;
+    for (const std::string& t : types)
+        entries.push_back(GtkTargetEntry { const_cast<gchar*>(t.c_str()), 0, 0 });
+    gtk_drag_dest_set(fWidget, GtkDestDefaults(0), entries.data(), gint(entries.size()),
+        GdkDragAction(GDK_ACTION_COPY | GDK_ACTION_MOVE));
+    g_signal_connect(fWidget, "drag-motion", G_CALLBACK(LViewGlue::Motion), this);
+    g_signal_connect(fWidget, "drag-leave", G_CALLBACK(LViewGlue::Leave), this);
+    g_signal_connect(fWidget, "drag-drop", G_CALLBACK(LViewGlue::Drop), this);
+}
+
+void LView::Draw(cairo_t*, const LUiRect&)
+{
+}
+
+void LView::NotifySubviewsFrameChanged()
+{
+    // A copy: a handler may change the tree.
+    std::vector<LUiRef<LView>> children(fSubviews.begin(), fSubviews.end());
+    for (auto& child : children) {
+        child->FrameDidChange();
+        child->NotifySubviewsFrameChanged();
+    }
+}
+
+bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
+{
+    out = LUiEvent {};
+    out.scale = BackingScale();
+    out.native = e;
+    double rx = 0, ry = 0;
+    guint state = 0;
+    bool positional = true;
+    switch (e->type) {
+    case GDK_BUTTON_PRESS:
+    case GDK_BUTTON_RELEASE: {
+        const GdkEventButton& b = e->button;
+        bool press = e->type == GDK_BUTTON_PRESS;
+        if (b.button == 1)
+            out.type = press ? LUiEventType::MouseDown : LUiEventType::MouseUp;
+        else if (b.button == 3)
+            out.type = press ? LUiEventType::RightMouseDown : LUiEventType::RightMouseUp;
+        else
+            return false;
+        if (press)
+            out.clickCount = CountClick(&b);
+        rx = b.x_root;
+        ry = b.y_root;
+        state = b.state;
+        out.time = b.time;
+        break;
+    }
+    case GDK_MOTION_NOTIFY: {
+        const GdkEventMotion& m = e->motion;
+        if (m.state & GDK_BUTTON1_MASK)
+            out.type = LUiEventType::MouseDragged;
+        else if (m.state & GDK_BUTTON3_MASK)
+            out.type = LUiEventType::RightMouseDragged;
+        else
+            out.type = LUiEventType::MouseMoved;
+        rx = m.x_root;
+        ry = m.y_root;
+        state = m.state;
+        out.time = m.time;
+        break;
+    }
+    case GDK_ENTER_NOTIFY:
+    case GDK_LEAVE_NOTIFY: {
+        const GdkEventCrossing& c = e->crossing;
+        // Moving into or out of a subview's own window is not leaving this view.
+        if (c.detail == GDK_NOTIFY_INFERIOR)
+            return false;
+        out.type
+            = e->type == GDK_ENTER_NOTIFY ? LUiEventType::MouseEntered : LUiEventType::MouseExited;
+        rx = c.x_root;
+        ry = c.y_root;
+        state = c.state;
+        out.time = c.time;
+        break;
+    }
+    case GDK_SCROLL: {
+        const GdkEventScroll& s = e->scroll;
+        out.type = LUiEventType::ScrollWheel;
+        switch (s.direction) {
+        case GDK_SCROLL_UP:
+            out.scrollY = 1;
+            break;
+        case GDK_SCROLL_DOWN:
+            out.scrollY = -1;
+            break;
+        case GDK_SCROLL_LEFT:
+            out.scrollX = 1;
+            break;
+        case GDK_SCROLL_RIGHT:
+            out.scrollX = -1;
+            break;
+        case GDK_SCROLL_SMOOTH: {
+            GdkDevice* d = gdk_event_get_source_device(e);
+            out.precise = d && gdk_device_get_source(d) == GDK_SOURCE_TOUCHPAD;
+            // Touchpad deltas come in steps of about ten points.
+            double k = out.precise ? 10.0 : 1.0;
+            out.scrollX = -s.delta_x * k;
+            out.scrollY = -s.delta_y * k;
+            break;
+        }
+        }
+        rx = s.x_root;
+        ry = s.y_root;
+        state = s.state;
+        out.time = s.time;
+        break;
+    }
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE: {
+        const GdkEventKey& k = e->key;
+        positional = false;
+        bool press = e->type == GDK_KEY_PRESS;
+        if (k.is_modifier)
+            out.type = LUiEventType::FlagsChanged;
+        else
+            out.type = press ? LUiEventType::KeyDown : LUiEventType::KeyUp;
+        out.keyval = k.keyval;
+        out.keycode = k.hardware_keycode;
+        out.character = gdk_keyval_to_unicode(k.keyval);
+        auto& down = KeysDown();
+        if (press)
+            out.isRepeat = !down.insert(k.hardware_keycode).second;
+        else
+            down.erase(k.hardware_keycode);
+        state = k.state;
+        out.time = k.time;
+        break;
+    }
+    default:
+        return false;
+    }
+    out.modifiers = ModifiersOf(state);
+    if (positional) {
+        out.rootX = rx;
+        out.rootY = ry;
+        // Root coordinates to this view: the widget's window origin on the screen, then the
+        // widget's place inside that window.
+        if (fWidget && gtk_widget_get_realized(fWidget)) {
+            GdkWindow* win = gtk_widget_get_window(fWidget);
+            int ox = 0, oy = 0;
+            gdk_window_get_origin(win, &ox, &oy);
+            double x = rx - ox, y = ry - oy;
+            if (!gtk_widget_get_has_window(fWidget)) {
+                GtkAllocation a;
+                gtk_widget_get_allocation(fWidget, &a);
+                x -= a.x;
+                y -= a.y;
+            }
+            out.x = x;
+            out.y = y;
+        }
+    }
+    return true;
+}
+
+bool LView::DispatchEvent(const LUiEvent& e)
+{
+    switch (e.type) {
+    case LUiEventType::MouseDown:
+        return MouseDown(e);
+    case LUiEventType::MouseUp:
+        return MouseUp(e);
+    case LUiEventType::RightMouseDown:
+        return RightMouseDown(e);
+    case LUiEventType::RightMouseUp:
+        return RightMouseUp(e);
+    case LUiEventType::MouseMoved:
+        return MouseMoved(e);
+    case LUiEventType::MouseDragged:
+        return MouseDragged(e);
+    case LUiEventType::RightMouseDragged:
+        return RightMouseDragged(e);
+    case LUiEventType::MouseEntered:
+        return MouseEntered(e);
+    case LUiEventType::MouseExited:
+        return MouseExited(e);
+    case LUiEventType::ScrollWheel:
+        return ScrollWheel(e);
+    case LUiEventType::KeyDown:
+        return KeyDown(e);
+    case LUiEventType::KeyUp:
+        return KeyUp(e);
+    case LUiEventType::FlagsChanged:
+        return FlagsChanged(e);
+    case LUiEventType::None:
+        break;
+    }
+    return false;
+}

@@ -1,0 +1,161 @@
+// The view: one rectangle of a window with its GTK widget. Views form a tree (superview, ordered
+// subviews, the last on top); each has an integer tag, a frame in points relative to its
+// superview (y down), hidden and enabled states, associated data by key, and virtual handlers for
+// drawing, mouse, keys, focus and drops.
+//
+// The widget is made on first use (Widget()), so views can be built and used as plain objects
+// without a display; a view added to a superview that has its widget gets its own at once. A view
+// without its own widget class is a VtLayout (see LLayout.h), which places its subviews' widgets
+// at their frames. Views are reference counted: the creator holds one reference, a superview one
+// per subview.
+#pragma once
+
+#include "platform/ui/LAssociations.h"
+#include "platform/ui/LUiTypes.h"
+
+#include <gtk/gtk.h>
+#include <string>
+#include <vector>
+
+class LNativeWindow;
+
+// What a view is told about a drag over it. Positions in the view's points.
+struct LUiDragInfo {
+    double x = 0;
+    double y = 0;
+    bool fromThisApplication = false; // the drag started in one of our widgets
+    std::vector<std::string> types; // offered data types (MIME names)
+    GdkDragContext* context = nullptr;
+    uint32_t time = 0;
+};
+
+// Drag operations (bits).
+enum : int { kLUiDragNone = 0, kLUiDragCopy = 1, kLUiDragMove = 16 };
+
+class LView : public LUiObject, public LAssociations {
+public:
+    LView();
+
+    // Tree. AddSubview puts the view on top (taking it from an earlier superview first).
+    LView* Superview() const { return fSuperview; }
+    const std::vector<LView*>& Subviews() const { return fSubviews; }
+    void AddSubview(LView* view);
+    void InsertSubview(LView* view, size_t position);
+    void RemoveFromSuperview();
+    bool IsDescendantOf(const LView* ancestor) const; // true for the view itself
+    // The native window whose content view is the root of this view's tree; null when none.
+    LNativeWindow* Window() const;
+
+    int Tag() const { return fTag; }
+    void SetTag(int tag) { fTag = tag; }
+
+    // The frame in points relative to the superview; Bounds is the same size at 0, 0.
+    const LUiRect& Frame() const { return fFrame; }
+    LUiRect Bounds() const { return LUiRect { 0, 0, fFrame.width, fFrame.height }; }
+    void SetFrame(const LUiRect& frame);
+    // A point of this view in the coordinates of the root view of its tree (the window's content).
+    LUiPoint ConvertToRoot(LUiPoint p) const;
+    LUiPoint ConvertFromRoot(LUiPoint p) const;
+
+    bool IsHidden() const { return fHidden; }
+    void SetHidden(bool hidden);
+    bool IsHiddenOrHasHiddenAncestor() const;
+
+    // Only views that answer to enabling have the state (controls, the framework's views); the
+    // others answer IsEnabled() true and ignore SetEnabled.
+    bool AnswersEnabled() const { return fAnswersEnabled; }
+    virtual bool IsEnabled() const;
+    virtual void SetEnabled(bool enabled);
+
+    bool IsOpaque() const { return fOpaque; }
+    void SetOpaque(bool opaque) { fOpaque = opaque; }
+    void SetNeedsDisplay();
+
+    // Device pixels per point of the window that shows the view (1 when none).
+    double BackingScale() const;
+
+    // Keyboard focus (the first responder of the view's window).
+    void SetAcceptsFocus(bool accepts);
+    bool AcceptsFocus() const { return fAcceptsFocus; }
+    bool HasFocus() const;
+    bool MakeFocus();
+
+    // The widget, made on first call; ExistingWidget never makes it.
+    GtkWidget* Widget();
+    GtkWidget* ExistingWidget() const { return fWidget; }
+    // The view of a widget, or of its nearest ancestor that has one; null when none.
+    static LView* FromWidget(GtkWidget* widget);
+
+    // Drop targets: the data types (MIME names) the view accepts; empty unregisters.
+    void RegisterDraggedTypes(const std::vector<std::string>& types);
+
+    // Handlers. Each event handler answers true when it handled the event; false passes it on to
+    // the superview (and finally to the window).
+    virtual void Draw(cairo_t* cr, const LUiRect& dirty);
+    virtual bool MouseDown(const LUiEvent&) { return false; }
+    virtual bool MouseUp(const LUiEvent&) { return false; }
+    virtual bool RightMouseDown(const LUiEvent&) { return false; }
+    virtual bool RightMouseUp(const LUiEvent&) { return false; }
+    virtual bool MouseMoved(const LUiEvent&) { return false; }
+    virtual bool MouseDragged(const LUiEvent&) { return false; }
+    virtual bool RightMouseDragged(const LUiEvent&) { return false; }
+    virtual bool MouseEntered(const LUiEvent&) { return false; }
+    virtual bool MouseExited(const LUiEvent&) { return false; }
+    virtual bool ScrollWheel(const LUiEvent&) { return false; }
+    virtual bool KeyDown(const LUiEvent&) { return false; }
+    virtual bool KeyUp(const LUiEvent&) { return false; }
+    virtual bool FlagsChanged(const LUiEvent&) { return false; }
+    virtual void FocusIn() { }
+    virtual void FocusOut() { }
+    // Whether a click gives the view the keyboard focus.
+    virtual bool AcceptsFirstResponder() const { return fAcceptsFocus; }
+    // The frame changed (moved or resized, also when the window resized the content view).
+    virtual void FrameDidChange() { }
+    // Drops: operations are kLUiDrag* bits.
+    virtual int DraggingEntered(const LUiDragInfo&) { return kLUiDragNone; }
+    virtual int DraggingUpdated(const LUiDragInfo&) { return kLUiDragNone; }
+    virtual void DraggingExited(const LUiDragInfo&) { }
+    virtual void DraggingEnded(const LUiDragInfo&) { }
+    virtual bool PrepareForDragOperation(const LUiDragInfo&) { return false; }
+    virtual bool PerformDragOperation(const LUiDragInfo&) { return false; }
+
+    // Sends FrameDidChange to every view below this one, depth first (a scale change).
+    void NotifySubviewsFrameChanged();
+
+    // Turns a GDK event into the event record of this view (positions in its points).
+    bool MakeEvent(const GdkEvent* event, LUiEvent& out) const;
+    // Runs the handler of this view that matches the record's type.
+    bool DispatchEvent(const LUiEvent& event);
+
+protected:
+    ~LView() override;
+    // Makes the widget of a subclass (a control). The default is a VtLayout that receives events
+    // and holds subviews. A widget that is not a VtLayout cannot show subviews.
+    virtual GtkWidget* CreateWidget();
+    void SetAnswersEnabled(bool answers) { fAnswersEnabled = answers; }
+
+private:
+    friend class LNativeWindow;
+    friend struct LViewGlue;
+    friend struct LNativeWindowGlue;
+    void AttachChildWidget(LView* child, size_t position);
+    void PlaceWidget();
+    void SetFrameFromWindow(const LUiRect& frame);
+    static void ConnectLayoutSignals(GtkWidget* widget, LView* view);
+
+    LView* fSuperview = nullptr;
+    std::vector<LView*> fSubviews;
+    LNativeWindow* fNativeWindow = nullptr; // set on the content view of a native window
+    GtkWidget* fWidget = nullptr;
+    LUiRect fFrame;
+    int fTag = 0;
+    bool fHidden = false;
+    bool fEnabled = true;
+    bool fAnswersEnabled = false;
+    bool fOpaque = false;
+    bool fAcceptsFocus = false;
+    bool fInDrag = false;
+    bool fDropped = false;
+    unsigned fLeaveSource = 0;
+    std::vector<std::string> fDraggedTypes;
+};

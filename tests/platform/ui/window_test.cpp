@@ -1,0 +1,373 @@
+// The window layer on GTK: native windows, views, layout, modal loops and the event hub.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "platform/ui/UI.h"
+#include "support/UiTestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+    }
+};
+
+LNativeWindow* MakeWindow(
+    double w, double h, unsigned style = kLUiWindowTitled | kLUiWindowClosable)
+{
+    auto* window = new LNativeWindow(LUiRect { 40, 40, w, h }, style, false);
+    auto* content = new LView;
+    window->SetContentView(content);
+    content->Release();
+    return window;
+}
+
+double Scale()
+{
+    const char* s = getenv("GDK_SCALE");
+    return s && atoi(s) > 1 ? atoi(s) : 1;
+}
+
+struct RecordingView : LView {
+    std::vector<LUiEvent> events;
+    bool handle = true;
+    bool MouseDown(const LUiEvent& e) override { return Record(e); }
+    bool MouseUp(const LUiEvent& e) override { return Record(e); }
+    bool MouseDragged(const LUiEvent& e) override { return Record(e); }
+    bool MouseMoved(const LUiEvent& e) override { return Record(e); }
+    bool RightMouseDown(const LUiEvent& e) override { return Record(e); }
+    bool KeyDown(const LUiEvent& e) override { return Record(e); }
+    bool KeyUp(const LUiEvent& e) override { return Record(e); }
+    bool Record(const LUiEvent& e)
+    {
+        events.push_back(e);
+        return handle;
+    }
+};
+
+} // namespace
+
+TEST_F(UiTest, WindowOfGivenSizeIsThatXWindowInDevicePixels)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    LNativeWindow* window = MakeWindow(400, 300);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    EXPECT_EQ(window->BackingScale(), Scale());
+    int w = 0, h = 0;
+    ASSERT_TRUE(uitest::XGeometry(window->XWindowId(), w, h));
+    EXPECT_EQ(w, int(400 * Scale()));
+    EXPECT_EQ(h, int(300 * Scale()));
+    EXPECT_EQ(window->ContentView()->Frame(), (LUiRect { 0, 0, 400, 300 }));
+    window->Close();
+    window->Release();
+}
+
+TEST_F(UiTest, ResizableWindowTakesNewContentSize)
+{
+    LNativeWindow* window = MakeWindow(200, 100, kLUiWindowTitled | kLUiWindowResizable);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    window->ContentView()->SetFrame(LUiRect { 0, 0, 320, 180 });
+    EXPECT_TRUE(uitest::PumpUntil([&] {
+        GtkAllocation a;
+        gtk_widget_get_allocation(window->ContentView()->Widget(), &a);
+        return a.width == 320 && a.height == 180;
+    }));
+    EXPECT_EQ(window->ContentSize().width, 320);
+    window->Release();
+}
+
+TEST_F(UiTest, ZeroSizeBecomesOne)
+{
+    LNativeWindow* window = MakeWindow(0, 0);
+    EXPECT_EQ(window->ContentSize().width, 1);
+    EXPECT_EQ(window->ContentSize().height, 1);
+    window->Release();
+}
+
+TEST_F(UiTest, SubviewsSitAtTheirFramesAndStackInOrder)
+{
+    LNativeWindow* window = MakeWindow(300, 200);
+    LView* content = window->ContentView();
+    auto* a = new LView;
+    auto* b = new LView;
+    a->SetFrame(LUiRect { 10, 20, 100, 50 });
+    b->SetFrame(LUiRect { 0, -300, 30, 30 }); // unplaced, as new controls are
+    content->AddSubview(a);
+    content->AddSubview(b);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    GtkAllocation al;
+    gtk_widget_get_allocation(a->Widget(), &al);
+    EXPECT_EQ(al.x, 10);
+    EXPECT_EQ(al.y, 20);
+    EXPECT_EQ(al.width, 100);
+    EXPECT_EQ(al.height, 50);
+    b->SetFrame(LUiRect { 5, 5, 2, 3 }); // smaller than anything GTK would ask for
+    uitest::Pump(30);
+    gtk_widget_get_allocation(b->Widget(), &al);
+    EXPECT_EQ(al.width, 2);
+    EXPECT_EQ(al.height, 3);
+    content->InsertSubview(b, 0);
+    EXPECT_EQ(content->Subviews().front(), b);
+    EXPECT_EQ(vt_layout_get_n_children(VT_LAYOUT(content->Widget())), 2u);
+    EXPECT_EQ(a->Window(), window);
+    b->RemoveFromSuperview();
+    EXPECT_EQ(b->Window(), nullptr);
+    EXPECT_EQ(LView::FromWidget(a->Widget()), a);
+    a->Release();
+    b->Release();
+    window->Release();
+}
+
+TEST_F(UiTest, ClickReachesViewInPointsWithScale)
+{
+    LNativeWindow* window = MakeWindow(300, 200);
+    auto* view = new RecordingView;
+    view->SetFrame(LUiRect { 50, 40, 100, 80 });
+    window->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    uitest::SendButton(view, 10, 12, 1, true);
+    uitest::SendMotion(view, 20, 22, GDK_BUTTON1_MASK);
+    uitest::SendButton(view, 20, 22, 1, false);
+    ASSERT_EQ(view->events.size(), 3u);
+    EXPECT_EQ(view->events[0].type, LUiEventType::MouseDown);
+    EXPECT_DOUBLE_EQ(view->events[0].x, 10);
+    EXPECT_DOUBLE_EQ(view->events[0].y, 12);
+    EXPECT_EQ(view->events[0].clickCount, 1);
+    EXPECT_EQ(view->events[0].scale, Scale());
+    EXPECT_EQ(view->events[1].type, LUiEventType::MouseDragged);
+    EXPECT_EQ(view->events[2].type, LUiEventType::MouseUp);
+    view->Release();
+    window->Release();
+}
+
+TEST_F(UiTest, RealClickThroughXdotool)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    LNativeWindow* window = MakeWindow(300, 200);
+    auto* view = new RecordingView;
+    view->SetFrame(LUiRect { 50, 40, 100, 80 });
+    window->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    double s = Scale();
+    std::string xid = std::to_string(window->XWindowId());
+    // Device pixels on the X side.
+    uitest::Run("xdotool mousemove --sync --window " + xid + " " + std::to_string(int(70 * s)) + " "
+        + std::to_string(int(60 * s)) + " click 1");
+    ASSERT_TRUE(uitest::PumpUntil([&] {
+        for (auto& e : view->events)
+            if (e.type == LUiEventType::MouseUp)
+                return true;
+        return false;
+    }));
+    EXPECT_EQ(view->events[0].type, LUiEventType::MouseDown);
+    EXPECT_NEAR(view->events[0].x, 20, 0.5);
+    EXPECT_NEAR(view->events[0].y, 20, 0.5);
+    view->Release();
+    window->Release();
+}
+
+TEST_F(UiTest, UnhandledEventsGoToTheSuperview)
+{
+    LNativeWindow* window = MakeWindow(300, 200);
+    auto* outer = new RecordingView;
+    auto* inner = new RecordingView;
+    outer->SetFrame(LUiRect { 10, 10, 200, 150 });
+    inner->SetFrame(LUiRect { 10, 10, 50, 50 });
+    outer->AddSubview(inner);
+    window->ContentView()->AddSubview(outer);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    inner->handle = false;
+    uitest::SendButton(inner, 5, 5, 1, true);
+    uitest::SendButton(inner, 5, 5, 1, false);
+    ASSERT_EQ(inner->events.size(), 2u);
+    ASSERT_EQ(outer->events.size(), 2u);
+    EXPECT_DOUBLE_EQ(outer->events[0].x, 15); // in the outer view's own points
+    inner->Release();
+    outer->Release();
+    window->Release();
+}
+
+TEST_F(UiTest, KeysGoToTheFocusedView)
+{
+    LNativeWindow* window = MakeWindow(300, 200);
+    auto* view = new RecordingView;
+    view->SetFrame(LUiRect { 0, 0, 100, 100 });
+    view->SetAcceptsFocus(true);
+    window->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    ASSERT_TRUE(window->MakeFirstResponder(view));
+    EXPECT_EQ(window->FirstResponder(), view);
+    uitest::SendKey(view, GDK_KEY_a, true);
+    uitest::SendKey(view, GDK_KEY_a, true); // held: an auto-repeat
+    uitest::SendKey(view, GDK_KEY_a, false);
+    ASSERT_EQ(view->events.size(), 3u);
+    EXPECT_EQ(view->events[0].type, LUiEventType::KeyDown);
+    EXPECT_EQ(view->events[0].character, uint32_t('a'));
+    EXPECT_FALSE(view->events[0].isRepeat);
+    EXPECT_TRUE(view->events[1].isRepeat);
+    EXPECT_EQ(view->events[2].type, LUiEventType::KeyUp);
+    window->MakeFirstResponder(nullptr);
+    EXPECT_EQ(window->FirstResponder(), nullptr);
+    view->Release();
+    window->Release();
+}
+
+namespace {
+struct CloseDelegate : LNativeWindowDelegate {
+    int asked = 0, cancels = 0, closes = 0;
+    bool agree = false;
+    bool WindowShouldClose(LNativeWindow& w) override
+    {
+        ++asked;
+        if (agree)
+            w.Close();
+        return agree;
+    }
+    bool WindowCancel(LNativeWindow&) override { return ++cancels, true; }
+    void WindowWillClose(LNativeWindow&) override { ++closes; }
+};
+} // namespace
+
+TEST_F(UiTest, DelegateDecidesOnCloseAndHearsEscape)
+{
+    LNativeWindow* window = MakeWindow(200, 100);
+    auto* d = new CloseDelegate;
+    window->SetDelegate(d);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    LView* content = window->ContentView();
+    content->Retain();
+    uitest::SendKey(content, GDK_KEY_Escape, true);
+    EXPECT_EQ(d->cancels, 1);
+    GdkEvent* e = gdk_event_new(GDK_DELETE);
+    e->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window->Gtk()))));
+    gtk_main_do_event(e);
+    EXPECT_EQ(d->asked, 1);
+    EXPECT_FALSE(window->IsClosed());
+    d->agree = true;
+    gtk_main_do_event(e);
+    gdk_event_free(e);
+    EXPECT_TRUE(window->IsClosed());
+    EXPECT_EQ(d->closes, 1);
+    // The content view outlives the window and can be used again.
+    EXPECT_EQ(content->Window(), nullptr);
+    EXPECT_NE(content->Widget(), nullptr);
+    content->Release();
+    d->Release();
+    window->Release();
+}
+
+TEST_F(UiTest, ModalLoopsNestAndStopWithTheirCode)
+{
+    EXPECT_FALSE(LModalLoop::Stop(1));
+    LNativeWindow* outer = MakeWindow(100, 100);
+    LNativeWindow* inner = MakeWindow(100, 100);
+    int innerResult = -1;
+    LRunLoop::Post([&] {
+        EXPECT_EQ(LModalLoop::Depth(), 1);
+        EXPECT_TRUE(outer->IsModal());
+        LRunLoop::Post([&] {
+            EXPECT_EQ(LModalLoop::ModalWindow(), inner);
+            LModalLoop::Stop(7);
+        });
+        innerResult = LModalLoop::Run(inner);
+        EXPECT_EQ(LModalLoop::Depth(), 1);
+        LModalLoop::StopWindow(outer, 42);
+    });
+    EXPECT_EQ(LModalLoop::Run(outer), 42);
+    EXPECT_EQ(innerResult, 7);
+    EXPECT_EQ(LModalLoop::Depth(), 0);
+    EXPECT_FALSE(outer->IsModal());
+    outer->Release();
+    inner->Release();
+}
+
+namespace {
+std::vector<bool> gTransitions;
+void RecordHook(bool any, void*)
+{
+    gTransitions.push_back(any);
+}
+} // namespace
+
+TEST_F(UiTest, ModalCounterCountsGtkDialogsToo)
+{
+    gTransitions.clear();
+    LModalCounter::SetHook(RecordHook, nullptr);
+    EXPECT_EQ(LModalCounter::Enter(), 1u);
+    EXPECT_EQ(LModalCounter::Enter(), 2u);
+    EXPECT_EQ(LModalCounter::Leave(), 1u);
+    EXPECT_EQ(LModalCounter::Leave(), 0u);
+    EXPECT_EQ(LModalCounter::Leave(), 0u);
+    EXPECT_EQ(gTransitions, (std::vector<bool> { true, false }));
+
+    // A GTK message dialog run by GTK itself.
+    gTransitions.clear();
+    GtkWidget* dialog = gtk_message_dialog_new(
+        nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "Test");
+    unsigned during = 0;
+    g_timeout_add(
+        50,
+        [](gpointer p) -> gboolean {
+            auto* pair = static_cast<std::pair<GtkWidget*, unsigned*>*>(p);
+            *pair->second = LModalCounter::Count();
+            gtk_dialog_response(GTK_DIALOG(pair->first), GTK_RESPONSE_OK);
+            return G_SOURCE_REMOVE;
+        },
+        new std::pair<GtkWidget*, unsigned*>(dialog, &during));
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    EXPECT_EQ(during, 1u);
+    EXPECT_EQ(LModalCounter::Count(), 0u);
+    EXPECT_EQ(gTransitions, (std::vector<bool> { true, false }));
+    LModalCounter::SetHook(nullptr, nullptr);
+}
+
+namespace {
+bool SwallowPresses(GdkEvent* e, void* data)
+{
+    ++*static_cast<int*>(data);
+    return e->type == GDK_BUTTON_PRESS;
+}
+} // namespace
+
+TEST_F(UiTest, EventHubMonitorsSeeAndSwallow)
+{
+    LNativeWindow* window = MakeWindow(200, 100);
+    auto* view = new RecordingView;
+    view->SetFrame(LUiRect { 0, 0, 100, 100 });
+    window->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    int seen = 0;
+    uintptr_t token = LEventHub::AddMonitor(
+        kLEventHubButtonPress | kLEventHubButtonRelease, SwallowPresses, &seen);
+    uitest::SendButton(view, 5, 5, 1, true);
+    uitest::SendButton(view, 5, 5, 1, false);
+    EXPECT_EQ(seen, 2);
+    ASSERT_EQ(view->events.size(), 1u);
+    EXPECT_EQ(view->events[0].type, LUiEventType::MouseUp);
+    LEventHub::RemoveMonitor(token);
+    uitest::SendButton(view, 5, 5, 1, true);
+    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(view->events.size(), 2u);
+    view->Release();
+    window->Release();
+}
+
+TEST_F(UiTest, SystemFontSampleMeasures)
+{
+    double w = 0, h = 0;
+    LUiMeasureText("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", nullptr,
+        LUiSystemFontSize(), false, w, h);
+    EXPECT_GT(LUiSystemFontSize(), 5);
+    double cw = std::round(w / 62);
+    EXPECT_GE(cw, 5);
+    EXPECT_LE(cw, 12);
+    EXPECT_GT(h, 8);
+}

@@ -1,0 +1,165 @@
+#include "support/UiTestSupport.h"
+
+#include "platform/ui/LEventHub.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LRunLoop.h"
+#include "platform/ui/LUiSystem.h"
+#include "platform/ui/LView.h"
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace uitest {
+
+namespace {
+
+// Synthesised events get times far apart, so that two clicks never count as a double click.
+uint32_t NextTime()
+{
+    static uint32_t t = 100000;
+    t += 5000;
+    return t;
+}
+
+GdkDevice* Pointer()
+{
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    return seat ? gdk_seat_get_pointer(seat) : nullptr;
+}
+
+} // namespace
+
+bool Init()
+{
+    return LUiInit();
+}
+
+void Pump(unsigned ms)
+{
+    LRunLoop::RunUntil(nullptr, 0, nullptr, true, ms);
+}
+
+bool PumpUntil(const std::function<bool()>& cond, unsigned ms)
+{
+    if (cond())
+        return true;
+    LRunLoop::RunUntil(nullptr, 0, cond, true, ms);
+    return cond();
+}
+
+std::string Run(const std::string& command, int* status)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    std::array<char, 256> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        out.append(buf.data(), n);
+    int rc = pclose(p);
+    if (status)
+        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+bool HaveXdotool()
+{
+    int status = 0;
+    Run("command -v xdotool >/dev/null 2>&1", &status);
+    return status == 0;
+}
+
+bool XGeometry(unsigned long xid, int& width, int& height)
+{
+    int status = 0;
+    std::string out
+        = Run("xdotool getwindowgeometry " + std::to_string(xid) + " 2>/dev/null", &status);
+    size_t at = out.find("Geometry:");
+    if (status != 0 || at == std::string::npos)
+        return false;
+    return sscanf(out.c_str() + at, "Geometry: %dx%d", &width, &height) == 2;
+}
+
+bool ShowAndWait(LNativeWindow* window)
+{
+    window->MakeKeyAndOrderFront();
+    bool mapped = PumpUntil(
+        [window] { return window->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(window->Gtk())); });
+    gdk_display_sync(gdk_display_get_default());
+    Pump(50);
+    return mapped;
+}
+
+void SendButton(LView* view, double x, double y, int button, bool press)
+{
+    GtkWidget* w = view->Widget();
+    GdkWindow* gw = gtk_widget_get_window(w);
+    GdkEvent* e = gdk_event_new(press ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE);
+    e->button.window = GDK_WINDOW(g_object_ref(gw));
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(gw, &ox, &oy);
+    double wx = x, wy = y;
+    if (!gtk_widget_get_has_window(w)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        wx += a.x;
+        wy += a.y;
+    }
+    e->button.x = wx;
+    e->button.y = wy;
+    e->button.x_root = ox + wx;
+    e->button.y_root = oy + wy;
+    e->button.button = button;
+    e->button.time = NextTime();
+    e->button.state = press ? 0 : (button == 1 ? GDK_BUTTON1_MASK : GDK_BUTTON3_MASK);
+    gdk_event_set_device(e, Pointer());
+    LEventHub::Dispatch(e);
+    gdk_event_free(e);
+}
+
+void SendMotion(LView* view, double x, double y, unsigned state)
+{
+    GtkWidget* w = view->Widget();
+    GdkWindow* gw = gtk_widget_get_window(w);
+    GdkEvent* e = gdk_event_new(GDK_MOTION_NOTIFY);
+    e->motion.window = GDK_WINDOW(g_object_ref(gw));
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(gw, &ox, &oy);
+    e->motion.x = x;
+    e->motion.y = y;
+    e->motion.x_root = ox + x;
+    e->motion.y_root = oy + y;
+    e->motion.state = state;
+    e->motion.time = NextTime();
+    gdk_event_set_device(e, Pointer());
+    LEventHub::Dispatch(e);
+    gdk_event_free(e);
+}
+
+void SendKey(LView* view, unsigned keyval, bool press)
+{
+    GtkWidget* top = gtk_widget_get_toplevel(view->Widget());
+    GdkEvent* e = gdk_event_new(press ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
+    e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
+    e->key.keyval = keyval;
+    e->key.time = NextTime();
+    GdkKeymapKey* keys = nullptr;
+    gint n = 0;
+    if (gdk_keymap_get_entries_for_keyval(
+            gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys, &n)
+        && n > 0)
+        e->key.hardware_keycode = guint16(keys[0].keycode);
+    g_free(keys);
+    e->key.string = g_strdup("");
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
+    LEventHub::Dispatch(e);
+    gdk_event_free(e);
+}
+
+} // namespace uitest

@@ -1,0 +1,31 @@
+// Helpers for tests of the window layer: start-up under Xvfb, turning the main loop until
+// something happened, xdotool, and synthesised GDK events.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class LView;
+class LNativeWindow;
+
+namespace uitest {
+
+// Opens the display once; false when there is none (the test then skips).
+bool Init();
+// Runs the main loop for ms milliseconds.
+void Pump(unsigned ms);
+// Runs the main loop until cond holds or ms milliseconds passed; answers cond's last value.
+bool PumpUntil(const std::function<bool()>& cond, unsigned ms = 3000);
+// Runs a shell command; its standard output, and its exit status in *status when given.
+std::string Run(const std::string& command, int* status = nullptr);
+bool HaveXdotool();
+// The X window's size in device pixels as xdotool reports it; false when it cannot tell.
+bool XGeometry(unsigned long xid, int& width, int& height);
+// Shows the window and waits until it is mapped and has its size.
+bool ShowAndWait(LNativeWindow* window);
+// Sends a GDK button press (or release) to the view's widget at a point of the view (points).
+void SendButton(LView* view, double x, double y, int button, bool press);
+void SendMotion(LView* view, double x, double y, unsigned state);
+void SendKey(LView* view, unsigned keyval, bool press);
+
+} // namespace uitest
