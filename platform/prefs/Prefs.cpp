@@ -1,0 +1,324 @@
+#include "platform/prefs/Prefs.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <glib.h>
+#include <map>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace platform::prefs {
+
+namespace {
+
+constexpr const char* kGroup = "Preferences";
+constexpr unsigned int kLockTimeoutMs = 2000;
+
+// Key files refuse some characters in key names ('=', '[', ']', line breaks, spaces at either
+// end, a leading '#'): they are written as %XX, and '%' itself as %25.
+std::string EncodeKey(const std::string& key)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(key.size());
+    for (unsigned char c : key) {
+        if (c == '%' || c == '=' || c == '[' || c == ']' || c == '#' || c == ' ' || c < 0x20
+            || c == 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string DecodeKey(const char* key)
+{
+    std::string out;
+    for (const char* p = key; *p; ++p) {
+        int hi, lo;
+        if (*p == '%' && (hi = HexValue(p[1])) >= 0 && (lo = HexValue(p[2])) >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            p += 2;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+struct Signature {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    struct timespec modified { };
+    bool exists = false;
+
+    bool operator==(const Signature& o) const
+    {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size
+            && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+Signature SignatureOf(const std::string& path)
+{
+    Signature s;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        s.exists = true;
+        s.device = st.st_dev;
+        s.inode = st.st_ino;
+        s.size = st.st_size;
+        s.modified = st.st_mtim;
+    }
+    return s;
+}
+
+// What a store's file held when it was last read.
+struct Snapshot {
+    Signature signature;
+    GKeyFile* file = nullptr;
+    bool broken = false; // the file exists but does not parse
+    bool loaded = false;
+};
+
+std::mutex gMutex;
+std::map<std::string, Snapshot>& Snapshots()
+{
+    static auto* snapshots = new std::map<std::string, Snapshot>; // lives until exit
+    return *snapshots;
+}
+
+// Reads the file into the snapshot when it changed since the last read (or always with force).
+// Called with gMutex held.
+Snapshot& Load(const std::string& path, bool force)
+{
+    Snapshot& snap = Snapshots()[path];
+    Signature now = SignatureOf(path);
+    if (snap.loaded && !force && snap.signature == now)
+        return snap;
+    if (snap.file)
+        g_key_file_free(snap.file);
+    snap.file = g_key_file_new();
+    snap.broken = false;
+    snap.loaded = true;
+    snap.signature = now;
+    if (now.exists) {
+        GError* error = nullptr;
+        if (!g_key_file_load_from_file(snap.file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
+            bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+            g_error_free(error);
+            g_key_file_free(snap.file);
+            snap.file = g_key_file_new();
+            snap.broken = !missing;
+            if (missing)
+                snap.signature = Signature();
+        }
+    }
+    return snap;
+}
+
+std::string ConfigHome()
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/')
+        return config;
+    const char* home = getenv("HOME");
+    return std::string(home && home[0] ? home : g_get_home_dir()) + "/.config";
+}
+
+// Holds an exclusive lock on the store's lock file, trying for at most kLockTimeoutMs; the
+// write goes on without it after that rather than hang on a stuck process.
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& path)
+    {
+        fFd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fFd < 0)
+            return;
+        unsigned int waited = 0, sleepMs = 1;
+        while (flock(fFd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            if (waited >= kLockTimeoutMs)
+                return;
+            usleep(sleepMs * 1000);
+            waited += sleepMs;
+            sleepMs = sleepMs < 64 ? sleepMs * 2 : 64;
+        }
+    }
+    ~WriteLock()
+    {
+        if (fFd >= 0)
+            ::close(fFd); // releases the lock
+    }
+
+private:
+    int fFd = -1;
+};
+
+bool WriteAll(int fd, const char* data, size_t length)
+{
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the key file through a temporary file renamed over the target. gMutex held.
+bool Save(const std::string& path, Snapshot& snap)
+{
+    gsize length = 0;
+    gchar* data = g_key_file_to_data(snap.file, &length, nullptr);
+    if (!data)
+        return false;
+    std::string temp = path + ".XXXXXX";
+    int fd = g_mkstemp_full(temp.data(), O_RDWR | O_CLOEXEC, 0600);
+    bool ok = fd >= 0;
+    if (ok) {
+        ok = WriteAll(fd, data, length) && fsync(fd) == 0;
+        ok = (::close(fd) == 0) && ok;
+        if (ok)
+            ok = ::rename(temp.c_str(), path.c_str()) == 0;
+        if (!ok)
+            ::unlink(temp.c_str());
+    }
+    g_free(data);
+    if (ok) {
+        snap.signature = SignatureOf(path);
+        snap.broken = false;
+    }
+    return ok;
+}
+
+// Runs change on a fresh read of the store under the write lock and saves it when it asks to.
+template <class Change> bool Modify(const std::string& domain, Change change)
+{
+    const std::string path = StorePath(domain);
+    gchar* folder = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(folder, 0700);
+    g_free(folder);
+
+    WriteLock lock(path);
+    std::lock_guard<std::mutex> guard(gMutex);
+    Snapshot& snap = Load(path, true);
+    if (snap.broken) {
+        // Keep what could not be read; the store starts afresh.
+        if (::rename(path.c_str(), (path + ".broken").c_str()) != 0)
+            return false;
+        snap.broken = false;
+    }
+    bool save = false;
+    bool result = change(snap.file, save);
+    if (!save)
+        return result;
+    if (!Save(path, snap)) {
+        snap.loaded = false; // what is in memory was not written: read the file again next time
+        return false;
+    }
+    return result;
+}
+
+} // namespace
+
+std::string StorePath(const std::string& domain)
+{
+    return ConfigHome() + "/" + domain + "/preferences.ini";
+}
+
+bool GetValue(const std::string& domain, const std::string& key, std::string& value)
+{
+    const std::string path = StorePath(domain);
+    const std::string name = EncodeKey(key);
+    std::lock_guard<std::mutex> guard(gMutex);
+    Snapshot& snap = Load(path, false);
+    gchar* text = g_key_file_get_string(snap.file, kGroup, name.c_str(), nullptr);
+    if (!text)
+        return false;
+    value = text;
+    g_free(text);
+    return true;
+}
+
+bool HasKey(const std::string& domain, const std::string& key)
+{
+    const std::string path = StorePath(domain);
+    const std::string name = EncodeKey(key);
+    std::lock_guard<std::mutex> guard(gMutex);
+    Snapshot& snap = Load(path, false);
+    return g_key_file_has_key(snap.file, kGroup, name.c_str(), nullptr);
+}
+
+bool SetValue(const std::string& domain, const std::string& key, const std::string& value)
+{
+    if (key.empty())
+        return false;
+    const std::string name = EncodeKey(key);
+    return Modify(domain, [&](GKeyFile* file, bool& save) {
+        gchar* old = g_key_file_get_string(file, kGroup, name.c_str(), nullptr);
+        bool same = old && value == old;
+        g_free(old);
+        if (!same) {
+            g_key_file_set_string(file, kGroup, name.c_str(), value.c_str());
+            save = true;
+        }
+        return true;
+    });
+}
+
+bool RemoveKeys(const std::string& domain, const std::vector<std::string>& keys)
+{
+    return Modify(domain, [&](GKeyFile* file, bool& save) {
+        for (const std::string& key : keys) {
+            const std::string name = EncodeKey(key);
+            if (g_key_file_remove_key(file, kGroup, name.c_str(), nullptr))
+                save = true;
+        }
+        return true;
+    });
+}
+
+std::vector<std::string> GetKeys(const std::string& domain)
+{
+    const std::string path = StorePath(domain);
+    std::vector<std::string> keys;
+    std::lock_guard<std::mutex> guard(gMutex);
+    Snapshot& snap = Load(path, false);
+    gsize count = 0;
+    gchar** names = g_key_file_get_keys(snap.file, kGroup, &count, nullptr);
+    if (!names)
+        return keys;
+    keys.reserve(count);
+    for (gsize i = 0; i < count; ++i)
+        keys.push_back(DecodeKey(names[i]));
+    g_strfreev(names);
+    return keys;
+}
+
+} // namespace platform::prefs

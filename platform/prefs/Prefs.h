@@ -1,0 +1,36 @@
+// The per-user preferences store (GLib key files). What it offers:
+//
+// One store per preferences domain (the application's own, or another application's of the same
+// maker), each a key file at $XDG_CONFIG_HOME/<domain>/preferences.ini (~/.config when the
+// variable is not set), holding string values under flat keys such as "Settings/UnitsMeasurement".
+//
+// - Every change is written at once: under an exclusive lock on "<file>.lock" the file is read
+//   afresh (so that changes of other processes are kept), changed, written to a temporary file
+//   beside it, flushed to disk and renamed over it. A crash mid-write leaves the old file whole.
+// - Every read looks at the file again when it has changed, so a second process sees a write at
+//   once.
+// - A file that does not parse reads as empty and is never overwritten: before the first write
+//   it is kept as "<file>.broken".
+//
+// Safe to use from any thread. Standard library and GLib only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform::prefs {
+
+// The file of a domain's store (the folder is made when the first value is written).
+std::string StorePath(const std::string& domain);
+
+// The value of key; false when the key is missing.
+bool GetValue(const std::string& domain, const std::string& key, std::string& value);
+bool HasKey(const std::string& domain, const std::string& key);
+// Stores the value and writes the store at once; false when it could not be written.
+bool SetValue(const std::string& domain, const std::string& key, const std::string& value);
+// Removes the keys (those present) in one write; true when the store is as asked afterwards.
+bool RemoveKeys(const std::string& domain, const std::vector<std::string>& keys);
+// Every key of the domain, in file order.
+std::vector<std::string> GetKeys(const std::string& domain);
+
+} // namespace platform::prefs

@@ -1,0 +1,147 @@
+#include "platform/prefs/Prefs.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace prefs = platform::prefs;
+
+namespace {
+
+// Each test gets its own configuration folder.
+class Prefs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vt-prefs-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        fHome = pattern;
+        setenv("XDG_CONFIG_HOME", fHome.c_str(), 1);
+    }
+    void TearDown() override { system(("rm -rf '" + fHome + "'").c_str()); }
+
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    std::string fHome;
+    const std::string fDomain = "se.zor.test";
+};
+
+} // namespace
+
+TEST_F(Prefs, ValuesUnderFlatKeysAreWrittenAtOnce)
+{
+    std::string value;
+    EXPECT_FALSE(prefs::GetValue(fDomain, "Settings/UnitsMeasurement", value));
+    EXPECT_TRUE(prefs::SetValue(fDomain, "Settings/UnitsMeasurement", "1"));
+    EXPECT_EQ(prefs::StorePath(fDomain), fHome + "/se.zor.test/preferences.ini");
+    std::string file = Read(prefs::StorePath(fDomain));
+    EXPECT_NE(file.find("Settings/UnitsMeasurement=1"), std::string::npos) << file;
+    struct stat st;
+    ASSERT_EQ(stat(prefs::StorePath(fDomain).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    EXPECT_TRUE(prefs::GetValue(fDomain, "Settings/UnitsMeasurement", value));
+    EXPECT_EQ(value, "1");
+    EXPECT_TRUE(prefs::HasKey(fDomain, "Settings/UnitsMeasurement"));
+    EXPECT_FALSE(prefs::HasKey(fDomain, "settings/unitsmeasurement")); // keys are exact
+}
+
+TEST_F(Prefs, AwkwardKeysAndValuesSurvive)
+{
+    const std::string keys[] = { "a=b/[c]", " lead/trail ", "#x/y%z", "line\nbreak", "å/ä" };
+    const std::string value = "  two\nlines\tand \\ back=slash ";
+    for (const auto& key : keys)
+        ASSERT_TRUE(prefs::SetValue(fDomain, key, value + key));
+    std::vector<std::string> listed = prefs::GetKeys(fDomain);
+    ASSERT_EQ(listed.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(listed[i], keys[i]);
+        std::string got;
+        EXPECT_TRUE(prefs::GetValue(fDomain, keys[i], got));
+        EXPECT_EQ(got, value + keys[i]);
+    }
+    EXPECT_FALSE(prefs::SetValue(fDomain, "", "x"));
+}
+
+TEST_F(Prefs, RemovingKeys)
+{
+    prefs::SetValue(fDomain, "S/k", "1");
+    prefs::SetValue(fDomain, "S/__k", "2");
+    prefs::SetValue(fDomain, "S/other", "3");
+    EXPECT_TRUE(prefs::RemoveKeys(fDomain, { "S/k", "S/__k", "S/never" }));
+    EXPECT_EQ(prefs::GetKeys(fDomain), std::vector<std::string> { "S/other" });
+}
+
+TEST_F(Prefs, ASecondProcessSeesAWriteAtOnceAndNoWriteIsLost)
+{
+    prefs::SetValue(fDomain, "Shared/Parent", "before");
+    std::string value;
+    ASSERT_TRUE(prefs::GetValue(fDomain, "Shared/Parent", value)); // cached in this process
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::string seen;
+        bool ok = prefs::GetValue(fDomain, "Shared/Parent", seen) && seen == "before";
+        for (int i = 0; i < 50; ++i)
+            ok = prefs::SetValue(fDomain, "Child/" + std::to_string(i), "c") && ok;
+        ok = prefs::SetValue(fDomain, "Shared/Parent", "after") && ok;
+        _exit(ok ? 0 : 1);
+    }
+    for (int i = 0; i < 50; ++i)
+        EXPECT_TRUE(prefs::SetValue(fDomain, "Parent/" + std::to_string(i), "p"));
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(prefs::GetValue(fDomain, "Shared/Parent", value));
+    EXPECT_EQ(value, "after");
+    // Both processes' writes are all there: each write read the file afresh under the lock.
+    EXPECT_EQ(prefs::GetKeys(fDomain).size(), 101u);
+}
+
+TEST_F(Prefs, AFileThatDoesNotParseIsKeptAndNeverOverwritten)
+{
+    const std::string path = prefs::StorePath(fDomain);
+    mkdir((fHome + "/" + fDomain).c_str(), 0700);
+    const std::string broken = "[Preferences]\nGood/Key=1\nthis line is not a key file line\n";
+    std::ofstream(path) << broken;
+    std::string value;
+    EXPECT_FALSE(prefs::GetValue(fDomain, "Good/Key", value)); // reads as empty
+    EXPECT_EQ(Read(path), broken);
+    EXPECT_TRUE(prefs::SetValue(fDomain, "New/Key", "2"));
+    EXPECT_EQ(Read(path + ".broken"), broken);
+    EXPECT_TRUE(prefs::GetValue(fDomain, "New/Key", value));
+    EXPECT_EQ(value, "2");
+    // No temporary file is left behind.
+    std::string listing;
+    FILE* ls = popen(("ls -a '" + fHome + "/" + fDomain + "'").c_str(), "r");
+    char line[256];
+    while (fgets(line, sizeof line, ls))
+        listing += line;
+    pclose(ls);
+    EXPECT_EQ(listing, ".\n..\npreferences.ini\npreferences.ini.broken\npreferences.ini.lock\n");
+}
+
+TEST_F(Prefs, AReadOnlyFolderFailsTheWriteAndKeepsTheOldValue)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    prefs::SetValue(fDomain, "A/b", "old");
+    chmod((fHome + "/" + fDomain).c_str(), 0500);
+    EXPECT_FALSE(prefs::SetValue(fDomain, "A/b", "new"));
+    std::string value;
+    EXPECT_TRUE(prefs::GetValue(fDomain, "A/b", value));
+    EXPECT_EQ(value, "old");
+    chmod((fHome + "/" + fDomain).c_str(), 0700);
+}
