@@ -1,0 +1,97 @@
+// Dat files: the exact bytes written, and the registry's save at the end.
+#include "lfw/unix/LDatFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+class DatFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vt_dat_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root = pattern;
+    }
+    void TearDown() override { fs::remove_all(root); }
+    fs::path root;
+};
+
+TEST_F(DatFileTest, SectionsAndEntriesWithCrLf)
+{
+    const fs::path path = root / "x.dat";
+    // An older, longer file is replaced entirely.
+    std::ofstream(path) << std::string(1000, 'z');
+
+    LDatFileNativeFile file(path.c_str());
+    LDatFileNativeSection* s = file.AddSection("s");
+    s->AddEntry("a", "1");
+    s->AddEntry("b", "2");
+    file.AddSection("empty");
+    LDatFileNativeSection* t = file.AddSection("t");
+    t->AddEntry("text", "å = ä");
+    EXPECT_TRUE(file.IsChanged());
+
+    ASSERT_TRUE(file.Save());
+    EXPECT_EQ(ReadFile(path),
+        "[s]\r\na=1\r\nb=2\r\n\r\n"
+        "[empty]\r\n\r\n"
+        "[t]\r\ntext=\xC3\xA5 = \xC3\xA4\r\n\r\n");
+    EXPECT_FALSE(file.IsChanged());
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(file.GetSize(), uint32_t(st.st_size));
+    EXPECT_EQ(file.GetModificationTime(), st.st_mtime);
+}
+
+TEST_F(DatFileTest, LongLinesAreWrittenWhole)
+{
+    const fs::path path = root / "long.dat";
+    LDatFileNativeFile file(path.c_str());
+    const std::string value(700, 'v');
+    file.AddSection("s")->AddEntry("k", value.c_str());
+    ASSERT_TRUE(file.Save());
+    EXPECT_EQ(ReadFile(path), "[s]\r\nk=" + value + "\r\n\r\n");
+}
+
+TEST_F(DatFileTest, UnopenablePathChangesNothing)
+{
+    LDatFileNativeFile file((root / "no" / "such" / "folder.dat").c_str());
+    file.AddSection("s");
+    EXPECT_FALSE(file.Save());
+    EXPECT_TRUE(file.IsChanged());
+    EXPECT_EQ(file.GetSize(), 0u);
+}
+
+TEST_F(DatFileTest, RegistrySavesChangedFilesAtTheEnd)
+{
+    const fs::path changed = root / "changed.dat", unchanged = root / "unchanged.dat";
+    std::ofstream(unchanged) << "kept as it is";
+    {
+        LDatFileNativeSystem registry;
+        auto* a = new LDatFileNativeFile(changed.c_str());
+        a->AddSection("s")->AddEntry("k", "v");
+        registry.AddFile(a);
+        auto* b = new LDatFileNativeFile(unchanged.c_str());
+        b->AddSection("x");
+        b->SetChanged(false);
+        registry.AddFile(b);
+    }
+    EXPECT_EQ(ReadFile(changed), "[s]\r\nk=v\r\n\r\n");
+    EXPECT_EQ(ReadFile(unchanged), "kept as it is");
+}
+
+} // namespace
