@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,24 +45,24 @@ bool LDatFileNativeFile::Save()
     flocktimed(fd, LOCK_EX | LOCK_NB, 1000);
 
     // The whole text first; lines are written whole, however long.
-    LStringLongTemplate<char> text;
+    std::string text;
     for (const LDatFileNativeSection& section : m_sections) {
-        text.Append('[');
-        text.Append(section.GetName());
-        text.Append("]\r\n");
+        text += '[';
+        text += section.GetName();
+        text += "]\r\n";
         for (const LDatFileNativeEntry& entry : section.GetEntries()) {
-            text.Append(entry.GetKey());
-            text.Append('=');
-            text.Append(entry.GetValue());
-            text.Append("\r\n");
+            text += entry.GetKey();
+            text += '=';
+            text += entry.GetValue();
+            text += "\r\n";
         }
-        text.Append("\r\n");
+        text += "\r\n";
     }
 
     bool ok = ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0;
     size_t written = 0;
-    while (ok && written < text.GetLength()) {
-        const ssize_t n = write(fd, text.c_str() + written, text.GetLength() - written);
+    while (ok && written < text.size()) {
+        const ssize_t n = write(fd, text.c_str() + written, text.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
