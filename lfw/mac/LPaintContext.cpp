@@ -31,7 +31,7 @@ LPaintContext::LPaintContext()
 LPaintContext::LPaintContext(cairo_t* cr, double clientWidth, double clientHeight)
     : LPaintContext()
 {
-    mContext = cr;
+    SetPlatformContext(cr);
     SetClientRect(0, 0, clientWidth, clientHeight);
     RecordBaseTransform();
 }
@@ -66,6 +66,13 @@ void LPaintContext::SetFont(const LFontAttributes& a)
     font.SetStrikeout((a.style & LFontStyleStrikeout) != 0);
     mPreviousFont = std::move(mFont);
     mFont = std::move(font);
+}
+
+void LPaintContext::SetPlatformContext(cairo_t* cr)
+{
+    mContext = cr;
+    if (cr)
+        cairo_set_line_width(cr, 1.0);
 }
 
 void LPaintContext::SetClientRect(double x, double y, double width, double height)

@@ -19,7 +19,8 @@ class LPaintContext {
 public:
     LPaintContext();
     // A context over a cairo context (not owned) whose client area is width x height; the
-    // cairo context's present transform becomes the base transform.
+    // cairo context's present transform becomes the base transform. Like SetPlatformContext it
+    // gives the cairo context the platform's default line width of 1.
     LPaintContext(cairo_t* cr, double clientWidth, double clientHeight);
     virtual ~LPaintContext();
     LPaintContext(const LPaintContext&) = delete;
@@ -34,7 +35,7 @@ public:
 
     // --- Set up by the context's creator.
     cairo_t* GetPlatformContext() const { return mContext; }
-    void SetPlatformContext(cairo_t* cr) { mContext = cr; }
+    void SetPlatformContext(cairo_t* cr);
     LView* GetView() const { return mView; }
     void SetView(LView* view) { mView = view; }
     void SetClientRect(double x, double y, double width, double height);
