@@ -363,6 +363,24 @@ void UnpremultiplySwap(uint8_t* dst, const uint8_t* src, size_t n)
     UnpremultiplyScalar<true>(Unpremul(), dst, src, n);
 }
 
+void UnpremultiplyChanged(uint8_t* straight, const uint8_t* premultiplied, size_t n)
+{
+    constexpr size_t kChunk = 256;
+    alignas(32) uint8_t check[kChunk * 4];
+    const UnpremultiplyTable& t = Unpremul();
+    for (size_t at = 0; at < n; at += kChunk) {
+        const size_t m = n - at < kChunk ? n - at : kChunk;
+        uint8_t* s = straight + 4 * at;
+        const uint8_t* p = premultiplied + 4 * at;
+        Premultiply(check, s, m);
+        if (std::memcmp(check, p, 4 * m) == 0)
+            continue;
+        for (size_t i = 0; i < m; ++i)
+            if (Load32(check + 4 * i) != Load32(p + 4 * i))
+                UnpremultiplyScalar<false>(t, s + 4 * i, p + 4 * i, 1);
+    }
+}
+
 void SetOpaque(uint8_t* row, size_t n)
 {
 #ifdef LPIXELROWS_X86

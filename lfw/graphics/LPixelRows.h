@@ -32,6 +32,9 @@ void Unpremultiply(uint8_t* dst, const uint8_t* src, size_t n);
 void PremultiplySwap(uint8_t* dst, const uint8_t* src, size_t n);
 // Premultiplied to straight alpha with bytes 0 and 2 exchanged on the way.
 void UnpremultiplySwap(uint8_t* dst, const uint8_t* src, size_t n);
+// Writes into the straight row the straight form of every premultiplied pixel that differs from
+// the straight pixel's premultiplied form; pixels that match keep their exact straight values.
+void UnpremultiplyChanged(uint8_t* straight, const uint8_t* premultiplied, size_t n);
 // Sets the fourth byte of every 4-byte pixel to 255.
 void SetOpaque(uint8_t* row, size_t n);
 

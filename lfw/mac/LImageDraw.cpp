@@ -1,0 +1,30 @@
+#include "lfw/mac/LImageDraw.h"
+
+#include "lfw/graphics/LCGImageRefReader.h"
+
+#include <algorithm>
+
+void LPaintSurfaceDrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y,
+    float w, float h, float alpha, LImageInterpolationMode)
+{
+    if (!ctx.IsDrawable() || !buffer.IsValid() || !(w > 0) || !(h > 0))
+        return;
+    cairo_surface_t* image = LCGImageRefReader().CreateImageRefFromImageBuffer(buffer, false);
+    if (!image)
+        return;
+    cairo_t* cr = ctx.GetPlatformContext();
+    const float savedAlpha = ctx.mAlpha;
+    ctx.mAlpha = alpha;
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, double(w) / buffer.GetWidth(), double(h) / buffer.GetHeight());
+    cairo_set_source_surface(cr, image, 0, 0);
+    // The edge pixels reach the rectangle's edges instead of fading out when scaled up.
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_paint_with_alpha(cr, std::clamp(double(alpha), 0.0, 1.0));
+    cairo_restore(cr);
+    ctx.mAlpha = savedAlpha;
+    cairo_surface_destroy(image);
+}

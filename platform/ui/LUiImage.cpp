@@ -1,0 +1,132 @@
+#include "platform/ui/LUiImage.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gdk/gdk.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+unsigned long gCursorSets = 0;
+GdkCursor* gCurrent = nullptr; // the cursor set last (one reference held)
+
+// Straight RGB(A) bytes of a pixbuf to premultiplied B, G, R, A of an ARGB32 surface.
+cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf)
+{
+    const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB
+        || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 || (channels != 3 && channels != 4))
+        return nullptr;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_surface_flush(surface);
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    const int rowstride = gdk_pixbuf_get_rowstride(pixbuf);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < h; ++y) {
+        const guchar* s = pixels + size_t(y) * size_t(rowstride);
+        unsigned char* d = data + size_t(y) * size_t(stride);
+        for (int x = 0; x < w; ++x, s += channels, d += 4) {
+            const unsigned a = channels == 4 ? s[3] : 255;
+            auto mul = [a](unsigned c) {
+                unsigned t = c * a + 128;
+                return static_cast<unsigned char>((t + (t >> 8)) >> 8);
+            };
+            d[0] = mul(s[2]);
+            d[1] = mul(s[1]);
+            d[2] = mul(s[0]);
+            d[3] = static_cast<unsigned char>(a);
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+void SetOnEveryWindow(GdkCursor* cursor)
+{
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* l = windows; l; l = l->next) {
+        GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(l->data));
+        if (window)
+            gdk_window_set_cursor(window, cursor);
+    }
+    g_list_free(windows);
+    g_object_ref(cursor);
+    if (gCurrent)
+        g_object_unref(gCurrent);
+    gCurrent = cursor;
+    ++gCursorSets;
+}
+
+} // namespace
+
+cairo_surface_t* LUiImageLoadFile(const char* path)
+{
+    if (!path || !*path)
+        return nullptr;
+    GError* error = nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path, &error);
+    if (!pixbuf) {
+        if (error)
+            g_error_free(error);
+        return nullptr;
+    }
+    cairo_surface_t* surface = SurfaceFromPixbuf(pixbuf);
+    g_object_unref(pixbuf);
+    return surface;
+}
+
+bool LUiCursorSetImage(cairo_surface_t* image, int hotX, int hotY)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !image || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+    const int w = cairo_image_surface_get_width(image), h = cairo_image_surface_get_height(image);
+    if (w < 1 || h < 1)
+        return false;
+    GdkCursor* cursor = gdk_cursor_new_from_surface(
+        display, image, std::clamp(hotX, 0, w - 1), std::clamp(hotY, 0, h - 1));
+    if (!cursor)
+        return false;
+    SetOnEveryWindow(cursor);
+    g_object_unref(cursor);
+    return true;
+}
+
+bool LUiCursorSetNamed(const char* name)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !name)
+        return false;
+    GdkCursor* cursor = gdk_cursor_new_from_name(display, name);
+    if (!cursor)
+        cursor = gdk_cursor_new_for_display(display, GDK_LEFT_PTR);
+    if (!cursor)
+        return false;
+    SetOnEveryWindow(cursor);
+    g_object_unref(cursor);
+    return true;
+}
+
+bool LUiCursorKeepForWidget(GtkWidget* widget)
+{
+    if (!widget || !gCurrent)
+        return false;
+    GdkWindow* window = gtk_widget_get_window(widget);
+    if (!window)
+        return false;
+    gdk_window_set_cursor(window, gCurrent);
+    return true;
+}
+
+unsigned long LUiCursorSetCount()
+{
+    return gCursorSets;
+}
