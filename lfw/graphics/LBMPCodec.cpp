@@ -170,30 +170,36 @@ LProcessResult ReadRunLength(LProcessInterface& job, S& stream, LImageBuffer& bu
     if (job.IsToStop())
         return LProcessResultStopped;
 
+    // A row may also cover its padding up to the file's 4-byte row size (some writers encode
+    // the padding pixels too): those pixels are accepted and dropped.
+    const uint32_t rowPixels
+        = uint32_t(((uint64_t(width) * (rle8 ? 8 : 4) + 31) / 32 * 32) / (rle8 ? 8 : 4));
     uint32_t x = 0, y = 0;
     uint64_t written = 0;
-    // One pixel of a run: the index must be in the palette and the pixel inside the row and
-    // inside the image.
+    // One pixel of a run: the index must be in the palette and the pixel inside the row (or its
+    // padding) and inside the image.
     auto put = [&](unsigned index) {
-        if (index >= colours || x >= width || y >= height)
+        if (index >= colours || x >= rowPixels || y >= height)
             return false;
-        unsigned char* p = buffer.GetRow(int(height - 1 - y)) + size_t(x) * 3;
-        p[0] = palette[index].b;
-        p[1] = palette[index].g;
-        p[2] = palette[index].r;
+        if (x < width) {
+            unsigned char* p = buffer.GetRow(int(height - 1 - y)) + size_t(x) * 3;
+            p[0] = palette[index].b;
+            p[1] = palette[index].g;
+            p[2] = palette[index].r;
+            ++written;
+        }
         ++x;
-        ++written;
         return true;
     };
-    uint8_t run[128];
-    while (y <= height && x <= width) {
+    uint8_t run[256];
+    while (y <= height && x <= rowPixels) {
         const int count = in.Get();
         const int value = in.Get();
         if (count < 0 || value < 0)
             return LProcessResultError;
         if (count == 0) {
             if (value == 0) { // end of line
-                if (x != width)
+                if (x < width)
                     return LProcessResultError;
                 ++y;
                 x = 0;
@@ -204,8 +210,12 @@ LProcessResult ReadRunLength(LProcessInterface& job, S& stream, LImageBuffer& bu
             } else { // absolute run
                 const unsigned n = unsigned(value);
                 const unsigned bytes = rle8 ? n : (n + 1) / 2;
-                if (in.Read(run, bytes) != bytes)
-                    return LProcessResultError;
+                for (unsigned i = 0; i < bytes; ++i) {
+                    const int c = in.Get();
+                    if (c < 0)
+                        return LProcessResultError;
+                    run[i] = uint8_t(c);
+                }
                 for (unsigned i = 0; i < n; ++i) {
                     const unsigned index
                         = rle8 ? run[i] : ((i & 1) ? run[i / 2] & 15 : run[i / 2] >> 4);

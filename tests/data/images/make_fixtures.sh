@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Makes the image fixtures of the codec tests with independent tools (ImageMagick, netpbm,
+# Python) and the reference pixels the tests compare with. Run from this folder; the outputs are
+# committed, so the tests do not need the tools.
+set -euo pipefail
+IM=/usr/bin/convert
+export MAGICK_TIME_LIMIT=60
+
+# The picture: 37 x 23 (odd, so that rows need padding), colourful, deterministic.
+$IM -size 37x23 -seed 7 plasma:fractal -depth 8 -type TrueColor PNG24:base.png
+# The same with an alpha gradient.
+$IM base.png \( -size 23x37 gradient:white-black -rotate 90 \) -alpha off -compose CopyOpacity \
+    -composite -depth 8 PNG32:alpha.png
+
+ref() { $IM "$1" -depth 8 -strip "ppm:$2"; }
+refa() { $IM "$1" -depth 8 -strip "pam:$2"; }
+
+# BMP: ImageMagick and netpbm writers.
+$IM base.png -type TrueColor BMP3:bmp24.bmp
+$IM base.png -colors 200 -type Palette -compress RLE BMP3:rle8.bmp
+$IM base.png -type TrueColor BMP2:os2_24.bmp
+$IM base.png -define bmp:subtype=RGB565 BMP:bmp16_565.bmp
+$IM base.png -define bmp:subtype=RGB555 BMP:bmp16_555.bmp
+$IM alpha.png -define bmp:subtype=ARGB1555 BMP:bmp16_1555.bmp
+$IM alpha.png BMP:bmp32_alpha.bmp
+pngtopnm base.png >base.ppm
+pnmquant 16 base.ppm 2>/dev/null >q16.ppm
+pnmquant 200 base.ppm 2>/dev/null >q200.ppm
+ppmtobmp -bpp 4 q16.ppm 2>/dev/null >bmp4.bmp
+ppmtobmp -bpp 8 q200.ppm 2>/dev/null >bmp8.bmp
+ppmtopgm base.ppm | pgmtopbm -threshold >base.pbm
+ppmtobmp -bpp 1 base.pbm 2>/dev/null >bmp1.bmp
+ppmtobmp -os2 -bpp 8 q200.ppm 2>/dev/null >os2_8.bmp
+python3 make_bmp_fixtures.py
+for f in bmp24 rle8 os2_24 bmp16_565 bmp16_555 bmp4 bmp8 bmp1 os2_8 topdown24 bf16_40 bf32_40 \
+    rle4; do ref $f.bmp $f.ref.ppm; done
+for f in bmp16_1555 bmp32_alpha; do refa $f.bmp $f.ref.pam; done
+
+# PNM: netpbm writers, text and raw, with several maxvals.
+ppmtopgm base.ppm >p5.pgm
+pnmtoplainpnm base.ppm >p3.ppm
+pnmtoplainpnm p5.pgm >p2.pgm
+pnmtoplainpnm base.pbm >p1.pbm
+cp base.pbm p4.pbm
+cp base.ppm p6.ppm
+pamdepth 1000 base.ppm >p6_1000.ppm
+pamdepth 1000 p5.pgm >p5_1000.pgm
+pamdepth 15 base.ppm | pnmtoplainpnm >p3_15.ppm
+for f in p1.pbm p2.pgm p3.ppm p4.pbm p5.pgm p6.ppm p6_1000.ppm p5_1000.pgm p3_15.ppm; do
+    $IM "$f" -depth 8 -strip "ppm:${f%.*}.ref.ppm"
+done
+
+# The platform formats.
+$IM base.png -depth 16 PNG48:png16.png
+ref png16.png png16.ref.ppm
+$IM base.png -interlace PNG -type Palette PNG8:palette.png
+ref palette.png palette.ref.ppm
+$IM alpha.png -density 150 -units PixelsPerInch PNG32:alpha150.png
+refa alpha150.png alpha150.ref.pam
+$IM base.png -quality 95 -density 300 -units PixelsPerInch rgb300.jpg
+ref rgb300.jpg rgb300.ref.ppm
+$IM base.png -colorspace CMYK -quality 95 cmyk.jpg
+$IM cmyk.jpg -colorspace sRGB -depth 8 -strip ppm:cmyk.ref.ppm
+$IM base.png -colorspace Gray -quality 95 grey.jpg
+ref grey.jpg grey.jpg.ref.ppm
+$IM base.png -colors 16 -type Palette -density 72 -units PixelsPerInch palette.tif
+ref palette.tif palette.tif.ref.ppm
+$IM alpha.png -compress LZW -density 200 -units PixelsPerInch rgba.tif
+refa rgba.tif rgba.tif.ref.pam
+$IM base.png -colorspace Gray -quality 100 grey.jp2
+$IM grey.jp2 -depth 8 -strip ppm:grey.jp2.ref.ppm
+$IM base.png -quality 100 rgb.jp2
+ref rgb.jp2 rgb.jp2.ref.ppm
+$IM -delay 10 base.png \( base.png -negate \) -loop 0 anim.gif
+$IM 'anim.gif[0]' -depth 8 -strip ppm:anim.ref.ppm
+python3 make_dng_fixture.py
+rm -f base.ppm q16.ppm q200.ppm base.pbm
