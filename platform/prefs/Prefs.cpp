@@ -292,6 +292,26 @@ bool SetValue(const std::string& domain, const std::string& key, const std::stri
     });
 }
 
+bool SetValues(
+    const std::string& domain, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    for (const auto& entry : values)
+        if (entry.first.empty())
+            return false;
+    return Modify(domain, [&](GKeyFile* file, bool& save) {
+        for (const auto& [key, value] : values) {
+            const std::string name = EncodeKey(key);
+            gchar* old = g_key_file_get_string(file, kGroup, name.c_str(), nullptr);
+            if (!old || value != old) {
+                g_key_file_set_string(file, kGroup, name.c_str(), value.c_str());
+                save = true;
+            }
+            g_free(old);
+        }
+        return true;
+    });
+}
+
 bool RemoveKeys(const std::string& domain, const std::vector<std::string>& keys)
 {
     return Modify(domain, [&](GKeyFile* file, bool& save) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::prefs {
@@ -28,6 +29,9 @@ bool GetValue(const std::string& domain, const std::string& key, std::string& va
 bool HasKey(const std::string& domain, const std::string& key);
 // Stores the value and writes the store at once; false when it could not be written.
 bool SetValue(const std::string& domain, const std::string& key, const std::string& value);
+// Stores several values in one write.
+bool SetValues(
+    const std::string& domain, const std::vector<std::pair<std::string, std::string>>& values);
 // Removes the keys (those present) in one write; true when the store is as asked afterwards.
 bool RemoveKeys(const std::string& domain, const std::vector<std::string>& keys);
 // Every key of the domain, in file order.
