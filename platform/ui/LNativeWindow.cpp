@@ -160,9 +160,7 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
     gtk_box_pack_start(GTK_BOX(fBox), fContentSlot, TRUE, TRUE, 0);
     gtk_container_add(GTK_CONTAINER(fWindow), fBox);
     gtk_widget_show(fBox);
-    gtk_widget_show(fMenuSlot);
-    gtk_widget_show(fToolbarSlot);
-    gtk_widget_show(fContentSlot);
+    gtk_widget_show(fContentSlot); // the other slots show once they hold something
 
     g_signal_connect(fWindow, "delete-event", G_CALLBACK(LNativeWindowGlue::DeleteEvent), this);
     g_signal_connect(fWindow, "destroy", G_CALLBACK(LNativeWindowGlue::Destroyed), this);
@@ -187,7 +185,7 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
 
 LNativeWindow::~LNativeWindow()
 {
-    Close();
+    CloseWindow();
 }
 
 LNativeWindow* LNativeWindow::FromGtk(GtkWindow* window)
@@ -252,6 +250,33 @@ double LNativeWindow::TopSlotsHeight() const
         }
     }
     return total;
+}
+
+double LNativeWindow::ToolbarHeight() const
+{
+    if (!fWindow || !fToolbar || !gtk_widget_get_visible(fToolbarSlot))
+        return 0;
+    if (gtk_widget_get_realized(fToolbarSlot))
+        return gtk_widget_get_allocated_height(fToolbarSlot);
+    int min = 0, nat = 0;
+    gtk_widget_get_preferred_height(fToolbarSlot, &min, &nat);
+    return nat;
+}
+
+LNativeWindow* LNativeWindow::KeyWindow()
+{
+    if (!LUiIsAvailable())
+        return nullptr;
+    LNativeWindow* found = nullptr;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l; l = l->next) {
+        GtkWindow* w = GTK_WINDOW(l->data);
+        if (gtk_window_is_active(w))
+            if (LNativeWindow* nw = FromGtk(w))
+                found = nw;
+    }
+    g_list_free(list);
+    return found;
 }
 
 void LNativeWindow::ApplyContentSize()
@@ -381,6 +406,13 @@ void LNativeWindow::Close()
     if (!fWindow)
         return;
     LUiRef<LNativeWindow> hold(this);
+    CloseWindow();
+}
+
+void LNativeWindow::CloseWindow()
+{
+    if (!fWindow)
+        return;
     if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d)
         d->WindowWillClose(*this);
     if (!fWindow)
@@ -529,6 +561,7 @@ void LNativeWindow::SetMenuBar(GtkWidget* menuBar)
         gtk_box_pack_start(GTK_BOX(fMenuSlot), menuBar, FALSE, FALSE, 0);
         gtk_widget_show(menuBar);
     }
+    gtk_widget_set_visible(fMenuSlot, menuBar != nullptr);
     ApplyContentSize();
 }
 
@@ -543,11 +576,13 @@ void LNativeWindow::SetToolbar(GtkWidget* toolbar)
         gtk_box_pack_start(GTK_BOX(fToolbarSlot), toolbar, FALSE, FALSE, 0);
         gtk_widget_show(toolbar);
     }
+    gtk_widget_set_visible(fToolbarSlot, toolbar && fToolbarShown);
     ApplyContentSize();
 }
 
 void LNativeWindow::SetToolbarVisible(bool visible)
 {
+    fToolbarShown = visible;
     if (!fWindow || !fToolbar || gtk_widget_get_visible(fToolbarSlot) == visible)
         return;
     gtk_widget_set_visible(fToolbarSlot, visible);

@@ -123,8 +123,13 @@ public:
     GtkWidget* Toolbar() const { return fToolbar; }
     void SetToolbarVisible(bool visible);
     bool IsToolbarVisible() const;
-    // Height in points of what stands above the content view.
+    // Height in points of what stands above the content view, and of the toolbar alone (0 when
+    // hidden or absent).
     double TopSlotsHeight() const;
+    double ToolbarHeight() const;
+
+    // The window of the application that has the keyboard focus; null when none.
+    static LNativeWindow* KeyWindow();
 
     // The X window id (0 when the window is not realised or not on X).
     unsigned long XWindowId() const;
@@ -136,6 +141,7 @@ private:
     friend class LView;
     friend struct LNativeWindowGlue;
     void ContentViewFrameSet(const LUiRect& frame);
+    void CloseWindow();
     void ApplyContentSize();
 
     GtkWindow* fWindow = nullptr;
@@ -153,6 +159,7 @@ private:
     unsigned fStyle;
     bool fPanel;
     bool fWantsFocus = false;
+    bool fToolbarShown = true;
     bool fPlaced = false;
     bool fIconified = false;
     bool fMaximized = false;

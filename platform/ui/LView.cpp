@@ -663,23 +663,31 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
     if (positional) {
         out.rootX = rx;
         out.rootY = ry;
-        // Root coordinates to this view: the widget's window origin on the screen, then the
-        // widget's place inside that window.
-        if (fWidget && gtk_widget_get_realized(fWidget)) {
-            GdkWindow* win = gtk_widget_get_window(fWidget);
-            int ox = 0, oy = 0;
-            gdk_window_get_origin(win, &ox, &oy);
-            double x = rx - ox, y = ry - oy;
-            if (!gtk_widget_get_has_window(fWidget)) {
-                GtkAllocation a;
-                gtk_widget_get_allocation(fWidget, &a);
-                x -= a.x;
-                y -= a.y;
-            }
-            out.x = x;
-            out.y = y;
+        LUiPoint p;
+        if (ConvertFromScreen(rx, ry, p)) {
+            out.x = p.x;
+            out.y = p.y;
         }
     }
+    return true;
+}
+
+bool LView::ConvertFromScreen(double sx, double sy, LUiPoint& p) const
+{
+    if (!fWidget || !gtk_widget_get_realized(fWidget))
+        return false;
+    // The widget's window origin on the screen, then the widget's place inside that window.
+    GdkWindow* win = gtk_widget_get_window(fWidget);
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(win, &ox, &oy);
+    double x = sx - ox, y = sy - oy;
+    if (!gtk_widget_get_has_window(fWidget)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(fWidget, &a);
+        x -= a.x;
+        y -= a.y;
+    }
+    p = LUiPoint { x, y };
     return true;
 }
 

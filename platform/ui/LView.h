@@ -56,6 +56,9 @@ public:
     // A point of this view in the coordinates of the root view of its tree (the window's content).
     LUiPoint ConvertToRoot(LUiPoint p) const;
     LUiPoint ConvertFromRoot(LUiPoint p) const;
+    // A point on the screen (points) in this view's coordinates; false when the view is not on
+    // the screen.
+    bool ConvertFromScreen(double screenX, double screenY, LUiPoint& p) const;
 
     bool IsHidden() const { return fHidden; }
     void SetHidden(bool hidden);

@@ -130,6 +130,15 @@ struct LCocoaWindowHooks {
     void (*destroyPaintControls)(LCocoaWindow& window) = nullptr;
     // Opens the help page of a topic (for the window whose content view is given).
     void (*openHelpPage)(LView* view, const char* topic) = nullptr;
+    // Whether the tab page stored on a view (under kTabViewItemKey) is the selected one.
+    bool (*isTabItemSelected)(uint64_t tabItem) = nullptr;
+    // Makes the scroll view around an embedded window's content view (with the scrollers asked
+    // for) and answers it, to be added to the host; null leaves the window without one.
+    LView* (*createEmbeddedScrollView)(
+        LCocoaWindow& window, LView* content, bool horizontal, bool vertical)
+        = nullptr;
+    // The tooltips of a view's subviews are set again (the view was shown).
+    void (*updateChildViewTooltips)(LView* view) = nullptr;
 };
 
 LCocoaWindowHooks& LCocoaWindowHooksGet();

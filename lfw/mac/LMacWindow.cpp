@@ -1,0 +1,595 @@
+#include "lfw/mac/LMacWindow.h"
+
+#include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "lfw/mac/cocoa/LCocoaWindowImpl.h"
+#include "lfw/mac/cocoa/LMacWindowManager.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiSystem.h"
+#include "platform/ui/LView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<LMacWindowDestroyObserver, void*>>& DestroyObservers()
+{
+    static std::vector<std::pair<LMacWindowDestroyObserver, void*>> observers;
+    return observers;
+}
+
+// A rectangle aligned on the device pixels of a screen of the scale.
+LUiRect BackingAligned(const LUiRect& r, double scale)
+{
+    auto a = [scale](double v) { return std::round(v * scale) / scale; };
+    double x = a(r.x), y = a(r.y);
+    return LUiRect { x, y, a(r.x + r.width) - x, a(r.y + r.height) - y };
+}
+
+LMacWindow* WindowOfView(LView* view)
+{
+    return dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(view));
+}
+
+LMacWindow* ParentWindowOf(LView* view)
+{
+    if (!view)
+        return nullptr;
+    return dynamic_cast<LMacWindow*>(reinterpret_cast<LCocoaWindow*>(
+        uintptr_t(view->GetAssociatedValue(&kAssociatedParentLWindowKey))));
+}
+
+bool ViewInSuperview(LView* view)
+{
+    return view && (view->Superview() || view->Window());
+}
+
+} // namespace
+
+LMacWindow::LMacWindow()
+{
+    LUiScreen screen;
+    float scale = LUiMainScreen(screen) ? float(screen.scale) : 1.0f;
+    SetCharacterMetrics(8 * scale, 17 * scale, 8, 17);
+}
+
+LMacWindow::~LMacWindow() = default;
+
+LNativeWindow* LMacWindow::ContentWindow() const
+{
+    LView* view = GetContentView();
+    return view ? view->Window() : nullptr;
+}
+
+// --- creation ----------------------------------------------------------------------------------
+
+void LMacWindow::CreateCocoaWindow(
+    int widthPixels, int heightPixels, unsigned long styleMask, bool panel, LView* parentView)
+{
+    if (widthPixels == 0)
+        widthPixels = 1;
+    if (heightPixels == 0)
+        heightPixels = 1;
+    LUiScreen screen;
+    bool haveScreen = false;
+    if (LNativeWindow* pw = parentView ? parentView->Window() : nullptr)
+        haveScreen = pw->Screen(screen);
+    if (!haveScreen)
+        haveScreen = LUiMainScreen(screen);
+    double scale = haveScreen && screen.scale > 0 ? screen.scale : 1.0;
+    double w = widthPixels / scale, h = heightPixels / scale;
+
+    // Centred in the screen's visible frame, on whole device pixels.
+    LUiRect rect { 0, 0, w, h };
+    if (haveScreen) {
+        const LUiRect& v = screen.visibleFrame;
+        rect.x = v.x + v.width / 2 - w / 2;
+        rect.y = v.y + v.height / 2 - h / 2;
+        rect = BackingAligned(rect, scale);
+    }
+
+    fPanel = panel;
+    LNativeWindow* native;
+    if (panel) {
+        auto* p = new LCocoaPanelImpl(rect, unsigned(styleMask));
+        p->setEnabled(true);
+        native = p;
+    } else {
+        auto* win = new LCocoaWindowImpl(rect, unsigned(styleMask));
+        win->setEnabled(true);
+        native = win;
+    }
+    fWindow = native;
+
+    fManager = new LMacWindowManager(native, this);
+    native->SetDelegate(fManager);
+    // The manager keeps the window; it goes when the manager goes after closing.
+    native->Release();
+
+    auto* content = new LCocoaWindowContentView(LUiRect { 0, 0, rect.width, rect.height }, this);
+    content->setIsParentEmbeddedWindow(false);
+    native->SetContentView(content);
+    SetContentViewField(content);
+    content->Release();
+
+    SetThisProperty(content, this);
+    fRealWindow = true;
+    content->SetAssociatedValue(&kAssociatedParentWindowHandleKey, uint64_t(uintptr_t(parentView)));
+    if (!parentView)
+        content->RemoveAssociatedValue(&kAssociatedParentWindowHandleKey);
+    fManager->updateCharacterSize();
+}
+
+LView* LMacWindow::CreateEmbeddedWindow(
+    LWindow& host, bool horizontalScroller, bool verticalScroller)
+{
+    LView* hostView = host.GetContentView();
+    if (!hostView)
+        return nullptr;
+    auto* content = new LCocoaWindowContentView(LUiRect {}, this);
+    content->setIsParentEmbeddedWindow(!(horizontalScroller || verticalScroller));
+    LView* added = content;
+    if (horizontalScroller || verticalScroller) {
+        if (auto make = LCocoaWindowHooksGet().createEmbeddedScrollView)
+            if (LView* scroll = make(*this, content, horizontalScroller, verticalScroller))
+                added = scroll;
+        if (added == content)
+            content->setIsParentEmbeddedWindow(true);
+    }
+    hostView->AddSubview(added);
+    if (added != content)
+        added->Release();
+    content->Release(); // held by its superview (directly or through the scroll view)
+    return content;
+}
+
+void LMacWindow::SetContentView(LView* view)
+{
+    if (LView* old = GetContentView(); old && old != view && GetThisProperty(old) == this)
+        SetThisProperty(old, nullptr);
+    SetContentViewField(view);
+    if (view)
+        SetThisProperty(view, this);
+}
+
+void LMacWindow::SetParent(LWindow* parent)
+{
+    LView* view = GetContentView();
+    if (!view)
+        return;
+    if (parent) {
+        view->SetAssociatedValue(
+            &kAssociatedParentLWindowKey, uint64_t(uintptr_t(static_cast<LCocoaWindow*>(parent))));
+        if (LView* pv = parent->GetContentView())
+            view->SetAssociatedValue(&kAssociatedParentWindowHandleKey, uint64_t(uintptr_t(pv)));
+        else
+            view->RemoveAssociatedValue(&kAssociatedParentWindowHandleKey);
+    } else {
+        view->RemoveAssociatedValue(&kAssociatedParentLWindowKey);
+        view->RemoveAssociatedValue(&kAssociatedParentWindowHandleKey);
+    }
+}
+
+LWindow* LMacWindow::GetRealParent() const
+{
+    LNativeWindow* window = ContentWindow();
+    return window ? WindowOfView(window->ContentView()) : nullptr;
+}
+
+// --- showing and running -----------------------------------------------------------------------
+
+void LMacWindow::InitCommon(LCocoaDialogCenterMode mode, bool show)
+{
+    fCentringDone = 0;
+    InitDialog();
+    PostCommand(kLCmdWindowReady);
+    if (fCentringDone == 0) {
+        if (mode == kLCocoaDialogCenterScreen)
+            CenterDialog();
+        else if (mode == kLCocoaDialogCenterParent)
+            CenterToParent();
+    }
+    EnableControls();
+    fInitialised = true;
+    if (fManager)
+        fManager->relayoutControls();
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow && !w->FocusWidget() && w->Gtk())
+        gtk_widget_child_focus(GTK_WIDGET(w->Gtk()), GTK_DIR_TAB_FORWARD);
+    if (!IsWindowVisible())
+        ShowWindow(show);
+}
+
+LView* LMacWindow::EmbeddedTarget() const
+{
+    return (fEmbeddedInHost || fEmbeddedInHostAlt) ? fHostView : GetContentView();
+}
+
+void LMacWindow::ShowWindow(bool show)
+{
+    if (!fRealWindow && fHostScrollView) {
+        LView* target = EmbeddedTarget();
+        if (!target)
+            return;
+        bool wasHidden = target->IsHidden();
+        target->SetHidden(!show);
+        if (show && wasHidden)
+            if (auto hook = LCocoaWindowHooksGet().updateChildViewTooltips)
+                hook(target);
+        if (show)
+            target->SetNeedsDisplay();
+        return;
+    }
+    if (!show) {
+        if (fWindow)
+            fWindow->OrderOut();
+    } else if (fManager) {
+        fManager->showWindow();
+    }
+}
+
+bool LMacWindow::RunModal(LWindow* parent, LCocoaDialogCenterMode mode)
+{
+    SetParent(parent);
+    if (fWindow)
+        fWindow->SetLevel(LUiWindowLevel::ModalPanel);
+    InitCommon(mode, true);
+    LNativeWindow* parentWindow = nullptr;
+    if (parent) {
+        if (!parent->IsWindowEnabled() || !parent->IsWindowVisible())
+            parent->ShowWindow(true);
+        parentWindow = parent->ContentWindow();
+        if (parentWindow && fWindow)
+            parentWindow->AddChildWindow(fWindow);
+    }
+    if (fManager)
+        fManager->setCloseWindowByEsc(true);
+
+    int code = kLCmdCancel;
+    // A window closed before the loop starts (in InitDialog, say) is already torn down: no loop
+    // and no change to the menus.
+    LNativeWindow* window = ContentWindow();
+    if (!fClosed && window && !window->IsClosed()) {
+        fModalRunning = true;
+        LModalCounter::Enter();
+        LUiRef<LNativeWindow> hold(window);
+        code = LModalLoop::Run(window);
+        LModalCounter::Leave();
+    }
+    if (parentWindow && fWindow)
+        parentWindow->RemoveChildWindow(fWindow);
+    DestroyCommon();
+    return code == kLCmdOk;
+}
+
+bool LMacWindow::RunFloating(LWindow* parent, LCocoaDialogCenterMode mode, bool show)
+{
+    SetParent(parent);
+    if (auto* panel = dynamic_cast<LCocoaPanelImpl*>(fWindow))
+        panel->setFloatingPanel(true);
+    InitCommon(mode, show);
+    LNativeWindow* parentWindow = parent ? parent->ContentWindow() : nullptr;
+    if (parentWindow && parentWindow->Level() == LUiWindowLevel::ModalPanel) {
+        if (auto* panel = dynamic_cast<LCocoaPanelImpl*>(fWindow))
+            panel->setWorksWhenModal(true);
+        if (fWindow)
+            parentWindow->AddChildWindow(fWindow);
+    }
+    if (fManager)
+        fManager->setCloseWindowByEsc(true);
+    // Still open: not closing, and not already torn down by a close in InitDialog.
+    return !fClosed && GetContentView();
+}
+
+void LMacWindow::Close(int code)
+{
+    fClosed = true;
+    LMacWindow* realParent = GetRealParent();
+    bool throughParent = realParent && !fRealWindow;
+    bool modal = throughParent ? realParent->fModalRunning : fModalRunning;
+    if (!modal) {
+        DestroyCommon();
+        return;
+    }
+    LModalLoop::Stop(code);
+    fModalRunning = false;
+    if (throughParent)
+        realParent->fModalRunning = false;
+}
+
+void LMacWindow::DestroyCommon()
+{
+    LMacWindow* parent = nullptr;
+    if (LView* view = GetContentView()) {
+        LUiRef<LView> hold(view);
+        LNativeWindow* window = view->Window();
+        if (window)
+            window->MakeFirstResponder(nullptr); // pending edits commit
+        if (IsCaptured())
+            LCocoaMouseCaptureImpl::sharedMouseCapture().releaseCapture();
+        DestroyDialog();
+        for (auto [observer, data] :
+            std::vector<std::pair<LMacWindowDestroyObserver, void*>>(DestroyObservers()))
+            observer(fRealWindow ? fWindow : nullptr, data);
+        if (auto hook = LCocoaWindowHooksGet().destroyPaintControls)
+            hook(*this);
+        parent = ParentWindowOf(GetContentView());
+        if (LView* cv = GetContentView(); cv && GetThisProperty(cv) == this)
+            SetThisProperty(cv, nullptr);
+    }
+    SetParent(nullptr);
+    if (fManager) {
+        LMacWindowManager* manager = fManager;
+        fManager = nullptr;
+        manager->closeWindow();
+        manager->Release();
+    }
+    SetContentViewField(nullptr);
+    fClosed = false;
+    fWindow = nullptr;
+    if (parent && ViewInSuperview(parent->GetContentView()) && !parent->fClosed)
+        LCocoaNativeWindowSetEnabled(parent->ContentWindow(), true);
+}
+
+// --- commands ----------------------------------------------------------------------------------
+
+void LMacWindow::Command(int id, int)
+{
+    switch (id) {
+    case kLCmdToggleToolbar:
+        if (LNativeWindow* window = ContentWindow(); window && fWindow)
+            window->SetToolbarVisible(!fWindow->IsToolbarVisible());
+        break;
+    case kLCmdHelp:
+        CmHelp();
+        return;
+    case kLCmdCancel:
+        if (CmCancel())
+            Close(kLCmdCancel);
+        break;
+    case kLCmdOk:
+        // The focused field commits its text first.
+        if (LNativeWindow* window = ContentWindow())
+            window->MakeFirstResponder(nullptr);
+        if (CmOk())
+            Close(kLCmdOk);
+        break;
+    case kLCmdWindowReady:
+        EvWindowReady();
+        break;
+    default:
+        break;
+    }
+    if (IsWindowVisible())
+        EnableControls();
+}
+
+void LMacWindow::CmHelp()
+{
+    if (auto hook = LCocoaWindowHooksGet().openHelpPage)
+        hook(GetContentView(), "index");
+}
+
+// --- key window ----------------------------------------------------------------------------------
+
+void LMacWindow::EvWindowDidBecomeKey()
+{
+    BubbleTipHide();
+    if (fInitialised) {
+        EnableControls();
+        RedrawWindow();
+    }
+    if (auto hook = LCocoaWindowHooksGet().validateToolbar)
+        hook(*this);
+    EvActivate();
+}
+
+void LMacWindow::EvWindowDidResignKey()
+{
+    BubbleTipHide();
+    LMacWindow* associated = WindowOfView(GetContentView());
+    LNativeWindow* window = associated ? associated->fWindow : nullptr;
+    if (!(window && window->IsMiniaturized())) {
+        EnableControls();
+        RedrawWindow();
+    }
+    EvDeactivate();
+    if (auto hook = LCocoaWindowHooksGet().validateToolbar)
+        hook(*this);
+}
+
+// --- placing -----------------------------------------------------------------------------------
+
+void LMacWindow::CenterDialog()
+{
+    LNativeWindow* window = ContentWindow();
+    if (!window)
+        return;
+    fCentringDone = 2;
+    LUiRect frame = window->Frame();
+    LUiScreen screen;
+    LUiRect visible;
+    double scale = 1;
+    if (window->Screen(screen)) {
+        visible = screen.visibleFrame;
+        scale = screen.scale;
+    }
+    float x = float(visible.x + visible.width / 2) - float(frame.width) / 2;
+    float y = float(visible.y + visible.height / 2) - float(frame.height) / 2;
+    window->SetFrame(BackingAligned(LUiRect { x, y, frame.width, frame.height }, scale));
+}
+
+void LMacWindow::CenterToParent()
+{
+    LNativeWindow* window = ContentWindow();
+    LView* parentView = GetParentHandle(GetContentView());
+    LNativeWindow* parentWindow = parentView ? parentView->Window() : nullptr;
+    if (!window || !parentWindow)
+        return;
+    fCentringDone = 1;
+    LUiRect frame = window->Frame();
+    LUiRect pf = parentWindow->Frame();
+    double x = pf.x + pf.width / 2 - frame.width / 2;
+    double y = pf.y + pf.height / 2 - frame.height / 2;
+    LUiScreen screen;
+    double scale = 1;
+    if (window->Screen(screen)) {
+        // Kept inside the visible part of the screen.
+        const LUiRect& v = screen.visibleFrame;
+        scale = screen.scale;
+        x = v.x < x ? std::min(x, v.x + v.width - frame.width) : v.x;
+        y = v.y < y ? std::min(y, v.y + v.height - frame.height) : v.y;
+    }
+    window->SetFrame(BackingAligned(LUiRect { x, y, frame.width, frame.height }, scale));
+}
+
+void LMacWindow::RedrawWindow()
+{
+    if (!fRealWindow) {
+        if (LView* target = EmbeddedTarget())
+            target->SetNeedsDisplay();
+        return;
+    }
+    if (fManager && fManager->isWindowTogglingFullScreen()) {
+        fManager->redrawWindowOnExitingFullScreen();
+        return;
+    }
+    if (LNativeWindow* window = ContentWindow(); window && window->Gtk())
+        gtk_widget_queue_draw(GTK_WIDGET(window->Gtk()));
+}
+
+void LMacWindow::SetCaption(const char* text)
+{
+    if (fWindow)
+        fWindow->SetTitle(text);
+}
+
+// --- state -------------------------------------------------------------------------------------
+
+bool LMacWindow::IsWindowEnabled() const
+{
+    if (!fRealWindow && fHostScrollView) {
+        LView* target = EmbeddedTarget();
+        return !target || !target->AnswersEnabled() || target->IsEnabled();
+    }
+    return fWindow && LCocoaNativeWindowIsEnabled(fWindow) && fWindow->IsKey();
+}
+
+bool LMacWindow::IsWindowVisible()
+{
+    if (!fRealWindow && fHostScrollView) {
+        if (fEmbeddedInHost || fEmbeddedInHostAlt)
+            return fHostView && ViewInSuperview(fHostView)
+                && !fHostView->IsHiddenOrHasHiddenAncestor();
+        LView* view = GetContentView();
+        if (!view || !ViewInSuperview(view) || view->IsHidden())
+            return false;
+        // Inside a tab view only the selected page is visible.
+        for (LView* v = view; v; v = v->Superview()) {
+            if (v->HasAssociatedValue(&kTabViewItemKey)) {
+                auto selected = LCocoaWindowHooksGet().isTabItemSelected;
+                return !selected || selected(v->GetAssociatedValue(&kTabViewItemKey));
+            }
+        }
+        return true;
+    }
+    return fWindow && fWindow->IsVisible();
+}
+
+bool LMacWindow::IsWindowVisible(LView* view)
+{
+    LMacWindow* window = WindowOfView(view);
+    return window && window->IsWindowVisible();
+}
+
+bool LMacWindow::IsWindowReallyVisible(LView* view)
+{
+    LMacWindow* window = WindowOfView(view);
+    if (window && window->fWindow && window->fWindow->IsMiniaturized())
+        return false;
+    // No occlusion state here: visible means visible.
+    return IsWindowVisible(view);
+}
+
+bool LMacWindow::IsWindowInFullScreen() const
+{
+    return fManager && fManager->isWindowInFullScreen();
+}
+
+void LMacWindow::EnableWindow(LView* view, bool enable)
+{
+    if (view)
+        LCocoaNativeWindowSetEnabled(view->Window(), enable);
+}
+
+bool LMacWindow::IsCaptured() const
+{
+    auto* view = dynamic_cast<LCocoaViewBase*>(GetContentView());
+    LCocoaMouseBridge* capture = LCocoaMouseCaptureImpl::sharedMouseCapture().getCapture();
+    return view && capture && view->mouseHandler() == capture;
+}
+
+void LMacWindow::ResizableHandlerSet(LCocoaResizableBridge* handler)
+{
+    if (fManager)
+        fManager->setResizableHandler(handler);
+}
+
+LView* LMacWindow::GetFocus()
+{
+    LNativeWindow* key = LNativeWindow::KeyWindow();
+    return key ? key->FirstResponder() : nullptr;
+}
+
+bool LMacWindow::IsEditControlFocus() const
+{
+    LNativeWindow* key = LNativeWindow::KeyWindow();
+    GtkWidget* focus = key ? key->FocusWidget() : nullptr;
+    if (!focus)
+        return false;
+    if (GTK_IS_EDITABLE(focus))
+        return gtk_editable_get_editable(GTK_EDITABLE(focus));
+    if (GTK_IS_TEXT_VIEW(focus))
+        return gtk_text_view_get_editable(GTK_TEXT_VIEW(focus));
+    return false;
+}
+
+bool LMacWindow::DoesFocusedControlWantArrowKeys() const
+{
+    LNativeWindow* key = LNativeWindow::KeyWindow();
+    GtkWidget* focus = key ? key->FocusWidget() : nullptr;
+    if (!focus)
+        return false;
+    // Text inputs, edit views, combo boxes, lists and trees, scroll bars, scroll views and
+    // steppers move with the arrow keys themselves.
+    return GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus) || GTK_IS_COMBO_BOX(focus)
+        || GTK_IS_TREE_VIEW(focus) || GTK_IS_SCROLLBAR(focus) || GTK_IS_SCROLLED_WINDOW(focus)
+        || GTK_IS_SPIN_BUTTON(focus);
+}
+
+double LMacWindow::GetBackingScaleFactor() const
+{
+    return GetBackingScaleFactor(GetContentView());
+}
+
+double LMacWindow::GetBackingScaleFactor(LView* view)
+{
+    if (view)
+        return std::max(1.0, view->BackingScale());
+    LUiScreen screen;
+    return LUiMainScreen(screen) ? std::max(1.0, screen.scale) : 1.0;
+}
+
+void LMacWindow::AddDestroyObserver(LMacWindowDestroyObserver observer, void* data)
+{
+    DestroyObservers().emplace_back(observer, data);
+}
+
+void LMacWindow::RemoveDestroyObserver(LMacWindowDestroyObserver observer, void* data)
+{
+    auto& list = DestroyObservers();
+    list.erase(std::remove(list.begin(), list.end(), std::make_pair(observer, data)), list.end());
+}
