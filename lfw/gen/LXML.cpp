@@ -284,6 +284,17 @@ char LXMLLoaderTemplate<char>::XMLLoadAttribute(LStringLongTemplate<char>& value
         GetChar();
     char quote = 0;
     for (;;) {
+        if (quote) {
+            // The run of ordinary bytes inside quotes in one piece.
+            const char* p = m_pos;
+            while (*p != quote && IsPlain(*p))
+                ++p;
+            if (p != m_pos) {
+                value.Append(m_pos, size_t(p - m_pos));
+                m_column += int(p - m_pos);
+                m_pos = p;
+            }
+        }
         const char c = GetChar();
         if (c == 0)
             return 0;
