@@ -1,0 +1,145 @@
+#include "app/VTOverlayImage.h"
+
+#include "lfw/gen/LCharSet.h"
+#include "lfw/mac/LImageDraw.h"
+#include "lfw/mac/LPDFWriter.h"
+#include "lfw/mac/LPaintSurface.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+VTOverlayImage::VTOverlayImage()
+    : image(new VTCountableImageBuffer)
+{
+}
+
+bool VTOverlayImage::HasValidImage() const
+{
+    return image && image->GetPixelFormat() != LPixelFormatInvalid && image->GetWidth() >= 1
+        && image->GetHeight() >= 1 && image->GetData() && image->IsValid();
+}
+
+void VTOverlayImage::SetSourcePath(const char* path)
+{
+    utf8strlcpy(sourcePath, path ? path : "", sizeof sourcePath);
+}
+
+void VTOverlayImage::SetImage(LImageBuffer& picture)
+{
+    auto* copy = new VTCountableImageBuffer;
+    LImageBufferAllocateAndCopy(*copy, picture);
+    image.reset(copy);
+    float w = float(picture.GetWidth() > 0 ? picture.GetWidth() : 0);
+    float h = float(picture.GetHeight() > 0 ? picture.GetHeight() : 0);
+    if (w > kMaxInitialSide || h > kMaxInitialSide) {
+        if (w >= h) {
+            h = h / w * kMaxInitialSide;
+            w = kMaxInitialSide;
+        } else {
+            w = w / h * kMaxInitialSide;
+            h = kMaxInitialSide;
+        }
+    }
+    LBoundingBox2T<float> box(-w / 2, -h / 2, w / 2, h / 2);
+    SetToBoundingBox(box);
+    NotifyPropertiesChanged();
+}
+
+void VTOverlayImage::SetMaintainAspectRatio(bool on)
+{
+    const bool turnedOn = on && !maintainAspectRatio;
+    maintainAspectRatio = on;
+    if (!turnedOn)
+        return;
+    const float pw = float(image ? image->GetWidth() : 0);
+    const float ph = float(image ? image->GetHeight() : 0);
+    // A picture without proportions (no pixels) leaves the box as it is.
+    if (!(pw > 0) || !(ph > 0))
+        return;
+    float w = 0, h = 0;
+    GetDimensions(w, h);
+    if (w >= h)
+        h = ph / pw * w;
+    else
+        w = pw / ph * h;
+    SetDimensions(w, h);
+}
+
+void VTOverlayImage::Paint(LPaintContext& ctx)
+{
+    float w = 0, h = 0;
+    GetDimensions(w, h);
+    if (HasValidImage())
+        LPaintSurfaceDrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
+    else
+        LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
+}
+
+void VTOverlayImage::Paint(LPDFWriter& writer)
+{
+    if (!HasValidImage())
+        return;
+    float w = 0, h = 0;
+    GetDimensions(w, h);
+    LPaintSurfaceDrawImage(writer.GetPaintContext(), *image, float(std::lround(-w / 2)),
+        float(std::lround(-h / 2)), float(std::lround(w)), float(std::lround(h)), 1.0f,
+        LImageInterpolationNone);
+}
+
+void VTOverlayImage::CopyContentTo(VTOverlayImage& copy) const
+{
+    GetDimensions(copy.width, copy.height);
+    copy.centreX = centreX;
+    copy.centreY = centreY;
+    copy.rotation = rotation;
+    // The whole transform, flips included, so that undo and redo keep a mirrored picture.
+    copy.transform = transform;
+    copy.image = image;
+    copy.SetSourcePath(sourcePath);
+    copy.maintainAspectRatio = maintainAspectRatio;
+}
+
+void VTOverlayImage::ExchangeContent(VTOverlayImage& other)
+{
+    std::swap(width, other.width);
+    std::swap(height, other.height);
+    std::swap(centreX, other.centreX);
+    std::swap(centreY, other.centreY);
+    std::swap(rotation, other.rotation);
+    std::swap(transform, other.transform);
+    std::swap(image, other.image);
+    char path[kLStringShortSize];
+    std::memcpy(path, sourcePath, sizeof path);
+    std::memcpy(sourcePath, other.sourcePath, sizeof path);
+    std::memcpy(other.sourcePath, path, sizeof path);
+    std::swap(maintainAspectRatio, other.maintainAspectRatio);
+}
+
+VTOverlay* VTOverlayImage::Clone() const
+{
+    auto* copy = new VTOverlayImage;
+    CopyContentTo(*copy);
+    return copy;
+}
+
+void VTOverlayImage::SwapContent(VTOverlay* other)
+{
+    if (!other || other == this || other->GetType() != GetType())
+        return;
+    ExchangeContent(*static_cast<VTOverlayImage*>(other));
+}
+
+VTOverlay* VTOverlayClipart::Clone() const
+{
+    auto* copy = new VTOverlayClipart;
+    CopyContentTo(*copy);
+    return copy;
+}
+
+VTOverlay* VTOverlayImageBackground::Clone() const
+{
+    auto* copy = new VTOverlayImageBackground;
+    CopyContentTo(*copy);
+    return copy;
+}

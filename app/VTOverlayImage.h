@@ -1,0 +1,74 @@
+// Overlays that show a picture: an image from a file or the clipboard, a clipart picture and a
+// design's background image. The pixels live in a shared, counted image buffer, so copies for
+// undo and the clipboard copy no pixels. Image kinds are painted through their stored 4 x 4
+// transform, so their flips show.
+#pragma once
+
+#include "app/VTOverlay.h"
+#include "lfw/gen/LCountedPtr.h"
+#include "lfw/gen/LString.h"
+#include "lfw/graphics/LImageBuffer.h"
+
+// An image buffer that carries its own reference count.
+class VTCountableImageBuffer : public LImageBuffer, public LCountedObject {
+public:
+    VTCountableImageBuffer() = default;
+};
+
+class VTOverlayImage : public VTOverlay {
+public:
+    // The largest side a new picture gets, in millimetres.
+    static constexpr float kMaxInitialSide = 50.0f;
+
+    // An empty picture, keep-aspect on.
+    VTOverlayImage();
+
+    int GetType() const override { return VTOverlayTypeImage; }
+    // The picture stretched over the box; an empty picture shows a blue frame on screen.
+    void Paint(LPaintContext& ctx) override;
+    // The picture over the box in whole units; nothing for an empty picture.
+    void Paint(LPDFWriter& writer) override;
+    VTOverlay* Clone() const override;
+    VTOverlay* CloneLight() const override { return Clone(); }
+    // Exchanges size, placement, transform, picture, path and keep-aspect flag with an overlay of
+    // the same type code, telling nobody.
+    void SwapContent(VTOverlay* other) override;
+
+    // Holds a copy of the picture and sizes the box from its pixels as millimetres, the longer
+    // side at most 50.
+    void SetImage(LImageBuffer& picture);
+    // Turning the flag on refits the box to the picture's proportions.
+    void SetMaintainAspectRatio(bool on);
+    bool GetMaintainAspectRatio() const { return maintainAspectRatio; }
+    // A buffer with pixels, a pixel format, a size of at least 1 x 1.
+    bool HasValidImage() const;
+    const VTCountableImageBuffer& GetImage() const { return *image; }
+    const char* GetSourcePath() const { return sourcePath; }
+    // At most 259 bytes are kept.
+    void SetSourcePath(const char* path);
+
+    LCountedPtr<VTCountableImageBuffer> image;
+    char sourcePath[kLStringShortSize] = {};
+    bool maintainAspectRatio = true;
+
+protected:
+    // Copies everything Clone copies into a fresh overlay of the same kind.
+    void CopyContentTo(VTOverlayImage& copy) const;
+    // Exchanges the content with another overlay of the same kind.
+    void ExchangeContent(VTOverlayImage& other);
+};
+
+class VTOverlayClipart : public VTOverlayImage {
+public:
+    VTOverlayClipart() = default;
+    int GetType() const override { return VTOverlayTypeClipart; }
+    VTOverlay* Clone() const override;
+};
+
+class VTOverlayImageBackground : public VTOverlayImage {
+public:
+    // Keep-aspect off: a background fills its template.
+    VTOverlayImageBackground() { maintainAspectRatio = false; }
+    int GetType() const override { return VTOverlayTypeImageBackground; }
+    VTOverlay* Clone() const override;
+};
