@@ -36,7 +36,10 @@ const std::string& TestFile()
         }
         text += "</vorantel_project>\n";
         std::ofstream(p, std::ios::binary) << text;
-        std::atexit([] { unlink(TestFile().c_str()); });
+        // The name is kept in plain storage: the string itself is gone when exit handlers run.
+        static char name[256];
+        std::snprintf(name, sizeof name, "%s", p.c_str());
+        std::atexit([] { unlink(name); });
         return p;
     }();
     return path;
