@@ -54,9 +54,19 @@ LPDFWriter::LPDFWriter(const char* path, LPaperSizeID paperSize, LPaperSizeOrien
         mFailed = true;
         return;
     }
-    cairo_surface_t* surface = cairo_pdf_surface_create(path, mPageWidth, mPageHeight);
+    // The file is written through our own stream so that every failed write (a full disc)
+    // is seen and reported by Close.
+    mFile = std::fopen(path, "wbe");
+    if (!mFile) {
+        mFailed = true;
+        return;
+    }
+    cairo_surface_t* surface
+        = cairo_pdf_surface_create_for_stream(&LPDFWriter::Write, this, mPageWidth, mPageHeight);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
+        std::fclose(mFile);
+        mFile = nullptr;
         mFailed = true;
         return;
     }
@@ -66,6 +76,8 @@ LPDFWriter::LPDFWriter(const char* path, LPaperSizeID paperSize, LPaperSizeOrien
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
         cairo_destroy(cr);
         cairo_surface_destroy(surface);
+        std::fclose(mFile);
+        mFile = nullptr;
         mFailed = true;
         return;
     }
@@ -80,9 +92,19 @@ LPDFWriter::~LPDFWriter()
     Close();
 }
 
+cairo_status_t LPDFWriter::Write(void* closure, const unsigned char* data, unsigned int length)
+{
+    auto* self = static_cast<LPDFWriter*>(closure);
+    if (self->mWriteFailed || !self->mFile || std::fwrite(data, 1, length, self->mFile) != length) {
+        self->mWriteFailed = true;
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
 bool LPDFWriter::IsValid() const
 {
-    if (mFailed || !mSurface)
+    if (mFailed || mWriteFailed || !mSurface)
         return false;
     cairo_t* cr = mContext.GetPlatformContext();
     return cairo_surface_status(mSurface) == CAIRO_STATUS_SUCCESS
@@ -102,6 +124,12 @@ bool LPDFWriter::Close()
     ok = ok && cairo_surface_status(mSurface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(mSurface);
     mSurface = nullptr;
+    if (mFile) {
+        ok = std::fflush(mFile) == 0 && ok;
+        ok = std::fclose(mFile) == 0 && ok;
+        mFile = nullptr;
+    }
+    ok = ok && !mWriteFailed;
     mFailed = !ok;
     return ok;
 }

@@ -8,7 +8,9 @@
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/LPaperSize.h"
 
-typedef struct _cairo_surface cairo_surface_t;
+#include <cairo.h>
+
+#include <cstdio>
 
 class LPDFWriter : public LPaintSurface {
 public:
@@ -53,7 +55,11 @@ private:
     float mResolution = 0;
     int mOpenPages = 0;
     cairo_surface_t* mSurface = nullptr;
+    FILE* mFile = nullptr;
     bool mFailed = false;
+    bool mWriteFailed = false;
+
+    static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
 };
 
 // The drawing brush a document brush description stands for, made in the storage given; null

@@ -1,0 +1,200 @@
+#include "lfw/mac/LPDFWriter.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+std::string Info(const std::string& pdf)
+{
+    return Shell("pdfinfo '" + pdf + "' 2>&1");
+}
+
+// The page rendered in grey at 72 dpi: width, height and one byte per pixel.
+struct Gray {
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    int At(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+
+Gray Render(const std::string& pdf, const std::string& base)
+{
+    Shell("pdftoppm -r 72 -gray -singlefile '" + pdf + "' '" + base + "' 2>&1");
+    Gray g;
+    std::ifstream in(base + ".pgm", std::ios::binary);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> g.width >> g.height >> maxval;
+    in.get();
+    g.pixels.resize(size_t(g.width) * g.height);
+    in.read(reinterpret_cast<char*>(g.pixels.data()), std::streamsize(g.pixels.size()));
+    if (magic != "P5" || !in)
+        g.width = g.height = 0;
+    return g;
+}
+
+} // namespace
+
+TEST(PDFWriter, PageSizeAndMetadata)
+{
+    TemporaryFolder dir;
+    const std::string portrait = dir / "a4.pdf", landscape = dir / "a4l.pdf";
+    {
+        LPDFWriter w(portrait.c_str(), LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
+        ASSERT_TRUE(w.IsValid());
+        EXPECT_EQ(w.GetPageWidth(), 595);
+        EXPECT_EQ(w.GetPageHeight(), 841);
+        w.BeginPage();
+        LPaintSurface::FillRectAA(w.GetPaintContext(), LGuiColor(), 10, 10, 10, 10);
+        w.EndPage();
+        EXPECT_TRUE(w.Close());
+    }
+    std::string info = Info(portrait);
+    EXPECT_NE(info.find("Title:           ZOR PDF-fil"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         ZOR-program"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       595 x 841 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
+
+    {
+        LPDFWriter w(landscape.c_str(), LPaperSizeA4, LPaperSizeOrientationLandscape, 72);
+        w.BeginPage();
+        w.EndPage();
+    } // the destructor finishes the file
+    EXPECT_NE(Info(landscape).find("Page size:       841 x 595 pts"), std::string::npos);
+
+    // Ids without a size give A4; the resolution scales the page.
+    for (LPaperSizeID id : { LPaperSizeInvalid, LPaperSizeCustom }) {
+        LPDFWriter w((dir / "x.pdf").c_str(), id, LPaperSizeOrientationPortrait, 72);
+        EXPECT_EQ(w.GetPageWidth(), 595);
+        EXPECT_EQ(w.GetPageHeight(), 841);
+    }
+    LPDFWriter big((dir / "300.pdf").c_str(), LPaperSizeA4, LPaperSizeOrientationPortrait, 300);
+    EXPECT_EQ(big.GetPageWidth(), 2480);
+    EXPECT_EQ(big.GetPageHeight(), 3507);
+    EXPECT_EQ(big.GetResolution(), 300);
+    LPDFWriter letter(
+        (dir / "l.pdf").c_str(), LPaperSizeUSLetter, LPaperSizeOrientationPortrait, 72);
+    EXPECT_EQ(letter.GetPageWidth(), 612);
+    EXPECT_EQ(letter.GetPageHeight(), 790);
+}
+
+TEST(PDFWriter, DrawingLandsWhereThePageSaysAndStaysVector)
+{
+    TemporaryFolder dir;
+    const std::string pdf = dir / "marks.pdf";
+    {
+        LPDFWriter w(pdf.c_str(), LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
+        w.BeginPage();
+        w.TransformReset(LMatrix<float>());
+        LPaintContext& ctx = w.GetPaintContext();
+        // A bar along the top edge, from y = 0.
+        LPaintSurface::FillRectAA(ctx, LGuiColor(), 0, 0, 595, 20);
+        // Document brushes: a gradient path and a stroked one; an unknown kind draws nothing.
+        LGraphicsPath box;
+        box.AddRectangle(100, 400, 200, 100);
+        LBrushInfo linear;
+        linear.kind = LBrushInfoKindLinearGradient;
+        linear.geometry[0] = 100;
+        linear.geometry[2] = 300;
+        LList<VTGradientStop> stops;
+        stops.AddTail(new VTGradientStop(0.0f, LGuiColorAlpha(LGuiColor(), 255)));
+        stops.AddTail(new VTGradientStop(1.0f, LGuiColorAlpha(LGuiColor::FromRGB8(255, 255, 255))));
+        CCMakeStopPoints(linear, stops);
+        w.FillPath(linear, box);
+        LGraphicsPath other;
+        other.AddRectangle(400, 400, 100, 100);
+        LBrushInfo odd;
+        odd.kind = 9;
+        w.FillPath(odd, other);
+        LBrushInfo solid;
+        solid.kind = LBrushInfoKindSolid;
+        w.DrawPath(solid, other, 0, nullptr);
+        // Text is kept as text.
+        ctx.SetFont(LFontAttributes("DejaVu Sans", 24, 0));
+        LPaintSurface::DrawText(ctx, "Skivetikett", 100, 600, 300, 40, LAlignmentXLeft,
+            LAlignmentYTop, LTextWrappingNone, LTextTrimmingNone);
+        w.EndPage();
+        ASSERT_TRUE(w.Close());
+        // After closing, drawing does nothing.
+        LPaintSurface::FillRectAA(ctx, LGuiColor(), 0, 0, 5, 5);
+    }
+    Gray g = Render(pdf, dir / "page");
+    ASSERT_EQ(g.width, 595);
+    ASSERT_EQ(g.height, 841);
+    EXPECT_LT(g.At(300, 5), 10); // the bar at the top of the page
+    EXPECT_GT(g.At(300, 30), 245); // and nothing below it
+    EXPECT_GT(g.At(300, 835), 245);
+    EXPECT_LT(g.At(105, 450), 30); // the gradient: dark at its start
+    EXPECT_GT(g.At(295, 450), 220); // light at its end
+    EXPECT_NEAR(g.At(200, 450), 128, 12);
+    EXPECT_GT(g.At(450, 450), 245); // the unknown brush kind filled nothing
+    EXPECT_LT(g.At(400, 450), 180); // the hairline outline
+    EXPECT_NE(Shell("pdftotext '" + pdf + "' - 2>&1").find("Skivetikett"), std::string::npos);
+    // Vector output: no images in the file.
+    std::string images = Shell("pdfimages -list '" + pdf + "' 2>&1");
+    EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 2) << images;
+}
+
+TEST(PDFWriter, TextMeasuring)
+{
+    TemporaryFolder dir;
+    LPDFWriter w((dir / "m.pdf").c_str(), LPaperSizeA5, LPaperSizeOrientationPortrait, 72);
+    w.GetPaintContext().SetFont(LFontAttributes("DejaVu Sans", 12, 0));
+    EXPECT_EQ(w.MeasureTextPreciseWidth(""), 0);
+    float one = w.MeasureTextPreciseWidth("Skiva");
+    EXPECT_GT(one, 20);
+    // One unbounded line, however long.
+    std::string longer;
+    for (int i = 0; i < 40; ++i)
+        longer += "Skiva ";
+    longer.pop_back();
+    float all = w.MeasureTextPreciseWidth(longer.c_str());
+    EXPECT_GT(all, 35 * one);
+}
+
+TEST(PDFWriter, FailuresAreReported)
+{
+    LPDFWriter none("", LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
+    EXPECT_FALSE(none.IsValid());
+    EXPECT_EQ(none.GetPaintContext().GetPlatformContext(), nullptr);
+    LPaintSurface::FillRectAA(none.GetPaintContext(), LGuiColor(), 0, 0, 5, 5);
+    none.BeginPage();
+    none.EndPage();
+    EXPECT_FALSE(none.Close());
+
+    LPDFWriter missing(
+        "/nonexistent-folder/x/out.pdf", LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
+    EXPECT_FALSE(missing.IsValid());
+    EXPECT_FALSE(missing.Close());
+
+    // A write that fails after the file was opened (a full device) is reported by Close.
+    if (FILE* f = fopen("/dev/full", "w")) {
+        fclose(f);
+        LPDFWriter full("/dev/full", LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
+        full.BeginPage();
+        LPaintSurface::FillRectAA(full.GetPaintContext(), LGuiColor(), 0, 0, 50, 50);
+        full.EndPage();
+        EXPECT_FALSE(full.Close());
+    }
+}
