@@ -1,4 +1,5 @@
 #include "lfw/mac/LGuiFont.h"
+#include "lfw/mac/LMacWindow.h"
 
 #include <cmath>
 #include <cstring>

@@ -102,8 +102,8 @@ public:
     bool operator==(const LGuiFontEx& o) const;
 };
 
-// What the window layer gives the fonts: a control's own font and a view's backing scale.
-// Without them a view has no font of its own and a scale of 1.
+// What the window layer gives the fonts: a control's own font (without it a view has no font of
+// its own) and, to stand in for LMacWindow::GetBackingScaleFactor, a view's backing scale.
 struct LGuiFontViewServices {
     bool (*getControlFont)(LView* view, LGuiFont& font) = nullptr;
     double (*getBackingScaleFactor)(LView* view) = nullptr;

@@ -1,11 +1,10 @@
 #include "lfw/mac/LPaintContext.h"
+#include "platform/ui/LView.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-LPaintContextViewSizeFunction gViewSize = nullptr;
 
 bool IsInvertible(const cairo_matrix_t& m)
 {
@@ -14,11 +13,6 @@ bool IsInvertible(const cairo_matrix_t& m)
 }
 
 } // namespace
-
-void LPaintContextSetViewSizeFunction(LPaintContextViewSizeFunction function)
-{
-    gViewSize = function;
-}
 
 LPaintContext::LPaintContext()
 {
@@ -43,10 +37,11 @@ LPaintContext::~LPaintContext()
 
 void LPaintContext::GetClientAreaDimensions(int& width, int& height) const
 {
-    double w, h, scale = 1.0;
-    if (mView && gViewSize && gViewSize(mView, w, h, scale)) {
-        width = int(w);
-        height = int(h);
+    if (mView) {
+        LUiRect bounds = mView->Bounds();
+        width = int(bounds.width);
+        height = int(bounds.height);
+        double scale = mView->BackingScale();
         if (scale > 1.0) {
             width = int(width * scale);
             height = int(height * scale);

@@ -202,8 +202,9 @@ TEST(Fonts, InstalledFamiliesSorted)
     bool sans = false, math = false;
     for (; it.IsValid(); it.Next()) {
         std::string name = *it;
-        if (count > 0)
+        if (count > 0) {
             EXPECT_LT(std::strcmp(previous.c_str(), name.c_str()), 0);
+        }
         previous = name;
         ++count;
         if (name == "DejaVu Sans") {

@@ -216,18 +216,6 @@ TEST(PaintContext, ClientAreaAndViews)
     EXPECT_EQ(w, 10);
     EXPECT_EQ(h, 20);
 
-    LPaintContextSetViewSizeFunction([](LView*, double& vw, double& vh, double& scale) {
-        vw = 100.6;
-        vh = 50.2;
-        scale = 2.0;
-        return true;
-    });
-    c.ctx().SetView(reinterpret_cast<LView*>(&c));
-    c.ctx().GetClientAreaDimensions(w, h);
-    LPaintContextSetViewSizeFunction(nullptr);
-    EXPECT_EQ(w, 200);
-    EXPECT_EQ(h, 100);
-
     LPaintContext fresh;
     EXPECT_EQ(fresh.GetPlatformContext(), nullptr);
     EXPECT_FLOAT_EQ(fresh.mTextOutlineWidth, 1.5f);
