@@ -209,9 +209,27 @@ std::vector<FamilyMember> Members(const char* family)
     return out;
 }
 
+// The members of an installed family, looked up once: fonts are made often, families change
+// never while the program runs.
+std::vector<FamilyMember> CachedMembers(const std::string& installed)
+{
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::vector<FamilyMember>> cache;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = cache.find(installed);
+        if (it != cache.end())
+            return it->second;
+    }
+    std::vector<FamilyMember> members = Members(installed.c_str());
+    std::lock_guard<std::mutex> lock(mutex);
+    cache.emplace(installed, members);
+    return members;
+}
+
 bool FamilyHas(const std::string& installed, bool bold, bool italic)
 {
-    for (const FamilyMember& m : Members(installed.c_str()))
+    for (const FamilyMember& m : CachedMembers(installed))
         if ((!bold || m.bold) && (!italic || m.italic))
             return true;
     return false;
@@ -362,7 +380,7 @@ FontRef FontWithBold(const Font& font, bool bold)
 {
     const std::string& installed = FontFactory::Installed(font);
     bool found = false;
-    for (const FamilyMember& m : Members(installed.c_str()))
+    for (const FamilyMember& m : CachedMembers(installed))
         if (m.bold == bold && (!font.Italic() || m.italic))
             found = true;
     if (!found)
@@ -375,7 +393,7 @@ FontRef FontWithItalic(const Font& font, bool italic)
 {
     const std::string& installed = FontFactory::Installed(font);
     bool found = false;
-    for (const FamilyMember& m : Members(installed.c_str()))
+    for (const FamilyMember& m : CachedMembers(installed))
         if (m.italic == italic && (!font.Bold() || m.bold))
             found = true;
     if (!found)

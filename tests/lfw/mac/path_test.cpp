@@ -212,3 +212,35 @@ TEST(GraphicsPath, FillRuleDecidesHoles)
     EXPECT_EQ(c.At(30, 30).b, 255);
     EXPECT_EQ(c.At(30, 30).r, 0);
 }
+
+TEST(GraphicsPath, RoundedRectangleFromArcs)
+{
+    // Corners of radius 15 in the box (10, 10, 80, 60), clockwise from the top-left corner.
+    const float x = 10, y = 10, w = 80, h = 60, d = 30;
+    LGraphicsPath p;
+    p.AddArc(x, y, d, d, 180, 90);
+    p.AddArc(x + w - d, y, d, d, 270, 90);
+    p.AddArc(x + w - d, y + h - d, d, d, 0, 90);
+    p.AddArc(x, y + h - d, d, d, 90, 90);
+    p.AddLine(x, y + h - d / 2, x, y + d / 2);
+    auto s = Segments(p);
+    EXPECT_EQ(s[0].type, kMove);
+    EXPECT_EQ(s[3].type, kLine); // the straight top edge into the second corner
+
+    DrawCanvas c(100, 80);
+    LPaintSurface::FillPath(c.ctx(), LGuiColorRef(LGuiColor::FromRGB8(255, 0, 0)), p);
+    EXPECT_TRUE(c.IsWhite(11, 11)); // cut off by the corner
+    EXPECT_TRUE(c.IsWhite(88, 68));
+    EXPECT_EQ(c.At(50, 40).r, 255);
+    EXPECT_EQ(c.At(30, 11).r, 255); // the top edge past the corner
+    EXPECT_EQ(c.At(11, 40).r, 255);
+
+    DrawCanvas e(100, 80);
+    LPaintSurface::DrawPath(e.ctx(), LGuiColor(), p, 2);
+    EXPECT_GT(e.Ink(50, 10), 200);
+    EXPECT_GT(e.Ink(10, 40), 200); // the closing edge
+    EXPECT_TRUE(e.IsWhite(50, 40));
+    EXPECT_TRUE(e.IsWhite(12, 12));
+    // The corner curve passes 45 degrees round at r (1 - 1/sqrt 2) from the box corner.
+    EXPECT_GT(e.Ink(14, 14), 100);
+}
