@@ -1,0 +1,379 @@
+#include "app/VTOverlayCircularText.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "support/DocumentTestSupport.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+class Counter : public VTOverlayNotifyee {
+public:
+    void EvOverlayPropertiesChanged(VTOverlay&) override { ++count; }
+    int count = 0;
+};
+
+LStringLongTemplate<char> Unix(const char* s)
+{
+    LStringLongTemplate<char> t(s);
+    VTConvertToUnixEOL(t);
+    return t;
+}
+
+std::unique_ptr<VTOverlayText> TextBox(const char* text, float w, float h)
+{
+    auto t = std::make_unique<VTOverlayText>();
+    t->SetText(text);
+    t->width = w;
+    t->height = h;
+    return t;
+}
+
+LPFB8G8R8A8 Bgra(uint8_t b, uint8_t g, uint8_t r, uint8_t a)
+{
+    return LPFB8G8R8A8 { b, g, r, a };
+}
+
+} // namespace
+
+TEST(OverlayText, Defaults)
+{
+    VTOverlayText t;
+    char name[260];
+    ASSERT_TRUE(t.font.GetName(name, sizeof name));
+    EXPECT_STREQ(name, "Lucida Grande");
+    EXPECT_EQ(t.font.GetSize(), 12);
+    EXPECT_FALSE(t.font.IsBold());
+    EXPECT_FALSE(t.font.IsUnderlined());
+    EXPECT_EQ(t.textColour.a, 255);
+    EXPECT_EQ(t.textColour.r + t.textColour.g + t.textColour.b, 0);
+    EXPECT_EQ(t.backgroundColour.a, 0);
+    EXPECT_EQ(t.backgroundColour.r, 255);
+    EXPECT_EQ(t.alignment, 4);
+    EXPECT_STREQ(t.GetText(), "");
+    EXPECT_EQ(t.GetType(), 0);
+    EXPECT_EQ(t.GetItemType(), 2);
+    EXPECT_EQ(t.width, 0);
+    EXPECT_TRUE(t.transform.IsIdentity());
+    EXPECT_FALSE(t.copied);
+
+    // The text constructor copies the text as it is.
+    VTOverlayText raw("a\r\nb", t.font);
+    EXPECT_STREQ(raw.GetText(), "a\r\nb");
+}
+
+TEST(OverlayText, SettersTellOnlyOfChanges)
+{
+    VTOverlayText t;
+    Counter c;
+    t.AddNotifyee(c);
+    t.SetText("Hej");
+    t.SetText("Hej");
+    EXPECT_EQ(c.count, 1);
+    t.SetText(nullptr);
+    EXPECT_STREQ(t.GetText(), "");
+    t.SetText("");
+    EXPECT_EQ(c.count, 2);
+    t.SetText("a\r\nb\rc");
+    EXPECT_STREQ(t.GetText(), "a\nb\nc");
+    EXPECT_EQ(c.count, 3);
+    t.SetTextColour(t.textColour);
+    t.SetBackgroundColour(t.backgroundColour);
+    EXPECT_EQ(c.count, 3);
+    t.SetTextColour(Bgra(1, 2, 3, 255));
+    t.SetBackgroundColour(Bgra(1, 2, 3, 4));
+    EXPECT_EQ(c.count, 5);
+    t.SetFont(t.font);
+    EXPECT_EQ(c.count, 5);
+    t.SetFont(LGuiFont(20, true, false, false, "DejaVu Serif", false));
+    EXPECT_EQ(c.count, 6);
+    EXPECT_EQ(t.font.GetSize(), 20);
+    t.SetAlignment(t.alignment); // always tells
+    EXPECT_EQ(c.count, 7);
+    t.SetDimensions(3, 4);
+    t.NotifyTransformChanged();
+    EXPECT_EQ(c.count, 9);
+    t.RemoveNotifyee(c);
+    t.SetText("x");
+    EXPECT_EQ(c.count, 9);
+}
+
+TEST(OverlayText, AlignmentTurnsWithTheRotation)
+{
+    VTOverlayText t;
+    LAlignment a = 1;
+    t.rotation = 90;
+    EXPECT_EQ(t.TransformAlignmentByRotation(a, false), 3);
+    EXPECT_EQ(a, 3);
+    EXPECT_EQ(t.TransformAlignmentByRotation(a, true), 1);
+    for (LAlignment v = 0; v <= 8; ++v) {
+        LAlignment forward = v;
+        t.TransformAlignmentByRotation(forward, false);
+        EXPECT_EQ(t.TransformAlignmentByRotation(forward, true), v) << v;
+    }
+    t.rotation = 180;
+    a = 0;
+    EXPECT_EQ(t.TransformAlignmentByRotation(a, false), 8);
+    for (float r : { -90.0f, 360.0f, 0.0f, 44.0f }) {
+        t.rotation = r;
+        for (LAlignment v = 0; v <= 8; ++v) {
+            LAlignment same = v;
+            EXPECT_EQ(t.TransformAlignmentByRotation(same, false), v) << r;
+        }
+    }
+    t.rotation = 270;
+    a = 4;
+    EXPECT_EQ(t.TransformAlignmentByRotation(a, false), 4);
+    // Five quarter turns keep stepping (the same as one); a huge angle ends quickly.
+    t.rotation = 450;
+    a = 1;
+    EXPECT_EQ(t.TransformAlignmentByRotation(a, false), 3);
+    t.rotation = 3.0e9f;
+    a = 1;
+    t.TransformAlignmentByRotation(a, false);
+    EXPECT_GE(a, 0);
+    EXPECT_LE(a, 8);
+    // A value outside the grid steps like 0.
+    t.rotation = 90;
+    a = 12;
+    EXPECT_EQ(t.TransformAlignmentByRotation(a, false), 6);
+
+    // The setter stores the choice turned by the rotation; a circular text stores it as given.
+    t.SetAlignment(1);
+    EXPECT_EQ(t.alignment, 3);
+    VTOverlayCircularText circular;
+    circular.rotation = 90;
+    circular.SetAlignment(7);
+    EXPECT_EQ(circular.alignment, 7);
+}
+
+TEST(OverlayText, LineEnds)
+{
+    EXPECT_STREQ(Unix("a\r\nb\n\rc\rd").GetString(), "a\nb\nc\nd");
+    EXPECT_STREQ(Unix("a\n\nb").GetString(), "a\n\nb");
+    EXPECT_STREQ(Unix("\r\r\n\n").GetString(), "\n\n\n");
+    EXPECT_EQ(Unix("x\r\n").GetLength(), 2u);
+    LStringLongTemplate<char> empty;
+    VTConvertToUnixEOL(empty);
+    EXPECT_STREQ(empty.GetString(), "");
+
+    LStringLongTemplate<char> out("unchanged");
+    VTReplaceEOL(out, LStringLongTemplate<char>("a\r\nb\nc"), nullptr);
+    EXPECT_STREQ(out.GetString(), "unchanged");
+    VTReplaceEOL(out, LStringLongTemplate<char>("a\r\nb\n\rc\rd\n"), " ");
+    EXPECT_STREQ(out.GetString(), "a b c d ");
+    VTReplaceEOL(out, out, "--"); // the source may be the target
+    EXPECT_STREQ(out.GetString(), "a b c d ");
+}
+
+TEST(OverlayText, CopyCloneAndSwap)
+{
+    VTOverlayText a;
+    a.SetText("Första");
+    a.width = 40;
+    a.height = 10;
+    a.centreX = 3;
+    a.centreY = -4;
+    a.Rotate(90);
+    a.SetAlignment(1); // stored turned: 3
+    a.transform.m[0][0] = -a.transform.m[0][0]; // a flip, which copies do not carry
+    a.SetTextColour(Bgra(10, 20, 30, 255));
+    a.SetBackgroundColour(Bgra(40, 50, 60, 70));
+    a.SetFont(LGuiFont(18, false, true, true, "DejaVu Sans", false));
+    a.copied = true;
+
+    std::unique_ptr<VTOverlay> copy(a.Clone());
+    ASSERT_EQ(copy->GetType(), 0);
+    auto& b = static_cast<VTOverlayText&>(*copy);
+    EXPECT_STREQ(b.GetText(), "Första");
+    EXPECT_EQ(b.width, 40);
+    EXPECT_EQ(b.height, 10);
+    EXPECT_EQ(b.centreX, 3);
+    EXPECT_EQ(b.rotation, 90);
+    EXPECT_EQ(b.alignment, 3);
+    EXPECT_EQ(b.textColour.r, 30);
+    EXPECT_EQ(b.backgroundColour.a, 70);
+    EXPECT_TRUE(b.font == a.font);
+    EXPECT_FALSE(b.copied);
+    EXPECT_EQ(b.transform, VTPlacementMatrix(90, 3, -4));
+
+    VTOverlayText other;
+    other.SetText("Andra");
+    other.width = 5;
+    Counter c;
+    other.AddNotifyee(c);
+    other.SwapContent(&a);
+    EXPECT_STREQ(other.GetText(), "Första");
+    EXPECT_STREQ(a.GetText(), "Andra");
+    EXPECT_EQ(a.width, 5);
+    EXPECT_EQ(other.width, 40);
+    EXPECT_GT(c.count, 0);
+
+    // Another kind, or none, changes nothing.
+    VTOverlayImage image;
+    a.SwapContent(&image);
+    a.SwapContent(nullptr);
+    VTOverlayCircularText circular;
+    a.SwapContent(&circular);
+    EXPECT_STREQ(a.GetText(), "Andra");
+    EXPECT_EQ(a.width, 5);
+}
+
+TEST(OverlayText, ConversionToCircularText)
+{
+    VTOverlayText t;
+    t.SetText("Rund");
+    t.SetTextColour(Bgra(0, 0, 200, 255));
+    t.centreX = 3;
+    t.centreY = 4;
+    std::unique_ptr<VTOverlayCircularText> c(t.ConvertToOverlayCircularText());
+    EXPECT_EQ(c->GetType(), 2);
+    EXPECT_EQ(c->outerRadius, 30);
+    EXPECT_EQ(c->width, 60);
+    EXPECT_EQ(c->centreAngle, 270);
+    EXPECT_EQ(c->alignment, 1);
+    EXPECT_EQ(c->textColour.r, 200);
+    EXPECT_STREQ(c->GetText(), "Rund");
+    EXPECT_EQ(c->halfSpanAngle, 0);
+
+    t.centreX = 40;
+    t.centreY = 30;
+    c.reset(t.ConvertToOverlayCircularText());
+    EXPECT_EQ(c->outerRadius, 50);
+    EXPECT_EQ(c->width, 100);
+    EXPECT_EQ(c->height, 100);
+    EXPECT_EQ(c->centreX, 0);
+    EXPECT_EQ(c->centreY, 0);
+}
+
+TEST(OverlayTextPaint, EmptyTextPaintsTheWordText)
+{
+    MmCanvas a(60, 30, 4), b(60, 30, 4);
+    TextBox("", 50, 20)->Paint(a.ctx());
+    TextBox("Text", 50, 20)->Paint(b.ctx());
+    int l, t, r, bottom;
+    ASSERT_TRUE(a.InkBox(l, t, r, bottom));
+    EXPECT_TRUE(a.SameAs(b));
+}
+
+TEST(OverlayTextPaint, AlignmentPlacesTheText)
+{
+    // A 50 x 30 box of 4 px per mm; the text "Ab" in 8 point (8 mm here).
+    struct Case {
+        LAlignment a;
+        int column; // 0 left, 1 centre, 2 right
+        int row;
+    } const cases[] = { { 0, 0, 0 }, { 1, 1, 0 }, { 2, 2, 0 }, { 3, 0, 1 }, { 4, 1, 1 },
+        { 5, 2, 1 }, { 6, 0, 2 }, { 7, 1, 2 }, { 8, 2, 2 }, { 42, 1, 1 } };
+    for (const Case& k : cases) {
+        MmCanvas c(60, 40, 4);
+        auto t = TextBox("Ab", 50, 30);
+        t->font = LGuiFont(8, false, false, false, "DejaVu Sans", false);
+        t->alignment = k.a;
+        t->Paint(c.ctx());
+        int l, top, r, b;
+        ASSERT_TRUE(c.InkBox(l, top, r, b)) << k.a;
+        const float cx = ((l + r) / 2.0f - c.width() / 2.0f) / 4,
+                    cy = ((top + b) / 2.0f - c.height() / 2.0f) / 4;
+        const float expectX[3] = { -20, 0, 20 }, expectY[3] = { -10, 0, 10 };
+        EXPECT_NEAR(cx, expectX[k.column], 6) << k.a;
+        EXPECT_NEAR(cy, expectY[k.row], 6) << k.a;
+        // Inside the box.
+        EXPECT_GE(l, c.Px(-25));
+        EXPECT_LE(r, c.Px(25));
+        EXPECT_GE(top, c.Py(-15));
+        EXPECT_LE(b, c.Py(15));
+    }
+}
+
+TEST(OverlayTextPaint, WrapsAtWordsAndKeepsLineEnds)
+{
+    MmCanvas one(110, 60, 2), wrapped(110, 60, 2), broken(110, 60, 2);
+    auto line = TextBox("ord ord ord", 100, 50);
+    line->font = LGuiFont(6, false, false, false, "DejaVu Sans", false);
+    line->alignment = 0;
+    line->Paint(one.ctx());
+    auto narrow = TextBox("ord ord ord", 16, 50);
+    narrow->font = line->font;
+    narrow->alignment = 0;
+    narrow->Paint(wrapped.ctx());
+    auto lines = TextBox("ord\nord\nord", 100, 50);
+    lines->font = line->font;
+    lines->alignment = 0;
+    lines->Paint(broken.ctx());
+    int l1, t1, r1, b1, l2, t2, r2, b2, l3, t3, r3, b3;
+    ASSERT_TRUE(one.InkBox(l1, t1, r1, b1));
+    ASSERT_TRUE(wrapped.InkBox(l2, t2, r2, b2));
+    ASSERT_TRUE(broken.InkBox(l3, t3, r3, b3));
+    EXPECT_GT(b2 - t2, 2.5 * (b1 - t1)); // three lines
+    EXPECT_LT(r2 - l2, (r1 - l1) / 2);
+    EXPECT_EQ(b3 - t3, b2 - t2);
+}
+
+TEST(OverlayTextPaint, ColoursAndBackground)
+{
+    // Blue text on no background: the canvas stays white around it.
+    MmCanvas c(60, 30, 4);
+    auto t = TextBox("H", 50, 20);
+    t->font = LGuiFont(14, true, false, false, "DejaVu Sans", false);
+    t->textColour = Bgra(200, 0, 0, 255);
+    t->backgroundColour = Bgra(0, 0, 255, 0);
+    t->Paint(c.ctx());
+    EXPECT_TRUE(c.IsWhite(c.Px(-24), c.Py(-9)));
+    DrawPixel centre = c.AtMm(0, 0); // the H's bar
+    EXPECT_EQ(centre.b, 200);
+    EXPECT_EQ(centre.r, 0);
+
+    // Alpha 128: half-transparent red over white on screen.
+    MmCanvas half(60, 30, 4);
+    t->backgroundColour = Bgra(0, 0, 255, 128);
+    t->textColour = Bgra(0, 0, 0, 0); // the text colour's alpha is not used
+    t->Paint(half.ctx());
+    DrawPixel corner = half.AtMm(-24, -9);
+    EXPECT_EQ(corner.r, 255);
+    EXPECT_NEAR(corner.g, 127, 2);
+    EXPECT_NEAR(corner.b, 127, 2);
+    EXPECT_TRUE(half.IsWhite(half.Px(-26), half.Py(0)));
+    EXPECT_EQ(half.Ink(half.Px(0), half.Py(0)), 255); // black text
+}
+
+TEST(OverlayTextPaint, PdfFillsOpaqueAndDrawsTheText)
+{
+    TemporaryFolder dir;
+    const std::string pdf = dir / "text.pdf";
+    MmPdfPage page(pdf, 2);
+    auto t = TextBox("", 50, 20);
+    t->font = LGuiFont(14, true, false, false, "DejaVu Sans", false);
+    t->backgroundColour = Bgra(0, 0, 255, 128);
+    t->textColour = Bgra(0, 128, 0, 255);
+    t->Paint(page.Writer());
+    auto none = TextBox("ignored", 10, 10);
+    none->backgroundColour = Bgra(0, 0, 0, 0);
+    none->textColour = Bgra(255, 255, 255, 255);
+    LPaintSurface::TransformTranslate(page.Writer().GetPaintContext(), 0, 40);
+    none->Paint(page.Writer());
+    ASSERT_TRUE(page.Finish());
+
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_GT(r.width, 0);
+    DrawPixel corner = r.At(page.Px(-24), page.Py(-9));
+    EXPECT_GT(corner.r, 240);
+    EXPECT_LT(corner.g, 15);
+    EXPECT_LT(corner.b, 15);
+    // "Text" in green somewhere in the box.
+    int green = 0;
+    for (int y = page.Py(-10); y < page.Py(10); ++y)
+        for (int x = page.Px(-25); x < page.Px(25); ++x) {
+            DrawPixel p = r.At(x, y);
+            green += p.g > 100 && p.r < 60;
+        }
+    EXPECT_GT(green, 20);
+    // Alpha 0: no fill (white text on white shows nothing).
+    for (int y = page.Py(36); y < page.Py(44); ++y)
+        for (int x = page.Px(-4); x < page.Px(4); ++x)
+            ASSERT_EQ(r.Ink(x, y), 0) << x << "," << y;
+}
