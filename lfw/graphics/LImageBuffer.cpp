@@ -1,6 +1,7 @@
 #include "lfw/graphics/LImageBuffer.h"
 
 #include "lfw/graphics/LPixelAccess.h"
+#include "lfw/graphics/LPixelRows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -156,6 +157,23 @@ LProcessResult LImageBuffer::Clear(LProcessInterface& job, const LPixelColour& c
 
     const int step = std::max(mFormat.height / 100, 500);
     const size_t stride = size_t(mFormat.stride);
+    // 4-byte pixels in rows without padding: the rest is one 32-bit pattern, written in runs of
+    // rows between the stop tests.
+    if (LPixelFormatBytesPerPixel(mFormat.pixelFormat) == 4 && stride == size_t(width) * 4) {
+        uint32_t pattern;
+        std::memcpy(&pattern, first, 4);
+        for (int row = 1; row < mFormat.height;) {
+            // The next row whose running count + 1 is a multiple of step: ask before it.
+            const int64_t next = (int64_t(row + 1) / step + 1) * step - 1;
+            const int end = int(std::min<int64_t>(next, mFormat.height));
+            LPixelRows::Fill32(reinterpret_cast<uint32_t*>(GetRow(row)), pattern,
+                size_t(end - row) * size_t(width));
+            row = end;
+            if (row < mFormat.height && job.IsToStop())
+                return LProcessResultStopped;
+        }
+        return LProcessResultSuccess;
+    }
     unsigned char* row = first;
     for (int count = 1; count < mFormat.height; ++count) {
         if ((count + 1) % step == 0 && job.IsToStop())

@@ -1,6 +1,7 @@
 #include "lfw/graphics/LPixelRows.h"
 
 #include <cstring>
+#include <cwchar>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -233,29 +234,63 @@ __attribute__((target("avx2"))) void PremultiplyAVX2(uint8_t* dst, const uint8_t
     PremultiplyScalar<kSwap>(dst + 4 * i, src + 4 * i, n - i);
 }
 
-// Whole groups of 8 opaque or 8 transparent pixels are handled without the table.
+// p x 255 / a on floats: the exact quotient lies at least 1 / 510 away from a rounding boundary
+// unless it sits on one (a tie, which rounds up), so the float product plus a small margin rounds
+// exactly as the integer formula of the table does.
+template <int kShift>
+__attribute__((target("avx2"))) inline __m256i UnpremultiplyChannel(__m256i x, __m256 scale)
+{
+    const __m256 half = _mm256_set1_ps(0.5f + 1.0f / 1024.0f);
+    __m256 c = _mm256_cvtepi32_ps(
+        _mm256_and_si256(_mm256_srli_epi32(x, kShift), _mm256_set1_epi32(0xFF)));
+    c = _mm256_min_ps(_mm256_add_ps(_mm256_mul_ps(c, scale), half), _mm256_set1_ps(255.0f));
+    return _mm256_slli_epi32(_mm256_cvttps_epi32(c), kShift);
+}
+
 template <bool kSwap>
 __attribute__((target("avx2"))) void UnpremultiplyAVX2(uint8_t* dst, const uint8_t* src, size_t n)
 {
     const UnpremultiplyTable& t = Unpremul();
     const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
+    const __m256 k255 = _mm256_set1_ps(255.0f);
     const __m256i order = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2,
         1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
-        __m256i a = _mm256_and_si256(x, alphaMask);
+        if (kSwap)
+            x = _mm256_shuffle_epi8(x, order);
+        const __m256i a = _mm256_and_si256(x, alphaMask);
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, alphaMask)) == -1) {
-            if (kSwap)
-                x = _mm256_shuffle_epi8(x, order);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), x);
-        } else if (_mm256_testz_si256(a, a)) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), _mm256_setzero_si256());
-        } else {
-            UnpremultiplyScalar<kSwap>(t, dst + 4 * i, src + 4 * i, 8);
+            continue;
         }
+        const __m256i a32 = _mm256_srli_epi32(x, 24);
+        const __m256 scale = _mm256_div_ps(k255, _mm256_cvtepi32_ps(a32)); // inf where a = 0
+        __m256i r = _mm256_or_si256(
+            _mm256_or_si256(UnpremultiplyChannel<0>(x, scale), UnpremultiplyChannel<8>(x, scale)),
+            _mm256_or_si256(UnpremultiplyChannel<16>(x, scale), a));
+        // Transparent pixels become 0 (0 x inf gave a meaningless value).
+        const __m256i clear = _mm256_cmpeq_epi32(a32, _mm256_setzero_si256());
+        r = _mm256_andnot_si256(clear, r);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), r);
     }
     UnpremultiplyScalar<kSwap>(t, dst + 4 * i, src + 4 * i, n - i);
+}
+
+// Streaming stores for fills larger than the caches hold; the words before the first 32-byte
+// boundary and after the last are written plainly.
+__attribute__((target("avx2"))) void Fill32StreamAVX2(uint32_t* dst, uint32_t value, size_t n)
+{
+    size_t i = 0;
+    while (i < n && (reinterpret_cast<uintptr_t>(dst + i) & 31) != 0)
+        dst[i++] = value;
+    const __m256i v = _mm256_set1_epi32(int(value));
+    for (; i + 8 <= n; i += 8)
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + i), v);
+    _mm_sfence();
+    for (; i < n; ++i)
+        dst[i] = value;
 }
 
 __attribute__((target("avx2"))) void SetOpaqueAVX2(uint8_t* row, size_t n)
@@ -379,6 +414,20 @@ void UnpremultiplyChanged(uint8_t* straight, const uint8_t* premultiplied, size_
             if (Load32(check + 4 * i) != Load32(p + 4 * i))
                 UnpremultiplyScalar<false>(t, s + 4 * i, p + 4 * i, 1);
     }
+}
+
+void Fill32(uint32_t* dst, uint32_t value, size_t n)
+{
+    if ((value & 0xFF) * 0x01010101u == value) {
+        std::memset(dst, int(value & 0xFF), n * 4);
+        return;
+    }
+#ifdef LPIXELROWS_X86
+    constexpr size_t kStreamWords = size_t(1) << 20; // 4 MB
+    if (n >= kStreamWords && HasAVX2())
+        return Fill32StreamAVX2(dst, value, n);
+#endif
+    std::wmemset(reinterpret_cast<wchar_t*>(dst), wchar_t(value), n);
 }
 
 void SetOpaque(uint8_t* row, size_t n)
