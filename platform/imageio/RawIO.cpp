@@ -14,6 +14,10 @@ int Progress(void* data, LibRaw_progress, int, int)
     return Stopped(*options) ? 1 : 0;
 }
 
+void QuietDataError(void*, const char*, const int)
+{
+}
+
 struct ImageFree {
     void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
 };
@@ -43,6 +47,7 @@ Result DecodeRaw(
         return Result::Failed;
     }
     raw->set_progress_handler(Progress, const_cast<DecodeOptions*>(&options));
+    raw->set_dataerror_handler(QuietDataError, nullptr);
     raw->imgdata.params.output_bps = 8;
     raw->imgdata.params.use_camera_wb = 1;
     if (raw->open_buffer(bytes.data(), bytes.size()) != LIBRAW_SUCCESS)

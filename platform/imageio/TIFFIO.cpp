@@ -139,6 +139,49 @@ Result ReadDirect(TIFF* tif, uint8_t* first, size_t stride, uint32_t width, uint
     return Result::Ok;
 }
 
+// Palette images of 1 to 8 bits in strips: the colour map's 16-bit entries are rounded to 8
+// bits (a map whose entries all fit 8 bits is an old-style 8-bit map and taken as it is).
+Result ReadPalette(TIFF* tif, uint8_t* first, size_t stride, uint32_t width, uint32_t height,
+    uint16_t bits, const DecodeOptions& options)
+{
+    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+        return Result::Failed;
+    const uint32_t entries = 1u << bits;
+    bool eightBit = true;
+    for (uint32_t i = 0; i < entries; ++i)
+        if (red[i] >= 256 || green[i] >= 256 || blue[i] >= 256)
+            eightBit = false;
+    uint8_t colours[256][4];
+    auto scale = [eightBit](uint16_t v) {
+        return uint8_t(eightBit ? v : (uint32_t(v) * 255 + 32767) / 65535);
+    };
+    for (uint32_t i = 0; i < entries; ++i) {
+        colours[i][0] = scale(blue[i]);
+        colours[i][1] = scale(green[i]);
+        colours[i][2] = scale(red[i]);
+        colours[i][3] = 255;
+    }
+    tmsize_t lineSize = TIFFScanlineSize(tif);
+    if (lineSize < tmsize_t((uint64_t(width) * bits + 7) / 8))
+        return Result::Failed;
+    std::vector<uint8_t> line(static_cast<size_t>(lineSize));
+    const unsigned mask = entries - 1;
+    for (uint32_t y = 0; y < height; ++y) {
+        if ((y & 63) == 0 && Stopped(options))
+            return Result::Stopped;
+        if (TIFFReadScanline(tif, line.data(), y, 0) < 0)
+            return Result::Failed;
+        uint8_t* out = first + size_t(y) * stride;
+        for (uint32_t x = 0; x < width; ++x, out += 4) {
+            const uint64_t bit = uint64_t(x) * bits;
+            const unsigned index = (line[bit / 8] >> (8 - bits - bit % 8)) & mask;
+            std::memcpy(out, colours[index], 4);
+        }
+    }
+    return Result::Ok;
+}
+
 } // namespace
 
 Result DecodeTIFF(
@@ -191,6 +234,15 @@ Result DecodeTIFF(
         if (!first)
             return Result::Failed;
         return ReadDirect(tif, first, stride, width, height, samples, grey, associated, options);
+    }
+
+    if (photometric == PHOTOMETRIC_PALETTE && samples == 1 && !TIFFIsTiled(tif)
+        && (bits == 1 || bits == 2 || bits == 4 || bits == 8)) {
+        size_t stride = 0;
+        uint8_t* first = Allocate(allocate, width, height, stride);
+        if (!first)
+            return Result::Failed;
+        return ReadPalette(tif, first, stride, width, height, bits, options);
     }
 
     char message[1024];

@@ -1,9 +1,9 @@
-"""A small linear DNG (16 x 8, 16 bits per sample, three samples per pixel): the left half
+"""A small linear DNG (32 x 24, 16 bits per sample, three samples per pixel): the left half
 red, the right half blue, under a grey neutral. Written with struct as the DNG specification
 lays it out."""
 import struct
 
-W, H = 16, 8
+W, H = 32, 24
 pixels = b''.join(struct.pack('<HHH', *((60000, 0, 0) if x < W // 2 else (0, 0, 60000)))
                   for y in range(H) for x in range(W))
 

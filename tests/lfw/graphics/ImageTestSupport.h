@@ -188,6 +188,7 @@ public:
     {
         status = text ? text : "";
         statusLevel = level;
+        statuses.push_back(status);
     }
     void SetProgress(double fraction) override
     {
@@ -197,6 +198,7 @@ public:
 
     std::string error;
     std::string status;
+    std::vector<std::string> statuses;
     int statusLevel = -1;
     double lastProgress = -1;
     int progressReports = 0;
