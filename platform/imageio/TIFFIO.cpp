@@ -189,7 +189,10 @@ Result DecodeTIFF(
 {
     Handle handle;
     handle.source = &source;
-    uint64_t limit = std::min<uint64_t>(options.maxPixels * 8, uint64_t(1) << 31);
+    // libtiff's own allocations (strips, tiles, directories) stay within what a picture of the
+    // size limit could need.
+    uint64_t limit
+        = std::clamp<uint64_t>(options.maxPixels * 8, uint64_t(64) << 20, uint64_t(1) << 31);
     Closer tiff { Open(handle, "rm", tmsize_t(limit)) };
     TIFF* tif = tiff.tif;
     if (!tif)

@@ -73,5 +73,6 @@ $IM base.png -quality 100 rgb.jp2
 ref rgb.jp2 rgb.jp2.ref.ppm
 $IM -delay 10 base.png \( base.png -negate \) -loop 0 anim.gif
 $IM 'anim.gif[0]' -depth 8 -strip ppm:anim.ref.ppm
+$IM base.png -orient RightTop -compress None orient6.tif
 python3 make_dng_fixture.py
 rm -f base.ppm q16.ppm q200.ppm base.pbm

@@ -7,6 +7,7 @@
 #include "lfw/graphics/LImageCodec.h"
 #include "lfw/graphics/LImageFile.h"
 #include "lfw/graphics/LImageIOCodec.h"
+#include "lfw/ios/LThread.h"
 
 #include <gtest/gtest.h>
 
@@ -488,6 +489,12 @@ TEST(ImageFile, CameraRaw)
     EXPECT_LT(left[2], 80);
     EXPECT_GT(right[2], 150);
     EXPECT_LT(right[0], 80);
+    // On the main thread the development runs on a worker; the result is the same.
+    LThreadSetMainThread();
+    ASSERT_TRUE(LThreadIsMainThread());
+    LImageBuffer again;
+    ASSERT_EQ(LoadFile(job, Fixture("linear.dng"), again), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(std::memcmp(again.GetData(), buffer.GetData(), size_t(buffer.GetStride()) * 24), 0);
     // A cut raw file is refused.
     std::vector<uint8_t> whole = ReadBytes(Fixture("linear.dng"));
     TempFolder folder;

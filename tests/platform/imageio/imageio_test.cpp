@@ -1,0 +1,171 @@
+// The platform image codecs directly: signatures, the size limit before any allocation, a
+// refused store, stop requests, orientation and resolution, and encoding of every format.
+#include "platform/imageio/ImageIO.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using namespace platform::imageio;
+
+namespace {
+
+std::vector<uint8_t> Fixture(const std::string& name)
+{
+    std::ifstream in(std::string(VT_TEST_DATA) + "/images/" + name, std::ios::binary);
+    return std::vector<uint8_t>(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+struct Store {
+    std::vector<uint8_t> pixels;
+    int calls = 0;
+    Allocator Get()
+    {
+        return [this](uint32_t w, uint32_t h, size_t& stride) {
+            ++calls;
+            stride = size_t(w) * 4 + 8; // a stride wider than the row
+            pixels.assign(stride * h, 0xEE);
+            return pixels.data();
+        };
+    }
+};
+
+} // namespace
+
+TEST(PlatformImageIO, Identify)
+{
+    struct Case {
+        const char* file;
+        Format format;
+    };
+    for (const Case& c : { Case { "base.png", Format::PNG }, Case { "rgb300.jpg", Format::JPEG },
+             Case { "palette.tif", Format::TIFF }, Case { "grey.jp2", Format::JPEG2000 },
+             Case { "anim.gif", Format::GIF }, Case { "linear.dng", Format::TIFF } }) {
+        std::vector<uint8_t> bytes = Fixture(c.file);
+        MemorySource source(bytes.data(), bytes.size());
+        Format format;
+        ASSERT_TRUE(Identify(source, format)) << c.file;
+        EXPECT_EQ(int(format), int(c.format)) << c.file;
+    }
+    const char text[] = "hello";
+    MemorySource source(text, sizeof text);
+    Format format;
+    EXPECT_FALSE(Identify(source, format));
+    MemorySource empty(nullptr, 0);
+    EXPECT_FALSE(Identify(empty, format));
+}
+
+TEST(PlatformImageIO, SizeLimitBeforeAnyStore)
+{
+    // Every format with a picture of 37 x 23 = 851 pixels and a limit of 850.
+    struct Case {
+        const char* file;
+        Format format;
+    };
+    for (const Case& c : { Case { "base.png", Format::PNG }, Case { "rgb300.jpg", Format::JPEG },
+             Case { "palette.tif", Format::TIFF }, Case { "rgba.tif", Format::TIFF },
+             Case { "grey.jp2", Format::JPEG2000 }, Case { "anim.gif", Format::GIF } }) {
+        std::vector<uint8_t> bytes = Fixture(c.file);
+        MemorySource source(bytes.data(), bytes.size());
+        Store store;
+        DecodedInfo info;
+        DecodeOptions options;
+        options.maxPixels = 850;
+        EXPECT_EQ(Decode(c.format, source, store.Get(), info, options), Result::Failed) << c.file;
+        EXPECT_EQ(store.calls, 0) << c.file;
+        options.maxPixels = 851;
+        EXPECT_EQ(Decode(c.format, source, store.Get(), info, options), Result::Ok) << c.file;
+        EXPECT_EQ(store.calls, 1) << c.file;
+        // The padding of the wider stride is left alone.
+        EXPECT_EQ(store.pixels[37 * 4], 0xEE) << c.file;
+        // A store that cannot be had fails the decode.
+        Allocator none = [](uint32_t, uint32_t, size_t&) -> uint8_t* { return nullptr; };
+        EXPECT_EQ(Decode(c.format, source, none, info, options), Result::Failed) << c.file;
+        // Stop requests.
+        options.shouldStop = [] { return true; };
+        EXPECT_EQ(Decode(c.format, source, store.Get(), info, options), Result::Stopped) << c.file;
+    }
+
+    // A PNG header that claims 2^31 - 1 square pixels is refused before anything is taken.
+    std::vector<uint8_t> png = Fixture("base.png");
+    png[16] = 0x7F, png[17] = png[18] = png[19] = 0xFF;
+    png[20] = 0x7F, png[21] = png[22] = png[23] = 0xFF;
+    MemorySource source(png.data(), png.size());
+    Store store;
+    DecodedInfo info;
+    EXPECT_EQ(Decode(Format::PNG, source, store.Get(), info), Result::Failed);
+    EXPECT_EQ(store.calls, 0);
+}
+
+TEST(PlatformImageIO, OrientationAndResolution)
+{
+    std::vector<uint8_t> tif = Fixture("orient6.tif");
+    MemorySource source(tif.data(), tif.size());
+    Store store;
+    DecodedInfo info;
+    ASSERT_EQ(Decode(Format::TIFF, source, store.Get(), info), Result::Ok);
+    EXPECT_EQ(info.orientation, 6);
+    // Reported, not applied: the stored rows as they are.
+    EXPECT_EQ(info.width, 37u);
+    EXPECT_EQ(info.height, 23u);
+
+    std::vector<uint8_t> jpg = Fixture("rgb300.jpg");
+    MemorySource jsource(jpg.data(), jpg.size());
+    ASSERT_EQ(Decode(Format::JPEG, jsource, store.Get(), info), Result::Ok);
+    EXPECT_DOUBLE_EQ(info.dpiX, 300);
+    EXPECT_EQ(info.orientation, 1);
+    EXPECT_EQ(info.bitsPerPixel, 24u);
+}
+
+TEST(PlatformImageIO, EncodeEveryFormat)
+{
+    // 5 x 3, every pixel its own colour and alpha; written bottom-up through a negative stride.
+    const uint32_t w = 5, h = 3;
+    std::vector<uint8_t> pixels(w * h * 4);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint8_t(i * 37 + 11);
+    for (Format format : { Format::PNG, Format::TIFF, Format::JPEG2000, Format::JPEG }) {
+        EncodeInput input;
+        input.firstRow = pixels.data() + (h - 1) * w * 4;
+        input.stride = -ptrdiff_t(w * 4);
+        input.width = w;
+        input.height = h;
+        input.dpiX = input.dpiY = 96;
+        input.quality = 100;
+        input.ignoreAlpha = format == Format::JPEG;
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(Encode(format, input, out)) << int(format);
+        MemorySource source(out.data(), out.size());
+        Store store;
+        DecodedInfo info;
+        ASSERT_EQ(Decode(format, source, store.Get(), info), Result::Ok) << int(format);
+        // PNG keeps whole pixels per metre: 3780 of them are 96.012 dots per inch.
+        EXPECT_NEAR(info.dpiX, 96, 0.02) << int(format);
+        EXPECT_NEAR(info.dpiY, 96, 0.02) << int(format);
+        if (format == Format::JPEG)
+            continue;
+        for (uint32_t y = 0; y < h; ++y)
+            EXPECT_EQ(
+                std::memcmp(&store.pixels[y * (w * 4 + 8)], &pixels[(h - 1 - y) * w * 4], w * 4), 0)
+                << int(format) << " row " << y;
+    }
+    // GIF and camera raw are not written; neither is an empty picture.
+    EncodeInput input;
+    input.firstRow = pixels.data();
+    input.stride = w * 4;
+    input.width = w;
+    input.height = h;
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(Encode(Format::GIF, input, out));
+    EXPECT_FALSE(Encode(Format::Raw, input, out));
+    input.width = 0;
+    EXPECT_FALSE(Encode(Format::PNG, input, out));
+    input.width = w;
+    input.stride = 4; // narrower than a row
+    EXPECT_FALSE(Encode(Format::PNG, input, out));
+}
