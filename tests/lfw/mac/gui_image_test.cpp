@@ -332,3 +332,41 @@ TEST(GuiCursor, SettingCursors)
     else
         EXPECT_EQ(LUiCursorSetCount(), before);
 }
+
+TEST(GuiImage, SharperRepresentationOnHighResolutionTargets)
+{
+    auto solid = [](int size, double r, double g, double b) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+        cairo_t* cr = cairo_create(s);
+        cairo_set_source_rgb(cr, r, g, b);
+        cairo_paint(cr);
+        cairo_set_source_rgb(cr, 0, 1, 0);
+        cairo_rectangle(cr, size / 2, 0, size / 2, size);
+        cairo_fill(cr);
+        cairo_destroy(cr);
+        return s;
+    };
+    cairo_surface_t* main = solid(2, 1, 0, 0);
+    cairo_surface_t* extra = solid(4, 0, 0, 1);
+    LGuiImage image;
+    image.GetCocoaImage().CreateFromCGImage(main, extra);
+    cairo_surface_destroy(main);
+    cairo_surface_destroy(extra);
+    int w = 0, h = 0;
+    ASSERT_TRUE(image.GetSize(w, h));
+    EXPECT_EQ(w, 2);
+
+    for (double scale : { 1.0, 2.0 }) {
+        cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+        cairo_surface_set_device_scale(target, scale, scale);
+        cairo_t* cr = cairo_create(target);
+        image.Draw(cr, 0, 0);
+        cairo_destroy(cr);
+        // At scale 2 the 4 x 4 representation fills 4 x 4 device pixels: blue on the left.
+        const std::vector<int> left = At(target, 0, 0);
+        EXPECT_EQ(left,
+            scale > 1 ? (std::vector<int> { 0, 0, 255, 255 })
+                      : (std::vector<int> { 255, 0, 0, 255 }));
+        cairo_surface_destroy(target);
+    }
+}
