@@ -24,14 +24,15 @@ foreach(src ${vt_test_sources})
         VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
         VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        TEST_PREFIX "${name}."
         PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources")
     # A test file that mentions VT_ALSO_SCALED (in a comment will do) runs a second time with a
-    # backing scale of 2, its tests named "scale2.<suite>.<test>".
+    # backing scale of 2, its tests named "scale2.<program>.<suite>.<test>".
     file(READ ${src} body)
     string(FIND "${body}" "VT_ALSO_SCALED" scaled)
     if(NOT scaled EQUAL -1)
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-            TEST_PREFIX "scale2."
+            TEST_PREFIX "scale2.${name}."
             PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources;GDK_SCALE=2")
     endif()
 endforeach()

@@ -58,31 +58,6 @@ int DecodeUTF8(const unsigned char* s, uint32_t& cp)
     return length;
 }
 
-// Encodes cp (at most U+10FFFF) into out; returns the byte count (1-4).
-int EncodeUTF8(uint32_t cp, char* out)
-{
-    if (cp < 0x80) {
-        out[0] = char(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = char(0xC0 | (cp >> 6));
-        out[1] = char(0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        out[0] = char(0xE0 | (cp >> 12));
-        out[1] = char(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = char(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = char(0xF0 | (cp >> 18));
-    out[1] = char(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = char(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = char(0x80 | (cp & 0x3F));
-    return 4;
-}
-
 // UTF-16 units (from get(i), i < n; a 0 unit ends early) to UTF-8 in dst of size bytes (NUL
 // included). Pairs are joined; a lone surrogate becomes U+FFFD. Returns the bytes written.
 template <class Get> size_t UTF16ToUTF8(Get get, size_t n, char* dst, size_t size)
@@ -111,7 +86,7 @@ template <class Get> size_t UTF16ToUTF8(Get get, size_t n, char* dst, size_t siz
             cp = kReplacement;
         }
         char buf[4];
-        int len = EncodeUTF8(cp, buf);
+        int len = LEncodeUTF8(cp, buf);
         if (o + size_t(len) > size - 1)
             break;
         std::memcpy(dst + o, buf, size_t(len));
@@ -163,7 +138,7 @@ template <class U> int UTF8FromUTF32(char* dst, const U* src, size_t size)
             result = kLCharsetIllegal;
         }
         char buf[4];
-        int len = EncodeUTF8(cp, buf);
+        int len = LEncodeUTF8(cp, buf);
         if (o + size_t(len) > size - 1) {
             dst[o] = 0;
             return kLCharsetOutputFull;
@@ -348,7 +323,7 @@ void LCharsetsLowerCase(char* text, size_t size)
                 cp = uint32_t(towlower_l(wint_t(cp), locale));
             if (cp > 0x10FFFF || IsSurrogate(cp))
                 cp = kReplacement;
-            outLength = EncodeUTF8(cp, buf);
+            outLength = LEncodeUTF8(cp, buf);
         }
         if (o + size_t(outLength) > size - 1)
             break;
@@ -478,7 +453,7 @@ void LCopyUTF8FromMacRoman(LStringLongTemplate<char>& dst, const char* src, size
         if (c < 0x80)
             out[o++] = char(c);
         else
-            o += size_t(EncodeUTF8(kMacRoman[c - 0x80], out + o));
+            o += size_t(LEncodeUTF8(kMacRoman[c - 0x80], out + o));
     }
     dst.SetLength(o);
 }
@@ -559,4 +534,28 @@ void LCFString::GetString(char* out, size_t size) const
     if (size == 0)
         return;
     utf8strlcpy(out, m_held ? m_text.c_str() : "", size);
+}
+
+int LEncodeUTF8(uint32_t cp, char* out)
+{
+    if (cp < 0x80) {
+        out[0] = char(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = char(0xC0 | (cp >> 6));
+        out[1] = char(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = char(0xE0 | (cp >> 12));
+        out[1] = char(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = char(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = char(0xF0 | (cp >> 18));
+    out[1] = char(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = char(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = char(0x80 | (cp & 0x3F));
+    return 4;
 }

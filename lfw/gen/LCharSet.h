@@ -30,6 +30,9 @@ inline size_t LCharsetsUTF8SequenceLength(unsigned char lead)
     return 6;
 }
 
+// Encodes cp (at most U+10FFFF) into out (room for 4 bytes); returns the byte count (1-4).
+int LEncodeUTF8(uint32_t cp, char* out);
+
 // Number of characters by the lead-byte rule.
 size_t utf8strlen(const char* s);
 // Byte offset of character n.

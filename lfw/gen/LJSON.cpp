@@ -1,5 +1,7 @@
 #include "lfw/gen/LJSON.h"
 
+#include "lfw/gen/LCharSet.h"
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -225,27 +227,7 @@ int ReadUnit(const char* p, const char* end)
 void AppendUtf8(LStringLongTemplate<char>& out, uint32_t cp)
 {
     char b[4];
-    size_t n;
-    if (cp < 0x80) {
-        b[0] = char(cp);
-        n = 1;
-    } else if (cp < 0x800) {
-        b[0] = char(0xC0 | (cp >> 6));
-        b[1] = char(0x80 | (cp & 0x3F));
-        n = 2;
-    } else if (cp < 0x10000) {
-        b[0] = char(0xE0 | (cp >> 12));
-        b[1] = char(0x80 | ((cp >> 6) & 0x3F));
-        b[2] = char(0x80 | (cp & 0x3F));
-        n = 3;
-    } else {
-        b[0] = char(0xF0 | (cp >> 18));
-        b[1] = char(0x80 | ((cp >> 12) & 0x3F));
-        b[2] = char(0x80 | ((cp >> 6) & 0x3F));
-        b[3] = char(0x80 | (cp & 0x3F));
-        n = 4;
-    }
-    out.Append(b, n);
+    out.Append(b, size_t(LEncodeUTF8(cp, b)));
 }
 
 // The "C" locale, so that numbers read the same whatever the process's locale is.

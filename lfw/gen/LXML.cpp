@@ -67,27 +67,7 @@ void AppendCodePoint(LStringLongTemplate<char>& out, uint32_t cp)
     if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
         cp = 0xFFFD;
     char b[4];
-    size_t n;
-    if (cp < 0x80) {
-        b[0] = char(cp);
-        n = 1;
-    } else if (cp < 0x800) {
-        b[0] = char(0xC0 | (cp >> 6));
-        b[1] = char(0x80 | (cp & 0x3F));
-        n = 2;
-    } else if (cp < 0x10000) {
-        b[0] = char(0xE0 | (cp >> 12));
-        b[1] = char(0x80 | ((cp >> 6) & 0x3F));
-        b[2] = char(0x80 | (cp & 0x3F));
-        n = 3;
-    } else {
-        b[0] = char(0xF0 | (cp >> 18));
-        b[1] = char(0x80 | ((cp >> 12) & 0x3F));
-        b[2] = char(0x80 | ((cp >> 6) & 0x3F));
-        b[3] = char(0x80 | (cp & 0x3F));
-        n = 4;
-    }
-    out.Append(b, n);
+    out.Append(b, size_t(LEncodeUTF8(cp, b)));
 }
 
 bool EndsWith(const LStringLongTemplate<char>& s, const char* tail)
