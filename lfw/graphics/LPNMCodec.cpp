@@ -432,7 +432,7 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessPNMSav
         values.resize(valuesPerRow);
         copy.resize(size_t(src.GetFormat().RowBytes()));
         pixels.resize(size_t(width));
-        out.resize(raw ? valuesPerRow : valuesPerRow * 6 + 2);
+        out.resize(raw ? (size_t(width) + 7) / 8 : valuesPerRow * 6 + 2);
     } catch (const std::bad_alloc&) {
         return LProcessResultError;
     }
@@ -470,6 +470,7 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessPNMSav
         }
 
         size_t length;
+        const uint8_t* bytes = out.data();
         if (raw && kind == 1) {
             const size_t bytes = (size_t(width) + 7) / 8;
             std::memset(out.data(), 0, bytes);
@@ -478,7 +479,7 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessPNMSav
                     out[size_t(x) / 8] |= uint8_t(0x80 >> (x % 8));
             length = bytes;
         } else if (raw) {
-            std::memcpy(out.data(), values.data(), valuesPerRow);
+            bytes = values.data();
             length = valuesPerRow;
         } else {
             char* p = reinterpret_cast<char*>(out.data());
@@ -490,7 +491,7 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessPNMSav
             *p++ = '\n';
             length = size_t(p - reinterpret_cast<char*>(out.data()));
         }
-        if (!r.stream.Write(out.data(), length))
+        if (!r.stream.Write(bytes, length))
             return LProcessResultError;
         job.SetProgress(double(y + 1) / height);
         if (job.IsToStop())
