@@ -44,6 +44,7 @@
 #include "lfw/gen/LVector.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -76,18 +77,30 @@ namespace _LSDF {
 
 inline void Put16(unsigned char* p, uint16_t v)
 {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, 2);
+    } else {
+        p[0] = static_cast<unsigned char>(v);
+        p[1] = static_cast<unsigned char>(v >> 8);
+    }
 }
 inline void Put32(unsigned char* p, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, 4);
+    } else {
+        for (int i = 0; i < 4; ++i)
+            p[i] = static_cast<unsigned char>(v >> (8 * i));
+    }
 }
 inline void Put64(unsigned char* p, uint64_t v)
 {
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, 8);
+    } else {
+        for (int i = 0; i < 8; ++i)
+            p[i] = static_cast<unsigned char>(v >> (8 * i));
+    }
 }
 inline uint16_t Get16(const unsigned char* p)
 {
@@ -171,10 +184,11 @@ public:
             return false;
         if (ordinal != -1 && !WritePendingBelow(ordinal))
             return false;
-        unsigned char header[kLSDFChunkHeaderSize];
-        _LSDF::PutHeader(header, id, type, 0);
-        if (!m_stream->Write(header, sizeof header))
+        unsigned char* header = m_stream->Reserve(kLSDFChunkHeaderSize);
+        if (!header)
             return Fail();
+        _LSDF::PutHeader(header, id, type, 0);
+        m_stream->Advance(kLSDFChunkHeaderSize);
         size_t n = m_stack.GetCount();
         m_stack.SetSize(n + 1);
         m_stack[n] = Entry { id, type, m_stream->Tell(), nullptr };
@@ -218,22 +232,18 @@ public:
 
     bool WriteBool(uint16_t id, bool value, int32_t ordinal = -1)
     {
-        unsigned char byte = value ? 1 : 0;
-        return WriteValue(id, kLSDFTypeBool, &byte, 1, ordinal);
+        return WriteFixed<1>(
+            id, kLSDFTypeBool, ordinal, [value](unsigned char* p) { *p = value ? 1 : 0; });
     }
     bool WriteInt(uint16_t id, int32_t value, int32_t ordinal = -1)
     {
-        unsigned char bytes[4];
-        _LSDF::Put32(bytes, static_cast<uint32_t>(value));
-        return WriteValue(id, kLSDFTypeInt, bytes, 4, ordinal);
+        return WriteFixed<4>(id, kLSDFTypeInt, ordinal,
+            [value](unsigned char* p) { _LSDF::Put32(p, static_cast<uint32_t>(value)); });
     }
     bool WriteFloat(uint16_t id, float value, int32_t ordinal = -1)
     {
-        uint32_t bits;
-        std::memcpy(&bits, &value, 4);
-        unsigned char bytes[4];
-        _LSDF::Put32(bytes, bits);
-        return WriteValue(id, kLSDFTypeFloat, bytes, 4, ordinal);
+        return WriteFixed<4>(id, kLSDFTypeFloat, ordinal,
+            [value](unsigned char* p) { _LSDF::Put32(p, std::bit_cast<uint32_t>(value)); });
     }
     // The text and its NUL (a null text is written as "").
     bool WriteString(uint16_t id, const char* text, int32_t ordinal = -1)
@@ -322,6 +332,23 @@ private:
             WriteUnknownChunk(*chunk);
         }
         return m_good;
+    }
+
+    // A value chunk of a fixed size, built straight in the stream's buffer.
+    template <size_t N, class Fill>
+    bool WriteFixed(uint16_t id, uint16_t type, int32_t ordinal, Fill fill)
+    {
+        if (!m_good)
+            return false;
+        if (ordinal != -1 && !WritePendingBelow(ordinal))
+            return false;
+        unsigned char* p = m_stream->Reserve(kLSDFChunkHeaderSize + N);
+        if (!p)
+            return Fail();
+        _LSDF::PutHeader(p, id, type, N);
+        fill(p + kLSDFChunkHeaderSize);
+        m_stream->Advance(kLSDFChunkHeaderSize + N);
+        return true;
     }
 
     // A value chunk: its length is known, so the header is written final and nothing is patched.

@@ -80,7 +80,7 @@ bool LReadFileBuffered::Refill()
     return true;
 }
 
-size_t LReadFileBuffered::Read(void* dst, size_t n)
+size_t LReadFileBuffered::ReadSlow(void* dst, size_t n)
 {
     unsigned char* out = static_cast<unsigned char*>(dst);
     size_t done = 0;
@@ -139,7 +139,7 @@ bool LReadFileBuffered::ReadLine(char* buf, size_t size)
     return any;
 }
 
-bool LReadFileBuffered::SeekOffset64(int64_t offset)
+bool LReadFileBuffered::SeekSlow(int64_t offset)
 {
     uint64_t here = Tell64();
     if (offset < 0 && static_cast<uint64_t>(-(offset + 1)) + 1 > here)
@@ -184,7 +184,7 @@ uint64_t LReadFileBuffered::GetSize64() const
     return static_cast<uint64_t>(st.st_size);
 }
 
-bool LInputStreamFile::Skip(uint64_t n)
+bool LInputStreamFile::SkipSlow(uint64_t n)
 {
     if (n > static_cast<uint64_t>(INT64_MAX))
         return false;
@@ -304,7 +304,7 @@ bool LOutputStreamFile::Flush()
     return WriteAll(m_buffer, n);
 }
 
-bool LOutputStreamFile::Write(const void* data, size_t n)
+bool LOutputStreamFile::WriteSlow(const void* data, size_t n)
 {
     if (m_fd < 0 || m_failed)
         return false;
@@ -329,6 +329,20 @@ bool LOutputStreamFile::Write(const void* data, size_t n)
     return true;
 }
 
+unsigned char* LOutputStreamFile::ReserveSlow(size_t n)
+{
+    if (m_fd < 0 || m_failed || n > kBufferSize)
+        return nullptr;
+    if (!m_buffer) {
+        m_buffer = new (std::nothrow) unsigned char[kBufferSize];
+        if (!m_buffer)
+            return nullptr;
+    }
+    if (n > kBufferSize - m_buffered && !Flush())
+        return nullptr;
+    return m_buffer + m_buffered;
+}
+
 LProcessResult LOutputStreamFile::Write(LProcessInterface& process, const void* data, size_t n)
 {
     if (m_fd < 0 || m_failed)
@@ -348,7 +362,7 @@ LProcessResult LOutputStreamFile::Write(LProcessInterface& process, const void* 
     return LProcessResultSuccess;
 }
 
-bool LOutputStreamFile::Patch(uint64_t offset, const void* data, size_t n)
+bool LOutputStreamFile::PatchSlow(uint64_t offset, const void* data, size_t n)
 {
     if (m_fd < 0 || m_failed)
         return false;
@@ -402,7 +416,7 @@ bool LOutputStreamByteArray::Grow(size_t needed)
     return true;
 }
 
-bool LOutputStreamByteArray::Write(const void* data, size_t n)
+bool LOutputStreamByteArray::WriteSlow(const void* data, size_t n)
 {
     if (m_failed)
         return false;
@@ -422,13 +436,20 @@ bool LOutputStreamByteArray::Write(const void* data, size_t n)
     return true;
 }
 
-bool LOutputStreamByteArray::Patch(uint64_t offset, const void* data, size_t n)
+unsigned char* LOutputStreamByteArray::ReserveSlow(size_t n)
 {
-    if (m_failed || offset > m_position || n > m_position - offset)
-        return false;
-    if (n)
-        std::memcpy(m_array->GetData() + offset, data, n);
-    return true;
+    if (m_failed || n > SIZE_MAX - m_position) {
+        m_failed = true;
+        return nullptr;
+    }
+    size_t end = m_position + n;
+    if (end > m_capacity && !Grow(end))
+        return nullptr;
+    if (!m_array->GetData()) {
+        m_failed = true; // nothing to write into (n == 0 on an empty array)
+        return nullptr;
+    }
+    return m_array->GetData() + m_position;
 }
 
 // ---- LReadFileRef, LWriteFileRef ---------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // The size of a stream whose end is not known in advance (a pipe).
 inline constexpr uint64_t kLStreamSizeUnknown = UINT64_MAX;
@@ -44,7 +45,15 @@ public:
     int GetDescriptor() const { return m_fd; }
 
     // Delivers up to n bytes; fewer only at the end of the file or on a read error.
-    size_t Read(void* dst, size_t n);
+    size_t Read(void* dst, size_t n)
+    {
+        if (n <= m_fill - m_position && n <= kBufferSize) {
+            std::memcpy(dst, m_buffer + m_position, n);
+            m_position += n;
+            return n;
+        }
+        return ReadSlow(dst, n);
+    }
     // Reads one line ending in LF, CR or CR LF into buf (at most size - 1 bytes kept, the rest
     // of a long line dropped, always NUL-terminated). False at the end of the file with nothing
     // read.
@@ -52,12 +61,28 @@ public:
     // The logical position: the next byte Read delivers.
     uint64_t Tell64() const { return m_bufferOffset + m_position; }
     // Moves by offset bytes from the logical position (backwards too).
-    bool SeekOffset64(int64_t offset);
+    bool SeekOffset64(int64_t offset)
+    {
+        if (IsInBuffer(offset)) {
+            m_position += static_cast<size_t>(offset);
+            return true;
+        }
+        return SeekSlow(offset);
+    }
     // The file's size for a regular file, else kLStreamSizeUnknown.
     uint64_t GetSize64() const;
 
+protected:
+    // True when a forward move of offset bytes stays inside the buffered bytes.
+    bool IsInBuffer(int64_t offset) const
+    {
+        return offset >= 0 && static_cast<uint64_t>(offset) <= m_fill - m_position;
+    }
+
 private:
     bool Refill();
+    size_t ReadSlow(void* dst, size_t n);
+    bool SeekSlow(int64_t offset);
 
     int m_fd = -1;
     bool m_owned = false;
@@ -76,9 +101,18 @@ public:
     {
     }
 
-    bool Skip(uint64_t n);
+    // Moves n bytes on; false (without moving) when fewer are left in a regular file.
+    bool Skip(uint64_t n)
+    {
+        if (n <= static_cast<uint64_t>(INT64_MAX) && IsInBuffer(static_cast<int64_t>(n)))
+            return SeekOffset64(static_cast<int64_t>(n));
+        return SkipSlow(n);
+    }
     uint64_t Tell() const { return Tell64(); }
     uint64_t GetSize() const { return GetSize64(); }
+
+private:
+    bool SkipSlow(uint64_t n);
 };
 
 // A read cursor over bytes in memory that it does not own.
@@ -135,18 +169,46 @@ public:
     int GetDescriptor() const { return m_fd; }
     bool IsGood() const { return m_fd >= 0 && !m_failed; }
 
-    bool Write(const void* data, size_t n);
+    bool Write(const void* data, size_t n)
+    {
+        if (m_buffer && n <= kBufferSize - m_buffered && !m_failed) {
+            std::memcpy(m_buffer + m_buffered, data, n);
+            m_buffered += n;
+            return true;
+        }
+        return WriteSlow(data, n);
+    }
+    // Room for n bytes (at most kBufferSize) at the end of the buffer, flushing first when
+    // needed; null after a failure. The bytes count as written once Advance(n) is called.
+    unsigned char* Reserve(size_t n)
+    {
+        if (m_buffer && n <= kBufferSize - m_buffered && !m_failed)
+            return m_buffer + m_buffered;
+        return ReserveSlow(n);
+    }
+    void Advance(size_t n) { m_buffered += n; }
     // Writes in steps of at most 8192 bytes, reporting progress (1 - remaining / n) and testing
     // for a stop request after each: 0 written, 1 stopped, 2 not open or a write failed.
     LProcessResult Write(LProcessInterface& process, const void* data, size_t n);
     // The offset the next byte will be written at.
     uint64_t Tell() const { return m_flushedEnd + m_buffered; }
     // Rewrites n bytes at an offset below Tell(); the position does not move.
-    bool Patch(uint64_t offset, const void* data, size_t n);
+    bool Patch(uint64_t offset, const void* data, size_t n)
+    {
+        if (m_buffer && offset >= m_flushedEnd && offset <= Tell() && n <= Tell() - offset
+            && !m_failed) {
+            std::memcpy(m_buffer + (offset - m_flushedEnd), data, n);
+            return true;
+        }
+        return PatchSlow(offset, data, n);
+    }
     // Hands the buffered bytes to the file.
     bool Flush();
 
 private:
+    bool WriteSlow(const void* data, size_t n);
+    bool PatchSlow(uint64_t offset, const void* data, size_t n);
+    unsigned char* ReserveSlow(size_t n);
     bool WriteAll(const void* data, size_t n);
 
     int m_fd = -1;
@@ -168,13 +230,46 @@ public:
     virtual ~LOutputStreamByteArray() = default;
 
     bool IsGood() const { return !m_failed; }
-    bool Write(const void* data, size_t n);
+    bool Write(const void* data, size_t n)
+    {
+        if (n <= m_capacity - m_position && m_capacity && !m_failed) {
+            std::memcpy(m_array->GetData() + m_position, data, n);
+            m_position += n;
+            if (m_position > m_array->GetSize())
+                m_array->SetSize(m_position);
+            return true;
+        }
+        return WriteSlow(data, n);
+    }
+    // Room for n bytes at the write position (the storage grows as for Write); null after a
+    // failure. The bytes count as written once Advance(n) is called.
+    unsigned char* Reserve(size_t n)
+    {
+        if (n <= m_capacity - m_position && m_capacity && !m_failed)
+            return m_array->GetData() + m_position;
+        return ReserveSlow(n);
+    }
+    void Advance(size_t n)
+    {
+        m_position += n;
+        if (m_position > m_array->GetSize())
+            m_array->SetSize(m_position);
+    }
     uint64_t Tell() const { return m_position; }
-    bool Patch(uint64_t offset, const void* data, size_t n);
+    bool Patch(uint64_t offset, const void* data, size_t n)
+    {
+        if (m_failed || offset > m_position || n > m_position - offset)
+            return false;
+        if (n)
+            std::memcpy(m_array->GetData() + offset, data, n);
+        return true;
+    }
     bool Flush() { return !m_failed; }
 
 private:
     bool Grow(size_t needed);
+    bool WriteSlow(const void* data, size_t n);
+    unsigned char* ReserveSlow(size_t n);
 
     LSizedArray<unsigned char>* m_array;
     size_t m_capacity;
