@@ -475,3 +475,31 @@ TEST(TemplatePdf, CaseOutlinesInPdf)
     DrawPixel outside = r.At(page.Px(0), page.Py(70));
     EXPECT_EQ(outside.b, 255);
 }
+
+TEST(TemplatePdf, EveryBrushKindAsOnScreen)
+{
+    LBrushInfo brushes[4]
+        = { Solid(30, 160, 90), Gradient(LBrushInfoKindLinearGradient, -0.5f, -0.5f, 0.5f, 0.5f),
+              Gradient(LBrushInfoKindRadialGradient, 0.2f, -0.1f, 0.6f, 0.5f),
+              Gradient(LBrushInfoKindNone, -0.5f, 0, 0.5f, 0) };
+    brushes[3].color = LGuiColorAlpha::FromRGBA8(0, 0, 0, 255);
+    for (int i = 0; i < 4; ++i) {
+        auto front = Make(1); // 240 x 120
+        MmCanvas screen(240, 120, 1);
+        front->PaintBackground(screen.ctx(), &brushes[i]);
+        TemporaryFolder dir;
+        const std::string pdf = dir / "kind.pdf";
+        MmPdfPage page(pdf, 2);
+        front->PaintBackground(page.Writer(), &brushes[i]);
+        ASSERT_TRUE(page.Finish());
+        RgbRaster r = RenderPdfPage(pdf);
+        ASSERT_GT(r.width, 0);
+        for (float x = -110; x <= 110; x += 20)
+            for (float y = -50; y <= 50; y += 25) {
+                DrawPixel a = screen.AtMm(x, y), b = r.At(page.Px(x), page.Py(y));
+                EXPECT_NEAR(a.r, b.r, 12) << i << " at " << x << "," << y;
+                EXPECT_NEAR(a.g, b.g, 12) << i << " at " << x << "," << y;
+                EXPECT_NEAR(a.b, b.b, 12) << i << " at " << x << "," << y;
+            }
+    }
+}
