@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <string>
+#include <sys/wait.h>
 #include <type_traits>
 #include <unistd.h>
 #include <vector>
@@ -683,4 +685,65 @@ TEST(SDFReaderHostile, AStringWithoutItsNulLosesTheLastByteAsWritten)
         EXPECT_STREQ(text.GetString(), "a");
         EXPECT_EQ(text.GetLength(), 1u); // nothing hides behind an inner NUL
     });
+}
+
+// A stream whose size is not known in advance (a pipe): large payloads are read in steps, so a
+// lying length costs no more memory than the bytes that really come.
+TEST(SDFReaderHostile, LargePayloadsFromAPipeAreReadInSteps)
+{
+    Bytes big(3 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 31 + (i >> 12));
+    Bytes text(2 << 20, 't');
+    for (bool lying : { false, true }) {
+        Bytes payload = Header(1, 7, big.size()) + big + Header(2, 6, text.size() + 1) + text
+            + Bytes("\0", 1);
+        if (lying)
+            payload = Header(1, 7, uint64_t(1) << 40) + big; // claims a terabyte, brings 3 MB
+        // The lying document's root claims as much as its child, so only the stream's end can
+        // tell.
+        Bytes doc = lying ? FileHeader(7, 3) + Header(0, 0, (uint64_t(1) << 40) + 12) + payload
+                          : Document(7, 3, payload);
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            size_t at = 0;
+            while (at < doc.size()) {
+                ssize_t n = ::write(fds[1], doc.data() + at, doc.size() - at);
+                if (n <= 0)
+                    break;
+                at += static_cast<size_t>(n);
+            }
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        {
+            LInputStreamFile in(fds[0]);
+            EXPECT_EQ(in.GetSize(), kLStreamSizeUnknown);
+            LSDFReader<LInputStreamFile> r;
+            ASSERT_TRUE(r.Open(in, 7));
+            LSDFReaderChunkIterator<LInputStreamFile> it(r);
+            ASSERT_TRUE(it.Next());
+            LSizedArray<unsigned char> data;
+            if (lying) {
+                EXPECT_FALSE(it->ReadData(data));
+                EXPECT_EQ(data.GetSize(), 0u);
+                EXPECT_FALSE(r.IsGood());
+            } else {
+                ASSERT_TRUE(it->ReadData(data));
+                EXPECT_EQ(ToBytes(data), big);
+                ASSERT_TRUE(it.Next());
+                LStringLongTemplate<char> s;
+                ASSERT_TRUE(it->ReadString(s));
+                EXPECT_EQ(s.GetLength(), text.size());
+                EXPECT_FALSE(it.Next());
+                EXPECT_TRUE(r.IsGood());
+            }
+        }
+        ::close(fds[0]);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
 }
