@@ -381,6 +381,8 @@ void VTOverlayCircularText::Paint(LPDFWriter& writer)
 bool VTOverlayCircularText::CheckTextHeight() const
 {
     LImageBuffer buffer(LImageFormat(LPixelFormatB8G8R8A8, 1, 1));
+    if (buffer.GetData())
+        std::memset(buffer.GetData(), 0, size_t(buffer.GetStride()));
     LImageBufferPainter painter(buffer);
     LFontAttributes attributes;
     GetFontAttributes(attributes, true);

@@ -293,6 +293,7 @@ void WriteSvg(Design& d, const std::string& folder, bool withImages, const std::
 
     // Text measuring for the arc, as painting does it.
     LImageBuffer scratch(LImageFormat(LPixelFormatB8G8R8A8, 1, 1));
+    ClearWhite(scratch);
     LImageBufferPainter measurer(scratch);
     int picture = 0;
     for (auto& o : d.overlays) {
