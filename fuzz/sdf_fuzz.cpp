@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -93,12 +94,52 @@ template <class T> void ReadAndRewrite(T& stream)
         __builtin_trap();
 }
 
+// Keeps every top-level chunk as an unknown chunk and writes them all back through the put-back
+// mechanism: the new root must hold the same bytes (chunks of length 0 are not written back).
+template <class T> void PutBackEverything(T& stream)
+{
+    LSDFReader<T> reader;
+    if (!reader.Open(stream, 7))
+        return;
+    LList<LSDFUnknownChunk> chunks;
+    std::string expected;
+    LSDFReaderChunkIterator<T> it(reader);
+    while (it.Next()) {
+        auto* chunk = new LSDFUnknownChunk;
+        if (!it->ReadUnknownChunk(*chunk)) {
+            delete chunk;
+            break;
+        }
+        chunks.AddTail(chunk);
+        if (chunk->GetLength() == 0)
+            continue;
+        unsigned char header[kLSDFChunkHeaderSize];
+        _LSDF::PutHeader(header, chunk->id, chunk->type, chunk->GetLength());
+        expected.append(reinterpret_cast<const char*>(header), sizeof header);
+        expected.append(
+            reinterpret_cast<const char*>(chunk->data.GetData()), chunk->data.GetSize());
+    }
+    if (!reader.IsGood())
+        return;
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray out(bytes);
+    LSDFWriter<LOutputStreamByteArray> writer;
+    writer.Open(out, 7, reader.GetFileVersion(), &chunks);
+    if (!writer.Close())
+        __builtin_trap();
+    std::string root(reinterpret_cast<const char*>(bytes.GetData()) + 24, bytes.GetSize() - 28);
+    if (root != expected)
+        __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     LInputStreamBuffer buffer(size ? data : reinterpret_cast<const uint8_t*>(""), size);
     ReadAndRewrite(buffer);
+    LInputStreamBuffer again(size ? data : reinterpret_cast<const uint8_t*>(""), size);
+    PutBackEverything(again);
 
     int fd = ::memfd_create("sdf_fuzz", MFD_CLOEXEC);
     if (fd < 0)

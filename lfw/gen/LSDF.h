@@ -166,11 +166,13 @@ public:
     {
         if (!StartChunk(id, kLSDFTypeContainer, ordinal))
             return false;
-        Entry& top = m_stack[m_stack.GetCount() - 1];
-        top.pending = unknownChunks ? unknownChunks->GetHead() : nullptr;
-        for (int32_t next = 0; m_good && top.pending && top.pending->ordinal == next; ++next) {
-            const LSDFUnknownChunk* chunk = top.pending;
-            top.pending = LList<LSDFUnknownChunk>::GetNext(chunk);
+        // By index: writing a chunk pushes onto the stack, which may move its entries.
+        const size_t top = m_stack.GetCount() - 1;
+        m_stack[top].pending = unknownChunks ? unknownChunks->GetHead() : nullptr;
+        for (int32_t next = 0;
+             m_good && m_stack[top].pending && m_stack[top].pending->ordinal == next; ++next) {
+            const LSDFUnknownChunk* chunk = m_stack[top].pending;
+            m_stack[top].pending = LList<LSDFUnknownChunk>::GetNext(chunk);
             WriteUnknownChunk(*chunk);
         }
         return m_good;
@@ -288,7 +290,7 @@ public:
         if (!m_good)
             return true;
         while (m_good && m_stack.GetCount() > 0) {
-            const Entry& top = m_stack[m_stack.GetCount() - 1];
+            const Entry top = m_stack[m_stack.GetCount() - 1];
             if (top.type == kLSDFTypeContainer)
                 EndContainer(top.id);
             else

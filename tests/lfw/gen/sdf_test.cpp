@@ -747,3 +747,37 @@ TEST(SDFReaderHostile, LargePayloadsFromAPipeAreReadInSteps)
         ::waitpid(child, nullptr, 0);
     }
 }
+
+TEST(SDFWriter, LeadingUnknownChunksInNestedContainers)
+{
+    // Unknown chunks at the first places of the root and of a nested container, and one after
+    // the last known child: the stack grows while they are written.
+    auto makeChunk = [](uint16_t id, int32_t ordinal, const Bytes& payload) {
+        auto* chunk = new LSDFUnknownChunk;
+        chunk->id = id;
+        chunk->type = kLSDFTypeBlob;
+        chunk->ordinal = ordinal;
+        chunk->data.Assign(reinterpret_cast<const unsigned char*>(payload.data()), payload.size());
+        return chunk;
+    };
+    LList<LSDFUnknownChunk> root, inner;
+    root.AddTail(makeChunk(90, 0, "r0"));
+    root.AddTail(makeChunk(91, 1, "r1"));
+    inner.AddTail(makeChunk(80, 0, "i0"));
+    inner.AddTail(makeChunk(81, 1, "i1"));
+    inner.AddTail(makeChunk(82, 3, "i3"));
+    inner.AddTail(makeChunk(83, 9, "i9"));
+    Bytes doc = WriteToMemory([&](auto& w, auto& s) {
+        ASSERT_TRUE(w.Open(s, 7, 3, &root));
+        ASSERT_TRUE(w.StartContainer(5, &inner, 2));
+        ASSERT_TRUE(w.WriteInt(1, 1, 2));
+        ASSERT_TRUE(w.WriteInt(2, 2, 4));
+        ASSERT_TRUE(w.EndContainer(5));
+        ASSERT_TRUE(w.Close());
+    });
+    Bytes innerBytes = Header(80, 7, 2) + "i0" + Header(81, 7, 2) + "i1" + IntChunk(1, 1)
+        + Header(82, 7, 2) + "i3" + IntChunk(2, 2) + Header(83, 7, 2) + "i9";
+    Bytes expected = Header(90, 7, 2) + "r0" + Header(91, 7, 2) + "r1"
+        + Header(5, 0, innerBytes.size()) + innerBytes;
+    EXPECT_EQ(doc, Document(7, 3, expected));
+}
