@@ -76,7 +76,9 @@ Result DecodeGIF(
         = std::max<uint64_t>(uint64_t(gif->SWidth), uint64_t(frame.Left) + frame.Width);
     uint64_t canvasHeight
         = std::max<uint64_t>(uint64_t(gif->SHeight), uint64_t(frame.Top) + frame.Height);
-    if (!SizeAcceptable(canvasWidth, canvasHeight, options))
+    // A 12-bit LZW code stands for at most 4096 pixels.
+    if (!SizeAcceptable(canvasWidth, canvasHeight, options)
+        || !DataCanHold(source, canvasWidth, canvasHeight, 4096))
         return Result::Failed;
     info.width = uint32_t(canvasWidth);
     info.height = uint32_t(canvasHeight);

@@ -29,6 +29,17 @@ inline bool SizeAcceptable(uint64_t width, uint64_t height, const DecodeOptions&
         && width * height <= options.maxPixels;
 }
 
+// True when the source's bytes could describe a picture of that many pixels: a format's best
+// compression gives at most pixelsPerByte pixels per byte of data. A small file that claims a
+// huge picture is refused before its pixels are allocated.
+inline bool DataCanHold(
+    const Source& source, uint64_t width, uint64_t height, uint64_t pixelsPerByte)
+{
+    const uint64_t size = source.Size();
+    const uint64_t pixels = width * height;
+    return size >= UINT64_MAX / pixelsPerByte || pixels <= size * pixelsPerByte;
+}
+
 // Asks for the pixel store; null when refused or when the stride is too small.
 inline uint8_t* Allocate(const Allocator& allocate, uint32_t width, uint32_t height, size_t& stride)
 {

@@ -278,8 +278,11 @@ Result DecodeJPEG2000(
     if (image->x1 <= image->x0 || image->y1 <= image->y0 || image->numcomps < 1)
         return Result::Failed;
     uint32_t width = image->x1 - image->x0, height = image->y1 - image->y0;
+    // OpenJPEG keeps every component as 32-bit samples: their count stays within the pixel
+    // limit, and the data must be able to describe them.
     if (!SizeAcceptable(width, height, options)
-        || uint64_t(width) * height * image->numcomps > options.maxPixels * 4)
+        || uint64_t(width) * height * image->numcomps > options.maxPixels
+        || !DataCanHold(source, width, height, 65536))
         return Result::Failed;
     if (Stopped(options))
         return Result::Stopped;

@@ -146,7 +146,10 @@ Result DecodeJPEG(
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
 
-    if (!SizeAcceptable(cinfo.image_width, cinfo.image_height, options))
+    // Every 8 x 8 block costs data (a DC code at least); arithmetic coding can go below a bit,
+    // hence the wide margin.
+    if (!SizeAcceptable(cinfo.image_width, cinfo.image_height, options)
+        || !DataCanHold(source, cinfo.image_width, cinfo.image_height, 4096))
         longjmp(err.jump, 1);
     info.width = cinfo.image_width;
     info.height = cinfo.image_height;

@@ -62,6 +62,12 @@ Result DecodePNG(
     png_get_IHDR(png, pngInfo, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
     if (!SizeAcceptable(width, height, options))
         png_longjmp(png, 1);
+    // The filtered rows (a filter byte each) come out of deflate, which makes at most 1032
+    // bytes of one.
+    const uint64_t rawBytes = uint64_t(height)
+        * (1 + (uint64_t(width) * depth * png_get_channels(png, pngInfo) + 7) / 8);
+    if (rawBytes > source.Size() * 1032 + 65536)
+        png_longjmp(png, 1);
     info.width = width;
     info.height = height;
     info.bitsPerPixel = uint32_t(depth) * png_get_channels(png, pngInfo);

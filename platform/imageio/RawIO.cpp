@@ -54,7 +54,8 @@ Result DecodeRaw(
         return Result::Failed;
     const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
     if (!SizeAcceptable(sizes.raw_width, sizes.raw_height, options)
-        || !SizeAcceptable(sizes.width, sizes.height, options))
+        || !SizeAcceptable(sizes.width, sizes.height, options)
+        || !DataCanHold(source, sizes.raw_width, sizes.raw_height, 256))
         return Result::Failed;
     if (Stopped(options))
         return Result::Stopped;

@@ -169,3 +169,42 @@ TEST(PlatformImageIO, EncodeEveryFormat)
     input.stride = 4; // narrower than a row
     EXPECT_FALSE(Encode(Format::PNG, input, out));
 }
+
+TEST(PlatformImageIO, SmallFilesClaimingHugePictures)
+{
+    // Headers within the pixel limit (16000 x 16000) in files far too small for such a picture:
+    // refused before any store is asked for.
+    std::vector<uint8_t> png = Fixture("base.png");
+    png[16] = 0, png[17] = 0, png[18] = 0x3E, png[19] = 0x80;
+    png[20] = 0, png[21] = 0, png[22] = 0x3E, png[23] = 0x80;
+    // The IHDR chunk's CRC over its type and data, so that only the size is wrong.
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = 12; i < 12 + 4 + 13; ++i) {
+        crc ^= png[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc ^= 0xFFFFFFFF;
+    png[29] = uint8_t(crc >> 24), png[30] = uint8_t(crc >> 16), png[31] = uint8_t(crc >> 8);
+    png[32] = uint8_t(crc);
+    std::vector<uint8_t> gif = Fixture("anim.gif");
+    gif[6] = 0x80, gif[7] = 0x3E, gif[8] = 0x80, gif[9] = 0x3E; // the logical screen
+    std::vector<uint8_t> jpg = Fixture("grey.jpg");
+    for (size_t i = 0; i + 8 < jpg.size(); ++i)
+        if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0) { // the frame header: height, then width
+            jpg[i + 5] = 0x3E, jpg[i + 6] = 0x80, jpg[i + 7] = 0x3E, jpg[i + 8] = 0x80;
+            break;
+        }
+    struct Case {
+        std::vector<uint8_t>* bytes;
+        Format format;
+    };
+    for (const Case& c :
+        { Case { &png, Format::PNG }, Case { &gif, Format::GIF }, Case { &jpg, Format::JPEG } }) {
+        MemorySource source(c.bytes->data(), c.bytes->size());
+        Store store;
+        DecodedInfo info;
+        EXPECT_EQ(Decode(c.format, source, store.Get(), info), Result::Failed) << int(c.format);
+        EXPECT_EQ(store.calls, 0) << int(c.format);
+    }
+}
