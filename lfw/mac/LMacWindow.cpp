@@ -70,6 +70,8 @@ LNativeWindow* LMacWindow::ContentWindow() const
 void LMacWindow::CreateCocoaWindow(
     int widthPixels, int heightPixels, unsigned long styleMask, bool panel, LView* parentView)
 {
+    if (!LUiInit())
+        return; // no display: no window
     if (widthPixels == 0)
         widthPixels = 1;
     if (heightPixels == 0)

@@ -117,6 +117,21 @@ struct LNativeWindowGlue {
         return FALSE;
     }
 
+    // Before GTK's own key handling: the views' key equivalents.
+    static gboolean KeyPressBefore(GtkWidget*, GdkEventKey* e, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
+        LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        LView* view = w->FirstResponder();
+        if (!view)
+            view = w->fContentView.Get();
+        LUiEvent ev;
+        if (!d || !view || !view->MakeEvent(reinterpret_cast<GdkEvent*>(e), ev))
+            return FALSE;
+        return d->WindowPerformKeyEquivalent(*w, ev);
+    }
+
     // After GTK's own key handling (accelerators, the focus widget and its ancestors).
     static gboolean KeyPressAfter(GtkWidget*, GdkEventKey* e, gpointer data)
     {
@@ -172,6 +187,8 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
     g_signal_connect(fWindow, "map-event", G_CALLBACK(LNativeWindowGlue::MapEvent), this);
     g_signal_connect(
         fWindow, "window-state-event", G_CALLBACK(LNativeWindowGlue::WindowState), this);
+    g_signal_connect(
+        fWindow, "key-press-event", G_CALLBACK(LNativeWindowGlue::KeyPressBefore), this);
     g_signal_connect_after(
         fWindow, "key-press-event", G_CALLBACK(LNativeWindowGlue::KeyPressAfter), this);
 
@@ -592,6 +609,16 @@ void LNativeWindow::SetToolbarVisible(bool visible)
 bool LNativeWindow::IsToolbarVisible() const
 {
     return fWindow && fToolbar && gtk_widget_get_visible(fToolbarSlot);
+}
+
+bool LNativeWindow::PropagateKeyToFocus(const LUiEvent& event)
+{
+    if (!fWindow || !event.native)
+        return false;
+    auto* e = static_cast<const GdkEvent*>(event.native);
+    if (e->type != GDK_KEY_PRESS && e->type != GDK_KEY_RELEASE)
+        return false;
+    return gtk_window_propagate_key_event(fWindow, const_cast<GdkEventKey*>(&e->key));
 }
 
 unsigned long LNativeWindow::XWindowId() const

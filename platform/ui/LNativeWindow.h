@@ -46,6 +46,9 @@ public:
     virtual void WindowDidChangeScale(LNativeWindow&) { }
     // Escape reached the window without a control taking it; true when handled.
     virtual bool WindowCancel(LNativeWindow&) { return false; }
+    // A key press, before GTK's own handling (accelerators, then the focused widget): the key
+    // equivalents of the views come first. True when handled.
+    virtual bool WindowPerformKeyEquivalent(LNativeWindow&, const LUiEvent&) { return false; }
 
 protected:
     ~LNativeWindowDelegate() override = default;
@@ -130,6 +133,10 @@ public:
 
     // The window of the application that has the keyboard focus; null when none.
     static LNativeWindow* KeyWindow();
+
+    // Hands a key event (the record of one being dispatched) to the focused widget and its
+    // ancestors, leaving out accelerators; true when one of them took it.
+    bool PropagateKeyToFocus(const LUiEvent& event);
 
     // The X window id (0 when the window is not realised or not on X).
     unsigned long XWindowId() const;

@@ -46,6 +46,22 @@ std::unordered_set<uint32_t>& KeysDown()
     return keys;
 }
 
+// Whether a key press repeats a key that is held. One event may be turned into records more than
+// once (the window's key equivalents, then the focused view), so the answer is kept per event.
+bool IsKeyRepeat(const GdkEventKey& k)
+{
+    static const GdkEventKey* lastEvent = nullptr;
+    static uint32_t lastTime = 0, lastCode = 0;
+    static bool lastAnswer = false;
+    if (&k == lastEvent && k.time == lastTime && k.hardware_keycode == lastCode)
+        return lastAnswer;
+    lastEvent = &k;
+    lastTime = k.time;
+    lastCode = k.hardware_keycode;
+    lastAnswer = !KeysDown().insert(k.hardware_keycode).second;
+    return lastAnswer;
+}
+
 // Clicks are counted here rather than through GDK's extra 2BUTTON/3BUTTON events, so that each
 // press is one event with its count.
 struct ClickCounter {
@@ -299,8 +315,6 @@ void LView::ConnectLayoutSignals(GtkWidget* w, LView* view)
     g_signal_connect(w, "scroll-event", G_CALLBACK(OnGenericEvent), view);
     g_signal_connect(w, "key-press-event", G_CALLBACK(OnGenericEvent), view);
     g_signal_connect(w, "key-release-event", G_CALLBACK(OnGenericEvent), view);
-    g_signal_connect(w, "focus-in-event", G_CALLBACK(OnFocusIn), view);
-    g_signal_connect(w, "focus-out-event", G_CALLBACK(OnFocusOut), view);
 }
 
 GtkWidget* LView::Widget()
@@ -314,6 +328,8 @@ GtkWidget* LView::Widget()
     g_signal_connect(w, "destroy", G_CALLBACK(LViewGlue::Destroyed), this);
     if (VT_IS_LAYOUT(w))
         ConnectLayoutSignals(w, this);
+    g_signal_connect(w, "focus-in-event", G_CALLBACK(OnFocusIn), this);
+    g_signal_connect(w, "focus-out-event", G_CALLBACK(OnFocusOut), this);
     gtk_widget_set_can_focus(w, fAcceptsFocus);
     if (fAnswersEnabled)
         gtk_widget_set_sensitive(w, fEnabled);
@@ -647,11 +663,9 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
         out.keyval = k.keyval;
         out.keycode = k.hardware_keycode;
         out.character = gdk_keyval_to_unicode(k.keyval);
-        auto& down = KeysDown();
-        if (press)
-            out.isRepeat = !down.insert(k.hardware_keycode).second;
-        else
-            down.erase(k.hardware_keycode);
+        out.isRepeat = press && IsKeyRepeat(k);
+        if (!press)
+            KeysDown().erase(k.hardware_keycode);
         state = k.state;
         out.time = k.time;
         break;

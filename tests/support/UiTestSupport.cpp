@@ -8,7 +8,10 @@
 
 #include <array>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace uitest {
 
@@ -95,6 +98,43 @@ bool ShowAndWait(LNativeWindow* window)
     return mapped;
 }
 
+bool XClick(LNativeWindow* window, double x, double y)
+{
+    LUiScreen screen;
+    if (!LUiMainScreen(screen))
+        return false;
+    LUiRect f = window->Frame();
+    window->SetFrame(LUiRect { screen.frame.x + screen.frame.width - f.width - 4,
+        screen.frame.y + screen.frame.height - f.height - 4, f.width, f.height });
+    PumpUntil([&] {
+        LUiRect now = window->Frame();
+        return now.x + now.width >= screen.frame.width - 8;
+    });
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    for (char& c : display)
+        if (c == ':' || c == '/' || c == '.')
+            c = '_';
+    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
+    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        flock(fd, LOCK_EX);
+    gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
+    gdk_display_sync(gdk_display_get_default());
+    double s = window->BackingScale();
+    int status = 0;
+    // Without --sync, which can wait long for a move it does not see; the server handles the
+    // move before the click anyway.
+    Run("xdotool mousemove --window " + std::to_string(window->XWindowId()) + " "
+            + std::to_string(int(x * s)) + " "
+            + std::to_string(int((y + window->TopSlotsHeight()) * s)) + " click 1",
+        &status);
+    if (fd >= 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+    return status == 0;
+}
+
 void SendButton(LView* view, double x, double y, int button, bool press)
 {
     GtkWidget* w = view->Widget();
@@ -141,12 +181,13 @@ void SendMotion(LView* view, double x, double y, unsigned state)
     gdk_event_free(e);
 }
 
-void SendKey(LView* view, unsigned keyval, bool press)
+void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
 {
     GtkWidget* top = gtk_widget_get_toplevel(view->Widget());
     GdkEvent* e = gdk_event_new(press ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
     e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
     e->key.keyval = keyval;
+    e->key.state = state;
     e->key.time = NextTime();
     GdkKeymapKey* keys = nullptr;
     gint n = 0;

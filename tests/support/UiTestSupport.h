@@ -23,9 +23,14 @@ bool HaveXdotool();
 bool XGeometry(unsigned long xid, int& width, int& height);
 // Shows the window and waits until it is mapped and has its size.
 bool ShowAndWait(LNativeWindow* window);
+// Clicks with the real pointer (xdotool) at a point of the window's content (points). Tests of
+// the whole suite share one display: the window is first moved to the bottom-right corner of
+// the screen, where no other test puts its windows, and raised, and the pointer is held for
+// this test alone while it moves.
+bool XClick(LNativeWindow* window, double x, double y);
 // Sends a GDK button press (or release) to the view's widget at a point of the view (points).
 void SendButton(LView* view, double x, double y, int button, bool press);
 void SendMotion(LView* view, double x, double y, unsigned state);
-void SendKey(LView* view, unsigned keyval, bool press);
+void SendKey(LView* view, unsigned keyval, bool press, unsigned state = 0);
 
 } // namespace uitest

@@ -203,3 +203,23 @@ bool LMacWindowManager::WindowCancel(LNativeWindow&)
     cancel();
     return true;
 }
+
+bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const LUiEvent& event)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    // The focused view and its ancestors first.
+    for (LView* v = window.FirstResponder(); v; v = v->Superview())
+        if (auto* base = dynamic_cast<LCocoaViewBase*>(v);
+            base && base->performKeyEquivalent(event))
+            return true;
+    // In a panel, a text field or text view being edited keeps its Ctrl and Alt keys from the
+    // menus: they go to it alone.
+    if (window.IsPanel() && (event.modifiers & (kLUiControl | kLUiAlt))) {
+        GtkWidget* focus = window.FocusWidget();
+        if (focus && (GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus))) {
+            window.PropagateKeyToFocus(event);
+            return true;
+        }
+    }
+    return false;
+}

@@ -70,6 +70,7 @@ public:
     bool WindowShouldZoom(LNativeWindow& window) override;
     void WindowDidChangeScale(LNativeWindow& window) override;
     bool WindowCancel(LNativeWindow& window) override;
+    bool WindowPerformKeyEquivalent(LNativeWindow& window, const LUiEvent& event) override;
 
 protected:
     ~LMacWindowManager() override;

@@ -155,11 +155,7 @@ TEST_F(UiTest, RealClickThroughXdotool)
     view->SetFrame(LUiRect { 50, 40, 100, 80 });
     window->ContentView()->AddSubview(view);
     ASSERT_TRUE(uitest::ShowAndWait(window));
-    double s = Scale();
-    std::string xid = std::to_string(window->XWindowId());
-    // Device pixels on the X side.
-    uitest::Run("xdotool mousemove --sync --window " + xid + " " + std::to_string(int(70 * s)) + " "
-        + std::to_string(int(60 * s)) + " click 1");
+    ASSERT_TRUE(uitest::XClick(window, 70, 60));
     ASSERT_TRUE(uitest::PumpUntil([&] {
         for (auto& e : view->events)
             if (e.type == LUiEventType::MouseUp)
