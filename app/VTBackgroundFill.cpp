@@ -151,23 +151,6 @@ void DrawEllipsePDF(
 {
     LGraphicsPath path;
     path.AddArc(x, y, w, h, 0.0f, 360.0f);
-    VTPathCloseFigure(path);
+    path.CloseFigure();
     writer.DrawPath(OpaqueSolid(color), path, lineWidth, nullptr);
-}
-
-void VTPathCloseFigure(LGraphicsPath& path)
-{
-    if (!path.IsFigureOpen())
-        return;
-    const LGraphicsPathSegment* last = nullptr;
-    for (const LGraphicsPathSegment& s : path.GetSegments())
-        last = &s;
-    if (!last || last->GetPointCount() == 0)
-        return;
-    // The path offers no close of its own: a rectangle of no size at the current point, joined to
-    // the open figure, ends it with a close segment and adds nothing to see.
-    const LPointTemplate<float> p = last->GetPoints()[last->GetPointCount() - 1];
-    LGraphicsPath closer;
-    closer.AddRectangle(p.x, p.y, 0.0f, 0.0f);
-    path.AddPath(closer, true);
 }

@@ -34,6 +34,3 @@ void DrawFramePDF(LPDFWriter& writer, const LGuiColor& color, float x, float y, 
 // The ellipse inscribed in the rectangle.
 void DrawEllipsePDF(LPDFWriter& writer, const LGuiColor& color, float x, float y, float w, float h,
     float lineWidth);
-
-// Ends the path's open figure with a close segment (nothing when no figure is open).
-void VTPathCloseFigure(LGraphicsPath& path);

@@ -116,7 +116,7 @@ void VTOverlayCircularText::ComputeGraphicsPath(LGraphicsPath& path) const
         else
             AddArc(path, innerRadius, Norm(startAngle + 180.0f), endAngle - startAngle);
     }
-    VTPathCloseFigure(path);
+    path.CloseFigure();
 }
 
 bool VTOverlayCircularText::IsInArcAngle(float a) const

@@ -1,7 +1,7 @@
 #include "app/VTOverlayImage.h"
 
 #include "lfw/gen/LCharSet.h"
-#include "lfw/mac/LImageDraw.h"
+#include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
 
@@ -71,7 +71,7 @@ void VTOverlayImage::Paint(LPaintContext& ctx)
     float w = 0, h = 0;
     GetDimensions(w, h);
     if (HasValidImage())
-        LPaintSurfaceDrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
+        LPaintSurface::DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
     else
         LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
 }
@@ -82,7 +82,7 @@ void VTOverlayImage::Paint(LPDFWriter& writer)
         return;
     float w = 0, h = 0;
     GetDimensions(w, h);
-    LPaintSurfaceDrawImage(writer.GetPaintContext(), *image, float(std::lround(-w / 2)),
+    LPaintSurface::DrawImage(writer.GetPaintContext(), *image, float(std::lround(-w / 2)),
         float(std::lround(-h / 2)), float(std::lround(w)), float(std::lround(h)), 1.0f,
         LImageInterpolationNone);
 }

@@ -14,7 +14,7 @@ constexpr float kDiscHoleDiameter = 15.0f;
 void AddCircle(LGraphicsPath& path, float diameter, float sweep)
 {
     path.AddArc(-diameter / 2, -diameter / 2, diameter, diameter, 0.0f, sweep);
-    VTPathCloseFigure(path);
+    path.CloseFigure();
 }
 
 } // namespace

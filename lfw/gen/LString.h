@@ -102,9 +102,12 @@ public:
                 GrowToSize(kLStringShortSize);
             return;
         }
-        if (m_data && text >= m_data && text < m_data + m_capacity) {
+        // Compared as addresses: text usually points into another object.
+        const uintptr_t at = reinterpret_cast<uintptr_t>(text);
+        const uintptr_t base = reinterpret_cast<uintptr_t>(m_data);
+        if (m_data && at >= base && at < base + m_capacity * sizeof(T)) {
             // Appending part of this string: the buffer may move.
-            size_t offset = static_cast<size_t>(text - m_data);
+            size_t offset = (at - base) / sizeof(T);
             Reserve(n);
             text = m_data + offset;
         } else {

@@ -111,6 +111,14 @@ void LGraphicsPath::AddRectangle(float x, float y, float w, float h)
     mFigureOpen = false;
 }
 
+void LGraphicsPath::CloseFigure()
+{
+    if (!mFigureOpen)
+        return;
+    AppendPoints(LGraphicsPathSegmentClose, nullptr, 0);
+    mFigureOpen = false;
+}
+
 void LGraphicsPath::AddBezier(const LPointTemplate<float>& p0, const LPointTemplate<float>& p1,
     const LPointTemplate<float>& p2, const LPointTemplate<float>& p3)
 {

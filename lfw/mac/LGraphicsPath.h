@@ -63,6 +63,8 @@ public:
     }
     void AddLines(const LPointTemplate<float>* points, unsigned long count);
     void AddRectangle(float x, float y, float w, float h);
+    // Ends the open figure with a line back to its start; nothing when no figure is open.
+    void CloseFigure();
     void AddBezier(const LPointTemplate<float>& p0, const LPointTemplate<float>& p1,
         const LPointTemplate<float>& p2, const LPointTemplate<float>& p3);
     void AddEllipse(float cx, float cy, float rx, float ry);

@@ -6,6 +6,7 @@
 
 #include "lfw/graphics/LDrawTextFormat.h"
 #include "lfw/graphics/LGeometry.h"
+#include "lfw/graphics/LImageFormat.h"
 #include "lfw/graphics/LMatrix.h"
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LGuiBrush.h"
@@ -16,6 +17,7 @@
 #include <cstdint>
 
 typedef struct _cairo_pattern cairo_pattern_t;
+class LImageBuffer;
 
 class LPaintSurface {
 public:
@@ -39,6 +41,13 @@ public:
     virtual void SetScaleFromLogicalExtents(LPaintContext& ctx, int logicalWidth, int logicalHeight,
         float& previousX, float& previousY, ScaleMode mode);
     virtual void GetScale(LPaintContext& ctx, float& sx, float& sy) const;
+
+    // Draws the whole buffer, upright, into the rectangle (x, y, w, h) with the global alpha; the
+    // context's alpha is alpha during the call and restored afterwards, as is the transform. The
+    // mode is accepted and not applied: the context's own filter is used. Nothing for buffers
+    // without a surface form (see LCGImageRefReader) or a context that cannot draw.
+    static void DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
+        float h, float alpha, LImageInterpolationMode mode);
 
     // --- Integer lines: the context's current stroke colour and line width as they stand.
     static bool MoveToPoint(LPaintContext& ctx, int x, int y);

@@ -1,6 +1,6 @@
 #include "lfw/graphics/LCGImageRefReader.h"
 #include "lfw/mac/LImageBufferPainter.h"
-#include "lfw/mac/LImageDraw.h"
+#include "lfw/mac/LPaintSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +163,7 @@ TEST(ImageBufferPainter, PaintSurfaceOperationsAndImagesLandInTheBuffer)
         LPaintContext& ctx = painter.GetPaintContext();
         LPaintSurface::FillRectAA(ctx, LGuiColor(0xFF00, 0, 0), 0, 0, 5, 5);
         ctx.mAlpha = 0.25f;
-        LPaintSurfaceDrawImage(ctx, image, 10, 0, 10, 10, 1.0f, LImageInterpolationDefault);
+        LPaintSurface::DrawImage(ctx, image, 10, 0, 10, 10, 1.0f, LImageInterpolationDefault);
         EXPECT_FLOAT_EQ(ctx.mAlpha, 0.25f);
     }
     EXPECT_TRUE(Is(Px(b, 2, 2), 0, 0, 255, 255));

@@ -1,10 +1,10 @@
-#include "lfw/mac/LImageDraw.h"
+#include "lfw/mac/LPaintSurface.h"
 
 #include "lfw/graphics/LCGImageRefReader.h"
 
 #include <algorithm>
 
-void LPaintSurfaceDrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y,
+void LPaintSurface::DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y,
     float w, float h, float alpha, LImageInterpolationMode)
 {
     if (!ctx.IsDrawable() || !buffer.IsValid() || !(w > 0) || !(h > 0))
