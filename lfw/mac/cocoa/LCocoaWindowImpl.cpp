@@ -5,10 +5,51 @@
 
 #include <algorithm>
 
+namespace {
+
+bool HasBars(unsigned style)
+{
+    return style & (kLUiWindowTitled | kLUiWindowResizable);
+}
+
+} // namespace
+
+LCocoaWindowImpl::LCocoaWindowImpl(const LUiRect& contentRect, unsigned style)
+    : LNativeWindow(contentRect, style, false)
+{
+    SetAcceptsFocus(canBecomeKeyWindow());
+}
+
+bool LCocoaWindowImpl::canBecomeKeyWindow() const
+{
+    return _enabled && HasBars(StyleMask());
+}
+
 void LCocoaWindowImpl::setEnabled(bool enabled)
 {
     _enabled = enabled;
-    SetAcceptsFocus(enabled);
+    SetAcceptsFocus(canBecomeKeyWindow());
+}
+
+LCocoaPanelImpl::LCocoaPanelImpl(const LUiRect& contentRect, unsigned style)
+    : LNativeWindow(contentRect, style, true)
+{
+    SetAcceptsFocus(canBecomeKeyWindow());
+}
+
+bool LCocoaPanelImpl::canBecomeKeyWindow() const
+{
+    if (!_enabled)
+        return false;
+    if ((_autoCloseOnFocusLost || bIsKeyPanel) && !HasBars(StyleMask()))
+        return _enabled;
+    return HasBars(StyleMask());
+}
+
+void LCocoaPanelImpl::setAutoCloseOnFocusLost(bool close)
+{
+    _autoCloseOnFocusLost = close;
+    SetAcceptsFocus(canBecomeKeyWindow());
 }
 
 LCocoaPanelImpl::~LCocoaPanelImpl()
@@ -20,7 +61,7 @@ LCocoaPanelImpl::~LCocoaPanelImpl()
 void LCocoaPanelImpl::setEnabled(bool enabled)
 {
     _enabled = enabled;
-    SetAcceptsFocus(enabled);
+    SetAcceptsFocus(canBecomeKeyWindow());
 }
 
 void LCocoaPanelImpl::setFloatingPanel(bool floating)
@@ -32,6 +73,7 @@ void LCocoaPanelImpl::setFloatingPanel(bool floating)
 void LCocoaPanelImpl::setWorksWhenModal(bool works)
 {
     bIsKeyPanel = works;
+    SetAcceptsFocus(canBecomeKeyWindow());
     if (!Gtk())
         return;
     // A modal window blocks input to the windows of its group only: a panel in a group of its

@@ -12,15 +12,12 @@ class LCocoaRadioButtonGroupImpl;
 
 class LCocoaWindowImpl : public LNativeWindow {
 public:
-    LCocoaWindowImpl(const LUiRect& contentRect, unsigned style)
-        : LNativeWindow(contentRect, style, false)
-    {
-    }
+    LCocoaWindowImpl(const LUiRect& contentRect, unsigned style);
 
-    // A disabled window cannot become the key window.
+    // A disabled window cannot become the key window; nor can one without title or resize bar.
     bool enabled() const { return _enabled; }
     void setEnabled(bool enabled);
-    bool canBecomeKeyWindow() const { return _enabled; }
+    bool canBecomeKeyWindow() const;
 
 protected:
     ~LCocoaWindowImpl() override = default;
@@ -31,16 +28,15 @@ private:
 
 class LCocoaPanelImpl : public LNativeWindow {
 public:
-    LCocoaPanelImpl(const LUiRect& contentRect, unsigned style)
-        : LNativeWindow(contentRect, style, true)
-    {
-    }
+    LCocoaPanelImpl(const LUiRect& contentRect, unsigned style);
 
     bool enabled() const { return _enabled; }
     void setEnabled(bool enabled);
-    bool canBecomeKeyWindow() const { return _enabled; }
+    // Never while disabled. A panel without title and resize bar becomes key only when it
+    // closes on focus loss or works while modal; others when they have one of the bars.
+    bool canBecomeKeyWindow() const;
     bool autoCloseOnFocusLost() const { return _autoCloseOnFocusLost; }
-    void setAutoCloseOnFocusLost(bool close) { _autoCloseOnFocusLost = close; }
+    void setAutoCloseOnFocusLost(bool close);
     // A floating panel stays above the application's other windows.
     void setFloatingPanel(bool floating);
     bool isFloatingPanel() const { return bFloating; }

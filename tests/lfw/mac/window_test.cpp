@@ -625,3 +625,27 @@ TEST_F(WindowTest, TextViewsTakeTheirKeyEquivalentsFirst)
         uitest::PumpUntil([&] { return std::string(gtk_entry_get_text(entry)) == "hellox"; }));
     w.Close();
 }
+
+TEST_F(WindowTest, WhichWindowsMayBecomeKey)
+{
+    auto* titled = new LCocoaWindowImpl(LUiRect { 0, 0, 50, 50 }, kLUiWindowTitled);
+    EXPECT_TRUE(titled->canBecomeKeyWindow());
+    titled->setEnabled(false);
+    EXPECT_FALSE(titled->canBecomeKeyWindow());
+    EXPECT_FALSE(gtk_window_get_accept_focus(titled->Gtk()));
+    titled->Release();
+
+    auto* plain = new LCocoaPanelImpl(LUiRect { 0, 0, 50, 50 }, kLUiWindowBorderless);
+    EXPECT_FALSE(plain->canBecomeKeyWindow());
+    plain->setAutoCloseOnFocusLost(true);
+    EXPECT_TRUE(plain->canBecomeKeyWindow());
+    EXPECT_TRUE(gtk_window_get_accept_focus(plain->Gtk()));
+    plain->setEnabled(false);
+    EXPECT_FALSE(plain->canBecomeKeyWindow());
+    plain->Release();
+
+    auto* modalPanel = new LCocoaPanelImpl(LUiRect { 0, 0, 50, 50 }, kLUiWindowBorderless);
+    modalPanel->setWorksWhenModal(true);
+    EXPECT_TRUE(modalPanel->canBecomeKeyWindow());
+    modalPanel->Release();
+}
