@@ -115,6 +115,10 @@ bool LUiInit()
 {
     if (gAvailable)
         return true;
+    // GTK would otherwise set every locale category from the environment, LC_NUMERIC included,
+    // and a decimal comma would creep into settings and files. The framework sets the locale
+    // itself and keeps numbers in "C".
+    gtk_disable_setlocale();
     if (!gtk_init_check(nullptr, nullptr))
         return false;
     gAvailable = true;
