@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
@@ -66,6 +67,26 @@ void BM_OneBufferedWrite(benchmark::State& state)
     ::unlink(path.c_str());
 }
 BENCHMARK(BM_OneBufferedWrite)->Unit(benchmark::kMicrosecond);
+
+// The same bytes in pieces of the file stream's buffer size: what the system calls alone cost.
+void BM_BufferSizedWrites(benchmark::State& state)
+{
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray memory(bytes);
+    WriteDocument(memory);
+    std::string path = BenchPath();
+    for (auto _ : state) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        for (size_t at = 0; at < bytes.GetSize(); at += LOutputStreamFile::kBufferSize) {
+            size_t n = std::min(LOutputStreamFile::kBufferSize, bytes.GetSize() - at);
+            if (::write(fd, bytes.GetData() + at, n) != static_cast<ssize_t>(n))
+                state.SkipWithError("write failed");
+        }
+        ::close(fd);
+    }
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_BufferSizedWrites)->Unit(benchmark::kMicrosecond);
 
 void BM_SDFWriteMemory(benchmark::State& state)
 {
