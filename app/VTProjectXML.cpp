@@ -1,0 +1,339 @@
+#include "app/VTProjectXML.h"
+
+#include "app/VTLabelLayout.h"
+#include "app/VTOptions.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "app/VTProject.h"
+#include "app/VTProjectTemplate.h"
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LString.h"
+#include "lfw/gen/LXML.h"
+#include "lfw/graphics/LImageFile.h"
+#include "lfw/mac/LGuiFont.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr int kVTXMLMinPointSize = 1;
+constexpr int kVTXMLMaxPointSize = 1000;
+
+const char* _VTAttribute(const LXMLElement& element, const char* name, const char* def)
+{
+    const char* value = element.GetAttribute(name, def);
+    return value ? value : def;
+}
+
+// A decimal integer: optional blanks, an optional sign and digits; 0 without digits. Values out
+// of the 32-bit range are held at its ends.
+int32_t _VTInteger(const LXMLElement& element, const char* name, const char* def)
+{
+    const char* s = _VTAttribute(element, name, def);
+    while (*s == ' ' || *s == '\t' || *s == '\r' || *s == '\n')
+        ++s;
+    bool negative = false;
+    if (*s == '+' || *s == '-')
+        negative = *s++ == '-';
+    int64_t value = 0;
+    for (; *s >= '0' && *s <= '9'; ++s) {
+        value = value * 10 + (*s - '0');
+        if (value > int64_t(INT32_MAX) + 1)
+            value = int64_t(INT32_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+uint32_t _VTHex(const LXMLElement& element, const char* name, const char* def)
+{
+    return atoh(_VTAttribute(element, name, def));
+}
+
+bool _VTIsTrue(const LXMLElement& element, const char* name)
+{
+    return strcmp(_VTAttribute(element, name, "true"), "true") == 0;
+}
+
+// "font_alignment" 1 to 10 onto the alignment grid; anything else is the top left.
+LAlignment _VTAlignment(int32_t value)
+{
+    static const LAlignment table[10] = { 1, 2, 0, 3, 4, 5, 0, 6, 7, 8 };
+    return value >= 1 && value <= 10 ? table[value - 1] : 0;
+}
+
+enum class _VTContainerUse { Read, Skip, Invalid };
+
+_VTContainerUse _VTContainerFormat(
+    const char* type, bool dvdProject, VTTemplateFormat& format, LPaperSizeOrientation& orientation)
+{
+    orientation = LPaperSizeOrientationPortrait;
+    if (strcmp(type, "disc") == 0) {
+        format = VTTemplateFormatDisc;
+        return _VTContainerUse::Read;
+    }
+    if (strcmp(type, "cd_front") == 0 || strcmp(type, "cd_back") == 0) {
+        format = type[3] == 'f' ? VTTemplateFormatCaseCDFront : VTTemplateFormatCaseCDBack;
+        orientation = LPaperSizeOrientationLandscape;
+        return dvdProject ? _VTContainerUse::Skip : _VTContainerUse::Read;
+    }
+    if (strcmp(type, "dvd") == 0) {
+        format = VTTemplateFormatCaseDVD;
+        return dvdProject ? _VTContainerUse::Read : _VTContainerUse::Skip;
+    }
+    return _VTContainerUse::Invalid;
+}
+
+// Runs a step whose failure is not the caller's: its error text is dropped.
+class _VTQuietProcess : public LProcessInterfaceNested {
+public:
+    using LProcessInterfaceNested::LProcessInterfaceNested;
+    void SetError(const char*) override { }
+};
+
+// The empty custom layout: on the user's paper, no pages, no ids handed out yet.
+VTLabelLayout* _VTNewCustomLayout()
+{
+    auto* layout = new VTLabelLayout;
+    utf8strlcpy(layout->key, "Custom", sizeof layout->key);
+    utf8strlcpy(layout->name, "Anpassad", sizeof layout->name);
+    layout->description = "Anpassad etikettlayout";
+    layout->printMedium = VTPrintMediumPaper;
+    layout->paperSize = VTOptions::PaperSizeIDGet();
+    layout->printerTray = VTPrinterTrayInvalid;
+    layout->largestTemplateID = -1;
+    return layout;
+}
+
+} // namespace
+
+// Overlays
+
+LProcessResult VTOverlaySerialiseFromXML(
+    LProcessInterface&, VTOverlay& overlay, const LXMLElement& element)
+{
+    const float x = float(_VTInteger(element, "x", "0"));
+    const float y = float(_VTInteger(element, "y", "0"));
+    const float w = float(std::max<int32_t>(_VTInteger(element, "w", "0"), 0));
+    const float h = float(std::max<int32_t>(_VTInteger(element, "h", "0"), 0));
+    const int32_t angle = _VTInteger(element, "angle", "0");
+    overlay.centreX = (x + w * 0.5f) / 100.0f;
+    overlay.centreY = (y + h * 0.5f) / 100.0f;
+    overlay.width = w / 100.0f;
+    overlay.height = h / 100.0f;
+    overlay.rotation = float(angle);
+    // The stored transform turns the picture of the image kinds with the box.
+    overlay.transform = VTPlacementMatrix(overlay.rotation, 0.0f, 0.0f);
+    if ((angle >= 89 && angle <= 91) || (angle >= 269 && angle <= 271))
+        std::swap(overlay.width, overlay.height);
+    return LProcessResultSuccess;
+}
+
+LProcessResult VTOverlayTextSerialiseFromXML(
+    LProcessInterface& process, VTOverlayText& overlay, const LXMLElement& element)
+{
+    if (LProcessResult result = VTOverlaySerialiseFromXML(process, overlay, element))
+        return result;
+    overlay.text = _VTAttribute(element, "text", "");
+
+    // The face is kept as the file names it, installed or not: drawing falls back through
+    // fontconfig where it is missing.
+    const char* face = _VTAttribute(element, "font", kVTOverlayTextDefaultFace);
+    const int64_t size = int64_t(_VTInteger(element, "font_size", "7")) * 3 / 10;
+    const int points = int(std::clamp<int64_t>(size, kVTXMLMinPointSize, kVTXMLMaxPointSize));
+    const int32_t style = _VTInteger(element, "font_style", "0");
+    overlay.font = LGuiFontEx(LGuiFont(points, (style & 1) != 0, (style & 4) != 0, (style & 2) != 0,
+        face[0] ? face : kVTOverlayTextDefaultFace, false));
+    overlay.alignment = _VTAlignment(_VTInteger(element, "font_alignment", "0"));
+
+    const uint32_t colour = _VTHex(element, "color", "0");
+    overlay.textColour
+        = LPFB8G8R8A8 { uint8_t(colour >> 8), uint8_t(colour >> 16), uint8_t(colour >> 24), 255 };
+    const uint32_t background = _VTHex(element, "bgcolor", "ffffffff");
+    overlay.backgroundColour = LPFB8G8R8A8 { uint8_t(background >> 8), uint8_t(background >> 16),
+        uint8_t(background >> 24), uint8_t(background) };
+    return LProcessResultSuccess;
+}
+
+LProcessResult VTOverlayImageSerialiseFromXML(
+    LProcessInterface& process, VTOverlayImage& overlay, const LXMLElement& element)
+{
+    if (LProcessResult result = VTOverlaySerialiseFromXML(process, overlay, element))
+        return result;
+    const char* path = _VTAttribute(element, "img", "");
+    if (!path[0])
+        return LProcessResultSuccess;
+    // Loaded straight into the overlay's own buffer; the box stays as placed and the source
+    // path is not kept. A picture that cannot be read leaves the overlay empty.
+    auto* picture = new VTCountableImageBuffer;
+    LProcessImageLoadFile request(path, 3000, nullptr, *picture);
+    _VTQuietProcess quiet(process);
+    const LProcessResult result = Process(quiet, request);
+    if (result == LProcessResultStopped) {
+        delete picture;
+        return LProcessResultStopped;
+    }
+    if (result == LProcessResultSuccess)
+        overlay.image.reset(picture);
+    else
+        delete picture;
+    return LProcessResultSuccess;
+}
+
+// Designs
+
+LProcessResult VTProjectTemplateSerialiseFromXML(LProcessInterface& process,
+    VTProjectTemplate& projectTemplate, const LXMLElement& container, VTLabelLayout& layout,
+    LPaperSizeOrientation orientation)
+{
+    VTLabelLayoutPage* page = layout.AddPage();
+    page->SetOrientation(orientation);
+    VTLabelLayoutTemplate* position
+        = page->AddTemplate(projectTemplate.format, layout.NewTemplateID());
+    if (!position) {
+        process.SetError("Ogiltig malltyp.");
+        return LProcessResultError;
+    }
+    if (orientation == LPaperSizeOrientationLandscape)
+        position->Rotate(90);
+    projectTemplate.AddMappingToLabelLayoutTemplateID(position->GetID());
+
+    double paperWidth = 0, paperHeight = 0;
+    LPaperSizeGetPhysicalDimensionsMm(
+        layout.printMedium == VTPrintMediumPaper ? layout.paperSize : LPaperSizeInvalid, paperWidth,
+        paperHeight);
+    if (orientation == LPaperSizeOrientationLandscape)
+        std::swap(paperWidth, paperHeight);
+    float tw = 0, th = 0;
+    position->GetDimensions(tw, th);
+    float x = 0, y = 0;
+    if (!_VTIsTrue(container, "h_print_centered"))
+        x = tw / 2 + float(_VTInteger(container, "h_print_offset", "0")) / 10.0f
+            - float(paperWidth) / 2;
+    if (!_VTIsTrue(container, "v_print_centered"))
+        y = th / 2 + float(_VTInteger(container, "v_print_offset", "0")) / 10.0f
+            - float(paperHeight) / 2;
+    if (orientation == LPaperSizeOrientationLandscape) {
+        position->centreX = -y;
+        position->centreY = x;
+    } else {
+        position->centreX = x;
+        position->centreY = y;
+    }
+    position->NotifyTransformChanged();
+
+    const uint32_t colour = _VTHex(container, "bgcolor", "ffffffff");
+    auto* brush = new LBrushInfo;
+    brush->kind = LBrushInfoKindSolid;
+    brush->color = LGuiColorAlpha(uint16_t((colour >> 24) << 8),
+        uint16_t(((colour >> 16) & 255) << 8), uint16_t(((colour >> 8) & 255) << 8), 255);
+    projectTemplate.backgroundBrush.Reset(brush);
+
+    for (LXMLElement::ConstNamedElementIterator it(container, "element"); it; it.Next()) {
+        if (process.IsToStop())
+            return LProcessResultStopped;
+        const char* type = _VTAttribute(*it, "type", "");
+        VTOverlay* overlay = nullptr;
+        LProcessResult result = LProcessResultSuccess;
+        if (strcmp(type, "text") == 0) {
+            auto* text = new VTOverlayText();
+            overlay = text;
+            result = VTOverlayTextSerialiseFromXML(process, *text, *it);
+        } else if (strcmp(type, "image") == 0) {
+            auto* image = new VTOverlayImage();
+            overlay = image;
+            result = VTOverlayImageSerialiseFromXML(process, *image, *it);
+        } else {
+            continue;
+        }
+        if (result != LProcessResultSuccess) {
+            delete overlay;
+            return result;
+        }
+        projectTemplate.InsertOverlay(overlay, true);
+    }
+    return LProcessResultSuccess;
+}
+
+// Projects
+
+LProcessResult VTProjectSerialiseFromXML(
+    LProcessInterface& process, VTProject& project, const LXMLElement& document)
+{
+    const LXMLElement* root = document.GetElement("vorantel_project");
+    if (!root) {
+        process.SetError("Filen är inte ett Vorantel-projekt.");
+        return LProcessResultError;
+    }
+    const char* projectType = _VTAttribute(*root, "type", "");
+    const bool dvdProject = strcmp(projectType, "dvd") == 0;
+    if (!dvdProject && strcmp(projectType, "cd") != 0) {
+        process.SetError("Ogiltig projekttyp.");
+        return LProcessResultError;
+    }
+
+    // Read into a layout and designs of our own; the project takes them only when all is read.
+    LPtr<VTLabelLayout> layout(_VTNewCustomLayout());
+    LList<VTProjectTemplate> designs;
+    for (LXMLElement::ConstNamedElementIterator it(*root, "container"); it; it.Next()) {
+        VTTemplateFormat format = VTTemplateFormatDisc;
+        LPaperSizeOrientation orientation = LPaperSizeOrientationPortrait;
+        switch (
+            _VTContainerFormat(_VTAttribute(*it, "type", ""), dvdProject, format, orientation)) {
+        case _VTContainerUse::Skip:
+            continue;
+        case _VTContainerUse::Invalid:
+            process.SetError("Ogiltig malltyp.");
+            return LProcessResultError;
+        case _VTContainerUse::Read:
+            break;
+        }
+        auto* design = new VTProjectTemplate(format);
+        if (LProcessResult result
+            = VTProjectTemplateSerialiseFromXML(process, *design, *it, *layout, orientation)) {
+            delete design;
+            return result;
+        }
+        designs.AddTail(design);
+    }
+    if (designs.IsEmpty()) {
+        process.SetError("Inga mallar hittades.");
+        return LProcessResultError;
+    }
+
+    project.templates.Clear();
+    while (VTProjectTemplate* design = designs.DetachHead())
+        project.AppendTemplate(design);
+    project.layout = std::move(layout);
+    return LProcessResultSuccess;
+}
+
+LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, const char* path)
+{
+    char error[kLPathSize] = "";
+    LProcessResult result = LProcessResultSuccess;
+    {
+        LXMLDocument document;
+        result = document.LoadFromFile(process, path, error);
+        if (result == LProcessResultError) {
+            process.SetError("Det gick inte att tolka filen.");
+            return LProcessResultError;
+        }
+        if (result == LProcessResultStopped)
+            return LProcessResultStopped;
+        result = VTProjectSerialiseFromXML(process, project, document);
+    }
+    if (result != LProcessResultSuccess)
+        return result;
+    // A path that has no room for the longer extension leaves the project untitled rather than
+    // pointing it at the old file.
+    char newPath[kLPathSize];
+    if (!LFile::_ApplyNewFileExtension(newPath, path, ".vtproj"))
+        utf8strlcpy(newPath, "Namnlöst.vtproj", sizeof newPath);
+    project.SetPath(newPath);
+    return LProcessResultSuccess;
+}

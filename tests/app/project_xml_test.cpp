@@ -1,0 +1,331 @@
+// Old XML projects (".vtx") read into projects, from hand-written files in tests/data/vtx.
+#include "app/VTLabelLayout.h"
+#include "app/VTOptions.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "app/VTProject.h"
+#include "app/VTProjectXML.h"
+#include "lfw/gen/LXML.h"
+#include "support/TemporaryFolder.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+class RecordingProcess : public LProcessInterfaceVoid {
+public:
+    bool IsToStop() override { return stopAfter >= 0 && checks++ >= stopAfter; }
+    void SetError(const char* text) override { error = text ? text : ""; }
+    std::string error;
+    int stopAfter = -1;
+    int checks = 0;
+};
+
+std::string Fixture(const char* name)
+{
+    return std::string(VT_TEST_DATA) + "/vtx/" + name;
+}
+
+VTProjectTemplate* Design(VTProject& project, size_t index)
+{
+    return project.templates.GetAt(index);
+}
+
+VTOverlayText* Text(VTProjectTemplate& design, size_t index)
+{
+    VTOverlay* overlay = design.GetItemAt(index);
+    return overlay && overlay->GetType() == VTOverlayTypeText ? static_cast<VTOverlayText*>(overlay)
+                                                              : nullptr;
+}
+
+std::string FontName(const VTOverlayText& text)
+{
+    char name[260];
+    text.GetFont().GetName(name, sizeof name);
+    return name;
+}
+
+class ProjectXML : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(fHome.IsValid());
+        setenv("XDG_CONFIG_HOME", fHome.Path().c_str(), 1);
+        VTOptions::PaperSizeIDSet(LPaperSizeA4);
+    }
+    LProcessResult Load(const std::string& path)
+    {
+        fProcess.error.clear();
+        return VTProjectLoadXML(fProcess, fProject, path.c_str());
+    }
+    LProcessResult LoadText(const char* xml)
+    {
+        LXMLDocument document;
+        char error[260];
+        document.LoadFromText(nullptr, xml, error);
+        fProcess.error.clear();
+        return VTProjectSerialiseFromXML(fProcess, fProject, document);
+    }
+
+    TemporaryFolder fHome;
+    RecordingProcess fProcess;
+    VTProject fProject;
+};
+
+} // namespace
+
+TEST_F(ProjectXML, CdProjectBuildsLayoutDesignsAndOverlays)
+{
+    ASSERT_EQ(Load(Fixture("cd_project.vtx")), 0) << fProcess.error;
+    EXPECT_EQ(fProcess.error, "");
+    EXPECT_EQ(fProject.GetPath(), Fixture("cd_project.vtproj"));
+
+    VTLabelLayout* layout = fProject.GetLabelLayout();
+    ASSERT_NE(layout, nullptr);
+    EXPECT_STREQ(layout->key, "Custom");
+    EXPECT_STREQ(layout->name, "Anpassad");
+    EXPECT_EQ(layout->printMedium, VTPrintMediumPaper);
+    EXPECT_EQ(layout->paperSize, LPaperSizeA4);
+    ASSERT_EQ(layout->pages.GetCount(), 3u);
+    ASSERT_EQ(fProject.templates.GetCount(), 3u);
+    EXPECT_EQ(layout->largestTemplateID, 2);
+
+    const VTTemplateFormat formats[3]
+        = { VTTemplateFormatDisc, VTTemplateFormatCaseCDFront, VTTemplateFormatCaseCDBack };
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        VTLabelLayoutPage* page = layout->pages.GetAt(i);
+        ASSERT_EQ(page->GetCount(), 1u);
+        VTLabelLayoutTemplate* position = page->first;
+        EXPECT_EQ(position->GetFormat(), formats[i]);
+        EXPECT_EQ(position->GetID(), int32_t(i));
+        EXPECT_EQ(page->GetOrientation(),
+            i == 0 ? LPaperSizeOrientationPortrait : LPaperSizeOrientationLandscape);
+        EXPECT_FLOAT_EQ(position->rotation, i == 0 ? 0.0f : 90.0f);
+        VTProjectTemplate* design = Design(fProject, i);
+        EXPECT_EQ(design->GetFormat(), formats[i]);
+        EXPECT_TRUE(design->HasMappingToLabelLayoutTemplateID(int32_t(i)));
+        EXPECT_EQ(fProject.FindTemplateForLabelLayoutTemplateID(int32_t(i)), design);
+    }
+
+    // Disc: centred across A4, 25 mm down from the top edge: 60 + 25 - 148.5.
+    VTLabelLayoutTemplate* disc = layout->pages.GetAt(0)->first;
+    EXPECT_FLOAT_EQ(disc->centreX, 0);
+    EXPECT_FLOAT_EQ(disc->centreY, -63.5f);
+    // CD front on landscape A4 (297 wide), 10 mm from the left: 120 + 10 - 148.5, stored turned.
+    VTLabelLayoutTemplate* front = layout->pages.GetAt(1)->first;
+    EXPECT_FLOAT_EQ(front->centreX, 0);
+    EXPECT_FLOAT_EQ(front->centreY, -18.5f);
+
+    // Backgrounds: the alpha byte is ignored.
+    const LBrushInfo* brush = Design(fProject, 0)->backgroundBrush.Get();
+    ASSERT_NE(brush, nullptr);
+    EXPECT_EQ(brush->kind, uint32_t(LBrushInfoKindSolid));
+    EXPECT_EQ(brush->color.red, 0x3300);
+    EXPECT_EQ(brush->color.green, 0x6600);
+    EXPECT_EQ(brush->color.blue, 0x9900);
+    EXPECT_EQ(brush->color.alpha, 255);
+    EXPECT_EQ(Design(fProject, 1)->backgroundBrush->color.alpha, 255);
+    EXPECT_EQ(Design(fProject, 2)->backgroundBrush->color.red, 0xFF00);
+    EXPECT_EQ(Design(fProject, 2)->GetCount(), 0u);
+}
+
+TEST_F(ProjectXML, ElementsBecomeTextOverlays)
+{
+    ASSERT_EQ(Load(Fixture("cd_project.vtx")), 0) << fProcess.error;
+    VTProjectTemplate& disc = *Design(fProject, 0);
+    ASSERT_EQ(disc.GetCount(), 2u); // the "shape" element is passed over
+
+    // (1000, 500, 4000, 2000, 90): centre (30, 15), the box turned to 20 x 40.
+    VTOverlayText* first = Text(disc, 0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_FLOAT_EQ(first->centreX, 30);
+    EXPECT_FLOAT_EQ(first->centreY, 15);
+    EXPECT_FLOAT_EQ(first->width, 20);
+    EXPECT_FLOAT_EQ(first->height, 40);
+    EXPECT_FLOAT_EQ(first->rotation, 90);
+    EXPECT_STREQ(first->GetText(), "Sommar & sol");
+    EXPECT_EQ(FontName(*first), "Lucida Grande");
+    EXPECT_EQ(first->GetFont().GetSize(), 12); // 40 x 0.3
+    EXPECT_TRUE(first->GetFont().IsBold());
+    EXPECT_TRUE(first->GetFont().IsItalic());
+    EXPECT_FALSE(first->GetFont().IsUnderlined());
+    EXPECT_EQ(first->GetAlignment(), 4); // 5 is the centre, stored unturned
+    // ff000080: opaque red text; the background keeps its alpha.
+    EXPECT_EQ(first->GetTextColour().r, 255);
+    EXPECT_EQ(first->GetTextColour().g, 0);
+    EXPECT_EQ(first->GetTextColour().b, 0);
+    EXPECT_EQ(first->GetTextColour().a, 255);
+    EXPECT_EQ(first->GetBackgroundColour().r, 0);
+    EXPECT_EQ(first->GetBackgroundColour().g, 255);
+    EXPECT_EQ(first->GetBackgroundColour().a, 0x40);
+
+    VTOverlayText* second = Text(disc, 1);
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(second->GetText(), "Spår 1\nSpår 2");
+    EXPECT_EQ(second->GetFont().GetSize(), 2); // the default 7 x 0.3
+    EXPECT_EQ(second->GetAlignment(), 0);
+    EXPECT_EQ(second->GetTextColour().r, 0);
+    EXPECT_EQ(second->GetTextColour().a, 255);
+    EXPECT_EQ(second->GetBackgroundColour().a, 255); // "ffffffff"
+    EXPECT_FLOAT_EQ(second->centreX, 0);
+    EXPECT_FLOAT_EQ(second->centreY, -10);
+
+    // 270 degrees exchanges the sides too; alignment 10 is the bottom right; underline.
+    VTOverlayText* front = Text(*Design(fProject, 1), 0);
+    ASSERT_NE(front, nullptr);
+    EXPECT_FLOAT_EQ(front->width, 30);
+    EXPECT_FLOAT_EQ(front->height, 220);
+    EXPECT_EQ(front->GetAlignment(), 8);
+    EXPECT_TRUE(front->GetFont().IsUnderlined());
+    EXPECT_FALSE(front->GetFont().IsBold());
+
+    // The designs are the project's: a change marks it modified.
+    EXPECT_NE(fProject.GetSaveState(), VTProjectSaveStateModified);
+    first->SetText("Höst");
+    EXPECT_EQ(fProject.GetSaveState(), VTProjectSaveStateModified);
+}
+
+TEST_F(ProjectXML, DvdProjectSkipsCdCaseContainers)
+{
+    ASSERT_EQ(Load(Fixture("dvd_project.vtx")), 0) << fProcess.error;
+    ASSERT_EQ(fProject.templates.GetCount(), 1u);
+    EXPECT_EQ(Design(fProject, 0)->GetFormat(), VTTemplateFormatDisc);
+    EXPECT_EQ(fProject.GetLabelLayout()->pages.GetCount(), 1u);
+    EXPECT_EQ(fProject.GetLabelLayout()->pages.GetHead()->first->GetID(), 0);
+    VTOverlayText* text = Text(*Design(fProject, 0), 0);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->GetFont().GetSize(), 21); // 70 x 0.3 exactly, not 20.999...
+    EXPECT_EQ(text->GetAlignment(), 0); // 3 is the top left
+    EXPECT_EQ(Design(fProject, 0)->backgroundBrush->color.red, 0);
+
+    ASSERT_EQ(Load(Fixture("dvd_case.vtx")), 0) << fProcess.error;
+    ASSERT_EQ(fProject.templates.GetCount(), 2u);
+    EXPECT_EQ(Design(fProject, 1)->GetFormat(), VTTemplateFormatCaseDVD);
+    VTLabelLayoutPage* page = fProject.GetLabelLayout()->pages.GetAt(1);
+    EXPECT_EQ(page->GetOrientation(), LPaperSizeOrientationPortrait);
+    // 136 - 5 - 105 across, 92 + 3 - 148.5 down.
+    EXPECT_FLOAT_EQ(page->first->centreX, 26);
+    EXPECT_FLOAT_EQ(page->first->centreY, -53.5f);
+    EXPECT_EQ(page->first->GetID(), 1);
+    VTOverlayText* turned = Text(*Design(fProject, 1), 0);
+    ASSERT_NE(turned, nullptr);
+    EXPECT_FLOAT_EQ(turned->width, 30); // 45 degrees: sides kept
+    EXPECT_FLOAT_EQ(turned->height, 15);
+}
+
+TEST_F(ProjectXML, MissingFontAndPictureDoNotStopTheLoad)
+{
+    ASSERT_EQ(Load(Fixture("missing_font_and_image.vtx")), 0) << fProcess.error;
+    EXPECT_EQ(fProcess.error, "");
+    VTProjectTemplate& disc = *Design(fProject, 0);
+    ASSERT_EQ(disc.GetCount(), 3u);
+    // "Lucida Grande", the default, is kept by name though no such font is installed here.
+    EXPECT_EQ(FontName(*Text(disc, 0)), "Lucida Grande");
+    EXPECT_STREQ(Text(disc, 1)->GetText(), "Okänt teckensnitt");
+    EXPECT_TRUE(Text(disc, 1)->GetFont().HasFont());
+
+    VTOverlay* overlay = disc.GetItemAt(2);
+    ASSERT_EQ(overlay->GetType(), VTOverlayTypeImage);
+    auto* image = static_cast<VTOverlayImage*>(overlay);
+    EXPECT_FALSE(image->HasValidImage());
+    EXPECT_FLOAT_EQ(image->width, 40);
+    EXPECT_FLOAT_EQ(image->height, 30);
+    EXPECT_FLOAT_EQ(image->centreX, 0);
+    EXPECT_FLOAT_EQ(image->centreY, -5);
+    EXPECT_FLOAT_EQ(image->rotation, 180);
+}
+
+TEST_F(ProjectXML, PictureIsLoadedIntoItsBox)
+{
+    const std::string picture = std::string(VT_TEST_DATA) + "/images/base.png";
+    const std::string path = fHome / "bild.vtx";
+    TemporaryFolder::WriteFile(path,
+        "<vorantel_project type=\"cd\"><container type=\"disc\">"
+        "<element type=\"image\" x=\"0\" y=\"0\" w=\"2000\" h=\"1000\" angle=\"90\" img=\""
+            + picture + "\"/></container></vorantel_project>");
+    ASSERT_EQ(Load(path), 0) << fProcess.error;
+    auto* image = static_cast<VTOverlayImage*>(Design(fProject, 0)->GetItemAt(0));
+    ASSERT_EQ(image->GetType(), VTOverlayTypeImage);
+    EXPECT_TRUE(image->HasValidImage());
+    EXPECT_GT(image->GetImage().GetWidth(), 0);
+    EXPECT_FLOAT_EQ(image->width, 10);
+    EXPECT_FLOAT_EQ(image->height, 20);
+    EXPECT_FLOAT_EQ(image->centreX, 10);
+    EXPECT_FLOAT_EQ(image->centreY, 5);
+    EXPECT_STREQ(image->GetSourcePath(), "");
+    // The picture turns with the box.
+    EXPECT_NEAR(image->transform.m[0][1], 1.0f, 1e-6);
+    EXPECT_EQ(fProject.GetPath(), fHome / "bild.vtproj");
+}
+
+TEST_F(ProjectXML, ErrorsLeaveTheProjectAsItWas)
+{
+    ASSERT_EQ(Load(Fixture("cd_project.vtx")), 0);
+    const std::string path = fProject.GetPath();
+    const VTLabelLayout* layout = fProject.GetLabelLayout();
+    const struct {
+        const char* file;
+        const char* error;
+    } cases[] = {
+        { "bad_template.vtx", "Ogiltig malltyp." },
+        { "bad_project_type.vtx", "Ogiltig projekttyp." },
+        { "no_templates.vtx", "Inga mallar hittades." },
+        { "not_a_project.vtx", "Filen är inte ett Vorantel-projekt." },
+        { "missing.vtx", "Det gick inte att tolka filen." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(Load(Fixture(c.file)), 2);
+        EXPECT_EQ(fProcess.error, c.error);
+        EXPECT_EQ(fProject.templates.GetCount(), 3u);
+        EXPECT_EQ(fProject.GetLabelLayout(), layout);
+        EXPECT_EQ(fProject.GetPath(), path);
+    }
+}
+
+TEST_F(ProjectXML, TruncatedFileReadsWhatIsThere)
+{
+    // The forgiving reader keeps what it could read: the project and its disc container.
+    const LProcessResult result = Load(Fixture("truncated.vtx"));
+    ASSERT_EQ(result, 0) << fProcess.error;
+    ASSERT_EQ(fProject.templates.GetCount(), 1u);
+}
+
+TEST_F(ProjectXML, StopRequestEndsTheRead)
+{
+    LXMLDocument document;
+    char error[260];
+    ASSERT_EQ(document.LoadFromFile(fProcess, Fixture("cd_project.vtx").c_str(), error), 0);
+    fProcess.stopAfter = 0;
+    EXPECT_EQ(VTProjectSerialiseFromXML(fProcess, fProject, document), 1);
+    EXPECT_EQ(fProject.templates.GetCount(), 0u);
+    EXPECT_STREQ(fProject.GetPath(), "Namnlöst.vtproj");
+}
+
+TEST_F(ProjectXML, HostileNumbersAreHeld)
+{
+    ASSERT_EQ(LoadText("<vorantel_project type=\"cd\"><container type=\"disc\" "
+                       "h_print_centered=\"no\" h_print_offset=\"99999999999999999999\">"
+                       "<element type=\"text\" x=\"-99999999999\" w=\"-5\" h=\"abc\" "
+                       "font_size=\"-40\" font_alignment=\"11\" color=\"fffffffff0\"/>"
+                       "<element type=\"text\" font_size=\"2147483647\" angle=\"-90\" "
+                       "w=\"100\" h=\"200\" font=\"\"/>"
+                       "</container></vorantel_project>"),
+        0)
+        << fProcess.error;
+    VTProjectTemplate& disc = *Design(fProject, 0);
+    VTOverlayText* first = Text(disc, 0);
+    EXPECT_FLOAT_EQ(first->width, 0);
+    EXPECT_FLOAT_EQ(first->height, 0);
+    EXPECT_FLOAT_EQ(first->centreX, -21474836.48f);
+    EXPECT_EQ(first->GetFont().GetSize(), 1);
+    EXPECT_EQ(first->GetAlignment(), 0);
+    VTOverlayText* second = Text(disc, 1);
+    EXPECT_EQ(second->GetFont().GetSize(), 1000);
+    EXPECT_FLOAT_EQ(second->width, 1); // -90 is not one of the exchanged angles
+    EXPECT_EQ(FontName(*second), "Lucida Grande");
+    EXPECT_GT(fProject.GetLabelLayout()->pages.GetHead()->first->centreX, 1e8f);
+}
