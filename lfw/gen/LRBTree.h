@@ -125,36 +125,27 @@ private:
             }
         }
     }
-    void RotateLeft(Node* x)
+    // The two sides of a node, so that one routine serves a case and its mirror image.
+    using Side = Node* Node::*;
+    static Side Opposite(Side side) { return side == &Node::left ? &Node::right : &Node::left; }
+
+    // Turns x down towards `down` (&Node::left for a left rotation): its child on the other side
+    // takes its place and x becomes that child's `down` child.
+    void Rotate(Node* x, Side down)
     {
-        Node* y = x->right;
-        x->right = y->left;
-        if (y->left)
-            y->left->parent = x;
+        const Side up = Opposite(down);
+        Node* y = x->*up;
+        x->*up = y->*down;
+        if (y->*down)
+            (y->*down)->parent = x;
         y->parent = x->parent;
         if (!x->parent)
             m_root = y;
-        else if (x == x->parent->left)
-            x->parent->left = y;
+        else if (x == x->parent->*down)
+            x->parent->*down = y;
         else
-            x->parent->right = y;
-        y->left = x;
-        x->parent = y;
-    }
-    void RotateRight(Node* x)
-    {
-        Node* y = x->left;
-        x->left = y->right;
-        if (y->right)
-            y->right->parent = x;
-        y->parent = x->parent;
-        if (!x->parent)
-            m_root = y;
-        else if (x == x->parent->right)
-            x->parent->right = y;
-        else
-            x->parent->left = y;
-        y->right = x;
+            x->parent->*up = y;
+        y->*down = x;
         x->parent = y;
     }
     void Rebalance(Node* n)
@@ -162,40 +153,24 @@ private:
         while (n != m_root && n->parent->colour == 1) {
             Node* p = n->parent;
             Node* g = p->parent;
-            if (p == g->left) {
-                Node* u = g->right;
-                if (u && u->colour == 1) {
-                    p->colour = 0;
-                    u->colour = 0;
-                    g->colour = 1;
-                    n = g;
-                } else {
-                    if (n == p->right) {
-                        n = p;
-                        RotateLeft(n);
-                        p = n->parent;
-                    }
-                    p->colour = 0;
-                    g->colour = 1;
-                    RotateRight(g);
-                }
+            // The side of the grandparent the parent hangs on; the uncle is on the other one.
+            const Side side = p == g->left ? &Node::left : &Node::right;
+            const Side other = Opposite(side);
+            Node* u = g->*other;
+            if (u && u->colour == 1) {
+                p->colour = 0;
+                u->colour = 0;
+                g->colour = 1;
+                n = g;
             } else {
-                Node* u = g->left;
-                if (u && u->colour == 1) {
-                    p->colour = 0;
-                    u->colour = 0;
-                    g->colour = 1;
-                    n = g;
-                } else {
-                    if (n == p->left) {
-                        n = p;
-                        RotateRight(n);
-                        p = n->parent;
-                    }
-                    p->colour = 0;
-                    g->colour = 1;
-                    RotateLeft(g);
+                if (n == p->*other) {
+                    n = p;
+                    Rotate(n, side);
+                    p = n->parent;
                 }
+                p->colour = 0;
+                g->colour = 1;
+                Rotate(g, other);
             }
         }
         m_root->colour = 0;
