@@ -99,6 +99,16 @@ public:
     // this = R * this, R the rotation about Z by radians: the rotation applies before this
     // matrix's own transform.
     void PreRotateAboutZ(T radians) { *this = RotationZ(radians) * *this; }
+
+private:
+    // The 2 x 2 minors of the first two rows (s) and of the last two (c), from which both the
+    // determinant and the inverse are built.
+    struct Minors {
+        T s0, s1, s2, s3, s4, s5;
+        T c0, c1, c2, c3, c4, c5;
+        T Determinant() const { return s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0; }
+    };
+    Minors GetMinors() const;
 };
 
 // A matrix that is also a node of a singly linked list (the paint context's transform stack).
@@ -111,41 +121,36 @@ public:
     }
 };
 
+template <class T> typename LMatrix<T>::Minors LMatrix<T>::GetMinors() const
+{
+    const T(*a)[4] = m;
+    Minors n;
+    n.s0 = a[0][0] * a[1][1] - a[1][0] * a[0][1];
+    n.s1 = a[0][0] * a[1][2] - a[1][0] * a[0][2];
+    n.s2 = a[0][0] * a[1][3] - a[1][0] * a[0][3];
+    n.s3 = a[0][1] * a[1][2] - a[1][1] * a[0][2];
+    n.s4 = a[0][1] * a[1][3] - a[1][1] * a[0][3];
+    n.s5 = a[0][2] * a[1][3] - a[1][2] * a[0][3];
+    n.c5 = a[2][2] * a[3][3] - a[3][2] * a[2][3];
+    n.c4 = a[2][1] * a[3][3] - a[3][1] * a[2][3];
+    n.c3 = a[2][1] * a[3][2] - a[3][1] * a[2][2];
+    n.c2 = a[2][0] * a[3][3] - a[3][0] * a[2][3];
+    n.c1 = a[2][0] * a[3][2] - a[3][0] * a[2][2];
+    n.c0 = a[2][0] * a[3][1] - a[3][0] * a[2][1];
+    return n;
+}
+
 template <class T> T LMatrix<T>::Determinant() const
 {
-    // Expansion by the 2 x 2 minors of the first two rows.
-    const T(*a)[4] = m;
-    T s0 = a[0][0] * a[1][1] - a[1][0] * a[0][1];
-    T s1 = a[0][0] * a[1][2] - a[1][0] * a[0][2];
-    T s2 = a[0][0] * a[1][3] - a[1][0] * a[0][3];
-    T s3 = a[0][1] * a[1][2] - a[1][1] * a[0][2];
-    T s4 = a[0][1] * a[1][3] - a[1][1] * a[0][3];
-    T s5 = a[0][2] * a[1][3] - a[1][2] * a[0][3];
-    T c5 = a[2][2] * a[3][3] - a[3][2] * a[2][3];
-    T c4 = a[2][1] * a[3][3] - a[3][1] * a[2][3];
-    T c3 = a[2][1] * a[3][2] - a[3][1] * a[2][2];
-    T c2 = a[2][0] * a[3][3] - a[3][0] * a[2][3];
-    T c1 = a[2][0] * a[3][2] - a[3][0] * a[2][2];
-    T c0 = a[2][0] * a[3][1] - a[3][0] * a[2][1];
-    return s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
+    return GetMinors().Determinant();
 }
 
 template <class T> bool LMatrix<T>::Invert()
 {
     const T(*a)[4] = m;
-    T s0 = a[0][0] * a[1][1] - a[1][0] * a[0][1];
-    T s1 = a[0][0] * a[1][2] - a[1][0] * a[0][2];
-    T s2 = a[0][0] * a[1][3] - a[1][0] * a[0][3];
-    T s3 = a[0][1] * a[1][2] - a[1][1] * a[0][2];
-    T s4 = a[0][1] * a[1][3] - a[1][1] * a[0][3];
-    T s5 = a[0][2] * a[1][3] - a[1][2] * a[0][3];
-    T c5 = a[2][2] * a[3][3] - a[3][2] * a[2][3];
-    T c4 = a[2][1] * a[3][3] - a[3][1] * a[2][3];
-    T c3 = a[2][1] * a[3][2] - a[3][1] * a[2][2];
-    T c2 = a[2][0] * a[3][3] - a[3][0] * a[2][3];
-    T c1 = a[2][0] * a[3][2] - a[3][0] * a[2][2];
-    T c0 = a[2][0] * a[3][1] - a[3][0] * a[2][1];
-    T det = s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
+    const Minors n = GetMinors();
+    const auto& [s0, s1, s2, s3, s4, s5, c0, c1, c2, c3, c4, c5] = n;
+    const T det = n.Determinant();
     if (det == T(0))
         return false;
     T inv = T(1) / det;
