@@ -3,6 +3,7 @@
 #include "lfw/graphics/LPixelAccess.h"
 
 #include <cstring>
+#include <type_traits>
 
 LImageScanOrder LImageScanOrderForBottomUp(LImageScanOrder order)
 {
@@ -18,6 +19,48 @@ LImageScanOrder LImageScanOrderForBottomUp(LImageScanOrder order)
     };
     return order >= 0 && order <= 7 ? kRemap[order] : LImageScanRowsTopDown;
 }
+
+namespace {
+
+// Calls f(std::type_identity<P>{}) with the pixel structure P of a format the iterators read
+// and write, P void for 8-bit indices; false for any other format.
+template <class F> bool VisitIteratedPixel(pixelformat_t format, F&& f)
+{
+    if (format == LPixelFormatI8) {
+        f(std::type_identity<void> {});
+        return true;
+    }
+    return LPixelAccess::VisitPixelStruct(
+        format, [&](auto pixel) { f(std::type_identity<decltype(pixel)> {}); });
+}
+
+// One pixel at p; an 8-bit index reads as blue and is written from blue.
+template <class P> LPixelColour ReadPixel(const unsigned char* p)
+{
+    if constexpr (std::is_void_v<P>)
+        return LPixelColour(*p, 0, 0, 0);
+    else
+        return LPixelAccess::Read(*reinterpret_cast<const P*>(p));
+}
+template <class P> void WritePixel(unsigned char* p, const LPixelColour& c)
+{
+    if constexpr (std::is_void_v<P>)
+        *p = c.b;
+    else
+        LPixelAccess::Write(*reinterpret_cast<P*>(p), c);
+}
+
+// The iterators' reader and writer of pixel structure P.
+template <class P> LPixelColour ReadAt(const LImageConstIterator& it)
+{
+    return ReadPixel<P>(it.GetCurrent());
+}
+template <class P> void WriteAt(LImageIterator& it, const LPixelColour& c)
+{
+    WritePixel<P>(it.GetCurrentWritable(), c);
+}
+
+} // namespace
 
 // ---- const iterator ----
 
@@ -103,82 +146,49 @@ void LImageConstIterator::Init(const unsigned char* start, pixelformat_t format,
 void LImageConstIterator::SetPixelAccessorFunctionsForFormat(pixelformat_t format)
 {
     mFormat = format;
-    switch (format) {
-    case LPixelFormatB8G8R8A8:
-        mReader = &ReadB8G8R8A8;
-        break;
-    case LPixelFormatB8G8R8:
-        mReader = &ReadB8G8R8;
-        break;
-    case LPixelFormatB5G6R5:
-        mReader = &ReadB5G6R5;
-        break;
-    case LPixelFormatB5G5R5A1:
-        mReader = &ReadB5G5R5A1;
-        break;
-    case LPixelFormatB5G5R5X1:
-        mReader = &ReadB5G5R5X1;
-        break;
-    case LPixelFormatR8G8B8A8:
-        mReader = &ReadR8G8B8A8;
-        break;
-    case LPixelFormatR8G8B8:
-        mReader = &ReadR8G8B8;
-        break;
-    case LPixelFormatI8:
-        mReader = &ReadI8;
-        break;
-    default:
-        mReader = &ReadInvalid;
-        break;
-    }
+    mReader = &ReadInvalid;
+    VisitIteratedPixel(
+        format, [&](auto type) { mReader = &ReadAt<typename decltype(type)::type>; });
 }
-
-namespace {
-template <class P> inline const P& At(const unsigned char* p)
-{
-    return *reinterpret_cast<const P*>(p);
-}
-} // namespace
 
 LPixelColour LImageConstIterator::ReadB8G8R8A8(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFB8G8R8A8>(it.mCurrent));
+    return ReadAt<LPFB8G8R8A8>(it);
 }
 LPixelColour LImageConstIterator::ReadR8G8B8A8(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFR8G8B8A8>(it.mCurrent));
+    return ReadAt<LPFR8G8B8A8>(it);
 }
 LPixelColour LImageConstIterator::ReadB8G8R8(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFB8G8R8>(it.mCurrent));
+    return ReadAt<LPFB8G8R8>(it);
 }
 LPixelColour LImageConstIterator::ReadR8G8B8(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFR8G8B8>(it.mCurrent));
+    return ReadAt<LPFR8G8B8>(it);
 }
 LPixelColour LImageConstIterator::ReadB5G5R5A1(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFB5G5R5A1>(it.mCurrent));
+    return ReadAt<LPFB5G5R5A1>(it);
 }
 LPixelColour LImageConstIterator::ReadB5G5R5X1(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFB5G5R5X1>(it.mCurrent));
+    return ReadAt<LPFB5G5R5X1>(it);
 }
 LPixelColour LImageConstIterator::ReadB5G6R5(const LImageConstIterator& it)
 {
-    return LPixelAccess::Read(At<LPFB5G6R5>(it.mCurrent));
+    return ReadAt<LPFB5G6R5>(it);
 }
 LPixelColour LImageConstIterator::ReadI8(const LImageConstIterator& it)
 {
-    return LPixelColour(*it.mCurrent, 0, 0, 0);
+    return ReadAt<void>(it);
 }
 LPixelColour LImageConstIterator::ReadInvalid(const LImageConstIterator&)
 {
     return LPixelColour(255, 0, 255, 255); // opaque magenta
 }
 
-template <class P> int LImageConstIterator::GetTyped(LPixelColour* out, int n)
+template <class Visit> int LImageConstIterator::ForEachRun(int n, Visit visit)
 {
     int done = 0;
     while (done < n && mIndex < mCount) {
@@ -188,18 +198,11 @@ template <class P> int LImageConstIterator::GetTyped(LPixelColour* out, int n)
             run = n - done;
         if (run > mCount - mIndex)
             run = mCount - mIndex;
-        const unsigned char* p = mCurrent;
-        const int64_t step = mInnerStep;
-        for (int i = 0; i < run; ++i, p += step) {
-            if constexpr (std::is_same_v<P, void>)
-                out[done + i] = LPixelColour(*p, 0, 0, 0);
-            else
-                out[done + i] = LPixelAccess::Read(At<P>(p));
-        }
+        visit(mCurrent, run, done);
+        mCurrent += run * mInnerStep;
         done += run;
         mIndex += run;
         mPositionInRun += run;
-        mCurrent = p;
         if (mPositionInRun == mRunLength) {
             mPositionInRun = 0;
             mCurrent += mRunEndAdvance;
@@ -208,36 +211,27 @@ template <class P> int LImageConstIterator::GetTyped(LPixelColour* out, int n)
     return done;
 }
 
+template <class P> int LImageConstIterator::GetTyped(LPixelColour* out, int n)
+{
+    const int64_t step = mInnerStep;
+    return ForEachRun(n, [out, step](const unsigned char* p, int run, int done) {
+        for (int i = 0; i < run; ++i, p += step)
+            out[done + i] = ReadPixel<P>(p);
+    });
+}
+
 int LImageConstIterator::Get(LPixelColour* out, int n)
 {
     if (mIndex < 0 || n <= 0 || !out)
         return 0;
-    switch (mFormat) {
-    case LPixelFormatB8G8R8A8:
-        return GetTyped<LPFB8G8R8A8>(out, n);
-    case LPixelFormatB8G8R8:
-        return GetTyped<LPFB8G8R8>(out, n);
-    case LPixelFormatB5G6R5:
-        return GetTyped<LPFB5G6R5>(out, n);
-    case LPixelFormatB5G5R5A1:
-        return GetTyped<LPFB5G5R5A1>(out, n);
-    case LPixelFormatB5G5R5X1:
-        return GetTyped<LPFB5G5R5X1>(out, n);
-    case LPixelFormatR8G8B8A8:
-        return GetTyped<LPFR8G8B8A8>(out, n);
-    case LPixelFormatR8G8B8:
-        return GetTyped<LPFR8G8B8>(out, n);
-    case LPixelFormatI8:
-        return GetTyped<void>(out, n);
-    default:
-        break;
-    }
     int done = 0;
+    if (VisitIteratedPixel(
+            mFormat, [&](auto type) { done = GetTyped<typename decltype(type)::type>(out, n); }))
+        return done;
     for (; done < n && mIndex < mCount; ++done, Advance())
         out[done] = Read();
     return done;
 }
-
 // ---- writable iterator ----
 
 LImageIterator::LImageIterator(LImageBuffer& buffer, LImageScanOrder order)
@@ -263,75 +257,42 @@ LImageIterator::LImageIterator(
 void LImageIterator::SetPixelAccessorFunctionsForFormat(pixelformat_t format)
 {
     LImageConstIterator::SetPixelAccessorFunctionsForFormat(format);
-    switch (format) {
-    case LPixelFormatB8G8R8A8:
-        mWriter = &WriteB8G8R8A8;
-        break;
-    case LPixelFormatB8G8R8:
-        mWriter = &WriteB8G8R8;
-        break;
-    case LPixelFormatB5G6R5:
-        mWriter = &WriteB5G6R5;
-        break;
-    case LPixelFormatB5G5R5A1:
-        mWriter = &WriteB5G5R5A1;
-        break;
-    case LPixelFormatB5G5R5X1:
-        mWriter = &WriteB5G5R5X1;
-        break;
-    case LPixelFormatR8G8B8A8:
-        mWriter = &WriteR8G8B8A8;
-        break;
-    case LPixelFormatR8G8B8:
-        mWriter = &WriteR8G8B8;
-        break;
-    case LPixelFormatI8:
-        mWriter = &WriteI8;
-        break;
-    default:
-        mWriter = &WriteInvalid;
-        break;
-    }
+    mWriter = &WriteInvalid;
+    VisitIteratedPixel(
+        format, [&](auto type) { mWriter = &WriteAt<typename decltype(type)::type>; });
 }
-
-namespace {
-template <class P> inline P& AtW(unsigned char* p)
-{
-    return *reinterpret_cast<P*>(p);
-}
-} // namespace
 
 void LImageIterator::WriteB8G8R8A8(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFB8G8R8A8>(it.GetCurrentWritable()), c);
+    WriteAt<LPFB8G8R8A8>(it, c);
 }
 void LImageIterator::WriteR8G8B8A8(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFR8G8B8A8>(it.GetCurrentWritable()), c);
+    WriteAt<LPFR8G8B8A8>(it, c);
 }
 void LImageIterator::WriteB8G8R8(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFB8G8R8>(it.GetCurrentWritable()), c);
+    WriteAt<LPFB8G8R8>(it, c);
 }
 void LImageIterator::WriteR8G8B8(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFR8G8B8>(it.GetCurrentWritable()), c);
+    WriteAt<LPFR8G8B8>(it, c);
 }
 void LImageIterator::WriteB5G5R5A1(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFB5G5R5A1>(it.GetCurrentWritable()), c);
+    WriteAt<LPFB5G5R5A1>(it, c);
 }
 void LImageIterator::WriteB5G5R5X1(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFB5G5R5X1>(it.GetCurrentWritable()), c);
+    WriteAt<LPFB5G5R5X1>(it, c);
 }
 void LImageIterator::WriteB5G6R5(LImageIterator& it, const LPixelColour& c)
 {
-    LPixelAccess::Write(AtW<LPFB5G6R5>(it.GetCurrentWritable()), c);
+    WriteAt<LPFB5G6R5>(it, c);
 }
 void LImageIterator::WriteI8(LImageIterator& it, const LPixelColour& c)
 {
-    *it.GetCurrentWritable() = c.b;
+    WriteAt<void>(it, c);
 }
 void LImageIterator::WriteInvalid(LImageIterator&, const LPixelColour&)
 {
@@ -339,59 +300,23 @@ void LImageIterator::WriteInvalid(LImageIterator&, const LPixelColour&)
 
 template <class P> int LImageIterator::PutTyped(const LPixelColour* in, int n)
 {
-    int done = 0;
-    while (done < n && mIndex < mCount) {
-        int run = mRunLength - mPositionInRun;
-        if (run > n - done)
-            run = n - done;
-        if (run > mCount - mIndex)
-            run = mCount - mIndex;
-        unsigned char* p = GetCurrentWritable();
-        const int64_t step = mInnerStep;
-        for (int i = 0; i < run; ++i, p += step) {
-            if constexpr (std::is_same_v<P, void>)
-                *p = in[done + i].b;
-            else
-                LPixelAccess::Write(AtW<P>(p), in[done + i]);
-        }
-        done += run;
-        mIndex += run;
-        mPositionInRun += run;
-        mCurrent = p;
-        if (mPositionInRun == mRunLength) {
-            mPositionInRun = 0;
-            mCurrent += mRunEndAdvance;
-        }
-    }
-    return done;
+    const int64_t step = mInnerStep;
+    return ForEachRun(n, [in, step](const unsigned char* run0, int run, int done) {
+        unsigned char* p = const_cast<unsigned char*>(run0);
+        for (int i = 0; i < run; ++i, p += step)
+            WritePixel<P>(p, in[done + i]);
+    });
 }
 
 int LImageIterator::Put(const LPixelColour* in, int n)
 {
     if (mIndex < 0 || n <= 0 || !in)
         return 0;
-    switch (mFormat) {
-    case LPixelFormatB8G8R8A8:
-        return PutTyped<LPFB8G8R8A8>(in, n);
-    case LPixelFormatB8G8R8:
-        return PutTyped<LPFB8G8R8>(in, n);
-    case LPixelFormatB5G6R5:
-        return PutTyped<LPFB5G6R5>(in, n);
-    case LPixelFormatB5G5R5A1:
-        return PutTyped<LPFB5G5R5A1>(in, n);
-    case LPixelFormatB5G5R5X1:
-        return PutTyped<LPFB5G5R5X1>(in, n);
-    case LPixelFormatR8G8B8A8:
-        return PutTyped<LPFR8G8B8A8>(in, n);
-    case LPixelFormatR8G8B8:
-        return PutTyped<LPFR8G8B8>(in, n);
-    case LPixelFormatI8:
-        return PutTyped<void>(in, n);
-    default:
-        break;
-    }
-    // No writer: the pixels are passed over.
     int done = 0;
+    if (VisitIteratedPixel(
+            mFormat, [&](auto type) { done = PutTyped<typename decltype(type)::type>(in, n); }))
+        return done;
+    // No writer: the pixels are passed over.
     for (; done < n && mIndex < mCount; ++done)
         Advance();
     return done;

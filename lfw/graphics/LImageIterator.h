@@ -83,6 +83,10 @@ protected:
     LImageConstIterator() = default;
     // Sets up the walk of the rectangle (x, y, w, h) of a valid buffer; false when it is outside.
     bool InitRect(const LImageBuffer& buffer, int x, int y, int w, int h, LImageScanOrder order);
+    // Walks up to n pixels from the current one on, a run at a time: visit(first, count, done)
+    // for the count pixels from byte address first on, done the number walked before them.
+    // The number walked.
+    template <class Visit> int ForEachRun(int n, Visit visit);
     template <class P> int GetTyped(LPixelColour* out, int n);
 
     int mCount = 0;
