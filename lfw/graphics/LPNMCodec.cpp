@@ -137,6 +137,9 @@ private:
     uint8_t* Pixel(int x, int y) { return mBuffer.GetRow(y) + size_t(x) * 3; }
     static void Grey(uint8_t* p, uint8_t v) { p[0] = p[1] = p[2] = v; }
 
+    // The text bitmap and greymap readers: readGrey(v) reads the grey level of one pixel, false
+    // on bad data.
+    template <class ReadGrey> LProcessResult ReadPixelsGreyASCII(ReadGrey readGrey);
     LProcessResult ReadPixelsPBMASCII();
     LProcessResult ReadPixelsPGMASCII(uint32_t maxval);
     LProcessResult ReadPixelsPPMASCII(uint32_t maxval);
@@ -211,7 +214,9 @@ template <class S> LProcessResult PNMReader<S>::Read(int32_t& bitsPerPixel)
     return LProcessResultError;
 }
 
-template <class S> LProcessResult PNMReader<S>::ReadPixelsPBMASCII()
+template <class S>
+template <class ReadGrey>
+LProcessResult PNMReader<S>::ReadPixelsGreyASCII(ReadGrey readGrey)
 {
     const int width = mBuffer.GetWidth(), height = mBuffer.GetHeight();
     Steps steps(mJob, height);
@@ -219,10 +224,10 @@ template <class S> LProcessResult PNMReader<S>::ReadPixelsPBMASCII()
         return LProcessResultStopped;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const int c = mIn.Get();
-            if (c != '0' && c != '1')
+            uint8_t v;
+            if (!readGrey(v))
                 return LProcessResultError;
-            Grey(Pixel(x, y), c == '1' ? 0 : 255);
+            Grey(Pixel(x, y), v);
             // A comment running to the end of the data ends the pixels.
             if (!SkipWhitespaceOrComment())
                 return x == width - 1 && y == height - 1 ? steps.End() : LProcessResultError;
@@ -233,26 +238,25 @@ template <class S> LProcessResult PNMReader<S>::ReadPixelsPBMASCII()
     return steps.End();
 }
 
+template <class S> LProcessResult PNMReader<S>::ReadPixelsPBMASCII()
+{
+    return ReadPixelsGreyASCII([this](uint8_t& v) {
+        const int c = mIn.Get();
+        v = c == '1' ? 0 : 255;
+        return c == '0' || c == '1';
+    });
+}
+
 template <class S> LProcessResult PNMReader<S>::ReadPixelsPGMASCII(uint32_t maxval)
 {
-    const int width = mBuffer.GetWidth(), height = mBuffer.GetHeight();
     const SampleScale scale(maxval);
-    Steps steps(mJob, height);
-    if (!steps.Start())
-        return LProcessResultStopped;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            int n;
-            if (!ReadNumberASCII(n))
-                return LProcessResultError;
-            Grey(Pixel(x, y), scale(uint32_t(n)));
-            if (!SkipWhitespaceOrComment())
-                return x == width - 1 && y == height - 1 ? steps.End() : LProcessResultError;
-        }
-        if (!steps.Row(y))
-            return LProcessResultStopped;
-    }
-    return steps.End();
+    return ReadPixelsGreyASCII([this, &scale](uint8_t& v) {
+        int n;
+        if (!ReadNumberASCII(n))
+            return false;
+        v = scale(uint32_t(n));
+        return true;
+    });
 }
 
 template <class S> LProcessResult PNMReader<S>::ReadPixelsPPMASCII(uint32_t maxval)
