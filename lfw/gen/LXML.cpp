@@ -56,6 +56,17 @@ inline bool IsPlain(char c)
     return c != '<' && c != '&' && c != '\r' && c != '\n' && c != 0;
 }
 
+// Follows the quoting of names and attribute values: a double or single quote opens a quoted
+// run and the same character closes it. True when c opened or closed one (it is then no part
+// of the text).
+inline bool FollowQuote(char c, char& quote)
+{
+    if (quote ? c != quote : c != '"' && c != '\'')
+        return false;
+    quote = quote ? 0 : c;
+    return true;
+}
+
 inline bool IsXmlBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -115,10 +126,10 @@ char LXMLLoaderTemplate<char>::GetChar()
     return c;
 }
 
-void LXMLLoaderTemplate<char>::TakePlainRun(LStringLongTemplate<char>& out)
+void LXMLLoaderTemplate<char>::TakePlainRun(LStringLongTemplate<char>& out, char stop)
 {
     const char* p = m_pos;
-    while (IsPlain(*p))
+    while (*p != stop && IsPlain(*p))
         ++p;
     if (p != m_pos) {
         out.Append(m_pos, size_t(p - m_pos));
@@ -220,19 +231,10 @@ char LXMLLoaderTemplate<char>::XMLLoadTag(LStringLongTemplate<char>& name, bool 
         const char c = GetChar();
         if (c == 0)
             return 0;
-        if (quote) {
-            if (c == quote) {
-                quote = 0;
-                continue;
-            }
-        } else {
-            if (IsNameDelimiter(c))
-                return c;
-            if (c == '"' || c == '\'') {
-                quote = c;
-                continue;
-            }
-        }
+        if (!quote && IsNameDelimiter(c))
+            return c;
+        if (FollowQuote(c, quote))
+            continue;
         if (c == '&') {
             const size_t before = name.GetLength();
             XMLAmpChar(name);
@@ -264,37 +266,19 @@ char LXMLLoaderTemplate<char>::XMLLoadAttribute(LStringLongTemplate<char>& value
         GetChar();
     char quote = 0;
     for (;;) {
-        if (quote) {
-            // The run of ordinary bytes inside quotes in one piece.
-            const char* p = m_pos;
-            while (*p != quote && IsPlain(*p))
-                ++p;
-            if (p != m_pos) {
-                value.Append(m_pos, size_t(p - m_pos));
-                m_column += int(p - m_pos);
-                m_pos = p;
-            }
-        }
+        // Inside quotes the ordinary bytes up to the closing quote are taken all at once.
+        if (quote)
+            TakePlainRun(value, quote);
         const char c = GetChar();
         if (c == 0)
             return 0;
-        if (quote) {
-            if (c == quote) {
-                quote = 0;
-                continue;
-            }
-        } else {
-            if (IsNameDelimiter(c))
-                return c;
-            if (c == '"' || c == '\'') {
-                quote = c;
-                continue;
-            }
-            if (c == '?' && m_pos[0] == '>') {
-                // "?>" ends a declaration: the "?" is no part of the value.
-                continue;
-            }
-        }
+        if (!quote && IsNameDelimiter(c))
+            return c;
+        if (FollowQuote(c, quote))
+            continue;
+        // "?>" ends a declaration: the "?" is no part of the value.
+        if (!quote && c == '?' && m_pos[0] == '>')
+            continue;
         if (c == '&')
             XMLAmpChar(value);
         else

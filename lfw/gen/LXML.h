@@ -54,8 +54,9 @@ private:
 
     // Asks for a stop at most once per 512 bytes read.
     bool CheckStop();
-    // Appends the run of bytes that need no special care (not "<", "&", CR, LF or NUL).
-    void TakePlainRun(LStringLongTemplate<char>& out);
+    // Appends the run of bytes that need no special care (not "<", "&", CR, LF or NUL), ending
+    // also before the byte stop.
+    void TakePlainRun(LStringLongTemplate<char>& out, char stop = 0);
 
     const char* m_text;
     const char* m_pos;
