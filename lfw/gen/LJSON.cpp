@@ -366,7 +366,7 @@ bool LJSONValueReaderTemplate<char>::Unescape(
 {
     const char* p = begin;
     while (p < end) {
-        // Copy the run up to the next backslash in one piece.
+        // Copy the run up to the next backslash with one append.
         const char* q = static_cast<const char*>(std::memchr(p, '\\', size_t(end - p)));
         if (!q) {
             out.Append(p, size_t(end - p));
