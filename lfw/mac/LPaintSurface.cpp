@@ -26,6 +26,80 @@ cairo_fill_rule_t FillRule(const LGraphicsPath& path)
     return path.IsWindingFill() ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD;
 }
 
+// The drawing operations put their shape on the context with addShape(cr), which starts from an
+// empty path.
+
+// Strokes the shape in the opaque colour at the line width (0: one device unit); the colour
+// stays the context's stroke colour, drawable or not.
+template <class AddShape>
+void StrokePlain(LPaintContext& ctx, const LGuiColor& c, float width, AddShape addShape)
+{
+    ctx.SetStrokeColor(c.GetRedF(), c.GetGreenF(), c.GetBlueF(), 1);
+    if (!ctx.IsDrawable())
+        return;
+    cairo_t* cr = ctx.GetPlatformContext();
+    ctx.ApplyStrokeColor();
+    _LSetPlatformLineWidth(cr, width);
+    cairo_new_path(cr);
+    addShape(cr);
+    cairo_stroke(cr);
+}
+
+// Strokes the shape in the brush's colour with the line width and style, in a saved state.
+template <class AddShape>
+void StrokeStyled(LPaintContext& ctx, const LGuiBrush& brush, float width, const LLineStyle* style,
+    AddShape addShape)
+{
+    if (!ctx.IsDrawable())
+        return;
+    cairo_t* cr = ctx.GetPlatformContext();
+    ctx.SaveGState();
+    LPaintSurface::ApplyLineStyle(ctx, width, style);
+    SetSourceColor(cr, brush.GetColor());
+    cairo_new_path(cr);
+    addShape(cr);
+    cairo_stroke(cr);
+    ctx.RestoreGState();
+}
+
+// Fills the shape with the brush: a solid colour (which stays the context's fill colour) and a
+// texture under the fill rule, a gradient under the nonzero rule. Other brush types paint
+// nothing.
+template <class AddShape>
+void FillWithBrush(
+    LPaintContext& ctx, const LGuiBrush& brush, cairo_fill_rule_t rule, AddShape addShape)
+{
+    uint32_t type = brush.GetType();
+    if (type == LGuiBrushTypeSolid) {
+        const LGuiColorAlpha& c = brush.GetColor();
+        ctx.SetFillColor(c.GetRedF(), c.GetGreenF(), c.GetBlueF(), c.GetAlphaF());
+    }
+    if (type > LGuiBrushTypeTexture || !ctx.IsDrawable())
+        return;
+    cairo_t* cr = ctx.GetPlatformContext();
+    if (type == LGuiBrushTypeSolid) {
+        cairo_fill_rule_t old = cairo_get_fill_rule(cr);
+        cairo_new_path(cr);
+        addShape(cr);
+        ctx.ApplyFillColor();
+        cairo_set_fill_rule(cr, rule);
+        cairo_fill(cr);
+        cairo_set_fill_rule(cr, old);
+        return;
+    }
+    cairo_pattern_t* pattern = LPaintSurface::CreateBrushPattern(brush);
+    if (!pattern)
+        return;
+    ctx.SaveGState();
+    cairo_new_path(cr);
+    addShape(cr);
+    cairo_set_source(cr, pattern);
+    cairo_set_fill_rule(cr, type == LGuiBrushTypeTexture ? rule : CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr);
+    ctx.RestoreGState();
+    cairo_pattern_destroy(pattern);
+}
+
 } // namespace
 
 // A line width of 0 is the thinnest line the device draws: one device unit.
@@ -124,30 +198,16 @@ void LPaintSurface::DrawFocusRect(LPaintContext& ctx, int x, int y, int w, int h
 void LPaintSurface::DrawLineAA(
     LPaintContext& ctx, LGuiColorRef c, float x1, float y1, float x2, float y2, float width)
 {
-    ctx.SetStrokeColor(c.GetRedF(), c.GetGreenF(), c.GetBlueF(), 1);
-    if (!ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    ctx.ApplyStrokeColor();
-    _LSetPlatformLineWidth(cr, width);
-    cairo_new_path(cr);
-    cairo_move_to(cr, x1, y1);
-    cairo_line_to(cr, x2, y2);
-    cairo_stroke(cr);
+    StrokePlain(ctx, c, width, [&](cairo_t* cr) {
+        cairo_move_to(cr, x1, y1);
+        cairo_line_to(cr, x2, y2);
+    });
 }
 
 void LPaintSurface::DrawFrameAA(
     LPaintContext& ctx, LGuiColorRef c, float x, float y, float w, float h, float width)
 {
-    ctx.SetStrokeColor(c.GetRedF(), c.GetGreenF(), c.GetBlueF(), 1);
-    if (!ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    ctx.ApplyStrokeColor();
-    _LSetPlatformLineWidth(cr, width);
-    cairo_new_path(cr);
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_stroke(cr);
+    StrokePlain(ctx, c, width, [&](cairo_t* cr) { cairo_rectangle(cr, x, y, w, h); });
 }
 
 void LPaintSurface::FillRectAA(
@@ -222,48 +282,17 @@ void LPaintSurface::FillRectCheckerPattern(LPaintContext& ctx, int x, int y, int
 void LPaintSurface::FillRect(
     LPaintContext& ctx, const LGuiBrush& brush, float x, float y, float w, float h)
 {
-    uint32_t type = brush.GetType();
-    if (type == LGuiBrushTypeSolid) {
-        const LGuiColorAlpha& c = brush.GetColor();
-        ctx.SetFillColor(c.GetRedF(), c.GetGreenF(), c.GetBlueF(), c.GetAlphaF());
-    }
-    if (type > LGuiBrushTypeTexture || !ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    if (type == LGuiBrushTypeSolid) {
-        ctx.ApplyFillColor();
-        cairo_new_path(cr);
-        cairo_rectangle(cr, x, y, w, h);
-        cairo_fill(cr);
-        return;
-    }
-    cairo_pattern_t* pattern = CreateBrushPattern(brush);
-    if (!pattern)
-        return;
-    ctx.SaveGState();
-    cairo_new_path(cr);
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_set_source(cr, pattern);
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-    cairo_fill(cr);
-    ctx.RestoreGState();
-    cairo_pattern_destroy(pattern);
+    FillWithBrush(
+        ctx, brush, CAIRO_FILL_RULE_WINDING, [&](cairo_t* cr) { cairo_rectangle(cr, x, y, w, h); });
 }
 
 void LPaintSurface::DrawRectangle(LPaintContext& ctx, const LBoundingBox2T<float>& box,
     const LGuiBrush& brush, float width, const LLineStyle* style)
 {
-    if (!ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    ctx.SaveGState();
-    ApplyLineStyle(ctx, width, style);
-    SetSourceColor(cr, brush.GetColor());
-    cairo_new_path(cr);
-    cairo_rectangle(
-        cr, box.left, box.top, double(box.right) - box.left, double(box.bottom) - box.top);
-    cairo_stroke(cr);
-    ctx.RestoreGState();
+    StrokeStyled(ctx, brush, width, style, [&](cairo_t* cr) {
+        cairo_rectangle(
+            cr, box.left, box.top, double(box.right) - box.left, double(box.bottom) - box.top);
+    });
 }
 
 void LPaintSurface::DrawRectangle(LPaintContext& ctx, float x, float y, float w, float h,
@@ -275,35 +304,21 @@ void LPaintSurface::DrawRectangle(LPaintContext& ctx, float x, float y, float w,
 void LPaintSurface::DrawEllipse(LPaintContext& ctx, float x, float y, float w, float h,
     const LGuiBrush& brush, float width, const LLineStyle* style)
 {
-    if (!ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    ctx.SaveGState();
-    ApplyLineStyle(ctx, width, style);
-    SetSourceColor(cr, brush.GetColor());
-    // The width as given, not the hairline of a zero width.
-    _LSetPlatformLineWidth(cr, width);
-    cairo_new_path(cr);
-    _LAddEllipseToContext(cr, x, y, w, h);
-    cairo_stroke(cr);
-    ctx.RestoreGState();
+    StrokeStyled(ctx, brush, width, style, [&](cairo_t* cr) {
+        // The width as given, not the hairline of a zero width.
+        _LSetPlatformLineWidth(cr, width);
+        _LAddEllipseToContext(cr, x, y, w, h);
+    });
 }
 
 void LPaintSurface::DrawLine(LPaintContext& ctx, float x1, float y1, float x2, float y2,
     const LGuiBrush& brush, float width, const LLineStyle* style)
 {
-    if (!ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    ctx.SaveGState();
-    ApplyLineStyle(ctx, width, style);
-    SetSourceColor(cr, brush.GetColor());
-    double o = HalfPixel(ctx);
-    cairo_new_path(cr);
-    cairo_move_to(cr, x1 + o, y1 + o);
-    cairo_line_to(cr, x2 + o, y2 + o);
-    cairo_stroke(cr);
-    ctx.RestoreGState();
+    const double o = HalfPixel(ctx);
+    StrokeStyled(ctx, brush, width, style, [&](cairo_t* cr) {
+        cairo_move_to(cr, x1 + o, y1 + o);
+        cairo_line_to(cr, x2 + o, y2 + o);
+    });
 }
 
 void LPaintSurface::DrawLine(LPaintContext& ctx, const LPointTemplate<float>& p1,
@@ -314,37 +329,9 @@ void LPaintSurface::DrawLine(LPaintContext& ctx, const LPointTemplate<float>& p1
 
 void LPaintSurface::FillPath(LPaintContext& ctx, const LGuiBrush& brush, const LGraphicsPath& path)
 {
-    uint32_t type = brush.GetType();
-    if (type == LGuiBrushTypeSolid) {
-        const LGuiColorAlpha& c = brush.GetColor();
-        ctx.SetFillColor(c.GetRedF(), c.GetGreenF(), c.GetBlueF(), c.GetAlphaF());
-    }
-    if (type > LGuiBrushTypeTexture || !ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    if (type == LGuiBrushTypeSolid) {
-        cairo_fill_rule_t old = cairo_get_fill_rule(cr);
-        cairo_new_path(cr);
-        path.AddToContext(cr);
-        ctx.ApplyFillColor();
-        cairo_set_fill_rule(cr, FillRule(path));
-        cairo_fill(cr);
-        cairo_set_fill_rule(cr, old);
-        return;
-    }
-    cairo_pattern_t* pattern = CreateBrushPattern(brush);
-    if (!pattern)
-        return;
-    ctx.SaveGState();
-    cairo_new_path(cr);
-    path.AddToContext(cr);
-    cairo_set_source(cr, pattern);
-    // Gradients clip with the nonzero rule; textures fill with the path's own rule.
-    cairo_set_fill_rule(
-        cr, type == LGuiBrushTypeTexture ? FillRule(path) : CAIRO_FILL_RULE_WINDING);
-    cairo_fill(cr);
-    ctx.RestoreGState();
-    cairo_pattern_destroy(pattern);
+    // Solid colours and textures fill with the path's own rule; gradients clip with the nonzero
+    // rule.
+    FillWithBrush(ctx, brush, FillRule(path), [&](cairo_t* cr) { path.AddToContext(cr); });
 }
 
 void LPaintSurface::FillPath(LPaintContext& ctx, LGuiColorRef color, const LGraphicsPath& path)
@@ -388,15 +375,7 @@ void LPaintSurface::DrawPath(LPaintContext& ctx, const LGuiColor& color, const L
 void LPaintSurface::DrawPath(
     LPaintContext& ctx, const LGuiColor& color, const LGraphicsPath& path, float width)
 {
-    ctx.SetStrokeColor(color.GetRedF(), color.GetGreenF(), color.GetBlueF(), 1);
-    if (!ctx.IsDrawable())
-        return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    _LSetPlatformLineWidth(cr, width);
-    ctx.ApplyStrokeColor();
-    cairo_new_path(cr);
-    path.AddToContext(cr);
-    cairo_stroke(cr);
+    StrokePlain(ctx, color, width, [&](cairo_t* cr) { path.AddToContext(cr); });
 }
 
 void LPaintSurface::ClipIntersect(LPaintContext& ctx, const LGraphicsPath& path)
