@@ -38,7 +38,9 @@ bool LFileMoveReplacing(const char* from, const char* to)
     // target is never half-written), then remove the source.
     if (!_LFileCopyPath(from, to, true))
         return false;
-    return ::unlink(from) == 0;
+    // The target is in place: a source that cannot be removed does not undo the move.
+    ::unlink(from);
+    return true;
 }
 
 LFileSave::~LFileSave()

@@ -22,7 +22,7 @@ int LFileCreateTemporary(char* out, const char* folder);
 
 // Moves a file over another: rename, or when they lie on different volumes a copy (replacing
 // the target whole) and the removal of the source. False when the move failed; the target is
-// then as it was.
+// then as it was. A source that cannot be removed after a successful copy is left behind.
 bool LFileMoveReplacing(const char* from, const char* to);
 
 class LFileSave {
