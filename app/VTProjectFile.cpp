@@ -1,0 +1,627 @@
+#include "app/VTProjectFile.h"
+
+#include "app/VTOverlaySerialise.h"
+#include "app/VTProjectXML.h"
+#include "app/VTSerialiseTemplateDiscDimensions.h"
+#include "lfw/gen/LFileSave.h"
+
+#include <cmath>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+LProcessResult Fail(LProcessInterface& process, const char* text)
+{
+    process.SetError(text);
+    return LProcessResultError;
+}
+
+// Chunk ids of the project tree.
+enum : uint16_t {
+    kProjectChunk = 1,
+    kProgramInfoChunk = 1,
+    kLayoutChunk = 2,
+    kTemplatesChunk = 3,
+    kLegacyColourChunk = 1,
+    kIDListChunk = 4,
+    kBrushChunk = 6,
+    kBrushSolidChunk = 11,
+    kBrushGradientChunk = 12,
+    kBrushTypeValue = 13,
+    kBrushStopChunk = 10,
+    kBrushDirectionChunk = 14,
+    kBrushTypeChunk = 15,
+    kBrushImageChunk = 16,
+    kBrushImagePath = 17,
+};
+
+uint16_t Channel16(int32_t value)
+{
+    return uint16_t((value & 0xFF) << 8);
+}
+
+// ------------------------------------------------------------------------------------------------
+// Brush
+// ------------------------------------------------------------------------------------------------
+
+template <class T> void WriteColour(LSDFWriter<T>& writer, const LGuiColorAlpha& c)
+{
+    writer.WriteInt(1, c.GetRed8());
+    writer.WriteInt(2, c.GetGreen8());
+    writer.WriteInt(3, c.GetBlue8());
+    writer.WriteInt(4, c.alpha);
+}
+
+// The children 1-4 of a colour container (for a gradient stop also 5, the position).
+template <class T>
+LProcessResult ReadBrushColour(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LGuiColorAlpha& colour, float* position)
+{
+    int32_t values[5] = {};
+    bool seen[6] = {};
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        const uint16_t id = it->GetId();
+        if (id == 5 && position) {
+            if (!it->ReadFloat(*position) || !std::isfinite(*position))
+                return Fail(process, "Det gick inte att läsa färgkomponenten.");
+        } else if (id >= 1 && id <= 4) {
+            if (!it->ReadInt(values[id]))
+                return Fail(process, "Det gick inte att läsa färgkomponenten.");
+        } else {
+            return Fail(process, "Okänt färgformat.");
+        }
+        seen[id] = true;
+    }
+    if (!reader.IsGood() || !seen[1] || !seen[2] || !seen[3] || !seen[4] || (position && !seen[5]))
+        return Fail(process, "Det gick inte att läsa färg.");
+    colour = LGuiColorAlpha(
+        Channel16(values[1]), Channel16(values[2]), Channel16(values[3]), uint8_t(values[4]));
+    return LProcessResultSuccess;
+}
+
+template <class T>
+LProcessResult ReadBrushType(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, uint32_t& kind)
+{
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        int32_t value = 0;
+        if (!it->ReadInt(value))
+            return Fail(process, "Det gick inte att läsa färgkomponenten.");
+        if (it->GetId() == kBrushTypeValue) {
+            kind = uint32_t(value);
+            return LProcessResultSuccess;
+        }
+    }
+    return Fail(process, "Det gick inte att läsa färg.");
+}
+
+template <class T>
+LProcessResult ReadGradientDirection(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LBrushInfo& brush)
+{
+    float values[10] = {};
+    bool seen[10] = {};
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        const uint16_t id = it->GetId();
+        if (id < 6 || id > 9)
+            return Fail(process, "Okänt färgformat.");
+        if (!it->ReadFloat(values[id]) || !std::isfinite(values[id]))
+            return Fail(process, "Det gick inte att läsa färgkomponenten.");
+        seen[id] = true;
+    }
+    if (!reader.IsGood() || !seen[6] || !seen[7] || !seen[8] || !seen[9])
+        return Fail(process, "Det gick inte att läsa färg.");
+    for (int i = 0; i < 4; ++i)
+        brush.geometry[i] = values[6 + i];
+    return LProcessResultSuccess;
+}
+
+// At most kLBrushInfoMaxStops stops: the description has no room for more.
+template <class T>
+LProcessResult ReadGradient(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LBrushInfo& brush)
+{
+    uint32_t stops = 0;
+    bool direction = false;
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        LProcessResult result = LProcessResultSuccess;
+        switch (it->GetId()) {
+        case kBrushStopChunk:
+            if (stops >= uint32_t(kLBrushInfoMaxStops))
+                return Fail(process, "Det gick inte att läsa färg.");
+            result = ReadBrushColour(process, reader, it.GetChunk(), brush.stopColors[stops],
+                &brush.stopPositions[stops]);
+            if (result == LProcessResultSuccess)
+                ++stops;
+            break;
+        case kBrushDirectionChunk:
+            result = ReadGradientDirection(process, reader, it.GetChunk(), brush);
+            direction = result == LProcessResultSuccess;
+            break;
+        default:
+            return Fail(process, "Okänt färgformat.");
+        }
+        if (result != LProcessResultSuccess)
+            return result;
+    }
+    if (!reader.IsGood() || stops == 0 || !direction)
+        return Fail(process, "Det gick inte att läsa färg.");
+    brush.stopCount = stops;
+    return LProcessResultSuccess;
+}
+
+template <class T>
+LProcessResult ReadBackgroundImagePath(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, char* path)
+{
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        if (!it->ReadString(path, kLStringShortSize))
+            break;
+        if (it->GetId() == kBrushImagePath)
+            return LProcessResultSuccess;
+    }
+    path[0] = '\0';
+    return Fail(process, "Det gick inte att läsa sökvägen till bakgrundsbildsfilen.");
+}
+
+// ------------------------------------------------------------------------------------------------
+// Ids and program information
+// ------------------------------------------------------------------------------------------------
+
+template <class T>
+LProcessResult ReadTemplateIDs(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, VTProjectTemplate& design)
+{
+    size_t count = 0;
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        int32_t id = 0;
+        if (!it->ReadInt(id))
+            return Fail(process, "Det gick inte att läsa mall-ID-listkomponenten.");
+        if (it->GetId() != 1)
+            return Fail(process, "Okänt mall-ID-format.");
+        design.AddMappingToLabelLayoutTemplateID(id);
+        ++count;
+    }
+    if (!reader.IsGood())
+        return Fail(process, "Det gick inte att läsa mall-ID-listkomponenten.");
+    if (count == 0)
+        return Fail(process, "Det gick inte att läsa mall-ID-listan.");
+    return LProcessResultSuccess;
+}
+
+template <class T>
+LProcessResult ReadProgramInformation(
+    LProcessInterface& process, LSDFReader<T>& reader, const LSDFChunkInfo<T>& container)
+{
+    bool version = false, platform = false;
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        char value[LSDFReaderChunk<T>::kStringBufferSize];
+        if (!it->ReadString(value, sizeof value))
+            return Fail(process, "Det gick inte att läsa programinformation.");
+        switch (it->GetId()) {
+        case 1:
+            version = true;
+            break;
+        case 2:
+            platform = true;
+            break;
+        default:
+            return Fail(process, "Okänd programinformation.");
+        }
+    }
+    if (!reader.IsGood())
+        return Fail(process, "Det gick inte att läsa programinformation.");
+    if (!version || !platform)
+        return Fail(process, "Fel läsning av programinformation");
+    return LProcessResultSuccess;
+}
+
+} // namespace
+
+// ================================================================================================
+// Brush
+// ================================================================================================
+
+template <class T>
+void VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
+    const LBrushInfo* brush, const char* backgroundImagePath)
+{
+    (void)process;
+    writer.StartContainer(kBrushChunk);
+    writer.StartContainer(kBrushTypeChunk);
+    writer.WriteInt(kBrushTypeValue, brush ? int32_t(brush->kind) : 0);
+    writer.EndContainer(kBrushTypeChunk);
+    if (!brush) {
+        writer.StartContainer(kBrushImageChunk);
+        writer.WriteString(kBrushImagePath, backgroundImagePath ? backgroundImagePath : "");
+        writer.EndContainer(kBrushImageChunk);
+    } else if (brush->kind == LBrushInfoKindSolid) {
+        writer.StartContainer(kBrushSolidChunk);
+        WriteColour(writer, brush->color);
+        writer.EndContainer(kBrushSolidChunk);
+    } else if (brush->kind == LBrushInfoKindLinearGradient
+        || brush->kind == LBrushInfoKindRadialGradient) {
+        writer.StartContainer(kBrushGradientChunk);
+        uint32_t count = std::min<uint32_t>(brush->stopCount, kLBrushInfoMaxStops);
+        for (uint32_t i = 0; i < count; ++i) {
+            writer.StartContainer(kBrushStopChunk);
+            writer.WriteFloat(5, brush->stopPositions[i]);
+            WriteColour(writer, brush->stopColors[i]);
+            writer.EndContainer(kBrushStopChunk);
+        }
+        writer.StartContainer(kBrushDirectionChunk);
+        for (int i = 0; i < 4; ++i)
+            writer.WriteFloat(uint16_t(6 + i), brush->geometry[i]);
+        writer.EndContainer(kBrushDirectionChunk);
+        writer.EndContainer(kBrushGradientChunk);
+    }
+    writer.EndContainer(kBrushChunk);
+}
+
+template <class T>
+LProcessResult VTSerialiseBrushFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LPtr<LBrushInfo>& brush, char* backgroundImagePath)
+{
+    LPtr<LBrushInfo> read(new LBrushInfo);
+    read->kind = LBrushInfoKindNone;
+    read->color = LGuiColorAlpha(0, 0, 0, 255);
+    bool image = false;
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        LProcessResult result = LProcessResultSuccess;
+        switch (it->GetId()) {
+        case kBrushTypeChunk:
+            result = ReadBrushType(process, reader, it.GetChunk(), read->kind);
+            break;
+        case kBrushSolidChunk:
+            result = ReadBrushColour(process, reader, it.GetChunk(), read->color, nullptr);
+            break;
+        case kBrushGradientChunk:
+            if (read->kind == LBrushInfoKindLinearGradient
+                || read->kind == LBrushInfoKindRadialGradient)
+                result = ReadGradient(process, reader, it.GetChunk(), *read);
+            break;
+        case kBrushImageChunk:
+            result = ReadBackgroundImagePath(process, reader, it.GetChunk(), backgroundImagePath);
+            image = result == LProcessResultSuccess;
+            break;
+        default:
+            return Fail(process, "Okänt färgformat.");
+        }
+        if (result != LProcessResultSuccess)
+            return result;
+    }
+    if (!reader.IsGood())
+        return Fail(process, "Det gick inte att läsa färg.");
+    if (image)
+        brush.Reset();
+    else
+        brush = std::move(read);
+    return LProcessResultSuccess;
+}
+
+// ================================================================================================
+// Designs
+// ================================================================================================
+
+template <class T>
+LProcessResult VTSerialiseProjectTemplateToSDF(
+    LProcessInterface& process, LSDFWriter<T>& writer, const VTProjectTemplate& design)
+{
+    VTSerialiseBrushToSDF(
+        process, writer, design.backgroundBrush.Get(), design.backgroundImagePath);
+    for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next) {
+        uint16_t id = VTOverlayChunkID(overlay->GetType());
+        if (id == 0)
+            return Fail(process, "Ogiltig överlagringstyp.");
+        writer.StartContainer(id);
+        LProcessResult result = VTSerialiseOverlayToSDF(process, writer, *overlay);
+        if (result != LProcessResultSuccess)
+            return result;
+        writer.EndContainer(id);
+    }
+    writer.StartContainer(kIDListChunk);
+    for (const VTLabelLayoutTemplateID& mapped : design.mappedIDs)
+        writer.WriteInt(1, mapped.id);
+    writer.EndContainer(kIDListChunk);
+    if (design.format == VTTemplateFormatDisc) {
+        if (auto* disc = dynamic_cast<const VTTemplateDataDiscCDDVDStandard*>(design.data.Get())) {
+            LProcessInterfaceSubProcess sub(process, 0, 1);
+            VTSerialiseTemplateDiscDimensionsToSDF(sub, writer, *disc);
+        }
+    }
+    process.SetProgress(1.0);
+    return LProcessResultSuccess;
+}
+
+template <class T>
+LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, VTProjectTemplate& design)
+{
+    bool haveIDs = false, haveBrush = false, haveDisc = false;
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        if (process.IsToStop())
+            return LProcessResultStopped;
+        LProcessResult result = LProcessResultSuccess;
+        const uint16_t id = it->GetId();
+        switch (id) {
+        case kLegacyColourChunk: {
+            LPFB8G8R8A8 colour { 0, 0, 0, 255 };
+            result = VTSerialiseColourFromSDF(process, reader, it.GetChunk(), colour);
+            if (result == LProcessResultSuccess) {
+                auto* brush = new LBrushInfo;
+                brush->kind = LBrushInfoKindSolid;
+                brush->color = LGuiColorAlpha(uint16_t(colour.r << 8), uint16_t(colour.g << 8),
+                    uint16_t(colour.b << 8), colour.a);
+                design.backgroundBrush.Reset(brush);
+                haveBrush = true;
+            }
+            break;
+        }
+        case kBrushChunk:
+            result = VTSerialiseBrushFromSDF(
+                process, reader, it.GetChunk(), design.backgroundBrush, design.backgroundImagePath);
+            haveBrush = result == LProcessResultSuccess;
+            break;
+        case 2:
+        case 3:
+        case 7:
+        case 8:
+        case 9: {
+            VTOverlay* overlay = VTOverlayCreateForChunkID(id);
+            result = VTSerialiseOverlayFromSDF(process, reader, it.GetChunk(), *overlay);
+            if (result != LProcessResultSuccess) {
+                delete overlay;
+                return result;
+            }
+            overlay->AddNotifyee(design);
+            design.AddItem(overlay, true);
+            break;
+        }
+        case kIDListChunk:
+            result = ReadTemplateIDs(process, reader, it.GetChunk(), design);
+            haveIDs = result == LProcessResultSuccess;
+            break;
+        case kVTDiscDimensionsChunk: {
+            auto* disc = dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(design.data.Get());
+            if (design.format != VTTemplateFormatDisc || !disc)
+                return Fail(process, "Det gick inte att läsa mallskivans dimensioner.");
+            result
+                = VTSerialiseTemplateDiscDimensionsFromSDF(process, reader, it.GetChunk(), *disc);
+            haveDisc = result == LProcessResultSuccess;
+            break;
+        }
+        default:
+            break;
+        }
+        if (result != LProcessResultSuccess)
+            return result;
+    }
+    if (!reader.IsGood() || !haveIDs || !haveBrush
+        || (design.format == VTTemplateFormatDisc && !haveDisc))
+        return Fail(process, "Det gick inte att läsa projektmallen.");
+    return LProcessResultSuccess;
+}
+
+// ================================================================================================
+// Project
+// ================================================================================================
+
+template <class T>
+LProcessResult VTSerialiseProjectToSDF(
+    LProcessInterface& process, LSDFWriter<T>& writer, VTProject& project)
+{
+    writer.StartContainer(kProgramInfoChunk);
+    writer.WriteString(1, kVTProjectProgramVersion);
+    writer.WriteString(2, kVTProjectPlatform);
+    writer.EndContainer(kProgramInfoChunk);
+    if (VTLabelLayout* layout = project.GetLabelLayout()) {
+        LProcessInterfaceSubProcess sub(process, 0, 0.25);
+        writer.StartContainer(kLayoutChunk);
+        LProcessResult result = layout->SerialiseToSDF(sub, writer);
+        if (result != LProcessResultSuccess)
+            return result;
+        writer.EndContainer(kLayoutChunk);
+    }
+    if (process.IsToStop())
+        return LProcessResultStopped;
+    writer.StartContainer(kTemplatesChunk);
+    const size_t count = project.templates.GetCount();
+    size_t index = 0;
+    for (const VTProjectTemplate& design : project.templates) {
+        if (process.IsToStop())
+            return LProcessResultStopped;
+        const uint16_t id = design.format >= 0 && design.format < kVTTemplateFormatCount
+            ? uint16_t(design.format + 1)
+            : 0;
+        double share = 0.75 / double(count);
+        LProcessInterfaceSubProcess sub(process, 0.25 + share * double(index), share);
+        writer.StartContainer(id);
+        LProcessResult result = VTSerialiseProjectTemplateToSDF(sub, writer, design);
+        if (result != LProcessResultSuccess)
+            return result;
+        writer.EndContainer(id);
+        ++index;
+    }
+    writer.EndContainer(kTemplatesChunk);
+    process.SetProgress(1.0);
+    return LProcessResultSuccess;
+}
+
+template <class T>
+LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, VTProject& project)
+{
+    process.SetProgressIndeterminateOn();
+    LSDFReaderChunkIterator<T> it(reader, container);
+    while (it.Next()) {
+        if (process.IsToStop())
+            return LProcessResultStopped;
+        LProcessResult result = LProcessResultSuccess;
+        switch (it->GetId()) {
+        case kProgramInfoChunk: {
+            LProcessInterfaceSubProcess sub(process, 0, 1);
+            result = ReadProgramInformation(sub, reader, it.GetChunk());
+            break;
+        }
+        case kLayoutChunk: {
+            LPtr<VTLabelLayout> layout(new VTLabelLayout);
+            result = layout->SerialiseFromSDF(process, reader, it.GetChunk());
+            // The project owns the layout read so far even when it failed (it is partly filled).
+            project.layout = std::move(layout);
+            break;
+        }
+        case kTemplatesChunk: {
+            LSDFReaderChunkIterator<T> designs(reader, it.GetChunk());
+            while (designs.Next()) {
+                if (process.IsToStop())
+                    return LProcessResultStopped;
+                const uint16_t id = designs->GetId();
+                if (id < 1 || id > kVTTemplateFormatCount)
+                    continue;
+                auto* design = new VTProjectTemplate(VTTemplateFormat(id - 1));
+                result = VTSerialiseProjectTemplateFromSDF(
+                    process, reader, designs.GetChunk(), *design);
+                if (result != LProcessResultSuccess) {
+                    delete design;
+                    return result;
+                }
+                project.AppendTemplate(design);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        if (result != LProcessResultSuccess)
+            return result;
+    }
+    if (!reader.IsGood())
+        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+    return LProcessResultSuccess;
+}
+
+// ================================================================================================
+// Whole files
+// ================================================================================================
+
+template <class S>
+LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project)
+{
+    LSDFWriter<S> writer;
+    if (!writer.Open(stream, kVTProjectFileType, kVTProjectFileVersion))
+        return Fail(process, "Det gick inte att öppna filen.");
+    if (!writer.StartContainer(kProjectChunk))
+        return Fail(process, "Det gick inte att starta projektdata.");
+    LProcessResult result = VTSerialiseProjectToSDF(process, writer, project);
+    if (result != LProcessResultSuccess)
+        return result;
+    if (!writer.EndContainer(kProjectChunk))
+        return Fail(process, "Det gick inte att avsluta projektdata.");
+    if (!writer.Close())
+        return Fail(process, "Det gick inte att stänga filen.");
+    return LProcessResultSuccess;
+}
+
+template <class S>
+LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject& project)
+{
+    LSDFReader<S> reader;
+    if (!reader.Open(stream, kVTProjectFileType))
+        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+    if (reader.GetFileVersion() > kVTProjectFileVersion)
+        return Fail(process, "Det här projektet sparades med en nyare version av Vorantel.");
+    LSDFReaderChunkIterator<S> it(reader);
+    if (!it.Next() || it->GetId() != kProjectChunk || !it->IsContainer())
+        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+    return VTSerialiseProjectFromSDF(process, reader, it.GetChunk(), project);
+}
+
+#define VT_PROJECT_STREAMS(Out, In)                                                                \
+    template LProcessResult VTProjectWriteSDF(LProcessInterface&, Out&, VTProject&);               \
+    template LProcessResult VTProjectReadSDF(LProcessInterface&, In&, VTProject&);                 \
+    template LProcessResult VTSerialiseProjectToSDF(                                               \
+        LProcessInterface&, LSDFWriter<Out>&, VTProject&);                                         \
+    template LProcessResult VTSerialiseProjectFromSDF(                                             \
+        LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, VTProject&);                \
+    template LProcessResult VTSerialiseProjectTemplateToSDF(                                       \
+        LProcessInterface&, LSDFWriter<Out>&, const VTProjectTemplate&);                           \
+    template LProcessResult VTSerialiseProjectTemplateFromSDF(                                     \
+        LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, VTProjectTemplate&);        \
+    template void VTSerialiseBrushToSDF(                                                           \
+        LProcessInterface&, LSDFWriter<Out>&, const LBrushInfo*, const char*);                     \
+    template LProcessResult VTSerialiseBrushFromSDF(                                               \
+        LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, LPtr<LBrushInfo>&, char*);
+
+VT_PROJECT_STREAMS(LOutputStreamFile, LInputStreamFile)
+VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
+
+#undef VT_PROJECT_STREAMS
+
+// ================================================================================================
+// Jobs
+// ================================================================================================
+
+LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
+{
+    char file[kLPathSize];
+    LFile::_GetFileFromPath(file, job.path);
+    process.SetStatusF(0, "Sparar %s", file);
+    if (!job.project)
+        return Fail(process, "Det gick inte att skapa filen.");
+    // The temporary file lies beside the target; it is removed on every path but success.
+    LFileSave save;
+    if (!save.Begin(job.path))
+        return Fail(process, "Det gick inte att skapa filen.");
+    LProcessResult result = VTProjectWriteSDF(process, save.GetStream(), *job.project);
+    if (result != LProcessResultSuccess) {
+        save.Discard();
+        return result;
+    }
+    if (!save.Commit())
+        return Fail(process, "Det gick inte att flytta filen.");
+    if (!job.leaveProjectUnchanged) {
+        job.project->SetPath(job.path);
+        job.project->SetSaveState(VTProjectSaveStateSaved);
+    }
+    return LProcessResultSuccess;
+}
+
+LProcessResult Process(LProcessInterface& process, VTProjectLoad& job)
+{
+    char file[kLPathSize];
+    LFile::_GetFileFromPath(file, job.path);
+    process.SetStatusF(0, "Laddar %s", file);
+    if (!job.project)
+        return Fail(process, "Det gick inte att öppna filen.");
+    if (!LFile::TestFileExists(job.path))
+        return Fail(process, "Det gick inte att hitta filen.");
+    char extension[kLPathSize] = "";
+    LFile::_GetFileExtensionFromPath(extension, job.path);
+    LProcessResult result;
+    if (strcasecmp(extension, ".vtproj") == 0) {
+        LInputStreamFile stream;
+        // The file is read whether or not the shared lock was had.
+        if (!stream.Open(job.path, 3000))
+            return Fail(process, "Det gick inte att öppna filen.");
+        result = VTProjectReadSDF(process, stream, *job.project);
+        if (result == LProcessResultSuccess)
+            job.project->SetPath(job.path);
+    } else if (strcasecmp(extension, ".vtx") == 0) {
+        result = VTProjectLoadXML(process, *job.project, job.path);
+    } else {
+        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+    }
+    if (result == LProcessResultSuccess)
+        job.project->SetSaveState(VTProjectSaveStateSaved);
+    return result;
+}

@@ -1,0 +1,87 @@
+// Project files (".vtproj"): an SDF container of file type 7, version 3 (readers take versions up
+// to 3), holding one chunk tree under the root:
+//
+//   1 container: project
+//     1 container: program information (1 string program version "6.27", 2 string platform
+//                  "mac")
+//     2 container: the label layout (see VTLabelLayout.h)
+//     3 container: the designs, one per design in list order, each a container whose id is its
+//                  format + 1 (1 disc ... 6 Blu-ray case) holding
+//       6 container: background brush
+//         15 container: 13 int brush kind (0: no brush, the design shows a background image)
+//         then 16 container (17 string background image path) for no brush, 11 container
+//         (1 int red, 2 int green, 3 int blue, 4 int alpha, 0-255) for a solid colour, or for
+//         gradients 12 container: one 10 container per stop (5 float position, 1-4 the colour)
+//         and a 14 container (6 float start x, 7 start y, 8 end x, 9 end y)
+//       the overlays from the bottom up (see VTOverlaySerialise.h)
+//       4 container: the mapped label-position ids, one 1 int each
+//       5 container: the disc's printable ring (disc designs only)
+//       1 container: read, never written: an older solid background colour
+//
+// Saving writes a temporary file beside the target and renames it over the target, so a failed
+// save leaves the target as it was. Errors are reported in Swedish through the job's error text.
+#pragma once
+
+#include "app/VTProject.h"
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LProcess.h"
+#include "lfw/gen/LSDF.h"
+#include "lfw/gen/LStream.h"
+#include "lfw/mac/LBrushInfo.h"
+
+inline constexpr uint32_t kVTProjectFileType = 7;
+inline constexpr uint16_t kVTProjectFileVersion = 3;
+inline constexpr const char* kVTProjectProgramVersion = "6.27";
+inline constexpr const char* kVTProjectPlatform = "mac";
+
+struct VTProjectSave {
+    VTProject* project = nullptr;
+    char path[kLPathSize] = "";
+    // Keep the project's path and save state (a copy saved elsewhere).
+    bool leaveProjectUnchanged = false;
+};
+
+struct VTProjectLoad {
+    VTProject* project = nullptr; // a new, empty project made by the caller
+    char path[kLPathSize] = "";
+};
+
+// Saves the project to the record's path; on success the project takes the path and is saved
+// (unless leaveProjectUnchanged).
+LProcessResult Process(LProcessInterface& process, VTProjectSave& job);
+// Loads a ".vtproj" (or an older ".vtx") file into the record's project; on success the project
+// is saved. A failed load leaves the project partly filled.
+LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);
+
+// The whole file over a stream: header, chunk 1 and trailer (LOutputStreamFile,
+// LOutputStreamByteArray).
+template <class S>
+LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project);
+// The whole file from a stream into a new, empty project (LInputStreamFile, LInputStreamBuffer):
+// the file type, the version and chunk 1 are checked.
+template <class S>
+LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject& project);
+
+// The serialisers of the project tree (over the streams named above). Each returns 0, 1 when
+// the job was asked to stop, or 2 with the error text set.
+template <class T>
+LProcessResult VTSerialiseProjectToSDF(
+    LProcessInterface& process, LSDFWriter<T>& writer, VTProject& project);
+template <class T>
+LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, VTProject& project);
+template <class T>
+LProcessResult VTSerialiseProjectTemplateToSDF(
+    LProcessInterface& process, LSDFWriter<T>& writer, const VTProjectTemplate& design);
+template <class T>
+LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, VTProjectTemplate& design);
+// The brush container 6 (a null brush writes the background image path).
+template <class T>
+void VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
+    const LBrushInfo* brush, const char* backgroundImagePath);
+// Reads container 6: a brush into `brush`, or (for no brush) null and the path into
+// backgroundImagePath (kLStringShortSize bytes; a longer path is cut to 259 bytes).
+template <class T>
+LProcessResult VTSerialiseBrushFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LPtr<LBrushInfo>& brush, char* backgroundImagePath);
