@@ -19,6 +19,29 @@ bool IsIdentity(const cairo_matrix_t& m)
     return m.xx == 1 && m.yx == 0 && m.xy == 0 && m.yy == 1 && m.x0 == 0 && m.y0 == 0;
 }
 
+// Scales the transform by (kx, ky), or by k in both directions in the uniform modes; the reset
+// modes first go back to the device's own orientation (y down), keeping the origin. previous
+// receives where (1, 1) lay under the transform before.
+void ApplyScale(LPaintContext& ctx, double kx, double ky, double k, float& previousX,
+    float& previousY, LPaintSurface::ScaleMode mode)
+{
+    cairo_matrix_t old;
+    ctx.GetPlatformTransform(old);
+    previousX = float(old.xx + old.xy + old.x0);
+    previousY = float(old.yx + old.yy + old.y0);
+    if (mode == LPaintSurface::ScaleModeReset || mode == LPaintSurface::ScaleModeResetUniform) {
+        cairo_matrix_t t;
+        cairo_matrix_init_translate(&t, old.x0, old.y0);
+        ctx.SetPlatformTransform(t);
+    }
+    cairo_matrix_t s;
+    if (mode == LPaintSurface::ScaleModeResetUniform || mode == LPaintSurface::ScaleModeUniform)
+        cairo_matrix_init_scale(&s, k, k);
+    else
+        cairo_matrix_init_scale(&s, kx, ky);
+    ctx.ConcatPlatformTransform(s);
+}
+
 } // namespace
 
 void LPaintSurface::NativeTransformGet(const LPaintContext& ctx, LMatrix<float>& m)
@@ -107,24 +130,7 @@ void LPaintSurface::SetScale(
 {
     if (sx == 0 || sy == 0)
         return;
-    cairo_matrix_t old;
-    ctx.GetPlatformTransform(old);
-    previousX = float(old.xx + old.xy + old.x0);
-    previousY = float(old.yx + old.yy + old.y0);
-    if (mode == ScaleModeReset || mode == ScaleModeResetUniform) {
-        // Back to the device's own orientation (y down), keeping the origin.
-        cairo_matrix_t t;
-        cairo_matrix_init_translate(&t, old.x0, old.y0);
-        ctx.SetPlatformTransform(t);
-    }
-    cairo_matrix_t s;
-    if (mode == ScaleModeResetUniform || mode == ScaleModeUniform) {
-        double k = 1.0 / std::min(sx, sy);
-        cairo_matrix_init_scale(&s, k, k);
-    } else {
-        cairo_matrix_init_scale(&s, 1.0 / sx, 1.0 / sy);
-    }
-    ctx.ConcatPlatformTransform(s);
+    ApplyScale(ctx, 1.0 / sx, 1.0 / sy, 1.0 / std::min(sx, sy), previousX, previousY, mode);
 }
 
 void LPaintSurface::SetScaleFromLogicalExtents(LPaintContext& ctx, int logicalWidth,
@@ -132,23 +138,9 @@ void LPaintSurface::SetScaleFromLogicalExtents(LPaintContext& ctx, int logicalWi
 {
     if (logicalWidth == 0 || logicalHeight == 0)
         return;
-    cairo_matrix_t old;
-    ctx.GetPlatformTransform(old);
-    previousX = float(old.xx + old.xy + old.x0);
-    previousY = float(old.yx + old.yy + old.y0);
-    if (mode == ScaleModeReset || mode == ScaleModeResetUniform) {
-        cairo_matrix_t t;
-        cairo_matrix_init_translate(&t, old.x0, old.y0);
-        ctx.SetPlatformTransform(t);
-    }
-    cairo_matrix_t s;
-    if (mode == ScaleModeResetUniform || mode == ScaleModeUniform) {
-        double k = double(std::min(mWidth, mHeight)) / std::max(logicalWidth, logicalHeight);
-        cairo_matrix_init_scale(&s, k, k);
-    } else {
-        cairo_matrix_init_scale(&s, double(mWidth) / logicalWidth, double(mHeight) / logicalHeight);
-    }
-    ctx.ConcatPlatformTransform(s);
+    ApplyScale(ctx, double(mWidth) / logicalWidth, double(mHeight) / logicalHeight,
+        double(std::min(mWidth, mHeight)) / std::max(logicalWidth, logicalHeight), previousX,
+        previousY, mode);
 }
 
 void LPaintSurface::GetScale(LPaintContext& ctx, float& sx, float& sy) const
