@@ -54,14 +54,6 @@ bool DeriveBackgroundBrush(
     }
 }
 
-LBrushInfo OpaqueSolid(const LGuiColor& color)
-{
-    LBrushInfo info;
-    info.kind = LBrushInfoKindSolid;
-    info.color = LGuiColorAlpha(color, 255);
-    return info;
-}
-
 } // namespace
 
 void CreateLinearBrush(
@@ -130,12 +122,26 @@ void FillBackground(LPDFWriter& writer, const LBrushInfo& brush, const LGraphics
         writer.FillPath(derived, outline);
 }
 
+LBrushInfo SolidBrushInfo(const LGuiColor& color, uint8_t alpha)
+{
+    LBrushInfo info;
+    info.kind = LBrushInfoKindSolid;
+    info.color = LGuiColorAlpha(color, alpha);
+    return info;
+}
+
+void DrawPathPDF(
+    LPDFWriter& writer, const LGuiColor& color, const LGraphicsPath& path, float lineWidth)
+{
+    writer.DrawPath(SolidBrushInfo(color), path, lineWidth, nullptr);
+}
+
 void DrawLinePDF(LPDFWriter& writer, const LGuiColor& color, float x1, float y1, float x2, float y2,
     float lineWidth)
 {
     LGraphicsPath path;
     path.AddLine(x1, y1, x2, y2);
-    writer.DrawPath(OpaqueSolid(color), path, lineWidth, nullptr);
+    DrawPathPDF(writer, color, path, lineWidth);
 }
 
 void DrawFramePDF(
@@ -143,7 +149,7 @@ void DrawFramePDF(
 {
     LGraphicsPath path;
     path.AddRectangle(x, y, w, h);
-    writer.DrawPath(OpaqueSolid(color), path, lineWidth, nullptr);
+    DrawPathPDF(writer, color, path, lineWidth);
 }
 
 void DrawEllipsePDF(
@@ -152,5 +158,5 @@ void DrawEllipsePDF(
     LGraphicsPath path;
     path.AddArc(x, y, w, h, 0.0f, 360.0f);
     path.CloseFigure();
-    writer.DrawPath(OpaqueSolid(color), path, lineWidth, nullptr);
+    DrawPathPDF(writer, color, path, lineWidth);
 }

@@ -1,7 +1,7 @@
 // Background fills and outline strokes of template geometries: a design's background brush
 // (kept in document form, its gradient geometry in fractions of the template's size) stretched
 // over a template's width and height and filled into an outline, on a paint context or into a
-// PDF, and the three stroking helpers of PDF outlines.
+// PDF, and the stroking helpers of PDF outlines.
 #pragma once
 
 #include "lfw/mac/LBrushInfo.h"
@@ -26,7 +26,12 @@ void CreateLinearBrush(
 void CreateRadialBrush(
     LBrushInfo& out, const LBrushInfo& in, const float& width, const float& height);
 
+// A solid brush of the colour at that opacity.
+LBrushInfo SolidBrushInfo(const LGuiColor& color, uint8_t alpha = 255);
+
 // Strokes in a PDF with the opaque colour at the line width, without a line style.
+void DrawPathPDF(
+    LPDFWriter& writer, const LGuiColor& color, const LGraphicsPath& path, float lineWidth);
 void DrawLinePDF(LPDFWriter& writer, const LGuiColor& color, float x1, float y1, float x2, float y2,
     float lineWidth);
 void DrawFramePDF(LPDFWriter& writer, const LGuiColor& color, float x, float y, float w, float h,
