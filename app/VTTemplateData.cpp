@@ -17,6 +17,20 @@ void AddCircle(LGraphicsPath& path, float diameter, float sweep)
     path.CloseFigure();
 }
 
+// Fills the full rectangle of the format with the brush (nothing without one), on a paint
+// context or into a PDF.
+template <class Target>
+void FillFormatRectangle(const VTTemplateData& format, Target& target, const LBrushInfo* brush)
+{
+    if (!brush)
+        return;
+    float w = 0, h = 0;
+    format.GetDimensions(w, h);
+    LGraphicsPath path;
+    path.AddRectangle(-w / 2, -h / 2, w, h);
+    FillBackground(target, *brush, path, w, h);
+}
+
 } // namespace
 
 // --- VTTemplateData
@@ -30,24 +44,12 @@ void VTTemplateData::AddFormatRectangle(LGraphicsPath& path) const
 
 void VTTemplateData::PaintBackground(LPaintContext& ctx, const LBrushInfo* brush) const
 {
-    if (!brush)
-        return;
-    float w = 0, h = 0;
-    GetDimensions(w, h);
-    LGraphicsPath path;
-    path.AddRectangle(-w / 2, -h / 2, w, h);
-    FillBackground(ctx, *brush, path, w, h);
+    FillFormatRectangle(*this, ctx, brush);
 }
 
 void VTTemplateData::PaintBackground(LPDFWriter& writer, const LBrushInfo* brush) const
 {
-    if (!brush)
-        return;
-    float w = 0, h = 0;
-    GetDimensions(w, h);
-    LGraphicsPath path;
-    path.AddRectangle(-w / 2, -h / 2, w, h);
-    FillBackground(writer, *brush, path, w, h);
+    FillFormatRectangle(*this, writer, brush);
 }
 
 void VTTemplateData::GetClippingPath(LGraphicsPath& path) const
@@ -110,10 +112,7 @@ void VTTemplateDataDiscCDDVDStandard::PaintOutline(
 {
     LGraphicsPath path;
     GetClippingPath(path);
-    LBrushInfo solid;
-    solid.kind = LBrushInfoKindSolid;
-    solid.color = LGuiColorAlpha(color, 255);
-    writer.DrawPath(solid, path, lineWidth, nullptr);
+    DrawPathPDF(writer, color, path, lineWidth);
     DrawEllipsePDF(writer, color, -kDiscEdgeDiameter / 2, -kDiscEdgeDiameter / 2, kDiscEdgeDiameter,
         kDiscEdgeDiameter, lineWidth);
     DrawEllipsePDF(writer, color, -kDiscHoleDiameter / 2, -kDiscHoleDiameter / 2, kDiscHoleDiameter,
