@@ -201,7 +201,8 @@ void VTOverlayCircularText::GetWorkingText(LStringLongTemplate<char>& out) const
         out = kPlaceholderText;
 }
 
-void VTOverlayCircularText::MeasureGlyphs(LPaintContext& ctx, Glyphs& glyphs) const
+template <class Measure>
+void VTOverlayCircularText::MeasureGlyphsWith(Glyphs& glyphs, Measure measure) const
 {
     LStringLongTemplate<char> working;
     GetWorkingText(working);
@@ -211,42 +212,36 @@ void VTOverlayCircularText::MeasureGlyphs(LPaintContext& ctx, Glyphs& glyphs) co
     glyphs.height = 0;
     // Each distinct character is measured once.
     std::unordered_map<std::string, std::pair<float, float>> sizes;
-    const LBoundingBox2T<float> box(0, 0, 1000, 10000);
     for (size_t i = 0; i < glyphs.chars.size(); ++i) {
         auto [it, added] = sizes.try_emplace(glyphs.chars[i], 0.0f, 0.0f);
         if (added)
-            LPaintSurface::MeasureText(ctx, it->second.first, it->second.second,
-                glyphs.chars[i].c_str(), box, kMeasureFormat);
+            it->second = measure(glyphs.chars[i].c_str());
         glyphs.widths[i] = it->second.first;
         glyphs.width += it->second.first;
         glyphs.height = std::max(glyphs.height, it->second.second);
     }
 }
 
+void VTOverlayCircularText::MeasureGlyphs(LPaintContext& ctx, Glyphs& glyphs) const
+{
+    const LBoundingBox2T<float> box(0, 0, 1000, 10000);
+    MeasureGlyphsWith(glyphs, [&](const char* ch) {
+        std::pair<float, float> size(0.0f, 0.0f);
+        LPaintSurface::MeasureText(ctx, size.first, size.second, ch, box, kMeasureFormat);
+        return size;
+    });
+}
+
 void VTOverlayCircularText::MeasureGlyphs(LPDFWriter& writer, Glyphs& glyphs) const
 {
-    LStringLongTemplate<char> working;
-    GetWorkingText(working);
-    SplitCharacters(working.GetString(), glyphs.chars);
-    glyphs.widths.resize(glyphs.chars.size());
-    glyphs.width = 0;
-    glyphs.height = 0;
-    std::unordered_map<std::string, std::pair<float, float>> sizes;
     const LBoundingBox2T<float> box(0, 0, 0, FLT_MAX);
     const LDrawTextFormat format(
         LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
-    for (size_t i = 0; i < glyphs.chars.size(); ++i) {
-        auto [it, added] = sizes.try_emplace(glyphs.chars[i], 0.0f, 0.0f);
-        if (added) {
-            const char* ch = glyphs.chars[i].c_str();
-            float w = 0, h = 0;
-            LPaintSurface::MeasureText(writer.GetPaintContext(), w, h, ch, box, format);
-            it->second = { writer.MeasureTextPreciseWidth(ch), std::ceil(h) };
-        }
-        glyphs.widths[i] = it->second.first;
-        glyphs.width += it->second.first;
-        glyphs.height = std::max(glyphs.height, it->second.second);
-    }
+    MeasureGlyphsWith(glyphs, [&](const char* ch) {
+        float w = 0, h = 0;
+        LPaintSurface::MeasureText(writer.GetPaintContext(), w, h, ch, box, format);
+        return std::pair<float, float>(writer.MeasureTextPreciseWidth(ch), std::ceil(h));
+    });
 }
 
 void VTOverlayCircularText::UnderlinePath(LGraphicsPath& path, bool fullCircle) const
@@ -259,32 +254,41 @@ void VTOverlayCircularText::UnderlinePath(LGraphicsPath& path, bool fullCircle) 
         AddArc(path, outerRadius, Norm(endAngle + 180.0f), startAngle - endAngle);
 }
 
-void VTOverlayCircularText::DrawGlyphs(
-    LPaintContext& ctx, const Glyphs& glyphs, float textHeight) const
+template <class Place>
+void VTOverlayCircularText::PlaceGlyphs(const Glyphs& glyphs, Place place) const
 {
     const bool lower = alignment == 7;
     const float r = (innerRadius + outerRadius) * (lower ? -0.5f : 0.5f);
     float a = lower ? endAngle : startAngle;
-    ctx.mTextColor = LGuiColorAlpha(Colour16(textColour), 255);
     // Twice the arc length of one degree: a step of half the two neighbours' widths.
     const float k = float(2 * (2 * double(r) * kPi / 360.0));
-    if (k != 0.0f && std::isfinite(k)) {
-        const int boxHeight = int(std::ceil(textHeight));
-        float previous = 0;
-        for (size_t i = 0; i < glyphs.chars.size(); ++i) {
-            const float w = glyphs.widths[i];
-            a += (previous + w) / k;
-            const double t = Radians(a);
-            ctx.SaveGState();
-            LPaintSurface::TransformTranslate(ctx, float(std::cos(t) * r), float(std::sin(t) * r));
-            LPaintSurface::TransformRotate(ctx, a + 90.0f);
-            LPaintSurface::TransformTranslate(ctx, -w / 2, -textHeight / 2);
-            LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0, 0, int(std::ceil(w)),
-                boxHeight, LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
-            ctx.RestoreGState();
-            previous = w;
-        }
+    if (k == 0.0f || !std::isfinite(k))
+        return;
+    float previous = 0;
+    for (size_t i = 0; i < glyphs.chars.size(); ++i) {
+        const float w = glyphs.widths[i];
+        a += (previous + w) / k;
+        const double t = Radians(a);
+        place(i, a, float(std::cos(t) * r), float(std::sin(t) * r));
+        previous = w;
     }
+}
+
+void VTOverlayCircularText::DrawGlyphs(
+    LPaintContext& ctx, const Glyphs& glyphs, float textHeight) const
+{
+    ctx.mTextColor = LGuiColorAlpha(Colour16(textColour), 255);
+    const int boxHeight = int(std::ceil(textHeight));
+    PlaceGlyphs(glyphs, [&](size_t i, float angle, float x, float y) {
+        const float w = glyphs.widths[i];
+        ctx.SaveGState();
+        LPaintSurface::TransformTranslate(ctx, x, y);
+        LPaintSurface::TransformRotate(ctx, angle + 90.0f);
+        LPaintSurface::TransformTranslate(ctx, -w / 2, -textHeight / 2);
+        LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0, 0, int(std::ceil(w)), boxHeight,
+            LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
+        ctx.RestoreGState();
+    });
     if (font.IsUnderlined()) {
         LGraphicsPath path;
         UnderlinePath(path, true);
@@ -296,36 +300,22 @@ void VTOverlayCircularText::DrawGlyphs(
     LPDFWriter& writer, const Glyphs& glyphs, float textHeight) const
 {
     LPaintContext& ctx = writer.GetPaintContext();
-    const bool lower = alignment == 7;
-    const float r = (innerRadius + outerRadius) * (lower ? -0.5f : 0.5f);
-    float a = lower ? endAngle : startAngle;
     ctx.mTextColor = LGuiColorAlpha(Colour16(textColour), 255);
-    const float k = float(2 * (2 * double(r) * kPi / 360.0));
-    if (k != 0.0f && std::isfinite(k)) {
-        float previous = 0;
-        for (size_t i = 0; i < glyphs.chars.size(); ++i) {
-            const float w = glyphs.widths[i];
-            a += (previous + w) / k;
-            // One matrix: the offset in the turned frame, the turn, the move to the arc.
-            const double t = Radians(a);
-            const LMatrix<float> m = LMatrix<float>::Translation(-w / 2, -textHeight / 2)
-                * VTPlacementMatrix(a + 90.0f, float(std::cos(t) * r), float(std::sin(t) * r));
-            ctx.SaveGState();
-            LPaintSurface::Transform(ctx, m);
-            LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0.0f, 0.0f, std::ceil(w),
-                textHeight, LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord,
-                LTextTrimmingNone);
-            ctx.RestoreGState();
-            previous = w;
-        }
-    }
+    PlaceGlyphs(glyphs, [&](size_t i, float angle, float x, float y) {
+        const float w = glyphs.widths[i];
+        // One matrix: the offset in the turned frame, the turn, the move to the arc.
+        const LMatrix<float> m = LMatrix<float>::Translation(-w / 2, -textHeight / 2)
+            * VTPlacementMatrix(angle + 90.0f, x, y);
+        ctx.SaveGState();
+        LPaintSurface::Transform(ctx, m);
+        LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0.0f, 0.0f, std::ceil(w), textHeight,
+            LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
+        ctx.RestoreGState();
+    });
     if (font.IsUnderlined()) {
         LGraphicsPath path;
         UnderlinePath(path, false);
-        LBrushInfo solid;
-        solid.kind = LBrushInfoKindSolid;
-        solid.color = LGuiColorAlpha(Colour16(textColour), 255);
-        writer.DrawPath(solid, path, 1.0f, nullptr);
+        DrawPathPDF(writer, Colour16(textColour), path, 1.0f);
     }
 }
 
@@ -370,10 +360,7 @@ void VTOverlayCircularText::Paint(LPDFWriter& writer)
     if (backgroundColour.a != 0) {
         LGraphicsPath band;
         ComputeGraphicsPath(band);
-        LBrushInfo solid;
-        solid.kind = LBrushInfoKindSolid;
-        solid.color = LGuiColorAlpha(Colour16(backgroundColour), backgroundColour.a);
-        writer.FillPath(solid, band);
+        writer.FillPath(SolidBrushInfo(Colour16(backgroundColour), backgroundColour.a), band);
     }
     DrawGlyphs(writer, glyphs, glyphs.height);
 }

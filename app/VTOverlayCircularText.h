@@ -76,8 +76,14 @@ private:
         float width = 0; // the sum of the widths
         float height = 0; // the largest height
     };
+    // Splits the working text into characters and measures each distinct one once with
+    // measure(character), which gives its width and height.
+    template <class Measure> void MeasureGlyphsWith(Glyphs& glyphs, Measure measure) const;
     void MeasureGlyphs(LPaintContext& ctx, Glyphs& glyphs) const;
     void MeasureGlyphs(LPDFWriter& writer, Glyphs& glyphs) const;
+    // Steps along the middle of the band: place(index, angle, x, y) for each character, with the
+    // angle and the point of its centre.
+    template <class Place> void PlaceGlyphs(const Glyphs& glyphs, Place place) const;
     void DrawGlyphs(LPaintContext& ctx, const Glyphs& glyphs, float textHeight) const;
     void DrawGlyphs(LPDFWriter& writer, const Glyphs& glyphs, float textHeight) const;
     // The underline's path, or false when it has none.
