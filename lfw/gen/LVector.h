@@ -47,7 +47,7 @@ public:
         if (n == m_count)
             return;
         if (m_capacity < n)
-            SetArrayCapacity(n > 2 * m_capacity ? n : 2 * m_capacity);
+            SetArrayCapacity(GrownCapacity(n));
         m_count = n;
     }
     // Reallocates to exactly n elements, keeping the first min(count, n).
@@ -55,14 +55,7 @@ public:
     {
         if (n == m_capacity)
             return;
-        T* d = n ? new T[n]() : nullptr;
-        size_t keep = m_count < n ? m_count : n;
-        for (size_t i = 0; i < keep; ++i)
-            d[i] = std::move(m_data[i]);
-        delete[] m_data;
-        m_data = d;
-        m_capacity = n;
-        m_count = keep;
+        TakeArray(n ? new T[n]() : nullptr, n);
     }
     // Reallocates to n fresh elements without keeping any; count 0.
     void SetArrayCapacityNoCopy(size_t n)
@@ -81,7 +74,7 @@ public:
     {
         if (n == m_count)
             return true;
-        if (m_capacity < n && !SetArrayCapacityLarge(n > 2 * m_capacity ? n : 2 * m_capacity))
+        if (m_capacity < n && !SetArrayCapacityLarge(GrownCapacity(n)))
             return false;
         m_count = n;
         return true;
@@ -100,13 +93,7 @@ public:
                 return false;
             }
         }
-        size_t keep = m_count < n ? m_count : n;
-        for (size_t i = 0; i < keep; ++i)
-            d[i] = std::move(m_data[i]);
-        delete[] m_data;
-        m_data = d;
-        m_capacity = n;
-        m_count = keep;
+        TakeArray(d, n);
         return true;
     }
 
@@ -155,6 +142,21 @@ public:
     const T* end() const { return m_data + m_count; }
 
 private:
+    // The capacity a vector too small for n elements grows to: max(2 x capacity, n).
+    size_t GrownCapacity(size_t n) const { return n > 2 * m_capacity ? n : 2 * m_capacity; }
+    // Moves the first min(count, n) elements into d, an array of n (null for 0), and takes d as
+    // the vector's array.
+    void TakeArray(T* d, size_t n)
+    {
+        size_t keep = m_count < n ? m_count : n;
+        for (size_t i = 0; i < keep; ++i)
+            d[i] = std::move(m_data[i]);
+        delete[] m_data;
+        m_data = d;
+        m_capacity = n;
+        m_count = keep;
+    }
+
     T* m_data = nullptr;
     size_t m_count = 0;
     size_t m_capacity = 0;
