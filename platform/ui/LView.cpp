@@ -572,6 +572,13 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
     double rx = 0, ry = 0;
     guint state = 0;
     bool positional = true;
+    // The pointer position, modifier state and time every pointer event carries.
+    auto takePointer = [&](const auto& ev) {
+        rx = ev.x_root;
+        ry = ev.y_root;
+        state = ev.state;
+        out.time = ev.time;
+    };
     switch (e->type) {
     case GDK_BUTTON_PRESS:
     case GDK_BUTTON_RELEASE: {
@@ -585,10 +592,7 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
             return false;
         if (press)
             out.clickCount = CountClick(&b);
-        rx = b.x_root;
-        ry = b.y_root;
-        state = b.state;
-        out.time = b.time;
+        takePointer(b);
         break;
     }
     case GDK_MOTION_NOTIFY: {
@@ -599,10 +603,7 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
             out.type = LUiEventType::RightMouseDragged;
         else
             out.type = LUiEventType::MouseMoved;
-        rx = m.x_root;
-        ry = m.y_root;
-        state = m.state;
-        out.time = m.time;
+        takePointer(m);
         break;
     }
     case GDK_ENTER_NOTIFY:
@@ -613,10 +614,7 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
             return false;
         out.type
             = e->type == GDK_ENTER_NOTIFY ? LUiEventType::MouseEntered : LUiEventType::MouseExited;
-        rx = c.x_root;
-        ry = c.y_root;
-        state = c.state;
-        out.time = c.time;
+        takePointer(c);
         break;
     }
     case GDK_SCROLL: {
@@ -645,10 +643,7 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
             break;
         }
         }
-        rx = s.x_root;
-        ry = s.y_root;
-        state = s.state;
-        out.time = s.time;
+        takePointer(s);
         break;
     }
     case GDK_KEY_PRESS:
