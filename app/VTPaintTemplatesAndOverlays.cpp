@@ -1,0 +1,87 @@
+#include "app/VTPaintTemplatesAndOverlays.h"
+
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LGraphicsPath.h"
+#include "lfw/mac/LPaintSurface.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+VTProjectTemplate* VTFindDesignForPosition(VTProject& project, int32_t positionID)
+{
+    for (VTProjectTemplate& design : project.templates)
+        for (const VTLabelLayoutTemplateID& mapped : design.mappedIDs)
+            if (mapped.id == positionID)
+                return &design;
+    return nullptr;
+}
+
+LMatrix<float> VTOverlayPaintMatrix(const VTOverlay& overlay)
+{
+    switch (overlay.GetType()) {
+    case VTOverlayTypeImage:
+    case VTOverlayTypeClipart:
+    case VTOverlayTypeImageBackground: {
+        LMatrix<float> m = overlay.transform;
+        m.m[3][0] += overlay.centreX;
+        m.m[3][1] += overlay.centreY;
+        return m;
+    }
+    default:
+        return VTPlacementMatrix(overlay.rotation, overlay.centreX, overlay.centreY);
+    }
+}
+
+float VTPrintTemplateOutlineWidthGet()
+{
+    if (!LUserSettingTestExists("Settings", "PrintTemplateOutlineWidth")) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%f", 0.2);
+        LUserSettingSetString("Settings", "PrintTemplateOutlineWidth", text);
+    }
+    char value[kLStringShortSize] = "";
+    _LUserSettingGetString("Settings", "PrintTemplateOutlineWidth", "0.20", value);
+    return float(std::strtod(value, nullptr));
+}
+
+void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
+    const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth)
+{
+    if (!page)
+        return;
+    for (const VTLabelLayoutTemplate* position = page->first; position; position = position->next) {
+        LPaintSurface::TransformStackPush(ctx);
+        LPaintSurface::Transform(
+            ctx, VTPlacementMatrix(position->rotation, position->centreX, position->centreY));
+        VTProjectTemplate* design = VTFindDesignForPosition(project, position->id);
+        if (!design) {
+            LPaintSurface::TransformStackPop(ctx);
+            continue;
+        }
+        LGraphicsPath positionClip, designClip;
+        if (VTTemplateData* data = position->GetTemplateData())
+            data->GetClippingPath(positionClip);
+        if (VTTemplateData* data = design->GetTemplateData())
+            data->GetClippingPath(designClip);
+
+        ctx.SaveGState();
+        LPaintSurface::ClipIntersect(ctx, positionClip);
+        ctx.SaveGState();
+        LPaintSurface::ClipIntersect(ctx, designClip);
+        if (design->backgroundBrush && design->GetTemplateData())
+            design->GetTemplateData()->PaintBackground(ctx, design->backgroundBrush.Get());
+        ctx.RestoreGState();
+        for (VTOverlay* overlay = design->first; overlay; overlay = overlay->next) {
+            LPaintSurface::TransformStackPush(ctx);
+            LPaintSurface::Transform(ctx, VTOverlayPaintMatrix(*overlay));
+            overlay->Paint(ctx);
+            LPaintSurface::TransformStackPop(ctx);
+        }
+        ctx.RestoreGState();
+
+        if (paintOutlines && design->GetTemplateData())
+            design->GetTemplateData()->PaintOutline(
+                ctx, kVTTemplateOutlineColour, outlineWidth, nullptr);
+        LPaintSurface::TransformStackPop(ctx);
+    }
+}

@@ -1,0 +1,33 @@
+// Painting a sheet of a label layout: every label position of a page, each filled with the
+// design of the project mapped to it. Printing, the print preview and image export paint through
+// PaintTemplatesAndOverlays; PDF export through its twin VTExportPaintTemplatesAndOverlaysPDF
+// (VTExport.h), which follows the same order and clipping.
+//
+// For each position, in list order: the design's background is clipped to both the position's
+// and the design's outline, the overlays (bottom first) to the position's outline only, and the
+// light grey outline, when asked for, is drawn unclipped on top. A position no design is mapped
+// to stays blank.
+#pragma once
+
+#include "app/VTLabelLayout.h"
+#include "app/VTProject.h"
+#include "lfw/graphics/LMatrix.h"
+#include "lfw/mac/LGuiColor.h"
+#include "lfw/mac/LPaintContext.h"
+
+// The outline colour of printed positions: light grey, 230 of 255.
+inline const LGuiColor kVTTemplateOutlineColour(0xE600, 0xE600, 0xE600);
+
+// Paints the page in the context's current transform, whose unit is the millimetre and whose
+// origin is the sheet's centre. The transform is as it was afterwards.
+void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
+    const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth);
+
+// The first design (in list order) mapped to the position id; null when none is.
+VTProjectTemplate* VTFindDesignForPosition(VTProject& project, int32_t positionID);
+// Where an overlay is painted in its design: image kinds through their stored transform moved to
+// their centre, the text kinds by their rotation about their centre.
+LMatrix<float> VTOverlayPaintMatrix(const VTOverlay& overlay);
+// The outline width (mm) of printed positions, from the user setting
+// "Settings/PrintTemplateOutlineWidth" (created as "0.200000" when missing).
+float VTPrintTemplateOutlineWidthGet();
