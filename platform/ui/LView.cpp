@@ -187,15 +187,21 @@ struct LViewGlue {
         g_object_unref(widget);
     }
 
+    // A drag that moves on or drops was not leaving: the exit waiting to be told is dropped.
+    static void CancelLeave(LView* view)
+    {
+        if (view->fLeaveSource) {
+            g_source_remove(view->fLeaveSource);
+            view->fLeaveSource = 0;
+        }
+    }
+
     static gboolean Motion(
         GtkWidget* w, GdkDragContext* context, gint x, gint y, guint time, gpointer data)
     {
         LView* view = static_cast<LView*>(data);
         LUiRef<LView> hold(view);
-        if (view->fLeaveSource) {
-            g_source_remove(view->fLeaveSource);
-            view->fLeaveSource = 0;
-        }
+        CancelLeave(view);
         LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
         int op;
         if (!view->fInDrag) {
@@ -255,10 +261,7 @@ struct LViewGlue {
     {
         LView* view = static_cast<LView*>(data);
         LUiRef<LView> hold(view);
-        if (view->fLeaveSource) {
-            g_source_remove(view->fLeaveSource);
-            view->fLeaveSource = 0;
-        }
+        CancelLeave(view);
         view->fDropped = true;
         view->fInDrag = false;
         LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
