@@ -105,35 +105,41 @@ template <class S>
 LProcessResult RunWriter(LProcessInterface& job, const LImageBuffer& buffer, uint32_t codec,
     const LImageEncodeSettings& settings, S& stream)
 {
+    auto run = [&](auto&& request) { return Process(job, request); };
     switch (codec) {
-    case LImageCodec::BMP: {
-        LProcessBMPSave<S> r(buffer, settings.bmpOutputKind, settings.bmpBackground, stream);
-        return Process(job, r);
-    }
-    case LImageCodec::JPEG: {
-        LProcessJPEGSave<S> r(buffer, stream, settings.jpegQuality);
-        return Process(job, r);
-    }
-    case LImageCodec::JPEG2000: {
-        LProcessJPEG2000Save<S> r(
-            buffer, stream, settings.jpeg2000QualityGiven, settings.jpeg2000Quality);
-        return Process(job, r);
-    }
-    case LImageCodec::PNG: {
-        LProcessPNGSave<S> r(buffer, stream);
-        return Process(job, r);
-    }
-    case LImageCodec::PNM: {
-        LProcessPNMSave<S> r(buffer, settings.pnmVariant, settings.pnmThreshold, stream);
-        return Process(job, r);
-    }
-    case LImageCodec::TIFF: {
-        LProcessTIFFSave<S> r(buffer, stream);
-        return Process(job, r);
-    }
+    case LImageCodec::BMP:
+        return run(
+            LProcessBMPSave<S>(buffer, settings.bmpOutputKind, settings.bmpBackground, stream));
+    case LImageCodec::JPEG:
+        return run(LProcessJPEGSave<S>(buffer, stream, settings.jpegQuality));
+    case LImageCodec::JPEG2000:
+        return run(LProcessJPEG2000Save<S>(
+            buffer, stream, settings.jpeg2000QualityGiven, settings.jpeg2000Quality));
+    case LImageCodec::PNG:
+        return run(LProcessPNGSave<S>(buffer, stream));
+    case LImageCodec::PNM:
+        return run(LProcessPNMSave<S>(buffer, settings.pnmVariant, settings.pnmThreshold, stream));
+    case LImageCodec::TIFF:
+        return run(LProcessTIFFSave<S>(buffer, stream));
     default:
         return LProcessResultError;
     }
+}
+
+// The codec a file job uses, from the file name's extension; false, with the job's error set,
+// when the extension is unknown or the vetoer turns the codec down for this use.
+bool CodecForFile(LProcessInterface& job, const char* path, const LImageCodecVetoer* vetoer,
+    LImageIOType use, LImageCodec& codec)
+{
+    if (!codec.InitFromFilePath(path)) {
+        job.SetError("Filtypen känns inte igen.");
+        return false;
+    }
+    if (vetoer && !vetoer->IsEnabled(codec, use)) {
+        job.SetError("Filformatet stöds inte.");
+        return false;
+    }
+    return true;
 }
 
 bool StreamUsable(const LInputStreamFile& s)
@@ -234,14 +240,8 @@ LProcessResult Process(LProcessInterface& job, LProcessImageLoadFile& r)
         return LProcessResultError;
     }
     LImageCodec codec;
-    if (!codec.InitFromFilePath(r.path)) {
-        job.SetError("Filtypen känns inte igen.");
+    if (!CodecForFile(job, r.path, r.vetoer, LImageIOTypeLoad, codec))
         return LProcessResultError;
-    }
-    if (r.vetoer && !r.vetoer->IsEnabled(codec, LImageIOTypeLoad)) {
-        job.SetError("Filformatet stöds inte.");
-        return LProcessResultError;
-    }
     const int fd = ::open(r.path, O_RDONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
         job.SetError("Det gick inte att öppna filen.");
@@ -268,14 +268,8 @@ LProcessResult Process(LProcessInterface& job, LProcessImageSaveFile& r)
     job.SetStatusF(0, "Sparar %s", FileNamePart(r.path));
 
     LImageCodec codec;
-    if (!codec.InitFromFilePath(r.path)) {
-        job.SetError("Filtypen känns inte igen.");
+    if (!CodecForFile(job, r.path, r.vetoer, LImageIOTypeSave, codec))
         return LProcessResultError;
-    }
-    if (r.vetoer && !r.vetoer->IsEnabled(codec, LImageIOTypeSave)) {
-        job.SetError("Filformatet stöds inte.");
-        return LProcessResultError;
-    }
 
     // The temporary file lies beside the target, so that the finished file is renamed into
     // place and the target is never written in place.
