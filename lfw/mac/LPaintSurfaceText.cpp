@@ -6,6 +6,15 @@
 
 namespace {
 
+// Red, green, blue and alpha as bytes.
+void PutRGBA8(unsigned char (&out)[4], const LGuiColorAlpha& c)
+{
+    out[0] = c.GetRed8();
+    out[1] = c.GetGreen8();
+    out[2] = c.GetBlue8();
+    out[3] = c.alpha;
+}
+
 LCocoaTextPaintData PaintData(const LPaintContext& ctx)
 {
     LCocoaTextPaintData pd;
@@ -14,15 +23,9 @@ LCocoaTextPaintData PaintData(const LPaintContext& ctx)
     pd.font = font.GetPlatformFont();
     pd.underline = font.IsUnderlined();
     pd.strikeout = font.IsStrikeout();
-    pd.textColor[0] = ctx.mTextColor.GetRed8();
-    pd.textColor[1] = ctx.mTextColor.GetGreen8();
-    pd.textColor[2] = ctx.mTextColor.GetBlue8();
-    pd.textColor[3] = ctx.mTextColor.alpha;
+    PutRGBA8(pd.textColor, ctx.mTextColor);
     pd.outline = ctx.mTextOutline;
-    pd.outlineColor[0] = ctx.mTextOutlineColor.GetRed8();
-    pd.outlineColor[1] = ctx.mTextOutlineColor.GetGreen8();
-    pd.outlineColor[2] = ctx.mTextOutlineColor.GetBlue8();
-    pd.outlineColor[3] = ctx.mTextOutlineColor.alpha;
+    PutRGBA8(pd.outlineColor, ctx.mTextOutlineColor);
     pd.outlineWidth = ctx.mTextOutlineWidth;
     return pd;
 }
