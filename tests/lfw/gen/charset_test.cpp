@@ -13,7 +13,8 @@ namespace {
 
 std::string TempPath(const char* name)
 {
-    return std::string(VT_BINARY_DIR) + "/charset_test_" + name;
+    // Each test runs in a process of its own, side by side with the others.
+    return std::string(VT_BINARY_DIR) + "/charset_test_" + std::to_string(getpid()) + "_" + name;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes)

@@ -272,8 +272,9 @@ TEST_F(WindowTest, StandardCommands)
     EXPECT_EQ(w.GetNativeWindow()->FocusWidget(), nullptr);
     // GTK tells the field only while its window has the keyboard (other tests' windows may
     // have taken it when the suite runs in parallel).
-    if (key)
+    if (key) {
         EXPECT_EQ(entry->focusOuts, outs + 1);
+    }
     EXPECT_NE(w.GetContentView(), nullptr);
     EXPECT_EQ(w.enables, enables + 1);
 

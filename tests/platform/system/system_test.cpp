@@ -60,8 +60,9 @@ TEST(SystemFolders, ExecutableAndResources)
     env.Set("VT_RESOURCES_DIR", (resources / "missing").c_str());
     std::string found = sys::ResourcesFolder();
     EXPECT_NE(found, resources / "missing");
-    if (!found.empty())
+    if (!found.empty()) {
         EXPECT_TRUE(fs::is_directory(found));
+    }
 }
 
 TEST(SystemFolders, XdgFoldersAndTheirFallbacks)
