@@ -1,0 +1,717 @@
+#include "app/VTProjectFile.h"
+#include "lfw/gen/LSDF.h"
+#include "lfw/gen/LStream.h"
+#include "support/ProjectTestSupport.h"
+#include "support/TemporaryFolder.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// ---- A job interface that records what it is told and may ask to stop.
+
+struct Recorder : LProcessInterfaceVoid {
+    std::string error;
+    int stopAfter = -1; // IsToStop answers true after this many calls
+    int stopCalls = 0;
+
+    bool IsToStop() override { return stopAfter >= 0 && stopCalls++ >= stopAfter; }
+    void SetError(const char* text) override { error = text; }
+};
+
+// ---- Chunk bytes written by hand, as the file format describes them (all little-endian).
+
+std::string Le(uint64_t value, int bytes)
+{
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((value >> (8 * i)) & 0xFF);
+    return out;
+}
+std::string Chunk(uint16_t id, uint16_t type, const std::string& payload)
+{
+    return Le(id, 2) + Le(type, 2) + Le(payload.size(), 8) + payload;
+}
+std::string Box(uint16_t id, const std::vector<std::string>& children)
+{
+    std::string payload;
+    for (const std::string& c : children)
+        payload += c;
+    return Chunk(id, 0, payload);
+}
+std::string Int(uint16_t id, int32_t v)
+{
+    return Chunk(id, 2, Le(uint32_t(v), 4));
+}
+std::string Bool(uint16_t id, bool v)
+{
+    return Chunk(id, 1, std::string(1, v ? '\1' : '\0'));
+}
+std::string Float(uint16_t id, float v)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    return Chunk(id, 4, Le(bits, 4));
+}
+std::string Str(uint16_t id, const std::string& text)
+{
+    return Chunk(id, 6, text + std::string(1, '\0'));
+}
+std::string Blob(uint16_t id, const std::string& bytes)
+{
+    return Chunk(id, 7, bytes);
+}
+// A whole file: the header, the root container and the trailer.
+std::string Doc(const std::vector<std::string>& top, uint16_t version = 3, uint32_t type = 7)
+{
+    return "lsdf" + Le(1, 2) + Le(type, 4) + Le(version, 2) + Box(0, top) + "lsdf";
+}
+std::string ProgramInfo()
+{
+    return Box(1, { Str(1, "6.27"), Str(2, "mac") });
+}
+std::string Colour(uint16_t id, int r, int g, int b, int a)
+{
+    return Box(id, { Int(1, r), Int(2, g), Int(3, b), Int(4, a) });
+}
+std::string SolidBrush()
+{
+    return Box(6,
+        { Box(15, { Int(13, 1) }), Box(11, { Int(1, 10), Int(2, 20), Int(3, 30), Int(4, 255) }) });
+}
+std::string Placement(float x = 1, float y = 2, float w = 30, float h = 10, float r = 0)
+{
+    return Box(1, { Float(1, x), Float(2, y), Float(3, w), Float(4, h), Float(5, r) });
+}
+std::string Ring()
+{
+    return Box(5, { Float(1, 118), Float(2, 36), Bool(3, false), Float(4, 40), Float(5, 38) });
+}
+// A project of one design of the format holding the given chunks after its brush and ids.
+std::string OneDesign(
+    int format, const std::vector<std::string>& content, uint16_t version = 3, bool withRing = true)
+{
+    std::vector<std::string> design = { SolidBrush() };
+    design.insert(design.end(), content.begin(), content.end());
+    design.push_back(Box(4, { Int(1, 0) }));
+    if (format == 0 && withRing)
+        design.push_back(Ring());
+    return Doc(
+        { Box(1, { ProgramInfo(), Box(3, { Box(uint16_t(format + 1), design) }) }) }, version);
+}
+std::string TextOverlay(uint16_t id, const std::string& text, int alignment = 4,
+    const std::string& face = "DejaVu Sans")
+{
+    return Box(id,
+        { Placement(), Str(2, text),
+            Box(3, { Str(1, face), Int(2, 12), Bool(3, false), Bool(4, false), Bool(5, false) }),
+            Int(4, alignment), Colour(5, 255, 255, 255, 0), Colour(6, 0, 0, 0, 255) });
+}
+std::string Identity(size_t bytes = 64)
+{
+    std::string out;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            float v = r == c ? 1.0f : 0.0f;
+            uint32_t bits;
+            std::memcpy(&bits, &v, 4);
+            out += Le(bits, 4);
+        }
+    out.resize(bytes, '\0');
+    return out;
+}
+std::string ImageOverlay(uint16_t id, const std::string& matrix)
+{
+    return Box(id, { Placement(), Blob(2, ""), Str(3, "/a.png"), Bool(4, true), Blob(5, matrix) });
+}
+std::string GradientBrush(int kind, int stops)
+{
+    std::vector<std::string> gradient;
+    for (int i = 0; i < stops; ++i)
+        gradient.push_back(Box(10,
+            { Float(5, float(i) / 25.0f), Int(1, i), Int(2, 2 * i), Int(3, 3 * i), Int(4, 255) }));
+    gradient.push_back(Box(14, { Float(6, 0), Float(7, 0), Float(8, 1), Float(9, 1) }));
+    return Box(6,
+        { Box(15, { Int(13, kind) }), Box(11, { Int(1, 1), Int(2, 2), Int(3, 3), Int(4, 4) }),
+            Box(12, gradient) });
+}
+
+// ---- Comparing projects.
+
+void ExpectFontsEqual(const LGuiFont& a, const LGuiFont& b)
+{
+    char na[260], nb[260];
+    a.GetName(na, sizeof na);
+    b.GetName(nb, sizeof nb);
+    EXPECT_STREQ(na, nb);
+    EXPECT_EQ(a.GetSize(), b.GetSize());
+    EXPECT_EQ(a.IsBold(), b.IsBold());
+    EXPECT_EQ(a.IsItalic(), b.IsItalic());
+    EXPECT_EQ(a.IsUnderlined(), b.IsUnderlined());
+}
+
+bool SameColour(const LPFB8G8R8A8& a, const LPFB8G8R8A8& b)
+{
+    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+}
+
+void ExpectPicturesEqual(const LImageBuffer& a, const LImageBuffer& b)
+{
+    ASSERT_EQ(a.GetWidth(), b.GetWidth());
+    ASSERT_EQ(a.GetHeight(), b.GetHeight());
+    if (a.GetWidth() == 0)
+        return;
+    for (int y = 0; y < a.GetHeight(); ++y)
+        ASSERT_EQ(0,
+            std::memcmp(a.GetData() + a.GetStride() * y, b.GetData() + b.GetStride() * y,
+                size_t(a.GetWidth()) * 4))
+            << "row " << y;
+}
+
+void ExpectOverlaysEqual(const VTOverlay& a, const VTOverlay& b)
+{
+    ASSERT_EQ(a.GetType(), b.GetType());
+    EXPECT_EQ(a.centreX, b.centreX);
+    EXPECT_EQ(a.centreY, b.centreY);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    EXPECT_EQ(a.rotation, b.rotation);
+    if (a.GetType() == VTOverlayTypeText || a.GetType() == VTOverlayTypeCircularText) {
+        auto& ta = static_cast<const VTOverlayText&>(a);
+        auto& tb = static_cast<const VTOverlayText&>(b);
+        EXPECT_STREQ(ta.GetText(), tb.GetText());
+        ExpectFontsEqual(ta.font, tb.font);
+        EXPECT_EQ(ta.alignment, tb.alignment);
+        EXPECT_TRUE(SameColour(ta.textColour, tb.textColour));
+        EXPECT_TRUE(SameColour(ta.backgroundColour, tb.backgroundColour));
+        if (a.GetType() == VTOverlayTypeCircularText) {
+            EXPECT_EQ(static_cast<const VTOverlayCircularText&>(a).centreAngle,
+                static_cast<const VTOverlayCircularText&>(b).centreAngle);
+            EXPECT_EQ(static_cast<const VTOverlayCircularText&>(a).outerRadius,
+                static_cast<const VTOverlayCircularText&>(b).outerRadius);
+        }
+    } else {
+        auto& ia = static_cast<const VTOverlayImage&>(a);
+        auto& ib = static_cast<const VTOverlayImage&>(b);
+        EXPECT_TRUE(ia.transform == ib.transform);
+        EXPECT_STREQ(ia.sourcePath, ib.sourcePath);
+        EXPECT_EQ(ia.maintainAspectRatio, ib.maintainAspectRatio);
+        EXPECT_EQ(ia.HasValidImage(), ib.HasValidImage());
+        if (ia.HasValidImage())
+            ExpectPicturesEqual(ia.GetImage(), ib.GetImage());
+    }
+}
+
+void ExpectBrushesEqual(const LBrushInfo* a, const LBrushInfo* b)
+{
+    ASSERT_EQ(a == nullptr, b == nullptr);
+    if (!a)
+        return;
+    EXPECT_EQ(a->kind, b->kind);
+    if (a->kind == LBrushInfoKindSolid) {
+        EXPECT_TRUE(a->color == b->color);
+    }
+    if (a->kind == LBrushInfoKindLinearGradient || a->kind == LBrushInfoKindRadialGradient) {
+        ASSERT_EQ(a->stopCount, b->stopCount);
+        for (uint32_t i = 0; i < a->stopCount; ++i) {
+            EXPECT_EQ(a->stopPositions[i], b->stopPositions[i]);
+            EXPECT_TRUE(a->stopColors[i] == b->stopColors[i]);
+        }
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(a->geometry[i], b->geometry[i]);
+    }
+}
+
+void ExpectProjectsEqual(VTProject& a, VTProject& b)
+{
+    ASSERT_EQ(a.GetLabelLayout() == nullptr, b.GetLabelLayout() == nullptr);
+    if (a.GetLabelLayout()) {
+        EXPECT_STREQ(a.GetLabelLayout()->key, b.GetLabelLayout()->key);
+        EXPECT_EQ(a.GetLabelLayout()->paperSize, b.GetLabelLayout()->paperSize);
+        EXPECT_EQ(a.GetLabelLayout()->pages.GetCount(), b.GetLabelLayout()->pages.GetCount());
+    }
+    ASSERT_EQ(a.templates.GetCount(), b.templates.GetCount());
+    for (size_t i = 0; i < a.templates.GetCount(); ++i) {
+        SCOPED_TRACE(i);
+        VTProjectTemplate* da = a.templates.GetAt(i);
+        VTProjectTemplate* db = b.templates.GetAt(i);
+        EXPECT_EQ(da->format, db->format);
+        ExpectBrushesEqual(da->backgroundBrush.Get(), db->backgroundBrush.Get());
+        EXPECT_STREQ(da->backgroundImagePath, db->backgroundImagePath);
+        std::vector<int> ida, idb;
+        for (const VTLabelLayoutTemplateID& m : da->mappedIDs)
+            ida.push_back(m.id);
+        for (const VTLabelLayoutTemplateID& m : db->mappedIDs)
+            idb.push_back(m.id);
+        EXPECT_EQ(ida, idb);
+        if (da->format == VTTemplateFormatDisc) {
+            float o1, i1, bo1, bi1, o2, i2, bo2, bi2;
+            bool u1, u2;
+            dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(da->GetTemplateData())
+                ->GetDiscPrintableArea(o1, i1, u1, bo1, bi1);
+            dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(db->GetTemplateData())
+                ->GetDiscPrintableArea(o2, i2, u2, bo2, bi2);
+            EXPECT_EQ(o1, o2);
+            EXPECT_EQ(i1, i2);
+            EXPECT_EQ(u1, u2);
+            EXPECT_EQ(bo1, bo2);
+            EXPECT_EQ(bi1, bi2);
+        }
+        ASSERT_EQ(da->GetCount(), db->GetCount());
+        for (size_t k = 0; k < da->GetCount(); ++k) {
+            SCOPED_TRACE(k);
+            ExpectOverlaysEqual(*da->GetItemAt(k), *db->GetItemAt(k));
+        }
+    }
+}
+
+class ProjectFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.IsValid());
+        setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
+    }
+
+    std::string Path(const char* name) const { return m_folder / name; }
+
+    static LProcessResult Save(VTProject& project, const std::string& path, Recorder& job)
+    {
+        VTProjectSave save;
+        save.project = &project;
+        std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
+        return Process(job, save);
+    }
+    static LProcessResult Load(const std::string& path, VTProject& project, Recorder& job)
+    {
+        VTProjectLoad load;
+        load.project = &project;
+        std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
+        return Process(job, load);
+    }
+    // Reads bytes as a project file (through the memory stream, as the clipboard would).
+    static LProcessResult Read(const std::string& bytes, VTProject& project, Recorder& job)
+    {
+        LInputStreamBuffer stream(bytes.data(), bytes.size());
+        return VTProjectReadSDF(job, stream, project);
+    }
+    static std::string ReadAll(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Temporary files ("0" and six more characters) left in a folder.
+    static std::vector<std::string> Leftovers(const std::string& folder)
+    {
+        std::vector<std::string> out;
+        for (const std::string& name : TemporaryFolder::List(folder))
+            if (name.size() == 7 && name[0] == '0')
+                out.push_back(name);
+        return out;
+    }
+
+    TemporaryFolder m_folder;
+};
+
+} // namespace
+
+TEST_F(ProjectFile, SavesReopensEqualAndSavesAgainByteForByte)
+{
+    auto project = sample::MakeProject();
+    Recorder job;
+    const std::string first = Path("sample.vtproj");
+    ASSERT_EQ(Save(*project, first, job), LProcessResultSuccess) << job.error;
+    EXPECT_STREQ(project->GetPath(), first.c_str());
+    EXPECT_EQ(project->GetSaveState(), VTProjectSaveStateSaved);
+
+    VTProject reopened;
+    ASSERT_EQ(Load(first, reopened, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(job.error, "");
+    EXPECT_STREQ(reopened.GetPath(), first.c_str());
+    EXPECT_EQ(reopened.GetSaveState(), VTProjectSaveStateSaved);
+    ExpectProjectsEqual(*project, reopened);
+
+    // Every overlay kind came back as its own kind, in order.
+    VTProjectTemplate* disc = reopened.templates.GetAt(0);
+    std::vector<int> kinds;
+    for (const VTOverlay* o = disc->first; o; o = o->next)
+        kinds.push_back(o->GetType());
+    EXPECT_EQ(kinds, (std::vector<int> { 4, 0, 2, 1, 3, 3 }));
+
+    const std::string second = Path("again.vtproj");
+    ASSERT_EQ(Save(reopened, second, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(ReadAll(first), ReadAll(second));
+    // No temporary file is left beside them.
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+TEST_F(ProjectFile, HeaderAndProgramInformation)
+{
+    auto project = sample::MakeProject(8);
+    Recorder job;
+    const std::string path = Path("info.vtproj");
+    ASSERT_EQ(Save(*project, path, job), LProcessResultSuccess) << job.error;
+    const std::string bytes = ReadAll(path);
+    // "lsdf", format 1, file type 7, version 3, the root container, the trailer.
+    ASSERT_GT(bytes.size(), 28u);
+    EXPECT_EQ(bytes.substr(0, 4), "lsdf");
+    EXPECT_EQ(bytes.substr(4, 8), Le(1, 2) + Le(7, 4) + Le(3, 2));
+    EXPECT_EQ(bytes.substr(bytes.size() - 4), "lsdf");
+    // The first chunk of the project is the program information: "6.27" and "mac".
+    const std::string expected = Box(1, { Str(1, "6.27"), Str(2, "mac") });
+    EXPECT_EQ(bytes.substr(24 + 12, expected.size()), expected);
+    EXPECT_EQ(bytes.substr(24, 4), Le(1, 2) + Le(0, 2)); // chunk 1, a container
+}
+
+TEST_F(ProjectFile, EmptyProjectKeepsAnEmptyDesignList)
+{
+    VTProject empty;
+    Recorder job;
+    const std::string path = Path("empty.vtproj");
+    ASSERT_EQ(Save(empty, path, job), LProcessResultSuccess) << job.error;
+    const std::string bytes = ReadAll(path);
+    EXPECT_NE(bytes.find(Box(3, {})), std::string::npos);
+    VTProject reopened;
+    ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+    EXPECT_TRUE(reopened.templates.IsEmpty());
+}
+
+TEST_F(ProjectFile, VersionsUpToThreeAreRead)
+{
+    for (uint16_t version = 0; version <= 4; ++version) {
+        SCOPED_TRACE(version);
+        VTProject project;
+        Recorder job;
+        LProcessResult result = Read(OneDesign(1, {}, version), project, job);
+        if (version <= 3) {
+            EXPECT_EQ(result, LProcessResultSuccess) << job.error;
+            EXPECT_EQ(project.templates.GetCount(), 1u);
+        } else {
+            EXPECT_EQ(result, LProcessResultError);
+            EXPECT_EQ(job.error, "Det här projektet sparades med en nyare version av Vorantel.");
+        }
+    }
+}
+
+TEST_F(ProjectFile, ReaderErrorsAndTolerances)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* error; // null: the file loads
+    };
+    const std::string cdFront = "";
+    const Case cases[] = {
+        { "alignment 9", OneDesign(1, { TextOverlay(2, "x", 9) }),
+            "Det gick inte att läsa textjusteringen." },
+        { "alignment -1", OneDesign(1, { TextOverlay(7, "x", -1) }),
+            "Det gick inte att läsa textjusteringen." },
+        { "alignment 8", OneDesign(1, { TextOverlay(2, "x", 8) }), nullptr },
+        { "disc without ring", OneDesign(0, {}, 3, false),
+            "Det gick inte att läsa projektmallen." },
+        { "CD front without ring", OneDesign(1, {}), nullptr },
+        { "ring on a CD front", OneDesign(1, { Ring() }),
+            "Det gick inte att läsa mallskivans dimensioner." },
+        { "not a project", Doc({ ProgramInfo() }, 3, 8), "Filen är inte ett Vorantel-projekt." },
+        { "first chunk not the project", Doc({ Box(2, {}) }),
+            "Filen är inte ett Vorantel-projekt." },
+        { "no program version", Doc({ Box(1, { Box(1, { Str(2, "mac") }) }) }),
+            "Fel läsning av programinformation" },
+        { "unknown program information",
+            Doc({ Box(1, { Box(1, { Str(1, "6.27"), Str(2, "mac"), Str(3, "x") }) }) }),
+            "Okänd programinformation." },
+        { "empty id list", Doc({ Box(1, { Box(3, { Box(2, { SolidBrush(), Box(4, {}) }) }) }) }),
+            "Det gick inte att läsa mall-ID-listan." },
+        { "id of another id",
+            Doc({ Box(1, { Box(3, { Box(2, { SolidBrush(), Box(4, { Int(2, 0) }) }) }) }) }),
+            "Okänt mall-ID-format." },
+        { "short id",
+            Doc({ Box(1, { Box(3, { Box(2, { SolidBrush(), Box(4, { Bool(1, true) }) }) }) }) }),
+            "Det gick inte att läsa mall-ID-listkomponenten." },
+        { "no brush", Doc({ Box(1, { Box(3, { Box(2, { Box(4, { Int(1, 0) }) }) }) }) }),
+            "Det gick inte att läsa projektmallen." },
+        { "short placement",
+            OneDesign(1, { Box(3, { Box(1, { Float(1, 1), Chunk(2, 4, "ab") }) }) }),
+            "Fel läsning centrum position." },
+        { "placement incomplete", OneDesign(1, { Box(3, { Box(1, { Float(1, 1) }) }) }),
+            "Det gick inte att läsa överlagringsegenskaper." },
+        { "placement not a number",
+            OneDesign(1,
+                { Box(3,
+                    { Box(1,
+                        { Float(1, 1), Float(2, 1), Float(3, NAN), Float(4, 1),
+                            Float(5, 0) }) }) }),
+            "Fel läsning dimensioner." },
+        { "unknown font attribute",
+            OneDesign(1, { Box(2, { Box(3, { Str(1, "DejaVu Sans"), Int(6, 1) }) }) }),
+            "Okänt teckensnittsattributformat." },
+        { "colour without alpha",
+            OneDesign(1, { Box(2, { Box(6, { Int(1, 1), Int(2, 1), Int(3, 1) }) }) }),
+            "Det gick inte att läsa färg." },
+        { "unknown colour id", OneDesign(1, { Box(2, { Box(6, { Int(9, 1) }) }) }),
+            "Okänt färgformat." },
+        { "short transform", OneDesign(1, { ImageOverlay(3, Identity(63)) }),
+            "Det gick inte att läsa bildmatrisen." },
+        { "long transform", OneDesign(1, { ImageOverlay(9, Identity(65)) }),
+            "Det gick inte att läsa bildmatrisen." },
+        { "short clipart transform", OneDesign(1, { ImageOverlay(8, Identity(16)) }),
+            "Det gick inte att läsa ClipArt-matrisen." },
+        { "empty picture blob", OneDesign(1, { ImageOverlay(8, Identity()) }), nullptr },
+        { "undecodable picture",
+            OneDesign(1, { Box(3, { Placement(), Blob(2, "not a png at all") }) }),
+            "Det gick inte att avkoda bilden." },
+        { "undecodable clipart", OneDesign(1, { Box(8, { Placement(), Blob(2, "junk") }) }),
+            "Det gick inte att koda clipart." },
+        { "twenty stops", OneDesign(1, { GradientBrush(2, 20) }), nullptr },
+        { "twenty-one stops", OneDesign(1, { GradientBrush(3, 21) }),
+            "Det gick inte att läsa färg." },
+        { "gradient without direction",
+            OneDesign(1,
+                { Box(6,
+                    { Box(15, { Int(13, 2) }),
+                        Box(12,
+                            { Box(10,
+                                { Float(5, 0), Int(1, 0), Int(2, 0), Int(3, 0),
+                                    Int(4, 0) }) }) }) }),
+            "Det gick inte att läsa färg." },
+        { "brush of an unknown chunk", OneDesign(1, { Box(6, { Int(99, 1) }) }),
+            "Okänt färgformat." },
+        { "brush type missing", OneDesign(1, { Box(6, { Box(15, { Int(12, 1) }) }) }),
+            "Det gick inte att läsa färg." },
+        { "background path without its string",
+            OneDesign(1, { Box(6, { Box(15, { Int(13, 0) }), Box(16, {}) }) }),
+            "Det gick inte att läsa sökvägen till bakgrundsbildsfilen." },
+        { "design of an unknown format skipped",
+            Doc({ Box(1, { ProgramInfo(), Box(3, { Box(7, { Int(1, 1) }) }) }) }), nullptr },
+        { "unknown chunks skipped",
+            OneDesign(1, { Int(99, 5), Box(2, { Placement(), Int(50, 1), Str(2, "ok") }) }),
+            nullptr },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VTProject project;
+        Recorder job;
+        LProcessResult result = Read(c.bytes, project, job);
+        if (c.error) {
+            EXPECT_EQ(result, LProcessResultError);
+            EXPECT_EQ(job.error, c.error);
+        } else {
+            EXPECT_EQ(result, LProcessResultSuccess) << job.error;
+        }
+    }
+}
+
+TEST_F(ProjectFile, BrushChunksAsTheFileSaysThem)
+{
+    // A solid brush whose gradient chunk is skipped.
+    VTProject solid;
+    Recorder job;
+    ASSERT_EQ(Read(OneDesign(1, { GradientBrush(1, 3) }), solid, job), LProcessResultSuccess);
+    const LBrushInfo* brush = solid.templates.GetHead()->backgroundBrush.Get();
+    ASSERT_NE(brush, nullptr);
+    EXPECT_EQ(brush->kind, LBrushInfoKindSolid);
+    EXPECT_TRUE(brush->color == LGuiColorAlpha(0x100, 0x200, 0x300, 4));
+    EXPECT_EQ(brush->stopCount, 0u);
+
+    // Twenty stops fill the description.
+    VTProject twenty;
+    ASSERT_EQ(Read(OneDesign(1, { GradientBrush(2, 20) }), twenty, job), LProcessResultSuccess);
+    brush = twenty.templates.GetHead()->backgroundBrush.Get();
+    ASSERT_NE(brush, nullptr);
+    EXPECT_EQ(brush->stopCount, 20u);
+    EXPECT_TRUE(brush->stopColors[19] == LGuiColorAlpha(19 << 8, 38 << 8, 57 << 8, 255));
+
+    // An older background colour becomes a solid brush.
+    VTProject legacy;
+    std::string bytes = Doc({ Box(1,
+        { ProgramInfo(),
+            Box(3, { Box(4, { Colour(1, 12, 34, 56, 200), Box(4, { Int(1, 7) }) }) }) }) });
+    ASSERT_EQ(Read(bytes, legacy, job), LProcessResultSuccess) << job.error;
+    brush = legacy.templates.GetHead()->backgroundBrush.Get();
+    ASSERT_NE(brush, nullptr);
+    EXPECT_EQ(legacy.templates.GetHead()->format, VTTemplateFormatJewelCaseInsert);
+    EXPECT_TRUE(brush->color == LGuiColorAlpha(12 << 8, 34 << 8, 56 << 8, 200));
+
+    // A background image path of 300 bytes is kept to its first 259.
+    VTProject image;
+    std::string longPath(300, 'p');
+    bytes = OneDesign(1, {});
+    bytes = Doc({ Box(1,
+        { ProgramInfo(),
+            Box(3,
+                { Box(2,
+                    { Box(6, { Box(15, { Int(13, 0) }), Box(16, { Str(17, longPath) }) }),
+                        Box(4, { Int(1, 0) }) }) }) }) });
+    ASSERT_EQ(Read(bytes, image, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(image.templates.GetHead()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(std::string(image.templates.GetHead()->backgroundImagePath), longPath.substr(0, 259));
+}
+
+TEST_F(ProjectFile, LineEndsAndMissingFonts)
+{
+    VTProject project;
+    Recorder job;
+    ASSERT_EQ(
+        Read(OneDesign(1, { TextOverlay(2, "a\r\nb\rc"), TextOverlay(7, "a\r\nb") }), project, job),
+        LProcessResultSuccess)
+        << job.error;
+    const VTOverlay* straight = project.templates.GetHead()->first;
+    ASSERT_NE(straight, nullptr);
+    EXPECT_STREQ(static_cast<const VTOverlayText*>(straight)->GetText(), "a\nb\nc");
+    ASSERT_NE(straight->next, nullptr);
+    EXPECT_EQ(straight->next->GetType(), VTOverlayTypeCircularText);
+    EXPECT_STREQ(static_cast<const VTOverlayText*>(straight->next)->GetText(), "a\r\nb");
+
+    // A face this system lacks: the load succeeds and says so.
+    VTProject missing;
+    Recorder told;
+    const std::string path = Path("font.vtproj");
+    TemporaryFolder::WriteFile(path, OneDesign(1, { TextOverlay(2, "x", 4, "No Such Face Qq") }));
+    ASSERT_EQ(Load(path, missing, told), LProcessResultSuccess);
+    EXPECT_EQ(told.error,
+        "Fel. Teckensnittet \"No Such Face Qq\" är inte tillgängligt på det här systemet");
+    EXPECT_EQ(missing.templates.GetHead()->GetCount(), 1u);
+}
+
+TEST_F(ProjectFile, LoadJobChecksTheFile)
+{
+    Recorder job;
+    VTProject project;
+    EXPECT_EQ(Load(Path("none.vtproj"), project, job), LProcessResultError);
+    EXPECT_EQ(job.error, "Det gick inte att hitta filen.");
+
+    TemporaryFolder::WriteFile(Path("other.txt"), OneDesign(1, {}));
+    EXPECT_EQ(Load(Path("other.txt"), project, job), LProcessResultError);
+    EXPECT_EQ(job.error, "Filen är inte ett Vorantel-projekt.");
+
+    TemporaryFolder::WriteFile(Path("junk.vtproj"), "this is no container");
+    EXPECT_EQ(Load(Path("junk.vtproj"), project, job), LProcessResultError);
+    EXPECT_EQ(job.error, "Filen är inte ett Vorantel-projekt.");
+
+    // The extension is compared without regard to case.
+    TemporaryFolder::WriteFile(Path("UPPER.VTPROJ"), OneDesign(1, {}));
+    VTProject upper;
+    EXPECT_EQ(Load(Path("UPPER.VTPROJ"), upper, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(upper.GetSaveState(), VTProjectSaveStateSaved);
+
+    // A stop request ends the read.
+    Recorder stop;
+    stop.stopAfter = 0;
+    VTProject stopped;
+    EXPECT_EQ(Load(Path("UPPER.VTPROJ"), stopped, stop), LProcessResultStopped);
+}
+
+TEST_F(ProjectFile, TruncatedFilesNeverReadPastTheirEnd)
+{
+    auto project = sample::MakeProject(6);
+    Recorder job;
+    const std::string path = Path("whole.vtproj");
+    ASSERT_EQ(Save(*project, path, job), LProcessResultSuccess) << job.error;
+    const std::string bytes = ReadAll(path);
+    // The trailer after the root container carries nothing: only cuts before it must fail.
+    for (size_t n = 0; n + 4 < bytes.size(); n += (n < 400 ? 1 : 7)) {
+        VTProject partial;
+        Recorder quiet;
+        // The memory stream ends exactly at the cut: nothing past it can be read.
+        std::string cut = bytes.substr(0, n);
+        LProcessResult result = Read(cut, partial, quiet);
+        EXPECT_NE(result, LProcessResultStopped);
+        if (result == LProcessResultSuccess)
+            ADD_FAILURE() << "a file cut at " << n << " of " << bytes.size() << " was read";
+    }
+}
+
+TEST_F(ProjectFile, FailedSavesLeaveTheTargetAsItWas)
+{
+    auto project = sample::MakeProject(64);
+    const std::string target = Path("kept.vtproj");
+    TemporaryFolder::WriteFile(target, "the old file");
+
+    // A write that fails part-way (the file-size limit) fails the save.
+    Recorder job;
+    const VTProjectSaveState state = project->GetSaveState();
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = { 4096, old.rlim_max };
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    LProcessResult result = Save(*project, target, job);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(result, LProcessResultError);
+    EXPECT_FALSE(job.error.empty());
+    EXPECT_EQ(ReadAll(target), "the old file");
+    EXPECT_EQ(project->GetSaveState(), state);
+    EXPECT_STREQ(project->GetPath(), "Namnlöst.vtproj");
+
+    // A stop request.
+    Recorder stop;
+    stop.stopAfter = 1;
+    EXPECT_EQ(Save(*project, target, stop), LProcessResultStopped);
+    EXPECT_EQ(ReadAll(target), "the old file");
+
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+TEST_F(ProjectFile, SavingIntoAReadOnlyFolder)
+{
+    auto project = sample::MakeProject(8);
+    const std::string folder = Path("locked");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string target = folder + "/kept.vtproj";
+    TemporaryFolder::WriteFile(target, "the old file");
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(m_folder.Path().c_str(), 0755), 0);
+
+    // The superuser writes anywhere: the save is then made by an ordinary user.
+    const struct passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    if (geteuid() == 0 && !nobody)
+        GTEST_SKIP() << "no ordinary user to save as";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (nobody && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+            _exit(3);
+        Recorder job;
+        LProcessResult r = Save(*project, target, job);
+        _exit(r == LProcessResultError && job.error == "Det gick inte att skapa filen." ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadAll(target), "the old file");
+    EXPECT_TRUE(Leftovers(folder).empty());
+    chmod(folder.c_str(), 0755);
+}
+
+// The committed file every later version of the program must open. Rewritten (by hand, when the
+// sample changes) with VT_WRITE_REGRESSION_PROJECT=1.
+TEST_F(ProjectFile, RegressionFileStillOpens)
+{
+    const std::string fixture = std::string(VT_TEST_DATA) + "/vtproj/regression.vtproj";
+    if (std::getenv("VT_WRITE_REGRESSION_PROJECT")) {
+        auto project = sample::MakeProject(12);
+        Recorder job;
+        ASSERT_EQ(Save(*project, fixture, job), LProcessResultSuccess) << job.error;
+    }
+    VTProject project;
+    Recorder job;
+    ASSERT_EQ(Load(fixture, project, job), LProcessResultSuccess) << job.error;
+    auto expected = sample::MakeProject(12);
+    ExpectProjectsEqual(*expected, project);
+    EXPECT_STREQ(project.GetLabelLayout()->key, "GenericCDStandard");
+}

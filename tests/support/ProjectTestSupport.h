@@ -1,0 +1,128 @@
+// A sample project for tests, the fuzz seeds and the benchmarks: the generic CD layout on A4
+// (a disc, a CD case front on a landscape page, a CD case back), the disc design with a printable
+// ring and band, a linear gradient and one overlay of every kind, the front with a radial
+// gradient and a text, the back showing a background image by path.
+#pragma once
+
+#include "app/VTLabelLayoutData.h"
+#include "app/VTOverlayCircularText.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "app/VTProject.h"
+#include "app/VTProjectTemplate.h"
+#include "lfw/graphics/LImageBuffer.h"
+#include "lfw/mac/LGuiFont.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace sample {
+
+// A B8G8R8A8 picture with a pattern in every channel, alpha included.
+inline void MakePicture(LImageBuffer& picture, int width, int height, uint32_t seed = 1)
+{
+    picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
+    for (int y = 0; y < height; ++y) {
+        unsigned char* row = picture.GetData() + picture.GetStride() * uint64_t(y);
+        for (int x = 0; x < width; ++x) {
+            uint32_t v = uint32_t(x) * 7u + uint32_t(y) * 13u + seed * 31u;
+            row[x * 4 + 0] = uint8_t(v);
+            row[x * 4 + 1] = uint8_t(x * 255 / (width > 1 ? width - 1 : 1));
+            row[x * 4 + 2] = uint8_t(y * 255 / (height > 1 ? height - 1 : 1));
+            row[x * 4 + 3] = uint8_t(255 - ((x + y + seed) % 4) * 60);
+        }
+    }
+}
+
+inline LBrushInfo* Gradient(uint32_t kind, int stops)
+{
+    auto* brush = new LBrushInfo;
+    brush->kind = kind;
+    brush->geometry[0] = 0.1f;
+    brush->geometry[1] = -0.2f;
+    brush->geometry[2] = 0.9f;
+    brush->geometry[3] = 0.75f;
+    brush->stopCount = uint32_t(stops);
+    for (int i = 0; i < stops; ++i) {
+        brush->stopPositions[i] = float(i) / float(stops > 1 ? stops - 1 : 1);
+        brush->stopColors[i] = LGuiColorAlpha::FromRGBA8(
+            uint8_t(200 - i * 40), uint8_t(30 + i * 50), uint8_t(90 + i * 20), uint8_t(255 - i));
+    }
+    return brush;
+}
+
+inline VTOverlayText* Text(VTProjectTemplate& design, const char* text, float x, float y)
+{
+    LGuiFontEx font(LGuiFont(14, true, false, false, "DejaVu Sans", false));
+    auto* overlay = new VTOverlayText(text, font);
+    overlay->centreX = x;
+    overlay->centreY = y;
+    overlay->rotation = 15;
+    overlay->width = 60;
+    overlay->height = 20;
+    overlay->alignment = 3;
+    overlay->textColour = LPFB8G8R8A8 { 10, 20, 200, 255 };
+    overlay->backgroundColour = LPFB8G8R8A8 { 240, 240, 0, 128 };
+    design.InsertOverlay(overlay, false);
+    return overlay;
+}
+
+inline VTOverlayImage* Picture(
+    VTOverlayImage* overlay, VTProjectTemplate& design, int size, uint32_t seed, float x, float y)
+{
+    if (size > 0) {
+        LImageBuffer picture;
+        MakePicture(picture, size, size * 3 / 4, seed);
+        overlay->SetImage(picture);
+    }
+    overlay->centreX = x;
+    overlay->centreY = y;
+    overlay->width = 30;
+    overlay->height = 22.5f;
+    overlay->SetSourcePath("/pictures/photo.png");
+    design.InsertOverlay(overlay, false);
+    return overlay;
+}
+
+// The sample; pictureSize is the width in pixels of the overlays' pictures.
+inline std::unique_ptr<VTProject> MakeProject(int pictureSize = 48)
+{
+    auto* layout = new VTLabelLayoutDataGenericCDStandard;
+    layout->paperSize = LPaperSizeA4;
+    auto project = std::make_unique<VTProject>(layout);
+
+    VTProjectTemplate* disc = project->templates.GetAt(0);
+    auto* ring = dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(disc->GetTemplateData());
+    ring->SetDiscPrintableArea(117, 40, true, 60, 55);
+    disc->backgroundBrush.Reset(Gradient(LBrushInfoKindLinearGradient, 3));
+    Text(*disc, "Hej\nvärlden", 0, -30);
+    auto* circular = new VTOverlayCircularText(
+        "Runt och runt", LGuiFontEx(LGuiFont(11, false, true, true, "DejaVu Serif", false)));
+    circular->centreAngle = 270;
+    circular->outerRadius = 52;
+    circular->alignment = 1;
+    circular->width = 104;
+    circular->height = 104;
+    disc->InsertOverlay(circular, false);
+    VTOverlayImage* image = Picture(new VTOverlayImage, *disc, pictureSize, 1, 20, 25);
+    disc->FlipItemHorizontal(*image);
+    image->Rotate(30);
+    Picture(new VTOverlayClipart, *disc, pictureSize, 2, -25, 20);
+    Picture(new VTOverlayClipart, *disc, 0, 0, 0, 40);
+    VTOverlayImage* background = Picture(new VTOverlayImageBackground, *disc, pictureSize, 3, 0, 0);
+    background->width = 120;
+    background->height = 120;
+
+    VTProjectTemplate* front = project->templates.GetAt(1);
+    front->backgroundBrush.Reset(Gradient(LBrushInfoKindRadialGradient, 2));
+    Text(*front, "Framsida", 10, 10);
+
+    VTProjectTemplate* back = project->templates.GetAt(2);
+    back->backgroundBrush.Reset();
+    std::snprintf(
+        back->backgroundImagePath, sizeof back->backgroundImagePath, "%s", "/pictures/back.png");
+    return project;
+}
+
+} // namespace sample
