@@ -1,7 +1,7 @@
 #include "app/VTProjectXML.h"
 
 #include "app/VTLabelLayout.h"
-#include "app/VTOptions.h"
+#include "app/VTLabelLayoutData.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTProject.h"
@@ -94,20 +94,6 @@ public:
     using LProcessInterfaceNested::LProcessInterfaceNested;
     void SetError(const char*) override { }
 };
-
-// The empty custom layout: on the user's paper, no pages, no ids handed out yet.
-VTLabelLayout* _VTNewCustomLayout()
-{
-    auto* layout = new VTLabelLayout;
-    utf8strlcpy(layout->key, "Custom", sizeof layout->key);
-    utf8strlcpy(layout->name, "Anpassad", sizeof layout->name);
-    layout->description = "Anpassad etikettlayout";
-    layout->printMedium = VTPrintMediumPaper;
-    layout->paperSize = VTOptions::PaperSizeIDGet();
-    layout->printerTray = VTPrinterTrayInvalid;
-    layout->largestTemplateID = -1;
-    return layout;
-}
 
 } // namespace
 
@@ -277,7 +263,7 @@ LProcessResult VTProjectSerialiseFromXML(
     }
 
     // Read into a layout and designs of our own; the project takes them only when all is read.
-    LPtr<VTLabelLayout> layout(_VTNewCustomLayout());
+    LPtr<VTLabelLayout> layout(new VTLabelLayoutDataCustom);
     LList<VTProjectTemplate> designs;
     for (LXMLElement::ConstNamedElementIterator it(*root, "container"); it; it.Next()) {
         VTTemplateFormat format = VTTemplateFormatDisc;

@@ -4,6 +4,7 @@
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTProject.h"
+#include "app/VTProjectFile.h"
 #include "app/VTProjectXML.h"
 #include "lfw/gen/LXML.h"
 #include "support/TemporaryFolder.h"
@@ -328,4 +329,17 @@ TEST_F(ProjectXML, HostileNumbersAreHeld)
     EXPECT_FLOAT_EQ(second->width, 1); // -90 is not one of the exchanged angles
     EXPECT_EQ(FontName(*second), "Lucida Grande");
     EXPECT_GT(fProject.GetLabelLayout()->pages.GetHead()->first->centreX, 1e8f);
+}
+
+TEST_F(ProjectXML, LoadJobOpensOldProjects)
+{
+    VTProject project;
+    VTProjectLoad job;
+    job.project = &project;
+    const std::string path = Fixture("dvd_project.vtx");
+    utf8strlcpy(job.path, path.c_str(), sizeof job.path);
+    ASSERT_EQ(Process(fProcess, job), 0) << fProcess.error;
+    EXPECT_EQ(project.GetSaveState(), VTProjectSaveStateSaved);
+    EXPECT_EQ(project.GetPath(), Fixture("dvd_project.vtproj"));
+    EXPECT_EQ(project.templates.GetCount(), 1u);
 }
