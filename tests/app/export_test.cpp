@@ -1,0 +1,309 @@
+#include "app/VTExport.h"
+#include "app/VTLabelLayoutData.h"
+#include "app/VTOptions.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/graphics/LImageCodec.h"
+#include "support/DocumentTestSupport.h"
+#include "support/ProjectTestSupport.h"
+#include "support/TemporaryFolder.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <signal.h>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+struct Recorder : LProcessInterfaceVoid {
+    std::string error;
+    int stopAfter = -1;
+    int stopCalls = 0;
+    bool IsToStop() override { return stopAfter >= 0 && stopCalls++ >= stopAfter; }
+    void SetError(const char* text) override { error = text; }
+};
+
+constexpr double kK = 72.0 / 25.4; // points per millimetre
+
+LBrushInfo* Red()
+{
+    auto* brush = new LBrushInfo;
+    brush->kind = LBrushInfoKindSolid;
+    brush->color = LGuiColorAlpha::FromRGBA8(255, 0, 0, 255);
+    return brush;
+}
+
+bool IsRed(const DrawPixel& p)
+{
+    return p.r > 240 && p.g < 20 && p.b < 20;
+}
+bool IsWhite(const DrawPixel& p)
+{
+    return p.r > 245 && p.g > 245 && p.b > 245;
+}
+
+// The file's size limit for this scope (writes beyond it fail instead of ending the process).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &mOld);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = { bytes, mOld.rlim_max };
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &mOld); }
+
+private:
+    struct rlimit mOld;
+};
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.IsValid());
+        setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
+        VTOptions::PaperSizeIDSet(LPaperSizeA4);
+    }
+    std::string Path(const char* name) const { return m_folder / name; }
+    // Temporary files left in the folder of temporary files.
+    std::vector<std::string> Leftovers() const
+    {
+        return TemporaryFolder::List(m_folder / "cache/vorantel");
+    }
+    static std::string ReadAll(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static LProcessResult ExportPdf(
+        VTProject& project, VTLabelLayoutPage* page, const std::string& path, Recorder& job)
+    {
+        VTExport record;
+        record.targetPath = path.c_str();
+        record.project = &project;
+        record.page = page;
+        return Process(job, record);
+    }
+    static LProcessResult ExportImage(
+        VTProject& project, VTLabelLayoutPage* page, const std::string& path, Recorder& job)
+    {
+        VTImageExport record;
+        record.targetPath = path.c_str();
+        record.project = &project;
+        record.page = page;
+        return Process(job, record);
+    }
+    // A generic CD project on A4 with a red disc and a red CD case front.
+    static std::unique_ptr<VTProject> RedProject()
+    {
+        auto* layout = new VTLabelLayoutDataGenericCDStandard;
+        auto project = std::make_unique<VTProject>(layout);
+        project->templates.GetAt(0)->backgroundBrush.Reset(Red());
+        project->templates.GetAt(1)->backgroundBrush.Reset(Red());
+        return project;
+    }
+
+    TemporaryFolder m_folder;
+};
+
+} // namespace
+
+TEST_F(Export, PdfOfAPortraitPage)
+{
+    auto project = RedProject();
+    LUserSettingSetString("Settings", "PrintTemplateOutlineWidth", "1.0");
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    Recorder job;
+    const std::string pdf = Path("disc.pdf");
+    ASSERT_EQ(ExportPdf(*project, page, pdf, job), LProcessResultSuccess) << job.error;
+    EXPECT_TRUE(Leftovers().empty());
+
+    const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("595 x 841 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("ZOR PDF-fil"), std::string::npos) << info;
+    EXPECT_NE(info.find("ZOR-program"), std::string::npos) << info;
+
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_EQ(r.width, 595);
+    ASSERT_EQ(r.height, 841);
+    const double cx = 595 / 2.0, cy = 841 / 2.0;
+    EXPECT_TRUE(IsRed(r.At(int(cx + 40 * kK), int(cy))));
+    EXPECT_TRUE(IsRed(r.At(int(cx), int(cy - 45 * kK))));
+    EXPECT_TRUE(IsWhite(r.At(int(cx), int(cy)))); // the hole
+    EXPECT_TRUE(IsWhite(r.At(int(cx + 80 * kK), int(cy))));
+    // The outline is always drawn in PDF export: grey at 60 mm.
+    DrawPixel edge = r.At(int(std::lround(cx + 60 * kK)), int(cy));
+    EXPECT_EQ(edge.r, edge.b);
+    EXPECT_LT(edge.r, 245);
+    EXPECT_GT(edge.r, 200);
+}
+
+TEST_F(Export, PdfOfALandscapePage)
+{
+    auto project = RedProject();
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(1);
+    Recorder job;
+    const std::string pdf = Path("front.pdf");
+    ASSERT_EQ(ExportPdf(*project, page, pdf, job), LProcessResultSuccess) << job.error;
+    const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("841 x 595 pts"), std::string::npos) << info;
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_EQ(r.width, 841);
+    // The 240 x 120 mm front lies across the turned page, centred.
+    const double cx = 841 / 2.0, cy = 595 / 2.0;
+    EXPECT_TRUE(IsRed(r.At(int(cx + 110 * kK), int(cy + 50 * kK))));
+    EXPECT_TRUE(IsRed(r.At(int(cx - 110 * kK), int(cy - 50 * kK))));
+    EXPECT_TRUE(IsWhite(r.At(int(cx), int(cy + 65 * kK))));
+    EXPECT_TRUE(IsWhite(r.At(int(cx + 125 * kK), int(cy))));
+}
+
+TEST_F(Export, DirectToDiscPdfHasTheTrayBoxAtTheTopLeft)
+{
+    ASSERT_TRUE(VTOptions::PrinterTrayIDSet(36)); // tray "cFG": 131.1 x 238.8 mm
+    auto* layout = new VTLabelLayoutDataDirectToCDDVDStandard;
+    VTProject project(layout);
+    project.templates.GetHead()->backgroundBrush.Reset(Red());
+    Recorder job;
+    const std::string pdf = Path("tray.pdf");
+    ASSERT_EQ(ExportPdf(project, layout->pages.GetHead(), pdf, job), LProcessResultSuccess)
+        << job.error;
+    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("595 x 841 pts"), std::string::npos);
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_EQ(r.width, 595);
+    const double cx = (131.1 / 2 - 0.05) * kK, cy = (238.8 / 2 + 23.4) * kK;
+    EXPECT_TRUE(IsRed(r.At(int(cx), int(cy + 40 * kK))));
+    EXPECT_TRUE(IsRed(r.At(int(cx - 40 * kK), int(cy))));
+    EXPECT_TRUE(IsWhite(r.At(int(cx), int(cy))));
+    // Nothing beyond the tray's box.
+    EXPECT_TRUE(IsWhite(r.At(int(140 * kK), int(cy))));
+    EXPECT_TRUE(IsWhite(r.At(int(cx), int(245 * kK))));
+}
+
+TEST_F(Export, FailedPdfExportsLeaveTheTargetAsItWas)
+{
+    auto project = sample::MakeProject(128);
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    const std::string target = Path("kept.pdf");
+    TemporaryFolder::WriteFile(target, "the old file");
+
+    // A write that fails part-way.
+    {
+        Recorder job;
+        LProcessResult result;
+        {
+            FileSizeLimit limit(3000);
+            result = ExportPdf(*project, page, target, job);
+        }
+        EXPECT_EQ(result, LProcessResultError);
+        EXPECT_EQ(job.error, "PDF-export misslyckades. Kontrollera med målfilen.");
+        EXPECT_EQ(ReadAll(target), "the old file");
+        EXPECT_TRUE(Leftovers().empty());
+    }
+    // A stop request.
+    {
+        Recorder job;
+        job.stopAfter = 0;
+        EXPECT_EQ(ExportPdf(*project, page, target, job), LProcessResultStopped);
+        EXPECT_EQ(ReadAll(target), "the old file");
+        EXPECT_TRUE(Leftovers().empty());
+    }
+    // A target that cannot be made.
+    {
+        Recorder job;
+        EXPECT_EQ(ExportPdf(*project, page, Path("missing/folder.pdf"), job), LProcessResultError);
+        EXPECT_EQ(job.error, "PDF-export misslyckades. Kontrollera med målfilen.");
+        EXPECT_TRUE(Leftovers().empty());
+    }
+    // The same project exports when nothing stands in the way.
+    Recorder job;
+    EXPECT_EQ(ExportPdf(*project, page, target, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(ReadAll(target).substr(0, 5), "%PDF-");
+}
+
+TEST_F(Export, ImageAt300Dpi)
+{
+    auto project = RedProject();
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    Recorder job;
+    const std::string png = Path("disc.png");
+    ASSERT_EQ(ExportImage(*project, page, png, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(ShellOutput("identify -units PixelsPerInch -format '%w %h %x %y' '" + png + "'"),
+        "2480 3507 300 300");
+    // The disc's ring is red at 40 mm from the centre, read back by ImageMagick.
+    const int x = int(1240 + 40 * 300 / 25.4), y = 1753;
+    EXPECT_EQ(ShellOutput("convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + ","
+                  + std::to_string(y) + "}]' info:"),
+        "srgba(255,0,0,1)");
+
+    const std::string jpeg = Path("disc.jpg");
+    ASSERT_EQ(ExportImage(*project, page, jpeg, job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(ShellOutput("identify -format '%w %h %m' '" + jpeg + "'"), "2480 3507 JPEG");
+
+    // Formats export does not offer.
+    EXPECT_EQ(ExportImage(*project, page, Path("disc.bmp"), job), LProcessResultError);
+    EXPECT_EQ(job.error, "Filformatet stöds inte.");
+    EXPECT_EQ(ExportImage(*project, page, Path("disc.xyz"), job), LProcessResultError);
+    EXPECT_EQ(job.error, "Filtypen känns inte igen.");
+}
+
+TEST_F(Export, FailedImageExportLeavesTheTargetAsItWas)
+{
+    auto project = RedProject();
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    const std::string target = Path("kept.png");
+    TemporaryFolder::WriteFile(target, "the old file");
+    Recorder job;
+    LProcessResult result;
+    {
+        FileSizeLimit limit(2000);
+        result = ExportImage(*project, page, target, job);
+    }
+    EXPECT_EQ(result, LProcessResultError);
+    EXPECT_FALSE(job.error.empty());
+    EXPECT_EQ(ReadAll(target), "the old file");
+    for (const std::string& name : TemporaryFolder::List(m_folder.Path()))
+        EXPECT_FALSE(name.size() == 7 && name[0] == '0') << name;
+}
+
+TEST_F(Export, CodecRules)
+{
+    VTImageExportCodecVetoer exportRule;
+    VTImageCodecVetoer openRule;
+    std::vector<uint32_t> exported, opened;
+    for (uint32_t codec = 0; codec < 32; ++codec) {
+        if (exportRule.IsEnabled(codec, LImageIOTypeSave))
+            exported.push_back(codec);
+        if (openRule.IsEnabled(codec, LImageIOTypeLoad))
+            opened.push_back(codec);
+    }
+    EXPECT_EQ(exported, (std::vector<uint32_t> { 4, 5, 7, 25 }));
+    // The open rule's own set, as far as the framework's rule loads them (whether WBMP is
+    // offered is the framework's rule's business).
+    LImageCodecVetoer framework;
+    std::vector<uint32_t> expected;
+    for (uint32_t codec : { 0, 2, 4, 6, 7, 8, 9, 10, 24, 25, 26 })
+        if (framework.IsEnabled(codec, LImageIOTypeLoad))
+            expected.push_back(codec);
+    EXPECT_EQ(opened, expected);
+    EXPECT_GE(opened.size(), 10u);
+    EXPECT_FALSE(exportRule.IsEnabled(LImageCodec::BMP, LImageIOTypeSave));
+    EXPECT_FALSE(openRule.IsEnabled(LImageCodec::DNG, LImageIOTypeLoad));
+    EXPECT_FALSE(openRule.IsEnabled(LImageCodec::HEIC, LImageIOTypeLoad));
+
+    // The export file panel's filter offers the four formats.
+    LImageCodecFilterList filters;
+    ASSERT_TRUE(filters.Init(LImageIOTypeSave, exportRule));
+    std::vector<int32_t> codecs;
+    for (const LImageCodecFilterItem& item : filters)
+        codecs.push_back(item.codec);
+    std::sort(codecs.begin(), codecs.end());
+    EXPECT_EQ(codecs, (std::vector<int32_t> { 4, 5, 7, 25 }));
+}
