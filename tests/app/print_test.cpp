@@ -1,0 +1,345 @@
+#include "app/VTLabelLayoutData.h"
+#include "app/VTOptions.h"
+#include "app/VTPrintFunction.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LPrintSurface.h"
+#include "platform/print/Print.h"
+#include "support/DocumentTestSupport.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <gtk/gtk.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// ---- The user's part: the paper question and the print panel.
+
+struct Asked {
+    int count = 0;
+    std::string text, caption, yes, no;
+    bool answer = true;
+} gAsked;
+
+bool Ask(LView*, const char* text, const char* caption, const char* yes, const char* no)
+{
+    ++gAsked.count;
+    gAsked.text = text;
+    gAsked.caption = caption;
+    gAsked.yes = yes;
+    gAsked.no = no;
+    return gAsked.answer;
+}
+
+// Presses the print panel's print button once a printer is chosen.
+gboolean AnswerPanel(gpointer)
+{
+    GList* windows = gtk_window_list_toplevels();
+    bool answered = false;
+    for (GList* w = windows; w && !answered; w = w->next) {
+        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
+            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            continue;
+        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+        if (ok && gtk_widget_is_sensitive(ok)) {
+            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+            answered = true;
+        }
+    }
+    g_list_free(windows);
+    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+LBrushInfo* Red()
+{
+    auto* brush = new LBrushInfo;
+    brush->kind = LBrushInfoKindSolid;
+    brush->color = LGuiColorAlpha::FromRGBA8(255, 0, 0, 255);
+    return brush;
+}
+
+bool IsRed(const DrawPixel& p)
+{
+    return p.r > 240 && p.g < 20 && p.b < 20;
+}
+
+// A surface whose pages never start.
+class BrokenSurface : public LPrintSurface {
+public:
+    int StartPage() override
+    {
+        ++starts;
+        return -9704;
+    }
+    int EndPage() override
+    {
+        ++ends;
+        return 0;
+    }
+    int starts = 0, ends = 0;
+};
+
+class Print : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.IsValid());
+        setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
+        VTOptions::PaperSizeIDSet(LPaperSizeA4);
+        LSettingSetMeasurementUnit(0);
+        gAsked = Asked();
+        VTPrintSetQuestionFunction(&Ask);
+    }
+    void TearDown() override { VTPrintSetQuestionFunction(nullptr); }
+
+    // Makes the next print go to the print-to-file printer, writing this PDF.
+    std::string PrintToFile(const char* name)
+    {
+        const std::string pdf = m_folder / name;
+        g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);
+        platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_PRINTER, "Print to File");
+        platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_URI, ("file://" + pdf).c_str());
+        platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+        g_timeout_add(20, AnswerPanel, nullptr);
+        return pdf;
+    }
+
+    static std::unique_ptr<VTProject> RedProject(VTLabelLayout* layout)
+    {
+        auto project = std::make_unique<VTProject>(layout);
+        for (VTProjectTemplate& design : project->templates)
+            design.backgroundBrush.Reset(Red());
+        return project;
+    }
+
+    TemporaryFolder m_folder;
+};
+
+} // namespace
+
+TEST_F(Print, SheetTransformCentresAndScales)
+{
+    // 200 x 100 mm of printable area on 400 x 300 points.
+    LMatrix<float> m = VTPrintFunctionClass::SheetTransform(0, 200, 100, 400, 300);
+    LPointTemplate<float> p = m.TransformPoint({ 0, 0 });
+    EXPECT_FLOAT_EQ(p.x, 200);
+    EXPECT_FLOAT_EQ(p.y, 150);
+    p = m.TransformPoint({ 100, -50 });
+    EXPECT_FLOAT_EQ(p.x, 400);
+    EXPECT_FLOAT_EQ(p.y, 0);
+    // A landscape page is turned by -90 degrees about the sheet's centre before scaling.
+    m = VTPrintFunctionClass::SheetTransform(-90, 200, 100, 400, 300);
+    p = m.TransformPoint({ 10, 0 });
+    EXPECT_NEAR(p.x, 200, 1e-3);
+    EXPECT_NEAR(p.y, 150 - 10 * 3, 1e-3);
+}
+
+TEST_F(Print, PaperQuestion)
+{
+    VTProject project(new VTLabelLayoutDataGenericCDStandard);
+    ASSERT_EQ(project.GetLabelLayout()->paperSize, LPaperSizeA4);
+    float size[2] = { 100, 100 };
+    VTPrintFunctionClass print(&project, project.GetLabelLayout()->pages.GetHead(), size, true);
+    const std::string lead = "Den medelstora storlek som du har valt att skriva ut på skiljer sig "
+                             "från den medelstora storlek som föreslås i den här mallen.";
+
+    LPrintSettings s;
+    s.paperSize = LPaperSizeA4;
+    EXPECT_TRUE(print.CanPrint(nullptr, s));
+    EXPECT_EQ(gAsked.count, 0);
+
+    // US letter for an A4 layout: the short form.
+    s.paperSize = LPaperSizeUSLetter;
+    gAsked.answer = false;
+    EXPECT_FALSE(print.CanPrint(nullptr, s));
+    EXPECT_EQ(gAsked.count, 1);
+    EXPECT_EQ(gAsked.text, lead + "\n\nPapper storlek vald: Brev\nPapper storlek föreslås: A4");
+    EXPECT_EQ(gAsked.caption, " Utskrift");
+    EXPECT_EQ(gAsked.yes, "Fortsätt skriva ut");
+    EXPECT_EQ(gAsked.no, "Avbryt");
+    gAsked.answer = true;
+    EXPECT_TRUE(print.CanPrint(nullptr, s));
+
+    // A5: the dimensions in the user's unit.
+    s.paperSize = LPaperSizeA5;
+    s.paperWidth = 148;
+    s.paperHeight = 210;
+    EXPECT_TRUE(print.CanPrint(nullptr, s));
+    EXPECT_EQ(gAsked.text,
+        lead
+            + "\n\nMedium dimensions selected:\n   148.00mm x 210.00mm\n\nMedium size suggested:\n"
+              "   Standard A4");
+    LSettingSetMeasurementUnit(1);
+    EXPECT_TRUE(print.CanPrint(nullptr, s));
+    EXPECT_EQ(gAsked.text,
+        lead
+            + "\n\nMedium dimensions selected:\n   5.83in x 8.27in\n\nMedium size suggested:\n"
+              "   Standard A4");
+
+    // Without anyone to ask, a print on other paper does not start.
+    VTPrintSetQuestionFunction(nullptr);
+    EXPECT_FALSE(print.CanPrint(nullptr, s));
+
+    // Direct-to-disc layouts are never asked about.
+    VTPrintSetQuestionFunction(&Ask);
+    VTProject disc(new VTLabelLayoutDataDirectToCDDVDStandard);
+    VTPrintFunctionClass discPrint(&disc, disc.GetLabelLayout()->pages.GetHead(), size, true);
+    const int asked = gAsked.count;
+    EXPECT_TRUE(discPrint.CanPrint(nullptr, s));
+    EXPECT_EQ(gAsked.count, asked);
+}
+
+TEST_F(Print, APageThatDoesNotStartIsSkipped)
+{
+    auto project = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    float size[2] = { 200, 280 };
+    VTPrintFunctionClass print(
+        project.get(), project->GetLabelLayout()->pages.GetHead(), size, true);
+    BrokenSurface surface;
+    print.Print(surface);
+    EXPECT_EQ(surface.starts, 1);
+    EXPECT_EQ(surface.ends, 0);
+    EXPECT_EQ(print.GetPageStartError(), -9704);
+    EXPECT_EQ(surface.GetPaintContext().GetPlatformContext(), nullptr);
+
+    // Without a page nothing is started.
+    VTPrintFunctionClass none(project.get(), nullptr, size, true);
+    BrokenSurface untouched;
+    none.Print(untouched);
+    EXPECT_EQ(untouched.starts, 0);
+
+    // A surface outside a print document cannot start a page.
+    LPrintSurface idle;
+    EXPECT_NE(idle.StartPage(), 0);
+    EXPECT_EQ(idle.GetFailedPageStarts(), 1);
+    EXPECT_EQ(idle.GetOpenPages(), 0);
+    EXPECT_NE(idle.EndPage(), 0);
+}
+
+TEST_F(Print, SettingsForLayouts)
+{
+    VTLabelLayoutDataGenericCDStandard paper;
+    LPrintSettings s;
+    VTPrintSettingsForLayout(s, paper, *paper.pages.GetAt(1));
+    EXPECT_EQ(s.orientation, LPaperSizeOrientationLandscape);
+    EXPECT_EQ(s.paperSize, LPaperSizeA4);
+    EXPECT_FALSE(s.paperSizeKnown);
+    EXPECT_FALSE(s.imageableSizeKnown);
+    EXPECT_EQ(s.firstPage, 1);
+    EXPECT_EQ(s.lastPage, 65535);
+
+    VTLabelLayoutDataDirectToCDDVDStandard disc;
+    VTPrintSettingsForLayout(s, disc, *disc.pages.GetHead());
+    EXPECT_EQ(s.paperSize, LPaperSizeCustom);
+    EXPECT_TRUE(s.paperSizeKnown);
+    EXPECT_TRUE(s.imageableSizeKnown);
+    EXPECT_FLOAT_EQ(s.paperWidth, 131.1f);
+    EXPECT_FLOAT_EQ(s.paperHeight, 238.8f);
+    EXPECT_FLOAT_EQ(s.imageableWidth, 119.5f);
+}
+
+TEST_F(Print, PrintsToFileCentredOnThePrintableArea)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    auto project = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetHead();
+    LPrintSettings settings;
+    VTPrintSettingsForLayout(settings, *project->GetLabelLayout(), *page);
+    VTPrintFunctionClass print(project.get(), page, &settings.imageableWidth, true);
+    const std::string pdf = PrintToFile("a4.pdf");
+    ASSERT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, print));
+    EXPECT_EQ(gAsked.count, 0);
+    EXPECT_EQ(print.GetPageStartError(), 0);
+
+    // What the panel reported came back into the settings.
+    EXPECT_EQ(settings.paperSize, LPaperSizeA4);
+    EXPECT_TRUE(settings.paperSizeKnown);
+    EXPECT_TRUE(settings.imageableSizeKnown);
+    EXPECT_NEAR(settings.paperWidth, 210, 0.1);
+    EXPECT_NEAR(settings.paperHeight, 297, 0.1);
+    EXPECT_GT(settings.imageableWidth, 150);
+    EXPECT_EQ(settings.orientation, LPaperSizeOrientationPortrait);
+
+    const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("595.276 x 841.89 pts (A4)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+    // The sheet's centre sits on the centre of the printable area, one millimetre a
+    // millimetre.
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_GT(r.width, 590);
+    const double k = 72 / 25.4;
+    const double cx = (settings.marginX + settings.imageableWidth / 2) * k;
+    const double cy = (settings.marginY + settings.imageableHeight / 2) * k;
+    EXPECT_TRUE(IsRed(r.At(int(cx + 40 * k), int(cy))));
+    EXPECT_TRUE(IsRed(r.At(int(cx), int(cy - 57 * k))));
+    EXPECT_FALSE(IsRed(r.At(int(cx), int(cy - 61 * k))));
+    EXPECT_FALSE(IsRed(r.At(int(cx), int(cy))));
+}
+
+TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    // A disc printer's tray as the paper: 131.1 x 238.8 mm, no paper question.
+    ASSERT_TRUE(VTOptions::PrinterTrayIDSet(36));
+    auto disc = RedProject(new VTLabelLayoutDataDirectToCDDVDStandard);
+    VTLabelLayoutPage* page = disc->GetLabelLayout()->pages.GetHead();
+    LPrintSettings settings;
+    VTPrintSettingsForLayout(settings, *disc->GetLabelLayout(), *page);
+    VTPrintFunctionClass print(disc.get(), page, &settings.imageableWidth, true);
+    std::string pdf = PrintToFile("tray.pdf");
+    ASSERT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, print));
+    EXPECT_EQ(gAsked.count, 0);
+    EXPECT_EQ(settings.paperSize, LPaperSizeCustom);
+    std::string info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("Page size:       372 x 677 pts"), std::string::npos) << info;
+
+    // The CD case front's landscape page.
+    auto cd = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    page = cd->GetLabelLayout()->pages.GetAt(1);
+    VTPrintSettingsForLayout(settings, *cd->GetLabelLayout(), *page);
+    VTPrintFunctionClass front(cd.get(), page, &settings.imageableWidth, true);
+    pdf = PrintToFile("front.pdf");
+    ASSERT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, front));
+    EXPECT_EQ(settings.orientation, LPaperSizeOrientationLandscape);
+    info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("841.89 x 595.276 pts"), std::string::npos) << info;
+    RgbRaster r = RenderPdfPage(pdf);
+    const double k = 72 / 25.4;
+    const double cx = (settings.marginX + settings.imageableWidth / 2) * k;
+    const double cy = (settings.marginY + settings.imageableHeight / 2) * k;
+    ASSERT_GT(r.width, 800);
+    EXPECT_TRUE(IsRed(r.At(int(cx + 100 * k), int(cy + 40 * k))));
+    EXPECT_FALSE(IsRed(r.At(int(cx + 100 * k), int(cy + 65 * k))));
+}
+
+TEST_F(Print, ARefusedPaperPrintsNothing)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    auto project = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetHead();
+    LPrintSettings settings;
+    VTPrintSettingsForLayout(settings, *project->GetLabelLayout(), *page);
+    settings.paperSize = LPaperSizeA5; // the panel is preset with other paper than the layout's
+    VTPrintFunctionClass print(project.get(), page, &settings.imageableWidth, true);
+    gAsked.answer = false;
+    const std::string pdf = PrintToFile("refused.pdf");
+    EXPECT_FALSE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, print));
+    EXPECT_EQ(gAsked.count, 1);
+    EXPECT_NE(gAsked.text.find("148.00mm x 210.00mm"), std::string::npos) << gAsked.text;
+    // The settings keep what the panel reported.
+    EXPECT_EQ(settings.paperSize, LPaperSizeA5);
+    EXPECT_TRUE(settings.paperSizeKnown);
+    uitest::Pump(100);
+    EXPECT_NE(access(pdf.c_str(), F_OK), 0);
+}
