@@ -715,3 +715,33 @@ TEST_F(ProjectFile, RegressionFileStillOpens)
     ExpectProjectsEqual(*expected, project);
     EXPECT_STREQ(project.GetLabelLayout()->key, "GenericCDStandard");
 }
+
+// The seeds of the project reader's fuzz target are files this writer makes. Rewritten with
+// VT_WRITE_FUZZ_SEEDS=1; otherwise each seed must still read.
+TEST_F(ProjectFile, FuzzSeedsAreWriterFiles)
+{
+    const std::string folder = std::string(VT_TEST_DATA) + "/fuzz/vtproj_fuzz";
+    if (std::getenv("VT_WRITE_FUZZ_SEEDS")) {
+        Recorder job;
+        auto sample = sample::MakeProject(4);
+        ASSERT_EQ(Save(*sample, folder + "/sample.vtproj", job), LProcessResultSuccess);
+        VTProject empty;
+        ASSERT_EQ(Save(empty, folder + "/empty.vtproj", job), LProcessResultSuccess);
+        VTProject disc(new VTLabelLayoutDataDirectToCDDVDStandard);
+        disc.templates.GetHead()->backgroundBrush.Reset(sample::Gradient(3, 20));
+        sample::Text(*disc.templates.GetHead(), "a\r\nb", 1, 2);
+        ASSERT_EQ(Save(disc, folder + "/disc.vtproj", job), LProcessResultSuccess);
+        VTProject twoDiscs(new VTLabelLayoutDataMemorexDiscA4);
+        ASSERT_EQ(Save(twoDiscs, folder + "/two_discs.vtproj", job), LProcessResultSuccess);
+    }
+    const std::vector<std::string> seeds = TemporaryFolder::List(folder);
+    EXPECT_GE(seeds.size(), 4u);
+    for (const std::string& name : seeds) {
+        if (name.size() < 7 || name.substr(name.size() - 7) != ".vtproj")
+            continue;
+        SCOPED_TRACE(name);
+        VTProject project;
+        Recorder job;
+        EXPECT_EQ(Load(folder + "/" + name, project, job), LProcessResultSuccess) << job.error;
+    }
+}
