@@ -163,6 +163,14 @@ template <class T> bool LFile::IsMatch(const T* pattern, const T* name)
     return *pattern == 0;
 }
 
+// The kinds of user folder GetUserSpecialFolder looks up.
+enum class LUserSpecialFolder { Documents, Pictures, Data, Cache };
+
+// The user's configured folder of that kind (the XDG user and base directories); when none is
+// configured, the home folder joined with fallback, created when missing. False and "" when it
+// cannot be had or does not fit 260 bytes.
+bool GetUserSpecialFolder(char* out, LUserSpecialFolder directory, const char* fallback);
+
 // True when the folder holds no entry (also when it does not exist); "__MACOSX" entries do not
 // count.
 bool LFolderIsEmpty(const char* path);

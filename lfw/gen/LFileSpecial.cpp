@@ -28,16 +28,6 @@ bool EnsureFolder(const std::string& path)
         || LFile::TestFolderExists(path.c_str());
 }
 
-bool UserFolder(char* out, platform::system::UserFolder which, bool create)
-{
-    platform::system::UserFolderPath folder = platform::system::GetUserFolder(which);
-    if ((create || folder.fallback) && !EnsureFolder(folder.path)) {
-        out[0] = '\0';
-        return false;
-    }
-    return Deliver(out, kLPathSize, folder.path);
-}
-
 std::string Join(const std::string& folder, const char* name)
 {
     if (folder.empty() || folder.back() == '/')
@@ -47,25 +37,58 @@ std::string Join(const std::string& folder, const char* name)
 
 } // namespace
 
+bool GetUserSpecialFolder(char* out, LUserSpecialFolder directory, const char* fallback)
+{
+    platform::system::UserFolder which = platform::system::UserFolder::Documents;
+    switch (directory) {
+    case LUserSpecialFolder::Documents:
+        which = platform::system::UserFolder::Documents;
+        break;
+    case LUserSpecialFolder::Pictures:
+        which = platform::system::UserFolder::Pictures;
+        break;
+    case LUserSpecialFolder::Data:
+        which = platform::system::UserFolder::Data;
+        break;
+    case LUserSpecialFolder::Cache:
+        which = platform::system::UserFolder::Cache;
+        break;
+    }
+    platform::system::UserFolderPath folder = platform::system::GetUserFolder(which);
+    std::string path = folder.path;
+    if (folder.fallback) {
+        path = Join(platform::system::HomeFolder(), fallback ? fallback : "");
+        if (!EnsureFolder(path)) {
+            out[0] = '\0';
+            return false;
+        }
+    }
+    return Deliver(out, kLPathSize, path);
+}
+
 bool LFile::GetUserDocumentsFolder(char* out)
 {
-    return UserFolder(out, platform::system::UserFolder::Documents, false);
+    return GetUserSpecialFolder(out, LUserSpecialFolder::Documents, "Documents");
 }
 
 bool LFile::GetUserPicturesFolder(char* out)
 {
-    return UserFolder(out, platform::system::UserFolder::Pictures, false);
+    return GetUserSpecialFolder(out, LUserSpecialFolder::Pictures, "Pictures");
 }
 
 bool LFile::GetUserDataFolder(char* out)
 {
-    return UserFolder(out, platform::system::UserFolder::Data, false);
+    return GetUserSpecialFolder(out, LUserSpecialFolder::Data, ".local/share");
 }
 
 bool LFile::GetTempFolder(char* out)
 {
-    std::string path = Join(
-        platform::system::GetUserFolder(platform::system::UserFolder::Cache).path, "vorantel");
+    char cache[kLPathSize];
+    if (!GetUserSpecialFolder(cache, LUserSpecialFolder::Cache, ".cache")) {
+        out[0] = '\0';
+        return false;
+    }
+    std::string path = Join(cache, "vorantel");
     if (!EnsureFolder(path)) {
         out[0] = '\0';
         return false;
@@ -76,8 +99,12 @@ bool LFile::GetTempFolder(char* out)
 bool LFile::GetUserDataFolderApp(char* out, const char* name)
 {
     (void)name;
-    std::string path = Join(
-        platform::system::GetUserFolder(platform::system::UserFolder::Data).path, "vorantel");
+    char data[kLPathSize];
+    if (!GetUserSpecialFolder(data, LUserSpecialFolder::Data, ".local/share")) {
+        out[0] = '\0';
+        return false;
+    }
+    std::string path = Join(data, "vorantel");
     if (!EnsureFolder(path)) {
         out[0] = '\0';
         return false;

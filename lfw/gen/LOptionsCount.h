@@ -13,6 +13,8 @@ struct LCmdCount {
     uint32_t uses;
 };
 static_assert(sizeof(LCmdCount) == 8);
+// The record's traditional name.
+using CmdCount = LCmdCount;
 
 inline constexpr uint32_t kLOptionsCountMaxRecords = 256;
 

@@ -161,7 +161,8 @@ public:
         m_length = n < m_capacity ? n : m_capacity - 1;
         m_data[m_length] = 0;
     }
-    T operator[](size_t i) const { return m_data[i]; }
+    // A string that never held text reads as "": its unit 0 is the terminating zero.
+    T operator[](size_t i) const { return m_data ? m_data[i] : T(0); }
 
     bool operator==(const LStringLongTemplate& o) const
     {

@@ -71,6 +71,23 @@ TEST(SpecialFolders, UserFoldersAreMadeWhenMissing)
     EXPECT_TRUE(fs::is_directory(out));
 }
 
+TEST(SpecialFolders, ConfiguredFoldersWinOverTheFallback)
+{
+    FakeHome fake;
+    TemporaryFolder cache;
+    fake.Save("XDG_CACHE_HOME", cache.Path().c_str());
+    char out[kLPathSize];
+    ASSERT_TRUE(GetUserSpecialFolder(out, LUserSpecialFolder::Cache, "unused"));
+    EXPECT_EQ(std::string(out), cache.Path());
+    EXPECT_FALSE(fs::exists(fake.Home() / "unused"));
+    ASSERT_TRUE(LFile::GetTempFolder(out));
+    EXPECT_EQ(std::string(out), cache / "vorantel");
+    // Nothing configured: the home folder joined with the fallback, made when missing.
+    ASSERT_TRUE(GetUserSpecialFolder(out, LUserSpecialFolder::Data, "Some/Data"));
+    EXPECT_EQ(std::string(out), fake.Home() / "Some/Data");
+    EXPECT_TRUE(fs::is_directory(out));
+}
+
 TEST(SpecialFolders, AFolderTooLongForItsBufferIsRefused)
 {
     FakeHome fake;

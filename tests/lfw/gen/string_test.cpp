@@ -13,6 +13,9 @@ TEST(StringLong, DefaultIsEmptyWithoutBuffer)
     EXPECT_EQ(s.GetLength(), 0u);
     EXPECT_EQ(s.GetCapacity(), 0u);
     EXPECT_STREQ(s.c_str(), "");
+    EXPECT_EQ(s[0], 0); // reads as "", never through the missing buffer
+    LStringLongTemplate<unsigned short> wide;
+    EXPECT_EQ(wide[0], 0);
     LStringLongTemplate<char> copy(s);
     EXPECT_EQ(copy.GetBuffer(), nullptr);
     s = copy;
