@@ -66,6 +66,51 @@ std::string DecodeKey(const char* key)
     return out;
 }
 
+// The string value of a key, byte for byte. g_key_file_get_string refuses a value that is not
+// valid UTF-8 (a path in another encoding, say), though g_key_file_set_string stores it: such a
+// value is read raw and its escapes (\s \n \t \r and a doubled backslash) undone here. False
+// when the key is missing.
+bool ReadString(GKeyFile* file, const char* name, std::string& value)
+{
+    if (gchar* text = g_key_file_get_string(file, kGroup, name, nullptr)) {
+        value = text;
+        g_free(text);
+        return true;
+    }
+    gchar* raw = g_key_file_get_value(file, kGroup, name, nullptr);
+    if (!raw)
+        return false;
+    value.clear();
+    for (const char* p = raw; *p; ++p) {
+        if (*p != '\\' || !p[1]) {
+            value += *p;
+            continue;
+        }
+        switch (*++p) {
+        case 's':
+            value += ' ';
+            break;
+        case 'n':
+            value += '\n';
+            break;
+        case 't':
+            value += '\t';
+            break;
+        case 'r':
+            value += '\r';
+            break;
+        case '\\':
+            value += '\\';
+            break;
+        default:
+            value += '\\';
+            value += *p;
+        }
+    }
+    g_free(raw);
+    return true;
+}
+
 struct Signature {
     dev_t device = 0;
     ino_t inode = 0;
@@ -258,12 +303,7 @@ bool GetValue(const std::string& domain, const std::string& key, std::string& va
     const std::string name = EncodeKey(key);
     std::lock_guard<std::mutex> guard(gMutex);
     Snapshot& snap = Load(path, false);
-    gchar* text = g_key_file_get_string(snap.file, kGroup, name.c_str(), nullptr);
-    if (!text)
-        return false;
-    value = text;
-    g_free(text);
-    return true;
+    return ReadString(snap.file, name.c_str(), value);
 }
 
 bool HasKey(const std::string& domain, const std::string& key)
@@ -281,10 +321,8 @@ bool SetValue(const std::string& domain, const std::string& key, const std::stri
         return false;
     const std::string name = EncodeKey(key);
     return Modify(domain, [&](GKeyFile* file, bool& save) {
-        gchar* old = g_key_file_get_string(file, kGroup, name.c_str(), nullptr);
-        bool same = old && value == old;
-        g_free(old);
-        if (!same) {
+        std::string old;
+        if (!ReadString(file, name.c_str(), old) || old != value) {
             g_key_file_set_string(file, kGroup, name.c_str(), value.c_str());
             save = true;
         }
@@ -301,12 +339,11 @@ bool SetValues(
     return Modify(domain, [&](GKeyFile* file, bool& save) {
         for (const auto& [key, value] : values) {
             const std::string name = EncodeKey(key);
-            gchar* old = g_key_file_get_string(file, kGroup, name.c_str(), nullptr);
-            if (!old || value != old) {
+            std::string old;
+            if (!ReadString(file, name.c_str(), old) || old != value) {
                 g_key_file_set_string(file, kGroup, name.c_str(), value.c_str());
                 save = true;
             }
-            g_free(old);
         }
         return true;
     });

@@ -74,6 +74,22 @@ TEST_F(Prefs, AwkwardKeysAndValuesSurvive)
     EXPECT_FALSE(prefs::SetValue(fDomain, "", "x"));
 }
 
+TEST_F(Prefs, AValueThatIsNotUtf8ReadsBackByteForByte)
+{
+    // A path in another encoding (Latin-1 bytes), with blanks and escapes around it.
+    const std::string value = " /home/\xE5\xE4/fil \\x\n ";
+    ASSERT_TRUE(prefs::SetValue(fDomain, "RecentFileList/File0", value));
+    std::string got;
+    EXPECT_TRUE(prefs::GetValue(fDomain, "RecentFileList/File0", got));
+    EXPECT_EQ(got, value);
+    // Storing it again finds it unchanged and leaves the file alone.
+    struct stat before, after;
+    ASSERT_EQ(stat(prefs::StorePath(fDomain).c_str(), &before), 0);
+    ASSERT_TRUE(prefs::SetValue(fDomain, "RecentFileList/File0", value));
+    ASSERT_EQ(stat(prefs::StorePath(fDomain).c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
 TEST_F(Prefs, RemovingKeys)
 {
     prefs::SetValue(fDomain, "S/k", "1");
