@@ -485,6 +485,34 @@ void ReadRow(const P* src, LPixelColour* out, int width, RowSource mode, uint32_
     }
 }
 
+// The DIB header as the writer stores it: the 40 bytes of fields, then, as far as the declared
+// size reaches, the red, green, blue and alpha masks and (from 108 bytes on) the sRGB
+// colour-space tag; the rest is zero. Answers the byte count: the declared size, or 0 for a size
+// the writer does not make (below 40 or above 124).
+size_t EncodeDIBHeader(const LCODEC_DIB_Header& h, uint8_t (&b)[124])
+{
+    if (h.size < 40 || h.size > sizeof b)
+        return 0;
+    std::memset(b, 0, sizeof b);
+    LImagePutLE32(b, h.size);
+    LImagePutLE32(b + 4, uint32_t(h.width));
+    LImagePutLE32(b + 8, uint32_t(h.height));
+    LImagePutLE16(b + 12, h.planes);
+    LImagePutLE16(b + 14, h.bitsPerPixel);
+    LImagePutLE32(b + 16, h.compression);
+    LImagePutLE32(b + 20, h.imageSize);
+    LImagePutLE32(b + 24, uint32_t(h.xPelsPerMeter));
+    LImagePutLE32(b + 28, uint32_t(h.yPelsPerMeter));
+    LImagePutLE32(b + 32, h.coloursUsed);
+    LImagePutLE32(b + 36, h.coloursImportant);
+    const uint32_t masks[4] = { h.redMask, h.greenMask, h.blueMask, h.alphaMask };
+    for (uint32_t i = 0; i < 4 && 44 + 4 * i <= h.size; ++i)
+        LImagePutLE32(b + 40 + 4 * i, masks[i]);
+    if (h.size >= 108)
+        std::memcpy(b + 56, "BGRs", 4);
+    return h.size;
+}
+
 // Writes the DIB header and pixels. bits32 selects the 124-byte 32-bit form.
 template <class S>
 LProcessResult WriteDIB(LProcessInterface& job, const LImageBuffer& src, bool bits32, S& stream,
@@ -495,24 +523,24 @@ LProcessResult WriteDIB(LProcessInterface& job, const LImageBuffer& src, bool bi
     const int width = src.GetWidth(), height = src.GetHeight();
     const pixelformat_t format = src.GetPixelFormat();
     const uint64_t dibStart = stream.Tell();
-    const uint32_t headerSize = bits32 ? 124 : 40;
-    uint8_t header[124] = {};
-    LImagePutLE32(header, headerSize);
-    LImagePutLE32(header + 4, uint32_t(width));
-    LImagePutLE32(header + 8, uint32_t(height));
-    LImagePutLE16(header + 12, 1);
-    LImagePutLE16(header + 14, bits32 ? 32 : 24);
-    LImagePutLE32(header + 16, bits32 ? 3 : 0);
-    LImagePutLE32(header + 24, uint32_t(src.GetFormat().horizontalResolution));
-    LImagePutLE32(header + 28, uint32_t(src.GetFormat().verticalResolution));
+    LCODEC_DIB_Header h;
+    h.size = bits32 ? 124 : 40;
+    h.width = width;
+    h.height = height; // positive: the bottom row is stored first
+    h.planes = 1;
+    h.bitsPerPixel = bits32 ? 32 : 24;
+    h.compression = bits32 ? kCompressionBitFields : kCompressionNone;
+    h.xPelsPerMeter = src.GetFormat().horizontalResolution;
+    h.yPelsPerMeter = src.GetFormat().verticalResolution;
     if (bits32) {
-        LImagePutLE32(header + 40, 0x00FF0000);
-        LImagePutLE32(header + 44, 0x0000FF00);
-        LImagePutLE32(header + 48, 0x000000FF);
-        LImagePutLE32(header + 52, 0xFF000000);
-        std::memcpy(header + 56, "BGRs", 4);
+        h.redMask = 0x00FF0000;
+        h.greenMask = 0x0000FF00;
+        h.blueMask = 0x000000FF;
+        h.alphaMask = 0xFF000000;
     }
-    if (!stream.Write(header, headerSize))
+    uint8_t header[124];
+    const size_t headerSize = EncodeDIBHeader(h, header);
+    if (!headerSize || !stream.Write(header, headerSize))
         return LProcessResultError;
 
     const size_t rowBytes = size_t(width) * (bits32 ? 4 : 3);
@@ -574,19 +602,10 @@ LProcessResult WriteDIB(LProcessInterface& job, const LImageBuffer& src, bool bi
 
 template <class S> LProcessResult LProcessDIBSave<S>::HeaderSave(const LCODEC_DIB_Header& h)
 {
-    uint8_t b[40] = {};
-    LImagePutLE32(b, h.size);
-    LImagePutLE32(b + 4, uint32_t(h.width));
-    LImagePutLE32(b + 8, uint32_t(h.height));
-    LImagePutLE16(b + 12, h.planes);
-    LImagePutLE16(b + 14, h.bitsPerPixel);
-    LImagePutLE32(b + 16, h.compression);
-    LImagePutLE32(b + 20, h.imageSize);
-    LImagePutLE32(b + 24, uint32_t(h.xPelsPerMeter));
-    LImagePutLE32(b + 28, uint32_t(h.yPelsPerMeter));
-    LImagePutLE32(b + 32, h.coloursUsed);
-    LImagePutLE32(b + 36, h.coloursImportant);
-    return stream.Write(b, sizeof b) ? LProcessResultSuccess : LProcessResultError;
+    // The whole declared header, so that the pixels that follow start where it says.
+    uint8_t b[124];
+    const size_t n = EncodeDIBHeader(h, b);
+    return n && stream.Write(b, n) ? LProcessResultSuccess : LProcessResultError;
 }
 
 template <class S> LProcessResult Process(LProcessInterface& job, LProcessDIBSave<S>& r)

@@ -102,6 +102,8 @@ template <class S> struct LProcessDIBSave {
         , stream(s)
     {
     }
+    // Writes header.size bytes (40 to 124): the fields, then the masks and, from 108 bytes on,
+    // the sRGB colour-space tag as far as the size reaches. 2 for other sizes or a short write.
     LProcessResult HeaderSave(const LCODEC_DIB_Header& header);
 
     const LImageBuffer& buffer;

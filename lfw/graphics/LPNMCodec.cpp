@@ -144,6 +144,14 @@ private:
     LProcessResult ReadPixelsPGMASCII(uint32_t maxval);
     LProcessResult ReadPixelsPPMASCII(uint32_t maxval);
     LProcessResult ReadPixelsPBMRaw();
+    LProcessResult ReadPixelsPGMRaw8bpp(uint32_t maxval) { return ReadPixelsPGMRaw(maxval, false); }
+    LProcessResult ReadPixelsPGMRaw16bpp(uint32_t maxval) { return ReadPixelsPGMRaw(maxval, true); }
+    LProcessResult ReadPixelsPPMRaw24bpp(uint32_t maxval)
+    {
+        return ReadPixelsPPMRaw(maxval, false);
+    }
+    LProcessResult ReadPixelsPPMRaw48bpp(uint32_t maxval) { return ReadPixelsPPMRaw(maxval, true); }
+    // The raw greymap and pixmap readers; wide: two bytes per sample, most significant first.
     LProcessResult ReadPixelsPGMRaw(uint32_t maxval, bool wide);
     LProcessResult ReadPixelsPPMRaw(uint32_t maxval, bool wide);
 
@@ -207,9 +215,11 @@ template <class S> LProcessResult PNMReader<S>::Read(int32_t& bitsPerPixel)
     case LPNM_P4:
         return ReadPixelsPBMRaw();
     case LPNM_P5:
-        return ReadPixelsPGMRaw(uint32_t(maxval), wide);
+        return wide ? ReadPixelsPGMRaw16bpp(uint32_t(maxval))
+                    : ReadPixelsPGMRaw8bpp(uint32_t(maxval));
     case LPNM_P6:
-        return ReadPixelsPPMRaw(uint32_t(maxval), wide);
+        return wide ? ReadPixelsPPMRaw48bpp(uint32_t(maxval))
+                    : ReadPixelsPPMRaw24bpp(uint32_t(maxval));
     }
     return LProcessResultError;
 }

@@ -551,3 +551,46 @@ TEST(BMPCodec, StopRequest)
     EXPECT_EQ(Process(job, request), LProcessResultStopped);
     EXPECT_EQ(job.status, "Avkodning DIB bild");
 }
+
+TEST(BMPCodec, DIBHeaderSaveWritesTheDeclaredHeader)
+{
+    LImageBuffer buffer(LImageFormat(LPixelFormatB8G8R8A8, 2, 2));
+    LProcessInterfaceVoid job;
+    LCODEC_DIB_Header h;
+    h.width = 2;
+    h.height = 2;
+    h.planes = 1;
+    h.bitsPerPixel = 32;
+    h.compression = 3;
+    h.xPelsPerMeter = 2835;
+    h.redMask = 0x00FF0000;
+    h.greenMask = 0x0000FF00;
+    h.blueMask = 0x000000FF;
+    h.alphaMask = 0xFF000000;
+    for (uint32_t size : { 40u, 56u, 124u, 12u, 125u }) {
+        h.size = size;
+        LSizedArray<unsigned char> array;
+        LOutputStreamByteArray out(array);
+        LProcessDIBSave<LOutputStreamByteArray> save(buffer, 0, out);
+        const LProcessResult result = save.HeaderSave(h);
+        std::vector<uint8_t> b(array.GetData(), array.GetData() + array.GetCount());
+        if (size < 40 || size > 124) {
+            EXPECT_EQ(result, LProcessResultError) << size;
+            EXPECT_TRUE(b.empty()) << size;
+            continue;
+        }
+        ASSERT_EQ(result, LProcessResultSuccess) << size;
+        ASSERT_EQ(b.size(), size);
+        EXPECT_EQ(LE32(b, 0), size);
+        EXPECT_EQ(LE32(b, 16), 3u);
+        EXPECT_EQ(LE32(b, 24), 2835u);
+        if (size >= 56) {
+            EXPECT_EQ(LE32(b, 40), 0x00FF0000u);
+            EXPECT_EQ(LE32(b, 52), 0xFF000000u);
+        }
+        if (size == 124) {
+            EXPECT_EQ(std::string(b.begin() + 56, b.begin() + 60), "BGRs");
+            EXPECT_TRUE(std::all_of(b.begin() + 60, b.end(), [](uint8_t v) { return v == 0; }));
+        }
+    }
+}
