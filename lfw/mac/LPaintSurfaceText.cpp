@@ -42,11 +42,11 @@ void LPaintSurface::_DrawText(LPaintContext& ctx, const char* utf8, float x, flo
     LBoundingBox2T<float> rect(x, y, x + w, y + h);
     LCocoaTextPaintData pd = PaintData(ctx);
     if (LIsMainThread()) {
-        LCocoaTextManagerImpl::SharedTextManager().DrawText(
+        LCocoaTextManagerImpl::sharedTextManager().drawText(
             utf8, &pd, format, rect, transparentBackground);
     } else {
         LCocoaTextManagerImpl local(&pd);
-        local.DrawText(utf8, &pd, format, rect, transparentBackground);
+        local.drawText(utf8, &pd, format, rect, transparentBackground);
     }
 }
 
@@ -81,10 +81,10 @@ void LPaintSurface::MeasureText(const LPaintContext& ctx, float& width, float& h
     LCocoaTextPaintData pd = PaintData(ctx);
     double w = 0, h = 0;
     if (LIsMainThread()) {
-        LCocoaTextManagerImpl::SharedTextManager().MeasureText(utf8, &pd, format, box, w, h);
+        LCocoaTextManagerImpl::sharedTextManager().measureText(utf8, &pd, format, box, w, h);
     } else {
         LCocoaTextManagerImpl local(&pd);
-        local.MeasureText(utf8, &pd, format, box, w, h);
+        local.measureText(utf8, &pd, format, box, w, h);
     }
     width = float(w);
     height = float(h);

@@ -27,42 +27,49 @@ struct LCocoaTextPaintData {
 class LCocoaTextManagerImpl {
 public:
     // The one instance of the main thread, made on first use.
-    static LCocoaTextManagerImpl& SharedTextManager();
+    static LCocoaTextManagerImpl& sharedTextManager();
 
+    // initWithPaintData: (init is the same with no paint data).
     explicit LCocoaTextManagerImpl(const LCocoaTextPaintData* paintData = nullptr);
     LCocoaTextManagerImpl(const LCocoaTextManagerImpl&) = delete;
     LCocoaTextManagerImpl& operator=(const LCocoaTextManagerImpl&) = delete;
 
     // Lays the text out in the box (left, top, right, bottom) and answers the size it uses.
-    void MeasureText(const char* text, const LCocoaTextPaintData* paintData,
+    void measureText(const char* text, const LCocoaTextPaintData* paintData,
         const LDrawTextFormat& format, const LBoundingBox2T<float>& rect, double& width,
         double& height);
     // Lays the text out in the box and draws it into the paint data's context.
-    void DrawText(const char* text, const LCocoaTextPaintData* paintData,
+    void drawText(const char* text, const LCocoaTextPaintData* paintData,
         const LDrawTextFormat& format, const LBoundingBox2T<float>& rect,
         bool transparentBackground);
 
     // The building blocks of the two operations above.
-    void SetPaintData(const LCocoaTextPaintData* paintData) { mPaintData = paintData; }
-    void SetText(const char* text);
-    void SetBoundingRect(const LBoundingBox2T<float>& rect);
-    void SetFormat(const LDrawTextFormat& format);
-    void SetTransparentBackground(bool on) { mTransparent = on; }
-    void UpdateFont();
-    void Measure(double& width, double& height);
-    void Draw();
+    void setPaintData(const LCocoaTextPaintData* paintData) { ppd = paintData; }
+    void setText(const char* text);
+    void setBoundingRect(const LBoundingBox2T<float>& rect);
+    void setFormat(const LDrawTextFormat& format);
+    void setTransparentBackground(bool on) { bIsTransparent = on; }
+    void updateFont();
+    void measure(double& width, double& height);
+    void draw();
 
-    double GetVerticalOffset() const { return mOriginOffset; }
+    double GetVerticalOffset() const { return dOriginPointOffset; }
 
 private:
-    platform::text::TextLayout mLayout;
-    const LCocoaTextPaintData* mPaintData = nullptr;
-    double mOriginX = 0;
-    double mOriginY = 0;
-    double mOriginOffset = 0;
-    double mContainerWidth = 0;
-    double mContainerHeight = 0;
-    bool mTransparent = false;
+    struct Point {
+        double x = 0, y = 0;
+    };
+    struct Size {
+        double width = 0, height = 0;
+    };
+
+    // The text stack: storage, layout, container and paragraph style in one layout.
+    platform::text::TextLayout layoutManager;
+    const LCocoaTextPaintData* ppd = nullptr; // null: unstyled text
+    Point originPoint; // top left of the bounding box
+    double dOriginPointOffset = 0; // added to the origin's y when drawing
+    Size nsSizeContainer; // the bounding box size
+    bool bIsTransparent = false; // no glyph background
 };
 
 // True on the process's main thread (the one that started the program).

@@ -129,18 +129,18 @@ TEST(Text, HorizontalAlignment)
 
 TEST(Text, VerticalAlignment)
 {
-    LCocoaTextManagerImpl& shared = LCocoaTextManagerImpl::SharedTextManager();
+    LCocoaTextManagerImpl& shared = LCocoaTextManagerImpl::sharedTextManager();
     LCocoaTextPaintData pd;
     pd.font = platform::text::FontFromFamily("DejaVu Sans", 20, platform::text::FontStyle());
     double w, h;
     LDrawTextFormat centre(
         LAlignmentXLeft, LAlignmentYCenter, LTextWrappingWord, LTextTrimmingNone);
-    shared.MeasureText("Text", &pd, centre, LBoundingBox2T<float>(0, 0, 200, 100), w, h);
+    shared.measureText("Text", &pd, centre, LBoundingBox2T<float>(0, 0, 200, 100), w, h);
     EXPECT_GT(h, 20);
     EXPECT_DOUBLE_EQ(shared.GetVerticalOffset(), (100 - h) / 2);
     LDrawTextFormat bottom(
         LAlignmentXLeft, LAlignmentYBottom, LTextWrappingWord, LTextTrimmingNone);
-    shared.MeasureText("Text", &pd, bottom, LBoundingBox2T<float>(0, 0, 200, 10), w, h);
+    shared.measureText("Text", &pd, bottom, LBoundingBox2T<float>(0, 0, 200, 10), w, h);
     EXPECT_LT(shared.GetVerticalOffset(), 0); // the text ends at the box's bottom
 
     // Drawn: bottom alignment puts the glyphs against the bottom edge.
