@@ -49,7 +49,7 @@ bool LGraphicsPathSegment::SetPoints(const LPointTemplate<float>* points, unsign
 
 LGraphicsPath::~LGraphicsPath()
 {
-    DestroyCachedPlatformPath();
+    DestroyCachedCGPath();
 }
 
 void LGraphicsPath::Append(LGraphicsPathSegment* s)
@@ -57,7 +57,7 @@ void LGraphicsPath::Append(LGraphicsPathSegment* s)
     mSegments.AddAfter(mTail, s);
     mTail = s;
     ++mSegmentCount;
-    DestroyCachedPlatformPath();
+    DestroyCachedCGPath();
 }
 
 void LGraphicsPath::AppendPoints(
@@ -258,7 +258,7 @@ void LGraphicsPath::AddPath(const LGraphicsPath& other, bool connect)
         }
         first = false;
     }
-    DestroyCachedPlatformPath();
+    DestroyCachedCGPath();
 }
 
 void LGraphicsPath::Translate(float dx, float dy)
@@ -270,7 +270,7 @@ void LGraphicsPath::Translate(float dx, float dy)
             p[i].y += dy;
         }
     }
-    DestroyCachedPlatformPath();
+    DestroyCachedCGPath();
 }
 
 void LGraphicsPath::Scale(float sx, float sy)
@@ -282,19 +282,24 @@ void LGraphicsPath::Scale(float sx, float sy)
             p[i].y *= sy;
         }
     }
-    DestroyCachedPlatformPath();
+    DestroyCachedCGPath();
 }
 
-void LGraphicsPath::DestroyCachedPlatformPath() const
+void LGraphicsPath::ReleaseCGPath(cairo_path_t* path)
 {
-    if (mCache) {
-        delete[] mCache->data;
-        delete mCache;
-        mCache = nullptr;
+    if (path) {
+        delete[] path->data;
+        delete path;
     }
 }
 
-cairo_path_t* LGraphicsPath::CreatePlatformPathInt() const
+void LGraphicsPath::DestroyCachedCGPath() const
+{
+    ReleaseCGPath(mCache);
+    mCache = nullptr;
+}
+
+cairo_path_t* LGraphicsPath::CreateCGPathInt() const
 {
     // Count the path data first: a header per element plus its points.
     size_t n = 0;
@@ -387,8 +392,20 @@ cairo_path_t* LGraphicsPath::CreatePlatformPathInt() const
 const cairo_path_t* LGraphicsPath::CreatePlatformPath() const
 {
     if (!mCache)
-        mCache = CreatePlatformPathInt();
+        mCache = CreateCGPathInt();
     return mCache;
+}
+
+cairo_path_t* LGraphicsPath::CreateCGPath() const
+{
+    const cairo_path_t* cached = CreatePlatformPath();
+    cairo_path_t* copy = new cairo_path_t;
+    copy->status = cached->status;
+    copy->num_data = cached->num_data;
+    copy->data = cached->num_data > 0 ? new cairo_path_data_t[size_t(cached->num_data)] : nullptr;
+    if (copy->data)
+        std::copy(cached->data, cached->data + cached->num_data, copy->data);
+    return copy;
 }
 
 void LGraphicsPath::AddToContext(cairo_t* cr) const

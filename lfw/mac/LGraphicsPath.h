@@ -88,15 +88,23 @@ public:
     // The cairo form of the path, built on first use and kept until the next edit (owned by the
     // path; do not free it).
     const cairo_path_t* CreatePlatformPath() const;
+    // A new copy of that cached form (built first when there is none); the caller releases it
+    // with ReleaseCGPath.
+    cairo_path_t* CreateCGPath() const;
+    // A new cairo path made by walking the segments in order; segment types without a mapping
+    // add nothing. The caller releases it with ReleaseCGPath.
+    cairo_path_t* CreateCGPathInt() const;
+    static void ReleaseCGPath(cairo_path_t* path);
     // Appends the path to the context's current path.
     void AddToContext(cairo_t* cr) const;
-    void DestroyCachedPlatformPath() const;
+    // Releases and forgets the cached form.
+    void DestroyCachedCGPath() const;
+    void DestroyCachedPlatformPath() const { DestroyCachedCGPath(); }
 
 private:
     void Append(LGraphicsPathSegment* s);
     void AppendPoints(uint32_t type, const LPointTemplate<float>* points, unsigned long count);
     void Append1(uint32_t type, const LPointTemplate<float>& p) { AppendPoints(type, &p, 1); }
-    cairo_path_t* CreatePlatformPathInt() const;
 
     bool mWinding = false;
     bool mFigureOpen = false;

@@ -195,6 +195,37 @@ TEST(GraphicsPath, PlatformPathIsCachedUntilAnEdit)
     EXPECT_EQ(p.CreatePlatformPath()->data[1].point.y, 15);
 }
 
+TEST(GraphicsPath, CreateCGPathHandsOutIndependentCopies)
+{
+    LGraphicsPath p;
+    p.AddRectangle(1, 2, 10, 5);
+    cairo_path_t* a = p.CreateCGPath();
+    cairo_path_t* b = p.CreateCGPath();
+    ASSERT_NE(a, b);
+    ASSERT_EQ(a->num_data, 9);
+    EXPECT_NE(a->data, b->data);
+    EXPECT_EQ(a->data[3].point.x, 11);
+    // The caller's copy outlives an edit of the path and the path itself.
+    p.Translate(100, 0);
+    EXPECT_EQ(a->data[3].point.x, 11);
+    cairo_path_t* fresh = p.CreateCGPathInt();
+    EXPECT_EQ(fresh->data[3].point.x, 111);
+    LGraphicsPath::ReleaseCGPath(fresh);
+    LGraphicsPath::ReleaseCGPath(b);
+    {
+        LGraphicsPath gone;
+        gone.AddEllipse(0, 0, 4, 4);
+        b = gone.CreateCGPath();
+    }
+    EXPECT_EQ(b->data[0].header.type, CAIRO_PATH_MOVE_TO);
+    LGraphicsPath::ReleaseCGPath(b);
+    LGraphicsPath::ReleaseCGPath(a);
+    LGraphicsPath empty;
+    cairo_path_t* none = empty.CreateCGPath();
+    EXPECT_EQ(none->num_data, 0);
+    LGraphicsPath::ReleaseCGPath(none);
+}
+
 TEST(GraphicsPath, FillRuleDecidesHoles)
 {
     DrawCanvas c(60, 60);
