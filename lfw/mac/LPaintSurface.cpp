@@ -87,7 +87,7 @@ void FillWithBrush(
         cairo_set_fill_rule(cr, old);
         return;
     }
-    cairo_pattern_t* pattern = LPaintSurface::CreateBrushPattern(brush);
+    cairo_pattern_t* pattern = LPaintSurface::CreateBrushPattern(ctx, brush);
     if (!pattern)
         return;
     ctx.SaveGState();
@@ -348,7 +348,7 @@ void LPaintSurface::DrawPath(LPaintContext& ctx, const LGuiBrush& brush, const L
     cairo_t* cr = ctx.GetPlatformContext();
     cairo_pattern_t* pattern = nullptr;
     if (type != LGuiBrushTypeSolid) {
-        pattern = CreateBrushPattern(brush);
+        pattern = CreateBrushPattern(ctx, brush);
         if (!pattern)
             return;
     }

@@ -102,9 +102,12 @@ public:
         const LGuiColorAlpha& to, bool vertical, int x, int y, int w, int h);
     // Stroke set-up: width 0 is a hairline of one base unit.
     static void ApplyLineStyle(const LPaintContext& ctx, float width, const LLineStyle* style);
-    // The cairo source of a gradient or texture brush (the caller destroys it); null when the
-    // brush paints nothing (no stops, a flat radial gradient, no image).
+    // The cairo source of a brush (the caller destroys it); null when the brush paints nothing
+    // (no stops, a flat radial gradient, no image). With the context, a texture's tiles lie in the
+    // context's untransformed (base) space, turned by the brush's rotation, whatever transform
+    // the shape is drawn under; without it they lie in the user space the source is set in.
     static cairo_pattern_t* CreateBrushPattern(const LGuiBrush& brush);
+    static cairo_pattern_t* CreateBrushPattern(const LPaintContext& ctx, const LGuiBrush& brush);
 
     // --- Transforms (relative to the base transform the context's creator recorded).
     static void NativeTransformGet(const LPaintContext& ctx, LMatrix<float>& m);

@@ -112,7 +112,10 @@ cairo_pattern_t* RadialPattern(const LGuiBrushGradientRadial& b)
     return p;
 }
 
-cairo_pattern_t* TexturePattern(const LGuiTextureBrush& b)
+// The texture's tiles lie in the context's untransformed space (its base transform), turned by
+// the brush's rotation: what the drawing transform does to the shape it does not do to the tiles.
+// Without a context the tiles lie in the user space the pattern is set in.
+cairo_pattern_t* TexturePattern(const LGuiTextureBrush& b, const LPaintContext* ctx)
 {
     int w = 0, h = 0;
     if (!b.mImage || !b.mImage->GetSize(w, h) || w <= 0 || h <= 0)
@@ -133,17 +136,25 @@ cairo_pattern_t* TexturePattern(const LGuiTextureBrush& b)
     cairo_pattern_t* p = cairo_pattern_create_for_surface(cell);
     cairo_surface_destroy(cell);
     cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
-    if (b.mRotation != 0 && std::isfinite(b.mRotation)) {
-        cairo_matrix_t m;
-        cairo_matrix_init_rotate(&m, -double(b.mRotation));
-        cairo_pattern_set_matrix(p, &m);
+    // user space -> device (the present transform) -> base space -> pattern space.
+    cairo_matrix_t m;
+    cairo_matrix_init_identity(&m);
+    if (ctx) {
+        cairo_matrix_t current, base = ctx->GetBaseTransform();
+        ctx->GetPlatformTransform(current);
+        if (cairo_matrix_invert(&base) == CAIRO_STATUS_SUCCESS)
+            cairo_matrix_multiply(&m, &current, &base);
     }
+    if (b.mRotation != 0 && std::isfinite(b.mRotation)) {
+        cairo_matrix_t unrotate;
+        cairo_matrix_init_rotate(&unrotate, -double(b.mRotation));
+        cairo_matrix_multiply(&m, &m, &unrotate);
+    }
+    cairo_pattern_set_matrix(p, &m);
     return p;
 }
 
-} // namespace
-
-cairo_pattern_t* LPaintSurface::CreateBrushPattern(const LGuiBrush& brush)
+cairo_pattern_t* BrushPattern(const LPaintContext* ctx, const LGuiBrush& brush)
 {
     switch (brush.GetType()) {
     case LGuiBrushTypeSolid: {
@@ -155,10 +166,22 @@ cairo_pattern_t* LPaintSurface::CreateBrushPattern(const LGuiBrush& brush)
     case LGuiBrushTypeRadialGradient:
         return RadialPattern(static_cast<const LGuiBrushGradientRadial&>(brush));
     case LGuiBrushTypeTexture:
-        return TexturePattern(static_cast<const LGuiTextureBrush&>(brush));
+        return TexturePattern(static_cast<const LGuiTextureBrush&>(brush), ctx);
     default:
         return nullptr;
     }
+}
+
+} // namespace
+
+cairo_pattern_t* LPaintSurface::CreateBrushPattern(const LGuiBrush& brush)
+{
+    return BrushPattern(nullptr, brush);
+}
+
+cairo_pattern_t* LPaintSurface::CreateBrushPattern(const LPaintContext& ctx, const LGuiBrush& brush)
+{
+    return BrushPattern(&ctx, brush);
 }
 
 void LPaintSurface::ApplyLinearGradient(const LPaintContext& ctx, const LGuiBrushGradientLinear& b)
@@ -189,7 +212,7 @@ void LPaintSurface::ApplyTexturePattern(const LPaintContext& ctx, const LGuiText
 {
     if (!ctx.IsDrawable())
         return;
-    if (cairo_pattern_t* p = TexturePattern(b)) {
+    if (cairo_pattern_t* p = TexturePattern(b, &ctx)) {
         cairo_set_source(ctx.GetPlatformContext(), p);
         cairo_pattern_destroy(p);
     }

@@ -188,6 +188,26 @@ TEST(Gradients, TextureIsAnOpaqueBlackStencil)
     LGuiTextureBrush noImage(nullptr);
     LPaintSurface::FillRect(c.ctx(), noImage, 0, 10, 32, 8);
     EXPECT_TRUE(c.IsWhite(2, 14));
+
+    // The tiles lie in the untransformed space: a scaled drawing transform moves and grows the
+    // shape, not the tiles (8 device pixels each, the left half covered).
+    DrawCanvas d(40, 20);
+    LPaintSurface::TransformTranslate(d.ctx(), 0, 10);
+    LMatrix<float> twice = LMatrix<float>::Scaling(2, 2);
+    LPaintSurface::Transform(d.ctx(), twice);
+    LPaintSurface::FillRect(d.ctx(), texture, 0, 0, 16, 4);
+    for (int x : { 2, 10, 18, 26 })
+        EXPECT_EQ(d.Ink(x, 14), 255) << x;
+    for (int x : { 6, 14, 22, 30 })
+        EXPECT_TRUE(d.IsWhite(x, 14)) << x;
+    EXPECT_TRUE(d.IsWhite(10, 8)); // outside the shape
+    // Turned by the brush's rotation (a quarter turn: the covered half is now the top half).
+    DrawCanvas e(16, 16);
+    LGuiTextureBrush turned(&image, float(M_PI / 2));
+    LPaintSurface::FillRect(e.ctx(), turned, 0, 0, 16, 16);
+    EXPECT_EQ(e.Ink(4, 2), 255);
+    EXPECT_TRUE(e.IsWhite(4, 6));
+    EXPECT_EQ(e.Ink(12, 10), 255);
 }
 
 TEST(LineStyle, DashPatternsFromStyleWidthAndCap)
