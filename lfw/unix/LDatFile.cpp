@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "lfw/gen/LFileLock.h"
+#include "lfw/gen/LFileSave.h"
 
 LDatFileNativeSystem gDatFileNativeSystem;
 
@@ -39,11 +40,6 @@ LDatFileNativeSection* LDatFileNativeFile::AddSection(const char* name)
 
 bool LDatFileNativeFile::Save()
 {
-    const int fd = open(m_path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    flocktimed(fd, LOCK_EX | LOCK_NB, 1000);
-
     // The whole text first; lines are written whole, however long.
     std::string text;
     for (const LDatFileNativeSection& section : m_sections) {
@@ -59,21 +55,29 @@ bool LDatFileNativeFile::Save()
         text += "\r\n";
     }
 
-    bool ok = ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0;
-    size_t written = 0;
-    while (ok && written < text.size()) {
-        const ssize_t n = write(fd, text.c_str() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        written += size_t(n);
+    // Writers of the file take turns on its exclusive lock (tried for 1000 ms; the save goes on
+    // without it). The new text goes to a temporary file beside the old one that replaces it only
+    // once it is whole, so a failed write (a full disk) leaves the old file as it was.
+    const int existing = open(m_path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat old { };
+    const bool hadFile = existing >= 0 && fstat(existing, &old) == 0 && S_ISREG(old.st_mode);
+    if (existing >= 0)
+        flocktimed(existing, LOCK_EX | LOCK_NB, 1000);
+    LFileSave save;
+    bool ok = save.Begin(m_path);
+    if (ok) {
+        if (hadFile)
+            fchmod(save.GetStream().GetDescriptor(), old.st_mode & 07777);
+        ok = save.GetStream().Write(text.data(), text.size());
+        if (ok)
+            ok = save.Commit();
+        else
+            save.Discard();
     }
-    if (ftruncate(fd, off_t(written)) != 0)
-        ok = false;
-    close(fd);
+    if (existing >= 0)
+        close(existing);
+    if (!ok)
+        return false; // the file is as it was, and still differs from the sections
 
     struct stat st;
     if (stat(m_path, &st) == 0) {
@@ -84,7 +88,7 @@ bool LDatFileNativeFile::Save()
         m_size = 0;
     }
     m_changed = false;
-    return ok;
+    return true;
 }
 
 void LDatFileNativeSystem::AddFile(LDatFileNativeFile* file)

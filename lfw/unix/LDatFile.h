@@ -61,10 +61,11 @@ public:
     time_t GetModificationTime() const { return m_modificationTime; }
     uint32_t GetSize() const { return m_size; }
 
-    // Writes the sections over the file (created when missing, mode 0666) under an exclusive
-    // lock tried for 1000 ms (the save goes on without it), then records the file's modification
-    // time and size and clears the changed flag. False when the file cannot be opened (nothing
-    // changes) or not everything could be written.
+    // Writes the sections over the file (created when missing, mode 0666 less the umask; an
+    // existing file keeps its mode) under an exclusive lock tried for 1000 ms (the save goes on
+    // without it), then records the file's modification time and size and clears the changed
+    // flag. The text replaces the file through a temporary file beside it: false, with the file
+    // as it was and the changed flag still set, when it could not be written whole.
     bool Save();
 
 private:

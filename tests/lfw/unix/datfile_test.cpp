@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +79,39 @@ TEST_F(DatFileTest, UnopenablePathChangesNothing)
     EXPECT_FALSE(file.Save());
     EXPECT_TRUE(file.IsChanged());
     EXPECT_EQ(file.GetSize(), 0u);
+}
+
+TEST_F(DatFileTest, AFailedWriteLeavesTheOldFileWhole)
+{
+    const fs::path path = root / "full.dat";
+    const std::string original = "[old]\r\nk=v\r\n\r\n";
+    std::ofstream(path) << original;
+    ::chmod(path.c_str(), 0640);
+    pid_t child = ::fork();
+    if (child == 0) {
+        // A disk that fills up: no file may grow past 4 kB.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit { 4096, 4096 };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        LDatFileNativeFile file(path.c_str());
+        file.AddSection("s")->AddEntry("k", std::string(10000, 'v').c_str());
+        bool saved = file.Save();
+        ::_exit(saved ? 1 : file.IsChanged() ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 1);
+
+    // A save that succeeds keeps the file's mode.
+    LDatFileNativeFile file(path.c_str());
+    file.AddSection("s");
+    ASSERT_TRUE(file.Save());
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(DatFileTest, RegistrySavesChangedFilesAtTheEnd)
