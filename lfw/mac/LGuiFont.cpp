@@ -22,10 +22,12 @@ void CopyName(char* out, size_t outSize, const char* in)
     out[n] = 0;
 }
 
+// The view's window's backing scale (the main screen's without a view); a hook installed with
+// LGuiFontSetViewServices answers instead when there is one.
 double BackingScale(LView* view)
 {
-    double scale
-        = gViewServices.getBackingScaleFactor ? gViewServices.getBackingScaleFactor(view) : 1.0;
+    double scale = gViewServices.getBackingScaleFactor ? gViewServices.getBackingScaleFactor(view)
+                                                       : LMacWindow::GetBackingScaleFactor(view);
     return scale >= 1.0 ? scale : 1.0;
 }
 

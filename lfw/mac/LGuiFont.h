@@ -103,7 +103,7 @@ public:
 };
 
 // What the window layer gives the fonts: a control's own font (without it a view has no font of
-// its own) and, to stand in for LMacWindow::GetBackingScaleFactor, a view's backing scale.
+// its own) and, in place of LMacWindow::GetBackingScaleFactor, a view's backing scale.
 struct LGuiFontViewServices {
     bool (*getControlFont)(LView* view, LGuiFont& font) = nullptr;
     double (*getBackingScaleFactor)(LView* view) = nullptr;

@@ -105,8 +105,3 @@ private:
     double mFill[4] = { 0, 0, 0, 1 };
     std::vector<Saved> mSaved;
 };
-
-// What the window layer tells about a view: its size in points and its backing scale.
-using LPaintContextViewSizeFunction
-    = bool (*)(LView* view, double& width, double& height, double& backingScale);
-void LPaintContextSetViewSizeFunction(LPaintContextViewSizeFunction function);
