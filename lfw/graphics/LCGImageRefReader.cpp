@@ -104,11 +104,29 @@ LProcessResult LCGImageRefReader::GetImageBufferFromImageRef(
         return LProcessResultSuccess;
     }
 
+    return CopyRGBAImageToBGRAImageBuffer(job, buffer, image);
+}
+
+LProcessResult LCGImageRefReader::CopyRGBAImageToBGRAImageBuffer(
+    LProcessInterface& job, LImageBuffer& buffer, cairo_surface_t* image) const
+{
+    if (!image || cairo_surface_status(image) != CAIRO_STATUS_SUCCESS
+        || cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE)
+        return LProcessResultError;
+    const cairo_format_t format = cairo_image_surface_get_format(image);
+    const int w = cairo_image_surface_get_width(image);
+    const int h = cairo_image_surface_get_height(image);
+    const LImageFormat& f = buffer.GetFormat();
+    if ((format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) || !buffer.IsValid()
+        || f.pixelFormat != LPixelFormatB8G8R8A8 || f.bottomUp || f.width != w || f.height != h)
+        return LProcessResultError;
     cairo_surface_flush(image);
     const unsigned char* data = cairo_image_surface_get_data(image);
     const int stride = cairo_image_surface_get_stride(image);
     if (!data)
         return LProcessResultError;
+    if (job.IsToStop())
+        return LProcessResultStopped;
     for (int y = 0; y < h; ++y) {
         if (job.IsToStop())
             return LProcessResultStopped;

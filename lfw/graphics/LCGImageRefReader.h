@@ -31,6 +31,13 @@ public:
     LProcessResult GetImageBufferFromImageRef(
         LProcessInterface& job, LImageBuffer& buffer, cairo_surface_t* image) const;
 
+    // The pixels of a 32-bit surface (ARGB32, or RGB24 made opaque) into a valid top-down
+    // B8G8R8A8 buffer of the surface's size, as straight alpha. The job is asked to stop before
+    // the copy and before every row. 0 done, 1 stopped, 2 when the buffer or the surface does not
+    // fit.
+    LProcessResult CopyRGBAImageToBGRAImageBuffer(
+        LProcessInterface& job, LImageBuffer& buffer, cairo_surface_t* image) const;
+
     // Paints the surface at (0, 0) in its own size over the buffer's current pixels (a valid
     // B8G8R8A8 buffer; nothing otherwise), in picture order.
     void PaintImageToBGRAImageBuffer(LImageBuffer& buffer, cairo_surface_t* image) const;

@@ -129,3 +129,37 @@ TEST(ImageBridge, ReadsWhatCairoPainted)
 
     EXPECT_EQ(reader.GetImageBufferFromImageRef(job, b, nullptr), LProcessResultError);
 }
+
+TEST(ImageBridge, CopyRGBAImageNeedsAFittingBuffer)
+{
+    cairo_surface_t* rgb = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 3, 2);
+    cairo_t* cr = cairo_create(rgb);
+    cairo_set_source_rgb(cr, 0, 1, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    LCGImageRefReader reader;
+    LProcessInterfaceVoid job;
+
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 3, 2));
+    ASSERT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(job, b, rgb), LProcessResultSuccess);
+    EXPECT_EQ(Px(b, 2, 1).g, 255);
+    EXPECT_EQ(Px(b, 2, 1).a, 255); // the skipped byte of RGB24 reads opaque
+
+    // It fills, never allocates: another size, another format or a bottom-up buffer is refused.
+    LImageBuffer wrongSize(LImageFormat(LPixelFormatB8G8R8A8, 2, 2));
+    EXPECT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(job, wrongSize, rgb), LProcessResultError);
+    LImageBuffer wrongFormat(LImageFormat(LPixelFormatB8G8R8, 3, 2));
+    EXPECT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(job, wrongFormat, rgb), LProcessResultError);
+    LImageBuffer upsideDown(LImageFormat(LPixelFormatB8G8R8A8, 3, 2, true));
+    EXPECT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(job, upsideDown, rgb), LProcessResultError);
+    cairo_surface_t* a8 = cairo_image_surface_create(CAIRO_FORMAT_A8, 3, 2);
+    EXPECT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(job, b, a8), LProcessResultError);
+    cairo_surface_destroy(a8);
+
+    class Stop : public LProcessInterfaceVoid {
+    public:
+        bool IsToStop() override { return true; }
+    } stop;
+    EXPECT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(stop, b, rgb), LProcessResultStopped);
+    cairo_surface_destroy(rgb);
+}
