@@ -36,6 +36,18 @@ struct LImgProScaleNe {
 LProcessResult LApplyImageProcess(
     LImageBuffer& dst, const LImageBuffer& src, LImgProScaleNe& scaler, LProcessInterface& job);
 
+// The generic spelling of the runner above: LApplyImageProcess<LImgProScaleNe>(dst, src, scaler,
+// job).
+template <class P>
+LProcessResult LApplyImageProcess(
+    LImageBuffer& dst, const LImageBuffer& src, P& process, LProcessInterface& job);
+template <>
+inline LProcessResult LApplyImageProcess<LImgProScaleNe>(
+    LImageBuffer& dst, const LImageBuffer& src, LImgProScaleNe& scaler, LProcessInterface& job)
+{
+    return LApplyImageProcess(dst, src, scaler, job);
+}
+
 // The whole source onto the whole destination, nearest neighbour; nothing for formats without a
 // pixel structure (the 4-bit format, I8).
 void LImageScaleNearestNeighbor(LImageBuffer& dst, const LImageBuffer& src);

@@ -95,6 +95,22 @@ TEST(ImageScale, NearestPicksCentres)
     }
 }
 
+TEST(ImageScale, NearestScalerRunsAsAnImageProcess)
+{
+    LImageBuffer src = Columns(8, 4);
+    LImageBuffer dst(LImageFormat(LPixelFormatB8G8R8A8, 2, 2));
+    LImgProScaleNe right(4, 2, 100, 100); // the lower right quarter, clipped to the source
+    LProcessInterfaceVoid job;
+    ASSERT_EQ(LApplyImageProcess<LImgProScaleNe>(dst, src, right, job), LProcessResultSuccess);
+    EXPECT_EQ(Px(dst, 0, 0).b, 5);
+    EXPECT_EQ(Px(dst, 1, 0).b, 7);
+    EXPECT_EQ(Px(dst, 1, 1).g, 3);
+    Stop stop;
+    EXPECT_EQ(LApplyImageProcess<LImgProScaleNe>(dst, src, right, stop), LProcessResultStopped);
+    LImageBuffer i8(LImageFormat(LPixelFormatI8, 8, 4));
+    EXPECT_EQ(LApplyImageProcess(dst, i8, right, job), LProcessResultError);
+}
+
 TEST(ImageScale, BottomUpSourcesKeepTheirPicture)
 {
     LProcessInterfaceVoid job;
