@@ -22,20 +22,19 @@ public:
     virtual void NotifyItemDeleting(T&) { }
     virtual void NotifyItemsChanged() { }
 
-    // Appends the item at the top (the collection owns it from now on).
+    // Appends the item at the top (the collection owns it from now on). An item already in the
+    // list stays where it is and nothing is sent: appending it again would cut the list behind
+    // it and loop it onto itself.
     void AddItem(T* item, bool notify)
     {
         if (!item)
             return;
+        T** end = &first;
+        for (; *end; end = &(*end)->next)
+            if (*end == item)
+                return;
         item->next = nullptr;
-        if (!first) {
-            first = item;
-        } else {
-            T* last = first;
-            while (last->next)
-                last = last->next;
-            last->next = item;
-        }
+        *end = item;
         if (notify) {
             NotifyItemAdded(*item);
             NotifyItemsChanged();
@@ -55,10 +54,11 @@ public:
         return true;
     }
 
-    // The new item takes the old one's place; the old one is destroyed.
+    // The new item takes the old one's place; the old one is destroyed. False when the new item
+    // is already in the list (it cannot stand in two places).
     bool ReplaceItem(T* oldItem, T* newItem, bool notify)
     {
-        if (!newItem || oldItem == newItem || !Contains(oldItem))
+        if (!newItem || oldItem == newItem || !Contains(oldItem) || Contains(newItem))
             return false;
         if (notify)
             NotifyItemDeleting(*oldItem);

@@ -263,6 +263,27 @@ TEST(ItemCollection, AddDeleteReplace)
     delete loose;
 }
 
+TEST(ItemCollection, AnItemAlreadyListedIsNeitherAddedNorSetInAgain)
+{
+    Log destroyed;
+    Collection c;
+    for (int i = 1; i <= 3; ++i)
+        c.AddItem(new Item(&destroyed, i), false);
+    Item* one = c.GetItemAt(0);
+    Item* two = c.GetItemAt(1);
+    // Appending a listed item again would cut the list behind it and loop it onto itself.
+    c.AddItem(two, true);
+    c.AddItem(one, true);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 3 }));
+    EXPECT_TRUE(c.log.empty());
+    // A listed item cannot take another's place: it would stand in the list twice.
+    EXPECT_FALSE(c.ReplaceItem(one, two, true));
+    EXPECT_FALSE(c.ReplaceItem(one, one, true));
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 3 }));
+    EXPECT_TRUE(c.log.empty());
+    EXPECT_TRUE(destroyed.empty());
+}
+
 TEST(ItemCollection, StackingOrder)
 {
     Collection c;
