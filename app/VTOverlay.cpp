@@ -1,6 +1,13 @@
 #include "app/VTOverlay.h"
 
+#include "app/VTProjectXML.h"
+
 VTOverlay::~VTOverlay() = default;
+
+LProcessResult VTOverlay::SerialiseFromXML(LProcessInterface& process, const LXMLElement& element)
+{
+    return VTOverlaySerialiseFromXML(process, *this, element);
+}
 
 void VTOverlay::SetDimensions(float w, float h)
 {

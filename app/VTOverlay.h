@@ -5,9 +5,11 @@
 
 #include "app/VTItemHitTestable.h"
 #include "lfw/gen/LNotifier.h"
+#include "lfw/gen/LProcess.h"
 
 class LPaintContext;
 class LPDFWriter;
+class LXMLElement;
 class VTOverlay;
 
 // The type codes of overlays, as files, the clipboard and the undo steps store them.
@@ -41,6 +43,9 @@ public:
     void NotifyTransformChanged() override;
     // Frees the observer list without telling anyone.
     virtual ~VTOverlay();
+    // Reads the element of an old XML project; here the placement (box, centre, rotation).
+    // 0 read, 1 stopped, 2 error with the job's error text set.
+    virtual LProcessResult SerialiseFromXML(LProcessInterface& process, const LXMLElement& element);
     virtual int GetType() const = 0;
     // Paint the box from (-width/2, -height/2) to (width/2, height/2): the caller has moved the
     // origin to the centre and turned it.

@@ -21,6 +21,11 @@ public:
     VTOverlayCircularText(const char* text, const LGuiFontEx& font);
 
     int GetType() const override { return VTOverlayTypeCircularText; }
+    // Old XML projects hold no circular texts: nothing is read, the result is 0.
+    LProcessResult SerialiseFromXML(LProcessInterface&, const LXMLElement&) override
+    {
+        return LProcessResultSuccess;
+    }
     // Fits the circle to the larger side of the box; nothing when the text would not fit.
     void SetToBoundingBox(LBoundingBox2T<float>& box) override;
     // True for a point on the text's band (between the inner and outer radius, within the arc).

@@ -1,7 +1,7 @@
 #include "app/VTOverlayImage.h"
 
+#include "app/VTProjectXML.h"
 #include "lfw/gen/LCharSet.h"
-#include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
 
@@ -12,6 +12,12 @@
 VTOverlayImage::VTOverlayImage()
     : image(new VTCountableImageBuffer)
 {
+}
+
+LProcessResult VTOverlayImage::SerialiseFromXML(
+    LProcessInterface& process, const LXMLElement& element)
+{
+    return VTOverlayImageSerialiseFromXML(process, *this, element);
 }
 
 bool VTOverlayImage::HasValidImage() const

@@ -24,6 +24,10 @@ public:
     VTOverlayImage();
 
     int GetType() const override { return VTOverlayTypeImage; }
+    // The placement and the picture file of an old XML image element (clipart and backgrounds
+    // read the same way).
+    LProcessResult SerialiseFromXML(
+        LProcessInterface& process, const LXMLElement& element) override;
     // The picture stretched over the box; an empty picture shows a blue frame on screen.
     void Paint(LPaintContext& ctx) override;
     // The picture over the box in whole units; nothing for an empty picture.

@@ -1,6 +1,7 @@
 #include "app/VTOverlayText.h"
 
 #include "app/VTOverlayCircularText.h"
+#include "app/VTProjectXML.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
 
@@ -67,6 +68,12 @@ VTOverlayText::VTOverlayText(const char* utf8, const LGuiFontEx& f)
     : font(f)
     , text(utf8)
 {
+}
+
+LProcessResult VTOverlayText::SerialiseFromXML(
+    LProcessInterface& process, const LXMLElement& element)
+{
+    return VTOverlayTextSerialiseFromXML(process, *this, element);
 }
 
 void VTOverlayText::SetFont(const LGuiFontEx& f)

@@ -19,6 +19,9 @@ public:
     VTOverlayText(const char* text, const LGuiFontEx& font);
 
     int GetType() const override { return VTOverlayTypeText; }
+    // The placement, text, font, alignment and colours of an old XML text element.
+    LProcessResult SerialiseFromXML(
+        LProcessInterface& process, const LXMLElement& element) override;
     void Paint(LPaintContext& ctx) override;
     void Paint(LPDFWriter& writer) override;
     VTOverlay* Clone() const override;

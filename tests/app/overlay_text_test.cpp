@@ -1,6 +1,7 @@
 #include "app/VTOverlayCircularText.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
+#include "lfw/gen/LXML.h"
 #include "support/DocumentTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -376,4 +377,44 @@ TEST(OverlayTextPaint, PdfFillsOpaqueAndDrawsTheText)
     for (int y = page.Py(36); y < page.Py(44); ++y)
         for (int x = page.Px(-4); x < page.Px(4); ++x)
             ASSERT_EQ(r.Ink(x, y), 0) << x << "," << y;
+}
+
+TEST(OverlayText, OldXmlElementsAreReadThroughTheOverlay)
+{
+    LProcessInterfaceVoid process;
+    LXMLElement element("element");
+    element.SetAttribute("x", "1000"); // hundredths of a millimetre, the top-left corner
+    element.SetAttribute("y", "2000");
+    element.SetAttribute("w", "4000");
+    element.SetAttribute("h", "3000");
+    element.SetAttribute("angle", "30");
+    element.SetAttribute("text", "Hej");
+
+    auto expectPlaced = [](const VTOverlay& o) {
+        EXPECT_FLOAT_EQ(o.centreX, 30);
+        EXPECT_FLOAT_EQ(o.centreY, 35);
+        EXPECT_FLOAT_EQ(o.width, 40);
+        EXPECT_FLOAT_EQ(o.height, 30);
+        EXPECT_FLOAT_EQ(o.rotation, 30);
+    };
+    std::unique_ptr<VTOverlay> text = std::make_unique<VTOverlayText>();
+    EXPECT_EQ(text->SerialiseFromXML(process, element), LProcessResultSuccess);
+    expectPlaced(*text);
+    EXPECT_STREQ(static_cast<VTOverlayText&>(*text).GetText(), "Hej");
+
+    // Pictures read the placement; an element without a picture file leaves the picture empty.
+    std::unique_ptr<VTOverlay> clipart = std::make_unique<VTOverlayClipart>();
+    EXPECT_EQ(clipart->SerialiseFromXML(process, element), LProcessResultSuccess);
+    expectPlaced(*clipart);
+    EXPECT_FALSE(static_cast<VTOverlayImage&>(*clipart).HasValidImage());
+
+    // The old format has no circular texts: nothing is read.
+    auto circular = std::make_unique<VTOverlayCircularText>();
+    circular->outerRadius = 50;
+    VTOverlay& asOverlay = *circular;
+    EXPECT_EQ(asOverlay.SerialiseFromXML(process, element), LProcessResultSuccess);
+    EXPECT_FLOAT_EQ(circular->centreX, 0);
+    EXPECT_FLOAT_EQ(circular->width, 0);
+    EXPECT_FLOAT_EQ(circular->rotation, 0);
+    EXPECT_STREQ(circular->GetText(), "");
 }
