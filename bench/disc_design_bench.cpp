@@ -56,7 +56,7 @@ struct Design {
     LImageBuffer pictures[2];
 };
 
-struct TextSpec {
+struct TextSample {
     const char* text;
     const char* face;
     int size;
@@ -65,7 +65,7 @@ struct TextSpec {
     LPFB8G8R8A8 colour;
 };
 
-const TextSpec kTexts[5] = {
+const TextSample kTexts[5] = {
     { "Vorantel", "DejaVu Sans", 9, 0, -38, 80, 12, 0, 4, { 40, 20, 160, 255 } },
     { "1. Inledning\n2. Skivans sida A\n3. Mellanspel", "DejaVu Serif", 3, -28, 36, 40, 14, 0, 0,
         { 0, 0, 0, 255 } },
@@ -105,7 +105,7 @@ void BuildDesign(Design& d)
         image->SetDimensions(38, 28.5f);
         d.overlays.push_back(std::move(image));
     }
-    for (const TextSpec& s : kTexts) {
+    for (const TextSample& s : kTexts) {
         auto text = std::make_unique<VTOverlayText>(
             s.text, LGuiFontEx(LGuiFont(s.size, false, false, false, s.face, false)));
         text->centreX = s.x;
