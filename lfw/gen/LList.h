@@ -33,6 +33,18 @@ template <class P, class T> int LListArrayComparePtr(const void* a, const void* 
     return LListOrder<T>::SortsAfter(*x, *y) ? 1 : -1;
 }
 
+// The comparison Sort hands to qsort: as LListArrayComparePtr, but 0 for two elements neither of
+// which sorts after the other. qsort needs a consistent comparison; one that calls a pair both
+// smaller and greater lets the C library's sort run past its array.
+template <class T> int _LListSortCompare(const void* a, const void* b)
+{
+    const T* x = *static_cast<T* const*>(a);
+    const T* y = *static_cast<T* const*>(b);
+    if (LListOrder<T>::SortsAfter(*x, *y))
+        return 1;
+    return LListOrder<T>::SortsAfter(*y, *x) ? -1 : 0;
+}
+
 // qsort comparisons for plain values.
 template <class T> int LArrayAscendingCompare(const void* a, const void* b)
 {
@@ -176,7 +188,7 @@ public:
         size_t i = 0;
         for (T* e = m_head; e; e = Link(e))
             array[i++] = e;
-        std::qsort(array.get(), n, sizeof(T*), &LListArrayComparePtr<T*, T>);
+        std::qsort(array.get(), n, sizeof(T*), &_LListSortCompare<T>);
         for (i = 0; i + 1 < n; ++i)
             Link(array[i]) = array[i + 1];
         Link(array[n - 1]) = nullptr;

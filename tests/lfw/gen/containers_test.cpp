@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -90,6 +91,17 @@ TEST(List, SortRelinksByTheElementOrder)
     EXPECT_EQ(list.GetLast()->GetNext(), nullptr);
     LList<Item> empty;
     EXPECT_FALSE(empty.Sort());
+
+    // Long runs of equal elements keep every element.
+    LList<Item> runs;
+    std::vector<int> expected;
+    for (int i = 0; i < 3000; ++i) {
+        runs.AddTail(new Item(i % 3));
+        expected.push_back(i % 3);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_TRUE(runs.Sort());
+    EXPECT_EQ(Keys(runs), expected);
 }
 
 TEST(List, AddOrderedGoesAfterEqualElements)
