@@ -145,6 +145,29 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessCamRAW
 
 namespace {
 
+// A copy of a B8G8R8A8 picture blended over the background colour (B, G, R in its low three
+// bytes) and made opaque; false when the copy cannot be had.
+bool Flatten(LImageBuffer& out, const LImageBuffer& source, uint32_t background)
+{
+    const int width = source.GetWidth(), height = source.GetHeight();
+    out.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
+    if (!out.IsValid())
+        return false;
+    const unsigned back[3]
+        = { background & 0xFF, (background >> 8) & 0xFF, (background >> 16) & 0xFF };
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = source.GetPictureRow(y);
+        uint8_t* to = out.GetPictureRow(y);
+        for (int x = 0; x < width; ++x, in += 4, to += 4) {
+            const unsigned a = in[3];
+            for (int c = 0; c < 3; ++c)
+                to[c] = uint8_t((in[c] * a + back[c] * (255 - a) + 127) / 255);
+            to[3] = 255;
+        }
+    }
+    return true;
+}
+
 bool WriteAll(LOutputStreamFile& stream, const std::vector<uint8_t>& bytes)
 {
     return stream.IsOpen() && stream.Write(bytes.data(), bytes.size());
@@ -190,6 +213,16 @@ template <class S> bool LCGImageSaveWriteImage(LProcessCGImageSave<S>& r)
     input.width = uint32_t(pixels->GetWidth());
     input.height = uint32_t(pixels->GetHeight());
     input.ignoreAlpha = r.kind == LCGImageSaveJPEG;
+    LImageBuffer flattened;
+    if (r.alphaOptions && !r.alphaOptions->keepAlpha
+        && (r.kind == LCGImageSavePNG || r.kind == LCGImageSaveTIFF)) {
+        if (!Flatten(flattened, *pixels, uint32_t(r.alphaOptions->background)))
+            return false;
+        input.firstRow = flattened.GetPictureRow(0);
+        input.stride = flattened.IsBottomUp() ? -ptrdiff_t(flattened.GetStride())
+                                              : ptrdiff_t(flattened.GetStride());
+        input.ignoreAlpha = true;
+    }
     const int32_t resolution = source.GetFormat().horizontalResolution;
     if (resolution >= 1)
         input.dpiX = input.dpiY = double(float(resolution * 0.0254));
@@ -207,10 +240,11 @@ namespace {
 
 template <class S>
 LProcessResult SaveKind(LProcessInterface& job, const LImageBuffer& buffer, S& stream,
-    uint32_t kind, int32_t quality, const char* name)
+    uint32_t kind, int32_t quality, const char* name, const LImageAlphaOptions* options = nullptr)
 {
     job.SetStatusF(0, "Kodning %s bild", name);
     LProcessCGImageSave<S> save(buffer, stream, kind, quality);
+    save.alphaOptions = options;
     return LCGImageSaveWriteImage(save) ? LProcessResultSuccess : LProcessResultError;
 }
 
@@ -227,11 +261,11 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessJPEG20
 }
 template <class S> LProcessResult Process(LProcessInterface& job, LProcessPNGSave<S>& r)
 {
-    return SaveKind(job, r.buffer, r.stream, LCGImageSavePNG, -1, "PNG");
+    return SaveKind(job, r.buffer, r.stream, LCGImageSavePNG, -1, "PNG", r.options);
 }
 template <class S> LProcessResult Process(LProcessInterface& job, LProcessTIFFSave<S>& r)
 {
-    return SaveKind(job, r.buffer, r.stream, LCGImageSaveTIFF, -1, "TIFF");
+    return SaveKind(job, r.buffer, r.stream, LCGImageSaveTIFF, -1, "TIFF", r.options);
 }
 
 #define VT_IMAGEIO_READERS(S)                                                                      \

@@ -89,6 +89,8 @@ enum LCGImageSaveKind : uint32_t {
     LCGImageSaveTIFF = 4,
 };
 
+struct LImageAlphaOptions;
+
 template <class S> struct LProcessCGImageSave {
     LProcessCGImageSave(const LImageBuffer& b, S& s, uint32_t k, int32_t q)
         : buffer(b)
@@ -101,6 +103,9 @@ template <class S> struct LProcessCGImageSave {
     S& stream;
     uint32_t kind; // LCGImageSaveKind
     int32_t quality; // 0-100, -1 for none
+    // PNG and TIFF: with keepAlpha false the picture is flattened onto the background colour
+    // and written without alpha. Null: the file keeps the buffer's alpha.
+    const LImageAlphaOptions* alphaOptions = nullptr;
 };
 
 // Encodes the buffer and writes the bytes to the stream; false on any failure (a short write
@@ -133,7 +138,8 @@ template <class S> struct LProcessJPEG2000Save {
     uint32_t quality;
 };
 
-// Flattening onto a background colour, which no caller asks for: the files keep their alpha.
+// Alpha of the PNG and TIFF writers: kept (the default), or removed by blending every pixel
+// over the background colour (blue, green and red in its low three bytes; -1 is white).
 struct LImageAlphaOptions {
     bool keepAlpha = true;
     int32_t background = -1;

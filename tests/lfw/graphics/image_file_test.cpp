@@ -623,3 +623,53 @@ TEST(ImageFile, MemoryEncoders)
     LProcessCGImageSave<LOutputStreamByteArray> kind5(source, bmpStream, 5, -1);
     EXPECT_FALSE(LCGImageSaveWriteImage(kind5));
 }
+
+TEST(ImageFile, PNGAndTIFFAlphaOptions)
+{
+    // One transparent, one half-transparent and one opaque pixel.
+    LImageBuffer source(LImageFormat(LPixelFormatB8G8R8A8, 3, 1));
+    const uint8_t pixels[] = { 0, 0, 255, 0, 0, 255, 0, 128, 255, 0, 0, 255 };
+    std::memcpy(source.GetRow(0), pixels, sizeof pixels);
+    LProcessInterfaceVoid job;
+    for (bool tiff : { false, true }) {
+        for (bool keep : { true, false }) {
+            LImageAlphaOptions options;
+            options.keepAlpha = keep;
+            options.background = 0x302010; // blue 0x10, green 0x20, red 0x30
+            LSizedArray<unsigned char> array;
+            LOutputStreamByteArray stream(array);
+            LProcessResult result;
+            if (tiff) {
+                LProcessTIFFSave<LOutputStreamByteArray> save(source, stream, &options);
+                result = Process(job, save);
+            } else {
+                LProcessPNGSave<LOutputStreamByteArray> save(source, stream, &options);
+                result = Process(job, save);
+            }
+            ASSERT_EQ(result, LProcessResultSuccess) << tiff << keep;
+            LImageBuffer back;
+            const uint32_t bits = LImage::Load(back, array.GetData(), array.GetCount(),
+                tiff ? LImage::EncodingTIFF : LImage::EncodingPNG);
+            EXPECT_EQ(bits, keep ? 32u : 24u) << tiff;
+            ASSERT_EQ(back.GetWidth(), 3);
+            const uint8_t* row = back.GetPictureRow(0);
+            if (keep) {
+                EXPECT_EQ(row[3], 0);
+                EXPECT_EQ(row[7], 128);
+                EXPECT_EQ(row[5], 255);
+                continue;
+            }
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(row[x * 4 + 3], 255) << x;
+            // Transparent: the background; half: the mean (rounded); opaque: unchanged.
+            EXPECT_EQ(row[0], 0x10);
+            EXPECT_EQ(row[1], 0x20);
+            EXPECT_EQ(row[2], 0x30);
+            EXPECT_EQ(row[4], (0x10 * 127 + 0 * 128 + 127) / 255);
+            EXPECT_EQ(row[5], (0x20 * 127 + 255 * 128 + 127) / 255);
+            EXPECT_EQ(row[6], (0x30 * 127 + 0 * 128 + 127) / 255);
+            EXPECT_EQ(row[8], 255);
+            EXPECT_EQ(row[10], 0);
+        }
+    }
+}
