@@ -128,6 +128,17 @@ bool LIOSEventHandlerList::IsRegistered(const LIOSEventWindow* window) const
     return false;
 }
 
+LView* LIOSEventHandlerList::ContentViewOf(const LIOSEventWindow* window) const
+{
+    if (!window)
+        return nullptr;
+    LLockObjectLocker lock(fLock);
+    for (size_t i = 0; i < kCapacity && fRecords[i].pWindow; ++i)
+        if (fRecords[i].pWindow == window)
+            return fRecords[i].pWindow->IOSContentView();
+    return nullptr;
+}
+
 // --- delivery ----------------------------------------------------------------------------------
 
 void LIOSEventHandlerRecord::ProcessEventInt(int id, long data1, long data2)
@@ -144,7 +155,9 @@ void LIOSEventHandlerRecord::ProcessEvent(
         ProcessEventInt(id, data1, data2);
         return;
     }
-    LIOSEventHandlerPerformer::Data data { this, pWindow ? pWindow->IOSContentView() : nullptr, id,
+    // Off the main thread the window is asked for its content view only while the table holds it
+    // (under the lock): a window removed and destroyed meanwhile is never touched.
+    LIOSEventHandlerPerformer::Data data { this, gIOSEventHandlerList.ContentViewOf(pWindow), id,
         data1, data2 };
     LIOSEventHandlerPerformer::Shared().processEventInMainThread(data, wait);
 }
@@ -206,13 +219,15 @@ bool LIOSEventHandler::Send(LView* view, int id, long data1, long data2)
         if (!LRunLoop::IsMainThread()) {
             // Windows are touched on the main thread only: the command runs there while the
             // sender waits. The window is looked up there too, so one closed meanwhile is skipped.
+            // The view is held until the main thread has looked at it, and let go there.
             bool delivered = false;
-            LView* target = view;
+            LUiRef<LView> target(view);
             LRunLoop::Send([&] {
-                if (LIOSEventWindow* w = LIOSEventWindowOfView(target)) {
+                if (LIOSEventWindow* w = LIOSEventWindowOfView(target.Get())) {
                     w->IOSSendCommand(int(data1), int(data2));
                     delivered = true;
                 }
+                target.Reset(nullptr);
             });
             return delivered;
         }

@@ -71,6 +71,9 @@ public:
     // The record whose window has this content view; false when none.
     bool FindByContentView(LView* view, LIOSEventHandlerRecord& found) const;
     bool IsRegistered(const LIOSEventWindow* window) const;
+    // The content view of a registered window; null when the window is not in the table (it
+    // may be gone: only registered windows are asked).
+    LView* ContentViewOf(const LIOSEventWindow* window) const;
 
 private:
     size_t CountLocked() const;

@@ -1,5 +1,6 @@
 #include "lfw/mac/LMacWindow.h"
 
+#include "lfw/gen/LCharSet.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
@@ -226,6 +227,13 @@ void LMacWindow::ShowWindow(bool show)
         return;
     }
     if (!show) {
+        // A window in full screen leaves it first; one that is leaving it hides once it has.
+        if (IsWindowInFullScreen() && fManager)
+            fManager->toggleFullScreen();
+        if (fManager && fManager->isWindowTogglingFullScreen()) {
+            fManager->hideWindowOnExitingFullScreen();
+            return;
+        }
         if (fWindow)
             fWindow->OrderOut();
     } else if (fManager) {
@@ -465,8 +473,9 @@ void LMacWindow::RedrawWindow()
 
 void LMacWindow::SetCaption(const char* text)
 {
+    // Titles that are not well-formed UTF-8 (older Mac Roman texts) are converted first.
     if (fWindow)
-        fWindow->SetTitle(text);
+        fWindow->SetTitle(LMacNSStringFromString(text).c_str());
 }
 
 // --- state -------------------------------------------------------------------------------------

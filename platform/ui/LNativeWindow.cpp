@@ -12,6 +12,8 @@ namespace {
 
 const char kWindowDataKey[] = "vt-native-window";
 
+LNativeWindow* gMainWindow = nullptr;
+
 } // namespace
 
 // The GTK signal handlers. Each holds a reference to the window and to its delegate while it runs,
@@ -41,6 +43,8 @@ struct LNativeWindowGlue {
             g_signal_handlers_disconnect_matched(
                 widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, w);
             w->fWindow = nullptr;
+            if (gMainWindow == w)
+                gMainWindow = nullptr;
         }
     }
 
@@ -49,6 +53,10 @@ struct LNativeWindowGlue {
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         LUiRef<LNativeWindow> hold(w);
         LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (!w->fWindow)
+            return;
+        if (gtk_window_is_active(w->fWindow) && w->CanBecomeMainWindow())
+            gMainWindow = w;
         if (!d || !w->fWindow)
             return;
         if (gtk_window_is_active(w->fWindow))
@@ -296,6 +304,16 @@ LNativeWindow* LNativeWindow::KeyWindow()
     return found;
 }
 
+LNativeWindow* LNativeWindow::MainWindow()
+{
+    return gMainWindow;
+}
+
+bool LNativeWindow::CanBecomeMainWindow() const
+{
+    return !fPanel && (fStyle & (kLUiWindowTitled | kLUiWindowResizable));
+}
+
 void LNativeWindow::ApplyContentSize()
 {
     if (!fWindow)
@@ -404,6 +422,8 @@ void LNativeWindow::OrderFront()
 
 void LNativeWindow::OrderOut()
 {
+    if (gMainWindow == this)
+        gMainWindow = nullptr;
     if (fWindow)
         gtk_widget_hide(GTK_WIDGET(fWindow));
 }
@@ -428,6 +448,8 @@ void LNativeWindow::Close()
 
 void LNativeWindow::CloseWindow()
 {
+    if (gMainWindow == this)
+        gMainWindow = nullptr;
     if (!fWindow)
         return;
     if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d)

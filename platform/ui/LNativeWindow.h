@@ -133,6 +133,12 @@ public:
 
     // The window of the application that has the keyboard focus; null when none.
     static LNativeWindow* KeyWindow();
+    // The application's main window: the last window that became key and may be the main one
+    // (CanBecomeMainWindow); it stays main while a panel is key, and stops being main when it
+    // is ordered out or closed. Null when none.
+    static LNativeWindow* MainWindow();
+    // A window, not a panel, with a title or resize bar.
+    virtual bool CanBecomeMainWindow() const;
 
     // Hands a key event (the record of one being dispatched) to the focused widget and its
     // ancestors, leaving out accelerators; true when one of them took it.

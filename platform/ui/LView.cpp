@@ -117,6 +117,21 @@ gboolean OnGenericEvent(GtkWidget*, GdkEvent* e, gpointer data)
     return view->DispatchEvent(ev);
 }
 
+// Keyboard navigation into a layout: a view that cannot become a key view is passed over and
+// only its subviews are offered the focus. (A container that takes the focus itself would
+// otherwise keep Tab from ever reaching its subviews.)
+gboolean OnLayoutFocus(GtkWidget* widget, GtkDirectionType direction, gpointer data)
+{
+    LView* view = static_cast<LView*>(data);
+    if (view->CanBecomeKeyView() || !gtk_widget_get_can_focus(widget))
+        return FALSE;
+    gtk_widget_set_can_focus(widget, FALSE);
+    gboolean moved = GTK_WIDGET_GET_CLASS(widget)->focus(widget, direction);
+    gtk_widget_set_can_focus(widget, TRUE);
+    g_signal_stop_emission_by_name(widget, "focus");
+    return moved;
+}
+
 gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
 {
     static_cast<LView*>(data)->FocusIn();
@@ -318,6 +333,7 @@ void LView::ConnectLayoutSignals(GtkWidget* w, LView* view)
     g_signal_connect(w, "scroll-event", G_CALLBACK(OnGenericEvent), view);
     g_signal_connect(w, "key-press-event", G_CALLBACK(OnGenericEvent), view);
     g_signal_connect(w, "key-release-event", G_CALLBACK(OnGenericEvent), view);
+    g_signal_connect(w, "focus", G_CALLBACK(OnLayoutFocus), view);
 }
 
 GtkWidget* LView::Widget()

@@ -82,6 +82,12 @@ public:
     bool AcceptsFocus() const { return fAcceptsFocus; }
     bool HasFocus() const;
     bool MakeFocus();
+    // Keyboard navigation (Tab, and the first focus of a shown window) passes over a view that
+    // cannot become a key view and goes on into its subviews; a click still gives it the focus
+    // when it accepts it. Only views drawn by the layer itself (a layout widget) follow it:
+    // controls with a GTK widget of their own keep GTK's navigation.
+    void SetCanBecomeKeyView(bool can) { fCanBecomeKeyView = can; }
+    bool CanBecomeKeyView() const { return fCanBecomeKeyView; }
 
     // The widget, made on first call; ExistingWidget never makes it.
     GtkWidget* Widget();
@@ -157,6 +163,7 @@ private:
     bool fAnswersEnabled = false;
     bool fOpaque = false;
     bool fAcceptsFocus = false;
+    bool fCanBecomeKeyView = true;
     bool fInDrag = false;
     bool fDropped = false;
     unsigned fLeaveSource = 0;

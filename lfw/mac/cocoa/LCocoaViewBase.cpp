@@ -30,6 +30,8 @@ LCocoaViewBase::LCocoaViewBase(const LUiRect& frame, LCocoaWindow* window)
     : pWindow(window)
 {
     SetAnswersEnabled(true);
+    // Taken by a click when it has a handler, but never a stop of the Tab key.
+    SetCanBecomeKeyView(false);
     SetFrame(frame);
 }
 
@@ -104,19 +106,28 @@ void LCocoaViewBase::setDragDropHandler(LCocoaDragDropBridge* handler)
     RegisterDraggedTypes(handler ? kDroppedFileTypes : std::vector<std::string>());
 }
 
+int LCocoaViewBase::draggingSourceOperationMask() const
+{
+    return pDragSource ? (kLUiDragCopy | kLUiDragMove) : kLUiDragNone;
+}
+
 bool LCocoaViewBase::AcceptsFirstResponder() const
 {
     if (pMouseHandler || pKeyHandler)
         return true;
-    // A view of a window whose parent has a key handler on its content view: the keys go there.
+    // A view of a window whose parent is the application's main window with a key handler on
+    // its content view (and that is not the modal window): the keys go there.
     LView* root = const_cast<LCocoaViewBase*>(this);
     while (root->Superview())
         root = root->Superview();
     auto* parent = reinterpret_cast<LCocoaWindow*>(
         uintptr_t(root->GetAssociatedValue(&kAssociatedParentLWindowKey)));
     LNativeWindow* own = Window();
-    if (parent && own && LModalLoop::ModalWindow() != own) {
-        if (auto* pc = dynamic_cast<LCocoaViewBase*>(parent->GetContentView()))
+    LView* parentContent = parent ? parent->GetContentView() : nullptr;
+    if (parentContent && own && parentContent->Window()
+        && parentContent->Window() == LNativeWindow::MainWindow()
+        && LModalLoop::ModalWindow() != own) {
+        if (auto* pc = dynamic_cast<LCocoaViewBase*>(parentContent))
             if (pc->keyHandler())
                 return true;
     }

@@ -37,6 +37,10 @@ public:
     // source); null when none.
     static LView* draggedView();
 
+    // Drags this view starts may copy or move (kLUiDragCopy | kLUiDragMove) when it has a drag
+    // source; none otherwise.
+    int draggingSourceOperationMask() const;
+
     // A view of this kind may stand as a routing point for command forwarding.
     virtual bool canRouteCommands() const { return false; }
     // Key equivalents (Ctrl-keys) offered before the menus see them; true when handled.

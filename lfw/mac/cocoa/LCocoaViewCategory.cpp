@@ -131,6 +131,11 @@ void postCommandFromSender(LView* view, LView* sender)
     postCommandWID(view, sender, sender ? sender->Tag() : 0, 0);
 }
 
+void postCommandDelayedFromSender(LView* view, LView* sender)
+{
+    postCommandFromSender(view, sender);
+}
+
 void postCommandWID(LView* view, LView* sender, int controlId, int notifyCode)
 {
     postCommandInternal(view, sender, controlId, notifyCode, false);

@@ -36,6 +36,8 @@ void postCommandExtraDetail(LView* view, int command, int extraDetail, LCocoaWin
 // Control id 0 is dropped; so is a notification that reaches a view marked as window view, or
 // the top of the tree, first.
 void postCommandFromSender(LView* view, LView* sender);
+// The same, for senders that used to delay their notification: it is posted at once.
+void postCommandDelayedFromSender(LView* view, LView* sender);
 void postCommandWID(LView* view, LView* sender, int controlId, int notifyCode);
 void postCommandDelayedWID(LView* view, LView* sender, int controlId, int notifyCode);
 void postCommandInternal(LView* view, LView* sender, int controlId, int notifyCode, bool delayed);

@@ -18,6 +18,9 @@ public:
     bool enabled() const { return _enabled; }
     void setEnabled(bool enabled);
     bool canBecomeKeyWindow() const;
+    // The same rule for becoming the application's main window.
+    bool canBecomeMainWindow() const { return canBecomeKeyWindow(); }
+    bool CanBecomeMainWindow() const override { return canBecomeMainWindow(); }
 
 protected:
     ~LCocoaWindowImpl() override = default;

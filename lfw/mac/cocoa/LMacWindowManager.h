@@ -47,6 +47,8 @@ public:
     // Full screen: not available; these keep their requests without effect.
     bool isWindowInFullScreen() const { return false; }
     bool isWindowTogglingFullScreen() const { return bTogglingFullScreenOut; }
+    // Enters or leaves full screen: nothing here.
+    void toggleFullScreen() { }
     void hideWindowOnExitingFullScreen() { bHideOnExitingFromFullScreen = true; }
     void closeWindowOnExitingFullScreen() { bCloseOnExitingFromFullScreen = true; }
     void redrawWindowOnExitingFullScreen() { bRedrawOnExitingFromFullScreen = true; }

@@ -210,3 +210,28 @@ TEST_F(InterWinTest, NothingDeliveredAfterDestroyNotify)
     sender.PostNotify(3, nullptr, 0); // to a handler that is gone: dropped
     LRunLoop::RunPending();
 }
+
+TEST_F(InterWinTest, QueuedMessageToAWindowRemovedMeanwhileIsDropped)
+{
+    FakeWindow a(1);
+    Handler ha;
+    ha.HandleInterWinMessage(a, 0);
+    EXPECT_EQ(gIOSEventHandlerList.ContentViewOf(&a), a.view);
+    unsigned long index = 0;
+    LIOSEventHandlerRecord* record
+        = gIOSEventHandlerList.FindOrInstallEventHandlerRecord(&a, index);
+    ASSERT_NE(record, nullptr);
+    // Forced through the queue, even on the main thread.
+    record->ProcessEvent(4, 1, 2, false, true);
+    EXPECT_TRUE(ha.messages.empty());
+    LRunLoop::RunPending();
+    ASSERT_EQ(ha.messages.size(), 1u);
+    EXPECT_EQ(ha.messages[0].id, 4);
+    // Taken out of the table before the main thread gets to it: nothing arrives, and the table
+    // no longer answers for the window.
+    record->ProcessEvent(5, 0, 0, false, true);
+    ha.InterWinMessageHandlerDestroy();
+    EXPECT_EQ(gIOSEventHandlerList.ContentViewOf(&a), nullptr);
+    LRunLoop::RunPending();
+    EXPECT_EQ(ha.messages.size(), 1u);
+}

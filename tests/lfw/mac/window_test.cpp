@@ -1,5 +1,6 @@
 // The window object on screen: creation, commands, modal loops, embedded pages, event routing.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LCharSet.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMouseHandler.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
@@ -649,4 +650,98 @@ TEST_F(WindowTest, WhichWindowsMayBecomeKey)
     modalPanel->setWorksWhenModal(true);
     EXPECT_TRUE(modalPanel->canBecomeKeyWindow());
     modalPanel->Release();
+}
+
+TEST_F(WindowTest, TabPassesOverFrameworkViewsToTheControls)
+{
+    TestWindow w;
+    EntryView *first = nullptr, *second = nullptr;
+    RecordingMouse mouse;
+    w.onInit = [&](TestWindow& self) {
+        // The content view takes clicks (it has a mouse handler) but is no stop of the Tab key.
+        mouse.MouseHandlerInit(self);
+        first = new EntryView;
+        first->SetFrame(LUiRect { 10, 10, 120, 24 });
+        second = new EntryView;
+        second->SetFrame(LUiRect { 10, 40, 120, 24 });
+        self.GetContentView()->AddSubview(first);
+        self.GetContentView()->AddSubview(second);
+        first->Release();
+        second->Release();
+    };
+    w.CreateCocoaWindow(200, 100, kStyle, false, nullptr);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    GtkWidget* top = GTK_WIDGET(w.GetNativeWindow()->Gtk());
+    auto focus = [&] { return w.GetNativeWindow()->FocusWidget(); };
+    EXPECT_EQ(focus(), first->Widget()); // the first key view, not the content view
+    gtk_widget_child_focus(top, GTK_DIR_TAB_FORWARD);
+    EXPECT_EQ(focus(), second->Widget());
+    gtk_widget_child_focus(top, GTK_DIR_TAB_FORWARD);
+    EXPECT_EQ(focus(), first->Widget());
+
+    // A click gives the content view the focus; Tab then goes on into its controls.
+    uitest::SendButton(w.GetContentView(), 170, 80, 1, true);
+    uitest::SendButton(w.GetContentView(), 170, 80, 1, false);
+    EXPECT_EQ(focus(), w.GetContentView()->Widget());
+    gtk_widget_child_focus(top, GTK_DIR_TAB_FORWARD);
+    EXPECT_EQ(focus(), first->Widget());
+    mouse.MouseHandlerDestroy();
+    w.Close();
+}
+
+TEST_F(WindowTest, CaptionsAreAlwaysWellFormedText)
+{
+    TestWindow w;
+    w.CreateCocoaWindow(200, 100, kStyle, false, nullptr);
+    GtkWindow* gw = w.GetNativeWindow()->Gtk();
+    w.SetCaption("Skivetikett – Förhandsvisning");
+    EXPECT_STREQ(gtk_window_get_title(gw), "Skivetikett – Förhandsvisning");
+    // An old Mac Roman title ("Gr\x8at" is "Grät" there) is converted, never shown broken.
+    const char* old = "Gr\x8at etikett";
+    w.SetCaption(old);
+    const char* title = gtk_window_get_title(gw);
+    ASSERT_NE(title, nullptr);
+    EXPECT_TRUE(g_utf8_validate(title, -1, nullptr));
+    EXPECT_STREQ(title, LMacNSStringFromString(old).c_str());
+    w.SetCaption(nullptr);
+    EXPECT_STREQ(gtk_window_get_title(gw), "");
+    w.DestroyCommon();
+}
+
+TEST_F(WindowTest, TheMainWindowStaysMainWhileAPanelIsKey)
+{
+    TestWindow main, panel;
+    main.CreateCocoaWindow(200, 100, kStyle, false, nullptr);
+    main.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(main.GetNativeWindow()));
+    LNativeWindow* mw = main.GetNativeWindow();
+    // Other tests' windows may hold the keyboard when the suite runs in parallel.
+    if (!uitest::PumpUntil([&] { return mw->IsKey(); }, 2000))
+        GTEST_SKIP() << "the test window did not get the keyboard";
+    EXPECT_EQ(LNativeWindow::MainWindow(), mw);
+
+    panel.CreateCocoaWindow(150, 80, kStyle, true, nullptr);
+    panel.SetParent(&main);
+    auto* view = new LCocoaViewBase(LUiRect { 0, 0, 20, 20 }, &panel);
+    panel.GetContentView()->AddSubview(view);
+    view->Release();
+    panel.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(panel.GetNativeWindow()));
+    if (uitest::PumpUntil([&] { return panel.GetNativeWindow()->IsKey(); }, 2000)) {
+        EXPECT_FALSE(panel.GetNativeWindow()->CanBecomeMainWindow());
+        EXPECT_EQ(LNativeWindow::MainWindow(), mw);
+    }
+    // A view of a window over the main window takes the focus when the main window's content
+    // view has a key handler: the keys then reach it.
+    EXPECT_FALSE(view->AcceptsFirstResponder());
+    RecordingKeys keys;
+    Content(main)->setKeyHandler(&keys);
+    EXPECT_TRUE(view->AcceptsFirstResponder());
+    Content(main)->setKeyHandler(nullptr);
+    panel.Close();
+
+    main.ShowWindow(false); // ordered out: no longer the main window
+    EXPECT_EQ(LNativeWindow::MainWindow(), nullptr);
+    main.Close();
 }

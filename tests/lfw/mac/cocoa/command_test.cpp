@@ -5,6 +5,7 @@
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
+#include "lfw/mac/cocoa/LDragSourceDataProvider.h"
 #include "platform/ui/LRunLoop.h"
 
 #include <gtest/gtest.h>
@@ -255,4 +256,58 @@ TEST(CommandTest, ContentViewKeepsAlreadyDisabledChildrenDisabled)
     for (LView* v : { static_cast<LView*>(a), static_cast<LView*>(b), plain,
              static_cast<LView*>(holder), static_cast<LView*>(inner) })
         v->Release();
+}
+
+TEST(CommandTest, DefaultCloseDoesNothing)
+{
+    TestWindow w;
+    w.Close(); // Close(int) of the root class is empty
+    w.Close(kLCmdOk);
+    EXPECT_TRUE(w.IsAlive());
+    EXPECT_TRUE(w.commands.empty());
+}
+
+TEST(CommandTest, DelayedSenderNotificationsArePostedAtOnce)
+{
+    TestWindow w;
+    auto* control = new LView;
+    control->SetTag(64);
+    w.GetContentView()->AddSubview(control);
+    control->Release();
+    LIOSEventHandler::Install(&w);
+    LCocoaView::postCommandDelayedFromSender(control, control);
+    EXPECT_TRUE(w.commands.empty()); // queued like every bubbling notification
+    LRunLoop::RunPending();
+    ASSERT_EQ(w.commands.size(), 1u);
+    EXPECT_EQ(w.commands[0], std::make_pair(64, 0));
+    LIOSEventHandler::Remove(&w);
+}
+
+namespace {
+struct Source : LCocoaDragSourceBridge {
+    int ended = 0;
+    void EvDraggingSessionEnded() override { ++ended; }
+};
+} // namespace
+
+TEST(CommandTest, DragSourcesOfferCopyAndMove)
+{
+    TestWindow w;
+    auto* view = new LCocoaViewBase(LUiRect {}, &w);
+    EXPECT_EQ(view->draggingSourceOperationMask(), 0);
+    Source source;
+    view->setDragSource(&source);
+    EXPECT_EQ(view->draggingSourceOperationMask(), 17);
+    view->draggingSessionEnded(false, nullptr);
+    EXPECT_EQ(source.ended, 1);
+    view->Release();
+
+    // The dragged data: a copy of the bytes, whatever type is asked.
+    unsigned char bytes[] = { 1, 2, 3, 0, 5 };
+    LDragSourceDataProvider provider(bytes, sizeof bytes);
+    bytes[0] = 9;
+    EXPECT_EQ(
+        provider.provideDataForType("public.file-url"), (std::vector<uint8_t> { 1, 2, 3, 0, 5 }));
+    EXPECT_EQ(provider.provideDataForType(nullptr), provider.dragData());
+    EXPECT_TRUE(LDragSourceDataProvider(nullptr, 4).dragData().empty());
 }
