@@ -339,7 +339,9 @@ LProcessResult VTSerialiseOverlayImageToSDF(
         if (result != LProcessResultSuccess)
             return result;
     }
-    writer.WriteBlob(2, png.GetData(), png.GetSize());
+    // An empty picture is a blob of no bytes (never a null pointer handed on).
+    static const unsigned char kNothing = 0;
+    writer.WriteBlob(2, png.GetSize() ? png.GetData() : &kNothing, png.GetSize());
     writer.WriteString(3, o.sourcePath);
     writer.WriteBool(4, o.maintainAspectRatio);
     unsigned char matrix[kVTTransformBlobSize];

@@ -1,5 +1,7 @@
-// Fuzzes the project file reader over memory. A file that reads is written back and must read
-// again: the writer never makes a file its own reader refuses.
+// Fuzzes the project file reader over memory. A file that reads is painted, page by page, at a
+// low resolution (whatever the file holds must paint without harm), then written back and must
+// read again: the writer never makes a file its own reader refuses.
+#include "app/VTExport.h"
 #include "app/VTProject.h"
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LStream.h"
@@ -15,15 +17,37 @@ public:
     LProcessResult ProcessWait(unsigned int) override { return LProcessResultSuccess; }
 };
 
+// Painting reads a user setting (and makes it when missing): the settings of the run go to a
+// folder of its own, never the user's.
+void UsePrivateSettings()
+{
+    static bool done = [] {
+        char folder[] = "/tmp/vt-vtproj-fuzz-XXXXXX";
+        if (mkdtemp(folder)) {
+            setenv("XDG_CONFIG_HOME", folder, 1);
+            setenv("XDG_CACHE_HOME", folder, 1);
+        }
+        return true;
+    }();
+    (void)done;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    UsePrivateSettings();
     Quiet job;
     VTProject project;
     LInputStreamBuffer stream(data, size);
     if (VTProjectReadSDF(job, stream, project) != LProcessResultSuccess)
         return 0;
+    if (VTLabelLayout* layout = project.GetLabelLayout()) {
+        for (const VTLabelLayoutPage& page : layout->pages) {
+            LImageBuffer sheet;
+            VTRenderPageToImage(sheet, project, page, 8);
+        }
+    }
 
     LSizedArray<unsigned char> bytes;
     LOutputStreamByteArray out(bytes);
