@@ -1,5 +1,6 @@
 #include "platform/ui/LNativeWindow.h"
 
+#include "platform/ui/LEventHub.h"
 #include "platform/ui/LView.h"
 
 #include <algorithm>
@@ -13,6 +14,58 @@ namespace {
 const char kWindowDataKey[] = "vt-native-window";
 
 LNativeWindow* gMainWindow = nullptr;
+
+// --- the application's activation ---
+
+struct ActivationObserver {
+    uintptr_t token;
+    LUiAppActivationObserver observer;
+    void* data;
+};
+
+std::vector<ActivationObserver>& ActivationObservers()
+{
+    static std::vector<ActivationObserver> observers;
+    return observers;
+}
+
+bool gAppActive = false;
+uintptr_t gNextActivationToken = 1;
+uintptr_t gActivationMonitor = 0;
+guint gActivationCheck = 0;
+
+// Focus moving between two windows of the application is a focus-out and a focus-in: the
+// answer is taken once both have been handled.
+constexpr guint kActivationSettleMs = 50;
+
+gboolean CheckActivation(gpointer)
+{
+    gActivationCheck = 0;
+    bool active = LNativeWindow::IsApplicationActive();
+    if (active == gAppActive)
+        return G_SOURCE_REMOVE;
+    gAppActive = active;
+    for (ActivationObserver o : std::vector<ActivationObserver>(ActivationObservers())) {
+        auto& list = ActivationObservers();
+        bool present = std::any_of(list.begin(), list.end(),
+            [&o](const ActivationObserver& x) { return x.token == o.token; });
+        if (present)
+            o.observer(active, o.data);
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void ScheduleActivationCheck()
+{
+    if (!gActivationCheck && !ActivationObservers().empty())
+        gActivationCheck = g_timeout_add(kActivationSettleMs, CheckActivation, nullptr);
+}
+
+bool ActivationFocusMonitor(GdkEvent*, void*)
+{
+    ScheduleActivationCheck();
+    return false;
+}
 
 } // namespace
 
@@ -57,6 +110,7 @@ struct LNativeWindowGlue {
             return;
         if (gtk_window_is_active(w->fWindow) && w->CanBecomeMainWindow())
             gMainWindow = w;
+        ScheduleActivationCheck();
         if (!d || !w->fWindow)
             return;
         if (gtk_window_is_active(w->fWindow))
@@ -307,6 +361,49 @@ LNativeWindow* LNativeWindow::KeyWindow()
 LNativeWindow* LNativeWindow::MainWindow()
 {
     return gMainWindow;
+}
+
+bool LNativeWindow::IsApplicationActive()
+{
+    if (!LUiIsAvailable())
+        return false;
+    bool active = false;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l; l = l->next)
+        if (gtk_window_is_active(GTK_WINDOW(l->data)))
+            active = true;
+    g_list_free(list);
+    return active;
+}
+
+uintptr_t LNativeWindow::AddAppActivationObserver(LUiAppActivationObserver observer, void* data)
+{
+    auto& list = ActivationObservers();
+    if (list.empty()) {
+        gAppActive = IsApplicationActive();
+        if (LUiIsAvailable())
+            gActivationMonitor
+                = LEventHub::AddMonitor(kLEventHubFocus, ActivationFocusMonitor, nullptr);
+    }
+    uintptr_t token = gNextActivationToken++;
+    list.push_back(ActivationObserver { token, observer, data });
+    return token;
+}
+
+void LNativeWindow::RemoveAppActivationObserver(uintptr_t token)
+{
+    auto& list = ActivationObservers();
+    std::erase_if(list, [token](const ActivationObserver& o) { return o.token == token; });
+    if (!list.empty())
+        return;
+    if (gActivationMonitor) {
+        LEventHub::RemoveMonitor(gActivationMonitor);
+        gActivationMonitor = 0;
+    }
+    if (gActivationCheck) {
+        g_source_remove(gActivationCheck);
+        gActivationCheck = 0;
+    }
 }
 
 bool LNativeWindow::CanBecomeMainWindow() const

@@ -13,6 +13,10 @@
 class LView;
 class LNativeWindow;
 
+// Told when the application becomes active (one of its windows, GTK's own dialogs included, has
+// the keyboard) or resigns (none has), once the focus has settled.
+using LUiAppActivationObserver = void (*)(bool active, void* data);
+
 // Style bits (the framework's window style masks use the same values).
 enum : unsigned {
     kLUiWindowBorderless = 0,
@@ -139,6 +143,12 @@ public:
     static LNativeWindow* MainWindow();
     // A window, not a panel, with a title or resize bar.
     virtual bool CanBecomeMainWindow() const;
+
+    // Whether one of the application's windows has the keyboard now.
+    static bool IsApplicationActive();
+    // Observers of the application's activation; the token (never 0) removes one.
+    static uintptr_t AddAppActivationObserver(LUiAppActivationObserver observer, void* data);
+    static void RemoveAppActivationObserver(uintptr_t token);
 
     // Hands a key event (the record of one being dispatched) to the focused widget and its
     // ancestors, leaving out accelerators; true when one of them took it.

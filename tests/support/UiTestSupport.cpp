@@ -88,6 +88,14 @@ bool XGeometry(unsigned long xid, int& width, int& height)
     return sscanf(out.c_str() + at, "Geometry: %dx%d", &width, &height) == 2;
 }
 
+void FocusNowhere()
+{
+    // Focus None: no window has the keyboard. (Focus on the root window would still send the
+    // keys to the window under the pointer.)
+    Run("xdotool windowfocus 0 >/dev/null 2>&1");
+    gdk_display_sync(gdk_display_get_default());
+}
+
 bool ShowAndWait(LNativeWindow* window)
 {
     window->MakeKeyAndOrderFront();

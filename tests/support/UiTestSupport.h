@@ -28,6 +28,9 @@ bool ShowAndWait(LNativeWindow* window);
 // the screen, where no other test puts its windows, and raised, and the pointer is held for
 // this test alone while it moves.
 bool XClick(LNativeWindow* window, double x, double y);
+// Takes the keyboard from every window of the display (xdotool), so that no window of the
+// application has it.
+void FocusNowhere();
 // Sends a GDK button press (or release) to the view's widget at a point of the view (points).
 void SendButton(LView* view, double x, double y, int button, bool press);
 void SendMotion(LView* view, double x, double y, unsigned state);

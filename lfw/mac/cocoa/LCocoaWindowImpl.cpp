@@ -54,6 +54,8 @@ void LCocoaPanelImpl::setAutoCloseOnFocusLost(bool close)
 
 LCocoaPanelImpl::~LCocoaPanelImpl()
 {
+    if (appActivationObserver)
+        RemoveAppActivationObserver(appActivationObserver);
     if (fOwnGroup)
         g_object_unref(fOwnGroup);
 }
@@ -68,6 +70,42 @@ void LCocoaPanelImpl::setFloatingPanel(bool floating)
 {
     bFloating = floating;
     SetLevel(floating ? LUiWindowLevel::Floating : LUiWindowLevel::Normal);
+    if (floating && !appActivationObserver) {
+        appActivationObserver = AddAppActivationObserver(
+            [](bool active, void* self) {
+                auto* panel = static_cast<LCocoaPanelImpl*>(self);
+                if (active)
+                    panel->applicationWillBecomeActive();
+                else
+                    panel->applicationWillResignActive();
+            },
+            this);
+    } else if (!floating && appActivationObserver) {
+        RemoveAppActivationObserver(appActivationObserver);
+        appActivationObserver = 0;
+        wasVisible = false;
+    }
+}
+
+void LCocoaPanelImpl::applicationWillResignActive()
+{
+    // Only while floating was asked for. (A panel in full screen would keep floating; there is
+    // no full screen here.)
+    if (!appActivationObserver)
+        return;
+    wasVisible = IsVisible();
+    if (!wasVisible)
+        return;
+    bFloating = false;
+    SetLevel(LUiWindowLevel::Normal);
+}
+
+void LCocoaPanelImpl::applicationWillBecomeActive()
+{
+    if (!appActivationObserver || !wasVisible)
+        return;
+    bFloating = true;
+    SetLevel(LUiWindowLevel::Floating);
 }
 
 void LCocoaPanelImpl::setWorksWhenModal(bool works)

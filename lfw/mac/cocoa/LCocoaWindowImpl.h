@@ -40,9 +40,14 @@ public:
     bool canBecomeKeyWindow() const;
     bool autoCloseOnFocusLost() const { return _autoCloseOnFocusLost; }
     void setAutoCloseOnFocusLost(bool close);
-    // A floating panel stays above the application's other windows.
+    // A floating panel stays above the application's other windows, but only while the
+    // application is active: when it resigns, a visible floating panel drops to the normal level
+    // (so it does not stay above other applications' windows) and floats again when the
+    // application becomes active.
     void setFloatingPanel(bool floating);
     bool isFloatingPanel() const { return bFloating; }
+    void applicationWillResignActive();
+    void applicationWillBecomeActive();
     // A panel that works while another window runs modally (it gets input then).
     void setWorksWhenModal(bool works);
     bool worksWhenModal() const { return bIsKeyPanel; }
@@ -55,6 +60,8 @@ private:
     bool _autoCloseOnFocusLost = false;
     bool bIsKeyPanel = false;
     bool bFloating = false;
+    bool wasVisible = false;
+    uintptr_t appActivationObserver = 0; // while floating was asked for
     GtkWindowGroup* fOwnGroup = nullptr;
 };
 

@@ -27,6 +27,7 @@ LMacWindowManager::LMacWindowManager(LNativeWindow* window, LCocoaWindow* lfwWin
 
 LMacWindowManager::~LMacWindowManager()
 {
+    StopObserving();
     if (fWindow && fWindow->Delegate() == this)
         fWindow->SetDelegate(nullptr);
 }
@@ -65,6 +66,7 @@ void LMacWindowManager::updateCharacterSize()
 void LMacWindowManager::closeWindow()
 {
     LUiRef<LMacWindowManager> hold(this);
+    StopObserving();
     pWindow = nullptr;
     pResizableHandler = nullptr;
     if (!fWindow)
@@ -127,6 +129,43 @@ bool LMacWindowManager::WindowShouldClose(LNativeWindow& window)
 
 void LMacWindowManager::WindowWillClose(LNativeWindow&)
 {
+    StopObserving();
+}
+
+void LMacWindowManager::handleAppActivation(int command)
+{
+    SetAssociatedValue(&kLHandleCommandActivateApp, uint64_t(int64_t(command)));
+    ObserveAppActivation();
+}
+
+void LMacWindowManager::handleAppDeactivation(int command)
+{
+    SetAssociatedValue(&kLHandleCommandDeactivateApp, uint64_t(int64_t(command)));
+    ObserveAppActivation();
+}
+
+void LMacWindowManager::ObserveAppActivation()
+{
+    if (fAppActivationObserver)
+        return;
+    fAppActivationObserver = LNativeWindow::AddAppActivationObserver(
+        [](bool active, void* data) {
+            auto* self = static_cast<LMacWindowManager*>(data);
+            LUiRef<LMacWindowManager> hold(self);
+            int cmd = int(self->GetAssociatedValue(
+                active ? &kLHandleCommandActivateApp : &kLHandleCommandDeactivateApp));
+            if (cmd && self->pWindow)
+                self->pWindow->SendCommand(cmd);
+        },
+        this);
+}
+
+void LMacWindowManager::StopObserving()
+{
+    if (fAppActivationObserver) {
+        LNativeWindow::RemoveAppActivationObserver(fAppActivationObserver);
+        fAppActivationObserver = 0;
+    }
 }
 
 void LMacWindowManager::WindowDidBecomeKey(LNativeWindow&)

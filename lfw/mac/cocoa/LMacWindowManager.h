@@ -43,6 +43,10 @@ public:
     void cancel();
     // Shows the window in front with the keyboard focus.
     void showWindow();
+    // Sends the command (0: none) to the window when the application becomes active, or
+    // resigns, while the window is attached.
+    void handleAppActivation(int command);
+    void handleAppDeactivation(int command);
 
     // Full screen: not available; these keep their requests without effect.
     bool isWindowInFullScreen() const { return false; }
@@ -94,4 +98,8 @@ private:
     bool bRedrawOnExitingFromFullScreen = false;
     LUiRect rcFrameAfterFullScreenExiting;
     bool _closeWindowByEsc = false;
+    uintptr_t fAppActivationObserver = 0;
+
+    void ObserveAppActivation();
+    void StopObserving();
 };

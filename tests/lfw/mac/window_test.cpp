@@ -10,6 +10,7 @@
 #include "platform/ui/UI.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -744,4 +745,53 @@ TEST_F(WindowTest, TheMainWindowStaysMainWhileAPanelIsKey)
     main.ShowWindow(false); // ordered out: no longer the main window
     EXPECT_EQ(LNativeWindow::MainWindow(), nullptr);
     main.Close();
+}
+
+TEST_F(WindowTest, FloatingPanelsFloatOnlyWhileTheApplicationIsActive)
+{
+    TestWindow panel;
+    panel.CreateCocoaWindow(150, 80, kStyle, true, nullptr);
+    ASSERT_TRUE(panel.RunFloating(nullptr, kLCocoaDialogCenterNone, true));
+    auto* native = dynamic_cast<LCocoaPanelImpl*>(panel.GetNativeWindow());
+    ASSERT_NE(native, nullptr);
+    ASSERT_TRUE(uitest::ShowAndWait(native));
+    EXPECT_TRUE(native->isFloatingPanel());
+    EXPECT_EQ(native->Level(), LUiWindowLevel::Floating);
+
+    // The application resigns: a visible floating panel drops to the normal level, and floats
+    // again when the application becomes active.
+    native->applicationWillResignActive();
+    EXPECT_FALSE(native->isFloatingPanel());
+    EXPECT_EQ(native->Level(), LUiWindowLevel::Normal);
+    native->applicationWillBecomeActive();
+    EXPECT_TRUE(native->isFloatingPanel());
+    EXPECT_EQ(native->Level(), LUiWindowLevel::Floating);
+
+    // The whole road, when this test's window gets the keyboard (other tests' windows may hold
+    // it when the suite runs in parallel): the keyboard leaves every window and comes back; the
+    // window's activation commands arrive too.
+    panel.GetWindowManager()->handleAppActivation(701);
+    panel.GetWindowManager()->handleAppDeactivation(702);
+    auto saw = [&](int id) {
+        return std::count_if(panel.commands.begin(), panel.commands.end(),
+                   [id](const std::pair<int, int>& c) { return c.first == id; })
+            > 0;
+    };
+    bool key = uitest::PumpUntil([&] { return native->IsKey(); }, 2000);
+    if (key && uitest::HaveXdotool()) {
+        uitest::FocusNowhere();
+        if (uitest::PumpUntil([&] { return saw(702); }, 2000)) {
+            EXPECT_FALSE(LNativeWindow::IsApplicationActive());
+            EXPECT_EQ(native->Level(), LUiWindowLevel::Normal);
+            native->MakeKeyAndOrderFront();
+            bool back = uitest::PumpUntil([&] { return saw(701); }, 2000);
+            EXPECT_EQ(native->Level(), back ? LUiWindowLevel::Floating : LUiWindowLevel::Normal);
+        }
+    }
+    // No longer floating: the application's activation leaves the panel alone.
+    native->setFloatingPanel(false);
+    native->applicationWillResignActive();
+    native->applicationWillBecomeActive();
+    EXPECT_EQ(native->Level(), LUiWindowLevel::Normal);
+    panel.Close();
 }
