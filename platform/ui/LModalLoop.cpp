@@ -75,6 +75,7 @@ int LModalLoop::Run(LNativeWindow* window)
         window->Retain();
         wasModal = window->IsModal();
         window->SetModal(true);
+        window->MakeKeyAndOrderFront();
     }
     Stack().push_back(&level);
     g_main_loop_run(level.loop);

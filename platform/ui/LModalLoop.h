@@ -16,7 +16,8 @@ class LNativeWindow;
 
 class LModalLoop {
 public:
-    // Runs a loop level until Stop; answers Stop's code. window may be null.
+    // Runs a loop level until Stop; answers Stop's code. window may be null; a window is shown
+    // in front with the keyboard first, as the window the user now works in.
     static int Run(LNativeWindow* window);
     // Ends the innermost level with the code (it returns once the current event is handled);
     // false when no level runs.

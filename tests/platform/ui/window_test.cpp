@@ -272,6 +272,7 @@ TEST_F(UiTest, ModalLoopsNestAndStopWithTheirCode)
     LRunLoop::Post([&] {
         EXPECT_EQ(LModalLoop::Depth(), 1);
         EXPECT_TRUE(outer->IsModal());
+        EXPECT_TRUE(outer->IsVisible()); // a modal window is shown in front
         LRunLoop::Post([&] {
             EXPECT_EQ(LModalLoop::ModalWindow(), inner);
             LModalLoop::Stop(7);
