@@ -77,6 +77,8 @@ void VTExportPaintTemplatesAndOverlaysPDF(LPDFWriter& writer, VTProject& project
         return;
     LPaintContext& ctx = writer.GetPaintContext();
     for (const VTLabelLayoutTemplate* position = page->first; position; position = position->next) {
+        if (!VTIsPaintablePosition(*position))
+            continue;
         LGraphicsPath positionClip;
         if (VTTemplateData* data = position->GetTemplateData())
             data->GetClippingPath(positionClip);
@@ -100,6 +102,8 @@ void VTExportPaintTemplatesAndOverlaysPDF(LPDFWriter& writer, VTProject& project
             design->GetTemplateData()->PaintBackground(writer, design->backgroundBrush.Get());
         ctx.RestoreGState();
         for (VTOverlay* overlay = design->first; overlay; overlay = overlay->next) {
+            if (!VTIsPaintableOverlay(*overlay))
+                continue;
             ctx.SaveGState();
             LPaintSurface::Transform(ctx, VTOverlayPaintMatrix(*overlay));
             overlay->Paint(writer);

@@ -18,10 +18,11 @@
 // Readers find values by id, skip ids they do not know (inside the font and colour containers an
 // unknown id is an error), test the job's stop request before every child and set the job's
 // Swedish error text before returning 2. Nothing read from a file is trusted: short values,
-// values that are not finite numbers, an alignment outside 0-8, a transform blob of the wrong
-// length and undecodable pictures are errors.
+// values that are not finite numbers, lengths beyond 100 m, an alignment outside 0-8, a
+// transform blob of the wrong length and undecodable pictures are errors.
 #pragma once
 
+#include "app/VTDocumentLimits.h"
 #include "app/VTOverlay.h"
 #include "app/VTOverlayCircularText.h"
 #include "app/VTOverlayImage.h"
@@ -65,6 +66,13 @@ inline LProcessResult Fail(LProcessInterface& process, const char* text)
 template <class T> bool ReadFiniteFloat(LSDFReaderChunk<T>& chunk, float& value)
 {
     return chunk.ReadFloat(value) && std::isfinite(value);
+}
+
+// A length (or a position) in mm no design can hold is as unreadable as a short value: drawing
+// outlines of such sizes costs without end.
+template <class T> bool ReadLength(LSDFReaderChunk<T>& chunk, float& value)
+{
+    return ReadFiniteFloat(chunk, value) && VTIsPlausibleLength(value);
 }
 
 } // namespace _VTSerialise
@@ -212,7 +220,9 @@ LProcessResult VTSerialiseOverlayBaseFromSDF(LProcessInterface& process, LSDFRea
         const uint16_t id = it->GetId();
         if (id < 1 || id > 5)
             continue;
-        if (!_VTSerialise::ReadFiniteFloat(*it, values[id])) {
+        const bool ok = id == 5 ? _VTSerialise::ReadFiniteFloat(*it, values[id])
+                                : _VTSerialise::ReadLength(*it, values[id]);
+        if (!ok) {
             static const char* const messages[6] = { "", "Fel läsning centrum position.",
                 "Fel läsning centrum position.", "Fel läsning dimensioner.",
                 "Fel läsning dimensioner.", "Det gick inte att läsa rotationsvinkel." };
@@ -297,7 +307,7 @@ LProcessResult VTSerialiseOverlayTextFromSDF(LProcessInterface& process, LSDFRea
         case 8:
             if (circular) {
                 auto& c = static_cast<VTOverlayCircularText&>(overlay);
-                if (!_VTSerialise::ReadFiniteFloat(*it, c.outerRadius))
+                if (!_VTSerialise::ReadLength(*it, c.outerRadius))
                     return _VTSerialise::Fail(process, "Error reading outer radius.");
             }
             break;
@@ -416,7 +426,7 @@ LProcessResult VTSerialiseOverlayImageFromSDF(LProcessInterface& process, LSDFRe
                 for (int r = 0; r < 4 && ok; ++r) {
                     for (int c = 0; c < 4; ++c) {
                         float v = std::bit_cast<float>(_LSDF::Get32(bytes + (r * 4 + c) * 4));
-                        ok = ok && std::isfinite(v);
+                        ok = ok && VTIsPlausibleLength(v);
                         matrix.m[r][c] = v;
                     }
                 }

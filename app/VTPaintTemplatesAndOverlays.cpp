@@ -1,9 +1,13 @@
 #include "app/VTPaintTemplatesAndOverlays.h"
 
+#include "app/VTDocumentLimits.h"
+#include "app/VTOverlayCircularText.h"
+
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LPaintSurface.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,6 +36,38 @@ LMatrix<float> VTOverlayPaintMatrix(const VTOverlay& overlay)
     }
 }
 
+bool VTIsPaintablePosition(const VTLabelLayoutTemplate& position)
+{
+    if (!VTIsPlausibleLength(position.centreX) || !VTIsPlausibleLength(position.centreY)
+        || !std::isfinite(position.rotation))
+        return false;
+    const VTTemplateData* data = position.GetTemplateData();
+    if (!data)
+        return true;
+    if (!VTIsPlausibleLength(data->GetSpineWidth()))
+        return false;
+    if (auto* disc = dynamic_cast<const VTTemplateDataDiscCDDVDStandard*>(data))
+        return VTIsPlausibleLength(disc->GetOuterDiameter());
+    return true;
+}
+
+bool VTIsPaintableOverlay(const VTOverlay& overlay)
+{
+    if (!VTIsPlausibleLength(overlay.centreX) || !VTIsPlausibleLength(overlay.centreY)
+        || !VTIsPlausibleLength(overlay.width) || !VTIsPlausibleLength(overlay.height)
+        || !std::isfinite(overlay.rotation))
+        return false;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (!VTIsPlausibleLength(overlay.transform.m[r][c]))
+                return false;
+    if (overlay.GetType() == VTOverlayTypeCircularText) {
+        const auto& circular = static_cast<const VTOverlayCircularText&>(overlay);
+        return VTIsPlausibleLength(circular.outerRadius) && std::isfinite(circular.centreAngle);
+    }
+    return true;
+}
+
 float VTPrintTemplateOutlineWidthGet()
 {
     if (!LUserSettingTestExists("Settings", "PrintTemplateOutlineWidth")) {
@@ -50,6 +86,8 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
     if (!page)
         return;
     for (const VTLabelLayoutTemplate* position = page->first; position; position = position->next) {
+        if (!VTIsPaintablePosition(*position))
+            continue;
         LPaintSurface::TransformStackPush(ctx);
         LPaintSurface::Transform(
             ctx, VTPlacementMatrix(position->rotation, position->centreX, position->centreY));
@@ -72,6 +110,8 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
             design->GetTemplateData()->PaintBackground(ctx, design->backgroundBrush.Get());
         ctx.RestoreGState();
         for (VTOverlay* overlay = design->first; overlay; overlay = overlay->next) {
+            if (!VTIsPaintableOverlay(*overlay))
+                continue;
             LPaintSurface::TransformStackPush(ctx);
             LPaintSurface::Transform(ctx, VTOverlayPaintMatrix(*overlay));
             overlay->Paint(ctx);

@@ -23,6 +23,10 @@ inline const LGuiColor kVTTemplateOutlineColour(0xE600, 0xE600, 0xE600);
 void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
     const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth);
 
+// False for a position or an overlay whose placement or size is not a number or lies beyond
+// 100 m (a damaged file); the renderers pass over such items.
+bool VTIsPaintablePosition(const VTLabelLayoutTemplate& position);
+bool VTIsPaintableOverlay(const VTOverlay& overlay);
 // The first design (in list order) mapped to the position id; null when none is.
 VTProjectTemplate* VTFindDesignForPosition(VTProject& project, int32_t positionID);
 // Where an overlay is painted in its design: image kinds through their stored transform moved to

@@ -36,6 +36,13 @@ enum : uint16_t {
     kBrushImagePath = 17,
 };
 
+// A ring whose diameters no disc can have (they are pushed outwards to stay ordered, so the
+// outer one is the largest).
+bool VTIsPlausibleDisc(const VTTemplateDataDiscCDDVDStandard& disc)
+{
+    return VTIsPlausibleLength(disc.GetOuterDiameter());
+}
+
 uint16_t Channel16(int32_t value)
 {
     return uint16_t((value & 0xFF) << 8);
@@ -64,7 +71,7 @@ LProcessResult ReadBrushColour(LProcessInterface& process, LSDFReader<T>& reader
     while (it.Next()) {
         const uint16_t id = it->GetId();
         if (id == 5 && position) {
-            if (!it->ReadFloat(*position) || !std::isfinite(*position))
+            if (!it->ReadFloat(*position) || !VTIsPlausibleLength(*position))
                 return Fail(process, "Det gick inte att läsa färgkomponenten.");
         } else if (id >= 1 && id <= 4) {
             if (!it->ReadInt(values[id]))
@@ -109,7 +116,7 @@ LProcessResult ReadGradientDirection(LProcessInterface& process, LSDFReader<T>& 
         const uint16_t id = it->GetId();
         if (id < 6 || id > 9)
             return Fail(process, "Okänt färgformat.");
-        if (!it->ReadFloat(values[id]) || !std::isfinite(values[id]))
+        if (!it->ReadFloat(values[id]) || !VTIsPlausibleLength(values[id]))
             return Fail(process, "Det gick inte att läsa färgkomponenten.");
         seen[id] = true;
     }
@@ -397,6 +404,8 @@ LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSD
                 return Fail(process, "Det gick inte att läsa mallskivans dimensioner.");
             result
                 = VTSerialiseTemplateDiscDimensionsFromSDF(process, reader, it.GetChunk(), *disc);
+            if (result == LProcessResultSuccess && !VTIsPlausibleDisc(*disc))
+                return Fail(process, "Det gick inte att läsa skivdimensioner.");
             haveDisc = result == LProcessResultSuccess;
             break;
         }

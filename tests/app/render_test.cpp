@@ -215,6 +215,30 @@ TEST_F(Render, TheCallersTransformIsKept)
     EXPECT_TRUE(before == after);
 }
 
+TEST_F(Render, PositionsBeyondAnySheetArePassedOver)
+{
+    // A layout read from a damaged file may hold a disc of absurd size: it is not painted (its
+    // outline alone would take the drawing code ages), the others are.
+    auto* layout = new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace;
+    VTProject project(layout);
+    for (VTProjectTemplate& design : project.templates)
+        design.backgroundBrush.Reset(Solid(255, 0, 0));
+    VTLabelLayoutTemplate* huge = layout->pages.GetHead()->first;
+    dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(huge->GetTemplateData())->outerDiameter = 2e21f;
+    Sheet sheet(project, *layout->pages.GetHead(), 50);
+    ASSERT_TRUE(sheet.IsValid());
+    EXPECT_EQ(sheet.AtMm(0, -68.6f + 40), kWhite);
+    EXPECT_EQ(sheet.AtMm(0, 68.4f + 40), kRed);
+    EXPECT_FALSE(VTIsPaintablePosition(*huge));
+    huge->centreX = NAN;
+    EXPECT_FALSE(VTIsPaintablePosition(*huge));
+
+    VTOverlayImage overlay;
+    EXPECT_TRUE(VTIsPaintableOverlay(overlay));
+    overlay.width = 1e9f;
+    EXPECT_FALSE(VTIsPaintableOverlay(overlay));
+}
+
 TEST_F(Render, OneDesignOnTwoPositions)
 {
     auto* layout = new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace;
