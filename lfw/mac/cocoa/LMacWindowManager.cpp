@@ -246,6 +246,13 @@ bool LMacWindowManager::WindowCancel(LNativeWindow&)
 bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const LUiEvent& event)
 {
     LUiRef<LMacWindowManager> hold(this);
+    // A space without modifiers is never a key equivalent (no menu or button shortcut takes it):
+    // it goes to the focused control alone.
+    constexpr uint32_t kModifiers = kLUiShift | kLUiControl | kLUiAlt | kLUiSuper | kLUiCapsLock;
+    if (event.keyval == GDK_KEY_space && !(event.modifiers & kModifiers)) {
+        window.PropagateKeyToFocus(event);
+        return true;
+    }
     // The focused view and its ancestors first.
     for (LView* v = window.FirstResponder(); v; v = v->Superview())
         if (auto* base = dynamic_cast<LCocoaViewBase*>(v);

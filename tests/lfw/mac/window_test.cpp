@@ -795,3 +795,44 @@ TEST_F(WindowTest, FloatingPanelsFloatOnlyWhileTheApplicationIsActive)
     EXPECT_EQ(native->Level(), LUiWindowLevel::Normal);
     panel.Close();
 }
+
+TEST_F(WindowTest, APlainSpaceIsNeverAKeyEquivalent)
+{
+    TestWindow w;
+    EntryView* entry = nullptr;
+    w.onInit = [&](TestWindow& self) {
+        entry = new EntryView;
+        entry->SetFrame(LUiRect { 10, 10, 120, 24 });
+        self.GetContentView()->AddSubview(entry);
+        entry->Release();
+    };
+    w.CreateCocoaWindow(200, 100, kStyle, true, nullptr);
+    // A shortcut on the plain space key (and one on Shift+space, which may take its key).
+    int plain = 0, shifted = 0;
+    GtkAccelGroup* accels = gtk_accel_group_new();
+    auto count = +[](GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer n) -> gboolean {
+        ++*static_cast<int*>(n);
+        return TRUE;
+    };
+    gtk_accel_group_connect(accels, GDK_KEY_space, GdkModifierType(0), GTK_ACCEL_VISIBLE,
+        g_cclosure_new(G_CALLBACK(count), &plain, nullptr));
+    gtk_accel_group_connect(accels, GDK_KEY_space, GDK_SHIFT_MASK, GTK_ACCEL_VISIBLE,
+        g_cclosure_new(G_CALLBACK(count), &shifted, nullptr));
+    gtk_window_add_accel_group(w.GetNativeWindow()->Gtk(), accels);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    ASSERT_TRUE(w.GetNativeWindow()->MakeFirstResponder(entry));
+    GtkEntry* field = GTK_ENTRY(entry->Widget());
+    gtk_entry_set_text(field, "a");
+    gtk_editable_set_position(GTK_EDITABLE(field), -1);
+
+    uitest::SendKey(entry, GDK_KEY_space, true);
+    uitest::SendKey(entry, GDK_KEY_space, false);
+    EXPECT_EQ(plain, 0);
+    EXPECT_STREQ(gtk_entry_get_text(field), "a ");
+    uitest::SendKey(entry, GDK_KEY_space, true, GDK_SHIFT_MASK);
+    uitest::SendKey(entry, GDK_KEY_space, false, GDK_SHIFT_MASK);
+    EXPECT_EQ(shifted, 1);
+    w.Close();
+    g_object_unref(accels);
+}
