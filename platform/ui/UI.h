@@ -12,6 +12,7 @@
 //   close, key, resize, miniaturise, zoom, scale and Escape; level, modality, child windows.
 // - LLayout.h: the absolute-layout container that places each child exactly at its frame.
 // - LEventHub.h: the one GDK event handler, with local event monitors (mouse capture).
+// - LUiImage.h: images and icons from files and memory, and GDK cursors.
 // - LAssociations.h, LUiTypes.h: associated data by key; reference counting, geometry, events.
 //
 // Coordinates are points (GTK's application pixels), y down. A window's backing scale is GTK's
@@ -25,6 +26,7 @@
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoop.h"
+#include "platform/ui/LUiImage.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LUiTypes.h"
 #include "platform/ui/LView.h"
