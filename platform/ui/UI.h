@@ -12,7 +12,7 @@
 //   close, key, resize, miniaturise, zoom, scale and Escape; level, modality, child windows.
 // - LLayout.h: the absolute-layout container that places each child exactly at its frame.
 // - LEventHub.h: the one GDK event handler, with local event monitors (mouse capture).
-// - LUiImage.h: images and icons from files and memory, and GDK cursors.
+// - LUiImage.h: image files of the user interface into Cairo surfaces, and GDK cursors.
 // - LAssociations.h, LUiTypes.h: associated data by key; reference counting, geometry, events.
 //
 // Coordinates are points (GTK's application pixels), y down. A window's backing scale is GTK's
