@@ -70,6 +70,7 @@ float LGuiFont::WeightTrait(int weight)
 void LGuiFont::CocoaFontCreate(const char* name, float size, bool bold, bool italic, int weight)
 {
     mFont.reset();
+    mMissingName.clear();
     if (name && *name) {
         mSystemFont = false;
         text::FontStyle style;
@@ -85,6 +86,7 @@ void LGuiFont::CocoaFontCreate(const char* name, float size, bool bold, bool ita
             mFont = text::FontFromFaceName(name, size, style);
         if (mFont)
             return;
+        mMissingName = name;
     }
     mSystemFont = true;
     mFont = text::SystemFont(size, bold, false);
@@ -146,7 +148,7 @@ bool LGuiFont::GetName(char* buffer, unsigned long size) const
         CopyName(buffer, size, "");
         return false;
     }
-    CopyName(buffer, size, mFont->Family().c_str());
+    CopyName(buffer, size, mMissingName.empty() ? mFont->Family().c_str() : mMissingName.c_str());
     return true;
 }
 
@@ -154,8 +156,10 @@ void LGuiFont::SetName(const char* family)
 {
     if (!family || !*family || !mFont)
         return;
-    if (text::FontRef f = text::FontWithFamily(*mFont, family))
+    if (text::FontRef f = text::FontWithFamily(*mFont, family)) {
         mFont = f;
+        mMissingName.clear();
+    }
 }
 
 int LGuiFont::GetSize() const
@@ -204,6 +208,7 @@ LGuiFontEx::LGuiFontEx(const LGuiFont& o)
 {
     if (o.HasFont()) {
         mFont = o.GetPlatformFont();
+        mMissingName = o.GetMissingFaceName();
         mSystemFont = o.IsSystemFont();
         mUnderline = o.IsUnderlined();
         mStrikeout = o.IsStrikeout();
@@ -220,6 +225,7 @@ LGuiFontEx& LGuiFontEx::operator=(const LGuiFontEx& o)
     if (this == &o || !o.HasFont())
         return *this;
     mFont = o.GetPlatformFont();
+    mMissingName = o.GetMissingFaceName();
     mSystemFont = o.IsSystemFont();
     mUnderline = o.IsUnderlined();
     mStrikeout = o.IsStrikeout();
@@ -228,8 +234,9 @@ LGuiFontEx& LGuiFontEx::operator=(const LGuiFontEx& o)
 
 bool LGuiFontEx::operator==(const LGuiFontEx& o) const
 {
-    return o.HasFont() && mFont == o.GetPlatformFont() && mUnderline == o.IsUnderlined()
-        && mStrikeout == o.IsStrikeout() && mSystemFont == o.IsSystemFont();
+    return o.HasFont() && mFont == o.GetPlatformFont() && mMissingName == o.GetMissingFaceName()
+        && mUnderline == o.IsUnderlined() && mStrikeout == o.IsStrikeout()
+        && mSystemFont == o.IsSystemFont();
 }
 
 bool LListOrder<LFontsInstalledIterator::Node>::SortsAfter(

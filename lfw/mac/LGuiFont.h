@@ -72,6 +72,8 @@ public:
     bool IsUnderlined() const { return mUnderline; }
     bool IsStrikeout() const { return mStrikeout; }
     bool IsSystemFont() const { return mSystemFont; }
+    // The face name asked for when that face is not installed ("" otherwise); GetName gives it.
+    const std::string& GetMissingFaceName() const { return mMissingName; }
     bool HasFont() const { return mFont != nullptr; }
     const platform::text::FontRef& GetPlatformFont() const { return mFont; }
 
@@ -85,6 +87,9 @@ protected:
     LGuiFont& operator=(const LGuiFont&) = default;
 
     platform::text::FontRef mFont;
+    // The face asked for when it is not installed: drawing falls back to the system font, but
+    // the font keeps the name, so a document read on this machine saves it unchanged.
+    std::string mMissingName;
     bool mSystemFont = true;
     bool mUnderline = false;
     bool mStrikeout = false;

@@ -34,7 +34,15 @@ TEST(Fonts, SystemFontWhenNoNameOrNoMatch)
 
     LGuiFont unknown(14, false, true, true, "No Such Font Family Xyz", true);
     EXPECT_TRUE(unknown.IsSystemFont());
-    EXPECT_EQ(Name(unknown), SystemFamily());
+    // Drawn with the system font, but the name asked for is kept: a document that names a face
+    // this machine lacks saves that name again instead of the stand-in's.
+    EXPECT_EQ(Name(unknown), "No Such Font Family Xyz");
+    EXPECT_EQ(unknown.GetMissingFaceName(), "No Such Font Family Xyz");
+    LGuiFontEx copy(unknown);
+    EXPECT_EQ(Name(copy), "No Such Font Family Xyz");
+    EXPECT_TRUE(copy == LGuiFontEx(unknown));
+    LGuiFontEx installed(LGuiFont(14, false, true, true, "", true));
+    EXPECT_FALSE(copy == installed);
     EXPECT_TRUE(unknown.IsItalic()); // converted to italic
     EXPECT_TRUE(unknown.IsUnderlined());
     EXPECT_TRUE(unknown.IsStrikeout());
