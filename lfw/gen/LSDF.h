@@ -364,7 +364,8 @@ private:
         if (length <= 16) {
             unsigned char bytes[kLSDFChunkHeaderSize + 16];
             _LSDF::PutHeader(bytes, id, type, length);
-            std::memcpy(bytes + kLSDFChunkHeaderSize, payload, static_cast<size_t>(length));
+            if (length) // an empty blob may come without a pointer
+                std::memcpy(bytes + kLSDFChunkHeaderSize, payload, static_cast<size_t>(length));
             if (!m_stream->Write(bytes, kLSDFChunkHeaderSize + static_cast<size_t>(length)))
                 return Fail();
             return true;

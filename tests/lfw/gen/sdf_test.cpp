@@ -187,13 +187,14 @@ TEST(SDFLayout, ValueChunksHaveTheirExactBytes)
         w.WriteBool(6, true);
         w.WriteFloat(7, 1.0f);
         w.WriteBlob(8, "\x01\x02", 2);
+        w.WriteBlob(9, nullptr, 0); // an empty blob needs no pointer
         w.Close();
     });
     Bytes payload = Header(2, 2, 4) + Bytes("\xFF\xFF\xFF\xFF", 4) // WriteInt(2, -1)
         + Header(5, 6, 1) + Bytes("\0", 1) // the empty text is its NUL
         + Header(6, 1, 1) + Bytes("\x01", 1) //
         + Header(7, 4, 4) + Bytes("\x00\x00\x80\x3F", 4) // 1.0f
-        + Header(8, 7, 2) + Bytes("\x01\x02", 2);
+        + Header(8, 7, 2) + Bytes("\x01\x02", 2) + Header(9, 7, 0);
     EXPECT_EQ(doc, Document(9, 3, payload));
     // The int chunk on its own, as the bytes 02 00 02 00 04 00 00 00 00 00 00 00 FF FF FF FF.
     EXPECT_EQ(doc.substr(24, 16),
