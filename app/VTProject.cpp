@@ -1,19 +1,22 @@
 #include "app/VTProject.h"
 
+#include "app/VTProjectXML.h"
 #include "lfw/gen/LString.h"
 
 #include <cstring>
 
 namespace {
 
-// True when some position of the layout has the design's format and one of its mapped ids.
+// True when some position of the layout has the design's format and one of its mapped ids (every
+// position is looked at: a file may bring the same id twice).
 bool IsMappedInto(const VTProjectTemplate& design, const VTLabelLayout& layout)
 {
-    for (const VTLabelLayoutTemplateID& entry : design.mappedIDs) {
-        const VTLabelLayoutTemplate* position = layout.FindTemplate(entry.id);
-        if (position && position->format == design.format)
-            return true;
-    }
+    for (const VTLabelLayoutPage& page : layout.pages)
+        for (const VTLabelLayoutTemplate* position = page.first; position;
+             position = position->next)
+            if (position->format == design.format
+                && design.HasMappingToLabelLayoutTemplateID(position->id))
+                return true;
     return false;
 }
 
@@ -130,6 +133,11 @@ void VTProject::SetLabelLayout(LPtr<VTLabelLayout>& newLayout)
 
     // 5.
     notifier.Notify(&VTProjectNotifyee::EvProjectLabelLayoutChanged, *this);
+}
+
+LProcessResult VTProject::SerialiseFromXML(LProcessInterface& process, const LXMLElement& document)
+{
+    return VTProjectSerialiseFromXML(process, *this, document);
 }
 
 void VTProject::SetSaveState(VTProjectSaveState state)

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+class LXMLElement;
 class VTProject;
 
 class VTProjectNotifyee {
@@ -64,6 +65,10 @@ public:
     const char* GetPath() const { return path; }
     // At most 259 bytes are kept.
     void SetPath(const char* value);
+
+    // Reads a parsed old XML project (".vtx") into the project (VTProjectSerialiseFromXML): on
+    // success the layout and designs are those read; on failure the project is left as it was.
+    LProcessResult SerialiseFromXML(LProcessInterface& process, const LXMLElement& document);
 
     // A design changed: the project is modified (telling the observers when it was not), then
     // the observers get EvProjectTemplateChanged.

@@ -2,6 +2,7 @@
 
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
+#include "app/VTProjectXML.h"
 #include "app/VTTemplate.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImageBuffer.h"
@@ -184,4 +185,10 @@ void VTProjectTemplate::SwapOverlayList(VTOverlayList& other)
         overlay->next = nullptr;
         InsertOverlay(overlay, false);
     }
+}
+
+LProcessResult VTProjectTemplate::SerialiseFromXML(LProcessInterface& process,
+    const LXMLElement& container, VTLabelLayout& layout, LPaperSizeOrientation orientation)
+{
+    return VTProjectTemplateSerialiseFromXML(process, *this, container, layout, orientation);
 }

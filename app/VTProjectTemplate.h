@@ -11,14 +11,18 @@
 #include "app/VTTemplateData.h"
 #include "lfw/gen/LList.h"
 #include "lfw/gen/LNotifier.h"
+#include "lfw/gen/LProcess.h"
 #include "lfw/gen/LPtr.h"
 #include "lfw/gen/LString.h"
 #include "lfw/mac/LBrushInfo.h"
+#include "lfw/mac/LPaperSize.h"
 
 #include <cstdint>
 
 class LImageBuffer;
 class LPaintContext;
+class LXMLElement;
+class VTLabelLayout;
 class VTOverlayImageBackground;
 class VTOverlayText;
 class VTProjectTemplate;
@@ -94,6 +98,12 @@ public:
     // overlays go, in order, to the list (no longer observed by the design), and the list's
     // former overlays come into the design by the insertion rule, observed by it.
     void SwapOverlayList(VTOverlayList& other);
+
+    // Reads a container element of an old XML project (VTProjectTemplateSerialiseFromXML): a new
+    // page of the orientation in the layout with a label position the design is mapped to, the
+    // background colour and the overlays.
+    LProcessResult SerialiseFromXML(LProcessInterface& process, const LXMLElement& container,
+        VTLabelLayout& layout, LPaperSizeOrientation orientation);
 
     void AddNotifyee(VTProjectTemplateNotifyee& n) { notifier.AddNotifyee(n); }
     void RemoveNotifyee(VTProjectTemplateNotifyee& n) { notifier.RemoveNotifyee(n); }

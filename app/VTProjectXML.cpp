@@ -224,18 +224,14 @@ LProcessResult VTProjectTemplateSerialiseFromXML(LProcessInterface& process,
             return LProcessResultStopped;
         const char* type = _VTAttribute(*it, "type", "");
         VTOverlay* overlay = nullptr;
-        LProcessResult result = LProcessResultSuccess;
-        if (strcmp(type, "text") == 0) {
-            auto* text = new VTOverlayText();
-            overlay = text;
-            result = VTOverlayTextSerialiseFromXML(process, *text, *it);
-        } else if (strcmp(type, "image") == 0) {
-            auto* image = new VTOverlayImage();
-            overlay = image;
-            result = VTOverlayImageSerialiseFromXML(process, *image, *it);
-        } else {
+        if (strcmp(type, "text") == 0)
+            overlay = new VTOverlayText();
+        else if (strcmp(type, "image") == 0)
+            overlay = new VTOverlayImage();
+        else
             continue;
-        }
+        // Each kind reads the element through its own reader.
+        const LProcessResult result = overlay->SerialiseFromXML(process, *it);
         if (result != LProcessResultSuccess) {
             delete overlay;
             return result;
@@ -279,8 +275,7 @@ LProcessResult VTProjectSerialiseFromXML(
             break;
         }
         auto* design = new VTProjectTemplate(format);
-        if (LProcessResult result
-            = VTProjectTemplateSerialiseFromXML(process, *design, *it, *layout, orientation)) {
+        if (LProcessResult result = design->SerialiseFromXML(process, *it, *layout, orientation)) {
             delete design;
             return result;
         }

@@ -217,6 +217,29 @@ TEST_F(Project, SetLabelLayoutKeepsReusesAndDeletesDesigns)
     project.RemoveNotifyee(log);
 }
 
+TEST_F(Project, SetLabelLayoutLooksAtEveryPositionOfAnId)
+{
+    // A file may bring one id twice. The disc design keeps its id when any position with that id
+    // is a disc, and takes that position's printable area.
+    auto* original = new VTLabelLayout;
+    AddPage(*original, { { VTTemplateFormatDisc, 5 } });
+    VTProject project(original);
+    VTProjectTemplate* disc = project.templates.GetAt(0);
+
+    LPtr<VTLabelLayout> twice(new VTLabelLayout);
+    AddPage(*twice, { { VTTemplateFormatCaseCDFront, 5 } });
+    AddPage(*twice, { { VTTemplateFormatDisc, 5 } });
+    auto* ring = static_cast<VTTemplateDataDiscCDDVDStandard*>(
+        twice->pages.GetAt(1)->first->GetTemplateData());
+    ring->SetOuterDiameter(100);
+    project.SetLabelLayout(twice);
+    ASSERT_EQ(project.templates.GetCount(), 2u);
+    EXPECT_EQ(project.templates.GetAt(0), disc);
+    EXPECT_EQ(Ids(*disc), std::vector<int>({ 5 }));
+    EXPECT_FLOAT_EQ(OuterDiameter(*disc), 100);
+    EXPECT_EQ(project.templates.GetAt(1)->format, VTTemplateFormatCaseCDFront);
+}
+
 TEST_F(Project, ChangesReachTheObserversAndMarkTheProject)
 {
     auto* layout = new VTLabelLayout;

@@ -67,7 +67,7 @@ protected:
         char error[260];
         document.LoadFromText(nullptr, xml, error);
         fProcess.error.clear();
-        return VTProjectSerialiseFromXML(fProcess, fProject, document);
+        return fProject.SerialiseFromXML(fProcess, document);
     }
 
     TemporaryFolder fHome;
