@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LLocale.h"
+#include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/unix/LDebugSignal.h"
 #include "lfw/unix/LHangDetector.h"
@@ -16,6 +17,8 @@ uint32_t gwDebugCurrentCommand = 0;
 uint32_t gwDebugLastCommand = 0;
 
 namespace {
+
+constexpr size_t kLStartupCommandCountRecords = 64;
 
 void _LInstall(int signal, void (*handler)(int, siginfo_t*, void*))
 {
@@ -54,6 +57,12 @@ public:
         // LPaperSizeArray is constant data: filled when the program is loaded.
 
         LSettingSetMeasurementUnitDefault(LLocaleIsMetric() ? 0 : 1);
+
+        // The command counts: 64 zeroed records (a command id of 0 ends the used part). The
+        // vector is constant-initialised, so it stands before this block whatever the order of
+        // the files' initialisation.
+        CmdCounts.SetArrayCapacity(kLStartupCommandCountRecords);
+        CmdCounts.SetSize(kLStartupCommandCountRecords);
         fDone = true;
     }
     bool fDone = false;

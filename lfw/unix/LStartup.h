@@ -10,7 +10,8 @@
 //   4. the folder "Logs" in the user data folder, made when missing;
 //   5. the paper-size table (constant data, complete before any code runs);
 //   6. the default measurement unit from the locale (millimetres when it is metric, else inches),
-//      which an explicit "Settings/UnitsMeasurement" setting overrides.
+//      which an explicit "Settings/UnitsMeasurement" setting overrides;
+//   7. the command counts (CmdCounts): 64 zeroed records.
 // Nothing here reports a failure: a signal that cannot be set keeps its disposition, a folder
 // that cannot be made stays absent. The process's locale is not touched (numbers stay "C").
 // The globals are destroyed at exit in the reverse order.

@@ -1,6 +1,7 @@
 // The start-up block is checked in child processes (this program run again with one test and a
 // prepared environment): it changes process-wide state that a test cannot undo.
 #include "lfw/gen/LFile.h"
+#include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LPaperSize.h"
 #include "lfw/unix/LDebugSignal.h"
@@ -115,6 +116,10 @@ TEST(StartupChild, Dispositions)
     EXPECT_EQ(gwDebugLastCommand, 0u);
     EXPECT_EQ(gLHangDetector.GetDescriptor(), -1);
     EXPECT_STREQ(gLHangDetector.GetPath(), "");
+    // The command counts stand with 64 zeroed records before main.
+    ASSERT_EQ(CmdCounts.GetCount(), 64u);
+    for (const LCmdCount& record : CmdCounts)
+        EXPECT_EQ(record.command | record.uses, 0u);
 
     struct sigaction pipeAction;
     sigaction(SIGPIPE, nullptr, &pipeAction);
