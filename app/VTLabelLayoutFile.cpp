@@ -1,4 +1,5 @@
 // The label layout's chunk tree and the jobs that load and save ".vtlayout" files.
+#include "app/VTDocumentLimits.h"
 #include "app/VTLabelLayout.h"
 
 #include "app/VTSerialiseTemplateDiscDimensions.h"
@@ -54,6 +55,12 @@ template <class T> bool ReadFinite(LSDFReaderChunk<T>& chunk, float& value)
         return false;
     value = read;
     return true;
+}
+
+// A length or position in millimetres that belongs to a design.
+template <class T> bool ReadLength(LSDFReaderChunk<T>& chunk, float& value)
+{
+    return ReadFinite(chunk, value) && VTIsPlausibleLength(value);
 }
 
 } // namespace
@@ -183,7 +190,7 @@ LProcessResult VTLabelLayoutTemplate::SerialiseFromSDF(
         case kTemplateCentreX:
         case kTemplateCentreY: {
             float& value = it->GetId() == kTemplateCentreX ? centreX : centreY;
-            if (!ReadFinite(*it, value))
+            if (!ReadLength(*it, value))
                 return Fail(process, "Det gick inte att läsa etikettlayoutmallens position.");
             (it->GetId() == kTemplateCentreX ? haveX : haveY) = true;
             break;
@@ -202,13 +209,16 @@ LProcessResult VTLabelLayoutTemplate::SerialiseFromSDF(
                 = VTSerialiseTemplateDiscDimensionsFromSDF(process, reader, *it, *disc);
             if (result != LProcessResultSuccess)
                 return result;
+            // The diameters are kept in order, so the outer one is the largest.
+            if (!VTIsPlausibleLength(disc->GetOuterDiameter()))
+                return Fail(process, "Det gick inte att läsa skivdimensioner.");
             break;
         }
         case kTemplateSpine: {
             if (!HasSpine(format) || !templateData)
                 return Fail(process, "Det gick inte att läsa mallryggsinformation.");
             float width = 0;
-            if (!ReadFinite(*it, width))
+            if (!ReadLength(*it, width))
                 return Fail(process, "Det gick inte att läsa mallryggens bredd");
             templateData->SetSpineWidth(width);
             spine = true;

@@ -379,6 +379,10 @@ TEST_F(LabelLayoutFile, ReaderErrors)
             withPages(
                 Page(Cont(2, { Int(1, 0), Flt(2, std::numeric_limits<float>::quiet_NaN()) }))),
             "Det gick inte att läsa etikettlayoutmallens position." },
+        { "centre 2e21 mm away", withPages(Page(Cont(2, { Int(1, 0), Flt(3, 2e21f) }))),
+            "Det gick inte att läsa etikettlayoutmallens position." },
+        { "a disc 2e21 mm across", withPages(Page(Position(0, 0, { Cont(5, { Flt(1, 2e21f) }) }))),
+            "Det gick inte att läsa skivdimensioner." },
         { "infinite rotation",
             withPages(Page(Cont(2, { Int(1, 0), Flt(4, std::numeric_limits<float>::infinity()) }))),
             "Det gick inte att läsa etikettlayoutmallens rotation." },
