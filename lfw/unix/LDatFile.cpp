@@ -93,13 +93,13 @@ bool LDatFileNativeFile::Save()
 
 void LDatFileNativeSystem::AddFile(LDatFileNativeFile* file)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<LLockObject> lock(m_mutex);
     m_files.AddHead(file);
 }
 
 void LDatFileNativeSystem::Clear()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<LLockObject> lock(m_mutex);
     while (LDatFileNativeFile* file = m_files.DetachHead()) {
         if (file->IsChanged())
             file->Save();

@@ -9,8 +9,10 @@
 // changed one back when the program ends.
 #pragma once
 
+#include "lfw/gen/LLockObject.h"
 #include <cstdint>
 #include <ctime>
+
 #include <mutex>
 
 #include "lfw/gen/LFile.h"
@@ -89,10 +91,10 @@ public:
     // Saves every changed file and frees every file.
     void Clear();
 
-    std::mutex& GetMutex() { return m_mutex; }
+    LLockObject& GetMutex() { return m_mutex; }
 
 private:
-    std::mutex m_mutex;
+    LLockObject m_mutex; // recursive, like the framework's other locks
     LList<LDatFileNativeFile> m_files;
 };
 
