@@ -88,8 +88,24 @@ LProcessResult ReadBrushColour(LProcessInterface& process, LSDFReader<T>& reader
     return LProcessResultSuccess;
 }
 
+// Container 11: the solid brush's colour.
 template <class T>
-LProcessResult ReadBrushType(LProcessInterface& process, LSDFReader<T>& reader,
+LProcessResult VTSerialiseSolidBrushFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LBrushInfo& brush)
+{
+    return ReadBrushColour(process, reader, container, brush.color, nullptr);
+}
+
+// Container 10: one gradient stop, its colour and its position.
+template <class T>
+LProcessResult VTSerialiseGradientStopFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
+    const LSDFChunkInfo<T>& container, LGuiColorAlpha& colour, float& position)
+{
+    return ReadBrushColour(process, reader, container, colour, &position);
+}
+
+template <class T>
+LProcessResult VTSerialiseBrushTypeFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
     const LSDFChunkInfo<T>& container, uint32_t& kind)
 {
     LSDFReaderChunkIterator<T> it(reader, container);
@@ -106,8 +122,8 @@ LProcessResult ReadBrushType(LProcessInterface& process, LSDFReader<T>& reader,
 }
 
 template <class T>
-LProcessResult ReadGradientDirection(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, LBrushInfo& brush)
+LProcessResult VTSerialiseGradientDirectionFromSDF(LProcessInterface& process,
+    LSDFReader<T>& reader, const LSDFChunkInfo<T>& container, LBrushInfo& brush)
 {
     float values[10] = {};
     bool seen[10] = {};
@@ -129,7 +145,7 @@ LProcessResult ReadGradientDirection(LProcessInterface& process, LSDFReader<T>& 
 
 // At most kLBrushInfoMaxStops stops: the description has no room for more.
 template <class T>
-LProcessResult ReadGradient(LProcessInterface& process, LSDFReader<T>& reader,
+LProcessResult VTSerialiseGradientBrushFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
     const LSDFChunkInfo<T>& container, LBrushInfo& brush)
 {
     uint32_t stops = 0;
@@ -141,13 +157,13 @@ LProcessResult ReadGradient(LProcessInterface& process, LSDFReader<T>& reader,
         case kBrushStopChunk:
             if (stops >= uint32_t(kLBrushInfoMaxStops))
                 return Fail(process, "Det gick inte att läsa färg.");
-            result = ReadBrushColour(process, reader, it.GetChunk(), brush.stopColors[stops],
-                &brush.stopPositions[stops]);
+            result = VTSerialiseGradientStopFromSDF(process, reader, it.GetChunk(),
+                brush.stopColors[stops], brush.stopPositions[stops]);
             if (result == LProcessResultSuccess)
                 ++stops;
             break;
         case kBrushDirectionChunk:
-            result = ReadGradientDirection(process, reader, it.GetChunk(), brush);
+            result = VTSerialiseGradientDirectionFromSDF(process, reader, it.GetChunk(), brush);
             direction = result == LProcessResultSuccess;
             break;
         default:
@@ -163,7 +179,7 @@ LProcessResult ReadGradient(LProcessInterface& process, LSDFReader<T>& reader,
 }
 
 template <class T>
-LProcessResult ReadBackgroundImagePath(LProcessInterface& process, LSDFReader<T>& reader,
+LProcessResult VTSerialiseImageBackgroundFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
     const LSDFChunkInfo<T>& container, char* path)
 {
     LSDFReaderChunkIterator<T> it(reader, container);
@@ -182,7 +198,7 @@ LProcessResult ReadBackgroundImagePath(LProcessInterface& process, LSDFReader<T>
 // ------------------------------------------------------------------------------------------------
 
 template <class T>
-LProcessResult ReadTemplateIDs(LProcessInterface& process, LSDFReader<T>& reader,
+LProcessResult VTSerialiseTemplateIDsFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
     const LSDFChunkInfo<T>& container, VTProjectTemplate& design)
 {
     size_t count = 0;
@@ -204,7 +220,7 @@ LProcessResult ReadTemplateIDs(LProcessInterface& process, LSDFReader<T>& reader
 }
 
 template <class T>
-LProcessResult ReadProgramInformation(
+LProcessResult VTSerialiseProgramInformationFromSDF(
     LProcessInterface& process, LSDFReader<T>& reader, const LSDFChunkInfo<T>& container)
 {
     bool version = false, platform = false;
@@ -238,9 +254,10 @@ LProcessResult ReadProgramInformation(
 // ================================================================================================
 
 template <class T>
-void VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
+LProcessResult VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
     const LBrushInfo* brush, const char* backgroundImagePath)
 {
+    // Writes are not checked one by one: the writer keeps its first failure for the save job.
     (void)process;
     writer.StartContainer(kBrushChunk);
     writer.StartContainer(kBrushTypeChunk);
@@ -271,6 +288,7 @@ void VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
         writer.EndContainer(kBrushGradientChunk);
     }
     writer.EndContainer(kBrushChunk);
+    return LProcessResultSuccess;
 }
 
 template <class T>
@@ -286,18 +304,19 @@ LProcessResult VTSerialiseBrushFromSDF(LProcessInterface& process, LSDFReader<T>
         LProcessResult result = LProcessResultSuccess;
         switch (it->GetId()) {
         case kBrushTypeChunk:
-            result = ReadBrushType(process, reader, it.GetChunk(), read->kind);
+            result = VTSerialiseBrushTypeFromSDF(process, reader, it.GetChunk(), read->kind);
             break;
         case kBrushSolidChunk:
-            result = ReadBrushColour(process, reader, it.GetChunk(), read->color, nullptr);
+            result = VTSerialiseSolidBrushFromSDF(process, reader, it.GetChunk(), *read);
             break;
         case kBrushGradientChunk:
             if (read->kind == LBrushInfoKindLinearGradient
                 || read->kind == LBrushInfoKindRadialGradient)
-                result = ReadGradient(process, reader, it.GetChunk(), *read);
+                result = VTSerialiseGradientBrushFromSDF(process, reader, it.GetChunk(), *read);
             break;
         case kBrushImageChunk:
-            result = ReadBackgroundImagePath(process, reader, it.GetChunk(), backgroundImagePath);
+            result = VTSerialiseImageBackgroundFromSDF(
+                process, reader, it.GetChunk(), backgroundImagePath);
             image = result == LProcessResultSuccess;
             break;
         default:
@@ -323,8 +342,10 @@ template <class T>
 LProcessResult VTSerialiseProjectTemplateToSDF(
     LProcessInterface& process, LSDFWriter<T>& writer, const VTProjectTemplate& design)
 {
-    VTSerialiseBrushToSDF(
+    LProcessResult brush = VTSerialiseBrushToSDF(
         process, writer, design.backgroundBrush.Get(), design.backgroundImagePath);
+    if (brush != LProcessResultSuccess)
+        return brush;
     for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next) {
         uint16_t id = VTOverlayChunkID(overlay->GetType());
         if (id == 0)
@@ -395,7 +416,7 @@ LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSD
             break;
         }
         case kIDListChunk:
-            result = ReadTemplateIDs(process, reader, it.GetChunk(), design);
+            result = VTSerialiseTemplateIDsFromSDF(process, reader, it.GetChunk(), design);
             haveIDs = result == LProcessResultSuccess;
             break;
         case kVTDiscDimensionsChunk: {
@@ -479,7 +500,7 @@ LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<
         switch (it->GetId()) {
         case kProgramInfoChunk: {
             LProcessInterfaceSubProcess sub(process, 0, 1);
-            result = ReadProgramInformation(sub, reader, it.GetChunk());
+            result = VTSerialiseProgramInformationFromSDF(sub, reader, it.GetChunk());
             break;
         }
         case kLayoutChunk: {
@@ -566,7 +587,7 @@ LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject
         LProcessInterface&, LSDFWriter<Out>&, const VTProjectTemplate&);                           \
     template LProcessResult VTSerialiseProjectTemplateFromSDF(                                     \
         LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, VTProjectTemplate&);        \
-    template void VTSerialiseBrushToSDF(                                                           \
+    template LProcessResult VTSerialiseBrushToSDF(                                                 \
         LProcessInterface&, LSDFWriter<Out>&, const LBrushInfo*, const char*);                     \
     template LProcessResult VTSerialiseBrushFromSDF(                                               \
         LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, LPtr<LBrushInfo>&, char*);

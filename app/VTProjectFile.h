@@ -76,9 +76,10 @@ LProcessResult VTSerialiseProjectTemplateToSDF(
 template <class T>
 LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
     const LSDFChunkInfo<T>& container, VTProjectTemplate& design);
-// The brush container 6 (a null brush writes the background image path).
+// The brush container 6 (a null brush writes the background image path). Always 0: the writer
+// keeps its first failure for the save job.
 template <class T>
-void VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
+LProcessResult VTSerialiseBrushToSDF(LProcessInterface& process, LSDFWriter<T>& writer,
     const LBrushInfo* brush, const char* backgroundImagePath);
 // Reads container 6: a brush into `brush`, or (for no brush) null and the path into
 // backgroundImagePath (kLStringShortSize bytes; a longer path is cut to 259 bytes).

@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -226,6 +227,31 @@ TEST_F(Export, FailedPdfExportsLeaveTheTargetAsItWas)
     Recorder job;
     EXPECT_EQ(ExportPdf(*project, page, target, job), LProcessResultSuccess) << job.error;
     EXPECT_EQ(ReadAll(target).substr(0, 5), "%PDF-");
+}
+
+TEST_F(Export, PdfOntoAnotherVolumeIsCopiedAndTheTemporaryFileGoes)
+{
+    // The folder of temporary files on another file system than the target.
+    TemporaryFolder other("/dev/shm");
+    struct stat here = {}, there = {};
+    if (!other.IsValid() || ::stat(m_folder.Path().c_str(), &here) != 0
+        || ::stat(other.Path().c_str(), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system for temporary files";
+    setenv("XDG_CACHE_HOME", other.Path().c_str(), 1);
+    auto project = RedProject();
+    const std::string target = Path("copied.pdf");
+    TemporaryFolder::WriteFile(target, "the old file");
+    Recorder job;
+    LProcessResult result
+        = ExportPdf(*project, project->GetLabelLayout()->pages.GetAt(0), target, job);
+    // The temporary file was made over there (the folder exists) and is gone.
+    const bool madeThere = ::stat((other / "vorantel").c_str(), &there) == 0;
+    const std::vector<std::string> left = TemporaryFolder::List(other / "vorantel");
+    setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
+    ASSERT_EQ(result, LProcessResultSuccess) << job.error;
+    EXPECT_NE(ShellOutput("pdfinfo '" + target + "'").find("595 x 841 pts"), std::string::npos);
+    EXPECT_TRUE(madeThere);
+    EXPECT_TRUE(left.empty());
 }
 
 TEST_F(Export, ImageAt300Dpi)
