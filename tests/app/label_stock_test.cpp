@@ -176,6 +176,99 @@ TEST_F(LabelStock, TwoDiscSheetsCarryTheirGroupGeometry)
     }
 }
 
+// Every product sold on a shared sheet geometry: its name, and the sheet of a product checked
+// above (same paper, same disc centres, same rings).
+TEST_F(LabelStock, EveryProductOfASharedSheetHasItsNameAndSheet)
+{
+    struct Entry {
+        const char* key;
+        const char* name;
+        const char* sameSheetAs;
+    };
+    static const Entry kEntries[] = {
+        { "GenericA4FaceTwoDisc", "Generic A4 Face Two Disc", "AveryA4C6074" },
+        { "GenericA4FullFaceTwoDisc", "Generic A4 Full Face Two Disc", "AveryA4C9660" },
+        { "GenericLetterFaceTwoDisc", "Generiska letter ansikte två skiva", "AveryLetter8962" },
+        { "GenericLetterFullFaceTwoDisc", "Generic Letter Full Face Två Skiva", "AveryLetter8960" },
+        { "AveryA4C6074", "Avery C6074 A4", "AveryA4C6074" },
+        { "AveryA4C9660", "Avery C9660 A4", "AveryA4C9660" },
+        { "AveryA4J6115", "Avery J6115 A4", "AveryA4C6074" },
+        { "AveryA4L6015", "Avery L6015 A4", "AveryA4C6074" },
+        { "AveryA4L6043", "Avery L6043 A4", "AveryA4C6074" },
+        { "AveryA4L6044", "Avery L6044 A4", "AveryA4C6074" },
+        { "AveryA4L6045", "Avery L6045 A4", "AveryA4C6074" },
+        { "AveryA4L6046", "Avery L6046 A4", "AveryA4C6074" },
+        { "AveryA4L6047", "Avery L6047 A4", "AveryA4C6074" },
+        { "AveryA4L6117", "Avery L6117 A4", "AveryA4C6074" },
+        { "AveryA4L7676", "Avery L7676 A4", "AveryA4C9660" },
+        { "AveryA4L7760", "Avery L7760 A4", "AveryA4C9660" },
+        { "AveryA4J8570", "Avery J8570 A4", "AveryA4C9660" },
+        { "AveryA4J8676", "Avery J8676 A4", "AveryA4C9660" },
+        { "AveryA4J8750", "Avery J8750 A4", "AveryA4C9660" },
+        { "AveryA4J8770", "Avery J8770 A4", "AveryA4C9660" },
+        { "AveryA4J8776", "Avery J8776 A4", "AveryA4C9660" },
+        { "AveryA4J8777", "Avery J8777 A4", "AveryA4C9660" },
+        { "AveryLetter5584", "Avery 5584 Letter", "AveryLetter8962" },
+        { "AveryLetter5691", "Avery 5691 Letter", "AveryLetter8962" },
+        { "AveryLetter5692", "Avery 5692 Letter", "AveryLetter8962" },
+        { "AveryLetter5694", "Avery 5694 Letter", "AveryLetter8962" },
+        { "AveryLetter5697", "Avery 5697 Letter", "AveryLetter8962" },
+        { "AveryLetter5698", "Avery 5698 Letter", "AveryLetter8962" },
+        { "AveryLetter5931", "Avery 5931 Letter", "AveryLetter8962" },
+        { "AveryLetter6691", "Avery 6691 Letter", "AveryLetter8962" },
+        { "AveryLetter6692", "Avery 6692 Letter", "AveryLetter8962" },
+        { "AveryLetter8684", "Avery 8684 Letter", "AveryLetter8962" },
+        { "AveryLetter8691", "Avery 8691 Letter", "AveryLetter8962" },
+        { "AveryLetter8692", "Avery 8692 Letter", "AveryLetter8962" },
+        { "AveryLetter8694", "Avery 8694 Letter", "AveryLetter8962" },
+        { "AveryLetter8695", "Avery 8695 Letter", "AveryLetter8960" },
+        { "AveryLetter8699", "Avery 8699 Letter", "AveryLetter8962" },
+        { "AveryLetter8832", "Avery 8832 Letter", "AveryLetter8960" },
+        { "AveryLetter8931", "Avery 8931 Letter", "AveryLetter8962" },
+        { "AveryLetter8941", "Avery 8941 Letter", "AveryLetter8962" },
+        { "AveryLetter8942", "Avery 8942 Letter", "AveryLetter8962" },
+        { "AveryLetter8944", "Avery 8944 Letter", "AveryLetter8960" },
+        { "AveryLetter8960", "Avery 8960 Letter", "AveryLetter8960" },
+        { "AveryLetter8962", "Avery 8962 Letter", "AveryLetter8962" },
+        { "AveryLetter15692", "Avery 15692 Letter", "AveryLetter8962" },
+        { "AveryLetter18692", "Avery 18692 Letter", "AveryLetter8962" },
+        { "AveryLetter28669", "Avery 28669 Letter", "AveryLetter8962" },
+    };
+    static_assert(sizeof kEntries / sizeof kEntries[0] == 47);
+    VTLabelLayoutDataList list;
+    for (const Entry& e : kEntries) {
+        SCOPED_TRACE(e.key);
+        const VTLabelLayout* layout = list.Find(e.key);
+        const VTLabelLayout* sheet = list.Find(e.sameSheetAs);
+        ASSERT_NE(layout, nullptr);
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_STREQ(layout->name, e.name);
+        EXPECT_EQ(layout->paperSize, sheet->paperSize);
+        EXPECT_STREQ(layout->description.GetString(), sheet->description.GetString());
+        ASSERT_EQ(layout->pages.GetCount(), 1u);
+        const VTLabelLayoutTemplate* a = PageAt(*layout, 0)->first;
+        const VTLabelLayoutTemplate* b = PageAt(*sheet, 0)->first;
+        for (; a && b; a = a->next, b = b->next) {
+            EXPECT_EQ(a->id, b->id);
+            EXPECT_FLOAT_EQ(a->centreX, b->centreX);
+            EXPECT_FLOAT_EQ(a->centreY, b->centreY);
+            float ao = 0, ai = 0, abo = 0, abi = 0, bo = 0, bi = 0, bbo = 0, bbi = 0;
+            bool aband = true, bband = true;
+            auto* ad = dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(a->GetTemplateData());
+            auto* bd = dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(b->GetTemplateData());
+            ASSERT_TRUE(ad && bd);
+            ad->GetDiscPrintableArea(ao, ai, aband, abo, abi);
+            bd->GetDiscPrintableArea(bo, bi, bband, bbo, bbi);
+            EXPECT_FLOAT_EQ(ao, bo);
+            EXPECT_FLOAT_EQ(ai, bi);
+            EXPECT_EQ(aband, bband);
+            EXPECT_FLOAT_EQ(abo, bbo);
+            EXPECT_FLOAT_EQ(abi, bbi);
+        }
+        EXPECT_TRUE(a == nullptr && b == nullptr);
+    }
+}
+
 TEST_F(LabelStock, CDStomperSheetsHaveInsertAndBackOnTheirSecondPage)
 {
     VTLabelLayoutDataCDStomperA4 a4;
