@@ -59,6 +59,41 @@ cairo_surface_t* CreateSurface(const LImageBuffer& buffer, bool ignoreAlpha, boo
     }
 }
 
+// Paints the image at (0, 0) in its own size into a B8G8R8A8 buffer, on the buffer's own memory
+// in picture order (a bottom-up buffer is walked with a negative stride). With keep, the image
+// goes over the buffer's straight pixels, premultiplied for the painting and divided out again
+// afterwards (opaque and blank pixels are only read); without, the buffer's pixels are not read:
+// the image replaces them, and what it does not cover becomes transparent. False, the buffer
+// untouched, when Cairo cannot take the buffer's memory.
+bool PaintOnBuffer(LImageBuffer& buffer, cairo_surface_t* image, bool keep)
+{
+    const int w = buffer.GetWidth(), h = buffer.GetHeight();
+    const uint64_t stride = buffer.GetStride();
+    if (w > kMaxSurfaceSide || h > kMaxSurfaceSide || stride % 4 != 0 || stride > 0x7FFFFFFF)
+        return false;
+    const int step = buffer.IsBottomUp() ? -int(stride) : int(stride);
+    cairo_surface_t* canvas = cairo_image_surface_create_for_data(
+        buffer.GetPictureRow(0), CAIRO_FORMAT_ARGB32, w, h, step);
+    if (cairo_surface_status(canvas) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(canvas);
+        return false;
+    }
+    if (keep)
+        for (int y = 0; y < h; ++y)
+            LPixelRows::Premultiply(buffer.GetRow(y), buffer.GetRow(y), size_t(w));
+    cairo_t* cr = cairo_create(canvas);
+    if (!keep)
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(canvas);
+    cairo_surface_destroy(canvas);
+    for (int y = 0; y < h; ++y)
+        LPixelRows::Unpremultiply(buffer.GetRow(y), buffer.GetRow(y), size_t(w));
+    return true;
+}
+
 bool MakeWorkingBuffer(LImageBuffer& buffer, int w, int h)
 {
     const LImageFormat& f = buffer.GetFormat();
@@ -98,9 +133,12 @@ LProcessResult LCGImageRefReader::GetImageBufferFromImageRef(
 
     const cairo_format_t format = cairo_image_surface_get_format(image);
     if (format != CAIRO_FORMAT_ARGB32 && format != CAIRO_FORMAT_RGB24) {
-        LProcessInterfaceVoid silent;
-        buffer.Clear(silent, LPixelColour());
-        PaintImageToBGRAImageBuffer(buffer, image);
+        // Painted onto transparency: the image replaces every pixel, so no clear comes first.
+        if (!PaintOnBuffer(buffer, image, false)) {
+            LProcessInterfaceVoid silent;
+            buffer.Clear(silent, LPixelColour());
+            PaintImageToBGRAImageBuffer(buffer, image);
+        }
         return LProcessResultSuccess;
     }
 
@@ -147,7 +185,9 @@ void LCGImageRefReader::PaintImageToBGRAImageBuffer(
 {
     if (!image || !buffer.IsValid() || buffer.GetPixelFormat() != LPixelFormatB8G8R8A8)
         return;
-    // Paint onto the buffer's own picture in premultiplied form, then take it back.
+    if (PaintOnBuffer(buffer, image, true))
+        return;
+    // A buffer Cairo cannot draw on in place: paint on a premultiplied copy, then take it back.
     cairo_surface_t* canvas = CreateSurface(buffer, false, true);
     if (!canvas)
         return;

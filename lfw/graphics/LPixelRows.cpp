@@ -62,7 +62,13 @@ void AddAlphaSwapScalar(uint8_t* dst, const uint8_t* src, size_t n)
 template <bool kSwap> void PremultiplyScalar(uint8_t* dst, const uint8_t* src, size_t n)
 {
     for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
-        const uint32_t a = src[3];
+        const uint32_t v = Load32(src);
+        const uint32_t a = v >> 24;
+        if (a == 255 || v == 0) { // premultiplied as they are
+            if (kSwap || dst != src)
+                Store32(dst, kSwap ? Swap02(v) : v);
+            continue;
+        }
         const uint8_t c0 = uint8_t(MulDiv255(src[kSwap ? 2 : 0], a));
         const uint8_t c1 = uint8_t(MulDiv255(src[1], a));
         const uint8_t c2 = uint8_t(MulDiv255(src[kSwap ? 0 : 2], a));
@@ -95,7 +101,8 @@ void UnpremultiplyScalar(const UnpremultiplyTable& t, uint8_t* dst, const uint8_
         uint32_t v = Load32(src);
         const uint32_t a = v >> 24;
         if (a == 255) {
-            Store32(dst, kSwap ? Swap02(v) : v);
+            if (kSwap || dst != src)
+                Store32(dst, kSwap ? Swap02(v) : v);
             continue;
         }
         const uint8_t* row = t.v[a];
@@ -208,30 +215,44 @@ __attribute__((target("avx2"))) inline __m256i MulDiv255AVX2(__m256i c, __m256i 
     return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
 }
 
-template <bool kSwap>
-__attribute__((target("avx2"))) void PremultiplyAVX2(uint8_t* dst, const uint8_t* src, size_t n)
+__attribute__((target("avx2"))) inline __m256i AlphaMaskAVX2()
+{
+    return _mm256_set1_epi32(int(0xFF000000u));
+}
+
+__attribute__((target("avx2"))) inline __m256i SwapAVX2(__m256i x)
+{
+    const __m256i order = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2,
+        1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+    return _mm256_shuffle_epi8(x, order);
+}
+
+// True when every pixel of x is opaque or all zero: premultiplying and un-premultiplying leave
+// such pixels exactly as they are.
+__attribute__((target("avx2"))) inline bool KeptAVX2(__m256i x)
+{
+    const __m256i alphaMask = AlphaMaskAVX2();
+    const __m256i opaque = _mm256_cmpeq_epi32(_mm256_and_si256(x, alphaMask), alphaMask);
+    const __m256i zero = _mm256_cmpeq_epi32(x, _mm256_setzero_si256());
+    return _mm256_movemask_epi8(_mm256_or_si256(opaque, zero)) == -1;
+}
+
+// True when all pixels of both vectors are opaque.
+__attribute__((target("avx2"))) inline bool OpaqueAVX2(__m256i x0, __m256i x1)
+{
+    return _mm256_testc_si256(_mm256_and_si256(x0, x1), AlphaMaskAVX2());
+}
+
+// Eight straight pixels (alpha fourth) premultiplied.
+__attribute__((target("avx2"))) inline __m256i Premultiply8AVX2(__m256i x)
 {
     const __m256i alphaSpread = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15,
         15, 3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
-    const __m256i order = kSwap ? _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12,
-                              15, 2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15)
-                                : _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
-                                    15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
     const __m256i zero = _mm256_setzero_si256();
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
-        if (kSwap)
-            x = _mm256_shuffle_epi8(x, order);
-        __m256i a = _mm256_shuffle_epi8(x, alphaSpread);
-        __m256i lo = MulDiv255AVX2(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(a, zero));
-        __m256i hi = MulDiv255AVX2(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(a, zero));
-        __m256i r = _mm256_packus_epi16(lo, hi);
-        r = _mm256_blendv_epi8(r, x, alphaMask);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), r);
-    }
-    PremultiplyScalar<kSwap>(dst + 4 * i, src + 4 * i, n - i);
+    const __m256i a = _mm256_shuffle_epi8(x, alphaSpread);
+    const __m256i lo = MulDiv255AVX2(_mm256_unpacklo_epi8(x, zero), _mm256_unpacklo_epi8(a, zero));
+    const __m256i hi = MulDiv255AVX2(_mm256_unpackhi_epi8(x, zero), _mm256_unpackhi_epi8(a, zero));
+    return _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), x, AlphaMaskAVX2());
 }
 
 // p x 255 / a on floats: the exact quotient lies at least 1 / 510 away from a rounding boundary
@@ -247,48 +268,107 @@ __attribute__((target("avx2"))) inline __m256i UnpremultiplyChannel(__m256i x, _
     return _mm256_slli_epi32(_mm256_cvttps_epi32(c), kShift);
 }
 
-template <bool kSwap>
-__attribute__((target("avx2"))) void UnpremultiplyAVX2(uint8_t* dst, const uint8_t* src, size_t n)
+// Eight premultiplied pixels (alpha fourth) in straight alpha; transparent ones become 0.
+__attribute__((target("avx2"))) inline __m256i Unpremultiply8AVX2(__m256i x)
 {
-    const UnpremultiplyTable& t = Unpremul();
-    const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
-    const __m256 k255 = _mm256_set1_ps(255.0f);
-    const __m256i order = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2,
-        1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
-        if (kSwap)
-            x = _mm256_shuffle_epi8(x, order);
-        const __m256i a = _mm256_and_si256(x, alphaMask);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a, alphaMask)) == -1) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), x);
-            continue;
-        }
-        const __m256i a32 = _mm256_srli_epi32(x, 24);
-        const __m256 scale = _mm256_div_ps(k255, _mm256_cvtepi32_ps(a32)); // inf where a = 0
-        __m256i r = _mm256_or_si256(
-            _mm256_or_si256(UnpremultiplyChannel<0>(x, scale), UnpremultiplyChannel<8>(x, scale)),
-            _mm256_or_si256(UnpremultiplyChannel<16>(x, scale), a));
-        // Transparent pixels become 0 (0 x inf gave a meaningless value).
-        const __m256i clear = _mm256_cmpeq_epi32(a32, _mm256_setzero_si256());
-        r = _mm256_andnot_si256(clear, r);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), r);
-    }
-    UnpremultiplyScalar<kSwap>(t, dst + 4 * i, src + 4 * i, n - i);
+    const __m256i a = _mm256_and_si256(x, AlphaMaskAVX2());
+    const __m256i a32 = _mm256_srli_epi32(x, 24);
+    const __m256 scale = _mm256_div_ps(_mm256_set1_ps(255.0f), _mm256_cvtepi32_ps(a32));
+    const __m256i r = _mm256_or_si256(
+        _mm256_or_si256(UnpremultiplyChannel<0>(x, scale), UnpremultiplyChannel<8>(x, scale)),
+        _mm256_or_si256(UnpremultiplyChannel<16>(x, scale), a));
+    // Where a is 0 the scale is infinite and the product meaningless: those pixels become 0.
+    return _mm256_andnot_si256(_mm256_cmpeq_epi32(a32, _mm256_setzero_si256()), r);
 }
 
-// Streaming stores for fills larger than the caches hold; the words before the first 32-byte
-// boundary and after the last are written plainly.
-__attribute__((target("avx2"))) void Fill32StreamAVX2(uint32_t* dst, uint32_t value, size_t n)
+// Eight pixels of a premultiply or un-premultiply pass; kept pixels are not stored unless asked.
+template <bool kPremultiply, bool kSwap>
+__attribute__((target("avx2"))) inline void AlphaPass8AVX2(uint8_t* dst, __m256i x, bool store)
+{
+    if (kSwap)
+        x = SwapAVX2(x);
+    if (!KeptAVX2(x))
+        x = kPremultiply ? Premultiply8AVX2(x) : Unpremultiply8AVX2(x);
+    else if (!store)
+        return;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), x);
+}
+
+// The premultiply and un-premultiply passes. Opaque and all-zero pixels come out as they went in
+// (bytes 0 and 2 exchanged for the swapping forms), so they are only copied, and in place not
+// written at all: over an opaque picture a pass costs one read of it. Sixteen pixels (a cache
+// line) are tested at once for the common all-opaque case.
+template <bool kPremultiply, bool kSwap>
+__attribute__((target("avx2"))) void AlphaPassAVX2(uint8_t* dst, const uint8_t* src, size_t n)
+{
+    const bool store = kSwap || dst != src;
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i + 32));
+        if (OpaqueAVX2(x0, x1)) {
+            if (store) {
+                _mm256_storeu_si256(
+                    reinterpret_cast<__m256i*>(dst + 4 * i), kSwap ? SwapAVX2(x0) : x0);
+                _mm256_storeu_si256(
+                    reinterpret_cast<__m256i*>(dst + 4 * i + 32), kSwap ? SwapAVX2(x1) : x1);
+            }
+            continue;
+        }
+        AlphaPass8AVX2<kPremultiply, kSwap>(dst + 4 * i, x0, store);
+        AlphaPass8AVX2<kPremultiply, kSwap>(dst + 4 * i + 32, x1, store);
+    }
+    if (i + 8 <= n) {
+        AlphaPass8AVX2<kPremultiply, kSwap>(
+            dst + 4 * i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i)), store);
+        i += 8;
+    }
+    if constexpr (kPremultiply)
+        PremultiplyScalar<kSwap>(dst + 4 * i, src + 4 * i, n - i);
+    else
+        UnpremultiplyScalar<kSwap>(Unpremul(), dst + 4 * i, src + 4 * i, n - i);
+}
+
+// Eight pixels at a time: pixels equal on both sides and opaque or zero are settled at once,
+// the rest are premultiplied and compared, and only those that differ are written.
+__attribute__((target("avx2"))) size_t UnpremultiplyChangedAVX2(
+    uint8_t* straight, const uint8_t* premultiplied, size_t n)
+{
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        auto* s = reinterpret_cast<__m256i*>(straight + 4 * i);
+        const __m256i xs = _mm256_loadu_si256(s);
+        const __m256i xp
+            = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(premultiplied + 4 * i));
+        const __m256i same = _mm256_cmpeq_epi32(xs, xp);
+        if (_mm256_movemask_epi8(same) == -1 && KeptAVX2(xs))
+            continue;
+        const __m256i matches = _mm256_cmpeq_epi32(Premultiply8AVX2(xs), xp);
+        if (_mm256_movemask_epi8(matches) == -1)
+            continue; // every pixel's premultiplied form matches: nothing painted here
+        _mm256_storeu_si256(s, _mm256_blendv_epi8(Unpremultiply8AVX2(xp), xs, matches));
+    }
+    return i;
+}
+
+// Plain vector stores from the first 32-byte boundary on. Neither the C library's string-store
+// fill nor streaming stores do better on memory in the caches, and both are slower on memory
+// written for the first time (a new picture's pages are mapped while it is filled).
+__attribute__((target("avx2"))) void Fill32AVX2(uint32_t* dst, uint32_t value, size_t n)
 {
     size_t i = 0;
     while (i < n && (reinterpret_cast<uintptr_t>(dst + i) & 31) != 0)
         dst[i++] = value;
     const __m256i v = _mm256_set1_epi32(int(value));
+    for (; i + 32 <= n; i += 32) {
+        auto* p = reinterpret_cast<__m256i*>(dst + i);
+        _mm256_store_si256(p, v);
+        _mm256_store_si256(p + 1, v);
+        _mm256_store_si256(p + 2, v);
+        _mm256_store_si256(p + 3, v);
+    }
     for (; i + 8 <= n; i += 8)
-        _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + i), v);
-    _mm_sfence();
+        _mm256_store_si256(reinterpret_cast<__m256i*>(dst + i), v);
     for (; i < n; ++i)
         dst[i] = value;
 }
@@ -366,7 +446,7 @@ void Premultiply(uint8_t* dst, const uint8_t* src, size_t n)
 {
 #ifdef LPIXELROWS_X86
     if (HasAVX2())
-        return PremultiplyAVX2<false>(dst, src, n);
+        return AlphaPassAVX2<true, false>(dst, src, n);
 #endif
     PremultiplyScalar<false>(dst, src, n);
 }
@@ -375,7 +455,7 @@ void PremultiplySwap(uint8_t* dst, const uint8_t* src, size_t n)
 {
 #ifdef LPIXELROWS_X86
     if (HasAVX2())
-        return PremultiplyAVX2<true>(dst, src, n);
+        return AlphaPassAVX2<true, true>(dst, src, n);
 #endif
     PremultiplyScalar<true>(dst, src, n);
 }
@@ -384,7 +464,7 @@ void Unpremultiply(uint8_t* dst, const uint8_t* src, size_t n)
 {
 #ifdef LPIXELROWS_X86
     if (HasAVX2())
-        return UnpremultiplyAVX2<false>(dst, src, n);
+        return AlphaPassAVX2<false, false>(dst, src, n);
 #endif
     UnpremultiplyScalar<false>(Unpremul(), dst, src, n);
 }
@@ -393,40 +473,37 @@ void UnpremultiplySwap(uint8_t* dst, const uint8_t* src, size_t n)
 {
 #ifdef LPIXELROWS_X86
     if (HasAVX2())
-        return UnpremultiplyAVX2<true>(dst, src, n);
+        return AlphaPassAVX2<false, true>(dst, src, n);
 #endif
     UnpremultiplyScalar<true>(Unpremul(), dst, src, n);
 }
 
 void UnpremultiplyChanged(uint8_t* straight, const uint8_t* premultiplied, size_t n)
 {
-    constexpr size_t kChunk = 256;
-    alignas(32) uint8_t check[kChunk * 4];
+    size_t i = 0;
+#ifdef LPIXELROWS_X86
+    if (HasAVX2())
+        i = UnpremultiplyChangedAVX2(straight, premultiplied, n);
+#endif
     const UnpremultiplyTable& t = Unpremul();
-    for (size_t at = 0; at < n; at += kChunk) {
-        const size_t m = n - at < kChunk ? n - at : kChunk;
-        uint8_t* s = straight + 4 * at;
-        const uint8_t* p = premultiplied + 4 * at;
-        Premultiply(check, s, m);
-        if (std::memcmp(check, p, 4 * m) == 0)
-            continue;
-        for (size_t i = 0; i < m; ++i)
-            if (Load32(check + 4 * i) != Load32(p + 4 * i))
-                UnpremultiplyScalar<false>(t, s + 4 * i, p + 4 * i, 1);
+    for (; i < n; ++i) {
+        uint8_t check[4];
+        PremultiplyScalar<false>(check, straight + 4 * i, 1);
+        if (Load32(check) != Load32(premultiplied + 4 * i))
+            UnpremultiplyScalar<false>(t, straight + 4 * i, premultiplied + 4 * i, 1);
     }
 }
 
 void Fill32(uint32_t* dst, uint32_t value, size_t n)
 {
+#ifdef LPIXELROWS_X86
+    if (n >= 256 && HasAVX2())
+        return Fill32AVX2(dst, value, n);
+#endif
     if ((value & 0xFF) * 0x01010101u == value) {
         std::memset(dst, int(value & 0xFF), n * 4);
         return;
     }
-#ifdef LPIXELROWS_X86
-    constexpr size_t kStreamWords = size_t(1) << 20; // 4 MB
-    if (n >= kStreamWords && HasAVX2())
-        return Fill32StreamAVX2(dst, value, n);
-#endif
     std::wmemset(reinterpret_cast<wchar_t*>(dst), wchar_t(value), n);
 }
 

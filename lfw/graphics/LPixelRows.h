@@ -35,7 +35,7 @@ void UnpremultiplySwap(uint8_t* dst, const uint8_t* src, size_t n);
 // Writes into the straight row the straight form of every premultiplied pixel that differs from
 // the straight pixel's premultiplied form; pixels that match keep their exact straight values.
 void UnpremultiplyChanged(uint8_t* straight, const uint8_t* premultiplied, size_t n);
-// Fills n 32-bit words with one value; large fills bypass the caches.
+// Fills n 32-bit words with one value.
 void Fill32(uint32_t* dst, uint32_t value, size_t n);
 // Sets the fourth byte of every 4-byte pixel to 255.
 void SetOpaque(uint8_t* row, size_t n);

@@ -1,6 +1,5 @@
 #include "lfw/mac/LImageBufferPainter.h"
 
-#include "lfw/graphics/LConvertPixelFormat.h"
 #include "lfw/graphics/LPixelRows.h"
 
 namespace {
@@ -62,6 +61,33 @@ void SwapRows(LImageBuffer& b)
         LPixelRows::SwapRedBlue(b.GetRow(y), b.GetRow(y), size_t(b.GetWidth()));
 }
 
+// Calls fn(offset, pixels) for the stored pixels of a 4-byte buffer: once for the whole store
+// when its rows have no padding, else once per row. Offsets are in bytes from the first row.
+template <class Fn> void ForEachRun(const LImageBuffer& b, Fn&& fn)
+{
+    const size_t width = size_t(b.GetWidth());
+    const size_t stride = size_t(b.GetStride());
+    if (stride == width * 4) {
+        fn(size_t(0), width * size_t(b.GetHeight()));
+        return;
+    }
+    for (size_t y = 0, h = size_t(b.GetHeight()); y < h; ++y)
+        fn(y * stride, width);
+}
+
+// In place; opaque and blank pixels are only read.
+void Premultiply(LImageBuffer& b)
+{
+    uint8_t* data = b.GetData();
+    ForEachRun(b, [&](size_t at, size_t n) { LPixelRows::Premultiply(data + at, data + at, n); });
+}
+
+void Unpremultiply(LImageBuffer& b)
+{
+    uint8_t* data = b.GetData();
+    ForEachRun(b, [&](size_t at, size_t n) { LPixelRows::Unpremultiply(data + at, data + at, n); });
+}
+
 } // namespace
 
 // ---- copying painter ----
@@ -88,8 +114,13 @@ void LImageBufferPainter::LoadImageBuffer()
     mPrivate.AllocateNewBuffer(mTarget.GetFormat());
     if (!mPrivate.IsValid())
         return;
-    LImageBufferCopy(mPrivate, mTarget);
-    LImagePremultiplyAlpha(mPrivate);
+    // The copy is premultiplied as it is made: one pass over the target. Both have the same
+    // format, so the same stride and row order.
+    uint8_t* privateData = mPrivate.GetData();
+    const uint8_t* targetData = mTarget.GetData();
+    ForEachRun(mPrivate, [&](size_t at, size_t n) {
+        LPixelRows::Premultiply(privateData + at, targetData + at, n);
+    });
     if (!OpenCairo(mPrivate, mContext, mSurface, mCairo))
         mPrivate.Reset();
 }
@@ -99,10 +130,12 @@ void LImageBufferPainter::Flush()
     if (!mCairo || !mTarget.IsValid() || mTarget.GetFormat() != mPrivate.GetFormat())
         return;
     cairo_surface_flush(mSurface);
-    // Pixels nothing was painted over keep their exact straight values.
-    for (int y = 0; y < mTarget.GetHeight(); ++y)
-        LPixelRows::UnpremultiplyChanged(
-            mTarget.GetRow(y), mPrivate.GetRow(y), size_t(mTarget.GetWidth()));
+    // Pixels nothing was painted over keep their exact straight values (and are only read).
+    uint8_t* targetData = mTarget.GetData();
+    const uint8_t* privateData = mPrivate.GetData();
+    ForEachRun(mTarget, [&](size_t at, size_t n) {
+        LPixelRows::UnpremultiplyChanged(targetData + at, privateData + at, n);
+    });
 }
 
 void LImageBufferPainter::DestroyImageBufferPainter()
@@ -124,11 +157,11 @@ LImageBufferPainterDirect::LImageBufferPainterDirect(LImageBuffer& target)
     SetSurfaceSize(target.GetWidth(), target.GetHeight());
     if (!IsPaintable(mTarget))
         return;
-    LImagePremultiplyAlpha(mTarget);
+    Premultiply(mTarget);
     if (OpenCairo(mTarget, mContext, mSurface, mCairo))
         cairo_set_line_cap(mCairo, CAIRO_LINE_CAP_SQUARE);
     else
-        LImageUnpremultiplyAlpha(mTarget);
+        Unpremultiply(mTarget);
 }
 
 LImageBufferPainterDirect::~LImageBufferPainterDirect()
@@ -137,7 +170,7 @@ LImageBufferPainterDirect::~LImageBufferPainterDirect()
         return;
     cairo_surface_flush(mSurface);
     CloseCairo(mContext, mSurface, mCairo);
-    LImageUnpremultiplyAlpha(mTarget);
+    Unpremultiply(mTarget);
 }
 
 void LImageBufferPainterDirect::SwapRedAndBlueChannels()
