@@ -163,3 +163,89 @@ TEST(ImageBridge, CopyRGBAImageNeedsAFittingBuffer)
     EXPECT_EQ(reader.CopyRGBAImageToBGRAImageBuffer(stop, b, rgb), LProcessResultStopped);
     cairo_surface_destroy(rgb);
 }
+
+TEST(ImageBridge, PaintsOnTheBuffersOwnRowsInPictureOrder)
+{
+    // A 2 x 2 image, top row opaque red, bottom row half-transparent blue, painted over a 3 x 3
+    // bottom-up buffer with padded rows: opaque grey with one semi-transparent pixel outside it.
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2);
+    cairo_t* cr = cairo_create(image);
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_rectangle(cr, 0, 0, 2, 1);
+    cairo_fill(cr);
+    cairo_set_source_rgba(cr, 0, 0, 1, 0.5);
+    cairo_rectangle(cr, 0, 1, 2, 1);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+
+    LImageFormat f(LPixelFormatB8G8R8A8, 3, 3, true);
+    f.stride = 20;
+    LImageBuffer b(f);
+    std::memset(b.GetData(), 0xA5, 60);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            Px(b, x, y) = LPFB8G8R8A8 { 90, 90, 90, 255 };
+    Px(b, 2, 0) = LPFB8G8R8A8 { 200, 100, 50, 128 }; // picture row 2
+    LCGImageRefReader().PaintImageToBGRAImageBuffer(b, image);
+    cairo_surface_destroy(image);
+
+    EXPECT_EQ(Px(b, 0, 2).r, 255); // picture row 0 is the last stored row
+    EXPECT_EQ(Px(b, 1, 2).g, 0);
+    // Half blue over opaque grey: 255 x 0.5 + 90 x 0.5 and 90 x 0.5.
+    EXPECT_NEAR(Px(b, 1, 1).b, 172, 1);
+    EXPECT_NEAR(Px(b, 1, 1).r, 45, 1);
+    EXPECT_EQ(Px(b, 1, 1).a, 255);
+    EXPECT_EQ(Px(b, 2, 1).b, 90); // outside the image: as it was
+    EXPECT_EQ(Px(b, 0, 0).b, 90);
+    EXPECT_NEAR(Px(b, 2, 0).b, 200, 1);
+    EXPECT_NEAR(Px(b, 2, 0).r, 50, 1);
+    EXPECT_EQ(Px(b, 2, 0).a, 128);
+    for (int y = 0; y < 3; ++y)
+        for (int i = 12; i < 20; ++i)
+            ASSERT_EQ(b.GetRow(y)[i], 0xA5) << y; // the padding is not touched
+}
+
+TEST(ImageBridge, ImagesOfOtherFormatsReplaceAReusedBuffer)
+{
+    // A buffer of the right size and format is filled in place: none of its old bytes remain.
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 4, 2));
+    std::memset(b.GetData(), 0x77, b.GetStride() * 2);
+    const unsigned char* store = b.GetData();
+    LCGImageRefReader reader;
+    LProcessInterfaceVoid job;
+
+    cairo_surface_t* rgb = cairo_image_surface_create(CAIRO_FORMAT_RGB16_565, 4, 2);
+    cairo_surface_flush(rgb);
+    const uint16_t words[8] = { 0xF800, 0x07E0, 0x001F, 0x8410, 0, 0xFFFF, 0x0821, 0x1234 };
+    for (int y = 0; y < 2; ++y)
+        std::memcpy(cairo_image_surface_get_data(rgb) + y * cairo_image_surface_get_stride(rgb),
+            words + 4 * y, 8);
+    cairo_surface_mark_dirty(rgb);
+    ASSERT_EQ(reader.GetImageBufferFromImageRef(job, b, rgb), LProcessResultSuccess);
+    cairo_surface_destroy(rgb);
+    EXPECT_EQ(b.GetData(), store);
+    for (int i = 0; i < 8; ++i) {
+        // Five and six bits widened by repeating their top bits.
+        const int r5 = words[i] >> 11, g6 = (words[i] >> 5) & 63, b5 = words[i] & 31;
+        const LPFB8G8R8A8 p = Px(b, i % 4, i / 4);
+        EXPECT_EQ(p.r, (r5 << 3) | (r5 >> 2)) << i;
+        EXPECT_EQ(p.g, (g6 << 2) | (g6 >> 4)) << i;
+        EXPECT_EQ(p.b, (b5 << 3) | (b5 >> 2)) << i;
+        EXPECT_EQ(p.a, 255) << i;
+    }
+
+    std::memset(b.GetData(), 0x77, b.GetStride() * 2);
+    cairo_surface_t* a8 = cairo_image_surface_create(CAIRO_FORMAT_A8, 4, 2);
+    cairo_surface_flush(a8);
+    for (int i = 0; i < 8; ++i)
+        cairo_image_surface_get_data(a8)[(i / 4) * cairo_image_surface_get_stride(a8) + i % 4]
+            = uint8_t(i * 36);
+    cairo_surface_mark_dirty(a8);
+    ASSERT_EQ(reader.GetImageBufferFromImageRef(job, b, a8), LProcessResultSuccess);
+    cairo_surface_destroy(a8);
+    for (int i = 0; i < 8; ++i) { // black at the mask's coverage
+        const LPFB8G8R8A8 p = Px(b, i % 4, i / 4);
+        EXPECT_EQ(p.a, i * 36) << i;
+        EXPECT_EQ(p.b | p.g | p.r, 0) << i;
+    }
+}

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -172,4 +174,143 @@ TEST(ImageBufferPainter, PaintSurfaceOperationsAndImagesLandInTheBuffer)
     EXPECT_EQ(Px(b, 15, 1).b, 0);
     EXPECT_EQ(Px(b, 15, 8).b, 255);
     EXPECT_EQ(Px(b, 10, 0).g, 255); // the edge pixel reaches the rectangle's corner
+}
+
+namespace {
+
+// What the painters do to a straight pixel nothing was painted over: premultiplied and divided
+// out again (the direct painter), by the formulas of the pixel routines.
+LPFB8G8R8A8 RoundTrip(LPFB8G8R8A8 p)
+{
+    if (p.a == 255)
+        return p;
+    if (p.a == 0)
+        return LPFB8G8R8A8 { 0, 0, 0, 0 };
+    auto channel = [a = int(p.a)](int c) {
+        const int pre = (2 * c * a + 255) / 510;
+        return uint8_t(std::min(255, (pre * 255 + a / 2) / a));
+    };
+    return LPFB8G8R8A8 { channel(p.b), channel(p.g), channel(p.r), p.a };
+}
+
+// A buffer of runs of opaque, blank, transparent-with-colour and semi-transparent pixels, its
+// rows padded by pad bytes of 0xA5.
+LImageBuffer MixedBuffer(int w, int h, bool bottomUp, uint64_t pad, std::mt19937& rng)
+{
+    LImageFormat f(LPixelFormatB8G8R8A8, w, h, bottomUp);
+    f.stride = uint64_t(w) * 4 + pad;
+    LImageBuffer b(f);
+    std::memset(b.GetData(), 0xA5, f.stride * uint64_t(h));
+    unsigned kind = 0, left = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (left == 0)
+                kind = rng() % 4, left = 1 + rng() % 12;
+            --left;
+            const uint32_t v = rng();
+            const uint8_t a = kind == 0 ? 255 : kind == 3 ? uint8_t(1 + rng() % 254) : 0;
+            Px(b, x, y) = kind == 1
+                ? LPFB8G8R8A8 { 0, 0, 0, 0 }
+                : LPFB8G8R8A8 { uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), a };
+        }
+    return b;
+}
+
+bool PaddingKept(LImageBuffer& b)
+{
+    const uint64_t used = uint64_t(b.GetWidth()) * 4;
+    for (int y = 0; y < b.GetHeight(); ++y)
+        for (uint64_t i = used; i < b.GetStride(); ++i)
+            if (b.GetRow(y)[i] != 0xA5)
+                return false;
+    return true;
+}
+
+} // namespace
+
+TEST(ImageBufferPainter, DirectPainterOverMixedPixelsOddWidthsAndPaddedRows)
+{
+    std::mt19937 rng(21);
+    for (bool bottomUp : { false, true })
+        for (int w : { 1, 7, 37 })
+            for (uint64_t pad : { 0, 12 }) {
+                const int h = 5;
+                LImageBuffer b = MixedBuffer(w, h, bottomUp, pad, rng);
+                LImageBuffer before;
+                ASSERT_TRUE(LImageBufferAllocateAndCopy(before, b));
+                { // nothing drawn
+                    LImageBufferPainterDirect painter(b);
+                    ASSERT_TRUE(painter.HasDrawingContext());
+                }
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const LPFB8G8R8A8 e = RoundTrip(Px(before, x, y)), p = Px(b, x, y);
+                        ASSERT_TRUE(Is(p, e.b, e.g, e.r, e.a)) << w << " " << x << "," << y;
+                    }
+                EXPECT_TRUE(PaddingKept(b));
+
+                // An opaque green square over picture columns 1-2, rows 1-3; the rest as it was.
+                LImageBuffer kept;
+                ASSERT_TRUE(LImageBufferAllocateAndCopy(kept, b));
+                {
+                    LImageBufferPainterDirect painter(b);
+                    cairo_t* cr = painter.GetPaintContext().GetPlatformContext();
+                    cairo_set_source_rgb(cr, 0, 1, 0);
+                    cairo_rectangle(cr, 1, 1, 2, 3);
+                    cairo_fill(cr);
+                }
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const int stored = bottomUp ? h - 1 - y : y;
+                        const LPFB8G8R8A8 p = Px(b, x, stored);
+                        if (x >= 1 && x <= 2 && y >= 1 && y <= 3) {
+                            ASSERT_TRUE(Is(p, 0, 255, 0, 255)) << w << " " << x << "," << y;
+                        } else {
+                            const LPFB8G8R8A8 e = RoundTrip(Px(kept, x, stored));
+                            ASSERT_TRUE(Is(p, e.b, e.g, e.r, e.a)) << w << " " << x << "," << y;
+                        }
+                    }
+                EXPECT_TRUE(PaddingKept(b));
+            }
+}
+
+TEST(ImageBufferPainter, CopyingPainterKeepsEveryPixelNotPaintedOver)
+{
+    std::mt19937 rng(22);
+    for (bool bottomUp : { false, true })
+        for (int w : { 1, 7, 37 })
+            for (uint64_t pad : { 0, 12 }) {
+                const int h = 6;
+                LImageBuffer b = MixedBuffer(w, h, bottomUp, pad, rng);
+                LImageBuffer before;
+                ASSERT_TRUE(LImageBufferAllocateAndCopy(before, b));
+                {
+                    LImageBufferPainter painter(b);
+                    ASSERT_TRUE(painter.HasDrawingContext());
+                    // Half-transparent red over picture rows 0-1, then flushed; opaque blue over
+                    // row 4 after the flush.
+                    FillRed(painter.GetPaintContext(), 0, 0, w, 2, 0.5);
+                    painter.Flush();
+                    cairo_t* cr = painter.GetPaintContext().GetPlatformContext();
+                    cairo_set_source_rgb(cr, 0, 0, 1);
+                    cairo_rectangle(cr, 0, 4, w, 1);
+                    cairo_fill(cr);
+                }
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const int stored = bottomUp ? h - 1 - y : y;
+                        const LPFB8G8R8A8 o = Px(before, x, stored), p = Px(b, x, stored);
+                        if (y == 4) {
+                            ASSERT_TRUE(Is(p, 255, 0, 0, 255)) << x << "," << y;
+                        } else if (y <= 1) { // red at half over the old pixel
+                            const double a = o.a / 255.0, out = 0.5 + a * 0.5;
+                            ASSERT_NEAR(p.a, out * 255, 1) << x << "," << y;
+                            ASSERT_NEAR(p.r, (0.5 + o.r * a * 0.5 / 255) / out * 255, 3);
+                            ASSERT_NEAR(p.b, o.b * a * 0.5 / out, 3) << x << "," << y;
+                        } else {
+                            ASSERT_TRUE(Is(p, o.b, o.g, o.r, o.a)) << w << " " << x << "," << y;
+                        }
+                    }
+                EXPECT_TRUE(PaddingKept(b));
+            }
 }
