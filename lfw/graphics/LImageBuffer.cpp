@@ -4,8 +4,10 @@
 #include "lfw/graphics/LPixelRows.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 
 // ---- heap store ----
 
@@ -13,17 +15,25 @@ LImageBufferStoreHeap::LImageBufferStoreHeap(uint64_t size)
 {
     if (size == 0 || size > kLImageBufferMaxBytes)
         return;
-    mBlock = new (std::nothrow) unsigned char[size + 64];
-    if (!mBlock)
+    // Large pictures start on a huge-page boundary and ask for huge pages: a fresh page of a
+    // 300-dpi sheet then costs one fault per 2 MiB instead of one per 4 KiB.
+    constexpr uint64_t kHugePage = uint64_t(2) << 20;
+    const size_t alignment = size >= kHugePage ? size_t(kHugePage) : 64;
+    void* block = nullptr;
+    if (posix_memalign(&block, alignment, size_t(size)) != 0)
         return;
-    auto address = reinterpret_cast<uintptr_t>(mBlock);
-    mData = mBlock + ((64 - (address & 63)) & 63);
+#ifdef MADV_HUGEPAGE
+    if (alignment == kHugePage)
+        ::madvise(block, size_t(size), MADV_HUGEPAGE);
+#endif
+    mBlock = static_cast<unsigned char*>(block);
+    mData = mBlock;
     mSize = size;
 }
 
 LImageBufferStoreHeap::~LImageBufferStoreHeap()
 {
-    delete[] mBlock;
+    std::free(mBlock);
 }
 
 bool LImageBufferStoreHeap::IsCompatibleStore(int storeID, long size) const
@@ -134,8 +144,9 @@ LProcessResult LImageBuffer::Clear(LProcessInterface& job, const LPixelColour& c
     const uint64_t total = uint64_t(mFormat.height) * mFormat.stride;
     const bool noColour = colour.b == 0 && colour.g == 0 && colour.r == 0;
     if (colour.Value() == 0 || (!LPixelFormatHasAlpha(mFormat.pixelFormat) && noColour)) {
+        // Strides are whole words; plain stores beat memset on memory not yet touched.
         if (total <= kLImageBufferMaxBytes)
-            std::memset(GetData(), 0, total);
+            LPixelRows::Fill32(reinterpret_cast<uint32_t*>(GetData()), 0, size_t(total / 4));
         return LProcessResultSuccess;
     }
 

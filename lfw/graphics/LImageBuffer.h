@@ -28,7 +28,8 @@ protected:
     uint64_t mSize = 0;
 };
 
-// The heap store: a block allocated with 64 bytes to spare, its data pointer aligned to 64.
+// The heap store: a block aligned to 64 bytes (to 2 MiB, with huge pages asked for, from 2 MiB
+// up).
 class LImageBufferStoreHeap final : public LImageBufferStore {
 public:
     static constexpr int kStoreID = 1;
