@@ -1,6 +1,6 @@
 """A small linear DNG (32 x 24, 16 bits per sample, three samples per pixel): the left half
-red, the right half blue, under a grey neutral. Written with struct as the DNG specification
-lays it out."""
+red, the right half blue, under a grey neutral. Written with struct in the layout of the
+DNG format."""
 import struct
 
 W, H = 32, 24
