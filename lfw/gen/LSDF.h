@@ -206,12 +206,13 @@ public:
         size_t n = m_stack.GetCount();
         if (n == 0)
             return Fail();
-        const Entry top = m_stack[n - 1];
+        // Only the start is read back: the entry was stored field by field a moment ago.
+        const uint64_t dataStart = m_stack[n - 1].dataStart;
         m_stack.SetSize(n - 1);
         uint64_t end = m_stream->Tell();
         unsigned char length[8];
-        _LSDF::Put64(length, end - top.dataStart);
-        if (!m_stream->Patch(top.dataStart - 8, length, sizeof length))
+        _LSDF::Put64(length, end - dataStart);
+        if (!m_stream->Patch(dataStart - 8, length, sizeof length))
             return Fail();
         return true;
     }
@@ -362,12 +363,16 @@ private:
         if (ordinal != -1 && !WritePendingBelow(ordinal))
             return false;
         if (length <= 16) {
-            unsigned char bytes[kLSDFChunkHeaderSize + 16];
+            // Small values are put together in the stream's buffer itself: assembled on the
+            // stack and copied, they cost a stalled reload of bytes just stored.
+            const size_t total = kLSDFChunkHeaderSize + static_cast<size_t>(length);
+            unsigned char* bytes = m_stream->Reserve(total);
+            if (!bytes)
+                return Fail();
             _LSDF::PutHeader(bytes, id, type, length);
             if (length) // an empty blob may come without a pointer
                 std::memcpy(bytes + kLSDFChunkHeaderSize, payload, static_cast<size_t>(length));
-            if (!m_stream->Write(bytes, kLSDFChunkHeaderSize + static_cast<size_t>(length)))
-                return Fail();
+            m_stream->Advance(total);
             return true;
         }
         unsigned char header[kLSDFChunkHeaderSize];
