@@ -209,9 +209,6 @@ LProcessResult VTLabelLayoutTemplate::SerialiseFromSDF(
                 = VTSerialiseTemplateDiscDimensionsFromSDF(process, reader, *it, *disc);
             if (result != LProcessResultSuccess)
                 return result;
-            // The diameters are kept in order, so the outer one is the largest.
-            if (!VTIsPlausibleLength(disc->GetOuterDiameter()))
-                return Fail(process, "Det gick inte att läsa skivdimensioner.");
             break;
         }
         case kTemplateSpine: {

@@ -36,13 +36,6 @@ enum : uint16_t {
     kBrushImagePath = 17,
 };
 
-// A ring whose diameters no disc can have (they are pushed outwards to stay ordered, so the
-// outer one is the largest).
-bool VTIsPlausibleDisc(const VTTemplateDataDiscCDDVDStandard& disc)
-{
-    return VTIsPlausibleLength(disc.GetOuterDiameter());
-}
-
 uint16_t Channel16(int32_t value)
 {
     return uint16_t((value & 0xFF) << 8);
@@ -425,8 +418,6 @@ LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSD
                 return Fail(process, "Det gick inte att läsa mallskivans dimensioner.");
             result
                 = VTSerialiseTemplateDiscDimensionsFromSDF(process, reader, it.GetChunk(), *disc);
-            if (result == LProcessResultSuccess && !VTIsPlausibleDisc(*disc))
-                return Fail(process, "Det gick inte att läsa skivdimensioner.");
             haveDisc = result == LProcessResultSuccess;
             break;
         }

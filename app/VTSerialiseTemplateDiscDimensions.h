@@ -4,6 +4,7 @@
 //   4 float band outer diameter, 5 float band inner diameter (millimetres).
 #pragma once
 
+#include "app/VTDocumentLimits.h"
 #include "app/VTTemplateData.h"
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LSDF.h"
@@ -80,5 +81,11 @@ LProcessResult VTSerialiseTemplateDiscDimensionsFromSDF(LProcessInterface& proce
         return LProcessResultError;
     }
     data.SetDiscPrintableArea(values[1], values[2], useBand, values[4], values[5]);
+    // The diameters are kept in order, so the outer one is the largest: beyond any design's
+    // size, the ring belongs to no disc (and would hold the drawing code for ever).
+    if (!VTIsPlausibleLength(data.GetOuterDiameter())) {
+        process.SetError("Det gick inte att läsa skivdimensioner.");
+        return LProcessResultError;
+    }
     return LProcessResultSuccess;
 }
