@@ -58,3 +58,29 @@ TEST_F(WindowCoreTest, TimerHandlersTakeTheWindowObject)
     timed.TimerDestroy(same);
     EXPECT_FALSE(timed.TimerIsSet(1));
 }
+
+// The focus and redraw operations the window object asks of its native window.
+TEST_F(WindowCoreTest, NativeWindowFocusOperations)
+{
+    LNativeWindow* window = MakeNative();
+    auto* entry = new EntryView;
+    entry->SetFrame(LUiRect { 10, 10, 120, 30 });
+    window->ContentView()->AddSubview(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    window->MakeFirstResponder(nullptr);
+    EXPECT_FALSE(window->IsFocusEditableText());
+    EXPECT_FALSE(window->FocusWantsArrowKeys());
+    EXPECT_TRUE(window->FocusFirstKeyView());
+    EXPECT_EQ(window->FirstResponder(), entry);
+    EXPECT_TRUE(window->IsFocusEditableText());
+    EXPECT_TRUE(window->FocusWantsArrowKeys());
+    gtk_editable_set_editable(GTK_EDITABLE(entry->Widget()), FALSE);
+    EXPECT_FALSE(window->IsFocusEditableText());
+    EXPECT_TRUE(window->FocusWantsArrowKeys());
+    window->SetNeedsDisplay();
+    uitest::Pump(20);
+    entry->Release();
+    window->Close();
+    EXPECT_FALSE(window->FocusFirstKeyView());
+    window->Release();
+}
