@@ -297,8 +297,7 @@ LView::~LView()
     children.swap(fSubviews);
     for (LView* child : children) {
         child->fSuperview = nullptr;
-        if (child->fWidget && fWidget && gtk_widget_get_parent(child->fWidget) == fWidget)
-            gtk_container_remove(GTK_CONTAINER(fWidget), child->fWidget);
+        child->DetachWidgetFrom(fWidget);
         child->Release();
     }
     if (fWidget) {
@@ -320,6 +319,28 @@ LView::~LView()
 GtkWidget* LView::CreateWidget()
 {
     return vt_layout_new();
+}
+
+GtkWidget* LView::SubviewContainer()
+{
+    return fWidget && VT_IS_LAYOUT(fWidget) ? fWidget : nullptr;
+}
+
+GtkWidget* LView::ExistingSubviewContainer()
+{
+    if (!fWidget)
+        return nullptr;
+    GtkWidget* holder = SubviewContainer();
+    return holder && VT_IS_LAYOUT(holder) ? holder : nullptr;
+}
+
+void LView::DetachWidgetFrom(GtkWidget* ancestor)
+{
+    // The widget hangs in the old superview's container, which is its widget or lies inside it.
+    if (!fWidget || !ancestor || !gtk_widget_is_ancestor(fWidget, ancestor))
+        return;
+    if (GtkWidget* parent = gtk_widget_get_parent(fWidget))
+        gtk_container_remove(GTK_CONTAINER(parent), fWidget);
 }
 
 void LView::ConnectLayoutSignals(GtkWidget* w, LView* view)
@@ -370,14 +391,22 @@ LView* LView::FromWidget(GtkWidget* widget)
 
 void LView::AttachChildWidget(LView* child, size_t position)
 {
-    if (!fWidget || !VT_IS_LAYOUT(fWidget))
+    if (!fWidget)
         return;
+    GtkWidget* holder = ExistingSubviewContainer();
+    if (!holder) {
+        if (!fWarnedNoContainer)
+            g_warning("a %s cannot show subviews: it has no subview container",
+                G_OBJECT_TYPE_NAME(fWidget));
+        fWarnedNoContainer = true;
+        return;
+    }
     GtkWidget* cw = child->Widget();
     if (GtkWidget* old = gtk_widget_get_parent(cw))
         gtk_container_remove(GTK_CONTAINER(old), cw);
     const LUiRect& f = child->fFrame;
     int x = Round(f.x), y = Round(f.y);
-    vt_layout_insert(VT_LAYOUT(fWidget), cw, guint(position), x, y, Round(f.x + f.width) - x,
+    vt_layout_insert(VT_LAYOUT(holder), cw, guint(position), x, y, Round(f.x + f.width) - x,
         Round(f.y + f.height) - y);
 }
 
@@ -409,8 +438,7 @@ void LView::RemoveFromSuperview()
     if (it != parent->fSubviews.end())
         parent->fSubviews.erase(it);
     fSuperview = nullptr;
-    if (fWidget && parent->fWidget && gtk_widget_get_parent(fWidget) == parent->fWidget)
-        gtk_container_remove(GTK_CONTAINER(parent->fWidget), fWidget);
+    DetachWidgetFrom(parent->fWidget);
     Release();
 }
 
@@ -432,10 +460,13 @@ LNativeWindow* LView::Window() const
 
 void LView::PlaceWidget()
 {
-    if (!fWidget || !fSuperview || !fSuperview->fWidget || !VT_IS_LAYOUT(fSuperview->fWidget))
+    if (!fWidget || !fSuperview)
+        return;
+    GtkWidget* holder = fSuperview->ExistingSubviewContainer();
+    if (!holder || gtk_widget_get_parent(fWidget) != holder)
         return;
     int x = Round(fFrame.x), y = Round(fFrame.y);
-    vt_layout_move_resize(VT_LAYOUT(fSuperview->fWidget), fWidget, x, y,
+    vt_layout_move_resize(VT_LAYOUT(holder), fWidget, x, y,
         Round(fFrame.x + fFrame.width) - x, Round(fFrame.y + fFrame.height) - y);
 }
 
@@ -466,8 +497,8 @@ void LView::SetFrameFromWindow(const LUiRect& frame)
 LUiPoint LView::ConvertToRoot(LUiPoint p) const
 {
     for (const LView* v = this; v->fSuperview; v = v->fSuperview) {
-        p.x += v->fFrame.x;
-        p.y += v->fFrame.y;
+        p.x += v->fFrame.x - v->fSuperview->fBoundsOrigin.x;
+        p.y += v->fFrame.y - v->fSuperview->fBoundsOrigin.y;
     }
     return p;
 }

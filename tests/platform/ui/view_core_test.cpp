@@ -1,0 +1,160 @@
+// The view layer under stress: where subviews go inside other containers, conversions with
+// scrolling, input that follows the subview order, what assistive technologies see, clicks and
+// focus that bubble, drops with their data, painting under posted work, captures.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "platform/ui/UI.h"
+#include "support/UiTestSupport.h"
+
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ViewCoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+    }
+};
+
+LNativeWindow* MakeWindow(double w, double h)
+{
+    auto* window = new LNativeWindow(
+        LUiRect { 40, 40, w, h }, kLUiWindowTitled | kLUiWindowClosable, false);
+    auto* content = new LView;
+    window->SetContentView(content);
+    content->Release();
+    return window;
+}
+
+void CloseWindow(LNativeWindow* window)
+{
+    window->Close();
+    window->Release();
+}
+
+// A view with a GTK widget of its own making.
+struct WidgetView : LView {
+    std::function<GtkWidget*()> make;
+    explicit WidgetView(std::function<GtkWidget*()> m)
+        : make(std::move(m))
+    {
+    }
+    GtkWidget* CreateWidget() override { return make(); }
+};
+
+// A painted view that counts what reaches it.
+struct PaintedView : LView {
+    int downs = 0, draws = 0;
+    std::vector<int> clickCounts;
+    bool handle = true;
+    bool MouseDown(const LUiEvent& e) override
+    {
+        ++downs;
+        clickCounts.push_back(e.clickCount);
+        return handle;
+    }
+    void Draw(cairo_t* cr, const LUiRect&) override
+    {
+        ++draws;
+        cairo_set_source_rgb(cr, 1, 0, 0);
+        cairo_paint(cr);
+    }
+};
+
+// A container whose widget is a scrolled window: its subviews go into the layout inside the
+// viewport, and its scroll position is its bounds origin.
+struct ScrollContainer : LView {
+    GtkWidget* document = nullptr;
+    GtkAdjustment* vadj = nullptr;
+    GtkWidget* CreateWidget() override
+    {
+        GtkWidget* sw = gtk_scrolled_window_new(nullptr, nullptr);
+        document = vt_layout_new();
+        vt_layout_set_request(VT_LAYOUT(document), 300, 600);
+        gtk_container_add(GTK_CONTAINER(sw), document);
+        gtk_widget_show_all(sw);
+        vadj = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw));
+        g_signal_connect(vadj, "value-changed", G_CALLBACK(+[](GtkAdjustment* a, gpointer self) {
+            auto* view = static_cast<ScrollContainer*>(self);
+            view->SetBoundsOrigin(LUiPoint { 0, gtk_adjustment_get_value(a) });
+        }),
+            this);
+        return sw;
+    }
+    GtkWidget* SubviewContainer() override { return document; }
+};
+
+// A container whose widget is a notebook: its subviews go onto its one page.
+struct PageContainer : LView {
+    GtkWidget* page = nullptr;
+    GtkWidget* CreateWidget() override
+    {
+        GtkWidget* nb = gtk_notebook_new();
+        page = vt_layout_new();
+        gtk_notebook_append_page(GTK_NOTEBOOK(nb), page, gtk_label_new("Sida"));
+        gtk_widget_show_all(nb);
+        return nb;
+    }
+    GtkWidget* SubviewContainer() override { return page; }
+};
+
+} // namespace
+
+TEST_F(ViewCoreTest, SubviewsOfScrolledAndTabbedContainersAreShown)
+{
+    LNativeWindow* window = MakeWindow(400, 300);
+    auto* scroll = new ScrollContainer;
+    scroll->SetFrame(LUiRect { 10, 20, 200, 150 });
+    window->ContentView()->AddSubview(scroll);
+    auto* doc = new PaintedView;
+    doc->SetFrame(LUiRect { 5, 100, 250, 400 });
+    scroll->AddSubview(doc);
+    auto* pages = new PageContainer;
+    pages->SetFrame(LUiRect { 220, 20, 170, 150 });
+    window->ContentView()->AddSubview(pages);
+    auto* onPage = new PaintedView;
+    onPage->SetFrame(LUiRect { 10, 10, 50, 40 });
+    pages->AddSubview(onPage);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    EXPECT_TRUE(uitest::PumpUntil([&] {
+        return gtk_widget_get_mapped(doc->Widget()) && gtk_widget_get_mapped(onPage->Widget())
+            && doc->draws > 0 && onPage->draws > 0;
+    }));
+    EXPECT_EQ(gtk_widget_get_allocated_width(doc->Widget()), 250);
+    EXPECT_EQ(gtk_widget_get_allocated_height(onPage->Widget()), 40);
+
+    // Conversions follow the scroll position, as GTK places the widgets.
+    LUiPoint p = doc->ConvertToRoot(LUiPoint { 1, 1 });
+    EXPECT_EQ(p.x, 16);
+    EXPECT_EQ(p.y, 121);
+    gtk_adjustment_set_value(scroll->vadj, 50);
+    uitest::Pump(50);
+    p = doc->ConvertToRoot(LUiPoint { 1, 1 });
+    int gx = 0, gy = 0;
+    ASSERT_TRUE(gtk_widget_translate_coordinates(
+        doc->Widget(), window->ContentView()->Widget(), 1, 1, &gx, &gy));
+    EXPECT_EQ(p.x, gx);
+    EXPECT_EQ(p.y, gy);
+    EXPECT_EQ(p.y, 71);
+    LUiPoint back = doc->ConvertFromRoot(p);
+    EXPECT_EQ(back.x, 1);
+    EXPECT_EQ(back.y, 1);
+
+    // Taken out and put back: the widget follows.
+    doc->RemoveFromSuperview();
+    EXPECT_EQ(gtk_widget_get_parent(doc->Widget()), nullptr);
+    scroll->AddSubview(doc);
+    EXPECT_EQ(gtk_widget_get_parent(doc->Widget()), scroll->document);
+    doc->SetFrame(LUiRect { 0, 0, 120, 80 });
+    uitest::Pump(20);
+    EXPECT_EQ(gtk_widget_get_allocated_width(doc->Widget()), 120);
+    doc->Release();
+    onPage->Release();
+    scroll->Release();
+    pages->Release();
+    CloseWindow(window);
+}
