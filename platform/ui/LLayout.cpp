@@ -1,6 +1,7 @@
 #include "platform/ui/LLayout.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,19 +32,46 @@ static Child* vt_layout_find(VtLayout* self, GtkWidget* widget)
     return nullptr;
 }
 
-// The stacking of the children's own GDK windows follows the list: each is raised in turn.
+// The child of the layout to which a GDK window inside the layout's window belongs (the window of
+// the child itself or of a widget inside it: a button's input window, an entry's text area);
+// null when none.
+static GtkWidget* vt_layout_owner(VtLayout* self, GdkWindow* window)
+{
+    gpointer data = nullptr;
+    gdk_window_get_user_data(window, &data);
+    if (!data || !GTK_IS_WIDGET(data))
+        return nullptr;
+    for (GtkWidget* w = GTK_WIDGET(data); w; w = gtk_widget_get_parent(w))
+        if (gtk_widget_get_parent(w) == GTK_WIDGET(self))
+            return w;
+    return nullptr;
+}
+
+// Input follows the GDK window stack and drawing follows the list: so every window of every
+// child is restacked in list order (each child's windows keep their order among themselves),
+// and a control above a painted sibling in the list is also the one a click reaches.
 static void vt_layout_apply_stacking(VtLayout* self)
 {
-    if (!gtk_widget_get_realized(GTK_WIDGET(self)))
+    if (!gtk_widget_get_realized(GTK_WIDGET(self)) || self->children->empty())
         return;
     GdkWindow* own = gtk_widget_get_window(GTK_WIDGET(self));
-    for (Child& c : *self->children) {
-        if (!gtk_widget_get_realized(c.widget) || !gtk_widget_get_has_window(c.widget))
-            continue;
-        GdkWindow* w = gtk_widget_get_window(c.widget);
-        if (w && w != own && gdk_window_get_parent(w) == own)
-            gdk_window_raise(w);
+    GList* windows = gdk_window_get_children(own); // the top one first
+    std::vector<std::pair<GtkWidget*, GdkWindow*>> owned;
+    for (GList* l = g_list_last(windows); l; l = l->prev) {
+        auto* w = GDK_WINDOW(l->data);
+        if (GtkWidget* child = vt_layout_owner(self, w))
+            owned.emplace_back(child, w);
     }
+    g_list_free(windows);
+    for (Child& c : *self->children)
+        for (auto& [child, w] : owned)
+            if (child == c.widget)
+                gdk_window_raise(w);
+}
+
+static void vt_layout_child_mapped(GtkWidget*, gpointer self)
+{
+    vt_layout_apply_stacking(VT_LAYOUT(self));
 }
 
 static void vt_layout_init(VtLayout* self)
@@ -158,6 +186,8 @@ static void vt_layout_remove(GtkContainer* container, GtkWidget* child)
     if (it == self->children->end())
         return;
     gboolean wasVisible = gtk_widget_get_visible(child);
+    g_signal_handlers_disconnect_by_func(
+        child, reinterpret_cast<gpointer>(vt_layout_child_mapped), container);
     gtk_widget_unparent(child);
     self->children->erase(it);
     if (wasVisible && gtk_widget_get_visible(GTK_WIDGET(container)))
@@ -216,6 +246,8 @@ void vt_layout_insert(
     position = std::min<guint>(position, self->children->size());
     self->children->insert(self->children->begin() + position, c);
     gtk_widget_set_parent(child, GTK_WIDGET(self));
+    // Windows a child makes when it is shown later take their place then.
+    g_signal_connect_after(child, "map", G_CALLBACK(vt_layout_child_mapped), self);
     vt_layout_apply_stacking(self);
     if (gtk_widget_get_visible(child))
         gtk_widget_queue_resize(GTK_WIDGET(self));

@@ -158,3 +158,61 @@ TEST_F(ViewCoreTest, SubviewsOfScrolledAndTabbedContainersAreShown)
     pages->Release();
     CloseWindow(window);
 }
+
+// Every control kind above a painted view in the subview list is the one a real click reaches;
+// moved below it, the painted view takes the click.
+TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    LNativeWindow* window = MakeWindow(460, 120);
+    auto* painted = new PaintedView;
+    painted->SetFrame(LUiRect { 0, 0, 460, 120 });
+    window->ContentView()->AddSubview(painted);
+    int clicked = 0;
+    auto* button = new WidgetView([&] {
+        GtkWidget* b = gtk_button_new_with_label("Tryck");
+        g_signal_connect(b, "clicked",
+            G_CALLBACK(+[](GtkButton*, gpointer n) { ++*static_cast<int*>(n); }), &clicked);
+        return b;
+    });
+    auto* check = new WidgetView([] { return gtk_check_button_new_with_label("Val"); });
+    auto* entry = new WidgetView([] { return gtk_entry_new(); });
+    entry->SetAcceptsFocus(true);
+    auto* scale = new WidgetView(
+        [] { return gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 100, 1); });
+    auto* toggle = new WidgetView([] { return gtk_switch_new(); });
+    LView* controls[] = { button, check, entry, scale, toggle };
+    double x = 10;
+    for (LView* c : controls) {
+        c->SetFrame(LUiRect { x, 40, 80, 34 });
+        window->ContentView()->AddSubview(c);
+        x += 90;
+    }
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    ASSERT_TRUE(uitest::XClick(window, 50, 57));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return clicked == 1; }));
+    ASSERT_TRUE(uitest::XClick(window, 110, 57));
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check->Widget())); }));
+    ASSERT_TRUE(uitest::XClick(window, 230, 57));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return gtk_widget_has_focus(entry->Widget()); }));
+    ASSERT_TRUE(uitest::XClick(window, 330, 57));
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] { return gtk_range_get_value(GTK_RANGE(scale->Widget())) > 0; }));
+    ASSERT_TRUE(uitest::XClick(window, 400, 57));
+    EXPECT_TRUE(
+        uitest::PumpUntil([&] { return gtk_switch_get_active(GTK_SWITCH(toggle->Widget())); }));
+    EXPECT_EQ(painted->downs, 0);
+
+    // The painted view on top now: it takes the click on the button.
+    window->ContentView()->AddSubview(painted);
+    uitest::Pump(20);
+    ASSERT_TRUE(uitest::XClick(window, 50, 57));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return painted->downs == 1; }));
+    EXPECT_EQ(clicked, 1);
+    for (LView* c : controls)
+        c->Release();
+    painted->Release();
+    CloseWindow(window);
+}
