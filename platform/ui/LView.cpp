@@ -196,8 +196,10 @@ struct LViewGlue {
         g_signal_handlers_disconnect_matched(
             widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, view);
         g_object_set_data(G_OBJECT(widget), kViewDataKey, nullptr);
-        if (VT_IS_LAYOUT(widget))
+        if (VT_IS_LAYOUT(widget)) {
             vt_layout_set_draw_func(VT_LAYOUT(widget), nullptr, nullptr);
+            vt_layout_set_accessible_funcs(VT_LAYOUT(widget), nullptr, nullptr);
+        }
         view->fWidget = nullptr;
         g_object_unref(widget);
     }
@@ -305,8 +307,10 @@ LView::~LView()
             fWidget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
         if (g_object_get_data(G_OBJECT(fWidget), kViewDataKey) == this)
             g_object_set_data(G_OBJECT(fWidget), kViewDataKey, nullptr);
-        if (VT_IS_LAYOUT(fWidget))
+        if (VT_IS_LAYOUT(fWidget)) {
             vt_layout_set_draw_func(VT_LAYOUT(fWidget), nullptr, nullptr);
+            vt_layout_set_accessible_funcs(VT_LAYOUT(fWidget), nullptr, nullptr);
+        }
         if (GtkWidget* parent = gtk_widget_get_parent(fWidget))
             gtk_container_remove(GTK_CONTAINER(parent), fWidget);
         gtk_widget_destroy(fWidget);
@@ -343,9 +347,27 @@ void LView::DetachWidgetFrom(GtkWidget* ancestor)
         gtk_container_remove(GTK_CONTAINER(parent), fWidget);
 }
 
+namespace {
+
+const VtLayoutAccessibleFuncs kViewAccessibleFuncs {
+    [](gpointer view) { return static_cast<LView*>(view)->AccessibleRole(); },
+    [](gpointer view) -> char* {
+        std::string name = static_cast<LView*>(view)->AccessibleName();
+        return name.empty() ? nullptr : g_strdup(name.c_str());
+    },
+    [](gpointer view) { return static_cast<LView*>(view)->AccessibleActionName(); },
+    [](gpointer view) -> gboolean {
+        LUiRef<LView> hold(static_cast<LView*>(view));
+        return hold->AccessibleActivate();
+    },
+};
+
+} // namespace
+
 void LView::ConnectLayoutSignals(GtkWidget* w, LView* view)
 {
     vt_layout_set_draw_func(VT_LAYOUT(w), OnLayoutDraw, view);
+    vt_layout_set_accessible_funcs(VT_LAYOUT(w), &kViewAccessibleFuncs, view);
     g_signal_connect(w, "button-press-event", G_CALLBACK(OnButtonPress), view);
     g_signal_connect(w, "button-release-event", G_CALLBACK(OnGenericEvent), view);
     g_signal_connect(w, "motion-notify-event", G_CALLBACK(OnGenericEvent), view);

@@ -134,6 +134,14 @@ public:
     virtual bool PrepareForDragOperation(const LUiDragInfo&) { return false; }
     virtual bool PerformDragOperation(const LUiDragInfo&) { return false; }
 
+    // What assistive technologies are told of a view drawn by the layer itself (a panel without
+    // name or action unless a control says more). The action is the view's one action (a click):
+    // its name, null when the view has none, and the action itself (true when done).
+    virtual AtkRole AccessibleRole() const { return ATK_ROLE_PANEL; }
+    virtual std::string AccessibleName() const { return {}; }
+    virtual const char* AccessibleActionName() const { return nullptr; }
+    virtual bool AccessibleActivate() { return false; }
+
     // Sends FrameDidChange to every view below this one, depth first (a scale change).
     void NotifySubviewsFrameChanged();
 

@@ -216,3 +216,52 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     painted->Release();
     CloseWindow(window);
 }
+
+namespace {
+
+struct NamedControl : LView {
+    int activations = 0;
+    AtkRole AccessibleRole() const override { return ATK_ROLE_PUSH_BUTTON; }
+    std::string AccessibleName() const override { return "Skriv ut"; }
+    const char* AccessibleActionName() const override { return "click"; }
+    bool AccessibleActivate() override { return ++activations, true; }
+};
+
+} // namespace
+
+TEST_F(ViewCoreTest, PaintedViewsTellAssistiveTechnologiesWhatTheyAre)
+{
+    LNativeWindow* window = MakeWindow(200, 100);
+    auto* control = new NamedControl;
+    control->SetFrame(LUiRect { 10, 10, 80, 30 });
+    window->ContentView()->AddSubview(control);
+
+    AtkObject* panel = gtk_widget_get_accessible(window->ContentView()->Widget());
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(atk_object_get_role(panel), ATK_ROLE_PANEL);
+    EXPECT_EQ(atk_object_get_name(panel), nullptr);
+    ASSERT_TRUE(ATK_IS_ACTION(panel));
+    EXPECT_EQ(atk_action_get_n_actions(ATK_ACTION(panel)), 0);
+
+    AtkObject* button = gtk_widget_get_accessible(control->Widget());
+    EXPECT_EQ(atk_object_get_role(button), ATK_ROLE_PUSH_BUTTON);
+    EXPECT_STREQ(atk_object_get_name(button), "Skriv ut");
+    ASSERT_EQ(atk_action_get_n_actions(ATK_ACTION(button)), 1);
+    EXPECT_STREQ(atk_action_get_name(ATK_ACTION(button), 0), "click");
+    EXPECT_TRUE(atk_action_do_action(ATK_ACTION(button), 0));
+    EXPECT_EQ(control->activations, 1);
+    // A disabled or hidden control does nothing.
+    gtk_widget_set_sensitive(control->Widget(), FALSE);
+    EXPECT_FALSE(atk_action_do_action(ATK_ACTION(button), 0));
+    EXPECT_EQ(control->activations, 1);
+    // The panel holds the control among its children.
+    EXPECT_EQ(atk_object_get_n_accessible_children(panel), 1);
+
+    // A view gone leaves an accessible that answers nothing of it.
+    g_object_ref(button);
+    control->RemoveFromSuperview();
+    control->Release();
+    EXPECT_FALSE(atk_action_do_action(ATK_ACTION(button), 0));
+    g_object_unref(button);
+    CloseWindow(window);
+}
