@@ -488,8 +488,8 @@ void LView::PlaceWidget()
     if (!holder || gtk_widget_get_parent(fWidget) != holder)
         return;
     int x = Round(fFrame.x), y = Round(fFrame.y);
-    vt_layout_move_resize(VT_LAYOUT(holder), fWidget, x, y,
-        Round(fFrame.x + fFrame.width) - x, Round(fFrame.y + fFrame.height) - y);
+    vt_layout_move_resize(VT_LAYOUT(holder), fWidget, x, y, Round(fFrame.x + fFrame.width) - x,
+        Round(fFrame.y + fFrame.height) - y);
 }
 
 void LView::SetFrame(const LUiRect& frame)

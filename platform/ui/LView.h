@@ -7,8 +7,8 @@
 // without a display; a view added to a superview that has its widget gets its own at once. A view
 // without its own widget class is a VtLayout (see LLayout.h), which places its subviews' widgets
 // at their frames; a view whose widget is another container (a scrolled window, a notebook) says
-// through SubviewContainer which VtLayout inside it holds its subviews. Views are reference counted: the creator holds one reference, a superview one
-// per subview.
+// through SubviewContainer which VtLayout inside it holds its subviews. Views are reference
+// counted: the creator holds one reference, a superview one per subview.
 #pragma once
 
 #include "platform/ui/LAssociations.h"

@@ -22,8 +22,8 @@ protected:
 
 LNativeWindow* MakeWindow(double w, double h)
 {
-    auto* window = new LNativeWindow(
-        LUiRect { 40, 40, w, h }, kLUiWindowTitled | kLUiWindowClosable, false);
+    auto* window
+        = new LNativeWindow(LUiRect { 40, 40, w, h }, kLUiWindowTitled | kLUiWindowClosable, false);
     auto* content = new LView;
     window->SetContentView(content);
     content->Release();
@@ -198,8 +198,8 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     ASSERT_TRUE(uitest::XClick(window, 230, 57));
     EXPECT_TRUE(uitest::PumpUntil([&] { return gtk_widget_has_focus(entry->Widget()); }));
     ASSERT_TRUE(uitest::XClick(window, 330, 57));
-    EXPECT_TRUE(uitest::PumpUntil(
-        [&] { return gtk_range_get_value(GTK_RANGE(scale->Widget())) > 0; }));
+    EXPECT_TRUE(
+        uitest::PumpUntil([&] { return gtk_range_get_value(GTK_RANGE(scale->Widget())) > 0; }));
     ASSERT_TRUE(uitest::XClick(window, 400, 57));
     EXPECT_TRUE(
         uitest::PumpUntil([&] { return gtk_switch_get_active(GTK_SWITCH(toggle->Widget())); }));
