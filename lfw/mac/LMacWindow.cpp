@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 #include "platform/ui/LModalLoop.h"
@@ -348,6 +349,9 @@ void LMacWindow::DestroyCommon()
 
 void LMacWindow::Command(int id, int)
 {
+    // A window may close and delete itself in what a command runs (CmCancel, an overridden
+    // Close): it is touched afterwards only when its content view still names it.
+    LUiRef<LView> content(GetContentView());
     switch (id) {
     case kLCmdToggleToolbar:
         if (LNativeWindow* window = ContentWindow(); window && fWindow)
@@ -373,7 +377,7 @@ void LMacWindow::Command(int id, int)
     default:
         break;
     }
-    if (IsWindowVisible())
+    if (LCocoaView::isStillWindowOf(content.Get(), this) && IsWindowVisible())
         EnableControls();
 }
 

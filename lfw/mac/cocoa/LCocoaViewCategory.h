@@ -31,6 +31,13 @@ void sendCommandExtraDetail(LView* view, int command, int extraDetail, LCocoaWin
 // window is looked up again; a window gone or closing meanwhile gets nothing. Any thread.
 void postCommandExtraDetail(LView* view, int command, int extraDetail, LCocoaWindow* window);
 
+// The main thread's end of the queued path: the window of the content view (held by the
+// caller) gets the command when it is still alive.
+void deliverPostedCommand(LView* contentView, int command, int extraDetail);
+// Whether the window is still the one of the content view it had before a handler ran (a
+// window that closed or deleted itself in its handler is not, and is touched no more).
+bool isStillWindowOf(LView* contentView, const LCocoaWindow* window);
+
 // Control notifications that climb the view tree to the content view of the first window
 // registered for inter-window messages (queued there as command = control id, extra = code).
 // Control id 0 is dropped; so is a notification that reaches a view marked as window view, or
