@@ -267,7 +267,9 @@ bool LMacWindow::RunModal(LWindow* parent, LCocoaDialogCenterMode mode)
         fModalRunning = true;
         LModalCounter::Enter();
         LUiRef<LNativeWindow> hold(window);
-        code = LModalLoop::Run(window);
+        code = LModalLoop::Run(window, kLCmdCancel);
+        // Also when the run was ended another way (its window destroyed underneath it).
+        fModalRunning = false;
         LModalCounter::Leave();
     }
     if (parentWindow && fWindow)
@@ -299,16 +301,15 @@ void LMacWindow::Close(int code)
 {
     fClosed = true;
     LMacWindow* realParent = GetRealParent();
-    bool throughParent = realParent && !fRealWindow;
-    bool modal = throughParent ? realParent->fModalRunning : fModalRunning;
-    if (!modal) {
+    // An embedded page ends the modal run of the window it is in.
+    LMacWindow* runner = realParent && !fRealWindow ? realParent : this;
+    if (!runner->fModalRunning) {
         DestroyCommon();
         return;
     }
-    LModalLoop::Stop(code);
-    fModalRunning = false;
-    if (throughParent)
-        realParent->fModalRunning = false;
+    // The run of that window, which need not be the innermost one.
+    LModalLoop::StopWindow(runner->ContentWindow(), code);
+    runner->fModalRunning = false;
 }
 
 void LMacWindow::DestroyCommon()

@@ -93,11 +93,18 @@ struct LNativeWindowGlue {
         // Destroyed by someone else (the display went away, say).
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         if (w->fWindow == GTK_WINDOW(widget)) {
+            LUiRef<LNativeWindow> hold(w);
             g_signal_handlers_disconnect_matched(
                 widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, w);
+            g_object_set_data(G_OBJECT(widget), kWindowDataKey, nullptr);
             w->fWindow = nullptr;
             if (gMainWindow == w)
                 gMainWindow = nullptr;
+            // The delegate hears of it as of any close, and is let go as after one.
+            if (LUiRef<LNativeWindowDelegate> d(Delegate(w)); d) {
+                d->WindowWillClose(*w);
+                w->fDelegate.Reset(nullptr);
+            }
         }
     }
 

@@ -14,6 +14,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+// Last: the X headers define names the others use.
+#include <gdk/gdkx.h>
 
 namespace {
 
@@ -110,6 +112,19 @@ struct CoreWindow : LMacWindow {
     }
 };
 
+// Runs fn once after ms milliseconds on the main loop.
+void After(unsigned ms, std::function<void()> fn)
+{
+    auto* f = new std::function<void()>(std::move(fn));
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, ms,
+        [](gpointer p) {
+            (*static_cast<std::function<void()>*>(p))();
+            return G_SOURCE_REMOVE;
+        },
+        f, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
+}
+
 } // namespace
 
 // Workers post to windows while the main thread closes and deletes them.
@@ -140,6 +155,76 @@ TEST_F(WindowCoreTest, WorkersPostingWhileTheirWindowsCloseTouchNothingOfThem)
         uitest::Pump(5);
     }
     EXPECT_GT(delivered, 0);
+}
+
+// Closing a modal window ends its own run, whichever run is innermost, also when a worker's post
+// closes it.
+TEST_F(WindowCoreTest, ModalRunsEndWithTheirOwnWindowsCodes)
+{
+    CoreWindow outer, inner;
+    bool innerResult = false, outerResult = true;
+    inner.onReady = [&](CoreWindow&) {
+        std::thread([&outer] { outer.PostCommand(kLCmdCancel); }).join();
+        After(150, [&] { inner.Command(kLCmdOk, 0); });
+    };
+    outer.onReady = [&](CoreWindow& self) {
+        inner.CreateCocoaWindow(150, 80, kStyle, false, self.GetContentView());
+        innerResult = inner.RunModal(&self, kLCocoaDialogCenterParent);
+        EXPECT_FALSE(self.IsModalRunning());
+    };
+    outer.CreateCocoaWindow(300, 200, kStyle, false, nullptr);
+    outerResult = outer.RunModal(nullptr, kLCocoaDialogCenterScreen);
+    EXPECT_TRUE(innerResult);
+    EXPECT_FALSE(outerResult);
+    EXPECT_FALSE(inner.IsModalRunning());
+    EXPECT_EQ(LModalLoop::Depth(), 0);
+    EXPECT_EQ(LModalCounter::Count(), 0u);
+
+    // The other way round: the outer one closed with OK from a timer, then the inner cancelled.
+    CoreWindow a, b;
+    bool bResult = true;
+    b.onReady = [&](CoreWindow&) {
+        After(20, [&] { a.Command(kLCmdOk, 0); });
+        After(120, [&] { b.Close(kLCmdCancel); });
+    };
+    a.onReady = [&](CoreWindow& self) {
+        b.CreateCocoaWindow(150, 80, kStyle, false, self.GetContentView());
+        bResult = b.RunModal(&self, kLCocoaDialogCenterParent);
+    };
+    a.CreateCocoaWindow(300, 200, kStyle, false, nullptr);
+    EXPECT_TRUE(a.RunModal(nullptr, kLCocoaDialogCenterScreen));
+    EXPECT_FALSE(bResult);
+}
+
+// A window destroyed underneath its modal run (the window manager, another client) ends the run
+// with Cancel and its delegate hears the close.
+TEST_F(WindowCoreTest, AModalWindowDestroyedByAnotherClientEndsItsRun)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    CoreWindow w;
+    bool guard = false;
+    w.onReady = [&](CoreWindow& self) {
+        unsigned long xid = self.GetNativeWindow()->XWindowId();
+        After(50,
+            [xid] { uitest::Run("xdotool windowclose " + std::to_string(xid) + " 2>/dev/null"); });
+        // Never hangs the suite: a run still going after 5 s is ended and counted a failure.
+        After(5000, [&] {
+            if (LModalLoop::Depth() > 0) {
+                guard = true;
+                LModalLoop::Stop(kLCmdOk);
+            }
+        });
+    };
+    w.CreateCocoaWindow(200, 100, kStyle, false, nullptr);
+    // GDK still asks the server about the window it no longer has: those errors are expected.
+    gdk_x11_display_error_trap_push(gdk_display_get_default());
+    EXPECT_FALSE(w.RunModal(nullptr, kLCocoaDialogCenterScreen));
+    uitest::Pump(50);
+    gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+    EXPECT_FALSE(guard);
+    EXPECT_EQ(w.GetContentView(), nullptr);
+    EXPECT_EQ(LModalCounter::Count(), 0u);
 }
 
 // A window that deletes itself in its own command is not touched afterwards, whichever path
