@@ -1,12 +1,12 @@
 #include "platform/ui/LView.h"
 
+#include "platform/ui/LEventHub.h"
 #include "platform/ui/LLayout.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_set>
 
 namespace {
 
@@ -37,29 +37,6 @@ uint32_t ModifiersOf(guint state)
     if (state & GDK_BUTTON3_MASK)
         m |= kLUiButton3;
     return m;
-}
-
-// Keys held down, to tell an auto-repeat from a new press (X repeats send presses only).
-std::unordered_set<uint32_t>& KeysDown()
-{
-    static std::unordered_set<uint32_t> keys;
-    return keys;
-}
-
-// Whether a key press repeats a key that is held. One event may be turned into records more than
-// once (the window's key equivalents, then the focused view), so the answer is kept per event.
-bool IsKeyRepeat(const GdkEventKey& k)
-{
-    static const GdkEventKey* lastEvent = nullptr;
-    static uint32_t lastTime = 0, lastCode = 0;
-    static bool lastAnswer = false;
-    if (&k == lastEvent && k.time == lastTime && k.hardware_keycode == lastCode)
-        return lastAnswer;
-    lastEvent = &k;
-    lastTime = k.time;
-    lastCode = k.hardware_keycode;
-    lastAnswer = !KeysDown().insert(k.hardware_keycode).second;
-    return lastAnswer;
 }
 
 // Clicks are counted here rather than through GDK's extra 2BUTTON/3BUTTON events, so that each
@@ -730,9 +707,7 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
         out.keyval = k.keyval;
         out.keycode = k.hardware_keycode;
         out.character = gdk_keyval_to_unicode(k.keyval);
-        out.isRepeat = press && IsKeyRepeat(k);
-        if (!press)
-            KeysDown().erase(k.hardware_keycode);
+        out.isRepeat = press && LEventHub::IsKeyRepeat(&k);
         state = k.state;
         out.time = k.time;
         break;

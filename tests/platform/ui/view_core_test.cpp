@@ -265,3 +265,75 @@ TEST_F(ViewCoreTest, PaintedViewsTellAssistiveTechnologiesWhatTheyAre)
     g_object_unref(button);
     CloseWindow(window);
 }
+
+namespace {
+
+// A view that takes the focus on a click and records its keys and clicks.
+struct FocusView : PaintedView {
+    std::vector<LUiEvent> keys;
+    FocusView()
+    {
+        SetAcceptsFocus(true);
+        handle = false; // clicks go on to the superview
+    }
+    bool KeyDown(const LUiEvent& e) override { return keys.push_back(e), true; }
+};
+
+} // namespace
+
+namespace {
+
+void SendFocusOut(LNativeWindow* window)
+{
+    GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
+    e->focus_change.window
+        = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window->Gtk()))));
+    e->focus_change.send_event = TRUE;
+    e->focus_change.in = FALSE;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
+    LEventHub::Dispatch(e);
+    gdk_event_free(e);
+}
+
+struct EntryContent : LView {
+    GtkWidget* CreateWidget() override { return gtk_entry_new(); }
+};
+
+} // namespace
+
+// A key released where no view sees it (another window, a GTK control), or lost with the focus,
+// is not held any more: its next press is a new press.
+TEST_F(ViewCoreTest, KeysReleasedElsewhereOrLostWithTheFocusAreNotHeld)
+{
+    LNativeWindow* a = MakeWindow(200, 100);
+    auto* view = new FocusView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    a->ContentView()->AddSubview(view);
+    auto* b = new LNativeWindow(LUiRect { 300, 40, 200, 60 }, kLUiWindowTitled, false);
+    auto* entry = new EntryContent;
+    entry->SetAcceptsFocus(true);
+    b->SetContentView(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(b));
+    b->MakeFirstResponder(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(a));
+    ASSERT_TRUE(a->MakeFirstResponder(view));
+
+    uitest::SendKey(view, GDK_KEY_a, true);
+    uitest::SendKey(view, GDK_KEY_a, true); // held: the repeat
+    uitest::SendKey(entry, GDK_KEY_a, false); // released in the other window's text field
+    uitest::SendKey(view, GDK_KEY_a, true);
+    SendFocusOut(a);
+    a->MakeFirstResponder(view);
+    uitest::SendKey(view, GDK_KEY_a, true);
+    ASSERT_EQ(view->keys.size(), 4u);
+    EXPECT_FALSE(view->keys[0].isRepeat);
+    EXPECT_TRUE(view->keys[1].isRepeat);
+    EXPECT_FALSE(view->keys[2].isRepeat);
+    EXPECT_FALSE(view->keys[3].isRepeat);
+    uitest::SendKey(view, GDK_KEY_a, false);
+    view->Release();
+    entry->Release();
+    CloseWindow(b);
+    CloseWindow(a);
+}
