@@ -48,7 +48,36 @@ struct ClickCounter {
     int count = 0;
 };
 
+// One press bubbles from the view that was hit through its superviews, each turning it into its
+// record: it is counted once, and the others are given the same count.
+struct PressStamp {
+    GdkWindow* window = nullptr;
+    uint32_t time = 0;
+    guint button = 0;
+    double x = 0, y = 0;
+    bool operator==(const PressStamp&) const = default;
+};
+
+PressStamp StampOf(const GdkEventButton* e)
+{
+    return PressStamp { e->window, e->time, e->button, e->x_root, e->y_root };
+}
+
+int CountClickOnce(const GdkEventButton* e);
+
 int CountClick(const GdkEventButton* e)
+{
+    static PressStamp counted;
+    static int answer = 0;
+    PressStamp stamp = StampOf(e);
+    if (answer && stamp == counted)
+        return answer;
+    counted = stamp;
+    answer = CountClickOnce(e);
+    return answer;
+}
+
+int CountClickOnce(const GdkEventButton* e)
 {
     static ClickCounter last;
     GtkSettings* settings = gtk_settings_get_default();
