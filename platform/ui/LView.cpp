@@ -103,7 +103,11 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data)
         return TRUE; // the extra double and triple press events: counted ourselves
     LView* view = static_cast<LView*>(data);
     LUiRef<LView> hold(view);
-    if (e->button == 1 && view->AcceptsFirstResponder() && !gtk_widget_has_focus(widget)) {
+    // Only the view that was hit takes the focus, not the superviews the press bubbles through.
+    GtkWidget* hit = gtk_get_event_widget(reinterpret_cast<GdkEvent*>(e));
+    bool isHitView = hit && LView::FromWidget(hit) == view;
+    if (e->button == 1 && isHitView && view->AcceptsFirstResponder()
+        && !gtk_widget_has_focus(widget)) {
         gtk_widget_set_can_focus(widget, TRUE);
         gtk_widget_grab_focus(widget);
     }

@@ -281,6 +281,42 @@ struct FocusView : PaintedView {
 
 } // namespace
 
+// One click on a nested view is one click for every view it bubbles through, and only the
+// clicked view takes the focus.
+TEST_F(ViewCoreTest, AClickBubblesWithOneCountAndFocusesOnlyTheClickedView)
+{
+    LNativeWindow* window = MakeWindow(300, 200);
+    auto* outer = new FocusView;
+    outer->SetFrame(LUiRect { 10, 10, 280, 180 });
+    window->ContentView()->AddSubview(outer);
+    auto* middle = new FocusView;
+    middle->SetFrame(LUiRect { 10, 10, 200, 120 });
+    outer->AddSubview(middle);
+    auto* inner = new FocusView;
+    inner->SetFrame(LUiRect { 10, 10, 100, 60 });
+    middle->AddSubview(inner);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    uitest::SendButton(inner, 20, 20, 1, true);
+    uitest::SendButton(inner, 20, 20, 1, false);
+    EXPECT_EQ(inner->clickCounts, (std::vector<int> { 1 }));
+    EXPECT_EQ(middle->clickCounts, (std::vector<int> { 1 }));
+    EXPECT_EQ(outer->clickCounts, (std::vector<int> { 1 }));
+    EXPECT_EQ(window->FirstResponder(), inner);
+    uitest::SendKey(inner, GDK_KEY_b, true);
+    uitest::SendKey(inner, GDK_KEY_b, false);
+    EXPECT_EQ(inner->keys.size(), 1u);
+    EXPECT_TRUE(outer->keys.empty());
+    // A click on the outer view's own area focuses it.
+    uitest::SendButton(outer, 250, 170, 1, true);
+    uitest::SendButton(outer, 250, 170, 1, false);
+    EXPECT_EQ(window->FirstResponder(), outer);
+    EXPECT_EQ(outer->clickCounts, (std::vector<int> { 1, 1 }));
+    inner->Release();
+    middle->Release();
+    outer->Release();
+    CloseWindow(window);
+}
+
 namespace {
 
 void SendFocusOut(LNativeWindow* window)
