@@ -373,3 +373,35 @@ TEST_F(ViewCoreTest, KeysReleasedElsewhereOrLostWithTheFocusAreNotHeld)
     CloseWindow(b);
     CloseWindow(a);
 }
+
+// Posted work that keeps posting more does not stop a window from painting.
+TEST_F(ViewCoreTest, WindowsKeepPaintingUnderRepostingWork)
+{
+    LNativeWindow* window = MakeWindow(200, 100);
+    auto* view = new PaintedView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    window->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    bool running = true;
+    long posts = 0;
+    std::function<void()> job = [&] {
+        if (!running)
+            return;
+        ++posts;
+        view->SetNeedsDisplay();
+        LRunLoop::Post(job);
+    };
+    LRunLoop::Post(job);
+    uitest::Pump(100);
+    int before = view->draws;
+    long long start = LRunLoop::NowMs();
+    uitest::Pump(1000);
+    double seconds = (LRunLoop::NowMs() - start) / 1000.0;
+    int frames = view->draws - before;
+    running = false;
+    uitest::Pump(20);
+    EXPECT_GE(frames / seconds, 30) << frames << " frames, " << posts << " posts";
+    EXPECT_GT(posts, 1000);
+    view->Release();
+    CloseWindow(window);
+}
