@@ -237,21 +237,12 @@ bool performKeyEquivalentCommon(LView* view, const LUiEvent& event)
     }
     if ((mods & (kLUiAlt | kLUiControl)) || event.keyval == GDK_KEY_Escape)
         return false;
-    // Any other key comes back to the control after the current event, so that no menu takes
-    // it first.
+    // Any other key goes to the control now, before any menu sees it: the event itself, in its
+    // order, so that dead keys, compose sequences and input methods work. A key the control
+    // does not take goes on through GTK's own handling.
     if (!event.native || !focus)
-        return true;
-    GdkEvent* copy = gdk_event_copy(static_cast<const GdkEvent*>(event.native));
-    LUiRef<LView> hold(view);
-    LRunLoop::Post([hold, copy] {
-        LNativeWindow* w = hold->Window();
-        if (w && w->FirstResponder() == hold.Get()) {
-            if (GtkWidget* f = w->FocusWidget())
-                gtk_widget_event(f, copy);
-        }
-        gdk_event_free(copy);
-    });
-    return true;
+        return false;
+    return window->PropagateKeyToFocus(event);
 }
 
 void setDefaultCursor(LView* view, bool yes)

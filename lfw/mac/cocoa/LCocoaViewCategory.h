@@ -58,8 +58,8 @@ bool canRouteCommands(LView* view);
 void loseEditControlFocus(LView* view);
 // The standard editing keys of text-like views: Ctrl+X, C, V, A through the focused widget,
 // Ctrl+Z and Ctrl+Shift+Z to the view's undo and redo; other keys with Ctrl or Alt, and
-// Escape, are left to the menus (false); every other key comes back as a key-down after the
-// current event, when the view still has the focus (true).
+// Escape, are left to the menus (false); every other key goes to the focused widget at once,
+// before the menus (true when it took it).
 bool performKeyEquivalentCommon(LView* view, const LUiEvent& event);
 // Stores the pointer shape to show over the view ("default" when yes; none when no).
 void setDefaultCursor(LView* view, bool yes);

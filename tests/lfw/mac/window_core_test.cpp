@@ -268,3 +268,53 @@ TEST_F(WindowCoreTest, AWindowDeletingItselfInItsCommandIsNotTouchedAfterwards)
     s->SendCommand(kLCmdCancel);
     uitest::Pump(20);
 }
+
+namespace {
+
+// A text input as the text controls build it: its key equivalents are the standard ones.
+struct TextInput : LCocoaViewBase {
+    explicit TextInput(LCocoaWindow* w)
+        : LCocoaViewBase(LUiRect { 10, 10, 150, 28 }, w)
+    {
+        SetAcceptsFocus(true);
+    }
+    GtkWidget* CreateWidget() override { return gtk_entry_new(); }
+    bool performKeyEquivalent(const LUiEvent& e) override
+    {
+        return LCocoaView::performKeyEquivalentCommon(this, e);
+    }
+};
+
+} // namespace
+
+// Typed keys reach a text input at once, in order and as they were: a dead key composes with the
+// next, and a key equivalent typed between two keys acts between them.
+TEST_F(WindowCoreTest, KeysReachATextInputInOrderAndDeadKeysCompose)
+{
+    CoreWindow w;
+    w.CreateCocoaWindow(200, 60, kStyle, false, nullptr);
+    auto* input = new TextInput(&w);
+    w.GetContentView()->AddSubview(input);
+    input->Release();
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    LNativeWindow* native = w.GetNativeWindow();
+    ASSERT_TRUE(uitest::ShowAndWait(native));
+    ASSERT_TRUE(native->MakeFirstResponder(input));
+    GtkEntry* entry = GTK_ENTRY(input->Widget());
+    auto type = [&](unsigned key, unsigned state = 0) {
+        uitest::SendKey(input, key, true, state);
+        uitest::SendKey(input, key, false, state);
+        return std::string(gtk_entry_get_text(entry));
+    };
+    EXPECT_EQ(type(GDK_KEY_dead_acute), "");
+    EXPECT_EQ(type(GDK_KEY_e), "\xC3\xA9");
+    EXPECT_EQ(type(GDK_KEY_a),
+        "\xC3\xA9"
+        "a");
+    // Select all, then a key: the key replaces what was selected.
+    type(GDK_KEY_a, GDK_CONTROL_MASK);
+    EXPECT_EQ(type(GDK_KEY_b), "b");
+    uitest::Pump(30);
+    EXPECT_STREQ(gtk_entry_get_text(entry), "b");
+    w.Close();
+}
