@@ -283,6 +283,8 @@ struct LViewGlue {
         view->fLeaveSource = g_idle_add_full(G_PRIORITY_DEFAULT, LeaveLater, pending, FreePending);
     }
 
+    // The drop: when the view is prepared, the data of the first registered type the drag offers
+    // is asked for, and the drop is performed once it has come (GTK delivers it later).
     static gboolean Drop(
         GtkWidget* w, GdkDragContext* context, gint x, gint y, guint time, gpointer data)
     {
@@ -292,10 +294,39 @@ struct LViewGlue {
         view->fDropped = true;
         view->fInDrag = false;
         LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
-        bool ok = view->PrepareForDragOperation(info) && view->PerformDragOperation(info);
+        GdkAtom target = gtk_drag_dest_find_target(w, context, nullptr);
+        if (target == GDK_NONE || !view->PrepareForDragOperation(info)) {
+            gtk_drag_finish(context, FALSE, FALSE, time);
+            view->DraggingEnded(info);
+            return TRUE;
+        }
+        view->fAwaitingDropData = true;
+        gtk_drag_get_data(w, context, target, time);
+        return TRUE;
+    }
+
+    static void DataReceived(GtkWidget* w, GdkDragContext* context, gint x, gint y,
+        GtkSelectionData* selection, guint, guint time, gpointer data)
+    {
+        LView* view = static_cast<LView*>(data);
+        if (!view->fAwaitingDropData)
+            return; // asked for by someone else
+        view->fAwaitingDropData = false;
+        LUiRef<LView> hold(view);
+        LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
+        gint length = selection ? gtk_selection_data_get_length(selection) : -1;
+        bool ok = false;
+        if (length >= 0) {
+            const guchar* bytes = gtk_selection_data_get_data(selection);
+            if (bytes)
+                info.data.assign(bytes, bytes + length);
+            gchar* type = gdk_atom_name(gtk_selection_data_get_target(selection));
+            info.dataType = type ? type : "";
+            g_free(type);
+            ok = view->PerformDragOperation(info);
+        }
         gtk_drag_finish(context, ok, FALSE, time);
         view->DraggingEnded(info);
-        return TRUE;
     }
 };
 
@@ -618,6 +649,8 @@ void LView::RegisterDraggedTypes(const std::vector<std::string>& types)
         reinterpret_cast<gpointer>(LViewGlue::Leave), this);
     g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
         reinterpret_cast<gpointer>(LViewGlue::Drop), this);
+    g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+        reinterpret_cast<gpointer>(LViewGlue::DataReceived), this);
     if (types.empty()) {
         gtk_drag_dest_unset(fWidget);
         return;
@@ -630,6 +663,7 @@ void LView::RegisterDraggedTypes(const std::vector<std::string>& types)
     g_signal_connect(fWidget, "drag-motion", G_CALLBACK(LViewGlue::Motion), this);
     g_signal_connect(fWidget, "drag-leave", G_CALLBACK(LViewGlue::Leave), this);
     g_signal_connect(fWidget, "drag-drop", G_CALLBACK(LViewGlue::Drop), this);
+    g_signal_connect(fWidget, "drag-data-received", G_CALLBACK(LViewGlue::DataReceived), this);
 }
 
 void LView::Draw(cairo_t*, const LUiRect&)

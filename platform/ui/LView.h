@@ -28,6 +28,10 @@ struct LUiDragInfo {
     std::vector<std::string> types; // offered data types (MIME names)
     GdkDragContext* context = nullptr;
     uint32_t time = 0;
+    // At the drop (PerformDragOperation): the data of the first type the view registered that
+    // the drag offers, and that type's name.
+    std::string dataType;
+    std::vector<uint8_t> data;
 };
 
 // Drag operations (bits).
@@ -188,6 +192,7 @@ private:
     bool fWarnedNoContainer = false;
     bool fInDrag = false;
     bool fDropped = false;
+    bool fAwaitingDropData = false;
     unsigned fLeaveSource = 0;
     std::vector<std::string> fDraggedTypes;
 };

@@ -33,6 +33,32 @@ GdkDevice* Pointer()
 
 } // namespace
 
+namespace {
+
+// The pointer is shared by the tests of the whole suite: one test at a time moves it.
+int LockPointer()
+{
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    for (char& c : display)
+        if (c == ':' || c == '/' || c == '.')
+            c = '_';
+    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
+    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        flock(fd, LOCK_EX);
+    return fd;
+}
+
+void UnlockPointer(int fd)
+{
+    if (fd >= 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+}
+
+} // namespace
+
 bool Init()
 {
     return LUiInit();
@@ -118,14 +144,7 @@ bool XClick(LNativeWindow* window, double x, double y)
         LUiRect now = window->Frame();
         return now.x + now.width >= screen.frame.width - 8;
     });
-    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
-    for (char& c : display)
-        if (c == ':' || c == '/' || c == '.')
-            c = '_';
-    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
-    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        flock(fd, LOCK_EX);
+    int fd = LockPointer();
     gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
     gdk_display_sync(gdk_display_get_default());
     double s = window->BackingScale();
@@ -136,11 +155,48 @@ bool XClick(LNativeWindow* window, double x, double y)
             + std::to_string(int(x * s)) + " "
             + std::to_string(int((y + window->TopSlotsHeight()) * s)) + " click 1",
         &status);
-    if (fd >= 0) {
-        flock(fd, LOCK_UN);
-        close(fd);
-    }
+    UnlockPointer(fd);
     return status == 0;
+}
+
+bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
+    const std::function<bool()>& done, unsigned ms)
+{
+    int fd = LockPointer();
+    double s = from->BackingScale();
+    auto screen = [s](LNativeWindow* w, double x, double y) {
+        LUiRect f = w->Frame();
+        return std::to_string(int((f.x + x) * s)) + " "
+            + std::to_string(int((f.y + w->TopSlotsHeight() + y) * s));
+    };
+    std::string command = "xdotool mousemove " + screen(from, fx, fy)
+        + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " + screen(from, fx + 8, fy + 8)
+        + " sleep 0.1 mousemove " + screen(from, fx + 20, fy + 20) + " sleep 0.1 mousemove "
+        + screen(to, tx, ty) + " sleep 0.2 mousemove " + screen(to, tx + 2, ty + 2)
+        + " sleep 0.2 mouseup 1";
+    gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
+        const_cast<gchar*>(command.c_str()), nullptr };
+    GPid pid = 0;
+    bool started = g_spawn_async(
+        nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, nullptr);
+    bool finished = false;
+    if (started) {
+        // The loop turns while xdotool moves the pointer: GTK runs the drag meanwhile.
+        PumpUntil(
+            [pid, &finished] {
+                int status = 0;
+                if (!finished && waitpid(pid, &status, WNOHANG) == pid)
+                    finished = true;
+                return finished;
+            },
+            ms);
+        if (!finished)
+            waitpid(pid, nullptr, 0);
+        g_spawn_close_pid(pid);
+    }
+    bool ok = started && PumpUntil(done, ms);
+    UnlockPointer(fd);
+    return ok;
 }
 
 void SendButton(LView* view, double x, double y, int button, bool press)

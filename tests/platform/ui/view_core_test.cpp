@@ -405,3 +405,100 @@ TEST_F(ViewCoreTest, WindowsKeepPaintingUnderRepostingWork)
     view->Release();
     CloseWindow(window);
 }
+
+namespace {
+
+struct DropView : LView {
+    int performs = 0, ended = 0;
+    LUiDragInfo last;
+    DropView() { RegisterDraggedTypes({ "text/uri-list" }); }
+    int DraggingEntered(const LUiDragInfo&) override { return kLUiDragCopy; }
+    int DraggingUpdated(const LUiDragInfo&) override { return kLUiDragCopy; }
+    bool PrepareForDragOperation(const LUiDragInfo&) override { return true; }
+    bool PerformDragOperation(const LUiDragInfo& info) override
+    {
+        ++performs;
+        last = info;
+        last.context = nullptr;
+        return true;
+    }
+    void DraggingEnded(const LUiDragInfo&) override { ++ended; }
+};
+
+// A drag source of one data type whose data is the string given.
+struct SourceView : LView {
+    std::string type, payload;
+    SourceView(std::string t, std::string p)
+        : type(std::move(t))
+        , payload(std::move(p))
+    {
+    }
+    GtkWidget* CreateWidget() override
+    {
+        GtkWidget* box = gtk_event_box_new();
+        gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Dra"));
+        gtk_widget_show_all(box);
+        GtkTargetEntry entry { const_cast<gchar*>(type.c_str()), 0, 0 };
+        gtk_drag_source_set(box, GDK_BUTTON1_MASK, &entry, 1, GDK_ACTION_COPY);
+        g_signal_connect(box, "drag-data-get",
+            G_CALLBACK(+[](GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint, guint,
+                            gpointer self) {
+                auto* view = static_cast<SourceView*>(self);
+                gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
+                    reinterpret_cast<const guchar*>(view->payload.data()),
+                    gint(view->payload.size()));
+            }),
+            this);
+        return box;
+    }
+};
+
+LNativeWindow* MakeWindowAt(double x, double y)
+{
+    auto* window = new LNativeWindow(LUiRect { x, y, 150, 100 }, kLUiWindowTitled, false);
+    auto* content = new LView;
+    window->SetContentView(content);
+    content->Release();
+    return window;
+}
+
+} // namespace
+
+// A drop reads its data: a file list of 10,000 files dragged in arrives whole; a drag of a type
+// the view does not take is refused without a perform.
+TEST_F(ViewCoreTest, DropsCarryTheirData)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    std::string uris;
+    for (int i = 0; i < 10000; ++i)
+        uris += "file:///tmp/vt-drop/fil-" + std::to_string(i) + ".png\r\n";
+    LNativeWindow* from = MakeWindowAt(20, 300);
+    auto* files = new SourceView("text/uri-list", uris);
+    files->SetFrame(LUiRect { 0, 0, 70, 100 });
+    from->ContentView()->AddSubview(files);
+    auto* garbage = new SourceView("application/x-vt-garbage", std::string(5000, '\xff'));
+    garbage->SetFrame(LUiRect { 80, 0, 70, 100 });
+    from->ContentView()->AddSubview(garbage);
+    LNativeWindow* to = MakeWindowAt(300, 300);
+    auto* target = new DropView;
+    target->SetFrame(LUiRect { 0, 0, 150, 100 });
+    to->ContentView()->AddSubview(target);
+    ASSERT_TRUE(uitest::ShowAndWait(from));
+    ASSERT_TRUE(uitest::ShowAndWait(to));
+
+    EXPECT_TRUE(uitest::XDrag(from, 30, 40, to, 60, 50, [&] { return target->performs > 0; }));
+    ASSERT_EQ(target->performs, 1);
+    EXPECT_EQ(target->last.dataType, "text/uri-list");
+    EXPECT_EQ(std::string(target->last.data.begin(), target->last.data.end()), uris);
+    EXPECT_EQ(target->ended, 1);
+
+    uitest::XDrag(
+        from, 110, 40, to, 60, 50, [&] { return target->ended > 1; }, 3000);
+    EXPECT_EQ(target->performs, 1);
+    files->Release();
+    garbage->Release();
+    target->Release();
+    CloseWindow(from);
+    CloseWindow(to);
+}
