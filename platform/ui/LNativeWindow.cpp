@@ -271,7 +271,9 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
 
 LNativeWindow::~LNativeWindow()
 {
-    CloseWindow();
+    // Half destroyed already: the delegate is not told (a close tells it while the window is
+    // whole).
+    CloseWindow(false);
 }
 
 LNativeWindow* LNativeWindow::FromGtk(GtkWindow* window)
@@ -547,16 +549,16 @@ void LNativeWindow::Close()
     if (!fWindow)
         return;
     LUiRef<LNativeWindow> hold(this);
-    CloseWindow();
+    CloseWindow(true);
 }
 
-void LNativeWindow::CloseWindow()
+void LNativeWindow::CloseWindow(bool tellDelegate)
 {
     if (gMainWindow == this)
         gMainWindow = nullptr;
     if (!fWindow)
         return;
-    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d)
+    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d && tellDelegate)
         d->WindowWillClose(*this);
     if (!fWindow)
         return;

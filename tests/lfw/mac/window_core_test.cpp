@@ -3,6 +3,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/ios/LTimerHandler.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LMouseHandler.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -316,5 +318,100 @@ TEST_F(WindowCoreTest, KeysReachATextInputInOrderAndDeadKeysCompose)
     EXPECT_EQ(type(GDK_KEY_b), "b");
     uitest::Pump(30);
     EXPECT_STREQ(gtk_entry_get_text(entry), "b");
+    w.Close();
+}
+
+namespace {
+
+struct PositionMouse : LMouseHandler {
+    int downs = 0;
+    void Hook(LMacWindow& w, LCocoaViewBase* v)
+    {
+        pWindow = &w;
+        pView = v;
+        v->setMouseHandler(this);
+    }
+    void EvLButtonDown(int, int) override { ++downs; }
+};
+
+} // namespace
+
+// Positions left of and above a view (while it captures the mouse) are whole backing pixels
+// below its origin, not rounded towards it.
+TEST_F(WindowCoreTest, PositionsLeftOfAndAboveAViewRoundDown)
+{
+    CoreWindow w;
+    w.CreateCocoaWindow(200, 100, kStyle, false, nullptr);
+    auto* child = new LCocoaViewBase(LUiRect { 20, 20, 100, 50 }, &w);
+    w.GetContentView()->AddSubview(child);
+    child->Release();
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    PositionMouse mouse;
+    mouse.Hook(w, child);
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(child->Widget()), &ox, &oy);
+    double s = w.GetBackingScaleFactor();
+    LUiEvent e;
+    e.rootX = ox - 0.5;
+    e.rootY = oy - 0.75;
+    int x = 0, y = 0;
+    ASSERT_TRUE(mouse.MousePositionGet(e, x, y));
+    EXPECT_EQ(x, int(std::floor(-0.5 * s)));
+    EXPECT_EQ(y, int(std::floor(-0.75 * s)));
+    e.rootX = ox + 3.5;
+    e.rootY = oy + 2;
+    ASSERT_TRUE(mouse.MousePositionGet(e, x, y));
+    EXPECT_EQ(x, int(3.5 * s));
+    EXPECT_EQ(y, int(2 * s));
+    mouse.MouseHandlerDestroy();
+    w.Close();
+}
+
+// While a view captures the mouse, a popup that is not one of the application's windows still
+// gets its own clicks.
+TEST_F(WindowCoreTest, ACaptureLetsOtherPopupsHaveTheirClicks)
+{
+    CoreWindow w;
+    w.CreateCocoaWindow(200, 100, kStyle, false, nullptr);
+    auto* child = new LCocoaViewBase(LUiRect { 20, 20, 100, 50 }, &w);
+    w.GetContentView()->AddSubview(child);
+    child->Release();
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    PositionMouse mouse;
+    mouse.Hook(w, child);
+
+    GtkWidget* popup = gtk_window_new(GTK_WINDOW_POPUP);
+    gtk_window_move(GTK_WINDOW(popup), 20, 500);
+    gtk_window_resize(GTK_WINDOW(popup), 80, 40);
+    GtkWidget* box = gtk_event_box_new();
+    gtk_container_add(GTK_CONTAINER(popup), box);
+    int presses = 0;
+    g_signal_connect(box, "button-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventButton*, gpointer n) {
+            ++*static_cast<int*>(n);
+            return TRUE;
+        }),
+        &presses);
+    gtk_widget_show_all(popup);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return gtk_widget_get_mapped(box); }));
+
+    LCocoaMouseCaptureImpl& capture = LCocoaMouseCaptureImpl::sharedMouseCapture();
+    capture.setCapture(&mouse, child);
+    GdkEvent* e = gdk_event_new(GDK_BUTTON_PRESS);
+    e->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(box)));
+    e->button.x = e->button.y = 5;
+    e->button.button = 1;
+    e->button.time = 777;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    gdk_event_set_device(e, gdk_seat_get_pointer(seat));
+    LEventHub::Dispatch(e);
+    gdk_event_free(e);
+    capture.releaseCapture();
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(mouse.downs, 0);
+    gtk_widget_destroy(popup);
+    mouse.MouseHandlerDestroy();
     w.Close();
 }

@@ -502,3 +502,34 @@ TEST_F(ViewCoreTest, DropsCarryTheirData)
     CloseWindow(from);
     CloseWindow(to);
 }
+
+namespace {
+
+struct WholeWindow : LNativeWindow {
+    using LNativeWindow::LNativeWindow;
+};
+
+struct CloseRecorder : LNativeWindowDelegate {
+    std::vector<bool> whole; // per WindowWillClose: the window was still whole
+    void WindowWillClose(LNativeWindow& w) override
+    {
+        whole.push_back(dynamic_cast<WholeWindow*>(&w) != nullptr);
+    }
+};
+
+} // namespace
+
+// The delegate hears of a close while the window is whole, never from its destruction.
+TEST_F(ViewCoreTest, DelegatesHearOfClosesOnlyFromWholeWindows)
+{
+    auto* recorder = new CloseRecorder;
+    auto* closed = new WholeWindow(LUiRect { 40, 40, 80, 40 }, kLUiWindowTitled, false);
+    closed->SetDelegate(recorder);
+    closed->Close();
+    closed->Release();
+    auto* released = new WholeWindow(LUiRect { 40, 40, 80, 40 }, kLUiWindowTitled, false);
+    released->SetDelegate(recorder);
+    released->Release(); // destroyed without a close
+    EXPECT_EQ(recorder->whole, (std::vector<bool> { true }));
+    recorder->Release();
+}
