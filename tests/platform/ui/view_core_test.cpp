@@ -166,6 +166,8 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "xdotool missing";
     LNativeWindow* window = MakeWindow(460, 120);
+    auto* back = new PaintedView;
+    window->SetContentView(back);
     auto* painted = new PaintedView;
     painted->SetFrame(LUiRect { 0, 0, 460, 120 });
     window->ContentView()->AddSubview(painted);
@@ -182,13 +184,15 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     auto* scale = new WidgetView(
         [] { return gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 100, 1); });
     auto* toggle = new WidgetView([] { return gtk_switch_new(); });
-    LView* controls[] = { button, check, entry, scale, toggle };
+    auto* label = new WidgetView([] { return gtk_label_new("Etikett"); });
+    LView* controls[] = { button, check, entry, scale, toggle, label };
     double x = 10;
     for (LView* c : controls) {
         c->SetFrame(LUiRect { x, 40, 80, 34 });
         window->ContentView()->AddSubview(c);
         x += 90;
     }
+    label->SetFrame(LUiRect { 10, 80, 80, 30 });
     ASSERT_TRUE(uitest::ShowAndWait(window));
     ASSERT_TRUE(uitest::XClick(window, 50, 57));
     EXPECT_TRUE(uitest::PumpUntil([&] { return clicked == 1; }));
@@ -203,6 +207,9 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     ASSERT_TRUE(uitest::XClick(window, 400, 57));
     EXPECT_TRUE(
         uitest::PumpUntil([&] { return gtk_switch_get_active(GTK_SWITCH(toggle->Widget())); }));
+    // A label has no window of its own: a click on it is its superview's.
+    ASSERT_TRUE(uitest::XClick(window, 40, 95));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return back->downs == 1; }));
     EXPECT_EQ(painted->downs, 0);
 
     // The painted view on top now: it takes the click on the button.
@@ -214,6 +221,7 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     for (LView* c : controls)
         c->Release();
     painted->Release();
+    back->Release();
     CloseWindow(window);
 }
 
