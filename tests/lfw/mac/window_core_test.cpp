@@ -132,8 +132,12 @@ void After(unsigned ms, std::function<void()> fn)
 // Workers post to windows while the main thread closes and deletes them.
 TEST_F(WindowCoreTest, WorkersPostingWhileTheirWindowsCloseTouchNothingOfThem)
 {
+    // A short storm by default; VT_STRESS_SECONDS makes it longer (a run under ASan, say).
+    const char* env = getenv("VT_STRESS_SECONDS");
+    long long budgetMs = env ? atoll(env) * 1000 : 400;
+    long long start = LRunLoop::NowMs();
     int delivered = 0;
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; LRunLoop::NowMs() - start < budgetMs; ++round) {
         auto* w = new CoreWindow;
         w->CreateCocoaWindow(120, 80, kStyle, false, nullptr);
         w->InitCommon(kLCocoaDialogCenterNone, false);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -540,4 +541,66 @@ TEST_F(ViewCoreTest, DelegatesHearOfClosesOnlyFromWholeWindows)
     released->Release(); // destroyed without a close
     EXPECT_EQ(recorder->whole, (std::vector<bool> { true }));
     recorder->Release();
+}
+
+// A storm of keys over two windows, with the focus changing between presses and releases: a
+// press is a repeat exactly when its key is held, as a person's keyboard would have it.
+TEST_F(ViewCoreTest, KeyStormsWithFocusChangesKeepHeldKeysRight)
+{
+    LNativeWindow* a = MakeWindow(200, 100);
+    auto* view = new FocusView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    a->ContentView()->AddSubview(view);
+    auto* b = new LNativeWindow(LUiRect { 300, 40, 200, 60 }, kLUiWindowTitled, false);
+    auto* entry = new EntryContent;
+    entry->SetAcceptsFocus(true);
+    b->SetContentView(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(b));
+    b->MakeFirstResponder(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(a));
+    ASSERT_TRUE(a->MakeFirstResponder(view));
+
+    const unsigned keys[] = { GDK_KEY_q, GDK_KEY_w, GDK_KEY_e, GDK_KEY_r };
+    std::set<unsigned> held;
+    std::vector<bool> expected;
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int i = 0; i < 1500; ++i) {
+        unsigned key = keys[next(4)];
+        switch (next(5)) {
+        case 0:
+        case 1:
+            expected.push_back(held.count(key) > 0);
+            held.insert(key);
+            uitest::SendKey(view, key, true);
+            break;
+        case 2:
+            held.erase(key);
+            uitest::SendKey(view, key, false);
+            break;
+        case 3:
+            held.erase(key);
+            uitest::SendKey(entry, key, false);
+            break;
+        case 4:
+            held.clear();
+            SendFocusOut(next(2) ? a : b);
+            a->MakeFirstResponder(view);
+            break;
+        }
+    }
+    ASSERT_EQ(view->keys.size(), expected.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < expected.size(); ++i)
+        wrong += view->keys[i].isRepeat != expected[i];
+    EXPECT_EQ(wrong, 0u);
+    for (unsigned key : keys)
+        uitest::SendKey(view, key, false);
+    view->Release();
+    entry->Release();
+    CloseWindow(b);
+    CloseWindow(a);
 }
