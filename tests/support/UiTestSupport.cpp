@@ -162,17 +162,34 @@ bool XClick(LNativeWindow* window, double x, double y)
 bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
     const std::function<bool()>& done, unsigned ms)
 {
+    LUiScreen screen;
+    if (!LUiMainScreen(screen))
+        return false;
+    double x = screen.frame.x + 4;
+    for (LNativeWindow* w : { from, to }) {
+        LUiRect f = w->Frame();
+        w->SetFrame(
+            LUiRect { x, screen.frame.y + screen.frame.height - f.height - 4, f.width, f.height });
+        x += f.width + 20;
+    }
+    PumpUntil([&] {
+        LUiRect now = to->Frame();
+        return now.y + now.height >= screen.frame.height - 8;
+    });
     int fd = LockPointer();
+    for (LNativeWindow* w : { from, to })
+        gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(w->Gtk())));
+    gdk_display_sync(gdk_display_get_default());
     double s = from->BackingScale();
-    auto screen = [s](LNativeWindow* w, double x, double y) {
+    auto at = [s](LNativeWindow* w, double x, double y) {
         LUiRect f = w->Frame();
         return std::to_string(int((f.x + x) * s)) + " "
             + std::to_string(int((f.y + w->TopSlotsHeight() + y) * s));
     };
-    std::string command = "xdotool mousemove " + screen(from, fx, fy)
-        + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " + screen(from, fx + 8, fy + 8)
-        + " sleep 0.1 mousemove " + screen(from, fx + 20, fy + 20) + " sleep 0.1 mousemove "
-        + screen(to, tx, ty) + " sleep 0.2 mousemove " + screen(to, tx + 2, ty + 2)
+    std::string command = "xdotool mousemove " + at(from, fx, fy)
+        + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " + at(from, fx + 8, fy + 8)
+        + " sleep 0.1 mousemove " + at(from, fx + 20, fy + 20) + " sleep 0.1 mousemove "
+        + at(to, tx, ty) + " sleep 0.2 mousemove " + at(to, tx + 2, ty + 2)
         + " sleep 0.2 mouseup 1";
     gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
         const_cast<gchar*>(command.c_str()), nullptr };

@@ -29,8 +29,9 @@ bool ShowAndWait(LNativeWindow* window);
 // this test alone while it moves.
 bool XClick(LNativeWindow* window, double x, double y);
 // Drags with the real pointer (xdotool, run while the main loop turns) from a point of one
-// window's content to a point of another's (points; the windows stay where they are), holding
-// the pointer for this test alone; then turns the loop until done() holds or ms passed.
+// window's content to a point of another's (points), holding the pointer for this test alone;
+// then turns the loop until done() holds or ms passed. The windows are first put side by side in
+// the bottom-left corner of the screen, where no other test puts its windows, and raised.
 bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
     const std::function<bool()>& done, unsigned ms = 5000);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the

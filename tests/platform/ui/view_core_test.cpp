@@ -201,7 +201,7 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     EXPECT_TRUE(uitest::PumpUntil(
         [&] { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check->Widget())); }));
     ASSERT_TRUE(uitest::XClick(window, 230, 57));
-    EXPECT_TRUE(uitest::PumpUntil([&] { return gtk_widget_has_focus(entry->Widget()); }));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return gtk_widget_is_focus(entry->Widget()); }));
     ASSERT_TRUE(uitest::XClick(window, 330, 57));
     EXPECT_TRUE(
         uitest::PumpUntil([&] { return gtk_range_get_value(GTK_RANGE(scale->Widget())) > 0; }));
