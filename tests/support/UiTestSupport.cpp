@@ -284,4 +284,22 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
     gdk_event_free(e);
 }
 
+bool SaveScreenshot(LNativeWindow* window, const std::string& path)
+{
+    GdkWindow* gw = window->Gtk() ? gtk_widget_get_window(GTK_WIDGET(window->Gtk())) : nullptr;
+    if (!gw)
+        return false;
+    gdk_display_sync(gdk_display_get_default());
+    GdkPixbuf* shot
+        = gdk_pixbuf_get_from_window(gw, 0, 0, gdk_window_get_width(gw), gdk_window_get_height(gw));
+    if (!shot)
+        return false;
+    gchar* folder = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(folder, 0755);
+    g_free(folder);
+    bool saved = gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
+    g_object_unref(shot);
+    return saved;
+}
+
 } // namespace uitest

@@ -21,6 +21,13 @@ protected:
     }
 };
 
+std::string ArtefactPath(const char* name)
+{
+    const char* s = getenv("GDK_SCALE");
+    return std::string(VT_BINARY_DIR) + "/test-artefacts/view_core/" + name
+        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+}
+
 LNativeWindow* MakeWindow(double w, double h)
 {
     auto* window
@@ -126,6 +133,7 @@ TEST_F(ViewCoreTest, SubviewsOfScrolledAndTabbedContainersAreShown)
             && doc->draws > 0 && onPage->draws > 0;
     }));
     EXPECT_EQ(gtk_widget_get_allocated_width(doc->Widget()), 250);
+    EXPECT_TRUE(uitest::SaveScreenshot(window, ArtefactPath("containers")));
     EXPECT_EQ(gtk_widget_get_allocated_height(onPage->Widget()), 40);
 
     // Conversions follow the scroll position, as GTK places the widgets.
@@ -212,6 +220,8 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     ASSERT_TRUE(uitest::XClick(window, 40, 95));
     EXPECT_TRUE(uitest::PumpUntil([&] { return back->downs == 1; }));
     EXPECT_EQ(painted->downs, 0);
+
+    EXPECT_TRUE(uitest::SaveScreenshot(window, ArtefactPath("controls-over-painted")));
 
     // The painted view on top now: it takes the click on the button.
     window->ContentView()->AddSubview(painted);
