@@ -33,6 +33,9 @@ foreach(src ${vt_test_sources})
     if(NOT scaled EQUAL -1)
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
             TEST_PREFIX "scale2.${name}."
-            PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources;GDK_SCALE=2")
+            # One value per property: a list value would be split into two arguments when the
+            # discovered tests are written out, and the scale would be lost.
+            PROPERTIES ENVIRONMENT "GDK_SCALE=2"
+            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_SOURCE_DIR}/resources")
     endif()
 endforeach()
