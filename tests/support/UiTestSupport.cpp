@@ -6,6 +6,7 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
@@ -286,19 +287,24 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
 
 bool SaveScreenshot(LNativeWindow* window, const std::string& path)
 {
-    GdkWindow* gw = window->Gtk() ? gtk_widget_get_window(GTK_WIDGET(window->Gtk())) : nullptr;
-    if (!gw)
+    // Drawn by the window itself, in device pixels: other windows of the shared display that
+    // may cover it do not show.
+    GtkWidget* top = window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
+    if (!top || !gtk_widget_get_realized(top))
         return false;
-    gdk_display_sync(gdk_display_get_default());
-    GdkPixbuf* shot
-        = gdk_pixbuf_get_from_window(gw, 0, 0, gdk_window_get_width(gw), gdk_window_get_height(gw));
-    if (!shot)
-        return false;
+    int scale = std::max(1, gtk_widget_get_scale_factor(top));
+    int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
+    cairo_surface_t* surface
+        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(top, cr);
+    cairo_destroy(cr);
     gchar* folder = g_path_get_dirname(path.c_str());
     g_mkdir_with_parents(folder, 0755);
     g_free(folder);
-    bool saved = gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr);
-    g_object_unref(shot);
+    bool saved = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
     return saved;
 }
 
