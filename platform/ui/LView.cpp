@@ -439,9 +439,31 @@ GtkWidget* LView::Widget()
     gtk_widget_set_visible(w, !fHidden);
     if (!fDraggedTypes.empty())
         RegisterDraggedTypes(std::vector<std::string>(fDraggedTypes));
+    if (!VT_IS_LAYOUT(w))
+        AccessibleChanged();
     for (size_t i = 0; i < fSubviews.size(); ++i)
         AttachChildWidget(fSubviews[i], i);
     return w;
+}
+
+void LView::AccessibleChanged()
+{
+    if (!fWidget)
+        return;
+    if (VT_IS_LAYOUT(fWidget)) {
+        // The layout's accessible asks the view each time: it only tells the listeners.
+        g_object_notify(G_OBJECT(gtk_widget_get_accessible(fWidget)), "accessible-name");
+        return;
+    }
+    AtkRole role = AccessibleRole();
+    std::string name = AccessibleName();
+    if (role == ATK_ROLE_PANEL && name.empty())
+        return;
+    AtkObject* object = gtk_widget_get_accessible(fWidget);
+    if (role != ATK_ROLE_PANEL)
+        atk_object_set_role(object, role);
+    if (!name.empty())
+        atk_object_set_name(object, name.c_str());
 }
 
 LView* LView::FromWidget(GtkWidget* widget)

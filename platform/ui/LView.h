@@ -145,6 +145,10 @@ public:
     virtual std::string AccessibleName() const { return {}; }
     virtual const char* AccessibleActionName() const { return nullptr; }
     virtual bool AccessibleActivate() { return false; }
+    // Tells assistive technologies that the name or role changed. A view with a GTK widget of
+    // its own (a control) keeps GTK's accessible object: a role other than a panel and a
+    // non-empty name are given to it when the widget is made and here.
+    void AccessibleChanged();
 
     // Sends FrameDidChange to every view below this one, depth first (a scale change).
     void NotifySubviewsFrameChanged();

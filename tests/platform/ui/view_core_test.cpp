@@ -276,6 +276,26 @@ TEST_F(ViewCoreTest, PaintedViewsTellAssistiveTechnologiesWhatTheyAre)
     // The panel holds the control among its children.
     EXPECT_EQ(atk_object_get_n_accessible_children(panel), 1);
 
+    // A control with a GTK widget of its own keeps GTK's accessible, with the view's name.
+    struct ImageButton : WidgetView {
+        std::string name = "Zooma in";
+        ImageButton()
+            : WidgetView([] { return gtk_button_new(); })
+        {
+        }
+        std::string AccessibleName() const override { return name; }
+    };
+    auto* image = new ImageButton;
+    image->SetFrame(LUiRect { 100, 10, 40, 30 });
+    window->ContentView()->AddSubview(image);
+    AtkObject* imageAtk = gtk_widget_get_accessible(image->Widget());
+    EXPECT_EQ(atk_object_get_role(imageAtk), ATK_ROLE_PUSH_BUTTON);
+    EXPECT_STREQ(atk_object_get_name(imageAtk), "Zooma in");
+    image->name = "Zooma ut";
+    image->AccessibleChanged();
+    EXPECT_STREQ(atk_object_get_name(imageAtk), "Zooma ut");
+    image->Release();
+
     // A view gone leaves an accessible that answers nothing of it.
     g_object_ref(button);
     control->RemoveFromSuperview();
