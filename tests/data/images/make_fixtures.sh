@@ -98,9 +98,12 @@ $IM base.png -compress RLE TGA:tga_im_rle.tga
 $IM base.png -colorspace Gray TGA:tga_im_grey.tga
 $IM base.png -colors 200 -type Palette TGA:tga_im_cmap.tga
 $IM alpha.png TGA:tga_im_alpha.tga
+# ImageMagick keeps TGA rows in stored order and the origin as an orientation tag, so its
+# references are auto-oriented (netpbm's tgatoppm gives the same pixels). Its plain writer
+# stores the top row first but marks the origin at the bottom left: those files read upside down.
 for f in tga_cmap_rle tga_grey_rle tga_rgb_rle tga_rgb tga_im tga_im_topleft tga_im_rle \
-    tga_im_grey tga_im_cmap; do ref $f.tga $f.ref.ppm; done
-refa tga_im_alpha.tga tga_im_alpha.ref.pam
+    tga_im_grey tga_im_cmap; do $IM $f.tga -auto-orient -depth 8 -strip ppm:$f.ref.ppm; done
+$IM tga_im_alpha.tga -auto-orient -depth 8 -strip pam:tga_im_alpha.ref.pam
 
 # Sun raster: netpbm (run-length for 1 and 8 bits, standard for 24), ImageMagick (RGB order for
 # 24 and 32 bits, a colour map for 8); Python for grey without a map and 32-bit standard order,
