@@ -119,9 +119,10 @@ $IM alpha.png SUN:ras32_rgb.ras
 $IM alpha.png -alpha extract -depth 8 pgm:alpha.pgm
 ppmtopgm base.ppm >base.pgm
 python3 make_raster_fixtures.py
-for f in ras1_rle ras1 ras8_rle ras8 ras24 ras24_rgb ras8_im ras_grey8; do
-    ref $f.ras $f.ref.ppm
-done
+for f in ras1 ras8 ras24 ras24_rgb ras8_im ras_grey8; do ref $f.ras $f.ref.ppm; done
+# ImageMagick goes wrong on the last line of the run-length 8-bit file; netpbm reads it as the
+# standard one.
+for f in ras1_rle ras8_rle; do rasttopnm $f.ras 2>/dev/null | $IM - -depth 8 -strip ppm:$f.ref.ppm; done
 for f in ras32_rgb ras32; do refa $f.ras $f.ref.pam; done
 
 # WBMP: netpbm's writer.
