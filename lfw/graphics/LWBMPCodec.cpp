@@ -14,18 +14,18 @@
 
 template <class S> LProcessResult LProcessWBMPLoad<S>::ReadMultiByteInteger(uint32_t& value)
 {
-    uint32_t v = 0;
+    uint64_t v = 0; // wide enough for one more group past the limit
     for (;;) {
         uint8_t c;
         if (!LImageStreamReadExact(stream, &c, 1))
             return LProcessResultError;
         v = v << 7 | (c & 0x7F);
-        if (v > (uint32_t(1) << 28))
+        if (v > (uint64_t(1) << 28))
             return LProcessResultError;
         if (!(c & 0x80))
             break;
     }
-    value = v;
+    value = uint32_t(v);
     return LProcessResultSuccess;
 }
 
