@@ -143,5 +143,8 @@ $IM base.png -colorspace CMYK -depth 16 PSD:psd_cmyk16.psd
 for f in psd_rgb psd_rgb16 psd_grey psd_grey16 psd_cmyk psd_cmyk16; do
     $IM "$f.psd[0]" -colorspace sRGB -depth 8 -strip "ppm:$f.ref.ppm"
 done
-for f in psd_rgba psd_grey_alpha; do $IM "$f.psd[0]" -depth 8 -strip "pam:$f.ref.pam"; done
+# Its own reading of the merged image of a file with alpha changes the colours of partly
+# transparent pixels; those files are compared with the pictures they were made from.
+$IM alpha.png -depth 8 -strip pam:psd_rgba.ref.pam
+$IM alpha.png -colorspace Gray -depth 8 -strip pam:psd_grey_alpha.ref.pam
 rm -f base.ppm q16.ppm q200.ppm base.pbm base.pgm alpha.pgm
