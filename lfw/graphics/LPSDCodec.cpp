@@ -502,6 +502,21 @@ template <class S> LProcessResult LLayeredPSDSave<S>::WriteHeaderInfo(LProcessIn
 }
 
 template <class S>
+LProcessResult LLayeredPSDSave<S>::Populate(LProcessInterface& job, const LImageBuffer& image)
+{
+    if (mReuse && mChannels.image == &image) {
+        job.SetProgress(1);
+        return LProcessResultSuccess;
+    }
+    mChannels.image = nullptr;
+    const LProcessResult result
+        = LPSDPopulateChannels(job, image, mChannels.raw, mChannels.encoded, mChannels.sizes);
+    if (result == LProcessResultSuccess && mReuse)
+        mChannels.image = &image;
+    return result;
+}
+
+template <class S>
 LProcessResult LLayeredPSDSave<S>::ReserveLayer(
     LProcessInterface& job, const LImageBuffer& image, const char* name)
 {
@@ -509,17 +524,17 @@ LProcessResult LLayeredPSDSave<S>::ReserveLayer(
     if (mHeaderWritten || !image.IsValid() || uint32_t(image.GetWidth()) > kLPSDMaxSize
         || uint32_t(image.GetHeight()) > kLPSDMaxSize)
         return LProcessResultError;
-    std::vector<uint8_t> raw, encoded;
     LReservedPSDLayer layer;
     LProcessResult result;
     {
         LProcessInterfaceSubProcess nested(job, 0, 0.9);
-        result = LPSDPopulateChannels(nested, image, raw, encoded, layer.channelSize);
+        result = Populate(nested, image);
     }
     if (result != LProcessResultSuccess)
         return result;
     if (job.IsToStop())
         return LProcessResultStopped;
+    std::copy(mChannels.sizes, mChannels.sizes + 4, layer.channelSize);
     layer.width = image.GetWidth();
     layer.height = image.GetHeight();
     // The record's name holds at most 255 bytes.
@@ -555,13 +570,13 @@ LProcessResult LLayeredPSDSave<S>::WriteLayer(LProcessInterface& job, const LIma
         mHeaderWritten = true;
     }
     const LReservedPSDLayer& layer = mLayers[size_t(mLayersWritten)];
-    std::vector<uint8_t> raw, encoded;
-    uint32_t sizes[4];
     LProcessResult result;
     {
         LProcessInterfaceSubProcess nested(job, 0.1, 0.7);
-        result = LPSDPopulateChannels(nested, image, raw, encoded, sizes);
+        result = Populate(nested, image);
     }
+    const uint32_t* sizes = mChannels.sizes;
+    const std::vector<uint8_t>& encoded = mChannels.encoded;
     if (result != LProcessResultSuccess)
         return result;
     if (job.IsToStop())
@@ -600,13 +615,15 @@ LProcessResult LLayeredPSDSave<S>::WriteFinalRender(
             return LProcessResultError;
         mHeaderWritten = true;
     }
-    std::vector<uint8_t> raw, encoded;
-    uint32_t sizes[4];
     LProcessResult result;
     {
         LProcessInterfaceSubProcess nested(job, 0, 0.4);
-        result = LPSDPopulateChannels(nested, image, raw, encoded, sizes);
+        result = Populate(nested, image);
     }
+    // The coded planes are overwritten below.
+    mChannels.image = nullptr;
+    const std::vector<uint8_t>& raw = mChannels.raw;
+    std::vector<uint8_t>& encoded = mChannels.encoded;
     if (result != LProcessResultSuccess)
         return result;
     if (job.IsToStop())
@@ -638,6 +655,7 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessPSDSav
         return LProcessResultError;
     LLayeredPSDSave<S> save(r.stream);
     save.SetDocumentSize(image.GetWidth(), image.GetHeight());
+    save.ReuseChannelsOfSameImage(true);
     job.SetProgress(0.1);
     if (job.IsToStop())
         return LProcessResultStopped;

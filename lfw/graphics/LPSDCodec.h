@@ -82,8 +82,23 @@ public:
     LProcessResult HeaderSave(const LCODEC_PSD_Header& header);
     LProcessResult WriteHeaderInfo(LProcessInterface& job);
 
+    // The caller promises that an image handed in again is unchanged, so that its channels are
+    // split and coded once (the single-image save hands the same picture in three times).
+    void ReuseChannelsOfSameImage(bool reuse) { mReuse = reuse; }
+
 private:
+    // The planes of an image, raw and coded, and the coded sizes.
+    struct Channels {
+        const LImageBuffer* image = nullptr; // set while they may be reused
+        std::vector<uint8_t> raw;
+        std::vector<uint8_t> encoded;
+        uint32_t sizes[4] = {};
+    };
+    LProcessResult Populate(LProcessInterface& job, const LImageBuffer& image);
+
     S& mStream;
+    Channels mChannels;
+    bool mReuse = false;
     std::vector<LReservedPSDLayer> mLayers;
     int mLayersWritten = 0;
     bool mHeaderWritten = false;

@@ -90,15 +90,17 @@ namespace {
 
 // True when the pixel becomes white. k is the pixel's number over the whole image in row-major
 // order; mid-tones take an ordered pattern whose white fraction is the luminance half of the
-// time and a random threshold between 0.25 and 0.75 the other half.
+// time and a random threshold between 0.25 and 0.75 the other half. Only mid-tones draw random
+// numbers: the pattern depends on the generator's state anyway, and black and white pages are
+// written without a call to it.
 bool WhiteAt(const LPFB8G8R8& c, uint64_t k)
 {
-    const int r1 = std::rand();
     const double l = 0.3 * c.r / 255 + 0.59 * c.g / 255 + 0.11 * c.b / 255;
     if (l <= 0.1)
         return false;
     if (l >= 0.9)
         return true;
+    const int r1 = std::rand();
     const double white = l < 0.5 ? 1.0 : l / (1 - l);
     const double black = l < 0.5 ? (1 - l) / l : 1.0;
     const int r2 = std::rand();
