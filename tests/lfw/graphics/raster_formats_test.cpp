@@ -71,3 +71,35 @@ TEST(RasterFormats, SaveFilterList)
              LImageCodec::WBMP })
         EXPECT_NE(std::find(codecs.begin(), codecs.end(), int32_t(codec)), codecs.end()) << codec;
 }
+
+TEST(RasterFormats, StopRequests)
+{
+    RefImage ref;
+    ASSERT_TRUE(ReadRef(Fixture("pcx24.ref.ppm"), ref));
+    LImageBuffer source;
+    BufferFromRef(ref, source);
+    // Readers test for a stop before the pixels; the PCX, TGA and PSD writers while writing.
+    for (uint32_t codec : { LImageCodec::PCX, LImageCodec::TGA, LImageCodec::RAS, LImageCodec::PSD,
+             LImageCodec::WBMP }) {
+        LSizedArray<unsigned char> array;
+        LOutputStreamByteArray out(array);
+        LProcessInterfaceVoid quiet;
+        LProcessImageSave<LOutputStreamByteArray> save(source, codec, LImageEncodeSettings(), out);
+        ASSERT_EQ(Process(quiet, save), LProcessResultSuccess) << codec;
+        const bool writerStops = codec != LImageCodec::RAS && codec != LImageCodec::WBMP;
+        if (writerStops) {
+            LSizedArray<unsigned char> other;
+            LOutputStreamByteArray stopped(other);
+            RecordingJob job(0);
+            LProcessImageSave<LOutputStreamByteArray> again(
+                source, codec, LImageEncodeSettings(), stopped);
+            EXPECT_EQ(Process(job, again), LProcessResultStopped) << codec;
+        }
+        LInputStreamBuffer in(array.GetData(), array.GetCount());
+        LImageBuffer back;
+        RecordingJob job(0);
+        LProcessImageLoad<LInputStreamBuffer> load(in, codec, back);
+        EXPECT_EQ(Process(job, load), LProcessResultStopped) << codec;
+        EXPECT_FALSE(job.statuses.empty());
+    }
+}
