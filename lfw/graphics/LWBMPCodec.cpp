@@ -12,6 +12,23 @@
 #include <memory>
 #include <new>
 
+namespace {
+
+// The eight B8G8R8 pixels of every byte of a row, most significant bit first.
+struct ExpandedBytes {
+    uint8_t pixels[256][24];
+    constexpr ExpandedBytes()
+        : pixels()
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int i = 0; i < 24; ++i)
+                pixels[v][i] = (v >> (7 - i / 3)) & 1 ? 255 : 0;
+    }
+};
+constexpr ExpandedBytes kExpanded;
+
+} // namespace
+
 template <class S> LProcessResult LProcessWBMPLoad<S>::ReadMultiByteInteger(uint32_t& value)
 {
     uint64_t v = 0; // wide enough for one more group past the limit
@@ -63,7 +80,10 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessWBMPLo
         if (!LImageStreamReadExact(r.stream, line.get(), rowBytes))
             return LProcessResultError;
         uint8_t* p = r.buffer.GetRow(int(y));
-        for (uint32_t x = 0; x < width; ++x, p += 3)
+        uint32_t x = 0;
+        for (; x + 8 <= width; x += 8, p += 24)
+            std::memcpy(p, kExpanded.pixels[line[x >> 3]], 24);
+        for (; x < width; ++x, p += 3)
             p[0] = p[1] = p[2] = (line[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0;
         if (!progress.Update(double(y + 1) / height))
             return LProcessResultStopped;
@@ -139,9 +159,14 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessWBMPSa
                 row.get(), src.GetPictureRow(y), src.GetPixelFormat(), (unsigned long)width))
             return LProcessResultError;
         std::memset(line.get(), 0, rowBytes);
-        for (int x = 0; x < width; ++x, ++k)
-            if (WhiteAt(row[size_t(x)], k))
+        for (int x = 0; x < width; ++x, ++k) {
+            // Black and white pixels, the common case, need no luminance.
+            const LPFB8G8R8& c = row[size_t(x)];
+            if ((c.r | c.g | c.b) == 0)
+                continue;
+            if ((c.r & c.g & c.b) == 255 || WhiteAt(c, k))
                 line[size_t(x) >> 3] |= uint8_t(0x80 >> (x & 7));
+        }
         if (!r.stream.Write(line.get(), rowBytes))
             return LProcessResultError;
     }
