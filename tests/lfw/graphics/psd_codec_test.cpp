@@ -430,3 +430,30 @@ TEST(PSDWriter, SizesTheHeaderCannotHold)
     LImageBuffer x1(LImageFormat(LPixelFormatB5G5R5X1, 8, 1));
     EXPECT_TRUE(SaveBytes<LProcessPSDSave>(x1).empty());
 }
+
+TEST(PSDWriter, LayerInformationPaddedToAnEvenLength)
+{
+    // 5 x 1 with a uniform red plane (coded in 4 bytes) and three varying planes (raw, 5 bytes
+    // each): 19 bytes of channel data make the layer information odd before padding.
+    LImageBuffer image(LImageFormat(LPixelFormatB8G8R8A8, 5, 1));
+    for (int x = 0; x < 5; ++x) {
+        unsigned char* p = image.GetRow(0) + x * 4;
+        p[0] = uint8_t(x), p[1] = uint8_t(x * 3), p[2] = 200, p[3] = uint8_t(x * 50);
+    }
+    const std::vector<uint8_t> out = SaveBytes<LProcessPSDSave>(image);
+    ASSERT_GT(out.size(), 42u);
+    Reader r { out, 34 };
+    const uint32_t total = r.U32(), info = r.U32();
+    EXPECT_EQ(info, total - 4);
+    // The layer count, the record of 111 bytes and the name (7 bytes, 7 UTF-16 units), the
+    // channel data and the pad.
+    EXPECT_EQ(info, 2u + 111 + 7 + 14 + 19 + 1);
+    EXPECT_EQ(info % 2, 0u);
+    // The merged image starts right after the section: width 5 codes raw here.
+    r.at = 38 + total;
+    EXPECT_EQ(r.U16(), 0u);
+    EXPECT_EQ(out.size() - r.at, 5u * 4);
+    LImageBuffer back;
+    ASSERT_EQ(LoadBytes<LProcessPSDLoad>(out, back).result, LProcessResultSuccess);
+    EXPECT_EQ(std::memcmp(back.GetRow(0), image.GetRow(0), 20), 0);
+}
