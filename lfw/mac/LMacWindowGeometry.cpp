@@ -2,6 +2,7 @@
 // layer's points, the window's size and place in the user settings.
 #include "lfw/mac/LMacWindow.h"
 
+#include "lfw/gen/LString.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
@@ -10,9 +11,11 @@
 #include "platform/ui/LView.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -44,6 +47,21 @@ bool ViewScreenOrigin(LView* view, double& sx, double& sy)
     sx = r.x;
     sy = r.y;
     return true;
+}
+
+// A stored integer, limited to the int range; the default when nothing (or no number) is
+// stored.
+int SettingInt(const char* section, const char* key, int def)
+{
+    LStringLongTemplate<char> value;
+    if (!_LUserSettingGetString(section, key, "", value) || !value.c_str()[0])
+        return def;
+    char* end = nullptr;
+    errno = 0;
+    long long v = strtoll(value.c_str(), &end, 10);
+    if (end == value.c_str())
+        return def;
+    return int(std::clamp<long long>(v, INT_MIN, INT_MAX));
 }
 
 bool ViewInSuperview(LView* view)
@@ -316,9 +334,8 @@ void LMacWindow::WindowSizeSettingsRestore(const char* key, int defaultWidth, in
         vh = int(screen.visibleFrame.height * s);
     }
     auto limit = [](int v, int low, int high) { return v < low ? low : (v > high ? high : v); };
-    int width = limit(LUserSettingGet<int>(key, "Width", defaultWidth), std::min(minWidth, vw), vw);
-    int height
-        = limit(LUserSettingGet<int>(key, "Height", defaultHeight), std::min(minHeight, vh), vh);
+    int width = limit(SettingInt(key, "Width", defaultWidth), std::min(minWidth, vw), vw);
+    int height = limit(SettingInt(key, "Height", defaultHeight), std::min(minHeight, vh), vh);
     int total = std::min(
         GetToolbarHeightPixels(content) + GetStatusbarHeightPixels(content) + height, vh);
     SizeDialogPixelsMac(width, total, false);
@@ -333,8 +350,8 @@ void LMacWindow::WindowSizeSettingsRestore(const char* key, int defaultWidth, in
     }
     // Kept inside the visible area, the title bar included: a window is never restored above
     // the work area's top or below its bottom.
-    int x = LUserSettingGet<int>(key, "X", 200);
-    int y = LUserSettingGet<int>(key, "Y", 200);
+    int x = SettingInt(key, "X", 200);
+    int y = SettingInt(key, "Y", 200);
     int frameHeight = total + GetTitlebarHeightPixels(content);
     int right = int(std::max<long long>(vx, (long long)vx + vw - width));
     int bottom = int(std::max<long long>(vy, (long long)vy + vh - frameHeight));
