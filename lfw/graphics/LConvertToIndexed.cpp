@@ -14,6 +14,18 @@ template <class T>
 LColorMapCacheTable<T>::LColorMapCacheTable(const LPalette<T>& palette)
     : mPalette(palette)
 {
+    const uint64_t n = palette.GetCount();
+    for (uint64_t i = 0; i < n && n <= 256; ++i)
+        if (!(palette.HasTransparentIndex() && i == palette.GetTransparentIndex()))
+            mByGreen[mEntries++] = { palette[i].r, palette[i].g, palette[i].b, uint16_t(i) };
+    std::stable_sort(
+        mByGreen, mByGreen + mEntries, [](const Entry& a, const Entry& b) { return a.g < b.g; });
+    int at = 0;
+    for (int g = 0; g <= 256; ++g) {
+        while (at < mEntries && mByGreen[at].g < g)
+            ++at;
+        mFirstOfGreen[g] = uint16_t(at);
+    }
     mBlocks = new (std::nothrow) LColorMapIndexedBlock*[kBlockCount];
     if (mBlocks) {
         std::memset(mBlocks, 0, kBlockCount * sizeof(LColorMapIndexedBlock*));
@@ -36,12 +48,49 @@ uint32_t LColorMapCacheTable<T>::Fill(uint32_t block, unsigned position, const T
     LColorMapIndexedBlock*& b = mBlocks[block];
     if (!b)
         b = new (std::nothrow) LColorMapIndexedBlock;
-    const uint32_t index = mPalette.GetIndexOfClosestMatch(colour);
+    const uint32_t index = Search(colour);
     if (b) {
         b->index[position] = uint8_t(index);
         b->known |= uint64_t(1) << position;
     }
     return index;
+}
+
+template <class T> uint32_t LColorMapCacheTable<T>::Search(const T& colour) const
+{
+    if (mEntries == 0)
+        return mPalette.GetIndexOfClosestMatch(colour);
+    const int r = colour.r, g = colour.g, b = colour.b;
+    uint32_t best = UINT32_MAX;
+    uint32_t bestIndex = UINT32_MAX;
+    auto consider = [&](const Entry& e) {
+        const int dr = e.r - r, dg = e.g - g, db = e.b - b;
+        const uint32_t score = uint32_t(dr * dr + dg * dg + db * db);
+        if (score < best || (score == best && e.index < bestIndex)) {
+            best = score;
+            bestIndex = e.index;
+        }
+    };
+    // Upward and downward from the colour's green, each way until the green alone is farther
+    // than the best so far (an entry at an equal distance may still have a lower index).
+    int up = mFirstOfGreen[g], down = up - 1;
+    while (up < mEntries || down >= 0) {
+        if (up < mEntries) {
+            const int dg = mByGreen[up].g - g;
+            if (uint32_t(dg * dg) > best)
+                up = mEntries;
+            else
+                consider(mByGreen[up++]);
+        }
+        if (down >= 0) {
+            const int dg = mByGreen[down].g - g;
+            if (uint32_t(dg * dg) > best)
+                down = -1;
+            else
+                consider(mByGreen[down--]);
+        }
+    }
+    return bestIndex;
 }
 
 template class LColorMapCacheTable<LPFB8G8R8>;

@@ -53,7 +53,7 @@ public:
     uint32_t GetClosestMatchedIndex(const T& colour)
     {
         if (!mBlockCount)
-            return mPalette.GetIndexOfClosestMatch(colour);
+            return Search(colour);
         const uint32_t block = uint32_t(colour.b & mHighMask) << 10
             | uint32_t(colour.g & mHighMask) << 4 | uint32_t(colour.r & mHighMask) >> 2;
         const unsigned position = unsigned(colour.b & mLowMask) << 4
@@ -66,8 +66,18 @@ public:
 
 private:
     uint32_t Fill(uint32_t block, unsigned position, const T& colour);
+    // The palette search: the first of the nearest entries, as the palette's own search finds
+    // it, looking outward from the colour's green only as far as a nearer entry can lie.
+    uint32_t Search(const T& colour) const;
 
+    struct Entry {
+        int16_t r, g, b;
+        uint16_t index;
+    };
     const LPalette<T>& mPalette;
+    Entry mByGreen[256]; // the entries but the transparent one, by green ascending
+    int mEntries = 0;
+    uint16_t mFirstOfGreen[257]; // the first entry of mByGreen whose green is at least g
     LColorMapIndexedBlock** mBlocks = nullptr;
     uint64_t mBlockCount = 0;
     uint8_t mLowMask = 3;

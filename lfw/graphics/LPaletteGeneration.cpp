@@ -12,11 +12,9 @@
 
 template <class Data> LOctreeNode<Data>::~LOctreeNode()
 {
-    if (mChildren) {
+    if (mChildCount)
         for (int i = 0; i < 8; ++i)
             delete mChildren[i];
-        delete[] mChildren;
-    }
 }
 
 template <class Data>
@@ -37,18 +35,14 @@ bool LOctreeNode<Data>::Insert(const Data& data, unsigned long level, LOctreeNod
             return false;
         }
         // A second colour reaches this leaf: its own colour moves one level down.
-        if (!mChildren)
-            mChildren = new LOctreeNode*[8]();
         LOctreeNode* moved = CreateInstance();
         moved->mData = mData;
         moved->mCount = mCount;
         mChildren[mData.GetChildIndex(level)] = moved;
+        mChildCount = 1;
         mCount = 0;
     }
-    bool empty = true;
-    for (int i = 0; mChildren && i < 8 && empty; ++i)
-        empty = mChildren[i] == nullptr;
-    if (empty) {
+    if (mChildCount == 0) {
         mData = data;
         mCount = 1;
         if (leaf)
@@ -59,6 +53,7 @@ bool LOctreeNode<Data>::Insert(const Data& data, unsigned long level, LOctreeNod
     LOctreeNode*& child = mChildren[index];
     if (!child) {
         child = CreateInstance();
+        ++mChildCount;
         child->Insert(data, level + 1, leaf);
         return true;
     }
@@ -67,7 +62,7 @@ bool LOctreeNode<Data>::Insert(const Data& data, unsigned long level, LOctreeNod
 
 template <class Data> void LOctreeNode<Data>::Merge()
 {
-    if (!mChildren)
+    if (!mChildCount)
         return;
     LList<LOctreeNode> merged;
     for (int i = 0; i < 8; ++i) {
@@ -75,13 +70,14 @@ template <class Data> void LOctreeNode<Data>::Merge()
         if (!child)
             continue;
         mChildren[i] = nullptr;
+        --mChildCount;
         child->Merge();
         mCount += child->mCount;
         merged.AddHead(child);
     }
     if (!merged.IsEmpty())
         MergeData(merged);
-    // The list deletes the folded children; the child array stays, all empty.
+    // The list deletes the folded children; the node is a leaf.
 }
 
 template <class Data>
@@ -91,7 +87,7 @@ void LOctreeNode<Data>::GetCountsRecursive(unsigned long& leaves, unsigned long&
         ++leaves;
         pixels += mCount;
     }
-    if (mChildren)
+    if (mChildCount)
         for (int i = 0; i < 8; ++i)
             if (mChildren[i])
                 mChildren[i]->GetCountsRecursive(leaves, pixels);
@@ -101,17 +97,32 @@ template <class Data>
 void LOctreeNode<Data>::FindSortedMergeNodes(
     std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth)
 {
-    if (!mChildren)
-        return;
+    CollectMergeNodes(list, depth);
+}
+
+template <class Data>
+uint64_t LOctreeNode<Data>::CollectMergeNodes(
+    std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth)
+{
+    uint64_t pixels = mCount;
+    if (!mChildCount)
+        return pixels;
     for (int i = 0; i < 8; ++i) {
         LOctreeNode* child = mChildren[i];
-        if (!child || child->mCount != 0)
+        if (!child)
             continue;
-        unsigned long leaves = 0, pixels = 0;
-        child->GetCountsRecursive(leaves, pixels);
-        list.push_back({ child, depth + 1, pixels });
-        child->FindSortedMergeNodes(list, depth + 1);
+        if (child->mCount != 0) {
+            pixels += child->mCount;
+            continue;
+        }
+        // The entry goes in before those below it; its pixels are known once they are counted.
+        const size_t at = list.size();
+        list.push_back({ child, depth + 1, 0 });
+        const uint64_t below = child->CollectMergeNodes(list, depth + 1);
+        list[at].pixels = below;
+        pixels += below;
     }
+    return pixels;
 }
 
 // ---- LOctree -----------------------------------------------------------------------------------
@@ -139,20 +150,34 @@ template <class Node, class Data> void LOctree<Node, Data>::MergeNodes(bool)
     mLastLeaf = nullptr;
     if (mLeaves <= mMaximumLeaves)
         return;
-    std::vector<LOctreeMergeableNode<Data>> list;
+    std::vector<LOctreeMergeableNode<Data>>& list = mMergeList;
+    list.clear();
     this->FindSortedMergeNodes(list, 0);
-    // Fewest pixels first; of equal counts the deeper first; of equal both the one found first.
-    // A subtree never covers fewer pixels than a subtree inside it, so every node comes after the
-    // inner nodes below it and finds only leaves under it when its turn comes.
-    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
-        return a.pixels != b.pixels ? a.pixels < b.pixels : a.depth > b.depth;
-    });
-    for (const auto& entry : list) {
+    // Fewest pixels first; of equal counts the deeper first; of equal both the one found first
+    // (the list holds them in the order found). A subtree never covers fewer pixels than a
+    // subtree inside it, so every node comes after the inner nodes below it and finds only
+    // leaves under it when its turn comes. The three are packed into one key: pixels (fewer
+    // than 2^40 in any image), 15 - depth (4 bits) and the order found (20 bits).
+    std::vector<std::pair<uint64_t, LOctreeNode<Data>*>>& order = mMergeOrder;
+    order.clear();
+    if (list.size() < (size_t(1) << 20)) {
+        for (size_t i = 0; i < list.size(); ++i)
+            order.emplace_back(list[i].pixels << 24 | (15 - list[i].depth) << 20 | i, list[i].node);
+        std::sort(order.begin(), order.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+    } else {
+        std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
+            return a.pixels != b.pixels ? a.pixels < b.pixels : a.depth > b.depth;
+        });
+        for (const auto& entry : list)
+            order.emplace_back(0, entry.node);
+    }
+    for (const auto& entry : order) {
         if (mLeaves <= mMaximumLeaves)
             break;
         unsigned long leaves = 0, pixels = 0;
-        entry.node->GetCountsRecursive(leaves, pixels);
-        entry.node->Merge();
+        entry.second->GetCountsRecursive(leaves, pixels);
+        entry.second->Merge();
         mLeaves = mLeaves + 1 - leaves;
     }
 }
@@ -161,6 +186,55 @@ template class LOctreeNode<LColourOctreeData>;
 template class LOctree<LColourOctreeNode, LColourOctreeData>;
 
 // ---- LColourOctree -----------------------------------------------------------------------------
+
+namespace {
+
+// Freed nodes of this thread, kept for the next ones: a tree makes and drops a node for nearly
+// every pixel of a photograph. At most kKept are kept; the rest go back to the heap.
+struct FreeNodes {
+    static constexpr size_t kKept = 4096;
+    struct Link {
+        Link* next;
+    };
+    Link* head = nullptr;
+    size_t count = 0;
+    ~FreeNodes()
+    {
+        while (head) {
+            Link* next = head->next;
+            ::operator delete(head);
+            head = next;
+        }
+    }
+};
+thread_local FreeNodes tFreeNodes;
+
+} // namespace
+
+void* LColourOctreeNode::operator new(size_t size)
+{
+    FreeNodes& free = tFreeNodes;
+    if (size == sizeof(LColourOctreeNode) && free.head) {
+        FreeNodes::Link* p = free.head;
+        free.head = p->next;
+        --free.count;
+        return p;
+    }
+    return ::operator new(size);
+}
+
+void LColourOctreeNode::operator delete(void* p, size_t size)
+{
+    FreeNodes& free = tFreeNodes;
+    if (p && size == sizeof(LColourOctreeNode) && free.count < FreeNodes::kKept) {
+        auto* link = static_cast<FreeNodes::Link*>(p);
+        link->next = free.head;
+        free.head = link;
+        ++free.count;
+        return;
+    }
+    ::operator delete(p);
+}
 
 void LColourOctreeNode::MergeData(const LList<LOctreeNode>& merged)
 {
@@ -182,7 +256,7 @@ void LColourOctreeNode::GetPalette(LPalette<LPFB8G8R8>& palette, unsigned long& 
         e.g = mData.g;
         e.r = mData.r;
     }
-    if (mChildren)
+    if (mChildCount)
         for (int i = 0; i < 8; ++i)
             if (mChildren[i])
                 static_cast<const LColourOctreeNode*>(mChildren[i])->GetPalette(palette, index);

@@ -14,6 +14,7 @@
 #include "lfw/graphics/LPalette.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // The palette job. method 1 is median cut, any other value the octree.
@@ -84,7 +85,8 @@ template <class Data> struct LOctreeMergeableNode {
     uint64_t pixels;
 };
 
-// A node: a leaf (count non-zero, one colour) or an inner node (count 0, eight child slots).
+// A node: a leaf (count non-zero, one colour, no children) or an inner node (count 0, children in
+// some of its eight slots).
 template <class Data> class LOctreeNode : public LListable<LOctreeNode<Data>> {
 public:
     LOctreeNode() = default;
@@ -104,12 +106,18 @@ public:
     void Merge();
     // Adds the leaves of the subtree (this node included) and the sum of their counts.
     void GetCountsRecursive(unsigned long& leaves, unsigned long& pixels) const;
-    // Adds an entry for every inner node below this node.
+    // Adds an entry for every inner node below this node, each before those below it.
     void FindSortedMergeNodes(std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth);
 
     Data mData;
     uint64_t mCount = 0;
-    LOctreeNode** mChildren = nullptr; // owned array of 8, or none
+    LOctreeNode* mChildren[8] = {}; // owned
+    uint8_t mChildCount = 0; // slots in use
+
+private:
+    // FindSortedMergeNodes counting the pixels of every subtree in the same walk: the pixels of
+    // this node's subtree.
+    uint64_t CollectMergeNodes(std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth);
 };
 
 // The tree is its own root and counts its leaves.
@@ -135,6 +143,9 @@ protected:
     // only raises its count.
     LOctreeNode<Data>* mLastLeaf = nullptr;
     Data mLastData;
+    // The reduction's lists, kept from one reduction to the next.
+    std::vector<LOctreeMergeableNode<Data>> mMergeList;
+    std::vector<std::pair<uint64_t, LOctreeNode<Data>*>> mMergeOrder;
 };
 
 class LColourOctreeNode : public LOctreeNode<LColourOctreeData> {
@@ -144,6 +155,11 @@ public:
     void MergeData(const LList<LOctreeNode>& merged) override;
     // Writes the leaves' colours depth first, children in slot order.
     void GetPalette(LPalette<LPFB8G8R8>& palette, unsigned long& index) const;
+
+    // Nodes come from a free list of the thread's own: a tree makes and drops a node for nearly
+    // every pixel of a photograph.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size);
 };
 
 class LColourOctree : public LOctree<LColourOctreeNode, LColourOctreeData> {
