@@ -12,14 +12,17 @@
 
 template <class Data> LOctreeNode<Data>::~LOctreeNode()
 {
-    if (mChildCount)
-        for (int i = 0; i < 8; ++i)
-            delete mChildren[i];
+    for (unsigned m = mChildSlots; m; m &= m - 1)
+        delete mChildren[__builtin_ctz(m)];
 }
 
 template <class Data>
-bool LOctreeNode<Data>::Insert(const Data& data, unsigned long level, LOctreeNode** leaf)
+bool LOctreeNode<Data>::Insert(
+    const Data& data, unsigned long level, LOctreeNode** leaf, LOctreeNode** path)
 {
+    ++mPixels;
+    if (path)
+        path[level] = this;
     if (level >= 8) {
         mData = data;
         ++mCount;
@@ -38,11 +41,14 @@ bool LOctreeNode<Data>::Insert(const Data& data, unsigned long level, LOctreeNod
         LOctreeNode* moved = CreateInstance();
         moved->mData = mData;
         moved->mCount = mCount;
-        mChildren[mData.GetChildIndex(level)] = moved;
-        mChildCount = 1;
+        moved->mPixels = mCount;
+        const unsigned long slot = mData.GetChildIndex(level);
+        mChildren[slot] = moved;
+        mChildSlots = uint8_t(1 << slot);
+        mLeafChildren = uint8_t(1 << slot);
         mCount = 0;
     }
-    if (mChildCount == 0) {
+    if (mChildSlots == 0) {
         mData = data;
         mCount = 1;
         if (leaf)
@@ -53,28 +59,32 @@ bool LOctreeNode<Data>::Insert(const Data& data, unsigned long level, LOctreeNod
     LOctreeNode*& child = mChildren[index];
     if (!child) {
         child = CreateInstance();
-        ++mChildCount;
-        child->Insert(data, level + 1, leaf);
+        mChildSlots |= uint8_t(1 << index);
+        child->Insert(data, level + 1, leaf, path);
+        mLeafChildren |= uint8_t(1 << index);
         return true;
     }
-    return child->Insert(data, level + 1, leaf);
+    const bool added = child->Insert(data, level + 1, leaf, path);
+    if (child->mCount == 0)
+        mLeafChildren &= uint8_t(~(1 << index));
+    return added;
 }
 
 template <class Data> void LOctreeNode<Data>::Merge()
 {
-    if (!mChildCount)
+    if (!mChildSlots)
         return;
     LList<LOctreeNode> merged;
-    for (int i = 0; i < 8; ++i) {
+    for (unsigned m = mChildSlots; m; m &= m - 1) {
+        const int i = __builtin_ctz(m);
         LOctreeNode* child = mChildren[i];
-        if (!child)
-            continue;
         mChildren[i] = nullptr;
-        --mChildCount;
         child->Merge();
         mCount += child->mCount;
         merged.AddHead(child);
     }
+    mChildSlots = 0;
+    mLeafChildren = 0;
     if (!merged.IsEmpty())
         MergeData(merged);
     // The list deletes the folded children; the node is a leaf.
@@ -87,42 +97,31 @@ void LOctreeNode<Data>::GetCountsRecursive(unsigned long& leaves, unsigned long&
         ++leaves;
         pixels += mCount;
     }
-    if (mChildCount)
-        for (int i = 0; i < 8; ++i)
-            if (mChildren[i])
-                mChildren[i]->GetCountsRecursive(leaves, pixels);
+    for (unsigned m = mChildSlots; m; m &= m - 1)
+        mChildren[__builtin_ctz(m)]->GetCountsRecursive(leaves, pixels);
+}
+
+template <class Data> unsigned long LOctreeNode<Data>::CountLeaves() const
+{
+    if (mCount != 0)
+        return 1;
+    unsigned long leaves = unsigned(__builtin_popcount(mLeafChildren));
+    for (unsigned m = mChildSlots & ~mLeafChildren; m; m &= m - 1)
+        leaves += mChildren[__builtin_ctz(m)]->CountLeaves();
+    return leaves;
 }
 
 template <class Data>
 void LOctreeNode<Data>::FindSortedMergeNodes(
     std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth)
 {
-    CollectMergeNodes(list, depth);
-}
-
-template <class Data>
-uint64_t LOctreeNode<Data>::CollectMergeNodes(
-    std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth)
-{
-    uint64_t pixels = mCount;
-    if (!mChildCount)
-        return pixels;
-    for (int i = 0; i < 8; ++i) {
+    // Only the inner children are visited: the leaves' place and pixels are known here.
+    for (unsigned m = mChildSlots & ~mLeafChildren; m; m &= m - 1) {
+        const int i = __builtin_ctz(m);
         LOctreeNode* child = mChildren[i];
-        if (!child)
-            continue;
-        if (child->mCount != 0) {
-            pixels += child->mCount;
-            continue;
-        }
-        // The entry goes in before those below it; its pixels are known once they are counted.
-        const size_t at = list.size();
-        list.push_back({ child, depth + 1, 0 });
-        const uint64_t below = child->CollectMergeNodes(list, depth + 1);
-        list[at].pixels = below;
-        pixels += below;
+        list.push_back({ child, depth + 1, child->mPixels, this, i });
+        child->FindSortedMergeNodes(list, depth + 1);
     }
-    return pixels;
 }
 
 // ---- LOctree -----------------------------------------------------------------------------------
@@ -130,12 +129,15 @@ uint64_t LOctreeNode<Data>::CollectMergeNodes(
 template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& data)
 {
     if (mLastLeaf && data == mLastData) {
+        // The same colour again: the same nodes count it.
+        for (int i = 0; i < mLastPathLength; ++i)
+            ++mLastPath[i]->mPixels;
         ++mLastLeaf->mCount;
         return;
     }
     mLastLeaf = nullptr;
     LOctreeNode<Data>* leaf = nullptr;
-    if (Node::Insert(data, 0, &leaf))
+    if (Node::Insert(data, 0, &leaf, mLastPath))
         ++mLeaves;
     if (mLeaves > mMaximumLeaves + 256) {
         MergeNodes(true);
@@ -143,6 +145,9 @@ template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& d
     }
     mLastLeaf = leaf;
     mLastData = data;
+    mLastPathLength = 0;
+    while (mLastPath[mLastPathLength] != leaf)
+        ++mLastPathLength;
 }
 
 template <class Node, class Data> void LOctree<Node, Data>::MergeNodes(bool)
@@ -158,26 +163,29 @@ template <class Node, class Data> void LOctree<Node, Data>::MergeNodes(bool)
     // subtree inside it, so every node comes after the inner nodes below it and finds only
     // leaves under it when its turn comes. The three are packed into one key: pixels (fewer
     // than 2^40 in any image), 15 - depth (4 bits) and the order found (20 bits).
-    std::vector<std::pair<uint64_t, LOctreeNode<Data>*>>& order = mMergeOrder;
+    std::vector<std::pair<uint64_t, size_t>>& order = mMergeOrder;
     order.clear();
     if (list.size() < (size_t(1) << 20)) {
         for (size_t i = 0; i < list.size(); ++i)
-            order.emplace_back(list[i].pixels << 24 | (15 - list[i].depth) << 20 | i, list[i].node);
+            order.emplace_back(list[i].pixels << 24 | (15 - list[i].depth) << 20 | i, i);
         std::sort(order.begin(), order.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
     } else {
-        std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
-            return a.pixels != b.pixels ? a.pixels < b.pixels : a.depth > b.depth;
+        for (size_t i = 0; i < list.size(); ++i)
+            order.emplace_back(0, i);
+        std::stable_sort(order.begin(), order.end(), [&list](const auto& a, const auto& b) {
+            const auto& x = list[a.second];
+            const auto& y = list[b.second];
+            return x.pixels != y.pixels ? x.pixels < y.pixels : x.depth > y.depth;
         });
-        for (const auto& entry : list)
-            order.emplace_back(0, entry.node);
     }
     for (const auto& entry : order) {
         if (mLeaves <= mMaximumLeaves)
             break;
-        unsigned long leaves = 0, pixels = 0;
-        entry.second->GetCountsRecursive(leaves, pixels);
-        entry.second->Merge();
+        const LOctreeMergeableNode<Data>& m = list[entry.second];
+        const unsigned long leaves = m.node->CountLeaves();
+        m.node->Merge();
+        m.parent->mLeafChildren |= uint8_t(1 << m.slot);
         mLeaves = mLeaves + 1 - leaves;
     }
 }
@@ -256,10 +264,9 @@ void LColourOctreeNode::GetPalette(LPalette<LPFB8G8R8>& palette, unsigned long& 
         e.g = mData.g;
         e.r = mData.r;
     }
-    if (mChildCount)
-        for (int i = 0; i < 8; ++i)
-            if (mChildren[i])
-                static_cast<const LColourOctreeNode*>(mChildren[i])->GetPalette(palette, index);
+    for (unsigned m = mChildSlots; m; m &= m - 1)
+        static_cast<const LColourOctreeNode*>(mChildren[__builtin_ctz(m)])
+            ->GetPalette(palette, index);
 }
 
 bool LColourOctree::GetPalette(LPalette<LPFB8G8R8>& palette)

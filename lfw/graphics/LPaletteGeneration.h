@@ -83,6 +83,8 @@ template <class Data> struct LOctreeMergeableNode {
     LOctreeNode<Data>* node;
     uint64_t depth;
     uint64_t pixels;
+    LOctreeNode<Data>* parent;
+    int slot; // of the node in its parent
 };
 
 // A node: a leaf (count non-zero, one colour, no children) or an inner node (count 0, children in
@@ -100,8 +102,10 @@ public:
     virtual void MergeData(const LList<LOctreeNode>& merged) = 0;
 
     // Adds one pixel below this node at the level; true when a new leaf was made. leaf, when
-    // given, receives the node that counted the pixel.
-    bool Insert(const Data& data, unsigned long level, LOctreeNode** leaf = nullptr);
+    // given, receives the node that counted the pixel, and path (9 slots) the node of each level
+    // passed.
+    bool Insert(const Data& data, unsigned long level, LOctreeNode** leaf = nullptr,
+        LOctreeNode** path = nullptr);
     // Folds the whole subtree into this node, which becomes a leaf.
     void Merge();
     // Adds the leaves of the subtree (this node included) and the sum of their counts.
@@ -109,15 +113,15 @@ public:
     // Adds an entry for every inner node below this node, each before those below it.
     void FindSortedMergeNodes(std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth);
 
+    // The leaves of the subtree, found from the children's kinds kept here.
+    unsigned long CountLeaves() const;
+
     Data mData;
     uint64_t mCount = 0;
+    uint64_t mPixels = 0; // of the whole subtree, kept up to date by every insertion
     LOctreeNode* mChildren[8] = {}; // owned
-    uint8_t mChildCount = 0; // slots in use
-
-private:
-    // FindSortedMergeNodes counting the pixels of every subtree in the same walk: the pixels of
-    // this node's subtree.
-    uint64_t CollectMergeNodes(std::vector<LOctreeMergeableNode<Data>>& list, uint64_t depth);
+    uint8_t mChildSlots = 0; // bit i: slot i holds a child
+    uint8_t mLeafChildren = 0; // bit i: the child in slot i is a leaf
 };
 
 // The tree is its own root and counts its leaves.
@@ -143,9 +147,11 @@ protected:
     // only raises its count.
     LOctreeNode<Data>* mLastLeaf = nullptr;
     Data mLastData;
+    LOctreeNode<Data>* mLastPath[9] = {}; // the nodes from the root to that leaf
+    int mLastPathLength = 0; // before the leaf
     // The reduction's lists, kept from one reduction to the next.
     std::vector<LOctreeMergeableNode<Data>> mMergeList;
-    std::vector<std::pair<uint64_t, LOctreeNode<Data>*>> mMergeOrder;
+    std::vector<std::pair<uint64_t, size_t>> mMergeOrder;
 };
 
 class LColourOctreeNode : public LOctreeNode<LColourOctreeData> {
