@@ -130,7 +130,7 @@ template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& d
 {
     if (mLastLeaf && data == mLastData) {
         // The same colour again: the same nodes count it.
-        for (int i = 0; i < mLastPathLength; ++i)
+        for (int i = 0; i <= mLastPathLength; ++i)
             ++mLastPath[i]->mPixels;
         ++mLastLeaf->mCount;
         return;

@@ -148,7 +148,7 @@ protected:
     LOctreeNode<Data>* mLastLeaf = nullptr;
     Data mLastData;
     LOctreeNode<Data>* mLastPath[9] = {}; // the nodes from the root to that leaf
-    int mLastPathLength = 0; // before the leaf
+    int mLastPathLength = 0; // the leaf's level
     // The reduction's lists, kept from one reduction to the next.
     std::vector<LOctreeMergeableNode<Data>> mMergeList;
     std::vector<std::pair<uint64_t, size_t>> mMergeOrder;

@@ -122,6 +122,42 @@ TEST(IndexedColour, NearestColourAsASearchOverThePaletteFindsIt)
     }
 }
 
+TEST(IndexedColour, CachedLookUpsAgreeWithThePalettesOwnSearch)
+{
+    // Palettes of every size class, with repeated entries and a transparent entry, against the
+    // palette's plain search, colour by colour.
+    uint32_t seed = 5;
+    auto next = [&]() { return seed = seed * 1664525u + 1013904223u; };
+    for (int n : { 1, 2, 3, 17, 100, 255, 256 }) {
+        Palette palette;
+        ASSERT_TRUE(palette.SetCount(uint64_t(n)));
+        for (int i = 0; i < n; ++i) {
+            // Coarse values make ties between entries common.
+            palette[i].r = uint8_t((next() >> 29) * 36);
+            palette[i].g = uint8_t((next() >> 29) * 36);
+            palette[i].b = uint8_t((next() >> 29) * 36);
+        }
+        if (n > 2)
+            palette.SetTransparentIndex(uint32_t(n / 2));
+        LImageBuffer image;
+        Paint(image, 64, 64, [&](int, int) -> std::array<int, 4> {
+            return { int(next() >> 24), int(next() >> 24), int(next() >> 24), 255 };
+        });
+        LImageBuffer out;
+        ASSERT_EQ(Convert(image, palette, out, 0), LProcessResultSuccess);
+        int differ = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint8_t p[4];
+                BufferPixel(image, x, y, p);
+                LPFB8G8R8 c;
+                c.r = p[0], c.g = p[1], c.b = p[2];
+                differ += uint32_t(Index(out, x, y)) != palette.GetIndexOfClosestMatch(c);
+            }
+        EXPECT_EQ(differ, 0) << n;
+    }
+}
+
 TEST(IndexedColour, PlainMappingMatchesPnmremap)
 {
     if (!HaveTool("/usr/bin/pnmremap"))

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <memory>
 #include <set>
 #include <tuple>
 
@@ -186,6 +187,172 @@ TEST(OctreePalette, MergedColoursAreUnweightedAverages)
     ASSERT_TRUE(big.GetPalette(palette));
     EXPECT_LE(palette.GetCount(), 16u);
     EXPECT_GE(palette.GetCount(), 1u);
+}
+
+namespace {
+
+// The octree as plainly as its rules say it, to compare the framework's with: every reduction
+// counts every subtree again and sorts by pixels, then depth, then the order found.
+struct RefNode {
+    int b = 0, g = 0, r = 0;
+    uint64_t count = 0;
+    bool hasArray = false;
+    std::unique_ptr<RefNode> child[8];
+};
+
+int RefIndex(int b, int g, int r, int level)
+{
+    const int shift = 7 - level;
+    return ((r >> shift) & 1) << 2 | ((g >> shift) & 1) << 1 | ((b >> shift) & 1);
+}
+
+bool RefInsert(RefNode& n, int b, int g, int r, int level)
+{
+    if (level == 8) {
+        n.b = b, n.g = g, n.r = r;
+        ++n.count;
+        return false;
+    }
+    if (n.count) {
+        if (n.b == b && n.g == g && n.r == r) {
+            ++n.count;
+            return false;
+        }
+        n.hasArray = true;
+        auto moved = std::make_unique<RefNode>();
+        moved->b = n.b, moved->g = n.g, moved->r = n.r, moved->count = n.count;
+        n.child[RefIndex(n.b, n.g, n.r, level)] = std::move(moved);
+        n.count = 0;
+    }
+    bool empty = true;
+    for (auto& c : n.child)
+        empty = empty && !c;
+    if (!n.hasArray || empty) {
+        n.b = b, n.g = g, n.r = r, n.count = 1;
+        return true;
+    }
+    auto& c = n.child[RefIndex(b, g, r, level)];
+    if (!c) {
+        c = std::make_unique<RefNode>();
+        RefInsert(*c, b, g, r, level + 1);
+        return true;
+    }
+    return RefInsert(*c, b, g, r, level + 1);
+}
+
+void RefCounts(const RefNode& n, uint64_t& leaves, uint64_t& pixels)
+{
+    if (n.count)
+        ++leaves, pixels += n.count;
+    for (auto& c : n.child)
+        if (c)
+            RefCounts(*c, leaves, pixels);
+}
+
+void RefMerge(RefNode& n)
+{
+    int sum[3] = {}, k = 0;
+    for (auto& c : n.child) {
+        if (!c)
+            continue;
+        RefMerge(*c);
+        n.count += c->count;
+        sum[0] += c->b, sum[1] += c->g, sum[2] += c->r, ++k;
+        c.reset();
+    }
+    if (k)
+        n.b = sum[0] / k, n.g = sum[1] / k, n.r = sum[2] / k;
+}
+
+struct RefEntry {
+    RefNode* node;
+    int depth;
+    uint64_t pixels;
+};
+
+void RefFind(RefNode& n, std::vector<RefEntry>& list, int depth)
+{
+    for (auto& c : n.child)
+        if (c && c->count == 0) {
+            uint64_t leaves = 0, pixels = 0;
+            RefCounts(*c, leaves, pixels);
+            list.push_back({ c.get(), depth + 1, pixels });
+            RefFind(*c, list, depth + 1);
+        }
+}
+
+void RefReduce(RefNode& root, uint64_t most, uint64_t& leaves)
+{
+    if (leaves <= most)
+        return;
+    std::vector<RefEntry> list;
+    RefFind(root, list, 0);
+    std::stable_sort(list.begin(), list.end(), [](const RefEntry& a, const RefEntry& b) {
+        return a.pixels != b.pixels ? a.pixels < b.pixels : a.depth > b.depth;
+    });
+    for (const RefEntry& e : list) {
+        if (leaves <= most)
+            break;
+        uint64_t l = 0, p = 0;
+        RefCounts(*e.node, l, p);
+        RefMerge(*e.node);
+        leaves = leaves + 1 - l;
+    }
+}
+
+void RefPalette(const RefNode& n, std::vector<RGB>& out)
+{
+    if (n.count)
+        out.emplace_back(n.r, n.g, n.b);
+    for (auto& c : n.child)
+        if (c)
+            RefPalette(*c, out);
+}
+
+} // namespace
+
+TEST(OctreePalette, SameAsTheRulesDoneByHand)
+{
+    // Pictures of runs of colours, clustered and scattered, into palettes of several sizes:
+    // many reductions, repeated colours, leaves split again after merging.
+    uint32_t seed = 11;
+    auto next = [&]() { return seed = seed * 1664525u + 1013904223u; };
+    for (int picture = 0; picture < 6; ++picture) {
+        const int w = 160 + picture * 30, h = 90;
+        LImageBuffer image(LImageFormat(LPixelFormatB8G8R8, w, h));
+        int run = 0, colour[3] = {};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (run-- <= 0) {
+                    run = int(next() >> 28);
+                    const int spread = picture % 2 ? 256 : 48;
+                    for (int& c : colour)
+                        c = picture % 3 == 2 ? int(next() >> 24) % spread
+                                             : (x + y * 2 + int(next() >> 24) % spread) % 256;
+                }
+                unsigned char* p = image.GetPictureRow(y) + x * 3;
+                p[0] = uint8_t(colour[2]), p[1] = uint8_t(colour[1]), p[2] = uint8_t(colour[0]);
+            }
+        for (uint64_t most : { 1u, 7u, 64u, 255u }) {
+            RefNode root;
+            uint64_t leaves = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const unsigned char* p = image.GetPictureRow(y) + x * 3;
+                    if (RefInsert(root, p[0], p[1], p[2], 0))
+                        ++leaves;
+                    if (leaves > most + 256)
+                        RefReduce(root, most, leaves);
+                }
+            RefReduce(root, most, leaves);
+            std::vector<RGB> expected;
+            RefPalette(root, expected);
+
+            LPalette<LPFB8G8R8> palette;
+            ASSERT_EQ(Generate(image, most, 0, palette), LProcessResultSuccess);
+            EXPECT_EQ(Entries(palette), expected) << picture << " " << most;
+        }
+    }
 }
 
 TEST(MedianCutPalette, OnePixelGivesOneEntry)
