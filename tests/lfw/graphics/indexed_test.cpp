@@ -168,8 +168,9 @@ TEST(IndexedColour, PlainMappingMatchesPnmremap)
     std::vector<uint8_t> map;
     for (const auto& e : Levels())
         map.insert(map.end(), { uint8_t(e[0]), uint8_t(e[1]), uint8_t(e[2]) });
-    ASSERT_TRUE(WriteBytes(
-        folder / "map.ppm", std::vector<uint8_t>(PPM(27, 1, map).begin(), PPM(27, 1, map).end())));
+    const std::string mapText = PPM(27, 1, map);
+    ASSERT_TRUE(
+        WriteBytes(folder / "map.ppm", std::vector<uint8_t>(mapText.begin(), mapText.end())));
 
     LImageBuffer image;
     std::vector<uint8_t> rgb;
