@@ -17,15 +17,7 @@ LColorMapCacheTable<T>::LColorMapCacheTable(const LPalette<T>& palette)
     const uint64_t n = palette.GetCount();
     for (uint64_t i = 0; i < n && n <= 256; ++i)
         if (!(palette.HasTransparentIndex() && i == palette.GetTransparentIndex()))
-            mByGreen[mEntries++] = { palette[i].r, palette[i].g, palette[i].b, uint16_t(i) };
-    std::stable_sort(
-        mByGreen, mByGreen + mEntries, [](const Entry& a, const Entry& b) { return a.g < b.g; });
-    int at = 0;
-    for (int g = 0; g <= 256; ++g) {
-        while (at < mEntries && mByGreen[at].g < g)
-            ++at;
-        mFirstOfGreen[g] = uint16_t(at);
-    }
+            mEntries[mEntryCount++] = { palette[i].r, palette[i].g, palette[i].b, uint16_t(i) };
     mBlocks = new (std::nothrow) LColorMapIndexedBlock*[kBlockCount];
     if (mBlocks) {
         std::memset(mBlocks, 0, kBlockCount * sizeof(LColorMapIndexedBlock*));
@@ -56,41 +48,69 @@ uint32_t LColorMapCacheTable<T>::Fill(uint32_t block, unsigned position, const T
     return index;
 }
 
-template <class T> uint32_t LColorMapCacheTable<T>::Search(const T& colour) const
+namespace {
+
+// The squared distances from a value to the nearest and the farthest value of [low, low + 15].
+inline int NearSquared(int v, int low)
 {
-    if (mEntries == 0)
+    const int d = v < low ? low - v : (v > low + 15 ? v - low - 15 : 0);
+    return d * d;
+}
+inline int FarSquared(int v, int low)
+{
+    const int d = std::max(v - low, low + 15 - v);
+    return d * d;
+}
+
+} // namespace
+
+template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
+{
+    const int r = int(region >> 8) << 4, g = int(region >> 4 & 15) << 4, b = int(region & 15) << 4;
+    // Every colour of the region lies within the smallest farthest distance of some entry; an
+    // entry whose nearest distance is beyond that is never the nearest (nor as near).
+    int bound = INT32_MAX;
+    for (int i = 0; i < mEntryCount; ++i) {
+        const Entry& e = mEntries[i];
+        bound = std::min(bound, FarSquared(e.r, r) + FarSquared(e.g, g) + FarSquared(e.b, b));
+    }
+    mRegionStart[region] = uint32_t(mCandidates.size());
+    for (int i = 0; i < mEntryCount; ++i) {
+        const Entry& e = mEntries[i];
+        if (NearSquared(e.r, r) + NearSquared(e.g, g) + NearSquared(e.b, b) <= bound)
+            mCandidates.push_back(uint8_t(i));
+    }
+    mRegionCount[region] = uint16_t(mCandidates.size() - mRegionStart[region]);
+}
+
+template <class T> uint32_t LColorMapCacheTable<T>::Search(const T& colour)
+{
+    if (mEntryCount == 0)
         return mPalette.GetIndexOfClosestMatch(colour);
+    if (mRegionStart.empty()) {
+        mRegionStart.assign(4096, 0);
+        mRegionCount.assign(4096, 0);
+    }
+    const unsigned region
+        = unsigned(colour.r >> 4) << 8 | unsigned(colour.g >> 4) << 4 | unsigned(colour.b >> 4);
+    if (mRegionCount[region] == 0)
+        ListCandidates(region);
+    // The candidates are in palette order: the first of equal distances stays.
+    const uint8_t* candidate = mCandidates.data() + mRegionStart[region];
+    const int count = mRegionCount[region];
     const int r = colour.r, g = colour.g, b = colour.b;
     uint32_t best = UINT32_MAX;
-    uint32_t bestIndex = UINT32_MAX;
-    auto consider = [&](const Entry& e) {
+    int bestAt = 0;
+    for (int i = 0; i < count; ++i) {
+        const Entry& e = mEntries[candidate[i]];
         const int dr = e.r - r, dg = e.g - g, db = e.b - b;
-        const uint32_t score = uint32_t(dr * dr + dg * dg + db * db);
-        if (score < best || (score == best && e.index < bestIndex)) {
-            best = score;
-            bestIndex = e.index;
-        }
-    };
-    // Upward and downward from the colour's green, each way until the green alone is farther
-    // than the best so far (an entry at an equal distance may still have a lower index).
-    int up = mFirstOfGreen[g], down = up - 1;
-    while (up < mEntries || down >= 0) {
-        if (up < mEntries) {
-            const int dg = mByGreen[up].g - g;
-            if (uint32_t(dg * dg) > best)
-                up = mEntries;
-            else
-                consider(mByGreen[up++]);
-        }
-        if (down >= 0) {
-            const int dg = mByGreen[down].g - g;
-            if (uint32_t(dg * dg) > best)
-                down = -1;
-            else
-                consider(mByGreen[down--]);
+        const uint32_t s = uint32_t(dr * dr + dg * dg + db * db);
+        if (s < best) {
+            best = s;
+            bestAt = candidate[i];
         }
     }
-    return bestIndex;
+    return mEntries[bestAt].index;
 }
 
 template class LColorMapCacheTable<LPFB8G8R8>;

@@ -8,6 +8,7 @@
 #include "lfw/graphics/LPalette.h"
 
 #include <cstdint>
+#include <vector>
 
 template <class T> struct LProcessConvertImageToIndexed {
     LProcessConvertImageToIndexed(const LImageBuffer& source_, const LPalette<T>& palette_,
@@ -67,17 +68,22 @@ public:
 private:
     uint32_t Fill(uint32_t block, unsigned position, const T& colour);
     // The palette search: the first of the nearest entries, as the palette's own search finds
-    // it, looking outward from the colour's green only as far as a nearer entry can lie.
-    uint32_t Search(const T& colour) const;
+    // it, among the entries that can be nearest to some colour of the colour's 16 x 16 x 16
+    // region (listed when the region is first met).
+    uint32_t Search(const T& colour);
+    void ListCandidates(unsigned region);
 
     struct Entry {
         int16_t r, g, b;
         uint16_t index;
     };
     const LPalette<T>& mPalette;
-    Entry mByGreen[256]; // the entries but the transparent one, by green ascending
-    int mEntries = 0;
-    uint16_t mFirstOfGreen[257]; // the first entry of mByGreen whose green is at least g
+    Entry mEntries[256]; // the entries but the transparent one, in palette order
+    int mEntryCount = 0;
+    // Per region: whether listed, and where its candidates lie in mCandidates.
+    std::vector<uint32_t> mRegionStart;
+    std::vector<uint16_t> mRegionCount;
+    std::vector<uint8_t> mCandidates; // places in mEntries
     LColorMapIndexedBlock** mBlocks = nullptr;
     uint64_t mBlockCount = 0;
     uint8_t mLowMask = 3;
