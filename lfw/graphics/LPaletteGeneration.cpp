@@ -20,54 +20,62 @@ template <class Data>
 bool LOctreeNode<Data>::Insert(
     const Data& data, unsigned long level, LOctreeNode** leaf, LOctreeNode** path)
 {
-    ++mPixels;
-    if (path)
-        path[level] = this;
-    if (level >= 8) {
-        mData = data;
-        ++mCount;
-        if (leaf)
-            *leaf = this;
-        return false;
-    }
-    if (mCount != 0) {
-        if (mData == data) {
-            ++mCount;
+    // The descent is a loop: each pass is one node, one level deeper than the last.
+    LOctreeNode* node = this;
+    LOctreeNode* parent = nullptr; // of node, below this node only
+    unsigned long slot = 0; // of node in parent
+    bool madeChild = false; // a new child was made on the way: it becomes a new leaf
+    for (;; ++level) {
+        ++node->mPixels;
+        if (path)
+            path[level] = node;
+        if (level >= 8) {
+            node->mData = data;
+            ++node->mCount;
             if (leaf)
-                *leaf = this;
-            return false;
+                *leaf = node;
+            return madeChild;
         }
-        // A second colour reaches this leaf: its own colour moves one level down.
-        LOctreeNode* moved = CreateInstance();
-        moved->mData = mData;
-        moved->mCount = mCount;
-        moved->mPixels = mCount;
-        const unsigned long slot = mData.GetChildIndex(level);
-        mChildren[slot] = moved;
-        mChildSlots = uint8_t(1 << slot);
-        mLeafChildren = uint8_t(1 << slot);
-        mCount = 0;
+        if (node->mCount != 0) {
+            if (node->mData == data) {
+                ++node->mCount;
+                if (leaf)
+                    *leaf = node;
+                return madeChild;
+            }
+            // A second colour reaches this leaf: its own colour moves one level down.
+            LOctreeNode* moved = node->CreateInstance();
+            moved->mData = node->mData;
+            moved->mCount = node->mCount;
+            moved->mPixels = node->mCount;
+            const unsigned long at = node->mData.GetChildIndex(level);
+            node->mChildren[at] = moved;
+            node->mChildSlots = uint8_t(1 << at);
+            node->mLeafChildren = uint8_t(1 << at);
+            node->mCount = 0;
+            if (parent)
+                parent->mLeafChildren &= uint8_t(~(1 << slot));
+        }
+        if (node->mChildSlots == 0) {
+            node->mData = data;
+            node->mCount = 1;
+            if (leaf)
+                *leaf = node;
+            return true;
+        }
+        const unsigned long index = data.GetChildIndex(level);
+        LOctreeNode*& child = node->mChildren[index];
+        if (!child) {
+            // The new child takes the colour on the next pass.
+            child = node->CreateInstance();
+            node->mChildSlots |= uint8_t(1 << index);
+            node->mLeafChildren |= uint8_t(1 << index);
+            madeChild = true;
+        }
+        parent = node;
+        slot = index;
+        node = child;
     }
-    if (mChildSlots == 0) {
-        mData = data;
-        mCount = 1;
-        if (leaf)
-            *leaf = this;
-        return true;
-    }
-    const unsigned long index = data.GetChildIndex(level);
-    LOctreeNode*& child = mChildren[index];
-    if (!child) {
-        child = CreateInstance();
-        mChildSlots |= uint8_t(1 << index);
-        child->Insert(data, level + 1, leaf, path);
-        mLeafChildren |= uint8_t(1 << index);
-        return true;
-    }
-    const bool added = child->Insert(data, level + 1, leaf, path);
-    if (child->mCount == 0)
-        mLeafChildren &= uint8_t(~(1 << index));
-    return added;
 }
 
 template <class Data> void LOctreeNode<Data>::Merge()
