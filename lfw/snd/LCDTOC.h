@@ -17,9 +17,9 @@ inline constexpr size_t kLTOCMaxEntries = 256;
 inline constexpr unsigned kLTOCMaxTracks = 99;
 
 struct TOCTrackInfo {
-    uint32_t start = 0;  // logical block address
+    uint32_t start = 0; // logical block address
     uint32_t length = 0; // sectors
-    uint8_t audio = 0;   // 1 audio, 0 data
+    uint8_t audio = 0; // 1 audio, 0 data
 };
 
 struct LCDDBInfo {

@@ -67,9 +67,11 @@ void LMusicBrainzDiscId(char* out, const TOCTrackInfo* table, unsigned trackCoun
     if (trackCount > kLTOCMaxTracks)
         trackCount = kLTOCMaxTracks;
     char text[2 + 2 + 8 + 99 * 8 + 1];
-    size_t n = LStringFormat(text, sizeof text, "01%02X%08X", trackCount, table[trackCount].start + 150);
+    size_t n
+        = LStringFormat(text, sizeof text, "01%02X%08X", trackCount, table[trackCount].start + 150);
     for (unsigned t = 0; t < 99; ++t)
-        n += LStringFormat(text + n, sizeof text - n, "%08X", t < trackCount ? table[t].start + 150 : 0u);
+        n += LStringFormat(
+            text + n, sizeof text - n, "%08X", t < trackCount ? table[t].start + 150 : 0u);
     LSha1 sha;
     sha.Update(text, n);
     uint32_t words[5];
@@ -95,7 +97,8 @@ void LMusicBrainzDiscId(char* out, const TOCTrackInfo* table, unsigned trackCoun
 void LMusicBrainzFormatRequest(char* out, const char* host, const char* discId)
 {
     char path[kLHTTPPathSize];
-    LStringFormat(path, sizeof path, "/ws/2/discid/%s?fmt=json&inc=recordings+artist-credits", discId);
+    LStringFormat(
+        path, sizeof path, "/ws/2/discid/%s?fmt=json&inc=recordings+artist-credits", discId);
     LStringFormat(out, kLHTTPRequestSize,
         "GET %s HTTP/1.0\r\nHost: %s\r\nUser-Agent:  %s/%s ( %s )\r\n\r\n", path, host, "Vorantel",
         "6.27", kContact);

@@ -12,8 +12,8 @@ inline constexpr size_t kLMusicBrainzMaxReply = 1u << 20;
 struct VTProcessAudioCDInfo {
     enum Type { kTitle = 0, kArtist = 1, kTrackList = 2 };
     int type = kTrackList;
-    bool found = false;              // out: a drive held a disc that was read and looked up
-    LStringLongTemplate<char> text;  // out
+    bool found = false; // out: a drive held a disc that was read and looked up
+    LStringLongTemplate<char> text; // out
 };
 
 // 0 with found and the text, 0 with found clear when no drive gave a result, 1 stopped, 2 with

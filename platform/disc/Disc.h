@@ -11,7 +11,7 @@ namespace platform::disc {
 
 struct Drive {
     std::string device; // "/dev/sr0"
-    std::string name;   // vendor and model from sysfs ("" when unknown)
+    std::string name; // vendor and model from sysfs ("" when unknown)
 };
 
 // The drives named by /proc/sys/dev/cdrom/info (else the sr* entries of /sys/block), in
