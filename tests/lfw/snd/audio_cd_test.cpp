@@ -3,11 +3,13 @@
 #include "lfw/snd/LMusicBrainz.h"
 #include "platform/disc/Disc.h"
 #include "support/LoopbackServer.h"
+#include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -230,9 +232,14 @@ protected:
         LUserSettingDeleteItem("Online", "MusicBrainzHost");
         delete gDir;
     }
-    void SetUp() override { LCDSetDriveAccess(&drives); }
+    void SetUp() override
+    {
+        homes = std::make_unique<PrivateHomes>();
+        LCDSetDriveAccess(&drives);
+    }
     void TearDown() override { LCDSetDriveAccess(nullptr); }
     RecordedDrives drives;
+    std::unique_ptr<PrivateHomes> homes;
     static TemporaryFolder* gDir;
     static bool gReady;
 };

@@ -6,6 +6,7 @@
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LZORHooks.h"
 #include "support/LoopbackServer.h"
+#include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,7 @@ protected:
     {
         ASSERT_TRUE(LStartupDone());
         LThreadSetMainThread();
+        LFile::CreateFolderTree(LogsFolder().c_str());
         gAlerts = AlertLog();
         LZORSetAlertFunction(RecordingAlert);
         ClearLogs();
@@ -114,6 +116,7 @@ protected:
         LZORSetAlertFunction(nullptr);
         ClearLogs();
     }
+    PrivateHomes homes;
 };
 
 } // namespace
@@ -211,6 +214,7 @@ TEST_F(CrashReportTest, NewestRecordOfAnotherVersionHidesOlderOnes)
 
 TEST(MachineData, EncodedAndBounded)
 {
+    PrivateHomes homes;
     char data[kLDebugDataSize];
     LDebugGetMachineDataForCrashReport(data, "Mac_Vorantel_x.crash", 12, 34);
     EXPECT_EQ(std::string(data).rfind("dump%3DMac_Vorantel_x.crash%26memfrhp%3D12%26memfrlg%3D34%26"
@@ -272,6 +276,7 @@ protected:
         int status;
         waitpid(pid, &status, 0);
     }
+    PrivateHomes homes;
     TemporaryFolder runtime;
     char path[kLPathSize];
 };

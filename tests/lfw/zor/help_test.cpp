@@ -2,6 +2,7 @@
 #include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/zor/LHelp.h"
+#include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,7 @@ protected:
             CmdCounts[i] = { 0, 0 };
     }
     void TearDown() override { setenv("VT_RESOURCES_DIR", oldResources.c_str(), 1); }
+    PrivateHomes homes;
     TemporaryFolder resources;
     std::string oldResources;
 };
