@@ -70,7 +70,6 @@ LProcessResult _LWaitWritable(LProcessInterface& job, int fd, uint64_t& budget)
 // Plain and TLS sockets seen through one set of operations.
 struct _LPlainIO {
     int fd;
-    static constexpr bool kPeek = true;
     int Fd() const { return fd; }
     size_t Buffered() const { return 0; }
     // > 0 bytes, 0 closed, kLSSLWouldBlock, or kLSSLFailed.
