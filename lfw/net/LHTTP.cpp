@@ -16,6 +16,17 @@ LSSLSocketTCP& _LRef(LSSLSocketTCP& s)
     return s;
 }
 
+// A body without a length ends with the connection; over TLS only a close notice ends it, a
+// cut connection may have dropped the rest.
+bool _LEndedCleanly(LIPSocketTCP&)
+{
+    return true;
+}
+bool _LEndedCleanly(LSSLSocketTCP& s)
+{
+    return s.ClosedCleanly();
+}
+
 bool _LCopy(char* out, size_t size, const char* text)
 {
     size_t n = std::strlen(text);
@@ -140,7 +151,7 @@ LProcessResult _LDownload(
         size_t want = remaining < sizeof buffer ? size_t(remaining) : sizeof buffer;
         size_t got = 0;
         r = ProcessRecvReady(job, _LRef(sock), buffer, want, &got, 60000);
-        if (r == LProcessResultError && !known)
+        if (r == LProcessResultError && !known && _LEndedCleanly(sock))
             break; // the close ends a body without a length
         if (r != LProcessResultSuccess) {
             save.Discard();

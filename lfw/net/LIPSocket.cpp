@@ -542,6 +542,11 @@ long LSSLSocketTCP::Write(const void* data, size_t length)
     }
 }
 
+bool LSSLSocketTCP::ClosedCleanly() const
+{
+    return !fSession || fSession->ClosedCleanly();
+}
+
 size_t LSSLSocketTCP::GetBytesReady() const
 {
     if (fSession)

@@ -126,6 +126,8 @@ public:
     // kLSSLClosed, kLSSLFailed. Without a session: recv/send on the descriptor.
     long Read(void* buffer, size_t length);
     long Write(const void* data, size_t length);
+    // True when the peer ended the session with its close notice; always true without TLS.
+    bool ClosedCleanly() const;
     // Decrypted bytes waiting; without a session the socket's unread byte count.
     size_t GetBytesReady() const;
     // Ends the session, closes the descriptor and empties the peer name.

@@ -92,11 +92,14 @@ Status Session::_Map(int ret)
         return Status::WantWrite;
     case SSL_ERROR_ZERO_RETURN:
         fConnected = false;
+        fCleanClose = true;
         return Status::Closed;
     case SSL_ERROR_SYSCALL:
+        // The connection ended without the close notice: the data may have been cut short.
         fConnected = false;
         ERR_clear_error();
-        return Status::Closed;
+        fError = "connection cut";
+        return Status::Failed;
     default: {
         long verify = SSL_get_verify_result(ssl);
         fError = verify != X509_V_OK
@@ -176,6 +179,7 @@ void Session::Close()
         fContext = nullptr;
     }
     fConnected = false;
+    fCleanClose = false;
     ERR_clear_error();
 }
 

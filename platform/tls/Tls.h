@@ -15,7 +15,7 @@ enum class Status {
     Done, // the operation completed
     WantRead, // retry when the socket is readable
     WantWrite, // retry when the socket is writable
-    Closed, // the peer closed the session (cleanly or not)
+    Closed, // the peer ended the session with its close notice
     Failed, // protocol or verification failure; the session is unusable
 };
 
@@ -37,6 +37,8 @@ public:
     // Decrypted bytes waiting to be read.
     size_t Pending() const;
     bool IsConnected() const { return fConnected; }
+    // True once the peer sent its close notice (a cut connection is not a clean close).
+    bool ClosedCleanly() const { return fCleanClose; }
     // Sends close-notify (without waiting for the answer) and frees the session.
     void Close();
     const std::string& GetError() const { return fError; }
@@ -47,6 +49,7 @@ private:
     void* fContext = nullptr; // SSL_CTX*
     void* fSsl = nullptr; // SSL*
     bool fConnected = false;
+    bool fCleanClose = false;
     std::string fError;
 };
 

@@ -153,7 +153,8 @@ void LoopbackServer::Serve(int fd)
         }
     }
     if (ssl) {
-        SSL_shutdown(ssl);
+        if (!script.cut)
+            SSL_shutdown(ssl);
         SSL_free(ssl);
     }
     close(fd);

@@ -17,6 +17,7 @@ struct LoopbackScript {
     std::vector<std::string> pieces;
     int pauseMs = 0;
     bool hold = false;
+    bool cut = false; // TLS: end without the close notice
 };
 
 class LoopbackServer {

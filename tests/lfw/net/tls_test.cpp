@@ -44,6 +44,21 @@ TEST_F(TlsTest, VerifiedDownloadOverLoopback)
     EXPECT_EQ(server.Requests().at(0), "GET /s HTTP/1.0\r\nHost: " + server.Host() + "\r\n\r\n");
 }
 
+TEST_F(TlsTest, BodyWithoutLengthNeedsTheCloseNotice)
+{
+    ASSERT_TRUE(gReady);
+    LoopbackServer server(File("server.pem"), File("server.key"));
+    server.Add(LoopbackScript { { "HTTP/1.0 200 OK\r\n\r\nwhole" }, 0, false, false });
+    server.Add(LoopbackScript { { "HTTP/1.0 200 OK\r\n\r\ncut sh" }, 0, false, true });
+    LProcessInterfaceVoid job;
+    std::string target = *gDir / "notice.out";
+    std::string url = "https://" + server.Host() + "/s";
+    ASSERT_EQ(ProcessHTTPSDownloadFile(job, url.c_str(), target.c_str(), false), 0);
+    EXPECT_EQ(TemporaryFolder::ReadFile(target), "whole");
+    EXPECT_EQ(ProcessHTTPSDownloadFile(job, url.c_str(), target.c_str(), false), 2);
+    EXPECT_EQ(TemporaryFolder::ReadFile(target), "whole");
+}
+
 TEST_F(TlsTest, UntrustedAuthorityFails)
 {
     ASSERT_TRUE(gReady);
