@@ -253,7 +253,8 @@ TEST(HttpSocket, StopEndsAWaitWithin200ms)
     auto ended = std::chrono::steady_clock::now();
     stopper.join();
     EXPECT_EQ(r, 1);
-    EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(ended - stopped).count(), 250);
+    EXPECT_LE(std::chrono::duration_cast<std::chrono::milliseconds>(ended - stopped).count(),
+        400); // one 200 ms slice and scheduling slack
 }
 
 TEST(HttpSocket, WaitTimesOut)
