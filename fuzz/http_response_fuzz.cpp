@@ -32,7 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     shutdown(pair[1], SHUT_WR);
 
     static char folder[] = "/tmp/vt-http-fuzz-XXXXXX";
-    static bool made = mkdtemp(folder) != nullptr;
+    static bool made = [] {
+        if (!mkdtemp(folder))
+            return false;
+        std::atexit([] {
+            unlink((std::string(folder) + "/body").c_str());
+            rmdir(folder);
+        });
+        return true;
+    }();
     if (!made)
         return 0;
     std::string target = std::string(folder) + "/body";
