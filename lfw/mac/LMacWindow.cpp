@@ -12,6 +12,7 @@
 #include "platform/ui/LView.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -585,6 +586,17 @@ bool LMacWindow::DoesFocusedControlWantArrowKeys() const
     return GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus) || GTK_IS_COMBO_BOX(focus)
         || GTK_IS_TREE_VIEW(focus) || GTK_IS_SCROLLBAR(focus) || GTK_IS_SCROLLED_WINDOW(focus)
         || GTK_IS_SPIN_BUTTON(focus);
+}
+
+int LMacWindow::RoundPixels(double v)
+{
+    // Half up, also below zero (a control left of the client area), within the int range.
+    double r = std::floor(v + 0.5);
+    if (r >= double(INT_MAX))
+        return INT_MAX;
+    if (r <= double(INT_MIN))
+        return INT_MIN;
+    return int(r);
 }
 
 double LMacWindow::GetBackingScaleFactor() const

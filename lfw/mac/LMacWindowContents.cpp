@@ -23,7 +23,7 @@ namespace {
 
 int R(double v)
 {
-    return int(v + 0.5);
+    return LMacWindow::RoundPixels(v);
 }
 
 int Ceil(double v)

@@ -20,7 +20,7 @@ constexpr LUiRect kUnplaced { 0, -300, 500, 30 };
 
 int R(double v)
 {
-    return int(v + 0.5);
+    return LMacWindow::RoundPixels(v);
 }
 
 // Edges on whole device pixels of the scale.

@@ -596,4 +596,6 @@ void LCocoaRadioButtonGroupImpl::UpdateInputShape(GtkWidget* widget)
     g_list_free(kids);
     gdk_window_input_shape_combine_region(window, region, 0, 0);
     cairo_region_destroy(region);
+    // The group's own window passes clicks through; its radio buttons still take theirs.
+    gdk_window_set_pass_through(window, TRUE);
 }
