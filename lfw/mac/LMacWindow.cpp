@@ -4,6 +4,7 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 #include "platform/ui/LModalLoop.h"
@@ -206,8 +207,8 @@ void LMacWindow::InitCommon(LCocoaDialogCenterMode mode, bool show)
     fInitialised = true;
     if (fManager)
         fManager->relayoutControls();
-    if (LNativeWindow* w = ContentWindow(); w && fRealWindow && !w->FocusWidget() && w->Gtk())
-        gtk_widget_child_focus(GTK_WIDGET(w->Gtk()), GTK_DIR_TAB_FORWARD);
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow)
+        w->FocusFirstKeyView();
     if (!IsWindowVisible())
         ShowWindow(show);
 }
@@ -272,7 +273,9 @@ bool LMacWindow::RunModal(LWindow* parent, LCocoaDialogCenterMode mode)
         fModalRunning = true;
         LModalCounter::Enter();
         LUiRef<LNativeWindow> hold(window);
-        code = LModalLoop::Run(window);
+        code = LModalLoop::Run(window, kLCmdCancel);
+        // Also when the run was ended another way (its window destroyed underneath it).
+        fModalRunning = false;
         LModalCounter::Leave();
     }
     if (parentWindow && fWindow)
@@ -304,16 +307,15 @@ void LMacWindow::Close(int code)
 {
     fClosed = true;
     LMacWindow* realParent = GetRealParent();
-    bool throughParent = realParent && !fRealWindow;
-    bool modal = throughParent ? realParent->fModalRunning : fModalRunning;
-    if (!modal) {
+    // An embedded page ends the modal run of the window it is in.
+    LMacWindow* runner = realParent && !fRealWindow ? realParent : this;
+    if (!runner->fModalRunning) {
         DestroyCommon();
         return;
     }
-    LModalLoop::Stop(code);
-    fModalRunning = false;
-    if (throughParent)
-        realParent->fModalRunning = false;
+    // The run of that window, which need not be the innermost one.
+    LModalLoop::StopWindow(runner->ContentWindow(), code);
+    runner->fModalRunning = false;
 }
 
 void LMacWindow::DestroyCommon()
@@ -355,6 +357,9 @@ void LMacWindow::DestroyCommon()
 
 void LMacWindow::Command(int id, int)
 {
+    // A window may close and delete itself in what a command runs (CmCancel, an overridden
+    // Close): it is touched afterwards only when its content view still names it.
+    LUiRef<LView> content(GetContentView());
     switch (id) {
     case kLCmdToggleToolbar:
         if (LNativeWindow* window = ContentWindow(); window && fWindow)
@@ -380,7 +385,7 @@ void LMacWindow::Command(int id, int)
     default:
         break;
     }
-    if (IsWindowVisible())
+    if (LCocoaView::isStillWindowOf(content.Get(), this) && IsWindowVisible())
         EnableControls();
 }
 
@@ -474,8 +479,8 @@ void LMacWindow::RedrawWindow()
         fManager->redrawWindowOnExitingFullScreen();
         return;
     }
-    if (LNativeWindow* window = ContentWindow(); window && window->Gtk())
-        gtk_widget_queue_draw(GTK_WIDGET(window->Gtk()));
+    if (LNativeWindow* window = ContentWindow())
+        window->SetNeedsDisplay();
 }
 
 void LMacWindow::SetCaption(const char* text)
@@ -565,27 +570,13 @@ LView* LMacWindow::GetFocus()
 bool LMacWindow::IsEditControlFocus() const
 {
     LNativeWindow* key = LNativeWindow::KeyWindow();
-    GtkWidget* focus = key ? key->FocusWidget() : nullptr;
-    if (!focus)
-        return false;
-    if (GTK_IS_EDITABLE(focus))
-        return gtk_editable_get_editable(GTK_EDITABLE(focus));
-    if (GTK_IS_TEXT_VIEW(focus))
-        return gtk_text_view_get_editable(GTK_TEXT_VIEW(focus));
-    return false;
+    return key && key->IsFocusEditableText();
 }
 
 bool LMacWindow::DoesFocusedControlWantArrowKeys() const
 {
     LNativeWindow* key = LNativeWindow::KeyWindow();
-    GtkWidget* focus = key ? key->FocusWidget() : nullptr;
-    if (!focus)
-        return false;
-    // Text inputs, edit views, combo boxes, lists and trees, scroll bars, scroll views and
-    // steppers move with the arrow keys themselves.
-    return GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus) || GTK_IS_COMBO_BOX(focus)
-        || GTK_IS_TREE_VIEW(focus) || GTK_IS_SCROLLBAR(focus) || GTK_IS_SCROLLED_WINDOW(focus)
-        || GTK_IS_SPIN_BUTTON(focus);
+    return key && key->FocusWantsArrowKeys();
 }
 
 int LMacWindow::RoundPixels(double v)

@@ -12,7 +12,23 @@ struct Level {
     GMainLoop* loop;
     LNativeWindow* window;
     int code;
+    int closedCode;
+    bool stopped;
 };
+
+void EndLevel(Level* level, int code)
+{
+    level->code = code;
+    level->stopped = true;
+    g_main_loop_quit(level->loop);
+}
+
+void LevelWindowDestroyed(GtkWidget*, gpointer data)
+{
+    auto* level = static_cast<Level*>(data);
+    if (!level->stopped)
+        EndLevel(level, level->closedCode);
+}
 
 std::vector<Level*>& Stack()
 {
@@ -67,18 +83,31 @@ gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointe
 
 } // namespace
 
-int LModalLoop::Run(LNativeWindow* window)
+int LModalLoop::Run(LNativeWindow* window, int closedCode)
 {
-    Level level { g_main_loop_new(nullptr, FALSE), window, 0 };
+    Level level { g_main_loop_new(nullptr, FALSE), window, 0, closedCode, false };
     bool wasModal = false;
+    GtkWindow* gtkWindow = nullptr;
     if (window) {
         window->Retain();
+        if (window->IsClosed()) {
+            window->Release();
+            g_main_loop_unref(level.loop);
+            return closedCode;
+        }
+        gtkWindow = GTK_WINDOW(g_object_ref(window->Gtk()));
+        g_signal_connect(gtkWindow, "destroy", G_CALLBACK(LevelWindowDestroyed), &level);
         wasModal = window->IsModal();
         window->SetModal(true);
         window->MakeKeyAndOrderFront();
     }
     Stack().push_back(&level);
-    g_main_loop_run(level.loop);
+    if (!level.stopped)
+        g_main_loop_run(level.loop);
+    if (gtkWindow) {
+        g_signal_handlers_disconnect_by_data(gtkWindow, &level);
+        g_object_unref(gtkWindow);
+    }
     auto& stack = Stack();
     stack.erase(std::remove(stack.begin(), stack.end(), &level), stack.end());
     if (window) {
@@ -95,9 +124,7 @@ bool LModalLoop::Stop(int code)
     auto& stack = Stack();
     if (stack.empty())
         return false;
-    Level* top = stack.back();
-    top->code = code;
-    g_main_loop_quit(top->loop);
+    EndLevel(stack.back(), code);
     return true;
 }
 
@@ -106,8 +133,7 @@ bool LModalLoop::StopWindow(LNativeWindow* window, int code)
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
         if ((*it)->window == window) {
-            (*it)->code = code;
-            g_main_loop_quit((*it)->loop);
+            EndLevel(*it, code);
             return true;
         }
     }

@@ -93,11 +93,18 @@ struct LNativeWindowGlue {
         // Destroyed by someone else (the display went away, say).
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         if (w->fWindow == GTK_WINDOW(widget)) {
+            LUiRef<LNativeWindow> hold(w);
             g_signal_handlers_disconnect_matched(
                 widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, w);
+            g_object_set_data(G_OBJECT(widget), kWindowDataKey, nullptr);
             w->fWindow = nullptr;
             if (gMainWindow == w)
                 gMainWindow = nullptr;
+            // The delegate hears of it as of any close, and is let go as after one.
+            if (LUiRef<LNativeWindowDelegate> d(Delegate(w)); d) {
+                d->WindowWillClose(*w);
+                w->fDelegate.Reset(nullptr);
+            }
         }
     }
 
@@ -264,7 +271,9 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
 
 LNativeWindow::~LNativeWindow()
 {
-    CloseWindow();
+    // Half destroyed already: the delegate is not told (a close tells it while the window is
+    // whole).
+    CloseWindow(false);
 }
 
 LNativeWindow* LNativeWindow::FromGtk(GtkWindow* window)
@@ -540,16 +549,16 @@ void LNativeWindow::Close()
     if (!fWindow)
         return;
     LUiRef<LNativeWindow> hold(this);
-    CloseWindow();
+    CloseWindow(true);
 }
 
-void LNativeWindow::CloseWindow()
+void LNativeWindow::CloseWindow(bool tellDelegate)
 {
     if (gMainWindow == this)
         gMainWindow = nullptr;
     if (!fWindow)
         return;
-    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d)
+    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d && tellDelegate)
         d->WindowWillClose(*this);
     if (!fWindow)
         return;
@@ -683,6 +692,43 @@ bool LNativeWindow::MakeFirstResponder(LView* view)
         return false;
     gtk_widget_grab_focus(w);
     return gtk_window_get_focus(fWindow) == w;
+}
+
+bool LNativeWindow::FocusFirstKeyView()
+{
+    if (!fWindow)
+        return false;
+    if (!FocusWidget())
+        gtk_widget_child_focus(GTK_WIDGET(fWindow), GTK_DIR_TAB_FORWARD);
+    return FocusWidget() != nullptr;
+}
+
+bool LNativeWindow::IsFocusEditableText() const
+{
+    GtkWidget* focus = FocusWidget();
+    if (!focus)
+        return false;
+    if (GTK_IS_EDITABLE(focus))
+        return gtk_editable_get_editable(GTK_EDITABLE(focus));
+    if (GTK_IS_TEXT_VIEW(focus))
+        return gtk_text_view_get_editable(GTK_TEXT_VIEW(focus));
+    return false;
+}
+
+bool LNativeWindow::FocusWantsArrowKeys() const
+{
+    GtkWidget* focus = FocusWidget();
+    if (!focus)
+        return false;
+    return GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus) || GTK_IS_COMBO_BOX(focus)
+        || GTK_IS_TREE_VIEW(focus) || GTK_IS_SCROLLBAR(focus) || GTK_IS_SCROLLED_WINDOW(focus)
+        || GTK_IS_SPIN_BUTTON(focus);
+}
+
+void LNativeWindow::SetNeedsDisplay()
+{
+    if (fWindow)
+        gtk_widget_queue_draw(GTK_WIDGET(fWindow));
 }
 
 void LNativeWindow::SetMenuBar(GtkWidget* menuBar)
