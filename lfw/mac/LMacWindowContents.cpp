@@ -83,6 +83,7 @@ void LMacWindowInstallServices()
             = [](LView* view) { return LMacWindow::GetBackingScaleFactor(view); };
         LGuiFontSetViewServices(services);
         LCocoaTextInputImpl::setValidationTipHook(ValidationTip);
+        LCocoaWindowHooksGet().updateChildViewTooltips = UpdateChildViewTooltips;
     }
     if (!themed && LUiIsAvailable()) {
         themed = true;

@@ -3,6 +3,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gen/LString.h"
 #include "lfw/mac/LControlFlags.h"
+#include "lfw/mac/LGuiFont.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
@@ -722,5 +723,82 @@ TEST_F(ControlsTest, Measuring)
     LRectangle tiny(0, 0, 2, 2);
     w.TrimTextToRect(text, tiny, 110, false);
     EXPECT_STREQ(text, "Ingenting får plats");
+    w.DestroyCommon();
+}
+
+TEST_F(ControlsTest, ARefusedEditOfAClosedWindowShowsNoTip)
+{
+    auto* w = new ControlWindow;
+    LInputFlags numeric;
+    numeric.numbersOnly = true;
+    w->onInit = [&](ControlWindow& self) { self.AddInput(120, numeric, 10, 10, 100); };
+    w->CreateCocoaWindow(200, 80, kStyle, false, nullptr);
+    w->InitCommon(kLCocoaDialogCenterNone, true);
+    uitest::ShowAndWait(w->GetNativeWindow());
+    LUiRef<LView> field(w->GetControlHandle(120));
+    gint pos = 0;
+    gtk_editable_insert_text(GTK_EDITABLE(field->Widget()), "x", -1, &pos);
+    // Closed and gone before the tip's turn comes.
+    w->Close();
+    delete w;
+    uitest::Pump(50);
+    SUCCEED();
+}
+
+TEST_F(ControlsTest, ControlFontsInBackingPixels)
+{
+    int s = Scale();
+    ControlWindow w;
+    w.CreateCocoaWindow(200, 80, kStyle, false, nullptr);
+    w.GetNativeWindow()->OrderFront();
+    uitest::PumpUntil([&] { return w.GetContentView()->ExistingWidget() != nullptr; });
+    LView* label = w.AddStatic(130, "Text");
+    LGuiFont font;
+    LMacWindow::GetControlFont(label, font);
+    EXPECT_EQ(font.GetSize(), int(s * LUiSystemFontSize()));
+    LGuiFont bigger(20 * s, true, true, false, "DejaVu Sans", false);
+    LMacWindow::SetControlFont(label, bigger);
+    LGuiFont back;
+    LMacWindow::GetControlFont(label, back);
+    EXPECT_EQ(back.GetSize(), 20 * s);
+    EXPECT_TRUE(back.IsBold());
+    EXPECT_TRUE(back.IsUnderlined());
+    char name[260];
+    back.GetName(name, sizeof name);
+    EXPECT_STREQ(name, "DejaVu Sans");
+    // Measured in the control's font: larger than in the label font.
+    EXPECT_GT(w.MeasureTextWidth(130), w.MeasureStaticTextWidthPixels("Text"));
+    // A view that is no control has the system font.
+    LMacWindow::GetControlFont(w.GetContentView(), back);
+    EXPECT_EQ(back.GetSize(), int(s * LUiSystemFontSize()));
+    w.DestroyCommon();
+}
+
+TEST_F(ControlsTest, TooltipsAreSetAgainWhenAViewIsShown)
+{
+    ControlWindow w;
+    w.CreateCocoaWindow(200, 80, kStyle, false, nullptr);
+    w.GetNativeWindow()->OrderFront();
+    LView* b = w.AddButton(140, "Knapp");
+    LView* plain = w.AddStatic(141, "Utan");
+    gtk_widget_set_tooltip_text(b->Widget(), "Tips till knappen");
+    ASSERT_NE(LCocoaWindowHooksGet().updateChildViewTooltips, nullptr);
+    LCocoaWindowHooksGet().updateChildViewTooltips(w.GetContentView());
+    gchar* tip = gtk_widget_get_tooltip_text(b->Widget());
+    EXPECT_STREQ(tip, "Tips till knappen");
+    g_free(tip);
+    EXPECT_EQ(gtk_widget_get_tooltip_text(plain->Widget()), nullptr);
+    w.DestroyCommon();
+}
+
+TEST_F(ControlsTest, AMegabyteIsMeasured)
+{
+    ControlWindow w;
+    w.CreateCocoaWindow(200, 80, kStyle, false, nullptr);
+    std::string big;
+    while (big.size() < (1u << 20))
+        big += "ord och ";
+    EXPECT_GT(w.MeasureTextHeight(big.c_str(), 400), 1000);
+    EXPECT_GT(w.MeasureStaticTextWidthPixels(big.c_str()), 1000);
     w.DestroyCommon();
 }
