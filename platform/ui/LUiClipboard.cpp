@@ -133,6 +133,11 @@ bool Offer()
     for (const Flavour& f : s.flavours)
         gtk_target_list_add(list, gdk_atom_intern(f.target.c_str(), FALSE), 0, 0);
     gint n = 0;
+    if (!s.hasText && s.flavours.empty()) {
+        // Nothing to offer yet: the clipboard is taken with the first flavour.
+        gtk_target_list_unref(list);
+        return true;
+    }
     GtkTargetEntry* entries = gtk_target_table_new_from_list(list, &n);
     s.settingOwner = true;
     gboolean ok
