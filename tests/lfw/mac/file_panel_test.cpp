@@ -5,6 +5,7 @@
 #include "lfw/mac/LFileBrowse.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LUiFilePanel.h"
+#include "support/PanelTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -165,41 +166,6 @@ protected:
     TemporaryFolder folder;
 };
 
-// Keeps a picture of a GTK dialog (drawn by itself, so no other window covers it).
-void SavePanelShot(GtkWidget* panel, const std::string& path)
-{
-    while (gtk_events_pending())
-        gtk_main_iteration();
-    int w = gtk_widget_get_allocated_width(panel), h = gtk_widget_get_allocated_height(panel);
-    int s = gtk_widget_get_scale_factor(panel);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * s, h * s);
-    cairo_surface_set_device_scale(surface, s, s);
-    cairo_t* cr = cairo_create(surface);
-    gtk_widget_draw(panel, cr);
-    cairo_destroy(cr);
-    g_mkdir_with_parents(g_path_get_dirname(path.c_str()), 0755);
-    cairo_surface_write_to_png(surface, path.c_str());
-    cairo_surface_destroy(surface);
-}
-
-// Runs act on the chooser once it is up (while the panel's own loop turns).
-void WhenPanelUp(std::function<void(GtkWidget*)> act)
-{
-    auto* holder = new std::function<void(GtkWidget*)>(std::move(act));
-    g_timeout_add(
-        50,
-        [](gpointer data) -> gboolean {
-            auto* f = static_cast<std::function<void(GtkWidget*)>*>(data);
-            auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel());
-            if (!panel || !gtk_widget_get_mapped(panel))
-                return G_SOURCE_CONTINUE;
-            (*f)(panel);
-            delete f;
-            return G_SOURCE_REMOVE;
-        },
-        holder);
-}
-
 } // namespace
 
 TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
@@ -210,10 +176,10 @@ TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
     std::strcpy(dir, folder.Path().c_str());
     std::string proposed;
     unsigned modalWhileUp = 0;
-    WhenPanelUp([&](GtkWidget* panel) {
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
         proposed = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
         modalWhileUp = LModalCounter::Count();
-        SavePanelShot(panel, "screenshots/file_panel/save.png");
+        uitest::SavePanelShot(panel, "screenshots/file_panel/save.png");
         gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "X.PDF");
         gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
     });
@@ -229,7 +195,7 @@ TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
 
     // a.b.c proposes a.b; cancelling leaves the buffers and still writes the index.
     std::strcpy(path, "/tmp/a.b.c");
-    WhenPanelUp([&](GtkWidget* panel) {
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
         proposed = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
         gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_CANCEL);
     });
@@ -250,7 +216,7 @@ TEST_F(FilePanelTest, OpenPanelFiltersAndSameBufferKeepsThePath)
     std::strcpy(buffer, folder.Path().c_str());
     int filterIndex = 2;
     std::string shownFilter;
-    WhenPanelUp([&](GtkWidget* panel) {
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
         GtkFileFilter* shown = gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(panel));
         shownFilter = shown ? gtk_file_filter_get_name(shown) : "";
         gtk_file_chooser_select_filename(
@@ -274,7 +240,7 @@ TEST_F(FilePanelTest, CancelledFolderPanelLeavesTheDesktop)
 {
     char dir[260] = "";
     std::string label;
-    WhenPanelUp([&](GtkWidget* panel) {
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
         GtkWidget* accept
             = gtk_dialog_get_widget_for_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
         label = accept ? gtk_button_get_label(GTK_BUTTON(accept)) : "";
@@ -297,7 +263,7 @@ TEST_F(FilePanelTest, SeveralFilesAreListedInOrder)
     paths.Add("gammal");
     static std::string where;
     where = folder.Path();
-    WhenPanelUp([&](GtkWidget* panel) {
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(panel), where.c_str());
         g_timeout_add(
             400,
