@@ -32,7 +32,7 @@ std::unique_ptr<VTOverlayCircularText> Lettering(const char* text, LAlignment al
 {
     auto c = std::make_unique<VTOverlayCircularText>();
     c->SetText(text);
-    c->font = LGuiFont(8, false, false, false, "DejaVu Sans", false);
+    c->font = LGuiFont(23, false, false, false, "DejaVu Sans", false); // 8 mm
     c->centreAngle = 270;
     c->outerRadius = 50;
     c->width = c->height = 100;
@@ -235,7 +235,7 @@ TEST(CircularText, CharactersCopiesAndConversion)
 TEST(CircularText, TextHeightCheck)
 {
     auto c = Lettering("Rad ett\nrad två", 1);
-    c->font = LGuiFont(12, false, false, false, "DejaVu Sans", false);
+    c->font = LGuiFont(34, false, false, false, "DejaVu Sans", false); // 12 mm
     c->outerRadius = 10;
     EXPECT_FALSE(c->CheckTextHeight());
     c->outerRadius = 30;

@@ -333,3 +333,35 @@ TEST_F(Export, CodecRules)
     std::sort(codecs.begin(), codecs.end());
     EXPECT_EQ(codecs, (std::vector<int32_t> { 4, 5, 7, 25 }));
 }
+
+// Overlay text sizes are points: the cap height of an 18-point DejaVu Sans "HHHH" at 300 dpi is
+// the font's (0.729 em of 75 px), in the PNG and in the PDF rasterised by poppler.
+TEST_F(Export, TextSizesArePoints)
+{
+    auto* layout = new VTLabelLayoutDataGenericCDStandard;
+    VTProject project(layout);
+    VTProjectTemplate* disc = project.templates.GetAt(0);
+    auto* text = new VTOverlayText(
+        "HHHH", LGuiFontEx(LGuiFont(18, false, false, false, "DejaVu Sans", false)));
+    text->centreY = -40;
+    text->width = 80;
+    text->height = 30;
+    disc->InsertOverlay(text, false);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetAt(0);
+    Recorder job;
+    const double expected = 18.0 / 72.0 * 300.0 * 0.729;
+    // The height of what is darker than mid grey (the outlines are lighter).
+    auto inkHeight = [](const std::string& image) {
+        return std::atof(ShellOutput(
+            "convert '" + image + "' -colorspace Gray -threshold 40% -trim -format '%h' info:")
+                             .c_str());
+    };
+    const std::string png = Path("text.png");
+    ASSERT_EQ(ExportImage(project, page, png, job), LProcessResultSuccess) << job.error;
+    EXPECT_NEAR(inkHeight(png), expected, expected * 0.1);
+
+    const std::string pdf = Path("text.pdf");
+    ASSERT_EQ(ExportPdf(project, page, pdf, job), LProcessResultSuccess) << job.error;
+    ShellOutput("pdftoppm -r 300 -png -singlefile '" + pdf + "' '" + Path("text-pdf") + "'");
+    EXPECT_NEAR(inkHeight(Path("text-pdf.png")), expected, expected * 0.1);
+}
