@@ -335,7 +335,9 @@ LProcessResult VTSerialiseOverlayImageToSDF(
     const bool clipart = o.GetType() == VTOverlayTypeClipart;
     VTSerialiseOverlayBaseToSDF(writer, o);
     LSizedArray<unsigned char> png;
-    if (!clipart || o.HasValidImage()) {
+    // A picture that is not here (its file was missing when the project was opened) is written
+    // as the reader takes it: no bytes, its source path kept.
+    if (o.HasValidImage()) {
         LOutputStreamByteArray stream(png);
         LImageEncodeSettings settings;
         LProcessImageSave<LOutputStreamByteArray> save(

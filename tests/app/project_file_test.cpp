@@ -100,6 +100,26 @@ std::string Ring()
 {
     return Box(5, { Float(1, 118), Float(2, 36), Bool(3, false), Float(4, 40), Float(5, 38) });
 }
+// The layout chunk (2) of the generic CD layout, as the writer makes it: it follows the program
+// information in the project container.
+std::string Layout()
+{
+    VTProject project(new VTLabelLayoutDataGenericCDStandard);
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray stream(bytes);
+    LProcessInterfaceVoid job;
+    if (VTProjectWriteSDF(job, stream, project) != LProcessResultSuccess)
+        return std::string();
+    const std::string all(reinterpret_cast<const char*>(bytes.GetData()), bytes.GetSize());
+    auto length = [&](size_t at) {
+        uint64_t n = 0;
+        for (int i = 7; i >= 0; --i)
+            n = (n << 8) | uint8_t(all[at + 4 + size_t(i)]);
+        return size_t(n);
+    };
+    const size_t info = 36, layout = info + 12 + length(info);
+    return all.substr(layout, 12 + length(layout));
+}
 // A project of one design of the format holding the given chunks after its brush and ids.
 std::string OneDesign(
     int format, const std::vector<std::string>& content, uint16_t version = 3, bool withRing = true)
@@ -110,7 +130,8 @@ std::string OneDesign(
     if (format == 0 && withRing)
         design.push_back(Ring());
     return Doc(
-        { Box(1, { ProgramInfo(), Box(3, { Box(uint16_t(format + 1), design) }) }) }, version);
+        { Box(1, { ProgramInfo(), Layout(), Box(3, { Box(uint16_t(format + 1), design) }) }) },
+        version);
 }
 std::string TextOverlay(uint16_t id, const std::string& text, int alignment = 4,
     const std::string& face = "DejaVu Sans")
@@ -380,6 +401,7 @@ TEST_F(ProjectFile, HeaderAndProgramInformation)
 TEST_F(ProjectFile, EmptyProjectKeepsAnEmptyDesignList)
 {
     VTProject empty;
+    empty.layout.Reset(new VTLabelLayoutDataGenericCDStandard);
     Recorder job;
     const std::string path = Path("empty.vtproj");
     ASSERT_EQ(Save(empty, path, job), LProcessResultSuccess) << job.error;
@@ -514,7 +536,7 @@ TEST_F(ProjectFile, ReaderErrorsAndTolerances)
             OneDesign(1, { Box(6, { Box(15, { Int(13, 2) }), Box(12, { Box(10, { Float(5, 0), Int(1, 0), Int(2, 0), Int(3, 0), Int(4, 0) }), Box(14, { Float(6, 0), Float(7, 0), Float(8, 1e9f), Float(9, 1) }) }) }) }),
             "Det gick inte att läsa färgkomponenten." },
         { "design of an unknown format skipped",
-            Doc({ Box(1, { ProgramInfo(), Box(3, { Box(7, { Int(1, 1) }) }) }) }), nullptr },
+            Doc({ Box(1, { ProgramInfo(), Layout(), Box(3, { Box(7, { Int(1, 1) }) }) }) }), nullptr },
         { "unknown chunks skipped",
             OneDesign(1, { Int(99, 5), Box(2, { Placement(), Int(50, 1), Str(2, "ok") }) }),
             nullptr },
@@ -556,7 +578,7 @@ TEST_F(ProjectFile, BrushChunksAsTheFileSaysThem)
     // An older background colour becomes a solid brush.
     VTProject legacy;
     std::string bytes = Doc({ Box(1,
-        { ProgramInfo(),
+        { ProgramInfo(), Layout(),
             Box(3, { Box(4, { Colour(1, 12, 34, 56, 200), Box(4, { Int(1, 7) }) }) }) }) });
     ASSERT_EQ(Read(bytes, legacy, job), LProcessResultSuccess) << job.error;
     brush = legacy.templates.GetHead()->backgroundBrush.Get();
@@ -569,7 +591,7 @@ TEST_F(ProjectFile, BrushChunksAsTheFileSaysThem)
     std::string longPath(300, 'p');
     bytes = OneDesign(1, {});
     bytes = Doc({ Box(1,
-        { ProgramInfo(),
+        { ProgramInfo(), Layout(),
             Box(3,
                 { Box(2,
                     { Box(6, { Box(15, { Int(13, 0) }), Box(16, { Str(17, longPath) }) }),
@@ -744,6 +766,7 @@ TEST_F(ProjectFile, FuzzSeedsAreWriterFiles)
         auto sample = sample::MakeProject(4);
         ASSERT_EQ(Save(*sample, folder + "/sample.vtproj", job), LProcessResultSuccess);
         VTProject empty;
+        empty.layout.Reset(new VTLabelLayoutDataGenericCDStandard);
         ASSERT_EQ(Save(empty, folder + "/empty.vtproj", job), LProcessResultSuccess);
         VTProject disc(new VTLabelLayoutDataDirectToCDDVDStandard);
         disc.templates.GetHead()->backgroundBrush.Reset(sample::Gradient(3, 20));
@@ -762,4 +785,60 @@ TEST_F(ProjectFile, FuzzSeedsAreWriterFiles)
         Recorder job;
         EXPECT_EQ(Load(folder + "/" + name, project, job), LProcessResultSuccess) << job.error;
     }
+}
+
+// A project without a layout is damaged: it does not open, and none is written.
+TEST_F(ProjectFile, ProjectWithoutALayoutIsRefused)
+{
+    for (const std::string& bytes : { Doc({ Box(1, { ProgramInfo(), Box(3, {}) }) }),
+             Doc({ Box(1, { ProgramInfo(), Box(2, {}), Box(3, {}) }) }),
+             Doc({ Box(1, { ProgramInfo(), Chunk(2, 7, ""), Box(3, {}) }) }) }) {
+        VTProject project;
+        Recorder job;
+        EXPECT_EQ(Read(bytes, project, job), LProcessResultError);
+        EXPECT_EQ(job.error, "Det gick inte att läsa etikettlayouten.");
+    }
+    VTProject none;
+    Recorder job;
+    const std::string path = Path("none.vtproj");
+    TemporaryFolder::WriteFile(path, "the old file");
+    EXPECT_EQ(Save(none, path, job), LProcessResultError);
+    EXPECT_EQ(job.error, "Projektet saknar etikettlayout.");
+    EXPECT_EQ(ReadAll(path), "the old file");
+}
+
+// Pictures that are not here (an empty blob, a picture file missing when an old project opened)
+// save as an empty blob with their source path, and open again the same.
+TEST_F(ProjectFile, MissingPicturesSaveAndReopen)
+{
+    for (uint16_t kind : { 3, 8, 9 }) {
+        SCOPED_TRACE(kind);
+        VTProject project;
+        Recorder job;
+        ASSERT_EQ(Read(OneDesign(1, { ImageOverlay(kind, Identity()) }), project, job),
+            LProcessResultSuccess)
+            << job.error;
+        const std::string path = Path("empty-picture.vtproj");
+        ASSERT_EQ(Save(project, path, job), LProcessResultSuccess) << job.error;
+        EXPECT_NE(ReadAll(path).find(Blob(2, "") + Str(3, "/a.png")), std::string::npos);
+        VTProject reopened;
+        ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+        auto* image = static_cast<VTOverlayImage*>(reopened.templates.GetHead()->first);
+        ASSERT_NE(image, nullptr);
+        EXPECT_FALSE(image->HasValidImage());
+        EXPECT_STREQ(image->GetSourcePath(), "/a.png");
+    }
+
+    VTProject old;
+    VTProjectLoad load;
+    load.project = &old;
+    std::snprintf(load.path, sizeof load.path, "%s",
+        (std::string(VT_TEST_DATA) + "/vtx/missing_font_and_image.vtx").c_str());
+    Recorder job;
+    ASSERT_EQ(Process(job, load), LProcessResultSuccess) << job.error;
+    const std::string path = Path("moved.vtproj");
+    ASSERT_EQ(Save(old, path, job), LProcessResultSuccess) << job.error;
+    VTProject reopened;
+    ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+    ExpectProjectsEqual(old, reopened);
 }
