@@ -127,6 +127,9 @@ void TextLayout::Update()
         pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     if (strikeout_)
         pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+    // A word broken because it is wider than the line is broken as it stands: no hyphen is
+    // added.
+    pango_attr_list_insert(attrs, pango_attr_insert_hyphens_new(FALSE));
     pango_layout_set_attributes(layout_, attrs);
     pango_attr_list_unref(attrs);
     if (ellipsize_) {

@@ -450,3 +450,30 @@ TEST(OverlayTextPaint, SizesArePoints)
     EXPECT_LT((b - t) / 4.0, 6.0);
     EXPECT_GT((r - l) / 4.0, 60.0);
 }
+
+// A word wider than its box is broken where it must be, with no hyphen added.
+TEST(OverlayTextPaint, LongWordsBreakWithoutHyphens)
+{
+    const LGuiFont font(23, false, false, false, "DejaVu Sans", false);
+    MmCanvas probe(100, 30, 4);
+    auto fram = TextBox("Fram", 90, 20);
+    fram->font = font;
+    fram->alignment = 0;
+    fram->Paint(probe.ctx());
+    int l, t, r, b;
+    ASSERT_TRUE(probe.InkBox(l, t, r, b));
+    // Room for "Fram" and a little more, not for "Frams".
+    const float width = (r - probe.Px(-45)) / 4.0f + 1.5f;
+
+    MmCanvas broken(100, 60, 4), lines(100, 60, 4);
+    auto word = TextBox("Framsida", width, 40);
+    word->font = font;
+    word->alignment = 0;
+    word->centreX = 0;
+    auto two = TextBox("Fram\nsida", width, 40);
+    two->font = font;
+    two->alignment = 0;
+    word->Paint(broken.ctx());
+    two->Paint(lines.ctx());
+    EXPECT_TRUE(broken.SameAs(lines));
+}
