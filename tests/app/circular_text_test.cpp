@@ -342,3 +342,30 @@ TEST(CircularTextPaint, PdfPlacesTheCharacters)
     EXPECT_GT(blue, 200);
     EXPECT_EQ(below, 0);
 }
+
+// A letter and its combining marks are one character on the arc, as in straight text.
+TEST(CircularText, CombiningMarksStayWithTheirLetter)
+{
+    std::vector<std::string> parts;
+    VTOverlayCircularText::SplitCharacters("Cafe\xCC\x81", parts);
+    EXPECT_EQ(parts, (std::vector<std::string> { "C", "a", "f", "e\xCC\x81" }));
+    VTOverlayCircularText::SplitCharacters("A\xCC\x88x", parts);
+    EXPECT_EQ(parts, (std::vector<std::string> { "A\xCC\x88", "x" }));
+    // A thumbs-up with a skin tone, a flag: one character each.
+    VTOverlayCircularText::SplitCharacters(
+        "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD\xF0\x9F\x87\xB8\xF0\x9F\x87\xAA", parts);
+    EXPECT_EQ(parts.size(), 2u);
+    // Bytes that are no UTF-8 stand alone; nothing is lost.
+    VTOverlayCircularText::SplitCharacters("a\xFF\xC3"
+                                           "b\xC3\xA5",
+        parts);
+    EXPECT_EQ(parts, (std::vector<std::string> { "a", "\xFF", "\xC3", "b", "\xC3\xA5" }));
+    VTOverlayCircularText::SplitCharacters("", parts);
+    EXPECT_TRUE(parts.empty());
+
+    // Drawn along the arc, the decomposed and the composed forms look the same.
+    MmCanvas composed(110, 110, 4), decomposed(110, 110, 4);
+    Lettering("\xC3\x84PPLE CAF\xC3\x89", 1)->Paint(composed.ctx());
+    Lettering("A\xCC\x88PPLE CAFE\xCC\x81", 1)->Paint(decomposed.ctx());
+    EXPECT_TRUE(composed.SameAs(decomposed));
+}
