@@ -3,6 +3,7 @@
 #include "app/VTOptions.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImageCodec.h"
+#include "lfw/graphics/LImageFile.h"
 #include "support/DocumentTestSupport.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -364,4 +365,41 @@ TEST_F(Export, TextSizesArePoints)
     ASSERT_EQ(ExportPdf(project, page, pdf, job), LProcessResultSuccess) << job.error;
     ShellOutput("pdftoppm -r 300 -png -singlefile '" + pdf + "' '" + Path("text-pdf") + "'");
     EXPECT_NEAR(inkHeight(Path("text-pdf.png")), expected, expected * 0.1);
+}
+
+// Every export format records 300 dpi exactly.
+TEST_F(Export, ResolutionIsRecordedExactly)
+{
+    auto project = RedProject();
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    Recorder job;
+    const std::string tiff = Path("disc.tif");
+    ASSERT_EQ(ExportImage(*project, page, tiff, job), LProcessResultSuccess) << job.error;
+    // The rationals are 300/1, read from the file's directory with Python.
+    EXPECT_EQ(ShellOutput("python3 -c \"import struct,sys\n"
+                          "d=open(sys.argv[1],'rb').read()\n"
+                          "e='<' if d[:2]==b'II' else '>'\n"
+                          "o=struct.unpack(e+'I',d[4:8])[0]\n"
+                          "n=struct.unpack(e+'H',d[o:o+2])[0]\n"
+                          "for i in range(n):\n"
+                          " t,ty,c,v=struct.unpack(e+'HHII',d[o+2+12*i:o+14+12*i])\n"
+                          " if t in (282,283): print(t,*struct.unpack(e+'II',d[v:v+8]))\" '"
+                  + tiff + "'"),
+        "282 300 1\n283 300 1\n");
+
+    const std::string jp2 = Path("disc.jp2");
+    ASSERT_EQ(ExportImage(*project, page, jp2, job), LProcessResultSuccess) << job.error;
+    // The display resolution box (res/resd) holds 300 dpi as grid points per metre.
+    EXPECT_EQ(ShellOutput("python3 -c \"import struct,sys\n"
+                          "d=open(sys.argv[1],'rb').read()\n"
+                          "i=d.find(b'resd')\n"
+                          "vn,vd,hn,hd,ve,he=struct.unpack('>HHHHbb',d[i+4:i+14])\n"
+                          "print(round(vn/vd*10**ve*0.0254,9),round(hn/hd*10**he*0.0254,9))\" '"
+                  + jp2 + "'"),
+        "300.0 300.0\n");
+    LImageBuffer back;
+    LProcessInterfaceVoid quiet;
+    LProcessImageLoadFile load(jp2.c_str(), 0, nullptr, back);
+    ASSERT_EQ(Process(quiet, load), LProcessResultSuccess);
+    EXPECT_EQ(back.GetFormat().horizontalResolution, 11811); // 300 dpi in whole pixels per metre
 }
