@@ -335,12 +335,12 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    // Temporary files ("0" and six more characters) left in a folder.
+    // Temporary files (".<name>.XXXXXX") left in a folder.
     static std::vector<std::string> Leftovers(const std::string& folder)
     {
         std::vector<std::string> out;
         for (const std::string& name : TemporaryFolder::List(folder))
-            if (name.size() == 7 && name[0] == '0')
+            if (name[0] == '.') // ".<name>.XXXXXX"
                 out.push_back(name);
         return out;
     }
@@ -841,4 +841,34 @@ TEST_F(ProjectFile, MissingPicturesSaveAndReopen)
     VTProject reopened;
     ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
     ExpectProjectsEqual(old, reopened);
+}
+
+// A save keeps what it replaces: a link stays and its file is replaced with its permissions; a
+// FIFO or a link loop is refused with the create error and left alone.
+TEST_F(ProjectFile, SavesKeepWhatTheyReplace)
+{
+    auto project = sample::MakeProject(4);
+    Recorder job;
+    const std::string real = Path("real.vtproj");
+    TemporaryFolder::WriteFile(real, "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("real.vtproj", Path("link.vtproj").c_str()), 0);
+    ASSERT_EQ(Save(*project, Path("link.vtproj"), job), LProcessResultSuccess) << job.error;
+    struct stat st { };
+    ASSERT_EQ(::lstat(Path("link.vtproj").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(ReadAll(real).substr(0, 4), "lsdf");
+
+    ASSERT_EQ(::mkfifo(Path("fifo.vtproj").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("loop.vtproj", Path("loop.vtproj").c_str()), 0);
+    for (const char* name : { "fifo.vtproj", "loop.vtproj" }) {
+        Recorder refused;
+        EXPECT_EQ(Save(*project, Path(name), refused), LProcessResultError) << name;
+        EXPECT_EQ(refused.error, "Det gick inte att skapa filen.");
+    }
+    ASSERT_EQ(::lstat(Path("fifo.vtproj").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
 }
