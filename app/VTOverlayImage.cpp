@@ -26,9 +26,15 @@ bool VTOverlayImage::HasValidImage() const
         && image->GetHeight() >= 1 && image->GetData() && image->IsValid();
 }
 
-void VTOverlayImage::SetSourcePath(const char* path)
+bool VTOverlayImage::SetSourcePath(const char* path)
 {
-    utf8strlcpy(sourcePath, path ? path : "", sizeof sourcePath);
+    if (!path)
+        path = "";
+    const size_t n = std::strlen(path);
+    if (n >= sizeof sourcePath)
+        return false;
+    std::memcpy(sourcePath, path, n + 1);
+    return true;
 }
 
 void VTOverlayImage::SetImage(LImageBuffer& picture)

@@ -9,6 +9,10 @@
 #include "lfw/gen/LString.h"
 #include "lfw/graphics/LImageBuffer.h"
 
+// Why a picture's path was refused by SetSourcePath.
+inline constexpr const char* kVTSourcePathTooLong
+    = "Sökvägen till bilden är för lång för projektfilen (högst 259 byte).";
+
 // An image buffer that carries its own reference count.
 class VTCountableImageBuffer : public LImageBuffer, public LCountedObject {
 public:
@@ -48,8 +52,9 @@ public:
     bool HasValidImage() const;
     const VTCountableImageBuffer& GetImage() const { return *image; }
     const char* GetSourcePath() const { return sourcePath; }
-    // At most 259 bytes are kept.
-    void SetSourcePath(const char* path);
+    // The file keeps at most 259 bytes of the path: a longer one is refused (false, the old path
+    // kept) rather than cut; kVTSourcePathTooLong says why.
+    bool SetSourcePath(const char* path);
 
     LCountedPtr<VTCountableImageBuffer> image;
     char sourcePath[kLStringShortSize] = {};

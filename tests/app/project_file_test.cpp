@@ -1,6 +1,7 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
+#include "lfw/graphics/LImageFile.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -871,4 +872,47 @@ TEST_F(ProjectFile, SavesKeepWhatTheyReplace)
     ASSERT_EQ(::lstat(Path("fifo.vtproj").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+// Paths are never cut: a project saves and opens at a 359-byte path (120 Swedish letters are 240
+// bytes of its name), and a picture opens from a 376-byte path.
+TEST_F(ProjectFile, LongPathsAreKeptWhole)
+{
+    std::string folder = m_folder.Path() + "/";
+    while (folder.size() < 359 - 248)
+        folder += "m";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::string name;
+    for (int i = 0; i < 120; ++i)
+        name += "\xC3\xA4"; // ä
+    const std::string path = folder + "/" + name + ".vtproj";
+    ASSERT_GE(path.size(), 359u);
+    auto project = sample::MakeProject(4);
+    Recorder job;
+    ASSERT_EQ(Save(*project, path, job), LProcessResultSuccess) << job.error;
+    EXPECT_STREQ(project->GetPath(), path.c_str());
+    EXPECT_EQ(TemporaryFolder::List(folder), (std::vector<std::string> { name + ".vtproj" }));
+    VTProject reopened;
+    ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+    EXPECT_STREQ(reopened.GetPath(), path.c_str());
+
+    const std::string pictures = folder + "/" + std::string(150, 'q');
+    ASSERT_EQ(::mkdir(pictures.c_str(), 0700), 0);
+    std::string picture = pictures + "/" + std::string(376 - pictures.size() - 5, 'p') + ".png";
+    ASSERT_EQ(picture.size(), 376u);
+    LImageBuffer pixels;
+    sample::MakePicture(pixels, 8, 6);
+    LProcessImageSaveFile save(pixels, picture.c_str(), LImageEncodeSettings(), 0, nullptr);
+    ASSERT_EQ(Process(job, save), LProcessResultSuccess) << job.error;
+    LImageBuffer back;
+    LProcessImageLoadFile load(picture.c_str(), 0, nullptr, back);
+    ASSERT_EQ(Process(job, load), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(back.GetWidth(), 8);
+
+    // A path longer than the system opens is refused, never cut to one it would open.
+    const std::string tooLong = folder + "/" + std::string(PATH_MAX, 'x') + ".png";
+    LProcessImageLoadFile refused(tooLong.c_str(), 0, nullptr, back);
+    Recorder failing;
+    EXPECT_EQ(Process(failing, refused), LProcessResultError);
+    EXPECT_EQ(failing.error, "Sökvägen är för lång.");
 }
