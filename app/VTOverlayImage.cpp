@@ -26,6 +26,22 @@ bool VTOverlayImage::HasValidImage() const
         && image->GetHeight() >= 1 && image->GetData() && image->IsValid();
 }
 
+VTCountableImageBuffer::Encoded VTCountableImageBuffer::GetEncodedPNG() const
+{
+    std::lock_guard<std::mutex> hold(mEncodedLock);
+    if (!mEncoded || mEncodedPixels != GetData() || !(mEncodedFormat == GetFormat()))
+        return nullptr;
+    return mEncoded;
+}
+
+void VTCountableImageBuffer::KeepEncodedPNG(Encoded bytes) const
+{
+    std::lock_guard<std::mutex> hold(mEncodedLock);
+    mEncoded = std::move(bytes);
+    mEncodedPixels = GetData();
+    mEncodedFormat = GetFormat();
+}
+
 bool VTOverlayImage::SetSourcePath(const char* path)
 {
     if (!path)

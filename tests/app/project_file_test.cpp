@@ -2,6 +2,7 @@
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImageFile.h"
+#include "support/DocumentTestSupport.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -31,6 +32,13 @@ struct Recorder : LProcessInterfaceVoid {
 
     bool IsToStop() override { return stopAfter >= 0 && stopCalls++ >= stopAfter; }
     void SetError(const char* text) override { error = text; }
+    void SetStatus(const char* text, int level) override
+    {
+        if (text && std::strncmp(text, "Kodning", 7) == 0)
+            ++encodings;
+        LProcessInterfaceVoid::SetStatus(text, level);
+    }
+    int encodings = 0; // pictures encoded
 };
 
 // ---- Chunk bytes written by hand, as the file format describes them (all little-endian).
@@ -915,4 +923,67 @@ TEST_F(ProjectFile, LongPathsAreKeptWhole)
     Recorder failing;
     EXPECT_EQ(Process(failing, refused), LProcessResultError);
     EXPECT_EQ(failing.error, "Sökvägen är för lång.");
+}
+
+// Saving again encodes no picture whose pixels did not change: the bytes read or last written are
+// written again, exactly.
+TEST_F(ProjectFile, SavingAgainEncodesOnlyChangedPictures)
+{
+    auto project = sample::MakeProject(16);
+    Recorder first;
+    const std::string a = Path("a.vtproj"), b = Path("b.vtproj"), c = Path("c.vtproj");
+    ASSERT_EQ(Save(*project, a, first), LProcessResultSuccess) << first.error;
+    EXPECT_EQ(first.encodings, 3); // the image, a clipart picture and the background
+    Recorder again;
+    ASSERT_EQ(Save(*project, b, again), LProcessResultSuccess) << again.error;
+    EXPECT_EQ(again.encodings, 0);
+    EXPECT_EQ(ReadAll(a), ReadAll(b));
+
+    // New pixels for one picture: that one is encoded.
+    auto* image = static_cast<VTOverlayImage*>(project->templates.GetAt(0)->GetItemAt(3));
+    ASSERT_EQ(image->GetType(), VTOverlayTypeImage);
+    LImageBuffer other;
+    sample::MakePicture(other, 20, 10, 7);
+    image->SetImage(other);
+    Recorder changed;
+    ASSERT_EQ(Save(*project, c, changed), LProcessResultSuccess) << changed.error;
+    EXPECT_EQ(changed.encodings, 1);
+    VTProject reopened;
+    ASSERT_EQ(Load(c, reopened, changed), LProcessResultSuccess) << changed.error;
+    ExpectProjectsEqual(*project, reopened);
+
+    // A file's own picture bytes (here ImageMagick's) are written back as they were read.
+    const std::string png = Path("magick.png");
+    ShellOutput("convert -size 7x5 gradient:red-blue '" + png + "'");
+    const std::string magick = ReadAll(png);
+    ASSERT_GT(magick.size(), 8u);
+    VTProject read;
+    Recorder job;
+    ASSERT_EQ(Read(OneDesign(1,
+                       { Box(3,
+                           { Placement(), Blob(2, magick), Str(3, "/a.png"), Bool(4, true),
+                               Blob(5, Identity()) }) }),
+                  read, job),
+        LProcessResultSuccess)
+        << job.error;
+    ASSERT_EQ(Save(read, Path("d.vtproj"), job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(job.encodings, 0);
+    EXPECT_NE(ReadAll(Path("d.vtproj")).find(Blob(2, magick)), std::string::npos);
+}
+
+// A picture blob that is no whole picture (a PNG of 0 x 0 pixels) is refused with its error.
+TEST_F(ProjectFile, PictureOfNoPixelsIsRefused)
+{
+    const std::string zero = ShellOutput(
+        "python3 -c \"import struct,zlib,sys\n"
+        "def c(t,d): return struct.pack('>I',len(d))+t+d+struct.pack('>I',zlib.crc32(t+d))\n"
+        "sys.stdout.buffer.write(b'\\x89PNG\\r\\n\\x1a\\n'+c(b'IHDR',struct.pack('>IIBBBBB',0,0,8,"
+        "6,0,0,0))"
+        "+c(b'IDAT',zlib.compress(b''))+c(b'IEND',b''))\"");
+    ASSERT_EQ(zero.substr(1, 3), "PNG");
+    VTProject project;
+    Recorder job;
+    EXPECT_EQ(Read(OneDesign(1, { Box(3, { Placement(), Blob(2, zero) }) }), project, job),
+        LProcessResultError);
+    EXPECT_EQ(job.error, "Det gick inte att avkoda bilden.");
 }
