@@ -215,7 +215,8 @@ bool VTRenderPageToImage(LImageBuffer& image, VTProject& project, const VTLabelL
         image.Reset();
         return false;
     }
-    LImageBufferPainterDirect painter(image);
+    // White paper: every pixel is opaque and stays so, whatever is drawn over it.
+    LImageBufferPainterDirect painter(image, true);
     if (!painter.HasDrawingContext()) {
         image.Reset();
         return false;
