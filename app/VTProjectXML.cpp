@@ -342,11 +342,20 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
     }
     if (result != LProcessResultSuccess)
         return result;
-    // A path that has no room for the longer extension leaves the project untitled rather than
-    // pointing it at the old file.
-    char newPath[kLPathSize];
-    if (!LFile::_ApplyNewFileExtension(newPath, path, ".vtproj"))
+    // The project is saved beside the old file under its name with the new extension. A path
+    // with no room for the longer extension leaves the project untitled rather than pointing it
+    // at the old file.
+    char newPath[kLLongPathSize];
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    const char* dot = std::strrchr(name, '.');
+    const size_t keep = dot ? size_t(dot - path) : std::strlen(path);
+    if (keep + sizeof ".vtproj" <= sizeof newPath) {
+        std::memcpy(newPath, path, keep);
+        std::memcpy(newPath + keep, ".vtproj", sizeof ".vtproj");
+    } else {
         utf8strlcpy(newPath, "Namnlöst.vtproj", sizeof newPath);
+    }
     project.SetPath(newPath);
     return LProcessResultSuccess;
 }

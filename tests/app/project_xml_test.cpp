@@ -368,3 +368,18 @@ TEST_F(ProjectXML, RelativePicturePathFromTheProjectFolder)
     auto* image = static_cast<VTOverlayImage*>(Design(fProject, 0)->GetItemAt(0));
     EXPECT_TRUE(image->HasValidImage());
 }
+
+// A project read from an old file at a long path takes that path with the new extension, whole.
+TEST_F(ProjectXML, LongPathsKeepTheirName)
+{
+    std::string folder = fHome / std::string(200, 'm');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::string name;
+    for (int i = 0; i < 100; ++i)
+        name += "\xC3\xB6"; // ö
+    const std::string path = folder + "/" + name + ".vtx";
+    TemporaryFolder::WriteFile(
+        path, "<vorantel_project type=\"cd\"><container type=\"disc\"/></vorantel_project>");
+    ASSERT_EQ(Load(path), 0) << fProcess.error;
+    EXPECT_EQ(fProject.GetPath(), folder + "/" + name + ".vtproj");
+}
