@@ -28,6 +28,10 @@ const ImageType kImageTypes[] = {
     { "image/bmp", LImageCodec::BMP },
 };
 
+// The image of the application's own current copy operation: a paste while it is on the
+// clipboard takes its pixels directly instead of decoding one of its encodings.
+std::weak_ptr<LImageBuffer> gOwnImage;
+
 bool Offered(const std::vector<std::string>& targets, const std::string& type)
 {
     return std::find(targets.begin(), targets.end(), type) != targets.end();
@@ -181,6 +185,7 @@ void LClipboard::CopyImage(const LImageBuffer& image)
     auto copy = std::make_shared<LImageBuffer>();
     if (!LImageBufferAllocateAndCopy(*copy, image))
         return;
+    gOwnImage = copy;
     LUiClipboard::PutRendered(
         ImageTypes(), [copy](const std::string& target, std::vector<uint8_t>& out) {
             for (const ImageType& t : kImageTypes)
@@ -198,6 +203,15 @@ bool LClipboard::PasteImage(LImageBuffer& image)
     for (const ImageType& t : kImageTypes) {
         if (!Offered(targets, t.mime))
             continue;
+        if (std::shared_ptr<LImageBuffer> own = gOwnImage.lock();
+            own && LUiClipboard::IsRenderedFlavour(t.mime)) {
+            // Our own copy: its pixels as they were put.
+            LImageBuffer copy;
+            if (!LImageBufferAllocateAndCopy(copy, *own))
+                return false;
+            image = std::move(copy);
+            return image.IsValid();
+        }
         std::vector<uint8_t> bytes;
         if (!LUiClipboard::Read(t.mime, bytes))
             continue;

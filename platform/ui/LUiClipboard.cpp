@@ -15,6 +15,7 @@ struct Flavour {
     std::vector<uint8_t> bytes;
     bool ready = false; // bytes hold the data (else render makes it)
     bool failed = false; // render failed once: not tried again
+    bool rendered = false; // made (or to be made) by a render function
     std::shared_ptr<LUiClipboard::Render> render;
 };
 
@@ -226,12 +227,13 @@ bool LUiClipboard::Put(const std::string& target, const uint8_t* data, size_t si
     }
     Flavour* f = FindFlavour(target);
     if (!f) {
-        s.flavours.push_back(Flavour { target, {}, false, false, nullptr });
+        s.flavours.push_back(Flavour { target, {}, false, false, false, nullptr });
         f = &s.flavours.back();
     }
     f->bytes.assign(data, data + size);
     f->ready = true;
     f->failed = false;
+    f->rendered = false;
     f->render.reset();
     return Offer();
 }
@@ -257,12 +259,13 @@ bool LUiClipboard::PutRendered(const std::vector<std::string>& targets, Render r
     for (const std::string& t : targets) {
         Flavour* f = FindFlavour(t);
         if (!f) {
-            s.flavours.push_back(Flavour { t, {}, false, false, nullptr });
+            s.flavours.push_back(Flavour { t, {}, false, false, false, nullptr });
             f = &s.flavours.back();
         }
         f->bytes.clear();
         f->ready = false;
         f->failed = false;
+        f->rendered = true;
         f->render = shared;
     }
     return Offer();
@@ -373,6 +376,14 @@ bool LUiClipboard::Read(const std::string& target, std::vector<uint8_t>& out, un
     out = std::move(r->bytes);
     delete r;
     return ok;
+}
+
+bool LUiClipboard::IsRenderedFlavour(const std::string& target)
+{
+    if (!Owned())
+        return false;
+    Flavour* f = FindFlavour(target);
+    return f && f->rendered && !f->failed;
 }
 
 void LUiClipboard::Store()

@@ -41,6 +41,10 @@ public:
     static bool Read(
         const std::string& target, std::vector<uint8_t>& out, unsigned timeoutMs = kDefaultTimeout);
 
+    // True while the application owns the clipboard and the target is one of its rendered
+    // flavours (put with PutRendered in the current operation).
+    static bool IsRenderedFlavour(const std::string& target);
+
     // Hands the clipboard to the desktop's clipboard manager, so that it outlives the process.
     static void Store();
     // How many flavours were rendered so far (for tests and measurements).
