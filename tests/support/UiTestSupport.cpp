@@ -106,6 +106,47 @@ bool ShowAndWait(LNativeWindow* window)
     return mapped;
 }
 
+namespace {
+
+// The lock that keeps the pointer and keyboard of the shared display to one test at a time.
+int LockInput()
+{
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    for (char& c : display)
+        if (c == ':' || c == '/' || c == '.')
+            c = '_';
+    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
+    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        flock(fd, LOCK_EX);
+    return fd;
+}
+
+void UnlockInput(int fd)
+{
+    if (fd >= 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+}
+
+} // namespace
+
+bool XKeys(LNativeWindow* window, const std::string& keys)
+{
+    int fd = LockInput();
+    std::string xid = std::to_string(window->XWindowId());
+    int status = 0;
+    Run("xdotool windowraise " + xid + " windowfocus --sync " + xid + " >/dev/null 2>&1");
+    PumpUntil([window] { return window->IsKey(); }, 1000);
+    Run("xdotool key --clearmodifiers " + keys + " >/dev/null 2>&1", &status);
+    // The keys are handled before another test may take the keyboard.
+    gdk_display_sync(gdk_display_get_default());
+    Pump(100);
+    UnlockInput(fd);
+    return status == 0;
+}
+
 bool XClick(LNativeWindow* window, double x, double y)
 {
     LUiScreen screen;
@@ -118,14 +159,7 @@ bool XClick(LNativeWindow* window, double x, double y)
         LUiRect now = window->Frame();
         return now.x + now.width >= screen.frame.width - 8;
     });
-    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
-    for (char& c : display)
-        if (c == ':' || c == '/' || c == '.')
-            c = '_';
-    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
-    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        flock(fd, LOCK_EX);
+    int fd = LockInput();
     gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
     gdk_display_sync(gdk_display_get_default());
     double s = window->BackingScale();
@@ -136,10 +170,7 @@ bool XClick(LNativeWindow* window, double x, double y)
             + std::to_string(int(x * s)) + " "
             + std::to_string(int((y + window->TopSlotsHeight()) * s)) + " click 1",
         &status);
-    if (fd >= 0) {
-        flock(fd, LOCK_UN);
-        close(fd);
-    }
+    UnlockInput(fd);
     return status == 0;
 }
 

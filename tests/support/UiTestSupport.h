@@ -28,6 +28,9 @@ bool ShowAndWait(LNativeWindow* window);
 // the screen, where no other test puts its windows, and raised, and the pointer is held for
 // this test alone while it moves.
 bool XClick(LNativeWindow* window, double x, double y);
+// Types keys with the real keyboard (xdotool key syntax, "ctrl+a F1") into the window: it gets
+// the keyboard focus first, while the shared pointer lock of XClick is held.
+bool XKeys(LNativeWindow* window, const std::string& keys);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
