@@ -13,6 +13,9 @@ class LCocoaTooltipImpl;
 class LCocoaResizableBridge;
 class LKeyToCommandMap;
 class LMacWindow;
+class LPopupMenu;
+struct LPoint;
+struct LUiPoint;
 
 using LWindow = LMacWindow;
 
@@ -102,6 +105,15 @@ public:
     virtual void InsertMenuItem(int, int, const char*, unsigned int) { }
     virtual void InsertMenuItemSeparator(int) { }
     virtual void InsertMenuItemSeparator(int, int) { }
+
+    // Context menus: at the mouse (its right edge there when rightAlign), or at a point of the
+    // window in pixels with the menu's left or right edge there.
+    void DisplayPopupMenu(LPopupMenu& menu, bool rightAlign);
+    void DisplayPopupMenuAtPointLeftAlign(LPopupMenu& menu, const LPoint& point);
+    void DisplayPopupMenuAtPointRightAlign(LPopupMenu& menu, const LPoint& point);
+    // A point of the client area in backing pixels as a screen point; false when the window is
+    // not on the screen.
+    bool WindowPixelsToScreen(const LPoint& pixels, LUiPoint& screen) const;
 
     static void AddDestroyObserver(LMacWindowDestroyObserver observer, void* data);
     static void RemoveDestroyObserver(LMacWindowDestroyObserver observer, void* data);

@@ -132,6 +132,16 @@ void UnlockInput(int fd)
 
 } // namespace
 
+InputLock::InputLock()
+    : fFd(LockInput())
+{
+}
+
+InputLock::~InputLock()
+{
+    UnlockInput(fFd);
+}
+
 bool XKeys(LNativeWindow* window, const std::string& keys)
 {
     int fd = LockInput();
@@ -139,7 +149,8 @@ bool XKeys(LNativeWindow* window, const std::string& keys)
     int status = 0;
     Run("xdotool windowraise " + xid + " windowfocus --sync " + xid + " >/dev/null 2>&1");
     PumpUntil([window] { return window->IsKey(); }, 1000);
-    Run("xdotool key --clearmodifiers " + keys + " >/dev/null 2>&1", &status);
+    // Sent to the window itself: a window another test shows meanwhile may take the focus.
+    Run("xdotool key --window " + xid + " " + keys + " >/dev/null 2>&1", &status);
     // The keys are handled before another test may take the keyboard.
     gdk_display_sync(gdk_display_get_default());
     Pump(100);

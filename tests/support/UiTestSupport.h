@@ -28,6 +28,18 @@ bool ShowAndWait(LNativeWindow* window);
 // the screen, where no other test puts its windows, and raised, and the pointer is held for
 // this test alone while it moves.
 bool XClick(LNativeWindow* window, double x, double y);
+// Holds the display's pointer and keyboard for one test while it lives (pop-up menus grab them).
+class InputLock {
+public:
+    InputLock();
+    ~InputLock();
+    InputLock(const InputLock&) = delete;
+    InputLock& operator=(const InputLock&) = delete;
+
+private:
+    int fFd;
+};
+
 // Types keys with the real keyboard (xdotool key syntax, "ctrl+a F1") into the window: it gets
 // the keyboard focus first, while the shared pointer lock of XClick is held.
 bool XKeys(LNativeWindow* window, const std::string& keys);
