@@ -9,9 +9,10 @@
 namespace {
 
 struct Level {
-    GMainLoop* loop;
+    GMainLoop* loop; // null for a session
     LNativeWindow* window;
     int code;
+    bool wasModal = false;
 };
 
 std::vector<Level*>& Stack()
@@ -69,7 +70,7 @@ gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointe
 
 int LModalLoop::Run(LNativeWindow* window)
 {
-    Level level { g_main_loop_new(nullptr, FALSE), window, 0 };
+    Level level { g_main_loop_new(nullptr, FALSE), window, 0, false };
     bool wasModal = false;
     if (window) {
         window->Retain();
@@ -93,19 +94,21 @@ int LModalLoop::Run(LNativeWindow* window)
 bool LModalLoop::Stop(int code)
 {
     auto& stack = Stack();
-    if (stack.empty())
-        return false;
-    Level* top = stack.back();
-    top->code = code;
-    g_main_loop_quit(top->loop);
-    return true;
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+        if ((*it)->loop) {
+            (*it)->code = code;
+            g_main_loop_quit((*it)->loop);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool LModalLoop::StopWindow(LNativeWindow* window, int code)
 {
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
-        if ((*it)->window == window) {
+        if ((*it)->window == window && (*it)->loop) {
             (*it)->code = code;
             g_main_loop_quit((*it)->loop);
             return true;
@@ -126,6 +129,63 @@ LNativeWindow* LModalLoop::ModalWindow()
         if ((*it)->window)
             return (*it)->window;
     return nullptr;
+}
+
+uintptr_t LModalLoop::BeginSession(LNativeWindow* window)
+{
+    if (!window || window->IsClosed())
+        return 0;
+    auto* level = new Level { nullptr, window, 0, false };
+    window->Retain();
+    level->wasModal = window->IsModal();
+    window->SetModal(true);
+    window->MakeKeyAndOrderFront();
+    Stack().push_back(level);
+    return reinterpret_cast<uintptr_t>(level);
+}
+
+bool LModalLoop::IsSessionOpen(uintptr_t session)
+{
+    auto& stack = Stack();
+    return session
+        && std::find(stack.begin(), stack.end(), reinterpret_cast<Level*>(session)) != stack.end()
+        && !reinterpret_cast<Level*>(session)->loop;
+}
+
+bool LModalLoop::RunSession(uintptr_t session)
+{
+    if (!IsSessionOpen(session))
+        return false;
+    g_main_context_iteration(nullptr, FALSE);
+    return true;
+}
+
+bool LModalLoop::EndSession(uintptr_t session)
+{
+    if (!IsSessionOpen(session))
+        return false;
+    auto* level = reinterpret_cast<Level*>(session);
+    auto& stack = Stack();
+    stack.erase(std::remove(stack.begin(), stack.end(), level), stack.end());
+    if (!level->window->IsClosed())
+        level->window->SetModal(level->wasModal);
+    level->window->Release();
+    delete level;
+    return true;
+}
+
+int LModalLoop::StopAll(int code)
+{
+    std::vector<Level*> levels = Stack();
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        if ((*it)->loop) {
+            (*it)->code = code;
+            g_main_loop_quit((*it)->loop);
+        } else {
+            EndSession(reinterpret_cast<uintptr_t>(*it));
+        }
+    }
+    return int(levels.size());
 }
 
 unsigned LModalCounter::Enter()
