@@ -10,7 +10,9 @@
 #include "lfw/gen/LMap.h"
 #include "platform/ui/LRunLoop.h"
 
-class LWindow;
+// The window object of lfw/mac, named as LMacWindow.h names it.
+class LMacWindow;
+using LWindow = LMacWindow;
 
 class LTimerHandlerBase {
 public:

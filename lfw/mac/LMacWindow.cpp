@@ -200,8 +200,8 @@ void LMacWindow::InitCommon(LCocoaDialogCenterMode mode, bool show)
     fInitialised = true;
     if (fManager)
         fManager->relayoutControls();
-    if (LNativeWindow* w = ContentWindow(); w && fRealWindow && !w->FocusWidget() && w->Gtk())
-        gtk_widget_child_focus(GTK_WIDGET(w->Gtk()), GTK_DIR_TAB_FORWARD);
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow)
+        w->FocusFirstKeyView();
     if (!IsWindowVisible())
         ShowWindow(show);
 }
@@ -467,8 +467,8 @@ void LMacWindow::RedrawWindow()
         fManager->redrawWindowOnExitingFullScreen();
         return;
     }
-    if (LNativeWindow* window = ContentWindow(); window && window->Gtk())
-        gtk_widget_queue_draw(GTK_WIDGET(window->Gtk()));
+    if (LNativeWindow* window = ContentWindow())
+        window->SetNeedsDisplay();
 }
 
 void LMacWindow::SetCaption(const char* text)
@@ -558,27 +558,13 @@ LView* LMacWindow::GetFocus()
 bool LMacWindow::IsEditControlFocus() const
 {
     LNativeWindow* key = LNativeWindow::KeyWindow();
-    GtkWidget* focus = key ? key->FocusWidget() : nullptr;
-    if (!focus)
-        return false;
-    if (GTK_IS_EDITABLE(focus))
-        return gtk_editable_get_editable(GTK_EDITABLE(focus));
-    if (GTK_IS_TEXT_VIEW(focus))
-        return gtk_text_view_get_editable(GTK_TEXT_VIEW(focus));
-    return false;
+    return key && key->IsFocusEditableText();
 }
 
 bool LMacWindow::DoesFocusedControlWantArrowKeys() const
 {
     LNativeWindow* key = LNativeWindow::KeyWindow();
-    GtkWidget* focus = key ? key->FocusWidget() : nullptr;
-    if (!focus)
-        return false;
-    // Text inputs, edit views, combo boxes, lists and trees, scroll bars, scroll views and
-    // steppers move with the arrow keys themselves.
-    return GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus) || GTK_IS_COMBO_BOX(focus)
-        || GTK_IS_TREE_VIEW(focus) || GTK_IS_SCROLLBAR(focus) || GTK_IS_SCROLLED_WINDOW(focus)
-        || GTK_IS_SPIN_BUTTON(focus);
+    return key && key->FocusWantsArrowKeys();
 }
 
 double LMacWindow::GetBackingScaleFactor() const

@@ -1,6 +1,9 @@
 #include "platform/ui/LLayout.h"
 
+#include <gtk/gtk-a11y.h>
+
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,7 +22,107 @@ struct _VtLayout {
     int requestHeight;
     VtLayoutDrawFunc drawFunc;
     gpointer drawData;
+    VtLayoutAccessibleFuncs accFuncs;
+    gpointer accData;
 };
+
+// --- the accessible object of a layout ---
+
+typedef struct {
+    GtkContainerAccessible parent_instance;
+    char* name;
+} VtLayoutAccessible;
+
+typedef struct {
+    GtkContainerAccessibleClass parent_class;
+} VtLayoutAccessibleClass;
+
+static void vt_layout_accessible_action_init(AtkActionIface* iface);
+
+G_DEFINE_TYPE_WITH_CODE(VtLayoutAccessible, vt_layout_accessible, GTK_TYPE_CONTAINER_ACCESSIBLE,
+    G_IMPLEMENT_INTERFACE(ATK_TYPE_ACTION, vt_layout_accessible_action_init))
+
+static VtLayout* vt_layout_of_accessible(gpointer accessible)
+{
+    GtkWidget* w = gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible));
+    return w && VT_IS_LAYOUT(w) ? VT_LAYOUT(w) : nullptr;
+}
+
+static AtkRole vt_layout_accessible_get_role(AtkObject* object)
+{
+    VtLayout* layout = vt_layout_of_accessible(object);
+    if (layout && layout->accFuncs.role)
+        return layout->accFuncs.role(layout->accData);
+    return ATK_ROLE_PANEL;
+}
+
+static const gchar* vt_layout_accessible_get_name(AtkObject* object)
+{
+    if (object->name)
+        return object->name; // set through ATK itself
+    auto* self = reinterpret_cast<VtLayoutAccessible*>(object);
+    VtLayout* layout = vt_layout_of_accessible(object);
+    if (!layout || !layout->accFuncs.name)
+        return nullptr;
+    g_free(self->name);
+    self->name = layout->accFuncs.name(layout->accData);
+    return self->name;
+}
+
+static void vt_layout_accessible_finalize(GObject* object)
+{
+    g_free(reinterpret_cast<VtLayoutAccessible*>(object)->name);
+    G_OBJECT_CLASS(vt_layout_accessible_parent_class)->finalize(object);
+}
+
+static void vt_layout_accessible_init(VtLayoutAccessible* self)
+{
+    self->name = nullptr;
+}
+
+static void vt_layout_accessible_class_init(VtLayoutAccessibleClass* klass)
+{
+    G_OBJECT_CLASS(klass)->finalize = vt_layout_accessible_finalize;
+    AtkObjectClass* atk_class = ATK_OBJECT_CLASS(klass);
+    atk_class->get_role = vt_layout_accessible_get_role;
+    atk_class->get_name = vt_layout_accessible_get_name;
+}
+
+static const char* vt_layout_accessible_action(AtkAction* action)
+{
+    VtLayout* layout = vt_layout_of_accessible(action);
+    if (!layout || !layout->accFuncs.action_name || !layout->accFuncs.activate)
+        return nullptr;
+    return layout->accFuncs.action_name(layout->accData);
+}
+
+static gint vt_layout_accessible_get_n_actions(AtkAction* action)
+{
+    return vt_layout_accessible_action(action) ? 1 : 0;
+}
+
+static const gchar* vt_layout_accessible_get_action_name(AtkAction* action, gint i)
+{
+    return i == 0 ? vt_layout_accessible_action(action) : nullptr;
+}
+
+static gboolean vt_layout_accessible_do_action(AtkAction* action, gint i)
+{
+    VtLayout* layout = vt_layout_of_accessible(action);
+    if (i != 0 || !vt_layout_accessible_action(action))
+        return FALSE;
+    GtkWidget* w = GTK_WIDGET(layout);
+    if (!gtk_widget_is_sensitive(w) || !gtk_widget_get_visible(w))
+        return FALSE;
+    return layout->accFuncs.activate(layout->accData);
+}
+
+static void vt_layout_accessible_action_init(AtkActionIface* iface)
+{
+    iface->get_n_actions = vt_layout_accessible_get_n_actions;
+    iface->get_name = vt_layout_accessible_get_action_name;
+    iface->do_action = vt_layout_accessible_do_action;
+}
 
 G_DEFINE_TYPE(VtLayout, vt_layout, GTK_TYPE_CONTAINER)
 
@@ -31,19 +134,46 @@ static Child* vt_layout_find(VtLayout* self, GtkWidget* widget)
     return nullptr;
 }
 
-// The stacking of the children's own GDK windows follows the list: each is raised in turn.
+// The child of the layout to which a GDK window inside the layout's window belongs (the window of
+// the child itself or of a widget inside it: a button's input window, an entry's text area);
+// null when none.
+static GtkWidget* vt_layout_owner(VtLayout* self, GdkWindow* window)
+{
+    gpointer data = nullptr;
+    gdk_window_get_user_data(window, &data);
+    if (!data || !GTK_IS_WIDGET(data))
+        return nullptr;
+    for (GtkWidget* w = GTK_WIDGET(data); w; w = gtk_widget_get_parent(w))
+        if (gtk_widget_get_parent(w) == GTK_WIDGET(self))
+            return w;
+    return nullptr;
+}
+
+// Input follows the GDK window stack and drawing follows the list: so every window of every
+// child is restacked in list order (each child's windows keep their order among themselves),
+// and a control above a painted sibling in the list is also the one a click reaches.
 static void vt_layout_apply_stacking(VtLayout* self)
 {
-    if (!gtk_widget_get_realized(GTK_WIDGET(self)))
+    if (!gtk_widget_get_realized(GTK_WIDGET(self)) || self->children->empty())
         return;
     GdkWindow* own = gtk_widget_get_window(GTK_WIDGET(self));
-    for (Child& c : *self->children) {
-        if (!gtk_widget_get_realized(c.widget) || !gtk_widget_get_has_window(c.widget))
-            continue;
-        GdkWindow* w = gtk_widget_get_window(c.widget);
-        if (w && w != own && gdk_window_get_parent(w) == own)
-            gdk_window_raise(w);
+    GList* windows = gdk_window_get_children(own); // the top one first
+    std::vector<std::pair<GtkWidget*, GdkWindow*>> owned;
+    for (GList* l = g_list_last(windows); l; l = l->prev) {
+        auto* w = GDK_WINDOW(l->data);
+        if (GtkWidget* child = vt_layout_owner(self, w))
+            owned.emplace_back(child, w);
     }
+    g_list_free(windows);
+    for (Child& c : *self->children)
+        for (auto& [child, w] : owned)
+            if (child == c.widget)
+                gdk_window_raise(w);
+}
+
+static void vt_layout_child_mapped(GtkWidget*, gpointer self)
+{
+    vt_layout_apply_stacking(VT_LAYOUT(self));
 }
 
 static void vt_layout_init(VtLayout* self)
@@ -53,6 +183,8 @@ static void vt_layout_init(VtLayout* self)
     self->requestHeight = 0;
     self->drawFunc = nullptr;
     self->drawData = nullptr;
+    self->accFuncs = VtLayoutAccessibleFuncs {};
+    self->accData = nullptr;
     gtk_widget_set_has_window(GTK_WIDGET(self), TRUE);
 }
 
@@ -158,6 +290,8 @@ static void vt_layout_remove(GtkContainer* container, GtkWidget* child)
     if (it == self->children->end())
         return;
     gboolean wasVisible = gtk_widget_get_visible(child);
+    g_signal_handlers_disconnect_by_func(
+        child, reinterpret_cast<gpointer>(vt_layout_child_mapped), container);
     gtk_widget_unparent(child);
     self->children->erase(it);
     if (wasVisible && gtk_widget_get_visible(GTK_WIDGET(container)))
@@ -200,6 +334,8 @@ static void vt_layout_class_init(VtLayoutClass* klass)
     container_class->forall = vt_layout_forall;
     container_class->child_type = vt_layout_child_type;
     gtk_container_class_handle_border_width(container_class);
+    gtk_widget_class_set_accessible_type(widget_class, vt_layout_accessible_get_type());
+    gtk_widget_class_set_accessible_role(widget_class, ATK_ROLE_PANEL);
 }
 
 GtkWidget* vt_layout_new(void)
@@ -216,6 +352,8 @@ void vt_layout_insert(
     position = std::min<guint>(position, self->children->size());
     self->children->insert(self->children->begin() + position, c);
     gtk_widget_set_parent(child, GTK_WIDGET(self));
+    // Windows a child makes when it is shown later take their place then.
+    g_signal_connect_after(child, "map", G_CALLBACK(vt_layout_child_mapped), self);
     vt_layout_apply_stacking(self);
     if (gtk_widget_get_visible(child))
         gtk_widget_queue_resize(GTK_WIDGET(self));
@@ -278,4 +416,12 @@ guint vt_layout_get_n_children(VtLayout* self)
 {
     g_return_val_if_fail(VT_IS_LAYOUT(self), 0);
     return self->children->size();
+}
+
+void vt_layout_set_accessible_funcs(
+    VtLayout* self, const VtLayoutAccessibleFuncs* funcs, gpointer data)
+{
+    g_return_if_fail(VT_IS_LAYOUT(self));
+    self->accFuncs = funcs ? *funcs : VtLayoutAccessibleFuncs {};
+    self->accData = data;
 }

@@ -685,6 +685,43 @@ bool LNativeWindow::MakeFirstResponder(LView* view)
     return gtk_window_get_focus(fWindow) == w;
 }
 
+bool LNativeWindow::FocusFirstKeyView()
+{
+    if (!fWindow)
+        return false;
+    if (!FocusWidget())
+        gtk_widget_child_focus(GTK_WIDGET(fWindow), GTK_DIR_TAB_FORWARD);
+    return FocusWidget() != nullptr;
+}
+
+bool LNativeWindow::IsFocusEditableText() const
+{
+    GtkWidget* focus = FocusWidget();
+    if (!focus)
+        return false;
+    if (GTK_IS_EDITABLE(focus))
+        return gtk_editable_get_editable(GTK_EDITABLE(focus));
+    if (GTK_IS_TEXT_VIEW(focus))
+        return gtk_text_view_get_editable(GTK_TEXT_VIEW(focus));
+    return false;
+}
+
+bool LNativeWindow::FocusWantsArrowKeys() const
+{
+    GtkWidget* focus = FocusWidget();
+    if (!focus)
+        return false;
+    return GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus) || GTK_IS_COMBO_BOX(focus)
+        || GTK_IS_TREE_VIEW(focus) || GTK_IS_SCROLLBAR(focus) || GTK_IS_SCROLLED_WINDOW(focus)
+        || GTK_IS_SPIN_BUTTON(focus);
+}
+
+void LNativeWindow::SetNeedsDisplay()
+{
+    if (fWindow)
+        gtk_widget_queue_draw(GTK_WIDGET(fWindow));
+}
+
 void LNativeWindow::SetMenuBar(GtkWidget* menuBar)
 {
     if (!fWindow)

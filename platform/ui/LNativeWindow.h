@@ -123,6 +123,16 @@ public:
     GtkWidget* FocusWidget() const;
     // Gives the focus to the view; null takes it from whoever has it (pending edits commit).
     bool MakeFirstResponder(LView* view);
+    // When nothing has the focus yet, gives it to the first view keyboard navigation reaches;
+    // true when something has it afterwards.
+    bool FocusFirstKeyView();
+    // Whether the focused widget is a text field or text view that can be edited now.
+    bool IsFocusEditableText() const;
+    // Whether the focused widget moves with the arrow keys itself (text inputs, edit views,
+    // combo boxes, lists and trees, scroll bars, scroll views, steppers).
+    bool FocusWantsArrowKeys() const;
+    // Redraws the whole window (menu bar, toolbar and content).
+    void SetNeedsDisplay();
 
     // The slots above the content: a menu bar and a toolbar (null empties them).
     void SetMenuBar(GtkWidget* menuBar);

@@ -196,8 +196,10 @@ struct LViewGlue {
         g_signal_handlers_disconnect_matched(
             widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, view);
         g_object_set_data(G_OBJECT(widget), kViewDataKey, nullptr);
-        if (VT_IS_LAYOUT(widget))
+        if (VT_IS_LAYOUT(widget)) {
             vt_layout_set_draw_func(VT_LAYOUT(widget), nullptr, nullptr);
+            vt_layout_set_accessible_funcs(VT_LAYOUT(widget), nullptr, nullptr);
+        }
         view->fWidget = nullptr;
         g_object_unref(widget);
     }
@@ -297,8 +299,7 @@ LView::~LView()
     children.swap(fSubviews);
     for (LView* child : children) {
         child->fSuperview = nullptr;
-        if (child->fWidget && fWidget && gtk_widget_get_parent(child->fWidget) == fWidget)
-            gtk_container_remove(GTK_CONTAINER(fWidget), child->fWidget);
+        child->DetachWidgetFrom(fWidget);
         child->Release();
     }
     if (fWidget) {
@@ -306,8 +307,10 @@ LView::~LView()
             fWidget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
         if (g_object_get_data(G_OBJECT(fWidget), kViewDataKey) == this)
             g_object_set_data(G_OBJECT(fWidget), kViewDataKey, nullptr);
-        if (VT_IS_LAYOUT(fWidget))
+        if (VT_IS_LAYOUT(fWidget)) {
             vt_layout_set_draw_func(VT_LAYOUT(fWidget), nullptr, nullptr);
+            vt_layout_set_accessible_funcs(VT_LAYOUT(fWidget), nullptr, nullptr);
+        }
         if (GtkWidget* parent = gtk_widget_get_parent(fWidget))
             gtk_container_remove(GTK_CONTAINER(parent), fWidget);
         gtk_widget_destroy(fWidget);
@@ -322,9 +325,49 @@ GtkWidget* LView::CreateWidget()
     return vt_layout_new();
 }
 
+GtkWidget* LView::SubviewContainer()
+{
+    return fWidget && VT_IS_LAYOUT(fWidget) ? fWidget : nullptr;
+}
+
+GtkWidget* LView::ExistingSubviewContainer()
+{
+    if (!fWidget)
+        return nullptr;
+    GtkWidget* holder = SubviewContainer();
+    return holder && VT_IS_LAYOUT(holder) ? holder : nullptr;
+}
+
+void LView::DetachWidgetFrom(GtkWidget* ancestor)
+{
+    // The widget hangs in the old superview's container, which is its widget or lies inside it.
+    if (!fWidget || !ancestor || !gtk_widget_is_ancestor(fWidget, ancestor))
+        return;
+    if (GtkWidget* parent = gtk_widget_get_parent(fWidget))
+        gtk_container_remove(GTK_CONTAINER(parent), fWidget);
+}
+
+namespace {
+
+const VtLayoutAccessibleFuncs kViewAccessibleFuncs {
+    [](gpointer view) { return static_cast<LView*>(view)->AccessibleRole(); },
+    [](gpointer view) -> char* {
+        std::string name = static_cast<LView*>(view)->AccessibleName();
+        return name.empty() ? nullptr : g_strdup(name.c_str());
+    },
+    [](gpointer view) { return static_cast<LView*>(view)->AccessibleActionName(); },
+    [](gpointer view) -> gboolean {
+        LUiRef<LView> hold(static_cast<LView*>(view));
+        return hold->AccessibleActivate();
+    },
+};
+
+} // namespace
+
 void LView::ConnectLayoutSignals(GtkWidget* w, LView* view)
 {
     vt_layout_set_draw_func(VT_LAYOUT(w), OnLayoutDraw, view);
+    vt_layout_set_accessible_funcs(VT_LAYOUT(w), &kViewAccessibleFuncs, view);
     g_signal_connect(w, "button-press-event", G_CALLBACK(OnButtonPress), view);
     g_signal_connect(w, "button-release-event", G_CALLBACK(OnGenericEvent), view);
     g_signal_connect(w, "motion-notify-event", G_CALLBACK(OnGenericEvent), view);
@@ -370,14 +413,22 @@ LView* LView::FromWidget(GtkWidget* widget)
 
 void LView::AttachChildWidget(LView* child, size_t position)
 {
-    if (!fWidget || !VT_IS_LAYOUT(fWidget))
+    if (!fWidget)
         return;
+    GtkWidget* holder = ExistingSubviewContainer();
+    if (!holder) {
+        if (!fWarnedNoContainer)
+            g_warning("a %s cannot show subviews: it has no subview container",
+                G_OBJECT_TYPE_NAME(fWidget));
+        fWarnedNoContainer = true;
+        return;
+    }
     GtkWidget* cw = child->Widget();
     if (GtkWidget* old = gtk_widget_get_parent(cw))
         gtk_container_remove(GTK_CONTAINER(old), cw);
     const LUiRect& f = child->fFrame;
     int x = Round(f.x), y = Round(f.y);
-    vt_layout_insert(VT_LAYOUT(fWidget), cw, guint(position), x, y, Round(f.x + f.width) - x,
+    vt_layout_insert(VT_LAYOUT(holder), cw, guint(position), x, y, Round(f.x + f.width) - x,
         Round(f.y + f.height) - y);
 }
 
@@ -409,8 +460,7 @@ void LView::RemoveFromSuperview()
     if (it != parent->fSubviews.end())
         parent->fSubviews.erase(it);
     fSuperview = nullptr;
-    if (fWidget && parent->fWidget && gtk_widget_get_parent(fWidget) == parent->fWidget)
-        gtk_container_remove(GTK_CONTAINER(parent->fWidget), fWidget);
+    DetachWidgetFrom(parent->fWidget);
     Release();
 }
 
@@ -432,11 +482,14 @@ LNativeWindow* LView::Window() const
 
 void LView::PlaceWidget()
 {
-    if (!fWidget || !fSuperview || !fSuperview->fWidget || !VT_IS_LAYOUT(fSuperview->fWidget))
+    if (!fWidget || !fSuperview)
+        return;
+    GtkWidget* holder = fSuperview->ExistingSubviewContainer();
+    if (!holder || gtk_widget_get_parent(fWidget) != holder)
         return;
     int x = Round(fFrame.x), y = Round(fFrame.y);
-    vt_layout_move_resize(VT_LAYOUT(fSuperview->fWidget), fWidget, x, y,
-        Round(fFrame.x + fFrame.width) - x, Round(fFrame.y + fFrame.height) - y);
+    vt_layout_move_resize(VT_LAYOUT(holder), fWidget, x, y, Round(fFrame.x + fFrame.width) - x,
+        Round(fFrame.y + fFrame.height) - y);
 }
 
 void LView::SetFrame(const LUiRect& frame)
@@ -466,8 +519,8 @@ void LView::SetFrameFromWindow(const LUiRect& frame)
 LUiPoint LView::ConvertToRoot(LUiPoint p) const
 {
     for (const LView* v = this; v->fSuperview; v = v->fSuperview) {
-        p.x += v->fFrame.x;
-        p.y += v->fFrame.y;
+        p.x += v->fFrame.x - v->fSuperview->fBoundsOrigin.x;
+        p.y += v->fFrame.y - v->fSuperview->fBoundsOrigin.y;
     }
     return p;
 }

@@ -6,8 +6,9 @@
 // The widget is made on first use (Widget()), so views can be built and used as plain objects
 // without a display; a view added to a superview that has its widget gets its own at once. A view
 // without its own widget class is a VtLayout (see LLayout.h), which places its subviews' widgets
-// at their frames. Views are reference counted: the creator holds one reference, a superview one
-// per subview.
+// at their frames; a view whose widget is another container (a scrolled window, a notebook) says
+// through SubviewContainer which VtLayout inside it holds its subviews. Views are reference
+// counted: the creator holds one reference, a superview one per subview.
 #pragma once
 
 #include "platform/ui/LAssociations.h"
@@ -53,7 +54,12 @@ public:
     const LUiRect& Frame() const { return fFrame; }
     LUiRect Bounds() const { return LUiRect { 0, 0, fFrame.width, fFrame.height }; }
     void SetFrame(const LUiRect& frame);
-    // A point of this view in the coordinates of the root view of its tree (the window's content).
+    // The point of the subviews' coordinates that shows at this view's top-left corner: a
+    // scrolling container keeps its scroll position here (0, 0 for every other view).
+    LUiPoint BoundsOrigin() const { return fBoundsOrigin; }
+    void SetBoundsOrigin(LUiPoint origin) { fBoundsOrigin = origin; }
+    // A point of this view in the coordinates of the root view of its tree (the window's content),
+    // scrolling included.
     LUiPoint ConvertToRoot(LUiPoint p) const;
     LUiPoint ConvertFromRoot(LUiPoint p) const;
     // A point on the screen (points) in this view's coordinates; false when the view is not on
@@ -128,6 +134,14 @@ public:
     virtual bool PrepareForDragOperation(const LUiDragInfo&) { return false; }
     virtual bool PerformDragOperation(const LUiDragInfo&) { return false; }
 
+    // What assistive technologies are told of a view drawn by the layer itself (a panel without
+    // name or action unless a control says more). The action is the view's one action (a click):
+    // its name, null when the view has none, and the action itself (true when done).
+    virtual AtkRole AccessibleRole() const { return ATK_ROLE_PANEL; }
+    virtual std::string AccessibleName() const { return {}; }
+    virtual const char* AccessibleActionName() const { return nullptr; }
+    virtual bool AccessibleActivate() { return false; }
+
     // Sends FrameDidChange to every view below this one, depth first (a scale change).
     void NotifySubviewsFrameChanged();
 
@@ -139,8 +153,12 @@ public:
 protected:
     ~LView() override;
     // Makes the widget of a subclass (a control). The default is a VtLayout that receives events
-    // and holds subviews. A widget that is not a VtLayout cannot show subviews.
+    // and holds subviews.
     virtual GtkWidget* CreateWidget();
+    // The VtLayout that holds the subviews' widgets, asked once the widget exists: the widget
+    // itself when it is one (the default), else null. A container whose widget is something else
+    // (a scrolled window's viewport, a notebook's page) answers the VtLayout inside it.
+    virtual GtkWidget* SubviewContainer();
     void SetAnswersEnabled(bool answers) { fAnswersEnabled = answers; }
 
 private:
@@ -148,6 +166,8 @@ private:
     friend struct LViewGlue;
     friend struct LNativeWindowGlue;
     void AttachChildWidget(LView* child, size_t position);
+    GtkWidget* ExistingSubviewContainer();
+    void DetachWidgetFrom(GtkWidget* ancestor);
     void PlaceWidget();
     void SetFrameFromWindow(const LUiRect& frame);
     static void ConnectLayoutSignals(GtkWidget* widget, LView* view);
@@ -157,6 +177,7 @@ private:
     LNativeWindow* fNativeWindow = nullptr; // set on the content view of a native window
     GtkWidget* fWidget = nullptr;
     LUiRect fFrame;
+    LUiPoint fBoundsOrigin;
     int fTag = 0;
     bool fHidden = false;
     bool fEnabled = true;
@@ -164,6 +185,7 @@ private:
     bool fOpaque = false;
     bool fAcceptsFocus = false;
     bool fCanBecomeKeyView = true;
+    bool fWarnedNoContainer = false;
     bool fInDrag = false;
     bool fDropped = false;
     unsigned fLeaveSource = 0;

@@ -10,6 +10,8 @@
 
 class LCocoaRadioButtonGroupImpl;
 
+// The key-equivalent rules of these windows (a plain space, a panel's text field keeping its
+// Ctrl and Alt keys) live in LMacWindowManager::WindowPerformKeyEquivalent.
 class LCocoaWindowImpl : public LNativeWindow {
 public:
     LCocoaWindowImpl(const LUiRect& contentRect, unsigned style);
