@@ -142,22 +142,6 @@ InputLock::~InputLock()
     UnlockInput(fFd);
 }
 
-bool XKeys(LNativeWindow* window, const std::string& keys)
-{
-    int fd = LockInput();
-    std::string xid = std::to_string(window->XWindowId());
-    int status = 0;
-    Run("xdotool windowraise " + xid + " windowfocus --sync " + xid + " >/dev/null 2>&1");
-    PumpUntil([window] { return window->IsKey(); }, 1000);
-    // Sent to the window itself: a window another test shows meanwhile may take the focus.
-    Run("xdotool key --window " + xid + " " + keys + " >/dev/null 2>&1", &status);
-    // The keys are handled before another test may take the keyboard.
-    gdk_display_sync(gdk_display_get_default());
-    Pump(100);
-    UnlockInput(fd);
-    return status == 0;
-}
-
 bool XClick(LNativeWindow* window, double x, double y)
 {
     LUiScreen screen;
@@ -247,6 +231,9 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
         e->key.hardware_keycode = guint16(keys[0].keycode);
     g_free(keys);
     e->key.string = g_strdup("");
+    // As the display marks them: Shift, Ctrl, Caps Lock, Alt, Super and the like.
+    e->key.is_modifier = (keyval >= GDK_KEY_Shift_L && keyval <= GDK_KEY_Hyper_R)
+        || keyval == GDK_KEY_ISO_Level3_Shift;
     GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
     LEventHub::Dispatch(e);

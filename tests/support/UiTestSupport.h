@@ -21,7 +21,7 @@ std::string Run(const std::string& command, int* status = nullptr);
 bool HaveXdotool();
 // The X window's size in device pixels as xdotool reports it; false when it cannot tell.
 bool XGeometry(unsigned long xid, int& width, int& height);
-// Shows the window and waits until it is mapped and has its size.
+// Shows the window and waits until it is mapped and has its size .
 bool ShowAndWait(LNativeWindow* window);
 // Clicks with the real pointer (xdotool) at a point of the window's content (points). Tests of
 // the whole suite share one display: the window is first moved to the bottom-right corner of
@@ -40,9 +40,6 @@ private:
     int fFd;
 };
 
-// Types keys with the real keyboard (xdotool key syntax, "ctrl+a F1") into the window: it gets
-// the keyboard focus first, while the shared pointer lock of XClick is held.
-bool XKeys(LNativeWindow* window, const std::string& keys);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
