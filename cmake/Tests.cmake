@@ -19,6 +19,10 @@ foreach(src ${vt_test_sources})
     string(REGEX REPLACE "\\.cpp$" "" name "${rel}")
     string(REPLACE "/" "_" name "${name}")
     add_executable(${name} ${src})
+    # Every test process gets an X server of its own (tests/support/own-display.sh): windows of
+    # tests running side by side must not take the focus or the pointer from each other.
+    set_target_properties(${name} PROPERTIES
+        CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/own-display.sh)
     target_link_libraries(${name} PRIVATE vt_test_support GTest::gtest_main GTest::gmock)
     target_compile_definitions(${name} PRIVATE
         VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
@@ -33,6 +37,9 @@ foreach(src ${vt_test_sources})
     if(NOT scaled EQUAL -1)
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
             TEST_PREFIX "scale2.${name}."
-            PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources;GDK_SCALE=2")
+            # One value per property: a list value would be split into two arguments when the
+            # discovered tests are written out, and the scale would be lost.
+            PROPERTIES ENVIRONMENT "GDK_SCALE=2"
+            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_SOURCE_DIR}/resources")
     endif()
 endforeach()

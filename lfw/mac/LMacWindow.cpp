@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 #include "platform/ui/LModalLoop.h"
@@ -266,7 +267,9 @@ bool LMacWindow::RunModal(LWindow* parent, LCocoaDialogCenterMode mode)
         fModalRunning = true;
         LModalCounter::Enter();
         LUiRef<LNativeWindow> hold(window);
-        code = LModalLoop::Run(window);
+        code = LModalLoop::Run(window, kLCmdCancel);
+        // Also when the run was ended another way (its window destroyed underneath it).
+        fModalRunning = false;
         LModalCounter::Leave();
     }
     if (parentWindow && fWindow)
@@ -298,16 +301,15 @@ void LMacWindow::Close(int code)
 {
     fClosed = true;
     LMacWindow* realParent = GetRealParent();
-    bool throughParent = realParent && !fRealWindow;
-    bool modal = throughParent ? realParent->fModalRunning : fModalRunning;
-    if (!modal) {
+    // An embedded page ends the modal run of the window it is in.
+    LMacWindow* runner = realParent && !fRealWindow ? realParent : this;
+    if (!runner->fModalRunning) {
         DestroyCommon();
         return;
     }
-    LModalLoop::Stop(code);
-    fModalRunning = false;
-    if (throughParent)
-        realParent->fModalRunning = false;
+    // The run of that window, which need not be the innermost one.
+    LModalLoop::StopWindow(runner->ContentWindow(), code);
+    runner->fModalRunning = false;
 }
 
 void LMacWindow::DestroyCommon()
@@ -348,6 +350,9 @@ void LMacWindow::DestroyCommon()
 
 void LMacWindow::Command(int id, int)
 {
+    // A window may close and delete itself in what a command runs (CmCancel, an overridden
+    // Close): it is touched afterwards only when its content view still names it.
+    LUiRef<LView> content(GetContentView());
     switch (id) {
     case kLCmdToggleToolbar:
         if (LNativeWindow* window = ContentWindow(); window && fWindow)
@@ -373,7 +378,7 @@ void LMacWindow::Command(int id, int)
     default:
         break;
     }
-    if (IsWindowVisible())
+    if (LCocoaView::isStillWindowOf(content.Get(), this) && IsWindowVisible())
         EnableControls();
 }
 

@@ -41,8 +41,9 @@ bool LMouseHandler::MousePositionGet(const LUiEvent& event, int& x, int& y) cons
     if (!pView->ConvertFromScreen(event.rootX, event.rootY, p))
         p = LUiPoint { event.x, event.y };
     double scale = LMacWindow::GetBackingScaleFactor(pView);
-    x = int(p.x * scale);
-    y = int(p.y * scale);
+    // Floor, not truncation: positions left of or above the view (a capture) stay in order.
+    x = int(std::floor(p.x * scale));
+    y = int(std::floor(p.y * scale));
     if (pView == pWindow->GetContentView()) {
         // The client area of a real window begins with its toolbar.
         if (LNativeWindow* w = pView->Window(); w && pWindow->IsRealWindow())

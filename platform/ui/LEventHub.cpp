@@ -1,6 +1,7 @@
 #include "platform/ui/LEventHub.h"
 
 #include <gtk/gtk.h>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -25,6 +26,36 @@ int gDispatchDepth = 0;
 void HubHandler(GdkEvent* event, gpointer)
 {
     LEventHub::Dispatch(event);
+}
+
+// Keys held down (hardware codes), and the answer for the last press dispatched.
+std::unordered_set<uint32_t> gHeldKeys;
+struct KeyStamp {
+    uint32_t time = 0;
+    uint16_t code = 0;
+    bool repeat = false;
+    bool valid = false;
+} gLastPress;
+
+void TrackKeys(const GdkEvent* event)
+{
+    switch (event->type) {
+    case GDK_KEY_PRESS: {
+        const GdkEventKey& k = event->key;
+        bool repeat = !gHeldKeys.insert(k.hardware_keycode).second;
+        gLastPress = KeyStamp { k.time, k.hardware_keycode, repeat, true };
+        break;
+    }
+    case GDK_KEY_RELEASE:
+        gHeldKeys.erase(event->key.hardware_keycode);
+        break;
+    case GDK_FOCUS_CHANGE:
+        if (!event->focus_change.in)
+            gHeldKeys.clear();
+        break;
+    default:
+        break;
+    }
 }
 
 void Purge()
@@ -95,8 +126,15 @@ uint32_t LEventHub::ClassOf(const GdkEvent* event)
     }
 }
 
+bool LEventHub::IsKeyRepeat(const GdkEventKey* k)
+{
+    return k && gLastPress.valid && k->time == gLastPress.time
+        && k->hardware_keycode == gLastPress.code && gLastPress.repeat;
+}
+
 void LEventHub::Dispatch(GdkEvent* event)
 {
+    TrackKeys(event);
     uint32_t cls = ClassOf(event);
     if (cls) {
         ++gDispatchDepth;

@@ -35,4 +35,9 @@ public:
     // Runs the monitors and, unless one swallowed it, GTK: the handler the hub installs, also
     // callable by tests with synthesised events.
     static void Dispatch(GdkEvent* event);
+    // Whether a key press repeats a key that is held (X repeats send presses only). The hub
+    // follows every key event of the application, whichever window or widget gets it, and
+    // forgets the held keys whenever one of its windows loses the keyboard (a release may then
+    // go elsewhere). False for a press the hub did not dispatch.
+    static bool IsKeyRepeat(const GdkEventKey* press);
 };

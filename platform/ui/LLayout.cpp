@@ -11,6 +11,9 @@ namespace {
 struct Child {
     GtkWidget* widget;
     GdkRectangle rect;
+    // A child without a GDK window of its own (a label) gets an input-only window of the
+    // layout's in its place of the stack: a click on it is the layout's, not a sibling's below.
+    GdkWindow* slot;
 };
 
 } // namespace
@@ -134,6 +137,24 @@ static Child* vt_layout_find(VtLayout* self, GtkWidget* widget)
     return nullptr;
 }
 
+static void vt_layout_drop_slot(VtLayout* self, Child& c)
+{
+    if (!c.slot)
+        return;
+    gtk_widget_unregister_window(GTK_WIDGET(self), c.slot);
+    gdk_window_destroy(c.slot);
+    c.slot = nullptr;
+}
+
+static void vt_layout_place_slot(Child& c)
+{
+    if (!c.slot)
+        return;
+    GtkAllocation a;
+    gtk_widget_get_allocation(c.widget, &a);
+    gdk_window_move_resize(c.slot, a.x, a.y, std::max(a.width, 1), std::max(a.height, 1));
+}
+
 // The child of the layout to which a GDK window inside the layout's window belongs (the window of
 // the child itself or of a widget inside it: a button's input window, an entry's text area);
 // null when none.
@@ -165,10 +186,32 @@ static void vt_layout_apply_stacking(VtLayout* self)
             owned.emplace_back(child, w);
     }
     g_list_free(windows);
-    for (Child& c : *self->children)
-        for (auto& [child, w] : owned)
-            if (child == c.widget)
+    for (Child& c : *self->children) {
+        bool hasOwn = false;
+        for (auto& [child, w] : owned) {
+            if (child == c.widget) {
                 gdk_window_raise(w);
+                hasOwn = true;
+            }
+        }
+        if (hasOwn || !gtk_widget_get_mapped(c.widget)) {
+            vt_layout_drop_slot(self, c);
+            continue;
+        }
+        if (!c.slot) {
+            GdkWindowAttr attrs {};
+            attrs.window_type = GDK_WINDOW_CHILD;
+            attrs.wclass = GDK_INPUT_ONLY;
+            attrs.width = attrs.height = 1;
+            attrs.event_mask = GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK
+                | GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK;
+            c.slot = gdk_window_new(own, &attrs, 0);
+            gtk_widget_register_window(GTK_WIDGET(self), c.slot);
+        }
+        vt_layout_place_slot(c);
+        gdk_window_show(c.slot);
+        gdk_window_raise(c.slot);
+    }
 }
 
 static void vt_layout_child_mapped(GtkWidget*, gpointer self)
@@ -221,6 +264,14 @@ static void vt_layout_realize(GtkWidget* widget)
     vt_layout_apply_stacking(VT_LAYOUT(widget));
 }
 
+static void vt_layout_unrealize(GtkWidget* widget)
+{
+    VtLayout* self = VT_LAYOUT(widget);
+    for (Child& c : *self->children)
+        vt_layout_drop_slot(self, c);
+    GTK_WIDGET_CLASS(vt_layout_parent_class)->unrealize(widget);
+}
+
 static void vt_layout_map(GtkWidget* widget)
 {
     GTK_WIDGET_CLASS(vt_layout_parent_class)->map(widget);
@@ -250,6 +301,7 @@ static void vt_layout_allocate_child(Child& c)
     a.width = std::max(a.width, 1);
     a.height = std::max(a.height, 1);
     gtk_widget_size_allocate(c.widget, &a);
+    vt_layout_place_slot(c);
 }
 
 static void vt_layout_size_allocate(GtkWidget* widget, GtkAllocation* allocation)
@@ -292,6 +344,7 @@ static void vt_layout_remove(GtkContainer* container, GtkWidget* child)
     gboolean wasVisible = gtk_widget_get_visible(child);
     g_signal_handlers_disconnect_by_func(
         child, reinterpret_cast<gpointer>(vt_layout_child_mapped), container);
+    vt_layout_drop_slot(self, *it);
     gtk_widget_unparent(child);
     self->children->erase(it);
     if (wasVisible && gtk_widget_get_visible(GTK_WIDGET(container)))
@@ -324,6 +377,7 @@ static void vt_layout_class_init(VtLayoutClass* klass)
     GtkContainerClass* container_class = GTK_CONTAINER_CLASS(klass);
     object_class->finalize = vt_layout_finalize;
     widget_class->realize = vt_layout_realize;
+    widget_class->unrealize = vt_layout_unrealize;
     widget_class->map = vt_layout_map;
     widget_class->get_preferred_width = vt_layout_get_preferred_width;
     widget_class->get_preferred_height = vt_layout_get_preferred_height;
@@ -348,12 +402,13 @@ void vt_layout_insert(
 {
     g_return_if_fail(VT_IS_LAYOUT(self));
     g_return_if_fail(gtk_widget_get_parent(child) == nullptr);
-    Child c { child, GdkRectangle { x, y, width, height } };
+    Child c { child, GdkRectangle { x, y, width, height }, nullptr };
     position = std::min<guint>(position, self->children->size());
     self->children->insert(self->children->begin() + position, c);
     gtk_widget_set_parent(child, GTK_WIDGET(self));
     // Windows a child makes when it is shown later take their place then.
     g_signal_connect_after(child, "map", G_CALLBACK(vt_layout_child_mapped), self);
+    g_signal_connect_after(child, "unmap", G_CALLBACK(vt_layout_child_mapped), self);
     vt_layout_apply_stacking(self);
     if (gtk_widget_get_visible(child))
         gtk_widget_queue_resize(GTK_WIDGET(self));

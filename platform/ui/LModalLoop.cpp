@@ -12,8 +12,24 @@ struct Level {
     GMainLoop* loop; // null for a session
     LNativeWindow* window;
     int code;
-    bool wasModal = false;
+    int closedCode;
+    bool stopped;
+    bool wasModal; // a session's window before it began
 };
+
+void EndLevel(Level* level, int code)
+{
+    level->code = code;
+    level->stopped = true;
+    g_main_loop_quit(level->loop);
+}
+
+void LevelWindowDestroyed(GtkWidget*, gpointer data)
+{
+    auto* level = static_cast<Level*>(data);
+    if (!level->stopped)
+        EndLevel(level, level->closedCode);
+}
 
 std::vector<Level*>& Stack()
 {
@@ -68,18 +84,31 @@ gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointe
 
 } // namespace
 
-int LModalLoop::Run(LNativeWindow* window)
+int LModalLoop::Run(LNativeWindow* window, int closedCode)
 {
-    Level level { g_main_loop_new(nullptr, FALSE), window, 0, false };
+    Level level { g_main_loop_new(nullptr, FALSE), window, 0, closedCode, false, false };
     bool wasModal = false;
+    GtkWindow* gtkWindow = nullptr;
     if (window) {
         window->Retain();
+        if (window->IsClosed()) {
+            window->Release();
+            g_main_loop_unref(level.loop);
+            return closedCode;
+        }
+        gtkWindow = GTK_WINDOW(g_object_ref(window->Gtk()));
+        g_signal_connect(gtkWindow, "destroy", G_CALLBACK(LevelWindowDestroyed), &level);
         wasModal = window->IsModal();
         window->SetModal(true);
         window->MakeKeyAndOrderFront();
     }
     Stack().push_back(&level);
-    g_main_loop_run(level.loop);
+    if (!level.stopped)
+        g_main_loop_run(level.loop);
+    if (gtkWindow) {
+        g_signal_handlers_disconnect_by_data(gtkWindow, &level);
+        g_object_unref(gtkWindow);
+    }
     auto& stack = Stack();
     stack.erase(std::remove(stack.begin(), stack.end(), &level), stack.end());
     if (window) {
@@ -96,8 +125,7 @@ bool LModalLoop::Stop(int code)
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
         if ((*it)->loop) {
-            (*it)->code = code;
-            g_main_loop_quit((*it)->loop);
+            EndLevel(*it, code);
             return true;
         }
     }
@@ -109,8 +137,7 @@ bool LModalLoop::StopWindow(LNativeWindow* window, int code)
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
         if ((*it)->window == window && (*it)->loop) {
-            (*it)->code = code;
-            g_main_loop_quit((*it)->loop);
+            EndLevel(*it, code);
             return true;
         }
     }
@@ -135,7 +162,7 @@ uintptr_t LModalLoop::BeginSession(LNativeWindow* window)
 {
     if (!window || window->IsClosed())
         return 0;
-    auto* level = new Level { nullptr, window, 0, false };
+    auto* level = new Level { nullptr, window, 0, 0, false, false };
     window->Retain();
     level->wasModal = window->IsModal();
     window->SetModal(true);
@@ -147,9 +174,8 @@ uintptr_t LModalLoop::BeginSession(LNativeWindow* window)
 bool LModalLoop::IsSessionOpen(uintptr_t session)
 {
     auto& stack = Stack();
-    return session
-        && std::find(stack.begin(), stack.end(), reinterpret_cast<Level*>(session)) != stack.end()
-        && !reinterpret_cast<Level*>(session)->loop;
+    auto* level = reinterpret_cast<Level*>(session);
+    return session && std::find(stack.begin(), stack.end(), level) != stack.end() && !level->loop;
 }
 
 bool LModalLoop::RunSession(uintptr_t session)
@@ -178,12 +204,10 @@ int LModalLoop::StopAll(int code)
 {
     std::vector<Level*> levels = Stack();
     for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
-        if ((*it)->loop) {
-            (*it)->code = code;
-            g_main_loop_quit((*it)->loop);
-        } else {
+        if ((*it)->loop)
+            EndLevel(*it, code);
+        else
             EndSession(reinterpret_cast<uintptr_t>(*it));
-        }
     }
     return int(levels.size());
 }

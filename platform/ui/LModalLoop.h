@@ -18,8 +18,10 @@ class LNativeWindow;
 class LModalLoop {
 public:
     // Runs a loop level until Stop; answers Stop's code. window may be null; a window is shown
-    // in front with the keyboard first, as the window the user now works in.
-    static int Run(LNativeWindow* window);
+    // in front with the keyboard first, as the window the user now works in. A window destroyed
+    // while its level runs (closed underneath it, killed by the window manager) ends the level
+    // with closedCode.
+    static int Run(LNativeWindow* window, int closedCode = 0);
     // Ends the innermost level with the code (it returns once the current event is handled);
     // false when no level runs.
     static bool Stop(int code);

@@ -93,11 +93,18 @@ struct LNativeWindowGlue {
         // Destroyed by someone else (the display went away, say).
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         if (w->fWindow == GTK_WINDOW(widget)) {
+            LUiRef<LNativeWindow> hold(w);
             g_signal_handlers_disconnect_matched(
                 widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, w);
+            g_object_set_data(G_OBJECT(widget), kWindowDataKey, nullptr);
             w->fWindow = nullptr;
             if (gMainWindow == w)
                 gMainWindow = nullptr;
+            // The delegate hears of it as of any close, and is let go as after one.
+            if (LUiRef<LNativeWindowDelegate> d(Delegate(w)); d) {
+                d->WindowWillClose(*w);
+                w->fDelegate.Reset(nullptr);
+            }
         }
     }
 
@@ -264,7 +271,9 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
 
 LNativeWindow::~LNativeWindow()
 {
-    CloseWindow();
+    // Half destroyed already: the delegate is not told (a close tells it while the window is
+    // whole).
+    CloseWindow(false);
 }
 
 LNativeWindow* LNativeWindow::FromGtk(GtkWindow* window)
@@ -540,16 +549,16 @@ void LNativeWindow::Close()
     if (!fWindow)
         return;
     LUiRef<LNativeWindow> hold(this);
-    CloseWindow();
+    CloseWindow(true);
 }
 
-void LNativeWindow::CloseWindow()
+void LNativeWindow::CloseWindow(bool tellDelegate)
 {
     if (gMainWindow == this)
         gMainWindow = nullptr;
     if (!fWindow)
         return;
-    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d)
+    if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d && tellDelegate)
         d->WindowWillClose(*this);
     if (!fWindow)
         return;

@@ -174,7 +174,7 @@ private:
     friend class LView;
     friend struct LNativeWindowGlue;
     void ContentViewFrameSet(const LUiRect& frame);
-    void CloseWindow();
+    void CloseWindow(bool tellDelegate);
     void ApplyContentSize();
 
     GtkWindow* fWindow = nullptr;

@@ -106,6 +106,12 @@ bool LRunLoop::IsMainThread()
     return pthread_equal(gMainThread, pthread_self()) != 0;
 }
 
+namespace {
+
+constexpr int kPostPriority = G_PRIORITY_HIGH_IDLE + 30;
+
+} // namespace
+
 void LRunLoop::Post(std::function<void()> fn)
 {
     PostQueue& queue = _Queue();
@@ -114,7 +120,9 @@ void LRunLoop::Post(std::function<void()> fn)
         if (!queue.source) {
             queue.source = g_source_new(&gPostFuncs, sizeof(GSource));
             g_source_set_can_recurse(queue.source, TRUE);
-            g_source_set_priority(queue.source, G_PRIORITY_DEFAULT);
+            // Below input and redrawing (GTK redraws at G_PRIORITY_HIGH_IDLE + 20), above idle
+            // work: posted work that keeps posting more never stops windows from painting.
+            g_source_set_priority(queue.source, kPostPriority);
             g_source_set_name(queue.source, "LRunLoop posts");
             g_source_attach(queue.source, nullptr);
         }

@@ -1,12 +1,12 @@
 #include "platform/ui/LView.h"
 
+#include "platform/ui/LEventHub.h"
 #include "platform/ui/LLayout.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_set>
 
 namespace {
 
@@ -39,29 +39,6 @@ uint32_t ModifiersOf(guint state)
     return m;
 }
 
-// Keys held down, to tell an auto-repeat from a new press (X repeats send presses only).
-std::unordered_set<uint32_t>& KeysDown()
-{
-    static std::unordered_set<uint32_t> keys;
-    return keys;
-}
-
-// Whether a key press repeats a key that is held. One event may be turned into records more than
-// once (the window's key equivalents, then the focused view), so the answer is kept per event.
-bool IsKeyRepeat(const GdkEventKey& k)
-{
-    static const GdkEventKey* lastEvent = nullptr;
-    static uint32_t lastTime = 0, lastCode = 0;
-    static bool lastAnswer = false;
-    if (&k == lastEvent && k.time == lastTime && k.hardware_keycode == lastCode)
-        return lastAnswer;
-    lastEvent = &k;
-    lastTime = k.time;
-    lastCode = k.hardware_keycode;
-    lastAnswer = !KeysDown().insert(k.hardware_keycode).second;
-    return lastAnswer;
-}
-
 // Clicks are counted here rather than through GDK's extra 2BUTTON/3BUTTON events, so that each
 // press is one event with its count.
 struct ClickCounter {
@@ -71,7 +48,36 @@ struct ClickCounter {
     int count = 0;
 };
 
+// One press bubbles from the view that was hit through its superviews, each turning it into its
+// record: it is counted once, and the others are given the same count.
+struct PressStamp {
+    GdkWindow* window = nullptr;
+    uint32_t time = 0;
+    guint button = 0;
+    double x = 0, y = 0;
+    bool operator==(const PressStamp&) const = default;
+};
+
+PressStamp StampOf(const GdkEventButton* e)
+{
+    return PressStamp { e->window, e->time, e->button, e->x_root, e->y_root };
+}
+
+int CountClickOnce(const GdkEventButton* e);
+
 int CountClick(const GdkEventButton* e)
+{
+    static PressStamp counted;
+    static int answer = 0;
+    PressStamp stamp = StampOf(e);
+    if (answer && stamp == counted)
+        return answer;
+    counted = stamp;
+    answer = CountClickOnce(e);
+    return answer;
+}
+
+int CountClickOnce(const GdkEventButton* e)
 {
     static ClickCounter last;
     GtkSettings* settings = gtk_settings_get_default();
@@ -97,7 +103,11 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data)
         return TRUE; // the extra double and triple press events: counted ourselves
     LView* view = static_cast<LView*>(data);
     LUiRef<LView> hold(view);
-    if (e->button == 1 && view->AcceptsFirstResponder() && !gtk_widget_has_focus(widget)) {
+    // Only the view that was hit takes the focus, not the superviews the press bubbles through.
+    GtkWidget* hit = gtk_get_event_widget(reinterpret_cast<GdkEvent*>(e));
+    bool isHitView = hit && LView::FromWidget(hit) == view;
+    if (e->button == 1 && isHitView && view->AcceptsFirstResponder()
+        && !gtk_widget_has_focus(widget)) {
         gtk_widget_set_can_focus(widget, TRUE);
         gtk_widget_grab_focus(widget);
     }
@@ -273,6 +283,8 @@ struct LViewGlue {
         view->fLeaveSource = g_idle_add_full(G_PRIORITY_DEFAULT, LeaveLater, pending, FreePending);
     }
 
+    // The drop: when the view is prepared, the data of the first registered type the drag offers
+    // is asked for, and the drop is performed once it has come (GTK delivers it later).
     static gboolean Drop(
         GtkWidget* w, GdkDragContext* context, gint x, gint y, guint time, gpointer data)
     {
@@ -282,10 +294,39 @@ struct LViewGlue {
         view->fDropped = true;
         view->fInDrag = false;
         LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
-        bool ok = view->PrepareForDragOperation(info) && view->PerformDragOperation(info);
+        GdkAtom target = gtk_drag_dest_find_target(w, context, nullptr);
+        if (target == GDK_NONE || !view->PrepareForDragOperation(info)) {
+            gtk_drag_finish(context, FALSE, FALSE, time);
+            view->DraggingEnded(info);
+            return TRUE;
+        }
+        view->fAwaitingDropData = true;
+        gtk_drag_get_data(w, context, target, time);
+        return TRUE;
+    }
+
+    static void DataReceived(GtkWidget* w, GdkDragContext* context, gint x, gint y,
+        GtkSelectionData* selection, guint, guint time, gpointer data)
+    {
+        LView* view = static_cast<LView*>(data);
+        if (!view->fAwaitingDropData)
+            return; // asked for by someone else
+        view->fAwaitingDropData = false;
+        LUiRef<LView> hold(view);
+        LUiDragInfo info = MakeDragInfo(view, w, context, x, y, time);
+        gint length = selection ? gtk_selection_data_get_length(selection) : -1;
+        bool ok = false;
+        if (length >= 0) {
+            const guchar* bytes = gtk_selection_data_get_data(selection);
+            if (bytes)
+                info.data.assign(bytes, bytes + length);
+            gchar* type = gdk_atom_name(gtk_selection_data_get_target(selection));
+            info.dataType = type ? type : "";
+            g_free(type);
+            ok = view->PerformDragOperation(info);
+        }
         gtk_drag_finish(context, ok, FALSE, time);
         view->DraggingEnded(info);
-        return TRUE;
     }
 };
 
@@ -398,9 +439,31 @@ GtkWidget* LView::Widget()
     gtk_widget_set_visible(w, !fHidden);
     if (!fDraggedTypes.empty())
         RegisterDraggedTypes(std::vector<std::string>(fDraggedTypes));
+    if (!VT_IS_LAYOUT(w))
+        AccessibleChanged();
     for (size_t i = 0; i < fSubviews.size(); ++i)
         AttachChildWidget(fSubviews[i], i);
     return w;
+}
+
+void LView::AccessibleChanged()
+{
+    if (!fWidget)
+        return;
+    if (VT_IS_LAYOUT(fWidget)) {
+        // The layout's accessible asks the view each time: it only tells the listeners.
+        g_object_notify(G_OBJECT(gtk_widget_get_accessible(fWidget)), "accessible-name");
+        return;
+    }
+    AtkRole role = AccessibleRole();
+    std::string name = AccessibleName();
+    if (role == ATK_ROLE_PANEL && name.empty())
+        return;
+    AtkObject* object = gtk_widget_get_accessible(fWidget);
+    if (role != ATK_ROLE_PANEL)
+        atk_object_set_role(object, role);
+    if (!name.empty())
+        atk_object_set_name(object, name.c_str());
 }
 
 LView* LView::FromWidget(GtkWidget* widget)
@@ -608,6 +671,8 @@ void LView::RegisterDraggedTypes(const std::vector<std::string>& types)
         reinterpret_cast<gpointer>(LViewGlue::Leave), this);
     g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
         reinterpret_cast<gpointer>(LViewGlue::Drop), this);
+    g_signal_handlers_disconnect_matched(fWidget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+        reinterpret_cast<gpointer>(LViewGlue::DataReceived), this);
     if (types.empty()) {
         gtk_drag_dest_unset(fWidget);
         return;
@@ -620,6 +685,7 @@ void LView::RegisterDraggedTypes(const std::vector<std::string>& types)
     g_signal_connect(fWidget, "drag-motion", G_CALLBACK(LViewGlue::Motion), this);
     g_signal_connect(fWidget, "drag-leave", G_CALLBACK(LViewGlue::Leave), this);
     g_signal_connect(fWidget, "drag-drop", G_CALLBACK(LViewGlue::Drop), this);
+    g_signal_connect(fWidget, "drag-data-received", G_CALLBACK(LViewGlue::DataReceived), this);
 }
 
 void LView::Draw(cairo_t*, const LUiRect&)
@@ -730,9 +796,7 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
         out.keyval = k.keyval;
         out.keycode = k.hardware_keycode;
         out.character = gdk_keyval_to_unicode(k.keyval);
-        out.isRepeat = press && IsKeyRepeat(k);
-        if (!press)
-            KeysDown().erase(k.hardware_keycode);
+        out.isRepeat = press && LEventHub::IsKeyRepeat(&k);
         state = k.state;
         out.time = k.time;
         break;

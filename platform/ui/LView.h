@@ -28,6 +28,10 @@ struct LUiDragInfo {
     std::vector<std::string> types; // offered data types (MIME names)
     GdkDragContext* context = nullptr;
     uint32_t time = 0;
+    // At the drop (PerformDragOperation): the data of the first type the view registered that
+    // the drag offers, and that type's name.
+    std::string dataType;
+    std::vector<uint8_t> data;
 };
 
 // Drag operations (bits).
@@ -141,6 +145,10 @@ public:
     virtual std::string AccessibleName() const { return {}; }
     virtual const char* AccessibleActionName() const { return nullptr; }
     virtual bool AccessibleActivate() { return false; }
+    // Tells assistive technologies that the name or role changed. A view with a GTK widget of
+    // its own (a control) keeps GTK's accessible object: a role other than a panel and a
+    // non-empty name are given to it when the widget is made and here.
+    void AccessibleChanged();
 
     // Sends FrameDidChange to every view below this one, depth first (a scale change).
     void NotifySubviewsFrameChanged();
@@ -188,6 +196,7 @@ private:
     bool fWarnedNoContainer = false;
     bool fInDrag = false;
     bool fDropped = false;
+    bool fAwaitingDropData = false;
     unsigned fLeaveSource = 0;
     std::vector<std::string> fDraggedTypes;
 };

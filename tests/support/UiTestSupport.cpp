@@ -6,6 +6,7 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
@@ -29,6 +30,32 @@ GdkDevice* Pointer()
 {
     GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     return seat ? gdk_seat_get_pointer(seat) : nullptr;
+}
+
+} // namespace
+
+namespace {
+
+// The pointer is shared by the tests of the whole suite: one test at a time moves it.
+int LockPointer()
+{
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    for (char& c : display)
+        if (c == ':' || c == '/' || c == '.')
+            c = '_';
+    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
+    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        flock(fd, LOCK_EX);
+    return fd;
+}
+
+void UnlockPointer(int fd)
+{
+    if (fd >= 0) {
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
 }
 
 } // namespace
@@ -106,42 +133,6 @@ bool ShowAndWait(LNativeWindow* window)
     return mapped;
 }
 
-namespace {
-
-// The lock that keeps the pointer and keyboard of the shared display to one test at a time.
-int LockInput()
-{
-    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
-    for (char& c : display)
-        if (c == ':' || c == '/' || c == '.')
-            c = '_';
-    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
-    int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        flock(fd, LOCK_EX);
-    return fd;
-}
-
-void UnlockInput(int fd)
-{
-    if (fd >= 0) {
-        flock(fd, LOCK_UN);
-        close(fd);
-    }
-}
-
-} // namespace
-
-InputLock::InputLock()
-    : fFd(LockInput())
-{
-}
-
-InputLock::~InputLock()
-{
-    UnlockInput(fFd);
-}
-
 bool XClick(LNativeWindow* window, double x, double y)
 {
     LUiScreen screen;
@@ -154,7 +145,7 @@ bool XClick(LNativeWindow* window, double x, double y)
         LUiRect now = window->Frame();
         return now.x + now.width >= screen.frame.width - 8;
     });
-    int fd = LockInput();
+    int fd = LockPointer();
     gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
     gdk_display_sync(gdk_display_get_default());
     double s = window->BackingScale();
@@ -165,8 +156,65 @@ bool XClick(LNativeWindow* window, double x, double y)
             + std::to_string(int(x * s)) + " "
             + std::to_string(int((y + window->TopSlotsHeight()) * s)) + " click 1",
         &status);
-    UnlockInput(fd);
+    UnlockPointer(fd);
     return status == 0;
+}
+
+bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
+    const std::function<bool()>& done, unsigned ms)
+{
+    LUiScreen screen;
+    if (!LUiMainScreen(screen))
+        return false;
+    double x = screen.frame.x + 4;
+    for (LNativeWindow* w : { from, to }) {
+        LUiRect f = w->Frame();
+        w->SetFrame(
+            LUiRect { x, screen.frame.y + screen.frame.height - f.height - 4, f.width, f.height });
+        x += f.width + 20;
+    }
+    PumpUntil([&] {
+        LUiRect now = to->Frame();
+        return now.y + now.height >= screen.frame.height - 8;
+    });
+    int fd = LockPointer();
+    for (LNativeWindow* w : { from, to })
+        gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(w->Gtk())));
+    gdk_display_sync(gdk_display_get_default());
+    double s = from->BackingScale();
+    auto at = [s](LNativeWindow* w, double x, double y) {
+        LUiRect f = w->Frame();
+        return std::to_string(int((f.x + x) * s)) + " "
+            + std::to_string(int((f.y + w->TopSlotsHeight() + y) * s));
+    };
+    std::string command = "xdotool mousemove " + at(from, fx, fy)
+        + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " + at(from, fx + 8, fy + 8)
+        + " sleep 0.1 mousemove " + at(from, fx + 20, fy + 20) + " sleep 0.1 mousemove "
+        + at(to, tx, ty) + " sleep 0.2 mousemove " + at(to, tx + 2, ty + 2)
+        + " sleep 0.2 mouseup 1";
+    gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
+        const_cast<gchar*>(command.c_str()), nullptr };
+    GPid pid = 0;
+    bool started = g_spawn_async(
+        nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, nullptr);
+    bool finished = false;
+    if (started) {
+        // The loop turns while xdotool moves the pointer: GTK runs the drag meanwhile.
+        PumpUntil(
+            [pid, &finished] {
+                int status = 0;
+                if (!finished && waitpid(pid, &status, WNOHANG) == pid)
+                    finished = true;
+                return finished;
+            },
+            ms);
+        if (!finished)
+            waitpid(pid, nullptr, 0);
+        g_spawn_close_pid(pid);
+    }
+    bool ok = started && PumpUntil(done, ms);
+    UnlockPointer(fd);
+    return ok;
 }
 
 void SendButton(LView* view, double x, double y, int button, bool press)
@@ -238,6 +286,29 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
     gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
     LEventHub::Dispatch(e);
     gdk_event_free(e);
+}
+
+bool SaveScreenshot(LNativeWindow* window, const std::string& path)
+{
+    // Drawn by the window itself, in device pixels: other windows of the shared display that
+    // may cover it do not show.
+    GtkWidget* top = window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
+    if (!top || !gtk_widget_get_realized(top))
+        return false;
+    int scale = std::max(1, gtk_widget_get_scale_factor(top));
+    int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
+    cairo_surface_t* surface
+        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(top, cr);
+    cairo_destroy(cr);
+    gchar* folder = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(folder, 0755);
+    g_free(folder);
+    bool saved = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return saved;
 }
 
 } // namespace uitest

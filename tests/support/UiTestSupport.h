@@ -21,25 +21,21 @@ std::string Run(const std::string& command, int* status = nullptr);
 bool HaveXdotool();
 // The X window's size in device pixels as xdotool reports it; false when it cannot tell.
 bool XGeometry(unsigned long xid, int& width, int& height);
-// Shows the window and waits until it is mapped and has its size .
+// Shows the window and waits until it is mapped and has its size.
 bool ShowAndWait(LNativeWindow* window);
 // Clicks with the real pointer (xdotool) at a point of the window's content (points). Tests of
 // the whole suite share one display: the window is first moved to the bottom-right corner of
 // the screen, where no other test puts its windows, and raised, and the pointer is held for
 // this test alone while it moves.
 bool XClick(LNativeWindow* window, double x, double y);
-// Holds the display's pointer and keyboard for one test while it lives (pop-up menus grab them).
-class InputLock {
-public:
-    InputLock();
-    ~InputLock();
-    InputLock(const InputLock&) = delete;
-    InputLock& operator=(const InputLock&) = delete;
-
-private:
-    int fFd;
-};
-
+// Drags with the real pointer (xdotool, run while the main loop turns) from a point of one
+// window's content to a point of another's (points), holding the pointer for this test alone;
+// then turns the loop until done() holds or ms passed. The windows are first put side by side in
+// the bottom-left corner of the screen, where no other test puts its windows, and raised.
+bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
+    const std::function<bool()>& done, unsigned ms = 5000);
+// Saves what the window shows now as a PNG file (its folders are made); false when it cannot.
+bool SaveScreenshot(LNativeWindow* window, const std::string& path);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();

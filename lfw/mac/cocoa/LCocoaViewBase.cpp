@@ -407,6 +407,13 @@ bool LCocoaMouseCaptureImpl::Monitor(GdkEvent* event, void* data)
     LUiRef<LView> view(self->fView.Get());
     if (!view || !self->pMouseHandler)
         return false;
+    // Events of a popup that is not one of the application's windows (a combo box's list, a
+    // menu GTK opened) are its own.
+    if (GtkWidget* target = gtk_get_event_widget(event)) {
+        GtkWidget* top = gtk_widget_get_toplevel(target);
+        if (GTK_IS_WINDOW(top) && !LNativeWindow::FromGtk(GTK_WINDOW(top)))
+            return false;
+    }
     if (event->type == GDK_ENTER_NOTIFY || event->type == GDK_LEAVE_NOTIFY) {
         // Crossings pass only for the capturing view itself.
         GtkWidget* target = gtk_get_event_widget(event);

@@ -21,16 +21,7 @@ struct LCommandData {
 
 void handlePostCommand(const LCommandData& data)
 {
-    LView* view = data.windowHandle.Get();
-    LIOSEventWindow* w = LIOSEventWindowOfView(view);
-    if (!w)
-        return;
-    auto* window = static_cast<LCocoaWindow*>(w);
-    if (!window->IsAlive())
-        return;
-    window->Command(data.command, data.extraDetail);
-    if (window->IsAlive() && window->IsWindowVisible())
-        window->EnableControls();
+    LCocoaView::deliverPostedCommand(data.windowHandle.Get(), data.command, data.extraDetail);
 }
 
 bool EmitIfAny(GtkWidget* widget, const char* signal)
@@ -73,13 +64,32 @@ int getCommandId(LView* view, const void* key)
     return int(int64_t(view->GetAssociatedValue(key)));
 }
 
+void deliverPostedCommand(LView* contentView, int command, int extraDetail)
+{
+    LUiRef<LView> hold(contentView);
+    auto* window = static_cast<LCocoaWindow*>(LIOSEventWindowOfView(contentView));
+    if (!window || !window->IsAlive())
+        return;
+    window->Command(command, extraDetail);
+    if (isStillWindowOf(contentView, window) && window->IsAlive() && window->IsWindowVisible())
+        window->EnableControls();
+}
+
+bool isStillWindowOf(LView* contentView, const LCocoaWindow* window)
+{
+    // Only the held view is read: the window may be gone.
+    return contentView && LIOSEventWindowOfView(contentView) == window;
+}
+
 bool sendCommandWithExtraDetail(LView*, int command, int extraDetail, LCocoaWindow* window)
 {
     if (!window || !window->IsAlive())
         return false;
     if (command >= 0) {
+        LUiRef<LView> content(window->GetContentView());
         window->Command(command, extraDetail);
-        if (window->IsAlive() && window->IsWindowVisible())
+        if (isStillWindowOf(content.Get(), window) && window->IsAlive()
+            && window->IsWindowVisible())
             window->EnableControls();
         return true;
     }
@@ -111,8 +121,9 @@ void sendCommandExtraDetail(LView*, int command, int extraDetail, LCocoaWindow* 
 {
     if (!window || !window->IsAlive())
         return;
+    LUiRef<LView> content(window->GetContentView());
     window->Command(command, extraDetail);
-    if (window->IsAlive() && window->IsWindowVisible())
+    if (isStillWindowOf(content.Get(), window) && window->IsAlive() && window->IsWindowVisible())
         window->EnableControls();
 }
 
@@ -226,21 +237,12 @@ bool performKeyEquivalentCommon(LView* view, const LUiEvent& event)
     }
     if ((mods & (kLUiAlt | kLUiControl)) || event.keyval == GDK_KEY_Escape)
         return false;
-    // Any other key comes back to the control after the current event, so that no menu takes
-    // it first.
+    // Any other key goes to the control now, before any menu sees it: the event itself, in its
+    // order, so that dead keys, compose sequences and input methods work. A key the control
+    // does not take goes on through GTK's own handling.
     if (!event.native || !focus)
-        return true;
-    GdkEvent* copy = gdk_event_copy(static_cast<const GdkEvent*>(event.native));
-    LUiRef<LView> hold(view);
-    LRunLoop::Post([hold, copy] {
-        LNativeWindow* w = hold->Window();
-        if (w && w->FirstResponder() == hold.Get()) {
-            if (GtkWidget* f = w->FocusWidget())
-                gtk_widget_event(f, copy);
-        }
-        gdk_event_free(copy);
-    });
-    return true;
+        return false;
+    return window->PropagateKeyToFocus(event);
 }
 
 void setDefaultCursor(LView* view, bool yes)

@@ -31,6 +31,13 @@ void sendCommandExtraDetail(LView* view, int command, int extraDetail, LCocoaWin
 // window is looked up again; a window gone or closing meanwhile gets nothing. Any thread.
 void postCommandExtraDetail(LView* view, int command, int extraDetail, LCocoaWindow* window);
 
+// The main thread's end of the queued path: the window of the content view (held by the
+// caller) gets the command when it is still alive.
+void deliverPostedCommand(LView* contentView, int command, int extraDetail);
+// Whether the window is still the one of the content view it had before a handler ran (a
+// window that closed or deleted itself in its handler is not, and is touched no more).
+bool isStillWindowOf(LView* contentView, const LCocoaWindow* window);
+
 // Control notifications that climb the view tree to the content view of the first window
 // registered for inter-window messages (queued there as command = control id, extra = code).
 // Control id 0 is dropped; so is a notification that reaches a view marked as window view, or
@@ -51,8 +58,8 @@ bool canRouteCommands(LView* view);
 void loseEditControlFocus(LView* view);
 // The standard editing keys of text-like views: Ctrl+X, C, V, A through the focused widget,
 // Ctrl+Z and Ctrl+Shift+Z to the view's undo and redo; other keys with Ctrl or Alt, and
-// Escape, are left to the menus (false); every other key comes back as a key-down after the
-// current event, when the view still has the focus (true).
+// Escape, are left to the menus (false); every other key goes to the focused widget at once,
+// before the menus (true when it took it).
 bool performKeyEquivalentCommon(LView* view, const LUiEvent& event);
 // Stores the pointer shape to show over the view ("default" when yes; none when no).
 void setDefaultCursor(LView* view, bool yes);

@@ -4,7 +4,34 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LView.h"
+
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+// The window objects that exist, each with a number of its own: a worker asks here, under the
+// lock, whether a window is still there, and never reads the window itself. The number tells a
+// window from a later one that happens to get the same address.
+std::mutex gLiveLock;
+uint64_t gNextLiveNumber = 1;
+
+std::unordered_map<const LCocoaWindow*, uint64_t>& LiveWindows()
+{
+    static auto* live = new std::unordered_map<const LCocoaWindow*, uint64_t>;
+    return *live;
+}
+
+uint64_t LiveNumber(const LCocoaWindow* window)
+{
+    std::lock_guard<std::mutex> lock(gLiveLock);
+    auto it = LiveWindows().find(window);
+    return it == LiveWindows().end() ? 0 : it->second;
+}
+
+} // namespace
 
 LCocoaWindowHooks& LCocoaWindowHooksGet()
 {
@@ -12,10 +39,18 @@ LCocoaWindowHooks& LCocoaWindowHooksGet()
     return hooks;
 }
 
-LCocoaWindow::LCocoaWindow() = default;
+LCocoaWindow::LCocoaWindow()
+{
+    std::lock_guard<std::mutex> lock(gLiveLock);
+    LiveWindows()[this] = gNextLiveNumber++;
+}
 
 LCocoaWindow::~LCocoaWindow()
 {
+    {
+        std::lock_guard<std::mutex> lock(gLiveLock);
+        LiveWindows().erase(this);
+    }
     // A window object that goes away without its teardown must not stay reachable.
     LIOSEventHandler::Remove(this);
     if (LView* view = GetContentView()) {
@@ -50,6 +85,22 @@ bool LCocoaWindow::IsAlive() const
 
 void LCocoaWindow::PostCommand(int command)
 {
+    if (!LRunLoop::IsMainThread()) {
+        // The window may be torn down on the main thread right now: only its address travels,
+        // and the main thread looks the window and its content view up once it is there.
+        uint64_t number = LiveNumber(this);
+        if (!number)
+            return;
+        LCocoaWindow* self = this;
+        LRunLoop::Post([self, number, command] {
+            if (LiveNumber(self) != number)
+                return;
+            LView* view = self->GetContentView();
+            if (view && GetThisProperty(view) == self)
+                LCocoaView::deliverPostedCommand(view, command, 0);
+        });
+        return;
+    }
     LView* view = GetContentView();
     LCocoaWindow* window = GetThisProperty(view);
     if (view && window)

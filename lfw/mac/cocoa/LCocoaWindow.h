@@ -66,7 +66,8 @@ public:
     // An embedded window with a scroll view lays its controls out for its new size.
     virtual void RelayoutWindow() { }
 
-    // Entry points (main thread; PostCommand may also be called from other threads).
+    // Entry points (main thread; PostCommand may also be called from other threads, also while
+    // the window is being torn down: off the main thread it reads nothing of the window).
     void PostCommand(int command);
     void SendCommand(int command);
     void PostParentCommand(int command);

@@ -243,3 +243,33 @@ TEST_F(KeyTest, KeysOfTheWindowReachTheHandlerOfTheContentView)
     keys.DestroyKeyHandler();
     w.DestroyCommon();
 }
+
+TEST_F(KeyTest, RealTypingReachesTheHandler)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Window w;
+    w.CreateCocoaWindow(200, 100, kLUiWindowTitled, false, nullptr);
+    Keys keys;
+    keys.take = true;
+    keys.KeyHandlerInit(w);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    ASSERT_TRUE(w.GetNativeWindow()->MakeFirstResponder(w.GetContentView()));
+    std::string xid = std::to_string(w.GetNativeWindow()->XWindowId());
+    uitest::Run("xdotool windowfocus " + xid + " >/dev/null 2>&1");
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w.GetNativeWindow()->IsKey(); }, 2000));
+    uitest::Run("xdotool key --clearmodifiers ctrl+a F1 shift+ctrl+1 >/dev/null 2>&1");
+    uitest::PumpUntil(
+        [&] {
+            return std::find(
+                       keys.downs.begin(), keys.downs.end(), LKey::kCommand | LKey::kShift | '1')
+                != keys.downs.end();
+        },
+        2000);
+    for (uint32_t code : { 0x10041u, 0x7A000000u, LKey::kCommand | LKey::kShift | '1' })
+        EXPECT_NE(std::find(keys.downs.begin(), keys.downs.end(), code), keys.downs.end())
+            << std::hex << code;
+    EXPECT_EQ(keys.chars, "");
+    keys.DestroyKeyHandler();
+    w.DestroyCommon();
+}

@@ -281,7 +281,6 @@ TEST_F(MenuTest, BarWithAnOpenMenuShowsShortcutsAndChecks)
     LMainMenu::EnableMenuItem(3, false);
     w.InitCommon(kLCocoaDialogCenterNone, true);
     ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
-    uitest::InputLock lock;
     GtkWidget* barWidget = bar->ExistingWidget();
     ASSERT_NE(barWidget, nullptr);
     EXPECT_TRUE(gtk_widget_get_mapped(barWidget));
@@ -367,7 +366,6 @@ TEST_F(MenuTest, ContextMenuAtTheBottomRightCornerOpensAboveAndLeft)
     w.CreateCocoaWindow(200, 150, kLUiWindowTitled, false, nullptr);
     w.InitCommon(kLCocoaDialogCenterNone, true);
     ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
-    uitest::InputLock lock;
     LPopupMenu popup(w);
     for (int i = 1; i <= 6; ++i)
         popup.AppendMenuItem(
@@ -418,7 +416,6 @@ TEST_F(MenuTest, ContextMenuFarOffTheScreenIsClampedAndAWindowClosedByItsCommand
     w.CreateCocoaWindow(200, 150, kLUiWindowTitled, false, nullptr);
     w.InitCommon(kLCocoaDialogCenterNone, true);
     ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
-    uitest::InputLock lock;
     LPopupMenu popup(w);
     popup.AppendMenuItem(7, "Stäng fönstret");
     GdkRectangle placed {};

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -19,6 +20,13 @@ protected:
             GTEST_SKIP() << "no display";
     }
 };
+
+std::string ArtefactPath(const char* name)
+{
+    const char* s = getenv("GDK_SCALE");
+    return std::string(VT_BINARY_DIR) + "/test-artefacts/view_core/" + name
+        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+}
 
 LNativeWindow* MakeWindow(double w, double h)
 {
@@ -125,6 +133,7 @@ TEST_F(ViewCoreTest, SubviewsOfScrolledAndTabbedContainersAreShown)
             && doc->draws > 0 && onPage->draws > 0;
     }));
     EXPECT_EQ(gtk_widget_get_allocated_width(doc->Widget()), 250);
+    EXPECT_TRUE(uitest::SaveScreenshot(window, ArtefactPath("containers")));
     EXPECT_EQ(gtk_widget_get_allocated_height(onPage->Widget()), 40);
 
     // Conversions follow the scroll position, as GTK places the widgets.
@@ -166,6 +175,8 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "xdotool missing";
     LNativeWindow* window = MakeWindow(460, 120);
+    auto* back = new PaintedView;
+    window->SetContentView(back);
     auto* painted = new PaintedView;
     painted->SetFrame(LUiRect { 0, 0, 460, 120 });
     window->ContentView()->AddSubview(painted);
@@ -182,13 +193,15 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     auto* scale = new WidgetView(
         [] { return gtk_scale_new_with_range(GTK_ORIENTATION_HORIZONTAL, 0, 100, 1); });
     auto* toggle = new WidgetView([] { return gtk_switch_new(); });
-    LView* controls[] = { button, check, entry, scale, toggle };
+    auto* label = new WidgetView([] { return gtk_label_new("Etikett"); });
+    LView* controls[] = { button, check, entry, scale, toggle, label };
     double x = 10;
     for (LView* c : controls) {
         c->SetFrame(LUiRect { x, 40, 80, 34 });
         window->ContentView()->AddSubview(c);
         x += 90;
     }
+    label->SetFrame(LUiRect { 10, 80, 80, 30 });
     ASSERT_TRUE(uitest::ShowAndWait(window));
     ASSERT_TRUE(uitest::XClick(window, 50, 57));
     EXPECT_TRUE(uitest::PumpUntil([&] { return clicked == 1; }));
@@ -196,14 +209,19 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     EXPECT_TRUE(uitest::PumpUntil(
         [&] { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check->Widget())); }));
     ASSERT_TRUE(uitest::XClick(window, 230, 57));
-    EXPECT_TRUE(uitest::PumpUntil([&] { return gtk_widget_has_focus(entry->Widget()); }));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return gtk_widget_is_focus(entry->Widget()); }));
     ASSERT_TRUE(uitest::XClick(window, 330, 57));
     EXPECT_TRUE(
         uitest::PumpUntil([&] { return gtk_range_get_value(GTK_RANGE(scale->Widget())) > 0; }));
     ASSERT_TRUE(uitest::XClick(window, 400, 57));
     EXPECT_TRUE(
         uitest::PumpUntil([&] { return gtk_switch_get_active(GTK_SWITCH(toggle->Widget())); }));
+    // A label has no window of its own: a click on it is its superview's.
+    ASSERT_TRUE(uitest::XClick(window, 40, 95));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return back->downs == 1; }));
     EXPECT_EQ(painted->downs, 0);
+
+    EXPECT_TRUE(uitest::SaveScreenshot(window, ArtefactPath("controls-over-painted")));
 
     // The painted view on top now: it takes the click on the button.
     window->ContentView()->AddSubview(painted);
@@ -214,6 +232,7 @@ TEST_F(ViewCoreTest, RealClicksFollowTheSubviewOrder)
     for (LView* c : controls)
         c->Release();
     painted->Release();
+    back->Release();
     CloseWindow(window);
 }
 
@@ -257,6 +276,26 @@ TEST_F(ViewCoreTest, PaintedViewsTellAssistiveTechnologiesWhatTheyAre)
     // The panel holds the control among its children.
     EXPECT_EQ(atk_object_get_n_accessible_children(panel), 1);
 
+    // A control with a GTK widget of its own keeps GTK's accessible, with the view's name.
+    struct ImageButton : WidgetView {
+        std::string name = "Zooma in";
+        ImageButton()
+            : WidgetView([] { return gtk_button_new(); })
+        {
+        }
+        std::string AccessibleName() const override { return name; }
+    };
+    auto* image = new ImageButton;
+    image->SetFrame(LUiRect { 100, 10, 40, 30 });
+    window->ContentView()->AddSubview(image);
+    AtkObject* imageAtk = gtk_widget_get_accessible(image->Widget());
+    EXPECT_EQ(atk_object_get_role(imageAtk), ATK_ROLE_PUSH_BUTTON);
+    EXPECT_STREQ(atk_object_get_name(imageAtk), "Zooma in");
+    image->name = "Zooma ut";
+    image->AccessibleChanged();
+    EXPECT_STREQ(atk_object_get_name(imageAtk), "Zooma ut");
+    image->Release();
+
     // A view gone leaves an accessible that answers nothing of it.
     g_object_ref(button);
     control->RemoveFromSuperview();
@@ -264,4 +303,334 @@ TEST_F(ViewCoreTest, PaintedViewsTellAssistiveTechnologiesWhatTheyAre)
     EXPECT_FALSE(atk_action_do_action(ATK_ACTION(button), 0));
     g_object_unref(button);
     CloseWindow(window);
+}
+
+namespace {
+
+// A view that takes the focus on a click and records its keys and clicks.
+struct FocusView : PaintedView {
+    std::vector<LUiEvent> keys;
+    FocusView()
+    {
+        SetAcceptsFocus(true);
+        handle = false; // clicks go on to the superview
+    }
+    bool KeyDown(const LUiEvent& e) override { return keys.push_back(e), true; }
+};
+
+} // namespace
+
+// One click on a nested view is one click for every view it bubbles through, and only the
+// clicked view takes the focus.
+TEST_F(ViewCoreTest, AClickBubblesWithOneCountAndFocusesOnlyTheClickedView)
+{
+    LNativeWindow* window = MakeWindow(300, 200);
+    auto* outer = new FocusView;
+    outer->SetFrame(LUiRect { 10, 10, 280, 180 });
+    window->ContentView()->AddSubview(outer);
+    auto* middle = new FocusView;
+    middle->SetFrame(LUiRect { 10, 10, 200, 120 });
+    outer->AddSubview(middle);
+    auto* inner = new FocusView;
+    inner->SetFrame(LUiRect { 10, 10, 100, 60 });
+    middle->AddSubview(inner);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    uitest::SendButton(inner, 20, 20, 1, true);
+    uitest::SendButton(inner, 20, 20, 1, false);
+    EXPECT_EQ(inner->clickCounts, (std::vector<int> { 1 }));
+    EXPECT_EQ(middle->clickCounts, (std::vector<int> { 1 }));
+    EXPECT_EQ(outer->clickCounts, (std::vector<int> { 1 }));
+    EXPECT_EQ(window->FirstResponder(), inner);
+    uitest::SendKey(inner, GDK_KEY_b, true);
+    uitest::SendKey(inner, GDK_KEY_b, false);
+    EXPECT_EQ(inner->keys.size(), 1u);
+    EXPECT_TRUE(outer->keys.empty());
+    // A click on the outer view's own area focuses it.
+    uitest::SendButton(outer, 250, 170, 1, true);
+    uitest::SendButton(outer, 250, 170, 1, false);
+    EXPECT_EQ(window->FirstResponder(), outer);
+    EXPECT_EQ(outer->clickCounts, (std::vector<int> { 1, 1 }));
+    inner->Release();
+    middle->Release();
+    outer->Release();
+    CloseWindow(window);
+}
+
+namespace {
+
+void SendFocusOut(LNativeWindow* window)
+{
+    GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
+    e->focus_change.window
+        = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window->Gtk()))));
+    e->focus_change.send_event = TRUE;
+    e->focus_change.in = FALSE;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
+    LEventHub::Dispatch(e);
+    gdk_event_free(e);
+}
+
+struct EntryContent : LView {
+    GtkWidget* CreateWidget() override { return gtk_entry_new(); }
+};
+
+} // namespace
+
+// A key released where no view sees it (another window, a GTK control), or lost with the focus,
+// is not held any more: its next press is a new press.
+TEST_F(ViewCoreTest, KeysReleasedElsewhereOrLostWithTheFocusAreNotHeld)
+{
+    LNativeWindow* a = MakeWindow(200, 100);
+    auto* view = new FocusView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    a->ContentView()->AddSubview(view);
+    auto* b = new LNativeWindow(LUiRect { 300, 40, 200, 60 }, kLUiWindowTitled, false);
+    auto* entry = new EntryContent;
+    entry->SetAcceptsFocus(true);
+    b->SetContentView(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(b));
+    b->MakeFirstResponder(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(a));
+    ASSERT_TRUE(a->MakeFirstResponder(view));
+
+    uitest::SendKey(view, GDK_KEY_a, true);
+    uitest::SendKey(view, GDK_KEY_a, true); // held: the repeat
+    uitest::SendKey(entry, GDK_KEY_a, false); // released in the other window's text field
+    uitest::SendKey(view, GDK_KEY_a, true);
+    SendFocusOut(a);
+    a->MakeFirstResponder(view);
+    uitest::SendKey(view, GDK_KEY_a, true);
+    ASSERT_EQ(view->keys.size(), 4u);
+    EXPECT_FALSE(view->keys[0].isRepeat);
+    EXPECT_TRUE(view->keys[1].isRepeat);
+    EXPECT_FALSE(view->keys[2].isRepeat);
+    EXPECT_FALSE(view->keys[3].isRepeat);
+    uitest::SendKey(view, GDK_KEY_a, false);
+    view->Release();
+    entry->Release();
+    CloseWindow(b);
+    CloseWindow(a);
+}
+
+// Posted work that keeps posting more does not stop a window from painting.
+TEST_F(ViewCoreTest, WindowsKeepPaintingUnderRepostingWork)
+{
+    LNativeWindow* window = MakeWindow(200, 100);
+    auto* view = new PaintedView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    window->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    bool running = true;
+    long posts = 0;
+    std::function<void()> job = [&] {
+        if (!running)
+            return;
+        ++posts;
+        view->SetNeedsDisplay();
+        LRunLoop::Post(job);
+    };
+    LRunLoop::Post(job);
+    uitest::Pump(100);
+    int before = view->draws;
+    long long start = LRunLoop::NowMs();
+    uitest::Pump(1000);
+    double seconds = (LRunLoop::NowMs() - start) / 1000.0;
+    int frames = view->draws - before;
+    running = false;
+    uitest::Pump(20);
+    EXPECT_GE(frames / seconds, 30) << frames << " frames, " << posts << " posts";
+    EXPECT_GT(posts, 1000);
+    view->Release();
+    CloseWindow(window);
+}
+
+namespace {
+
+struct DropView : LView {
+    int performs = 0, ended = 0;
+    LUiDragInfo last;
+    DropView() { RegisterDraggedTypes({ "text/uri-list" }); }
+    int DraggingEntered(const LUiDragInfo&) override { return kLUiDragCopy; }
+    int DraggingUpdated(const LUiDragInfo&) override { return kLUiDragCopy; }
+    bool PrepareForDragOperation(const LUiDragInfo&) override { return true; }
+    bool PerformDragOperation(const LUiDragInfo& info) override
+    {
+        ++performs;
+        last = info;
+        last.context = nullptr;
+        return true;
+    }
+    void DraggingEnded(const LUiDragInfo&) override { ++ended; }
+};
+
+// A drag source of one data type whose data is the string given.
+struct SourceView : LView {
+    std::string type, payload;
+    SourceView(std::string t, std::string p)
+        : type(std::move(t))
+        , payload(std::move(p))
+    {
+    }
+    GtkWidget* CreateWidget() override
+    {
+        GtkWidget* box = gtk_event_box_new();
+        gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Dra"));
+        gtk_widget_show_all(box);
+        GtkTargetEntry entry { const_cast<gchar*>(type.c_str()), 0, 0 };
+        gtk_drag_source_set(box, GDK_BUTTON1_MASK, &entry, 1, GDK_ACTION_COPY);
+        g_signal_connect(box, "drag-data-get",
+            G_CALLBACK(+[](GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint, guint,
+                            gpointer self) {
+                auto* view = static_cast<SourceView*>(self);
+                gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
+                    reinterpret_cast<const guchar*>(view->payload.data()),
+                    gint(view->payload.size()));
+            }),
+            this);
+        return box;
+    }
+};
+
+LNativeWindow* MakeWindowAt(double x, double y)
+{
+    auto* window = new LNativeWindow(LUiRect { x, y, 150, 100 }, kLUiWindowTitled, false);
+    auto* content = new LView;
+    window->SetContentView(content);
+    content->Release();
+    return window;
+}
+
+} // namespace
+
+// A drop reads its data: a file list of 10,000 files dragged in arrives whole; a drag of a type
+// the view does not take is refused without a perform.
+TEST_F(ViewCoreTest, DropsCarryTheirData)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    std::string uris;
+    for (int i = 0; i < 10000; ++i)
+        uris += "file:///tmp/vt-drop/fil-" + std::to_string(i) + ".png\r\n";
+    LNativeWindow* from = MakeWindowAt(20, 300);
+    auto* files = new SourceView("text/uri-list", uris);
+    files->SetFrame(LUiRect { 0, 0, 70, 100 });
+    from->ContentView()->AddSubview(files);
+    auto* garbage = new SourceView("application/x-vt-garbage", std::string(5000, '\xff'));
+    garbage->SetFrame(LUiRect { 80, 0, 70, 100 });
+    from->ContentView()->AddSubview(garbage);
+    LNativeWindow* to = MakeWindowAt(300, 300);
+    auto* target = new DropView;
+    target->SetFrame(LUiRect { 0, 0, 150, 100 });
+    to->ContentView()->AddSubview(target);
+    ASSERT_TRUE(uitest::ShowAndWait(from));
+    ASSERT_TRUE(uitest::ShowAndWait(to));
+
+    EXPECT_TRUE(uitest::XDrag(from, 30, 40, to, 60, 50, [&] { return target->performs > 0; }));
+    ASSERT_EQ(target->performs, 1);
+    EXPECT_EQ(target->last.dataType, "text/uri-list");
+    EXPECT_EQ(std::string(target->last.data.begin(), target->last.data.end()), uris);
+    EXPECT_EQ(target->ended, 1);
+
+    uitest::XDrag(
+        from, 110, 40, to, 60, 50, [&] { return target->ended > 1; }, 3000);
+    EXPECT_EQ(target->performs, 1);
+    files->Release();
+    garbage->Release();
+    target->Release();
+    CloseWindow(from);
+    CloseWindow(to);
+}
+
+namespace {
+
+struct WholeWindow : LNativeWindow {
+    using LNativeWindow::LNativeWindow;
+};
+
+struct CloseRecorder : LNativeWindowDelegate {
+    std::vector<bool> whole; // per WindowWillClose: the window was still whole
+    void WindowWillClose(LNativeWindow& w) override
+    {
+        whole.push_back(dynamic_cast<WholeWindow*>(&w) != nullptr);
+    }
+};
+
+} // namespace
+
+// The delegate hears of a close while the window is whole, never from its destruction.
+TEST_F(ViewCoreTest, DelegatesHearOfClosesOnlyFromWholeWindows)
+{
+    auto* recorder = new CloseRecorder;
+    auto* closed = new WholeWindow(LUiRect { 40, 40, 80, 40 }, kLUiWindowTitled, false);
+    closed->SetDelegate(recorder);
+    closed->Close();
+    closed->Release();
+    auto* released = new WholeWindow(LUiRect { 40, 40, 80, 40 }, kLUiWindowTitled, false);
+    released->SetDelegate(recorder);
+    released->Release(); // destroyed without a close
+    EXPECT_EQ(recorder->whole, (std::vector<bool> { true }));
+    recorder->Release();
+}
+
+// A storm of keys over two windows, with the focus changing between presses and releases: a
+// press is a repeat exactly when its key is held, as a person's keyboard would have it.
+TEST_F(ViewCoreTest, KeyStormsWithFocusChangesKeepHeldKeysRight)
+{
+    LNativeWindow* a = MakeWindow(200, 100);
+    auto* view = new FocusView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    a->ContentView()->AddSubview(view);
+    auto* b = new LNativeWindow(LUiRect { 300, 40, 200, 60 }, kLUiWindowTitled, false);
+    auto* entry = new EntryContent;
+    entry->SetAcceptsFocus(true);
+    b->SetContentView(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(b));
+    b->MakeFirstResponder(entry);
+    ASSERT_TRUE(uitest::ShowAndWait(a));
+    ASSERT_TRUE(a->MakeFirstResponder(view));
+
+    const unsigned keys[] = { GDK_KEY_q, GDK_KEY_w, GDK_KEY_e, GDK_KEY_r };
+    std::set<unsigned> held;
+    std::vector<bool> expected;
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int i = 0; i < 1500; ++i) {
+        unsigned key = keys[next(4)];
+        switch (next(5)) {
+        case 0:
+        case 1:
+            expected.push_back(held.count(key) > 0);
+            held.insert(key);
+            uitest::SendKey(view, key, true);
+            break;
+        case 2:
+            held.erase(key);
+            uitest::SendKey(view, key, false);
+            break;
+        case 3:
+            held.erase(key);
+            uitest::SendKey(entry, key, false);
+            break;
+        case 4:
+            held.clear();
+            SendFocusOut(next(2) ? a : b);
+            a->MakeFirstResponder(view);
+            break;
+        }
+    }
+    ASSERT_EQ(view->keys.size(), expected.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < expected.size(); ++i)
+        wrong += view->keys[i].isRepeat != expected[i];
+    EXPECT_EQ(wrong, 0u);
+    for (unsigned key : keys)
+        uitest::SendKey(view, key, false);
+    view->Release();
+    entry->Release();
+    CloseWindow(b);
+    CloseWindow(a);
 }
