@@ -15,9 +15,11 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -249,4 +251,54 @@ TEST_F(ApplicationTest, DescriptorAndSignalWatches)
     EXPECT_EQ(LRunLoopWatch::AddProcessExit(
                   0, [](void*) {}, nullptr),
         0u);
+}
+
+TEST(ApplicationRef, FirstLineOfTheBundlesRefText)
+{
+    char dir[] = "/tmp/vt-ref-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string folder = std::string(dir) + "/resources";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const char* old = getenv("VT_RESOURCES_DIR");
+    std::string saved = old ? old : "";
+    setenv("VT_RESOURCES_DIR", dir, 1);
+    char out[260] = "junk";
+    LApplication::GetRefFromBundleRefTxt(out);
+    EXPECT_STREQ(out, ""); // no file
+    FILE* f = fopen((folder + "/ref.txt").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("REF-2041\r\nandra raden\n", f);
+    fclose(f);
+    LApplication::GetRefFromBundleRefTxt(out);
+    EXPECT_STREQ(out, "REF-2041");
+    f = fopen((folder + "/ref.txt").c_str(), "w");
+    fputs(std::string(400, 'x').c_str(), f); // a line longer than the buffer is cut
+    fclose(f);
+    LApplication::GetRefFromBundleRefTxt(out);
+    EXPECT_EQ(strlen(out), 259u);
+    if (old)
+        setenv("VT_RESOURCES_DIR", saved.c_str(), 1);
+    else
+        unsetenv("VT_RESOURCES_DIR");
+    std::string rm = "rm -rf " + std::string(dir);
+    EXPECT_EQ(system(rm.c_str()), 0);
+}
+
+TEST_F(ApplicationTest, HidingIconifiesAndShowingBringsTheMainWindowBack)
+{
+    Window main;
+    main.CreateCocoaWindow(200, 100, kLUiWindowTitled, false, nullptr);
+    main.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(main.GetNativeWindow()));
+    LApplication::HideApplication();
+    EXPECT_TRUE(LApplication::IsHidden());
+    uitest::PumpUntil([&] { return main.GetNativeWindow()->IsMiniaturized(); }, 2000);
+    LApplication::ShowApplication();
+    EXPECT_FALSE(LApplication::IsHidden());
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] {
+            return !main.GetNativeWindow()->IsMiniaturized() && main.GetNativeWindow()->IsVisible();
+        },
+        2000));
+    main.DestroyCommon();
 }

@@ -98,6 +98,11 @@ TEST_F(KeyTest, KeysWithoutCodeOrCharacterAreNotTheHandlers)
     LUiEvent print = KeyEvent(GDK_KEY_Print);
     print.character = 0;
     EXPECT_FALSE(keys.EvKeyDown(print));
+    // A dead key types nothing by itself: the input method composes it.
+    LUiEvent dead = KeyEvent(GDK_KEY_dead_acute);
+    dead.keycode = 0;
+    dead.character = 0;
+    EXPECT_FALSE(keys.EvKeyDown(dead));
     EXPECT_TRUE(keys.downs.empty());
 }
 

@@ -346,8 +346,16 @@ TEST_F(MenuTest, ShortcutWithMenuItemAndKeyMapRowSendsOnce)
     ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
     Type(w, GDK_KEY_s, GDK_CONTROL_MASK);
     EXPECT_EQ(w.Count(kSave), 1);
-    // Without the key map the item's own command is sent, once.
+    // A key handler that does not take the key: the item's own command is sent, once.
     keys.DestroyKeyHandler();
+    struct Deaf : LKeyHandler {
+    } deaf;
+    deaf.KeyHandlerInit(w);
+    w.commands.clear();
+    Type(w, GDK_KEY_o, GDK_CONTROL_MASK);
+    EXPECT_EQ(w.Count(10), 1);
+    // Nor without a key handler.
+    deaf.DestroyKeyHandler();
     w.commands.clear();
     Type(w, GDK_KEY_o, GDK_CONTROL_MASK);
     EXPECT_EQ(w.Count(10), 1);
@@ -397,11 +405,19 @@ TEST_F(MenuTest, ContextMenuAtTheBottomRightCornerOpensAboveAndLeft)
             return G_SOURCE_REMOVE;
         },
         &ctx);
-    w.onCommand = [&](int id) { chosenBeforeReturn = id == 103; };
+    w.onCommand = [&](int id) { chosenBeforeReturn = chosenBeforeReturn || id == 103; };
+    // The menu's opening sends the window its opening command first.
+    LMainMenuDelegate opening;
+    opening.setLfwWindow(&w);
+    opening.setMenuOpeningCommand(77);
+    opening.attach(popup.GetMenu());
     popup.ShowPopupMenu(w, nullptr, LUiPoint { right - 1, bottom - 1 }, true);
     (void)timer;
     EXPECT_TRUE(chosenBeforeReturn);
     EXPECT_EQ(w.Count(103), 1);
+    ASSERT_EQ(w.Count(77), 1);
+    EXPECT_LT(std::find(w.commands.begin(), w.commands.end(), 77) - w.commands.begin(),
+        std::find(w.commands.begin(), w.commands.end(), 103) - w.commands.begin());
     ASSERT_GT(placed.width, 0);
     EXPECT_LE(placed.x + placed.width, right - 9);
     EXPECT_LE(placed.y + placed.height, bottom - 9);
