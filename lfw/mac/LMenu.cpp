@@ -195,31 +195,17 @@ void LMacWindow::DisplayPopupMenu(LPopupMenu& menu, bool rightAlign)
     menu.ShowPopupMenu(*this, nullptr, LUiPoint { x, y }, true);
 }
 
-bool LMacWindow::WindowPixelsToScreen(const LPoint& pixels, LUiPoint& screen) const
-{
-    LView* content = GetContentView();
-    if (!content)
-        return false;
-    double scale = GetBackingScaleFactor();
-    LUiPoint p { pixels.x / scale, pixels.y / scale };
-    // The client area of a real window begins with its toolbar.
-    if (LNativeWindow* w = content->Window(); w && fRealWindow)
-        p.y -= w->ToolbarHeight();
-    return ViewPointToScreen(content, p, screen);
-}
-
 void LMacWindow::DisplayPopupMenuAtPointLeftAlign(LPopupMenu& menu, const LPoint& point)
 {
-    LUiPoint p;
-    if (WindowPixelsToScreen(point, p))
-        menu.ShowPopupMenu(*this, nullptr, p, true);
+    if (GetContentView())
+        menu.ShowPopupMenu(*this, nullptr, ConvertToCocoaPointScreen(point.x, point.y), true);
 }
 
 void LMacWindow::DisplayPopupMenuAtPointRightAlign(LPopupMenu& menu, const LPoint& point)
 {
-    LUiPoint p;
-    if (!WindowPixelsToScreen(point, p) || !menu.GetMenu())
+    if (!GetContentView() || !menu.GetMenu())
         return;
+    LUiPoint p = ConvertToCocoaPointScreen(point.x, point.y);
     p.x -= menu.GetMenu()->PreferredSize().width;
     menu.ShowPopupMenu(*this, nullptr, p, true);
 }

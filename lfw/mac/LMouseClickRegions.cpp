@@ -2,25 +2,16 @@
 
 #include "lfw/mac/LGuiCursor.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LView.h"
 
 #include <gtk/gtk.h>
 
-namespace {
-
-LView* FindControl(LView* view, int id)
+LMouseClickRegions::LMouseClickRegions()
 {
-    for (LView* sub : view->Subviews()) {
-        if (sub->Tag() == id)
-            return sub;
-        if (LView* found = FindControl(sub, id))
-            return found;
-    }
-    return nullptr;
+    fTip.tip = new LCocoaTooltipImpl("", false);
 }
-
-} // namespace
 
 LMouseClickRegions::~LMouseClickRegions()
 {
@@ -29,34 +20,18 @@ LMouseClickRegions::~LMouseClickRegions()
         pRegions = r->next;
         delete r;
     }
+    delete fTip.tip;
+    fTip.tip = nullptr;
     MouseHandlerDestroy();
-}
-
-bool LMouseClickRegions::ControlRectPixels(int controlId, int& x, int& y, int& w, int& h) const
-{
-    LMacWindow* window = GetRegionWindow();
-    LView* content = window ? window->GetContentView() : nullptr;
-    LView* control = content && controlId ? FindControl(content, controlId) : nullptr;
-    if (!control)
-        return false;
-    double scale = window->GetBackingScaleFactor();
-    LUiPoint origin = control->ConvertToRoot(LUiPoint {});
-    double top = 0;
-    if (LNativeWindow* native = content->Window(); native && window->IsRealWindow())
-        top = native->ToolbarHeight();
-    const LUiRect& f = control->Frame();
-    x = int(origin.x * scale + 0.5);
-    y = int((origin.y + top) * scale + 0.5);
-    w = int(f.width * scale + 0.5);
-    h = int(f.height * scale + 0.5);
-    return true;
 }
 
 void LMouseClickRegions::AddMouseClickControl(int controlId, int clickCommand, int hoverCommand)
 {
-    int x, y, w, h;
-    if (!ControlRectPixels(controlId, x, y, w, h))
+    LMacWindow* window = GetRegionWindow();
+    if (!window || !controlId || !window->GetControlHandle(controlId))
         return;
+    int x, y, w, h;
+    window->GetControlPixels(controlId, x, y, w, h);
     pRegions = new Region { pRegions, controlId, x, y, w, h, clickCommand, hoverCommand };
 }
 
@@ -106,17 +81,20 @@ void LMouseClickRegions::EvMouseMove(int x, int y)
     LMacWindow* window = GetRegionWindow();
     bool wasOver = bOverRegion;
     bOverRegion = false;
-    for (Region* r = pRegions; r; r = r->next) {
-        if (r->Contains(x, y)) {
-            if (!bOverRegion)
-                LGuiCursor::SetSystem(LGuiCursor::PointingHand);
-            bOverRegion = true;
-            if (r->id != nLastHovered) {
-                if (r->hoverCommand && window)
-                    window->PostCommand(r->hoverCommand);
-                nLastHovered = r->id;
-            }
-            break; // the region on top
+    Region* over = nullptr;
+    for (Region* r = pRegions; r && !over; r = r->next)
+        if (r->Contains(x, y))
+            over = r; // the region on top
+    for (Region* r = pRegions; r; r = r->next)
+        if (r != over && r->id == nLastHovered && window)
+            window->TrackableTipHide(fTip);
+    if (over) {
+        LGuiCursor::SetSystem(LGuiCursor::PointingHand);
+        bOverRegion = true;
+        if (over->id != nLastHovered) {
+            if (over->hoverCommand && window)
+                window->PostCommand(over->hoverCommand);
+            nLastHovered = over->id;
         }
     }
     if (wasOver && !bOverRegion) {

@@ -3,19 +3,20 @@
 // pointing-hand cursor over it.
 #pragma once
 
+#include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMouseHandler.h"
 
 class LMouseClickRegions : public LMouseHandler {
 public:
-    LMouseClickRegions() = default;
+    LMouseClickRegions();
     ~LMouseClickRegions() override;
 
     // The window whose controls are the regions (the handler's window when none is set).
     void SetRegionWindow(LMacWindow* window) { pRegionWindow = window; }
     LMacWindow* GetRegionWindow() const { return pRegionWindow ? pRegionWindow : pWindow; }
 
-    // Adds the control's rectangle as it is now (pixels); a later region lies on top. An id that
-    // names no control adds nothing. hoverCommand 0: none.
+    // Adds the control's rectangle as it is now (GetControlPixels); a later region lies on top.
+    // An id that names no control adds nothing. hoverCommand 0: none.
     void AddMouseClickControl(int controlId, int clickCommand, int hoverCommand);
     size_t RegionCount() const;
     int LastHovered() const { return nLastHovered; }
@@ -24,9 +25,9 @@ public:
     void EvLButtonDown(int x, int y) override;
     void EvMouseMove(int x, int y) override;
 
-    // A control's rectangle in the region window's pixels (client area, toolbar included);
-    // false when the id names no control.
-    bool ControlRectPixels(int controlId, int& x, int& y, int& w, int& h) const;
+    // The tip the owner shows for the region under the mouse (TrackableTipShow); it hides when
+    // the mouse leaves that region.
+    TrackableTip& GetTip() { return fTip; }
 
 private:
     struct Region {
@@ -47,4 +48,5 @@ private:
     LMacWindow* pRegionWindow = nullptr;
     bool bOverRegion = false;
     int nLastHovered = 0;
+    TrackableTip fTip;
 };
