@@ -3,6 +3,7 @@
 #include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiSystem.h"
@@ -45,10 +46,10 @@ LUiMenu* MainMenu()
 // The point of the view (points) on the screen; false when the view is not on the screen.
 bool ViewPointToScreen(LView* view, LUiPoint p, LUiPoint& screen)
 {
-    LUiPoint origin;
-    if (!view || !view->ConvertFromScreen(0, 0, origin))
+    LUiRect r;
+    if (!view || !LCocoaViewScreenRect(view, r))
         return false;
-    screen = LUiPoint { p.x - origin.x, p.y - origin.y };
+    screen = LUiPoint { r.x + p.x, r.y + p.y };
     return true;
 }
 

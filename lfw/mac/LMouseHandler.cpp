@@ -244,7 +244,7 @@ void LMouseGetPosition(LPoint& point)
     point.y = int32_t((y - screen.frame.y) * screen.scale);
 }
 
-void LMouseGetRect(LBoundingBox2T<int32_t>& rect, LView* view)
+void LMouseGetRect(LRectangle& rect, LView* view)
 {
     int32_t x = 0, y = 0;
     if (view) {
@@ -261,5 +261,5 @@ void LMouseGetRect(LBoundingBox2T<int32_t>& rect, LView* view)
         x = p.x;
         y = p.y;
     }
-    rect = LBoundingBox2T<int32_t>(x, y, x + 11, y + 17);
+    rect = LRectangle(x, y, x + 11, y + 17);
 }

@@ -78,4 +78,4 @@ void LMouseGetPosition(LPoint& point);
 // A rectangle under the mouse for a tip, (x, y) to (x + 11, y + 17): (x, y) the mouse in the
 // view in pixels, or on the screen (LMouseGetPosition) for a null view. Nothing is written when
 // the view is in no window.
-void LMouseGetRect(LBoundingBox2T<int32_t>& rect, LView* view);
+void LMouseGetRect(LRectangle& rect, LView* view);

@@ -4,6 +4,7 @@
 #include "lfw/mac/LKeyHandler.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
+#include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LUiMenu.h"
 #include "platform/ui/UI.h"
@@ -458,4 +459,37 @@ TEST_F(MenuTest, ContextMenuFarOffTheScreenIsClampedAndAWindowClosedByItsCommand
     EXPECT_FALSE(w.IsAlive());
     // A window without a window on screen shows nothing.
     popup.ShowPopupMenu(w, nullptr, LUiPoint { 10, 10 }, true);
+}
+
+TEST_F(MenuTest, ContextMenuAtAPointOfTheWindowInPixels)
+{
+    Window w;
+    w.CreateCocoaWindow(400, 300, kLUiWindowTitled, false, nullptr);
+    w.InitCommon(kLCocoaDialogCenterScreen, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    LPopupMenu popup(w);
+    popup.AppendMenuItem(1, "Ett");
+    popup.AppendMenuItem(2, "Två");
+    GdkRectangle placed {};
+    std::pair<LPopupMenu*, GdkRectangle*> ctx { &popup, &placed };
+    g_timeout_add(
+        300,
+        [](gpointer data) -> gboolean {
+            auto* p = static_cast<std::pair<LPopupMenu*, GdkRectangle*>*>(data);
+            GtkWidget* menu = p->first->GetMenu()->ExistingWidget();
+            if (GdkWindow* gw = gtk_widget_get_window(gtk_widget_get_toplevel(menu)))
+                gdk_window_get_origin(gw, &p->second->x, &p->second->y);
+            gtk_menu_shell_deactivate(GTK_MENU_SHELL(menu));
+            return G_SOURCE_REMOVE;
+        },
+        &ctx);
+    double scale = w.GetBackingScaleFactor();
+    LPoint at { int(40 * scale), int(30 * scale) };
+    w.DisplayPopupMenuAtPointLeftAlign(popup, at);
+    LUiRect content;
+    ASSERT_TRUE(LCocoaViewScreenRect(w.GetContentView(), content));
+    EXPECT_NEAR(placed.x, content.x + 40, 2);
+    EXPECT_NEAR(placed.y, content.y + 30, 2);
+    EXPECT_TRUE(w.commands.empty() || w.Count(1) + w.Count(2) == 0); // closed without a choice
+    w.DestroyCommon();
 }

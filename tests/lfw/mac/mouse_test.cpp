@@ -272,9 +272,9 @@ TEST_F(MouseTest, MousePositionAndTipRectangle)
 {
     Window w;
     w.CreateCocoaWindow(200, 100, kLUiWindowTitled, false, nullptr);
-    LBoundingBox2T<int32_t> r(-1, -1, -1, -1);
+    LRectangle r(-1, -1, -1, -1);
     LMouseGetRect(r, w.GetContentView()); // not on the screen yet: nothing written
-    EXPECT_EQ(r, LBoundingBox2T<int32_t>(-1, -1, -1, -1));
+    EXPECT_EQ(r, LRectangle(-1, -1, -1, -1));
     LMouseGetRect(r, nullptr);
     LPoint p;
     LMouseGetPosition(p);
