@@ -145,20 +145,15 @@ GtkWidget* LUiMenuItem::MakeWidget()
     if (fSeparator) {
         fWidget = gtk_separator_menu_item_new();
     } else {
+        // The title alone; the image slot comes once the menu shows images or checks.
         fWidget = gtk_menu_item_new();
-        GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-        fImageSlot = gtk_image_new();
-        gtk_widget_set_size_request(fImageSlot, kImageSize, kImageSize);
         fLabel = gtk_accel_label_new("");
         gtk_label_set_xalign(GTK_LABEL(fLabel), 0);
-        gtk_widget_set_halign(fLabel, GTK_ALIGN_FILL);
         gtk_widget_set_hexpand(fLabel, TRUE);
         gtk_label_set_use_underline(GTK_LABEL(fLabel), FALSE);
         gtk_accel_label_set_accel_widget(GTK_ACCEL_LABEL(fLabel), fWidget);
-        gtk_box_pack_start(GTK_BOX(box), fImageSlot, FALSE, FALSE, 0);
-        gtk_box_pack_start(GTK_BOX(box), fLabel, TRUE, TRUE, 0);
-        gtk_widget_show_all(box);
-        gtk_container_add(GTK_CONTAINER(fWidget), box);
+        gtk_widget_show(fLabel);
+        gtk_container_add(GTK_CONTAINER(fWidget), fLabel);
         g_signal_connect(fWidget, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer self) {
             static_cast<LUiMenuItem*>(self)->Perform();
         }),
@@ -168,8 +163,29 @@ GtkWidget* LUiMenuItem::MakeWidget()
     }
     g_object_ref_sink(fWidget);
     SyncWidget();
-    SyncImage();
     return fWidget;
+}
+
+bool LUiMenuItem::NeedsImageSlot() const
+{
+    return fImage || fOnImage || fOffImage || fState;
+}
+
+void LUiMenuItem::AddImageSlot()
+{
+    if (!fWidget || !fLabel || fImageSlot)
+        return;
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    fImageSlot = gtk_image_new();
+    gtk_widget_set_size_request(fImageSlot, kImageSize, kImageSize);
+    g_object_ref(fLabel);
+    gtk_container_remove(GTK_CONTAINER(fWidget), fLabel);
+    gtk_box_pack_start(GTK_BOX(box), fImageSlot, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), fLabel, TRUE, TRUE, 0);
+    g_object_unref(fLabel);
+    gtk_widget_show_all(box);
+    gtk_container_add(GTK_CONTAINER(fWidget), box);
+    SyncImage();
 }
 
 void LUiMenuItem::DropWidget()
@@ -202,8 +218,12 @@ void LUiMenuItem::SyncWidget()
 
 void LUiMenuItem::SyncImage()
 {
-    if (!fImageSlot)
+    if (!fImageSlot) {
+        // The first image or check of a menu gives all its items the slot, so titles align.
+        if (fWidget && fMenu && NeedsImageSlot())
+            fMenu->UseImageSlots();
         return;
+    }
     cairo_surface_t* image
         = fState ? (fOnImage ? fOnImage : nullptr) : (fOffImage ? fOffImage : fImage);
     if (fState && !fOnImage) {
@@ -294,10 +314,10 @@ void LUiMenu::InsertItem(LUiMenuItem* item, size_t index)
 void LUiMenu::AttachItemWidget(LUiMenuItem* item, size_t index)
 {
     GtkWidget* w = item->MakeWidget();
-    // A bar shows titles alone.
-    if (item->fImageSlot)
-        gtk_widget_set_visible(item->fImageSlot, !fBar);
     gtk_menu_shell_insert(GTK_MENU_SHELL(fWidget), w, int(index));
+    // A bar shows titles alone.
+    if (!fBar && (fImageSlots || item->NeedsImageSlot()))
+        UseImageSlots();
 }
 
 void LUiMenu::RemoveItem(LUiMenuItem* item)
@@ -346,6 +366,15 @@ LUiMenu* LUiMenu::Copy() const
         c->Release();
     }
     return copy;
+}
+
+void LUiMenu::UseImageSlots()
+{
+    if (fBar || !fWidget)
+        return;
+    fImageSlots = true;
+    for (const auto& item : fItems)
+        item->AddImageSlot();
 }
 
 void LUiMenu::SetWillOpen(WillOpen willOpen, void* data)

@@ -4,8 +4,9 @@
 // an image (or on-state and off-state images), a key equivalent that is shown (never matched by
 // GTK: the framework matches shortcuts itself), an action and maybe a submenu. The tree is what
 // the framework searches and copies; the widgets are made on first use (a GtkMenu, or a
-// GtkMenuBar for the application's main menu) and follow every change. Each item widget is a box
-// of an image slot (the item's image, or a check mark while it is checked) and a GtkAccelLabel.
+// GtkMenuBar for the application's main menu) and follow every change. Each item widget holds a
+// GtkAccelLabel and, in a menu that shows images or checks, an image slot before it (the item's
+// image, or a check mark while it is checked).
 // Main thread only.
 #pragma once
 
@@ -66,6 +67,8 @@ private:
     friend class LUiMenu;
     LUiMenuItem() = default;
     GtkWidget* MakeWidget();
+    bool NeedsImageSlot() const;
+    void AddImageSlot();
     void DropWidget();
     void SyncWidget();
     void SyncImage();
@@ -150,12 +153,14 @@ private:
     friend class LUiMenuItem;
     GtkWidget* MakeWidget(bool bar);
     void AttachItemWidget(LUiMenuItem* item, size_t index);
+    void UseImageSlots();
 
     std::string fTitle;
     std::vector<LUiRef<LUiMenuItem>> fItems;
     LUiMenuItem* fHolder = nullptr;
     GtkWidget* fWidget = nullptr;
     bool fBar = false;
+    bool fImageSlots = false; // its items have the image slot
     WillOpen fWillOpen = nullptr;
     void* fWillOpenData = nullptr;
 };

@@ -77,24 +77,27 @@ std::vector<std::string> Titles(LUiMenu* menu)
     return out;
 }
 
+// What the item's accelerator label shows (the label is the item's child, or in its box).
 std::string AccelText(LUiMenuItem* item)
 {
     GtkWidget* w = item->ExistingWidget();
-    if (!w)
+    GtkWidget* child = w ? gtk_bin_get_child(GTK_BIN(w)) : nullptr;
+    GtkWidget* label = child && GTK_IS_ACCEL_LABEL(child) ? child : nullptr;
+    if (child && !label) {
+        GList* kids = gtk_container_get_children(GTK_CONTAINER(child));
+        for (GList* k = kids; k; k = k->next)
+            if (GTK_IS_ACCEL_LABEL(k->data))
+                label = GTK_WIDGET(k->data);
+        g_list_free(kids);
+    }
+    if (!label)
         return "";
-    GtkWidget* box = gtk_bin_get_child(GTK_BIN(w));
-    GList* kids = gtk_container_get_children(GTK_CONTAINER(box));
-    std::string out;
-    for (GList* k = kids; k; k = k->next)
-        if (GTK_IS_ACCEL_LABEL(k->data)) {
-            guint key = 0;
-            GdkModifierType mods {};
-            gtk_accel_label_get_accel(GTK_ACCEL_LABEL(k->data), &key, &mods);
-            gchar* label = gtk_accelerator_get_label(key, mods);
-            out = label ? label : "";
-            g_free(label);
-        }
-    g_list_free(kids);
+    guint key = 0;
+    GdkModifierType mods {};
+    gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &mods);
+    gchar* text = gtk_accelerator_get_label(key, mods);
+    std::string out = text ? text : "";
+    g_free(text);
     return out;
 }
 
@@ -137,6 +140,10 @@ TEST_F(MenuTest, TablesBuildSubmenusWithShortcutsAndPlainItems)
     EXPECT_EQ(LCocoaMenuImpl::windowOfMenu(arkiv), &w);
     // Shown with GTK's own words for the key.
     arkiv->MenuWidget();
+    EXPECT_EQ(AccelText(open), "Ctrl+O");
+    // A check mark gives the menu's items the image slot; the title and shortcut stay.
+    LCocoaMenuImpl::checkItem(arkiv, 3, true);
+    EXPECT_TRUE(GTK_IS_BOX(gtk_bin_get_child(GTK_BIN(open->ExistingWidget()))));
     EXPECT_EQ(AccelText(open), "Ctrl+O");
 }
 
@@ -287,8 +294,9 @@ TEST_F(MenuTest, BarWithAnOpenMenuShowsShortcutsAndChecks)
     EXPECT_TRUE(gtk_widget_get_mapped(barWidget));
     // The content view starts below the bar.
     EXPECT_GT(w.GetNativeWindow()->TopSlotsHeight(), 10);
-    gtk_menu_shell_select_item(GTK_MENU_SHELL(barWidget), bar->ItemAt(0)->ExistingWidget());
-    LUiMenu* arkiv = LCocoaMenuImpl::getSubmenu(bar, "Arkiv");
+    // "Visa", whose second item is checked.
+    gtk_menu_shell_select_item(GTK_MENU_SHELL(barWidget), bar->ItemAt(1)->ExistingWidget());
+    LUiMenu* arkiv = LCocoaMenuImpl::getSubmenu(bar, "Visa");
     uitest::PumpUntil([&] { return arkiv->IsShown(); }, 2000);
     uitest::Pump(200);
     std::string shot = std::string(VT_BINARY_DIR) + "/menu_bar"
