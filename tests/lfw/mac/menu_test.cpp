@@ -218,6 +218,12 @@ TEST_F(MenuTest, ItemsAreAddressedByCommandAnywhereInTheTree)
     ASSERT_TRUE(LCocoaMenuImpl::getItemTitle(menu.GetMenu(), 5, out));
     EXPECT_EQ(strlen(out), 258u);
     EXPECT_FALSE(LCocoaMenuImpl::getItemTitle(menu.GetMenu(), 99, out));
+    // Inserting before a command happens in the menu that holds it.
+    EXPECT_EQ(LCocoaMenuImpl::insertItemBeforeCommand(menu.GetMenu(), 6, 99, "x"), nullptr);
+    EXPECT_EQ(LCocoaMenuImpl::insertItemBeforeCommand(menu.GetMenu(), 6, 5, "Sex"), both[0]);
+    EXPECT_EQ(menu.GetMenu()->IndexOf(LCocoaMenuImpl::findFirstItem(menu.GetMenu(), 6)), 0);
+    LCocoaMenuImpl::insertSeparatorBeforeCommand(menu.GetMenu(), 6);
+    EXPECT_TRUE(menu.GetMenu()->ItemAt(0)->IsSeparator());
     EXPECT_TRUE(LCocoaMenuImpl::removeItem(menu.GetMenu(), 5));
     EXPECT_EQ(LCocoaMenuImpl::findFirstItem(menu.GetMenu(), 5), nullptr);
     EXPECT_FALSE(LCocoaMenuImpl::removeItem(menu.GetMenu(), 5));
@@ -264,6 +270,15 @@ TEST_F(MenuTest, MainMenuTablesReplaceTheirEarlierVersionAndCheckByRange)
     EXPECT_EQ(LCocoaMenuImpl::findFirstItem(bar, 12)->State(), 0);
     LMainMenu::CheckMenuItem(INT_MIN, INT_MAX, 12); // any width of range
     EXPECT_EQ(LCocoaMenuImpl::findFirstItem(bar, 12)->State(), 1);
+    // A context menu's menu becomes the submenu of an item, tied to the main window.
+    Window other;
+    LPopupMenu recent(other);
+    recent.AppendMenuItem(80, "a.vtproj");
+    LMainMenu::SetSubMenuFromMainWindow(w, 40, recent);
+    LUiMenu* attached = LCocoaMenuImpl::findFirstItem(bar, 40)->Submenu();
+    ASSERT_NE(attached, nullptr);
+    EXPECT_EQ(LCocoaMenuImpl::windowOfMenu(attached), &w);
+    EXPECT_EQ(attached->Title(), "Ny");
     // "Hjälp" on the main menu is the help menu.
     const LMenuItem help[] = { { -1, "&Hjälp", 0 }, { 50, "Manual", 0 }, { -1, nullptr, 0 } };
     LMenuAdd(LMainMenu::theMainMenu, help, 0, 3, nullptr, 0);
