@@ -16,8 +16,6 @@ class LCocoaResizableBridge;
 class LKeyToCommandMap;
 class LMacWindow;
 class LPopupMenu;
-struct LPoint;
-struct LUiPoint;
 class LCocoaButtonImpl;
 class LGuiFont;
 class LGuiBrush;
@@ -135,6 +133,10 @@ public:
     void DisplayPopupMenu(LPopupMenu& menu, bool rightAlign);
     void DisplayPopupMenuAtPointLeftAlign(LPopupMenu& menu, const LPoint& point);
     void DisplayPopupMenuAtPointRightAlign(LPopupMenu& menu, const LPoint& point);
+
+    // A value read from the views in backing pixels: rounded half up.
+    static int RoundPixels(double v);
+
     // --- Geometry, in backing pixels with the origin at the top left of the client area (which
     // on a real window includes the toolbar) or of the screen.
     void GetClientSize(int& w, int& h);
