@@ -19,7 +19,19 @@ namespace {
 
 // How deep the builder is inside submenus.
 int gMenuNesting = 0;
-LMacWindow* gMainMenuOwner = nullptr;
+// The content view of the window that owns the main menu: held, so that a window torn down
+// before the menu leaves no dangling pointer here (its window object is looked up again).
+LUiRef<LView>& MainMenuOwnerView()
+{
+    static auto* view = new LUiRef<LView>; // lives as long as the process
+    return *view;
+}
+
+LCocoaWindow* MainMenuOwner()
+{
+    LView* view = MainMenuOwnerView().Get();
+    return view ? LCocoaWindow::GetThisProperty(view) : nullptr;
+}
 
 // The whole tree of a menu points at the window (its commands go there).
 void TieWindow(LUiMenu* menu, LCocoaWindow* window)
@@ -221,23 +233,26 @@ unsigned LMainMenu::RefCount()
 void LMainMenu::SetMainMenu(LUiMenu* menu, LMacWindow* owner)
 {
     if (owner)
-        gMainMenuOwner = owner;
+        MainMenuOwnerView().Reset(owner->GetContentView());
     LUiMenu* previous = theMainMenu.GetMenu();
     if (previous == menu)
         return;
+    LView* ownerView = MainMenuOwnerView().Get();
+    LNativeWindow* window = ownerView ? ownerView->Window() : nullptr;
+    if (window && !menu)
+        window->SetMenuBar(nullptr);
     if (menu)
         menu->Retain();
-    theMainMenu.Adopt(menu, gMainMenuOwner);
-    if (previous && LUiMenu::HelpMenu() && LUiMenu::HelpMenu()->Supermenu() == previous)
-        LUiMenu::SetHelpMenu(nullptr);
+    // The earlier menu goes (its help menu with it).
+    theMainMenu.Adopt(menu, MainMenuOwner());
     LUiMenu::SetApplicationMenu(menu);
+    LUiMenu::SetHelpMenu(nullptr);
     if (!menu)
         return;
-    TieWindow(menu, gMainMenuOwner);
+    TieWindow(menu, MainMenuOwner());
     if (LUiMenu* help = LCocoaMenuImpl::getSubmenu(menu, "Hjälp"))
         LUiMenu::SetHelpMenu(help);
-    LView* content = gMainMenuOwner ? gMainMenuOwner->GetContentView() : nullptr;
-    if (LNativeWindow* window = content ? content->Window() : nullptr)
+    if (window)
         window->SetMenuBar(menu->MenuBarWidget());
     LModalCounter::SetHook(ModalCountChanged, nullptr);
     menu->SetSensitive(LModalCounter::Count() == 0);
