@@ -40,6 +40,7 @@ struct Child {
     std::vector<std::string> args;
     bool install = true;
     bool modalAtStart = false;
+    bool closeAtStart = false;
 };
 
 int RunChild(const Child& c)
@@ -72,6 +73,8 @@ int RunChild(const Child& c)
                 dialog.RunModal(static_cast<MainWindow*>(&w), kLCocoaDialogCenterParent);
                 Log("modal ended");
             });
+        } else if (current.closeAtStart) {
+            LRunLoop::Post([&w] { static_cast<MainWindow&>(w).DestroyCommon(); });
         } else {
             Log("ready");
         }
@@ -204,4 +207,17 @@ TEST(AppDelegate, AFailedInstallationStepEndsQuietly)
     EXPECT_EQ(r.count("deleted"), 0);
     EXPECT_EQ(r.count("odoc|x"), 0);
     EXPECT_EQ(r.count("setting 0"), 1);
+}
+
+TEST(AppDelegate, ClosingTheMainWindowEndsTheApplication)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no display";
+    Child c;
+    c.args = { "vorantel" };
+    c.closeAtStart = true;
+    Result r = Spawn(c, "-", 0);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count("quit"), 0);
+    EXPECT_EQ(r.count("deleted"), 1);
 }
