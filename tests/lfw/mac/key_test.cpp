@@ -278,3 +278,14 @@ TEST_F(KeyTest, RealTypingReachesTheHandler)
     keys.DestroyKeyHandler();
     w.DestroyCommon();
 }
+
+TEST_F(KeyTest, AChangedLayoutIsAskedAgain)
+{
+    ASSERT_NE(LKey::GetUCKeyboardLayout(), nullptr);
+    LUiKeymapNotifyChanged(); // as the display's keys-changed signal does
+    EXPECT_NE(LKey::GetUCKeyboardLayout(), nullptr);
+    EXPECT_EQ(Describe(LKey(LKey::kCommand | LKey::kShift | '1')), "Ctrl+!");
+    EXPECT_NE(LKey::CharToKeyCode('A', LKey::GetUCKeyboardLayout()), 0u);
+    EXPECT_EQ(LKey::CharToKeyCode(0x4E2D, LKey::GetUCKeyboardLayout()), 0u); // not on the layout
+    EXPECT_EQ(LKey::CharToKeyCode('A', nullptr), 0u);
+}
