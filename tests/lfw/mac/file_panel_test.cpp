@@ -289,3 +289,34 @@ TEST_F(FilePanelTest, SeveralFilesAreListedInOrder)
     EXPECT_EQ(std::string(paths[1]), folder.Path() + "/b.png");
     EXPECT_EQ(std::string(dir), folder.Path());
 }
+
+TEST_F(FilePanelTest, PathsTooLongForTheBuffersAreRefused)
+{
+#if __has_include("lfw/mac/LAlert.h")
+    GTEST_SKIP() << "the refusal shows an alert; its test drives the alert";
+#endif
+    // A folder deep enough that a chosen path passes 259 bytes.
+    static std::string deep;
+    deep = folder.Path();
+    while (deep.size() < 250) {
+        deep += "/" + std::string(40, 'd');
+        ASSERT_EQ(g_mkdir_with_parents(deep.c_str(), 0755), 0);
+    }
+    char path[260] = "orörd";
+    char dir[260] = "orörd";
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(panel), deep.c_str());
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "ett-långt-namn.pdf");
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+    EXPECT_FALSE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, path, "Spara", dir, Filter({ "PDF", "*.pdf" }).c_str(), "pdf"));
+    EXPECT_STREQ(path, "orörd");
+    EXPECT_STREQ(dir, "orörd");
+}
