@@ -7,7 +7,9 @@
 #include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImageFile.h"
 #include "lfw/mac/LClipboard.h"
+#include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LUiClipboard.h"
+#include "platform/ui/UI.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -290,6 +292,24 @@ TEST_F(ClipboardTest, OwnerThatNeverAnswersTimesOut)
     ASSERT_TRUE(uitest::PumpUntil([] { return LUiClipboard::Has("image/png", 500); }, 3000));
     std::vector<uint8_t> bytes;
     EXPECT_FALSE(LUiClipboard::Read("image/png", bytes, 300));
+    // A window closed while its paste waits.
+    auto* window = new LMacWindow;
+    window->CreateCocoaWindow(120, 80, kLUiWindowTitled, false, nullptr);
+    ASSERT_TRUE(uitest::ShowAndWait(window->GetNativeWindow()));
+    g_timeout_add(
+        50,
+        [](gpointer w) -> gboolean {
+            static_cast<LMacWindow*>(w)->Close();
+            return G_SOURCE_REMOVE;
+        },
+        window);
+    {
+        LClipboard waiting(window->GetContentView());
+        LImageBuffer image;
+        EXPECT_FALSE(waiting.PasteImage(image));
+    }
+    EXPECT_EQ(window->GetContentView(), nullptr);
+    delete window;
     // Still usable afterwards.
     LClipboard clipboard(nullptr);
     clipboard.CopyText("efter");
