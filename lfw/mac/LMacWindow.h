@@ -103,6 +103,12 @@ public:
     virtual void InsertMenuItemSeparator(int) { }
     virtual void InsertMenuItemSeparator(int, int) { }
 
+    // Message boxes over the window (LAlert.cpp): an error titled with the product name, a
+    // warning and an information box, each with one button "OK".
+    void PopupBoxError(const char* text) const;
+    void PopupBoxWarning(const char* text, const char* title) const;
+    void PopupBoxInfo(const char* text, const char* title) const;
+
     static void AddDestroyObserver(LMacWindowDestroyObserver observer, void* data);
     static void RemoveDestroyObserver(LMacWindowDestroyObserver observer, void* data);
 
