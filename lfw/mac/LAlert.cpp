@@ -63,7 +63,8 @@ int LAlert::RunField()
     LNativeWindow* window = parent ? parent->Window() : nullptr;
     if (window) {
         // The window of the view (an embedded page's real window) comes forward first.
-        auto* owner = dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(window->ContentView()));
+        auto* owner
+            = dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(window->ContentView()));
         if (owner && (!owner->IsWindowVisible() || !LCocoaNativeWindowIsEnabled(window)))
             owner->ShowWindow(true);
         alert.parent = window;

@@ -72,6 +72,7 @@ public:
     static double GetBackingScaleFactor(LView* view);
 
     bool IsInitialised() const { return fInitialised; }
+    bool IsWindowInitialised() const override { return fInitialised; }
     bool IsModalRunning() const { return fModalRunning; }
     int CentringDone() const { return fCentringDone; }
     bool IsPanel() const { return fPanel; }

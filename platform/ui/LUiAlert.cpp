@@ -80,7 +80,8 @@ int LUiRunAlert(LUiAlert& alert)
         // Followed as it changes: the box may be gone with its dialog when the run ends.
         g_signal_connect(check, "toggled", G_CALLBACK(+[](GtkToggleButton* b, gpointer state) {
             *static_cast<bool*>(state) = gtk_toggle_button_get_active(b);
-        }), &alert.checked);
+        }),
+            &alert.checked);
         gtk_box_pack_start(GTK_BOX(area), check, FALSE, FALSE, 0);
         gtk_widget_show(check);
     }
