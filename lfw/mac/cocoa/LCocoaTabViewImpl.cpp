@@ -30,6 +30,9 @@ LCocoaTabViewImpl::LCocoaTabViewImpl(const LUiRect& frame, int cid, LCocoaWindow
 
 LCocoaTabViewImpl::~LCocoaTabViewImpl()
 {
+    // The pages go with the widget below: nothing of this object may hear of it.
+    if (fNotebook)
+        g_signal_handlers_disconnect_by_data(fNotebook, this);
     for (Item& item : fItems)
         if (LivePages().erase(item.widget))
             g_object_weak_unref(G_OBJECT(item.widget), ForgetPage, nullptr);
