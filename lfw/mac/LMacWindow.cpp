@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/LScrollView.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/LView.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -59,9 +61,13 @@ LMacWindow::LMacWindow()
     LUiScreen screen;
     float scale = LUiMainScreen(screen) ? float(screen.scale) : 1.0f;
     SetCharacterMetrics(8 * scale, 17 * scale, 8, 17);
+    LMacWindowInstallServices();
 }
 
-LMacWindow::~LMacWindow() = default;
+LMacWindow::~LMacWindow()
+{
+    delete fBubbleTip;
+}
 
 LNativeWindow* LMacWindow::ContentWindow() const
 {
@@ -316,6 +322,7 @@ void LMacWindow::Close(int code)
 
 void LMacWindow::DestroyCommon()
 {
+    BubbleTipHide();
     LMacWindow* parent = nullptr;
     if (LView* view = GetContentView()) {
         LUiRef<LView> hold(view);
@@ -572,6 +579,17 @@ bool LMacWindow::DoesFocusedControlWantArrowKeys() const
 {
     LNativeWindow* key = LNativeWindow::KeyWindow();
     return key && key->FocusWantsArrowKeys();
+}
+
+int LMacWindow::RoundPixels(double v)
+{
+    // Half up, also below zero (a control left of the client area), within the int range.
+    double r = std::floor(v + 0.5);
+    if (r >= double(INT_MAX))
+        return INT_MAX;
+    if (r <= double(INT_MIN))
+        return INT_MIN;
+    return int(r);
 }
 
 double LMacWindow::GetBackingScaleFactor() const

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -59,6 +60,7 @@ LUiScreen ScreenOf(GdkMonitor* monitor)
     gdk_monitor_get_workarea(monitor, &r);
     s.visibleFrame = ToRect(r);
     s.scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
+    s.primary = gdk_monitor_is_primary(monitor);
     return s;
 }
 
@@ -109,6 +111,35 @@ const FontInfo& SystemFont()
     return info;
 }
 
+// Pango's extents are 32-bit in 1/1024 points: a text of more than about 2 million points would
+// overflow them. Long texts are measured in pieces of at most this many bytes, cut at a whole
+// character (after a blank when one is near).
+constexpr size_t kPieceBytes = 32768;
+
+std::vector<std::string> Pieces(const char* text)
+{
+    std::vector<std::string> pieces;
+    size_t n = strlen(text);
+    size_t at = 0;
+    while (at < n) {
+        size_t end = std::min(n, at + kPieceBytes);
+        if (end < n) {
+            size_t blank = end;
+            while (
+                blank > at + kPieceBytes / 2 && text[blank - 1] != ' ' && text[blank - 1] != '\n')
+                --blank;
+            if (blank > at + kPieceBytes / 2)
+                end = blank;
+            else
+                while (end > at && (uint8_t(text[end]) & 0xC0) == 0x80)
+                    --end;
+        }
+        pieces.emplace_back(text + at, end - at);
+        at = end;
+    }
+    return pieces;
+}
+
 } // namespace
 
 bool LUiInit()
@@ -156,6 +187,7 @@ std::vector<LUiScreen> LUiScreens()
     int n = gdk_display_get_n_monitors(display);
     for (int i = 0; i < n; ++i)
         list.push_back(ScreenOf(gdk_display_get_monitor(display, i)));
+    std::stable_partition(list.begin(), list.end(), [](const LUiScreen& s) { return s.primary; });
     return list;
 }
 
@@ -199,6 +231,16 @@ void LUiMeasureText(
     width = height = 0;
     if (!text)
         return;
+    if (strlen(text) > kPieceBytes) {
+        // One line: the pieces side by side.
+        for (const std::string& piece : Pieces(text)) {
+            double w = 0, h = 0;
+            LUiMeasureText(piece.c_str(), family, size, bold, w, h);
+            width += w;
+            height = std::max(height, h);
+        }
+        return;
+    }
     PangoFontMap* map = pango_cairo_font_map_get_default(); // one per thread
     PangoContext* context = pango_font_map_create_context(map);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -221,4 +263,36 @@ void LUiMeasureText(
     g_object_unref(layout);
     pango_font_description_free(desc);
     g_object_unref(context);
+}
+
+int LUiMeasureTextLines(const char* text, const char* family, double size, double width)
+{
+    if (!text || !*text)
+        return 0;
+    if (strlen(text) > kPieceBytes) {
+        // Pieces laid out one below the other (each piece's last line may be short).
+        int lines = 0;
+        for (const std::string& piece : Pieces(text))
+            lines += LUiMeasureTextLines(piece.c_str(), family, size, width);
+        return lines;
+    }
+    PangoFontMap* map = pango_cairo_font_map_get_default();
+    PangoContext* context = pango_font_map_create_context(map);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, family && *family ? family : LUiSystemFontFamily());
+    pango_font_description_set_absolute_size(desc, std::max(size, 1.0) * PANGO_SCALE);
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_font_description(layout, desc);
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_width(layout, int(std::max(width, 1.0) * PANGO_SCALE));
+    pango_layout_set_text(layout, text, -1);
+    int lines = pango_layout_get_line_count(layout);
+    g_object_unref(layout);
+    pango_font_description_free(desc);
+    g_object_unref(context);
+    return lines;
 }
