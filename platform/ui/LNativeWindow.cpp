@@ -797,3 +797,12 @@ unsigned long LNativeWindow::XWindowId() const
 #endif
     return 0;
 }
+
+void LNativeWindow::SetStyleMask(unsigned style)
+{
+    fStyle = style;
+    if (!fWindow)
+        return;
+    gtk_window_set_deletable(fWindow, (style & kLUiWindowClosable) != 0);
+    gtk_window_set_resizable(fWindow, (style & kLUiWindowResizable) != 0);
+}
