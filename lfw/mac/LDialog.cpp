@@ -96,8 +96,8 @@ bool LDialog::OpenBlankNonResizable(LView* parent, float widthChars, float heigh
 {
     if (IsOpen())
         return false;
-    CreateBlank(R(widthChars * CharWidthPixels()), R(heightChars * CharHeightPixels()),
-        kTitledClosable);
+    CreateBlank(
+        R(widthChars * CharWidthPixels()), R(heightChars * CharHeightPixels()), kTitledClosable);
     if (!GetContentView())
         return false;
     return Run(LDialogWindowOfView(parent), kLCocoaDialogCenterScreen);
@@ -154,7 +154,8 @@ void LModelessDialog::SetAutoCloseOnFocusLost(bool on)
     fAutoClose = on;
     if (on && !fObservedParent) {
         LView* parent = GetParentHandle(GetContentView());
-        if (LNativeWindow* pw = parent ? parent->Window() : nullptr; pw && pw != GetNativeWindow()) {
+        if (LNativeWindow* pw = parent ? parent->Window() : nullptr;
+            pw && pw != GetNativeWindow()) {
             fObservedParent = pw;
             LMacWindow::AddDestroyObserver(ParentDestroyed, this);
         }
@@ -294,8 +295,8 @@ void LResizable::EvWindowWillMiniaturize(LNativeWindow& native)
 
 LResizableDialog::~LResizableDialog() = default;
 
-bool LResizableDialog::Open(LView* parent, const char* section, int width, int height,
-    int minWidth, int minHeight, int, int)
+bool LResizableDialog::Open(LView* parent, const char* section, int width, int height, int minWidth,
+    int minHeight, int, int)
 {
     if (IsOpen()) {
         ShowWindow(true);
@@ -316,10 +317,10 @@ bool LResizableDialog::Open(LView* parent, const char* section, int width, int h
     // A stored place stays; without one the dialog is centred.
     char stored[260] = {};
     bool placed = section && _LUserSettingGetString(section, "X", "", stored) && stored[0];
-    WindowSizeSettingsRestore(section, R(width * cw), R(height * ch), R(minWidth * cw),
-        R(minHeight * ch), false);
-    return Run(LDialogWindowOfView(parent),
-        placed ? kLCocoaDialogCenterNone : kLCocoaDialogCenterScreen);
+    WindowSizeSettingsRestore(
+        section, R(width * cw), R(height * ch), R(minWidth * cw), R(minHeight * ch), false);
+    return Run(
+        LDialogWindowOfView(parent), placed ? kLCocoaDialogCenterNone : kLCocoaDialogCenterScreen);
 }
 
 void LResizableDialog::DestroyDialog()
@@ -336,8 +337,8 @@ LDialogMenuHooks& LDialogMenuHooksGet()
     return hooks;
 }
 
-LDialogMenu::LDialogMenu(LView* parent, const char* title, const char* heading,
-    const char* subText, const LDialogMenuItem* items, int defaultId, bool closable)
+LDialogMenu::LDialogMenu(LView* parent, const char* title, const char* heading, const char* subText,
+    const LDialogMenuItem* items, int defaultId, bool closable)
     : pParent(parent)
     , szTitle(title)
     , szHeading(heading)

@@ -8,6 +8,9 @@
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaBridges.h"
 
+// The window object of a view: the one associated with it, else its native window's.
+LWindow* LDialogWindowOfView(LView* view);
+
 class LDialog : public LMacWindow {
 public:
     // The generated template record.

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-LCocoaProgressIndicatorImpl::LCocoaProgressIndicatorImpl(
-    const LUiRect& frame, LCocoaWindow* window)
+LCocoaProgressIndicatorImpl::LCocoaProgressIndicatorImpl(const LUiRect& frame, LCocoaWindow* window)
     : LCocoaViewBase(frame, window)
 {
 }
@@ -35,12 +34,15 @@ void LCocoaProgressIndicatorImpl::setIndeterminate(bool on)
     if (on == (fPulse != 0))
         return;
     if (on) {
-        fPulse = g_timeout_add(100, +[](gpointer self) -> gboolean {
-            auto* view = static_cast<LCocoaProgressIndicatorImpl*>(self);
-            if (GtkWidget* bar = view->ExistingWidget())
-                gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
-            return G_SOURCE_CONTINUE;
-        }, this);
+        fPulse = g_timeout_add(
+            100,
+            +[](gpointer self) -> gboolean {
+                auto* view = static_cast<LCocoaProgressIndicatorImpl*>(self);
+                if (GtkWidget* bar = view->ExistingWidget())
+                    gtk_progress_bar_pulse(GTK_PROGRESS_BAR(bar));
+                return G_SOURCE_CONTINUE;
+            },
+            this);
     } else {
         g_source_remove(fPulse);
         fPulse = 0;
