@@ -310,6 +310,9 @@ bool LResizableDialog::Open(LView* parent, const char* section, int width, int h
         return false;
     HookKeyHandler();
     fSection = section;
+    // The window's own character cell from here on.
+    cw = CharWidthPixels();
+    ch = CharHeightPixels();
     if (GetThisProperty(content)) {
         ResizableHook(*this);
         MinimumSizeSet(R(minWidth * cw), R(minHeight * ch));
@@ -327,6 +330,7 @@ void LResizableDialog::DestroyDialog()
 {
     if (fSection)
         WindowSizeSettingsStore(fSection);
+    LMacKeyDialog<LDialog>::DestroyDialog();
 }
 
 // --- LDialogMenu ---------------------------------------------------------------------------------

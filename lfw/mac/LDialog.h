@@ -71,7 +71,19 @@ private:
 // built-in shortcuts.
 template <class D> class LMacKeyDialog : public D, public LKeyHandler {
 public:
-    ~LMacKeyDialog() override { DestroyKeyHandler(); }
+    ~LMacKeyDialog() override
+    {
+        // The view is told only while it is still the window's: after teardown it is gone.
+        if (view && this->GetContentView() == view)
+            DestroyKeyHandler();
+        window = nullptr;
+        view = nullptr;
+    }
+    void DestroyDialog() override
+    {
+        DestroyKeyHandler();
+        D::DestroyDialog();
+    }
     bool EvKeyDown(LKey key) override
     {
         return LKeyHandler::MapKeyToCommand(*this, key, nullptr, 0);

@@ -192,10 +192,18 @@ void LProgressDialog::CloseModalWindow()
 
 // --- the job's interface -----------------------------------------------------------------------
 
+bool LProgressDialog::StopRequested()
+{
+    // A window destroyed underneath the job (killed from outside) stops it as Cancel would.
+    if (LNativeWindow* w = GetNativeWindow(); w && w->IsClosed())
+        bStop = true;
+    return bStop;
+}
+
 bool LProgressDialog::IsToStop()
 {
     LMacDispatchEvents();
-    return bStop;
+    return StopRequested();
 }
 
 LProcessResult LProgressDialog::ProcessWait(unsigned int ms)
@@ -203,7 +211,8 @@ LProcessResult LProgressDialog::ProcessWait(unsigned int ms)
     if (bStop)
         return LProcessResultStopped;
     bool timed = ms != LSIGNAL_WAIT_FOREVER;
-    int r = LEventQueueRunUntilStopConditionOrTimeout([this] { return bStop; }, timed, ms);
+    int r
+        = LEventQueueRunUntilStopConditionOrTimeout([this] { return StopRequested(); }, timed, ms);
     return r == 1 ? LProcessResultStopped : LProcessResultSuccess;
 }
 
@@ -212,7 +221,7 @@ LProcessResult LProgressDialog::ProcessWaitSignal(LSignalObjectRef signal, unsig
     if (bStop)
         return LProcessResultStopped;
     return LProcessResult(LEventQueueRunUntilSignalOrStopConditionOrTimeout(
-        signal, [this] { return bStop; }, ms != LSIGNAL_WAIT_FOREVER, ms));
+        signal, [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms));
 }
 
 LProcessResult LProgressDialog::ProcessWaitSignalObjectGroup(
@@ -221,13 +230,13 @@ LProcessResult LProgressDialog::ProcessWaitSignalObjectGroup(
     if (bStop)
         return LProcessResultStopped;
     return LProcessResult(LEventQueueRunUntilGroupSignalledOrStopConditionOrTimeout(
-        group, [this] { return bStop; }, ms != LSIGNAL_WAIT_FOREVER, ms));
+        group, [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms));
 }
 
 LProcessResult LProgressDialog::ProcessWaitUntilStopped()
 {
     if (!bStop)
-        LEventQueueRunUntilStopConditionOrTimeout([this] { return bStop; }, false, 0);
+        LEventQueueRunUntilStopConditionOrTimeout([this] { return StopRequested(); }, false, 0);
     return LProcessResultStopped;
 }
 

@@ -62,6 +62,7 @@ protected:
     int iIcon = 300;
 
 private:
+    bool StopRequested();
     static void WindowDestroyed(LNativeWindow* window, void* data);
     LNativeWindow* fParentNative = nullptr; // the parent's window while the session runs
 };
