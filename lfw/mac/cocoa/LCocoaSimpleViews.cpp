@@ -71,6 +71,12 @@ void LCocoaImageViewImpl::setIconName(const char* name)
         gtk_image_set_from_icon_name(GTK_IMAGE(image), fIconName.c_str(), GTK_ICON_SIZE_DIALOG);
 }
 
+void LCocoaImageViewImpl::FrameDidChange()
+{
+    if (GtkWidget* image = ExistingWidget())
+        gtk_image_set_pixel_size(GTK_IMAGE(image), std::max(16, int(Frame().width)));
+}
+
 LCocoaHorizontalLineImpl::LCocoaHorizontalLineImpl(const LUiRect& frame, LCocoaWindow* window)
     : LCocoaViewBase(frame, window)
 {

@@ -34,6 +34,7 @@ public:
 
 protected:
     GtkWidget* CreateWidget() override;
+    void FrameDidChange() override;
 
 private:
     std::string fIconName;
