@@ -1,6 +1,7 @@
 #include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "platform/ui/LLayout.h"
 
@@ -266,4 +267,45 @@ bool LCocoaTabViewImpl::isTabItemSelected(uint64_t item)
         return false;
     GtkNotebook* nb = GTK_NOTEBOOK(parent);
     return gtk_notebook_get_current_page(nb) == gtk_notebook_page_num(nb, widget);
+}
+
+// --- wizard pages --------------------------------------------------------------------------------
+
+LWizardPageViewItemImpl::LWizardPageViewItemImpl(LCocoaWindow* wizard, float charHeightPixels)
+    : LCocoaViewBase(LUiRect {}, wizard)
+{
+    double h = int(1.23 * charHeightPixels + 0.5);
+    pTitle = new LCocoaTextStaticImpl(LUiRect { 0, -300, 8, h }, nullptr);
+    pSubtitle = new LCocoaTextStaticImpl(LUiRect { 0, -300, 8, h }, nullptr);
+    AddSubview(pTitle);
+    AddSubview(pSubtitle);
+    pTitle->Release();
+    pSubtitle->Release();
+}
+
+void LWizardPageViewItemImpl::setTitle(const char* text)
+{
+    pTitle->setText(text ? text : "");
+}
+
+void LWizardPageViewItemImpl::setSubtitle(const char* text)
+{
+    pSubtitle->setText(text ? text : "");
+}
+
+void LWizardPageViewItemImpl::layoutPage(LView* pageView, float cw, float ch, double s)
+{
+    auto r = [](double v) { return int(v + 0.5); };
+    double W = int(Frame().width);
+    pTitle->SetFrame(LUiRect { double(int(r(2.5 * cw) / s)), double(int(r(0.5 * ch) / s)), W,
+        double(int(r(1.17 * ch) / s)) });
+    pSubtitle->SetFrame(LUiRect { double(int(r(5 * cw) / s)), double(int(r(1.67 * ch) / s)), W,
+        double(int(r(1.17 * ch) / s)) });
+    if (pageView) {
+        if (pageView->Superview() != this)
+            AddSubview(pageView);
+        LUiRect f = pageView->Frame();
+        pageView->SetFrame(LUiRect { 0, double(int(r(3.13 * ch) / s + 16)), f.width, f.height });
+        pageView->SetNeedsDisplay();
+    }
 }

@@ -83,3 +83,56 @@ private:
     bool fTabless = false;
     bool fSelectingInside = false;
 };
+
+// The tab view of a property sheet: its pages are property-page windows.
+class LPropertyTabViewImpl : public LCocoaTabViewImpl {
+public:
+    LPropertyTabViewImpl(LCocoaWindow* sheet, LCocoaTabOwnerBridge* owner)
+        : LCocoaTabViewImpl(LUiRect {}, 0, sheet)
+    {
+        setOwner(owner);
+    }
+    LView* getWindowHandleForCurrentPage() const { return pageView(getCurrentTab()); }
+    LView* getWindowHandleForPageAtIndex(int index) const { return pageView(index); }
+};
+
+class LCocoaTextStaticImpl;
+
+// One page of a wizard: a bold title and a subtitle above the page's own embedded window.
+class LWizardPageViewItemImpl : public LCocoaViewBase {
+public:
+    LWizardPageViewItemImpl(LCocoaWindow* wizard, float charHeightPixels);
+    void setTitle(const char* text);
+    void setSubtitle(const char* text);
+    // Places title, subtitle and the page's view (once it exists) for the character cell.
+    void layoutPage(LView* pageView, float cw, float ch, double scale);
+    LCocoaTextStaticImpl* titleLabel() const { return pTitle; }
+    LCocoaTextStaticImpl* subtitleLabel() const { return pSubtitle; }
+
+private:
+    LCocoaTextStaticImpl* pTitle = nullptr; // subviews
+    LCocoaTextStaticImpl* pSubtitle = nullptr;
+};
+
+// The tabless tab view of a wizard.
+class LWizardTabViewImpl : public LCocoaTabViewImpl {
+public:
+    LWizardTabViewImpl(LCocoaWindow* wizard, LCocoaTabOwnerBridge* owner)
+        : LCocoaTabViewImpl(LUiRect {}, 0, wizard)
+    {
+        setOwner(owner);
+        setTabless(true);
+    }
+    bool isFirstItemSelected() const { return count() > 0 && getCurrentTab() == 0; }
+    bool isLastItemSelected() const { return count() > 0 && getCurrentTab() == count() - 1; }
+    void selectNextTab()
+    {
+        if (count() > 0)
+            selectTab(getCurrentTab() + 1);
+    }
+    void selectPreviousTab()
+    {
+        if (count() > 0)
+            selectTab(getCurrentTab() - 1);
+    }
+};
