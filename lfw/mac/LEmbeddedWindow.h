@@ -32,6 +32,6 @@ protected:
     LScrollView fPageScrollView; // the host scroll view the pane answers to
 
 private:
-    void InitCommonEmbedded(LWindow& parent, double widthPoints, double heightPoints,
-        const LDialog::OpenGenData* data);
+    void InitCommonEmbedded(
+        LWindow& parent, double widthPoints, double heightPoints, const LDialog::OpenGenData* data);
 };

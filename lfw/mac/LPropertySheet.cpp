@@ -79,8 +79,7 @@ void LPropertySheet::AddPage(
     iMaxHeight = std::max(iMaxHeight, data.height);
     fPages.push_back(&page);
     if (LView* view = page.GetContentView())
-        pTabView->addTabWithPage(
-            LMacNSStringFromString(title ? title : data.title).c_str(), view);
+        pTabView->addTabWithPage(LMacNSStringFromString(title ? title : data.title).c_str(), view);
 }
 
 bool LPropertySheet::Open(LView* parent, const char* title, unsigned long startPage, int)
@@ -270,8 +269,8 @@ LWizardPage* LWizard::CurrentPage() const
     return PageAt(pTabView->getCurrentTab());
 }
 
-void LWizard::AddPage(LWizardPage& page, const char* title, const char* subtitle, int width,
-    int height, bool help)
+void LWizard::AddPage(
+    LWizardPage& page, const char* title, const char* subtitle, int width, int height, bool help)
 {
     double s = GetBackingScaleFactor();
     page.iPageWidth = int(2 * width * s);
@@ -354,8 +353,8 @@ void LWizard::LayoutButtons(int x, int y, int w, int h)
         MoveControlPixels(kLCmdHelp, left, top, L, L);
     int right = x + w - R(2 * cw);
     int m = R(12 * cw);
-    int nextWidth = std::max({ MeasureButtonWidthPixels(kLCmdOk),
-        MeasureButtonWidthPixels(kLCmdFinish), m });
+    int nextWidth
+        = std::max({ MeasureButtonWidthPixels(kLCmdOk), MeasureButtonWidthPixels(kLCmdFinish), m });
     MoveControlPixels(kLCmdOk, right - nextWidth, top, nextWidth, L);
     MoveControlPixels(kLCmdFinish, right - nextWidth, top, nextWidth, L);
     right -= nextWidth + R(1.25 * cw);

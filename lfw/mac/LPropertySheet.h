@@ -94,8 +94,8 @@ public:
     ~LWizard() override;
 
     // Size in units of two points.
-    void AddPage(LWizardPage& page, const char* title, const char* subtitle, int width,
-        int height, bool help);
+    void AddPage(LWizardPage& page, const char* title, const char* subtitle, int width, int height,
+        bool help);
     bool Open(LView* parent, const char* title);
     void LayoutButtons(int x, int y, int w, int h);
 
