@@ -78,6 +78,9 @@ public:
     bool MainFunction() override
     {
         result = Process(static_cast<LProcessInterface&>(*this), data);
+        // A finished job shows a full bar, also when it reported no progress of its own.
+        if (result == LProcessResultSuccess)
+            SetProgress(1.0);
         return true;
     }
 
