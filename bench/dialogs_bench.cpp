@@ -77,10 +77,14 @@ void BM_BareProgressWindow(benchmark::State& state)
         GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_default_size(GTK_WINDOW(w), 440, 128);
         GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+        GtkWidget* icon = gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG);
+        gtk_image_set_pixel_size(GTK_IMAGE(icon), 64);
+        gtk_container_add(GTK_CONTAINER(box), icon);
         gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Läser"));
         gtk_container_add(GTK_CONTAINER(box), gtk_label_new(""));
         gtk_container_add(GTK_CONTAINER(box), gtk_progress_bar_new());
         gtk_container_add(GTK_CONTAINER(box), gtk_button_new_with_label("Avbryt"));
+        gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Vorantel"));
         gtk_container_add(GTK_CONTAINER(w), box);
         gtk_widget_show_all(w);
         Settle(w);
@@ -165,6 +169,7 @@ void BM_BareNotebook10(benchmark::State& state)
         gtk_container_add(GTK_CONTAINER(box), nb);
         gtk_container_add(GTK_CONTAINER(box), gtk_button_new_with_label("OK"));
         gtk_container_add(GTK_CONTAINER(box), gtk_button_new_with_label("Avbryt"));
+        gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Vorantel"));
         gtk_container_add(GTK_CONTAINER(w), box);
         gtk_widget_show_all(w);
         Settle(w);
