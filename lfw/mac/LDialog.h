@@ -4,7 +4,7 @@
 // the choice dialog LDialogMenu, which offers a list of command links.
 #pragma once
 
-#include "lfw/mac/LKeyHandler.h"
+#include "lfw/mac/LMacKeyDialog.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaBridges.h"
 
@@ -65,33 +65,6 @@ private:
     bool fAutoClose = false;
     bool fShow = true;
     LNativeWindow* fObservedParent = nullptr;
-};
-
-// A dialog class with a key handler on its content view that maps keys to the application's
-// built-in shortcuts.
-template <class D> class LMacKeyDialog : public D, public LKeyHandler {
-public:
-    ~LMacKeyDialog() override
-    {
-        // The view is told only while it is still the window's: after teardown it is gone.
-        if (view && this->GetContentView() == view)
-            DestroyKeyHandler();
-        window = nullptr;
-        view = nullptr;
-    }
-    void DestroyDialog() override
-    {
-        DestroyKeyHandler();
-        D::DestroyDialog();
-    }
-    bool EvKeyDown(LKey key) override
-    {
-        return LKeyHandler::MapKeyToCommand(*this, key, nullptr, 0);
-    }
-    using LKeyHandler::EvKeyDown;
-
-protected:
-    void HookKeyHandler() { KeyHandlerInit(*this, this->GetContentView()); }
 };
 
 // Lays a window's controls out again after the user resized it.
