@@ -326,6 +326,13 @@ bool LResizableDialog::Open(LView* parent, const char* section, int width, int h
         LDialogWindowOfView(parent), placed ? kLCocoaDialogCenterNone : kLCocoaDialogCenterScreen);
 }
 
+void LResizableDialog::Close(int code)
+{
+    if (fSection && IsAlive())
+        WindowSizeSettingsStore(fSection);
+    LMacKeyDialog<LDialog>::Close(code);
+}
+
 void LResizableDialog::DestroyDialog()
 {
     if (fSection)

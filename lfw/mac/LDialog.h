@@ -104,8 +104,9 @@ public:
     // Sizes in character units; false when the dialog was open already (it is then shown).
     bool Open(LView* parent, const char* section, int width, int height, int minWidth,
         int minHeight, int, int);
-    void Close() override { LMacWindow::Close(IsPanel() ? kLCmdOk : kLCmdCancel); }
-    using LMacWindow::Close;
+    void Close() override { Close(IsPanel() ? kLCmdOk : kLCmdCancel); }
+    // Stores the size and place under the settings section, then closes.
+    void Close(int code) override;
     const char* Section() const { return fSection; }
     // Stores the size and place under the settings section.
     void DestroyDialog() override;

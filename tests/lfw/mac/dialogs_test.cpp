@@ -245,6 +245,42 @@ TEST_F(DialogsTest, ResizableDialogReportsTheEdgeAndRelaysOutOnce)
     EXPECT_EQ(layoutsAfterSame, 1);
 }
 
+TEST_F(DialogsTest, ResizableDialogComesBackAtItsSizeAndPlace)
+{
+    struct Plain : LResizableDialog {
+        void LayoutControls(int, int) override { }
+    };
+    std::string section = "VtTestRestore" + std::to_string(getpid());
+    int w0 = 0, h0 = 0, x0 = 0, y0 = 0, w1 = 0, h1 = 0, x1 = 0, y1 = 0;
+    {
+        Plain dialog;
+        When([&] { return Shown(dialog); },
+            [&] {
+                dialog.SizeDialogPixelsMac(dialog.RoundPixels(50 * dialog.CharWidthPixels()),
+                    dialog.RoundPixels(15 * dialog.CharHeightPixels()), false);
+                dialog.MoveWindowPixels(60, 80);
+                uitest::Pump(200);
+                dialog.GetClientSize(w0, h0);
+                dialog.GetWindowPosition(x0, y0);
+                XKeyTo(dialog, "Escape");
+            });
+        dialog.Open(nullptr, section.c_str(), 40, 12, 30, 10, 0, 0);
+    }
+    Plain again;
+    When([&] { return Shown(again); },
+        [&] {
+            uitest::Pump(100);
+            again.GetClientSize(w1, h1);
+            again.GetWindowPosition(x1, y1);
+            again.PostCommand(kLCmdCancel);
+        });
+    again.Open(nullptr, section.c_str(), 40, 12, 30, 10, 0, 0);
+    EXPECT_EQ(w1, w0);
+    EXPECT_EQ(h1, h0);
+    EXPECT_NEAR(x1, x0, 2);
+    EXPECT_NEAR(y1, y0, 2);
+}
+
 TEST_F(DialogsTest, ModelessDialogClosesWhenItsParentCloses)
 {
     LDialog parent;
@@ -638,4 +674,74 @@ TEST_F(DialogsTest, QueueLastItemFailingOffersOnlyOkWhateverTheCount)
     EXPECT_EQ(seen.headline, "Fel");
     EXPECT_EQ(seen.buttons, (std::vector<std::string> { "OK" }));
     EXPECT_EQ(failures, 1u);
+}
+
+TEST_F(DialogsTest, NestedProgressDialogsAndAlertsLeaveNothingModal)
+{
+    Job inner, outer;
+    bool innerRan = false;
+    int answer = 0;
+    inner.body = [&](LProcessInterface& pi) {
+        innerRan = true;
+        pi.SetProgress(0.5);
+        When(AlertMapped, [&] { XKeyTo(AlertXid(), "Escape"); });
+        answer = LAlertWithButtonText::DisplayYesNoCancel(
+            Current(pi)->GetContentView(), "Fortsätta?", "Fråga", "Ja", "Nej", "Avbryt");
+        return LProcessResultSuccess;
+    };
+    unsigned depthInside = 0;
+    outer.body = [&](LProcessInterface&) {
+        LProcessDialog<Job> nested("Inre", inner);
+        nested.result = LProcessResultError;
+        // No view given: the current modal window, if any, is the parent.
+        EXPECT_TRUE(nested.Open(nullptr));
+        depthInside = LModalCounter::Count();
+        return LProcessResult(nested.result);
+    };
+    LProcessDialog<Job> dialog("Yttre", outer);
+    EXPECT_TRUE(dialog.Open(nullptr));
+    EXPECT_TRUE(innerRan);
+    EXPECT_EQ(answer, 2);
+    EXPECT_EQ(dialog.result, LProcessResultSuccess);
+    EXPECT_GE(depthInside, 1u);
+    EXPECT_EQ(LModalCounter::Count(), 0u);
+    EXPECT_EQ(LModalLoop::Depth(), 0);
+}
+
+TEST_F(DialogsTest, AutoClosingPanelWorksUnderAModalDialog)
+{
+    struct Floating : LModelessDialog {
+        int clicks = 0;
+        void InitDialog() override
+        {
+            AddButton(500, "Tryck");
+            MoveControlPixels(500, 10, 10, RoundPixels(12 * CharWidthPixels()),
+                RoundPixels(1.23 * CharHeightPixels()));
+        }
+        void Command(int id, int code) override
+        {
+            if (id == 500)
+                ++clicks;
+            LModelessDialog::Command(id, code);
+        }
+    };
+    LDialog modal;
+    modal.CreateCocoaWindow(300, 200, kLUiWindowTitled | kLUiWindowClosable, false, nullptr);
+    Floating panel;
+    int clicks = -1;
+    When([&] { return Shown(modal); },
+        [&] {
+            panel.SetPanelFlag(true);
+            panel.CreateCocoaWindow(200, 100, kLUiWindowTitled, true, modal.GetContentView());
+            panel.Run(&modal, kLCocoaDialogCenterParent);
+            panel.SetAutoCloseOnFocusLost(true);
+            uitest::PumpUntil([&] { return Shown(panel); });
+            XClickControl(panel, 500);
+            uitest::PumpUntil([&] { return panel.clicks > 0; }, 2000);
+            clicks = panel.clicks;
+            modal.PostCommand(kLCmdCancel);
+        });
+    modal.RunModal(nullptr, kLCocoaDialogCenterScreen);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return !panel.IsOpen(); }));
 }
