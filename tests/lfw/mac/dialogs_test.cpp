@@ -432,6 +432,24 @@ TEST_F(DialogsTest, ProgressWindowLayoutAndTheJobsInterface)
         expectW = R(55 * d->CharWidthPixels());
         expectH = R(7.5 * d->CharHeightPixels());
         deletable = gtk_window_get_deletable(d->GetNativeWindow()->Gtk());
+        {
+            // The controls where the layout puts them (pixels).
+            double cw = d->CharWidthPixels(), ch = d->CharHeightPixels();
+            int S = int(64 * d->GetBackingScaleFactor()), M = R(2 * cw), T = R(0.94 * ch);
+            int X = S + R(1.25 * cw) + M, L = R(1.23 * ch), G = R(0.59 * ch);
+            int x = 0, y = 0, w = 0, h = 0;
+            d->GetControlPixels(101, x, y, w, h);
+            EXPECT_NEAR(x, X, 1);
+            EXPECT_NEAR(y, T, 1);
+            EXPECT_NEAR(w, expectW - R(1.25 * cw) - S - 2 * M, 1);
+            d->GetControlPixels(102, x, y, w, h);
+            EXPECT_NEAR(y, T + L, 1);
+            d->GetControlPixels(104, x, y, w, h);
+            EXPECT_NEAR(y, T + 2 * L + G, 1);
+            d->GetControlPixels(110, x, y, w, h);
+            EXPECT_NEAR(x, M, 1);
+            EXPECT_NEAR(w, S, 1);
+        }
         modalCount = LModalCounter::Count();
         pi.SetStatus("Läser fil", 0);
         pi.SetStatus("Steg \xff\xfe ett", 1);
