@@ -2,7 +2,6 @@
 // built-in shortcuts (included by LDialog.h after LDialog).
 #pragma once
 
-#if __has_include("lfw/mac/LKeyHandler.h")
 #include "lfw/mac/LKeyHandler.h"
 
 template <class D> class LMacKeyDialog : public D, public LKeyHandler {
@@ -29,12 +28,3 @@ public:
 protected:
     void HookKeyHandler() { KeyHandlerInit(*this, this->GetContentView()); }
 };
-
-#else
-// Until the key handler exists, the dialog's keys go the window's ordinary way (its default and
-// Cancel buttons, Escape closing a modal dialog).
-template <class D> class LMacKeyDialog : public D {
-protected:
-    void HookKeyHandler() { }
-};
-#endif

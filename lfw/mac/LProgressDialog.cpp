@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/ios/LEventQueue.h"
 #include "lfw/mac/LAlert.h"
+#include "lfw/mac/LApplication.h"
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaSimpleViews.h"
@@ -12,38 +13,6 @@
 #include "platform/ui/LView.h"
 
 #include <string>
-
-#if __has_include("lfw/mac/LApplication.h")
-#include "lfw/mac/LApplication.h"
-#else
-// Until the application's modal sessions exist: the progress window is modal and counted (the
-// main menu rests) while its session runs.
-struct LApplication {
-    static bool ModalSessionBegin(LView* view)
-    {
-        LNativeWindow* w = view ? view->Window() : nullptr;
-        if (!w || view->HasAssociatedValue(&kSessionKey))
-            return false;
-        view->SetAssociatedValue(&kSessionKey, 1);
-        w->SetModal(true);
-        LModalCounter::Enter();
-        LMacDispatchEvents();
-        return true;
-    }
-    static bool ModalSessionStop(LView* view)
-    {
-        if (!view || !view->HasAssociatedValue(&kSessionKey))
-            return false;
-        view->RemoveAssociatedValue(&kSessionKey);
-        LMacDispatchEvents();
-        if (LNativeWindow* w = view->Window())
-            w->SetModal(false);
-        LModalCounter::Leave();
-        return true;
-    }
-    static inline const char kSessionKey = 0;
-};
-#endif
 
 namespace {
 
