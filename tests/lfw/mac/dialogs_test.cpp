@@ -351,6 +351,13 @@ TEST_F(DialogsTest, ChoiceDialogAnswersItsDefaultAndClickedItems)
                 char text[260] = {};
                 menu.GetButtonText(kLCmdCancel, text);
                 cancelText = text;
+                // The window takes the laid-out size, smaller than the blank one it began with.
+                uitest::Pump(100);
+                int w = 0, h = 0, bx = 0, by = 0, bw = 0, bh = 0;
+                menu.GetClientSize(w, h);
+                menu.GetControlPixels(kLCmdCancel, bx, by, bw, bh);
+                EXPECT_LT(h, int(400 * menu.GetBackingScaleFactor()));
+                EXPECT_LE(by + bh, h);
                 EXPECT_TRUE(uitest::SaveScreenshot(menu.GetNativeWindow(), ArtefactPath("choice")));
                 // Untick "show again", then Return chooses the default item.
                 XClickControl(menu, 104);
