@@ -460,12 +460,11 @@ void LDialogMenu::InitDialog()
         _SetButtonStyleOk(defaultLink);
     if (bShowAgainShown || bShowCancel) {
         y += G;
-        if (auto* line = new LCocoaHorizontalLineImpl(LUiRect {}, this)) {
-            line->SetTag(-1);
-            GetContentView()->AddSubview(line);
-            line->Release();
-            MoveControlPixels(line, M, y, W, std::max(1, int(s)));
-        }
+        auto* line = new LCocoaHorizontalLineImpl(LUiRect {}, this);
+        line->SetTag(-1);
+        GetContentView()->AddSubview(line);
+        line->Release();
+        MoveControlPixels(line, M, y, W, std::max(1, int(s)));
         y += G + 1;
     }
     if (bShowAgainShown) {

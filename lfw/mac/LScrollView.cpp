@@ -3,25 +3,10 @@
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
-#include "platform/ui/LNativeWindow.h"
 
 #include <algorithm>
 
 namespace {
-
-// The view with the tag below the content view (depth first); null when none.
-LView* FindControl(LView* view, int id)
-{
-    if (!view)
-        return nullptr;
-    for (LView* sub : view->Subviews()) {
-        if (sub->Tag() == id)
-            return sub;
-        if (LView* found = FindControl(sub, id))
-            return found;
-    }
-    return nullptr;
-}
 
 int Half(double v)
 {
@@ -73,7 +58,8 @@ void LScrollView::Init(LWindow& window, int id, int, int)
     if (!content)
         return;
     pWindow = &window;
-    if (auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(FindControl(content, id));
+    if (auto* scroll
+        = dynamic_cast<LCustomCocoaScrollView*>(LMacWindow::GetControlHandle(content, id));
         scroll && scroll->hasSubView() && dynamic_cast<LCocoaViewBase*>(scroll->documentView())) {
         pScrollView = scroll;
         pDocumentView = scroll->documentView();
@@ -101,7 +87,7 @@ void LScrollView::EmbedSubControl(int id)
         host->Release();
         document = host;
     } else {
-        document = dynamic_cast<LCocoaViewBase*>(FindControl(pWindow->GetContentView(), id));
+        document = dynamic_cast<LCocoaViewBase*>(pWindow->GetControlHandle(id));
         if (!document)
             return;
         pScrollView->setSubView(document);
@@ -123,12 +109,7 @@ void LScrollView::MoveScrollViewPixels(int x, int y, int w, int h)
     if (!pWindow || !pScrollView)
         return;
     double s = Scale();
-    // Client pixels of a real window start under its toolbar.
-    double top = 0;
-    if (pWindow->IsRealWindow())
-        if (LNativeWindow* nw = pWindow->GetNativeWindow())
-            top = nw->ToolbarHeight();
-    pScrollView->SetFrame(LUiRect { x / s, y / s - top, w / s, h / s });
+    pWindow->MoveControlPixels(pScrollView, x, y, w, h);
     if (pDocumentView)
         SetDocumentSize(std::max(iContentWidth, w) / s, std::max(iContentHeight, h) / s);
 }
@@ -171,8 +152,7 @@ void LScrollView::GetViewSize(int& x, int& y, int& w, int& h)
     w = Half(f.width * s);
     h = Half(f.height * s);
     if (pWindow->IsRealWindow())
-        if (LNativeWindow* nw = pWindow->GetNativeWindow())
-            y += Half(nw->ToolbarHeight() * s);
+        y += LMacWindow::GetToolbarHeightPixels(pWindow->GetContentView());
 }
 
 void LScrollView::ScrollVerticallyToPixels(int y)

@@ -126,7 +126,7 @@ void LCocoaTabViewImpl::insertTabWithPage(const char* label, LView* page, int in
         index = count();
     LUiRef<LView> hold(page);
     page->RemoveFromSuperview();
-    GtkWidget* outer = Widget();
+    Widget();
     // The page joins the subviews (in the outer layout), then moves into the notebook.
     AddSubview(page);
     GtkWidget* w = page->Widget();
@@ -140,7 +140,6 @@ void LCocoaTabViewImpl::insertTabWithPage(const char* label, LView* page, int in
     fSelectingInside = false;
     gtk_widget_show(w);
     g_object_unref(w);
-    (void)outer;
     fItems.insert(fItems.begin() + index, Item { page, w, label ? label : "" });
     LivePages().insert(w);
     g_object_weak_ref(G_OBJECT(w), ForgetPage, nullptr);
