@@ -4,6 +4,7 @@
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "platform/ui/LLayout.h"
+#include "platform/ui/LUiSystem.h"
 
 #include <set>
 
@@ -276,6 +277,13 @@ LWizardPageViewItemImpl::LWizardPageViewItemImpl(LCocoaWindow* wizard, float cha
     double h = int(1.23 * charHeightPixels + 0.5);
     pTitle = new LCocoaTextStaticImpl(LUiRect { 0, -300, 8, h }, nullptr);
     pSubtitle = new LCocoaTextStaticImpl(LUiRect { 0, -300, 8, h }, nullptr);
+    // A bold title at the system size and a subtitle in the small system size.
+    LCocoaControlFont bold;
+    bold.bold = true;
+    pTitle->setFont(bold);
+    LCocoaControlFont small;
+    small.size = LUiSystemFontSize() * 11.0 / 13.0;
+    pSubtitle->setFont(small);
     AddSubview(pTitle);
     AddSubview(pSubtitle);
     pTitle->Release();

@@ -3,6 +3,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LPropertySheet.h"
+#include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "platform/ui/UI.h"
 #include "support/UiTestSupport.h"
 
@@ -194,6 +195,9 @@ TEST_F(PropertySheetTest, WizardSkipsInvalidPagesAndFinishes)
     EXPECT_FALSE(nextOnLast);
     EXPECT_EQ(log, "+1-1+3-3");
     EXPECT_FALSE(p2.IsAlive()); // never shown, never built
+    EXPECT_TRUE(p1.pItem->titleLabel()->font().bold);
+    EXPECT_LT(p1.pItem->subtitleLabel()->font().EffectiveSize(),
+        p1.pItem->titleLabel()->font().EffectiveSize());
 }
 
 TEST_F(PropertySheetTest, WizardWithoutFollowingValidPagesClosesOnNext)
