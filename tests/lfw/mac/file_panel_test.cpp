@@ -292,9 +292,6 @@ TEST_F(FilePanelTest, SeveralFilesAreListedInOrder)
 
 TEST_F(FilePanelTest, PathsTooLongForTheBuffersAreRefused)
 {
-#if __has_include("lfw/mac/LAlert.h")
-    GTEST_SKIP() << "the refusal shows an alert; its test drives the alert";
-#endif
     // A folder deep enough that a chosen path passes 259 bytes.
     static std::string deep;
     deep = folder.Path();
@@ -315,8 +312,52 @@ TEST_F(FilePanelTest, PathsTooLongForTheBuffersAreRefused)
             },
             panel);
     });
+    std::string headline;
+    uitest::AnswerAlert(&headline, "OK");
     EXPECT_FALSE(LFile::BrowseSaveFilePathOverwrite(
         nullptr, path, "Spara", dir, Filter({ "PDF", "*.pdf" }).c_str(), "pdf"));
+    EXPECT_EQ(headline, "Sökvägen är för lång");
     EXPECT_STREQ(path, "orörd");
     EXPECT_STREQ(dir, "orörd");
+}
+
+TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
+{
+    std::string f = Filter({ "PDF", "*.pdf" });
+    char dir[260];
+    std::strcpy(dir, folder.Path().c_str());
+    struct Case {
+        const char* typed;
+        const char* answer;
+        const char* headline;
+        bool stored;
+    };
+    for (const Case& c :
+        { Case { "utan", "Fortsätt utan tillägg", "Markeringen har inget filtillägg", true },
+            Case { "x.png", "Använd .png", "Markeringen har olika filtillägg", true },
+            Case { "y.png", "Avbryt", "Markeringen har olika filtillägg", false } }) {
+        char path[260] = "";
+        static std::string typed;
+        typed = c.typed;
+        uitest::WhenPanelUp([](GtkWidget* panel) {
+            gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), typed.c_str());
+            // Once the folder has loaded (the chooser holds back an earlier answer).
+            g_timeout_add(
+                300,
+                [](gpointer p) -> gboolean {
+                    gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                    return G_SOURCE_REMOVE;
+                },
+                panel);
+        });
+        std::string headline;
+        uitest::AnswerAlert(&headline, c.answer);
+        bool ok = LFile::BrowseSaveFilePathOverwrite(nullptr, path, "Spara", dir, f.c_str(), "pdf");
+        EXPECT_EQ(ok, c.stored) << c.typed;
+        EXPECT_EQ(headline, c.headline) << c.typed;
+        if (c.stored)
+            EXPECT_EQ(std::string(path), folder.Path() + "/" + c.typed);
+        else
+            EXPECT_STREQ(path, "");
+    }
 }
