@@ -1,16 +1,12 @@
 #include "lfw/mac/LFileBrowse.h"
 
 #include "lfw/gen/LFile.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiFilePanel.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
-
-#if __has_include("lfw/mac/LAlert.h")
-#include "lfw/mac/LAlert.h"
-#define VT_HAVE_ALERTS 1
-#endif
 
 #include <glib.h>
 
@@ -84,25 +80,15 @@ LNativeWindow* AttachToParent(LView* parent)
 int Ask(LView* parent, const char* text, const char* title, const char* yes, const char* no,
     const char* cancel)
 {
-#ifdef VT_HAVE_ALERTS
     return LAlertWithButtonText::DisplayYesNoCancel(parent, text, title, yes, no, cancel);
-#else
-    (void)parent, (void)text, (void)title, (void)yes, (void)no, (void)cancel;
-    return 2;
-#endif
 }
 
 void TellPathTooLong(LView* parent, const std::string& path)
 {
     std::string text = "Sökvägen är för lång: högst 259 byte får användas.\r\n\r\n\"" + path + "\"";
-#ifdef VT_HAVE_ALERTS
     LAlert alert(parent, text.c_str(), "Sökvägen är för lång");
     alert.type = 2;
     alert._Run();
-#else
-    (void)parent;
-    g_warning("%s", text.c_str());
-#endif
 }
 
 // The parsed filter and the panel's type list.
