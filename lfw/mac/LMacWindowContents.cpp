@@ -8,6 +8,8 @@
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "platform/ui/LNativeWindow.h"
@@ -97,6 +99,10 @@ void LMacWindowInstallServices()
 
 void LMacWindow::SetText(int id, const char* text)
 {
+    if (LCocoaEditViewImpl* edit = EditViewGetImpl(id)) {
+        edit->setText(text ? text : "");
+        return;
+    }
     if (auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id)))
         field->setText(text ? text : "");
 }
@@ -104,6 +110,11 @@ void LMacWindow::SetText(int id, const char* text)
 char* LMacWindow::GetText(int id, char* buffer, unsigned long size)
 {
     auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id));
+    if (LCocoaEditViewImpl* edit = EditViewGetImpl(id)) {
+        if (buffer && size > 0)
+            edit->getText(buffer, size);
+        return buffer;
+    }
     if (!buffer || size == 0)
         return field ? buffer : nullptr;
     buffer[0] = '\0';
@@ -116,7 +127,9 @@ char* LMacWindow::GetText(int id, char* buffer, unsigned long size)
 void LMacWindow::GetText(int id, LStringLongTemplate<char>& text)
 {
     text = "";
-    if (auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id)))
+    if (LCocoaEditViewImpl* edit = EditViewGetImpl(id))
+        edit->getTextLong(text);
+    else if (auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id)))
         field->getTextLong(text);
 }
 
@@ -133,6 +146,8 @@ void LMacWindow::GetStaticText(int id, char* buffer)
     buffer[0] = '\0';
     if (auto* label = dynamic_cast<LCocoaTextStaticImpl*>(GetControlHandle(id)))
         label->getText(buffer);
+    else if (auto* link = dynamic_cast<LCocoaHyperLinkImpl*>(GetControlHandle(id)))
+        link->getText(buffer);
 }
 
 void LMacWindow::SetButtonText(int id, const char* text)

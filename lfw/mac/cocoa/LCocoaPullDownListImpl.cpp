@@ -88,7 +88,7 @@ GtkWidget* LCocoaPullDownListImpl::CreateWidget()
         this);
     g_signal_connect(button, "button-press-event", G_CALLBACK(OnPress), this);
     g_signal_connect(button, "focus-out-event",
-        G_CALLBACK(+[](GtkWidget*, GdkEventFocus*, gpointer d) {
+        G_CALLBACK(+[](GtkWidget*, GdkEventFocus*, gpointer d) -> gboolean {
             auto* self = static_cast<LCocoaPullDownListImpl*>(d);
             LCocoaView::sendCommandWithKey(self, &keyCmdTextFocusLost, self->pWindow);
             return FALSE;
