@@ -137,8 +137,8 @@ LCocoaInputUpDownImpl* LMacWindow::AddInputUpDown(
 {
     LCocoaInputUpDownImpl* updown = AddInputUpDown(id, flags);
     if (updown)
-        updown->setFrame(Aligned(
-            LUiRect { double(x), double(y), double(w), double(std::lround(CharHeightPoints() * 1.29)) },
+        updown->setFrame(Aligned(LUiRect { double(x), double(y), double(w),
+                                     double(std::lround(CharHeightPoints() * 1.29)) },
             GetBackingScaleFactor()));
     return updown;
 }
@@ -232,8 +232,8 @@ LCocoaHyperLinkImpl* LMacWindow::AddHyperLink(
 LCocoaHyperLinkImpl* LMacWindow::AddHyperLinkWithStyle(
     int id, const char* text, const char* url, int align, int x, int y, int w, int h)
 {
-    auto* link = new LCocoaHyperLinkImpl(
-        LUiRect { double(x), double(y), double(w), double(h) }, this);
+    auto* link
+        = new LCocoaHyperLinkImpl(LUiRect { double(x), double(y), double(w), double(h) }, this);
     link->setID(id);
     link->setText(text ? text : "");
     link->setURL(url ? url : "");

@@ -3,6 +3,7 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LEventHub.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +36,8 @@ LCocoaComboBoxImpl::LCocoaComboBoxImpl(const LUiRect& frame, LCocoaWindow* windo
 
 LCocoaComboBoxImpl::~LCocoaComboBoxImpl()
 {
+    if (fPressMonitor)
+        LEventHub::RemoveMonitor(fPressMonitor);
     delete fManager;
     g_object_unref(fStore);
 }
@@ -84,36 +87,59 @@ GtkWidget* LCocoaComboBoxImpl::CreateWidget()
     return combo;
 }
 
-// Presses anywhere in the combo box (its entry and its arrow button have windows of their own).
-void LCocoaComboBoxImpl::HookPresses(GtkWidget* widget)
+// Presses anywhere in the combo box (its entry and its arrow button have windows of their own),
+// seen before any widget has them, so before the arrow button opens the list.
+void LCocoaComboBoxImpl::HookPresses(GtkWidget*)
 {
-    g_signal_connect(widget, "button-press-event", G_CALLBACK(OnPress), this);
-    if (GTK_IS_CONTAINER(widget))
-        gtk_container_forall(
-            GTK_CONTAINER(widget),
-            +[](GtkWidget* child, gpointer d) {
-                static_cast<LCocoaComboBoxImpl*>(d)->HookPresses(child);
-            },
-            this);
+    if (fPressMonitor)
+        return;
+    fPressMonitor = LEventHub::AddMonitor(
+        kLEventHubButtonPress,
+        +[](GdkEvent* e, void* d) -> bool {
+            auto* self = static_cast<LCocoaComboBoxImpl*>(d);
+            GtkWidget* combo = self->ExistingWidget();
+            GtkWidget* target = gtk_get_event_widget(e);
+            if (e->type != GDK_BUTTON_PRESS || !combo || !target
+                || (target != combo && !gtk_widget_is_ancestor(target, combo)))
+                return false;
+            OnPress(combo, &e->button, d);
+            return false;
+        },
+        this);
 }
 
-gboolean LCocoaComboBoxImpl::OnPress(GtkWidget* widget, GdkEventButton* event, gpointer data)
+gboolean LCocoaComboBoxImpl::OnPress(GtkWidget* combo, GdkEventButton* event, gpointer data)
 {
     auto* self = static_cast<LCocoaComboBoxImpl*>(data);
-    if (event->type != GDK_BUTTON_PRESS || !self->ExistingWidget())
-        return FALSE;
-    // Each press is seen once, by the widget it was delivered to.
-    if (gtk_get_event_widget(reinterpret_cast<GdkEvent*>(event)) != widget)
+    GtkWidget* target = gtk_get_event_widget(reinterpret_cast<GdkEvent*>(event));
+    if (!target)
         return FALSE;
     LUiRef<LView> hold(self);
-    int x = 0, y = 0;
-    gtk_widget_translate_coordinates(
-        widget, self->ExistingWidget(), int(event->x), int(event->y), &x, &y);
+    // The press in the combo box's coordinates.
+    int x = int(event->x);
+    int y = int(event->y);
+    GdkWindow* from = event->window;
+    GdkWindow* to = gtk_widget_get_window(target);
+    while (from && from != to) {
+        int dx = 0, dy = 0;
+        gdk_window_get_position(from, &dx, &dy);
+        x += dx;
+        y += dy;
+        from = gdk_window_get_parent(from);
+    }
+    if (!gtk_widget_get_has_window(target)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(target, &a);
+        x -= a.x;
+        y -= a.y;
+    }
+    int cx = 0, cy = 0;
+    gtk_widget_translate_coordinates(target, combo, x, y, &cx, &cy);
     if (event->button == 3) {
         LCocoaView::loseEditControlFocus(self);
         return FALSE;
     }
-    if (event->button == 1 && x > self->Frame().width - 20) {
+    if (event->button == 1 && cx > self->Frame().width - 20) {
         LCocoaView::loseEditControlFocus(self);
         // The list is about to open.
         self->fDropdownSent = true;

@@ -71,6 +71,7 @@ private:
     bool bIsNumeric = false;
     int fSetting = 0;
     bool fDropdownSent = false; // by the press that opens the list
+    uintptr_t fPressMonitor = 0;
 };
 
 class LCocoaComboBoxManager {

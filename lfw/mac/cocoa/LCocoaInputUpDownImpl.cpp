@@ -109,68 +109,72 @@ GtkWidget* LCocoaStepperImpl::CreateWidget()
 {
     GtkWidget* area = gtk_drawing_area_new();
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
-    g_signal_connect(area, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaStepperImpl*>(d);
-        double width = gtk_widget_get_allocated_width(w);
-        double height = gtk_widget_get_allocated_height(w);
-        GtkStyleContext* sc = gtk_widget_get_style_context(w);
-        GdkRGBA fg;
-        gtk_style_context_get_color(sc, gtk_style_context_get_state(sc), &fg);
-        double alpha = self->IsEnabled() ? 1.0 : 0.4;
-        // Two halves with a rounded border and a triangle each.
-        cairo_set_line_width(cr, 1);
-        cairo_set_source_rgba(cr, fg.red, fg.green, fg.blue, 0.35 * alpha);
-        cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
-        cairo_move_to(cr, 0.5, height / 2);
-        cairo_line_to(cr, width - 0.5, height / 2);
-        cairo_stroke(cr);
-        for (int half = 0; half < 2; ++half) {
-            bool pressed = (half == 0 && self->fPressed > 0) || (half == 1 && self->fPressed < 0);
-            double top = half * height / 2;
-            if (pressed) {
-                cairo_set_source_rgba(cr, fg.red, fg.green, fg.blue, 0.2);
-                cairo_rectangle(cr, 1, top + 1, width - 2, height / 2 - 2);
+    g_signal_connect(area, "draw",
+        G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaStepperImpl*>(d);
+            double width = gtk_widget_get_allocated_width(w);
+            double height = gtk_widget_get_allocated_height(w);
+            GtkStyleContext* sc = gtk_widget_get_style_context(w);
+            GdkRGBA fg;
+            gtk_style_context_get_color(sc, gtk_style_context_get_state(sc), &fg);
+            double alpha = self->IsEnabled() ? 1.0 : 0.4;
+            // Two halves with a rounded border and a triangle each.
+            cairo_set_line_width(cr, 1);
+            cairo_set_source_rgba(cr, fg.red, fg.green, fg.blue, 0.35 * alpha);
+            cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
+            cairo_move_to(cr, 0.5, height / 2);
+            cairo_line_to(cr, width - 0.5, height / 2);
+            cairo_stroke(cr);
+            for (int half = 0; half < 2; ++half) {
+                bool pressed
+                    = (half == 0 && self->fPressed > 0) || (half == 1 && self->fPressed < 0);
+                double top = half * height / 2;
+                if (pressed) {
+                    cairo_set_source_rgba(cr, fg.red, fg.green, fg.blue, 0.2);
+                    cairo_rectangle(cr, 1, top + 1, width - 2, height / 2 - 2);
+                    cairo_fill(cr);
+                }
+                double cx = width / 2;
+                double cy = top + height / 4;
+                double s = std::min(width, height / 2) * 0.25;
+                cairo_set_source_rgba(cr, fg.red, fg.green, fg.blue, alpha);
+                if (half == 0) {
+                    cairo_move_to(cr, cx - s, cy + s * 0.6);
+                    cairo_line_to(cr, cx + s, cy + s * 0.6);
+                    cairo_line_to(cr, cx, cy - s * 0.6);
+                } else {
+                    cairo_move_to(cr, cx - s, cy - s * 0.6);
+                    cairo_line_to(cr, cx + s, cy - s * 0.6);
+                    cairo_line_to(cr, cx, cy + s * 0.6);
+                }
+                cairo_close_path(cr);
                 cairo_fill(cr);
             }
-            double cx = width / 2;
-            double cy = top + height / 4;
-            double s = std::min(width, height / 2) * 0.25;
-            cairo_set_source_rgba(cr, fg.red, fg.green, fg.blue, alpha);
-            if (half == 0) {
-                cairo_move_to(cr, cx - s, cy + s * 0.6);
-                cairo_line_to(cr, cx + s, cy + s * 0.6);
-                cairo_line_to(cr, cx, cy - s * 0.6);
-            } else {
-                cairo_move_to(cr, cx - s, cy - s * 0.6);
-                cairo_line_to(cr, cx + s, cy - s * 0.6);
-                cairo_line_to(cr, cx, cy + s * 0.6);
-            }
-            cairo_close_path(cr);
-            cairo_fill(cr);
-        }
-        return FALSE;
-    }),
+            return FALSE;
+        }),
         this);
-    g_signal_connect(area, "button-press-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton* e, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaStepperImpl*>(d);
-        if (e->type != GDK_BUTTON_PRESS || e->button != 1 || !self->IsEnabled())
+    g_signal_connect(area, "button-press-event",
+        G_CALLBACK(+[](GtkWidget* w, GdkEventButton* e, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaStepperImpl*>(d);
+            if (e->type != GDK_BUTTON_PRESS || e->button != 1 || !self->IsEnabled())
+                return TRUE;
+            LUiRef<LView> hold(self);
+            self->StopRepeat();
+            self->fPressed = e->y < gtk_widget_get_allocated_height(w) / 2.0 ? 1 : -1;
+            gtk_widget_queue_draw(w);
+            self->step(self->fPressed > 0);
+            if (self->fPressed)
+                self->fRepeat = g_timeout_add(400, OnRepeat, self);
             return TRUE;
-        LUiRef<LView> hold(self);
-        self->StopRepeat();
-        self->fPressed = e->y < gtk_widget_get_allocated_height(w) / 2.0 ? 1 : -1;
-        gtk_widget_queue_draw(w);
-        self->step(self->fPressed > 0);
-        if (self->fPressed)
-            self->fRepeat = g_timeout_add(400, OnRepeat, self);
-        return TRUE;
-    }),
+        }),
         this);
-    g_signal_connect(area, "button-release-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton*, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaStepperImpl*>(d);
-        self->StopRepeat();
-        gtk_widget_queue_draw(w);
-        return TRUE;
-    }),
+    g_signal_connect(area, "button-release-event",
+        G_CALLBACK(+[](GtkWidget* w, GdkEventButton*, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaStepperImpl*>(d);
+            self->StopRepeat();
+            gtk_widget_queue_draw(w);
+            return TRUE;
+        }),
         this);
     return area;
 }

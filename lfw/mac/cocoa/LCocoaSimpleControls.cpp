@@ -230,7 +230,8 @@ void LCocoaProgressBarImpl::enableIndeterminate(bool on)
     if (on == (fPulse != 0))
         return;
     if (on) {
-        fPulse = g_timeout_add(100,
+        fPulse = g_timeout_add(
+            100,
             +[](gpointer d) -> gboolean {
                 auto* self = static_cast<LCocoaProgressBarImpl*>(d);
                 if (GtkWidget* box = self->ExistingWidget())
@@ -288,15 +289,16 @@ GtkWidget* LCocoaDateTimeImpl::CreateWidget()
         self->handleDatePickerChanged(mktime(&t));
     }),
         this);
-    g_signal_connect(button, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaDateTimeImpl*>(d);
-        if (e->type == GDK_BUTTON_PRESS) {
-            LCocoaView::loseEditControlFocus(self);
-            if (self->fEntry && !gtk_widget_has_focus(self->fEntry))
-                gtk_widget_grab_focus(self->fEntry);
-        }
-        return FALSE;
-    }),
+    g_signal_connect(button, "button-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaDateTimeImpl*>(d);
+            if (e->type == GDK_BUTTON_PRESS) {
+                LCocoaView::loseEditControlFocus(self);
+                if (self->fEntry && !gtk_widget_has_focus(self->fEntry))
+                    gtk_widget_grab_focus(self->fEntry);
+            }
+            return FALSE;
+        }),
         this);
     ApplyStyle(fEntry);
     UpdateText();
@@ -361,16 +363,17 @@ GtkWidget* LCocoaHyperLinkImpl::CreateWidget()
     gtk_container_add(GTK_CONTAINER(box), fLabel);
     gtk_widget_show(fLabel);
     gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK);
-    g_signal_connect(box, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaHyperLinkImpl*>(d);
-        if (e->type != GDK_BUTTON_PRESS)
-            return FALSE;
-        if (e->button == 1)
-            self->mouseDown();
-        else
-            LCocoaView::loseEditControlFocus(self);
-        return TRUE;
-    }),
+    g_signal_connect(box, "button-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaHyperLinkImpl*>(d);
+            if (e->type != GDK_BUTTON_PRESS)
+                return FALSE;
+            if (e->button == 1)
+                self->mouseDown();
+            else
+                LCocoaView::loseEditControlFocus(self);
+            return TRUE;
+        }),
         this);
     g_signal_connect(box, "realize", G_CALLBACK(+[](GtkWidget* w, gpointer) {
         // The pointing hand over the link (the event box's input window).
@@ -420,7 +423,10 @@ void LCocoaHyperLinkImpl::setTextAlignment(int alignment)
 {
     fAlignment = alignment;
     if (fLabel)
-        gtk_label_set_xalign(GTK_LABEL(fLabel), alignment == 1 ? 0.5f : alignment == 2 ? 1.0f : 0.0f);
+        gtk_label_set_xalign(GTK_LABEL(fLabel),
+            alignment == 1       ? 0.5f
+                : alignment == 2 ? 1.0f
+                                 : 0.0f);
 }
 
 void LCocoaHyperLinkImpl::Apply(bool underline)
@@ -461,8 +467,8 @@ void LCocoaHyperLinkImpl::mouseDown()
     const char* argv[] = { gOpener.c_str(), fURL.c_str(), nullptr };
     GError* error = nullptr;
     if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
-            GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL
-                | G_SPAWN_STDERR_TO_DEV_NULL),
+            GSpawnFlags(
+                G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
             nullptr, nullptr, nullptr, &error)) {
         g_warning("Länken kunde inte öppnas: %s", error ? error->message : "");
         g_clear_error(&error);

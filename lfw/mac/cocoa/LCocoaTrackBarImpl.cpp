@@ -60,8 +60,8 @@ LCocoaTrackBarImpl::LCocoaTrackBarImpl(const LUiRect& frame, LCocoaWindow* windo
 GtkWidget* LCocoaTrackBarImpl::CreateWidget()
 {
     GtkAdjustment* adj = gtk_adjustment_new(fValue, fMin, fMax, 1, 10, 0);
-    GtkWidget* scale = gtk_scale_new(
-        isVertical() ? GTK_ORIENTATION_VERTICAL : GTK_ORIENTATION_HORIZONTAL, adj);
+    GtkWidget* scale
+        = gtk_scale_new(isVertical() ? GTK_ORIENTATION_VERTICAL : GTK_ORIENTATION_HORIZONTAL, adj);
     gtk_scale_set_draw_value(GTK_SCALE(scale), FALSE);
     // The minimum at the bottom of a vertical bar.
     gtk_range_set_inverted(GTK_RANGE(scale), isVertical());
@@ -72,38 +72,41 @@ GtkWidget* LCocoaTrackBarImpl::CreateWidget()
             self->trackBarChanged();
     }),
         this);
-    g_signal_connect(scale, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaTrackBarImpl*>(d);
-        if (e->type != GDK_BUTTON_PRESS)
+    g_signal_connect(scale, "button-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaTrackBarImpl*>(d);
+            if (e->type != GDK_BUTTON_PRESS)
+                return FALSE;
+            if (!self->IsEnabled())
+                return TRUE;
+            LCocoaView::loseEditControlFocus(self);
+            if (e->button == 1) {
+                self->fPressed = true;
+                self->fCell.startTracking();
+                if (self->fShowToolTip)
+                    self->fCell.updatetooltip(self);
+            }
             return FALSE;
-        if (!self->IsEnabled())
-            return TRUE;
-        LCocoaView::loseEditControlFocus(self);
-        if (e->button == 1) {
-            self->fPressed = true;
-            self->fCell.startTracking();
-            if (self->fShowToolTip)
-                self->fCell.updatetooltip(self);
-        }
-        return FALSE;
-    }),
+        }),
         this);
-    g_signal_connect(scale, "button-release-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaTrackBarImpl*>(d);
-        if (e->button != 1 || !self->fPressed)
+    g_signal_connect(scale, "button-release-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaTrackBarImpl*>(d);
+            if (e->button != 1 || !self->fPressed)
+                return FALSE;
+            self->fPressed = false;
+            self->fCell.stopTracking();
+            LUiRef<LView> hold(self);
+            LCocoaView::sendCommandWithKey(self, &keyCmdTrackBarEnd, self->pWindow);
             return FALSE;
-        self->fPressed = false;
-        self->fCell.stopTracking();
-        LUiRef<LView> hold(self);
-        LCocoaView::sendCommandWithKey(self, &keyCmdTrackBarEnd, self->pWindow);
-        return FALSE;
-    }),
+        }),
         this);
-    g_signal_connect_after(scale, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer d) -> gboolean {
-        auto* self = static_cast<LCocoaTrackBarImpl*>(d);
-        self->fCell.setKnobBounds(self->knobRect());
-        return FALSE;
-    }),
+    g_signal_connect_after(scale, "draw",
+        G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaTrackBarImpl*>(d);
+            self->fCell.setKnobBounds(self->knobRect());
+            return FALSE;
+        }),
         this);
     UpdateMarks();
     return scale;
@@ -178,7 +181,8 @@ LUiRect LCocoaTrackBarImpl::knobRect() const
     GdkRectangle trough;
     gtk_range_get_range_rect(r, &trough);
     if (isVertical())
-        return LUiRect { double(trough.x), double(start), double(trough.width), double(end - start) };
+        return LUiRect { double(trough.x), double(start), double(trough.width),
+            double(end - start) };
     return LUiRect { double(start), double(trough.y), double(end - start), double(trough.height) };
 }
 
@@ -202,7 +206,8 @@ LCocoaScrollBarImpl::LCocoaScrollBarImpl(const LUiRect& frame, LCocoaWindow* win
 
 GtkWidget* LCocoaScrollBarImpl::CreateWidget()
 {
-    GtkAdjustment* adj = gtk_adjustment_new(fValue * (1 - fProportion), 0, 1, 0.01, fProportion, fProportion);
+    GtkAdjustment* adj
+        = gtk_adjustment_new(fValue * (1 - fProportion), 0, 1, 0.01, fProportion, fProportion);
     LUiRect f = Frame();
     GtkWidget* bar = gtk_scrollbar_new(
         f.height > f.width ? GTK_ORIENTATION_VERTICAL : GTK_ORIENTATION_HORIZONTAL, adj);
@@ -214,11 +219,12 @@ GtkWidget* LCocoaScrollBarImpl::CreateWidget()
             self->scrollBarChanged();
     }),
         this);
-    g_signal_connect(bar, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
-        if (e->type == GDK_BUTTON_PRESS)
-            LCocoaView::loseEditControlFocus(static_cast<LView*>(d));
-        return FALSE;
-    }),
+    g_signal_connect(bar, "button-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventButton* e, gpointer d) -> gboolean {
+            if (e->type == GDK_BUTTON_PRESS)
+                LCocoaView::loseEditControlFocus(static_cast<LView*>(d));
+            return FALSE;
+        }),
         this);
     return bar;
 }
@@ -256,7 +262,8 @@ void LCocoaScrollBarImpl::setKnobProportion(double p)
     if (GtkWidget* w = ExistingWidget()) {
         GtkAdjustment* a = gtk_range_get_adjustment(GTK_RANGE(w));
         ++fSetting;
-        gtk_adjustment_configure(a, fValue * (1 - fProportion), 0, 1, 0.01, fProportion, fProportion);
+        gtk_adjustment_configure(
+            a, fValue * (1 - fProportion), 0, 1, 0.01, fProportion, fProportion);
         --fSetting;
     }
 }
