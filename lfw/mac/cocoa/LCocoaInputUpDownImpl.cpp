@@ -386,9 +386,9 @@ void LCocoaInputUpDownImpl::handleEndEditing()
     std::string shown = Format(clamped);
     if (shown == before)
         return;
+    // Text set on the field is reported by the field itself (its text-changed command).
     fTextField->setText(shown.c_str());
     fStepper->setDoubleValue(clamped);
-    LCocoaView::sendCommandWithKey(fTextField, &keyCmdTextChanged, pWindow);
 }
 
 void LCocoaInputUpDownImpl::stepperAction()
@@ -399,9 +399,9 @@ void LCocoaInputUpDownImpl::stepperAction()
         LCocoaView::loseEditControlFocus(this);
         fTextField->MakeFocus();
     }
+    // The field reports the text set on it with its text-changed command.
     setTextFieldValue(fStepper->doubleValue());
     fTextField->setTextChanged(true);
-    LCocoaView::sendCommandWithKey(fTextField, &keyCmdTextChanged, pWindow);
 }
 
 bool LCocoaInputUpDownImpl::performKeyEquivalent(const LUiEvent& event)

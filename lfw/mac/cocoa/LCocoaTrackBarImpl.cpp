@@ -104,7 +104,13 @@ GtkWidget* LCocoaTrackBarImpl::CreateWidget()
     g_signal_connect_after(scale, "draw",
         G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer d) -> gboolean {
             auto* self = static_cast<LCocoaTrackBarImpl*>(d);
+            LUiRect before = self->fCell.knobBounds();
             self->fCell.setKnobBounds(self->knobRect());
+            // The knob is placed when drawn: a tip shown at its old place follows it.
+            LUiRect now = self->fCell.knobBounds();
+            if (self->fShowToolTip && self->fCell.isTracking()
+                && (now.x != before.x || now.y != before.y))
+                self->fCell.updatetooltip(self);
             return FALSE;
         }),
         this);
