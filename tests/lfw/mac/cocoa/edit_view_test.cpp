@@ -42,7 +42,9 @@ protected:
     // A window with one edit view of the flags, shown and focused.
     LCocoaEditViewImpl* Make(EditWindow& w, const LEditFlags& flags)
     {
-        w.CreateCocoaWindow(320, 200, kStyle, false, nullptr);
+        const char* scale = getenv("GDK_SCALE");
+        int k = scale && atoi(scale) > 1 ? atoi(scale) : 1;
+        w.CreateCocoaWindow(320 * k, 200 * k, kStyle, false, nullptr);
         w.AddEdit(kEdit, flags);
         w.MoveControlPixels(kEdit, 10, 10, int(300 * w.GetBackingScaleFactor()),
             int(120 * w.GetBackingScaleFactor()));
