@@ -122,6 +122,16 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
     g_signal_connect_after(fBuffer, "insert-text", G_CALLBACK(OnInsertTextAfter), this);
     g_signal_connect(fBuffer, "delete-range", G_CALLBACK(OnDeleteRange), this);
     g_signal_connect(fBuffer, "changed", G_CALLBACK(OnChanged), this);
+    g_signal_connect(fBuffer, "insert-text",
+        G_CALLBACK(+[](GtkTextBuffer*, GtkTextIter*, gchar*, gint, gpointer d) {
+            static_cast<LCocoaEditViewImpl*>(d)->fUtf16Valid = false;
+        }),
+        this);
+    g_signal_connect(fBuffer, "delete-range",
+        G_CALLBACK(+[](GtkTextBuffer*, GtkTextIter*, GtkTextIter*, gpointer d) {
+            static_cast<LCocoaEditViewImpl*>(d)->fUtf16Valid = false;
+        }),
+        this);
     g_signal_connect(fBuffer, "mark-set", G_CALLBACK(OnMarkSet), this);
     g_signal_connect(fBuffer, "begin-user-action", G_CALLBACK(+[](GtkTextBuffer*, gpointer d) {
         auto* self = static_cast<LCocoaEditViewImpl*>(d);
@@ -168,6 +178,15 @@ void LCocoaEditViewImpl::Send(const void* key)
 }
 
 // --- text --------------------------------------------------------------------------------------
+
+const std::u16string& LCocoaEditViewImpl::Utf16Text() const
+{
+    if (!fUtf16Valid || !fBuffer) {
+        fUtf16 = ToUtf16(text());
+        fUtf16Valid = fBuffer != nullptr;
+    }
+    return fUtf16;
+}
 
 std::string LCocoaEditViewImpl::text() const
 {
@@ -336,6 +355,8 @@ void LCocoaEditViewImpl::OnInsertText(
     GtkTextBuffer* buffer, GtkTextIter* at, gchar* text, gint len, gpointer data)
 {
     auto* self = static_cast<LCocoaEditViewImpl*>(data);
+    if (self->fInternal > 0 && self->fUndoing)
+        return; // text set by code or by the undo stack itself
     std::string proposed(text, len >= 0 ? size_t(len) : strlen(text));
     if (self->fInternal > 0) {
         Change c;
@@ -350,7 +371,7 @@ void LCocoaEditViewImpl::OnInsertText(
         return;
     }
     std::string filtered = self->Filtered(proposed);
-    uint64_t current = Utf16Length(self->text());
+    uint64_t current = self->Utf16Text().size();
     uint64_t newLength = current + Utf16Length(filtered);
     bool lengthens = !filtered.empty();
     if (self->uTextMaximumLength == 0 || (lengthens && newLength >= self->uTextMaximumLength)) {
@@ -412,6 +433,8 @@ void LCocoaEditViewImpl::OnDeleteRange(
             self->Send(&keyCmdTextMaximumLength);
         return;
     }
+    if (self->fUndoing)
+        return;
     gchar* t = gtk_text_buffer_get_text(buffer, start, end, TRUE);
     Change c;
     c.kind = Change::kDelete;
@@ -424,6 +447,7 @@ void LCocoaEditViewImpl::OnDeleteRange(
 void LCocoaEditViewImpl::OnChanged(GtkTextBuffer*, gpointer data)
 {
     auto* self = static_cast<LCocoaEditViewImpl*>(data);
+    self->fUtf16Valid = false;
     if (self->fInternal > 0 && self->fUndoing)
         return;
     self->textDidChange();
@@ -693,7 +717,7 @@ bool LCocoaEditViewImpl::RangeIters(LTextRange range, GtkTextIter& s, GtkTextIte
 {
     if (!fBuffer)
         return false;
-    uint64_t total = Utf16Length(text());
+    uint64_t total = Utf16Text().size();
     if (range.location > total || range.length > total - range.location)
         return false;
     gtk_text_buffer_get_iter_at_offset(fBuffer, &s, OffsetOfUtf16(range.location));
@@ -703,11 +727,11 @@ bool LCocoaEditViewImpl::RangeIters(LTextRange range, GtkTextIter& s, GtkTextIte
 
 int LCocoaEditViewImpl::getNumberOfLinesBasedOnLineBreaks() const
 {
-    std::string t = text();
+    const std::u16string& t = Utf16Text();
     if (t.empty())
         return 0;
-    int n = 1 + int(std::count(t.begin(), t.end(), '\n'));
-    return t.back() == '\n' ? n - 1 : n;
+    int n = 1 + int(std::count(t.begin(), t.end(), u'\n'));
+    return t.back() == u'\n' ? n - 1 : n;
 }
 
 int LCocoaEditViewImpl::getNumberOfLinesWrappedText()
@@ -727,7 +751,7 @@ uint64_t LCocoaEditViewImpl::getCharIndexOfLine(int line) const
 {
     if (line < 0 || line >= getNumberOfLinesBasedOnLineBreaks())
         return 0;
-    std::u16string u = ToUtf16(text());
+    const std::u16string& u = Utf16Text();
     int n = 0;
     for (size_t i = 0; i < u.size(); ++i) {
         if (n == line)
@@ -740,7 +764,7 @@ uint64_t LCocoaEditViewImpl::getCharIndexOfLine(int line) const
 
 uint64_t LCocoaEditViewImpl::getLineLength(uint64_t index) const
 {
-    std::u16string u = ToUtf16(text());
+    const std::u16string& u = Utf16Text();
     if (index >= u.size())
         return 0;
     size_t start = index;
@@ -756,7 +780,7 @@ uint64_t LCocoaEditViewImpl::getLineLength(uint64_t index) const
 
 int LCocoaEditViewImpl::getLineFromCharIndex(uint64_t index) const
 {
-    std::u16string u = ToUtf16(text());
+    const std::u16string& u = Utf16Text();
     if (index >= u.size())
         return 0;
     return int(std::count(u.begin(), u.begin() + long(index), u'\n'));
@@ -784,7 +808,7 @@ void LCocoaEditViewImpl::setSelectedRange(LTextRange range)
 LTextRange LCocoaEditViewImpl::getSelectionRange() const
 {
     LTextRange r = selectedRange();
-    if (r.length > 0 || Utf16Length(text()) == 0)
+    if (r.length > 0 || Utf16Text().empty())
         return r;
     // The character before the caret (the first one at the start).
     return LTextRange { r.location > 0 ? r.location - 1 : 0, 1 };

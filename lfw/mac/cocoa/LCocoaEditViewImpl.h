@@ -220,6 +220,9 @@ private:
     GtkTextView* fTextView = nullptr;
     GtkTextBuffer* fBuffer = nullptr;
     std::string fPendingText; // before the widget exists
+    const std::u16string& Utf16Text() const; // cached until the text changes
+    mutable std::u16string fUtf16;
+    mutable bool fUtf16Valid = false;
     int fInternal = 0; // our own buffer edits pass unfiltered
     bool fUndoing = false;
     std::vector<Step> fUndo, fRedo;
