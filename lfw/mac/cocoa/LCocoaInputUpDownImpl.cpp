@@ -5,6 +5,7 @@
 #include "lfw/mac/cocoa/LCocoaTextFormatters.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "lfw/mac/cocoa/LKey.h"
 
 #include <algorithm>
 #include <climits>
@@ -408,24 +409,20 @@ bool LCocoaInputUpDownImpl::performKeyEquivalent(const LUiEvent& event)
 {
     if (event.type != LUiEventType::KeyDown || !fTextField->HasFocus())
         return false;
-    if (event.modifiers & (kLUiShift | kLUiControl | kLUiAlt | kLUiSuper))
-        return false;
-    switch (event.keyval) {
-    case GDK_KEY_Return:
-    case GDK_KEY_KP_Enter:
+    // The key as the framework names it: Return, Down and Up, each without modifiers.
+    uint32_t key = LKeyFromRawKeyEvent(event).code;
+    switch (key) {
+    case 0x24000000:
         if (!pNotify)
             return false;
         pNotify->EvReturn();
         return true;
-    case GDK_KEY_Up:
-    case GDK_KEY_KP_Up:
-    case GDK_KEY_Down:
-    case GDK_KEY_KP_Down: {
+    case 0x7D000000:
+    case 0x7E000000: {
         double s = step();
         if (s == 0 || std::isnan(s))
             return true;
-        bool up = event.keyval == GDK_KEY_Up || event.keyval == GDK_KEY_KP_Up;
-        setValue(value() + (up ? s : -s));
+        setValue(value() + (key == 0x7E000000 ? s : -s));
         return true;
     }
     default:

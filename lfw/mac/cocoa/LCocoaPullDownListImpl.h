@@ -5,6 +5,7 @@
 #pragma once
 
 #include "lfw/mac/cocoa/LCocoaControlImpl.h"
+#include "lfw/mac/cocoa/LKey.h"
 
 #include <cstdint>
 #include <string>
@@ -57,6 +58,7 @@ public:
     // The key of an LKey code (bits 0-15 the character, 16-23 the modifiers: Command 0x10000,
     // Shift 0x20000, Option 0x80000, Control 0x100000).
     void setItemKey(uint32_t key, int index);
+    void setItemKey(const LKey& key, int index) { setItemKey(key.code, index); }
     // The item's key as GTK shows it (0 without a key).
     void getItemAccelerator(int index, unsigned& keyval, unsigned& modifiers) const;
     std::string getItemTitleAtIndex(int index) const;

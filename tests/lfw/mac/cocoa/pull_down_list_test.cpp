@@ -129,7 +129,7 @@ TEST_F(PullDownTest, ItemKeyOpeningClosingAndAChoice)
     list->addItem("Gamma");
     w.PDLSetCurSel(kList, 0);
     // Command+Shift with S: Ctrl+Shift+S shown and answered.
-    list->setItemKey(0x10000 | 0x20000 | 'S', 2);
+    list->setItemKey(LKey(LKey::kCommand | LKey::kShift | 'S'), 2);
     unsigned key = 0, mods = 0;
     list->getItemAccelerator(2, key, mods);
     EXPECT_EQ(key, unsigned(GDK_KEY_s));
