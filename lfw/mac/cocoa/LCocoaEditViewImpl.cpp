@@ -94,6 +94,8 @@ LCocoaEditViewImpl::LCocoaEditViewImpl(
 
 LCocoaEditViewImpl::~LCocoaEditViewImpl()
 {
+    if (fSelectionCss)
+        g_object_unref(fSelectionCss);
     if (fClickTimer)
         g_source_remove(fClickTimer);
 }
@@ -822,11 +824,13 @@ void LCocoaEditViewImpl::showSelection(bool show, bool focus)
         : focus             ? "text selection { background-color: @theme_selected_bg_color; "
                               "color: @theme_selected_fg_color; }"
                             : "text selection { background-color: #d3d3d3; }";
-    GtkCssProvider* p = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(p, css, -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(GTK_WIDGET(fTextView)),
-        GTK_STYLE_PROVIDER(p), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
-    g_object_unref(p);
+    // One provider of the view's own, loaded again for each look.
+    if (!fSelectionCss) {
+        fSelectionCss = gtk_css_provider_new();
+        gtk_style_context_add_provider(gtk_widget_get_style_context(GTK_WIDGET(fTextView)),
+            GTK_STYLE_PROVIDER(fSelectionCss), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    }
+    gtk_css_provider_load_from_data(fSelectionCss, css, -1, nullptr);
 }
 
 bool LCocoaEditViewImpl::isSelectionSameCharProperties() const

@@ -232,6 +232,7 @@ private:
     std::map<std::string, std::string> fTypingStyles; // kind -> value ("" none)
     unsigned fClickTimer = 0;
     bool fShowSelection = true;
+    GtkCssProvider* fSelectionCss = nullptr;
     double fLeftMargin = 0, fRightMargin = 0;
 };
 

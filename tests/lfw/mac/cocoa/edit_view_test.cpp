@@ -192,6 +192,14 @@ TEST_F(EditViewTest, LinesAndSelectionInUtf16Units)
     EXPECT_STREQ(small, "ab");
     edit->setText("x\xFFy");
     EXPECT_EQ(edit->text(), "x\xEF\xBF\xBDy");
+
+    // The grey prompt of an empty view.
+    w.EditPromptSet(kEdit, "Skriv en kommentar");
+    EXPECT_EQ(edit->prompt(), "Skriv en kommentar");
+    edit->setText("");
+    edit->showSelection(false, false);
+    edit->showSelection(true, true);
+    uitest::Screenshot(w.GetNativeWindow(), "edit-view-prompt");
     w.Close();
 }
 

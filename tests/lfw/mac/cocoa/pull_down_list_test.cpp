@@ -120,7 +120,9 @@ TEST_F(PullDownTest, IndexesAcrossSeparatorsInsertsAndDeletions)
 TEST_F(PullDownTest, ItemKeyOpeningClosingAndAChoice)
 {
     ListWindow w;
-    w.CreateCocoaWindow(300, 200, kStyle, false, nullptr);
+    const char* scale = getenv("GDK_SCALE");
+    int k = scale && atoi(scale) > 1 ? atoi(scale) : 1;
+    w.CreateCocoaWindow(300 * k, 200 * k, kStyle, false, nullptr);
     LCocoaPullDownListImpl* list = w.AddPullDownList(kList, 10, 10, 200, 24);
     LCocoaView::setCommandId(list, kCmdOpen, &keyCmdPDLDropDown);
     LCocoaView::setCommandId(list, kCmdClosed, &keyCmdPDLDropDownClosed);
