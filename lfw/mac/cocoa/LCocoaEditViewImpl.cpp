@@ -88,6 +88,7 @@ LCocoaEditViewImpl::LCocoaEditViewImpl(
     bIsLowercase = flags.lowerCase;
     bIsNumber = flags.digitsOnly;
     bReadOnly = flags.readOnly;
+    bBordered = flags.bordered;
     bVerticalScroll = flags.verticalScroller && !flags.singleLine;
     bHorizontalScroll = flags.horizontalScroller && !flags.singleLine;
 }
@@ -105,6 +106,9 @@ LCocoaEditViewImpl::~LCocoaEditViewImpl()
 GtkWidget* LCocoaEditViewImpl::CreateWidget()
 {
     fScrolled = gtk_scrolled_window_new(nullptr, nullptr);
+    // A bevelled border when bordered.
+    gtk_scrolled_window_set_shadow_type(
+        GTK_SCROLLED_WINDOW(fScrolled), bBordered ? GTK_SHADOW_IN : GTK_SHADOW_NONE);
     fTextView = GTK_TEXT_VIEW(gtk_text_view_new());
     fBuffer = gtk_text_view_get_buffer(fTextView);
     gtk_container_add(GTK_CONTAINER(fScrolled), GTK_WIDGET(fTextView));

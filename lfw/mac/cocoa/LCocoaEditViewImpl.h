@@ -213,6 +213,7 @@ private:
     bool bEnabled = true;
     bool bHandlingTextChange = false;
     bool bVerticalScroll = true;
+    bool bBordered = true;
     bool bHorizontalScroll = false;
     int iAlignment = -1;
     std::string fPrompt;
