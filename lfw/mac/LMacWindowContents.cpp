@@ -6,6 +6,7 @@
 #include "lfw/mac/LGuiBrush.h"
 #include "lfw/mac/LGuiColor.h"
 #include "lfw/mac/LGuiFont.h"
+#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
@@ -85,6 +86,12 @@ void LMacWindowInstallServices()
             = [](LView* view) { return LMacWindow::GetBackingScaleFactor(view); };
         LGuiFontSetViewServices(services);
         LCocoaTextInputImpl::setValidationTipHook(ValidationTip);
+        LCocoaWindowHooksGet().loadResourceImage = [](const char* name) -> cairo_surface_t* {
+            LGuiCocoaImage image;
+            if (!name || !image.LoadFromResource(name) || !image.GetImage())
+                return nullptr;
+            return cairo_surface_reference(image.GetImage());
+        };
         LCocoaWindowHooksGet().updateChildViewTooltips = UpdateChildViewTooltips;
     }
     if (!themed && LUiIsAvailable()) {

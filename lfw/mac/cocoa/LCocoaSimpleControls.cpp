@@ -1,6 +1,5 @@
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 
-#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
@@ -83,9 +82,12 @@ void LCocoaImageControlImpl::setImageWithResourceID(int id)
 
 void LCocoaImageControlImpl::setImageWithResourceName(const char* name)
 {
-    LGuiCocoaImage image;
-    if (name && image.LoadFromResource(name) && image.GetImage())
-        setImageWithResourceImage(image.GetImage());
+    auto load = LCocoaWindowHooksGet().loadResourceImage;
+    cairo_surface_t* image = name && load ? load(name) : nullptr;
+    if (!image)
+        return;
+    setImageWithResourceImage(image);
+    cairo_surface_destroy(image);
 }
 
 void LCocoaImageControlImpl::setImageWithResourceImage(cairo_surface_t* image)
