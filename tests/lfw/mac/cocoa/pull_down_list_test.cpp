@@ -275,3 +275,43 @@ TEST_F(PullDownTest, ComboBoxTypedValuesJoinAndTheArrowPressAnnouncesTheList)
     EXPECT_EQ(m->getSelecteditem(), 0);
     w.Close();
 }
+
+namespace {
+
+// Closes itself on the first command of one of its controls.
+struct ClosingWindow : LMacWindow {
+    int closeOn = -1;
+    int seen = 0;
+    void Command(int id, int) override
+    {
+        if (id == closeOn) {
+            ++seen;
+            Close();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(PullDownTest, ACommandThatClosesTheWindowEndsNothingBadly)
+{
+    ClosingWindow w;
+    w.CreateCocoaWindow(300, 200, kStyle, false, nullptr);
+    LCocoaPullDownListImpl* list = w.AddPullDownList(kList, 10, 10, 200, 24);
+    LCocoaComboBoxImpl* combo = w.AddComboBox(kCombo, false);
+    list->addItem("A");
+    list->addItem("B");
+    combo->manager()->addItem("x");
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    LUiRef<LView> holdList(list), holdCombo(combo);
+    w.closeOn = kList;
+    list->handleSelection(1);
+    EXPECT_EQ(w.seen, 1);
+    EXPECT_EQ(list->getSelectedItem(), 1);
+    uitest::Pump(50);
+    // The list outlives its window's content: still answers.
+    list->handleSelection(0);
+    combo->manager()->comboBoxSelectionDidChange();
+    uitest::Pump(50);
+}
