@@ -23,6 +23,17 @@ struct LGuiColor;
 struct LButtonFlags;
 struct LInputFlags;
 struct LStaticFlags;
+struct LEditFlags;
+struct LTrackBarFlags;
+struct LGroupBoxFlags;
+class LCocoaEditViewImpl;
+class LCocoaPullDownListImpl;
+class LCocoaComboBoxImpl;
+class LCocoaTrackBarImpl;
+class LCocoaInputUpDownImpl;
+class LCocoaHyperLinkImpl;
+class LCocoaImageControlImpl;
+class LGuiIcon;
 template <class T> class LStringLongTemplate;
 
 // A bubble tip a window shows at one of its controls, and a tip that follows the mouse.
@@ -291,6 +302,60 @@ public:
     // Control fonts: sizes in backing pixels.
     static void GetControlFont(LView* view, LGuiFont& font);
     static void SetControlFont(LView* view, LGuiFont& font);
+
+    // --- Edit views, pull-down lists, combo boxes, track bars, up-down inputs, progress bars,
+    // images, group boxes, lines and links.
+    LView* AddEdit(int id, const LEditFlags& flags);
+    LView* AddEdit(int id);
+    LCocoaPullDownListImpl* AddPullDownList(int id);
+    LCocoaPullDownListImpl* AddPullDownList(int id, int x, int y, int w, int h);
+    LCocoaComboBoxImpl* AddComboBox(int id, bool numeric);
+    LCocoaTrackBarImpl* AddHTrackBar(int id, const LTrackBarFlags& flags);
+    LCocoaInputUpDownImpl* AddInputUpDown(int id, const LInputFlags& flags);
+    LCocoaInputUpDownImpl* AddInputUpDown(int id, const LInputFlags& flags, int x, int y, int w);
+    LView* AddProgressBar(int id);
+    LView* AddHLine(int id);
+    LView* AddHLine(int id, int x, int y, int w);
+    LCocoaImageControlImpl* AddBitmap(int id, int x, int y, int w, int h);
+    LCocoaImageControlImpl* AddIcon(int id, int resourceId, int x, int y, int w, int h);
+    LView* AddGroup(int id, const char* title);
+    LView* AddGroup(int id, const char* title, int x, int y, int w, int h);
+    LView* AddGroup(
+        int id, const char* title, const LGroupBoxFlags& flags, int x, int y, int w, int h);
+    LView* AddHyperLink(int id, const char* text);
+    LCocoaHyperLinkImpl* AddHyperLink(
+        int id, const char* text, const char* url, int x, int y, int w, int h);
+    LCocoaHyperLinkImpl* AddHyperLinkWithStyle(
+        int id, const char* text, const char* url, int align, int x, int y, int w, int h);
+    // The edit view of the id (inside the scroll view that carries the id, or itself).
+    LCocoaEditViewImpl* EditViewGetImpl(int id) const;
+
+    void HandleHTBChange(int id, int cmd);
+    void HandleHTBEnd(int id, int cmd);
+    void HandlePDLSelChange(int id, int cmd);
+    void HLInit(int id, const char* url);
+    void HLInit(int id) { HLInit(id, ""); }
+    void EditPromptSet(int id, const char* prompt);
+    void TBInit(int id, int min, int max) { TBSetRange(id, min, max); }
+    void TBSetRange(int id, int min, int max);
+    void TBSetPosition(int id, int pos);
+    int TBGetPosition(int id);
+    void UDInit(int id, int min, int max, int step);
+    void UDSetInt(int id, int value);
+    int UDGetInt(int id);
+    int PDLAddString(int id, const char* text);
+    int PDLAddString(int id, const char* text, unsigned long data);
+    unsigned long PDLGetItemData(int id, int index);
+    int PDLFindItemData(int id, unsigned long data);
+    void PDLGetText(int id, char* buffer); // 260 bytes
+    void PDLSetCurSel(int id, const char* title);
+    void PDLSetCurSel(int id, int index);
+    int PDLGetCurSel(int id);
+    void PBSetProgress(int id, double fraction);
+    void PBSetProgressIndeterminateOn(int id);
+    void PBSetProgressIndeterminateOff(int id);
+    void SetIconIcon(int id, LGuiIcon& icon);
+    void SetPictureImageTransparent(int id, int resourceId);
 
     static void AddDestroyObserver(LMacWindowDestroyObserver observer, void* data);
     static void RemoveDestroyObserver(LMacWindowDestroyObserver observer, void* data);
