@@ -173,6 +173,24 @@ LProcessResult _LDownload(
     return LProcessResultSuccess;
 }
 
+// Connects a socket of its own to the URL's host with connect and downloads the URL through it.
+template <class Sock>
+LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, const char* filePath,
+    bool followRedirect,
+    LProcessResult (*connect)(LProcessInterface&, Sock&, const char*, unsigned int),
+    unsigned int connectTimeoutMs)
+{
+    char host[kLIPHostSize];
+    char path[kLHTTPPathSize];
+    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
+        return LProcessResultError;
+    Sock sock;
+    LProcessResult r = connect(job, sock, host, connectTimeoutMs);
+    if (r != LProcessResultSuccess)
+        return r;
+    return _LDownload(job, sock, url, filePath, followRedirect);
+}
+
 } // namespace
 
 bool ProcessHTTPSplitHost(const char* url, char* hostOut, char* pathOut, size_t pathSize)
@@ -280,29 +298,15 @@ LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, LSSLSocketTCP& so
 LProcessResult ProcessHTTPDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect)
 {
-    char host[kLIPHostSize];
-    char path[kLHTTPPathSize];
-    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
-        return LProcessResultError;
-    LIPSocketTCP sock;
-    LProcessResult r = ProcessHTTPConnect(job, sock, host, 22000);
-    if (r != LProcessResultSuccess)
-        return r;
-    return _LDownload(job, sock, url, filePath, followRedirect);
+    return _LConnectAndDownload<LIPSocketTCP>(
+        job, url, filePath, followRedirect, ProcessHTTPConnect, 22000);
 }
 
 LProcessResult ProcessHTTPSDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect)
 {
-    char host[kLIPHostSize];
-    char path[kLHTTPPathSize];
-    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
-        return LProcessResultError;
-    LSSLSocketTCP sock;
-    LProcessResult r = ProcessHTTPSConnect(job, sock, host, 60000);
-    if (r != LProcessResultSuccess)
-        return r;
-    return _LDownload(job, sock, url, filePath, followRedirect);
+    return _LConnectAndDownload<LSSLSocketTCP>(
+        job, url, filePath, followRedirect, ProcessHTTPSConnect, 60000);
 }
 
 bool LHTTPParseStatusLine(const char* line, int* status)
