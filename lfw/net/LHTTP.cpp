@@ -173,6 +173,17 @@ LProcessResult _LDownload(
     return LProcessResultSuccess;
 }
 
+// The addresses of "host" or "host:port" (defaultPort without one); false for a bad port.
+bool _LResolve(const char* host, uint16_t defaultPort, LIPAddressMultiHomedWithPort& address)
+{
+    char name[kLIPHostSize];
+    address.port = SplitPortFromAddr(host, name, defaultPort);
+    if (address.port == 0)
+        return false;
+    address.addresses.Resolve(name);
+    return true;
+}
+
 // Connects a socket of its own to the URL's host with connect and downloads the URL through it.
 template <class Sock>
 LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, const char* filePath,
@@ -231,11 +242,8 @@ LProcessResult ProcessHTTPConnect(
     LProcessInterface& job, LIPSocketTCP& sock, const char* host, unsigned int timeoutMs)
 {
     LIPAddressMultiHomedWithPort address;
-    char name[kLIPHostSize];
-    address.port = SplitPortFromAddr(host, name, 80);
-    if (address.port == 0)
+    if (!_LResolve(host, 80, address))
         return LProcessResultError;
-    address.addresses.Resolve(name);
     return ProcessConnect(job, sock, address, timeoutMs);
 }
 
@@ -243,11 +251,8 @@ LProcessResult ProcessHTTPSConnect(
     LProcessInterface& job, LSSLSocketTCP& sock, const char* host, unsigned int timeoutMs)
 {
     LIPAddressMultiHomedWithPort address;
-    char name[kLIPHostSize];
-    address.port = SplitPortFromAddr(host, name, 443);
-    if (address.port == 0)
+    if (!_LResolve(host, 443, address))
         return LProcessResultError;
-    address.addresses.Resolve(name);
     LProcessResult r = ProcessConnect(job, sock, host, address, timeoutMs);
     if (r != LProcessResultSuccess)
         return r;
