@@ -13,3 +13,12 @@ pkg_check_modules(VT_PIXMAN IMPORTED_TARGET pixman-1)
 if(VT_PIXMAN_FOUND AND TARGET imaging_bench)
     target_link_libraries(imaging_bench PRIVATE PkgConfig::VT_PIXMAN)
 endif()
+
+# The raster-format benchmark compares the readers with stb_image where it is installed.
+find_library(VT_STB_LIBRARY stb)
+find_path(VT_STB_INCLUDE_DIR stb/stb_image.h)
+if(VT_STB_LIBRARY AND VT_STB_INCLUDE_DIR AND TARGET raster_codecs_bench)
+    target_link_libraries(raster_codecs_bench PRIVATE ${VT_STB_LIBRARY})
+    target_include_directories(raster_codecs_bench PRIVATE ${VT_STB_INCLUDE_DIR})
+    target_compile_definitions(raster_codecs_bench PRIVATE VT_HAVE_STB=1)
+endif()

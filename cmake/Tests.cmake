@@ -19,6 +19,10 @@ foreach(src ${vt_test_sources})
     string(REGEX REPLACE "\\.cpp$" "" name "${rel}")
     string(REPLACE "/" "_" name "${name}")
     add_executable(${name} ${src})
+    # Every test process gets an X server of its own (tests/support/own-display.sh): windows of
+    # tests running side by side must not take the focus or the pointer from each other.
+    set_target_properties(${name} PROPERTIES
+        CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/own-display.sh)
     target_link_libraries(${name} PRIVATE vt_test_support GTest::gtest_main GTest::gmock)
     target_compile_definitions(${name} PRIVATE
         VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"

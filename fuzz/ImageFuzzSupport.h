@@ -38,3 +38,24 @@ void FuzzRoundTrip(const LImageBuffer& image, MakeSave makeSave, bool compareRow
     for (int y = 0; y < image.GetHeight(); ++y)
         FuzzCheck(std::memcmp(back.GetRow(y), image.GetRow(y), rowBytes) == 0);
 }
+
+// Runs the Load request of a reader on the bytes: it must end with 0 or 2 and never hold more
+// pixels than pixelsPerByte for each byte of the data (plus slack for tiny inputs). A picture
+// it read goes to onRead(image, result value).
+template <template <class> class Load, class OnRead>
+void FuzzReader(const uint8_t* data, size_t size, uint64_t pixelsPerByte, OnRead onRead)
+{
+    LProcessInterfaceVoid job;
+    LInputStreamBuffer stream(data, size);
+    LImageBuffer image;
+    Load<LInputStreamBuffer> request(stream, image);
+    const LProcessResult r = Process(job, request);
+    FuzzCheck(r == LProcessResultSuccess || r == LProcessResultError);
+    if (image.HasStore())
+        FuzzCheck(uint64_t(image.GetWidth()) * uint64_t(image.GetHeight())
+            <= uint64_t(size) * pixelsPerByte + 1024);
+    if (r == LProcessResultSuccess) {
+        FuzzCheck(image.IsValid());
+        onRead(image, int32_t(request.result));
+    }
+}

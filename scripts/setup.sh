@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config ccache
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
     libgtk-3-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libglib2.0-dev
     libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev libgif-dev libraw-dev libssl-dev
     libpixman-1-dev

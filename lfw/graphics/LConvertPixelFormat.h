@@ -2,6 +2,7 @@
 #pragma once
 
 #include "lfw/graphics/LImageBuffer.h"
+#include "lfw/graphics/LPixelAccess.h"
 #include "lfw/graphics/LPixelRows.h"
 
 #include <array>
@@ -162,4 +163,16 @@ void LConvertPixelFormatRGB(LImageBuffer& dst, const LImageBuffer& src)
         dst, src, [w](unsigned char* d, const unsigned char* s) {
             ConvertPixels(reinterpret_cast<Dst*>(d), reinterpret_cast<const Src*>(s), w);
         });
+}
+
+// Converts n pixels of a row stored in one of the formats 0 to 6 into Dst pixels, with the same
+// conversions as LConvertPixelFormat (for writers that take any source a row at a time). False
+// for the formats without a pixel structure.
+template <class Dst>
+bool LConvertPixelRowTo(Dst* dst, const unsigned char* src, pixelformat_t format, unsigned long n)
+{
+    return LPixelAccess::VisitPixelStruct(format, [&](auto pixel) {
+        using P = decltype(pixel);
+        ConvertPixels(dst, reinterpret_cast<const P*>(src), n);
+    });
 }

@@ -43,6 +43,26 @@ inline void LImagePutLE32(uint8_t* p, uint32_t v)
     p[2] = uint8_t(v >> 16);
     p[3] = uint8_t(v >> 24);
 }
+inline uint16_t LImageGetBE16(const uint8_t* p)
+{
+    return uint16_t(p[0] << 8 | p[1]);
+}
+inline uint32_t LImageGetBE32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+inline void LImagePutBE16(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
+inline void LImagePutBE32(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
 
 // Byte-at-a-time reading through a read-ahead buffer, for the parsers that look at one byte at
 // a time (run-length data, text headers and samples). It reads ahead of what it hands out.
@@ -91,6 +111,17 @@ public:
             done += take;
         }
         return done;
+    }
+    // Passes over n bytes; false when the data end first.
+    bool Skip(uint64_t n)
+    {
+        const size_t buffered = mEnd - mPos;
+        if (n <= buffered) {
+            mPos += size_t(n);
+            return true;
+        }
+        mPos = mEnd;
+        return mStream.Skip(n - buffered);
     }
     // The bytes still to come: the buffered ones and the stream's remainder (UINT64_MAX when
     // unknown).

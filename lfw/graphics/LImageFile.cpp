@@ -6,7 +6,12 @@
 #include "lfw/gen/LFileSave.h"
 #include "lfw/graphics/LBMPCodec.h"
 #include "lfw/graphics/LImageIOCodec.h"
+#include "lfw/graphics/LPCXCodec.h"
 #include "lfw/graphics/LPNMCodec.h"
+#include "lfw/graphics/LPSDCodec.h"
+#include "lfw/graphics/LRASCodec.h"
+#include "lfw/graphics/LTGACodec.h"
+#include "lfw/graphics/LWBMPCodec.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -62,6 +67,16 @@ LProcessResult RunReader(
         return run(LProcessPNGLoad<S>(stream, buffer));
     case LImageCodec::PNM:
         return run(LProcessPNMLoad<S>(stream, buffer));
+    case LImageCodec::PCX:
+        return run(LProcessPCXLoad<S>(stream, buffer));
+    case LImageCodec::PSD:
+        return run(LProcessPSDLoad<S>(stream, buffer));
+    case LImageCodec::RAS:
+        return run(LProcessRASLoad<S>(stream, buffer));
+    case LImageCodec::TGA:
+        return run(LProcessTGALoad<S>(stream, buffer));
+    case LImageCodec::WBMP:
+        return run(LProcessWBMPLoad<S>(stream, buffer));
     case LImageCodec::TIFF:
         return run(LProcessTIFFLoad<S>(stream, buffer));
     default:
@@ -80,6 +95,11 @@ bool HasReader(uint32_t codec)
     case LImageCodec::PNG:
     case LImageCodec::PNM:
     case LImageCodec::TIFF:
+    case LImageCodec::PCX:
+    case LImageCodec::PSD:
+    case LImageCodec::RAS:
+    case LImageCodec::TGA:
+    case LImageCodec::WBMP:
         return true;
     default:
         return LImageCodec::IsCameraRaw(codec);
@@ -95,6 +115,11 @@ bool HasWriter(uint32_t codec)
     case LImageCodec::PNG:
     case LImageCodec::PNM:
     case LImageCodec::TIFF:
+    case LImageCodec::PCX:
+    case LImageCodec::PSD:
+    case LImageCodec::RAS:
+    case LImageCodec::TGA:
+    case LImageCodec::WBMP:
         return true;
     default:
         return false;
@@ -121,6 +146,16 @@ LProcessResult RunWriter(LProcessInterface& job, const LImageBuffer& buffer, uin
         return run(LProcessPNMSave<S>(buffer, settings.pnmVariant, settings.pnmThreshold, stream));
     case LImageCodec::TIFF:
         return run(LProcessTIFFSave<S>(buffer, stream));
+    case LImageCodec::PCX:
+        return run(LProcessPCXSave<S>(buffer, stream));
+    case LImageCodec::PSD:
+        return run(LProcessPSDSave<S>(buffer, stream));
+    case LImageCodec::RAS:
+        return run(LProcessRASSave<S>(buffer, stream));
+    case LImageCodec::TGA:
+        return run(LProcessTGASave<S>(buffer, stream));
+    case LImageCodec::WBMP:
+        return run(LProcessWBMPSave<S>(buffer, stream));
     default:
         return LProcessResultError;
     }

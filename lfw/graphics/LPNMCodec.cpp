@@ -457,6 +457,14 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessPNMSav
             LPixelRows::DropAlphaSwap(values.data(), row, size_t(width));
         } else if (kind == 0 && format == LPixelFormatB8G8R8) {
             LPixelRows::SwapRedBlue24(values.data(), row, size_t(width));
+        } else if (kind != 0 && (format == LPixelFormatB8G8R8 || format == LPixelFormatB8G8R8A8)) {
+            // The grey level of the black-and-white effect straight from the row.
+            const size_t step = format == LPixelFormatB8G8R8 ? 3 : 4;
+            const unsigned char* p = row;
+            for (int x = 0; x < width; ++x, p += step) {
+                const unsigned grey = LImageProcessBlackAndWhite::Grey(p[0], p[1], p[2]);
+                values[size_t(x)] = kind == 2 ? uint8_t(grey) : grey < r.threshold ? 1 : 0;
+            }
         } else {
             std::memcpy(copy.data(), row, copy.size());
             const bool known = LPixelAccess::VisitPixelStruct(format, [&](auto pixel) {

@@ -75,4 +75,76 @@ $IM -delay 10 base.png \( base.png -negate \) -loop 0 anim.gif
 $IM 'anim.gif[0]' -depth 8 -strip ppm:anim.ref.ppm
 $IM base.png -orient RightTop -compress None orient6.tif
 python3 make_dng_fixture.py
-rm -f base.ppm q16.ppm q200.ppm base.pbm
+
+# PCX: netpbm and ImageMagick writers, 1, 8 (paletted) and 24 bits.
+ppmtopcx base.pbm >pcx1.pcx 2>/dev/null
+ppmtopcx -8bit q200.ppm >pcx8.pcx 2>/dev/null
+ppmtopcx base.ppm >pcx24.pcx 2>/dev/null
+$IM base.png PCX:pcx24_im.pcx
+$IM base.png -colors 200 -type Palette PCX:pcx8_im.pcx
+for f in pcx8 pcx24 pcx24_im pcx8_im; do ref $f.pcx $f.ref.ppm; done
+# ImageMagick turns the 1-bit file's colours round (its top row is white, as in base.pbm).
+pcxtoppm pcx1.pcx >pcx1.ref.ppm
+
+# TGA: netpbm writes run-length files with the origin at the bottom left, ImageMagick plain
+# ones at either origin; the right-hand origins and 16-bit pixels are made by Python.
+ppmtotga -cmap q200.ppm >tga_cmap_rle.tga 2>/dev/null
+ppmtotga -mono p5.pgm >tga_grey_rle.tga 2>/dev/null
+ppmtotga -rgb base.ppm >tga_rgb_rle.tga 2>/dev/null
+ppmtotga -rgb -norle base.ppm >tga_rgb.tga 2>/dev/null
+$IM base.png TGA:tga_im.tga
+$IM base.png -orient TopLeft TGA:tga_im_topleft.tga
+$IM base.png -compress RLE TGA:tga_im_rle.tga
+$IM base.png -colorspace Gray TGA:tga_im_grey.tga
+$IM base.png -colors 200 -type Palette TGA:tga_im_cmap.tga
+$IM alpha.png TGA:tga_im_alpha.tga
+# ImageMagick keeps TGA rows in stored order and the origin as an orientation tag, so its
+# references are auto-oriented (netpbm's tgatoppm gives the same pixels). Its plain writer
+# stores the top row first but marks the origin at the bottom left: those files read upside down.
+for f in tga_cmap_rle tga_grey_rle tga_rgb_rle tga_rgb tga_im tga_im_topleft tga_im_rle \
+    tga_im_grey tga_im_cmap; do $IM $f.tga -auto-orient -depth 8 -strip ppm:$f.ref.ppm; done
+$IM tga_im_alpha.tga -auto-orient -depth 8 -strip pam:tga_im_alpha.ref.pam
+
+# Sun raster: netpbm (run-length for 1 and 8 bits, standard for 24), ImageMagick (RGB order for
+# 24 and 32 bits, a colour map for 8); Python for grey without a map and 32-bit standard order,
+# and an indexed PSD.
+pnmtorast base.pbm >ras1_rle.ras
+pnmtorast -standard base.pbm >ras1.ras
+pnmtorast q200.ppm >ras8_rle.ras 2>/dev/null
+pnmtorast -standard q200.ppm >ras8.ras 2>/dev/null
+pnmtorast -standard base.ppm >ras24.ras 2>/dev/null
+$IM base.png SUN:ras24_rgb.ras
+$IM base.png -colors 200 -type Palette SUN:ras8_im.ras
+$IM alpha.png SUN:ras32_rgb.ras
+$IM alpha.png -alpha extract -depth 8 pgm:alpha.pgm
+ppmtopgm base.ppm >base.pgm
+python3 make_raster_fixtures.py
+for f in ras1 ras8 ras24 ras24_rgb ras8_im ras_grey8; do ref $f.ras $f.ref.ppm; done
+# ImageMagick goes wrong on the last line of the run-length 8-bit file; netpbm reads it as the
+# standard one.
+for f in ras1_rle ras8_rle; do rasttopnm $f.ras 2>/dev/null | $IM - -depth 8 -strip ppm:$f.ref.ppm; done
+for f in ras32_rgb ras32; do refa $f.ras $f.ref.pam; done
+
+# WBMP: netpbm's writer.
+pbmtowbmp base.pbm >wbmp.wbmp
+ref wbmp.wbmp wbmp.ref.ppm
+
+# PSD: ImageMagick's writer, compared with its own reading of the merged image (it does not
+# read back the indexed files it writes: that one is made by Python from the quantised picture).
+$IM base.png PSD:psd_rgb.psd
+$IM base.png -compress None PSD:psd_rgb_raw.psd
+$IM base.png -depth 16 PSD:psd_rgb16.psd
+$IM alpha.png PSD:psd_rgba.psd
+$IM base.png -colorspace Gray PSD:psd_grey.psd
+$IM base.png -colorspace Gray -depth 16 PSD:psd_grey16.psd
+$IM alpha.png -colorspace Gray PSD:psd_grey_alpha.psd
+$IM base.png -colorspace CMYK PSD:psd_cmyk.psd
+$IM base.png -colorspace CMYK -depth 16 PSD:psd_cmyk16.psd
+for f in psd_rgb psd_rgb16 psd_grey psd_grey16 psd_cmyk psd_cmyk16; do
+    $IM "$f.psd[0]" -colorspace sRGB -depth 8 -strip "ppm:$f.ref.ppm"
+done
+# Its own reading of the merged image of a file with alpha changes the colours of partly
+# transparent pixels; those files are compared with the pictures they were made from.
+$IM alpha.png -depth 8 -strip pam:psd_rgba.ref.pam
+$IM alpha.png -colorspace Gray -depth 8 -strip pam:psd_grey_alpha.ref.pam
+rm -f base.ppm q16.ppm q200.ppm base.pbm base.pgm alpha.pgm

@@ -2,7 +2,9 @@
 // independent tools wrote them), pixel comparison, temporary folders and jobs that stop.
 #pragma once
 
+#include "lfw/gen/LArray.h"
 #include "lfw/gen/LProcess.h"
+#include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImageBuffer.h"
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
@@ -229,6 +232,73 @@ inline void FillPattern(LImageBuffer& b, uint32_t seed = 1)
         for (uint64_t i = 0; i < b.GetStride(); ++i) {
             v = v * 1664525u + 1013904223u;
             row[i] = uint8_t(v >> 24);
+        }
+    }
+}
+
+// A reader's answer on bytes in memory: the job's result and the request's result value.
+struct CodecLoaded {
+    LProcessResult result = LProcessResultError;
+    int32_t value = 0;
+};
+
+// Runs the Load<LInputStreamBuffer> request of a codec on bytes.
+template <template <class> class Load>
+CodecLoaded LoadBytes(
+    const std::vector<uint8_t>& bytes, LImageBuffer& buffer, LProcessInterface* job = nullptr)
+{
+    LInputStreamBuffer stream(bytes.data(), bytes.size());
+    LProcessInterfaceVoid quiet;
+    Load<LInputStreamBuffer> request(stream, buffer);
+    CodecLoaded out;
+    out.result = Process(job ? *job : quiet, request);
+    out.value = int32_t(request.result);
+    return out;
+}
+
+// Runs the Save<LOutputStreamByteArray>(image, stream) request of a codec: the bytes written, or
+// nothing when the writer failed.
+template <template <class> class Save>
+std::vector<uint8_t> SaveBytes(const LImageBuffer& image, LProcessInterface* job = nullptr)
+{
+    LSizedArray<unsigned char> array;
+    LOutputStreamByteArray stream(array);
+    LProcessInterfaceVoid quiet;
+    Save<LOutputStreamByteArray> request(image, stream);
+    if (Process(job ? *job : quiet, request) != LProcessResultSuccess)
+        return {};
+    return std::vector<uint8_t>(array.GetData(), array.GetData() + array.GetCount());
+}
+
+// Every cut of the bytes shorter than upTo fails with 2.
+template <template <class> class Load>
+void ExpectCutsFail(const std::vector<uint8_t>& bytes, size_t upTo, const std::string& what)
+{
+    for (size_t n = 0; n < upTo && n < bytes.size(); ++n) {
+        LImageBuffer buffer;
+        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + ptrdiff_t(n));
+        const CodecLoaded l = LoadBytes<Load>(cut, buffer);
+        if (l.result != LProcessResultError) {
+            ADD_FAILURE() << what << " cut to " << n << " bytes gave " << l.result;
+            return;
+        }
+    }
+}
+
+// A B8G8R8 (or B8G8R8A8 with alpha) buffer of the reference picture.
+inline void BufferFromRef(const RefImage& ref, LImageBuffer& out, bool alpha = false)
+{
+    out.AllocateNewBuffer(
+        LImageFormat(alpha ? LPixelFormatB8G8R8A8 : LPixelFormatB8G8R8, ref.width, ref.height));
+    for (int y = 0; y < ref.height; ++y) {
+        unsigned char* p = out.GetRow(y);
+        for (int x = 0; x < ref.width; ++x) {
+            const uint8_t* q = ref.At(x, y);
+            *p++ = q[2];
+            *p++ = q[1];
+            *p++ = q[0];
+            if (alpha)
+                *p++ = q[3];
         }
     }
 }
