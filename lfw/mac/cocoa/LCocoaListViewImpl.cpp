@@ -602,7 +602,7 @@ int LCocoaListViewManager::getColumnWidth(int column) const
     return c ? int(c->width) : 0;
 }
 
-void LCocoaListViewManager::setColumnWidth(int width, int column)
+void LCocoaListViewManager::setColumnWidth(double width, int column)
 {
     int v = viewColumnForDataColumn(column);
     if (v >= 0)

@@ -105,7 +105,7 @@ public:
     void saveColumnWidths(const char* section);
     void loadColumnWidths(const char* section);
     int getColumnWidth(int column) const;
-    void setColumnWidth(int width, int column);
+    void setColumnWidth(double width, int column);
     void showHideColumn(int column, bool hide);
     bool isColumnHidden(int column) const;
     void setColumnHeaderTitle(const char* text, int column);
