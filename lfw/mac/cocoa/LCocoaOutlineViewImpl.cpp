@@ -74,6 +74,9 @@ struct LCocoaOutlineGlue {
         GtkTreeSelection* selection, GtkTreeModel*, GtkTreePath*, gboolean selected, gpointer self)
     {
         auto* view = static_cast<LCocoaOutlineViewImpl*>(self);
+        // While a row is taken out GTK must not move the selection to its neighbour.
+        if (view->fFreezeSelection)
+            return FALSE;
         // A row must stay selected: the last one is not given up.
         if (selected && !view->fAllowsEmptySelection
             && gtk_tree_selection_count_selected_rows(selection) <= 1)
@@ -404,6 +407,7 @@ void LCocoaOutlineViewImpl::reloadData()
                     gtk_adjustment_set_value(a, top);
         });
     }
+    updateSortIndicators();
     SetNeedsDisplay();
 }
 
@@ -733,7 +737,9 @@ void LCocoaOutlineViewImpl::noteNodeRemoved(LCocoaTreeNode* parent, size_t index
     GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(fTree));
     g_signal_handlers_block_by_func(
         selection, reinterpret_cast<gpointer>(&LCocoaOutlineGlue::SelectionChanged), this);
+    fFreezeSelection = true;
     gtk_tree_model_row_deleted(GTK_TREE_MODEL(fModel), p);
+    fFreezeSelection = false;
     g_signal_handlers_unblock_by_func(
         selection, reinterpret_cast<gpointer>(&LCocoaOutlineGlue::SelectionChanged), this);
     gtk_tree_path_free(p);
@@ -818,7 +824,7 @@ void LCocoaOutlineViewImpl::buildGtkColumn(LCocoaTableColumn& c)
     bool treeColumn = _hierarchical && fColumns.size() && fColumns.front().get() == &c;
     if (c.checkbox || (treeColumn && _hasCheckboxes)) {
         c.toggleRenderer = gtk_cell_renderer_toggle_new();
-        gtk_cell_renderer_set_fixed_size(c.toggleRenderer, 20, -1);
+        gtk_cell_renderer_set_fixed_size(c.toggleRenderer, 16, -1);
         gtk_cell_renderer_set_padding(c.toggleRenderer, 0, 0);
         gtk_tree_view_column_pack_start(column, c.toggleRenderer, FALSE);
         g_signal_connect(

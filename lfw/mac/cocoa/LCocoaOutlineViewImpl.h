@@ -198,6 +198,7 @@ protected:
     bool fEditing = false;
     GtkCellEditable* fEditable = nullptr; // the cell being edited
     bool fLastSelectionStale = false;
+    bool fFreezeSelection = false; // GTK may not change the selection now
     bool fReloadPending = false; // a reload waits for the updates to close
     std::vector<std::unique_ptr<LCocoaTableColumn>> fColumns;
     LCocoaSortDescriptor fSortDescriptor;
