@@ -39,3 +39,6 @@ template <class T> struct LBoundingBox2T {
     T GetHeight() const { return bottom - top; }
     bool operator==(const LBoundingBox2T&) const = default;
 };
+
+// A rectangle of the window layer by its edges (pixels, y down).
+using LRectangle = LBoundingBox2T<int32_t>;

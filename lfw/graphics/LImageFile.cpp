@@ -5,6 +5,7 @@
 #include "lfw/gen/LFileLock.h"
 #include "lfw/gen/LFileSave.h"
 #include "lfw/graphics/LBMPCodec.h"
+#include "lfw/graphics/LGIFEncoder.h"
 #include "lfw/graphics/LImageIOCodec.h"
 #include "lfw/graphics/LPCXCodec.h"
 #include "lfw/graphics/LPNMCodec.h"
@@ -110,6 +111,7 @@ bool HasWriter(uint32_t codec)
 {
     switch (codec) {
     case LImageCodec::BMP:
+    case LImageCodec::GIF:
     case LImageCodec::JPEG:
     case LImageCodec::JPEG2000:
     case LImageCodec::PNG:
@@ -135,6 +137,8 @@ LProcessResult RunWriter(LProcessInterface& job, const LImageBuffer& buffer, uin
     case LImageCodec::BMP:
         return run(
             LProcessBMPSave<S>(buffer, settings.bmpOutputKind, settings.bmpBackground, stream));
+    case LImageCodec::GIF:
+        return run(LProcessGIFSave<S>(buffer, stream));
     case LImageCodec::JPEG:
         return run(LProcessJPEGSave<S>(buffer, stream, settings.jpegQuality));
     case LImageCodec::JPEG2000:

@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
@@ -57,9 +58,13 @@ LMacWindow::LMacWindow()
     LUiScreen screen;
     float scale = LUiMainScreen(screen) ? float(screen.scale) : 1.0f;
     SetCharacterMetrics(8 * scale, 17 * scale, 8, 17);
+    LMacWindowInstallServices();
 }
 
-LMacWindow::~LMacWindow() = default;
+LMacWindow::~LMacWindow()
+{
+    delete fBubbleTip;
+}
 
 LNativeWindow* LMacWindow::ContentWindow() const
 {
@@ -314,6 +319,7 @@ void LMacWindow::Close(int code)
 
 void LMacWindow::DestroyCommon()
 {
+    BubbleTipHide();
     LMacWindow* parent = nullptr;
     if (LView* view = GetContentView()) {
         LUiRef<LView> hold(view);

@@ -5,7 +5,9 @@
 // re-evaluates its controls after every command, and tears the window down.
 #pragma once
 
+#include "lfw/graphics/LGeometry.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LUiTypes.h"
 
 class LView;
 class LNativeWindow;
@@ -19,8 +21,30 @@ class LCocoaTreeNode;
 struct LListFlags;
 struct LTreeFlags;
 struct LVColDynamicGlobal;
+class LCocoaButtonImpl;
+class LGuiFont;
+class LGuiBrush;
+struct LGuiColor;
+struct LButtonFlags;
+struct LInputFlags;
+struct LStaticFlags;
+template <class T> class LStringLongTemplate;
+
+// A bubble tip a window shows at one of its controls, and a tip that follows the mouse.
+struct BubbleTip {
+    LCocoaTooltipImpl* tip = nullptr; // owned by whoever made it
+    LView* control = nullptr; // the control it points at (not held)
+};
+struct TrackableTip {
+    LCocoaTooltipImpl* tip = nullptr;
+};
 
 using LWindow = LMacWindow;
+
+// Installs what the window layer gives the layers below (control fonts and scales for the fonts,
+// the bubble tip of refused edits, the focus colour of the theme). Idempotent; the first window
+// object calls it.
+void LMacWindowInstallServices();
 
 // Where InitCommon places a window that InitDialog did not place itself.
 enum LCocoaDialogCenterMode {
@@ -93,7 +117,7 @@ public:
     void EvHide() override { }
     virtual void EvActivate() { }
     virtual void EvDeactivate() { }
-    virtual void WindowSizeSettingsStore(const char* key) { (void)key; }
+    virtual void WindowSizeSettingsStore(const char* key);
     // --- List and tree views by id. Every call on an id that is no list (or no tree) answers
     // -1, 0, null or an empty buffer and changes nothing.
     LCocoaListViewImpl* AddList(int id, const LListFlags& flags);
@@ -149,11 +173,162 @@ public:
     virtual void InsertMenuItemSeparator(int) { }
     virtual void InsertMenuItemSeparator(int, int) { }
 
+    // --- Geometry, in backing pixels with the origin at the top left of the client area (which
+    // on a real window includes the toolbar) or of the screen.
+    void GetClientSize(int& w, int& h);
+    void GetClientSizeMinusToolbarMinusStatusBar(int& w, int& h);
+    void GetWindowSize(int& w, int& h);
+    void GetWindowPosition(int& x, int& y);
+    void SizeWindowPixels(int w, int h) { SizeDialogPixelsMac(w, h, false); }
+    // The client area becomes w x h (0 counts as 1); the top edge stays where it was.
+    void SizeDialogPixelsMac(int w, int h, bool animate);
+    // Puts the window's outer frame at the screen position.
+    void MoveWindowPixels(int x, int y);
+    // A pixel rectangle of the screen in points (flip: y is a screen position).
+    LUiRect ConvertToCocoaRectWindow(int x, int y, int w, int h, bool flip);
+    void GetWindowMinSizePixels(int& w, int& h);
+    void MinimumSizeSet(int w, int h);
+    static void ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y);
+    // A client pixel position as a screen point (points).
+    LUiPoint ConvertToCocoaPointScreen(int x, int y);
+    // A point of the view (pixels) becomes a screen position (pixels); nothing when the view's
+    // window is gone.
+    static void ClientToScreen(LView* view, LPoint* p);
+    static void _GetControlAbsoluteScreenPositionPixels(LView* control, int& x, int& y);
+    static int GetToolbarHeightPixels(LView* view);
+    static int GetStatusbarHeightPixels(LView* view);
+    static int GetTitlebarHeightPixels(LView* contentView);
+    void WindowSizeSettingsRestore(const char* key, int defaultWidth, int defaultHeight,
+        int minWidth, int minHeight, bool defaultMaximized);
+
+    // --- Controls by id (the view's tag).
+    static LView* GetControlHandle(LView* contentView, int id);
+    LView* GetControlHandle(int id) const { return GetControlHandle(GetContentView(), id); }
+    LView* ControlGetRealControlHandle(int id) const;
+    static LWindow* GetControlParent(LView* view);
+    void MoveControlPixels(int id, int x, int y, int w, int h);
+    void MoveControlPixels(LView* view, int x, int y, int w, int h);
+    void GetControlPixels(int id, int& x, int& y, int& w, int& h);
+    void SetControlHeightPixels(int id, int h);
+    void ShowControl(int id, bool show);
+    static void _ShowControl(LView* view, bool show);
+    static bool _IsControlVisible(LView* view);
+    void EnableControl(int id, bool enable);
+    static void EnableControl(LView* view, bool enable);
+    void SetFocus(int id);
+    static void _SetFocus(LView* view);
+    bool IsControlFocus(int id);
+    static bool _IsControlFocus(LView* view);
+
+    LView* AddStatic(int id, const char* text, const LStaticFlags& flags);
+    LView* AddStatic(int id, const char* text);
+    LView* AddStatic(int id, const LStaticFlags& flags);
+    LView* AddStatic(int id);
+    LView* AddStatic(
+        int id, const char* text, const LStaticFlags& flags, int x, int y, int w, int h);
+    LCocoaButtonImpl* AddButton(int id, const char* text, const LButtonFlags& flags);
+    LCocoaButtonImpl* AddButton(int id, const char* text);
+    LCocoaButtonImpl* AddButton(int id);
+    LCocoaButtonImpl* AddButton(int id, const LButtonFlags& flags);
+    LCocoaButtonImpl* AddButton(
+        int id, const char* text, const LButtonFlags& flags, int x, int y, int w, int h);
+    LCocoaButtonImpl* AddPushButton(int id, const char* text, int x, int y, int w, int h);
+    LCocoaButtonImpl* AddSpecialButton(int id, const char* text);
+    LCocoaButtonImpl* AddOk(int x, int y, int w, const char* text);
+    LCocoaButtonImpl* AddCancel(int x, int y, int w);
+    LCocoaButtonImpl* AddCancel(int x, int y, int w, const char* text);
+    LCocoaButtonImpl* AddHelp(int x, int y);
+    void AddOkCancel(const char* okText);
+    void AddOkCancelHelp();
+    LCocoaButtonImpl* AddCoolButtonTextOnly(int id, const char* text);
+    LCocoaButtonImpl* AddCoolButtonIconOnly(int id);
+    LCocoaButtonImpl* AddCoolButtonIconText(int id, const char* text);
+    LCocoaButtonImpl* AddCheckBox(int id, const char* text);
+    LCocoaButtonImpl* AddCheckBox(int id, const char* text, int x, int y, int w, int h);
+    LCocoaButtonImpl* AddRadioButton(int id, const char* text);
+    LCocoaButtonImpl* AddRadioButton(int id, const char* text, int x, int y, int w, int h);
+    LView* AddRadioButtonGroup();
+    LView* AddInput(int id, const LInputFlags& flags);
+    LView* AddInput(int id, const LInputFlags& flags, int x, int y, int w);
+    static void ButtonInit(LCocoaButtonImpl* button, const LButtonFlags& flags);
+    void _SetButtonStyleOk(int id);
+    void _SetButtonStyleCancel(int id);
+
+    void HandleEditTextChange(int id, int cmd);
+    void HandleEditTextFocusLost(int id, int cmd);
+    void HandleEditControlFilter(int id, bool (*filter)(LWindow&, const char*));
+
+    // --- Control contents.
+    void SetText(int id, const char* text);
+    void SetEditText(int id, const char* text) { SetText(id, text); }
+    char* GetText(int id, char* buffer, unsigned long size);
+    void GetText(int id, LStringLongTemplate<char>& text);
+    void GetEditText(int id, LStringLongTemplate<char>& text) { GetText(id, text); }
+    void SetStaticText(int id, const char* text);
+    void GetStaticText(int id, char* buffer); // 260 bytes
+    void SetButtonText(int id, const char* text);
+    void GetButtonText(int id, char* buffer); // 260 bytes
+    void TextPromptSet(int id, const char* prompt);
+    void SetStaticTextColor(int id, const LGuiColor& color);
+    void SetStaticTextBackgroundColor(int id, const LGuiBrush& brush);
+    void SetCheck(int id, bool on);
+    void SetRadioCheck(int id, bool on);
+    bool GetCheck(int id);
+    bool GetRadioCheck(int id);
+
+    // Measuring, in backing pixels.
+    int MeasureStaticTextWidthPixels(const char* text);
+    int MeasureStaticTextWidthPixels(int id);
+    int MeasureTextWidth(int id);
+    int MeasureTextWidth(int id, const char* text);
+    int MeasureTextHeight(int id, int widthPixels);
+    int MeasureTextHeight(int id, const char* text, int widthPixels);
+    int MeasureTextHeight(const char* text, int widthPixels);
+    int MeasureStaticTextHeightPixels(const char* text, int widthPixels);
+    int MeasureStaticTextHeightPixels(int id, int widthPixels);
+    // Lines of the text in the font (family, size in points) at widthPixels, as the height of
+    // that many label lines.
+    static int MeasureTextHeight(
+        const char* family, double pointSize, double scale, const char* text, int widthPixels);
+    int MeasureButtonWidthPixels(const char* text);
+    int MeasureButtonWidthPixels(int id);
+    int MeasureCheckBoxWidthPixels(int id);
+    int GetCommandButtonWidthPixels();
+    void TrimTextToRect(char* text, const LRectangle& rect, int id, bool vertical);
+
+    // The OK, Cancel and Help row at the bottom of the rectangle.
+    void LayoutOkCancelHelp(int x, int y, int w, int h);
+    void LayoutOkCancelHelpSpecial(int id, int x, int y, int w, int h);
+
+    // Bubble tips at controls and points, and tips that follow the mouse.
+    void BubbleTipShow(BubbleTip& tip, int id, const char* text, int, const char*);
+    void BubbleTipSetText(BubbleTip& tip, const char* text);
+    void BubbleTipMove(BubbleTip& tip);
+    void BubbleTipHide(BubbleTip& tip);
+    void BubbleTipHide() override; // the window's own tip
+    void BubbleTipShowAbsolute(const char* text, int x, int y, int, const char*, bool);
+    void BubbleTipMoveAbsolute(BubbleTip& tip, int x, int y);
+    void TrackableTipShow(TrackableTip& tip, LView*, const char* text, int x, int y, const char*);
+    void TrackableTipSetText(TrackableTip& tip, const char* text);
+    void TrackableTipMove(TrackableTip& tip, int x, int y);
+    void TrackableTipHide(TrackableTip& tip);
+    void TrackableTipShowDialog(
+        TrackableTip& tip, int id, const char* text, int x, int y, const char*);
+    // The window's own bubble tip (made on first use).
+    BubbleTip& GetBubbleTip();
+
+    // Control fonts: sizes in backing pixels.
+    static void GetControlFont(LView* view, LGuiFont& font);
+    static void SetControlFont(LView* view, LGuiFont& font);
+
     static void AddDestroyObserver(LMacWindowDestroyObserver observer, void* data);
     static void RemoveDestroyObserver(LMacWindowDestroyObserver observer, void* data);
 
 protected:
     LCocoaTooltipImpl* fBubbleTip = nullptr; // the window's one bubble tip, once tips exist
+    BubbleTip fOwnBubbleTip; // fBubbleTip and the control it points at
+    int fMinWidthPixels = 0; // the smallest size the user may give the window
+    int fMinHeightPixels = 0;
     bool fPanel = false;
     bool fEmbeddedInHost = false; // shown, hidden, sized and redrawn through fHostView
     bool fEmbeddedInHostAlt = false;

@@ -9,20 +9,6 @@
 
 namespace {
 
-// The view with the tag below the content view (depth first); null when none.
-LView* FindTagged(LView* view, int id)
-{
-    if (!view)
-        return nullptr;
-    for (LView* sub : view->Subviews()) {
-        if (sub->Tag() == id)
-            return sub;
-        if (LView* found = FindTagged(sub, id))
-            return found;
-    }
-    return nullptr;
-}
-
 // Lists are made unplaced, as every control is until laid out.
 const LUiRect kUnplaced { 0, -300, 500, 30 };
 
@@ -30,12 +16,12 @@ const LUiRect kUnplaced { 0, -300, 500, 30 };
 
 LCocoaListViewImpl* LMacWindow::ListViewGetImplById(int id) const
 {
-    return dynamic_cast<LCocoaListViewImpl*>(FindTagged(GetContentView(), id));
+    return dynamic_cast<LCocoaListViewImpl*>(GetControlHandle(id));
 }
 
 LCocoaTreeViewImpl* LMacWindow::TreeViewGetImplById(int id) const
 {
-    return dynamic_cast<LCocoaTreeViewImpl*>(FindTagged(GetContentView(), id));
+    return dynamic_cast<LCocoaTreeViewImpl*>(GetControlHandle(id));
 }
 
 LCocoaListViewImpl* LMacWindow::AddList(int id, const LListFlags& flags)
@@ -54,10 +40,7 @@ LCocoaListViewImpl* LMacWindow::AddList(int id, const LListFlags& flags)
 LCocoaListViewImpl* LMacWindow::AddList(int id, const LListFlags& flags, int x, int y, int w, int h)
 {
     LCocoaListViewImpl* list = AddList(id, flags);
-    if (list) {
-        double s = GetBackingScaleFactor();
-        list->SetFrame(LUiRect { x / s, y / s, w / s, h / s });
-    }
+    MoveControlPixels(list, x, y, w, h);
     return list;
 }
 
@@ -101,8 +84,7 @@ void LMacWindow::LVMovePixels(int id, const LVColDynamicGlobal*, int x, int y, i
     LCocoaListViewImpl* list = ListViewGetImplById(id);
     if (!list)
         return;
-    double s = GetBackingScaleFactor();
-    list->SetFrame(LUiRect { x / s, y / s, w / s, h / s });
+    MoveControlPixels(list, x, y, w, h);
     if (list->manager())
         list->manager()->reloadAndRestoreSelections();
 }

@@ -59,6 +59,7 @@ LUiScreen ScreenOf(GdkMonitor* monitor)
     gdk_monitor_get_workarea(monitor, &r);
     s.visibleFrame = ToRect(r);
     s.scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
+    s.primary = gdk_monitor_is_primary(monitor);
     return s;
 }
 
@@ -156,6 +157,7 @@ std::vector<LUiScreen> LUiScreens()
     int n = gdk_display_get_n_monitors(display);
     for (int i = 0; i < n; ++i)
         list.push_back(ScreenOf(gdk_display_get_monitor(display, i)));
+    std::stable_partition(list.begin(), list.end(), [](const LUiScreen& s) { return s.primary; });
     return list;
 }
 
@@ -221,4 +223,29 @@ void LUiMeasureText(
     g_object_unref(layout);
     pango_font_description_free(desc);
     g_object_unref(context);
+}
+
+int LUiMeasureTextLines(const char* text, const char* family, double size, double width)
+{
+    if (!text || !*text)
+        return 0;
+    PangoFontMap* map = pango_cairo_font_map_get_default();
+    PangoContext* context = pango_font_map_create_context(map);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, family && *family ? family : LUiSystemFontFamily());
+    pango_font_description_set_absolute_size(desc, std::max(size, 1.0) * PANGO_SCALE);
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_font_description(layout, desc);
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_width(layout, int(std::max(width, 1.0) * PANGO_SCALE));
+    pango_layout_set_text(layout, text, -1);
+    int lines = pango_layout_get_line_count(layout);
+    g_object_unref(layout);
+    pango_font_description_free(desc);
+    g_object_unref(context);
+    return lines;
 }

@@ -19,11 +19,12 @@ struct LUiScreen {
     LUiRect frame;
     LUiRect visibleFrame;
     double scale = 1;
+    bool primary = false; // the monitor the desktop calls primary
 };
 
 // The primary monitor (the first one when none is marked primary). False without a display.
 bool LUiMainScreen(LUiScreen& screen);
-// Every monitor, the primary one not necessarily first.
+// Every monitor, the primary one first.
 std::vector<LUiScreen> LUiScreens();
 // The monitor that holds the point, else the nearest one.
 bool LUiScreenAtPoint(double x, double y, LUiScreen& screen);
@@ -38,3 +39,8 @@ double LUiSystemFontSize();
 // points; the width and height of its logical extents in points. Works without a display.
 void LUiMeasureText(
     const char* text, const char* family, double size, bool bold, double& width, double& height);
+
+// The number of lines of a text laid out at the width (points; below one point counts as one),
+// wrapped at words or, inside over-long words, at characters, in a font of the family (null or
+// "": the system font) and size in points. 0 for an empty or null text.
+int LUiMeasureTextLines(const char* text, const char* family, double size, double width);

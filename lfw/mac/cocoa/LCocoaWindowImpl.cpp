@@ -1,6 +1,7 @@
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 
 #include <algorithm>
@@ -221,6 +222,10 @@ void LCocoaWindowContentView::Draw(cairo_t* cr, const LUiRect&)
 
 void LCocoaWindowContentView::FrameDidChange()
 {
+    // Radio button groups cover the whole content.
+    for (auto& group : arrRBGroups)
+        if (group && group->Superview() == this)
+            group->SetFrame(Bounds());
     if (auto* background = reinterpret_cast<LCocoaPaintBackgroundBridge*>(
             uintptr_t(GetAssociatedValue(&kPaintBackgroundKey))))
         background->UpdateSizeAndPaint();

@@ -1,6 +1,7 @@
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LUiSystem.h"
@@ -253,6 +254,10 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
         window.PropagateKeyToFocus(event);
         return true;
     }
+    // Return and Escape belong to the buttons that carry them as key equivalents (OK, Cancel),
+    // wherever the focus is.
+    if (LCocoaButtonImpl::performKeyEquivalentInView(window.ContentView(), event))
+        return true;
     // The focused view and its ancestors first.
     for (LView* v = window.FirstResponder(); v; v = v->Superview())
         if (auto* base = dynamic_cast<LCocoaViewBase*>(v);

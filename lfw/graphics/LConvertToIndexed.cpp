@@ -1,0 +1,263 @@
+// Conversion to indexed colour.
+#include "lfw/graphics/LConvertToIndexed.h"
+
+#include "lfw/graphics/LImageIterator.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+// ---- LColorMapCacheTable -----------------------------------------------------------------------
+
+template <class T>
+LColorMapCacheTable<T>::LColorMapCacheTable(const LPalette<T>& palette)
+    : mPalette(palette)
+{
+    const uint64_t n = palette.GetCount();
+    for (uint64_t i = 0; i < n && n <= 256; ++i)
+        if (!(palette.HasTransparentIndex() && i == palette.GetTransparentIndex()))
+            mEntries[mEntryCount++] = { palette[i].r, palette[i].g, palette[i].b, uint16_t(i) };
+    mBlocks = new (std::nothrow) LColorMapIndexedBlock*[kBlockCount];
+    if (mBlocks) {
+        std::memset(mBlocks, 0, kBlockCount * sizeof(LColorMapIndexedBlock*));
+        mBlockCount = kBlockCount;
+    }
+}
+
+template <class T> LColorMapCacheTable<T>::~LColorMapCacheTable()
+{
+    if (mBlocks) {
+        for (uint64_t i = 0; i < mBlockCount; ++i)
+            delete mBlocks[i];
+        delete[] mBlocks;
+    }
+}
+
+template <class T>
+uint32_t LColorMapCacheTable<T>::Fill(uint32_t block, unsigned position, const T& colour)
+{
+    LColorMapIndexedBlock*& b = mBlocks[block];
+    if (!b)
+        b = new (std::nothrow) LColorMapIndexedBlock;
+    const uint32_t index = Search(colour);
+    if (b) {
+        b->index[position] = uint8_t(index);
+        b->known |= uint64_t(1) << position;
+    }
+    return index;
+}
+
+namespace {
+
+// The squared distances from a value to the nearest and the farthest value of [low, low + 15].
+inline int NearSquared(int v, int low)
+{
+    const int d = v < low ? low - v : (v > low + 15 ? v - low - 15 : 0);
+    return d * d;
+}
+inline int FarSquared(int v, int low)
+{
+    const int d = std::max(v - low, low + 15 - v);
+    return d * d;
+}
+
+} // namespace
+
+template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
+{
+    const int r = int(region >> 8) << 4, g = int(region >> 4 & 15) << 4, b = int(region & 15) << 4;
+    // Every colour of the region lies within the smallest farthest distance of some entry; an
+    // entry whose nearest distance is beyond that is never the nearest (nor as near).
+    int bound = INT32_MAX;
+    for (int i = 0; i < mEntryCount; ++i) {
+        const Entry& e = mEntries[i];
+        bound = std::min(bound, FarSquared(e.r, r) + FarSquared(e.g, g) + FarSquared(e.b, b));
+    }
+    mRegionStart[region] = uint32_t(mCandidates.size());
+    for (int i = 0; i < mEntryCount; ++i) {
+        const Entry& e = mEntries[i];
+        if (NearSquared(e.r, r) + NearSquared(e.g, g) + NearSquared(e.b, b) <= bound)
+            mCandidates.push_back(uint8_t(i));
+    }
+    mRegionCount[region] = uint16_t(mCandidates.size() - mRegionStart[region]);
+}
+
+template <class T> uint32_t LColorMapCacheTable<T>::Search(const T& colour)
+{
+    if (mEntryCount == 0)
+        return mPalette.GetIndexOfClosestMatch(colour);
+    if (mRegionStart.empty()) {
+        mRegionStart.assign(4096, 0);
+        mRegionCount.assign(4096, 0);
+    }
+    const unsigned region
+        = unsigned(colour.r >> 4) << 8 | unsigned(colour.g >> 4) << 4 | unsigned(colour.b >> 4);
+    if (mRegionCount[region] == 0)
+        ListCandidates(region);
+    // The candidates are in palette order: the first of equal distances stays.
+    const uint8_t* candidate = mCandidates.data() + mRegionStart[region];
+    const int count = mRegionCount[region];
+    const int r = colour.r, g = colour.g, b = colour.b;
+    uint32_t best = UINT32_MAX;
+    int bestAt = 0;
+    for (int i = 0; i < count; ++i) {
+        const Entry& e = mEntries[candidate[i]];
+        const int dr = e.r - r, dg = e.g - g, db = e.b - b;
+        const uint32_t s = uint32_t(dr * dr + dg * dg + db * db);
+        if (s < best) {
+            best = s;
+            bestAt = candidate[i];
+        }
+    }
+    return mEntries[bestAt].index;
+}
+
+template class LColorMapCacheTable<LPFB8G8R8>;
+
+// ---- The conversion ----------------------------------------------------------------------------
+
+namespace {
+
+template <class T>
+LProcessResult Prepare(LProcessInterface& job, LProcessConvertImageToIndexed<T>& r)
+{
+    if (!r.source.IsValid()) {
+        job.SetError("Ogiltig källbild");
+        return LProcessResultError;
+    }
+    // Indices are bytes: a longer palette would be indexed wrongly.
+    if (r.palette.GetCount() == 0 || r.palette.GetCount() > 256) {
+        job.SetError("Ogiltig färgpalett");
+        return LProcessResultError;
+    }
+    r.destination.AllocateNewBuffer(
+        LImageFormat(LPixelFormatI8, r.source.GetWidth(), r.source.GetHeight()));
+    if (!r.destination.IsValid()) {
+        job.SetError("Ogiltig målbild");
+        return LProcessResultError;
+    }
+    return LProcessResultSuccess;
+}
+
+inline LPFB8G8R8 Colour(const LPixelColour& p)
+{
+    LPFB8G8R8 c;
+    c.b = p.b;
+    c.g = p.g;
+    c.r = p.r;
+    return c;
+}
+
+template <class T>
+LProcessResult ConvertWithoutDithering(
+    LProcessInterface& job, LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache)
+{
+    const int width = r.source.GetWidth();
+    const int height = r.source.GetHeight();
+    std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
+    if (!row)
+        return LProcessResultError;
+    const bool transparent = r.palette.HasTransparentIndex();
+    const uint8_t transparentIndex = uint8_t(r.palette.GetTransparentIndex());
+    LImageConstIterator it(r.source, LImageScanRowsTopDown);
+    for (int y = 0; y < height; ++y) {
+        if (job.IsToStop())
+            return LProcessResultStopped;
+        job.SetProgress(double(y) / double(height));
+        it.Get(row.get(), width);
+        unsigned char* out = r.destination.GetPictureRow(y);
+        for (int x = 0; x < width; ++x) {
+            const LPixelColour p = row[x];
+            out[x] = transparent && p.a == 0 ? transparentIndex
+                                             : uint8_t(cache.GetClosestMatchedIndex(Colour(p)));
+        }
+    }
+    return LProcessResultSuccess;
+}
+
+inline uint8_t Clamp(int v)
+{
+    return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// Adds e x weight / 16 of each channel's error to a pixel, clamped; alpha stays. The division
+// rounds toward zero for both signs: rounding down would pass on more of every negative error
+// than of the positive ones and darken the whole picture by about two levels.
+inline void Diffuse(LPixelColour& p, const int e[3], int weight)
+{
+    p.r = Clamp(p.r + e[0] * weight / 16);
+    p.g = Clamp(p.g + e[1] * weight / 16);
+    p.b = Clamp(p.b + e[2] * weight / 16);
+}
+
+template <class T>
+LProcessResult ConvertWithFloydSteinbergDithering(
+    LProcessInterface& job, LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache)
+{
+    const int width = r.source.GetWidth();
+    const int height = r.source.GetHeight();
+    std::unique_ptr<LPixelColour[]> current(new (std::nothrow) LPixelColour[size_t(width)]);
+    std::unique_ptr<LPixelColour[]> next(new (std::nothrow) LPixelColour[size_t(width)]);
+    if (!current || !next)
+        return LProcessResultError;
+    const bool transparent = r.palette.HasTransparentIndex();
+    const uint32_t transparentIndex = r.palette.GetTransparentIndex();
+    const T* entries = r.palette.GetEntries();
+    LImageConstIterator it(r.source, LImageScanRowsTopDown);
+    it.Get(current.get(), width);
+    for (int y = 0; y < height; ++y) {
+        if (job.IsToStop())
+            return LProcessResultStopped;
+        job.SetProgress(double(y) / double(height));
+        if (y > 0)
+            std::swap(current, next);
+        const bool below = y + 1 < height;
+        if (below)
+            it.Get(next.get(), width);
+        unsigned char* out = r.destination.GetPictureRow(y);
+        for (int x = 0; x < width; ++x) {
+            const LPixelColour p = current[x];
+            int e[3] = { 0, 0, 0 };
+            uint32_t index;
+            if (!transparent || p.a != 0) {
+                index = cache.GetClosestMatchedIndex(Colour(p));
+                const T& chosen = entries[index];
+                e[0] = int(p.r) - int(chosen.r);
+                e[1] = int(p.g) - int(chosen.g);
+                e[2] = int(p.b) - int(chosen.b);
+            } else {
+                index = transparentIndex;
+            }
+            out[x] = uint8_t(index);
+            if (!e[0] && !e[1] && !e[2])
+                continue;
+            if (x + 1 < width)
+                Diffuse(current[x + 1], e, 7);
+            if (below) {
+                if (x > 0)
+                    Diffuse(next[x - 1], e, 3);
+                Diffuse(next[x], e, 5);
+                if (x + 1 < width)
+                    Diffuse(next[x + 1], e, 1);
+            }
+        }
+    }
+    return LProcessResultSuccess;
+}
+
+} // namespace
+
+template <class T>
+LProcessResult Process(LProcessInterface& job, LProcessConvertImageToIndexed<T>& r)
+{
+    job.SetStatus("Konvertera till indexerad färg", 0);
+    const LProcessResult prepared = Prepare(job, r);
+    if (prepared != LProcessResultSuccess)
+        return prepared;
+    LColorMapCacheTable<T> cache(r.palette);
+    return r.dithering == 1 ? ConvertWithFloydSteinbergDithering(job, r, cache)
+                            : ConvertWithoutDithering(job, r, cache);
+}
+
+template LProcessResult Process(LProcessInterface&, LProcessConvertImageToIndexed<LPFB8G8R8>&);

@@ -1,0 +1,49 @@
+// Screenshots of windows under test, kept as artefacts in the build folder (header only: the
+// build folder is known to the test programs).
+#pragma once
+
+#include "platform/ui/LNativeWindow.h"
+#include "support/UiTestSupport.h"
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+namespace uitest {
+
+// Saves the window (its X window, in device pixels) as a PNG under <build>/test-artefacts/;
+// answers the file's path, or "" when no picture could be taken. At GDK_SCALE=2 the name ends
+// in "-scale2".
+inline std::string Screenshot(LNativeWindow* window, const std::string& name)
+{
+    if (!window || !window->XWindowId())
+        return std::string();
+    gdk_display_sync(gdk_display_get_default());
+    Pump(150);
+    std::string dir = std::string(VT_BINARY_DIR) + "/test-artefacts";
+    mkdir(dir.c_str(), 0755);
+    const char* scale = getenv("GDK_SCALE");
+    std::string path = dir + "/" + name + (scale && atoi(scale) > 1 ? "-scale2" : "") + ".png";
+    int status = 0;
+    Run("import -window " + std::to_string(window->XWindowId()) + " '" + path + "' 2>/dev/null",
+        &status);
+    return status == 0 ? path : std::string();
+}
+
+// Saves a part of the whole screen (device pixels), where pop-up windows such as tips show too.
+inline std::string ScreenshotArea(int x, int y, int w, int h, const std::string& name)
+{
+    gdk_display_sync(gdk_display_get_default());
+    Pump(150);
+    std::string dir = std::string(VT_BINARY_DIR) + "/test-artefacts";
+    mkdir(dir.c_str(), 0755);
+    const char* scale = getenv("GDK_SCALE");
+    std::string path = dir + "/" + name + (scale && atoi(scale) > 1 ? "-scale2" : "") + ".png";
+    int status = 0;
+    Run("import -window root -crop " + std::to_string(w) + "x" + std::to_string(h) + "+"
+            + std::to_string(x) + "+" + std::to_string(y) + " '" + path + "' 2>/dev/null",
+        &status);
+    return status == 0 ? path : std::string();
+}
+
+} // namespace uitest
