@@ -64,9 +64,10 @@ void LCocoaListViewImpl::focusGained()
     LCocoaView::sendCommandWithKey(this, &keyCmdTextFocusSet, pWindow);
 }
 
-void LCocoaListViewImpl::configureCell(LCocoaTableColumn& column, LCocoaTreeNode* node)
+void LCocoaListViewImpl::configureCell(
+    LCocoaTableColumn& column, LCocoaTreeNode* node, GtkCellRenderer* renderer)
 {
-    LCocoaOutlineViewImpl::configureCell(column, node);
+    LCocoaOutlineViewImpl::configureCell(column, node, renderer);
 }
 
 void LCocoaListViewImpl::dropDownOpening(int row, int dataColumn, std::vector<std::string>& items)

@@ -28,7 +28,8 @@ public:
 
 protected:
     ~LCocoaListViewImpl() override;
-    void configureCell(LCocoaTableColumn& column, LCocoaTreeNode* node) override;
+    void configureCell(
+        LCocoaTableColumn& column, LCocoaTreeNode* node, GtkCellRenderer* renderer) override;
     void focusGained() override;
     void dropDownOpening(int row, int dataColumn, std::vector<std::string>& items) override;
     void dropDownChosen(int row, int dataColumn, int item, const char* title) override;

@@ -59,8 +59,7 @@ struct LCocoaOutlineGlue {
         } else {
             g_object_set(renderer, "cell-background-set", FALSE, nullptr);
         }
-        (void)renderer;
-        d->view->configureCell(*d->column, node);
+        d->view->configureCell(*d->column, node, renderer);
     }
 
     static void FreeCellData(gpointer data) { delete static_cast<CellData*>(data); }
@@ -1012,7 +1011,8 @@ void LCocoaOutlineViewImpl::headerClicked(GtkTreeViewColumn* column)
 
 // --- Cells.
 
-void LCocoaOutlineViewImpl::configureCell(LCocoaTableColumn& c, LCocoaTreeNode* node)
+void LCocoaOutlineViewImpl::configureCell(
+    LCocoaTableColumn& c, LCocoaTreeNode* node, GtkCellRenderer* renderer)
 {
     LCocoaOutlineViewRowModel* row = node->representedObject();
     LCocoaOutlineViewManager* m = outlineManager();
@@ -1022,7 +1022,7 @@ void LCocoaOutlineViewImpl::configureCell(LCocoaTableColumn& c, LCocoaTreeNode* 
         g_object_set(
             c.toggleRenderer, "active", row->checkboxState(), "activatable", IsEnabled(), nullptr);
     LCocoaOutlineViewItemModel* item = row->getColumnItem(c.identifier);
-    if (c.imageRenderer) {
+    if (c.imageRenderer && renderer == c.imageRenderer) {
         bool area = item && item->canShowImage() && m->imageCount() > 0;
         cairo_surface_t* image = nullptr;
         if (area) {
@@ -1037,8 +1037,18 @@ void LCocoaOutlineViewImpl::configureCell(LCocoaTableColumn& c, LCocoaTreeNode* 
         }
         g_object_set(c.imageRenderer, "visible", area, "surface", image, nullptr);
     }
-    if (c.textRenderer) {
+    if (c.textRenderer && renderer == c.textRenderer) {
         const char* text = item && item->hasText() ? item->text().c_str() : "";
+        // A cell shows at most a few thousand bytes of a long text (the store keeps it whole):
+        // laying out a megabyte for every drawing would stall the list.
+        std::string shown;
+        constexpr size_t kShown = 4096;
+        if (item && item->text().size() > kShown) {
+            const char* end = g_utf8_find_prev_char(text, text + kShown);
+            shown.assign(text, end ? size_t(end - text) : 0);
+            shown += "\u2026";
+            text = shown.c_str();
+        }
         bool editable = (c.dropDown || (_editable && c.editable)) && IsEnabled();
         g_object_set(
             c.textRenderer, "text", text, "editable", editable, "sensitive", IsEnabled(), nullptr);

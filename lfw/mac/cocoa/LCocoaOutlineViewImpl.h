@@ -160,7 +160,8 @@ protected:
     ~LCocoaOutlineViewImpl() override;
     GtkWidget* CreateWidget() override;
     // Cell contents for a column (the check-box and drop-down columns included).
-    virtual void configureCell(LCocoaTableColumn& column, LCocoaTreeNode* node);
+    virtual void configureCell(
+        LCocoaTableColumn& column, LCocoaTreeNode* node, GtkCellRenderer* renderer);
     // A press on the rows (GTK's handling follows when false).
     virtual bool rowsButtonPress(GdkEventButton* event);
     virtual void drawOverlay(cairo_t* cr);

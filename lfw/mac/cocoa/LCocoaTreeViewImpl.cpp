@@ -97,9 +97,10 @@ LCocoaTreeNode* LCocoaTreeViewManager::addItem(
         position = after->indexInParent() + 1;
     auto node = std::make_unique<LCocoaTreeNode>(createItem(text, image, data));
     LCocoaTreeNode* raw = p->insertChild(std::move(node), position);
+    // The view is told of the new row at once (no full reload: selection and open folders
+    // stay as they are).
     if (fTreeView)
         fTreeView->noteNodeInserted(raw);
-    reloadAndRestoreSelections();
     return raw;
 }
 
@@ -111,9 +112,10 @@ LCocoaTreeNode* LCocoaTreeViewManager::addItemFirst(
         return nullptr;
     auto node = std::make_unique<LCocoaTreeNode>(createItem(text, image, data));
     LCocoaTreeNode* raw = p->insertChild(std::move(node), 0);
+    // The view is told of the new row at once (no full reload: selection and open folders
+    // stay as they are).
     if (fTreeView)
         fTreeView->noteNodeInserted(raw);
-    reloadAndRestoreSelections();
     return raw;
 }
 

@@ -537,3 +537,89 @@ TEST_F(ListViewTest, TreeSelectsDeepItemsAndShiftsTextForCheckBoxes)
     w.TVSelectItem(kTree, deep);
     w.DestroyCommon();
 }
+
+TEST_F(ListViewTest, RowRectanglesAreInPixelsBelowTheHeaderAndPicturesSitBottomRight)
+{
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    for (const char* t : { "a", "b", "c" })
+        w.LVAddString(kList, t, 0, 0, 0);
+    uitest::Pump(100);
+    double s = w.GetBackingScaleFactor();
+    LCocoaRectangle none = list->getRowBounds(-1);
+    EXPECT_EQ(none.bottom, 0);
+    LCocoaRectangle r0 = list->getRowBounds(0), r1 = list->getRowBounds(1);
+    EXPECT_EQ(r0.top, 0); // the header is not counted
+    EXPECT_EQ(r1.top, r0.bottom);
+    EXPECT_GT(r0.bottom, 0);
+    EXPECT_NEAR(r0.bottom, list->rowHeight() * s, 1);
+    LCocoaRectangle cell = list->getCellBounds(1, 1);
+    EXPECT_GE(cell.top, r1.top);
+    EXPECT_LE(cell.bottom, r1.bottom);
+    EXPECT_GT(cell.left, 0); // the second column
+    // A red picture at 60 % over the white rows, in the bottom-right corner.
+    cairo_surface_t* red = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 20);
+    cairo_t* cr = cairo_create(red);
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    list->setBackgroundImage(red);
+    cairo_surface_destroy(red);
+    uitest::Pump(100);
+    std::string path = Shot("background");
+    ASSERT_TRUE(uitest::SaveScreenshot(w.GetNativeWindow(), path));
+    cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
+    LUiRect f = list->Frame();
+    int stride = cairo_image_surface_get_stride(shot);
+    auto pixel = [&](double x, double y) {
+        unsigned char* px = cairo_image_surface_get_data(shot);
+        return *reinterpret_cast<uint32_t*>(px + int(y * s) * stride + int(x * s) * 4);
+    };
+    // Inside the scroller's frame, a few points from the corner.
+    uint32_t v = pixel(f.x + f.width - 8, f.y + f.height - 8);
+    int r = (v >> 16) & 255, g = (v >> 8) & 255;
+    EXPECT_GT(r, 200);
+    EXPECT_GT(g, 60); // blended, not opaque
+    EXPECT_LT(g, 140);
+    cairo_surface_destroy(shot);
+    w.DestroyCommon();
+}
+
+TEST_F(ListViewTest, TreeCheckBoxesAreClickedPerRow)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    TestWindow w;
+    w.CreateCocoaWindow(int(300 * EnvScale()), int(200 * EnvScale()), kStyle, false, nullptr);
+    LTreeFlags checks;
+    checks.flags = kLTreeFlagCheckboxes;
+    auto* tree = w.AddTreeView(kTree, checks);
+    tree->SetFrame(LUiRect { 10, 10, 280, 180 });
+    w.TVInit(kTree);
+    tree->manager()->setCheckStateChangeCommand(kCmdCheck);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    LCocoaTreeNode* a = w.TVAddItemFirst(kTree, "a", 0, 0, nullptr);
+    w.TVAddItemSorted(kTree, "b", 0, 0, nullptr);
+    w.TVAddItemSorted(kTree, "c", 0, 0, a);
+    tree->manager()->changeCheckState(1, true); // "b" while "a" is closed
+    w.TVSelectItem(kTree, tree->manager()->firstChildOfItem(a));
+    uitest::Pump(100);
+    MakeKey(w);
+    // Open, "b" is row 2; the check box sits in front of the text, after the expander.
+    int startX = 0, width = 0;
+    gtk_tree_view_column_cell_get_position(
+        tree->tableColumn(0)->gtkColumn, tree->tableColumn(0)->toggleRenderer, &startX, &width);
+    GdkRectangle cell;
+    GtkTreePath* p = gtk_tree_path_new_from_indices(0, -1);
+    gtk_tree_view_get_cell_area(
+        GTK_TREE_VIEW(tree->treeView()), p, tree->tableColumn(0)->gtkColumn, &cell);
+    gtk_tree_path_free(p);
+    ASSERT_TRUE(ClickRow(w, tree, 0, cell.x + startX + width / 2.0));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w.Count(kCmdCheck) == 1; }));
+    EXPECT_TRUE(tree->manager()->isRowChecked(0));
+    EXPECT_FALSE(tree->manager()->isRowChecked(1));
+    EXPECT_TRUE(tree->manager()->isRowChecked(2));
+    uitest::SaveScreenshot(w.GetNativeWindow(), Shot("tree_checked"));
+    w.DestroyCommon();
+}
