@@ -13,6 +13,7 @@
 #include "platform/ui/LView.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -576,6 +577,17 @@ bool LMacWindow::DoesFocusedControlWantArrowKeys() const
 {
     LNativeWindow* key = LNativeWindow::KeyWindow();
     return key && key->FocusWantsArrowKeys();
+}
+
+int LMacWindow::RoundPixels(double v)
+{
+    // Half up, also below zero (a control left of the client area), within the int range.
+    double r = std::floor(v + 0.5);
+    if (r >= double(INT_MAX))
+        return INT_MAX;
+    if (r <= double(INT_MIN))
+        return INT_MIN;
+    return int(r);
 }
 
 double LMacWindow::GetBackingScaleFactor() const

@@ -173,6 +173,9 @@ public:
     virtual void InsertMenuItemSeparator(int) { }
     virtual void InsertMenuItemSeparator(int, int) { }
 
+    // A value read from the views in backing pixels: rounded half up.
+    static int RoundPixels(double v);
+
     // --- Geometry, in backing pixels with the origin at the top left of the client area (which
     // on a real window includes the toolbar) or of the screen.
     void GetClientSize(int& w, int& h);

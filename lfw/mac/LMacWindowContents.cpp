@@ -23,7 +23,7 @@ namespace {
 
 int R(double v)
 {
-    return int(v + 0.5);
+    return LMacWindow::RoundPixels(v);
 }
 
 int Ceil(double v)
@@ -83,6 +83,7 @@ void LMacWindowInstallServices()
             = [](LView* view) { return LMacWindow::GetBackingScaleFactor(view); };
         LGuiFontSetViewServices(services);
         LCocoaTextInputImpl::setValidationTipHook(ValidationTip);
+        LCocoaWindowHooksGet().updateChildViewTooltips = UpdateChildViewTooltips;
     }
     if (!themed && LUiIsAvailable()) {
         themed = true;

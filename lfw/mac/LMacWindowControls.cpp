@@ -20,7 +20,7 @@ constexpr LUiRect kUnplaced { 0, -300, 500, 30 };
 
 int R(double v)
 {
-    return int(v + 0.5);
+    return LMacWindow::RoundPixels(v);
 }
 
 // Edges on whole device pixels of the scale.
@@ -296,25 +296,35 @@ LCocoaButtonImpl* LMacWindow::AddButton(int id, const LButtonFlags& flags)
     return AddButton(id, "", flags);
 }
 
-LCocoaButtonImpl* LMacWindow::AddButton(
-    int id, const char* text, const LButtonFlags& flags, int x, int y, int w, int h)
+namespace {
+
+// A button at the rectangle (points), not yet added: its kind is set before GTK makes it.
+LCocoaButtonImpl* NewButton(LMacWindow& window, int id, const char* text, const LButtonFlags& flags,
+    int x, int y, int w, int h)
 {
     auto* b = new LCocoaButtonImpl(
         Aligned(LUiRect { double(x - 2), double(y), double(w + 4), double(h + 4) },
-            GetBackingScaleFactor()),
-        this);
+            window.GetBackingScaleFactor()),
+        &window);
     b->setID(id);
     b->setText(text ? text : "");
-    ButtonInit(b, flags);
-    return AddTo(GetContentView(), b);
+    LMacWindow::ButtonInit(b, flags);
+    return b;
+}
+
+} // namespace
+
+LCocoaButtonImpl* LMacWindow::AddButton(
+    int id, const char* text, const LButtonFlags& flags, int x, int y, int w, int h)
+{
+    return AddTo(GetContentView(), NewButton(*this, id, text, flags, x, y, w, h));
 }
 
 LCocoaButtonImpl* LMacWindow::AddPushButton(int id, const char* text, int x, int y, int w, int h)
 {
-    LCocoaButtonImpl* b = AddButton(id, text, LButtonFlags {}, x, y, w, h);
-    if (b)
-        b->setTypePushButton();
-    return b;
+    LCocoaButtonImpl* b = NewButton(*this, id, text, LButtonFlags {}, x, y, w, h);
+    b->setTypePushButton();
+    return AddTo(GetContentView(), b);
 }
 
 LCocoaButtonImpl* LMacWindow::AddSpecialButton(int id, const char* text)

@@ -19,15 +19,9 @@
 
 namespace {
 
-// Rounded half up: v + 0.5, truncated.
 int R(double v)
 {
-    double r = v + 0.5;
-    if (r >= double(INT_MAX))
-        return INT_MAX;
-    if (r <= double(INT_MIN))
-        return INT_MIN;
-    return int(r);
+    return LMacWindow::RoundPixels(v);
 }
 
 constexpr int kStatusBarTag = 800;

@@ -102,7 +102,11 @@ void LDebugSignalHandler(int signal, siginfo_t* info, void*)
     case SIGFPE:
     case SIGBUS:
     case SIGSEGV:
-        _exit(666);
+        // The record is written; the system's own action ends the process, so a parent, a
+        // debugger or the core-dump handler sees the real signal.
+        _LRestoreDefault(signal);
+        raise(signal);
+        return;
     case SIGILL:
         if (_LIsHardwareFault(signal, info))
             _LRestoreDefault(signal);

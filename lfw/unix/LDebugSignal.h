@@ -3,8 +3,8 @@
 // LDebugSignalHandler traps the first crash signal of the process (SIGQUIT, SIGILL, SIGFPE,
 // SIGSEGV, SIGBUS): it hands the signal to the crash reporter (the report hook, once one is
 // installed; until then "Onormal signalkrasch" and "SIGNAL<n>" are written to standard error),
-// then ends the process with status 666 for SIGFPE, SIGBUS and SIGSEGV and returns for SIGQUIT and
-// SIGILL. A fault raised by the processor itself cannot be returned from (the instruction would
+// then gives SIGFPE, SIGBUS and SIGSEGV their default action back and raises them again, so the
+// process ends by its real signal, and returns for SIGQUIT and SIGILL. A fault raised by the processor itself cannot be returned from (the instruction would
 // run again and fault forever), so such a SIGILL, and every later fault, gets the default action
 // back before the handler returns: the process then ends as the system ends crashed programs.
 //

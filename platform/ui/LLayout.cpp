@@ -27,6 +27,7 @@ struct _VtLayout {
     gpointer drawData;
     VtLayoutAccessibleFuncs accFuncs;
     gpointer accData;
+    int batching; // children are mapped or unmapped together: one restacking afterwards
 };
 
 // --- the accessible object of a layout ---
@@ -216,6 +217,8 @@ static void vt_layout_apply_stacking(VtLayout* self)
 
 static void vt_layout_child_mapped(GtkWidget*, gpointer self)
 {
+    if (VT_LAYOUT(self)->batching)
+        return;
     vt_layout_apply_stacking(VT_LAYOUT(self));
 }
 
@@ -228,6 +231,7 @@ static void vt_layout_init(VtLayout* self)
     self->drawData = nullptr;
     self->accFuncs = VtLayoutAccessibleFuncs {};
     self->accData = nullptr;
+    self->batching = 0;
     gtk_widget_set_has_window(GTK_WIDGET(self), TRUE);
 }
 
@@ -274,8 +278,19 @@ static void vt_layout_unrealize(GtkWidget* widget)
 
 static void vt_layout_map(GtkWidget* widget)
 {
+    // Mapping the children one by one would restack them all once per child.
+    VT_LAYOUT(widget)->batching++;
     GTK_WIDGET_CLASS(vt_layout_parent_class)->map(widget);
+    VT_LAYOUT(widget)->batching--;
     vt_layout_apply_stacking(VT_LAYOUT(widget));
+}
+
+static void vt_layout_unmap(GtkWidget* widget)
+{
+    // Nothing to restack while the whole layout goes.
+    VT_LAYOUT(widget)->batching++;
+    GTK_WIDGET_CLASS(vt_layout_parent_class)->unmap(widget);
+    VT_LAYOUT(widget)->batching--;
 }
 
 static void vt_layout_get_preferred_width(GtkWidget* widget, gint* minimum, gint* natural)
@@ -379,6 +394,7 @@ static void vt_layout_class_init(VtLayoutClass* klass)
     widget_class->realize = vt_layout_realize;
     widget_class->unrealize = vt_layout_unrealize;
     widget_class->map = vt_layout_map;
+    widget_class->unmap = vt_layout_unmap;
     widget_class->get_preferred_width = vt_layout_get_preferred_width;
     widget_class->get_preferred_height = vt_layout_get_preferred_height;
     widget_class->size_allocate = vt_layout_size_allocate;

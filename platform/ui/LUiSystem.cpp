@@ -10,6 +10,7 @@
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -110,6 +111,35 @@ const FontInfo& SystemFont()
     return info;
 }
 
+// Pango's extents are 32-bit in 1/1024 points: a text of more than about 2 million points would
+// overflow them. Long texts are measured in pieces of at most this many bytes, cut at a whole
+// character (after a blank when one is near).
+constexpr size_t kPieceBytes = 32768;
+
+std::vector<std::string> Pieces(const char* text)
+{
+    std::vector<std::string> pieces;
+    size_t n = strlen(text);
+    size_t at = 0;
+    while (at < n) {
+        size_t end = std::min(n, at + kPieceBytes);
+        if (end < n) {
+            size_t blank = end;
+            while (
+                blank > at + kPieceBytes / 2 && text[blank - 1] != ' ' && text[blank - 1] != '\n')
+                --blank;
+            if (blank > at + kPieceBytes / 2)
+                end = blank;
+            else
+                while (end > at && (uint8_t(text[end]) & 0xC0) == 0x80)
+                    --end;
+        }
+        pieces.emplace_back(text + at, end - at);
+        at = end;
+    }
+    return pieces;
+}
+
 } // namespace
 
 bool LUiInit()
@@ -201,6 +231,16 @@ void LUiMeasureText(
     width = height = 0;
     if (!text)
         return;
+    if (strlen(text) > kPieceBytes) {
+        // One line: the pieces side by side.
+        for (const std::string& piece : Pieces(text)) {
+            double w = 0, h = 0;
+            LUiMeasureText(piece.c_str(), family, size, bold, w, h);
+            width += w;
+            height = std::max(height, h);
+        }
+        return;
+    }
     PangoFontMap* map = pango_cairo_font_map_get_default(); // one per thread
     PangoContext* context = pango_font_map_create_context(map);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -229,6 +269,13 @@ int LUiMeasureTextLines(const char* text, const char* family, double size, doubl
 {
     if (!text || !*text)
         return 0;
+    if (strlen(text) > kPieceBytes) {
+        // Pieces laid out one below the other (each piece's last line may be short).
+        int lines = 0;
+        for (const std::string& piece : Pieces(text))
+            lines += LUiMeasureTextLines(piece.c_str(), family, size, width);
+        return lines;
+    }
     PangoFontMap* map = pango_cairo_font_map_get_default();
     PangoContext* context = pango_font_map_create_context(map);
     cairo_font_options_t* options = cairo_font_options_create();

@@ -188,6 +188,26 @@ bool XClickButton(LNativeWindow* window, double x, double y, int button, int rep
     return status == 0;
 }
 
+KeyboardLock::KeyboardLock()
+{
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    for (char& c : display)
+        if (c == ':' || c == '/' || c == '.')
+            c = '_';
+    std::string path = "/tmp/vt-ui-keyboard" + display + ".lock";
+    fFd = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (fFd >= 0)
+        flock(fFd, LOCK_EX);
+}
+
+KeyboardLock::~KeyboardLock()
+{
+    if (fFd >= 0) {
+        flock(fFd, LOCK_UN);
+        close(fFd);
+    }
+}
+
 bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
     const std::function<bool()>& done, unsigned ms)
 {

@@ -41,6 +41,18 @@ bool SaveScreenshot(LNativeWindow* window, const std::string& path);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
+// Held while a test types with the real keyboard (xdotool), so that the tests of the suite
+// type one at a time.
+class KeyboardLock {
+public:
+    KeyboardLock();
+    ~KeyboardLock();
+    KeyboardLock(const KeyboardLock&) = delete;
+    KeyboardLock& operator=(const KeyboardLock&) = delete;
+
+private:
+    int fFd = -1;
+};
 // Sends a GDK button press (or release) to the view's widget at a point of the view (points).
 void SendButton(LView* view, double x, double y, int button, bool press);
 void SendMotion(LView* view, double x, double y, unsigned state);

@@ -376,6 +376,8 @@ GtkWidget* LCocoaButtonImpl::MakeButton()
     gtk_widget_set_sensitive(b, TRUE);
     GtkWidget* old = fButton;
     fButton = b;
+    fBuiltType = _buttonType;
+    fBuiltBezel = fBezel;
     UpdateStyle();
     UpdateImage();
     UpdateLabel();
@@ -390,6 +392,9 @@ void LCocoaButtonImpl::Rebuild()
         UpdateStyle();
         return;
     }
+    // The same kind needs no new GTK button.
+    if (fButton && fBuiltType == _buttonType && fBuiltBezel == fBezel)
+        return;
     if (fButton)
         gtk_widget_destroy(fButton);
     fButton = MakeButton();
@@ -402,18 +407,14 @@ void LCocoaButtonImpl::UpdateStyle()
     // The margins equal the inset MoveControlPixels adds, so the visible button lies on the
     // rectangle asked for: 4 points wide for check boxes, check buttons and cool buttons, 12
     // for the others; 3 high (4 for a cool button), the odd point below.
-    std::string css;
-    if (!isTypeRadioButton() && fBezel != kLBezelShadowlessSquare) {
-        int i = (isTypeCoolButton() || isTypeCheckButton() || isTypeCheckBox()) ? 4 : 12;
-        int c = isTypeCoolButton() ? 1 : 0;
-        int top = (c + 3) / 2, bottom = (c + 3) - top;
-        char m[96];
-        snprintf(m, sizeof m, "margin: %dpx %dpx %dpx %dpx;", top, i / 2, bottom, i - i / 2);
-        css = m;
-    }
-    if (fBezel == kLBezelHelpButton && _buttonType == kLButtonTypeMomentaryLight)
-        css += " padding: 0; min-width: 0; min-height: 0;";
-    setExtraStyle(css);
+    const char* styleClass = "";
+    if (!isTypeRadioButton() && fBezel != kLBezelShadowlessSquare)
+        styleClass = isTypeCoolButton()                 ? "vt-inset-cool"
+            : (isTypeCheckButton() || isTypeCheckBox()) ? "vt-inset-4"
+                                                        : "vt-inset-12";
+    setStyleClass(styleClass);
+    if (fButton && fBezel == kLBezelHelpButton && _buttonType == kLButtonTypeMomentaryLight)
+        gtk_style_context_add_class(gtk_widget_get_style_context(fButton), "vt-help");
 }
 
 void LCocoaButtonImpl::UpdateImage()
@@ -596,4 +597,6 @@ void LCocoaRadioButtonGroupImpl::UpdateInputShape(GtkWidget* widget)
     g_list_free(kids);
     gdk_window_input_shape_combine_region(window, region, 0, 0);
     cairo_region_destroy(region);
+    // The group's own window passes clicks through; its radio buttons still take theirs.
+    gdk_window_set_pass_through(window, TRUE);
 }

@@ -174,6 +174,8 @@ private:
     LView* radioButtonGroup_ = nullptr;
     cairo_surface_t* fImage = nullptr;
     GtkWidget* fButton = nullptr; // the GTK button inside the box (held by it)
+    int fBuiltType = -1; // the kind fButton was made for
+    int fBuiltBezel = -1;
 };
 
 // The view radio buttons of one group live in. It takes no clicks of its own: controls below

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 std::string LCocoaControlFont::EffectiveFamily() const
 {
@@ -44,12 +45,94 @@ void LCocoaControlImpl::setExtraStyle(const std::string& css)
         ApplyStyle(w);
 }
 
+namespace {
+
+// One provider per style sheet text: controls of a kind share theirs, so a window of many
+// controls parses a few sheets only.
+GtkCssProvider* SharedProvider(const std::string& css)
+{
+    static std::map<std::string, GtkCssProvider*> providers;
+    auto it = providers.find(css);
+    if (it != providers.end())
+        return it->second;
+    if (providers.size() > 256) {
+        for (auto& [text, provider] : providers)
+            g_object_unref(provider);
+        providers.clear();
+    }
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
+    providers.emplace(css, provider);
+    return provider;
+}
+
+} // namespace
+
+// The style classes of the control kinds, one sheet for the whole screen: widgets that share
+// them share their styles too.
+void LCocoaControlInstallClassSheet()
+{
+    static bool installed = false;
+    GdkScreen* screen = gdk_screen_get_default();
+    if (installed || !screen)
+        return;
+    installed = true;
+    static const char css[] = R"css(
+.vt-inset-12 { margin: 1px 6px 2px 6px; }
+.vt-inset-4 { margin: 1px 2px 2px 2px; }
+.vt-inset-cool { margin: 2px 2px 2px 2px; }
+.vt-help { padding: 0; min-width: 0; min-height: 0; }
+entry.vt-input { border: 1px solid alpha(currentColor, 0.35); border-radius: 0; padding: 0 4px;
+    min-height: 0; box-shadow: none; }
+)css";
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(
+        screen, GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    g_object_unref(provider);
+}
+
+void LCocoaControlImpl::setStyleClass(const char* styleClass)
+{
+    fClass = styleClass ? styleClass : "";
+    if (GtkWidget* w = StyledWidget())
+        ApplyStyle(w);
+}
+
 void LCocoaControlImpl::ApplyStyle(GtkWidget* widget)
 {
     if (!widget)
         return;
-    if (!fProvider)
-        fProvider = gtk_css_provider_new();
+    LCocoaControlInstallClassSheet();
+    GtkStyleContext* sc = gtk_widget_get_style_context(widget);
+    if (fStyled != widget || fClass != fAppliedClass) {
+        if (fStyled == widget && !fAppliedClass.empty())
+            gtk_style_context_remove_class(sc, fAppliedClass.c_str());
+        if (!fClass.empty())
+            gtk_style_context_add_class(sc, fClass.c_str());
+        fAppliedClass = fClass;
+    }
+    // The theme's font and no style of its own: nothing more (the widget keeps sharing its
+    // style with its kind).
+    bool plain = fFont.family.empty() && fFont.size <= 0 && !fFont.bold && !fFont.italic
+        && fExtraCss.empty();
+    if (plain) {
+        if (fStyled && fProvider)
+            gtk_style_context_remove_provider(
+                gtk_widget_get_style_context(fStyled), GTK_STYLE_PROVIDER(fProvider));
+        if (fProvider)
+            g_object_unref(fProvider);
+        fProvider = nullptr;
+        fCss.clear();
+        if (fStyled != widget) {
+            if (fStyled)
+                g_object_remove_weak_pointer(
+                    G_OBJECT(fStyled), reinterpret_cast<gpointer*>(&fStyled));
+            fStyled = widget;
+            g_object_add_weak_pointer(G_OBJECT(fStyled), reinterpret_cast<gpointer*>(&fStyled));
+        }
+        return;
+    }
     // Font sizes in px: CSS points are 4/3 larger than the layer's points.
     char size[64];
     snprintf(size, sizeof size, "%.3fpx", fFont.EffectiveSize());
@@ -63,18 +146,25 @@ void LCocoaControlImpl::ApplyStyle(GtkWidget* widget)
     std::string css = "* { font-family: \"" + family + "\"; font-size: " + size
         + "; font-weight: " + (fFont.bold ? "bold" : "normal")
         + "; font-style: " + (fFont.italic ? "italic" : "normal") + "; " + fExtraCss + " }";
-    gtk_css_provider_load_from_data(fProvider, css.c_str(), -1, nullptr);
+    if (fStyled == widget && css == fCss)
+        return;
+    GtkCssProvider* provider = SharedProvider(css);
+    if (fStyled && fProvider)
+        gtk_style_context_remove_provider(
+            gtk_widget_get_style_context(fStyled), GTK_STYLE_PROVIDER(fProvider));
     if (fStyled != widget) {
-        if (fStyled) {
-            gtk_style_context_remove_provider(
-                gtk_widget_get_style_context(fStyled), GTK_STYLE_PROVIDER(fProvider));
+        if (fStyled)
             g_object_remove_weak_pointer(G_OBJECT(fStyled), reinterpret_cast<gpointer*>(&fStyled));
-        }
-        gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
-            GTK_STYLE_PROVIDER(fProvider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
         fStyled = widget;
         g_object_add_weak_pointer(G_OBJECT(fStyled), reinterpret_cast<gpointer*>(&fStyled));
     }
+    g_object_ref(provider);
+    if (fProvider)
+        g_object_unref(fProvider);
+    fProvider = provider;
+    fCss = css;
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+        GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
 }
 
 namespace LCocoaControl {

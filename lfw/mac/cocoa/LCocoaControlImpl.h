@@ -40,6 +40,8 @@ protected:
     // The style sheet of the control kind (margins, borders) besides the font; applied to the
     // widget given to ApplyStyle.
     void setExtraStyle(const std::string& css);
+    // A class of the control kinds' shared style sheet ("vt-inset-12", "vt-input", ...).
+    void setStyleClass(const char* styleClass);
     // Gives the widget (the control's own, or an inner one) the font and extra style.
     void ApplyStyle(GtkWidget* widget);
     // Called after the font changed (labels rebuild their attributes).
@@ -50,9 +52,15 @@ protected:
 private:
     LCocoaControlFont fFont;
     std::string fExtraCss;
-    GtkCssProvider* fProvider = nullptr;
+    std::string fCss; // the sheet last applied
+    std::string fClass;
+    std::string fAppliedClass;
+    GtkCssProvider* fProvider = nullptr; // shared, one reference held
     GtkWidget* fStyled = nullptr; // the widget fProvider was added to (not held)
 };
+
+// Installs the shared style sheet of the control kinds (once, when there is a screen).
+void LCocoaControlInstallClassSheet();
 
 namespace LCocoaControl {
 // Cuts a UTF-8 text to at most maxBytes bytes at a whole character.

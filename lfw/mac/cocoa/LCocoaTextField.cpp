@@ -249,8 +249,7 @@ LCocoaTextInputImpl::LCocoaTextInputImpl(const LUiRect& frame, LCocoaWindow* win
     SetAcceptsFocus(true);
     // Text set by code is handled as a change of the field itself.
     fSetTextObserver = LCocoaAddNotificationObserver(kLCocoaTextInputSetText, OnSetText, this);
-    setExtraStyle("border: 1px solid alpha(currentColor, 0.35); border-radius: 0; "
-                  "padding: 0 4px; min-height: 0; box-shadow: none;");
+    setStyleClass("vt-input");
 }
 
 LCocoaTextInputImpl::~LCocoaTextInputImpl()

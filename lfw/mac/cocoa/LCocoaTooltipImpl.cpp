@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <pango/pangocairo.h>
+#include <vector>
 
 namespace {
 
@@ -68,6 +69,22 @@ bool LCocoaViewScreenRect(LView* view, LUiRect& rect)
     }
     rect = LUiRect { ox + p.x, oy + p.y, view->Frame().width, view->Frame().height };
     return true;
+}
+
+void UpdateChildViewTooltips(LView* view)
+{
+    if (!view)
+        return;
+    for (LView* sub : std::vector<LView*>(view->Subviews())) {
+        if (GtkWidget* w = sub->ExistingWidget()) {
+            if (gchar* tip = gtk_widget_get_tooltip_text(w)) {
+                gtk_widget_set_tooltip_text(w, nullptr);
+                gtk_widget_set_tooltip_text(w, tip);
+                g_free(tip);
+            }
+        }
+        UpdateChildViewTooltips(sub);
+    }
 }
 
 // --- the view

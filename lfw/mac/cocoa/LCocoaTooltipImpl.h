@@ -18,6 +18,10 @@ class LRunLoopTimer;
 // The view's rectangle on the screen (points, y down); false when it is in no window.
 bool LCocoaViewScreenRect(LView* view, LUiRect& rect);
 
+// The GTK tooltips of a view's subviews, depth first, are set again (the view was shown after
+// being hidden); views without one are left alone and still descended into.
+void UpdateChildViewTooltips(LView* view);
+
 // The box and its text: sizes, the arrow and the drawing.
 class LCocoaTooltipView {
 public:

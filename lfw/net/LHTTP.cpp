@@ -1,0 +1,434 @@
+#include "lfw/net/LHTTP.h"
+
+#include "lfw/gen/LFileSave.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+LIPSocketTCPRef _LRef(LIPSocketTCP& s)
+{
+    return LIPSocketTCPRef(s.GetDescriptor());
+}
+LSSLSocketTCP& _LRef(LSSLSocketTCP& s)
+{
+    return s;
+}
+
+// A body without a length ends with the connection; over TLS only a close notice ends it, a
+// cut connection may have dropped the rest.
+bool _LEndedCleanly(LIPSocketTCP&)
+{
+    return true;
+}
+bool _LEndedCleanly(LSSLSocketTCP& s)
+{
+    return s.ClosedCleanly();
+}
+
+bool _LCopy(char* out, size_t size, const char* text)
+{
+    size_t n = std::strlen(text);
+    if (n >= size) {
+        out[0] = 0;
+        return false;
+    }
+    std::memcpy(out, text, n + 1);
+    return true;
+}
+
+bool _LStartsWithNoCase(const char* text, const char* prefix)
+{
+    return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// Reads one header line into a 259-byte line, counting the header block's bytes against its
+// bound: 2 once the block is too large.
+template <class Sock>
+LProcessResult _LReadHeaderLine(
+    LProcessInterface& job, Sock& sock, char* line, size_t& used, unsigned int timeoutMs)
+{
+    LFixedLengthStringWriterTemplate<char> w(line, kLHTTPLineSize);
+    if (used >= kLHTTPMaxHeaderBytes)
+        return LProcessResultError;
+    size_t consumed = 0;
+    LProcessResult r = ProcessRecvLineToWriter(
+        job, _LRef(sock), w, timeoutMs, kLHTTPMaxHeaderBytes - used, &consumed);
+    w.Terminate();
+    used += consumed;
+    if (r == LProcessResultSuccess && used > kLHTTPMaxHeaderBytes)
+        return LProcessResultError;
+    return r;
+}
+
+template <class Sock>
+LProcessResult _LFollow(LProcessInterface& job, Sock& sock, const char* url, const char* filePath)
+{
+    size_t used = 0;
+    char line[kLHTTPLineSize + 1];
+    for (;;) {
+        LProcessResult r = _LReadHeaderLine(job, sock, line, used, 10000);
+        if (r != LProcessResultSuccess)
+            return r == LProcessResultStopped ? r : LProcessResultError;
+        if (!line[0])
+            return LProcessResultError;
+        if (_LStartsWithNoCase(line, "Location:"))
+            break;
+    }
+    const char* location = line + 9;
+    while (*location == ' ' || *location == '\t')
+        ++location;
+    char next[kLPathSize];
+    if (!LHTTPResolveRedirection(next, url, location))
+        return LProcessResultError;
+    if (_LStartsWithNoCase(next, "https:"))
+        return ProcessHTTPSDownloadFile(job, next, filePath, false);
+    return ProcessHTTPDownloadFile(job, next, filePath, false);
+}
+
+template <class Sock>
+LProcessResult _LDownload(
+    LProcessInterface& job, Sock& sock, const char* url, const char* filePath, bool followRedirect)
+{
+    if (sock.GetDescriptor() < 0)
+        return LProcessResultError;
+    char host[kLIPHostSize];
+    char path[kLHTTPPathSize];
+    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
+        return LProcessResultError;
+    char request[kLHTTPRequestSize];
+    LHTTPFormatGetRequest(request, path, host);
+    LProcessResult r = ProcessSend(job, _LRef(sock), request, std::strlen(request), 27048);
+    if (r != LProcessResultSuccess)
+        return r;
+
+    char line[kLHTTPLineSize + 1];
+    size_t used = 0;
+    r = _LReadHeaderLine(job, sock, line, used, 180000);
+    if (r != LProcessResultSuccess)
+        return r;
+    int status = 0;
+    if (!LHTTPParseStatusLine(line, &status))
+        return LProcessResultError;
+    if (status >= 300 && status <= 399 && followRedirect)
+        return _LFollow(job, sock, url, filePath);
+    if (status < 200 || status > 299)
+        return LProcessResultError;
+
+    // Headers: a block that does not end with its empty line is a failure.
+    bool known = false;
+    uint64_t length = 0;
+    for (;;) {
+        r = _LReadHeaderLine(job, sock, line, used, 60000);
+        if (r != LProcessResultSuccess)
+            return r;
+        if (!line[0])
+            break;
+        uint64_t value = 0;
+        int c = LHTTPParseContentLength(line, &value);
+        if (c < 0 || LHTTPIsTransferEncoded(line))
+            return LProcessResultError;
+        if (c > 0) {
+            known = true;
+            length = value;
+        }
+    }
+
+    LFileSave save;
+    if (!save.Begin(filePath))
+        return LProcessResultError;
+    uint64_t remaining = known ? length : UINT64_MAX;
+    double step = known ? 1.0 / double(length / 1028 + 1) : 0.0;
+    double progress = 0;
+    job.SetProgress(0);
+    char buffer[16384];
+    while (remaining > 0) {
+        if (job.IsToStop()) {
+            save.Discard();
+            return LProcessResultStopped;
+        }
+        size_t want = remaining < sizeof buffer ? size_t(remaining) : sizeof buffer;
+        size_t got = 0;
+        r = ProcessRecvReady(job, _LRef(sock), buffer, want, &got, 60000);
+        if (r == LProcessResultError && !known && _LEndedCleanly(sock))
+            break; // the close ends a body without a length
+        if (r != LProcessResultSuccess) {
+            save.Discard();
+            return r;
+        }
+        if (!save.GetStream().Write(buffer, got)) {
+            save.Discard();
+            return LProcessResultError;
+        }
+        remaining -= known ? got : 0;
+        if (known) {
+            progress += step * double(got) / 1028.0;
+            job.SetProgress(progress < 1 ? progress : 1);
+        }
+    }
+    if (!save.Commit())
+        return LProcessResultError;
+    job.SetProgress(1);
+    return LProcessResultSuccess;
+}
+
+} // namespace
+
+bool ProcessHTTPSplitHost(const char* url, char* hostOut, char* pathOut, size_t pathSize)
+{
+    hostOut[0] = 0;
+    if (pathSize)
+        pathOut[0] = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(url); *p; ++p)
+        if (*p <= ' ' || *p == 0x7F)
+            return false;
+    size_t h = 0;
+    const char* p = url;
+    for (; *p; ++p) {
+        if (*p == '/') {
+            if (p[1] == '/') {
+                h = 0; // the scheme and its two slashes
+                ++p;
+                continue;
+            }
+            break;
+        }
+        if (h < kLIPHostSize - 1)
+            hostOut[h++] = *p;
+    }
+    hostOut[h] = 0;
+    if (!_LCopy(pathOut, pathSize, p))
+        return false;
+    return h > 0;
+}
+
+void LHTTPFormatGetRequest(char* out, const char* path, const char* host)
+{
+    LStringFormat(
+        out, kLHTTPRequestSize, "GET %s HTTP/1.0\r\nHost: %s\r\n\r\n", *path ? path : "/", host);
+}
+
+LProcessResult ProcessHTTPConnect(
+    LProcessInterface& job, LIPSocketTCP& sock, const char* host, unsigned int timeoutMs)
+{
+    LIPAddressMultiHomedWithPort address;
+    char name[kLIPHostSize];
+    address.port = SplitPortFromAddr(host, name, 80);
+    if (address.port == 0)
+        return LProcessResultError;
+    address.addresses.Resolve(name);
+    return ProcessConnect(job, sock, address, timeoutMs);
+}
+
+LProcessResult ProcessHTTPSConnect(
+    LProcessInterface& job, LSSLSocketTCP& sock, const char* host, unsigned int timeoutMs)
+{
+    LIPAddressMultiHomedWithPort address;
+    char name[kLIPHostSize];
+    address.port = SplitPortFromAddr(host, name, 443);
+    if (address.port == 0)
+        return LProcessResultError;
+    address.addresses.Resolve(name);
+    LProcessResult r = ProcessConnect(job, sock, host, address, timeoutMs);
+    if (r != LProcessResultSuccess)
+        return r;
+    r = sock.ConvertSocketToSSLTimeOut(job, timeoutMs);
+    if (r != LProcessResultSuccess)
+        sock.CloseSocketAndContext();
+    return r;
+}
+
+LProcessResult ProcessHTTPGet(LProcessInterface& job, const char* url, char* buffer,
+    size_t bufferSize, unsigned int timeoutMs)
+{
+    if (bufferSize == 0)
+        return LProcessResultError;
+    buffer[0] = 0;
+    char host[kLIPHostSize];
+    char path[kLHTTPPathSize];
+    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
+        return LProcessResultError;
+    LIPSocketTCP sock;
+    LProcessResult r = ProcessHTTPConnect(job, sock, host, timeoutMs);
+    if (r != LProcessResultSuccess)
+        return r;
+    char request[kLHTTPRequestSize];
+    LHTTPFormatGetRequest(request, path, host);
+    unsigned int sendTimeout = timeoutMs > 0xFFFFFFFFu - 15025 ? timeoutMs : timeoutMs + 15025;
+    r = ProcessSend(job, sock, request, std::strlen(request), sendTimeout);
+    if (r != LProcessResultSuccess)
+        return r;
+    size_t got = 0;
+    r = ProcessRecvBytes(job, sock, buffer, bufferSize - 1, &got, timeoutMs);
+    buffer[got] = 0;
+    return r == LProcessResultStopped ? LProcessResultStopped : LProcessResultSuccess;
+}
+
+LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, LIPSocketTCP& sock, const char* url,
+    const char* filePath, bool followRedirect)
+{
+    return _LDownload(job, sock, url, filePath, followRedirect);
+}
+
+LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, LSSLSocketTCP& sock, const char* url,
+    const char* filePath, bool followRedirect)
+{
+    return _LDownload(job, sock, url, filePath, followRedirect);
+}
+
+LProcessResult ProcessHTTPDownloadFile(
+    LProcessInterface& job, const char* url, const char* filePath, bool followRedirect)
+{
+    char host[kLIPHostSize];
+    char path[kLHTTPPathSize];
+    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
+        return LProcessResultError;
+    LIPSocketTCP sock;
+    LProcessResult r = ProcessHTTPConnect(job, sock, host, 22000);
+    if (r != LProcessResultSuccess)
+        return r;
+    return _LDownload(job, sock, url, filePath, followRedirect);
+}
+
+LProcessResult ProcessHTTPSDownloadFile(
+    LProcessInterface& job, const char* url, const char* filePath, bool followRedirect)
+{
+    char host[kLIPHostSize];
+    char path[kLHTTPPathSize];
+    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
+        return LProcessResultError;
+    LSSLSocketTCP sock;
+    LProcessResult r = ProcessHTTPSConnect(job, sock, host, 60000);
+    if (r != LProcessResultSuccess)
+        return r;
+    return _LDownload(job, sock, url, filePath, followRedirect);
+}
+
+bool LHTTPParseStatusLine(const char* line, int* status)
+{
+    *status = 0;
+    if (std::strlen(line) < 12 || strncasecmp(line, "HTTP", 4) != 0)
+        return false;
+    int value = 0;
+    for (int i = 9; i < 12; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return false;
+        value = value * 10 + (line[i] - '0');
+    }
+    *status = value;
+    return true;
+}
+
+int LHTTPParseContentLength(const char* line, uint64_t* length)
+{
+    if (!_LStartsWithNoCase(line, "Content-Length:"))
+        return 0;
+    const char* p = line + 15;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p < '0' || *p > '9')
+        return -1;
+    uint64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + uint64_t(*p - '0');
+        if (value >= (uint64_t(1) << 63) / 10)
+            return -1;
+    }
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p)
+        return -1;
+    *length = value;
+    return 1;
+}
+
+bool LHTTPIsTransferEncoded(const char* line)
+{
+    if (!_LStartsWithNoCase(line, "Transfer-Encoding:"))
+        return false;
+    const char* p = line + 18;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return strcasecmp(p, "identity") != 0;
+}
+
+bool LHTTPGetURLParent(char* out, const char* url)
+{
+    if (!_LCopy(out, kLPathSize, url))
+        return false;
+    size_t n = std::strlen(out);
+    if (n >= 2 && out[n - 1] == '/' && out[n - 2] == '/') {
+        out[0] = 0;
+        return false;
+    }
+    if (n > 0 && out[n - 1] == '/')
+        out[--n] = 0;
+    char* slash = std::strrchr(out, '/');
+    if (slash && (slash == out || slash[-1] != '/')) {
+        *slash = 0;
+        return true;
+    }
+    out[0] = 0;
+    return true;
+}
+
+bool LHTTPResolveRedirection(char* result, const char* requestUrl, const char* location)
+{
+    result[0] = 0;
+    if (std::strstr(location, "://"))
+        return _LCopy(result, kLPathSize, location);
+    char base[kLPathSize];
+    if (!_LCopy(base, sizeof base, requestUrl))
+        return false;
+    if (!*location)
+        return LStringFormat(result, kLPathSize, "%s/", base) < kLPathSize - 1;
+    if (*location == '/') {
+        char next[kLPathSize];
+        for (;;) {
+            if (!LHTTPGetURLParent(next, base))
+                return false;
+            if (!next[0])
+                break;
+            std::memcpy(base, next, sizeof base);
+        }
+        if (std::strlen(base) + std::strlen(location) >= kLPathSize)
+            return false;
+        LStringFormat(result, kLPathSize, "%s%s", base, location);
+        return true;
+    }
+    for (;;) {
+        if (std::strncmp(location, "../", 3) == 0) {
+            char next[kLPathSize];
+            if (!LHTTPGetURLParent(next, base))
+                return false;
+            std::memcpy(base, next, sizeof base);
+            location += 3;
+        } else if (std::strncmp(location, "./", 2) == 0) {
+            location += 2;
+        } else {
+            break;
+        }
+    }
+    if (std::strlen(base) + 1 + std::strlen(location) >= kLPathSize)
+        return false;
+    LStringFormat(result, kLPathSize, "%s/%s", base, location);
+    return true;
+}
+
+size_t LURIEncode(char* out, size_t size, const char* text)
+{
+    if (size == 0)
+        return 0;
+    size_t n = 0;
+    for (const char* p = text; *p; ++p) {
+        size_t need = LURIIsUnreserved(static_cast<unsigned char>(*p)) ? 1 : 3;
+        if (n + need > size - 1)
+            break;
+        LFixedLengthStringWriterTemplate<char> w(out + n, need);
+        LURIEncodeToWriterDirect(w, *p);
+        n += need;
+    }
+    out[n] = 0;
+    return n;
+}

@@ -1,0 +1,17 @@
+// The hosts the program talks to. Each has a fixed default and may be overridden by a string
+// user setting in the section "Online" (a host with an optional ":port").
+#pragma once
+
+#include <cstddef>
+
+inline constexpr const char* kLOnlineMusicBrainzHost = "MusicBrainzHost";
+inline constexpr const char* kLOnlineHelpServer = "HelpServer";
+inline constexpr const char* kLOnlineCrashReportServer = "CrashReportServer";
+inline constexpr const char* kLOnlineWebSite = "WebSite";
+inline constexpr const char* kLOnlineWebSite2 = "WebSite2";
+inline constexpr const char* kLOnlineBugPage = "BugPage";
+
+// The host (260 bytes) for one of the keys above: the user setting when set, else the default.
+void LOnlineGetHost(const char* key, char* out);
+// The default of a key ("" for an unknown key).
+const char* LOnlineGetDefaultHost(const char* key);

@@ -1,0 +1,38 @@
+// The audio-CD job: reads the table of contents of each optical drive, computes the disc's
+// MusicBrainz disc id, asks the MusicBrainz web service (over verified TLS) for the disc and
+// makes the disc title, the artist or a numbered track list of it.
+#pragma once
+
+#include "lfw/gen/LString.h"
+#include "lfw/snd/LCDTOC.h"
+
+inline constexpr size_t kLDiscIdSize = 29; // 28 characters and the NUL
+inline constexpr size_t kLMusicBrainzMaxReply = 1u << 20;
+
+struct VTProcessAudioCDInfo {
+    enum Type { kTitle = 0, kArtist = 1, kTrackList = 2 };
+    int type = kTrackList;
+    bool found = false; // out: a drive held a disc that was read and looked up
+    LStringLongTemplate<char> text; // out
+};
+
+// 0 with found and the text, 0 with found clear when no drive gave a result, 1 stopped, 2 with
+// an error text.
+LProcessResult Process(LProcessInterface& job, VTProcessAudioCDInfo& info);
+// One drive: table of contents, default tracks and, with the lookup flag, the lookup.
+LProcessResult Process(LProcessInterface& job, LCDDBInfo& info);
+
+// One record per track: "Spår NN", its duration (75 sectors a second), sectors and flag.
+void InitTracks(LCDDBInfo& info, const TOCTrackInfo* table);
+// The MusicBrainz disc id (28 characters) of a table of trackCount tracks and the lead-out.
+void LMusicBrainzDiscId(char* out, const TOCTrackInfo* table, unsigned trackCount);
+// The request the lookup sends (2048 bytes).
+void LMusicBrainzFormatRequest(char* out, const char* host, const char* discId);
+// Reads a JSON reply into the record: the release and the medium whose disc list holds discId
+// (the first medium when no medium lists discs), its title, date, artist and exactly
+// info.trackCount track titles. 0, or 2 when the reply lacks any of them.
+LProcessResult LMusicBrainzReadReply(
+    LProcessInterface& job, const char* json, const char* discId, LCDDBInfo& info);
+// The lookup of the disc over the network.
+LProcessResult ProcessPerformMusicBrainzLookup(
+    LProcessInterface& job, LCDDBInfo& info, const TOCTrackInfo* table);
