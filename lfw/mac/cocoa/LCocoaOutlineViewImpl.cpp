@@ -841,8 +841,13 @@ void LCocoaOutlineViewImpl::buildGtkColumn(LCocoaTableColumn& c)
             &LCocoaOutlineGlue::CellFunc, new LCocoaOutlineGlue::CellData { this, &c },
             &LCocoaOutlineGlue::FreeCellData);
         c.textRenderer = c.dropDown ? gtk_cell_renderer_combo_new() : gtk_cell_renderer_text_new();
-        if (c.dropDown)
-            g_object_set(c.textRenderer, "has-entry", FALSE, nullptr);
+        if (c.dropDown) {
+            // The list is filled by the owner as it opens (an empty one until then).
+            GtkListStore* empty = gtk_list_store_new(1, G_TYPE_STRING);
+            g_object_set(
+                c.textRenderer, "has-entry", FALSE, "model", empty, "text-column", 0, nullptr);
+            g_object_unref(empty);
+        }
         PangoFontDescription* font = SystemFont(-1);
         g_object_set(c.textRenderer, "ellipsize", PANGO_ELLIPSIZE_MIDDLE, "font-desc", font,
             "xalign",

@@ -623,3 +623,59 @@ TEST_F(ListViewTest, TreeCheckBoxesAreClickedPerRow)
     uitest::SaveScreenshot(w.GetNativeWindow(), Shot("tree_checked"));
     w.DestroyCommon();
 }
+
+TEST_F(ListViewTest, DropDownCellsAreFilledByTheOwnerAndReportTheChoice)
+{
+    struct Choices : LListViewDropDownHandler {
+        int fills = 0, id = 0, row = -1, column = -1, item = -1;
+        std::string title;
+        void EvDropDownFill(int, int dataColumn, int r, std::vector<std::string>& items) override
+        {
+            ++fills;
+            column = dataColumn;
+            row = r;
+            items = { "Ja", "Nej", "Kanske" };
+        }
+        void EvDropDownChoice(int controlId, int r, int dataColumn, int i, const char* t) override
+        {
+            id = controlId;
+            row = r;
+            column = dataColumn;
+            item = i;
+            title = t;
+        }
+    } choices;
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    LCocoaListViewManager* m = list->manager();
+    m->setDropDownColumnsHandler(&choices);
+    const int32_t columns[][2] = { { 2, 0 }, { -1, 0 } };
+    m->setDropDownColumns(columns);
+    EXPECT_TRUE(list->tableColumn(2)->dropDown);
+    for (const char* t : { "a", "b" })
+        w.LVAddString(kList, t, 0, 0, 0);
+    m->setItemText("Nej", 1, 2);
+    uitest::Pump(100);
+    list->editItem(1, 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return list->isEditing(); }));
+    EXPECT_EQ(choices.fills, 1);
+    EXPECT_EQ(choices.row, 1);
+    EXPECT_EQ(choices.column, 2);
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(w.GetNativeWindow()->Gtk()));
+    GtkWidget* combo = focus;
+    while (combo && !GTK_IS_COMBO_BOX(combo))
+        combo = gtk_widget_get_parent(combo);
+    ASSERT_TRUE(combo);
+    GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(combo));
+    ASSERT_TRUE(model);
+    EXPECT_EQ(gtk_tree_model_iter_n_children(model, nullptr), 3);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 2);
+    list->endEditing();
+    uitest::Pump(50);
+    EXPECT_EQ(choices.id, kList);
+    EXPECT_EQ(choices.item, 2);
+    EXPECT_EQ(choices.title, "Kanske");
+    char buf[260];
+    EXPECT_STREQ(m->getItemText(buf, 1, 2), "Kanske");
+    w.DestroyCommon();
+}
