@@ -128,6 +128,18 @@ struct LCocoaOutlineGlue {
         return FALSE;
     }
 
+    // A right click on the header: the owner's right-click command; GTK has the click only when
+    // none was delivered.
+    static gboolean HeaderButtonPress(GtkWidget*, GdkEventButton* event, gpointer self)
+    {
+        auto* view = static_cast<LCocoaOutlineViewImpl*>(self);
+        if (event->type != GDK_BUTTON_PRESS || event->button != 3)
+            return FALSE;
+        LUiRef<LView> hold(view);
+        return LCocoaView::getCommandId(view, &keyCmdCtrlRightClick) >= 0
+            && LCocoaView::sendCommandWithKey(view, &keyCmdCtrlRightClick, view->lfwWindow());
+    }
+
     static gboolean DrawAfter(GtkWidget*, cairo_t* cr, gpointer self)
     {
         static_cast<LCocoaOutlineViewImpl*>(self)->drawOverlay(cr);
@@ -884,6 +896,9 @@ void LCocoaOutlineViewImpl::buildGtkColumn(LCocoaTableColumn& c)
         g_list_free(cols);
     }
     gtk_tree_view_move_column_after(GTK_TREE_VIEW(fTree), column, before);
+    if (GtkWidget* button = gtk_tree_view_column_get_button(column))
+        g_signal_connect(
+            button, "button-press-event", G_CALLBACK(&LCocoaOutlineGlue::HeaderButtonPress), this);
     if (treeColumn)
         gtk_tree_view_set_expander_column(GTK_TREE_VIEW(fTree), column);
 }

@@ -2,6 +2,9 @@
 
 #include "lfw/mac/cocoa/LCocoaOutlineViewModels.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <unordered_set>
 
 namespace {
@@ -50,8 +53,19 @@ bool LCocoaTreeNode::isDescendantOf(const LCocoaTreeNode* ancestor) const
     return false;
 }
 
+long LCocoaTreeNode::shiftFor(size_t cached) const
+{
+    auto it = std::upper_bound(fShifts.begin(), fShifts.end(), cached,
+        [](size_t v, const std::pair<size_t, long>& s) { return v < s.first; });
+    return it == fShifts.begin() ? 0 : std::prev(it)->second;
+}
+
 void LCocoaTreeNode::renumberFrom(size_t position) const
 {
+    if (!fShifts.empty()) {
+        fShifts.clear();
+        position = 0;
+    }
     for (size_t i = position; i < fChildren.size(); ++i)
         fChildren[i]->fIndex = i;
     fStaleFrom = fChildren.size();
@@ -61,11 +75,21 @@ size_t LCocoaTreeNode::indexInParent() const
 {
     if (!fParent)
         return 0;
-    if (fParent->fStaleFrom <= fIndex)
-        fParent->renumberFrom(fParent->fStaleFrom);
-    if (fIndex >= fParent->fChildren.size() || fParent->fChildren[fIndex].get() != this)
-        fParent->renumberFrom(0);
-    return fIndex;
+    const LCocoaTreeNode* p = fParent;
+    size_t i = fIndex;
+    if (!p->fShifts.empty()) {
+        // Rows were taken out since the last numbering: the index moves by the removals
+        // before it.
+        i = size_t(long(fIndex) + p->shiftFor(fIndex));
+    } else if (p->fStaleFrom <= fIndex) {
+        p->renumberFrom(p->fStaleFrom);
+        i = fIndex;
+    }
+    if (i >= p->fChildren.size() || p->fChildren[i].get() != this) {
+        p->renumberFrom(0);
+        i = fIndex;
+    }
+    return i;
 }
 
 std::vector<int> LCocoaTreeNode::indexPath() const
@@ -90,6 +114,8 @@ LCocoaTreeNode* LCocoaTreeNode::insertChild(std::unique_ptr<LCocoaTreeNode> chil
         return nullptr;
     if (position > fChildren.size())
         position = fChildren.size();
+    if (!fShifts.empty())
+        renumberFrom(0);
     LCocoaTreeNode* raw = child.get();
     raw->fParent = this;
     raw->fIndex = position;
@@ -108,11 +134,29 @@ std::unique_ptr<LCocoaTreeNode> LCocoaTreeNode::removeChild(LCocoaTreeNode* chil
     if (!child || child->fParent != this)
         return nullptr;
     size_t i = child->indexInParent();
+    size_t cached = child->fIndex;
+    bool numbered = !fShifts.empty() || fStaleFrom >= fChildren.size();
     std::unique_ptr<LCocoaTreeNode> out = std::move(fChildren[i]);
     fChildren.erase(fChildren.begin() + long(i));
-    if (fStaleFrom > i)
-        fStaleFrom = i;
     out->fParent = nullptr;
+    if (!numbered) {
+        if (fStaleFrom > i)
+            fStaleFrom = i;
+        return out;
+    }
+    // Every node numbered after the removed one moves up by one: noted as a shift instead of
+    // numbering them all again (deleting many rows in order stays linear).
+    fStaleFrom = SIZE_MAX;
+    auto it = std::lower_bound(fShifts.begin(), fShifts.end(), cached + 1,
+        [](const std::pair<size_t, long>& s, size_t v) { return s.first < v; });
+    if (it != fShifts.end() && it->first == cached + 1) {
+        --it->second;
+    } else {
+        long before = it == fShifts.begin() ? 0 : std::prev(it)->second;
+        it = fShifts.insert(it, { cached + 1, before - 1 });
+    }
+    for (++it; it != fShifts.end(); ++it)
+        --it->second;
     return out;
 }
 
@@ -121,6 +165,7 @@ void LCocoaTreeNode::removeAllChildren()
     std::vector<std::unique_ptr<LCocoaTreeNode>> old;
     old.swap(fChildren);
     fStaleFrom = 0;
+    fShifts.clear();
     for (auto& c : old)
         c->fParent = nullptr;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class LCocoaOutlineViewRowModel;
@@ -51,6 +52,7 @@ public:
 
 private:
     void renumberFrom(size_t position) const;
+    long shiftFor(size_t cached) const;
 
     std::unique_ptr<LCocoaOutlineViewRowModel> fRow;
     LCocoaTreeNode* fParent = nullptr;
@@ -58,4 +60,7 @@ private:
     mutable size_t fIndex = 0;
     // Children from this position on may carry a stale index.
     mutable size_t fStaleFrom = 0;
+    // After removals without renumbering: from which old index on, by how much the children's
+    // indexes have moved (sorted by old index).
+    mutable std::vector<std::pair<size_t, long>> fShifts;
 };

@@ -439,3 +439,34 @@ TEST(OutlineModel, TreeItemsSortedByText)
     EXPECT_STREQ(tree.m->getText(buf, tree.m->getItem(1)), "mapp 2");
     EXPECT_STREQ(tree.m->getText(buf, tree.m->getItem(2)), "Mapp 10");
 }
+
+TEST(OutlineModel, NodeIndexesStayRightThroughInsertionsAndRemovals)
+{
+    LCocoaTreeNode parent(nullptr);
+    std::vector<LCocoaTreeNode*> mirror;
+    unsigned seed = 99;
+    auto next = [&](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return n ? (seed >> 8) % n : 0;
+    };
+    for (int step = 0; step < 4000; ++step) {
+        unsigned op = next(10);
+        if (op < 4 || mirror.empty()) {
+            size_t at = op == 0 ? next(unsigned(mirror.size() + 1)) : mirror.size();
+            auto* n = parent.insertChild(std::make_unique<LCocoaTreeNode>(nullptr), at);
+            mirror.insert(mirror.begin() + long(at), n);
+        } else {
+            // Runs of removals in order, and some anywhere.
+            size_t at = op < 8 ? std::min<size_t>(mirror.size() - 1, size_t(step % 7))
+                               : next(unsigned(mirror.size()));
+            parent.removeChild(mirror[at]);
+            mirror.erase(mirror.begin() + long(at));
+        }
+        for (int k = 0; k < 3 && !mirror.empty(); ++k) {
+            size_t probe = next(unsigned(mirror.size()));
+            ASSERT_EQ(mirror[probe]->indexInParent(), probe) << "step " << step;
+        }
+    }
+    for (size_t i = 0; i < mirror.size(); ++i)
+        ASSERT_EQ(mirror[i]->indexInParent(), i);
+}
