@@ -266,6 +266,8 @@ TEST_F(ListViewTest, HeaderClicksSortNaturallyBothWays)
     LCocoaListViewImpl* list = MakeList(w, flags);
     for (const char* t : { "f10", "f2", "f1" })
         w.LVAddString(kList, t, 0, 0, 0);
+    list->manager()->setClickCommand(kCmdClick);
+    list->manager()->setRightClickCommand(kCmdRight);
     uitest::Pump(50);
     EXPECT_EQ(list->manager()->getSortColumn(), 0);
     MakeKey(w);
@@ -293,8 +295,12 @@ TEST_F(ListViewTest, HeaderClicksSortNaturallyBothWays)
     ASSERT_TRUE(uitest::PumpUntil([&] { return !list->sortDescriptor().ascending; }));
     EXPECT_STREQ(w.LVGetString(kList, 0, buf), "f10");
     EXPECT_EQ(gtk_tree_view_column_get_sort_order(namn), GTK_SORT_DESCENDING);
-    // A header click is no row click.
+    // Header clicks are no row clicks.
+    uitest::Pump(600);
+    ASSERT_TRUE(uitest::XClickButton(w.GetNativeWindow(), cx, cy, 3));
+    uitest::Pump(200);
     EXPECT_EQ(w.Count(kCmdClick), 0);
+    EXPECT_EQ(w.Count(kCmdRight), 0);
     w.DestroyCommon();
 }
 
