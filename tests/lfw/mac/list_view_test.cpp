@@ -685,3 +685,22 @@ TEST_F(ListViewTest, DropDownCellsAreFilledByTheOwnerAndReportTheChoice)
     EXPECT_STREQ(m->getItemText(buf, 1, 2), "Kanske");
     w.DestroyCommon();
 }
+
+TEST_F(ListViewTest, AQueuedReloadAfterTheManagerWentDoesNothing)
+{
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    w.HandleLVDoubleClick(kList, kCmdDouble);
+    w.LVAddString(kList, "a", 0, 0, 0);
+    EXPECT_TRUE(list->manager()->reloadQueued());
+    w.LVDestroy(kList);
+    EXPECT_EQ(list->manager(), nullptr);
+    uitest::Pump(100); // the queued reload finds its manager gone
+    EXPECT_EQ(w.LVAddString(kList, "b", 0, 0, 0), -1);
+    EXPECT_EQ(w.LVGetSelCount(kList), 0);
+    EXPECT_EQ(w.LVGetCurSel(kList), -1);
+    char buf[260] = "junk";
+    EXPECT_STREQ(w.LVGetString(kList, 0, buf), "");
+    uitest::Pump(50);
+    w.DestroyCommon();
+}
