@@ -205,8 +205,10 @@ LCocoaOutlineViewImpl::LCocoaOutlineViewImpl(const LUiRect& frame, LCocoaWindow*
 
 LCocoaOutlineViewImpl::~LCocoaOutlineViewImpl()
 {
-    if (fTree)
+    if (fTree) {
         gtk_tree_view_set_model(GTK_TREE_VIEW(fTree), nullptr);
+        g_object_remove_weak_pointer(G_OBJECT(fTree), reinterpret_cast<gpointer*>(&fTree));
+    }
     if (fModel) {
         VtOutlineModelSetManager(fModel, nullptr);
         g_object_unref(fModel);
@@ -233,6 +235,8 @@ GtkWidget* LCocoaOutlineViewImpl::CreateWidget()
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
     fModel = VtOutlineModelNew(outlineManager(), !_hierarchical);
     fTree = gtk_tree_view_new();
+    // Cleared should GTK destroy the widget before this view goes.
+    g_object_add_weak_pointer(G_OBJECT(fTree), reinterpret_cast<gpointer*>(&fTree));
     GtkTreeView* tree = GTK_TREE_VIEW(fTree);
     gtk_tree_view_set_headers_visible(tree, fHeaderVisible);
     gtk_tree_view_set_enable_search(tree, TRUE);
