@@ -14,14 +14,32 @@ const LUiRect kUnplaced { 0, -300, 500, 30 };
 
 } // namespace
 
+namespace {
+
+// The view of the control id: the control itself, or the document view of the scroll view that
+// carries the id.
+template <class T> T* ScrollableImpl(LView* control)
+{
+    if (!control)
+        return nullptr;
+    if (T* view = dynamic_cast<T*>(control))
+        return view;
+    for (LView* sub : control->Subviews())
+        if (T* view = dynamic_cast<T*>(sub))
+            return view;
+    return nullptr;
+}
+
+} // namespace
+
 LCocoaListViewImpl* LMacWindow::ListViewGetImplById(int id) const
 {
-    return dynamic_cast<LCocoaListViewImpl*>(GetControlHandle(id));
+    return ScrollableImpl<LCocoaListViewImpl>(GetControlHandle(id));
 }
 
 LCocoaTreeViewImpl* LMacWindow::TreeViewGetImplById(int id) const
 {
-    return dynamic_cast<LCocoaTreeViewImpl*>(GetControlHandle(id));
+    return ScrollableImpl<LCocoaTreeViewImpl>(GetControlHandle(id));
 }
 
 LCocoaListViewImpl* LMacWindow::AddList(int id, const LListFlags& flags)
