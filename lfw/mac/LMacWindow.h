@@ -15,6 +15,12 @@ class LCocoaTooltipImpl;
 class LCocoaResizableBridge;
 class LKeyToCommandMap;
 class LMacWindow;
+class LCocoaListViewImpl;
+class LCocoaTreeViewImpl;
+class LCocoaTreeNode;
+struct LListFlags;
+struct LTreeFlags;
+struct LVColDynamicGlobal;
 class LPopupMenu;
 class LCocoaButtonImpl;
 class LGuiFont;
@@ -125,6 +131,46 @@ public:
     virtual void EvActivate() { }
     virtual void EvDeactivate() { }
     virtual void WindowSizeSettingsStore(const char* key);
+    // --- List and tree views by id. Every call on an id that is no list (or no tree) answers
+    // -1, 0, null or an empty buffer and changes nothing.
+    LCocoaListViewImpl* AddList(int id, const LListFlags& flags);
+    LCocoaListViewImpl* AddList(int id, const LListFlags& flags, int x, int y, int w, int h);
+    LCocoaTreeViewImpl* AddTreeView(int id, const LTreeFlags& flags);
+    LCocoaListViewImpl* ListViewGetImplById(int id) const;
+    LCocoaTreeViewImpl* TreeViewGetImplById(int id) const;
+    void LVInit(int id, const LVColDynamicGlobal* cols, const char* settings);
+    void LVInit(int id, const LVColDynamicGlobal* cols) { LVInit(id, cols, nullptr); }
+    void LVDestroy(int id);
+    void LVMovePixels(int id, const LVColDynamicGlobal* cols, int x, int y, int w, int h);
+    void LVAdjustColumns(int id, const LVColDynamicGlobal* cols);
+    void LVSetStyleDefaultText(int id, const char* text);
+    int LVAddString(int id, const char* text, int image, unsigned long data, int);
+    // Column texts ending with a null pointer; the new row's number or -1.
+    int LVAddRow(int id, ...);
+    void LVSetColumnString(int id, int row, int column, const char* text);
+    char* LVGetString(int id, int row, char* buf); // 260 bytes
+    unsigned long LVGetItemData(int id, int row);
+    void LVClear(int id);
+    void LVShowColumn(int id, int column, bool show);
+    int LVGetSelCount(int id);
+    int LVGetFirstSel(int id);
+    int LVGetCurSel(int id) { return LVGetFirstSel(id); }
+    void LVSetCurSel(int id, int row);
+    void LVSelectNone(int id);
+    void HandleLVSelChange(int id, int cmd);
+    void HandleLVDoubleClick(int id, int cmd);
+    void TVInit(int id);
+    void TVSetImages(int id, const unsigned int* images);
+    void HandleTVSelChange(int id, int cmd);
+    LCocoaTreeNode* TVAddItemFirst(
+        int id, const char* text, int image, unsigned long data, LCocoaTreeNode* parent);
+    LCocoaTreeNode* TVAddItemSorted(
+        int id, const char* text, int image, unsigned long data, LCocoaTreeNode* parent);
+    LCocoaTreeNode* TVGetRoot(int id);
+    LCocoaTreeNode* TVGetSel(int id);
+    void TVSelectItem(int id, LCocoaTreeNode* node);
+    char* TVGetText(int id, LCocoaTreeNode* node, char* buf); // 260 bytes
+
     // The menu operations: the main window serves them; for every other window they do nothing.
     virtual void EnableMenuItem(int, bool) { }
     virtual void EnableMenuItemList(const int*, bool) { }
