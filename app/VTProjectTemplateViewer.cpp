@@ -6,6 +6,7 @@
 #include "lfw/mac/LLineStyle.h"
 #include "lfw/mac/LPaintSurface.h"
 
+#include <algorithm>
 #include <cmath>
 
 VTProjectTemplateViewer::VTProjectTemplateViewer()
@@ -64,6 +65,20 @@ LBoundingBox2T<float> VTProjectTemplateViewer::GetCollectionBoundingBox() const
     float w = 0, h = 0;
     data->GetDimensions(w, h);
     return LBoundingBox2T<float>(-w / 2, -h / 2, w / 2, h / 2);
+}
+
+void VTProjectTemplateViewer::GetTemplateClientDimension(
+    int& width, int& height, int& templateWidth, int& templateHeight) const
+{
+    const int margin = int(0.1 * std::min(mWidth, mHeight));
+    width = mWidth - margin;
+    height = mHeight - margin;
+    templateWidth = templateHeight = 0;
+    if (!collection)
+        return;
+    const LBoundingBox2T<float> box = GetCollectionBoundingBox();
+    templateWidth = int(std::lround(box.right - box.left));
+    templateHeight = int(std::lround(box.bottom - box.top));
 }
 
 int VTProjectTemplateViewer::GetSelectedItemIndex() const

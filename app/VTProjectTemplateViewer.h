@@ -43,6 +43,10 @@ public:
     // Selects the overlay at the position (with notification; the rest of the selection stays);
     // a negative or missing position does nothing.
     void SetSelectedItemIndex(int index);
+    // The client size less the whole-pixel margin (a tenth of the smaller side) and the
+    // design's size in whole millimetres.
+    void GetTemplateClientDimension(
+        int& width, int& height, int& templateWidth, int& templateHeight) const;
     // One place up or down; nothing ever goes below an image background.
     bool RaiseItem();
     bool LowerItem();
