@@ -162,12 +162,10 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
     if (!job.targetPath || !*job.targetPath || !job.project || !job.page)
         return Fail(process, kPDFExportFailed);
 
-    char folder[kLPathSize] = "";
-    LFile::GetTempFolder(folder);
-    char temporary[kLPathSize] = "";
-    int fd = LFileCreateTemporary(temporary, folder);
-    if (fd >= 0)
-        ::close(fd);
+    // The PDF is written under a temporary name beside the target and renamed over it whole.
+    LFileSave save;
+    if (!save.Begin(job.targetPath))
+        return Fail(process, kPDFExportFailed);
 
     const VTLabelLayout* layout = job.project->GetLabelLayout();
     LPaperSizeID paper = layout && layout->printMedium == VTPrintMediumPaper ? layout->paperSize
@@ -175,7 +173,7 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
     LProcessResult result;
     bool written = false;
     {
-        LPDFWriter writer(temporary, paper, job.page->orientation, 72);
+        LPDFWriter writer(save.GetTemporaryPath(), paper, job.page->orientation, 72);
         process.SetProgress(0.3);
         LProcessInterfaceSubProcess sub(process, 0.3, 0.7);
         result = PrintingPDFFunction(writer, job, sub);
@@ -185,10 +183,10 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
     }
     if (result == LProcessResultSuccess && !written)
         result = Fail(process, kPDFExportFailed);
-    if (result == LProcessResultSuccess && !LFileMoveReplacing(temporary, job.targetPath))
+    if (result != LProcessResultSuccess)
+        save.Discard();
+    else if (!save.Commit())
         result = Fail(process, kPDFExportFailed);
-    if (temporary[0])
-        ::unlink(temporary);
     return result;
 }
 
@@ -217,7 +215,8 @@ bool VTRenderPageToImage(LImageBuffer& image, VTProject& project, const VTLabelL
         image.Reset();
         return false;
     }
-    LImageBufferPainterDirect painter(image);
+    // White paper: every pixel is opaque and stays so, whatever is drawn over it.
+    LImageBufferPainterDirect painter(image, true);
     if (!painter.HasDrawingContext()) {
         image.Reset();
         return false;

@@ -24,17 +24,19 @@ public:
 
     // Appends the item at the top (the collection owns it from now on). An item already in the
     // list stays where it is and nothing is sent: appending it again would cut the list behind
-    // it and loop it onto itself.
+    // it and loop it onto itself. Constant time: the list keeps its last item, and an item
+    // without a successor that is not the last one is in no list.
     void AddItem(T* item, bool notify)
     {
         if (!item)
             return;
-        T** end = &first;
-        for (; *end; end = &(*end)->next)
-            if (*end == item)
-                return;
+        T* last = Last();
+        if (item == last || (item->next && Contains(item)))
+            return;
         item->next = nullptr;
-        *end = item;
+        (last ? last->next : first) = item;
+        mLast = item;
+        mLastOf = first;
         if (notify) {
             NotifyItemAdded(*item);
             NotifyItemsChanged();
@@ -48,6 +50,8 @@ public:
         if (!Contains(item))
             return false;
         NotifyItemDeleting(*item);
+        // The observer may have relinked the list itself.
+        ForgetLastItem();
         if (Unlink(item))
             delete item;
         NotifyItemsChanged();
@@ -72,11 +76,10 @@ public:
             delete oldItem;
         } else {
             newItem->next = nullptr;
-            T** end = &first;
-            while (*end)
-                end = &(*end)->next;
-            *end = newItem;
+            T* last = Last();
+            (last ? last->next : first) = newItem;
         }
+        mLast = nullptr; // found again on the next append
         if (notify) {
             NotifyItemsChanged();
             NotifyItemAdded(*newItem);
@@ -109,6 +112,8 @@ public:
         item->next = successor->next;
         successor->next = item;
         *link = successor;
+        if (mLast == successor)
+            mLast = item;
         NotifyItemsChanged();
         return true;
     }
@@ -159,11 +164,32 @@ public:
             item->next = nullptr;
             delete item;
         }
+        mLast = nullptr;
     }
+
+    // Code that relinks the list itself (through first and the items' links) calls this after:
+    // the last item is then found again when it is next needed.
+    void ForgetLastItem() { mLast = nullptr; }
 
     T* first = nullptr;
 
 private:
+    // The last item, found from the one kept (or from the start when none is kept): items
+    // appended behind it through their links are walked over once.
+    T* Last()
+    {
+        // A list whose start was changed behind its back is walked again from its start.
+        if (first != mLastOf)
+            mLast = nullptr;
+        mLastOf = first;
+        T* last = mLast ? mLast : first;
+        if (!last)
+            return nullptr;
+        while (last->next)
+            last = last->next;
+        mLast = last;
+        return last;
+    }
     // The link that points at the item (first or a predecessor's next); null when not listed.
     T** FindLink(const T* item)
     {
@@ -181,6 +207,8 @@ private:
             return false;
         *link = item->next;
         item->next = nullptr;
+        if (mLast == item)
+            mLast = nullptr;
         return true;
     }
     bool Flip(T& item, int column)
@@ -192,6 +220,9 @@ private:
         item.NotifyTransformChanged();
         return true;
     }
+
+    T* mLast = nullptr; // the last item, or null when not known
+    T* mLastOf = nullptr; // the first item when mLast was found
 };
 
 // A list of references to items; it owns its nodes, never the items.

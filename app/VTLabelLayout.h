@@ -265,11 +265,11 @@ private:
 // Job records.
 struct VTLabelLayoutLoad {
     VTLabelLayout* layout = nullptr;
-    char path[kLPathSize] = "";
+    char path[kLLongPathSize] = "";
 };
 struct VTLabelLayoutSave {
     const VTLabelLayout* layout = nullptr;
-    char path[kLPathSize] = "";
+    char path[kLLongPathSize] = "";
 };
 
 // Reads a ".vtlayout" file into the record's layout.

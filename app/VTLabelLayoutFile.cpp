@@ -425,11 +425,10 @@ LProcessResult Process(LProcessInterface& process, VTLabelLayoutSave& job)
     process.SetStatusF(0, "Sparar %s", file);
     if (!job.layout)
         return Fail(process, "Det gick inte att skapa filen.");
-    char folder[kLPathSize] = "";
-    LFile::GetTempFolder(folder);
-    // The temporary file is removed on every path but success, the target left as it was.
+    // The temporary file lies beside the target; it is removed on every path but success, the
+    // target left as it was.
     LFileSave save;
-    if (!save.Begin(job.path, folder))
+    if (!save.Begin(job.path))
         return Fail(process, "Det gick inte att skapa filen.");
     LSDFWriter<LOutputStreamFile> writer;
     if (!writer.Open(save.GetStream(), kVTLabelLayoutFileType, kVTLabelLayoutFileVersion))

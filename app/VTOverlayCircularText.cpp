@@ -6,6 +6,7 @@
 #include "lfw/mac/LImageBufferPainter.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/text/TextLayout.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -167,16 +168,8 @@ void VTOverlayCircularText::SetToBoundingBox(LBoundingBox2T<float>& box)
 
 void VTOverlayCircularText::SplitCharacters(const char* utf8, std::vector<std::string>& out)
 {
-    out.clear();
-    if (!utf8)
-        return;
-    const size_t n = std::strlen(utf8);
-    for (size_t i = 0; i < n;) {
-        size_t k
-            = std::min(LCharsetsUTF8SequenceLength(static_cast<unsigned char>(utf8[i])), n - i);
-        out.emplace_back(utf8 + i, k);
-        i += k;
-    }
+    // A letter and its combining marks stand in one place on the arc.
+    out = utf8 ? platform::text::SplitIntoCharacters(utf8) : std::vector<std::string>();
 }
 
 void VTOverlayCircularText::GetCharFromString(char* out, const char* utf8, unsigned int index) const

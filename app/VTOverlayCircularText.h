@@ -71,7 +71,8 @@ public:
 
     // The text as one line: line ends shown as spaces, "Text" when empty.
     void GetWorkingText(LStringLongTemplate<char>& out) const;
-    // The characters of a UTF-8 text, each as its own string.
+    // The characters of a UTF-8 text as a reader sees them (a letter with its combining marks),
+    // each as its own string.
     static void SplitCharacters(const char* utf8, std::vector<std::string>& out);
 
 private:

@@ -26,9 +26,31 @@ bool VTOverlayImage::HasValidImage() const
         && image->GetHeight() >= 1 && image->GetData() && image->IsValid();
 }
 
-void VTOverlayImage::SetSourcePath(const char* path)
+VTCountableImageBuffer::Encoded VTCountableImageBuffer::GetEncodedPNG() const
 {
-    utf8strlcpy(sourcePath, path ? path : "", sizeof sourcePath);
+    std::lock_guard<std::mutex> hold(mEncodedLock);
+    if (!mEncoded || mEncodedPixels != GetData() || !(mEncodedFormat == GetFormat()))
+        return nullptr;
+    return mEncoded;
+}
+
+void VTCountableImageBuffer::KeepEncodedPNG(Encoded bytes) const
+{
+    std::lock_guard<std::mutex> hold(mEncodedLock);
+    mEncoded = std::move(bytes);
+    mEncodedPixels = GetData();
+    mEncodedFormat = GetFormat();
+}
+
+bool VTOverlayImage::SetSourcePath(const char* path)
+{
+    if (!path)
+        path = "";
+    const size_t n = std::strlen(path);
+    if (n >= sizeof sourcePath)
+        return false;
+    std::memcpy(sourcePath, path, n + 1);
+    return true;
 }
 
 void VTOverlayImage::SetImage(LImageBuffer& picture)

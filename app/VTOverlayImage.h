@@ -9,10 +9,37 @@
 #include "lfw/gen/LString.h"
 #include "lfw/graphics/LImageBuffer.h"
 
-// An image buffer that carries its own reference count.
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// Why a picture's path was refused by SetSourcePath.
+inline constexpr const char* kVTSourcePathTooLong
+    = "Sökvägen till bilden är för lång för projektfilen (högst 259 byte).";
+
+// An image buffer that carries its own reference count, and the picture's PNG bytes as last
+// read from a project file or written to one, so that saving again writes them instead of
+// encoding the same pixels once more.
 class VTCountableImageBuffer : public LImageBuffer, public LCountedObject {
 public:
+    using Encoded = std::shared_ptr<const std::vector<unsigned char>>;
+
     VTCountableImageBuffer() = default;
+    VTCountableImageBuffer(const VTCountableImageBuffer&) = delete;
+    VTCountableImageBuffer& operator=(const VTCountableImageBuffer&) = delete;
+
+    // The PNG bytes kept; null when there are none or the pixel block or its format changed
+    // since they were kept. The pixels of a buffer are never changed in place (undo steps and the
+    // clipboard share them), so a new block or format is all a change can be.
+    Encoded GetEncodedPNG() const;
+    // Keeps the PNG bytes of the pixels as they are now.
+    void KeepEncodedPNG(Encoded bytes) const;
+
+private:
+    mutable std::mutex mEncodedLock;
+    mutable Encoded mEncoded;
+    mutable const unsigned char* mEncodedPixels = nullptr;
+    mutable LImageFormat mEncodedFormat;
 };
 
 class VTOverlayImage : public VTOverlay {
@@ -48,8 +75,9 @@ public:
     bool HasValidImage() const;
     const VTCountableImageBuffer& GetImage() const { return *image; }
     const char* GetSourcePath() const { return sourcePath; }
-    // At most 259 bytes are kept.
-    void SetSourcePath(const char* path);
+    // The file keeps at most 259 bytes of the path: a longer one is refused (false, the old path
+    // kept) rather than cut; kVTSourcePathTooLong says why.
+    bool SetSourcePath(const char* path);
 
     LCountedPtr<VTCountableImageBuffer> image;
     char sourcePath[kLStringShortSize] = {};

@@ -38,6 +38,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 // The container id of an overlay type (0 text -> 2, 1 image -> 3, 2 circular text -> 7,
 // 3 clipart -> 8, 4 background image -> 9); 0 for an unknown type.
@@ -334,24 +336,34 @@ LProcessResult VTSerialiseOverlayImageToSDF(
 {
     const bool clipart = o.GetType() == VTOverlayTypeClipart;
     VTSerialiseOverlayBaseToSDF(writer, o);
-    LSizedArray<unsigned char> png;
-    if (!clipart || o.HasValidImage()) {
-        LOutputStreamByteArray stream(png);
-        LImageEncodeSettings settings;
-        LProcessImageSave<LOutputStreamByteArray> save(
-            o.GetImage(), LImageCodec::PNG, settings, stream);
-        LProcessResult result = Process(process, save);
-        if (result == LProcessResultSuccess && !stream.IsGood())
-            result = LProcessResultError;
-        if (result == LProcessResultError)
-            return _VTSerialise::Fail(process,
-                clipart ? "Det gick inte att koda clipart." : "Det gick inte att koda bilden.");
-        if (result != LProcessResultSuccess)
-            return result;
+    // A picture that is not here (its file was missing when the project was opened) is written
+    // as the reader takes it: no bytes, its source path kept. Pixels that were encoded before
+    // (read from the file, or written by the last save) are written as those bytes again.
+    VTCountableImageBuffer::Encoded png;
+    if (o.HasValidImage()) {
+        png = o.GetImage().GetEncodedPNG();
+        if (!png) {
+            LSizedArray<unsigned char> bytes;
+            LOutputStreamByteArray stream(bytes);
+            LImageEncodeSettings settings;
+            LProcessImageSave<LOutputStreamByteArray> save(
+                o.GetImage(), LImageCodec::PNG, settings, stream);
+            LProcessResult result = Process(process, save);
+            if (result == LProcessResultSuccess && !stream.IsGood())
+                result = LProcessResultError;
+            if (result == LProcessResultError)
+                return _VTSerialise::Fail(process,
+                    clipart ? "Det gick inte att koda clipart." : "Det gick inte att koda bilden.");
+            if (result != LProcessResultSuccess)
+                return result;
+            png = std::make_shared<const std::vector<unsigned char>>(
+                bytes.GetData(), bytes.GetData() + bytes.GetSize());
+            o.GetImage().KeepEncodedPNG(png);
+        }
     }
     // An empty picture is a blob of no bytes (never a null pointer handed on).
     static const unsigned char kNothing = 0;
-    writer.WriteBlob(2, png.GetSize() ? png.GetData() : &kNothing, png.GetSize());
+    writer.WriteBlob(2, png && !png->empty() ? png->data() : &kNothing, png ? png->size() : 0);
     writer.WriteString(3, o.sourcePath);
     writer.WriteBool(4, o.maintainAspectRatio);
     unsigned char matrix[kVTTransformBlobSize];
@@ -401,6 +413,9 @@ LProcessResult VTSerialiseOverlayImageFromSDF(LProcessInterface& process, LSDFRe
                 if (result != LProcessResultSuccess)
                     return result;
             }
+            if (data.GetSize() > 0)
+                picture->KeepEncodedPNG(std::make_shared<const std::vector<unsigned char>>(
+                    data.GetData(), data.GetData() + data.GetSize()));
             overlay.image = hold;
             break;
         }

@@ -14,6 +14,8 @@ namespace {
 
 const char kPlaceholderText[] = "Text";
 
+constexpr float kMillimetresPerPoint = 25.4f / 72.0f;
+
 constexpr LAlignmentX kAlignX[9]
     = { LAlignmentXLeft, LAlignmentXCenter, LAlignmentXRight, LAlignmentXLeft, LAlignmentXCenter,
           LAlignmentXRight, LAlignmentXLeft, LAlignmentXCenter, LAlignmentXRight };
@@ -144,7 +146,8 @@ void VTOverlayText::GetFontAttributes(LFontAttributes& attributes, bool withUnde
         style |= LFontStyleUnderline;
     if (font.IsStrikeout())
         style |= LFontStyleStrikeout;
-    attributes = LFontAttributes(name, float(font.GetSize()), style);
+    // The font's size is in points; the design is drawn in millimetres.
+    attributes = LFontAttributes(name, float(font.GetSize()) * kMillimetresPerPoint, style);
 }
 
 void VTOverlayText::Paint(LPaintContext& ctx)

@@ -82,7 +82,7 @@ public:
     void RemoveNotifyee(VTProjectNotifyee& n) { notifier.RemoveNotifyee(n); }
 
     LNotifier<VTProjectNotifyee> notifier;
-    char path[kLPathSize];
+    char path[kLLongPathSize];
     VTProjectSaveState saveState = VTProjectSaveStateNew;
     LList<VTProjectTemplate> templates;
     LPtr<VTLabelLayout> layout;

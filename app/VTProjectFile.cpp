@@ -445,7 +445,11 @@ LProcessResult VTSerialiseProjectToSDF(
     writer.WriteString(1, kVTProjectProgramVersion);
     writer.WriteString(2, kVTProjectPlatform);
     writer.EndContainer(kProgramInfoChunk);
-    if (VTLabelLayout* layout = project.GetLabelLayout()) {
+    VTLabelLayout* layout = project.GetLabelLayout();
+    // The reader refuses a project without a layout, so none is written.
+    if (!layout)
+        return Fail(process, "Projektet saknar etikettlayout.");
+    {
         LProcessInterfaceSubProcess sub(process, 0, 0.25);
         writer.StartContainer(kLayoutChunk);
         LProcessResult result = layout->SerialiseToSDF(sub, writer);
@@ -528,6 +532,9 @@ LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<
     }
     if (!reader.IsGood())
         return Fail(process, "Filen är inte ett Vorantel-projekt.");
+    // A project says where its designs are printed; one without a layout is damaged.
+    if (!project.GetLabelLayout())
+        return Fail(process, "Det gick inte att läsa etikettlayouten.");
     return LProcessResultSuccess;
 }
 

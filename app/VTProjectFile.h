@@ -36,14 +36,14 @@ inline constexpr const char* kVTProjectPlatform = "mac";
 
 struct VTProjectSave {
     VTProject* project = nullptr;
-    char path[kLPathSize] = "";
+    char path[kLLongPathSize] = "";
     // Keep the project's path and save state (a copy saved elsewhere).
     bool leaveProjectUnchanged = false;
 };
 
 struct VTProjectLoad {
     VTProject* project = nullptr; // a new, empty project made by the caller
-    char path[kLPathSize] = "";
+    char path[kLLongPathSize] = "";
 };
 
 // Saves the project to the record's path; on success the project takes the path and is saved

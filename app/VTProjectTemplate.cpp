@@ -176,6 +176,7 @@ void VTProjectTemplate::SwapOverlayList(VTOverlayList& other)
     while (*end)
         end = &(*end)->next;
     *end = mine;
+    ForgetLastItem();
     for (VTOverlay* overlay = mine; overlay; overlay = overlay->next)
         overlay->RemoveNotifyee(*this);
     // The list's former overlays into the design.
@@ -185,6 +186,7 @@ void VTProjectTemplate::SwapOverlayList(VTOverlayList& other)
         overlay->next = nullptr;
         InsertOverlay(overlay, false);
     }
+    other.ForgetLastItem();
 }
 
 LProcessResult VTProjectTemplate::SerialiseFromXML(LProcessInterface& process,

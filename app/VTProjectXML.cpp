@@ -15,9 +15,40 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace {
+
+// The folder of the project file being read: relative picture paths are taken from there, not
+// from wherever the program happens to run.
+thread_local const std::string* tVTXMLDocumentFolder = nullptr;
+
+class _VTDocumentFolderScope {
+public:
+    explicit _VTDocumentFolderScope(const char* documentPath)
+        : mPrevious(tVTXMLDocumentFolder)
+    {
+        const char* slash = documentPath ? std::strrchr(documentPath, '/') : nullptr;
+        mFolder = slash ? std::string(documentPath, size_t(slash - documentPath) + 1) : "./";
+        tVTXMLDocumentFolder = &mFolder;
+    }
+    ~_VTDocumentFolderScope() { tVTXMLDocumentFolder = mPrevious; }
+    _VTDocumentFolderScope(const _VTDocumentFolderScope&) = delete;
+    _VTDocumentFolderScope& operator=(const _VTDocumentFolderScope&) = delete;
+
+private:
+    std::string mFolder;
+    const std::string* mPrevious;
+};
+
+// The picture path of an image element, a relative one taken from the project file's folder.
+std::string _VTPicturePath(const char* path)
+{
+    if (path[0] == '/' || !tVTXMLDocumentFolder)
+        return path;
+    return *tVTXMLDocumentFolder + path;
+}
 
 constexpr int kVTXMLMinPointSize = 1;
 constexpr int kVTXMLMaxPointSize = 1000;
@@ -156,7 +187,7 @@ LProcessResult VTOverlayImageSerialiseFromXML(
     // Loaded straight into the overlay's own buffer; the box stays as placed and the source
     // path is not kept. A picture that cannot be read leaves the overlay empty.
     auto* picture = new VTCountableImageBuffer;
-    LProcessImageLoadFile request(path, 3000, nullptr, *picture);
+    LProcessImageLoadFile request(_VTPicturePath(path).c_str(), 3000, nullptr, *picture);
     _VTQuietProcess quiet(process);
     const LProcessResult result = Process(quiet, request);
     if (result == LProcessResultStopped) {
@@ -298,6 +329,7 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
     char error[kLPathSize] = "";
     LProcessResult result = LProcessResultSuccess;
     {
+        _VTDocumentFolderScope folder(path);
         LXMLDocument document;
         result = document.LoadFromFile(process, path, error);
         if (result == LProcessResultError) {
@@ -310,11 +342,20 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
     }
     if (result != LProcessResultSuccess)
         return result;
-    // A path that has no room for the longer extension leaves the project untitled rather than
-    // pointing it at the old file.
-    char newPath[kLPathSize];
-    if (!LFile::_ApplyNewFileExtension(newPath, path, ".vtproj"))
+    // The project is saved beside the old file under its name with the new extension. A path
+    // with no room for the longer extension leaves the project untitled rather than pointing it
+    // at the old file.
+    char newPath[kLLongPathSize];
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    const char* dot = std::strrchr(name, '.');
+    const size_t keep = dot ? size_t(dot - path) : std::strlen(path);
+    if (keep + sizeof ".vtproj" <= sizeof newPath) {
+        std::memcpy(newPath, path, keep);
+        std::memcpy(newPath + keep, ".vtproj", sizeof ".vtproj");
+    } else {
         utf8strlcpy(newPath, "Namnlöst.vtproj", sizeof newPath);
+    }
     project.SetPath(newPath);
     return LProcessResultSuccess;
 }

@@ -2,14 +2,17 @@
 // gradient background clipped to the printable ring, two 4-megapixel pictures (one turned, one
 // mirrored), five text overlays and a circular text of 60 characters. For comparison the same
 // design is written as an SVG file (pictures as JPEG files beside it, the arc text as one
-// placed text element per character) and rendered by rsvg-convert -d 300 in a child process;
-// BM_RsvgConvertNoImages shows how much of that is spent on the two pictures.
+// placed text element per character) and rendered by rsvg-convert -d 300 in a child process,
+// which writes a PNG file: BM_DiscDesignToPng does the same work on our side (painting and
+// writing the PNG file). Both outputs are checked once (size and mean colour).
+// BM_RsvgConvertNoImages shows how much of rsvg-convert's time is spent on the two pictures.
 
 #include "app/VTBackgroundFill.h"
 #include "app/VTOverlayCircularText.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTTemplateData.h"
+#include "lfw/graphics/LImageFile.h"
 #include "lfw/mac/LImageBufferPainter.h"
 #include "lfw/mac/LPaintSurface.h"
 
@@ -32,6 +35,7 @@ namespace {
 constexpr int kPixels = 1417; // 120 mm at 300 dpi
 constexpr float kPixelsPerMm = kPixels / 120.0f;
 constexpr int kPictureWidth = 2309, kPictureHeight = 1732; // 4.0 megapixels
+constexpr float kMmPerPoint = 25.4f / 72.0f; // font sizes are points
 const char kArcText[] = "VORANTEL SKIVETIKETT - LÅTLISTA OCH OMSLAG - SIDA A - 2026 -";
 
 // A smooth picture with some detail, so that scaling has work to do.
@@ -309,7 +313,7 @@ void WriteSvg(Design& d, const std::string& folder, bool withImages, const std::
             auto& t = static_cast<VTOverlayText&>(*o);
             char face[260];
             t.font.GetName(face, sizeof face);
-            const int size = t.font.GetSize();
+            const float size = float(t.font.GetSize()) * kMmPerPoint;
             const char* anchor
                 = t.alignment % 3 == 0 ? "start" : (t.alignment % 3 == 1 ? "middle" : "end");
             const float x
@@ -327,7 +331,8 @@ void WriteSvg(Design& d, const std::string& folder, bool withImages, const std::
             s << "</text>\n";
         } else if (o->GetType() == VTOverlayTypeCircularText) {
             auto& c = static_cast<VTOverlayCircularText&>(*o);
-            LFontAttributes attributes("DejaVu Sans", float(c.font.GetSize()), LFontStyleBold);
+            LFontAttributes attributes(
+                "DejaVu Sans", float(c.font.GetSize()) * kMmPerPoint, LFontStyleBold);
             LPaintSurface::SetFont(measurer.GetPaintContext(), attributes);
             std::vector<std::string> chars;
             VTOverlayCircularText::SplitCharacters(c.GetText(), chars);
@@ -361,7 +366,7 @@ void WriteSvg(Design& d, const std::string& folder, bool withImages, const std::
             const float k = float(2 * (2 * double(r) * std::numbers::pi / 360));
             float a = c.startAngle, previous = 0;
             s << "<g font-family=\"DejaVu Sans\" font-weight=\"bold\" font-size=\""
-              << c.font.GetSize() << "\" text-anchor=\"middle\" fill=\""
+              << float(c.font.GetSize()) * kMmPerPoint << "\" text-anchor=\"middle\" fill=\""
               << Hex(c.textColour.r, c.textColour.g, c.textColour.b) << "\">\n";
             for (size_t i = 0; i < chars.size(); ++i) {
                 a += (previous + widths[i]) / k;
@@ -409,6 +414,37 @@ SvgFolder& Folder()
     return folder;
 }
 
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// The size (1417 pixels square, give or take one) and mean colour of a PNG file, as ImageMagick
+// reads them.
+bool CheckPng(const std::string& path, double& mean)
+{
+    const std::string info = Shell("identify -format '%w %h %[fx:mean]' '" + path + "'");
+    int w = 0, h = 0;
+    if (std::sscanf(info.c_str(), "%d %d %lf", &w, &h, &mean) != 3)
+        return false;
+    // 120 mm at 300 dpi are 1417.3 pixels: rsvg-convert rounds up.
+    return w >= kPixels && w <= kPixels + 1 && h >= kPixels && h <= kPixels + 1;
+}
+
+double& ReferenceMean()
+{
+    static double mean = -1;
+    return mean;
+}
+
 void RunRsvg(benchmark::State& state, const char* svg)
 {
     const std::string& dir = Folder().path;
@@ -424,6 +460,11 @@ void RunRsvg(benchmark::State& state, const char* svg)
             break;
         }
     }
+    double mean = 0;
+    if (!CheckPng(dir + "/out.png", mean))
+        state.SkipWithError("rsvg-convert made no picture of the design's size");
+    else if (std::strcmp(svg, "design.svg") == 0)
+        ReferenceMean() = mean;
 }
 
 void BM_RsvgConvert(benchmark::State& state)
@@ -437,5 +478,35 @@ void BM_RsvgConvertNoImages(benchmark::State& state)
     RunRsvg(state, "design-noimages.svg");
 }
 BENCHMARK(BM_RsvgConvertNoImages)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Our side of the comparison with rsvg-convert: the design painted and written as a PNG file.
+void BM_DiscDesignToPng(benchmark::State& state)
+{
+    Design d;
+    BuildDesign(d);
+    const std::string path = Folder().path + "/ours.png";
+    LImageBuffer target(LImageFormat(LPixelFormatB8G8R8A8, kPixels, kPixels));
+    for (auto _ : state) {
+        ClearWhite(target);
+        {
+            LImageBufferPainterDirect painter(target);
+            PaintDesign(d, painter.GetPaintContext(), kAll);
+        }
+        LProcessImageSaveFile save(target, path.c_str(), LImageEncodeSettings(), 0, nullptr);
+        LProcessInterfaceVoid quiet;
+        if (Process(quiet, save) != LProcessResultSuccess) {
+            state.SkipWithError("the PNG file was not written");
+            break;
+        }
+    }
+    double mean = 0;
+    if (!CheckPng(path, mean))
+        state.SkipWithError("no picture of the design's size");
+    else if (ReferenceMean() >= 0 && std::fabs(mean - ReferenceMean()) > 0.03)
+        state.SkipWithError("the picture differs from rsvg-convert's");
+    state.counters["mean"] = mean;
+    state.counters["rsvg_mean"] = ReferenceMean();
+}
+BENCHMARK(BM_DiscDesignToPng)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

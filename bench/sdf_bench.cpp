@@ -3,13 +3,15 @@
 // The container writer streams (each chunk header goes out with length 0 and is patched when the
 // chunk ends) through the file stream's bounded buffer; the reference builds the same bytes in
 // memory beforehand and hands them to the file in one write. Both create and truncate the file
-// in every iteration.
+// in every iteration. Each side's file is checked once against the bytes made in memory.
 #include "lfw/gen/LSDF.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -20,7 +22,10 @@ constexpr int kItems = 20000; // 20,000 containers of 4 values: 100,000 chunks
 
 std::string BenchPath()
 {
-    return "/tmp/vt_sdf_bench_" + std::to_string(::getpid()) + ".vtproj";
+    // $TMPDIR (a memory file system, say) or /tmp.
+    const char* folder = std::getenv("TMPDIR");
+    return std::string(folder && *folder ? folder : "/tmp") + "/vt_sdf_bench_"
+        + std::to_string(::getpid()) + ".vtproj";
 }
 
 template <class T> bool WriteDocument(T& stream)
@@ -38,6 +43,24 @@ template <class T> bool WriteDocument(T& stream)
     return writer.Close();
 }
 
+// The file's bytes are those the writer makes in memory (checked once, after the timing).
+bool SameAsInMemory(const std::string& path)
+{
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray memory(bytes);
+    WriteDocument(memory);
+    std::string file;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            file.append(buffer, n);
+        std::fclose(f);
+    }
+    return file.size() == bytes.GetSize()
+        && std::memcmp(file.data(), bytes.GetData(), file.size()) == 0;
+}
+
 void BM_SDFWriteFile(benchmark::State& state)
 {
     std::string path = BenchPath();
@@ -46,6 +69,8 @@ void BM_SDFWriteFile(benchmark::State& state)
         if (!file.Open(path.c_str()) || !WriteDocument(file) || !file.Close())
             state.SkipWithError("write failed");
     }
+    if (!SameAsInMemory(path))
+        state.SkipWithError("the file differs from the bytes made in memory");
     ::unlink(path.c_str());
 }
 BENCHMARK(BM_SDFWriteFile)->Unit(benchmark::kMicrosecond);
@@ -64,6 +89,8 @@ void BM_OneBufferedWrite(benchmark::State& state)
         ::close(fd);
     }
     state.counters["bytes"] = static_cast<double>(bytes.GetSize());
+    if (!SameAsInMemory(path))
+        state.SkipWithError("the file differs from the bytes made in memory");
     ::unlink(path.c_str());
 }
 BENCHMARK(BM_OneBufferedWrite)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,6 @@
 // Fuzzes the project file reader over memory. A file that reads is painted, page by page, at a
 // low resolution (whatever the file holds must paint without harm), then written back and must
-// read again: the writer never makes a file its own reader refuses.
+// read again: what the reader takes the writer writes, and its reader takes that again.
 #include "app/VTExport.h"
 #include "app/VTProject.h"
 #include "app/VTProjectFile.h"
@@ -51,8 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     LSizedArray<unsigned char> bytes;
     LOutputStreamByteArray out(bytes);
+    // Whatever opens must save again: the user's work is never stuck.
     if (VTProjectWriteSDF(job, out, project) != LProcessResultSuccess)
-        return 0; // a layout read from a file need not be one the writer accepts
+        std::abort();
     VTProject again;
     LInputStreamBuffer back(bytes.GetData(), bytes.GetSize());
     if (VTProjectReadSDF(job, back, again) != LProcessResultSuccess)

@@ -9,11 +9,15 @@
 // inside the tree they walk: a link is removed, copied or left alone as a link.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <dirent.h>
 
 inline constexpr size_t kLPathSize = 260;
+// A whole path held in memory (job records, a document's own path): the platform's length, so
+// that no path the system can open is ever cut.
+inline constexpr size_t kLLongPathSize = PATH_MAX;
 
 class LFile {
 public:

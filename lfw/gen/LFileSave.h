@@ -1,10 +1,16 @@
-// Replacing a file through a temporary file beside it.
+// Replacing a file through a temporary file beside it: the one safe way every document, picture,
+// layout, PDF and settings file is saved.
 //
-// Every document save writes a new temporary file (name pattern "0XXXXXX") in a chosen folder
-// (the target's own folder by default) and then renames it over the target. When the two lie on
-// different volumes the temporary file is copied over the target (through a copy beside the
-// target that is itself renamed into place) and removed. On any failure the temporary file is
-// removed and the target is left exactly as it was.
+// The target is what the path names after following symbolic links: a link stays a link and the
+// file it points to is replaced (a dangling link gets its file made). The new file is written
+// under a recognisable temporary name beside that file (".<name>.XXXXXX", so one left behind by
+// a killed save says what it is), gets the old file's permission bits and, where the process may
+// set them, its owner and group, and is then renamed over it. A target that is no regular file
+// (a folder, FIFO, device or socket), a link loop and a path whose folder is missing are refused
+// before anything is written. When a temporary folder is given and lies on another volume, the
+// temporary file is copied over the target (through a copy beside the target that is itself
+// renamed into place) and removed. On any failure the temporary file is removed and the target
+// is left exactly as it was. Paths are never cut.
 //
 //     LFileSave save;
 //     if (!save.Begin(path)) ...                  // cannot create the temporary file
@@ -14,6 +20,8 @@
 
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LStream.h"
+
+#include <string>
 
 // Creates a new, unique file from the pattern "0XXXXXX" in folder ("" or null: the current
 // folder), opened read-write and close-on-exec with mode 0666 less the user's umask. Returns the
@@ -33,13 +41,14 @@ public:
     // Discards an uncommitted temporary file.
     ~LFileSave();
 
-    // Creates the temporary file in folder (null or "": the target's own folder) and opens it
-    // for writing with an exclusive lock. False when the target path or the temporary file
-    // cannot be made.
+    // Finds the file to replace and creates the temporary file in folder (null or "": beside
+    // that file), opened for writing with an exclusive lock. False when the target is refused or
+    // the temporary file cannot be made.
     bool Begin(const char* target, const char* folder = nullptr);
     LOutputStreamFile& GetStream() { return m_stream; }
-    const char* GetTargetPath() const { return m_target; }
-    const char* GetTemporaryPath() const { return m_temporary; }
+    // The file replaced: the target path with its links followed.
+    const char* GetTargetPath() const { return m_target.c_str(); }
+    const char* GetTemporaryPath() const { return m_temporary.c_str(); }
 
     // Writes out the stream, makes the data durable and moves the file over the target. False
     // when any of it failed; the temporary file is gone either way.
@@ -49,6 +58,6 @@ public:
 
 private:
     LOutputStreamFile m_stream;
-    char m_target[kLPathSize] = "";
-    char m_temporary[kLPathSize] = "";
+    std::string m_target;
+    std::string m_temporary;
 };

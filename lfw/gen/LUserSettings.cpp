@@ -1,5 +1,6 @@
 #include "lfw/gen/LUserSettings.h"
 
+#include "lfw/gen/LFileSave.h"
 #include "lfw/gen/LLocale.h"
 #include "platform/prefs/Prefs.h"
 
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <strings.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -20,6 +22,26 @@ constexpr const char* kMakerPrefix = "se.zor.";
 
 std::mutex gDomainMutex;
 std::string gDomain = "se.zor.vorantel";
+
+// The settings store is saved the way every other file is: a link followed and kept, the old
+// file's permissions and owner kept; a new store is the user's alone.
+bool _WriteSettingsFile(const std::string& path, const char* data, size_t length)
+{
+    struct stat st { };
+    const bool isNew = ::stat(path.c_str(), &st) != 0;
+    LFileSave save;
+    if (!save.Begin(path.c_str()))
+        return false;
+    if (isNew)
+        ::fchmod(save.GetStream().GetDescriptor(), 0600);
+    if (length && !save.GetStream().Write(data, length)) {
+        save.Discard();
+        return false;
+    }
+    return save.Commit();
+}
+
+const bool gSettingsWriterInstalled = (platform::prefs::SetFileWriter(&_WriteSettingsFile), true);
 
 std::string _Domain()
 {

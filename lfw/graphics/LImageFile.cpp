@@ -26,14 +26,16 @@
 
 namespace {
 
-void CopyPath(char (&out)[260], const char* path)
+// A path longer than any the system opens is not cut: it is kept empty, and the job fails.
+void CopyPath(char (&out)[kLLongPathSize], bool& tooLong, const char* path)
 {
     out[0] = '\0';
-    if (path) {
-        std::strncpy(out, path, sizeof out - 1);
-        out[sizeof out - 1] = '\0';
-    }
+    tooLong = path && std::strlen(path) >= sizeof out;
+    if (path && !tooLong)
+        std::memcpy(out, path, std::strlen(path) + 1);
 }
+
+const char kPathTooLong[] = "Sökvägen är för lång.";
 
 // The file name after the last separator.
 const char* FileNamePart(const char* path)
@@ -255,7 +257,7 @@ LProcessImageLoadFile::LProcessImageLoadFile(
     , vetoer(v)
     , buffer(b)
 {
-    CopyPath(path, p);
+    CopyPath(path, pathTooLong, p);
 }
 
 LProcessImageSaveFile::LProcessImageSaveFile(const LImageBuffer& b, const char* p,
@@ -265,7 +267,7 @@ LProcessImageSaveFile::LProcessImageSaveFile(const LImageBuffer& b, const char* 
     , timeout(t)
     , vetoer(v)
 {
-    CopyPath(path, p);
+    CopyPath(path, pathTooLong, p);
 }
 
 LProcessResult Process(LProcessInterface& job, LProcessImageLoadFile& r)
@@ -274,6 +276,10 @@ LProcessResult Process(LProcessInterface& job, LProcessImageLoadFile& r)
     LFile::CompactFilePath(name, FileNamePart(r.path), 41);
     job.SetStatusF(0, "Laddar %s", name);
 
+    if (r.pathTooLong) {
+        job.SetError(kPathTooLong);
+        return LProcessResultError;
+    }
     if (!LFile::TestFileExists(r.path)) {
         job.SetError("Det gick inte att hitta filen.");
         return LProcessResultError;
@@ -305,6 +311,10 @@ LProcessResult Process(LProcessInterface& job, LProcessImageLoadFile& r)
 LProcessResult Process(LProcessInterface& job, LProcessImageSaveFile& r)
 {
     job.SetStatusF(0, "Sparar %s", FileNamePart(r.path));
+    if (r.pathTooLong) {
+        job.SetError(kPathTooLong);
+        return LProcessResultError;
+    }
 
     LImageCodec codec;
     if (!CodecForFile(job, r.path, r.vetoer, LImageIOTypeSave, codec))

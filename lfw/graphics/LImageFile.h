@@ -6,6 +6,7 @@
 // every byte was written, so a failed or stopped save leaves the target as it was.
 #pragma once
 
+#include "lfw/gen/LFile.h"
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImage.h"
@@ -21,7 +22,8 @@ struct LProcessImageLoadFile {
     LProcessImageLoadFile(const char* path, unsigned int timeout, const LImageCodecVetoer* vetoer,
         LImageBuffer& buffer);
 
-    char path[260];
+    char path[kLLongPathSize]; // empty when the path given was longer
+    bool pathTooLong = false;
     uint32_t timeout; // ms to wait for the shared lock
     const LImageCodecVetoer* vetoer; // may be null
     LImageBuffer& buffer;
@@ -35,7 +37,8 @@ struct LProcessImageSaveFile {
         const LImageCodecVetoer* vetoer);
 
     const LImageBuffer& buffer;
-    char path[260];
+    char path[kLLongPathSize]; // empty when the path given was longer
+    bool pathTooLong = false;
     LImageEncodeSettings settings;
     uint32_t timeout;
     const LImageCodecVetoer* vetoer; // may be null

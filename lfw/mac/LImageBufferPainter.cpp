@@ -152,15 +152,22 @@ void LImageBufferPainter::SwapRedAndBlueChannels(LImageBuffer& buffer) const
 // ---- direct painter ----
 
 LImageBufferPainterDirect::LImageBufferPainterDirect(LImageBuffer& target)
+    : LImageBufferPainterDirect(target, false)
+{
+}
+
+LImageBufferPainterDirect::LImageBufferPainterDirect(LImageBuffer& target, bool opaqueTarget)
     : mTarget(target)
+    , mOpaque(opaqueTarget)
 {
     SetSurfaceSize(target.GetWidth(), target.GetHeight());
     if (!IsPaintable(mTarget))
         return;
-    Premultiply(mTarget);
+    if (!mOpaque)
+        Premultiply(mTarget);
     if (OpenCairo(mTarget, mContext, mSurface, mCairo))
         cairo_set_line_cap(mCairo, CAIRO_LINE_CAP_SQUARE);
-    else
+    else if (!mOpaque)
         Unpremultiply(mTarget);
 }
 
@@ -170,7 +177,8 @@ LImageBufferPainterDirect::~LImageBufferPainterDirect()
         return;
     cairo_surface_flush(mSurface);
     CloseCairo(mContext, mSurface, mCairo);
-    Unpremultiply(mTarget);
+    if (!mOpaque)
+        Unpremultiply(mTarget);
 }
 
 void LImageBufferPainterDirect::SwapRedAndBlueChannels()

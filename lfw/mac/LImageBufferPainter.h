@@ -49,6 +49,10 @@ class LImageBufferPainterDirect : public LPaintSurface {
 public:
     // While the painter is open the target holds premultiplied pixels and must not be read.
     explicit LImageBufferPainterDirect(LImageBuffer& target);
+    // For a target whose pixels are all opaque and stay so (everything is drawn over them, as a
+    // page on white paper is): premultiplied and straight pixels are then the same bytes, and no
+    // pass converts them on opening or closing.
+    LImageBufferPainterDirect(LImageBuffer& target, bool opaqueTarget);
     ~LImageBufferPainterDirect() override;
     LImageBufferPainterDirect(const LImageBufferPainterDirect&) = delete;
     LImageBufferPainterDirect& operator=(const LImageBufferPainterDirect&) = delete;
@@ -60,6 +64,7 @@ public:
 
 private:
     LImageBuffer& mTarget;
+    bool mOpaque = false;
     LPaintContext mContext;
     cairo_surface_t* mSurface = nullptr;
     cairo_t* mCairo = nullptr;

@@ -3,6 +3,8 @@
 
 #include "platform/imageio/ImageIO.h"
 
+#include <cmath>
+
 namespace platform::imageio::detail {
 
 // Reading a Source front to back, as the sequential libraries want it.
@@ -65,5 +67,14 @@ bool EncodePNG(const EncodeInput&, std::vector<uint8_t>&);
 bool EncodeJPEG(const EncodeInput&, std::vector<uint8_t>&);
 bool EncodeJPEG2000(const EncodeInput&, std::vector<uint8_t>&);
 bool EncodeTIFF(const EncodeInput&, std::vector<uint8_t>&);
+
+// A resolution that came through whole pixels per metre (300 dpi is kept as 11811, which is
+// 299.9994 dpi) is the whole number of dots per inch it was: the rounding to whole pixels per
+// metre moves a resolution by at most 0.0127 dpi.
+inline double WholeDpiWhereNear(double dpi)
+{
+    const double whole = std::round(dpi);
+    return whole >= 1 && std::fabs(dpi - whole) <= 0.0128 ? whole : dpi;
+}
 
 } // namespace platform::imageio::detail

@@ -376,29 +376,33 @@ void AddResolution(std::vector<uint8_t>& file, double dpiX, double dpiY)
             };
             uint8_t box[26] = { 0, 0, 0, 26, 'r', 'e', 's', ' ', 0, 0, 0, 18, 'r', 'e', 's', 'd', 0,
                 0, 0, 0, 0, 0, 0, 0, 0, 0 };
-            // Grid points per metre as a numerator over 1 with a power of ten: keeps three
-            // decimals of a resolution in dots per inch.
-            auto fraction = [&](double dpi, unsigned& num, int& exp) {
-                double perMetre = dpi / 0.0254;
+            // Grid points per metre as a 16-bit fraction times a power of ten. A resolution in
+            // dots per inch is dpi x 5000 / 127 per metre: over 127 it is kept exactly (300 dpi
+            // is 15000 / 127 x 10^2) wherever dpi x 5000 / 10^exp is a whole number that fits.
+            auto fraction = [&](double dpi, unsigned& num, unsigned& den, int& exp) {
+                dpi = WholeDpiWhereNear(dpi);
+                double scaled = dpi * 5000.0;
                 exp = 0;
-                while (perMetre * 10 < 65535 && exp > -4) {
-                    perMetre *= 10;
-                    --exp;
-                }
-                while (perMetre > 65535) {
-                    perMetre /= 10;
+                while (scaled > 65535 && exp < 127) {
+                    scaled /= 10;
                     ++exp;
                 }
-                num = std::max(1u, unsigned(perMetre + 0.5));
+                while (scaled * 10 <= 65535 && exp > -128
+                    && std::fabs(scaled - std::round(scaled)) > 1e-9) {
+                    scaled *= 10;
+                    --exp;
+                }
+                num = std::max(1u, unsigned(std::lround(scaled)));
+                den = 127;
             };
-            unsigned vn, hn;
+            unsigned vn, vd, hn, hd;
             int ve, he;
-            fraction(dpiY, vn, ve);
-            fraction(dpiX, hn, he);
+            fraction(dpiY, vn, vd, ve);
+            fraction(dpiX, hn, hd, he);
             put16(box + 16, vn);
-            put16(box + 18, 1);
+            put16(box + 18, vd);
             put16(box + 20, hn);
-            put16(box + 22, 1);
+            put16(box + 22, hd);
             box[24] = uint8_t(int8_t(ve));
             box[25] = uint8_t(int8_t(he));
             uint32_t length = BE32(&file[offset]) + 26;

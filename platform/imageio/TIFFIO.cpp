@@ -318,8 +318,8 @@ bool EncodeTIFF(const EncodeInput& in, std::vector<uint8_t>& out)
         ok = TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
     if (ok && in.dpiX > 0 && in.dpiY > 0)
-        ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(in.dpiX))
-            && TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(in.dpiY))
+        ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(WholeDpiWhereNear(in.dpiX)))
+            && TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(WholeDpiWhereNear(in.dpiY)))
             && TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     std::vector<uint8_t> line(size_t(in.width) * samples);
     const uint8_t* row = in.firstRow;

@@ -1,5 +1,6 @@
 #include "platform/prefs/Prefs.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -236,6 +237,8 @@ bool WriteAll(int fd, const char* data, size_t length)
     return true;
 }
 
+std::atomic<FileWriter> gFileWriter { nullptr };
+
 // Writes the key file through a temporary file renamed over the target. gMutex held.
 bool Save(const std::string& path, Snapshot& snap)
 {
@@ -243,6 +246,15 @@ bool Save(const std::string& path, Snapshot& snap)
     gchar* data = g_key_file_to_data(snap.file, &length, nullptr);
     if (!data)
         return false;
+    if (FileWriter writer = gFileWriter.load()) {
+        const bool written = writer(path, data, length);
+        g_free(data);
+        if (written) {
+            snap.signature = SignatureOf(path);
+            snap.broken = false;
+        }
+        return written;
+    }
     std::string temp = path + ".XXXXXX";
     int fd = g_mkstemp_full(temp.data(), O_RDWR | O_CLOEXEC, 0600);
     bool ok = fd >= 0;
@@ -376,6 +388,11 @@ std::vector<std::string> GetKeys(const std::string& domain)
         keys.push_back(DecodeKey(names[i]));
     g_strfreev(names);
     return keys;
+}
+
+void SetFileWriter(FileWriter writer)
+{
+    gFileWriter.store(writer);
 }
 
 } // namespace platform::prefs

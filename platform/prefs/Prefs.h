@@ -15,6 +15,7 @@
 // Safe to use from any thread. Standard library and GLib only.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,5 +37,14 @@ bool SetValues(
 bool RemoveKeys(const std::string& domain, const std::vector<std::string>& keys);
 // Every key of the domain, in file order.
 std::vector<std::string> GetKeys(const std::string& domain);
+
+// How a store's file is replaced: writes data as the whole new content of the file at path
+// (through a temporary file; on failure the old file is left as it was) and says whether it
+// did. The framework installs its own, so that the store is saved the way every other file is
+// (a link followed and kept, the old file's permissions kept); without one the store writes a
+// temporary file beside the path and renames it over the path. Install it before the first
+// write.
+using FileWriter = bool (*)(const std::string& path, const char* data, size_t length);
+void SetFileWriter(FileWriter writer);
 
 } // namespace platform::prefs

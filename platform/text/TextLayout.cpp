@@ -127,6 +127,9 @@ void TextLayout::Update()
         pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     if (strikeout_)
         pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+    // A word broken because it is wider than the line is broken as it stands: no hyphen is
+    // added.
+    pango_attr_list_insert(attrs, pango_attr_insert_hyphens_new(FALSE));
     pango_layout_set_attributes(layout_, attrs);
     pango_attr_list_unref(attrs);
     if (ellipsize_) {
@@ -223,6 +226,60 @@ void TextLayout::Draw(cairo_t* cr, double x, double y, const TextPaint& paint)
         cairo_stroke(cr);
     }
     cairo_restore(cr);
+}
+
+namespace {
+
+// Appends the characters of a valid UTF-8 run, cut at Pango's cursor positions.
+void SplitValid(const char* text, size_t length, std::vector<std::string>& out)
+{
+    if (length == 0)
+        return;
+    const glong chars = g_utf8_strlen(text, static_cast<gssize>(length));
+    std::vector<PangoLogAttr> attrs(static_cast<size_t>(chars) + 1);
+    pango_get_log_attrs(text, static_cast<int>(length), -1, pango_language_get_default(),
+        attrs.data(), static_cast<int>(attrs.size()));
+    const char* start = text;
+    const char* p = text;
+    for (glong i = 0; i < chars; ++i) {
+        p = g_utf8_next_char(p);
+        if (attrs[static_cast<size_t>(i) + 1].is_cursor_position || i + 1 == chars) {
+            out.emplace_back(start, static_cast<size_t>(p - start));
+            start = p;
+        }
+    }
+}
+
+} // namespace
+
+std::vector<std::string> SplitIntoCharacters(const std::string& utf8)
+{
+    std::vector<std::string> out;
+    const char* text = utf8.data();
+    size_t length = utf8.size();
+    // Pango takes at most 2^31 - 1 bytes at a time; a valid run that long is split at a
+    // character boundary.
+    constexpr size_t kLargestRun = size_t(1) << 30;
+    while (length > 0) {
+        const char* end = nullptr;
+        const size_t run = std::min(length, kLargestRun);
+        g_utf8_validate(text, static_cast<gssize>(run), &end);
+        size_t valid = static_cast<size_t>(end - text);
+        if (valid == run && run < length) {
+            // Back up to the start of the last whole character of a cut run.
+            const char* last = g_utf8_find_prev_char(text, text + valid);
+            valid = last ? static_cast<size_t>(last - text) : valid;
+        }
+        SplitValid(text, valid, out);
+        text += valid;
+        length -= valid;
+        if (valid < run && length > 0) {
+            out.emplace_back(text, 1);
+            ++text;
+            --length;
+        }
+    }
+    return out;
 }
 
 } // namespace platform::text

@@ -4,6 +4,7 @@
 #include "platform/text/Fonts.h"
 
 #include <string>
+#include <vector>
 
 typedef struct _cairo cairo_t;
 typedef struct _PangoContext PangoContext;
@@ -70,5 +71,10 @@ private:
     bool ellipsize_ = false;
     bool dirty_ = true;
 };
+
+// Splits UTF-8 text into what a reader sees as one character each (a letter with its combining
+// marks, an emoji sequence): the text between two cursor positions. Invalid UTF-8 is split into
+// single bytes where it is invalid.
+std::vector<std::string> SplitIntoCharacters(const std::string& utf8);
 
 } // namespace platform::text

@@ -32,7 +32,7 @@ std::unique_ptr<VTOverlayCircularText> Lettering(const char* text, LAlignment al
 {
     auto c = std::make_unique<VTOverlayCircularText>();
     c->SetText(text);
-    c->font = LGuiFont(8, false, false, false, "DejaVu Sans", false);
+    c->font = LGuiFont(23, false, false, false, "DejaVu Sans", false); // 8 mm
     c->centreAngle = 270;
     c->outerRadius = 50;
     c->width = c->height = 100;
@@ -235,7 +235,7 @@ TEST(CircularText, CharactersCopiesAndConversion)
 TEST(CircularText, TextHeightCheck)
 {
     auto c = Lettering("Rad ett\nrad två", 1);
-    c->font = LGuiFont(12, false, false, false, "DejaVu Sans", false);
+    c->font = LGuiFont(34, false, false, false, "DejaVu Sans", false); // 12 mm
     c->outerRadius = 10;
     EXPECT_FALSE(c->CheckTextHeight());
     c->outerRadius = 30;
@@ -341,4 +341,31 @@ TEST(CircularTextPaint, PdfPlacesTheCharacters)
     EXPECT_GT(dark, 200);
     EXPECT_GT(blue, 200);
     EXPECT_EQ(below, 0);
+}
+
+// A letter and its combining marks are one character on the arc, as in straight text.
+TEST(CircularText, CombiningMarksStayWithTheirLetter)
+{
+    std::vector<std::string> parts;
+    VTOverlayCircularText::SplitCharacters("Cafe\xCC\x81", parts);
+    EXPECT_EQ(parts, (std::vector<std::string> { "C", "a", "f", "e\xCC\x81" }));
+    VTOverlayCircularText::SplitCharacters("A\xCC\x88x", parts);
+    EXPECT_EQ(parts, (std::vector<std::string> { "A\xCC\x88", "x" }));
+    // A thumbs-up with a skin tone, a flag: one character each.
+    VTOverlayCircularText::SplitCharacters(
+        "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD\xF0\x9F\x87\xB8\xF0\x9F\x87\xAA", parts);
+    EXPECT_EQ(parts.size(), 2u);
+    // Bytes that are no UTF-8 stand alone; nothing is lost.
+    VTOverlayCircularText::SplitCharacters("a\xFF\xC3"
+                                           "b\xC3\xA5",
+        parts);
+    EXPECT_EQ(parts, (std::vector<std::string> { "a", "\xFF", "\xC3", "b", "\xC3\xA5" }));
+    VTOverlayCircularText::SplitCharacters("", parts);
+    EXPECT_TRUE(parts.empty());
+
+    // Drawn along the arc, the decomposed and the composed forms look the same.
+    MmCanvas composed(110, 110, 4), decomposed(110, 110, 4);
+    Lettering("\xC3\x84PPLE CAF\xC3\x89", 1)->Paint(composed.ctx());
+    Lettering("A\xCC\x88PPLE CAFE\xCC\x81", 1)->Paint(decomposed.ctx());
+    EXPECT_TRUE(composed.SameAs(decomposed));
 }

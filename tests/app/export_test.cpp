@@ -3,6 +3,7 @@
 #include "app/VTOptions.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImageCodec.h"
+#include "lfw/graphics/LImageFile.h"
 #include "support/DocumentTestSupport.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -229,29 +230,30 @@ TEST_F(Export, FailedPdfExportsLeaveTheTargetAsItWas)
     EXPECT_EQ(ReadAll(target).substr(0, 5), "%PDF-");
 }
 
-TEST_F(Export, PdfOntoAnotherVolumeIsCopiedAndTheTemporaryFileGoes)
+TEST_F(Export, PdfIsWrittenBesideTheTargetWhereverTheTemporaryFolderIs)
 {
-    // The folder of temporary files on another file system than the target.
+    // The folder of temporary files on another file system than the target is not used: the
+    // PDF is written beside its target and renamed over it.
     TemporaryFolder other("/dev/shm");
-    struct stat here = {}, there = {};
-    if (!other.IsValid() || ::stat(m_folder.Path().c_str(), &here) != 0
-        || ::stat(other.Path().c_str(), &there) != 0 || here.st_dev == there.st_dev)
-        GTEST_SKIP() << "no second file system for temporary files";
+    ASSERT_TRUE(other.IsValid());
     setenv("XDG_CACHE_HOME", other.Path().c_str(), 1);
     auto project = RedProject();
     const std::string target = Path("copied.pdf");
     TemporaryFolder::WriteFile(target, "the old file");
+    ::chmod(target.c_str(), 0640);
     Recorder job;
     LProcessResult result
         = ExportPdf(*project, project->GetLabelLayout()->pages.GetAt(0), target, job);
-    // The temporary file was made over there (the folder exists) and is gone.
-    const bool madeThere = ::stat((other / "vorantel").c_str(), &there) == 0;
-    const std::vector<std::string> left = TemporaryFolder::List(other / "vorantel");
+    const std::vector<std::string> left = TemporaryFolder::List(other.Path());
     setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
     ASSERT_EQ(result, LProcessResultSuccess) << job.error;
     EXPECT_NE(ShellOutput("pdfinfo '" + target + "'").find("595 x 841 pts"), std::string::npos);
-    EXPECT_TRUE(madeThere);
     EXPECT_TRUE(left.empty());
+    struct stat st = {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u); // the old file's permissions
+    for (const std::string& name : TemporaryFolder::List(m_folder.Path()))
+        EXPECT_NE(name[0], '.') << name;
 }
 
 TEST_F(Export, ImageAt300Dpi)
@@ -296,7 +298,7 @@ TEST_F(Export, FailedImageExportLeavesTheTargetAsItWas)
     EXPECT_FALSE(job.error.empty());
     EXPECT_EQ(ReadAll(target), "the old file");
     for (const std::string& name : TemporaryFolder::List(m_folder.Path()))
-        EXPECT_FALSE(name.size() == 7 && name[0] == '0') << name;
+        EXPECT_NE(name[0], '.') << name; // no temporary file beside the target
 }
 
 TEST_F(Export, CodecRules)
@@ -332,4 +334,73 @@ TEST_F(Export, CodecRules)
         codecs.push_back(item.codec);
     std::sort(codecs.begin(), codecs.end());
     EXPECT_EQ(codecs, (std::vector<int32_t> { 4, 5, 7, 25 }));
+}
+
+// Overlay text sizes are points: the cap height of an 18-point DejaVu Sans "HHHH" at 300 dpi is
+// the font's (0.729 em of 75 px), in the PNG and in the PDF rasterised by poppler.
+TEST_F(Export, TextSizesArePoints)
+{
+    auto* layout = new VTLabelLayoutDataGenericCDStandard;
+    VTProject project(layout);
+    VTProjectTemplate* disc = project.templates.GetAt(0);
+    auto* text = new VTOverlayText(
+        "HHHH", LGuiFontEx(LGuiFont(18, false, false, false, "DejaVu Sans", false)));
+    text->centreY = -40;
+    text->width = 80;
+    text->height = 30;
+    disc->InsertOverlay(text, false);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetAt(0);
+    Recorder job;
+    const double expected = 18.0 / 72.0 * 300.0 * 0.729;
+    // The height of what is darker than mid grey (the outlines are lighter).
+    auto inkHeight = [](const std::string& image) {
+        return std::atof(ShellOutput(
+            "convert '" + image + "' -colorspace Gray -threshold 40% -trim -format '%h' info:")
+                             .c_str());
+    };
+    const std::string png = Path("text.png");
+    ASSERT_EQ(ExportImage(project, page, png, job), LProcessResultSuccess) << job.error;
+    EXPECT_NEAR(inkHeight(png), expected, expected * 0.1);
+
+    const std::string pdf = Path("text.pdf");
+    ASSERT_EQ(ExportPdf(project, page, pdf, job), LProcessResultSuccess) << job.error;
+    ShellOutput("pdftoppm -r 300 -png -singlefile '" + pdf + "' '" + Path("text-pdf") + "'");
+    EXPECT_NEAR(inkHeight(Path("text-pdf.png")), expected, expected * 0.1);
+}
+
+// Every export format records 300 dpi exactly.
+TEST_F(Export, ResolutionIsRecordedExactly)
+{
+    auto project = RedProject();
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    Recorder job;
+    const std::string tiff = Path("disc.tif");
+    ASSERT_EQ(ExportImage(*project, page, tiff, job), LProcessResultSuccess) << job.error;
+    // The rationals are 300/1, read from the file's directory with Python.
+    EXPECT_EQ(ShellOutput("python3 -c \"import struct,sys\n"
+                          "d=open(sys.argv[1],'rb').read()\n"
+                          "e='<' if d[:2]==b'II' else '>'\n"
+                          "o=struct.unpack(e+'I',d[4:8])[0]\n"
+                          "n=struct.unpack(e+'H',d[o:o+2])[0]\n"
+                          "for i in range(n):\n"
+                          " t,ty,c,v=struct.unpack(e+'HHII',d[o+2+12*i:o+14+12*i])\n"
+                          " if t in (282,283): print(t,*struct.unpack(e+'II',d[v:v+8]))\" '"
+                  + tiff + "'"),
+        "282 300 1\n283 300 1\n");
+
+    const std::string jp2 = Path("disc.jp2");
+    ASSERT_EQ(ExportImage(*project, page, jp2, job), LProcessResultSuccess) << job.error;
+    // The display resolution box (res/resd) holds 300 dpi as grid points per metre.
+    EXPECT_EQ(ShellOutput("python3 -c \"import struct,sys\n"
+                          "d=open(sys.argv[1],'rb').read()\n"
+                          "i=d.find(b'resd')\n"
+                          "vn,vd,hn,hd,ve,he=struct.unpack('>HHHHbb',d[i+4:i+14])\n"
+                          "print(round(vn/vd*10**ve*0.0254,9),round(hn/hd*10**he*0.0254,9))\" '"
+                  + jp2 + "'"),
+        "300.0 300.0\n");
+    LImageBuffer back;
+    LProcessInterfaceVoid quiet;
+    LProcessImageLoadFile load(jp2.c_str(), 0, nullptr, back);
+    ASSERT_EQ(Process(quiet, load), LProcessResultSuccess);
+    EXPECT_EQ(back.GetFormat().horizontalResolution, 11811); // 300 dpi in whole pixels per metre
 }

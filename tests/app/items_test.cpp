@@ -358,3 +358,52 @@ TEST(ItemCollection, RefListDeletesTheFirstReference)
     EXPECT_TRUE(list.Contains(b));
     EXPECT_EQ(list.GetCount(), 1u);
 }
+
+// Appending keeps the list's last item: whatever changed the list before, a new item goes to the
+// top and an item already listed is not appended again.
+TEST(ItemCollection, AppendingAfterEveryChange)
+{
+    Collection c;
+    auto add = [&](int id) {
+        Item* item = new Item(nullptr, id);
+        c.AddItem(item, false);
+        return item;
+    };
+    Item* one = add(1);
+    Item* two = add(2);
+    Item* three = add(3);
+    c.AddItem(three, false);
+    c.AddItem(one, false);
+    c.AddItem(two, false);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 3 }));
+    EXPECT_TRUE(c.DeleteItem(three)); // the last one
+    add(4);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 4 }));
+    Item* four = c.GetItemAt(2);
+    EXPECT_TRUE(c.ReplaceItem(four, new Item(nullptr, 5), false));
+    add(6);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 5, 6 }));
+    Item* five = c.GetItemAt(2);
+    EXPECT_TRUE(c.RaiseItem(*five)); // 6 and 5 change places: 5 is last now
+    c.AddItem(five, false);
+    add(7);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 6, 5, 7 }));
+
+    // An observer that takes the last item out while told of its deletion keeps it.
+    c.takeOutOnDelete = true;
+    Item* seven = c.GetItemAt(4);
+    EXPECT_TRUE(c.DeleteItem(seven));
+    c.takeOutOnDelete = false;
+    add(8);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 6, 5, 8 }));
+    delete seven;
+
+    // Items linked behind the last one by hand are found.
+    Item* nine = new Item(nullptr, 9);
+    c.GetItemAt(4)->next = nine;
+    add(10);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 1, 2, 6, 5, 8, 9, 10 }));
+    c.DeleteAllItems();
+    add(11);
+    EXPECT_EQ(c.Order(), (std::vector<int> { 11 }));
+}

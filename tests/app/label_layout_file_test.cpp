@@ -121,9 +121,14 @@ protected:
     std::string Path(const char* name) const { return m_folder / name; }
 
     // Files left in the folder of temporary files.
+    // Temporary files left beside the targets (".<name>.XXXXXX") or in the temporary folder.
     std::vector<std::string> TemporaryLeftovers() const
     {
-        return TemporaryFolder::List(m_folder / "cache/vorantel");
+        std::vector<std::string> left = TemporaryFolder::List(m_folder / "cache/vorantel");
+        for (const std::string& name : TemporaryFolder::List(m_folder.Path()))
+            if (name[0] == '.')
+                left.push_back(name);
+        return left;
     }
 
     LProcessResult Load(const std::string& bytes, VTLabelLayout& layout, Recorder& job)
@@ -583,10 +588,10 @@ TEST_F(LabelLayoutFile, SaveReportsAndStops)
     stopLoad.stopAfter = 2;
     EXPECT_EQ(LoadFile(Path("report.vtlayout"), loaded, stopLoad), LProcessResultStopped);
 
-    // A target in a folder that does not exist: the file cannot be moved there.
+    // A target in a folder that does not exist: nothing can be made there.
     Recorder nowhere;
     EXPECT_EQ(Save(layout, Path("no/such/folder/x.vtlayout"), nowhere), LProcessResultError);
-    EXPECT_EQ(nowhere.error, "Det gick inte att flytta filen.");
+    EXPECT_EQ(nowhere.error, "Det gick inte att skapa filen.");
     EXPECT_TRUE(TemporaryLeftovers().empty());
 
     // Saving over an existing file replaces it.

@@ -62,9 +62,15 @@ TEST(OverlayImage, KindsAndDefaults)
     EXPECT_FALSE(image.HasValidImage());
     EXPECT_STREQ(image.GetSourcePath(), "");
 
-    std::string longPath(300, 'p');
-    image.SetSourcePath(longPath.c_str());
-    EXPECT_EQ(std::strlen(image.GetSourcePath()), 259u);
+    // The file holds 259 bytes of the path: a longer one is refused, never cut.
+    const std::string longest(259, 'p');
+    EXPECT_TRUE(image.SetSourcePath(longest.c_str()));
+    EXPECT_EQ(image.GetSourcePath(), longest);
+    std::string longPath(300, 'q');
+    EXPECT_FALSE(image.SetSourcePath(longPath.c_str()));
+    EXPECT_EQ(image.GetSourcePath(), longest);
+    EXPECT_TRUE(image.SetSourcePath(nullptr));
+    EXPECT_STREQ(image.GetSourcePath(), "");
 }
 
 TEST(OverlayImage, SetImageSizesTheBox)

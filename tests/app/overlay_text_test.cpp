@@ -263,7 +263,7 @@ TEST(OverlayTextPaint, EmptyTextPaintsTheWordText)
 
 TEST(OverlayTextPaint, AlignmentPlacesTheText)
 {
-    // A 50 x 30 box of 4 px per mm; the text "Ab" in 8 point (8 mm here).
+    // A 50 x 30 box of 4 px per mm; the text "Ab" in 23 points (8 mm).
     struct Case {
         LAlignment a;
         int column; // 0 left, 1 centre, 2 right
@@ -273,7 +273,7 @@ TEST(OverlayTextPaint, AlignmentPlacesTheText)
     for (const Case& k : cases) {
         MmCanvas c(60, 40, 4);
         auto t = TextBox("Ab", 50, 30);
-        t->font = LGuiFont(8, false, false, false, "DejaVu Sans", false);
+        t->font = LGuiFont(23, false, false, false, "DejaVu Sans", false);
         t->alignment = k.a;
         t->Paint(c.ctx());
         int l, top, r, b;
@@ -295,7 +295,7 @@ TEST(OverlayTextPaint, WrapsAtWordsAndKeepsLineEnds)
 {
     MmCanvas one(110, 60, 2), wrapped(110, 60, 2), broken(110, 60, 2);
     auto line = TextBox("ord ord ord", 100, 50);
-    line->font = LGuiFont(6, false, false, false, "DejaVu Sans", false);
+    line->font = LGuiFont(17, false, false, false, "DejaVu Sans", false); // 6 mm
     line->alignment = 0;
     line->Paint(one.ctx());
     auto narrow = TextBox("ord ord ord", 16, 50);
@@ -320,7 +320,7 @@ TEST(OverlayTextPaint, ColoursAndBackground)
     // Blue text on no background: the canvas stays white around it.
     MmCanvas c(60, 30, 4);
     auto t = TextBox("H", 50, 20);
-    t->font = LGuiFont(14, true, false, false, "DejaVu Sans", false);
+    t->font = LGuiFont(40, true, false, false, "DejaVu Sans", false);
     t->textColour = Bgra(200, 0, 0, 255);
     t->backgroundColour = Bgra(0, 0, 255, 0);
     t->Paint(c.ctx());
@@ -417,4 +417,63 @@ TEST(OverlayText, OldXmlElementsAreReadThroughTheOverlay)
     EXPECT_FLOAT_EQ(circular->width, 0);
     EXPECT_FLOAT_EQ(circular->rotation, 0);
     EXPECT_STREQ(circular->GetText(), "");
+}
+
+// Font sizes are points drawn on millimetres: 18 points are 6.35 mm.
+TEST(OverlayTextPaint, SizesArePoints)
+{
+    // The cap height of DejaVu Sans is 0.729 em: 4.63 mm, 46 px at 10 px per mm.
+    MmCanvas caps(90, 40, 10);
+    auto h = TextBox("HHHH", 80, 30);
+    h->font = LGuiFont(18, false, false, false, "DejaVu Sans", false);
+    h->Paint(caps.ctx());
+    int l, t, r, b;
+    ASSERT_TRUE(caps.InkBox(l, t, r, b));
+    EXPECT_NEAR((b - t + 1) / 10.0, 18 * 25.4 / 72 * 0.729, 0.45);
+
+    // An 18-point bold "Hej världen" fits one line of an 80 x 15 mm box: the ink reaches past the
+    // middle of the box on both sides of "Hej".
+    MmCanvas hello(90, 20, 10);
+    auto bold = TextBox("Hej världen", 80, 15);
+    bold->font = LGuiFont(18, true, false, false, "DejaVu Sans", false);
+    bold->Paint(hello.ctx());
+    ASSERT_TRUE(hello.InkBox(l, t, r, b));
+    EXPECT_GT((r - l) / 10.0, 35.0);
+    EXPECT_LT((b - t) / 10.0, 9.0); // one line
+
+    // 39 characters at the default 12 points fit a 120 mm disc face on one line.
+    MmCanvas face(130, 30, 4);
+    auto line = TextBox("Vorantel skivetikett med trettionio tkn", 120, 20);
+    ASSERT_EQ(line->text.GetLength(), 39u);
+    line->Paint(face.ctx());
+    ASSERT_TRUE(face.InkBox(l, t, r, b));
+    EXPECT_LT((b - t) / 4.0, 6.0);
+    EXPECT_GT((r - l) / 4.0, 60.0);
+}
+
+// A word wider than its box is broken where it must be, with no hyphen added.
+TEST(OverlayTextPaint, LongWordsBreakWithoutHyphens)
+{
+    const LGuiFont font(23, false, false, false, "DejaVu Sans", false);
+    MmCanvas probe(100, 30, 4);
+    auto fram = TextBox("Fram", 90, 20);
+    fram->font = font;
+    fram->alignment = 0;
+    fram->Paint(probe.ctx());
+    int l, t, r, b;
+    ASSERT_TRUE(probe.InkBox(l, t, r, b));
+    // Room for "Fram" and a little more, not for "Frams".
+    const float width = (r - probe.Px(-45)) / 4.0f + 1.5f;
+
+    MmCanvas broken(100, 60, 4), lines(100, 60, 4);
+    auto word = TextBox("Framsida", width, 40);
+    word->font = font;
+    word->alignment = 0;
+    word->centreX = 0;
+    auto two = TextBox("Fram\nsida", width, 40);
+    two->font = font;
+    two->alignment = 0;
+    word->Paint(broken.ctx());
+    two->Paint(lines.ctx());
+    EXPECT_TRUE(broken.SameAs(lines));
 }

@@ -1,6 +1,8 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
+#include "lfw/graphics/LImageFile.h"
+#include "support/DocumentTestSupport.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -30,6 +32,13 @@ struct Recorder : LProcessInterfaceVoid {
 
     bool IsToStop() override { return stopAfter >= 0 && stopCalls++ >= stopAfter; }
     void SetError(const char* text) override { error = text; }
+    void SetStatus(const char* text, int level) override
+    {
+        if (text && std::strncmp(text, "Kodning", 7) == 0)
+            ++encodings;
+        LProcessInterfaceVoid::SetStatus(text, level);
+    }
+    int encodings = 0; // pictures encoded
 };
 
 // ---- Chunk bytes written by hand, as the file format describes them (all little-endian).
@@ -100,6 +109,26 @@ std::string Ring()
 {
     return Box(5, { Float(1, 118), Float(2, 36), Bool(3, false), Float(4, 40), Float(5, 38) });
 }
+// The layout chunk (2) of the generic CD layout, as the writer makes it: it follows the program
+// information in the project container.
+std::string Layout()
+{
+    VTProject project(new VTLabelLayoutDataGenericCDStandard);
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray stream(bytes);
+    LProcessInterfaceVoid job;
+    if (VTProjectWriteSDF(job, stream, project) != LProcessResultSuccess)
+        return std::string();
+    const std::string all(reinterpret_cast<const char*>(bytes.GetData()), bytes.GetSize());
+    auto length = [&](size_t at) {
+        uint64_t n = 0;
+        for (int i = 7; i >= 0; --i)
+            n = (n << 8) | uint8_t(all[at + 4 + size_t(i)]);
+        return size_t(n);
+    };
+    const size_t info = 36, layout = info + 12 + length(info);
+    return all.substr(layout, 12 + length(layout));
+}
 // A project of one design of the format holding the given chunks after its brush and ids.
 std::string OneDesign(
     int format, const std::vector<std::string>& content, uint16_t version = 3, bool withRing = true)
@@ -110,7 +139,8 @@ std::string OneDesign(
     if (format == 0 && withRing)
         design.push_back(Ring());
     return Doc(
-        { Box(1, { ProgramInfo(), Box(3, { Box(uint16_t(format + 1), design) }) }) }, version);
+        { Box(1, { ProgramInfo(), Layout(), Box(3, { Box(uint16_t(format + 1), design) }) }) },
+        version);
 }
 std::string TextOverlay(uint16_t id, const std::string& text, int alignment = 4,
     const std::string& face = "DejaVu Sans")
@@ -314,12 +344,12 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    // Temporary files ("0" and six more characters) left in a folder.
+    // Temporary files (".<name>.XXXXXX") left in a folder.
     static std::vector<std::string> Leftovers(const std::string& folder)
     {
         std::vector<std::string> out;
         for (const std::string& name : TemporaryFolder::List(folder))
-            if (name.size() == 7 && name[0] == '0')
+            if (name[0] == '.') // ".<name>.XXXXXX"
                 out.push_back(name);
         return out;
     }
@@ -380,6 +410,7 @@ TEST_F(ProjectFile, HeaderAndProgramInformation)
 TEST_F(ProjectFile, EmptyProjectKeepsAnEmptyDesignList)
 {
     VTProject empty;
+    empty.layout.Reset(new VTLabelLayoutDataGenericCDStandard);
     Recorder job;
     const std::string path = Path("empty.vtproj");
     ASSERT_EQ(Save(empty, path, job), LProcessResultSuccess) << job.error;
@@ -514,7 +545,7 @@ TEST_F(ProjectFile, ReaderErrorsAndTolerances)
             OneDesign(1, { Box(6, { Box(15, { Int(13, 2) }), Box(12, { Box(10, { Float(5, 0), Int(1, 0), Int(2, 0), Int(3, 0), Int(4, 0) }), Box(14, { Float(6, 0), Float(7, 0), Float(8, 1e9f), Float(9, 1) }) }) }) }),
             "Det gick inte att läsa färgkomponenten." },
         { "design of an unknown format skipped",
-            Doc({ Box(1, { ProgramInfo(), Box(3, { Box(7, { Int(1, 1) }) }) }) }), nullptr },
+            Doc({ Box(1, { ProgramInfo(), Layout(), Box(3, { Box(7, { Int(1, 1) }) }) }) }), nullptr },
         { "unknown chunks skipped",
             OneDesign(1, { Int(99, 5), Box(2, { Placement(), Int(50, 1), Str(2, "ok") }) }),
             nullptr },
@@ -556,7 +587,7 @@ TEST_F(ProjectFile, BrushChunksAsTheFileSaysThem)
     // An older background colour becomes a solid brush.
     VTProject legacy;
     std::string bytes = Doc({ Box(1,
-        { ProgramInfo(),
+        { ProgramInfo(), Layout(),
             Box(3, { Box(4, { Colour(1, 12, 34, 56, 200), Box(4, { Int(1, 7) }) }) }) }) });
     ASSERT_EQ(Read(bytes, legacy, job), LProcessResultSuccess) << job.error;
     brush = legacy.templates.GetHead()->backgroundBrush.Get();
@@ -569,7 +600,7 @@ TEST_F(ProjectFile, BrushChunksAsTheFileSaysThem)
     std::string longPath(300, 'p');
     bytes = OneDesign(1, {});
     bytes = Doc({ Box(1,
-        { ProgramInfo(),
+        { ProgramInfo(), Layout(),
             Box(3,
                 { Box(2,
                     { Box(6, { Box(15, { Int(13, 0) }), Box(16, { Str(17, longPath) }) }),
@@ -744,6 +775,7 @@ TEST_F(ProjectFile, FuzzSeedsAreWriterFiles)
         auto sample = sample::MakeProject(4);
         ASSERT_EQ(Save(*sample, folder + "/sample.vtproj", job), LProcessResultSuccess);
         VTProject empty;
+        empty.layout.Reset(new VTLabelLayoutDataGenericCDStandard);
         ASSERT_EQ(Save(empty, folder + "/empty.vtproj", job), LProcessResultSuccess);
         VTProject disc(new VTLabelLayoutDataDirectToCDDVDStandard);
         disc.templates.GetHead()->backgroundBrush.Reset(sample::Gradient(3, 20));
@@ -762,4 +794,196 @@ TEST_F(ProjectFile, FuzzSeedsAreWriterFiles)
         Recorder job;
         EXPECT_EQ(Load(folder + "/" + name, project, job), LProcessResultSuccess) << job.error;
     }
+}
+
+// A project without a layout is damaged: it does not open, and none is written.
+TEST_F(ProjectFile, ProjectWithoutALayoutIsRefused)
+{
+    for (const std::string& bytes : { Doc({ Box(1, { ProgramInfo(), Box(3, {}) }) }),
+             Doc({ Box(1, { ProgramInfo(), Box(2, {}), Box(3, {}) }) }),
+             Doc({ Box(1, { ProgramInfo(), Chunk(2, 7, ""), Box(3, {}) }) }) }) {
+        VTProject project;
+        Recorder job;
+        EXPECT_EQ(Read(bytes, project, job), LProcessResultError);
+        EXPECT_EQ(job.error, "Det gick inte att läsa etikettlayouten.");
+    }
+    VTProject none;
+    Recorder job;
+    const std::string path = Path("none.vtproj");
+    TemporaryFolder::WriteFile(path, "the old file");
+    EXPECT_EQ(Save(none, path, job), LProcessResultError);
+    EXPECT_EQ(job.error, "Projektet saknar etikettlayout.");
+    EXPECT_EQ(ReadAll(path), "the old file");
+}
+
+// Pictures that are not here (an empty blob, a picture file missing when an old project opened)
+// save as an empty blob with their source path, and open again the same.
+TEST_F(ProjectFile, MissingPicturesSaveAndReopen)
+{
+    for (uint16_t kind : { 3, 8, 9 }) {
+        SCOPED_TRACE(kind);
+        VTProject project;
+        Recorder job;
+        ASSERT_EQ(Read(OneDesign(1, { ImageOverlay(kind, Identity()) }), project, job),
+            LProcessResultSuccess)
+            << job.error;
+        const std::string path = Path("empty-picture.vtproj");
+        ASSERT_EQ(Save(project, path, job), LProcessResultSuccess) << job.error;
+        EXPECT_NE(ReadAll(path).find(Blob(2, "") + Str(3, "/a.png")), std::string::npos);
+        VTProject reopened;
+        ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+        auto* image = static_cast<VTOverlayImage*>(reopened.templates.GetHead()->first);
+        ASSERT_NE(image, nullptr);
+        EXPECT_FALSE(image->HasValidImage());
+        EXPECT_STREQ(image->GetSourcePath(), "/a.png");
+    }
+
+    VTProject old;
+    VTProjectLoad load;
+    load.project = &old;
+    std::snprintf(load.path, sizeof load.path, "%s",
+        (std::string(VT_TEST_DATA) + "/vtx/missing_font_and_image.vtx").c_str());
+    Recorder job;
+    ASSERT_EQ(Process(job, load), LProcessResultSuccess) << job.error;
+    const std::string path = Path("moved.vtproj");
+    ASSERT_EQ(Save(old, path, job), LProcessResultSuccess) << job.error;
+    VTProject reopened;
+    ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+    ExpectProjectsEqual(old, reopened);
+}
+
+// A save keeps what it replaces: a link stays and its file is replaced with its permissions; a
+// FIFO or a link loop is refused with the create error and left alone.
+TEST_F(ProjectFile, SavesKeepWhatTheyReplace)
+{
+    auto project = sample::MakeProject(4);
+    Recorder job;
+    const std::string real = Path("real.vtproj");
+    TemporaryFolder::WriteFile(real, "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("real.vtproj", Path("link.vtproj").c_str()), 0);
+    ASSERT_EQ(Save(*project, Path("link.vtproj"), job), LProcessResultSuccess) << job.error;
+    struct stat st { };
+    ASSERT_EQ(::lstat(Path("link.vtproj").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(ReadAll(real).substr(0, 4), "lsdf");
+
+    ASSERT_EQ(::mkfifo(Path("fifo.vtproj").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("loop.vtproj", Path("loop.vtproj").c_str()), 0);
+    for (const char* name : { "fifo.vtproj", "loop.vtproj" }) {
+        Recorder refused;
+        EXPECT_EQ(Save(*project, Path(name), refused), LProcessResultError) << name;
+        EXPECT_EQ(refused.error, "Det gick inte att skapa filen.");
+    }
+    ASSERT_EQ(::lstat(Path("fifo.vtproj").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+// Paths are never cut: a project saves and opens at a 359-byte path (120 Swedish letters are 240
+// bytes of its name), and a picture opens from a 376-byte path.
+TEST_F(ProjectFile, LongPathsAreKeptWhole)
+{
+    std::string folder = m_folder.Path() + "/";
+    while (folder.size() < 359 - 248)
+        folder += "m";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::string name;
+    for (int i = 0; i < 120; ++i)
+        name += "\xC3\xA4"; // ä
+    const std::string path = folder + "/" + name + ".vtproj";
+    ASSERT_GE(path.size(), 359u);
+    auto project = sample::MakeProject(4);
+    Recorder job;
+    ASSERT_EQ(Save(*project, path, job), LProcessResultSuccess) << job.error;
+    EXPECT_STREQ(project->GetPath(), path.c_str());
+    EXPECT_EQ(TemporaryFolder::List(folder), (std::vector<std::string> { name + ".vtproj" }));
+    VTProject reopened;
+    ASSERT_EQ(Load(path, reopened, job), LProcessResultSuccess) << job.error;
+    EXPECT_STREQ(reopened.GetPath(), path.c_str());
+
+    const std::string pictures = folder + "/" + std::string(150, 'q');
+    ASSERT_EQ(::mkdir(pictures.c_str(), 0700), 0);
+    std::string picture = pictures + "/" + std::string(376 - pictures.size() - 5, 'p') + ".png";
+    ASSERT_EQ(picture.size(), 376u);
+    LImageBuffer pixels;
+    sample::MakePicture(pixels, 8, 6);
+    LProcessImageSaveFile save(pixels, picture.c_str(), LImageEncodeSettings(), 0, nullptr);
+    ASSERT_EQ(Process(job, save), LProcessResultSuccess) << job.error;
+    LImageBuffer back;
+    LProcessImageLoadFile load(picture.c_str(), 0, nullptr, back);
+    ASSERT_EQ(Process(job, load), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(back.GetWidth(), 8);
+
+    // A path longer than the system opens is refused, never cut to one it would open.
+    const std::string tooLong = folder + "/" + std::string(PATH_MAX, 'x') + ".png";
+    LProcessImageLoadFile refused(tooLong.c_str(), 0, nullptr, back);
+    Recorder failing;
+    EXPECT_EQ(Process(failing, refused), LProcessResultError);
+    EXPECT_EQ(failing.error, "Sökvägen är för lång.");
+}
+
+// Saving again encodes no picture whose pixels did not change: the bytes read or last written are
+// written again, exactly.
+TEST_F(ProjectFile, SavingAgainEncodesOnlyChangedPictures)
+{
+    auto project = sample::MakeProject(16);
+    Recorder first;
+    const std::string a = Path("a.vtproj"), b = Path("b.vtproj"), c = Path("c.vtproj");
+    ASSERT_EQ(Save(*project, a, first), LProcessResultSuccess) << first.error;
+    EXPECT_EQ(first.encodings, 3); // the image, a clipart picture and the background
+    Recorder again;
+    ASSERT_EQ(Save(*project, b, again), LProcessResultSuccess) << again.error;
+    EXPECT_EQ(again.encodings, 0);
+    EXPECT_EQ(ReadAll(a), ReadAll(b));
+
+    // New pixels for one picture: that one is encoded.
+    auto* image = static_cast<VTOverlayImage*>(project->templates.GetAt(0)->GetItemAt(3));
+    ASSERT_EQ(image->GetType(), VTOverlayTypeImage);
+    LImageBuffer other;
+    sample::MakePicture(other, 20, 10, 7);
+    image->SetImage(other);
+    Recorder changed;
+    ASSERT_EQ(Save(*project, c, changed), LProcessResultSuccess) << changed.error;
+    EXPECT_EQ(changed.encodings, 1);
+    VTProject reopened;
+    ASSERT_EQ(Load(c, reopened, changed), LProcessResultSuccess) << changed.error;
+    ExpectProjectsEqual(*project, reopened);
+
+    // A file's own picture bytes (here ImageMagick's) are written back as they were read.
+    const std::string png = Path("magick.png");
+    ShellOutput("convert -size 7x5 gradient:red-blue '" + png + "'");
+    const std::string magick = ReadAll(png);
+    ASSERT_GT(magick.size(), 8u);
+    VTProject read;
+    Recorder job;
+    ASSERT_EQ(Read(OneDesign(1,
+                       { Box(3,
+                           { Placement(), Blob(2, magick), Str(3, "/a.png"), Bool(4, true),
+                               Blob(5, Identity()) }) }),
+                  read, job),
+        LProcessResultSuccess)
+        << job.error;
+    ASSERT_EQ(Save(read, Path("d.vtproj"), job), LProcessResultSuccess) << job.error;
+    EXPECT_EQ(job.encodings, 0);
+    EXPECT_NE(ReadAll(Path("d.vtproj")).find(Blob(2, magick)), std::string::npos);
+}
+
+// A picture blob that is no whole picture (a PNG of 0 x 0 pixels) is refused with its error.
+TEST_F(ProjectFile, PictureOfNoPixelsIsRefused)
+{
+    const std::string zero = ShellOutput(
+        "python3 -c \"import struct,zlib,sys\n"
+        "def c(t,d): return struct.pack('>I',len(d))+t+d+struct.pack('>I',zlib.crc32(t+d))\n"
+        "sys.stdout.buffer.write(b'\\x89PNG\\r\\n\\x1a\\n'+c(b'IHDR',struct.pack('>IIBBBBB',0,0,8,"
+        "6,0,0,0))"
+        "+c(b'IDAT',zlib.compress(b''))+c(b'IEND',b''))\"");
+    ASSERT_EQ(zero.substr(1, 3), "PNG");
+    VTProject project;
+    Recorder job;
+    EXPECT_EQ(Read(OneDesign(1, { Box(3, { Placement(), Blob(2, zero) }) }), project, job),
+        LProcessResultError);
+    EXPECT_EQ(job.error, "Det gick inte att avkoda bilden.");
 }

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -342,4 +344,42 @@ TEST_F(ProjectXML, LoadJobOpensOldProjects)
     EXPECT_EQ(project.GetSaveState(), VTProjectSaveStateSaved);
     EXPECT_EQ(project.GetPath(), Fixture("dvd_project.vtproj"));
     EXPECT_EQ(project.templates.GetCount(), 1u);
+}
+
+// A relative picture path is taken from the project file's folder, wherever the program runs.
+TEST_F(ProjectXML, RelativePicturePathFromTheProjectFolder)
+{
+    const std::string folder = fHome / "projekt";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((folder + "/bilder").c_str(), 0700), 0);
+    const std::string picture = std::string(VT_TEST_DATA) + "/images/base.png";
+    ASSERT_EQ(symlink(picture.c_str(), (folder + "/bilder/omslag.png").c_str()), 0);
+    const std::string path = folder + "/bild.vtx";
+    TemporaryFolder::WriteFile(path,
+        "<vorantel_project type=\"cd\"><container type=\"disc\">"
+        "<element type=\"image\" x=\"0\" y=\"0\" w=\"2000\" h=\"1000\" "
+        "img=\"bilder/omslag.png\"/></container></vorantel_project>");
+    char* before = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir("/"), 0);
+    const int result = Load(path);
+    EXPECT_EQ(chdir(before), 0);
+    free(before);
+    ASSERT_EQ(result, 0) << fProcess.error;
+    auto* image = static_cast<VTOverlayImage*>(Design(fProject, 0)->GetItemAt(0));
+    EXPECT_TRUE(image->HasValidImage());
+}
+
+// A project read from an old file at a long path takes that path with the new extension, whole.
+TEST_F(ProjectXML, LongPathsKeepTheirName)
+{
+    std::string folder = fHome / std::string(200, 'm');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::string name;
+    for (int i = 0; i < 100; ++i)
+        name += "\xC3\xB6"; // ö
+    const std::string path = folder + "/" + name + ".vtx";
+    TemporaryFolder::WriteFile(
+        path, "<vorantel_project type=\"cd\"><container type=\"disc\"/></vorantel_project>");
+    ASSERT_EQ(Load(path), 0) << fProcess.error;
+    EXPECT_EQ(fProject.GetPath(), folder + "/" + name + ".vtproj");
 }

@@ -60,9 +60,11 @@ TEST(FileSave, ReplacesTheTargetThroughATemporaryFileBesideIt)
     LFileSave save;
     ASSERT_TRUE(save.Begin(target.c_str()));
     std::string temporary = save.GetTemporaryPath();
-    EXPECT_EQ(temporary.substr(0, folder.Path().size() + 2), folder.Path() + "/0");
-    EXPECT_EQ(temporary.size(), folder.Path().size() + 8); // "/0XXXXXX"
-    EXPECT_EQ(Mode(temporary), 0644u); // 0666 less the umask, never world-writable
+    // ".etikett.vtproj.XXXXXX": says which file it was to become.
+    const std::string prefix = folder.Path() + "/.etikett.vtproj.";
+    EXPECT_EQ(temporary.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(temporary.size(), prefix.size() + 6);
+    EXPECT_EQ(Mode(temporary), 0644u); // the old file's bits
     ::umask(old);
     ASSERT_TRUE(WriteProject(save.GetStream(), 100));
     ASSERT_TRUE(save.Commit());
@@ -198,4 +200,129 @@ TEST(FileSave, TemporaryFilesAndRefusedPaths)
     LFileSave save;
     EXPECT_FALSE(save.Begin((std::string(300, 'x')).c_str()));
     EXPECT_FALSE(save.Begin(""));
+}
+
+namespace {
+
+bool SaveText(const std::string& target, const std::string& text)
+{
+    LFileSave save;
+    if (!save.Begin(target.c_str()))
+        return false;
+    if (!save.GetStream().Write(text.data(), text.size())) {
+        save.Discard();
+        return false;
+    }
+    return save.Commit();
+}
+
+std::string LinkOf(const std::string& path)
+{
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, size_t(n)) : std::string();
+}
+
+} // namespace
+
+// A link stays a link: the file it points to is replaced, even through a chain of relative links,
+// and a dangling link gets its file.
+TEST(FileSave, LinksAreFollowedAndKept)
+{
+    TemporaryFolder folder;
+    ASSERT_EQ(::mkdir((folder / "riktig").c_str(), 0700), 0);
+    const std::string real = folder / "riktig/projekt.vtproj";
+    TemporaryFolder::WriteFile(real, "gammalt");
+    ASSERT_EQ(::symlink("riktig/projekt.vtproj", (folder / "länk").c_str()), 0);
+    ASSERT_EQ(::symlink("länk", (folder / "länk2").c_str()), 0);
+    ASSERT_TRUE(SaveText(folder / "länk2", "nytt"));
+    EXPECT_EQ(TemporaryFolder::ReadFile(real), "nytt");
+    EXPECT_EQ(LinkOf(folder / "länk2"), "länk");
+    EXPECT_EQ(LinkOf(folder / "länk"), "riktig/projekt.vtproj");
+    EXPECT_EQ(
+        TemporaryFolder::List(folder / "riktig"), (std::vector<std::string> { "projekt.vtproj" }));
+
+    ASSERT_EQ(::symlink((folder / "riktig/ny.vtproj").c_str(), (folder / "dinglar").c_str()), 0);
+    ASSERT_TRUE(SaveText(folder / "dinglar", "skapad"));
+    EXPECT_EQ(TemporaryFolder::ReadFile(folder / "riktig/ny.vtproj"), "skapad");
+    EXPECT_EQ(LinkOf(folder / "dinglar"), folder / "riktig/ny.vtproj");
+
+    // A loop and a link into a missing folder are refused and leave nothing.
+    ASSERT_EQ(::symlink("b", (folder / "a").c_str()), 0);
+    ASSERT_EQ(::symlink("a", (folder / "b").c_str()), 0);
+    EXPECT_FALSE(SaveText(folder / "a", "x"));
+    ASSERT_EQ(::symlink("saknas/fil", (folder / "bort").c_str()), 0);
+    EXPECT_FALSE(SaveText(folder / "bort", "x"));
+    for (const std::string& name : TemporaryFolder::List(folder.Path()))
+        EXPECT_NE(name[0], '.') << name;
+}
+
+// The new file has the old one's permission bits and owner; what is no regular file is left
+// alone.
+TEST(FileSave, KeepsPermissionsAndRefusesWhatIsNoFile)
+{
+    TemporaryFolder folder;
+    const std::string secret = folder / "hemligt.vtproj";
+    TemporaryFolder::WriteFile(secret, "gammalt");
+    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+    const mode_t old = ::umask(022);
+    EXPECT_TRUE(SaveText(secret, "nytt"));
+    EXPECT_EQ(Mode(secret), 0600u);
+    ASSERT_EQ(::chmod(secret.c_str(), 0664), 0);
+    EXPECT_TRUE(SaveText(secret, "igen"));
+    EXPECT_EQ(Mode(secret), 0664u);
+    EXPECT_TRUE(SaveText(folder / "ny.vtproj", "ny"));
+    EXPECT_EQ(Mode(folder / "ny.vtproj"), 0644u); // a new file: 0666 less the umask
+    ::umask(old);
+    struct stat st { };
+    ASSERT_EQ(::stat(secret.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::getuid());
+
+    const std::string fifo = folder / "rör";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(SaveText(fifo, "x"));
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(SaveText(folder.Path(), "x")); // a folder
+    EXPECT_FALSE(SaveText("/dev/full", "x")); // a device, also for root
+    EXPECT_FALSE(SaveText("/dev/null", "x"));
+    ASSERT_EQ(::symlink("/dev/full", (folder / "enhet").c_str()), 0);
+    EXPECT_FALSE(SaveText(folder / "enhet", "x"));
+    EXPECT_EQ(TemporaryFolder::List(folder.Path()).size(), 4u);
+}
+
+// Long paths are never cut: a path near the platform's limit saves, one over it is refused, a
+// name too long for a temporary name beside it gets a shortened one.
+TEST(FileSave, LongPathsAndFoldersThatVanish)
+{
+    TemporaryFolder folder;
+    std::string deep = folder.Path();
+    const std::string part = "/" + std::string(200, 'd');
+    while (deep.size() + part.size() < PATH_MAX - 300) {
+        deep += part;
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    std::string name;
+    for (int i = 0; i < 120; ++i)
+        name += "\xC3\xA5"; // 120 Swedish letters, 240 bytes
+    const std::string target = deep + "/" + name + ".vtpr";
+    ASSERT_GT(target.size(), 3800u);
+    ASSERT_TRUE(SaveText(target, "långt"));
+    EXPECT_EQ(TemporaryFolder::ReadFile(target), "långt");
+    EXPECT_EQ(TemporaryFolder::List(deep), (std::vector<std::string> { name + ".vtpr" }));
+    EXPECT_FALSE(SaveText(std::string(PATH_MAX, 'x'), "x"));
+    const std::string longest = folder / std::string(255, 'n');
+    ASSERT_TRUE(SaveText(longest, "namn"));
+    EXPECT_EQ(TemporaryFolder::ReadFile(longest), "namn");
+
+    // The folder is removed while the file is written: the save fails, nothing is left.
+    const std::string gone = folder / "försvinner";
+    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
+    LFileSave save;
+    ASSERT_TRUE(save.Begin((gone + "/fil.vtproj").c_str()));
+    ASSERT_TRUE(save.GetStream().Write("abc", 3));
+    ASSERT_EQ(::unlink(save.GetTemporaryPath()), 0);
+    ASSERT_EQ(::rmdir(gone.c_str()), 0);
+    EXPECT_FALSE(save.Commit());
+    EXPECT_FALSE(LFile::TestFileExists(gone.c_str()));
 }

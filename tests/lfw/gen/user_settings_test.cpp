@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -302,4 +303,27 @@ TEST_F(UserSettings, RecentFileMenuWithGapsAndWhenEmpty)
     EXPECT_EQ(gaps.GetItem(0).command, 9054);
     EXPECT_EQ(gaps.GetItem(1).command, 9057);
     EXPECT_STREQ(gaps.GetItem(1).title, "/b");
+}
+
+// The settings store is saved as every file is: a linked store stays a link, its file keeps its
+// permissions; a new store is the user's alone.
+TEST_F(UserSettings, StoresAreSavedAsEveryFileIs)
+{
+    LUserSettingSetString("Settings", "Ny", "1");
+    const std::string store = platform::prefs::StorePath("se.zor.vorantel");
+    struct stat st { };
+    ASSERT_EQ(::stat(store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    const std::string real = fHome + "/dotfiles-preferences.ini";
+    ASSERT_EQ(::rename(store.c_str(), real.c_str()), 0);
+    ASSERT_EQ(::symlink(real.c_str(), store.c_str()), 0);
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    LUserSettingSetString("Settings", "Via", "länk");
+    ASSERT_EQ(::lstat(store.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Get("Settings", "Via"), "länk");
+    EXPECT_EQ(Get("Settings", "Ny"), "1");
 }

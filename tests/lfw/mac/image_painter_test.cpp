@@ -314,3 +314,29 @@ TEST(ImageBufferPainter, CopyingPainterKeepsEveryPixelNotPaintedOver)
                 EXPECT_TRUE(PaddingKept(b));
             }
 }
+
+// Over opaque pixels the direct painter that is told so converts nothing and draws the same.
+TEST(ImageBufferPainter, OpaqueTargetsAreDrawnAsAnyOther)
+{
+    LImageBuffer told(LImageFormat(LPixelFormatB8G8R8A8, 16, 8));
+    LImageBuffer plain(LImageFormat(LPixelFormatB8G8R8A8, 16, 8));
+    LProcessInterfaceVoid job;
+    for (LImageBuffer* b : { &told, &plain })
+        b->Clear(job, LPixelColour(240, 200, 100, 255));
+    auto draw = [](LPaintContext& ctx) {
+        FillRed(ctx, 1.5, 1.25, 9, 4, 0.3);
+        FillRed(ctx, 6, 3, 7.5, 4.5, 0.8);
+    };
+    {
+        LImageBufferPainterDirect painter(told, true);
+        ASSERT_TRUE(painter.HasDrawingContext());
+        draw(painter.GetPaintContext());
+    }
+    {
+        LImageBufferPainterDirect painter(plain);
+        draw(painter.GetPaintContext());
+    }
+    EXPECT_EQ(std::memcmp(told.GetData(), plain.GetData(), plain.GetStride() * 8), 0);
+    EXPECT_EQ(Px(told, 0, 0).a, 255);
+    EXPECT_EQ(Px(told, 7, 4).a, 255);
+}

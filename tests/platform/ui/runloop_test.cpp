@@ -122,7 +122,7 @@ TEST(RunLoop, TimerFiresOnceAndRearmingMovesIt)
     LRunLoopTimer timer(CountFire, &count);
     EXPECT_FALSE(timer.IsArmed());
     long long start = LRunLoop::NowMs();
-    timer.Arm(40);
+    timer.Arm(1000); // far enough that a busy machine cannot let it fire before the re-arm
     LRunLoop::RunUntil(nullptr, 0, {}, true, 20);
     timer.Arm(80); // moves the firing: 80 ms from now
     long long rearmed = LRunLoop::NowMs();

@@ -1,0 +1,112 @@
+// Opening projects of many overlays: the time per overlay must stay flat from 1,000 to 100,000
+// overlays, for a project file and for an old XML project.
+
+#include "app/VTProjectFile.h"
+#include "tests/support/ProjectTestSupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct Scratch {
+    std::string path;
+    Scratch()
+    {
+        char pattern[] = "/tmp/vt-loading-bench-XXXXXX";
+        if (mkdtemp(pattern))
+            path = pattern;
+        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+Scratch& Folder()
+{
+    static Scratch scratch;
+    return scratch;
+}
+
+struct Quiet : LProcessInterfaceVoid {
+    std::string error;
+    void SetError(const char* text) override { error = text; }
+};
+
+// A project of n texts on the disc of the generic CD layout, saved once per size.
+std::string ProjectFile(int n)
+{
+    const std::string path = Folder().path + "/texts-" + std::to_string(n) + ".vtproj";
+    if (std::filesystem::exists(path))
+        return path;
+    auto* layout = new VTLabelLayoutDataGenericCDStandard;
+    VTProject project(layout);
+    VTProjectTemplate* disc = project.templates.GetHead();
+    for (int i = 0; i < n; ++i)
+        sample::Text(*disc, "Spår", float(i % 40), float(i % 30));
+    Quiet job;
+    VTProjectSave save;
+    save.project = &project;
+    std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
+    Process(job, save);
+    return path;
+}
+
+// An old XML project of n texts on a CD's disc.
+std::string XmlFile(int n)
+{
+    const std::string path = Folder().path + "/texts-" + std::to_string(n) + ".vtx";
+    if (std::filesystem::exists(path))
+        return path;
+    std::ofstream out(path);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vorantel_project type=\"cd\">"
+           "<container type=\"disc\">\n";
+    for (int i = 0; i < n; ++i)
+        out << "<element type=\"text\" x=\"" << (i % 40) * 100 << "\" y=\"0\" w=\"3000\" "
+            << "h=\"1000\" text=\"Spår\"/>\n";
+    out << "</container></vorantel_project>\n";
+    return path;
+}
+
+void Open(benchmark::State& state, const std::string& path)
+{
+    for (auto _ : state) {
+        VTProject project;
+        Quiet job;
+        VTProjectLoad load;
+        load.project = &project;
+        std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
+        if (Process(job, load) != LProcessResultSuccess)
+            state.SkipWithError(job.error.c_str());
+    }
+    state.counters["per_overlay"] = benchmark::Counter(double(state.range(0)),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_OpenProjectOverlays(benchmark::State& state)
+{
+    Open(state, ProjectFile(int(state.range(0))));
+}
+BENCHMARK(BM_OpenProjectOverlays)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_OpenXmlOverlays(benchmark::State& state)
+{
+    Open(state, XmlFile(int(state.range(0))));
+}
+BENCHMARK(BM_OpenXmlOverlays)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
