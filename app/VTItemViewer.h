@@ -171,7 +171,11 @@ public:
     }
 
     // Moves the single selected item by an arrow key in screen directions.
-    bool MoveSelectedItemViaKey(unsigned keyCode, float step)
+    bool MoveSelectedItemViaKey(LKey key, float step)
+    {
+        return MoveSelectedItemViaKeyCode(key.KeyCode(), step);
+    }
+    bool MoveSelectedItemViaKeyCode(unsigned keyCode, float step)
     {
         if (!collection || !allowEdit)
             return false;
@@ -442,8 +446,8 @@ public:
         doubleClick = false;
     }
 
-    bool EvKeyDownCode(unsigned keyCode) override { return KeyStep(keyCode, 250.0f); }
-    bool EvKeyRepeatCode(unsigned keyCode) override { return KeyStep(keyCode, 75.0f); }
+    bool EvKeyDown(LKey key) override { return KeyStep(key.KeyCode(), 250.0f); }
+    bool EvKeyRepeat(LKey key) override { return KeyStep(key.KeyCode(), 75.0f); }
 
     // An item leaves the collection: it leaves the selection, and a drag of it ends.
     void EvItemRemoved(TItem& item)
@@ -523,7 +527,7 @@ private:
             return false;
         const LBoundingBox2T<float> b = GetCollectionBoundingBox();
         const float step = std::min(b.right - b.left, b.bottom - b.top) / divisor;
-        const bool moved = MoveSelectedItemViaKey(keyCode, step);
+        const bool moved = MoveSelectedItemViaKeyCode(keyCode, step);
         if (moved)
             Invalidate();
         return moved;

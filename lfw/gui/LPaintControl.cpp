@@ -1,6 +1,7 @@
 #include "lfw/gui/LPaintControl.h"
 
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LMenu.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LNativeWindow.h"
@@ -98,6 +99,9 @@ void LPaintControl::DestroyPaintControl()
     if (!hostView)
         return;
     hostView->RemoveAssociatedValue(&kTimerHandlerKey);
+    // A pop-up menu still open for this control reaches nobody.
+    if (LCocoaMenuImpl::currentPopupMenuPaintControl() == this)
+        LCocoaMenuImpl::setCurrentPopupMenuPaintControl(nullptr);
     if (IsCaptured())
         ReleaseCapture();
     mouseHandler.MouseHandlerDestroy();
@@ -207,6 +211,27 @@ int LPaintControl::MapCharacterUnitsToPixelsX(float units) const
     if (!parent)
         return 0;
     return int(units * parent->CharWidthPixels() + 0.5f);
+}
+
+bool LPaintControl::EvPaintControlKey(const LUiEvent& event)
+{
+    const LKey key = LKeyFromRawKeyEvent(event);
+    if (event.type == LUiEventType::KeyUp)
+        return EvKeyUp(key);
+    if (event.type != LUiEventType::KeyDown)
+        return false;
+    return event.isRepeat ? EvKeyRepeat(key) : EvKeyDown(key);
+}
+
+void LPaintControl::ShowPopupMenu(LPopupMenu& menu, int x, int y)
+{
+    if (!hostView || !parent)
+        return;
+    const double s = GetBackingScale();
+    LCocoaMenuImpl::setCurrentPopupMenuPaintControl(this);
+    menu.ShowPopupMenu(*parent, hostView, LUiPoint { x / s, y / s }, false);
+    if (LCocoaMenuImpl::currentPopupMenuPaintControl() == this)
+        LCocoaMenuImpl::setCurrentPopupMenuPaintControl(nullptr);
 }
 
 void LPaintControl::EvPaint(cairo_t* cr, const LUiRect& dirty)

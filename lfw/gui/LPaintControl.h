@@ -8,6 +8,8 @@
 #include "lfw/mac/LMouseHandler.h"
 #include "lfw/mac/LPaintContext.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/cocoa/LCocoaMenu.h"
+#include "lfw/mac/cocoa/LKey.h"
 #include "platform/ui/LUiTypes.h"
 
 #include <cairo.h>
@@ -17,6 +19,7 @@ class LMacWindow;
 class LView;
 using LWindow = LMacWindow;
 class LPaintControl;
+class LPopupMenu;
 
 // Forwards the host view's mouse events to the owning control; moves outside the control reach
 // it only while it holds the mouse capture.
@@ -48,7 +51,7 @@ private:
     LPaintControl* pOwner;
 };
 
-class LPaintControl : public LPaintSurface {
+class LPaintControl : public LPaintSurface, public LCocoaMenuPaintControl {
 public:
     LPaintControl();
     ~LPaintControl() override;
@@ -118,12 +121,17 @@ public:
     virtual void EvMouseWheel(int x, int y, int delta) { (void)x, (void)y, (void)delta; }
     virtual void EvMouseHWheel(int x, int y, int delta) { (void)x, (void)y, (void)delta; }
     virtual void EvDoubleClick(int x, int y) { (void)x, (void)y; }
-    // Keys by their key code (bits 24-31 of the framework's key value; arrows 123 to 126).
-    virtual bool EvKeyDownCode(unsigned keyCode) { return (void)keyCode, false; }
-    virtual bool EvKeyRepeatCode(unsigned keyCode) { return (void)keyCode, false; }
-    virtual bool EvKeyUpCode(unsigned keyCode) { return (void)keyCode, false; }
+    // Keys; each answers whether it was handled.
+    virtual bool EvKeyDown(LKey key) { return (void)key, false; }
+    virtual bool EvKeyRepeat(LKey key) { return (void)key, false; }
+    virtual bool EvKeyUp(LKey key) { return (void)key, false; }
+    // A key event of the host: a press, a press without release (an auto-repeat), a release.
+    bool EvPaintControlKey(const LUiEvent& event);
     // A command of a pop-up menu opened for this control.
-    virtual void PaintControlCommand(int id, int notifyCode) { (void)id, (void)notifyCode; }
+    void PaintControlCommand(int id, int notifyCode) override { (void)id, (void)notifyCode; }
+    // Shows the menu at a point of the control (device pixels); its items come back to
+    // PaintControlCommand. Returns once the menu closed.
+    void ShowPopupMenu(LPopupMenu& menu, int x, int y);
     virtual void EvSize() { }
     virtual void EvShow(bool show) { (void)show; }
     virtual void Paint(LPaintContext& context) = 0;

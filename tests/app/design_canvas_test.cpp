@@ -197,20 +197,20 @@ TEST_F(DesignCanvas, KeyNudges)
 {
     Fixture f;
     f.canvas.SetItemSelected(f.text, true, false);
-    EXPECT_TRUE(f.canvas.EvKeyDownCode(kVTKeyRight));
+    EXPECT_TRUE(f.canvas.EvKeyDown(LKey::Special(kVTKeyRight)));
     EXPECT_NEAR(f.text->centreX, 0.48f, 1e-4);
-    EXPECT_TRUE(f.canvas.EvKeyRepeatCode(kVTKeyRight));
+    EXPECT_TRUE(f.canvas.EvKeyRepeat(LKey::Special(kVTKeyRight)));
     EXPECT_NEAR(f.text->centreX, 2.08f, 1e-4);
-    EXPECT_TRUE(f.canvas.EvKeyDownCode(kVTKeyUp));
+    EXPECT_TRUE(f.canvas.EvKeyDown(LKey::Special(kVTKeyUp)));
     EXPECT_NEAR(f.text->centreY, -0.48f, 1e-4);
-    EXPECT_FALSE(f.canvas.EvKeyDownCode(36)); // Return is not an arrow
+    EXPECT_FALSE(f.canvas.EvKeyDown(LKey::Special(36))); // Return is not an arrow
     f.canvas.focus = false;
-    EXPECT_FALSE(f.canvas.EvKeyDownCode(kVTKeyRight));
+    EXPECT_FALSE(f.canvas.EvKeyDown(LKey::Special(kVTKeyRight)));
     // Two selected: nothing moves.
     f.canvas.focus = true;
     VTOverlayText* other = f.design.AddOverlayText("B", 30, 30, 10, 10, "");
     f.canvas.SetItemSelected(other, true, false);
-    EXPECT_FALSE(f.canvas.EvKeyDownCode(kVTKeyRight));
+    EXPECT_FALSE(f.canvas.EvKeyDown(LKey::Special(kVTKeyRight)));
     EXPECT_FALSE(f.canvas.RotateSelectedItemRight());
 }
 
