@@ -89,6 +89,7 @@ public:
     LView* GetHostView() const { return hostView; }
     LView* GetPaintView() const { return paintView; }
     LWindow* GetParent() const { return parent; }
+    LPaintControlMouseHandler& GetMouseHandler() { return mouseHandler; }
     bool IsBound() const { return hostView != nullptr; }
     // The backing scale of the parent's view (1 without one).
     double GetBackingScale() const;
