@@ -472,4 +472,74 @@ TEST_F(DesignCanvas, RealPointerDrag)
     uitest::Screenshot(f.window.GetNativeWindow(), "design-canvas-drag");
 }
 
+// Real pointer: the bottom-right corner dragged 10 mm right and 5 mm down resizes the text.
+TEST_F(DesignCanvas, RealPointerCornerResize)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f;
+    ASSERT_TRUE(uitest::ShowAndWait(f.window.GetNativeWindow()));
+    const double s = Scale();
+    const bool done = uitest::XDragWithin(f.window.GetNativeWindow(), Px(20) / s, Py(10) / s,
+        (Px(20) + 37.5) / s, (Py(10) + 18.75) / s,
+        [&] { return std::fabs(f.text->width - 50) < 0.6f && !f.canvas.IsCaptured(); });
+    EXPECT_TRUE(done) << f.text->width << " x " << f.text->height;
+    EXPECT_NEAR(f.text->height, 25, 0.6);
+    EXPECT_NEAR(f.text->centreX, 5, 0.3); // the top-left corner stayed
+    EXPECT_NEAR(f.text->centreY, 2.5, 0.3);
+    uitest::Screenshot(f.window.GetNativeWindow(), "design-canvas-corner");
+}
+
+// A page shown a quarter turned: the fitting swaps its sides, and Up still moves up on screen.
+struct Item final : VTItemHitTestable {
+    Item* next = nullptr;
+    float w = 10, h = 10;
+    int GetItemType() const override { return VTItemTypeLabelLayoutTemplate; }
+    void GetDimensions(float& width, float& height) const override
+    {
+        width = w;
+        height = h;
+    }
+};
+struct Page : VTItemCollection<Item> {
+    float GetRotationAngle() const override { return 90.0f; }
+    void Paint(LPaintContext&) const { }
+};
+class PageViewer : public VTItemViewer<Page, Item> {
+public:
+    PageViewer()
+        : VTItemViewer<Page, Item>(true, false)
+    {
+    }
+    void NotifyItemSelectionChanged() override { }
+    void NotifyItemChanged() override { }
+    LBoundingBox2T<float> GetCollectionBoundingBox() const override
+    {
+        return LBoundingBox2T<float>(-150, -100, 150, 100); // landscape, 300 x 200 mm
+    }
+    bool HasKeyboardFocus() const override { return true; }
+};
+
+TEST_F(DesignCanvas, TurnedPageKeepsScreenDirections)
+{
+    Page page;
+    auto* item = new Item;
+    page.AddItem(item, false);
+    PageViewer viewer;
+    viewer.SetPaintControlSize(1000, 500);
+    viewer.SetCollection(&page);
+    // Turned, 200 mm across and 300 mm down: 450 / 300 = 1.5 px/mm.
+    const LMatrix<float> m = viewer.CalculateCollectionMatrix();
+    EXPECT_NEAR(std::hypot(m.m[0][0], m.m[0][1]), 1.5f, 1e-5);
+    viewer.SetItemSelected(item, true, false);
+    ASSERT_TRUE(viewer.EvKeyDown(LKey::Special(kVTKeyUp)));
+    const LPointTemplate<float> onScreen
+        = m.TransformPoint(LPointTemplate<float>(item->centreX, item->centreY));
+    EXPECT_NEAR(onScreen.x, 500, 1e-3);
+    EXPECT_LT(onScreen.y, 250);
+    // Without editing the keys move nothing.
+    viewer.allowEdit = false;
+    EXPECT_FALSE(viewer.EvKeyDown(LKey::Special(kVTKeyUp)));
+}
+
 } // namespace
