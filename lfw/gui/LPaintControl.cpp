@@ -354,3 +354,77 @@ void LPaintControlButton::DrawLabel(LPaintContext& context, const char* text) co
     LPaintSurface::_DrawText(context, text, float(x), float(y), 2147483648.0f, 2147483648.0f,
         LAlignmentX(0), LAlignmentY(0), LTextWrapping(0), LTextTrimming(0), true);
 }
+
+// --- window background -------------------------------------------------------------------------
+
+LPaintBackground::~LPaintBackground()
+{
+    Detach();
+}
+
+void LPaintBackground::Attach(LWindow& window)
+{
+    Detach();
+    LView* content = window.GetContentView();
+    if (!content)
+        return;
+    pWindow = &window;
+    content->SetAssociatedValue(
+        &kPaintBackgroundKey, uint64_t(uintptr_t(static_cast<LCocoaPaintBackgroundBridge*>(this))));
+    bForceSize = true;
+    content->SetNeedsDisplay();
+}
+
+void LPaintBackground::Detach()
+{
+    if (!pWindow)
+        return;
+    if (LView* content = pWindow->GetContentView(); content
+        && content->GetAssociatedValue(&kPaintBackgroundKey)
+            == uint64_t(uintptr_t(static_cast<LCocoaPaintBackgroundBridge*>(this))))
+        content->RemoveAssociatedValue(&kPaintBackgroundKey);
+    pWindow = nullptr;
+}
+
+void LPaintBackground::UpdateSizeAndPaint()
+{
+    if (!pWindow)
+        return;
+    int w = 0, h = 0;
+    pWindow->GetClientSize(w, h);
+    if (!bForceSize && w == iClientWidth && h == iClientHeight)
+        return;
+    bForceSize = false;
+    iClientWidth = w;
+    iClientHeight = h;
+    EvPaintBackgroundSize(w, h);
+}
+
+void LPaintBackground::EvPaint(cairo_t* cr, const LUiRect& bounds)
+{
+    if (!pWindow || !pWindow->GetContentView() || pWindow->IsClosed())
+        return;
+    LView* content = pWindow->GetContentView();
+    if (!content->Superview() && !content->Window())
+        return;
+    PaintInContext(cr, bounds, pWindow->GetBackingScaleFactor());
+}
+
+void LPaintBackground::PaintInContext(cairo_t* cr, const LUiRect& bounds, double s)
+{
+    if (!cr)
+        return;
+    if (!(s > 1.0))
+        s = 1.0;
+    cairo_save(cr);
+    cairo_scale(cr, 1.0 / s, 1.0 / s);
+    {
+        LPaintContext context(cr, bounds.width * s, bounds.height * s);
+        context.SetView(pWindow ? pWindow->GetContentView() : nullptr);
+        context.SetClientRect(bounds.x * s, bounds.y * s, bounds.width * s, bounds.height * s);
+        EvPaintBackground(context);
+        LPaintSurface::TransformStackClear(context);
+    }
+    bForceSize = false;
+    cairo_restore(cr);
+}

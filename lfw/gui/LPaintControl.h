@@ -173,3 +173,36 @@ public:
     bool pressed = false;
     bool hot = false;
 };
+
+// Paints a window's background: associated with the window's content view, which then paints
+// through it and tells it of every change of its size. Sizes are client pixels.
+class LPaintBackground : public LCocoaPaintBackgroundBridge {
+public:
+    LPaintBackground() = default;
+    virtual ~LPaintBackground();
+    LPaintBackground(const LPaintBackground&) = delete;
+    LPaintBackground& operator=(const LPaintBackground&) = delete;
+
+    // Associates this painter with the window's content view (replacing none or itself).
+    void Attach(LWindow& window);
+    // Removes the association.
+    void Detach();
+
+    // The client size changed (or a change is forced).
+    virtual void EvPaintBackgroundSize(int width, int height) { (void)width, (void)height; }
+    virtual void EvPaintBackground(LPaintContext& context) = 0;
+
+    // Reads the client size; tells EvPaintBackgroundSize when it changed or a change is forced.
+    void UpdateSizeAndPaint() override;
+    void EvPaint(cairo_t* cr, const LUiRect& bounds) override;
+    // The same on a context in points with scale s (what tests drive on image surfaces).
+    void PaintInContext(cairo_t* cr, const LUiRect& bounds, double s);
+    // The next size notification is sent even when the size is unchanged.
+    void ForceSizeNotification() { bForceSize = true; }
+
+protected:
+    LWindow* pWindow = nullptr;
+    int iClientWidth = 0;
+    int iClientHeight = 0;
+    bool bForceSize = true;
+};

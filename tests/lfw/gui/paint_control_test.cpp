@@ -5,6 +5,7 @@
 #include "lfw/gui/LSmallControls.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
+#include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
@@ -234,6 +235,54 @@ TEST_F(PaintControl, CoolButtonDownOnlyOnButtons)
     EXPECT_EQ(button->state(), 1);
     container.SetCoolButtonDown(20, false);
     EXPECT_EQ(button->state(), 0);
+}
+
+struct Background : LPaintBackground {
+    std::vector<std::pair<int, int>> sizes;
+    int paints = 0;
+    void EvPaintBackgroundSize(int w, int h) override { sizes.emplace_back(w, h); }
+    void EvPaintBackground(LPaintContext& context) override
+    {
+        ++paints;
+        int w = 0, h = 0;
+        context.GetClientAreaDimensions(w, h);
+        LPaintSurface::FillRectAA(context, LGuiColor::FromRGB8(0, 128, 0), 0, 0, 4000, 4000);
+    }
+};
+
+TEST_F(PaintControl, WindowBackgroundPaintsAndFollowsTheSize)
+{
+    Window w;
+    w.window.InitCommon(kLCocoaDialogCenterNone, true);
+    Background background;
+    background.Attach(w.window);
+    ASSERT_TRUE(uitest::ShowAndWait(w.window.GetNativeWindow()));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return background.paints > 0; }));
+    background.UpdateSizeAndPaint();
+    ASSERT_FALSE(background.sizes.empty());
+    int cw = 0, ch = 0;
+    w.window.GetClientSize(cw, ch);
+    EXPECT_EQ(background.sizes.back(), std::make_pair(cw, ch));
+    const size_t before = background.sizes.size();
+    background.UpdateSizeAndPaint(); // unchanged: nothing
+    EXPECT_EQ(background.sizes.size(), before);
+    background.ForceSizeNotification();
+    background.UpdateSizeAndPaint();
+    EXPECT_EQ(background.sizes.size(), before + 1);
+
+    // Painted in device pixels over the whole client.
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 40, 20);
+    cairo_surface_set_device_scale(s, 2, 2);
+    cairo_t* cr = cairo_create(s);
+    background.PaintInContext(cr, LUiRect { 0, 0, 20, 10 }, 2.0);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    const uint32_t corner = *reinterpret_cast<uint32_t*>(
+        cairo_image_surface_get_data(s) + 19 * cairo_image_surface_get_stride(s) + 39 * 4);
+    EXPECT_EQ(corner & 0xFFFFFF, 0x008000u);
+    cairo_surface_destroy(s);
+    background.Detach();
+    EXPECT_FALSE(w.window.GetContentView()->HasAssociatedValue(&kPaintBackgroundKey));
 }
 
 } // namespace
