@@ -3,6 +3,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LPaintControl.h"
 #include "lfw/gui/LSmallControls.h"
+#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
@@ -283,6 +284,39 @@ TEST_F(PaintControl, WindowBackgroundPaintsAndFollowsTheSize)
     cairo_surface_destroy(s);
     background.Detach();
     EXPECT_FALSE(w.window.GetContentView()->HasAssociatedValue(&kPaintBackgroundKey));
+}
+
+TEST_F(PaintControl, PanelTitleArtwork)
+{
+    LGuiJPG normal, active;
+    EXPECT_TRUE(normal.LoadFromResource("327"));
+    EXPECT_TRUE(active.LoadFromResource("334"));
+    for (int id : { 328, 329, 331, 332 }) {
+        LGuiIcon icon(id);
+        ASSERT_TRUE(icon.HasImage()) << id;
+        int w = 0, h = 0;
+        icon.GetSize(w, h);
+        EXPECT_EQ(w, 28);
+    }
+    // The expand mark is white: its most opaque pixel has all channels equal to its alpha.
+    LGuiIcon expanded(328);
+    cairo_surface_t* s = expanded.GetCocoaImage().GetImage();
+    ASSERT_NE(s, nullptr);
+    cairo_surface_flush(s);
+    const unsigned char* d = cairo_image_surface_get_data(s);
+    int best = 0, at = 0;
+    for (int i = 0; i < 28 * 28; ++i) {
+        const int y = i / 28, x = i % 28;
+        const int a = d[y * cairo_image_surface_get_stride(s) + x * 4 + 3];
+        if (a > best) {
+            best = a;
+            at = y * cairo_image_surface_get_stride(s) + x * 4;
+        }
+    }
+    EXPECT_GT(best, 200);
+    EXPECT_EQ(d[at], d[at + 3]);
+    EXPECT_EQ(d[at + 1], d[at + 3]);
+    EXPECT_EQ(d[at + 2], d[at + 3]);
 }
 
 } // namespace
