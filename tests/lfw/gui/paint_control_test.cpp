@@ -1,6 +1,7 @@
 // Painted controls on a real window: mouse forwarding and the capture, the commands of their
 // pop-up menus, the colour swatch and picker, the cool-button container.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gui/LEmbeddedWindowTitledContainerTitleBar.h"
 #include "lfw/gui/LPaintControl.h"
 #include "lfw/gui/LSmallControls.h"
 #include "lfw/mac/LGuiImage.h"
@@ -13,6 +14,7 @@
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -317,6 +319,41 @@ TEST_F(PaintControl, PanelTitleArtwork)
     EXPECT_EQ(d[at], d[at + 3]);
     EXPECT_EQ(d[at + 1], d[at + 3]);
     EXPECT_EQ(d[at + 2], d[at + 3]);
+}
+
+TEST_F(PaintControl, ContainerTitleBar)
+{
+    LEmbeddedWindowTitledContainerTitleBar bar(true);
+    std::string longTitle;
+    for (int i = 0; i < 150; ++i)
+        longTitle += "å"; // 300 bytes
+    bar.SetTitle(longTitle.c_str());
+    const std::string kept = bar.GetTitle();
+    EXPECT_LE(kept.size(), 259u);
+    EXPECT_EQ(kept.size() % 2, 0u); // whole characters only
+    bar.SetTitle("Egenskaper");
+    bar.CreateTitleFont(nullptr);
+    bar.SetPaintControlSize(200, 30);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 30);
+    cairo_t* cr = cairo_create(s);
+    bar.PaintInContext(cr, LUiRect { 0, 0, 200, 30 }, 1.0, 200, 30, true);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    auto px = [&](int x, int y) {
+        return *reinterpret_cast<uint32_t*>(
+                   cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4)
+            & 0xFF;
+    };
+    EXPECT_EQ(px(0, 15), 170u); // the frame
+    EXPECT_EQ(px(199, 15), 170u);
+    EXPECT_GT(px(190, 1), 245u); // white at the top
+    EXPECT_LT(px(190, 28), 215u); // darker below
+    int dark = 0; // the title is drawn
+    for (int y = 2; y < 28; ++y)
+        for (int x = 8; x < 100; ++x)
+            dark += px(x, y) < 100;
+    EXPECT_GT(dark, 20);
+    cairo_surface_destroy(s);
 }
 
 } // namespace
