@@ -153,13 +153,13 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
             = inverse.TransformPoint(LPointTemplate<float>(float(W), float(H)));
         const float x = std::max(std::fabs(corner.x), std::fabs(far.x));
         const float y = std::max(std::fabs(corner.y), std::fabs(far.y));
+        // The region inside the rectangle and outside the shape, filled by the even-odd rule
+        // (the same pixels as a clip to it and a fill of the rectangle, without a clip mask).
         LGraphicsPath outside;
+        outside.SetWindingFill(false);
         outside.AddRectangle(-x, -y, 2 * x, 2 * y);
         outside.AddPath(clip, false);
-        context.SaveGState();
-        LPaintSurface::ClipIntersect(context, outside);
-        LPaintSurface::FillRectAA(context, LGuiColor(0, 0, 0), 0x40, -x, -y, 2 * x, 2 * y);
-        context.RestoreGState();
+        LPaintSurface::FillPath(context, LGuiSolidBrush(LGuiColor(0, 0, 0), 0x40), outside);
     }
 
     const float onePixel = VTScreenGetSize(context, 1.0f);
