@@ -3,6 +3,7 @@
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiSystem.h"
@@ -81,16 +82,23 @@ void LPaintControl::Init(LWindow& window, int id)
 
 void LPaintControl::InitWithHost(LWindow& window, LView* host)
 {
-    auto* base = dynamic_cast<LCocoaViewBase*>(host);
-    if (!base)
+    LCocoaPaintControlImpl* painter = nullptr;
+    if (auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(host)) {
+        painter = dynamic_cast<LCocoaPaintControlImpl*>(scroll->documentView());
+        bScrollable = painter != nullptr;
+    } else {
+        painter = dynamic_cast<LCocoaPaintControlImpl*>(host);
+    }
+    if (!painter)
         return;
     if (hostView)
         DestroyPaintControl();
     parent = &window;
     hostView = host;
-    paintView = host;
-    base->setMouseHandler(&mouseHandler);
-    mouseHandler.Attach(&window, host);
+    paintView = painter;
+    painter->setPaintControl(this);
+    painter->setMouseHandler(&mouseHandler);
+    mouseHandler.Attach(&window, painter);
     UpdateSize();
 }
 
@@ -105,6 +113,9 @@ void LPaintControl::DestroyPaintControl()
     if (IsCaptured())
         ReleaseCapture();
     mouseHandler.MouseHandlerDestroy();
+    if (auto* painter = dynamic_cast<LCocoaPaintControlImpl*>(paintView);
+        painter && painter->paintControl() == this)
+        painter->setPaintControl(nullptr);
     parent = nullptr;
     hostView = nullptr;
     paintView = nullptr;

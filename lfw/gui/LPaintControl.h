@@ -8,6 +8,7 @@
 #include "lfw/mac/LMouseHandler.h"
 #include "lfw/mac/LPaintContext.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/cocoa/LCocoaBridges.h"
 #include "lfw/mac/cocoa/LCocoaMenu.h"
 #include "lfw/mac/cocoa/LKey.h"
 #include "platform/ui/LUiTypes.h"
@@ -51,7 +52,9 @@ private:
     LPaintControl* pOwner;
 };
 
-class LPaintControl : public LPaintSurface, public LCocoaMenuPaintControl {
+class LPaintControl : public LPaintSurface,
+                      public LCocoaMenuPaintControl,
+                      public LCocoaPaintControlBridge {
 public:
     LPaintControl();
     ~LPaintControl() override;
@@ -61,7 +64,8 @@ public:
     // Binds the control to the host view under the id; a view of the wrong kind (or none)
     // leaves it unbound, and every operation then does nothing.
     void Init(LWindow& parent, int id);
-    // Binds the control to a host view directly (the window's Add operation made it).
+    // Binds the control to a host view directly: a painted-control host, or a scroll view whose
+    // document is one (then painted into its document).
     void InitWithHost(LWindow& parent, LView* host);
     // Unbinds: the host's timer, the capture when this control holds it, the mouse handler and
     // the host's link. A second call does nothing.
@@ -95,14 +99,14 @@ public:
     double GetBackingScale() const;
 
     // The host's hooks (see LCocoaPaintControlImpl).
-    void GetPaintControlSize(int& width, int& height) const
+    void GetPaintControlSize(int& width, int& height) const override
     {
         width = mWidth;
         height = mHeight;
     }
-    void SetPaintControlSize(int width, int height) { SetSurfaceSize(width, height); }
+    void SetPaintControlSize(int width, int height) override { SetSurfaceSize(width, height); }
     // Paints into the host's cairo context (in the host's points); dirty is in points.
-    void EvPaint(cairo_t* cr, const LUiRect& dirty);
+    void EvPaint(cairo_t* cr, const LUiRect& dirty) override;
     // The paint cycle proper on a context in points: scale s, host size in points, whether the
     // host is enabled. Also what tests drive on image surfaces.
     void PaintInContext(cairo_t* cr, const LUiRect& dirty, double s, double hostWidth,
@@ -127,14 +131,14 @@ public:
     virtual bool EvKeyRepeat(LKey key) { return (void)key, false; }
     virtual bool EvKeyUp(LKey key) { return (void)key, false; }
     // A key event of the host: a press, a press without release (an auto-repeat), a release.
-    bool EvPaintControlKey(const LUiEvent& event);
+    bool EvPaintControlKey(const LUiEvent& event) override;
     // A command of a pop-up menu opened for this control.
     void PaintControlCommand(int id, int notifyCode) override { (void)id, (void)notifyCode; }
     // Shows the menu at a point of the control (device pixels); its items come back to
     // PaintControlCommand. Returns once the menu closed.
     void ShowPopupMenu(LPopupMenu& menu, int x, int y);
-    virtual void EvSize() { }
-    virtual void EvShow(bool show) { (void)show; }
+    void EvSize() override { }
+    void EvShow(bool show) override { (void)show; }
     virtual void Paint(LPaintContext& context) = 0;
 
     // Set before Init by concrete controls.

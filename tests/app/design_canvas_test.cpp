@@ -1,6 +1,5 @@
 // The design canvas: fitting, hit tests, selection, drags, resizing, nudges, cursors and painting,
-// on a real window (the mouse capture is the window layer's) with a plain host view, and once
-// with real pointer drags.
+// on a real window (canvas 2000 in its painted-control host), also with real pointer drags.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTItemViewer.h"
 #include "app/VTOverlayCircularText.h"
@@ -10,7 +9,6 @@
 #include "app/VTProjectTemplateViewer.h"
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LMacWindow.h"
-#include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
 #include "support/Screenshot.h"
@@ -32,22 +30,6 @@ int Scale()
 }
 
 constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable;
-
-// A plain host view that paints its control (the window layer's host view stands here).
-class Host : public LCocoaViewBase {
-public:
-    Host(const LUiRect& frame, LCocoaWindow* window)
-        : LCocoaViewBase(frame, window)
-    {
-        SetAcceptsFocus(true);
-    }
-    LPaintControl* control = nullptr;
-    void Draw(cairo_t* cr, const LUiRect& dirty) override
-    {
-        if (control)
-            control->EvPaint(cr, dirty);
-    }
-};
 
 struct Counter : VTProjectTemplateViewerNotifyee {
     int selections = 0, changes = 0, menus = 0;
@@ -74,7 +56,7 @@ public:
 // A window with canvas 2000 (1000 x 500 device pixels) showing a disc design with a text.
 struct Fixture {
     LMacWindow window;
-    Host* host = nullptr;
+    LView* host = nullptr;
     Canvas canvas;
     Counter counter;
     VTProjectTemplate design { VTTemplateFormatDisc };
@@ -82,13 +64,8 @@ struct Fixture {
 
     Fixture()
     {
-        const int s = Scale();
         window.CreateCocoaWindow(1000, 500, kStyle, false, nullptr);
-        host = new Host(LUiRect { 0, 0, 1000.0 / s, 500.0 / s }, &window);
-        host->SetTag(2000);
-        window.GetContentView()->AddSubview(host);
-        host->Release();
-        host->control = &canvas;
+        host = window.AddPaintControl(2000, 0, 0, 1000, 500);
         canvas.Init(window, 2000);
         canvas.AddNotifyee(counter);
         text = design.AddOverlayText("Hej", 0, 0, 40, 20, "");
@@ -444,6 +421,7 @@ TEST_F(DesignCanvas, DisabledDimsAndRadiusClips)
 TEST_F(DesignCanvas, EventDrag)
 {
     Fixture f;
+    f.window.InitCommon(kLCocoaDialogCenterNone, true);
     ASSERT_TRUE(uitest::ShowAndWait(f.window.GetNativeWindow()));
     const double s = Scale();
     uitest::SendButton(f.host, Px(0) / s, Py(0) / s, 1, true);
@@ -462,6 +440,7 @@ TEST_F(DesignCanvas, RealPointerDrag)
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "no xdotool";
     Fixture f;
+    f.window.InitCommon(kLCocoaDialogCenterNone, true);
     ASSERT_TRUE(uitest::ShowAndWait(f.window.GetNativeWindow()));
     const double s = Scale();
     const bool done = uitest::XDragWithin(f.window.GetNativeWindow(), Px(0) / s, Py(0) / s,
@@ -478,6 +457,7 @@ TEST_F(DesignCanvas, RealPointerCornerResize)
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "no xdotool";
     Fixture f;
+    f.window.InitCommon(kLCocoaDialogCenterNone, true);
     ASSERT_TRUE(uitest::ShowAndWait(f.window.GetNativeWindow()));
     const double s = Scale();
     const bool done = uitest::XDragWithin(f.window.GetNativeWindow(), Px(20) / s, Py(10) / s,

@@ -21,14 +21,6 @@ namespace {
 
 constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable;
 
-class Host : public LCocoaViewBase {
-public:
-    Host(const LUiRect& frame, LCocoaWindow* window)
-        : LCocoaViewBase(frame, window)
-    {
-    }
-};
-
 class Probe : public LPaintControl {
 public:
     std::vector<std::pair<int, int>> moves;
@@ -45,10 +37,8 @@ struct Window {
     ~Window() { window.DestroyCommon(); }
     LView* AddHost(int id, double x, double y, double w, double h)
     {
-        auto* host = new Host(LUiRect { x, y, w, h }, &window);
-        host->SetTag(id);
-        window.GetContentView()->AddSubview(host);
-        host->Release();
+        LView* host = window.AddPaintControl(id);
+        host->SetFrame(LUiRect { x, y, w, h });
         return host;
     }
 };
