@@ -96,6 +96,8 @@ void LPaintControl::InitWithHost(LWindow& window, LView* host)
     parent = &window;
     hostView = host;
     paintView = painter;
+    fHostHold.Reset(host);
+    fPaintHold.Reset(painter);
     painter->setPaintControl(this);
     painter->setMouseHandler(&mouseHandler);
     mouseHandler.Attach(&window, painter);
@@ -119,6 +121,8 @@ void LPaintControl::DestroyPaintControl()
     parent = nullptr;
     hostView = nullptr;
     paintView = nullptr;
+    fPaintHold.Reset(nullptr);
+    fHostHold.Reset(nullptr);
 }
 
 double LPaintControl::GetBackingScale() const

@@ -12,6 +12,7 @@
 #include "lfw/mac/cocoa/LCocoaMenu.h"
 #include "lfw/mac/cocoa/LKey.h"
 #include "platform/ui/LUiTypes.h"
+#include "platform/ui/LView.h"
 
 #include <cairo.h>
 #include <cstdint>
@@ -151,6 +152,10 @@ protected:
     LWindow* parent = nullptr;
     LPaintControlMouseHandler mouseHandler;
     bool bScrollable = false;
+    // The host stays alive while the control is bound to it, even when its window tears its
+    // views down first.
+    LUiRef<LView> fHostHold;
+    LUiRef<LView> fPaintHold;
 
     friend class LPaintControlMouseHandler;
 };
