@@ -165,6 +165,73 @@ bool LCoolButtonContainer::DrawCoolButton(int id, cairo_t* cr, const LUiRect& re
     return true;
 }
 
+// --- decimal input -----------------------------------------------------------------------------
+
+void LDecimalInputControl::Init(LWindow& window, int id)
+{
+    pWindow = &window;
+    iId = id;
+    pView = dynamic_cast<LCocoaInputUpDownImpl*>(window.GetControlHandle(id));
+    if (!pView)
+        return;
+    SetDecimalFormat(window, decimalPlaces);
+    pView->setMin(minimum);
+    pView->setMax(maximum);
+    pView->setStep(step);
+}
+
+void LDecimalInputControl::SetDecimalFormat(LWindow&, int places)
+{
+    if (!pView)
+        return;
+    decimalPlaces = uint8_t(places == 0 ? 3 : places);
+    pView->setFormatDouble(decimalPlaces);
+    pView->setDecimalPlaces(decimalPlaces);
+}
+
+double LDecimalInputControl::GetValue(const LWindow&) const
+{
+    if (!pView)
+        return minimum;
+    // The typed text, not the stepper's value (which follows only at the end of editing).
+    const double v = pView->value();
+    if (!(v > minimum))
+        return minimum;
+    return v > maximum ? maximum : v;
+}
+
+void LDecimalInputControl::SetValue(LWindow&, double value)
+{
+    if (!pView)
+        return;
+    pView->setValue(value);
+    pView->SetNeedsDisplay();
+}
+
+void LDecimalInputControl::SetMinValue(double value)
+{
+    if (!pWindow)
+        return;
+    minimum = value;
+    if (pView)
+        pView->setMin(value);
+}
+
+void LDecimalInputControl::SetMaxValue(double value)
+{
+    if (!pWindow)
+        return;
+    maximum = value;
+    if (pView)
+        pView->setMax(value);
+}
+
+void LDecimalInputControl::EnableControl(LWindow&, bool enable)
+{
+    if (pView)
+        pView->setEnabled(enable);
+}
+
 // --- command-link font -------------------------------------------------------------------------
 
 void SetFontSize(LPaintContext& context, bool large)

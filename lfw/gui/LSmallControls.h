@@ -6,6 +6,7 @@
 #include "lfw/gui/LPaintControl.h"
 #include "lfw/mac/LGuiColor.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 
 #include <memory>
 
@@ -93,6 +94,32 @@ public:
 
 protected:
     LWindow* pCoolButtonWindow = nullptr;
+};
+
+// A decimal number typed or stepped in an up-down input, kept within its range.
+class LDecimalInputControl {
+public:
+    // Takes the up-down input under the id (nothing else) and gives it the format and range.
+    void Init(LWindow& window, int id);
+    // 0 places means 3.
+    void SetDecimalFormat(LWindow& window, int places);
+    // The typed value within [minimum, maximum]; a value not above the minimum, not a number, or
+    // no input gives the minimum.
+    double GetValue(const LWindow& window) const;
+    void SetValue(LWindow& window, double value);
+    void SetMinValue(double value);
+    void SetMaxValue(double value);
+    void EnableControl(LWindow& window, bool enable);
+
+    uint8_t decimalPlaces = 3;
+    double minimum = 0.002;
+    double maximum = 3600.0;
+    double step = 0.1;
+
+private:
+    LWindow* pWindow = nullptr;
+    int32_t iId = 0;
+    LCocoaInputUpDownImpl* pView = nullptr;
 };
 
 // The context's font becomes its view's control font at 1.25 (large) or 0.85 times its size.

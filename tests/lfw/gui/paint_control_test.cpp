@@ -4,10 +4,12 @@
 #include "lfw/gui/LEmbeddedWindowTitledContainerTitleBar.h"
 #include "lfw/gui/LPaintControl.h"
 #include "lfw/gui/LSmallControls.h"
+#include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
@@ -344,6 +346,35 @@ TEST_F(PaintControl, ContainerTitleBar)
             dark += px(x, y) < 100;
     EXPECT_GT(dark, 20);
     cairo_surface_destroy(s);
+}
+
+TEST_F(PaintControl, DecimalInputReadsTheTypedTextWithinItsRange)
+{
+    Window w;
+    LDecimalInputControl input;
+    EXPECT_EQ(input.GetValue(w.window), 0.002); // before Init: the minimum
+    input.SetMaxValue(10); // before Init: nothing
+    EXPECT_EQ(input.maximum, 3600.0);
+    LCocoaInputUpDownImpl* view = w.window.AddInputUpDown(30, LInputFlags {});
+    ASSERT_NE(view, nullptr);
+    input.Init(w.window, 30);
+    view->textField()->setText("5000");
+    EXPECT_EQ(input.GetValue(w.window), 3600.0);
+    view->textField()->setText("-1");
+    EXPECT_EQ(input.GetValue(w.window), 0.002);
+    view->textField()->setText("abc");
+    EXPECT_EQ(input.GetValue(w.window), 0.002);
+    view->textField()->setText("12.5"); // typed, no Enter yet
+    EXPECT_DOUBLE_EQ(input.GetValue(w.window), 12.5);
+    input.SetDecimalFormat(w.window, 0);
+    EXPECT_EQ(input.decimalPlaces, 3);
+    input.SetValue(w.window, 2.25);
+    EXPECT_DOUBLE_EQ(input.GetValue(w.window), 2.25);
+    // Not an up-down input: nothing.
+    LDecimalInputControl other;
+    w.AddHost(31, 0, 0, 10, 10);
+    other.Init(w.window, 31);
+    EXPECT_EQ(other.GetValue(w.window), 0.002);
 }
 
 } // namespace
