@@ -247,6 +247,8 @@ public:
             end = &(*end)->next;
         *end = node;
     }
+    // Puts a reference at the head.
+    void AddFirst(T& item) { first = new Node { &item, first }; }
     // Removes the first reference to the item; false when there is none.
     bool Delete(const T& item)
     {

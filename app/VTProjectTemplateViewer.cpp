@@ -1,5 +1,86 @@
 #include "app/VTProjectTemplateViewer.h"
 
+#include "app/VTOptions.h"
+#include "app/VTPaintTemplatesAndOverlays.h"
+#include "lfw/mac/LGraphicsPath.h"
+#include "lfw/mac/LLineStyle.h"
+#include "lfw/mac/LPaintSurface.h"
+
+#include <algorithm>
+#include <cmath>
+
+VTProjectTemplateViewer::VTProjectTemplateViewer()
+    : VTItemViewer<VTProjectTemplate, VTOverlay>(true, true)
+{
+}
+
+VTProjectTemplateViewer::~VTProjectTemplateViewer()
+{
+    if (collection)
+        collection->RemoveNotifyee(*this);
+    DestroyPaintControl();
+}
+
+void VTProjectTemplateViewer::EvCollectionChanging(
+    VTProjectTemplate* previous, VTProjectTemplate* next)
+{
+    if (previous == next)
+        return;
+    if (previous)
+        previous->RemoveNotifyee(*this);
+    if (next)
+        next->AddNotifyee(*this);
+}
+
+void VTProjectTemplateViewer::EvProjectTemplateOverlayDeleting(
+    VTProjectTemplate&, VTOverlay& overlay)
+{
+    EvItemRemoved(overlay);
+}
+
+void VTProjectTemplateViewer::NotifyItemSelectionChanged()
+{
+    notifier.Notify(
+        &VTProjectTemplateViewerNotifyee::EvProjectTemplateViewerSelectionChanged, *this);
+}
+
+void VTProjectTemplateViewer::NotifyItemChanged()
+{
+    notifier.Notify(&VTProjectTemplateViewerNotifyee::EvProjectTemplateViewerOverlayChanged, *this);
+}
+
+void VTProjectTemplateViewer::EvContextMenuOpen()
+{
+    notifier.Notify(
+        &VTProjectTemplateViewerNotifyee::EvProjectTemplateViewerContextMenuOpen, *this);
+}
+
+LBoundingBox2T<float> VTProjectTemplateViewer::GetCollectionBoundingBox() const
+{
+    if (!collection)
+        return LBoundingBox2T<float>(0, 0, 1, 1);
+    const VTTemplateData* data = collection->GetTemplateData();
+    if (!data)
+        return LBoundingBox2T<float>(0, 0, 0, 0);
+    float w = 0, h = 0;
+    data->GetDimensions(w, h);
+    return LBoundingBox2T<float>(-w / 2, -h / 2, w / 2, h / 2);
+}
+
+void VTProjectTemplateViewer::GetTemplateClientDimension(
+    int& width, int& height, int& templateWidth, int& templateHeight) const
+{
+    const int margin = int(0.1 * std::min(mWidth, mHeight));
+    width = mWidth - margin;
+    height = mHeight - margin;
+    templateWidth = templateHeight = 0;
+    if (!collection)
+        return;
+    const LBoundingBox2T<float> box = GetCollectionBoundingBox();
+    templateWidth = int(std::lround(box.right - box.left));
+    templateHeight = int(std::lround(box.bottom - box.top));
+}
+
 int VTProjectTemplateViewer::GetSelectedItemIndex() const
 {
     if (!collection || !selectedItems.first || selectedItems.first->next)
@@ -12,8 +93,107 @@ void VTProjectTemplateViewer::SetSelectedItemIndex(int index)
     if (!collection || index < 0)
         return;
     VTOverlay* overlay = collection->GetItemAt(size_t(index));
-    if (!overlay || selectedItems.Contains(*overlay))
+    if (overlay)
+        SetItemSelected(overlay, true, true);
+}
+
+bool VTProjectTemplateViewer::RaiseItem()
+{
+    VTOverlay* item = GetSingleSelectedItem();
+    if (item && collection->first && collection->first->GetType() == VTOverlayTypeImageBackground
+        && item == collection->first)
+        return false;
+    return RaiseSelectedItem();
+}
+
+bool VTProjectTemplateViewer::LowerItem()
+{
+    VTOverlay* item = GetSingleSelectedItem();
+    if (item && collection->first && collection->first->GetType() == VTOverlayTypeImageBackground
+        && item == collection->first->next)
+        return false;
+    return LowerSelectedItem();
+}
+
+void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
+{
+    const int W = mWidth, H = mHeight;
+    LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
+    // Without a design, or with one that cannot be fitted (no geometry, no room), the canvas
+    // shows its background only.
+    if (!collection || !HasUsableGeometry())
         return;
-    selectedItems.Add(*overlay);
-    NotifyItemSelectionChanged();
+    const LMatrix<float> matrix = CalculateCollectionMatrix();
+    LPaintSurface::TransformReset(context, matrix);
+
+    VTTemplateData* data = collection->GetTemplateData();
+    LGraphicsPath clip;
+    if (data)
+        data->GetClippingPath(clip);
+    context.SaveGState();
+    LPaintSurface::ClipIntersect(context, clip);
+    if (data && collection->backgroundBrush && collection->backgroundBrush->kind != 0)
+        data->PaintBackground(context, collection->backgroundBrush.Get());
+    context.RestoreGState();
+
+    for (VTOverlay* overlay = collection->first; overlay; overlay = overlay->next) {
+        if (!VTIsPaintableOverlay(*overlay))
+            continue;
+        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*overlay));
+        overlay->Paint(context);
+        LPaintSurface::TransformReset(context, matrix);
+    }
+
+    // Dim whatever lies outside the label's shape.
+    {
+        LMatrix<float> inverse = matrix;
+        inverse.Invert();
+        const LPointTemplate<float> corner = inverse.TransformPoint(LPointTemplate<float>(0, 0));
+        const LPointTemplate<float> far
+            = inverse.TransformPoint(LPointTemplate<float>(float(W), float(H)));
+        const float x = std::max(std::fabs(corner.x), std::fabs(far.x));
+        const float y = std::max(std::fabs(corner.y), std::fabs(far.y));
+        // The region inside the rectangle and outside the shape, filled by the even-odd rule
+        // (the same pixels as a clip to it and a fill of the rectangle, without a clip mask).
+        LGraphicsPath outside;
+        outside.SetWindingFill(false);
+        outside.AddRectangle(-x, -y, 2 * x, 2 * y);
+        outside.AddPath(clip, false);
+        LPaintSurface::FillPath(context, LGuiSolidBrush(LGuiColor(0, 0, 0), 0x40), outside);
+    }
+
+    const float onePixel = VTScreenGetSize(context, 1.0f);
+    if (data)
+        data->PaintOutline(context, LGuiColor(0, 0, 0), onePixel, nullptr);
+
+    VTOverlay* selected = GetSingleSelectedItem();
+    if (selected && VTIsPaintableOverlay(*selected)) {
+        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*selected));
+        const float px1 = VTScreenGetSize(context, 1.0f);
+        const float px5 = VTScreenGetSize(context, 5.0f);
+        float w = 0, h = 0;
+        selected->GetDimensions(w, h);
+        const LBoundingBox2T<float> box(-w / 2, -h / 2, w / 2, h / 2);
+        const LGuiSolidBrush black(LGuiColor(0, 0, 0));
+        const bool focused = HasKeyboardFocus();
+        if (!focused || selected->copied) {
+            LLineStyle style;
+            style.dashStyle = LDashStyleCustom;
+            const float dash = focused ? 2.0f : 4.0f;
+            const float dashes[2] = { dash, dash };
+            style.SetCustomDashes(dashes, 2);
+            style.mitreLimit = 10.0f;
+            LPaintSurface::DrawRectangle(context, box, black, px1, &style);
+        } else {
+            LPaintSurface::DrawFrameAA(context, LGuiColor(0, 0, 0), box.left, box.top,
+                box.right - box.left, box.bottom - box.top, px1);
+        }
+        const LGuiColor handle(0x6400, 0x9500, 0xED00);
+        const float cx[2] = { box.left, box.right }, cy[2] = { box.top, box.bottom };
+        for (float hx : cx)
+            for (float hy : cy)
+                LPaintSurface::FillRectAA(context, handle, hx - px5, hy - px5, 2 * px5, 2 * px5);
+        LPaintSurface::TransformReset(context, matrix);
+    }
+    LPaintSurface::TransformReset(context);
 }

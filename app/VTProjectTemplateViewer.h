@@ -1,18 +1,61 @@
-// The canvas that shows one design of the project and its overlays, addressed by list position
-// (0 = bottom) for the undo history.
+// The design canvas: the item viewer over one design's overlays. It paints the design's
+// background, overlays and outline, dims everything outside the label's shape, marks the
+// selected overlay with a frame and four handles, and reports selection changes, overlay edits
+// and context-menu requests to its observers (the project viewer, which records undo states).
 #pragma once
 
 #include "app/VTItemViewer.h"
 #include "app/VTOverlay.h"
 #include "app/VTProjectTemplate.h"
+#include "lfw/gen/LNotifier.h"
 
-class VTProjectTemplateViewer : public VTItemViewer<VTProjectTemplate, VTOverlay> {
+class VTProjectTemplateViewer;
+
+class VTProjectTemplateViewerNotifyee {
 public:
+    virtual ~VTProjectTemplateViewerNotifyee() = default;
+    virtual void EvProjectTemplateViewerSelectionChanged(VTProjectTemplateViewer&) { }
+    virtual void EvProjectTemplateViewerContextMenuOpen(VTProjectTemplateViewer&) { }
+    // Sent at the first move of a drag, before the overlay changes.
+    virtual void EvProjectTemplateViewerOverlayChanged(VTProjectTemplateViewer&) { }
+};
+
+class VTProjectTemplateViewer : public VTItemViewer<VTProjectTemplate, VTOverlay>,
+                                private VTProjectTemplateNotifyee {
+public:
+    VTProjectTemplateViewer();
+    ~VTProjectTemplateViewer() override;
+
+    void AddNotifyee(VTProjectTemplateViewerNotifyee& n) { notifier.AddNotifyee(n); }
+    void RemoveNotifyee(VTProjectTemplateViewerNotifyee& n) { notifier.RemoveNotifyee(n); }
+
+    void NotifyItemSelectionChanged() override;
+    void NotifyItemChanged() override;
+    void EvContextMenuOpen() override;
+    // The design's box centred on the origin; all zeros for a design without geometry; (0, 0,
+    // 1, 1) without a design.
+    LBoundingBox2T<float> GetCollectionBoundingBox() const override;
+    void Prepaint(LPaintContext& context) override;
+
     // The list position of the single selected overlay of the shown design; -1 when none or more
     // than one is selected.
     int GetSelectedItemIndex() const;
-    // Adds the overlay at the position to the selection, when the shown design has one there and
-    // it is not selected yet, and runs the selection-changed notification; a negative or missing
-    // position does nothing.
+    // Selects the overlay at the position (with notification; the rest of the selection stays);
+    // a negative or missing position does nothing.
     void SetSelectedItemIndex(int index);
+    // The client size less the whole-pixel margin (a tenth of the smaller side) and the
+    // design's size in whole millimetres.
+    void GetTemplateClientDimension(
+        int& width, int& height, int& templateWidth, int& templateHeight) const;
+    // One place up or down; nothing ever goes below an image background.
+    bool RaiseItem();
+    bool LowerItem();
+
+protected:
+    void EvCollectionChanging(VTProjectTemplate* previous, VTProjectTemplate* next) override;
+
+private:
+    void EvProjectTemplateOverlayDeleting(VTProjectTemplate&, VTOverlay& overlay) override;
+
+    LNotifier<VTProjectTemplateViewerNotifyee> notifier;
 };

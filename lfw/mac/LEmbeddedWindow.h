@@ -13,8 +13,21 @@ public:
     // Builds the pane inside the parent from the template (size in points), then InitDialog,
     // the ready flag and EnableControls. Nothing when it exists already.
     void Init(LWindow& parent, const LDialog::OpenGenData& data);
-    // The same at a size in backing pixels, without template.
+    // The same at a size in backing pixels, without template: placed at (0, 0) of the parent,
+    // InitDialog, the ready flag, placed again (which lays the controls out once),
+    // EnableControls.
     void Init(LWindow& parent, int width, int height);
+    // Places the pane in its parent (backing pixels) and, once it is ready, lays it out.
+    void MovePixels(int x, int y, int width, int height);
+    // Width and height of the pane's content (its client size), in pixels.
+    void GetContentSize(int& width, int& height) const;
+    // The pane's size becomes the content size (pixels) and it is redrawn.
+    void SetContentSize(int width, int height);
+    // Enables or disables the pane's view.
+    virtual void EnableWindow(bool enable);
+    // A help request inside the pane is answered by the window that hosts it.
+    void CmHelp() override;
+    LWindow* GetParentWindow() const { return pParentWindow; }
     // Closing flag, DestroyDialog, its painted controls, its view.
     void Destroy();
     // Client size in backing pixels.
@@ -27,11 +40,21 @@ public:
         (void)width;
         (void)height;
     }
+    // The layout of a pane placed at a position: the rectangle its controls may use, origin
+    // (0, 0). By default the size alone is laid out.
+    virtual void LayoutControls(int x, int y, int width, int height)
+    {
+        (void)x;
+        (void)y;
+        LayoutControls(width, height);
+    }
 
 protected:
     LScrollView fPageScrollView; // the host scroll view the pane answers to
 
 private:
-    void InitCommonEmbedded(
-        LWindow& parent, double widthPoints, double heightPoints, const LDialog::OpenGenData* data);
+    void InitCommonEmbedded(LWindow& parent, double widthPoints, double heightPoints,
+        const LDialog::OpenGenData* data, bool build = true);
+
+    LWindow* pParentWindow = nullptr;
 };

@@ -276,6 +276,9 @@ public:
     LCocoaButtonImpl* AddRadioButton(int id, const char* text);
     LCocoaButtonImpl* AddRadioButton(int id, const char* text, int x, int y, int w, int h);
     LView* AddRadioButtonGroup();
+    // The host view of a painted control under the id (unplaced, or at a pixel rectangle).
+    LView* AddPaintControl(int id);
+    LView* AddPaintControl(int id, int x, int y, int w, int h);
     LView* AddInput(int id, const LInputFlags& flags);
     LView* AddInput(int id, const LInputFlags& flags, int x, int y, int w);
     static void ButtonInit(LCocoaButtonImpl* button, const LButtonFlags& flags);

@@ -2,6 +2,8 @@
 // showing, enabling and focusing controls, and the commands their events send.
 #include "lfw/mac/LMacWindow.h"
 
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
+
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
@@ -201,6 +203,19 @@ bool LMacWindow::_IsControlFocus(LView* view)
 }
 
 // --- labels --------------------------------------------------------------------------------------
+
+LView* LMacWindow::AddPaintControl(int id)
+{
+    return AddTo(GetContentView(), new LCocoaPaintControlImpl(LUiRect { 0, -300, 8, 8 }, id, this));
+}
+
+LView* LMacWindow::AddPaintControl(int id, int x, int y, int w, int h)
+{
+    LView* host = AddPaintControl(id);
+    if (host)
+        MoveControlPixels(host, x, y, w, h);
+    return host;
+}
 
 LView* LMacWindow::AddStatic(int id, const char* text, const LStaticFlags& flags)
 {

@@ -94,6 +94,10 @@ void TextLayout::SetAlignment(Align align)
 
 void TextLayout::SetWidth(double width)
 {
+    // 2^31 and more is the unbounded box of painted controls: no width at all, never a width
+    // scaled to (and clamped in) Pango units.
+    if (width >= 2147483648.0)
+        width = 0;
     width_ = width > 0 && std::isfinite(width) ? width : 0;
     pango_layout_set_width(layout_, width_ > 0 ? std::max(ToPango(width_), 1) : -1);
 }

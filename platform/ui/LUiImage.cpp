@@ -100,6 +100,27 @@ bool LUiCursorSetImage(cairo_surface_t* image, int hotX, int hotY)
     return true;
 }
 
+cairo_surface_t* LUiImageLoadThemeIcon(const char* name, int size, double r, double g, double b)
+{
+    if (!name || size < 1 || !gdk_display_get_default())
+        return nullptr;
+    GtkIconTheme* theme = gtk_icon_theme_get_default();
+    if (!theme)
+        return nullptr;
+    GtkIconInfo* info = gtk_icon_theme_lookup_icon(theme, name, size, GTK_ICON_LOOKUP_FORCE_SIZE);
+    if (!info)
+        return nullptr;
+    GdkRGBA colour { r, g, b, 1.0 };
+    GdkPixbuf* pixbuf
+        = gtk_icon_info_load_symbolic(info, &colour, nullptr, nullptr, nullptr, nullptr, nullptr);
+    g_object_unref(info);
+    if (!pixbuf)
+        return nullptr;
+    cairo_surface_t* surface = SurfaceFromPixbuf(pixbuf);
+    g_object_unref(pixbuf);
+    return surface;
+}
+
 bool LUiCursorSetNamed(const char* name)
 {
     GdkDisplay* display = gdk_display_get_default();

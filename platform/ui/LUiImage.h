@@ -14,6 +14,10 @@ typedef struct _GtkWidget GtkWidget;
 // file cannot be read or decoded.
 cairo_surface_t* LUiImageLoadFile(const char* path);
 
+// A new ARGB32 surface with the icon theme's symbolic icon of that freedesktop name at the size
+// (pixels), drawn in the colour (0..1 channels); null without a display or such an icon.
+cairo_surface_t* LUiImageLoadThemeIcon(const char* name, int size, double r, double g, double b);
+
 // Sets a cursor made from the image with its hotspot (clamped into the image). False without a
 // display or image.
 bool LUiCursorSetImage(cairo_surface_t* image, int hotX, int hotY);

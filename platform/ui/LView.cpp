@@ -626,6 +626,22 @@ void LView::SetEnabled(bool enabled)
         gtk_widget_set_sensitive(fWidget, enabled);
 }
 
+void LView::SetToolTipText(const char* text)
+{
+    if (GtkWidget* w = Widget())
+        gtk_widget_set_tooltip_text(w, text && *text ? text : nullptr);
+}
+
+std::string LView::ToolTipText() const
+{
+    if (!fWidget)
+        return std::string();
+    gchar* text = gtk_widget_get_tooltip_text(fWidget);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
 void LView::SetNeedsDisplay()
 {
     if (fWidget)

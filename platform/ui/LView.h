@@ -83,6 +83,9 @@ public:
     bool IsOpaque() const { return fOpaque; }
     void SetOpaque(bool opaque) { fOpaque = opaque; }
     void SetNeedsDisplay();
+    // The tooltip shown over the view; null or empty removes it.
+    void SetToolTipText(const char* text);
+    std::string ToolTipText() const;
 
     // Device pixels per point of the window that shows the view (1 when none).
     double BackingScale() const;

@@ -265,6 +265,56 @@ bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double 
     return ok;
 }
 
+bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double ty,
+    const std::function<bool()>& done, unsigned ms)
+{
+    LUiScreen screen;
+    if (!LUiMainScreen(screen))
+        return false;
+    LUiRect f = window->Frame();
+    window->SetFrame(LUiRect { screen.frame.x + screen.frame.width - f.width - 4,
+        screen.frame.y + screen.frame.height - f.height - 4, f.width, f.height });
+    PumpUntil([&] {
+        LUiRect now = window->Frame();
+        return now.x + now.width >= screen.frame.width - 8;
+    });
+    int fd = LockPointer();
+    gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
+    gdk_display_sync(gdk_display_get_default());
+    const double s = window->BackingScale();
+    const std::string xid = std::to_string(window->XWindowId());
+    auto at = [&](double x, double y) {
+        return " mousemove --window " + xid + " " + std::to_string(int(x * s)) + " "
+            + std::to_string(int((y + window->TopSlotsHeight()) * s));
+    };
+    std::string command = "xdotool" + at(fx, fy) + " sleep 0.1 mousedown 1";
+    for (int i = 1; i <= 4; ++i)
+        command += " sleep 0.05" + at(fx + (tx - fx) * i / 4, fy + (ty - fy) * i / 4);
+    command += " sleep 0.1 mouseup 1";
+    gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
+        const_cast<gchar*>(command.c_str()), nullptr };
+    GPid pid = 0;
+    bool started = g_spawn_async(
+        nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, nullptr);
+    bool finished = false;
+    if (started) {
+        PumpUntil(
+            [pid, &finished] {
+                int status = 0;
+                if (!finished && waitpid(pid, &status, WNOHANG) == pid)
+                    finished = true;
+                return finished;
+            },
+            ms);
+        if (!finished)
+            waitpid(pid, nullptr, 0);
+        g_spawn_close_pid(pid);
+    }
+    bool ok = started && PumpUntil(done, ms);
+    UnlockPointer(fd);
+    return ok;
+}
+
 void SendButton(LView* view, double x, double y, int button, bool press)
 {
     GtkWidget* w = view->Widget();

@@ -36,6 +36,11 @@ bool XClickButton(LNativeWindow* window, double x, double y, int button, int rep
 // the bottom-left corner of the screen, where no other test puts its windows, and raised.
 bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double tx, double ty,
     const std::function<bool()>& done, unsigned ms = 5000);
+// Presses the real pointer (xdotool) at one point of the window's content and releases it at
+// another (points), moving there in steps, while the main loop turns; then turns the loop until
+// done() holds or ms passed. The window is first put in the bottom-right corner and raised.
+bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double ty,
+    const std::function<bool()>& done, unsigned ms = 5000);
 // Saves what the window shows now as a PNG file (its folders are made); false when it cannot.
 bool SaveScreenshot(LNativeWindow* window, const std::string& path);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the

@@ -1,0 +1,171 @@
+// Titled panels in a container on a real window: heights, title clicks travelling up to the
+// hosting window, accordion rules, invisible panels, containers without title, tooltips.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gui/LEmbeddedWindowTitled.h"
+#include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LView.h"
+#include "platform/ui/UI.h"
+#include "support/Screenshot.h"
+#include "support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+struct Panel : LEmbeddedWindowTitled {
+    Panel(int id, const char* title)
+        : LEmbeddedWindowTitled(id, title, false, false, false, true)
+    {
+    }
+    int titleClicks = 0;
+    void InitPanel() override { iPanelHeight = 100; }
+    void LayoutPanelControls(int, int, int, int) override { }
+    void EvTitleClicked() override { ++titleClicks; }
+};
+
+struct Host : LMacWindow, LInterWinMessageHandler {
+    LEmbeddedWindowTitledContainer* container = nullptr;
+    std::vector<long> clicked;
+    void EvInterWinMessage(int message, long data1, long data2) override
+    {
+        if (message != kLTitledPanelTitleClicked || !container)
+            return;
+        clicked.push_back(data1);
+        container->fList.SetActivePanelByTitleBarId(int(data1), data2 == 1);
+    }
+};
+
+struct Fixture {
+    Host host;
+    LEmbeddedWindowTitledContainer container;
+    Panel* panels[3];
+    Fixture(bool accordion, const char* title = "Egenskaper")
+        : container(title, accordion, true, true, false)
+    {
+        host.CreateCocoaWindow(300, 600, kLUiWindowTitled, false, nullptr);
+        host.HandleInterWinMessage(host, 0);
+        host.container = &container;
+        container.Init(host, 300, 600);
+        const char* titles[] = { "Text", "Bild", "Mall" };
+        for (int i = 0; i < 3; ++i) {
+            panels[i] = new Panel(500 + i, titles[i]);
+            container.fList.AddPanel(panels[i], true);
+        }
+        container.RelayoutWindow();
+    }
+    ~Fixture()
+    {
+        container.Destroy();
+        host.InterWinMessageHandlerDestroy();
+        host.DestroyCommon();
+    }
+    int TitleHeight() const { return int(2 * host.CharHeightPixels() + 0.5f); }
+    void Click(Panel& p, int x)
+    {
+        p.fTitleBar.EvLButtonDown(x, 5);
+        p.fTitleBar.EvLButtonUp(x, 5);
+    }
+};
+
+class TitledPanels : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+    }
+};
+
+TEST_F(TitledPanels, CollapsedHeightsAndClicks)
+{
+    Fixture f(false);
+    int total = 0;
+    for (Panel* p : f.panels) {
+        EXPECT_TRUE(p->bCollapsed);
+        EXPECT_EQ(p->iTitleBarHeight, f.TitleHeight());
+        total += p->GetListHeight();
+    }
+    EXPECT_EQ(total, 3 * f.TitleHeight());
+    ASSERT_NE(f.container.GetControlHandle(900), nullptr);
+
+    // The first and the last 8 pixels: EvTitleClicked, no toggle.
+    Panel& p = *f.panels[1];
+    f.Click(p, 8);
+    f.Click(p, p.fTitleBar.GetWidth() - 8);
+    EXPECT_EQ(p.titleClicks, 2);
+    EXPECT_TRUE(p.bCollapsed);
+    EXPECT_TRUE(f.host.clicked.empty());
+    // The middle: the host toggles it (outside accordion mode, only this one).
+    f.Click(p, 50);
+    EXPECT_EQ(p.titleClicks, 3);
+    ASSERT_EQ(f.host.clicked.size(), 1u);
+    EXPECT_EQ(f.host.clicked[0], 501);
+    EXPECT_FALSE(p.bCollapsed);
+    EXPECT_TRUE(f.panels[0]->bCollapsed);
+    f.Click(p, 50);
+    EXPECT_TRUE(p.bCollapsed);
+}
+
+TEST_F(TitledPanels, Accordion)
+{
+    Fixture f(true);
+    auto& list = f.container.fList;
+    list.SetActivePanelByIndex(0, false);
+    EXPECT_FALSE(f.panels[0]->bCollapsed);
+    EXPECT_FALSE(f.panels[0]->bCollapseEnabled);
+    // The open panel's title does nothing.
+    f.Click(*f.panels[0], 50);
+    EXPECT_TRUE(f.host.clicked.empty());
+    EXPECT_FALSE(f.panels[0]->bCollapsed);
+    // Another opens and closes the open one.
+    f.Click(*f.panels[2], 50);
+    EXPECT_FALSE(f.panels[2]->bCollapsed);
+    EXPECT_TRUE(f.panels[0]->bCollapsed);
+    EXPECT_TRUE(f.panels[2]->fTitleBar.bActive);
+    EXPECT_FALSE(f.panels[0]->fTitleBar.bActive);
+    // An unknown id changes nothing.
+    list.SetActivePanelByTitleBarId(4711, true);
+    EXPECT_FALSE(f.panels[2]->bCollapsed);
+    EXPECT_EQ(list.GetPanelIndexFromTitleBarId(4711), -1);
+    f.host.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(f.host.GetNativeWindow()));
+    uitest::Screenshot(f.host.GetNativeWindow(), "titled-panels-accordion");
+}
+
+TEST_F(TitledPanels, InvisiblePanelTakesNoRoom)
+{
+    Fixture f(false);
+    auto& list = f.container.fList;
+    EXPECT_TRUE(list.SetPanelVisible(1, false));
+    EXPECT_FALSE(list.SetPanelVisible(7, false));
+    EXPECT_EQ(list.GetPanelIndexFromTitleBarId(502), 2);
+    list.RelayoutWindow();
+    // The third panel follows the first directly.
+    const LUiRect third = f.panels[2]->GetContentView()->Frame();
+    const LUiRect first = f.panels[0]->GetContentView()->Frame();
+    EXPECT_NEAR(third.y, first.y + first.height, 0.01);
+}
+
+TEST_F(TitledPanels, EmptyTitleHasNoBar)
+{
+    Fixture f(false, "");
+    EXPECT_EQ(f.container.GetControlHandle(900), nullptr);
+    const LUiRect list = f.container.fList.GetContentView()->Frame();
+    EXPECT_EQ(list.y, 0);
+}
+
+TEST_F(TitledPanels, HoverShowsTheTooltip)
+{
+    Fixture f(false);
+    Panel& p = *f.panels[0];
+    p.fTitleBar.EvMouseMove(50, 5);
+    EXPECT_TRUE(p.fTitleBar.bHot);
+    EXPECT_EQ(p.fTitleBar.GetHostView()->ToolTipText(), "Minimera/Expandera");
+    p.fTitleBar.EvMouseMove(3, 5);
+    EXPECT_FALSE(p.fTitleBar.bHot);
+    EXPECT_EQ(p.fTitleBar.GetHostView()->ToolTipText(), "");
+}
+
+} // namespace
