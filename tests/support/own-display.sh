@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
 # Runs one test program on an X server of its own, so that tests running side by side never
-# take the keyboard focus, the pointer or a grab from each other.
+# take the keyboard focus, the pointer or a grab from each other, and with settings, data, cache
+# and runtime folders of its own, so that they never read or replace each other's settings or
+# meet at each other's sockets.
 set -u
+home=$(mktemp -d)
+chmod 700 "$home"
+mkdir -p "$home/config" "$home/data" "$home/cache" "$home/runtime"
+chmod 700 "$home/runtime"
+export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache"
+export XDG_RUNTIME_DIR="$home/runtime"
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$fifo" 2>/dev/null &
@@ -10,6 +18,7 @@ read -r num <"$fifo"
 rm -f "$fifo"
 if [ -z "${num:-}" ]; then
     echo "own-display: Xvfb did not start" >&2
+    rm -rf "$home"
     exit 1
 fi
 export DISPLAY=":$num"
@@ -17,4 +26,5 @@ export DISPLAY=":$num"
 rc=$?
 kill "$xpid" 2>/dev/null
 wait "$xpid" 2>/dev/null
+rm -rf "$home"
 exit $rc
