@@ -18,6 +18,7 @@ const char* LOnlineGetDefaultHost(const char* key)
         { kLOnlineWebSite, "www.vorantel.example" },
         { kLOnlineWebSite2, "www.zor.example" },
         { kLOnlineBugPage, "https://www.vorantel.example/bugreport.html" },
+        { kLOnlineVersionHost, "www.vorantel.example" },
     };
     for (const auto& h : kHosts)
         if (std::strcmp(h.key, key) == 0)

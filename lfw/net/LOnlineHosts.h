@@ -10,6 +10,7 @@ inline constexpr const char* kLOnlineCrashReportServer = "CrashReportServer";
 inline constexpr const char* kLOnlineWebSite = "WebSite";
 inline constexpr const char* kLOnlineWebSite2 = "WebSite2";
 inline constexpr const char* kLOnlineBugPage = "BugPage";
+inline constexpr const char* kLOnlineVersionHost = "VersionHost";
 
 // The host (260 bytes) for one of the keys above: the user setting when set, else the default.
 void LOnlineGetHost(const char* key, char* out);
