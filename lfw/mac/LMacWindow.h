@@ -15,6 +15,7 @@ class LCocoaTooltipImpl;
 class LCocoaResizableBridge;
 class LKeyToCommandMap;
 class LMacWindow;
+class LPopupMenu;
 class LCocoaButtonImpl;
 class LGuiFont;
 class LGuiBrush;
@@ -126,6 +127,12 @@ public:
     virtual void InsertMenuItem(int, int, const char*, unsigned int) { }
     virtual void InsertMenuItemSeparator(int) { }
     virtual void InsertMenuItemSeparator(int, int) { }
+
+    // Context menus: at the mouse (its right edge there when rightAlign), or at a point of the
+    // window in pixels with the menu's left or right edge there.
+    void DisplayPopupMenu(LPopupMenu& menu, bool rightAlign);
+    void DisplayPopupMenuAtPointLeftAlign(LPopupMenu& menu, const LPoint& point);
+    void DisplayPopupMenuAtPointRightAlign(LPopupMenu& menu, const LPoint& point);
 
     // A value read from the views in backing pixels: rounded half up.
     static int RoundPixels(double v);

@@ -3,7 +3,10 @@
 // (origin at the top left of the client area, which on a real window includes the toolbar).
 #pragma once
 
+#include "lfw/graphics/LGeometry.h"
 #include "lfw/mac/cocoa/LCocoaBridges.h"
+
+#include <cstdint>
 
 class LMacWindow;
 class LView;
@@ -28,10 +31,23 @@ public:
     virtual void EvMouseWheel(int x, int y, int delta) { (void)x, (void)y, (void)delta; }
     virtual void EvMouseHWheel(int x, int y, int delta) { (void)x, (void)y, (void)delta; }
 
-    // Hooks the handler to the window's content view (unhooked when there is none).
+    // Hooks the handler to the window's content view (unhooked when there is none). A content
+    // view marked to handle mouse events directly (kHandleMouseEventsDirectly) keeps its own
+    // handling: the handler hears the window's events through an event monitor instead.
     void MouseHandlerInit(LMacWindow& window);
-    // Unhooks: the view is told it has no mouse handler any more.
+    // Unhooks: the monitor goes, and the view is told it has no mouse handler any more.
     void MouseHandlerDestroy() override;
+    // Installs the event monitor: the events of the handler's window while it is the key window
+    // and, for the application's main window, those of another key window that is not modal,
+    // with screen positions in pixels (top-left origin). The events go on to GTK.
+    void CreateMouseEventsHandler();
+    bool HasMouseEventsMonitor() const { return fMonitor != 0; }
+    // A wheel step as the monitor gives it: rounded to the nearest whole, 8 a line for a wheel
+    // that moves by lines; kept within int.
+    static int MonitorWheelDelta(double delta, bool precise);
+    // A wheel step as a view gives it: rounded away from zero, 8 a line for a wheel that moves
+    // by lines; kept within int.
+    static int ViewWheelDelta(double delta, bool precise);
 
     // The view's events (none is consumed: each answers false).
     bool EvMouseDown(const LUiEvent& event) override;
@@ -51,4 +67,15 @@ public:
 protected:
     LMacWindow* pWindow = nullptr;
     LView* pView = nullptr;
+
+private:
+    static bool Monitor(GdkEvent* event, void* handler);
+    uintptr_t fMonitor = 0;
 };
+
+// The mouse position on the main screen in pixels, origin at the top left; (0, 0) without one.
+void LMouseGetPosition(LPoint& point);
+// A rectangle under the mouse for a tip, (x, y) to (x + 11, y + 17): (x, y) the mouse in the
+// view in pixels, or on the screen (LMouseGetPosition) for a null view. Nothing is written when
+// the view is in no window.
+void LMouseGetRect(LRectangle& rect, LView* view);

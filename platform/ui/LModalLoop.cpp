@@ -9,11 +9,12 @@
 namespace {
 
 struct Level {
-    GMainLoop* loop;
+    GMainLoop* loop; // null for a session
     LNativeWindow* window;
     int code;
     int closedCode;
     bool stopped;
+    bool wasModal; // a session's window before it began
 };
 
 void EndLevel(Level* level, int code)
@@ -85,7 +86,7 @@ gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointe
 
 int LModalLoop::Run(LNativeWindow* window, int closedCode)
 {
-    Level level { g_main_loop_new(nullptr, FALSE), window, 0, closedCode, false };
+    Level level { g_main_loop_new(nullptr, FALSE), window, 0, closedCode, false, false };
     bool wasModal = false;
     GtkWindow* gtkWindow = nullptr;
     if (window) {
@@ -122,17 +123,20 @@ int LModalLoop::Run(LNativeWindow* window, int closedCode)
 bool LModalLoop::Stop(int code)
 {
     auto& stack = Stack();
-    if (stack.empty())
-        return false;
-    EndLevel(stack.back(), code);
-    return true;
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+        if ((*it)->loop) {
+            EndLevel(*it, code);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool LModalLoop::StopWindow(LNativeWindow* window, int code)
 {
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
-        if ((*it)->window == window) {
+        if ((*it)->window == window && (*it)->loop) {
             EndLevel(*it, code);
             return true;
         }
@@ -152,6 +156,60 @@ LNativeWindow* LModalLoop::ModalWindow()
         if ((*it)->window)
             return (*it)->window;
     return nullptr;
+}
+
+uintptr_t LModalLoop::BeginSession(LNativeWindow* window)
+{
+    if (!window || window->IsClosed())
+        return 0;
+    auto* level = new Level { nullptr, window, 0, 0, false, false };
+    window->Retain();
+    level->wasModal = window->IsModal();
+    window->SetModal(true);
+    window->MakeKeyAndOrderFront();
+    Stack().push_back(level);
+    return reinterpret_cast<uintptr_t>(level);
+}
+
+bool LModalLoop::IsSessionOpen(uintptr_t session)
+{
+    auto& stack = Stack();
+    auto* level = reinterpret_cast<Level*>(session);
+    return session && std::find(stack.begin(), stack.end(), level) != stack.end() && !level->loop;
+}
+
+bool LModalLoop::RunSession(uintptr_t session)
+{
+    if (!IsSessionOpen(session))
+        return false;
+    g_main_context_iteration(nullptr, FALSE);
+    return true;
+}
+
+bool LModalLoop::EndSession(uintptr_t session)
+{
+    if (!IsSessionOpen(session))
+        return false;
+    auto* level = reinterpret_cast<Level*>(session);
+    auto& stack = Stack();
+    stack.erase(std::remove(stack.begin(), stack.end(), level), stack.end());
+    if (!level->window->IsClosed())
+        level->window->SetModal(level->wasModal);
+    level->window->Release();
+    delete level;
+    return true;
+}
+
+int LModalLoop::StopAll(int code)
+{
+    std::vector<Level*> levels = Stack();
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+        if ((*it)->loop)
+            EndLevel(*it, code);
+        else
+            EndSession(reinterpret_cast<uintptr_t>(*it));
+    }
+    return int(levels.size());
 }
 
 unsigned LModalCounter::Enter()

@@ -10,6 +10,7 @@
 // count leaves 0 and when it comes back to 0; the main menu disables and enables its items there.
 #pragma once
 
+#include <cstdint>
 #include <gtk/gtk.h>
 
 class LNativeWindow;
@@ -27,8 +28,21 @@ public:
     // Ends the innermost level that runs for the window; false when none does.
     static bool StopWindow(LNativeWindow* window, int code);
     static int Depth();
-    // The window of the innermost level that has one; null when none.
+    // The window of the innermost level that has one (a loop's or a session's); null when none.
     static LNativeWindow* ModalWindow();
+
+    // Modal sessions: a level without a nested loop, for work that runs on the main thread and
+    // turns the loop itself. While a session is open its window is modal (the other windows get
+    // no input). Begin answers the session (never 0), or 0 without a window; RunSession runs one
+    // iteration of the loop without waiting and answers false for a session that is not open;
+    // EndSession closes it (false when it is not open). Stop and StopWindow leave sessions alone.
+    static uintptr_t BeginSession(LNativeWindow* window);
+    static bool RunSession(uintptr_t session);
+    static bool EndSession(uintptr_t session);
+    static bool IsSessionOpen(uintptr_t session);
+    // Stops every loop level (their Run answers the code) and closes every session: the
+    // application is quitting. Answers how many levels there were.
+    static int StopAll(int code);
 };
 
 class LModalCounter {

@@ -299,6 +299,9 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
         e->key.hardware_keycode = guint16(keys[0].keycode);
     g_free(keys);
     e->key.string = g_strdup("");
+    // As the display marks them: Shift, Ctrl, Caps Lock, Alt, Super and the like.
+    e->key.is_modifier = (keyval >= GDK_KEY_Shift_L && keyval <= GDK_KEY_Hyper_R)
+        || keyval == GDK_KEY_ISO_Level3_Shift;
     GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
     LEventHub::Dispatch(e);

@@ -24,6 +24,7 @@ const char kLModalSessionKey = 0;
 const char kNSApplicationLfwEventLoopKey = 0;
 const char kFirstResponderResignDoneKey = 0;
 const char kIsWindowViewKey = 0;
+const char kHandleMouseEventsDirectly = 0;
 
 const char keyCmdTextPaste = 0;
 const char keyCmdTextClick = 0;

@@ -47,6 +47,7 @@ extern const char kLModalSessionKey;
 extern const char kNSApplicationLfwEventLoopKey;
 extern const char kFirstResponderResignDoneKey; // native window: focus given up this pass
 extern const char kIsWindowViewKey; // view: bubbling command notifications stop here
+extern const char kHandleMouseEventsDirectly; // content view: its mouse handler uses a monitor
 
 // Command keys: per view and event kind, the command id the event sends (-1 when none).
 extern const char keyCmdTextPaste;

@@ -2,8 +2,11 @@
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaMenu.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LUiMenu.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
@@ -271,6 +274,15 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
             window.PropagateKeyToFocus(event);
             return true;
         }
+    }
+    // The main menu's shortcuts work from every window while nothing modal runs, as a global
+    // menu bar's do. A key without Ctrl, Alt or Super stays with a field being edited.
+    if (LModalCounter::Count() == 0 && LUiMenu::ApplicationMenu()) {
+        GtkWidget* focus = window.FocusWidget();
+        bool editing = focus && (GTK_IS_EDITABLE(focus) || GTK_IS_TEXT_VIEW(focus));
+        if (!(editing && !(event.modifiers & (kLUiControl | kLUiAlt | kLUiSuper)))
+            && LCocoaMenuImpl::performKeyEquivalent(LUiMenu::ApplicationMenu(), event))
+            return true;
     }
     return false;
 }

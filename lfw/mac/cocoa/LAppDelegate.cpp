@@ -1,0 +1,211 @@
+#include "lfw/mac/cocoa/LAppDelegate.h"
+
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "lfw/mac/cocoa/LMacWindowManager.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LRunLoopWatch.h"
+#include "platform/ui/LUiSystem.h"
+#include "platform/ui/LView.h"
+
+#include <csignal>
+#include <glib.h>
+
+namespace {
+
+LAppDelegate* gShared = nullptr;
+
+LAppleEvent Event(const char* id)
+{
+    LAppleEvent e;
+    e.id = id;
+    return e;
+}
+
+} // namespace
+
+LAppDelegateHooks& LAppDelegateHooksGet()
+{
+    static LAppDelegateHooks hooks;
+    return hooks;
+}
+
+LAppDelegate::LAppDelegate() = default;
+
+LAppDelegate::~LAppDelegate()
+{
+    for (uintptr_t& w : fSignalWatches) {
+        LRunLoopWatch::Remove(w);
+        w = 0;
+    }
+    if (gShared == this)
+        gShared = nullptr;
+}
+
+LAppDelegate* LAppDelegate::Shared()
+{
+    return gShared;
+}
+
+int LAppDelegate::Run(int argc, char** argv)
+{
+    if (!LUiInit())
+        return 1;
+    gShared = this;
+    bTerminating = false;
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    fLoop = loop;
+    fSignalWatches[0] = LRunLoopWatch::AddSignal(SIGTERM, SignalArrived, this);
+    fSignalWatches[1] = LRunLoopWatch::AddSignal(SIGINT, SignalArrived, this);
+
+    applicationWillFinishLaunching();
+    if (!bTerminating)
+        applicationDidFinishLaunching();
+    if (!bTerminating) {
+        // The documents of the command line, as they are given, in one event.
+        LAppleEvent open = Event(argc > 1 ? "odoc" : "oapp");
+        for (int i = 1; i < argc; ++i)
+            if (argv[i])
+                open.documents.emplace_back(argv[i]);
+        handleAppleEvent(open);
+    }
+    if (!bTerminating) {
+        bRunning = true;
+        g_main_loop_run(loop);
+        bRunning = false;
+    }
+    applicationWillTerminate();
+    for (uintptr_t& w : fSignalWatches) {
+        LRunLoopWatch::Remove(w);
+        w = 0;
+    }
+    fLoop = nullptr;
+    g_main_loop_unref(loop);
+    gShared = nullptr;
+    return 0;
+}
+
+void LAppDelegate::terminate()
+{
+    if (bTerminating)
+        return;
+    bTerminating = true;
+    // Modal dialogs, alerts and sessions end first; the loops unwind to the application's.
+    LModalLoop::StopAll(LFourCC("not!"));
+    if (fLoop)
+        g_main_loop_quit(static_cast<GMainLoop*>(fLoop));
+}
+
+void LAppDelegate::SignalArrived(void* data)
+{
+    auto* self = static_cast<LAppDelegate*>(data);
+    if (self->bTerminating)
+        return;
+    self->handleAppleEvent(Event("quit"));
+    // A signal to quit is not a question.
+    self->terminate();
+}
+
+void LAppDelegate::applicationWillFinishLaunching()
+{
+    LAppDelegateHooks& hooks = LAppDelegateHooksGet();
+    if (hooks.install && !hooks.install()) {
+        terminate();
+        return;
+    }
+    if (hooks.createMainWindow)
+        pMainDialog = hooks.createMainWindow();
+    // No window tabbing exists here; nothing to turn off.
+}
+
+void LAppDelegate::applicationDidFinishLaunching()
+{
+    if (!pMainDialog)
+        return;
+    LAppDelegateHooks& hooks = LAppDelegateHooksGet();
+    if (hooks.mainWindowInit && !hooks.mainWindowInit(*pMainDialog, *this)) {
+        terminate();
+        return;
+    }
+    if (hooks.showMainWindow)
+        hooks.showMainWindow(*pMainDialog);
+    else if (LMacWindowManager* manager = pMainDialog->GetWindowManager())
+        manager->showWindow();
+    WatchMainWindowClose();
+}
+
+void LAppDelegate::WatchMainWindowClose()
+{
+    LNativeWindow* native = pMainDialog ? pMainDialog->GetNativeWindow() : nullptr;
+    if (!native || !native->Gtk())
+        return;
+    // Once the main window is gone the application ends with it.
+    g_signal_connect(native->Gtk(), "destroy", G_CALLBACK(+[](GtkWidget*, gpointer) {
+        g_idle_add(
+            [](gpointer) -> gboolean {
+                LAppDelegate* d = LAppDelegate::Shared();
+                if (d && d->bRunning && d->applicationShouldTerminateAfterLastWindowClosed())
+                    d->terminate();
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
+    }),
+        nullptr);
+}
+
+bool LAppDelegate::applicationShouldTerminateAfterLastWindowClosed() const
+{
+    if (!pMainDialog)
+        return true;
+    LView* content = pMainDialog->GetContentView();
+    if (!content || !(content->Superview() || content->Window()))
+        return true;
+    return pMainDialog->IsClosed();
+}
+
+void LAppDelegate::applicationWillTerminate()
+{
+    char value[kLStringShortSize] = "";
+    _LUserSettingGetString("Settings", "ContinueInstallAtExit", "", value);
+    if (value[0] && value[0] != '0') {
+        if (auto dock = LAppDelegateHooksGet().addToDock) {
+            char bundle[kLStringShortSize] = "";
+            LGetBundleFolder(bundle, sizeof bundle);
+            dock(bundle);
+        }
+        LUserSettingSetString("Settings", "ContinueInstallAtExit", "0");
+    }
+    if (LCocoaWindow* main = pMainDialog) {
+        pMainDialog = nullptr;
+        delete main;
+    }
+}
+
+void LAppDelegate::applicationWillHide()
+{
+    if (!pMainDialog)
+        return;
+    pMainDialog->BubbleTipHide();
+    pMainDialog->EvHide();
+}
+
+void LAppDelegate::applicationWillUnhide()
+{
+    if (pMainDialog)
+        pMainDialog->EvShow();
+}
+
+void LAppDelegate::handleAppleEvent(const LAppleEvent& event)
+{
+    if (!pMainDialog) {
+        if (event.id == "quit")
+            terminate();
+        return;
+    }
+    if (auto handler = LAppDelegateHooksGet().appleEvent)
+        handler(*pMainDialog, event);
+    else if (event.id == "quit")
+        terminate();
+}

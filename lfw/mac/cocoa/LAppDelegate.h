@@ -1,0 +1,83 @@
+// The application's delegate: start-up, the application's events, hiding and quitting.
+//
+// Run is the body of main: it opens the display, lets the installation step and the main window
+// (through hooks, installed from above) start the application, hands the command line's
+// documents to the main window as one "odoc" event ("oapp" without documents), turns the event
+// loop until the application terminates, and then finishes a pending Dock step and deletes the
+// main window. SIGTERM and SIGINT arrive as "quit". Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class LCocoaWindow;
+class LAppDelegate;
+
+// One of the application's events: "oapp" (open the application), "rapp" (reopen: bring the
+// main window forward), "odoc" (open the documents, paths as given), "quit", "GURL" (open an
+// address).
+struct LAppleEvent {
+    std::string id;
+    std::vector<std::string> documents;
+    std::string url;
+};
+
+// What the layers above provide (each may stay null: the step is then skipped).
+struct LAppDelegateHooks {
+    // The installation step before launching; false stops the application.
+    bool (*install)() = nullptr;
+    // Creates the application's main window object (the delegate owns and deletes it).
+    LCocoaWindow* (*createMainWindow)() = nullptr;
+    // Initialises the application and its main window (single instance, first run, its window);
+    // false stops the application.
+    bool (*mainWindowInit)(LCocoaWindow& mainWindow, LAppDelegate& delegate) = nullptr;
+    // Shows the main window once it is initialised (else the window manager shows it).
+    void (*showMainWindow)(LCocoaWindow& mainWindow) = nullptr;
+    // The main window handles an application event.
+    void (*appleEvent)(LCocoaWindow& mainWindow, const LAppleEvent& event) = nullptr;
+    // Adds the application to the desktop's dock or favourites.
+    void (*addToDock)(const char* bundlePath) = nullptr;
+};
+
+LAppDelegateHooks& LAppDelegateHooksGet();
+
+class LAppDelegate {
+public:
+    LAppDelegate();
+    ~LAppDelegate();
+    LAppDelegate(const LAppDelegate&) = delete;
+    LAppDelegate& operator=(const LAppDelegate&) = delete;
+
+    // The delegate of the running application; null when none runs.
+    static LAppDelegate* Shared();
+
+    // The application: answers its exit status (0 also for a start-up the hooks refused; 1
+    // without a display).
+    int Run(int argc, char** argv);
+    // Ends the application once the current event is handled: every modal level stops and the
+    // loop returns. A second call does nothing.
+    void terminate();
+    bool isTerminating() const { return bTerminating; }
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    bool applicationShouldTerminateAfterLastWindowClosed() const;
+    void applicationWillTerminate();
+    void applicationWillHide();
+    void applicationWillUnhide();
+    // Hands the event to the main window; "quit" without a main window terminates.
+    void handleAppleEvent(const LAppleEvent& event);
+
+    LCocoaWindow* mainDialog() const { return pMainDialog; }
+
+private:
+    static void SignalArrived(void* delegate);
+    void WatchMainWindowClose();
+
+    LCocoaWindow* pMainDialog = nullptr;
+    bool bTerminating = false;
+    bool bRunning = false;
+    void* fLoop = nullptr; // the GMainLoop of Run
+    uintptr_t fSignalWatches[2] = { 0, 0 };
+};
