@@ -8,6 +8,7 @@
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LZORHooks.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +90,28 @@ LProcessResult Process(LProcessInterface& job, LProcessCheckForVersionUpdates& d
         return LProcessResultError;
     job.SetProgress(1);
     return LProcessResultSuccess;
+}
+
+namespace {
+std::atomic<LAboutBoxFunction> gAboutBox { nullptr };
+}
+
+void LAboutSetBoxFunction(LAboutBoxFunction function)
+{
+    gAboutBox.store(function);
+}
+
+void LAboutBoxShow(void* parent)
+{
+    if (LAboutBoxFunction box = gAboutBox.load()) {
+        box(parent);
+        return;
+    }
+    char name[kLPathSize];
+    LAboutGetDistributorName(name);
+    std::string text
+        = std::string("Vorantel\r\nVersion ") + kLAboutVersionText + "\r\nDistribueras av " + name;
+    LZORAlert(LZORAlertInformation, "Om Vorantel", text.c_str(), _LAlertButtonsOK, 1);
 }
 
 bool LAboutIsWebAddress(const char* url)

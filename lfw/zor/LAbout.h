@@ -54,6 +54,12 @@ private:
 };
 void LGetLicenseTermsAndCredits(std::string& terms, std::string& credits);
 
+// Opens the about box over the parent window (or brings it forward). The window layer installs
+// the box itself; until then an information alert shows the about page's texts.
+using LAboutBoxFunction = void (*)(void* parent);
+void LAboutSetBoxFunction(LAboutBoxFunction function);
+void LAboutBoxShow(void* parent);
+
 // The about page's texts.
 const char* LAboutGetLicenseAgreement();
 // "Distributor"/"Name" of the shared settings, "ZOR Software" by default (260 bytes).
