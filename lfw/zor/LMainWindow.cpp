@@ -7,9 +7,11 @@
 #include "lfw/mac/LMonitorInfo.h"
 #include "lfw/unix/LDebugSignal.h"
 #include "lfw/unix/LHangDetector.h"
+#include "lfw/unix/LUnixProcess.h"
 #include "lfw/zor/LAbout.h"
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LHelp.h"
+#include "lfw/zor/LInstaller.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoop.h"
@@ -439,7 +441,11 @@ void LMainWindow::EvAppleEvent(const LAppleEvent& event)
             return;
         CmOpen();
     } else if (event.id == "odoc") {
-        if (fDocumentsPending)
+        // The command line's own documents arrive with MainWindowPostInit's record: once.
+        std::vector<std::string> own;
+        for (size_t i = 1; i < fArguments.size(); ++i)
+            own.push_back(fArguments[i]);
+        if (fDocumentsPending || event.documents == own)
             return;
         fPendingDocuments = event.documents;
         fDocumentsPending = true;
@@ -453,4 +459,19 @@ void LMainWindow::EvAppleEvent(const LAppleEvent& event)
         if (LAppDelegate* delegate = LAppDelegate::Shared())
             delegate->terminate();
     }
+}
+
+void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)())
+{
+    LAppDelegateHooks& hooks = LAppDelegateHooksGet();
+    hooks.install = [] { return Install(); };
+    hooks.createMainWindow = createMainWindow;
+    hooks.mainWindowInit = [](LCocoaWindow& window, LAppDelegate&) {
+        auto* main = dynamic_cast<LMainWindow*>(&window);
+        return main && main->MainWindowInit(gargc, gargv);
+    };
+    hooks.appleEvent = [](LCocoaWindow& window, const LAppleEvent& event) {
+        if (auto* main = dynamic_cast<LMainWindow*>(&window))
+            main->EvAppleEvent(event);
+    };
 }

@@ -81,3 +81,7 @@ private:
     bool fReady = false;
     bool fDestroyed = false;
 };
+
+// Installs the application delegate's hooks: the installation step, the main window made by
+// createMainWindow, its start-up with the process's arguments, and its application events.
+void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)());
