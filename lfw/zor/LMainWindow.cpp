@@ -12,6 +12,7 @@
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LInstaller.h"
+#include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoop.h"
@@ -91,6 +92,18 @@ const LMenuItem kHelpMenuTail[] = {
     { 9405, "Sök efter ny version", 0 },
 };
 
+// The bar's submenu of that title, or null.
+LUiMenu* _LBarSubmenu(const char* title)
+{
+    LUiMenu* bar = LMainMenu::theMainMenu.GetMenu();
+    if (!bar)
+        return nullptr;
+    for (const auto& item : bar->Items())
+        if (item->Submenu() && item->Title() == title)
+            return item->Submenu();
+    return nullptr;
+}
+
 void _LSetDebugPhase(uint32_t phase)
 {
     gwDebugCurrentCommand = phase;
@@ -107,6 +120,7 @@ LMainWindow::LMainWindow()
 
 LMainWindow::~LMainWindow()
 {
+    _RemoveKeyMonitor();
     if (pInstance == this)
         pInstance = nullptr;
 }
@@ -214,6 +228,7 @@ void LMainWindow::MainWindowInitCommon()
     LUserSettingSetString("Settings", "FirstRun", "1");
     char shown[kLPathSize] = "";
     _LUserSettingGetString("Settings", "MainWindowShownAtStartup", "", shown);
+    _InstallKeyMonitor();
     InitCommon(kLCocoaDialogCenterNone, shown[0] != '0');
     fReady = true;
 }
@@ -294,6 +309,7 @@ void LMainWindow::MainWindowDestroy()
     if (LNativeWindow* window = GetNativeWindow())
         window->OrderOut();
     WindowSizeSettingsStore("MainWindow");
+    _RemoveKeyMonitor();
     fSingleInstance.Stop();
     EvMainWindowUtilBaseDestroy(GetContentView());
     DestroyCommon();
@@ -304,6 +320,64 @@ void LMainWindow::MainWindowDestroy()
 void LMainWindow::WindowSizeSettingsStore(const char* section)
 {
     LMacWindow::WindowSizeSettingsStore(section);
+}
+
+bool LMainWindow::EvKeyDown(LKey)
+{
+    return false;
+}
+
+void LMainWindow::_InstallKeyMonitor()
+{
+    fKeys.KeyHandlerInit(*this);
+    if (!fKeyMonitor)
+        fKeyMonitor = LEventHub::AddMonitor(kLEventHubKey, _KeyMonitor, this);
+}
+
+void LMainWindow::_RemoveKeyMonitor()
+{
+    if (fKeyMonitor) {
+        LEventHub::RemoveMonitor(fKeyMonitor);
+        fKeyMonitor = 0;
+        fKeys.DestroyKeyHandler();
+    }
+}
+
+bool LMainWindow::_KeyMonitor(GdkEvent* event, void* data)
+{
+    auto* self = static_cast<LMainWindow*>(data);
+    LView* content = self->GetContentView();
+    if (self->fDestroyed || !content || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow())
+        return false;
+    LNativeWindow* window = self->GetNativeWindow();
+    if (!window || !window->IsKey())
+        return false;
+    LUiEvent e;
+    if (!content->MakeEvent(event, e))
+        return false;
+    if (e.type != LUiEventType::KeyDown && e.type != LUiEventType::KeyUp)
+        return false;
+    LKey key = LKeyFromRawKeyEvent(e);
+    // Editing keys stay with a focused text control.
+    if (self->IsEditControlFocus() && key.Modifiers() == 0) {
+        switch (key.KeyCode()) {
+        case LKey::kReturn:
+        case LKey::kBackspace:
+        case LKey::kDelete:
+        case 123:
+        case 124:
+        case 125:
+        case 126:
+            return false;
+        default:
+            break;
+        }
+    }
+    if (e.type == LUiEventType::KeyUp) {
+        LKey up(key.code & ~LKey::kModifierMask);
+        return e.isRepeat ? self->fKeys.EvKeyRepeat(up) : self->fKeys.EvKeyUp(up);
+    }
+    return self->fKeys.EvKeyDown(key);
 }
 
 void LMainWindow::CmHelp()
@@ -326,6 +400,7 @@ void LMainWindow::MenuDeleteItems()
     LUiMenu* bar = LMainMenu::theMainMenu.GetMenu();
     if (!bar)
         return;
+    LUiMenu::SetHelpMenu(nullptr);
     for (const char* title : { "Fönstret", "Hjälp" }) {
         for (const auto& item : bar->Items()) {
             if (item->Submenu() && item->Title() == title) {
@@ -344,7 +419,7 @@ void LMainWindow::AddStandardMenuItems()
     // gets the help shortcut.
     std::vector<LMenuItem> help;
     help.push_back({ -1, "Hjälp", 0 });
-    LUiMenu* existing = LMainMenu::theMainMenu.GetMenuByCaption("Hjälp");
+    LUiMenu* existing = _LBarSubmenu("Hjälp");
     if (!existing || existing->Items().empty())
         help.push_back({ 9020, "Vorantel, Program för skivetiketter Hjälp", 0 });
     help.insert(help.end(), std::begin(kHelpMenuTail), std::end(kHelpMenuTail));
@@ -359,6 +434,7 @@ void LMainWindow::AddStandardMenuItems()
             helpMenu, help.data(), index, help.size(), kApplicationKeys, kApplicationKeyCount);
         if (existing->Items().size() > 0 && existing->Items()[0]->Tag() == 9020)
             LMainMenu::SetMenuShortcut(9020, kApplicationKeys, kApplicationKeyCount);
+        LUiMenu::SetHelpMenu(existing);
         return;
     }
     LMenuAdd(LMainMenu::theMainMenu, help.data(), 0, help.size(), kApplicationKeys,
@@ -368,9 +444,46 @@ void LMainWindow::AddStandardMenuItems()
 void LMainWindow::SetMenu(
     const LMenuItem* items, size_t count, const LKeyToCommandMap* keys, size_t keyCount)
 {
-    LMenuAdd(LMainMenu::theMainMenu, items, 0, count, keys, keyCount);
+    // Our window and help menus go first, so that the derived window's own help items stay;
+    // then ours follow them, and the help menu is the bar's last.
     MenuDeleteItems();
+    for (unsigned long i = 0; i < count;) {
+        unsigned long next = LMenuAdd(LMainMenu::theMainMenu, items, i, count, keys, keyCount);
+        i = next > i ? next : i + 1;
+    }
     AddStandardMenuItems();
+    LUiMenu* bar = LMainMenu::theMainMenu.GetMenu();
+    if (LUiMenu* help = _LBarSubmenu("Hjälp"); help && bar) {
+        LUiMenuItem* holder = help->SupermenuItem();
+        if (holder && bar->IndexOf(holder) >= 0
+            && bar->IndexOf(holder) + 1 < long(bar->ItemCount())) {
+            LUiRef<LUiMenuItem> keep(holder);
+            bar->RemoveItem(holder);
+            bar->AddItem(holder);
+        }
+    }
+    // The file menu ("ﬁlen", else the bar's second submenu) gets the recent files.
+    LUiMenu* file = LMainMenu::theMainMenu.GetMenuByCaption("\uFB01len");
+    if (!file && bar && bar->ItemCount() > 1)
+        file = bar->ItemAt(1)->Submenu();
+    if (file && !LCocoaMenuImpl::findFirstItem(file, 9049)) {
+        LCocoaMenuImpl::addSeparator(file);
+        LCocoaMenuImpl::addItem(file, 9049, "Senaste filer");
+    }
+    SetRecentFileListMainWindow(this);
+    RecentFileListLoad();
+}
+
+void LMainWindow::RecentFileListInstallMenu(int command, const LRecentFileMenu& menu)
+{
+    LPopupMenu popup(*this);
+    for (int i = 0; i < menu.GetCount(); ++i) {
+        const LRecentFileMenuItem& item = menu.GetItem(i);
+        popup.AppendMenuItem(item.command, item.title);
+        if (!item.enabled)
+            popup.EnableMenuItem(item.command, false);
+    }
+    LMainMenu::SetSubMenuFromMainWindow(*this, command, popup);
 }
 
 void LMainWindow::Command(int id, int code)
@@ -383,6 +496,18 @@ void LMainWindow::Command(int id, int code)
         return;
     case 9020:
         CmHelp();
+        return;
+    case 9050:
+    case 9051:
+    case 9052:
+    case 9053:
+    case 9054:
+    case 9055:
+    case 9056:
+    case 9057:
+    case 9058:
+    case 9059:
+        EvRecentFileOpen(id - 9050);
         return;
     case 9405:
         LAboutCheckForVersionUpdate(this);

@@ -5,6 +5,8 @@
 // commands first.
 #pragma once
 
+#include "lfw/gen/LRecentFileList.h"
+#include "lfw/mac/LKeyHandler.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/mac/cocoa/LAppDelegate.h"
@@ -15,7 +17,10 @@
 #include <string>
 #include <vector>
 
-class LMainWindow : public LMacWindow, public LMainWindowUtilBase, public LZORAPIServerGUILayer {
+class LMainWindow : public LMacWindow,
+                    public LRecentFileList,
+                    public LMainWindowUtilBase,
+                    public LZORAPIServerGUILayer {
 public:
     // The one main window while it exists.
     static LMainWindow* pInstance;
@@ -36,12 +41,17 @@ public:
 
     // The derived window.
     virtual void InitDialog() { }
+    // Keys of the application, from the key monitor ahead of the controls; true when handled.
+    virtual bool EvKeyDown(LKey key);
     virtual void CmSettings() = 0;
     virtual void EvLoadFile(const char* path) = 0;
     virtual bool EvWindowShouldClose() { return CmExit(); }
     virtual void EnableMainMenu() { }
 
     void Command(int id, int code) override;
+    // A recent file: the derived window loads it.
+    using LRecentFileList::EvRecentFileOpen;
+    void EvRecentFileOpen(const char* path) override { EvLoadFile(path); }
     void Close(int code) override;
     void Close() override { Close(kLCmdCancel); }
     void CmHelp() override;
@@ -72,7 +82,30 @@ public:
     void MainWindowDestroy();
     bool IsDestroyed() const { return fDestroyed; }
 
+protected:
+    // "Senaste filer" (9049) in the file menu shows the recent files.
+    void RecentFileListInstallMenu(int command, const LRecentFileMenu& menu) override;
+
 private:
+    // The window's key handler: key-down goes to EvKeyDown.
+    class Keys : public LKeyHandler {
+    public:
+        explicit Keys(LMainWindow& owner)
+            : fOwner(owner)
+        {
+        }
+        using LKeyHandler::EvKeyDown;
+        bool EvKeyDown(LKey key) override { return fOwner.EvKeyDown(key); }
+
+    private:
+        LMainWindow& fOwner;
+    };
+    static bool _KeyMonitor(GdkEvent* event, void* data);
+    void _InstallKeyMonitor();
+    void _RemoveKeyMonitor();
+
+    Keys fKeys { *this };
+    uintptr_t fKeyMonitor = 0;
     LSingleInstance fSingleInstance;
     LZORAPIServerHandler fApiHandler;
     std::vector<std::string> fArguments;

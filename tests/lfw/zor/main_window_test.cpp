@@ -43,7 +43,13 @@ struct TestMainWindow : LMainWindow {
         api.emplace_back(argv, argv + argc);
         return 0;
     }
+    bool EvKeyDown(LKey key) override
+    {
+        keys.push_back(key.code);
+        return key.KeyCode() == LKey::kF1 + 0; // F1 only is taken
+    }
     int settings = 0;
+    std::vector<uint32_t> keys;
     std::vector<std::string> loaded;
     std::vector<std::vector<std::string>> api;
 };
@@ -137,6 +143,52 @@ TEST_F(MainWindowTest, OpensWithCaptionMenusAndAboutAndQuitsWithCtrlQ)
         EXPECT_TRUE(_LUserSettingGetString("MainWindow", key, "", value) && value[0]) << key;
     }
     EXPECT_EQ(LUserSettingGet<int>("Settings", "Runs", 0), 1);
+}
+
+TEST_F(MainWindowTest, KeyMonitorSeesKeysAheadOfTheControls)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    auto w = std::make_unique<TestMainWindow>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+    std::string xid = std::to_string(w->GetNativeWindow()->XWindowId());
+    uitest::Run("xdotool windowfocus " + xid + " >/dev/null 2>&1");
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w->GetNativeWindow()->IsKey(); }, 2000));
+    uitest::Run("xdotool key --clearmodifiers F1 ctrl+e >/dev/null 2>&1");
+    uitest::PumpUntil([&] { return w->keys.size() >= 2; }, 2000);
+    ASSERT_GE(w->keys.size(), 2u);
+    EXPECT_EQ(w->keys[0], LKey::Special(LKey::kF1).code);
+    EXPECT_EQ(w->keys[1], LKey(LKey::kCommand | 'E').code);
+    w->MainWindowDestroy();
+}
+
+TEST_F(MainWindowTest, DerivedMenusGetRecentFilesAndTheHelpTail)
+{
+    auto w = std::make_unique<TestMainWindow>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    const LMenuItem rows[] = {
+        { -1, "Arkiv", 0 },
+        { 100, "Öppna...", 0 },
+        { -1, nullptr, 0 },
+        { -1, "Hjälp", 0 },
+        { 9020, "Handbok", 0 },
+        { -1, nullptr, 0 },
+    };
+    w->SetMenu(rows, 6, nullptr, 0);
+    LUiMenu* bar = LMainMenu::theMainMenu.GetMenu();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(Titles(bar), (std::vector<std::string> { "Vorantel", "Arkiv", "Fönstret", "Hjälp" }));
+    EXPECT_EQ(Titles(LMainMenu::theMainMenu.GetMenuByCaption("Arkiv")),
+        (std::vector<std::string> { "Öppna...", "-", "Senaste filer" }));
+    LUiMenu* help = LMainMenu::theMainMenu.GetMenuByCaption("Hjälp");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(Tags(help),
+        (std::vector<int> { 9020, 3333, 3336, 3337, 3338, 3340, 9030, 9031, 3334, 9405 }));
+    EXPECT_EQ(Titles(help)[0], "Handbok");
+    w->MainWindowDestroy();
 }
 
 TEST_F(MainWindowTest, RestartRestoresTheStoredSize)
