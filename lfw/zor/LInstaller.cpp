@@ -25,13 +25,6 @@ bool _LIsReplacedBackground(const char* name)
     return strcmp(name, "bg1.jpg") == 0 || strcmp(name, "bg2.jpg") == 0;
 }
 
-void _LSetNumber(const char* key, long value)
-{
-    char text[32];
-    snprintf(text, sizeof text, "%ld", value);
-    LUserSettingSetString("Settings", key, text);
-}
-
 } // namespace
 
 bool LInstaller::GetApplicationBundleInstallFolder(char* out)
@@ -133,7 +126,8 @@ bool LUnixInstallShouldInstall(const char* executable)
 
 void LInstallCommon()
 {
-    LUserSettingDeleteItem("Software", "SVar");
+    if (LUserSettingTestExists("Software", "SVar"))
+        LUserSettingDeleteItem("Software", "SVar");
     char counts[kLPathSize];
     char temp[kLPathSize];
     if (LFile::GetTempFolder(temp)
@@ -145,21 +139,33 @@ void LInstallCommon()
 void LUnixInstallCommon()
 {
     LInstallCommon();
+    // Only keys that exist are deleted, and the new values go in one write.
     for (const char* key : { "VersionCheckAfterCrash", "OSCheck", "NewerVersion", "Thanks" })
-        LUserSettingDeleteItem("Settings", key);
+        if (LUserSettingTestExists("Settings", key))
+            LUserSettingDeleteItem("Settings", key);
     char previous[kLPathSize] = "";
     bool hadVersion
         = _LUserSettingGetString("Settings", "CurrentVersion", "", previous) && previous[0];
+    char now[32];
+    snprintf(now, sizeof now, "%ld", static_cast<long>(time(nullptr)));
+    const char* keys[6];
+    const char* values[6];
+    size_t n = 0;
+    auto add = [&](const char* key, const char* value) {
+        keys[n] = key;
+        values[n] = value;
+        ++n;
+    };
     if (!hadVersion)
-        LUserSettingSetString("Settings", "OSCheckRequired", "1");
-    long now = static_cast<long>(time(nullptr));
-    _LSetNumber("InstallDate", now);
+        add("OSCheckRequired", "1");
+    add("InstallDate", now);
     if (LUserSettingGet<long>("Settings", "InstallDateFirst", 0) <= 0)
-        _LSetNumber("InstallDateFirst", now);
-    LUserSettingSetString("Settings", "RunsSinceLastInstall", "0");
+        add("InstallDateFirst", now);
+    add("RunsSinceLastInstall", "0");
     if (hadVersion && strcmp(previous, kLVersion) != 0)
-        LUserSettingSetString("Settings", "PreviousVersion", previous);
-    LUserSettingSetString("Settings", "CurrentVersion", kLVersion);
+        add("PreviousVersion", previous);
+    add("CurrentVersion", kLVersion);
+    LUserSettingSetStrings("Settings", keys, values, n);
 }
 
 bool LInstallerMain()
