@@ -191,6 +191,26 @@ TEST_F(MainWindowTest, DerivedMenusGetRecentFilesAndTheHelpTail)
     w->MainWindowDestroy();
 }
 
+TEST_F(MainWindowTest, QuitEventCancelsTheModalAndSkipsTheExitPages)
+{
+    auto w = std::make_unique<TestMainWindow>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+    auto* other = new LNativeWindow(LUiRect { 0, 0, 100, 80 }, kLUiWindowTitled, false);
+    uintptr_t session = LModalLoop::BeginSession(other);
+    ASSERT_NE(session, 0u);
+    w->SendCommand(LFourCC("quit")); // refused while the modal runs
+    EXPECT_FALSE(w->IsDestroyed());
+    w->EvAppleEvent(LAppleEvent { "quit", {}, "" }); // the session ends, or a signal came
+    EXPECT_TRUE(w->IsDestroyed());
+    EXPECT_FALSE(LModalLoop::IsSessionOpen(session));
+    EXPECT_EQ(LUserSettingGet<int>("Settings", "Runs", 0), 0); // no exit pages
+    EXPECT_NE(LUserSettingGet<int>("MainWindow", "Width", -1), -1);
+    other->Close();
+    other->Release();
+}
+
 TEST_F(MainWindowTest, RestartRestoresTheStoredSize)
 {
     LUserSettingSetString("MainWindow", "Width", "1000");
