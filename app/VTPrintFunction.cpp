@@ -2,6 +2,7 @@
 
 #include "app/VTPaintTemplatesAndOverlays.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaintSurface.h"
 
 #include <cmath>
@@ -9,8 +10,6 @@
 #include <cstdio>
 
 namespace {
-
-VTPrintQuestionFunction gQuestion = nullptr;
 
 void AppendF(LStringLongTemplate<char>& text, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
@@ -26,11 +25,6 @@ void AppendF(LStringLongTemplate<char>& text, const char* format, ...)
 }
 
 } // namespace
-
-void VTPrintSetQuestionFunction(VTPrintQuestionFunction function)
-{
-    gQuestion = function;
-}
 
 LMatrix<float> VTPrintFunctionClass::SheetTransform(float angle, float w, float h, float W, float H)
 {
@@ -111,9 +105,8 @@ bool VTPrintFunctionClass::CanPrint(LView* owner, LPrintSettings& settings)
         return true;
     LStringLongTemplate<char> text;
     BuildPaperQuestion(text, *layout, settings);
-    if (!gQuestion)
-        return false;
-    return gQuestion(owner, text.GetString(), " Utskrift", "Fortsätt skriva ut", "Avbryt");
+    return LAlertWithButtonText::DisplayYesNoWarningDefaultNo(
+        owner, text.GetString(), " Utskrift", "Fortsätt skriva ut", "Avbryt");
 }
 
 void VTPrintSettingsForLayout(

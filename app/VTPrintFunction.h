@@ -9,13 +9,6 @@
 #include "app/VTProject.h"
 #include "lfw/mac/LPrintSurface.h"
 
-// Asks the user a warning question whose default button refuses; true when the go-on button was
-// chosen. The window framework installs its alert here; without one the answer is no, so a
-// print on other paper than the layout's never starts unasked.
-using VTPrintQuestionFunction = bool (*)(
-    LView* owner, const char* text, const char* caption, const char* yesText, const char* noText);
-void VTPrintSetQuestionFunction(VTPrintQuestionFunction function);
-
 class VTPrintFunctionClass : public LPrintFunction {
 public:
     // printableSize: the first two fields (printable width and height, mm) of the settings of
@@ -32,7 +25,8 @@ public:
     // Paints the page: nothing without a page. A page the print system cannot start is not
     // painted; its error is kept (GetPageStartError) and the page is skipped.
     void Print(LPrintSurface& surface) override;
-    // True for a disc layout and for the layout's own paper; otherwise the user is asked.
+    // True for a disc layout and for the layout's own paper; otherwise the user is asked with a
+    // warning whose default button refuses, and only the go-on button prints.
     bool CanPrint(LView* owner, LPrintSettings& settings) override;
 
     // The text the user is asked when the paper differs (empty when none is needed).

@@ -1,6 +1,7 @@
 #include "lfw/mac/LMacWindow.h"
 
 #include "lfw/gen/LCharSet.h"
+#include "lfw/mac/LScrollView.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -56,6 +57,7 @@ bool ViewInSuperview(LView* view)
 
 LMacWindow::LMacWindow()
 {
+    LScrollView::InstallHooks();
     LUiScreen screen;
     float scale = LUiMainScreen(screen) ? float(screen.scale) : 1.0f;
     SetCharacterMetrics(8 * scale, 17 * scale, 8, 17);

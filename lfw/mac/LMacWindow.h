@@ -97,6 +97,7 @@ public:
     static double GetBackingScaleFactor(LView* view);
 
     bool IsInitialised() const { return fInitialised; }
+    bool IsWindowInitialised() const override { return fInitialised; }
     bool IsModalRunning() const { return fModalRunning; }
     int CentringDone() const { return fCentringDone; }
     bool IsPanel() const { return fPanel; }
@@ -127,6 +128,12 @@ public:
     virtual void InsertMenuItem(int, int, const char*, unsigned int) { }
     virtual void InsertMenuItemSeparator(int) { }
     virtual void InsertMenuItemSeparator(int, int) { }
+
+    // Message boxes over the window (LAlert.cpp): an error titled with the product name, a
+    // warning and an information box, each with one button "OK".
+    void PopupBoxError(const char* text) const;
+    void PopupBoxWarning(const char* text, const char* title) const;
+    void PopupBoxInfo(const char* text, const char* title) const;
 
     // Context menus: at the mouse (its right edge there when rightAlign), or at a point of the
     // window in pixels with the menu's left or right edge there.

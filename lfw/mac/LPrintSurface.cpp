@@ -1,16 +1,19 @@
 #include "lfw/mac/LPrintSurface.h"
 
+#include "lfw/mac/LProgressDialog.h"
 #include "platform/print/Print.h"
 #include "platform/ui/LView.h"
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace {
 
 constexpr double kMmPerPoint = 25.4 / 72.0;
 // StartPage outside a document.
 constexpr int kErrorNoDocument = -30870;
+constexpr int kErrorCancelled = -128; // the user stopped the print
 
 double PointsFromMm(double mm)
 {
@@ -61,6 +64,17 @@ public:
 
     void Print(platform::print::Document& document, const platform::print::Choices&) override
     {
+        // From here on painting and spooling run under a progress window whose Cancel stops
+        // the print; DoPrint closes it once the print system is done.
+        mProgress = std::make_unique<LProcessDialogRunInterface>("Skriver ut");
+        if (mProgress->_Open(mOwner, false)) {
+            mProgress->OpenModalWindow();
+            mProgress->SetStatus("Skriver ut", 0);
+            mProgress->SetProgressIndeterminateOn();
+            mSurface.mProgress = mProgress.get();
+        } else {
+            mProgress.reset();
+        }
         mSurface.mPageWidth = int(std::lround(mImageableWidth));
         mSurface.mPageHeight = int(std::lround(mImageableHeight));
         mSurface.SetSurfaceSize(mSurface.mPageWidth, mSurface.mPageHeight);
@@ -76,7 +90,19 @@ public:
         mSurface.mDocument = nullptr;
     }
 
+    bool Cancelled() override { return mProgress && mProgress->IsToStop(); }
+
+    // Ends the progress window (after the print system is done with the pages).
+    void Finish()
+    {
+        mSurface.mProgress = nullptr;
+        if (mProgress)
+            mProgress->CloseModalWindow();
+        mProgress.reset();
+    }
+
 private:
+    std::unique_ptr<LProcessDialogRunInterface> mProgress;
     LPrintSurface& mSurface;
     LView* mOwner;
     LPrintFunction& mFunction;
@@ -103,6 +129,11 @@ void LPrintSurface::GetPrintPaperMargins()
 
 int LPrintSurface::StartPage()
 {
+    // Cancelled from the progress window: no more pages.
+    if (mProgress && mProgress->IsToStop()) {
+        ++mFailedPageStarts;
+        return kErrorCancelled;
+    }
     if (!mDocument) {
         ++mFailedPageStarts;
         return kErrorNoDocument;
@@ -179,6 +210,7 @@ bool LPrintSurface::DoPrint(
     std::string error;
     platform::print::Result result = platform::print::Run(
         owner ? owner->ExistingWidget() : nullptr, request, delegate, &error);
+    delegate.Finish();
     // A page that could not be started is missing from the printed document.
     return result == platform::print::Result::Printed && mFailedPageStarts == 0;
 }

@@ -12,6 +12,7 @@
 
 class LView;
 class LPrintSurface;
+class LProcessInterface;
 namespace platform::print {
 class Document;
 }
@@ -76,6 +77,7 @@ public:
     int GetFailedPageStarts() const { return mFailedPageStarts; }
 
 protected:
+    LProcessInterface* mProgress = nullptr; // the progress window while pages are painted
     int mPageWidth = 0; // points, rounded
     int mPageHeight = 0;
     LPaintContext mContext;

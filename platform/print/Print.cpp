@@ -89,6 +89,7 @@ struct Operation {
     std::unique_ptr<Document> document;
     bool refused = false;
     bool empty = false;
+    bool cancelledWhilePrinting = false; // the user stopped it after the panel
     GtkPageSetup* chosenSetup = nullptr; // the page setup the user chose
 
     ~Operation()
@@ -152,6 +153,11 @@ void OnBeginPrint(GtkPrintOperation* op, GtkPrintContext* context, gpointer data
     run->document = std::make_unique<Document>(
         choices.imageableWidth, choices.imageableHeight, choices.imageableX, choices.imageableY);
     run->delegate->Print(*run->document, choices);
+    if (run->delegate->Cancelled()) {
+        run->cancelledWhilePrinting = true;
+        gtk_print_operation_cancel(op);
+        return;
+    }
     size_t pages = run->document->GetPageCount();
     if (pages == 0) {
         run->empty = true;
@@ -161,9 +167,14 @@ void OnBeginPrint(GtkPrintOperation* op, GtkPrintContext* context, gpointer data
     gtk_print_operation_set_n_pages(op, int(std::min<size_t>(pages, 0x7FFFFFFF)));
 }
 
-void OnDrawPage(GtkPrintOperation*, GtkPrintContext* context, gint page, gpointer data)
+void OnDrawPage(GtkPrintOperation* op, GtkPrintContext* context, gint page, gpointer data)
 {
     auto* run = static_cast<Operation*>(data);
+    if (run->delegate->Cancelled()) {
+        run->cancelledWhilePrinting = true;
+        gtk_print_operation_cancel(op);
+        return;
+    }
     if (run->document && page >= 0)
         run->document->ReplayPage(size_t(page), gtk_print_context_get_cairo_context(context));
 }
@@ -310,6 +321,8 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
         outcome = Result::Failed;
         if (error)
             *error = gerror && gerror->message ? gerror->message : "print failed";
+    } else if (run.cancelledWhilePrinting) {
+        outcome = Result::Cancelled;
     } else if (run.refused) {
         outcome = Result::Refused;
     } else if (run.empty) {

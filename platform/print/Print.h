@@ -87,6 +87,9 @@ public:
     virtual bool Confirm(Choices& choices) = 0;
     // Paints the whole document.
     virtual void Print(Document& document, const Choices& choices) = 0;
+    // Asked after painting and before each page is handed to the printer: true cancels the
+    // print (the result is then Cancelled).
+    virtual bool Cancelled() { return false; }
 };
 
 enum class Result {

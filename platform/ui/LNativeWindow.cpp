@@ -433,8 +433,11 @@ void LNativeWindow::ApplyContentSize()
         gtk_window_set_default_size(fWindow, w, total);
         gtk_window_resize(fWindow, w, total);
     } else if (content) {
-        // A fixed-size window takes exactly the size its content asks for.
+        // A fixed-size window takes exactly the size its content asks for, also a smaller one:
+        // a default size from before would otherwise hold it at least that large.
         gtk_widget_set_size_request(content, w, h);
+        gtk_window_set_default_size(fWindow, -1, -1);
+        gtk_window_resize(fWindow, w, h + int(TopSlotsHeight()));
     } else {
         gtk_window_set_default_size(fWindow, w, h);
         gtk_window_resize(fWindow, w, h);
@@ -796,4 +799,13 @@ unsigned long LNativeWindow::XWindowId() const
         return gdk_x11_window_get_xid(gw);
 #endif
     return 0;
+}
+
+void LNativeWindow::SetStyleMask(unsigned style)
+{
+    fStyle = style;
+    if (!fWindow)
+        return;
+    gtk_window_set_deletable(fWindow, (style & kLUiWindowClosable) != 0);
+    gtk_window_set_resizable(fWindow, (style & kLUiWindowResizable) != 0);
 }

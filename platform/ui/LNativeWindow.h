@@ -68,6 +68,8 @@ public:
     GtkWindow* Gtk() const { return fWindow; }
     bool IsPanel() const { return fPanel; }
     unsigned StyleMask() const { return fStyle; }
+    // Changes the close box and the resize bar (kLUiWindowClosable, kLUiWindowResizable).
+    void SetStyleMask(unsigned style);
     bool IsClosed() const { return fWindow == nullptr; }
 
     // The delegate is retained until the window is closed.

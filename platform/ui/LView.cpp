@@ -601,6 +601,7 @@ void LView::SetHidden(bool hidden)
     fHidden = hidden;
     if (fWidget)
         gtk_widget_set_visible(fWidget, !hidden);
+    HiddenDidChange(hidden);
 }
 
 bool LView::IsHiddenOrHasHiddenAncestor() const

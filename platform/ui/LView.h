@@ -130,6 +130,8 @@ public:
     virtual bool AcceptsFirstResponder() const { return fAcceptsFocus; }
     // The frame changed (moved or resized, also when the window resized the content view).
     virtual void FrameDidChange() { }
+    // SetHidden changed the view's own hidden state.
+    virtual void HiddenDidChange(bool hidden) { (void)hidden; }
     // Drops: operations are kLUiDrag* bits.
     virtual int DraggingEntered(const LUiDragInfo&) { return kLUiDragNone; }
     virtual int DraggingUpdated(const LUiDragInfo&) { return kLUiDragNone; }

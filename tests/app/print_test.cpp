@@ -4,6 +4,8 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LPrintSurface.h"
 #include "platform/print/Print.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LUiAlert.h"
 #include "support/DocumentTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -13,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -26,16 +29,32 @@ struct Asked {
     int count = 0;
     std::string text, caption, yes, no;
     bool answer = true;
+    bool closeInstead = false; // the alert is closed without a button
 } gAsked;
 
-bool Ask(LView*, const char* text, const char* caption, const char* yes, const char* no)
+// Answers every message box that shows (the paper question) as gAsked says, and notes what it
+// asked: the question's default button refuses, the second goes on.
+gboolean AnswerQuestion(gpointer)
 {
+    auto* d = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+    if (!d || !gtk_widget_get_mapped(d) || g_object_get_data(G_OBJECT(d), "vt-answered"))
+        return G_SOURCE_CONTINUE;
+    g_object_set_data(G_OBJECT(d), "vt-answered", GINT_TO_POINTER(1));
     ++gAsked.count;
-    gAsked.text = text;
-    gAsked.caption = caption;
-    gAsked.yes = yes;
-    gAsked.no = no;
-    return gAsked.answer;
+    gchar* headline = nullptr;
+    gchar* message = nullptr;
+    g_object_get(d, "text", &headline, "secondary-text", &message, nullptr);
+    gAsked.caption = headline ? headline : "";
+    gAsked.text = message ? message : "";
+    g_free(headline);
+    g_free(message);
+    GtkWidget* no = gtk_dialog_get_widget_for_response(GTK_DIALOG(d), 0);
+    GtkWidget* yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(d), 1);
+    gAsked.no = no ? gtk_button_get_label(GTK_BUTTON(no)) : "";
+    gAsked.yes = yes ? gtk_button_get_label(GTK_BUTTON(yes)) : "";
+    gtk_dialog_response(
+        GTK_DIALOG(d), gAsked.closeInstead ? GTK_RESPONSE_DELETE_EVENT : (gAsked.answer ? 1 : 0));
+    return G_SOURCE_CONTINUE;
 }
 
 // Presses the print panel's print button once a printer is chosen.
@@ -96,9 +115,15 @@ protected:
         VTOptions::PaperSizeIDSet(LPaperSizeA4);
         LSettingSetMeasurementUnit(0);
         gAsked = Asked();
-        VTPrintSetQuestionFunction(&Ask);
+        if (uitest::Init())
+            m_answerer = g_timeout_add(10, AnswerQuestion, nullptr);
     }
-    void TearDown() override { VTPrintSetQuestionFunction(nullptr); }
+    void TearDown() override
+    {
+        if (m_answerer)
+            g_source_remove(m_answerer);
+    }
+    guint m_answerer = 0;
 
     // Makes the next print go to the print-to-file printer, writing this PDF.
     std::string PrintToFile(const char* name)
@@ -184,12 +209,12 @@ TEST_F(Print, PaperQuestion)
             + "\n\nMedium dimensions selected:\n   5.83in x 8.27in\n\nMedium size suggested:\n"
               "   Standard A4");
 
-    // Without anyone to ask, a print on other paper does not start.
-    VTPrintSetQuestionFunction(nullptr);
+    // A question closed without an answer (Escape, the close box) does not print.
+    gAsked.closeInstead = true;
     EXPECT_FALSE(print.CanPrint(nullptr, s));
+    gAsked.closeInstead = false;
 
     // Direct-to-disc layouts are never asked about.
-    VTPrintSetQuestionFunction(&Ask);
     VTProject disc(new VTLabelLayoutDataDirectToCDDVDStandard);
     VTPrintFunctionClass discPrint(&disc, disc.GetLabelLayout()->pages.GetHead(), size, true);
     const int asked = gAsked.count;
@@ -342,4 +367,67 @@ TEST_F(Print, ARefusedPaperPrintsNothing)
     EXPECT_TRUE(settings.paperSizeKnown);
     uitest::Pump(100);
     EXPECT_NE(access(pdf.c_str(), F_OK), 0);
+}
+
+namespace {
+
+// The window titled so among the application's windows; null when none.
+GtkWindow* FindWindowTitled(const char* title)
+{
+    GtkWindow* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* l = windows; l; l = l->next) {
+        const char* t = gtk_window_get_title(GTK_WINDOW(l->data));
+        if (t && std::strcmp(t, title) == 0 && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            found = GTK_WINDOW(l->data);
+    }
+    g_list_free(windows);
+    return found;
+}
+
+// Paints under the progress window; optionally the user cancels it before the page starts.
+struct WatchedPrint : VTPrintFunctionClass {
+    using VTPrintFunctionClass::VTPrintFunctionClass;
+    bool cancel = false;
+    bool sawProgress = false;
+    unsigned modal = 0;
+    void Print(LPrintSurface& surface) override
+    {
+        GtkWindow* progress = FindWindowTitled("Skriver ut");
+        sawProgress = progress != nullptr;
+        modal = LModalCounter::Count();
+        if (cancel && progress)
+            gtk_window_close(progress); // the window's close is Cancel
+        VTPrintFunctionClass::Print(surface);
+    }
+};
+
+} // namespace
+
+TEST_F(Print, PaintingRunsUnderAProgressWindowWhoseCancelStopsThePrint)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    auto project = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetHead();
+    LPrintSettings settings;
+    VTPrintSettingsForLayout(settings, *project->GetLabelLayout(), *page);
+    {
+        WatchedPrint print(project.get(), page, &settings.imageableWidth, true);
+        const std::string pdf = PrintToFile("shown.pdf");
+        EXPECT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, print));
+        EXPECT_TRUE(print.sawProgress);
+        EXPECT_GE(print.modal, 1u);
+        EXPECT_EQ(FindWindowTitled("Skriver ut"), nullptr);
+    }
+    WatchedPrint print(project.get(), page, &settings.imageableWidth, true);
+    print.cancel = true;
+    const std::string pdf = PrintToFile("cancelled.pdf");
+    EXPECT_FALSE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, print));
+    EXPECT_TRUE(print.sawProgress);
+    EXPECT_NE(print.GetPageStartError(), 0);
+    EXPECT_EQ(FindWindowTitled("Skriver ut"), nullptr);
+    EXPECT_EQ(LModalCounter::Count(), 0u);
+    std::ifstream written(pdf, std::ios::binary | std::ios::ate);
+    EXPECT_TRUE(!written || written.tellg() <= 0) << "a cancelled print wrote its file";
 }

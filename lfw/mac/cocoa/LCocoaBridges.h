@@ -99,3 +99,34 @@ public:
 protected:
     ~LCocoaPaintBackgroundBridge() = default;
 };
+
+// A painted control behind its host view (LCocoaPaintControlImpl). The host keeps the control's
+// size in backing pixels, hands it every paint and key, and tells it when it is shown or hidden.
+class LCocoaPaintControlBridge {
+public:
+    // The control's stored size in backing pixels.
+    virtual void GetPaintControlSize(int& width, int& height) const = 0;
+    virtual void SetPaintControlSize(int width, int height) = 0;
+    // The new size is already stored.
+    virtual void EvSize() = 0;
+    virtual void EvShow(bool show) = 0;
+    // Paints the control; dirty is in the host's points.
+    virtual void EvPaint(cairo_t* cr, const LUiRect& dirty) = 0;
+    // Keys of the host (down, repeat and up); true when the control handled the key.
+    virtual bool EvPaintControlKey(const LUiEvent& event) = 0;
+
+protected:
+    ~LCocoaPaintControlBridge() = default;
+};
+
+// The scroll view object of the framework (LScrollView) behind its GTK scroll view.
+class LCocoaScrollViewBridge {
+public:
+    // Whether it holds both its scroll view and its document view.
+    virtual bool HasScrollAndDocumentViews() const = 0;
+    // The visible part moved.
+    virtual void UpdateScroll() = 0;
+
+protected:
+    ~LCocoaScrollViewBridge() = default;
+};

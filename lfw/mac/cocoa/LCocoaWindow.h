@@ -57,6 +57,8 @@ public:
         (void)code;
     }
     virtual bool IsWindowVisible() { return false; }
+    // InitDialog has run and the window is ready (LMacWindow keeps the flag).
+    virtual bool IsWindowInitialised() const { return false; }
     virtual void EvWindowDidBecomeKey() { }
     virtual void EvWindowDidResignKey() { }
     virtual void EvShow() { }

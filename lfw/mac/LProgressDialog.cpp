@@ -1,0 +1,327 @@
+#include "lfw/mac/LProgressDialog.h"
+
+#include "lfw/gen/LCharSet.h"
+#include "lfw/ios/LEventQueue.h"
+#include "lfw/mac/LAlert.h"
+#include "lfw/mac/LApplication.h"
+#include "lfw/mac/LControlFlags.h"
+#include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaSimpleViews.h"
+#include "lfw/mac/cocoa/LCocoaWindowImpl.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LView.h"
+
+#include <string>
+
+namespace {
+
+int R(double v)
+{
+    return int(v + 0.5);
+}
+
+std::string& Footer()
+{
+    static std::string footer = "Vorantel";
+    return footer;
+}
+
+template <class V> V* AddView(LWindow& window, V* view, int id)
+{
+    view->SetTag(id);
+    window.GetContentView()->AddSubview(view);
+    view->Release();
+    return view;
+}
+
+} // namespace
+
+void LProgressDialog::SetFooterText(const char* text)
+{
+    Footer() = text ? text : "";
+}
+
+LProgressDialog::LProgressDialog(const char* title)
+    : szTitle(title ? title : "")
+{
+}
+
+LProgressDialog::~LProgressDialog()
+{
+    LMacWindow::RemoveDestroyObserver(WindowDestroyed, this);
+}
+
+LCocoaProgressIndicatorImpl* LProgressDialog::ProgressBar() const
+{
+    return dynamic_cast<LCocoaProgressIndicatorImpl*>(GetControlHandle(104));
+}
+
+void LProgressDialog::WindowDestroyed(LNativeWindow* window, void* data)
+{
+    // The parent went while the job runs (the job closed it): the progress window stays.
+    auto* self = static_cast<LProgressDialog*>(data);
+    if (window && window == self->fParentNative) {
+        self->fParentNative = nullptr;
+        self->pParentWindow = nullptr;
+    }
+}
+
+bool LProgressDialog::Open(LView* parent)
+{
+    if (!_Open(parent, false))
+        return false;
+    OpenModalWindow();
+    bool result = MainFunction();
+    CloseModalWindow();
+    return result;
+}
+
+bool LProgressDialog::_Open(LView* parent, bool extraLine)
+{
+    bExtraLine = extraLine;
+    pParentView = parent;
+    pParentWindow = nullptr;
+    if (!parent) {
+        LNativeWindow* modal = LModalLoop::ModalWindow();
+        parent = modal ? modal->ContentView() : nullptr;
+        pParentView = parent;
+    }
+    if (parent) {
+        auto* window = dynamic_cast<LWindow*>(LCocoaWindow::GetThisProperty(parent));
+        if (!window)
+            window = LDialogWindowOfView(parent);
+        if (window && !window->IsRealWindow())
+            if (LWindow* real = window->GetRealParent())
+                window = real;
+        // The owner is laying its controls out after a resize: nothing opens.
+        if (window && !window->LayoutFlag())
+            return false;
+        pParentWindow = window;
+    }
+    CreateProgressDialog();
+    return GetContentView() != nullptr;
+}
+
+void LProgressDialog::CreateProgressDialog()
+{
+    CreateCocoaWindow(1, 1, kLUiWindowTitled, false, pParentView);
+    if (!GetContentView())
+        return;
+    float cw = CharWidthPixels(), ch = CharHeightPixels();
+    double s = GetBackingScaleFactor();
+    int W = R(55 * cw);
+    int H = R(7.5 * ch);
+    if (bExtraLine)
+        H += R(1.23 * ch) + R(0.59 * ch);
+    SizeDialogPixelsMac(W, H, false);
+    if (LNativeWindow* w = GetNativeWindow())
+        w->SetStyleMask(w->StyleMask() & ~unsigned(kLUiWindowClosable));
+    SetCaption(szTitle);
+
+    int L = R(1.23 * ch), G = R(0.59 * ch), T = R(0.94 * ch), M = R(2 * cw);
+    int S = int(64 * s);
+    int X = S + R(1.25 * cw) + M;
+    int TW = W - R(1.25 * cw) - S - 2 * M;
+
+    auto* icon = AddView(*this, new LCocoaImageViewImpl(LUiRect {}, this), 110);
+    icon->setIconName(iIcon == 300 ? "dialog-information" : "image-x-generic");
+    MoveControlPixels(110, M, T, S, S);
+    LStaticFlags flags;
+    flags.lineBreak = 2;
+    flags.alignment = 0;
+    AddStatic(101, "", flags);
+    MoveControlPixels(101, X, T, TW, L);
+    AddStatic(102, "", flags);
+    MoveControlPixels(102, X, T + L, TW, L);
+    int barTop = T + 2 * L + G, barHeight = R(0.35 * ch);
+    AddView(*this, new LCocoaProgressIndicatorImpl(LUiRect {}, this), 104);
+    MoveControlPixels(104, X, barTop, TW, std::max(barHeight, int(4 * s)));
+    if (bExtraLine) {
+        AddStatic(106, "", flags);
+        MoveControlPixels(106, X, barTop + barHeight + G, TW, L);
+    }
+    AddCancel(0, 0, 96, "Avbryt");
+    LayoutOkCancelHelp(0, 0, W, H);
+    AddStatic(107, Footer().c_str(), flags);
+    MoveControlPixels(107, X, H - T - L, MeasureStaticTextWidthPixels(107), L);
+
+    if (LNativeWindow* w = GetNativeWindow()) {
+        w->SetLevel(LUiWindowLevel::ModalPanel);
+        LCocoaNativeWindowSetEnabled(w, true);
+    }
+    InitDialog();
+    fInitialised = true;
+    if (pParentWindow)
+        CenterToParent();
+    else
+        CenterDialog();
+    ShowWindow(true);
+    EnableControls();
+}
+
+void LProgressDialog::OpenModalWindow()
+{
+    bStop = false;
+    if (pParentWindow && pParentWindow->IsAlive()) {
+        if (!pParentWindow->IsWindowVisible())
+            pParentWindow->ShowWindow(true);
+        LView* pv = pParentWindow->GetContentView();
+        fParentNative = pv ? pv->Window() : nullptr;
+        if (fParentNative && GetNativeWindow())
+            fParentNative->AddChildWindow(GetNativeWindow());
+        LMacWindow::AddDestroyObserver(WindowDestroyed, this);
+    }
+    if (LView* content = GetContentView())
+        LApplication::ModalSessionBegin(content);
+}
+
+void LProgressDialog::CloseModalWindow()
+{
+    if (fParentNative && GetNativeWindow())
+        fParentNative->RemoveChildWindow(GetNativeWindow());
+    fParentNative = nullptr;
+    LMacWindow::RemoveDestroyObserver(WindowDestroyed, this);
+    if (LView* content = GetContentView()) {
+        LUiRef<LView> hold(content);
+        LApplication::ModalSessionStop(content);
+        DestroyCommon();
+        bStop = true;
+    }
+}
+
+// --- the job's interface -----------------------------------------------------------------------
+
+bool LProgressDialog::StopRequested()
+{
+    // A window destroyed underneath the job (killed from outside) stops it as Cancel would.
+    if (LNativeWindow* w = GetNativeWindow(); w && w->IsClosed())
+        bStop = true;
+    return bStop;
+}
+
+bool LProgressDialog::IsToStop()
+{
+    LMacDispatchEvents();
+    return StopRequested();
+}
+
+LProcessResult LProgressDialog::ProcessWait(unsigned int ms)
+{
+    if (bStop)
+        return LProcessResultStopped;
+    bool timed = ms != LSIGNAL_WAIT_FOREVER;
+    int r
+        = LEventQueueRunUntilStopConditionOrTimeout([this] { return StopRequested(); }, timed, ms);
+    return r == 1 ? LProcessResultStopped : LProcessResultSuccess;
+}
+
+LProcessResult LProgressDialog::ProcessWaitSignal(LSignalObjectRef signal, unsigned int ms)
+{
+    if (bStop)
+        return LProcessResultStopped;
+    return LProcessResult(LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+        signal, [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms));
+}
+
+LProcessResult LProgressDialog::ProcessWaitSignalObjectGroup(
+    LSignalObjectGroup& group, unsigned int ms)
+{
+    if (bStop)
+        return LProcessResultStopped;
+    return LProcessResult(LEventQueueRunUntilGroupSignalledOrStopConditionOrTimeout(
+        group, [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms));
+}
+
+LProcessResult LProgressDialog::ProcessWaitUntilStopped()
+{
+    if (!bStop)
+        LEventQueueRunUntilStopConditionOrTimeout([this] { return StopRequested(); }, false, 0);
+    return LProcessResultStopped;
+}
+
+LProcessResult LProgressDialog::ProcessWaitSignalForever(LSignalObjectRef signal)
+{
+    return ProcessWaitSignal(signal, LSIGNAL_WAIT_FOREVER);
+}
+
+LProcessResult LProgressDialog::ProcessWaitSignalObjectGroupForever(LSignalObjectGroup& group)
+{
+    return ProcessWaitSignalObjectGroup(group, LSIGNAL_WAIT_FOREVER);
+}
+
+void LProgressDialog::SetError(const char* text)
+{
+    LAlert alert(GetContentView(), text, szTitle);
+    alert.type = 2;
+    LAlertCopyField(alert.button1, "Fortsätt");
+    alert._Run();
+}
+
+void LProgressDialog::SetStatus(const char* text, int level)
+{
+    if (level < 0 || level > 1 || !GetContentView())
+        return;
+    int id = level == 0 ? 101 : 102;
+    // Texts that are not well-formed UTF-8 are shown converted.
+    SetText(id, LMacNSStringFromString(text ? text : "").c_str());
+    EnableControl(id, true);
+    if (LView* v = GetControlHandle(id))
+        v->SetNeedsDisplay();
+}
+
+void LProgressDialog::SetProgress(double fraction)
+{
+    if (LCocoaProgressIndicatorImpl* bar = ProgressBar())
+        bar->setDoubleValue(fraction);
+}
+
+void LProgressDialog::SetProgressIndeterminateOn()
+{
+    if (LCocoaProgressIndicatorImpl* bar = ProgressBar())
+        bar->setIndeterminate(true);
+}
+
+void LProgressDialog::SetProgressIndeterminateOff()
+{
+    if (LCocoaProgressIndicatorImpl* bar = ProgressBar())
+        bar->setIndeterminate(false);
+}
+
+void LProgressDialog::Close(int)
+{
+    Close();
+}
+
+void LProgressDialog::Close()
+{
+    if (GetContentView()) {
+        EnableControl(kLCmdCancel, false);
+        if (LView* b = GetControlHandle(kLCmdCancel))
+            b->SetNeedsDisplay();
+    }
+    bStop = true;
+}
+
+LProcessDialogRunInterface::~LProcessDialogRunInterface()
+{
+    CloseModalWindow();
+    pParentWindow = nullptr;
+}
+
+void LProcessDialogRunInterface::Close()
+{
+    CloseModalWindow();
+    pParentWindow = nullptr;
+}
+
+bool LProcessQueueErrorAlert(LView* parent, const char* text, bool continueOnError, bool lastItem)
+{
+    LAlert alert(parent, text, continueOnError ? "Varning" : "Fel");
+    alert.type = continueOnError ? 0 : 2;
+    if (continueOnError && !lastItem) {
+        LAlertCopyField(alert.button1, "Fortsätt");
+        LAlertCopyField(alert.button2, "Avbryt");
+    }
+    return alert.RunField() == 1;
+}

@@ -1,0 +1,224 @@
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
+
+#include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LLayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+// --- host view ---------------------------------------------------------------------------------
+
+LCocoaPaintControlImpl::LCocoaPaintControlImpl(const LUiRect& frame, int cid, LCocoaWindow* window)
+    : LCocoaViewBase(frame, window)
+{
+    SetTag(cid);
+    setEnabled(true);
+}
+
+LCocoaPaintControlImpl::~LCocoaPaintControlImpl()
+{
+    pPaintControl = nullptr;
+}
+
+LCustomCocoaScrollView* LCocoaPaintControlImpl::enclosingScrollView() const
+{
+    auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(Superview());
+    return scroll && scroll->documentView() == this ? scroll : nullptr;
+}
+
+void LCocoaPaintControlImpl::updatePaintControlSize()
+{
+    if (!pWindow || !pPaintControl)
+        return;
+    LUiRect frame = Frame();
+    if (LCustomCocoaScrollView* scroll = enclosingScrollView())
+        frame = scroll->Frame();
+    double scale = std::max(1.0, BackingScale());
+    int w = int(frame.width * scale + 0.5);
+    int h = int(frame.height * scale + 0.5);
+    int oldW = 0, oldH = 0;
+    pPaintControl->GetPaintControlSize(oldW, oldH);
+    if (w == oldW && h == oldH)
+        return;
+    pPaintControl->SetPaintControlSize(w, h);
+    pPaintControl->EvSize();
+}
+
+void LCocoaPaintControlImpl::Draw(cairo_t* cr, const LUiRect& dirty)
+{
+    // Nothing is painted for a window that is going or not yet initialised.
+    if (!pWindow || !pWindow->IsAlive() || !pWindow->IsWindowInitialised())
+        return;
+    if (IsOpaque()) {
+        GtkWidget* top = gtk_widget_get_toplevel(Widget());
+        gtk_render_background(
+            gtk_widget_get_style_context(top), cr, 0, 0, Frame().width, Frame().height);
+    }
+    if (!pPaintControl)
+        return;
+    cairo_save(cr);
+    cairo_rectangle(cr, dirty.x, dirty.y, dirty.width, dirty.height);
+    cairo_clip(cr);
+    pPaintControl->EvPaint(cr, dirty);
+    cairo_restore(cr);
+}
+
+void LCocoaPaintControlImpl::HiddenDidChange(bool hidden)
+{
+    if (pPaintControl)
+        pPaintControl->EvShow(!hidden);
+}
+
+bool LCocoaPaintControlImpl::KeyDown(const LUiEvent& e)
+{
+    if (pPaintControl && pPaintControl->EvPaintControlKey(e))
+        return true;
+    return LCocoaViewBase::KeyDown(e);
+}
+
+bool LCocoaPaintControlImpl::KeyUp(const LUiEvent& e)
+{
+    if (pPaintControl && pPaintControl->EvPaintControlKey(e))
+        return true;
+    return LCocoaViewBase::KeyUp(e);
+}
+
+// --- scroll view -------------------------------------------------------------------------------
+
+LCustomCocoaScrollView::LCustomCocoaScrollView(const LUiRect& frame, int cid)
+    : LCocoaViewBase(frame, nullptr)
+{
+    SetTag(cid);
+}
+
+LCustomCocoaScrollView::~LCustomCocoaScrollView() = default;
+
+GtkWidget* LCustomCocoaScrollView::CreateWidget()
+{
+    GtkWidget* sw = gtk_scrolled_window_new(nullptr, nullptr);
+    // Both scroll bars, shown when needed, always beside the document; no overshoot.
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw),
+        fHorizontal ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER,
+        fVertical ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER);
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(sw), FALSE);
+    gtk_scrolled_window_set_kinetic_scrolling(GTK_SCROLLED_WINDOW(sw), FALSE);
+    GtkWidget* viewport = gtk_viewport_new(nullptr, nullptr);
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+    fDocumentLayout = vt_layout_new();
+    gtk_container_add(GTK_CONTAINER(viewport), fDocumentLayout);
+    gtk_container_add(GTK_CONTAINER(sw), viewport);
+    gtk_widget_show_all(viewport);
+    auto changed = +[](GtkAdjustment*, gpointer self) {
+        static_cast<LCustomCocoaScrollView*>(self)->boundsDidChange();
+    };
+    g_signal_connect(gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(sw)), "value-changed",
+        G_CALLBACK(changed), this);
+    g_signal_connect(gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw)), "value-changed",
+        G_CALLBACK(changed), this);
+    return sw;
+}
+
+void LCustomCocoaScrollView::setScrollers(bool horizontal, bool vertical)
+{
+    fHorizontal = horizontal;
+    fVertical = vertical;
+    if (GtkWidget* sw = ExistingWidget())
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw),
+            horizontal ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER,
+            vertical ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER);
+}
+
+void LCustomCocoaScrollView::setSubView(LView* view)
+{
+    if (!view)
+        return;
+    if (fDocument && fDocument.Get() != view)
+        fDocument->RemoveFromSuperview();
+    fDocument.Reset(view);
+    AddSubview(view);
+    fHasSubView = true;
+    documentSizeChanged();
+}
+
+void LCustomCocoaScrollView::documentSizeChanged()
+{
+    Widget();
+    if (!fDocument || !fDocumentLayout)
+        return;
+    LUiRect f = fDocument->Frame();
+    vt_layout_set_request(
+        VT_LAYOUT(fDocumentLayout), int(std::ceil(f.x + f.width)), int(std::ceil(f.y + f.height)));
+}
+
+void LCustomCocoaScrollView::FrameDidChange()
+{
+    if (auto* host = dynamic_cast<LCocoaPaintControlImpl*>(fDocument.Get()))
+        host->updatePaintControlSize();
+}
+
+void LCustomCocoaScrollView::setEnabled(bool enabled)
+{
+    if (fDocument)
+        fDocument->SetEnabled(enabled);
+    if (GtkWidget* sw = ExistingWidget()) {
+        if (GtkWidget* bar = gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(sw)))
+            gtk_widget_set_sensitive(bar, enabled);
+        if (GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(sw)))
+            gtk_widget_set_sensitive(bar, enabled);
+    }
+}
+
+bool LCustomCocoaScrollView::isEnabled() const
+{
+    return !fDocument || fDocument->IsEnabled();
+}
+
+bool LCustomCocoaScrollView::isScrollerVisible(bool vertical)
+{
+    GtkWidget* sw = Widget();
+    GtkWidget* bar = vertical ? gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(sw))
+                              : gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(sw));
+    return bar && gtk_widget_get_visible(bar) && gtk_widget_get_child_visible(bar)
+        && gtk_widget_get_mapped(bar);
+}
+
+LUiSize LCustomCocoaScrollView::contentSize()
+{
+    LUiSize size { Frame().width, Frame().height };
+    GtkWidget* sw = Widget();
+    if (isScrollerVisible(true))
+        size.width -= gtk_widget_get_allocated_width(
+            gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(sw)));
+    if (isScrollerVisible(false))
+        size.height -= gtk_widget_get_allocated_height(
+            gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(sw)));
+    size.width = std::max(0.0, size.width);
+    size.height = std::max(0.0, size.height);
+    return size;
+}
+
+void LCustomCocoaScrollView::scrollToPoint(LUiPoint point)
+{
+    GtkWidget* sw = Widget();
+    gtk_adjustment_set_value(gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(sw)), point.x);
+    gtk_adjustment_set_value(gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw)), point.y);
+    boundsDidChange();
+}
+
+void LCustomCocoaScrollView::boundsDidChange()
+{
+    GtkWidget* sw = ExistingWidget();
+    if (!sw)
+        return;
+    LUiPoint origin {
+        gtk_adjustment_get_value(gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(sw))),
+        gtk_adjustment_get_value(gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw))),
+    };
+    SetBoundsOrigin(origin);
+    if (pScrollView && pScrollView->HasScrollAndDocumentViews()
+        && (isScrollerVisible(true) || isScrollerVisible(false))) {
+        pScrollView->UpdateScroll();
+        if (fDocument)
+            fDocument->SetNeedsDisplay();
+    }
+}

@@ -1,0 +1,27 @@
+// A message box: a GTK message dialog with a headline, an explanatory text, up to three buttons
+// and an optional check box, run modally (and counted by the modal counter) over a parent window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class LNativeWindow;
+
+struct LUiAlert {
+    int style = 1; // 0 warning, 1 information, 2 error
+    std::string headline; // well-formed UTF-8
+    std::string message; // well-formed UTF-8; may be long (it then scrolls)
+    // Button labels in the order they were added: the first is the default (Return) button and
+    // stands rightmost, the next ones to its left. The answer is the index into this list.
+    std::vector<std::string> buttons;
+    bool showCheckBox = false;
+    std::string checkBoxLabel;
+    bool checked = false; // in: the box's state; out: its state when the alert ended
+    LNativeWindow* parent = nullptr; // the alert stays above it; null: centred on the screen
+};
+
+// Runs the alert; answers the index of the chosen button, or -1 when it ended another way
+// (Escape, the window's close box, destroyed). Needs LUiInit.
+int LUiRunAlert(LUiAlert& alert);
+// The message dialog that runs now (the innermost), or null: tests answer it.
+void* LUiCurrentAlertWidget();
