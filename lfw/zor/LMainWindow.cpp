@@ -2,15 +2,19 @@
 
 #include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/mac/LApplication.h"
+#include "lfw/mac/LDialog.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/mac/LMonitorInfo.h"
+#include "lfw/mac/LProgressDialog.h"
 #include "lfw/unix/LDebugSignal.h"
 #include "lfw/unix/LHangDetector.h"
 #include "lfw/unix/LUnixProcess.h"
 #include "lfw/zor/LAbout.h"
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LHelp.h"
+#include "lfw/zor/LZORHooks.h"
 #include "lfw/zor/LInstaller.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
@@ -588,6 +592,7 @@ void LMainWindow::EvAppleEvent(const LAppleEvent& event)
 
 void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)())
 {
+    LMainWindowInstallFrameworkHooks();
     LAppDelegateHooks& hooks = LAppDelegateHooksGet();
     hooks.install = [] { return Install(); };
     hooks.createMainWindow = createMainWindow;
@@ -599,4 +604,69 @@ void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)())
         if (auto* main = dynamic_cast<LMainWindow*>(&window))
             main->EvAppleEvent(event);
     };
+}
+
+namespace {
+
+// A job of the online services, run under the framework's progress dialog.
+struct LZORJobRecord {
+    const LZORJob* job = nullptr;
+};
+
+LView* _LMainContentView()
+{
+    return LMainWindow::pInstance ? LMainWindow::pInstance->GetContentView() : nullptr;
+}
+
+int _LFrameworkAlert(
+    int kind, const char* title, const char* text, const char* const* buttons, int buttonCount)
+{
+    LAlert alert(_LMainContentView(), text ? text : "", title ? title : "");
+    alert.type = kind == LZORAlertWarning ? 0 : (kind == LZORAlertError ? 2 : 1);
+    char(*fields[3])[260] = { &alert.button1, &alert.button2, &alert.button3 };
+    for (int i = 0; i < 3; ++i)
+        (*fields[i])[0] = 0;
+    for (int i = 0; i < buttonCount && i < 3; ++i)
+        LAlertCopyField(*fields[i], buttons[i] ? buttons[i] : "");
+    if (buttonCount < 1)
+        LAlertCopyField(alert.button1, "OK");
+    int field = alert.RunField();
+    return field >= 1 && field <= buttonCount ? field - 1 : -1;
+}
+
+int _LRateItByMenu(void* view)
+{
+    static const LDialogMenuItem kItems[] = {
+        { 5000, "Jag älskar det", "Detta är ett riktigt bra program" },
+        { 5001, "Det är okej", "Detta är ett acceptabelt program" },
+        { 5002, "Det behöver arbete", "Det är användbart men skulle kunna förbättras" },
+        { 5003, "Jag hatar det", "Om du inte gillar Vorantel" },
+        { 0, nullptr, nullptr },
+    };
+    LDialogMenu menu(static_cast<LView*>(view), "Betygsätt Vorantel", "Gillar du Vorantel?", "",
+        kItems, 5000, true);
+    return menu.Run();
+}
+
+// Found by argument-dependent lookup from the progress dialog's template.
+LProcessResult Process(LProcessInterface& job, LZORJobRecord& record)
+{
+    return record.job ? (*record.job)(job) : LProcessResultError;
+}
+
+LProcessResult _LFrameworkRunJob(const char* title, const LZORJob& job)
+{
+    LZORJobRecord record { &job };
+    LProcessDialog<LZORJobRecord> dialog(title ? title : "", record);
+    dialog.Open(_LMainContentView());
+    return static_cast<LProcessResult>(dialog.result);
+}
+
+} // namespace
+
+void LMainWindowInstallFrameworkHooks()
+{
+    LZORSetAlertFunction(_LFrameworkAlert);
+    LZORSetRunJobFunction(_LFrameworkRunJob);
+    LMainWindowSetRateItDialogFunction(_LRateItByMenu);
 }

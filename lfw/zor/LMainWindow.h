@@ -118,3 +118,6 @@ private:
 // Installs the application delegate's hooks: the installation step, the main window made by
 // createMainWindow, its start-up with the process's arguments, and its application events.
 void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)());
+// Installs the window layer's alert, progress dialog and choice dialog as the online services'
+// alert, job runner and rating question (done by LMainWindowInstallApplicationHooks too).
+void LMainWindowInstallFrameworkHooks();

@@ -7,6 +7,7 @@
 #include "lfw/zor/LZORHooks.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiMenu.h"
 #include "support/LoopbackServer.h"
 #include "support/PrivateHomes.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -267,6 +269,24 @@ TEST_F(MainWindowTest, VersionCheckCommand)
     EXPECT_EQ(gAlertTitles,
         (std::vector<std::string> { "Uppdaterad version tillgänglig", "Aktuell Version" }));
     w->MainWindowDestroy();
+}
+
+TEST_F(MainWindowTest, FrameworkProgressDialogRunsTheServicesJobs)
+{
+    LMainWindowInstallFrameworkHooks();
+    int progressCalls = 0;
+    EXPECT_EQ(LZORRunJob("Sök efter uppdateringar",
+                  [&](LProcessInterface& job) {
+                      job.SetStatus("Söker", 0);
+                      job.SetProgress(0.5);
+                      ++progressCalls;
+                      return LProcessResultSuccess;
+                  }),
+        LProcessResultSuccess);
+    EXPECT_EQ(progressCalls, 1);
+    // (An error text would show the framework's alert over the progress window.)
+    EXPECT_EQ(LZORRunJob("Fel", [](LProcessInterface&) { return LProcessResultError; }),
+        LProcessResultError);
 }
 
 TEST(MainWindowSizes, DefaultSizeAndCaption)
