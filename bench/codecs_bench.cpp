@@ -14,6 +14,8 @@
 #include "lfw/graphics/LImageIOCodec.h"
 #include "lfw/graphics/LPNMCodec.h"
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <csetjmp>
 #include <cstdio>
@@ -24,6 +26,8 @@
 #include <png.h>
 #include <string>
 #include <vector>
+
+using benchsupport::RunCommand;
 
 namespace {
 
@@ -100,16 +104,6 @@ Files& Shared()
 {
     static Files files;
     return files;
-}
-
-void RunCommand(benchmark::State& state, const std::string& command)
-{
-    for (auto _ : state) {
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError(("failed: " + command).c_str());
-            break;
-        }
-    }
 }
 
 // ---- BMP and PPM -------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // overlays, for a project file and for an old XML project.
 
 #include "app/VTProjectFile.h"
+#include "bench/BenchSupport.h"
 #include "tests/support/ProjectTestSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -15,26 +16,9 @@
 
 namespace {
 
-struct Scratch {
-    std::string path;
-    Scratch()
-    {
-        char pattern[] = "/tmp/vt-loading-bench-XXXXXX";
-        if (mkdtemp(pattern))
-            path = pattern;
-        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
-    }
-    ~Scratch()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
-Scratch& Folder()
+benchsupport::Scratch& Folder()
 {
-    static Scratch scratch;
+    static benchsupport::Scratch scratch("/tmp/vt-loading-bench-XXXXXX");
     return scratch;
 }
 

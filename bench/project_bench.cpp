@@ -8,6 +8,7 @@
 
 #include "app/VTExport.h"
 #include "app/VTProjectFile.h"
+#include "bench/BenchSupport.h"
 #include "lfw/graphics/LImageFile.h"
 #include "tests/support/ProjectTestSupport.h"
 
@@ -27,27 +28,9 @@
 
 namespace {
 
-// A folder for the files of one run, removed at exit; settings and temporary files go there too.
-struct Scratch {
-    std::string path;
-    Scratch()
-    {
-        char pattern[] = "/tmp/vt-project-bench-XXXXXX";
-        if (mkdtemp(pattern))
-            path = pattern;
-        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
-    }
-    ~Scratch()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
-Scratch& Folder()
+benchsupport::Scratch& Folder()
 {
-    static Scratch scratch;
+    static benchsupport::Scratch scratch("/tmp/vt-project-bench-XXXXXX");
     return scratch;
 }
 

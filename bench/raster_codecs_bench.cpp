@@ -15,7 +15,9 @@
 #include "lfw/graphics/LTGACodec.h"
 #include "lfw/graphics/LWBMPCodec.h"
 
+#include "bench/BenchSupport.h"
 #include <algorithm>
+
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +29,8 @@
 #ifdef VT_HAVE_STB
 #include <stb/stb_image.h>
 #endif
+
+using benchsupport::RunCommand;
 
 namespace {
 
@@ -95,16 +99,6 @@ Files& Shared()
 {
     static Files files;
     return files;
-}
-
-void RunCommand(benchmark::State& state, const std::string& command)
-{
-    for (auto _ : state) {
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError(("failed: " + command).c_str());
-            break;
-        }
-    }
 }
 
 // Loads a file and writes the picture straight into another with the save request made by

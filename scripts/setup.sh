@@ -12,7 +12,8 @@ PACKAGES=(
 )
 if [ "${1:-}" = "--tests" ]; then
     PACKAGES+=(
-        xvfb xauth xdotool fonts-dejavu-core poppler-utils imagemagick netpbm unzip locales
+        xvfb xauth xdotool xclip fonts-dejavu-core poppler-utils imagemagick netpbm unrtf unzip
+        locales
         python3 openssl libxml2-utils librsvg2-bin
     )
 fi

@@ -19,6 +19,14 @@ inline constexpr size_t kLPathSize = 260;
 // that no path the system can open is ever cut.
 inline constexpr size_t kLLongPathSize = PATH_MAX;
 
+class LView;
+template <class T> class LStringListTemplate;
+
+// The folder panel's options: whether the user may make new folders in it.
+struct LBrowseFolderFlags {
+    bool allowCreateFolders = true;
+};
+
 class LFile {
 public:
     // ---- Path strings (out is a 260-byte buffer) ----
@@ -76,6 +84,32 @@ public:
     static bool DeleteFolderAndFiles(const char* path);
     // Mode 0777 on a folder and everything in it.
     static bool SetFolderSecurityAllAccess(const char* path);
+
+    // ---- Open, save and folder panels (lfw/mac) ----
+    //
+    // Each runs a panel application-modally above the parent view's window (may be null) and
+    // fills the caller's 260-byte buffers: true when the user confirmed and the results were
+    // stored; otherwise false and the buffers as they were (the folder panel may have written the
+    // Desktop path; the save panel writes the filter index in any case). The folder buffer gives
+    // the starting folder and receives the chosen item's folder. The filter is a string of
+    // description and pattern pairs ("PNG (*.png)\0*.png;*.PNG\0\0"); a chosen path of more than
+    // 259 bytes is refused with a message.
+
+    static bool BrowseReadFilePath(LView* parent, char* path, const char* title, char* folder,
+        const char* filter, const char* defaultExtension, const char* prompt = nullptr,
+        int* filterIndex = nullptr, const char* unused = nullptr);
+    static bool BrowseMultipleRead(LView* parent, LStringListTemplate<char>& paths,
+        const char* title, char* folder, const char* filter, const char* defaultExtension,
+        const char* prompt, int* filterIndex, bool allowFolders);
+    static bool BrowseMultipleReadFiles(LView* parent, LStringListTemplate<char>& paths,
+        const char* title, char* folder, const char* filter, const char* defaultExtension,
+        const char* prompt = nullptr, int* filterIndex = nullptr, const char* unused = nullptr);
+    static bool BrowseFolder(LView* parent, char* folder, const char* title,
+        const LBrowseFolderFlags& flags, const char* prompt = nullptr);
+    static bool BrowseSaveFilePathOverwrite(LView* parent, char* path, const char* title,
+        char* folder, const char* filter, const char* defaultExtension, int& filterIndex);
+    static bool BrowseSaveFilePathOverwrite(LView* parent, char* path, const char* title,
+        char* folder, const char* filter, const char* defaultExtension);
 
     // ---- The user's folders (out is a 260-byte buffer; false and "" when unavailable) ----
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class LMacWindow;
+
 struct LGuiColor {
     uint16_t red = 0;
     uint16_t green = 0;
@@ -69,4 +71,9 @@ public:
         : LGuiColor(r, g, b)
     {
     }
+
+    // Lets the user choose the colour in the colour chooser above the window; true (the colour
+    // stays when the user cancels). The second form's numbers are not used.
+    bool OpenColorPickerDialog(LMacWindow& window);
+    bool OpenColorPickerDialog(LMacWindow& window, int, int);
 };

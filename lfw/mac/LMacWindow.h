@@ -15,6 +15,12 @@ class LCocoaTooltipImpl;
 class LCocoaResizableBridge;
 class LKeyToCommandMap;
 class LMacWindow;
+class LCocoaListViewImpl;
+class LCocoaTreeViewImpl;
+class LCocoaTreeNode;
+struct LListFlags;
+struct LTreeFlags;
+struct LVColDynamicGlobal;
 class LPopupMenu;
 class LCocoaButtonImpl;
 class LGuiFont;
@@ -23,6 +29,17 @@ struct LGuiColor;
 struct LButtonFlags;
 struct LInputFlags;
 struct LStaticFlags;
+struct LEditFlags;
+struct LTrackBarFlags;
+struct LGroupBoxFlags;
+class LCocoaEditViewImpl;
+class LCocoaPullDownListImpl;
+class LCocoaComboBoxImpl;
+class LCocoaTrackBarImpl;
+class LCocoaInputUpDownImpl;
+class LCocoaHyperLinkImpl;
+class LCocoaImageControlImpl;
+class LGuiIcon;
 template <class T> class LStringLongTemplate;
 
 // A bubble tip a window shows at one of its controls, and a tip that follows the mouse.
@@ -114,6 +131,46 @@ public:
     virtual void EvActivate() { }
     virtual void EvDeactivate() { }
     virtual void WindowSizeSettingsStore(const char* key);
+    // --- List and tree views by id. Every call on an id that is no list (or no tree) answers
+    // -1, 0, null or an empty buffer and changes nothing.
+    LCocoaListViewImpl* AddList(int id, const LListFlags& flags);
+    LCocoaListViewImpl* AddList(int id, const LListFlags& flags, int x, int y, int w, int h);
+    LCocoaTreeViewImpl* AddTreeView(int id, const LTreeFlags& flags);
+    LCocoaListViewImpl* ListViewGetImplById(int id) const;
+    LCocoaTreeViewImpl* TreeViewGetImplById(int id) const;
+    void LVInit(int id, const LVColDynamicGlobal* cols, const char* settings);
+    void LVInit(int id, const LVColDynamicGlobal* cols) { LVInit(id, cols, nullptr); }
+    void LVDestroy(int id);
+    void LVMovePixels(int id, const LVColDynamicGlobal* cols, int x, int y, int w, int h);
+    void LVAdjustColumns(int id, const LVColDynamicGlobal* cols);
+    void LVSetStyleDefaultText(int id, const char* text);
+    int LVAddString(int id, const char* text, int image, unsigned long data, int);
+    // Column texts ending with a null pointer; the new row's number or -1.
+    int LVAddRow(int id, ...);
+    void LVSetColumnString(int id, int row, int column, const char* text);
+    char* LVGetString(int id, int row, char* buf); // 260 bytes
+    unsigned long LVGetItemData(int id, int row);
+    void LVClear(int id);
+    void LVShowColumn(int id, int column, bool show);
+    int LVGetSelCount(int id);
+    int LVGetFirstSel(int id);
+    int LVGetCurSel(int id) { return LVGetFirstSel(id); }
+    void LVSetCurSel(int id, int row);
+    void LVSelectNone(int id);
+    void HandleLVSelChange(int id, int cmd);
+    void HandleLVDoubleClick(int id, int cmd);
+    void TVInit(int id);
+    void TVSetImages(int id, const unsigned int* images);
+    void HandleTVSelChange(int id, int cmd);
+    LCocoaTreeNode* TVAddItemFirst(
+        int id, const char* text, int image, unsigned long data, LCocoaTreeNode* parent);
+    LCocoaTreeNode* TVAddItemSorted(
+        int id, const char* text, int image, unsigned long data, LCocoaTreeNode* parent);
+    LCocoaTreeNode* TVGetRoot(int id);
+    LCocoaTreeNode* TVGetSel(int id);
+    void TVSelectItem(int id, LCocoaTreeNode* node);
+    char* TVGetText(int id, LCocoaTreeNode* node, char* buf); // 260 bytes
+
     // The menu operations: the main window serves them; for every other window they do nothing.
     virtual void EnableMenuItem(int, bool) { }
     virtual void EnableMenuItemList(const int*, bool) { }
@@ -291,6 +348,60 @@ public:
     // Control fonts: sizes in backing pixels.
     static void GetControlFont(LView* view, LGuiFont& font);
     static void SetControlFont(LView* view, LGuiFont& font);
+
+    // --- Edit views, pull-down lists, combo boxes, track bars, up-down inputs, progress bars,
+    // images, group boxes, lines and links.
+    LView* AddEdit(int id, const LEditFlags& flags);
+    LView* AddEdit(int id);
+    LCocoaPullDownListImpl* AddPullDownList(int id);
+    LCocoaPullDownListImpl* AddPullDownList(int id, int x, int y, int w, int h);
+    LCocoaComboBoxImpl* AddComboBox(int id, bool numeric);
+    LCocoaTrackBarImpl* AddHTrackBar(int id, const LTrackBarFlags& flags);
+    LCocoaInputUpDownImpl* AddInputUpDown(int id, const LInputFlags& flags);
+    LCocoaInputUpDownImpl* AddInputUpDown(int id, const LInputFlags& flags, int x, int y, int w);
+    LView* AddProgressBar(int id);
+    LView* AddHLine(int id);
+    LView* AddHLine(int id, int x, int y, int w);
+    LCocoaImageControlImpl* AddBitmap(int id, int x, int y, int w, int h);
+    LCocoaImageControlImpl* AddIcon(int id, int resourceId, int x, int y, int w, int h);
+    LView* AddGroup(int id, const char* title);
+    LView* AddGroup(int id, const char* title, int x, int y, int w, int h);
+    LView* AddGroup(
+        int id, const char* title, const LGroupBoxFlags& flags, int x, int y, int w, int h);
+    LView* AddHyperLink(int id, const char* text);
+    LCocoaHyperLinkImpl* AddHyperLink(
+        int id, const char* text, const char* url, int x, int y, int w, int h);
+    LCocoaHyperLinkImpl* AddHyperLinkWithStyle(
+        int id, const char* text, const char* url, int align, int x, int y, int w, int h);
+    // The edit view of the id (inside the scroll view that carries the id, or itself).
+    LCocoaEditViewImpl* EditViewGetImpl(int id) const;
+
+    void HandleHTBChange(int id, int cmd);
+    void HandleHTBEnd(int id, int cmd);
+    void HandlePDLSelChange(int id, int cmd);
+    void HLInit(int id, const char* url);
+    void HLInit(int id) { HLInit(id, ""); }
+    void EditPromptSet(int id, const char* prompt);
+    void TBInit(int id, int min, int max) { TBSetRange(id, min, max); }
+    void TBSetRange(int id, int min, int max);
+    void TBSetPosition(int id, int pos);
+    int TBGetPosition(int id);
+    void UDInit(int id, int min, int max, int step);
+    void UDSetInt(int id, int value);
+    int UDGetInt(int id);
+    int PDLAddString(int id, const char* text);
+    int PDLAddString(int id, const char* text, unsigned long data);
+    unsigned long PDLGetItemData(int id, int index);
+    int PDLFindItemData(int id, unsigned long data);
+    void PDLGetText(int id, char* buffer); // 260 bytes
+    void PDLSetCurSel(int id, const char* title);
+    void PDLSetCurSel(int id, int index);
+    int PDLGetCurSel(int id);
+    void PBSetProgress(int id, double fraction);
+    void PBSetProgressIndeterminateOn(int id);
+    void PBSetProgressIndeterminateOff(int id);
+    void SetIconIcon(int id, LGuiIcon& icon);
+    void SetPictureImageTransparent(int id, int resourceId);
 
     static void AddDestroyObserver(LMacWindowDestroyObserver observer, void* data);
     static void RemoveDestroyObserver(LMacWindowDestroyObserver observer, void* data);

@@ -6,8 +6,11 @@
 #include "lfw/mac/LGuiBrush.h"
 #include "lfw/mac/LGuiColor.h"
 #include "lfw/mac/LGuiFont.h"
+#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "platform/ui/LNativeWindow.h"
@@ -83,6 +86,12 @@ void LMacWindowInstallServices()
             = [](LView* view) { return LMacWindow::GetBackingScaleFactor(view); };
         LGuiFontSetViewServices(services);
         LCocoaTextInputImpl::setValidationTipHook(ValidationTip);
+        LCocoaWindowHooksGet().loadResourceImage = [](const char* name) -> cairo_surface_t* {
+            LGuiCocoaImage image;
+            if (!name || !image.LoadFromResource(name) || !image.GetImage())
+                return nullptr;
+            return cairo_surface_reference(image.GetImage());
+        };
         LCocoaWindowHooksGet().updateChildViewTooltips = UpdateChildViewTooltips;
     }
     if (!themed && LUiIsAvailable()) {
@@ -98,6 +107,10 @@ void LMacWindowInstallServices()
 
 void LMacWindow::SetText(int id, const char* text)
 {
+    if (LCocoaEditViewImpl* edit = EditViewGetImpl(id)) {
+        edit->setText(text ? text : "");
+        return;
+    }
     if (auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id)))
         field->setText(text ? text : "");
 }
@@ -105,6 +118,11 @@ void LMacWindow::SetText(int id, const char* text)
 char* LMacWindow::GetText(int id, char* buffer, unsigned long size)
 {
     auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id));
+    if (LCocoaEditViewImpl* edit = EditViewGetImpl(id)) {
+        if (buffer && size > 0)
+            edit->getText(buffer, size);
+        return buffer;
+    }
     if (!buffer || size == 0)
         return field ? buffer : nullptr;
     buffer[0] = '\0';
@@ -117,7 +135,9 @@ char* LMacWindow::GetText(int id, char* buffer, unsigned long size)
 void LMacWindow::GetText(int id, LStringLongTemplate<char>& text)
 {
     text = "";
-    if (auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id)))
+    if (LCocoaEditViewImpl* edit = EditViewGetImpl(id))
+        edit->getTextLong(text);
+    else if (auto* field = dynamic_cast<LCocoaTextFieldImpl*>(GetControlHandle(id)))
         field->getTextLong(text);
 }
 
@@ -134,6 +154,8 @@ void LMacWindow::GetStaticText(int id, char* buffer)
     buffer[0] = '\0';
     if (auto* label = dynamic_cast<LCocoaTextStaticImpl*>(GetControlHandle(id)))
         label->getText(buffer);
+    else if (auto* link = dynamic_cast<LCocoaHyperLinkImpl*>(GetControlHandle(id)))
+        link->getText(buffer);
 }
 
 void LMacWindow::SetButtonText(int id, const char* text)

@@ -5,6 +5,7 @@
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
@@ -52,7 +53,8 @@ LView* LMacWindow::GetControlHandle(LView* contentView, int id)
     for (LView* sub : contentView->Subviews()) {
         if (sub->Tag() == id)
             return sub;
-        if (dynamic_cast<LCocoaRadioButtonGroupImpl*>(sub))
+        if (dynamic_cast<LCocoaRadioButtonGroupImpl*>(sub)
+            || dynamic_cast<LCocoaInputUpDownImpl*>(sub))
             for (LView* inner : sub->Subviews())
                 if (inner->Tag() == id)
                     return inner;

@@ -173,6 +173,35 @@ LProcessResult _LDownload(
     return LProcessResultSuccess;
 }
 
+// The addresses of "host" or "host:port" (defaultPort without one); false for a bad port.
+bool _LResolve(const char* host, uint16_t defaultPort, LIPAddressMultiHomedWithPort& address)
+{
+    char name[kLIPHostSize];
+    address.port = SplitPortFromAddr(host, name, defaultPort);
+    if (address.port == 0)
+        return false;
+    address.addresses.Resolve(name);
+    return true;
+}
+
+// Connects a socket of its own to the URL's host with connect and downloads the URL through it.
+template <class Sock>
+LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, const char* filePath,
+    bool followRedirect,
+    LProcessResult (*connect)(LProcessInterface&, Sock&, const char*, unsigned int),
+    unsigned int connectTimeoutMs)
+{
+    char host[kLIPHostSize];
+    char path[kLHTTPPathSize];
+    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
+        return LProcessResultError;
+    Sock sock;
+    LProcessResult r = connect(job, sock, host, connectTimeoutMs);
+    if (r != LProcessResultSuccess)
+        return r;
+    return _LDownload(job, sock, url, filePath, followRedirect);
+}
+
 } // namespace
 
 bool ProcessHTTPSplitHost(const char* url, char* hostOut, char* pathOut, size_t pathSize)
@@ -213,11 +242,8 @@ LProcessResult ProcessHTTPConnect(
     LProcessInterface& job, LIPSocketTCP& sock, const char* host, unsigned int timeoutMs)
 {
     LIPAddressMultiHomedWithPort address;
-    char name[kLIPHostSize];
-    address.port = SplitPortFromAddr(host, name, 80);
-    if (address.port == 0)
+    if (!_LResolve(host, 80, address))
         return LProcessResultError;
-    address.addresses.Resolve(name);
     return ProcessConnect(job, sock, address, timeoutMs);
 }
 
@@ -225,11 +251,8 @@ LProcessResult ProcessHTTPSConnect(
     LProcessInterface& job, LSSLSocketTCP& sock, const char* host, unsigned int timeoutMs)
 {
     LIPAddressMultiHomedWithPort address;
-    char name[kLIPHostSize];
-    address.port = SplitPortFromAddr(host, name, 443);
-    if (address.port == 0)
+    if (!_LResolve(host, 443, address))
         return LProcessResultError;
-    address.addresses.Resolve(name);
     LProcessResult r = ProcessConnect(job, sock, host, address, timeoutMs);
     if (r != LProcessResultSuccess)
         return r;
@@ -280,29 +303,15 @@ LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, LSSLSocketTCP& so
 LProcessResult ProcessHTTPDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect)
 {
-    char host[kLIPHostSize];
-    char path[kLHTTPPathSize];
-    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
-        return LProcessResultError;
-    LIPSocketTCP sock;
-    LProcessResult r = ProcessHTTPConnect(job, sock, host, 22000);
-    if (r != LProcessResultSuccess)
-        return r;
-    return _LDownload(job, sock, url, filePath, followRedirect);
+    return _LConnectAndDownload<LIPSocketTCP>(
+        job, url, filePath, followRedirect, ProcessHTTPConnect, 22000);
 }
 
 LProcessResult ProcessHTTPSDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect)
 {
-    char host[kLIPHostSize];
-    char path[kLHTTPPathSize];
-    if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
-        return LProcessResultError;
-    LSSLSocketTCP sock;
-    LProcessResult r = ProcessHTTPSConnect(job, sock, host, 60000);
-    if (r != LProcessResultSuccess)
-        return r;
-    return _LDownload(job, sock, url, filePath, followRedirect);
+    return _LConnectAndDownload<LSSLSocketTCP>(
+        job, url, filePath, followRedirect, ProcessHTTPSConnect, 60000);
 }
 
 bool LHTTPParseStatusLine(const char* line, int* status)

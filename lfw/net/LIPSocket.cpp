@@ -345,6 +345,23 @@ LProcessResult _LConnectOne(
     }
 }
 
+// A session's read or write as Read and Write return it: the byte count, kLSSLWouldBlock, closed
+// for a session the peer closed, or kLSSLFailed.
+long _LSessionResult(platform::tls::Status status, size_t done, long closed)
+{
+    switch (status) {
+    case platform::tls::Status::Done:
+        return long(done);
+    case platform::tls::Status::WantRead:
+    case platform::tls::Status::WantWrite:
+        return kLSSLWouldBlock;
+    case platform::tls::Status::Closed:
+        return closed;
+    default:
+        return kLSSLFailed;
+    }
+}
+
 } // namespace
 
 // ---- Addresses ----
@@ -509,17 +526,8 @@ long LSSLSocketTCP::Read(void* buffer, size_t length)
         return io.Read(buffer, length);
     }
     size_t done = 0;
-    switch (fSession->Read(buffer, length, &done)) {
-    case platform::tls::Status::Done:
-        return long(done);
-    case platform::tls::Status::WantRead:
-    case platform::tls::Status::WantWrite:
-        return kLSSLWouldBlock;
-    case platform::tls::Status::Closed:
-        return 0;
-    default:
-        return kLSSLFailed;
-    }
+    const platform::tls::Status status = fSession->Read(buffer, length, &done);
+    return _LSessionResult(status, done, 0);
 }
 
 long LSSLSocketTCP::Write(const void* data, size_t length)
@@ -529,17 +537,8 @@ long LSSLSocketTCP::Write(const void* data, size_t length)
         return io.Write(data, length);
     }
     size_t done = 0;
-    switch (fSession->Write(data, length, &done)) {
-    case platform::tls::Status::Done:
-        return long(done);
-    case platform::tls::Status::WantRead:
-    case platform::tls::Status::WantWrite:
-        return kLSSLWouldBlock;
-    case platform::tls::Status::Closed:
-        return kLSSLClosed;
-    default:
-        return kLSSLFailed;
-    }
+    const platform::tls::Status status = fSession->Write(data, length, &done);
+    return _LSessionResult(status, done, kLSSLClosed);
 }
 
 bool LSSLSocketTCP::ClosedCleanly() const

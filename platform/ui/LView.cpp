@@ -871,3 +871,8 @@ bool LView::DispatchEvent(const LUiEvent& e)
     }
     return false;
 }
+
+int LUiCountClick(const GdkEventButton* press)
+{
+    return press ? CountClick(press) : 0;
+}

@@ -202,3 +202,8 @@ private:
     unsigned fLeaveSource = 0;
     std::vector<std::string> fDraggedTypes;
 };
+
+// The click count of a plain press (1 for a single click, 2 for the second press of a double
+// click...), the same that views give their events; GDK's extra double and triple press events
+// are not counted.
+int LUiCountClick(const GdkEventButton* press);

@@ -190,3 +190,11 @@ bool MakeTestCertificates(const std::string& dir)
             return false;
     return true;
 }
+
+bool TrustTestCertificates(const std::string& dir)
+{
+    const bool made = MakeTestCertificates(dir);
+    setenv("SSL_CERT_FILE", (dir + "/ca.pem").c_str(), 1);
+    setenv("SSL_CERT_DIR", dir.c_str(), 1);
+    return made;
+}

@@ -56,3 +56,8 @@ private:
 // folder: ca.pem, server.pem, server.key (and other.pem / other.key for the name "other.example",
 // self.pem / self.key self-signed for 127.0.0.1). False when the tool failed.
 bool MakeTestCertificates(const std::string& folder);
+
+// Makes the certificates of MakeTestCertificates in folder and has every TLS client of the
+// process trust that authority alone (SSL_CERT_FILE and SSL_CERT_DIR, set even when the tool
+// failed). False when the tool failed.
+bool TrustTestCertificates(const std::string& folder);

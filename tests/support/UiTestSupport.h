@@ -28,6 +28,8 @@ bool ShowAndWait(LNativeWindow* window);
 // the screen, where no other test puts its windows, and raised, and the pointer is held for
 // this test alone while it moves.
 bool XClick(LNativeWindow* window, double x, double y);
+// The same with any button and a repeat count (2 for a double click).
+bool XClickButton(LNativeWindow* window, double x, double y, int button, int repeat = 1);
 // Drags with the real pointer (xdotool, run while the main loop turns) from a point of one
 // window's content to a point of another's (points), holding the pointer for this test alone;
 // then turns the loop until done() holds or ms passed. The windows are first put side by side in

@@ -7,6 +7,7 @@
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoopWatch.h"
+#include "platform/ui/LUiClipboard.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
@@ -167,6 +168,8 @@ bool LAppDelegate::applicationShouldTerminateAfterLastWindowClosed() const
 
 void LAppDelegate::applicationWillTerminate()
 {
+    // What the application put on the clipboard outlives it (the clipboard manager keeps it).
+    LUiClipboard::Store();
     char value[kLStringShortSize] = "";
     _LUserSettingGetString("Settings", "ContinueInstallAtExit", "", value);
     if (value[0] && value[0] != '0') {

@@ -11,6 +11,8 @@
 
 #include <atomic>
 
+struct _cairo_surface;
+
 class LView;
 class LNativeWindow;
 class LMacWindowManager;
@@ -142,6 +144,9 @@ struct LCocoaWindowHooks {
         = nullptr;
     // The tooltips of a view's subviews are set again (the view was shown).
     void (*updateChildViewTooltips)(LView* view) = nullptr;
+    // Loads the image resource of a name ("12"): a new image surface the caller destroys; null
+    // when there is none.
+    _cairo_surface* (*loadResourceImage)(const char* name) = nullptr;
 };
 
 LCocoaWindowHooks& LCocoaWindowHooksGet();

@@ -3,6 +3,7 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaMenu.h"
+#include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LModalLoop.h"
@@ -260,6 +261,9 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
     // Return and Escape belong to the buttons that carry them as key equivalents (OK, Cancel),
     // wherever the focus is.
     if (LCocoaButtonImpl::performKeyEquivalentInView(window.ContentView(), event))
+        return true;
+    // The item keys of the window's pull-down lists.
+    if (LCocoaPullDownListImpl::performKeyEquivalentInView(window.ContentView(), event))
         return true;
     // The focused view and its ancestors first.
     for (LView* v = window.FirstResponder(); v; v = v->Superview())

@@ -7,6 +7,7 @@
 #include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImageBuffer.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +126,37 @@ inline void BufferPixel(const LImageBuffer& b, int x, int y, uint8_t rgba[4])
         const unsigned char* p = row + size_t(x) * 3;
         rgba[0] = p[2], rgba[1] = p[1], rgba[2] = p[0], rgba[3] = 255;
     }
+}
+
+// The pixel at (x, y) as { R, G, B, A }, for comparing with EXPECT_EQ.
+inline std::vector<int> PixelRGBA(const LImageBuffer& b, int x, int y)
+{
+    uint8_t p[4];
+    BufferPixel(b, x, y, p);
+    return { p[0], p[1], p[2], p[3] };
+}
+
+// A B8G8R8A8 picture whose pixel (x, y) is f(x, y) as R, G, B, A.
+template <class F> void Paint(LImageBuffer& b, int w, int h, F f, bool bottomUp = false)
+{
+    b.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, w, h, bottomUp));
+    for (int y = 0; y < h; ++y) {
+        unsigned char* row = b.GetPictureRow(y);
+        for (int x = 0; x < w; ++x) {
+            const std::array<int, 4> c = f(x, y);
+            row[x * 4] = uint8_t(c[2]);
+            row[x * 4 + 1] = uint8_t(c[1]);
+            row[x * 4 + 2] = uint8_t(c[0]);
+            row[x * 4 + 3] = uint8_t(c[3]);
+        }
+    }
+}
+
+// The bytes of a followed by those of b, for building files piece by piece.
+inline std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 // The largest difference of a channel between the buffer and the reference (alpha only when

@@ -27,18 +27,6 @@ void SetEntries(Palette& p, const std::vector<std::array<int, 3>>& rgb)
     }
 }
 
-// A B8G8R8A8 picture whose pixel (x, y) is f(x, y) as R, G, B, A.
-template <class F> void Paint(LImageBuffer& b, int w, int h, F f)
-{
-    b.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, w, h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::array<int, 4> c = f(x, y);
-            unsigned char* p = b.GetPictureRow(y) + x * 4;
-            p[0] = uint8_t(c[2]), p[1] = uint8_t(c[1]), p[2] = uint8_t(c[0]), p[3] = uint8_t(c[3]);
-        }
-}
-
 LProcessResult Convert(const LImageBuffer& source, const Palette& palette, LImageBuffer& out,
     int dithering, LProcessInterface* job = nullptr)
 {

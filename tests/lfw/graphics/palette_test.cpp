@@ -21,22 +21,6 @@ namespace {
 
 using RGB = std::tuple<int, int, int>;
 
-// A B8G8R8A8 picture whose pixel (x, y) is f(x, y) as R, G, B, A.
-template <class F> void Paint(LImageBuffer& b, int w, int h, F f, bool bottomUp = false)
-{
-    b.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, w, h, bottomUp));
-    for (int y = 0; y < h; ++y) {
-        unsigned char* row = b.GetPictureRow(y);
-        for (int x = 0; x < w; ++x) {
-            const std::array<int, 4> c = f(x, y);
-            row[x * 4] = uint8_t(c[2]);
-            row[x * 4 + 1] = uint8_t(c[1]);
-            row[x * 4 + 2] = uint8_t(c[0]);
-            row[x * 4 + 3] = uint8_t(c[3]);
-        }
-    }
-}
-
 std::vector<RGB> Entries(const LPalette<LPFB8G8R8>& p)
 {
     std::vector<RGB> out;

@@ -30,12 +30,6 @@ std::vector<uint8_t> Header(int width, int height, int bits, int planes, int byt
     return h;
 }
 
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 } // namespace
 
 struct PCXCase {

@@ -21,19 +21,6 @@ std::vector<uint8_t> Header(uint32_t width, uint32_t height, uint32_t depth, uin
     return h;
 }
 
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-std::vector<int> RGBA(const LImageBuffer& b, int x, int y)
-{
-    uint8_t p[4];
-    BufferPixel(b, x, y, p);
-    return { p[0], p[1], p[2], p[3] };
-}
-
 } // namespace
 
 struct RASCase {
@@ -79,48 +66,48 @@ TEST(RASCodec, LinesMapsAndRuns)
     std::vector<uint8_t> mono
         = Header(17, 2, 1) + std::vector<uint8_t> { 0x80, 0, 0x80, 0xFF, 0, 0, 0x7F, 0xFF };
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(mono, buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0)[0], 0);
-    EXPECT_EQ(RGBA(buffer, 1, 0)[0], 255);
-    EXPECT_EQ(RGBA(buffer, 16, 0)[0], 0);
-    EXPECT_EQ(RGBA(buffer, 0, 1)[0], 255);
-    EXPECT_EQ(RGBA(buffer, 16, 1)[0], 255);
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0)[0], 0);
+    EXPECT_EQ(PixelRGBA(buffer, 1, 0)[0], 255);
+    EXPECT_EQ(PixelRGBA(buffer, 16, 0)[0], 0);
+    EXPECT_EQ(PixelRGBA(buffer, 0, 1)[0], 255);
+    EXPECT_EQ(PixelRGBA(buffer, 16, 1)[0], 255);
     // An 8-bit map of 768 bytes: index i takes byte i of each plane.
     std::vector<uint8_t> map(768);
     for (int i = 0; i < 768; ++i)
         map[size_t(i)] = uint8_t(i * 7);
     std::vector<uint8_t> mapped = Header(2, 1, 8, 1, 1, 768) + map + std::vector<uint8_t> { 0, 5 };
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(mapped, buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { map[0], map[256], map[512], 255 }));
-    EXPECT_EQ(RGBA(buffer, 1, 0), (std::vector<int> { map[5], map[261], map[517], 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { map[0], map[256], map[512], 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 1, 0), (std::vector<int> { map[5], map[261], map[517], 255 }));
     // A run 0x80 3 7 gives four 7s; 0x80 0 a single 0x80; a run goes on into the next line.
     // Lines of width 3 at 8 bits hold 4 bytes.
     std::vector<uint8_t> four = Header(4, 1, 8, 2) + std::vector<uint8_t> { 0x80, 3, 7 };
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(four, buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 3, 0)[0], 7);
+    EXPECT_EQ(PixelRGBA(buffer, 3, 0)[0], 7);
     std::vector<uint8_t> runs
         = Header(3, 2, 8, 2) + std::vector<uint8_t> { 0x80, 0, 0x80, 4, 7, 9, 0x80, 0 };
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(runs, buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0)[0], 0x80);
-    EXPECT_EQ(RGBA(buffer, 1, 0)[0], 7);
-    EXPECT_EQ(RGBA(buffer, 2, 0)[0], 7);
-    EXPECT_EQ(RGBA(buffer, 0, 1)[0], 7);
-    EXPECT_EQ(RGBA(buffer, 1, 1)[0], 7);
-    EXPECT_EQ(RGBA(buffer, 2, 1)[0], 9);
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0)[0], 0x80);
+    EXPECT_EQ(PixelRGBA(buffer, 1, 0)[0], 7);
+    EXPECT_EQ(PixelRGBA(buffer, 2, 0)[0], 7);
+    EXPECT_EQ(PixelRGBA(buffer, 0, 1)[0], 7);
+    EXPECT_EQ(PixelRGBA(buffer, 1, 1)[0], 7);
+    EXPECT_EQ(PixelRGBA(buffer, 2, 1)[0], 9);
     // 24 bits: blue, green, red in the standard type, red, green, blue in the RGB type.
     const std::vector<uint8_t> rgb = { 1, 2, 3, 0 };
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(Header(1, 1, 24, 1) + rgb, buffer).result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 3, 2, 1, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 3, 2, 1, 255 }));
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(Header(1, 1, 24, 3) + rgb, buffer).result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 1, 2, 3, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 1, 2, 3, 255 }));
     // 32 bits: the first byte is alpha.
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(Header(1, 1, 32, 1) + rgb, buffer).result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 0, 3, 2, 1 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 0, 3, 2, 1 }));
     ASSERT_EQ(LoadBytes<LProcessRASLoad>(Header(1, 1, 32, 3) + rgb, buffer).result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 2, 3, 0, 1 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 2, 3, 0, 1 }));
 }
 
 TEST(RASCodec, HostileInput)

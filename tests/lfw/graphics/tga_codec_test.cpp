@@ -20,19 +20,6 @@ std::vector<uint8_t> Header(int type, int width, int height, int depth, int desc
         uint8_t(descriptor) };
 }
 
-std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-std::vector<int> RGBA(const LImageBuffer& b, int x, int y)
-{
-    uint8_t p[4];
-    BufferPixel(b, x, y, p);
-    return { p[0], p[1], p[2], p[3] };
-}
-
 } // namespace
 
 struct TGACase {
@@ -88,15 +75,15 @@ TEST(TGACodec, PixelKindsAndColourMaps)
     std::vector<uint8_t> sixteen
         = Header(2, 2, 1, 16) + std::vector<uint8_t> { 0xFF, 0x7F, 0x1F, 0x80 };
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(sixteen, buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 255, 255, 255, 255 }));
-    EXPECT_EQ(RGBA(buffer, 1, 0), (std::vector<int> { 0, 0, 255, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 255, 255, 255, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 1, 0), (std::vector<int> { 0, 0, 255, 255 }));
     // 32 bits with 0 alpha bits load without alpha; 4 alpha bits are refused.
     std::vector<uint8_t> bgra = std::vector<uint8_t> { 1, 2, 3, 4 };
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(Header(2, 1, 1, 32, 0x20) + bgra, buffer).value, 32);
     EXPECT_EQ(buffer.GetPixelFormat(), LPixelFormatB8G8R8);
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(Header(2, 1, 1, 32, 0x28) + bgra, buffer).result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 3, 2, 1, 4 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 3, 2, 1, 4 }));
     EXPECT_EQ(LoadBytes<LProcessTGALoad>(Header(2, 1, 1, 32, 0x24) + bgra, buffer).result,
         LProcessResultError);
     // Grey with alpha.
@@ -104,7 +91,7 @@ TEST(TGACodec, PixelKindsAndColourMaps)
         LoadBytes<LProcessTGALoad>(Header(3, 1, 1, 16) + std::vector<uint8_t> { 9, 7 }, buffer)
             .result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 9, 9, 9, 7 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 9, 9, 9, 7 }));
 
     // A colour map whose first entry index is 5: index 5 is the map's first entry, 6 its
     // second; 4 and 7 lie outside it.
@@ -113,9 +100,9 @@ TEST(TGACodec, PixelKindsAndColourMaps)
         return Header(1, 1, 1, 8, 0x20, 1, 5, 2, 24) + map + std::vector<uint8_t> { index };
     };
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(mapped(5), buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 30, 20, 10, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 30, 20, 10, 255 }));
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(mapped(6), buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 60, 50, 40, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 60, 50, 40, 255 }));
     EXPECT_EQ(LoadBytes<LProcessTGALoad>(mapped(4), buffer).result, LProcessResultError);
     EXPECT_EQ(LoadBytes<LProcessTGALoad>(mapped(7), buffer).result, LProcessResultError);
     // 32-bit entries give alpha; a map of more than 256 entries is refused.
@@ -124,7 +111,7 @@ TEST(TGACodec, PixelKindsAndColourMaps)
             Header(1, 1, 1, 8, 0x20, 1, 0, 1, 32) + std::vector<uint8_t> { 1, 2, 3, 4, 0 }, buffer)
             .result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 3, 2, 1, 4 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 3, 2, 1, 4 }));
     EXPECT_EQ(LoadBytes<LProcessTGALoad>(
                   Header(1, 1, 1, 8, 0x20, 1, 0, 257, 24) + std::vector<uint8_t>(800, 0), buffer)
                   .result,
@@ -135,14 +122,14 @@ TEST(TGACodec, PixelKindsAndColourMaps)
             Header(2, 1, 1, 24, 0x20, 1, 0, 2, 24) + map + std::vector<uint8_t> { 7, 8, 9 }, buffer)
             .result,
         LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 0), (std::vector<int> { 9, 8, 7, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 0), (std::vector<int> { 9, 8, 7, 255 }));
 
     // Run-length packets run on from one row into the next.
     std::vector<uint8_t> rle
         = Header(10, 2, 2, 24) + std::vector<uint8_t> { 0x82, 1, 2, 3, 0x00, 4, 5, 6 };
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(rle, buffer).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(buffer, 0, 1), (std::vector<int> { 3, 2, 1, 255 }));
-    EXPECT_EQ(RGBA(buffer, 1, 1), (std::vector<int> { 6, 5, 4, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 0, 1), (std::vector<int> { 3, 2, 1, 255 }));
+    EXPECT_EQ(PixelRGBA(buffer, 1, 1), (std::vector<int> { 6, 5, 4, 255 }));
 }
 
 TEST(TGACodec, HostileInput)
@@ -200,8 +187,8 @@ TEST(TGACodec, WriterChoosesItsStorage)
         (std::vector<uint8_t> { 255, 0, 0, 0, 0, 255 }));
     LImageBuffer back;
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(out, back).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(back, 0, 0), (std::vector<int> { 255, 0, 0, 255 }));
-    EXPECT_EQ(RGBA(back, 0, 1), (std::vector<int> { 0, 0, 255, 255 }));
+    EXPECT_EQ(PixelRGBA(back, 0, 0), (std::vector<int> { 255, 0, 0, 255 }));
+    EXPECT_EQ(PixelRGBA(back, 0, 1), (std::vector<int> { 0, 0, 255, 255 }));
 
     // A photograph of more than 256 colours: 24-bit true colour; noise stays plain (type 2).
     RefImage ref;
@@ -239,7 +226,7 @@ TEST(TGACodec, WriterChoosesItsStorage)
     EXPECT_EQ(out[2], 11);
     EXPECT_LT(out.size(), 300u);
     ASSERT_EQ(LoadBytes<LProcessTGALoad>(out, back).result, LProcessResultSuccess);
-    EXPECT_EQ(RGBA(back, 299, 19), (std::vector<int> { 90, 90, 90, 255 }));
+    EXPECT_EQ(PixelRGBA(back, 299, 19), (std::vector<int> { 90, 90, 90, 255 }));
 
     // Alpha: 32-bit true colour with 8 alpha bits, read back exactly.
     LImageBuffer alpha(LImageFormat(LPixelFormatB8G8R8A8, 30, 20));

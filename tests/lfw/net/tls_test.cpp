@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
 class TlsTest : public ::testing::Test {
@@ -13,9 +11,7 @@ protected:
     static void SetUpTestSuite()
     {
         gDir = new TemporaryFolder;
-        gReady = MakeTestCertificates(gDir->Path());
-        setenv("SSL_CERT_FILE", (*gDir / "ca.pem").c_str(), 1);
-        setenv("SSL_CERT_DIR", gDir->Path().c_str(), 1);
+        gReady = TrustTestCertificates(gDir->Path());
     }
     static void TearDownTestSuite()
     {

@@ -222,9 +222,7 @@ protected:
     static void SetUpTestSuite()
     {
         gDir = new TemporaryFolder;
-        gReady = MakeTestCertificates(gDir->Path());
-        setenv("SSL_CERT_FILE", (*gDir / "ca.pem").c_str(), 1);
-        setenv("SSL_CERT_DIR", gDir->Path().c_str(), 1);
+        gReady = TrustTestCertificates(gDir->Path());
     }
     static void TearDownTestSuite()
     {

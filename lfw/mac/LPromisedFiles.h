@@ -1,0 +1,41 @@
+// Receiving files that a drag's source only promises: the source writes them into a private
+// folder we name, from its own process; the receiving job waits until all have arrived and are
+// complete (no writer holds them, their sizes stopped growing) and then moves them to a
+// destination folder when one was chosen.
+#pragma once
+
+#include "lfw/gen/LProcess.h"
+#include "lfw/gen/LStringList.h"
+
+#include <cstdint>
+
+struct LMacPasteBoardGetPromisedFilePathsData {
+    struct Node {
+        Node* next;
+        char path[260];
+        uint64_t size;
+    };
+
+    // paths receives the final paths of the files when the job succeeds. folder is where they
+    // arrive; destination (null or "": none) where they go.
+    LMacPasteBoardGetPromisedFilePathsData(LStringListTemplate<char>& paths, const char* folder,
+        unsigned long expectedCount, const char* destination);
+    ~LMacPasteBoardGetPromisedFilePathsData();
+    LMacPasteBoardGetPromisedFilePathsData(const LMacPasteBoardGetPromisedFilePathsData&) = delete;
+    LMacPasteBoardGetPromisedFilePathsData& operator=(const LMacPasteBoardGetPromisedFilePathsData&)
+        = delete;
+
+    void ClearFiles();
+    size_t FileCount() const;
+
+    LStringListTemplate<char>& paths;
+    Node* files = nullptr; // newest first
+    char folder[260] = {};
+    char destination[260] = {};
+    unsigned long expectedCount = 1;
+    unsigned int pollMs = 1000; // between two looks at the folder
+};
+
+// Waits for the files (0), or is stopped (1: the folder is deleted with its files), or the folder
+// went away (2).
+LProcessResult Process(LProcessInterface& job, LMacPasteBoardGetPromisedFilePathsData& data);

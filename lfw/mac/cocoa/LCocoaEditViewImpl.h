@@ -1,0 +1,255 @@
+// The multi-line edit control: a text view for plain or rich text with a character limit, case and
+// digit filters, a single-line mode, a grey prompt, its own undo stack, styles on ranges and line
+// queries. Characters, ranges and the limit count UTF-16 code units.
+#pragma once
+
+#include "lfw/mac/cocoa/LCocoaControlImpl.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+template <class T> class LStringLongTemplate;
+
+// The creation record of an edit view (fields in this order).
+struct LEditFlags {
+    bool resizable = false;
+    bool lowerCase = false;
+    bool upperCase = false;
+    bool digitsOnly = false;
+    bool readOnly = false;
+    bool bordered = true;
+    bool horizontalScroller = false;
+    bool verticalScroller = true;
+    bool singleLine = false;
+    bool richText = false;
+    bool detectLinks = false;
+    int32_t alignment = -1; // 0 left, 1 centre, 2 right; other values: the default
+};
+
+// A character range (UTF-16 units).
+struct LTextRange {
+    uint64_t location = 0;
+    uint64_t length = 0;
+};
+
+// A colour of the text styles (channels 0 to 1).
+struct LTextColor {
+    double red = 0, green = 0, blue = 0, alpha = 1;
+    bool operator==(const LTextColor& o) const
+    {
+        return red == o.red && green == o.green && blue == o.blue && alpha == o.alpha;
+    }
+};
+
+class LCocoaEditViewImpl : public LCocoaControlImpl {
+public:
+    // The id is not used by the view.
+    LCocoaEditViewImpl(
+        const LUiRect& frame, int cid, LCocoaWindow* window, const LEditFlags& flags);
+
+    // Text.
+    void setText(const char* text);
+    void setRTFText(const char* data, size_t length);
+    bool setTextFromFile(const char* path);
+    bool setRTFTextFromFile(const char* path);
+    void setInt(int value);
+    void getText(char* buffer) const { getText(buffer, 260); }
+    void getText(char* buffer, size_t count) const;
+    void getTextLong(LStringLongTemplate<char>& text) const;
+    void getRTFTextLong(LStringLongTemplate<char>& text) const;
+    std::string text() const;
+    std::string rtfText() const;
+    int getInt() const;
+    void setMaximumTextLength(uint32_t length) { uTextMaximumLength = length; }
+    uint32_t maximumTextLength() const { return uTextMaximumLength; }
+    void setReadonly(bool readOnly);
+    bool isReadonly() const { return bReadOnly; }
+    bool isEnabled() const { return bEnabled; }
+    void setEnabled(bool enabled);
+    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    bool IsEnabled() const override { return bEnabled; }
+    bool isTextChanged() const { return bIsTextChanged; }
+    void setTextChanged(bool changed) { bIsTextChanged = changed; }
+    const std::string& prompt() const { return fPrompt; }
+    void setPrompt(const char* prompt);
+    void setVerticalScroll(bool on);
+    void setHorizontalScroll(bool on);
+    void setLeftMargin(double left, double right);
+    bool isSingleline() const { return bIsSingleline; }
+    bool isRichText() const { return bRichText; }
+
+    // Lines (0-based).
+    int getNumberOfLinesBasedOnLineBreaks() const;
+    int getNumberOfLinesWrappedText();
+    uint64_t getCharIndexOfLine(int line) const;
+    uint64_t getLineLength(uint64_t index) const;
+    int getLineFromCharIndex(uint64_t index) const;
+
+    // Selection.
+    LTextRange getSelectionRange() const;
+    LTextRange selectedRange() const; // the plain selection
+    void setSelectedRange(LTextRange range);
+    void showSelection(bool show, bool focus);
+    bool isSelectionSameCharProperties() const;
+
+    // Styles on ranges; an empty range sets what is typed next.
+    void setBold(bool on, LTextRange range);
+    bool getBoldForRange(LTextRange range) const;
+    void setItalic(bool on, LTextRange range);
+    bool getItalicForRange(LTextRange range) const;
+    void setUnderline(bool on, LTextRange range);
+    bool getUnderlineForRange(LTextRange range) const;
+    void setStrikeOut(bool on, LTextRange range);
+    bool getStrikeOutForRange(LTextRange range) const;
+    void setFontSize(double points, LTextRange range);
+    double getFontSizeForRange(LTextRange range) const;
+    void setFont(const char* family, LTextRange range);
+    bool getFontForRange(LTextRange range, char* family) const; // 260 bytes
+    void setFontColor(const LTextColor* color, LTextRange range); // null: black
+    LTextColor getFontColorForRange(LTextRange range) const;
+    void setBackColor(const LTextColor* color, LTextRange range); // null: none
+    bool getBackColorForRange(LTextRange range, LTextColor& color) const;
+    void setFirstLineHeadIndent(float value, LTextRange range);
+    float getFirstLineHeadIndent(LTextRange range) const;
+    void setParagraphSpaceBefore(float value, LTextRange range);
+    float getParagraphSpaceBefore(LTextRange range) const;
+    void setParagraphSpaceAfter(float value, LTextRange range);
+    float getParagraphSpaceAfter(LTextRange range) const;
+    void setAlignmentX(int alignment, LTextRange range);
+    int getAlignmentX(LTextRange range) const;
+
+    // The view's own undo stack (typing and styles).
+    void undo() override;
+    void redo() override;
+    bool canUndo() const { return !fUndo.empty(); }
+    bool canRedo() const { return !fRedo.empty(); }
+    bool performKeyEquivalent(const LUiEvent& event) override;
+
+    bool isDoubleClick() const { return bIsDoubleClick; }
+    GtkTextView* textView() const { return fTextView; }
+
+    // LView
+    bool AcceptsFirstResponder() const override { return true; }
+
+    // One change of the undo stack: text inserted or removed at a place, or the style runs a
+    // range had before a style change.
+    struct TagRun {
+        std::string tag;
+        int start = 0, end = 0; // character offsets
+    };
+    struct Change {
+        enum Kind { kInsert, kDelete, kStyle } kind = kInsert;
+        int offset = 0; // character offset
+        std::string text;
+        int end = 0; // style: the range's end
+        std::vector<TagRun> before, after; // style runs over [offset, end)
+    };
+    struct Step {
+        std::vector<Change> changes;
+        bool typing = false;
+    };
+
+protected:
+    ~LCocoaEditViewImpl() override;
+    GtkWidget* CreateWidget() override;
+    GtkWidget* StyledWidget() override { return GTK_WIDGET(fTextView); }
+
+private:
+    static void OnInsertText(GtkTextBuffer*, GtkTextIter* at, gchar* text, gint len, gpointer);
+    static void OnDeleteRange(GtkTextBuffer*, GtkTextIter* start, GtkTextIter* end, gpointer);
+    static void OnInsertTextAfter(GtkTextBuffer*, GtkTextIter* at, gchar* text, gint, gpointer);
+    static void OnChanged(GtkTextBuffer*, gpointer);
+    static void OnMarkSet(GtkTextBuffer*, GtkTextIter*, GtkTextMark* mark, gpointer);
+    static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer);
+    static gboolean OnKeyRelease(GtkWidget*, GdkEventKey*, gpointer);
+    static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer);
+    static gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer);
+    static gboolean OnFocusOut(GtkWidget*, GdkEventFocus*, gpointer);
+    static gboolean OnDrawAfter(GtkWidget*, cairo_t* cr, gpointer);
+    static gboolean OnSingleClickCheck(gpointer);
+
+    void textDidChange();
+    std::string Filtered(const std::string& text) const;
+    void ReplaceAll(const std::string& text);
+    void Send(const void* key);
+    // Offsets: UTF-16 units and buffer characters.
+    int OffsetOfUtf16(uint64_t index) const;
+    uint64_t Utf16OfOffset(int offset) const;
+    bool RangeIters(LTextRange range, GtkTextIter& start, GtkTextIter& end) const;
+    // The cached tag of a style value ("b", "size:12", "fg:#0000ff"...).
+    GtkTextTag* Tag(const std::string& name);
+    GtkTextTag* FindTag(const std::string& name) const;
+    static std::string KindOf(const std::string& name);
+    bool TagCovers(const std::string& name, const GtkTextIter& start, const GtkTextIter& end) const;
+    std::string TagValueAt(const std::string& kind, const GtkTextIter& at) const;
+    void RemoveKind(const std::string& kind, const GtkTextIter& start, const GtkTextIter& end);
+    // Every style tag run over [start, end) (character offsets).
+    std::vector<TagRun> AllRuns(int start, int end) const;
+    // Sets a style kind to a value (empty: none) over the range, with undo; empty range: typing.
+    void SetStyle(const std::string& kind, const std::string& value, LTextRange range);
+    void ApplyStyleChange(const std::string& kind, const std::string& value,
+        const GtkTextIter& start, const GtkTextIter& end);
+    std::string StyleAt(const std::string& kind, LTextRange range) const;
+    bool FlagForRange(const char* kind, LTextRange range) const;
+    bool ParagraphIters(LTextRange range, GtkTextIter& start, GtkTextIter& end) const;
+    void SetParagraphStyle(const std::string& kind, const std::string& value, LTextRange range);
+    float ParagraphValue(const char* kind, LTextRange range) const;
+    bool HasTextFocus() const;
+    void Record(Change change);
+    void PushStep(Step step);
+    void ApplyStep(const Step& step, bool undoing);
+
+    bool bIsTextChanged = false;
+    bool bIsDoubleClick = false;
+    uint32_t uTextMaximumLength = 32767;
+    bool bIsSingleline = false;
+    bool bIsUppercase = false;
+    bool bIsLowercase = false;
+    bool bIsNumber = false;
+    bool bRichText = false;
+    bool bReadOnly = false;
+    bool bEnabled = true;
+    bool bHandlingTextChange = false;
+    bool bVerticalScroll = true;
+    bool bBordered = true;
+    bool bHorizontalScroll = false;
+    int iAlignment = -1;
+    std::string fPrompt;
+    GtkWidget* fScrolled = nullptr;
+    GtkTextView* fTextView = nullptr;
+    GtkTextBuffer* fBuffer = nullptr;
+    std::string fPendingText; // before the widget exists
+    const std::u16string& Utf16Text() const; // cached until the text changes
+    mutable std::u16string fUtf16;
+    mutable bool fUtf16Valid = false;
+    int fInternal = 0; // our own buffer edits pass unfiltered
+    bool fUndoing = false;
+    std::vector<Step> fUndo, fRedo;
+    Step fCurrent; // the user action under way
+    int fActionDepth = 0;
+    bool fApplyingTyping = false;
+    std::map<std::string, std::string> fTypingStyles; // kind -> value ("" none)
+    unsigned fClickTimer = 0;
+    bool fShowSelection = true;
+    GtkCssProvider* fSelectionCss = nullptr;
+    double fLeftMargin = 0, fRightMargin = 0;
+};
+
+namespace LCocoaEditRtf {
+// A small RTF writer and reader for exactly the attributes of the edit view: runs of text with
+// bold, italic, underline, strike-out, family, size and colours, and paragraphs.
+struct Run {
+    std::string text; // UTF-8
+    bool bold = false, italic = false, underline = false, strike = false;
+    std::string family;
+    double size = 0; // 0: default
+    bool hasColor = false;
+    LTextColor color;
+};
+std::string Write(const std::vector<Run>& runs);
+// Reads what it understands; unknown groups and words are skipped. Nesting deeper than 64 and
+// numbers past int are cut. Answers false when the data is not RTF.
+bool Read(const char* data, size_t length, std::vector<Run>& runs);
+} // namespace LCocoaEditRtf

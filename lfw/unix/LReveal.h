@@ -1,0 +1,10 @@
+// Showing a file or folder in the desktop's file manager.
+#pragma once
+
+#include <string>
+
+// For a folder whose entries can be listed: its first entry (by name) that is neither a folder
+// nor a symbolic link, so the folder shows opened; otherwise the path itself.
+std::string LRevealItemFor(const char* path);
+// Shows the path in the file manager; false when none answered.
+bool LRevealInFinder(const char* path);

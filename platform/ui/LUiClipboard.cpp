@@ -1,0 +1,403 @@
+#include "platform/ui/LUiClipboard.h"
+
+#include "platform/ui/LUiSystem.h"
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct Flavour {
+    std::string target;
+    std::vector<uint8_t> bytes;
+    bool ready = false; // bytes hold the data (else render makes it)
+    bool failed = false; // render failed once: not tried again
+    bool rendered = false; // made (or to be made) by a render function
+    std::shared_ptr<LUiClipboard::Render> render;
+};
+
+struct ClipboardState {
+    GObject* owner = nullptr;
+    bool owned = false;
+    bool settingOwner = false;
+    bool hasText = false;
+    std::string text;
+    std::vector<Flavour> flavours;
+    unsigned renderCount = 0;
+};
+
+ClipboardState& State()
+{
+    static ClipboardState* state = new ClipboardState; // lives for the process
+    return *state;
+}
+
+GtkClipboard* Clipboard()
+{
+    if (!LUiIsAvailable())
+        return nullptr;
+    return gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+}
+
+bool IsTextTarget(const std::string& target)
+{
+    const auto& t = LUiClipboard::TextTargets();
+    return std::find(t.begin(), t.end(), target) != t.end();
+}
+
+Flavour* FindFlavour(const std::string& target)
+{
+    for (Flavour& f : State().flavours)
+        if (f.target == target)
+            return &f;
+    return nullptr;
+}
+
+// The bytes of one of our flavours, rendered when first needed.
+const std::vector<uint8_t>* FlavourBytes(Flavour& f)
+{
+    if (!f.ready) {
+        if (f.failed || !f.render)
+            return nullptr;
+        std::vector<uint8_t> out;
+        State().renderCount++;
+        // The render object may be dropped while it runs (a new operation started from inside):
+        // hold it.
+        std::shared_ptr<LUiClipboard::Render> render = f.render;
+        std::string target = f.target;
+        bool ok = (*render)(target, out);
+        Flavour* again = FindFlavour(target);
+        if (!again || again->render != render)
+            return nullptr;
+        if (!ok) {
+            again->failed = true;
+            return nullptr;
+        }
+        again->bytes = std::move(out);
+        again->ready = true;
+        again->render.reset();
+        return &again->bytes;
+    }
+    return &f.bytes;
+}
+
+void GetFunc(GtkClipboard*, GtkSelectionData* selection, guint, gpointer)
+{
+    ClipboardState& s = State();
+    GdkAtom atom = gtk_selection_data_get_target(selection);
+    gchar* name = gdk_atom_name(atom);
+    std::string target = name ? name : "";
+    g_free(name);
+    if (s.hasText && IsTextTarget(target)) {
+        gtk_selection_data_set_text(selection, s.text.data(), gint(s.text.size()));
+        return;
+    }
+    Flavour* f = FindFlavour(target);
+    if (!f)
+        return;
+    const std::vector<uint8_t>* bytes = FlavourBytes(*f);
+    if (!bytes)
+        return;
+    static const guchar empty = 0;
+    gtk_selection_data_set(
+        selection, atom, 8, bytes->empty() ? &empty : bytes->data(), gint(bytes->size()));
+}
+
+void ClearFunc(GtkClipboard*, gpointer)
+{
+    ClipboardState& s = State();
+    if (s.settingOwner)
+        return;
+    // Another program took the clipboard.
+    s.owned = false;
+    s.hasText = false;
+    s.text.clear();
+    s.flavours.clear();
+}
+
+// Offers the union of our targets.
+bool Offer()
+{
+    GtkClipboard* clipboard = Clipboard();
+    if (!clipboard)
+        return false;
+    ClipboardState& s = State();
+    if (!s.owner)
+        s.owner = G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr));
+    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+    if (s.hasText)
+        for (const std::string& t : LUiClipboard::TextTargets())
+            gtk_target_list_add(list, gdk_atom_intern(t.c_str(), FALSE), 0, 0);
+    for (const Flavour& f : s.flavours)
+        gtk_target_list_add(list, gdk_atom_intern(f.target.c_str(), FALSE), 0, 0);
+    gint n = 0;
+    if (!s.hasText && s.flavours.empty()) {
+        // Nothing to offer yet: the clipboard is taken with the first flavour.
+        gtk_target_list_unref(list);
+        return true;
+    }
+    GtkTargetEntry* entries = gtk_target_table_new_from_list(list, &n);
+    s.settingOwner = true;
+    gboolean ok
+        = gtk_clipboard_set_with_owner(clipboard, entries, guint(n), GetFunc, ClearFunc, s.owner);
+    s.settingOwner = false;
+    gtk_target_table_free(entries, n);
+    gtk_target_list_unref(list);
+    s.owned = ok;
+    if (ok)
+        gtk_clipboard_set_can_store(clipboard, nullptr, 0);
+    return ok;
+}
+
+// Waiting for an answer of another program. The request outlives a wait that gave up: GTK
+// calls back in any case (with nothing after its own time-out), and the callback frees it.
+struct Request {
+    bool done = false;
+    bool abandoned = false;
+    GMainLoop* loop = nullptr;
+    std::vector<std::string> targets;
+    std::vector<uint8_t> bytes;
+    bool ok = false;
+};
+
+bool Wait(Request* r, unsigned timeoutMs)
+{
+    if (!r->done) {
+        r->loop = g_main_loop_new(nullptr, FALSE);
+        guint timer = g_timeout_add(
+            timeoutMs,
+            +[](gpointer data) -> gboolean {
+                auto* req = static_cast<Request*>(data);
+                if (req->loop)
+                    g_main_loop_quit(req->loop);
+                return G_SOURCE_REMOVE;
+            },
+            r);
+        g_main_loop_run(r->loop);
+        g_main_loop_unref(r->loop);
+        r->loop = nullptr;
+        if (r->done)
+            g_source_remove(timer);
+    }
+    if (!r->done) {
+        r->abandoned = true;
+        return false;
+    }
+    return true;
+}
+
+void Finish(Request* r)
+{
+    if (r->abandoned) {
+        delete r;
+        return;
+    }
+    r->done = true;
+    if (r->loop)
+        g_main_loop_quit(r->loop);
+}
+
+} // namespace
+
+const std::vector<std::string>& LUiClipboard::TextTargets()
+{
+    static const std::vector<std::string> targets { "UTF8_STRING", "text/plain;charset=utf-8",
+        "STRING", "TEXT" };
+    return targets;
+}
+
+bool LUiClipboard::Clear()
+{
+    ClipboardState& s = State();
+    s.hasText = false;
+    s.text.clear();
+    s.flavours.clear();
+    return Offer();
+}
+
+bool LUiClipboard::Put(const std::string& target, const uint8_t* data, size_t size)
+{
+    ClipboardState& s = State();
+    if (!s.owned) {
+        s.hasText = false;
+        s.flavours.clear();
+    }
+    Flavour* f = FindFlavour(target);
+    if (!f) {
+        s.flavours.push_back(Flavour { target, {}, false, false, false, nullptr });
+        f = &s.flavours.back();
+    }
+    f->bytes.assign(data, data + size);
+    f->ready = true;
+    f->failed = false;
+    f->rendered = false;
+    f->render.reset();
+    return Offer();
+}
+
+bool LUiClipboard::PutText(const char* utf8, size_t length)
+{
+    ClipboardState& s = State();
+    if (!s.owned)
+        s.flavours.clear();
+    s.hasText = true;
+    s.text.assign(utf8 ? utf8 : "", utf8 ? length : 0);
+    return Offer();
+}
+
+bool LUiClipboard::PutRendered(const std::vector<std::string>& targets, Render render)
+{
+    ClipboardState& s = State();
+    if (!s.owned) {
+        s.hasText = false;
+        s.flavours.clear();
+    }
+    auto shared = std::make_shared<Render>(std::move(render));
+    for (const std::string& t : targets) {
+        Flavour* f = FindFlavour(t);
+        if (!f) {
+            s.flavours.push_back(Flavour { t, {}, false, false, false, nullptr });
+            f = &s.flavours.back();
+        }
+        f->bytes.clear();
+        f->ready = false;
+        f->failed = false;
+        f->rendered = true;
+        f->render = shared;
+    }
+    return Offer();
+}
+
+bool LUiClipboard::Owned()
+{
+    GtkClipboard* clipboard = Clipboard();
+    ClipboardState& s = State();
+    return clipboard && s.owned && s.owner && gtk_clipboard_get_owner(clipboard) == s.owner;
+}
+
+bool LUiClipboard::Targets(std::vector<std::string>& out, unsigned timeoutMs)
+{
+    out.clear();
+    GtkClipboard* clipboard = Clipboard();
+    if (!clipboard)
+        return false;
+    if (Owned()) {
+        ClipboardState& s = State();
+        if (s.hasText)
+            out = TextTargets();
+        for (const Flavour& f : s.flavours)
+            out.push_back(f.target);
+        return true;
+    }
+    auto* r = new Request;
+    gtk_clipboard_request_targets(
+        clipboard,
+        +[](GtkClipboard*, GdkAtom* atoms, gint n, gpointer data) {
+            auto* req = static_cast<Request*>(data);
+            for (gint i = 0; atoms && i < n; i++) {
+                gchar* name = gdk_atom_name(atoms[i]);
+                if (name)
+                    req->targets.push_back(name);
+                g_free(name);
+            }
+            req->ok = atoms != nullptr;
+            Finish(req);
+        },
+        r);
+    if (!Wait(r, timeoutMs))
+        return false;
+    bool ok = r->ok;
+    out = std::move(r->targets);
+    delete r;
+    return ok;
+}
+
+bool LUiClipboard::Has(const std::string& target, unsigned timeoutMs)
+{
+    std::vector<std::string> targets;
+    if (!Targets(targets, timeoutMs))
+        return false;
+    return std::find(targets.begin(), targets.end(), target) != targets.end();
+}
+
+bool LUiClipboard::Read(const std::string& target, std::vector<uint8_t>& out, unsigned timeoutMs)
+{
+    out.clear();
+    GtkClipboard* clipboard = Clipboard();
+    if (!clipboard || target.empty())
+        return false;
+    if (Owned()) {
+        ClipboardState& s = State();
+        if (s.hasText && IsTextTarget(target)) {
+            if (target == "STRING") {
+                // Latin-1, as other programs would get it.
+                gsize written = 0;
+                gchar* latin = g_convert_with_fallback(s.text.data(), gssize(s.text.size()),
+                    "ISO-8859-1", "UTF-8", "?", nullptr, &written, nullptr);
+                if (!latin)
+                    return false;
+                out.assign(latin, latin + written);
+                g_free(latin);
+            } else {
+                out.assign(s.text.begin(), s.text.end());
+            }
+            return true;
+        }
+        Flavour* f = FindFlavour(target);
+        if (!f)
+            return false;
+        const std::vector<uint8_t>* bytes = FlavourBytes(*f);
+        if (!bytes)
+            return false;
+        out = *bytes;
+        return true;
+    }
+    auto* r = new Request;
+    gtk_clipboard_request_contents(
+        clipboard, gdk_atom_intern(target.c_str(), FALSE),
+        +[](GtkClipboard*, GtkSelectionData* selection, gpointer data) {
+            auto* req = static_cast<Request*>(data);
+            gint length = selection ? gtk_selection_data_get_length(selection) : -1;
+            if (length >= 0) {
+                const guchar* bytes = gtk_selection_data_get_data(selection);
+                if (bytes)
+                    req->bytes.assign(bytes, bytes + length);
+                req->ok = true;
+            }
+            Finish(req);
+        },
+        r);
+    if (!Wait(r, timeoutMs))
+        return false;
+    bool ok = r->ok;
+    out = std::move(r->bytes);
+    delete r;
+    return ok;
+}
+
+bool LUiClipboard::IsRenderedFlavour(const std::string& target)
+{
+    if (!Owned())
+        return false;
+    Flavour* f = FindFlavour(target);
+    return f && f->rendered && !f->failed;
+}
+
+void LUiClipboard::Store()
+{
+    GtkClipboard* clipboard = Clipboard();
+    if (clipboard && Owned()) {
+        // Whatever the manager asks for must exist in full: render everything now.
+        for (Flavour& f : State().flavours)
+            FlavourBytes(f);
+        gtk_clipboard_store(clipboard);
+    }
+}
+
+unsigned LUiClipboard::RenderCount()
+{
+    return State().renderCount;
+}

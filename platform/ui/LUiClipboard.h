@@ -1,0 +1,55 @@
+// The CLIPBOARD selection. Main thread only.
+//
+// The application owns the clipboard through one owner object. A copy operation starts with
+// Clear() and adds flavours with Put, PutText or PutRendered; after each addition the owner offers
+// the union of the targets it holds, so every flavour of one operation belongs to the same
+// selection. Rendered flavours are made only when some program first asks for them and are then
+// kept. When another program takes the clipboard, the flavours are dropped.
+//
+// Reading asks the owner for the target list or one target's bytes and waits for the answer
+// while the main loop turns, at most the given time; while the application owns the clipboard
+// itself, its own flavours are read directly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class LUiClipboard {
+public:
+    // Makes the bytes of a target; false when it cannot (the requester then gets nothing).
+    using Render = std::function<bool(const std::string& target, std::vector<uint8_t>& out)>;
+
+    static constexpr unsigned kDefaultTimeout = 5000; // ms
+
+    // Starts a new operation: the clipboard is taken with no flavours.
+    static bool Clear();
+    // Adds a flavour given now (replacing one of the same target).
+    static bool Put(const std::string& target, const uint8_t* data, size_t size);
+    // Adds the text flavours UTF8_STRING, text/plain;charset=utf-8, STRING and TEXT (no NUL).
+    static bool PutText(const char* utf8, size_t length);
+    // Adds flavours whose bytes render() makes when first asked for.
+    static bool PutRendered(const std::vector<std::string>& targets, Render render);
+
+    // True while the application owns the clipboard.
+    static bool Owned();
+    // The targets the clipboard offers now; false when there is no owner or it did not answer.
+    static bool Targets(std::vector<std::string>& out, unsigned timeoutMs = kDefaultTimeout);
+    static bool Has(const std::string& target, unsigned timeoutMs = kDefaultTimeout);
+    // The bytes of a target; false when it is not offered or the owner did not answer in time.
+    static bool Read(
+        const std::string& target, std::vector<uint8_t>& out, unsigned timeoutMs = kDefaultTimeout);
+
+    // True while the application owns the clipboard and the target is one of its rendered
+    // flavours (put with PutRendered in the current operation).
+    static bool IsRenderedFlavour(const std::string& target);
+
+    // Hands the clipboard to the desktop's clipboard manager, so that it outlives the process.
+    static void Store();
+    // How many flavours were rendered so far (for tests and measurements).
+    static unsigned RenderCount();
+
+    // The text targets, in order of preference.
+    static const std::vector<std::string>& TextTargets();
+};

@@ -1,0 +1,175 @@
+#include "platform/ui/LUiFilePanel.h"
+
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiSystem.h"
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+GtkWidget* gCurrentPanel = nullptr;
+
+struct FilterData {
+    std::vector<std::string> extensions;
+};
+
+gboolean MatchExtension(const GtkFileFilterInfo* info, gpointer data)
+{
+    const auto* f = static_cast<const FilterData*>(data);
+    const char* name = info->display_name;
+    if (!name && info->filename)
+        name = info->filename;
+    if (!name)
+        return FALSE;
+    const char* dot = std::strrchr(name, '.');
+    if (!dot)
+        return FALSE;
+    for (const std::string& e : f->extensions)
+        if (strcasecmp(dot + 1, e.c_str()) == 0)
+            return TRUE;
+    return FALSE;
+}
+
+GtkFileFilter* MakeFilter(const LUiFileFilter& filter)
+{
+    GtkFileFilter* f = gtk_file_filter_new();
+    gtk_file_filter_set_name(f, filter.name.c_str());
+    if (filter.extensions.empty()) {
+        gtk_file_filter_add_pattern(f, "*");
+    } else {
+        auto* data = new FilterData { filter.extensions };
+        gtk_file_filter_add_custom(
+            f, GtkFileFilterFlags(GTK_FILE_FILTER_DISPLAY_NAME), MatchExtension, data,
+            +[](gpointer p) { delete static_cast<FilterData*>(p); });
+    }
+    return f;
+}
+
+class PanelScope {
+public:
+    explicit PanelScope(GtkWidget* panel)
+        : fPrevious(gCurrentPanel)
+    {
+        gCurrentPanel = panel;
+    }
+    ~PanelScope() { gCurrentPanel = fPrevious; }
+
+private:
+    GtkWidget* fPrevious;
+};
+
+} // namespace
+
+bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& result)
+{
+    result = LUiFilePanelResult();
+    if (!LUiIsAvailable())
+        return false;
+    GtkFileChooserAction action = GTK_FILE_CHOOSER_ACTION_OPEN;
+    const char* accept = "_Öppna";
+    if (request.kind == LUiFilePanelRequest::kFolder) {
+        action = GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER;
+        accept = "_Välj";
+    } else if (request.kind == LUiFilePanelRequest::kSave) {
+        action = GTK_FILE_CHOOSER_ACTION_SAVE;
+        accept = "_Spara";
+    }
+    std::string acceptLabel = request.acceptLabel.empty() ? accept : request.acceptLabel;
+    GtkWindow* parent = request.parent ? request.parent->Gtk() : nullptr;
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), parent, action,
+        "_Avbryt", GTK_RESPONSE_CANCEL, acceptLabel.c_str(), GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    if (request.kind == LUiFilePanelRequest::kOpenMultiple)
+        gtk_file_chooser_set_select_multiple(chooser, TRUE);
+    if (request.kind == LUiFilePanelRequest::kFolder || request.kind == LUiFilePanelRequest::kSave)
+        gtk_file_chooser_set_create_folders(chooser, request.createFolders);
+    if (request.kind == LUiFilePanelRequest::kSave)
+        gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    if (!request.startFolder.empty()
+        && g_file_test(request.startFolder.c_str(), G_FILE_TEST_IS_DIR))
+        gtk_file_chooser_set_current_folder(chooser, request.startFolder.c_str());
+    std::vector<GtkFileFilter*> filters;
+    for (const LUiFileFilter& f : request.filters) {
+        GtkFileFilter* filter = MakeFilter(f);
+        filters.push_back(filter);
+        gtk_file_chooser_add_filter(chooser, filter); // the chooser holds it
+    }
+    if (!filters.empty()) {
+        int index = std::clamp(request.selectedFilter, 0, int(filters.size()) - 1);
+        gtk_file_chooser_set_filter(chooser, filters[size_t(index)]);
+    }
+    if (request.kind == LUiFilePanelRequest::kSave)
+        gtk_file_chooser_set_current_name(chooser, request.proposedName.c_str());
+
+    int response;
+    {
+        PanelScope scope(dialog);
+        response = LModalCounter::RunDialog(GTK_DIALOG(dialog));
+    }
+    if (!filters.empty()) {
+        GtkFileFilter* shown = gtk_file_chooser_get_filter(chooser);
+        auto it = std::find(filters.begin(), filters.end(), shown);
+        result.selectedFilter = it == filters.end() ? 0 : int(it - filters.begin());
+    }
+    if (response == GTK_RESPONSE_ACCEPT) {
+        GSList* files = gtk_file_chooser_get_filenames(chooser);
+        for (GSList* l = files; l; l = l->next) {
+            result.paths.push_back(static_cast<const char*>(l->data));
+            g_free(l->data);
+        }
+        g_slist_free(files);
+        result.accepted = !result.paths.empty();
+    }
+    gtk_widget_destroy(dialog);
+    return result.accepted;
+}
+
+bool LUiRunColorPanel(
+    LNativeWindow* parent, const char* title, double rgb[3], const std::vector<uint32_t>& recentRGB)
+{
+    if (!LUiIsAvailable())
+        return false;
+    GtkWidget* dialog
+        = gtk_color_chooser_dialog_new(title ? title : "", parent ? parent->Gtk() : nullptr);
+    GtkColorChooser* chooser = GTK_COLOR_CHOOSER(dialog);
+    gtk_color_chooser_set_use_alpha(chooser, FALSE);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    if (!recentRGB.empty() && recentRGB.size() <= 16) {
+        std::vector<GdkRGBA> colours;
+        for (uint32_t c : recentRGB)
+            colours.push_back(GdkRGBA {
+                ((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, (c & 0xFF) / 255.0, 1.0 });
+        gtk_color_chooser_add_palette(chooser, GTK_ORIENTATION_HORIZONTAL, int(colours.size()),
+            int(colours.size()), colours.data());
+    }
+    GdkRGBA start { rgb[0], rgb[1], rgb[2], 1.0 };
+    gtk_color_chooser_set_rgba(chooser, &start);
+    int response;
+    {
+        PanelScope scope(dialog);
+        response = LModalCounter::RunDialog(GTK_DIALOG(dialog));
+    }
+    bool chosen = response == GTK_RESPONSE_OK;
+    if (chosen) {
+        GdkRGBA c;
+        gtk_color_chooser_get_rgba(chooser, &c);
+        rgb[0] = c.red;
+        rgb[1] = c.green;
+        rgb[2] = c.blue;
+    }
+    gtk_widget_destroy(dialog);
+    return chosen;
+}
+
+void* LUiCurrentPanel()
+{
+    return gCurrentPanel;
+}

@@ -1,0 +1,455 @@
+// The clipboard against other programs on the display (xclip), and the overlay clipboard.
+#include "app/VTClipboardOverlay.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlaySerialise.h"
+#include "app/VTOverlayText.h"
+#include "lfw/gen/LSDF.h"
+#include "lfw/gen/LStream.h"
+#include "lfw/graphics/LImageFile.h"
+#include "lfw/mac/LClipboard.h"
+#include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LUiClipboard.h"
+#include "platform/ui/UI.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A child mode of this program: an owner of the clipboard that never answers.
+struct SilentOwnerChild {
+    SilentOwnerChild()
+    {
+        if (!getenv("VT_CLIPBOARD_SILENT_OWNER"))
+            return;
+        gtk_init(nullptr, nullptr);
+        static const GtkTargetEntry entry { const_cast<char*>("image/png"), 0, 0 };
+        gtk_clipboard_set_with_data(
+            gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), &entry, 1,
+            [](GtkClipboard*, GtkSelectionData*, guint, gpointer) { sleep(30); }, nullptr, nullptr);
+        std::printf("owned\n");
+        std::fflush(stdout);
+        g_timeout_add(
+            20000, [](gpointer) -> gboolean { _exit(0); }, nullptr);
+        gtk_main();
+        _exit(0);
+    }
+} silentOwnerChild;
+
+// Runs a command while the main loop turns (the command may talk to our clipboard); its output.
+std::string RunPumping(const std::string& command)
+{
+    std::atomic<bool> done { false };
+    std::string out;
+    std::thread t([&] {
+        FILE* p = popen(command.c_str(), "r");
+        if (p) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+                out.append(buf, n);
+            pclose(p);
+        }
+        done = true;
+    });
+    for (int i = 0; i < 500 && !done; i++)
+        uitest::Pump(20);
+    t.join();
+    return out;
+}
+
+bool HaveXclip()
+{
+    return system("command -v xclip >/dev/null 2>&1") == 0;
+}
+
+// Puts a file under a target with xclip (which stays behind as the owner).
+void XclipPut(const std::string& file, const std::string& target)
+{
+    std::string cmd = "xclip -selection clipboard -t '" + target + "' -i '" + file + "'";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    // Until we heard that we lost the clipboard and the new owner serves these bytes.
+    uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
+    std::ifstream in(file, std::ios::binary);
+    std::string want((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    uitest::PumpUntil(
+        [&] {
+            std::vector<uint8_t> got;
+            return LUiClipboard::Read(target, got, 500)
+                && std::string(got.begin(), got.end()) == want;
+        },
+        3000);
+}
+
+std::string WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+class ClipboardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+        if (!HaveXclip())
+            GTEST_SKIP() << "no xclip";
+    }
+    TemporaryFolder folder;
+};
+
+// Blue, green and red of a pixel of a 24- or 32-bit buffer.
+const uint8_t* Pixel(const LImageBuffer& image, int x, int y)
+{
+    int size = image.GetPixelFormat() == LPixelFormatB8G8R8A8 ? 4 : 3;
+    return image.GetPictureRow(y) + x * size;
+}
+
+bool SamePixels(const LImageBuffer& a, const LImageBuffer& b)
+{
+    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight())
+        return false;
+    for (auto* i : { &a, &b })
+        if (i->GetPixelFormat() != LPixelFormatB8G8R8A8
+            && i->GetPixelFormat() != LPixelFormatB8G8R8)
+            return false;
+    for (int y = 0; y < a.GetHeight(); y++)
+        for (int x = 0; x < a.GetWidth(); x++)
+            if (std::memcmp(Pixel(a, x, y), Pixel(b, x, y), 3) != 0)
+                return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(ClipboardTest, TextReachesOtherProgramsWithoutNul)
+{
+    LClipboard clipboard(nullptr);
+    clipboard.CopyText("åäö");
+    std::string out = RunPumping("xclip -o -selection clipboard -t UTF8_STRING");
+    EXPECT_EQ(out.size(), 6u);
+    EXPECT_EQ(out, "åäö");
+    // Latin-1 for STRING.
+    EXPECT_EQ(RunPumping("xclip -o -selection clipboard -t STRING"), "\xe5\xe4\xf6");
+
+    LClipboard empty(nullptr);
+    empty.CopyText("");
+    EXPECT_EQ(RunPumping("xclip -o -selection clipboard -t UTF8_STRING"), "");
+    EXPECT_TRUE(empty.HasText());
+}
+
+TEST_F(ClipboardTest, TextOfOtherProgramsPastesUpToItsFirstNul)
+{
+    XclipPut(WriteFile(folder.Path() + "/t.txt", "Skivetikett åäö"), "UTF8_STRING");
+    LClipboard clipboard(nullptr);
+    EXPECT_TRUE(clipboard.HasText());
+    EXPECT_FALSE(clipboard.HasImage());
+    LStringLongTemplate<char> text;
+    ASSERT_TRUE(clipboard.PasteText(text));
+    EXPECT_STREQ(text.GetString(), "Skivetikett åäö");
+
+    XclipPut(WriteFile(folder.Path() + "/n.txt", std::string("före\0efter", 11)), "UTF8_STRING");
+    ASSERT_TRUE(clipboard.PasteText(text));
+    EXPECT_STREQ(text.GetString(), "före");
+    EXPECT_EQ(text.GetLength(), 5u);
+}
+
+TEST_F(ClipboardTest, PngOfAnotherProgramPastesPixelEqual)
+{
+    std::string png = folder.Path() + "/p.png";
+    ASSERT_EQ(
+        system(("convert -size 37x23 gradient:red-blue -depth 8 'PNG24:" + png + "'").c_str()), 0);
+    XclipPut(png, "image/png");
+    LClipboard clipboard(nullptr);
+    EXPECT_TRUE(clipboard.HasImage());
+    LImageBuffer pasted, expected;
+    ASSERT_TRUE(clipboard.PasteImage(pasted));
+    ASSERT_GT(LImage::Load(expected, png.c_str(), 1000), 0u);
+    EXPECT_TRUE(SamePixels(pasted, expected));
+
+    // Garbage under image/png: no image, no crash.
+    XclipPut(WriteFile(folder.Path() + "/g.png", "\x89PNG\r\n\x1a\n garbage"), "image/png");
+    LImageBuffer bad;
+    EXPECT_FALSE(clipboard.PasteImage(bad));
+}
+
+TEST_F(ClipboardTest, HugeImageIsRefusedByTheCodec)
+{
+    // A 30,000 x 30,000 PNG (a header and four rows): refused, not allocated.
+    std::string png = std::string(VT_TEST_DATA) + "/clipboard/huge-30000.png";
+    XclipPut(png, "image/png");
+    LClipboard clipboard(nullptr);
+    LImageBuffer image;
+    EXPECT_FALSE(clipboard.PasteImage(image));
+}
+
+TEST_F(ClipboardTest, TiffIsPreferredOverBmp)
+{
+    LImageBuffer red, blue;
+    std::string r = folder.Path() + "/r.bmp", b = folder.Path() + "/b.tif";
+    ASSERT_EQ(system(("convert -size 4x4 xc:red 'BMP3:" + r + "'").c_str()), 0);
+    ASSERT_EQ(system(("convert -size 4x4 xc:blue -depth 8 '" + b + "'").c_str()), 0);
+    std::ifstream fr(r, std::ios::binary), fb(b, std::ios::binary);
+    std::stringstream sr, sb;
+    sr << fr.rdbuf();
+    sb << fb.rdbuf();
+    std::string bmp = sr.str(), tiff = sb.str();
+    ASSERT_TRUE(LUiClipboard::Clear());
+    LUiClipboard::Put("image/bmp", reinterpret_cast<const uint8_t*>(bmp.data()), bmp.size());
+    LUiClipboard::Put("image/tiff", reinterpret_cast<const uint8_t*>(tiff.data()), tiff.size());
+    LClipboard clipboard(nullptr);
+    LImageBuffer image;
+    ASSERT_TRUE(clipboard.PasteImage(image));
+    const uint8_t* p = Pixel(image, 0, 0);
+    EXPECT_GT(p[0], 200); // blue (B8G8R8A8)
+    EXPECT_LT(p[2], 50);
+}
+
+TEST_F(ClipboardTest, TextAndImageShareOneSelectionAndImagesEncodeWhenAsked)
+{
+    LImageBuffer image;
+    std::string png = folder.Path() + "/c.png";
+    ASSERT_EQ(system(("convert -size 8x6 xc:'#336699' -depth 8 'PNG24:" + png + "'").c_str()), 0);
+    ASSERT_GT(LImage::Load(image, png.c_str(), 1000), 0u);
+    unsigned before = LUiClipboard::RenderCount();
+    {
+        LClipboard clipboard(nullptr);
+        clipboard.CopyText("etikett");
+        clipboard.CopyImage(image);
+    }
+    std::string targets = RunPumping("xclip -o -selection clipboard -t TARGETS");
+    EXPECT_NE(targets.find("UTF8_STRING"), std::string::npos) << targets;
+    EXPECT_NE(targets.find("image/png"), std::string::npos) << targets;
+    EXPECT_NE(targets.find("image/bmp"), std::string::npos) << targets;
+    EXPECT_EQ(LUiClipboard::RenderCount(), before) << "nothing encoded before it is read";
+
+    std::string got = RunPumping(
+        "xclip -o -selection clipboard -t image/png > '" + folder.Path() + "/out.png'; echo done");
+    EXPECT_EQ(got, "done\n");
+    EXPECT_EQ(LUiClipboard::RenderCount(), before + 1);
+    LImageBuffer back;
+    ASSERT_GT(LImage::Load(back, (folder.Path() + "/out.png").c_str(), 1000), 0u);
+    EXPECT_TRUE(SamePixels(back, image));
+    // Read again: from the cache.
+    RunPumping("xclip -o -selection clipboard -t image/png > /dev/null");
+    EXPECT_EQ(LUiClipboard::RenderCount(), before + 1);
+    EXPECT_EQ(RunPumping("xclip -o -selection clipboard -t UTF8_STRING"), "etikett");
+}
+
+TEST_F(ClipboardTest, CustomFormatsKeepLongNamesWhole)
+{
+    std::string name = "application/x-vorantel-" + std::string(300, 'n');
+    const unsigned char bytes[] = { 0, 1, 2, 0, 255 };
+    LClipboard clipboard(nullptr);
+    EXPECT_FALSE(clipboard.CopyCustomFormat(bytes, sizeof bytes, nullptr));
+    ASSERT_TRUE(clipboard.CopyCustomFormat(bytes, sizeof bytes, name.c_str()));
+    EXPECT_TRUE(clipboard.HasCustomFormat(name.c_str()));
+    EXPECT_FALSE(clipboard.HasCustomFormat(name.substr(0, 259).c_str()));
+    LSizedArray<unsigned char> out;
+    ASSERT_TRUE(clipboard.PasteCustomFormat(out, name.c_str()));
+    ASSERT_EQ(out.GetSize(), sizeof bytes);
+    EXPECT_EQ(std::memcmp(out.GetData(), bytes, sizeof bytes), 0);
+    std::string seen = RunPumping("xclip -o -selection clipboard -t '" + name + "' | od -An -tu1");
+    EXPECT_NE(seen.find("0   1   2   0 255"), std::string::npos) << seen;
+}
+
+TEST_F(ClipboardTest, OwnerThatNeverAnswersTimesOut)
+{
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = 0;
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        setenv("VT_CLIPBOARD_SILENT_OWNER", "1", 1);
+        execl(self, self, nullptr);
+        _exit(1);
+    }
+    close(pipeFds[1]);
+    char line[32] = {};
+    ASSERT_GT(read(pipeFds[0], line, sizeof line), 0);
+    close(pipeFds[0]);
+    uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
+    ASSERT_TRUE(uitest::PumpUntil([] { return LUiClipboard::Has("image/png", 500); }, 3000));
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(LUiClipboard::Read("image/png", bytes, 300));
+    // A window closed while its paste waits.
+    auto* window = new LMacWindow;
+    window->CreateCocoaWindow(120, 80, kLUiWindowTitled, false, nullptr);
+    ASSERT_TRUE(uitest::ShowAndWait(window->GetNativeWindow()));
+    g_timeout_add(
+        50,
+        [](gpointer w) -> gboolean {
+            static_cast<LMacWindow*>(w)->Close();
+            return G_SOURCE_REMOVE;
+        },
+        window);
+    {
+        LClipboard waiting(window->GetContentView());
+        LImageBuffer image;
+        EXPECT_FALSE(waiting.PasteImage(image));
+    }
+    EXPECT_EQ(window->GetContentView(), nullptr);
+    delete window;
+    // Still usable afterwards.
+    LClipboard clipboard(nullptr);
+    clipboard.CopyText("efter");
+    LStringLongTemplate<char> text;
+    EXPECT_TRUE(clipboard.PasteText(text));
+    EXPECT_STREQ(text.GetString(), "efter");
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+// ------------------------------------------------------------------------------------------------
+// Overlays
+
+namespace {
+
+VTOverlayText* MakeText(const char* text)
+{
+    auto* o = new VTOverlayText;
+    o->SetText(text);
+    return o;
+}
+
+std::vector<uint8_t> ClipboardBytes(const char* type)
+{
+    std::vector<uint8_t> bytes;
+    LUiClipboard::Read(type, bytes);
+    return bytes;
+}
+
+// An SDF stream of type 9 with the given version whose root holds the chunks given.
+template <class Fill> std::vector<uint8_t> MakeStream(uint16_t version, Fill fill)
+{
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray stream(bytes);
+    LSDFWriter<LOutputStreamByteArray> writer;
+    writer.Open(stream, 9, version);
+    fill(writer);
+    writer.Close();
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+TEST_F(ClipboardTest, TextOverlayCopiesAndPastesBack)
+{
+    std::unique_ptr<VTOverlayText> text(MakeText("Skiva 1"));
+    VTClipboardOverlayCopy copy(nullptr, text.get());
+    ASSERT_TRUE(copy.PerformCopy());
+    EXPECT_EQ(RunPumping("xclip -o -selection clipboard -t UTF8_STRING"), "Skiva 1");
+    std::vector<uint8_t> own = ClipboardBytes(kVTClipboardOverlayType);
+    ASSERT_GT(own.size(), 12u);
+    // The SDF header: file type 9, version 3.
+    LInputStreamBuffer in(own.data(), own.size());
+    LSDFReader<LInputStreamBuffer> reader;
+    ASSERT_TRUE(reader.Open(in, 9));
+    EXPECT_EQ(reader.GetFileVersion(), 3);
+
+    LClipboard clipboard(nullptr);
+    VTClipboardOverlayPaste paste(&clipboard);
+    ASSERT_TRUE(paste.PerformPaste());
+    ASSERT_NE(paste.pastedOverlay, nullptr);
+    EXPECT_EQ(paste.pastedOverlay->GetType(), VTOverlayTypeText);
+    EXPECT_STREQ(static_cast<VTOverlayText*>(paste.pastedOverlay)->GetText(), "Skiva 1");
+    // Copied again, the pasted overlay writes the same chunks.
+    VTClipboardOverlayCopy again(nullptr, paste.pastedOverlay);
+    ASSERT_TRUE(again.PerformCopy());
+    EXPECT_EQ(ClipboardBytes(kVTClipboardOverlayType), own);
+}
+
+TEST_F(ClipboardTest, OverlayStreamsOfOtherVersionsAndKinds)
+{
+    std::unique_ptr<VTOverlayText> text(MakeText("x"));
+    // Version 4: false, and the text beside it is not tried.
+    auto v4 = MakeStream(4, [&](auto& w) {
+        w.StartContainer(2);
+        LProcessInterfaceVoid job;
+        VTSerialiseOverlayToSDF(job, w, *text);
+        w.EndContainer(2);
+    });
+    LClipboard put(nullptr);
+    put.CopyText("text");
+    put.CopyCustomFormat(v4.data(), v4.size(), kVTClipboardOverlayType);
+    LClipboard clipboard(nullptr);
+    {
+        VTClipboardOverlayPaste paste(&clipboard);
+        EXPECT_FALSE(paste.PerformPaste());
+        EXPECT_TRUE(paste.pastedText.IsEmpty());
+    }
+    // Chunk 5, then an image overlay (3): the image overlay.
+    VTOverlayImage image;
+    auto mixed = MakeStream(3, [&](auto& w) {
+        w.StartContainer(5);
+        w.EndContainer(5);
+        w.StartContainer(3);
+        LProcessInterfaceVoid job;
+        VTSerialiseOverlayToSDF(job, w, image);
+        w.EndContainer(3);
+    });
+    LClipboard put2(nullptr);
+    put2.CopyCustomFormat(mixed.data(), mixed.size(), kVTClipboardOverlayType);
+    {
+        VTClipboardOverlayPaste paste(&clipboard);
+        EXPECT_TRUE(paste.PerformPaste());
+        ASSERT_NE(paste.pastedOverlay, nullptr);
+        EXPECT_EQ(paste.pastedOverlay->GetType(), VTOverlayTypeImage);
+    }
+    // Empty and truncated data.
+    LClipboard put3(nullptr);
+    put3.CopyCustomFormat(mixed.data(), 0, kVTClipboardOverlayType);
+    {
+        VTClipboardOverlayPaste paste(&clipboard);
+        EXPECT_FALSE(paste.PerformPaste());
+    }
+    for (size_t cut : { size_t(5), size_t(14), size_t(30), mixed.size() / 2 }) {
+        VTOverlay* overlay = nullptr;
+        bool ok = VTClipboardOverlayRead(mixed.data(), cut, overlay);
+        EXPECT_EQ(overlay, nullptr) << cut;
+        (void)ok;
+        delete overlay;
+    }
+}
+
+TEST_F(ClipboardTest, ImageBeatsTextFromOtherProgramsAndFailedCopiesKeepTheClipboard)
+{
+    std::string png = folder.Path() + "/i.png";
+    ASSERT_EQ(system(("convert -size 5x5 xc:green -depth 8 'PNG24:" + png + "'").c_str()), 0);
+    XclipPut(png, "image/png");
+    LClipboard clipboard(nullptr);
+    {
+        VTClipboardOverlayPaste paste(&clipboard);
+        ASSERT_TRUE(paste.PerformPaste());
+        EXPECT_EQ(paste.pastedOverlay, nullptr);
+        EXPECT_TRUE(paste.pastedImage.IsValid());
+        EXPECT_EQ(paste.pastedImage.GetWidth(), 5);
+    }
+    // An overlay kind the stream cannot hold: nothing written, the image stays.
+    struct Odd : VTOverlayText {
+        int GetType() const override { return 7; }
+    } odd;
+    VTClipboardOverlayCopy copy(nullptr, &odd);
+    EXPECT_FALSE(copy.PerformCopy());
+    EXPECT_TRUE(clipboard.HasImage());
+}

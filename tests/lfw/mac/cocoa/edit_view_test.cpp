@@ -1,0 +1,384 @@
+// The edit view on a real window: limit and filters as typed and pasted, single-line keys, line
+// and selection queries, styles with undo, clicks and the context menu, RTF round trips.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LString.h"
+#include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaViewCategory.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/UI.h"
+#include "support/Screenshot.h"
+#include "support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable | kLUiWindowResizable;
+constexpr int kEdit = 100;
+constexpr int kCmdChanged = 501, kCmdMax = 502, kCmdClick = 503, kCmdDouble = 504, kCmdRight = 505;
+
+struct EditWindow : LMacWindow {
+    std::vector<int> commands;
+    void Command(int id, int code) override
+    {
+        (void)code;
+        commands.push_back(id);
+    }
+    int Count(int id) const { return int(std::count(commands.begin(), commands.end(), id)); }
+};
+
+class EditViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+    }
+
+    // A window with one edit view of the flags, shown and focused.
+    LCocoaEditViewImpl* Make(EditWindow& w, const LEditFlags& flags)
+    {
+        const char* scale = getenv("GDK_SCALE");
+        int k = scale && atoi(scale) > 1 ? atoi(scale) : 1;
+        w.CreateCocoaWindow(320 * k, 200 * k, kStyle, false, nullptr);
+        w.AddEdit(kEdit, flags);
+        w.MoveControlPixels(kEdit, 10, 10, int(300 * w.GetBackingScaleFactor()),
+            int(120 * w.GetBackingScaleFactor()));
+        w.HandleEditTextChange(kEdit, kCmdChanged);
+        LCocoaView::setCommandId(w.GetControlHandle(kEdit), kCmdMax, &keyCmdTextMaximumLength);
+        w.InitCommon(kLCocoaDialogCenterNone, true);
+        EXPECT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+        LCocoaEditViewImpl* edit = w.EditViewGetImpl(kEdit);
+        gtk_widget_grab_focus(GTK_WIDGET(edit->textView()));
+        uitest::Pump(30);
+        return edit;
+    }
+
+    static void Type(LView* view, unsigned key, unsigned state = 0)
+    {
+        uitest::SendKey(view, key, true, state);
+        uitest::SendKey(view, key, false, state);
+        uitest::Pump(25);
+    }
+
+    static void SetCaret(LCocoaEditViewImpl* edit, uint64_t at)
+    {
+        edit->setSelectedRange(LTextRange { at, 0 });
+    }
+};
+
+} // namespace
+
+TEST_F(EditViewTest, LimitRefusesTheCharacterThatReachesItAndReports)
+{
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    edit->setMaximumTextLength(5);
+    edit->setText("abcd");
+    SetCaret(edit, 4);
+    Type(edit, GDK_KEY_e);
+    EXPECT_EQ(edit->text(), "abcd");
+    EXPECT_EQ(w.Count(kCmdMax), 1);
+    // Replacing two selected characters by typing keeps within the limit.
+    edit->setSelectedRange(LTextRange { 1, 2 });
+    Type(edit, GDK_KEY_x);
+    EXPECT_EQ(edit->text(), "axd");
+    // Text set by code beyond the limit can still be shortened.
+    edit->setText("abcdefgh");
+    SetCaret(edit, 8);
+    Type(edit, GDK_KEY_BackSpace);
+    EXPECT_EQ(edit->text(), "abcdefg");
+    // Limit 0 refuses everything, deletions included.
+    edit->setMaximumTextLength(0);
+    Type(edit, GDK_KEY_BackSpace);
+    EXPECT_EQ(edit->text(), "abcdefg");
+    w.Close();
+}
+
+TEST_F(EditViewTest, CaseAndDigitFiltersAsTypedAndPasted)
+{
+    EditWindow w;
+    LEditFlags flags;
+    flags.upperCase = true;
+    flags.digitsOnly = true;
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    Type(edit, GDK_KEY_a);
+    EXPECT_EQ(edit->text(), "A");
+    // The limit is checked on the filtered text: "ß" becomes two characters.
+    edit->setMaximumTextLength(3);
+    Type(edit, GDK_KEY_ssharp);
+    EXPECT_EQ(edit->text(), "A");
+    EXPECT_GE(w.Count(kCmdMax), 1);
+    // Filtered inserts are undone as typing: the typed run at once.
+    edit->setMaximumTextLength(32767);
+    Type(edit, GDK_KEY_b);
+    EXPECT_EQ(edit->text(), "AB");
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK);
+    EXPECT_EQ(edit->text(), "");
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+    EXPECT_EQ(edit->text(), "AB");
+    w.Close();
+
+    EditWindow w2;
+    LEditFlags digits;
+    digits.digitsOnly = true;
+    LCocoaEditViewImpl* d = Make(w2, digits);
+    GtkClipboard* clip = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    gtk_clipboard_set_text(clip, "a1b2", -1);
+    g_signal_emit_by_name(d->textView(), "paste-clipboard");
+    ASSERT_TRUE(uitest::PumpUntil([&] { return d->text() == "12"; }, 2000));
+    gtk_clipboard_set_text(clip, "abc", -1);
+    g_signal_emit_by_name(d->textView(), "paste-clipboard");
+    uitest::Pump(100);
+    EXPECT_EQ(d->text(), "12");
+    EXPECT_GE(w2.Count(kCmdChanged), 1);
+    w2.Close();
+}
+
+TEST_F(EditViewTest, SingleLineIgnoresReturnAndTab)
+{
+    EditWindow w;
+    LEditFlags flags;
+    flags.singleLine = true;
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    Type(edit, GDK_KEY_a);
+    Type(edit, GDK_KEY_Return);
+    Type(edit, GDK_KEY_Tab);
+    Type(edit, GDK_KEY_b);
+    EXPECT_EQ(edit->text(), "ab");
+    EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(edit->textView())));
+    w.Close();
+}
+
+TEST_F(EditViewTest, LinesAndSelectionInUtf16Units)
+{
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    edit->setText("abcdef");
+    SetCaret(edit, 3);
+    LTextRange r = edit->getSelectionRange();
+    EXPECT_EQ(r.location, 2u);
+    EXPECT_EQ(r.length, 1u);
+    SetCaret(edit, 0);
+    r = edit->getSelectionRange();
+    EXPECT_EQ(r.location, 0u);
+    EXPECT_EQ(r.length, 1u);
+    edit->setText("");
+    r = edit->getSelectionRange();
+    EXPECT_EQ(r.length, 0u);
+
+    // A character outside the BMP counts two units.
+    edit->setText("a\xF0\x9F\x98\x80"
+                  "b\ncd\n");
+    EXPECT_EQ(edit->getNumberOfLinesBasedOnLineBreaks(), 2);
+    EXPECT_EQ(edit->getCharIndexOfLine(1), 5u);
+    EXPECT_EQ(edit->getCharIndexOfLine(5), 0u);
+    EXPECT_EQ(edit->getLineLength(1), 5u);
+    EXPECT_EQ(edit->getLineFromCharIndex(6), 1);
+    EXPECT_EQ(edit->getLineFromCharIndex(99), 0);
+    EXPECT_GE(edit->getNumberOfLinesWrappedText(), 2);
+    // Out-of-range selections are ignored.
+    edit->setSelectedRange(LTextRange { 2, 1000 });
+    EXPECT_EQ(edit->selectedRange().length, 0u);
+
+    // Fixed buffers are cut at a whole character; invalid UTF-8 becomes U+FFFD.
+    edit->setText("ab\xC3\xA9");
+    char small[4];
+    edit->getText(small, sizeof small);
+    EXPECT_STREQ(small, "ab");
+    edit->setText("x\xFFy");
+    EXPECT_EQ(edit->text(), "x\xEF\xBF\xBDy");
+
+    // The grey prompt of an empty view.
+    w.EditPromptSet(kEdit, "Skriv en kommentar");
+    EXPECT_EQ(edit->prompt(), "Skriv en kommentar");
+    edit->setText("");
+    edit->showSelection(false, false);
+    edit->showSelection(true, true);
+    uitest::Screenshot(w.GetNativeWindow(), "edit-view-prompt");
+    w.Close();
+}
+
+TEST_F(EditViewTest, StylesUndoPerRunAndEmptyRangesOnlyForTyping)
+{
+    EditWindow w;
+    LEditFlags flags;
+    flags.richText = true;
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    edit->setText("hello world");
+    edit->setBold(true, LTextRange { 0, 5 });
+    edit->setItalic(true, LTextRange { 3, 5 });
+    EXPECT_TRUE(edit->getBoldForRange(LTextRange { 0, 5 }));
+    EXPECT_FALSE(edit->getBoldForRange(LTextRange { 0, 6 }));
+    EXPECT_TRUE(edit->canUndo());
+    // Bold over a range half bold, then undone: each run as it was.
+    edit->setBold(true, LTextRange { 3, 5 });
+    EXPECT_TRUE(edit->getBoldForRange(LTextRange { 0, 8 }));
+    edit->undo();
+    EXPECT_TRUE(edit->getBoldForRange(LTextRange { 0, 5 }));
+    EXPECT_FALSE(edit->getBoldForRange(LTextRange { 5, 3 }));
+    EXPECT_TRUE(edit->getItalicForRange(LTextRange { 3, 5 }));
+
+    // An empty range changes what is typed next, with no undo.
+    size_t before = 0;
+    while (edit->canUndo()) {
+        edit->undo();
+        ++before;
+    }
+    EXPECT_EQ(before, 2u);
+    edit->setBold(true, LTextRange { 11, 0 });
+    EXPECT_FALSE(edit->canUndo());
+    SetCaret(edit, 11);
+    edit->setBold(true, LTextRange { 11, 0 });
+    Type(edit, GDK_KEY_x);
+    EXPECT_TRUE(edit->getBoldForRange(LTextRange { 11, 1 }));
+    EXPECT_FALSE(edit->getBoldForRange(LTextRange { 10, 1 }));
+
+    // Two families: no one name.
+    edit->setFont("Serif", LTextRange { 0, 3 });
+    edit->setFont("Monospace", LTextRange { 3, 3 });
+    char family[260];
+    EXPECT_FALSE(edit->getFontForRange(LTextRange { 0, 6 }, family));
+    EXPECT_STREQ(family, "");
+    EXPECT_TRUE(edit->getFontForRange(LTextRange { 0, 3 }, family));
+    EXPECT_STREQ(family, "Serif");
+    edit->setFontSize(20, LTextRange { 0, 2 });
+    EXPECT_DOUBLE_EQ(edit->getFontSizeForRange(LTextRange { 0, 2 }), 20);
+    LTextColor red { 1, 0, 0, 1 };
+    edit->setFontColor(&red, LTextRange { 0, 1 });
+    EXPECT_EQ(edit->getFontColorForRange(LTextRange { 0, 1 }), red);
+    edit->setAlignmentX(2, LTextRange { 0, 1 });
+    EXPECT_EQ(edit->getAlignmentX(LTextRange { 0, 1 }), 2);
+    edit->setParagraphSpaceBefore(6, LTextRange { 0, 1 });
+    EXPECT_FLOAT_EQ(edit->getParagraphSpaceBefore(LTextRange { 0, 1 }), 6);
+    EXPECT_FLOAT_EQ(edit->getParagraphSpaceBefore(LTextRange { 500, 1 }), 0);
+    uitest::Screenshot(w.GetNativeWindow(), "edit-view-styles");
+    w.Close();
+}
+
+TEST_F(EditViewTest, CtrlZUndoesTypingAndBold)
+{
+    EditWindow w;
+    LEditFlags flags;
+    flags.richText = true;
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    Type(edit, GDK_KEY_a);
+    Type(edit, GDK_KEY_b);
+    Type(edit, GDK_KEY_c);
+    edit->setBold(true, LTextRange { 0, 3 });
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK);
+    EXPECT_FALSE(edit->getBoldForRange(LTextRange { 0, 3 }));
+    EXPECT_EQ(edit->text(), "abc");
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK);
+    EXPECT_EQ(edit->text(), "");
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+    EXPECT_EQ(edit->text(), "abc");
+    w.Close();
+}
+
+TEST_F(EditViewTest, ClicksDoubleClicksAndTheContextMenu)
+{
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    LView* view = w.GetControlHandle(kEdit);
+    LCocoaView::setCommandId(view, kCmdClick, &keyCmdTextClick);
+    LCocoaView::setCommandId(view, kCmdDouble, &keyCmdTextDoubleClick);
+    edit->setText("some words here");
+    GtkWidget* tv = GTK_WIDGET(edit->textView());
+    auto press = [&](GdkEventType type, int button) {
+        GdkEvent* e = gdk_event_new(type);
+        e->button.window = GDK_WINDOW(
+            g_object_ref(gtk_text_view_get_window(edit->textView(), GTK_TEXT_WINDOW_TEXT)));
+        e->button.x = 10;
+        e->button.y = 5;
+        e->button.button = guint(button);
+        gdk_event_set_device(
+            e, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+        gboolean handled = FALSE;
+        g_signal_emit_by_name(tv, "button-press-event", e, &handled);
+        gdk_event_free(e);
+        return handled;
+    };
+    press(GDK_BUTTON_PRESS, 1);
+    EXPECT_EQ(w.Count(kCmdClick), 0);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w.Count(kCmdClick) == 1; }, 3000));
+    // A double click: only its own command.
+    press(GDK_BUTTON_PRESS, 1);
+    press(GDK_2BUTTON_PRESS, 1);
+    EXPECT_EQ(w.Count(kCmdDouble), 1);
+    uitest::Pump(800);
+    EXPECT_EQ(w.Count(kCmdClick), 1);
+    // A right click without a command is left to the text view (its context menu).
+    EXPECT_FALSE(press(GDK_BUTTON_PRESS, 3));
+    LCocoaView::setCommandId(view, kCmdRight, &keyCmdCtrlRightClick);
+    EXPECT_TRUE(press(GDK_BUTTON_PRESS, 3));
+    EXPECT_EQ(w.Count(kCmdRight), 1);
+    w.Close();
+}
+
+TEST_F(EditViewTest, RtfRoundTripAndTheWindowsTextOperations)
+{
+    EditWindow w;
+    LEditFlags flags;
+    flags.richText = true;
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    w.SetText(kEdit, "Fet {text} \xC3\xA5\xF0\x9F\x98\x80\nrad");
+    edit->setBold(true, LTextRange { 0, 3 });
+    edit->setFont("Serif", LTextRange { 4, 6 });
+    std::string rtf = edit->rtfText();
+    EXPECT_EQ(rtf.compare(0, 6, "{\\rtf1"), 0);
+    edit->setText("");
+    edit->setRTFText(rtf.data(), rtf.size());
+    EXPECT_EQ(edit->text(), "Fet {text} \xC3\xA5\xF0\x9F\x98\x80\nrad");
+    EXPECT_TRUE(edit->getBoldForRange(LTextRange { 0, 3 }));
+    EXPECT_FALSE(edit->getBoldForRange(LTextRange { 3, 1 }));
+    char family[260];
+    EXPECT_TRUE(edit->getFontForRange(LTextRange { 4, 6 }, family));
+    EXPECT_STREQ(family, "Serif");
+    char buffer[260];
+    w.GetText(kEdit, buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, edit->text().c_str());
+    // Not RTF: nothing changes.
+    edit->setRTFText("plain", 5);
+    EXPECT_EQ(edit->text(), "Fet {text} \xC3\xA5\xF0\x9F\x98\x80\nrad");
+
+    // unrtf reads our RTF when it is installed.
+    int status = 0;
+    uitest::Run("command -v unrtf >/dev/null 2>&1", &status);
+    if (status == 0) {
+        char path[] = "/tmp/vt-rtf-XXXXXX";
+        int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, rtf.data(), rtf.size()), ssize_t(rtf.size()));
+        close(fd);
+        std::string out = uitest::Run(std::string("unrtf --text ") + path + " 2>/dev/null");
+        unlink(path);
+        EXPECT_NE(out.find("Fet {text}"), std::string::npos) << out;
+        EXPECT_NE(out.find("rad"), std::string::npos) << out;
+    }
+    w.Close();
+}
+
+TEST(EditRtf, HostileInputIsReadSafely)
+{
+    std::vector<LCocoaEditRtf::Run> runs;
+    std::string deep = "{\\rtf1 ";
+    for (int i = 0; i < 100000; ++i)
+        deep += "{";
+    deep += "x";
+    EXPECT_TRUE(LCocoaEditRtf::Read(deep.data(), deep.size(), runs));
+    std::string huge = "{\\rtf1 {\\fs99999999999999999999\\cf99999999999 a}\\u99999999? b}";
+    EXPECT_TRUE(LCocoaEditRtf::Read(huge.data(), huge.size(), runs));
+    ASSERT_FALSE(runs.empty());
+    EXPECT_LE(runs.front().size, 10000.0);
+    std::string truncated = "{\\rtf1 {\\b ab\\";
+    EXPECT_TRUE(LCocoaEditRtf::Read(truncated.data(), truncated.size(), runs));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].text, "ab");
+    EXPECT_TRUE(runs[0].bold);
+    EXPECT_FALSE(LCocoaEditRtf::Read("{\\rt", 4, runs));
+}

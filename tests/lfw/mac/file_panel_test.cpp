@@ -1,0 +1,363 @@
+// Open, save and folder panels: the filter string's parsing, the proposed names and extension
+// checks, and the panels themselves run modally on the display.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LFile.h"
+#include "lfw/mac/LFileBrowse.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LUiFilePanel.h"
+#include "support/PanelTestSupport.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace {
+
+std::string Filter(std::initializer_list<const char*> parts)
+{
+    std::string s;
+    for (const char* p : parts) {
+        s += p;
+        s += '\0';
+    }
+    s += '\0';
+    return s;
+}
+
+std::vector<std::string> List(const LStringListTemplate<char>& l)
+{
+    return std::vector<std::string>(l.begin(), l.end());
+}
+
+std::vector<int> Ints(const LVector<int>& v)
+{
+    std::vector<int> out;
+    for (size_t i = 0; i < v.GetCount(); i++)
+        out.push_back(v[i]);
+    return out;
+}
+
+} // namespace
+
+TEST(ParseFileTypes, GroupsTypesAndStarts)
+{
+    std::string f = Filter({ "Bilder (*.png;*.jpg)", "*.png;*.jpg", "Alla filer", "*.*" });
+    LStringListTemplate<char> types, groups;
+    LVector<int> starts;
+    int group = 0;
+    float widest = -1;
+    LParseFileTypes(types, &starts, groups, ".JPG", group, widest, f.c_str());
+    EXPECT_EQ(List(types), (std::vector<std::string> { "png", "jpg" }));
+    EXPECT_EQ(Ints(starts), (std::vector<int> { 0, -1 }));
+    EXPECT_EQ(List(groups), (std::vector<std::string> { "Bilder (*.png;*.jpg)", "Alla filer" }));
+    EXPECT_EQ(group, 1);
+    EXPECT_GT(widest, 0);
+    // The second group allows every file.
+    LSavePanelFileTypesControl control;
+    ASSERT_TRUE(control.Init(groups, types, starts, group, widest, true));
+    EXPECT_EQ(control.handleSelection(0), (std::vector<std::string> { "png", "jpg" }));
+    EXPECT_TRUE(control.handleSelection(1).empty());
+    EXPECT_EQ(control.getSelectedGroup(), 2);
+}
+
+TEST(ParseFileTypes, GivenDefaultGroupStays)
+{
+    std::string f = Filter({ "PNG", "*.png", "JPEG", "*.jpg;*.jpeg" });
+    LStringListTemplate<char> types, groups;
+    LVector<int> starts;
+    int group = 2;
+    float widest = 0;
+    LParseFileTypes(types, &starts, groups, "png", group, widest, f.c_str());
+    EXPECT_EQ(group, 2);
+    EXPECT_EQ(Ints(starts), (std::vector<int> { 0, 1 }));
+    LSavePanelFileTypesControl control;
+    ASSERT_TRUE(control.Init(groups, types, starts, group, widest, false));
+    EXPECT_EQ(control.TypesOfGroup(1), (std::vector<std::string> { "jpg", "jpeg" }));
+    EXPECT_EQ(control.TypesOfGroup(0), (std::vector<std::string> { "png" }));
+}
+
+TEST(ParseFileTypes, AllFilesFirstEmptyPatternAndGroupsWithoutItems)
+{
+    {
+        std::string f = Filter({ "Text", "*.*;*.txt" });
+        LStringListTemplate<char> types, groups;
+        LVector<int> starts;
+        int group = 0;
+        float widest = 0;
+        LParseFileTypes(types, &starts, groups, "txt", group, widest, f.c_str());
+        EXPECT_EQ(List(types), (std::vector<std::string> { "txt" }));
+        EXPECT_EQ(Ints(starts), (std::vector<int> { -1 }));
+        EXPECT_EQ(group, 1);
+    }
+    {
+        // A description with an empty pattern ends the parse.
+        std::string f = std::string("PNG\0*.png\0Tom\0\0Efter\0*.gif\0\0", 29);
+        LStringListTemplate<char> types, groups;
+        LVector<int> starts;
+        int group = 0;
+        float widest = 0;
+        LParseFileTypes(types, &starts, groups, "", group, widest, f.c_str());
+        EXPECT_EQ(List(groups), (std::vector<std::string> { "PNG" }));
+        EXPECT_EQ(List(types), (std::vector<std::string> { "png" }));
+        EXPECT_EQ(group, 0);
+    }
+    {
+        // A group without "*." items counts as all files: one start per group.
+        std::string f = Filter({ "Konstig", "png", "GIF", "*.gif" });
+        LStringListTemplate<char> types, groups;
+        LVector<int> starts;
+        int group = 0;
+        float widest = 0;
+        LParseFileTypes(types, &starts, groups, "gif", group, widest, f.c_str());
+        EXPECT_EQ(groups.GetCount(), 2u);
+        EXPECT_EQ(Ints(starts), (std::vector<int> { -1, 0 }));
+        EXPECT_EQ(group, 2);
+    }
+    {
+        // Null and empty filters change nothing; text between ";" and "*." is skipped.
+        LStringListTemplate<char> types, groups;
+        int group = 0;
+        float widest = 5;
+        LParseFileTypes(types, nullptr, groups, "", group, widest, nullptr);
+        LParseFileTypes(types, nullptr, groups, "", group, widest, "");
+        EXPECT_EQ(widest, 5);
+        std::string f = Filter({ "Blandat", "*.a; x *.b;*.c" });
+        LParseFileTypes(types, nullptr, groups, "", group, widest, f.c_str());
+        EXPECT_EQ(List(types), (std::vector<std::string> { "a", "b", "c" }));
+    }
+}
+
+TEST(SavePanelNames, ProposedNamesAndExtensionChecks)
+{
+    EXPECT_EQ(LSaveProposedName("", ".pdf"), "Namnlös.pdf");
+    EXPECT_EQ(LSaveProposedName(nullptr, "png"), "Namnlös.png");
+    EXPECT_EQ(LSaveProposedName("/tmp/a.b.c", "png"), "a.b.png");
+    EXPECT_EQ(LSaveProposedName("/tmp/mapp.x/namn", ".vtproj"), "namn.vtproj");
+    std::string ext;
+    EXPECT_EQ(LSaveCheckExtension("/tmp/X.PDF", "pdf", 1, ext), LSaveExtensionOK);
+    EXPECT_EQ(LSaveCheckExtension("/tmp/X.PDF", ".pdf", 1, ext), LSaveExtensionOK);
+    EXPECT_EQ(LSaveCheckExtension("/tmp/x.png", "pdf", 1, ext), LSaveExtensionDiffers);
+    EXPECT_EQ(ext, ".png");
+    EXPECT_EQ(LSaveCheckExtension("/tmp/x.png", "pdf", 2, ext), LSaveExtensionOK);
+    EXPECT_EQ(LSaveCheckExtension("/tmp/a.d/x", "pdf", 3, ext), LSaveExtensionMissing);
+    EXPECT_EQ(LSaveCheckExtension("/tmp/x", "", 1, ext), LSaveExtensionOK);
+}
+
+// ------------------------------------------------------------------------------------------------
+// The panels on the display
+
+namespace {
+
+class FilePanelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The chooser keeps its settings in memory, not in the user's settings store.
+        setenv("GSETTINGS_BACKEND", "memory", 1);
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+    }
+    TemporaryFolder folder;
+};
+
+} // namespace
+
+TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
+{
+    std::string f = Filter({ "PDF (*.pdf)", "*.pdf" });
+    char path[260] = "";
+    char dir[260];
+    std::strcpy(dir, folder.Path().c_str());
+    std::string proposed;
+    unsigned modalWhileUp = 0;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        proposed = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
+        modalWhileUp = LModalCounter::Count();
+        uitest::SavePanelShot(panel, "screenshots/file_panel/save.png");
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "X.PDF");
+        gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+    });
+    int index = -7;
+    ASSERT_TRUE(
+        LFile::BrowseSaveFilePathOverwrite(nullptr, path, "Spara", dir, f.c_str(), "pdf", index));
+    EXPECT_EQ(proposed, "Namnlös.pdf");
+    EXPECT_GT(modalWhileUp, 0u) << "the main menu is locked while the panel runs";
+    EXPECT_EQ(LModalCounter::Count(), 0u);
+    EXPECT_EQ(std::string(path), folder.Path() + "/X.PDF");
+    EXPECT_EQ(std::string(dir), folder.Path());
+    EXPECT_EQ(index, 1);
+
+    // a.b.c proposes a.b; cancelling leaves the buffers and still writes the index.
+    std::strcpy(path, "/tmp/a.b.c");
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        proposed = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
+        gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_CANCEL);
+    });
+    index = -7;
+    EXPECT_FALSE(
+        LFile::BrowseSaveFilePathOverwrite(nullptr, path, "Spara", dir, f.c_str(), "pdf", index));
+    EXPECT_EQ(proposed, "a.b.pdf");
+    EXPECT_STREQ(path, "/tmp/a.b.c");
+    EXPECT_EQ(index, 1);
+}
+
+TEST_F(FilePanelTest, OpenPanelFiltersAndSameBufferKeepsThePath)
+{
+    std::ofstream(folder.Path() + "/bild.PNG") << "x";
+    std::ofstream(folder.Path() + "/text.txt") << "x";
+    std::string f = Filter({ "PNG", "*.png", "Text", "*.txt" });
+    char buffer[260];
+    std::strcpy(buffer, folder.Path().c_str());
+    int filterIndex = 2;
+    std::string shownFilter;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        GtkFileFilter* shown = gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(panel));
+        shownFilter = shown ? gtk_file_filter_get_name(shown) : "";
+        gtk_file_chooser_select_filename(
+            GTK_FILE_CHOOSER(panel), (folder.Path() + "/text.txt").c_str());
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+    ASSERT_TRUE(LFile::BrowseReadFilePath(
+        nullptr, buffer, "Öppna", buffer, f.c_str(), "png", "Lägg till", &filterIndex));
+    EXPECT_EQ(shownFilter, "Text");
+    EXPECT_EQ(std::string(buffer), folder.Path() + "/text.txt");
+    EXPECT_EQ(filterIndex, 2);
+}
+
+TEST_F(FilePanelTest, CancelledFolderPanelLeavesTheDesktop)
+{
+    char dir[260] = "";
+    std::string label;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        GtkWidget* accept
+            = gtk_dialog_get_widget_for_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+        label = accept ? gtk_button_get_label(GTK_BUTTON(accept)) : "";
+        // Escape, as the dialog binds it.
+        g_signal_emit_by_name(panel, "close");
+    });
+    EXPECT_FALSE(LFile::BrowseFolder(nullptr, dir, "Välj målmapp", LBrowseFolderFlags {}));
+    EXPECT_EQ(label, "Välj");
+    const char* desktop = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
+    std::string expected = desktop ? desktop : std::string(g_get_home_dir()) + "/Desktop";
+    EXPECT_EQ(std::string(dir), expected);
+}
+
+TEST_F(FilePanelTest, SeveralFilesAreListedInOrder)
+{
+    std::ofstream(folder.Path() + "/a.png") << "x";
+    std::ofstream(folder.Path() + "/b.png") << "x";
+    char dir[260];
+    LStringListTemplate<char> paths;
+    paths.Add("gammal");
+    static std::string where;
+    where = folder.Path();
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(panel), where.c_str());
+        g_timeout_add(
+            400,
+            [](gpointer p) -> gboolean {
+                // Ctrl+A in the list.
+                gtk_file_chooser_select_all(GTK_FILE_CHOOSER(p));
+                g_timeout_add(
+                    300,
+                    [](gpointer q) -> gboolean {
+                        gtk_dialog_response(GTK_DIALOG(q), GTK_RESPONSE_ACCEPT);
+                        return G_SOURCE_REMOVE;
+                    },
+                    p);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+    std::strcpy(dir, "/finns/inte");
+    ASSERT_TRUE(LFile::BrowseMultipleReadFiles(
+        nullptr, paths, "Lägg till bilder", dir, Filter({ "PNG", "*.png" }).c_str(), "png"));
+    ASSERT_EQ(paths.GetCount(), 2u) << paths[0];
+    EXPECT_EQ(std::string(paths[0]), folder.Path() + "/a.png");
+    EXPECT_EQ(std::string(paths[1]), folder.Path() + "/b.png");
+    EXPECT_EQ(std::string(dir), folder.Path());
+}
+
+TEST_F(FilePanelTest, PathsTooLongForTheBuffersAreRefused)
+{
+    // A folder deep enough that a chosen path passes 259 bytes.
+    static std::string deep;
+    deep = folder.Path();
+    while (deep.size() < 250) {
+        deep += "/" + std::string(40, 'd');
+        ASSERT_EQ(g_mkdir_with_parents(deep.c_str(), 0755), 0);
+    }
+    char path[260] = "orörd";
+    char dir[260] = "orörd";
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(panel), deep.c_str());
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "ett-långt-namn.pdf");
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+    std::string headline;
+    uitest::AnswerAlert(&headline, "OK");
+    EXPECT_FALSE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, path, "Spara", dir, Filter({ "PDF", "*.pdf" }).c_str(), "pdf"));
+    EXPECT_EQ(headline, "Sökvägen är för lång");
+    EXPECT_STREQ(path, "orörd");
+    EXPECT_STREQ(dir, "orörd");
+}
+
+TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
+{
+    std::string f = Filter({ "PDF", "*.pdf" });
+    char dir[260];
+    std::strcpy(dir, folder.Path().c_str());
+    struct Case {
+        const char* typed;
+        const char* answer;
+        const char* headline;
+        bool stored;
+    };
+    for (const Case& c :
+        { Case { "utan", "Fortsätt utan tillägg", "Markeringen har inget filtillägg", true },
+            Case { "x.png", "Använd .png", "Markeringen har olika filtillägg", true },
+            Case { "y.png", "Avbryt", "Markeringen har olika filtillägg", false } }) {
+        char path[260] = "";
+        static std::string typed;
+        typed = c.typed;
+        uitest::WhenPanelUp([](GtkWidget* panel) {
+            gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), typed.c_str());
+            // Once the folder has loaded (the chooser holds back an earlier answer).
+            g_timeout_add(
+                300,
+                [](gpointer p) -> gboolean {
+                    gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                    return G_SOURCE_REMOVE;
+                },
+                panel);
+        });
+        std::string headline;
+        uitest::AnswerAlert(&headline, c.answer);
+        bool ok = LFile::BrowseSaveFilePathOverwrite(nullptr, path, "Spara", dir, f.c_str(), "pdf");
+        EXPECT_EQ(ok, c.stored) << c.typed;
+        EXPECT_EQ(headline, c.headline) << c.typed;
+        if (c.stored)
+            EXPECT_EQ(std::string(path), folder.Path() + "/" + c.typed);
+        else
+            EXPECT_STREQ(path, "");
+    }
+}

@@ -1,0 +1,97 @@
+// Helpers for tests of the GTK dialogs the layer runs modally (file and colour choosers).
+#pragma once
+
+#include "platform/ui/LUiAlert.h"
+#include "platform/ui/LUiFilePanel.h"
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+
+namespace uitest {
+
+// Keeps a picture of a GTK dialog (drawn by itself, so no other window covers it).
+inline void SavePanelShot(GtkWidget* panel, const std::string& path)
+{
+    while (gtk_events_pending())
+        gtk_main_iteration();
+    int w = gtk_widget_get_allocated_width(panel), h = gtk_widget_get_allocated_height(panel);
+    int s = gtk_widget_get_scale_factor(panel);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * s, h * s);
+    cairo_surface_set_device_scale(surface, s, s);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(panel, cr);
+    cairo_destroy(cr);
+    g_mkdir_with_parents(g_path_get_dirname(path.c_str()), 0755);
+    cairo_surface_write_to_png(surface, path.c_str());
+    cairo_surface_destroy(surface);
+}
+
+// Runs act on the chooser once it is up (while the panel's own loop turns).
+inline void WhenPanelUp(std::function<void(GtkWidget*)> act)
+{
+    auto* holder = new std::function<void(GtkWidget*)>(std::move(act));
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* f = static_cast<std::function<void(GtkWidget*)>*>(data);
+            auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel());
+            if (!panel || !gtk_widget_get_mapped(panel))
+                return G_SOURCE_CONTINUE;
+            (*f)(panel);
+            delete f;
+            return G_SOURCE_REMOVE;
+        },
+        holder);
+}
+
+// The button with the label inside a widget tree; null when none.
+inline GtkWidget* FindButton(GtkWidget* w, const std::string& label)
+{
+    if (GTK_IS_BUTTON(w)) {
+        const char* l = gtk_button_get_label(GTK_BUTTON(w));
+        if (l && label == l)
+            return w;
+    }
+    GtkWidget* found = nullptr;
+    if (GTK_IS_CONTAINER(w)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+        for (GList* c = children; c && !found; c = c->next)
+            found = FindButton(GTK_WIDGET(c->data), label);
+        g_list_free(children);
+    }
+    return found;
+}
+
+// Once an alert is up: keeps its headline in *headline and clicks the button with the label.
+inline void AnswerAlert(std::string* headline, const std::string& label)
+{
+    struct Answer {
+        std::string* headline;
+        std::string label;
+    };
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* a = static_cast<Answer*>(data);
+            auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+            if (!alert || !gtk_widget_get_mapped(alert))
+                return G_SOURCE_CONTINUE;
+            if (a->headline) {
+                gchar* text = nullptr;
+                g_object_get(alert, "text", &text, nullptr);
+                *a->headline = text ? text : "";
+                g_free(text);
+            }
+            if (GtkWidget* b = FindButton(alert, a->label))
+                gtk_button_clicked(GTK_BUTTON(b));
+            else
+                gtk_dialog_response(GTK_DIALOG(alert), GTK_RESPONSE_DELETE_EVENT);
+            delete a;
+            return G_SOURCE_REMOVE;
+        },
+        new Answer { headline, label });
+}
+
+} // namespace uitest
