@@ -22,3 +22,13 @@ if(VT_STB_LIBRARY AND VT_STB_INCLUDE_DIR AND TARGET raster_codecs_bench)
     target_include_directories(raster_codecs_bench PRIVATE ${VT_STB_INCLUDE_DIR})
     target_compile_definitions(raster_codecs_bench PRIVATE VT_HAVE_STB=1)
 endif()
+
+# The start-up benchmark starts the program and watches the display with Xlib.
+find_package(X11)
+if(X11_FOUND AND TARGET startup_bench)
+    target_link_libraries(startup_bench PRIVATE ${X11_LIBRARIES})
+    target_compile_definitions(startup_bench PRIVATE VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    if(TARGET vorantel)
+        add_dependencies(startup_bench vorantel)
+    endif()
+endif()

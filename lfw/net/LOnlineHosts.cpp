@@ -18,6 +18,10 @@ const char* LOnlineGetDefaultHost(const char* key)
         { kLOnlineWebSite, "www.vorantel.example" },
         { kLOnlineWebSite2, "www.zor.example" },
         { kLOnlineBugPage, "https://www.vorantel.example/bugreport.html" },
+        { kLOnlineVersionHost, "www.vorantel.example" },
+        { kLOnlineFacebookPage, "https://facebook.example/zorsoftware" },
+        { kLOnlineTwitterPage, "https://twitter.example/zorsoftware" },
+        { kLOnlineTwitterStatus, "https://twitter.example/home" },
     };
     for (const auto& h : kHosts)
         if (std::strcmp(h.key, key) == 0)

@@ -10,6 +10,11 @@ inline constexpr const char* kLOnlineCrashReportServer = "CrashReportServer";
 inline constexpr const char* kLOnlineWebSite = "WebSite";
 inline constexpr const char* kLOnlineWebSite2 = "WebSite2";
 inline constexpr const char* kLOnlineBugPage = "BugPage";
+inline constexpr const char* kLOnlineVersionHost = "VersionHost";
+// Full page addresses of the maker's social-network pages.
+inline constexpr const char* kLOnlineFacebookPage = "FacebookPage";
+inline constexpr const char* kLOnlineTwitterPage = "TwitterPage";
+inline constexpr const char* kLOnlineTwitterStatus = "TwitterStatus";
 
 // The host (260 bytes) for one of the keys above: the user setting when set, else the default.
 void LOnlineGetHost(const char* key, char* out);

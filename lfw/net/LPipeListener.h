@@ -57,8 +57,10 @@ template <class Thread> class LPipeListenerWithThreads : public LPipeListener {
 public:
     ~LPipeListenerWithThreads() override
     {
-        fThreads.StopThreadsNow();
+        // The accept loop ends first: otherwise it could start a connection's thread while the
+        // threads are being stopped and deleted.
         StopListener();
+        fThreads.StopThreadsNow();
     }
     LDetachedThreadsOwner& GetThreads() { return fThreads; }
 

@@ -1,0 +1,123 @@
+// The framework's base of the application's one main window: start-up (single instance, the
+// first-run checks, the window with its application, window and help menus, its stored size),
+// the commands every main window handles, the application's events, and the exit path with its
+// stored size and exit pages. The application's own window derives from it and handles its own
+// commands first.
+#pragma once
+
+#include "lfw/gen/LRecentFileList.h"
+#include "lfw/mac/LKeyHandler.h"
+#include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LMenu.h"
+#include "lfw/mac/cocoa/LAppDelegate.h"
+#include "lfw/zor/LMainWindowUtil.h"
+#include "lfw/zor/LSingleInstance.h"
+#include "lfw/zor/LZORAPIServer.h"
+
+#include <string>
+#include <vector>
+
+class LMainWindow : public LMacWindow,
+                    public LRecentFileList,
+                    public LMainWindowUtilBase,
+                    public LZORAPIServerGUILayer {
+public:
+    // The one main window while it exists.
+    static LMainWindow* pInstance;
+    // While not zero the application refuses to quit.
+    static int iDontQuitCounter;
+    static bool bIsLaunchedFromScheduler;
+    static bool bPrimaryInstance;
+
+    LMainWindow();
+    ~LMainWindow() override;
+
+    // Start-up, run when the application has finished launching; false stops the application.
+    bool MainWindowInit(int argc, const char* const* argv);
+    bool InitApplication(int argc, const char* const* argv);
+    void MainWindowInitCommon();
+    // Run from the event loop's first pass (command 3332).
+    void MainWindowPostInit();
+
+    // The derived window.
+    virtual void InitDialog() { }
+    // Keys of the application, from the key monitor ahead of the controls; true when handled.
+    virtual bool EvKeyDown(LKey key);
+    virtual void CmSettings() = 0;
+    virtual void EvLoadFile(const char* path) = 0;
+    virtual bool EvWindowShouldClose() { return CmExit(); }
+    virtual void EnableMainMenu() { }
+
+    void Command(int id, int code) override;
+    // A recent file: the derived window loads it.
+    using LRecentFileList::EvRecentFileOpen;
+    void EvRecentFileOpen(const char* path) override { EvLoadFile(path); }
+    void Close(int code) override;
+    void Close() override { Close(kLCmdCancel); }
+    void CmHelp() override;
+    void WindowSizeSettingsStore(const char* section) override;
+
+    bool CmExit();
+    void CmOpen();
+    // The content view of a modal window other than this one, or null.
+    LView* AreOtherModalsOpen() const;
+    void MainWindowReceivedArguments(const CopyData& record);
+    void SetCaptionDefaultDocument(const char* path, bool);
+    void EvAppleEvent(const LAppleEvent& event);
+
+    // Menus.
+    void AddApplicationMenuItems();
+    void AddStandardMenuItems();
+    void MenuDeleteItems();
+    void SetMenu(
+        const LMenuItem* items, size_t count, const LKeyToCommandMap* keys, size_t keyCount);
+
+    // The default size in character units: with no stored size (width and height both -1) an
+    // eighth of the monitor's width and a seventeenth of its height, else 115 × 38.
+    static void GetDefaultSizeUnits(int monitorWidth, int monitorHeight, int storedWidth,
+        int storedHeight, int& widthOut, int& heightOut);
+    // "Vorantel av ZOR Software", with " - " and the file name of a path.
+    static std::string MakeCaption(const char* path);
+
+    void MainWindowDestroy();
+    bool IsDestroyed() const { return fDestroyed; }
+
+protected:
+    // "Senaste filer" (9049) in the file menu shows the recent files.
+    void RecentFileListInstallMenu(int command, const LRecentFileMenu& menu) override;
+
+private:
+    // The window's key handler: key-down goes to EvKeyDown.
+    class Keys : public LKeyHandler {
+    public:
+        explicit Keys(LMainWindow& owner)
+            : fOwner(owner)
+        {
+        }
+        using LKeyHandler::EvKeyDown;
+        bool EvKeyDown(LKey key) override { return fOwner.EvKeyDown(key); }
+
+    private:
+        LMainWindow& fOwner;
+    };
+    static bool _KeyMonitor(GdkEvent* event, void* data);
+    void _InstallKeyMonitor();
+    void _RemoveKeyMonitor();
+
+    Keys fKeys { *this };
+    uintptr_t fKeyMonitor = 0;
+    LSingleInstance fSingleInstance;
+    LZORAPIServerHandler fApiHandler;
+    std::vector<std::string> fArguments;
+    std::vector<std::string> fPendingDocuments;
+    bool fDocumentsPending = false;
+    bool fReady = false;
+    bool fDestroyed = false;
+};
+
+// Installs the application delegate's hooks: the installation step, the main window made by
+// createMainWindow, its start-up with the process's arguments, and its application events.
+void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)());
+// Installs the window layer's alert, progress dialog and choice dialog as the online services'
+// alert, job runner and rating question (done by LMainWindowInstallApplicationHooks too).
+void LMainWindowInstallFrameworkHooks();
