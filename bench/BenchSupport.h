@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,15 +16,26 @@ struct Scratch {
     std::string path;
     explicit Scratch(std::string pattern)
     {
-        if (mkdtemp(pattern.data()))
-            path = pattern;
+        if (!mkdtemp(pattern.data()))
+            return; // no folder: nothing is removed at exit either
+        path = pattern;
         setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
+    }
+    // The folder's path; a run without one stops here rather than write anywhere else.
+    const std::string& Required() const
+    {
+        if (path.empty()) {
+            std::fprintf(stderr, "cannot make a scratch folder\n");
+            std::exit(1);
+        }
+        return path;
     }
     ~Scratch()
     {
         std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        if (!path.empty())
+            std::filesystem::remove_all(path, ignored);
     }
 };
 

@@ -53,15 +53,15 @@ void Paint(LImageBuffer& b)
 }
 
 struct Files {
-    std::string folder, bmp, ppm;
+    benchsupport::Scratch scratch { "/tmp/vt-codecs-bench-XXXXXX" };
+    std::string folder = scratch.Required();
+    std::string bmp, ppm;
     LImageBuffer rgba; // B8G8R8A8
     LImageBuffer rgb; // B8G8R8
     std::vector<uint8_t> png, jpeg;
 
     Files()
     {
-        char pattern[] = "/tmp/vt-codecs-bench-XXXXXX";
-        folder = ::mkdtemp(pattern) ? pattern : "/tmp";
         bmp = folder + "/source.bmp";
         ppm = folder + "/source.ppm";
         rgba.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, kWidth, kHeight));
@@ -74,11 +74,6 @@ struct Files {
         LImage::Save(rgb, ppm.c_str());
         png = EncodePNG();
         jpeg = EncodeJPEG();
-    }
-    ~Files()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
     std::vector<uint8_t> EncodePNG()
     {

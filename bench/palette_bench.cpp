@@ -23,6 +23,8 @@
 #include "lfw/graphics/LPNMCodec.h"
 #include "lfw/graphics/LPaletteGeneration.h"
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -41,25 +43,20 @@ namespace {
 constexpr int kWidth = 2480, kHeight = 3507;
 
 struct Page {
-    std::string folder, ppm, map;
+    benchsupport::Scratch scratch { "/tmp/vt-palette-bench-XXXXXX" };
+    std::string folder = scratch.Required();
+    std::string ppm, map;
     LImageBuffer image; // as the PPM reader gives it
     bool ok = false;
 
     Page()
     {
-        char pattern[] = "/tmp/vt-palette-bench-XXXXXX";
-        folder = ::mkdtemp(pattern) ? pattern : "/tmp";
         ppm = folder + "/page.ppm";
         map = folder + "/map.ppm";
         // A colourful natural texture with fine detail, as a photograph has.
         const std::string make = "/usr/bin/convert -size " + std::to_string(kWidth) + "x"
             + std::to_string(kHeight) + " -seed 7 plasma:fractal -depth 8 ppm:" + ppm;
         ok = std::system(make.c_str()) == 0 && LImage::Load(image, ppm.c_str(), 0);
-    }
-    ~Page()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
 };
 

@@ -67,13 +67,12 @@ std::vector<uint8_t> ReadFile(const std::string& path)
 }
 
 struct Files {
-    std::string folder;
+    benchsupport::Scratch scratch { "/tmp/vt-raster-bench-XXXXXX" };
+    std::string folder = scratch.Required();
     LImageBuffer page;
 
     Files()
     {
-        char pattern[] = "/tmp/vt-raster-bench-XXXXXX";
-        folder = ::mkdtemp(pattern) ? pattern : "/tmp";
         page.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8, kWidth, kHeight));
         Paint(page);
         LImage::Save(page, Path("page.ppm").c_str());
@@ -86,11 +85,6 @@ struct Files {
         for (const char* ext : { "pcx", "tga", "ras", "psd" })
             LImage::Save(page, Path(std::string("page.") + ext).c_str());
         LImage::Save(blackAndWhite, Path("page.wbmp").c_str());
-    }
-    ~Files()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
     std::string Path(const std::string& name) const { return folder + "/" + name; }
 };

@@ -24,6 +24,11 @@ foreach(src ${vt_test_sources})
     set_target_properties(${name} PROPERTIES
         CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/own-display.sh)
     target_link_libraries(${name} PRIVATE vt_test_support GTest::gtest_main GTest::gmock)
+    # The tests of the benchmark programs' helpers need Google Benchmark too.
+    if(rel MATCHES "^bench/")
+        find_package(benchmark REQUIRED)
+        target_link_libraries(${name} PRIVATE benchmark::benchmark)
+    endif()
     target_compile_definitions(${name} PRIVATE
         VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
         VT_BINARY_DIR="${CMAKE_BINARY_DIR}")

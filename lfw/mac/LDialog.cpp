@@ -4,7 +4,6 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
-#include "lfw/mac/cocoa/LCocoaSimpleViews.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 #include "platform/ui/LNativeWindow.h"
@@ -460,10 +459,7 @@ void LDialogMenu::InitDialog()
         _SetButtonStyleOk(defaultLink);
     if (bShowAgainShown || bShowCancel) {
         y += G;
-        auto* line = new LCocoaHorizontalLineImpl(LUiRect {}, this);
-        line->SetTag(-1);
-        GetContentView()->AddSubview(line);
-        line->Release();
+        LView* line = AddHLine(-1);
         MoveControlPixels(line, M, y, W, std::max(1, int(s)));
         y += G + 1;
     }

@@ -427,4 +427,9 @@ protected:
 private:
     LView* EmbeddedTarget() const;
     LNativeWindow* ContentWindow() const;
+    // Adds a scroll view carrying the id at the frame (points) with the document in it (the
+    // document's creation reference is taken over); null without a content view.
+    LView* AddScrolledDocument(int id, const LUiRect& frame, LView* document, int borderType);
+    // The control itself, or the document view of a scroll view.
+    static LView* RealControl(LView* control);
 };

@@ -8,6 +8,7 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
@@ -71,7 +72,7 @@ LView* LMacWindow::GetControlHandle(LView* contentView, int id)
 
 LView* LMacWindow::ControlGetRealControlHandle(int id) const
 {
-    return GetControlHandle(id);
+    return RealControl(GetControlHandle(id));
 }
 
 LWindow* LMacWindow::GetControlParent(LView* view)
@@ -180,7 +181,15 @@ void LMacWindow::EnableControl(LView* view, bool enable)
 
 void LMacWindow::SetFocus(int id)
 {
-    _SetFocus(GetControlHandle(id));
+    _SetFocus(ControlGetRealControlHandle(id));
+}
+
+LView* LMacWindow::RealControl(LView* control)
+{
+    if (auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(control))
+        if (LView* document = scroll->documentView())
+            return document;
+    return control;
 }
 
 void LMacWindow::_SetFocus(LView* view)
@@ -191,7 +200,7 @@ void LMacWindow::_SetFocus(LView* view)
 
 bool LMacWindow::IsControlFocus(int id)
 {
-    return _IsControlFocus(GetControlHandle(id));
+    return _IsControlFocus(ControlGetRealControlHandle(id));
 }
 
 bool LMacWindow::_IsControlFocus(LView* view)

@@ -42,37 +42,31 @@ LCocoaTreeViewImpl* LMacWindow::TreeViewGetImplById(int id) const
     return ScrollableImpl<LCocoaTreeViewImpl>(GetControlHandle(id));
 }
 
+// Lists and trees scroll in the window's scroll view, which carries their id; the view itself
+// fills it.
 LCocoaListViewImpl* LMacWindow::AddList(int id, const LListFlags& flags)
 {
-    LView* content = GetContentView();
-    if (!content)
-        return nullptr;
-    auto* list = new LCocoaListViewImpl(kUnplaced, this);
+    auto* list = new LCocoaListViewImpl(LUiRect { 0, 0, kUnplaced.width, kUnplaced.height }, this);
     list->setID(id);
     list->setDefaultSettingsAndFlags(flags);
-    content->AddSubview(list);
-    list->Release();
-    return list;
+    return AddScrolledDocument(id, kUnplaced, list, 2) ? list : nullptr;
 }
 
 LCocoaListViewImpl* LMacWindow::AddList(int id, const LListFlags& flags, int x, int y, int w, int h)
 {
     LCocoaListViewImpl* list = AddList(id, flags);
-    MoveControlPixels(list, x, y, w, h);
+    if (list)
+        MoveControlPixels(id, x, y, w, h);
     return list;
 }
 
 LCocoaTreeViewImpl* LMacWindow::AddTreeView(int id, const LTreeFlags& flags)
 {
-    LView* content = GetContentView();
-    if (!content)
-        return nullptr;
-    auto* tree = new LCocoaTreeViewImpl(LUiRect { 0, -300, 0, 30 }, this);
+    const LUiRect frame { 0, -300, 0, 30 };
+    auto* tree = new LCocoaTreeViewImpl(frame, this);
     tree->setID(id);
     tree->setDefaultSettingsAndFlags(flags);
-    content->AddSubview(tree);
-    tree->Release();
-    return tree;
+    return AddScrolledDocument(id, frame, tree, 2) ? tree : nullptr;
 }
 
 // --- Lists.
@@ -102,7 +96,7 @@ void LMacWindow::LVMovePixels(int id, const LVColDynamicGlobal*, int x, int y, i
     LCocoaListViewImpl* list = ListViewGetImplById(id);
     if (!list)
         return;
-    MoveControlPixels(list, x, y, w, h);
+    MoveControlPixels(id, x, y, w, h);
     if (list->manager())
         list->manager()->reloadAndRestoreSelections();
 }

@@ -8,6 +8,7 @@
 #include "lfw/mac/cocoa/LCocoaComboBoxImpl.h"
 #include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
@@ -68,10 +69,29 @@ LCocoaEditViewImpl* LMacWindow::EditViewGetImpl(int id) const
 
 LView* LMacWindow::AddEdit(int id, const LEditFlags& flags)
 {
-    // The edit view scrolls in a scrolled window of its own and carries the id itself.
-    auto* edit = new LCocoaEditViewImpl(kUnplaced, -1, this, flags);
-    edit->SetTag(id);
-    return AddTo(GetContentView(), edit);
+    // The scroll view carries the id; the edit view fills it. A single line has no scroll bars.
+    auto* edit = new LCocoaEditViewImpl(
+        LUiRect { 0, 0, kUnplaced.width, kUnplaced.height }, -1, this, flags);
+    LView* scroll = AddScrolledDocument(id, kUnplaced, edit, flags.bordered ? 2 : 0);
+    if (auto* s = dynamic_cast<LCustomCocoaScrollView*>(scroll))
+        s->setScrollers(!flags.singleLine && flags.horizontalScroller,
+            !flags.singleLine && flags.verticalScroller);
+    return scroll;
+}
+
+LView* LMacWindow::AddScrolledDocument(
+    int id, const LUiRect& frame, LView* document, int borderType)
+{
+    LView* content = GetContentView();
+    if (!content) {
+        document->Release();
+        return nullptr;
+    }
+    auto* scroll = new LCustomCocoaScrollView(frame, id);
+    scroll->setBorderType(borderType);
+    scroll->setSubView(document);
+    document->Release();
+    return AddTo(content, scroll);
 }
 
 LView* LMacWindow::AddEdit(int id)

@@ -6,12 +6,13 @@
 #include "lfw/mac/LApplication.h"
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
-#include "lfw/mac/cocoa/LCocoaSimpleViews.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LView.h"
 
+#include <gtk/gtk.h>
 #include <string>
 
 namespace {
@@ -27,12 +28,16 @@ std::string& Footer()
     return footer;
 }
 
-template <class V> V* AddView(LWindow& window, V* view, int id)
+// The theme's icon of that name at a size in pixels, for when the icon resource is not there.
+cairo_surface_t* ThemeIcon(const char* name, int pixels)
 {
-    view->SetTag(id);
-    window.GetContentView()->AddSubview(view);
-    view->Release();
-    return view;
+    GdkPixbuf* pixbuf = gtk_icon_theme_load_icon(
+        gtk_icon_theme_get_default(), name, pixels, GTK_ICON_LOOKUP_FORCE_SIZE, nullptr);
+    if (!pixbuf)
+        return nullptr;
+    cairo_surface_t* surface = gdk_cairo_surface_create_from_pixbuf(pixbuf, 1, nullptr);
+    g_object_unref(pixbuf);
+    return surface;
 }
 
 } // namespace
@@ -52,9 +57,9 @@ LProgressDialog::~LProgressDialog()
     LMacWindow::RemoveDestroyObserver(WindowDestroyed, this);
 }
 
-LCocoaProgressIndicatorImpl* LProgressDialog::ProgressBar() const
+LCocoaProgressBarImpl* LProgressDialog::ProgressBar() const
 {
-    return dynamic_cast<LCocoaProgressIndicatorImpl*>(GetControlHandle(104));
+    return dynamic_cast<LCocoaProgressBarImpl*>(GetControlHandle(104));
 }
 
 void LProgressDialog::WindowDestroyed(LNativeWindow* window, void* data)
@@ -124,8 +129,12 @@ void LProgressDialog::CreateProgressDialog()
     int X = S + R(1.25 * cw) + M;
     int TW = W - R(1.25 * cw) - S - 2 * M;
 
-    auto* icon = AddView(*this, new LCocoaImageViewImpl(LUiRect {}, this), 110);
-    icon->setIconName(iIcon == 300 ? "dialog-information" : "image-x-generic");
+    if (LCocoaImageControlImpl* icon = AddIcon(110, iIcon, M, T, S, S); icon && !icon->image()) {
+        cairo_surface_t* image = ThemeIcon("dialog-information", S);
+        icon->setImageWithResourceImage(image);
+        if (image)
+            cairo_surface_destroy(image);
+    }
     MoveControlPixels(110, M, T, S, S);
     LStaticFlags flags;
     flags.lineBreak = 2;
@@ -135,7 +144,7 @@ void LProgressDialog::CreateProgressDialog()
     AddStatic(102, "", flags);
     MoveControlPixels(102, X, T + L, TW, L);
     int barTop = T + 2 * L + G, barHeight = R(0.35 * ch);
-    AddView(*this, new LCocoaProgressIndicatorImpl(LUiRect {}, this), 104);
+    AddProgressBar(104);
     MoveControlPixels(104, X, barTop, TW, std::max(barHeight, int(4 * s)));
     if (bExtraLine) {
         AddStatic(106, "", flags);
@@ -272,20 +281,17 @@ void LProgressDialog::SetStatus(const char* text, int level)
 
 void LProgressDialog::SetProgress(double fraction)
 {
-    if (LCocoaProgressIndicatorImpl* bar = ProgressBar())
-        bar->setDoubleValue(fraction);
+    PBSetProgress(104, fraction);
 }
 
 void LProgressDialog::SetProgressIndeterminateOn()
 {
-    if (LCocoaProgressIndicatorImpl* bar = ProgressBar())
-        bar->setIndeterminate(true);
+    PBSetProgressIndeterminateOn(104);
 }
 
 void LProgressDialog::SetProgressIndeterminateOff()
 {
-    if (LCocoaProgressIndicatorImpl* bar = ProgressBar())
-        bar->setIndeterminate(false);
+    PBSetProgressIndeterminateOff(104);
 }
 
 void LProgressDialog::Close(int)

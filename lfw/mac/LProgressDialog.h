@@ -11,7 +11,7 @@
 #include "lfw/gen/LProcess.h"
 #include "lfw/mac/LDialog.h"
 
-class LCocoaProgressIndicatorImpl;
+class LCocoaProgressBarImpl;
 
 class LProgressDialog : public LProcessInterface, public LDialog {
 public:
@@ -49,7 +49,8 @@ public:
 
     bool IsStopRequested() const { return bStop; }
     LWindow* GetParentWindow() const { return pParentWindow; }
-    LCocoaProgressIndicatorImpl* ProgressBar() const;
+    // The bar shows 0 to 100.
+    LCocoaProgressBarImpl* ProgressBar() const;
     // The footer line: the product and its maker (one text for the application).
     static void SetFooterText(const char* text);
 

@@ -3,7 +3,6 @@
 #include "lfw/gen/LCharSet.h"
 
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
-#include "lfw/mac/cocoa/LCocoaSimpleViews.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LView.h"
@@ -323,12 +322,8 @@ void LWizard::InitDialog()
     int tabHeight = iMaxHeight + R(3.13 * ch) + T;
     MoveControlPixels(pTabView, R(2 * cw), T, iMaxWidth, tabHeight);
     int lineHeight = std::max(1, R(0.11 * ch));
-    for (int id : { 76, 77 }) {
-        auto* line = new LCocoaHorizontalLineImpl(LUiRect {}, this);
-        line->SetTag(id);
-        GetContentView()->AddSubview(line);
-        line->Release();
-    }
+    for (int id : { 76, 77 })
+        AddHLine(id);
     MoveControlPixels(76, 0, T + R(3.13 * ch), iWidth, lineHeight);
     MoveControlPixels(77, 0, 3 * T + T + tabHeight, iWidth, lineHeight);
     AddButton(kLCmdOk, "Nästa");

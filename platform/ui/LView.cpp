@@ -476,7 +476,7 @@ LView* LView::FromWidget(GtkWidget* widget)
 
 void LView::AttachChildWidget(LView* child, size_t position)
 {
-    if (!fWidget)
+    if (!fWidget || AttachSubviewWidget(child))
         return;
     GtkWidget* holder = ExistingSubviewContainer();
     if (!holder) {

@@ -172,6 +172,13 @@ protected:
     // itself when it is one (the default), else null. A container whose widget is something else
     // (a scrolled window's viewport, a notebook's page) answers the VtLayout inside it.
     virtual GtkWidget* SubviewContainer();
+    // A container that holds a subview's widget elsewhere than in its VtLayout (a scrolled
+    // window its self-scrolling document) puts it there and answers true.
+    virtual bool AttachSubviewWidget(LView* child)
+    {
+        (void)child;
+        return false;
+    }
     void SetAnswersEnabled(bool answers) { fAnswersEnabled = answers; }
 
 private:

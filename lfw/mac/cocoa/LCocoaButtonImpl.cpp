@@ -1,6 +1,5 @@
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 
-#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
@@ -141,9 +140,8 @@ void LCocoaButtonImpl::setImageWithResourceName(const char* name)
         cairo_surface_destroy(fImage);
         fImage = nullptr;
     }
-    LGuiCocoaImage image;
-    if (name && image.LoadFromResource(name) && image.GetImage())
-        fImage = cairo_surface_reference(image.GetImage());
+    auto load = LCocoaWindowHooksGet().loadResourceImage;
+    fImage = name && load ? load(name) : nullptr;
     UpdateImage();
 }
 

@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LString.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LUiSystem.h"
@@ -88,7 +89,6 @@ LCocoaEditViewImpl::LCocoaEditViewImpl(
     bIsLowercase = flags.lowerCase;
     bIsNumber = flags.digitsOnly;
     bReadOnly = flags.readOnly;
-    bBordered = flags.bordered;
     bVerticalScroll = flags.verticalScroller && !flags.singleLine;
     bHorizontalScroll = flags.horizontalScroller && !flags.singleLine;
 }
@@ -105,14 +105,9 @@ LCocoaEditViewImpl::~LCocoaEditViewImpl()
 
 GtkWidget* LCocoaEditViewImpl::CreateWidget()
 {
-    fScrolled = gtk_scrolled_window_new(nullptr, nullptr);
-    // A bevelled border when bordered.
-    gtk_scrolled_window_set_shadow_type(
-        GTK_SCROLLED_WINDOW(fScrolled), bBordered ? GTK_SHADOW_IN : GTK_SHADOW_NONE);
+    // The text view scrolls itself in the enclosing scroll view, which draws the border.
     fTextView = GTK_TEXT_VIEW(gtk_text_view_new());
     fBuffer = gtk_text_view_get_buffer(fTextView);
-    gtk_container_add(GTK_CONTAINER(fScrolled), GTK_WIDGET(fTextView));
-    gtk_widget_show(GTK_WIDGET(fTextView));
     gtk_text_view_set_editable(fTextView, !bReadOnly);
     gtk_widget_set_sensitive(GTK_WIDGET(fTextView), bEnabled);
     if (iAlignment >= 0)
@@ -169,7 +164,7 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
         fPendingText.clear();
     }
     ApplyStyle(tv);
-    return fScrolled;
+    return tv;
 }
 
 bool LCocoaEditViewImpl::HasTextFocus() const
@@ -287,23 +282,17 @@ void LCocoaEditViewImpl::setPrompt(const char* prompt)
 void LCocoaEditViewImpl::setVerticalScroll(bool on)
 {
     bVerticalScroll = on;
-    if (!fScrolled)
-        return;
-    GtkPolicyType h, v;
-    gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(fScrolled), &h, &v);
-    gtk_scrolled_window_set_policy(
-        GTK_SCROLLED_WINDOW(fScrolled), h, on ? GTK_POLICY_AUTOMATIC : GTK_POLICY_EXTERNAL);
+    if (auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(Superview()))
+        scroll->setScrollers(bHorizontalScroll, bVerticalScroll);
 }
 
 void LCocoaEditViewImpl::setHorizontalScroll(bool on)
 {
     bHorizontalScroll = on;
-    if (!fScrolled)
+    if (auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(Superview()))
+        scroll->setScrollers(bHorizontalScroll, bVerticalScroll);
+    if (!fTextView)
         return;
-    GtkPolicyType h, v;
-    gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(fScrolled), &h, &v);
-    gtk_scrolled_window_set_policy(
-        GTK_SCROLLED_WINDOW(fScrolled), on ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER, v);
     // Without horizontal scrolling the lines wrap at word boundaries.
     gtk_text_view_set_wrap_mode(fTextView, on ? GTK_WRAP_NONE : GTK_WRAP_WORD_CHAR);
 }

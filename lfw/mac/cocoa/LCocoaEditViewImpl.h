@@ -213,11 +213,9 @@ private:
     bool bEnabled = true;
     bool bHandlingTextChange = false;
     bool bVerticalScroll = true;
-    bool bBordered = true;
     bool bHorizontalScroll = false;
     int iAlignment = -1;
     std::string fPrompt;
-    GtkWidget* fScrolled = nullptr;
     GtkTextView* fTextView = nullptr;
     GtkTextBuffer* fBuffer = nullptr;
     std::string fPendingText; // before the widget exists

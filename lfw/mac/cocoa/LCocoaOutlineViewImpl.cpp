@@ -229,10 +229,7 @@ void LCocoaOutlineViewImpl::attachManager(LCocoaOutlineViewManager* manager)
 
 GtkWidget* LCocoaOutlineViewImpl::CreateWidget()
 {
-    GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(
-        GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
+    // The tree view scrolls itself in the enclosing scroll view.
     fModel = VtOutlineModelNew(outlineManager(), !_hierarchical);
     fTree = gtk_tree_view_new();
     // Cleared should GTK destroy the widget before this view goes.
@@ -259,13 +256,11 @@ GtkWidget* LCocoaOutlineViewImpl::CreateWidget()
     g_signal_connect(fTree, "row-expanded", G_CALLBACK(&LCocoaOutlineGlue::RowExpanded), this);
     g_signal_connect(fTree, "row-collapsed", G_CALLBACK(&LCocoaOutlineGlue::RowCollapsed), this);
     g_signal_connect(fTree, "query-tooltip", G_CALLBACK(&LCocoaOutlineGlue::QueryTooltip), this);
-    gtk_container_add(GTK_CONTAINER(scrolled), fTree);
-    gtk_widget_show(fTree);
     gtk_widget_set_sensitive(fTree, IsEnabled());
     if (outlineManager())
         attachModel();
     updateSortIndicators();
-    return scrolled;
+    return fTree;
 }
 
 void LCocoaOutlineViewImpl::attachModel()

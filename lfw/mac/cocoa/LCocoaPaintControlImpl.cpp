@@ -91,7 +91,11 @@ LCustomCocoaScrollView::LCustomCocoaScrollView(const LUiRect& frame, int cid)
     SetTag(cid);
 }
 
-LCustomCocoaScrollView::~LCustomCocoaScrollView() = default;
+LCustomCocoaScrollView::~LCustomCocoaScrollView()
+{
+    if (fViewport)
+        g_object_unref(fViewport);
+}
 
 GtkWidget* LCustomCocoaScrollView::CreateWidget()
 {
@@ -102,12 +106,15 @@ GtkWidget* LCustomCocoaScrollView::CreateWidget()
         fVertical ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER);
     gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(sw), FALSE);
     gtk_scrolled_window_set_kinetic_scrolling(GTK_SCROLLED_WINDOW(sw), FALSE);
-    GtkWidget* viewport = gtk_viewport_new(nullptr, nullptr);
-    gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+    gtk_scrolled_window_set_shadow_type(
+        GTK_SCROLLED_WINDOW(sw), fBorderType == 2 ? GTK_SHADOW_IN : GTK_SHADOW_NONE);
+    fViewport = gtk_viewport_new(nullptr, nullptr);
+    g_object_ref_sink(fViewport);
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(fViewport), GTK_SHADOW_NONE);
     fDocumentLayout = vt_layout_new();
-    gtk_container_add(GTK_CONTAINER(viewport), fDocumentLayout);
-    gtk_container_add(GTK_CONTAINER(sw), viewport);
-    gtk_widget_show_all(viewport);
+    gtk_container_add(GTK_CONTAINER(fViewport), fDocumentLayout);
+    gtk_container_add(GTK_CONTAINER(sw), fViewport);
+    gtk_widget_show_all(fViewport);
     auto changed = +[](GtkAdjustment*, gpointer self) {
         static_cast<LCustomCocoaScrollView*>(self)->boundsDidChange();
     };
@@ -122,10 +129,65 @@ void LCustomCocoaScrollView::setScrollers(bool horizontal, bool vertical)
 {
     fHorizontal = horizontal;
     fVertical = vertical;
+    ApplyPolicy();
+}
+
+void LCustomCocoaScrollView::ApplyPolicy()
+{
+    GtkWidget* sw = ExistingWidget();
+    if (!sw)
+        return;
+    // Without its scroll bar a document that scrolls itself still follows its caret and keeps
+    // the visible size; a placed document gets its whole size.
+    GtkPolicyType off = ScrollsItself() ? GTK_POLICY_EXTERNAL : GTK_POLICY_NEVER;
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw),
+        fHorizontal ? GTK_POLICY_AUTOMATIC : off, fVertical ? GTK_POLICY_AUTOMATIC : off);
+}
+
+void LCustomCocoaScrollView::setBorderType(int type)
+{
+    fBorderType = type;
     if (GtkWidget* sw = ExistingWidget())
-        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw),
-            horizontal ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER,
-            vertical ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER);
+        gtk_scrolled_window_set_shadow_type(
+            GTK_SCROLLED_WINDOW(sw), type == 2 ? GTK_SHADOW_IN : GTK_SHADOW_NONE);
+}
+
+bool LCustomCocoaScrollView::ScrollsItself() const
+{
+    GtkWidget* sw = ExistingWidget();
+    GtkWidget* document = fDocument ? fDocument->ExistingWidget() : nullptr;
+    return sw && document && gtk_widget_get_parent(document) == sw;
+}
+
+bool LCustomCocoaScrollView::AttachSubviewWidget(LView* child)
+{
+    GtkWidget* sw = ExistingWidget();
+    if (!sw || !fViewport || child != fDocument.Get())
+        return false;
+    GtkWidget* widget = child->Widget();
+    bool direct = GTK_IS_SCROLLABLE(widget);
+    GtkWidget* wanted = direct ? widget : fViewport;
+    GtkWidget* current = gtk_bin_get_child(GTK_BIN(sw));
+    if (current != wanted) {
+        if (current)
+            gtk_container_remove(GTK_CONTAINER(sw), current);
+        if (GtkWidget* old = gtk_widget_get_parent(wanted))
+            gtk_container_remove(GTK_CONTAINER(old), wanted);
+        gtk_container_add(GTK_CONTAINER(sw), wanted);
+    }
+    if (!direct)
+        return false;
+    ApplyPolicy();
+    FitDocument();
+    return true;
+}
+
+void LCustomCocoaScrollView::FitDocument()
+{
+    if (!ScrollsItself())
+        return;
+    LUiSize size = contentSize();
+    fDocument->SetFrame(LUiRect { 0, 0, size.width, size.height });
 }
 
 void LCustomCocoaScrollView::setSubView(LView* view)
@@ -143,7 +205,7 @@ void LCustomCocoaScrollView::setSubView(LView* view)
 void LCustomCocoaScrollView::documentSizeChanged()
 {
     Widget();
-    if (!fDocument || !fDocumentLayout)
+    if (!fDocument || !fDocumentLayout || ScrollsItself())
         return;
     LUiRect f = fDocument->Frame();
     vt_layout_set_request(
@@ -152,6 +214,7 @@ void LCustomCocoaScrollView::documentSizeChanged()
 
 void LCustomCocoaScrollView::FrameDidChange()
 {
+    FitDocument();
     if (auto* host = dynamic_cast<LCocoaPaintControlImpl*>(fDocument.Get()))
         host->updatePaintControlSize();
 }

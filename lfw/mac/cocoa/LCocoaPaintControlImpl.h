@@ -1,7 +1,8 @@
 // The host view of a painted control: it keeps the control's size in backing pixels, hands it
 // every paint and key, tells it when it is shown or hidden, and carries the control id as its
 // tag. LCustomCocoaScrollView is the scroll view behind the framework's LScrollView, whose
-// document view is usually such a host.
+// document view is usually such a host; a document that scrolls itself (a list, a tree, an edit
+// view) sits in the scrolled window directly.
 #pragma once
 
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -44,8 +45,12 @@ public:
 
     // Which scroll bars may show (both unless told); each shows only when needed.
     void setScrollers(bool horizontal, bool vertical);
-    // Makes the view the document view (taking out an earlier one).
+    // Makes the view the document view (taking out an earlier one). A view whose widget scrolls
+    // itself is scrolled directly and kept at the visible size.
     void setSubView(LView* view);
+    // 2: a bevelled border; 0: none.
+    void setBorderType(int type);
+    int borderType() const { return fBorderType; }
     bool hasSubView() const { return fHasSubView; }
     LView* documentView() const { return fDocument.Get(); }
     LCocoaScrollViewBridge* lfwScrollView() const { return pScrollView; }
@@ -69,12 +74,18 @@ protected:
     ~LCustomCocoaScrollView() override;
     GtkWidget* CreateWidget() override;
     GtkWidget* SubviewContainer() override { return fDocumentLayout; }
+    bool AttachSubviewWidget(LView* child) override;
     void FrameDidChange() override;
 
 private:
+    bool ScrollsItself() const;
+    void ApplyPolicy();
+    void FitDocument();
     LCocoaScrollViewBridge* pScrollView = nullptr;
     LUiRef<LView> fDocument;
+    GtkWidget* fViewport = nullptr; // held: out of the scrolled window while a document scrolls
     GtkWidget* fDocumentLayout = nullptr; // the VtLayout in the viewport that holds the document
+    int fBorderType = 0;
     bool fHasSubView = false;
     bool fHorizontal = true;
     bool fVertical = true;

@@ -58,7 +58,9 @@ bool LNumberValueFormatter::isPartialStringValid(
 {
     if (_maximumTextLength && LCocoaUtf16Length(partial) > _maximumTextLength)
         return false;
-    if (bDecimal)
+    // The empty text passes as an intermediate state: GTK deletes a selection before it
+    // inserts what was typed over it.
+    if (bDecimal || partial.empty())
         return true;
     if (IsOneInteger(partial))
         return true;

@@ -6,7 +6,7 @@
 #include "lfw/mac/LDialog.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
-#include "lfw/mac/cocoa/LCocoaSimpleViews.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/UI.h"
 #include "support/UiTestSupport.h"
@@ -470,7 +470,7 @@ TEST_F(DialogsTest, ProgressWindowLayoutAndTheJobsInterface)
         status0 = text;
         d->GetStaticText(102, text);
         status1 = text;
-        fraction = d->ProgressBar()->doubleValue();
+        fraction = d->ProgressBar()->doubleValue() / 100; // the bar counts to 100
         EXPECT_TRUE(uitest::SaveScreenshot(d->GetNativeWindow(), ArtefactPath("progress")));
         // Escape presses Cancel: the next stop test answers true.
         XKeyTo(*d, "Escape");
@@ -623,7 +623,7 @@ LProcessResult Process(LProcessInterface& pi, QueueItem& item)
     if (auto* d = dynamic_cast<LProcessInterfaceQueueItem*>(&pi))
         if (item.progress)
             if (auto* top = dynamic_cast<LProgressDialog*>(&d->GetParent()))
-                item.progress->push_back(top->ProgressBar()->doubleValue());
+                item.progress->push_back(top->ProgressBar()->doubleValue() / 100);
     if (item.fail) {
         pi.SetError("Bilden kunde inte läsas.");
         return LProcessResultError;

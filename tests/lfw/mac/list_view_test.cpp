@@ -4,6 +4,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
 #include "platform/ui/UI.h"
 #include "support/UiTestSupport.h"
@@ -489,13 +490,13 @@ TEST_F(ListViewTest, TreeSelectsDeepItemsAndShiftsTextForCheckBoxes)
     LTreeFlags flags;
     auto* tree = w.AddTreeView(kTree, flags);
     double s = w.GetBackingScaleFactor();
-    tree->SetFrame(LUiRect { 10, 10, 280, 120 });
+    w.GetControlHandle(kTree)->SetFrame(LUiRect { 10, 10, 280, 120 }); // its scroll view
     (void)s;
     w.TVInit(kTree);
     LTreeFlags checks;
     checks.flags = kLTreeFlagCheckboxes;
     auto* checked = w.AddTreeView(kTree + 1, checks);
-    checked->SetFrame(LUiRect { 10, 140, 280, 120 });
+    w.GetControlHandle(kTree + 1)->SetFrame(LUiRect { 10, 140, 280, 120 });
     w.TVInit(kTree + 1);
     w.HandleTVSelChange(kTree, kCmdSel);
     w.InitCommon(kLCocoaDialogCenterNone, true);
@@ -575,7 +576,7 @@ TEST_F(ListViewTest, RowRectanglesAreInPixelsBelowTheHeaderAndPicturesSitBottomR
     std::string path = Shot("background");
     ASSERT_TRUE(uitest::SaveScreenshot(w.GetNativeWindow(), path));
     cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
-    LUiRect f = list->Frame();
+    LUiRect f = w.GetControlHandle(kList)->Frame(); // the scroll view around the list
     int stride = cairo_image_surface_get_stride(shot);
     auto pixel = [&](double x, double y) {
         unsigned char* px = cairo_image_surface_get_data(shot);
@@ -600,7 +601,7 @@ TEST_F(ListViewTest, TreeCheckBoxesAreClickedPerRow)
     LTreeFlags checks;
     checks.flags = kLTreeFlagCheckboxes;
     auto* tree = w.AddTreeView(kTree, checks);
-    tree->SetFrame(LUiRect { 10, 10, 280, 180 });
+    w.GetControlHandle(kTree)->SetFrame(LUiRect { 10, 10, 280, 180 }); // its scroll view
     w.TVInit(kTree);
     tree->manager()->setCheckStateChangeCommand(kCmdCheck);
     w.InitCommon(kLCocoaDialogCenterNone, true);
@@ -702,5 +703,49 @@ TEST_F(ListViewTest, AQueuedReloadAfterTheManagerWentDoesNothing)
     char buf[260] = "junk";
     EXPECT_STREQ(w.LVGetString(kList, 0, buf), "");
     uitest::Pump(50);
+    w.DestroyCommon();
+}
+
+TEST_F(ListViewTest, ListsAndTreesScrollInTheWindowsScrollView)
+{
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    double s = w.GetBackingScaleFactor();
+    // The id names the scroll view; the list is its document and the tree view scrolls itself
+    // right inside the scrolled window.
+    auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(w.GetControlHandle(kList));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->documentView(), list);
+    EXPECT_EQ(w.ListViewGetImplById(kList), list);
+    EXPECT_EQ(gtk_widget_get_parent(list->treeView()), scroll->Widget());
+    EXPECT_EQ(scroll->borderType(), 2);
+    int x = 0, y = 0, width = 0, height = 0;
+    w.GetControlPixels(kList, x, y, width, height);
+    EXPECT_NEAR(x, 10 * s, 1);
+    EXPECT_NEAR(width, 380 * s, 1);
+    // Enough rows to scroll: the vertical bar shows and a page down moves the rows.
+    for (int i = 0; i < 200; ++i)
+        w.LVAddString(kList, ("rad " + std::to_string(i)).c_str(), 0, 0, 0);
+    uitest::PumpUntil([&] { return scroll->isScrollerVisible(true); }, 2000);
+    EXPECT_TRUE(scroll->isScrollerVisible(true));
+    GtkAdjustment* v = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(list->treeView()));
+    EXPECT_EQ(v, gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroll->Widget())));
+    gtk_adjustment_set_value(v, gtk_adjustment_get_page_size(v));
+    uitest::Pump(50);
+    EXPECT_GT(gtk_adjustment_get_value(v), 0);
+    ASSERT_TRUE(uitest::SaveScreenshot(w.GetNativeWindow(), Shot("scrolled-list")));
+    // Moving by id moves the scroll view, the list still filling it.
+    w.LVMovePixels(kList, kColumns, int(20 * s), int(20 * s), int(300 * s), int(200 * s));
+    uitest::Pump(50);
+    EXPECT_NEAR(scroll->Frame().x, 20, 0.5);
+    EXPECT_NEAR(list->Frame().x, 0, 0.01);
+    EXPECT_LE(list->Frame().width, 300);
+
+    auto* tree = w.AddTreeView(kTree, LTreeFlags {});
+    ASSERT_NE(tree, nullptr);
+    auto* treeScroll = dynamic_cast<LCustomCocoaScrollView*>(w.GetControlHandle(kTree));
+    ASSERT_NE(treeScroll, nullptr);
+    EXPECT_EQ(w.TreeViewGetImplById(kTree), tree);
+    EXPECT_EQ(gtk_widget_get_parent(tree->treeView()), treeScroll->Widget());
     w.DestroyCommon();
 }

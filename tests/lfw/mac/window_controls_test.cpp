@@ -7,6 +7,7 @@
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
@@ -526,9 +527,13 @@ TEST_F(ControlsTest, NumericAndLimitedInputs)
             int(f.height * s) + 50 * s, "numeric-bubble");
     }
     gtk_editable_delete_text(numericEntry, 1, 2);
-    gtk_editable_delete_text(numericEntry, 0, 1); // the last digit stays
     w.GetText(70, buf, sizeof buf);
     EXPECT_STREQ(buf, "1");
+    // The last digit may go too: an empty field is on the way to another number.
+    gtk_editable_delete_text(numericEntry, 0, 1);
+    w.GetText(70, buf, sizeof buf);
+    EXPECT_STREQ(buf, "");
+    insert(numericEntry, "1");
     // A megabyte pasted: refused whole.
     std::string big(1 << 20, '7');
     big += "x";
@@ -556,6 +561,56 @@ TEST_F(ControlsTest, NumericAndLimitedInputs)
     w.Close();
 }
 
+TEST_F(ControlsTest, TypingOverASelectionInWholeNumberFields)
+{
+    int s = Scale();
+    ControlWindow w;
+    w.onInit = [&](ControlWindow& self) {
+        LInputFlags numeric;
+        numeric.numbersOnly = true;
+        self.AddInput(72, numeric, 10, 10, 120);
+        self.AddInputUpDown(73, LInputFlags {}, 10, 40, 120);
+        self.UDInit(73, 0, 100, 1); // whole numbers
+    };
+    w.CreateCocoaWindow(240 * s, 100 * s, kStyle, false, nullptr);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    char buf[260];
+
+    // The user selects the whole text and types a new number over it: GTK deletes the
+    // selection (an empty text for a moment) before it inserts the key's text.
+    uitest::KeyboardLock lock;
+    std::string input, upDown;
+    bool stayedKey = false;
+    for (int attempt = 0; attempt < 4 && !stayedKey; ++attempt) {
+        if (!TakeKeyboard(w.GetNativeWindow()))
+            continue;
+        w.SetText(72, "12");
+        w.UDSetInt(73, 5);
+        w.SetFocus(72);
+        gtk_editable_select_region(GTK_EDITABLE(w.GetControlHandle(72)->Widget()), 0, -1);
+        Type("7");
+        w.GetText(72, buf, sizeof buf);
+        input = buf;
+        w.SetFocus(74);
+        gtk_editable_select_region(GTK_EDITABLE(w.GetControlHandle(74)->Widget()), 0, -1);
+        Type("42");
+        w.GetText(74, buf, sizeof buf);
+        upDown = buf;
+        stayedKey = w.GetNativeWindow()->IsKey();
+    }
+    if (!stayedKey)
+        GTEST_SKIP() << "the window did not keep the keyboard";
+    EXPECT_EQ(input, "7");
+    EXPECT_EQ(upDown, "42");
+    EXPECT_EQ(w.UDGetInt(73), 42);
+    // Letters stay refused.
+    Type("x");
+    w.GetText(74, buf, sizeof buf);
+    EXPECT_STREQ(buf, "42");
+    w.Close();
+}
+
 TEST(Formatters, NumbersLengthsAndFilters)
 {
     LNumberValueFormatter n;
@@ -566,7 +621,8 @@ TEST(Formatters, NumbersLengthsAndFilters)
     EXPECT_TRUE(error.empty());
     EXPECT_FALSE(n.isPartialStringValid("-", &error));
     EXPECT_EQ(error, "Du kan bara skriva ett nummer här.");
-    EXPECT_FALSE(n.isPartialStringValid("", nullptr));
+    EXPECT_TRUE(n.isPartialStringValid("", nullptr)); // on the way to a number
+    EXPECT_FALSE(n.isPartialStringValid(" ", nullptr));
     EXPECT_FALSE(n.isPartialStringValid("12a", nullptr));
     EXPECT_FALSE(n.isPartialStringValid("1 2", nullptr));
     n.setDecimalFormat(true);

@@ -5,6 +5,7 @@
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
@@ -49,7 +50,8 @@ protected:
         w.MoveControlPixels(kEdit, 10, 10, int(300 * w.GetBackingScaleFactor()),
             int(120 * w.GetBackingScaleFactor()));
         w.HandleEditTextChange(kEdit, kCmdChanged);
-        LCocoaView::setCommandId(w.GetControlHandle(kEdit), kCmdMax, &keyCmdTextMaximumLength);
+        LCocoaView::setCommandId(
+            w.ControlGetRealControlHandle(kEdit), kCmdMax, &keyCmdTextMaximumLength);
         w.InitCommon(kLCocoaDialogCenterNone, true);
         EXPECT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
         LCocoaEditViewImpl* edit = w.EditViewGetImpl(kEdit);
@@ -152,6 +154,64 @@ TEST_F(EditViewTest, SingleLineIgnoresReturnAndTab)
     EXPECT_EQ(edit->text(), "ab");
     EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(edit->textView())));
     w.Close();
+}
+
+TEST_F(EditViewTest, TheEditViewScrollsInTheWindowsScrollView)
+{
+    EditWindow w;
+    LEditFlags flags; // bordered, vertical scroll bar only
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    // The id names the scroll view; the text view scrolls itself right inside it.
+    auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(w.GetControlHandle(kEdit));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->documentView(), edit);
+    EXPECT_EQ(w.EditViewGetImpl(kEdit), edit);
+    EXPECT_EQ(gtk_widget_get_parent(GTK_WIDGET(edit->textView())), scroll->Widget());
+    EXPECT_EQ(scroll->borderType(), 2);
+    EXPECT_EQ(
+        gtk_scrolled_window_get_shadow_type(GTK_SCROLLED_WINDOW(scroll->Widget())), GTK_SHADOW_IN);
+    EXPECT_EQ(edit->Frame().x, 0);
+    EXPECT_LE(edit->Frame().width, scroll->Frame().width);
+    // Focus by id reaches the text.
+    w.SetFocus(kEdit);
+    uitest::Pump(30);
+    EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(edit->textView())));
+    EXPECT_TRUE(w.IsControlFocus(kEdit));
+
+    // Typing past the bottom brings the vertical bar, and the caret stays in sight.
+    for (int i = 0; i < 30; ++i) {
+        Type(edit, GDK_KEY_x);
+        Type(edit, GDK_KEY_Return);
+    }
+    uitest::PumpUntil([&] { return scroll->isScrollerVisible(true); }, 2000);
+    EXPECT_TRUE(scroll->isScrollerVisible(true));
+    EXPECT_FALSE(scroll->isScrollerVisible(false));
+    GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroll->Widget()));
+    uitest::PumpUntil([&] { return gtk_adjustment_get_value(v) > 0; }, 2000);
+    EXPECT_GT(gtk_adjustment_get_value(v), 0);
+    uitest::Screenshot(w.GetNativeWindow(), "edit-view-scrolled");
+    // Long lines wrap: no horizontal bar.
+    edit->setText(std::string(400, 'w').c_str());
+    uitest::Pump(100);
+    EXPECT_FALSE(scroll->isScrollerVisible(false));
+    edit->setText("Första raden\nAndra raden\nTredje raden");
+    uitest::Pump(100);
+    uitest::Screenshot(w.GetNativeWindow(), "edit-view-in-scroll-view");
+    w.Close();
+
+    // A single line: no scroll bar ever, however long the text.
+    EditWindow single;
+    LEditFlags one;
+    one.singleLine = true;
+    one.horizontalScroller = true;
+    LCocoaEditViewImpl* line = Make(single, one);
+    auto* lineScroll = dynamic_cast<LCustomCocoaScrollView*>(single.GetControlHandle(kEdit));
+    ASSERT_NE(lineScroll, nullptr);
+    line->setText(std::string(400, 'w').c_str());
+    uitest::Pump(100);
+    EXPECT_FALSE(lineScroll->isScrollerVisible(true));
+    EXPECT_FALSE(lineScroll->isScrollerVisible(false));
+    single.Close();
 }
 
 TEST_F(EditViewTest, LinesAndSelectionInUtf16Units)
@@ -284,7 +344,7 @@ TEST_F(EditViewTest, ClicksDoubleClicksAndTheContextMenu)
 {
     EditWindow w;
     LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
-    LView* view = w.GetControlHandle(kEdit);
+    LView* view = w.ControlGetRealControlHandle(kEdit);
     LCocoaView::setCommandId(view, kCmdClick, &keyCmdTextClick);
     LCocoaView::setCommandId(view, kCmdDouble, &keyCmdTextDoubleClick);
     edit->setText("some words here");

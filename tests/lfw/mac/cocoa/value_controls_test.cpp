@@ -4,6 +4,7 @@
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
@@ -390,6 +391,25 @@ TEST_F(ValueControlsTest, IconsComeFromTheResourcesFolder)
     // A missing resource leaves the image as it was.
     w.SetPictureImageTransparent(kImage, 9999);
     EXPECT_NE(icon->image(), nullptr);
+
+    // Buttons take their images from the same folder, through the window layer's loader; a
+    // missing one leaves the button without an image.
+    LCocoaButtonImpl* button = w.AddButton(kOther, "Bild");
+    button->setImageWithResourceID(4321);
+    EXPECT_TRUE(button->hasImage());
+    button->setImageWithResourceID(9999);
+    EXPECT_FALSE(button->hasImage());
+    auto& hooks = LCocoaWindowHooksGet();
+    auto savedLoader = hooks.loadResourceImage;
+    static std::string asked;
+    hooks.loadResourceImage = [](const char* name) -> cairo_surface_t* {
+        asked = name;
+        return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+    };
+    button->setImageWithResourceName("knapp");
+    hooks.loadResourceImage = savedLoader;
+    EXPECT_EQ(asked, "knapp");
+    EXPECT_TRUE(button->hasImage());
     w.Close();
     if (saved.empty())
         unsetenv("VT_RESOURCES_DIR");
