@@ -34,7 +34,7 @@ foreach(src ${vt_test_sources})
         VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         TEST_PREFIX "${name}."
-        PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_SOURCE_DIR}/resources")
+        PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_BINARY_DIR}/resources")
     # A test file that mentions VT_ALSO_SCALED (in a comment will do) runs a second time with a
     # backing scale of 2, its tests named "scale2.<program>.<suite>.<test>".
     file(READ ${src} body)
@@ -45,6 +45,6 @@ foreach(src ${vt_test_sources})
             # One value per property: a list value would be split into two arguments when the
             # discovered tests are written out, and the scale would be lost.
             PROPERTIES ENVIRONMENT "GDK_SCALE=2"
-            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_SOURCE_DIR}/resources")
+            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources")
     endif()
 endforeach()

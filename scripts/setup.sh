@@ -8,13 +8,13 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
     libgtk-3-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libglib2.0-dev
     libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev libgif-dev libraw-dev libssl-dev
-    libpixman-1-dev
+    libpixman-1-dev librsvg2-bin
 )
 if [ "${1:-}" = "--tests" ]; then
     PACKAGES+=(
         xvfb xauth xdotool xclip fonts-dejavu-core poppler-utils imagemagick netpbm unrtf unzip
         locales
-        python3 openssl libxml2-utils librsvg2-bin
+        python3 openssl libxml2-utils
     )
 fi
 
