@@ -135,29 +135,7 @@ bool ShowAndWait(LNativeWindow* window)
 
 bool XClick(LNativeWindow* window, double x, double y)
 {
-    LUiScreen screen;
-    if (!LUiMainScreen(screen))
-        return false;
-    LUiRect f = window->Frame();
-    window->SetFrame(LUiRect { screen.frame.x + screen.frame.width - f.width - 4,
-        screen.frame.y + screen.frame.height - f.height - 4, f.width, f.height });
-    PumpUntil([&] {
-        LUiRect now = window->Frame();
-        return now.x + now.width >= screen.frame.width - 8;
-    });
-    int fd = LockPointer();
-    gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
-    gdk_display_sync(gdk_display_get_default());
-    double s = window->BackingScale();
-    int status = 0;
-    // Without --sync, which can wait long for a move it does not see; the server handles the
-    // move before the click anyway.
-    Run("xdotool mousemove --window " + std::to_string(window->XWindowId()) + " "
-            + std::to_string(int(x * s)) + " "
-            + std::to_string(int((y + window->TopSlotsHeight()) * s)) + " click 1",
-        &status);
-    UnlockPointer(fd);
-    return status == 0;
+    return XClickButton(window, x, y, 1, 1);
 }
 
 bool XClickButton(LNativeWindow* window, double x, double y, int button, int repeat)
