@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/gui/LCommandLinkButton.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LApplication.h"
 #include "lfw/mac/LDialog.h"
@@ -14,8 +15,8 @@
 #include "lfw/zor/LAbout.h"
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LHelp.h"
-#include "lfw/zor/LZORHooks.h"
 #include "lfw/zor/LInstaller.h"
+#include "lfw/zor/LZORHooks.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
@@ -669,4 +670,5 @@ void LMainWindowInstallFrameworkHooks()
     LZORSetAlertFunction(_LFrameworkAlert);
     LZORSetRunJobFunction(_LFrameworkRunJob);
     LMainWindowSetRateItDialogFunction(_LRateItByMenu);
+    LCommandLinkButtonInstallHooks();
 }
