@@ -13,6 +13,7 @@
 #include "lfw/unix/LHangDetector.h"
 #include "lfw/unix/LUnixProcess.h"
 #include "lfw/zor/LAbout.h"
+#include "lfw/zor/LAboutBox.h"
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LInstaller.h"
@@ -531,7 +532,7 @@ void LMainWindow::Command(int id, int code)
         Close();
         return;
     case kCmdAbout:
-        LAboutBoxShow(this);
+        LAboutBoxShow(static_cast<LMacWindow*>(this));
         return;
     case kCmdMaximize:
         CmOpen();
@@ -671,4 +672,5 @@ void LMainWindowInstallFrameworkHooks()
     LZORSetRunJobFunction(_LFrameworkRunJob);
     LMainWindowSetRateItDialogFunction(_LRateItByMenu);
     LCommandLinkButtonInstallHooks();
+    LAboutSetBoxFunction(LAboutBoxOpen);
 }
