@@ -455,8 +455,12 @@ void LDialogMenu::InitDialog()
         if (pItems[i].id == iDefaultId)
             defaultLink = 200 + i;
     }
-    if (iCount > 0)
+    if (iCount > 0) {
         _SetButtonStyleOk(defaultLink);
+        // Painted links take the focus, so that Return chooses the default one.
+        if (LView* link = GetControlHandle(defaultLink); link && link->AcceptsFocus())
+            SetFocus(defaultLink);
+    }
     if (bShowAgainShown || bShowCancel) {
         y += G;
         LView* line = AddHLine(-1);
@@ -491,6 +495,15 @@ void LDialogMenu::Command(int id, int code)
         iChosenId = pItems[id - 200].id;
         RememberCheckBox();
         Close(kLCmdOk);
+        return;
+    }
+    // Return chooses the default link also when the links are painted (no default button).
+    if (id == kLCmdOk && iCount > 0) {
+        int link = 200;
+        for (int i = 0; i < iCount; ++i)
+            if (pItems[i].id == iDefaultId)
+                link = 200 + i;
+        Command(link, code);
         return;
     }
     LUiRef<LView> content(GetContentView());

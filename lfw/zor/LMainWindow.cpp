@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/gui/LCommandLinkButton.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LApplication.h"
 #include "lfw/mac/LDialog.h"
@@ -12,10 +13,11 @@
 #include "lfw/unix/LHangDetector.h"
 #include "lfw/unix/LUnixProcess.h"
 #include "lfw/zor/LAbout.h"
+#include "lfw/zor/LAboutBox.h"
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LHelp.h"
-#include "lfw/zor/LZORHooks.h"
 #include "lfw/zor/LInstaller.h"
+#include "lfw/zor/LZORHooks.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
@@ -530,7 +532,7 @@ void LMainWindow::Command(int id, int code)
         Close();
         return;
     case kCmdAbout:
-        LAboutBoxShow(this);
+        LAboutBoxShow(static_cast<LMacWindow*>(this));
         return;
     case kCmdMaximize:
         CmOpen();
@@ -669,4 +671,6 @@ void LMainWindowInstallFrameworkHooks()
     LZORSetAlertFunction(_LFrameworkAlert);
     LZORSetRunJobFunction(_LFrameworkRunJob);
     LMainWindowSetRateItDialogFunction(_LRateItByMenu);
+    LCommandLinkButtonInstallHooks();
+    LAboutSetBoxFunction(LAboutBoxOpen);
 }
