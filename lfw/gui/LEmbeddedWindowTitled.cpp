@@ -116,9 +116,10 @@ void LEmbeddedWindowTitleBar::EvLButtonUp(int x, int)
 
 // --- titled panel ------------------------------------------------------------------------------
 
-LEmbeddedWindowTitled::LEmbeddedWindowTitled(
-    int titleBarId, const char* title, bool, bool, bool, bool boldTitle)
-    : fTitleBar(boldTitle)
+LEmbeddedWindowTitled::LEmbeddedWindowTitled(int titleBarId, const char* title,
+    bool horizontalScroll, bool verticalScroll, bool unused, bool boldTitle)
+    : LEmbeddedWindow(horizontalScroll, verticalScroll, unused)
+    , fTitleBar(boldTitle)
     , fTitle(title ? title : "")
     , iTitleBarId(titleBarId)
 {
@@ -192,8 +193,9 @@ void LEmbeddedWindowTitled::EvInterWinMessage(int message, long data1, long)
 
 // --- panel list --------------------------------------------------------------------------------
 
-LEmbeddedWindowList::LEmbeddedWindowList(bool accordion)
-    : bAccordion(accordion)
+LEmbeddedWindowList::LEmbeddedWindowList(bool accordion, bool verticalScroll)
+    : LEmbeddedWindow(false, verticalScroll, false)
+    , bAccordion(accordion)
 {
 }
 
@@ -316,7 +318,11 @@ void LEmbeddedWindowList::ScrollToShowPanel(int index)
     for (LEmbeddedWindowTitled* p = pFirst; p != panel; p = p->pNext)
         if (p->bVisible)
             top += p->GetListHeight();
-    (void)top; // the list does not scroll here: every panel is in view
+    const int height = panel->GetListHeight();
+    const int scrolled
+        = fPageScrollView.GetScrollView() ? fPageScrollView.GetScrolledPositionVerticalPixels() : 0;
+    if (top < scrolled || top + height > GetClientAreaHeight() + scrolled)
+        fPageScrollView.ScrollVerticallyToPixels(top);
 }
 
 void LEmbeddedWindowList::ResetContentSize()
@@ -326,6 +332,7 @@ void LEmbeddedWindowList::ResetContentSize()
         if (p->bVisible)
             total += p->GetListHeight();
     iContentHeight = total;
+    SetContentSize(GetClientAreaWidth(), total);
 }
 
 void LEmbeddedWindowList::InitDialog()
@@ -366,8 +373,8 @@ void LEmbeddedWindowList::EvInterWinMessage(int message, long data1, long data2)
 // --- container ---------------------------------------------------------------------------------
 
 LEmbeddedWindowTitledContainer::LEmbeddedWindowTitledContainer(
-    const char* title, bool accordion, bool boldTitle, bool, bool)
-    : fList(accordion)
+    const char* title, bool accordion, bool boldTitle, bool verticalScroll, bool)
+    : fList(accordion, verticalScroll)
     , fTitleBar(boldTitle)
 {
     utf8strlcpy(szTitle, title ? title : "", sizeof szTitle);
