@@ -103,6 +103,49 @@ TEST_F(PaintControl, MovesOutsideOnlyWhileCaptured)
     EXPECT_FALSE(p.IsCaptured());
 }
 
+// Records the area each paint was asked for (the context's client rectangle, device pixels).
+class AreaProbe : public LPaintControl {
+public:
+    std::vector<LUiRect> areas;
+    ~AreaProbe() override { DestroyPaintControl(); }
+    void Paint(LPaintContext& context) override
+    {
+        LUiRect r;
+        context.GetClientRect(r.x, r.y, r.width, r.height);
+        areas.push_back(r);
+    }
+};
+
+TEST_F(PaintControl, PartialUpdateRepaintsOnlyItsRectangle)
+{
+    Window w;
+    w.window.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.window.GetNativeWindow()));
+    w.AddHost(10, 0, 0, 100, 50);
+    AreaProbe p;
+    p.Init(w.window, 10);
+    const double s = p.GetBackingScale();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !p.areas.empty(); }));
+    uitest::Pump(100);
+    p.areas.clear();
+    p.Update(int(20 * s), int(10 * s), int(30 * s), int(16 * s));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !p.areas.empty(); }));
+    for (const LUiRect& r : p.areas) {
+        EXPECT_GE(r.x, 20 * s - 1);
+        EXPECT_GE(r.y, 10 * s - 1);
+        EXPECT_LE(r.x + r.width, 50 * s + 1);
+        EXPECT_LE(r.y + r.height, 26 * s + 1);
+    }
+    // An empty rectangle repaints nothing; the whole control still can.
+    p.areas.clear();
+    p.Update(5, 5, 0, 10);
+    uitest::Pump(100);
+    EXPECT_TRUE(p.areas.empty());
+    p.Update();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !p.areas.empty(); }));
+    EXPECT_NEAR(p.areas.back().width, 100 * s, 1);
+}
+
 TEST_F(PaintControl, PopupMenuCommandsReachTheControl)
 {
     Window w;
