@@ -1,5 +1,6 @@
 #include "lfw/mac/LEmbeddedWindow.h"
 
+#include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
 #include "platform/ui/LView.h"
@@ -32,6 +33,16 @@ void LEmbeddedWindow::InitCommonEmbedded(LWindow& parent, double widthPoints, do
     fEmbeddedInHost = false;
     if (IsScrolling())
         fPageScrollView.Init(parent, view->Superview(), view);
+    // A pane paints the window background unless it sits on one that lets its own show through:
+    // a scrolling pane that paints none, or a window with a painted background.
+    bool paintBackground = true;
+    if (auto* pane = dynamic_cast<LEmbeddedWindow*>(&parent); pane && pane->IsScrolling()
+        && pane->GetContentView() && !pane->GetContentView()->IsOpaque())
+        paintBackground = false;
+    if (auto* host = dynamic_cast<LCocoaViewBase*>(parent.GetContentView());
+        host && host->GetAssociatedValue(&kPaintBackgroundKey))
+        paintBackground = false;
+    view->SetOpaque(paintBackground);
     SetCharacterMetrics(parent.CharWidthPixels(), parent.CharHeightPixels(),
         parent.CharWidthPoints(), parent.CharHeightPoints());
     view->SetFrame(LUiRect { 0, 0, widthPoints, heightPoints });

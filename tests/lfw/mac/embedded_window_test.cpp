@@ -202,4 +202,27 @@ TEST_F(EmbeddedWindow, ScrollingPaneIsLaidOutBesideItsScrollBar)
     host.DestroyCommon();
 }
 
+TEST_F(EmbeddedWindow, PaintsTheBackgroundUnlessItsScrollingParentLetsItsOwnShow)
+{
+    Host host;
+    host.CreateCocoaWindow(400, 300, kLUiWindowTitled, false, nullptr);
+    TallPane outer;
+    outer.Init(host, 300, 200);
+    ASSERT_NE(outer.GetContentView(), nullptr);
+    EXPECT_TRUE(outer.GetContentView()->IsOpaque());
+    Pane inner;
+    inner.Init(outer, 100, 50);
+    ASSERT_NE(inner.GetContentView(), nullptr);
+    EXPECT_TRUE(inner.GetContentView()->IsOpaque());
+    inner.Destroy();
+    outer.GetContentView()->SetOpaque(false);
+    Pane seeThrough;
+    seeThrough.Init(outer, 100, 50);
+    ASSERT_NE(seeThrough.GetContentView(), nullptr);
+    EXPECT_FALSE(seeThrough.GetContentView()->IsOpaque());
+    seeThrough.Destroy();
+    outer.Destroy();
+    host.DestroyCommon();
+}
+
 } // namespace
