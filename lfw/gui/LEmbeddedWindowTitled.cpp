@@ -156,7 +156,14 @@ void LEmbeddedWindowTitled::DestroyDialog()
 
 void LEmbeddedWindowTitled::LayoutControls(int x, int y, int width, int height)
 {
-    MoveControlPixels(iTitleBarId, x, y, width, iTitleBarHeight);
+    // A panel that scrolls sideways has its title over the whole content.
+    int titleWidth = width;
+    if (ScrollsHorizontally()) {
+        int contentWidth = 0, contentHeight = 0;
+        GetContentSize(contentWidth, contentHeight);
+        titleWidth = std::max(width, contentWidth);
+    }
+    MoveControlPixels(iTitleBarId, x, y, titleWidth, iTitleBarHeight);
     fTitleBar.UpdateSize();
     LayoutPanelControls(x, y + iTitleBarHeight, width, height - iTitleBarHeight);
 }

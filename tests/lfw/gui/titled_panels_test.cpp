@@ -248,4 +248,30 @@ TEST_F(TitledPanels, TallListScrollsBesideItsBar)
     host.DestroyCommon();
 }
 
+struct SidewaysPanel : LEmbeddedWindowTitled {
+    SidewaysPanel()
+        : LEmbeddedWindowTitled(510, "Bred", true, false, false, true)
+    {
+    }
+    void InitPanel() override { iPanelHeight = 100; }
+    void LayoutPanelControls(int, int, int, int) override { }
+};
+
+TEST_F(TitledPanels, SidewaysScrollingTitleSpansTheContent)
+{
+    Host host;
+    host.CreateCocoaWindow(600, 400, kLUiWindowTitled, false, nullptr);
+    SidewaysPanel panel;
+    panel.Init(host, 300, 200);
+    ASSERT_NE(panel.GetContentView(), nullptr);
+    panel.SetContentSize(900, 200);
+    panel.LayoutControls(0, 0, 300, 200);
+    EXPECT_EQ(panel.fTitleBar.GetWidth(), 900);
+    panel.SetContentSize(100, 200); // narrower than the panel: its own width
+    panel.LayoutControls(0, 0, 300, 200);
+    EXPECT_EQ(panel.fTitleBar.GetWidth(), 300);
+    panel.Destroy();
+    host.DestroyCommon();
+}
+
 } // namespace
