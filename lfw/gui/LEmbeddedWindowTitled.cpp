@@ -116,9 +116,10 @@ void LEmbeddedWindowTitleBar::EvLButtonUp(int x, int)
 
 // --- titled panel ------------------------------------------------------------------------------
 
-LEmbeddedWindowTitled::LEmbeddedWindowTitled(
-    int titleBarId, const char* title, bool, bool, bool, bool boldTitle)
-    : fTitleBar(boldTitle)
+LEmbeddedWindowTitled::LEmbeddedWindowTitled(int titleBarId, const char* title,
+    bool horizontalScroll, bool verticalScroll, bool unused, bool boldTitle)
+    : LEmbeddedWindow(horizontalScroll, verticalScroll, unused)
+    , fTitleBar(boldTitle)
     , fTitle(title ? title : "")
     , iTitleBarId(titleBarId)
 {
@@ -155,7 +156,14 @@ void LEmbeddedWindowTitled::DestroyDialog()
 
 void LEmbeddedWindowTitled::LayoutControls(int x, int y, int width, int height)
 {
-    MoveControlPixels(iTitleBarId, x, y, width, iTitleBarHeight);
+    // A panel that scrolls sideways has its title over the whole content.
+    int titleWidth = width;
+    if (ScrollsHorizontally()) {
+        int contentWidth = 0, contentHeight = 0;
+        GetContentSize(contentWidth, contentHeight);
+        titleWidth = std::max(width, contentWidth);
+    }
+    MoveControlPixels(iTitleBarId, x, y, titleWidth, iTitleBarHeight);
     fTitleBar.UpdateSize();
     LayoutPanelControls(x, y + iTitleBarHeight, width, height - iTitleBarHeight);
 }
@@ -192,8 +200,9 @@ void LEmbeddedWindowTitled::EvInterWinMessage(int message, long data1, long)
 
 // --- panel list --------------------------------------------------------------------------------
 
-LEmbeddedWindowList::LEmbeddedWindowList(bool accordion)
-    : bAccordion(accordion)
+LEmbeddedWindowList::LEmbeddedWindowList(bool accordion, bool verticalScroll)
+    : LEmbeddedWindow(false, verticalScroll, false)
+    , bAccordion(accordion)
 {
 }
 
@@ -316,7 +325,11 @@ void LEmbeddedWindowList::ScrollToShowPanel(int index)
     for (LEmbeddedWindowTitled* p = pFirst; p != panel; p = p->pNext)
         if (p->bVisible)
             top += p->GetListHeight();
-    (void)top; // the list does not scroll here: every panel is in view
+    const int height = panel->GetListHeight();
+    const int scrolled
+        = fPageScrollView.GetScrollView() ? fPageScrollView.GetScrolledPositionVerticalPixels() : 0;
+    if (top < scrolled || top + height > GetClientAreaHeight() + scrolled)
+        fPageScrollView.ScrollVerticallyToPixels(top);
 }
 
 void LEmbeddedWindowList::ResetContentSize()
@@ -326,6 +339,7 @@ void LEmbeddedWindowList::ResetContentSize()
         if (p->bVisible)
             total += p->GetListHeight();
     iContentHeight = total;
+    SetContentSize(GetClientAreaWidth(), total);
 }
 
 void LEmbeddedWindowList::InitDialog()
@@ -366,8 +380,8 @@ void LEmbeddedWindowList::EvInterWinMessage(int message, long data1, long data2)
 // --- container ---------------------------------------------------------------------------------
 
 LEmbeddedWindowTitledContainer::LEmbeddedWindowTitledContainer(
-    const char* title, bool accordion, bool boldTitle, bool, bool)
-    : fList(accordion)
+    const char* title, bool accordion, bool boldTitle, bool verticalScroll, bool)
+    : fList(accordion, verticalScroll)
     , fTitleBar(boldTitle)
 {
     utf8strlcpy(szTitle, title ? title : "", sizeof szTitle);

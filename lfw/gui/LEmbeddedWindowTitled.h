@@ -92,7 +92,8 @@ protected:
 
 class LEmbeddedWindowList : public LEmbeddedWindow, public LInterWinMessageHandler {
 public:
-    explicit LEmbeddedWindowList(bool accordion = false);
+    // Scrolls vertically unless told.
+    explicit LEmbeddedWindowList(bool accordion = false, bool verticalScroll = true);
     // Deletes every panel still linked.
     ~LEmbeddedWindowList() override;
 

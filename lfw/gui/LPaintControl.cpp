@@ -152,9 +152,11 @@ void LPaintControl::Update()
 
 void LPaintControl::Update(int x, int y, int w, int h)
 {
-    // The host repaints whole; a rectangle is a hint that GTK takes as the whole view.
-    (void)x, (void)y, (void)w, (void)h;
-    Update();
+    if (!paintView || w <= 0 || h <= 0)
+        return;
+    // Device pixels to points of the view that paints the control.
+    const double s = GetBackingScale();
+    paintView->SetNeedsDisplayInRect(LUiRect { x / s, y / s, w / s, h / s });
 }
 
 void LPaintControl::Enable()

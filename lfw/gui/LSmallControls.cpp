@@ -78,7 +78,22 @@ void LColorSwatch::EvLButtonUp(int x, int y)
 
 // --- colour-picker control ---------------------------------------------------------------------
 
-LColorPickerControl::OpenDialogFunction LColorPickerControl::pOpenColorPickerDialog = nullptr;
+namespace {
+
+// The window layer's colour chooser; it reports a change only when the colour differs.
+bool OpenWindowColorChooser(LGuiColor& color, LWindow& window, int x, int y)
+{
+    LGuiColorRef chosen(color);
+    if (!chosen.OpenColorPickerDialog(window, x, y) || chosen == color)
+        return false;
+    color = chosen;
+    return true;
+}
+
+} // namespace
+
+LColorPickerControl::OpenDialogFunction LColorPickerControl::pOpenColorPickerDialog
+    = OpenWindowColorChooser;
 
 LColorPickerControl::LColorPickerControl(const LGuiColor& color)
     : LColorSwatch(color)

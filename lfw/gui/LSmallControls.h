@@ -57,7 +57,7 @@ public:
 class LColorPickerControl : public LColorSwatch, private LColorSwatchNotifyee {
 public:
     // Opens the chooser for the colour at a point of the window's client (pixels); true when
-    // the colour changed. Installed by the window layer's colour chooser.
+    // the colour changed. The window layer's colour chooser unless replaced.
     using OpenDialogFunction = bool (*)(LGuiColor& color, LWindow& window, int x, int y);
     static OpenDialogFunction pOpenColorPickerDialog;
 

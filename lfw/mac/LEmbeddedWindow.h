@@ -8,6 +8,10 @@
 
 class LEmbeddedWindow : public LDialog {
 public:
+    // Horizontal and vertical scrolling (the pane's view then sits in a scroll view that shows
+    // a bar only when the content needs it); the third flag has no effect.
+    explicit LEmbeddedWindow(
+        bool horizontalScroll = false, bool verticalScroll = false, bool unused = false);
     ~LEmbeddedWindow() override;
 
     // Builds the pane inside the parent from the template (size in points), then InitDialog,
@@ -19,10 +23,14 @@ public:
     void Init(LWindow& parent, int width, int height);
     // Places the pane in its parent (backing pixels) and, once it is ready, lays it out.
     void MovePixels(int x, int y, int width, int height);
-    // Width and height of the pane's content (its client size), in pixels.
+    // Width and height of the pane's content in pixels: the scrolled extent when it scrolls,
+    // else its client size.
     void GetContentSize(int& width, int& height) const;
-    // The pane's size becomes the content size (pixels) and it is redrawn.
+    // The scrolled extent (pixels; a one-way scroller keeps the other side of its document),
+    // or the pane's size when it does not scroll.
     void SetContentSize(int width, int height);
+    bool ScrollsHorizontally() const { return bHorizontalScroll; }
+    bool ScrollsVertically() const { return bVerticalScroll; }
     // Enables or disables the pane's view.
     virtual void EnableWindow(bool enable);
     // A help request inside the pane is answered by the window that hosts it.
@@ -30,7 +38,7 @@ public:
     LWindow* GetParentWindow() const { return pParentWindow; }
     // Closing flag, DestroyDialog, its painted controls, its view.
     void Destroy();
-    // Client size in backing pixels.
+    // The visible area in backing pixels (less the scroll bars that show).
     int GetClientAreaWidth() const;
     int GetClientAreaHeight() const;
     // Lays the controls out for the current client size (nothing before the pane is ready).
@@ -53,8 +61,13 @@ protected:
     LScrollView fPageScrollView; // the host scroll view the pane answers to
 
 private:
+    bool IsScrolling() const { return bHorizontalScroll || bVerticalScroll; }
+    // The scroll bar's width in pixels when it shows for the present content, else 0.
+    int ScrollerPixels(bool vertical) const;
     void InitCommonEmbedded(LWindow& parent, double widthPoints, double heightPoints,
         const LDialog::OpenGenData* data, bool build = true);
 
     LWindow* pParentWindow = nullptr;
+    bool bHorizontalScroll;
+    bool bVerticalScroll;
 };

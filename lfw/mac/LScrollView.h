@@ -39,6 +39,13 @@ public:
     int GetScrolledPositionHorizontalPixels();
     int GetScrolledPositionVerticalPixels();
 
+    // Lets go of the views (their owner removed them); the content size stays.
+    void Forget()
+    {
+        pWindow = nullptr;
+        pScrollView = nullptr;
+        pDocumentView = nullptr;
+    }
     LWindow* GetWindow() const { return pWindow; }
     LCustomCocoaScrollView* GetScrollView() const { return pScrollView; }
     LView* GetDocumentView() const { return pDocumentView; }

@@ -648,6 +648,16 @@ void LView::SetNeedsDisplay()
         gtk_widget_queue_draw(fWidget);
 }
 
+void LView::SetNeedsDisplayInRect(const LUiRect& rect)
+{
+    if (!fWidget || !(rect.width > 0) || !(rect.height > 0))
+        return;
+    const int x = int(std::floor(rect.x)), y = int(std::floor(rect.y));
+    const int right = int(std::ceil(rect.x + rect.width)),
+              bottom = int(std::ceil(rect.y + rect.height));
+    gtk_widget_queue_draw_area(fWidget, x, y, right - x, bottom - y);
+}
+
 double LView::BackingScale() const
 {
     if (fWidget && gtk_widget_get_realized(fWidget))

@@ -83,6 +83,8 @@ public:
     bool IsOpaque() const { return fOpaque; }
     void SetOpaque(bool opaque) { fOpaque = opaque; }
     void SetNeedsDisplay();
+    // Redraws only the rectangle (points, in the view's own coordinates); nothing when empty.
+    void SetNeedsDisplayInRect(const LUiRect& rect);
     // The tooltip shown over the view; null or empty removes it.
     void SetToolTipText(const char* text);
     std::string ToolTipText() const;

@@ -245,6 +245,39 @@ bool LCustomCocoaScrollView::isScrollerVisible(bool vertical)
         && gtk_widget_get_mapped(bar);
 }
 
+bool LCustomCocoaScrollView::willShowScroller(bool vertical)
+{
+    if (!fDocument || ScrollsItself())
+        return isScrollerVisible(vertical);
+    // GTK shows or hides its bars only when it allocates; this is the same rule in advance.
+    constexpr double kSlack = 0.01;
+    const LUiRect frame = Frame(), document = fDocument->Frame();
+    const double bar = scrollerWidth();
+    const double docWidth = document.x + document.width, docHeight = document.y + document.height;
+    bool v = fVertical && docHeight > frame.height + kSlack;
+    bool h = fHorizontal && docWidth > frame.width + kSlack;
+    if (v && !h)
+        h = fHorizontal && docWidth > frame.width - bar + kSlack;
+    if (h && !v)
+        v = fVertical && docHeight > frame.height - bar + kSlack;
+    return vertical ? v : h;
+}
+
+double LCustomCocoaScrollView::scrollerWidth()
+{
+    static int width = -1;
+    if (width < 0) {
+        GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_VERTICAL, nullptr);
+        g_object_ref_sink(bar);
+        gtk_widget_show(bar);
+        int minimum = 0, natural = 0;
+        gtk_widget_get_preferred_width(bar, &minimum, &natural);
+        g_object_unref(bar);
+        width = std::max(minimum, natural);
+    }
+    return width;
+}
+
 LUiSize LCustomCocoaScrollView::contentSize()
 {
     LUiSize size { Frame().width, Frame().height };
@@ -263,6 +296,16 @@ LUiSize LCustomCocoaScrollView::contentSize()
 void LCustomCocoaScrollView::scrollToPoint(LUiPoint point)
 {
     GtkWidget* sw = Widget();
+    // A document that grew since the last allocation may already be scrolled into.
+    if (fDocument && !ScrollsItself()) {
+        const LUiRect d = fDocument->Frame();
+        GtkAdjustment* h = gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(sw));
+        GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw));
+        if (gtk_adjustment_get_upper(h) < d.x + d.width)
+            gtk_adjustment_set_upper(h, d.x + d.width);
+        if (gtk_adjustment_get_upper(v) < d.y + d.height)
+            gtk_adjustment_set_upper(v, d.y + d.height);
+    }
     gtk_adjustment_set_value(gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(sw)), point.x);
     gtk_adjustment_set_value(gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(sw)), point.y);
     boundsDidChange();

@@ -69,6 +69,13 @@ public:
     bool isScrollerVisible(bool vertical);
     // The scroll position moved (the adjustments' values).
     void boundsDidChange();
+    // Whether a scroll bar will show for the document's present size (what the next layout
+    // makes of it; a document that scrolls itself answers as it shows now).
+    bool willShowScroller(bool vertical);
+    // The width of a scroll bar beside the document, in points.
+    static double scrollerWidth();
+    bool scrollsHorizontally() const { return fHorizontal; }
+    bool scrollsVertically() const { return fVertical; }
 
 protected:
     ~LCustomCocoaScrollView() override;

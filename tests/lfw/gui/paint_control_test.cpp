@@ -13,6 +13,7 @@
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
+#include "support/PanelTestSupport.h"
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +103,49 @@ TEST_F(PaintControl, MovesOutsideOnlyWhileCaptured)
     EXPECT_FALSE(p.IsCaptured());
 }
 
+// Records the area each paint was asked for (the context's client rectangle, device pixels).
+class AreaProbe : public LPaintControl {
+public:
+    std::vector<LUiRect> areas;
+    ~AreaProbe() override { DestroyPaintControl(); }
+    void Paint(LPaintContext& context) override
+    {
+        LUiRect r;
+        context.GetClientRect(r.x, r.y, r.width, r.height);
+        areas.push_back(r);
+    }
+};
+
+TEST_F(PaintControl, PartialUpdateRepaintsOnlyItsRectangle)
+{
+    Window w;
+    w.window.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.window.GetNativeWindow()));
+    w.AddHost(10, 0, 0, 100, 50);
+    AreaProbe p;
+    p.Init(w.window, 10);
+    const double s = p.GetBackingScale();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !p.areas.empty(); }));
+    uitest::Pump(100);
+    p.areas.clear();
+    p.Update(int(20 * s), int(10 * s), int(30 * s), int(16 * s));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !p.areas.empty(); }));
+    for (const LUiRect& r : p.areas) {
+        EXPECT_GE(r.x, 20 * s - 1);
+        EXPECT_GE(r.y, 10 * s - 1);
+        EXPECT_LE(r.x + r.width, 50 * s + 1);
+        EXPECT_LE(r.y + r.height, 26 * s + 1);
+    }
+    // An empty rectangle repaints nothing; the whole control still can.
+    p.areas.clear();
+    p.Update(5, 5, 0, 10);
+    uitest::Pump(100);
+    EXPECT_TRUE(p.areas.empty());
+    p.Update();
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !p.areas.empty(); }));
+    EXPECT_NEAR(p.areas.back().width, 100 * s, 1);
+}
+
 TEST_F(PaintControl, PopupMenuCommandsReachTheControl)
 {
     Window w;
@@ -186,6 +230,8 @@ TEST_F(PaintControl, PickerReportsAChangeOnceAndNothingWhenGone)
     PickerWatch watch;
     picker->SetOwnerNotifyee(&watch);
     picker->Init(w.window, 10);
+    const auto chooser = LColorPickerControl::pOpenColorPickerDialog;
+    EXPECT_NE(chooser, nullptr); // the window layer's chooser by default
     LColorPickerControl::pOpenColorPickerDialog = [](LGuiColor& c, LWindow&, int, int) {
         c = LGuiColor::FromRGB8(1, 2, 3);
         return true;
@@ -210,7 +256,49 @@ TEST_F(PaintControl, PickerReportsAChangeOnceAndNothingWhenGone)
     picker->EvLButtonDown(2, 2);
     picker->EvLButtonUp(2, 2);
     EXPECT_EQ(watch.changes, 1);
-    LColorPickerControl::pOpenColorPickerDialog = nullptr;
+    LColorPickerControl::pOpenColorPickerDialog = chooser;
+}
+
+TEST_F(PaintControl, ClickOnThePickerOpensTheChooserAboveItsWindow)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    setenv("GSETTINGS_BACKEND", "memory", 1); // the chooser keeps its custom colours there
+    Window w;
+    w.AddHost(10, 20, 20, 40, 24);
+    LColorPickerControl picker(LGuiColor::FromRGB8(0, 0, 0));
+    PickerWatch watch;
+    picker.SetOwnerNotifyee(&watch);
+    picker.Init(w.window, 10);
+    ASSERT_TRUE(uitest::ShowAndWait(w.window.GetNativeWindow()));
+    GtkWindow* transientFor = nullptr;
+    GdkRGBA shown {};
+    int opened = 0;
+    auto choose = [&](double red) {
+        uitest::WhenPanelUp([&, red](GtkWidget* panel) {
+            ++opened;
+            transientFor = gtk_window_get_transient_for(GTK_WINDOW(panel));
+            gtk_color_chooser_get_rgba(GTK_COLOR_CHOOSER(panel), &shown);
+            GdkRGBA c { red, 0, 0, 1 };
+            gtk_color_chooser_set_rgba(GTK_COLOR_CHOOSER(panel), &c);
+            gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_OK);
+        });
+    };
+    choose(1);
+    ASSERT_TRUE(uitest::XClick(w.window.GetNativeWindow(), 30, 30));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return watch.changes == 1; }));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(transientFor, w.window.GetNativeWindow()->Gtk());
+    EXPECT_EQ(shown.red, 0);
+    EXPECT_EQ(picker.GetColor(), LGuiColor(65535, 0, 0));
+    // The same colour taken again is no change.
+    choose(1);
+    picker.EvLButtonDown(2, 2);
+    picker.EvLButtonUp(2, 2);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(shown.red, 1);
+    EXPECT_EQ(watch.changes, 1);
+    picker.DestroyPaintControl();
 }
 
 TEST_F(PaintControl, CoolButtonDownOnlyOnButtons)

@@ -1,8 +1,10 @@
 // Titled panels in a container on a real window: heights, title clicks travelling up to the
-// hosting window, accordion rules, invisible panels, containers without title, tooltips.
+// hosting window, accordion rules, invisible panels, containers without title, tooltips, and a
+// list taller than its room: narrower beside its scroll bar, scrolled to a panel and by the wheel.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LEmbeddedWindowTitled.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LView.h"
 #include "platform/ui/UI.h"
@@ -166,6 +168,110 @@ TEST_F(TitledPanels, HoverShowsTheTooltip)
     p.fTitleBar.EvMouseMove(3, 5);
     EXPECT_FALSE(p.fTitleBar.bHot);
     EXPECT_EQ(p.fTitleBar.GetHostView()->ToolTipText(), "");
+}
+
+struct TallPanel : Panel {
+    using Panel::Panel;
+    void InitPanel() override { iPanelHeight = 600; }
+};
+
+TEST_F(TitledPanels, TallListScrollsBesideItsBar)
+{
+    Host host;
+    LEmbeddedWindowTitledContainer container("Egenskaper", false, true, true, false);
+    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    const double s = host.GetBackingScaleFactor();
+    host.HandleInterWinMessage(host, 0);
+    host.container = &container;
+    host.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(host.GetNativeWindow()));
+    container.Init(host, 600, 600);
+    auto& list = container.fList;
+    const char* titles[] = { "Text", "Bild", "Mall" };
+    TallPanel* panels[3];
+    for (int i = 0; i < 3; ++i) {
+        panels[i] = new TallPanel(500 + i, titles[i]);
+        list.AddPanel(panels[i], true);
+    }
+    container.RelayoutWindow();
+    auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(list.GetContentView()->Superview());
+    ASSERT_NE(scroll, nullptr);
+    const int bar = int(LCustomCocoaScrollView::scrollerWidth() * s);
+    const int full = list.GetClientAreaWidth();
+    EXPECT_EQ(full, 600);
+    EXPECT_EQ(panels[0]->GetClientAreaWidth(), full);
+
+    // Every panel open: taller than the room, so the panels make way for the bar.
+    for (int i = 0; i < 3; ++i)
+        list.SetActivePanelByIndex(i, false);
+    const int each = panels[0]->GetListHeight();
+    int w = 0, h = 0;
+    list.GetContentSize(w, h);
+    EXPECT_EQ(h, 3 * each);
+    EXPECT_EQ(list.GetClientAreaWidth(), full - bar);
+    for (TallPanel* p : panels)
+        EXPECT_EQ(p->GetClientAreaWidth(), full - bar);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return scroll->isScrollerVisible(true); }));
+    auto scrolled = [&] { return int(scroll->BoundsOrigin().y * s); };
+
+    // Scrolled to show a panel: to its top when it is not wholly in view, else left alone.
+    list.ScrollToShowPanel(2);
+    EXPECT_EQ(scrolled(), 2 * each);
+    list.ScrollToShowPanel(7); // none: nothing
+    EXPECT_EQ(scrolled(), 2 * each);
+    list.ScrollToShowPanel(0);
+    EXPECT_EQ(scrolled(), 0);
+    list.ScrollToShowPanel(1);
+    EXPECT_EQ(scrolled(), each);
+    list.ScrollToShowPanel(1);
+    EXPECT_EQ(scrolled(), each);
+    list.ScrollToShowPanel(0);
+    EXPECT_EQ(scrolled(), 0);
+    uitest::Pump(100);
+    uitest::Screenshot(host.GetNativeWindow(), "titled-panels-scroll-top");
+
+    // The wheel over the list scrolls it.
+    if (uitest::HaveXdotool()) {
+        ASSERT_TRUE(uitest::XClickButton(host.GetNativeWindow(), 300 / s, 400 / s, 5, 3));
+        EXPECT_TRUE(uitest::PumpUntil([&] { return scrolled() > 0; }));
+        uitest::Pump(100);
+        uitest::Screenshot(host.GetNativeWindow(), "titled-panels-scroll-wheel");
+    }
+
+    // All closed again: the whole width comes back.
+    for (int i = 0; i < 3; ++i)
+        list.SetActivePanelByIndex(i, true);
+    EXPECT_EQ(list.GetClientAreaWidth(), full);
+    EXPECT_EQ(panels[2]->GetClientAreaWidth(), full);
+    container.Destroy();
+    host.InterWinMessageHandlerDestroy();
+    host.DestroyCommon();
+}
+
+struct SidewaysPanel : LEmbeddedWindowTitled {
+    SidewaysPanel()
+        : LEmbeddedWindowTitled(510, "Bred", true, false, false, true)
+    {
+    }
+    void InitPanel() override { iPanelHeight = 100; }
+    void LayoutPanelControls(int, int, int, int) override { }
+};
+
+TEST_F(TitledPanels, SidewaysScrollingTitleSpansTheContent)
+{
+    Host host;
+    host.CreateCocoaWindow(600, 400, kLUiWindowTitled, false, nullptr);
+    SidewaysPanel panel;
+    panel.Init(host, 300, 200);
+    ASSERT_NE(panel.GetContentView(), nullptr);
+    panel.SetContentSize(900, 200);
+    panel.LayoutControls(0, 0, 300, 200);
+    EXPECT_EQ(panel.fTitleBar.GetWidth(), 900);
+    panel.SetContentSize(100, 200); // narrower than the panel: its own width
+    panel.LayoutControls(0, 0, 300, 200);
+    EXPECT_EQ(panel.fTitleBar.GetWidth(), 300);
+    panel.Destroy();
+    host.DestroyCommon();
 }
 
 } // namespace
