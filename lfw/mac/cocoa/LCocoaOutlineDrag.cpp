@@ -19,6 +19,8 @@ GtkTargetEntry kRowTarget
 
 constexpr guint kMoveInterval = 30; // milliseconds between looks at the pointer
 
+LCocoaOutlineViewImpl* gDraggedOutlineView = nullptr;
+
 } // namespace
 
 struct LCocoaOutlineDragGlue {
@@ -42,6 +44,11 @@ struct LCocoaOutlineDragGlue {
         return G_SOURCE_CONTINUE;
     }
 };
+
+LCocoaOutlineViewImpl* LCocoaOutlineViewImpl::draggedOutlineView()
+{
+    return gDraggedOutlineView;
+}
 
 void LCocoaOutlineViewImpl::setUpRowDragging()
 {
@@ -116,6 +123,7 @@ void LCocoaOutlineViewImpl::rowDragBegan(GdkDragContext* context)
         if (LCocoaTreeNode* node = itemAtRow(row))
             fDraggedNodes.push_back(node);
     fDragSession = context;
+    gDraggedOutlineView = this;
     fLastDragPoint = { -1e9, -1e9 };
     if (pDragHandler) {
         LListViewDragHandler::DragSessionStarted(pDragHandler, context, this);
@@ -173,6 +181,8 @@ void LCocoaOutlineViewImpl::resetDraggingSession()
     }
     if (fDragSession && LListViewDragHandler::currentSession() == fDragSession)
         LListViewDragHandler::DragSessionFinished();
+    if (gDraggedOutlineView == this)
+        gDraggedOutlineView = nullptr;
     fDragSession = nullptr;
     fDraggedNodes.clear();
 }

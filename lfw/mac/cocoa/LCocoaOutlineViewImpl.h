@@ -235,6 +235,8 @@ public:
     // of rows below the last row and 0 above the first.
     int dropRowAtScreenPoint(LUiPoint screen) const;
     const void* dragSession() const { return fDragSession; }
+    // The view whose rows are being dragged now; null when none.
+    static LCocoaOutlineViewImpl* draggedOutlineView();
     const std::vector<LCocoaTreeNode*>& draggedNodes() const { return fDraggedNodes; }
     void resetDraggingSession();
 

@@ -2,11 +2,15 @@
 // start, the moves in window pixels, the row the rows were dropped at and the end.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LCocoaBridges.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaOutlineViewManager.h"
+#include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
 #include "lfw/mac/cocoa/LListViewDragHandler.h"
 #include "platform/ui/UI.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <string>
@@ -166,5 +170,64 @@ TEST_F(RowDragTest, ScreenPointsAndRowsOutsideTheList)
     double s = content->BackingScale();
     EXPECT_EQ(p.x, 10 * s);
     EXPECT_EQ(p.y, 5 * s);
+    w.Close();
+}
+
+namespace {
+
+struct SourceRecorder : LCocoaDragSourceBridge {
+    int ended = 0;
+    void EvDraggingSessionEnded() override { ++ended; }
+};
+
+struct CommandWindow : LMacWindow {
+    std::vector<int> commands;
+    LCocoaOutlineViewImpl* dragged = nullptr;
+    size_t draggedCount = 0;
+    void Command(int id, int code) override
+    {
+        commands.push_back(id);
+        if (id == 777) {
+            dragged = LCocoaOutlineViewImpl::draggedOutlineView();
+            if (dragged)
+                draggedCount = dragged->draggedNodes().size();
+        }
+        LMacWindow::Command(id, code);
+    }
+};
+
+} // namespace
+
+TEST_F(RowDragTest, TreeItemsDragWithADragSource)
+{
+    constexpr int kTree = 102;
+    CommandWindow w;
+    w.CreateCocoaWindow(int(300 * EnvScale()), int(300 * EnvScale()), kStyle, false, nullptr);
+    LCocoaTreeViewImpl* tree = w.AddTreeView(kTree, LTreeFlags {});
+    w.GetControlHandle(kTree)->SetFrame(LUiRect { 10, 10, 280, 200 });
+    w.TVInit(kTree);
+    LCocoaTreeNode* a = w.TVAddItemFirst(kTree, "A", 0, 1, nullptr);
+    w.TVAddItemFirst(kTree, "B", 0, 2, nullptr);
+    w.TVAddItemFirst(kTree, "C", 0, 3, a);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    uitest::Pump(50);
+    SourceRecorder source;
+    tree->outlineManager()->setDragSource(&source);
+    tree->outlineManager()->setDragStartCommand(777);
+    ASSERT_GE(tree->numberOfRows(), 2);
+
+    LUiPoint from = RowPoint(tree, 1);
+    LUiPoint to = RowPoint(tree, 0);
+    uitest::XDragWithin(
+        w.GetNativeWindow(), from.x, from.y, to.x + 5, to.y, [&] { return source.ended > 0; },
+        4000);
+    EXPECT_EQ(std::count(w.commands.begin(), w.commands.end(), 777), 1);
+    EXPECT_EQ(w.dragged, tree);
+    EXPECT_EQ(w.draggedCount, 1u);
+    EXPECT_EQ(source.ended, 1);
+    EXPECT_EQ(tree->dragSession(), nullptr);
+    EXPECT_EQ(LCocoaOutlineViewImpl::draggedOutlineView(), nullptr);
+    tree->outlineManager()->setDragSource(nullptr);
     w.Close();
 }
