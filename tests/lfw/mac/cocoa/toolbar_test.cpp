@@ -251,3 +251,27 @@ TEST_F(ToolbarTest, ReleaseOutsideSendsNothingAndEditsCommitFirst)
     ASSERT_TRUE(Click(w, *bar, kCmdClose, 24));
     EXPECT_FALSE(w.IsAlive());
 }
+
+TEST_F(ToolbarTest, NoRowsAndNullTexts)
+{
+    ToolWindow w;
+    int s = Scale();
+    w.CreateCocoaWindow(300 * s, 120 * s, kStyle, false, nullptr);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    LCocoaToolbarImpl empty(&w, "se.vorantel.test.Tom");
+    empty.createItems();
+    EXPECT_EQ(w.GetNativeWindow()->Toolbar(), nullptr);
+    EXPECT_TRUE(empty.shownIdentifiers().empty());
+
+    const LCocoaToolbarRow row { 9, 42, 7, nullptr, nullptr, nullptr };
+    LCocoaToolbarImpl bar(&w, "se.vorantel.test.Null");
+    bar.setItems({ &row });
+    bar.createItems();
+    ASSERT_TRUE(bar.isItemVisible(42));
+    EXPECT_EQ(bar.itemWithCommand(42)->itemString(), "");
+    EXPECT_EQ(bar.itemWithCommand(42)->view()->Frame().width, 58);
+    bar.setItemLabel(42, nullptr); // keeps the label
+    bar.setItemTooltip(42, nullptr);
+    EXPECT_EQ(bar.itemWithCommand(42)->itemString(), "");
+    w.Close();
+}
