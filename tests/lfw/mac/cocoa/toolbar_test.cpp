@@ -275,3 +275,21 @@ TEST_F(ToolbarTest, NoRowsAndNullTexts)
     EXPECT_EQ(bar.itemWithCommand(42)->itemString(), "");
     w.Close();
 }
+
+TEST_F(ToolbarTest, OverflowMenuSendsTheItemsCommand)
+{
+    ToolWindow w;
+    auto bar = Make(w);
+    LCocoaToolbarItemImpl* item = bar->itemWithCommand(kCmdLong);
+    ASSERT_NE(item, nullptr);
+    GtkWidget* proxy = gtk_tool_item_retrieve_proxy_menu_item(GTK_TOOL_ITEM(item->toolItem()));
+    ASSERT_NE(proxy, nullptr);
+    EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(proxy)), "En mycket lång etikett");
+    gtk_menu_item_activate(GTK_MENU_ITEM(proxy));
+    EXPECT_EQ(w.commands, (std::vector<int> { kCmdLong }));
+    // A disabled item's menu form sends nothing.
+    bar->enableItem(kCmdLong, false);
+    gtk_menu_item_activate(GTK_MENU_ITEM(proxy));
+    EXPECT_EQ(w.commands.size(), 1u);
+    w.Close();
+}
