@@ -1,6 +1,9 @@
 #include "lfw/mac/cocoa/LCocoaOutlineTreeModel.h"
 
+#include "lfw/mac/cocoa/LCocoaOutlineViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaOutlineViewManager.h"
+
+#include <cstring>
 
 struct _VtOutlineModel {
     GObject parent;
@@ -16,11 +19,13 @@ struct VtOutlineModelClass {
 namespace {
 
 void VtOutlineModelInterfaceInit(GtkTreeModelIface* iface);
+void VtOutlineModelDragSourceInit(GtkTreeDragSourceIface* iface);
 
 } // namespace
 
 G_DEFINE_TYPE_WITH_CODE(VtOutlineModel, vt_outline_model, G_TYPE_OBJECT,
-    G_IMPLEMENT_INTERFACE(GTK_TYPE_TREE_MODEL, VtOutlineModelInterfaceInit))
+    G_IMPLEMENT_INTERFACE(GTK_TYPE_TREE_MODEL, VtOutlineModelInterfaceInit)
+        G_IMPLEMENT_INTERFACE(GTK_TYPE_TREE_DRAG_SOURCE, VtOutlineModelDragSourceInit))
 
 static void vt_outline_model_init(VtOutlineModel* model)
 {
@@ -246,3 +251,37 @@ GtkTreePath* VtOutlineModelPath(LCocoaTreeNode* node)
         gtk_tree_path_append_index(path, i);
     return path;
 }
+
+namespace {
+
+// Rows are dragged out as a whole selection: the view decides whether a drag may start; the data
+// is the dragged rows' path, and the rows never leave the model by a drag.
+gboolean RowDraggable(GtkTreeDragSource* source, GtkTreePath*)
+{
+    LCocoaOutlineViewManager* manager
+        = VtOutlineModelManager(reinterpret_cast<VtOutlineModel*>(source));
+    return manager && manager->outlineView() && manager->outlineView()->canDragRows();
+}
+
+gboolean DragDataGet(GtkTreeDragSource*, GtkTreePath* path, GtkSelectionData* data)
+{
+    gchar* text = gtk_tree_path_to_string(path);
+    gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8,
+        reinterpret_cast<const guchar*>(text ? text : ""), text ? gint(strlen(text)) : 0);
+    g_free(text);
+    return TRUE;
+}
+
+gboolean DragDataDelete(GtkTreeDragSource*, GtkTreePath*)
+{
+    return FALSE;
+}
+
+void VtOutlineModelDragSourceInit(GtkTreeDragSourceIface* iface)
+{
+    iface->row_draggable = RowDraggable;
+    iface->drag_data_get = DragDataGet;
+    iface->drag_data_delete = DragDataDelete;
+}
+
+} // namespace

@@ -205,6 +205,7 @@ LCocoaOutlineViewImpl::LCocoaOutlineViewImpl(const LUiRect& frame, LCocoaWindow*
 
 LCocoaOutlineViewImpl::~LCocoaOutlineViewImpl()
 {
+    resetDraggingSession();
     if (fTree) {
         gtk_tree_view_set_model(GTK_TREE_VIEW(fTree), nullptr);
         g_object_remove_weak_pointer(G_OBJECT(fTree), reinterpret_cast<gpointer*>(&fTree));
@@ -256,6 +257,7 @@ GtkWidget* LCocoaOutlineViewImpl::CreateWidget()
     g_signal_connect(fTree, "row-expanded", G_CALLBACK(&LCocoaOutlineGlue::RowExpanded), this);
     g_signal_connect(fTree, "row-collapsed", G_CALLBACK(&LCocoaOutlineGlue::RowCollapsed), this);
     g_signal_connect(fTree, "query-tooltip", G_CALLBACK(&LCocoaOutlineGlue::QueryTooltip), this);
+    setUpRowDragging();
     gtk_widget_set_sensitive(fTree, IsEnabled());
     if (outlineManager())
         attachModel();

@@ -42,6 +42,8 @@ struct LCocoaRectangle {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
+class LListViewDragHandler;
+
 class LCocoaOutlineViewImpl : public LCocoaViewBase {
 public:
     LCocoaOutlineViewImpl(const LUiRect& frame, LCocoaWindow* window);
@@ -219,4 +221,36 @@ private:
     void headerClicked(GtkTreeViewColumn* column);
     void rowExpanded(GtkTreePath* path, bool expanded);
     void reexpand(LCocoaTreeNode* node, GtkTreePath* path);
+
+public:
+    // --- Dragging rows out (LCocoaOutlineDrag.cpp). Rows can be dragged when at least one is
+    // selected and the owner has a drag source or a row drag handler.
+    bool canDragRows() const;
+    LListViewDragHandler* lvDragHandler() const { return pDragHandler; }
+    void setLvDragHandler(LListViewDragHandler* handler) { pDragHandler = handler; }
+    // A point of the screen (points) in the pixels of the control's parent window's content
+    // view, rounded; (0, 0) without a parent window.
+    LUiPoint screenPointsToWindowPixels(LUiPoint screen) const;
+    // The row the rows dropped at a point of the screen land on: the row there, else the number
+    // of rows below the last row and 0 above the first.
+    int dropRowAtScreenPoint(LUiPoint screen) const;
+    const void* dragSession() const { return fDragSession; }
+    // The view whose rows are being dragged now; null when none.
+    static LCocoaOutlineViewImpl* draggedOutlineView();
+    const std::vector<LCocoaTreeNode*>& draggedNodes() const { return fDraggedNodes; }
+    void resetDraggingSession();
+
+private:
+    friend struct LCocoaOutlineDragGlue;
+    void setUpRowDragging();
+    void rowDragBegan(GdkDragContext* context);
+    void rowDragMoved();
+    void rowDragEnded(GdkDragContext* context);
+    bool pointerOnScreen(LUiPoint& p) const;
+
+    LListViewDragHandler* pDragHandler = nullptr;
+    const void* fDragSession = nullptr;
+    std::vector<LCocoaTreeNode*> fDraggedNodes;
+    guint fDragMoveTimer = 0;
+    LUiPoint fLastDragPoint { -1e9, -1e9 };
 };
