@@ -387,4 +387,25 @@ bool SaveScreenshot(LNativeWindow* window, const std::string& path)
     return saved;
 }
 
+void When(std::function<bool()> cond, std::function<void()> fn)
+{
+    struct Pending {
+        std::function<bool()> cond;
+        std::function<void()> fn;
+        int tries = 0;
+    };
+    auto* p = new Pending { std::move(cond), std::move(fn) };
+    g_timeout_add(
+        20,
+        +[](gpointer data) -> gboolean {
+            auto* p = static_cast<Pending*>(data);
+            if (!p->cond() && ++p->tries < 250)
+                return G_SOURCE_CONTINUE;
+            p->fn();
+            delete p;
+            return G_SOURCE_REMOVE;
+        },
+        p);
+}
+
 } // namespace uitest

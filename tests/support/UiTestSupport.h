@@ -2,6 +2,7 @@
 // something happened, xdotool, and synthesised GDK events.
 #pragma once
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -62,5 +63,19 @@ private:
 void SendButton(LView* view, double x, double y, int button, bool press);
 void SendMotion(LView* view, double x, double y, unsigned state);
 void SendKey(LView* view, unsigned keyval, bool press, unsigned state = 0);
+
+// Where a test keeps a screenshot: <build>/test-artefacts/<folder>/<name>.png, "-scale2" added to
+// the name when the test runs at a backing scale of 2. For test programs (VT_BINARY_DIR).
+#ifdef VT_BINARY_DIR
+inline std::string ArtefactPath(const char* folder, const char* name)
+{
+    const char* s = getenv("GDK_SCALE");
+    return std::string(VT_BINARY_DIR) + "/test-artefacts/" + folder + "/" + name
+        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+}
+#endif
+
+// Runs fn from the loop once cond holds (asked every 20 ms; after 5 s fn runs anyway).
+void When(std::function<bool()> cond, std::function<void()> fn);
 
 } // namespace uitest

@@ -28,9 +28,7 @@ int R(double v)
 
 std::string ArtefactPath(const char* name)
 {
-    const char* s = getenv("GDK_SCALE");
-    return std::string(VT_BINARY_DIR) + "/test-artefacts/command-link/" + name
-        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+    return uitest::ArtefactPath("command-link", name);
 }
 
 class ProbeWindow : public LMacWindow {
@@ -77,26 +75,7 @@ int PaintedRed(LCommandLinkButton& b, int x, int y)
     return red;
 }
 
-void When(std::function<bool()> cond, std::function<void()> fn)
-{
-    struct Pending {
-        std::function<bool()> cond;
-        std::function<void()> fn;
-        int tries = 0;
-    };
-    auto* p = new Pending { std::move(cond), std::move(fn) };
-    g_timeout_add(
-        20,
-        +[](gpointer data) -> gboolean {
-            auto* p = static_cast<Pending*>(data);
-            if (!p->cond() && ++p->tries < 250)
-                return G_SOURCE_CONTINUE;
-            p->fn();
-            delete p;
-            return G_SOURCE_REMOVE;
-        },
-        p);
-}
+using uitest::When;
 
 bool Shown(LMacWindow& w)
 {

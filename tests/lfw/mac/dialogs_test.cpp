@@ -37,9 +37,7 @@ protected:
 
 std::string ArtefactPath(const char* name)
 {
-    const char* s = getenv("GDK_SCALE");
-    return std::string(VT_BINARY_DIR) + "/test-artefacts/dialogs/" + name
-        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+    return uitest::ArtefactPath("dialogs", name);
 }
 
 int R(double v)
@@ -47,27 +45,7 @@ int R(double v)
     return int(v + 0.5);
 }
 
-// Runs fn once the condition holds (checked every 20 ms from the loop).
-void When(std::function<bool()> cond, std::function<void()> fn)
-{
-    struct Pending {
-        std::function<bool()> cond;
-        std::function<void()> fn;
-        int tries = 0;
-    };
-    auto* p = new Pending { std::move(cond), std::move(fn) };
-    g_timeout_add(
-        20,
-        +[](gpointer data) -> gboolean {
-            auto* p = static_cast<Pending*>(data);
-            if (!p->cond() && ++p->tries < 250)
-                return G_SOURCE_CONTINUE;
-            p->fn();
-            delete p;
-            return G_SOURCE_REMOVE;
-        },
-        p);
-}
+using uitest::When;
 
 void XKeyTo(unsigned long xid, const char* key)
 {

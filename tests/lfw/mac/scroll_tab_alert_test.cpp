@@ -24,9 +24,7 @@ constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable;
 
 std::string ArtefactPath(const char* name)
 {
-    const char* s = getenv("GDK_SCALE");
-    return std::string(VT_BINARY_DIR) + "/test-artefacts/dialogs/" + name
-        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+    return uitest::ArtefactPath("dialogs", name);
 }
 
 class ScrollTabAlertTest : public ::testing::Test {

@@ -23,9 +23,7 @@ int R(double v)
 
 std::string ArtefactPath(const char* name)
 {
-    const char* s = getenv("GDK_SCALE");
-    return std::string(VT_BINARY_DIR) + "/test-artefacts/about/" + name
-        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+    return uitest::ArtefactPath("about", name);
 }
 
 LCocoaTabViewImpl* Tabs(LAboutBox& box)

@@ -23,9 +23,7 @@ protected:
 
 std::string ArtefactPath(const char* name)
 {
-    const char* s = getenv("GDK_SCALE");
-    return std::string(VT_BINARY_DIR) + "/test-artefacts/view_core/" + name
-        + (s && atoi(s) > 1 ? "-scale2" : "") + ".png";
+    return uitest::ArtefactPath("view_core", name);
 }
 
 LNativeWindow* MakeWindow(double w, double h)
