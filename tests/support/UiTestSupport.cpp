@@ -133,12 +133,11 @@ bool ShowAndWait(LNativeWindow* window)
     return mapped;
 }
 
-bool XClick(LNativeWindow* window, double x, double y)
-{
-    return XClickButton(window, x, y, 1, 1);
-}
+namespace {
 
-bool XClickButton(LNativeWindow* window, double x, double y, int button, int repeat)
+// Puts the window in the screen's bottom-right corner, above the others, and takes the pointer
+// lock (fd, for UnlockPointer). False when there is no screen.
+bool PlaceUnderPointer(LNativeWindow* window, int& fd)
 {
     LUiScreen screen;
     if (!LUiMainScreen(screen))
@@ -150,9 +149,50 @@ bool XClickButton(LNativeWindow* window, double x, double y, int button, int rep
         LUiRect now = window->Frame();
         return now.x + now.width >= screen.frame.width - 8;
     });
-    int fd = LockPointer();
+    fd = LockPointer();
     gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
     gdk_display_sync(gdk_display_get_default());
+    return true;
+}
+
+// Runs an xdotool command line while the loop turns (GTK runs a drag meanwhile), then waits up
+// to ms for done. False when the command could not start or done never held.
+bool RunPumping(const std::string& command, const std::function<bool()>& done, unsigned ms)
+{
+    gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
+        const_cast<gchar*>(command.c_str()), nullptr };
+    GPid pid = 0;
+    bool started = g_spawn_async(
+        nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, nullptr);
+    if (!started)
+        return false;
+    bool finished = false;
+    PumpUntil(
+        [pid, &finished] {
+            int status = 0;
+            if (!finished && waitpid(pid, &status, WNOHANG) == pid)
+                finished = true;
+            return finished;
+        },
+        ms);
+    if (!finished)
+        waitpid(pid, nullptr, 0);
+    g_spawn_close_pid(pid);
+    return PumpUntil(done, ms);
+}
+
+} // namespace
+
+bool XClick(LNativeWindow* window, double x, double y)
+{
+    return XClickButton(window, x, y, 1, 1);
+}
+
+bool XClickButton(LNativeWindow* window, double x, double y, int button, int repeat)
+{
+    int fd = -1;
+    if (!PlaceUnderPointer(window, fd))
+        return false;
     double s = window->BackingScale();
     int status = 0;
     // Without --sync, which can wait long for a move it does not see; the server handles the
@@ -218,27 +258,7 @@ bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double 
         + " sleep 0.1 mousemove " + at(from, fx + 20, fy + 20) + " sleep 0.1 mousemove "
         + at(to, tx, ty) + " sleep 0.2 mousemove " + at(to, tx + 2, ty + 2)
         + " sleep 0.2 mouseup 1";
-    gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
-        const_cast<gchar*>(command.c_str()), nullptr };
-    GPid pid = 0;
-    bool started = g_spawn_async(
-        nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, nullptr);
-    bool finished = false;
-    if (started) {
-        // The loop turns while xdotool moves the pointer: GTK runs the drag meanwhile.
-        PumpUntil(
-            [pid, &finished] {
-                int status = 0;
-                if (!finished && waitpid(pid, &status, WNOHANG) == pid)
-                    finished = true;
-                return finished;
-            },
-            ms);
-        if (!finished)
-            waitpid(pid, nullptr, 0);
-        g_spawn_close_pid(pid);
-    }
-    bool ok = started && PumpUntil(done, ms);
+    bool ok = RunPumping(command, done, ms);
     UnlockPointer(fd);
     return ok;
 }
@@ -246,19 +266,9 @@ bool XDrag(LNativeWindow* from, double fx, double fy, LNativeWindow* to, double 
 bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double ty,
     const std::function<bool()>& done, unsigned ms)
 {
-    LUiScreen screen;
-    if (!LUiMainScreen(screen))
+    int fd = -1;
+    if (!PlaceUnderPointer(window, fd))
         return false;
-    LUiRect f = window->Frame();
-    window->SetFrame(LUiRect { screen.frame.x + screen.frame.width - f.width - 4,
-        screen.frame.y + screen.frame.height - f.height - 4, f.width, f.height });
-    PumpUntil([&] {
-        LUiRect now = window->Frame();
-        return now.x + now.width >= screen.frame.width - 8;
-    });
-    int fd = LockPointer();
-    gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window->Gtk())));
-    gdk_display_sync(gdk_display_get_default());
     const double s = window->BackingScale();
     const std::string xid = std::to_string(window->XWindowId());
     auto at = [&](double x, double y) {
@@ -269,26 +279,7 @@ bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double 
     for (int i = 1; i <= 4; ++i)
         command += " sleep 0.05" + at(fx + (tx - fx) * i / 4, fy + (ty - fy) * i / 4);
     command += " sleep 0.1 mouseup 1";
-    gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
-        const_cast<gchar*>(command.c_str()), nullptr };
-    GPid pid = 0;
-    bool started = g_spawn_async(
-        nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid, nullptr);
-    bool finished = false;
-    if (started) {
-        PumpUntil(
-            [pid, &finished] {
-                int status = 0;
-                if (!finished && waitpid(pid, &status, WNOHANG) == pid)
-                    finished = true;
-                return finished;
-            },
-            ms);
-        if (!finished)
-            waitpid(pid, nullptr, 0);
-        g_spawn_close_pid(pid);
-    }
-    bool ok = started && PumpUntil(done, ms);
+    bool ok = RunPumping(command, done, ms);
     UnlockPointer(fd);
     return ok;
 }
