@@ -22,6 +22,7 @@ const char* LOnlineGetDefaultHost(const char* key)
         { kLOnlineFacebookPage, "https://facebook.example/zorsoftware" },
         { kLOnlineTwitterPage, "https://twitter.example/zorsoftware" },
         { kLOnlineTwitterStatus, "https://twitter.example/home" },
+        { kLOnlineComponentServer, "https://www.vorantel.example" },
     };
     for (const auto& h : kHosts)
         if (std::strcmp(h.key, key) == 0)
