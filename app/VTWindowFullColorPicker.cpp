@@ -141,6 +141,7 @@ void VTColorBoxControl::Paint(LPaintContext& context)
 // --- the picker --------------------------------------------------------------------------------
 
 VTWindowFullColorPicker::VTWindowFullColorPicker(const LBrushInfo* brush)
+    : fFileName("Filnamn för bakgrundsbild:")
 {
     if (brush)
         fBrush = *brush;
@@ -189,10 +190,7 @@ void VTWindowFullColorPicker::InitDialog()
     HandleHTBEnd(kIdStopOpacity, kCmdStopPicked);
 
     AddCoolButtonTextOnly(kIdBrowse, "Bläddra i bild som bakgrund");
-    LStaticFlags nameFlags;
-    nameFlags.lineBreak = 2;
-    AddStatic(kIdFileNameLabel, "Filnamn för bakgrundsbild:");
-    AddStatic(kIdFileName, "", nameFlags);
+    fFileName.Init(*this);
 
     if (!fBrush) {
         CheckFillType(kIdNoFill);
@@ -212,6 +210,7 @@ void VTWindowFullColorPicker::DestroyDialog()
     fStopBox.DestroyPaintControl();
     fDirection.DestroyPaintControl();
     fStops.DestroyPaintControl();
+    fFileName.Destroy();
     CoolButtonContainerDestroy(*this);
 }
 
@@ -546,13 +545,12 @@ void VTWindowFullColorPicker::ShowFileName()
     const char* name = szImagePath;
     if (const char* slash = std::strrchr(szImagePath, '/'))
         name = slash + 1;
-    SetStaticText(kIdFileName, name);
+    fFileName.SetText(name, true);
 }
 
 void VTWindowFullColorPicker::EnableFileName(bool enable)
 {
-    EnableControl(kIdFileNameLabel, enable);
-    EnableControl(kIdFileName, enable);
+    fFileName.EnableControls(enable);
 }
 
 bool VTWindowFullColorPicker::LoadBackgroundImage(const char* path)
@@ -662,9 +660,6 @@ void VTWindowFullColorPicker::LayoutControls(int, int, int width, int)
         kIdBrowse, L + row + g, y, MeasureButtonWidthPixels("Bläddra i bild som bakgrund"), box);
     y += box + g;
 
-    const int labelWidth = MeasureStaticTextWidthPixels("Filnamn för bakgrundsbild:");
-    const int textHeight = R(0.59 * ch) + row;
-    MoveControlPixels(kIdFileNameLabel, I, y, labelWidth, textHeight);
-    const int nameX = I + labelWidth + R(1.25 * cw);
-    MoveControlPixels(kIdFileName, nameX, y, std::max(0, width - nameX), textHeight);
+    fFileName.MovePixels(I, y, std::max(0, width - I), R(0.59 * ch) + row);
+    ShowFileName(); // shortened again for the new width
 }

@@ -5,6 +5,7 @@
 // whether the edit starts an undo step or continues one.
 #pragma once
 
+#include "app/controls/VTControlStaticTextWithLabel.h"
 #include "app/controls/VTGradientControls.h"
 #include "lfw/gen/LNotifier.h"
 #include "lfw/graphics/LImageBuffer.h"
@@ -95,8 +96,6 @@ public:
         kCmdStopOpacityChanged = 1030,
         kCmdGradientKindChanged = 1031,
         kIdBrowse = 1032,
-        kIdFileNameLabel = 1033,
-        kIdFileName = 1034,
     };
 
     // Starts with a copy of the brush; null means no brush yet ("Ingen fyllning" with only the
@@ -135,6 +134,8 @@ public:
     VTColorBoxControl& GetStopBox() { return fStopBox; }
     VTGradientPointControl& GetDirectionControl() { return fDirection; }
     VTGradientStopControl& GetStopControl() { return fStops; }
+    // The file name as shown (shortened to fit).
+    const char* GetShownFileName() const { return fFileName.GetText(); }
 
     void InitDialog() override;
     void DestroyDialog() override;
@@ -166,6 +167,7 @@ private:
     VTColorBoxControl fStopBox;
     VTGradientPointControl fDirection;
     VTGradientStopControl fStops;
+    VTControlStaticTextWithLabel fFileName;
     bool bOpacityDrag = false;
     bool bStopDrag = false;
     bool bChangeStart = false;

@@ -403,6 +403,7 @@ TEST_F(FillEditor, BackgroundImageFromTheFilePanel)
     ASSERT_TRUE(uitest::PumpUntil([&] { return !watch.reports.empty(); }, 8000));
     EXPECT_EQ(title, "Välj bakgrundsbild");
     EXPECT_EQ(watch.reports.back().path, good);
+    EXPECT_STREQ(picker->GetShownFileName(), "bild.png");
     EXPECT_FALSE(watch.reports.back().brush.has_value());
     char stored[260] = {};
     _LUserSettingGetString(kVTOptionsSection, kVTOptionsRecentFolderImage, "", stored);
