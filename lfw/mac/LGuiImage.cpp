@@ -250,7 +250,8 @@ LGuiIcon::~LGuiIcon()
 namespace {
 
 // Icons that come from the desktop's icon theme when the resources hold no file of their own:
-// the expand and collapse marks of panel titles, white, and lighter under the mouse.
+// the expand and collapse marks of panel titles, white, and lighter under the mouse; the search
+// mark of the product-suite window, dark grey.
 struct ThemeIcon {
     const char* id;
     const char* name;
@@ -261,6 +262,7 @@ constexpr ThemeIcon kThemeIcons[] = {
     { "329", "pan-end-symbolic", 1.0, 1.0, 1.0 },
     { "331", "pan-down-symbolic", 1.0, 0.93, 0.62 },
     { "332", "pan-end-symbolic", 1.0, 0.93, 0.62 },
+    { "315", "system-search-symbolic", 0.33, 0.34, 0.36 },
 };
 
 } // namespace
