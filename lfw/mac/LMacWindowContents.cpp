@@ -87,10 +87,13 @@ void LMacWindowInstallServices()
         LGuiFontSetViewServices(services);
         LCocoaTextInputImpl::setValidationTipHook(ValidationTip);
         LCocoaWindowHooksGet().loadResourceImage = [](const char* name) -> cairo_surface_t* {
-            LGuiCocoaImage image;
-            if (!name || !image.LoadFromResource(name) || !image.GetImage())
-                return nullptr;
-            return cairo_surface_reference(image.GetImage());
+            // Through the icon loader: a resource without a file of its own may come from the
+            // desktop's icon theme.
+            LGuiIcon icon;
+            if (name)
+                icon.LoadIcon(name);
+            cairo_surface_t* image = icon.GetCocoaImage().GetImage();
+            return image ? cairo_surface_reference(image) : nullptr;
         };
         LCocoaWindowHooksGet().updateChildViewTooltips = UpdateChildViewTooltips;
     }
