@@ -251,7 +251,8 @@ namespace {
 
 // Icons that come from the desktop's icon theme when the resources hold no file of their own:
 // the expand and collapse marks of panel titles, white, and lighter under the mouse; the
-// rotate, flip, raise and lower buttons of the transform row, dark grey.
+// rotate, flip, raise and lower buttons of the transform row and the search mark of the
+// product-suite window, dark grey.
 struct ThemeIcon {
     const char* id;
     const char* name;
@@ -268,6 +269,7 @@ constexpr ThemeIcon kThemeIcons[] = {
     { "373", "object-flip-vertical-symbolic", 0.2, 0.2, 0.2 },
     { "374", "go-down-symbolic", 0.2, 0.2, 0.2 },
     { "375", "go-up-symbolic", 0.2, 0.2, 0.2 },
+    { "315", "system-search-symbolic", 0.33, 0.34, 0.36 },
 };
 
 } // namespace
