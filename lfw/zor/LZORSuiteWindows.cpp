@@ -6,7 +6,7 @@
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/zor/LLaunch.h"
 #include "lfw/zor/LZORSuiteDialog.h"
-#include "platform/ui/LUiToolTipArea.h"
+#include "platform/ui/LUiTooltipArea.h"
 #include "platform/ui/LView.h"
 
 #include <algorithm>
