@@ -651,3 +651,27 @@ TEST_F(ClipartDialogTest, AnUnreachableLibraryClosesTheDialog)
     EXPECT_FALSE(dialog.Open(nullptr, result, nullptr));
     EXPECT_EQ(answer.headline, "Anslutningsfel");
 }
+
+TEST_F(ClipartDialogTest, HämtaTwiceQuicklyDownloadsOnce)
+{
+    Library library;
+    library.Standard();
+    library.Pause("clipart/Birds/sun.png", 400);
+    LClipartDialog dialog;
+    char result[260] = {};
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            dialog.TVSelectItem(
+                LClipartDialog::kTree, dialog.TVGetRoot(LClipartDialog::kTree)->childAt(0));
+            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) != ""; });
+            for (int r = 0; r < 5; ++r)
+                if (Cell(dialog, r, 0) == "sun")
+                    dialog.LVSetCurSel(LClipartDialog::kList, r);
+            // The second press arrives while the first download runs (its waits turn the loop).
+            dialog.PostCommand(LClipartDialog::kDownload);
+            dialog.PostCommand(LClipartDialog::kDownload);
+        });
+    EXPECT_TRUE(dialog.Open(nullptr, result, nullptr));
+    EXPECT_EQ(library.Count("clipart/Birds/sun.png"), 1);
+    EXPECT_TRUE(LFile::TestFileExists(result));
+}
