@@ -470,7 +470,7 @@ TEST_F(ClipartDialogTest, ClickingThroughRowsFetchesOnlyTheRunningAndTheNewest)
     Library library;
     library.Standard();
     for (const char* n : { "sun", "moon", "star", "sky", "sea" })
-        library.Pause(std::string("clipart/Birds/preview_") + n + ".png", 400);
+        library.Pause(std::string("clipart/Birds/preview_") + n + ".png", 1500);
     LClipartDialog dialog;
     char result[260];
     int begun = -1;
