@@ -50,6 +50,14 @@ void HLine(cairo_t* cr, const LGuiColor& c, double x1, double x2, double y, doub
 const LGuiColor kWindowFrame = LGuiColor::FromRGB8(170, 170, 170);
 const LGuiColor kLightGray = LGuiColor::FromRGB8(170, 170, 170);
 
+// The window whose content view this is (or that holds the view).
+LWindow* WindowOf(LView* contentView)
+{
+    if (auto* w = dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(contentView)))
+        return w;
+    return LMacWindow::GetControlParent(contentView);
+}
+
 } // namespace
 
 // --- status bar
@@ -75,7 +83,7 @@ LStatusBar::~LStatusBar()
 
 void LStatusBar::StatusBarInit(LView* contentView, int)
 {
-    LWindow* window = LMacWindow::GetControlParent(contentView);
+    LWindow* window = WindowOf(contentView);
     if (!window)
         return;
     if (!window->GetControlHandle(kLStatusBarControlId))
@@ -99,7 +107,8 @@ void LStatusBar::StatusBarSetParts(int count, const int* rightEdges)
     int left = 0;
     for (int i = 0; i < count; ++i) {
         const int edge = rightEdges ? rightEdges[i] : -1;
-        const int width = edge == -1 ? total : edge - left;
+        // A right edge left of the one before gives an empty part, not a negative one.
+        const int width = edge == -1 ? std::max(0, total) : std::max(0, edge - left);
         fParts[i].width = width;
         total -= width;
         left += width;
@@ -146,7 +155,7 @@ void LStatusBar::StatusBarSetCommand(int part, int command)
 
 void LStatusBar::StatusBarLayout(LView* contentView, int& width, int& height)
 {
-    LWindow* window = LMacWindow::GetControlParent(contentView);
+    LWindow* window = WindowOf(contentView);
     if (!window)
         return;
     LView* bar = window->GetControlHandle(kLStatusBarControlId);
@@ -247,9 +256,7 @@ void LStatusBarPainter::Paint(LPaintContext& context)
     const int margin = int(cx * 1.25 + 0.5);
     context.mTextColor = LGuiColorAlpha::FromRGBA8(0, 0, 0, 255);
     const LFontAttributes previous = AttributesOf(context.GetFont());
-    LFontAttributes font = AttributesOf(fFont);
-    font.size = float(fPointSize * s);
-    context.SetFont(font);
+    context.SetFont(AttributesOf(fFont)); // in device pixels already
     int left = 0;
     for (int i = 0; i < pOwner->iPartCount; ++i) {
         const LStatusBar::Part& part = pOwner->fParts[i];
@@ -503,11 +510,8 @@ void LInfoBarBase::Prepaint(LPaintContext& context)
         fFont.CreateFromDialog(GetPaintView(), 0, false, false);
         bFontMade = true;
     }
-    const double s = GetBackingScale();
-    LFontAttributes font = AttributesOf(fFont);
-    font.size = float(fFont.GetSizef() * s);
     const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(font);
+    context.SetFont(AttributesOf(fFont)); // in device pixels already
     double ux = 0, uy = 0, uw = 0, uh = 0;
     context.GetClientRect(ux, uy, uw, uh);
     const int width = GetWidth(), height = GetHeight();
