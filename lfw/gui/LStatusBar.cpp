@@ -15,15 +15,6 @@ namespace {
 
 constexpr float kUnbounded = 2147483648.0f;
 
-LFontAttributes AttributesOf(const LGuiFont& font)
-{
-    char name[260] = "";
-    font.GetName(name, sizeof name);
-    uint32_t style
-        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
-    return LFontAttributes(name, font.GetSizef(), style);
-}
-
 void Fill(cairo_t* cr, int r, int g, int b, double x, double y, double w, double h)
 {
     if (w <= 0 || h <= 0)
@@ -255,8 +246,7 @@ void LStatusBarPainter::Paint(LPaintContext& context)
     const int icon = int(16 * s);
     const int margin = int(cx * 1.25 + 0.5);
     context.mTextColor = LGuiColorAlpha::FromRGBA8(0, 0, 0, 255);
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fFont)); // in device pixels already
+    LPaintFontScope font(context, fFont); // in device pixels already
     int left = 0;
     for (int i = 0; i < pOwner->iPartCount; ++i) {
         const LStatusBar::Part& part = pOwner->fParts[i];
@@ -277,7 +267,6 @@ void LStatusBarPainter::Paint(LPaintContext& context)
                 float(GetHeight()), LAlignmentXLeft, LAlignmentYTop, LTextWrappingNone,
                 LTextTrimmingEllipsis, true);
     }
-    context.SetFont(previous);
 }
 
 // --- info bar
@@ -510,8 +499,7 @@ void LInfoBarBase::Prepaint(LPaintContext& context)
         fFont.CreateFromDialog(GetPaintView(), 0, false, false);
         bFontMade = true;
     }
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fFont)); // in device pixels already
+    LPaintFontScope font(context, fFont); // in device pixels already
     double ux = 0, uy = 0, uw = 0, uh = 0;
     context.GetClientRect(ux, uy, uw, uh);
     const int width = GetWidth(), height = GetHeight();
@@ -574,5 +562,4 @@ void LInfoBarBase::Prepaint(LPaintContext& context)
         DrawButton(context, fButtons[i], x, widths[i], height);
         x += widths[i];
     }
-    context.SetFont(previous);
 }

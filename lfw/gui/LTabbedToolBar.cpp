@@ -408,15 +408,6 @@ LTabbedToolBarTabInternal* LTabbedToolBarPrivate::SelectedTab()
 
 namespace {
 
-LFontAttributes AttributesOf(const LGuiFont& font)
-{
-    char name[260] = "";
-    font.GetName(name, sizeof name);
-    uint32_t style
-        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
-    return LFontAttributes(name, font.GetSizef(), style);
-}
-
 float TextWidth(LPaintContext& context, const char* text)
 {
     float w = 0, h = 0;
@@ -442,8 +433,7 @@ int LTabbedToolBarPrivate::TabWidth(LPaintContext& context, int tab) const
 
 int LTabbedToolBarPrivate::TabsWidth(LPaintContext& context) const
 {
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fFont));
+    LPaintFontScope font(context, fFont);
     int total = 0;
     for (size_t i = 0; i + 1 < fTabs.size() && fTabs[i].name; ++i) {
         if (fTabs[i].hidden)
@@ -452,7 +442,6 @@ int LTabbedToolBarPrivate::TabsWidth(LPaintContext& context) const
         if (fTabs[i + 1].name)
             total += M;
     }
-    context.SetFont(previous);
     return total;
 }
 
@@ -538,8 +527,7 @@ void LTabbedToolBarPrivate::LayoutTabStrip(LPaintContext& context)
     const int available = iHelpX;
     if (tabsWidth > available) {
         int excess = tabsWidth - available;
-        const LFontAttributes previous = AttributesOf(context.GetFont());
-        context.SetFont(AttributesOf(fFont));
+        LPaintFontScope font(context, fFont);
         for (int i = last - 1; i >= 0 && excess >= 1; --i) {
             LTabbedToolBarTabInternal& tab = fTabs[size_t(i)];
             if (tab.hidden || !tab.name)
@@ -550,7 +538,6 @@ void LTabbedToolBarPrivate::LayoutTabStrip(LPaintContext& context)
             tab.shrink = give;
             excess -= give;
         }
-        context.SetFont(previous);
     }
 }
 

@@ -15,15 +15,6 @@ int Round(double v)
 
 constexpr float kUnbounded = 2147483648.0f;
 
-LFontAttributes AttributesOf(const LGuiFont& font)
-{
-    char name[260] = "";
-    font.GetName(name, sizeof name);
-    uint32_t style
-        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
-    return LFontAttributes(name, font.GetSizef(), style);
-}
-
 void SetSource(cairo_t* cr, const LGuiColor& c)
 {
     cairo_set_source_rgb(cr, c.GetRedF(), c.GetGreenF(), c.GetBlueF());
@@ -136,25 +127,25 @@ void LTabbedToolBarPrivate::Prepaint(LPaintContext& context)
     help.DrawTransparent(cr, iHelpX, iHelpY, S, S, 1.0f);
     Line(cr, fLinePen.color, 0, T - 1, W, T - 1);
 
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fFont));
-    int x = M;
-    const int last = int(fTabs.size()) - 1;
-    for (int i = 0; i < last && fTabs[size_t(i)].name; ++i) {
-        LTabbedToolBarTabInternal& tab = fTabs[size_t(i)];
-        if (tab.hidden)
-            continue;
-        tab.x = x;
-        tab.width = TabWidth(context, i);
-        if (i == iSelectedTab)
-            DrawTab(context, tab, &fSelectedColours, false);
-        else if (i == iHotTab)
-            DrawTab(context, tab, &fHotColours, true);
-        else
-            DrawTab(context, tab, nullptr, false);
-        x = tab.x + tab.width + M;
+    {
+        LPaintFontScope font(context, fFont);
+        int x = M;
+        const int last = int(fTabs.size()) - 1;
+        for (int i = 0; i < last && fTabs[size_t(i)].name; ++i) {
+            LTabbedToolBarTabInternal& tab = fTabs[size_t(i)];
+            if (tab.hidden)
+                continue;
+            tab.x = x;
+            tab.width = TabWidth(context, i);
+            if (i == iSelectedTab)
+                DrawTab(context, tab, &fSelectedColours, false);
+            else if (i == iHotTab)
+                DrawTab(context, tab, &fHotColours, true);
+            else
+                DrawTab(context, tab, nullptr, false);
+            x = tab.x + tab.width + M;
+        }
     }
-    context.SetFont(previous);
 
     if (LTabbedToolBarTabInternal* tab = SelectedTab())
         DrawToolbar(context, *tab);
@@ -231,13 +222,11 @@ void LTabbedToolBarPrivate::DrawToolbarBackground(LPaintContext& context)
 void LTabbedToolBarPrivate::DrawToolbar(LPaintContext& context, LTabbedToolBarTabInternal& tab)
 {
     DrawToolbarBackground(context);
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fSmallFont));
+    LPaintFontScope font(context, fSmallFont);
     const std::vector<char> shown = LayoutButtonRow(context, tab);
     for (int i = tab.itemCount - 1; i >= 0; --i)
         if (i < int(shown.size()) && shown[size_t(i)])
             DrawButton(context, tab.items[i]);
-    context.SetFont(previous);
 }
 
 void LTabbedToolBarPrivate::DrawButton(LPaintContext& context, LToolBarItemInternal& item)
