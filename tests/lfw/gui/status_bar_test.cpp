@@ -284,3 +284,32 @@ TEST_F(Bars, InfoBarNearFullHeightGivesBackOnlyWhatItTook)
     w.GetClientSize(cw1, ch1);
     EXPECT_EQ(ch1, ch0);
 }
+
+TEST_F(Bars, InfoBarCloseButtonHidesAndSendsItsIdWhenItHasOne)
+{
+    BarWindow w(500 * Scale(), 300 * Scale());
+    ASSERT_TRUE(w.Show());
+    for (int closeId : { 5009, -1 }) {
+        w.commands.clear();
+        w.infoBar.Show("Meddelande", nullptr, 0, nullptr, 0, nullptr, 0, closeId);
+        uitest::Pump(100);
+        w.infoBar.UpdateSize();
+        PaintedAt(w.infoBar, 0, 0); // lays the buttons out
+        const LRectangle r = w.infoBar.GetCloseButton().rect;
+        ASSERT_GT(r.right, r.left);
+        ASSERT_GT(r.bottom, r.top);
+        // The X is drawn in the close-button colour inside its rectangle.
+        const int u = (r.right - r.left) / 8;
+        const uint32_t centre = PaintedAt(w.infoBar, r.right - 4 * u, r.top + 5 * u);
+        EXPECT_LT(int(centre >> 16), 215) << closeId; // the background is (250+, 235+, ...)
+        w.infoBar.EvMouseMove(r.left, r.top);
+        w.infoBar.EvLButtonDown(r.left, r.top);
+        w.infoBar.EvLButtonUp(r.left, r.top);
+        EXPECT_FALSE(w.infoBar.IsVisible());
+        if (closeId > 0)
+            EXPECT_EQ(w.commands, std::vector<int> { closeId });
+        else
+            EXPECT_TRUE(w.commands.empty());
+        uitest::Pump(100);
+    }
+}
