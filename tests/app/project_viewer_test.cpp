@@ -15,6 +15,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LClipboard.h"
 #include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiClipboard.h"
 #include "platform/ui/UI.h"
@@ -58,12 +59,13 @@ struct Fixture {
     VTProjectViewer viewer;
     std::unique_ptr<VTProject> project = NewCDProject();
 
-    explicit Fixture(bool withProject = true)
+    // Points; the real-pointer tests keep within a 1280 x 1024 screen at scale 2.
+    explicit Fixture(bool withProject = true, int width = 1000, int height = 600)
     {
         const int s = Scale();
-        window.CreateCocoaWindow(1000 * s, 600 * s, kStyle, false, nullptr);
-        viewer.Init(window, 1000 * s, 600 * s);
-        viewer.MovePixels(0, 0, 1000 * s, 600 * s);
+        window.CreateCocoaWindow(width * s, height * s, kStyle, false, nullptr);
+        viewer.Init(window, width * s, height * s);
+        viewer.MovePixels(0, 0, width * s, height * s);
         if (withProject)
             viewer.SetProject(project.get());
     }
@@ -205,7 +207,7 @@ TEST_F(ProjectViewer, ARealDragIsOneStepAndUndoesWhole)
 {
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "no xdotool";
-    Fixture f;
+    Fixture f(true, 620, 480);
     ASSERT_TRUE(f.Show());
     f.viewer.AddOverlayText("Dra mig");
     auto* text = f.Design()->first;
@@ -886,7 +888,7 @@ TEST_F(ProjectViewer, TypingInTheTextFieldIsOneStepAfterAPause)
 {
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "no xdotool";
-    Fixture f;
+    Fixture f(true, 620, 480);
     ASSERT_TRUE(f.Show());
     f.viewer.AddOverlayText("");
     auto* text = static_cast<VTOverlayText*>(f.Design()->first);
@@ -935,4 +937,41 @@ TEST_F(ProjectViewer, TextPanelValuesAndBadInput)
     f.viewer.UpdatePanels();
     panel.SetCircularCheck(true);
     EXPECT_EQ(f.viewer.history.count, n);
+}
+
+TEST_F(ProjectViewer, TheTickInsideAModalLoopWaitsForTheNext)
+{
+    Fixture f;
+    {
+        LModalCounterScope modal;
+        Tick(f.viewer, 4);
+        EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    }
+    Tick(f.viewer, 1);
+    EXPECT_NE(Setting("AutoSave", "FileName"), "");
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, TheSameFormatQuestionIsAnAlert)
+{
+    auto* layout = new VTLabelLayout;
+    VTLabelLayoutPage* page = layout->AddPage();
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    Fixture f(false);
+    f.project = std::make_unique<VTProject>(layout);
+    f.viewer.SetProject(f.project.get());
+    std::string headline;
+    uitest::AnswerAlert(&headline, "Avbryt");
+    EXPECT_FALSE(f.viewer.SameFormatChanged(true));
+    EXPECT_EQ(headline, "Samma format kryssruta");
+    EXPECT_FALSE(layout->sameFormat);
+    // The panel's box is turned back without a report.
+    f.viewer.labelLayoutPanel->SetSameFormatCheck(true);
+    EXPECT_TRUE(f.viewer.labelLayoutPanel->sameFormat.GetCheck(1000));
+    f.viewer.SetProject(nullptr);
+    EXPECT_FALSE(f.viewer.labelLayoutPanel->sameFormat.GetCheck(1000));
+    char name[260] = "";
+    f.viewer.labelLayoutPanel->name.GetStaticText(1001, name);
+    EXPECT_STREQ(f.viewer.labelLayoutPanel->name.GetText(), "no project");
 }
