@@ -37,6 +37,20 @@ void VTProjectViewer::InitDialog()
     AddPaintControl(kVTProjectViewerCanvasId);
     canvas.Init(*this, kVTProjectViewerCanvasId);
     canvas.AddNotifyee(*this);
+    panels.Init(*this, 1, 1);
+    textPanel = new VTProjectViewerPanelTextProperties;
+    panels.fList.AddPanel(textPanel, true);
+    textPanel->AddNotifyee(*this);
+    imagePanel = new VTProjectViewerPanelImageProperties;
+    panels.fList.AddPanel(imagePanel, true);
+    imagePanel->AddNotifyee(*this);
+    templatePanel = new VTProjectViewerPanelTemplate;
+    panels.fList.AddPanel(templatePanel, true);
+    templatePanel->AddNotifyee(*this);
+    labelLayoutPanel = new VTProjectViewerPanelLabelLayout;
+    panels.fList.AddPanel(labelLayoutPanel, true);
+    labelLayoutPanel->AddNotifyee(*this);
+    labelLayoutPanel->SetProject(project);
     HandleInterWinMessage(*this, kVTProjectViewerAutoSaveTimer);
     UpdatePanelVisibility(false, false);
 }
@@ -46,6 +60,11 @@ void VTProjectViewer::DestroyDialog()
     TimerDestroy();
     canvas.RemoveNotifyee(*this);
     canvas.DestroyPaintControl();
+    panels.Destroy();
+    textPanel = nullptr;
+    imagePanel = nullptr;
+    templatePanel = nullptr;
+    labelLayoutPanel = nullptr;
     InterWinMessageHandlerDestroy();
 }
 
@@ -57,6 +76,7 @@ void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
     const int canvasWidth = std::max(width - panelWidth, 1);
     MoveControlPixels(
         kVTProjectViewerCanvasId, x, y + strip, canvasWidth, std::max(height - strip, 1));
+    panels.MovePixels(x + width - panelWidth, y, panelWidth, height);
 }
 
 // --- the project ---------------------------------------------------------------------------------
@@ -73,6 +93,8 @@ void VTProjectViewer::SetProject(VTProject* p)
     autoSaveSeconds = 0;
     project = p;
     history.Reset();
+    if (labelLayoutPanel)
+        labelLayoutPanel->SetProject(project);
     if (project) {
         TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
         project->AddNotifyee(*this);
@@ -124,13 +146,27 @@ void VTProjectViewer::SelectLabelLayoutTemplate(VTLabelLayoutTemplate* t, bool c
 
 void VTProjectViewer::SelectedTemplateChanged(VTProjectTemplate* design)
 {
+    if (!labelLayoutPanel)
+        return;
     canvas.SetCollection(design);
+    labelLayoutPanel->SetSelectedProjectTemplate(design);
+    if (templatePanel)
+        templatePanel->SetTitle(design ? "Bakgrundsegenskaper" : "");
     UpdatePanelVisibility(false, false);
 }
 
 void VTProjectViewer::NotifySelectedLabelLayoutChanged(VTLabelLayoutTemplate* t)
 {
     (void)t;
+    ShowDesignBackground();
+}
+
+void VTProjectViewer::ShowDesignBackground()
+{
+    VTProjectTemplate* design = GetCurrentTemplate();
+    if (templatePanel)
+        templatePanel->SetBackground(design ? design->backgroundBrush.Get() : nullptr,
+            design ? design->backgroundImagePath : "");
 }
 
 void VTProjectViewer::UpdateSelectedProjectTemplate()
@@ -209,8 +245,10 @@ void VTProjectViewer::EvInterWinMessage(int id, long a, long b)
 {
     (void)a;
     (void)b;
-    if (id != kVTProjectViewerAutoSaveTimer)
+    if (id != kLTitledPanelTitleClicked)
         return;
+    panels.fList.SetActivePanelByTitleBarId(int(a), b == 1);
+    panels.RelayoutWindow();
     RelayoutWindow();
 }
 
@@ -308,40 +346,114 @@ bool VTProjectViewer::CanLower()
 
 // --- panels --------------------------------------------------------------------------------------
 
+int VTProjectViewer::PanelIndex(int titleBarId)
+{
+    // The order the panels were added in.
+    switch (titleBarId) {
+    case kVTPanelTextProperties:
+        return 0;
+    case kVTPanelImageProperties:
+        return 1;
+    case kVTPanelTemplate:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
+void VTProjectViewer::RelayoutPanels()
+{
+    panels.fList.ResetContentSize();
+    panels.RelayoutWindow();
+}
+
 void VTProjectViewer::ActivatePanel(int titleBarId)
 {
-    (void)titleBarId;
+    if (!labelLayoutPanel)
+        return;
+    panels.fList.SetActivePanelByTitleBarId(titleBarId, false);
+    RelayoutPanels();
 }
 
 void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)
 {
-    (void)activate;
-    (void)focusText;
+    if (!textPanel)
+        return;
+    auto& list = panels.fList;
+    VTOverlay* o = SelectedOverlay();
+    if (!o) {
+        list.SetPanelVisible(PanelIndex(kVTPanelTextProperties), false);
+        list.SetPanelVisible(PanelIndex(kVTPanelImageProperties), false);
+        list.SetPanelVisible(PanelIndex(kVTPanelTemplate), true);
+        list.ScrollToShowPanel(PanelIndex(kVTPanelTemplate));
+        list.SetActivePanelByTitleBarId(kVTPanelTemplate, false);
+        RelayoutPanels();
+        return;
+    }
+    const int k = o->GetType();
+    const bool text = k == VTOverlayTypeText || k == VTOverlayTypeCircularText;
+    const bool image
+        = k == VTOverlayTypeImage || k == VTOverlayTypeClipart || k == VTOverlayTypeImageBackground;
+    list.SetPanelVisible(PanelIndex(kVTPanelTextProperties), text);
+    list.SetPanelVisible(PanelIndex(kVTPanelImageProperties), image);
+    if (activate && text) {
+        list.ScrollToShowPanel(PanelIndex(kVTPanelTextProperties));
+        textPanel->SetValues(*static_cast<VTOverlayText*>(o), CanRaise(), CanLower());
+        list.SetActivePanelByTitleBarId(kVTPanelTextProperties, false);
+        RelayoutPanels();
+        if (focusText)
+            textPanel->FocusText();
+        list.SetPanelVisible(PanelIndex(kVTPanelTemplate), false);
+    }
+    if (activate && image) {
+        list.ScrollToShowPanel(PanelIndex(kVTPanelImageProperties));
+        imagePanel->SetValues(*static_cast<VTOverlayImage*>(o), CanRaise(), CanLower());
+        list.SetActivePanelByTitleBarId(kVTPanelImageProperties, false);
+        RelayoutPanels();
+        // A background image is edited beside the design's background.
+        list.SetPanelVisible(PanelIndex(kVTPanelTemplate), k == VTOverlayTypeImageBackground);
+    }
+    RelayoutPanels();
 }
 
 void VTProjectViewer::UpdatePanels()
 {
+    VTOverlay* o = SelectedOverlay();
+    if (!o || !textPanel)
+        return;
+    const int k = o->GetType();
+    if (k == VTOverlayTypeText || k == VTOverlayTypeCircularText)
+        textPanel->SetValues(*static_cast<VTOverlayText*>(o), CanRaise(), CanLower());
+    else
+        imagePanel->SetValues(*static_cast<VTOverlayImage*>(o), CanRaise(), CanLower());
 }
 
 void VTProjectViewer::ResetPanels()
 {
+    VTProjectTemplate* design = GetCurrentTemplate();
+    if (templatePanel)
+        templatePanel->SetTitle(design ? "Bakgrundsegenskaper" : "");
+    if (labelLayoutPanel)
+        labelLayoutPanel->SetSelectedProjectTemplate(design);
     NotifySelectedLabelLayoutChanged(GetSelectedLabelLayoutTemplate());
     UpdatePanelVisibility(false, false);
 }
 
 void VTProjectViewer::WriteTextPanelValues(VTOverlayText& text)
 {
-    (void)text;
+    if (textPanel)
+        textPanel->GetValues(text);
 }
 
 bool VTProjectViewer::ImagePanelKeepAspect(bool current)
 {
-    return current;
+    return imagePanel ? imagePanel->GetKeepAspect() : current;
 }
 
 void VTProjectViewer::SetTextPanelCircular(bool on)
 {
-    (void)on;
+    if (textPanel)
+        textPanel->SetCircularCheck(on);
 }
 
 void VTProjectViewer::EvProjectViewerPanelLabelLayoutSelectClicked()
@@ -359,7 +471,10 @@ void VTProjectViewer::EvProjectViewerPanelLabelLayoutSelectionChanged(VTLabelLay
 
 void VTProjectViewer::EvProjectViewerPanelLabelLayoutCheckClicked(VTControlCheckBox& box)
 {
-    (void)box;
+    const bool on = box.GetCheck(1000);
+    std::shared_ptr<bool> stillHere = alive;
+    if (!SameFormatChanged(on) && *stillHere && labelLayoutPanel)
+        labelLayoutPanel->SetSameFormatCheck(!on);
 }
 
 // --- same format ---------------------------------------------------------------------------------

@@ -145,6 +145,13 @@ public:
     float pasteMouseX = 0, pasteMouseY = 0;
 
     VTProjectTemplateViewer canvas;
+    // The column of panels; it owns them, the pointers are null outside InitDialog and
+    // DestroyDialog.
+    LEmbeddedWindowTitledContainerWheelScroll panels { "", true, false, true, false };
+    VTProjectViewerPanelTextProperties* textPanel = nullptr;
+    VTProjectViewerPanelImageProperties* imagePanel = nullptr;
+    VTProjectViewerPanelTemplate* templatePanel = nullptr;
+    VTProjectViewerPanelLabelLayout* labelLayoutPanel = nullptr;
     VTHistoryStateStack history;
     VTProject* project = nullptr;
     bool circularTextAllowed = true;
@@ -166,6 +173,10 @@ private:
     bool CanLower();
     void AddOverlayImageCommon(VTOverlayImage* overlay, LImageBuffer& buffer, const char* path);
     void ActivatePanel(int titleBarId);
+    void RelayoutPanels();
+    // The template panel shows the current design's brush and image path.
+    void ShowDesignBackground();
+    static int PanelIndex(int titleBarId);
     // Shows the alert unless the viewer went meanwhile; false when it went.
     bool Alert(const char* message, const char* title);
     void WarnTextHeight();

@@ -143,7 +143,7 @@ void VTProjectViewer::ClearBackgroundImagePath()
 {
     if (VTProjectTemplate* design = GetCurrentTemplate())
         design->backgroundImagePath[0] = '\0';
-    ResetPanels();
+    ShowDesignBackground();
 }
 
 // --- clipboard -----------------------------------------------------------------------------------
@@ -260,7 +260,7 @@ bool VTProjectViewer::ClipboardPasteItems()
         design->backgroundImagePath[sizeof design->backgroundImagePath - 1] = '\0';
         design->backgroundBrush.Reset();
         design->NotifyItemsChanged();
-        ResetPanels();
+        ShowDesignBackground();
     }
     return true;
 }

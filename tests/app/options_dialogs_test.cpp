@@ -13,6 +13,7 @@
 #include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
+#include "lfw/zor/LHelp.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/UI.h"
 #include "support/PanelTestSupport.h"
@@ -445,4 +446,16 @@ TEST_F(OptionsDialogs, DiscDialogInInchesAndWithoutTemplate)
     EXPECT_EQ(label, "Innerdiameter (in):");
     EXPECT_NEAR(minimum, 15.5 / 25.4, 1e-9);
     EXPECT_NEAR(shown, 118 / 25.4, 0.01);
+}
+
+TEST_F(OptionsDialogs, HelpPagesAreOurOwn)
+{
+    if (!getenv("VT_RESOURCES_DIR"))
+        GTEST_SKIP() << "run from ctest, which names the resources";
+    for (const char* topic : { "options_general", "options_background", "dialogs_addtemplate",
+             "dialogs_changediscprintableareas" }) {
+        char url[kLHelpURLSize] = "";
+        LHelpGetHelpPageFilePath(url, topic);
+        EXPECT_EQ(std::string(url).rfind("file://", 0), 0u) << topic << ": " << url;
+    }
 }

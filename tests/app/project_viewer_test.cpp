@@ -15,6 +15,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LClipboard.h"
 #include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiClipboard.h"
 #include "platform/ui/UI.h"
@@ -25,6 +26,7 @@
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
@@ -34,6 +36,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -56,12 +59,13 @@ struct Fixture {
     VTProjectViewer viewer;
     std::unique_ptr<VTProject> project = NewCDProject();
 
-    explicit Fixture(bool withProject = true)
+    // Points; the real-pointer tests keep within a 1280 x 1024 screen at scale 2.
+    explicit Fixture(bool withProject = true, int width = 1000, int height = 600)
     {
         const int s = Scale();
-        window.CreateCocoaWindow(1000 * s, 600 * s, kStyle, false, nullptr);
-        viewer.Init(window, 1000 * s, 600 * s);
-        viewer.MovePixels(0, 0, 1000 * s, 600 * s);
+        window.CreateCocoaWindow(width * s, height * s, kStyle, false, nullptr);
+        viewer.Init(window, width * s, height * s);
+        viewer.MovePixels(0, 0, width * s, height * s);
         if (withProject)
             viewer.SetProject(project.get());
     }
@@ -115,6 +119,15 @@ void XclipPut(const std::string& file, const std::string& target)
             return LUiClipboard::Read(target, got, 500) && !got.empty();
         },
         3000);
+    // Until the offered types are the new owner's.
+    uitest::PumpUntil(
+        [&] {
+            std::vector<std::string> targets;
+            return LUiClipboard::Targets(targets)
+                && std::find(targets.begin(), targets.end(), target) != targets.end();
+        },
+        3000);
+    uitest::Pump(50);
 }
 
 std::string Setting(const char* section, const char* key)
@@ -194,7 +207,7 @@ TEST_F(ProjectViewer, ARealDragIsOneStepAndUndoesWhole)
 {
     if (!uitest::HaveXdotool())
         GTEST_SKIP() << "no xdotool";
-    Fixture f;
+    Fixture f(true, 620, 480);
     ASSERT_TRUE(f.Show());
     f.viewer.AddOverlayText("Dra mig");
     auto* text = f.Design()->first;
@@ -480,6 +493,35 @@ TEST_F(ProjectViewer, PastesOtherProgramsTextAndPictures)
     EXPECT_STREQ(image->GetSourcePath(), "Inklist bild.png");
     EXPECT_EQ(image->GetImage().GetWidth(), 16);
 
+    // A picture too large to hold (20,000 x 20,000): refused, no step.
+    std::string huge = (folder / "huge.png");
+    {
+        auto be32 = [](std::string& out, uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out += char((v >> shift) & 0xFF);
+        };
+        auto chunk = [&](std::string& out, const char* type, const std::string& data) {
+            be32(out, uint32_t(data.size()));
+            std::string body = std::string(type, 4) + data;
+            out += body;
+            be32(out,
+                uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+        };
+        std::string ihdr;
+        be32(ihdr, 20000);
+        be32(ihdr, 20000);
+        ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+        std::string png("\x89PNG\r\n\x1a\n", 8);
+        chunk(png, "IHDR", ihdr);
+        chunk(png, "IDAT", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8));
+        chunk(png, "IEND", "");
+        std::ofstream(huge, std::ios::binary) << png;
+    }
+    XclipPut(huge, "image/png");
+    uint64_t steps = f.viewer.history.count;
+    EXPECT_FALSE(f.viewer.ClipboardPasteItems());
+    EXPECT_EQ(f.viewer.history.count, steps);
+
     // A record of ours that does not read: nothing, no step.
     std::string junk = (folder / "junk");
     std::ofstream(junk, std::ios::binary) << "SDF\x01garbage";
@@ -487,7 +529,11 @@ TEST_F(ProjectViewer, PastesOtherProgramsTextAndPictures)
     const uint64_t n = f.viewer.history.count;
     EXPECT_FALSE(f.viewer.ClipboardPasteItems());
     EXPECT_EQ(f.viewer.history.count, n);
-    EXPECT_EQ(f.Count(), 2u);
+    ASSERT_EQ(f.Count(), 2u)
+        << f.Design()->GetItemAt(2)->GetType() << " "
+        << (f.Design()->GetItemAt(2)->GetType() == 0
+                   ? static_cast<VTOverlayText*>(f.Design()->GetItemAt(2))->GetText()
+                   : "");
 }
 
 TEST_F(ProjectViewer, CopiedOverlaysLandAtTheMouseOrBeside)
@@ -756,4 +802,176 @@ TEST_F(ProjectViewer, DestroyedViewerLeavesNoTimer)
     project->SetSaveState(VTProjectSaveStateModified);
     uitest::Pump(50);
     SUCCEED();
+}
+
+// --- the panels ----------------------------------------------------------------------------------
+
+namespace {
+
+bool PanelShown(VTProjectViewer& v, int titleBarId)
+{
+    for (LEmbeddedWindowTitled* p = v.panels.fList.pFirst; p; p = p->pNext)
+        if (p->GetTitleBarId() == titleBarId)
+            return p->bVisible;
+    return false;
+}
+
+bool PanelOpen(VTProjectViewer& v, int titleBarId)
+{
+    for (LEmbeddedWindowTitled* p = v.panels.fList.pFirst; p; p = p->pNext)
+        if (p->GetTitleBarId() == titleBarId)
+            return p->bVisible && !p->bCollapsed;
+    return false;
+}
+
+void Select(Fixture& f, VTOverlay* o)
+{
+    f.viewer.canvas.ClearSelectedItems();
+    if (o)
+        f.viewer.canvas.SetItemSelected(o, true, true);
+}
+
+} // namespace
+
+TEST_F(ProjectViewer, PanelsFollowTheSelectedKind)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    // Nothing selected: the background.
+    EXPECT_FALSE(PanelShown(f.viewer, kVTPanelTextProperties));
+    EXPECT_FALSE(PanelShown(f.viewer, kVTPanelImageProperties));
+    EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelTemplate));
+    EXPECT_STREQ(f.viewer.templatePanel->GetTitle(), "Bakgrundsegenskaper");
+    EXPECT_TRUE(PanelShown(f.viewer, kVTPanelLabelLayout));
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panels-none");
+
+    LImageBuffer picture;
+    sample::MakePicture(picture, 20, 10);
+    f.viewer.AddOverlayImageBackground(picture, "/bilder/semester/strand.jpg");
+    VTOverlay* background = f.Design()->first;
+    f.viewer.AddOverlayImage(picture, "/bilder/katt.png");
+    VTOverlay* image = background->next;
+    f.viewer.AddOverlayClipart(picture, "/clipart/stjärna.png", 20, 20, true);
+    VTOverlay* clipart = image->next;
+    f.viewer.AddOverlayText("Rak");
+    VTOverlay* text = clipart->next;
+    auto* circular = new VTOverlayCircularText(
+        "Böjd", LGuiFontEx(LGuiFont(10, false, false, false, "DejaVu Sans", false)));
+    f.Design()->InsertOverlay(circular, true);
+
+    for (VTOverlay* o : { text, static_cast<VTOverlay*>(circular) }) {
+        Select(f, o);
+        EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelTextProperties));
+        EXPECT_FALSE(PanelShown(f.viewer, kVTPanelImageProperties));
+        EXPECT_FALSE(PanelShown(f.viewer, kVTPanelTemplate));
+    }
+    EXPECT_TRUE(f.viewer.textPanel->circular.GetCheck(1000));
+    for (VTOverlay* o : { image, clipart, background }) {
+        Select(f, o);
+        EXPECT_FALSE(PanelShown(f.viewer, kVTPanelTextProperties));
+        EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelImageProperties));
+        EXPECT_EQ(PanelShown(f.viewer, kVTPanelTemplate), o == background);
+    }
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panels-background");
+    // Only the last part of the path, after the label with its two blanks.
+    char label[260] = "";
+    f.viewer.imagePanel->fileName.GetStaticText(1000, label);
+    EXPECT_STREQ(label, "Filnamn i original:  ");
+    EXPECT_STREQ(f.viewer.imagePanel->fileName.GetText(), "strand");
+    Select(f, image);
+    EXPECT_STREQ(f.viewer.imagePanel->fileName.GetText(), "katt");
+    Select(f, nullptr);
+    EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelTemplate));
+}
+
+TEST_F(ProjectViewer, TypingInTheTextFieldIsOneStepAfterAPause)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f(true, 620, 480);
+    ASSERT_TRUE(f.Show());
+    f.viewer.AddOverlayText("");
+    auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+    EXPECT_TRUE(f.viewer.textPanel->text.IsControlFocus(1000));
+    const uint64_t before = f.viewer.history.count;
+    {
+        uitest::KeyboardLock lock;
+        gdk_display_sync(gdk_display_get_default());
+        uitest::Run("xdotool windowfocus --sync "
+            + std::to_string(f.window.GetNativeWindow()->XWindowId())
+            + " type --delay 30 Skivetikett");
+        uitest::PumpUntil([&] { return std::string(text->GetText()) == "Skivetikett"; }, 3000);
+    }
+    EXPECT_STREQ(text->GetText(), "Skivetikett");
+    EXPECT_EQ(f.viewer.history.count, before + 1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text property");
+    f.Pixels("project-viewer-typed");
+    f.viewer.Undo();
+    EXPECT_STREQ(text->GetText(), "");
+}
+
+TEST_F(ProjectViewer, TextPanelValuesAndBadInput)
+{
+    Fixture f;
+    f.viewer.AddOverlayText("Kort");
+    auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+    VTProjectViewerPanelTextProperties& panel = *f.viewer.textPanel;
+    // Sizes outside 1 to 200 are clamped.
+    panel.fontSize = 0;
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_EQ(text->GetFont().GetSize(), 1);
+    panel.fontSize = 500;
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_EQ(text->GetFont().GetSize(), 200);
+    // A text of 100,000 characters, with Windows line ends made Unix ones.
+    std::string huge(100000, 'x');
+    huge.replace(10, 2, "\r\n");
+    panel.text.SetEditText(1000, huge.c_str());
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_EQ(strlen(text->GetText()), 99999u);
+    EXPECT_EQ(text->GetText()[10], '\n');
+    // The face is kept though it is not installed, and becomes the face of new texts.
+    EXPECT_STRNE(f.viewer.lastFontFace, "");
+    // Setting values reports nothing from the check box.
+    const uint64_t n = f.viewer.history.count;
+    f.viewer.UpdatePanels();
+    panel.SetCircularCheck(true);
+    EXPECT_EQ(f.viewer.history.count, n);
+}
+
+TEST_F(ProjectViewer, TheTickInsideAModalLoopWaitsForTheNext)
+{
+    Fixture f;
+    {
+        LModalCounterScope modal;
+        Tick(f.viewer, 4);
+        EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    }
+    Tick(f.viewer, 1);
+    EXPECT_NE(Setting("AutoSave", "FileName"), "");
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, TheSameFormatQuestionIsAnAlert)
+{
+    auto* layout = new VTLabelLayout;
+    VTLabelLayoutPage* page = layout->AddPage();
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    Fixture f(false);
+    f.project = std::make_unique<VTProject>(layout);
+    f.viewer.SetProject(f.project.get());
+    std::string headline;
+    uitest::AnswerAlert(&headline, "Avbryt");
+    EXPECT_FALSE(f.viewer.SameFormatChanged(true));
+    EXPECT_EQ(headline, "Samma format kryssruta");
+    EXPECT_FALSE(layout->sameFormat);
+    // The panel's box is turned back without a report.
+    f.viewer.labelLayoutPanel->SetSameFormatCheck(true);
+    EXPECT_TRUE(f.viewer.labelLayoutPanel->sameFormat.GetCheck(1000));
+    f.viewer.SetProject(nullptr);
+    EXPECT_FALSE(f.viewer.labelLayoutPanel->sameFormat.GetCheck(1000));
+    char name[260] = "";
+    f.viewer.labelLayoutPanel->name.GetStaticText(1001, name);
+    EXPECT_STREQ(f.viewer.labelLayoutPanel->name.GetText(), "no project");
 }
