@@ -239,6 +239,18 @@ protected:
             list->manager()->getItemText(text, row, column);
         return text;
     }
+    // The folder's rows are in and sorted by name, one way or the other (the list is sorted
+    // once the folder has been read).
+    static bool Listed(LClipartDialog& d)
+    {
+        if (Cell(d, 0, 0).empty() || Cell(d, 1, 0).empty())
+            return !Cell(d, 0, 0).empty();
+        const bool up = Cell(d, 0, 0) < Cell(d, 1, 0);
+        for (int r = 1; !Cell(d, r, 0).empty(); ++r)
+            if ((Cell(d, r - 1, 0) < Cell(d, r, 0)) != up)
+                return false;
+        return true;
+    }
     static bool Shown(LClipartDialog& d)
     {
         return d.GetNativeWindow() && d.GetNativeWindow()->Gtk()
@@ -403,9 +415,8 @@ TEST_F(ClipartDialogTest, FolderRowPreviewAndDownload)
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("root"));
             // Birds is the first row under Images.
             ASSERT_TRUE(ClickRow(dialog, LClipartDialog::kTree, 1));
-            uitest::PumpUntil([&] {
-                return dialog.LVGetSelCount(LClipartDialog::kList) == 0 && Cell(dialog, 0, 0) != "";
-            });
+            uitest::PumpUntil(
+                [&] { return dialog.LVGetSelCount(LClipartDialog::kList) == 0 && Listed(dialog); });
             std::string folder = dialog.CurrentFolder();
             EXPECT_EQ(folder, "Birds");
             int sun = -1;
@@ -452,8 +463,8 @@ TEST_F(ClipartDialogTest, FolderRowPreviewAndDownload)
             uitest::Pump(100);
             again.TVSelectItem(
                 LClipartDialog::kTree, again.TVGetRoot(LClipartDialog::kTree)->childAt(0));
-            uitest::Pump(200);
-            listed = Cell(again, 0, 0) != "";
+            uitest::PumpUntil([&] { return Listed(again); });
+            listed = Listed(again);
             for (int r = 0; r < 5; ++r)
                 if (Cell(again, r, 0) == "sun") {
                     EXPECT_EQ(Cell(again, r, 2), "Hämtad");
@@ -479,7 +490,7 @@ TEST_F(ClipartDialogTest, ClickingThroughRowsFetchesOnlyTheRunningAndTheNewest)
             CloseAtEnd guard { dialog };
             dialog.TVSelectItem(
                 LClipartDialog::kTree, dialog.TVGetRoot(LClipartDialog::kTree)->childAt(0));
-            uitest::PumpUntil([&] { return Cell(dialog, 4, 0) != ""; });
+            uitest::PumpUntil([&] { return Listed(dialog) && !Cell(dialog, 4, 0).empty(); });
             // The first preview takes long enough for every later click to come while it runs
             // (and the waits for the server are longer still); the newest comes quickly.
             LClipartDownloadLimits().timeoutMs = 10000;
@@ -535,7 +546,7 @@ TEST_F(ClipartDialogTest, BadServersGiveEmptyListsAndWhiteAreas)
             uitest::Pump(200);
             emptyFirst = Cell(dialog, 0, 0);
             dialog.TVSelectItem(LClipartDialog::kTree, root->childAt(0));
-            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) != ""; });
+            uitest::PumpUntil([&] { return Listed(dialog); });
             rows = 0;
             while (Cell(dialog, rows, 0) != "")
                 ++rows;
@@ -590,7 +601,7 @@ TEST_F(ClipartDialogTest, AFrameIsStretchedToTheAskedSize)
             title = Title(dialog);
             dialog.TVSelectItem(
                 LClipartDialog::kTree, dialog.TVGetRoot(LClipartDialog::kTree)->childAt(0));
-            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) != ""; });
+            uitest::PumpUntil([&] { return Listed(dialog); });
             for (int r = 0; r < 5; ++r)
                 if (Cell(dialog, r, 0) == "sun") {
                     ClickRow(dialog, LClipartDialog::kList, r);
@@ -621,7 +632,7 @@ TEST_F(ClipartDialogTest, AFrameThatCannotBeSavedIsAnError)
             CloseAtEnd guard { dialog };
             dialog.TVSelectItem(
                 LClipartDialog::kTree, dialog.TVGetRoot(LClipartDialog::kTree)->childAt(0));
-            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) != ""; });
+            uitest::PumpUntil([&] { return Listed(dialog); });
             // The picture is fetched first; then the cache folder itself cannot take the frame.
             LProcessInterfaceVoid job;
             char local[260];
@@ -670,7 +681,7 @@ TEST_F(ClipartDialogTest, HämtaTwiceQuicklyDownloadsOnce)
         [&] {
             dialog.TVSelectItem(
                 LClipartDialog::kTree, dialog.TVGetRoot(LClipartDialog::kTree)->childAt(0));
-            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) != ""; });
+            uitest::PumpUntil([&] { return Listed(dialog); });
             for (int r = 0; r < 5; ++r)
                 if (Cell(dialog, r, 0) == "sun")
                     dialog.LVSetCurSel(LClipartDialog::kList, r);
