@@ -975,3 +975,28 @@ TEST_F(ProjectViewer, TheSameFormatQuestionIsAnAlert)
     f.viewer.labelLayoutPanel->name.GetStaticText(1001, name);
     EXPECT_STREQ(f.viewer.labelLayoutPanel->name.GetText(), "no project");
 }
+
+TEST_F(ProjectViewer, APendingTextReportAfterCloseOrDestructionDoesNothing)
+{
+    auto project = NewCDProject();
+    {
+        Fixture f(false);
+        f.viewer.SetProject(project.get());
+        f.viewer.AddOverlayText("Före");
+        auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+        // Typed, and the project closed before the 250 ms are up.
+        f.viewer.textPanel->text.SetEditText(1000, "Efter");
+        f.viewer.textPanel->text.SendCommand(2000);
+        f.viewer.SetProject(nullptr);
+        uitest::Pump(400);
+        EXPECT_STREQ(text->GetText(), "Före");
+        EXPECT_FALSE(f.viewer.CanUndo());
+        // Typed again, and the viewer goes.
+        f.viewer.SetProject(project.get());
+        f.viewer.textPanel->text.SetEditText(1000, "Igen");
+        f.viewer.textPanel->text.SendCommand(2000);
+    }
+    uitest::Pump(400);
+    EXPECT_STREQ(
+        static_cast<VTOverlayText*>(project->templates.GetFirst()->first)->GetText(), "Före");
+}
