@@ -448,10 +448,14 @@ TEST_F(ProjectViewer, TooTallCircularTextIsRefused)
     const uint64_t n = f.viewer.history.count;
     std::string headline;
     uitest::AnswerAlert(&headline, "OK");
-    f.viewer.EvProjectViewerPanelTextChangeCircularText(true);
+    // The user ticks "Böjd text" in the panel.
+    VTControlCheckBox& box = f.viewer.textPanel->circular;
+    box.SetCheck(1000, true);
+    box.SendCommand(1000);
     EXPECT_EQ(headline, "Varningstexthöjd");
     EXPECT_EQ(f.viewer.history.count, n);
     EXPECT_EQ(f.Design()->first, text);
+    EXPECT_FALSE(box.GetCheck(1000)); // turned back
 
     // A text that fits turns into circular text and back, each one step.
     text->SetFont(LGuiFontEx(LGuiFont(10, false, false, false, "DejaVu Sans", false)));
