@@ -17,7 +17,7 @@ VTControlButton::VTControlButton(const char* caption)
 
 void VTControlButton::InitDialog()
 {
-    AddButton(1000, szCaption);
+    AddPushButton(1000, szCaption, 0, 0, 0, 0);
 }
 
 void VTControlButton::LayoutControls(int x, int y, int width, int)
@@ -78,7 +78,7 @@ void VTControlHyperLink::InitDialog()
 
 void VTControlHyperLink::LayoutControls(int x, int y, int, int)
 {
-    MoveControlPixels(1000, x, y, MeasureTextWidth(1000), RowHeight());
+    MoveControlPixels(1000, x, y, MeasureTextWidth(1000, szText), RowHeight());
 }
 
 void VTControlHyperLink::Command(int id, int code)
