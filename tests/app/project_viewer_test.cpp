@@ -15,6 +15,8 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LClipboard.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
+#include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiClipboard.h"
@@ -921,10 +923,12 @@ TEST_F(ProjectViewer, TextPanelValuesAndBadInput)
     auto* text = static_cast<VTOverlayText*>(f.Design()->first);
     VTProjectViewerPanelTextProperties& panel = *f.viewer.textPanel;
     // Sizes outside 1 to 200 are clamped.
-    panel.fontSize = 0;
+    auto* size = static_cast<LCocoaInputUpDownImpl*>(panel.size.GetControlHandle(1001));
+    ASSERT_NE(size, nullptr);
+    size->textField()->setText("0");
     f.viewer.EvProjectViewerPanelTextPropertiesChanged();
     EXPECT_EQ(text->GetFont().GetSize(), 1);
-    panel.fontSize = 500;
+    size->textField()->setText("500");
     f.viewer.EvProjectViewerPanelTextPropertiesChanged();
     EXPECT_EQ(text->GetFont().GetSize(), 200);
     // A text of 100,000 characters, with Windows line ends made Unix ones.
