@@ -156,8 +156,6 @@ public:
     bool RunProgram(const char* applicationPath);
     void OpenProgramWebPage(const ProgTableEntry& program);
     void EvRightClick();
-    // Where the pointer was at the last right press, in points of the content view.
-    void SetContextPoint(LView* view, double x, double y);
 
     // The current tab's name ("" without tabs).
     std::string CurrentTabName() const;
@@ -174,8 +172,6 @@ private:
     std::chrono::steady_clock::time_point fOpened;
     char szTabName[260] = "";
     const SubTopicData* pContextItem = nullptr;
-    LView* pContextView = nullptr;
-    double fContextX = 0, fContextY = 0;
 };
 
 // Counts the opening and runs the dialog over the parent (a view of the window it is opened

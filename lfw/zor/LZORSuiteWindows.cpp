@@ -124,7 +124,8 @@ void LProductsWindow::PaintScrolled(
     if (!pDialog)
         return;
     const double s = GetBackingScale();
-    const double cw = pDialog->CharWidthPixels() * s, ch = pDialog->CharHeightPixels() * s;
+    // The window's character size is in device pixels already.
+    const double cw = pDialog->CharWidthPixels(), ch = pDialog->CharHeightPixels();
     const int W = measureOnly ? std::max(GetWidthPixels(), 1) : width;
     const int g = R(0.7 * ch), L = R(1.5 * cw), B = R(13.5 * cw), bh = R(1.8 * ch);
     const int scrollY = GetScrollOffsetY();
@@ -286,9 +287,8 @@ void LProductsWindow::EvRButtonDown(int x, int y)
     bool onButton = false;
     if (ItemAt(x, y, onButton) && pDialog) {
         pHovered = ItemAt(x, y, onButton);
-        const double s = GetBackingScale();
-        pDialog->SetContextPoint(GetPaintView(), x / s, y / s);
-        pDialog->EvRightClick();
+        // After the press has been handled: the menu then takes the pointer.
+        pDialog->PostCommand(5011);
     }
 }
 
@@ -416,9 +416,7 @@ void LPopularTopicsWindow::EvRButtonDown(int x, int y)
 {
     if (SubTopicData* task = TaskAt(x, y); task && pDialog) {
         pHoveredTask = task;
-        const double s = GetBackingScale();
-        pDialog->SetContextPoint(GetPaintView(), x / s, y / s);
-        pDialog->EvRightClick();
+        pDialog->PostCommand(5011);
     }
 }
 
