@@ -457,7 +457,7 @@ void LSuiteLogoControl::Paint(LPaintContext& context)
     // Without the picture the maker's name stands in its place.
     const double s = GetBackingScale();
     context.SetFont(
-        LFontAttributes("", float(s * (LGuiFont::GetSystemFontSize() + 4)), LFontStyleBold));
+        LFontAttributes("", float(s * LGuiFont::GetSystemFontSize()), LFontStyleBold));
     context.mTextColor = LGuiColorAlpha(LGuiColor(0, 0x3200, 0xC600));
     LPaintSurface::DrawText(context, "ZOR Software", 0, 0, W, H, LAlignmentXRight,
         LAlignmentYCenter, LTextWrappingNone, LTextTrimmingEllipsis);
