@@ -86,6 +86,8 @@ private:
 
     LGuiIcon fIcon2;
     std::string fTip;
+    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
+    bool bRemeasurePosted = false;
 };
 
 class LPopularTopicsWindow : public LTopicWindowBase, public LPaintControlPrePaint {

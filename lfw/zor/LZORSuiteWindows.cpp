@@ -6,6 +6,7 @@
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/zor/LLaunch.h"
 #include "lfw/zor/LZORSuiteDialog.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiToolTipArea.h"
 #include "platform/ui/LView.h"
 
@@ -185,6 +186,19 @@ void LProductsWindow::PaintScrolled(
     if (measureOnly) {
         width = W;
         height = top + g / 2;
+        return;
+    }
+    // Measured before the scroll bar took its room, the text wraps into more lines now: the
+    // content is measured again once this paint is over.
+    if (std::max(top + g / 2, GetHeight()) != GetContentSizeVerticalPixels() && !bRemeasurePosted) {
+        bRemeasurePosted = true;
+        std::weak_ptr<bool> alive = fAlive;
+        LRunLoop::Post([this, alive] {
+            if (alive.expired())
+                return;
+            bRemeasurePosted = false;
+            LPaintControlScrollableTemplate<LPaintControlPrePaint>::Update();
+        });
     }
 }
 
@@ -456,8 +470,7 @@ void LSuiteLogoControl::Paint(LPaintContext& context)
     }
     // Without the picture the maker's name stands in its place.
     const double s = GetBackingScale();
-    context.SetFont(
-        LFontAttributes("", float(s * LGuiFont::GetSystemFontSize()), LFontStyleBold));
+    context.SetFont(LFontAttributes("", float(s * LGuiFont::GetSystemFontSize()), LFontStyleBold));
     context.mTextColor = LGuiColorAlpha(LGuiColor(0, 0x3200, 0xC600));
     LPaintSurface::DrawText(context, "ZOR Software", 0, 0, W, H, LAlignmentXRight,
         LAlignmentYCenter, LTextWrappingNone, LTextTrimmingEllipsis);

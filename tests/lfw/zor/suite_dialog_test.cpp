@@ -482,3 +482,67 @@ TEST_F(SuiteDialog, SuiteCommandOfTheMainWindow)
     LMainMenu::SetMainMenu(nullptr);
     unsetenv("XDG_RUNTIME_DIR");
 }
+
+namespace {
+
+// Tables with faults of every kind: a topic naming no program, this program's topics, a
+// description of 10,000 characters, a category whose only topic names no program.
+const std::string kLongDescription = [] {
+    std::string text;
+    while (text.size() < 10000)
+        text += "Ett mycket långt ord efter ett annat i en beskrivning utan slut. ";
+    return text.substr(0, 10000);
+}();
+const ProgTableEntry kOddPrograms[] = {
+    { "Vorantel", "Vorantel skivetiketter", "v", "+v.html", 0, "Detta program." },
+    { "vt-lang", "Långa beskrivningen", "l", "lang.html", 0, kLongDescription.c_str() },
+    { "vt-kort", "Korta", "k", "kort.html", 5, "Kort." },
+};
+const TopicTableEntry kOddTopics[] = {
+    { "Ett", "vt-lang", "Läs länge", 0 },
+    { "Ett", "vt-okand", "Ingen gör detta", 0 },
+    { "Ett", "Vorantel", "Gör en etikett", 0 },
+    { "ett", "vt-kort", "Läs kort", 0 },
+    { "Tomt", "vt-okand", "Ingen alls", 0 },
+    { "Tomt", "VORANTEL", "Bara detta program", 0 },
+};
+const LZORSuiteTables kOddTables = { kOddPrograms, 3, kOddTopics, 6 };
+
+} // namespace
+
+TEST_F(SuiteDialog, OddTablesAndAnUnknownStoredTab)
+{
+    LZORSuiteSetTables(&kOddTables);
+    LUserSettingSetString("Settings", "SelectedTab", "Finns inte");
+    WithDialog([&] { LZORSuiteLaunch(nullptr, nullptr); },
+        [&](LZORSuiteDialog& d) {
+            // Categories once each, compared without case; an unknown name leaves the first.
+            EXPECT_EQ(TabLabels(d), (std::vector<std::string> { "Ett", "Tomt" }));
+            EXPECT_EQ(d.CurrentTabName(), "Ett");
+            EXPECT_EQ(
+                ProgramKeys(d.Products()), (std::vector<std::string> { "vt-kort", "vt-lang" }));
+            EXPECT_EQ(d.PopularTopics().Tasks().size(), 2u);
+            // The long description wraps: the list is much taller than it shows, and scrolls.
+            const TopicData* longer = FindItem(d, "vt-lang");
+            ASSERT_NE(longer, nullptr);
+            EXPECT_GT(longer->bottom - longer->top, 5 * d.Products().GetHeight());
+            EXPECT_GE(d.Products().GetContentSizeVerticalPixels(), longer->bottom);
+            EXPECT_LT(longer->right, 2 * d.Products().GetWidth());
+            uitest::Screenshot(d.GetNativeWindow(), "suite-long-description");
+            d.Products().SetScrollOffsetY(longer->bottom);
+            uitest::Pump(100);
+            EXPECT_GT(d.Products().GetScrollOffsetY(), 0);
+            uitest::Screenshot(d.GetNativeWindow(), "suite-long-description-end");
+
+            auto* tabs = dynamic_cast<LCocoaTabViewImpl*>(d.GetControlHandle(101));
+            ASSERT_NE(tabs, nullptr);
+            tabs->selectTab(1);
+            uitest::PumpUntil([&] { return d.CurrentTabName() == "Tomt"; });
+            d.InitCurrentTab();
+            EXPECT_TRUE(d.Products().Items().empty());
+            EXPECT_TRUE(d.PopularTopics().Tasks().empty());
+            uitest::Screenshot(d.GetNativeWindow(), "suite-empty-tab");
+        });
+    LZORSuiteSetTables(nullptr);
+    EXPECT_EQ(Setting("Settings", "SelectedTab"), "Tomt");
+}
