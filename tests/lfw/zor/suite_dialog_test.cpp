@@ -376,17 +376,33 @@ TEST_F(SuiteDialog, SearchLinksAndLogo)
                 EXPECT_TRUE(d.IsOpen());
             }
 
+            // The links and the logo, clicked where they show (commands without xdotool).
             const size_t before = programs.Opened(0, 0).size();
-            d.Command(108, 0);
-            d.Command(110, 0);
-            d.Command(113, 0);
+            const double s = d.GetBackingScaleFactor();
+            for (int id : { 108, 110, 113 }) {
+                int x = 0, y = 0, w = 0, h = 0;
+                d.GetControlPixels(id, x, y, w, h);
+                if (uitest::HaveXdotool())
+                    ASSERT_TRUE(
+                        uitest::XClick(d.GetNativeWindow(), (x + 4) / s, (y + h / 2.0) / s));
+                else
+                    d.Command(id, 0);
+                OpenedPages(programs, before + 1 + size_t(id == 108 ? 0 : id == 110 ? 1 : 2));
+            }
             opened = OpenedPages(programs, before + 3);
             ASSERT_EQ(opened.size(), before + 3);
             EXPECT_EQ(opened[before], "https://www2." + site + "/software/index.html");
             EXPECT_EQ(opened[before + 1], "https://www2." + site + "/software/newsletter.html");
             EXPECT_EQ(opened[before + 2], "https://www2." + site + "/sv/index.html");
 
-            d.Command(5021, 0);
+            // Entering the logo shows its tip.
+            if (!uitest::HaveXdotool())
+                d.Command(5021, 0);
+            uitest::PumpUntil([&] {
+                return d.GetBubbleTip().tip
+                    && d.GetBubbleTip().tip->text() == "Klicka för att besöka vår hemsida";
+            });
+            ASSERT_NE(d.GetBubbleTip().tip, nullptr);
             EXPECT_EQ(d.GetBubbleTip().tip->text(), "Klicka för att besöka vår hemsida");
             EXPECT_EQ(d.GetBubbleTip().control, d.GetControlHandle(113));
             auto* link = d.GetControlHandle(108);
