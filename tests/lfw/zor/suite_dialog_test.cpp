@@ -405,6 +405,16 @@ TEST_F(SuiteDialog, SearchLinksAndLogo)
             ASSERT_NE(d.GetBubbleTip().tip, nullptr);
             EXPECT_EQ(d.GetBubbleTip().tip->text(), "Klicka för att besöka vår hemsida");
             EXPECT_EQ(d.GetBubbleTip().control, d.GetControlHandle(113));
+            // Help: the program's own Swedish page.
+            const size_t pages = programs.Opened(0, 0).size();
+            d.CmHelp();
+            opened = OpenedPages(programs, pages + 1);
+            ASSERT_EQ(opened.size(), pages + 1);
+            const std::string help = "/help/lzorsuitedialoglxa.html";
+            ASSERT_GT(opened.back().size(), help.size());
+            EXPECT_EQ(opened.back().substr(opened.back().size() - help.size()), help);
+            EXPECT_EQ(opened.back().rfind("file://", 0), 0u);
+
             auto* link = d.GetControlHandle(108);
             ASSERT_NE(link, nullptr);
             EXPECT_EQ(
