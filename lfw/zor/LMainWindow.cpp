@@ -213,6 +213,9 @@ void LMainWindow::MainWindowInitCommon()
     SetCaptionDefaultDocument("", false);
     AddApplicationMenuItems();
     AddStandardMenuItems();
+    StatusBarInit(GetContentView(), 0);
+    fInfoBar.Init();
+    LTabbedToolBarInstallHooks();
     gLHangDetector.InitAndTest();
     LDebugCrashReportOfferAtStart();
     PostCommand(kCmdPostInit);
@@ -229,6 +232,8 @@ void LMainWindow::MainWindowInitCommon()
     int defaultHeight = int(heightUnits * CharHeightPixels() + 0.5);
     int minWidth = int(kMinWidthUnits * CharWidthPixels() + 0.5);
     int minHeight = int(kMinHeightUnits * CharHeightPixels() + 0.5);
+    if (GetContentView() && GetNativeWindow())
+        ResizableHook(*this);
     WindowSizeSettingsRestore(
         "MainWindow", defaultWidth, defaultHeight, minWidth, minHeight, false);
     _LSetDebugPhase(2);
@@ -239,6 +244,7 @@ void LMainWindow::MainWindowInitCommon()
     _InstallKeyMonitor();
     InitCommon(kLCocoaDialogCenterNone, shown[0] != '0');
     fReady = true;
+    RelayoutControls(*this);
 }
 
 void LMainWindow::MainWindowPostInit()
@@ -328,6 +334,29 @@ void LMainWindow::MainWindowDestroy()
 void LMainWindow::WindowSizeSettingsStore(const char* section)
 {
     LMacWindow::WindowSizeSettingsStore(section);
+    // The info bar's height is not part of the size the user chose.
+    const int adjustment = fInfoBar.GetWindowHeightAjustment();
+    if (adjustment > 0 && section) {
+        const int height = LUserSettingGet<int>(section, "Height", 0) - adjustment;
+        char value[32];
+        snprintf(value, sizeof value, "%d", height);
+        LUserSettingSetString(section, "Height", value);
+    }
+}
+
+void LMainWindow::MainWindowLayoutBars(int& y, int& width, int& height)
+{
+    int third = 0;
+    fTabbedToolBar.TabbedToolBarLayout(y, width, third);
+    StatusBarLayout(GetContentView(), width, height);
+    int x = 0;
+    fInfoBar.Layout(x, y, width, height);
+}
+
+void LMainWindow::LayoutControls(int width, int height)
+{
+    int y = 0;
+    MainWindowLayoutBars(y, width, height);
 }
 
 bool LMainWindow::EvKeyDown(LKey)
@@ -564,6 +593,8 @@ void LMainWindow::Command(int id, int code)
     default:
         break;
     }
+    if (LToolBarShareLinkBarOrButton::HandleCommand(*this, id))
+        return;
     LMacWindow::Command(id, code);
 }
 

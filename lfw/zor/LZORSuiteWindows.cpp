@@ -7,7 +7,7 @@
 #include "lfw/zor/LLaunch.h"
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LRunLoop.h"
-#include "platform/ui/LUiToolTipArea.h"
+#include "platform/ui/LUiTooltipArea.h"
 #include "platform/ui/LView.h"
 
 #include <algorithm>

@@ -13,7 +13,7 @@
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/prefs/Prefs.h"
 #include "platform/ui/LNativeWindow.h"
-#include "platform/ui/LUiToolTipArea.h"
+#include "platform/ui/LUiTooltipArea.h"
 #include "platform/ui/LView.h"
 #include "support/InstalledPrograms.h"
 #include "support/LoopbackServer.h"
@@ -271,9 +271,9 @@ TEST_F(SuiteDialog, InstalledProgramRunsFromItsButton)
             // The tip over the button and over the rest of the item.
             LView* view = d.Products().GetPaintView();
             d.Products().EvMouseMove(item->buttonLeft + 4, item->buttonTop + 4);
-            EXPECT_EQ(LUiGetToolTipArea(view), "Klicka för att köra Fotoredigeraren");
+            EXPECT_STREQ(LUiGetToolTipArea(view), "Klicka för att köra Fotoredigeraren");
             d.Products().EvMouseMove(10, item->top + 4);
-            EXPECT_EQ(
+            EXPECT_STREQ(
                 LUiGetToolTipArea(view), "Klicka för att besöka webbsidan för Fotoredigeraren");
 
             if (!uitest::HaveXdotool())
@@ -303,9 +303,9 @@ TEST_F(SuiteDialog, ProgramNotInstalledOpensItsPage)
             ExpectButtonColour(d, *viewer, 0x53, 0xD7, 0x5C, "suite-not-installed");
             LView* view = d.Products().GetPaintView();
             d.Products().EvMouseMove(viewer->buttonLeft + 4, viewer->buttonTop + 4);
-            EXPECT_EQ(LUiGetToolTipArea(view), "Klicka för att installera och köra Bildvisaren");
+            EXPECT_STREQ(LUiGetToolTipArea(view), "Klicka för att installera och köra Bildvisaren");
             d.Products().EvMouseMove(1, 1); // above the first item
-            EXPECT_EQ(LUiGetToolTipArea(view), "");
+            EXPECT_STREQ(LUiGetToolTipArea(view), "");
             if (!uitest::HaveXdotool())
                 return;
             LUiPoint p = ItemPoint(d, *viewer, true);
