@@ -11,6 +11,7 @@
 #include "lfw/mac/LDialog.h"
 #include "lfw/mac/LGuiImage.h"
 #include "lfw/zor/LZORSuiteTables.h"
+#include "lfw/zor/LZorLogoBackground.h"
 
 #include <chrono>
 #include <memory>
@@ -120,7 +121,8 @@ public:
     void Paint(LPaintContext& context) override;
 };
 
-// The maker's logo: a click opens its home page, the pointer over it shows a tip.
+// The maker's logo (the main window's logo picture): a click opens the maker's home page, the
+// pointer over it shows a tip.
 class LSuiteLogoControl : public LPaintControl {
 public:
     ~LSuiteLogoControl() override;
@@ -130,7 +132,7 @@ public:
     void EvLButtonDown(int x, int y) override;
 
 private:
-    LGuiIcon fLogo;
+    LZorLogoBackground fLogo;
 };
 
 class LZORSuiteDialog : public LDialog, public LInterWinMessageHandler {

@@ -454,26 +454,25 @@ LSuiteLogoControl::~LSuiteLogoControl()
 
 void LSuiteLogoControl::Paint(LPaintContext& context)
 {
-    if (!fLogo.HasImage())
-        fLogo.LoadFromResource(316);
     const int W = GetWidth(), H = GetHeight();
-    if (fLogo.HasImage()) {
-        int w = 0, h = 0;
-        fLogo.GetCocoaImage().GetSize(w, h);
-        if (w > 0 && h > 0) {
-            // Fitted into the control, kept in proportion, right-aligned.
-            const double f = std::min(double(W) / w, double(H) / h);
-            const int dw = int(w * f), dh = int(h * f);
-            fLogo.Draw(context.GetPlatformContext(), W - dw, (H - dh) / 2, dw, dh);
-            return;
-        }
+    // The maker's logo as the main window shows it: white on grey, here fitted into the control.
+    const LImageBuffer& image = fLogo.GetImage();
+    if (image.GetWidth() > 0 && image.GetHeight() > 0) {
+        const double f = std::min(double(W) / image.GetWidth(), double(H) / image.GetHeight());
+        const int dw = int(image.GetWidth() * f), dh = int(image.GetHeight() * f);
+        const int x = W - dw, y = (H - dh) / 2;
+        LPaintSurface::FillRectAA(
+            context, LGuiColor(0x8000, 0x8000, 0x8000), float(x), float(y), float(dw), float(dh));
+        LPaintSurface::DrawImage(context, image, float(x), float(y), float(dw), float(dh), 1.0f,
+            LImageInterpolationMode {});
+        return;
     }
     // Without the picture the maker's name stands in its place.
     const double s = GetBackingScale();
     context.SetFont(LFontAttributes("", float(s * LGuiFont::GetSystemFontSize()), LFontStyleBold));
     context.mTextColor = LGuiColorAlpha(LGuiColor(0, 0x3200, 0xC600));
     LPaintSurface::DrawText(context, "ZOR Software", 0, 0, W, H, LAlignmentXRight,
-        LAlignmentYCenter, LTextWrappingNone, LTextTrimmingEllipsis);
+        LAlignmentYCenter, LTextWrappingWord, LTextTrimmingNone);
 }
 
 void LSuiteLogoControl::EvMouseIn()
