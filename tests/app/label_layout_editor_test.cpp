@@ -209,11 +209,16 @@ TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)
     VTLabelLayoutEditorDialog dialog(disc, designs, current);
     int printers = 0;
     VTPrinterTrayID other = VTPrinterTrayID(0);
+    std::vector<int> enabled;
     uitest::When([&] { return Shown(dialog); },
         [&] {
             CloseAtEnd guard { dialog };
             uitest::Pump(100);
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("disc"));
+            for (int id = VTLabelLayoutEditorDialog::kCmdNew;
+                 id <= VTLabelLayoutEditorDialog::kCmdDeleteTemplate; ++id)
+                if (dialog.GetNativeToolbar() && dialog.GetNativeToolbar()->isItemEnabled(id))
+                    enabled.push_back(id);
             auto& list = dialog.LayoutPanel()->PaperList();
             for (int i = 0; list.PDLGetItemData(1001, i) != (unsigned long)-1 && i < 300; ++i)
                 ++printers;
@@ -233,6 +238,10 @@ TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)
             dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
         });
     dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    // Only "Importera" and "Exportera".
+    EXPECT_EQ(enabled,
+        (std::vector<int> {
+            VTLabelLayoutEditorDialog::kCmdImport, VTLabelLayoutEditorDialog::kCmdExport }));
     EXPECT_GT(printers, 5);
     EXPECT_EQ(disc.printMedium, VTPrintMediumDisc);
     EXPECT_EQ(disc.printerTray, other);
