@@ -18,6 +18,7 @@
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LInstaller.h"
 #include "lfw/zor/LZORHooks.h"
+#include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
@@ -36,6 +37,7 @@ namespace {
 constexpr int kCmdPostInit = 3332;
 constexpr int kCmdRetryQuit = LFourCC("QtNc");
 constexpr int kCmdAbout = LFourCC("abou");
+constexpr int kCmdSuite = 98; // "ZOR-Paket" on every tab of the tabbed toolbar
 constexpr int kCmdPreferences = LFourCC("pref");
 constexpr int kCmdHide = LFourCC("hide");
 constexpr int kCmdQuit = LFourCC("quit");
@@ -562,6 +564,9 @@ void LMainWindow::Command(int id, int code)
         return;
     case kCmdAbout:
         LAboutBoxShow(static_cast<LMacWindow*>(this));
+        return;
+    case kCmdSuite:
+        LZORSuiteLaunch(GetContentView(), LZORSuiteDialog::szDefaultTabName);
         return;
     case kCmdMaximize:
         CmOpen();
