@@ -32,6 +32,7 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -1135,4 +1136,31 @@ TEST_F(ProjectViewer, PanelButtonsAreUndoableEdits)
     ASSERT_NE(f.Design()->backgroundBrush.Get(), nullptr);
     EXPECT_EQ(f.Design()->backgroundBrush->kind, solid.kind);
     uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panel-edits");
+}
+
+TEST_F(ProjectViewer, AnUnusableDataFolderFailsSilentlyAndIsRetried)
+{
+    Fixture f;
+    std::string folder = DataFolder();
+    while (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    // A file where the folder should be: nothing can be written there, even by root.
+    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
+    std::ofstream(folder) << "ingen mapp";
+    LUserSettingSetString("AutoSave", "FileName", "förra");
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "förra");
+    unlink(folder.c_str());
+    Tick(f.viewer, 3);
+    const std::string path = Setting("AutoSave", "FileName");
+    EXPECT_EQ(path.rfind(folder + "/Untitled_", 0), 0u) << path;
+    EXPECT_TRUE(Exists(path));
+    // Only the autosave itself is there: no temporary file was left behind.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    f.viewer.SetProject(nullptr);
 }
