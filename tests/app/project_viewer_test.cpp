@@ -405,6 +405,14 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(image, false);
     ASSERT_EQ(f.Count(), 2u);
     EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
+    EXPECT_EQ(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(std::string(f.Design()->backgroundImagePath), png);
+    // Undone, the brush is back.
+    f.viewer.Undo();
+    EXPECT_NE(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(f.Count(), 1u);
+    f.viewer.Redo();
+    ASSERT_EQ(f.Count(), 2u);
 
     // Deleting that background clears the design's path.
     snprintf(f.Design()->backgroundImagePath, 260, "%s", png.c_str());
