@@ -1,7 +1,8 @@
 // The painted tab bar with 300 tabs against a scrollable GtkNotebook of 300 pages: one frame of
 // the scrolling animation (layout and paint) against a repaint of the notebook, and a click on a
 // tab (selection, layout and paint) against switching the notebook's page and repainting it.
-// Both sides paint into an image of the same size. Needs a display (run under xvfb-run).
+// Both sides paint into an image of the same size. A third measure shows what a layout would
+// cost if the bar measured every caption each time. Needs a display (run under xvfb-run).
 #include "lfw/gui/LTabBar.h"
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LNativeWindow.h"
@@ -92,6 +93,24 @@ void BM_TabBarClick(benchmark::State& state)
     }
 }
 BENCHMARK(BM_TabBarClick)->Unit(benchmark::kMicrosecond);
+
+// What every layout would cost without the caption widths kept: all 300 captions measured.
+void BM_TabBarMeasureEveryCaption(benchmark::State& state)
+{
+    if (!LUiInit()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    BarWindow w;
+    const int pixels = int(1.3 * w.window.CharHeightPixels() + 0.5);
+    for (auto _ : state) {
+        int total = 0;
+        for (LTab* t = w.bar.GetTabAtIndex(0); t; t = t->next)
+            total += w.bar.GetTextWidth(t->text, "Arial", pixels);
+        benchmark::DoNotOptimize(total);
+    }
+}
+BENCHMARK(BM_TabBarMeasureEveryCaption)->Unit(benchmark::kMicrosecond);
 
 // The notebook in a window of the bar's width, its pages empty, painted on its own.
 struct NotebookWindow {

@@ -15,15 +15,6 @@ namespace {
 
 constexpr float kUnbounded = 2147483648.0f;
 
-LFontAttributes AttributesOf(const LGuiFont& font)
-{
-    char name[260] = "";
-    font.GetName(name, sizeof name);
-    uint32_t style
-        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
-    return LFontAttributes(name, font.GetSizef(), style);
-}
-
 void Fill(cairo_t* cr, int r, int g, int b, double x, double y, double w, double h)
 {
     if (w <= 0 || h <= 0)
@@ -50,6 +41,14 @@ void HLine(cairo_t* cr, const LGuiColor& c, double x1, double x2, double y, doub
 const LGuiColor kWindowFrame = LGuiColor::FromRGB8(170, 170, 170);
 const LGuiColor kLightGray = LGuiColor::FromRGB8(170, 170, 170);
 
+// The window whose content view this is (or that holds the view).
+LWindow* WindowOf(LView* contentView)
+{
+    if (auto* w = dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(contentView)))
+        return w;
+    return LMacWindow::GetControlParent(contentView);
+}
+
 } // namespace
 
 // --- status bar
@@ -75,7 +74,7 @@ LStatusBar::~LStatusBar()
 
 void LStatusBar::StatusBarInit(LView* contentView, int)
 {
-    LWindow* window = LMacWindow::GetControlParent(contentView);
+    LWindow* window = WindowOf(contentView);
     if (!window)
         return;
     if (!window->GetControlHandle(kLStatusBarControlId))
@@ -99,7 +98,8 @@ void LStatusBar::StatusBarSetParts(int count, const int* rightEdges)
     int left = 0;
     for (int i = 0; i < count; ++i) {
         const int edge = rightEdges ? rightEdges[i] : -1;
-        const int width = edge == -1 ? total : edge - left;
+        // A right edge left of the one before gives an empty part, not a negative one.
+        const int width = edge == -1 ? std::max(0, total) : std::max(0, edge - left);
         fParts[i].width = width;
         total -= width;
         left += width;
@@ -146,7 +146,7 @@ void LStatusBar::StatusBarSetCommand(int part, int command)
 
 void LStatusBar::StatusBarLayout(LView* contentView, int& width, int& height)
 {
-    LWindow* window = LMacWindow::GetControlParent(contentView);
+    LWindow* window = WindowOf(contentView);
     if (!window)
         return;
     LView* bar = window->GetControlHandle(kLStatusBarControlId);
@@ -246,10 +246,7 @@ void LStatusBarPainter::Paint(LPaintContext& context)
     const int icon = int(16 * s);
     const int margin = int(cx * 1.25 + 0.5);
     context.mTextColor = LGuiColorAlpha::FromRGBA8(0, 0, 0, 255);
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    LFontAttributes font = AttributesOf(fFont);
-    font.size = float(fPointSize * s);
-    context.SetFont(font);
+    LPaintFontScope font(context, fFont); // in device pixels already
     int left = 0;
     for (int i = 0; i < pOwner->iPartCount; ++i) {
         const LStatusBar::Part& part = pOwner->fParts[i];
@@ -270,7 +267,6 @@ void LStatusBarPainter::Paint(LPaintContext& context)
                 float(GetHeight()), LAlignmentXLeft, LAlignmentYTop, LTextWrappingNone,
                 LTextTrimmingEllipsis, true);
     }
-    context.SetFont(previous);
 }
 
 // --- info bar
@@ -503,11 +499,7 @@ void LInfoBarBase::Prepaint(LPaintContext& context)
         fFont.CreateFromDialog(GetPaintView(), 0, false, false);
         bFontMade = true;
     }
-    const double s = GetBackingScale();
-    LFontAttributes font = AttributesOf(fFont);
-    font.size = float(fFont.GetSizef() * s);
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(font);
+    LPaintFontScope font(context, fFont); // in device pixels already
     double ux = 0, uy = 0, uw = 0, uh = 0;
     context.GetClientRect(ux, uy, uw, uh);
     const int width = GetWidth(), height = GetHeight();
@@ -570,5 +562,4 @@ void LInfoBarBase::Prepaint(LPaintContext& context)
         DrawButton(context, fButtons[i], x, widths[i], height);
         x += widths[i];
     }
-    context.SetFont(previous);
 }

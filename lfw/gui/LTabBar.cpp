@@ -807,9 +807,7 @@ void LTabBar::EvMButtonDown(int x, int y)
 {
     if (!bMiddleClickCloses)
         return;
-    LTab* tab = MapPointToTab(x, y, false);
-    if (tab && tab != closePressedTab)
-        closePressedTab = tab;
+    closePressedTab = MapPointToTab(x, y, false);
     hotTab = nullptr;
     SetCapture();
     Update();

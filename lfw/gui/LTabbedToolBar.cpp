@@ -74,6 +74,7 @@ void LTabbedToolBar::TabbedToolBarInit(LWindow& window, const LTabbedToolBarTab*
 {
     if (!d)
         return;
+    LTabbedToolBarInstallHooks();
     d->TabbedToolBarInit(window, tabs, keys, keyCount, controlId);
     if (LView* content = window.GetContentView())
         content->SetAssociatedValue(&kTabbedToolbarKey, uint64_t(uintptr_t(this)));
@@ -223,6 +224,8 @@ LTabbedToolBarPrivate::~LTabbedToolBarPrivate()
             == uint64_t(uintptr_t(&owner)))
         parent->GetContentView()->RemoveAssociatedValue(&kTabbedToolbarKey);
     fTabs.clear();
+    if (fRowColumn)
+        cairo_surface_destroy(fRowColumn);
     DestroyPaintControl();
 }
 
@@ -405,15 +408,6 @@ LTabbedToolBarTabInternal* LTabbedToolBarPrivate::SelectedTab()
 
 namespace {
 
-LFontAttributes AttributesOf(const LGuiFont& font)
-{
-    char name[260] = "";
-    font.GetName(name, sizeof name);
-    uint32_t style
-        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
-    return LFontAttributes(name, font.GetSizef(), style);
-}
-
 float TextWidth(LPaintContext& context, const char* text)
 {
     float w = 0, h = 0;
@@ -428,14 +422,18 @@ int LTabbedToolBarPrivate::TabWidth(LPaintContext& context, int tab) const
 {
     const LTabbedToolBarTabInternal& t = fTabs[size_t(tab)];
     const double s = Scale();
-    const int text = int(std::ceil(TextWidth(context, t.name ? t.name.get() : "")));
+    const float size = context.GetFont().GetSizef();
+    if (t.measuredFontSize != size) {
+        t.nameWidth = int(std::ceil(TextWidth(context, t.name ? t.name.get() : "")));
+        t.measuredFontSize = size;
+    }
+    const int text = t.nameWidth;
     return std::max(text + int(8 * s), int(74 * s)) - t.shrink;
 }
 
 int LTabbedToolBarPrivate::TabsWidth(LPaintContext& context) const
 {
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fFont));
+    LPaintFontScope font(context, fFont);
     int total = 0;
     for (size_t i = 0; i + 1 < fTabs.size() && fTabs[i].name; ++i) {
         if (fTabs[i].hidden)
@@ -444,7 +442,6 @@ int LTabbedToolBarPrivate::TabsWidth(LPaintContext& context) const
         if (fTabs[i + 1].name)
             total += M;
     }
-    context.SetFont(previous);
     return total;
 }
 
@@ -463,8 +460,13 @@ void LTabbedToolBarPrivate::MeasureToolbarButton(LPaintContext& context, LToolBa
         item.width = int(22 * s);
         rightToLeft = true;
     } else {
-        item.width = std::max(Round(4 * cw) + int(32 * s),
-            int(std::ceil(TextWidth(context, item.label))) + Round(2 * cw));
+        const float size = context.GetFont().GetSizef();
+        if (item.measuredFontSize != size) {
+            item.labelWidth = int(std::ceil(TextWidth(context, item.label)));
+            item.measuredFontSize = size;
+            item.measuredWrapWidth = -1;
+        }
+        item.width = std::max(Round(4 * cw) + int(32 * s), item.labelWidth + Round(2 * cw));
         if (item.mask & (kLTbMaskSplitDropdown | kLTbMaskWholeDropdown))
             item.width += Round(1.875 * cw);
     }
@@ -492,7 +494,8 @@ void LTabbedToolBarPrivate::LayoutTabStrip(LPaintContext& context)
 
     fShareBar.iRight = iHelpX - m;
     fShareBar.iTop = iHelpY;
-    const int needed = TabsWidth(context) + M;
+    const int tabsWidth = TabsWidth(context);
+    const int needed = tabsWidth + M;
     const int room = fShareBar.iRight - fShareBar.iWidth;
     if (!bShareBarShown && bShareBarWanted && needed <= room) {
         ShareLinkBarShow();
@@ -522,21 +525,19 @@ void LTabbedToolBarPrivate::LayoutTabStrip(LPaintContext& context)
 
     // Too little room: the tabs give up width from the last one, never below text + 8.
     const int available = iHelpX;
-    const int tabsWidth = TabsWidth(context);
     if (tabsWidth > available) {
         int excess = tabsWidth - available;
-        const LFontAttributes previous = AttributesOf(context.GetFont());
-        context.SetFont(AttributesOf(fFont));
+        LPaintFontScope font(context, fFont);
         for (int i = last - 1; i >= 0 && excess >= 1; --i) {
             LTabbedToolBarTabInternal& tab = fTabs[size_t(i)];
             if (tab.hidden || !tab.name)
                 continue;
-            const int text = int(std::ceil(TextWidth(context, tab.name.get())));
+            TabWidth(context, i); // measures the name
+            const int text = tab.nameWidth;
             const int give = std::max(0, std::min(excess, TabWidth(context, i) - text - 8));
             tab.shrink = give;
             excess -= give;
         }
-        context.SetFont(previous);
     }
 }
 

@@ -15,15 +15,6 @@ int Round(double v)
 
 constexpr float kUnbounded = 2147483648.0f;
 
-LFontAttributes AttributesOf(const LGuiFont& font)
-{
-    char name[260] = "";
-    font.GetName(name, sizeof name);
-    uint32_t style
-        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
-    return LFontAttributes(name, font.GetSizef(), style);
-}
-
 void SetSource(cairo_t* cr, const LGuiColor& c)
 {
     cairo_set_source_rgb(cr, c.GetRedF(), c.GetGreenF(), c.GetBlueF());
@@ -89,6 +80,37 @@ void PressedBackground(LPaintContext& context, int x, int y, int w, int h)
 
 } // namespace
 
+LToolBarItemInternal::~LToolBarItemInternal()
+{
+    for (ScaledLook& look : scaled)
+        if (look.surface)
+            cairo_surface_destroy(look.surface);
+}
+
+void LToolBarItemInternal::DrawLook(cairo_t* cr, int look, int x, int y, int size)
+{
+    const LGuiJPG& image = look == 1 ? images.GetDisabled()
+        : look == 2                  ? images.GetPressed()
+                                     : images.GetNormal();
+    if (!image.HasImage() || size <= 0)
+        return;
+    ScaledLook& cache = scaled[look];
+    if (!cache.surface || cache.size != size) {
+        if (cache.surface)
+            cairo_surface_destroy(cache.surface);
+        cache.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+        cache.size = size;
+        cairo_t* scratch = cairo_create(cache.surface);
+        image.DrawTransparent(scratch, 0, 0, size, size, 1.0f);
+        cairo_destroy(scratch);
+    }
+    cairo_save(cr);
+    cairo_set_source_surface(cr, cache.surface, x, y);
+    cairo_rectangle(cr, x, y, size, size);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
 void LTabbedToolBarPrivate::Prepaint(LPaintContext& context)
 {
     cairo_t* cr = context.GetPlatformContext();
@@ -105,25 +127,25 @@ void LTabbedToolBarPrivate::Prepaint(LPaintContext& context)
     help.DrawTransparent(cr, iHelpX, iHelpY, S, S, 1.0f);
     Line(cr, fLinePen.color, 0, T - 1, W, T - 1);
 
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fFont));
-    int x = M;
-    const int last = int(fTabs.size()) - 1;
-    for (int i = 0; i < last && fTabs[size_t(i)].name; ++i) {
-        LTabbedToolBarTabInternal& tab = fTabs[size_t(i)];
-        if (tab.hidden)
-            continue;
-        tab.x = x;
-        tab.width = TabWidth(context, i);
-        if (i == iSelectedTab)
-            DrawTab(context, tab, &fSelectedColours, false);
-        else if (i == iHotTab)
-            DrawTab(context, tab, &fHotColours, true);
-        else
-            DrawTab(context, tab, nullptr, false);
-        x = tab.x + tab.width + M;
+    {
+        LPaintFontScope font(context, fFont);
+        int x = M;
+        const int last = int(fTabs.size()) - 1;
+        for (int i = 0; i < last && fTabs[size_t(i)].name; ++i) {
+            LTabbedToolBarTabInternal& tab = fTabs[size_t(i)];
+            if (tab.hidden)
+                continue;
+            tab.x = x;
+            tab.width = TabWidth(context, i);
+            if (i == iSelectedTab)
+                DrawTab(context, tab, &fSelectedColours, false);
+            else if (i == iHotTab)
+                DrawTab(context, tab, &fHotColours, true);
+            else
+                DrawTab(context, tab, nullptr, false);
+            x = tab.x + tab.width + M;
+        }
     }
-    context.SetFont(previous);
 
     if (LTabbedToolBarTabInternal* tab = SelectedTab())
         DrawToolbar(context, *tab);
@@ -164,13 +186,35 @@ void LTabbedToolBarPrivate::DrawToolbarBackground(LPaintContext& context)
     const int W = mWidth;
     auto dim = [](double v) { return uint8_t(int(v * 0.87)); };
     cairo_t* cr = context.GetPlatformContext();
+    // The gradient is one column repeated across the row: drawn once per height.
+    if (!fRowColumn || cairo_image_surface_get_height(fRowColumn) != B) {
+        if (fRowColumn)
+            cairo_surface_destroy(fRowColumn);
+        fRowColumn = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, std::max(1, B));
+        cairo_t* column = cairo_create(fRowColumn);
+        {
+            LPaintContext columnContext(column, 1, B);
+            cairo_set_antialias(column, CAIRO_ANTIALIAS_NONE);
+            LPaintSurface::_FillRectGradient(columnContext,
+                LGuiColorAlpha::FromRGBA8(255, 255, 255, 255),
+                LGuiColorAlpha::FromRGBA8(dim(kControlBackground.GetRedF() * 255),
+                    dim(kControlBackground.GetGreenF() * 255),
+                    dim(kControlBackground.GetBlueF() * 255), 255),
+                true, 0, 0, 1, B);
+        }
+        cairo_destroy(column);
+    }
     cairo_save(cr);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    LPaintSurface::_FillRectGradient(context, LGuiColorAlpha::FromRGBA8(255, 255, 255, 255),
-        LGuiColorAlpha::FromRGBA8(dim(kControlBackground.GetRedF() * 255),
-            dim(kControlBackground.GetGreenF() * 255), dim(kControlBackground.GetBlueF() * 255),
-            255),
-        true, 0, T, W, B);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(fRowColumn);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+    cairo_matrix_t m;
+    cairo_matrix_init_translate(&m, 0, -T);
+    cairo_pattern_set_matrix(pattern, &m);
+    cairo_set_source(cr, pattern);
+    cairo_rectangle(cr, 0, T, W, B);
+    cairo_fill(cr);
+    cairo_pattern_destroy(pattern);
     cairo_restore(cr);
     Line(cr, LGuiColor::FromRGB8(0, 0, 0), 0, T + B - 1, W, T + B - 1);
 }
@@ -178,13 +222,11 @@ void LTabbedToolBarPrivate::DrawToolbarBackground(LPaintContext& context)
 void LTabbedToolBarPrivate::DrawToolbar(LPaintContext& context, LTabbedToolBarTabInternal& tab)
 {
     DrawToolbarBackground(context);
-    const LFontAttributes previous = AttributesOf(context.GetFont());
-    context.SetFont(AttributesOf(fSmallFont));
+    LPaintFontScope font(context, fSmallFont);
     const std::vector<char> shown = LayoutButtonRow(context, tab);
     for (int i = tab.itemCount - 1; i >= 0; --i)
         if (i < int(shown.size()) && shown[size_t(i)])
             DrawButton(context, tab.items[i]);
-    context.SetFont(previous);
 }
 
 void LTabbedToolBarPrivate::DrawButton(LPaintContext& context, LToolBarItemInternal& item)
@@ -220,13 +262,19 @@ void LTabbedToolBarPrivate::DrawButton(LPaintContext& context, LToolBarItemInter
         item.drawn = false;
         return;
     }
-    float lw = 0, lh = 0;
-    const LDrawTextFormat wrap(
-        LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
-    if (item.label[0])
-        LPaintSurface::MeasureText(context, lw, lh, item.label,
-            LBoundingBox2T<float>(0.0f, 0.0f, float(item.width), kUnbounded), wrap);
-    const int textH = int(std::ceil(lh));
+    // The wrapped label's height, measured again when the width or the font changed (a font
+    // change clears the width measured by the layout, and with it this).
+    if (item.measuredWrapWidth != item.width) {
+        float lw = 0, lh = 0;
+        const LDrawTextFormat wrap(
+            LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
+        if (item.label[0])
+            LPaintSurface::MeasureText(context, lw, lh, item.label,
+                LBoundingBox2T<float>(0.0f, 0.0f, float(item.width), kUnbounded), wrap);
+        item.labelHeight = int(std::ceil(lh));
+        item.measuredWrapWidth = item.width;
+    }
+    const int textH = item.labelHeight;
     const int ix = item.x + contentWidth / 2 - icon / 2;
     const int iy = item.y + int(8 * s);
     const int ly = item.y + item.height - q - textH;
@@ -234,7 +282,7 @@ void LTabbedToolBarPrivate::DrawButton(LPaintContext& context, LToolBarItemInter
     const bool isDown = item.pressed || item.checked;
     if (!item.enabled) {
         if (haveImage)
-            item.images.GetDisabled().DrawTransparent(cr, ix, iy, icon, icon, 1.0f);
+            item.DrawLook(cr, 1, ix, iy, icon);
         if (item.mask & kLTbMaskSplitDropdown)
             DrawButtonDropdown(context, item, icon);
         else if (item.mask & kLTbMaskWholeDropdown)
@@ -246,10 +294,9 @@ void LTabbedToolBarPrivate::DrawButton(LPaintContext& context, LToolBarItemInter
                 context, ix - int(4 * s), iy - int(4 * s), icon + int(16 * s), icon + int(6 * s));
         if (haveImage) {
             if (isDown)
-                item.images.GetPressed().DrawTransparent(
-                    cr, ix + int(s), iy + int(s), icon, icon, 1.0f);
+                item.DrawLook(cr, 2, ix + int(s), iy + int(s), icon);
             else
-                item.images.GetNormal().DrawTransparent(cr, ix, iy, icon, icon, 1.0f);
+                item.DrawLook(cr, 0, ix, iy, icon);
         }
         if (item.mask & kLTbMaskSplitDropdown)
             DrawButtonDropdown(context, item, icon);
@@ -261,8 +308,36 @@ void LTabbedToolBarPrivate::DrawButton(LPaintContext& context, LToolBarItemInter
         const int lx = item.x + (isDown ? 1 : 0);
         const int w
             = (item.mask & kLTbMaskSplitDropdown) ? item.width - Round(1.875 * cw) : item.width;
-        LPaintSurface::_DrawText(context, item.label, float(lx), float(ly), float(w), float(textH),
-            LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone, true);
+        // Centred, top-aligned and word-wrapped in (lx, ly, w, textH), as the text service
+        // draws it, from a layout the item keeps between paints.
+        const platform::text::FontRef& font = context.GetFont().GetPlatformFont();
+        if (!item.labelLayout || item.layoutFont != font.get() || item.layoutWidth != w
+            || item.layoutHeight != textH) {
+            if (!item.labelLayout) {
+                item.labelLayout = std::make_unique<platform::text::TextLayout>();
+                item.labelLayout->SetText(item.label);
+                item.labelLayout->SetAlignment(platform::text::Align::Center);
+                item.labelLayout->SetWrap(platform::text::Wrap::Word);
+                item.labelLayout->SetEllipsizeEnd(false);
+            }
+            item.labelLayout->SetFont(font, false, false);
+            item.labelLayout->SetWidth(w);
+            item.labelLayout->SetHeight(textH);
+            item.layoutFont = font.get();
+            item.layoutWidth = w;
+            item.layoutHeight = textH;
+        }
+        platform::text::TextPaint paint;
+        paint.fill[0] = context.mTextColor.GetRed8() / 255.0;
+        paint.fill[1] = context.mTextColor.GetGreen8() / 255.0;
+        paint.fill[2] = context.mTextColor.GetBlue8() / 255.0;
+        paint.fill[3] = context.mTextColor.alpha / 255.0;
+        if (w > 0 && textH > 0) {
+            cairo_save(cr);
+            cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+            item.labelLayout->Draw(cr, lx, ly, paint);
+            cairo_restore(cr);
+        }
     }
     item.drawn = true;
 }

@@ -7,6 +7,7 @@
 #include "lfw/gui/LToolBarShareLinkBar.h"
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/mac/LGuiImage.h"
+#include "platform/text/TextLayout.h"
 
 #include <chrono>
 #include <memory>
@@ -29,7 +30,10 @@ enum : int {
 
 class LToolBarItemInternal {
 public:
-    virtual ~LToolBarItemInternal() = default;
+    LToolBarItemInternal() = default;
+    virtual ~LToolBarItemInternal();
+    LToolBarItemInternal(const LToolBarItemInternal&) = delete;
+    LToolBarItemInternal& operator=(const LToolBarItemInternal&) = delete;
 
     // The mask of an item type (its low byte).
     static int TypeMaskGetFromItem(int type);
@@ -54,6 +58,24 @@ public:
     bool checked = false;
     LKey key;
     char keyDescription[260] = "";
+    // Measurements of the label, kept while the font size and width stay the same (a live
+    // resize repaints at every step; shaping the same texts again is what it would spend).
+    // The normal, disabled and pressed looks at the size they are drawn (made on first use).
+    struct ScaledLook {
+        cairo_surface_t* surface = nullptr;
+        int size = 0;
+    };
+    ScaledLook scaled[3];
+    void DrawLook(cairo_t* cr, int look, int x, int y, int size);
+    // The label laid out as it is drawn, kept while font and width stay the same.
+    std::unique_ptr<platform::text::TextLayout> labelLayout;
+    const void* layoutFont = nullptr;
+    int layoutWidth = -1;
+    int layoutHeight = -1;
+    float measuredFontSize = -1;
+    int labelWidth = 0;
+    int measuredWrapWidth = -1;
+    int labelHeight = 0;
 };
 
 struct LTabbedToolBarTabInternal {
@@ -65,6 +87,8 @@ struct LTabbedToolBarTabInternal {
     int x = 0, width = 0, shrink = 0;
     bool hidden = false;
     bool nameOwned = true;
+    mutable float measuredFontSize = -1; // the name's width in that font size
+    mutable int nameWidth = 0;
 };
 
 class LTabbedToolBarPrivate : public LPaintControlPrePaint {
@@ -187,6 +211,7 @@ public:
     std::chrono::steady_clock::time_point fChevronClosed {};
     int iChevronMenus = 0; // how often the overflow menu opened
     std::string fTip;
+    cairo_surface_t* fRowColumn = nullptr; // one column of the button row's gradient
     bool bDestroying = false;
     // Gone when the toolbar is: a command handler may close the window under a handler.
     std::shared_ptr<int> fAlive = std::make_shared<int>(0);

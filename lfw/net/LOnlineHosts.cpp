@@ -26,6 +26,7 @@ const char* LOnlineGetDefaultHost(const char* key)
         { kLOnlineFacebookStart, "https://www.facebook.example/" },
         { kLOnlineFacebookAppId, "1000000000000001" },
         { kLOnlineLinkedInShare, "https://www.linkedin.example" },
+        { kLOnlineComponentServer, "https://www.vorantel.example" },
     };
     for (const auto& h : kHosts)
         if (std::strcmp(h.key, key) == 0)

@@ -11,6 +11,8 @@ inline constexpr const char* kLOnlineWebSite = "WebSite";
 inline constexpr const char* kLOnlineWebSite2 = "WebSite2";
 inline constexpr const char* kLOnlineBugPage = "BugPage";
 inline constexpr const char* kLOnlineVersionHost = "VersionHost";
+// The component server of the clipart libraries: a scheme and host (with an optional ":port").
+inline constexpr const char* kLOnlineComponentServer = "ComponentServer";
 // Full page addresses of the maker's social-network pages.
 inline constexpr const char* kLOnlineFacebookPage = "FacebookPage";
 inline constexpr const char* kLOnlineTwitterPage = "TwitterPage";

@@ -399,7 +399,7 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     // A picture by path replaces the brush.
     TemporaryFolder folder;
     std::string png = (folder / "bild.png");
-    ASSERT_EQ(system(("convert -size 20x10 xc:red '" + png + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 20x10 xc:red '" + png + "'").c_str()), 0);
     VTBackgroundFill image;
     snprintf(image.path, sizeof image.path, "%s", png.c_str());
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(image, false);
@@ -450,7 +450,7 @@ TEST_F(ProjectViewer, QueuedImageLoadNamesTheOverlayAfterTheFile)
     Fixture f;
     TemporaryFolder folder;
     std::string jpg = (folder / "semester.jpg");
-    ASSERT_EQ(system(("convert -size 30x20 xc:blue '" + jpg + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 30x20 xc:blue '" + jpg + "'").c_str()), 0);
     VTProcessProjectViewerAddOverlayImage job;
     job.viewer = &f.viewer;
     snprintf(job.path, sizeof job.path, "%s", jpg.c_str());
@@ -513,7 +513,7 @@ TEST_F(ProjectViewer, PastesOtherProgramsTextAndPictures)
     EXPECT_STREQ(text->GetText(), "Från en annan app");
 
     std::string png = (folder / "p.png");
-    ASSERT_EQ(system(("convert -size 16x12 xc:green '" + png + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 16x12 xc:green '" + png + "'").c_str()), 0);
     XclipPut(png, "image/png");
     EXPECT_TRUE(f.viewer.ClipboardPasteItems());
     ASSERT_EQ(f.Count(), 2u);

@@ -16,6 +16,8 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+// Last: the X headers define names the others use.
+#include <gdk/gdkx.h>
 
 namespace {
 
@@ -596,4 +598,39 @@ TEST_F(TabbedToolBar, HostileTablesAndHandlers)
     w.toolbar.reset();
     uitest::Pump(450);
     SUCCEED();
+}
+
+TEST_F(TabbedToolBar, ScaleChangeMidDragRescalesSizesAndShareBar)
+{
+    if (getenv("GDK_SCALE"))
+        GTEST_SKIP() << "starts at scale 1";
+    GdkDisplay* display = gdk_display_get_default();
+    if (!GDK_IS_X11_DISPLAY(display))
+        GTEST_SKIP() << "not X11";
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    LTabbedToolBarPrivate& d = w.d();
+    Painted before(d);
+    std::vector<int> offsets;
+    for (int i = 0; i < d.fShareBar.GetButtonCount(); ++i)
+        offsets.push_back(d.fShareBar.GetButton(i).xOffset);
+    // A press on a button, then the scale doubles before the release.
+    LToolBarItemInternal& item = w.ItemOf(502);
+    d.EvLButtonDown(item.x + 3, item.y + 5);
+    ASSERT_TRUE(item.pressed);
+    gdk_x11_display_set_window_scale(display, 2);
+    const bool changed = uitest::PumpUntil([&] { return d.T == 52; }, 3000);
+    if (changed) {
+        EXPECT_EQ(d.B, 117);
+        for (int i = 0; i < d.fShareBar.GetButtonCount(); ++i)
+            EXPECT_EQ(d.fShareBar.GetButton(i).xOffset, int(offsets[size_t(i)] * 2 - 0.5)) << i;
+        EXPECT_EQ(d.fShareBar.iWidth, d.fShareBar.GetPitch() * 4);
+    }
+    d.EvMouseMove(item.x + 3, item.y + 5);
+    d.EvLButtonUp(item.x + 3, item.y + 5);
+    Painted after(d);
+    gdk_x11_display_set_window_scale(display, 1);
+    uitest::PumpUntil([&] { return d.T == 26; }, 3000);
+    if (!changed)
+        GTEST_SKIP() << "the display did not change its scale";
 }
