@@ -1175,3 +1175,27 @@ TEST_F(ProjectViewer, AnUnusableDataFolderFailsSilentlyAndIsRetried)
     EXPECT_EQ(files, 1);
     f.viewer.SetProject(nullptr);
 }
+
+TEST_F(ProjectViewer, TheLabelLayoutPanelPagesThroughTheLayout)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    VTProjectViewerPanelLabelLayout& panel = *f.viewer.labelLayoutPanel;
+    const size_t pages = f.project->GetLabelLayout()->pages.GetCount();
+    ASSERT_GE(pages, 2u);
+    EXPECT_EQ(panel.pages.iCurrentPage, 1u);
+    EXPECT_EQ(panel.pages.iPageCount, pages);
+    EXPECT_STREQ(panel.name.GetText(), f.project->GetLabelLayout()->name);
+    const VTTemplateFormat first = f.Design()->GetFormat();
+    panel.pages.SendCommand(1002); // next
+    EXPECT_EQ(panel.pages.iCurrentPage, 2u);
+    EXPECT_NE(f.Design()->GetFormat(), first);
+    EXPECT_EQ(f.viewer.GetSelectedLabelLayoutTemplate(), f.viewer.paginator.GetCurrentTemplate());
+    // A click on the panel's title makes it the open one.
+    f.viewer.EvInterWinMessage(kLTitledPanelTitleClicked, kVTPanelLabelLayout, 0);
+    EXPECT_FALSE(panel.bCollapsed);
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-second-page");
+    panel.pages.SendCommand(1000); // previous
+    EXPECT_EQ(panel.pages.iCurrentPage, 1u);
+    EXPECT_EQ(f.Design()->GetFormat(), first);
+}
