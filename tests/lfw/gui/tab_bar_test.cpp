@@ -4,6 +4,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LTabBar.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LPaintSurface.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
 #include "support/Screenshot.h"
@@ -604,4 +605,35 @@ TEST_F(TabBar, RealPointerOnACloseBoxShowsTheHotAndPressedCross)
     EXPECT_EQ(f.window.commands, (std::vector<int> { kClose }));
     EXPECT_EQ(bar.GetTabToClose(), b);
     EXPECT_EQ(bar.GetClosePressedTab(), nullptr);
+}
+
+TEST_F(TabBar, HotScrollArrowTakesTheFocusColour)
+{
+    Fixture f;
+    f.AddTabs(12);
+    LTabBar& bar = *f.bar;
+    const int w = bar.GetWidth(), h = bar.GetHeight();
+    ASSERT_TRUE(bar.CanScrollRight());
+    const LGuiColor focus = LPaintSurface::GetFocusIndicatorColor();
+    const Pixel want { focus.red >> 8, focus.green >> 8, focus.blue >> 8 };
+    // Whether the right button's end of the bar shows the focus colour somewhere.
+    auto showsFocus = [&] {
+        bool found = false;
+        Painted(bar, [&](const unsigned char* data, int stride) {
+            for (int y = 0; y < h && !found; ++y)
+                for (int x = w - h; x < w && !found; ++x) {
+                    const Pixel p = At(data, stride, x, y);
+                    found = std::abs(p.r - want.r) <= 1 && std::abs(p.g - want.g) <= 1
+                        && std::abs(p.b - want.b) <= 1;
+                }
+        });
+        return found;
+    };
+    EXPECT_FALSE(showsFocus());
+    bar.EvMouseMove(w - 4, h / 2);
+    ASSERT_TRUE(bar.IsScrollButtonRightHot());
+    EXPECT_TRUE(showsFocus());
+    bar.EvMouseMove(w / 2, h / 2);
+    EXPECT_FALSE(bar.IsScrollButtonRightHot());
+    EXPECT_FALSE(showsFocus());
 }
