@@ -32,6 +32,7 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -84,12 +85,29 @@ struct Fixture {
     }
     VTProjectTemplate* Design() { return viewer.GetCurrentTemplate(); }
     size_t Count() { return Design() ? Design()->GetCount() : 0; }
-    // The canvas's pixels as the window draws them now.
+    // The canvas's pixels as the window draws them now (the whole window is kept as the
+    // artefact; the panels' blinking caret stays out of the comparison).
     std::string Pixels(const char* name)
     {
+        // No window has the keyboard: the selection frame is drawn the same way every time.
+        uitest::FocusNowhere();
+        uitest::PumpUntil([&] { return !viewer.canvas.HasKeyboardFocus(); }, 1000);
         std::string path = uitest::Screenshot(window.GetNativeWindow(), name);
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
+        std::string pixels;
+        if (cairo_surface_status(shot) == CAIRO_STATUS_SUCCESS) {
+            int x = 0, y = 0, w = 0, h = 0;
+            viewer.GetControlPixels(kVTProjectViewerCanvasId, x, y, w, h);
+            const int stride = cairo_image_surface_get_stride(shot);
+            const unsigned char* data = cairo_image_surface_get_data(shot);
+            const int sw = cairo_image_surface_get_width(shot);
+            const int sh = cairo_image_surface_get_height(shot);
+            for (int row = y; row < y + h && row < sh; ++row)
+                pixels.append(reinterpret_cast<const char*>(data + row * stride + x * 4),
+                    size_t(std::max(0, std::min(w, sw - x))) * 4);
+        }
+        cairo_surface_destroy(shot);
+        return pixels;
     }
 };
 
@@ -390,6 +408,14 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(image, false);
     ASSERT_EQ(f.Count(), 2u);
     EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
+    EXPECT_EQ(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(std::string(f.Design()->backgroundImagePath), png);
+    // Undone, the brush is back.
+    f.viewer.Undo();
+    EXPECT_NE(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(f.Count(), 1u);
+    f.viewer.Redo();
+    ASSERT_EQ(f.Count(), 2u);
 
     // Deleting that background clears the design's path.
     snprintf(f.Design()->backgroundImagePath, 260, "%s", png.c_str());
@@ -1007,4 +1033,169 @@ TEST_F(ProjectViewer, APendingTextReportAfterCloseOrDestructionDoesNothing)
     uitest::Pump(400);
     EXPECT_STREQ(
         static_cast<VTOverlayText*>(project->templates.GetFirst()->first)->GetText(), "Före");
+}
+
+namespace {
+
+struct Observer : VTProjectViewerNotifyee {
+    int undoRedo = 0, selections = 0, menus = 0, selects = 0, edits = 0;
+    std::vector<VTLabelLayoutTemplate*> shown;
+    VTLabelLayoutTemplate* edited = nullptr;
+    void EvProjectViewerUndoRedoChanged(VTProjectViewer&) override { ++undoRedo; }
+    void EvProjectViewerOverlaySelectionChanged(VTProjectViewer&) override { ++selections; }
+    void EvProjectViewerContextMenuOpen(VTProjectViewer&) override { ++menus; }
+    void EvProjectViewerLabelLayoutSelectClicked(VTProjectViewer&) override { ++selects; }
+    void EvProjectViewerLabelLayoutEditClicked(VTProjectViewer&, VTLabelLayoutTemplate* t) override
+    {
+        ++edits;
+        edited = t;
+    }
+    void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t) override
+    {
+        shown.push_back(t);
+    }
+};
+
+} // namespace
+
+TEST_F(ProjectViewer, ObserversHearEditsSelectionsAndThePanelsButtons)
+{
+    Fixture f;
+    Observer o;
+    f.viewer.AddNotifyee(o);
+    f.viewer.AddOverlayText("Hörd");
+    EXPECT_EQ(o.undoRedo, 1);
+    EXPECT_GE(o.selections, 1);
+    f.viewer.Undo();
+    f.viewer.Redo();
+    EXPECT_EQ(o.undoRedo, 3);
+    f.viewer.canvas.EvContextMenuOpen();
+    EXPECT_EQ(o.menus, 1);
+    f.viewer.labelLayoutPanel->selectButton.SendCommand(1000);
+    f.viewer.labelLayoutPanel->editButton.SendCommand(1000);
+    EXPECT_EQ(o.selects, 1);
+    EXPECT_EQ(o.edits, 1);
+    EXPECT_EQ(o.edited, f.viewer.GetSelectedLabelLayoutTemplate());
+    ASSERT_NE(o.edited, nullptr);
+    EXPECT_EQ(o.edited->GetFormat(), VTTemplateFormatDisc);
+
+    // Another position through the paginator's choice: the case front's design is shown.
+    VTLabelLayoutTemplate* front = nullptr;
+    for (VTLabelLayoutPage* p = f.project->GetLabelLayout()->pages.GetFirst(); p && !front;
+         p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t && !front; t = t->next)
+            if (t->GetFormat() == VTTemplateFormatCaseCDFront)
+                front = t;
+    ASSERT_NE(front, nullptr);
+    o.shown.clear();
+    f.viewer.EvProjectViewerPanelLabelLayoutSelectionChanged(front);
+    EXPECT_EQ(f.Design()->GetFormat(), VTTemplateFormatCaseCDFront);
+    ASSERT_EQ(o.shown.size(), 1u);
+    EXPECT_EQ(o.shown[0], front);
+    EXPECT_EQ(f.viewer.paginator.GetCurrentTemplate(), front);
+    f.viewer.RemoveNotifyee(o);
+}
+
+TEST_F(ProjectViewer, CaseSpineWidthFollowsThePosition)
+{
+    Fixture f(false);
+    f.project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericDVDStandard);
+    f.viewer.SetProject(f.project.get());
+    VTLabelLayoutTemplate* dvd = nullptr;
+    for (VTLabelLayoutPage* p = f.project->GetLabelLayout()->pages.GetFirst(); p && !dvd;
+         p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t && !dvd; t = t->next)
+            if (t->GetFormat() == VTTemplateFormatCaseDVD)
+                dvd = t;
+    ASSERT_NE(dvd, nullptr);
+    dvd->GetTemplateData()->SetSpineWidth(9.5f);
+    f.viewer.SelectLabelLayoutTemplate(dvd, true);
+    ASSERT_EQ(f.Design()->GetFormat(), VTTemplateFormatCaseDVD);
+    EXPECT_FLOAT_EQ(f.Design()->GetTemplateData()->GetSpineWidth(), 9.5f);
+    // The panel's choice does not copy it.
+    dvd->GetTemplateData()->SetSpineWidth(12);
+    f.viewer.EvProjectViewerPanelLabelLayoutSelectionChanged(dvd);
+    EXPECT_FLOAT_EQ(f.Design()->GetTemplateData()->GetSpineWidth(), 9.5f);
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, PanelButtonsAreUndoableEdits)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    f.viewer.AddOverlayText("A");
+    f.viewer.AddOverlayText("B");
+    auto* b = static_cast<VTOverlayText*>(f.Design()->first->next);
+    // Rotate left with the text panel's transform row.
+    f.viewer.textPanel->transform.SendCommand(1000);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Rotate left");
+    EXPECT_FLOAT_EQ(b->rotation, 270);
+    // Lower: B goes under A; raise is offered again.
+    f.viewer.textPanel->transform.SendCommand(1005);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Lower");
+    EXPECT_EQ(f.Design()->first, b);
+    // The alignment pad.
+    f.viewer.textPanel->alignment.SendCommand(1000 + 2);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text alignment");
+    // A solid background brush from the fill editor, one step.
+    const uint64_t n = f.viewer.history.count;
+    LBrushInfo solid = SolidBrushInfo(LGuiColor { 10, 20, 30 });
+    f.viewer.templatePanel->picker.SetBrush(&solid);
+    f.viewer.templatePanel->picker.Apply();
+    EXPECT_EQ(f.viewer.history.count, n + 1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Background brush");
+    ASSERT_NE(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(f.Design()->backgroundBrush->kind, solid.kind);
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panel-edits");
+}
+
+TEST_F(ProjectViewer, AnUnusableDataFolderFailsSilentlyAndIsRetried)
+{
+    Fixture f;
+    std::string folder = DataFolder();
+    while (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    // A file where the folder should be: nothing can be written there, even by root.
+    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
+    std::ofstream(folder) << "ingen mapp";
+    LUserSettingSetString("AutoSave", "FileName", "förra");
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "förra");
+    unlink(folder.c_str());
+    Tick(f.viewer, 3);
+    const std::string path = Setting("AutoSave", "FileName");
+    EXPECT_EQ(path.rfind(folder + "/Untitled_", 0), 0u) << path;
+    EXPECT_TRUE(Exists(path));
+    // Only the autosave itself is there: no temporary file was left behind.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, TheLabelLayoutPanelPagesThroughTheLayout)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    VTProjectViewerPanelLabelLayout& panel = *f.viewer.labelLayoutPanel;
+    const size_t pages = f.project->GetLabelLayout()->pages.GetCount();
+    ASSERT_GE(pages, 2u);
+    EXPECT_EQ(panel.pages.iCurrentPage, 1u);
+    EXPECT_EQ(panel.pages.iPageCount, pages);
+    EXPECT_STREQ(panel.name.GetText(), f.project->GetLabelLayout()->name);
+    const VTTemplateFormat first = f.Design()->GetFormat();
+    panel.pages.SendCommand(1002); // next
+    EXPECT_EQ(panel.pages.iCurrentPage, 2u);
+    EXPECT_NE(f.Design()->GetFormat(), first);
+    EXPECT_EQ(f.viewer.GetSelectedLabelLayoutTemplate(), f.viewer.paginator.GetCurrentTemplate());
+    // A click on the panel's title makes it the open one.
+    f.viewer.EvInterWinMessage(kLTitledPanelTitleClicked, kVTPanelLabelLayout, 0);
+    EXPECT_FALSE(panel.bCollapsed);
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-second-page");
+    panel.pages.SendCommand(1000); // previous
+    EXPECT_EQ(panel.pages.iCurrentPage, 1u);
+    EXPECT_EQ(f.Design()->GetFormat(), first);
 }

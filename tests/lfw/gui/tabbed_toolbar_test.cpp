@@ -157,6 +157,59 @@ constexpr uint32_t RGB(int r, int g, int b)
     return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
 
+// The text of the first label inside a widget ("" when none).
+std::string LabelOf(GtkWidget* widget)
+{
+    if (GTK_IS_LABEL(widget))
+        return gtk_label_get_text(GTK_LABEL(widget));
+    std::string found;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* c = children; c && found.empty(); c = c->next)
+            found = LabelOf(GTK_WIDGET(c->data));
+        g_list_free(children);
+    }
+    return found;
+}
+
+// Chooses the item with the title in the pop-up menu that is showing (from a timer, while the
+// menu's own loop runs); false when none shows.
+gboolean ChooseInOpenMenu(gpointer data)
+{
+    const std::string title = *static_cast<std::string*>(data);
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
+        if (!child || !GTK_IS_MENU(child) || !gtk_widget_get_visible(child))
+            continue;
+        GList* items = gtk_container_get_children(GTK_CONTAINER(child));
+        for (GList* i = items; i; i = i->next) {
+            if (!GTK_IS_MENU_ITEM(i->data))
+                continue;
+            if (LabelOf(GTK_WIDGET(i->data)) == title) {
+                gtk_menu_shell_activate_item(GTK_MENU_SHELL(child), GTK_WIDGET(i->data), TRUE);
+                break;
+            }
+        }
+        g_list_free(items);
+    }
+    g_list_free(tops);
+    return G_SOURCE_REMOVE;
+}
+
+// Closes every pop-up menu that shows (so that a test whose choice failed ends).
+gboolean CloseOpenMenus(gpointer)
+{
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
+        if (child && GTK_IS_MENU(child) && gtk_widget_get_visible(child))
+            gtk_menu_shell_cancel(GTK_MENU_SHELL(child));
+    }
+    g_list_free(tops);
+    return G_SOURCE_REMOVE;
+}
+
 class TabbedToolBar : public ::testing::Test {
 protected:
     void SetUp() override
@@ -633,4 +686,34 @@ TEST_F(TabbedToolBar, ScaleChangeMidDragRescalesSizesAndShareBar)
     uitest::PumpUntil([&] { return d.T == 26; }, 3000);
     if (!changed)
         GTEST_SKIP() << "the display did not change its scale";
+}
+
+TEST_F(TabbedToolBar, RealMenusSendTheirCommands)
+{
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    LTabbedToolBarPrivate& d = w.d();
+    ProbeWindow& win = w.window;
+    // The share bar's context menu: "Dölj resursikoner" reaches the window.
+    Painted wide(d);
+    const int S = d.fShareBar.GetButtonSize();
+    std::string hide = "Dölj resursikoner";
+    g_timeout_add(300, ChooseInOpenMenu, &hide);
+    g_timeout_add(3000, CloseOpenMenus, nullptr);
+    d.EvRButtonDown(d.fShareBar.iRight - S / 2 - 1, d.fShareBar.iTop + S / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(9301) == 1; }));
+    // The overflow menu of a narrow toolbar: "Spara" is posted to the window.
+    d.SetPaintControlSize(w.ItemOf(504).x + int(30 * w.s()), d.GetHeight());
+    Painted narrow(d);
+    ASSERT_FALSE(w.ItemOf(505).drawn);
+    LTabbedToolBarTabInternal& tab = *d.SelectedTab();
+    LToolBarItemInternal& chevron = tab.items[tab.itemCount - 1];
+    ASSERT_FALSE(chevron.hidden);
+    std::string save = "Spara";
+    g_timeout_add(300, ChooseInOpenMenu, &save);
+    g_timeout_add(3000, CloseOpenMenus, nullptr);
+    d.EvLButtonDown(chevron.x + 2, chevron.y + chevron.height / 2);
+    d.EvLButtonUp(chevron.x + 2, chevron.y + chevron.height / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(505) == 1; }));
+    EXPECT_EQ(d.iChevronMenus, 1);
 }
