@@ -755,3 +755,27 @@ TEST_F(TabbedToolBar, AHandlerThatClosesTheWindowDuringATabsCommand)
     w.toolbar.reset();
     uitest::Pump(100);
 }
+
+TEST_F(TabbedToolBar, AReleaseOneCharacterBesideATabSelectsIt)
+{
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    ProbeWindow& win = w.window;
+    LTabbedToolBarPrivate& d = w.d();
+    const LTabbedToolBarTabInternal& edit = d.Tab(2);
+    const int slack = int(win.CharWidthPixels() + 0.5);
+    const int right = edit.x + edit.width; // first pixel right of the tab
+    // Released further right than a character's width: nothing.
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right + slack + 1, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 0);
+    EXPECT_EQ(w.toolbar->GetSelectedTab(), 1);
+    // Within it: the tab is selected and sends its id, once.
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right + slack - 1, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 1);
+    EXPECT_EQ(w.toolbar->GetSelectedTab(), 2);
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right - 2, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 1);
+}
