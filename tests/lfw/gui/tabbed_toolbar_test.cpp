@@ -4,6 +4,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LTabbedToolBar.h"
 #include "lfw/gui/LTabbedToolBarPrivate.h"
+#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiTooltipArea.h"
@@ -249,6 +250,14 @@ TEST_F(TabbedToolBar, TypeMasksAndTheBuiltTabs)
         EXPECT_TRUE(tab.items[n - 1].chevron);
         EXPECT_TRUE(tab.items[n - 1].hidden);
         EXPECT_STREQ(tab.items[n - 1].tooltip, "Visa dolda alternativ");
+    }
+    // The pictures: the help icons and our own drawings, rasterised at build time.
+    for (int id : { 302, 312, 314, 335, 336, 337, 338, 339 }) {
+        const std::string path = std::string(VT_BINARY_DIR) + "/resources/resources/png/"
+            + std::to_string(id) + ".png";
+        EXPECT_EQ(access(path.c_str(), R_OK), 0) << path;
+        LGuiJPG image;
+        EXPECT_TRUE(image.LoadFromResource(std::to_string(id).c_str())) << id;
     }
     // The first key row of a command wins.
     char ctrlN[260] = "";
@@ -545,6 +554,7 @@ TEST_F(TabbedToolBar, ShareBarPlacesHidesAndAnswers)
     const int commands[4] = { 9316, 9311, 9310, 9320 };
     const int P = bar.GetPitch(), S = bar.GetButtonSize();
     for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(bar.GetButton(i).images.GetNormal().HasImage()) << i; // our 336-339
         EXPECT_EQ(bar.GetButton(i).command, commands[i]);
         EXPECT_EQ(bar.GetButton(i).xOffset, -P * (i + 1));
     }
@@ -716,4 +726,56 @@ TEST_F(TabbedToolBar, RealMenusSendTheirCommands)
     d.EvLButtonUp(chevron.x + 2, chevron.y + chevron.height / 2);
     ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(505) == 1; }));
     EXPECT_EQ(d.iChevronMenus, 1);
+}
+
+TEST_F(TabbedToolBar, AHandlerThatClosesTheWindowDuringATabsCommand)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    ProbeWindow& win = w.window;
+    bool closed = false;
+    win.onCommand = [&](int id) {
+        if (id == kTabEdit && !closed) {
+            closed = true;
+            win.DestroyCommon(); // the toolbar outlives its window here
+        }
+    };
+    w.ClickTab(2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return closed; }));
+    uitest::Pump(400); // the repaint and the reset timer find no window
+    EXPECT_EQ(win.Count(kTabEdit), 1);
+    EXPECT_EQ(win.GetNativeWindow(), nullptr);
+    // What comes late (a move, a release, a tab) does nothing.
+    LTabbedToolBarPrivate& d = w.d();
+    d.EvMouseMove(3, d.G + 2);
+    d.EvLButtonDown(d.Tab(1).x + 3, d.G + 2);
+    d.EvLButtonUp(d.Tab(1).x + 3, d.G + 2);
+    w.toolbar.reset();
+    uitest::Pump(100);
+}
+
+TEST_F(TabbedToolBar, AReleaseOneCharacterBesideATabSelectsIt)
+{
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    ProbeWindow& win = w.window;
+    LTabbedToolBarPrivate& d = w.d();
+    const LTabbedToolBarTabInternal& edit = d.Tab(2);
+    const int slack = int(win.CharWidthPixels() + 0.5);
+    const int right = edit.x + edit.width; // first pixel right of the tab
+    // Released further right than a character's width: nothing.
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right + slack + 1, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 0);
+    EXPECT_EQ(w.toolbar->GetSelectedTab(), 1);
+    // Within it: the tab is selected and sends its id, once.
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right + slack - 1, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 1);
+    EXPECT_EQ(w.toolbar->GetSelectedTab(), 2);
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right - 2, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 1);
 }
