@@ -102,10 +102,10 @@ public:
     // The page the document commands act on: the current page of the label-layout panel, else
     // the layout's first page.
     VTLabelLayoutPage* CurrentPage() const;
-    // The size of a page exported as an image at 300 dpi (whole pixels, rounded up after
-    // rounding to a thousandth of a pixel); 0 x 0 when the sheet has no size.
-    static void ExportImageSize(const VTLabelLayout* layout, const VTLabelLayoutPage& page,
-        unsigned long& width, unsigned long& height);
+    // The text of a file for a text overlay: a regular file of at most 1 MiB whose text (UTF-16
+    // by its byte-order mark, else UTF-8) is well-formed, not empty, and holds no control
+    // characters but tabs and line ends. Anything else is refused, big files unread.
+    static bool LoadOverlayText(const char* path, LStringLongTemplate<char>& text);
     // The project's file name without folder and extension; an autosave's own name loses its
     // "_autosave" ending.
     static std::string ProjectBareName(const char* path);

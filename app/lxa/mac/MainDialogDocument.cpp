@@ -73,10 +73,9 @@ bool _IsNonEmptyRegularFile(const char* path, off_t* size = nullptr)
     return true;
 }
 
-// The text of a file for a text overlay: a regular file of at most 1 MiB whose text (UTF-16 by
-// its byte-order mark, else UTF-8) is well-formed and holds no control characters but tabs and
-// line ends. Anything else is refused without reading more than that.
-bool _LoadOverlayText(const char* path, LStringLongTemplate<char>& text)
+} // namespace
+
+bool MainDialog::LoadOverlayText(const char* path, LStringLongTemplate<char>& text)
 {
     off_t size = 0;
     if (!_IsNonEmptyRegularFile(path, &size) || size > kMaxTextFileSize)
@@ -94,8 +93,6 @@ bool _LoadOverlayText(const char* path, LStringLongTemplate<char>& text)
     }
     return n > 0;
 }
-
-} // namespace
 
 // ---- Unsaved changes, closing, new ------------------------------------------------------------
 
@@ -363,21 +360,6 @@ void MainDialog::CmExportToImage()
         ExportToImage(*project, page);
 }
 
-void MainDialog::ExportImageSize(const VTLabelLayout* layout, const VTLabelLayoutPage& page,
-    unsigned long& width, unsigned long& height)
-{
-    float w = 0, h = 0;
-    VTSheetBox(layout, page, w, h);
-    // Rounded to a thousandth of a pixel first, so that an exact size in inches (Letter's
-    // 8.5 x 11) does not grow by a pixel from the millimetres' rounding.
-    auto pixels = [](float mm) -> unsigned long {
-        double px = std::round(double(mm) * (300.0 / 25.4) * 1000.0) / 1000.0;
-        return px > 0 ? static_cast<unsigned long>(std::ceil(px)) : 0;
-    };
-    width = pixels(w);
-    height = pixels(h);
-}
-
 void MainDialog::ExportToImage(VTProject& p, VTLabelLayoutPage* page)
 {
     VTImageExportCodecVetoer vetoer;
@@ -482,7 +464,7 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
             CmNewDocument(layout);
         } else if (strcasecmp(key, "-addtext") == 0) {
             LStringLongTemplate<char> text;
-            if (project && _LoadOverlayText(value, text))
+            if (project && LoadOverlayText(value, text))
                 _ViewerAddText(text.GetString());
         } else if (strcasecmp(key, "-addimage") == 0) {
             // The path is what is queued; the file is only checked to be there and not empty.
