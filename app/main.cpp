@@ -24,6 +24,8 @@ int main(int argc, char** argv)
     // ordinary start.
     if (gargc >= 3 && std::strcmp(gargv[1], "-elevated") == 0)
         return 1;
+    if (gargc == 2 && std::strcmp(gargv[1], "-elevated") == 0)
+        gargc = 1;
     bInstallerShouldRun = gargc > 1 && std::strcmp(gargv[1], "-installer") == 0;
     LMainWindowInstallApplicationHooks([]() -> LCocoaWindow* { return new MainDialog; });
     LAppDelegate delegate;

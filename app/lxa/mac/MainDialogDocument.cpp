@@ -108,10 +108,11 @@ bool MainDialog::CmProjectPromptUnsavedChanges()
     switch (alert.RunField()) {
     case 1:
         return CmProjectSave();
-    case 2:
-        return false;
-    default:
+    case 3:
         return true;
+    default:
+        // "Avbryt", and also Escape or the close box: nothing is thrown away unasked.
+        return false;
     }
 }
 

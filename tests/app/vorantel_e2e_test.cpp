@@ -1,0 +1,481 @@
+// The whole program as a person uses it: the built `vorantel` started as its own process on the
+// test's X server, driven with xdotool (keys, the menu bar through F10 and the arrows, the file
+// panels typed into), with the window telling where its parts are through the file named by
+// VT_TEST_RECTANGLES_FILE. Screenshots are kept in <build>/e2e.
+#include "lfw/gen/LUserSettings.h"
+#include "support/LoopbackServer.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Shell(const std::string& command, int* status = nullptr)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        int rc = pclose(p);
+        if (status)
+            *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+void Sleep(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st = {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// One run of the program.
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv;
+        std::string exe = std::string(VT_BINARY_DIR) + "/vorantel";
+        argv.push_back(exe.data());
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+    }
+    ~Program()
+    {
+        if (pid > 0 && !exited) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    // The exit status, or -1 when the process still runs after ms.
+    int Wait(int ms)
+    {
+        if (exited)
+            return status;
+        auto end = Clock::now() + std::chrono::milliseconds(ms);
+        do {
+            int st = 0;
+            if (waitpid(pid, &st, WNOHANG) == pid) {
+                exited = true;
+                status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+                return status;
+            }
+            Sleep(50);
+        } while (Clock::now() < end);
+        return -1;
+    }
+    bool Running() { return Wait(0) == -1; }
+    pid_t pid = -1;
+    bool exited = false;
+    int status = -1;
+};
+
+// The main window's X id once it shows (0 after ms).
+unsigned long WaitMainWindow(int ms = 15000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        std::string id = Shell("xdotool search --onlyvisible --name '^Vorantel av ZOR Software' "
+                               "2>/dev/null | head -1");
+        if (!id.empty())
+            return std::stoul(id);
+        Sleep(100);
+    } while (Clock::now() < end);
+    return 0;
+}
+
+std::string Caption(unsigned long xid)
+{
+    return Shell("xdotool getwindowname " + std::to_string(xid) + " 2>/dev/null");
+}
+
+bool WaitCaption(unsigned long xid, const std::string& caption, int ms = 8000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (Caption(xid) == caption)
+            return true;
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+// Keys to the window (it takes the focus first).
+void KeysTo(unsigned long xid, const std::string& keys)
+{
+    Shell("xdotool windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers --delay 60 "
+        + keys + " 2>/dev/null");
+    Sleep(300);
+}
+
+// Keys to whatever has the focus (a dialog over the window).
+void Keys(const std::string& keys)
+{
+    Shell("xdotool key --clearmodifiers --delay 60 " + keys + " 2>/dev/null");
+    Sleep(300);
+}
+
+// The visible top-level windows' names.
+std::vector<std::string> WindowNames()
+{
+    std::vector<std::string> names;
+    std::istringstream ids(Shell("xdotool search --onlyvisible --name '' 2>/dev/null"));
+    std::string id;
+    while (std::getline(ids, id))
+        names.push_back(Shell("xdotool getwindowname " + id + " 2>/dev/null"));
+    return names;
+}
+
+// Waits until a visible window of that name shows (dialogs and file panels).
+bool WaitWindowNamed(const std::string& name, int ms = 8000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        for (const std::string& n : WindowNames())
+            if (n == name)
+                return true;
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+// A file panel is up (its title given): the whole path is typed into its name field.
+bool TypeIntoFilePanel(const std::string& title, const std::string& path)
+{
+    if (!WaitWindowNamed(title))
+        return false;
+    Sleep(400);
+    Keys("ctrl+a");
+    Shell("xdotool type --delay 20 " + Quote(path));
+    Sleep(300);
+    Keys("Return");
+    return true;
+}
+
+bool WaitFile(const std::string& path, int ms = 15000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (Exists(path))
+            return true;
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+int gShot = 0;
+void Shot(const std::string& name)
+{
+    std::string folder = std::string(VT_BINARY_DIR) + "/e2e";
+    mkdir(folder.c_str(), 0755);
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", ++gShot);
+    Shell("import -window root " + Quote(folder + "/" + number + "-" + name + ".png")
+        + " 2>/dev/null");
+}
+
+// The rectangles the window wrote: name -> x y w h.
+std::map<std::string, std::vector<int>> Rectangles(const std::string& file)
+{
+    std::map<std::string, std::vector<int>> out;
+    std::ifstream in(file);
+    std::string name;
+    int x, y, w, h;
+    while (in >> name >> x >> y >> w >> h)
+        out[name] = { x, y, w, h };
+    return out;
+}
+
+// Clicks the button of the alert that shows (its rectangles in "<file>.alert", which the caller
+// removed before the alert was asked for).
+bool ClickAlertButton(const std::string& file, const std::string& label, int ms = 8000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        std::ifstream in(file + ".alert");
+        std::string word, name;
+        int x, y, w, h;
+        while (in >> word >> name >> x >> y >> w >> h) {
+            if (name == label) {
+                Shell("xdotool mousemove --sync " + std::to_string(x + w / 2) + " "
+                    + std::to_string(y + h / 2) + " click 1 2>/dev/null");
+                Sleep(400);
+                return true;
+            }
+        }
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+std::string Setting(const char* section, const char* key)
+{
+    char value[kLStringShortSize] = "";
+    _LUserSettingGetString(section, key, "", value);
+    return value;
+}
+
+// The READ TOC reply of a four-track disc (the track starts 0, 11413, 25024, 45713, lead-out
+// 55220), the disc the recorded MusicBrainz reply describes.
+const unsigned char kFourTracks[] = {
+    0x00, 0x2A, 0x01, 0x04, //
+    0x00, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, //
+    0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x2C, 0x95, //
+    0x00, 0x10, 0x03, 0x00, 0x00, 0x00, 0x61, 0xC0, //
+    0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0xB2, 0x91, //
+    0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
+};
+
+} // namespace
+
+TEST(Vorantel, TheRoadFromFirstStartToExport)
+{
+    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty()
+        || Shell("command -v import").empty())
+        GTEST_SKIP() << "no display or no xdotool";
+    TemporaryFolder work;
+    const std::string dir = work.Path();
+    const std::string rects = dir + "/rectangles.txt";
+    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    const std::string caption = "Vorantel av ZOR Software";
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+
+    // ---- First start: the caption, the menu bar, the window's rectangles.
+    auto first = std::make_unique<Program>(std::vector<std::string> {});
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    EXPECT_EQ(Caption(xid), caption);
+    ASSERT_TRUE(WaitFile(rects));
+    auto r = Rectangles(rects);
+    ASSERT_EQ(r.count("client"), 1u);
+    EXPECT_GT(r["client"][2], 600);
+    KeysTo(xid, "F10");
+    Shot("menu-vorantel");
+    Keys("Right");
+    Shot("menu-arkiv");
+    Keys("Escape Escape");
+
+    // ---- Second starts: a DVD project with the text; an unknown kind changes nothing; a
+    // trailing key is skipped.
+    const std::string text = dir + "/t.txt";
+    std::ofstream(text) << "Skivetikett";
+    {
+        auto start = Clock::now();
+        Program second({ "-new", "DVD", "-addtext", text });
+        EXPECT_EQ(second.Wait(10000), 0);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    }
+    EXPECT_TRUE(WaitCaption(xid, caption + " - Namnlöst.vtproj"));
+    Shot("new-dvd");
+    {
+        Program floppy({ "-new", "floppy" });
+        EXPECT_EQ(floppy.Wait(10000), 0);
+        Program trailing({ "-new", "cd", "-addtext" });
+        EXPECT_EQ(trailing.Wait(10000), 0);
+    }
+    Sleep(500);
+    EXPECT_EQ(Caption(xid), caption + " - Namnlöst.vtproj");
+
+    // ---- Save as (Ctrl+Shift+S): the caption and the recent files take the name.
+    const std::string project = dir + "/skiva.vtproj";
+    KeysTo(xid, "ctrl+shift+s");
+    ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", project));
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    EXPECT_TRUE(WaitFile(project));
+    EXPECT_EQ(Setting("RecentFileList", "File0"), project);
+    Shot("saved-as");
+    // Saved: Ctrl+Q asks nothing.
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(first->Wait(8000), 0);
+    first.reset();
+
+    // ---- `vorantel skiva.vtproj`: opened at once, no welcome.
+    auto again = std::make_unique<Program>(std::vector<std::string> { project });
+    xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    Shot("reopened");
+
+    // A truncated project asked for by a second start: the load's own error, the open project
+    // stays.
+    {
+        std::string bytes = TemporaryFolder::ReadFile(project);
+        const std::string broken = dir + "/trasig.vtproj";
+        std::ofstream(broken, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+        unlink((rects + ".alert").c_str());
+        Program bad({ "-open", broken });
+        EXPECT_EQ(bad.Wait(10000), 0);
+        EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt")) << "no load error";
+        Shot("truncated-refused");
+        Sleep(300);
+        EXPECT_EQ(Caption(xid), caption + " - skiva.vtproj");
+    }
+
+    // "Spara som..." > "Pdf" through the menu bar: Arkiv, past "Nya...", "Öppna..." ("Spara" is
+    // off for a saved project) to "Spara som...".
+    const std::string pdf = dir + "/skiva.pdf";
+    KeysTo(xid, "F10 Right Down Down Down Right Down");
+    Shot("menu-spara-som");
+    Keys("Return");
+    ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", pdf));
+    ASSERT_TRUE(WaitFile(pdf));
+    Sleep(500);
+    EXPECT_EQ(Shell("pdfinfo " + Quote(pdf) + " | sed -n 's/^Pages: *//p'"), "1");
+    std::string pageSize = Shell("pdfinfo " + Quote(pdf) + " | sed -n 's/^Page size: *//p'");
+    Shot("pdf-written");
+
+    // "Spara som..." > "Bild": a 300-dpi picture of the same page.
+    const std::string png = dir + "/skiva.png";
+    KeysTo(xid, "F10 Right Down Down Down Right Down Down Return");
+    ASSERT_TRUE(TypeIntoFilePanel("Exportera till bild", png));
+    ASSERT_TRUE(WaitFile(png));
+    Sleep(800);
+    std::string size = Shell("identify -units PixelsPerInch -format '%w %h %x %y' " + Quote(png));
+    if (pageSize.find("(A4)") != std::string::npos)
+        EXPECT_EQ(size, "2481 3508 300 300");
+    else if (pageSize.find("(letter)") != std::string::npos)
+        EXPECT_EQ(size, "2550 3300 300 300");
+    else
+        ADD_FAILURE() << "page " << pageSize;
+    // Near the PDF drawn at 300 dpi by another renderer, compared at a common size.
+    Shell("pdftoppm -r 300 -png -singlefile " + Quote(pdf) + " " + Quote(dir + "/ref"));
+    std::string rmse
+        = Shell("convert " + Quote(png) + " -resize 1200x1700! -alpha off " + Quote(dir + "/a.png")
+            + " && convert " + Quote(dir + "/ref.png") + " -resize 1200x1700! -alpha off "
+            + Quote(dir + "/b.png") + " && compare -metric RMSE " + Quote(dir + "/a.png") + " "
+            + Quote(dir + "/b.png") + " null: 2>&1 | sed 's/.*(//; s/)//'");
+    EXPECT_LT(std::atof(rmse.c_str()), 0.05) << rmse;
+
+    // ---- "Kopiera CD-information" > "Låtlista...": the recorded disc looked up at a loopback
+    // MusicBrainz over TLS that trusts only the test's own authority.
+    TemporaryFolder certificates;
+    ASSERT_TRUE(TrustTestCertificates(certificates.Path()));
+    LoopbackServer server(certificates / "server.pem", certificates / "server.key");
+    std::string json
+        = TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/musicbrainz/two_discs.json");
+    server.Add("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+        + std::to_string(json.size()) + "\r\n\r\n" + json);
+    LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(again->Wait(8000), 0);
+    again.reset();
+    const std::string toc = dir + "/toc.bin";
+    std::ofstream(toc, std::ios::binary)
+        .write(reinterpret_cast<const char*>(kFourTracks), sizeof kFourTracks);
+    setenv("VT_TEST_RECORDED_DISC", toc.c_str(), 1);
+    auto cd = std::make_unique<Program>(std::vector<std::string> { project });
+    xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    // Overlay: four items, the audio-CD submenu, its third item.
+    KeysTo(xid, "F10 Right Right Right Down Down Down Down Down Right Down Down");
+    Shot("menu-lattlista");
+    Keys("Return");
+    auto end = Clock::now() + std::chrono::seconds(10);
+    while (server.Requests().empty() && Clock::now() < end)
+        Sleep(100);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].rfind("GET /ws/2/discid/nljDXdC8B_pDwbdY1vZJvdrAZI4-?", 0), 0u);
+    Sleep(800);
+    for (const std::string& name : WindowNames())
+        EXPECT_NE(name, "Ingen ljud-CD har upptäckts");
+    Shot("track-list");
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(cd->Wait(8000), 0);
+    cd.reset();
+    unsetenv("VT_TEST_RECORDED_DISC");
+
+    // ---- An autosave left by a run that ended abnormally: offered, reopened as unsaved work
+    // under its own name; Ctrl+Q asks; "Avbryt" keeps it open; "Spara" asks where.
+    const std::string autosave = dir + "/skiva_autosave.vtproj";
+    Shell("cp " + Quote(project) + " " + Quote(autosave));
+    LUserSettingSetString("AutoSave", "FileName", autosave.c_str());
+    unlink((rects + ".alert").c_str());
+    auto recovered = std::make_unique<Program>(std::vector<std::string> {});
+    xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_TRUE(ClickAlertButton(rects, "Öppna_den")) << "no autosave offer";
+    Shot("autosave-opened");
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    Sleep(500);
+    Shot("unsaved-question");
+    ASSERT_TRUE(ClickAlertButton(rects, "Avbryt"));
+    EXPECT_TRUE(recovered->Running());
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    ASSERT_TRUE(ClickAlertButton(rects, "Spara"));
+    const std::string saved = dir + "/raddad.vtproj";
+    ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", saved));
+    EXPECT_EQ(recovered->Wait(10000), 0);
+    EXPECT_TRUE(Exists(saved));
+    EXPECT_FALSE(Exists(autosave));
+    recovered.reset();
+
+    // ---- Helper starts: "-elevated" with a value ends at once with 1; alone it starts.
+    {
+        Program elevated({ "-elevated", "x" });
+        EXPECT_EQ(elevated.Wait(5000), 1);
+    }
+    {
+        Program alone({ "-elevated" });
+        xid = WaitMainWindow();
+        ASSERT_NE(xid, 0u);
+        Sleep(1000);
+        Shot("elevated-start");
+        KeysTo(xid, "ctrl+q");
+        Shot("elevated-quit");
+        EXPECT_EQ(alone.Wait(8000), 0);
+    }
+    // "-call_launchctl_script" runs the file with bash, its path one argument.
+    {
+        const std::string script = dir + "/ett skript.sh";
+        std::ofstream(script) << "echo ran > \"$(dirname \"$0\")/marker\"\n";
+        Program launch({ "-call_launchctl_script", script });
+        EXPECT_EQ(launch.Wait(5000), 0);
+        EXPECT_TRUE(WaitFile(dir + "/marker", 3000));
+        Program missing({ "-call_launchctl_script", dir + "/saknas.sh" });
+        EXPECT_EQ(missing.Wait(5000), 0);
+    }
+}
