@@ -58,7 +58,8 @@ void AddLongMessage(GtkWidget* dialog, const std::string& message)
 
 // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE; an alert that shows writes
 // "<file>.alert": one line "button <label with '_' for spaces> x y width height" per button, in
-// screen pixels, so that a test clicks where the buttons are.
+// screen pixels, so that a test clicks where the buttons are; and "<file>.alert-text" (written
+// first): the headline and the message.
 void WriteTestButtonRectangles(GtkWidget* dialog)
 {
     const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
@@ -91,6 +92,19 @@ void WriteTestButtonRectangles(GtkWidget* dialog)
                             + std::to_string((oy + y) * scale) + " "
                             + std::to_string(a.width * scale) + " "
                             + std::to_string(a.height * scale) + "\n";
+                    }
+                    // The alert's headline and message, for the test to read what it says.
+                    gchar* headline = nullptr;
+                    gchar* message = nullptr;
+                    g_object_get(widget, "text", &headline, "secondary-text", &message, nullptr);
+                    std::string said = std::string(headline ? headline : "") + "\n"
+                        + (message ? message : "") + "\n";
+                    g_free(headline);
+                    g_free(message);
+                    std::string textPath = std::string(file) + ".alert-text";
+                    if (FILE* f = std::fopen(textPath.c_str(), "w")) {
+                        std::fwrite(said.data(), 1, said.size(), f);
+                        std::fclose(f);
                     }
                     std::string path = std::string(file) + ".alert";
                     std::string temporary = path + ".tmp";
