@@ -8,6 +8,7 @@
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LInstaller.h"
 #include "lfw/zor/LMainWindow.h"
+#include "platform/desktop/Favourites.h"
 
 #include <cstring>
 
@@ -28,6 +29,9 @@ int main(int argc, char** argv)
         gargc = 1;
     bInstallerShouldRun = gargc > 1 && std::strcmp(gargv[1], "-installer") == 0;
     LMainWindowInstallApplicationHooks([]() -> LCocoaWindow* { return new MainDialog; });
+    // The installation's last step: the program among the desktop's favourites.
+    LAppDelegateHooksGet().addToDock
+        = [](const char*) { platform::desktop::AddToFavourites("vorantel.desktop"); };
     LAppDelegate delegate;
     return delegate.Run(gargc, gargv);
 }

@@ -7,7 +7,9 @@
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -245,6 +247,90 @@ bool ClickAlertButton(const std::string& file, const std::string& label, int ms 
     return false;
 }
 
+// Drags files onto a point of the screen from a small window of this test process that offers
+// them as a file list (text/uri-list), with the real pointer, as from a file manager.
+bool DropFiles(const std::vector<std::string>& paths, int x, int y)
+{
+    static bool gtk = gtk_init_check(nullptr, nullptr);
+    if (!gtk)
+        return false;
+    static std::vector<std::string> uris;
+    uris.clear();
+    for (const std::string& p : paths) {
+        gchar* uri = g_filename_to_uri(p.c_str(), nullptr, nullptr);
+        uris.push_back(uri ? uri : "");
+        g_free(uri);
+    }
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+    gtk_window_set_default_size(GTK_WINDOW(window), 120, 80);
+    gtk_window_move(GTK_WINDOW(window), 1140, 920);
+    GtkWidget* box = gtk_event_box_new();
+    gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Filer"));
+    gtk_container_add(GTK_CONTAINER(window), box);
+    GtkTargetEntry target = { const_cast<gchar*>("text/uri-list"), 0, 0 };
+    gtk_drag_source_set(box, GDK_BUTTON1_MASK, &target, 1, GDK_ACTION_COPY);
+    g_signal_connect(box, "drag-data-get",
+        G_CALLBACK(
+            +[](GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint, guint, gpointer) {
+                std::vector<gchar*> list;
+                for (std::string& u : uris)
+                    list.push_back(u.data());
+                list.push_back(nullptr);
+                gtk_selection_data_set_uris(data, list.data());
+            }),
+        nullptr);
+    gtk_widget_show_all(window);
+    auto end = Clock::now() + std::chrono::seconds(3);
+    while (!gtk_widget_get_mapped(window) && Clock::now() < end)
+        gtk_main_iteration_do(FALSE);
+    for (int i = 0; i < 20; ++i) {
+        gtk_main_iteration_do(FALSE);
+        Sleep(10);
+    }
+    int wx = 0, wy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(window), &wx, &wy);
+    std::atomic<bool> done { false };
+    std::string command = "xdotool mousemove --sync " + std::to_string(wx + 60) + " "
+        + std::to_string(wy + 40) + " mousedown 1 sleep 0.2 mousemove_relative --sync -- -30 -30"
+        + " sleep 0.2 mousemove --sync " + std::to_string(x) + " " + std::to_string(y)
+        + " sleep 0.3 mousemove --sync " + std::to_string(x + 4) + " " + std::to_string(y + 4)
+        + " sleep 0.3 mouseup 1 2>/dev/null";
+    std::thread drag([&] {
+        Shell(command);
+        done = true;
+    });
+    end = Clock::now() + std::chrono::seconds(10);
+    while (!done && Clock::now() < end) {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+        Sleep(10);
+    }
+    drag.join();
+    auto settle = Clock::now() + std::chrono::milliseconds(800);
+    while (Clock::now() < settle) {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+        Sleep(10);
+    }
+    gtk_widget_destroy(window);
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+    return done;
+}
+
+// What the alert that shows says: its headline and message, one line each.
+std::string AlertText(const std::string& file, int ms = 5000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (Exists(file + ".alert"))
+            return TemporaryFolder::ReadFile(file + ".alert-text");
+        Sleep(100);
+    } while (Clock::now() < end);
+    return "";
+}
+
 std::string Setting(const char* section, const char* key)
 {
     char value[kLStringShortSize] = "";
@@ -452,6 +538,54 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     EXPECT_TRUE(Exists(saved));
     EXPECT_FALSE(Exists(autosave));
     recovered.reset();
+
+    // ---- Dropped files, onto the middle of the window's client area.
+    {
+        const std::string a = dir + "/a.vtproj", b = dir + "/b.vtproj";
+        Shell(
+            "cp " + Quote(project) + " " + Quote(a) + " && cp " + Quote(project) + " " + Quote(b));
+        const std::string upper = dir + "/X.VTPROJ";
+        Shell("cp " + Quote(project) + " " + Quote(upper));
+        const std::string image = std::string(VT_TEST_DATA) + "/images/base.png";
+        const std::string notes = dir + "/notes.txt";
+        std::ofstream(notes) << "x";
+        Program dropped({});
+        xid = WaitMainWindow();
+        ASSERT_NE(xid, 0u);
+        Sleep(800);
+        auto area = Rectangles(rects)["client"];
+        ASSERT_EQ(area.size(), 4u);
+        const int cx = area[0] + area[2] / 2, cy = area[1] + area[3] / 2;
+        auto drop = [&](const std::vector<std::string>& files) {
+            unlink((rects + ".alert").c_str());
+            unlink((rects + ".alert-text").c_str());
+            EXPECT_TRUE(DropFiles(files, cx, cy));
+        };
+        // Images without a project: nothing at all.
+        drop({ image });
+        EXPECT_EQ(AlertText(rects, 1000), "");
+        EXPECT_EQ(Caption(xid), caption);
+        drop({ a, b });
+        EXPECT_EQ(AlertText(rects),
+            "Dra och släpp-fel\nDet går inte att läsa in flera projekt samtidigt.\n");
+        Shot("drop-two-projects");
+        EXPECT_TRUE(ClickAlertButton(rects, "OK"));
+        drop({ a, image });
+        EXPECT_EQ(AlertText(rects),
+            "Dra och släpp-fel\nDet går inte att läsa in projekt och bilder samtidigt.\n");
+        EXPECT_TRUE(ClickAlertButton(rects, "OK"));
+        drop({ a, notes });
+        EXPECT_EQ(AlertText(rects),
+            "Dra och släpp-fel\nDet går inte att läsa in följande filer:\n\n   notes.txt\n");
+        Shot("drop-project-and-text");
+        EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
+        EXPECT_TRUE(WaitCaption(xid, caption + " - a.vtproj"));
+        drop({ upper });
+        EXPECT_TRUE(WaitCaption(xid, caption + " - X.VTPROJ"));
+        Shot("drop-upper-case-project");
+        KeysTo(xid, "ctrl+q");
+        EXPECT_EQ(dropped.Wait(8000), 0);
+    }
 
     // ---- Helper starts: "-elevated" with a value ends at once with 1; alone it starts.
     {

@@ -483,10 +483,15 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
 void MainDialog::EvDropFiles(LDroppedFileData& data)
 {
     std::vector<std::string> paths;
+    // The iterator stands on the first path already.
     LDroppedFilesIterator files(data);
-    while (files.Next())
+    for (size_t i = 0; i < files.GetCount(); ++i, files.Next())
         paths.emplace_back(files.GetPath());
-    RunWhenNoModal([this, paths] { DropPaths(paths); });
+    // Answered once the drop itself has finished: the questions below run modal loops.
+    LRunLoop::Post([this, paths] {
+        if (!IsDestroyed())
+            RunWhenNoModal([this, paths] { DropPaths(paths); });
+    });
 }
 
 void MainDialog::DropPaths(const std::vector<std::string>& paths)
