@@ -4,6 +4,9 @@
 // PDF, and the stroking helpers of PDF outlines.
 #pragma once
 
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LPtr.h"
+#include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LBrushInfo.h"
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LGuiColor.h"
@@ -39,3 +42,11 @@ void DrawFramePDF(LPDFWriter& writer, const LGuiColor& color, float x, float y, 
 // The ellipse inscribed in the rectangle.
 void DrawEllipsePDF(LPDFWriter& writer, const LGuiColor& color, float x, float y, float w, float h,
     float lineWidth);
+
+// What the template panel hands over when the user chose a background: a brush (null for an
+// image fill), the background image's path, and the picture when the picker has decoded it.
+struct VTBackgroundFill {
+    LPtr<LBrushInfo> brush;
+    char path[kLPathSize] = "";
+    LImageBuffer image;
+};

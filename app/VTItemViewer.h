@@ -74,10 +74,13 @@ public:
     }
     TCollection* GetCollection() const { return collection; }
 
+    // A collection that can paint itself paints; the subclass paints any other.
     void Prepaint(LPaintContext& context) override
     {
-        if (collection)
-            collection->Paint(context);
+        if constexpr (requires(TCollection & c) { c.Paint(context); }) {
+            if (collection)
+                collection->Paint(context);
+        }
     }
 
     TItem* GetSingleSelectedItem()

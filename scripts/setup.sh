@@ -16,6 +16,7 @@ if [ "${1:-}" = "--tests" ]; then
         xvfb xauth xdotool xclip fonts-dejavu-core poppler-utils imagemagick netpbm unrtf unzip
         locales
         python3 openssl libxml2-utils
+        fonts-liberation fonts-dejavu-extra
     )
 fi
 

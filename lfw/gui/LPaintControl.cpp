@@ -311,6 +311,29 @@ void LPaintControl::PaintInContext(cairo_t* cr, const LUiRect& dirty, double s, 
     cairo_restore(cr);
 }
 
+// --- font scope ----------------------------------------------------------------------------------
+
+LFontAttributes LPaintFontScope::AttributesOf(const LGuiFont& font)
+{
+    char name[260] = "";
+    font.GetName(name, sizeof name);
+    const uint32_t style
+        = (font.IsBold() ? LFontStyleBold : 0u) | (font.IsItalic() ? LFontStyleItalic : 0u);
+    return LFontAttributes(name, font.GetSizef(), style);
+}
+
+LPaintFontScope::LPaintFontScope(LPaintContext& context, const LGuiFont& font)
+    : fContext(context)
+    , fPrevious(AttributesOf(context.GetFont()))
+{
+    context.SetFont(AttributesOf(font));
+}
+
+LPaintFontScope::~LPaintFontScope()
+{
+    fContext.SetFont(fPrevious);
+}
+
 // --- button painter ----------------------------------------------------------------------------
 
 void LPaintControlButton::DrawButtonBackground(

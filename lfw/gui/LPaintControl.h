@@ -160,6 +160,21 @@ protected:
     friend class LPaintControlMouseHandler;
 };
 
+// Selects a font into a paint context for a scope; the font before comes back at its end.
+class LPaintFontScope {
+public:
+    LPaintFontScope(LPaintContext& context, const LGuiFont& font);
+    ~LPaintFontScope();
+    LPaintFontScope(const LPaintFontScope&) = delete;
+    LPaintFontScope& operator=(const LPaintFontScope&) = delete;
+    // The record that asks a context for the font.
+    static LFontAttributes AttributesOf(const LGuiFont& font);
+
+private:
+    LPaintContext& fContext;
+    LFontAttributes fPrevious;
+};
+
 // A control that paints in two steps: Paint calls Prepaint.
 class LPaintControlPrePaint : public LPaintControl {
 public:

@@ -48,6 +48,14 @@ struct VTGradientStop : LListable<VTGradientStop> {
     }
 };
 
+// Stop lists sort by position, the first stop at the top.
+template <> struct LListOrder<VTGradientStop> {
+    static bool SortsAfter(const VTGradientStop& a, const VTGradientStop& b)
+    {
+        return a.position > b.position;
+    }
+};
+
 // Fills the stops of a gradient description from the editor's stop list: a stop at 0 with the
 // first colour, the first (at most 18) stops of the list, and a stop at 1 with the last colour
 // taken. An empty list leaves the description unchanged. Kind and geometry are untouched.

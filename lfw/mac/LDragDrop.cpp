@@ -1,6 +1,8 @@
 #include "lfw/mac/LDragDrop.h"
 
+#include "lfw/mac/LPromisedFiles.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
+#include "platform/ui/LUiDirectSave.h"
 
 #include <glib.h>
 
@@ -121,6 +123,12 @@ LDroppedFilesIterator::LDroppedFilesIterator(const LDroppedFileData& data, bool)
             paths.Add(p.c_str());
             count++;
         }
+    } else if (data.info.dataType == kLUiDirectSaveType) {
+        // Promised files are all taken at once.
+        if (LMacPasteBoardGetPromisedFilePaths(data.info, data.view, true, paths) == 0)
+            count = paths.GetCount();
+        else
+            paths.Clear();
     }
     if (count > 0)
         Next();
@@ -215,6 +223,7 @@ void LDropTarget::DropTargetInit(LView* view)
     if (ownFormatId != 0 && ownFormatId != int(kLDragFormatFileList))
         types.push_back(GetStringFromDragFormatId(unsigned(ownFormatId)));
     types.push_back(kLDragFileListType);
+    types.push_back(kLUiDirectSaveType);
     for (const FormatEntry& e : TheRegistry().entries)
         if (std::find(types.begin(), types.end(), e.name) == types.end() && !e.name.empty())
             types.push_back(e.name);
@@ -261,8 +270,14 @@ bool LDropTarget::EvDraggingEntered(const LUiDragInfo& info, LView* view)
         return false;
     inDrag = true;
     if (!GetItemFromPasteboard(info)) {
+        // Promised files count as a file list; they are received at the drop (the source holds
+        // the pointer now: nobody could answer a question).
         promisedPaths.Clear();
-        return false;
+        if (LMacPasteBoardGetPromisedFilePaths(info, view, false, promisedPaths) != 0) {
+            promisedPaths.Clear();
+            return false;
+        }
+        currentFormat = int(kLDragFormatFileList);
     }
     if (!AcceptsDropFormat(currentFormat))
         return false;
@@ -299,6 +314,14 @@ bool LDropTarget::EvPerformDragOperation(const LUiDragInfo& info, LView* view)
     LDropData* data = nullptr;
     const int format = currentFormat;
     if (format == int(kLDragFormatFileList)) {
+        if (info.dataType == kLUiDirectSaveType) {
+            promisedPaths.Clear();
+            if (LMacPasteBoardGetPromisedFilePaths(info, view, true, promisedPaths) != 0
+                || promisedPaths.GetCount() == 0) {
+                promisedPaths.Clear();
+                return false;
+            }
+        }
         auto* list = new LDropDataFilePathList;
         if (promisedPaths.GetCount() == 0) {
             if (info.dataType == kLDragFileListType)

@@ -65,6 +65,11 @@ void LEmbeddedWindow::Init(LWindow& parent, const LDialog::OpenGenData& data)
     InitCommonEmbedded(parent, data.width, data.height, &data);
 }
 
+void LEmbeddedWindow::Init(LWindow& parent)
+{
+    InitCommonEmbedded(parent, 0, 0, nullptr);
+}
+
 void LEmbeddedWindow::Init(LWindow& parent, int width, int height)
 {
     if (GetContentView())

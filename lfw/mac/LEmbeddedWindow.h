@@ -17,6 +17,9 @@ public:
     // Builds the pane inside the parent from the template (size in points), then InitDialog,
     // the ready flag and EnableControls. Nothing when it exists already.
     void Init(LWindow& parent, const LDialog::OpenGenData& data);
+    // Builds the pane inside the parent, empty and unplaced, then InitDialog, the ready flag and
+    // EnableControls; its owner places it with MovePixels. Nothing when it exists already.
+    void Init(LWindow& parent);
     // The same at a size in backing pixels, without template: placed at (0, 0) of the parent,
     // InitDialog, the ready flag, placed again (which lays the controls out once),
     // EnableControls.

@@ -250,7 +250,9 @@ LGuiIcon::~LGuiIcon()
 namespace {
 
 // Icons that come from the desktop's icon theme when the resources hold no file of their own:
-// the expand and collapse marks of panel titles, white, and lighter under the mouse.
+// the expand and collapse marks of panel titles, white, and lighter under the mouse; the
+// rotate, flip, raise and lower buttons of the transform row and the search mark of the
+// product-suite window, dark grey.
 struct ThemeIcon {
     const char* id;
     const char* name;
@@ -261,24 +263,35 @@ constexpr ThemeIcon kThemeIcons[] = {
     { "329", "pan-end-symbolic", 1.0, 1.0, 1.0 },
     { "331", "pan-down-symbolic", 1.0, 0.93, 0.62 },
     { "332", "pan-end-symbolic", 1.0, 0.93, 0.62 },
+    { "370", "object-rotate-left-symbolic", 0.2, 0.2, 0.2 },
+    { "371", "object-rotate-right-symbolic", 0.2, 0.2, 0.2 },
+    { "372", "object-flip-horizontal-symbolic", 0.2, 0.2, 0.2 },
+    { "373", "object-flip-vertical-symbolic", 0.2, 0.2, 0.2 },
+    { "374", "go-down-symbolic", 0.2, 0.2, 0.2 },
+    { "375", "go-up-symbolic", 0.2, 0.2, 0.2 },
+    { "315", "system-search-symbolic", 0.33, 0.34, 0.36 },
 };
 
 } // namespace
 
+cairo_surface_t* LGuiIconLoadThemeSurface(const char* name)
+{
+    if (!name)
+        return nullptr;
+    for (const ThemeIcon& icon : kThemeIcons)
+        if (std::strcmp(icon.id, name) == 0)
+            return LUiImageLoadThemeIcon(icon.name, 28, icon.r, icon.g, icon.b);
+    return nullptr;
+}
+
 void LGuiIcon::LoadIcon(const char* name)
 {
     mImage.LoadFromResource(name);
-    if (!mImage.HasImage() && name) {
-        for (const ThemeIcon& icon : kThemeIcons) {
-            if (std::strcmp(icon.id, name) != 0)
-                continue;
-            // Drawn 14 pixels square, also on double-density screens: loaded at twice that.
-            if (cairo_surface_t* surface
-                = LUiImageLoadThemeIcon(icon.name, 28, icon.r, icon.g, icon.b)) {
-                mImage.CreateFromCGImage(surface, nullptr);
-                cairo_surface_destroy(surface);
-            }
-            break;
+    if (!mImage.HasImage()) {
+        // Drawn 14 pixels square, also on double-density screens: loaded at twice that.
+        if (cairo_surface_t* surface = LGuiIconLoadThemeSurface(name)) {
+            mImage.CreateFromCGImage(surface, nullptr);
+            cairo_surface_destroy(surface);
         }
     }
     int w = 0, h = 0;

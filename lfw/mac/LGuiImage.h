@@ -91,6 +91,10 @@ public:
     bool LoadFromResource(const char* name);
 };
 
+// The icon of a resource number that the desktop's icon theme stands in for (28 pixels square, a
+// new surface the caller destroys); null for other numbers or without a display.
+cairo_surface_t* LGuiIconLoadThemeSurface(const char* name);
+
 // An icon from the icon resource folders.
 class LGuiIcon : public LGuiImage {
 public:

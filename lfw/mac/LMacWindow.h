@@ -348,6 +348,22 @@ public:
     // The window's own bubble tip (made on first use).
     BubbleTip& GetBubbleTip();
 
+    // Tooltips of controls by id, with the shortcut of the control's command when a key table
+    // has one: "Höj markering (Ctrl+=)". The table object only remembers the window that set it.
+    struct LToolTip {
+        LMacWindow* window = nullptr;
+    };
+    struct ToolListItem {
+        int id;
+        const char* text;
+    };
+    void AddTools(LToolTip& tip, const ToolListItem* items, unsigned long count,
+        const LKeyToCommandMap* keys, unsigned long keyCount);
+    // The control's tooltip (an empty text removes it); the rectangle is not used (the tip shows
+    // over the whole control).
+    void UpdateTool(LToolTip& tip, int id, const char* text, const LRectangle* rect,
+        const LKeyToCommandMap* keys, unsigned long keyCount);
+
     // Control fonts: sizes in backing pixels.
     static void GetControlFont(LView* view, LGuiFont& font);
     static void SetControlFont(LView* view, LGuiFont& font);

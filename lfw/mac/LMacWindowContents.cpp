@@ -13,6 +13,7 @@
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
+#include "lfw/mac/cocoa/LKey.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
@@ -88,8 +89,13 @@ void LMacWindowInstallServices()
         LCocoaTextInputImpl::setValidationTipHook(ValidationTip);
         LCocoaWindowHooksGet().loadResourceImage = [](const char* name) -> cairo_surface_t* {
             LGuiCocoaImage image;
-            if (!name || !image.LoadFromResource(name) || !image.GetImage())
-                return nullptr;
+            if (!name || !image.LoadFromResource(name) || !image.GetImage()) {
+                // An icon the icon theme stands in for, 14 points square.
+                cairo_surface_t* themed = LGuiIconLoadThemeSurface(name);
+                if (themed)
+                    cairo_surface_set_device_scale(themed, 2, 2);
+                return themed;
+            }
             return cairo_surface_reference(image.GetImage());
         };
         LCocoaWindowHooksGet().updateChildViewTooltips = UpdateChildViewTooltips;
@@ -101,6 +107,35 @@ void LMacWindowInstallServices()
             G_CALLBACK(+[](GObject*, GParamSpec*, gpointer) { UpdateFocusIndicatorColor(); }),
             nullptr);
     }
+}
+
+// --- tooltip table -------------------------------------------------------------------------------
+
+void LMacWindow::AddTools(LToolTip& tip, const ToolListItem* items, unsigned long count,
+    const LKeyToCommandMap* keys, unsigned long keyCount)
+{
+    tip.window = this;
+    for (unsigned long i = 0; items && i < count; ++i)
+        UpdateTool(tip, items[i].id, items[i].text, nullptr, keys, keyCount);
+}
+
+void LMacWindow::UpdateTool(LToolTip& tip, int id, const char* text, const LRectangle*,
+    const LKeyToCommandMap* keys, unsigned long keyCount)
+{
+    tip.window = this;
+    LView* control = GetControlHandle(id);
+    if (!control)
+        return;
+    std::string shown = text ? text : "";
+    for (unsigned long i = 0; keys && i < keyCount && !shown.empty(); ++i) {
+        if (keys[i].command != id)
+            continue;
+        char key[kLStringShortSize] = "";
+        keys[i].key.GetDescription(key);
+        shown += std::string(" (") + key + ")";
+        break;
+    }
+    control->SetToolTipText(shown.empty() ? nullptr : shown.c_str());
 }
 
 // --- texts ---------------------------------------------------------------------------------------

@@ -172,6 +172,11 @@ void LPaintSurface::SetFocusIndicatorColor(const LGuiColor& color)
     gFocusColor = color;
 }
 
+LGuiColor LPaintSurface::GetFocusIndicatorColor()
+{
+    return gFocusColor;
+}
+
 void LPaintSurface::DrawFocusRect(LPaintContext& ctx, int x, int y, int w, int h)
 {
     if (!ctx.IsDrawable())

@@ -56,6 +56,7 @@ public:
     static void DrawFocusRect(LPaintContext& ctx, int x, int y, int w, int h);
     // The keyboard-focus colour (black until the window layer sets the desktop's).
     static void SetFocusIndicatorColor(const LGuiColor& color);
+    static LGuiColor GetFocusIndicatorColor();
 
     // --- Float drawing with plain colours.
     static void DrawLineAA(LPaintContext& ctx, LGuiColorRef color, float x1, float y1, float x2,

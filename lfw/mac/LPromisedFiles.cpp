@@ -1,6 +1,13 @@
 #include "lfw/mac/LPromisedFiles.h"
 
 #include "lfw/gen/LFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LAlert.h"
+#include "lfw/mac/LProgressDialog.h"
+#include "lfw/unix/LReveal.h"
+#include "platform/ui/LUiDirectSave.h"
+
+#include <glib.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +18,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -178,4 +186,201 @@ LProcessResult Process(LProcessInterface& job, LMacPasteBoardGetPromisedFilePath
     data.ClearFiles();
     LFile::DeleteFolderAndFiles(data.folder);
     return LProcessResultStopped;
+}
+
+// ------------------------------------------------------------------------------------------------
+
+namespace {
+
+// The drag last served: its folder, what was received for it, whether it was canceled.
+struct PromisedState {
+    GdkDragContext* served = nullptr; // held, so that its address is not reused while served
+    char folder[260] = {};
+    bool requested = false; // the source was asked to save (once per drop)
+    bool canceled = false;
+    std::string name; // the file the source proposed
+    LStringListTemplate<char> received;
+
+    void Forget()
+    {
+        if (served)
+            g_object_unref(served);
+        served = nullptr;
+        folder[0] = 0;
+        requested = false;
+        canceled = false;
+        name.clear();
+        received.Clear();
+    }
+    void Serve(GdkDragContext* context)
+    {
+        Forget();
+        served = GDK_DRAG_CONTEXT(g_object_ref(context));
+    }
+};
+
+PromisedState& State()
+{
+    static PromisedState* state = new PromisedState; // lives for the process
+    return *state;
+}
+
+// A name the source may write: one plain component, no control characters.
+bool SafeName(const std::string& name)
+{
+    if (name.empty() || name == "." || name == ".." || name.size() > 255)
+        return false;
+    for (unsigned char c : name)
+        if (c == '/' || c < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+bool AllExist(const LStringListTemplate<char>& list)
+{
+    for (const char* p : list) {
+        struct stat st;
+        if (lstat(p, &st) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool MakePrivateFolder(char (&folder)[260])
+{
+    char temp[260];
+    folder[0] = 0;
+    if (!LFile::GetTempFolder(temp))
+        return false;
+    std::string pattern = std::string(temp);
+    if (!pattern.empty() && pattern.back() != '/')
+        pattern += '/';
+    pattern += "0XXXXXX";
+    if (pattern.size() >= sizeof folder)
+        return false;
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    if (!mkdtemp(buffer.data()))
+        return false;
+    chmod(buffer.data(), 0700);
+    CopyPath(folder, buffer.data());
+    return true;
+}
+
+// Asks where the files go: 1 keep them in the folder, 3 move them (destination set), 2 cancel.
+int AskDestination(LView* view, const char* folder, char (&destination)[260])
+{
+    destination[0] = 0;
+    for (;;) {
+        char message[1024];
+        std::snprintf(message, sizeof message,
+            "Källprogrammet kopierar filerna till den här mappen:\n\"%s\"\n\nKlicka på \"Kopiera\" "
+            "för att fortsätta. Du kan också välja att flytta dem till en annan mapp. Klicka på "
+            "\"Flytta till mapp\" för att välja plats för detta.",
+            folder);
+        LAlert alert(view, message, "Målmapp för källprogram");
+        LAlertCopyField(alert.button1, "Kopiera");
+        LAlertCopyField(alert.button2, "Avbryt");
+        LAlertCopyField(alert.button3, "Flytta till mapp...");
+        int answer = alert._Run();
+        if (answer != 3)
+            return answer;
+        char chosen[260] = {};
+        char temp[260] = {};
+        LFile::GetTempFolder(temp);
+        _LUserSettingGetString(
+            "Settings", "PasteboardPromisedFilesDestinationFolder", temp, chosen);
+        LBrowseFolderFlags flags;
+        flags.allowCreateFolders = true;
+        if (LFile::BrowseFolder(view, chosen, "Välj målmapp", flags)) {
+            LUserSettingSetString("Settings", "PasteboardPromisedFilesDestinationFolder", chosen);
+            CopyPath(destination, chosen);
+            return 3;
+        }
+    }
+}
+
+} // namespace
+
+int LMacPasteBoardGetPromisedFilePaths(
+    const LUiDragInfo& info, LView* view, bool receive, LStringListTemplate<char>& paths)
+{
+    PromisedState& state = State();
+    paths.Clear();
+    if (!info.context || !LUiDirectSaveOffered(info)) {
+        state.Forget();
+        return 2;
+    }
+    if (state.served == info.context) {
+        if (state.canceled)
+            return 2;
+    } else {
+        // Read once: once asked, the property holds our answer instead of the name.
+        const std::string name = LUiDirectSaveProposedName(info);
+        if (!SafeName(name)) {
+            state.Forget();
+            return 2;
+        }
+        state.Serve(info.context);
+        state.name = name;
+    }
+    const std::string& name = state.name;
+    if (!receive) {
+        paths.Add(name.c_str());
+        return 0;
+    }
+    if (state.received.GetCount() > 0 && AllExist(state.received)) {
+        for (const char* p : state.received)
+            paths.Add(p);
+        return 0;
+    }
+    if (!state.requested) {
+        // The source is asked once per drop, before the user is: it holds the drop open until
+        // it has answered.
+        state.requested = true;
+        std::string target;
+        if (MakePrivateFolder(state.folder))
+            target = std::string(state.folder) + "/" + name;
+        gchar* uri = target.empty() || target.size() >= 260
+            ? nullptr
+            : g_filename_to_uri(target.c_str(), nullptr, nullptr);
+        char answer = uri ? LUiDirectSaveRequest(info, view, uri) : 0;
+        g_free(uri);
+        LUiDragFinishEarly(info, answer == 'S');
+        if (answer != 'S') {
+            if (state.folder[0])
+                LFile::DeleteFolderAndFiles(state.folder);
+            state.Forget();
+            return 2;
+        }
+    }
+    char destination[260];
+    if (AskDestination(view, state.folder, destination) == 2) {
+        LFile::DeleteFolderAndFiles(state.folder);
+        state.canceled = true;
+        return 1;
+    }
+    LStringListTemplate<char> arrived;
+    LMacPasteBoardGetPromisedFilePathsData data(arrived, state.folder, 1, destination);
+    LProcessDialog<LMacPasteBoardGetPromisedFilePathsData> dialog(
+        "Hämta filer från källprogrammet", data);
+    dialog.Open(view);
+    state.received.Clear();
+    if (dialog.result == LProcessResultStopped) {
+        state.canceled = true;
+        return 1;
+    }
+    if (dialog.result != LProcessResultSuccess)
+        return dialog.result;
+    for (const char* p : arrived) {
+        paths.Add(p);
+        state.received.Add(p);
+    }
+    LAlert done(view, "Kopiering av filer har slutförts. Vill du se dem i Finder?",
+        "Lyckad kopia från källprogrammet");
+    LAlertCopyField(done.button1, "Visa i Finder");
+    LAlertCopyField(done.button2, "Avbryt");
+    if (done._Run() == 1)
+        LRevealInFinder(destination[0] ? destination : state.folder);
+    return LProcessResultSuccess;
 }

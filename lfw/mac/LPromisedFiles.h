@@ -6,6 +6,7 @@
 
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LStringList.h"
+#include "platform/ui/LView.h"
 
 #include <cstdint>
 
@@ -39,3 +40,13 @@ struct LMacPasteBoardGetPromisedFilePathsData {
 // Waits for the files (0), or is stopped (1: the folder is deleted with its files), or the folder
 // went away (2).
 LProcessResult Process(LProcessInterface& job, LMacPasteBoardGetPromisedFilePathsData& data);
+
+// The files a drag's source promises (X direct save). Without receive: whether the drag promises
+// a file (its proposed name goes into paths). With receive, at the drop: a private folder is made,
+// the source is asked to write there, the user chooses to keep the files there or move them, and
+// a progress window waits until they are complete; paths then holds them. The answer is kept for
+// the drag: asking again while the files are still there shows nothing and gives the same paths.
+// 0 success, 1 canceled (the folder is deleted), 2 failed (no promise, a refused name, or the
+// source did not save).
+int LMacPasteBoardGetPromisedFilePaths(
+    const LUiDragInfo& info, LView* view, bool receive, LStringListTemplate<char>& paths);

@@ -88,9 +88,11 @@ LProcessResult _LFollow(LProcessInterface& job, Sock& sock, const char* url, con
 }
 
 template <class Sock>
-LProcessResult _LDownload(
-    LProcessInterface& job, Sock& sock, const char* url, const char* filePath, bool followRedirect)
+LProcessResult _LDownload(LProcessInterface& job, Sock& sock, const char* url, const char* filePath,
+    bool followRedirect, const LHTTPDownloadLimits& limits = {})
 {
+    const unsigned int statusWait = limits.timeoutMs ? limits.timeoutMs : 180000;
+    const unsigned int dataWait = limits.timeoutMs ? limits.timeoutMs : 60000;
     if (sock.GetDescriptor() < 0)
         return LProcessResultError;
     char host[kLIPHostSize];
@@ -105,7 +107,7 @@ LProcessResult _LDownload(
 
     char line[kLHTTPLineSize + 1];
     size_t used = 0;
-    r = _LReadHeaderLine(job, sock, line, used, 180000);
+    r = _LReadHeaderLine(job, sock, line, used, statusWait);
     if (r != LProcessResultSuccess)
         return r;
     int status = 0;
@@ -120,7 +122,7 @@ LProcessResult _LDownload(
     bool known = false;
     uint64_t length = 0;
     for (;;) {
-        r = _LReadHeaderLine(job, sock, line, used, 60000);
+        r = _LReadHeaderLine(job, sock, line, used, dataWait);
         if (r != LProcessResultSuccess)
             return r;
         if (!line[0])
@@ -135,9 +137,12 @@ LProcessResult _LDownload(
         }
     }
 
+    if (known && length > limits.maxBytes)
+        return LProcessResultError;
     LFileSave save;
     if (!save.Begin(filePath))
         return LProcessResultError;
+    uint64_t total = 0;
     uint64_t remaining = known ? length : UINT64_MAX;
     double step = known ? 1.0 / double(length / 1028 + 1) : 0.0;
     double progress = 0;
@@ -150,14 +155,15 @@ LProcessResult _LDownload(
         }
         size_t want = remaining < sizeof buffer ? size_t(remaining) : sizeof buffer;
         size_t got = 0;
-        r = ProcessRecvReady(job, _LRef(sock), buffer, want, &got, 60000);
+        r = ProcessRecvReady(job, _LRef(sock), buffer, want, &got, dataWait);
         if (r == LProcessResultError && !known && _LEndedCleanly(sock))
             break; // the close ends a body without a length
         if (r != LProcessResultSuccess) {
             save.Discard();
             return r;
         }
-        if (!save.GetStream().Write(buffer, got)) {
+        total += got;
+        if (total > limits.maxBytes || !save.GetStream().Write(buffer, got)) {
             save.Discard();
             return LProcessResultError;
         }
@@ -189,8 +195,10 @@ template <class Sock>
 LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, const char* filePath,
     bool followRedirect,
     LProcessResult (*connect)(LProcessInterface&, Sock&, const char*, unsigned int),
-    unsigned int connectTimeoutMs)
+    unsigned int connectTimeoutMs, const LHTTPDownloadLimits& limits = {})
 {
+    if (limits.timeoutMs)
+        connectTimeoutMs = limits.timeoutMs;
     char host[kLIPHostSize];
     char path[kLHTTPPathSize];
     if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
@@ -199,7 +207,7 @@ LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, con
     LProcessResult r = connect(job, sock, host, connectTimeoutMs);
     if (r != LProcessResultSuccess)
         return r;
-    return _LDownload(job, sock, url, filePath, followRedirect);
+    return _LDownload(job, sock, url, filePath, followRedirect, limits);
 }
 
 } // namespace
@@ -312,6 +320,20 @@ LProcessResult ProcessHTTPSDownloadFile(
 {
     return _LConnectAndDownload<LSSLSocketTCP>(
         job, url, filePath, followRedirect, ProcessHTTPSConnect, 60000);
+}
+
+LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, const char* url,
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits)
+{
+    return _LConnectAndDownload<LIPSocketTCP>(
+        job, url, filePath, followRedirect, ProcessHTTPConnect, 22000, limits);
+}
+
+LProcessResult ProcessHTTPSDownloadFile(LProcessInterface& job, const char* url,
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits)
+{
+    return _LConnectAndDownload<LSSLSocketTCP>(
+        job, url, filePath, followRedirect, ProcessHTTPSConnect, 60000, limits);
 }
 
 bool LHTTPParseStatusLine(const char* line, int* status)

@@ -11,6 +11,8 @@
 #include "lfw/gen/LFormat.h"
 #include "lfw/net/LIPSocket.h"
 
+#include <cstdint>
+
 inline constexpr size_t kLHTTPPathSize = 1024;
 inline constexpr size_t kLHTTPRequestSize = 2048;
 inline constexpr size_t kLHTTPLineSize = 259;
@@ -43,6 +45,17 @@ LProcessResult ProcessHTTPDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect);
 LProcessResult ProcessHTTPSDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect);
+// Bounds of a download: the body's size in bytes (a longer body fails, also one that announces
+// more) and every wait for the server (0 keeps the usual waits of the connect, the reply and
+// the data).
+struct LHTTPDownloadLimits {
+    uint64_t maxBytes = UINT64_MAX;
+    unsigned int timeoutMs = 0;
+};
+LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, const char* url,
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits);
+LProcessResult ProcessHTTPSDownloadFile(LProcessInterface& job, const char* url,
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits);
 // The same over a socket that is already connected.
 LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, LIPSocketTCP& sock, const char* url,
     const char* filePath, bool followRedirect);

@@ -22,6 +22,11 @@ const char* LOnlineGetDefaultHost(const char* key)
         { kLOnlineFacebookPage, "https://facebook.example/zorsoftware" },
         { kLOnlineTwitterPage, "https://twitter.example/zorsoftware" },
         { kLOnlineTwitterStatus, "https://twitter.example/home" },
+        { kLOnlineFacebookShare, "https://www.facebook.example" },
+        { kLOnlineFacebookStart, "https://www.facebook.example/" },
+        { kLOnlineFacebookAppId, "1000000000000001" },
+        { kLOnlineLinkedInShare, "https://www.linkedin.example" },
+        { kLOnlineComponentServer, "https://www.vorantel.example" },
     };
     for (const auto& h : kHosts)
         if (std::strcmp(h.key, key) == 0)

@@ -1,5 +1,6 @@
 #include "lfw/unix/LReveal.h"
 
+#include "platform/desktop/Desktop.h"
 #include "platform/ui/LUiReveal.h"
 
 #include <algorithm>
@@ -36,5 +37,15 @@ bool LRevealInFinder(const char* path)
     std::string item = LRevealItemFor(path);
     if (item.empty())
         return false;
-    return LUiShowItemsInFileManager({ item });
+    if (LUiShowItemsInFileManager({ item }))
+        return true;
+    // No file manager on the bus: the folder opens with the desktop's opener.
+    std::string folder = item;
+    struct stat st;
+    if (stat(item.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        size_t slash = item.rfind('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : item.substr(0, slash);
+    }
+    std::string uri = platform::desktop::FilePathToUri(folder);
+    return !uri.empty() && platform::desktop::OpenUri(uri);
 }

@@ -1,6 +1,7 @@
 #include "lfw/unix/LUnixProcess.h"
 
 #include "lfw/gen/LLocale.h"
+#include "lfw/unix/LUnixApplication.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -348,12 +349,10 @@ LProcessResult Process(LProcessInterface& job, const LProcessRunExternalExeData&
         }
         size_t n = exe.size();
         if (n > 8 && exe.compare(n - 8, 8, ".desktop") == 0) {
-            if (!gLaunchDesktopHook) {
-                job.SetErrorF(
-                    "Det gick inte att hämta buntidentifierare för programmet \"%s\"", exe.c_str());
-                return LProcessResultError;
-            }
-            return gLaunchDesktopHook(job, exe.c_str(), arguments.c_str(), data.wait);
+            if (gLaunchDesktopHook)
+                return gLaunchDesktopHook(job, exe.c_str(), arguments.c_str(), data.wait);
+            return LLaunchApplicationWithArguments(job, exe.c_str(),
+                LCommandLineArgumentStringExpander::Split(arguments.c_str()), data.wait);
         }
     }
     int exitCode = -1;

@@ -81,9 +81,9 @@ struct LProcessRunExternalExeData {
     bool wait = false;
 };
 LProcessResult Process(LProcessInterface& job, const LProcessRunExternalExeData& data);
-// A ".desktop" file stands for an application: the launcher above installs how it is started
-// (with the rest of the command line, waiting for it when wait is set). Without it such a
-// command fails.
+// A ".desktop" file stands for an application: it is started by its entry's Exec with the rest
+// of the command line (LLaunchApplicationWithArguments, waiting for it when wait is set), or by
+// the launcher a layer above installs here.
 using LProcessLaunchDesktopHook = LProcessResult (*)(
     LProcessInterface& job, const char* desktopFile, const char* arguments, bool wait);
 void LProcessSetLaunchDesktopHook(LProcessLaunchDesktopHook hook);

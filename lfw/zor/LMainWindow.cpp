@@ -18,6 +18,7 @@
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LInstaller.h"
 #include "lfw/zor/LZORHooks.h"
+#include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
@@ -36,6 +37,7 @@ namespace {
 constexpr int kCmdPostInit = 3332;
 constexpr int kCmdRetryQuit = LFourCC("QtNc");
 constexpr int kCmdAbout = LFourCC("abou");
+constexpr int kCmdSuite = 98; // "ZOR-Paket" on every tab of the tabbed toolbar
 constexpr int kCmdPreferences = LFourCC("pref");
 constexpr int kCmdHide = LFourCC("hide");
 constexpr int kCmdQuit = LFourCC("quit");
@@ -211,6 +213,9 @@ void LMainWindow::MainWindowInitCommon()
     SetCaptionDefaultDocument("", false);
     AddApplicationMenuItems();
     AddStandardMenuItems();
+    StatusBarInit(GetContentView(), 0);
+    fInfoBar.Init();
+    LTabbedToolBarInstallHooks();
     gLHangDetector.InitAndTest();
     LDebugCrashReportOfferAtStart();
     PostCommand(kCmdPostInit);
@@ -227,6 +232,8 @@ void LMainWindow::MainWindowInitCommon()
     int defaultHeight = int(heightUnits * CharHeightPixels() + 0.5);
     int minWidth = int(kMinWidthUnits * CharWidthPixels() + 0.5);
     int minHeight = int(kMinHeightUnits * CharHeightPixels() + 0.5);
+    if (GetContentView() && GetNativeWindow())
+        ResizableHook(*this);
     WindowSizeSettingsRestore(
         "MainWindow", defaultWidth, defaultHeight, minWidth, minHeight, false);
     _LSetDebugPhase(2);
@@ -237,6 +244,7 @@ void LMainWindow::MainWindowInitCommon()
     _InstallKeyMonitor();
     InitCommon(kLCocoaDialogCenterNone, shown[0] != '0');
     fReady = true;
+    RelayoutControls(*this);
 }
 
 void LMainWindow::MainWindowPostInit()
@@ -326,6 +334,29 @@ void LMainWindow::MainWindowDestroy()
 void LMainWindow::WindowSizeSettingsStore(const char* section)
 {
     LMacWindow::WindowSizeSettingsStore(section);
+    // The info bar's height is not part of the size the user chose.
+    const int adjustment = fInfoBar.GetWindowHeightAjustment();
+    if (adjustment > 0 && section) {
+        const int height = LUserSettingGet<int>(section, "Height", 0) - adjustment;
+        char value[32];
+        snprintf(value, sizeof value, "%d", height);
+        LUserSettingSetString(section, "Height", value);
+    }
+}
+
+void LMainWindow::MainWindowLayoutBars(int& y, int& width, int& height)
+{
+    int third = 0;
+    fTabbedToolBar.TabbedToolBarLayout(y, width, third);
+    StatusBarLayout(GetContentView(), width, height);
+    int x = 0;
+    fInfoBar.Layout(x, y, width, height);
+}
+
+void LMainWindow::LayoutControls(int width, int height)
+{
+    int y = 0;
+    MainWindowLayoutBars(y, width, height);
 }
 
 bool LMainWindow::EvKeyDown(LKey)
@@ -539,6 +570,9 @@ void LMainWindow::Command(int id, int code)
     case kCmdAbout:
         LAboutBoxShow(static_cast<LMacWindow*>(this));
         return;
+    case kCmdSuite:
+        LZORSuiteLaunch(GetContentView(), LZORSuiteDialog::szDefaultTabName);
+        return;
     case kCmdMaximize:
         CmOpen();
         return;
@@ -564,6 +598,8 @@ void LMainWindow::Command(int id, int code)
     default:
         break;
     }
+    if (LToolBarShareLinkBarOrButton::HandleCommand(*this, id))
+        return;
     LMacWindow::Command(id, code);
 }
 

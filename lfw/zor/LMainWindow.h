@@ -6,21 +6,28 @@
 #pragma once
 
 #include "lfw/gen/LRecentFileList.h"
+#include "lfw/gui/LStatusBar.h"
+#include "lfw/gui/LTabbedToolBar.h"
+#include "lfw/mac/LDialog.h"
 #include "lfw/mac/LKeyHandler.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/mac/cocoa/LAppDelegate.h"
 #include "lfw/zor/LMainWindowUtil.h"
 #include "lfw/zor/LSingleInstance.h"
+#include "lfw/zor/LToolBarShareLinkBarOrButton.h"
 #include "lfw/zor/LZORAPIServer.h"
 
 #include <string>
 #include <vector>
 
 class LMainWindow : public LMacWindow,
+                    public LStatusBar,
+                    public LResizable,
                     public LRecentFileList,
                     public LMainWindowUtilBase,
-                    public LZORAPIServerGUILayer {
+                    public LZORAPIServerGUILayer,
+                    public LShareLinkWindow {
 public:
     // The one main window while it exists.
     static LMainWindow* pInstance;
@@ -58,6 +65,19 @@ public:
     void Close() override { Close(kLCmdCancel); }
     void CmHelp() override;
     void WindowSizeSettingsStore(const char* section) override;
+
+    // The bars: the tabbed toolbar at the top (once the derived window initialised it), the
+    // status bar (control 800) at the bottom and the info bar (control 9599) above it. y moves
+    // below the toolbar and height shrinks by the bars below; the rest is the derived window's.
+    void MainWindowLayoutBars(int& y, int& width, int& height);
+    // Lays out the bars; a derived window lays out its own controls in what they leave.
+    void LayoutControls(int width, int height) override;
+    LTabbedToolBar& GetTabbedToolBar() { return fTabbedToolBar; }
+    LInfoBar<LMainWindow>& GetInfoBar() { return fInfoBar; }
+
+    // The share commands.
+    const char* GetShareHomePage() const override { return szHomePage; }
+    void CmShareTwitter() override { LMainWindowUtilBase::CmShareTwitter(); }
 
     bool CmExit();
     void CmOpen();
@@ -108,6 +128,11 @@ private:
     void _InstallKeyMonitor();
     void _RemoveKeyMonitor();
 
+protected:
+    LTabbedToolBar fTabbedToolBar;
+    LInfoBar<LMainWindow> fInfoBar { *this };
+
+private:
     Keys fKeys { *this };
     uintptr_t fKeyMonitor = 0;
     LSingleInstance fSingleInstance;

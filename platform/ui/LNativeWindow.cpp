@@ -765,6 +765,38 @@ void LNativeWindow::SetToolbar(GtkWidget* toolbar)
     ApplyContentSize();
 }
 
+void LNativeWindow::SetTitlebarView(LView* view)
+{
+    if (!fWindow)
+        return;
+    if (LView* old = fTitlebarView.Get(); old && old->ExistingWidget() && fHeaderBar)
+        gtk_container_remove(GTK_CONTAINER(fHeaderBar), old->ExistingWidget());
+    fTitlebarView.Reset(view);
+    if (!view)
+        return;
+    if (!fHeaderBar) {
+        const bool realized = gtk_widget_get_realized(GTK_WIDGET(fWindow));
+        const bool visible = gtk_widget_get_visible(GTK_WIDGET(fWindow));
+        // A title bar can only be given to a window that is not realised yet.
+        if (realized) {
+            gtk_widget_hide(GTK_WIDGET(fWindow));
+            gtk_widget_unrealize(GTK_WIDGET(fWindow));
+        }
+        fHeaderBar = gtk_header_bar_new();
+        gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(fHeaderBar), TRUE);
+        gtk_window_set_titlebar(fWindow, fHeaderBar);
+        gtk_widget_show(fHeaderBar);
+        if (visible)
+            gtk_widget_show(GTK_WIDGET(fWindow));
+    }
+    GtkWidget* widget = view->Widget();
+    const LUiRect frame = view->Frame();
+    gtk_widget_set_size_request(widget, int(frame.width), int(frame.height));
+    gtk_widget_set_valign(widget, GTK_ALIGN_CENTER);
+    gtk_header_bar_pack_start(GTK_HEADER_BAR(fHeaderBar), widget);
+    gtk_widget_show(widget);
+}
+
 void LNativeWindow::SetToolbarVisible(bool visible)
 {
     fToolbarShown = visible;

@@ -140,6 +140,11 @@ public:
     void SetMenuBar(GtkWidget* menuBar);
     void SetToolbar(GtkWidget* toolbar);
     GtkWidget* Toolbar() const { return fToolbar; }
+    // Puts the view at the start of a header bar that becomes the window's title bar (the
+    // window's title stays its caption); null takes the view out again. The window holds the
+    // view while it shows it.
+    void SetTitlebarView(LView* view);
+    LView* TitlebarView() const { return fTitlebarView.Get(); }
     void SetToolbarVisible(bool visible);
     bool IsToolbarVisible() const;
     // Height in points of what stands above the content view, and of the toolbar alone (0 when
@@ -185,6 +190,8 @@ private:
     GtkWidget* fToolbarSlot = nullptr;
     GtkWidget* fContentSlot = nullptr;
     GtkWidget* fToolbar = nullptr;
+    GtkWidget* fHeaderBar = nullptr;
+    LUiRef<LView> fTitlebarView;
     LUiRef<LView> fContentView;
     LUiRef<LNativeWindowDelegate> fDelegate;
     std::vector<LNativeWindow*> fChildren;

@@ -215,6 +215,23 @@ bool LUiPointerPosition(double& x, double& y)
     return true;
 }
 
+unsigned LUiPointerButtons()
+{
+    if (!gAvailable)
+        return 0;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
+    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    GdkScreen* screen = display ? gdk_display_get_default_screen(display) : nullptr;
+    GdkWindow* root = screen ? gdk_screen_get_root_window(screen) : nullptr;
+    if (!pointer || !root)
+        return 0;
+    GdkModifierType mask = GdkModifierType(0);
+    gdk_window_get_device_position(root, pointer, nullptr, nullptr, &mask);
+    return ((mask & GDK_BUTTON1_MASK) ? 1u : 0u) | ((mask & GDK_BUTTON3_MASK) ? 2u : 0u)
+        | ((mask & GDK_BUTTON2_MASK) ? 4u : 0u);
+}
+
 const char* LUiSystemFontFamily()
 {
     return SystemFont().family.c_str();

@@ -30,6 +30,8 @@ std::vector<LUiScreen> LUiScreens();
 bool LUiScreenAtPoint(double x, double y, LUiScreen& screen);
 // The pointer position on the screen in points.
 bool LUiPointerPosition(double& x, double& y);
+// The mouse buttons held now: bit 0 the left, bit 1 the right, bit 2 the middle button.
+unsigned LUiPointerButtons();
 
 // The system font: its family name and its size in points (the layer's points, 1/96 inch at the
 // default resolution). Without a display: "Sans" at 10 typographic points.

@@ -3,6 +3,7 @@
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LLayout.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiDirectSave.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
@@ -300,6 +301,15 @@ struct LViewGlue {
             view->DraggingEnded(info);
             return TRUE;
         }
+        if (target == gdk_atom_intern_static_string(kLUiDirectSaveType)) {
+            // A promised file: nothing to fetch yet; the receiver names the file first.
+            info.dataType = kLUiDirectSaveType;
+            bool ok = view->PerformDragOperation(info);
+            if (!LUiDragFinishedEarly(context))
+                gtk_drag_finish(context, ok, FALSE, time);
+            view->DraggingEnded(info);
+            return TRUE;
+        }
         view->fAwaitingDropData = true;
         gtk_drag_get_data(w, context, target, time);
         return TRUE;
@@ -309,6 +319,8 @@ struct LViewGlue {
         GtkSelectionData* selection, guint, guint time, gpointer data)
     {
         LView* view = static_cast<LView*>(data);
+        if (LUiDirectSaveTakeAnswer(context, selection))
+            return;
         if (!view->fAwaitingDropData)
             return; // asked for by someone else
         view->fAwaitingDropData = false;

@@ -267,7 +267,7 @@ TEST_F(Export, ImageAt300Dpi)
         "2481 3508 300 300");
     // The disc's ring is red at 40 mm from the centre, read back by ImageMagick.
     const int x = int(1240 + 40 * 300 / 25.4), y = 1753;
-    EXPECT_EQ(ShellOutput("convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + ","
+    EXPECT_EQ(ShellOutput("/usr/bin/convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + ","
                   + std::to_string(y) + "}]' info:"),
         "srgba(255,0,0,1)");
 
@@ -355,7 +355,7 @@ TEST_F(Export, TextSizesArePoints)
     // The height of what is darker than mid grey (the outlines are lighter).
     auto inkHeight = [](const std::string& image) {
         return std::atof(ShellOutput(
-            "convert '" + image + "' -colorspace Gray -threshold 40% -trim -format '%h' info:")
+            "/usr/bin/convert '" + image + "' -colorspace Gray -threshold 40% -trim -format '%h' info:")
                              .c_str());
     };
     const std::string png = Path("text.png");

@@ -954,7 +954,7 @@ TEST_F(ProjectFile, SavingAgainEncodesOnlyChangedPictures)
 
     // A file's own picture bytes (here ImageMagick's) are written back as they were read.
     const std::string png = Path("magick.png");
-    ShellOutput("convert -size 7x5 gradient:red-blue '" + png + "'");
+    ShellOutput("/usr/bin/convert -size 7x5 gradient:red-blue '" + png + "'");
     const std::string magick = ReadAll(png);
     ASSERT_GT(magick.size(), 8u);
     VTProject read;

@@ -56,6 +56,12 @@ void LoopbackServer::Add(const LoopbackScript& script)
     fScripts.push_back(script);
 }
 
+void LoopbackServer::SetResponder(std::function<LoopbackScript(const std::string&)> responder)
+{
+    std::lock_guard<std::mutex> lock(fMutex);
+    fResponder = std::move(responder);
+}
+
 std::vector<std::string> LoopbackServer::Requests()
 {
     std::lock_guard<std::mutex> lock(fMutex);
@@ -134,14 +140,19 @@ void LoopbackServer::Serve(int fd)
         }
     }
     LoopbackScript script;
+    std::function<LoopbackScript(const std::string&)> responder;
     {
         std::lock_guard<std::mutex> lock(fMutex);
         fRequests.push_back(request);
         if (!fScripts.empty()) {
             script = fScripts.front();
             fScripts.pop_front();
+        } else {
+            responder = fResponder;
         }
     }
+    if (responder)
+        script = responder(request);
     if (script.hold) {
         while (!fStop)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,6 +34,9 @@ public:
     std::string Host() const;
     void Add(const LoopbackScript& script);
     void Add(const std::string& reply) { Add(LoopbackScript { { reply }, 0, false }); }
+    // Answers the requests that find no script left: the responder gets the request and gives
+    // the script (called on the connection's thread).
+    void SetResponder(std::function<LoopbackScript(const std::string& request)> responder);
     // The requests received so far, in order.
     std::vector<std::string> Requests();
     int Connections() const { return fConnections.load(); }
@@ -48,6 +52,7 @@ private:
     std::atomic<int> fConnections { 0 };
     std::mutex fMutex;
     std::deque<LoopbackScript> fScripts;
+    std::function<LoopbackScript(const std::string&)> fResponder;
     std::vector<std::string> fRequests;
     std::thread fThread;
 };

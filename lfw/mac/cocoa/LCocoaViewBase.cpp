@@ -7,14 +7,14 @@
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiDirectSave.h"
 
 namespace {
 
 LView* gDraggedView = nullptr;
 
 // The file list and promised files: what a drag-drop handler takes from other applications.
-const std::vector<std::string> kDroppedFileTypes { "text/uri-list",
-    "com.apple.pasteboard.promised-file-url" };
+const std::vector<std::string> kDroppedFileTypes { "text/uri-list", kLUiDirectSaveType };
 
 LCocoaWindowContentView* EnclosingContentView(LView* view)
 {

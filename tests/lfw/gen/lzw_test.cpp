@@ -268,7 +268,7 @@ TEST(Lzw, GifFilesDecodeInImageMagick)
         const auto bytes = MakeGif(w, h, codeSize, px);
         std::ofstream(gif, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-        ASSERT_EQ(std::system(("convert '" + gif + "' -depth 8 'gray:" + raw + "'").c_str()), 0);
+        ASSERT_EQ(std::system(("/usr/bin/convert '" + gif + "' -depth 8 'gray:" + raw + "'").c_str()), 0);
         std::ifstream in(raw, std::ios::binary);
         std::vector<uint8_t> grey((std::istreambuf_iterator<char>(in)), {});
         ASSERT_EQ(grey.size(), px.size()) << codeSize;

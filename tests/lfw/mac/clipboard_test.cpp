@@ -173,7 +173,7 @@ TEST_F(ClipboardTest, PngOfAnotherProgramPastesPixelEqual)
 {
     std::string png = folder.Path() + "/p.png";
     ASSERT_EQ(
-        system(("convert -size 37x23 gradient:red-blue -depth 8 'PNG24:" + png + "'").c_str()), 0);
+        system(("/usr/bin/convert -size 37x23 gradient:red-blue -depth 8 'PNG24:" + png + "'").c_str()), 0);
     XclipPut(png, "image/png");
     LClipboard clipboard(nullptr);
     EXPECT_TRUE(clipboard.HasImage());
@@ -202,8 +202,8 @@ TEST_F(ClipboardTest, TiffIsPreferredOverBmp)
 {
     LImageBuffer red, blue;
     std::string r = folder.Path() + "/r.bmp", b = folder.Path() + "/b.tif";
-    ASSERT_EQ(system(("convert -size 4x4 xc:red 'BMP3:" + r + "'").c_str()), 0);
-    ASSERT_EQ(system(("convert -size 4x4 xc:blue -depth 8 '" + b + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 4x4 xc:red 'BMP3:" + r + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 4x4 xc:blue -depth 8 '" + b + "'").c_str()), 0);
     std::ifstream fr(r, std::ios::binary), fb(b, std::ios::binary);
     std::stringstream sr, sb;
     sr << fr.rdbuf();
@@ -224,7 +224,7 @@ TEST_F(ClipboardTest, TextAndImageShareOneSelectionAndImagesEncodeWhenAsked)
 {
     LImageBuffer image;
     std::string png = folder.Path() + "/c.png";
-    ASSERT_EQ(system(("convert -size 8x6 xc:'#336699' -depth 8 'PNG24:" + png + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 8x6 xc:'#336699' -depth 8 'PNG24:" + png + "'").c_str()), 0);
     ASSERT_GT(LImage::Load(image, png.c_str(), 1000), 0u);
     unsigned before = LUiClipboard::RenderCount();
     {
@@ -435,7 +435,7 @@ TEST_F(ClipboardTest, OverlayStreamsOfOtherVersionsAndKinds)
 TEST_F(ClipboardTest, ImageBeatsTextFromOtherProgramsAndFailedCopiesKeepTheClipboard)
 {
     std::string png = folder.Path() + "/i.png";
-    ASSERT_EQ(system(("convert -size 5x5 xc:green -depth 8 'PNG24:" + png + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 5x5 xc:green -depth 8 'PNG24:" + png + "'").c_str()), 0);
     XclipPut(png, "image/png");
     LClipboard clipboard(nullptr);
     {

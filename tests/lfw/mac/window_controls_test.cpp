@@ -124,7 +124,7 @@ struct Picture {
         std::string size = uitest::Run("identify -format '%w %h' '" + png + "'", &status);
         if (status != 0 || sscanf(size.c_str(), "%d %d", &width, &height) != 2)
             return false;
-        uitest::Run("convert '" + png + "' -depth 8 rgb:'" + raw + "'", &status);
+        uitest::Run("/usr/bin/convert '" + png + "' -depth 8 rgb:'" + raw + "'", &status);
         std::ifstream in(raw, std::ios::binary);
         rgb.assign(std::istreambuf_iterator<char>(in), {});
         return status == 0 && int(rgb.size()) == width * height * 3;

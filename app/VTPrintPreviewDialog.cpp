@@ -1,0 +1,327 @@
+#include "app/VTPrintPreviewDialog.h"
+
+#include "app/VTLabelLayoutTemplateEdit.h"
+#include "app/VTPrintFunction.h"
+#include "app/VTPrinterTray.h"
+#include "app/VTTemplateData.h"
+#include "lfw/gen/LString.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LAlert.h"
+#include "lfw/mac/LPaperSize.h"
+#include "lfw/zor/LHelp.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+int R(double v)
+{
+    return int(std::lround(v));
+}
+
+bool OutlinesSetting()
+{
+    char value[64] = "";
+    _LUserSettingGetString("Settings", "PrintTemplateOutlines", "", value);
+    return std::strcmp(value, "1") == 0;
+}
+
+} // namespace
+
+// --- The properties panel.
+
+VTPrintPreviewPanelProperties::VTPrintPreviewPanelProperties(
+    int titleBarId, bool disc, const char* paperText, const char* orientationText)
+    : LEmbeddedWindowTitled(titleBarId, "Skriv ut egenskaper", false, false, false, true)
+    , bDisc(disc)
+    , fPaper(paperText)
+    , fOrientation(orientationText)
+    , fOutlines("Skriva ut mallkonturer")
+{
+}
+
+void VTPrintPreviewPanelProperties::InitPanel()
+{
+    fPaper.Init(*this);
+    fOrientation.Init(*this);
+    fOutlines.Init(*this);
+    fOutlines.AddNotifyee(*this);
+    fOutlines.bNotify = false;
+    fOutlines.SetCheck(1000, OutlinesSetting());
+    fOutlines.bNotify = true;
+    if (bDisc)
+        AddStatic(1003,
+            "Obs: Se till att välja skrivarens motsvarighet till Utskrivbar skiva som "
+            "utskriftsmedium efter att du har tryckt på knappen Skriv ut.");
+    const double ch = CharHeightPixels();
+    iPanelHeight
+        = R(0.59 * ch) + 3 * (R(1.23 * ch) + R(0.25 * ch)) + R(0.59 * ch) + (bDisc ? R(4 * ch) : 0);
+}
+
+void VTPrintPreviewPanelProperties::LayoutPanelControls(int x, int y, int width, int)
+{
+    const double cw = CharWidthPixels(), ch = CharHeightPixels();
+    const int margin = R(1.25 * cw), row = R(1.23 * ch), gap = R(0.25 * ch);
+    const int w = std::max(1, width - 2 * margin);
+    int top = y + R(0.59 * ch);
+    fPaper.MovePixels(x + margin, top, w, row);
+    top += row + gap;
+    fOrientation.MovePixels(x + margin, top, w, row);
+    top += row + gap;
+    fOutlines.MovePixels(x + margin, top, w, row);
+    top += row + gap;
+    if (bDisc)
+        MoveControlPixels(1003, x + margin, top, w, R(4 * ch));
+}
+
+void VTPrintPreviewPanelProperties::DestroyPanel()
+{
+    fOutlines.RemoveNotifyee(*this);
+    fPaper.Destroy();
+    fOrientation.Destroy();
+    fOutlines.Destroy();
+}
+
+void VTPrintPreviewPanelProperties::EvControlCheckBoxChanged(VTControlCheckBox& control)
+{
+    const bool on = control.GetCheck(1000);
+    LUserSettingSetString("Settings", "PrintTemplateOutlines", on ? "1" : "0");
+    Notify(&VTPrintPreviewPanelPropertiesNotifyee::EvPrintPreviewPanelPaintOutlinesChanged, on);
+}
+
+// --- The dialog.
+
+VTPrintPreviewDialog::VTPrintPreviewDialog(
+    VTProject& project, VTLabelLayoutPage* page, VTLabelLayoutTemplate* firstSelected)
+    : fProject(project)
+    , pPage(page)
+    , pFirstSelected(firstSelected)
+    , fSaved(page ? std::make_unique<VTLabelLayoutPage>(*page) : nullptr)
+    , fViewer(project)
+    , fContainer("", false, true, true, false)
+{
+}
+
+VTPrintPreviewDialog::~VTPrintPreviewDialog() = default;
+
+void VTPrintPreviewDialog::InitDialog()
+{
+    SetCaption("Förhandsgranska");
+    AddPaintControl(kViewer);
+    fViewer.Init(*this, kViewer);
+    fViewer.bPaintOutlines = OutlinesSetting();
+    fViewer.AddNotifyee(*this);
+
+    const VTLabelLayout* layout = fProject.GetLabelLayout();
+    char paper[kLPathSize] = "", orientation[kLPathSize] = "";
+    const bool disc = layout && layout->printMedium == VTPrintMediumDisc;
+    if (layout) {
+        const VTPrinterTray* printer = disc ? VTPrinterTrayGet(layout->printerTray) : nullptr;
+        LStringFormat(paper, sizeof paper, "Pappersstorlek: %s",
+            disc ? (printer ? printer->name : "") : LPaperSizeGetDisplayName(layout->paperSize));
+        LStringFormat(orientation, sizeof orientation, "Orientering: %s",
+            LPaperSizeOrientationGetDisplayName(
+                pPage ? pPage->GetOrientation() : LPaperSizeOrientationPortrait));
+    }
+    fContainer.Init(*this);
+    pPanelProperties
+        = new VTPrintPreviewPanelProperties(kPanelProperties, disc, paper, orientation);
+    fContainer.fList.AddPanel(pPanelProperties, true);
+    pPanelProperties->AddNotifyee(*this);
+    fContainer.fList.EnableCollapse(false);
+    fContainer.fList.SetActivePanelByIndex(0, false);
+
+    // The page and the position to select first.
+    fViewer.SetCollection(pPage);
+    if (pPage && pFirstSelected && pPage->Contains(pFirstSelected))
+        fViewer.SetItemSelected(pFirstSelected, true, true);
+
+    AddOkCancel("Skriv ut");
+    AddButton(kLCmdHelp, "");
+    AddSpecialButton(kDefaults, "Standardvärden");
+    int w = 0, h = 0;
+    GetClientSize(w, h);
+    LayoutControls(w, h);
+}
+
+void VTPrintPreviewDialog::EvWindowReady()
+{
+    int w = 0, h = 0;
+    GetClientSize(w, h);
+    LayoutControls(w, h);
+}
+
+void VTPrintPreviewDialog::DestroyDialog()
+{
+    fViewer.RemoveNotifyee(*this);
+    if (pPanelProperties)
+        pPanelProperties->RemoveNotifyee(*this);
+    fViewer.DestroyPaintControl();
+    WindowSizeSettingsStore(Section());
+    fContainer.Destroy();
+    pPanelProperties = nullptr;
+    LResizableDialog::DestroyDialog();
+}
+
+void VTPrintPreviewDialog::Command(int id, int code)
+{
+    if (id == kDefaults) {
+        RestoreDefaults();
+        fViewer.Invalidate();
+        return;
+    }
+    LResizableDialog::Command(id, code);
+}
+
+bool VTPrintPreviewDialog::CmOk()
+{
+    bPrinted = PrintPage();
+    return bPrinted;
+}
+
+bool VTPrintPreviewDialog::CmCancel()
+{
+    RestoreDefaults();
+    return true;
+}
+
+void VTPrintPreviewDialog::CmHelp()
+{
+    LOpenHelpPage(GetContentView(), "dialogs_printpreview");
+}
+
+void VTPrintPreviewDialog::LayoutControls(int width, int height)
+{
+    const double ch = CharHeightPixels();
+    const int band = R((1.23 + 0.59 + 0.94) * ch);
+    const int column = R(380 * GetBackingScaleFactor());
+    LayoutOkCancelHelpSpecial(kDefaults, 0, 0, width, height);
+    const int top = std::max(1, height - band);
+    fContainer.MovePixels(std::max(0, width - column), 0, column, top);
+    MoveControlPixels(kViewer, 0, 0, std::max(1, width - column), top);
+    fViewer.UpdateSize();
+    fViewer.Invalidate();
+}
+
+void VTPrintPreviewDialog::EvPrintPreviewPanelPaintOutlinesChanged(bool on)
+{
+    fViewer.bPaintOutlines = on;
+    fViewer.Invalidate();
+}
+
+void VTPrintPreviewDialog::EvPrintPreviewViewerSelectionChanged(VTPrintPreviewViewer&)
+{
+    fViewer.Invalidate();
+}
+
+void VTPrintPreviewDialog::AfterTemplateEdit()
+{
+    fViewer.ClampItemsToCollection();
+    fViewer.Invalidate();
+}
+
+void VTPrintPreviewDialog::EvTemplatePositionXChanged(float value)
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    if (!t || !pPage)
+        return;
+    VTTemplateSetPositionX(*pPage, *t, value);
+    AfterTemplateEdit();
+}
+
+void VTPrintPreviewDialog::EvTemplatePositionYChanged(float value)
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    if (!t || !pPage)
+        return;
+    VTTemplateSetPositionY(*pPage, *t, value);
+    AfterTemplateEdit();
+}
+
+void VTPrintPreviewDialog::EvTemplateEdgePositionChanged(int edge, float distance)
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    const VTLabelLayout* layout = fProject.GetLabelLayout();
+    if (!t || !pPage || !layout)
+        return;
+    // Placed by the position's rotated box, as the label-layout editor places it and as the
+    // panel measures the distances it shows.
+    VTTemplateSetEdgePosition(*layout, *pPage, *t, edge, distance);
+    AfterTemplateEdit();
+}
+
+void VTPrintPreviewDialog::EvTemplateSpineWidthChanged(float width)
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    if (!t)
+        return;
+    VTTemplateSetSpineWidth(*t, width);
+    AfterTemplateEdit();
+}
+
+void VTPrintPreviewDialog::EvTemplateAlignmentChanged(LAlignment alignment)
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    const VTLabelLayout* layout = fProject.GetLabelLayout();
+    if (!t || !pPage || !layout)
+        return;
+    VTTemplateSetAlignment(*layout, *pPage, *t, alignment);
+    AfterTemplateEdit();
+}
+
+void VTPrintPreviewDialog::RestoreDefaults()
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    if (!t || !fSaved)
+        return;
+    for (VTLabelLayoutTemplate* s = fSaved->first; s; s = s->next) {
+        if (s->GetFormat() != t->GetFormat() || s->GetID() != t->GetID())
+            continue;
+        t->centreX = s->centreX;
+        t->centreY = s->centreY;
+        t->NotifyTransformChanged();
+        float w = 0, h = 0;
+        s->GetDimensions(w, h);
+        t->SetDimensions(w, h);
+        if (t->GetTemplateData() && s->GetTemplateData()) {
+            t->GetTemplateData()->SetSpineWidth(s->GetTemplateData()->GetSpineWidth());
+            t->NotifyTransformChanged();
+            if (t->GetFormat() == 0)
+                t->GetTemplateData()->SetPrintableArea(*s->GetTemplateData());
+        }
+        t->placementAlignment = s->placementAlignment;
+        break;
+    }
+    fViewer.Invalidate();
+}
+
+bool VTPrintPreviewDialog::PrintPage()
+{
+    VTLabelLayout* layout = fProject.GetLabelLayout();
+    if (!pPage || !layout)
+        return false;
+    // A disc layout whose printer is not in the table (an old or edited project) has no tray to
+    // print on: it is reported, never printed on a paper of 0 x 0.
+    if (layout->printMedium == VTPrintMediumDisc && !VTPrinterTrayGet(layout->printerTray)) {
+        LAlert alert(GetContentView(),
+            "Skrivaren för den här skivlayouten finns inte i skrivarlistan. Välj en skrivare i "
+            "Redigera etikettlayout och försök igen.",
+            "Skriv ut");
+        alert.type = 2;
+        alert._Run();
+        return false;
+    }
+    LPrintSettings settings;
+    VTPrintSettingsForLayout(settings, *layout, *pPage);
+    VTPrintFunctionClass function(&fProject, pPage, &settings.imageableWidth, OutlinesSetting());
+    return LPrinter::PrintToPrinterWithSettingsV(GetContentView(), settings, function);
+}
+
+bool VTPrintPreviewDialogOpen(LView* parent, VTProject& project, VTLabelLayoutPage* page,
+    VTLabelLayoutTemplate* firstSelected)
+{
+    VTPrintPreviewDialog dialog(project, page, firstSelected);
+    dialog.Open(parent, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    return dialog.Printed();
+}

@@ -1,0 +1,42 @@
+// The sheet of the print preview: one page of the project's label layout painted as it will
+// print, on a grey ground that darkens everything beyond the sheet. A left press selects the
+// label position under the pointer; nothing is ever dragged. With two or more positions on the
+// page the selected one is outlined, dashed, in blue.
+#pragma once
+
+#include "app/VTItemViewer.h"
+#include "app/VTLabelLayout.h"
+#include "app/VTProject.h"
+#include "lfw/gen/LNotifier.h"
+
+class VTPrintPreviewViewer;
+
+class VTPrintPreviewViewerNotifyee {
+public:
+    virtual ~VTPrintPreviewViewerNotifyee() = default;
+    virtual void EvPrintPreviewViewerSelectionChanged(VTPrintPreviewViewer& viewer) = 0;
+};
+
+class VTPrintPreviewViewer : public VTItemViewer<VTLabelLayoutPage, VTLabelLayoutTemplate>,
+                             public LNotifier<VTPrintPreviewViewerNotifyee> {
+public:
+    explicit VTPrintPreviewViewer(VTProject& project);
+    ~VTPrintPreviewViewer() override;
+
+    void EvMouseMove(int x, int y) override;
+    void EvLButtonDown(int x, int y) override;
+    void EvLButtonUp(int x, int y) override;
+    void EvDoubleClick(int, int) override { }
+    void Prepaint(LPaintContext& context) override;
+    void NotifyItemSelectionChanged() override;
+    void NotifyItemChanged() override { }
+    // The sheet in millimetres around its centre: the paper of a paper layout, the printer's
+    // tray of a disc layout (0 x 0 when the printer is not in the table), (0, 0, 1, 1) without a
+    // page.
+    LBoundingBox2T<float> GetCollectionBoundingBox() const override;
+
+    bool bPaintOutlines = false;
+
+private:
+    VTProject* pProject;
+};

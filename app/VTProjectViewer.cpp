@@ -1,0 +1,615 @@
+#include "app/VTProjectViewer.h"
+
+#include "app/VTHistoryState.h"
+#include "app/VTLabelLayout.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "lfw/mac/LAlert.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+int VTProjectViewer::autoSaveCounter = 0;
+
+VTProjectViewer::VTProjectViewer()
+    : alive(std::make_shared<bool>(true))
+{
+    history.maxDepth = 100;
+}
+
+VTProjectViewer::~VTProjectViewer()
+{
+    *alive = false;
+    TimerDestroy();
+    if (project)
+        project->RemoveNotifyee(*this);
+    canvas.RemoveNotifyee(*this);
+    // The steps refer to the canvas, which goes with the viewer.
+    history.Reset();
+    Destroy();
+}
+
+// --- building and layout -------------------------------------------------------------------------
+
+void VTProjectViewer::InitDialog()
+{
+    AddPaintControl(kVTProjectViewerCanvasId);
+    canvas.Init(*this, kVTProjectViewerCanvasId);
+    canvas.AddNotifyee(*this);
+    panels.Init(*this, 1, 1);
+    textPanel = new VTProjectViewerPanelTextProperties;
+    panels.fList.AddPanel(textPanel, true);
+    textPanel->AddNotifyee(*this);
+    imagePanel = new VTProjectViewerPanelImageProperties;
+    panels.fList.AddPanel(imagePanel, true);
+    imagePanel->AddNotifyee(*this);
+    templatePanel = new VTProjectViewerPanelTemplate;
+    panels.fList.AddPanel(templatePanel, true);
+    templatePanel->AddNotifyee(*this);
+    labelLayoutPanel = new VTProjectViewerPanelLabelLayout;
+    panels.fList.AddPanel(labelLayoutPanel, true);
+    labelLayoutPanel->AddNotifyee(*this);
+    labelLayoutPanel->SetProject(project);
+    HandleInterWinMessage(*this, kVTProjectViewerAutoSaveTimer);
+    UpdatePanelVisibility(false, false);
+}
+
+void VTProjectViewer::DestroyDialog()
+{
+    TimerDestroy();
+    canvas.RemoveNotifyee(*this);
+    canvas.DestroyPaintControl();
+    panels.Destroy();
+    textPanel = nullptr;
+    imagePanel = nullptr;
+    templatePanel = nullptr;
+    labelLayoutPanel = nullptr;
+    InterWinMessageHandlerDestroy();
+}
+
+void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
+{
+    const double s = GetBackingScaleFactor();
+    const int panelWidth = int(s * 460);
+    const int strip = int(s * 36);
+    const int canvasWidth = std::max(width - panelWidth, 1);
+    MoveControlPixels(
+        kVTProjectViewerCanvasId, x, y + strip, canvasWidth, std::max(height - strip, 1));
+    panels.MovePixels(x + width - panelWidth, y, panelWidth, height);
+}
+
+// --- the project ---------------------------------------------------------------------------------
+
+void VTProjectViewer::SetProject(VTProject* p)
+{
+    if (p == project)
+        return;
+    // Any change of project ends the old one's autosave; the count starts again.
+    if (project) {
+        project->RemoveNotifyee(*this);
+        DeleteAutoSave();
+    }
+    autoSaveSeconds = 0;
+    project = p;
+    history.Reset();
+    if (labelLayoutPanel)
+        labelLayoutPanel->SetProject(project);
+    if (project) {
+        TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
+        project->AddNotifyee(*this);
+        EvProjectLabelLayoutChanged(*project);
+    } else {
+        TimerReset(kVTProjectViewerAutoSaveTimer);
+        DeleteAutoSave();
+        canvas.SetCollection(nullptr);
+    }
+    NotifyUndoRedoChanged();
+    UpdatePanelVisibility(false, false);
+    RedrawWindow();
+}
+
+VTLabelLayoutTemplate* VTProjectViewer::GetSelectedLabelLayoutTemplate() const
+{
+    VTProjectTemplate* design = GetCurrentTemplate();
+    if (!project || !design || !project->GetLabelLayout())
+        return nullptr;
+    for (VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetFirst(); page;
+         page = page->GetNext())
+        for (VTLabelLayoutTemplate* t = page->first; t; t = t->next)
+            if (t->GetFormat() == design->GetFormat()
+                && design->HasMappingToLabelLayoutTemplateID(t->GetID()))
+                return t;
+    return nullptr;
+}
+
+void VTProjectViewer::SelectLabelLayoutTemplate(VTLabelLayoutTemplate* t, bool copySpine)
+{
+    if (!project || !t)
+        return;
+    VTProjectTemplate* design = nullptr;
+    for (VTProjectTemplate* d = project->templates.GetFirst(); d; d = d->GetNext())
+        if (d->GetFormat() == t->GetFormat() && d->HasMappingToLabelLayoutTemplateID(t->GetID())) {
+            design = d;
+            break;
+        }
+    if (!design)
+        return;
+    if (copySpine
+        && (t->GetFormat() == VTTemplateFormatCaseDVD
+            || t->GetFormat() == VTTemplateFormatCaseBluRay)
+        && t->GetTemplateData() && design->GetTemplateData())
+        design->GetTemplateData()->SetSpineWidth(t->GetTemplateData()->GetSpineWidth());
+    SelectedTemplateChanged(design);
+    NotifySelectedLabelLayoutChanged(t);
+}
+
+void VTProjectViewer::SelectedTemplateChanged(VTProjectTemplate* design)
+{
+    if (!labelLayoutPanel)
+        return;
+    canvas.SetCollection(design);
+    labelLayoutPanel->SetSelectedProjectTemplate(design);
+    if (templatePanel)
+        templatePanel->SetTitle(design ? "Bakgrundsegenskaper" : "");
+    UpdatePanelVisibility(false, false);
+}
+
+void VTProjectViewer::NotifySelectedLabelLayoutChanged(VTLabelLayoutTemplate* t)
+{
+    (void)t;
+    ShowDesignBackground();
+}
+
+void VTProjectViewer::ShowDesignBackground()
+{
+    VTProjectTemplate* design = GetCurrentTemplate();
+    if (templatePanel)
+        templatePanel->SetBackground(design ? design->backgroundBrush.Get() : nullptr,
+            design ? design->backgroundImagePath : "");
+}
+
+void VTProjectViewer::UpdateSelectedProjectTemplate()
+{
+    SelectedTemplateChanged(GetCurrentTemplate());
+}
+
+void VTProjectViewer::EvProjectLabelLayoutChanged(VTProject& p)
+{
+    VTLabelLayout* layout = p.GetLabelLayout();
+    VTLabelLayoutTemplate* first = nullptr;
+    for (VTLabelLayoutPage* page = layout ? layout->pages.GetFirst() : nullptr; page && !first;
+         page = page->GetNext())
+        first = page->first;
+    if (!first) {
+        // A layout without positions: the first design, if any, is shown.
+        SelectedTemplateChanged(p.templates.GetFirst());
+        return;
+    }
+    for (VTProjectTemplate* d = p.templates.GetFirst(); d; d = d->GetNext())
+        if (d->HasMappingToLabelLayoutTemplateID(first->GetID()))
+            SelectLabelLayoutTemplate(first, true);
+    VTProjectTemplate* design = GetCurrentTemplate();
+    if (design && design->GetFormat() == VTTemplateFormatDisc)
+        for (VTOverlay* o = design->first; o; o = o->next)
+            canvas.ClampItemToCollection(*o);
+}
+
+void VTProjectViewer::EvProjectTemplateChanged(VTProject&)
+{
+    canvas.Invalidate();
+}
+
+void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)
+{
+    // A save starts the minute of unsaved work again.
+    if (p.GetSaveState() == VTProjectSaveStateSaved)
+        autoSaveSeconds = 0;
+}
+
+void VTProjectViewer::EvProjectOverlayAdded(VTProject&, VTProjectTemplate& design, VTOverlay& o)
+{
+    if (&design != GetCurrentTemplate())
+        return;
+    // A new straight text is selected with the keyboard in the text panel's field.
+    focusNewText = o.GetType() == VTOverlayTypeText;
+    canvas.selectedItems.Clear();
+    canvas.SetItemSelected(&o, true, true);
+    focusNewText = false;
+}
+
+void VTProjectViewer::EvProjectOverlayDeleting(VTProject&, VTProjectTemplate& design, VTOverlay& o)
+{
+    if (&design != GetCurrentTemplate())
+        return;
+    canvas.SetItemSelected(&o, false, true);
+}
+
+// --- canvas events -------------------------------------------------------------------------------
+
+void VTProjectViewer::EvProjectTemplateViewerSelectionChanged(VTProjectTemplateViewer&)
+{
+    UpdatePanelVisibility(true, focusNewText);
+}
+
+void VTProjectViewer::EvProjectTemplateViewerContextMenuOpen(VTProjectTemplateViewer&)
+{
+}
+
+void VTProjectViewer::EvProjectTemplateViewerOverlayChanged(VTProjectTemplateViewer&)
+{
+    PushSingleOverlayState("Overlay Size or Position");
+}
+
+void VTProjectViewer::EvInterWinMessage(int id, long a, long b)
+{
+    (void)a;
+    (void)b;
+    if (id != kLTitledPanelTitleClicked)
+        return;
+    panels.fList.SetActivePanelByTitleBarId(int(a), b == 1);
+    panels.RelayoutWindow();
+    RelayoutWindow();
+}
+
+// --- undo ----------------------------------------------------------------------------------------
+
+void VTProjectViewer::PushState(VTHistoryState* state)
+{
+    history.Add(state);
+    NotifyUndoRedoChanged();
+}
+
+void VTProjectViewer::PushTemplateState(const char* caption)
+{
+    if (VTProjectTemplate* design = GetCurrentTemplate())
+        PushState(new VTCopySingleTemplateState(caption, canvas, *design));
+}
+
+bool VTProjectViewer::PushSingleOverlayState(const char* caption)
+{
+    VTProjectTemplate* design = GetCurrentTemplate();
+    VTOverlay* o = SelectedOverlay();
+    if (!design || !o)
+        return false;
+    PushState(new VTCopySingleOverlayState(caption, canvas, *design, o));
+    return true;
+}
+
+void VTProjectViewer::Undo()
+{
+    history.Undo();
+    ResetPanels();
+    NotifyUndoRedoChanged();
+}
+
+void VTProjectViewer::Redo()
+{
+    history.Redo();
+    ResetPanels();
+    NotifyUndoRedoChanged();
+}
+
+const char* VTProjectViewer::GetUndoCaption() const
+{
+    VTHistoryState* s = history.CanUndo() ? history.GetState(uint64_t(history.current)) : nullptr;
+    return s ? s->GetCaption() : "";
+}
+
+const char* VTProjectViewer::GetRedoCaption() const
+{
+    VTHistoryState* s
+        = history.CanRedo() ? history.GetState(uint64_t(history.current + 1)) : nullptr;
+    return s ? s->GetCaption() : "";
+}
+
+void VTProjectViewer::ResetHistory()
+{
+    history.Reset();
+    NotifyUndoRedoChanged();
+}
+
+void VTProjectViewer::NotifyUndoRedoChanged()
+{
+}
+
+// --- selection -----------------------------------------------------------------------------------
+
+VTOverlay* VTProjectViewer::SelectedOverlay()
+{
+    return canvas.GetSingleSelectedItem();
+}
+
+int VTProjectViewer::SelectedKind()
+{
+    VTOverlay* o = SelectedOverlay();
+    return o ? o->GetType() : -1;
+}
+
+bool VTProjectViewer::CanRaise()
+{
+    VTOverlay* o = SelectedOverlay();
+    return o && o->next;
+}
+
+bool VTProjectViewer::CanLower()
+{
+    VTProjectTemplate* design = GetCurrentTemplate();
+    VTOverlay* o = SelectedOverlay();
+    if (!design || !o || design->first == o)
+        return false;
+    VTOverlay* below = design->first;
+    while (below && below->next != o)
+        below = below->next;
+    return below && below->GetType() != VTOverlayTypeImageBackground;
+}
+
+// --- panels --------------------------------------------------------------------------------------
+
+int VTProjectViewer::PanelIndex(int titleBarId)
+{
+    // The order the panels were added in.
+    switch (titleBarId) {
+    case kVTPanelTextProperties:
+        return 0;
+    case kVTPanelImageProperties:
+        return 1;
+    case kVTPanelTemplate:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
+void VTProjectViewer::RelayoutPanels()
+{
+    panels.fList.ResetContentSize();
+    panels.RelayoutWindow();
+}
+
+void VTProjectViewer::ActivatePanel(int titleBarId)
+{
+    if (!labelLayoutPanel)
+        return;
+    panels.fList.SetActivePanelByTitleBarId(titleBarId, false);
+    RelayoutPanels();
+}
+
+void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)
+{
+    if (!textPanel)
+        return;
+    auto& list = panels.fList;
+    VTOverlay* o = SelectedOverlay();
+    if (!o) {
+        list.SetPanelVisible(PanelIndex(kVTPanelTextProperties), false);
+        list.SetPanelVisible(PanelIndex(kVTPanelImageProperties), false);
+        list.SetPanelVisible(PanelIndex(kVTPanelTemplate), true);
+        list.ScrollToShowPanel(PanelIndex(kVTPanelTemplate));
+        list.SetActivePanelByTitleBarId(kVTPanelTemplate, false);
+        RelayoutPanels();
+        return;
+    }
+    const int k = o->GetType();
+    const bool text = k == VTOverlayTypeText || k == VTOverlayTypeCircularText;
+    const bool image
+        = k == VTOverlayTypeImage || k == VTOverlayTypeClipart || k == VTOverlayTypeImageBackground;
+    list.SetPanelVisible(PanelIndex(kVTPanelTextProperties), text);
+    list.SetPanelVisible(PanelIndex(kVTPanelImageProperties), image);
+    if (activate && text) {
+        list.ScrollToShowPanel(PanelIndex(kVTPanelTextProperties));
+        textPanel->SetValues(*static_cast<VTOverlayText*>(o), CanRaise(), CanLower());
+        list.SetActivePanelByTitleBarId(kVTPanelTextProperties, false);
+        RelayoutPanels();
+        if (focusText)
+            textPanel->FocusText();
+        list.SetPanelVisible(PanelIndex(kVTPanelTemplate), false);
+    }
+    if (activate && image) {
+        list.ScrollToShowPanel(PanelIndex(kVTPanelImageProperties));
+        imagePanel->SetValues(*static_cast<VTOverlayImage*>(o), CanRaise(), CanLower());
+        list.SetActivePanelByTitleBarId(kVTPanelImageProperties, false);
+        RelayoutPanels();
+        // A background image is edited beside the design's background.
+        list.SetPanelVisible(PanelIndex(kVTPanelTemplate), k == VTOverlayTypeImageBackground);
+    }
+    RelayoutPanels();
+}
+
+void VTProjectViewer::UpdatePanels()
+{
+    VTOverlay* o = SelectedOverlay();
+    if (!o || !textPanel)
+        return;
+    const int k = o->GetType();
+    if (k == VTOverlayTypeText || k == VTOverlayTypeCircularText)
+        textPanel->SetValues(*static_cast<VTOverlayText*>(o), CanRaise(), CanLower());
+    else
+        imagePanel->SetValues(*static_cast<VTOverlayImage*>(o), CanRaise(), CanLower());
+}
+
+void VTProjectViewer::ResetPanels()
+{
+    VTProjectTemplate* design = GetCurrentTemplate();
+    if (templatePanel)
+        templatePanel->SetTitle(design ? "Bakgrundsegenskaper" : "");
+    if (labelLayoutPanel)
+        labelLayoutPanel->SetSelectedProjectTemplate(design);
+    NotifySelectedLabelLayoutChanged(GetSelectedLabelLayoutTemplate());
+    UpdatePanelVisibility(false, false);
+}
+
+void VTProjectViewer::WriteTextPanelValues(VTOverlayText& text)
+{
+    if (textPanel)
+        textPanel->GetValues(text);
+}
+
+bool VTProjectViewer::ImagePanelKeepAspect(bool current)
+{
+    return imagePanel ? imagePanel->GetKeepAspect() : current;
+}
+
+void VTProjectViewer::SetTextPanelCircular(bool on)
+{
+    if (textPanel)
+        textPanel->SetCircularCheck(on);
+}
+
+void VTProjectViewer::EvProjectViewerPanelLabelLayoutSelectClicked()
+{
+}
+
+void VTProjectViewer::EvProjectViewerPanelLabelLayoutEditClicked()
+{
+}
+
+void VTProjectViewer::EvProjectViewerPanelLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t)
+{
+    SelectLabelLayoutTemplate(t, false);
+}
+
+void VTProjectViewer::EvProjectViewerPanelLabelLayoutCheckClicked(VTControlCheckBox& box)
+{
+    const bool on = box.GetCheck(1000);
+    std::shared_ptr<bool> stillHere = alive;
+    if (!SameFormatChanged(on) && *stillHere && labelLayoutPanel)
+        labelLayoutPanel->SetSameFormatCheck(!on);
+}
+
+// --- same format ---------------------------------------------------------------------------------
+
+namespace {
+
+bool AskWithAlert(VTProjectViewer& viewer, const char* message)
+{
+    LAlert alert(viewer.GetContentView(), message, "Samma format kryssruta");
+    alert.type = 0;
+    LAlertCopyField(alert.button1, "Fortsätt");
+    LAlertCopyField(alert.button2, "Avbryt");
+    return alert._Run() == 1;
+}
+
+int MappingCount(const VTProjectTemplate& d)
+{
+    int n = 0;
+    for (VTLabelLayoutTemplateID* m = d.mappedIDs.GetFirst(); m; m = m->GetNext())
+        ++n;
+    return n;
+}
+
+// Moves the mappings of the other design to the design, then unlinks and deletes the other.
+void Absorb(VTProject& project, VTProjectTemplate& into, VTProjectTemplate* other)
+{
+    for (VTLabelLayoutTemplateID* m = other->mappedIDs.GetFirst(); m; m = m->GetNext())
+        into.AddMappingToLabelLayoutTemplateID(m->id);
+    other->RemoveNotifyee(project);
+    project.templates.Delete(other);
+}
+
+} // namespace
+
+bool (*VTProjectViewer::sameFormatAsk)(VTProjectViewer&, const char*) = AskWithAlert;
+
+bool VTProjectViewer::SameFormatChanged(bool sameFormat)
+{
+    VTLabelLayout* layout = project ? project->GetLabelLayout() : nullptr;
+    if (!layout)
+        return true;
+    const bool before = layout->sameFormat;
+    layout->sameFormat = sameFormat;
+    if (!sameFormat) {
+        bool shared = false;
+        for (VTProjectTemplate* d = project->templates.GetFirst(); d; d = d->GetNext())
+            shared = shared || MappingCount(*d) > 1;
+        if (!shared)
+            return true;
+        std::shared_ptr<bool> stillHere = alive;
+        const bool go = sameFormatAsk(*this,
+            "Den här åtgärden lägger till ytterligare projektmallar i projektet så att det finns "
+            "en projektmall för varje etikettlayoutmall i projektet.");
+        if (!*stillHere)
+            return false;
+        if (!go) {
+            layout->sameFormat = before;
+            return false;
+        }
+        std::vector<VTProjectTemplate*> added;
+        for (VTProjectTemplate* d = project->templates.GetFirst(); d; d = d->GetNext()) {
+            VTLabelLayoutTemplateID* m = d->mappedIDs.GetFirst();
+            std::vector<int32_t> further;
+            for (m = m ? m->GetNext() : nullptr; m; m = m->GetNext())
+                further.push_back(m->id);
+            for (int32_t id : further) {
+                d->RemoveMappingToLabelLayoutTemplateID(id);
+                auto* twin = new VTProjectTemplate(d->GetFormat());
+                if (VTLabelLayoutTemplate* t = layout->FindTemplate(id);
+                    t && t->GetTemplateData() && twin->GetTemplateData())
+                    twin->GetTemplateData()->SetPrintableArea(*t->GetTemplateData());
+                twin->AddMappingToLabelLayoutTemplateID(id);
+                added.push_back(twin);
+            }
+        }
+        for (VTProjectTemplate* twin : added)
+            project->AppendTemplate(twin);
+    } else {
+        bool repeats = false;
+        for (VTLabelLayoutPage* page = layout->pages.GetFirst(); page && !repeats;
+             page = page->GetNext())
+            for (VTLabelLayoutTemplate* t = page->first; t && !repeats; t = t->next)
+                for (VTLabelLayoutPage* q = layout->pages.GetFirst(); q && !repeats;
+                     q = q->GetNext())
+                    for (VTLabelLayoutTemplate* u = q->first; u && !repeats; u = u->next)
+                        repeats = u != t && u->GetFormat() == t->GetFormat();
+        if (!repeats)
+            return true;
+        std::shared_ptr<bool> stillHere = alive;
+        const bool go = sameFormatAsk(*this,
+            "Den här åtgärden tar bort alla dubbletter av projektmallar i projektet.\nDet som "
+            "återstår är en projektmall av varje formattyp som används i projektets "
+            "etikettlayout.");
+        if (!*stillHere)
+            return false;
+        if (!go) {
+            layout->sameFormat = before;
+            return false;
+        }
+        auto absorbLater = [&](VTProjectTemplate& keeper, bool all) {
+            VTProjectTemplate* d = all ? project->templates.GetFirst() : keeper.GetNext();
+            while (d) {
+                VTProjectTemplate* next = d->GetNext();
+                if (d != &keeper && d->GetFormat() == keeper.GetFormat())
+                    Absorb(*project, keeper, d);
+                d = next;
+            }
+        };
+        if (VTProjectTemplate* current = GetCurrentTemplate())
+            absorbLater(*current, true);
+        for (VTProjectTemplate* d = project->templates.GetFirst(); d; d = d->GetNext())
+            absorbLater(*d, false);
+    }
+    // The steps refer to designs that may be gone now.
+    ResetHistory();
+    UpdateSelectedProjectTemplate();
+    if (VTProjectTemplate* current = GetCurrentTemplate())
+        project->EvProjectTemplateChanged(*current);
+    return true;
+}
+
+// --- alerts --------------------------------------------------------------------------------------
+
+bool VTProjectViewer::Alert(const char* message, const char* title)
+{
+    std::shared_ptr<bool> stillHere = alive;
+    LAlert alert(GetContentView(), message, title);
+    alert.type = 0;
+    alert._Run();
+    return *stillHere;
+}
+
+void VTProjectViewer::WarnTextHeight()
+{
+    Alert("Den här texten är för hög för att visas korrekt som en böjd text. Ändra "
+          "teckensnittstyp eller minska teckenstorleken.",
+        "Varningstexthöjd");
+}

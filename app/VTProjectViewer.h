@@ -1,0 +1,193 @@
+// The editor pane of the main window: the design canvas of the open project with its property
+// panels beside it. It owns the project's undo history, autosaves unsaved work every minute,
+// adds text, image, clipart and background overlays, copies and pastes overlays through the
+// system clipboard, and turns the panels' and the canvas's events into undoable edits.
+#pragma once
+
+#include "app/VTHistoryStateStack.h"
+#include "app/VTProject.h"
+#include "app/VTProjectTemplateViewer.h"
+#include "app/VTProjectViewerPanels.h"
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LProcess.h"
+#include "lfw/ios/LIOSEventHandler.h"
+#include "lfw/ios/LTimerHandler.h"
+#include "lfw/mac/LEmbeddedWindow.h"
+
+#include <memory>
+
+class LImageBuffer;
+class LClipboard;
+class VTLabelLayoutTemplate;
+class VTOverlayText;
+class VTProjectViewer;
+
+// The autosave timer and its period.
+inline constexpr int kVTProjectViewerAutoSaveTimer = 100;
+inline constexpr unsigned kVTProjectViewerAutoSaveTickMs = 20000;
+inline constexpr unsigned kVTProjectViewerAutoSaveAfterSeconds = 60;
+inline constexpr int kVTProjectViewerCanvasId = 2000;
+inline constexpr const char* kVTAutoSaveSection = "AutoSave";
+inline constexpr const char* kVTAutoSaveFileName = "FileName";
+
+// The queued job that loads an image file and adds it as an image overlay.
+struct VTProcessProjectViewerAddOverlayImage {
+    VTProjectViewer* viewer = nullptr;
+    char path[kLPathSize] = "";
+};
+LProcessResult Process(LProcessInterface& process, VTProcessProjectViewerAddOverlayImage& job);
+
+class VTProjectViewer : public LEmbeddedWindow,
+                        public LInterWinMessageHandler,
+                        public LTimerHandlerBase,
+                        public VTProjectNotifyee,
+                        public VTProjectTemplateViewerNotifyee,
+                        public VTProjectViewerPanelLabelLayoutNotifyee,
+                        public VTProjectViewerPanelTemplateNotifyee,
+                        public VTProjectViewerPanelTextPropertiesNotifyee,
+                        public VTProjectViewerPanelImagePropertiesNotifyee {
+public:
+    VTProjectViewer();
+    ~VTProjectViewer() override;
+
+    void InitDialog() override;
+    void DestroyDialog() override;
+    // Pixels: the panel column on the right, the paginator's strip on top of the canvas.
+    void LayoutControls(int x, int y, int width, int height) override;
+    void LayoutControls(int width, int height) override { LayoutControls(0, 0, width, height); }
+    void EvTimer(int id) override;
+    void EvInterWinMessage(int id, long a, long b) override;
+
+    // The open project (not owned); null closes it.
+    void SetProject(VTProject* p);
+    VTProject* GetProject() const { return project; }
+    VTProjectTemplate* GetCurrentTemplate() const { return canvas.GetCollection(); }
+
+    void AddOverlayText(const char* text);
+    void AddOverlayImage(LImageBuffer& buffer, const char* path);
+    void AddOverlayClipart(LImageBuffer& buffer, const char* path);
+    void AddOverlayClipart(
+        LImageBuffer& buffer, const char* path, float width, float height, bool keepAspect);
+    void AddOverlayImageBackground(LImageBuffer& buffer, const char* path);
+
+    void DeleteSelectedItems();
+    bool ClipboardCopySelectedItems();
+    bool ClipboardPasteItems();
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return history.CanUndo(); }
+    bool CanRedo() const { return history.CanRedo(); }
+    // The caption of the step Undo or Redo would run ("" when none).
+    const char* GetUndoCaption() const;
+    const char* GetRedoCaption() const;
+
+    void UpdatePanelVisibility(bool activate, bool focusText);
+    void UpdatePanels();
+    void ResetPanels();
+    VTLabelLayoutTemplate* GetSelectedLabelLayoutTemplate() const;
+    void NotifyUndoRedoChanged();
+    // Empties the undo history (the label layout changed under it) and tells the observers.
+    void ResetHistory();
+
+    void DeleteAutoSave();
+    void AutoSave();
+
+    // Canvas events.
+    void EvProjectTemplateViewerSelectionChanged(VTProjectTemplateViewer&) override;
+    void EvProjectTemplateViewerContextMenuOpen(VTProjectTemplateViewer&) override;
+    void EvProjectTemplateViewerOverlayChanged(VTProjectTemplateViewer&) override;
+    // Project events.
+    void EvProjectLabelLayoutChanged(VTProject&) override;
+    void EvProjectTemplateChanged(VTProject&) override;
+    void EvProjectSaveStateChanged(VTProject&) override;
+    void EvProjectOverlayAdded(VTProject&, VTProjectTemplate&, VTOverlay&) override;
+    void EvProjectOverlayDeleting(VTProject&, VTProjectTemplate&, VTOverlay&) override;
+    // Panel events.
+    void EvProjectViewerPanelLabelLayoutSelectClicked() override;
+    void EvProjectViewerPanelLabelLayoutEditClicked() override;
+    void EvProjectViewerPanelLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t) override;
+    void EvProjectViewerPanelLabelLayoutCheckClicked(VTControlCheckBox& box) override;
+    void EvProjectViewerPanelTemplateBackgroundColourChanged(
+        VTBackgroundFill& fill, bool interim) override;
+    void EvProjectViewerPanelTextPropertiesChanged() override;
+    void EvProjectViewerPanelTextAlignmentChanged(LAlignment a) override;
+    void EvProjectViewerPanelTextRotateLeft() override;
+    void EvProjectViewerPanelTextRotateRight() override;
+    void EvProjectViewerPanelTextFlipHorizontal() override;
+    void EvProjectViewerPanelTextFlipVertical() override;
+    void EvProjectViewerPanelTextLower() override;
+    void EvProjectViewerPanelTextRaise() override;
+    void EvProjectViewerPanelTextChangeCircularText(bool circular) override;
+    void EvProjectViewerPanelImagePropertiesChanged() override;
+    void EvProjectViewerPanelImageRotateLeft() override;
+    void EvProjectViewerPanelImageRotateRight() override;
+    void EvProjectViewerPanelImageFlipHorizontal() override;
+    void EvProjectViewerPanelImageFlipVertical() override;
+    void EvProjectViewerPanelImageLower() override;
+    void EvProjectViewerPanelImageRaise() override;
+
+    // The label layout's same-format flag changed to the value: designs are split (one per
+    // label position) or merged (one per format) after the user agreed. False when the user
+    // declined: the flag is back as it was.
+    bool SameFormatChanged(bool sameFormat);
+    // Asks before the split or merge: true continues. The alert unless replaced (tests).
+    static bool (*sameFormatAsk)(VTProjectViewer& viewer, const char* message);
+    // The label-layout position shown: finds its design (copying a case's spine width) and shows
+    // it.
+    void SelectLabelLayoutTemplate(VTLabelLayoutTemplate* t, bool copySpine);
+    void SelectedTemplateChanged(VTProjectTemplate* design);
+    void NotifySelectedLabelLayoutChanged(VTLabelLayoutTemplate* t);
+    void UpdateSelectedProjectTemplate();
+
+    // Where the next paste finds the mouse (pixels of the canvas) when set, for tests.
+    bool pasteMouseOverride = false;
+    bool pasteMouseInside = false;
+    float pasteMouseX = 0, pasteMouseY = 0;
+
+    VTProjectTemplateViewer canvas;
+    // The column of panels; it owns them, the pointers are null outside InitDialog and
+    // DestroyDialog.
+    LEmbeddedWindowTitledContainerWheelScroll panels { "", true, false, true, false };
+    VTProjectViewerPanelTextProperties* textPanel = nullptr;
+    VTProjectViewerPanelImageProperties* imagePanel = nullptr;
+    VTProjectViewerPanelTemplate* templatePanel = nullptr;
+    VTProjectViewerPanelLabelLayout* labelLayoutPanel = nullptr;
+    VTHistoryStateStack history;
+    VTProject* project = nullptr;
+    bool circularTextAllowed = true;
+    char autoSavePath[kLPathSize] = "";
+    unsigned autoSaveSeconds = 0;
+    char lastFontFace[kLPathSize] = "";
+    // The names of never-saved projects' autosaves count up for the whole run.
+    static int autoSaveCounter;
+
+private:
+    // Pushes the step and tells the observers.
+    void PushState(VTHistoryState* state);
+    void PushTemplateState(const char* caption);
+    bool PushSingleOverlayState(const char* caption);
+    // The single selected overlay, null unless exactly one is selected.
+    VTOverlay* SelectedOverlay();
+    int SelectedKind();
+    bool CanRaise();
+    bool CanLower();
+    void AddOverlayImageCommon(VTOverlayImage* overlay, LImageBuffer& buffer, const char* path);
+    void ActivatePanel(int titleBarId);
+    void RelayoutPanels();
+    // The template panel shows the current design's brush and image path.
+    void ShowDesignBackground();
+    static int PanelIndex(int titleBarId);
+    // Shows the alert unless the viewer went meanwhile; false when it went.
+    bool Alert(const char* message, const char* title);
+    void WarnTextHeight();
+    void ClearBackgroundImagePath();
+    void BackgroundImageChosen(VTBackgroundFill& fill);
+    void MakeAutoSavePath();
+    // The panels' side of the edits.
+    void WriteTextPanelValues(VTOverlayText& text);
+    bool ImagePanelKeepAspect(bool current);
+    void SetTextPanelCircular(bool on);
+
+    std::shared_ptr<bool> alive;
+    bool focusNewText = false;
+};

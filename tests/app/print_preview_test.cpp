@@ -1,0 +1,399 @@
+// The print preview on real windows: the sheet and its positions, selection by a click, the
+// outlines option remembered, "Avbryt" restoring only the selected position, printing to the
+// print-to-file printer (PDFs read with pdfinfo), a disc printer missing from the table; and the
+// template placement the preview shares with the label-layout editor.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "app/VTLabelLayoutData.h"
+#include "app/VTLabelLayoutTemplateEdit.h"
+#include "app/VTOptions.h"
+#include "app/VTPrintPreviewDialog.h"
+#include "app/VTTemplateData.h"
+#include "lfw/gen/LUserSettings.h"
+#include "platform/print/Print.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiAlert.h"
+#include "support/DocumentTestSupport.h"
+#include "support/PrivateHomes.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <gtk/gtk.h>
+
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// Presses the print panel's print button once a printer is chosen.
+gboolean AnswerPanel(gpointer)
+{
+    GList* windows = gtk_window_list_toplevels();
+    bool answered = false;
+    for (GList* w = windows; w && !answered; w = w->next) {
+        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
+            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            continue;
+        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+        if (ok && gtk_widget_is_sensitive(ok)) {
+            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+            answered = true;
+        }
+    }
+    g_list_free(windows);
+    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+// Answers every message box with its first button, keeping the last headline and message.
+struct Alerts {
+    int count = 0;
+    std::string headline, message;
+    guint source = 0;
+    Alerts()
+    {
+        source = g_timeout_add(
+            15,
+            +[](gpointer data) -> gboolean {
+                auto* self = static_cast<Alerts*>(data);
+                auto* d = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                if (!d || !gtk_widget_get_mapped(d) || g_object_get_data(G_OBJECT(d), "vt-seen"))
+                    return G_SOURCE_CONTINUE;
+                g_object_set_data(G_OBJECT(d), "vt-seen", GINT_TO_POINTER(1));
+                ++self->count;
+                gchar *h = nullptr, *m = nullptr;
+                g_object_get(d, "text", &h, "secondary-text", &m, nullptr);
+                self->headline = h ? h : "";
+                self->message = m ? m : "";
+                g_free(h);
+                g_free(m);
+                gtk_dialog_response(GTK_DIALOG(d), 0);
+                return G_SOURCE_CONTINUE;
+            },
+            this);
+    }
+    ~Alerts() { g_source_remove(source); }
+};
+
+bool Shown(LMacWindow& d)
+{
+    return d.GetNativeWindow() && d.GetNativeWindow()->Gtk()
+        && gtk_widget_get_mapped(GTK_WIDGET(d.GetNativeWindow()->Gtk())) && d.IsInitialised();
+}
+
+struct CloseAtEnd {
+    LMacWindow& dialog;
+    int code = kLCmdCancel;
+    ~CloseAtEnd() { dialog.PostCommand(code); }
+};
+
+std::string Shot(const char* name)
+{
+    return uitest::ArtefactPath("print_preview", name);
+}
+
+// Whether the picture holds a pixel of the colour (within 12 in each channel).
+bool HasColour(const std::string& png, int r, int g, int b)
+{
+    std::string out
+        = uitest::Run("pngtopnm '" + png + "' | pnmnoraw | tail -n +4 | tr -s ' \\n' '\\n'");
+    std::vector<int> v;
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t end = out.find('\n', start);
+        if (end == std::string::npos)
+            end = out.size();
+        if (end > start)
+            v.push_back(std::atoi(out.c_str() + start));
+        start = end + 1;
+    }
+    for (size_t i = 0; i + 2 < v.size(); i += 3)
+        if (std::abs(v[i] - r) <= 12 && std::abs(v[i + 1] - g) <= 12
+            && std::abs(v[i + 2] - b) <= 12)
+            return true;
+    return false;
+}
+
+class PrintPreview : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VTOptions::PaperSizeIDSet(LPaperSizeA4);
+        LSettingSetMeasurementUnit(0);
+    }
+    // Makes the next print go to the print-to-file printer, writing this PDF.
+    std::string PrintToFile(const char* name)
+    {
+        const std::string pdf = folder / name;
+        g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);
+        platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_PRINTER, "Print to File");
+        platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_URI, ("file://" + pdf).c_str());
+        platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+        g_timeout_add(20, AnswerPanel, nullptr);
+        return pdf;
+    }
+    PrivateHomes homes;
+    TemporaryFolder folder;
+};
+
+class PrintPreviewWindow : public PrintPreview {
+protected:
+    void SetUp() override
+    {
+        PrintPreview::SetUp();
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+    }
+};
+
+} // namespace
+
+// --- Placement, without windows.
+
+TEST_F(PrintPreview, PanelValuesOfAPortraitAndALandscapePage)
+{
+    VTLabelLayoutDataGenericCDStandard layout;
+    VTLabelLayoutPage* page = layout.pages.GetHead();
+    ASSERT_TRUE(page && page->first);
+    VTLabelLayoutTemplate* disc = nullptr;
+    for (VTLabelLayoutTemplate* t = page->first; t; t = t->next)
+        if (t->GetFormat() == 0)
+            disc = t;
+    ASSERT_TRUE(disc);
+    disc->centreX = 10;
+    disc->centreY = -20;
+    disc->rotation = 0;
+    VTTemplatePanelValues v;
+    VTTemplatePanelValuesGet(layout, page, disc, v);
+    EXPECT_TRUE(v.enabled);
+    EXPECT_TRUE(v.printableAreaButton);
+    EXPECT_FALSE(v.spineInput);
+    EXPECT_FLOAT_EQ(v.centreX, 10);
+    EXPECT_FLOAT_EQ(v.centreY, -20);
+    // A4 (210 x 297) and a disc of 120 mm: top, left, right, bottom.
+    EXPECT_NEAR(v.edges[0], 148.5f - 20 - 60, 1e-3);
+    EXPECT_NEAR(v.edges[1], 105 + 10 - 60, 1e-3);
+    EXPECT_NEAR(v.edges[2], 105 - 10 - 60, 1e-3);
+    EXPECT_NEAR(v.edges[3], 148.5f + 20 - 60, 1e-3);
+    EXPECT_NEAR(v.maxX, 105 + 60 - 1, 1e-3);
+    EXPECT_NEAR(v.limits[0], 119, 1e-3);
+
+    page->SetOrientation(LPaperSizeOrientationLandscape);
+    VTTemplatePanelValuesGet(layout, page, disc, v);
+    // Center X shows the page's y, Center Y minus its x.
+    EXPECT_FLOAT_EQ(v.centreX, -20);
+    EXPECT_FLOAT_EQ(v.centreY, -10);
+    VTTemplateSetPositionX(*page, *disc, 5);
+    EXPECT_FLOAT_EQ(disc->centreY, 5);
+    VTTemplateSetPositionY(*page, *disc, 7);
+    EXPECT_FLOAT_EQ(disc->centreX, -7);
+
+    VTTemplatePanelValuesGet(layout, nullptr, nullptr, v);
+    EXPECT_FALSE(v.enabled);
+}
+
+TEST_F(PrintPreview, TopLeftOnALandscapePageMeetsTheRightAndTopEdges)
+{
+    VTLabelLayoutDataGenericCDStandard layout;
+    VTLabelLayoutPage* page = layout.pages.GetHead();
+    page->SetOrientation(LPaperSizeOrientationLandscape);
+    VTLabelLayoutTemplate* t = page->first;
+    float ex = 0, ey = 0;
+    VTLabelLayoutTemplateHalfExtent(*t, ex, ey);
+    VTTemplateSetAlignment(layout, *page, *t, 0);
+    EXPECT_EQ(t->placementAlignment, 0);
+    // Page coordinates (portrait, 210 x 297): against the right edge and the top edge.
+    EXPECT_NEAR(t->centreX, 105 - ex, 1e-3);
+    EXPECT_NEAR(t->centreY, -148.5f + ey, 1e-3);
+    // The centre of the grid centres it.
+    VTTemplateSetAlignment(layout, *page, *t, 4);
+    EXPECT_FLOAT_EQ(t->centreX, 0);
+    EXPECT_FLOAT_EQ(t->centreY, 0);
+    // An edge distance forgets the alignment; on landscape the panel's top is the page's right.
+    VTTemplateSetEdgePosition(layout, *page, *t, 0, 12);
+    EXPECT_EQ(t->placementAlignment, -1);
+    EXPECT_NEAR(t->centreX, 105 - ex - 12, 1e-3);
+}
+
+TEST_F(PrintPreview, EdgesFollowTheRotatedBox)
+{
+    VTLabelLayoutDataGenericCDStandard layout;
+    VTLabelLayoutPage* page = nullptr;
+    VTLabelLayoutTemplate* wide = nullptr;
+    for (VTLabelLayoutPage* p = layout.pages.GetHead(); p && !wide; p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t; t = t->next) {
+            float w = 0, h = 0;
+            t->GetDimensions(w, h);
+            if (std::fabs(w - h) > 5) {
+                wide = t;
+                page = p;
+            }
+        }
+    ASSERT_TRUE(wide);
+    page->SetOrientation(LPaperSizeOrientationPortrait);
+    float w = 0, h = 0;
+    wide->GetDimensions(w, h);
+    wide->Rotate(90 - wide->rotation);
+    VTTemplateChangeEdgePosition(layout, *wide, 1, 0); // left edge at 0
+    // Turned a quarter, the box reaches h / 2 to the side.
+    EXPECT_NEAR(wide->centreX, -105 + h / 2, 1e-2);
+    VTTemplatePanelValues v;
+    VTTemplatePanelValuesGet(layout, page, wide, v);
+    EXPECT_NEAR(v.edges[1], 0, 1e-2);
+}
+
+// --- The dialog.
+
+TEST_F(PrintPreviewWindow, PrintsAnA4PageAndRemembersOutlines)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "xdotool missing";
+    VTProject project(new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    VTLabelLayoutTemplate* first = page->first;
+    ASSERT_TRUE(first && first->next);
+    const std::string pdf = PrintToFile("a4.pdf");
+    std::string title;
+    bool outlineShown = false;
+    VTPrintPreviewDialog dialog(project, page, first);
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog, kLCmdOk };
+            uitest::Pump(200);
+            const char* t = gtk_window_get_title(GTK_WINDOW(dialog.GetNativeWindow()->Gtk()));
+            title = t ? t : "";
+            EXPECT_EQ(dialog.Viewer().GetSingleSelectedItem(), first);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("a4"));
+            outlineShown = HasColour(Shot("a4"), 0, 183, 235);
+            // The outlines box ticked, as a click on it reports.
+            VTControlCheckBox& box = dialog.PanelProperties()->OutlinesBox();
+            ASSERT_TRUE(box.GetControlHandle(1000));
+            box.SetCheck(1000, true);
+            box.Command(1000, 0);
+            EXPECT_TRUE(dialog.Viewer().bPaintOutlines);
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_EQ(title, "Förhandsgranska");
+    EXPECT_TRUE(outlineShown);
+    EXPECT_TRUE(dialog.Printed());
+    const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("595.276 x 841.89 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+    char value[16] = {};
+    _LUserSettingGetString("Settings", "PrintTemplateOutlines", "", value);
+    EXPECT_STREQ(value, "1");
+
+    // The next preview starts with outlines.
+    VTPrintPreviewDialog again(project, page, nullptr);
+    bool outlines = false;
+    uitest::When([&] { return Shown(again); },
+        [&] {
+            CloseAtEnd guard { again };
+            outlines = again.Viewer().bPaintOutlines
+                && again.PanelProperties()->OutlinesBox().GetCheck(1000);
+        });
+    again.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_TRUE(outlines);
+    EXPECT_FALSE(again.Printed());
+}
+
+TEST_F(PrintPreviewWindow, CancelRestoresOnlyTheSelectedTemplate)
+{
+    VTProject project(new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    VTLabelLayoutTemplate* a = page->first;
+    VTLabelLayoutTemplate* b = a->next;
+    ASSERT_TRUE(b);
+    const float ax = a->centreX, bx = b->centreX;
+    VTPrintPreviewDialog dialog(project, page, a);
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            dialog.EvTemplatePositionXChanged(ax + 3);
+            dialog.Viewer().ClearSelectedItems();
+            dialog.Viewer().SetItemSelected(b, true, true);
+            dialog.EvTemplatePositionXChanged(bx - 4);
+            dialog.Viewer().ClearSelectedItems();
+            dialog.Viewer().SetItemSelected(a, true, true);
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_FALSE(dialog.Printed());
+    EXPECT_FLOAT_EQ(a->centreX, ax);
+    EXPECT_FLOAT_EQ(b->centreX, bx - 4);
+}
+
+TEST_F(PrintPreviewWindow, OneTemplateHasNoDashedOutline)
+{
+    VTLabelLayout* layout = new VTLabelLayoutDataDirectToCDDVDStandard;
+    VTProject project(layout);
+    VTLabelLayoutPage* page = layout->pages.GetHead();
+    ASSERT_TRUE(page->first && !page->first->next);
+    VTPrintPreviewDialog dialog(project, page, page->first);
+    bool blue = true;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            uitest::Pump(200);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("disc"));
+            blue = HasColour(Shot("disc"), 0, 183, 235);
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_FALSE(blue);
+}
+
+TEST_F(PrintPreviewWindow, LandscapeAndTrayPagesPrintTheirPaper)
+{
+    VTProject project(new VTLabelLayoutDataGenericCDStandard);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    page->SetOrientation(LPaperSizeOrientationLandscape);
+    std::string pdf = PrintToFile("landscape.pdf");
+    {
+        VTPrintPreviewDialog dialog(project, page, nullptr);
+        uitest::When([&] { return Shown(dialog); }, [&] { CloseAtEnd guard { dialog, kLCmdOk }; });
+        dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+        EXPECT_TRUE(dialog.Printed());
+    }
+    std::string info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("841.89 x 595.276 pts"), std::string::npos) << info;
+
+    VTLabelLayout* disc = new VTLabelLayoutDataDirectToCDDVDStandard;
+    VTProject discProject(disc);
+    const VTCDDVDTraySizeInfo& tray = VTPrinterTrayGetTraySize(disc->printerTray);
+    pdf = PrintToFile("tray.pdf");
+    {
+        VTPrintPreviewDialog dialog(discProject, disc->pages.GetHead(), nullptr);
+        uitest::When([&] { return Shown(dialog); }, [&] { CloseAtEnd guard { dialog, kLCmdOk }; });
+        dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+        EXPECT_TRUE(dialog.Printed());
+    }
+    info = ShellOutput("pdfinfo '" + pdf + "'");
+    EXPECT_NE(info.find("Page size:"), std::string::npos) << info;
+    double w = 0, h = 0;
+    const size_t at = info.find("Page size:");
+    std::sscanf(info.c_str() + at + 10, "%lf x %lf", &w, &h);
+    EXPECT_NEAR(w, tray.width * 72 / 25.4, 1.0) << info;
+    EXPECT_NEAR(h, tray.height * 72 / 25.4, 1.0) << info;
+}
+
+TEST_F(PrintPreviewWindow, AMissingDiscPrinterIsAnErrorAndTheSheetIsGrey)
+{
+    VTLabelLayout* disc = new VTLabelLayoutDataDirectToCDDVDStandard;
+    VTProject project(disc);
+    disc->printerTray = VTPrinterTrayID(9999); // an edited project
+    Alerts alerts;
+    VTPrintPreviewDialog dialog(project, disc->pages.GetHead(), nullptr);
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            uitest::Pump(200);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("missing-printer"));
+            EXPECT_FALSE(dialog.PrintPage());
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_EQ(alerts.count, 1);
+    EXPECT_EQ(alerts.headline, "Skriv ut");
+    EXPECT_FALSE(dialog.Printed());
+    const LBoundingBox2T<float> box = dialog.Viewer().GetCollectionBoundingBox();
+    EXPECT_EQ(box.right - box.left, 0);
+    EXPECT_FALSE(dialog.Viewer().HasUsableGeometry());
+}

@@ -1,0 +1,977 @@
+// The project viewer on a real window: a CD project shown, overlays added, deleted, dragged and
+// pasted (other programs' text and pictures through xclip), the undo history and its bounds,
+// backgrounds, the same-format split and merge, and the autosave driven by injected ticks.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "app/VTClipboardOverlay.h"
+#include "app/VTHistoryState.h"
+#include "app/VTLabelLayoutData.h"
+#include "app/VTOverlayCircularText.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "app/VTProject.h"
+#include "app/VTProjectFile.h"
+#include "app/VTProjectViewer.h"
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LClipboard.h"
+#include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiClipboard.h"
+#include "platform/ui/UI.h"
+#include "support/PanelTestSupport.h"
+#include "support/PrivateHomes.h"
+#include "support/ProjectTestSupport.h"
+#include "support/Screenshot.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace {
+
+constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable;
+
+int Scale()
+{
+    const char* s = getenv("GDK_SCALE");
+    return s && atoi(s) > 1 ? atoi(s) : 1;
+}
+
+std::unique_ptr<VTProject> NewCDProject()
+{
+    return std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
+}
+
+// A window of 1000 x 600 points with the viewer filling it.
+struct Fixture {
+    LMacWindow window;
+    VTProjectViewer viewer;
+    std::unique_ptr<VTProject> project = NewCDProject();
+
+    // Points; the real-pointer tests keep within a 1280 x 1024 screen at scale 2.
+    explicit Fixture(bool withProject = true, int width = 1000, int height = 600)
+    {
+        const int s = Scale();
+        window.CreateCocoaWindow(width * s, height * s, kStyle, false, nullptr);
+        viewer.Init(window, width * s, height * s);
+        viewer.MovePixels(0, 0, width * s, height * s);
+        if (withProject)
+            viewer.SetProject(project.get());
+    }
+    ~Fixture()
+    {
+        viewer.SetProject(nullptr);
+        viewer.Destroy();
+        window.DestroyCommon();
+    }
+    bool Show()
+    {
+        window.InitCommon(kLCocoaDialogCenterNone, true);
+        return uitest::ShowAndWait(window.GetNativeWindow());
+    }
+    VTProjectTemplate* Design() { return viewer.GetCurrentTemplate(); }
+    size_t Count() { return Design() ? Design()->GetCount() : 0; }
+    // The canvas's pixels as the window draws them now.
+    std::string Pixels(const char* name)
+    {
+        std::string path = uitest::Screenshot(window.GetNativeWindow(), name);
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+};
+
+class ProjectViewer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+        homes = std::make_unique<PrivateHomes>();
+    }
+    std::unique_ptr<PrivateHomes> homes;
+};
+
+bool HaveXclip()
+{
+    return system("command -v xclip >/dev/null 2>&1") == 0;
+}
+
+// Hands the clipboard to xclip with the file under the target, and waits until it serves it.
+void XclipPut(const std::string& file, const std::string& target)
+{
+    std::string cmd = "xclip -selection clipboard -t '" + target + "' -i '" + file + "'";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
+    uitest::PumpUntil(
+        [&] {
+            std::vector<uint8_t> got;
+            return LUiClipboard::Read(target, got, 500) && !got.empty();
+        },
+        3000);
+    // Until the offered types are the new owner's.
+    uitest::PumpUntil(
+        [&] {
+            std::vector<std::string> targets;
+            return LUiClipboard::Targets(targets)
+                && std::find(targets.begin(), targets.end(), target) != targets.end();
+        },
+        3000);
+    uitest::Pump(50);
+}
+
+std::string Setting(const char* section, const char* key)
+{
+    char value[260] = "";
+    _LUserSettingGetString(section, key, "", value);
+    return value;
+}
+
+std::string DataFolder()
+{
+    char folder[kLPathSize] = "";
+    LFile::GetUserDataFolderApp(folder);
+    std::string f = folder;
+    if (!f.empty() && f.back() != '/')
+        f += '/';
+    return f;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st { };
+    return stat(path.c_str(), &st) == 0;
+}
+
+void Tick(VTProjectViewer& v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        v.EvTimer(kVTProjectViewerAutoSaveTimer);
+}
+
+} // namespace
+
+// --- the road ------------------------------------------------------------------------------------
+
+TEST_F(ProjectViewer, ShowsTheDiscDesignAndAddsText)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    ASSERT_NE(f.Design(), nullptr);
+    EXPECT_EQ(f.Design()->GetFormat(), VTTemplateFormatDisc);
+    EXPECT_TRUE(f.viewer.TimerIsSet(kVTProjectViewerAutoSaveTimer));
+    EXPECT_FALSE(f.viewer.CanUndo());
+    // The canvas sits right of nothing and below the paginator's strip.
+    int x = 0, y = 0, w = 0, h = 0;
+    f.viewer.GetControlPixels(kVTProjectViewerCanvasId, x, y, w, h);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 36 * Scale());
+    EXPECT_EQ(w, (1000 - 460) * Scale());
+    EXPECT_EQ(h, (600 - 36) * Scale());
+
+    const std::string before = f.Pixels("project-viewer-empty");
+    f.viewer.AddOverlayText("Skivetikett");
+    ASSERT_EQ(f.Count(), 1u);
+    auto* text = dynamic_cast<VTOverlayText*>(f.Design()->first);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text->GetText(), "Skivetikett");
+    EXPECT_EQ(f.viewer.canvas.GetSingleSelectedItem(), text);
+    EXPECT_FLOAT_EQ(text->centreX, 1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text convert");
+    f.Pixels("project-viewer-text-selected");
+    // The step remembers that nothing was selected: redo shows the text unselected.
+    f.viewer.canvas.ClearSelectedItems();
+    const std::string added = f.Pixels("project-viewer-text");
+    EXPECT_TRUE(added != before);
+
+    f.viewer.Undo();
+    EXPECT_EQ(f.Count(), 0u);
+    EXPECT_TRUE(f.Pixels("project-viewer-undone") == before);
+    EXPECT_TRUE(f.viewer.CanRedo());
+    f.viewer.Redo();
+    EXPECT_EQ(f.Count(), 1u);
+    EXPECT_TRUE(f.Pixels("project-viewer-redone") == added);
+}
+
+TEST_F(ProjectViewer, ARealDragIsOneStepAndUndoesWhole)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f(true, 620, 480);
+    ASSERT_TRUE(f.Show());
+    f.viewer.AddOverlayText("Dra mig");
+    auto* text = f.Design()->first;
+    ASSERT_NE(text, nullptr);
+    // The text's centre in window points: the canvas below the 36-point strip.
+    int cx = 0, cy = 0, cw = 0, ch = 0;
+    f.viewer.GetControlPixels(kVTProjectViewerCanvasId, cx, cy, cw, ch);
+    const double s = Scale();
+    auto toPoints = [&](float mmX, float mmY, double& px, double& py) {
+        // Invert the canvas's fit by probing: a millimetre is the pixel distance of 1 mm.
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        f.viewer.canvas.TransformPointPixelsToMillimetres(x0, y0, 0, 0);
+        f.viewer.canvas.TransformPointPixelsToMillimetres(x1, y1, 100, 100);
+        const float perMm = 100 / (x1 - x0);
+        px = (cx + (mmX - x0) * perMm) / s;
+        py = (cy + (mmY - y0) * perMm) / s;
+    };
+    double fx = 0, fy = 0, tx = 0, ty = 0;
+    toPoints(text->centreX, text->centreY, fx, fy);
+    toPoints(text->centreX + 20, text->centreY, tx, ty);
+    const float startX = text->centreX;
+    const bool done = uitest::XDragWithin(f.window.GetNativeWindow(), fx, fy, tx, ty,
+        [&] { return text->centreX > startX + 15 && !f.viewer.canvas.IsCaptured(); });
+    EXPECT_TRUE(done) << text->centreX;
+    EXPECT_EQ(f.viewer.history.count, 2u);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Size or Position");
+    const std::string dragged = f.Pixels("project-viewer-dragged");
+    f.viewer.Undo();
+    EXPECT_FLOAT_EQ(text->centreX, startX);
+    const std::string undone = f.Pixels("project-viewer-drag-undone");
+    EXPECT_TRUE(undone != dragged);
+    f.viewer.Redo();
+    EXPECT_TRUE(f.Pixels("project-viewer-drag-redone") == dragged);
+    f.viewer.Undo();
+    EXPECT_TRUE(f.Pixels("project-viewer-drag-undone-again") == undone);
+}
+
+// --- the history ---------------------------------------------------------------------------------
+
+TEST_F(ProjectViewer, HundredStepsAtMostAndEditsCutRedo)
+{
+    Fixture f;
+    f.viewer.AddOverlayText("Ett");
+    for (int i = 0; i < 100; ++i)
+        f.viewer.EvProjectViewerPanelTextRotateRight();
+    EXPECT_EQ(f.viewer.history.count, 100u);
+    int undos = 0;
+    while (f.viewer.CanUndo()) {
+        f.viewer.Undo();
+        ++undos;
+    }
+    EXPECT_EQ(undos, 100);
+    // The text stays: its adding was the step that fell out.
+    EXPECT_EQ(f.Count(), 1u);
+    f.viewer.Redo();
+    f.viewer.Redo();
+    EXPECT_STREQ(f.viewer.GetRedoCaption(), "Overlay Rotate right");
+    f.viewer.EvProjectViewerPanelTextRotateLeft();
+    EXPECT_FALSE(f.viewer.CanRedo());
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Rotate left");
+}
+
+TEST_F(ProjectViewer, CaptionsOfTheEdits)
+{
+    Fixture f;
+    f.viewer.AddOverlayText("A");
+    f.viewer.AddOverlayText("B");
+    struct Step {
+        void (VTProjectViewer::*edit)();
+        const char* caption;
+    } steps[] = {
+        { &VTProjectViewer::EvProjectViewerPanelTextRotateLeft, "Overlay Rotate left" },
+        { &VTProjectViewer::EvProjectViewerPanelTextRotateRight, "Overlay Rotate right" },
+        { &VTProjectViewer::EvProjectViewerPanelTextFlipHorizontal, "Text Flip horizontal" },
+        { &VTProjectViewer::EvProjectViewerPanelTextFlipVertical, "Text Flip vertical" },
+        { &VTProjectViewer::EvProjectViewerPanelTextLower, "Overlay Lower" },
+        { &VTProjectViewer::EvProjectViewerPanelTextRaise, "Overlay Raise" },
+        { &VTProjectViewer::EvProjectViewerPanelTextPropertiesChanged, "Text property" },
+    };
+    for (const Step& s : steps) {
+        (f.viewer.*s.edit)();
+        EXPECT_STREQ(f.viewer.GetUndoCaption(), s.caption);
+    }
+    f.viewer.EvProjectViewerPanelTextAlignmentChanged(1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text alignment");
+    f.viewer.EvProjectTemplateViewerOverlayChanged(f.viewer.canvas);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Size or Position");
+    // Image edits do nothing on a text.
+    const uint64_t n = f.viewer.history.count;
+    f.viewer.EvProjectViewerPanelImageFlipHorizontal();
+    f.viewer.EvProjectViewerPanelImagePropertiesChanged();
+    EXPECT_EQ(f.viewer.history.count, n);
+    f.viewer.DeleteSelectedItems();
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay delete");
+    EXPECT_EQ(f.Count(), 1u);
+}
+
+TEST_F(ProjectViewer, RaiseAndLowerWithoutSelectionDoNothing)
+{
+    Fixture f;
+    f.viewer.AddOverlayText("A");
+    f.viewer.AddOverlayText("B");
+    f.viewer.canvas.ClearSelectedItems();
+    const uint64_t n = f.viewer.history.count;
+    VTOverlay* first = f.Design()->first;
+    f.viewer.EvProjectViewerPanelTextRaise();
+    f.viewer.EvProjectViewerPanelImageLower();
+    f.viewer.DeleteSelectedItems();
+    EXPECT_EQ(f.viewer.history.count, n);
+    EXPECT_EQ(f.Design()->first, first);
+    EXPECT_EQ(f.Count(), 2u);
+}
+
+TEST_F(ProjectViewer, AThousandOverlaysUndoAsOneDesign)
+{
+    Fixture f;
+    for (int i = 0; i < 1000; ++i)
+        sample::Text(*f.Design(), "x", float(i % 50), float(i / 50));
+    f.viewer.AddOverlayText("Sist");
+    EXPECT_EQ(f.Count(), 1001u);
+    f.viewer.DeleteSelectedItems();
+    EXPECT_EQ(f.Count(), 1000u);
+    f.viewer.Undo();
+    f.viewer.Undo();
+    EXPECT_EQ(f.Count(), 1000u);
+    f.viewer.Redo();
+    EXPECT_EQ(f.Count(), 1001u);
+}
+
+TEST_F(ProjectViewer, NothingHappensWithoutProject)
+{
+    Fixture f(false);
+    f.viewer.AddOverlayText("x");
+    LImageBuffer picture;
+    sample::MakePicture(picture, 8, 8);
+    f.viewer.AddOverlayImage(picture, "a.png");
+    f.viewer.AddOverlayImageBackground(picture, "a.png");
+    f.viewer.DeleteSelectedItems();
+    EXPECT_FALSE(f.viewer.ClipboardPasteItems());
+    EXPECT_FALSE(f.viewer.ClipboardCopySelectedItems());
+    f.viewer.Undo();
+    f.viewer.Redo();
+    EXPECT_FALSE(f.viewer.CanUndo());
+    EXPECT_EQ(f.viewer.GetCurrentTemplate(), nullptr);
+    EXPECT_FALSE(f.viewer.TimerIsSet(kVTProjectViewerAutoSaveTimer));
+}
+
+// --- backgrounds ---------------------------------------------------------------------------------
+
+TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
+{
+    Fixture f;
+    LImageBuffer picture;
+    sample::MakePicture(picture, 40, 30);
+    f.viewer.AddOverlayImageBackground(picture, "/bilder/bakgrund.png");
+    f.viewer.AddOverlayText("Över");
+    ASSERT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
+    const uint64_t n = f.viewer.history.count;
+
+    VTBackgroundFill fill;
+    fill.brush.Reset(new LBrushInfo(SolidBrushInfo(LGuiColor { 1, 2, 3 })));
+    f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(fill, true); // a drag step
+    EXPECT_EQ(f.viewer.history.count, n);
+    EXPECT_EQ(f.Count(), 1u); // the bottom background image went
+    EXPECT_NE(f.Design()->backgroundBrush.Get(), nullptr);
+    VTBackgroundFill again;
+    again.brush.Reset(new LBrushInfo(SolidBrushInfo(LGuiColor { 4, 5, 6 })));
+    f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(again, false);
+    EXPECT_EQ(f.viewer.history.count, n + 1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Background brush");
+
+    // A picture by path replaces the brush.
+    TemporaryFolder folder;
+    std::string png = (folder / "bild.png");
+    ASSERT_EQ(system(("/usr/bin/convert -size 20x10 xc:red '" + png + "'").c_str()), 0);
+    VTBackgroundFill image;
+    snprintf(image.path, sizeof image.path, "%s", png.c_str());
+    f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(image, false);
+    ASSERT_EQ(f.Count(), 2u);
+    EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
+
+    // Deleting that background clears the design's path.
+    snprintf(f.Design()->backgroundImagePath, 260, "%s", png.c_str());
+    f.viewer.canvas.ClearSelectedItems();
+    f.viewer.canvas.SetItemSelected(f.Design()->first, true, true);
+    f.viewer.DeleteSelectedItems();
+    EXPECT_STREQ(f.Design()->backgroundImagePath, "");
+}
+
+TEST_F(ProjectViewer, AnUnreadablePictureIsRefusedWithAnAlert)
+{
+    Fixture f;
+    TemporaryFolder folder;
+    std::string bad = (folder / "x.png");
+    std::ofstream(bad) << "inte en bild";
+    VTBackgroundFill fill;
+    snprintf(fill.path, sizeof fill.path, "%s", bad.c_str());
+    std::string headline;
+    uitest::AnswerAlert(&headline, "OK");
+    f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(fill, false);
+    EXPECT_EQ(headline, "Ogiltig bildfil");
+    EXPECT_EQ(f.Count(), 0u);
+    EXPECT_FALSE(f.viewer.CanUndo());
+    // A file gone before its queued load: the job fails, nothing is added.
+    VTProcessProjectViewerAddOverlayImage job;
+    job.viewer = &f.viewer;
+    snprintf(job.path, sizeof job.path, "%s", (folder / "borta.png").c_str());
+    LProcessInterfaceVoid silent;
+    EXPECT_NE(Process(silent, job), LProcessResultSuccess);
+    EXPECT_EQ(f.Count(), 0u);
+}
+
+TEST_F(ProjectViewer, QueuedImageLoadNamesTheOverlayAfterTheFile)
+{
+    Fixture f;
+    TemporaryFolder folder;
+    std::string jpg = (folder / "semester.jpg");
+    ASSERT_EQ(system(("/usr/bin/convert -size 30x20 xc:blue '" + jpg + "'").c_str()), 0);
+    VTProcessProjectViewerAddOverlayImage job;
+    job.viewer = &f.viewer;
+    snprintf(job.path, sizeof job.path, "%s", jpg.c_str());
+    LProcessInterfaceVoid silent;
+    EXPECT_EQ(Process(silent, job), LProcessResultSuccess);
+    ASSERT_EQ(f.Count(), 1u);
+    auto* image = dynamic_cast<VTOverlayImage*>(f.Design()->first);
+    ASSERT_NE(image, nullptr);
+    EXPECT_STREQ(image->GetSourcePath(), "semester.png");
+}
+
+// --- circular text -------------------------------------------------------------------------------
+
+TEST_F(ProjectViewer, TooTallCircularTextIsRefused)
+{
+    Fixture f;
+    f.viewer.AddOverlayText("Hög");
+    auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+    text->SetFont(LGuiFontEx(LGuiFont(200, false, false, false, "DejaVu Sans", false)));
+    const uint64_t n = f.viewer.history.count;
+    std::string headline;
+    uitest::AnswerAlert(&headline, "OK");
+    f.viewer.EvProjectViewerPanelTextChangeCircularText(true);
+    EXPECT_EQ(headline, "Varningstexthöjd");
+    EXPECT_EQ(f.viewer.history.count, n);
+    EXPECT_EQ(f.Design()->first, text);
+
+    // A text that fits turns into circular text and back, each one step.
+    text->SetFont(LGuiFontEx(LGuiFont(10, false, false, false, "DejaVu Sans", false)));
+    f.viewer.EvProjectViewerPanelTextChangeCircularText(true);
+    ASSERT_EQ(f.Design()->first->GetType(), VTOverlayTypeCircularText);
+    EXPECT_EQ(f.viewer.canvas.GetSingleSelectedItem(), f.Design()->first);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text convert");
+    f.viewer.EvProjectViewerPanelTextChangeCircularText(false);
+    EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeText);
+    f.viewer.Undo();
+    EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeCircularText);
+}
+
+// --- the clipboard -------------------------------------------------------------------------------
+
+TEST_F(ProjectViewer, PastesOtherProgramsTextAndPictures)
+{
+    if (!HaveXclip())
+        GTEST_SKIP() << "no xclip";
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    TemporaryFolder folder;
+    std::string txt = (folder / "t.txt");
+    std::ofstream(txt) << "Från en annan app";
+    XclipPut(txt, "UTF8_STRING");
+    EXPECT_TRUE(f.viewer.ClipboardPasteItems());
+    ASSERT_EQ(f.Count(), 1u);
+    auto* text = dynamic_cast<VTOverlayText*>(f.Design()->first);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text->GetText(), "Från en annan app");
+
+    std::string png = (folder / "p.png");
+    ASSERT_EQ(system(("/usr/bin/convert -size 16x12 xc:green '" + png + "'").c_str()), 0);
+    XclipPut(png, "image/png");
+    EXPECT_TRUE(f.viewer.ClipboardPasteItems());
+    ASSERT_EQ(f.Count(), 2u);
+    auto* image = dynamic_cast<VTOverlayImage*>(f.Design()->first->next);
+    ASSERT_NE(image, nullptr);
+    EXPECT_STREQ(image->GetSourcePath(), "Inklist bild.png");
+    EXPECT_EQ(image->GetImage().GetWidth(), 16);
+
+    // A picture too large to hold (20,000 x 20,000): refused, no step.
+    std::string huge = (folder / "huge.png");
+    {
+        auto be32 = [](std::string& out, uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                out += char((v >> shift) & 0xFF);
+        };
+        auto chunk = [&](std::string& out, const char* type, const std::string& data) {
+            be32(out, uint32_t(data.size()));
+            std::string body = std::string(type, 4) + data;
+            out += body;
+            be32(out,
+                uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+        };
+        std::string ihdr;
+        be32(ihdr, 20000);
+        be32(ihdr, 20000);
+        ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+        std::string png("\x89PNG\r\n\x1a\n", 8);
+        chunk(png, "IHDR", ihdr);
+        chunk(png, "IDAT", std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8));
+        chunk(png, "IEND", "");
+        std::ofstream(huge, std::ios::binary) << png;
+    }
+    XclipPut(huge, "image/png");
+    uint64_t steps = f.viewer.history.count;
+    EXPECT_FALSE(f.viewer.ClipboardPasteItems());
+    EXPECT_EQ(f.viewer.history.count, steps);
+
+    // A record of ours that does not read: nothing, no step.
+    std::string junk = (folder / "junk");
+    std::ofstream(junk, std::ios::binary) << "SDF\x01garbage";
+    XclipPut(junk, kVTClipboardOverlayType);
+    const uint64_t n = f.viewer.history.count;
+    EXPECT_FALSE(f.viewer.ClipboardPasteItems());
+    EXPECT_EQ(f.viewer.history.count, n);
+    ASSERT_EQ(f.Count(), 2u)
+        << f.Design()->GetItemAt(2)->GetType() << " "
+        << (f.Design()->GetItemAt(2)->GetType() == 0
+                   ? static_cast<VTOverlayText*>(f.Design()->GetItemAt(2))->GetText()
+                   : "");
+}
+
+TEST_F(ProjectViewer, CopiedOverlaysLandAtTheMouseOrBeside)
+{
+    if (!HaveXclip())
+        GTEST_SKIP() << "no xclip";
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    f.viewer.AddOverlayText("Kopia");
+    VTOverlay* original = f.Design()->first;
+    original->centreX = 5;
+    original->centreY = 6;
+    ASSERT_TRUE(f.viewer.ClipboardCopySelectedItems());
+    EXPECT_TRUE(original->copied);
+    // Outside the canvas: 10 mm to the right.
+    f.viewer.pasteMouseOverride = true;
+    f.viewer.pasteMouseInside = false;
+    ASSERT_TRUE(f.viewer.ClipboardPasteItems());
+    VTOverlay* beside = f.Design()->first->next;
+    ASSERT_NE(beside, nullptr);
+    EXPECT_FLOAT_EQ(beside->centreX, 15);
+    EXPECT_FLOAT_EQ(beside->centreY, 6);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text pasted");
+    // Over the canvas: centred at the mouse.
+    f.viewer.pasteMouseInside = true;
+    f.viewer.pasteMouseX = 100;
+    f.viewer.pasteMouseY = 120;
+    float mx = 0, my = 0;
+    f.viewer.canvas.TransformPointPixelsToMillimetres(mx, my, 100, 120);
+    ASSERT_TRUE(f.viewer.ClipboardPasteItems());
+    VTOverlay* atMouse = beside->next;
+    ASSERT_NE(atMouse, nullptr);
+    EXPECT_FLOAT_EQ(atMouse->centreX, mx);
+    EXPECT_FLOAT_EQ(atMouse->centreY, my);
+}
+
+TEST_F(ProjectViewer, CircularTextPastedIntoACaseBecomesStraight)
+{
+    if (!HaveXclip())
+        GTEST_SKIP() << "no xclip";
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    auto* circular = new VTOverlayCircularText(
+        "Runt", LGuiFontEx(LGuiFont(10, false, false, false, "DejaVu Sans", false)));
+    circular->outerRadius = 50;
+    f.Design()->InsertOverlay(circular, true);
+    f.viewer.canvas.ClearSelectedItems();
+    f.viewer.canvas.SetItemSelected(circular, true, true);
+    ASSERT_TRUE(f.viewer.ClipboardCopySelectedItems());
+    VTOverlayText* straight = circular->ConvertToOverlayText();
+    const float expectedX = straight->centreX + 10;
+    delete straight;
+    f.viewer.circularTextAllowed = false;
+    f.viewer.pasteMouseOverride = true;
+    f.viewer.pasteMouseInside = true; // circular text never follows the mouse
+    ASSERT_TRUE(f.viewer.ClipboardPasteItems());
+    VTOverlay* pasted = circular->next;
+    ASSERT_NE(pasted, nullptr);
+    EXPECT_EQ(pasted->GetType(), VTOverlayTypeText);
+    EXPECT_FLOAT_EQ(pasted->centreX, expectedX);
+}
+
+TEST_F(ProjectViewer, PastedBackgroundFillsTheDesign)
+{
+    if (!HaveXclip())
+        GTEST_SKIP() << "no xclip";
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    LImageBuffer picture;
+    sample::MakePicture(picture, 40, 20);
+    f.viewer.AddOverlayImageBackground(picture, "/bilder/b.png");
+    ASSERT_TRUE(f.viewer.ClipboardCopySelectedItems());
+    LUserSettingSetString("Settings", "BacgroundAspectRatio", "1");
+    f.viewer.pasteMouseOverride = true;
+    ASSERT_TRUE(f.viewer.ClipboardPasteItems());
+    ASSERT_EQ(f.Count(), 1u); // replaced the bottom one
+    VTOverlay* b = f.Design()->first;
+    EXPECT_EQ(b->GetType(), VTOverlayTypeImageBackground);
+    EXPECT_FLOAT_EQ(b->height, 120);
+    EXPECT_FLOAT_EQ(b->width, 240);
+    EXPECT_FLOAT_EQ(b->centreX, 0);
+    EXPECT_STREQ(f.Design()->backgroundImagePath, "/bilder/b.png");
+    EXPECT_EQ(f.Design()->backgroundBrush.Get(), nullptr);
+    LUserSettingSetString("Settings", "BacgroundAspectRatio", "0");
+    ASSERT_TRUE(f.viewer.ClipboardPasteItems());
+    EXPECT_FLOAT_EQ(f.Design()->first->width, 120);
+}
+
+// --- the same-format box -------------------------------------------------------------------------
+
+namespace {
+bool gAnswer = true;
+int gAsked = 0;
+bool Answer(VTProjectViewer&, const char*)
+{
+    ++gAsked;
+    return gAnswer;
+}
+} // namespace
+
+TEST_F(ProjectViewer, SameFormatMergesAndSplitsAfterAsking)
+{
+    // Two discs on one page.
+    auto* layout = new VTLabelLayout;
+    VTLabelLayoutPage* page = layout->AddPage();
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    Fixture f(false);
+    f.project = std::make_unique<VTProject>(layout);
+    f.viewer.SetProject(f.project.get());
+    ASSERT_EQ(f.project->templates.GetCount(), 2u);
+    f.viewer.AddOverlayText("Ångra mig");
+    auto restore = VTProjectViewer::sameFormatAsk;
+    VTProjectViewer::sameFormatAsk = Answer;
+
+    gAnswer = false;
+    EXPECT_FALSE(f.viewer.SameFormatChanged(true));
+    EXPECT_FALSE(layout->sameFormat);
+    EXPECT_EQ(f.project->templates.GetCount(), 2u);
+    EXPECT_TRUE(f.viewer.CanUndo());
+
+    gAnswer = true;
+    EXPECT_TRUE(f.viewer.SameFormatChanged(true));
+    EXPECT_TRUE(layout->sameFormat);
+    ASSERT_EQ(f.project->templates.GetCount(), 1u);
+    // The history went with the designs it named.
+    EXPECT_FALSE(f.viewer.CanUndo());
+    f.viewer.Undo();
+    EXPECT_EQ(f.Design(), f.project->templates.GetFirst());
+    EXPECT_EQ(f.Count(), 1u);
+
+    gAsked = 0;
+    EXPECT_TRUE(f.viewer.SameFormatChanged(false));
+    EXPECT_EQ(gAsked, 1);
+    EXPECT_EQ(f.project->templates.GetCount(), 2u);
+    for (VTProjectTemplate* d = f.project->templates.GetFirst(); d; d = d->GetNext())
+        EXPECT_EQ(d->mappedIDs.GetCount(), 1u);
+    // Nothing shared any more: no question.
+    gAsked = 0;
+    EXPECT_TRUE(f.viewer.SameFormatChanged(false));
+    EXPECT_EQ(gAsked, 0);
+    VTProjectViewer::sameFormatAsk = restore;
+    f.viewer.SetProject(nullptr);
+}
+
+// --- autosave ------------------------------------------------------------------------------------
+
+TEST_F(ProjectViewer, AutosavesNewProjectsUnderCountedNames)
+{
+    Fixture f;
+    const std::string folder = DataFolder();
+    Tick(f.viewer, 2);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    Tick(f.viewer, 1);
+    const std::string first = Setting("AutoSave", "FileName");
+    ASSERT_NE(first, "");
+    EXPECT_EQ(first.rfind(folder + "Untitled_", 0), 0u) << first;
+    EXPECT_TRUE(Exists(first));
+    EXPECT_EQ(f.project->GetSaveState(), VTProjectSaveStateNew);
+    EXPECT_STREQ(f.project->GetPath(), "Namnlöst.vtproj");
+    const int number = atoi(first.c_str() + folder.size() + strlen("Untitled_"));
+
+    // Another project: the old autosave goes, the new one takes the next number.
+    auto second = NewCDProject();
+    f.viewer.SetProject(second.get());
+    EXPECT_FALSE(Exists(first));
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"),
+        folder + "Untitled_" + std::to_string(number + 1) + "_autosave.vtproj");
+    // It opens as a project.
+    VTProject loaded;
+    VTProjectLoad load;
+    load.project = &loaded;
+    snprintf(load.path, sizeof load.path, "%s", Setting("AutoSave", "FileName").c_str());
+    LProcessInterfaceVoid silent;
+    EXPECT_EQ(Process(silent, load), LProcessResultSuccess);
+    EXPECT_EQ(loaded.templates.GetCount(), 3u);
+
+    const std::string path = Setting("AutoSave", "FileName");
+    f.viewer.SetProject(nullptr);
+    EXPECT_FALSE(Exists(path));
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    f.project.reset();
+}
+
+TEST_F(ProjectViewer, EditedProjectsKeepTheirNameAndSavedOnesAreLeft)
+{
+    Fixture f;
+    const std::string folder = DataFolder();
+    f.viewer.AddOverlayText("Ändrad");
+    ASSERT_EQ(f.project->GetSaveState(), VTProjectSaveStateModified);
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), folder + "Namnlöst_autosave.vtproj");
+    EXPECT_EQ(f.project->GetSaveState(), VTProjectSaveStateModified);
+
+    // Saved: no autosave, however many ticks.
+    auto saved = NewCDProject();
+    saved->SetSaveState(VTProjectSaveStateSaved);
+    f.viewer.SetProject(saved.get());
+    Tick(f.viewer, 6);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    // Modified, then saved within the minute: none either.
+    saved->SetSaveState(VTProjectSaveStateModified);
+    Tick(f.viewer, 2);
+    saved->SetSaveState(VTProjectSaveStateSaved);
+    saved->SetSaveState(VTProjectSaveStateModified);
+    Tick(f.viewer, 1);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, AnEarlierRunsAutosaveIsKept)
+{
+    Fixture f(false);
+    const std::string folder = DataFolder();
+    const int next = VTProjectViewer::autoSaveCounter + 1;
+    const std::string earlier = folder + "Untitled_" + std::to_string(next) + "_autosave.vtproj";
+    std::ofstream(earlier) << "förra körningen";
+    f.viewer.SetProject(f.project.get());
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"),
+        folder + "Untitled_" + std::to_string(next + 1) + "_autosave.vtproj");
+    std::ifstream in(earlier);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "förra körningen");
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, AReadOnlyFolderFailsSilentlyAndIsRetried)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    Fixture f;
+    const std::string folder = DataFolder();
+    chmod(folder.c_str(), 0555);
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    chmod(folder.c_str(), 0755);
+    Tick(f.viewer, 3);
+    EXPECT_NE(Setting("AutoSave", "FileName"), "");
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, AMissingDataFolderIsMadeAgain)
+{
+    Fixture f;
+    const std::string folder = DataFolder();
+    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
+    Tick(f.viewer, 3);
+    const std::string path = Setting("AutoSave", "FileName");
+    EXPECT_NE(path, "");
+    EXPECT_TRUE(Exists(path));
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, DestroyedViewerLeavesNoTimer)
+{
+    auto project = NewCDProject();
+    {
+        Fixture f(false);
+        f.viewer.SetProject(project.get());
+        EXPECT_TRUE(f.viewer.TimerIsSet(kVTProjectViewerAutoSaveTimer));
+    }
+    // The project outlives the viewer and no longer reports to it.
+    project->SetSaveState(VTProjectSaveStateModified);
+    uitest::Pump(50);
+    SUCCEED();
+}
+
+// --- the panels ----------------------------------------------------------------------------------
+
+namespace {
+
+bool PanelShown(VTProjectViewer& v, int titleBarId)
+{
+    for (LEmbeddedWindowTitled* p = v.panels.fList.pFirst; p; p = p->pNext)
+        if (p->GetTitleBarId() == titleBarId)
+            return p->bVisible;
+    return false;
+}
+
+bool PanelOpen(VTProjectViewer& v, int titleBarId)
+{
+    for (LEmbeddedWindowTitled* p = v.panels.fList.pFirst; p; p = p->pNext)
+        if (p->GetTitleBarId() == titleBarId)
+            return p->bVisible && !p->bCollapsed;
+    return false;
+}
+
+void Select(Fixture& f, VTOverlay* o)
+{
+    f.viewer.canvas.ClearSelectedItems();
+    if (o)
+        f.viewer.canvas.SetItemSelected(o, true, true);
+}
+
+} // namespace
+
+TEST_F(ProjectViewer, PanelsFollowTheSelectedKind)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    // Nothing selected: the background.
+    EXPECT_FALSE(PanelShown(f.viewer, kVTPanelTextProperties));
+    EXPECT_FALSE(PanelShown(f.viewer, kVTPanelImageProperties));
+    EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelTemplate));
+    EXPECT_STREQ(f.viewer.templatePanel->GetTitle(), "Bakgrundsegenskaper");
+    EXPECT_TRUE(PanelShown(f.viewer, kVTPanelLabelLayout));
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panels-none");
+
+    LImageBuffer picture;
+    sample::MakePicture(picture, 20, 10);
+    f.viewer.AddOverlayImageBackground(picture, "/bilder/semester/strand.jpg");
+    VTOverlay* background = f.Design()->first;
+    f.viewer.AddOverlayImage(picture, "/bilder/katt.png");
+    VTOverlay* image = background->next;
+    f.viewer.AddOverlayClipart(picture, "/clipart/stjärna.png", 20, 20, true);
+    VTOverlay* clipart = image->next;
+    f.viewer.AddOverlayText("Rak");
+    VTOverlay* text = clipart->next;
+    auto* circular = new VTOverlayCircularText(
+        "Böjd", LGuiFontEx(LGuiFont(10, false, false, false, "DejaVu Sans", false)));
+    f.Design()->InsertOverlay(circular, true);
+
+    for (VTOverlay* o : { text, static_cast<VTOverlay*>(circular) }) {
+        Select(f, o);
+        EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelTextProperties));
+        EXPECT_FALSE(PanelShown(f.viewer, kVTPanelImageProperties));
+        EXPECT_FALSE(PanelShown(f.viewer, kVTPanelTemplate));
+    }
+    EXPECT_TRUE(f.viewer.textPanel->circular.GetCheck(1000));
+    for (VTOverlay* o : { image, clipart, background }) {
+        Select(f, o);
+        EXPECT_FALSE(PanelShown(f.viewer, kVTPanelTextProperties));
+        EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelImageProperties));
+        EXPECT_EQ(PanelShown(f.viewer, kVTPanelTemplate), o == background);
+    }
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panels-background");
+    // Only the last part of the path, after the label with its two blanks.
+    char label[260] = "";
+    f.viewer.imagePanel->fileName.GetStaticText(1000, label);
+    EXPECT_STREQ(label, "Filnamn i original:  ");
+    EXPECT_STREQ(f.viewer.imagePanel->fileName.GetText(), "strand");
+    Select(f, image);
+    EXPECT_STREQ(f.viewer.imagePanel->fileName.GetText(), "katt");
+    Select(f, nullptr);
+    EXPECT_TRUE(PanelOpen(f.viewer, kVTPanelTemplate));
+}
+
+TEST_F(ProjectViewer, TypingInTheTextFieldIsOneStepAfterAPause)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f(true, 620, 480);
+    ASSERT_TRUE(f.Show());
+    f.viewer.AddOverlayText("");
+    auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+    EXPECT_TRUE(f.viewer.textPanel->text.IsControlFocus(1000));
+    const uint64_t before = f.viewer.history.count;
+    {
+        uitest::KeyboardLock lock;
+        gdk_display_sync(gdk_display_get_default());
+        uitest::Run("xdotool windowfocus --sync "
+            + std::to_string(f.window.GetNativeWindow()->XWindowId())
+            + " type --delay 30 Skivetikett");
+        uitest::PumpUntil([&] { return std::string(text->GetText()) == "Skivetikett"; }, 3000);
+    }
+    EXPECT_STREQ(text->GetText(), "Skivetikett");
+    EXPECT_EQ(f.viewer.history.count, before + 1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text property");
+    f.Pixels("project-viewer-typed");
+    f.viewer.Undo();
+    EXPECT_STREQ(text->GetText(), "");
+}
+
+TEST_F(ProjectViewer, TextPanelValuesAndBadInput)
+{
+    Fixture f;
+    f.viewer.AddOverlayText("Kort");
+    auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+    VTProjectViewerPanelTextProperties& panel = *f.viewer.textPanel;
+    // Sizes outside 1 to 200 are clamped.
+    panel.fontSize = 0;
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_EQ(text->GetFont().GetSize(), 1);
+    panel.fontSize = 500;
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_EQ(text->GetFont().GetSize(), 200);
+    // A text of 100,000 characters, with Windows line ends made Unix ones.
+    std::string huge(100000, 'x');
+    huge.replace(10, 2, "\r\n");
+    panel.text.SetEditText(1000, huge.c_str());
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_EQ(strlen(text->GetText()), 99999u);
+    EXPECT_EQ(text->GetText()[10], '\n');
+    // The face is kept though it is not installed, and becomes the face of new texts.
+    EXPECT_STRNE(f.viewer.lastFontFace, "");
+    // Setting values reports nothing from the check box.
+    const uint64_t n = f.viewer.history.count;
+    f.viewer.UpdatePanels();
+    panel.SetCircularCheck(true);
+    EXPECT_EQ(f.viewer.history.count, n);
+}
+
+TEST_F(ProjectViewer, TheTickInsideAModalLoopWaitsForTheNext)
+{
+    Fixture f;
+    {
+        LModalCounterScope modal;
+        Tick(f.viewer, 4);
+        EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    }
+    Tick(f.viewer, 1);
+    EXPECT_NE(Setting("AutoSave", "FileName"), "");
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, TheSameFormatQuestionIsAnAlert)
+{
+    auto* layout = new VTLabelLayout;
+    VTLabelLayoutPage* page = layout->AddPage();
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    page->AddTemplate(VTTemplateFormatDisc, layout->NewTemplateID());
+    Fixture f(false);
+    f.project = std::make_unique<VTProject>(layout);
+    f.viewer.SetProject(f.project.get());
+    std::string headline;
+    uitest::AnswerAlert(&headline, "Avbryt");
+    EXPECT_FALSE(f.viewer.SameFormatChanged(true));
+    EXPECT_EQ(headline, "Samma format kryssruta");
+    EXPECT_FALSE(layout->sameFormat);
+    // The panel's box is turned back without a report.
+    f.viewer.labelLayoutPanel->SetSameFormatCheck(true);
+    EXPECT_TRUE(f.viewer.labelLayoutPanel->sameFormat.GetCheck(1000));
+    f.viewer.SetProject(nullptr);
+    EXPECT_FALSE(f.viewer.labelLayoutPanel->sameFormat.GetCheck(1000));
+    char name[260] = "";
+    f.viewer.labelLayoutPanel->name.GetStaticText(1001, name);
+    EXPECT_STREQ(f.viewer.labelLayoutPanel->name.GetText(), "no project");
+}

@@ -1,0 +1,207 @@
+// The main window's bars: the tabbed toolbar at the top, the status bar at the bottom and the
+// info bar above it; the share commands with the pages they open; the logo background.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/gui/LTabbedToolBarPrivate.h"
+#include "lfw/mac/LMenu.h"
+#include "lfw/zor/LMainWindow.h"
+#include "lfw/zor/LToolBarShareLinkBarOrButton.h"
+#include "lfw/zor/LZORHooks.h"
+#include "lfw/zor/LZorLogoBackground.h"
+#include "platform/ui/LNativeWindow.h"
+#include "support/PrivateHomes.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <cairo.h>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const LToolBar::ToolBarItem kItems[] = {
+    { 0, 501, 300, "Ny", "Ny", "Ny etikett", 0, false },
+};
+const LTabbedToolBarTab kTabs[] = {
+    { 6001, "Hem", kItems, 1 },
+    { 6002, "Redigera", kItems, 1 },
+    { 0, nullptr, nullptr, 0 },
+};
+
+struct BarsMainWindow : LMainWindow {
+    void InitDialog() override { fTabbedToolBar.TabbedToolBarInit(*this, kTabs, nullptr, 0, 700); }
+    void CmSettings() override { }
+    void EvLoadFile(const char*) override { }
+    int EvAPICommand(int, const char* const*, char*) override { return 0; }
+};
+
+LProcessResult Silently(const char*, const LZORJob& job)
+{
+    LProcessInterfaceVoid v;
+    return job(v);
+}
+
+class MainWindowBars : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+        const std::string built = std::string(VT_BINARY_DIR) + "/resources";
+        setenv("VT_RESOURCES_DIR", built.c_str(), 1);
+        LZORSetRunJobFunction(Silently);
+        log = dir / "opened.log";
+        std::string script = dir / "xdg-open";
+        TemporaryFolder::WriteFile(script,
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + log + "'; done\n");
+        chmod(script.c_str(), 0755);
+        oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", (dir.Path() + ":" + oldPath).c_str(), 1);
+    }
+    void TearDown() override
+    {
+        setenv("PATH", oldPath.c_str(), 1);
+        LZORSetRunJobFunction(nullptr);
+        LMainMenu::SetMainMenu(nullptr);
+    }
+    std::vector<std::string> Opened(size_t count)
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 300; ++i) {
+            lines.clear();
+            std::string text = TemporaryFolder::ReadFile(log);
+            size_t start = 0;
+            for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+                lines.push_back(text.substr(start, nl - start));
+            if (lines.size() >= count)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return lines;
+    }
+    PrivateHomes homes;
+    TemporaryFolder runtime;
+    TemporaryFolder dir;
+    std::string log;
+    std::string oldPath;
+};
+
+} // namespace
+
+TEST_F(MainWindowBars, BarsTakeTheirPlacesAndShareCommandsOpenTheirPages)
+{
+    auto w = std::make_unique<BarsMainWindow>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+    w->RelayoutControls(*w);
+    const double s = w->GetBackingScaleFactor();
+    int cw = 0, ch = 0;
+    w->GetClientSize(cw, ch);
+    int x = 0, y = 0, bw = 0, bh = 0;
+    w->GetControlPixels(700, x, y, bw, bh);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(bw, cw);
+    EXPECT_EQ(bh, s > 1 ? 169 : 85);
+    w->GetControlPixels(800, x, y, bw, bh);
+    EXPECT_EQ(bh, int(30 * s));
+    EXPECT_EQ(y + bh, ch);
+    EXPECT_TRUE(w->GetControlHandle(9599)->IsHidden());
+    EXPECT_EQ(LTabbedToolBar::FromWindow(*w), &w->GetTabbedToolBar());
+    uitest::Pump(150);
+    uitest::SaveScreenshot(w->GetNativeWindow(), uitest::ArtefactPath("main-window-bars", "bars"));
+
+    // The share bar's commands reach the main window.
+    LTabbedToolBarPrivate& d = *w->GetTabbedToolBar().GetPrivate();
+    w->SendCommand(9301);
+    EXPECT_FALSE(d.bShareBarShown);
+    EXPECT_FALSE(d.bShareBarWanted);
+    w->SendCommand(9302);
+    EXPECT_TRUE(d.bShareBarShown);
+    w->SendCommand(9310);
+    w->SendCommand(9316);
+    w->SendCommand(9320);
+    w->SendCommand(9311);
+    const std::vector<std::string> pages = Opened(4);
+    ASSERT_EQ(pages.size(), 4u);
+    EXPECT_EQ(pages[0], LToolBarShareLinkBarOrButton::GetFacebookShareURL(w->szHomePage));
+    EXPECT_NE(pages[0].find("/v4.0/dialog/share?app_id="), std::string::npos);
+    EXPECT_NE(pages[0].find("&display=page&href=http%3A%2F%2F"), std::string::npos);
+    EXPECT_NE(pages[0].find("&redirect_uri=https%3A%2F%2F"), std::string::npos);
+    EXPECT_EQ(pages[1],
+        std::string("https://www.linkedin.example/shareArticle?url=") + w->szHomePage
+            + "&title=ZOR+Software&mini=true");
+    EXPECT_EQ(pages[2], "https://facebook.example/zorsoftware");
+    EXPECT_EQ(pages[3].rfind("https://twitter.example/home?status=Jag%20har%20precis", 0), 0u);
+
+    // The info bar's height is not stored as part of the window's size.
+    w->GetInfoBar().Show("Meddelande", "OK", 7001, nullptr, 0, nullptr, 0, -1);
+    uitest::Pump(150);
+    w->WindowSizeSettingsStore("Test");
+    int h1 = 0, w1 = 0;
+    w->GetClientSizeMinusToolbarMinusStatusBar(w1, h1);
+    EXPECT_EQ(LUserSettingGet<int>("Test", "Height", 0), h1 - int(32 * s));
+    w->MainWindowDestroy();
+}
+
+TEST_F(MainWindowBars, ShareAddressesAreNeverCutAndOtherCommandsPassOn)
+{
+    std::string home = "www.vorantel.example/";
+    while (home.size() < 400)
+        home += "sida/";
+    const std::string facebook = LToolBarShareLinkBarOrButton::GetFacebookShareURL(home.c_str());
+    EXPECT_GT(facebook.size(), 600u);
+    EXPECT_NE(facebook.find("sida%2Fsida%2F&redirect_uri="), std::string::npos);
+    const std::string linkedin = LToolBarShareLinkBarOrButton::GetLinkedInShareURL(home.c_str());
+    const std::string tail = "sida/&title=ZOR+Software&mini=true";
+    EXPECT_EQ(linkedin.substr(linkedin.size() - tail.size()), tail);
+    EXPECT_NE(linkedin.find(home), std::string::npos);
+    LMacWindow plain;
+    EXPECT_FALSE(LToolBarShareLinkBarOrButton::HandleCommand(plain, 3339));
+    EXPECT_FALSE(LToolBarShareLinkBarOrButton::HandleCommand(plain, 9300));
+    // Without a toolbar or a share target the commands are still the bar's, and harmless.
+    EXPECT_TRUE(LToolBarShareLinkBarOrButton::HandleCommand(plain, 9301));
+    EXPECT_TRUE(LToolBarShareLinkBarOrButton::HandleCommand(plain, 9311));
+}
+
+TEST_F(MainWindowBars, LogoIsCentredOnGreyAndATooLargeOneLeavesGrey)
+{
+    auto paint = [](const LImageBuffer& image, int w, int h, int px, int py) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_source_rgb(cr, 0, 0, 1);
+        cairo_paint(cr);
+        {
+            LPaintContext context(cr, w, h);
+            DrawZORLogoImageBackgroundOffsetTemplate<LPaintSurface>(context, 0, 0, w, h, image);
+        }
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        const unsigned char* p = cairo_image_surface_get_data(surface)
+            + py * cairo_image_surface_get_stride(surface) + px * 4;
+        uint32_t rgb = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+        cairo_surface_destroy(surface);
+        return rgb;
+    };
+    LZorLogoBackground logo;
+    const LImageBuffer& image = logo.GetImage();
+    ASSERT_GT(image.GetWidth(), 0) << "resource 335 missing";
+    const int W = image.GetWidth() + 100, H = image.GetHeight() + 60;
+    EXPECT_EQ(paint(image, W, H, 3, 3), 0x808080u);
+    EXPECT_EQ(paint(image, W, H, W - 1, H - 1), 0x808080u);
+    // The logo's white disc sits left of its centre, inside the centred image.
+    const int left = W / 2 - image.GetWidth() / 2, top = H / 2 - image.GetHeight() / 2;
+    EXPECT_EQ(paint(image, W, H, left + image.GetWidth() / 12,
+                  top + image.GetHeight() / 2 - image.GetHeight() / 4),
+        0xFFFFFFu);
+    // One pixel too narrow: only the grey.
+    const int narrow = image.GetWidth() - 1;
+    for (int px = 0; px < narrow; px += 7)
+        EXPECT_EQ(paint(image, narrow, H, px, H / 2), 0x808080u) << px;
+}

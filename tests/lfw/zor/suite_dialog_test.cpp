@@ -1,0 +1,478 @@
+// The product-suite window as a person uses it: opened from the main window's suite command, its
+// tabs, program list and featured tasks; starting an installed program and opening the page of
+// one that is not; the search, the links and the logo; the usage it counts.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LMenu.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
+#include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
+#include "lfw/zor/LLaunch.h"
+#include "lfw/zor/LMainWindow.h"
+#include "lfw/zor/LZORSuiteDialog.h"
+#include "platform/prefs/Prefs.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiTooltipArea.h"
+#include "platform/ui/LView.h"
+#include "support/InstalledPrograms.h"
+#include "support/LoopbackServer.h"
+#include "support/PrivateHomes.h"
+#include "support/Screenshot.h"
+#include "support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <cairo.h>
+#include <cmath>
+#include <functional>
+#include <strings.h>
+#include <unistd.h>
+
+namespace {
+
+int R(double v)
+{
+    return int(std::lround(v));
+}
+
+std::string Setting(const char* section, const char* key)
+{
+    char value[kLPathSize];
+    _LUserSettingGetString(section, key, "", value);
+    return value;
+}
+
+std::string OtherProgramSetting(const char* program, const char* key)
+{
+    char domain[kLPathSize];
+    LSettingGetCFPreferencesApplicationKeyLongForApplication(domain, program);
+    std::string value;
+    platform::prefs::GetValue(domain, key, value);
+    return value;
+}
+
+bool Shown(LMacWindow& w)
+{
+    return w.GetNativeWindow() && w.GetNativeWindow()->Gtk()
+        && gtk_widget_get_mapped(GTK_WIDGET(w.GetNativeWindow()->Gtk())) && w.IsInitialised();
+}
+
+// Opens the dialog as the given call does, runs body on it once it shows, then closes it.
+void WithDialog(
+    const std::function<void()>& open, const std::function<void(LZORSuiteDialog&)>& body)
+{
+    bool ran = false;
+    uitest::When(
+        [] {
+            LZORSuiteDialog* d = LZORSuiteGetOpenDialog();
+            return d && Shown(*d);
+        },
+        [&] {
+            LZORSuiteDialog* d = LZORSuiteGetOpenDialog();
+            if (!d)
+                return;
+            uitest::Pump(100);
+            body(*d);
+            ran = true;
+            d->Close();
+        });
+    open();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(LZORSuiteGetOpenDialog(), nullptr);
+}
+
+std::vector<std::string> TabLabels(LZORSuiteDialog& d)
+{
+    std::vector<std::string> labels;
+    auto* tabs = dynamic_cast<LCocoaTabViewImpl*>(d.GetControlHandle(101));
+    for (int i = 0; tabs && i < tabs->count(); ++i)
+        labels.emplace_back(tabs->getTabLabel(i));
+    return labels;
+}
+
+std::vector<std::string> ProgramKeys(const LTopicWindowBase& window)
+{
+    std::vector<std::string> keys;
+    for (const auto& item : window.Items())
+        keys.emplace_back(item->program->buildKey);
+    return keys;
+}
+
+// The centre of an item's button, or of the item left of its button, in points of the dialog.
+LUiPoint ItemPoint(LZORSuiteDialog& d, const TopicData& item, bool button)
+{
+    int x = 0, y = 0, w = 0, h = 0;
+    d.GetControlPixels(102, x, y, w, h);
+    const double s = d.GetBackingScaleFactor();
+    const double scroll = d.Products().GetScrollOffsetY() / s;
+    if (button)
+        return LUiPoint { x + (item.buttonLeft + item.buttonRight) / 2.0 / s,
+            y + (item.buttonTop + item.buttonBottom) / 2.0 / s - scroll };
+    return LUiPoint { x + 20.0, y + (item.top + item.bottom) / 2.0 / s - scroll };
+}
+
+const TopicData* FindItem(LZORSuiteDialog& d, const char* key)
+{
+    for (const auto& item : d.Products().Items())
+        if (strcasecmp(item->program->buildKey, key) == 0)
+            return item.get();
+    return nullptr;
+}
+
+// Scrolls the program list so that the item shows.
+void ScrollTo(LZORSuiteDialog& d, const TopicData& item)
+{
+    d.Products().SetScrollOffsetY(std::max(0, item.top - 4));
+    uitest::Pump(100);
+}
+
+// The colour at a point of the window (device pixels) in a screenshot.
+bool PixelAt(const std::string& png, int x, int y, int& r, int& g, int& b)
+{
+    cairo_surface_t* s = cairo_image_surface_create_from_png(png.c_str());
+    bool ok = cairo_surface_status(s) == CAIRO_STATUS_SUCCESS && x >= 0 && y >= 0
+        && x < cairo_image_surface_get_width(s) && y < cairo_image_surface_get_height(s);
+    if (ok) {
+        cairo_surface_flush(s);
+        const unsigned char* row
+            = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+        uint32_t p = reinterpret_cast<const uint32_t*>(row)[x];
+        r = (p >> 16) & 255;
+        g = (p >> 8) & 255;
+        b = p & 255;
+    }
+    cairo_surface_destroy(s);
+    return ok;
+}
+
+// The button's colour halfway down, a few pixels in from its left edge.
+void ExpectButtonColour(
+    LZORSuiteDialog& d, const TopicData& item, int r, int g, int b, const char* shot)
+{
+    const std::string png = uitest::Screenshot(d.GetNativeWindow(), shot);
+    ASSERT_FALSE(png.empty());
+    int x = 0, y = 0, w = 0, h = 0;
+    d.GetControlPixels(102, x, y, w, h);
+    const double s = d.GetBackingScaleFactor();
+    const int px = R(x * s) + item.buttonLeft + R(3 * s);
+    const int py = R(y * s) + (item.buttonTop + item.buttonBottom) / 2
+        - d.Products().GetScrollOffsetY() + R(d.GetNativeWindow()->TopSlotsHeight() * s);
+    int pr = 0, pg = 0, pb = 0;
+    ASSERT_TRUE(PixelAt(png, px, py, pr, pg, pb));
+    // A vertical gradient from 105 % to 87 % of the colour: about 96 % halfway.
+    EXPECT_NEAR(pr, r * 0.96, 14) << shot;
+    EXPECT_NEAR(pg, g * 0.96, 14) << shot;
+    EXPECT_NEAR(pb, b * 0.96, 14) << shot;
+}
+
+// The pages opened once count of them are there, turning the main loop meanwhile.
+std::vector<std::string> OpenedPages(InstalledPrograms& programs, size_t count)
+{
+    uitest::PumpUntil([&] { return programs.Opened(count, 0).size() >= count; }, 3000);
+    return programs.Opened(count, 0);
+}
+
+class SuiteDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+        const std::string built = std::string(VT_BINARY_DIR) + "/resources";
+        if (access((built + "/resources/png/320.png").c_str(), R_OK) == 0)
+            setenv("VT_RESOURCES_DIR", built.c_str(), 1);
+        LZORSuiteDialog::uRandomSeed = 7;
+        // Pages go to the stub opener; nothing may be fetched from the sites.
+        LUserSettingSetString("Online", "WebSite", server.Host().c_str());
+        LUserSettingSetString("Online", "WebSite2", ("www2." + server.Host()).c_str());
+        site = server.Host();
+    }
+    void TearDown() override
+    {
+        LZORSuiteDialog::uRandomSeed = 0;
+        EXPECT_EQ(server.Connections(), 0);
+    }
+    PrivateHomes homes;
+    InstalledPrograms programs;
+    LoopbackServer server;
+    std::string site;
+};
+
+} // namespace
+
+TEST_F(SuiteDialog, OpensOnGrafikWithTabsListsAndFeaturedTasks)
+{
+    programs.Install("vt-fotoredigering");
+    programs.Install("vt-kollage");
+    LMacWindow parent;
+    parent.CreateCocoaWindow(300, 200, kLUiWindowTitled, false, nullptr);
+    WithDialog([&] { LZORSuiteLaunch(parent.GetContentView(), "Grafik"); },
+        [&](LZORSuiteDialog& d) {
+            EXPECT_STREQ(gtk_window_get_title(d.GetNativeWindow()->Gtk()), "ZOR-programpaket");
+            int w = 0, h = 0;
+            d.GetClientSize(w, h);
+            EXPECT_NEAR(w, R(85 * d.CharWidthPixels()), 1);
+            EXPECT_EQ(TabLabels(d),
+                (std::vector<std::string> { "Populära", "Audio", "Diktamen", "Business", "Video",
+                    "Grafik", "Verktyg", "Konverterare" }));
+            EXPECT_EQ(d.CurrentTabName(), "Grafik");
+            EXPECT_TRUE(d.IsControlFocus(105));
+
+            // Not installed first (ranked, then by title), then the installed ones; never this
+            // program, whatever the topics say.
+            EXPECT_EQ(ProgramKeys(d.Products()),
+                (std::vector<std::string> { "vt-bildvisare", "vt-bildomvandlare", "vt-ritning",
+                    "vt-ritprogram", "vt-visitkort", "vt-fotoredigering", "vt-kollage" }));
+            auto tasks = d.PopularTopics().Tasks();
+            ASSERT_EQ(tasks.size(), 3u);
+            for (size_t i = 0; i < tasks.size(); ++i) {
+                ASSERT_NE(tasks[i]->topic, nullptr);
+                EXPECT_STREQ(tasks[i]->topic->category, "Grafik");
+                EXPECT_STRCASENE(tasks[i]->program->buildKey, "Vorantel");
+                for (size_t k = 0; k < i; ++k)
+                    EXPECT_NE(tasks[i]->topic, tasks[k]->topic);
+            }
+            uitest::Screenshot(d.GetNativeWindow(), "suite-grafik");
+
+            // Another tab by a click on it: a two-task category shows both.
+            auto* tabs = dynamic_cast<LCocoaTabViewImpl*>(d.GetControlHandle(101));
+            ASSERT_NE(tabs, nullptr);
+            tabs->selectTab(2);
+            uitest::PumpUntil([&] { return d.CurrentTabName() == "Diktamen"; });
+            uitest::PumpUntil([&] { return d.PopularTopics().Tasks().size() == 2; });
+            EXPECT_EQ(d.PopularTopics().Tasks().size(), 2u);
+            EXPECT_EQ(ProgramKeys(d.Products()),
+                (std::vector<std::string> { "vt-diktat", "vt-transkribering" }));
+            uitest::Screenshot(d.GetNativeWindow(), "suite-diktamen");
+        });
+    EXPECT_EQ(Setting("SuiteUsage", "oi"), "1");
+    EXPECT_EQ(Setting("SuiteUsage", "oe"), "");
+    EXPECT_EQ(Setting("Settings", "SelectedTab"), "Diktamen");
+    EXPECT_EQ(Setting("SuiteUsage", "os"), "0");
+    parent.DestroyCommon();
+}
+
+TEST_F(SuiteDialog, InstalledProgramRunsFromItsButton)
+{
+    programs.Install("vt-fotoredigering");
+    WithDialog([&] { LZORSuiteLaunch(nullptr, "grafik"); },
+        [&](LZORSuiteDialog& d) {
+            EXPECT_EQ(d.CurrentTabName(), "Grafik"); // found without regard to case
+            const TopicData* item = FindItem(d, "vt-fotoredigering");
+            ASSERT_NE(item, nullptr);
+            EXPECT_TRUE(item->installed);
+            ScrollTo(d, *item);
+            ExpectButtonColour(d, *item, 0x53, 0xD7, 0xC0, "suite-installed");
+
+            // The tip over the button and over the rest of the item.
+            LView* view = d.Products().GetPaintView();
+            d.Products().EvMouseMove(item->buttonLeft + 4, item->buttonTop + 4);
+            EXPECT_STREQ(LUiGetToolTipArea(view), "Klicka för att köra Fotoredigeraren");
+            d.Products().EvMouseMove(10, item->top + 4);
+            EXPECT_STREQ(
+                LUiGetToolTipArea(view), "Klicka för att besöka webbsidan för Fotoredigeraren");
+
+            if (!uitest::HaveXdotool())
+                return;
+            const LUiPoint p = ItemPoint(d, *item, true);
+            ASSERT_TRUE(uitest::XClick(d.GetNativeWindow(), p.x, p.y));
+            auto lines
+                = [&] { return InstalledPrograms::Lines(programs.Log("vt-fotoredigering"), 1, 0); };
+            EXPECT_TRUE(uitest::PumpUntil([&] { return !lines().empty(); }, 2000));
+        });
+    EXPECT_EQ(Setting("SuiteUsage", "oe"), "1");
+    if (uitest::HaveXdotool()) {
+        EXPECT_EQ(Setting("SuiteUsage", "ar"), "1");
+        EXPECT_EQ(
+            OtherProgramSetting("vt-fotoredigering", "Settings/RelatedProgramsInstalled"), "1");
+    }
+}
+
+TEST_F(SuiteDialog, ProgramNotInstalledOpensItsPage)
+{
+    WithDialog([&] { LZORSuiteLaunch(nullptr, nullptr); },
+        [&](LZORSuiteDialog& d) {
+            EXPECT_EQ(d.CurrentTabName(), "Grafik"); // the default
+            const TopicData* viewer = FindItem(d, "vt-bildvisare");
+            ASSERT_NE(viewer, nullptr);
+            EXPECT_FALSE(viewer->installed);
+            ExpectButtonColour(d, *viewer, 0x53, 0xD7, 0x5C, "suite-not-installed");
+            LView* view = d.Products().GetPaintView();
+            d.Products().EvMouseMove(viewer->buttonLeft + 4, viewer->buttonTop + 4);
+            EXPECT_STREQ(LUiGetToolTipArea(view), "Klicka för att installera och köra Bildvisaren");
+            d.Products().EvMouseMove(1, 1); // above the first item
+            EXPECT_STREQ(LUiGetToolTipArea(view), "");
+            if (!uitest::HaveXdotool())
+                return;
+            LUiPoint p = ItemPoint(d, *viewer, true);
+            ASSERT_TRUE(uitest::XClick(d.GetNativeWindow(), p.x, p.y));
+            auto opened = OpenedPages(programs, 1);
+            ASSERT_EQ(opened.size(), 1u);
+            EXPECT_EQ(opened[0], "https://www2." + site + "/bildvisare/index.html");
+
+            // A press elsewhere on an item opens its page at once.
+            const TopicData* converter = FindItem(d, "vt-bildomvandlare");
+            ASSERT_NE(converter, nullptr);
+            p = ItemPoint(d, *converter, false);
+            ASSERT_TRUE(uitest::XClick(d.GetNativeWindow(), p.x, p.y));
+            opened = OpenedPages(programs, 2);
+            ASSERT_EQ(opened.size(), 2u);
+            EXPECT_EQ(opened[1], "https://" + site + "/bildomvandlare.html");
+        });
+    if (uitest::HaveXdotool()) {
+        EXPECT_EQ(Setting("SuiteUsage", "ai"), "1");
+        EXPECT_EQ(Setting("SuiteUsage", "ar"), "");
+    }
+}
+
+TEST_F(SuiteDialog, SearchLinksAndLogo)
+{
+    WithDialog([&] { LZORSuiteLaunch(nullptr, "Verktyg"); },
+        [&](LZORSuiteDialog& d) {
+            {
+                auto* icon = dynamic_cast<LCocoaImageControlImpl*>(d.GetControlHandle(107));
+                ASSERT_NE(icon, nullptr);
+                EXPECT_NE(icon->image(), nullptr) << getenv("VT_RESOURCES_DIR");
+                auto* search = dynamic_cast<LCocoaImageControlImpl*>(d.GetControlHandle(104));
+                ASSERT_NE(search, nullptr);
+                EXPECT_NE(search->image(), nullptr);
+            }
+            d.SetText(105, "   ");
+            d.Command(106, 0);
+            const BubbleTip& tip = d.GetBubbleTip();
+            ASSERT_NE(tip.tip, nullptr);
+            EXPECT_EQ(tip.tip->text(), "Ange nyckelord för att söka efter");
+            EXPECT_EQ(tip.control, d.GetControlHandle(106));
+            uitest::Screenshot(d.GetNativeWindow(), "suite-search-empty");
+
+            d.SetText(105, "a&b ö");
+            if (uitest::HaveXdotool()) {
+                int x = 0, y = 0, w = 0, h = 0;
+                d.GetControlPixels(106, x, y, w, h);
+                ASSERT_TRUE(uitest::XClick(d.GetNativeWindow(), x + w / 2.0, y + h / 2.0));
+            } else {
+                d.Command(106, 0);
+            }
+            auto opened = OpenedPages(programs, 1);
+            ASSERT_EQ(opened.size(), 1u);
+            EXPECT_EQ(opened[0], "https://" + site + "/search/sv?q=a%26b%20%C3%B6&site=" + site);
+
+            // Return in the field searches again; the dialog stays.
+            if (uitest::HaveXdotool()) {
+                uitest::KeyboardLock lock;
+                d.SetFocus(105);
+                gdk_display_sync(gdk_display_get_default());
+                uitest::Run("xdotool windowfocus --sync "
+                    + std::to_string(d.GetNativeWindow()->XWindowId()) + " key Return");
+                opened = OpenedPages(programs, 2);
+                ASSERT_EQ(opened.size(), 2u);
+                EXPECT_EQ(opened[1], opened[0]);
+                EXPECT_TRUE(d.IsOpen());
+            }
+
+            const size_t before = programs.Opened(0, 0).size();
+            d.Command(108, 0);
+            d.Command(110, 0);
+            d.Command(113, 0);
+            opened = OpenedPages(programs, before + 3);
+            ASSERT_EQ(opened.size(), before + 3);
+            EXPECT_EQ(opened[before], "https://www2." + site + "/software/index.html");
+            EXPECT_EQ(opened[before + 1], "https://www2." + site + "/software/newsletter.html");
+            EXPECT_EQ(opened[before + 2], "https://www2." + site + "/sv/index.html");
+
+            d.Command(5021, 0);
+            EXPECT_EQ(d.GetBubbleTip().tip->text(), "Klicka för att besöka vår hemsida");
+            EXPECT_EQ(d.GetBubbleTip().control, d.GetControlHandle(113));
+            auto* link = d.GetControlHandle(108);
+            ASSERT_NE(link, nullptr);
+            EXPECT_EQ(
+                link->ToolTipText(), "Se hela listan över produkter tillverkade av ZOR Software");
+            uitest::Screenshot(d.GetNativeWindow(), "suite-verktyg");
+        });
+}
+
+TEST_F(SuiteDialog, ClicksAreCountedPerProgramTabAndTask)
+{
+    programs.Install("vt-faktura");
+    WithDialog([&] { LZORSuiteLaunch(nullptr, "Business"); },
+        [&](LZORSuiteDialog& d) {
+            const TopicData* item = FindItem(d, "vt-faktura");
+            ASSERT_NE(item, nullptr);
+            ASSERT_FALSE(item->tasks.empty());
+            const SubTopicData& task = *item->tasks[0];
+            d.EvInterWinMessage(1, long(&task), 0);
+            d.EvInterWinMessage(1, long(&task), 0);
+            d.EvInterWinMessage(1, long(&item->self), 0);
+            InstalledPrograms::Lines(programs.Log("vt-faktura"), 3);
+        });
+    EXPECT_EQ(Setting("SuiteUsage", "ar"), "3");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/1/", "lk"), "vt-faktura");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/1/", "lt"), "Business");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/1/", "lf"), "Skriv en offert");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/1/", "lc"), "2");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/2/", "lf"), "");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/2/", "lc"), "1");
+}
+
+TEST_F(SuiteDialog, RightClickOffersStart)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    programs.Install("vt-filsok");
+    WithDialog([&] { LZORSuiteLaunch(nullptr, "Verktyg"); },
+        [&](LZORSuiteDialog& d) {
+            const TopicData* item = FindItem(d, "vt-filsok");
+            ASSERT_NE(item, nullptr);
+            ScrollTo(d, *item);
+            // Once the menu shows, its only entry is chosen with the keyboard.
+            bool menuSeen = false;
+            uitest::When(
+                [&] {
+                    GList* tops = gtk_window_list_toplevels();
+                    for (GList* l = tops; l; l = l->next)
+                        if (GTK_IS_WINDOW(l->data)
+                            && gtk_window_get_window_type(GTK_WINDOW(l->data)) == GTK_WINDOW_POPUP
+                            && GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(l->data)))
+                            && gtk_widget_get_mapped(GTK_WIDGET(l->data)))
+                            menuSeen = true;
+                    g_list_free(tops);
+                    return menuSeen;
+                },
+                [&] {
+                    uitest::Pump(100);
+                    uitest::Run("xdotool key Down Return");
+                });
+            const LUiPoint p = ItemPoint(d, *item, false);
+            ASSERT_TRUE(uitest::XClickButton(d.GetNativeWindow(), p.x, p.y, 3));
+            EXPECT_TRUE(uitest::PumpUntil(
+                [&] { return !InstalledPrograms::Lines(programs.Log("vt-filsok"), 1, 0).empty(); },
+                5000));
+            EXPECT_TRUE(menuSeen);
+        });
+}
+
+TEST_F(SuiteDialog, SuiteCommandOfTheMainWindow)
+{
+    struct Main : LMainWindow {
+        void CmSettings() override { }
+        void EvLoadFile(const char*) override { }
+        int EvAPICommand(int, const char* const*, char*) override { return 0; }
+    };
+    TemporaryFolder runtime;
+    chmod(runtime.Path().c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    auto w = std::make_unique<Main>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+    LUserSettingSetString("Settings", "SelectedTab", "Audio"); // the command asks for "Grafik"
+    WithDialog([&] { w->SendCommand(98); },
+        [&](LZORSuiteDialog& d) { EXPECT_EQ(d.CurrentTabName(), "Grafik"); });
+    EXPECT_EQ(Setting("SuiteUsage", "oi"), "1");
+    w->SendCommand(LFourCC("quit"));
+    uitest::PumpUntil([&] { return w->IsDestroyed(); }, 3000);
+    LMainMenu::SetMainMenu(nullptr);
+    unsetenv("XDG_RUNTIME_DIR");
+}
