@@ -465,8 +465,8 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     // Near the PDF drawn at 300 dpi by another renderer, compared at a common size.
     Shell("pdftoppm -r 300 -png -singlefile " + Quote(pdf) + " " + Quote(dir + "/ref"));
     std::string rmse
-        = Shell("convert " + Quote(png) + " -resize 1200x1700! -alpha off " + Quote(dir + "/a.png")
-            + " && convert " + Quote(dir + "/ref.png") + " -resize 1200x1700! -alpha off "
+        = Shell("/usr/bin/convert " + Quote(png) + " -resize 1200x1700! -alpha off " + Quote(dir + "/a.png")
+            + " && /usr/bin/convert " + Quote(dir + "/ref.png") + " -resize 1200x1700! -alpha off "
             + Quote(dir + "/b.png") + " && compare -metric RMSE " + Quote(dir + "/a.png") + " "
             + Quote(dir + "/b.png") + " null: 2>&1 | sed 's/.*(//; s/)//'");
     EXPECT_LT(std::atof(rmse.c_str()), 0.05) << rmse;

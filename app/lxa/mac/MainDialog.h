@@ -11,12 +11,16 @@
 #include "app/VTOverlay.h"
 #include "app/VTProject.h"
 #include "app/VTProjectTemplate.h"
+#include "app/VTProjectViewer.h"
+#include "app/VTProjectViewerNotifyee.h"
 #include "lfw/gen/LString.h"
+#include "lfw/gui/LCaptionToolbar.h"
 #include "lfw/mac/LDialog.h"
 #include "lfw/mac/LDragDrop.h"
 #include "lfw/mac/LMenu.h"
 #include "lfw/snd/LMusicBrainz.h"
 #include "lfw/zor/LMainWindow.h"
+#include "lfw/zor/LZorLogoBackground.h"
 #include "platform/ui/LRunLoop.h"
 
 #include <functional>
@@ -28,8 +32,8 @@
 class MainDialog : public LMainWindow,
                    public LDragDropHandler,
                    public LMenuEnableHandler,
-                   public VTProjectNotifyee,
-                   public LResizable {
+                   public VTProjectViewerNotifyee,
+                   public VTProjectNotifyee {
 public:
     MainDialog();
     ~MainDialog() override;
@@ -70,6 +74,13 @@ public:
     void CmOverlayRaise();
     void CmOverlayLower();
     void EvProjectSaveStateChanged(VTProject& p) override;
+    // The project viewer's events.
+    void EvProjectViewerLabelLayoutSelectClicked(VTProjectViewer&) override;
+    void EvProjectViewerLabelLayoutEditClicked(VTProjectViewer&, VTLabelLayoutTemplate* t) override;
+    void EvProjectViewerOverlaySelectionChanged(VTProjectViewer&) override;
+    void EvProjectViewerContextMenuOpen(VTProjectViewer&) override;
+    void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t) override;
+    void EvProjectViewerUndoRedoChanged(VTProjectViewer&) override;
 
     // ---- Document commands (MainDialogDocument.cpp).
     bool CmProjectPromptUnsavedChanges();
@@ -131,6 +142,10 @@ public:
     int UndoIndex() const;
     int UndoCount() const;
 
+    // The painted logo (control 1033) shown while no project is open.
+    LZorLogoBackgroundControl logoControl;
+    VTProjectViewer projectViewer;
+    LCaptionToolbar captionToolbar;
     VTProject* project = nullptr;
     bool welcomeAllowed = true;
     bool firstTextTipPending = false;
@@ -145,6 +160,7 @@ private:
     static constexpr int kCmdMenuOpen = 3390;
     void _AttachMenuOpening();
     // The project viewer's side of the commands.
+    void _ViewerObserve();
     void _ViewerSetProject(VTProject* p);
     void _ViewerAddText(const char* text);
     void _ViewerAddImages(const std::vector<std::string>& paths);

@@ -1,8 +1,20 @@
 // The main window's command set, the enable rules of its menus and bars, and its keys.
 #include "app/lxa/mac/MainDialog.h"
 
+#include "app/VTClipboardOverlay.h"
+#include "app/VTExport.h"
+#include "app/VTOptions.h"
+#include "app/VTOptionsDialog.h"
+#include "app/VTPrintPreviewDialog.h"
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/graphics/LImageFile.h"
 #include "lfw/mac/LAlert.h"
+#include "lfw/mac/LClipboard.h"
+#include "lfw/mac/LProgressDialog.h"
 #include "lfw/mac/cocoa/LCocoaMenu.h"
+#include "lfw/zor/LClipartDialog.h"
+#include "lfw/zor/LLaunch.h"
 #include "platform/ui/LUiMenu.h"
 
 #include <algorithm>
@@ -13,6 +25,7 @@ constexpr int kCut = LFourCC("cut ");
 constexpr int kCopy = LFourCC("copy");
 constexpr int kPaste = LFourCC("past");
 constexpr int kPreferences = LFourCC("pref");
+constexpr int kLogoControl = 1033;
 
 // Menu items that need an open project (the toolbar's list differs: no 1009, 1010, but 1024).
 const int arMenuItemsHasProject[]
@@ -323,48 +336,137 @@ void MainDialog::_AttachMenuOpening()
 
 void MainDialog::CmSettings()
 {
+    if (VTOptionsDialogOpen(GetContentView()))
+        RedrawWindow();
 }
 
 void MainDialog::CmCut()
 {
-    if (project && _ViewerCopySelection())
-        _ViewerDeleteSelection();
+    if (project && projectViewer.ClipboardCopySelectedItems())
+        projectViewer.DeleteSelectedItems();
 }
 
 void MainDialog::CmCopy()
 {
     if (project)
-        _ViewerCopySelection();
+        projectViewer.ClipboardCopySelectedItems();
 }
 
 void MainDialog::CmPaste()
 {
     if (project)
-        _ViewerPaste();
+        projectViewer.ClipboardPasteItems();
 }
 
 void MainDialog::CmOverlayAddImages()
 {
+    if (!project)
+        return;
+    VTImageCodecVetoer vetoer;
+    LImageCodecFilterList list;
+    LStringLongTemplate<char> filter;
+    if (!list.Init(filter, LImageIOTypeLoad, vetoer))
+        return;
+    LStringShortTemplate<char> recent;
+    VTOptions::RecentFolderImageGet(recent);
+    char folder[kLLongPathSize] = "";
+    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
+    LStringListTemplate<char> paths;
+    if (!LFile::BrowseMultipleReadFiles(
+            GetContentView(), paths, "Välj bilder", folder, filter.GetString(), nullptr))
+        return;
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder);
+    std::vector<std::string> files;
+    for (size_t i = 0; i < paths.GetCount(); ++i)
+        files.emplace_back(paths[i]);
+    _ViewerAddImages(files);
 }
+
+namespace {
+
+// A clipart or frame file chosen in the library, loaded; an alert when it cannot be read.
+bool _LoadChosenPicture(LView* view, const char* path, LImageBuffer& buffer)
+{
+    if (LImage::Load(buffer, path, 3000) != 0 && buffer.IsValid())
+        return true;
+    LAlert alert(
+        view, "Det går inte att läsa in bildfilen. Välj en annan bild.", "Ogiltig bildfil");
+    alert.RunField();
+    return false;
+}
+
+} // namespace
 
 void MainDialog::CmOverlayAddClipart()
 {
+    if (clipartDialogOpen || !project)
+        return;
+    clipartDialogOpen = true;
+    char path[kLLongPathSize] = "";
+    LClipartDialog dialog;
+    if (dialog.Open(GetContentView(), path, nullptr) && path[0]) {
+        LImageBuffer buffer;
+        if (_LoadChosenPicture(GetContentView(), path, buffer) && project)
+            projectViewer.AddOverlayClipart(buffer, path);
+    }
+    clipartDialogOpen = false;
 }
 
 void MainDialog::CmOverlayAddClipartFrame()
 {
+    if (clipartDialogOpen || !project)
+        return;
+    clipartDialogOpen = true;
+    int width = 60, height = 60, templateWidth = 60, templateHeight = 60;
+    projectViewer.canvas.GetTemplateClientDimension(width, height, templateWidth, templateHeight);
+    char path[kLLongPathSize] = "";
+    LFrameClipartDialog dialog((unsigned long)width, (unsigned long)height);
+    if (dialog.Open(GetContentView(), path, nullptr) && path[0]) {
+        LImageBuffer buffer;
+        if (_LoadChosenPicture(GetContentView(), path, buffer) && project)
+            projectViewer.AddOverlayClipart(
+                buffer, path, float(templateWidth), float(templateHeight), false);
+    }
+    clipartDialogOpen = false;
 }
 
 void MainDialog::CmOverlayRaise()
 {
+    const VTOverlayList* list = nullptr;
+    const VTOverlay* single = nullptr;
+    _ViewerSelection(list, single);
+    VTProjectTemplate* design = projectViewer.GetCurrentTemplate();
+    if (!project || !design || !CanRaise(*list, single))
+        return;
+    projectViewer.history.Add(
+        new VTCopyListOverlayOrderState("Overlay Raise", projectViewer.canvas, *design, true));
+    projectViewer.NotifyUndoRedoChanged();
+    projectViewer.canvas.RaiseItem();
+    projectViewer.UpdatePanels();
 }
 
 void MainDialog::CmOverlayLower()
 {
+    const VTOverlayList* list = nullptr;
+    const VTOverlay* single = nullptr;
+    _ViewerSelection(list, single);
+    VTProjectTemplate* design = projectViewer.GetCurrentTemplate();
+    if (!project || !design || !CanLower(*list, single))
+        return;
+    projectViewer.history.Add(
+        new VTCopyListOverlayOrderState("Overlay Lower", projectViewer.canvas, *design, false));
+    projectViewer.NotifyUndoRedoChanged();
+    projectViewer.canvas.LowerItem();
+    projectViewer.UpdatePanels();
 }
 
 void MainDialog::CmPrint()
 {
+    VTLabelLayoutPage* page = project ? CurrentPage() : nullptr;
+    if (!page)
+        return;
+    VTPrintPreviewDialogOpen(
+        GetContentView(), *project, page, projectViewer.GetSelectedLabelLayoutTemplate());
 }
 
 void MainDialog::EvProjectSaveStateChanged(VTProject&)
@@ -373,76 +475,208 @@ void MainDialog::EvProjectSaveStateChanged(VTProject&)
     EnableControls();
 }
 
+// ---- The project viewer's events
+// -----------------------------------------------------------------
+
+void MainDialog::EvProjectViewerLabelLayoutSelectClicked(VTProjectViewer&)
+{
+    CmLabelLayoutSelect();
+}
+
+void MainDialog::EvProjectViewerLabelLayoutEditClicked(VTProjectViewer&, VTLabelLayoutTemplate* t)
+{
+    CmLabelLayoutEdit(t);
+}
+
+void MainDialog::EvProjectViewerOverlaySelectionChanged(VTProjectViewer&)
+{
+    EnableControls();
+}
+
+void MainDialog::EvProjectViewerUndoRedoChanged(VTProjectViewer&)
+{
+    EnableControls();
+}
+
+void MainDialog::EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t)
+{
+    // Circular text only on the disc face.
+    const bool disc = t && t->format == VTTemplateFormatDisc;
+    if (projectViewer.textPanel)
+        projectViewer.textPanel->circular.EnableWindow(disc);
+    projectViewer.circularTextAllowed = disc;
+    EnableControls();
+}
+
+void MainDialog::EvProjectViewerContextMenuOpen(VTProjectViewer&)
+{
+    LPopupMenu menu(*this);
+    LMenuAddItem(menu, kCut, "Klipp ut", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, kCopy, "Kopiera", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, kPaste, "Klistra in", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, 1019, "Ta bort", arKeyMap, kKeyMapCount, 0);
+    menu.AppendMenuSeparator();
+    LMenuAddItem(menu, 1030, "Höja", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, 1031, "Lägre", arKeyMap, kKeyMapCount, 0);
+    EnableState s = ComputeEnableState();
+    for (int id : { kCut, kCopy, 1019, 1030, 1031, kPaste })
+        menu.EnableMenuItem(id, s.menu[id]);
+    DisplayPopupMenu(menu, false);
+}
+
 // ---- The project viewer's side ------------------------------------------------------------------
 
 VTLabelLayoutPage* MainDialog::CurrentPage() const
 {
     VTLabelLayout* layout = project ? project->GetLabelLayout() : nullptr;
-    return layout ? layout->pages.GetFirst() : nullptr;
+    if (!layout)
+        return nullptr;
+    // The page of the label position shown, else the first.
+    if (VTLabelLayoutTemplate* shown = projectViewer.GetSelectedLabelLayoutTemplate())
+        for (VTLabelLayoutPage* page = layout->pages.GetFirst(); page;
+             page = LList<VTLabelLayoutPage>::GetNext(page))
+            if (page->Contains(shown))
+                return page;
+    return layout->pages.GetFirst();
 }
 
 int MainDialog::UndoIndex() const
 {
-    return -1;
+    return int(projectViewer.history.current);
 }
 
 int MainDialog::UndoCount() const
 {
-    return 0;
+    return int(projectViewer.history.count);
 }
 
-void MainDialog::_ViewerSetProject(VTProject*)
+void MainDialog::_ViewerObserve()
 {
 }
 
-void MainDialog::_ViewerAddText(const char*)
+void MainDialog::_ViewerSetProject(VTProject* p)
 {
+    projectViewer.SetProject(p);
 }
 
-void MainDialog::_ViewerAddImages(const std::vector<std::string>&)
+void MainDialog::_ViewerAddText(const char* text)
 {
+    projectViewer.AddOverlayText(text);
 }
 
-bool MainDialog::_AddImageFile(const char*)
+namespace {
+
+// One queued image: the viewer's add-image job, linked into the progress dialog's queue.
+struct QueuedImage {
+    QueuedImage* next = nullptr;
+    VTProcessProjectViewerAddOverlayImage job;
+};
+
+LProcessResult Process(LProcessInterface& process, QueuedImage& item)
 {
-    return false;
+    return Process(process, item.job);
+}
+
+} // namespace
+
+void MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
+{
+    if (!project || paths.empty())
+        return;
+    std::vector<std::unique_ptr<QueuedImage>> items;
+    LProcessQueue<QueuedImage> queue;
+    QueuedImage** tail = &queue.first;
+    for (const std::string& path : paths) {
+        auto item = std::make_unique<QueuedImage>();
+        item->job.viewer = &projectViewer;
+        std::snprintf(item->job.path, sizeof item->job.path, "%s", path.c_str());
+        *tail = item.get();
+        tail = &item->next;
+        items.push_back(std::move(item));
+    }
+    unsigned long failures = 0;
+    ProcessQueueRunAsDialog(GetContentView(), "Lägga till bilder", queue, true, failures);
+}
+
+bool MainDialog::_AddImageFile(const char* path)
+{
+    LImageBuffer buffer;
+    if (LImage::Load(buffer, path, 3000) == 0 || !buffer.IsValid()) {
+        LAlert alert(GetContentView(), "Det går inte att läsa in bildfilen. Välj en annan bild.",
+            "Ogiltig bildfil");
+        alert.RunField();
+        return false;
+    }
+    if (project)
+        projectViewer.AddOverlayImage(buffer, path);
+    return true;
 }
 
 void MainDialog::_ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const
 {
-    list = nullptr;
-    single = nullptr;
+    list = project ? projectViewer.GetCurrentTemplate() : nullptr;
+    single = list
+        ? const_cast<VTProjectTemplateViewer&>(projectViewer.canvas).GetSingleSelectedItem()
+        : nullptr;
 }
 
 bool MainDialog::_ClipboardHasContent() const
 {
-    return false;
+    LClipboard clipboard(GetContentView());
+    return clipboard.HasCustomFormat(kVTClipboardOverlayType) || clipboard.HasImage()
+        || clipboard.HasText();
 }
 
 void MainDialog::_ViewerDeleteSelection()
 {
+    projectViewer.DeleteSelectedItems();
 }
 
 bool MainDialog::_ViewerCopySelection()
 {
-    return false;
+    return projectViewer.ClipboardCopySelectedItems();
 }
 
 void MainDialog::_ViewerPaste()
 {
+    projectViewer.ClipboardPasteItems();
 }
 
-void MainDialog::_ViewerUndo(bool)
+void MainDialog::_ViewerUndo(bool undo)
 {
+    if (undo)
+        projectViewer.Undo();
+    else
+        projectViewer.Redo();
 }
 
-void MainDialog::_RotateSelection(bool)
+void MainDialog::_RotateSelection(bool left)
 {
+    VTProjectTemplate* design = projectViewer.GetCurrentTemplate();
+    VTOverlay* overlay = design ? projectViewer.canvas.GetSingleSelectedItem() : nullptr;
+    if (!project || !overlay)
+        return;
+    projectViewer.history.Add(
+        new VTCopySingleOverlayState(left ? "\"Overlay Rotate left\"" : "\"Overlay Rotate right\"",
+            projectViewer.canvas, *design, overlay));
+    projectViewer.NotifyUndoRedoChanged();
+    if (left)
+        projectViewer.canvas.RotateSelectedItemLeft();
+    else
+        projectViewer.canvas.RotateSelectedItemRight();
 }
 
-bool MainDialog::_MoveSelectionByKey(LKey, float)
+bool MainDialog::_MoveSelectionByKey(LKey key, float divisor)
 {
-    return false;
+    VTProjectTemplateViewer& canvas = projectViewer.canvas;
+    if (!project || !canvas.GetCollection() || !canvas.HasKeyboardFocus())
+        return false;
+    const LBoundingBox2T<float> b = canvas.GetCollectionBoundingBox();
+    const float step = std::min(b.right - b.left, b.bottom - b.top) / divisor;
+    const bool moved = canvas.MoveSelectedItemViaKey(key, step);
+    if (moved)
+        canvas.Invalidate();
+    return moved;
 }
 
 VTLabelLayout* MainDialog::_SelectLabelLayout()
@@ -460,21 +694,35 @@ void MainDialog::_EditLabelLayout(VTLabelLayoutTemplate*)
 
 void MainDialog::_CDInfoMenuPoint(LPoint& at)
 {
-    at = LPoint { 0, 0 };
+    int x = 0, y = 0, w = 0, h = 0;
+    if (GetTabbedToolBar().GetTabbedToolBarControlBounds(1024, x, y, w, h))
+        at = LPoint { x, y + h };
+    else
+        at = LPoint { 0, 0 };
 }
 
-void MainDialog::_LaunchSibling(int)
+void MainDialog::_LaunchSibling(int command)
 {
+    LLaunchSiblingCommand(GetContentView(), command);
 }
 
-void MainDialog::_ApplyToolbarState(const EnableState&)
+void MainDialog::_ApplyToolbarState(const EnableState& state)
 {
+    for (const auto& [id, on] : state.toolbar)
+        GetTabbedToolBar().EnableToolBarItem(id, on);
+    for (const auto& [id, on] : state.caption)
+        captionToolbar.EnableButton(id, on);
 }
 
 void MainDialog::_ShowFirstTextTip()
 {
+    GetTabbedToolBar().TabbedToolBarBubbleTipRun(
+        1020, "Klicka här om du vill lägga till text på skivan", "");
 }
 
-void MainDialog::_ShowProjectOrLogo(bool)
+void MainDialog::_ShowProjectOrLogo(bool projectOpen)
 {
+    ShowControl(kLogoControl, !projectOpen);
+    if (LView* view = projectViewer.GetContentView())
+        _ShowControl(view, projectOpen);
 }
