@@ -395,7 +395,7 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     {
         Program floppy({ "-new", "floppy" });
         EXPECT_EQ(floppy.Wait(10000), 0);
-        Program trailing({ "-new", "cd", "-addtext" });
+        Program trailing({ "-addtext", text, "-new" });
         EXPECT_EQ(trailing.Wait(10000), 0);
     }
     Sleep(500);
@@ -405,7 +405,7 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     const std::string project = dir + "/skiva.vtproj";
     KeysTo(xid, "ctrl+shift+s");
     ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", project));
-    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj")) << Caption(xid);
     EXPECT_TRUE(WaitFile(project));
     EXPECT_EQ(Setting("RecentFileList", "File0"), project);
     Shot("saved-as");
@@ -464,11 +464,11 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         ADD_FAILURE() << "page " << pageSize;
     // Near the PDF drawn at 300 dpi by another renderer, compared at a common size.
     Shell("pdftoppm -r 300 -png -singlefile " + Quote(pdf) + " " + Quote(dir + "/ref"));
-    std::string rmse
-        = Shell("/usr/bin/convert " + Quote(png) + " -resize 1200x1700! -alpha off " + Quote(dir + "/a.png")
-            + " && /usr/bin/convert " + Quote(dir + "/ref.png") + " -resize 1200x1700! -alpha off "
-            + Quote(dir + "/b.png") + " && compare -metric RMSE " + Quote(dir + "/a.png") + " "
-            + Quote(dir + "/b.png") + " null: 2>&1 | sed 's/.*(//; s/)//'");
+    std::string rmse = Shell("/usr/bin/convert " + Quote(png) + " -resize 1200x1700! -alpha off "
+        + Quote(dir + "/a.png") + " && /usr/bin/convert " + Quote(dir + "/ref.png")
+        + " -resize 1200x1700! -alpha off " + Quote(dir + "/b.png") + " && compare -metric RMSE "
+        + Quote(dir + "/a.png") + " " + Quote(dir + "/b.png")
+        + " null: 2>&1 | sed 's/.*(//; s/)//'");
     EXPECT_LT(std::atof(rmse.c_str()), 0.05) << rmse;
 
     // ---- "Kopiera CD-information" > "Låtlista...": the recorded disc looked up at a loopback
@@ -505,7 +505,24 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     for (const std::string& name : WindowNames())
         EXPECT_NE(name, "Ingen ljud-CD har upptäckts");
     Shot("track-list");
+    // The new text overlay lies on top in the middle of the disc: a click there selects it and
+    // gives the canvas the keys; Ctrl+C puts its text on the clipboard too.
+    {
+        auto canvas = Rectangles(rects)["canvas"];
+        ASSERT_EQ(canvas.size(), 4u);
+        Shell("xdotool mousemove --sync " + std::to_string(canvas[0] + canvas[2] / 2) + " "
+            + std::to_string(canvas[1] + canvas[3] / 2) + " click 1 2>/dev/null");
+        Sleep(400);
+    }
+    KeysTo(xid, "ctrl+c");
+    std::string copied = Shell("xclip -selection clipboard -o 2>/dev/null");
+    if (!Shell("command -v xclip").empty())
+        EXPECT_EQ(
+            copied, "1. One (2:32)\n2. Two \"quoted\" (3:01)\n3. Tre å (4:35)\n4. Four (2:06)");
+    // Unsaved now: Ctrl+Q asks, "Spara inte" ends without saving.
+    unlink((rects + ".alert").c_str());
     KeysTo(xid, "ctrl+q");
+    EXPECT_TRUE(ClickAlertButton(rects, "Spara_inte"));
     EXPECT_EQ(cd->Wait(8000), 0);
     cd.reset();
     unsetenv("VT_TEST_RECORDED_DISC");
