@@ -194,6 +194,14 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
 // Images
 // ================================================================================================
 
+double VTImagePixels(float mm, unsigned long pixelsPerInch)
+{
+    // Rounded to a thousandth of a pixel first, so that a size that is exact in inches (Letter's
+    // 8.5 x 11) does not gain a pixel from the rounding of its millimetres.
+    double px = std::round(double(mm) * double(pixelsPerInch) / 25.4 * 1000.0) / 1000.0;
+    return px > 0 ? std::ceil(px) : 0;
+}
+
 bool VTRenderPageToImage(LImageBuffer& image, VTProject& project, const VTLabelLayoutPage& page,
     unsigned long pixelsPerInch)
 {
@@ -201,8 +209,8 @@ bool VTRenderPageToImage(LImageBuffer& image, VTProject& project, const VTLabelL
     float width = 0, height = 0;
     VTSheetBox(project.GetLabelLayout(), page, width, height);
     const double unitsPerMm = double(pixelsPerInch) / 25.4;
-    const double w = std::floor(double(width) * unitsPerMm);
-    const double h = std::floor(double(height) * unitsPerMm);
+    const double w = VTImagePixels(width, pixelsPerInch);
+    const double h = VTImagePixels(height, pixelsPerInch);
     if (!(w >= 1 && h >= 1 && w <= 0x7FFFFFFF && h <= 0x7FFFFFFF)
         || !LImageSizeAcceptable(int64_t(w), int64_t(h)))
         return false;

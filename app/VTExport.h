@@ -45,9 +45,12 @@ void VTSheetBox(
 LMatrix<float> VTSheetTransform(
     float angleDegrees, float boxWidth, float boxHeight, float unitsPerMm);
 
+// The pixels an image needs for a length in mm at a resolution: whole pixels, rounded up after
+// rounding to a thousandth of a pixel (A4 at 300 dpi is 2481 x 3508, Letter 2550 x 3300).
+double VTImagePixels(float mm, unsigned long pixelsPerInch);
 // The page painted at a resolution (pixels per inch) into a new B8G8R8A8 buffer of the sheet's
-// size on opaque white, outlines drawn; the buffer carries the resolution. False (buffer
-// empty) when the sheet has no size or the buffer cannot be made.
+// size (VTImagePixels) on opaque white, outlines drawn; the buffer carries the resolution. False
+// (buffer empty) when the sheet has no size or the buffer cannot be made.
 bool VTRenderPageToImage(LImageBuffer& image, VTProject& project, const VTLabelLayoutPage& page,
     unsigned long pixelsPerInch);
 

@@ -1,5 +1,7 @@
 #include "app/VTOverlaySerialise.h"
 
+#include "platform/text/Fonts.h"
+
 #include <chrono>
 #include <mutex>
 #include <set>
@@ -58,5 +60,11 @@ bool VTFontFamilyIsInstalled(const char* face)
         listed = now;
         haveList = true;
     }
-    return face && families.count(face) != 0;
+    if (!face)
+        return false;
+    if (families.count(face) != 0)
+        return true;
+    // A family of another desktop with an installed stand-in ("Lucida Grande", the default face
+    // of new texts) is no missing font: projects made here must open without a complaint.
+    return platform::text::FontFromFamily(face, 0, platform::text::FontStyle {}) != nullptr;
 }

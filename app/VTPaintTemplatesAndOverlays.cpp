@@ -77,7 +77,14 @@ float VTPrintTemplateOutlineWidthGet()
     }
     char value[kLStringShortSize] = "";
     _LUserSettingGetString("Settings", "PrintTemplateOutlineWidth", "0.20", value);
-    return float(std::strtod(value, nullptr));
+    // A value that is not a positive number ("abc", "-5") gives the default width.
+    char* end = nullptr;
+    double width = std::strtod(value, &end);
+    while (end && (*end == ' ' || *end == '\t'))
+        ++end;
+    if (end == value || !end || *end || !std::isfinite(width) || width <= 0 || width > 100)
+        return 0.2f;
+    return float(width);
 }
 
 void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,

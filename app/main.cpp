@@ -1,5 +1,6 @@
 // The program's entry: the start-up block, the helper modes, then the application with its main
-// window. The application's own main dialog replaces the plain main window below once it exists.
+// window.
+#include "app/lxa/mac/MainDialog.h"
 #include "lfw/ios/LThread.h"
 #include "lfw/mac/cocoa/LAppDelegate.h"
 #include "lfw/unix/LStartup.h"
@@ -7,23 +8,9 @@
 #include "lfw/zor/LCrashReport.h"
 #include "lfw/zor/LInstaller.h"
 #include "lfw/zor/LMainWindow.h"
+#include "platform/desktop/Favourites.h"
 
 #include <cstring>
-
-namespace {
-
-class VTMainWindow : public LMainWindow {
-public:
-    void CmSettings() override { }
-    void EvLoadFile(const char*) override { }
-    int EvAPICommand(int, const char* const*, char* reply) override
-    {
-        reply[0] = 0;
-        return 0;
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -34,8 +21,17 @@ int main(int argc, char** argv)
     int exitCode = 0;
     if (LUnixAppRunHelperMode(gargc, gargv, exitCode))
         return exitCode;
+    // "-elevated" with a value is a helper start that has nothing to do here; alone it is an
+    // ordinary start.
+    if (gargc >= 3 && std::strcmp(gargv[1], "-elevated") == 0)
+        return 1;
+    if (gargc == 2 && std::strcmp(gargv[1], "-elevated") == 0)
+        gargc = 1;
     bInstallerShouldRun = gargc > 1 && std::strcmp(gargv[1], "-installer") == 0;
-    LMainWindowInstallApplicationHooks([]() -> LCocoaWindow* { return new VTMainWindow; });
+    LMainWindowInstallApplicationHooks([]() -> LCocoaWindow* { return new MainDialog; });
+    // The installation's last step: the program among the desktop's favourites.
+    LAppDelegateHooksGet().addToDock
+        = [](const char*) { platform::desktop::AddToFavourites("vorantel.desktop"); };
     LAppDelegate delegate;
     return delegate.Run(gargc, gargv);
 }

@@ -9,6 +9,7 @@ PACKAGES=(
     libgtk-3-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libglib2.0-dev
     libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev libgif-dev libraw-dev libssl-dev
     libpixman-1-dev librsvg2-bin
+    adwaita-icon-theme
 )
 if [ "${1:-}" = "--tests" ]; then
     PACKAGES+=(

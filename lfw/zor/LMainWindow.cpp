@@ -364,6 +364,11 @@ bool LMainWindow::EvKeyDown(LKey)
     return false;
 }
 
+bool LMainWindow::EvKeyRepeat(LKey)
+{
+    return false;
+}
+
 void LMainWindow::_InstallKeyMonitor()
 {
     fKeys.KeyHandlerInit(*this);
@@ -414,7 +419,7 @@ bool LMainWindow::_KeyMonitor(GdkEvent* event, void* data)
         LKey up(key.code & ~LKey::kModifierMask);
         return e.isRepeat ? self->fKeys.EvKeyRepeat(up) : self->fKeys.EvKeyUp(up);
     }
-    return self->fKeys.EvKeyDown(key);
+    return e.isRepeat ? self->fKeys.EvKeyRepeat(key) : self->fKeys.EvKeyDown(key);
 }
 
 void LMainWindow::CmHelp()

@@ -50,6 +50,8 @@ public:
     virtual void InitDialog() { }
     // Keys of the application, from the key monitor ahead of the controls; true when handled.
     virtual bool EvKeyDown(LKey key);
+    // A held key's repeats; true when handled.
+    virtual bool EvKeyRepeat(LKey key);
     virtual void CmSettings() = 0;
     virtual void EvLoadFile(const char* path) = 0;
     virtual bool EvWindowShouldClose() { return CmExit(); }
@@ -116,6 +118,8 @@ private:
         }
         using LKeyHandler::EvKeyDown;
         bool EvKeyDown(LKey key) override { return fOwner.EvKeyDown(key); }
+        using LKeyHandler::EvKeyRepeat;
+        bool EvKeyRepeat(LKey key) override { return fOwner.EvKeyRepeat(key); }
 
     private:
         LMainWindow& fOwner;

@@ -1,6 +1,9 @@
 // Optical drives: the list of drives, their names, and the table of contents of the disc in a
 // drive as the bytes of an MMC READ TOC reply (format 0, addresses as logical blocks), so that
 // one decoder reads every source. Drives are opened read-only and never ejected.
+//
+// For tests of the whole program, VT_TEST_RECORDED_DISC names a file of READ TOC reply bytes:
+// there is then one drive, holding that disc.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,10 @@
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <gtk/gtk.h>
+#include <string>
 
 namespace {
 
@@ -53,6 +56,73 @@ void AddLongMessage(GtkWidget* dialog, const std::string& message)
     gtk_widget_show_all(scroll);
 }
 
+// Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE; an alert that shows writes
+// "<file>.alert": one line "button <label with '_' for spaces> x y width height" per button, in
+// screen pixels, so that a test clicks where the buttons are; and "<file>.alert-text" (written
+// first): the headline and the message.
+void WriteTestButtonRectangles(GtkWidget* dialog)
+{
+    const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
+    if (!file || !*file)
+        return;
+    g_signal_connect_after(dialog, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+        g_timeout_add(
+            150,
+            +[](gpointer data) -> gboolean {
+                auto* widget = static_cast<GtkWidget*>(data);
+                const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
+                GdkWindow* window = gtk_widget_get_window(widget);
+                if (file && window && gtk_widget_get_mapped(widget)) {
+                    int ox = 0, oy = 0;
+                    gdk_window_get_origin(window, &ox, &oy);
+                    int scale = gtk_widget_get_scale_factor(widget);
+                    std::string text;
+                    for (int response = 0; response < 8; ++response) {
+                        GtkWidget* button
+                            = gtk_dialog_get_widget_for_response(GTK_DIALOG(widget), response);
+                        if (!button || !GTK_IS_BUTTON(button))
+                            continue;
+                        int x = 0, y = 0;
+                        gtk_widget_translate_coordinates(button, widget, 0, 0, &x, &y);
+                        GtkAllocation a;
+                        gtk_widget_get_allocation(button, &a);
+                        std::string label = gtk_button_get_label(GTK_BUTTON(button));
+                        std::replace(label.begin(), label.end(), ' ', '_');
+                        text += "button " + label + " " + std::to_string((ox + x) * scale) + " "
+                            + std::to_string((oy + y) * scale) + " "
+                            + std::to_string(a.width * scale) + " "
+                            + std::to_string(a.height * scale) + "\n";
+                    }
+                    // The alert's headline and message, for the test to read what it says.
+                    gchar* headline = nullptr;
+                    gchar* message = nullptr;
+                    g_object_get(widget, "text", &headline, "secondary-text", &message, nullptr);
+                    std::string said = std::string(headline ? headline : "") + "\n"
+                        + (message ? message : "") + "\n";
+                    g_free(headline);
+                    g_free(message);
+                    std::string textPath = std::string(file) + ".alert-text";
+                    if (FILE* f = std::fopen(textPath.c_str(), "w")) {
+                        std::fwrite(said.data(), 1, said.size(), f);
+                        std::fclose(f);
+                    }
+                    std::string path = std::string(file) + ".alert";
+                    std::string temporary = path + ".tmp";
+                    if (FILE* f = std::fopen(temporary.c_str(), "w")) {
+                        std::fwrite(text.data(), 1, text.size(), f);
+                        std::fclose(f);
+                        std::rename(temporary.c_str(), path.c_str());
+                    }
+                }
+                g_object_unref(widget);
+                return G_SOURCE_REMOVE;
+            },
+            g_object_ref(w));
+        return FALSE;
+    }),
+        nullptr);
+}
+
 } // namespace
 
 int LUiRunAlert(LUiAlert& alert)
@@ -89,6 +159,15 @@ int LUiRunAlert(LUiAlert& alert)
         GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
 
+    // On top of every window of the program, also of a progress dialog that is still up (and
+    // where no window manager keeps it above).
+    g_signal_connect_after(dialog, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+        if (GdkWindow* window = gtk_widget_get_window(w))
+            gdk_window_raise(window);
+        return FALSE;
+    }),
+        nullptr);
+    WriteTestButtonRectangles(dialog);
     Running().push_back(dialog);
     int response = LModalCounter::RunDialog(GTK_DIALOG(dialog));
     Running().erase(std::find(Running().begin(), Running().end(), dialog));

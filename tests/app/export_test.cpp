@@ -264,7 +264,7 @@ TEST_F(Export, ImageAt300Dpi)
     const std::string png = Path("disc.png");
     ASSERT_EQ(ExportImage(*project, page, png, job), LProcessResultSuccess) << job.error;
     EXPECT_EQ(ShellOutput("identify -units PixelsPerInch -format '%w %h %x %y' '" + png + "'"),
-        "2480 3507 300 300");
+        "2481 3508 300 300");
     // The disc's ring is red at 40 mm from the centre, read back by ImageMagick.
     const int x = int(1240 + 40 * 300 / 25.4), y = 1753;
     EXPECT_EQ(ShellOutput("/usr/bin/convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + ","
@@ -273,7 +273,7 @@ TEST_F(Export, ImageAt300Dpi)
 
     const std::string jpeg = Path("disc.jpg");
     ASSERT_EQ(ExportImage(*project, page, jpeg, job), LProcessResultSuccess) << job.error;
-    EXPECT_EQ(ShellOutput("identify -format '%w %h %m' '" + jpeg + "'"), "2480 3507 JPEG");
+    EXPECT_EQ(ShellOutput("identify -format '%w %h %m' '" + jpeg + "'"), "2481 3508 JPEG");
 
     // Formats export does not offer.
     EXPECT_EQ(ExportImage(*project, page, Path("disc.bmp"), job), LProcessResultError);

@@ -125,8 +125,8 @@ TEST_F(Render, GenericDiscOnA4At300Dpi)
 
     Sheet sheet(*m_project, *m_page, 300);
     ASSERT_TRUE(sheet.IsValid());
-    EXPECT_EQ(sheet.Image().GetWidth(), 2480);
-    EXPECT_EQ(sheet.Image().GetHeight(), 3507);
+    EXPECT_EQ(sheet.Image().GetWidth(), 2481);
+    EXPECT_EQ(sheet.Image().GetHeight(), 3508);
     EXPECT_EQ(sheet.Image().GetFormat().horizontalResolution, 11811); // 300 dpi
 
     // The background fills the printable ring and not the hole.
@@ -175,6 +175,21 @@ TEST_F(Render, OutlineWidthSetting)
     EXPECT_STREQ(stored, "0.200000");
     LUserSettingSetString("Settings", "PrintTemplateOutlineWidth", "0.5");
     EXPECT_FLOAT_EQ(VTPrintTemplateOutlineWidthGet(), 0.5f);
+    // What is not a positive width gives the default.
+    for (const char* bad : { "abc", "-5", "0", "", "1e999", "0.3x" }) {
+        LUserSettingSetString("Settings", "PrintTemplateOutlineWidth", bad);
+        EXPECT_FLOAT_EQ(VTPrintTemplateOutlineWidthGet(), 0.2f) << bad;
+    }
+}
+
+TEST_F(Render, ImageSizesRoundUpAfterAThousandthOfAPixel)
+{
+    // A4 and Letter at 300 dpi; plain doubles would make Letter 2551 x 3301.
+    EXPECT_EQ(VTImagePixels(210.0f, 300), 2481);
+    EXPECT_EQ(VTImagePixels(297.0f, 300), 3508);
+    EXPECT_EQ(VTImagePixels(215.9f, 300), 2550);
+    EXPECT_EQ(VTImagePixels(279.4f, 300), 3300);
+    EXPECT_EQ(VTImagePixels(0.0f, 300), 0);
 }
 
 TEST_F(Render, AnUnmappedPositionStaysBlank)
@@ -273,8 +288,8 @@ TEST_F(Render, OutlinesLieOnTopAndUnclipped)
     Sheet sheet(*m_project, *page, 100);
     ASSERT_TRUE(sheet.IsValid());
     // The page is turned back for the sheet: 297 mm wide, 210 mm high.
-    EXPECT_EQ(sheet.Image().GetWidth(), 1169);
-    EXPECT_EQ(sheet.Image().GetHeight(), 826);
+    EXPECT_EQ(sheet.Image().GetWidth(), 1170);
+    EXPECT_EQ(sheet.Image().GetHeight(), 827);
     // The front (240 x 120 mm, turned a quarter on a page turned back a quarter) lies across.
     EXPECT_EQ(sheet.AtMm(100, 40), kRed);
     EXPECT_EQ(sheet.AtMm(100, 0), kBlue);

@@ -1,0 +1,203 @@
+// The application's one main window: the menus and shortcut keys, the caption, the logo shown
+// while no project is open, the open project and the commands on it (new, open, save, export,
+// print, requests of a second start, dropped files), the enable rules of its menu items, and the
+// offer to reopen an autosaved project at start-up.
+//
+// MainDialog.cpp holds the start-up, the tables and the construction; MainDialogCommands.cpp the
+// command set, the enable rules and the keys; MainDialogDocument.cpp the document commands.
+#pragma once
+
+#include "app/VTLabelLayout.h"
+#include "app/VTOverlay.h"
+#include "app/VTProject.h"
+#include "app/VTProjectTemplate.h"
+#include "app/VTProjectViewer.h"
+#include "app/VTProjectViewerNotifyee.h"
+#include "lfw/gen/LString.h"
+#include "lfw/gui/LCaptionToolbar.h"
+#include "lfw/mac/LDialog.h"
+#include "lfw/mac/LDragDrop.h"
+#include "lfw/mac/LMenu.h"
+#include "lfw/snd/LMusicBrainz.h"
+#include "lfw/zor/LMainWindow.h"
+#include "lfw/zor/LZorLogoBackground.h"
+#include "platform/ui/LRunLoop.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MainDialog : public LMainWindow,
+                   public LDragDropHandler,
+                   public LMenuEnableHandler,
+                   public VTProjectViewerNotifyee,
+                   public VTProjectNotifyee {
+public:
+    MainDialog();
+    ~MainDialog() override;
+    MainDialog(const MainDialog&) = delete;
+    MainDialog& operator=(const MainDialog&) = delete;
+
+    // The window's tables: the menu rows, the shortcut keys (also the toolbars' tip texts).
+    static const LMenuItem arMenuItems[];
+    static const size_t kMenuItemCount;
+    static const LKeyToCommandMap arKeyMap[];
+    static const size_t kKeyMapCount;
+
+    // ---- Start-up and construction (MainDialog.cpp).
+    void InitDialog() override;
+    void EvWindowReady() override;
+    void DestroyDialog() override;
+    void CmWelcomeDialog();
+    void LayoutControls(int width, int height) override;
+    void UpdateCaption();
+
+    // ---- Commands (MainDialogCommands.cpp).
+    void Command(int id, int code) override;
+    void EnableControls() override;
+    void EnableMenuItems() override { EvMenuOpen(); }
+    void EvMenuOpen();
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override;
+    void CmSettings() override;
+    void CmCut();
+    void CmCopy();
+    void CmPaste();
+    void CmOverlayAddImages();
+    void CmOverlayAddClipart();
+    void CmOverlayAddClipartFrame();
+    void CmLabelLayoutSelect();
+    void CmLabelLayoutEdit(VTLabelLayoutTemplate* t);
+    void CmCDInfoMenuShow();
+    void CmOverlayRaise();
+    void CmOverlayLower();
+    void EvProjectSaveStateChanged(VTProject& p) override;
+    // The project viewer's events.
+    void EvProjectViewerLabelLayoutSelectClicked(VTProjectViewer&) override;
+    void EvProjectViewerLabelLayoutEditClicked(VTProjectViewer&, VTLabelLayoutTemplate* t) override;
+    void EvProjectViewerOverlaySelectionChanged(VTProjectViewer&) override;
+    void EvProjectViewerContextMenuOpen(VTProjectViewer&) override;
+    void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t) override;
+    void EvProjectViewerUndoRedoChanged(VTProjectViewer&) override;
+
+    // ---- Document commands (MainDialogDocument.cpp).
+    bool CmProjectPromptUnsavedChanges();
+    bool CmCloseDocument(bool prompt);
+    bool CmCancel() override { return CmCloseDocument(true); }
+    void CmNewDocument(VTLabelLayout* layout);
+    bool CmOpenDocument();
+    bool CmProjectLoad();
+    bool CmProjectLoad(const char* path, bool prompt);
+    void EvLoadFile(const char* path) override;
+    using LMainWindow::EvRecentFileOpen;
+    void EvRecentFileOpen(const char* path) override;
+    bool CmProjectSave();
+    bool CmProjectSave(const char* path);
+    bool CmProjectSaveAs();
+    void CmExportToPDF();
+    void ExportToPDF(VTProject& p, VTLabelLayoutPage* page);
+    void CmExportToImage();
+    void ExportToImage(VTProject& p, VTLabelLayoutPage* page);
+    void CmPrint();
+    int EvAPICommand(int argc, const char* const* argv, char* reply) override;
+    void EvDropFiles(LDroppedFileData& data) override;
+    // The paths of a drop, sorted and answered as a drop of those files is.
+    void DropPaths(const std::vector<std::string>& paths);
+    bool GetCDInfo(int type, LStringLongTemplate<char>& text) const;
+    void CmOverlayAddTextCDAlbum();
+    void CmOverlayAddTextCDArtist();
+    void CmOverlayAddTextCDTrackList();
+
+    // The page the document commands act on: the current page of the label-layout panel, else
+    // the layout's first page.
+    VTLabelLayoutPage* CurrentPage() const;
+    // The text of a file for a text overlay: a regular file of at most 1 MiB whose text (UTF-16
+    // by its byte-order mark, else UTF-8) is well-formed, not empty, and holds no control
+    // characters but tabs and line ends. Anything else is refused, big files unread.
+    static bool LoadOverlayText(const char* path, LStringLongTemplate<char>& text);
+    // The project's file name without folder and extension; an autosave's own name loses its
+    // "_autosave" ending.
+    static std::string ProjectBareName(const char* path);
+
+    // The enable state of every item the rules name, per place (the item's command: enabled).
+    struct EnableState {
+        std::map<int, bool> toolbar;
+        std::map<int, bool> caption;
+        std::map<int, bool> menu;
+    };
+    EnableState ComputeEnableState() const;
+    // Whether the selected overlay of a design's list can move up (down) one place: never past
+    // the top, and never under (nor, while first, over anything from) a background image.
+    static bool CanRaise(const VTOverlayList& list, const VTOverlay* selected);
+    static bool CanLower(const VTOverlayList& list, const VTOverlay* selected);
+
+    VTProject* GetProject() const { return project; }
+    bool IsWelcomeAllowed() const { return welcomeAllowed; }
+    // While a modal window runs, requests of a second start and drops wait here.
+    bool HasDeferredWork() const { return !deferred.empty(); }
+
+    // The undo stack as the enable rules see it (-1 and 0 without a project viewer).
+    int UndoIndex() const;
+    int UndoCount() const;
+
+    // The painted logo (control 1033) shown while no project is open.
+    LZorLogoBackgroundControl logoControl;
+    VTProjectViewer projectViewer;
+    LCaptionToolbar captionToolbar;
+    VTProject* project = nullptr;
+    bool welcomeAllowed = true;
+    bool firstTextTipPending = false;
+    bool clipartDialogOpen = false;
+    char autoSaveFileName[260] = "";
+    // The autosave file a reopened project came from: removed once that project is saved or
+    // closed.
+    std::string reopenedAutoSave;
+
+private:
+    // The command the menus send when they open.
+    static constexpr int kCmdMenuOpen = 3390;
+    void _AttachMenuOpening();
+    // The project viewer's side of the commands.
+    void _ViewerObserve();
+    void _ViewerSetProject(VTProject* p);
+    void _ViewerAddText(const char* text);
+    void _ViewerAddImages(const std::vector<std::string>& paths);
+    bool _AddImageFile(const char* path);
+    void _ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const;
+    bool _ClipboardHasContent() const;
+    void _ViewerDeleteSelection();
+    bool _ViewerCopySelection();
+    void _ViewerPaste();
+    void _ViewerUndo(bool undo);
+    void _RotateSelection(bool left);
+    bool _MoveSelectionByKey(LKey key, float divisor);
+    VTLabelLayout* _SelectLabelLayout();
+    void _SelectLabelLayoutForProject();
+    void _EditLabelLayout(VTLabelLayoutTemplate* t);
+    void _CDInfoMenuPoint(LPoint& at);
+    void _LaunchSibling(int command);
+    void _ApplyToolbarState(const EnableState& state);
+    void _ShowFirstTextTip();
+    void _ShowProjectOrLogo(bool projectOpen);
+    std::vector<std::unique_ptr<LMainMenuDelegate>> menuDelegates;
+    // Runs work now, or after the last modal window closed.
+    void RunWhenNoModal(std::function<void()> work);
+    static void _DeferredTimer(LRunLoopTimer* timer, void* data);
+    void _SetProject(VTProject* p);
+    void _RemoveReopenedAutoSave();
+    // Writes the rectangles of the window's parts to the file a test names (nothing otherwise).
+    void _WriteTestRectangles();
+
+    // A named rectangle of the client area (pixels) for the test file.
+    struct TestRectangle {
+        std::string name;
+        int x, y, w, h;
+    };
+    std::vector<TestRectangle> testRectangles;
+    bool contentBuilt = false;
+    bool readyDone = false;
+    std::vector<std::function<void()>> deferred;
+    LRunLoopTimer deferredTimer { _DeferredTimer, this };
+};

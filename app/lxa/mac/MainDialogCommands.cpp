@@ -1,0 +1,728 @@
+// The main window's command set, the enable rules of its menus and bars, and its keys.
+#include "app/lxa/mac/MainDialog.h"
+
+#include "app/VTClipboardOverlay.h"
+#include "app/VTExport.h"
+#include "app/VTOptions.h"
+#include "app/VTOptionsDialog.h"
+#include "app/VTPrintPreviewDialog.h"
+#include "lfw/gen/LFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/graphics/LImageFile.h"
+#include "lfw/mac/LAlert.h"
+#include "lfw/mac/LClipboard.h"
+#include "lfw/mac/LProgressDialog.h"
+#include "lfw/mac/cocoa/LCocoaMenu.h"
+#include "lfw/zor/LClipartDialog.h"
+#include "lfw/zor/LLaunch.h"
+#include "platform/ui/LUiMenu.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kCut = LFourCC("cut ");
+constexpr int kCopy = LFourCC("copy");
+constexpr int kPaste = LFourCC("past");
+constexpr int kPreferences = LFourCC("pref");
+constexpr int kLogoControl = 1033;
+
+// Menu items that need an open project (the toolbar's list differs: no 1009, 1010, but 1024).
+const int arMenuItemsHasProject[]
+    = { 1008, 1009, 1010, 1011, 1012, 1045, 1046, 1020, 1021, 1022, 1023, 1025, 1026, 1027 };
+const int arToolItemsHasProject[]
+    = { 1008, 1011, 1012, 1045, 1046, 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027 };
+const int arItemsHasSelection[] = { kCut, kCopy, 1019 };
+
+} // namespace
+
+// ---- Raise and lower --------------------------------------------------------------------------
+
+bool MainDialog::CanRaise(const VTOverlayList& list, const VTOverlay* selected)
+{
+    if (!selected || !list.Contains(selected))
+        return false;
+    if (!selected->next)
+        return false;
+    return !(selected == list.first && selected->GetType() == VTOverlayTypeImageBackground);
+}
+
+bool MainDialog::CanLower(const VTOverlayList& list, const VTOverlay* selected)
+{
+    if (!selected || !list.Contains(selected) || selected == list.first)
+        return false;
+    // Nothing goes under a background image.
+    return !(list.first->GetType() == VTOverlayTypeImageBackground && list.first->next == selected);
+}
+
+// ---- Enable rules -----------------------------------------------------------------------------
+
+MainDialog::EnableState MainDialog::ComputeEnableState() const
+{
+    EnableState s;
+    const bool open = project != nullptr;
+    const VTOverlayList* list = nullptr;
+    const VTOverlay* single = nullptr;
+    _ViewerSelection(list, single);
+    const bool hasSingle = open && single != nullptr;
+    const bool canUndo = UndoIndex() != -1;
+    const bool canRedo = UndoCount() != UndoIndex() + 1;
+    const bool clipboard = open && _ClipboardHasContent();
+    const bool saveable = open && project->GetSaveState() != VTProjectSaveStateSaved;
+
+    auto set = [](std::map<int, bool>& m, int id, bool on) { m[id] = on; };
+    // The tabbed toolbar.
+    set(s.toolbar, 1007, saveable);
+    for (int id : arToolItemsHasProject)
+        set(s.toolbar, id, open);
+    for (int id : arItemsHasSelection)
+        set(s.toolbar, id, hasSingle);
+    set(s.toolbar, kPaste, clipboard);
+    set(s.toolbar, 1030, hasSingle && list && CanRaise(*list, single));
+    set(s.toolbar, 1031, hasSingle && list && CanLower(*list, single));
+    set(s.toolbar, 9401, open && canUndo);
+    set(s.toolbar, 9402, open && canRedo);
+    // The caption toolbar: undo and redo by the stack alone.
+    set(s.caption, 1007, saveable);
+    set(s.caption, 9401, canUndo);
+    set(s.caption, 9402, canRedo);
+    // The menus.
+    set(s.menu, 1007, saveable);
+    for (int id : arMenuItemsHasProject)
+        set(s.menu, id, open);
+    set(s.menu, kPaste, clipboard);
+    for (int id : arItemsHasSelection)
+        set(s.menu, id, hasSingle);
+    set(s.menu, 1028, hasSingle);
+    set(s.menu, 1029, hasSingle);
+    set(s.menu, 1030, hasSingle && list && CanRaise(*list, single));
+    set(s.menu, 1031, hasSingle && list && CanLower(*list, single));
+    set(s.menu, 9401, open && canUndo);
+    set(s.menu, 9402, open && canRedo);
+    return s;
+}
+
+void MainDialog::EnableControls()
+{
+    EnableState s = ComputeEnableState();
+    _ApplyToolbarState(s);
+    if (firstTextTipPending) {
+        firstTextTipPending = false;
+        _ShowFirstTextTip();
+    }
+    _ShowProjectOrLogo(project != nullptr);
+    _WriteTestRectangles();
+}
+
+void MainDialog::EvMenuOpen()
+{
+    EnableState s = ComputeEnableState();
+    for (const auto& [id, on] : s.menu)
+        LMainMenu::EnableMenuItem(id, on);
+}
+
+// ---- Keys -------------------------------------------------------------------------------------
+
+namespace {
+
+bool _IsPlainArrow(LKey key)
+{
+    unsigned code = key.KeyCode();
+    return code >= 123 && code <= 126 && key.Modifiers() == 0;
+}
+
+// "=" and "-" are matched by the character typed, whatever Shift it took ("=" is Shift+0 on
+// Swedish keys).
+LKey _Normalised(LKey key)
+{
+    uint16_t c = key.Character();
+    if ((key.Modifiers() & LKey::kCommand) && (c == '=' || c == '-'))
+        return LKey(key.code & ~LKey::kShift);
+    return key;
+}
+
+} // namespace
+
+bool MainDialog::EvKeyDown(LKey key)
+{
+    if (DoesFocusedControlWantArrowKeys() && _IsPlainArrow(key))
+        return false;
+    if (IsEditControlFocus()) {
+        const uint32_t C = LKey::kCommand, S = LKey::kShift;
+        const uint32_t editKeys[] = { C | 'C', C | 'V', C | 'X', C | 'Z', C | S | 'Z',
+            LKey::Special(LKey::kDelete).code };
+        if (std::find(std::begin(editKeys), std::end(editKeys), key.code) != std::end(editKeys))
+            return false;
+    }
+    if (LKeyHandler::MapKeyToCommand(*this, _Normalised(key), arKeyMap, kKeyMapCount))
+        return true;
+    return _MoveSelectionByKey(key, 250.0f);
+}
+
+bool MainDialog::EvKeyRepeat(LKey key)
+{
+    if (DoesFocusedControlWantArrowKeys() && _IsPlainArrow(key))
+        return false;
+    return _MoveSelectionByKey(key, 75.0f);
+}
+
+// ---- Commands ---------------------------------------------------------------------------------
+
+void MainDialog::Command(int id, int code)
+{
+    switch (id) {
+    case kCmdMenuOpen:
+        EvMenuOpen();
+        return;
+    case 1005:
+        CmNewDocument(nullptr);
+        break;
+    case 1006:
+        CmOpenDocument();
+        break;
+    case 1007:
+        CmProjectSave();
+        break;
+    case 1008:
+        CmProjectSaveAs();
+        break;
+    case 1009:
+        CmCloseDocument(true);
+        break;
+    case 1010:
+        CmLabelLayoutSelect();
+        break;
+    case 1011:
+        CmLabelLayoutEdit(nullptr);
+        break;
+    case 1012:
+        CmPrint();
+        break;
+    case 1019:
+        if (project)
+            _ViewerDeleteSelection();
+        break;
+    case 1020:
+        if (project)
+            _ViewerAddText("");
+        break;
+    case 1021:
+        CmOverlayAddImages();
+        break;
+    case 1022:
+        CmOverlayAddClipart();
+        break;
+    case 1023:
+        CmOverlayAddClipartFrame();
+        break;
+    case 1024:
+        CmCDInfoMenuShow();
+        break;
+    case 1025:
+        CmOverlayAddTextCDAlbum();
+        break;
+    case 1026:
+        CmOverlayAddTextCDArtist();
+        break;
+    case 1027:
+        CmOverlayAddTextCDTrackList();
+        break;
+    case 1028:
+    case 1029:
+        _RotateSelection(id == 1028);
+        break;
+    case 1030:
+        CmOverlayRaise();
+        break;
+    case 1031:
+        CmOverlayLower();
+        break;
+    case 1034:
+        break;
+    case 1035:
+    case 1037:
+    case 1039:
+    case 1040:
+    case 1041:
+    case 1042:
+    case 1043:
+        _LaunchSibling(id);
+        break;
+    case 1045:
+        CmExportToPDF();
+        break;
+    case 1046:
+        CmExportToImage();
+        break;
+    case 9401:
+        if (project)
+            _ViewerUndo(true);
+        break;
+    case 9402:
+        if (project)
+            _ViewerUndo(false);
+        break;
+    case kCut:
+        CmCut();
+        break;
+    case kCopy:
+        CmCopy();
+        break;
+    case kPaste:
+        CmPaste();
+        break;
+    case kPreferences:
+        CmSettings();
+        break;
+    default:
+        LMainWindow::Command(id, code);
+        return;
+    }
+    if (!IsDestroyed())
+        EnableControls();
+}
+
+void MainDialog::CmLabelLayoutSelect()
+{
+    if (!project)
+        return;
+    LAlert alert(GetContentView(),
+        "Tänk på att om du ändrar etikettlayouten kan du ändra designen och inte ångras.",
+        "Märker");
+    alert.RunField();
+    _SelectLabelLayoutForProject();
+}
+
+void MainDialog::CmLabelLayoutEdit(VTLabelLayoutTemplate* t)
+{
+    if (!project || !project->GetLabelLayout())
+        return;
+    LAlert alert(GetContentView(),
+        "Tänk på att om du ändrar etikettlayouten kan du ändra designen och inte ångras.",
+        "Märker");
+    alert.RunField();
+    _EditLabelLayout(t);
+}
+
+void MainDialog::CmCDInfoMenuShow()
+{
+    LPopupMenu menu(*this);
+    menu.AppendMenuItem(1025, "Albumtitel...");
+    menu.AppendMenuItem(1026, "Artist namn ...");
+    menu.AppendMenuItem(1027, "Låtlista...");
+    LPoint at { 0, 0 };
+    _CDInfoMenuPoint(at);
+    DisplayPopupMenuAtPointLeftAlign(menu, at);
+}
+
+void MainDialog::_AttachMenuOpening()
+{
+    menuDelegates.clear();
+    LUiMenu* bar = LMainMenu::theMainMenu.GetMenu();
+    if (!bar)
+        return;
+    for (const auto& item : bar->Items()) {
+        if (LUiMenu* sub = item->Submenu()) {
+            auto delegate = std::make_unique<LMainMenuDelegate>();
+            delegate->setLfwWindow(this);
+            delegate->setMenuOpeningCommand(kCmdMenuOpen);
+            delegate->attach(sub);
+            menuDelegates.push_back(std::move(delegate));
+        }
+    }
+}
+
+// ---- Overlays, clipboard, settings, printing ---------------------------------------------------
+
+void MainDialog::CmSettings()
+{
+    if (VTOptionsDialogOpen(GetContentView()))
+        RedrawWindow();
+}
+
+void MainDialog::CmCut()
+{
+    if (project && projectViewer.ClipboardCopySelectedItems())
+        projectViewer.DeleteSelectedItems();
+}
+
+void MainDialog::CmCopy()
+{
+    if (project)
+        projectViewer.ClipboardCopySelectedItems();
+}
+
+void MainDialog::CmPaste()
+{
+    if (project)
+        projectViewer.ClipboardPasteItems();
+}
+
+void MainDialog::CmOverlayAddImages()
+{
+    if (!project)
+        return;
+    VTImageCodecVetoer vetoer;
+    LImageCodecFilterList list;
+    LStringLongTemplate<char> filter;
+    if (!list.Init(filter, LImageIOTypeLoad, vetoer))
+        return;
+    LStringShortTemplate<char> recent;
+    VTOptions::RecentFolderImageGet(recent);
+    char folder[kLLongPathSize] = "";
+    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
+    LStringListTemplate<char> paths;
+    if (!LFile::BrowseMultipleReadFiles(
+            GetContentView(), paths, "Välj bilder", folder, filter.GetString(), nullptr))
+        return;
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder);
+    std::vector<std::string> files;
+    for (size_t i = 0; i < paths.GetCount(); ++i)
+        files.emplace_back(paths[i]);
+    _ViewerAddImages(files);
+}
+
+namespace {
+
+// A clipart or frame file chosen in the library, loaded; an alert when it cannot be read.
+bool _LoadChosenPicture(LView* view, const char* path, LImageBuffer& buffer)
+{
+    if (LImage::Load(buffer, path, 3000) != 0 && buffer.IsValid())
+        return true;
+    LAlert alert(
+        view, "Det går inte att läsa in bildfilen. Välj en annan bild.", "Ogiltig bildfil");
+    alert.RunField();
+    return false;
+}
+
+} // namespace
+
+void MainDialog::CmOverlayAddClipart()
+{
+    if (clipartDialogOpen || !project)
+        return;
+    clipartDialogOpen = true;
+    char path[kLLongPathSize] = "";
+    LClipartDialog dialog;
+    if (dialog.Open(GetContentView(), path, nullptr) && path[0]) {
+        LImageBuffer buffer;
+        if (_LoadChosenPicture(GetContentView(), path, buffer) && project)
+            projectViewer.AddOverlayClipart(buffer, path);
+    }
+    clipartDialogOpen = false;
+}
+
+void MainDialog::CmOverlayAddClipartFrame()
+{
+    if (clipartDialogOpen || !project)
+        return;
+    clipartDialogOpen = true;
+    int width = 60, height = 60, templateWidth = 60, templateHeight = 60;
+    projectViewer.canvas.GetTemplateClientDimension(width, height, templateWidth, templateHeight);
+    char path[kLLongPathSize] = "";
+    LFrameClipartDialog dialog((unsigned long)width, (unsigned long)height);
+    if (dialog.Open(GetContentView(), path, nullptr) && path[0]) {
+        LImageBuffer buffer;
+        if (_LoadChosenPicture(GetContentView(), path, buffer) && project)
+            projectViewer.AddOverlayClipart(
+                buffer, path, float(templateWidth), float(templateHeight), false);
+    }
+    clipartDialogOpen = false;
+}
+
+void MainDialog::CmOverlayRaise()
+{
+    const VTOverlayList* list = nullptr;
+    const VTOverlay* single = nullptr;
+    _ViewerSelection(list, single);
+    VTProjectTemplate* design = projectViewer.GetCurrentTemplate();
+    if (!project || !design || !CanRaise(*list, single))
+        return;
+    projectViewer.history.Add(
+        new VTCopyListOverlayOrderState("Overlay Raise", projectViewer.canvas, *design, true));
+    projectViewer.NotifyUndoRedoChanged();
+    projectViewer.canvas.RaiseItem();
+    projectViewer.UpdatePanels();
+}
+
+void MainDialog::CmOverlayLower()
+{
+    const VTOverlayList* list = nullptr;
+    const VTOverlay* single = nullptr;
+    _ViewerSelection(list, single);
+    VTProjectTemplate* design = projectViewer.GetCurrentTemplate();
+    if (!project || !design || !CanLower(*list, single))
+        return;
+    projectViewer.history.Add(
+        new VTCopyListOverlayOrderState("Overlay Lower", projectViewer.canvas, *design, false));
+    projectViewer.NotifyUndoRedoChanged();
+    projectViewer.canvas.LowerItem();
+    projectViewer.UpdatePanels();
+}
+
+void MainDialog::CmPrint()
+{
+    VTLabelLayoutPage* page = project ? CurrentPage() : nullptr;
+    if (!page)
+        return;
+    VTPrintPreviewDialogOpen(
+        GetContentView(), *project, page, projectViewer.GetSelectedLabelLayoutTemplate());
+}
+
+void MainDialog::EvProjectSaveStateChanged(VTProject&)
+{
+    UpdateCaption();
+    EnableControls();
+}
+
+// ---- The project viewer's events
+// -----------------------------------------------------------------
+
+void MainDialog::EvProjectViewerLabelLayoutSelectClicked(VTProjectViewer&)
+{
+    CmLabelLayoutSelect();
+}
+
+void MainDialog::EvProjectViewerLabelLayoutEditClicked(VTProjectViewer&, VTLabelLayoutTemplate* t)
+{
+    CmLabelLayoutEdit(t);
+}
+
+void MainDialog::EvProjectViewerOverlaySelectionChanged(VTProjectViewer&)
+{
+    EnableControls();
+}
+
+void MainDialog::EvProjectViewerUndoRedoChanged(VTProjectViewer&)
+{
+    EnableControls();
+}
+
+void MainDialog::EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t)
+{
+    // Circular text only on the disc face.
+    const bool disc = t && t->format == VTTemplateFormatDisc;
+    if (projectViewer.textPanel)
+        projectViewer.textPanel->circular.EnableWindow(disc);
+    projectViewer.circularTextAllowed = disc;
+    EnableControls();
+}
+
+void MainDialog::EvProjectViewerContextMenuOpen(VTProjectViewer&)
+{
+    LPopupMenu menu(*this);
+    LMenuAddItem(menu, kCut, "Klipp ut", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, kCopy, "Kopiera", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, kPaste, "Klistra in", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, 1019, "Ta bort", arKeyMap, kKeyMapCount, 0);
+    menu.AppendMenuSeparator();
+    LMenuAddItem(menu, 1030, "Höja", arKeyMap, kKeyMapCount, 0);
+    LMenuAddItem(menu, 1031, "Lägre", arKeyMap, kKeyMapCount, 0);
+    EnableState s = ComputeEnableState();
+    for (int id : { kCut, kCopy, 1019, 1030, 1031, kPaste })
+        menu.EnableMenuItem(id, s.menu[id]);
+    DisplayPopupMenu(menu, false);
+}
+
+// ---- The project viewer's side ------------------------------------------------------------------
+
+VTLabelLayoutPage* MainDialog::CurrentPage() const
+{
+    VTLabelLayout* layout = project ? project->GetLabelLayout() : nullptr;
+    if (!layout)
+        return nullptr;
+    // The page of the label position shown, else the first.
+    if (VTLabelLayoutTemplate* shown = projectViewer.GetSelectedLabelLayoutTemplate())
+        for (VTLabelLayoutPage* page = layout->pages.GetFirst(); page;
+             page = LList<VTLabelLayoutPage>::GetNext(page))
+            if (page->Contains(shown))
+                return page;
+    return layout->pages.GetFirst();
+}
+
+int MainDialog::UndoIndex() const
+{
+    return int(projectViewer.history.current);
+}
+
+int MainDialog::UndoCount() const
+{
+    return int(projectViewer.history.count);
+}
+
+void MainDialog::_ViewerObserve()
+{
+}
+
+void MainDialog::_ViewerSetProject(VTProject* p)
+{
+    projectViewer.SetProject(p);
+}
+
+void MainDialog::_ViewerAddText(const char* text)
+{
+    projectViewer.AddOverlayText(text);
+}
+
+namespace {
+
+// One queued image: the viewer's add-image job, linked into the progress dialog's queue.
+struct QueuedImage {
+    QueuedImage* next = nullptr;
+    VTProcessProjectViewerAddOverlayImage job;
+};
+
+LProcessResult Process(LProcessInterface& process, QueuedImage& item)
+{
+    return Process(process, item.job);
+}
+
+} // namespace
+
+void MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
+{
+    if (!project || paths.empty())
+        return;
+    std::vector<std::unique_ptr<QueuedImage>> items;
+    LProcessQueue<QueuedImage> queue;
+    QueuedImage** tail = &queue.first;
+    for (const std::string& path : paths) {
+        auto item = std::make_unique<QueuedImage>();
+        item->job.viewer = &projectViewer;
+        std::snprintf(item->job.path, sizeof item->job.path, "%s", path.c_str());
+        *tail = item.get();
+        tail = &item->next;
+        items.push_back(std::move(item));
+    }
+    unsigned long failures = 0;
+    ProcessQueueRunAsDialog(GetContentView(), "Lägga till bilder", queue, true, failures);
+}
+
+bool MainDialog::_AddImageFile(const char* path)
+{
+    LImageBuffer buffer;
+    if (LImage::Load(buffer, path, 3000) == 0 || !buffer.IsValid()) {
+        LAlert alert(GetContentView(), "Det går inte att läsa in bildfilen. Välj en annan bild.",
+            "Ogiltig bildfil");
+        alert.RunField();
+        return false;
+    }
+    if (project)
+        projectViewer.AddOverlayImage(buffer, path);
+    return true;
+}
+
+void MainDialog::_ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const
+{
+    list = project ? projectViewer.GetCurrentTemplate() : nullptr;
+    single = list
+        ? const_cast<VTProjectTemplateViewer&>(projectViewer.canvas).GetSingleSelectedItem()
+        : nullptr;
+}
+
+bool MainDialog::_ClipboardHasContent() const
+{
+    LClipboard clipboard(GetContentView());
+    return clipboard.HasCustomFormat(kVTClipboardOverlayType) || clipboard.HasImage()
+        || clipboard.HasText();
+}
+
+void MainDialog::_ViewerDeleteSelection()
+{
+    projectViewer.DeleteSelectedItems();
+}
+
+bool MainDialog::_ViewerCopySelection()
+{
+    return projectViewer.ClipboardCopySelectedItems();
+}
+
+void MainDialog::_ViewerPaste()
+{
+    projectViewer.ClipboardPasteItems();
+}
+
+void MainDialog::_ViewerUndo(bool undo)
+{
+    if (undo)
+        projectViewer.Undo();
+    else
+        projectViewer.Redo();
+}
+
+void MainDialog::_RotateSelection(bool left)
+{
+    VTProjectTemplate* design = projectViewer.GetCurrentTemplate();
+    VTOverlay* overlay = design ? projectViewer.canvas.GetSingleSelectedItem() : nullptr;
+    if (!project || !overlay)
+        return;
+    projectViewer.history.Add(
+        new VTCopySingleOverlayState(left ? "\"Overlay Rotate left\"" : "\"Overlay Rotate right\"",
+            projectViewer.canvas, *design, overlay));
+    projectViewer.NotifyUndoRedoChanged();
+    if (left)
+        projectViewer.canvas.RotateSelectedItemLeft();
+    else
+        projectViewer.canvas.RotateSelectedItemRight();
+}
+
+bool MainDialog::_MoveSelectionByKey(LKey key, float divisor)
+{
+    VTProjectTemplateViewer& canvas = projectViewer.canvas;
+    if (!project || !canvas.GetCollection() || !canvas.HasKeyboardFocus())
+        return false;
+    const LBoundingBox2T<float> b = canvas.GetCollectionBoundingBox();
+    const float step = std::min(b.right - b.left, b.bottom - b.top) / divisor;
+    const bool moved = canvas.MoveSelectedItemViaKey(key, step);
+    if (moved)
+        canvas.Invalidate();
+    return moved;
+}
+
+VTLabelLayout* MainDialog::_SelectLabelLayout()
+{
+    return nullptr;
+}
+
+void MainDialog::_SelectLabelLayoutForProject()
+{
+}
+
+void MainDialog::_EditLabelLayout(VTLabelLayoutTemplate*)
+{
+}
+
+void MainDialog::_CDInfoMenuPoint(LPoint& at)
+{
+    int x = 0, y = 0, w = 0, h = 0;
+    if (GetTabbedToolBar().GetTabbedToolBarControlBounds(1024, x, y, w, h))
+        at = LPoint { x, y + h };
+    else
+        at = LPoint { 0, 0 };
+}
+
+void MainDialog::_LaunchSibling(int command)
+{
+    LLaunchSiblingCommand(GetContentView(), command);
+}
+
+void MainDialog::_ApplyToolbarState(const EnableState& state)
+{
+    for (const auto& [id, on] : state.toolbar)
+        GetTabbedToolBar().EnableToolBarItem(id, on);
+    for (const auto& [id, on] : state.caption)
+        captionToolbar.EnableButton(id, on);
+}
+
+void MainDialog::_ShowFirstTextTip()
+{
+    GetTabbedToolBar().TabbedToolBarBubbleTipRun(
+        1020, "Klicka här om du vill lägga till text på skivan", "");
+}
+
+void MainDialog::_ShowProjectOrLogo(bool projectOpen)
+{
+    ShowControl(kLogoControl, !projectOpen);
+    if (LView* view = projectViewer.GetContentView())
+        _ShowControl(view, projectOpen);
+}

@@ -1,0 +1,632 @@
+// The whole program as a person uses it: the built `vorantel` started as its own process on the
+// test's X server, driven with xdotool (keys, the menu bar through F10 and the arrows, the file
+// panels typed into), with the window telling where its parts are through the file named by
+// VT_TEST_RECTANGLES_FILE. Screenshots are kept in <build>/e2e.
+#include "lfw/gen/LUserSettings.h"
+#include "support/LoopbackServer.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Shell(const std::string& command, int* status = nullptr)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        int rc = pclose(p);
+        if (status)
+            *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+void Sleep(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st = {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// One run of the program.
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv;
+        std::string exe = std::string(VT_BINARY_DIR) + "/vorantel";
+        argv.push_back(exe.data());
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+    }
+    ~Program()
+    {
+        if (pid > 0 && !exited) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    // The exit status, or -1 when the process still runs after ms.
+    int Wait(int ms)
+    {
+        if (exited)
+            return status;
+        auto end = Clock::now() + std::chrono::milliseconds(ms);
+        do {
+            int st = 0;
+            if (waitpid(pid, &st, WNOHANG) == pid) {
+                exited = true;
+                status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+                return status;
+            }
+            Sleep(50);
+        } while (Clock::now() < end);
+        return -1;
+    }
+    bool Running() { return Wait(0) == -1; }
+    pid_t pid = -1;
+    bool exited = false;
+    int status = -1;
+};
+
+// The main window's X id once it shows (0 after ms).
+unsigned long WaitMainWindow(int ms = 15000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        std::string id = Shell("xdotool search --onlyvisible --name '^Vorantel av ZOR Software' "
+                               "2>/dev/null | head -1");
+        if (!id.empty())
+            return std::stoul(id);
+        Sleep(100);
+    } while (Clock::now() < end);
+    return 0;
+}
+
+std::string Caption(unsigned long xid)
+{
+    return Shell("xdotool getwindowname " + std::to_string(xid) + " 2>/dev/null");
+}
+
+bool WaitCaption(unsigned long xid, const std::string& caption, int ms = 8000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (Caption(xid) == caption)
+            return true;
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+// Keys to the window (it takes the focus first).
+void KeysTo(unsigned long xid, const std::string& keys)
+{
+    Shell("xdotool windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers --delay 60 "
+        + keys + " 2>/dev/null");
+    Sleep(300);
+}
+
+// Keys to whatever has the focus (a dialog over the window).
+void Keys(const std::string& keys)
+{
+    Shell("xdotool key --clearmodifiers --delay 60 " + keys + " 2>/dev/null");
+    Sleep(300);
+}
+
+// The visible top-level windows' names.
+std::vector<std::string> WindowNames()
+{
+    std::vector<std::string> names;
+    std::istringstream ids(Shell("xdotool search --onlyvisible --name '' 2>/dev/null"));
+    std::string id;
+    while (std::getline(ids, id))
+        names.push_back(Shell("xdotool getwindowname " + id + " 2>/dev/null"));
+    return names;
+}
+
+// Waits until a visible window of that name shows (dialogs and file panels).
+bool WaitWindowNamed(const std::string& name, int ms = 8000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        for (const std::string& n : WindowNames())
+            if (n == name)
+                return true;
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+// A file panel is up (its title given): the whole path is typed into its name field.
+bool TypeIntoFilePanel(const std::string& title, const std::string& path)
+{
+    if (!WaitWindowNamed(title))
+        return false;
+    Sleep(400);
+    Keys("ctrl+a");
+    Shell("xdotool type --delay 20 " + Quote(path));
+    Sleep(300);
+    Keys("Return");
+    return true;
+}
+
+bool WaitFile(const std::string& path, int ms = 15000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (Exists(path))
+            return true;
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+int gShot = 0;
+void Shot(const std::string& name)
+{
+    std::string folder = std::string(VT_BINARY_DIR) + "/e2e";
+    mkdir(folder.c_str(), 0755);
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", ++gShot);
+    Shell("import -window root " + Quote(folder + "/" + number + "-" + name + ".png")
+        + " 2>/dev/null");
+}
+
+// The rectangles the window wrote: name -> x y w h.
+std::map<std::string, std::vector<int>> Rectangles(const std::string& file)
+{
+    std::map<std::string, std::vector<int>> out;
+    std::ifstream in(file);
+    std::string name;
+    int x, y, w, h;
+    while (in >> name >> x >> y >> w >> h)
+        out[name] = { x, y, w, h };
+    return out;
+}
+
+// Clicks the button of the alert that shows (its rectangles in "<file>.alert", which the caller
+// removed before the alert was asked for).
+bool ClickAlertButton(const std::string& file, const std::string& label, int ms = 8000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        std::ifstream in(file + ".alert");
+        std::string word, name;
+        int x, y, w, h;
+        while (in >> word >> name >> x >> y >> w >> h) {
+            if (name == label) {
+                Shell("xdotool mousemove --sync " + std::to_string(x + w / 2) + " "
+                    + std::to_string(y + h / 2) + " click 1 2>/dev/null");
+                Sleep(400);
+                return true;
+            }
+        }
+        Sleep(100);
+    } while (Clock::now() < end);
+    return false;
+}
+
+// Drags files onto a point of the screen from a small window of this test process that offers
+// them as a file list (text/uri-list), with the real pointer, as from a file manager.
+bool DropFiles(const std::vector<std::string>& paths, int x, int y)
+{
+    static bool gtk = gtk_init_check(nullptr, nullptr);
+    if (!gtk)
+        return false;
+    static std::vector<std::string> uris;
+    uris.clear();
+    for (const std::string& p : paths) {
+        gchar* uri = g_filename_to_uri(p.c_str(), nullptr, nullptr);
+        uris.push_back(uri ? uri : "");
+        g_free(uri);
+    }
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+    gtk_window_set_default_size(GTK_WINDOW(window), 120, 80);
+    gtk_window_move(GTK_WINDOW(window), 1140, 920);
+    GtkWidget* box = gtk_event_box_new();
+    gtk_container_add(GTK_CONTAINER(box), gtk_label_new("Filer"));
+    gtk_container_add(GTK_CONTAINER(window), box);
+    GtkTargetEntry target = { const_cast<gchar*>("text/uri-list"), 0, 0 };
+    gtk_drag_source_set(box, GDK_BUTTON1_MASK, &target, 1, GDK_ACTION_COPY);
+    g_signal_connect(box, "drag-data-get",
+        G_CALLBACK(
+            +[](GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint, guint, gpointer) {
+                std::vector<gchar*> list;
+                for (std::string& u : uris)
+                    list.push_back(u.data());
+                list.push_back(nullptr);
+                gtk_selection_data_set_uris(data, list.data());
+            }),
+        nullptr);
+    gtk_widget_show_all(window);
+    auto end = Clock::now() + std::chrono::seconds(3);
+    while (!gtk_widget_get_mapped(window) && Clock::now() < end)
+        gtk_main_iteration_do(FALSE);
+    for (int i = 0; i < 20; ++i) {
+        gtk_main_iteration_do(FALSE);
+        Sleep(10);
+    }
+    int wx = 0, wy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(window), &wx, &wy);
+    std::atomic<bool> done { false };
+    std::string command = "xdotool mousemove --sync " + std::to_string(wx + 60) + " "
+        + std::to_string(wy + 40) + " mousedown 1 sleep 0.2 mousemove_relative --sync -- -30 -30"
+        + " sleep 0.2 mousemove --sync " + std::to_string(x) + " " + std::to_string(y)
+        + " sleep 0.3 mousemove --sync " + std::to_string(x + 4) + " " + std::to_string(y + 4)
+        + " sleep 0.3 mouseup 1 2>/dev/null";
+    std::thread drag([&] {
+        Shell(command);
+        done = true;
+    });
+    end = Clock::now() + std::chrono::seconds(10);
+    while (!done && Clock::now() < end) {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+        Sleep(10);
+    }
+    drag.join();
+    auto settle = Clock::now() + std::chrono::milliseconds(800);
+    while (Clock::now() < settle) {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+        Sleep(10);
+    }
+    gtk_widget_destroy(window);
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+    return done;
+}
+
+// What the alert that shows says: its headline and message, one line each.
+std::string AlertText(const std::string& file, int ms = 5000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (Exists(file + ".alert"))
+            return TemporaryFolder::ReadFile(file + ".alert-text");
+        Sleep(100);
+    } while (Clock::now() < end);
+    return "";
+}
+
+std::string Setting(const char* section, const char* key)
+{
+    char value[kLStringShortSize] = "";
+    _LUserSettingGetString(section, key, "", value);
+    return value;
+}
+
+// The READ TOC reply of a four-track disc (the track starts 0, 11413, 25024, 45713, lead-out
+// 55220), the disc the recorded MusicBrainz reply describes.
+const unsigned char kFourTracks[] = {
+    0x00, 0x2A, 0x01, 0x04, //
+    0x00, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, //
+    0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x2C, 0x95, //
+    0x00, 0x10, 0x03, 0x00, 0x00, 0x00, 0x61, 0xC0, //
+    0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0xB2, 0x91, //
+    0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
+};
+
+} // namespace
+
+TEST(Vorantel, TheRoadFromFirstStartToExport)
+{
+    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty()
+        || Shell("command -v import").empty())
+        GTEST_SKIP() << "no display or no xdotool";
+    TemporaryFolder work;
+    const std::string dir = work.Path();
+    const std::string rects = dir + "/rectangles.txt";
+    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    const std::string caption = "Vorantel av ZOR Software";
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+
+    // ---- First start: the caption, the menu bar, the window's rectangles.
+    auto first = std::make_unique<Program>(std::vector<std::string> {});
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    EXPECT_EQ(Caption(xid), caption);
+    ASSERT_TRUE(WaitFile(rects));
+    auto r = Rectangles(rects);
+    ASSERT_EQ(r.count("client"), 1u);
+    EXPECT_GT(r["client"][2], 600);
+    KeysTo(xid, "F10");
+    Shot("menu-vorantel");
+    Keys("Right");
+    Shot("menu-arkiv");
+    Keys("Escape Escape");
+
+    // ---- Second starts: a DVD project with the text; an unknown kind changes nothing; a
+    // trailing key is skipped.
+    const std::string text = dir + "/t.txt";
+    std::ofstream(text) << "Skivetikett";
+    {
+        auto start = Clock::now();
+        Program second({ "-new", "DVD", "-addtext", text });
+        EXPECT_EQ(second.Wait(10000), 0);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    }
+    EXPECT_TRUE(WaitCaption(xid, caption + " - Namnlöst.vtproj"));
+    Shot("new-dvd");
+    {
+        Program floppy({ "-new", "floppy" });
+        EXPECT_EQ(floppy.Wait(10000), 0);
+        Program trailing({ "-addtext", text, "-new" });
+        EXPECT_EQ(trailing.Wait(10000), 0);
+    }
+    Sleep(500);
+    EXPECT_EQ(Caption(xid), caption + " - Namnlöst.vtproj");
+
+    // ---- Save as (Ctrl+Shift+S): the caption and the recent files take the name.
+    const std::string project = dir + "/skiva.vtproj";
+    KeysTo(xid, "ctrl+shift+s");
+    ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", project));
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj")) << Caption(xid);
+    EXPECT_TRUE(WaitFile(project));
+    EXPECT_EQ(Setting("RecentFileList", "File0"), project);
+    Shot("saved-as");
+    // Saved: Ctrl+Q asks nothing.
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(first->Wait(8000), 0);
+    first.reset();
+
+    // ---- `vorantel skiva.vtproj`: opened at once, no welcome.
+    auto again = std::make_unique<Program>(std::vector<std::string> { project });
+    xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    Shot("reopened");
+
+    // A truncated project asked for by a second start: the load's own error, the open project
+    // stays.
+    {
+        std::string bytes = TemporaryFolder::ReadFile(project);
+        const std::string broken = dir + "/trasig.vtproj";
+        std::ofstream(broken, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+        unlink((rects + ".alert").c_str());
+        Program bad({ "-open", broken });
+        EXPECT_EQ(bad.Wait(10000), 0);
+        EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt")) << "no load error";
+        Shot("truncated-refused");
+        Sleep(300);
+        EXPECT_EQ(Caption(xid), caption + " - skiva.vtproj");
+    }
+
+    // "Spara som..." > "Pdf" through the menu bar: Arkiv, past "Nya...", "Öppna..." ("Spara" is
+    // off for a saved project) to "Spara som...".
+    const std::string pdf = dir + "/skiva.pdf";
+    KeysTo(xid, "F10 Right Down Down Down Right Down");
+    Shot("menu-spara-som");
+    Keys("Return");
+    ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", pdf));
+    ASSERT_TRUE(WaitFile(pdf));
+    Sleep(500);
+    EXPECT_EQ(Shell("pdfinfo " + Quote(pdf) + " | sed -n 's/^Pages: *//p'"), "1");
+    std::string pageSize = Shell("pdfinfo " + Quote(pdf) + " | sed -n 's/^Page size: *//p'");
+    Shot("pdf-written");
+
+    // "Spara som..." > "Bild": a 300-dpi picture of the same page.
+    const std::string png = dir + "/skiva.png";
+    KeysTo(xid, "F10 Right Down Down Down Right Down Down Return");
+    ASSERT_TRUE(TypeIntoFilePanel("Exportera till bild", png));
+    ASSERT_TRUE(WaitFile(png));
+    Sleep(800);
+    std::string size = Shell("identify -units PixelsPerInch -format '%w %h %x %y' " + Quote(png));
+    if (pageSize.find("(A4)") != std::string::npos)
+        EXPECT_EQ(size, "2481 3508 300 300");
+    else if (pageSize.find("(letter)") != std::string::npos)
+        EXPECT_EQ(size, "2550 3300 300 300");
+    else
+        ADD_FAILURE() << "page " << pageSize;
+    // Near the PDF drawn at 300 dpi by another renderer, compared at a common size.
+    Shell("pdftoppm -r 300 -png -singlefile " + Quote(pdf) + " " + Quote(dir + "/ref"));
+    std::string rmse = Shell("/usr/bin/convert " + Quote(png) + " -resize 1200x1700! -alpha off "
+        + Quote(dir + "/a.png") + " && /usr/bin/convert " + Quote(dir + "/ref.png")
+        + " -resize 1200x1700! -alpha off " + Quote(dir + "/b.png") + " && compare -metric RMSE "
+        + Quote(dir + "/a.png") + " " + Quote(dir + "/b.png")
+        + " null: 2>&1 | sed 's/.*(//; s/)//'");
+    EXPECT_LT(std::atof(rmse.c_str()), 0.05) << rmse;
+
+    // ---- "Kopiera CD-information" > "Låtlista...": the recorded disc looked up at a loopback
+    // MusicBrainz over TLS that trusts only the test's own authority.
+    TemporaryFolder certificates;
+    ASSERT_TRUE(TrustTestCertificates(certificates.Path()));
+    LoopbackServer server(certificates / "server.pem", certificates / "server.key");
+    std::string json
+        = TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/musicbrainz/two_discs.json");
+    server.Add("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+        + std::to_string(json.size()) + "\r\n\r\n" + json);
+    LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(again->Wait(8000), 0);
+    again.reset();
+    const std::string toc = dir + "/toc.bin";
+    std::ofstream(toc, std::ios::binary)
+        .write(reinterpret_cast<const char*>(kFourTracks), sizeof kFourTracks);
+    setenv("VT_TEST_RECORDED_DISC", toc.c_str(), 1);
+    auto cd = std::make_unique<Program>(std::vector<std::string> { project });
+    xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    // Overlay: four items, the audio-CD submenu, its third item.
+    KeysTo(xid, "F10 Right Right Right Down Down Down Down Down Right Down Down");
+    Shot("menu-lattlista");
+    Keys("Return");
+    auto end = Clock::now() + std::chrono::seconds(10);
+    while (server.Requests().empty() && Clock::now() < end)
+        Sleep(100);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].rfind("GET /ws/2/discid/nljDXdC8B_pDwbdY1vZJvdrAZI4-?", 0), 0u);
+    Sleep(800);
+    for (const std::string& name : WindowNames())
+        EXPECT_NE(name, "Ingen ljud-CD har upptäckts");
+    Shot("track-list");
+    // The new text overlay lies on top in the middle of the disc: a click there selects it and
+    // gives the canvas the keys; Ctrl+C puts its text on the clipboard too.
+    {
+        auto canvas = Rectangles(rects)["canvas"];
+        ASSERT_EQ(canvas.size(), 4u);
+        Shell("xdotool mousemove --sync " + std::to_string(canvas[0] + canvas[2] / 2) + " "
+            + std::to_string(canvas[1] + canvas[3] / 2) + " click 1 2>/dev/null");
+        Sleep(400);
+    }
+    KeysTo(xid, "ctrl+c");
+    std::string copied = Shell("xclip -selection clipboard -o 2>/dev/null");
+    if (!Shell("command -v xclip").empty())
+        EXPECT_EQ(
+            copied, "1. One (2:32)\n2. Two \"quoted\" (3:01)\n3. Tre å (4:35)\n4. Four (2:06)");
+    // Unsaved now: Ctrl+Q asks, "Spara inte" ends without saving.
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    EXPECT_TRUE(ClickAlertButton(rects, "Spara_inte"));
+    EXPECT_EQ(cd->Wait(8000), 0);
+    cd.reset();
+    unsetenv("VT_TEST_RECORDED_DISC");
+
+    // ---- An autosave left by a run that ended abnormally: offered, reopened as unsaved work
+    // under its own name; Ctrl+Q asks; "Avbryt" keeps it open; "Spara" asks where.
+    const std::string autosave = dir + "/skiva_autosave.vtproj";
+    Shell("cp " + Quote(project) + " " + Quote(autosave));
+    LUserSettingSetString("AutoSave", "FileName", autosave.c_str());
+    unlink((rects + ".alert").c_str());
+    auto recovered = std::make_unique<Program>(std::vector<std::string> {});
+    xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_TRUE(ClickAlertButton(rects, "Öppna_den")) << "no autosave offer";
+    Shot("autosave-opened");
+    EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    Sleep(500);
+    Shot("unsaved-question");
+    ASSERT_TRUE(ClickAlertButton(rects, "Avbryt"));
+    EXPECT_TRUE(recovered->Running());
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    ASSERT_TRUE(ClickAlertButton(rects, "Spara"));
+    const std::string saved = dir + "/raddad.vtproj";
+    ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", saved));
+    EXPECT_EQ(recovered->Wait(10000), 0);
+    EXPECT_TRUE(Exists(saved));
+    EXPECT_FALSE(Exists(autosave));
+    recovered.reset();
+
+    // ---- Dropped files, onto the middle of the window's client area.
+    {
+        const std::string a = dir + "/a.vtproj", b = dir + "/b.vtproj";
+        Shell(
+            "cp " + Quote(project) + " " + Quote(a) + " && cp " + Quote(project) + " " + Quote(b));
+        const std::string upper = dir + "/X.VTPROJ";
+        Shell("cp " + Quote(project) + " " + Quote(upper));
+        const std::string image = std::string(VT_TEST_DATA) + "/images/base.png";
+        const std::string notes = dir + "/notes.txt";
+        std::ofstream(notes) << "x";
+        Program dropped({});
+        xid = WaitMainWindow();
+        ASSERT_NE(xid, 0u);
+        Sleep(800);
+        auto area = Rectangles(rects)["client"];
+        ASSERT_EQ(area.size(), 4u);
+        const int cx = area[0] + area[2] / 2, cy = area[1] + area[3] / 2;
+        auto drop = [&](const std::vector<std::string>& files) {
+            unlink((rects + ".alert").c_str());
+            unlink((rects + ".alert-text").c_str());
+            EXPECT_TRUE(DropFiles(files, cx, cy));
+        };
+        // Images without a project: nothing at all.
+        drop({ image });
+        EXPECT_EQ(AlertText(rects, 1000), "");
+        EXPECT_EQ(Caption(xid), caption);
+        drop({ a, b });
+        EXPECT_EQ(AlertText(rects),
+            "Dra och släpp-fel\nDet går inte att läsa in flera projekt samtidigt.\n");
+        Shot("drop-two-projects");
+        EXPECT_TRUE(ClickAlertButton(rects, "OK"));
+        drop({ a, image });
+        EXPECT_EQ(AlertText(rects),
+            "Dra och släpp-fel\nDet går inte att läsa in projekt och bilder samtidigt.\n");
+        EXPECT_TRUE(ClickAlertButton(rects, "OK"));
+        drop({ a, notes });
+        EXPECT_EQ(AlertText(rects),
+            "Dra och släpp-fel\nDet går inte att läsa in följande filer:\n\n   notes.txt\n");
+        Shot("drop-project-and-text");
+        EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
+        EXPECT_TRUE(WaitCaption(xid, caption + " - a.vtproj"));
+        drop({ upper });
+        EXPECT_TRUE(WaitCaption(xid, caption + " - X.VTPROJ"));
+        Shot("drop-upper-case-project");
+        KeysTo(xid, "ctrl+q");
+        EXPECT_EQ(dropped.Wait(8000), 0);
+    }
+
+    // ---- Helper starts: "-elevated" with a value ends at once with 1; alone it starts.
+    {
+        Program elevated({ "-elevated", "x" });
+        EXPECT_EQ(elevated.Wait(5000), 1);
+    }
+    {
+        Program alone({ "-elevated" });
+        xid = WaitMainWindow();
+        ASSERT_NE(xid, 0u);
+        Sleep(1000);
+        Shot("elevated-start");
+        KeysTo(xid, "ctrl+q");
+        Shot("elevated-quit");
+        EXPECT_EQ(alone.Wait(8000), 0);
+    }
+    // "-call_launchctl_script" runs the file with bash, its path one argument.
+    {
+        const std::string script = dir + "/ett skript.sh";
+        std::ofstream(script) << "echo ran > \"$(dirname \"$0\")/marker\"\n";
+        Program launch({ "-call_launchctl_script", script });
+        EXPECT_EQ(launch.Wait(5000), 0);
+        EXPECT_TRUE(WaitFile(dir + "/marker", 3000));
+        Program missing({ "-call_launchctl_script", dir + "/saknas.sh" });
+        EXPECT_EQ(missing.Wait(5000), 0);
+    }
+}
