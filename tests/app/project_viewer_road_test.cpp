@@ -372,3 +372,54 @@ TEST_F(ProjectViewerRoad, AProjectClosedUnderTheQuestionIsLeftAlone)
     EXPECT_TRUE(box.GetCheck(1000)); // the other project's box as it shows it
     f.viewer.SetProject(nullptr);
 }
+
+// The viewer destroyed while its alerts are up: answering them afterwards reaches nothing, and
+// the project is left as it was.
+TEST_F(ProjectViewerRoad, TheViewerDestroyedUnderAnAlertIsNotCalledBack)
+{
+    TemporaryFolder folder;
+    const std::string bad = folder / "trasig.png";
+    std::ofstream(bad) << "ingen bild";
+    VTLabelLayout* layout = nullptr;
+    auto project = TwoDiscProject(layout);
+    const int s = Scale();
+    LMacWindow window;
+    window.CreateCocoaWindow(800 * s, 500 * s, kStyle, false, nullptr);
+    window.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(window.GetNativeWindow()));
+    auto gone = [&](std::unique_ptr<VTProjectViewer>& viewer) {
+        viewer->SetProject(nullptr);
+        viewer->Destroy();
+        viewer.reset();
+    };
+    std::string headline, message;
+    {
+        auto viewer = std::make_unique<VTProjectViewer>();
+        viewer->Init(window, 800 * s, 500 * s);
+        viewer->SetProject(project.get());
+        VTBackgroundFill fill;
+        snprintf(fill.path, sizeof fill.path, "%s", bad.c_str());
+        VTProjectViewer* raw = viewer.get();
+        AnswerAlertAfter(
+            &headline, &message, [&] { gone(viewer); }, "OK");
+        raw->EvProjectViewerPanelTemplateBackgroundColourChanged(fill, false);
+        EXPECT_EQ(headline, "Ogiltig bildfil");
+        EXPECT_EQ(viewer, nullptr);
+    }
+    {
+        auto viewer = std::make_unique<VTProjectViewer>();
+        viewer->Init(window, 800 * s, 500 * s);
+        viewer->SetProject(project.get());
+        VTProjectViewer* raw = viewer.get();
+        AnswerAlertAfter(
+            &headline, &message, [&] { gone(viewer); }, "Fortsätt");
+        EXPECT_FALSE(raw->SameFormatChanged(true));
+        EXPECT_EQ(headline, "Samma format kryssruta");
+        EXPECT_EQ(viewer, nullptr);
+    }
+    EXPECT_FALSE(layout->sameFormat);
+    EXPECT_EQ(project->templates.GetCount(), 2u);
+    EXPECT_EQ(project->templates.GetFirst()->GetCount(), 0u);
+    uitest::Pump(300);
+    window.DestroyCommon();
+}
