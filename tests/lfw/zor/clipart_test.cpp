@@ -402,7 +402,7 @@ TEST_F(ClipartDialogTest, FolderRowPreviewAndDownload)
     library.Pause("clipart/Birds/preview_sun.png", 700);
     LClipartDialog dialog;
     char result[260] = "old";
-    std::string title, row0Name, row0Size, fetched;
+    std::string title, row0Name, row0Size, fetched, firstOrder;
     bool sawLoading = false, sawPicture = false;
     uitest::When([&] { return Shown(dialog); },
         [&] {
@@ -419,6 +419,8 @@ TEST_F(ClipartDialogTest, FolderRowPreviewAndDownload)
                 [&] { return dialog.LVGetSelCount(LClipartDialog::kList) == 0 && Listed(dialog); });
             std::string folder = dialog.CurrentFolder();
             EXPECT_EQ(folder, "Birds");
+            for (int r = 0; r < 5; ++r)
+                firstOrder += Cell(dialog, r, 0) + " ";
             int sun = -1;
             for (int r = 0; r < 5; ++r)
                 if (Cell(dialog, r, 0) == "sun")
@@ -439,6 +441,8 @@ TEST_F(ClipartDialogTest, FolderRowPreviewAndDownload)
         });
     EXPECT_TRUE(dialog.Open(nullptr, result, "dialogs_clipart"));
     EXPECT_EQ(title, "ZOR Clipart-bibliotek");
+    // Before any header is clicked the pictures are listed by name, ascending.
+    EXPECT_EQ(firstOrder, "moon sea sky star sun ");
     EXPECT_EQ(row0Name, "sun");
     EXPECT_EQ(row0Size, "1234");
     EXPECT_TRUE(sawLoading);
