@@ -7,6 +7,7 @@
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/UI.h"
+#include "support/ForeignDragSource.h"
 #include "support/PanelTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -103,11 +104,7 @@ struct DirectSaveSourceChild {
         if (!getenv("VT_XDS_SOURCE"))
             return;
         gtk_init(nullptr, nullptr);
-        GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_default_size(GTK_WINDOW(window), 100, 100);
-        gtk_window_move(GTK_WINDOW(window), 10, 10);
-        GtkWidget* box = gtk_event_box_new();
-        gtk_container_add(GTK_CONTAINER(window), box);
+        GtkWidget* box = uitest::ForeignDragSourceWindow(30000);
         static const GtkTargetEntry entry { const_cast<char*>("XdndDirectSave0"), 0, 0 };
         gtk_drag_source_set(box, GDK_BUTTON1_MASK, &entry, 1, GDK_ACTION_COPY);
         g_signal_connect(box, "drag-begin",
@@ -119,26 +116,6 @@ struct DirectSaveSourceChild {
             }),
             nullptr);
         g_signal_connect(box, "drag-data-get", G_CALLBACK(GiveAnswer), nullptr);
-        g_signal_connect(window, "map-event",
-            G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) -> gboolean {
-                g_timeout_add(
-                    300,
-                    [](gpointer p) -> gboolean {
-                        GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(p));
-                        int x = 0, y = 0;
-                        gdk_window_get_origin(gw, &x, &y);
-                        int s = gdk_window_get_scale_factor(gw);
-                        std::printf("%d %d\n", (x + 50) * s, (y + 50) * s);
-                        std::fflush(stdout);
-                        return G_SOURCE_REMOVE;
-                    },
-                    w);
-                return FALSE;
-            }),
-            nullptr);
-        gtk_widget_show_all(window);
-        g_timeout_add(
-            30000, [](gpointer) -> gboolean { _exit(0); }, nullptr);
         gtk_main();
         _exit(0);
     }
@@ -273,48 +250,15 @@ protected:
     // and turns the loop until the drop was handled.
     void DragFromSource(const char* name, const char* answer, unsigned ms = 15000)
     {
-        char self[4096];
-        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        ASSERT_GT(n, 0);
-        self[n] = 0;
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            dup2(fds[1], 1);
-            setenv("VT_XDS_SOURCE", "1", 1);
-            setenv("VT_XDS_NAME", name, 1);
-            setenv("VT_XDS_ANSWER", answer, 1);
-            execl(self, self, nullptr);
-            _exit(1);
-        }
-        close(fds[1]);
-        FILE* in = fdopen(fds[0], "r");
-        int sx = 0, sy = 0;
-        ASSERT_EQ(std::fscanf(in, "%d %d", &sx, &sy), 2);
-        double s = native->BackingScale();
-        LUiRect f = native->Frame();
-        int tx = int((f.x + 100) * s), ty = int((f.y + native->TopSlotsHeight() + 75) * s);
-        std::string command = "xdotool mousemove " + std::to_string(sx) + " " + std::to_string(sy)
-            + " sleep 0.1 mousedown 1 sleep 0.1 mousemove_relative 10 10 sleep 0.1 "
-              "mousemove_relative 10 10 sleep 0.1 mousemove "
-            + std::to_string(tx) + " " + std::to_string(ty)
-            + " sleep 0.2 mousemove_relative 2 2 sleep 0.2 mouseup 1";
-        gchar* argv[] = { const_cast<gchar*>("/bin/sh"), const_cast<gchar*>("-c"),
-            const_cast<gchar*>(command.c_str()), nullptr };
-        GPid xdo = 0;
-        ASSERT_TRUE(g_spawn_async(
-            nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &xdo, nullptr));
-        uitest::PumpUntil(
-            done ? done : [&] { return handler.drops > 0; }, ms);
-        waitpid(xdo, nullptr, 0);
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        uitest::ForeignDragSource source;
+        ASSERT_TRUE(source.Start(
+            { { "VT_XDS_SOURCE", "1" }, { "VT_XDS_NAME", name }, { "VT_XDS_ANSWER", answer } }));
+        source.DragOnto(
+            native, 100, 75, done ? done : [&] { return handler.drops > 0; }, ms);
+        source.Stop();
         char line[1024];
-        if (std::fgets(line, sizeof line, in) && std::fgets(line, sizeof line, in))
+        if (std::fgets(line, sizeof line, source.out) && std::fgets(line, sizeof line, source.out))
             sourceUri = line;
-        fclose(in);
     }
 
     std::unique_ptr<TemporaryFolder> cache;
