@@ -197,6 +197,7 @@ TEST_F(FillEditor, GradientFromNoFillAndItsStops)
     size_t before = watch.reports.size();
     ASSERT_TRUE(Click(Picker::kIdStops));
     ASSERT_TRUE(uitest::PumpUntil([&] { return !bar.IsDragging(); }));
+    uitest::PumpUntil([&] { return watch.reports.size() >= before + 2; });
     uitest::Pump(100);
     ASSERT_EQ(watch.reports.size(), before + 2);
     EXPECT_TRUE(watch.reports[before].undoStep);

@@ -321,7 +321,8 @@ TEST_F(TabbedToolBar, TabsSendAtOnceButtonsPostOnceOnRelease)
     ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(kTabEdit) == 1; }));
     EXPECT_EQ(w.toolbar->GetSelectedTab(), 2);
     w.ClickTab(2);
-    uitest::Pump(150);
+    uitest::PumpUntil([&] { return win.Count(kTabEdit) >= 1; });
+    uitest::Pump(50);
     EXPECT_EQ(win.Count(kTabEdit), 1);
     uitest::SaveScreenshot(win.GetNativeWindow(), uitest::ArtefactPath("tabbed-toolbar", "edit"));
     // A press on a tab released up to one character width beside it selects it.
@@ -386,7 +387,7 @@ TEST_F(TabbedToolBar, DropDownsTogglesAndGroups)
     // ...the arrow part its drop-down command: 0 until the whole-drop-down call sets it.
     d.EvLButtonDown(split.x + split.width - 2, my);
     d.EvLButtonUp(split.x + split.width - 2, my);
-    uitest::Pump(50);
+    uitest::PumpUntil([&] { return win.Count(503) >= 1; });
     EXPECT_EQ(win.Count(503), 1);
     w.toolbar->HandleToolBarItemDropdownWhole(win, 503);
     d.EvLButtonDown(split.x + split.width - 2, my);
@@ -400,7 +401,7 @@ TEST_F(TabbedToolBar, DropDownsTogglesAndGroups)
     d.EvLButtonDown(whole.x + 4, my);
     ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(504) == 1; }));
     d.EvLButtonUp(whole.x + 4, my);
-    uitest::Pump(50);
+    uitest::PumpUntil([&] { return win.Count(504) >= 1; });
     EXPECT_EQ(win.Count(504), 1);
 
     // A toggle group (toggle and group bits; no row type gives both, so they are set here)
@@ -440,7 +441,7 @@ TEST_F(TabbedToolBar, DropDownsTogglesAndGroups)
     EXPECT_FALSE(bold.enabled);
     d.EvLButtonDown(bold.x + 3, my);
     d.EvLButtonUp(bold.x + 3, my);
-    uitest::Pump(50);
+    uitest::PumpUntil([&] { return win.Count(604) >= 2; });
     EXPECT_EQ(win.Count(604), 2);
     const int list[] = { 604, 601, 0 };
     w.toolbar->EnableToolBarItemList(list, true);

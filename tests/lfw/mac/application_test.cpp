@@ -178,11 +178,11 @@ TEST_F(ApplicationTest, ObserverSignalsWhenTheProgramEnds)
     EXPECT_FALSE(observer.IsNotRunning());
     EXPECT_TRUE(job.error.empty());
     int fd = observer.GetSignal().GetReadFd();
-    int r = LRunLoop::RunUntil(&fd, 1, nullptr, true, 3000);
+    int r = LRunLoop::RunUntil(&fd, 1, nullptr, true, 30000);
     double seconds
         = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r, LRunLoop::kSignalled);
-    EXPECT_LT(seconds, 1.3);
+    EXPECT_LT(seconds, 20); // on the program's end, long before the wait's time-out
     EXPECT_GE(seconds, 0.25);
     waitpid(pid, nullptr, 0);
 }

@@ -493,7 +493,7 @@ TEST_F(DialogsTest, ProgressWaitWakesOnAnotherThreadsSignal)
             signal.Signal();
         });
         auto t0 = std::chrono::steady_clock::now();
-        r = pi.ProcessWaitSignal(signal.GetRef(), 5000);
+        r = pi.ProcessWaitSignal(signal.GetRef(), 30000);
         ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                  .count();
         worker.join();
@@ -502,7 +502,7 @@ TEST_F(DialogsTest, ProgressWaitWakesOnAnotherThreadsSignal)
     LProcessDialog<Job> dialog("Väntar", job);
     EXPECT_TRUE(dialog.Open(nullptr));
     EXPECT_EQ(r, LProcessResultSignaled);
-    EXPECT_LT(ms, 2000); // woke on the signal, long before the time-out
+    EXPECT_LT(ms, 20000); // woke on the signal, long before the time-out, however busy the machine
 }
 
 TEST_F(DialogsTest, ProgressErrorAlertCarriesTheTitle)

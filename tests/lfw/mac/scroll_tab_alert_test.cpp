@@ -226,7 +226,7 @@ TEST_F(ScrollTabAlertTest, ScrollViewKeepsItsDocumentAtLeastTheVisibleArea)
     ASSERT_TRUE(uitest::ShowAndWait(window.GetNativeWindow()));
     window.InitCommon(kLCocoaDialogCenterNone, true);
     scroll.SetContentSize(0, 0);
-    uitest::Pump(50);
+    uitest::PumpUntil([&] { return scroll.GetContentSizeVerticalPixels() == int(150 * s); });
     EXPECT_EQ(scroll.GetContentSizeVerticalPixels(), int(150 * s));
     EXPECT_EQ(host->Frame().height, 150);
 
@@ -234,7 +234,7 @@ TEST_F(ScrollTabAlertTest, ScrollViewKeepsItsDocumentAtLeastTheVisibleArea)
     EXPECT_TRUE(uitest::PumpUntil([&] { return scroll.GetScrollView()->isScrollerVisible(true); }));
     EXPECT_EQ(scroll.GetContentSizeVerticalPixels(), int(2000 * s));
     scroll.ScrollVerticallyToPixels(int(400 * s));
-    uitest::Pump(50);
+    uitest::PumpUntil([&] { return scroll.GetScrolledPositionVerticalPixels() == int(400 * s); });
     EXPECT_EQ(scroll.GetScrolledPositionVerticalPixels(), int(400 * s));
     EXPECT_GE(scroll.updates, 1);
     // The document scrolled under the scroll view: conversions follow.
@@ -298,7 +298,14 @@ TEST_F(ScrollTabAlertTest, TabViewSendsItsCommandAfterTheNewPageIsSelected)
     EXPECT_FALSE(LCocoaTabViewImpl::isTabItemSelected(item2));
     EXPECT_FALSE(LCocoaTabViewImpl::isTabItemSelected(12345));
     // Conversions of a page's subviews follow where the notebook put the page.
-    uitest::Pump(50);
+    // (GTK places the page on its next layout pass, late on a busy machine.)
+    uitest::PumpUntil([&] {
+        int x = 0, y = 0;
+        LUiPoint q = onPage->ConvertToRoot(LUiPoint { 0, 0 });
+        return gtk_widget_translate_coordinates(
+                   onPage->Widget(), window.GetContentView()->Widget(), 0, 0, &x, &y)
+            && int(q.x) == x && int(q.y) == y;
+    });
     int gx = 0, gy = 0;
     ASSERT_TRUE(gtk_widget_translate_coordinates(
         onPage->Widget(), window.GetContentView()->Widget(), 0, 0, &gx, &gy));

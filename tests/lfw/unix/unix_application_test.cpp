@@ -237,13 +237,14 @@ TEST(Launching, WaitsInSlicesAndStops)
     EXPECT_EQ(
         LLaunchApplicationWithArguments(job, quick.c_str(), {}, true, 5000, nullptr, &code), 0);
     EXPECT_EQ(code, 3);
-    EXPECT_LT(ElapsedMs(start), 2000);
+    EXPECT_LT(ElapsedMs(start), 4900); // on the exit, not at the time-out
 
     Job stopper(300);
     pid_t pid = 0;
     start = std::chrono::steady_clock::now();
     EXPECT_EQ(LLaunchApplicationWithArguments(stopper, never.c_str(), {}, true, 60000, &pid), 1);
-    EXPECT_LT(ElapsedMs(start), 300 + 200 + 500);
+    // Soon after the stop, long before the program's end or the time-out, even on a busy machine.
+    EXPECT_LT(ElapsedMs(start), 15000);
     ASSERT_GT(pid, 0);
     EXPECT_EQ(kill(pid, 0), 0); // the program goes on after the wait was given up
     kill(pid, SIGTERM);
@@ -251,7 +252,7 @@ TEST(Launching, WaitsInSlicesAndStops)
     Job patient;
     start = std::chrono::steady_clock::now();
     EXPECT_EQ(LLaunchApplicationWithArguments(patient, never.c_str(), {}, true, 300, &pid), 2);
-    EXPECT_LT(ElapsedMs(start), 300 + 200 + 500);
+    EXPECT_LT(ElapsedMs(start), 15000);
     kill(pid, SIGTERM);
 }
 

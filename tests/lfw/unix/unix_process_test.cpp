@@ -163,7 +163,8 @@ TEST(RunCommand, WaitsForExitCodeTimesOutAndStops)
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start)
                   .count();
-    EXPECT_LT(ms, 300 + 100 + 200 + 400);
+    // Either wait sitting out its sleep would take 2 s; a busy machine may add much to the rest.
+    EXPECT_LT(ms, 1900);
 }
 
 class Recorder : public LProcessInterfaceVoid {

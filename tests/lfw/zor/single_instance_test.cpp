@@ -134,14 +134,16 @@ TEST_F(SingleInstanceTest, ManyIdleConnectionsAreCappedAndTheChannelRecovers)
     // The served ones see the close and end; a real start gets through again.
     LSingleInstance later(channel.c_str());
     const char* args[] = { "vorantel", "b.vtproj" };
-    bool delivered = false;
-    for (int i = 0; i < 50 && !delivered; ++i) {
-        delivered = later.Start(2, args, nullptr) == LSingleInstance::kDelivered;
-        Pump(1, 100);
+    // Until the served threads have seen their closes (late on a busy machine), a start may
+    // still be sent into a connection beyond the cap that the listener closes unread: the
+    // sender cannot tell, so try again until a record arrives.
+    for (int i = 0; i < 100 && records.empty(); ++i) {
+        later.Start(2, args, nullptr);
+        Pump(1, 200);
     }
-    Pump(1);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_STREQ(records[0].arguments[1], "b.vtproj");
+    ASSERT_GE(records.size(), 1u);
+    for (const CopyData& r : records)
+        EXPECT_STREQ(r.arguments[1], "b.vtproj");
 }
 
 TEST_F(SingleInstanceTest, SimultaneousStartsGiveOnePrimary)

@@ -174,7 +174,7 @@ TEST_F(EditViewTest, TheEditViewScrollsInTheWindowsScrollView)
     EXPECT_LE(edit->Frame().width, scroll->Frame().width);
     // Focus by id reaches the text.
     w.SetFocus(kEdit);
-    uitest::Pump(30);
+    uitest::PumpUntil([&] { return gtk_widget_has_focus(GTK_WIDGET(edit->textView())); });
     EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(edit->textView())));
     EXPECT_TRUE(w.IsControlFocus(kEdit));
 

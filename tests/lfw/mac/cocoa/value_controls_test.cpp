@@ -133,7 +133,7 @@ TEST_F(ValueControlsTest, UpDownClampsWhenEditingEndsAndSteps)
     w.commands.clear();
     uitest::SendButton(ud->stepper(), 6, 2, 1, true);
     uitest::SendButton(ud->stepper(), 6, 2, 1, false);
-    uitest::Pump(30);
+    uitest::PumpUntil([&] { return field->HasFocus() && ud->value() == 3.5; });
     EXPECT_TRUE(field->HasFocus());
     EXPECT_DOUBLE_EQ(ud->value(), 3.5);
     EXPECT_GE(w.Count(kUpDown), 1);
