@@ -68,7 +68,7 @@ TEST_F(ProjectViewer, ShowsTheDiscDesignAndAddsText)
     EXPECT_EQ(w, (1000 - 460) * Scale());
     EXPECT_EQ(h, (600 - 36) * Scale());
 
-    const std::string before = f.Pixels("project-viewer-empty");
+    const std::string before = f.SettledPixels("project-viewer-empty");
     f.viewer.AddOverlayText("Skivetikett");
     ASSERT_EQ(f.Count(), 1u);
     auto* text = dynamic_cast<VTOverlayText*>(f.Design()->first);
@@ -80,16 +80,16 @@ TEST_F(ProjectViewer, ShowsTheDiscDesignAndAddsText)
     f.Pixels("project-viewer-text-selected");
     // The step remembers that nothing was selected: redo shows the text unselected.
     f.viewer.canvas.ClearSelectedItems();
-    const std::string added = f.Pixels("project-viewer-text");
+    const std::string added = f.SettledPixels("project-viewer-text");
     EXPECT_TRUE(added != before);
 
     f.viewer.Undo();
     EXPECT_EQ(f.Count(), 0u);
-    EXPECT_TRUE(f.Pixels("project-viewer-undone") == before);
+    EXPECT_TRUE(f.SettledPixels("project-viewer-undone") == before);
     EXPECT_TRUE(f.viewer.CanRedo());
     f.viewer.Redo();
     EXPECT_EQ(f.Count(), 1u);
-    EXPECT_TRUE(f.Pixels("project-viewer-redone") == added);
+    EXPECT_TRUE(f.SettledPixels("project-viewer-redone") == added);
 }
 
 TEST_F(ProjectViewer, ARealDragIsOneStepAndUndoesWhole)

@@ -91,6 +91,20 @@ struct Fixture {
         cairo_surface_destroy(shot);
         return pixels;
     }
+    // The same once the canvas has settled (two pictures in a row equal): the first paint after
+    // showing may still be coming on a busy machine.
+    std::string SettledPixels(const char* name)
+    {
+        std::string pixels = Pixels(name);
+        for (int i = 0; i < 20; i++) {
+            uitest::Pump(50);
+            std::string again = Pixels(name);
+            if (again == pixels)
+                break;
+            pixels = std::move(again);
+        }
+        return pixels;
+    }
 };
 
 inline bool HaveXclip()
