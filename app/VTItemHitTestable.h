@@ -4,14 +4,11 @@
 // angles degrees.
 #pragma once
 
+#include "lfw/graphics/LDrawTextFormat.h"
 #include "lfw/graphics/LGeometry.h"
 #include "lfw/graphics/LMatrix.h"
 
 #include <cstdint>
-
-// A cell of the 3 x 3 alignment grid, row by row from the top left: 0 top left, 1 top, 2 top
-// right, 3 left, 4 centre, 5 right, 6 bottom left, 7 bottom, 8 bottom right; -1 for none.
-using LAlignment = int32_t;
 
 // Parts of an item a point hits.
 enum : uint8_t {

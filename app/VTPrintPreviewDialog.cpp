@@ -3,6 +3,7 @@
 #include "app/VTLabelLayoutTemplateEdit.h"
 #include "app/VTPrintFunction.h"
 #include "app/VTPrinterTray.h"
+#include "app/VTSmallDialogs.h"
 #include "app/VTTemplateData.h"
 #include "lfw/gen/LString.h"
 #include "lfw/gen/LUserSettings.h"
@@ -129,8 +130,12 @@ void VTPrintPreviewDialog::InitDialog()
         = new VTPrintPreviewPanelProperties(kPanelProperties, disc, paper, orientation);
     fContainer.fList.AddPanel(pPanelProperties, true);
     pPanelProperties->AddNotifyee(*this);
+    pPanelTemplate = new VTLabelLayoutEditorPanelTemplateProperties(kPanelTemplate, false);
+    fContainer.fList.AddPanel(pPanelTemplate, true);
+    pPanelTemplate->AddNotifyee(*this);
     fContainer.fList.EnableCollapse(false);
     fContainer.fList.SetActivePanelByIndex(0, false);
+    fContainer.fList.SetActivePanelByIndex(1, false);
 
     // The page and the position to select first.
     fViewer.SetCollection(pPage);
@@ -157,10 +162,13 @@ void VTPrintPreviewDialog::DestroyDialog()
     fViewer.RemoveNotifyee(*this);
     if (pPanelProperties)
         pPanelProperties->RemoveNotifyee(*this);
+    if (pPanelTemplate)
+        pPanelTemplate->RemoveNotifyee(*this);
     fViewer.DestroyPaintControl();
     WindowSizeSettingsStore(Section());
     fContainer.Destroy();
     pPanelProperties = nullptr;
+    pPanelTemplate = nullptr;
     LResizableDialog::DestroyDialog();
 }
 
@@ -168,6 +176,7 @@ void VTPrintPreviewDialog::Command(int id, int code)
 {
     if (id == kDefaults) {
         RestoreDefaults();
+        RefillTemplatePanel();
         fViewer.Invalidate();
         return;
     }
@@ -202,6 +211,14 @@ void VTPrintPreviewDialog::LayoutControls(int width, int height)
     MoveControlPixels(kViewer, 0, 0, std::max(1, width - column), top);
     fViewer.UpdateSize();
     fViewer.Invalidate();
+    RefillTemplatePanel();
+}
+
+void VTPrintPreviewDialog::RefillTemplatePanel()
+{
+    const VTLabelLayout* layout = fProject.GetLabelLayout();
+    if (pPanelTemplate && layout)
+        pPanelTemplate->SetValues(*layout, pPage, fViewer.GetSingleSelectedItem());
 }
 
 void VTPrintPreviewDialog::EvPrintPreviewPanelPaintOutlinesChanged(bool on)
@@ -212,13 +229,34 @@ void VTPrintPreviewDialog::EvPrintPreviewPanelPaintOutlinesChanged(bool on)
 
 void VTPrintPreviewDialog::EvPrintPreviewViewerSelectionChanged(VTPrintPreviewViewer&)
 {
+    RefillTemplatePanel();
     fViewer.Invalidate();
 }
 
 void VTPrintPreviewDialog::AfterTemplateEdit()
 {
     fViewer.ClampItemsToCollection();
+    RefillTemplatePanel();
     fViewer.Invalidate();
+}
+
+void VTPrintPreviewDialog::EvTemplatePrintableAreaButtonPressed()
+{
+    VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
+    if (!t || t->GetFormat() != 0 || !VTDiscDimensionsDialogOpen(GetContentView(), t))
+        return;
+    // The design shown on this disc follows its new printable area.
+    for (VTProjectTemplate* d = fProject.templates.GetHead(); d; d = d->GetNext()) {
+        bool mapped = false;
+        for (VTLabelLayoutTemplateID* m = d->mappedIDs.GetHead(); m && !mapped; m = m->GetNext())
+            mapped = m->id == t->GetID();
+        if (mapped) {
+            if (d->GetTemplateData() && t->GetTemplateData())
+                d->GetTemplateData()->SetPrintableArea(*t->GetTemplateData());
+            break;
+        }
+    }
+    AfterTemplateEdit();
 }
 
 void VTPrintPreviewDialog::EvTemplatePositionXChanged(float value)
@@ -239,7 +277,7 @@ void VTPrintPreviewDialog::EvTemplatePositionYChanged(float value)
     AfterTemplateEdit();
 }
 
-void VTPrintPreviewDialog::EvTemplateEdgePositionChanged(int edge, float distance)
+void VTPrintPreviewDialog::EvTemplateEdgePositionChanged(VTEdges edge, float distance)
 {
     VTLabelLayoutTemplate* t = fViewer.GetSingleSelectedItem();
     const VTLabelLayout* layout = fProject.GetLabelLayout();
@@ -247,7 +285,7 @@ void VTPrintPreviewDialog::EvTemplateEdgePositionChanged(int edge, float distanc
         return;
     // Placed by the position's rotated box, as the label-layout editor places it and as the
     // panel measures the distances it shows.
-    VTTemplateSetEdgePosition(*layout, *pPage, *t, edge, distance);
+    VTTemplateSetEdgePosition(*layout, *pPage, *t, int(edge), distance);
     AfterTemplateEdit();
 }
 
@@ -293,6 +331,7 @@ void VTPrintPreviewDialog::RestoreDefaults()
         t->placementAlignment = s->placementAlignment;
         break;
     }
+    RefillTemplatePanel();
     fViewer.Invalidate();
 }
 

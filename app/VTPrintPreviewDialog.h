@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/VTLabelLayout.h"
+#include "app/VTLabelLayoutEditorPanels.h"
 #include "app/VTPrintPreviewViewer.h"
 #include "app/VTProject.h"
 #include "app/controls/VTControlCheckBox.h"
@@ -46,7 +47,8 @@ private:
 
 class VTPrintPreviewDialog : public LResizableDialog,
                              public VTPrintPreviewViewerNotifyee,
-                             public VTPrintPreviewPanelPropertiesNotifyee {
+                             public VTPrintPreviewPanelPropertiesNotifyee,
+                             public VTLabelLayoutEditorPanelTemplatePropertiesNotifyee {
 public:
     enum : int {
         kViewer = 1000,
@@ -71,12 +73,13 @@ public:
     void EvPrintPreviewPanelPaintOutlinesChanged(bool on) override;
     void EvPrintPreviewViewerSelectionChanged(VTPrintPreviewViewer& viewer) override;
     // The template panel's edits, on the single selected position (nothing without one); each
-    // clamps the page's positions into the sheet and repaints.
-    void EvTemplatePositionXChanged(float value);
-    void EvTemplatePositionYChanged(float value);
-    void EvTemplateEdgePositionChanged(int edge, float distance);
-    void EvTemplateSpineWidthChanged(float width);
-    void EvTemplateAlignmentChanged(LAlignment alignment);
+    // clamps the page's positions into the sheet, refills the panel and repaints.
+    void EvTemplatePrintableAreaButtonPressed() override;
+    void EvTemplatePositionXChanged(float value) override;
+    void EvTemplatePositionYChanged(float value) override;
+    void EvTemplateEdgePositionChanged(VTEdges edge, float distance) override;
+    void EvTemplateSpineWidthChanged(float width) override;
+    void EvTemplateAlignmentChanged(LAlignment alignment) override;
 
     // Gives the selected position back its placement, size, spine width, printable area and
     // alignment from when the preview opened; other positions keep their changes.
@@ -86,10 +89,12 @@ public:
 
     VTPrintPreviewViewer& Viewer() { return fViewer; }
     VTPrintPreviewPanelProperties* PanelProperties() const { return pPanelProperties; }
+    VTLabelLayoutEditorPanelTemplateProperties* PanelTemplate() const { return pPanelTemplate; }
     bool Printed() const { return bPrinted; }
 
 private:
     void AfterTemplateEdit();
+    void RefillTemplatePanel();
 
     VTProject& fProject;
     VTLabelLayoutPage* pPage;
@@ -98,6 +103,7 @@ private:
     VTPrintPreviewViewer fViewer;
     LEmbeddedWindowTitledContainer fContainer;
     VTPrintPreviewPanelProperties* pPanelProperties = nullptr;
+    VTLabelLayoutEditorPanelTemplateProperties* pPanelTemplate = nullptr;
     bool bPrinted = false;
 };
 

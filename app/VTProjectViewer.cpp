@@ -34,6 +34,10 @@ VTProjectViewer::~VTProjectViewer()
 
 void VTProjectViewer::InitDialog()
 {
+    paginator.Init(*this);
+    paginator.AddNotifyee(*this);
+    AddNotifyee(paginator);
+    paginator.SetProject(project);
     AddPaintControl(kVTProjectViewerCanvasId);
     canvas.Init(*this, kVTProjectViewerCanvasId);
     canvas.AddNotifyee(*this);
@@ -58,6 +62,8 @@ void VTProjectViewer::InitDialog()
 void VTProjectViewer::DestroyDialog()
 {
     TimerDestroy();
+    RemoveNotifyee(paginator);
+    paginator.Destroy();
     canvas.RemoveNotifyee(*this);
     canvas.DestroyPaintControl();
     panels.Destroy();
@@ -77,6 +83,7 @@ void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
     MoveControlPixels(
         kVTProjectViewerCanvasId, x, y + strip, canvasWidth, std::max(height - strip, 1));
     panels.MovePixels(x + width - panelWidth, y, panelWidth, height);
+    paginator.MovePixels(x, y, canvasWidth, strip);
 }
 
 // --- the project ---------------------------------------------------------------------------------
@@ -93,6 +100,8 @@ void VTProjectViewer::SetProject(VTProject* p)
     autoSaveSeconds = 0;
     project = p;
     history.Reset();
+    if (paginator.GetContentView())
+        paginator.SetProject(project);
     if (labelLayoutPanel)
         labelLayoutPanel->SetProject(project);
     if (project) {
@@ -157,8 +166,15 @@ void VTProjectViewer::SelectedTemplateChanged(VTProjectTemplate* design)
 
 void VTProjectViewer::NotifySelectedLabelLayoutChanged(VTLabelLayoutTemplate* t)
 {
-    (void)t;
-    ShowDesignBackground();
+    std::shared_ptr<bool> stillHere = alive;
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerLabelLayoutSelectionChanged, t);
+    if (*stillHere)
+        ShowDesignBackground();
+}
+
+void VTProjectViewer::EvLabelLayoutTemplatePaginatorClicked()
+{
+    SelectLabelLayoutTemplate(paginator.GetCurrentTemplate(), true);
 }
 
 void VTProjectViewer::ShowDesignBackground()
@@ -172,6 +188,8 @@ void VTProjectViewer::ShowDesignBackground()
 void VTProjectViewer::UpdateSelectedProjectTemplate()
 {
     SelectedTemplateChanged(GetCurrentTemplate());
+    if (paginator.GetContentView())
+        paginator.UpdatePaginator(GetSelectedLabelLayoutTemplate());
 }
 
 void VTProjectViewer::EvProjectLabelLayoutChanged(VTProject& p)
@@ -230,10 +248,12 @@ void VTProjectViewer::EvProjectOverlayDeleting(VTProject&, VTProjectTemplate& de
 void VTProjectViewer::EvProjectTemplateViewerSelectionChanged(VTProjectTemplateViewer&)
 {
     UpdatePanelVisibility(true, focusNewText);
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerOverlaySelectionChanged, *this);
 }
 
 void VTProjectViewer::EvProjectTemplateViewerContextMenuOpen(VTProjectTemplateViewer&)
 {
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerContextMenuOpen, *this);
 }
 
 void VTProjectViewer::EvProjectTemplateViewerOverlayChanged(VTProjectTemplateViewer&)
@@ -311,6 +331,7 @@ void VTProjectViewer::ResetHistory()
 
 void VTProjectViewer::NotifyUndoRedoChanged()
 {
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerUndoRedoChanged, *this);
 }
 
 // --- selection -----------------------------------------------------------------------------------
@@ -458,10 +479,13 @@ void VTProjectViewer::SetTextPanelCircular(bool on)
 
 void VTProjectViewer::EvProjectViewerPanelLabelLayoutSelectClicked()
 {
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerLabelLayoutSelectClicked, *this);
 }
 
 void VTProjectViewer::EvProjectViewerPanelLabelLayoutEditClicked()
 {
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerLabelLayoutEditClicked, *this,
+        GetSelectedLabelLayoutTemplate());
 }
 
 void VTProjectViewer::EvProjectViewerPanelLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t)
@@ -473,8 +497,13 @@ void VTProjectViewer::EvProjectViewerPanelLabelLayoutCheckClicked(VTControlCheck
 {
     const bool on = box.GetCheck(1000);
     std::shared_ptr<bool> stillHere = alive;
-    if (!SameFormatChanged(on) && *stillHere && labelLayoutPanel)
-        labelLayoutPanel->SetSameFormatCheck(!on);
+    if (!SameFormatChanged(on)) {
+        if (*stillHere && labelLayoutPanel)
+            labelLayoutPanel->SetSameFormatCheck(!on);
+        return;
+    }
+    if (*stillHere)
+        Notify(&VTProjectViewerNotifyee::EvProjectViewerPanelLabelLayoutCheckClicked, on);
 }
 
 // --- same format ---------------------------------------------------------------------------------

@@ -4,9 +4,11 @@
 // system clipboard, and turns the panels' and the canvas's events into undoable edits.
 #pragma once
 
+#include "app/VTControlLabelLayoutTemplatePaginator.h"
 #include "app/VTHistoryStateStack.h"
 #include "app/VTProject.h"
 #include "app/VTProjectTemplateViewer.h"
+#include "app/VTProjectViewerNotifyee.h"
 #include "app/VTProjectViewerPanels.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LProcess.h"
@@ -39,8 +41,10 @@ LProcessResult Process(LProcessInterface& process, VTProcessProjectViewerAddOver
 
 class VTProjectViewer : public LEmbeddedWindow,
                         public LInterWinMessageHandler,
+                        public LNotifier<VTProjectViewerNotifyee>,
                         public LTimerHandlerBase,
                         public VTProjectNotifyee,
+                        public VTControlLabelLayoutTemplatePaginatorNotifyee,
                         public VTProjectTemplateViewerNotifyee,
                         public VTProjectViewerPanelLabelLayoutNotifyee,
                         public VTProjectViewerPanelTemplateNotifyee,
@@ -92,6 +96,7 @@ public:
     void DeleteAutoSave();
     void AutoSave();
 
+    void EvLabelLayoutTemplatePaginatorClicked() override;
     // Canvas events.
     void EvProjectTemplateViewerSelectionChanged(VTProjectTemplateViewer&) override;
     void EvProjectTemplateViewerContextMenuOpen(VTProjectTemplateViewer&) override;
@@ -144,6 +149,8 @@ public:
     bool pasteMouseInside = false;
     float pasteMouseX = 0, pasteMouseY = 0;
 
+    // The tabs of the label positions above the canvas; it observes the viewer too.
+    VTControlLabelLayoutTemplatePaginator paginator;
     VTProjectTemplateViewer canvas;
     // The column of panels; it owns them, the pointers are null outside InitDialog and
     // DestroyDialog.

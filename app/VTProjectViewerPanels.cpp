@@ -7,6 +7,7 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/mac/LGuiFont.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -21,8 +22,7 @@ void SetCheckSilently(VTControlCheckBox& box, bool on)
 
 void CopyPath(char* out, const char* in)
 {
-    std::strncpy(out, in ? in : "", kLPathSize - 1);
-    out[kLPathSize - 1] = '\0';
+    std::snprintf(out, kLPathSize, "%s", in ? in : "");
 }
 
 } // namespace
@@ -49,11 +49,16 @@ void VTProjectViewerPanelLabelLayout::InitPanel()
     editButton.Init(*this);
     editButton.AddNotifyee(*this);
     editButton.SetControlToolTip(1000, "Redigera den aktuella etikettlayouten");
+    selector.Init(*this);
+    selector.AddNotifyee(*this);
+    pages.Init(*this);
+    pages.AddNotifyee(*this);
     sameFormat.Init(*this);
     sameFormat.AddNotifyee(*this);
     const int g = VTPanelRows::Gap(*this);
     iPanelHeight = g + VTPanelRows::OneLine(name) + VTPanelRows::OneLine(selectButton)
-        + VTPanelRows::OneLine(editButton) + VTPanelRows::OneLine(sameFormat) + g;
+        + VTPanelRows::OneLine(editButton) + VTPanelRows::TemplateSelector(selector)
+        + VTPanelRows::Paginator(pages) + VTPanelRows::OneLine(sameFormat) + g;
     UpdateDetails();
 }
 
@@ -63,6 +68,8 @@ void VTProjectViewerPanelLabelLayout::LayoutPanelControls(int x, int y, int widt
     rows.Place(name, VTPanelRows::OneLine(name));
     rows.Place(selectButton, VTPanelRows::OneLine(selectButton));
     rows.Place(editButton, VTPanelRows::OneLine(editButton));
+    rows.Place(selector, VTPanelRows::TemplateSelector(selector));
+    rows.Place(pages, VTPanelRows::Paginator(pages));
     rows.Place(sameFormat, VTPanelRows::OneLine(sameFormat));
 }
 
@@ -71,6 +78,8 @@ void VTProjectViewerPanelLabelLayout::DestroyPanel()
     name.Destroy();
     selectButton.Destroy();
     editButton.Destroy();
+    selector.Destroy();
+    pages.Destroy();
     sameFormat.Destroy();
 }
 
@@ -93,12 +102,59 @@ void VTProjectViewerPanelLabelLayout::UpdateDetails()
         editButton.EnableControl(1000, false);
         sameFormat.EnableControl(1000, true);
         SetCheckSilently(sameFormat, false);
+        selectedDesign = nullptr;
+        unsigned long page = 0;
+        selector.SetSelectedProjectTemplate(nullptr, nullptr, page);
+        ShowPage(0);
+    }
+}
+
+void VTProjectViewerPanelLabelLayout::ShowPage(unsigned long page)
+{
+    VTLabelLayout* layout = project ? project->GetLabelLayout() : nullptr;
+    pages.iCurrentPage = page;
+    pages.iPageCount = layout ? layout->pages.GetCount() : 0;
+    if (pages.GetContentView()) {
+        pages.EnableControls();
+        pages.RedrawWindow();
     }
 }
 
 void VTProjectViewerPanelLabelLayout::SetSelectedProjectTemplate(VTProjectTemplate* design)
 {
     selectedDesign = project ? design : nullptr;
+    if (!project || !selector.GetContentView())
+        return;
+    unsigned long page = 0;
+    selector.SetSelectedProjectTemplate(project, selectedDesign, page);
+    ShowPage(page);
+}
+
+void VTProjectViewerPanelLabelLayout::EvControlPaginatorPreviousClicked()
+{
+    if (!project)
+        return;
+    unsigned long page = 0;
+    selector.PreviousPage(project, page);
+    if (page > 0)
+        ShowPage(page);
+}
+
+void VTProjectViewerPanelLabelLayout::EvControlPaginatorNextClicked()
+{
+    if (!project)
+        return;
+    unsigned long page = 0;
+    selector.NextPage(project, page);
+    ShowPage(page);
+}
+
+void VTProjectViewerPanelLabelLayout::EvControlTemplateSelectorSelectionChanged(
+    VTLabelLayoutTemplate* t)
+{
+    Notify(
+        &VTProjectViewerPanelLabelLayoutNotifyee::EvProjectViewerPanelLabelLayoutSelectionChanged,
+        t);
 }
 
 void VTProjectViewerPanelLabelLayout::SetSameFormatCheck(bool on)
@@ -136,15 +192,34 @@ VTProjectViewerPanelTemplate::~VTProjectViewerPanelTemplate()
 
 void VTProjectViewerPanelTemplate::InitPanel()
 {
-    iPanelHeight = 2 * VTPanelRows::Gap(*this);
+    picker.Init(*this);
+    picker.AddNotifyee(*this);
+    iPanelHeight = 2 * VTPanelRows::Gap(*this) + picker.ComputeHeightPixels();
 }
 
-void VTProjectViewerPanelTemplate::LayoutPanelControls(int, int, int, int)
+void VTProjectViewerPanelTemplate::LayoutPanelControls(int x, int y, int width, int)
 {
+    VTPanelRows rows(*this, x, y, width);
+    rows.Place(picker, picker.ComputeHeightPixels());
 }
 
 void VTProjectViewerPanelTemplate::DestroyPanel()
 {
+    picker.Destroy();
+}
+
+void VTProjectViewerPanelTemplate::EvBackgroundColorChanged(VTWindowFullColorPicker& p)
+{
+    VTBackgroundFill fill;
+    if (const LBrushInfo* b = p.GetBrush())
+        fill.brush.Reset(new LBrushInfo(*b));
+    CopyPath(fill.path, p.GetBkImagePath());
+    p.TakeBkImageBuffer(fill.image);
+    // A press or a single change starts an undo step; the further steps of a drag do not.
+    const bool interim = !p.IsChangeStart() && (p.IsOpacityDrag() || p.IsStopDrag());
+    Notify(
+        &VTProjectViewerPanelTemplateNotifyee::EvProjectViewerPanelTemplateBackgroundColourChanged,
+        fill, interim);
 }
 
 void VTProjectViewerPanelTemplate::SetTitle(const char* title)
@@ -156,10 +231,16 @@ void VTProjectViewerPanelTemplate::SetTitle(const char* title)
 
 void VTProjectViewerPanelTemplate::SetBackground(const LBrushInfo* b, const char* path)
 {
-    hasBrush = b != nullptr;
-    if (b)
-        brush = *b;
-    CopyPath(imagePath, path);
+    if (!picker.GetContentView())
+        return;
+    if (b) {
+        picker.SetBrush(b);
+    } else if (path && path[0]) {
+        picker.SetBrush(nullptr); // an image fill
+    } else {
+        const LBrushInfo none;
+        picker.SetBrush(&none);
+    }
 }
 
 // --- text properties -----------------------------------------------------------------------------
@@ -185,12 +266,22 @@ void VTProjectViewerPanelTextProperties::InitPanel()
     fonts.CreateList();
     for (; fonts.IsValid(); fonts.Next())
         fontList.PDLAddString(1001, *fonts);
+    size.Init(*this);
+    size.AddNotifyee(*this);
+    fontStyle.Init(*this);
+    fontStyle.AddNotifyee(*this);
+    // The style buttons follow the chosen family.
+    fontList.AddNotifyee(fontStyle);
     textColour.Init(*this);
     textColour.AddNotifyee(*this);
     backgroundColour.Init(*this);
     backgroundColour.AddNotifyee(*this);
+    alignment.Init(*this);
+    alignment.AddNotifyee(*this);
     circular.Init(*this);
     circular.AddNotifyee(*this);
+    transform.Init(*this);
+    transform.AddNotifyee(*this);
     SetCheckSilently(circular, false);
     UpdatePanelHeight();
 }
@@ -199,8 +290,10 @@ void VTProjectViewerPanelTextProperties::UpdatePanelHeight()
 {
     const int g = VTPanelRows::Gap(*this);
     iPanelHeight = g + VTPanelRows::TextEdit(text) + VTPanelRows::OneLine(fontList)
+        + VTPanelRows::OneLine(size) + VTPanelRows::FontStyle(fontStyle)
         + VTPanelRows::OneLine(textColour) + VTPanelRows::OneLine(backgroundColour)
-        + VTPanelRows::OneLine(circular) + g;
+        + VTPanelRows::Alignment(alignment) + VTPanelRows::OneLine(circular)
+        + VTPanelRows::Transform(transform) + g;
 }
 
 void VTProjectViewerPanelTextProperties::LayoutPanelControls(int x, int y, int width, int)
@@ -208,25 +301,31 @@ void VTProjectViewerPanelTextProperties::LayoutPanelControls(int x, int y, int w
     VTPanelRows rows(*this, x, y, width);
     rows.Place(text, VTPanelRows::TextEdit(text));
     rows.Place(fontList, VTPanelRows::OneLine(fontList));
+    rows.Place(size, VTPanelRows::OneLine(size));
+    rows.Place(fontStyle, VTPanelRows::FontStyle(fontStyle));
     rows.Place(textColour, VTPanelRows::OneLine(textColour));
     rows.Place(backgroundColour, VTPanelRows::OneLine(backgroundColour));
+    rows.Place(alignment, VTPanelRows::Alignment(alignment));
     rows.Place(circular, VTPanelRows::OneLine(circular));
+    rows.Place(transform, VTPanelRows::Transform(transform));
 }
 
 void VTProjectViewerPanelTextProperties::DestroyPanel()
 {
     text.Destroy();
     fontList.Destroy();
+    size.Destroy();
+    fontStyle.Destroy();
     textColour.Destroy();
     backgroundColour.Destroy();
+    alignment.Destroy();
     circular.Destroy();
+    transform.Destroy();
 }
 
 void VTProjectViewerPanelTextProperties::SetValues(
     const VTOverlayText& overlay, bool canRaise, bool canLower)
 {
-    (void)canRaise;
-    (void)canLower;
     if (!text.GetContentView())
         return;
     const LGuiFontEx& font = overlay.GetFont();
@@ -238,14 +337,19 @@ void VTProjectViewerPanelTextProperties::SetValues(
     fontList.PDLGetText(1001, shown);
     if (face[0] && std::strcmp(shown, face) != 0)
         fontList.PDLSetCurSel(1001, fontList.PDLAddString(1001, face));
-    fontSize = VTClampTextSize(font.GetSize());
-    bold = font.IsBold();
-    italic = font.IsItalic();
-    underline = font.IsUnderlined();
+    size.UDSetInt(1001, VTClampTextSize(font.GetSize()));
+    fontStyle.SetCheck(1000, font.IsBold());
+    fontStyle.SetCheck(1001, font.IsItalic());
+    fontStyle.SetCheck(1002, font.IsUnderlined());
+    fontStyle.UpdateBoldItalicButtonsState(face);
     textColour.SetColourWithAlpha(overlay.GetTextColour());
     backgroundColour.SetColourWithAlpha(overlay.GetBackgroundColour());
     text.SetEditText(1000, overlay.GetText());
+    alignment.ButtonDownAlignment(overlay.GetAlignment());
     SetCheckSilently(circular, overlay.GetType() == 2);
+    // Circular text sits at the top or the bottom of its circle.
+    alignment.EnableUpDownButtons(overlay.GetType() == 2);
+    transform.EnableRaiseLowerControls(canRaise, canLower);
 }
 
 void VTProjectViewerPanelTextProperties::GetValues(VTOverlayText& overlay) const
@@ -256,7 +360,8 @@ void VTProjectViewerPanelTextProperties::GetValues(VTOverlayText& overlay) const
     if (!face[0])
         overlay.GetFont().GetName(face, sizeof face);
     const LGuiFontEx font(
-        LGuiFont(VTClampTextSize(fontSize), bold, underline, italic, face, false));
+        LGuiFont(VTClampTextSize(self.size.UDGetInt(1001)), self.fontStyle.GetCheck(1000),
+            self.fontStyle.GetCheck(1002), self.fontStyle.GetCheck(1001), face, false));
     if (!(font == overlay.GetFont())) {
         overlay.SetFont(font);
         overlay.NotifyPropertiesChanged();
@@ -284,8 +389,10 @@ void VTProjectViewerPanelTextProperties::GetValues(VTOverlayText& overlay) const
 
 void VTProjectViewerPanelTextProperties::EnableControls()
 {
-    for (LWindow* w : { static_cast<LWindow*>(&fontList), static_cast<LWindow*>(&textColour),
-             static_cast<LWindow*>(&backgroundColour), static_cast<LWindow*>(&circular) })
+    for (LWindow* w : { static_cast<LWindow*>(&fontList), static_cast<LWindow*>(&size),
+             static_cast<LWindow*>(&fontStyle), static_cast<LWindow*>(&textColour),
+             static_cast<LWindow*>(&backgroundColour), static_cast<LWindow*>(&alignment),
+             static_cast<LWindow*>(&circular), static_cast<LWindow*>(&transform) })
         if (w->GetContentView())
             LMacWindow::EnableWindow(w->GetContentView(), true);
 }
@@ -321,6 +428,52 @@ void VTProjectViewerPanelTextProperties::EvColourPickerChanged(VTControlColourPi
     Changed();
 }
 
+void VTProjectViewerPanelTextProperties::EvNumericalInputChanged(VTControlNumericalInput&)
+{
+    Changed();
+}
+
+void VTProjectViewerPanelTextProperties::EvFontStyleChanged(VTControlFontStyle&)
+{
+    Changed();
+}
+
+void VTProjectViewerPanelTextProperties::EvChangeAlignment(VTControlAlignment&, LAlignment a)
+{
+    Notify(
+        &VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextAlignmentChanged, a);
+}
+
+void VTProjectViewerPanelTextProperties::EvRotateLeft(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextRotateLeft);
+}
+
+void VTProjectViewerPanelTextProperties::EvRotateRight(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextRotateRight);
+}
+
+void VTProjectViewerPanelTextProperties::EvFlipHorizontal(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextFlipHorizontal);
+}
+
+void VTProjectViewerPanelTextProperties::EvFlipVertical(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextFlipVertical);
+}
+
+void VTProjectViewerPanelTextProperties::EvRaise(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextRaise);
+}
+
+void VTProjectViewerPanelTextProperties::EvLower(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextLower);
+}
+
 void VTProjectViewerPanelTextProperties::EvControlCheckBoxChanged(VTControlCheckBox& box)
 {
     Notify(&VTProjectViewerPanelTextPropertiesNotifyee::EvProjectViewerPanelTextChangeCircularText,
@@ -344,8 +497,11 @@ void VTProjectViewerPanelImageProperties::InitPanel()
     fileName.Init(*this);
     keepAspect.Init(*this);
     keepAspect.AddNotifyee(*this);
+    transform.Init(*this);
+    transform.AddNotifyee(*this);
     const int g = VTPanelRows::Gap(*this);
-    iPanelHeight = g + VTPanelRows::OneLine(fileName) + VTPanelRows::OneLine(keepAspect) + g;
+    iPanelHeight = g + VTPanelRows::OneLine(fileName) + VTPanelRows::OneLine(keepAspect)
+        + VTPanelRows::Transform(transform) + g;
 }
 
 void VTProjectViewerPanelImageProperties::LayoutPanelControls(int x, int y, int width, int)
@@ -353,21 +509,22 @@ void VTProjectViewerPanelImageProperties::LayoutPanelControls(int x, int y, int 
     VTPanelRows rows(*this, x, y, width);
     rows.Place(fileName, VTPanelRows::OneLine(fileName));
     rows.Place(keepAspect, VTPanelRows::OneLine(keepAspect));
+    rows.Place(transform, VTPanelRows::Transform(transform));
 }
 
 void VTProjectViewerPanelImageProperties::DestroyPanel()
 {
     fileName.Destroy();
     keepAspect.Destroy();
+    transform.Destroy();
 }
 
 void VTProjectViewerPanelImageProperties::SetValues(
     const VTOverlayImage& overlay, bool canRaise, bool canLower)
 {
-    (void)canRaise;
-    (void)canLower;
     if (!fileName.GetContentView())
         return;
+    transform.EnableRaiseLowerControls(canRaise, canLower);
     char file[kLPathSize] = "";
     LFile::_GetFileNameFromPath(file, overlay.GetSourcePath());
     fileName.SetText(file, true);
@@ -378,4 +535,34 @@ void VTProjectViewerPanelImageProperties::EvControlCheckBoxChanged(VTControlChec
 {
     Notify(
         &VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImagePropertiesChanged);
+}
+
+void VTProjectViewerPanelImageProperties::EvRotateLeft(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImageRotateLeft);
+}
+
+void VTProjectViewerPanelImageProperties::EvRotateRight(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImageRotateRight);
+}
+
+void VTProjectViewerPanelImageProperties::EvFlipHorizontal(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImageFlipHorizontal);
+}
+
+void VTProjectViewerPanelImageProperties::EvFlipVertical(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImageFlipVertical);
+}
+
+void VTProjectViewerPanelImageProperties::EvRaise(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImageRaise);
+}
+
+void VTProjectViewerPanelImageProperties::EvLower(VTControlTransform&)
+{
+    Notify(&VTProjectViewerPanelImagePropertiesNotifyee::EvProjectViewerPanelImageLower);
 }

@@ -4,13 +4,20 @@
 #pragma once
 
 #include "app/VTBackgroundFill.h"
+#include "app/VTControlTemplateSelector.h"
 #include "app/VTItemHitTestable.h"
+#include "app/VTWindowFullColorPicker.h"
+#include "app/controls/VTControlAlignment.h"
 #include "app/controls/VTControlButton.h"
 #include "app/controls/VTControlCheckBox.h"
 #include "app/controls/VTControlColourPicker.h"
 #include "app/controls/VTControlEdit.h"
+#include "app/controls/VTControlFontStyle.h"
+#include "app/controls/VTControlNumericalInput.h"
+#include "app/controls/VTControlPaginator.h"
 #include "app/controls/VTControlPullDownList.h"
 #include "app/controls/VTControlStaticTextWithLabel.h"
+#include "app/controls/VTControlTransform.h"
 #include "lfw/gen/LNotifier.h"
 #include "lfw/gui/LEmbeddedWindowTitled.h"
 
@@ -115,7 +122,9 @@ struct VTPanelRows {
 class VTProjectViewerPanelLabelLayout : public LEmbeddedWindowTitled,
                                         public LNotifier<VTProjectViewerPanelLabelLayoutNotifyee>,
                                         private VTControlButtonNotifyee,
-                                        private VTControlCheckBoxNotifyee {
+                                        private VTControlCheckBoxNotifyee,
+                                        private VTControlTemplateSelectorNotifyee,
+                                        private VTControlPaginatorNotifyee {
 public:
     VTProjectViewerPanelLabelLayout();
     ~VTProjectViewerPanelLabelLayout() override;
@@ -138,16 +147,24 @@ public:
     VTControlStaticTextWithLabel name { "Namn:" };
     VTControlButton selectButton { "Välj etikettlayout..." };
     VTControlButton editButton { "Redigera etikettlayout..." };
+    VTControlTemplateSelector selector;
+    VTControlPaginator pages;
     VTControlCheckBox sameFormat { "Använda samma design för samma malltyper" };
 
 private:
     void EvButtonPressed(VTControlButton& button) override;
     void EvControlCheckBoxChanged(VTControlCheckBox& box) override;
+    void EvControlTemplateSelectorSelectionChanged(VTLabelLayoutTemplate* t) override;
+    void EvControlPaginatorPreviousClicked() override;
+    void EvControlPaginatorNextClicked() override;
+    // The paginator shows the page and the layout's number of pages.
+    void ShowPage(unsigned long page);
 };
 
 // The background of the shown design.
 class VTProjectViewerPanelTemplate : public LEmbeddedWindowTitled,
-                                     public LNotifier<VTProjectViewerPanelTemplateNotifyee> {
+                                     public LNotifier<VTProjectViewerPanelTemplateNotifyee>,
+                                     private VTWindowFullColorPickerNotifyee {
 public:
     VTProjectViewerPanelTemplate();
     ~VTProjectViewerPanelTemplate() override;
@@ -160,9 +177,10 @@ public:
     // The fill the panel shows: the design's brush (null for none) and background image path.
     void SetBackground(const LBrushInfo* brush, const char* path);
 
-    LBrushInfo brush;
-    bool hasBrush = false;
-    char imagePath[kLPathSize] = "";
+    VTWindowFullColorPicker picker;
+
+private:
+    void EvBackgroundColorChanged(VTWindowFullColorPicker& picker) override;
 };
 
 // The selected straight or circular text.
@@ -172,7 +190,11 @@ class VTProjectViewerPanelTextProperties
       private VTControlEditNotifyee,
       private VTControlPullDownListNotifyee,
       private VTControlColourPickerNotifyee,
-      private VTControlCheckBoxNotifyee {
+      private VTControlCheckBoxNotifyee,
+      private VTControlNumericalInputNotifyee,
+      private VTControlFontStyleNotifyee,
+      private VTControlAlignmentNotifyee,
+      private VTControlTransformNotifyee {
 public:
     VTProjectViewerPanelTextProperties();
     ~VTProjectViewerPanelTextProperties() override;
@@ -193,21 +215,29 @@ public:
 
     VTControlEdit text;
     VTControlPullDownList fontList { "Teckensnitt:", "Markera textteckensnitt" };
+    VTControlNumericalInput size { "Teckenstorlek:", "Teckenhöjd", 1, 200 };
+    VTControlFontStyle fontStyle;
     VTControlColourPicker textColour { "Textfärg:", "Markera text förgrundsfärg", false };
     VTControlColourPicker backgroundColour { "Bakgrundsfärg:", "Markera bakgrundsfärg för text",
         true };
+    VTControlAlignment alignment;
     VTControlCheckBox circular { "Böjd text" };
-    // The font size, between 1 and 200 points.
-    int fontSize = 12;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
+    VTControlTransform transform;
 
 private:
     void EvTextChanged(VTControlEdit&) override;
     void EvPullDownListChanged(VTControlPullDownList&) override;
     void EvColourPickerChanged(VTControlColourPicker&) override;
     void EvControlCheckBoxChanged(VTControlCheckBox& box) override;
+    void EvNumericalInputChanged(VTControlNumericalInput&) override;
+    void EvFontStyleChanged(VTControlFontStyle&) override;
+    void EvChangeAlignment(VTControlAlignment&, LAlignment a) override;
+    void EvRotateLeft(VTControlTransform&) override;
+    void EvRotateRight(VTControlTransform&) override;
+    void EvFlipHorizontal(VTControlTransform&) override;
+    void EvFlipVertical(VTControlTransform&) override;
+    void EvRaise(VTControlTransform&) override;
+    void EvLower(VTControlTransform&) override;
     void Changed();
 };
 
@@ -215,7 +245,8 @@ private:
 class VTProjectViewerPanelImageProperties
     : public LEmbeddedWindowTitled,
       public LNotifier<VTProjectViewerPanelImagePropertiesNotifyee>,
-      private VTControlCheckBoxNotifyee {
+      private VTControlCheckBoxNotifyee,
+      private VTControlTransformNotifyee {
 public:
     VTProjectViewerPanelImageProperties();
     ~VTProjectViewerPanelImageProperties() override;
@@ -228,9 +259,16 @@ public:
 
     VTControlStaticTextWithLabel fileName { "Filnamn i original:  " };
     VTControlCheckBox keepAspect { "Underhåll proportioner" };
+    VTControlTransform transform;
 
 private:
     void EvControlCheckBoxChanged(VTControlCheckBox& box) override;
+    void EvRotateLeft(VTControlTransform&) override;
+    void EvRotateRight(VTControlTransform&) override;
+    void EvFlipHorizontal(VTControlTransform&) override;
+    void EvFlipVertical(VTControlTransform&) override;
+    void EvRaise(VTControlTransform&) override;
+    void EvLower(VTControlTransform&) override;
 };
 
 // The font sizes a text may have.

@@ -493,13 +493,13 @@ void VTWindowFullColorPicker::Command(int id, int code)
         }
         return;
     case kCmdStopPicked:
-        if (!fStops.GetSelectedStop())
-            return;
         if (bStopDrag) {
             // The end of a stop-opacity drag: its steps were reported already.
             bStopDrag = false;
             return;
         }
+        if (!fStops.GetSelectedStop())
+            return;
         TakeStopColor();
         Apply();
         return;

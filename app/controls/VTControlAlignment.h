@@ -2,13 +2,8 @@
 #pragma once
 
 #include "app/controls/VTControl.h"
+#include "lfw/graphics/LDrawTextFormat.h" // LAlignment
 #include "lfw/gui/LSmallControls.h"
-
-#include <cstdint>
-
-// 0 to 8, row by row from the top left: 0 top left, 1 top centre, 2 top right, 3 middle left,
-// 4 centre, 5 middle right, 6 bottom left, 7 bottom centre, 8 bottom right.
-using LAlignment = int32_t;
 
 class VTControlAlignment;
 

@@ -60,6 +60,8 @@ void VTControlAlignment::InitDialog()
         CoolButtonInit(1000 + a, true, false);
         SetControlToolTip(1000 + a, kAlignmentToolTips[a]);
     }
+    // Two-state from the start (not only from the first click on).
+    ButtonDownAlignment(-1);
 }
 
 void VTControlAlignment::DestroyDialog()
@@ -248,6 +250,8 @@ void VTControlPaperOrientation::InitDialog()
     SetButtonIcon(*this, 1001, 369);
     CoolButtonInit(1001, true, false);
     SetControlToolTip(1001, "Landskap");
+    SetCoolButtonDown(1000, false);
+    SetCoolButtonDown(1001, false);
 }
 
 void VTControlPaperOrientation::DestroyDialog()

@@ -292,6 +292,7 @@ void LZORSuiteDialog::InitDialog()
     LButtonFlags searchFlags;
     searchFlags.defaultButton = true;
     AddButton(kSearchButton, "Sök", searchFlags);
+    _SetButtonStyleOk(kSearchButton); // Return searches
     const int bw = MeasureButtonWidthPixels("Sök");
     const int inputTop = y2 + (s - b) / 2;
     MoveControlPixels(kSearchButton, W - m - bw, inputTop, bw, b);
@@ -507,13 +508,6 @@ void LZORSuiteDialog::OpenProgramWebPage(const ProgTableEntry& program)
     LOpenWebPage(url);
 }
 
-void LZORSuiteDialog::SetContextPoint(LView* view, double x, double y)
-{
-    pContextView = view;
-    fContextX = x;
-    fContextY = y;
-}
-
 void LZORSuiteDialog::EvRightClick()
 {
     pContextItem = nullptr;
@@ -525,8 +519,7 @@ void LZORSuiteDialog::EvRightClick()
         return;
     LPopupMenu menu(*this);
     menu.AppendMenuItem(kCmdLaunchChosen, "Starta...");
-    menu.ShowPopupMenu(*this, pContextView ? pContextView : GetContentView(),
-        LUiPoint { fContextX, fContextY }, false);
+    DisplayPopupMenu(menu, false); // at the pointer
 }
 
 void LZORSuiteDialog::Command(int id, int code)

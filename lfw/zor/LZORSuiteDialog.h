@@ -11,6 +11,7 @@
 #include "lfw/mac/LDialog.h"
 #include "lfw/mac/LGuiImage.h"
 #include "lfw/zor/LZORSuiteTables.h"
+#include "lfw/zor/LZorLogoBackground.h"
 
 #include <chrono>
 #include <memory>
@@ -86,6 +87,8 @@ private:
 
     LGuiIcon fIcon2;
     std::string fTip;
+    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
+    bool bRemeasurePosted = false;
 };
 
 class LPopularTopicsWindow : public LTopicWindowBase, public LPaintControlPrePaint {
@@ -118,7 +121,8 @@ public:
     void Paint(LPaintContext& context) override;
 };
 
-// The maker's logo: a click opens its home page, the pointer over it shows a tip.
+// The maker's logo (the main window's logo picture): a click opens the maker's home page, the
+// pointer over it shows a tip.
 class LSuiteLogoControl : public LPaintControl {
 public:
     ~LSuiteLogoControl() override;
@@ -128,7 +132,7 @@ public:
     void EvLButtonDown(int x, int y) override;
 
 private:
-    LGuiIcon fLogo;
+    LZorLogoBackground fLogo;
 };
 
 class LZORSuiteDialog : public LDialog, public LInterWinMessageHandler {
@@ -156,8 +160,6 @@ public:
     bool RunProgram(const char* applicationPath);
     void OpenProgramWebPage(const ProgTableEntry& program);
     void EvRightClick();
-    // Where the pointer was at the last right press, in points of the content view.
-    void SetContextPoint(LView* view, double x, double y);
 
     // The current tab's name ("" without tabs).
     std::string CurrentTabName() const;
@@ -174,8 +176,6 @@ private:
     std::chrono::steady_clock::time_point fOpened;
     char szTabName[260] = "";
     const SubTopicData* pContextItem = nullptr;
-    LView* pContextView = nullptr;
-    double fContextX = 0, fContextY = 0;
 };
 
 // Counts the opening and runs the dialog over the parent (a view of the window it is opened

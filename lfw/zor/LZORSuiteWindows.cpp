@@ -6,6 +6,7 @@
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/zor/LLaunch.h"
 #include "lfw/zor/LZORSuiteDialog.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiTooltipArea.h"
 #include "platform/ui/LView.h"
 
@@ -124,7 +125,8 @@ void LProductsWindow::PaintScrolled(
     if (!pDialog)
         return;
     const double s = GetBackingScale();
-    const double cw = pDialog->CharWidthPixels() * s, ch = pDialog->CharHeightPixels() * s;
+    // The window's character size is in device pixels already.
+    const double cw = pDialog->CharWidthPixels(), ch = pDialog->CharHeightPixels();
     const int W = measureOnly ? std::max(GetWidthPixels(), 1) : width;
     const int g = R(0.7 * ch), L = R(1.5 * cw), B = R(13.5 * cw), bh = R(1.8 * ch);
     const int scrollY = GetScrollOffsetY();
@@ -184,6 +186,19 @@ void LProductsWindow::PaintScrolled(
     if (measureOnly) {
         width = W;
         height = top + g / 2;
+        return;
+    }
+    // Measured before the scroll bar took its room, the text wraps into more lines now: the
+    // content is measured again once this paint is over.
+    if (std::max(top + g / 2, GetHeight()) != GetContentSizeVerticalPixels() && !bRemeasurePosted) {
+        bRemeasurePosted = true;
+        std::weak_ptr<bool> alive = fAlive;
+        LRunLoop::Post([this, alive] {
+            if (alive.expired())
+                return;
+            bRemeasurePosted = false;
+            LPaintControlScrollableTemplate<LPaintControlPrePaint>::Update();
+        });
     }
 }
 
@@ -286,9 +301,8 @@ void LProductsWindow::EvRButtonDown(int x, int y)
     bool onButton = false;
     if (ItemAt(x, y, onButton) && pDialog) {
         pHovered = ItemAt(x, y, onButton);
-        const double s = GetBackingScale();
-        pDialog->SetContextPoint(GetPaintView(), x / s, y / s);
-        pDialog->EvRightClick();
+        // After the press has been handled: the menu then takes the pointer.
+        pDialog->PostCommand(5011);
     }
 }
 
@@ -416,9 +430,7 @@ void LPopularTopicsWindow::EvRButtonDown(int x, int y)
 {
     if (SubTopicData* task = TaskAt(x, y); task && pDialog) {
         pHoveredTask = task;
-        const double s = GetBackingScale();
-        pDialog->SetContextPoint(GetPaintView(), x / s, y / s);
-        pDialog->EvRightClick();
+        pDialog->PostCommand(5011);
     }
 }
 
@@ -442,27 +454,25 @@ LSuiteLogoControl::~LSuiteLogoControl()
 
 void LSuiteLogoControl::Paint(LPaintContext& context)
 {
-    if (!fLogo.HasImage())
-        fLogo.LoadFromResource(316);
     const int W = GetWidth(), H = GetHeight();
-    if (fLogo.HasImage()) {
-        int w = 0, h = 0;
-        fLogo.GetCocoaImage().GetSize(w, h);
-        if (w > 0 && h > 0) {
-            // Fitted into the control, kept in proportion, right-aligned.
-            const double f = std::min(double(W) / w, double(H) / h);
-            const int dw = int(w * f), dh = int(h * f);
-            fLogo.Draw(context.GetPlatformContext(), W - dw, (H - dh) / 2, dw, dh);
-            return;
-        }
+    // The maker's logo as the main window shows it: white on grey, here fitted into the control.
+    const LImageBuffer& image = fLogo.GetImage();
+    if (image.GetWidth() > 0 && image.GetHeight() > 0) {
+        const double f = std::min(double(W) / image.GetWidth(), double(H) / image.GetHeight());
+        const int dw = int(image.GetWidth() * f), dh = int(image.GetHeight() * f);
+        const int x = W - dw, y = (H - dh) / 2;
+        LPaintSurface::FillRectAA(
+            context, LGuiColor(0x8000, 0x8000, 0x8000), float(x), float(y), float(dw), float(dh));
+        LPaintSurface::DrawImage(context, image, float(x), float(y), float(dw), float(dh), 1.0f,
+            LImageInterpolationMode {});
+        return;
     }
     // Without the picture the maker's name stands in its place.
     const double s = GetBackingScale();
-    context.SetFont(
-        LFontAttributes("", float(s * (LGuiFont::GetSystemFontSize() + 4)), LFontStyleBold));
+    context.SetFont(LFontAttributes("", float(s * LGuiFont::GetSystemFontSize()), LFontStyleBold));
     context.mTextColor = LGuiColorAlpha(LGuiColor(0, 0x3200, 0xC600));
     LPaintSurface::DrawText(context, "ZOR Software", 0, 0, W, H, LAlignmentXRight,
-        LAlignmentYCenter, LTextWrappingNone, LTextTrimmingEllipsis);
+        LAlignmentYCenter, LTextWrappingWord, LTextTrimmingNone);
 }
 
 void LSuiteLogoControl::EvMouseIn()

@@ -220,6 +220,19 @@ TEST_F(FillEditor, GradientFromNoFillAndItsStops)
     ASSERT_TRUE(Click(Picker::kIdDeleteStop));
     ASSERT_TRUE(uitest::PumpUntil([&] { return watch.Last().stopCount == 1; }));
     EXPECT_FALSE(Enabled(Picker::kIdDeleteStop));
+
+    // The stop's colour chosen in its box: the remaining stop becomes blue, at its opacity.
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        GdkRGBA blue { 0, 0, 1, 1 };
+        gtk_color_chooser_set_rgba(GTK_COLOR_CHOOSER(panel), &blue);
+        gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_OK);
+    });
+    before = watch.reports.size();
+    ASSERT_TRUE(Click(Picker::kIdStopBox));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return watch.reports.size() == before + 1; }));
+    ASSERT_EQ(watch.Last().stopCount, 1u);
+    EXPECT_EQ(watch.Last().stopColors[0], LGuiColorAlpha(0, 0, 0xFFFF, 255));
+    EXPECT_TRUE(watch.reports.back().undoStep);
     Shot("fill-editor-gradient");
 }
 
@@ -291,9 +304,23 @@ TEST_F(FillEditor, SliderDragIsOneUndoStepAndKeysEndTheDragAtOnce)
     EXPECT_EQ(watch.Last().color.alpha, VTPercentToAlpha(picker->TBGetPosition(1010)));
     EXPECT_LT(watch.Last().color.alpha, 200);
 
-    // Opacity 50 set by a key-like change (no knob held): alpha 127, a step of its own, and the
-    // drag is over at once, so the colour chosen next in the box is not dropped.
+    // A key on the focused slider: a step of its own, and no drag is left running.
+    const int position = picker->TBGetPosition(Picker::kIdSolidOpacity);
     size_t before = watch.reports.size();
+    picker->SetFocus(Picker::kIdSolidOpacity);
+    uitest::Pump(100);
+    {
+        uitest::KeyboardLock keys;
+        uitest::Run("xdotool key --clearmodifiers Left >/dev/null 2>&1");
+        ASSERT_TRUE(uitest::PumpUntil([&] { return watch.reports.size() == before + 1; }));
+    }
+    EXPECT_EQ(picker->TBGetPosition(Picker::kIdSolidOpacity), position - 1);
+    EXPECT_TRUE(watch.reports.back().undoStep);
+    EXPECT_FALSE(picker->IsOpacityDrag());
+
+    // Opacity 50 set the same way (no knob held): alpha 127, a step of its own, and the drag is
+    // over at once, so the colour chosen next in the box is not dropped.
+    before = watch.reports.size();
     gtk_range_set_value(GTK_RANGE(slider->Widget()), 50);
     ASSERT_TRUE(uitest::PumpUntil([&] { return watch.reports.size() == before + 1; }));
     EXPECT_EQ(watch.Last().color.alpha, 127);

@@ -15,6 +15,8 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LClipboard.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
+#include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiClipboard.h"
@@ -448,10 +450,14 @@ TEST_F(ProjectViewer, TooTallCircularTextIsRefused)
     const uint64_t n = f.viewer.history.count;
     std::string headline;
     uitest::AnswerAlert(&headline, "OK");
-    f.viewer.EvProjectViewerPanelTextChangeCircularText(true);
+    // The user ticks "Böjd text" in the panel.
+    VTControlCheckBox& box = f.viewer.textPanel->circular;
+    box.SetCheck(1000, true);
+    box.SendCommand(1000);
     EXPECT_EQ(headline, "Varningstexthöjd");
     EXPECT_EQ(f.viewer.history.count, n);
     EXPECT_EQ(f.Design()->first, text);
+    EXPECT_FALSE(box.GetCheck(1000)); // turned back
 
     // A text that fits turns into circular text and back, each one step.
     text->SetFont(LGuiFontEx(LGuiFont(10, false, false, false, "DejaVu Sans", false)));
@@ -917,10 +923,12 @@ TEST_F(ProjectViewer, TextPanelValuesAndBadInput)
     auto* text = static_cast<VTOverlayText*>(f.Design()->first);
     VTProjectViewerPanelTextProperties& panel = *f.viewer.textPanel;
     // Sizes outside 1 to 200 are clamped.
-    panel.fontSize = 0;
+    auto* size = static_cast<LCocoaInputUpDownImpl*>(panel.size.GetControlHandle(1001));
+    ASSERT_NE(size, nullptr);
+    size->textField()->setText("0");
     f.viewer.EvProjectViewerPanelTextPropertiesChanged();
     EXPECT_EQ(text->GetFont().GetSize(), 1);
-    panel.fontSize = 500;
+    size->textField()->setText("500");
     f.viewer.EvProjectViewerPanelTextPropertiesChanged();
     EXPECT_EQ(text->GetFont().GetSize(), 200);
     // A text of 100,000 characters, with Windows line ends made Unix ones.
@@ -974,4 +982,29 @@ TEST_F(ProjectViewer, TheSameFormatQuestionIsAnAlert)
     char name[260] = "";
     f.viewer.labelLayoutPanel->name.GetStaticText(1001, name);
     EXPECT_STREQ(f.viewer.labelLayoutPanel->name.GetText(), "no project");
+}
+
+TEST_F(ProjectViewer, APendingTextReportAfterCloseOrDestructionDoesNothing)
+{
+    auto project = NewCDProject();
+    {
+        Fixture f(false);
+        f.viewer.SetProject(project.get());
+        f.viewer.AddOverlayText("Före");
+        auto* text = static_cast<VTOverlayText*>(f.Design()->first);
+        // Typed, and the project closed before the 250 ms are up.
+        f.viewer.textPanel->text.SetEditText(1000, "Efter");
+        f.viewer.textPanel->text.SendCommand(2000);
+        f.viewer.SetProject(nullptr);
+        uitest::Pump(400);
+        EXPECT_STREQ(text->GetText(), "Före");
+        EXPECT_FALSE(f.viewer.CanUndo());
+        // Typed again, and the viewer goes.
+        f.viewer.SetProject(project.get());
+        f.viewer.textPanel->text.SetEditText(1000, "Igen");
+        f.viewer.textPanel->text.SendCommand(2000);
+    }
+    uitest::Pump(400);
+    EXPECT_STREQ(
+        static_cast<VTOverlayText*>(project->templates.GetFirst()->first)->GetText(), "Före");
 }

@@ -435,7 +435,23 @@ void LCocoaButtonImpl::UpdateImage()
                                                              : GTK_POS_LEFT;
         gtk_button_set_image_position(GTK_BUTTON(fButton), pos);
     }
+    UpdateImageOpacity();
     UpdateLabel();
+}
+
+void LCocoaButtonImpl::SetEnabled(bool enabled)
+{
+    LCocoaControlImpl::SetEnabled(enabled);
+    UpdateImageOpacity();
+}
+
+void LCocoaButtonImpl::UpdateImageOpacity()
+{
+    // Only pictures of the program's own: the theme's icons fade by themselves.
+    if (!fButton || !GTK_IS_BUTTON(fButton) || !fImage || fImagePosition == kLImageNone)
+        return;
+    if (GtkWidget* image = gtk_button_get_image(GTK_BUTTON(fButton)))
+        gtk_widget_set_opacity(image, IsEnabled() ? 1.0 : 0.35);
 }
 
 void LCocoaButtonImpl::UpdateLabel()

@@ -141,6 +141,8 @@ public:
     static bool performKeyEquivalentInView(LView* root, const LUiEvent& event);
 
     bool textForMeasuring(std::string& text) const override;
+    // A disabled button shows its own picture faded, as the theme fades its icons.
+    void SetEnabled(bool enabled) override;
 
 protected:
     ~LCocoaButtonImpl() override;
@@ -154,6 +156,7 @@ private:
     void UpdateLabel();
     void UpdateStyle();
     void UpdateImage();
+    void UpdateImageOpacity();
     static void OnClicked(GtkButton* button, gpointer self);
     static gboolean OnPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);

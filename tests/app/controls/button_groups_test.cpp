@@ -12,7 +12,9 @@
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "support/ControlTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <string>
 #include <vector>
 
@@ -103,6 +105,33 @@ int CentreY(LWindow& w, int id)
     return y + h / 2;
 }
 
+// The darkest grey level a view draws (0 black, 255 white), rendered by itself.
+int Darkest(LView* view)
+{
+    GtkWidget* w = view ? view->ExistingWidget() : nullptr;
+    if (!w)
+        return -1;
+    const int width = gtk_widget_get_allocated_width(w),
+              height = gtk_widget_get_allocated_height(w);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    gtk_widget_draw(w, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    int darkest = 255;
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = data + y * stride + x * 4;
+            darkest = std::min(darkest, (p[0] + p[1] + p[2]) / 3);
+        }
+    cairo_surface_destroy(surface);
+    return darkest;
+}
+
 // An installed family without an italic member (a face of fonts-dejavu-extra on a test
 // machine); "" when there is none.
 std::string FamilyWithoutItalic()
@@ -151,7 +180,7 @@ TEST_F(ButtonGroups, PadCentreTransformRowAndFontList)
     // The pad: a centred grid of square buttons.
     const double cw = pad.CharWidthPixels();
     const int b = int(4 * cw + 0.5), g = int(0.25 * cw + 0.5) / 2;
-    int x, y, w, h;
+    int x, y, w;
     const int x0 = (200 * s - 3 * b - 2 * g) / 2;
     EXPECT_NEAR(CentreX(pad, 1000), x0 + b / 2, 1);
     EXPECT_NEAR(CentreX(pad, 1005), x0 + 2 * (b + g) + b / 2, 1);
@@ -352,6 +381,12 @@ TEST_F(ButtonGroups, PaginatorAndOrientation)
     EXPECT_STREQ(text, "Sidan 1 av 3");
     EXPECT_FALSE(IsEnabled(pages, 1000));
     EXPECT_TRUE(IsEnabled(pages, 1002));
+    // The disabled arrow is drawn faded.
+    uitest::Pump(100);
+    const int faded = Darkest(pages.GetControlHandle(1000)),
+              sharp = Darkest(pages.GetControlHandle(1002));
+    EXPECT_LT(sharp, 110);
+    EXPECT_GT(faded, sharp + 60);
     // The text is centred between the buttons, as wide as it is.
     int x, y, w, h;
     pages.GetControlPixels(1001, x, y, w, h);

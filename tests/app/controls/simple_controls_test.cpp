@@ -13,6 +13,7 @@
 #include "lfw/gen/LString.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "support/ControlTestSupport.h"
+#include "support/PanelTestSupport.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -278,6 +279,37 @@ TEST_F(SimpleControls, ColourControlCheckBoxAndAlpha)
     uitest::Pump(100);
     EXPECT_EQ(seen.colours, before);
     withBox.Destroy();
+}
+
+TEST_F(SimpleControls, TheRealChooserOpensFromTheSwatch)
+{
+    const int s = Scale();
+    Host host(300, 80);
+    VTControlColourPicker fill("Fyllning", "Välj fyllnadsfärg", true);
+    Observers seen;
+    fill.Init(host);
+    fill.AddNotifyee(seen);
+    fill.MovePixels(10 * s, 10 * s, 280 * s, 30 * s);
+    ASSERT_TRUE(host.Show());
+    // The chooser comes up over the window: a colour is chosen in it and accepted.
+    bool shown = false;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        shown = true;
+        uitest::SavePanelShot(panel, uitest::ArtefactPath("controls", "colour-chooser"));
+        GdkRGBA rgba { 0.0, 0.5, 1.0, 1.0 };
+        gtk_color_chooser_set_rgba(GTK_COLOR_CHOOSER(panel), &rgba);
+        gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_OK);
+    });
+    ASSERT_TRUE(ClickChild(fill, 1002));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return seen.colours == 1; }, 5000));
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(fill.GetCheck(1000));
+    EXPECT_EQ(seen.lastColour.a, 255);
+    EXPECT_EQ(seen.lastColour.r, 0);
+    EXPECT_GE(seen.lastColour.g, 127);
+    EXPECT_LE(seen.lastColour.g, 128);
+    EXPECT_EQ(seen.lastColour.b, 255);
+    fill.Destroy();
 }
 
 TEST_F(SimpleControls, TextsAreCutAtACharacterBoundary)

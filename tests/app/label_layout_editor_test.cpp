@@ -1,0 +1,293 @@
+// The label-layout editor on real windows: pages as tabs, applying a layout to the project,
+// validation, disc layouts, importing and exporting ".vtlayout" files, and the template panel.
+// Screenshots are kept under the build folder.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "app/VTLabelLayoutData.h"
+#include "app/VTLabelLayoutEditorDialog.h"
+#include "app/VTOptions.h"
+#include "app/VTPrinterTray.h"
+#include "lfw/gen/LUserSettings.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiAlert.h"
+#include "platform/ui/LUiFilePanel.h"
+#include "support/PanelTestSupport.h"
+#include "support/PrivateHomes.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <gtk/gtk.h>
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+bool Shown(LMacWindow& d)
+{
+    return d.GetNativeWindow() && d.GetNativeWindow()->Gtk()
+        && gtk_widget_get_mapped(GTK_WIDGET(d.GetNativeWindow()->Gtk())) && d.IsInitialised();
+}
+
+std::string Shot(const char* name)
+{
+    return uitest::ArtefactPath("label_layout_editor", name);
+}
+
+struct CloseAtEnd {
+    LMacWindow& dialog;
+    ~CloseAtEnd() { dialog.PostCommand(kLCmdCancel); }
+};
+
+// Every message box answered with its first button; the headlines and messages kept.
+struct Alerts {
+    std::vector<std::string> headlines, messages;
+    guint source = 0;
+    Alerts()
+    {
+        source = g_timeout_add(
+            15,
+            +[](gpointer data) -> gboolean {
+                auto* self = static_cast<Alerts*>(data);
+                auto* d = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                if (!d || !gtk_widget_get_mapped(d) || g_object_get_data(G_OBJECT(d), "vt-seen"))
+                    return G_SOURCE_CONTINUE;
+                g_object_set_data(G_OBJECT(d), "vt-seen", GINT_TO_POINTER(1));
+                gchar *h = nullptr, *m = nullptr;
+                g_object_get(d, "text", &h, "secondary-text", &m, nullptr);
+                self->headlines.push_back(h ? h : "");
+                self->messages.push_back(m ? m : "");
+                g_free(h);
+                g_free(m);
+                gtk_dialog_response(GTK_DIALOG(d), 0);
+                return G_SOURCE_CONTINUE;
+            },
+            this);
+    }
+    ~Alerts() { g_source_remove(source); }
+};
+
+class LayoutEditor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+        VTOptions::PaperSizeIDSet(LPaperSizeA4);
+        LSettingSetMeasurementUnit(0);
+        LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.Path().c_str());
+    }
+    PrivateHomes homes;
+    TemporaryFolder folder;
+};
+
+} // namespace
+
+TEST_F(LayoutEditor, AddAPageAndATemplateThenApply)
+{
+    LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
+    const size_t designsBefore = project->templates.GetCount();
+    VTLabelLayoutTemplate* current = nullptr;
+    std::string title;
+    int tabsAfterAdd = -1;
+    float centreX = 0;
+    int applied = -1;
+    uitest::When(
+        [&] {
+            LNativeWindow* w = LNativeWindow::KeyWindow();
+            auto* d = w ? dynamic_cast<VTLabelLayoutEditorDialog*>(
+                          LCocoaWindow::GetThisProperty(w->ContentView()))
+                        : nullptr;
+            return d && Shown(*d);
+        },
+        [&] {
+            auto& d = *dynamic_cast<VTLabelLayoutEditorDialog*>(
+                LCocoaWindow::GetThisProperty(LNativeWindow::KeyWindow()->ContentView()));
+            const char* t = gtk_window_get_title(GTK_WINDOW(d.GetNativeWindow()->Gtk()));
+            title = t ? t : "";
+            d.Command(VTLabelLayoutEditorDialog::kCmdAddPage, 0);
+            tabsAfterAdd = int(d.TabBar().GetTabCount());
+            // The new page is current; a disc goes on it, as the add-template choice gives.
+            VTLabelLayoutPage* page = d.CurrentPage();
+            ASSERT_TRUE(page);
+            page->AddTemplate(VTTemplateFormatDisc, d.Layout().NewTemplateID());
+            ASSERT_TRUE(d.Viewer().GetSingleSelectedItem());
+            // Center X typed in the panel.
+            d.TemplatePanel()->CenterX().SetValue(12.5f);
+            d.TemplatePanel()->EvDecimalInputChanged(d.TemplatePanel()->CenterX());
+            centreX = d.Viewer().GetSingleSelectedItem()->centreX;
+            uitest::Pump(100);
+            uitest::SaveScreenshot(d.GetNativeWindow(), Shot("added"));
+            d.PostCommand(kLCmdOk);
+        });
+    applied = VTLabelLayoutEditorDialogOpen(nullptr, project, current);
+    EXPECT_EQ(title, "Redigera etikettlayout");
+    EXPECT_EQ(tabsAfterAdd, 4);
+    EXPECT_FLOAT_EQ(centreX, 12.5f);
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(project->GetLabelLayout()->pages.GetCount(), 4u);
+    EXPECT_EQ(project->templates.GetCount(), designsBefore + 1);
+    ASSERT_TRUE(current);
+    EXPECT_FLOAT_EQ(current->centreX, 12.5f);
+}
+
+TEST_F(LayoutEditor, ValidationKeepsTheDialogOpen)
+{
+    VTLabelLayoutDataGenericCDStandard layout;
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    Alerts alerts;
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    bool openAfterEmptyPage = false, openAfterNoPage = false;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdAddPage, 0);
+            dialog.PostCommand(kLCmdOk);
+            uitest::PumpUntil([&] { return alerts.headlines.size() == 1; });
+            uitest::Pump(50);
+            openAfterEmptyPage = dialog.IsOpen();
+            while (VTLabelLayoutPage* p = layout.pages.GetHead())
+                layout.DeletePage(p);
+            dialog.PostCommand(kLCmdOk);
+            uitest::PumpUntil([&] { return alerts.headlines.size() == 2; });
+            uitest::Pump(50);
+            openAfterNoPage = dialog.IsOpen();
+        });
+    EXPECT_FALSE(dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0));
+    ASSERT_EQ(alerts.headlines.size(), 2u);
+    EXPECT_EQ(alerts.headlines[0], "Redigera etikettlayout");
+    EXPECT_EQ(alerts.messages[0], "Alla sidor i etikettlayouten måste innehålla minst en mall.");
+    EXPECT_EQ(alerts.messages[1],
+        "Det verkar inte finnas några giltiga sidor.\nAlla etikettlayouter måste innehålla minst "
+        "en sida och en mall.");
+    EXPECT_TRUE(openAfterEmptyPage);
+    EXPECT_TRUE(openAfterNoPage);
+}
+
+TEST_F(LayoutEditor, RemovingTheFirstPageSelectsTheNextTab)
+{
+    VTLabelLayoutDataGenericCDStandard layout;
+    VTLabelLayoutPage* second = layout.pages.GetHead()->GetNext();
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    VTLabelLayoutPage* after = nullptr;
+    std::string firstTab;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            dialog.TabBar().SelectTabAtIndex(0);
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdTabSelected, 0);
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdRemovePage, 0);
+            after = dialog.CurrentPage();
+            firstTab = dialog.TabBar().GetTabAtIndex(0)->text;
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    EXPECT_EQ(after, second);
+    EXPECT_EQ(firstTab, "Sidan 1");
+    EXPECT_EQ(layout.pages.GetCount(), 2u);
+}
+
+TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)
+{
+    // A paper layout written out, to be imported into a disc layout.
+    const std::string paperFile = folder / "paper.vtlayout";
+    {
+        VTLabelLayoutDataGenericCDStandard paper;
+        VTLabelLayoutSave job;
+        job.layout = &paper;
+        std::strcpy(job.path, paperFile.c_str());
+        LProcessInterfaceVoid never;
+        ASSERT_EQ(Process(never, job), LProcessResultSuccess);
+    }
+    VTLabelLayoutDataDirectToCDDVDStandard disc;
+    VTLabelLayoutTemplate* only = disc.pages.GetHead()->first;
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    Alerts alerts;
+    VTLabelLayoutEditorDialog dialog(disc, designs, current);
+    int printers = 0;
+    VTPrinterTrayID other = VTPrinterTrayID(0);
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            uitest::Pump(100);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("disc"));
+            auto& list = dialog.LayoutPanel()->PaperList();
+            for (int i = 0; list.PDLGetItemData(1001, i) != (unsigned long)-1 && i < 300; ++i)
+                ++printers;
+            // Another printer: the single disc goes to its tray's disc centre.
+            for (int i = 1; i < kVTPrinterTrayCount; ++i)
+                if (VTPrinterTrayArray[i].name && VTPrinterTrayArray[i].id != disc.printerTray
+                    && VTPrinterTrayGetTraySize(VTPrinterTrayArray[i].id).offsetX != 0) {
+                    other = VTPrinterTrayArray[i].id;
+                    break;
+                }
+            dialog.EvPaperSizeChanged(other);
+            uitest::WhenPanelUp([&](GtkWidget* panel) {
+                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), paperFile.c_str());
+                uitest::Pump(100);
+                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+            });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    EXPECT_GT(printers, 5);
+    EXPECT_EQ(disc.printMedium, VTPrintMediumDisc);
+    EXPECT_EQ(disc.printerTray, other);
+    EXPECT_EQ(disc.pages.GetCount(), 1u);
+    EXPECT_EQ(disc.pages.GetHead()->first, only);
+    EXPECT_FLOAT_EQ(only->centreX, VTPrinterTrayGetTraySize(other).offsetX);
+    ASSERT_FALSE(alerts.messages.empty());
+    EXPECT_EQ(alerts.messages.back(),
+        "Den importerade layouten har utformats för papperet, men du redigerar en layout för den "
+        "utskrivbara skivan!");
+}
+
+TEST_F(LayoutEditor, ExportThenImportGivesAnEqualLayoutNamedAfterTheFile)
+{
+    VTLabelLayoutDataGenericDVDStandard layout;
+    layout.pages.GetHead()->first->centreX = 7;
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    Alerts alerts;
+    const std::string file = folder / "Min layout.vtlayout";
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    std::string emptyHeadline;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            uitest::WhenPanelUp([&](GtkWidget* panel) {
+                gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "Min layout.vtlayout");
+                uitest::Pump(100);
+                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+            });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);
+            // Then every position away: exporting is refused.
+            layout.pages.GetHead()->first->centreX = 99;
+            uitest::WhenPanelUp([&](GtkWidget* panel) {
+                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), file.c_str());
+                uitest::Pump(100);
+                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+            });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    EXPECT_STREQ(layout.name, "Min layout");
+    EXPECT_EQ(layout.pages.GetCount(), 2u);
+    EXPECT_FLOAT_EQ(layout.pages.GetHead()->first->centreX, 7);
+
+    VTLabelLayout empty;
+    empty.AddPage();
+    alerts.headlines.clear();
+    VTLabelLayoutEditorDialog emptyDialog(empty, designs, current);
+    uitest::When([&] { return Shown(emptyDialog); },
+        [&] {
+            CloseAtEnd guard { emptyDialog };
+            emptyDialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);
+        });
+    emptyDialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    ASSERT_FALSE(alerts.headlines.empty());
+    EXPECT_EQ(alerts.headlines[0], "Tom etikettlayout");
+}
