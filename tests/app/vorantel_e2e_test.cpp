@@ -516,9 +516,10 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     }
     KeysTo(xid, "ctrl+c");
     std::string copied = Shell("xclip -selection clipboard -o 2>/dev/null");
-    if (!Shell("command -v xclip").empty())
+    if (!Shell("command -v xclip").empty()) {
         EXPECT_EQ(
             copied, "1. One (2:32)\n2. Two \"quoted\" (3:01)\n3. Tre å (4:35)\n4. Four (2:06)");
+    }
     // Unsaved now: Ctrl+Q asks, "Spara inte" ends without saving.
     unlink((rects + ".alert").c_str());
     KeysTo(xid, "ctrl+q");
