@@ -263,6 +263,9 @@ private:
 };
 
 // Job records.
+// The most pages a layout read from a file may have.
+inline constexpr size_t kVTLabelLayoutMaxPages = 1000;
+
 struct VTLabelLayoutLoad {
     VTLabelLayout* layout = nullptr;
     char path[kLLongPathSize] = "";

@@ -415,7 +415,16 @@ LProcessResult Process(LProcessInterface& process, VTLabelLayoutLoad& job)
     LSDFReaderChunkIterator<LInputStreamFile> it(reader);
     if (!it.Next() || it->GetId() != kVTLabelLayoutChunk)
         return Fail(process, "Filen är inte en voranteletikettlayout.");
-    return job.layout->SerialiseFromSDF(process, reader, *it);
+    const LProcessResult r = job.layout->SerialiseFromSDF(process, reader, *it);
+    if (r != LProcessResultSuccess)
+        return r;
+    // A layout no sheet set holds, or one that could not have been written (positions beyond
+    // any sheet, values that are not numbers), is refused whole.
+    if (job.layout->pages.GetCount() > kVTLabelLayoutMaxPages)
+        return Fail(process, "Etikettlayouten har för många sidor.");
+    if (const char* problem = job.layout->GetSaveProblem())
+        return Fail(process, problem);
+    return LProcessResultSuccess;
 }
 
 LProcessResult Process(LProcessInterface& process, VTLabelLayoutSave& job)

@@ -497,8 +497,10 @@ void VTProjectViewer::EvProjectViewerPanelLabelLayoutCheckClicked(VTControlCheck
 {
     const bool on = box.GetCheck(1000);
     std::shared_ptr<bool> stillHere = alive;
+    VTProject* const shown = project;
     if (!SameFormatChanged(on)) {
-        if (*stillHere && labelLayoutPanel)
+        // The box of a project closed meanwhile is the next project's box: left alone.
+        if (*stillHere && labelLayoutPanel && project == shown)
             labelLayoutPanel->SetSameFormatCheck(!on);
         return;
     }
@@ -545,24 +547,24 @@ bool VTProjectViewer::SameFormatChanged(bool sameFormat)
     VTLabelLayout* layout = project ? project->GetLabelLayout() : nullptr;
     if (!layout)
         return true;
-    const bool before = layout->sameFormat;
-    layout->sameFormat = sameFormat;
+    // The flag changes only once the question is answered: an alert leaves the project open to
+    // closing, and a closed project is left as it was.
+    VTProject* const asked = project;
     if (!sameFormat) {
         bool shared = false;
         for (VTProjectTemplate* d = project->templates.GetFirst(); d; d = d->GetNext())
             shared = shared || MappingCount(*d) > 1;
-        if (!shared)
+        if (!shared) {
+            layout->sameFormat = sameFormat;
             return true;
+        }
         std::shared_ptr<bool> stillHere = alive;
         const bool go = sameFormatAsk(*this,
             "Den här åtgärden lägger till ytterligare projektmallar i projektet så att det finns "
             "en projektmall för varje etikettlayoutmall i projektet.");
-        if (!*stillHere)
+        if (!*stillHere || project != asked || !go)
             return false;
-        if (!go) {
-            layout->sameFormat = before;
-            return false;
-        }
+        layout->sameFormat = sameFormat;
         std::vector<VTProjectTemplate*> added;
         for (VTProjectTemplate* d = project->templates.GetFirst(); d; d = d->GetNext()) {
             VTLabelLayoutTemplateID* m = d->mappedIDs.GetFirst();
@@ -590,19 +592,18 @@ bool VTProjectViewer::SameFormatChanged(bool sameFormat)
                      q = q->GetNext())
                     for (VTLabelLayoutTemplate* u = q->first; u && !repeats; u = u->next)
                         repeats = u != t && u->GetFormat() == t->GetFormat();
-        if (!repeats)
+        if (!repeats) {
+            layout->sameFormat = sameFormat;
             return true;
+        }
         std::shared_ptr<bool> stillHere = alive;
         const bool go = sameFormatAsk(*this,
             "Den här åtgärden tar bort alla dubbletter av projektmallar i projektet.\nDet som "
             "återstår är en projektmall av varje formattyp som används i projektets "
             "etikettlayout.");
-        if (!*stillHere)
+        if (!*stillHere || project != asked || !go)
             return false;
-        if (!go) {
-            layout->sameFormat = before;
-            return false;
-        }
+        layout->sameFormat = sameFormat;
         auto absorbLater = [&](VTProjectTemplate& keeper, bool all) {
             VTProjectTemplate* d = all ? project->templates.GetFirst() : keeper.GetNext();
             while (d) {

@@ -152,7 +152,7 @@ public:
     // The tabs of the label positions above the canvas; it observes the viewer too.
     VTControlLabelLayoutTemplatePaginator paginator;
     VTProjectTemplateViewer canvas;
-    // The column of panels; it owns them, the pointers are null outside InitDialog and
+    // The column of panels, which owns them; the pointers are null before InitDialog and after
     // DestroyDialog.
     LEmbeddedWindowTitledContainerWheelScroll panels { "", true, false, true, false };
     VTProjectViewerPanelTextProperties* textPanel = nullptr;

@@ -19,6 +19,7 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -478,4 +479,12 @@ void VTProjectViewer::BackgroundImageChosen(VTBackgroundFill& fill)
         image = &loaded;
     }
     AddOverlayImageBackground(*image, fill.path);
+    // The picture takes the brush's place, as a pasted background does.
+    if (VTProjectTemplate* design = GetCurrentTemplate()) {
+        std::snprintf(
+            design->backgroundImagePath, sizeof design->backgroundImagePath, "%s", fill.path);
+        design->backgroundBrush.Reset();
+        design->NotifyItemsChanged();
+        ShowDesignBackground();
+    }
 }

@@ -407,14 +407,10 @@ void LClipartDialog::HandleTreeViewSelectionChange()
         data.item = sel;
         LProcessDialog<LClipartProcessTreeData> progress("Laddar bilder...", data);
         progress.Open(GetContentView());
-        // The rows follow the column the user sorted by last; by name at first.
+        // The rows follow the column the user sorted by last; by name, ascending, at first.
         if (LCocoaListViewImpl* list = ListViewGetImplById(kList))
-            if (LCocoaListViewManager* m = list->manager()) {
-                if (m->getSortColumn() < 0)
-                    m->sortRowsUsingColumn(0, true);
-                else
-                    m->sortRowsUsingColumn(m->getSortColumn(), m->isSortAscending());
-            }
+            if (LCocoaListViewManager* m = list->manager())
+                m->sortRows();
     }
 }
 

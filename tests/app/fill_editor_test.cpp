@@ -443,9 +443,20 @@ TEST_F(FillEditor, BackgroundImageFromTheFilePanel)
     EXPECT_FALSE(picker->LoadBackgroundImage(bad.c_str()));
     EXPECT_EQ(headline, "Ogiltig bildfil");
     EXPECT_EQ(std::string(picker->GetBkImagePath()), good);
-    // Vanished, empty, and a path too long for the editor: the same.
+    // A PNG whose header claims 60000 x 60000 pixels (written by Python, not by us).
+    const std::string huge = folder / "huge.png";
+    ASSERT_EQ(system(("python3 -c \"import struct,zlib,sys\n"
+                      "def c(t,d): return struct.pack('>I',len(d))+t+d+"
+                      "struct.pack('>I',zlib.crc32(t+d))\n"
+                      "open(sys.argv[1],'wb').write(b'\\x89PNG\\r\\n\\x1a\\n'+"
+                      "c(b'IHDR',struct.pack('>IIBBBBB',60000,60000,8,2,0,0,0))+"
+                      "c(b'IDAT',zlib.compress(b'\\0'*64))+c(b'IEND',b''))\" '"
+                  + huge + "'")
+                         .c_str()),
+        0);
+    // Vanished, empty, huge, and a path too long for the editor: the same.
     for (const std::string& path :
-        { folder / "gone.png", std::string(300, 'a') + ".png", folder / "empty.png" }) {
+        { folder / "gone.png", std::string(300, 'a') + ".png", folder / "empty.png", huge }) {
         if (path.find("empty") != std::string::npos)
             TemporaryFolder::WriteFile(path, "");
         headline.clear();
@@ -481,4 +492,172 @@ TEST_F(FillEditor, WindowClosedUnderTheChooserReportsNothing)
     ASSERT_TRUE(uitest::PumpUntil([&] { return picker == nullptr; }, 5000));
     uitest::Pump(300);
     EXPECT_TRUE(watch.reports.empty());
+}
+
+namespace {
+
+// Answers the next alert with its first button, keeping its headline and message.
+void ReadAlert(std::string* headline, std::string* message)
+{
+    struct Seen {
+        std::string* headline;
+        std::string* message;
+    };
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* seen = static_cast<Seen*>(data);
+            auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+            if (!alert || !gtk_widget_get_mapped(alert))
+                return G_SOURCE_CONTINUE;
+            gchar* text = nullptr;
+            gchar* secondary = nullptr;
+            g_object_get(alert, "text", &text, "secondary-text", &secondary, nullptr);
+            *seen->headline = text ? text : "";
+            *seen->message = secondary ? secondary : "";
+            g_free(text);
+            g_free(secondary);
+            gtk_dialog_response(GTK_DIALOG(alert), GTK_RESPONSE_OK);
+            delete seen;
+            return G_SOURCE_REMOVE;
+        },
+        new Seen { headline, message });
+}
+
+// Chooses the file in the next file panel and accepts it; keeps the panel's title.
+void ChooseInPanel(const std::string& path, std::string* title)
+{
+    uitest::WhenPanelUp([path, title](GtkWidget* panel) {
+        *title = gtk_window_get_title(GTK_WINDOW(panel));
+        gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(panel), path.c_str());
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+}
+
+} // namespace
+
+// The whole way through the editor as a person goes it: no brush, a brush without fill, a
+// gradient whose arrow head is dragged onto the centre (and off it on one axis only), then an
+// image chosen in the file panel: first a text file named x.png, then a real picture.
+TEST_F(FillEditor, TheRoadFromNoBrushToAGradientAndAnImage)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Open(nullptr);
+    char caption[260] = {};
+    picker->GetButtonText(Picker::kIdNoFill, caption);
+    EXPECT_STREQ(caption, "Ingen fyllning");
+    EXPECT_TRUE(picker->GetRadioCheck(Picker::kIdNoFill));
+    EXPECT_FALSE(picker->GetDirectionControl().IsEnabled());
+
+    LBrushInfo none = Kind(0);
+    picker->SetBrush(&none);
+    EXPECT_TRUE(picker->GetRadioCheck(Picker::kIdNoFill));
+    ASSERT_TRUE(Click(Picker::kIdGradient));
+    ASSERT_EQ(watch.reports.size(), 1u);
+    EXPECT_EQ(watch.Last().kind, 2u);
+    EXPECT_EQ(watch.Last().stopCount, 2u);
+    EXPECT_TRUE(picker->GetDirectionControl().IsEnabled());
+
+    // The arrow head, at the right middle of the square, dragged a few pixels beside the
+    // centre on both axes: it lands on the centre, (0, 0) in brush points.
+    VTGradientPointControl& direction = picker->GetDirectionControl();
+    int px, py, pw, ph;
+    picker->GetControlPixels(Picker::kIdDirection, px, py, pw, ph);
+    const int m = direction.Margin();
+    const double tw = pw - 2 * m, th = ph - 2 * m;
+    const double headX = (px + m + tw - 1) / s, midY = (py + m + th / 2) / s;
+    const double centreX = (px + m + tw / 2) / s;
+    size_t before = watch.reports.size();
+    ASSERT_TRUE(uitest::XDragWithin(host.GetNativeWindow(), headX, midY, centreX + 4 / s, midY - 3,
+        [&] { return direction.GetDrag() == 0 && watch.reports.size() > before; }));
+    uitest::Pump(100);
+    EXPECT_EQ(direction.GetEnd(), LPointTemplate<float>(0.5f, 0.5f));
+    EXPECT_EQ(watch.Last().kind, 2u);
+    EXPECT_EQ(watch.Last().geometry[0], -1.0f);
+    EXPECT_EQ(watch.Last().geometry[1], 0.0f);
+    EXPECT_EQ(watch.Last().geometry[2], 0.0f);
+    EXPECT_EQ(watch.Last().geometry[3], 0.0f);
+    EXPECT_TRUE(watch.reports[before].undoStep);
+
+    // Near the centre across only: it stays where it was let go.
+    before = watch.reports.size();
+    const double lowY = midY + th / 4 / s;
+    ASSERT_TRUE(uitest::XDragWithin(host.GetNativeWindow(), centreX, midY, centreX + 3, lowY,
+        [&] { return direction.GetDrag() == 0 && watch.reports.size() > before; }));
+    uitest::Pump(100);
+    EXPECT_NE(direction.GetEnd().x, 0.5f);
+    EXPECT_NEAR(direction.GetEnd().x, 0.5f, 12 / tw);
+    EXPECT_GT(direction.GetEnd().y, 0.6f);
+    EXPECT_NE(watch.Last().geometry[2], 0.0f);
+    Shot("fill-editor-road-direction");
+
+    // The white stop dragged up by its marker: the press is an undo step, every move after it a
+    // continuation, and the release adds nothing (a report there would start a step).
+    VTGradientStopControl& bar = picker->GetStopControl();
+    int bx, by, bw, bh;
+    picker->GetControlPixels(Picker::kIdStops, bx, by, bw, bh);
+    const double markerX = (bx + bw - bar.MarkerColumn() / 2.0) / s;
+    before = watch.reports.size();
+    ASSERT_TRUE(
+        uitest::XDragWithin(host.GetNativeWindow(), markerX, (by + bar.PositionToY(1.0f)) / s,
+            markerX, (by + bar.PositionToY(0.5f)) / s, [&] { return !bar.IsDragging(); }));
+    uitest::Pump(150);
+    ASSERT_GE(watch.reports.size(), before + 3);
+    EXPECT_TRUE(watch.reports[before].undoStep);
+    for (size_t i = before + 1; i < watch.reports.size(); ++i)
+        EXPECT_FALSE(watch.reports[i].undoStep) << i;
+    EXPECT_EQ(watch.Last().stopCount, 2u);
+    EXPECT_NEAR(watch.Last().stopPositions[1], 0.5f, 0.05f);
+
+    // "Bild:", then the browse button: a text file named x.png gives the alert and changes
+    // nothing; the folder is kept as the place to start next time all the same.
+    TemporaryFolder folder;
+    const std::string bad = folder / "x.png";
+    TemporaryFolder::WriteFile(bad, "this is no picture\n");
+    const std::string good = folder / "bild.png";
+    ASSERT_EQ(system(("/usr/bin/convert -size 9x4 xc:blue '" + good + "'").c_str()), 0);
+    ASSERT_TRUE(Click(Picker::kIdImage));
+    EXPECT_FALSE(watch.reports.back().brush.has_value());
+    EXPECT_TRUE(Enabled(Picker::kIdBrowse));
+    before = watch.reports.size();
+    std::string title, headline, message;
+    ChooseInPanel(bad, &title);
+    ReadAlert(&headline, &message);
+    ASSERT_TRUE(Click(Picker::kIdBrowse));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !headline.empty(); }, 8000));
+    uitest::Pump(100);
+    EXPECT_EQ(title, "Välj bakgrundsbild");
+    EXPECT_EQ(headline, "Ogiltig bildfil");
+    EXPECT_EQ(message, "Det går inte att läsa in bildfilen. Välj en annan bild.");
+    EXPECT_EQ(watch.reports.size(), before);
+    EXPECT_STREQ(picker->GetBkImagePath(), "");
+    LImageBuffer image;
+    EXPECT_FALSE(picker->TakeBkImageBuffer(image));
+    char stored[260] = {};
+    _LUserSettingGetString(kVTOptionsSection, kVTOptionsRecentFolderImage, "", stored);
+    EXPECT_EQ(std::string(stored), folder.Path());
+
+    // The real picture: stored with its folder under Settings/RecentFolderImage.
+    LUserSettingSetString(kVTOptionsSection, kVTOptionsRecentFolderImage, "");
+    title.clear();
+    ChooseInPanel(good, &title);
+    ASSERT_TRUE(Click(Picker::kIdBrowse));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return watch.reports.size() > before; }, 8000));
+    EXPECT_EQ(title, "Välj bakgrundsbild");
+    EXPECT_EQ(watch.reports.back().path, good);
+    EXPECT_FALSE(watch.reports.back().brush.has_value());
+    EXPECT_STREQ(picker->GetShownFileName(), "bild.png");
+    _LUserSettingGetString(kVTOptionsSection, kVTOptionsRecentFolderImage, "", stored);
+    EXPECT_EQ(std::string(stored), folder.Path());
+    ASSERT_TRUE(picker->TakeBkImageBuffer(image));
+    EXPECT_EQ(image.GetWidth(), 9);
+    EXPECT_EQ(image.GetHeight(), 4);
+    Shot("fill-editor-road-image");
 }

@@ -209,11 +209,16 @@ TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)
     VTLabelLayoutEditorDialog dialog(disc, designs, current);
     int printers = 0;
     VTPrinterTrayID other = VTPrinterTrayID(0);
+    std::vector<int> enabled;
     uitest::When([&] { return Shown(dialog); },
         [&] {
             CloseAtEnd guard { dialog };
             uitest::Pump(100);
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("disc"));
+            for (int id = VTLabelLayoutEditorDialog::kCmdNew;
+                 id <= VTLabelLayoutEditorDialog::kCmdDeleteTemplate; ++id)
+                if (dialog.GetNativeToolbar() && dialog.GetNativeToolbar()->isItemEnabled(id))
+                    enabled.push_back(id);
             auto& list = dialog.LayoutPanel()->PaperList();
             for (int i = 0; list.PDLGetItemData(1001, i) != (unsigned long)-1 && i < 300; ++i)
                 ++printers;
@@ -233,6 +238,10 @@ TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)
             dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
         });
     dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    // Only "Importera" and "Exportera".
+    EXPECT_EQ(enabled,
+        (std::vector<int> {
+            VTLabelLayoutEditorDialog::kCmdImport, VTLabelLayoutEditorDialog::kCmdExport }));
     EXPECT_GT(printers, 5);
     EXPECT_EQ(disc.printMedium, VTPrintMediumDisc);
     EXPECT_EQ(disc.printerTray, other);
@@ -290,4 +299,42 @@ TEST_F(LayoutEditor, ExportThenImportGivesAnEqualLayoutNamedAfterTheFile)
     emptyDialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
     ASSERT_FALSE(alerts.headlines.empty());
     EXPECT_EQ(alerts.headlines[0], "Tom etikettlayout");
+}
+
+TEST_F(LayoutEditor, ABadFileIsTheJobsErrorAndTheLayoutStays)
+{
+    VTLabelLayoutDataGenericCDStandard layout;
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    Alerts alerts;
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    const std::string truncated = folder / "cut.vtlayout";
+    TemporaryFolder::WriteFile(truncated,
+        TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/vtlayout/paper_two_pages.vtlayout")
+            .substr(0, 100));
+    const std::string notLayout = folder / "picture.vtlayout";
+    TemporaryFolder::WriteFile(notLayout, "\x89PNG\r\n\x1a\n not a layout at all");
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            for (const std::string& file : { truncated, notLayout,
+                     std::string(VT_TEST_DATA) + "/vtlayout/off_sheet.vtlayout" }) {
+                uitest::WhenPanelUp([file](GtkWidget* panel) {
+                    gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), file.c_str());
+                    uitest::Pump(100);
+                    gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+                });
+                dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
+            }
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    // Each import first asks about the positions no design shows yet (answered "Ignorera"), then
+    // the job reports its error.
+    ASSERT_EQ(alerts.headlines.size(), 6u);
+    for (size_t i = 0; i < 6; i += 2) {
+        EXPECT_EQ(alerts.headlines[i], "Importera etikettlayout från en fil");
+        EXPECT_EQ(alerts.headlines[i + 1], "Importera etikettlayout");
+    }
+    EXPECT_STREQ(layout.key, "GenericCDStandard");
+    EXPECT_EQ(layout.pages.GetCount(), 3u);
 }

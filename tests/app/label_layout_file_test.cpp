@@ -601,3 +601,24 @@ TEST_F(LabelLayoutFile, SaveReportsAndStops)
     EXPECT_EQ(TemporaryFolder::ReadFile(Path("over.vtlayout")),
         TemporaryFolder::ReadFile(Path("report.vtlayout")));
 }
+
+TEST_F(LabelLayoutFile, LayoutsNoSheetHoldsAreRefused)
+{
+    // More pages than the limit: written (they are well formed), refused when read.
+    VTLabelLayout many;
+    utf8strlcpy(many.key, "Many", sizeof many.key);
+    for (size_t i = 0; i <= kVTLabelLayoutMaxPages; ++i)
+        many.AddPage()->AddTemplate(VTTemplateFormatDisc, many.NewTemplateID());
+    Recorder job;
+    ASSERT_EQ(Save(many, Path("many.vtlayout"), job), LProcessResultSuccess) << job.error;
+    VTLabelLayout loaded;
+    Recorder reading;
+    EXPECT_EQ(LoadFile(Path("many.vtlayout"), loaded, reading), LProcessResultError);
+    EXPECT_EQ(reading.error, "Etikettlayouten har för många sidor.");
+    // A position a kilometre from the sheet.
+    VTLabelLayout far;
+    Recorder farReading;
+    EXPECT_EQ(LoadFile(VT_TEST_DATA "/vtlayout/off_sheet.vtlayout", far, farReading),
+        LProcessResultError);
+    EXPECT_NE(farReading.error, "");
+}

@@ -258,6 +258,33 @@ TEST_F(OptionsDialogs, WelcomeRowsAndTheShowAgainBox)
     }
 }
 
+// Each row clicked with the real pointer answers its choice; the box unticked writes "0" whatever
+// was chosen.
+TEST_F(OptionsDialogs, WelcomeEveryRowClickedAnswersItsChoice)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    const int answers[] = { kVTWelcomeNewProject, kVTWelcomeOpenProject, kVTWelcomeGettingStarted };
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "1");
+        VTWelcomeDialog dialog(nullptr);
+        bool clicked = false;
+        When([&] { return Shown(dialog); },
+            [&] {
+                dialog.SetCheck(104, false);
+                int x = 0, y = 0, w = 0, h = 0;
+                dialog.GetControlPixels(200 + row, x, y, w, h);
+                const double s = Scale(dialog);
+                clicked
+                    = uitest::XClick(dialog.GetNativeWindow(), (x + w / 2) / s, (y + h / 2) / s);
+            });
+        EXPECT_EQ(dialog.Open(), answers[row]);
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(Stored("WelcomeDialogShow"), "0");
+    }
+}
+
 // --- add template --------------------------------------------------------------------------------
 
 TEST_F(OptionsDialogs, AddTemplateListsTheSixFormats)
@@ -425,6 +452,32 @@ TEST_F(OptionsDialogs, DiscDialogStandardAndControlRectangles)
     }
     // "Standard" sits on the button row, beside Help.
     EXPECT_NEAR(standard[1], kVTDiscDimensionsButtonRowY * s, 2 * s);
+}
+
+// An inner diameter typed below the smallest is held at 15.5 mm by the input, so what is stored
+// passes the check that refuses 15.4.
+TEST_F(OptionsDialogs, DiscDialogHoldsTheInnerDiameterAtItsSmallest)
+{
+    VTLabelLayoutTemplate t(VTTemplateFormatDisc, 1);
+    VTDiscDimensionsDialog dialog;
+    double held = 0;
+    When([&] { return Shown(dialog); },
+        [&] {
+            Type(dialog, 117, "15.4");
+            held = dialog.innerInput.GetValue(dialog);
+            dialog.SendCommand(kLCmdOk);
+        });
+    EXPECT_TRUE(dialog.Open(nullptr, &t));
+    EXPECT_DOUBLE_EQ(held, 15.5);
+    float o, i, bo, bi;
+    bool band;
+    static_cast<VTTemplateDataDiscCDDVDStandard*>(t.GetTemplateData())
+        ->GetDiscPrintableArea(o, i, band, bo, bi);
+    EXPECT_FLOAT_EQ(i, 15.5f);
+    VTDiscDimensions typed;
+    typed.outer = o;
+    typed.inner = 15.4f;
+    EXPECT_FALSE(VTDiscDimensionsValid(typed));
 }
 
 TEST_F(OptionsDialogs, DiscDialogInInchesAndWithoutTemplate)

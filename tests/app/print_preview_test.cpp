@@ -45,6 +45,31 @@ gboolean AnswerPanel(gpointer)
     return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
+// Chooses US Letter in the print panel, then presses its print button.
+gboolean AnswerPanelWithLetter(gpointer)
+{
+    GList* windows = gtk_window_list_toplevels();
+    bool answered = false;
+    for (GList* w = windows; w && !answered; w = w->next) {
+        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
+            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            continue;
+        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+        if (ok && gtk_widget_is_sensitive(ok)) {
+            GtkPageSetup* setup = gtk_page_setup_new();
+            GtkPaperSize* letter = gtk_paper_size_new(GTK_PAPER_NAME_LETTER);
+            gtk_page_setup_set_paper_size(setup, letter);
+            g_object_set(w->data, "page-setup", setup, nullptr);
+            gtk_paper_size_free(letter);
+            g_object_unref(setup);
+            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+            answered = true;
+        }
+    }
+    g_list_free(windows);
+    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
 // Answers every message box with its first button, keeping the last headline and message.
 struct Alerts {
     int count = 0;
@@ -121,15 +146,16 @@ protected:
         VTOptions::PaperSizeIDSet(LPaperSizeA4);
         LSettingSetMeasurementUnit(0);
     }
-    // Makes the next print go to the print-to-file printer, writing this PDF.
-    std::string PrintToFile(const char* name)
+    // Makes the next print go to the print-to-file printer, writing this PDF; the panel is
+    // answered with its print button, or by answer.
+    std::string PrintToFile(const char* name, GSourceFunc answer = AnswerPanel)
     {
         const std::string pdf = folder / name;
         g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_PRINTER, "Print to File");
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_URI, ("file://" + pdf).c_str());
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-        g_timeout_add(20, AnswerPanel, nullptr);
+        g_timeout_add(20, answer, nullptr);
         return pdf;
     }
     PrivateHomes homes;
@@ -396,4 +422,27 @@ TEST_F(PrintPreviewWindow, AMissingDiscPrinterIsAnErrorAndTheSheetIsGrey)
     const LBoundingBox2T<float> box = dialog.Viewer().GetCollectionBoundingBox();
     EXPECT_EQ(box.right - box.left, 0);
     EXPECT_FALSE(dialog.Viewer().HasUsableGeometry());
+}
+
+TEST_F(PrintPreviewWindow, LetterForAnA4LayoutAsksFirst)
+{
+    VTProject project(new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    const std::string pdf = PrintToFile("letter.pdf", AnswerPanelWithLetter);
+    Alerts alerts; // the question's first button refuses
+    VTPrintPreviewDialog dialog(project, page, nullptr);
+    bool openAfter = false;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            dialog.PostCommand(kLCmdOk);
+            uitest::PumpUntil([&] { return alerts.count == 1; }, 8000);
+            uitest::Pump(200);
+            openAfter = dialog.IsOpen();
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_EQ(alerts.count, 1);
+    EXPECT_TRUE(openAfter);
+    EXPECT_FALSE(dialog.Printed());
+    EXPECT_NE(access(pdf.c_str(), F_OK), 0);
 }

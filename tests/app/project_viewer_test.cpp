@@ -24,6 +24,7 @@
 #include "support/PanelTestSupport.h"
 #include "support/PrivateHomes.h"
 #include "support/ProjectTestSupport.h"
+#include "support/ProjectViewerTestSupport.h"
 #include "support/Screenshot.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -32,6 +33,7 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -40,126 +42,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
+using namespace pvtest;
+
 namespace {
 
-constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable;
-
-int Scale()
-{
-    const char* s = getenv("GDK_SCALE");
-    return s && atoi(s) > 1 ? atoi(s) : 1;
-}
-
-std::unique_ptr<VTProject> NewCDProject()
-{
-    return std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
-}
-
-// A window of 1000 x 600 points with the viewer filling it.
-struct Fixture {
-    LMacWindow window;
-    VTProjectViewer viewer;
-    std::unique_ptr<VTProject> project = NewCDProject();
-
-    // Points; the real-pointer tests keep within a 1280 x 1024 screen at scale 2.
-    explicit Fixture(bool withProject = true, int width = 1000, int height = 600)
-    {
-        const int s = Scale();
-        window.CreateCocoaWindow(width * s, height * s, kStyle, false, nullptr);
-        viewer.Init(window, width * s, height * s);
-        viewer.MovePixels(0, 0, width * s, height * s);
-        if (withProject)
-            viewer.SetProject(project.get());
-    }
-    ~Fixture()
-    {
-        viewer.SetProject(nullptr);
-        viewer.Destroy();
-        window.DestroyCommon();
-    }
-    bool Show()
-    {
-        window.InitCommon(kLCocoaDialogCenterNone, true);
-        return uitest::ShowAndWait(window.GetNativeWindow());
-    }
-    VTProjectTemplate* Design() { return viewer.GetCurrentTemplate(); }
-    size_t Count() { return Design() ? Design()->GetCount() : 0; }
-    // The canvas's pixels as the window draws them now.
-    std::string Pixels(const char* name)
-    {
-        std::string path = uitest::Screenshot(window.GetNativeWindow(), name);
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-};
-
-class ProjectViewer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!uitest::Init())
-            GTEST_SKIP() << "no display";
-        homes = std::make_unique<PrivateHomes>();
-    }
-    std::unique_ptr<PrivateHomes> homes;
-};
-
-bool HaveXclip()
-{
-    return system("command -v xclip >/dev/null 2>&1") == 0;
-}
-
-// Hands the clipboard to xclip with the file under the target, and waits until it serves it.
-void XclipPut(const std::string& file, const std::string& target)
-{
-    std::string cmd = "xclip -selection clipboard -t '" + target + "' -i '" + file + "'";
-    ASSERT_EQ(system(cmd.c_str()), 0);
-    uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
-    uitest::PumpUntil(
-        [&] {
-            std::vector<uint8_t> got;
-            return LUiClipboard::Read(target, got, 500) && !got.empty();
-        },
-        3000);
-    // Until the offered types are the new owner's.
-    uitest::PumpUntil(
-        [&] {
-            std::vector<std::string> targets;
-            return LUiClipboard::Targets(targets)
-                && std::find(targets.begin(), targets.end(), target) != targets.end();
-        },
-        3000);
-    uitest::Pump(50);
-}
-
-std::string Setting(const char* section, const char* key)
-{
-    char value[260] = "";
-    _LUserSettingGetString(section, key, "", value);
-    return value;
-}
-
-std::string DataFolder()
-{
-    char folder[kLPathSize] = "";
-    LFile::GetUserDataFolderApp(folder);
-    std::string f = folder;
-    if (!f.empty() && f.back() != '/')
-        f += '/';
-    return f;
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st { };
-    return stat(path.c_str(), &st) == 0;
-}
-
-void Tick(VTProjectViewer& v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        v.EvTimer(kVTProjectViewerAutoSaveTimer);
-}
+class ProjectViewer : public WindowTest { };
 
 } // namespace
 
@@ -390,6 +277,14 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(image, false);
     ASSERT_EQ(f.Count(), 2u);
     EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
+    EXPECT_EQ(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(std::string(f.Design()->backgroundImagePath), png);
+    // Undone, the brush is back.
+    f.viewer.Undo();
+    EXPECT_NE(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(f.Count(), 1u);
+    f.viewer.Redo();
+    ASSERT_EQ(f.Count(), 2u);
 
     // Deleting that background clears the design's path.
     snprintf(f.Design()->backgroundImagePath, 260, "%s", png.c_str());
@@ -1007,4 +902,169 @@ TEST_F(ProjectViewer, APendingTextReportAfterCloseOrDestructionDoesNothing)
     uitest::Pump(400);
     EXPECT_STREQ(
         static_cast<VTOverlayText*>(project->templates.GetFirst()->first)->GetText(), "Före");
+}
+
+namespace {
+
+struct Observer : VTProjectViewerNotifyee {
+    int undoRedo = 0, selections = 0, menus = 0, selects = 0, edits = 0;
+    std::vector<VTLabelLayoutTemplate*> shown;
+    VTLabelLayoutTemplate* edited = nullptr;
+    void EvProjectViewerUndoRedoChanged(VTProjectViewer&) override { ++undoRedo; }
+    void EvProjectViewerOverlaySelectionChanged(VTProjectViewer&) override { ++selections; }
+    void EvProjectViewerContextMenuOpen(VTProjectViewer&) override { ++menus; }
+    void EvProjectViewerLabelLayoutSelectClicked(VTProjectViewer&) override { ++selects; }
+    void EvProjectViewerLabelLayoutEditClicked(VTProjectViewer&, VTLabelLayoutTemplate* t) override
+    {
+        ++edits;
+        edited = t;
+    }
+    void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t) override
+    {
+        shown.push_back(t);
+    }
+};
+
+} // namespace
+
+TEST_F(ProjectViewer, ObserversHearEditsSelectionsAndThePanelsButtons)
+{
+    Fixture f;
+    Observer o;
+    f.viewer.AddNotifyee(o);
+    f.viewer.AddOverlayText("Hörd");
+    EXPECT_EQ(o.undoRedo, 1);
+    EXPECT_GE(o.selections, 1);
+    f.viewer.Undo();
+    f.viewer.Redo();
+    EXPECT_EQ(o.undoRedo, 3);
+    f.viewer.canvas.EvContextMenuOpen();
+    EXPECT_EQ(o.menus, 1);
+    f.viewer.labelLayoutPanel->selectButton.SendCommand(1000);
+    f.viewer.labelLayoutPanel->editButton.SendCommand(1000);
+    EXPECT_EQ(o.selects, 1);
+    EXPECT_EQ(o.edits, 1);
+    EXPECT_EQ(o.edited, f.viewer.GetSelectedLabelLayoutTemplate());
+    ASSERT_NE(o.edited, nullptr);
+    EXPECT_EQ(o.edited->GetFormat(), VTTemplateFormatDisc);
+
+    // Another position through the paginator's choice: the case front's design is shown.
+    VTLabelLayoutTemplate* front = nullptr;
+    for (VTLabelLayoutPage* p = f.project->GetLabelLayout()->pages.GetFirst(); p && !front;
+         p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t && !front; t = t->next)
+            if (t->GetFormat() == VTTemplateFormatCaseCDFront)
+                front = t;
+    ASSERT_NE(front, nullptr);
+    o.shown.clear();
+    f.viewer.EvProjectViewerPanelLabelLayoutSelectionChanged(front);
+    EXPECT_EQ(f.Design()->GetFormat(), VTTemplateFormatCaseCDFront);
+    ASSERT_EQ(o.shown.size(), 1u);
+    EXPECT_EQ(o.shown[0], front);
+    EXPECT_EQ(f.viewer.paginator.GetCurrentTemplate(), front);
+    f.viewer.RemoveNotifyee(o);
+}
+
+TEST_F(ProjectViewer, CaseSpineWidthFollowsThePosition)
+{
+    Fixture f(false);
+    f.project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericDVDStandard);
+    f.viewer.SetProject(f.project.get());
+    VTLabelLayoutTemplate* dvd = nullptr;
+    for (VTLabelLayoutPage* p = f.project->GetLabelLayout()->pages.GetFirst(); p && !dvd;
+         p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t && !dvd; t = t->next)
+            if (t->GetFormat() == VTTemplateFormatCaseDVD)
+                dvd = t;
+    ASSERT_NE(dvd, nullptr);
+    dvd->GetTemplateData()->SetSpineWidth(9.5f);
+    f.viewer.SelectLabelLayoutTemplate(dvd, true);
+    ASSERT_EQ(f.Design()->GetFormat(), VTTemplateFormatCaseDVD);
+    EXPECT_FLOAT_EQ(f.Design()->GetTemplateData()->GetSpineWidth(), 9.5f);
+    // The panel's choice does not copy it.
+    dvd->GetTemplateData()->SetSpineWidth(12);
+    f.viewer.EvProjectViewerPanelLabelLayoutSelectionChanged(dvd);
+    EXPECT_FLOAT_EQ(f.Design()->GetTemplateData()->GetSpineWidth(), 9.5f);
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, PanelButtonsAreUndoableEdits)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    f.viewer.AddOverlayText("A");
+    f.viewer.AddOverlayText("B");
+    auto* b = static_cast<VTOverlayText*>(f.Design()->first->next);
+    // Rotate left with the text panel's transform row.
+    f.viewer.textPanel->transform.SendCommand(1000);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Rotate left");
+    EXPECT_FLOAT_EQ(b->rotation, 270);
+    // Lower: B goes under A; raise is offered again.
+    f.viewer.textPanel->transform.SendCommand(1005);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Overlay Lower");
+    EXPECT_EQ(f.Design()->first, b);
+    // The alignment pad.
+    f.viewer.textPanel->alignment.SendCommand(1000 + 2);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text alignment");
+    // A solid background brush from the fill editor, one step.
+    const uint64_t n = f.viewer.history.count;
+    LBrushInfo solid = SolidBrushInfo(LGuiColor { 10, 20, 30 });
+    f.viewer.templatePanel->picker.SetBrush(&solid);
+    f.viewer.templatePanel->picker.Apply();
+    EXPECT_EQ(f.viewer.history.count, n + 1);
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Background brush");
+    ASSERT_NE(f.Design()->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(f.Design()->backgroundBrush->kind, solid.kind);
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-panel-edits");
+}
+
+TEST_F(ProjectViewer, AnUnusableDataFolderFailsSilentlyAndIsRetried)
+{
+    Fixture f;
+    std::string folder = DataFolder();
+    while (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    // A file where the folder should be: nothing can be written there, even by root.
+    ASSERT_EQ(system(("rm -rf '" + folder + "'").c_str()), 0);
+    std::ofstream(folder) << "ingen mapp";
+    LUserSettingSetString("AutoSave", "FileName", "förra");
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "förra");
+    unlink(folder.c_str());
+    Tick(f.viewer, 3);
+    const std::string path = Setting("AutoSave", "FileName");
+    EXPECT_EQ(path.rfind(folder + "/Untitled_", 0), 0u) << path;
+    EXPECT_TRUE(Exists(path));
+    // Only the autosave itself is there: no temporary file was left behind.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    f.viewer.SetProject(nullptr);
+}
+
+TEST_F(ProjectViewer, TheLabelLayoutPanelPagesThroughTheLayout)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    VTProjectViewerPanelLabelLayout& panel = *f.viewer.labelLayoutPanel;
+    const size_t pages = f.project->GetLabelLayout()->pages.GetCount();
+    ASSERT_GE(pages, 2u);
+    EXPECT_EQ(panel.pages.iCurrentPage, 1u);
+    EXPECT_EQ(panel.pages.iPageCount, pages);
+    EXPECT_STREQ(panel.name.GetText(), f.project->GetLabelLayout()->name);
+    const VTTemplateFormat first = f.Design()->GetFormat();
+    panel.pages.SendCommand(1002); // next
+    EXPECT_EQ(panel.pages.iCurrentPage, 2u);
+    EXPECT_NE(f.Design()->GetFormat(), first);
+    EXPECT_EQ(f.viewer.GetSelectedLabelLayoutTemplate(), f.viewer.paginator.GetCurrentTemplate());
+    // A click on the panel's title makes it the open one.
+    f.viewer.EvInterWinMessage(kLTitledPanelTitleClicked, kVTPanelLabelLayout, 0);
+    EXPECT_FALSE(panel.bCollapsed);
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-second-page");
+    panel.pages.SendCommand(1000); // previous
+    EXPECT_EQ(panel.pages.iCurrentPage, 1u);
+    EXPECT_EQ(f.Design()->GetFormat(), first);
 }

@@ -206,6 +206,21 @@ bool XClickButton(LNativeWindow* window, double x, double y, int button, int rep
     return status == 0;
 }
 
+bool XMove(LNativeWindow* window, double x, double y)
+{
+    int fd = -1;
+    if (!PlaceUnderPointer(window, fd))
+        return false;
+    double s = window->BackingScale();
+    int status = 0;
+    Run("xdotool mousemove --window " + std::to_string(window->XWindowId()) + " "
+            + std::to_string(int(x * s)) + " "
+            + std::to_string(int((y + window->TopSlotsHeight()) * s)),
+        &status);
+    UnlockPointer(fd);
+    return status == 0;
+}
+
 KeyboardLock::KeyboardLock()
 {
     std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";

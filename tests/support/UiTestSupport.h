@@ -31,6 +31,9 @@ bool ShowAndWait(LNativeWindow* window);
 bool XClick(LNativeWindow* window, double x, double y);
 // The same with any button and a repeat count (2 for a double click).
 bool XClickButton(LNativeWindow* window, double x, double y, int button, int repeat = 1);
+// Moves the real pointer (xdotool) to a point of the window's content (points), placed and
+// locked as for XClick, and leaves it there without a click.
+bool XMove(LNativeWindow* window, double x, double y);
 // Drags with the real pointer (xdotool, run while the main loop turns) from a point of one
 // window's content to a point of another's (points), holding the pointer for this test alone;
 // then turns the loop until done() holds or ms passed. The windows are first put side by side in

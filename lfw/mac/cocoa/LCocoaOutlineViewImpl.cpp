@@ -643,11 +643,23 @@ void LCocoaOutlineViewImpl::scrollByOneRow(bool down)
         gtk_adjustment_set_value(v, gtk_adjustment_get_value(v) + (down ? 1 : -1) * rowHeight());
 }
 
+// A new model gives GTK rows of no height until it measures them before the next frame: asked
+// before that, every row lies at the top and no point hits a row. Measured here, the places are
+// right as soon as the rows are in (after a sort, say).
+void LCocoaOutlineViewImpl::measureRows() const
+{
+    if (!fTree || !gtk_widget_get_realized(fTree))
+        return;
+    int minimum = 0, natural = 0;
+    gtk_widget_get_preferred_width(fTree, &minimum, &natural);
+}
+
 LUiRect LCocoaOutlineViewImpl::rectOfRow(int row) const
 {
     LCocoaTreeNode* node = itemAtRow(row);
     if (!node || !fTree || gtk_tree_view_get_model(GTK_TREE_VIEW(fTree)) == nullptr)
         return LUiRect {};
+    measureRows();
     GtkTreePath* p = VtOutlineModelPath(node);
     GdkRectangle area {};
     gtk_tree_view_get_background_area(GTK_TREE_VIEW(fTree), p, nullptr, &area);
@@ -668,6 +680,7 @@ LUiRect LCocoaOutlineViewImpl::rectOfCell(int row, int viewColumn) const
     if (!node || !c || !c->gtkColumn || !fTree
         || gtk_tree_view_get_model(GTK_TREE_VIEW(fTree)) == nullptr)
         return LUiRect {};
+    measureRows();
     GtkTreePath* p = VtOutlineModelPath(node);
     GdkRectangle area {};
     gtk_tree_view_get_cell_area(GTK_TREE_VIEW(fTree), p, c->gtkColumn, &area);
@@ -692,6 +705,7 @@ int LCocoaOutlineViewImpl::rowAtPoint(double x, double y) const
 {
     if (!fTree || gtk_tree_view_get_model(GTK_TREE_VIEW(fTree)) == nullptr)
         return -1;
+    measureRows();
     int bx = 0, by = 0;
     gtk_tree_view_convert_tree_to_bin_window_coords(GTK_TREE_VIEW(fTree), int(x), int(y), &bx, &by);
     GtkTreePath* p = nullptr;

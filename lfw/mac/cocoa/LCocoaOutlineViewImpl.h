@@ -221,6 +221,7 @@ private:
     void headerClicked(GtkTreeViewColumn* column);
     void rowExpanded(GtkTreePath* path, bool expanded);
     void reexpand(LCocoaTreeNode* node, GtkTreePath* path);
+    void measureRows() const;
 
 public:
     // --- Dragging rows out (LCocoaOutlineDrag.cpp). Rows can be dragged when at least one is

@@ -10,6 +10,7 @@
 #include "app/controls/VTControlTransform.h"
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "support/ControlTestSupport.h"
 
 #include <algorithm>
@@ -186,6 +187,12 @@ TEST_F(ButtonGroups, PadCentreTransformRowAndFontList)
     EXPECT_NEAR(CentreX(pad, 1005), x0 + 2 * (b + g) + b / 2, 1);
     EXPECT_NEAR(CentreY(pad, 1008) - CentreY(pad, 1002), 2 * (b + g), 1);
     EXPECT_EQ(Width(pad, 1000), Width(pad, 1008));
+    // Each button shows its own drawing (eight arrows round a centre mark).
+    for (int id = 1000; id <= 1008; ++id) {
+        auto* button = dynamic_cast<LCocoaButtonImpl*>(pad.GetControlHandle(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_TRUE(button->hasImage()) << id;
+    }
 
     // The centre reports 4 and only 1004 is down.
     ASSERT_TRUE(ClickChild(pad, 1004));
@@ -249,9 +256,11 @@ TEST_F(ButtonGroups, PadCentreTransformRowAndFontList)
     style.UpdateBoldItalicButtonsState("Liberation Serif");
     EXPECT_TRUE(IsEnabled(style, 1001));
     EXPECT_TRUE(style.GetCheck(1001));
-    fonts.PDLSetCurSel(1001, 1);
-    fonts.Command(1002, 0); // as the list reports a choice
-    EXPECT_FALSE(style.GetCheck(1001));
+    auto* familyList = dynamic_cast<LCocoaPullDownListImpl*>(fonts.GetControlHandle(1001));
+    ASSERT_NE(familyList, nullptr);
+    familyList->handleSelection(1); // what the list's menu does when the family is chosen
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !style.GetCheck(1001); }));
+    EXPECT_EQ(fonts.GetSelectedData(), 2);
     EXPECT_FALSE(IsEnabled(style, 1001));
     EXPECT_TRUE(style.GetCheck(1002)); // underline untouched
     EXPECT_TRUE(IsEnabled(style, 1002));

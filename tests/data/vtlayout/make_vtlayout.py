@@ -74,9 +74,18 @@ def disc_layout():
     return document(1, layout)
 
 
+def off_sheet_layout():
+    # A disc a kilometre from the sheet.
+    page = container(6, integer(1, 0), container(2, position(0, 0, 1000000.0, 0.0, 0.0)))
+    layout = container(2, string(1, 'Far'), string(2, ''), string(3, 'paper'), string(4, 'a4'),
+                       container(5, page), integer(7, 0), boolean(8, False))
+    return document(1, layout)
+
+
 def main():
     for name, data in (('paper_two_pages.vtlayout', paper_layout()),
-                       ('disc_tray.vtlayout', disc_layout())):
+                       ('disc_tray.vtlayout', disc_layout()),
+                       ('off_sheet.vtlayout', off_sheet_layout())):
         with open(os.path.join(HERE, name), 'wb') as out:
             out.write(data)
 

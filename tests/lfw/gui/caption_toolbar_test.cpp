@@ -9,6 +9,7 @@
 #include "platform/ui/UI.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -119,6 +120,29 @@ TEST_F(CaptionToolbar, SizesHitsTipsAndClicks)
     EXPECT_EQ(Pixel(hot, second->x + 1, second->y + 1), 0xE1EFFBu);
     EXPECT_EQ(Pixel(hot, second->x, second->y), 0x97CFFDu);
     cairo_surface_destroy(hot);
+    // The icon: 16 points square at a margin of 2 points (32 px at 4 px on scale 2), all of
+    // its pixels inside that square of the button.
+    bar.EvMouseOut();
+    cairo_surface_t* plain = Paint(bar, 0, bar.GetWidth());
+    const int margin = int(4 * s) / 2, size = int(16 * s);
+    EXPECT_EQ(margin, s > 1 ? 4 : 2);
+    int left = 1 << 20, right = -1, top = 1 << 20, bottom = -1;
+    for (int y = first->y; y < first->y + first->height; ++y)
+        for (int x = first->x; x < first->x + first->width; ++x)
+            if (Pixel(plain, x, y) != 0xFFFFFFu) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    cairo_surface_destroy(plain);
+    ASSERT_GE(right, 0) << "no icon drawn";
+    EXPECT_GE(left, first->x + margin);
+    EXPECT_LT(right, first->x + margin + size);
+    EXPECT_GE(top, first->y + margin);
+    EXPECT_LT(bottom, first->y + margin + size);
+    EXPECT_GT(right - left, size / 2); // the icon is drawn at its full size, not shrunk
+    bar.EvMouseMove(second->x + 2, 5);
     // The right and bottom edges still hit.
     EXPECT_EQ(bar.ButtonAt(first->x + first->width, first->y + first->height), first);
     EXPECT_EQ(bar.ButtonAt(first->x + first->width + 1, 1), nullptr);

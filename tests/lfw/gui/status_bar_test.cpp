@@ -109,6 +109,16 @@ TEST_F(Bars, StatusBarPartsTextsAndBadInput)
     EXPECT_STREQ(w.GetPart(0).text, "Ett");
     EXPECT_EQ(w.GetPart(1).width, 150);
     EXPECT_EQ(w.GetPart(3).width, 2000);
+    // Text on part 5 of two parts: six parts as well.
+    {
+        BarWindow two(1000 * Scale());
+        const int halves[] = { 500, -1 };
+        two.StatusBarSetParts(2, halves);
+        two.StatusBarSetText("Fem", 5);
+        EXPECT_EQ(two.GetPartCount(), 6);
+        EXPECT_STREQ(two.GetPart(5).text, "Fem");
+        EXPECT_EQ(two.GetPart(0).width, 500);
+    }
     // Ignored: null text, parts -1 and 100.
     w.StatusBarSetText(nullptr, 0);
     w.StatusBarSetText("x", -1);

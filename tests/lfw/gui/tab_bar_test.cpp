@@ -4,11 +4,13 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LTabBar.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LPaintSurface.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
 #include "support/Screenshot.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
@@ -535,4 +537,103 @@ TEST_F(TabBar, ResizingKeepsAVisibleSelectedTabFullyVisible)
     bar.UpdateSize();
     bar.EvSize();
     EXPECT_EQ(bar.GetScrollOffset(), 0);
+}
+
+namespace {
+
+// Whether some pixel of the rectangle (device pixels of the bar) has exactly the colour in what
+// the bar's widget draws on the window now.
+bool ShownRectHas(LTabBar& bar, const int* rect, Pixel c)
+{
+    GtkWidget* widget = bar.GetHostView()->Widget();
+    const int scale = std::max(1, gtk_widget_get_scale_factor(widget));
+    const int w = gtk_widget_get_allocated_width(widget),
+              h = gtk_widget_get_allocated_height(widget);
+    cairo_surface_t* surface
+        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(widget, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    bool found = false;
+    for (int y = std::max(rect[1], 0); y <= rect[3] && y < h * scale && !found; ++y)
+        for (int x = std::max(rect[0], 0); x <= rect[2] && x < w * scale && !found; ++x) {
+            const Pixel p = At(data, stride, x, y);
+            found = p.r == c.r && p.g == c.g && p.b == c.b;
+        }
+    cairo_surface_destroy(surface);
+    return found;
+}
+
+} // namespace
+
+TEST_F(TabBar, RealPointerOnACloseBoxShowsTheHotAndPressedCross)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f(500);
+    f.AddTabs(3);
+    LTabBar& bar = *f.bar;
+    bar.ShowCloseButtons(true);
+    bar.SelectTabAtIndex(0);
+    ASSERT_TRUE(f.Show());
+    LTab* b = bar.GetTabAtIndex(1);
+    const int x = (b->closeRect[0] + b->closeRect[2]) / 2;
+    const int y = (b->closeRect[1] + b->closeRect[3]) / 2;
+    EXPECT_FALSE(ShownRectHas(bar, b->closeRect, Pixel { 240, 50, 50 }));
+    // The pointer moved onto b's box: hot, the cross red.
+    ASSERT_TRUE(uitest::XMove(f.window.GetNativeWindow(), f.P(x), f.P(y)));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return bar.GetHotCloseTab() == b; }));
+    EXPECT_TRUE(ShownRectHas(bar, b->closeRect, Pixel { 240, 50, 50 }));
+    EXPECT_FALSE(ShownRectHas(bar, b->closeRect, Pixel { 255, 128, 0 }));
+    f.Shot("close-hot-real");
+    // Pressed and released there: orange while held, then the close.
+    bool pressedOrange = false, pressedRed = true;
+    uitest::When([&] { return bar.GetClosePressedTab() == b; },
+        [&] {
+            pressedOrange = ShownRectHas(bar, b->closeRect, Pixel { 255, 128, 0 });
+            pressedRed = ShownRectHas(bar, b->closeRect, Pixel { 240, 50, 50 });
+            f.Shot("close-pressed-real");
+        });
+    ASSERT_TRUE(uitest::XDragWithin(f.window.GetNativeWindow(), f.P(x), f.P(y), f.P(x), f.P(y),
+        [&] { return !f.window.commands.empty(); }));
+    EXPECT_TRUE(pressedOrange);
+    EXPECT_FALSE(pressedRed);
+    EXPECT_EQ(f.window.commands, (std::vector<int> { kClose }));
+    EXPECT_EQ(bar.GetTabToClose(), b);
+    EXPECT_EQ(bar.GetClosePressedTab(), nullptr);
+}
+
+TEST_F(TabBar, HotScrollArrowTakesTheFocusColour)
+{
+    Fixture f;
+    f.AddTabs(12);
+    LTabBar& bar = *f.bar;
+    const int w = bar.GetWidth(), h = bar.GetHeight();
+    ASSERT_TRUE(bar.CanScrollRight());
+    const LGuiColor focus = LPaintSurface::GetFocusIndicatorColor();
+    const Pixel want { focus.red >> 8, focus.green >> 8, focus.blue >> 8 };
+    // Whether the right button's end of the bar shows the focus colour somewhere.
+    auto showsFocus = [&] {
+        bool found = false;
+        Painted(bar, [&](const unsigned char* data, int stride) {
+            for (int y = 0; y < h && !found; ++y)
+                for (int x = w - h; x < w && !found; ++x) {
+                    const Pixel p = At(data, stride, x, y);
+                    found = std::abs(p.r - want.r) <= 1 && std::abs(p.g - want.g) <= 1
+                        && std::abs(p.b - want.b) <= 1;
+                }
+        });
+        return found;
+    };
+    EXPECT_FALSE(showsFocus());
+    bar.EvMouseMove(w - 4, h / 2);
+    ASSERT_TRUE(bar.IsScrollButtonRightHot());
+    EXPECT_TRUE(showsFocus());
+    bar.EvMouseMove(w / 2, h / 2);
+    EXPECT_FALSE(bar.IsScrollButtonRightHot());
+    EXPECT_FALSE(showsFocus());
 }

@@ -4,6 +4,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LTabbedToolBar.h"
 #include "lfw/gui/LTabbedToolBarPrivate.h"
+#include "lfw/mac/LGuiImage.h"
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiTooltipArea.h"
@@ -157,6 +158,59 @@ constexpr uint32_t RGB(int r, int g, int b)
     return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
 
+// The text of the first label inside a widget ("" when none).
+std::string LabelOf(GtkWidget* widget)
+{
+    if (GTK_IS_LABEL(widget))
+        return gtk_label_get_text(GTK_LABEL(widget));
+    std::string found;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* c = children; c && found.empty(); c = c->next)
+            found = LabelOf(GTK_WIDGET(c->data));
+        g_list_free(children);
+    }
+    return found;
+}
+
+// Chooses the item with the title in the pop-up menu that is showing (from a timer, while the
+// menu's own loop runs); false when none shows.
+gboolean ChooseInOpenMenu(gpointer data)
+{
+    const std::string title = *static_cast<std::string*>(data);
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
+        if (!child || !GTK_IS_MENU(child) || !gtk_widget_get_visible(child))
+            continue;
+        GList* items = gtk_container_get_children(GTK_CONTAINER(child));
+        for (GList* i = items; i; i = i->next) {
+            if (!GTK_IS_MENU_ITEM(i->data))
+                continue;
+            if (LabelOf(GTK_WIDGET(i->data)) == title) {
+                gtk_menu_shell_activate_item(GTK_MENU_SHELL(child), GTK_WIDGET(i->data), TRUE);
+                break;
+            }
+        }
+        g_list_free(items);
+    }
+    g_list_free(tops);
+    return G_SOURCE_REMOVE;
+}
+
+// Closes every pop-up menu that shows (so that a test whose choice failed ends).
+gboolean CloseOpenMenus(gpointer)
+{
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
+        if (child && GTK_IS_MENU(child) && gtk_widget_get_visible(child))
+            gtk_menu_shell_cancel(GTK_MENU_SHELL(child));
+    }
+    g_list_free(tops);
+    return G_SOURCE_REMOVE;
+}
+
 class TabbedToolBar : public ::testing::Test {
 protected:
     void SetUp() override
@@ -196,6 +250,14 @@ TEST_F(TabbedToolBar, TypeMasksAndTheBuiltTabs)
         EXPECT_TRUE(tab.items[n - 1].chevron);
         EXPECT_TRUE(tab.items[n - 1].hidden);
         EXPECT_STREQ(tab.items[n - 1].tooltip, "Visa dolda alternativ");
+    }
+    // The pictures: the help icons and our own drawings, rasterised at build time.
+    for (int id : { 302, 312, 314, 335, 336, 337, 338, 339 }) {
+        const std::string path = std::string(VT_BINARY_DIR) + "/resources/resources/png/"
+            + std::to_string(id) + ".png";
+        EXPECT_EQ(access(path.c_str(), R_OK), 0) << path;
+        LGuiJPG image;
+        EXPECT_TRUE(image.LoadFromResource(std::to_string(id).c_str())) << id;
     }
     // The first key row of a command wins.
     char ctrlN[260] = "";
@@ -492,6 +554,7 @@ TEST_F(TabbedToolBar, ShareBarPlacesHidesAndAnswers)
     const int commands[4] = { 9316, 9311, 9310, 9320 };
     const int P = bar.GetPitch(), S = bar.GetButtonSize();
     for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(bar.GetButton(i).images.GetNormal().HasImage()) << i; // our 336-339
         EXPECT_EQ(bar.GetButton(i).command, commands[i]);
         EXPECT_EQ(bar.GetButton(i).xOffset, -P * (i + 1));
     }
@@ -633,4 +696,86 @@ TEST_F(TabbedToolBar, ScaleChangeMidDragRescalesSizesAndShareBar)
     uitest::PumpUntil([&] { return d.T == 26; }, 3000);
     if (!changed)
         GTEST_SKIP() << "the display did not change its scale";
+}
+
+TEST_F(TabbedToolBar, RealMenusSendTheirCommands)
+{
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    LTabbedToolBarPrivate& d = w.d();
+    ProbeWindow& win = w.window;
+    // The share bar's context menu: "Dölj resursikoner" reaches the window.
+    Painted wide(d);
+    const int S = d.fShareBar.GetButtonSize();
+    std::string hide = "Dölj resursikoner";
+    g_timeout_add(300, ChooseInOpenMenu, &hide);
+    g_timeout_add(3000, CloseOpenMenus, nullptr);
+    d.EvRButtonDown(d.fShareBar.iRight - S / 2 - 1, d.fShareBar.iTop + S / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(9301) == 1; }));
+    // The overflow menu of a narrow toolbar: "Spara" is posted to the window.
+    d.SetPaintControlSize(w.ItemOf(504).x + int(30 * w.s()), d.GetHeight());
+    Painted narrow(d);
+    ASSERT_FALSE(w.ItemOf(505).drawn);
+    LTabbedToolBarTabInternal& tab = *d.SelectedTab();
+    LToolBarItemInternal& chevron = tab.items[tab.itemCount - 1];
+    ASSERT_FALSE(chevron.hidden);
+    std::string save = "Spara";
+    g_timeout_add(300, ChooseInOpenMenu, &save);
+    g_timeout_add(3000, CloseOpenMenus, nullptr);
+    d.EvLButtonDown(chevron.x + 2, chevron.y + chevron.height / 2);
+    d.EvLButtonUp(chevron.x + 2, chevron.y + chevron.height / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(505) == 1; }));
+    EXPECT_EQ(d.iChevronMenus, 1);
+}
+
+TEST_F(TabbedToolBar, AHandlerThatClosesTheWindowDuringATabsCommand)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    ProbeWindow& win = w.window;
+    bool closed = false;
+    win.onCommand = [&](int id) {
+        if (id == kTabEdit && !closed) {
+            closed = true;
+            win.DestroyCommon(); // the toolbar outlives its window here
+        }
+    };
+    w.ClickTab(2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return closed; }));
+    uitest::Pump(400); // the repaint and the reset timer find no window
+    EXPECT_EQ(win.Count(kTabEdit), 1);
+    EXPECT_EQ(win.GetNativeWindow(), nullptr);
+    // What comes late (a move, a release, a tab) does nothing.
+    LTabbedToolBarPrivate& d = w.d();
+    d.EvMouseMove(3, d.G + 2);
+    d.EvLButtonDown(d.Tab(1).x + 3, d.G + 2);
+    d.EvLButtonUp(d.Tab(1).x + 3, d.G + 2);
+    w.toolbar.reset();
+    uitest::Pump(100);
+}
+
+TEST_F(TabbedToolBar, AReleaseOneCharacterBesideATabSelectsIt)
+{
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    ProbeWindow& win = w.window;
+    LTabbedToolBarPrivate& d = w.d();
+    const LTabbedToolBarTabInternal& edit = d.Tab(2);
+    const int slack = int(win.CharWidthPixels() + 0.5);
+    const int right = edit.x + edit.width; // first pixel right of the tab
+    // Released further right than a character's width: nothing.
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right + slack + 1, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 0);
+    EXPECT_EQ(w.toolbar->GetSelectedTab(), 1);
+    // Within it: the tab is selected and sends its id, once.
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right + slack - 1, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 1);
+    EXPECT_EQ(w.toolbar->GetSelectedTab(), 2);
+    d.EvLButtonDown(right - 2, d.G + 2);
+    d.EvLButtonUp(right - 2, d.G + 2);
+    EXPECT_EQ(win.Count(kTabEdit), 1);
 }

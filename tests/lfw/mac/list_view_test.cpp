@@ -305,6 +305,91 @@ TEST_F(ListViewTest, HeaderClicksSortNaturallyBothWays)
     w.DestroyCommon();
 }
 
+// The text the list draws in a row's first column: the cell is filled as for drawing.
+static std::string ShownText(LCocoaListViewImpl* list, int row)
+{
+    GtkTreeModel* model = gtk_tree_view_get_model(GTK_TREE_VIEW(list->treeView()));
+    GtkTreeIter iter;
+    GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+    bool found = model && gtk_tree_model_get_iter(model, &iter, path);
+    gtk_tree_path_free(path);
+    if (!found)
+        return "";
+    LCocoaTableColumn* c = list->tableColumn(0);
+    gtk_tree_view_column_cell_set_cell_data(c->gtkColumn, model, &iter, FALSE, FALSE);
+    gchar* text = nullptr;
+    g_object_get(c->textRenderer, "text", &text, nullptr);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
+TEST_F(ListViewTest, AnAscendingSortAskedForInCodeKeepsClicksOnTheRowsShown)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    TestWindow w;
+    LListFlags flags;
+    flags.sortableHeader = true;
+    flags.singleSelection = true;
+    LCocoaListViewImpl* list = MakeList(w, flags);
+    // An owner's own comparison, as dialogs that sort by name install one.
+    LListViewSorter sorter(list);
+    list->manager()->setLvSorter(&sorter);
+    w.HandleLVSelChange(kList, kCmdSel);
+    const char* names[] = { "f2", "b", "f10", "a", "e", "f1", "c" };
+    for (unsigned long i = 0; i < 7; ++i)
+        w.LVAddString(kList, names[i], 0, 100 + i, 0);
+    // Sorted at once, while the reload the new rows queued is still to come; where the rows
+    // are is asked at once too, as an owner placing something over a row would.
+    list->manager()->sortRowsUsingColumn(0, true);
+    std::vector<LUiRect> rects;
+    for (int r = 0; r < 7; ++r)
+        rects.push_back(list->rectOfRow(r));
+    EXPECT_EQ(list->manager()->getSortColumn(), 0);
+    EXPECT_TRUE(list->manager()->isSortAscending());
+    for (int r = 1; r < 7; ++r) {
+        EXPECT_GT(rects[size_t(r)].height, 0) << r;
+        EXPECT_DOUBLE_EQ(rects[size_t(r)].y, rects[size_t(r - 1)].y + rects[size_t(r - 1)].height)
+            << r;
+        EXPECT_EQ(list->rowAtPoint(30, rects[size_t(r)].y + rects[size_t(r)].height / 2), r);
+    }
+    uitest::Pump(50);
+    const char* ascending[] = { "a", "b", "c", "e", "f1", "f2", "f10" };
+    char buf[260];
+    for (int r = 0; r < 7; ++r) {
+        EXPECT_STREQ(w.LVGetString(kList, r, buf), ascending[r]) << r;
+        EXPECT_EQ(ShownText(list, r), ascending[r]) << r;
+    }
+    EXPECT_EQ(
+        gtk_tree_view_column_get_sort_order(list->tableColumn(0)->gtkColumn), GTK_SORT_ASCENDING);
+    MakeKey(w);
+    // Each row clicked selects the row under the pointer, with its own data.
+    for (int r : { 1, 5, 6 }) {
+        int sent = w.Count(kCmdSel);
+        LUiPoint p = ContentPoint(list, 30, rects[size_t(r)].y + rects[size_t(r)].height / 2);
+        ASSERT_TRUE(uitest::XClick(w.GetNativeWindow(), p.x, p.y));
+        ASSERT_TRUE(uitest::PumpUntil([&] { return w.Count(kCmdSel) > sent; }));
+        EXPECT_EQ(list->rectOfRow(r).y, rects[size_t(r)].y);
+        int sel = w.LVGetCurSel(kList);
+        EXPECT_EQ(sel, r);
+        EXPECT_STREQ(w.LVGetString(kList, sel, buf), ascending[r]);
+        EXPECT_EQ(ShownText(list, sel), ascending[r]);
+        unsigned long data = w.LVGetItemData(kList, sel);
+        ASSERT_GE(data, 100u);
+        ASSERT_LT(data, 107u);
+        EXPECT_STREQ(names[data - 100], ascending[r]);
+        uitest::Pump(600); // not a double click
+    }
+    uitest::SaveScreenshot(w.GetNativeWindow(), Shot("sorted_in_code"));
+    // Sorting again the other way keeps the selected row.
+    list->manager()->sortRowsUsingColumn(0, false);
+    EXPECT_STREQ(w.LVGetString(kList, 0, buf), "f10");
+    EXPECT_EQ(ShownText(list, 0), "f10");
+    EXPECT_STREQ(w.LVGetString(kList, w.LVGetCurSel(kList), buf), "f10");
+    w.DestroyCommon();
+}
+
 TEST_F(ListViewTest, ClicksDoubleClicksAndRightClicksPostTheirCommands)
 {
     if (!uitest::HaveXdotool())

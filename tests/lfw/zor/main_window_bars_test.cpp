@@ -40,6 +40,26 @@ struct BarsMainWindow : LMainWindow {
     int EvAPICommand(int, const char* const*, char*) override { return 0; }
 };
 
+// Records the commands and help requests that reach it.
+struct RoadMainWindow : BarsMainWindow {
+    std::vector<int> commands;
+    int helps = 0;
+    void Command(int id, int code) override
+    {
+        if (id >= 500 && id < 10000)
+            commands.push_back(id);
+        LMainWindow::Command(id, code);
+    }
+    void CmHelp() override { ++helps; }
+    int Count(int id) const
+    {
+        int n = 0;
+        for (int c : commands)
+            n += c == id;
+        return n;
+    }
+};
+
 LProcessResult Silently(const char*, const LZORJob& job)
 {
     LProcessInterfaceVoid v;
@@ -147,6 +167,69 @@ TEST_F(MainWindowBars, BarsTakeTheirPlacesAndShareCommandsOpenTheirPages)
     int h1 = 0, w1 = 0;
     w->GetClientSizeMinusToolbarMinusStatusBar(w1, h1);
     EXPECT_EQ(LUserSettingGet<int>("Test", "Height", 0), h1 - int(32 * s));
+    w->MainWindowDestroy();
+}
+
+TEST_F(MainWindowBars, TheRoadWithRealClicksThroughAllBars)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    auto w = std::make_unique<RoadMainWindow>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+    const double s = w->GetBackingScaleFactor();
+    const int edges[] = { int(150 * s), -1 };
+    w->StatusBarSetParts(2, edges);
+    w->StatusBarSetText("Klar", 0);
+    w->StatusBarSetCommand(1, 4711);
+    w->GetInfoBar().Show("Meddelande", "OK", 7001, nullptr, 0, nullptr, 0, -1);
+    LTabbedToolBarPrivate& d = *w->GetTabbedToolBar().GetPrivate();
+    ASSERT_TRUE(uitest::PumpUntil([&] {
+        w->RelayoutControls(*w);
+        return d.SelectedTab() && d.SelectedTab()->items[0].drawn;
+    }));
+    EXPECT_STREQ(d.Tab(1).name.get(), "Hem");
+    EXPECT_STREQ(d.Tab(2).name.get(), "Redigera");
+    EXPECT_EQ(d.Tab(1).x, d.M); // "Arkiv" takes no room
+    int tx = 0, ty = 0, tw = 0, th = 0;
+    w->GetControlPixels(700, tx, ty, tw, th);
+    auto click = [&](int x, int y) { uitest::XClick(w->GetNativeWindow(), x / s, y / s); };
+    // A tab sends its id; the selected one sends nothing.
+    const LTabbedToolBarTabInternal& edit = d.Tab(2);
+    click(tx + edit.x + edit.width / 2, ty + d.G + d.H / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w->Count(6002) == 1; }));
+    EXPECT_EQ(w->GetTabbedToolBar().GetSelectedTab(), 2);
+    click(tx + edit.x + edit.width / 2, ty + d.G + d.H / 2);
+    uitest::Pump(600); // no double click with the next
+    EXPECT_EQ(w->Count(6002), 1);
+    // A button of the new tab posts its command once.
+    ASSERT_TRUE(uitest::PumpUntil([&] { return d.SelectedTab()->items[0].drawn; }));
+    const LToolBarItemInternal& ny = d.SelectedTab()->items[0];
+    ASSERT_EQ(ny.command, 501);
+    click(tx + ny.x + ny.width / 2, ty + ny.y + ny.height / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w->Count(501) == 1; }));
+    uitest::Pump(150);
+    EXPECT_EQ(w->Count(501), 1);
+    // The help icon calls CmHelp.
+    click(tx + d.iHelpX + 3, ty + d.iHelpY + 3);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w->helps == 1; }));
+    // The status bar's part with a command, below the info bar.
+    int sx = 0, sy = 0, sw = 0, sh = 0;
+    w->GetControlPixels(800, sx, sy, sw, sh);
+    int ix = 0, iy = 0, iw = 0, ih = 0;
+    w->GetControlPixels(9599, ix, iy, iw, ih);
+    EXPECT_EQ(iy + ih, sy);
+    EXPECT_EQ(th, s > 1 ? 169 : 85);
+    uitest::Pump(600);
+    click(sx + int(300 * s), sy + sh / 2);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return w->Count(4711) == 1; }));
+    std::vector<int> ours; // the window also posts commands of its own at the start
+    for (int c : w->commands)
+        if (c == 6001 || c == 6002 || c == 501 || c == 4711)
+            ours.push_back(c);
+    EXPECT_EQ(ours, (std::vector<int> { 6002, 501, 4711 }));
+    uitest::SaveScreenshot(w->GetNativeWindow(), uitest::ArtefactPath("main-window-bars", "road"));
     w->MainWindowDestroy();
 }
 
