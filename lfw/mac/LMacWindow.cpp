@@ -10,12 +10,16 @@
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -383,12 +387,53 @@ void LMacWindow::Command(int id, int)
         break;
     case kLCmdWindowReady:
         EvWindowReady();
+        if (LCocoaView::isStillWindowOf(content.Get(), this) && fRealWindow)
+            _WriteTestControlRectangles();
         break;
     default:
         break;
     }
     if (LCocoaView::isStillWindowOf(content.Get(), this) && IsWindowVisible())
         EnableControls();
+}
+
+void LMacWindow::_WriteTestControlRectangles()
+{
+    // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE: a window that became
+    // ready writes "<file>.dialog", its title and one line "control <id> x y width height" per
+    // control (screen pixels), once it has been laid out, so that a test clicks its controls.
+    const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
+    if (!file || !*file)
+        return;
+    LUiRef<LView> content(GetContentView());
+    std::string path = std::string(file) + ".dialog";
+    LRunLoop::Post([this, content, path] {
+        if (!content || !LCocoaView::isStillWindowOf(content.Get(), this))
+            return;
+        LNativeWindow* window = ContentWindow();
+        std::string text = "title " + (window ? window->Title() : std::string()) + "\n";
+        const double scale = GetBackingScaleFactor();
+        std::vector<LView*> pending { content.Get() };
+        while (!pending.empty()) {
+            LView* view = pending.back();
+            pending.pop_back();
+            for (LView* child : view->Subviews())
+                pending.push_back(child);
+            if (view == content.Get() || view->Tag() <= 0)
+                continue;
+            int x = 0, y = 0;
+            _GetControlAbsoluteScreenPositionPixels(view, x, y);
+            text += "control " + std::to_string(view->Tag()) + " " + std::to_string(x) + " "
+                + std::to_string(y) + " " + std::to_string(int(view->Frame().width * scale)) + " "
+                + std::to_string(int(view->Frame().height * scale)) + "\n";
+        }
+        std::string temporary = path + ".tmp";
+        if (FILE* f = std::fopen(temporary.c_str(), "w")) {
+            std::fwrite(text.data(), 1, text.size(), f);
+            std::fclose(f);
+            std::rename(temporary.c_str(), path.c_str());
+        }
+    });
 }
 
 void LMacWindow::CmHelp()

@@ -441,6 +441,7 @@ protected:
     bool fLayout = true;
 
 private:
+    void _WriteTestControlRectangles();
     LView* EmbeddedTarget() const;
     LNativeWindow* ContentWindow() const;
     // Adds a scroll view carrying the id at the frame (points) with the document in it (the

@@ -321,6 +321,12 @@ void LNativeWindow::SetTitle(const char* title)
         gtk_window_set_title(fWindow, title ? title : "");
 }
 
+std::string LNativeWindow::Title() const
+{
+    const char* title = fWindow ? gtk_window_get_title(fWindow) : nullptr;
+    return title ? title : "";
+}
+
 double LNativeWindow::TopSlotsHeight() const
 {
     if (!fWindow)

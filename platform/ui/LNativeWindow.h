@@ -3,6 +3,8 @@
 // window (close requests, key changes, resizing, miniaturising, zooming, scale changes, Escape).
 #pragma once
 
+#include <string>
+
 #include "platform/ui/LAssociations.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LUiTypes.h"
@@ -81,6 +83,8 @@ public:
     LView* ContentView() const { return fContentView.Get(); }
 
     void SetTitle(const char* title);
+    // The title ("" when none).
+    std::string Title() const;
 
     // Frame: the window's place on the screen and its size (menu bar and toolbar included).
     LUiRect Frame() const;

@@ -185,7 +185,6 @@ MainDialog::MainDialog() = default;
 MainDialog::~MainDialog()
 {
     deferredTimer.Disarm();
-    projectViewer.SetProject(nullptr);
     if (project) {
         project->RemoveNotifyee(*this);
         delete project;
@@ -300,8 +299,13 @@ void MainDialog::UpdateCaption()
 
 void MainDialog::DestroyDialog()
 {
+    deferredTimer.Disarm();
+    deferred.clear();
     GetTabbedToolBar().TabbedToolBarDestroy();
     DragDropDestroy(*this);
+    // The viewer lets go of the project (and its timer) before its views go.
+    projectViewer.SetProject(nullptr);
+    projectViewer.RemoveNotifyee(*this);
     projectViewer.Destroy();
 }
 

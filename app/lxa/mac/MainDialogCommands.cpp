@@ -3,6 +3,8 @@
 
 #include "app/VTClipboardOverlay.h"
 #include "app/VTExport.h"
+#include "app/VTLabelLayoutEditorDialog.h"
+#include "app/VTLabelLayoutSelectDialog.h"
 #include "app/VTOptions.h"
 #include "app/VTOptionsDialog.h"
 #include "app/VTPrintPreviewDialog.h"
@@ -552,6 +554,7 @@ int MainDialog::UndoCount() const
 
 void MainDialog::_ViewerObserve()
 {
+    projectViewer.AddNotifyee(*this);
 }
 
 void MainDialog::_ViewerSetProject(VTProject* p)
@@ -681,15 +684,37 @@ bool MainDialog::_MoveSelectionByKey(LKey key, float divisor)
 
 VTLabelLayout* MainDialog::_SelectLabelLayout()
 {
-    return nullptr;
+    return VTLabelLayoutSelectDialogOpen(GetContentView());
 }
 
 void MainDialog::_SelectLabelLayoutForProject()
 {
+    LPtr<VTLabelLayout> layout(VTLabelLayoutSelectDialogOpen(GetContentView()));
+    if (layout && project) {
+        project->SetLabelLayout(layout);
+        // A layout change cannot be undone: the steps could name designs that went.
+        projectViewer.ResetHistory();
+        EnableControls();
+        projectViewer.canvas.ClampItemsToCollection();
+    }
+    if (projectViewer.labelLayoutPanel)
+        projectViewer.labelLayoutPanel->UpdateDetails();
+    projectViewer.canvas.Invalidate();
 }
 
-void MainDialog::_EditLabelLayout(VTLabelLayoutTemplate*)
+void MainDialog::_EditLabelLayout(VTLabelLayoutTemplate* t)
 {
+    LPtr<VTProject> holder(project);
+    VTLabelLayoutTemplate* current = t;
+    int applied = VTLabelLayoutEditorDialogOpen(GetContentView(), holder, current);
+    project = holder.Release();
+    if (!applied)
+        return;
+    if (current)
+        projectViewer.EvProjectViewerPanelLabelLayoutSelectionChanged(current);
+    // Whatever the editor changed, the undo steps may name designs that are gone.
+    projectViewer.ResetHistory();
+    EnableControls();
 }
 
 void MainDialog::_CDInfoMenuPoint(LPoint& at)

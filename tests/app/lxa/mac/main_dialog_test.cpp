@@ -394,6 +394,8 @@ TEST(MainDialogAutoSave, OfferedOnceAndReopenedAsUnsavedWork)
     PrivateHomes homes;
     TemporaryFolder runtime, folder;
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    // No welcome dialog where nothing is offered.
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
     auto project = MakeProject();
     VTProjectSave record;
     record.project = project.get();
