@@ -24,7 +24,13 @@ fi
 export DISPLAY=":$num"
 "$@"
 rc=$?
+# An X server that does not end on SIGTERM within 5 s is killed: it must never hold the run.
 kill "$xpid" 2>/dev/null
+for _ in $(seq 50); do
+    kill -0 "$xpid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -9 "$xpid" 2>/dev/null
 wait "$xpid" 2>/dev/null
 rm -rf "$home"
 exit $rc
