@@ -665,3 +665,103 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         EXPECT_EQ(missing.Wait(5000), 0);
     }
 }
+
+namespace {
+
+// The canvas cut out of a fresh screenshot (kept in <build>/e2e too).
+std::string CanvasCrop(const std::string& rects, const std::string& name)
+{
+    Sleep(600);
+    Shot(name);
+    auto canvas = Rectangles(rects)["canvas"];
+    if (canvas.size() != 4)
+        return "";
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", gShot);
+    std::string folder = std::string(VT_BINARY_DIR) + "/e2e/";
+    std::string crop = folder + number + "-" + name + "-canvas.png";
+    Shell("/usr/bin/convert " + Quote(folder + number + "-" + name + ".png") + " -crop "
+        + std::to_string(canvas[2]) + "x" + std::to_string(canvas[3]) + "+"
+        + std::to_string(canvas[0]) + "+" + std::to_string(canvas[1]) + " +repage " + Quote(crop));
+    return crop;
+}
+
+// How many pixels of two crops differ noticeably. A 9 x 9 median first takes out the selection's
+// one-pixel frame and its small handles, which follow the selection rather than the design.
+long CropDifference(const std::string& a, const std::string& b)
+{
+    std::string out = Shell("/usr/bin/convert " + Quote(a) + " -statistic median 9x9 "
+        + Quote(a + ".m.png") + " && /usr/bin/convert " + Quote(b) + " -statistic median 9x9 "
+        + Quote(b + ".m.png") + " && compare -metric AE -fuzz 15% " + Quote(a + ".m.png") + " "
+        + Quote(b + ".m.png") + " null: 2>&1");
+    return out.empty() ? -1 : std::atol(out.c_str());
+}
+
+void ClickAt(const std::vector<int>& r)
+{
+    Shell("xdotool mousemove --sync " + std::to_string(r[0] + r[2] / 2) + " "
+        + std::to_string(r[1] + r[3] / 2) + " click 1 2>/dev/null");
+    Sleep(500);
+}
+
+} // namespace
+
+TEST(Vorantel, EditingUndoPrintingAndKeys)
+{
+    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty()
+        || Shell("command -v import").empty())
+        GTEST_SKIP() << "no display or no xdotool";
+    TemporaryFolder work;
+    const std::string dir = work.Path();
+    const std::string rects = dir + "/rectangles.txt";
+    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    const std::string caption = "Vorantel av ZOR Software";
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+    LUserSettingSetString("AutoSave", "FileName", "");
+
+    // ---- A new CD project: a text typed, a picture chosen in "Välj bilder", a drag.
+    auto program = std::make_unique<Program>(std::vector<std::string> { "-new", "CD" });
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_TRUE(WaitCaption(xid, caption + " - Namnlöst.vtproj")) << Caption(xid);
+    ASSERT_TRUE(WaitFile(rects));
+    Sleep(500);
+    auto r = Rectangles(rects);
+    ASSERT_EQ(r.count("tool-1020"), 1u);
+    ASSERT_EQ(r.count("canvas"), 1u);
+    ClickAt(r["tool-1020"]);
+    Shell("xdotool type --delay 40 Skivetikett");
+    const std::string withText = CanvasCrop(rects, "text-typed");
+    ClickAt(Rectangles(rects)["tool-1021"]);
+    const std::string picture = std::string(VT_TEST_DATA) + "/images/base.png";
+    ASSERT_TRUE(TypeIntoFilePanel("Välj bilder", picture));
+    const std::string withPicture = CanvasCrop(rects, "picture-added");
+    EXPECT_GT(CropDifference(withText, withPicture), 20000);
+    {
+        auto canvas = Rectangles(rects)["canvas"];
+        const int cx = canvas[0] + canvas[2] / 2, cy = canvas[1] + canvas[3] / 2;
+        Shell("xdotool mousemove --sync " + std::to_string(cx) + " " + std::to_string(cy)
+            + " mousedown 1 sleep 0.2 mousemove --sync " + std::to_string(cx + 20) + " "
+            + std::to_string(cy + 15) + " sleep 0.2 mousemove --sync " + std::to_string(cx + 60)
+            + " " + std::to_string(cy + 45) + " sleep 0.2 mouseup 1 2>/dev/null");
+    }
+    const std::string dragged = CanvasCrop(rects, "dragged");
+    EXPECT_GT(CropDifference(withPicture, dragged), 20000);
+    // Two steps back, one forward: the canvas shows the earlier states again.
+    KeysTo(xid, "ctrl+z");
+    const std::string undoDrag = CanvasCrop(rects, "undo-drag");
+    EXPECT_LT(CropDifference(withPicture, undoDrag), 2000);
+    KeysTo(xid, "ctrl+z");
+    const std::string undoPicture = CanvasCrop(rects, "undo-picture");
+    EXPECT_LT(CropDifference(withText, undoPicture), 2000);
+    KeysTo(xid, "ctrl+shift+z");
+    const std::string redo = CanvasCrop(rects, "redo-picture");
+    EXPECT_LT(CropDifference(withPicture, redo), 2000);
+
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    ClickAlertButton(rects, "Spara_inte");
+    EXPECT_EQ(program->Wait(8000), 0);
+}
