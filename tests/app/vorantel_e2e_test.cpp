@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <signal.h>
 #include <spawn.h>
@@ -720,6 +721,24 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
     const std::string caption = "Vorantel av ZOR Software";
     LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
     LUserSettingSetString("AutoSave", "FileName", "");
+    // The program's print panel offers only the print-to-file printer, which writes into its
+    // home folder.
+    mkdir((dir + "/xdg").c_str(), 0755);
+    mkdir((dir + "/xdg/gtk-3.0").c_str(), 0755);
+    std::ofstream(dir + "/xdg/gtk-3.0/settings.ini") << "[Settings]\ngtk-print-backends=file\n";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("XDG_CONFIG_DIRS", (dir + "/xdg").c_str(), 1);
+    setenv("HOME", dir.c_str(), 1);
+    // Its own runtime folder: the single-instance pipe and the running-marker of a run that
+    // this test ends with kill -9 stay its own.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string oldRuntime = runtime ? runtime : "";
+    mkdir((dir + "/run").c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
+    char cwd[4096] = "";
+    if (!getcwd(cwd, sizeof cwd))
+        cwd[0] = 0;
+    ASSERT_EQ(chdir(dir.c_str()), 0);
 
     // ---- A new CD project: a text typed, a picture chosen in "Välj bilder", a drag.
     auto program = std::make_unique<Program>(std::vector<std::string> { "-new", "CD" });
@@ -760,8 +779,63 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
     const std::string redo = CanvasCrop(rects, "redo-picture");
     EXPECT_LT(CropDifference(withPicture, redo), 2000);
 
+    // ---- Ctrl+P: the print preview, "Skriv ut" (its default button), the print panel's file
+    // printer, which writes output.pdf into the program's working folder.
+    KeysTo(xid, "ctrl+p");
+    ASSERT_TRUE(WaitWindowNamed("Förhandsgranska"));
+    Sleep(1000);
+    Shot("print-preview");
+    Keys("Return");
+    ASSERT_TRUE(WaitWindowNamed("Print"));
+    Sleep(800);
+    {
+        // The only printer, first row of the panel's list: chosen, then Return prints.
+        std::string id
+            = Shell("xdotool search --onlyvisible --name '^Print$' 2>/dev/null | head -1");
+        std::string geo = Shell("xdotool getwindowgeometry --shell " + id + " 2>/dev/null");
+        int x = 0, y = 0;
+        if (geo.find("X=") != std::string::npos && geo.find("Y=") != std::string::npos) {
+            std::sscanf(geo.substr(geo.find("X=")).c_str(), "X=%d", &x);
+            std::sscanf(geo.substr(geo.find("Y=")).c_str(), "Y=%d", &y);
+        }
+        Shell("xdotool mousemove --sync " + std::to_string(x + 60) + " " + std::to_string(y + 67)
+            + " click 1 2>/dev/null");
+        Sleep(800);
+        Shot("print-to-file");
+        Keys("Return");
+    }
+    const std::string printed = dir + "/output.pdf";
+    ASSERT_TRUE(WaitFile(printed, 15000));
+    Sleep(1000);
+    EXPECT_EQ(Shell("pdfinfo " + Quote(printed) + " | sed -n 's/^Pages: *//p'"), "1");
+    EXPECT_NE(Shell("pdftotext " + Quote(printed) + " -").find("Skivetikett"), std::string::npos);
+
+    // ---- Keys: Ctrl+BackSpace deletes the selected overlay (the picture, clicked on top in the
+    // middle), leaving the design as it was before the picture came.
+    ClickAt(Rectangles(rects)["canvas"]);
+    KeysTo(xid, "ctrl+BackSpace");
+    const std::string deleted = CanvasCrop(rects, "picture-deleted");
+    EXPECT_LT(CropDifference(withText, deleted), 2000);
+    // In the new text's field Ctrl+Z is the field's own: the text added stays in the design.
+    ClickAt(Rectangles(rects)["tool-1020"]);
+    Shell("xdotool type --delay 40 WWWWWWWW");
+    Sleep(300);
+    Keys("ctrl+z");
+    const std::string fieldUndo = CanvasCrop(rects, "field-ctrl-z");
+    std::string raw = Shell(
+        "compare -metric AE -fuzz 15% " + Quote(deleted) + " " + Quote(fieldUndo) + " null: 2>&1");
+    EXPECT_GT(std::atol(raw.c_str()), 1000) << raw;
+
     unlink((rects + ".alert").c_str());
     KeysTo(xid, "ctrl+q");
     ClickAlertButton(rects, "Spara_inte");
     EXPECT_EQ(program->Wait(8000), 0);
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_DIRS");
+    if (oldRuntime.empty())
+        unsetenv("XDG_RUNTIME_DIR");
+    else
+        setenv("XDG_RUNTIME_DIR", oldRuntime.c_str(), 1);
+    if (cwd[0] && chdir(cwd) != 0)
+        ADD_FAILURE() << "cannot return to " << cwd;
 }
