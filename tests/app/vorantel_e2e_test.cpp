@@ -819,7 +819,7 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
     // In the new text's field Ctrl+Z is the field's own: the text added stays in the design.
     ClickAt(Rectangles(rects)["tool-1020"]);
     Shell("xdotool type --delay 40 WWWWWWWW");
-    Sleep(300);
+    const std::string typed = CanvasCrop(rects, "field-typed");
     Keys("ctrl+z");
     const std::string fieldUndo = CanvasCrop(rects, "field-ctrl-z");
     std::string raw = Shell(
