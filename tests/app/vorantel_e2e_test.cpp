@@ -377,6 +377,16 @@ const unsigned char kFourTracks[] = {
     0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
 };
 
+// The programs these tests start keep their single-instance pipe and running-marker in a runtime
+// folder of this test program's own, so that a program started elsewhere on the machine is not
+// taken for the running instance.
+const bool gPrivateRuntimeFolder = [] {
+    char folder[] = "/tmp/vorantel-e2e-XXXXXX";
+    if (mkdtemp(folder))
+        setenv("XDG_RUNTIME_DIR", folder, 1);
+    return true;
+}();
+
 } // namespace
 
 TEST(Vorantel, TheRoadFromFirstStartToExport)
