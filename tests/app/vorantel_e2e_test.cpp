@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <signal.h>
 #include <spawn.h>
@@ -376,6 +377,16 @@ const unsigned char kFourTracks[] = {
     0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
 };
 
+// The programs these tests start keep their single-instance pipe and running-marker in a runtime
+// folder of this test program's own, so that a program started elsewhere on the machine is not
+// taken for the running instance.
+const bool gPrivateRuntimeFolder = [] {
+    char folder[] = "/tmp/vorantel-e2e-XXXXXX";
+    if (mkdtemp(folder))
+        setenv("XDG_RUNTIME_DIR", folder, 1);
+    return true;
+}();
+
 } // namespace
 
 TEST(Vorantel, TheRoadFromFirstStartToExport)
@@ -664,4 +675,177 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         Program missing({ "-call_launchctl_script", dir + "/saknas.sh" });
         EXPECT_EQ(missing.Wait(5000), 0);
     }
+}
+
+namespace {
+
+// The canvas cut out of a fresh screenshot (kept in <build>/e2e too).
+std::string CanvasCrop(const std::string& rects, const std::string& name)
+{
+    Sleep(600);
+    Shot(name);
+    auto canvas = Rectangles(rects)["canvas"];
+    if (canvas.size() != 4)
+        return "";
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", gShot);
+    std::string folder = std::string(VT_BINARY_DIR) + "/e2e/";
+    std::string crop = folder + number + "-" + name + "-canvas.png";
+    Shell("/usr/bin/convert " + Quote(folder + number + "-" + name + ".png") + " -crop "
+        + std::to_string(canvas[2]) + "x" + std::to_string(canvas[3]) + "+"
+        + std::to_string(canvas[0]) + "+" + std::to_string(canvas[1]) + " +repage " + Quote(crop));
+    return crop;
+}
+
+// How many pixels of two crops differ noticeably. A 9 x 9 median first takes out the selection's
+// one-pixel frame and its small handles, which follow the selection rather than the design.
+long CropDifference(const std::string& a, const std::string& b)
+{
+    std::string out = Shell("/usr/bin/convert " + Quote(a) + " -statistic median 9x9 "
+        + Quote(a + ".m.png") + " && /usr/bin/convert " + Quote(b) + " -statistic median 9x9 "
+        + Quote(b + ".m.png") + " && compare -metric AE -fuzz 15% " + Quote(a + ".m.png") + " "
+        + Quote(b + ".m.png") + " null: 2>&1");
+    return out.empty() ? -1 : std::atol(out.c_str());
+}
+
+void ClickAt(const std::vector<int>& r)
+{
+    Shell("xdotool mousemove --sync " + std::to_string(r[0] + r[2] / 2) + " "
+        + std::to_string(r[1] + r[3] / 2) + " click 1 2>/dev/null");
+    Sleep(500);
+}
+
+} // namespace
+
+TEST(Vorantel, EditingUndoPrintingAndKeys)
+{
+    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty()
+        || Shell("command -v import").empty())
+        GTEST_SKIP() << "no display or no xdotool";
+    TemporaryFolder work;
+    const std::string dir = work.Path();
+    const std::string rects = dir + "/rectangles.txt";
+    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    const std::string caption = "Vorantel av ZOR Software";
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+    LUserSettingSetString("AutoSave", "FileName", "");
+    // The program's print panel offers only the print-to-file printer, which writes into its
+    // home folder.
+    mkdir((dir + "/xdg").c_str(), 0755);
+    mkdir((dir + "/xdg/gtk-3.0").c_str(), 0755);
+    std::ofstream(dir + "/xdg/gtk-3.0/settings.ini") << "[Settings]\ngtk-print-backends=file\n";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("XDG_CONFIG_DIRS", (dir + "/xdg").c_str(), 1);
+    setenv("HOME", dir.c_str(), 1);
+    // Its own runtime folder: the single-instance pipe and the running-marker of a run that
+    // this test ends with kill -9 stay its own.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string oldRuntime = runtime ? runtime : "";
+    mkdir((dir + "/run").c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
+    char cwd[4096] = "";
+    if (!getcwd(cwd, sizeof cwd))
+        cwd[0] = 0;
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+
+    // ---- A new CD project: a text typed, a picture chosen in "Välj bilder", a drag.
+    auto program = std::make_unique<Program>(std::vector<std::string> { "-new", "CD" });
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_TRUE(WaitCaption(xid, caption + " - Namnlöst.vtproj")) << Caption(xid);
+    ASSERT_TRUE(WaitFile(rects));
+    Sleep(500);
+    auto r = Rectangles(rects);
+    ASSERT_EQ(r.count("tool-1020"), 1u);
+    ASSERT_EQ(r.count("canvas"), 1u);
+    ClickAt(r["tool-1020"]);
+    Shell("xdotool type --delay 40 Skivetikett");
+    const std::string withText = CanvasCrop(rects, "text-typed");
+    ClickAt(Rectangles(rects)["tool-1021"]);
+    const std::string picture = std::string(VT_TEST_DATA) + "/images/base.png";
+    ASSERT_TRUE(TypeIntoFilePanel("Välj bilder", picture));
+    const std::string withPicture = CanvasCrop(rects, "picture-added");
+    EXPECT_GT(CropDifference(withText, withPicture), 20000);
+    {
+        auto canvas = Rectangles(rects)["canvas"];
+        const int cx = canvas[0] + canvas[2] / 2, cy = canvas[1] + canvas[3] / 2;
+        Shell("xdotool mousemove --sync " + std::to_string(cx) + " " + std::to_string(cy)
+            + " mousedown 1 sleep 0.2 mousemove --sync " + std::to_string(cx + 20) + " "
+            + std::to_string(cy + 15) + " sleep 0.2 mousemove --sync " + std::to_string(cx + 60)
+            + " " + std::to_string(cy + 45) + " sleep 0.2 mouseup 1 2>/dev/null");
+    }
+    const std::string dragged = CanvasCrop(rects, "dragged");
+    EXPECT_GT(CropDifference(withPicture, dragged), 20000);
+    // Two steps back, one forward: the canvas shows the earlier states again.
+    KeysTo(xid, "ctrl+z");
+    const std::string undoDrag = CanvasCrop(rects, "undo-drag");
+    EXPECT_LT(CropDifference(withPicture, undoDrag), 2000);
+    KeysTo(xid, "ctrl+z");
+    const std::string undoPicture = CanvasCrop(rects, "undo-picture");
+    EXPECT_LT(CropDifference(withText, undoPicture), 2000);
+    KeysTo(xid, "ctrl+shift+z");
+    const std::string redo = CanvasCrop(rects, "redo-picture");
+    EXPECT_LT(CropDifference(withPicture, redo), 2000);
+
+    // ---- Ctrl+P: the print preview, "Skriv ut" (its default button), the print panel's file
+    // printer, which writes output.pdf into the program's working folder.
+    KeysTo(xid, "ctrl+p");
+    ASSERT_TRUE(WaitWindowNamed("Förhandsgranska"));
+    Sleep(1000);
+    Shot("print-preview");
+    Keys("Return");
+    ASSERT_TRUE(WaitWindowNamed("Print"));
+    Sleep(800);
+    {
+        // The only printer, first row of the panel's list: chosen, then Return prints.
+        std::string id
+            = Shell("xdotool search --onlyvisible --name '^Print$' 2>/dev/null | head -1");
+        std::string geo = Shell("xdotool getwindowgeometry --shell " + id + " 2>/dev/null");
+        int x = 0, y = 0;
+        if (geo.find("X=") != std::string::npos && geo.find("Y=") != std::string::npos) {
+            std::sscanf(geo.substr(geo.find("X=")).c_str(), "X=%d", &x);
+            std::sscanf(geo.substr(geo.find("Y=")).c_str(), "Y=%d", &y);
+        }
+        Shell("xdotool mousemove --sync " + std::to_string(x + 60) + " " + std::to_string(y + 67)
+            + " click 1 2>/dev/null");
+        Sleep(800);
+        Shot("print-to-file");
+        Keys("Return");
+    }
+    const std::string printed = dir + "/output.pdf";
+    ASSERT_TRUE(WaitFile(printed, 15000));
+    Sleep(1000);
+    EXPECT_EQ(Shell("pdfinfo " + Quote(printed) + " | sed -n 's/^Pages: *//p'"), "1");
+    EXPECT_NE(Shell("pdftotext " + Quote(printed) + " -").find("Skivetikett"), std::string::npos);
+
+    // ---- Keys: Ctrl+BackSpace deletes the selected overlay (the picture, clicked on top in the
+    // middle), leaving the design as it was before the picture came.
+    ClickAt(Rectangles(rects)["canvas"]);
+    KeysTo(xid, "ctrl+BackSpace");
+    const std::string deleted = CanvasCrop(rects, "picture-deleted");
+    EXPECT_LT(CropDifference(withText, deleted), 2000);
+    // In the new text's field Ctrl+Z is the field's own: the text added stays in the design.
+    ClickAt(Rectangles(rects)["tool-1020"]);
+    Shell("xdotool type --delay 40 WWWWWWWW");
+    const std::string typed = CanvasCrop(rects, "field-typed");
+    Keys("ctrl+z");
+    const std::string fieldUndo = CanvasCrop(rects, "field-ctrl-z");
+    std::string raw = Shell(
+        "compare -metric AE -fuzz 15% " + Quote(deleted) + " " + Quote(fieldUndo) + " null: 2>&1");
+    EXPECT_GT(std::atol(raw.c_str()), 1000) << raw;
+
+    unlink((rects + ".alert").c_str());
+    KeysTo(xid, "ctrl+q");
+    ClickAlertButton(rects, "Spara_inte");
+    EXPECT_EQ(program->Wait(8000), 0);
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_DIRS");
+    if (oldRuntime.empty())
+        unsetenv("XDG_RUNTIME_DIR");
+    else
+        setenv("XDG_RUNTIME_DIR", oldRuntime.c_str(), 1);
+    if (cwd[0] && chdir(cwd) != 0)
+        ADD_FAILURE() << "cannot return to " << cwd;
 }
