@@ -380,10 +380,11 @@ const unsigned char kFourTracks[] = {
 // The programs these tests start keep their single-instance pipe and running-marker in a runtime
 // folder of this test program's own, so that a program started elsewhere on the machine is not
 // taken for the running instance.
+// Removed with everything in it when the test program ends.
+TemporaryFolder gRuntimeFolder;
 const bool gPrivateRuntimeFolder = [] {
-    char folder[] = "/tmp/vorantel-e2e-XXXXXX";
-    if (mkdtemp(folder))
-        setenv("XDG_RUNTIME_DIR", folder, 1);
+    if (!gRuntimeFolder.Path().empty())
+        setenv("XDG_RUNTIME_DIR", gRuntimeFolder.Path().c_str(), 1);
     return true;
 }();
 
