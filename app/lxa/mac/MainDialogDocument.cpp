@@ -595,7 +595,8 @@ void MainDialog::_DeferredTimer(LRunLoopTimer* timer, void* data)
 
 bool MainDialog::_MustWait() const
 {
-    return busy > 0 || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow();
+    return busy > 0 || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()
+        || LModalCounter::Count() > 0;
 }
 
 // ---- The audio CD -----------------------------------------------------------------------------
