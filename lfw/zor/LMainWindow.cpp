@@ -292,7 +292,8 @@ LView* LMainWindow::AreOtherModalsOpen() const
 
 bool LMainWindow::CmExit()
 {
-    if (iDontQuitCounter != 0 || AreOtherModalsOpen() || LModalLoop::Depth() > 0)
+    if (iDontQuitCounter != 0 || AreOtherModalsOpen() || LModalLoop::Depth() > 0
+        || LModalCounter::Count() > 0)
         return false;
     if (!CmCancel())
         return false;
@@ -389,7 +390,10 @@ bool LMainWindow::_KeyMonitor(GdkEvent* event, void* data)
 {
     auto* self = static_cast<LMainWindow*>(data);
     LView* content = self->GetContentView();
-    if (self->fDestroyed || !content || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow())
+    // An alert counts until its loop has returned: a key that comes in the same pass as the
+    // button that closed it is not the main window's yet.
+    if (self->fDestroyed || !content || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()
+        || LModalCounter::Count() > 0)
         return false;
     LNativeWindow* window = self->GetNativeWindow();
     if (!window || !window->IsKey())

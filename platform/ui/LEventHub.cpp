@@ -22,6 +22,8 @@ std::vector<Monitor>& Monitors()
 
 uintptr_t gNextToken = 1;
 int gDispatchDepth = 0;
+int gInputHeld = 0;
+std::vector<GdkEvent*> gHeldInput;
 
 void HubHandler(GdkEvent* event, gpointer)
 {
@@ -132,10 +134,34 @@ bool LEventHub::IsKeyRepeat(const GdkEventKey* k)
         && k->hardware_keycode == gLastPress.code && gLastPress.repeat;
 }
 
+void LEventHub::HoldInput()
+{
+    ++gInputHeld;
+}
+
+void LEventHub::ReleaseInput()
+{
+    if (gInputHeld == 0 || --gInputHeld > 0)
+        return;
+    std::vector<GdkEvent*> held;
+    held.swap(gHeldInput);
+    for (GdkEvent* e : held) {
+        gdk_event_put(e);
+        gdk_event_free(e);
+    }
+}
+
 void LEventHub::Dispatch(GdkEvent* event)
 {
-    TrackKeys(event);
     uint32_t cls = ClassOf(event);
+    if (gInputHeld > 0
+        && (cls
+            & (kLEventHubButtonPress | kLEventHubButtonRelease | kLEventHubScroll
+                | kLEventHubKey))) {
+        gHeldInput.push_back(gdk_event_copy(event));
+        return;
+    }
+    TrackKeys(event);
     if (cls) {
         ++gDispatchDepth;
         // By index: a monitor may add or remove monitors while it runs.

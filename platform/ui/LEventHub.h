@@ -35,6 +35,11 @@ public:
     // Runs the monitors and, unless one swallowed it, GTK: the handler the hub installs, also
     // callable by tests with synthesised events.
     static void Dispatch(GdkEvent* event);
+    // While held (calls nest), the user's input (keys, buttons, scrolling) waits: a loop run
+    // only to wait for an answer (the clipboard's) must not carry out commands under its caller.
+    // The last release puts the held events back, in order.
+    static void HoldInput();
+    static void ReleaseInput();
     // Whether a key press repeats a key that is held (X repeats send presses only). The hub
     // follows every key event of the application, whichever window or widget gets it, and
     // forgets the held keys whenever one of its windows loses the keyboard (a release may then

@@ -1,4 +1,5 @@
 #include "platform/ui/LUiClipboard.h"
+#include "platform/ui/LEventHub.h"
 
 #include "platform/ui/LUiSystem.h"
 
@@ -176,7 +177,10 @@ bool Wait(Request* r, unsigned timeoutMs)
                 return G_SOURCE_REMOVE;
             },
             r);
+        // Only the answer is awaited here: the user's input waits for the caller.
+        LEventHub::HoldInput();
         g_main_loop_run(r->loop);
+        LEventHub::ReleaseInput();
         g_main_loop_unref(r->loop);
         r->loop = nullptr;
         if (r->done)

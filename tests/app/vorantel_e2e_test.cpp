@@ -399,6 +399,10 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     const std::string dir = work.Path();
     const std::string rects = dir + "/rectangles.txt";
     setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+    // The program's runtime folder (single-instance channel, run marker) of this test alone:
+    // another run of the program on the machine must neither take its requests nor send it some.
+    TemporaryFolder runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
     const std::string caption = "Vorantel av ZOR Software";

@@ -182,8 +182,14 @@ private:
     void _ShowFirstTextTip();
     void _ShowProjectOrLogo(bool projectOpen);
     std::vector<std::unique_ptr<LMainMenuDelegate>> menuDelegates;
-    // Runs work now, or after the last modal window closed.
+    // Runs work now, or after the last modal window closed and the request, drop or deferred
+    // work under way has finished.
     void RunWhenNoModal(std::function<void()> work);
+    // A modal window runs, or a request, drop or deferred work is under way: a loop run inside it
+    // (a modal's, the clipboard's) must not start another that swaps the project under it.
+    bool _MustWait() const;
+    // Carries out a request of the command line or of a second start.
+    int _RunRequest(int argc, const char* const* argv, char* reply);
     static void _DeferredTimer(LRunLoopTimer* timer, void* data);
     void _SetProject(VTProject* p);
     void _RemoveReopenedAutoSave();
@@ -199,5 +205,6 @@ private:
     bool contentBuilt = false;
     bool readyDone = false;
     std::vector<std::function<void()>> deferred;
+    int busy = 0; // requests, drops and deferred work under way
     LRunLoopTimer deferredTimer { _DeferredTimer, this };
 };

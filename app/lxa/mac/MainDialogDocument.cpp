@@ -402,8 +402,9 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
     if (argc < 1 || !argv)
         return 0;
     // A request that arrives while a modal window runs waits for it to close: the project under
-    // a print preview or an editor must not change.
-    if (LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()) {
+    // a print preview or an editor must not change. One that arrives while another is under way
+    // (in a loop that one runs) waits for it to finish.
+    if (_MustWait()) {
         std::vector<std::string> copy;
         for (int i = 0; i < argc; ++i)
             copy.emplace_back(argv[i] ? argv[i] : "");
@@ -412,10 +413,19 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
             for (const std::string& a : copy)
                 args.push_back(a.c_str());
             char later[kLZORAPIReplySize];
-            EvAPICommand(int(args.size()), args.data(), later);
+            LStringFormat(later, kLZORAPIReplySize, "OK");
+            _RunRequest(int(args.size()), args.data(), later);
         });
         return 0;
     }
+    ++busy;
+    int result = _RunRequest(argc, argv, reply);
+    --busy;
+    return result;
+}
+
+int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
+{
     if (argc == 1) {
         if (!CmProjectLoad(argv[0], true)) {
             LStringFormat(
@@ -551,11 +561,17 @@ void MainDialog::DropPaths(const std::vector<std::string>& paths)
 
 void MainDialog::RunWhenNoModal(std::function<void()> work)
 {
-    if (LModalLoop::Depth() == 0 && !LModalLoop::ModalWindow() && deferred.empty()) {
+    if (!_MustWait() && deferred.empty()) {
+        ++busy;
         work();
+        --busy;
         return;
     }
-    deferred.push_back(std::move(work));
+    deferred.push_back([this, work = std::move(work)] {
+        ++busy;
+        work();
+        --busy;
+    });
     deferredTimer.Arm(100);
 }
 
@@ -564,14 +580,23 @@ void MainDialog::_DeferredTimer(LRunLoopTimer* timer, void* data)
     auto* self = static_cast<MainDialog*>(data);
     if (self->IsDestroyed())
         return;
-    if (LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()) {
+    if (self->_MustWait()) {
         timer->Arm(100);
         return;
     }
     std::vector<std::function<void()>> work;
     work.swap(self->deferred);
-    for (auto& w : work)
+    for (auto& w : work) {
+        if (self->IsDestroyed())
+            break;
         w();
+    }
+}
+
+bool MainDialog::_MustWait() const
+{
+    return busy > 0 || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()
+        || LModalCounter::Count() > 0;
 }
 
 // ---- The audio CD -----------------------------------------------------------------------------

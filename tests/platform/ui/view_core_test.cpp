@@ -645,3 +645,34 @@ TEST_F(ViewCoreTest, KeyStormsWithFocusChangesKeepHeldKeysRight)
     CloseWindow(b);
     CloseWindow(a);
 }
+
+// Input that arrives while a loop only waits for an answer (the clipboard's) waits for it, then
+// reaches its view in order.
+TEST_F(ViewCoreTest, InputHeldWhileWaitingArrivesAfterwardsInOrder)
+{
+    LNativeWindow* a = MakeWindow(200, 100);
+    auto* view = new FocusView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    a->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(a));
+    ASSERT_TRUE(a->MakeFirstResponder(view));
+
+    LEventHub::HoldInput();
+    LEventHub::HoldInput(); // nested
+    uitest::SendKey(view, GDK_KEY_a, true);
+    uitest::SendKey(view, GDK_KEY_a, false);
+    uitest::SendKey(view, GDK_KEY_b, true);
+    uitest::Pump(50);
+    EXPECT_TRUE(view->keys.empty());
+    LEventHub::ReleaseInput();
+    uitest::Pump(50);
+    EXPECT_TRUE(view->keys.empty());
+    LEventHub::ReleaseInput();
+    uitest::PumpUntil([&] { return view->keys.size() >= 2; }, 2000);
+    ASSERT_EQ(view->keys.size(), 2u);
+    EXPECT_FALSE(view->keys[0].isRepeat);
+    EXPECT_FALSE(view->keys[1].isRepeat);
+    uitest::SendKey(view, GDK_KEY_b, false);
+    view->Release();
+    CloseWindow(a);
+}

@@ -456,3 +456,22 @@ TEST(MainDialogAutoSave, OfferedOnceAndReopenedAsUnsavedWork)
     w.reset();
     LMainMenu::SetMainMenu(nullptr);
 }
+
+// Quitting destroys the window's views while the window object lives on until the loop ends:
+// whatever the loop still runs then (timers that came due together with the quit key, posted
+// work) must not reach the views that went.
+TEST_F(MainDialogTest, NothingLeftRunningReachesTheViewsOnceTheWindowIsDestroyed)
+{
+    std::string path = WriteProject("skiva.vtproj");
+    ASSERT_TRUE(w->CmProjectLoad(path.c_str(), false));
+    std::string text = WriteFile("rad.txt", "En rad text");
+    EXPECT_EQ(Api({ "-addtext", text.c_str() }), 0);
+    w->GetProject()->SetSaveState(VTProjectSaveStateModified);
+    uitest::Pump(300);
+    Answer({ 3 }); // "Spara inte"
+    EXPECT_TRUE(w->CmExit());
+    EXPECT_TRUE(w->IsDestroyed());
+    uitest::Pump(2500);
+    w.reset();
+    uitest::Pump(200);
+}
