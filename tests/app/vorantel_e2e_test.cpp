@@ -377,17 +377,6 @@ const unsigned char kFourTracks[] = {
     0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
 };
 
-// The programs these tests start keep their single-instance pipe and running-marker in a runtime
-// folder of this test program's own, so that a program started elsewhere on the machine is not
-// taken for the running instance.
-// Removed with everything in it when the test program ends.
-TemporaryFolder gRuntimeFolder;
-const bool gPrivateRuntimeFolder = [] {
-    if (!gRuntimeFolder.Path().empty())
-        setenv("XDG_RUNTIME_DIR", gRuntimeFolder.Path().c_str(), 1);
-    return true;
-}();
-
 } // namespace
 
 TEST(Vorantel, TheRoadFromFirstStartToExport)
