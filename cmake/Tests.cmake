@@ -35,6 +35,15 @@ foreach(src ${vt_test_sources})
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         TEST_PREFIX "${name}."
         PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_BINARY_DIR}/resources")
+    # A test file that mentions VT_WINDOW_MANAGER (in a comment will do) runs a second time on an
+    # X server managed by openbox, its tests named "wm.<program>.<suite>.<test>".
+    string(FIND "${body}" "VT_WINDOW_MANAGER" managed)
+    if(NOT managed EQUAL -1)
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+            TEST_PREFIX "wm.${name}."
+            PROPERTIES ENVIRONMENT "VT_WINDOW_MANAGER=1"
+            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources")
+    endif()
     # A test file that mentions VT_ALSO_SCALED (in a comment will do) runs a second time with a
     # backing scale of 2, its tests named "scale2.<program>.<suite>.<test>".
     file(READ ${src} body)

@@ -17,6 +17,7 @@ if [ "${1:-}" = "--tests" ]; then
         locales
         python3 openssl libxml2-utils
         fonts-liberation fonts-dejavu-extra
+        openbox x11-utils
     )
 fi
 

@@ -3,6 +3,9 @@
 # take the keyboard focus, the pointer or a grab from each other, and with settings, data, cache
 # and runtime folders of its own, so that they never read or replace each other's settings or
 # meet at each other's sockets.
+#
+# With VT_WINDOW_MANAGER=1 in the environment, openbox manages the windows on that server
+# (stacking, focus, the work area), as on a desktop.
 set -u
 home=$(mktemp -d)
 chmod 700 "$home"
@@ -22,8 +25,22 @@ if [ -z "${num:-}" ]; then
     exit 1
 fi
 export DISPLAY=":$num"
+wmpid=
+if [ "${VT_WINDOW_MANAGER:-}" = 1 ]; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wmpid=$!
+    # Wait until it has taken the screen (it names itself on the root window).
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+fi
 "$@"
 rc=$?
+if [ -n "$wmpid" ]; then
+    kill "$wmpid" 2>/dev/null
+    wait "$wmpid" 2>/dev/null
+fi
 # An X server that does not end on SIGTERM within 5 s is killed: it must never hold the run.
 kill "$xpid" 2>/dev/null
 for _ in $(seq 50); do

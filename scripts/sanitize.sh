@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the program and its tests with AddressSanitizer and UBSan into build-asan/ and runs the
+# tests of the main window, the project viewer, the window layer and the end-to-end road under
+# them (GUI tests under Xvfb). Not part of ./test.sh: it takes long. Extra arguments go to ctest
+# (for example -R main_dialog to run fewer).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh --tests
+BUILD_DIR=${VT_ASAN_BUILD_DIR:-build-asan}
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVT_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined" \
+        -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+fi
+cmake --build "$BUILD_DIR"
+root=$(pwd)
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# GLib's slice allocator hides use-after-free from the sanitizer.
+export G_SLICE=always-malloc G_DEBUG=gc-friendly
+export XDG_CONFIG_HOME=$(mktemp -d) XDG_DATA_HOME=$(mktemp -d) XDG_CACHE_HOME=$(mktemp -d)
+export LC_ALL=C.UTF-8
+jobs=$(nproc 2>/dev/null || echo 2)
+cd "$BUILD_DIR"
+pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|lfw_mac_|platform_ui_'
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+    ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@"
