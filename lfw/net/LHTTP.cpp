@@ -119,7 +119,8 @@ LProcessResult _LFollow(LProcessInterface& job, Sock& sock, const char* url, con
 
 template <class Sock>
 LProcessResult _LDownload(LProcessInterface& job, Sock& sock, const char* url, const char* filePath,
-    bool followRedirect, const LHTTPDownloadLimits& limits = {}, LHTTPDownloadFailure* why = nullptr)
+    bool followRedirect, const LHTTPDownloadLimits& limits = {},
+    LHTTPDownloadFailure* why = nullptr)
 {
     if (why)
         *why = {};

@@ -518,7 +518,8 @@ LProcessResult LSSLSocketTCP::Handshake(LProcessInterface& job, unsigned int tim
         if (s == platform::tls::Status::Done)
             return LProcessResultSuccess;
         if (s != platform::tls::Status::WantRead && s != platform::tls::Status::WantWrite)
-            return _LFail(s == platform::tls::Status::Closed ? LIPFailure::Closed : LIPFailure::TLS);
+            return _LFail(
+                s == platform::tls::Status::Closed ? LIPFailure::Closed : LIPFailure::TLS);
         short events = s == platform::tls::Status::WantRead ? POLLIN : POLLOUT;
         if (!_LPollSlice(fFd, events, int(kSlice))) {
             budget = budget > kSlice ? budget - kSlice : 0;

@@ -142,8 +142,8 @@ bool LClipartLoadPicture(const char* path, LImageBuffer& picture)
     if (!path[0] || !LFile::TestFileExists(path) || _ClaimsTooManyPixels(path))
         return false;
     LProcessInterfaceVoid job;
-    if (LImage::Load(job, picture, path, 3000) == 0 || !picture.IsValid()
-        || picture.GetWidth() < 1 || picture.GetHeight() < 1) {
+    if (LImage::Load(job, picture, path, 3000) == 0 || !picture.IsValid() || picture.GetWidth() < 1
+        || picture.GetHeight() < 1) {
         picture.Reset();
         return false;
     }

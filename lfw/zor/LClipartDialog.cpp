@@ -99,7 +99,8 @@ LProcessResult Process(LProcessInterface& job, LClipartProcessTreeData& data)
     job.SetStatus("Ansluter till server...", 0);
     char cache[kLPathSize];
     char root[kLPathSize];
-    if (!dialog.GetLocalClipartLocation(cache) || !LFile::_MakeFilePath(root, cache, "index.csv", "")) {
+    if (!dialog.GetLocalClipartLocation(cache)
+        || !LFile::_MakeFilePath(root, cache, "index.csv", "")) {
         data.failure.kind = LHTTPFailure::File;
         return LProcessResultError;
     }
@@ -422,7 +423,8 @@ LProcessResult LClipartDialog::ReadIndex(LClipartProcessTreeData& data)
 {
     char cache[kLPathSize], index[kLPathSize] = {};
     if (GetLocalClipartLocation(cache)) {
-        std::string relative = data.folder[0] ? std::string(data.folder) + "/index.csv" : "index.csv";
+        std::string relative
+            = data.folder[0] ? std::string(data.folder) + "/index.csv" : "index.csv";
         if (!LClipartIsSafeName(relative.c_str())
             || !LFile::_MakeFilePath(index, cache, relative.c_str(), ""))
             index[0] = 0;
@@ -430,8 +432,8 @@ LProcessResult LClipartDialog::ReadIndex(LClipartProcessTreeData& data)
     // An index in the cache (also the root's) is read at once: nothing to wait for. The
     // root index must be there as well, or the job fetches it.
     char root[kLPathSize];
-    if (index[0] && LFile::TestFileExists(index) && LFile::_MakeFilePath(root, cache, "index.csv", "")
-        && LFile::TestFileExists(root)) {
+    if (index[0] && LFile::TestFileExists(index)
+        && LFile::_MakeFilePath(root, cache, "index.csv", "") && LFile::TestFileExists(root)) {
         LProcessInterfaceVoid job;
         return Process(job, data);
     }
@@ -658,11 +660,11 @@ LProcessResult LClipartDialog::GenerateImage(
         return r;
     const std::string name = PictureName(relativePath);
     if (failure.kind == LHTTPFailure::None)
-        Alert(("Bilden \"" + name + "\" från servern är ingen giltig bild.").c_str(),
-            "Ogiltig bild");
+        Alert(
+            ("Bilden \"" + name + "\" från servern är ingen giltig bild.").c_str(), "Ogiltig bild");
     else
-        Alert(("Bilden \"" + name + "\" kunde inte hämtas. " + LClipartFailureText(failure))
-                  .c_str(),
+        Alert(
+            ("Bilden \"" + name + "\" kunde inte hämtas. " + LClipartFailureText(failure)).c_str(),
             "Hämtningsfel");
     return LProcessResultError;
 }

@@ -194,8 +194,9 @@ bool MakeTestCertificates(const std::string& dir)
               " -addext subjectAltName=IP:127.0.0.1"
             + q,
     };
+    // Every command of a chain is quiet, not only the last.
     for (const std::string& c : cmds)
-        if (std::system(c.c_str()) != 0)
+        if (std::system(("(" + c + ")" + q).c_str()) != 0)
             return false;
     return true;
 }

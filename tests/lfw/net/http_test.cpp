@@ -270,8 +270,8 @@ TEST(HttpDownload, FailuresSayWhy)
     EXPECT_EQ(why.kind, LHTTPFailure::None);
     std::string into = dir / "no-such-folder/f";
     server.Add("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
-    EXPECT_EQ(ProcessHTTPDownloadFile(job, Url(server, "/h").c_str(), into.c_str(), false, limits,
-                  &why),
+    EXPECT_EQ(
+        ProcessHTTPDownloadFile(job, Url(server, "/h").c_str(), into.c_str(), false, limits, &why),
         2);
     EXPECT_EQ(why.kind, LHTTPFailure::File);
     // Nothing listens on the port any more.

@@ -112,8 +112,7 @@ protected:
         GtkTreeView* view = GTK_TREE_VIEW(tree->treeView());
         const LUiRect r = tree->rectOfRow(row);
         int bx = 0, by = 0;
-        gtk_tree_view_convert_tree_to_bin_window_coords(
-            view, 1, int(r.y + r.height / 2), &bx, &by);
+        gtk_tree_view_convert_tree_to_bin_window_coords(view, 1, int(r.y + r.height / 2), &bx, &by);
         GtkTreePath* path = nullptr;
         if (!gtk_tree_view_get_path_at_pos(view, bx, by, &path, nullptr, nullptr, nullptr))
             return false;
@@ -281,14 +280,15 @@ TEST_F(ClipartFailureTest, MissingFilesAreToldWithNameAndReason)
 {
     Library library;
     library.Standard();
-    library.Put("clipart/index.csv", "Birds/index.csv\r\nGone/index.csv\r\n");
+    library.Put("clipart/index.csv", "Birds/index.csv\r\nGone/index.csv\r\nSlow/index.csv\r\n");
+    library.Hold("clipart/Slow/index.csv");
     library.Put("clipart/Birds/index.csv", "sun,1\nghost,2\nstar,3\n");
     library.Put("clipart/Birds/preview_ghost.png", Png(40, 30, 0, 0, 200));
     library.Hold("clipart/Birds/star.png");
     AlertAnswer answer;
     LClipartDialog dialog;
     char result[260] = {};
-    std::string goneText, birdsText, ghostCell;
+    std::string goneText, birdsText, ghostCell, slowText;
     int goneRows = -1;
     bool ghostPreview = false, openAfter = false;
     size_t alertsAfterFolder = 0, alertsAfterGhost = 0;
@@ -296,7 +296,19 @@ TEST_F(ClipartFailureTest, MissingFilesAreToldWithNameAndReason)
         [&] {
             CloseAtEnd guard { dialog };
             LCocoaTreeNode* root = dialog.TVGetRoot(LClipartDialog::kTree);
-            ASSERT_EQ(root->childCount(), 2u);
+            ASSERT_EQ(root->childCount(), 3u);
+            // Slow never answers; its wait is ended with "Avbryt" (the time limit lies far off).
+            LClipartDownloadLimits().timeoutMs = 20000;
+            uitest::When([] { return ProgressWindow() != nullptr; },
+                [] {
+                    if (LMacWindow* progress = ProgressWindow())
+                        ClickControl(*progress, kLCmdCancel);
+                });
+            ClickItem(dialog, root->childAt(2));
+            uitest::PumpUntil([&] { return ListText(dialog) == "Inläsningen avbröts."; }, 5000);
+            slowText = ListText(dialog);
+            LClipartDownloadLimits().timeoutMs = 3000;
+
             ClickItem(dialog, root->childAt(1)); // Gone: its index is not on the server
             uitest::PumpUntil([&] { return !answer.alerts.empty(); }, 5000);
             uitest::Pump(100);
@@ -325,19 +337,24 @@ TEST_F(ClipartFailureTest, MissingFilesAreToldWithNameAndReason)
         });
     EXPECT_FALSE(dialog.Open(nullptr, result, nullptr));
     ASSERT_EQ(answer.alerts.size(), 3u);
+    // The stopped folder says so; the user needs no message box for what he did himself.
+    EXPECT_EQ(slowText, "Inläsningen avbröts.");
     EXPECT_EQ(alertsAfterFolder, 1u);
     EXPECT_EQ(answer.alerts[0].first, "Hämtningsfel");
-    EXPECT_EQ(answer.alerts[0].second, "Mappen \"Gone\" kunde inte läsas. Den finns inte på servern.");
+    EXPECT_EQ(
+        answer.alerts[0].second, "Mappen \"Gone\" kunde inte läsas. Den finns inte på servern.");
     EXPECT_EQ(goneText, "Mappen kunde inte läsas.");
     EXPECT_EQ(goneRows, 0);
     EXPECT_EQ(birdsText, "Markera den bild du vill använda och tryck på hämtning.");
     EXPECT_TRUE(ghostPreview);
     EXPECT_EQ(alertsAfterGhost, 2u);
     EXPECT_EQ(answer.alerts[1].first, "Hämtningsfel");
-    EXPECT_EQ(answer.alerts[1].second, "Bilden \"ghost\" kunde inte hämtas. Den finns inte på servern.");
+    EXPECT_EQ(
+        answer.alerts[1].second, "Bilden \"ghost\" kunde inte hämtas. Den finns inte på servern.");
     EXPECT_TRUE(openAfter);
     EXPECT_EQ(ghostCell, "");
-    EXPECT_EQ(answer.alerts[2].second, "Bilden \"star\" kunde inte hämtas. Servern svarade inte i tid.");
+    EXPECT_EQ(
+        answer.alerts[2].second, "Bilden \"star\" kunde inte hämtas. Servern svarade inte i tid.");
     EXPECT_STREQ(result, "");
     // Only the previews came; no picture is in the cache.
     EXPECT_EQ(
@@ -441,7 +458,8 @@ TEST_F(ClipartFailureTest, AFolderListsItsOwnPicturesEveryTimeItIsSelected)
 {
     Library library;
     library.Put("clipart/index.csv", "Djur/index.csv\r\nSol,3\r\n");
-    library.Put("clipart/Djur/index.csv", "Björn,10\nIgelkott,11\nRäv,12\nÄlg,13\nFåglar/index.csv\n");
+    library.Put(
+        "clipart/Djur/index.csv", "Björn,10\nIgelkott,11\nRäv,12\nÄlg,13\nFåglar/index.csv\n");
     library.Put("clipart/Djur/Fåglar/index.csv", "Sparv,5\nKråka,6\n");
     LClipartDialog dialog;
     char result[260] = {};

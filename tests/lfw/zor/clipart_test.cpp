@@ -346,6 +346,8 @@ TEST_F(ClipartDialogTest, BadServersAreToldOrGiveWhiteAreas)
     EXPECT_EQ(answer.message, "Mappen \"Empty\" kunde inte läsas. Den finns inte på servern.");
     EXPECT_EQ(rows, 3);
     EXPECT_TRUE(sunWhite);
+    // The preview that is no picture did not stay in the cache.
+    EXPECT_FALSE(LFile::TestFileExists(Cache("Clipart/Birds/preview_sun.png").c_str()));
     EXPECT_TRUE(moonWhite);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
     EXPECT_FALSE(LFile::TestFileExists(Cache("evil").c_str()));
