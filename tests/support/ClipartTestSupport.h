@@ -264,7 +264,15 @@ protected:
             : static_cast<LCocoaOutlineViewImpl*>(d.TreeViewGetImplById(id));
         if (!view)
             return false;
+        // GTK measures new rows in idle time: the row's place is taken once it holds still.
         LUiRect r = view->rectOfRow(row);
+        for (int i = 0; i < 40; ++i) {
+            uitest::Pump(25);
+            const LUiRect again = view->rectOfRow(row);
+            if (r.height > 0 && again.y == r.y && again.height == r.height)
+                break;
+            r = again;
+        }
         LUiPoint p = ContentPoint(view, 40, r.y + r.height / 2);
         return uitest::XClickButton(d.GetNativeWindow(), p.x, p.y, 1, repeat);
     }

@@ -142,11 +142,15 @@ protected:
         return text;
     }
     // Selects the folder's picture row with the real pointer and presses "Hämta".
-    static void Fetch(LClipartDialog& d, const char* name)
+    static bool Fetch(LClipartDialog& d, const char* name)
     {
-        ClickRow(d, LClipartDialog::kList, RowOf(d, name));
-        uitest::PumpUntil([&] { return d.LVGetSelCount(LClipartDialog::kList) == 1; });
-        ClickControl(d, LClipartDialog::kDownload);
+        const int row = RowOf(d, name);
+        return row >= 0 && ClickRow(d, LClipartDialog::kList, row)
+            && uitest::PumpUntil([&] {
+                   return d.LVGetSelCount(LClipartDialog::kList) == 1
+                       && d.LVGetFirstSel(LClipartDialog::kList) == row;
+               })
+            && ClickControl(d, LClipartDialog::kDownload);
     }
 };
 
@@ -206,6 +210,8 @@ TEST_F(ClipartFailureTest, AStalledLibraryLeavesTheProgramAnsweringAndAvbrytEnds
     ASSERT_NE(clicked, Clock::time_point());
     ASSERT_NE(gone, Clock::time_point());
     EXPECT_LT(Ms(clicked, gone), 500);
+    RecordProperty("key_answered_ms", int(keyMs));
+    RecordProperty("wait_ended_ms", int(Ms(clicked, gone)));
     // The user ended the wait: the dialog closes without a word, long before the time limit.
     EXPECT_TRUE(answer.alerts.empty());
     EXPECT_LT(Ms(opened, Clock::now()), 15000);
@@ -228,8 +234,12 @@ TEST_F(ClipartFailureTest, AStalledDownloadIsCancelledAndLeavesNoPartialFile)
     uitest::When([&] { return Shown(dialog); },
         [&] {
             ClickRow(dialog, LClipartDialog::kTree, 1); // Birds
-            uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); });
-            Fetch(dialog, "sun");
+            if (!uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); })
+                || !Fetch(dialog, "sun")) {
+                ADD_FAILURE() << "Birds not listed or sun not chosen";
+                dialog.PostCommand(kLCmdCancel);
+                return;
+            }
             // The download runs in the program's loop from here.
             uitest::When(
                 [&] {
@@ -266,6 +276,7 @@ TEST_F(ClipartFailureTest, AStalledDownloadIsCancelledAndLeavesNoPartialFile)
     EXPECT_TRUE(during == "Laddar 24%" || during == "Laddar 25%") << during;
     ASSERT_NE(clicked, Clock::time_point());
     EXPECT_LT(Ms(clicked, stopped), 500);
+    RecordProperty("download_stopped_ms", int(Ms(clicked, stopped)));
     EXPECT_EQ(after, "Avbruten");
     EXPECT_TRUE(stillOpen);
     EXPECT_TRUE(listUsable);
@@ -318,7 +329,7 @@ TEST_F(ClipartFailureTest, MissingFilesAreToldWithNameAndReason)
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("folder-missing"));
 
             ClickItem(dialog, root->childAt(0)); // Birds
-            uitest::PumpUntil([&] { return Rows(dialog) == 3 && Listed(dialog); });
+            ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(dialog) == 3 && Listed(dialog); }));
             birdsText = ListText(dialog);
             // ghost has a preview but no picture.
             ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "ghost"));
@@ -332,7 +343,7 @@ TEST_F(ClipartFailureTest, MissingFilesAreToldWithNameAndReason)
 
             // star never comes: the time limit ends the wait, and that is told as well.
             LClipartDownloadLimits().timeoutMs = 600;
-            Fetch(dialog, "star");
+            ASSERT_TRUE(Fetch(dialog, "star"));
             uitest::PumpUntil([&] { return answer.alerts.size() > alertsAfterGhost; }, 5000);
         });
     EXPECT_FALSE(dialog.Open(nullptr, result, nullptr));
@@ -379,9 +390,9 @@ TEST_F(ClipartFailureTest, ATextFileIsNoPictureAndIsFetchedAgainOnceMended)
         [&] {
             CloseAtEnd guard { dialog };
             ClickRow(dialog, LClipartDialog::kTree, 1); // Birds
-            uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); });
+            ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); }));
             moonCellBefore = Cell(dialog, RowOf(dialog, "moon"), 2);
-            Fetch(dialog, "sun");
+            ASSERT_TRUE(Fetch(dialog, "sun"));
             alertSeen = uitest::PumpUntil([&] { return !answer.alerts.empty(); }, 5000);
             uitest::PumpUntil([&] { return !dialog.IsDownloading(); });
             sunCell = Cell(dialog, RowOf(dialog, "sun"), 2);
@@ -409,8 +420,8 @@ TEST_F(ClipartFailureTest, ATextFileIsNoPictureAndIsFetchedAgainOnceMended)
         [&] {
             CloseAtEnd guard { again };
             ClickRow(again, LClipartDialog::kTree, 1);
-            uitest::PumpUntil([&] { return Rows(again) == 5 && Listed(again); });
-            Fetch(again, "moon");
+            ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(again) == 5 && Listed(again); }));
+            ASSERT_TRUE(Fetch(again, "moon"));
             uitest::PumpUntil([&] { return second[0] != 0; }, 5000);
         });
     EXPECT_TRUE(again.Open(nullptr, second, nullptr));
@@ -433,9 +444,9 @@ TEST_F(ClipartFailureTest, ATextFileIsNoFrameAndIsFetchedAgainOnceMended)
         [&] {
             CloseAtEnd guard { dialog };
             ClickRow(dialog, LClipartDialog::kTree, 1); // Birds
-            uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); });
-            Fetch(dialog, "sun");
-            uitest::PumpUntil([&] { return !answer.alerts.empty(); }, 5000);
+            ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); }));
+            ASSERT_TRUE(Fetch(dialog, "sun"));
+            ASSERT_TRUE(uitest::PumpUntil([&] { return !answer.alerts.empty(); }, 5000));
             uitest::PumpUntil([&] { return !dialog.IsDownloading(); });
             gone = !LFile::TestFileExists(Cache("Frames/Birds/sun.png").c_str());
             library.Put("Frames/Birds/sun.png", Png(50, 80, 0, 200, 0));
