@@ -2,6 +2,7 @@
 
 #include "app/VTDocumentLimits.h"
 #include "app/VTOverlayCircularText.h"
+#include "app/VTOverlayImage.h"
 
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LGraphicsPath.h"
@@ -68,6 +69,18 @@ bool VTIsPaintableOverlay(const VTOverlay& overlay)
     return true;
 }
 
+bool VTIsEmptyPicture(const VTOverlay& overlay)
+{
+    switch (overlay.GetType()) {
+    case VTOverlayTypeImage:
+    case VTOverlayTypeClipart:
+    case VTOverlayTypeImageBackground:
+        return !static_cast<const VTOverlayImage&>(overlay).HasValidImage();
+    default:
+        return false;
+    }
+}
+
 float VTPrintTemplateOutlineWidthGet()
 {
     if (!LUserSettingTestExists("Settings", "PrintTemplateOutlineWidth")) {
@@ -117,7 +130,7 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
             design->GetTemplateData()->PaintBackground(ctx, design->backgroundBrush.Get());
         ctx.RestoreGState();
         for (VTOverlay* overlay = design->first; overlay; overlay = overlay->next) {
-            if (!VTIsPaintableOverlay(*overlay))
+            if (!VTIsPaintableOverlay(*overlay) || VTIsEmptyPicture(*overlay))
                 continue;
             LPaintSurface::TransformStackPush(ctx);
             LPaintSurface::Transform(ctx, VTOverlayPaintMatrix(*overlay));
