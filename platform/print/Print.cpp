@@ -99,19 +99,45 @@ struct Operation {
     }
 };
 
+// The printable area on the sheet in the page's orientation, points. A page setup keeps its
+// margins for the sheet upright (portrait); a landscape page is that sheet turned a quarter
+// counter-clockwise, so its left margin is the sheet's bottom one and its top margin the
+// sheet's left one (the reverse orientations turn the other way).
+void PrintableArea(GtkPageSetup* setup, double& x, double& y, double& width, double& height)
+{
+    const double top = gtk_page_setup_get_top_margin(setup, GTK_UNIT_POINTS);
+    const double bottom = gtk_page_setup_get_bottom_margin(setup, GTK_UNIT_POINTS);
+    const double left = gtk_page_setup_get_left_margin(setup, GTK_UNIT_POINTS);
+    const double right = gtk_page_setup_get_right_margin(setup, GTK_UNIT_POINTS);
+    double horizontal = left + right, vertical = top + bottom;
+    switch (gtk_page_setup_get_orientation(setup)) {
+    case GTK_PAGE_ORIENTATION_LANDSCAPE:
+        x = bottom, y = left;
+        std::swap(horizontal, vertical);
+        break;
+    case GTK_PAGE_ORIENTATION_REVERSE_PORTRAIT:
+        x = right, y = bottom;
+        break;
+    case GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE:
+        x = top, y = right;
+        std::swap(horizontal, vertical);
+        break;
+    default:
+        x = left, y = top;
+        break;
+    }
+    width = std::max(0.0, gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS) - horizontal);
+    height = std::max(0.0, gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS) - vertical);
+}
+
 void ReadChoices(
     GtkPrintOperation* op, GtkPrintContext* context, const Request& request, Choices& choices)
 {
     GtkPageSetup* setup = gtk_print_context_get_page_setup(context);
     choices.paperWidth = gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS);
     choices.paperHeight = gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS);
-    // The operation works on the whole sheet (its context is the paper's), so the printable
-    // area comes from the page setup's margins, in the page's orientation.
-    choices.imageableX = gtk_page_setup_get_left_margin(setup, GTK_UNIT_POINTS);
-    choices.imageableY = gtk_page_setup_get_top_margin(setup, GTK_UNIT_POINTS);
-    choices.imageableWidth = std::max(0.0, gtk_page_setup_get_page_width(setup, GTK_UNIT_POINTS));
-    choices.imageableHeight
-        = std::max(0.0, gtk_page_setup_get_page_height(setup, GTK_UNIT_POINTS));
+    PrintableArea(setup, choices.imageableX, choices.imageableY, choices.imageableWidth,
+        choices.imageableHeight);
     GtkPageOrientation orientation = gtk_page_setup_get_orientation(setup);
     choices.landscape = orientation != GTK_PAGE_ORIENTATION_PORTRAIT;
     GtkPaperSize* paper = gtk_page_setup_get_paper_size(setup);
