@@ -105,6 +105,10 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
 {
     if (!page)
         return;
+    // The sheet is drawn in millimetres: the half-unit nudge that puts a line on the middle of a
+    // screen pixel would move the outlines' fold lines half a millimetre here.
+    const bool halfPixelOffsetWasOff = ctx.mNoHalfPixelOffset;
+    ctx.mNoHalfPixelOffset = true;
     for (const VTLabelLayoutTemplate* position = page->first; position; position = position->next) {
         if (!VTIsPaintablePosition(*position))
             continue;
@@ -144,4 +148,5 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
                 ctx, kVTTemplateOutlineColour, outlineWidth, nullptr);
         LPaintSurface::TransformStackPop(ctx);
     }
+    ctx.mNoHalfPixelOffset = halfPixelOffsetWasOff;
 }
