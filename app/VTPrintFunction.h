@@ -40,8 +40,8 @@ public:
     // by the page's rotation about its centre, 72 / 25.4 points a millimetre, as the PDF export
     // places it. A sheet without a size (a disc printer missing from the table) is centred on
     // the paper.
-    static LMatrix<float> SheetTransform(const VTLabelLayout* layout,
-        const VTLabelLayoutPage& page, double paperWidth, double paperHeight);
+    static LMatrix<float> SheetTransform(const VTLabelLayout* layout, const VTLabelLayoutPage& page,
+        double paperWidth, double paperHeight);
 
     int GetPageStartError() const { return pageStartError; }
 

@@ -117,7 +117,8 @@ LBrushInfo* Gradient(uint32_t kind, const uint8_t (*stops)[4], int count)
 std::unique_ptr<VTProject> EveryKindProject()
 {
     auto project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
-    const uint8_t stops[3][4] = { { 40, 160, 90, 255 }, { 200, 120, 30, 96 }, { 90, 60, 170, 200 } };
+    const uint8_t stops[3][4]
+        = { { 40, 160, 90, 255 }, { 200, 120, 30, 96 }, { 90, 60, 170, 200 } };
 
     VTProjectTemplate* disc = project->templates.GetAt(0);
     disc->backgroundBrush.Reset(Gradient(LBrushInfoKindLinearGradient, stops, 3));
@@ -290,8 +291,8 @@ TEST_F(ExportAgreement, ImageAndPdfExportsOfEveryOverlayKind)
         ASSERT_EQ(images[i].width, i == 1 ? 3508 : 2481);
         ASSERT_GT(pdfs[i].width, 2400);
         const double rmse = Rmse(images[i], pdfs[i]);
-        std::printf("[ agreement ] %s: RMSE of the image export against the PDF %.4f\n", names[i],
-            rmse);
+        std::printf(
+            "[ agreement ] %s: RMSE of the image export against the PDF %.4f\n", names[i], rmse);
         EXPECT_LT(rmse, 0.02);
     }
 
@@ -343,8 +344,8 @@ TEST_F(ExportAgreement, PrintsShowWhatTheImageExportShows)
         printed[i] = Load(Print(*project, page, std::string(names[i]) + "-printed"));
         ASSERT_GT(printed[i].width, 2400);
         const double rmse = Rmse(image, printed[i]);
-        std::printf("[ agreement ] %s: RMSE of the image export against the print %.4f\n",
-            names[i], rmse);
+        std::printf(
+            "[ agreement ] %s: RMSE of the image export against the print %.4f\n", names[i], rmse);
         EXPECT_LT(rmse, 0.02);
     }
     DrawPixel red = At(printed[1], 105 + 60, 148.5 + 50);

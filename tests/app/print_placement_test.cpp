@@ -20,6 +20,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -82,6 +83,26 @@ gboolean AnswerPanel(gpointer)
     }
     gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_OK);
     return G_SOURCE_REMOVE;
+}
+
+// Saves what a GTK window shows (drawn by itself, in device pixels) as a PNG file.
+void SaveWidgetShot(GtkWidget* top, const std::string& path)
+{
+    if (!top || !gtk_widget_get_realized(top))
+        return;
+    const int scale = std::max(1, gtk_widget_get_scale_factor(top));
+    const int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
+    cairo_surface_t* surface
+        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(top, cr);
+    cairo_destroy(cr);
+    gchar* folder = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(folder, 0755);
+    g_free(folder);
+    cairo_surface_write_to_png(surface, path.c_str());
+    cairo_surface_destroy(surface);
 }
 
 struct Word {
@@ -223,23 +244,23 @@ protected:
             if (unequal)
                 gMargins = Margins { 9, 23, 4, 17 };
             LPrintSettings settings;
-            const std::string pdf
-                = Print(project, page, std::string(name) + (unequal ? "-margins" : "") + ".pdf",
-                    settings);
+            const std::string pdf = Print(
+                project, page, std::string(name) + (unequal ? "-margins" : "") + ".pdf", settings);
             if (unequal) {
                 // The page setup's margins (kept for the upright sheet) reached the print: the
                 // printable area is the sheet less all four, its origin (in whole points) the
                 // left and top margins, on a landscape page the sheet's bottom and left ones.
                 const bool turned = settings.orientation == LPaperSizeOrientationLandscape;
-                EXPECT_NEAR(settings.imageableWidth, settings.paperWidth - (turned ? 32 : 21), 0.01);
-                EXPECT_NEAR(settings.imageableHeight, settings.paperHeight - (turned ? 21 : 32), 0.01);
+                EXPECT_NEAR(
+                    settings.imageableWidth, settings.paperWidth - (turned ? 32 : 21), 0.01);
+                EXPECT_NEAR(
+                    settings.imageableHeight, settings.paperHeight - (turned ? 21 : 32), 0.01);
                 EXPECT_NEAR(settings.marginX, turned ? 23 : 4, 0.36);
                 EXPECT_NEAR(settings.marginY, turned ? 4 : 9, 0.36);
             }
             const double d = LargestDistance(exported, Words(pdf));
-            std::printf("[ placement ] %s%s: largest word distance %.3f pt over %zu words\n",
-                name, unequal ? " (margins 9/23/4/17 mm)" : " (default margins)", d,
-                exported.size());
+            std::printf("[ placement ] %s%s: largest word distance %.4f pt over %zu words\n", name,
+                unequal ? " (margins 9/23/4/17 mm)" : " (default margins)", d, exported.size());
             EXPECT_LE(d, kMaxWordDistance) << pdf;
             gMargins = Margins();
         }
@@ -310,12 +331,15 @@ TEST_F(PrintPlacement, FromThePreviewThroughThePanel)
         },
         [&] {
             uitest::Pump(200);
+            uitest::SaveScreenshot(
+                dialog.GetNativeWindow(), uitest::ArtefactPath("print_placement", "preview"));
             int x = 0, y = 0, w = 0, h = 0;
             dialog.GetControlPixels(kLCmdOk, x, y, w, h);
             const double s = dialog.GetBackingScaleFactor();
             uitest::When([] { return ReadyPrintButton() != nullptr; },
                 [&] {
                     uitest::Pump(300); // the panel settles (printer list, page setup)
+                    SaveWidgetShot(PrintPanel(), uitest::ArtefactPath("print_placement", "panel"));
                     panelClicked = uitest::XClickWidget(ReadyPrintButton());
                 });
             previewClicked
@@ -328,7 +352,7 @@ TEST_F(PrintPlacement, FromThePreviewThroughThePanel)
     ASSERT_TRUE(dialog.Printed());
     const double d = LargestDistance(exported, Words(pdf));
     std::printf("[ placement ] cd-face through the preview and the panel: largest word distance "
-                "%.3f pt over %zu words\n",
+                "%.4f pt over %zu words\n",
         d, exported.size());
     EXPECT_LE(d, kMaxWordDistance) << pdf;
 }

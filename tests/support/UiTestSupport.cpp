@@ -215,7 +215,8 @@ bool XClickWidget(GtkWidget* widget)
     GtkAllocation a;
     gtk_widget_get_allocation(widget, &a);
     int x = 0, y = 0;
-    if (!window || !gtk_widget_translate_coordinates(widget, top, a.width / 2, a.height / 2, &x, &y))
+    if (!window
+        || !gtk_widget_translate_coordinates(widget, top, a.width / 2, a.height / 2, &x, &y))
         return false;
     int fd = LockPointer();
     gdk_window_raise(window);
