@@ -32,6 +32,12 @@ struct TextPaint {
 
 // A layout belongs to the thread that made it: it uses that thread's font map. Layouts of
 // different threads may be used at the same time.
+//
+// A layout is made once and kept: the setters change nothing when given what the layout already
+// has, and measuring or drawing an unchanged layout lays nothing out again. The layout does not
+// depend on the transform it is drawn under (metrics are unhinted), so one layout serves every
+// scale. A long paragraph in a box of limited height is laid out only as far as the box can show
+// it, plus two lines: the lines that fit are the same as those of the whole text.
 class TextLayout {
 public:
     TextLayout();
@@ -56,20 +62,45 @@ public:
     // Draws the lines laid out with their top-left corner at (x, y) in the context's user space.
     void Draw(cairo_t* cr, double x, double y, const TextPaint& paint);
 
+    // The bytes of the text handed to Pango at the last layout: all of it, or the part the box
+    // can show.
+    size_t LaidOutBytes();
+    // How many times the text was laid out (handed to Pango) since the layout was made.
+    unsigned long Layouts() const { return layouts_; }
+
 private:
     void Update();
+    void ChooseLaidOutText();
+    void LayOut(size_t bytes);
     int VisibleLines(double* width, double* height);
+    int CountVisibleLines(double* width, double* height);
 
     PangoContext* context_ = nullptr;
     PangoLayout* layout_ = nullptr;
     std::string text_;
+    // What SetText was given when it differs from text_ (invalid UTF-8 made valid).
+    std::string given_;
+    bool givenDiffers_ = false;
     FontRef font_;
     bool underline_ = false;
     bool strikeout_ = false;
+    Align align_ = Align::Left;
+    Wrap wrap_ = Wrap::Word;
     double width_ = 0;
     double height_ = 0;
     bool ellipsize_ = false;
-    bool dirty_ = true;
+    // What has to be handed to Pango again before the next measure or draw.
+    bool fontDirty_ = true;
+    bool attributesDirty_ = true;
+    bool limitsDirty_ = true;
+    bool textDirty_ = true;
+    size_t laidOut_ = 0; // bytes of text_ in the Pango layout
+    unsigned long layouts_ = 0;
+    // The lines that fit, measured once per layout.
+    bool measured_ = false;
+    int visibleLines_ = 0;
+    double visibleWidth_ = 0;
+    double visibleHeight_ = 0;
 };
 
 // Splits UTF-8 text into what a reader sees as one character each (a letter with its combining
