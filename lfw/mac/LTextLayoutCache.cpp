@@ -25,9 +25,9 @@ LCocoaTextManagerImpl* LTextLayoutCache::Get()
     return fManager.get();
 }
 
-unsigned long LTextLayoutCache::Layouts() const
+unsigned LTextLayoutCache::Changes() const
 {
-    return fManager ? fManager->GetTextLayout().Layouts() : 0;
+    return fManager ? fManager->GetTextLayout().Changes() : 0;
 }
 
 size_t LTextLayoutCache::LaidOutBytes() const

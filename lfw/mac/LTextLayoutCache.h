@@ -21,8 +21,9 @@ public:
 
     // The kept layout when called on the main thread (made on first use), else null.
     LCocoaTextManagerImpl* Get();
-    // How many times the kept layout laid its text out (0 when there is none yet).
-    unsigned long Layouts() const;
+    // A number that grows with every change to the kept layout, each of which has the text laid
+    // out again (0 when there is no layout yet).
+    unsigned Changes() const;
     // The bytes of the text the kept layout laid out at its last layout: all of them, or what
     // the box can show of a long text (0 when there is no layout yet).
     size_t LaidOutBytes() const;

@@ -297,7 +297,11 @@ void TextLayout::LayOut(size_t bytes)
     laidOut_ = bytes;
     textDirty_ = false;
     measured_ = false;
-    ++layouts_;
+}
+
+unsigned TextLayout::Changes() const
+{
+    return pango_layout_get_serial(layout_);
 }
 
 size_t TextLayout::LaidOutBytes()

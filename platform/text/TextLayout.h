@@ -65,8 +65,9 @@ public:
     // The bytes of the text handed to Pango at the last layout: all of it, or the part the box
     // can show.
     size_t LaidOutBytes();
-    // How many times the text was laid out (handed to Pango) since the layout was made.
-    unsigned long Layouts() const { return layouts_; }
+    // A number that grows with every change to the Pango layout; each change has the text laid
+    // out (shaped) again at the next measure or draw, so while it stays, nothing is.
+    unsigned Changes() const;
 
 private:
     void Update();
@@ -95,7 +96,6 @@ private:
     bool limitsDirty_ = true;
     bool textDirty_ = true;
     size_t laidOut_ = 0; // bytes of text_ in the Pango layout
-    unsigned long layouts_ = 0;
     // The lines that fit, measured once per layout.
     bool measured_ = false;
     int visibleLines_ = 0;
