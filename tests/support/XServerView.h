@@ -166,6 +166,37 @@ public:
         return frames;
     }
 
+    // Waits until the window has not been drawn into for quietMs, at most maxMs; answers whether
+    // it came to rest (false also without the DAMAGE extension).
+    bool WaitQuiet(unsigned long window, int quietMs, int maxMs)
+    {
+        int event = 0, error = 0;
+        if (!HasDamage() || !damageQuery(display_, &event, &error))
+            return false;
+        Damage damage = damageCreate(display_, window, XDamageReportNonEmpty);
+        sync(display_, False);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+        auto lastDrawn = std::chrono::steady_clock::now();
+        bool quiet = false;
+        while (!quiet && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            sync(display_, False);
+            while (pending(display_) > 0) {
+                XEvent e;
+                nextEvent(display_, &e);
+                if (e.type == event + XDamageNotify) {
+                    lastDrawn = std::chrono::steady_clock::now();
+                    damageSubtract(display_, damage, 0, 0);
+                }
+            }
+            quiet = std::chrono::steady_clock::now() - lastDrawn
+                >= std::chrono::milliseconds(quietMs);
+        }
+        damageDestroy(display_, damage);
+        sync(display_, False);
+        return quiet;
+    }
+
 private:
     template <typename F> static bool Load(void* lib, F& f, const char* name)
     {
