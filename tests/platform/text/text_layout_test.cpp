@@ -210,22 +210,29 @@ TEST(TextLayout, WhatChangesIsMeasuredAfresh)
     EXPECT_NE(t.Changes(), before);
 }
 
-TEST(TextLayout, ALongParagraphIsLaidOutAsFarAsItsBoxShowsIt)
+TEST(TextLayout, ALongTextIsLaidOutAsFarAsItsBoxShowsIt)
 {
     struct Case {
         const char* what;
         std::string text;
         size_t reference; // bytes Pango lays out for the reference
+        bool natural = false;
     };
     // Words: Pango lays the whole text out quickly. One word: Pango's breaking by characters
     // takes too long for all of it, so the reference is a generous beginning.
-    std::string words;
+    std::string words, paragraphs, hebrew;
     for (const char* w : { "skiva ", "etikett ", "med ", "en ", "text ", "om ", "allt " })
         for (int i = 0; i < 2000; ++i)
             words += w;
+    for (int i = 0; i < 1500; ++i)
+        paragraphs += i % 3 ? "skiva och etikett\n" : "\n";
+    for (int i = 0; i < 2000; ++i)
+        hebrew += i % 5 ? "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D " : "(12) abc ";
     const Case cases[] = {
         { "words", words, words.size() },
         { "one word", Letters(size_t(1) << 20, 1), 8192 },
+        { "short and empty paragraphs", paragraphs, paragraphs.size() },
+        { "right to left", hebrew, hebrew.size(), true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,7 +240,7 @@ TEST(TextLayout, ALongParagraphIsLaidOutAsFarAsItsBoxShowsIt)
         TextLayout t;
         t.SetText(c.text.c_str());
         t.SetFont(font, false, false);
-        t.SetAlignment(Align::Left);
+        t.SetAlignment(c.natural ? Align::Natural : Align::Left);
         t.SetWidth(50);
         t.SetHeight(50);
         const TextSize size = t.Measure();
@@ -242,12 +249,31 @@ TEST(TextLayout, ALongParagraphIsLaidOutAsFarAsItsBoxShowsIt)
         Canvas ours(60, 60), pango(60, 60);
         t.Draw(ours.cr(), 0, 0, TextPaint {});
         const Reference r
-            = DrawWithPango(pango.cr(), c.text.substr(0, c.reference), font, 50, 50, false);
+            = DrawWithPango(pango.cr(), c.text.substr(0, c.reference), font, 50, 50, c.natural);
         EXPECT_EQ(size.lines, r.lines);
         EXPECT_DOUBLE_EQ(size.width, r.width);
         EXPECT_DOUBLE_EQ(size.height, r.height);
         EXPECT_TRUE(ours.Pixels() == pango.Pixels());
     }
+}
+
+// A one-point font in a box as large as a disc shows a few hundred thousand characters of a
+// word that has to be broken between them: laid out in pieces, at once (Pango alone takes tens
+// of seconds for it).
+TEST(TextLayout, AVeryLongWordInSmallPrintIsLaidOutInPieces)
+{
+    const std::string text = Letters(size_t(1) << 20, 2);
+    TextLayout t;
+    t.SetText(text.c_str());
+    t.SetFont(Sans(0.353f), false, false);
+    t.SetAlignment(Align::Center);
+    t.SetWidth(120);
+    t.SetHeight(120);
+    const TextSize size = t.Measure();
+    EXPECT_GT(size.lines, 250);
+    EXPECT_GT(t.LaidOutBytes(), size_t(150000));
+    EXPECT_LT(t.LaidOutBytes(), text.size());
+    EXPECT_LE(size.height, 120.0);
 }
 
 // With the direction taken from the text, a paragraph of digits whose first letter is Hebrew
