@@ -109,7 +109,7 @@ void TextLayout::SetAlignment(Align align)
         pango_layout_set_alignment(layout_, PANGO_ALIGN_LEFT);
         break;
     }
-    // The direction of a paragraph may rest on text beyond what a box shows.
+    // The pieces of a long text take the alignment when they are made.
     limitsDirty_ = true;
     measured_ = false;
 }
