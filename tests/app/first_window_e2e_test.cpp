@@ -157,7 +157,10 @@ TEST_F(FirstWindow, AStoredSizeOrPlaceThatDoesNotFitIsBroughtIn)
         auto program = Start(xid);
         ASSERT_NE(xid, 0u);
         SCOPED_TRACE(std::string(c.width) + " x " + c.height + " at " + c.x + ", " + c.y);
-        ExpectFits(xid, "first-window-stored-" + std::to_string(++n));
+        const XRect screen = x.Screen();
+        ExpectFits(xid,
+            "first-window-" + std::to_string(screen.width) + "x" + std::to_string(screen.height)
+                + "-stored-" + std::to_string(++n));
         // Quit as a person does: a killed run would be reported as a crash at the next start.
         EXPECT_TRUE(Quit(xid, *program));
     }
