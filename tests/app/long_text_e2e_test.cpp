@@ -113,9 +113,10 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
     SaveScreenPng(x, x.Screen(), "long-text-added");
     std::cout << "[ added  ] the text showed " << seconds << " s after the request, the window "
               << "was at rest after " << settledSeconds << " s\n";
-    EXPECT_LT(seconds, 8.0);
+    // Generous bounds for a loaded machine and a sanitizer build (it used to take minutes).
+    EXPECT_LT(seconds, 15.0);
     EXPECT_TRUE(settled);
-    EXPECT_LT(settledSeconds, 8.0);
+    EXPECT_LT(settledSeconds, 15.0);
     const XRect before = box;
     EXPECT_GT(DarkPixels(x, before), 200) << "no text inside the overlay's box";
 
