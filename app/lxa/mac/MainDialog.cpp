@@ -11,6 +11,7 @@
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -283,8 +284,10 @@ void MainDialog::LayoutControls(int width, int height)
 {
     int y = 0;
     MainWindowLayoutBars(y, width, height);
-    MoveControlPixels(kLogoControl, 0, y, width, height);
-    projectViewer.MovePixels(0, y, width, height);
+    // What the bars leave runs from y down to height.
+    const int rest = std::max(height - y, 1);
+    MoveControlPixels(kLogoControl, 0, y, width, rest);
+    projectViewer.MovePixels(0, y, width, rest);
     _WriteTestRectangles();
 }
 
