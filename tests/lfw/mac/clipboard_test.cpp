@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -91,6 +92,14 @@ void XclipPut(const std::string& file, const std::string& target)
             std::vector<uint8_t> got;
             return LUiClipboard::Read(target, got, 500)
                 && std::string(got.begin(), got.end()) == want;
+        },
+        3000);
+    // And until the new owner's targets were heard (what the Has... questions answer).
+    uitest::PumpUntil(
+        [&] {
+            std::vector<std::string> known;
+            return LUiClipboard::KnownTargets(known)
+                && std::find(known.begin(), known.end(), target) != known.end();
         },
         3000);
 }
