@@ -312,7 +312,8 @@ void LMainWindow::_QuitLater(LRunLoopTimer* timer, void* data)
     auto* self = static_cast<LMainWindow*>(data);
     if (self->fDestroyed)
         return;
-    if (LModalLoop::Busy() && !LModalLoop::ModalWindow() && LModalCounter::Count() == 0) {
+    // Also a question that came after the wait (a paste's message) is answered first.
+    if (LModalLoop::Busy()) {
         timer->Arm(20);
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,6 +27,12 @@ public:
             dup2(in[0], 0);
             close(in[0]);
             close(in[1]);
+            int null = open("/dev/null", O_WRONLY);
+            if (null >= 0) {
+                dup2(null, 1);
+                dup2(null, 2);
+                close(null);
+            }
             // Its own process group: nothing meant for the test reaches it.
             setpgid(0, 0);
             execlp("xclip", "xclip", "-quiet", "-selection", "clipboard", "-i", nullptr);
@@ -42,7 +49,8 @@ public:
         // It owns the clipboard once another reader gets its text from it.
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (fPid > 0 && std::chrono::steady_clock::now() < end) {
-            if (Read() == text) {
+            // (A reader that asks a previous owner that is not answering gives up soon.)
+            if (Read("0.5") == text) {
                 fOwning = kill(fPid, SIGSTOP) == 0;
                 break;
             }
@@ -66,11 +74,14 @@ public:
     // It owns the clipboard and is stopped.
     bool Owning() const { return fOwning; }
 
-    // The clipboard's text as another program reads it (at most 2 s); empty when none came.
-    static std::string Read()
+    // The clipboard's text as another program reads it (giving up after the seconds given);
+    // empty when none came.
+    static std::string Read(const char* seconds = "2")
     {
         std::string out;
-        if (FILE* p = popen("timeout 2 xclip -o -selection clipboard 2>/dev/null", "r")) {
+        std::string command
+            = std::string("timeout ") + seconds + " xclip -o -selection clipboard 2>/dev/null";
+        if (FILE* p = popen(command.c_str(), "r")) {
             char buffer[4096];
             size_t n;
             while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
