@@ -58,7 +58,7 @@ public:
     void Command(int id, int code) override;
     // Asked for after every command and every change of the undo stack, the selection or the
     // clipboard: the controls are enabled once the loop is idle after a burst of such requests;
-    // a project opened or closed shows its view at once.
+    // the first time, and when a project opened or closed, at once.
     void EnableControls() override;
     // Enables the controls now (the toolbars only where their state changed).
     void EnableControlsNow();

@@ -106,7 +106,7 @@ MainDialog::EnableState MainDialog::ComputeEnableState() const
 
 void MainDialog::EnableControls()
 {
-    if (firstTextTipPending || (project != nullptr) != projectShown)
+    if (!stateApplied || firstTextTipPending || (project != nullptr) != projectShown)
         EnableControlsNow();
     else
         enableTimer.Arm(0);
