@@ -50,6 +50,12 @@ struct Surroundings {
             15000, 100);
         return r;
     }
+    // One rectangle as the window tells it now (a window manager may have moved the window).
+    std::vector<int> Now(const std::string& name)
+    {
+        auto r = Rectangles(rects);
+        return r.count(name) ? r[name] : std::vector<int> { 0, 0, 0, 0 };
+    }
     std::string AlertHeadline()
     {
         std::ifstream in(rects + ".alert-text");
@@ -101,14 +107,17 @@ TEST(VorantelWaits, AClipboardOwnerThatNeverAnswersHoldsNoCommandAndNoSecondStar
         Sleep(300);
         auto start = Clock::now();
         // (xdotool's "type" takes the rest of its words as the text.)
-        Drive(xid, ClickWords(r["tool-1020"]) + "sleep 0.3 type --delay 40 Hej");
+        Drive(xid, ClickWords(s.Now("tool-1020")) + "sleep 0.3 type --delay 40 Hej");
         Drive(xid,
-            ClickWords(r["canvas"]) + "sleep 0.2 key --delay 40 ctrl+z ctrl+shift+z ctrl+z "
-                + "ctrl+shift+z " + ClickWords(r["canvas"], 4, 4) + "sleep 0.2 key ctrl+c");
+            ClickWords(s.Now("canvas")) + "sleep 0.2 key --delay 40 ctrl+z ctrl+shift+z ctrl+z "
+                + "ctrl+shift+z " + ClickWords(s.Now("canvas"), 4, 4) + "sleep 0.2 key ctrl+c");
         auto sent = Clock::now();
         // The program answers as the clipboard's owner once it has worked through them all.
-        EXPECT_TRUE(WaitFor([] { return ClipboardOffers("Vorantel 3 ClipboardData"); }, 15000));
+        bool copied = WaitFor([] { return ClipboardOffers("Vorantel 3 ClipboardData"); }, 15000);
         long long after = Ms(Clock::now() - sent);
+        if (!copied)
+            Shot("waits-commands-not-copied");
+        EXPECT_TRUE(copied) << Shell("timeout 1 xclip -o -selection clipboard -t TARGETS");
         EXPECT_LT(after, 1000) << "the commands took " << after << " ms after the last key";
         EXPECT_LT(Ms(sent - start), 8000);
         Shot("waits-commands-done");
@@ -123,11 +132,14 @@ TEST(VorantelWaits, AClipboardOwnerThatNeverAnswersHoldsNoCommandAndNoSecondStar
         unlink((s.rects + ".alert").c_str());
         Program second({ "-new", "dvd" });
         Drive(xid,
-            "key --delay 40 ctrl+z ctrl+shift+z " + ClickWords(r["canvas"], -4, -4)
+            "key --delay 40 ctrl+z ctrl+shift+z " + ClickWords(s.Now("canvas"), -4, -4)
                 + "key --delay 40 ctrl+z ctrl+shift+z");
         EXPECT_EQ(second.Wait(15000), 0);
         auto delivered = Clock::now();
-        ASSERT_TRUE(WaitFor([&] { return Exists(s.rects + ".alert"); }, 15000));
+        bool asked = WaitFor([&] { return Exists(s.rects + ".alert"); }, 15000);
+        if (!asked)
+            Shot("waits-second-start-not-asked");
+        ASSERT_TRUE(asked);
         long long after = Ms(Clock::now() - delivered);
         EXPECT_LT(after, 1000) << "the question came " << after << " ms after the request";
         EXPECT_EQ(s.AlertHeadline(), "Ändringar som inte sparats");
@@ -165,7 +177,7 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
     ASSERT_EQ(r.count("canvas"), 1u);
     Sleep(800);
     // Twenty steps to undo: the overlay in the middle lowered one place at a time.
-    Drive(xid, ClickWords(r["canvas"]) + "sleep 0.3");
+    Drive(xid, ClickWords(s.Now("canvas")) + "sleep 0.3");
     for (int i = 0; i < 4; ++i)
         Drive(xid, "key --delay 30 ctrl+minus ctrl+minus ctrl+minus ctrl+minus ctrl+minus");
     Sleep(500);
@@ -217,7 +229,7 @@ TEST(VorantelWaits, QuittingIsPromptAlsoWithALargePictureCopied)
     ASSERT_EQ(r.count("canvas"), 1u);
     Sleep(800);
     // The picture selected and copied: the clipboard offers its encodings, none made yet.
-    Drive(xid, ClickWords(r["canvas"]) + "sleep 0.3 key ctrl+c");
+    Drive(xid, ClickWords(s.Now("canvas")) + "sleep 0.3 key ctrl+c");
     EXPECT_TRUE(WaitFor([] { return ClipboardOffers("image/jp2"); }, 5000));
     unlink((s.rects + ".alert").c_str());
     auto start = Clock::now();
