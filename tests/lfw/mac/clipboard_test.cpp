@@ -63,8 +63,8 @@ struct SilentManagerChild {
         gtk_init(nullptr, nullptr);
         GtkWidget* w = gtk_invisible_new();
         gtk_widget_realize(w);
-        if (!gtk_selection_owner_set(w, gdk_atom_intern("CLIPBOARD_MANAGER", FALSE),
-                GDK_CURRENT_TIME))
+        if (!gtk_selection_owner_set(
+                w, gdk_atom_intern("CLIPBOARD_MANAGER", FALSE), GDK_CURRENT_TIME))
             _exit(1);
         gdk_display_flush(gdk_display_get_default());
         std::printf("managing\n");
