@@ -2,9 +2,11 @@
 // waits for one (a paste's answer) runs after the wait: requests of a second start, quitting.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTLabelLayoutData.h"
+#include "app/VTProjectFile.h"
 #include "app/lxa/mac/MainDialog.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LClipboard.h"
+#include "lfw/mac/LDragDrop.h"
 #include "lfw/mac/LMenu.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
@@ -12,6 +14,7 @@
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiClipboard.h"
 #include "support/PrivateHomes.h"
+#include "support/ProjectTestSupport.h"
 #include "support/StoppedClipboardOwner.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -187,6 +190,46 @@ TEST_F(MainDialogWaitsTest, ASecondStartDuringAPasteWaitRunsAfterItAndCanBeAnswe
     ASSERT_EQ(gAlerts.size(), 2u);
     EXPECT_EQ(gAlerts[1].title, "Ändringar som inte sparats");
     EXPECT_FALSE(w->HasDeferredWork());
+}
+
+TEST_F(MainDialogWaitsTest, AFileDroppedDuringAPasteWaitIsOpenedAfterIt)
+{
+    // A saved project to drop.
+    auto saved = sample::MakeProject();
+    VTProjectSave record;
+    record.project = saved.get();
+    std::string path = folder.Path() + "/skiva.vtproj";
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    ASSERT_EQ(Process(quiet, record), LProcessResultSuccess);
+    ModifiedProject();
+    StoppedClipboardOwner owner;
+    ASSERT_TRUE(owner.Owning());
+    uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
+    uitest::Pump(100);
+    LUiDragInfo info;
+    info.dataType = kLDragFileListType;
+    const std::string uri = "file://" + path + "\r\n";
+    info.data.assign(uri.begin(), uri.end());
+    bool untouched = false;
+    After(300, [&] {
+        LDroppedFileData data { info, w->GetContentView() };
+        w->EvDropFiles(data);
+        // Posted, then kept: still nothing asked, nothing opened.
+        After(200, [&] { untouched = gAlerts.empty() && w->HasDeferredWork(); });
+    });
+    Answer({ 1, 3 });
+    w->Command(kPaste, 0);
+    EXPECT_TRUE(untouched);
+    ASSERT_TRUE(uitest::PumpUntil(
+        [&] {
+            return std::string(gtk_window_get_title(w->GetNativeWindow()->Gtk()))
+                == "Vorantel av ZOR Software - skiva.vtproj";
+        },
+        5000));
+    ASSERT_EQ(gAlerts.size(), 2u);
+    EXPECT_EQ(gAlerts[0].title, "Klistra in");
+    EXPECT_EQ(gAlerts[1].title, "Ändringar som inte sparats");
 }
 
 TEST_F(MainDialogWaitsTest, QuittingDuringAPasteWaitComesAfterIt)
