@@ -22,6 +22,20 @@ namespace e2e {
 
 using Clock = std::chrono::steady_clock;
 
+// How much longer things take in a build with AddressSanitizer (the program's too): the time
+// bounds of the tests, which tell a freeze from a wait, are stretched by it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kSlowdown = 8;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr int kSlowdown = 8;
+#else
+inline constexpr int kSlowdown = 1;
+#endif
+#else
+inline constexpr int kSlowdown = 1;
+#endif
+
 inline void Sleep(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
