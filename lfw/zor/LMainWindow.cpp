@@ -340,22 +340,47 @@ LView* LMainWindow::AreOtherModalsOpen() const
 
 bool LMainWindow::CmExit()
 {
-    if (iDontQuitCounter != 0 || AreOtherModalsOpen() || LModalLoop::Depth() > 0
+    if (iDontQuitCounter != 0 || fDestroyed || AreOtherModalsOpen() || LModalLoop::ModalWindow()
         || LModalCounter::Count() > 0)
         return false;
+    // Inside a wait of ours (a clipboard answer, a nested loop) the question and the closing
+    // come once it is over, never under its caller.
+    if (LModalLoop::Busy()) {
+        fQuitLater.Arm(20);
+        return false;
+    }
     if (!CmCancel())
         return false;
     Close();
     return true;
 }
 
+void LMainWindow::_QuitLater(LRunLoopTimer* timer, void* data)
+{
+    auto* self = static_cast<LMainWindow*>(data);
+    if (self->fDestroyed)
+        return;
+    // Also a question that came after the wait (a paste's message) is answered first.
+    if (LModalLoop::Busy()) {
+        timer->Arm(20);
+        return;
+    }
+    self->CmExit();
+}
+
+void LMainWindow::_CloseLater(LRunLoopTimer*, void* data)
+{
+    static_cast<LMainWindow*>(data)->Close();
+}
+
 void LMainWindow::Close(int)
 {
     if (iDontQuitCounter != 0 || fDestroyed)
         return;
-    if (AreOtherModalsOpen() || LModalLoop::Depth() > 0) {
+    if (AreOtherModalsOpen() || LModalLoop::Busy()) {
+        // A modal run is cancelled, a wait ends by itself; then again, from the outer loop.
         LModalLoop::Stop(kLCmdCancel);
-        PostCommand(kCmdRetryQuit);
+        fCloseLater.Arm(20);
         return;
     }
     LRunLoop::RunPending();

@@ -134,6 +134,10 @@ private:
     void _FitInWorkArea();
     void _InstallKeyMonitor();
     void _RemoveKeyMonitor();
+    // Quitting asked for inside a wait (a clipboard answer, a nested loop), or a close that
+    // waits for a modal run to end: tried again once nothing runs under us.
+    static void _QuitLater(LRunLoopTimer* timer, void* data);
+    static void _CloseLater(LRunLoopTimer* timer, void* data);
 
 protected:
     LTabbedToolBar fTabbedToolBar;
@@ -149,6 +153,8 @@ private:
     bool fDocumentsPending = false;
     bool fReady = false;
     bool fDestroyed = false;
+    LRunLoopTimer fQuitLater { _QuitLater, this };
+    LRunLoopTimer fCloseLater { _CloseLater, this };
 };
 
 // Installs the application delegate's hooks: the installation step, the main window made by

@@ -6,6 +6,7 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LAlert.h"
+#include "lfw/mac/LClipboard.h"
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LLaunch.h"
 #include "platform/ui/LModalLoop.h"
@@ -185,6 +186,8 @@ MainDialog::MainDialog() = default;
 
 MainDialog::~MainDialog()
 {
+    LClipboard::RemoveChangeWatcher(clipboardWatch);
+    enableTimer.Disarm();
     deferredTimer.Disarm();
     if (project) {
         project->RemoveNotifyee(*this);
@@ -218,6 +221,11 @@ void MainDialog::InitDialog()
     DragDropInit(*this);
     projectViewer.Init(*this);
     _ViewerObserve();
+    // Paste follows what the clipboard offers, as it is heard, never asked for and waited on.
+    clipboardWatch = LClipboard::AddChangeWatcher([this] {
+        if (!IsDestroyed())
+            EnableControls();
+    });
     UpdateCaption();
 }
 
@@ -302,6 +310,9 @@ void MainDialog::UpdateCaption()
 
 void MainDialog::DestroyDialog()
 {
+    LClipboard::RemoveChangeWatcher(clipboardWatch);
+    clipboardWatch = 0;
+    enableTimer.Disarm();
     deferredTimer.Disarm();
     deferred.clear();
     GetTabbedToolBar().TabbedToolBarDestroy();
