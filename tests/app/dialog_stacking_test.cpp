@@ -3,7 +3,8 @@
 // with a window manager the dialog is above its opener in _NET_CLIENT_LIST_STACKING, also after
 // the opener was raised and the dialog clicked. Covers the label-layout editor ("Brevpapper"),
 // the print preview (the printable-area dialog), the options sheet, the welcome dialog, the
-// layout choice (its stationery), the clipart dialog, a progress window and an alert.
+// layout choice (its stationery), the clipart dialog, a progress window and alerts, among them
+// the one that tells that a help page could not be opened.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 // VT_WINDOW_MANAGER: runs a second time with openbox managing the windows.
 #include "app/VTLabelLayoutData.h"
@@ -26,7 +27,9 @@
 #include "platform/ui/LView.h"
 #include "support/ControlTestSupport.h"
 #include "support/LoopbackServer.h"
+#include "support/PanelTestSupport.h"
 #include "support/PrivateHomes.h"
+#include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
 #include <gtk/gtk.h>
@@ -371,4 +374,55 @@ TEST_F(DialogStacking, AlertsAndClipartAreAboveTheirOpeners)
     EXPECT_TRUE(alertX);
     EXPECT_TRUE(alertAbove);
     LUserSettingDeleteItem("Online", kLOnlineComponentServer);
+}
+
+TEST_F(DialogStacking, HelpThatCannotOpenIsToldOverTheDialog)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    controltest::Host host(500, 300);
+    ASSERT_TRUE(host.Show());
+    // A PATH without xdg-open while the click is handled: no page can be opened.
+    TemporaryFolder empty;
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    std::string headline, message;
+    bool overSheet = false, answered = false;
+    uitest::When([] { return ShownWindow("Vorantel Inställningar") != nullptr; },
+        [&] {
+            LMacWindow* sheet = ShownWindow("Vorantel Inställningar");
+            uitest::When(
+                [] {
+                    auto* a = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                    return a && gtk_widget_get_mapped(a);
+                },
+                [&, sheet] {
+                    auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                    gchar *h = nullptr, *m = nullptr;
+                    g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+                    headline = h ? h : "";
+                    message = m ? m : "";
+                    g_free(h);
+                    g_free(m);
+                    overSheet = gtk_window_get_transient_for(GTK_WINDOW(alert)) == Gtk(sheet);
+                    uitest::SavePanelShot(alert, uitest::ArtefactPath("stacking", "help-failed"));
+                    gtk_dialog_response(GTK_DIALOG(alert), 0);
+                    answered = true;
+                });
+            // The sheet's help button, clicked with the real pointer.
+            int x = 0, y = 0, w = 0, h = 0;
+            sheet->GetControlPixels(kLCmdHelp, x, y, w, h);
+            const double s = sheet->GetBackingScaleFactor();
+            EXPECT_TRUE(
+                uitest::XClick(sheet->GetNativeWindow(), (x + w / 2.0) / s, (y + h / 2.0) / s));
+            setenv("PATH", empty.Path().c_str(), 1);
+            uitest::PumpUntil([&] { return answered; }, 5000);
+            setenv("PATH", path.c_str(), 1);
+            sheet->PostCommand(kLCmdCancel);
+        });
+    VTOptionsDialogOpen(host.GetContentView());
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(headline, "Sidan kunde inte öppnas");
+    EXPECT_NE(message.find("(xdg-open saknas)"), std::string::npos) << message;
+    EXPECT_NE(message.find("options_general"), std::string::npos) << message;
+    EXPECT_TRUE(overSheet);
 }
