@@ -156,17 +156,20 @@ void LOpenHelpPage(void* parent, const char* topic)
     char page[kLHelpURLSize];
     LHelpGetHelpPageFilePath(page, topic);
     if (page[0])
-        LOpenWebPage(page, parent);
+        LOpenWebPageForUser(page, parent);
 }
 
-bool LOpenWebPage(const char* text, void* parent)
+namespace {
+
+// The address the opener is given for a text (see LOpenWebPage); "" when it is refused.
+std::string _LWebPageUri(const char* text)
 {
     if (!text || !*text)
-        return false;
+        return {};
     std::string uri;
     if (std::strncmp(text, "file://", 7) == 0) {
         if (LFile::TestFolderExists(text + 7))
-            return false;
+            return {};
         uri = platform::desktop::FilePathToUri(text + 7);
     } else if (text[0] == '/') {
         uri = platform::desktop::FilePathToUri(text);
@@ -180,8 +183,24 @@ bool LOpenWebPage(const char* text, void* parent)
     // Only a well-formed URL is handed on, and never one that could read as an option.
     for (char c : uri)
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F)
-            return false;
+            return {};
     if (uri.empty() || uri[0] == '-')
+        return {};
+    return uri;
+}
+
+} // namespace
+
+bool LOpenWebPage(const char* text)
+{
+    const std::string uri = _LWebPageUri(text);
+    return !uri.empty() && platform::desktop::OpenUri(uri);
+}
+
+bool LOpenWebPageForUser(const char* text, void* parent)
+{
+    const std::string uri = _LWebPageUri(text);
+    if (uri.empty())
         return false;
     LUiRef<LView> view(static_cast<LView*>(parent));
     if (platform::desktop::OpenUri(
