@@ -16,6 +16,7 @@
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaperSize.h"
 #include "lfw/mac/LProgressDialog.h"
+#include "lfw/snd/LAudioCDInfoDialog.h"
 #include "platform/ui/LModalLoop.h"
 
 #include <cmath>
@@ -603,24 +604,7 @@ bool MainDialog::_MustWait() const
 
 bool MainDialog::GetCDInfo(int type, LStringLongTemplate<char>& text) const
 {
-    for (;;) {
-        VTProcessAudioCDInfo record;
-        record.type = type;
-        LProcessDialog<VTProcessAudioCDInfo> dialog("Läsa CD-information", record);
-        dialog.Open(GetContentView());
-        if (dialog.result != LProcessResultSuccess)
-            return false;
-        if (record.found) {
-            text = record.text.GetString();
-            return true;
-        }
-        LAlert alert(
-            GetContentView(), "Sätt i en ljud-CD och försök igen.", "Ingen ljud-CD har upptäckts");
-        LAlertCopyField(alert.button1, "Försök igen");
-        LAlertCopyField(alert.button2, "Avbryt");
-        if (alert.RunField() != 1)
-            return false;
-    }
+    return LAudioCDInfoGet(GetContentView(), type, text);
 }
 
 void MainDialog::CmOverlayAddTextCDAlbum()
