@@ -606,17 +606,19 @@ LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
     process.SetStatusF(0, "Sparar %s", file);
     if (!job.project)
         return Fail(process, "Det gick inte att skapa filen.");
-    // The temporary file lies beside the target; it is removed on every path but success.
+    // The temporary file lies beside the target; it is removed on every path but success. A
+    // refusal or a full disk is told with its reason in place of the writer's own text.
     LFileSave save;
+    LFileSaveProcess saving(process, save);
     if (!save.Begin(job.path))
-        return Fail(process, "Det gick inte att skapa filen.");
-    LProcessResult result = VTProjectWriteSDF(process, save.GetStream(), *job.project);
+        return Fail(saving, "Det gick inte att skapa filen.");
+    LProcessResult result = VTProjectWriteSDF(saving, save.GetStream(), *job.project);
     if (result != LProcessResultSuccess) {
         save.Discard();
         return result;
     }
     if (!save.Commit())
-        return Fail(process, "Det gick inte att flytta filen.");
+        return Fail(saving, "Det gick inte att flytta filen.");
     if (!job.leaveProjectUnchanged) {
         job.project->SetPath(job.path);
         job.project->SetSaveState(VTProjectSaveStateSaved);
