@@ -378,10 +378,9 @@ bool LFileSave::Commit()
     }
     if (!ok && !m_named.empty())
         ::unlink(m_temporary.c_str());
-    if (!m_stream.Close() && ok) {
-        // A close that reports an error after the data was made durable and moved changes
-        // nothing of the file in place.
-    }
+    // A close that reports an error after the data was made durable and moved changes nothing
+    // of the file in place.
+    m_stream.Close();
     if (!ok && LFileErrorIsDiskFull(m_error))
         m_problem = LFileSaveProblem::kDiskFull;
     m_temporary.clear();

@@ -150,7 +150,7 @@ public:
     bool welcomeAllowed = true;
     bool firstTextTipPending = false;
     bool clipartDialogOpen = false;
-    char autoSaveFileName[260] = "";
+    std::string autoSaveFileName; // the autosave offered at start, whole
     // The autosave file a reopened project came from: removed once that project is saved or
     // closed.
     std::string reopenedAutoSave;

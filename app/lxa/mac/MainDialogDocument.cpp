@@ -150,9 +150,9 @@ void MainDialog::_RemoveReopenedAutoSave()
     if (reopenedAutoSave.empty())
         return;
     unlink(reopenedAutoSave.c_str());
-    char current[260] = "";
+    LStringLongTemplate<char> current;
     _LUserSettingGetString("AutoSave", "FileName", "", current);
-    if (reopenedAutoSave == current)
+    if (reopenedAutoSave == current.c_str())
         LUserSettingSetString("AutoSave", "FileName", "");
     reopenedAutoSave.clear();
 }
