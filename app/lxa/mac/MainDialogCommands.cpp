@@ -582,10 +582,10 @@ LProcessResult Process(LProcessInterface& process, QueuedImage& item)
 
 } // namespace
 
-void MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
+unsigned long MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
 {
     if (!project || paths.empty())
-        return;
+        return 0;
     std::vector<std::unique_ptr<QueuedImage>> items;
     LProcessQueue<QueuedImage> queue;
     QueuedImage** tail = &queue.first;
@@ -599,6 +599,7 @@ void MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
     }
     unsigned long failures = 0;
     ProcessQueueRunAsDialog(GetContentView(), "Lägga till bilder", queue, true, failures);
+    return failures;
 }
 
 bool MainDialog::_AddImageFile(const char* path)

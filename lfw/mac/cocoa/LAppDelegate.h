@@ -52,9 +52,11 @@ public:
     // The delegate of the running application; null when none runs.
     static LAppDelegate* Shared();
 
-    // The application: answers its exit status (0 also for a start-up the hooks refused; 1
-    // without a display).
+    // The application: answers its exit status (0 also for a start-up the hooks refused, unless
+    // they set another; 1 without a display).
     int Run(int argc, char** argv);
+    // The status Run answers (a later start that handed its request on answers its outcome).
+    void SetExitStatus(int status) { fExitStatus = status; }
     // Ends the application once the current event is handled: every modal level stops and the
     // loop returns. A second call does nothing.
     void terminate();
@@ -80,4 +82,5 @@ private:
     bool bRunning = false;
     void* fLoop = nullptr; // the GMainLoop of Run
     uintptr_t fSignalWatches[2] = { 0, 0 };
+    int fExitStatus = 0;
 };
