@@ -202,8 +202,11 @@ int LFileSave::RemoveStaleTemporaryFiles(const char* target, const char* folder)
     const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return 0;
-    DIR* listing = ::fdopendir(::dup(dir));
+    const int copy = ::dup(dir);
+    DIR* listing = copy >= 0 ? ::fdopendir(copy) : nullptr;
     if (!listing) {
+        if (copy >= 0)
+            ::close(copy);
         ::close(dir);
         return 0;
     }
