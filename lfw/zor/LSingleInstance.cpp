@@ -222,6 +222,7 @@ LSingleInstance::Outcome LSingleInstance::Start(
         if (fDelivery >= 0)
             ::close(fDelivery);
         fDelivery = pipe.Detach();
+        fDeliveredRequest = record.count > 1;
         return kDelivered;
     }
     char path[kLPathSize];
@@ -244,6 +245,11 @@ LSingleInstance::Answer LSingleInstance::WaitAnswer(unsigned int timeoutMs, unsi
     fDelivery = -1;
     if (fd < 0)
         return answer;
+    if (!fDeliveredRequest) {
+        ::close(fd);
+        answer.state = Answer::kDone;
+        return answer;
+    }
     using Clock = std::chrono::steady_clock;
     auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string bytes;

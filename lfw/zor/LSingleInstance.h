@@ -77,7 +77,8 @@ public:
         std::string text;
     };
     // Waits for the answer: at most timeoutMs in all, and once the request is known to be queued
-    // at most queuedMs more for its outcome.
+    // at most queuedMs more for its outcome. A start without arguments only brings the running
+    // instance forward: it is done at once.
     static constexpr unsigned int kAnswerTimeoutMs = 60000;
     static constexpr unsigned int kQueuedGraceMs = 2000;
     Answer WaitAnswer(
@@ -91,6 +92,7 @@ private:
     std::string fChannel;
     std::unique_ptr<Listener> fListener;
     int fDelivery = -1; // the connection a delivered record went over, until its answer came
+    bool fDeliveredRequest = false; // the record held arguments beyond the program path
 };
 
 // What the running instance does with a record: a record of the program path alone calls
