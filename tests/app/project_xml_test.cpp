@@ -309,8 +309,9 @@ TEST_F(ProjectXML, TruncatedAndMalformedFilesAreRefused)
     files.emplace_back("ampersand without semicolon",
         "<vorantel_project type=\"cd\"><container type=\"disc\"><element type=\"text\" "
         "text=\"A & B\"/></container></vorantel_project>");
-    files.emplace_back("lone <", "<vorantel_project type=\"cd\"><container type=\"disc\">< "
-                                 "</container></vorantel_project>");
+    files.emplace_back("lone <",
+        "<vorantel_project type=\"cd\"><container type=\"disc\">< "
+        "</container></vorantel_project>");
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
         const std::string file = fHome / "trasig.vtx";

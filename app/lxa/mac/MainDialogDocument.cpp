@@ -550,11 +550,11 @@ int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
         } else if (strcasecmp(key, "-addimage") == 0) {
             // The path is what is queued; the file is only checked to be there and not empty.
             if (!_IsNonEmptyRegularFile(value))
-                refused.push_back(
-                    "Det gick inte att hitta bilden ”" + _FileName(value) + "” eller så är den tom.");
+                refused.push_back("Det gick inte att hitta bilden ”" + _FileName(value)
+                    + "” eller så är den tom.");
             else if (!project)
-                refused.push_back(
-                    "Inget projekt är öppet, så bilden ”" + _FileName(value) + "” lades inte till.");
+                refused.push_back("Inget projekt är öppet, så bilden ”" + _FileName(value)
+                    + "” lades inte till.");
             else
                 images.emplace_back(value);
         }
@@ -562,8 +562,8 @@ int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
     if (!images.empty()) {
         // The queue tells each picture it could not read as it goes.
         if (const unsigned long failures = _ViewerAddImages(images)) {
-            LStringFormat(reply, kLZORAPIReplySize, "Det gick inte att lägga till %lu av %zu bilder.",
-                failures, images.size());
+            LStringFormat(reply, kLZORAPIReplySize,
+                "Det gick inte att lägga till %lu av %zu bilder.", failures, images.size());
             std::string told = reply;
             if (!refused.empty()) {
                 refused.insert(refused.begin(), told);

@@ -315,10 +315,11 @@ TEST_F(MainDialogTest, TextFilesForOverlaysAreCheckedBeforeTheyAreRead)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(MainDialog::CheckOverlayText(WriteFile(c.name, c.bytes).c_str(), text), c.refusal);
+        EXPECT_EQ(
+            MainDialog::CheckOverlayText(WriteFile(c.name, c.bytes).c_str(), text), c.refusal);
     }
-    EXPECT_EQ(MainDialog::CheckOverlayText((folder.Path() + "/gone.txt").c_str(), text),
-        R::kMissing);
+    EXPECT_EQ(
+        MainDialog::CheckOverlayText((folder.Path() + "/gone.txt").c_str(), text), R::kMissing);
     EXPECT_EQ(MainDialog::CheckOverlayText(fifo.c_str(), text), R::kUnreadable);
     EXPECT_EQ(MainDialog::TextFileRefusalText(R::kBinary, "/a/nul.txt"),
         "Filen ”nul.txt” är ingen textfil och lades inte till.");
@@ -369,9 +370,9 @@ TEST_F(MainDialogTest, RefusedRequestsAreTold)
     gAlerts.clear();
     Answer({ 1 });
     EXPECT_EQ(Api({ "-addtext", WriteFile("nul.txt", std::string("fore\0efter", 10)).c_str(),
-                  "-addtext", WriteFile("big.txt", std::string((1 << 20) + 1, 'a')).c_str(),
-                  "-addtext", WriteFile("bad.txt", "a\xC3(b").c_str(), "-addimage",
-                  (folder.Path() + "/saknas.png").c_str() },
+                      "-addtext", WriteFile("big.txt", std::string((1 << 20) + 1, 'a')).c_str(),
+                      "-addtext", WriteFile("bad.txt", "a\xC3(b").c_str(), "-addimage",
+                      (folder.Path() + "/saknas.png").c_str() },
                   &reply),
         -1);
     EXPECT_EQ(reply,
@@ -382,8 +383,8 @@ TEST_F(MainDialogTest, RefusedRequestsAreTold)
     EXPECT_EQ(gAlerts[0].message, reply);
     EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items);
     // What can be done still is: an empty file adds nothing and is no refusal.
-    EXPECT_EQ(Api({ "-addtext", text.c_str(), "-addtext", WriteFile("e.txt", "").c_str() }, &reply),
-        0);
+    EXPECT_EQ(
+        Api({ "-addtext", text.c_str(), "-addtext", WriteFile("e.txt", "").c_str() }, &reply), 0);
     EXPECT_EQ(reply, "OK");
     EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items + 1);
 }
