@@ -182,7 +182,8 @@ int LMainWindowReportAnswer(
     LSingleInstance::Outcome outcome, LSingleInstance& instance, FILE* out, FILE* err)
 {
     if (outcome == LSingleInstance::kFailed) {
-        std::fprintf(err, "vorantel: Det gick inte att lämna begäran till Vorantel, som redan körs.\n");
+        std::fprintf(
+            err, "vorantel: Det gick inte att lämna begäran till Vorantel, som redan körs.\n");
         return 1;
     }
     const LSingleInstance::Answer answer = instance.WaitAnswer();
