@@ -80,6 +80,20 @@ void Shot(const std::string& name)
     program::Shot("e2e-files", name);
 }
 
+// Ctrl+Q on unsaved work: true once the question shows. The keys go again when it does not
+// show in time (the window may not have had the focus back yet from an alert just closed).
+bool AskToQuit(Session& s, unsigned long xid)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ForgetAlert(s.rects);
+        Sleep(300);
+        KeysTo(xid, "ctrl+q");
+        if (!AlertText(s.rects, 6000).empty())
+            return true;
+    }
+    return false;
+}
+
 std::string SaveSample(const std::string& path, int pictureSize = 48)
 {
     auto project = sample::MakeProject(pictureSize);
@@ -181,8 +195,7 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
     EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     EXPECT_TRUE(first->Running());
 
-    ForgetAlert(s.rects);
-    KeysTo(xid, "ctrl+q");
+    EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);
 }
@@ -332,8 +345,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
     EXPECT_EQ(TemporaryFolder::List(disk.folder.Path()),
         (std::vector<std::string> { "fyllnad", "skiva.vtproj" }));
 
-    ForgetAlert(s.rects);
-    KeysTo(xid, "ctrl+q");
+    EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);
 }
@@ -457,8 +469,7 @@ TEST(RequestsAndSaves, AnAutosaveInADeepDataFolderIsOffered)
     EXPECT_EQ(std::string(value.c_str()), autosave);
     _LUserSettingGetString("AutoSave", "FileName", "", value);
     EXPECT_EQ(std::string(value.c_str()), "");
-    ForgetAlert(s.rects);
-    KeysTo(xid, "ctrl+q");
+    EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);
     EXPECT_FALSE(Exists(autosave));

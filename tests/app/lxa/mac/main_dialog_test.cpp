@@ -42,10 +42,11 @@ bool AlertMapped()
 void Answer(std::vector<int> answers)
 {
     auto remaining = std::make_shared<std::vector<int>>(std::move(answers));
-    std::function<void()> next;
     auto step = std::make_shared<std::function<void()>>();
-    *step = [remaining, step] {
-        if (remaining->empty())
+    // The step holds itself weakly: the waits it arms keep it alive, and it goes with the last.
+    *step = [remaining, weak = std::weak_ptr<std::function<void()>>(step)] {
+        auto step = weak.lock();
+        if (!step || remaining->empty())
             return;
         uitest::When(AlertMapped, [remaining, step] {
             auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
