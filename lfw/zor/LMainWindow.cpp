@@ -217,6 +217,37 @@ bool LMainWindow::MainWindowInit(int argc, const char* const* argv)
     return true;
 }
 
+int LMainWindowReportAnswer(
+    LSingleInstance::Outcome outcome, LSingleInstance& instance, FILE* out, FILE* err)
+{
+    if (outcome == LSingleInstance::kFailed) {
+        std::fprintf(
+            err, "vorantel: Det gick inte att lämna begäran till Vorantel, som redan körs.\n");
+        return 1;
+    }
+    const LSingleInstance::Answer answer = instance.WaitAnswer();
+    switch (answer.state) {
+    case LSingleInstance::Answer::kDone:
+        // Answers of their own ("-version") are the request's output; "OK" says nothing.
+        if (!answer.text.empty() && answer.text != "OK")
+            std::fprintf(out, "%s\n", answer.text.c_str());
+        return 0;
+    case LSingleInstance::Answer::kRefused:
+        std::fprintf(err, "vorantel: %s\n",
+            answer.text.empty() ? "Begäran kunde inte utföras." : answer.text.c_str());
+        return 1;
+    case LSingleInstance::Answer::kQueued:
+        std::fprintf(err,
+            "vorantel: Begäran väntar tills en dialogruta i Vorantel har stängts och utförs "
+            "sedan. Hur det gick visas i Vorantel.\n");
+        return 2;
+    case LSingleInstance::Answer::kNoAnswer:
+        break;
+    }
+    std::fprintf(err, "vorantel: Vorantel har inte svarat på begäran.\n");
+    return 2;
+}
+
 bool LMainWindow::InitApplication(int argc, const char* const* argv)
 {
     auto outcome = fSingleInstance.Start(argc, argv, [](const CopyData& record) {
@@ -226,6 +257,9 @@ bool LMainWindow::InitApplication(int argc, const char* const* argv)
     });
     if (outcome != LSingleInstance::kPrimary) {
         bPrimaryInstance = false;
+        int status = LMainWindowReportAnswer(outcome, fSingleInstance, stdout, stderr);
+        if (LAppDelegate* delegate = LAppDelegate::Shared())
+            delegate->SetExitStatus(status);
         return false;
     }
     if (argc >= 2 && argv[1] && strcmp(argv[1], "-scheduled_launch") == 0)

@@ -18,6 +18,7 @@
 #include "lfw/zor/LToolBarShareLinkBarOrButton.h"
 #include "lfw/zor/LZORAPIServer.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,12 @@ private:
     LRunLoopTimer fQuitLater { _QuitLater, this };
     LRunLoopTimer fCloseLater { _CloseLater, this };
 };
+
+// What a later start tells of its request, which it handed to the running instance: the answer
+// (output on out, a refusal's reason or a request left waiting on err), and the exit status
+// (0 carried out, 1 refused or not delivered, 2 waiting behind a dialog or not answered).
+int LMainWindowReportAnswer(
+    LSingleInstance::Outcome outcome, LSingleInstance& instance, FILE* out, FILE* err);
 
 // Installs the application delegate's hooks: the installation step, the main window made by
 // createMainWindow, its start-up with the process's arguments, and its application events.

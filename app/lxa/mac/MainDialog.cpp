@@ -234,15 +234,16 @@ void MainDialog::EvWindowReady()
     if (readyDone)
         return;
     readyDone = true;
-    char value[260] = "";
+    // The stored name is read whole, however long the data folder's path is.
+    LStringLongTemplate<char> value;
     _LUserSettingGetString("AutoSave", "FileName", "", value);
-    std::snprintf(autoSaveFileName, sizeof autoSaveFileName, "%s", value);
+    autoSaveFileName = value.c_str();
     // An autosave that is gone is nothing to offer.
-    if (autoSaveFileName[0] && !LFile::TestFileExists(autoSaveFileName)) {
+    if (!autoSaveFileName.empty() && !LFile::TestFileExists(autoSaveFileName.c_str())) {
         LUserSettingSetString("AutoSave", "FileName", "");
-        autoSaveFileName[0] = 0;
+        autoSaveFileName.clear();
     }
-    if (autoSaveFileName[0]) {
+    if (!autoSaveFileName.empty()) {
         LAlert alert(GetContentView(),
             "Det finns ett automatiskt sparat projekt. Vill du öppna den?",
             "Projektet sparas automatiskt");

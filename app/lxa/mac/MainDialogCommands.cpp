@@ -608,10 +608,10 @@ LProcessResult Process(LProcessInterface& process, QueuedImage& item)
 
 } // namespace
 
-void MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
+unsigned long MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
 {
     if (!project || paths.empty())
-        return;
+        return 0;
     std::vector<std::unique_ptr<QueuedImage>> items;
     LProcessQueue<QueuedImage> queue;
     QueuedImage** tail = &queue.first;
@@ -625,6 +625,7 @@ void MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
     }
     unsigned long failures = 0;
     ProcessQueueRunAsDialog(GetContentView(), "Lägga till bilder", queue, true, failures);
+    return failures;
 }
 
 bool MainDialog::_AddImageFile(const char* path)

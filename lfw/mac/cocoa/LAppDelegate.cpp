@@ -85,7 +85,7 @@ int LAppDelegate::Run(int argc, char** argv)
     fLoop = nullptr;
     g_main_loop_unref(loop);
     gShared = nullptr;
-    return 0;
+    return fExitStatus;
 }
 
 void LAppDelegate::terminate()

@@ -54,9 +54,11 @@ public:
     // The delegate of the running application; null when none runs.
     static LAppDelegate* Shared();
 
-    // The application: answers its exit status (0 also for a start-up the hooks refused; 1
-    // without a display).
+    // The application: answers its exit status (0 also for a start-up the hooks refused, unless
+    // they set another; 1 without a display).
     int Run(int argc, char** argv);
+    // The status Run answers (a later start that handed its request on answers its outcome).
+    void SetExitStatus(int status) { fExitStatus = status; }
     // Ends the application once the current event is handled: every modal level stops and the
     // loop returns. A second call does nothing.
     void terminate();
@@ -87,4 +89,5 @@ private:
     uintptr_t fSignalWatches[2] = { 0, 0 };
     LRunLoopTimer fQuitLater { QuitLater, this };
     long long fQuitAskedAt = 0; // when a deferred signal's quitting was first asked for (ms)
+    int fExitStatus = 0;
 };
