@@ -164,8 +164,9 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
 
     // The PDF is written under a temporary name beside the target and renamed over it whole.
     LFileSave save;
+    LFileSaveProcess saving(process, save);
     if (!save.Begin(job.targetPath))
-        return Fail(process, kPDFExportFailed);
+        return Fail(saving, kPDFExportFailed);
 
     const VTLabelLayout* layout = job.project->GetLabelLayout();
     LPaperSizeID paper = layout && layout->printMedium == VTPrintMediumPaper ? layout->paperSize
@@ -180,13 +181,15 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
         // The file is finished here; a failed write or a drawing error of the PDF library
         // means the file is not whole.
         written = writer.Close();
+        if (!written)
+            save.NoteWriteError(writer.GetWriteError());
     }
     if (result == LProcessResultSuccess && !written)
-        result = Fail(process, kPDFExportFailed);
+        result = Fail(saving, kPDFExportFailed);
     if (result != LProcessResultSuccess)
         save.Discard();
     else if (!save.Commit())
-        result = Fail(process, kPDFExportFailed);
+        result = Fail(saving, kPDFExportFailed);
     return result;
 }
 

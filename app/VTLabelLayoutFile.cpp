@@ -437,21 +437,22 @@ LProcessResult Process(LProcessInterface& process, VTLabelLayoutSave& job)
     // The temporary file lies beside the target; it is removed on every path but success, the
     // target left as it was.
     LFileSave save;
+    LFileSaveProcess saving(process, save);
     if (!save.Begin(job.path))
-        return Fail(process, "Det gick inte att skapa filen.");
+        return Fail(saving, "Det gick inte att skapa filen.");
     LSDFWriter<LOutputStreamFile> writer;
     if (!writer.Open(save.GetStream(), kVTLabelLayoutFileType, kVTLabelLayoutFileVersion))
-        return Fail(process, "Det gick inte att öppna filen.");
+        return Fail(saving, "Det gick inte att öppna filen.");
     if (!writer.StartContainer(kVTLabelLayoutChunk))
-        return Fail(process, "Det gick inte att starta etikettlayoutdata.");
-    LProcessResult result = job.layout->SerialiseToSDF(process, writer);
+        return Fail(saving, "Det gick inte att starta etikettlayoutdata.");
+    LProcessResult result = job.layout->SerialiseToSDF(saving, writer);
     if (result != LProcessResultSuccess)
         return result;
     if (!writer.EndContainer(kVTLabelLayoutChunk))
-        return Fail(process, "Det gick inte att avsluta etikettlayoutdata.");
+        return Fail(saving, "Det gick inte att avsluta etikettlayoutdata.");
     if (!writer.Close())
-        return Fail(process, "Det gick inte att stänga filen.");
+        return Fail(saving, "Det gick inte att stänga filen.");
     if (!save.Commit())
-        return Fail(process, "Det gick inte att flytta filen.");
+        return Fail(saving, "Det gick inte att flytta filen.");
     return LProcessResultSuccess;
 }

@@ -7,7 +7,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <strings.h>
+#include <vector>
 
 namespace {
 
@@ -16,6 +18,11 @@ LProcessResult Fail(LProcessInterface& process, const char* text)
     process.SetError(text);
     return LProcessResultError;
 }
+
+constexpr const char* kNotAProject = "Filen är inte ett Vorantel-projekt.";
+// A file that begins as a project of ours but cannot be read to its end.
+constexpr const char* kDamagedProject
+    = "Projektfilen är skadad eller ofullständig och kan inte öppnas.";
 
 // Chunk ids of the project tree.
 enum : uint16_t {
@@ -531,7 +538,7 @@ LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<
             return result;
     }
     if (!reader.IsGood())
-        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+        return Fail(process, kDamagedProject);
     // A project says where its designs are printed; one without a layout is damaged.
     if (!project.GetLabelLayout())
         return Fail(process, "Det gick inte att läsa etikettlayouten.");
@@ -560,18 +567,53 @@ LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProjec
     return LProcessResultSuccess;
 }
 
+namespace {
+
+// Holds what the reading reports through SetError (its warnings, its error), so that the caller
+// can tell a damaged file of ours from a stranger before anything is shown; everything else goes
+// through at once.
+class HeldErrorProcess : public LProcessInterfaceNested {
+public:
+    using LProcessInterfaceNested::LProcessInterfaceNested;
+    void SetError(const char* text) override { held.emplace_back(text ? text : ""); }
+    void SetStatus(const char* text, int level) override { m_parent->SetStatus(text, level); }
+    void SetProgress(double fraction) override { m_parent->SetProgress(fraction); }
+    void SetProgressIndeterminateOn() override { m_parent->SetProgressIndeterminateOn(); }
+    void SetProgressIndeterminateOff() override { m_parent->SetProgressIndeterminateOff(); }
+    // Passes on what was held, in order.
+    void Release()
+    {
+        for (const std::string& text : held)
+            m_parent->SetError(text.c_str());
+        held.clear();
+    }
+    std::vector<std::string> held;
+};
+
+} // namespace
+
 template <class S>
 LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject& project)
 {
     LSDFReader<S> reader;
     if (!reader.Open(stream, kVTProjectFileType))
-        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+        return Fail(process, reader.StartsAsFileType() ? kDamagedProject : kNotAProject);
     if (reader.GetFileVersion() > kVTProjectFileVersion)
         return Fail(process, "Det här projektet sparades med en nyare version av Vorantel.");
     LSDFReaderChunkIterator<S> it(reader);
     if (!it.Next() || it->GetId() != kProjectChunk || !it->IsContainer())
-        return Fail(process, "Filen är inte ett Vorantel-projekt.");
-    return VTSerialiseProjectFromSDF(process, reader, it.GetChunk(), project);
+        return Fail(process, reader.IsGood() ? kNotAProject : kDamagedProject);
+    HeldErrorProcess reading(process);
+    const LProcessResult result
+        = VTSerialiseProjectFromSDF(reading, reader, it.GetChunk(), project);
+    if (result == LProcessResultError && !reader.IsGood()) {
+        // A file of ours that could not be read to its end (cut off, or lengths that lead past
+        // it) is damaged, whatever part of it failed first.
+        process.SetError(kDamagedProject);
+        return result;
+    }
+    reading.Release();
+    return result;
 }
 
 #define VT_PROJECT_STREAMS(Out, In)                                                                \
@@ -606,17 +648,19 @@ LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
     process.SetStatusF(0, "Sparar %s", file);
     if (!job.project)
         return Fail(process, "Det gick inte att skapa filen.");
-    // The temporary file lies beside the target; it is removed on every path but success.
+    // The temporary file lies beside the target; it is removed on every path but success. A
+    // refusal or a full disk is told with its reason in place of the writer's own text.
     LFileSave save;
+    LFileSaveProcess saving(process, save);
     if (!save.Begin(job.path))
-        return Fail(process, "Det gick inte att skapa filen.");
-    LProcessResult result = VTProjectWriteSDF(process, save.GetStream(), *job.project);
+        return Fail(saving, "Det gick inte att skapa filen.");
+    LProcessResult result = VTProjectWriteSDF(saving, save.GetStream(), *job.project);
     if (result != LProcessResultSuccess) {
         save.Discard();
         return result;
     }
     if (!save.Commit())
-        return Fail(process, "Det gick inte att flytta filen.");
+        return Fail(saving, "Det gick inte att flytta filen.");
     if (!job.leaveProjectUnchanged) {
         job.project->SetPath(job.path);
         job.project->SetSaveState(VTProjectSaveStateSaved);
@@ -647,7 +691,7 @@ LProcessResult Process(LProcessInterface& process, VTProjectLoad& job)
     } else if (strcasecmp(extension, ".vtx") == 0) {
         result = VTProjectLoadXML(process, *job.project, job.path);
     } else {
-        return Fail(process, "Filen är inte ett Vorantel-projekt.");
+        return Fail(process, kNotAProject);
     }
     if (result == LProcessResultSuccess)
         job.project->SetSaveState(VTProjectSaveStateSaved);

@@ -17,6 +17,7 @@
 #include "lfw/mac/LEmbeddedWindow.h"
 
 #include <memory>
+#include <string>
 
 class LImageBuffer;
 class LClipboard;
@@ -162,7 +163,7 @@ public:
     VTHistoryStateStack history;
     VTProject* project = nullptr;
     bool circularTextAllowed = true;
-    char autoSavePath[kLPathSize] = "";
+    std::string autoSavePath; // whole, however long the data folder's path is
     unsigned autoSaveSeconds = 0;
     char lastFontFace[kLPathSize] = "";
     // The names of never-saved projects' autosaves count up for the whole run.

@@ -29,6 +29,21 @@ std::set<std::string>& WrittenThisRun()
     return written;
 }
 
+// The project's name as the autosave's name begins: shortened (at a character boundary) where
+// "<name>_NNNN_autosave.vtproj" would be longer than a file name may be.
+std::string NameThatFits(const char* name)
+{
+    constexpr size_t kLongestName = 255 - sizeof "_9999_autosave.vtproj" + 1;
+    std::string shown = name;
+    if (shown.size() > kLongestName) {
+        size_t cut = kLongestName;
+        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
+            --cut;
+        shown.resize(cut);
+    }
+    return shown;
+}
+
 } // namespace
 
 void VTProjectViewer::EvTimer(int id)
@@ -55,19 +70,18 @@ void VTProjectViewer::EvTimer(int id)
 
 void VTProjectViewer::MakeAutoSavePath()
 {
-    char folder[kLPathSize] = "";
-    if (!LFile::GetUserDataFolderApp(folder) || !folder[0])
+    autoSavePath.clear();
+    std::string folder = LFile::GetUserDataFolderAppPath();
+    if (folder.empty())
         return;
-    const size_t n = std::strlen(folder);
-    const char* sep = n && folder[n - 1] == '/' ? "" : "/";
-    char name[kLPathSize] = "";
-    char path[kLPathSize] = "";
+    if (folder.back() != '/')
+        folder += '/';
+    std::string path;
     if (project->GetSaveState() == VTProjectSaveStateNew) {
         // The next free number: an earlier run's autosave still waits to be offered.
         for (int tries = 0; tries < 10000; ++tries) {
-            LStringFormat(name, sizeof name, "Untitled_%i", ++autoSaveCounter);
-            LStringFormat(path, sizeof path, "%s%s%s_autosave.vtproj", folder, sep, name);
-            if (!FileExists(path) || WrittenThisRun().count(path))
+            path = folder + "Untitled_" + std::to_string(++autoSaveCounter) + "_autosave.vtproj";
+            if (!FileExists(path.c_str()) || WrittenThisRun().count(path))
                 break;
         }
     } else {
@@ -75,41 +89,43 @@ void VTProjectViewer::MakeAutoSavePath()
         LFile::_GetFileFromPath(file, project->GetPath());
         if (char* dot = std::strrchr(file, '.'))
             *dot = '\0';
-        LStringFormat(path, sizeof path, "%s%s%s_autosave.vtproj", folder, sep, file);
-        for (int k = 2; k < 10000 && FileExists(path) && !WrittenThisRun().count(path); ++k)
-            LStringFormat(path, sizeof path, "%s%s%s_%i_autosave.vtproj", folder, sep, file, k);
+        const std::string name = NameThatFits(file);
+        path = folder + name + "_autosave.vtproj";
+        for (int k = 2; k < 10000 && FileExists(path.c_str()) && !WrittenThisRun().count(path); ++k)
+            path = folder + name + "_" + std::to_string(k) + "_autosave.vtproj";
     }
-    std::strncpy(autoSavePath, path, sizeof autoSavePath - 1);
-    autoSavePath[sizeof autoSavePath - 1] = '\0';
+    // A path the system cannot open is not cut into one that names another file: no autosave.
+    if (path.size() < kLLongPathSize)
+        autoSavePath = path;
 }
 
 void VTProjectViewer::AutoSave()
 {
     if (!project || project->GetSaveState() == VTProjectSaveStateSaved)
         return;
-    if (!autoSavePath[0])
+    if (autoSavePath.empty())
         MakeAutoSavePath();
-    if (!autoSavePath[0])
+    if (autoSavePath.empty())
         return;
     VTProjectSave job;
     job.project = project;
-    std::strncpy(job.path, autoSavePath, sizeof job.path - 1);
+    std::memcpy(job.path, autoSavePath.c_str(), autoSavePath.size() + 1);
     job.leaveProjectUnchanged = true;
     LProcessInterfaceVoid silent;
     // A failure (a folder gone or read-only) is silent; the next autosave tries again.
     if (Process(silent, job) != LProcessResultSuccess)
         return;
     WrittenThisRun().insert(autoSavePath);
-    LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, autoSavePath);
+    LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, autoSavePath.c_str());
 }
 
 void VTProjectViewer::DeleteAutoSave()
 {
-    if (autoSavePath[0]) {
-        if (FileExists(autoSavePath))
-            unlink(autoSavePath);
+    if (!autoSavePath.empty()) {
+        if (FileExists(autoSavePath.c_str()))
+            unlink(autoSavePath.c_str());
         WrittenThisRun().erase(autoSavePath);
-        autoSavePath[0] = '\0';
+        autoSavePath.clear();
     }
     LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, "");
 }

@@ -332,7 +332,10 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
         _VTDocumentFolderScope folder(path);
         LXMLDocument document;
         result = document.LoadFromFile(process, path, error);
-        if (result == LProcessResultError) {
+        // The reader goes on after an error and keeps what it could read: a document cut off
+        // before its root element closes, or one that is not well-formed, would open as part of a
+        // project. Such a file is refused whole.
+        if (result == LProcessResultError || (result == LProcessResultSuccess && error[0])) {
             process.SetError("Det gick inte att tolka filen.");
             return LProcessResultError;
         }

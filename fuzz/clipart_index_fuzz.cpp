@@ -6,24 +6,51 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
+namespace {
+
+// The index is read from a file: an unnamed one in the temporary folder, which leaves nothing
+// behind however the process ends, reached through its /proc entry. Where the folder has no
+// unnamed files, a named one removed when the process ends.
+struct ScratchFile {
+    ScratchFile()
+    {
+        const char* temporary = std::getenv("TMPDIR");
+        const std::string folder = temporary && *temporary ? temporary : "/tmp";
+#ifdef O_TMPFILE
+        fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+        if (fd >= 0) {
+            path = "/proc/self/fd/" + std::to_string(fd);
+            return;
+        }
+        static std::string name;
+        name = folder + "/vt-clipart-index-fuzz-XXXXXX";
+        fd = mkstemp(name.data());
+        path = name;
+        std::atexit([] { unlink(name.c_str()); });
+    }
+    int fd = -1;
+    std::string path;
+};
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static std::string path = [] {
-        char name[] = "/tmp/vt-clipart-index-fuzz-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0)
-            close(fd);
-        return std::string(name);
-    }();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    static ScratchFile scratch;
+    if (scratch.fd < 0 || ftruncate(scratch.fd, 0) != 0)
         return 0;
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = pwrite(scratch.fd, data + done, size - done, off_t(done));
+        if (n <= 0)
+            return 0;
+        done += size_t(n);
+    }
+    const std::string& path = scratch.path;
     LProcessInterfaceVoid job;
     const LProcessResult r = LClipartReadIndex(job, path.c_str(), [](const LClipartIndexEntry& e) {
         if (!LClipartIsSafeName(e.name) || std::strlen(e.name) > 259 || std::strlen(e.size) > 259)

@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 namespace {
 
@@ -18,14 +21,22 @@ public:
 };
 
 // Painting reads a user setting (and makes it when missing): the settings of the run go to a
-// folder of its own, never the user's.
+// folder of its own, never the user's, which goes with the process.
 void UsePrivateSettings()
 {
+    static std::string folder;
     static bool done = [] {
-        char folder[] = "/tmp/vt-vtproj-fuzz-XXXXXX";
-        if (mkdtemp(folder)) {
-            setenv("XDG_CONFIG_HOME", folder, 1);
-            setenv("XDG_CACHE_HOME", folder, 1);
+        const char* temporary = std::getenv("TMPDIR");
+        folder
+            = std::string(temporary && *temporary ? temporary : "/tmp") + "/vt-vtproj-fuzz-XXXXXX";
+        if (mkdtemp(folder.data())) {
+            const char* made = folder.c_str();
+            setenv("XDG_CONFIG_HOME", made, 1);
+            setenv("XDG_CACHE_HOME", made, 1);
+            std::atexit([] {
+                std::error_code ignored;
+                std::filesystem::remove_all(folder, ignored);
+            });
         }
         return true;
     }();

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <dirent.h>
+#include <string>
 
 inline constexpr size_t kLPathSize = 260;
 // A whole path held in memory (job records, a document's own path): the platform's length, so
@@ -120,6 +121,8 @@ public:
     static bool GetTempFolder(char* out);
     // The program's own data folder, created when missing (name is not used).
     static bool GetUserDataFolderApp(char* out, const char* name = nullptr);
+    // The same folder as a whole path however long it is ("" when there is none).
+    static std::string GetUserDataFolderAppPath();
     static bool GetUserDataFolderAppSubFolder(const char* sub, char* out);
     static bool GetApplicationsFolder(char* out);
     static bool GetInstalledApplicationExePath(char* out, const char* bundle);

@@ -7,11 +7,14 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 int LFileCreateTemporary(char* out, const char* folder)
 {
@@ -135,6 +138,43 @@ int CreateTemporaryIn(int dir, const std::string& prefix, std::string& name)
     return -1;
 }
 
+bool IsTemporaryOf(const char* entry, const std::string& prefix)
+{
+    const size_t n = std::strlen(entry);
+    if (n != prefix.size() + 6 || std::strncmp(entry, prefix.c_str(), prefix.size()) != 0)
+        return false;
+    for (size_t i = prefix.size(); i < n; ++i) {
+        const char c = entry[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+std::atomic<bool> gUseUnnamedFiles { true };
+
+// An unnamed file in the folder (O_TMPFILE), or -1 where the file system has none.
+int CreateUnnamedIn(const std::string& folder)
+{
+#ifdef O_TMPFILE
+    if (!gUseUnnamedFiles) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+#else
+    (void)folder;
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
+std::string FileNameForText(const char* path)
+{
+    const char* slash = path ? std::strrchr(path, '/') : nullptr;
+    return slash ? slash + 1 : path ? path : "";
+}
+
 } // namespace
 
 LFileSave::~LFileSave()
@@ -142,10 +182,75 @@ LFileSave::~LFileSave()
     Discard();
 }
 
+void _LFileSaveUseUnnamedFiles(bool use)
+{
+    gUseUnnamedFiles = use;
+}
+
+bool LFileErrorIsDiskFull(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
+int LFileSave::RemoveStaleTemporaryFiles(const char* target, const char* folder)
+{
+    if (!target || !*target)
+        return 0;
+    const std::string path = target;
+    const std::string where = folder && *folder ? std::string(folder) : FolderOf(path);
+    const std::string prefix = TemporaryPrefix(NameOf(path));
+    const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return 0;
+    const int copy = ::dup(dir);
+    DIR* listing = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!listing) {
+        if (copy >= 0)
+            ::close(copy);
+        ::close(dir);
+        return 0;
+    }
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(listing))
+        if (IsTemporaryOf(entry->d_name, prefix))
+            candidates.emplace_back(entry->d_name);
+    ::closedir(listing);
+    int removed = 0;
+    for (const std::string& name : candidates) {
+        const int fd = ::openat(
+            dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat opened {
+        }, named {};
+        // Ours only, and only while no save holds it: a running save keeps its lock until its
+        // file has been renamed away from this name.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+            && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino
+            && ::unlinkat(dir, name.c_str(), 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::close(dir);
+    return removed;
+}
+
+void LFileSave::Fail(LFileSaveProblem problem, int error)
+{
+    m_problem = problem;
+    m_error = error;
+}
+
 bool LFileSave::Begin(const char* target, const char* folder)
 {
     Discard();
-    m_target.clear();
+    m_target = target ? target : "";
+    m_folder.clear();
+    m_existed = false;
+    m_problem = LFileSaveProblem::kNone;
+    m_error = 0;
     if (!target || !*target || std::strlen(target) >= PATH_MAX)
         return false;
     std::string resolved;
@@ -156,47 +261,192 @@ bool LFileSave::Begin(const char* target, const char* folder)
     // Only a regular file is replaced: a FIFO, device, socket or folder is left alone.
     if (exists && !S_ISREG(old.st_mode))
         return false;
+    m_target = resolved;
+    m_existed = exists;
+    // Only what the user could write in place is replaced: the rename would otherwise get round
+    // the file's own protection.
+    if (exists && ::faccessat(AT_FDCWD, resolved.c_str(), W_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        Fail(error != EROFS && old.st_uid != ::geteuid() ? LFileSaveProblem::kOtherOwner
+                                                         : LFileSaveProblem::kWriteProtected,
+            error);
+        return false;
+    }
     const std::string where = folder && *folder ? std::string(folder) : FolderOf(resolved);
-    const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return false;
+    RemoveStaleTemporaryFiles(resolved.c_str(), where.c_str());
+    int fd = CreateUnnamedIn(where);
     std::string name;
-    const int fd = CreateTemporaryIn(dir, TemporaryPrefix(NameOf(resolved)), name);
-    ::close(dir);
-    if (fd < 0)
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        Fail(LFileSaveProblem::kFolderNotWritable, errno);
         return false;
+    }
+    if (fd < 0) {
+        // No unnamed files here: a named one, locked at once.
+        const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0)
+            return false;
+        fd = CreateTemporaryIn(dir, TemporaryPrefix(NameOf(resolved)), name);
+        const int error = errno;
+        ::close(dir);
+        if (fd < 0) {
+            if (error == EACCES || error == EPERM || error == EROFS)
+                Fail(LFileSaveProblem::kFolderNotWritable, error);
+            else if (LFileErrorIsDiskFull(error))
+                Fail(LFileSaveProblem::kDiskFull, error);
+            return false;
+        }
+    }
+    // Writers hold an exclusive lock from the start: a later save does not take the file for a
+    // stale one.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    m_folder = where;
+    m_named = name;
+    m_temporary = name.empty() ? "/proc/self/fd/" + std::to_string(fd)
+                               : where + (where.back() == '/' ? "" : "/") + name;
+    m_stream.Attach(fd);
     if (exists) {
-        // The new file keeps what the old one had: owner and group where this process may set
-        // them (the group alone where only that is allowed), then the permission bits.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(fd, uid_t(-1), old.st_gid);
+        // The new file keeps what the old one had: owner, group and permission bits. A file
+        // whose owner or group this process cannot give the new file is not replaced.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            const int error = errno;
+            Discard();
+            Fail(old.st_uid != ::geteuid() ? LFileSaveProblem::kOtherOwner
+                                           : LFileSaveProblem::kGroupNotKept,
+                error);
+            return false;
+        }
         ::fchmod(fd, old.st_mode & 07777);
     }
-    m_target = resolved;
-    m_temporary = where + (where.back() == '/' ? "" : "/") + name;
-    // Writers hold an exclusive lock from the start; nobody else knows the file yet.
-    ::flock(fd, LOCK_EX | LOCK_NB);
-    m_stream.Attach(fd);
     return true;
+}
+
+// Gives the unnamed temporary file its name beside the target, just before the rename.
+bool LFileSave::LinkTemporary()
+{
+    if (!m_named.empty())
+        return true;
+    const std::string prefix = TemporaryPrefix(NameOf(m_target));
+    const int dir = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return false;
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::atomic<uint64_t> counter { 0 };
+    uint64_t seed = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ull
+        ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 1000 && error == EEXIST; ++attempt) {
+        uint64_t v = seed + (counter.fetch_add(1) + 1) * 0xD1B54A32D192ED03ull;
+        v ^= v >> 29;
+        std::string name = prefix;
+        for (int i = 0; i < 6; ++i, v /= 62)
+            name += kLetters[v % 62];
+        // The descriptor's /proc entry links the open file; without /proc, AT_EMPTY_PATH does
+        // where the process may use it.
+        int r = ::linkat(AT_FDCWD, m_temporary.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
+        if (r != 0 && errno == ENOENT && !LFile::TestFolderExists("/proc/self/fd"))
+            r = ::linkat(m_stream.GetDescriptor(), "", dir, name.c_str(), AT_EMPTY_PATH);
+        if (r == 0) {
+            m_named = name;
+            m_temporary = m_folder + (m_folder.back() == '/' ? "" : "/") + name;
+            ::close(dir);
+            return true;
+        }
+        error = errno;
+    }
+    ::close(dir);
+    errno = error;
+    return false;
 }
 
 bool LFileSave::Commit()
 {
     if (m_temporary.empty())
         return false;
-    bool ok = m_stream.IsGood() && m_stream.Flush() && ::fsync(m_stream.GetDescriptor()) == 0;
-    ok = m_stream.Close() && ok;
-    ok = ok && LFileMoveReplacing(m_temporary.c_str(), m_target.c_str());
+    const int fd = m_stream.GetDescriptor();
+    bool ok = m_stream.IsGood() && m_stream.Flush();
     if (!ok)
+        m_error = m_stream.GetErrorNumber();
+    if (ok && ::fsync(fd) != 0) {
+        m_error = errno;
+        ok = false;
+    }
+    // The file is linked and moved while this save still holds it open and locked.
+    if (ok && !LinkTemporary()) {
+        m_error = errno;
+        ok = false;
+    }
+    if (ok && !LFileMoveReplacing(m_temporary.c_str(), m_target.c_str())) {
+        m_error = errno;
+        ok = false;
+    }
+    if (!ok && !m_named.empty())
         ::unlink(m_temporary.c_str());
+    // A close that reports an error after the data was made durable and moved changes nothing
+    // of the file in place.
+    m_stream.Close();
+    if (!ok && LFileErrorIsDiskFull(m_error))
+        m_problem = LFileSaveProblem::kDiskFull;
     m_temporary.clear();
+    m_named.clear();
     return ok;
 }
 
 void LFileSave::Discard()
 {
-    m_stream.Close();
-    if (!m_temporary.empty())
+    if (!m_temporary.empty() && !m_named.empty())
         ::unlink(m_temporary.c_str());
+    m_stream.Close();
     m_temporary.clear();
+    m_named.clear();
+}
+
+void LFileSave::NoteWriteError(int error)
+{
+    if (!m_error)
+        m_error = error;
+    if (LFileErrorIsDiskFull(error))
+        m_problem = LFileSaveProblem::kDiskFull;
+}
+
+LFileSaveProblem LFileSave::GetProblem() const
+{
+    if (m_problem == LFileSaveProblem::kNone && LFileErrorIsDiskFull(m_stream.GetErrorNumber()))
+        return LFileSaveProblem::kDiskFull;
+    return m_problem;
+}
+
+std::string LFileSave::GetProblemText() const
+{
+    return ProblemText(GetProblem(), m_target.c_str(), m_existed);
+}
+
+std::string LFileSave::ProblemText(LFileSaveProblem problem, const char* path, bool existed)
+{
+    const std::string name = "”" + FileNameForText(path) + "”";
+    const char* elsewhere = " Spara under ett annat namn eller i en annan mapp.";
+    switch (problem) {
+    case LFileSaveProblem::kNone:
+        return "";
+    case LFileSaveProblem::kWriteProtected:
+        return "Filen " + name + " är skrivskyddad och har inte ändrats." + elsewhere;
+    case LFileSaveProblem::kOtherOwner:
+        return "Filen " + name + " tillhör en annan användare och har inte ändrats." + elsewhere;
+    case LFileSaveProblem::kGroupNotKept:
+        return "Filen " + name
+            + " kan inte ersättas utan att dess grupp ändras och har inte ändrats." + elsewhere;
+    case LFileSaveProblem::kFolderNotWritable:
+        return "Det går inte att spara " + name
+            + " i den här mappen: mappen är skrivskyddad. Spara i en annan mapp.";
+    case LFileSaveProblem::kDiskFull:
+        return existed ? "Disken är full, så " + name
+                + " kunde inte sparas. Den tidigare filen finns kvar oförändrad."
+                       : "Disken är full, så " + name + " kunde inte sparas.";
+    }
+    return "";
+}
+
+void LFileSaveProcess::SetError(const char* text)
+{
+    const std::string reason = m_save.GetProblemText();
+    m_parent->SetError(reason.empty() ? text : reason.c_str());
 }

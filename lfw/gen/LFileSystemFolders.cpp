@@ -37,7 +37,8 @@ std::string Join(const std::string& folder, const char* name)
 
 } // namespace
 
-bool GetUserSpecialFolder(char* out, LUserSpecialFolder directory, const char* fallback)
+// The user's folder of that kind as a whole path ("" when it cannot be had).
+static std::string UserSpecialFolderPath(LUserSpecialFolder directory, const char* fallback)
 {
     platform::system::UserFolder which = platform::system::UserFolder::Documents;
     switch (directory) {
@@ -58,12 +59,15 @@ bool GetUserSpecialFolder(char* out, LUserSpecialFolder directory, const char* f
     std::string path = folder.path;
     if (folder.fallback) {
         path = Join(platform::system::HomeFolder(), fallback ? fallback : "");
-        if (!EnsureFolder(path)) {
-            out[0] = '\0';
-            return false;
-        }
+        if (!EnsureFolder(path))
+            return "";
     }
-    return Deliver(out, kLPathSize, path);
+    return path;
+}
+
+bool GetUserSpecialFolder(char* out, LUserSpecialFolder directory, const char* fallback)
+{
+    return Deliver(out, kLPathSize, UserSpecialFolderPath(directory, fallback));
 }
 
 bool LFile::GetUserDocumentsFolder(char* out)
@@ -96,20 +100,19 @@ bool LFile::GetTempFolder(char* out)
     return Deliver(out, kLPathSize, path);
 }
 
+std::string LFile::GetUserDataFolderAppPath()
+{
+    const std::string data = UserSpecialFolderPath(LUserSpecialFolder::Data, ".local/share");
+    if (data.empty())
+        return "";
+    std::string path = Join(data, "vorantel");
+    return EnsureFolder(path) ? path : "";
+}
+
 bool LFile::GetUserDataFolderApp(char* out, const char* name)
 {
     (void)name;
-    char data[kLPathSize];
-    if (!GetUserSpecialFolder(data, LUserSpecialFolder::Data, ".local/share")) {
-        out[0] = '\0';
-        return false;
-    }
-    std::string path = Join(data, "vorantel");
-    if (!EnsureFolder(path)) {
-        out[0] = '\0';
-        return false;
-    }
-    return Deliver(out, kLPathSize, path);
+    return Deliver(out, kLPathSize, GetUserDataFolderAppPath());
 }
 
 bool LFile::GetUserDataFolderAppSubFolder(const char* sub, char* out)

@@ -4,12 +4,25 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
 void _SlotKey(char* out, int n)
 {
     snprintf(out, 16, "File%d", n);
+}
+
+// The whole path of a slot; "" for an empty slot or a value too long to be a path.
+std::string _Slot(int n)
+{
+    char key[16];
+    _SlotKey(key, n);
+    LStringLongTemplate<char> value;
+    _LUserSettingGetString(kLRecentFileSection, key, "", value);
+    std::string path = value.c_str();
+    return path.size() < kLLongPathSize ? path : std::string();
 }
 
 } // namespace
@@ -33,20 +46,20 @@ void LRecentFileMenu::EnableItem(int command, bool enabled)
 
 void LRecentFileList::RecentFileListGet(int n, char* out)
 {
-    char key[16];
-    _SlotKey(key, n);
-    _LUserSettingGetString(kLRecentFileSection, key, "", out);
+    const std::string path = _Slot(n);
+    std::memcpy(out, path.c_str(), path.size() + 1);
 }
 
 void LRecentFileList::RecentFileListAdd(const char* path)
 {
-    if (!path || !path[0])
+    // A path too long for the platform is no file that can be opened again: never cut.
+    if (!path || !path[0] || std::strlen(path) >= kLLongPathSize)
         return;
-    char slots[kLRecentFileCount][kLStringShortSize];
+    std::vector<std::string> slots(kLRecentFileCount);
     int found = -1;
     for (int i = 0; i < kLRecentFileCount; ++i) {
-        RecentFileListGet(i, slots[i]);
-        if (found < 0 && strcmp(slots[i], path) == 0)
+        slots[size_t(i)] = _Slot(i);
+        if (found < 0 && slots[size_t(i)] == path)
             found = i;
     }
     if (found == 0)
@@ -59,7 +72,7 @@ void LRecentFileList::RecentFileListAdd(const char* path)
     for (int i = moved; i >= 1; --i) {
         _SlotKey(keys[i], i);
         keyList[moved - i] = keys[i];
-        valueList[moved - i] = slots[i - 1];
+        valueList[moved - i] = slots[size_t(i - 1)].c_str();
     }
     _SlotKey(keys[0], 0);
     keyList[moved] = keys[0];
@@ -81,10 +94,9 @@ void LRecentFileList::RecentFileListPopulate(LRecentFileMenu& menu)
 {
     bool any = false;
     for (int n = 0; n < kLRecentFileCount; ++n) {
-        char path[kLStringShortSize];
-        RecentFileListGet(n, path);
-        if (path[0]) {
-            menu.AppendMenuItem(kLRecentFileFirstCommand + n, path);
+        const std::string path = _Slot(n);
+        if (!path.empty()) {
+            menu.AppendMenuItem(kLRecentFileFirstCommand + n, path.c_str());
             any = true;
         }
     }
@@ -98,10 +110,9 @@ void LRecentFileList::EvRecentFileOpen(int n)
 {
     if (n < 0 || n >= kLRecentFileCount)
         return;
-    char path[kLStringShortSize];
-    RecentFileListGet(n, path);
-    if (!path[0])
+    const std::string path = _Slot(n);
+    if (path.empty())
         return;
-    EvRecentFileOpen(static_cast<const char*>(path));
-    RecentFileListAdd(path);
+    EvRecentFileOpen(path.c_str());
+    RecentFileListAdd(path.c_str());
 }

@@ -3,9 +3,12 @@
 // Ten slots, the user settings "RecentFileList"/"File0" ... "File9", "File0" the most recent; an
 // empty or missing key is an empty slot. The menu (a plain model here; the main window shows it
 // as the submenu of its command 9049) has one item per file with command 9050 + slot and the path
-// as title, or the one disabled item 9060 "Inga senaste filer".
+// as title, or the one disabled item 9060 "Inga senaste filer". Paths are kept whole up to the
+// platform's limit (PATH_MAX); a longer one is not added, and a stored value that long is read
+// as an empty slot.
 #pragma once
 
+#include "lfw/gen/LFile.h"
 #include "lfw/gen/LString.h"
 
 class LMainWindow;
@@ -19,7 +22,7 @@ inline constexpr const char* kLRecentFileEmptyTitle = "Inga senaste filer";
 
 struct LRecentFileMenuItem {
     int command = 0;
-    char title[kLStringShortSize] = "";
+    char title[kLLongPathSize] = "";
     bool enabled = true;
 };
 
@@ -57,7 +60,7 @@ public:
     // to the top.
     void EvRecentFileOpen(int n);
 
-    // The path of slot n (0-9); "" for an empty slot.
+    // The path of slot n (0-9) into out (kLLongPathSize bytes); "" for an empty slot.
     static void RecentFileListGet(int n, char* out);
 
     void SetRecentFileListMainWindow(LMainWindow* window) { fMainWindow = window; }

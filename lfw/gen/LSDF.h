@@ -419,13 +419,21 @@ public:
         m_stream = &stream;
         m_good = true;
         m_headerAccepted = false;
+        m_startsAsType = false;
         m_fileVersion = 0;
         m_root = LSDFChunkInfo<T>();
         if (!stream.IsOpen())
             return Fail();
         m_size = stream.GetSize();
         unsigned char header[kLSDFFileHeaderSize];
-        if (stream.Read(header, sizeof header) != sizeof header)
+        const size_t got = stream.Read(header, sizeof header);
+        // The magic, the format version and the file type, as far as the file has bytes.
+        unsigned char expected[10];
+        _LSDF::Put32(expected, kLSDFMagic);
+        _LSDF::Put16(expected + 4, kLSDFFormatVersion);
+        _LSDF::Put32(expected + 6, fileType);
+        m_startsAsType = got >= 4 && std::memcmp(header, expected, got < 10 ? got : 10) == 0;
+        if (got != sizeof header)
             return Fail();
         if (_LSDF::Get32(header) != kLSDFMagic || _LSDF::Get16(header + 4) != kLSDFFormatVersion
             || _LSDF::Get32(header + 6) != fileType)
@@ -456,6 +464,9 @@ public:
 
     bool IsGood() const { return m_good; }
     bool IsHeaderAccepted() const { return m_headerAccepted; }
+    // True when the file begins as a file of the type Open asked for (its magic, format version
+    // and type, as far as it has bytes): one that fails after that is damaged, not foreign.
+    bool StartsAsFileType() const { return m_startsAsType; }
     uint16_t GetFileVersion() const { return m_fileVersion; }
     const LSDFChunkInfo<T>& GetRootChunk() const { return m_root; }
     T& GetStream() { return *m_stream; }
@@ -472,6 +483,7 @@ private:
     T* m_stream = nullptr;
     bool m_good = false;
     bool m_headerAccepted = false;
+    bool m_startsAsType = false;
     uint16_t m_fileVersion = 0;
     uint64_t m_size = 0;
     LSDFChunkInfo<T> m_root;

@@ -245,6 +245,7 @@ void LOutputStreamFile::Attach(int fd)
     Close();
     m_fd = fd;
     m_failed = false;
+    m_errno = 0;
     m_buffered = 0;
     off_t offset = fd >= 0 ? ::lseek(fd, 0, SEEK_CUR) : -1;
     m_flushedEnd = offset > 0 ? static_cast<uint64_t>(offset) : 0;
@@ -265,14 +266,24 @@ bool LOutputStreamFile::Close()
     if (m_fd < 0)
         return !m_failed;
     bool ok = Flush();
-    if (::close(m_fd) != 0 && errno != EINTR)
+    if (::close(m_fd) != 0 && errno != EINTR) {
+        if (!m_errno)
+            m_errno = errno;
         ok = false;
+    }
     m_fd = -1;
     m_buffered = 0;
     m_flushedEnd = 0;
     ok = ok && !m_failed;
     m_failed = false;
     return ok;
+}
+
+void LOutputStreamFile::Failed(int error)
+{
+    m_failed = true;
+    if (!m_errno)
+        m_errno = error;
 }
 
 bool LOutputStreamFile::WriteAll(const void* data, size_t n)
@@ -283,7 +294,7 @@ bool LOutputStreamFile::WriteAll(const void* data, size_t n)
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
-            m_failed = true;
+            Failed(put < 0 ? errno : EIO);
             return false;
         }
         p += put;
@@ -376,7 +387,7 @@ bool LOutputStreamFile::PatchSlow(uint64_t offset, const void* data, size_t n)
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
-            m_failed = true;
+            Failed(put < 0 ? errno : EIO);
             return false;
         }
         p += put;

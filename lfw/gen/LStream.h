@@ -168,6 +168,8 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     int GetDescriptor() const { return m_fd; }
     bool IsGood() const { return m_fd >= 0 && !m_failed; }
+    // The errno of the first write or close that failed (0 when none has).
+    int GetErrorNumber() const { return m_errno; }
 
     bool Write(const void* data, size_t n)
     {
@@ -211,8 +213,11 @@ private:
     unsigned char* ReserveSlow(size_t n);
     bool WriteAll(const void* data, size_t n);
 
+    void Failed(int error);
+
     int m_fd = -1;
     bool m_failed = false;
+    int m_errno = 0;
     unsigned char* m_buffer = nullptr; // kBufferSize bytes, made on first use
     size_t m_buffered = 0;
     uint64_t m_flushedEnd = 0; // file offset just after the last byte handed to the file

@@ -323,19 +323,20 @@ LProcessResult Process(LProcessInterface& job, LProcessImageSaveFile& r)
     // The temporary file lies beside the target, so that the finished file is renamed into
     // place and the target is never written in place.
     LFileSave save;
+    LFileSaveProcess saving(job, save);
     if (!save.Begin(r.path)) {
-        job.SetError("Det gick inte att öppna filen.");
+        saving.SetError("Det gick inte att öppna filen.");
         return LProcessResultError;
     }
     LProcessImageSave<LOutputStreamFile> request(r.buffer, codec, r.settings, save.GetStream());
-    const LProcessResult result = Process(job, request);
+    const LProcessResult result = Process(saving, request);
     if (result != LProcessResultSuccess) {
         save.Discard();
         return result;
     }
     // A write that came up short fails here, and the target stays as it was.
     if (!save.Commit()) {
-        job.SetError("Det gick inte att skriva filen.");
+        saving.SetError("Det gick inte att skriva filen.");
         return LProcessResultError;
     }
     return LProcessResultSuccess;

@@ -3,6 +3,7 @@
 #include <cairo-pdf.h>
 
 #include <algorithm>
+#include <cerrno>
 
 LBrushFromInfo::LBrushFromInfo(const LBrushInfo& info)
 {
@@ -96,6 +97,8 @@ cairo_status_t LPDFWriter::Write(void* closure, const unsigned char* data, unsig
 {
     auto* self = static_cast<LPDFWriter*>(closure);
     if (self->mWriteFailed || !self->mFile || std::fwrite(data, 1, length, self->mFile) != length) {
+        if (!self->mWriteFailed && self->mFile)
+            self->mWriteErrno = errno;
         self->mWriteFailed = true;
         return CAIRO_STATUS_WRITE_ERROR;
     }
@@ -125,8 +128,16 @@ bool LPDFWriter::Close()
     cairo_surface_destroy(mSurface);
     mSurface = nullptr;
     if (mFile) {
-        ok = std::fflush(mFile) == 0 && ok;
-        ok = std::fclose(mFile) == 0 && ok;
+        if (std::fflush(mFile) != 0) {
+            if (!mWriteErrno)
+                mWriteErrno = errno;
+            ok = false;
+        }
+        if (std::fclose(mFile) != 0) {
+            if (!mWriteErrno)
+                mWriteErrno = errno;
+            ok = false;
+        }
         mFile = nullptr;
     }
     ok = ok && !mWriteFailed;

@@ -28,6 +28,8 @@ public:
     bool IsValid() const;
     // Finishes the file; true when the whole document was written. Later drawing does nothing.
     bool Close();
+    // The errno of the first write to the file that failed (0 when none has).
+    int GetWriteError() const { return mWriteErrno; }
 
     // A page of the media box (0, 0, page width, page height): begin, draw, end.
     void BeginPage();
@@ -58,6 +60,7 @@ private:
     FILE* mFile = nullptr;
     bool mFailed = false;
     bool mWriteFailed = false;
+    int mWriteErrno = 0;
 
     static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
 };

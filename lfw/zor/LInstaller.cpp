@@ -184,6 +184,9 @@ bool Install()
     snprintf(LInstaller::szBundlePath, kLPathSize, "%s", resources.c_str());
     if (!LUnixInstallShouldInstall() && !bInstallerShouldRun)
         return true;
+    // The installation's last step waits for the program's exit: then the program is added to
+    // the desktop's favourites once (LAppDelegate).
+    LUserSettingSetString("Settings", "ContinueInstallAtExit", "1");
     // No translated edition is offered here, so nothing runs beside the installation: it runs
     // at once, before the main window exists.
     LInstallerMain();

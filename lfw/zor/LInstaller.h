@@ -1,8 +1,10 @@
 // The program installs itself for the user: on the first run of a version it records the
 // installation in the settings and copies the program's "install" files (resources folder) into
 // the shared data folder ("Shared" in the user data folder). Files already there are kept, except
-// the backgrounds "bg1.jpg" and "bg2.jpg", which each version replaces. The desktop file, icons
-// and file types are installed with the program itself (CMake), not at run time.
+// the backgrounds "bg1.jpg" and "bg2.jpg", which each version replaces. An installation also
+// sets "Settings"/"ContinueInstallAtExit" to "1", so that the program's exit adds it to the
+// desktop's favourites once. The desktop file, icons and file types are installed with the
+// program itself (CMake), not at run time.
 #pragma once
 
 #include "lfw/gen/LFile.h"

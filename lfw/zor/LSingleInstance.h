@@ -6,6 +6,12 @@
 // Testing for a running instance and starting to listen happen under a lock file in the runtime
 // folder, so of two simultaneous starts exactly one becomes the running instance. Start-up
 // switches ("-scheduled_launch", "-installer") are never handed on as arguments.
+//
+// The later start then waits for the running instance's answer on the same connection: the
+// request's outcome once it has run (carried out, or refused with the reason), or first that it
+// waits because a modal window runs there. An answer is a frame: one byte 'Q' (queued) or 'F'
+// (finished), the result (32 bits, little-endian), the text's length (32 bits, at most 8192)
+// and the text.
 #pragma once
 
 #include "lfw/net/LPipeListener.h"
@@ -57,6 +63,26 @@ public:
     static constexpr size_t kMaxConnections = 64;
 
     Outcome Start(int argc, const char* const* argv, Receiver receiver);
+
+    // The running instance's answer to arguments delivered by Start.
+    struct Answer {
+        enum State {
+            kDone, // carried out
+            kRefused, // refused or failed: text says why
+            kQueued, // waits behind a modal window there; carried out once it closes
+            kNoAnswer, // none in time, or the connection ended without one
+        };
+        State state = kNoAnswer;
+        int result = 0;
+        std::string text;
+    };
+    // Waits for the answer: at most timeoutMs in all, and once the request is known to be queued
+    // at most queuedMs more for its outcome. A start without arguments only brings the running
+    // instance forward: it is done at once.
+    static constexpr unsigned int kAnswerTimeoutMs = 60000;
+    static constexpr unsigned int kQueuedGraceMs = 2000;
+    Answer WaitAnswer(
+        unsigned int timeoutMs = kAnswerTimeoutMs, unsigned int queuedMs = kQueuedGraceMs);
     // Stops listening and drops records still on their way.
     void Stop();
     bool IsPrimary() const { return fListener != nullptr; }
@@ -65,10 +91,13 @@ private:
     class Listener;
     std::string fChannel;
     std::unique_ptr<Listener> fListener;
+    int fDelivery = -1; // the connection a delivered record went over, until its answer came
+    bool fDeliveredRequest = false; // the record held arguments beyond the program path
 };
 
 // What the running instance does with a record: a record of the program path alone calls
 // bringForward; a longer one runs its arguments after the program path through handler; a
-// count of 0 or less does nothing.
+// count of 0 or less does nothing. The current reply (LZORAPICurrentReply), when there is one,
+// gets the outcome unless the command queued the request.
 void LSingleInstanceDispatch(const CopyData& record, LZORAPIServerHandler& handler,
     const std::function<void()>& bringForward);

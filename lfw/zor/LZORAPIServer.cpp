@@ -8,6 +8,23 @@
 
 namespace {
 std::atomic<LLaunchWaitHook> gWaitHook { nullptr };
+std::shared_ptr<LZORAPIReply> gCurrentReply; // main thread only
+}
+
+std::shared_ptr<LZORAPIReply> LZORAPICurrentReply()
+{
+    return gCurrentReply;
+}
+
+LZORAPIReplyScope::LZORAPIReplyScope(std::shared_ptr<LZORAPIReply> reply)
+    : fPrevious(std::move(gCurrentReply))
+{
+    gCurrentReply = std::move(reply);
+}
+
+LZORAPIReplyScope::~LZORAPIReplyScope()
+{
+    gCurrentReply = std::move(fPrevious);
 }
 
 int LZORAPIServerHandler::ExecuteCommand(int argc, const char* const* argv, char* reply)

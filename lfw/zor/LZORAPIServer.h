@@ -3,8 +3,41 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 inline constexpr size_t kLZORAPIReplySize = 8192;
+
+// Where the outcome of a request of another instance goes: that instance waits for it. Main
+// thread only.
+class LZORAPIReply {
+public:
+    virtual ~LZORAPIReply() = default;
+    // The request waits (a modal window runs); its outcome follows through Finish when it has
+    // run. Without that, the outcome is the command's result when it returns.
+    virtual void Queued() = 0;
+    bool IsQueued() const { return fQueued; }
+    // The outcome: 0 carried out, otherwise refused or failed with text saying why. Only the
+    // first call counts.
+    virtual void Finish(int result, const char* text) = 0;
+
+protected:
+    bool fQueued = false;
+};
+
+// The reply of the request being carried out now; null for a request that nobody waits for
+// (the command line of the running instance itself).
+std::shared_ptr<LZORAPIReply> LZORAPICurrentReply();
+// Makes a reply the current one while it lives.
+class LZORAPIReplyScope {
+public:
+    explicit LZORAPIReplyScope(std::shared_ptr<LZORAPIReply> reply);
+    ~LZORAPIReplyScope();
+    LZORAPIReplyScope(const LZORAPIReplyScope&) = delete;
+    LZORAPIReplyScope& operator=(const LZORAPIReplyScope&) = delete;
+
+private:
+    std::shared_ptr<LZORAPIReply> fPrevious;
+};
 
 // Implemented by the main window: runs an API command, writing its reply (8192 bytes).
 class LZORAPIServerGUILayer {

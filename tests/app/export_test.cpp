@@ -6,6 +6,7 @@
 #include "lfw/graphics/LImageFile.h"
 #include "support/DocumentTestSupport.h"
 #include "support/ProjectTestSupport.h"
+#include "support/SmallDisk.h"
 #include "support/TemporaryFolder.h"
 
 #include <cmath>
@@ -228,6 +229,39 @@ TEST_F(Export, FailedPdfExportsLeaveTheTargetAsItWas)
     Recorder job;
     EXPECT_EQ(ExportPdf(*project, page, target, job), LProcessResultSuccess) << job.error;
     EXPECT_EQ(ReadAll(target).substr(0, 5), "%PDF-");
+}
+
+// Exports onto a disk that fills up: the alert says the disk is full and that the earlier file
+// is kept, and the earlier file is kept byte for byte with nothing beside it.
+TEST_F(Export, AFullDiskIsNamedAndTheEarlierFileKept)
+{
+    auto project = sample::MakeProject(128);
+    TemporaryFolder disk;
+    const auto lines = smalldisk::InChild([&](FILE* report) {
+        if (!smalldisk::Mount(disk.Path(), "48k")) {
+            std::fprintf(report, "skip\n");
+            return;
+        }
+        VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+        for (const char* name : { "skiva.pdf", "skiva.png" }) {
+            const std::string target = disk / name;
+            TemporaryFolder::WriteFile(target, "den gamla filen");
+            Recorder job;
+            LProcessResult result = std::string(name).ends_with(".pdf")
+                ? ExportPdf(*project, page, target, job)
+                : ExportImage(*project, page, target, job);
+            std::fprintf(report, "%d|%s|%s|%zu\n", int(result), job.error.c_str(),
+                ReadAll(target).c_str(), TemporaryFolder::List(disk.Path()).size());
+            ::unlink(target.c_str());
+        }
+    });
+    if (lines.size() == 1 && lines[0] == "skip")
+        GTEST_SKIP() << "no mount namespace to be had";
+    EXPECT_EQ(lines,
+        (std::vector<std::string> { "2|Disken är full, så ”skiva.pdf” kunde inte sparas. Den "
+                                    "tidigare filen finns kvar oförändrad.|den gamla filen|1",
+            "2|Disken är full, så ”skiva.png” kunde inte sparas. Den tidigare filen finns kvar "
+            "oförändrad.|den gamla filen|1" }));
 }
 
 TEST_F(Export, PdfIsWrittenBesideTheTargetWhereverTheTemporaryFolderIs)

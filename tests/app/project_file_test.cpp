@@ -687,6 +687,50 @@ TEST_F(ProjectFile, TruncatedFilesNeverReadPastTheirEnd)
         EXPECT_NE(result, LProcessResultStopped);
         if (result == LProcessResultSuccess)
             ADD_FAILURE() << "a file cut at " << n << " of " << bytes.size() << " was read";
+        // Once it begins as a project of ours, a cut-off file is called damaged, not foreign.
+        EXPECT_EQ(quiet.error,
+            n < 4 ? "Filen är inte ett Vorantel-projekt."
+                  : "Projektfilen är skadad eller ofullständig och kan inte öppnas.")
+            << "cut at " << n;
+    }
+}
+
+// Damaged files of ours through the load job: cut off, a length that leads past the end, a
+// chunk header overwritten; a file of another kind is still a stranger.
+TEST_F(ProjectFile, DamagedProjectsAreCalledDamaged)
+{
+    auto project = sample::MakeProject(6);
+    Recorder job;
+    const std::string path = Path("whole.vtproj");
+    ASSERT_EQ(Save(*project, path, job), LProcessResultSuccess) << job.error;
+    const std::string bytes = ReadAll(path);
+    const std::string damaged = "Projektfilen är skadad eller ofullständig och kan inte öppnas.";
+    std::string lying = bytes;
+    lying[36 + 4 + 7] = '\x7F'; // the program information's length: far past the end
+    std::string overwritten = bytes;
+    for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 40; ++i)
+        overwritten[i] = '\xFF';
+    std::string foreign = bytes;
+    foreign[6] = 9; // the file type of another kind of file
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* error;
+    } cases[] = {
+        { "cut off", bytes.substr(0, bytes.size() * 2 / 3), damaged.c_str() },
+        { "header only", bytes.substr(0, 8), damaged.c_str() },
+        { "lying length", lying, damaged.c_str() },
+        { "overwritten", overwritten, damaged.c_str() },
+        { "another file type", foreign, "Filen är inte ett Vorantel-projekt." },
+        { "text", "Skivetikett\n", "Filen är inte ett Vorantel-projekt." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryFolder::WriteFile(Path("trasig.vtproj"), c.bytes);
+        VTProject loaded;
+        Recorder load;
+        EXPECT_EQ(Load(Path("trasig.vtproj"), loaded, load), LProcessResultError);
+        EXPECT_EQ(load.error, c.error);
     }
 }
 
@@ -735,6 +779,10 @@ TEST_F(ProjectFile, SavingIntoAReadOnlyFolder)
     const struct passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
     if (geteuid() == 0 && !nobody)
         GTEST_SKIP() << "no ordinary user to save as";
+    // The file is the user's own and writable: only the folder stands in the way.
+    if (nobody) {
+        ASSERT_EQ(chown(target.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -742,7 +790,12 @@ TEST_F(ProjectFile, SavingIntoAReadOnlyFolder)
             _exit(3);
         Recorder job;
         LProcessResult r = Save(*project, target, job);
-        _exit(r == LProcessResultError && job.error == "Det gick inte att skapa filen." ? 0 : 1);
+        _exit(r == LProcessResultError
+                    && job.error
+                        == "Det går inte att spara ”kept.vtproj” i den här mappen: mappen är "
+                           "skrivskyddad. Spara i en annan mapp."
+                ? 0
+                : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -761,6 +761,48 @@ TEST_F(ProjectViewer, AnEarlierRunsAutosaveIsKept)
     f.viewer.SetProject(nullptr);
 }
 
+// A data folder whose path is longer than the old 260 bytes, and a project name as long as a
+// file name may be: the autosave is written and named whole, and opens again.
+TEST_F(ProjectViewer, LongDataFoldersAndNamesAreKeptWhole)
+{
+    TemporaryFolder home;
+    std::string deep = home.Path();
+    while (deep.size() < 700)
+        deep += "/en mapp med ett långt namn";
+    ASSERT_TRUE(LFile::CreateFolderTree(deep.c_str()));
+    const char* old = getenv("XDG_DATA_HOME");
+    const std::string oldData = old ? old : "";
+    setenv("XDG_DATA_HOME", deep.c_str(), 1);
+    const std::string folder = DataFolder();
+    ASSERT_EQ(folder, deep + "/vorantel/");
+
+    Fixture f;
+    std::string name;
+    while (name.size() < 240)
+        name += "\xC3\xA5"; // å
+    f.project->SetPath((home.Path() + "/" + name + ".vtproj").c_str());
+    f.viewer.AddOverlayText("Ändrad");
+    Tick(f.viewer, 3);
+    const std::string path = Setting("AutoSave", "FileName");
+    // The name is shortened at a character boundary so that the file name fits; the folder is
+    // whole.
+    EXPECT_EQ(path.rfind(folder + name.substr(0, 234) + "_autosave.vtproj", 0), 0u) << path;
+    EXPECT_LE(path.size() - folder.size(), 255u);
+    EXPECT_TRUE(Exists(path));
+    VTProject loaded;
+    VTProjectLoad load;
+    load.project = &loaded;
+    snprintf(load.path, sizeof load.path, "%s", path.c_str());
+    LProcessInterfaceVoid silent;
+    EXPECT_EQ(Process(silent, load), LProcessResultSuccess);
+    f.viewer.SetProject(nullptr);
+    EXPECT_FALSE(Exists(path));
+    if (oldData.empty())
+        unsetenv("XDG_DATA_HOME");
+    else
+        setenv("XDG_DATA_HOME", oldData.c_str(), 1);
+}
+
 TEST_F(ProjectViewer, AReadOnlyFolderFailsSilentlyAndIsRetried)
 {
     if (geteuid() == 0)

@@ -14,6 +14,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -289,12 +291,39 @@ TEST_F(ProjectXML, ErrorsLeaveTheProjectAsItWas)
     }
 }
 
-TEST_F(ProjectXML, TruncatedFileReadsWhatIsThere)
+// A document cut off before its root element closes, or one that is not well-formed, is refused
+// with the reader's message; the project open before stays as it was.
+TEST_F(ProjectXML, TruncatedAndMalformedFilesAreRefused)
 {
-    // The forgiving reader keeps what it could read: the project and its disc container.
-    const LProcessResult result = Load(Fixture("truncated.vtx"));
-    ASSERT_EQ(result, 0) << fProcess.error;
-    ASSERT_EQ(fProject.templates.GetCount(), 1u);
+    ASSERT_EQ(Load(Fixture("cd_project.vtx")), 0);
+    const std::string path = fProject.GetPath();
+    const VTLabelLayout* layout = fProject.GetLabelLayout();
+    const std::string whole = TemporaryFolder::ReadFile(Fixture("cd_project.vtx"));
+    ASSERT_EQ(whole.size(), 865u);
+    std::vector<std::pair<std::string, std::string>> files;
+    for (size_t cut : { 108u, 216u, 432u, 648u, 855u })
+        files.emplace_back("cut at " + std::to_string(cut), whole.substr(0, cut));
+    files.emplace_back("truncated.vtx", TemporaryFolder::ReadFile(Fixture("truncated.vtx")));
+    files.emplace_back("mismatched end tag",
+        "<vorantel_project type=\"cd\"><container type=\"disc\"></contianer></vorantel_project>");
+    files.emplace_back("ampersand without semicolon",
+        "<vorantel_project type=\"cd\"><container type=\"disc\"><element type=\"text\" "
+        "text=\"A & B\"/></container></vorantel_project>");
+    files.emplace_back("lone <",
+        "<vorantel_project type=\"cd\"><container type=\"disc\">< "
+        "</container></vorantel_project>");
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const std::string file = fHome / "trasig.vtx";
+        TemporaryFolder::WriteFile(file, bytes);
+        EXPECT_EQ(Load(file), 2);
+        EXPECT_EQ(fProcess.error, "Det gick inte att tolka filen.");
+        EXPECT_EQ(fProject.templates.GetCount(), 3u);
+        EXPECT_EQ(fProject.GetLabelLayout(), layout);
+        EXPECT_EQ(fProject.GetPath(), path);
+    }
+    // The whole file still opens, and so does one with unknown entities (no error of the reader).
+    EXPECT_EQ(Load(Fixture("cd_project.vtx")), 0) << fProcess.error;
 }
 
 TEST_F(ProjectXML, StopRequestEndsTheRead)

@@ -2,6 +2,7 @@
 // test's X server, driven with xdotool (keys, the menu bar through F10 and the arrows, the file
 // panels typed into), with the window telling where its parts are through the file named by
 // VT_TEST_RECTANGLES_FILE. Screenshots are kept in <build>/e2e.
+// VT_WINDOW_MANAGER: runs a second time with openbox managing the windows.
 #include "lfw/gen/LUserSettings.h"
 #include "support/LoopbackServer.h"
 #include "support/TemporaryFolder.h"
@@ -189,6 +190,15 @@ bool TypeIntoFilePanel(const std::string& title, const std::string& path)
     Shell("xdotool type --delay 20 " + Quote(path));
     Sleep(300);
     Keys("Return");
+    // Until the panel has gone: what follows (a screenshot, keys) is meant for the window.
+    auto end = Clock::now() + std::chrono::seconds(8);
+    for (bool shown = true; shown && Clock::now() < end;) {
+        shown = false;
+        for (const std::string& n : WindowNames())
+            shown = shown || n == title;
+        if (shown)
+            Sleep(100);
+    }
     return true;
 }
 
@@ -366,6 +376,20 @@ std::string Setting(const char* section, const char* key)
     return value;
 }
 
+// The setting once it has the value, or what it has after ms: the program writes some settings
+// after the caption it shows has changed.
+std::string WaitSetting(
+    const char* section, const char* key, const std::string& value, int ms = 5000)
+{
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    std::string now = Setting(section, key);
+    while (now != value && Clock::now() < end) {
+        Sleep(100);
+        now = Setting(section, key);
+    }
+    return now;
+}
+
 // The READ TOC reply of a four-track disc (the track starts 0, 11413, 25024, 45713, lead-out
 // 55220), the disc the recorded MusicBrainz reply describes.
 const unsigned char kFourTracks[] = {
@@ -419,8 +443,8 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     Shot("menu-arkiv");
     Keys("Escape Escape");
 
-    // ---- Second starts: a DVD project with the text; an unknown kind changes nothing; a
-    // trailing key is skipped.
+    // ---- Second starts: a DVD project with the text; an unknown kind changes nothing (it is
+    // told, and the second start ends with 1); a trailing key is skipped.
     const std::string text = dir + "/t.txt";
     std::ofstream(text) << "Skivetikett";
     {
@@ -432,8 +456,10 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     EXPECT_TRUE(WaitCaption(xid, caption + " - Namnlöst.vtproj"));
     Shot("new-dvd");
     {
+        unlink((rects + ".alert").c_str());
         Program floppy({ "-new", "floppy" });
-        EXPECT_EQ(floppy.Wait(10000), 0);
+        EXPECT_TRUE(ClickAlertButton(rects, "OK")) << "no refusal";
+        EXPECT_EQ(floppy.Wait(10000), 1);
         Program trailing({ "-addtext", text, "-new" });
         EXPECT_EQ(trailing.Wait(10000), 0);
     }
@@ -446,7 +472,7 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", project));
     EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj")) << Caption(xid);
     EXPECT_TRUE(WaitFile(project));
-    EXPECT_EQ(Setting("RecentFileList", "File0"), project);
+    EXPECT_EQ(WaitSetting("RecentFileList", "File0", project), project);
     Shot("saved-as");
     // Saved: Ctrl+Q asks nothing.
     KeysTo(xid, "ctrl+q");
@@ -468,8 +494,8 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         std::ofstream(broken, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
         unlink((rects + ".alert").c_str());
         Program bad({ "-open", broken });
-        EXPECT_EQ(bad.Wait(10000), 0);
         EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt")) << "no load error";
+        EXPECT_EQ(bad.Wait(10000), 1);
         Shot("truncated-refused");
         Sleep(300);
         EXPECT_EQ(Caption(xid), caption + " - skiva.vtproj");
@@ -579,7 +605,7 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     ASSERT_TRUE(ClickAlertButton(rects, "Öppna_den")) << "no autosave offer";
     Shot("autosave-opened");
     EXPECT_TRUE(WaitCaption(xid, caption + " - skiva.vtproj"));
-    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    EXPECT_EQ(WaitSetting("AutoSave", "FileName", ""), "");
     unlink((rects + ".alert").c_str());
     KeysTo(xid, "ctrl+q");
     Sleep(500);

@@ -137,16 +137,14 @@ inline void XclipPut(const std::string& file, const std::string& target)
 
 inline std::string Setting(const char* section, const char* key)
 {
-    char value[260] = "";
+    LStringLongTemplate<char> value;
     _LUserSettingGetString(section, key, "", value);
-    return value;
+    return value.c_str();
 }
 
 inline std::string DataFolder()
 {
-    char folder[kLPathSize] = "";
-    LFile::GetUserDataFolderApp(folder);
-    std::string f = folder;
+    std::string f = LFile::GetUserDataFolderAppPath();
     if (!f.empty() && f.back() != '/')
         f += '/';
     return f;

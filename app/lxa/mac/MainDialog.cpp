@@ -6,11 +6,13 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LAlert.h"
+#include "lfw/mac/LClipboard.h"
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LLaunch.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -184,6 +186,8 @@ MainDialog::MainDialog() = default;
 
 MainDialog::~MainDialog()
 {
+    LClipboard::RemoveChangeWatcher(clipboardWatch);
+    enableTimer.Disarm();
     deferredTimer.Disarm();
     if (project) {
         project->RemoveNotifyee(*this);
@@ -217,6 +221,11 @@ void MainDialog::InitDialog()
     DragDropInit(*this);
     projectViewer.Init(*this);
     _ViewerObserve();
+    // Paste follows what the clipboard offers, as it is heard, never asked for and waited on.
+    clipboardWatch = LClipboard::AddChangeWatcher([this] {
+        if (!IsDestroyed())
+            EnableControls();
+    });
     UpdateCaption();
 }
 
@@ -225,15 +234,16 @@ void MainDialog::EvWindowReady()
     if (readyDone)
         return;
     readyDone = true;
-    char value[260] = "";
+    // The stored name is read whole, however long the data folder's path is.
+    LStringLongTemplate<char> value;
     _LUserSettingGetString("AutoSave", "FileName", "", value);
-    std::snprintf(autoSaveFileName, sizeof autoSaveFileName, "%s", value);
+    autoSaveFileName = value.c_str();
     // An autosave that is gone is nothing to offer.
-    if (autoSaveFileName[0] && !LFile::TestFileExists(autoSaveFileName)) {
+    if (!autoSaveFileName.empty() && !LFile::TestFileExists(autoSaveFileName.c_str())) {
         LUserSettingSetString("AutoSave", "FileName", "");
-        autoSaveFileName[0] = 0;
+        autoSaveFileName.clear();
     }
-    if (autoSaveFileName[0]) {
+    if (!autoSaveFileName.empty()) {
         LAlert alert(GetContentView(),
             "Det finns ett automatiskt sparat projekt. Vill du öppna den?",
             "Projektet sparas automatiskt");
@@ -283,8 +293,10 @@ void MainDialog::LayoutControls(int width, int height)
 {
     int y = 0;
     MainWindowLayoutBars(y, width, height);
-    MoveControlPixels(kLogoControl, 0, y, width, height);
-    projectViewer.MovePixels(0, y, width, height);
+    // What the bars leave runs from y down to height.
+    const int rest = std::max(height - y, 1);
+    MoveControlPixels(kLogoControl, 0, y, width, rest);
+    projectViewer.MovePixels(0, y, width, rest);
     _WriteTestRectangles();
 }
 
@@ -299,6 +311,9 @@ void MainDialog::UpdateCaption()
 
 void MainDialog::DestroyDialog()
 {
+    LClipboard::RemoveChangeWatcher(clipboardWatch);
+    clipboardWatch = 0;
+    enableTimer.Disarm();
     deferredTimer.Disarm();
     deferred.clear();
     GetTabbedToolBar().TabbedToolBarDestroy();

@@ -56,7 +56,12 @@ public:
 
     // ---- Commands (MainDialogCommands.cpp).
     void Command(int id, int code) override;
+    // Asked for after every command and every change of the undo stack, the selection or the
+    // clipboard: the controls are enabled once the loop is idle after a burst of such requests;
+    // the first time, and when a project opened or closed, at once.
     void EnableControls() override;
+    // Enables the controls now (the toolbars only where their state changed).
+    void EnableControlsNow();
     void EnableMenuItems() override { EvMenuOpen(); }
     void EvMenuOpen();
     bool EvKeyDown(LKey key) override;
@@ -115,8 +120,16 @@ public:
     VTLabelLayoutPage* CurrentPage() const;
     // The text of a file for a text overlay: a regular file of at most 1 MiB whose text (UTF-16
     // by its byte-order mark, else UTF-8) is well-formed, not empty, and holds no control
-    // characters but tabs and line ends. Anything else is refused, big files unread.
-    static bool LoadOverlayText(const char* path, LStringLongTemplate<char>& text);
+    // characters but tabs and line ends (a NUL byte makes it a binary file). Anything else is
+    // refused, big files unread.
+    enum class TextFileRefusal { kNone, kMissing, kUnreadable, kTooBig, kNotUTF8, kBinary, kEmpty };
+    static TextFileRefusal CheckOverlayText(const char* path, LStringLongTemplate<char>& text);
+    static bool LoadOverlayText(const char* path, LStringLongTemplate<char>& text)
+    {
+        return CheckOverlayText(path, text) == TextFileRefusal::kNone;
+    }
+    // Why a file was refused, in a Swedish sentence naming it ("" for kNone and kEmpty).
+    static std::string TextFileRefusalText(TextFileRefusal refusal, const char* path);
     // The project's file name without folder and extension; an autosave's own name loses its
     // "_autosave" ending.
     static std::string ProjectBareName(const char* path);
@@ -126,6 +139,7 @@ public:
         std::map<int, bool> toolbar;
         std::map<int, bool> caption;
         std::map<int, bool> menu;
+        bool operator==(const EnableState&) const = default;
     };
     EnableState ComputeEnableState() const;
     // Whether the selected overlay of a design's list can move up (down) one place: never past
@@ -150,7 +164,7 @@ public:
     bool welcomeAllowed = true;
     bool firstTextTipPending = false;
     bool clipartDialogOpen = false;
-    char autoSaveFileName[260] = "";
+    std::string autoSaveFileName; // the autosave offered at start, whole
     // The autosave file a reopened project came from: removed once that project is saved or
     // closed.
     std::string reopenedAutoSave;
@@ -163,7 +177,8 @@ private:
     void _ViewerObserve();
     void _ViewerSetProject(VTProject* p);
     void _ViewerAddText(const char* text);
-    void _ViewerAddImages(const std::vector<std::string>& paths);
+    // Adds the pictures through the queue's progress dialog; answers how many failed.
+    unsigned long _ViewerAddImages(const std::vector<std::string>& paths);
     bool _AddImageFile(const char* path);
     void _ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const;
     bool _ClipboardHasContent() const;
@@ -188,7 +203,8 @@ private:
     // A modal window runs, or a request, drop or deferred work is under way: a loop run inside it
     // (a modal's, the clipboard's) must not start another that swaps the project under it.
     bool _MustWait() const;
-    // Carries out a request of the command line or of a second start.
+    // Carries out a request of the command line or of a second start; what it refuses is told
+    // in an alert and in the reply.
     int _RunRequest(int argc, const char* const* argv, char* reply);
     static void _DeferredTimer(LRunLoopTimer* timer, void* data);
     void _SetProject(VTProject* p);
@@ -207,4 +223,12 @@ private:
     std::vector<std::function<void()>> deferred;
     int busy = 0; // requests, drops and deferred work under way
     LRunLoopTimer deferredTimer { _DeferredTimer, this };
+    // Enabling once the loop is idle; what the toolbars got last; whether the project's view
+    // was shown then.
+    static void _EnableTimer(LRunLoopTimer* timer, void* data);
+    LRunLoopTimer enableTimer { _EnableTimer, this, true };
+    EnableState appliedState;
+    bool stateApplied = false;
+    bool projectShown = false;
+    uintptr_t clipboardWatch = 0;
 };

@@ -16,6 +16,7 @@
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaperSize.h"
 #include "lfw/mac/LProgressDialog.h"
+#include "lfw/snd/LAudioCDInfoDialog.h"
 #include "platform/ui/LModalLoop.h"
 
 #include <cmath>
@@ -30,6 +31,7 @@ namespace {
 constexpr const char* kProjectFilter = "Vorantel-projekt (*.vtproj;*.vtx)\0*.vtproj;*.vtx\0";
 constexpr size_t kProjectFilterSize = sizeof "Vorantel-projekt (*.vtproj;*.vtx)\0*.vtproj;*.vtx\0";
 constexpr const char* kDropErrorTitle = "Dra och släpp-fel";
+constexpr const char* kRequestErrorTitle = "Begäran kunde inte utföras";
 // A text added from a file is at most this long; bigger files are refused unread.
 constexpr off_t kMaxTextFileSize = 1 << 20;
 // The unsupported files a drop message names.
@@ -75,23 +77,66 @@ bool _IsNonEmptyRegularFile(const char* path, off_t* size = nullptr)
 
 } // namespace
 
-bool MainDialog::LoadOverlayText(const char* path, LStringLongTemplate<char>& text)
+MainDialog::TextFileRefusal MainDialog::CheckOverlayText(
+    const char* path, LStringLongTemplate<char>& text)
 {
-    off_t size = 0;
-    if (!_IsNonEmptyRegularFile(path, &size) || size > kMaxTextFileSize)
-        return false;
+    text.Clear();
+    struct stat st = {};
+    if (!path || stat(path, &st) != 0)
+        return TextFileRefusal::kMissing;
+    if (!S_ISREG(st.st_mode))
+        return TextFileRefusal::kUnreadable;
+    if (st.st_size == 0)
+        return TextFileRefusal::kEmpty;
+    if (st.st_size > kMaxTextFileSize)
+        return TextFileRefusal::kTooBig;
+    // UTF-16 by its byte-order mark: a NUL unit would vanish in the conversion.
+    LStringLongTemplate<char> raw;
+    if (!LLoadText(path, raw))
+        return TextFileRefusal::kUnreadable;
+    const auto* b = reinterpret_cast<const unsigned char*>(raw.c_str());
+    if (raw.GetLength() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+        for (size_t i = 2; i + 1 < raw.GetLength(); i += 2)
+            if (b[i] == 0 && b[i + 1] == 0)
+                return TextFileRefusal::kBinary;
     if (!LLoadTextAutoChar(path, text))
-        return false;
+        return TextFileRefusal::kUnreadable;
     const char* s = text.GetString();
-    size_t n = std::strlen(s);
-    if (!LCharsetsIsValidUTF8(s, n))
-        return false;
+    const size_t n = text.GetLength();
+    // A NUL anywhere (the text would end there) or another control character: not a text file.
     for (size_t i = 0; i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F)
-            return false;
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) {
+            text.Clear();
+            return TextFileRefusal::kBinary;
+        }
     }
-    return n > 0;
+    if (!LCharsetsIsValidUTF8(s, n)) {
+        text.Clear();
+        return TextFileRefusal::kNotUTF8;
+    }
+    return n > 0 ? TextFileRefusal::kNone : TextFileRefusal::kEmpty;
+}
+
+std::string MainDialog::TextFileRefusalText(TextFileRefusal refusal, const char* path)
+{
+    const std::string name = "”" + _FileName(path ? path : "") + "”";
+    switch (refusal) {
+    case TextFileRefusal::kNone:
+    case TextFileRefusal::kEmpty:
+        return "";
+    case TextFileRefusal::kMissing:
+        return "Det gick inte att hitta filen " + name + ".";
+    case TextFileRefusal::kUnreadable:
+        return "Det gick inte att läsa filen " + name + ".";
+    case TextFileRefusal::kTooBig:
+        return "Textfilen " + name + " är större än 1 MiB och lades inte till.";
+    case TextFileRefusal::kNotUTF8:
+        return "Textfilen " + name + " är inte giltig UTF-8-text och lades inte till.";
+    case TextFileRefusal::kBinary:
+        return "Filen " + name + " är ingen textfil och lades inte till.";
+    }
+    return "";
 }
 
 // ---- Unsaved changes, closing, new ------------------------------------------------------------
@@ -150,9 +195,9 @@ void MainDialog::_RemoveReopenedAutoSave()
     if (reopenedAutoSave.empty())
         return;
     unlink(reopenedAutoSave.c_str());
-    char current[260] = "";
+    LStringLongTemplate<char> current;
     _LUserSettingGetString("AutoSave", "FileName", "", current);
-    if (reopenedAutoSave == current)
+    if (reopenedAutoSave == current.c_str())
         LUserSettingSetString("AutoSave", "FileName", "");
     reopenedAutoSave.clear();
 }
@@ -403,18 +448,25 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
         return 0;
     // A request that arrives while a modal window runs waits for it to close: the project under
     // a print preview or an editor must not change. One that arrives while another is under way
-    // (in a loop that one runs) waits for it to finish.
-    if (_MustWait()) {
+    // (in a loop that one runs), or inside any wait of ours (a clipboard answer, a job), waits
+    // for it to finish; and one never overtakes those waiting before it.
+    if (_MustWait() || !deferred.empty()) {
         std::vector<std::string> copy;
         for (int i = 0; i < argc; ++i)
             copy.emplace_back(argv[i] ? argv[i] : "");
-        RunWhenNoModal([this, copy] {
+        // The instance that asked learns that the request waits, and its outcome once it ran.
+        std::shared_ptr<LZORAPIReply> answer = LZORAPICurrentReply();
+        if (answer)
+            answer->Queued();
+        RunWhenNoModal([this, copy, answer] {
             std::vector<const char*> args;
             for (const std::string& a : copy)
                 args.push_back(a.c_str());
             char later[kLZORAPIReplySize];
             LStringFormat(later, kLZORAPIReplySize, "OK");
-            _RunRequest(int(args.size()), args.data(), later);
+            const int result = _RunRequest(int(args.size()), args.data(), later);
+            if (answer)
+                answer->Finish(result, later);
         });
         return 0;
     }
@@ -435,6 +487,19 @@ int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
         return 0;
     }
     std::vector<std::string> images;
+    // What could not be done, one sentence each: told in one alert and in the reply.
+    std::vector<std::string> refused;
+    auto finish = [&](int result) {
+        if (refused.empty())
+            return result;
+        std::string text;
+        for (const std::string& line : refused)
+            text += (text.empty() ? "" : "\n") + line;
+        PopupBoxWarning(text.c_str(), kRequestErrorTitle);
+        if (result == 0)
+            LStringFormat(reply, kLZORAPIReplySize, "%s", text.c_str());
+        return -1;
+    };
     for (int i = 0; i + 1 < argc; i += 2) {
         const char* key = argv[i] ? argv[i] : "";
         const char* value = argv[i + 1] ? argv[i + 1] : "";
@@ -442,7 +507,7 @@ int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
             if (!CmProjectLoad(value, true)) {
                 LStringFormat(
                     reply, kLZORAPIReplySize, "Det gick inte att läsa in projektfilen: %s", value);
-                return -1;
+                return finish(-1);
             }
         } else if (strcasecmp(key, "-new") == 0) {
             VTLabelLayout* layout = nullptr;
@@ -457,7 +522,8 @@ int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
             if (!layout) {
                 LStringFormat(reply, kLZORAPIReplySize,
                     "Det gick inte att skapa ett nytt projekt av typ %s", value);
-                return -1;
+                refused.emplace_back(reply);
+                return finish(-1);
             }
             CmNewDocument(layout);
         } else if (strcasecmp(key, "-custom") == 0) {
@@ -470,22 +536,45 @@ int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
             if (dialog.result != LProcessResultSuccess) {
                 delete layout;
                 LStringFormat(reply, kLZORAPIReplySize, "Det gick inte att läsa etikettlayouten.");
-                return -1;
+                return finish(-1);
             }
             CmNewDocument(layout);
         } else if (strcasecmp(key, "-addtext") == 0) {
             LStringLongTemplate<char> text;
-            if (project && LoadOverlayText(value, text))
+            const TextFileRefusal refusal = CheckOverlayText(value, text);
+            if (refusal == TextFileRefusal::kNone && !project)
+                refused.push_back("Inget projekt är öppet, så texten i ”" + _FileName(value)
+                    + "” lades inte till.");
+            else if (refusal == TextFileRefusal::kNone)
                 _ViewerAddText(text.GetString());
+            else if (refusal != TextFileRefusal::kEmpty)
+                refused.push_back(TextFileRefusalText(refusal, value));
         } else if (strcasecmp(key, "-addimage") == 0) {
             // The path is what is queued; the file is only checked to be there and not empty.
-            if (_IsNonEmptyRegularFile(value))
+            if (!_IsNonEmptyRegularFile(value))
+                refused.push_back("Det gick inte att hitta bilden ”" + _FileName(value)
+                    + "” eller så är den tom.");
+            else if (!project)
+                refused.push_back("Inget projekt är öppet, så bilden ”" + _FileName(value)
+                    + "” lades inte till.");
+            else
                 images.emplace_back(value);
         }
     }
-    if (!images.empty())
-        _ViewerAddImages(images);
-    return 0;
+    if (!images.empty()) {
+        // The queue tells each picture it could not read as it goes.
+        if (const unsigned long failures = _ViewerAddImages(images)) {
+            LStringFormat(reply, kLZORAPIReplySize,
+                "Det gick inte att lägga till %lu av %zu bilder.", failures, images.size());
+            std::string told = reply;
+            if (!refused.empty()) {
+                refused.insert(refused.begin(), told);
+                return finish(0);
+            }
+            return -1;
+        }
+    }
+    return finish(0);
 }
 
 // ---- Dropped files ----------------------------------------------------------------------------
@@ -595,32 +684,14 @@ void MainDialog::_DeferredTimer(LRunLoopTimer* timer, void* data)
 
 bool MainDialog::_MustWait() const
 {
-    return busy > 0 || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()
-        || LModalCounter::Count() > 0;
+    return busy > 0 || LModalLoop::Busy();
 }
 
 // ---- The audio CD -----------------------------------------------------------------------------
 
 bool MainDialog::GetCDInfo(int type, LStringLongTemplate<char>& text) const
 {
-    for (;;) {
-        VTProcessAudioCDInfo record;
-        record.type = type;
-        LProcessDialog<VTProcessAudioCDInfo> dialog("Läsa CD-information", record);
-        dialog.Open(GetContentView());
-        if (dialog.result != LProcessResultSuccess)
-            return false;
-        if (record.found) {
-            text = record.text.GetString();
-            return true;
-        }
-        LAlert alert(
-            GetContentView(), "Sätt i en ljud-CD och försök igen.", "Ingen ljud-CD har upptäckts");
-        LAlertCopyField(alert.button1, "Försök igen");
-        LAlertCopyField(alert.button2, "Avbryt");
-        if (alert.RunField() != 1)
-            return false;
-    }
+    return LAudioCDInfoGet(GetContentView(), type, text);
 }
 
 void MainDialog::CmOverlayAddTextCDAlbum()

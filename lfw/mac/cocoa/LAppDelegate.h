@@ -7,6 +7,8 @@
 // main window. SIGTERM and SIGINT arrive as "quit". Main thread only.
 #pragma once
 
+#include "platform/ui/LRunLoop.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,9 +54,11 @@ public:
     // The delegate of the running application; null when none runs.
     static LAppDelegate* Shared();
 
-    // The application: answers its exit status (0 also for a start-up the hooks refused; 1
-    // without a display).
+    // The application: answers its exit status (0 also for a start-up the hooks refused, unless
+    // they set another; 1 without a display).
     int Run(int argc, char** argv);
+    // The status Run answers (a later start that handed its request on answers its outcome).
+    void SetExitStatus(int status) { fExitStatus = status; }
     // Ends the application once the current event is handled: every modal level stops and the
     // loop returns. A second call does nothing.
     void terminate();
@@ -73,6 +77,9 @@ public:
 
 private:
     static void SignalArrived(void* delegate);
+    // A signal's quitting that came inside a wait or a modal run, tried again once the loops
+    // have unwound.
+    static void QuitLater(LRunLoopTimer* timer, void* delegate);
     void WatchMainWindowClose();
 
     LCocoaWindow* pMainDialog = nullptr;
@@ -80,4 +87,7 @@ private:
     bool bRunning = false;
     void* fLoop = nullptr; // the GMainLoop of Run
     uintptr_t fSignalWatches[2] = { 0, 0 };
+    LRunLoopTimer fQuitLater { QuitLater, this };
+    long long fQuitAskedAt = 0; // when a deferred signal's quitting was first asked for (ms)
+    int fExitStatus = 0;
 };

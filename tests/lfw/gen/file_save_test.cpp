@@ -1,16 +1,25 @@
 #include "lfw/gen/LFileSave.h"
 #include "lfw/gen/LSDF.h"
 
+#include "support/SmallDisk.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <functional>
+#include <grp.h>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -59,11 +68,10 @@ TEST(FileSave, ReplacesTheTargetThroughATemporaryFileBesideIt)
     mode_t old = ::umask(022);
     LFileSave save;
     ASSERT_TRUE(save.Begin(target.c_str()));
+    // Unnamed while it is written: a save killed now leaves nothing.
+    EXPECT_EQ(
+        TemporaryFolder::List(folder.Path()), (std::vector<std::string> { "etikett.vtproj" }));
     std::string temporary = save.GetTemporaryPath();
-    // ".etikett.vtproj.XXXXXX": says which file it was to become.
-    const std::string prefix = folder.Path() + "/.etikett.vtproj.";
-    EXPECT_EQ(temporary.substr(0, prefix.size()), prefix);
-    EXPECT_EQ(temporary.size(), prefix.size() + 6);
     EXPECT_EQ(Mode(temporary), 0644u); // the old file's bits
     ::umask(old);
     ASSERT_TRUE(WriteProject(save.GetStream(), 100));
@@ -72,6 +80,21 @@ TEST(FileSave, ReplacesTheTargetThroughATemporaryFileBesideIt)
         TemporaryFolder::List(folder.Path()), (std::vector<std::string> { "etikett.vtproj" }));
     EXPECT_EQ(TemporaryFolder::ReadFile(target).substr(0, 4), "lsdf");
     EXPECT_EQ(Mode(target), 0644u);
+
+    // Where the file system has no unnamed files: ".etikett.vtproj.XXXXXX" beside the target,
+    // which says which file it was to become.
+    _LFileSaveUseUnnamedFiles(false);
+    LFileSave named;
+    ASSERT_TRUE(named.Begin(target.c_str()));
+    temporary = named.GetTemporaryPath();
+    const std::string prefix = folder.Path() + "/.etikett.vtproj.";
+    EXPECT_EQ(temporary.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(temporary.size(), prefix.size() + 6);
+    ASSERT_TRUE(WriteProject(named.GetStream(), 100));
+    ASSERT_TRUE(named.Commit());
+    _LFileSaveUseUnnamedFiles(true);
+    EXPECT_EQ(
+        TemporaryFolder::List(folder.Path()), (std::vector<std::string> { "etikett.vtproj" }));
 }
 
 TEST(FileSave, DiscardLeavesTheTargetUntouched)
@@ -317,12 +340,229 @@ TEST(FileSave, LongPathsAndFoldersThatVanish)
 
     // The folder is removed while the file is written: the save fails, nothing is left.
     const std::string gone = folder / "försvinner";
-    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
-    LFileSave save;
-    ASSERT_TRUE(save.Begin((gone + "/fil.vtproj").c_str()));
-    ASSERT_TRUE(save.GetStream().Write("abc", 3));
-    ASSERT_EQ(::unlink(save.GetTemporaryPath()), 0);
-    ASSERT_EQ(::rmdir(gone.c_str()), 0);
-    EXPECT_FALSE(save.Commit());
-    EXPECT_FALSE(LFile::TestFileExists(gone.c_str()));
+    for (bool unnamed : { true, false }) {
+        _LFileSaveUseUnnamedFiles(unnamed);
+        ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
+        LFileSave save;
+        ASSERT_TRUE(save.Begin((gone + "/fil.vtproj").c_str()));
+        ASSERT_TRUE(save.GetStream().Write("abc", 3));
+        if (!unnamed) {
+            ASSERT_EQ(::unlink(save.GetTemporaryPath()), 0);
+        }
+        ASSERT_EQ(::rmdir(gone.c_str()), 0);
+        EXPECT_FALSE(save.Commit());
+        EXPECT_FALSE(LFile::TestFileExists(gone.c_str()));
+    }
+    _LFileSaveUseUnnamedFiles(true);
+}
+
+namespace {
+
+struct RecordedErrors : LProcessInterfaceVoid {
+    void SetError(const char* text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+const std::string kLarge = std::string(3 << 20, 'k') + "slut";
+
+} // namespace
+
+// Saves killed at any moment, named or unnamed while written: the target is always whole, and
+// once the next save of the file has succeeded nothing else is left beside it. What is not a
+// stale temporary file of ours for that target stays.
+TEST(FileSave, KilledSavesLeaveNothingOnceTheNextSaveSucceeded)
+{
+    for (bool unnamed : { true, false }) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        _LFileSaveUseUnnamedFiles(unnamed);
+        TemporaryFolder folder;
+        const std::string target = folder / "etikett.vtproj";
+        TemporaryFolder::WriteFile(target, "gammalt");
+        const std::vector<std::string> decoys = { ".etikett.vtproj.bak", ".etikett.vtproj.abc12",
+            ".annat.vtproj.abcdef", "etikett.vtproj.abcdef", ".etikett.vtproj.abc-ef" };
+        for (const std::string& name : decoys)
+            TemporaryFolder::WriteFile(folder / name, "behålls");
+
+        // Killed in the middle of writing: unnamed, nothing is there at all.
+        pid_t child = ::fork();
+        if (child == 0) {
+            LFileSave save;
+            if (save.Begin(target.c_str())) {
+                save.GetStream().Write(kLarge.data(), kLarge.size() / 2);
+                save.GetStream().Flush();
+            }
+            ::raise(SIGKILL);
+        }
+        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+        EXPECT_EQ(TemporaryFolder::List(folder.Path()).size(), decoys.size() + (unnamed ? 1 : 2));
+
+        // Killed again and again at all moments of saving over and over.
+        for (int kill = 0; kill < 12; ++kill) {
+            child = ::fork();
+            if (child == 0) {
+                for (;;)
+                    SaveText(target, kLarge);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1 + kill * 4));
+            ::kill(child, SIGKILL);
+            ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+            const std::string now = TemporaryFolder::ReadFile(target);
+            EXPECT_TRUE(now == "gammalt" || now == kLarge) << now.size() << " bytes";
+        }
+
+        // A save that runs meanwhile keeps its file.
+        _LFileSaveUseUnnamedFiles(false);
+        LFileSave running;
+        ASSERT_TRUE(running.Begin(target.c_str()));
+        const std::string held = running.GetTemporaryPath();
+        _LFileSaveUseUnnamedFiles(unnamed);
+        std::string foreign;
+        if (::geteuid() == 0) {
+            // Another user's file of that name is not ours to remove.
+            foreign = folder / ".etikett.vtproj.ANNANS";
+            TemporaryFolder::WriteFile(foreign, "annans");
+            ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+        }
+
+        ASSERT_TRUE(SaveText(target, "nytt"));
+        EXPECT_EQ(TemporaryFolder::ReadFile(target), "nytt");
+        std::vector<std::string> expected = decoys;
+        expected.push_back("etikett.vtproj");
+        expected.push_back(held.substr(folder.Path().size() + 1));
+        if (!foreign.empty())
+            expected.push_back(".etikett.vtproj.ANNANS");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(TemporaryFolder::List(folder.Path()), expected);
+        ASSERT_TRUE(running.GetStream().Write("sist", 4));
+        ASSERT_TRUE(running.Commit());
+        EXPECT_EQ(TemporaryFolder::ReadFile(target), "sist");
+    }
+    _LFileSaveUseUnnamedFiles(true);
+}
+
+// Only what the user could write in place is replaced: under an ordinary user's identity, a
+// read-only file of one's own, another user's files and a file of a foreign group are refused
+// with their reason and left exactly as they were; the user's own writable file is saved.
+TEST(FileSave, RefusesWhatTheUserCouldNotWriteInPlace)
+{
+    if (::geteuid() != 0) {
+        TemporaryFolder folder;
+        const std::string own = folder / "skrivskyddad.vtproj";
+        TemporaryFolder::WriteFile(own, "gammalt");
+        ASSERT_EQ(::chmod(own.c_str(), 0444), 0);
+        LFileSave save;
+        EXPECT_FALSE(save.Begin(own.c_str()));
+        EXPECT_EQ(save.GetProblem(), LFileSaveProblem::kWriteProtected);
+        EXPECT_EQ(TemporaryFolder::ReadFile(own), "gammalt");
+        GTEST_SKIP() << "other users' files need root to be set up";
+    }
+    TemporaryFolder folder;
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 0777), 0);
+    struct File {
+        std::string name;
+        uid_t uid;
+        gid_t gid;
+        mode_t mode;
+        LFileSaveProblem problem;
+    };
+    const uid_t nobody = 65534;
+    const std::vector<File> files = {
+        { "skrivskyddad.vtproj", nobody, nobody, 0444, LFileSaveProblem::kWriteProtected },
+        { "annans.vtproj", 0, 0, 0666, LFileSaveProblem::kOtherOwner },
+        { "annans-läs.vtproj", 0, 0, 0644, LFileSaveProblem::kOtherOwner },
+        { "grupp.vtproj", nobody, 0, 0664, LFileSaveProblem::kGroupNotKept },
+        { "egen.vtproj", nobody, nobody, 0640, LFileSaveProblem::kNone },
+        { "låst/egen.vtproj", nobody, nobody, 0666, LFileSaveProblem::kFolderNotWritable },
+    };
+    ASSERT_EQ(::mkdir((folder / "låst").c_str(), 0755), 0);
+    for (const File& f : files) {
+        TemporaryFolder::WriteFile(folder / f.name, "gammalt");
+        ASSERT_EQ(::chown((folder / f.name).c_str(), f.uid, f.gid), 0);
+        ASSERT_EQ(::chmod((folder / f.name).c_str(), f.mode), 0);
+    }
+    const auto lines = smalldisk::InChild([&](FILE* report) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            return;
+        for (const File& f : files) {
+            LFileSave save;
+            bool begun = save.Begin((folder / f.name).c_str());
+            bool saved = begun && save.GetStream().Write("nytt", 4) && save.Commit();
+            std::fprintf(report, "%s|%d|%d|%s\n", f.name.c_str(), saved ? 1 : 0,
+                int(save.GetProblem()), save.GetProblemText().c_str());
+        }
+    });
+    ASSERT_EQ(lines.size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const File& f = files[i];
+        const std::string path = folder / f.name;
+        const bool allowed = f.problem == LFileSaveProblem::kNone;
+        EXPECT_EQ(lines[i].substr(0, f.name.size() + 5),
+            f.name + "|" + (allowed ? "1" : "0") + "|" + std::to_string(int(f.problem)) + "|")
+            << lines[i];
+        EXPECT_EQ(TemporaryFolder::ReadFile(path), allowed ? "nytt" : "gammalt") << f.name;
+        struct stat st { };
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, f.uid) << f.name;
+        EXPECT_EQ(st.st_gid, f.gid) << f.name;
+        EXPECT_EQ(st.st_mode & 07777, f.mode) << f.name;
+    }
+    const std::string pleaseElsewhere = " Spara under ett annat namn eller i en annan mapp.";
+    EXPECT_EQ(lines[0],
+        "skrivskyddad.vtproj|0|1|Filen ”skrivskyddad.vtproj” är skrivskyddad och har inte ändrats."
+            + pleaseElsewhere);
+    EXPECT_EQ(lines[1],
+        "annans.vtproj|0|2|Filen ”annans.vtproj” tillhör en annan användare och har inte ändrats."
+            + pleaseElsewhere);
+    EXPECT_NE(lines[3].find("grupp"), std::string::npos);
+    EXPECT_EQ(TemporaryFolder::List(folder.Path()).size(), files.size());
+    EXPECT_EQ(TemporaryFolder::List(folder / "låst"), (std::vector<std::string> { "egen.vtproj" }));
+}
+
+// A disk that fills up during a save: the failure is told as a full disk, and the earlier file
+// is kept byte for byte with nothing beside it.
+TEST(FileSave, AFullDiskIsNamedAndTheEarlierFileKept)
+{
+    TemporaryFolder folder;
+    const auto lines = smalldisk::InChild([&](FILE* report) {
+        if (!smalldisk::Mount(folder.Path(), "256k")) {
+            std::fprintf(report, "skip\n");
+            return;
+        }
+        const std::string target = folder / "skiva.vtproj";
+        const std::string original(40000, 'o');
+        for (bool unnamed : { true, false }) {
+            _LFileSaveUseUnnamedFiles(unnamed);
+            TemporaryFolder::WriteFile(target, original);
+            LFileSave save;
+            RecordedErrors job;
+            LFileSaveProcess process(job, save);
+            bool begun = save.Begin(target.c_str());
+            LProcessResult written = begun
+                ? save.GetStream().Write(process, kLarge.data(), kLarge.size())
+                : LProcessResultError;
+            if (written != LProcessResultSuccess)
+                process.SetError("Det gick inte att skriva filen.");
+            bool committed = written == LProcessResultSuccess && save.Commit();
+            if (!committed)
+                save.Discard();
+            std::fprintf(report, "%d|%d|%s|%s|%d\n", begun ? 1 : 0, committed ? 1 : 0,
+                job.errors.empty() ? "" : job.errors[0].c_str(),
+                TemporaryFolder::ReadFile(target) == original ? "kept" : "changed",
+                int(TemporaryFolder::List(folder.Path()).size()));
+            // A new file that does not fit: no earlier file to speak of.
+            LFileSave fresh;
+            bool ok = fresh.Begin((folder / "ny.vtproj").c_str())
+                && fresh.GetStream().Write(kLarge.data(), kLarge.size()) && fresh.Commit();
+            if (!ok)
+                fresh.Discard();
+            std::fprintf(report, "%d|%s|%d\n", ok ? 1 : 0, fresh.GetProblemText().c_str(),
+                int(TemporaryFolder::List(folder.Path()).size()));
+        }
+    });
+    if (lines.size() == 1 && lines[0] == "skip")
+        GTEST_SKIP() << "no mount namespace to be had";
+    const std::string full = "1|0|Disken är full, så ”skiva.vtproj” kunde inte sparas. Den "
+                             "tidigare filen finns kvar oförändrad.|kept|1";
+    const std::string fresh = "0|Disken är full, så ”ny.vtproj” kunde inte sparas.|1";
+    EXPECT_EQ(lines, (std::vector<std::string> { full, fresh, full, fresh }));
 }

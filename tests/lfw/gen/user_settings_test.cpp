@@ -235,7 +235,7 @@ std::vector<std::string> Slots()
 {
     std::vector<std::string> slots;
     for (int i = 0; i < 10; ++i) {
-        char path[kLStringShortSize];
+        char path[kLLongPathSize];
         LRecentFileList::RecentFileListGet(i, path);
         slots.push_back(path);
     }
@@ -281,6 +281,31 @@ TEST_F(UserSettings, RecentFilesMoveToTheTop)
     recent.EvRecentFileOpen(2);
     EXPECT_EQ(recent.opened, std::vector<std::string> { third });
     EXPECT_EQ(Slots()[0], third);
+}
+
+// Long paths are kept whole: they open and show as they were added; one too long for the
+// platform is not added at all.
+TEST_F(UserSettings, RecentFilesKeepLongPathsWhole)
+{
+    RecentFiles recent;
+    std::string deep = "/hem";
+    while (deep.size() < 3000)
+        deep += "/en mapp med ett långt namn i djupet";
+    deep += "/skiva.vtproj";
+    recent.RecentFileListAdd("/kort.vtproj");
+    recent.RecentFileListAdd(deep.c_str());
+    recent.RecentFileListAdd(std::string(kLLongPathSize, 'x').c_str());
+    EXPECT_EQ(Slots()[0], deep);
+    EXPECT_EQ(Slots()[1], "/kort.vtproj");
+    LRecentFileMenu menu;
+    recent.RecentFileListPopulate(menu);
+    EXPECT_EQ(menu.GetItem(0).title, deep);
+    recent.EvRecentFileOpen(1);
+    recent.EvRecentFileOpen(1);
+    EXPECT_EQ(recent.opened, (std::vector<std::string> { "/kort.vtproj", deep }));
+    // A stored value too long to be a path is an empty slot, not a cut one.
+    LUserSettingSetString("RecentFileList", "File3", std::string(5000, 'y').c_str());
+    EXPECT_EQ(Slots()[3], "");
 }
 
 TEST_F(UserSettings, RecentFileMenuWithGapsAndWhenEmpty)

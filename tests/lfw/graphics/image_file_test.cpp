@@ -9,6 +9,7 @@
 #include "lfw/graphics/LImageIOCodec.h"
 #include "lfw/ios/LThread.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -290,19 +291,27 @@ TEST(ImageFile, SaveWritesBesideTheTargetAndRenames)
     ASSERT_TRUE(ReadRef(Fixture("alpha150.ref.pam"), ref));
     EXPECT_EQ(MaxDifference(back, ref, true), 0);
 
-    // During the save a temporary file lies beside the target, not in the caches folder.
+    // During the save an unnamed temporary file lies beside the target (its descriptor names
+    // the folder), not in the caches folder, and nothing else shows in the folder.
     struct Watching : RecordingJob {
         const TempFolder* folder;
         size_t most = 0;
+        bool beside = false;
         void SetProgress(double f) override
         {
             RecordingJob::SetProgress(f);
             most = std::max(most, folder->Entries().size());
+            std::error_code ec;
+            for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+                const std::string link = std::filesystem::read_symlink(fd.path(), ec).string();
+                beside = beside || link.rfind(folder->Path() + "/#", 0) == 0;
+            }
         }
     } watching;
     watching.folder = &folder;
     ASSERT_EQ(SaveFile(watching, source, folder / "second.bmp"), LProcessResultSuccess);
-    EXPECT_EQ(watching.most, 2u); // out.bmp and the temporary file
+    EXPECT_EQ(watching.most, 1u); // out.bmp
+    EXPECT_TRUE(watching.beside);
     auto entries = folder.Entries();
     std::sort(entries.begin(), entries.end());
     EXPECT_EQ(entries, (std::vector<std::string> { "out.bmp", "second.bmp" }));

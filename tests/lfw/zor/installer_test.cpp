@@ -59,6 +59,8 @@ TEST_F(InstallerTest, FirstRunRecordsAndCopiesSecondRunWritesNothing)
     EXPECT_EQ(Setting("CurrentVersion"), "6.27");
     EXPECT_EQ(Setting("OSCheckRequired"), "1");
     EXPECT_EQ(Setting("PreviousVersion"), "<missing>");
+    // The favourites step waits for the exit.
+    EXPECT_EQ(Setting("ContinueInstallAtExit"), "1");
     for (const char* key : { "VersionCheckAfterCrash", "OSCheck", "NewerVersion", "Thanks" })
         EXPECT_EQ(Setting(key), "<missing>") << key;
     char svar[kLPathSize] = "";
@@ -78,10 +80,12 @@ TEST_F(InstallerTest, FirstRunRecordsAndCopiesSecondRunWritesNothing)
     // The second start changes nothing.
     LUserSettingSetString("Settings", "InstallDate", "4000000000");
     LUserSettingDeleteItem("Settings", "OSCheckRequired");
+    LUserSettingSetString("Settings", "ContinueInstallAtExit", "0");
     TemporaryFolder::WriteFile(sharedFolder + "/bg1.jpg", "edited");
     EXPECT_FALSE(LUnixInstallShouldInstall());
     EXPECT_TRUE(Install());
     EXPECT_EQ(Setting("InstallDate"), "4000000000");
+    EXPECT_EQ(Setting("ContinueInstallAtExit"), "0");
     EXPECT_EQ(Setting("OSCheckRequired"), "<missing>");
     EXPECT_EQ(TemporaryFolder::ReadFile(sharedFolder + "/bg1.jpg"), "edited");
 }

@@ -3,6 +3,8 @@
 #include "support/TemporaryFolder.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -206,3 +208,116 @@ TEST(SingleInstanceDispatch, ForwardOrApiCommand)
 }
 
 } // namespace
+
+namespace {
+
+// A window layer whose commands answer as told; a queued one keeps its reply for later.
+class AnsweringGui : public LZORAPIServerGUILayer {
+public:
+    int EvAPICommand(int argc, const char* const* argv, char* reply) override
+    {
+        const std::string key = argc > 0 ? argv[0] : "";
+        if (key == "-queue") {
+            later = LZORAPICurrentReply();
+            if (later)
+                later->Queued();
+            std::snprintf(reply, kLZORAPIReplySize, "OK");
+            return 0;
+        }
+        std::snprintf(reply, kLZORAPIReplySize, "%s",
+            key == "-nej" ? "Filen ”t.txt” är ingen textfil." : "OK");
+        return key == "-nej" ? -1 : 0;
+    }
+    std::shared_ptr<LZORAPIReply> later;
+};
+
+} // namespace
+
+// The later start learns the outcome of its request: carried out, refused with the reason, or
+// waiting behind a modal window (and then its outcome, when that comes soon enough); a record
+// the running instance drops ends the wait at once.
+TEST_F(SingleInstanceTest, TheLaterStartLearnsTheOutcome)
+{
+    AnsweringGui gui;
+    LZORAPIServerHandler handler(&gui);
+    bool drop = false;
+    LSingleInstance first(channel.c_str());
+    const char* argv[] = { "vorantel" };
+    ASSERT_EQ(first.Start(1, argv,
+                  [&](const CopyData& record) {
+                      records.push_back(record);
+                      if (!drop)
+                          LSingleInstanceDispatch(record, handler, [] {});
+                  }),
+        LSingleInstance::kPrimary);
+
+    // Runs a later start on a thread of its own while the main loop turns here.
+    auto later = [&](std::vector<const char*> args, unsigned queuedMs, size_t records) {
+        LSingleInstance::Answer answer;
+        std::atomic<bool> done { false };
+        std::thread start([&] {
+            LSingleInstance second(channel.c_str());
+            if (second.Start(int(args.size()), args.data(), nullptr) == LSingleInstance::kDelivered)
+                answer = second.WaitAnswer(10000, queuedMs);
+            done = true;
+            LRunLoop::Post([] {}); // wakes the loop that waits for it
+        });
+        Pump(records);
+        LRunLoop::RunUntil(
+            nullptr, 0, [&] { return done.load(); }, true, 15000);
+        start.join();
+        return answer;
+    };
+
+    auto answer = later({ "vorantel", "-ok", "x" }, 2000, 1);
+    EXPECT_EQ(answer.state, LSingleInstance::Answer::kDone);
+    EXPECT_EQ(answer.text, "OK");
+    answer = later({ "vorantel", "-nej", "t.txt" }, 2000, 2);
+    EXPECT_EQ(answer.state, LSingleInstance::Answer::kRefused);
+    EXPECT_EQ(answer.result, -1);
+    EXPECT_EQ(answer.text, "Filen ”t.txt” är ingen textfil.");
+    answer = later({ "vorantel" }, 2000, 3); // comes forward
+    EXPECT_EQ(answer.state, LSingleInstance::Answer::kDone);
+
+    // Queued, and never finished within the grace: the later start says it waits.
+    const auto start = std::chrono::steady_clock::now();
+    answer = later({ "vorantel", "-queue", "x" }, 300, 4);
+    EXPECT_EQ(answer.state, LSingleInstance::Answer::kQueued);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ASSERT_TRUE(gui.later);
+    gui.later->Finish(0, "OK"); // nobody listens any more: nothing breaks
+    gui.later.reset();
+
+    // Queued, and finished while the later start still waits: it learns the outcome.
+    answer = [&] {
+        LSingleInstance::Answer a;
+        std::atomic<bool> done { false };
+        std::thread t([&] {
+            LSingleInstance second(channel.c_str());
+            const char* args[] = { "vorantel", "-queue", "y" };
+            if (second.Start(3, args, nullptr) == LSingleInstance::kDelivered)
+                a = second.WaitAnswer(10000, 5000);
+            done = true;
+            LRunLoop::Post([] {}); // wakes the loop that waits for it
+        });
+        Pump(5);
+        LRunLoop::RunUntil(
+            nullptr, 0, [&] { return gui.later != nullptr; }, true, 5000);
+        if (gui.later)
+            gui.later->Finish(-1, "Sent nej");
+        gui.later.reset();
+        LRunLoop::RunUntil(
+            nullptr, 0, [&] { return done.load(); }, true, 15000);
+        t.join();
+        return a;
+    }();
+    EXPECT_EQ(answer.state, LSingleInstance::Answer::kRefused);
+    EXPECT_EQ(answer.text, "Sent nej");
+
+    // Dropped by the running instance: no answer, and no long wait for it.
+    drop = true;
+    const auto dropped = std::chrono::steady_clock::now();
+    answer = later({ "vorantel", "-ok", "z" }, 2000, 6);
+    EXPECT_EQ(answer.state, LSingleInstance::Answer::kNoAnswer);
+    EXPECT_LT(std::chrono::steady_clock::now() - dropped, std::chrono::seconds(5));
+}

@@ -39,37 +39,32 @@ bool AlertMapped()
 }
 
 // Answers the next alerts, in turn, with the buttons given (1-based), recording what they said.
+// Each step holds only what is left to answer (no step holds itself).
 void Answer(std::vector<int> answers)
 {
-    auto remaining = std::make_shared<std::vector<int>>(std::move(answers));
-    std::function<void()> next;
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [remaining, step] {
-        if (remaining->empty())
+    if (answers.empty())
+        return;
+    uitest::When(AlertMapped, [answers]() mutable {
+        auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+        if (!dialog)
             return;
-        uitest::When(AlertMapped, [remaining, step] {
-            auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-            if (!dialog)
-                return;
-            AlertSeen seen;
-            gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
-            seen.title = text ? text : "";
-            seen.message = secondary ? secondary : "";
-            g_free(text);
-            g_free(secondary);
-            for (int r = 0; r < 3; ++r)
-                if (GtkWidget* b = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), r))
-                    seen.buttons.push_back(gtk_button_get_label(GTK_BUTTON(b)));
-            gAlerts.push_back(seen);
-            int button = remaining->front();
-            remaining->erase(remaining->begin());
-            gtk_dialog_response(GTK_DIALOG(dialog), button - 1);
-            uitest::When([] { return !AlertMapped(); }, [step] { (*step)(); });
-        });
-    };
-    (*step)();
+        AlertSeen seen;
+        gchar* text = nullptr;
+        gchar* secondary = nullptr;
+        g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+        seen.title = text ? text : "";
+        seen.message = secondary ? secondary : "";
+        g_free(text);
+        g_free(secondary);
+        for (int r = 0; r < 3; ++r)
+            if (GtkWidget* b = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), r))
+                seen.buttons.push_back(gtk_button_get_label(GTK_BUTTON(b)));
+        gAlerts.push_back(seen);
+        int button = answers.front();
+        answers.erase(answers.begin());
+        gtk_dialog_response(GTK_DIALOG(dialog), button - 1);
+        uitest::When([] { return !AlertMapped(); }, [answers] { Answer(answers); });
+    });
 }
 
 std::vector<std::string> Titles(LUiMenu* menu)
@@ -227,9 +222,14 @@ TEST_F(MainDialogTest, RequestsOfASecondStart)
     EXPECT_EQ(Caption(), "Vorantel av ZOR Software - Namnlöst.vtproj");
 
     VTProject* before = w->GetProject();
+    // Told in the window too.
+    Answer({ 1 });
     EXPECT_EQ(Api({ "-new", "floppy" }, &reply), -1);
     EXPECT_EQ(reply, "Det gick inte att skapa ett nytt projekt av typ floppy");
     EXPECT_EQ(w->GetProject(), before);
+    ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(gAlerts[0].message, "Det gick inte att skapa ett nytt projekt av typ floppy");
+    gAlerts.clear();
 
     // A truncated project: the job's error, the open project stays.
     std::string good = WriteProject("skiva.vtproj");
@@ -293,6 +293,122 @@ TEST_F(MainDialogTest, TextFilesForOverlaysAreCheckedBeforeTheyAreRead)
     // Refused at once: a FIFO is never opened, so nothing blocks here.
     EXPECT_FALSE(MainDialog::LoadOverlayText(fifo.c_str(), text));
     EXPECT_FALSE(MainDialog::LoadOverlayText((folder.Path() + "/gone.txt").c_str(), text));
+
+    // Each refusal has its reason; a NUL byte makes a binary file, in UTF-8 and in UTF-16.
+    using R = MainDialog::TextFileRefusal;
+    const struct {
+        std::string name, bytes;
+        R refusal;
+    } cases[] = {
+        { "nul.txt", std::string("fore\0efter", 10), R::kBinary },
+        { "nul16.txt", std::string("\xFF\xFEH\0\0\0i\0", 8), R::kBinary },
+        { "bin.txt", std::string("PK\3\4", 4), R::kBinary },
+        { "bad.txt", "a\xC3(b", R::kNotUTF8 },
+        { "big.txt", std::string((1 << 20) + 1, 'a'), R::kTooBig },
+        { "empty.txt", "", R::kEmpty },
+        { "ok.txt", "fore efter", R::kNone },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(
+            MainDialog::CheckOverlayText(WriteFile(c.name, c.bytes).c_str(), text), c.refusal);
+    }
+    EXPECT_EQ(
+        MainDialog::CheckOverlayText((folder.Path() + "/gone.txt").c_str(), text), R::kMissing);
+    EXPECT_EQ(MainDialog::CheckOverlayText(fifo.c_str(), text), R::kUnreadable);
+    EXPECT_EQ(MainDialog::TextFileRefusalText(R::kBinary, "/a/nul.txt"),
+        "Filen ”nul.txt” är ingen textfil och lades inte till.");
+    EXPECT_EQ(MainDialog::TextFileRefusalText(R::kTooBig, "/a/big.txt"),
+        "Textfilen ”big.txt” är större än 1 MiB och lades inte till.");
+    EXPECT_EQ(MainDialog::TextFileRefusalText(R::kNotUTF8, "bad.txt"),
+        "Textfilen ”bad.txt” är inte giltig UTF-8-text och lades inte till.");
+}
+
+namespace {
+
+// The answer a waiting second start receives.
+struct RecordedReply : LZORAPIReply {
+    void Queued() override { fQueued = true; }
+    void Finish(int r, const char* t) override
+    {
+        ++finished;
+        result = r;
+        text = t;
+    }
+    int finished = 0;
+    int result = 99;
+    std::string text;
+};
+
+} // namespace
+
+// What a request cannot do is told in the window (one alert naming the files) and in the reply:
+// text files that are too big, not UTF-8 or binary, text and pictures with no project open, a
+// picture that is not there. Nothing is added.
+TEST_F(MainDialogTest, RefusedRequestsAreTold)
+{
+    const std::string text = WriteFile("t.txt", "Skivetikett");
+    const std::string picture = std::string(VT_TEST_DATA) + "/images/base.png";
+    std::string reply;
+    Answer({ 1 });
+    EXPECT_EQ(Api({ "-addtext", text.c_str(), "-addimage", picture.c_str() }, &reply), -1);
+    EXPECT_EQ(reply,
+        "Inget projekt är öppet, så texten i ”t.txt” lades inte till.\nInget projekt är öppet, "
+        "så bilden ”base.png” lades inte till.");
+    ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(gAlerts[0].title, "Begäran kunde inte utföras");
+    EXPECT_EQ(gAlerts[0].message, reply);
+    EXPECT_EQ(w->GetProject(), nullptr);
+
+    ASSERT_EQ(Api({ "-new", "cd" }), 0);
+    const size_t items = w->projectViewer.GetCurrentTemplate()->GetCount();
+    gAlerts.clear();
+    Answer({ 1 });
+    EXPECT_EQ(Api({ "-addtext", WriteFile("nul.txt", std::string("fore\0efter", 10)).c_str(),
+                      "-addtext", WriteFile("big.txt", std::string((1 << 20) + 1, 'a')).c_str(),
+                      "-addtext", WriteFile("bad.txt", "a\xC3(b").c_str(), "-addimage",
+                      (folder.Path() + "/saknas.png").c_str() },
+                  &reply),
+        -1);
+    EXPECT_EQ(reply,
+        "Filen ”nul.txt” är ingen textfil och lades inte till.\nTextfilen ”big.txt” är större "
+        "än 1 MiB och lades inte till.\nTextfilen ”bad.txt” är inte giltig UTF-8-text och lades "
+        "inte till.\nDet gick inte att hitta bilden ”saknas.png” eller så är den tom.");
+    ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(gAlerts[0].message, reply);
+    EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items);
+    // What can be done still is: an empty file adds nothing and is no refusal.
+    EXPECT_EQ(
+        Api({ "-addtext", text.c_str(), "-addtext", WriteFile("e.txt", "").c_str() }, &reply), 0);
+    EXPECT_EQ(reply, "OK");
+    EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items + 1);
+}
+
+// A request of a second start that waits behind a modal window: the second start learns at once
+// that it waits, and its outcome once it has run.
+TEST_F(MainDialogTest, AQueuedRequestIsAnsweredWhenItHasRun)
+{
+    auto* other = new LNativeWindow(LUiRect { 0, 0, 100, 80 }, kLUiWindowTitled, false);
+    uintptr_t session = LModalLoop::BeginSession(other);
+    ASSERT_NE(session, 0u);
+    auto reply = std::make_shared<RecordedReply>();
+    {
+        LZORAPIReplyScope current(reply);
+        EXPECT_EQ(Api({ "-new", "floppy" }), 0);
+    }
+    EXPECT_TRUE(reply->IsQueued());
+    EXPECT_EQ(reply->finished, 0);
+    uitest::Pump(200);
+    EXPECT_EQ(reply->finished, 0);
+    Answer({ 1 });
+    LModalLoop::EndSession(session);
+    other->Close();
+    other->Release();
+    EXPECT_TRUE(uitest::PumpUntil([&] { return reply->finished > 0; }, 3000));
+    EXPECT_EQ(reply->finished, 1);
+    EXPECT_EQ(reply->result, -1);
+    EXPECT_EQ(reply->text, "Det gick inte att skapa ett nytt projekt av typ floppy");
+    ASSERT_EQ(gAlerts.size(), 1u);
 }
 
 TEST_F(MainDialogTest, DroppedFiles)
