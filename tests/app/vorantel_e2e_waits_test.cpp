@@ -135,18 +135,19 @@ TEST(VorantelWaits, AClipboardOwnerThatNeverAnswersHoldsNoCommandAndNoSecondStar
         Drive(xid,
             "key --delay 40 ctrl+z ctrl+shift+z " + ClickWords(s.Now("canvas"), -4, -4)
                 + "key --delay 40 ctrl+z ctrl+shift+z");
-        EXPECT_EQ(second.Wait(15000), 0);
-        auto delivered = Clock::now();
+        auto sent = Clock::now();
         bool asked = WaitFor([&] { return Exists(s.rects + ".alert"); }, 15000);
         if (!asked)
             Shot("waits-second-start-not-asked");
         ASSERT_TRUE(asked);
-        long long after = Ms(Clock::now() - delivered);
-        EXPECT_LT(after, 1000 * kSlowdown)
-            << "the question came " << after << " ms after the request";
+        long long after = Ms(Clock::now() - sent);
+        EXPECT_LT(after, 2000 * kSlowdown)
+            << "the question came " << after << " ms after the last key";
         EXPECT_EQ(s.AlertHeadline(), "Ändringar som inte sparats");
         Shot("waits-second-start-question");
+        // The second start learns the outcome once the question has been answered.
         ASSERT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
+        EXPECT_EQ(second.Wait(15000), 0);
     }
     // The new DVD project is untouched: Ctrl+Q ends the program without a question.
     Sleep(500);
@@ -204,7 +205,9 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
     keys.join();
     EXPECT_TRUE(WaitFor([&] { return Exists(s.rects + ".alert"); }, 60000, 50));
     long long lag = Ms(Clock::now() - sent), took = Ms(Clock::now() - start);
-    EXPECT_LT(lag, 3000 * kSlowdown) << "the keys were worked through " << lag
+    // (A machine busy with other work may lag some seconds; a storm not kept up with lags
+    // for minutes.)
+    EXPECT_LT(lag, 8000 * kSlowdown) << "the keys were worked through " << lag
                                      << " ms after the last (" << took << " ms in all)";
     EXPECT_EQ(s.AlertHeadline(), "Ändringar som inte sparats");
     ASSERT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
