@@ -238,9 +238,9 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
     std::cout << "[ burst ] worked through " << lag << " ms after the last key, " << took
               << " ms in all, " << cpu << " ms of processor time\n";
     // The work itself is measured in processor time, which a machine busy with other tests does
-    // not stretch much (a storm not kept up with took half a minute of it for these keys; twice the pixels each way
-    // at a backing scale of 2 take more); the
-    // time after the last key only tells a freeze.
+    // not stretch much (a storm not kept up with took half a minute of it for these keys; twice
+    // the pixels each way at a backing scale of 2 take more); the time after the last key only
+    // tells a freeze.
     EXPECT_LT(cpu, 12000 * kSlowdown) << "the keys took " << cpu << " ms of processor time";
     EXPECT_LT(lag, 30000 * kSlowdown) << "the keys were worked through " << lag
                                       << " ms after the last (" << took << " ms in all)";
