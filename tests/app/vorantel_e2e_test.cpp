@@ -728,8 +728,8 @@ std::string CanvasCrop(const std::string& rects, const std::string& name)
             + std::to_string(canvas[3]) + "+" + std::to_string(canvas[0]) + "+"
             + std::to_string(canvas[1]) + " +repage " + Quote(crop));
         if (!previous.empty()) {
-            const std::string differing = Shell("compare -metric AE " + Quote(previous) + " "
-                + Quote(crop) + " null: 2>&1");
+            const std::string differing = Shell(
+                "compare -metric AE " + Quote(previous) + " " + Quote(crop) + " null: 2>&1");
             if (differing == "0" || Clock::now() >= end)
                 return crop;
         }
