@@ -214,14 +214,24 @@ bool WaitFile(const std::string& path, int ms = 15000)
 }
 
 int gShot = 0;
+
+// The path of the screenshot numbered shot. The runs at a backing scale of 2 and under a window
+// manager run beside this one and keep theirs apart.
+std::string ShotPath(int shot, const std::string& name)
+{
+    const char* scale = getenv("GDK_SCALE");
+    const char* wm = getenv("VT_WINDOW_MANAGER");
+    const std::string suffix = std::string(scale && scale[0] == '2' ? "-scale2" : "")
+        + (wm && wm[0] == '1' ? "-wm" : "");
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", shot);
+    return std::string(VT_BINARY_DIR) + "/e2e/" + number + "-" + name + suffix + ".png";
+}
+
 void Shot(const std::string& name)
 {
-    std::string folder = std::string(VT_BINARY_DIR) + "/e2e";
-    mkdir(folder.c_str(), 0755);
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", ++gShot);
-    Shell("import -window root " + Quote(folder + "/" + number + "-" + name + ".png")
-        + " 2>/dev/null");
+    mkdir((std::string(VT_BINARY_DIR) + "/e2e").c_str(), 0755);
+    Shell("import -window root " + Quote(ShotPath(++gShot, name)) + " 2>/dev/null");
 }
 
 // The rectangles the window wrote: name -> x y w h.
@@ -699,22 +709,32 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
 
 namespace {
 
-// The canvas cut out of a fresh screenshot (kept in <build>/e2e too).
+// The canvas cut out of a fresh screenshot (kept in <build>/e2e too), once the canvas has come
+// to rest: two shots in a row that show the same canvas (a busy machine may take a while to
+// paint what the last keys did).
 std::string CanvasCrop(const std::string& rects, const std::string& name)
 {
-    Sleep(600);
-    Shot(name);
-    auto canvas = Rectangles(rects)["canvas"];
-    if (canvas.size() != 4)
-        return "";
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", gShot);
-    std::string folder = std::string(VT_BINARY_DIR) + "/e2e/";
-    std::string crop = folder + number + "-" + name + "-canvas.png";
-    Shell("/usr/bin/convert " + Quote(folder + number + "-" + name + ".png") + " -crop "
-        + std::to_string(canvas[2]) + "x" + std::to_string(canvas[3]) + "+"
-        + std::to_string(canvas[0]) + "+" + std::to_string(canvas[1]) + " +repage " + Quote(crop));
-    return crop;
+    std::string crop, previous;
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        Sleep(previous.empty() ? 600 : 300);
+        Shot(name);
+        auto canvas = Rectangles(rects)["canvas"];
+        if (canvas.size() != 4)
+            return "";
+        const std::string shot = ShotPath(gShot, name);
+        crop = shot.substr(0, shot.size() - 4) + "-canvas.png";
+        Shell("/usr/bin/convert " + Quote(shot) + " -crop " + std::to_string(canvas[2]) + "x"
+            + std::to_string(canvas[3]) + "+" + std::to_string(canvas[0]) + "+"
+            + std::to_string(canvas[1]) + " +repage " + Quote(crop));
+        if (!previous.empty()) {
+            const std::string differing = Shell(
+                "compare -metric AE " + Quote(previous) + " " + Quote(crop) + " null: 2>&1");
+            if (differing == "0" || Clock::now() >= end)
+                return crop;
+        }
+        previous = crop;
+    }
 }
 
 // How many pixels of two crops differ noticeably. A 9 x 9 median first takes out the selection's

@@ -13,6 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+
 using namespace e2e;
 
 namespace {
@@ -64,6 +70,28 @@ struct Surroundings {
         return line;
     }
 };
+
+// The processor time the process has used so far, in ms (user and system), from /proc.
+long long CpuMs(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The fields after the command's name, which ends with the last ")": utime and stime are the
+    // 12th and 13th of them.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+        if (i == 12)
+            utime = std::atoll(field.c_str());
+        else if (i == 13)
+            stime = std::atoll(field.c_str());
+    }
+    return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
+}
 
 bool ClipboardOffers(const std::string& target)
 {
@@ -135,18 +163,19 @@ TEST(VorantelWaits, AClipboardOwnerThatNeverAnswersHoldsNoCommandAndNoSecondStar
         Drive(xid,
             "key --delay 40 ctrl+z ctrl+shift+z " + ClickWords(s.Now("canvas"), -4, -4)
                 + "key --delay 40 ctrl+z ctrl+shift+z");
-        EXPECT_EQ(second.Wait(15000), 0);
-        auto delivered = Clock::now();
+        auto sent = Clock::now();
         bool asked = WaitFor([&] { return Exists(s.rects + ".alert"); }, 15000);
         if (!asked)
             Shot("waits-second-start-not-asked");
         ASSERT_TRUE(asked);
-        long long after = Ms(Clock::now() - delivered);
-        EXPECT_LT(after, 1000 * kSlowdown)
-            << "the question came " << after << " ms after the request";
+        long long after = Ms(Clock::now() - sent);
+        EXPECT_LT(after, 2000 * kSlowdown)
+            << "the question came " << after << " ms after the last key";
         EXPECT_EQ(s.AlertHeadline(), "Ändringar som inte sparats");
         Shot("waits-second-start-question");
+        // The second start learns the outcome once the question has been answered.
         ASSERT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
+        EXPECT_EQ(second.Wait(15000), 0);
     }
     // The new DVD project is untouched: Ctrl+Q ends the program without a question.
     Sleep(500);
@@ -193,6 +222,7 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
             for (int i = 0; i < 20; ++i)
                 burst += std::string(" ") + key;
     unlink((s.rects + ".alert").c_str());
+    const long long cpuBefore = CpuMs(program.pid);
     auto start = Clock::now();
     Clock::time_point sent;
     std::thread keys([&] {
@@ -204,8 +234,16 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
     keys.join();
     EXPECT_TRUE(WaitFor([&] { return Exists(s.rects + ".alert"); }, 60000, 50));
     long long lag = Ms(Clock::now() - sent), took = Ms(Clock::now() - start);
-    EXPECT_LT(lag, 3000 * kSlowdown) << "the keys were worked through " << lag
-                                     << " ms after the last (" << took << " ms in all)";
+    const long long cpu = CpuMs(program.pid) - cpuBefore;
+    std::cout << "[ burst ] worked through " << lag << " ms after the last key, " << took
+              << " ms in all, " << cpu << " ms of processor time\n";
+    // The work itself is measured in processor time, which a machine busy with other tests does
+    // not stretch much (a storm not kept up with took half a minute of it for these keys; twice
+    // the pixels each way at a backing scale of 2 take more); the time after the last key only
+    // tells a freeze.
+    EXPECT_LT(cpu, 12000 * kSlowdown) << "the keys took " << cpu << " ms of processor time";
+    EXPECT_LT(lag, 30000 * kSlowdown) << "the keys were worked through " << lag
+                                      << " ms after the last (" << took << " ms in all)";
     EXPECT_EQ(s.AlertHeadline(), "Ändringar som inte sparats");
     ASSERT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(program.Wait(8000), 0);
