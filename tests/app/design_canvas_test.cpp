@@ -73,6 +73,8 @@ struct Fixture {
     }
     ~Fixture()
     {
+        // The design goes before the canvas: the canvas must stop watching it first.
+        canvas.SetCollection(nullptr);
         canvas.DestroyPaintControl();
         window.DestroyCommon();
     }
