@@ -1,5 +1,7 @@
 #include "app/VTItemHitTestable.h"
 
+#include "app/VTDocumentLimits.h"
+
 #include <cmath>
 
 void VTSinCosDegrees(float degrees, float& s, float& c)
@@ -33,18 +35,9 @@ void VTItemHitTestable::NotifyTransformChanged()
 
 void VTItemHitTestable::Rotate(float degrees)
 {
-    rotation += degrees;
-    if (std::isfinite(rotation)) {
-        // Whole turns of a huge angle go in one step, so the loops below stay short.
-        if (std::fabs(rotation) > 3600.0f)
-            rotation -= 360.0f * std::floor(rotation / 360.0f);
-        while (rotation < 0.0f)
-            rotation += 360.0f;
-        while (rotation >= 360.0f)
-            rotation -= 360.0f;
-    } else {
+    rotation = VTReduceDegrees(rotation + degrees);
+    if (!std::isfinite(rotation))
         rotation = 0.0f;
-    }
     float s = 0, c = 1;
     VTSinCosDegrees(degrees, s, c);
     for (int r = 0; r < 4; ++r) {

@@ -308,14 +308,24 @@ public:
         y = p.y;
     }
 
+    // The item a press at the point (millimetres) acts on, its hitFlags set for the drag: the
+    // single selected item when its border or a handle drawn for it is hit, else the topmost
+    // item hit.
     TItem* GetTopmostItemAtPosition(float x, float y)
     {
         if (!collection || !collection->first || !HasUsableGeometry())
             return nullptr;
         TItem* single = GetSingleSelectedItem();
-        if (single && collection->Contains(single) && single->HitTest(x, y)
-            && !(single->hitFlags & VTHitInside))
-            return single;
+        if (single && collection->Contains(single)) {
+            const bool onItem = single->HitTest(x, y);
+            if (onItem && !(single->hitFlags & VTHitInside))
+                return single;
+            if (const uint8_t handle = HandleHitFlags(*single, x, y)) {
+                if (!onItem)
+                    single->hitFlags = handle;
+                return single;
+            }
+        }
         TItem* hit = nullptr;
         for (TItem* p = collection->first; p; p = p->next)
             if (p->HitTest(x, y))
@@ -357,7 +367,6 @@ public:
         VTItemViewerCursor kind = VTItemViewerCursorArrow;
         TItem* single = GetSingleSelectedItem();
         if (single && GetTopmostItemAtPosition(x, y) == single) {
-            single->HitTest(x, y);
             uint8_t mask = single->hitFlags;
             TransformDraggingMaskByItemRotation(mask, *single);
             kind = CursorForMask(mask);
@@ -482,6 +491,15 @@ public:
     VTItemViewerCursor lastCursor = VTItemViewerCursorArrow;
 
 protected:
+    // When the point lies within a handle the canvas draws for the single selected item: the
+    // hit flags a press there drags with (used where the item's own hit test misses); 0 when
+    // it lies on no handle. The plain viewer draws none.
+    virtual uint8_t HandleHitFlags(TItem& item, float x, float y)
+    {
+        (void)item, (void)x, (void)y;
+        return 0;
+    }
+
     // The shown collection is about to change (observers of the old one may be removed).
     virtual void EvCollectionChanging(TCollection* previous, TCollection* next)
     {

@@ -96,6 +96,8 @@ void VTLabelLayoutEditorDialog::InitDialog()
     fTabBar.Init(*this, kTabBar);
     fTabBar.SetCommandIds(0, kCmdTabSelected, kCmdTabClose, 0);
     fTabBar.ShowCloseButtons(true);
+    // A page's tab closes by a middle click too, under the same rule as its close button.
+    fTabBar.SetMiddleClickCloses(true);
     AddPaintControl(kViewer);
     fViewer.Init(*this, kViewer);
     fViewer.AddNotifyee(*this);

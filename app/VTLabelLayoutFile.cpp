@@ -196,7 +196,7 @@ LProcessResult VTLabelLayoutTemplate::SerialiseFromSDF(
             break;
         }
         case kTemplateRotation:
-            if (!ReadFinite(*it, rotation))
+            if (!ReadFinite(*it, rotation) || !VTIsPlausibleAngle(rotation))
                 return Fail(process, "Det gick inte att läsa etikettlayoutmallens rotation.");
             haveRotation = true;
             break;

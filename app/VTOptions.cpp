@@ -81,6 +81,12 @@ float VTScreenGetSize(LPaintContext& context, float size)
 {
     LMatrix<float> m;
     LPaintSurface::TransformGet(context, m);
+    return VTScreenGetSize(m, size);
+}
+
+float VTScreenGetSize(const LMatrix<float>& transform, float size)
+{
+    LMatrix<float> m = transform;
     m.Invert(); // a singular transform stays as it is
     m.m[3][0] = 0;
     m.m[3][1] = 0;

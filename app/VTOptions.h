@@ -6,6 +6,7 @@
 
 #include "app/VTPrinterTray.h"
 #include "lfw/gen/LString.h"
+#include "lfw/graphics/LMatrix.h"
 #include "lfw/mac/LPaperSize.h"
 
 class LPaintContext;
@@ -37,3 +38,5 @@ public:
 // size) through the inverse of the current transform without its move; the shorter of the two
 // resulting lengths. Handles and arrows drawn this big keep one screen size at any zoom.
 float VTScreenGetSize(LPaintContext& context, float size);
+// The same for a transform given as a matrix (units to screen, row-vector form).
+float VTScreenGetSize(const LMatrix<float>& transform, float size);

@@ -1,6 +1,7 @@
 #include "app/VTOverlayCircularText.h"
 
 #include "app/VTBackgroundFill.h"
+#include "app/VTDocumentLimits.h"
 #include "lfw/gen/LCharSet.h"
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LImageBufferPainter.h"
@@ -20,18 +21,11 @@ namespace {
 const char kPlaceholderText[] = "Text";
 constexpr double kPi = std::numbers::pi;
 
-// Brings an angle into 0..360 (360 itself stays).
+// Brings an angle into 0..360: a positive whole number of turns is 360, zero and negative ones 0.
 float Norm(float a)
 {
-    if (!std::isfinite(a))
-        return a;
-    if (std::fabs(a) > 3600.0f)
-        a -= 360.0f * std::floor(a / 360.0f);
-    while (a < 0.0f)
-        a += 360.0f;
-    while (a > 360.0f)
-        a -= 360.0f;
-    return a;
+    const float r = VTReduceDegrees(a);
+    return r == 0.0f && a > 0.0f ? 360.0f : r;
 }
 
 double Radians(double degrees)

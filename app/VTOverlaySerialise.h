@@ -18,8 +18,9 @@
 // Readers find values by id, skip ids they do not know (inside the font and colour containers an
 // unknown id is an error), test the job's stop request before every child and set the job's
 // Swedish error text before returning 2. Nothing read from a file is trusted: short values,
-// values that are not finite numbers, lengths beyond 100 m, an alignment outside 0-8, a
-// transform blob of the wrong length and undecodable pictures are errors.
+// values that are not finite numbers, lengths beyond 100 m, angles beyond a thousand turns, an
+// alignment outside 0-8, a transform blob of the wrong length and undecodable pictures are
+// errors.
 #pragma once
 
 #include "app/VTDocumentLimits.h"
@@ -75,6 +76,12 @@ template <class T> bool ReadFiniteFloat(LSDFReaderChunk<T>& chunk, float& value)
 template <class T> bool ReadLength(LSDFReaderChunk<T>& chunk, float& value)
 {
     return ReadFiniteFloat(chunk, value) && VTIsPlausibleLength(value);
+}
+
+// So is an angle of more than a thousand turns: reducing it to one turn has no meaning left.
+template <class T> bool ReadAngle(LSDFReaderChunk<T>& chunk, float& value)
+{
+    return ReadFiniteFloat(chunk, value) && VTIsPlausibleAngle(value);
 }
 
 } // namespace _VTSerialise
@@ -222,7 +229,7 @@ LProcessResult VTSerialiseOverlayBaseFromSDF(LProcessInterface& process, LSDFRea
         const uint16_t id = it->GetId();
         if (id < 1 || id > 5)
             continue;
-        const bool ok = id == 5 ? _VTSerialise::ReadFiniteFloat(*it, values[id])
+        const bool ok = id == 5 ? _VTSerialise::ReadAngle(*it, values[id])
                                 : _VTSerialise::ReadLength(*it, values[id]);
         if (!ok) {
             static const char* const messages[6] = { "", "Fel läsning centrum position.",
@@ -302,7 +309,7 @@ LProcessResult VTSerialiseOverlayTextFromSDF(LProcessInterface& process, LSDFRea
         case 7:
             if (circular) {
                 auto& c = static_cast<VTOverlayCircularText&>(overlay);
-                if (!_VTSerialise::ReadFiniteFloat(*it, c.centreAngle))
+                if (!_VTSerialise::ReadAngle(*it, c.centreAngle))
                     return _VTSerialise::Fail(process, "Error reading centre angle.");
             }
             break;

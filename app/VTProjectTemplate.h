@@ -116,6 +116,10 @@ public:
     LNotifier<VTProjectTemplateNotifyee> notifier;
     // Null when the design shows a background image instead.
     LPtr<LBrushInfo> backgroundBrush;
+    // The last solid background colour the design had while open (never saved): what the fill
+    // editor's "Fast:" starts from after a gradient, no fill or an image. Opaque white until then.
+    static inline const LGuiColorAlpha kDefaultSolidColour { 0xFF00, 0xFF00, 0xFF00, 255 };
+    LGuiColorAlpha lastSolidColour = kDefaultSolidColour;
     char backgroundImagePath[kLStringShortSize] = "";
     // In insertion order.
     LList<VTLabelLayoutTemplateID> mappedIDs;

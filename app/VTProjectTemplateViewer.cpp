@@ -115,6 +115,37 @@ bool VTProjectTemplateViewer::LowerItem()
     return LowerSelectedItem();
 }
 
+uint8_t VTProjectTemplateViewer::HandleHitFlags(VTOverlay& overlay, float x, float y)
+{
+    if (!VTIsPaintableOverlay(overlay) || !HasUsableGeometry())
+        return 0;
+    // The squares as Prepaint draws them: centred on the corners of the box in the overlay's
+    // paint frame, half a side of 5 pixels under that frame's matrix.
+    const LMatrix<float> paint = VTOverlayPaintMatrix(overlay);
+    const float half = VTScreenGetSize(paint * CalculateCollectionMatrix(), 5.0f);
+    if (!(half > 0) || !std::isfinite(half))
+        return 0;
+    LMatrix<float> inverse = paint;
+    inverse.Invert();
+    const LPointTemplate<float> p = inverse.TransformPoint(LPointTemplate<float>(x, y));
+    float w = 0, h = 0;
+    overlay.GetDimensions(w, h);
+    const float cx = std::fabs(w) / 2, cy = std::fabs(h) / 2;
+    if (std::fabs(std::fabs(p.x) - cx) > half || std::fabs(std::fabs(p.y) - cy) > half)
+        return 0;
+    if (overlay.GetType() == VTOverlayTypeCircularText)
+        return VTHitInside;
+    // The corner named in the frame the overlay's own hit test uses (a flipped picture's
+    // corners lie elsewhere in it); of two corners under a handle the nearer one.
+    const LPointTemplate<float> corner
+        = paint.TransformPoint(LPointTemplate<float>(p.x < 0 ? -cx : cx, p.y < 0 ? -cy : cy));
+    LMatrix<float> placement
+        = VTPlacementMatrix(overlay.rotation, overlay.centreX, overlay.centreY);
+    placement.Invert();
+    const LPointTemplate<float> q = placement.TransformPoint(corner);
+    return uint8_t((q.x < 0 ? VTHitLeft : VTHitRight) | (q.y < 0 ? VTHitTop : VTHitBottom));
+}
+
 void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
 {
     const int W = mWidth, H = mHeight;

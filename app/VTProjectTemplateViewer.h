@@ -53,6 +53,9 @@ public:
 
 protected:
     void EvCollectionChanging(VTProjectTemplate* previous, VTProjectTemplate* next) override;
+    // The four corner handles: a circular text's is a press on its band (the radius drag), any
+    // other overlay's a press on its corner.
+    uint8_t HandleHitFlags(VTOverlay& overlay, float x, float y) override;
 
 private:
     void EvProjectTemplateOverlayDeleting(VTProjectTemplate&, VTOverlay& overlay) override;

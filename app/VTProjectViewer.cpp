@@ -180,9 +180,12 @@ void VTProjectViewer::EvLabelLayoutTemplatePaginatorClicked()
 void VTProjectViewer::ShowDesignBackground()
 {
     VTProjectTemplate* design = GetCurrentTemplate();
+    if (design && design->backgroundBrush && design->backgroundBrush->kind == LBrushInfoKindSolid)
+        design->lastSolidColour = design->backgroundBrush->color;
     if (templatePanel)
         templatePanel->SetBackground(design ? design->backgroundBrush.Get() : nullptr,
-            design ? design->backgroundImagePath : "");
+            design ? design->backgroundImagePath : "",
+            design ? design->lastSolidColour : VTProjectTemplate::kDefaultSolidColour);
 }
 
 void VTProjectViewer::UpdateSelectedProjectTemplate()

@@ -441,6 +441,8 @@ void VTProjectViewer::EvProjectViewerPanelTemplateBackgroundColourChanged(
     if (!project || !design)
         return;
     if (fill.brush) {
+        if (fill.brush->kind == LBrushInfoKindSolid)
+            design->lastSolidColour = fill.brush->color;
         if (!interim)
             PushTemplateState("Background brush");
         if (design->first && design->first->GetType() == VTOverlayTypeImageBackground) {

@@ -229,10 +229,12 @@ void VTProjectViewerPanelTemplate::SetTitle(const char* title)
         fTitleBar.Update();
 }
 
-void VTProjectViewerPanelTemplate::SetBackground(const LBrushInfo* b, const char* path)
+void VTProjectViewerPanelTemplate::SetBackground(
+    const LBrushInfo* b, const char* path, const LGuiColorAlpha& solid)
 {
     if (!picker.GetContentView())
         return;
+    picker.SetSolidColour(solid);
     if (b) {
         picker.SetBrush(b);
     } else if (path && path[0]) {

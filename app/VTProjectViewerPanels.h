@@ -174,8 +174,9 @@ public:
 
     // "Bakgrundsegenskaper" while a design is shown, else empty; the title bar repaints.
     void SetTitle(const char* title);
-    // The fill the panel shows: the design's brush (null for none) and background image path.
-    void SetBackground(const LBrushInfo* brush, const char* path);
+    // The fill the panel shows: the design's brush (null for none) and background image path,
+    // and the colour "Fast:" offers while the fill is not solid.
+    void SetBackground(const LBrushInfo* brush, const char* path, const LGuiColorAlpha& solid);
 
     VTWindowFullColorPicker picker;
 

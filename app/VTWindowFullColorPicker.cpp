@@ -194,6 +194,7 @@ void VTWindowFullColorPicker::InitDialog()
 
     if (!fBrush) {
         CheckFillType(kIdNoFill);
+        ShowSolidColour();
         fSolidBox.Disable();
         EnableControl(kIdSolidOpacity, false);
         EnableGradientControls(false);
@@ -236,6 +237,7 @@ void VTWindowFullColorPicker::SetBrush(const LBrushInfo* brush)
         fBrush.reset();
         ShowFileName();
         CheckFillType(kIdImage);
+        ShowSolidColour();
         fSolidBox.Disable();
         EnableControl(kIdSolidOpacity, false);
         EnableGradientControls(false);
@@ -245,6 +247,19 @@ void VTWindowFullColorPicker::SetBrush(const LBrushInfo* brush)
     }
     fBrush = *brush;
     InitControlValues();
+}
+
+void VTWindowFullColorPicker::SetSolidColour(const LGuiColorAlpha& colour)
+{
+    fSolidColour = colour;
+    if (GetContentView() && CheckedFillType() != kIdSolid)
+        ShowSolidColour();
+}
+
+void VTWindowFullColorPicker::ShowSolidColour()
+{
+    fSolidBox.SetColor(HighBytes(fSolidColour));
+    TBSetPosition(kIdSolidOpacity, VTAlphaToPercent(fSolidColour.alpha));
 }
 
 void VTWindowFullColorPicker::InitControlValues()
@@ -257,14 +272,15 @@ void VTWindowFullColorPicker::InitControlValues()
     switch (b.kind) {
     case LBrushInfoKindSolid:
         CheckFillType(kIdSolid);
-        fSolidBox.SetColor(HighBytes(b.color));
-        TBSetPosition(kIdSolidOpacity, VTAlphaToPercent(b.color.alpha));
+        fSolidColour = b.color;
+        ShowSolidColour();
         fStops.ClearStops();
         fDirection.SetStart(LPointTemplate<float>(0.0f, 0.5f));
         fDirection.SetEnd(LPointTemplate<float>(1.0f, 0.5f));
         break;
     case LBrushInfoKindLinearGradient:
     case LBrushInfoKindRadialGradient: {
+        ShowSolidColour();
         auto point = [&](int i) { return Clamp((Clamp(b.geometry[i], -1, 1) + 1) * 0.5f, 0, 1); };
         InitStopControlValues(
             LPointTemplate<float>(point(0), point(1)), LPointTemplate<float>(point(2), point(3)));
@@ -274,6 +290,7 @@ void VTWindowFullColorPicker::InitControlValues()
     }
     default:
         CheckFillType(kIdNoFill);
+        ShowSolidColour();
         break;
     }
     MakeDefaultStops();
@@ -379,6 +396,7 @@ void VTWindowFullColorPicker::Apply()
         brush.kind = LBrushInfoKindSolid;
         brush.color = LGuiColorAlpha(
             fSolidBox.GetColor(), uint8_t(VTPercentToAlpha(TBGetPosition(kIdSolidOpacity))));
+        fSolidColour = brush.color;
         fBrush = brush;
         break;
     case kIdGradient: {

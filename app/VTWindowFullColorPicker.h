@@ -105,6 +105,11 @@ public:
 
     // Shows a copy of the brush; null means an image fill ("Bild:" with the file name).
     void SetBrush(const LBrushInfo* brush);
+    // The colour and opacity "Fast:" offers while another fill is shown (the last solid colour
+    // of the design being edited); opaque white until set. A solid brush shown or made becomes
+    // this colour too.
+    void SetSolidColour(const LGuiColorAlpha& colour);
+    const LGuiColorAlpha& GetSolidColour() const { return fSolidColour; }
     // The brush the last edit made (or the one set); null for an image fill.
     const LBrushInfo* GetBrush() const { return fBrush ? &*fBrush : nullptr; }
     // The background image's path ("" when none).
@@ -158,11 +163,14 @@ private:
     void TakeStopColor();
     void ShowFileName();
     void EnableFileName(bool enable);
+    // The solid colour box and its opacity slider show fSolidColour.
+    void ShowSolidColour();
     // True while the slider's knob is held with the mouse (a change by keys or the wheel is
     // not part of a drag).
     bool IsSliderDragged(int id) const;
 
     std::optional<LBrushInfo> fBrush;
+    LGuiColorAlpha fSolidColour { 0xFF00, 0xFF00, 0xFF00, 255 };
     VTColorBoxControl fSolidBox;
     VTColorBoxControl fStopBox;
     VTGradientPointControl fDirection;

@@ -24,7 +24,8 @@ enum ResizeFilter : int32_t {
 int DeleteAlpha(const LImageBuffer& src, LImageBuffer& dst, int colour);
 
 // Makes dst a copy of src resized to w x h, or, with keepAspect, to the largest size of src's
-// proportions that fits w x h. A computed size below 1 x 1 empties dst and returns 0. 1 when
+// proportions that fits w x h (a side that would round to nothing keeps one pixel, and the result
+// never exceeds w x h). A size below 1 x 1 empties dst and returns 0. 1 when
 // stopped, 2 when src is invalid, dst cannot be allocated or src's format cannot be scaled by
 // the filter (dst is then empty); 0 otherwise.
 LProcessResult Resize(LProcessInterface& job, const LImageBuffer& src, LImageBuffer& dst, int w,

@@ -301,19 +301,12 @@ LProcessResult LImage::Resize(LProcessInterface& job, const LImageBuffer& src, L
     }
     const int sw = src.GetWidth(), sh = src.GetHeight();
     int nw = w, nh = h;
-    if (keepAspect) {
+    if (keepAspect && w >= 1 && h >= 1) {
+        // A side that rounds to nothing keeps one pixel; the other keeps its fitted length, so
+        // the result never leaves the box (1000 x 1 into 10 x 10 is 10 x 1).
         const double s = std::min(double(w) / sw, double(h) / sh);
-        nw = int(std::trunc(sw * s + 0.5));
-        if (nw == 0) {
-            nh = sh / sw;
-            nw = 1;
-        } else {
-            nh = int(std::trunc(s * sh + 0.5));
-        }
-        if (nh == 0) {
-            nw = sw / sh;
-            nh = 1;
-        }
+        nw = std::clamp(int(std::trunc(sw * s + 0.5)), 1, w);
+        nh = std::clamp(int(std::trunc(sh * s + 0.5)), 1, h);
     }
     if (nw < 1 || nh < 1) {
         dst.Reset();

@@ -47,6 +47,21 @@ LCocoaCommandLinkButton::LCocoaCommandLinkButton(
     const LUiRect& frame, int cid, LCocoaWindow* window)
     : LCocoaPaintControlImpl(frame, cid, window)
 {
+    // A button the keyboard reaches like any other.
+    SetAcceptsFocus(true);
+    SetCanBecomeKeyView(true);
+}
+
+void LCocoaCommandLinkButton::FocusIn()
+{
+    LCocoaPaintControlImpl::FocusIn();
+    SetNeedsDisplay();
+}
+
+void LCocoaCommandLinkButton::FocusOut()
+{
+    LCocoaPaintControlImpl::FocusOut();
+    SetNeedsDisplay();
 }
 
 LCocoaCommandLinkButton::~LCocoaCommandLinkButton()
@@ -176,8 +191,12 @@ void LCommandLinkButton::Paint(LPaintContext& context)
         LPaintSurface::FillRectAA(context, LGuiColor::FromRGB8(v, v, v), 255, float(m.q),
             float(m.q), float(W - 2 * m.q), float(H - 2 * m.q));
     }
-    // The frame: from the middle of the left edge round the four corners.
-    const double r = m.q, x0 = 0.5, y0 = 0.5, x1 = W - 1.5, y1 = H - 1.5;
+    // The frame: from the middle of the left edge round the four corners. With the focus it is
+    // drawn in the focus colour, twice as wide (inside the button).
+    const bool focused = IsFocused();
+    const double line = focused ? 2.0 * std::max(1.0, GetBackingScale()) : 1.0;
+    const double inset = line / 2;
+    const double r = m.q, x0 = inset, y0 = inset, x1 = W - 1 - inset, y1 = H - 1 - inset;
     const uint8_t frame = bHover || bPressed ? kLSystemWindowFrame : kLSystemLightGray;
     cairo_save(cr);
     cairo_new_path(cr);
@@ -187,8 +206,13 @@ void LCommandLinkButton::Paint(LPaintContext& context)
     cairo_arc(cr, x1 - r, y1 - r, r, 0, M_PI / 2);
     cairo_arc(cr, x0 + r, y1 - r, r, M_PI / 2, M_PI);
     cairo_close_path(cr);
-    cairo_set_source_rgb(cr, frame / 255.0, frame / 255.0, frame / 255.0);
-    cairo_set_line_width(cr, 1.0);
+    if (focused) {
+        const LGuiColor focus = LPaintSurface::GetFocusIndicatorColor();
+        cairo_set_source_rgb(cr, focus.GetRedF(), focus.GetGreenF(), focus.GetBlueF());
+    } else {
+        cairo_set_source_rgb(cr, frame / 255.0, frame / 255.0, frame / 255.0);
+    }
+    cairo_set_line_width(cr, line);
     cairo_stroke(cr);
     cairo_restore(cr);
 
@@ -212,6 +236,11 @@ void LCommandLinkButton::Paint(LPaintContext& context)
     SelectFont(context, false, s);
     LPaintSurface::_DrawText(context, szNote, float(tx + m.n), float(ty + th + m.b), float(nc),
         float(nh), LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone, true);
+}
+
+bool LCommandLinkButton::IsFocused() const
+{
+    return hostView && hostView->HasFocus();
 }
 
 void LCommandLinkButton::EvMouseIn()

@@ -1,7 +1,8 @@
 // The command-link button of choice dialogs and the installer: a large flat button with an arrow,
 // a title in a larger font and a note below it in a smaller one. It highlights under the pointer
 // and posts its control id to its window as a command when clicked (or when Return or Space is
-// pressed while it has the focus). Its host view owns it.
+// pressed while it has the focus). It is a stop of the Tab key and of the arrow keys, and shows
+// the focus with a frame in the focus colour. Its host view owns it.
 #pragma once
 
 #include "lfw/gui/LPaintControl.h"
@@ -19,6 +20,10 @@ public:
 
     void setCmdLinkBtn(LCommandLinkButton* button);
     LCommandLinkButton* cmdLinkBtn() const { return fButton.get(); }
+
+    // LView: the button shows whether it has the focus.
+    void FocusIn() override;
+    void FocusOut() override;
 
 protected:
     ~LCocoaCommandLinkButton() override;
@@ -48,6 +53,8 @@ public:
     const char* GetNote() const { return szNote; }
     bool IsHovered() const { return bHover; }
     bool IsPressed() const { return bPressed; }
+    // Whether its view has the keyboard focus.
+    bool IsFocused() const;
 
     void Paint(LPaintContext& context) override;
     void EvMouseIn() override;

@@ -41,6 +41,14 @@ void LPaintControlMouseHandler::EvRButtonDown(int x, int y)
 {
     pOwner->EvRButtonDown(x, y);
 }
+void LPaintControlMouseHandler::EvMButtonUp(int x, int y)
+{
+    pOwner->EvMButtonUp(x, y);
+}
+void LPaintControlMouseHandler::EvMButtonDown(int x, int y)
+{
+    pOwner->EvMButtonDown(x, y);
+}
 void LPaintControlMouseHandler::EvMouseHover(int x, int y)
 {
     pOwner->EvMouseHover(x, y);

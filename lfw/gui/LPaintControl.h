@@ -44,6 +44,8 @@ public:
     void EvLButtonUp(int x, int y) override;
     void EvRButtonUp(int x, int y) override;
     void EvRButtonDown(int x, int y) override;
+    void EvMButtonUp(int x, int y) override;
+    void EvMButtonDown(int x, int y) override;
     void EvMouseMove(int x, int y) override;
     void EvMouseHover(int x, int y) override;
     void EvMouseWheel(int x, int y, int delta) override;

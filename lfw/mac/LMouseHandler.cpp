@@ -105,16 +105,20 @@ bool LMouseHandler::Monitor(GdkEvent* event, void* data)
             self->EvLButtonDown(x, y);
         else if (event->button.button == 3)
             self->EvRButtonDown(x, y);
+        else if (event->button.button == 2)
+            self->EvMButtonDown(x, y);
         break;
     case GDK_BUTTON_RELEASE:
         if (event->button.button == 1)
             self->EvLButtonUp(x, y);
         else if (event->button.button == 3)
             self->EvRButtonUp(x, y);
+        else if (event->button.button == 2)
+            self->EvMButtonUp(x, y);
         break;
     case GDK_MOTION_NOTIFY:
         // Drags are not moves.
-        if (!(event->motion.state & (GDK_BUTTON1_MASK | GDK_BUTTON3_MASK)))
+        if (!(event->motion.state & (GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK)))
             self->EvMouseMove(x, y);
         break;
     case GDK_ENTER_NOTIFY:
@@ -209,6 +213,22 @@ bool LMouseHandler::EvRightMouseUp(const LUiEvent& event)
     int x, y;
     if (MousePositionGet(event, x, y))
         EvRButtonUp(x, y);
+    return false;
+}
+
+bool LMouseHandler::EvOtherMouseDown(const LUiEvent& event)
+{
+    int x, y;
+    if (event.button == 2 && MousePositionGet(event, x, y))
+        EvMButtonDown(x, y);
+    return false;
+}
+
+bool LMouseHandler::EvOtherMouseUp(const LUiEvent& event)
+{
+    int x, y;
+    if (event.button == 2 && MousePositionGet(event, x, y))
+        EvMButtonUp(x, y);
     return false;
 }
 

@@ -26,6 +26,8 @@ public:
     virtual void EvLButtonUp(int x, int y) { (void)x, (void)y; }
     virtual void EvRButtonUp(int x, int y) { (void)x, (void)y; }
     virtual void EvRButtonDown(int x, int y) { (void)x, (void)y; }
+    virtual void EvMButtonUp(int x, int y) { (void)x, (void)y; }
+    virtual void EvMButtonDown(int x, int y) { (void)x, (void)y; }
     virtual void EvMouseMove(int x, int y) { (void)x, (void)y; }
     virtual void EvMouseHover(int x, int y) { (void)x, (void)y; }
     virtual void EvMouseWheel(int x, int y, int delta) { (void)x, (void)y, (void)delta; }
@@ -54,6 +56,9 @@ public:
     bool EvMouseUp(const LUiEvent& event) override;
     bool EvRightMouseDown(const LUiEvent& event) override;
     bool EvRightMouseUp(const LUiEvent& event) override;
+    // The middle button's; the extra buttons are not passed on.
+    bool EvOtherMouseDown(const LUiEvent& event) override;
+    bool EvOtherMouseUp(const LUiEvent& event) override;
     bool EvMouseMoved(const LUiEvent& event) override;
     bool EvMouseWheel(const LUiEvent& event) override;
 

@@ -126,6 +126,9 @@ enum class LUiEventType : uint8_t {
     MouseMoved,
     MouseDragged, // left button held
     RightMouseDragged,
+    OtherMouseDown, // the middle button and the extra ones (see LUiEvent::button)
+    OtherMouseUp,
+    OtherMouseDragged, // another button held, neither the left nor the right
     MouseEntered,
     MouseExited,
     ScrollWheel,
@@ -144,6 +147,8 @@ struct LUiEvent {
     double rootY = 0;
     uint32_t modifiers = 0;
     int clickCount = 0; // 1, 2 or 3 for button presses
+    // The button of a press or release: 1 left, 2 middle, 3 right, 8 back, 9 forward.
+    int button = 0;
     // Scroll deltas: lines for a wheel (precise false), points for a touchpad (precise true).
     double scrollX = 0;
     double scrollY = 0;

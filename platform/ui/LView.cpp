@@ -765,8 +765,11 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
             out.type = press ? LUiEventType::MouseDown : LUiEventType::MouseUp;
         else if (b.button == 3)
             out.type = press ? LUiEventType::RightMouseDown : LUiEventType::RightMouseUp;
+        else if (b.button == 2 || b.button >= 8)
+            out.type = press ? LUiEventType::OtherMouseDown : LUiEventType::OtherMouseUp;
         else
             return false;
+        out.button = int(b.button);
         if (press)
             out.clickCount = CountClick(&b);
         takePointer(b);
@@ -778,6 +781,8 @@ bool LView::MakeEvent(const GdkEvent* e, LUiEvent& out) const
             out.type = LUiEventType::MouseDragged;
         else if (m.state & GDK_BUTTON3_MASK)
             out.type = LUiEventType::RightMouseDragged;
+        else if (m.state & GDK_BUTTON2_MASK)
+            out.type = LUiEventType::OtherMouseDragged;
         else
             out.type = LUiEventType::MouseMoved;
         takePointer(m);
@@ -892,6 +897,12 @@ bool LView::DispatchEvent(const LUiEvent& e)
         return MouseDragged(e);
     case LUiEventType::RightMouseDragged:
         return RightMouseDragged(e);
+    case LUiEventType::OtherMouseDown:
+        return OtherMouseDown(e);
+    case LUiEventType::OtherMouseUp:
+        return OtherMouseUp(e);
+    case LUiEventType::OtherMouseDragged:
+        return OtherMouseDragged(e);
     case LUiEventType::MouseEntered:
         return MouseEntered(e);
     case LUiEventType::MouseExited:

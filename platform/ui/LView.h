@@ -123,6 +123,10 @@ public:
     virtual bool MouseMoved(const LUiEvent&) { return false; }
     virtual bool MouseDragged(const LUiEvent&) { return false; }
     virtual bool RightMouseDragged(const LUiEvent&) { return false; }
+    // The middle button and the extra ones; LUiEvent::button tells which.
+    virtual bool OtherMouseDown(const LUiEvent&) { return false; }
+    virtual bool OtherMouseUp(const LUiEvent&) { return false; }
+    virtual bool OtherMouseDragged(const LUiEvent&) { return false; }
     virtual bool MouseEntered(const LUiEvent&) { return false; }
     virtual bool MouseExited(const LUiEvent&) { return false; }
     virtual bool ScrollWheel(const LUiEvent&) { return false; }

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <numbers>
+
+#include <unistd.h>
 
 namespace {
 
@@ -120,6 +123,49 @@ TEST(CircularText, ArcAcrossZeroDegrees)
     tiny.ComputeControlPoints(10, 5);
     EXPECT_TRUE(std::isfinite(tiny.startAngle));
     EXPECT_GE(tiny.halfSpanAngle, 180);
+}
+
+// Angles far beyond a turn (a float steps by more than 360 there) come into one turn at once:
+// a child process killed by its alarm shows a loop that never ends.
+TEST(CircularText, HugeAnglesComeIntoOneTurn)
+{
+    EXPECT_EXIT(
+        {
+            alarm(20);
+            bool right = true;
+            for (float angle : { 7.7e31f, -7.7e31f, 6.3e15f, 8589934592.0f, -1e9f, 3.4e38f }) {
+                VTOverlayCircularText c;
+                c.centreAngle = angle;
+                c.outerRadius = 50;
+                c.ComputeControlPoints(20, 5);
+                right = right && c.startAngle >= -360 && c.startAngle <= 360 && c.endAngle >= 0
+                    && c.endAngle <= 360 && c.startAngle <= c.endAngle;
+                c.Rotate(angle);
+                right = right && c.rotation >= 0 && c.rotation < 360;
+                c.Rotate(-angle * 0.75f);
+                right = right && c.rotation >= 0 && c.rotation < 360;
+            }
+            std::exit(right ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+
+    // Ordinary angles keep their values; a positive whole turn ends the arc at 360, a negative one
+    // at 0.
+    VTOverlayCircularText c;
+    c.outerRadius = 50;
+    const float perDegree = float(2 * 46.5 * kPi / 360);
+    c.centreAngle = 720 + 350;
+    c.ComputeControlPoints(20 * perDegree - 2, 5);
+    EXPECT_NEAR(c.startAngle, 340, 1e-3);
+    EXPECT_NEAR(c.endAngle, 360, 1e-3);
+    c.centreAngle = -3610;
+    c.ComputeControlPoints(20 * perDegree - 2, 5);
+    EXPECT_NEAR(c.startAngle, -20, 1e-3);
+    EXPECT_NEAR(c.endAngle, 0, 1e-3);
+    c.Rotate(-90);
+    EXPECT_FLOAT_EQ(c.rotation, 270);
+    c.Rotate(3600 + 100);
+    EXPECT_FLOAT_EQ(c.rotation, 10);
 }
 
 TEST(CircularText, HitTestOnTheBand)

@@ -73,6 +73,8 @@ struct Fixture {
     }
     ~Fixture()
     {
+        // The design goes before the canvas: the canvas must stop watching it first.
+        canvas.SetCollection(nullptr);
         canvas.DestroyPaintControl();
         window.DestroyCommon();
     }
@@ -468,6 +470,63 @@ TEST_F(DesignCanvas, RealPointerCornerResize)
     EXPECT_NEAR(f.text->centreX, 5, 0.3); // the top-left corner stayed
     EXPECT_NEAR(f.text->centreY, 2.5, 0.3);
     uitest::Screenshot(f.window.GetNativeWindow(), "design-canvas-corner");
+}
+
+// A press within a handle drawn for the single selected overlay acts on that overlay, even
+// outside its own hit test (a handle is 5 pixels, 1.33 mm here, from its corner; the border band
+// 1 mm): a straight text's corner resizes, a curved text's corner drags its radius.
+TEST_F(DesignCanvas, HandlesActOnTheSelectedOverlay)
+{
+    Fixture f;
+    auto& t = *f.text; // 40 x 20 at the origin
+    VTOverlayText* above = f.design.AddOverlayText("Över", 21.2f, 11.2f, 10, 10, "");
+    EXPECT_EQ(f.canvas.GetTopmostItemAtPosition(21.2f, 11.2f), above);
+    f.canvas.SetItemSelected(&t, true, false);
+    EXPECT_EQ(f.canvas.GetTopmostItemAtPosition(21.2f, 11.2f), &t);
+    EXPECT_EQ(t.hitFlags, VTHitBottom | VTHitRight);
+    EXPECT_EQ(f.canvas.GetTopmostItemAtPosition(21.5f, 11.5f), above); // beyond the handle
+    // Without a selection, or with two, the handles are not drawn: the topmost overlay.
+    f.canvas.SetItemSelected(above, true, false);
+    EXPECT_EQ(f.canvas.GetTopmostItemAtPosition(21.2f, 11.2f), above);
+}
+
+// Real pointer: a curved text over a straight one; once the curved text is selected, a drag from
+// its top-left handle (outside its band, over the straight text) changes its radius and leaves
+// the straight text alone.
+TEST_F(DesignCanvas, RealPointerCurvedTextHandleDragsTheRadius)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f;
+    VTOverlayText* under = f.design.AddOverlayText("Under", -40, -40, 20, 10, "");
+    auto* circ = new VTOverlayCircularText(
+        "Runt", LGuiFontEx(LGuiFont(12, false, false, false, "DejaVu Sans", false)));
+    circ->centreAngle = 270;
+    circ->outerRadius = 40;
+    circ->SetDimensions(80, 80);
+    f.design.InsertOverlay(circ, false);
+    f.window.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(f.window.GetNativeWindow()));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return circ->bandThickness > 0; }));
+    const double s = Scale();
+    // A click on the band at its top selects the curved text.
+    const float band = circ->outerRadius - circ->bandThickness / 2;
+    ASSERT_TRUE(uitest::XClick(f.window.GetNativeWindow(), Px(0) / s, Py(-band) / s));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return f.canvas.GetSingleSelectedItem() == circ; }));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !f.canvas.IsCaptured(); }));
+    f.counter.changes = 0;
+
+    // 5 mm up from the corner: the radius grows by 5 mm.
+    const bool done = uitest::XDragWithin(f.window.GetNativeWindow(), Px(-40) / s, Py(-40) / s,
+        Px(-40) / s, (Py(-40) - 18.75) / s,
+        [&] { return std::fabs(circ->outerRadius - 45) < 0.3f && !f.canvas.IsCaptured(); });
+    EXPECT_TRUE(done) << circ->outerRadius;
+    EXPECT_EQ(f.canvas.GetSingleSelectedItem(), circ);
+    EXPECT_EQ(f.counter.changes, 1);
+    EXPECT_FLOAT_EQ(under->centreX, -40);
+    EXPECT_FLOAT_EQ(under->centreY, -40);
+    EXPECT_FLOAT_EQ(under->width, 20);
+    uitest::Screenshot(f.window.GetNativeWindow(), "design-canvas-curved-text-handle");
 }
 
 // A page shown a quarter turned: the fitting swaps its sides, and Up still moves up on screen.

@@ -237,6 +237,51 @@ TEST_F(FillEditor, GradientFromNoFillAndItsStops)
     Shot("fill-editor-gradient");
 }
 
+// "Fast:" after a gradient, no fill or an image never gives an unset (black) colour: the last
+// solid colour shown or set, opaque white before any.
+TEST_F(FillEditor, SolidAfterAnotherFillIsTheLastSolidColourOrWhite)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    LBrushInfo gradient = Kind(2);
+    gradient.stopCount = 2;
+    gradient.stopColors[0] = LGuiColorAlpha(0x1000, 0x2000, 0x3000, 255);
+    gradient.stopColors[1] = LGuiColorAlpha(0xF000, 0xE000, 0xD000, 255);
+    gradient.stopPositions[1] = 1;
+    Open(&gradient);
+    ASSERT_TRUE(Click(Picker::kIdSolid));
+    ASSERT_EQ(watch.reports.size(), 1u);
+    EXPECT_EQ(watch.Last().kind, 1u);
+    EXPECT_EQ(watch.Last().color, LGuiColorAlpha(0xFF00, 0xFF00, 0xFF00, 255));
+
+    // The colour of the design being edited, set while its gradient shows.
+    const LGuiColorAlpha red(0xC800, 0x1E00, 0x1E00, 127);
+    picker->SetBrush(&gradient);
+    picker->SetSolidColour(red);
+    EXPECT_EQ(picker->GetSolidBox().GetColor(), LGuiColor(0xC800, 0x1E00, 0x1E00));
+    EXPECT_EQ(picker->TBGetPosition(Picker::kIdSolidOpacity), 50);
+    ASSERT_TRUE(Click(Picker::kIdSolid));
+    ASSERT_EQ(watch.reports.size(), 2u);
+    EXPECT_EQ(watch.Last().color, red);
+
+    // A solid brush shown, then no fill shown: "Fast:" gives that solid colour back.
+    LBrushInfo blue = Kind(1);
+    blue.color = LGuiColorAlpha(0x0000, 0x0000, 0xFF00, 255);
+    picker->SetBrush(&blue);
+    LBrushInfo none = Kind(0);
+    picker->SetBrush(&none);
+    ASSERT_TRUE(Click(Picker::kIdSolid));
+    ASSERT_EQ(watch.reports.size(), 3u);
+    EXPECT_EQ(watch.Last().color, blue.color);
+    // So after an image fill and a gradient chosen by hand.
+    picker->SetBrush(nullptr);
+    ASSERT_TRUE(Click(Picker::kIdGradient));
+    ASSERT_TRUE(Click(Picker::kIdSolid));
+    EXPECT_EQ(watch.Last().kind, 1u);
+    EXPECT_EQ(watch.Last().color, blue.color);
+    Shot("fill-editor-solid-after-gradient");
+}
+
 TEST_F(FillEditor, ImageFillShownFirstThenGradientMakesTheDefaultStops)
 {
     Open(nullptr);

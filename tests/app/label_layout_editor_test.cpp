@@ -10,6 +10,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiFilePanel.h"
+#include "platform/ui/LUiSystem.h"
 #include "support/PanelTestSupport.h"
 #include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
@@ -17,6 +18,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -187,6 +189,63 @@ TEST_F(LayoutEditor, RemovingTheFirstPageSelectsTheNextTab)
     EXPECT_EQ(after, second);
     EXPECT_EQ(firstTab, "Sidan 1");
     EXPECT_EQ(layout.pages.GetCount(), 2u);
+}
+
+// A middle click on a page's tab removes that page, as its close box does, and only while the
+// layout has more than one page.
+TEST_F(LayoutEditor, AMiddleClickOnATabClosesItsPage)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    VTLabelLayoutDataGenericCDStandard layout;
+    VTLabelLayoutPage* second = layout.pages.GetHead()->GetNext();
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    size_t pagesBefore = 0, pagesAfter = 0, pagesLast = 0;
+    bool secondGone = false;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            LTabBar& bar = dialog.TabBar();
+            // The real pointer where the dialog fits the test's screen; at a backing scale of 2
+            // it does not (the tab bar's own test clicks for real at both scales), and the
+            // button goes to the bar's view as GDK events.
+            LUiScreen screen;
+            const LUiRect frame = dialog.GetNativeWindow()->Frame();
+            const bool fits = LUiMainScreen(screen) && frame.width + 8 <= screen.frame.width
+                && frame.height + 40 <= screen.frame.height;
+            auto middle = [&](unsigned index) {
+                LTab* tab = bar.GetTabAtIndex(index);
+                const double s = dialog.GetBackingScaleFactor();
+                const LUiPoint at { (tab->tabRect[0] + tab->tabRect[2]) / 2.0 / s,
+                    (tab->tabRect[1] + tab->tabRect[3]) / 2.0 / s };
+                if (fits) {
+                    const LUiPoint p = bar.GetHostView()->ConvertToRoot(at);
+                    uitest::XClickButton(dialog.GetNativeWindow(), p.x, p.y, 2);
+                } else {
+                    uitest::SendButton(bar.GetHostView(), at.x, at.y, 2, true);
+                    uitest::SendButton(bar.GetHostView(), at.x, at.y, 2, false);
+                }
+                uitest::Pump(300);
+            };
+            pagesBefore = layout.pages.GetCount();
+            middle(1);
+            pagesAfter = layout.pages.GetCount();
+            secondGone = true;
+            for (VTLabelLayoutPage* p = layout.pages.GetHead(); p; p = p->GetNext())
+                secondGone = secondGone && p != second;
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("middle-click-closed"));
+            for (int i = 0; i < 3 && layout.pages.GetCount() > 1; ++i)
+                middle(0);
+            middle(0); // the last page stays
+            pagesLast = layout.pages.GetCount();
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    EXPECT_EQ(pagesBefore, 3u);
+    EXPECT_EQ(pagesAfter, 2u);
+    EXPECT_TRUE(secondGone);
+    EXPECT_EQ(pagesLast, 1u);
 }
 
 TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)

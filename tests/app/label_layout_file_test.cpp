@@ -391,6 +391,8 @@ TEST_F(LabelLayoutFile, ReaderErrors)
         { "infinite rotation",
             withPages(Page(Cont(2, { Int(1, 0), Flt(4, std::numeric_limits<float>::infinity()) }))),
             "Det gick inte att läsa etikettlayoutmallens rotation." },
+        { "rotation of 7.7e31 degrees", withPages(Page(Cont(2, { Int(1, 0), Flt(4, 7.7e31f) }))),
+            "Det gick inte att läsa etikettlayoutmallens rotation." },
         { "ring without band inner",
             withPages(Page(Position(
                 0, 0, { Cont(5, { Flt(1, 118), Flt(2, 35), Bool(3, false), Flt(4, 37) }) }))),

@@ -9,7 +9,9 @@
 #include "app/VTSmallDialogs.h"
 #include "app/VTTemplateData.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/gui/LCommandLinkButton.h"
 #include "lfw/mac/LControlFlags.h"
+#include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTextField.h"
@@ -283,6 +285,86 @@ TEST_F(OptionsDialogs, WelcomeEveryRowClickedAnswersItsChoice)
         EXPECT_TRUE(clicked);
         EXPECT_EQ(Stored("WelcomeDialogShow"), "0");
     }
+}
+
+// The welcome dialog with its command links as the program shows them, used with the real
+// keyboard: the links take the focus in their order with Tab, Shift+Tab and the arrow keys, show
+// it, and Return or Space chooses the focused one.
+TEST_F(OptionsDialogs, WelcomeLinksAreReachedAndChosenWithTheKeyboard)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    LCommandLinkButtonInstallHooks();
+    struct Road {
+        std::vector<std::string> keys; // pressed in turn
+        const char* choose; // then this key
+        int answer;
+    };
+    const Road roads[] = {
+        { { "Tab", "Tab", "Tab", "Tab", "Tab", "shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab",
+              "shift+Tab", "Down", "Down", "Up" },
+            "Return", kVTWelcomeOpenProject },
+        { { "Down", "Down" }, "space", kVTWelcomeGettingStarted },
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.choose);
+        VTWelcomeDialog dialog(nullptr);
+        std::vector<std::string> seen;
+        int framePixel = -1, plainPixel = -1;
+        When([&] { return Shown(dialog); },
+            [&] {
+                LNativeWindow* native = dialog.GetNativeWindow();
+                auto name = [&]() -> std::string {
+                    uitest::PumpUntil([&] { return native->FirstResponder() != nullptr; }, 500);
+                    LView* f = native->FirstResponder();
+                    for (int id : { 200, 201, 202, 104 })
+                        if (f && f == dialog.ControlGetRealControlHandle(id))
+                            return std::to_string(id);
+                    if (f && f == dialog.ControlGetRealControlHandle(kLCmdCancel))
+                        return "Avbryt";
+                    return "?";
+                };
+                seen.push_back(name());
+                for (const std::string& key : road.keys) {
+                    XKeyTo(dialog, key.c_str());
+                    uitest::Pump(120);
+                    seen.push_back(name());
+                }
+                // The focused link's frame is drawn in the focus colour, the others' in grey.
+                uitest::FocusNowhere();
+                uitest::Run("xdotool windowfocus --sync " + std::to_string(native->XWindowId()));
+                uitest::Pump(150);
+                const std::string shot = uitest::Screenshot(native, "welcome-keyboard");
+                cairo_surface_t* image = cairo_image_surface_create_from_png(shot.c_str());
+                if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+                    auto leftEdge = [&](int id) {
+                        int x = 0, y = 0, w = 0, h = 0;
+                        dialog.GetControlPixels(id, x, y, w, h);
+                        const unsigned char* p = cairo_image_surface_get_data(image)
+                            + (y + h / 2) * cairo_image_surface_get_stride(image) + (x + 1) * 4;
+                        return p[0] + p[1] * 256 + p[2] * 65536;
+                    };
+                    framePixel = leftEdge(road.answer == kVTWelcomeOpenProject ? 201 : 202);
+                    plainPixel = leftEdge(200);
+                }
+                cairo_surface_destroy(image);
+                XKeyTo(dialog, road.choose);
+                // A key that chooses nothing must not leave the test waiting.
+                if (!uitest::PumpUntil([&] { return !dialog.IsOpen(); }, 2000))
+                    dialog.Close(kLCmdCancel);
+            });
+        EXPECT_EQ(dialog.Open(), road.answer);
+        const LGuiColor focus = LPaintSurface::GetFocusIndicatorColor();
+        EXPECT_EQ(framePixel, focus.GetBlue8() + focus.GetGreen8() * 256 + focus.GetRed8() * 65536);
+        EXPECT_NE(plainPixel, framePixel);
+        if (road.answer == kVTWelcomeOpenProject)
+            EXPECT_EQ(seen,
+                (std::vector<std::string> { "200", "201", "202", "104", "Avbryt", "200", "Avbryt",
+                    "104", "202", "201", "200", "201", "202", "201" }));
+        else
+            EXPECT_EQ(seen, (std::vector<std::string> { "200", "201", "202" }));
+    }
+    LDialogMenuHooksGet() = LDialogMenuHooks {};
 }
 
 // --- add template --------------------------------------------------------------------------------

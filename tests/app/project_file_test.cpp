@@ -534,6 +534,12 @@ TEST_F(ProjectFile, ReaderErrorsAndTolerances)
             OneDesign(1, { Box(7, { Float(8, 1e12f) }) }), "Error reading outer radius." },
         { "centre angle not a number", OneDesign(1, { Box(7, { Float(7, NAN) }) }),
             "Error reading centre angle." },
+        { "centre angle of 7.7e31 degrees", OneDesign(1, { Box(7, { Float(7, 7.7e31f) }) }),
+            "Error reading centre angle." },
+        { "a thousand turns read", OneDesign(1, { Box(7, { Float(7, -360000) }) }), nullptr },
+        { "rotation of -6.3e15 degrees",
+            OneDesign(1, { Box(2, { Placement(1, 2, 30, 10, -6.3e15f) }) }),
+            "Det gick inte att läsa rotationsvinkel." },
         { "transform beyond any sheet",
             OneDesign(1, { ImageOverlay(3, [] { std::string m = Identity(); float v = 3e9f;
                 std::memcpy(&m[48], &v, 4); return m; }()) }),

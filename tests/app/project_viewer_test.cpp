@@ -8,10 +8,12 @@
 #include "app/VTOverlayCircularText.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
+#include "app/VTPaintTemplatesAndOverlays.h"
 #include "app/VTProject.h"
 #include "app/VTProjectFile.h"
 #include "app/VTProjectViewer.h"
 #include "lfw/gen/LFile.h"
+#include "lfw/gen/LStream.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LClipboard.h"
 #include "lfw/mac/LMacWindow.h"
@@ -292,6 +294,101 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     f.viewer.canvas.SetItemSelected(f.Design()->first, true, true);
     f.viewer.DeleteSelectedItems();
     EXPECT_STREQ(f.Design()->backgroundImagePath, "");
+}
+
+// "Fast:" clicked after "Lutning:" gives the design's last solid colour of the session, after
+// undo and redo too; a design opened with a gradient that had no other colour since gets opaque
+// white; never black, never another design's colour.
+TEST_F(ProjectViewer, SolidAfterAGradientIsTheDesignsLastSolidColour)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f(false);
+    // Every design as opened from a file with a gradient.
+    for (VTProjectTemplate& design : f.project->templates) {
+        auto* g = new LBrushInfo;
+        g->kind = LBrushInfoKindLinearGradient;
+        g->stopCount = 2;
+        g->stopColors[0] = LGuiColorAlpha(0x1000, 0x2000, 0x3000, 255);
+        g->stopColors[1] = LGuiColorAlpha(0x3000, 0x2000, 0x1000, 255);
+        g->stopPositions[1] = 1;
+        design.backgroundBrush.Reset(g);
+    }
+    f.viewer.SetProject(f.project.get());
+    ASSERT_TRUE(f.Show());
+    VTWindowFullColorPicker& picker = f.viewer.templatePanel->picker;
+    auto click = [&](int id) {
+        LView* radio = picker.GetControlHandle(id);
+        if (!radio)
+            return false;
+        // On the radio button's box, at its left.
+        const LUiPoint p = radio->ConvertToRoot(LUiPoint { 8, radio->Frame().height / 2 });
+        const bool ok = uitest::XClickButton(f.window.GetNativeWindow(), p.x, p.y, 1);
+        uitest::Pump(150);
+        return ok;
+    };
+    auto brush = [&]() -> LBrushInfo {
+        return f.Design()->backgroundBrush ? *f.Design()->backgroundBrush : LBrushInfo {};
+    };
+    const LGuiColorAlpha red(0xC800, 0x1E00, 0x1E00, 255);
+    const LGuiColorAlpha white(0xFF00, 0xFF00, 0xFF00, 255);
+    VTProjectTemplate* disc = f.Design();
+    ASSERT_EQ(brush().kind, LBrushInfoKindLinearGradient);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdSolid));
+    EXPECT_EQ(brush().kind, LBrushInfoKindSolid);
+    EXPECT_EQ(brush().color, white);
+
+    LBrushInfo solid = SolidBrushInfo(red, red.alpha);
+    picker.SetBrush(&solid);
+    picker.Apply(); // as the colour chooser does
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdGradient));
+    ASSERT_EQ(brush().kind, LBrushInfoKindLinearGradient);
+    f.viewer.Undo();
+    EXPECT_EQ(brush().kind, LBrushInfoKindSolid);
+    f.viewer.Redo();
+    ASSERT_EQ(brush().kind, LBrushInfoKindLinearGradient);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdSolid));
+    EXPECT_EQ(brush().kind, LBrushInfoKindSolid);
+    EXPECT_EQ(brush().color, red);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdGradient));
+
+    // Another design, still with its gradient: white, not the disc's red.
+    VTLabelLayoutTemplate* other = nullptr;
+    for (VTLabelLayoutPage* p = f.project->GetLabelLayout()->pages.GetFirst(); p && !other;
+         p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t && !other; t = t->next)
+            if (VTFindDesignForPosition(*f.project, t->id) != disc)
+                other = t;
+    ASSERT_NE(other, nullptr);
+    f.viewer.SelectLabelLayoutTemplate(other, true);
+    ASSERT_NE(f.Design(), disc);
+    ASSERT_EQ(brush().kind, LBrushInfoKindLinearGradient);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdSolid));
+    EXPECT_EQ(brush().color, white);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdGradient));
+
+    // Back on the disc, and once more after the project was saved and opened again.
+    VTLabelLayoutTemplate* first = f.project->GetLabelLayout()->pages.GetFirst()->first;
+    f.viewer.SelectLabelLayoutTemplate(first, true);
+    ASSERT_EQ(f.Design(), disc);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdSolid));
+    EXPECT_EQ(brush().color, red);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdGradient));
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray out(bytes);
+    LProcessInterfaceVoid job;
+    ASSERT_EQ(VTProjectWriteSDF(job, out, *f.project), LProcessResultSuccess);
+    auto reopened = std::make_unique<VTProject>();
+    LInputStreamBuffer in(bytes.GetData(), bytes.GetSize());
+    ASSERT_EQ(VTProjectReadSDF(job, in, *reopened), LProcessResultSuccess);
+    f.viewer.SetProject(reopened.get());
+    std::swap(f.project, reopened); // the fixture lets go of the shown one
+    f.viewer.SelectLabelLayoutTemplate(f.project->GetLabelLayout()->pages.GetFirst()->first, true);
+    ASSERT_EQ(brush().kind, LBrushInfoKindLinearGradient);
+    ASSERT_TRUE(click(VTWindowFullColorPicker::kIdSolid));
+    EXPECT_EQ(brush().kind, LBrushInfoKindSolid);
+    EXPECT_EQ(brush().color, white);
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-solid-after-gradient");
 }
 
 TEST_F(ProjectViewer, AnUnreadablePictureIsRefusedWithAnAlert)

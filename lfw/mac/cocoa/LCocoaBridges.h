@@ -19,6 +19,9 @@ public:
     virtual bool EvMouseUp(const LUiEvent& event) = 0;
     virtual bool EvRightMouseDown(const LUiEvent& event) = 0;
     virtual bool EvRightMouseUp(const LUiEvent& event) = 0;
+    // The middle button and the extra ones (LUiEvent::button tells which).
+    virtual bool EvOtherMouseDown(const LUiEvent& event) = 0;
+    virtual bool EvOtherMouseUp(const LUiEvent& event) = 0;
     virtual bool EvMouseMoved(const LUiEvent& event) = 0;
     virtual bool EvMouseWheel(const LUiEvent& event) = 0;
     virtual void EvMouseIn() = 0;

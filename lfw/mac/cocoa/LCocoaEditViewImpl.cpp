@@ -82,6 +82,7 @@ LCocoaEditViewImpl::LCocoaEditViewImpl(
     SetAnswersEnabled(true);
     SetAcceptsFocus(true);
     bRichText = flags.richText;
+    bDetectLinks = flags.richText && flags.detectLinks;
     if (flags.alignment >= 0 && flags.alignment <= 2)
         iAlignment = flags.alignment;
     bIsSingleline = flags.singleLine;
@@ -119,6 +120,9 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
     gtk_text_view_set_right_margin(fTextView, int(fRightMargin));
     setVerticalScroll(bVerticalScroll);
     setHorizontalScroll(bHorizontalScroll);
+    if (bDetectLinks)
+        fLinkTag = gtk_text_buffer_create_tag(fBuffer, nullptr, "foreground", "#1a5fb4",
+            "underline", PANGO_UNDERLINE_SINGLE, nullptr);
     g_signal_connect(fBuffer, "insert-text", G_CALLBACK(OnInsertText), this);
     g_signal_connect_after(fBuffer, "insert-text", G_CALLBACK(OnInsertTextAfter), this);
     g_signal_connect(fBuffer, "delete-range", G_CALLBACK(OnDeleteRange), this);
@@ -150,6 +154,10 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
     g_signal_connect(tv, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(tv, "key-release-event", G_CALLBACK(OnKeyRelease), this);
     g_signal_connect(tv, "button-press-event", G_CALLBACK(OnButtonPress), this);
+    if (bDetectLinks) {
+        g_signal_connect(tv, "button-release-event", G_CALLBACK(OnLinkRelease), this);
+        g_signal_connect(tv, "motion-notify-event", G_CALLBACK(OnLinkMotion), this);
+    }
     g_signal_connect(tv, "focus-in-event", G_CALLBACK(OnFocusIn), this);
     g_signal_connect(tv, "focus-out-event", G_CALLBACK(OnFocusOut), this);
     g_signal_connect_after(tv, "draw", G_CALLBACK(OnDrawAfter), this);
@@ -407,8 +415,10 @@ void LCocoaEditViewImpl::OnInsertTextAfter(
         GtkTextIter prev = start;
         gtk_text_iter_backward_char(&prev);
         GSList* tags = gtk_text_iter_get_tags(&prev);
+        // Not the link mark: what is a link was found when the text changed.
         for (GSList* t = tags; t; t = t->next)
-            gtk_text_buffer_apply_tag(buffer, GTK_TEXT_TAG(t->data), &start, at);
+            if (GTK_TEXT_TAG(t->data) != self->fLinkTag)
+                gtk_text_buffer_apply_tag(buffer, GTK_TEXT_TAG(t->data), &start, at);
         g_slist_free(tags);
     }
     for (const auto& [kind, value] : self->fTypingStyles) {
@@ -443,6 +453,7 @@ void LCocoaEditViewImpl::OnChanged(GtkTextBuffer*, gpointer data)
 {
     auto* self = static_cast<LCocoaEditViewImpl*>(data);
     self->fUtf16Valid = false;
+    self->DetectLinks();
     if (self->fInternal > 0 && self->fUndoing)
         return;
     self->textDidChange();
@@ -637,6 +648,11 @@ gboolean LCocoaEditViewImpl::OnButtonPress(GtkWidget*, GdkEventButton* event, gp
     }
     if (event->type != GDK_BUTTON_PRESS)
         return FALSE;
+    GtkTextIter at, linkStart, linkEnd;
+    self->fLinkPressOffset = self->IterAtEvent(event->window, event->x, event->y, at)
+            && self->LinkBounds(at, linkStart, linkEnd)
+        ? gtk_text_iter_get_offset(&linkStart)
+        : -1;
     LCocoaView::loseEditControlFocus(self);
     self->bIsDoubleClick = false;
     if (self->fClickTimer) {
@@ -859,6 +875,10 @@ GtkTextTag* LCocoaEditViewImpl::Tag(const std::string& name)
     std::string kind = KindOf(name);
     std::string value = name.substr(kind.size() + 1);
     GtkTextTag* t = gtk_text_buffer_create_tag(fBuffer, name.c_str(), nullptr);
+    // Links stay above the styles.
+    if (fLinkTag)
+        gtk_text_tag_set_priority(
+            fLinkTag, gtk_text_tag_table_get_size(gtk_text_buffer_get_tag_table(fBuffer)) - 1);
     if (kind == "b")
         g_object_set(t, "weight", PANGO_WEIGHT_BOLD, nullptr);
     else if (kind == "i")

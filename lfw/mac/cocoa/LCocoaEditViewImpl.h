@@ -79,6 +79,11 @@ public:
     void setLeftMargin(double left, double right);
     bool isSingleline() const { return bIsSingleline; }
     bool isRichText() const { return bRichText; }
+    // Links: with rich text and link detection, the addresses in the text (web and mail
+    // addresses) are shown as links, and a click on one opens it with the desktop's handler.
+    bool isDetectingLinks() const { return bDetectLinks; }
+    // The address a click at the character (UTF-16 units) opens; "" when it is on no link.
+    std::string linkAt(uint64_t index) const;
 
     // Lines (0-based).
     int getNumberOfLinesBasedOnLineBreaks() const;
@@ -169,6 +174,16 @@ private:
     static gboolean OnFocusOut(GtkWidget*, GdkEventFocus*, gpointer);
     static gboolean OnDrawAfter(GtkWidget*, cairo_t* cr, gpointer);
     static gboolean OnSingleClickCheck(gpointer);
+    static gboolean OnLinkRelease(GtkWidget*, GdkEventButton* event, gpointer);
+    static gboolean OnLinkMotion(GtkWidget*, GdkEventMotion* event, gpointer);
+
+    // Marks every address of the text as a link, anew.
+    void DetectLinks();
+    // The character under a point of one of the text view's windows; false outside the text.
+    bool IterAtEvent(GdkWindow* window, double x, double y, GtkTextIter& at) const;
+    // The link around the character; false when it is on none.
+    bool LinkBounds(const GtkTextIter& at, GtkTextIter& start, GtkTextIter& end) const;
+    std::string LinkAddress(const GtkTextIter& start, const GtkTextIter& end) const;
 
     void textDidChange();
     std::string Filtered(const std::string& text) const;
@@ -209,6 +224,10 @@ private:
     bool bIsLowercase = false;
     bool bIsNumber = false;
     bool bRichText = false;
+    bool bDetectLinks = false;
+    GtkTextTag* fLinkTag = nullptr; // anonymous: no style of the text, never saved
+    int fLinkPressOffset = -1; // the start of the link a left press was on, -1 none
+    bool fOverLink = false;
     bool bReadOnly = false;
     bool bEnabled = true;
     bool bHandlingTextChange = false;
@@ -234,6 +253,18 @@ private:
     GtkCssProvider* fSelectionCss = nullptr;
     double fLeftMargin = 0, fRightMargin = 0;
 };
+
+namespace LCocoaEditLinks {
+// An address found in a text: its place in bytes of the UTF-8 text and what opening it opens.
+struct Found {
+    size_t start = 0, end = 0;
+    std::string address;
+};
+// The web addresses (with a scheme of http, https or ftp, or starting with "www."), "mailto:"
+// addresses and bare mail addresses of a UTF-8 text, in order; punctuation that ends a sentence
+// and an unmatched closing bracket after an address are not part of it.
+std::vector<Found> Find(const std::string& utf8);
+} // namespace LCocoaEditLinks
 
 namespace LCocoaEditRtf {
 // A small RTF writer and reader for exactly the attributes of the edit view: runs of text with

@@ -198,6 +198,31 @@ bool LCocoaViewBase::RightMouseUp(const LUiEvent& e)
     return false;
 }
 
+bool LCocoaViewBase::OtherMouseDown(const LUiEvent& e)
+{
+    gDraggedView = nullptr;
+    if (pMouseHandler && IsEnabled()) {
+        bMouseDown = true;
+        pMouseHandler->EvOtherMouseDown(e);
+    }
+    return false;
+}
+
+bool LCocoaViewBase::OtherMouseUp(const LUiEvent& e)
+{
+    LCocoaMouseCaptureImpl& capture = LCocoaMouseCaptureImpl::sharedMouseCapture();
+    if (LCocoaMouseBridge* h = capture.getCapture()) {
+        bMouseDown = false;
+        h->EvOtherMouseUp(e);
+        return true;
+    }
+    if (bMouseDown && pMouseHandler && IsEnabled()) {
+        bMouseDown = false;
+        pMouseHandler->EvOtherMouseUp(e);
+    }
+    return false;
+}
+
 bool LCocoaViewBase::MouseMoved(const LUiEvent& e)
 {
     if (ModalElsewhere()) {
@@ -244,6 +269,11 @@ bool LCocoaViewBase::MouseDragged(const LUiEvent& e)
 }
 
 bool LCocoaViewBase::RightMouseDragged(const LUiEvent& e)
+{
+    return MouseDraggedCommon(e);
+}
+
+bool LCocoaViewBase::OtherMouseDragged(const LUiEvent& e)
 {
     return MouseDraggedCommon(e);
 }

@@ -60,6 +60,9 @@ public:
     bool MouseMoved(const LUiEvent& e) override;
     bool MouseDragged(const LUiEvent& e) override;
     bool RightMouseDragged(const LUiEvent& e) override;
+    bool OtherMouseDown(const LUiEvent& e) override;
+    bool OtherMouseUp(const LUiEvent& e) override;
+    bool OtherMouseDragged(const LUiEvent& e) override;
     bool MouseEntered(const LUiEvent& e) override;
     bool MouseExited(const LUiEvent& e) override;
     bool ScrollWheel(const LUiEvent& e) override;

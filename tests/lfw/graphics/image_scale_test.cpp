@@ -38,10 +38,25 @@ TEST(ImageScale, KeepAspectSizes)
     EXPECT_EQ(dst.GetWidth(), 100);
     EXPECT_EQ(dst.GetHeight(), 50);
 
+    // A side that rounds to nothing keeps one pixel; the fit never leaves the box.
     LImageBuffer line(LImageFormat(LPixelFormatB8G8R8, 1000, 1));
     EXPECT_EQ(LImage::Resize(job, line, dst, 10, 10, true, LImage::ResizeNearestNeighbor), 0);
-    EXPECT_EQ(dst.GetWidth(), 1000);
+    EXPECT_EQ(dst.GetWidth(), 10);
     EXPECT_EQ(dst.GetHeight(), 1);
+    LImageBuffer column(LImageFormat(LPixelFormatB8G8R8A8, 3, 2000));
+    EXPECT_EQ(LImage::Resize(job, column, dst, 40, 25, true, LImage::ResizeBicubic), 0);
+    EXPECT_EQ(dst.GetWidth(), 1);
+    EXPECT_EQ(dst.GetHeight(), 25);
+    for (int size : { 1, 2, 7, 33, 500 }) {
+        LImageBuffer odd(LImageFormat(LPixelFormatB8G8R8A8, 997, 3));
+        EXPECT_EQ(
+            LImage::Resize(job, odd, dst, size, size, true, LImage::ResizeNearestNeighbor), 0);
+        EXPECT_LE(dst.GetWidth(), size);
+        EXPECT_LE(dst.GetHeight(), size);
+        EXPECT_GE(dst.GetHeight(), 1);
+    }
+    EXPECT_EQ(LImage::Resize(job, line, dst, 0, 10, true, LImage::ResizeNearestNeighbor), 0);
+    EXPECT_FALSE(dst.HasStore());
 
     EXPECT_EQ(LImage::Resize(job, src, dst, 0, 10, false, LImage::ResizeBicubic), 0);
     EXPECT_FALSE(dst.HasStore());

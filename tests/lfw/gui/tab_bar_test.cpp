@@ -402,6 +402,47 @@ TEST_F(TabBar, CloseOnlyForPressAndReleaseOnOneCloseBox)
     EXPECT_EQ(bar.GetTabToClose(), a);
 }
 
+// Real pointer: the middle button reaches the bar through the window; with "middle click
+// closes" a middle click closes the tab under it without selecting it, a tab with or without a
+// close box; without it the middle button does nothing.
+TEST_F(TabBar, RealMiddleClickClosesTheTabUnderThePointer)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    Fixture f(500);
+    f.AddTabs(3);
+    LTabBar& bar = *f.bar;
+    ASSERT_TRUE(f.Show());
+    LTab* b = bar.GetTabAtIndex(1);
+    auto middle = [&](LTab* t) {
+        return uitest::XClickButton(
+            f.window.GetNativeWindow(), f.P(CentreX(*t)), f.P(CentreY(*t)), 2);
+    };
+    ASSERT_TRUE(middle(b));
+    uitest::Pump(200);
+    EXPECT_TRUE(f.window.commands.empty());
+
+    bar.SetMiddleClickCloses(true);
+    ASSERT_TRUE(middle(b));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !f.window.commands.empty(); }));
+    uitest::Pump(50);
+    EXPECT_EQ(f.window.commands, (std::vector<int> { kClose }));
+    EXPECT_EQ(bar.GetTabToClose(), b);
+    EXPECT_EQ(bar.GetSelectedTab(), nullptr);
+    EXPECT_EQ(bar.GetClosePressedTab(), nullptr);
+    EXPECT_FALSE(bar.IsCaptured());
+
+    // With close boxes shown, on the third tab's caption.
+    f.window.commands.clear();
+    bar.ShowCloseButtons(true);
+    LTab* c = bar.GetTabAtIndex(2);
+    ASSERT_TRUE(uitest::XClickButton(
+        f.window.GetNativeWindow(), f.P(c->textRect[0] + 2), f.P(CentreY(*c)), 2));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !f.window.commands.empty(); }));
+    EXPECT_EQ(f.window.commands, (std::vector<int> { kClose }));
+    EXPECT_EQ(bar.GetTabToClose(), c);
+}
+
 TEST_F(TabBar, CloseCrossTurnsRedWhenHotAndOrangeWhilePressed)
 {
     Fixture f(500);

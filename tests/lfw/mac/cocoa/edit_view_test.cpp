@@ -9,9 +9,11 @@
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
+#include "support/InstalledPrograms.h"
 #include "support/Screenshot.h"
 #include "support/UiTestSupport.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -421,6 +423,142 @@ TEST_F(EditViewTest, RtfRoundTripAndTheWindowsTextOperations)
         EXPECT_NE(out.find("rad"), std::string::npos) << out;
     }
     w.Close();
+}
+
+// The centre of the character at a UTF-16 index in points of the window's content.
+LUiPoint CharacterCentre(LCocoaEditViewImpl* edit, int offset)
+{
+    GtkTextView* tv = edit->textView();
+    GtkTextIter at;
+    gtk_text_buffer_get_iter_at_offset(gtk_text_view_get_buffer(tv), &at, offset);
+    GdkRectangle box;
+    gtk_text_view_get_iter_location(tv, &at, &box);
+    int x = 0, y = 0;
+    gtk_text_view_buffer_to_window_coords(
+        tv, GTK_TEXT_WINDOW_WIDGET, box.x + box.width / 2, box.y + box.height / 2, &x, &y);
+    return edit->ConvertToRoot(LUiPoint { double(x), double(y) });
+}
+
+// Rich text with link detection: the addresses typed with the real keyboard become links (blue,
+// underlined), a click on one opens it with the desktop's opener, a click beside it does not,
+// and they stay out of the text's styles and its RTF. Without detection nothing is a link.
+TEST_F(EditViewTest, TypedAddressesAreLinksThatOpenOnAClick)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    InstalledPrograms programs; // the opener records what it is asked to open
+    EditWindow w;
+    LEditFlags flags;
+    flags.richText = true;
+    flags.detectLinks = true;
+    LCocoaEditViewImpl* edit = Make(w, flags);
+    ASSERT_TRUE(edit->isDetectingLinks());
+    {
+        uitest::KeyboardLock lock;
+        gdk_display_sync(gdk_display_get_default());
+        const std::string xid = std::to_string(w.GetNativeWindow()->XWindowId());
+        uitest::Run("xdotool windowfocus --sync " + xid);
+        gtk_widget_grab_focus(GTK_WIDGET(edit->textView()));
+        uitest::Pump(50);
+        uitest::Run("xdotool type --delay 30 'Se www.exempel.se, skriv till anna@exempel.se.'");
+        ASSERT_TRUE(uitest::PumpUntil(
+            [&] { return edit->text() == "Se www.exempel.se, skriv till anna@exempel.se."; }));
+    }
+    EXPECT_EQ(edit->linkAt(0), "");
+    EXPECT_EQ(edit->linkAt(3), "http://www.exempel.se");
+    EXPECT_EQ(edit->linkAt(16), "http://www.exempel.se");
+    EXPECT_EQ(edit->linkAt(17), ""); // the comma
+    EXPECT_EQ(edit->linkAt(30), "mailto:anna@exempel.se");
+    EXPECT_EQ(edit->linkAt(45), ""); // the full stop
+    // The links are no style of the text.
+    EXPECT_FALSE(edit->getUnderlineForRange(LTextRange { 3, 14 }));
+    EXPECT_EQ(edit->rtfText().find("\\ul"), std::string::npos);
+    uitest::FocusNowhere();
+    const std::string shot = uitest::Screenshot(w.GetNativeWindow(), "edit-view-links");
+
+    // Blue ink under "www": the link's colour, none under "Se".
+    cairo_surface_t* image = cairo_image_surface_create_from_png(shot.c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+    const double k = w.GetBackingScaleFactor();
+    auto blueIn = [&](int from, int to) {
+        const LUiPoint a = CharacterCentre(edit, from), b = CharacterCentre(edit, to);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        int blue = 0;
+        for (int y = int((a.y - 10) * k); y < int((a.y + 10) * k); ++y)
+            for (int x = int(a.x * k); x <= int(b.x * k); ++x) {
+                const unsigned char* p = data + y * stride + x * 4; // B G R A
+                blue += p[0] > 120 && p[0] > p[2] + 60;
+            }
+        return blue;
+    };
+    EXPECT_GT(blueIn(3, 16), 20);
+    EXPECT_EQ(blueIn(0, 1), 0);
+    cairo_surface_destroy(image);
+
+    // A click on the link opens it; a click on plain text opens nothing more.
+    LUiPoint link = CharacterCentre(edit, 8);
+    auto openedAfter = [&](size_t count) {
+        std::vector<std::string> lines;
+        uitest::PumpUntil([&] { return (lines = programs.Opened(count, 0)).size() >= count; });
+        return lines;
+    };
+    ASSERT_TRUE(uitest::XClick(w.GetNativeWindow(), link.x, link.y));
+    std::vector<std::string> opened = openedAfter(1);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "http://www.exempel.se");
+    LUiPoint plain = CharacterCentre(edit, 22);
+    ASSERT_TRUE(uitest::XClick(w.GetNativeWindow(), plain.x, plain.y));
+    uitest::Pump(300);
+    LUiPoint mail = CharacterCentre(edit, 33);
+    ASSERT_TRUE(uitest::XClick(w.GetNativeWindow(), mail.x, mail.y));
+    opened = openedAfter(2);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], "mailto:anna@exempel.se");
+
+    // Deleting a letter of the address keeps the link over what is left.
+    edit->setSelectedRange(LTextRange { 17, 0 });
+    Type(edit, GDK_KEY_BackSpace);
+    EXPECT_EQ(edit->linkAt(3), "http://www.exempel.s");
+    w.Close();
+
+    // Rich text without detection, and detection without rich text: no links.
+    for (bool rich : { true, false }) {
+        EditWindow plainWindow;
+        LEditFlags other;
+        other.richText = rich;
+        other.detectLinks = !rich;
+        LCocoaEditViewImpl* view = Make(plainWindow, other);
+        EXPECT_FALSE(view->isDetectingLinks());
+        view->setText("Se www.exempel.se");
+        EXPECT_EQ(view->linkAt(5), "");
+        plainWindow.Close();
+    }
+}
+
+TEST(EditLinks, AddressesInRunningText)
+{
+    using LCocoaEditLinks::Find;
+    auto addresses = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (const auto& f : Find(text))
+            out.push_back(text.substr(f.start, f.end - f.start) + " -> " + f.address);
+        return out;
+    };
+    EXPECT_EQ(addresses("Läs https://exempel.se/a_(b)/c?d=1&e=2, sedan (http://x.se/y)."),
+        (std::vector<std::string> { "https://exempel.se/a_(b)/c?d=1&e=2 -> "
+                                    "https://exempel.se/a_(b)/c?d=1&e=2",
+            "http://x.se/y -> http://x.se/y" }));
+    EXPECT_EQ(addresses("WWW.Exempel.se! ftp://filer.se/\"blob\" mailto:a@b.se"),
+        (std::vector<std::string> { "WWW.Exempel.se -> http://WWW.Exempel.se",
+            "ftp://filer.se/ -> ftp://filer.se/", "mailto:a@b.se -> mailto:a@b.se" }));
+    EXPECT_EQ(addresses("Åsa.Öberg@post.exempel.se; bob@x"),
+        (std::vector<std::string> {
+            "Åsa.Öberg@post.exempel.se -> mailto:Åsa.Öberg@post.exempel.se" }));
+    // A scheme or "www." alone, and no addresses at all.
+    EXPECT_TRUE(Find("http:// och www. och https://.").empty());
+    EXPECT_TRUE(Find("inga adresser här, 3.5 kr").empty());
+    EXPECT_TRUE(Find(std::string("http://a\xff\xfe.se", 13)).empty()); // not UTF-8
 }
 
 TEST(EditRtf, HostileInputIsReadSafely)
