@@ -3,7 +3,8 @@
 // destructor lets it go on and ends it.
 #pragma once
 
-#include "support/CommandOutput.h"
+// Found beside this header: the benchmarks include it from the source root.
+#include "CommandOutput.h"
 
 #include <chrono>
 #include <csignal>
