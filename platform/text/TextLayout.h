@@ -69,6 +69,10 @@ public:
     // (shaped) again at the next measure or draw, so while it stays, nothing is.
     unsigned Changes() const;
 
+    // A new Pango context of this thread's font map with the font options every layout uses
+    // (outlines unhinted, metrics unrounded); the caller unrefs it.
+    static PangoContext* NewContext();
+
 private:
     // A piece of a long text, laid out on its own from the start of one of the text's lines: the
     // first `lines` of its lines are the text's, their tops `top` below the text's top (Pango
@@ -79,7 +83,6 @@ private:
         int top = 0;
     };
 
-    static PangoContext* NewContext();
     void Update();
     void ChooseLaidOutText();
     void LayOutPieces();

@@ -11,6 +11,8 @@
 #include "app/VTPrintFunction.h"
 #include "platform/print/Print.h"
 #include "support/DocumentTestSupport.h"
+#include "support/PrintPanel.h"
+#include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -94,23 +96,6 @@ VTOverlayText* AddText(VTProjectTemplate& design, const char* words, float x, fl
     return text;
 }
 
-LBrushInfo* Gradient(uint32_t kind, const uint8_t (*stops)[4], int count)
-{
-    auto* brush = new LBrushInfo;
-    brush->kind = kind;
-    brush->geometry[0] = 0.1f;
-    brush->geometry[1] = -0.2f;
-    brush->geometry[2] = 0.9f;
-    brush->geometry[3] = 0.75f;
-    brush->stopCount = uint32_t(count);
-    for (int i = 0; i < count; ++i) {
-        brush->stopPositions[i] = float(i) / float(count - 1);
-        brush->stopColors[i]
-            = LGuiColorAlpha::FromRGBA8(stops[i][0], stops[i][1], stops[i][2], stops[i][3]);
-    }
-    return brush;
-}
-
 // The generic CD layout on A4 with every overlay kind on the disc over a linear gradient whose
 // stops are partly transparent, a radial gradient of the same kind on the front (a landscape
 // page) and a half-transparent red on the back.
@@ -121,7 +106,7 @@ std::unique_ptr<VTProject> EveryKindProject()
         = { { 40, 160, 90, 255 }, { 200, 120, 30, 96 }, { 90, 60, 170, 200 } };
 
     VTProjectTemplate* disc = project->templates.GetAt(0);
-    disc->backgroundBrush.Reset(Gradient(LBrushInfoKindLinearGradient, stops, 3));
+    disc->backgroundBrush.Reset(sample::Gradient(LBrushInfoKindLinearGradient, stops, 3));
     AddPicture(*disc, new VTOverlayImageBackground, 200, 0, 0, 110, 82.5f, 0);
     AddText(*disc, "Halv bakgrund", -8, -30, 0, Bgra(0, 0, 255, 128));
     auto* ring = new VTOverlayCircularText(
@@ -136,7 +121,7 @@ std::unique_ptr<VTProject> EveryKindProject()
     AddPicture(*disc, new VTOverlayClipart, 0, 0, 40, 30, 22.5f, 0); // no picture
 
     VTProjectTemplate* front = project->templates.GetAt(1);
-    front->backgroundBrush.Reset(Gradient(LBrushInfoKindRadialGradient, stops, 3));
+    front->backgroundBrush.Reset(sample::Gradient(LBrushInfoKindRadialGradient, stops, 3));
     AddText(*front, "Framsida", 20, 10, 12, Bgra(255, 255, 255, 90));
 
     VTProjectTemplate* back = project->templates.GetAt(2);
@@ -146,25 +131,6 @@ std::unique_ptr<VTProject> EveryKindProject()
     back->backgroundBrush.Reset(red);
     AddText(*back, "Baksida", 0, -20, -90, Bgra(0, 160, 0, 128));
     return project;
-}
-
-// Presses the print panel's print button once a printer is chosen.
-gboolean AnswerPanel(gpointer)
-{
-    GList* windows = gtk_window_list_toplevels();
-    bool answered = false;
-    for (GList* w = windows; w && !answered; w = w->next) {
-        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
-            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            continue;
-        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-        if (ok && gtk_widget_is_sensitive(ok)) {
-            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-            answered = true;
-        }
-    }
-    g_list_free(windows);
-    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
 class ExportAgreement : public ::testing::Test {
@@ -210,7 +176,7 @@ protected:
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_PRINTER, "Print to File");
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_URI, ("file://" + pdf).c_str());
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-        g_timeout_add(20, AnswerPanel, nullptr);
+        g_timeout_add(20, AnswerPrintPanel, nullptr);
         LPrintSettings settings;
         VTPrintSettingsForLayout(settings, *project.GetLabelLayout(), *page);
         VTPrintFunctionClass function(&project, page, &settings.imageableWidth, true);

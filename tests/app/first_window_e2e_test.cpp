@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
 #include <sstream>
 
 #include "support/XServerView.h"
@@ -20,18 +18,6 @@
 using namespace programrun;
 
 namespace {
-
-// The rectangles the window writes (VT_TEST_RECTANGLES_FILE): name -> x y w h.
-std::map<std::string, XRect> Rectangles(const std::string& file)
-{
-    std::map<std::string, XRect> out;
-    std::ifstream in(file);
-    std::string name;
-    XRect r;
-    while (in >> name >> r.x >> r.y >> r.width >> r.height)
-        out[name] = r;
-    return out;
-}
 
 std::string Text(const XRect& r)
 {
@@ -58,10 +44,10 @@ protected:
     {
         unlink(rects.c_str());
         auto program = std::make_unique<Program>(std::vector<std::string> { "-new", "cd" });
-        xid = WaitMainWindow();
+        xid = WaitMainWindow(20000);
         if (xid == 0)
             return program;
-        WaitFor([&] { return Rectangles(rects).count("canvas") == 1; }, 15000);
+        WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000);
         // Placed once more when mapped: the frame must have settled.
         XRect last, now;
         WaitFor(
@@ -73,7 +59,7 @@ protected:
                 last = now;
                 return same;
             },
-            5000);
+            5000, 50);
         return program;
     }
 
@@ -98,7 +84,7 @@ protected:
         EXPECT_GT(outer.width, work.width / 2);
         EXPECT_GT(outer.height, work.height / 2);
 
-        auto r = Rectangles(rects);
+        auto r = Rectangles<XRect>(rects);
         ASSERT_EQ(r.count("canvas"), 1u);
         const XRect canvas = r["canvas"];
         EXPECT_TRUE(canvas.Inside(outer)) << "canvas " << Text(canvas);
@@ -180,7 +166,7 @@ TEST_F(FirstWindow, AStoredSizeThatFitsIsKept)
     unsigned long xid = 0;
     auto program = Start(xid);
     ASSERT_NE(xid, 0u);
-    auto r = Rectangles(rects);
+    auto r = Rectangles<XRect>(rects);
     ASSERT_EQ(r.count("client"), 1u);
     EXPECT_EQ(r["client"].width, 1270);
     XRect outer;

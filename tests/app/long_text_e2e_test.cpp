@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
 #include <random>
 #include <sstream>
 
@@ -23,17 +21,6 @@ namespace {
 
 // The colour of the selection handles at the corners of the selected overlay.
 constexpr uint32_t kHandleColour = 0x6495ED;
-
-std::map<std::string, XRect> Rectangles(const std::string& file)
-{
-    std::map<std::string, XRect> out;
-    std::ifstream in(file);
-    std::string name;
-    XRect r;
-    while (in >> name >> r.x >> r.y >> r.width >> r.height)
-        out[name] = r;
-    return out;
-}
 
 // The box of the selection handles' pixels in the canvas (screen pixels); false when none show.
 bool Handles(XServerView& x, const XRect& canvas, XRect& box)
@@ -90,11 +77,11 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
     }
 
     Program first({ "-new", "dvd" });
-    const unsigned long xid = WaitMainWindow();
+    const unsigned long xid = WaitMainWindow(20000);
     ASSERT_NE(xid, 0u);
-    ASSERT_TRUE(WaitFor([&] { return Rectangles(rects).count("canvas") == 1; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000));
     Sleep(500);
-    const XRect canvas = Rectangles(rects)["canvas"];
+    const XRect canvas = Rectangles<XRect>(rects)["canvas"];
     XRect box;
     ASSERT_FALSE(Handles(x, canvas, box));
 
@@ -104,7 +91,7 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
         Program second({ "-addtext", path });
         EXPECT_EQ(second.Wait(10000), 0);
     }
-    const bool shown = WaitFor([&] { return Handles(x, canvas, box); }, 20000);
+    const bool shown = WaitFor([&] { return Handles(x, canvas, box); }, 20000, 50);
     const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
     ASSERT_TRUE(shown) << "the text overlay never showed";
     // The rest of the window (the text box of the panel takes the text too) has come to rest.
@@ -146,7 +133,7 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
             return Handles(x, canvas, after) && after.x != before.x && after.width == before.width
                 && after.height == before.height;
         },
-        10000))
+        10000, 50))
         << "handles at " << after.x << "," << after.y << " " << after.width << "x" << after.height
         << ", before " << before.x << "," << before.y << " " << before.width << "x"
         << before.height;

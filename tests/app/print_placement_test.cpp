@@ -14,6 +14,7 @@
 #include "platform/print/Print.h"
 #include "platform/ui/LNativeWindow.h"
 #include "support/DocumentTestSupport.h"
+#include "support/PrintPanel.h"
 #include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -39,27 +40,6 @@ struct Margins {
     bool Custom() const { return top > 0 || bottom > 0 || left > 0 || right > 0; }
 } gMargins;
 
-GtkWidget* PrintPanel()
-{
-    GtkWidget* found = nullptr;
-    GList* windows = gtk_window_list_toplevels();
-    for (GList* w = windows; w && !found; w = w->next)
-        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") == 0
-            && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            found = GTK_WIDGET(w->data);
-    g_list_free(windows);
-    return found;
-}
-
-// The panel's print button once a printer is chosen; null before.
-GtkWidget* ReadyPrintButton()
-{
-    GtkWidget* panel = PrintPanel();
-    GtkWidget* ok
-        = panel ? gtk_dialog_get_widget_for_response(GTK_DIALOG(panel), GTK_RESPONSE_OK) : nullptr;
-    return ok && gtk_widget_is_sensitive(ok) && gtk_widget_get_mapped(ok) ? ok : nullptr;
-}
-
 // Answers the panel as its page-setup tab would (the paper it shows, with gMargins when set),
 // then presses its print button.
 gboolean AnswerPanel(gpointer)
@@ -83,26 +63,6 @@ gboolean AnswerPanel(gpointer)
     }
     gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_OK);
     return G_SOURCE_REMOVE;
-}
-
-// Saves what a GTK window shows (drawn by itself, in device pixels) as a PNG file.
-void SaveWidgetShot(GtkWidget* top, const std::string& path)
-{
-    if (!top || !gtk_widget_get_realized(top))
-        return;
-    const int scale = std::max(1, gtk_widget_get_scale_factor(top));
-    const int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
-    cairo_surface_t* surface
-        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
-    cairo_surface_set_device_scale(surface, scale, scale);
-    cairo_t* cr = cairo_create(surface);
-    gtk_widget_draw(top, cr);
-    cairo_destroy(cr);
-    gchar* folder = g_path_get_dirname(path.c_str());
-    g_mkdir_with_parents(folder, 0755);
-    g_free(folder);
-    cairo_surface_write_to_png(surface, path.c_str());
-    cairo_surface_destroy(surface);
 }
 
 struct Word {
@@ -339,7 +299,8 @@ TEST_F(PrintPlacement, FromThePreviewThroughThePanel)
             uitest::When([] { return ReadyPrintButton() != nullptr; },
                 [&] {
                     uitest::Pump(300); // the panel settles (printer list, page setup)
-                    SaveWidgetShot(PrintPanel(), uitest::ArtefactPath("print_placement", "panel"));
+                    uitest::SaveWidgetScreenshot(
+                        PrintPanel(), uitest::ArtefactPath("print_placement", "panel"));
                     panelClicked = uitest::XClickWidget(ReadyPrintButton());
                 });
             previewClicked

@@ -13,6 +13,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "support/DocumentTestSupport.h"
+#include "support/PrintPanel.h"
 #include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -26,48 +27,18 @@
 
 namespace {
 
-// Presses the print panel's print button once a printer is chosen.
-gboolean AnswerPanel(gpointer)
-{
-    GList* windows = gtk_window_list_toplevels();
-    bool answered = false;
-    for (GList* w = windows; w && !answered; w = w->next) {
-        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
-            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            continue;
-        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-        if (ok && gtk_widget_is_sensitive(ok)) {
-            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-            answered = true;
-        }
-    }
-    g_list_free(windows);
-    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
-}
-
 // Chooses US Letter in the print panel, then presses its print button.
 gboolean AnswerPanelWithLetter(gpointer)
 {
-    GList* windows = gtk_window_list_toplevels();
-    bool answered = false;
-    for (GList* w = windows; w && !answered; w = w->next) {
-        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
-            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            continue;
-        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-        if (ok && gtk_widget_is_sensitive(ok)) {
-            GtkPageSetup* setup = gtk_page_setup_new();
-            GtkPaperSize* letter = gtk_paper_size_new(GTK_PAPER_NAME_LETTER);
-            gtk_page_setup_set_paper_size(setup, letter);
-            g_object_set(w->data, "page-setup", setup, nullptr);
-            gtk_paper_size_free(letter);
-            g_object_unref(setup);
-            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-            answered = true;
-        }
-    }
-    g_list_free(windows);
-    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    if (!ReadyPrintButton())
+        return G_SOURCE_CONTINUE;
+    GtkPageSetup* setup = gtk_page_setup_new();
+    GtkPaperSize* letter = gtk_paper_size_new(GTK_PAPER_NAME_LETTER);
+    gtk_page_setup_set_paper_size(setup, letter);
+    g_object_set(PrintPanel(), "page-setup", setup, nullptr);
+    gtk_paper_size_free(letter);
+    g_object_unref(setup);
+    return AnswerPrintPanel(nullptr);
 }
 
 // Answers every message box with its first button, keeping the last headline and message.
@@ -148,7 +119,7 @@ protected:
     }
     // Makes the next print go to the print-to-file printer, writing this PDF; the panel is
     // answered with its print button, or by answer.
-    std::string PrintToFile(const char* name, GSourceFunc answer = AnswerPanel)
+    std::string PrintToFile(const char* name, GSourceFunc answer = AnswerPrintPanel)
     {
         const std::string pdf = folder / name;
         g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);

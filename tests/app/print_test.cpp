@@ -8,6 +8,7 @@
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LUiAlert.h"
 #include "support/DocumentTestSupport.h"
+#include "support/PrintPanel.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -56,25 +57,6 @@ gboolean AnswerQuestion(gpointer)
     gtk_dialog_response(
         GTK_DIALOG(d), gAsked.closeInstead ? GTK_RESPONSE_DELETE_EVENT : (gAsked.answer ? 1 : 0));
     return G_SOURCE_CONTINUE;
-}
-
-// Presses the print panel's print button once a printer is chosen.
-gboolean AnswerPanel(gpointer)
-{
-    GList* windows = gtk_window_list_toplevels();
-    bool answered = false;
-    for (GList* w = windows; w && !answered; w = w->next) {
-        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") != 0
-            || !gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            continue;
-        GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-        if (ok && gtk_widget_is_sensitive(ok)) {
-            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-            answered = true;
-        }
-    }
-    g_list_free(windows);
-    return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
 LBrushInfo* Red()
@@ -134,7 +116,7 @@ protected:
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_PRINTER, "Print to File");
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_URI, ("file://" + pdf).c_str());
         platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
-        g_timeout_add(20, AnswerPanel, nullptr);
+        g_timeout_add(20, AnswerPrintPanel, nullptr);
         return pdf;
     }
 

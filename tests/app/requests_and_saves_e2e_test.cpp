@@ -6,7 +6,7 @@
 // <build>/e2e-files. Runs once more at a backing scale of 2 (VT_ALSO_SCALED).
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
-#include "support/ProgramTestSupport.h"
+#include "support/E2eProgram.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -22,7 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
-using namespace program;
+using namespace e2e;
 
 namespace {
 
@@ -75,10 +75,8 @@ public:
     std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved;
 };
 
-void Shot(const std::string& name)
-{
-    program::Shot("e2e-files", name);
-}
+// Where the screenshots are kept.
+const char* const kShots = "e2e-files";
 
 // Keys to the window that make an alert show: what it says. The keys go again when it does not
 // show in time (the window may not have had the focus back yet from an alert just closed).
@@ -120,7 +118,7 @@ void ExpectRefused(Session& s, const std::vector<std::string>& args, const std::
     ForgetAlert(s.rects);
     Program later(args, s.Capture(shot));
     EXPECT_EQ(AlertText(s.rects), title + "\n" + message + "\n");
-    Shot(shot);
+    Shot(shot, kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, button));
     EXPECT_EQ(later.Wait(10000), 1);
     EXPECT_EQ(later.Errors(), "vorantel: " + message + "\n");
@@ -193,11 +191,11 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
             "vorantel: Begäran väntar tills en dialogruta i Vorantel har stängts och utförs "
             "sedan. Hur det gick visas i Vorantel.\n");
     }
-    Shot("waiting-behind-question");
+    Shot("waiting-behind-question", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
     EXPECT_EQ(
         AlertText(s.rects), title + "\nFilen ”nul.txt” är ingen textfil och lades inte till.\n");
-    Shot("waiting-request-told");
+    Shot("waiting-request-told", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     EXPECT_TRUE(first->Running());
 
@@ -238,7 +236,7 @@ TEST(RequestsAndSaves, DamagedAndCutOffProjectsAreRefused)
         ForgetAlert(s.rects);
         Program later({ "-open", c.path }, s.Capture(c.shot));
         EXPECT_EQ(AlertText(s.rects), "Laddar projekt\n" + c.message + "\n");
-        Shot(c.shot);
+        Shot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
         EXPECT_EQ(later.Wait(10000), 1);
         EXPECT_EQ(
@@ -335,7 +333,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
     ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", disk.folder / "skiva.pdf"));
     EXPECT_EQ(AlertText(s.rects, 15000),
         "Spara till PDF\nDisken är full, så ”skiva.pdf” kunde inte sparas.\n");
-    Shot("pdf-on-a-full-disk");
+    Shot("pdf-on-a-full-disk", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
 
     // A changed project saved onto the full disk.
@@ -343,7 +341,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
     EXPECT_EQ(KeysForAlert(s.rects, xid, "ctrl+s"),
         "Spara projekt\nDisken är full, så ”skiva.vtproj” kunde inte sparas. Den tidigare filen "
         "finns kvar oförändrad.\n");
-    Shot("save-on-a-full-disk");
+    Shot("save-on-a-full-disk", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
     EXPECT_EQ(TemporaryFolder::ReadFile(project), saved);
     EXPECT_EQ(TemporaryFolder::List(disk.folder.Path()),
@@ -419,7 +417,7 @@ TEST(RequestsAndSaves, FilesTheUserMayNotWriteAreLeftAlone)
         }
         later({ "-addtext", text });
         EXPECT_EQ(KeysForAlert(rects, xid, "ctrl+s"), "Spara projekt\n" + c.message + "\n");
-        Shot(c.shot);
+        Shot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
         EXPECT_EQ(TemporaryFolder::ReadFile(c.path), c.bytes);
         struct stat st { };
@@ -466,7 +464,7 @@ TEST(RequestsAndSaves, AnAutosaveInADeepDataFolderIsOffered)
     EXPECT_EQ(AlertText(s.rects),
         "Projektet sparas automatiskt\nDet finns ett automatiskt sparat projekt. Vill du öppna "
         "den?\n");
-    Shot("deep-autosave-offered");
+    Shot("deep-autosave-offered", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Öppna_den"));
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
     LStringLongTemplate<char> value;

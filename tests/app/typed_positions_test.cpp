@@ -19,6 +19,7 @@
 #include "lfw/mac/cocoa/LCocoaTextField.h"
 #include "platform/ui/LNativeWindow.h"
 #include "support/ControlTestSupport.h"
+#include "support/PrintPanel.h"
 #include "support/PrivateHomes.h"
 #include "support/UiTestSupport.h"
 
@@ -82,19 +83,6 @@ void TypeInto(LWindow& w, int id, const std::string& text, const char* endKey)
     Key("ctrl+a");
     Type(text);
     Key(endKey);
-}
-
-// Whether GTK's print panel is up.
-bool PrintPanelShown()
-{
-    GList* windows = gtk_window_list_toplevels();
-    bool shown = false;
-    for (GList* w = windows; w; w = w->next)
-        if (std::strcmp(G_OBJECT_TYPE_NAME(w->data), "GtkPrintUnixDialog") == 0
-            && gtk_widget_get_visible(GTK_WIDGET(w->data)))
-            shown = true;
-    g_list_free(windows);
-    return shown;
 }
 
 // The locales the fields are typed in; LC_NUMERIC follows too (the worst case: the C library
@@ -162,7 +150,7 @@ TEST_F(TypedPositions, PrintPreviewFieldsApplyOnTabAndReturn)
                     << a->centreY;
                 uitest::Pump(300);
                 EXPECT_TRUE(dialog.IsOpen());
-                EXPECT_FALSE(PrintPanelShown());
+                EXPECT_EQ(PrintPanel(), nullptr);
                 EXPECT_FALSE(dialog.Printed());
                 EXPECT_NEAR(Number(Shown(edges, 1100)), 148.5 - 7.25 - ey, 0.006);
 

@@ -4,7 +4,9 @@
 // VT_TEST_RECTANGLES_FILE. Screenshots are kept in <build>/e2e.
 // VT_WINDOW_MANAGER: runs a second time with openbox managing the windows.
 #include "lfw/gen/LUserSettings.h"
+#include "support/E2eProgram.h"
 #include "support/LoopbackServer.h"
+#include "support/RecordedDisc.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -14,259 +16,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
-#include <map>
-#include <signal.h>
-#include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
+using namespace e2e;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::string Shell(const std::string& command, int* status = nullptr)
-{
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-            out.append(buffer, n);
-        int rc = pclose(p);
-        if (status)
-            *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-void Sleep(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st = {};
-    return stat(path.c_str(), &st) == 0;
-}
-
-// One run of the program.
-class Program {
-public:
-    explicit Program(const std::vector<std::string>& args)
-    {
-        std::vector<char*> argv;
-        std::string exe = std::string(VT_BINARY_DIR) + "/vorantel";
-        argv.push_back(exe.data());
-        std::vector<std::string> copy = args;
-        for (std::string& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-    }
-    ~Program()
-    {
-        if (pid > 0 && !exited) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    // The exit status, or -1 when the process still runs after ms.
-    int Wait(int ms)
-    {
-        if (exited)
-            return status;
-        auto end = Clock::now() + std::chrono::milliseconds(ms);
-        do {
-            int st = 0;
-            if (waitpid(pid, &st, WNOHANG) == pid) {
-                exited = true;
-                status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-                return status;
-            }
-            Sleep(50);
-        } while (Clock::now() < end);
-        return -1;
-    }
-    bool Running() { return Wait(0) == -1; }
-    pid_t pid = -1;
-    bool exited = false;
-    int status = -1;
-};
-
-// The main window's X id once it shows (0 after ms).
-unsigned long WaitMainWindow(int ms = 15000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        std::string id = Shell("xdotool search --onlyvisible --name '^Vorantel av ZOR Software' "
-                               "2>/dev/null | head -1");
-        if (!id.empty())
-            return std::stoul(id);
-        Sleep(100);
-    } while (Clock::now() < end);
-    return 0;
-}
-
-std::string Caption(unsigned long xid)
-{
-    return Shell("xdotool getwindowname " + std::to_string(xid) + " 2>/dev/null");
-}
-
-bool WaitCaption(unsigned long xid, const std::string& caption, int ms = 8000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        if (Caption(xid) == caption)
-            return true;
-        Sleep(100);
-    } while (Clock::now() < end);
-    return false;
-}
-
-// Keys to the window (it takes the focus first).
-void KeysTo(unsigned long xid, const std::string& keys)
-{
-    Shell("xdotool windowfocus --sync " + std::to_string(xid) + " key --clearmodifiers --delay 60 "
-        + keys + " 2>/dev/null");
-    Sleep(300);
-}
-
-// Keys to whatever has the focus (a dialog over the window).
-void Keys(const std::string& keys)
-{
-    Shell("xdotool key --clearmodifiers --delay 60 " + keys + " 2>/dev/null");
-    Sleep(300);
-}
-
-// The visible top-level windows' names.
-std::vector<std::string> WindowNames()
-{
-    std::vector<std::string> names;
-    std::istringstream ids(Shell("xdotool search --onlyvisible --name '' 2>/dev/null"));
-    std::string id;
-    while (std::getline(ids, id))
-        names.push_back(Shell("xdotool getwindowname " + id + " 2>/dev/null"));
-    return names;
-}
-
-// Waits until a visible window of that name shows (dialogs and file panels).
-bool WaitWindowNamed(const std::string& name, int ms = 8000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        for (const std::string& n : WindowNames())
-            if (n == name)
-                return true;
-        Sleep(100);
-    } while (Clock::now() < end);
-    return false;
-}
-
-// A file panel is up (its title given): the whole path is typed into its name field.
-bool TypeIntoFilePanel(const std::string& title, const std::string& path)
-{
-    if (!WaitWindowNamed(title))
-        return false;
-    Sleep(400);
-    Keys("ctrl+a");
-    Shell("xdotool type --delay 20 " + Quote(path));
-    Sleep(300);
-    Keys("Return");
-    // Until the panel has gone: what follows (a screenshot, keys) is meant for the window.
-    auto end = Clock::now() + std::chrono::seconds(8);
-    for (bool shown = true; shown && Clock::now() < end;) {
-        shown = false;
-        for (const std::string& n : WindowNames())
-            shown = shown || n == title;
-        if (shown)
-            Sleep(100);
-    }
-    return true;
-}
-
-bool WaitFile(const std::string& path, int ms = 15000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        if (Exists(path))
-            return true;
-        Sleep(100);
-    } while (Clock::now() < end);
-    return false;
-}
-
-int gShot = 0;
-
-// The path of the screenshot numbered shot. The runs at a backing scale of 2 and under a window
-// manager run beside this one and keep theirs apart.
-std::string ShotPath(int shot, const std::string& name)
-{
-    const char* scale = getenv("GDK_SCALE");
-    const char* wm = getenv("VT_WINDOW_MANAGER");
-    const std::string suffix = std::string(scale && scale[0] == '2' ? "-scale2" : "")
-        + (wm && wm[0] == '1' ? "-wm" : "");
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", shot);
-    return std::string(VT_BINARY_DIR) + "/e2e/" + number + "-" + name + suffix + ".png";
-}
-
-void Shot(const std::string& name)
-{
-    mkdir((std::string(VT_BINARY_DIR) + "/e2e").c_str(), 0755);
-    Shell("import -window root " + Quote(ShotPath(++gShot, name)) + " 2>/dev/null");
-}
-
-// The rectangles the window wrote: name -> x y w h.
-std::map<std::string, std::vector<int>> Rectangles(const std::string& file)
-{
-    std::map<std::string, std::vector<int>> out;
-    std::ifstream in(file);
-    std::string name;
-    int x, y, w, h;
-    while (in >> name >> x >> y >> w >> h)
-        out[name] = { x, y, w, h };
-    return out;
-}
-
-// Clicks the button of the alert that shows (its rectangles in "<file>.alert", which the caller
-// removed before the alert was asked for).
-bool ClickAlertButton(const std::string& file, const std::string& label, int ms = 8000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        std::ifstream in(file + ".alert");
-        std::string word, name;
-        int x, y, w, h;
-        while (in >> word >> name >> x >> y >> w >> h) {
-            if (name == label) {
-                Shell("xdotool mousemove --sync " + std::to_string(x + w / 2) + " "
-                    + std::to_string(y + h / 2) + " click 1 2>/dev/null");
-                Sleep(400);
-                return true;
-            }
-        }
-        Sleep(100);
-    } while (Clock::now() < end);
-    return false;
-}
 
 // Drags files onto a point of the screen from a small window of this test process that offers
 // them as a file list (text/uri-list), with the real pointer, as from a file manager.
@@ -340,18 +96,6 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
     return done;
 }
 
-// What the alert that shows says: its headline and message, one line each.
-std::string AlertText(const std::string& file, int ms = 5000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        if (Exists(file + ".alert"))
-            return TemporaryFolder::ReadFile(file + ".alert-text");
-        Sleep(100);
-    } while (Clock::now() < end);
-    return "";
-}
-
 // Clicks a control of the window that became ready last (its rectangles in "<file>.dialog",
 // written once it was laid out), after waiting for that window's title.
 bool ClickDialogControl(const std::string& file, const std::string& title, int id, int ms = 10000)
@@ -400,23 +144,11 @@ std::string WaitSetting(
     return now;
 }
 
-// The READ TOC reply of a four-track disc (the track starts 0, 11413, 25024, 45713, lead-out
-// 55220), the disc the recorded MusicBrainz reply describes.
-const unsigned char kFourTracks[] = {
-    0x00, 0x2A, 0x01, 0x04, //
-    0x00, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, //
-    0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x2C, 0x95, //
-    0x00, 0x10, 0x03, 0x00, 0x00, 0x00, 0x61, 0xC0, //
-    0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0xB2, 0x91, //
-    0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
-};
-
 } // namespace
 
 TEST(Vorantel, TheRoadFromFirstStartToExport)
 {
-    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty()
-        || Shell("command -v import").empty())
+    if (!HasTools())
         GTEST_SKIP() << "no display or no xdotool";
     TemporaryFolder work;
     const std::string dir = work.Path();
@@ -553,15 +285,15 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     LoopbackServer server(certificates / "server.pem", certificates / "server.key");
     std::string json
         = TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/musicbrainz/two_discs.json");
-    server.Add("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
-        + std::to_string(json.size()) + "\r\n\r\n" + json);
+    server.Add(JsonReply(json));
     LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(again->Wait(8000), 0);
     again.reset();
     const std::string toc = dir + "/toc.bin";
     std::ofstream(toc, std::ios::binary)
-        .write(reinterpret_cast<const char*>(kFourTracks), sizeof kFourTracks);
+        .write(
+            reinterpret_cast<const char*>(kFourTracks.data()), std::streamsize(kFourTracks.size()));
     setenv("VT_TEST_RECORDED_DISC", toc.c_str(), 1);
     auto cd = std::make_unique<Program>(std::vector<std::string> { project });
     xid = WaitMainWindow();
@@ -659,16 +391,16 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         EXPECT_EQ(AlertText(rects, 1000), "");
         EXPECT_EQ(Caption(xid), caption);
         drop({ a, b });
-        EXPECT_EQ(AlertText(rects),
+        EXPECT_EQ(AlertText(rects, 5000),
             "Dra och släpp-fel\nDet går inte att läsa in flera projekt samtidigt.\n");
         Shot("drop-two-projects");
         EXPECT_TRUE(ClickAlertButton(rects, "OK"));
         drop({ a, image });
-        EXPECT_EQ(AlertText(rects),
+        EXPECT_EQ(AlertText(rects, 5000),
             "Dra och släpp-fel\nDet går inte att läsa in projekt och bilder samtidigt.\n");
         EXPECT_TRUE(ClickAlertButton(rects, "OK"));
         drop({ a, notes });
-        EXPECT_EQ(AlertText(rects),
+        EXPECT_EQ(AlertText(rects, 5000),
             "Dra och släpp-fel\nDet går inte att läsa in följande filer:\n\n   notes.txt\n");
         Shot("drop-project-and-text");
         EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
@@ -718,11 +450,10 @@ std::string CanvasCrop(const std::string& rects, const std::string& name)
     const auto end = Clock::now() + std::chrono::seconds(10);
     for (;;) {
         Sleep(previous.empty() ? 600 : 300);
-        Shot(name);
+        const std::string shot = Shot(name);
         auto canvas = Rectangles(rects)["canvas"];
         if (canvas.size() != 4)
             return "";
-        const std::string shot = ShotPath(gShot, name);
         crop = shot.substr(0, shot.size() - 4) + "-canvas.png";
         Shell("/usr/bin/convert " + Quote(shot) + " -crop " + std::to_string(canvas[2]) + "x"
             + std::to_string(canvas[3]) + "+" + std::to_string(canvas[0]) + "+"
@@ -759,8 +490,7 @@ void ClickAt(const std::vector<int>& r)
 
 TEST(Vorantel, EditingUndoPrintingAndKeys)
 {
-    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty()
-        || Shell("command -v import").empty())
+    if (!HasTools())
         GTEST_SKIP() << "no display or no xdotool";
     TemporaryFolder work;
     const std::string dir = work.Path();

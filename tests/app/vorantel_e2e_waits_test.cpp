@@ -222,7 +222,7 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
             for (int i = 0; i < 20; ++i)
                 burst += std::string(" ") + key;
     unlink((s.rects + ".alert").c_str());
-    const long long cpuBefore = CpuMs(program.pid);
+    const long long cpuBefore = CpuMs(program.Pid());
     auto start = Clock::now();
     Clock::time_point sent;
     std::thread keys([&] {
@@ -234,7 +234,7 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
     keys.join();
     EXPECT_TRUE(WaitFor([&] { return Exists(s.rects + ".alert"); }, 60000, 50));
     long long lag = Ms(Clock::now() - sent), took = Ms(Clock::now() - start);
-    const long long cpu = CpuMs(program.pid) - cpuBefore;
+    const long long cpu = CpuMs(program.Pid()) - cpuBefore;
     std::cout << "[ burst ] worked through " << lag << " ms after the last key, " << took
               << " ms in all, " << cpu << " ms of processor time\n";
     // The work itself is measured in processor time, which a machine busy with other tests does

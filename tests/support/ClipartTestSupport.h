@@ -17,6 +17,7 @@
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/UI.h"
 #include "support/LoopbackServer.h"
+#include "support/OutlineViewPoints.h"
 #include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -248,15 +249,6 @@ protected:
         if (!uitest::HaveXdotool())
             GTEST_SKIP() << "xdotool missing";
     }
-    static LUiPoint ContentPoint(LCocoaOutlineViewImpl* view, double x, double y)
-    {
-        int wx = 0, wy = 0, cx = 0, cy = 0;
-        gtk_tree_view_convert_tree_to_widget_coords(
-            GTK_TREE_VIEW(view->treeView()), int(x), int(y), &wx, &wy);
-        GtkWidget* content = view->Window()->ContentView()->Widget();
-        gtk_widget_translate_coordinates(view->treeView(), content, wx, wy, &cx, &cy);
-        return LUiPoint { double(cx), double(cy) };
-    }
     static bool ClickRow(LClipartDialog& d, int id, int row, int repeat = 1)
     {
         LCocoaOutlineViewImpl* view = id == LClipartDialog::kList
@@ -273,7 +265,7 @@ protected:
                 break;
             r = again;
         }
-        LUiPoint p = ContentPoint(view, 40, r.y + r.height / 2);
+        LUiPoint p = RowContentPoint(view, 40, r.y + r.height / 2);
         return uitest::XClickButton(d.GetNativeWindow(), p.x, p.y, 1, repeat);
     }
     // Clicks the middle of a control of a window with the real pointer.

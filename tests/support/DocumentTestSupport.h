@@ -4,6 +4,7 @@
 
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "support/CommandOutput.h"
 #include "support/DrawCanvas.h"
 
 #include <cmath>
@@ -53,16 +54,7 @@ struct RgbRaster {
 
 inline std::string ShellOutput(const std::string& command)
 {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
+    return CommandOutput(command);
 }
 
 // The first page rendered at 72 dpi (one pixel per PDF point).

@@ -57,6 +57,13 @@ private:
     std::thread fThread;
 };
 
+// An HTTP reply "200 OK" that carries the JSON text.
+inline std::string JsonReply(const std::string& json)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+        + std::to_string(json.size()) + "\r\n\r\n" + json;
+}
+
 // A certificate authority and a server certificate for 127.0.0.1 made with the openssl tool in
 // folder: ca.pem, server.pem, server.key (and other.pem / other.key for the name "other.example",
 // self.pem / self.key self-signed for 127.0.0.1). False when the tool failed.

@@ -1,125 +1,229 @@
 // The built program run as its own process on the test's X server, as a person starts it, and
-// the shell commands a test uses to look at it. Header only (the build folder is known to the
-// test programs).
+// the shell commands a test uses to look at it: its main window found, its caption read, files
+// it writes waited for. A run may go as another user (the test running as root) and keep its
+// standard output and error for the test. Header only (the build folder is known to the test
+// programs); E2eProgram.h adds driving it with keys and clicks.
 #pragma once
+
+#include "support/CommandOutput.h"
+#include "support/TemporaryFolder.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <spawn.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <map>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace programrun {
 
 using Clock = std::chrono::steady_clock;
+
+// How much longer things take in a build with AddressSanitizer (the program's too): the time
+// bounds of the tests, which tell a freeze from a wait, are stretched by it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kSlowdown = 8;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr int kSlowdown = 8;
+#else
+inline constexpr int kSlowdown = 1;
+#endif
+#else
+inline constexpr int kSlowdown = 1;
+#endif
 
 inline void Sleep(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// The command's standard output without its last line end.
-inline std::string Shell(const std::string& command)
+inline long long Ms(Clock::duration d)
 {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-            out.append(buffer, n);
-        pclose(p);
-    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+}
+
+// Runs a shell command: its standard output without the last line end, its exit status in
+// *status (-1 when it did not end normally).
+inline std::string Shell(const std::string& command, int* status = nullptr)
+{
+    std::string out = CommandOutput(command, status);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
         out.pop_back();
     return out;
 }
 
-// Waits until the condition holds, at most ms; answers whether it came to hold.
-template <typename F> bool WaitFor(F condition, int ms)
+// The text as one word of a shell command.
+inline std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Whether anything stands at the path (a dangling link too).
+inline bool Exists(const std::string& path)
+{
+    struct stat st = {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Waits until cond holds, looking every stepMs, at most ms; answers whether it came to hold.
+template <class Cond> bool WaitFor(Cond cond, int ms, int stepMs = 20)
 {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
-        if (condition())
+        if (cond())
             return true;
         if (Clock::now() >= end)
             return false;
-        Sleep(50);
+        Sleep(stepMs);
     }
 }
+
+inline bool WaitFile(const std::string& path, int ms = 15000)
+{
+    return WaitFor([&] { return Exists(path); }, ms, 100);
+}
+
+// The rectangles the window wrote to the file named by VT_TEST_RECTANGLES_FILE: name -> its
+// x, y, width and height in screen pixels, as an R made of those four.
+template <class R = std::vector<int>> std::map<std::string, R> Rectangles(const std::string& file)
+{
+    std::map<std::string, R> out;
+    std::ifstream in(file);
+    std::string name;
+    int x, y, w, h;
+    while (in >> name >> x >> y >> w >> h)
+        out[name] = R { x, y, w, h };
+    return out;
+}
+
+// A display, xdotool and ImageMagick's import: what driving the program and keeping
+// screenshots of it takes.
+inline bool HasTools()
+{
+    return std::getenv("DISPLAY") && !Shell("command -v xdotool").empty()
+        && !Shell("command -v import").empty();
+}
+
+// How a run starts: as another user, its standard output and error into files.
+struct ProgramOptions {
+    uid_t uid = uid_t(-1); // run as this user (and gid) when the test runs as root
+    gid_t gid = gid_t(-1);
+    std::string output; // files for standard output and error ("": inherited)
+    std::string errors;
+};
 
 // One run of <build>/vorantel with the arguments; killed when the object goes and it still runs.
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& args)
+    using Options = ProgramOptions;
+    explicit Program(const std::vector<std::string>& args, const Options& options = {})
+        : fOptions(options)
     {
+        // Everything the child needs is made before the fork: the test may run threads, and
+        // the child calls nothing but the system until it runs the program.
         std::string exe = std::string(VT_BINARY_DIR) + "/vorantel";
         std::vector<std::string> copy = args;
         std::vector<char*> argv { exe.data() };
         for (std::string& a : copy)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
+        const char* output = options.output.empty() ? nullptr : options.output.c_str();
+        const char* errors = options.errors.empty() ? nullptr : options.errors.c_str();
+        fPid = ::fork();
+        if (fPid == 0) {
+            if (output) {
+                int fd = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+                if (fd < 0 || ::dup2(fd, 1) < 0)
+                    ::_exit(126);
+            }
+            if (errors) {
+                int fd = ::open(errors, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+                if (fd < 0 || ::dup2(fd, 2) < 0)
+                    ::_exit(126);
+            }
+            if (options.uid != uid_t(-1)
+                && (::setgroups(0, nullptr) != 0 || ::setgid(options.gid) != 0
+                    || ::setuid(options.uid) != 0))
+                ::_exit(126);
+            ::execv(exe.c_str(), argv.data());
+            ::_exit(127);
+        }
     }
     ~Program()
     {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
+        if (fPid > 0 && !fExited) {
+            ::kill(fPid, SIGKILL);
+            ::waitpid(fPid, nullptr, 0);
         }
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    bool Started() const { return pid_ > 0; }
-    // The exit status, or -1 while it still runs after ms.
+    bool Started() const { return fPid > 0; }
+    pid_t Pid() const { return fPid; }
+    // The exit status (128 + the signal when one ended it), or -1 while it still runs after ms.
     int Wait(int ms)
     {
-        if (pid_ <= 0)
+        if (fPid <= 0)
             return -1;
         WaitFor(
             [&] {
                 int st = 0;
-                if (!exited_ && waitpid(pid_, &st, WNOHANG) == pid_) {
-                    exited_ = true;
-                    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+                if (!fExited && ::waitpid(fPid, &st, WNOHANG) == fPid) {
+                    fExited = true;
+                    fStatus = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
                 }
-                return exited_;
+                return fExited;
             },
-            ms);
-        return exited_ ? status_ : -1;
+            ms, 5);
+        return fExited ? fStatus : -1;
     }
+    bool Running() { return Started() && Wait(0) == -1; }
+    std::string Errors() const { return TemporaryFolder::ReadFile(fOptions.errors); }
+    std::string Output() const { return TemporaryFolder::ReadFile(fOptions.output); }
 
 private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int status_ = -1;
+    Options fOptions;
+    pid_t fPid = -1;
+    bool fExited = false;
+    int fStatus = -1;
 };
 
 // The X id of the program's main window once it shows, 0 when it does not within ms.
-inline unsigned long WaitMainWindow(int ms = 20000)
+inline unsigned long WaitMainWindow(int ms = 15000)
 {
-    unsigned long id = 0;
+    unsigned long xid = 0;
     WaitFor(
         [&] {
-            std::string found = Shell("xdotool search --onlyvisible --name "
-                                      "'^Vorantel av ZOR Software' 2>/dev/null | head -1");
-            id = found.empty() ? 0 : std::stoul(found);
-            return id != 0;
+            std::string id = Shell("xdotool search --onlyvisible --name "
+                                   "'^Vorantel av ZOR Software' 2>/dev/null | head -1");
+            xid = id.empty() ? 0 : std::stoul(id);
+            return xid != 0;
         },
-        ms);
-    return id;
+        ms, 100);
+    return xid;
 }
 
-inline std::string WindowName(unsigned long id)
+inline std::string Caption(unsigned long xid)
 {
-    return Shell("xdotool getwindowname " + std::to_string(id) + " 2>/dev/null");
+    return Shell("xdotool getwindowname " + std::to_string(xid) + " 2>/dev/null");
+}
+
+inline bool WaitCaption(unsigned long xid, const std::string& caption, int ms = 8000)
+{
+    return WaitFor([&] { return Caption(xid) == caption; }, ms, 100);
 }
 
 } // namespace programrun

@@ -35,7 +35,9 @@ inline void MakePicture(LImageBuffer& picture, int width, int height, uint32_t s
     }
 }
 
-inline LBrushInfo* Gradient(uint32_t kind, int stops)
+// A gradient of the kind with the same geometry every time, its stops (red, green, blue, alpha)
+// spread evenly over it.
+inline LBrushInfo* Gradient(uint32_t kind, const uint8_t (*stops)[4], int count)
 {
     auto* brush = new LBrushInfo;
     brush->kind = kind;
@@ -43,13 +45,27 @@ inline LBrushInfo* Gradient(uint32_t kind, int stops)
     brush->geometry[1] = -0.2f;
     brush->geometry[2] = 0.9f;
     brush->geometry[3] = 0.75f;
-    brush->stopCount = uint32_t(stops);
-    for (int i = 0; i < stops; ++i) {
-        brush->stopPositions[i] = float(i) / float(stops > 1 ? stops - 1 : 1);
-        brush->stopColors[i] = LGuiColorAlpha::FromRGBA8(
-            uint8_t(200 - i * 40), uint8_t(30 + i * 50), uint8_t(90 + i * 20), uint8_t(255 - i));
+    brush->stopCount = uint32_t(count);
+    for (int i = 0; i < count; ++i) {
+        brush->stopPositions[i] = float(i) / float(count > 1 ? count - 1 : 1);
+        brush->stopColors[i]
+            = LGuiColorAlpha::FromRGBA8(stops[i][0], stops[i][1], stops[i][2], stops[i][3]);
     }
     return brush;
+}
+
+// The same with that many stops of made-up colours.
+inline LBrushInfo* Gradient(uint32_t kind, int stops)
+{
+    const int count = stops < kLBrushInfoMaxStops ? stops : kLBrushInfoMaxStops;
+    uint8_t colours[kLBrushInfoMaxStops][4] = {};
+    for (int i = 0; i < count; ++i) {
+        colours[i][0] = uint8_t(200 - i * 40);
+        colours[i][1] = uint8_t(30 + i * 50);
+        colours[i][2] = uint8_t(90 + i * 20);
+        colours[i][3] = uint8_t(255 - i);
+    }
+    return Gradient(kind, colours, count);
 }
 
 inline VTOverlayText* Text(VTProjectTemplate& design, const char* text, float x, float y)

@@ -5,9 +5,9 @@
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
+#include "support/CommandOutput.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -80,21 +80,7 @@ bool PumpUntil(const std::function<bool()>& cond, unsigned ms)
 
 std::string Run(const std::string& command, int* status)
 {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) {
-        if (status)
-            *status = -1;
-        return out;
-    }
-    std::array<char, 256> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    int rc = pclose(p);
-    if (status)
-        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
+    return CommandOutput(command, status);
 }
 
 bool HaveXdotool()
@@ -399,9 +385,13 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
 
 bool SaveScreenshot(LNativeWindow* window, const std::string& path)
 {
+    return SaveWidgetScreenshot(window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr, path);
+}
+
+bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path)
+{
     // Drawn by the window itself, in device pixels: other windows of the shared display that
     // may cover it do not show.
-    GtkWidget* top = window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
     if (!top || !gtk_widget_get_realized(top))
         return false;
     int scale = std::max(1, gtk_widget_get_scale_factor(top));
@@ -439,6 +429,18 @@ void When(std::function<bool()> cond, std::function<void()> fn)
             return G_SOURCE_REMOVE;
         },
         p);
+}
+
+void After(unsigned ms, std::function<void()> fn)
+{
+    auto* f = new std::function<void()>(std::move(fn));
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, ms,
+        [](gpointer p) {
+            (*static_cast<std::function<void()>*>(p))();
+            return G_SOURCE_REMOVE;
+        },
+        f, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
 }
 
 } // namespace uitest

@@ -52,6 +52,8 @@ bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double 
     const std::function<bool()>& done, unsigned ms = 5000);
 // Saves what the window shows now as a PNG file (its folders are made); false when it cannot.
 bool SaveScreenshot(LNativeWindow* window, const std::string& path);
+// The same for a GTK window the layer does not own (GTK's print panel, say).
+bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
@@ -85,5 +87,7 @@ inline std::string ArtefactPath(const char* folder, const char* name)
 
 // Runs fn from the loop once cond holds (asked every 20 ms; after 5 s fn runs anyway).
 void When(std::function<bool()> cond, std::function<void()> fn);
+// Runs fn once from the loop after ms milliseconds.
+void After(unsigned ms, std::function<void()> fn);
 
 } // namespace uitest

@@ -7,6 +7,7 @@
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
 #include "platform/ui/UI.h"
+#include "support/OutlineViewPoints.h"
 #include "support/UiTestSupport.h"
 
 #include <cstring>
@@ -61,21 +62,11 @@ protected:
         EXPECT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
         return list;
     }
-    // A point of the list's rows (tree coordinates) in the window's content (points).
-    static LUiPoint ContentPoint(LCocoaOutlineViewImpl* view, double x, double y)
-    {
-        int wx = 0, wy = 0, cx = 0, cy = 0;
-        gtk_tree_view_convert_tree_to_widget_coords(
-            GTK_TREE_VIEW(view->treeView()), int(x), int(y), &wx, &wy);
-        GtkWidget* content = view->Window()->ContentView()->Widget();
-        gtk_widget_translate_coordinates(view->treeView(), content, wx, wy, &cx, &cy);
-        return LUiPoint { double(cx), double(cy) };
-    }
     static bool ClickRow(TestWindow& w, LCocoaOutlineViewImpl* view, int row, double x = 30,
         int button = 1, int repeat = 1)
     {
         LUiRect r = view->rectOfRow(row);
-        LUiPoint p = ContentPoint(view, x, r.y + r.height / 2);
+        LUiPoint p = RowContentPoint(view, x, r.y + r.height / 2);
         return uitest::XClickButton(w.GetNativeWindow(), p.x, p.y, button, repeat);
     }
     static void MakeKey(TestWindow& w)
@@ -369,7 +360,7 @@ TEST_F(ListViewTest, AnAscendingSortAskedForInCodeKeepsClicksOnTheRowsShown)
     // Each row clicked selects the row under the pointer, with its own data.
     for (int r : { 1, 5, 6 }) {
         int sent = w.Count(kCmdSel);
-        LUiPoint p = ContentPoint(list, 30, rects[size_t(r)].y + rects[size_t(r)].height / 2);
+        LUiPoint p = RowContentPoint(list, 30, rects[size_t(r)].y + rects[size_t(r)].height / 2);
         ASSERT_TRUE(uitest::XClick(w.GetNativeWindow(), p.x, p.y));
         ASSERT_TRUE(uitest::PumpUntil([&] { return w.Count(kCmdSel) > sent; }));
         EXPECT_EQ(list->rectOfRow(r).y, rects[size_t(r)].y);
@@ -521,7 +512,7 @@ TEST_F(ListViewTest, AnEmptyListShowsItsPlaceholderUntilTheFirstRow)
     // Grey text, centred, about 20 points below the header.
     cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
     ASSERT_EQ(cairo_surface_status(shot), CAIRO_STATUS_SUCCESS);
-    LUiPoint top = ContentPoint(list, 0, 0);
+    LUiPoint top = RowContentPoint(list, 0, 0);
     double s = w.GetBackingScaleFactor();
     int stride = cairo_image_surface_get_stride(shot);
     unsigned char* px = cairo_image_surface_get_data(shot);
@@ -541,7 +532,7 @@ TEST_F(ListViewTest, AnEmptyListShowsItsPlaceholderUntilTheFirstRow)
     cairo_surface_destroy(shot);
     ASSERT_GE(maxX, 0) << "no placeholder drawn";
     double centre = (minX + maxX) / 2.0 / s;
-    double listCentre = ContentPoint(list, 0, 0).x + list->visibleRect().width / 2;
+    double listCentre = RowContentPoint(list, 0, 0).x + list->visibleRect().width / 2;
     EXPECT_NEAR(centre, listCentre, 4);
     EXPECT_NEAR(minY / s - top.y, 20, 6);
     w.LVAddString(kList, "rad", 0, 0, 0);

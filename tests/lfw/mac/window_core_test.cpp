@@ -114,19 +114,6 @@ struct CoreWindow : LMacWindow {
     }
 };
 
-// Runs fn once after ms milliseconds on the main loop.
-void After(unsigned ms, std::function<void()> fn)
-{
-    auto* f = new std::function<void()>(std::move(fn));
-    g_timeout_add_full(
-        G_PRIORITY_DEFAULT, ms,
-        [](gpointer p) {
-            (*static_cast<std::function<void()>*>(p))();
-            return G_SOURCE_REMOVE;
-        },
-        f, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-}
-
 } // namespace
 
 // Workers post to windows while the main thread closes and deletes them.
@@ -177,7 +164,7 @@ TEST_F(WindowCoreTest, ModalRunsEndWithTheirOwnWindowsCodes)
     bool innerResult = false, outerResult = true;
     inner.onReady = [&](CoreWindow&) {
         std::thread([&outer] { outer.PostCommand(kLCmdCancel); }).join();
-        After(150, [&] { inner.Command(kLCmdOk, 0); });
+        uitest::After(150, [&] { inner.Command(kLCmdOk, 0); });
     };
     outer.onReady = [&](CoreWindow& self) {
         inner.CreateCocoaWindow(150, 80, kStyle, false, self.GetContentView());
@@ -196,8 +183,8 @@ TEST_F(WindowCoreTest, ModalRunsEndWithTheirOwnWindowsCodes)
     CoreWindow a, b;
     bool bResult = true;
     b.onReady = [&](CoreWindow&) {
-        After(20, [&] { a.Command(kLCmdOk, 0); });
-        After(120, [&] { b.Close(kLCmdCancel); });
+        uitest::After(20, [&] { a.Command(kLCmdOk, 0); });
+        uitest::After(120, [&] { b.Close(kLCmdCancel); });
     };
     a.onReady = [&](CoreWindow& self) {
         b.CreateCocoaWindow(150, 80, kStyle, false, self.GetContentView());
@@ -218,10 +205,10 @@ TEST_F(WindowCoreTest, AModalWindowDestroyedByAnotherClientEndsItsRun)
     bool guard = false;
     w.onReady = [&](CoreWindow& self) {
         unsigned long xid = self.GetNativeWindow()->XWindowId();
-        After(50,
+        uitest::After(50,
             [xid] { uitest::Run("xdotool windowclose " + std::to_string(xid) + " 2>/dev/null"); });
         // Never hangs the suite: a run still going after 5 s is ended and counted a failure.
-        After(5000, [&] {
+        uitest::After(5000, [&] {
             if (LModalLoop::Depth() > 0) {
                 guard = true;
                 LModalLoop::Stop(kLCmdOk);

@@ -13,6 +13,7 @@
 #include "support/LoopbackServer.h"
 #include "support/PanelTestSupport.h"
 #include "support/PrivateHomes.h"
+#include "support/RecordedDisc.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -26,34 +27,6 @@
 #include <vector>
 
 namespace {
-
-// The READ TOC reply of a four-track disc.
-const std::vector<uint8_t> kFourTracks = {
-    0x00, 0x2A, 0x01, 0x04, //
-    0x00, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, //
-    0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x2C, 0x95, //
-    0x00, 0x10, 0x03, 0x00, 0x00, 0x00, 0x61, 0xC0, //
-    0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0xB2, 0x91, //
-    0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
-};
-
-class RecordedDrives : public LCDDriveAccess {
-public:
-    std::vector<std::vector<uint8_t>> replies;
-    int GetDriveCount() override { return int(replies.size()); }
-    LProcessResult ProcessReadTOC(
-        LProcessInterface&, int drive, std::vector<uint8_t>& reply) override
-    {
-        reply = replies.at(size_t(drive));
-        return reply.empty() ? LProcessResultError : LProcessResultSuccess;
-    }
-};
-
-std::string Reply(const std::string& json)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
-        + std::to_string(json.size()) + "\r\n\r\n" + json;
-}
 
 // One alert as it was shown: its headline, its message and its buttons (sorted).
 struct ShownAlert {
@@ -199,7 +172,7 @@ const std::string kGoodReply = "{\"releases\":[{\"title\":\"Skivan\",\"artist-cr
 TEST_F(AudioCdDialog, AServerErrorIsToldAndTryingAgainSucceeds)
 {
     server->Add("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
-    server->Add(Reply(kGoodReply));
+    server->Add(JsonReply(kGoodReply));
     AlertAnswers alerts({ "Försök igen" }, "server-error");
     LStringLongTemplate<char> text;
     EXPECT_TRUE(LAudioCDInfoGet(host->GetContentView(), 2, text));

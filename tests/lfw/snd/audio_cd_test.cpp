@@ -4,6 +4,7 @@
 #include "platform/disc/Disc.h"
 #include "support/LoopbackServer.h"
 #include "support/PrivateHomes.h"
+#include "support/RecordedDisc.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,17 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The READ TOC reply of a four-track disc (the track starts 0, 11413, 25024, 45713, lead-out
-// 55220).
-const std::vector<uint8_t> kFourTracks = {
-    0x00, 0x2A, 0x01, 0x04, //
-    0x00, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, //
-    0x00, 0x10, 0x02, 0x00, 0x00, 0x00, 0x2C, 0x95, //
-    0x00, 0x10, 0x03, 0x00, 0x00, 0x00, 0x61, 0xC0, //
-    0x00, 0x10, 0x04, 0x00, 0x00, 0x00, 0xB2, 0x91, //
-    0x00, 0x10, 0xAA, 0x00, 0x00, 0x00, 0xD7, 0xB4, //
-};
 
 std::vector<uint8_t> MakeReply(const std::vector<uint32_t>& starts, uint8_t control = 0x10)
 {
@@ -44,18 +34,6 @@ std::vector<uint8_t> MakeReply(const std::vector<uint32_t>& starts, uint8_t cont
     return r;
 }
 
-class RecordedDrives : public LCDDriveAccess {
-public:
-    std::vector<std::vector<uint8_t>> replies;
-    int GetDriveCount() override { return int(replies.size()); }
-    LProcessResult ProcessReadTOC(
-        LProcessInterface&, int drive, std::vector<uint8_t>& reply) override
-    {
-        reply = replies.at(size_t(drive));
-        return reply.empty() ? LProcessResultError : LProcessResultSuccess;
-    }
-};
-
 class ErrorJob : public LProcessInterfaceVoid {
 public:
     std::string error;
@@ -65,12 +43,6 @@ public:
 std::string ReadData(const char* name)
 {
     return TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/musicbrainz/" + name);
-}
-
-std::string Reply(const std::string& json)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
-        + std::to_string(json.size()) + "\r\n\r\n" + json;
 }
 
 } // namespace
@@ -253,7 +225,7 @@ TEST_F(AudioCdLookup, TrackListTitleAndArtistOverLoopbackTls)
     LoopbackServer server(*gDir / "server.pem", *gDir / "server.key");
     LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
     drives.replies = { {}, kFourTracks }; // drive 0 holds no disc
-    std::string reply = Reply(ReadData("two_discs.json"));
+    std::string reply = JsonReply(ReadData("two_discs.json"));
     for (int i = 0; i < 3; ++i)
         server.Add(reply);
 
@@ -289,11 +261,12 @@ TEST_F(AudioCdLookup, UnknownDiscsAndMissingDrives)
     drives.replies = { kFourTracks };
     // Wrong track count, no artist credit and a body past the bound: answers that cannot be
     // used, told as such.
-    server.Add(Reply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"A\"}],"
-                     "\"media\":[{\"tracks\":[{\"title\":\"1\"}]}]}]}"));
-    server.Add(Reply("{\"releases\":[{\"title\":\"T\",\"media\":[{\"tracks\":[{\"title\":\"1\"},"
-                     "{\"title\":\"2\"},{\"title\":\"3\"},{\"title\":\"4\"}]}]}]}"));
-    server.Add(Reply("{\"x\":\"" + std::string(1100000, 'a') + "\"}"));
+    server.Add(JsonReply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"A\"}],"
+                         "\"media\":[{\"tracks\":[{\"title\":\"1\"}]}]}]}"));
+    server.Add(
+        JsonReply("{\"releases\":[{\"title\":\"T\",\"media\":[{\"tracks\":[{\"title\":\"1\"},"
+                  "{\"title\":\"2\"},{\"title\":\"3\"},{\"title\":\"4\"}]}]}]}"));
+    server.Add(JsonReply("{\"x\":\"" + std::string(1100000, 'a') + "\"}"));
     for (int i = 0; i < 3; ++i) {
         ErrorJob job;
         VTProcessAudioCDInfo info;
@@ -305,7 +278,7 @@ TEST_F(AudioCdLookup, UnknownDiscsAndMissingDrives)
 
     // A disc the service does not know (404, or no release): "not in the database".
     server.Add("HTTP/1.0 404 Not Found\r\n\r\n{\"error\":\"Not found\"}");
-    server.Add(Reply("{\"releases\":[]}"));
+    server.Add(JsonReply("{\"releases\":[]}"));
     for (int i = 0; i < 2; ++i) {
         ErrorJob job;
         VTProcessAudioCDInfo info;
@@ -316,9 +289,9 @@ TEST_F(AudioCdLookup, UnknownDiscsAndMissingDrives)
 
     // An empty artist name is "not in the database".
     server.Add(
-        Reply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"\"}],"
-              "\"media\":[{\"tracks\":[{\"title\":\"1\"},{\"title\":\"2\"},{\"title\":\"3\"},"
-              "{\"title\":\"4\"}]}]}]}"));
+        JsonReply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"\"}],"
+                  "\"media\":[{\"tracks\":[{\"title\":\"1\"},{\"title\":\"2\"},{\"title\":\"3\"},"
+                  "{\"title\":\"4\"}]}]}]}"));
     ErrorJob job;
     VTProcessAudioCDInfo artist;
     artist.type = VTProcessAudioCDInfo::kArtist;
@@ -345,7 +318,7 @@ TEST_F(AudioCdLookup, UntrustedServerIsNotAsked)
     ASSERT_TRUE(gReady);
     LoopbackServer server(*gDir / "self.pem", *gDir / "self.key");
     LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
-    server.Add(Reply(ReadData("two_discs.json")));
+    server.Add(JsonReply(ReadData("two_discs.json")));
     drives.replies = { kFourTracks };
     ErrorJob job;
     VTProcessAudioCDInfo info;
@@ -416,7 +389,7 @@ TEST_F(AudioCdLookup, ALookupThatFailsSaysWhyInTheUsersWords)
         std::string::npos);
 
     // An answer that is no JSON, and one that is no HTTP: unreadable.
-    server.Add(Reply("<html><body>Vi har tekniska problem</body></html>"));
+    server.Add(JsonReply("<html><body>Vi har tekniska problem</body></html>"));
     EXPECT_EQ(LookUp(server.Host()).kind, LMusicBrainzFailure::UnreadableReply);
     server.Add("SSH-2.0-OpenSSH\r\n");
     f = LookUp(server.Host());
@@ -427,7 +400,7 @@ TEST_F(AudioCdLookup, ALookupThatFailsSaysWhyInTheUsersWords)
 
     // A certificate of the trusted authority, but for another host: not asked.
     LoopbackServer other(*gDir / "other.pem", *gDir / "other.key");
-    other.Add(Reply(ReadData("two_discs.json")));
+    other.Add(JsonReply(ReadData("two_discs.json")));
     f = LookUp(other.Host());
     EXPECT_EQ(f.kind, LMusicBrainzFailure::CertificateName);
     EXPECT_TRUE(other.Requests().empty());
@@ -463,9 +436,9 @@ TEST_F(AudioCdLookup, RightToLeftTitlesKeepTheNumberFirst)
     LoopbackServer server(*gDir / "server.pem", *gDir / "server.key");
     LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
     drives.replies = { kFourTracks };
-    server.Add(Reply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"A\"}],"
-                     "\"media\":[{\"tracks\":[{\"title\":\"שלום עולם\"},{\"title\":\"Two\"},"
-                     "{\"title\":\"مرحبا 2\"},{\"title\":\"Four\"}]}]}]}"));
+    server.Add(JsonReply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"A\"}],"
+                         "\"media\":[{\"tracks\":[{\"title\":\"שלום עולם\"},{\"title\":\"Two\"},"
+                         "{\"title\":\"مرحبا 2\"},{\"title\":\"Four\"}]}]}]}"));
     ErrorJob job;
     VTProcessAudioCDInfo list;
     list.type = VTProcessAudioCDInfo::kTrackList;

@@ -80,14 +80,7 @@ struct Reference {
 Reference DrawWithPango(cairo_t* cr, const std::string& text, const FontRef& font, double width,
     double height, bool natural)
 {
-    PangoContext* context = pango_font_map_create_context(pango_cairo_font_map_get_default());
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    pango_cairo_context_set_font_options(context, options);
-    cairo_font_options_destroy(options);
-    pango_context_set_round_glyph_positions(context, FALSE);
+    PangoContext* context = TextLayout::NewContext();
     PangoLayout* layout = pango_layout_new(context);
     pango_layout_set_font_description(layout, font->Description());
     PangoAttrList* attrs = pango_attr_list_new();

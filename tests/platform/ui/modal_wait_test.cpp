@@ -17,19 +17,6 @@ protected:
     }
 };
 
-// Runs fn once from the loop after ms milliseconds.
-void After(unsigned ms, std::function<void()> fn)
-{
-    auto* f = new std::function<void()>(std::move(fn));
-    g_timeout_add_full(
-        G_PRIORITY_DEFAULT, ms,
-        [](gpointer p) {
-            (*static_cast<std::function<void()>*>(p))();
-            return G_SOURCE_REMOVE;
-        },
-        f, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-}
-
 } // namespace
 
 TEST_F(ModalWaitTest, AWaitCountsAsModalAndOnlyQuittingEndsIt)
@@ -40,12 +27,12 @@ TEST_F(ModalWaitTest, AWaitCountsAsModalAndOnlyQuittingEndsIt)
     bool sawInside = false, stopEnded = true, stoppedSeen = false;
     {
         LModalWait wait(loop);
-        After(20, [&] {
+        uitest::After(20, [&] {
             sawInside = LModalLoop::Depth() == 1 && LModalLoop::Busy()
                 && LModalLoop::ModalWindow() == nullptr;
             // A modal run's Stop leaves the wait alone.
             stopEnded = LModalLoop::Stop(5);
-            After(20, [&] {
+            uitest::After(20, [&] {
                 stoppedSeen = wait.Stopped();
                 EXPECT_EQ(LModalLoop::StopAll(9), 1);
             });
@@ -67,7 +54,7 @@ TEST_F(ModalWaitTest, AWaitCountsAsModalAndOnlyQuittingEndsIt)
     // A wait that turns the loop itself learns of the quitting through Stopped().
     LModalWait own;
     EXPECT_TRUE(LModalLoop::Busy());
-    After(10, [] { LModalLoop::StopAll(0); });
+    uitest::After(10, [] { LModalLoop::StopAll(0); });
     EXPECT_TRUE(uitest::PumpUntil([&] { return own.Stopped(); }, 2000));
 }
 
@@ -100,10 +87,10 @@ TEST_F(ModalWaitTest, QuittingAnswersGtkDialogsAndEndsModalRuns)
         nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_OK_CANCEL, "Fråga");
     auto* window = new LNativeWindow(LUiRect { 0, 0, 120, 80 }, kLUiWindowTitled, false);
     int loopCode = -1;
-    After(50, [&] {
+    uitest::After(50, [&] {
         EXPECT_TRUE(LModalLoop::Busy());
         // A modal run inside the dialog: both end.
-        After(50, [] { EXPECT_EQ(LModalLoop::StopAll(77), 1); });
+        uitest::After(50, [] { EXPECT_EQ(LModalLoop::StopAll(77), 1); });
         loopCode = LModalLoop::Run(window);
     });
     long long start = LRunLoop::NowMs();

@@ -67,19 +67,6 @@ void Answer(std::vector<int> answers)
         });
 }
 
-// Runs fn once from the loop after ms milliseconds.
-void After(unsigned ms, std::function<void()> fn)
-{
-    auto* f = new std::function<void()>(std::move(fn));
-    g_timeout_add_full(
-        G_PRIORITY_DEFAULT, ms,
-        [](gpointer p) {
-            (*static_cast<std::function<void()>*>(p))();
-            return G_SOURCE_REMOVE;
-        },
-        f, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-}
-
 class MainDialogWaitsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -166,7 +153,7 @@ TEST_F(MainDialogWaitsTest, ASecondStartDuringAPasteWaitRunsAfterItAndCanBeAnswe
 
     // While the paste waits for the owner, a second start asks for a new DVD project.
     bool deferred = false, unchanged = false, insideWait = false;
-    After(300, [&] {
+    uitest::After(300, [&] {
         insideWait = LModalLoop::Busy();
         Api({ "-new", "dvd" });
         deferred = w->HasDeferredWork();
@@ -212,11 +199,11 @@ TEST_F(MainDialogWaitsTest, AFileDroppedDuringAPasteWaitIsOpenedAfterIt)
     const std::string uri = "file://" + path + "\r\n";
     info.data.assign(uri.begin(), uri.end());
     bool untouched = false;
-    After(300, [&] {
+    uitest::After(300, [&] {
         LDroppedFileData data { info, w->GetContentView() };
         w->EvDropFiles(data);
         // Posted, then kept: still nothing asked, nothing opened.
-        After(200, [&] { untouched = gAlerts.empty() && w->HasDeferredWork(); });
+        uitest::After(200, [&] { untouched = gAlerts.empty() && w->HasDeferredWork(); });
     });
     Answer({ 1, 3 });
     w->Command(kPaste, 0);
@@ -241,7 +228,7 @@ TEST_F(MainDialogWaitsTest, QuittingDuringAPasteWaitComesAfterIt)
     uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
     uitest::Pump(100);
     bool refused = false, alive = false;
-    After(300, [&] {
+    uitest::After(300, [&] {
         refused = !w->CmExit();
         alive = !w->IsDestroyed() && w->GetProject() != nullptr;
     });

@@ -8,6 +8,7 @@
 #include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
 #include "lfw/mac/cocoa/LListViewDragHandler.h"
 #include "platform/ui/UI.h"
+#include "support/OutlineViewPoints.h"
 #include "support/UiTestSupport.h"
 
 #include <algorithm>
@@ -81,19 +82,10 @@ protected:
         uitest::Pump(50);
         return list;
     }
-    static LUiPoint ContentPoint(LCocoaOutlineViewImpl* view, double x, double y)
-    {
-        int wx = 0, wy = 0, cx = 0, cy = 0;
-        gtk_tree_view_convert_tree_to_widget_coords(
-            GTK_TREE_VIEW(view->treeView()), int(x), int(y), &wx, &wy);
-        GtkWidget* content = view->Window()->ContentView()->Widget();
-        gtk_widget_translate_coordinates(view->treeView(), content, wx, wy, &cx, &cy);
-        return LUiPoint { double(cx), double(cy) };
-    }
     static LUiPoint RowPoint(LCocoaOutlineViewImpl* view, int row)
     {
         LUiRect r = view->rectOfRow(row);
-        return ContentPoint(view, 30, r.y + r.height / 2);
+        return RowContentPoint(view, 30, r.y + r.height / 2);
     }
 };
 
@@ -111,7 +103,7 @@ TEST_F(RowDragTest, DroppedBelowTheLastRowAndOntoARow)
     EXPECT_EQ(list->lvDragHandler(), &rec);
 
     LUiPoint from = RowPoint(list, 1);
-    LUiPoint below = ContentPoint(list, 30, list->rectOfRow(3).y + 80);
+    LUiPoint below = RowContentPoint(list, 30, list->rectOfRow(3).y + 80);
     uitest::XDragWithin(
         w.GetNativeWindow(), from.x, from.y, below.x, below.y, [&] { return rec.drops != -2; },
         4000);
