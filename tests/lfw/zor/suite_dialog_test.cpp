@@ -551,6 +551,14 @@ TEST_F(SuiteDialog, OddTablesAndAnUnknownStoredTab)
                 ProgramKeys(d.Products()), (std::vector<std::string> { "vt-kort", "vt-lang" }));
             EXPECT_EQ(d.PopularTopics().Tasks().size(), 2u);
             // The long description wraps: the list is much taller than it shows, and scrolls.
+            // (A busy machine may take a moment to give the list its size and lay it out.)
+            uitest::PumpUntil(
+                [&] {
+                    const TopicData* item = FindItem(d, "vt-lang");
+                    return item && item->bottom - item->top > 5 * d.Products().GetHeight()
+                        && d.Products().GetContentSizeVerticalPixels() >= item->bottom;
+                },
+                10000);
             const TopicData* longer = FindItem(d, "vt-lang");
             ASSERT_NE(longer, nullptr);
             EXPECT_GT(longer->bottom - longer->top, 5 * d.Products().GetHeight());
