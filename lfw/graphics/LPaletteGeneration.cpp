@@ -297,34 +297,54 @@ namespace {
 // the mean of the colours it got; a few rounds. The picture's colours are taken as a histogram
 // of 6-bit cells, each with its pixel count and the sums of its pixels' channels, so a round
 // costs the same for any size of picture and each entry's mean is that of its pixels exactly.
+// The rounds stop early once no entry moves any more.
 class PaletteRefinement {
 public:
     static constexpr int kRounds = 8;
 
-    // Counts the picture's pixels into the cells; false when stopped or out of memory.
+    // Counts the picture's pixels into the cells; false when stopped or out of memory. A small
+    // picture is counted by its exact colours instead, which costs less than the table of cells.
     bool Count(LProcessInterface& job, const LImageBuffer& source)
     {
         constexpr size_t kCells = size_t(1) << 18;
-        std::unique_ptr<Cell[]> cells(new (std::nothrow) Cell[kCells]());
         const int width = source.GetWidth(), height = source.GetHeight();
+        const bool small = uint64_t(width) * uint64_t(height) <= kCells / 4;
         std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
-        if (!cells || !row)
+        std::unique_ptr<Cell[]> cells(small ? nullptr : new (std::nothrow) Cell[kCells]());
+        if (!row || (!small && !cells))
             return false;
-        LImageConstIterator it(source, LImageScanRowsTopDown);
-        for (int y = 0; y < height; ++y) {
-            if (job.IsToStop())
-                return false;
-            it.Get(row.get(), width);
-            for (int x = 0; x < width; ++x) {
-                const LPixelColour p = row[x];
-                Cell& c = cells[size_t(p.r >> 2) << 12 | size_t(p.g >> 2) << 6 | (p.b >> 2)];
-                ++c.count;
-                c.sum[0] += p.r;
-                c.sum[1] += p.g;
-                c.sum[2] += p.b;
-            }
-        }
         try {
+            std::vector<uint32_t> colours; // of a small picture: 0xRRGGBB
+            LImageConstIterator it(source, LImageScanRowsTopDown);
+            for (int y = 0; y < height; ++y) {
+                if (job.IsToStop())
+                    return false;
+                it.Get(row.get(), width);
+                for (int x = 0; x < width; ++x) {
+                    const LPixelColour p = row[x];
+                    if (small) {
+                        colours.push_back(uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b);
+                        continue;
+                    }
+                    Cell& c = cells[size_t(p.r >> 2) << 12 | size_t(p.g >> 2) << 6 | (p.b >> 2)];
+                    ++c.count;
+                    c.sum[0] += p.r;
+                    c.sum[1] += p.g;
+                    c.sum[2] += p.b;
+                }
+            }
+            if (small) {
+                std::sort(colours.begin(), colours.end());
+                for (size_t i = 0; i < colours.size();) {
+                    size_t j = i + 1;
+                    while (j < colours.size() && colours[j] == colours[i])
+                        ++j;
+                    const uint64_t n = j - i, c = colours[i];
+                    mCells.push_back({ n, { (c >> 16) * n, (c >> 8 & 0xFF) * n, (c & 0xFF) * n } });
+                    i = j;
+                }
+                return true;
+            }
             for (size_t i = 0; i < kCells; ++i)
                 if (cells[i].count)
                     mCells.push_back(cells[i]);
@@ -449,7 +469,6 @@ private:
 };
 
 } // namespace
-
 
 LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage& r)
 {
