@@ -55,6 +55,9 @@ std::unique_ptr<VTProject>& Sample()
     return project;
 }
 
+// The export job alone, as the window runs it (PNG at the encoder's default settings): the job
+// that "Spara som... > Bild" through the window is measured against (scripts/export-timing.sh).
+// It has no reference of its own; the pairs below compare like with like.
 void BM_ExportImageA4At300(benchmark::State& state)
 {
     VTProject& project = *Sample();
@@ -71,29 +74,6 @@ void BM_ExportImageA4At300(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ExportImageA4At300)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-void BM_PdftoppmOfItsPdfAt300(benchmark::State& state)
-{
-    VTProject& project = *Sample();
-    const std::string folder = Folder().Required();
-    const std::string pdf = folder + "/sheet.pdf";
-    Quiet job;
-    VTExport record;
-    record.targetPath = pdf.c_str();
-    record.project = &project;
-    record.page = project.GetLabelLayout()->pages.GetFirst();
-    if (Process(job, record) != LProcessResultSuccess) {
-        state.SkipWithError(job.error.c_str());
-        return;
-    }
-    const std::string command
-        = "pdftoppm -r 300 -png -singlefile '" + pdf + "' '" + folder + "/poppler' 2>/dev/null";
-    for (auto _ : state) {
-        if (std::system(command.c_str()) != 0)
-            state.SkipWithError("pdftoppm failed");
-    }
-}
-BENCHMARK(BM_PdftoppmOfItsPdfAt300)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The PDF export of the sample sheet, made once.
 const std::string& SheetPdf()
@@ -162,8 +142,11 @@ std::pair<int, int> PngSettings(const std::string& path)
     return { d[25], -1 };
 }
 
-// The two pictures' PSNR over the area they share: the sheet is 2480.3 pixels wide at 300 dpi,
-// which the export rounds up and pdftoppm down.
+// The two pictures' PSNR over the area they share. They differ in size by a few pixels: the PDF
+// page is A4 in whole points (595 x 841, truncated), which pdftoppm renders as 2480 x 3505, while
+// the image export rounds the sheet's 210 x 297 mm up to 2481 x 3508 pixels. Both put the sheet's
+// top-left corner at the picture's, at 300/25.4 pixels per mm, so the shared area is the same
+// pixels of the sheet; ours encodes 0.13 % more pixels than poppler's.
 void Compare(benchmark::State& state, const std::string& oursPpm, const std::string& theirsPpm)
 {
     benchsupport::Pixmap ours(oursPpm), theirs(theirsPpm);
@@ -171,21 +154,21 @@ void Compare(benchmark::State& state, const std::string& oursPpm, const std::str
         state.SkipWithError("a picture is missing");
         return;
     }
-    state.counters["our_width"] = ours.width;
-    state.counters["their_width"] = theirs.width;
-    if (std::abs(ours.width - theirs.width) > 1 || std::abs(ours.height - theirs.height) > 1) {
-        state.SkipWithError("the two pictures differ in size");
+    state.counters["our_pixels"] = double(ours.width) * ours.height;
+    state.counters["their_pixels"] = double(theirs.width) * theirs.height;
+    // A point is 300/72 pixels: the whole-point page may lose up to 5 pixels each way.
+    if (ours.width < theirs.width || ours.height < theirs.height || ours.width - theirs.width > 5
+        || ours.height - theirs.height > 5) {
+        state.SkipWithError("the two pictures differ in size by more than the page's rounding");
         return;
     }
-    const int w = std::min(ours.width, theirs.width), h = std::min(ours.height, theirs.height);
-    for (benchsupport::Pixmap* p : { &ours, &theirs }) {
-        std::vector<uint8_t> cropped;
-        for (int y = 0; y < h; ++y)
-            cropped.insert(cropped.end(), p->rgb.begin() + long(size_t(y) * p->width * 3),
-                p->rgb.begin() + long((size_t(y) * p->width + w) * 3));
-        p->rgb.swap(cropped);
-        p->width = w, p->height = h;
-    }
+    const int w = theirs.width, h = theirs.height;
+    std::vector<uint8_t> cropped;
+    for (int y = 0; y < h; ++y)
+        cropped.insert(cropped.end(), ours.rgb.begin() + long(size_t(y) * ours.width * 3),
+            ours.rgb.begin() + long((size_t(y) * ours.width + w) * 3));
+    ours.rgb.swap(cropped);
+    ours.width = w, ours.height = h;
     state.counters["psnr"] = benchsupport::PSNR(ours, theirs);
 }
 
