@@ -34,6 +34,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -246,6 +247,41 @@ void BM_SheetA4At300ToPNG9_Pdftoppm(benchmark::State& state)
     Compare(state, folder + "/ours9.ppm", folder + "/poppler9.ppm");
 }
 BENCHMARK(BM_SheetA4At300ToPNG9_Pdftoppm)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The export jobs of a new CD project, as "vorantel -new cd" makes it, the window's
+// "Spara som... > Pdf" and "> Bild" run them: what scripts/export-timing.sh measures through the
+// window (Return in the file panel until the file is whole) is compared with these.
+template <class Job> void RunNewCdProjectJob(benchmark::State& state, const char* name)
+{
+    VTProject project(new VTLabelLayoutDataGenericCDStandard);
+    const std::string path = Folder().Required() + "/" + name;
+    for (auto _ : state) {
+        Quiet job;
+        Job record;
+        record.targetPath = path.c_str();
+        record.project = &project;
+        record.page = project.GetLabelLayout()->pages.GetFirst();
+        if constexpr (std::is_same_v<Job, VTImageExport>)
+            record.pixelsPerInch = 300;
+        if (Process(job, record) != LProcessResultSuccess) {
+            state.SkipWithError(job.error.c_str());
+            return;
+        }
+    }
+    state.counters["bytes"] = double(std::filesystem::file_size(path));
+}
+
+void BM_NewCdProjectPdfJob(benchmark::State& state)
+{
+    RunNewCdProjectJob<VTExport>(state, "new-cd.pdf");
+}
+BENCHMARK(BM_NewCdProjectPdfJob)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_NewCdProjectImageJob(benchmark::State& state)
+{
+    RunNewCdProjectJob<VTImageExport>(state, "new-cd.png");
+}
+BENCHMARK(BM_NewCdProjectImageJob)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 500 overlays over the generic CD layout's designs: texts, circular texts and small pictures.
 std::string& FiveHundredOverlayFile()

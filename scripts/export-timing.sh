@@ -2,8 +2,9 @@
 # Times "Spara som... > Pdf" and "Spara som... > Bild" through the main window as a user runs
 # them: the program is started on an X server of its own (tests/support/own-display.sh), the menu
 # bar is driven with xdotool, the target's path is typed into the file panel, and the time from
-# the Return in the panel until the file is whole (its size unchanged for 50 ms) is printed, the
-# least of the runs for each. The export job alone is timed by bench/main_dialog_bench.
+# the Return in the panel until the file has reached its final size is printed, the least of the
+# runs for each. The export jobs alone, of the same new CD project, are timed by
+# bench/main_dialog_bench (BM_NewCdProjectPdfJob, BM_NewCdProjectImageJob).
 #
 #   scripts/export-timing.sh [build folder] [project.vtproj] [runs]
 #
@@ -12,8 +13,12 @@ set -u
 if [ -z "${VT_EXPORT_TIMING_INNER:-}" ]; then
     here=$(cd "$(dirname "$0")/.." && pwd)
     export VT_EXPORT_TIMING_INNER=1
-    exec "$here/tests/support/own-display.sh" "$0" "$(cd "${1:-$here/build}" && pwd)" \
-        "$(realpath "${2:-}" 2>/dev/null || true)" "${3:-5}"
+    # With a session bus of its own, as on a desktop: GTK's file chooser keeps its settings
+    # through it (without one each write tries to start a bus first).
+    session=()
+    command -v dbus-run-session >/dev/null && session=(dbus-run-session --)
+    exec "$here/tests/support/own-display.sh" "${session[@]}" "$0" \
+        "$(cd "${1:-$here/build}" && pwd)" "$(realpath "${2:-}" 2>/dev/null || true)" "${3:-5}"
 fi
 build=$1
 project=$2
@@ -21,23 +26,35 @@ runs=$3
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-now() { date +%s.%N; }
-
-# Waits until the file exists and its size stays the same for 50 ms.
-whole() {
-    local last=-1 size
-    for _ in $(seq 1 2000); do
-        size=$(stat -c %s "$1" 2>/dev/null || echo -1)
-        if [ "$size" -gt 0 ] && [ "$size" = "$last" ]; then return 0; fi
-        last=$size
-        sleep 0.05
-    done
-    return 1
+# Presses Return in the file panel and waits until the target is whole: it exists and its size has
+# not changed for 0.3 s, looked at every 2 ms. Prints the seconds from the key press until the
+# file reached its final size.
+return_and_wait() {
+    python3 - "$1" <<'PY'
+import os, subprocess, sys, time
+target = sys.argv[1]
+start = time.monotonic()
+subprocess.run(["xdotool", "key", "--clearmodifiers", "Return"], check=True)
+last_size, last_change = -1, start
+while time.monotonic() - start < 100:
+    try:
+        size = os.stat(target).st_size
+    except FileNotFoundError:
+        size = -1
+    now = time.monotonic()
+    if size != last_size:
+        last_size, last_change = size, now
+    elif size > 0 and now - last_change >= 0.3:
+        print("%.3f" % (last_change - start))
+        sys.exit(0)
+    time.sleep(0.002)
+sys.exit(1)
+PY
 }
 
 # One export through the menu: the key path after F10 and the panel's title; prints seconds.
 export_once() {
-    local keys=$1 title=$2 target=$3 id start end
+    local keys=$1 title=$2 target=$3 id
     id=$(xdotool search --onlyvisible --name '^Vorantel av ZOR Software' | head -1)
     xdotool windowfocus --sync "$id" key --clearmodifiers --delay 60 $keys
     for _ in $(seq 1 100); do
@@ -48,12 +65,7 @@ export_once() {
     xdotool key --clearmodifiers ctrl+a
     xdotool type --delay 10 "$target"
     sleep 0.3
-    start=$(now)
-    xdotool key --clearmodifiers Return
-    whole "$target" || { echo "no file $target" >&2; return 1; }
-    end=$(now)
-    # The size check waited 50 ms after the last change.
-    echo "$end - $start - 0.05" | bc
+    return_and_wait "$target" || { echo "no file $target" >&2; return 1; }
     sleep 1
 }
 

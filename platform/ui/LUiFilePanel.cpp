@@ -2,6 +2,7 @@
 
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiDialogButton.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <gtk/gtk.h>
@@ -81,8 +82,10 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
     }
     std::string acceptLabel = request.acceptLabel.empty() ? accept : request.acceptLabel;
     GtkWindow* parent = request.parent ? request.parent->Gtk() : nullptr;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), parent, action,
-        "_Avbryt", GTK_RESPONSE_CANCEL, acceptLabel.c_str(), GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog
+        = gtk_file_chooser_dialog_new(request.title.c_str(), parent, action, nullptr, nullptr);
+    LUiDialogAddButton(GTK_DIALOG(dialog), "_Avbryt", GTK_RESPONSE_CANCEL);
+    LUiDialogAddButton(GTK_DIALOG(dialog), acceptLabel.c_str(), GTK_RESPONSE_ACCEPT);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
