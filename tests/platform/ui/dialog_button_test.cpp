@@ -9,13 +9,15 @@
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
-#include <gdk/gdkx.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include <fstream>
 #include <functional>
 #include <string>
+
+// Last: Xlib's macros would break the test framework's headers.
+#include <gdk/gdkx.h>
 
 namespace {
 
