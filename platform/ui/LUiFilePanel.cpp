@@ -64,6 +64,23 @@ private:
     GtkWidget* fPrevious;
 };
 
+// Destroying a file chooser costs GTK several milliseconds (a large tree of widgets), which the
+// work the user chose a file for should not wait for: the chooser is hidden at once and destroyed
+// once no modal window or job runs any more.
+void DestroyWhenIdle(GtkWidget* dialog)
+{
+    gtk_widget_hide(dialog);
+    g_timeout_add(
+        100,
+        [](gpointer data) -> gboolean {
+            if (LModalCounter::Count() > 0)
+                return G_SOURCE_CONTINUE;
+            gtk_widget_destroy(GTK_WIDGET(data));
+            return G_SOURCE_REMOVE;
+        },
+        dialog);
+}
+
 } // namespace
 
 bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& result)
@@ -131,7 +148,7 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
         g_slist_free(files);
         result.accepted = !result.paths.empty();
     }
-    gtk_widget_destroy(dialog);
+    DestroyWhenIdle(dialog);
     return result.accepted;
 }
 
