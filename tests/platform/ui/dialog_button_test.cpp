@@ -3,6 +3,7 @@
 // being shown held down first, and the chooser still does what Return does in it (asks before a
 // file is replaced, opens a typed folder).
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiFilePanel.h"
 #include "support/PanelTestSupport.h"
@@ -171,6 +172,30 @@ TEST_F(DialogButtonTest, ReturnOnAnExistingFileAsksFirstAndATypedFolderOpens)
     ASSERT_TRUE(LUiRunFilePanel(SaveRequest(folder.Path(), "mapp"), result));
     ASSERT_EQ(result.paths.size(), 1u);
     EXPECT_EQ(result.paths[0], folder.Path() + "/mapp/ny.pdf");
+}
+
+TEST_F(DialogButtonTest, TheChooserLeavesTheScreenAtOnceAndGoesAfterTheWork)
+{
+    GtkWidget* chooser = nullptr;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        chooser = panel;
+        PressIn(panel, "Return");
+    });
+    bool destroyed = false;
+    LUiFilePanelResult result;
+    {
+        // The work the file was chosen for runs in a modal window.
+        LModalCounterScope work;
+        ASSERT_TRUE(LUiRunFilePanel(SaveRequest(folder.Path(), "etikett.pdf"), result));
+        ASSERT_NE(chooser, nullptr);
+        g_object_weak_ref(
+            G_OBJECT(chooser), [](gpointer flag, GObject*) { *static_cast<bool*>(flag) = true; },
+            &destroyed);
+        EXPECT_FALSE(gtk_widget_get_mapped(chooser)) << "the chooser stays on the screen";
+        uitest::Pump(400);
+        EXPECT_FALSE(destroyed) << "destroyed while the work runs";
+    }
+    EXPECT_TRUE(uitest::PumpUntil([&] { return destroyed; }, 3000)) << "the chooser is kept";
 }
 
 TEST_F(DialogButtonTest, ReturnAndMnemonicsAnswerAnAlertAtOnce)
