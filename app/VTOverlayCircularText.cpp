@@ -337,7 +337,9 @@ void VTOverlayCircularText::Paint(LPaintContext& ctx)
     if (backgroundColour.a != 0) {
         LGraphicsPath band;
         ComputeGraphicsPath(band);
-        LPaintSurface::FillPath(ctx, LGuiColorRef(Colour16(backgroundColour)), band);
+        // With its opacity, as in PDF and as a straight text's background.
+        LPaintSurface::FillPath(
+            ctx, LGuiSolidBrush(Colour16(backgroundColour), backgroundColour.a), band);
     }
     DrawGlyphs(ctx, glyphs, glyphs.height);
 }

@@ -106,13 +106,14 @@ void VTOverlayImage::Paint(LPaintContext& ctx)
 
 void VTOverlayImage::Paint(LPDFWriter& writer)
 {
+    // The same box as on screen and in the image export, so that the page shows the picture
+    // where they do; an empty picture leaves its place empty.
     if (!HasValidImage())
         return;
     float w = 0, h = 0;
     GetDimensions(w, h);
-    LPaintSurface::DrawImage(writer.GetPaintContext(), *image, float(std::lround(-w / 2)),
-        float(std::lround(-h / 2)), float(std::lround(w)), float(std::lround(h)), 1.0f,
-        LImageInterpolationNone);
+    LPaintSurface::DrawImage(
+        writer.GetPaintContext(), *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
 }
 
 void VTOverlayImage::CopyContentTo(VTOverlayImage& copy) const

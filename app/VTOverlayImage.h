@@ -55,9 +55,10 @@ public:
     // read the same way).
     LProcessResult SerialiseFromXML(
         LProcessInterface& process, const LXMLElement& element) override;
-    // The picture stretched over the box; an empty picture shows a blue frame on screen.
+    // The picture stretched over the box; an empty picture shows a blue frame (a placeholder
+    // for the designer's canvas: printed and exported sheets leave it out).
     void Paint(LPaintContext& ctx) override;
-    // The picture over the box in whole units; nothing for an empty picture.
+    // The picture stretched over the same box; nothing for an empty picture.
     void Paint(LPDFWriter& writer) override;
     VTOverlay* Clone() const override;
     VTOverlay* CloneLight() const override { return Clone(); }

@@ -167,23 +167,9 @@ void VTOverlayText::Paint(LPaintContext& ctx)
 
 void VTOverlayText::Paint(LPDFWriter& writer)
 {
-    LPaintContext& ctx = writer.GetPaintContext();
-    float w = 0, h = 0;
-    GetDimensions(w, h);
-    LFontAttributes attributes;
-    GetFontAttributes(attributes, true);
-    LPaintSurface::SetFont(ctx, attributes);
-    // The box in whole units of the writer's space.
-    const int x = int(std::lround(-w / 2)), y = int(std::lround(-h / 2));
-    const int bw = int(std::lround(w)), bh = int(std::lround(h));
-    if (backgroundColour.a != 0)
-        LPaintSurface::FillRect(ctx, LGuiSolidBrush(Colour16(backgroundColour)), float(x), float(y),
-            float(bw), float(bh));
-    ctx.mTextColor = LGuiColorAlpha(Colour16(textColour), 255);
-    const LDrawTextFormat format = FormatOf(alignment);
-    const char* shown = text.IsEmpty() ? kPlaceholderText : text.GetString();
-    LPaintSurface::DrawText(
-        ctx, shown, x, y, bw, bh, format.alignX, format.alignY, format.wrapping, format.trimming);
+    // A page shows what the screen and the image export show: the same box, the background with
+    // its opacity, the text laid out alike.
+    Paint(writer.GetPaintContext());
 }
 
 void VTOverlayText::CopyTextFrom(const VTOverlayText& other)

@@ -2,6 +2,7 @@
 
 #include "app/VTDocumentLimits.h"
 #include "app/VTOverlayCircularText.h"
+#include "app/VTOverlayImage.h"
 
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LGraphicsPath.h"
@@ -68,6 +69,18 @@ bool VTIsPaintableOverlay(const VTOverlay& overlay)
     return true;
 }
 
+bool VTIsEmptyPicture(const VTOverlay& overlay)
+{
+    switch (overlay.GetType()) {
+    case VTOverlayTypeImage:
+    case VTOverlayTypeClipart:
+    case VTOverlayTypeImageBackground:
+        return !static_cast<const VTOverlayImage&>(overlay).HasValidImage();
+    default:
+        return false;
+    }
+}
+
 float VTPrintTemplateOutlineWidthGet()
 {
     if (!LUserSettingTestExists("Settings", "PrintTemplateOutlineWidth")) {
@@ -92,6 +105,10 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
 {
     if (!page)
         return;
+    // The sheet is drawn in millimetres: the half-unit nudge that puts a line on the middle of a
+    // screen pixel would move the outlines' fold lines half a millimetre here.
+    const bool halfPixelOffsetWasOff = ctx.mNoHalfPixelOffset;
+    ctx.mNoHalfPixelOffset = true;
     for (const VTLabelLayoutTemplate* position = page->first; position; position = position->next) {
         if (!VTIsPaintablePosition(*position))
             continue;
@@ -117,7 +134,7 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
             design->GetTemplateData()->PaintBackground(ctx, design->backgroundBrush.Get());
         ctx.RestoreGState();
         for (VTOverlay* overlay = design->first; overlay; overlay = overlay->next) {
-            if (!VTIsPaintableOverlay(*overlay))
+            if (!VTIsPaintableOverlay(*overlay) || VTIsEmptyPicture(*overlay))
                 continue;
             LPaintSurface::TransformStackPush(ctx);
             LPaintSurface::Transform(ctx, VTOverlayPaintMatrix(*overlay));
@@ -131,4 +148,5 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
                 ctx, kVTTemplateOutlineColour, outlineWidth, nullptr);
         LPaintSurface::TransformStackPop(ctx);
     }
+    ctx.mNoHalfPixelOffset = halfPixelOffsetWasOff;
 }

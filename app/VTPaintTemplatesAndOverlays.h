@@ -19,7 +19,8 @@
 inline const LGuiColor kVTTemplateOutlineColour(0xE600, 0xE600, 0xE600);
 
 // Paints the page in the context's current transform, whose unit is the millimetre and whose
-// origin is the sheet's centre. The transform is as it was afterwards.
+// origin is the sheet's centre. The transform is as it was afterwards. A picture overlay without
+// a picture paints nothing here.
 void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
     const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth);
 
@@ -27,6 +28,10 @@ void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
 // 100 m (a damaged file); the renderers pass over such items.
 bool VTIsPaintablePosition(const VTLabelLayoutTemplate& position);
 bool VTIsPaintableOverlay(const VTOverlay& overlay);
+// True for a picture overlay (image, clipart, background image) without a picture. The designer's
+// canvas shows such a place as a blue frame; a printed or exported sheet leaves it empty, in the
+// image export and the print as in PDF.
+bool VTIsEmptyPicture(const VTOverlay& overlay);
 // The first design (in list order) mapped to the position id; null when none is.
 VTProjectTemplate* VTFindDesignForPosition(VTProject& project, int32_t positionID);
 // Where an overlay is painted in its design: image kinds through their stored transform moved to

@@ -1,5 +1,6 @@
 #include "app/VTPrintFunction.h"
 
+#include "app/VTExport.h"
 #include "app/VTPaintTemplatesAndOverlays.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LAlert.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 
 namespace {
+
+constexpr double kPointsPerMm = 72.0 / 25.4;
 
 void AppendF(LStringLongTemplate<char>& text, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
@@ -26,19 +29,16 @@ void AppendF(LStringLongTemplate<char>& text, const char* format, ...)
 
 } // namespace
 
-LMatrix<float> VTPrintFunctionClass::SheetTransform(float angle, float w, float h, float W, float H)
+LMatrix<float> VTPrintFunctionClass::SheetTransform(const VTLabelLayout* layout,
+    const VTLabelLayoutPage& page, double paperWidth, double paperHeight)
 {
-    const float sx = W / w, sy = H / h;
-    float s = 0, c = 1;
-    VTSinCosDegrees(angle, s, c);
-    LMatrix<float> m;
-    m.m[0][0] = sx * c;
-    m.m[0][1] = sy * s;
-    m.m[1][0] = -sx * s;
-    m.m[1][1] = sy * c;
-    m.m[3][0] = sx * w / 2;
-    m.m[3][1] = sy * h / 2;
-    return m;
+    float w = 0, h = 0;
+    VTSheetBox(layout, page, w, h);
+    if (!(w > 0 && h > 0)) {
+        w = float(paperWidth / kPointsPerMm);
+        h = float(paperHeight / kPointsPerMm);
+    }
+    return VTSheetTransform(page.GetRotationAngle(), w, h, float(kPointsPerMm));
 }
 
 void VTPrintFunctionClass::Print(LPrintSurface& surface)
@@ -53,9 +53,10 @@ void VTPrintFunctionClass::Print(LPrintSurface& surface)
     const float h = printableSize ? printableSize[1] : 0;
     if (project && w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h)) {
         LPaintContext& ctx = surface.GetPaintContext();
+        // On the paper's coordinates, as the PDF export paints its page.
         LPaintSurface::TransformReset(ctx,
-            SheetTransform(page->GetRotationAngle(), w, h, float(surface.GetPageWidth()),
-                float(surface.GetPageHeight())));
+            SheetTransform(project->GetLabelLayout(), *page, surface.GetPaperWidth(),
+                surface.GetPaperHeight()));
         PaintTemplatesAndOverlays(
             ctx, *project, page, paintOutlines, VTPrintTemplateOutlineWidthGet());
     }

@@ -2,7 +2,9 @@
 // for the layout, makes a VTPrintFunctionClass for the page and calls
 // LPrinter::PrintToPrinterWithSettingsV. The function first checks the paper the user chose
 // against the paper the layout was made for (a disc layout is never asked about), then paints
-// the sheet, centred and scaled to the printable area, through PaintTemplatesAndOverlays.
+// the sheet through PaintTemplatesAndOverlays on the paper exactly where the PDF export puts it
+// on its page and the preview shows it: millimetre for millimetre from the sheet's top-left
+// corner, whatever margins the printer or the page setup report.
 #pragma once
 
 #include "app/VTLabelLayout.h"
@@ -12,7 +14,8 @@
 class VTPrintFunctionClass : public LPrintFunction {
 public:
     // printableSize: the first two fields (printable width and height, mm) of the settings of
-    // the same print call, which the print session fills before Print runs.
+    // the same print call, which the print session fills before Print runs; nothing is painted
+    // while they are not a size.
     VTPrintFunctionClass(VTProject* project, const VTLabelLayoutPage* page,
         const float* printableSize, bool outlines)
         : project(project)
@@ -32,9 +35,13 @@ public:
     // The text the user is asked when the paper differs (empty when none is needed).
     static void BuildPaperQuestion(
         LStringLongTemplate<char>& text, const VTLabelLayout& layout, const LPrintSettings& s);
-    // The sheet transform: the page turned by angle (degrees) about the sheet's centre, the
-    // printable area w x h mm mapped onto the surface's W x H points.
-    static LMatrix<float> SheetTransform(float angle, float w, float h, float W, float H);
+    // The sheet transform in points of the paper (paperWidth x paperHeight, y down from its
+    // top-left corner): the page's sheet box (VTSheetBox) at the paper's top-left corner, turned
+    // by the page's rotation about its centre, 72 / 25.4 points a millimetre, as the PDF export
+    // places it. A sheet without a size (a disc printer missing from the table) is centred on
+    // the paper.
+    static LMatrix<float> SheetTransform(const VTLabelLayout* layout, const VTLabelLayoutPage& page,
+        double paperWidth, double paperHeight);
 
     int GetPageStartError() const { return pageStartError; }
 

@@ -15,9 +15,11 @@ constexpr double kMmPerPoint = 25.4 / 72.0;
 constexpr int kErrorNoDocument = -30870;
 constexpr int kErrorCancelled = -128; // the user stopped the print
 
+// Exact, not rounded: a custom paper such as a disc printer's tray keeps its size to the
+// hundredth of a millimetre, so the tray's page is where the tray is.
 double PointsFromMm(double mm)
 {
-    return std::round(mm / 25.4 * 72.0);
+    return mm / 25.4 * 72.0;
 }
 
 } // namespace
@@ -42,6 +44,8 @@ public:
         s.paperSizeKnown = true;
         mSurface.mImageableX = choices.imageableX;
         mSurface.mImageableY = choices.imageableY;
+        mSurface.mPaperWidth = choices.paperWidth;
+        mSurface.mPaperHeight = choices.paperHeight;
         mSurface.GetPrintPaperMargins();
         s.marginX = float(std::trunc(mSurface.mMarginX * mSurface.mMarginScale) * kMmPerPoint);
         s.marginY = float(std::trunc(mSurface.mMarginY * mSurface.mMarginScale) * kMmPerPoint);
@@ -144,8 +148,8 @@ int LPrintSurface::StartPage()
         ++mFailedPageStarts;
         return error;
     }
-    // The page context is in points from the printable area's top-left corner, y down: that is
-    // the state every transform reset returns to.
+    // The page context is in points from the paper's top-left corner, y down: that is the state
+    // every transform reset returns to.
     mContext.SetPlatformContext(cr);
     mContext.SaveGState();
     mContext.RecordBaseTransform();

@@ -2,7 +2,10 @@
 // from an LPrintSettings record, lets the application's LPrintFunction confirm the user's
 // choices, then hands it an LPrintSurface whose pages are pages of the print job. The
 // application paints each page through the ordinary paint-surface operations between StartPage
-// and EndPage: y down from the top-left corner of the printable area, one unit per point.
+// and EndPage: y down from the top-left corner of the paper, one unit per point, so that a
+// drawing lands on the sheet where it was meant to whatever margins the printer or the page
+// setup report. The printable area (the sheet less its margins) is where the printer is known
+// to reach.
 #pragma once
 
 #include "lfw/mac/LPaintSurface.h"
@@ -69,8 +72,16 @@ public:
     void GetPrintPaperMargins();
 
     LPaintContext& GetPaintContext() { return mContext; }
+    // The printable area's size, points, rounded.
     int GetPageWidth() const { return mPageWidth; }
     int GetPageHeight() const { return mPageHeight; }
+    // The sheet the user chose, points, in the page's orientation: the extent of a page's
+    // coordinates.
+    double GetPaperWidth() const { return mPaperWidth; }
+    double GetPaperHeight() const { return mPaperHeight; }
+    // The printable area's top-left corner on the sheet, points.
+    double GetPrintableX() const { return mImageableX; }
+    double GetPrintableY() const { return mImageableY; }
     int GetOpenPages() const { return mOpenPages; }
     int GetPagesStarted() const { return mPagesStarted; }
     // Pages whose start failed in this document.
@@ -92,6 +103,7 @@ private:
     friend class LPrintSurfaceDelegate;
     platform::print::Document* mDocument = nullptr; // while the document is painted
     double mImageableX = 0, mImageableY = 0; // points, as the panel reported them
+    double mPaperWidth = 0, mPaperHeight = 0;
 };
 
 class LPrinter {

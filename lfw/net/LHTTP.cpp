@@ -43,6 +43,34 @@ bool _LStartsWithNoCase(const char* text, const char* prefix)
     return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+// Fills the caller's failure record (when there is one) and answers 2.
+LProcessResult _LFail(LHTTPDownloadFailure* why, LHTTPFailure kind, int status = 0)
+{
+    if (why) {
+        why->kind = kind;
+        why->status = status;
+    }
+    return LProcessResultError;
+}
+
+// The failure of a socket operation: its reason where the socket layer knows one (a time-out, a
+// refused connection, a TLS failure), else fallback. Other results pass unchanged.
+LProcessResult _LNetFail(LHTTPDownloadFailure* why, LProcessResult r, LHTTPFailure fallback)
+{
+    if (r != LProcessResultError)
+        return r;
+    switch (LIPLastFailure()) {
+    case LIPFailure::TimeOut:
+        return _LFail(why, LHTTPFailure::TimeOut);
+    case LIPFailure::TLS:
+        return _LFail(why, LHTTPFailure::Secure);
+    case LIPFailure::Connect:
+        return _LFail(why, LHTTPFailure::Connect);
+    default:
+        return _LFail(why, fallback);
+    }
+}
+
 // Reads one header line into a 259-byte line, counting the header block's bytes against its
 // bound: 2 once the block is too large.
 template <class Sock>
@@ -63,16 +91,18 @@ LProcessResult _LReadHeaderLine(
 }
 
 template <class Sock>
-LProcessResult _LFollow(LProcessInterface& job, Sock& sock, const char* url, const char* filePath)
+LProcessResult _LFollow(LProcessInterface& job, Sock& sock, const char* url, const char* filePath,
+    LHTTPDownloadFailure* why)
 {
     size_t used = 0;
     char line[kLHTTPLineSize + 1];
     for (;;) {
+        LIPClearLastFailure();
         LProcessResult r = _LReadHeaderLine(job, sock, line, used, 10000);
         if (r != LProcessResultSuccess)
-            return r == LProcessResultStopped ? r : LProcessResultError;
+            return _LNetFail(why, r, LHTTPFailure::Reply);
         if (!line[0])
-            return LProcessResultError;
+            return _LFail(why, LHTTPFailure::Reply);
         if (_LStartsWithNoCase(line, "Location:"))
             break;
     }
@@ -81,56 +111,62 @@ LProcessResult _LFollow(LProcessInterface& job, Sock& sock, const char* url, con
         ++location;
     char next[kLPathSize];
     if (!LHTTPResolveRedirection(next, url, location))
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::Reply);
     if (_LStartsWithNoCase(next, "https:"))
-        return ProcessHTTPSDownloadFile(job, next, filePath, false);
-    return ProcessHTTPDownloadFile(job, next, filePath, false);
+        return ProcessHTTPSDownloadFile(job, next, filePath, false, {}, why);
+    return ProcessHTTPDownloadFile(job, next, filePath, false, {}, why);
 }
 
 template <class Sock>
 LProcessResult _LDownload(LProcessInterface& job, Sock& sock, const char* url, const char* filePath,
-    bool followRedirect, const LHTTPDownloadLimits& limits = {})
+    bool followRedirect, const LHTTPDownloadLimits& limits = {},
+    LHTTPDownloadFailure* why = nullptr)
 {
+    if (why)
+        *why = {};
     const unsigned int statusWait = limits.timeoutMs ? limits.timeoutMs : 180000;
     const unsigned int dataWait = limits.timeoutMs ? limits.timeoutMs : 60000;
     if (sock.GetDescriptor() < 0)
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::Connect);
     char host[kLIPHostSize];
     char path[kLHTTPPathSize];
     if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::Other);
     char request[kLHTTPRequestSize];
     LHTTPFormatGetRequest(request, path, host);
+    LIPClearLastFailure();
     LProcessResult r = ProcessSend(job, _LRef(sock), request, std::strlen(request), 27048);
     if (r != LProcessResultSuccess)
-        return r;
+        return _LNetFail(why, r, LHTTPFailure::Connect);
 
     char line[kLHTTPLineSize + 1];
     size_t used = 0;
+    LIPClearLastFailure();
     r = _LReadHeaderLine(job, sock, line, used, statusWait);
     if (r != LProcessResultSuccess)
-        return r;
+        return _LNetFail(why, r, LHTTPFailure::Reply);
     int status = 0;
     if (!LHTTPParseStatusLine(line, &status))
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::Reply);
     if (status >= 300 && status <= 399 && followRedirect)
-        return _LFollow(job, sock, url, filePath);
+        return _LFollow(job, sock, url, filePath, why);
     if (status < 200 || status > 299)
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::Status, status);
 
     // Headers: a block that does not end with its empty line is a failure.
     bool known = false;
     uint64_t length = 0;
     for (;;) {
+        LIPClearLastFailure();
         r = _LReadHeaderLine(job, sock, line, used, dataWait);
         if (r != LProcessResultSuccess)
-            return r;
+            return _LNetFail(why, r, LHTTPFailure::Reply);
         if (!line[0])
             break;
         uint64_t value = 0;
         int c = LHTTPParseContentLength(line, &value);
         if (c < 0 || LHTTPIsTransferEncoded(line))
-            return LProcessResultError;
+            return _LFail(why, LHTTPFailure::Reply);
         if (c > 0) {
             known = true;
             length = value;
@@ -138,10 +174,10 @@ LProcessResult _LDownload(LProcessInterface& job, Sock& sock, const char* url, c
     }
 
     if (known && length > limits.maxBytes)
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::TooLarge);
     LFileSave save;
     if (!save.Begin(filePath))
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::File);
     uint64_t total = 0;
     uint64_t remaining = known ? length : UINT64_MAX;
     double step = known ? 1.0 / double(length / 1028 + 1) : 0.0;
@@ -155,17 +191,23 @@ LProcessResult _LDownload(LProcessInterface& job, Sock& sock, const char* url, c
         }
         size_t want = remaining < sizeof buffer ? size_t(remaining) : sizeof buffer;
         size_t got = 0;
+        LIPClearLastFailure();
         r = ProcessRecvReady(job, _LRef(sock), buffer, want, &got, dataWait);
-        if (r == LProcessResultError && !known && _LEndedCleanly(sock))
+        if (r == LProcessResultError && !known && _LEndedCleanly(sock)
+            && LIPLastFailure() != LIPFailure::TimeOut)
             break; // the close ends a body without a length
         if (r != LProcessResultSuccess) {
             save.Discard();
-            return r;
+            return _LNetFail(why, r, LHTTPFailure::Reply);
         }
         total += got;
-        if (total > limits.maxBytes || !save.GetStream().Write(buffer, got)) {
+        if (total > limits.maxBytes) {
             save.Discard();
-            return LProcessResultError;
+            return _LFail(why, LHTTPFailure::TooLarge);
+        }
+        if (!save.GetStream().Write(buffer, got)) {
+            save.Discard();
+            return _LFail(why, LHTTPFailure::File);
         }
         remaining -= known ? got : 0;
         if (known) {
@@ -174,7 +216,7 @@ LProcessResult _LDownload(LProcessInterface& job, Sock& sock, const char* url, c
         }
     }
     if (!save.Commit())
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::File);
     job.SetProgress(1);
     return LProcessResultSuccess;
 }
@@ -195,19 +237,23 @@ template <class Sock>
 LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, const char* filePath,
     bool followRedirect,
     LProcessResult (*connect)(LProcessInterface&, Sock&, const char*, unsigned int),
-    unsigned int connectTimeoutMs, const LHTTPDownloadLimits& limits = {})
+    unsigned int connectTimeoutMs, const LHTTPDownloadLimits& limits = {},
+    LHTTPDownloadFailure* why = nullptr)
 {
+    if (why)
+        *why = {};
     if (limits.timeoutMs)
         connectTimeoutMs = limits.timeoutMs;
     char host[kLIPHostSize];
     char path[kLHTTPPathSize];
     if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
-        return LProcessResultError;
+        return _LFail(why, LHTTPFailure::Other);
     Sock sock;
+    LIPClearLastFailure();
     LProcessResult r = connect(job, sock, host, connectTimeoutMs);
     if (r != LProcessResultSuccess)
-        return r;
-    return _LDownload(job, sock, url, filePath, followRedirect, limits);
+        return _LNetFail(why, r, LHTTPFailure::Connect);
+    return _LDownload(job, sock, url, filePath, followRedirect, limits, why);
 }
 
 } // namespace
@@ -323,17 +369,19 @@ LProcessResult ProcessHTTPSDownloadFile(
 }
 
 LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, const char* url,
-    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits)
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits,
+    LHTTPDownloadFailure* failure)
 {
     return _LConnectAndDownload<LIPSocketTCP>(
-        job, url, filePath, followRedirect, ProcessHTTPConnect, 22000, limits);
+        job, url, filePath, followRedirect, ProcessHTTPConnect, 22000, limits, failure);
 }
 
 LProcessResult ProcessHTTPSDownloadFile(LProcessInterface& job, const char* url,
-    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits)
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits,
+    LHTTPDownloadFailure* failure)
 {
     return _LConnectAndDownload<LSSLSocketTCP>(
-        job, url, filePath, followRedirect, ProcessHTTPSConnect, 60000, limits);
+        job, url, filePath, followRedirect, ProcessHTTPSConnect, 60000, limits, failure);
 }
 
 bool LHTTPParseStatusLine(const char* line, int* status)

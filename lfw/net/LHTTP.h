@@ -52,10 +52,29 @@ struct LHTTPDownloadLimits {
     uint64_t maxBytes = UINT64_MAX;
     unsigned int timeoutMs = 0;
 };
+// Why a download answered 2: what a caller tells the user.
+enum class LHTTPFailure {
+    None,
+    Connect, // no connection to the server (no address, refused, unreachable, dropped)
+    TimeOut, // the server did not answer in time
+    Secure, // the secure connection could not be set up (certificate, protocol)
+    Status, // the server answered with a status outside 200-299 (in status)
+    Reply, // the reply was malformed or ended early
+    TooLarge, // the body was larger than allowed
+    File, // the file could not be written
+    Other, // a URL that cannot be asked for
+};
+struct LHTTPDownloadFailure {
+    LHTTPFailure kind = LHTTPFailure::None;
+    int status = 0;
+};
+// failure, when given, is set for every answer (None unless 2).
 LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, const char* url,
-    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits);
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits,
+    LHTTPDownloadFailure* failure = nullptr);
 LProcessResult ProcessHTTPSDownloadFile(LProcessInterface& job, const char* url,
-    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits);
+    const char* filePath, bool followRedirect, const LHTTPDownloadLimits& limits,
+    LHTTPDownloadFailure* failure = nullptr);
 // The same over a socket that is already connected.
 LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, LIPSocketTCP& sock, const char* url,
     const char* filePath, bool followRedirect);

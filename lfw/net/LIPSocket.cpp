@@ -19,6 +19,15 @@ namespace {
 
 constexpr unsigned int kSlice = 200;
 
+thread_local LIPFailure tLastFailure = LIPFailure::None;
+
+// Records why an operation fails and answers 2.
+LProcessResult _LFail(LIPFailure why)
+{
+    tLastFailure = why;
+    return LProcessResultError;
+}
+
 // Polls fd for events in one slice; true when anything (also an error or hang-up) is reported.
 bool _LPollSlice(int fd, short events, int ms)
 {
@@ -36,7 +45,7 @@ LProcessResult _LWaitReadable(LProcessInterface& job, int fd, unsigned int timeo
     uint64_t budget = uint64_t(timeoutMs) + kSlice;
     for (;;) {
         if (fd < 0)
-            return LProcessResultError;
+            return _LFail(LIPFailure::Other);
         LProcessResult r = job.ProcessWaitSignal(LSignalObjectRef(fd, -1), kSlice);
         if (r == LProcessResultSignaled)
             return LProcessResultSuccess;
@@ -47,7 +56,7 @@ LProcessResult _LWaitReadable(LProcessInterface& job, int fd, unsigned int timeo
             return LProcessResultSuccess;
         budget = budget > kSlice ? budget - kSlice : 0;
         if (budget < kSlice + 1)
-            return LProcessResultError;
+            return _LFail(LIPFailure::TimeOut);
         if (job.IsToStop())
             return LProcessResultStopped;
     }
@@ -63,7 +72,7 @@ LProcessResult _LWaitWritable(LProcessInterface& job, int fd, uint64_t& budget)
             return LProcessResultStopped;
         budget = budget > kSlice ? budget - kSlice : 0;
         if (budget < kSlice + 1)
-            return LProcessResultError;
+            return _LFail(LIPFailure::TimeOut);
     }
 }
 
@@ -110,7 +119,7 @@ template <class IO> LProcessResult _LWaitForData(LProcessInterface& job, IO io, 
     if (job.IsToStop())
         return LProcessResultStopped;
     if (io.Fd() < 0)
-        return LProcessResultError;
+        return _LFail(LIPFailure::Other);
     if (io.Buffered() > 0)
         return LProcessResultSuccess;
     return _LWaitReadable(job, io.Fd(), ms);
@@ -122,7 +131,7 @@ LProcessResult _LSend(LProcessInterface& job, IO io, const void* data, size_t le
     if (job.IsToStop())
         return LProcessResultStopped;
     if (io.Fd() < 0)
-        return LProcessResultError;
+        return _LFail(LIPFailure::Other);
     const char* p = static_cast<const char*>(data);
     uint64_t budget = uint64_t(ms) + kSlice;
     while (length > 0) {
@@ -133,7 +142,7 @@ LProcessResult _LSend(LProcessInterface& job, IO io, const void* data, size_t le
             continue;
         }
         if (r != kLSSLWouldBlock && r != 0)
-            return LProcessResultError;
+            return _LFail(LIPFailure::Closed);
         LProcessResult w = _LWaitWritable(job, io.Fd(), budget);
         if (w != LProcessResultSuccess)
             return w;
@@ -158,7 +167,7 @@ LProcessResult _LRecvReady(LProcessInterface& job, IO io, void* buffer, size_t m
             return LProcessResultSuccess;
         }
         if (r != kLSSLWouldBlock)
-            return LProcessResultError; // closed or failed
+            return _LFail(LIPFailure::Closed); // closed or failed
         // TLS: the readable bytes did not complete a record yet; wait again.
     }
 }
@@ -202,12 +211,12 @@ LProcessResult _LRecvToCharacterPlain(LProcessInterface& job, int fd, void* buff
         if (r == kLSSLWouldBlock)
             continue;
         if (r <= 0)
-            return LProcessResultError;
+            return _LFail(LIPFailure::Closed);
         size_t found = _LFindStop(static_cast<char*>(buffer), size_t(r), stops);
         size_t take = found ? found : size_t(r);
         long c = io.Read(buffer, take);
         if (c <= 0)
-            return LProcessResultError;
+            return _LFail(LIPFailure::Closed);
         *received = size_t(c);
         return LProcessResultSuccess;
     }
@@ -238,7 +247,7 @@ LProcessResult _LRecvToCharacterSSL(LProcessInterface& job, LSSLSocketTCP& s, vo
             continue;
         }
         if (r <= 0)
-            return *received > 0 ? LProcessResultSuccess : LProcessResultError;
+            return *received > 0 ? LProcessResultSuccess : _LFail(LIPFailure::Closed);
         char c = out[(*received)++];
         if (c != 0 && std::strchr(stops, c))
             break;
@@ -273,7 +282,7 @@ LProcessResult _LRecvLine(
         if (endsLine)
             return LProcessResultSuccess;
         if (total >= maxBytes)
-            return LProcessResultError;
+            return _LFail(LIPFailure::Other);
         if (job.IsToStop())
             return LProcessResultStopped;
     }
@@ -297,10 +306,10 @@ LProcessResult _LConnectOne(
     if (job.IsToStop())
         return LProcessResultStopped;
     if (address.address == kLIPAddressNone || address.port == 0)
-        return LProcessResultError;
+        return _LFail(LIPFailure::Connect);
     int fd = _LNewSocket();
     if (fd < 0)
-        return LProcessResultError;
+        return _LFail(LIPFailure::Other);
     struct sockaddr_in sa = {};
     sa.sin_family = AF_INET;
     sa.sin_port = address.port;
@@ -312,7 +321,7 @@ LProcessResult _LConnectOne(
     }
     if (errno != EINPROGRESS && errno != EINTR) {
         close(fd);
-        return LProcessResultError;
+        return _LFail(LIPFailure::Connect);
     }
     uint64_t budget = uint64_t(ms) + kSlice;
     for (;;) {
@@ -327,11 +336,11 @@ LProcessResult _LConnectOne(
                 return LProcessResultSuccess;
             }
             close(fd);
-            return LProcessResultError;
+            return _LFail(LIPFailure::Connect);
         }
         if (n < 0 && errno != EINTR) {
             close(fd);
-            return LProcessResultError;
+            return _LFail(LIPFailure::Connect);
         }
         if (job.IsToStop()) {
             close(fd);
@@ -340,7 +349,7 @@ LProcessResult _LConnectOne(
         budget = budget > kSlice ? budget - kSlice : 0;
         if (budget < kSlice + 1) {
             close(fd);
-            return LProcessResultError;
+            return _LFail(LIPFailure::TimeOut);
         }
     }
 }
@@ -363,6 +372,16 @@ long _LSessionResult(platform::tls::Status status, size_t done, long closed)
 }
 
 } // namespace
+
+LIPFailure LIPLastFailure()
+{
+    return tLastFailure;
+}
+
+void LIPClearLastFailure()
+{
+    tLastFailure = LIPFailure::None;
+}
 
 // ---- Addresses ----
 
@@ -492,19 +511,20 @@ bool LSSLSocketTCP::InitSSL()
 LProcessResult LSSLSocketTCP::Handshake(LProcessInterface& job, unsigned int timeoutMs)
 {
     if (!fSession || fFd < 0)
-        return LProcessResultError;
+        return _LFail(LIPFailure::TLS);
     uint64_t budget = uint64_t(timeoutMs) + kSlice;
     for (;;) {
         platform::tls::Status s = fSession->Handshake();
         if (s == platform::tls::Status::Done)
             return LProcessResultSuccess;
         if (s != platform::tls::Status::WantRead && s != platform::tls::Status::WantWrite)
-            return LProcessResultError;
+            return _LFail(
+                s == platform::tls::Status::Closed ? LIPFailure::Closed : LIPFailure::TLS);
         short events = s == platform::tls::Status::WantRead ? POLLIN : POLLOUT;
         if (!_LPollSlice(fFd, events, int(kSlice))) {
             budget = budget > kSlice ? budget - kSlice : 0;
             if (budget < kSlice + 1)
-                return LProcessResultError;
+                return _LFail(LIPFailure::TimeOut);
         }
         if (job.IsToStop())
             return LProcessResultStopped;
@@ -515,7 +535,7 @@ LProcessResult LSSLSocketTCP::ConvertSocketToSSLTimeOut(
     LProcessInterface& job, unsigned int timeoutMs)
 {
     if (!InitSSL())
-        return LProcessResultError;
+        return _LFail(LIPFailure::TLS);
     return Handshake(job, timeoutMs);
 }
 
@@ -602,6 +622,8 @@ LProcessResult ProcessConnect(LProcessInterface& job, LIPSocketTCP& sock,
         if (r != LProcessResultError)
             return r;
     }
+    if (address.addresses.count == 0)
+        return _LFail(LIPFailure::Connect); // the name did not resolve
     return LProcessResultError;
 }
 
@@ -629,6 +651,8 @@ LProcessResult ProcessConnect(LProcessInterface& job, LSSLSocketTCP& sock, const
         if (r != LProcessResultError)
             return r;
     }
+    if (address.addresses.count == 0)
+        return _LFail(LIPFailure::Connect); // the name did not resolve
     return LProcessResultError;
 }
 

@@ -141,6 +141,19 @@ private:
     char fPeerName[kLIPHostSize] = "";
 };
 
+// Why the last operation of the calling thread that answered 2 failed; an operation that
+// succeeds or stops leaves it as it was, so a caller clears it first (LIPClearLastFailure).
+enum class LIPFailure {
+    None,
+    Connect, // no address, refused, unreachable
+    TimeOut, // the peer did not answer within the time-out
+    Closed, // the peer closed or reset the connection
+    TLS, // the TLS session could not be set up (verification, protocol)
+    Other,
+};
+LIPFailure LIPLastFailure();
+void LIPClearLastFailure();
+
 // ---- Connecting ----
 
 LProcessResult ProcessConnect(LProcessInterface& job, LIPSocketTCP& sock,

@@ -18,7 +18,7 @@
 
 namespace {
 
-// The largest picture a preview decodes: a file that claims more is not drawn.
+// The largest picture the libraries decode: a file that claims more is no picture of theirs.
 constexpr uint64_t kPreviewMaxPixels = uint64_t(8192) * 8192;
 
 bool _IsKeptCharacter(unsigned char c)
@@ -27,7 +27,7 @@ bool _IsKeptCharacter(unsigned char c)
         || c == '-' || c == '.' || c == '/' || c == ':' || c == '_' || c == '~';
 }
 
-// A PNG file whose header claims more pixels than a preview may hold; other files are left to the
+// A PNG file whose header claims more pixels than a picture may hold; other files are left to the
 // decoders' own bounds.
 bool _ClaimsTooManyPixels(const char* path)
 {
@@ -101,11 +101,53 @@ LHTTPDownloadLimits& LClipartDownloadLimits()
     return limits;
 }
 
-LProcessResult LClipartDownload(LProcessInterface& job, const char* url, const char* filePath)
+LProcessResult LClipartDownload(
+    LProcessInterface& job, const char* url, const char* filePath, LHTTPDownloadFailure* failure)
 {
     if (strncasecmp(url, "https:", 6) == 0)
-        return ProcessHTTPSDownloadFile(job, url, filePath, false, LClipartDownloadLimits());
-    return ProcessHTTPDownloadFile(job, url, filePath, false, LClipartDownloadLimits());
+        return ProcessHTTPSDownloadFile(
+            job, url, filePath, false, LClipartDownloadLimits(), failure);
+    return ProcessHTTPDownloadFile(job, url, filePath, false, LClipartDownloadLimits(), failure);
+}
+
+std::string LClipartFailureText(const LHTTPDownloadFailure& failure)
+{
+    switch (failure.kind) {
+    case LHTTPFailure::Connect:
+        return "Det gick inte att ansluta till servern.";
+    case LHTTPFailure::TimeOut:
+        return "Servern svarade inte i tid.";
+    case LHTTPFailure::Secure:
+        return "Det gick inte att upprätta en säker anslutning till servern.";
+    case LHTTPFailure::Status:
+        if (failure.status == 404 || failure.status == 410)
+            return "Den finns inte på servern.";
+        return "Servern svarade med felkod " + std::to_string(failure.status) + ".";
+    case LHTTPFailure::Reply:
+        return "Servern gav ett ofullständigt eller felaktigt svar.";
+    case LHTTPFailure::TooLarge:
+        return "Filen är för stor.";
+    case LHTTPFailure::File:
+        return "Filen kunde inte skrivas till eller läsas från cachemappen.";
+    case LHTTPFailure::Other:
+    case LHTTPFailure::None:
+        break;
+    }
+    return "Adressen kan inte användas.";
+}
+
+bool LClipartLoadPicture(const char* path, LImageBuffer& picture)
+{
+    picture.Reset();
+    if (!path[0] || !LFile::TestFileExists(path) || _ClaimsTooManyPixels(path))
+        return false;
+    LProcessInterfaceVoid job;
+    if (LImage::Load(job, picture, path, 3000) == 0 || !picture.IsValid() || picture.GetWidth() < 1
+        || picture.GetHeight() < 1) {
+        picture.Reset();
+        return false;
+    }
+    return true;
 }
 
 void LClipartGetBaseURL(char* out, bool frames)
@@ -329,15 +371,7 @@ void LClipartPreview::DownloadAndDisplay(const char* url, const char* localPath)
 
 bool LClipartPreview::LoadImage()
 {
-    fImage.Reset();
-    if (!szLocalPath[0] || !LFile::TestFileExists(szLocalPath) || _ClaimsTooManyPixels(szLocalPath))
-        return false;
-    LProcessInterfaceVoid job;
-    if (LImage::Load(job, fImage, szLocalPath, 3000) == 0 || !fImage.IsValid()) {
-        fImage.Reset();
-        return false;
-    }
-    return true;
+    return LClipartLoadPicture(szLocalPath, fImage);
 }
 
 void LClipartPreview::ClearPreview()
@@ -357,7 +391,9 @@ void LClipartPreview::EvQueuedNotifyData(unsigned int code, const void*, size_t)
     case 1:
         bDownloading = false;
         bEmpty = false;
-        LoadImage();
+        // A preview that is no picture leaves the cache at once: the next look asks again.
+        if (!LoadImage() && szLocalPath[0] && LFile::TestFileExists(szLocalPath))
+            ::unlink(szLocalPath);
         break;
     default:
         bDownloading = false;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 // Encodes a URL into out (260 bytes): letters, digits and "!-./:_~" stay, a '\' becomes '/', every
 // other byte "%XX" (upper case). The text is cut when full, and then the answer is false: a cut
@@ -34,9 +35,17 @@ bool LClipartIsSafeName(const char* name);
 // The bounds of every clipart download: the largest file and the longest wait for the server.
 LHTTPDownloadLimits& LClipartDownloadLimits();
 // Downloads url into filePath over HTTP or HTTPS (by the scheme) within LClipartDownloadLimits(),
-// without following redirections: 0, 1 stopped, 2 failed. The file is replaced whole or not at
-// all.
-LProcessResult LClipartDownload(LProcessInterface& job, const char* url, const char* filePath);
+// without following redirections: 0, 1 stopped, 2 failed (why in failure, when given). The file
+// is replaced whole or not at all.
+LProcessResult LClipartDownload(LProcessInterface& job, const char* url, const char* filePath,
+    LHTTPDownloadFailure* failure = nullptr);
+// The reason of a failed download as the user reads it: one Swedish sentence ("Servern svarade
+// inte i tid.").
+std::string LClipartFailureText(const LHTTPDownloadFailure& failure);
+
+// Loads a downloaded picture: false when the file is missing, claims more pixels than a picture
+// of the libraries may have, or does not decode to a picture of at least 1 x 1.
+bool LClipartLoadPicture(const char* path, LImageBuffer& picture);
 
 // The two libraries' base URLs (260 bytes): the component server of the host table followed by
 // "/components/clipart" or "/components/Frames".

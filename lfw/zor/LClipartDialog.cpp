@@ -5,6 +5,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImage.h"
 #include "lfw/graphics/LImageFile.h"
+#include "lfw/ios/LEventQueue.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LMonitorInfo.h"
@@ -20,11 +21,13 @@
 #include <cmath>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const char* const kSection = "ClipartDialog";
 const char* const kRootText = "Images";
+const char* const kListText = "Markera den bild du vill använda och tryck på hämtning.";
 
 int R(double v)
 {
@@ -39,14 +42,40 @@ const LVColDynamicGlobal kColumns[] = {
     { nullptr, 0, 0, false },
 };
 
-void Alert(LWindow& window, const char* text, const char* title)
+} // namespace
+
+// --- The download job.
+
+bool LClipartPreviewProcess::StopRequested() const
 {
-    LAlert alert(window.GetContentView(), text, title);
-    alert.type = 2;
-    alert._Run();
+    return pDialog->IsDownloadStopped();
 }
 
-} // namespace
+bool LClipartPreviewProcess::IsToStop()
+{
+    LMacDispatchEvents();
+    return StopRequested();
+}
+
+LProcessResult LClipartPreviewProcess::ProcessWait(unsigned int ms)
+{
+    const int r = LEventQueueRunUntilStopConditionOrTimeout(
+        [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms);
+    return r == 1 ? LProcessResultStopped : LProcessResultSuccess;
+}
+
+LProcessResult LClipartPreviewProcess::ProcessWaitSignal(LSignalObjectRef signal, unsigned int ms)
+{
+    return LProcessResult(LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+        signal, [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms));
+}
+
+LProcessResult LClipartPreviewProcess::ProcessWaitSignalObjectGroup(
+    LSignalObjectGroup& group, unsigned int ms)
+{
+    return LProcessResult(LEventQueueRunUntilGroupSignalledOrStopConditionOrTimeout(
+        group, [this] { return StopRequested(); }, ms != LSIGNAL_WAIT_FOREVER, ms));
+}
 
 void LClipartPreviewProcess::SetProgress(double p)
 {
@@ -65,50 +94,63 @@ void LClipartPreviewProcess::SetProgress(double p)
 LProcessResult Process(LProcessInterface& job, LClipartProcessTreeData& data)
 {
     LClipartDialog& dialog = *data.dialog;
+    data.failure = {};
+    data.rootFailed = false;
     job.SetStatus("Ansluter till server...", 0);
     char cache[kLPathSize];
-    if (!dialog.GetLocalClipartLocation(cache))
-        return LProcessResultError;
     char root[kLPathSize];
-    if (!LFile::_MakeFilePath(root, cache, "index.csv", "")
-        || (!LFile::TestFileExists(root) && !dialog.DownloadRootIndex(job))) {
-        Alert(dialog,
-            "Det gick inte att ansluta till servern. Kontrollera din internetuppkoppling och "
-            "försök igen.",
-            "Anslutningsfel");
+    if (!dialog.GetLocalClipartLocation(cache)
+        || !LFile::_MakeFilePath(root, cache, "index.csv", "")) {
+        data.failure.kind = LHTTPFailure::File;
         return LProcessResultError;
+    }
+    if (!LFile::TestFileExists(root)) {
+        const LProcessResult r = dialog.DownloadRootIndex(job, &data.failure);
+        if (r != LProcessResultSuccess) {
+            data.rootFailed = r == LProcessResultError;
+            return r;
+        }
     }
 
     char index[kLPathSize];
     char folderCache[kLPathSize];
     if (data.folder[0]) {
         if (!LClipartIsSafeName(data.folder)
-            || !LFile::_MakeFilePath(folderCache, cache, data.folder, ""))
+            || !LFile::_MakeFilePath(folderCache, cache, data.folder, "")) {
+            data.failure.kind = LHTTPFailure::Other;
             return LProcessResultError;
+        }
         ::mkdir(folderCache, 0777);
         char relative[kLPathSize];
         if (LStringFormat(relative, sizeof relative, "%s/index.csv", data.folder)
-            >= sizeof relative - 1)
+            >= sizeof relative - 1) {
+            data.failure.kind = LHTTPFailure::Other;
             return LProcessResultError;
-        if (dialog.GetFileFromServer(job, relative, index) == LProcessResultStopped)
-            return LProcessResultStopped;
-        if (!index[0])
-            return LProcessResultError;
+        }
+        const LProcessResult r = dialog.GetFileFromServer(job, relative, index, &data.failure);
+        if (r != LProcessResultSuccess)
+            return r;
     } else {
         std::memcpy(index, root, sizeof index);
         std::memcpy(folderCache, cache, sizeof folderCache);
     }
 
-    return LClipartReadIndex(job, index, [&](const LClipartIndexEntry& e) {
+    const LProcessResult r = LClipartReadIndex(job, index, [&](const LClipartIndexEntry& e) {
         if (e.folder) {
-            dialog.AddFolderItem(e.name, data.item);
+            if (data.folders)
+                dialog.AddFolderItem(e.name, data.item);
             return;
         }
+        if (!data.pictures)
+            return;
         char picture[kLPathSize];
         const bool fetched = LFile::_MakeFilePath(picture, folderCache, e.name, ".png")
             && LFile::TestFileExists(picture);
         dialog.AddPictureRow(e.name, e.size, fetched, data.item, data.folder);
     });
+    if (r == LProcessResultError)
+        data.failure.kind = LHTTPFailure::File;
+    return r;
 }
 
 // --- The dialog.
@@ -185,15 +227,18 @@ void LClipartDialog::InitDialog()
     int w = 0, h = 0;
     GetClientSize(w, h);
     LayoutControls(w, h);
-    FillTreeView();
 }
 
-// Laid out again once the window is on the screen with its final size and backing scale.
+// Laid out again once the window is on the screen with its final size and backing scale; then
+// the library is read, under a progress window when it must be fetched, so that a slow server
+// leaves the program answering and the wait can be cancelled.
 void LClipartDialog::EvWindowReady()
 {
     int w = 0, h = 0;
     GetClientSize(w, h);
     LayoutControls(w, h);
+    if (!TVGetRoot(kTree))
+        FillTreeView();
 }
 
 void LClipartDialog::DestroyDialog()
@@ -238,7 +283,11 @@ void LClipartDialog::Command(int id, int code)
         CmDownloadClipartFile();
         break;
     case kCancel:
-        PostCommand(kLCmdCancel);
+        // During a download "Avbryt" stops the download; the dialog stays.
+        if (bBusy)
+            bStopDownload = true;
+        else
+            PostCommand(kLCmdCancel);
         break;
     default:
         LResizableDialog::Command(id, code);
@@ -247,8 +296,20 @@ void LClipartDialog::Command(int id, int code)
     EnableControls();
 }
 
+bool LClipartDialog::CmCancel()
+{
+    if (bBusy) {
+        bStopDownload = true;
+        bCloseWhenStopped = true;
+        return false;
+    }
+    return LResizableDialog::CmCancel();
+}
+
 void LClipartDialog::EnableControls()
 {
+    EnableControl(kTree, !bBusy);
+    EnableControl(kList, !bBusy);
     EnableControl(kDownload, !bBusy && LVGetSelCount(kList) == 1);
     EnableControl(kPreview, true);
     EnableControl(kCancel, true);
@@ -310,25 +371,34 @@ bool LClipartDialog::GetURLAndFilePath(
     return true;
 }
 
-LProcessResult LClipartDialog::GetFileFromServer(
-    LProcessInterface& job, const char* relativePath, char* localPathOut)
+LProcessResult LClipartDialog::GetFileFromServer(LProcessInterface& job, const char* relativePath,
+    char* localPathOut, LHTTPDownloadFailure* failure)
 {
+    if (failure)
+        *failure = {};
     char url[kLPathSize];
-    if (!GetURLAndFilePath(relativePath, url, localPathOut))
+    if (!GetURLAndFilePath(relativePath, url, localPathOut)) {
+        if (failure)
+            failure->kind = LHTTPFailure::Other;
         return LProcessResultError;
+    }
     if (LFile::TestFileExists(localPathOut))
         return LProcessResultSuccess;
-    return LClipartDownload(job, url, localPathOut);
+    return LClipartDownload(job, url, localPathOut, failure);
 }
 
-bool LClipartDialog::DownloadRootIndex(LProcessInterface& job)
+LProcessResult LClipartDialog::DownloadRootIndex(
+    LProcessInterface& job, LHTTPDownloadFailure* failure)
 {
     char cache[kLPathSize];
-    if (!GetLocalClipartLocation(cache))
-        return false;
+    if (!GetLocalClipartLocation(cache)) {
+        if (failure)
+            failure->kind = LHTTPFailure::File;
+        return LProcessResultError;
+    }
     LFile::CreateFolderTree(cache);
     char local[kLPathSize];
-    return GetFileFromServer(job, "index.csv", local) == LProcessResultSuccess;
+    return GetFileFromServer(job, "index.csv", local, failure);
 }
 
 void LClipartDialog::SetPreviewImage(const char* relativePath)
@@ -349,17 +419,57 @@ void LClipartDialog::SetPreviewImage(const char* relativePath)
     fPreview->DownloadAndDisplay(url, local);
 }
 
+LProcessResult LClipartDialog::ReadIndex(LClipartProcessTreeData& data)
+{
+    char cache[kLPathSize], index[kLPathSize] = {};
+    if (GetLocalClipartLocation(cache)) {
+        std::string relative
+            = data.folder[0] ? std::string(data.folder) + "/index.csv" : "index.csv";
+        if (!LClipartIsSafeName(relative.c_str())
+            || !LFile::_MakeFilePath(index, cache, relative.c_str(), ""))
+            index[0] = 0;
+    }
+    // An index in the cache (also the root's) is read at once: nothing to wait for. The
+    // root index must be there as well, or the job fetches it.
+    char root[kLPathSize];
+    if (index[0] && LFile::TestFileExists(index)
+        && LFile::_MakeFilePath(root, cache, "index.csv", "") && LFile::TestFileExists(root)) {
+        LProcessInterfaceVoid job;
+        return Process(job, data);
+    }
+    LProcessDialog<LClipartProcessTreeData> progress("Laddar bilder...", data);
+    progress.result = LProcessResultError;
+    if (!progress.Open(GetContentView())) {
+        // No window for the wait: the job runs without one, bounded by its time limit.
+        LProcessInterfaceVoid job;
+        return Process(job, data);
+    }
+    return LProcessResult(progress.result);
+}
+
 void LClipartDialog::FillTreeView()
 {
     LCocoaTreeNode* root = TVAddItemFirst(kTree, kRootText, -1, 0, nullptr);
     LClipartProcessTreeData data;
     data.dialog = this;
     data.item = root;
-    LProcessInterfaceVoid job; // the root index is read under a job that never stops
-    if (Process(job, data) != LProcessResultSuccess) {
+    data.pictures = false; // the root's own pictures are listed when the root is selected
+    const LProcessResult r = ReadIndex(data);
+    if (r != LProcessResultSuccess) {
+        // "Avbryt" closes the dialog without a word; a failure is told first.
+        if (r == LProcessResultError && data.rootFailed)
+            Alert("Det gick inte att ansluta till servern. Kontrollera din internetuppkoppling och "
+                  "försök igen.",
+                "Anslutningsfel");
+        else if (r == LProcessResultError)
+            Alert(("Biblioteket kunde inte läsas. " + LClipartFailureText(data.failure)).c_str(),
+                "Hämtningsfel");
         PostCommand(kLCmdCancel);
         return;
     }
+    if (root)
+        fReadFolders.insert(root);
+    bTreeFilled = true;
     LVSelectNone(kList);
     if (root)
         TVSelectItem(kTree, root);
@@ -367,6 +477,9 @@ void LClipartDialog::FillTreeView()
 
 void LClipartDialog::AddFolderItem(const char* name, LCocoaTreeNode* parent)
 {
+    // A folder read again after a stopped read keeps the sub-folders it has.
+    if (!fFolderNames.emplace(parent, name).second)
+        return;
     TVAddItemSorted(kTree, name, -1, 0, parent);
 }
 
@@ -374,18 +487,19 @@ void LClipartDialog::AddPictureRow(
     const char* name, const char* size, bool fetched, LCocoaTreeNode* item, const char* folder)
 {
     LVAddRow(kList, name, size, fetched ? "Hämtad" : "", nullptr);
-    fShownItems.push_front(ShownItem { item, folder });
+    fShownItems.emplace(item, folder);
 }
 
 void LClipartDialog::HandleTreeViewSelectionChange()
 {
     LVClear(kList);
     LVSelectNone(kList);
+    LVSetStyleDefaultText(kList, kListText);
     SetText(kProgress, "");
     fPreview->ClearPreview();
     LCocoaTreeNode* sel = TVGetSel(kTree);
     szCurrentFolder[0] = 0;
-    if (!sel)
+    if (!sel || !bTreeFilled)
         return;
     char text[kLPathSize];
     TVGetText(kTree, sel, text);
@@ -400,18 +514,31 @@ void LClipartDialog::HandleTreeViewSelectionChange()
         }
         utf8strlcpy(szCurrentFolder, path.c_str(), sizeof szCurrentFolder);
     }
-    if (sel->isLeaf()) {
-        LClipartProcessTreeData data;
-        data.dialog = this;
-        utf8strlcpy(data.folder, szCurrentFolder, sizeof data.folder);
-        data.item = sel;
-        LProcessDialog<LClipartProcessTreeData> progress("Laddar bilder...", data);
-        progress.Open(GetContentView());
-        // The rows follow the column the user sorted by last; by name, ascending, at first.
-        if (LCocoaListViewImpl* list = ListViewGetImplById(kList))
-            if (LCocoaListViewManager* m = list->manager())
-                m->sortRows();
+    // Every selection lists the folder's own pictures; its sub-folders are added only once.
+    LClipartProcessTreeData data;
+    data.dialog = this;
+    utf8strlcpy(data.folder, szCurrentFolder, sizeof data.folder);
+    data.item = sel;
+    data.folders = fReadFolders.count(sel) == 0;
+    const LProcessResult r = ReadIndex(data);
+    if (r != LProcessResultSuccess) {
+        LVClear(kList);
+        if (r == LProcessResultStopped) {
+            LVSetStyleDefaultText(kList, "Inläsningen avbröts.");
+        } else {
+            LVSetStyleDefaultText(kList, "Mappen kunde inte läsas.");
+            Alert(("Mappen \"" + std::string(szCurrentFolder[0] ? szCurrentFolder : kRootText)
+                      + "\" kunde inte läsas. " + LClipartFailureText(data.failure))
+                      .c_str(),
+                "Hämtningsfel");
+        }
+        return;
     }
+    fReadFolders.insert(sel);
+    // The rows follow the column the user sorted by last; by name, ascending, at first.
+    if (LCocoaListViewImpl* list = ListViewGetImplById(kList))
+        if (LCocoaListViewManager* m = list->manager())
+            m->sortRows();
 }
 
 void LClipartDialog::HandleListSelectionChange()
@@ -439,11 +566,8 @@ void LClipartDialog::CmDownloadClipartFile()
     const int row = LVGetFirstSel(kList);
     LCocoaTreeNode* sel = TVGetSel(kTree);
     std::string folder;
-    for (const ShownItem& item : fShownItems)
-        if (item.item == sel) {
-            folder = item.folder;
-            break;
-        }
+    if (auto found = fShownItems.find(sel); found != fShownItems.end())
+        folder = found->second;
     char name[kLPathSize];
     LVGetString(kList, row, name);
     char relative[kLPathSize];
@@ -453,11 +577,24 @@ void LClipartDialog::CmDownloadClipartFile()
         return;
     char result[kLPathSize] = {};
     LClipartPreviewProcess job(*this);
-    // A second press while the first download runs is ignored: one download.
+    // While the picture comes the dialog answers, but only "Avbryt" (which stops the download)
+    // and closing (which stops it, then closes) do anything: one download at a time.
     bBusy = true;
+    bStopDownload = false;
+    bCloseWhenStopped = false;
     EnableControls();
+    SetText(kProgress, "Laddar 0%");
     LProcessResult r = GenerateImage(job, relative, result);
     bBusy = false;
+    if (!IsOpen())
+        return;
+    EnableControls();
+    if (r == LProcessResultStopped) {
+        SetText(kProgress, "Avbruten");
+        if (bCloseWhenStopped)
+            PostCommand(kLCmdCancel);
+        return;
+    }
     SetText(kProgress, "");
     if (r != LProcessResultSuccess || !result[0])
         return;
@@ -467,10 +604,69 @@ void LClipartDialog::CmDownloadClipartFile()
     PostCommand(kLCmdCancel);
 }
 
+std::string LClipartDialog::PictureName(const char* relativePath)
+{
+    char name[kLPathSize];
+    LFile::_GetFileNameFromPath(name, relativePath);
+    return name;
+}
+
+void LClipartDialog::Alert(const char* text, const char* title)
+{
+    LAlert alert(GetContentView(), text, title);
+    alert.type = 2;
+    alert._Run();
+}
+
+LProcessResult LClipartDialog::FetchPicture(LProcessInterface& job, const char* relativePath,
+    char* localPathOut, LImageBuffer& picture, LHTTPDownloadFailure& failure)
+{
+    localPathOut[0] = 0;
+    failure = {};
+    char url[kLPathSize], local[kLPathSize];
+    if (!GetURLAndFilePath(relativePath, url, local)) {
+        failure.kind = LHTTPFailure::Other;
+        return LProcessResultError;
+    }
+    bool cached = LFile::TestFileExists(local);
+    for (;;) {
+        if (!cached) {
+            const LProcessResult r = LClipartDownload(job, url, local, &failure);
+            if (r != LProcessResultSuccess)
+                return r;
+        }
+        if (LClipartLoadPicture(local, picture)) {
+            utf8strlcpy(localPathOut, local, kLPathSize);
+            return LProcessResultSuccess;
+        }
+        // No picture: it must not stay where the next try would take it without asking.
+        ::unlink(local);
+        if (!cached)
+            break;
+        cached = false;
+    }
+    failure = {};
+    return LProcessResultError;
+}
+
 LProcessResult LClipartDialog::GenerateImage(
     LProcessInterface& job, const char* relativePath, char* resultOut)
 {
-    return GetFileFromServer(job, relativePath, resultOut);
+    resultOut[0] = 0;
+    LImageBuffer picture;
+    LHTTPDownloadFailure failure;
+    const LProcessResult r = FetchPicture(job, relativePath, resultOut, picture, failure);
+    if (r != LProcessResultError)
+        return r;
+    const std::string name = PictureName(relativePath);
+    if (failure.kind == LHTTPFailure::None)
+        Alert(
+            ("Bilden \"" + name + "\" från servern är ingen giltig bild.").c_str(), "Ogiltig bild");
+    else
+        Alert(
+            ("Bilden \"" + name + "\" kunde inte hämtas. " + LClipartFailureText(failure)).c_str(),
+            "Hämtningsfel");
+    return LProcessResultError;
 }
 
 // --- Frames.
@@ -502,20 +698,28 @@ LProcessResult LFrameClipartDialog::GenerateImage(
     LProcessInterface& job, const char* relativePath, char* resultOut)
 {
     resultOut[0] = 0;
-    char downloaded[kLPathSize];
-    if (fFrameWidth < 1 || fFrameHeight < 1 || fFrameWidth > 16384 || fFrameHeight > 16384
-        || GetFileFromServer(job, relativePath, downloaded) != LProcessResultSuccess) {
-        Alert(*this, "Det gick inte att hämta rampanelen.", "Hämtningsfel");
+    if (fFrameWidth < 1 || fFrameHeight < 1 || fFrameWidth > 16384 || fFrameHeight > 16384) {
+        Alert("Det gick inte att hämta rampanelen.", "Hämtningsfel");
         return LProcessResultError;
     }
+    char downloaded[kLPathSize];
     LImageBuffer picture;
-    LProcessInterfaceVoid never;
-    if (LImage::Load(never, picture, downloaded, 3000) == 0 || !picture.IsValid()
-        || picture.GetWidth() < 1 || picture.GetHeight() < 1) {
-        Alert(*this, "Tidsbilden är ogiltig.", "Ogiltig bild");
+    LHTTPDownloadFailure failure;
+    const LProcessResult r = FetchPicture(job, relativePath, downloaded, picture, failure);
+    if (r == LProcessResultStopped)
+        return r;
+    if (r != LProcessResultSuccess) {
+        if (failure.kind == LHTTPFailure::None)
+            Alert("Tidsbilden är ogiltig.", "Ogiltig bild");
+        else
+            Alert(("Det gick inte att hämta rampanelen.\n\nRamen \"" + PictureName(relativePath)
+                      + "\" kunde inte hämtas. " + LClipartFailureText(failure))
+                      .c_str(),
+                "Hämtningsfel");
         return LProcessResultError;
     }
     LImageBuffer frame;
+    LProcessInterfaceVoid never;
     char cache[kLPathSize], file[kLPathSize], name[kLPathSize], target[kLPathSize];
     LFile::_GetFileFromPath(file, relativePath);
     LStringFormat(name, sizeof name, "border_%s", file);
@@ -525,7 +729,7 @@ LProcessResult LFrameClipartDialog::GenerateImage(
         || !GetLocalClipartLocation(cache) || !LFile::_MakeFilePath(target, cache, name, "")
         || !LImage::Save(frame, target)) {
         // A frame that cannot be written is a failure, never a path handed back as if made.
-        Alert(*this, "Det gick inte att hämta rampanelen.", "Hämtningsfel");
+        Alert("Det gick inte att hämta rampanelen.", "Hämtningsfel");
         return LProcessResultError;
     }
     utf8strlcpy(resultOut, target, kLPathSize);

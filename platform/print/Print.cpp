@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace platform::print {
 
@@ -99,16 +100,45 @@ struct Operation {
     }
 };
 
+// The printable area on the sheet in the page's orientation, points. A page setup keeps its
+// margins for the sheet upright (portrait); a landscape page is that sheet turned a quarter
+// counter-clockwise, so its left margin is the sheet's bottom one and its top margin the
+// sheet's left one (the reverse orientations turn the other way).
+void PrintableArea(GtkPageSetup* setup, double& x, double& y, double& width, double& height)
+{
+    const double top = gtk_page_setup_get_top_margin(setup, GTK_UNIT_POINTS);
+    const double bottom = gtk_page_setup_get_bottom_margin(setup, GTK_UNIT_POINTS);
+    const double left = gtk_page_setup_get_left_margin(setup, GTK_UNIT_POINTS);
+    const double right = gtk_page_setup_get_right_margin(setup, GTK_UNIT_POINTS);
+    double horizontal = left + right, vertical = top + bottom;
+    switch (gtk_page_setup_get_orientation(setup)) {
+    case GTK_PAGE_ORIENTATION_LANDSCAPE:
+        x = bottom, y = left;
+        std::swap(horizontal, vertical);
+        break;
+    case GTK_PAGE_ORIENTATION_REVERSE_PORTRAIT:
+        x = right, y = bottom;
+        break;
+    case GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE:
+        x = top, y = right;
+        std::swap(horizontal, vertical);
+        break;
+    default:
+        x = left, y = top;
+        break;
+    }
+    width = std::max(0.0, gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS) - horizontal);
+    height = std::max(0.0, gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS) - vertical);
+}
+
 void ReadChoices(
     GtkPrintOperation* op, GtkPrintContext* context, const Request& request, Choices& choices)
 {
     GtkPageSetup* setup = gtk_print_context_get_page_setup(context);
     choices.paperWidth = gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS);
     choices.paperHeight = gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS);
-    choices.imageableX = gtk_page_setup_get_left_margin(setup, GTK_UNIT_POINTS);
-    choices.imageableY = gtk_page_setup_get_top_margin(setup, GTK_UNIT_POINTS);
-    choices.imageableWidth = gtk_print_context_get_width(context);
-    choices.imageableHeight = gtk_print_context_get_height(context);
+    PrintableArea(setup, choices.imageableX, choices.imageableY, choices.imageableWidth,
+        choices.imageableHeight);
     GtkPageOrientation orientation = gtk_page_setup_get_orientation(setup);
     choices.landscape = orientation != GTK_PAGE_ORIENTATION_PORTRAIT;
     GtkPaperSize* paper = gtk_page_setup_get_paper_size(setup);
@@ -150,8 +180,7 @@ void OnBeginPrint(GtkPrintOperation* op, GtkPrintContext* context, gpointer data
         gtk_print_operation_cancel(op);
         return;
     }
-    run->document = std::make_unique<Document>(
-        choices.imageableWidth, choices.imageableHeight, choices.imageableX, choices.imageableY);
+    run->document = std::make_unique<Document>(choices.paperWidth, choices.paperHeight);
     run->delegate->Print(*run->document, choices);
     if (run->delegate->Cancelled()) {
         run->cancelledWhilePrinting = true;
@@ -192,11 +221,9 @@ GtkPaperSize* MakePaper(const Request& request)
 
 } // namespace
 
-Document::Document(double pageWidth, double pageHeight, double originX, double originY)
-    : mPageWidth(pageWidth)
-    , mPageHeight(pageHeight)
-    , mOriginX(originX)
-    , mOriginY(originY)
+Document::Document(double paperWidth, double paperHeight)
+    : mPaperWidth(paperWidth)
+    , mPaperHeight(paperHeight)
 {
 }
 
@@ -215,9 +242,9 @@ cairo_t* Document::BeginPage(int& error)
         error = kErrorPageOpen;
         return nullptr;
     }
-    // The whole sheet is recorded, so drawing in the margins is kept as the printer may show it.
-    cairo_rectangle_t extents { -mOriginX, -mOriginY, mPageWidth + 2 * mOriginX,
-        mPageHeight + 2 * mOriginY };
+    // The whole sheet is recorded, margins included: what the printer cannot reach it leaves
+    // out itself, and nothing moves when the margins change.
+    cairo_rectangle_t extents { 0, 0, mPaperWidth, mPaperHeight };
     cairo_surface_t* surface = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
@@ -279,7 +306,9 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     gtk_print_operation_set_job_name(op, request.jobName.c_str());
     gtk_print_operation_set_unit(op, GTK_UNIT_POINTS);
     gtk_print_operation_set_embed_page_setup(op, TRUE);
-    gtk_print_operation_set_use_full_page(op, FALSE);
+    // Pages are drawn on the paper's coordinates: a design lands where the PDF export and the
+    // preview put it on the sheet, whatever margins the printer or the page setup report.
+    gtk_print_operation_set_use_full_page(op, TRUE);
 
     GtkPrintSettings* settings = gtk_print_settings_copy(shared.settings);
     if (request.firstPage <= 1 && request.lastPage >= 65535) {

@@ -7,9 +7,9 @@
 //   (GtkPrintUnixDialog with its page-setup tab), the user's choices are read back and handed to
 //   a confirmation callback, then the document callback paints the pages.
 // - Pages are painted imperatively between BeginPage and EndPage on a cairo context whose user
-//   space is points, origin at the top-left corner of the printable area, y down. Each page is
-//   recorded (vector) and replayed into the print operation's own page contexts, so the pages
-//   reach the printer exactly as painted.
+//   space is the paper's: points, origin at the sheet's top-left corner, y down, whatever margins
+//   the printer or the page setup report. Each page is recorded (vector) and replayed into the
+//   print operation's full-page contexts, so the pages reach the printer exactly as painted.
 //
 // Standard library, GTK and cairo only.
 #pragma once
@@ -38,9 +38,9 @@ struct Request {
 struct Choices {
     double paperWidth = 0;
     double paperHeight = 0;
-    double imageableX = 0; // the printable area's origin on the sheet
+    double imageableX = 0; // the printable area's origin on the sheet (left and top margins)
     double imageableY = 0;
-    double imageableWidth = 0;
+    double imageableWidth = 0; // the sheet less all four margins
     double imageableHeight = 0;
     bool landscape = false;
     // The paper's English name as print panels report it ("A4", "US Letter", ...); a size
@@ -52,22 +52,22 @@ struct Choices {
     std::string printerName;
 };
 
-// One print document: the pages painted into it.
+// One print document: the pages painted into it, each as large as the sheet.
 class Document {
 public:
-    Document(double pageWidth, double pageHeight, double originX, double originY);
+    Document(double paperWidth, double paperHeight);
     ~Document();
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
     // A new page: a cairo context (owned by the document, valid until EndPage) in points from
-    // the printable area's top-left corner, y down. Null with a non-zero error when no page can
-    // be started (a page already open, no memory).
+    // the sheet's top-left corner, y down. Null with a non-zero error when no page can be
+    // started (a page already open, no memory).
     cairo_t* BeginPage(int& error);
     // Ends the open page; 0, or an error when no page was open or the page failed.
     int EndPage();
     size_t GetPageCount() const { return mPages.size(); }
-    // Replays page i into a cairo context whose user space is the printable area's.
+    // Replays page i into a cairo context whose user space is the sheet's.
     void ReplayPage(size_t i, cairo_t* cr) const;
 
     static constexpr int kErrorPageOpen = -30871;
@@ -75,7 +75,7 @@ public:
     static constexpr int kErrorCairo = -30873;
 
 private:
-    double mPageWidth, mPageHeight, mOriginX, mOriginY;
+    double mPaperWidth, mPaperHeight;
     std::vector<cairo_surface_t*> mPages;
     cairo_t* mOpen = nullptr;
 };

@@ -342,7 +342,7 @@ TEST(OverlayTextPaint, ColoursAndBackground)
     EXPECT_EQ(half.Ink(half.Px(0), half.Py(0)), 255); // black text
 }
 
-TEST(OverlayTextPaint, PdfFillsOpaqueAndDrawsTheText)
+TEST(OverlayTextPaint, PdfKeepsTheBackgroundsOpacityAndDrawsTheText)
 {
     TemporaryFolder dir;
     const std::string pdf = dir / "text.pdf";
@@ -361,10 +361,11 @@ TEST(OverlayTextPaint, PdfFillsOpaqueAndDrawsTheText)
 
     RgbRaster r = RenderPdfPage(pdf);
     ASSERT_GT(r.width, 0);
+    // Half-transparent red over white, as on screen.
     DrawPixel corner = r.At(page.Px(-24), page.Py(-9));
     EXPECT_GT(corner.r, 240);
-    EXPECT_LT(corner.g, 15);
-    EXPECT_LT(corner.b, 15);
+    EXPECT_NEAR(corner.g, 127, 4);
+    EXPECT_NEAR(corner.b, 127, 4);
     // "Text" in green somewhere in the box.
     int green = 0;
     for (int y = page.Py(-10); y < page.Py(10); ++y)

@@ -1,3 +1,4 @@
+#include "app/VTExport.h"
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOptions.h"
 #include "app/VTPrintFunction.h"
@@ -150,21 +151,47 @@ protected:
 
 } // namespace
 
-TEST_F(Print, SheetTransformCentresAndScales)
+TEST_F(Print, TheSheetLiesOnThePaperAsInThePdfExport)
 {
-    // 200 x 100 mm of printable area on 400 x 300 points.
-    LMatrix<float> m = VTPrintFunctionClass::SheetTransform(0, 200, 100, 400, 300);
+    const double k = 72 / 25.4;
+    VTLabelLayoutDataGenericCDStandard layout; // A4
+    const VTLabelLayoutPage& portrait = *layout.pages.GetAt(0);
+    const VTLabelLayoutPage& landscape = *layout.pages.GetAt(1);
+    // The sheet's centre in the middle of A4, a millimetre 72 / 25.4 points.
+    LMatrix<float> m = VTPrintFunctionClass::SheetTransform(&layout, portrait, 210 * k, 297 * k);
     LPointTemplate<float> p = m.TransformPoint({ 0, 0 });
-    EXPECT_FLOAT_EQ(p.x, 200);
-    EXPECT_FLOAT_EQ(p.y, 150);
-    p = m.TransformPoint({ 100, -50 });
-    EXPECT_FLOAT_EQ(p.x, 400);
-    EXPECT_FLOAT_EQ(p.y, 0);
-    // A landscape page is turned by -90 degrees about the sheet's centre before scaling.
-    m = VTPrintFunctionClass::SheetTransform(-90, 200, 100, 400, 300);
+    EXPECT_NEAR(p.x, 105 * k, 1e-3);
+    EXPECT_NEAR(p.y, 148.5 * k, 1e-3);
+    p = m.TransformPoint({ 10, -20 });
+    EXPECT_NEAR(p.x, 115 * k, 1e-3);
+    EXPECT_NEAR(p.y, 128.5 * k, 1e-3);
+    // It is the PDF export's transform.
+    float w = 0, h = 0;
+    VTSheetBox(&layout, portrait, w, h);
+    LPointTemplate<float> q
+        = VTSheetTransform(portrait.GetRotationAngle(), w, h, float(k)).TransformPoint({ 10, -20 });
+    EXPECT_FLOAT_EQ(p.x, q.x);
+    EXPECT_FLOAT_EQ(p.y, q.y);
+
+    // Another paper than the layout's: the sheet keeps its place from the top-left corner.
+    m = VTPrintFunctionClass::SheetTransform(&layout, portrait, 612, 792);
+    p = m.TransformPoint({ 0, 0 });
+    EXPECT_NEAR(p.x, 105 * k, 1e-3);
+    EXPECT_NEAR(p.y, 148.5 * k, 1e-3);
+
+    // A landscape page is turned by -90 degrees about the sheet's centre.
+    m = VTPrintFunctionClass::SheetTransform(&layout, landscape, 297 * k, 210 * k);
     p = m.TransformPoint({ 10, 0 });
-    EXPECT_NEAR(p.x, 200, 1e-3);
-    EXPECT_NEAR(p.y, 150 - 10 * 3, 1e-3);
+    EXPECT_NEAR(p.x, 148.5 * k, 1e-3);
+    EXPECT_NEAR(p.y, (105 - 10) * k, 1e-3);
+
+    // A disc printer missing from the table gives no sheet: centred on the paper.
+    VTLabelLayoutDataDirectToCDDVDStandard disc;
+    disc.printerTray = VTPrinterTrayID(9999);
+    m = VTPrintFunctionClass::SheetTransform(&disc, *disc.pages.GetHead(), 300, 500);
+    p = m.TransformPoint({ 0, 0 });
+    EXPECT_NEAR(p.x, 150, 1e-3);
+    EXPECT_NEAR(p.y, 250, 1e-3);
 }
 
 TEST_F(Print, PaperQuestion)
@@ -271,7 +298,7 @@ TEST_F(Print, SettingsForLayouts)
     EXPECT_FLOAT_EQ(s.imageableWidth, 119.5f);
 }
 
-TEST_F(Print, PrintsToFileCentredOnThePrintableArea)
+TEST_F(Print, PrintsToFileOnThePapersCoordinates)
 {
     if (!uitest::Init())
         GTEST_SKIP() << "no display";
@@ -285,28 +312,32 @@ TEST_F(Print, PrintsToFileCentredOnThePrintableArea)
     EXPECT_EQ(gAsked.count, 0);
     EXPECT_EQ(print.GetPageStartError(), 0);
 
-    // What the panel reported came back into the settings.
+    // What the panel reported came back into the settings: A4 with GTK's unequal margins (top
+    // a quarter inch, bottom 0.56 inch), the printable area the sheet less all four.
     EXPECT_EQ(settings.paperSize, LPaperSizeA4);
     EXPECT_TRUE(settings.paperSizeKnown);
     EXPECT_TRUE(settings.imageableSizeKnown);
     EXPECT_NEAR(settings.paperWidth, 210, 0.1);
     EXPECT_NEAR(settings.paperHeight, 297, 0.1);
-    EXPECT_GT(settings.imageableWidth, 150);
+    EXPECT_NEAR(settings.marginY, 6.35, 0.36); // whole points
+    EXPECT_NEAR(settings.imageableHeight, 297 - 6.35 - 14.224, 0.01);
+    EXPECT_NEAR(settings.imageableWidth, 210 - 2 * 6.35, 0.01);
     EXPECT_EQ(settings.orientation, LPaperSizeOrientationPortrait);
 
     const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("595.276 x 841.89 pts (A4)"), std::string::npos) << info;
     EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
-    // The sheet's centre sits on the centre of the printable area, one millimetre a
-    // millimetre.
+    // The sheet's centre sits on the centre of the paper (not of the printable area, which is
+    // 11 points higher), a millimetre a millimetre: the disc's red ring reaches 57.5 mm up.
     RgbRaster r = RenderPdfPage(pdf);
     ASSERT_GT(r.width, 590);
     const double k = 72 / 25.4;
-    const double cx = (settings.marginX + settings.imageableWidth / 2) * k;
-    const double cy = (settings.marginY + settings.imageableHeight / 2) * k;
+    const double cx = 105 * k, cy = 148.5 * k;
     EXPECT_TRUE(IsRed(r.At(int(cx + 40 * k), int(cy))));
     EXPECT_TRUE(IsRed(r.At(int(cx), int(cy - 57 * k))));
+    EXPECT_TRUE(IsRed(r.At(int(cx), int(cy + 57 * k))));
     EXPECT_FALSE(IsRed(r.At(int(cx), int(cy - 61 * k))));
+    EXPECT_FALSE(IsRed(r.At(int(cx), int(cy + 61 * k))));
     EXPECT_FALSE(IsRed(r.At(int(cx), int(cy))));
 }
 
@@ -326,7 +357,7 @@ TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)
     EXPECT_EQ(gAsked.count, 0);
     EXPECT_EQ(settings.paperSize, LPaperSizeCustom);
     std::string info = ShellOutput("pdfinfo '" + pdf + "'");
-    EXPECT_NE(info.find("Page size:       372 x 677 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       371.622 x 676.913 pts"), std::string::npos) << info;
 
     // The CD case front's landscape page.
     auto cd = RedProject(new VTLabelLayoutDataGenericCDStandard);
@@ -340,11 +371,12 @@ TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)
     EXPECT_NE(info.find("841.89 x 595.276 pts"), std::string::npos) << info;
     RgbRaster r = RenderPdfPage(pdf);
     const double k = 72 / 25.4;
-    const double cx = (settings.marginX + settings.imageableWidth / 2) * k;
-    const double cy = (settings.marginY + settings.imageableHeight / 2) * k;
+    const double cx = 148.5 * k, cy = 105 * k;
     ASSERT_GT(r.width, 800);
     EXPECT_TRUE(IsRed(r.At(int(cx + 100 * k), int(cy + 40 * k))));
+    EXPECT_TRUE(IsRed(r.At(int(cx - 100 * k), int(cy - 40 * k))));
     EXPECT_FALSE(IsRed(r.At(int(cx + 100 * k), int(cy + 65 * k))));
+    EXPECT_FALSE(IsRed(r.At(int(cx - 100 * k), int(cy - 65 * k))));
 }
 
 TEST_F(Print, ARefusedPaperPrintsNothing)

@@ -153,16 +153,14 @@ void LoopbackServer::Serve(int fd)
     }
     if (responder)
         script = responder(request);
-    if (script.hold) {
+    for (size_t i = 0; i < script.pieces.size(); ++i) {
+        if (i && script.pauseMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(script.pauseMs));
+        writeAll(script.pieces[i]);
+    }
+    if (script.hold)
         while (!fStop)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } else {
-        for (size_t i = 0; i < script.pieces.size(); ++i) {
-            if (i && script.pauseMs)
-                std::this_thread::sleep_for(std::chrono::milliseconds(script.pauseMs));
-            writeAll(script.pieces[i]);
-        }
-    }
     if (ssl) {
         if (!script.cut)
             SSL_shutdown(ssl);
@@ -196,8 +194,9 @@ bool MakeTestCertificates(const std::string& dir)
               " -addext subjectAltName=IP:127.0.0.1"
             + q,
     };
+    // Every command of a chain is quiet, not only the last.
     for (const std::string& c : cmds)
-        if (std::system(c.c_str()) != 0)
+        if (std::system(("(" + c + ")" + q).c_str()) != 0)
             return false;
     return true;
 }

@@ -1,8 +1,8 @@
 // A server on 127.0.0.1 inside the test, plain or TLS, that serves recorded answers: each
 // accepted connection has its request read (head and, with a Content-Length, body), recorded,
 // and answered with the next script's pieces, sent with a pause between them; then the
-// connection is closed. A script with hold set sends nothing and keeps the connection open until
-// the server goes.
+// connection is closed. A script with hold set sends its pieces (often none) and then keeps the
+// connection open until the server goes.
 #pragma once
 
 #include <atomic>

@@ -206,6 +206,33 @@ bool XClickButton(LNativeWindow* window, double x, double y, int button, int rep
     return status == 0;
 }
 
+bool XClickWidget(GtkWidget* widget)
+{
+    if (!widget || !gtk_widget_get_mapped(widget))
+        return false;
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    GdkWindow* window = top ? gtk_widget_get_window(top) : nullptr;
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    int x = 0, y = 0;
+    if (!window
+        || !gtk_widget_translate_coordinates(widget, top, a.width / 2, a.height / 2, &x, &y))
+        return false;
+    int fd = LockPointer();
+    gdk_window_raise(window);
+    gdk_display_sync(gdk_display_get_default());
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(window, &ox, &oy);
+    // xdotool counts device pixels; GDK application pixels.
+    const int s = gtk_widget_get_scale_factor(widget);
+    int status = 0;
+    Run("xdotool mousemove " + std::to_string((ox + x) * s) + " " + std::to_string((oy + y) * s)
+            + " click 1",
+        &status);
+    UnlockPointer(fd);
+    return status == 0;
+}
+
 bool XMove(LNativeWindow* window, double x, double y)
 {
     int fd = -1;

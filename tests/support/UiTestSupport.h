@@ -8,6 +8,7 @@
 
 class LView;
 class LNativeWindow;
+typedef struct _GtkWidget GtkWidget;
 
 namespace uitest {
 
@@ -31,6 +32,10 @@ bool ShowAndWait(LNativeWindow* window);
 bool XClick(LNativeWindow* window, double x, double y);
 // The same with any button and a repeat count (2 for a double click).
 bool XClickButton(LNativeWindow* window, double x, double y, int button, int repeat = 1);
+// Clicks with the real pointer (xdotool) in the middle of a mapped GTK widget of a window the
+// layer does not own (GTK's print panel, say), its window raised first and the pointer held for
+// this test alone; false when the widget is not on screen.
+bool XClickWidget(GtkWidget* widget);
 // Moves the real pointer (xdotool) to a point of the window's content (points), placed and
 // locked as for XClick, and leaves it there without a click.
 bool XMove(LNativeWindow* window, double x, double y);

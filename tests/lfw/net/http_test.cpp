@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <sys/socket.h>
 #include <thread>
 
@@ -231,6 +232,74 @@ TEST(HttpSocket, ShortPeerGivesWhatCame)
     size_t got = 0;
     EXPECT_EQ(ProcessRecvBytes(job, sock, buffer, sizeof buffer, &got, 5000), 2);
     EXPECT_EQ(got, 3u);
+}
+
+TEST(HttpDownload, FailuresSayWhy)
+{
+    TemporaryFolder dir;
+    std::string target = dir / "f";
+    LProcessInterfaceVoid job;
+    LHTTPDownloadLimits limits { 1000, 400 };
+    LHTTPDownloadFailure why;
+    auto fetch = [&](const std::string& url) {
+        return ProcessHTTPDownloadFile(job, url.c_str(), target.c_str(), false, limits, &why);
+    };
+    LoopbackServer server;
+    server.Add("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(fetch(Url(server, "/a")), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::Status);
+    EXPECT_EQ(why.status, 404);
+    // Nothing after the request, and a reply that stops after its headers.
+    server.Add(LoopbackScript { {}, 0, true });
+    EXPECT_EQ(fetch(Url(server, "/b")), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::TimeOut);
+    server.Add(LoopbackScript { { "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nabc" }, 0, true });
+    EXPECT_EQ(fetch(Url(server, "/c")), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::TimeOut);
+    server.Add("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nabc");
+    EXPECT_EQ(fetch(Url(server, "/d")), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::Reply);
+    server.Add("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\nabc");
+    EXPECT_EQ(fetch(Url(server, "/e")), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::TooLarge);
+    server.Add("garbage\r\n\r\n");
+    EXPECT_EQ(fetch(Url(server, "/f")), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::Reply);
+    server.Add("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    EXPECT_EQ(fetch(Url(server, "/g")), 0);
+    EXPECT_EQ(why.kind, LHTTPFailure::None);
+    std::string into = dir / "no-such-folder/f";
+    server.Add("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    EXPECT_EQ(
+        ProcessHTTPDownloadFile(job, Url(server, "/h").c_str(), into.c_str(), false, limits, &why),
+        2);
+    EXPECT_EQ(why.kind, LHTTPFailure::File);
+    // Nothing listens on the port any more.
+    int port = 0;
+    {
+        LoopbackServer gone;
+        port = gone.Port();
+    }
+    EXPECT_EQ(fetch("http://127.0.0.1:" + std::to_string(port) + "/x"), 2);
+    EXPECT_EQ(why.kind, LHTTPFailure::Connect);
+}
+
+TEST(HttpDownload, ABodyWithoutLengthThatStallsIsNoFile)
+{
+    // The server sends part of a body without a length and then nothing: the wait's end is not
+    // the body's end.
+    TemporaryFolder dir;
+    std::string target = dir / "f";
+    LoopbackServer server;
+    server.Add(LoopbackScript { { "HTTP/1.0 200 OK\r\n\r\npart of it" }, 0, true });
+    LProcessInterfaceVoid job;
+    LHTTPDownloadFailure why;
+    EXPECT_EQ(ProcessHTTPDownloadFile(job, Url(server, "/s").c_str(), target.c_str(), false,
+                  LHTTPDownloadLimits { UINT64_MAX, 400 }, &why),
+        2);
+    EXPECT_EQ(why.kind, LHTTPFailure::TimeOut);
+    EXPECT_FALSE(LFile::TestFileExists(target.c_str()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST(HttpSocket, StopEndsAWaitWithin200ms)

@@ -63,6 +63,13 @@ TEST_F(TlsTest, UntrustedAuthorityFails)
     LSSLSocketTCP sock;
     EXPECT_EQ(ProcessHTTPSConnect(job, sock, server.Host().c_str(), 5000), 2);
     EXPECT_EQ(sock.GetDescriptor(), -1);
+    // A download names the secure connection as what failed.
+    LHTTPDownloadFailure why;
+    std::string url = "https://" + server.Host() + "/s";
+    EXPECT_EQ(ProcessHTTPSDownloadFile(
+                  job, url.c_str(), (*gDir / "untrusted.out").c_str(), false, {}, &why),
+        2);
+    EXPECT_EQ(why.kind, LHTTPFailure::Secure);
 }
 
 TEST_F(TlsTest, CertificateForAnotherHostFails)

@@ -3,271 +3,23 @@
 // 127.0.0.1 (folders, pictures and previews from a small tree, with a log of every request).
 // Screenshots are kept under the build folder.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
-#include "lfw/gen/LFile.h"
-#include "lfw/gen/LUserSettings.h"
-#include "lfw/graphics/LImageFile.h"
-#include "lfw/mac/cocoa/LCocoaListViewImpl.h"
-#include "lfw/mac/cocoa/LCocoaTreeNode.h"
-#include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
-#include "lfw/net/LOnlineHosts.h"
-#include "lfw/zor/LClipart.h"
-#include "lfw/zor/LClipartDialog.h"
-#include "platform/ui/LNativeWindow.h"
-#include "platform/ui/LUiAlert.h"
-#include "platform/ui/UI.h"
-#include "support/LoopbackServer.h"
-#include "support/PrivateHomes.h"
-#include "support/TemporaryFolder.h"
-#include "support/UiTestSupport.h"
+#include "support/ClipartTestSupport.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <map>
 #include <sys/stat.h>
 #include <thread>
 
+using namespace cliparttest;
+
 namespace {
-
-std::string Png(int w, int h, uint8_t r, uint8_t g, uint8_t b)
-{
-    TemporaryFolder dir;
-    LImageBuffer buffer(LImageFormat(LPixelFormatB8G8R8A8, w, h));
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = buffer.GetPictureRow(y);
-        for (int x = 0; x < w; ++x) {
-            row[4 * x] = b;
-            row[4 * x + 1] = g;
-            row[4 * x + 2] = r;
-            row[4 * x + 3] = 255;
-        }
-    }
-    std::string path = dir / "p.png";
-    EXPECT_TRUE(LImage::Save(buffer, path.c_str()));
-    return TemporaryFolder::ReadFile(path);
-}
-
-// A library on 127.0.0.1: files by their path below /components/, a pause before chosen answers,
-// everything else 404. The log keeps the paths asked for.
-class Library {
-public:
-    Library()
-    {
-        server.SetResponder([this](const std::string& request) {
-            std::string path;
-            size_t a = request.find(' '), b = request.find(' ', a + 1);
-            if (a != std::string::npos && b != std::string::npos)
-                path = request.substr(a + 1, b - a - 1);
-            std::string body;
-            int pause = 0;
-            bool found = false, hold = false;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                log.push_back(path);
-                auto f = files.find(path);
-                if (f != files.end()) {
-                    found = true;
-                    body = f->second;
-                }
-                pause = pauses.count(path) ? pauses[path] : 0;
-                hold = held.count(path) > 0;
-            }
-            LoopbackScript s;
-            if (hold) {
-                s.hold = true;
-                return s;
-            }
-            if (!found) {
-                s.pieces = { "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n" };
-                return s;
-            }
-            s.pieces = { "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size())
-                    + "\r\n\r\n",
-                body };
-            s.pauseMs = pause;
-            return s;
-        });
-        LUserSettingSetString(
-            "Online", kLOnlineComponentServer, ("http://" + server.Host()).c_str());
-    }
-    void Put(const std::string& path, const std::string& body)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        files["/components/" + path] = body;
-    }
-    void Pause(const std::string& path, int ms)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        pauses["/components/" + path] = ms;
-    }
-    void Hold(const std::string& path)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        held["/components/" + path] = true;
-    }
-    std::vector<std::string> Log()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return log;
-    }
-    int Count(const std::string& path)
-    {
-        int n = 0;
-        for (const std::string& p : Log())
-            n += p == "/components/" + path;
-        return n;
-    }
-
-    // The tree of the tests: the root names Birds; Birds holds sun and four more pictures, each
-    // with its preview.
-    void Standard(const char* lib = "clipart")
-    {
-        std::string l = lib;
-        Put(l + "/index.csv", "Birds/index.csv\r\nEmpty/index.csv\r\n");
-        Put(l + "/Birds/index.csv", "sun,1234\nmoon,99,extra\nstar,5\nsky,6\nsea,7\n");
-        for (const char* n : { "sun", "moon", "star", "sky", "sea" }) {
-            Put(l + "/Birds/" + n + ".png", Png(64, 64, 200, 30, 30));
-            Put(l + "/Birds/preview_" + n + ".png", Png(40, 30, 20, 160, 40));
-        }
-    }
-
-    LoopbackServer server;
-    std::mutex mutex;
-    std::map<std::string, std::string> files;
-    std::map<std::string, int> pauses;
-    std::map<std::string, bool> held;
-    std::vector<std::string> log;
-};
-
-// Answers the next message box with its first button and keeps its headline; a box that never
-// came is no longer waited for once the object goes.
-class AlertAnswer {
-public:
-    AlertAnswer()
-    {
-        fSource = g_timeout_add(
-            20,
-            +[](gpointer data) -> gboolean {
-                auto* self = static_cast<AlertAnswer*>(data);
-                auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-                if (!alert || !gtk_widget_get_mapped(alert))
-                    return G_SOURCE_CONTINUE;
-                gchar* text = nullptr;
-                g_object_get(alert, "text", &text, nullptr);
-                self->headline = text ? text : "";
-                g_free(text);
-                gtk_dialog_response(GTK_DIALOG(alert), 0);
-                self->fSource = 0;
-                return G_SOURCE_REMOVE;
-            },
-            this);
-    }
-    ~AlertAnswer()
-    {
-        if (fSource)
-            g_source_remove(fSource);
-    }
-    std::string headline;
-
-private:
-    guint fSource = 0;
-};
 
 std::string Shot(const char* name)
 {
     return uitest::ArtefactPath("clipart", name);
 }
-
-// Closes the dialog when a test's steps end, also when an assertion ended them early.
-struct CloseAtEnd {
-    LClipartDialog& dialog;
-    ~CloseAtEnd() { dialog.PostCommand(kLCmdCancel); }
-};
-
-class ClipartTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        LClipartDownloadLimits() = LHTTPDownloadLimits { uint64_t(64) << 20, 3000 };
-    }
-    PrivateHomes homes;
-};
-
-class ClipartDialogTest : public ClipartTest {
-protected:
-    void SetUp() override
-    {
-        ClipartTest::SetUp();
-        if (!uitest::Init())
-            GTEST_SKIP() << "no display";
-        if (!uitest::HaveXdotool())
-            GTEST_SKIP() << "xdotool missing";
-    }
-    static LUiPoint ContentPoint(LCocoaOutlineViewImpl* view, double x, double y)
-    {
-        int wx = 0, wy = 0, cx = 0, cy = 0;
-        gtk_tree_view_convert_tree_to_widget_coords(
-            GTK_TREE_VIEW(view->treeView()), int(x), int(y), &wx, &wy);
-        GtkWidget* content = view->Window()->ContentView()->Widget();
-        gtk_widget_translate_coordinates(view->treeView(), content, wx, wy, &cx, &cy);
-        return LUiPoint { double(cx), double(cy) };
-    }
-    static bool ClickRow(LClipartDialog& d, int id, int row, int repeat = 1)
-    {
-        LCocoaOutlineViewImpl* view = id == LClipartDialog::kList
-            ? static_cast<LCocoaOutlineViewImpl*>(d.ListViewGetImplById(id))
-            : static_cast<LCocoaOutlineViewImpl*>(d.TreeViewGetImplById(id));
-        if (!view)
-            return false;
-        LUiRect r = view->rectOfRow(row);
-        LUiPoint p = ContentPoint(view, 40, r.y + r.height / 2);
-        return uitest::XClickButton(d.GetNativeWindow(), p.x, p.y, 1, repeat);
-    }
-    static bool ClickControl(LClipartDialog& d, int id)
-    {
-        int x = 0, y = 0, w = 0, h = 0;
-        d.GetControlPixels(id, x, y, w, h);
-        const double s = d.GetBackingScaleFactor();
-        return uitest::XClick(d.GetNativeWindow(), (x + w / 2) / s, (y + h / 2) / s);
-    }
-    static std::string Cell(LClipartDialog& d, int row, int column)
-    {
-        LCocoaListViewImpl* list = d.ListViewGetImplById(LClipartDialog::kList);
-        char text[260] = {};
-        if (list && list->manager())
-            list->manager()->getItemText(text, row, column);
-        return text;
-    }
-    // The folder's rows are in and sorted by name, one way or the other (the list is sorted
-    // once the folder has been read).
-    static bool Listed(LClipartDialog& d)
-    {
-        if (Cell(d, 0, 0).empty() || Cell(d, 1, 0).empty())
-            return !Cell(d, 0, 0).empty();
-        const bool up = Cell(d, 0, 0) < Cell(d, 1, 0);
-        for (int r = 1; !Cell(d, r, 0).empty(); ++r)
-            if ((Cell(d, r - 1, 0) < Cell(d, r, 0)) != up)
-                return false;
-        return true;
-    }
-    static bool Shown(LClipartDialog& d)
-    {
-        return d.GetNativeWindow() && d.GetNativeWindow()->Gtk()
-            && gtk_widget_get_mapped(GTK_WIDGET(d.GetNativeWindow()->Gtk())) && d.IsInitialised();
-    }
-    static std::string Title(LClipartDialog& d)
-    {
-        const char* t = gtk_window_get_title(GTK_WINDOW(d.GetNativeWindow()->Gtk()));
-        return t ? t : "";
-    }
-    static std::string Cache(const char* sub)
-    {
-        char cache[260];
-        GetUserSpecialFolder(cache, LUserSpecialFolder::Cache, ".cache");
-        return std::string(cache) + "/vorantel/Clipart/" + sub;
-    }
-};
 
 } // namespace
 
@@ -381,7 +133,7 @@ TEST_F(ClipartTest, APathTooLongForTheURLIsNotFetched)
     char url[260], local[260];
     EXPECT_TRUE(dialog.GetURLAndFilePath("Birds/sun.png", url, local));
     EXPECT_EQ(
-        std::string(url), "http://" + library.server.Host() + "/components/clipart/Birds/sun.png");
+        std::string(url), "https://" + library.server.Host() + "/components/clipart/Birds/sun.png");
     // Short as a file name, too long as a URL: every blank takes three characters there.
     std::string name(80, ' ');
     name += "x.png";
@@ -524,12 +276,13 @@ TEST_F(ClipartDialogTest, ClickingThroughRowsFetchesOnlyTheRunningAndTheNewest)
         LFile::TestFileExists(Cache(("Clipart/Birds/preview_" + last + ".png").c_str()).c_str()));
 }
 
-TEST_F(ClipartDialogTest, BadServersGiveEmptyListsAndWhiteAreas)
+TEST_F(ClipartDialogTest, BadServersAreToldOrGiveWhiteAreas)
 {
     Library library;
     library.Standard();
     // Empty/index.csv is missing (404); the preview of sun is no picture, that of moon a PNG
     // header claiming 60000 x 60000 pixels; the list names escape attempts.
+    library.Remove("clipart/Empty/index.csv");
     library.Put("clipart/Birds/index.csv", "sun,1\nmoon,2\n../../evil,3\n/abs,4\nstar,5\n");
     library.Put("clipart/Birds/preview_sun.png", "<html>not a picture</html>");
     std::string bomb = Png(1, 1, 0, 0, 0);
@@ -539,7 +292,8 @@ TEST_F(ClipartDialogTest, BadServersGiveEmptyListsAndWhiteAreas)
     library.Hold("clipart/Birds/preview_star.png");
     LClipartDialog dialog;
     char result[260];
-    std::string emptyFirst;
+    AlertAnswer answer;
+    std::string emptyFirst, emptyText;
     int rows = -1;
     bool sunWhite = false, moonWhite = false;
     uitest::When([&] { return Shown(dialog); },
@@ -547,8 +301,9 @@ TEST_F(ClipartDialogTest, BadServersGiveEmptyListsAndWhiteAreas)
             CloseAtEnd guard { dialog };
             LCocoaTreeNode* root = dialog.TVGetRoot(LClipartDialog::kTree);
             dialog.TVSelectItem(LClipartDialog::kTree, root->childAt(1)); // Empty
-            uitest::Pump(200);
+            uitest::PumpUntil([&] { return !answer.alerts.empty(); });
             emptyFirst = Cell(dialog, 0, 0);
+            emptyText = ListText(dialog);
             dialog.TVSelectItem(LClipartDialog::kTree, root->childAt(0));
             uitest::PumpUntil([&] { return Listed(dialog); });
             rows = 0;
@@ -585,8 +340,14 @@ TEST_F(ClipartDialogTest, BadServersGiveEmptyListsAndWhiteAreas)
     auto t0 = std::chrono::steady_clock::now();
     dialog.Open(nullptr, result, nullptr);
     EXPECT_EQ(emptyFirst, "");
+    // The folder whose index is missing says so, in its list and in a message box.
+    EXPECT_EQ(emptyText, "Mappen kunde inte läsas.");
+    EXPECT_EQ(answer.headline, "Hämtningsfel");
+    EXPECT_EQ(answer.message, "Mappen \"Empty\" kunde inte läsas. Den finns inte på servern.");
     EXPECT_EQ(rows, 3);
     EXPECT_TRUE(sunWhite);
+    // The preview that is no picture did not stay in the cache.
+    EXPECT_FALSE(LFile::TestFileExists(Cache("Clipart/Birds/preview_sun.png").c_str()));
     EXPECT_TRUE(moonWhite);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
     EXPECT_FALSE(LFile::TestFileExists(Cache("evil").c_str()));
