@@ -126,6 +126,7 @@ public:
 
     VTControlDecimalInput& CenterX() { return fCenterX; }
     VTControlDecimalInput& CenterY() { return fCenterY; }
+    VTControlDecimalInput& Spine() { return fSpine; }
     VTControlEdgePositions& Edges() { return fEdges; }
     VTControlAlignment& Alignment() { return fAlignment; }
     const char* TypeText() const { return fType.GetText(); }

@@ -162,7 +162,7 @@ void VTOverlayText::Paint(LPaintContext& ctx)
             ctx, Colour16(backgroundColour), backgroundColour.a, -w / 2, -h / 2, w, h);
     const char* shown = text.IsEmpty() ? kPlaceholderText : text.GetString();
     LPaintSurface::DrawText(ctx, shown, LBoundingBox2T<float>(-w / 2, -h / 2, w / 2, h / 2),
-        FormatOf(alignment), LGuiSolidBrush(Colour16(textColour)));
+        FormatOf(alignment), LGuiSolidBrush(Colour16(textColour)), &layoutCache);
 }
 
 void VTOverlayText::Paint(LPDFWriter& writer)

@@ -7,6 +7,7 @@
 #include "lfw/gen/LString.h"
 #include "lfw/graphics/LImageFormat.h"
 #include "lfw/mac/LGuiFont.h"
+#include "lfw/mac/LTextLayoutCache.h"
 
 class VTOverlayCircularText;
 
@@ -66,6 +67,14 @@ protected:
     void CopyTextFrom(const VTOverlayText& other);
     // The font as the paint context asks for it; underline only when asked.
     void GetFontAttributes(LFontAttributes& attributes, bool withUnderline) const;
+
+public:
+    // The text's layout on the screen, kept between paints: made again only when the text, font,
+    // box or alignment changed.
+    const LTextLayoutCache& GetLayoutCache() const { return layoutCache; }
+
+private:
+    LTextLayoutCache layoutCache;
 };
 
 // Rewrites CR, LF, CR LF and LF CR line ends as single LFs in place.

@@ -344,7 +344,14 @@ void VTProjectViewerPanelTextProperties::SetValues(
     fontStyle.UpdateBoldItalicButtonsState(face);
     textColour.SetColourWithAlpha(overlay.GetTextColour());
     backgroundColour.SetColourWithAlpha(overlay.GetBackgroundColour());
-    text.SetEditText(1000, overlay.GetText());
+    // The same overlay's unchanged text stays as the box holds it: giving a long text again would
+    // have the box lay it all out again (and forget its undo steps).
+    LStringLongTemplate<char> shownText;
+    if (textShownOf == &overlay)
+        text.GetEditText(1000, shownText);
+    if (textShownOf != &overlay || std::strcmp(shownText.c_str(), overlay.GetText()) != 0)
+        text.SetEditText(1000, overlay.GetText());
+    textShownOf = &overlay;
     alignment.ButtonDownAlignment(overlay.GetAlignment());
     SetCheckSilently(circular, overlay.GetType() == 2);
     // Circular text sits at the top or the bottom of its circle.

@@ -239,6 +239,9 @@ private:
     void EvRaise(VTControlTransform&) override;
     void EvLower(VTControlTransform&) override;
     void Changed();
+
+    // The overlay whose text the text box was given last (only compared, never used).
+    const VTOverlayText* textShownOf = nullptr;
 };
 
 // The selected picture, clipart or background image.

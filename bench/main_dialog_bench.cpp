@@ -15,14 +15,28 @@
 //
 // And opening a project of 500 overlays and painting its sheet at screen resolution, as the
 // window does when a project is opened (aim: 0.5 s).
+//
+// Enabling the window's commands (EnableControlsNow: the enable rules, paste by what the
+// clipboard offers, the toolbars) while another program owns the clipboard and never answers
+// (a stopped xclip; aim: under 1 ms), against the same with an owner that answers and with our
+// own copy on the clipboard; and, for scale, one question to an owner that answers, which the
+// enabling used to ask three times and wait for. Run under a display (xvfb-run).
 
 #include "app/VTExport.h"
 #include "app/VTProjectFile.h"
+#include "app/lxa/mac/MainDialog.h"
 #include "bench/BenchSupport.h"
 #include "lfw/gen/LStream.h"
+#include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LPNMCodec.h"
+#include "lfw/mac/LClipboard.h"
 #include "platform/imageio/ImageIO.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LRunLoop.h"
+#include "platform/ui/LUiClipboard.h"
+#include "platform/ui/LUiSystem.h"
 #include "tests/support/ProjectTestSupport.h"
+#include "tests/support/StoppedClipboardOwner.h"
 
 #include <benchmark/benchmark.h>
 
@@ -32,6 +46,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -370,5 +385,130 @@ void BM_FiveHundredOverlaysImageJob(benchmark::State& state)
     RunFiveHundredOverlayJob<VTImageExport>(state, "five-hundred.png");
 }
 BENCHMARK(BM_FiveHundredOverlaysImageJob)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The main window, shown, with a new CD project and a text overlay; null without a display.
+MainDialog* Window()
+{
+    static MainDialog* window = []() -> MainDialog* {
+        if (!LUiInit())
+            return nullptr;
+        const std::string folder = Folder().Required();
+        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+        auto* w = new MainDialog;
+        const char* argv[] = { "vorantel" };
+        if (!w->MainWindowInit(1, argv))
+            return nullptr;
+        if (LNativeWindow* native = w->GetNativeWindow())
+            native->MakeKeyAndOrderFront();
+        char reply[kLZORAPIReplySize];
+        const char* request[] = { "-new", "cd" };
+        w->EvAPICommand(2, request, reply);
+        for (int i = 0; i < 50; ++i)
+            LRunLoop::RunPending();
+        return w;
+    }();
+    return window;
+}
+
+// Lets the loop hear the clipboard's change of hands.
+void Settle()
+{
+    long long end = LRunLoop::NowMs() + 300;
+    while (LRunLoop::NowMs() < end)
+        LRunLoop::RunOnce(false);
+}
+
+void EnableControlsLoop(benchmark::State& state, MainDialog* w)
+{
+    for (auto _ : state)
+        w->EnableControlsNow();
+}
+
+void BM_EnableControls_StoppedClipboardOwner(benchmark::State& state)
+{
+    MainDialog* w = Window();
+    if (!w || !StoppedClipboardOwner::Available())
+        return state.SkipWithError("no display or no xclip");
+    StoppedClipboardOwner owner;
+    if (!owner.Owning())
+        return state.SkipWithError("xclip did not take the clipboard");
+    Settle();
+    EnableControlsLoop(state, w);
+}
+BENCHMARK(BM_EnableControls_StoppedClipboardOwner)->Unit(benchmark::kMicrosecond);
+
+// An xclip that owns the clipboard and answers.
+struct AnsweringOwner {
+    pid_t pid = -1;
+    AnsweringOwner()
+    {
+        int in[2];
+        if (pipe(in) != 0)
+            return;
+        pid = fork();
+        if (pid == 0) {
+            dup2(in[0], 0);
+            close(in[0]);
+            close(in[1]);
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("xclip", "xclip", "-quiet", "-selection", "clipboard", "-i", nullptr);
+            _exit(127);
+        }
+        close(in[0]);
+        if (write(in[1], "svar", 4) != 4)
+            pid = -1;
+        close(in[1]);
+        for (int i = 0; i < 100 && StoppedClipboardOwner::Read("0.5") != "svar"; ++i)
+            usleep(20000);
+    }
+    ~AnsweringOwner()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+void BM_EnableControls_AnsweringClipboardOwner(benchmark::State& state)
+{
+    MainDialog* w = Window();
+    if (!w || !StoppedClipboardOwner::Available())
+        return state.SkipWithError("no display or no xclip");
+    AnsweringOwner owner;
+    Settle();
+    EnableControlsLoop(state, w);
+}
+BENCHMARK(BM_EnableControls_AnsweringClipboardOwner)->Unit(benchmark::kMicrosecond);
+
+void BM_EnableControls_OwnCopyOnTheClipboard(benchmark::State& state)
+{
+    MainDialog* w = Window();
+    if (!w)
+        return state.SkipWithError("no display");
+    LClipboard clipboard(w->GetContentView());
+    clipboard.CopyText("egen");
+    Settle();
+    EnableControlsLoop(state, w);
+}
+BENCHMARK(BM_EnableControls_OwnCopyOnTheClipboard)->Unit(benchmark::kMicrosecond);
+
+// One question that waits for an owner that answers (its text; GTK keeps no copy of it).
+void BM_OneClipboardQuestion_AnsweringOwner(benchmark::State& state)
+{
+    if (!Window() || !StoppedClipboardOwner::Available())
+        return state.SkipWithError("no display or no xclip");
+    AnsweringOwner owner;
+    Settle();
+    for (auto _ : state) {
+        std::vector<uint8_t> bytes;
+        if (!LUiClipboard::Read("UTF8_STRING", bytes, 5000))
+            return state.SkipWithError("no answer");
+    }
+}
+BENCHMARK(BM_OneClipboardQuestion_AnsweringOwner)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -35,6 +35,7 @@ foreach(src ${vt_test_sources})
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         TEST_PREFIX "${name}."
         PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_BINARY_DIR}/resources")
+    file(READ ${src} body)
     # A test file that mentions VT_WINDOW_MANAGER (in a comment will do) runs a second time on an
     # X server managed by openbox, its tests named "wm.<program>.<suite>.<test>".
     string(FIND "${body}" "VT_WINDOW_MANAGER" managed)
@@ -46,7 +47,6 @@ foreach(src ${vt_test_sources})
     endif()
     # A test file that mentions VT_ALSO_SCALED (in a comment will do) runs a second time with a
     # backing scale of 2, its tests named "scale2.<program>.<suite>.<test>".
-    file(READ ${src} body)
     string(FIND "${body}" "VT_ALSO_SCALED" scaled)
     if(NOT scaled EQUAL -1)
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

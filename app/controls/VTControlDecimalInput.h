@@ -1,6 +1,7 @@
 // A labelled length: the field shows millimetres or inches, the interface speaks millimetres.
 // Typing reports after a pause, through a one-shot timer that each change re-arms; leaving the
-// field first, or a value set by the program, reports nothing.
+// field or pressing Return in it reports at once; a value set by the program, or a text that is
+// no number, reports nothing.
 #pragma once
 
 #include "app/controls/VTControl.h"

@@ -3,6 +3,7 @@
 #include "app/controls/VTControlNumericalInput.h"
 
 #include "lfw/mac/LControlFlags.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,8 +16,20 @@ int InputWidth(const LWindow& window)
     return int(100 * window.GetBackingScaleFactor());
 }
 
+// Whether the window the control sits in is closing (applied or cancelled): a field that loses
+// the focus while it goes applies nothing, so a cancelled dialog changes nothing afterwards.
+bool WindowClosing(const LWindow& control)
+{
+    const LWindow* top = control.GetRealParent();
+    return top && top->IsClosing();
+}
+
 } // namespace
 
+// Editing ends when the field loses the focus or Return is pressed in it. A report still pending
+// then is made at once, with the typed value clamped to the range; a text that is no number
+// reports nothing (the field gets its last value back), now or when the pause is over.
+//
 // When editing ends, the field writes the typed number out in its format (clamped to its range)
 // and reports that as a text change, at once after the end of editing: such a change is not the
 // user's and arms nothing. The flag that says so lasts until the event loop turns again.
@@ -70,11 +83,18 @@ void VTControlDecimalInput::Command(int id, int code)
         if (!bEditEnding)
             TimerSet(1, kReportDelayMs);
         return;
-    case 1004: // the field lost the focus first
+    case 1004: { // editing ended: the typed value applies now
+        const bool pending = TimerIsSet(1);
         TimerReset(1);
         bEditEnding = true;
         TimerSet(kEditEndedTimer, 0);
+        if (pending && fInput.HasNumber() && !WindowClosing(*this)) {
+            fInput.CommitEdit();
+            if (IsControlAlive())
+                NotifyAll(&VTControlDecimalInputNotifyee::EvDecimalInputChanged, *this);
+        }
         return;
+    }
     default:
         LMacWindow::Command(id, code);
     }
@@ -90,7 +110,7 @@ void VTControlDecimalInput::EvTimer(int id)
     if (id != 1)
         return;
     TimerReset(1);
-    if (IsControlAlive())
+    if (IsControlAlive() && fInput.HasNumber())
         NotifyAll(&VTControlDecimalInputNotifyee::EvDecimalInputChanged, *this);
 }
 
@@ -158,11 +178,19 @@ void VTControlNumericalInput::Command(int id, int code)
         if (!bEditEnding)
             TimerSet(1, kReportDelayMs);
         return;
-    case 1004:
+    case 1004: { // editing ended: the typed number applies now
+        const bool pending = TimerIsSet(1);
         TimerReset(1);
         bEditEnding = true;
         TimerSet(kEditEndedTimer, 0);
+        auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(GetControlHandle(1001));
+        if (pending && input && input->hasNumber() && !WindowClosing(*this)) {
+            input->commitEditing();
+            if (IsControlAlive())
+                NotifyAll(&VTControlNumericalInputNotifyee::EvNumericalInputChanged, *this);
+        }
         return;
+    }
     case 1002:
         // The owner set the value (UDSetInt): a report still pending would tell it its own
         // value, or an older one.
@@ -186,7 +214,8 @@ void VTControlNumericalInput::EvTimer(int id)
     TimerReset(1);
     // Every expiry is a pause after an edit by the user: values set by the owner never arm the
     // timer, so there is no first expiry of the owner's own to pass over.
-    if (IsControlAlive())
+    auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(GetControlHandle(1001));
+    if (IsControlAlive() && input && input->hasNumber())
         NotifyAll(&VTControlNumericalInputNotifyee::EvNumericalInputChanged, *this);
 }
 
@@ -265,10 +294,17 @@ void VTControlEdgePositions::Command(int id, int code)
         LMacWindow::Command(id, code);
         return;
     }
-    if (lost) {
+    if (lost) { // editing ended: the typed value applies now
+        const bool pending = TimerIsSet(2000 + e);
         TimerReset(2000 + e);
         bEditEnding = true;
         TimerSet(kEditEndedTimer, 0);
+        if (pending && fInputs[e].HasNumber() && !WindowClosing(*this)) {
+            fInputs[e].CommitEdit();
+            if (IsControlAlive())
+                NotifyAll(&VTControlEdgePositionsNotifyee::EvEdgePositionChanged, VTEdges(e),
+                    GetValue(VTEdges(e)));
+        }
     } else if (!bEditEnding) {
         TimerSet(2000 + e, kReportDelayMs);
     }
@@ -285,7 +321,7 @@ void VTControlEdgePositions::EvTimer(int id)
     if (e < 0 || e > 3)
         return;
     TimerReset(id);
-    if (IsControlAlive())
+    if (IsControlAlive() && fInputs[e].HasNumber())
         NotifyAll(&VTControlEdgePositionsNotifyee::EvEdgePositionChanged, VTEdges(e),
             GetValue(VTEdges(e)));
 }

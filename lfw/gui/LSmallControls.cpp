@@ -215,6 +215,17 @@ double LDecimalInputControl::GetValue(const LWindow&) const
     return v > maximum ? maximum : v;
 }
 
+bool LDecimalInputControl::HasNumber() const
+{
+    return pView && pView->hasNumber();
+}
+
+void LDecimalInputControl::CommitEdit()
+{
+    if (pView)
+        pView->commitEditing();
+}
+
 void LDecimalInputControl::SetValue(LWindow&, double value)
 {
     if (!pView)

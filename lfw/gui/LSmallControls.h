@@ -103,9 +103,13 @@ public:
     void Init(LWindow& window, int id);
     // 0 places means 3.
     void SetDecimalFormat(LWindow& window, int places);
-    // The typed value within [minimum, maximum]; a value not above the minimum, not a number, or
-    // no input gives the minimum.
+    // The typed value within [minimum, maximum]; while the text is no number, the field's last
+    // value (within the range); no input gives the minimum.
     double GetValue(const LWindow& window) const;
+    // Whether the field's text reads as a number.
+    bool HasNumber() const;
+    // Ends an edit now: the field shows the clamped number, or its last value.
+    void CommitEdit();
     void SetValue(LWindow& window, double value);
     void SetMinValue(double value);
     void SetMaxValue(double value);

@@ -1,9 +1,11 @@
 #include "lfw/ios/LEventQueue.h"
 
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LRunLoop.h"
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <poll.h>
 #include <time.h>
 
@@ -35,8 +37,14 @@ int _RunUntil(const int* fds, size_t count, const LEventQueueStopCondition& stop
     const long long timeoutUs = static_cast<long long>(timeoutMs) * 1000;
     if (testStopFirst && stop && stop())
         return 1;
+    // On the main thread the wait counts as modal: what other programs ask for, drops and
+    // quitting wait until it is over. The application's quitting ends it as a stop would.
+    std::optional<LModalWait> modal;
+    if (onMain)
+        modal.emplace();
+    auto stopped = [&] { return (stop && stop()) || (modal && modal->Stopped()); };
     for (;;) {
-        if (!testStopFirst && stop && stop())
+        if (!testStopFirst && stopped())
             return 1;
         if (LRunLoop::PollReady(fds, count) >= 0)
             return 0;
@@ -58,7 +66,7 @@ int _RunUntil(const int* fds, size_t count, const LEventQueueStopCondition& stop
                 ms = kOffMainSliceMs; // nothing can wake the wait: keep testing
             LSignalPoll(entries, n, ms);
         }
-        if (testStopFirst && stop && stop())
+        if (testStopFirst && stopped())
             return 1;
         if (useTimeout && _NowUs() - start >= timeoutUs)
             return 2;

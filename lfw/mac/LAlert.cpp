@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiSystem.h"
@@ -61,6 +62,14 @@ int LAlert::RunField()
     alert.checked = suppressed;
 
     LNativeWindow* window = parent ? parent->Window() : nullptr;
+    // Without a view in a window, the alert belongs to the window the user works in: the
+    // innermost modal one, else the one with the keyboard.
+    if (!window)
+        window = LModalLoop::ModalWindow();
+    if (!window)
+        window = LNativeWindow::KeyWindow();
+    if (window && window->IsClosed())
+        window = nullptr;
     if (window) {
         // The window of the view (an embedded page's real window) comes forward first.
         auto* owner

@@ -37,6 +37,16 @@ bool Offered(const std::vector<std::string>& targets, const std::string& type)
     return std::find(targets.begin(), targets.end(), type) != targets.end();
 }
 
+// What the clipboard offers as last heard; empty while unknown.
+std::vector<std::string> KnownTargets()
+{
+    std::vector<std::string> targets;
+    LUiClipboard::KnownTargets(targets);
+    return targets;
+}
+
+bool gLastPasteGaveUp = false;
+
 // Encodes the image as the type's codec with the settings the clipboard uses (JPEG at quality
 // 100, JPEG 2000 at 90, 32-bit BMP).
 bool EncodeImage(const LImageBuffer& image, uint32_t codec, std::vector<uint8_t>& out)
@@ -71,9 +81,9 @@ bool LMacPasteBoard::PasteAppleFormat(const LCFString& type, LSizedArray<unsigne
     if (!CreateClipboardPasteBoard() || !type.IsSet() || !*type.c_str())
         return false;
     if (!out)
-        return LUiClipboard::Has(type.c_str());
+        return IsAppleFormatOffered(type);
     std::vector<uint8_t> bytes;
-    if (!LUiClipboard::Read(type.c_str(), bytes))
+    if (!LUiClipboard::Read(type.c_str(), bytes, LClipboard::kPasteTimeoutMs))
         return false;
     out->Free();
     if (!bytes.empty() && !out->Assign(bytes.data(), bytes.size()))
@@ -86,10 +96,18 @@ bool LMacPasteBoard::CreateClipboardPasteBoard()
     return LUiIsAvailable();
 }
 
+bool LMacPasteBoard::IsAppleFormatOffered(const LCFString& type)
+{
+    if (!CreateClipboardPasteBoard() || !type.IsSet() || !*type.c_str())
+        return false;
+    return Offered(KnownTargets(), type.c_str());
+}
+
 // ------------------------------------------------------------------------------------------------
 
 LClipboard::LClipboard(LView*)
 {
+    gLastPasteGaveUp = false;
 }
 
 const std::vector<std::string>& LClipboard::ImageTypes()
@@ -101,6 +119,55 @@ const std::vector<std::string>& LClipboard::ImageTypes()
         return t;
     }();
     return types;
+}
+
+bool LClipboard::LastPasteGaveUp()
+{
+    return gLastPasteGaveUp;
+}
+
+uintptr_t LClipboard::AddChangeWatcher(std::function<void()> changed)
+{
+    if (!LMacPasteBoard::CreateClipboardPasteBoard())
+        return 0;
+    return LUiClipboard::AddWatcher(std::move(changed));
+}
+
+void LClipboard::RemoveChangeWatcher(uintptr_t token)
+{
+    if (token)
+        LUiClipboard::RemoveWatcher(token);
+}
+
+void LClipboard::NoteGaveUp()
+{
+    if (LUiClipboard::LastWaitGaveUp())
+        gaveUp = true;
+    gLastPasteGaveUp = gaveUp;
+}
+
+bool LClipboard::OfferedTargets(std::vector<std::string>& targets)
+{
+    targets.clear();
+    gLastPasteGaveUp = gaveUp;
+    if (gaveUp || !LMacPasteBoard::CreateClipboardPasteBoard())
+        return false;
+    if (LUiClipboard::KnownTargets(targets))
+        return true;
+    bool ok = LUiClipboard::Targets(targets, kPasteTimeoutMs);
+    NoteGaveUp();
+    return ok;
+}
+
+bool LClipboard::Read(const std::string& type, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    gLastPasteGaveUp = gaveUp;
+    if (gaveUp)
+        return false;
+    bool ok = LUiClipboard::Read(type, bytes, kPasteTimeoutMs);
+    NoteGaveUp();
+    return ok;
 }
 
 void LClipboard::StartCopyOperation()
@@ -128,14 +195,17 @@ bool LClipboard::PasteText(LStringLongTemplate<char>& out)
 {
     out.Clear();
     std::vector<std::string> targets;
-    if (!LUiClipboard::Targets(targets))
+    if (!OfferedTargets(targets))
         return false;
     for (const std::string& type : LUiClipboard::TextTargets()) {
         if (!Offered(targets, type))
             continue;
         std::vector<uint8_t> bytes;
-        if (!LUiClipboard::Read(type, bytes))
+        if (!Read(type, bytes)) {
+            if (gaveUp)
+                return false;
             continue;
+        }
         // The text ends at its first NUL.
         size_t n = std::find(bytes.begin(), bytes.end(), uint8_t(0)) - bytes.begin();
         const char* text = reinterpret_cast<const char*>(bytes.data());
@@ -160,9 +230,7 @@ bool LClipboard::PasteText(LStringLongTemplate<char>& out)
 
 bool LClipboard::HasText()
 {
-    std::vector<std::string> targets;
-    if (!LUiClipboard::Targets(targets))
-        return false;
+    std::vector<std::string> targets = KnownTargets();
     for (const std::string& type : LUiClipboard::TextTargets())
         if (Offered(targets, type))
             return true;
@@ -176,8 +244,7 @@ void LClipboard::CopyImage(const LImageBuffer& image)
         return;
     // One image per operation.
     if (LUiClipboard::Owned()) {
-        std::vector<std::string> targets;
-        LUiClipboard::Targets(targets);
+        std::vector<std::string> targets = KnownTargets();
         for (const std::string& type : ImageTypes())
             if (Offered(targets, type))
                 return;
@@ -198,7 +265,7 @@ void LClipboard::CopyImage(const LImageBuffer& image)
 bool LClipboard::PasteImage(LImageBuffer& image)
 {
     std::vector<std::string> targets;
-    if (!LUiClipboard::Targets(targets))
+    if (!OfferedTargets(targets))
         return false;
     for (const ImageType& t : kImageTypes) {
         if (!Offered(targets, t.mime))
@@ -213,8 +280,11 @@ bool LClipboard::PasteImage(LImageBuffer& image)
             return image.IsValid();
         }
         std::vector<uint8_t> bytes;
-        if (!LUiClipboard::Read(t.mime, bytes))
+        if (!Read(t.mime, bytes)) {
+            if (gaveUp)
+                return false;
             continue;
+        }
         LInputStreamBuffer stream(bytes.data(), bytes.size());
         LProcessImageLoad<LInputStreamBuffer> request(stream, t.codec, image);
         LProcessInterfaceVoid job;
@@ -227,9 +297,7 @@ bool LClipboard::PasteImage(LImageBuffer& image)
 
 bool LClipboard::HasImage()
 {
-    std::vector<std::string> targets;
-    if (!LUiClipboard::Targets(targets))
-        return false;
+    std::vector<std::string> targets = KnownTargets();
     for (const std::string& type : ImageTypes())
         if (Offered(targets, type))
             return true;
@@ -252,19 +320,25 @@ bool LClipboard::RenderCustomFormat(const unsigned char* data, unsigned long siz
 
 bool LClipboard::PasteCustomFormat(LSizedArray<unsigned char>& out, const char* type)
 {
-    if (!type || !*type)
+    if (!type || !*type || !LMacPasteBoard::CreateClipboardPasteBoard())
         return false;
-    return LMacPasteBoard::PasteAppleFormat(LCFString(type), &out);
+    std::vector<uint8_t> bytes;
+    if (!Read(type, bytes))
+        return false;
+    out.Free();
+    if (!bytes.empty() && !out.Assign(bytes.data(), bytes.size()))
+        return false;
+    return true;
 }
 
 bool LClipboard::HasCustomFormat(const char* type)
 {
     if (!type || !*type)
         return false;
-    return LMacPasteBoard::PasteAppleFormat(LCFString(type), nullptr);
+    return LMacPasteBoard::IsAppleFormatOffered(LCFString(type));
 }
 
 bool LClipboard::HasAppleFormat(const LCFString& type)
 {
-    return LMacPasteBoard::PasteAppleFormat(type, nullptr);
+    return LMacPasteBoard::IsAppleFormatOffered(type);
 }

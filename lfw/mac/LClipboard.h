@@ -4,7 +4,15 @@
 // An LClipboard object is one copy operation: its first copy call empties the clipboard, later
 // calls through the same object add flavours to it, so other programs see one selection with
 // alternative forms. Images are encoded only when some program asks for an encoding.
+//
+// The Has... questions never wait: they answer from what the clipboard was last heard to offer
+// (false while its owner has not told yet), for enabling commands. The Paste... calls read the
+// contents and may wait for the owner, at most kPasteTimeoutMs, in a wait that counts as modal;
+// once one of them gave up, the object's later pastes give up at once.
 #pragma once
+
+#include <cstdint>
+#include <functional>
 
 #include "lfw/gen/LArray.h"
 #include "lfw/gen/LCharSet.h"
@@ -23,10 +31,12 @@ public:
     // Puts bytes under a type in the current operation: the size, 0 when refused.
     static unsigned long CopyAppleFormat(
         const LCFString& type, const unsigned char* data, unsigned long size);
-    // Reads a type's bytes (null out: only tests for it).
+    // Reads a type's bytes (null out: only tests for it, as last heard, without waiting).
     static bool PasteAppleFormat(const LCFString& type, LSizedArray<unsigned char>* out);
     // Whether a clipboard can be used at all (a display is open).
     static bool CreateClipboardPasteBoard();
+    // Whether a type is on the clipboard as last heard (never waits).
+    static bool IsAppleFormatOffered(const LCFString& type);
 };
 
 class LClipboard {
@@ -53,8 +63,26 @@ public:
     // The image types in order of preference.
     static const std::vector<std::string>& ImageTypes();
 
+    // A paste gives up on an owner that has not answered after this long.
+    static constexpr unsigned kPasteTimeoutMs = 3000;
+    // Whether a paste of this object gave up waiting for the clipboard's owner.
+    bool PasteGaveUp() const { return gaveUp; }
+    // Whether the last paste of any object gave up (for the message of a command that pasted).
+    static bool LastPasteGaveUp();
+
+    // Calls changed (main thread) whenever what the Has... questions answer may have changed;
+    // answers a token for RemoveChangeWatcher (never 0).
+    static uintptr_t AddChangeWatcher(std::function<void()> changed);
+    static void RemoveChangeWatcher(uintptr_t token);
+
 private:
+    // The targets offered: as last heard when known, else asked for (waiting). False when the
+    // owner did not answer in time or an earlier paste of this object gave up.
+    bool OfferedTargets(std::vector<std::string>& targets);
+    bool Read(const std::string& type, std::vector<uint8_t>& bytes);
+    void NoteGaveUp();
     bool copyStarted = false;
+    bool gaveUp = false;
 };
 
 // Puts the text flavours of the current operation.

@@ -259,15 +259,22 @@ bool LMacWindow::RunModal(LWindow* parent, LCocoaDialogCenterMode mode)
     SetParent(parent);
     if (fWindow)
         fWindow->SetLevel(LUiWindowLevel::ModalPanel);
-    InitCommon(mode, true);
+    // The dialog belongs to the window it was opened from (without one, to the innermost modal
+    // window): it is made transient for that window before it is first shown, so that a window
+    // manager puts it above that window from the start and keeps it there.
     LNativeWindow* parentWindow = nullptr;
     if (parent) {
         if (!parent->IsWindowEnabled() || !parent->IsWindowVisible())
             parent->ShowWindow(true);
         parentWindow = parent->ContentWindow();
-        if (parentWindow && fWindow)
-            parentWindow->AddChildWindow(fWindow);
     }
+    if (!parentWindow)
+        parentWindow = LModalLoop::ModalWindow();
+    if (parentWindow == fWindow || (parentWindow && parentWindow->IsClosed()))
+        parentWindow = nullptr;
+    if (parentWindow && fWindow)
+        parentWindow->AddChildWindow(fWindow);
+    InitCommon(mode, true);
     if (fManager)
         fManager->setCloseWindowByEsc(true);
 

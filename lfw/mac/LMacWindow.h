@@ -116,6 +116,8 @@ public:
     bool IsInitialised() const { return fInitialised; }
     bool IsWindowInitialised() const override { return fInitialised; }
     bool IsModalRunning() const { return fModalRunning; }
+    // Close was called: the window is ending (its run stopped or it is being torn down).
+    bool IsClosing() const { return fClosed; }
     int CentringDone() const { return fCentringDone; }
     bool IsPanel() const { return fPanel; }
     bool LayoutFlag() const { return fLayout; }

@@ -18,6 +18,7 @@
 
 typedef struct _cairo_pattern cairo_pattern_t;
 class LImageBuffer;
+class LTextLayoutCache;
 
 class LPaintSurface {
 public:
@@ -132,15 +133,16 @@ public:
     {
         ctx.SetFont(attributes);
     }
+    // With a cache, the text's layout is kept there between paints (see LTextLayoutCache.h).
     static void _DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w, float h,
         LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming,
-        bool transparentBackground);
+        bool transparentBackground, LTextLayoutCache* cache = nullptr);
     static void DrawText(LPaintContext& ctx, const char* utf8, int x, int y, int w, int h,
         LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming);
     static void DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w, float h,
         LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming);
     static void DrawText(LPaintContext& ctx, const char* utf8, const LBoundingBox2T<float>& box,
-        const LDrawTextFormat& format, const LGuiBrush& brush);
+        const LDrawTextFormat& format, const LGuiBrush& brush, LTextLayoutCache* cache = nullptr);
     static void MeasureText(const LPaintContext& ctx, float& width, float& height, const char* utf8,
         const LBoundingBox2T<float>& box, const LDrawTextFormat& format);
 

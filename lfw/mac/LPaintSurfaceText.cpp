@@ -2,6 +2,7 @@
 // fresh one per call on any other thread.
 
 #include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/LTextLayoutCache.h"
 #include "lfw/mac/cocoa/LCocoaTextManagerImpl.h"
 
 namespace {
@@ -34,14 +35,16 @@ LCocoaTextPaintData PaintData(const LPaintContext& ctx)
 
 void LPaintSurface::_DrawText(LPaintContext& ctx, const char* utf8, float x, float y, float w,
     float h, LAlignmentX alignX, LAlignmentY alignY, LTextWrapping wrapping, LTextTrimming trimming,
-    bool transparentBackground)
+    bool transparentBackground, LTextLayoutCache* cache)
 {
     if (!utf8 || !*utf8 || !(w > 0) || !(h > 0) || !ctx.IsDrawable())
         return;
     LDrawTextFormat format(alignX, alignY, wrapping, trimming);
     LBoundingBox2T<float> rect(x, y, x + w, y + h);
     LCocoaTextPaintData pd = PaintData(ctx);
-    if (LIsMainThread()) {
+    if (LCocoaTextManagerImpl* kept = cache ? cache->Get() : nullptr) {
+        kept->drawText(utf8, &pd, format, rect, transparentBackground);
+    } else if (LIsMainThread()) {
         LCocoaTextManagerImpl::sharedTextManager().drawText(
             utf8, &pd, format, rect, transparentBackground);
     } else {
@@ -64,11 +67,11 @@ void LPaintSurface::DrawText(LPaintContext& ctx, const char* utf8, float x, floa
 }
 
 void LPaintSurface::DrawText(LPaintContext& ctx, const char* utf8, const LBoundingBox2T<float>& box,
-    const LDrawTextFormat& format, const LGuiBrush& brush)
+    const LDrawTextFormat& format, const LGuiBrush& brush, LTextLayoutCache* cache)
 {
     ctx.mTextColor = brush.GetColor();
     _DrawText(ctx, utf8, box.left, box.top, box.right - box.left, box.bottom - box.top,
-        format.alignX, format.alignY, format.wrapping, format.trimming, true);
+        format.alignX, format.alignY, format.wrapping, format.trimming, true, cache);
 }
 
 void LPaintSurface::MeasureText(const LPaintContext& ctx, float& width, float& height,

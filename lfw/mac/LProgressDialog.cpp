@@ -165,6 +165,12 @@ void LProgressDialog::CreateProgressDialog()
         CenterToParent();
     else
         CenterDialog();
+    // Transient for its owner before it is first shown, so that a window manager puts it above
+    // the owner from the start (OpenModalWindow keeps it so while the job runs).
+    if (pParentWindow && pParentWindow->IsAlive())
+        if (LView* pv = pParentWindow->GetContentView();
+            pv && pv->Window() && GetNativeWindow() && pv->Window() != GetNativeWindow())
+            pv->Window()->AddChildWindow(GetNativeWindow());
     ShowWindow(true);
     EnableControls();
 }

@@ -594,6 +594,25 @@ const char* LSSLSocketTCP::GetTLSError() const
     return fSession ? fSession->GetError().c_str() : "";
 }
 
+LTLSFailure LSSLSocketTCP::GetTLSFailure() const
+{
+    if (!fSession)
+        return LTLSFailure::None;
+    switch (fSession->GetFailure()) {
+    case platform::tls::Failure::Certificate:
+        return LTLSFailure::Certificate;
+    case platform::tls::Failure::CertificateName:
+        return LTLSFailure::CertificateName;
+    case platform::tls::Failure::Protocol:
+        return LTLSFailure::Protocol;
+    case platform::tls::Failure::Cut:
+        return LTLSFailure::Cut;
+    case platform::tls::Failure::None:
+        break;
+    }
+    return LTLSFailure::None;
+}
+
 // ---- Connecting ----
 
 LProcessResult ProcessConnect(LProcessInterface& job, LIPSocketTCP& sock,

@@ -98,6 +98,15 @@ inline constexpr long kLSSLWouldBlock = -9803;
 inline constexpr long kLSSLClosed = -9805;
 inline constexpr long kLSSLFailed = -9806;
 
+// Why the last TLS operation of a socket failed.
+enum class LTLSFailure {
+    None,
+    Certificate, // not from a trusted authority, or out of date
+    CertificateName, // not issued for the peer name
+    Protocol,
+    Cut, // the connection ended without the close notice
+};
+
 // A TLS client socket: the descriptor, the TLS session (none until InitSSL) and the peer host
 // name that the server's certificate must be issued for.
 class LSSLSocketTCP {
@@ -134,6 +143,7 @@ public:
     void CloseSocketAndContext();
     // The reason of the last TLS failure ("" when none).
     const char* GetTLSError() const;
+    LTLSFailure GetTLSFailure() const;
 
 private:
     int fFd = -1;

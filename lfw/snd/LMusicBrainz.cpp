@@ -6,6 +6,7 @@
 #include "lfw/net/LHTTP.h"
 #include "lfw/net/LOnlineHosts.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -13,6 +14,8 @@ namespace {
 using LJSONValue = LJSONValueTemplate<char>;
 
 constexpr const char* kContact = "support@vorantel.example";
+
+LMusicBrainzTimeOuts gTimeOuts;
 
 const LJSONValue* _LMember(const LJSONValue* v, const char* name)
 {
@@ -44,7 +47,53 @@ bool _LMediumHoldsDisc(const LJSONValue* medium, const char* discId)
     return false;
 }
 
+// Whether a UTF-8 text holds a character of a right-to-left script (Hebrew, Arabic, Syriac,
+// Thaana, N'Ko and their extensions and presentation forms, and the right-to-left scripts of
+// the supplementary planes).
+bool _LHasRightToLeft(const char* text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        uint32_t c = *p;
+        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+        if (n > 1) {
+            c &= 0x3Fu >> (n - 1);
+            for (size_t i = 1; i < n; ++i) {
+                if ((p[i] & 0xC0) != 0x80) {
+                    n = 1;
+                    c = 0;
+                    break;
+                }
+                c = (c << 6) | (p[i] & 0x3F);
+            }
+        }
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF)
+            || (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0x10800 && c <= 0x10FFF)
+            || (c >= 0x1E800 && c <= 0x1EFFF))
+            return true;
+        p += n;
+    }
+    return false;
+}
+
+// Whether a reply that could not be used says the service knows no release of the disc.
+bool _LReplyHasNoRelease(const char* json)
+{
+    LProcessInterfaceVoid quiet;
+    LJSONValueNamedTemplate<char> root;
+    LJSONValueReaderTemplate<char> reader;
+    if (reader.Read(quiet, root, json) != LProcessResultSuccess)
+        return false;
+    const LJSONValue* releases = _LArray(&root, "releases");
+    return releases && releases->GetElementCount() == 0;
+}
+
 } // namespace
+
+void LMusicBrainzSetTimeOuts(const LMusicBrainzTimeOuts& timeOuts)
+{
+    gTimeOuts = timeOuts;
+}
 
 void InitTracks(LCDDBInfo& info, const TOCTrackInfo* table)
 {
@@ -159,26 +208,79 @@ LProcessResult LMusicBrainzReadReply(
     return LProcessResultSuccess;
 }
 
-LProcessResult ProcessPerformMusicBrainzLookup(
-    LProcessInterface& job, LCDDBInfo& info, const TOCTrackInfo* table)
+LProcessResult ProcessPerformMusicBrainzLookup(LProcessInterface& job, LCDDBInfo& info,
+    const TOCTrackInfo* table, LMusicBrainzLookupFailure* failure)
 {
+    LMusicBrainzLookupFailure ignored;
+    LMusicBrainzLookupFailure& why = failure ? *failure : ignored;
+    why = LMusicBrainzLookupFailure();
+    auto fail = [&why](LMusicBrainzFailure kind) {
+        why.kind = kind;
+        return LProcessResultError;
+    };
     if (info.trackCount > 253 || info.trackCount > kLTOCMaxTracks)
         return LProcessResultError;
     char discId[kLDiscIdSize];
     LMusicBrainzDiscId(discId, table, info.trackCount);
     char host[kLPathSize];
     LOnlineGetHost(kLOnlineMusicBrainzHost, host);
+    utf8strlcpy(why.host, host, sizeof why.host);
+    job.SetStatus("Frågar MusicBrainz-databasen om skivan", 0);
+    job.SetStatus("Vänligen vänta...", 1);
+    const unsigned waitMs = gTimeOuts.waitMs;
 
+    // The connection, step by step, so that a failure can be told apart: a name that does not
+    // resolve or a connection refused, a connect or handshake that ran out of time, a
+    // certificate refused.
+    LIPAddressMultiHomedWithPort address;
+    char name[kLIPHostSize];
+    address.port = SplitPortFromAddr(host, name, 443);
+    if (address.port != 0)
+        address.addresses.Resolve(name);
+    if (address.port == 0 || address.addresses.count == 0)
+        return fail(LMusicBrainzFailure::NoConnection);
     LSSLSocketTCP sock;
-    LProcessResult r = ProcessHTTPSConnect(job, sock, host, 30000);
-    if (r != LProcessResultSuccess)
+    const auto started = std::chrono::steady_clock::now();
+    LProcessResult r = ProcessConnect(job, sock, host, address, waitMs);
+    if (r == LProcessResultStopped)
         return r;
+    if (r != LProcessResultSuccess) {
+        // A refused connection fails at once; one that is never answered takes the whole wait.
+        const auto took = std::chrono::steady_clock::now() - started;
+        return fail(took >= std::chrono::milliseconds(waitMs) ? LMusicBrainzFailure::TimedOut
+                                                              : LMusicBrainzFailure::NoConnection);
+    }
+    r = sock.ConvertSocketToSSLTimeOut(job, waitMs);
+    if (r != LProcessResultSuccess) {
+        const LTLSFailure tls = sock.GetTLSFailure();
+        sock.CloseSocketAndContext();
+        if (r == LProcessResultStopped)
+            return r;
+        switch (tls) {
+        case LTLSFailure::CertificateName:
+            return fail(LMusicBrainzFailure::CertificateName);
+        case LTLSFailure::Certificate:
+            return fail(LMusicBrainzFailure::Certificate);
+        case LTLSFailure::Protocol:
+            return fail(LMusicBrainzFailure::UnreadableReply);
+        case LTLSFailure::Cut:
+            return fail(LMusicBrainzFailure::NoConnection);
+        case LTLSFailure::None:
+            break;
+        }
+        return fail(LMusicBrainzFailure::TimedOut);
+    }
     char request[kLHTTPRequestSize];
     LMusicBrainzFormatRequest(request, host, discId);
-    r = ProcessSend(job, sock, request, std::strlen(request), 30000);
-    if (r != LProcessResultSuccess)
+    r = ProcessSend(job, sock, request, std::strlen(request), waitMs);
+    if (r == LProcessResultStopped)
         return r;
+    if (r != LProcessResultSuccess)
+        return fail(LMusicBrainzFailure::NoConnection);
 
+    // The reply; a server that takes the request and says nothing runs out of time on its first
+    // line (one that closes at once fails sooner).
+    const auto asked = std::chrono::steady_clock::now();
     size_t used = 0;
     bool first = true;
     int status = 0;
@@ -186,43 +288,58 @@ LProcessResult ProcessPerformMusicBrainzLookup(
         LStringLongTemplate<char> line;
         LStringLongTemplateWriter<char> w(line);
         size_t consumed = 0;
-        r = ProcessRecvLineToWriter(job, sock, w, 30000, kLHTTPMaxHeaderBytes - used, &consumed);
+        r = ProcessRecvLineToWriter(job, sock, w, waitMs, kLHTTPMaxHeaderBytes - used, &consumed);
         used += consumed;
-        if (r != LProcessResultSuccess)
+        if (r == LProcessResultStopped)
             return r;
+        if (r != LProcessResultSuccess && first && used == 0
+            && std::chrono::steady_clock::now() - asked >= std::chrono::milliseconds(waitMs))
+            return fail(LMusicBrainzFailure::TimedOut);
+        if (r != LProcessResultSuccess)
+            return fail(LMusicBrainzFailure::UnreadableReply);
         if (first && !LHTTPParseStatusLine(line.c_str(), &status))
-            return LProcessResultError;
+            return fail(LMusicBrainzFailure::UnreadableReply);
         first = false;
         if (line.GetLength() == 0)
             break;
         if (used >= kLHTTPMaxHeaderBytes)
-            return LProcessResultError;
+            return fail(LMusicBrainzFailure::UnreadableReply);
     }
-    if (status < 200 || status > 299)
-        return LProcessResultError;
+    if (status == 404)
+        return fail(LMusicBrainzFailure::NotInDatabase);
+    if (status < 200 || status > 299) {
+        why.httpStatus = status;
+        return fail(LMusicBrainzFailure::ServerError);
+    }
 
     // The whole body, up to the close, bounded.
     LStringLongTemplate<char> body;
     char buffer[8192];
     for (;;) {
         size_t got = 0;
-        r = ProcessRecvReady(job, sock, buffer, sizeof buffer, &got, 60000);
+        r = ProcessRecvReady(job, sock, buffer, sizeof buffer, &got, gTimeOuts.bodyMs);
         if (r == LProcessResultStopped)
             return r;
         if (r != LProcessResultSuccess)
             break; // closed
         if (body.GetLength() + got > kLMusicBrainzMaxReply)
-            return LProcessResultError;
+            return fail(LMusicBrainzFailure::UnreadableReply);
         body.Append(buffer, got);
     }
     sock.CloseSocketAndContext();
     if (body.GetLength() == 0 || std::memchr(body.c_str(), 0, body.GetLength()))
-        return LProcessResultError;
-    return LMusicBrainzReadReply(job, body.c_str(), discId, info);
+        return fail(LMusicBrainzFailure::UnreadableReply);
+    r = LMusicBrainzReadReply(job, body.c_str(), discId, info);
+    if (r == LProcessResultError)
+        return fail(_LReplyHasNoRelease(body.c_str()) ? LMusicBrainzFailure::NotInDatabase
+                                                      : LMusicBrainzFailure::UnreadableReply);
+    return r;
 }
 
-LProcessResult Process(LProcessInterface& job, LCDDBInfo& info)
+LProcessResult Process(LProcessInterface& job, LCDDBInfo& info, LMusicBrainzLookupFailure* failure)
 {
+    if (failure)
+        *failure = LMusicBrainzLookupFailure();
     job.SetStatus("Läser in innehållsförteckning", 0);
     job.SetStatus("Vänligen vänta...", 1);
     TOCTrackInfo table[kLTOCMaxEntries];
@@ -232,7 +349,7 @@ LProcessResult Process(LProcessInterface& job, LCDDBInfo& info)
     InitTracks(info, table);
     if (!info.lookup)
         return LProcessResultSuccess;
-    return ProcessPerformMusicBrainzLookup(job, info, table);
+    return ProcessPerformMusicBrainzLookup(job, info, table, failure);
 }
 
 LProcessResult Process(LProcessInterface& job, VTProcessAudioCDInfo& audio)
@@ -240,6 +357,8 @@ LProcessResult Process(LProcessInterface& job, VTProcessAudioCDInfo& audio)
     job.SetStatus("Läsa CD-information", 0);
     audio.found = false;
     audio.text.Clear();
+    audio.lookupFailure = LMusicBrainzLookupFailure();
+    bool unknown = false; // a disc was read that the service does not know
     LCDDBInfo info;
     info.drive = 0;
     info.lookup = true;
@@ -262,11 +381,19 @@ LProcessResult Process(LProcessInterface& job, VTProcessAudioCDInfo& audio)
         info.trackCount = 0;
         info.notFound = true;
         LProcessInterfaceSubProcess sub(job, d * step, step);
-        LProcessResult r = Process(sub, info);
+        LMusicBrainzLookupFailure failure;
+        LProcessResult r = Process(sub, info, &failure);
         if (r == LProcessResultStopped)
             return r;
-        if (r == LProcessResultError)
+        if (r == LProcessResultError) {
+            // The disc was read but not looked up: the first such reason is kept for the user.
+            if (failure.kind == LMusicBrainzFailure::NotInDatabase)
+                unknown = true;
+            else if (failure.kind != LMusicBrainzFailure::None
+                && audio.lookupFailure.kind == LMusicBrainzFailure::None)
+                audio.lookupFailure = failure;
             continue;
+        }
         audio.found = true;
         if (!info.notFound) {
             looked = true;
@@ -286,8 +413,18 @@ LProcessResult Process(LProcessInterface& job, VTProcessAudioCDInfo& audio)
                 const LCDDBInfo::LCDDBInfoTrack& t = info.tracks[i];
                 if (i)
                     audio.text.Append("\n");
+                const bool rtl = t.audio && _LHasRightToLeft(t.title);
+                // A right-to-left title is isolated (FSI ... PDI) in a line marked left-to-right
+                // (LRM), so that the number stays first and the duration last.
+                if (rtl)
+                    audio.text.Append("\u200E");
                 audio.text.tsprintfappend("%u. ", unsigned(i + 1));
-                if (t.audio) {
+                if (rtl) {
+                    audio.text.Append("\u2068");
+                    audio.text.Append(t.title);
+                    audio.text.Append("\u2069");
+                    audio.text.tsprintfappend(" (%u:%.2u)", t.duration / 60, t.duration % 60);
+                } else if (t.audio) {
                     audio.text.Append(t.title);
                     audio.text.tsprintfappend(" (%u:%.2u)", t.duration / 60, t.duration % 60);
                 } else {
@@ -299,8 +436,51 @@ LProcessResult Process(LProcessInterface& job, VTProcessAudioCDInfo& audio)
             return LProcessResultError;
         }
     }
-    if (!audio.found || audio.text.GetLength() > 0)
+    if (audio.text.GetLength() > 0)
         return LProcessResultSuccess;
+    if (!audio.found && !unknown) {
+        // No disc was read, or a disc was read but could not be looked up (lookupFailure).
+        return LProcessResultSuccess;
+    }
+    audio.found = false;
+    audio.lookupFailure = LMusicBrainzLookupFailure();
     job.SetError("Den här ljud-CD:n hittades inte i databasen.");
     return LProcessResultError;
+}
+
+void LMusicBrainzFailureMessage(
+    const LMusicBrainzLookupFailure& failure, LStringLongTemplate<char>& message)
+{
+    message.Clear();
+    message.Append("Ljud-CD:n lästes, men uppgifterna om den kunde inte hämtas från "
+                   "MusicBrainz-databasen.\n\n");
+    switch (failure.kind) {
+    case LMusicBrainzFailure::NoConnection:
+        message.tsprintfappend("Det gick inte att ansluta till servern %s. Kontrollera "
+                               "internetanslutningen.",
+            failure.host);
+        break;
+    case LMusicBrainzFailure::ServerError:
+        message.tsprintfappend("Servern svarade med ett fel (HTTP %d).", failure.httpStatus);
+        break;
+    case LMusicBrainzFailure::UnreadableReply:
+        message.Append("Svaret från servern kunde inte läsas.");
+        break;
+    case LMusicBrainzFailure::CertificateName:
+        message.tsprintfappend(
+            "Serverns certifikat gäller inte för namnet %s. Anslutningen är inte säker.",
+            failure.host);
+        break;
+    case LMusicBrainzFailure::Certificate:
+        message.Append("Serverns certifikat är inte giltigt. Anslutningen är inte säker.");
+        break;
+    case LMusicBrainzFailure::TimedOut:
+        message.Append("Servern svarade inte i tid.");
+        break;
+    case LMusicBrainzFailure::NotInDatabase:
+        message.Append("Skivan finns inte i databasen.");
+        break;
+    case LMusicBrainzFailure::None:
+        break;
+    }
 }

@@ -157,7 +157,7 @@ void LAboutCheckForVersionUpdate(void* parent)
         "se mer information om den nya versionen?",
         buttons, 2);
     if (chosen == 0 && LAboutIsWebAddress(data.infoURL.c_str()))
-        LOpenWebPage(data.infoURL.c_str());
+        LOpenWebPageForUser(data.infoURL.c_str(), nullptr);
 }
 
 int LAboutAppUpdateVersionGet(double& version)

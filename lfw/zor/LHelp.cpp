@@ -3,9 +3,11 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LOptionsCount.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/net/LHTTP.h"
 #include "lfw/net/LOnlineHosts.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/ui/LView.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -44,6 +46,21 @@ void _LPutEncoded(LFixedLengthStringWriterTemplate<char>& w, const char* text)
 void _LSetting(const char* section, const char* key, const char* def, char* out)
 {
     _LUserSettingGetString(section, key, def, out);
+}
+
+// The page could not be opened: the user is told, with the address to open by hand. Over the
+// window of the view it was asked from while that view is still in one.
+void _LReportPageNotOpened(LView* parent, const std::string& address, bool noOpener)
+{
+    LAlert alert(parent && parent->Window() ? parent : nullptr,
+        (std::string(noOpener ? "Det finns inget program som kan öppna webbsidor (xdg-open "
+                                "saknas)."
+                              : "Webbläsaren kunde inte öppna sidan.")
+            + " Öppna adressen själv i en webbläsare:\n\n" + address)
+            .c_str(),
+        "Sidan kunde inte öppnas");
+    alert.type = 2;
+    alert._Run();
 }
 
 } // namespace
@@ -130,7 +147,7 @@ void LHelpGetHelpPageFilePath(char* out, const char* topic)
     LHelpGetOnlineHelpPageURL(out, topic);
 }
 
-void LOpenHelpPage(void*, const char* topic)
+void LOpenHelpPage(void* parent, const char* topic)
 {
     int opens = LUserSettingGet<int>("Software", "HelpOpens", 0);
     char value[32];
@@ -139,17 +156,20 @@ void LOpenHelpPage(void*, const char* topic)
     char page[kLHelpURLSize];
     LHelpGetHelpPageFilePath(page, topic);
     if (page[0])
-        LOpenWebPage(page);
+        LOpenWebPageForUser(page, parent);
 }
 
-bool LOpenWebPage(const char* text)
+namespace {
+
+// The address the opener is given for a text (see LOpenWebPage); "" when it is refused.
+std::string _LWebPageUri(const char* text)
 {
     if (!text || !*text)
-        return false;
+        return {};
     std::string uri;
     if (std::strncmp(text, "file://", 7) == 0) {
         if (LFile::TestFolderExists(text + 7))
-            return false;
+            return {};
         uri = platform::desktop::FilePathToUri(text + 7);
     } else if (text[0] == '/') {
         uri = platform::desktop::FilePathToUri(text);
@@ -163,10 +183,31 @@ bool LOpenWebPage(const char* text)
     // Only a well-formed URL is handed on, and never one that could read as an option.
     for (char c : uri)
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F)
-            return false;
+            return {};
     if (uri.empty() || uri[0] == '-')
+        return {};
+    return uri;
+}
+
+} // namespace
+
+bool LOpenWebPage(const char* text)
+{
+    const std::string uri = _LWebPageUri(text);
+    return !uri.empty() && platform::desktop::OpenUri(uri);
+}
+
+bool LOpenWebPageForUser(const char* text, void* parent)
+{
+    const std::string uri = _LWebPageUri(text);
+    if (uri.empty())
         return false;
-    return platform::desktop::OpenUri(uri);
+    LUiRef<LView> view(static_cast<LView*>(parent));
+    if (platform::desktop::OpenUri(
+            uri, [view, uri] { _LReportPageNotOpened(view.Get(), uri, false); }))
+        return true;
+    _LReportPageNotOpened(view.Get(), uri, true);
+    return false;
 }
 
 void LGetZORWebPageURL(char* out, const char* page)

@@ -25,6 +25,8 @@
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiMenu.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 LMainWindow* LMainWindow::pInstance = nullptr;
@@ -145,6 +147,43 @@ void LMainWindow::GetDefaultSizeUnits(int monitorWidth, int monitorHeight, int s
     }
 }
 
+LUiRect LMainWindow::FitFrameInWorkArea(
+    const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea)
+{
+    LUiRect r = frame;
+    const double aroundWidth = edges.left + edges.right;
+    const double aroundHeight = edges.top + edges.bottom;
+    r.width = std::max(1.0, std::min(frame.width, std::floor(workArea.width - aroundWidth)));
+    r.height = std::max(1.0, std::min(frame.height, std::floor(workArea.height - aroundHeight)));
+    // Moved in from the right and bottom first, so that a window larger than the work area
+    // keeps its top left corner (and title bar) on the screen.
+    const double right = workArea.x + workArea.width - edges.right - r.width;
+    const double bottom = workArea.y + workArea.height - edges.bottom - r.height;
+    r.x = std::max(std::min(frame.x, right), workArea.x + edges.left);
+    r.y = std::max(std::min(frame.y, bottom), workArea.y + edges.top);
+    return r;
+}
+
+void LMainWindow::_FitInWorkArea()
+{
+    LNativeWindow* window = GetNativeWindow();
+    LView* content = GetContentView();
+    // A maximised window is the window manager's to place.
+    if (!window || !content || window->IsZoomed())
+        return;
+    LRectangle area;
+    LMonitorInfo::GetMonitorRect(content, area);
+    const double s = GetBackingScaleFactor();
+    if (area.right <= area.left || area.bottom <= area.top || !(s > 0))
+        return;
+    const LUiRect work { area.left / s, area.top / s, (area.right - area.left) / s,
+        (area.bottom - area.top) / s };
+    const LUiRect frame = window->Frame();
+    const LUiRect fitted = FitFrameInWorkArea(frame, window->DecorationEdges(), work);
+    if (!(fitted == frame))
+        window->SetFrame(fitted);
+}
+
 std::string LMainWindow::MakeCaption(const char* path)
 {
     std::string caption = "Vorantel av ZOR Software";
@@ -236,6 +275,15 @@ void LMainWindow::MainWindowInitCommon()
         ResizableHook(*this);
     WindowSizeSettingsRestore(
         "MainWindow", defaultWidth, defaultHeight, minWidth, minHeight, false);
+    // The stored or default size leaves out the title bar, the borders and the menu bar: the
+    // whole window is fitted to the screen before it shows, and once more when a window
+    // manager's frame is known.
+    _FitInWorkArea();
+    if (LNativeWindow* window = GetNativeWindow())
+        window->CallWhenMapped([this] {
+            if (!fDestroyed)
+                _FitInWorkArea();
+        });
     _LSetDebugPhase(2);
 
     LUserSettingSetString("Settings", "FirstRun", "1");
@@ -292,22 +340,47 @@ LView* LMainWindow::AreOtherModalsOpen() const
 
 bool LMainWindow::CmExit()
 {
-    if (iDontQuitCounter != 0 || AreOtherModalsOpen() || LModalLoop::Depth() > 0
+    if (iDontQuitCounter != 0 || fDestroyed || AreOtherModalsOpen() || LModalLoop::ModalWindow()
         || LModalCounter::Count() > 0)
         return false;
+    // Inside a wait of ours (a clipboard answer, a nested loop) the question and the closing
+    // come once it is over, never under its caller.
+    if (LModalLoop::Busy()) {
+        fQuitLater.Arm(20);
+        return false;
+    }
     if (!CmCancel())
         return false;
     Close();
     return true;
 }
 
+void LMainWindow::_QuitLater(LRunLoopTimer* timer, void* data)
+{
+    auto* self = static_cast<LMainWindow*>(data);
+    if (self->fDestroyed)
+        return;
+    // Also a question that came after the wait (a paste's message) is answered first.
+    if (LModalLoop::Busy()) {
+        timer->Arm(20);
+        return;
+    }
+    self->CmExit();
+}
+
+void LMainWindow::_CloseLater(LRunLoopTimer*, void* data)
+{
+    static_cast<LMainWindow*>(data)->Close();
+}
+
 void LMainWindow::Close(int)
 {
     if (iDontQuitCounter != 0 || fDestroyed)
         return;
-    if (AreOtherModalsOpen() || LModalLoop::Depth() > 0) {
+    if (AreOtherModalsOpen() || LModalLoop::Busy()) {
+        // A modal run is cancelled, a wait ends by itself; then again, from the outer loop.
         LModalLoop::Stop(kLCmdCancel);
-        PostCommand(kCmdRetryQuit);
+        fCloseLater.Arm(20);
         return;
     }
     LRunLoop::RunPending();

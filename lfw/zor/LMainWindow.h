@@ -100,6 +100,11 @@ public:
         int storedHeight, int& widthOut, int& heightOut);
     // "Vorantel av ZOR Software", with " - " and the file name of a path.
     static std::string MakeCaption(const char* path);
+    // The frame (points, as LNativeWindow::Frame) that puts a window with the edges around it
+    // inside the work area: its size kept where it fits, else cut to what the work area holds
+    // (at least 1 x 1); its place kept where it fits, else moved in by as little as needed.
+    static LUiRect FitFrameInWorkArea(
+        const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea);
 
     void MainWindowDestroy();
     bool IsDestroyed() const { return fDestroyed; }
@@ -125,8 +130,14 @@ private:
         LMainWindow& fOwner;
     };
     static bool _KeyMonitor(GdkEvent* event, void* data);
+    // Puts the window with its title bar and borders inside the work area of its monitor.
+    void _FitInWorkArea();
     void _InstallKeyMonitor();
     void _RemoveKeyMonitor();
+    // Quitting asked for inside a wait (a clipboard answer, a nested loop), or a close that
+    // waits for a modal run to end: tried again once nothing runs under us.
+    static void _QuitLater(LRunLoopTimer* timer, void* data);
+    static void _CloseLater(LRunLoopTimer* timer, void* data);
 
 protected:
     LTabbedToolBar fTabbedToolBar;
@@ -142,6 +153,8 @@ private:
     bool fDocumentsPending = false;
     bool fReady = false;
     bool fDestroyed = false;
+    LRunLoopTimer fQuitLater { _QuitLater, this };
+    LRunLoopTimer fCloseLater { _CloseLater, this };
 };
 
 // Installs the application delegate's hooks: the installation step, the main window made by

@@ -108,13 +108,13 @@ bool LMainWindowUtilBase::HandleWebCommand(int id)
     char host[kLPathSize];
     switch (id) {
     case 3333:
-        LOpenWebPage(szHomePage);
+        LOpenWebPageForUser(szHomePage, nullptr);
         return true;
     case 3334:
-        LOpenWebPage(_LPage("+sv/index").c_str());
+        LOpenWebPageForUser(_LPage("+sv/index").c_str(), nullptr);
         return true;
     case 3336:
-        LOpenWebPage(_LPage("software/sv/support").c_str());
+        LOpenWebPageForUser(_LPage("software/sv/support").c_str(), nullptr);
         return true;
     case 3337:
         CmHelpSendFeedback("");
@@ -127,7 +127,7 @@ bool LMainWindowUtilBase::HandleWebCommand(int id)
         LRDFaultGetLatest(rdf);
         std::string url = _LPage("software/bug") + "?software=Vorantel&version=6.27MAC&lang=sv&iid="
             + iid + "&data=" + machine + "&rdf=" + rdf;
-        LOpenWebPage(_LCut(url, 2084).c_str());
+        LOpenWebPageForUser(_LCut(url, 2084).c_str(), nullptr);
         return true;
     }
     case 3340: {
@@ -137,16 +137,16 @@ bool LMainWindowUtilBase::HandleWebCommand(int id)
             + "?software=Vorantel&appname=Vorantel&version=6.27MAC&lang=sv";
         if (account[0])
             url += std::string("&email=") + account;
-        LOpenWebPage(_LCut(url, 259).c_str());
+        LOpenWebPageForUser(_LCut(url, 259).c_str(), nullptr);
         return true;
     }
     case 9030:
         LOnlineGetHost(kLOnlineFacebookPage, host);
-        LOpenWebPage(host);
+        LOpenWebPageForUser(host, nullptr);
         return true;
     case 9031:
         LOnlineGetHost(kLOnlineTwitterPage, host);
-        LOpenWebPage(host);
+        LOpenWebPageForUser(host, nullptr);
         return true;
     default:
         return false;
@@ -214,7 +214,7 @@ void LMainWindowUtilBase::CmHelpSendFeedback(const char* text)
     std::string url = _LPage("suggestions/index") + "?software=Vorantel&version=6.27MAC&lang=sv";
     if (text && *text)
         url += "&suggestion=" + _LEncoded(text);
-    LOpenWebPage(_LCut(url, 2084).c_str());
+    LOpenWebPageForUser(_LCut(url, 2084).c_str(), nullptr);
 }
 
 void LMainWindowUtilBase::CmShareTwitter()
@@ -224,7 +224,7 @@ void LMainWindowUtilBase::CmShareTwitter()
     std::string url = std::string(status) + "?status="
         + _LEncoded("Jag har precis hämtat Vorantel, Program för skivetiketter. Prova här: ", 2048)
         + szHomePageEncoded;
-    LOpenWebPage(_LCut(url, 2047).c_str());
+    LOpenWebPageForUser(_LCut(url, 2047).c_str(), nullptr);
 }
 
 void LMainWindowUtilBase::EvMainWindowUtilBaseDestroy(void* view)

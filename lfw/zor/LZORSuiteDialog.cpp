@@ -366,7 +366,7 @@ bool LZORSuiteDialog::CmOk()
 
 void LZORSuiteDialog::CmHelp()
 {
-    LOpenHelpPage(this, "lzorsuitedialoglxa");
+    LOpenHelpPage(GetContentView(), "lzorsuitedialoglxa");
 }
 
 std::string LZORSuiteDialog::CurrentTabName() const
@@ -505,7 +505,7 @@ void LZORSuiteDialog::OpenProgramWebPage(const ProgTableEntry& program)
 {
     char url[kLPathSize];
     LZORSuiteGetProgramPageURL(url, program);
-    LOpenWebPage(url);
+    LOpenWebPageForUser(url, GetContentView());
 }
 
 void LZORSuiteDialog::EvRightClick()
@@ -540,7 +540,7 @@ void LZORSuiteDialog::Command(int id, int code)
         const std::string mail = EncodedMailAccount();
         if (!mail.empty())
             url += "&email=" + mail;
-        LOpenWebPage(url.c_str());
+        LOpenWebPageForUser(url.c_str(), GetContentView());
         return;
     }
     case kIndexLink:
@@ -554,14 +554,14 @@ void LZORSuiteDialog::Command(int id, int code)
             if (!mail.empty())
                 url += "?email=" + mail;
         }
-        LOpenWebPage(url.c_str());
+        LOpenWebPageForUser(url.c_str(), GetContentView());
         return;
     }
     case kLogo:
     case kCmdLogoClick: {
         char url[kLPathSize];
         LGetZORWebPageURL(url, "+sv/index");
-        LOpenWebPage(url);
+        LOpenWebPageForUser(url, GetContentView());
         return;
     }
     case kCmdLaunchChosen:

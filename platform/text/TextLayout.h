@@ -32,6 +32,12 @@ struct TextPaint {
 
 // A layout belongs to the thread that made it: it uses that thread's font map. Layouts of
 // different threads may be used at the same time.
+//
+// A layout is made once and kept: the setters change nothing when given what the layout already
+// has, and measuring or drawing an unchanged layout lays nothing out again. The layout does not
+// depend on the transform it is drawn under (metrics are unhinted), so one layout serves every
+// scale. A long text in a box of limited height is laid out only as far as the box shows it, a
+// few lines at a time: the lines are those Pango gives for the whole text.
 class TextLayout {
 public:
     TextLayout();
@@ -56,20 +62,63 @@ public:
     // Draws the lines laid out with their top-left corner at (x, y) in the context's user space.
     void Draw(cairo_t* cr, double x, double y, const TextPaint& paint);
 
+    // The bytes of the text handed to Pango at the last layout: all of it, or as far as the box
+    // shows it.
+    size_t LaidOutBytes();
+    // A number that grows with every change to the layout; each change has the text laid out
+    // (shaped) again at the next measure or draw, so while it stays, nothing is.
+    unsigned Changes() const;
+
 private:
+    // A piece of a long text, laid out on its own from the start of one of the text's lines: the
+    // first `lines` of its lines are the text's, their tops `top` below the text's top (Pango
+    // units).
+    struct Piece {
+        PangoLayout* layout = nullptr;
+        int lines = 0;
+        int top = 0;
+    };
+
+    static PangoContext* NewContext();
     void Update();
+    void ChooseLaidOutText();
+    void LayOutPieces();
+    PangoLayout* NewPiece(bool rightToLeft, const char* text, size_t bytes);
+    void ClearPieces();
     int VisibleLines(double* width, double* height);
+    int CountVisibleLines(double* width, double* height);
 
     PangoContext* context_ = nullptr;
+    // The contexts of pieces, of a direction given (made for the first piece of each).
+    PangoContext* ltrContext_ = nullptr;
+    PangoContext* rtlContext_ = nullptr;
     PangoLayout* layout_ = nullptr;
+    std::vector<Piece> pieces_; // a long text's pieces; none: layout_ holds all of the text
+    unsigned rebuilds_ = 0;
     std::string text_;
+    // What SetText was given when it differs from text_ (invalid UTF-8 made valid).
+    std::string given_;
+    bool givenDiffers_ = false;
     FontRef font_;
     bool underline_ = false;
     bool strikeout_ = false;
+    Align align_ = Align::Left;
+    Wrap wrap_ = Wrap::Word;
     double width_ = 0;
     double height_ = 0;
     bool ellipsize_ = false;
-    bool dirty_ = true;
+    // What has to be handed to Pango again before the next measure or draw.
+    bool fontDirty_ = true;
+    bool attributesDirty_ = true;
+    bool limitsDirty_ = true;
+    bool textDirty_ = true;
+    size_t laidOut_ = 0; // bytes of text_ handed to Pango
+    bool layoutHoldsText_ = false; // layout_ holds text_ (not so while pieces hold it)
+    // The lines that fit, measured once per layout.
+    bool measured_ = false;
+    int visibleLines_ = 0;
+    double visibleWidth_ = 0;
+    double visibleHeight_ = 0;
 };
 
 // Splits UTF-8 text into what a reader sees as one character each (a letter with its combining

@@ -99,12 +99,17 @@ Status Session::_Map(int ret)
         fConnected = false;
         ERR_clear_error();
         fError = "connection cut";
+        fFailure = Failure::Cut;
         return Status::Failed;
     default: {
         long verify = SSL_get_verify_result(ssl);
         fError = verify != X509_V_OK
             ? std::string("certificate: ") + X509_verify_cert_error_string(verify)
             : LastError("TLS");
+        fFailure = verify == X509_V_OK ? Failure::Protocol
+            : verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH
+            ? Failure::CertificateName
+            : Failure::Certificate;
         ERR_clear_error();
         fConnected = false;
         return Status::Failed;
@@ -180,6 +185,7 @@ void Session::Close()
     }
     fConnected = false;
     fCleanClose = false;
+    fFailure = Failure::None;
     ERR_clear_error();
 }
 

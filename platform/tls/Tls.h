@@ -19,6 +19,15 @@ enum class Status {
     Failed, // protocol or verification failure; the session is unusable
 };
 
+// Why a session failed.
+enum class Failure {
+    None,
+    Certificate, // the certificate does not chain to a trusted authority, or is out of date
+    CertificateName, // the certificate is not issued for the host name or address
+    Protocol, // the peer does not speak TLS as expected
+    Cut, // the connection ended without the close notice
+};
+
 class Session {
 public:
     Session() = default;
@@ -42,6 +51,8 @@ public:
     // Sends close-notify (without waiting for the answer) and frees the session.
     void Close();
     const std::string& GetError() const { return fError; }
+    // Why the last operation failed (None before any failure).
+    Failure GetFailure() const { return fFailure; }
 
 private:
     Status _Map(int ret);
@@ -51,6 +62,7 @@ private:
     bool fConnected = false;
     bool fCleanClose = false;
     std::string fError;
+    Failure fFailure = Failure::None;
 };
 
 } // namespace platform::tls

@@ -9,19 +9,26 @@
 namespace {
 
 struct Level {
-    GMainLoop* loop; // null for a session
+    GMainLoop* loop; // null for a session (and a wait that turns the loop itself)
     LNativeWindow* window;
     int code;
     int closedCode;
     bool stopped;
     bool wasModal; // a session's window before it began
+    bool wait; // an LModalWait
 };
 
 void EndLevel(Level* level, int code)
 {
     level->code = code;
     level->stopped = true;
-    g_main_loop_quit(level->loop);
+    if (level->loop)
+        g_main_loop_quit(level->loop);
+}
+
+bool IsSession(const Level* level)
+{
+    return !level->loop && !level->wait;
 }
 
 void LevelWindowDestroyed(GtkWidget*, gpointer data)
@@ -43,6 +50,19 @@ void* gHookData = nullptr;
 int gWatchSuspended = 0;
 
 const char kCountedKey[] = "vt-modal-counted";
+
+// GTK's dialogs run through LModalCounter, innermost last: StopAll answers them.
+std::vector<GtkDialog*>& RunningDialogs()
+{
+    static std::vector<GtkDialog*> dialogs;
+    return dialogs;
+}
+
+std::vector<GtkNativeDialog*>& RunningNativeDialogs()
+{
+    static std::vector<GtkNativeDialog*> dialogs;
+    return dialogs;
+}
 
 std::unordered_set<GtkWidget*>& Counted()
 {
@@ -86,7 +106,7 @@ gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointe
 
 int LModalLoop::Run(LNativeWindow* window, int closedCode)
 {
-    Level level { g_main_loop_new(nullptr, FALSE), window, 0, closedCode, false, false };
+    Level level { g_main_loop_new(nullptr, FALSE), window, 0, closedCode, false, false, false };
     bool wasModal = false;
     GtkWindow* gtkWindow = nullptr;
     if (window) {
@@ -124,7 +144,7 @@ bool LModalLoop::Stop(int code)
 {
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
-        if ((*it)->loop) {
+        if ((*it)->loop && !(*it)->wait) {
             EndLevel(*it, code);
             return true;
         }
@@ -136,7 +156,7 @@ bool LModalLoop::StopWindow(LNativeWindow* window, int code)
 {
     auto& stack = Stack();
     for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
-        if ((*it)->window == window && (*it)->loop) {
+        if ((*it)->window == window && (*it)->loop && !(*it)->wait) {
             EndLevel(*it, code);
             return true;
         }
@@ -162,7 +182,7 @@ uintptr_t LModalLoop::BeginSession(LNativeWindow* window)
 {
     if (!window || window->IsClosed())
         return 0;
-    auto* level = new Level { nullptr, window, 0, 0, false, false };
+    auto* level = new Level { nullptr, window, 0, 0, false, false, false };
     window->Retain();
     level->wasModal = window->IsModal();
     window->SetModal(true);
@@ -175,7 +195,8 @@ bool LModalLoop::IsSessionOpen(uintptr_t session)
 {
     auto& stack = Stack();
     auto* level = reinterpret_cast<Level*>(session);
-    return session && std::find(stack.begin(), stack.end(), level) != stack.end() && !level->loop;
+    return session && std::find(stack.begin(), stack.end(), level) != stack.end()
+        && IsSession(level);
 }
 
 bool LModalLoop::RunSession(uintptr_t session)
@@ -204,12 +225,55 @@ int LModalLoop::StopAll(int code)
 {
     std::vector<Level*> levels = Stack();
     for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
-        if ((*it)->loop)
-            EndLevel(*it, code);
-        else
+        if (IsSession(*it))
             EndSession(reinterpret_cast<uintptr_t>(*it));
+        else
+            EndLevel(*it, code);
     }
+    // Copies: answering a dialog may start or end others.
+    std::vector<GtkDialog*> dialogs = RunningDialogs();
+    for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)
+        gtk_dialog_response(*it, GTK_RESPONSE_DELETE_EVENT);
+    std::vector<GtkNativeDialog*> natives = RunningNativeDialogs();
+    for (auto it = natives.rbegin(); it != natives.rend(); ++it)
+        gtk_native_dialog_hide(*it);
     return int(levels.size());
+}
+
+bool LModalLoop::Busy()
+{
+    // The application's own loop dispatches at depth 1; anything deeper runs inside a call.
+    return !Stack().empty() || LModalCounter::Count() > 0 || g_main_depth() > 1;
+}
+
+LModalWait::LModalWait(GMainLoop* loop)
+    : fLevel(new Level { loop, nullptr, 0, 0, false, false, true })
+{
+    if (loop)
+        g_main_loop_ref(loop);
+    Stack().push_back(static_cast<Level*>(fLevel));
+}
+
+LModalWait::~LModalWait()
+{
+    auto* level = static_cast<Level*>(fLevel);
+    auto& stack = Stack();
+    stack.erase(std::remove(stack.begin(), stack.end(), level), stack.end());
+    if (level->loop)
+        g_main_loop_unref(level->loop);
+    delete level;
+}
+
+void LModalWait::Run()
+{
+    auto* level = static_cast<Level*>(fLevel);
+    if (level->loop && !level->stopped)
+        g_main_loop_run(level->loop);
+}
+
+bool LModalWait::Stopped() const
+{
+    return static_cast<Level*>(fLevel)->stopped;
 }
 
 unsigned LModalCounter::Enter()
@@ -255,7 +319,10 @@ int LModalCounter::RunDialog(GtkDialog* dialog)
     // Counted here for its whole run, so the watcher leaves it alone.
     g_object_set_data(G_OBJECT(dialog), kCountedKey, GINT_TO_POINTER(1));
     LModalCounterScope scope;
+    RunningDialogs().push_back(dialog);
     int result = gtk_dialog_run(dialog);
+    auto& running = RunningDialogs();
+    running.erase(std::remove(running.begin(), running.end(), dialog), running.end());
     g_object_set_data(G_OBJECT(dialog), kCountedKey, nullptr);
     return result;
 }
@@ -265,7 +332,10 @@ int LModalCounter::RunNativeDialog(GtkNativeDialog* dialog)
     // Its own window, if it has one, is inside this count.
     LModalCounterScope scope;
     ++gWatchSuspended;
+    RunningNativeDialogs().push_back(dialog);
     int result = gtk_native_dialog_run(dialog);
+    auto& running = RunningNativeDialogs();
+    running.erase(std::remove(running.begin(), running.end(), dialog), running.end());
     --gWatchSuspended;
     return result;
 }

@@ -4,6 +4,10 @@
 // turns); Stop ends the innermost level, whose Run then answers the stored code. While a level
 // runs for a window, that window is modal: the other windows of the application get no input.
 //
+// LModalWait marks a wait of the application's own: a loop turned only until something comes (an
+// answer of another program, a job's signal). It is a level without a window: it counts in
+// Depth(), so whatever must not run inside a modal run waits for it too.
+//
 // LModalCounter counts what keeps the application modal: the framework's modal runs, sessions,
 // alerts and panels (each enters and leaves it) and GTK's own modal dialogs (file choosers,
 // message dialogs), which are counted by themselves while they are shown. One hook hears when the
@@ -40,9 +44,35 @@ public:
     static bool RunSession(uintptr_t session);
     static bool EndSession(uintptr_t session);
     static bool IsSessionOpen(uintptr_t session);
-    // Stops every loop level (their Run answers the code) and closes every session: the
+    // Stops every loop level (their Run answers the code), closes every session, ends every
+    // wait and answers every GTK dialog run through LModalCounter with "deleted": the
     // application is quitting. Answers how many levels there were.
     static int StopAll(int code);
+
+    // Whether the application is inside something that must not be left under its caller's
+    // feet: a level, session or wait runs, a modal window of GTK is up, or the main loop turns
+    // inside a call of its own (any nested loop, ours or GTK's). Requests of other programs,
+    // drops and quitting wait while it is so.
+    static bool Busy();
+};
+
+// A wait of the application's own (see above), for the lifetime of the object. With a loop, the
+// wait runs it (Run) and StopAll quits it; without one the caller turns the loop itself and
+// tests Stopped(). Main thread only.
+class LModalWait {
+public:
+    explicit LModalWait(GMainLoop* loop = nullptr);
+    ~LModalWait();
+    LModalWait(const LModalWait&) = delete;
+    LModalWait& operator=(const LModalWait&) = delete;
+
+    // Runs the loop until it quits (at once when StopAll came first).
+    void Run();
+    // StopAll ended the wait: the application is quitting.
+    bool Stopped() const;
+
+private:
+    void* fLevel;
 };
 
 class LModalCounter {

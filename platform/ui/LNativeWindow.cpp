@@ -163,6 +163,12 @@ struct LNativeWindowGlue {
             if (GdkWindow* gw = gtk_widget_get_window(widget))
                 gdk_window_focus(gw, gtk_get_current_event_time());
         }
+        if (w->fWhenMapped) {
+            LUiRef<LNativeWindow> hold(w);
+            std::function<void()> f = std::move(w->fWhenMapped);
+            w->fWhenMapped = nullptr;
+            f();
+        }
         return FALSE;
     }
 
@@ -517,6 +523,87 @@ bool LNativeWindow::Screen(LUiScreen& screen) const
     return LUiScreenAtPoint(f.x + f.width / 2, f.y + f.height / 2, screen);
 }
 
+namespace {
+
+// The shadow GTK draws outside the borders of a window with a header bar under a compositing
+// manager, as GTK tells the window manager (_GTK_FRAME_EXTENTS: left, right, top, bottom); false
+// when there is none.
+bool InvisibleShadow(GdkWindow* gw, LUiEdges& shadow)
+{
+    if (!GDK_IS_X11_WINDOW(gw))
+        return false;
+    GdkAtom type = nullptr;
+    gint format = 0, length = 0;
+    guchar* data = nullptr;
+    if (!gdk_property_get(gw, gdk_atom_intern_static_string("_GTK_FRAME_EXTENTS"),
+            gdk_atom_intern_static_string("CARDINAL"), 0, 4, FALSE, &type, &format, &length, &data))
+        return false;
+    bool found = false;
+    // 32-bit properties come as longs.
+    if (data && format == 32 && length >= int(4 * sizeof(long))) {
+        const long* v = reinterpret_cast<const long*>(data);
+        const double scale = std::max(1, gdk_window_get_scale_factor(gw));
+        shadow = LUiEdges { v[0] / scale, v[2] / scale, v[1] / scale, v[3] / scale };
+        found = true;
+    }
+    g_free(data);
+    return found;
+}
+
+} // namespace
+
+LUiEdges LNativeWindow::DecorationEdges()
+{
+    LUiEdges e;
+    if (!fWindow)
+        return e;
+    GtkWidget* widget = GTK_WIDGET(fWindow);
+    if (!gtk_widget_get_realized(widget))
+        gtk_widget_realize(widget);
+    GdkWindow* gw = gtk_widget_get_window(widget);
+    if (!gw)
+        return e;
+    // The size GTK gives the window itself: the slots and the content, no title bar.
+    const double width = gtk_widget_get_allocated_width(fBox);
+    const double height = gtk_widget_get_allocated_height(fBox);
+    if (gtk_widget_get_mapped(widget)) {
+        GdkRectangle outer;
+        gdk_window_get_frame_extents(gw, &outer);
+        double ox = outer.x, oy = outer.y, ow = outer.width, oh = outer.height;
+        LUiEdges shadow;
+        if (InvisibleShadow(gw, shadow)) {
+            ox += shadow.left;
+            oy += shadow.top;
+            ow -= shadow.left + shadow.right;
+            oh -= shadow.top + shadow.bottom;
+        }
+        int x = 0, y = 0;
+        gtk_window_get_position(fWindow, &x, &y);
+        e.left = x - ox;
+        e.top = y - oy;
+        e.right = ox + ow - (x + width);
+        e.bottom = oy + oh - (y + height);
+    } else {
+        // A realised window's GDK window holds the borders and the title bar GTK draws.
+        const double extraWidth = std::max(0.0, gdk_window_get_width(gw) - width);
+        const double extraHeight = std::max(0.0, gdk_window_get_height(gw) - height);
+        e.left = e.right = e.top = extraWidth / 2;
+        e.bottom = std::max(0.0, extraHeight - e.top);
+    }
+    return e;
+}
+
+void LNativeWindow::CallWhenMapped(std::function<void()> f)
+{
+    if (!fWindow || !f)
+        return;
+    if (gtk_widget_get_mapped(GTK_WIDGET(fWindow)) && fPlaced) {
+        f();
+        return;
+    }
+    fWhenMapped = std::move(f);
+}
+
 void LNativeWindow::MakeKeyAndOrderFront()
 {
     if (!fWindow)
@@ -582,6 +669,7 @@ void LNativeWindow::CloseWindow(bool tellDelegate)
     g_object_set_data(G_OBJECT(w), kWindowDataKey, nullptr);
     gtk_widget_destroy(GTK_WIDGET(w));
     fDelegate.Reset(nullptr);
+    fWhenMapped = nullptr;
 }
 
 void LNativeWindow::Miniaturize()

@@ -9,6 +9,7 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LUiTypes.h"
 
+#include <functional>
 #include <gtk/gtk.h>
 #include <vector>
 
@@ -95,6 +96,14 @@ public:
     double BackingScale() const;
     // The monitor that shows most of the window (the main screen before it is placed).
     bool Screen(LUiScreen& screen) const;
+    // What stands around Frame() on the screen: the title bar and borders GTK draws around a
+    // window with a header bar, and, once the window is mapped, a window manager's frame (a
+    // shadow that a compositing manager shows see-through is left out). Realises the window.
+    // Before the window is mapped, the borders are taken as equal on all four sides.
+    LUiEdges DecorationEdges();
+    // Calls f once, when the window has been mapped (at once when it is mapped already). A
+    // window closed before it is mapped never calls it.
+    void CallWhenMapped(std::function<void()> f);
 
     // Shows the window in front and gives it the keyboard focus.
     void MakeKeyAndOrderFront();
@@ -202,6 +211,7 @@ private:
     LNativeWindow* fParent = nullptr;
     LUiSize fContentSize;
     LUiRect fLastFrame;
+    std::function<void()> fWhenMapped;
     unsigned fStyle;
     bool fPanel;
     bool fWantsFocus = false;

@@ -244,9 +244,11 @@ int LRunLoop::RunUntil(const int* fds, size_t count, const std::function<bool()>
     }
 }
 
-LRunLoopTimer::LRunLoopTimer(Callback fire, void* data)
+LRunLoopTimer::LRunLoopTimer(Callback fire, void* data, bool idle)
 {
     fSource = g_source_new(&gTimerFuncs, sizeof(TimerSource));
+    if (idle)
+        g_source_set_priority(fSource, G_PRIORITY_DEFAULT_IDLE);
     TimerSource* timer = reinterpret_cast<TimerSource*>(fSource);
     timer->owner = this;
     timer->fire = fire;

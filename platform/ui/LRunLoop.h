@@ -54,13 +54,14 @@ public:
 // A one-shot timer on the main loop. It is installed unarmed; Arm(ms) makes it fire once, ms
 // milliseconds from now, and arming an armed timer only moves its firing. After firing it stays
 // installed, unarmed. The callback runs on the main thread; Arm and Disarm may be called from
-// any thread.
+// any thread. An idle timer fires only when nothing else is due (input, redrawing, posted work),
+// so arming it again and again during a burst of events runs it once, after the burst.
 class LRunLoopTimer {
 public:
     // Called with the timer that fired and the data given at construction.
     using Callback = void (*)(LRunLoopTimer* timer, void* data);
 
-    LRunLoopTimer(Callback fire, void* data);
+    LRunLoopTimer(Callback fire, void* data, bool idle = false);
     ~LRunLoopTimer();
     LRunLoopTimer(const LRunLoopTimer&) = delete;
     LRunLoopTimer& operator=(const LRunLoopTimer&) = delete;

@@ -1,6 +1,7 @@
 #include "platform/ui/LUiClipboard.h"
-#include "platform/ui/LEventHub.h"
 
+#include "platform/ui/LEventHub.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <gtk/gtk.h>
@@ -28,6 +29,18 @@ struct ClipboardState {
     std::string text;
     std::vector<Flavour> flavours;
     unsigned renderCount = 0;
+    bool lastWaitGaveUp = false;
+
+    // The known targets of another owner.
+    bool watching = false; // "owner-change" is connected
+    bool notifications = false; // the display tells when the clipboard changes hands
+    unsigned generation = 0; // counts changes of hands; an answer of an older one is stale
+    bool asking = false; // a request of the current generation is under way
+    bool known = false;
+    std::vector<std::string> knownTargets;
+    gint64 askedAt = 0; // without notifications: when the owner was last asked
+    std::vector<std::pair<uintptr_t, std::shared_ptr<std::function<void()>>>> watchers;
+    uintptr_t nextWatcher = 1;
 };
 
 ClipboardState& State()
@@ -55,6 +68,71 @@ Flavour* FindFlavour(const std::string& target)
         if (f.target == target)
             return &f;
     return nullptr;
+}
+
+// Tells every watcher (each once, also when one removes another meanwhile).
+void NotifyWatchers()
+{
+    ClipboardState& s = State();
+    auto watchers = s.watchers;
+    for (auto& [token, fn] : watchers) {
+        bool still = false;
+        for (auto& w : s.watchers)
+            still = still || w.first == token;
+        if (still && fn && *fn)
+            (*fn)();
+    }
+}
+
+void OwnerAnswered(GtkClipboard*, GdkAtom* atoms, gint n, gpointer data)
+{
+    ClipboardState& s = State();
+    if (GPOINTER_TO_UINT(data) != s.generation)
+        return; // the clipboard changed hands since: another request is on its way
+    s.asking = false;
+    s.known = true;
+    s.knownTargets.clear();
+    for (gint i = 0; atoms && i < n; i++) {
+        gchar* name = gdk_atom_name(atoms[i]);
+        if (name)
+            s.knownTargets.push_back(name);
+        g_free(name);
+    }
+    NotifyWatchers();
+}
+
+// Asks the owner for its targets without waiting; the answer comes to OwnerAnswered.
+void AskOwner(GtkClipboard* clipboard)
+{
+    ClipboardState& s = State();
+    s.asking = true;
+    s.askedAt = g_get_monotonic_time();
+    // GTK may answer from its cache at once, inside this call.
+    gtk_clipboard_request_targets(clipboard, OwnerAnswered, GUINT_TO_POINTER(s.generation));
+}
+
+void OwnerChanged(GtkClipboard* clipboard, GdkEvent*, gpointer)
+{
+    ClipboardState& s = State();
+    s.generation++;
+    s.known = false;
+    s.asking = false;
+    s.knownTargets.clear();
+    if (!LUiClipboard::Owned())
+        AskOwner(clipboard);
+    NotifyWatchers();
+}
+
+void Watch(GtkClipboard* clipboard)
+{
+    ClipboardState& s = State();
+    if (s.watching || !clipboard)
+        return;
+    s.watching = true;
+    s.notifications = gdk_display_supports_selection_notification(gdk_display_get_default());
+    g_signal_connect(clipboard, "owner-change", G_CALLBACK(OwnerChanged), nullptr);
+    if (!LUiClipboard::Owned())
+        AskOwner(clipboard);
 }
 
 // The bytes of one of our flavours, rendered when first needed.
@@ -150,6 +228,8 @@ bool Offer()
     s.owned = ok;
     if (ok)
         gtk_clipboard_set_can_store(clipboard, nullptr, 0);
+    // The enabling of paste follows our own flavours at once.
+    NotifyWatchers();
     return ok;
 }
 
@@ -159,6 +239,7 @@ struct Request {
     bool done = false;
     bool abandoned = false;
     GMainLoop* loop = nullptr;
+    guint timer = 0;
     std::vector<std::string> targets;
     std::vector<uint8_t> bytes;
     bool ok = false;
@@ -172,20 +253,28 @@ bool Wait(Request* r, unsigned timeoutMs)
             timeoutMs,
             +[](gpointer data) -> gboolean {
                 auto* req = static_cast<Request*>(data);
+                req->timer = 0;
                 if (req->loop)
                     g_main_loop_quit(req->loop);
                 return G_SOURCE_REMOVE;
             },
             r);
-        // Only the answer is awaited here: the user's input waits for the caller.
-        LEventHub::HoldInput();
-        g_main_loop_run(r->loop);
-        LEventHub::ReleaseInput();
+        r->timer = timer;
+        {
+            // Only the answer is awaited here: the user's input waits for the caller, and
+            // requests of other programs, drops and quitting wait as they do for a modal window.
+            LModalWait wait(r->loop);
+            LEventHub::HoldInput();
+            wait.Run();
+            LEventHub::ReleaseInput();
+        }
         g_main_loop_unref(r->loop);
         r->loop = nullptr;
-        if (r->done)
-            g_source_remove(timer);
+        if (r->timer)
+            g_source_remove(r->timer);
+        r->timer = 0;
     }
+    State().lastWaitGaveUp = !r->done;
     if (!r->done) {
         r->abandoned = true;
         return false;
@@ -285,6 +374,7 @@ bool LUiClipboard::Owned()
 bool LUiClipboard::Targets(std::vector<std::string>& out, unsigned timeoutMs)
 {
     out.clear();
+    State().lastWaitGaveUp = false;
     GtkClipboard* clipboard = Clipboard();
     if (!clipboard)
         return false;
@@ -330,6 +420,7 @@ bool LUiClipboard::Has(const std::string& target, unsigned timeoutMs)
 bool LUiClipboard::Read(const std::string& target, std::vector<uint8_t>& out, unsigned timeoutMs)
 {
     out.clear();
+    State().lastWaitGaveUp = false;
     GtkClipboard* clipboard = Clipboard();
     if (!clipboard || target.empty())
         return false;
@@ -382,6 +473,54 @@ bool LUiClipboard::Read(const std::string& target, std::vector<uint8_t>& out, un
     return ok;
 }
 
+bool LUiClipboard::LastWaitGaveUp()
+{
+    return State().lastWaitGaveUp;
+}
+
+bool LUiClipboard::KnownTargets(std::vector<std::string>& out)
+{
+    out.clear();
+    GtkClipboard* clipboard = Clipboard();
+    if (!clipboard)
+        return false;
+    Watch(clipboard);
+    ClipboardState& s = State();
+    if (Owned()) {
+        if (s.hasText)
+            out = TextTargets();
+        for (const Flavour& f : s.flavours)
+            out.push_back(f.target);
+        return true;
+    }
+    // A display that does not tell when the clipboard changes hands: the owner is asked again
+    // now and then, never waited for.
+    if (!s.notifications && !s.asking && g_get_monotonic_time() - s.askedAt > 1000000) {
+        s.generation++;
+        AskOwner(clipboard);
+    }
+    if (!s.known)
+        return false;
+    out = s.knownTargets;
+    return true;
+}
+
+uintptr_t LUiClipboard::AddWatcher(std::function<void()> changed)
+{
+    ClipboardState& s = State();
+    uintptr_t token = s.nextWatcher++;
+    s.watchers.emplace_back(token, std::make_shared<std::function<void()>>(std::move(changed)));
+    Watch(Clipboard());
+    return token;
+}
+
+void LUiClipboard::RemoveWatcher(uintptr_t token)
+{
+    auto& w = State().watchers;
+    w.erase(std::remove_if(w.begin(), w.end(), [token](const auto& e) { return e.first == token; }),
+        w.end());
+}
+
 bool LUiClipboard::IsRenderedFlavour(const std::string& target)
 {
     if (!Owned())
@@ -390,15 +529,60 @@ bool LUiClipboard::IsRenderedFlavour(const std::string& target)
     return f && f->rendered && !f->failed;
 }
 
-void LUiClipboard::Store()
+namespace {
+
+// The bound of a store: GTK's own wait for the manager lasts 10 s. The manager's answer comes to
+// the widget that owns the clipboard for GTK; the same answer, made up, ends GTK's wait early.
+struct StoreBound {
+    GtkWidget* widget = nullptr;
+    guint timer = 0;
+};
+
+gboolean EndStore(gpointer data)
+{
+    auto* bound = static_cast<StoreBound*>(data);
+    bound->timer = 0;
+    GdkWindow* window = gtk_widget_get_window(bound->widget);
+    if (!window)
+        return G_SOURCE_REMOVE;
+    GdkEvent* event = gdk_event_new(GDK_SELECTION_NOTIFY);
+    event->selection.window = GDK_WINDOW(g_object_ref(window));
+    event->selection.selection = gdk_atom_intern_static_string("CLIPBOARD_MANAGER");
+    event->selection.target = gdk_atom_intern_static_string("SAVE_TARGETS");
+    event->selection.property = GDK_NONE;
+    event->selection.time = GDK_CURRENT_TIME;
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(bound->widget, "selection-notify-event", event, &handled);
+    gdk_event_free(event);
+    return G_SOURCE_REMOVE;
+}
+
+} // namespace
+
+void LUiClipboard::Store(unsigned timeoutMs)
 {
     GtkClipboard* clipboard = Clipboard();
-    if (clipboard && Owned()) {
-        // Whatever the manager asks for must exist in full: render everything now.
-        for (Flavour& f : State().flavours)
-            FlavourBytes(f);
-        gtk_clipboard_store(clipboard);
+    if (!clipboard || !Owned())
+        return;
+    // Without a clipboard manager nobody would take it: nothing is rendered, nothing waited for.
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !gdk_display_supports_clipboard_persistence(display))
+        return;
+    // The manager asks for the flavours it keeps; ours are rendered as it asks for them.
+    StoreBound bound;
+    if (GdkWindow* owner = gdk_selection_owner_get_for_display(display, GDK_SELECTION_CLIPBOARD)) {
+        gpointer widget = nullptr;
+        gdk_window_get_user_data(owner, &widget);
+        if (widget && GTK_IS_WIDGET(widget)) {
+            bound.widget = GTK_WIDGET(g_object_ref(widget));
+            bound.timer = g_timeout_add(timeoutMs, EndStore, &bound);
+        }
     }
+    gtk_clipboard_store(clipboard);
+    if (bound.timer)
+        g_source_remove(bound.timer);
+    if (bound.widget)
+        g_object_unref(bound.widget);
 }
 
 unsigned LUiClipboard::RenderCount()

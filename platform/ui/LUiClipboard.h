@@ -6,9 +6,14 @@
 // selection. Rendered flavours are made only when some program first asks for them and are then
 // kept. When another program takes the clipboard, the flavours are dropped.
 //
+// What the clipboard offers is also kept as state of our own, for enabling commands without
+// asking anyone: whenever the clipboard changes hands, the new owner is asked for its targets
+// without waiting, and the answer, when it comes, is stored and the watchers are told.
+//
 // Reading asks the owner for the target list or one target's bytes and waits for the answer
-// while the main loop turns, at most the given time; while the application owns the clipboard
-// itself, its own flavours are read directly.
+// while the main loop turns, at most the given time; the wait counts as modal (LModalWait) and
+// holds the user's input. While the application owns the clipboard itself, its own flavours are
+// read directly.
 #pragma once
 
 #include <cstdint>
@@ -40,13 +45,29 @@ public:
     // The bytes of a target; false when it is not offered or the owner did not answer in time.
     static bool Read(
         const std::string& target, std::vector<uint8_t>& out, unsigned timeoutMs = kDefaultTimeout);
+    // Whether the last Targets, Has or Read that had to wait gave up: the owner did not answer
+    // in time (or the application is quitting).
+    static bool LastWaitGaveUp();
+
+    // The targets as last heard, without waiting: our own while we own the clipboard, else the
+    // owner's answer to the request made when it took the clipboard. False while that answer is
+    // still to come (out is then empty); true and empty when there is no owner or it gave no
+    // answer.
+    static bool KnownTargets(std::vector<std::string>& out);
+    // Called on the main thread whenever the known targets may have changed; answers a token
+    // for RemoveWatcher (never 0). A watcher may add or remove watchers.
+    static uintptr_t AddWatcher(std::function<void()> changed);
+    static void RemoveWatcher(uintptr_t token);
 
     // True while the application owns the clipboard and the target is one of its rendered
     // flavours (put with PutRendered in the current operation).
     static bool IsRenderedFlavour(const std::string& target);
 
     // Hands the clipboard to the desktop's clipboard manager, so that it outlives the process.
-    static void Store();
+    // Without a manager, or when we do not own the clipboard, it does nothing and returns at
+    // once; a manager gets at most timeoutMs for taking it.
+    static constexpr unsigned kStoreTimeout = 1000; // ms
+    static void Store(unsigned timeoutMs = kStoreTimeout);
     // How many flavours were rendered so far (for tests and measurements).
     static unsigned RenderCount();
 

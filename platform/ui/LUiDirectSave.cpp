@@ -1,5 +1,7 @@
 #include "platform/ui/LUiDirectSave.h"
 
+#include "platform/ui/LModalLoop.h"
+
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -81,11 +83,13 @@ char LUiDirectSaveRequest(
             return G_SOURCE_REMOVE;
         },
         &pending);
-    if (!pending.done)
-        g_main_loop_run(pending.loop);
-    if (!pending.done)
-        g_source_remove(timer);
-    else if (GSource* s = g_main_context_find_source_by_id(nullptr, timer))
+    if (!pending.done) {
+        // The drop's answer only: counted as modal, so nothing else starts inside it.
+        LModalWait wait(pending.loop);
+        wait.Run();
+    }
+    // The timer is gone once it fired.
+    if (GSource* s = g_main_context_find_source_by_id(nullptr, timer))
         g_source_destroy(s);
     g_object_set_data(G_OBJECT(info.context), kAnswerKey, nullptr);
     g_object_unref(info.context);

@@ -1,5 +1,7 @@
 #include "platform/ui/LUiMenu.h"
 
+#include "platform/ui/LModalLoop.h"
+
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
@@ -453,8 +455,13 @@ bool LUiMenu::PopUp(GtkWindow* window, const LUiRect& anchor)
     gtk_menu_popup_at_rect(
         GTK_MENU(menu), gw, &rect, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, trigger);
     bool shown = gtk_widget_get_visible(menu);
-    if (shown)
-        g_main_loop_run(loop);
+    if (shown) {
+        // Counted as modal while the menu is up; the application's quitting takes it down.
+        LModalWait wait(loop);
+        wait.Run();
+        if (wait.Stopped())
+            gtk_menu_popdown(GTK_MENU(menu));
+    }
     g_signal_handler_disconnect(menu, done);
     g_main_loop_unref(loop);
     gdk_event_free(trigger);

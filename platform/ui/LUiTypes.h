@@ -97,6 +97,14 @@ struct LUiRect {
     bool operator==(const LUiRect&) const = default;
 };
 
+// How far something stands out around a rectangle, in points.
+struct LUiEdges {
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+};
+
 // Modifier bits of LUiEvent::modifiers.
 enum : uint32_t {
     kLUiShift = 1u << 0,

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -477,4 +479,69 @@ TEST(OverlayTextPaint, LongWordsBreakWithoutHyphens)
     word->Paint(broken.ctx());
     two->Paint(lines.ctx());
     EXPECT_TRUE(broken.SameAs(lines));
+}
+
+// A paint of an unchanged text lays nothing out again, on the screen at any zoom; every change
+// of the text, its font, box or alignment (through a setter or the fields themselves) is
+// followed.
+TEST(OverlayTextPaint, AnUnchangedTextIsLaidOutOnceAndEveryChangeIsFollowed)
+{
+    auto t = TextBox("Skivetikett med lite text", 40, 20);
+    t->font = LGuiFont(14, false, false, false, "DejaVu Sans", false);
+    MmCanvas first(50, 30, 4), zoomed(50, 30, 8);
+    t->Paint(first.ctx());
+    const unsigned changes = t->GetLayoutCache().Changes();
+    ASSERT_NE(changes, 0u);
+    t->Paint(zoomed.ctx());
+    MmCanvas again(50, 30, 4);
+    t->Paint(again.ctx());
+    EXPECT_EQ(t->GetLayoutCache().Changes(), changes);
+    EXPECT_TRUE(again.SameAs(first));
+    // A copy lays its text out for itself and paints the same.
+    std::unique_ptr<VTOverlay> copy(t->Clone());
+    MmCanvas copied(50, 30, 4);
+    copy->Paint(copied.ctx());
+    EXPECT_TRUE(copied.SameAs(first));
+    // Another thread paints the same without the kept layout.
+    MmCanvas threaded(50, 30, 4);
+    std::thread([&] { t->Paint(threaded.ctx()); }).join();
+    EXPECT_TRUE(threaded.SameAs(first));
+    EXPECT_EQ(t->GetLayoutCache().Changes(), changes);
+
+    auto paintedAnew = [&](const char* what) {
+        MmCanvas c(50, 30, 4);
+        const unsigned before = t->GetLayoutCache().Changes();
+        t->Paint(c.ctx());
+        EXPECT_NE(t->GetLayoutCache().Changes(), before) << what;
+        EXPECT_FALSE(c.SameAs(first)) << what;
+    };
+    t->SetText("Annan text");
+    paintedAnew("text");
+    t->font = LGuiFont(10, true, false, false, "DejaVu Sans", false);
+    paintedAnew("font");
+    t->width = 15;
+    paintedAnew("box");
+    t->alignment = 0;
+    paintedAnew("alignment");
+}
+
+// One line of a mebibyte: the overlay shows the lines its box holds, from the text's start, and
+// keeps the whole text.
+TEST(OverlayTextPaint, AMebibyteLineIsShownFromItsStartAndKeptWhole)
+{
+    std::mt19937 random(37);
+    std::string text(size_t(1) << 20, 'a');
+    for (char& c : text)
+        c = char('a' + random() % 26);
+    auto whole = TextBox(text.c_str(), 50, 50);
+    auto start = TextBox(text.substr(0, 20000).c_str(), 50, 50);
+    MmCanvas a(60, 60, 4), b(60, 60, 4);
+    whole->Paint(a.ctx());
+    start->Paint(b.ctx());
+    EXPECT_TRUE(a.SameAs(b));
+    int l, t, r, bottom;
+    ASSERT_TRUE(a.InkBox(l, t, r, bottom));
+    EXPECT_GT(bottom - t, 40 * 4); // lines down the box
+    EXPECT_LT(whole->GetLayoutCache().LaidOutBytes(), size_t(8192));
+    EXPECT_EQ(std::string(whole->GetText()), text);
 }

@@ -5,7 +5,8 @@
 # meet at each other's sockets.
 #
 # With VT_WINDOW_MANAGER=1 in the environment, openbox manages the windows on that server
-# (stacking, focus, the work area), as on a desktop.
+# (stacking, focus, the work area), as on a desktop. VT_SCREEN_SIZE (e.g. 1366x768) gives the
+# screen another size than 1280x1024.
 set -u
 home=$(mktemp -d)
 chmod 700 "$home"
@@ -15,7 +16,12 @@ export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME=
 export XDG_RUNTIME_DIR="$home/runtime"
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$fifo" 2>/dev/null &
+size=${VT_SCREEN_SIZE:-1280x1024}
+case "$size" in
+[0-9]*x[0-9]*) ;;
+*) size=1280x1024 ;;
+esac
+Xvfb -displayfd 5 -screen 0 "${size}x24" -nolisten tcp 5>"$fifo" 2>/dev/null &
 xpid=$!
 read -r num <"$fifo"
 rm -f "$fifo"

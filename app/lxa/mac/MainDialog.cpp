@@ -6,11 +6,13 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LAlert.h"
+#include "lfw/mac/LClipboard.h"
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LLaunch.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -184,6 +186,8 @@ MainDialog::MainDialog() = default;
 
 MainDialog::~MainDialog()
 {
+    LClipboard::RemoveChangeWatcher(clipboardWatch);
+    enableTimer.Disarm();
     deferredTimer.Disarm();
     if (project) {
         project->RemoveNotifyee(*this);
@@ -217,6 +221,11 @@ void MainDialog::InitDialog()
     DragDropInit(*this);
     projectViewer.Init(*this);
     _ViewerObserve();
+    // Paste follows what the clipboard offers, as it is heard, never asked for and waited on.
+    clipboardWatch = LClipboard::AddChangeWatcher([this] {
+        if (!IsDestroyed())
+            EnableControls();
+    });
     UpdateCaption();
 }
 
@@ -283,8 +292,10 @@ void MainDialog::LayoutControls(int width, int height)
 {
     int y = 0;
     MainWindowLayoutBars(y, width, height);
-    MoveControlPixels(kLogoControl, 0, y, width, height);
-    projectViewer.MovePixels(0, y, width, height);
+    // What the bars leave runs from y down to height.
+    const int rest = std::max(height - y, 1);
+    MoveControlPixels(kLogoControl, 0, y, width, rest);
+    projectViewer.MovePixels(0, y, width, rest);
     _WriteTestRectangles();
 }
 
@@ -299,6 +310,9 @@ void MainDialog::UpdateCaption()
 
 void MainDialog::DestroyDialog()
 {
+    LClipboard::RemoveChangeWatcher(clipboardWatch);
+    clipboardWatch = 0;
+    enableTimer.Disarm();
     deferredTimer.Disarm();
     deferred.clear();
     GetTabbedToolBar().TabbedToolBarDestroy();

@@ -56,7 +56,12 @@ public:
 
     // ---- Commands (MainDialogCommands.cpp).
     void Command(int id, int code) override;
+    // Asked for after every command and every change of the undo stack, the selection or the
+    // clipboard: the controls are enabled once the loop is idle after a burst of such requests;
+    // the first time, and when a project opened or closed, at once.
     void EnableControls() override;
+    // Enables the controls now (the toolbars only where their state changed).
+    void EnableControlsNow();
     void EnableMenuItems() override { EvMenuOpen(); }
     void EvMenuOpen();
     bool EvKeyDown(LKey key) override;
@@ -126,6 +131,7 @@ public:
         std::map<int, bool> toolbar;
         std::map<int, bool> caption;
         std::map<int, bool> menu;
+        bool operator==(const EnableState&) const = default;
     };
     EnableState ComputeEnableState() const;
     // Whether the selected overlay of a design's list can move up (down) one place: never past
@@ -207,4 +213,12 @@ private:
     std::vector<std::function<void()>> deferred;
     int busy = 0; // requests, drops and deferred work under way
     LRunLoopTimer deferredTimer { _DeferredTimer, this };
+    // Enabling once the loop is idle; what the toolbars got last; whether the project's view
+    // was shown then.
+    static void _EnableTimer(LRunLoopTimer* timer, void* data);
+    LRunLoopTimer enableTimer { _EnableTimer, this, true };
+    EnableState appliedState;
+    bool stateApplied = false;
+    bool projectShown = false;
+    uintptr_t clipboardWatch = 0;
 };

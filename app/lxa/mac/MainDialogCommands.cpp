@@ -106,13 +106,34 @@ MainDialog::EnableState MainDialog::ComputeEnableState() const
 
 void MainDialog::EnableControls()
 {
+    if (!stateApplied || firstTextTipPending || (project != nullptr) != projectShown)
+        EnableControlsNow();
+    else
+        enableTimer.Arm(0);
+}
+
+void MainDialog::_EnableTimer(LRunLoopTimer*, void* data)
+{
+    auto* self = static_cast<MainDialog*>(data);
+    if (!self->IsDestroyed())
+        self->EnableControlsNow();
+}
+
+void MainDialog::EnableControlsNow()
+{
+    enableTimer.Disarm();
     EnableState s = ComputeEnableState();
-    _ApplyToolbarState(s);
+    if (!stateApplied || !(s == appliedState)) {
+        _ApplyToolbarState(s);
+        appliedState = std::move(s);
+        stateApplied = true;
+    }
     if (firstTextTipPending) {
         firstTextTipPending = false;
         _ShowFirstTextTip();
     }
-    _ShowProjectOrLogo(project != nullptr);
+    projectShown = project != nullptr;
+    _ShowProjectOrLogo(projectShown);
     _WriteTestRectangles();
 }
 
@@ -356,8 +377,13 @@ void MainDialog::CmCopy()
 
 void MainDialog::CmPaste()
 {
-    if (project)
-        projectViewer.ClipboardPasteItems();
+    if (!project)
+        return;
+    // A program that holds the clipboard and does not answer is told of, not waited for.
+    if (!projectViewer.ClipboardPasteItems() && LClipboard::LastPasteGaveUp())
+        PopupBoxWarning("Programmet som har lagt innehållet i Urklipp svarar inte. Försök igen "
+                        "senare.",
+            "Klistra in");
 }
 
 void MainDialog::CmOverlayAddImages()

@@ -16,6 +16,7 @@
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaperSize.h"
 #include "lfw/mac/LProgressDialog.h"
+#include "lfw/snd/LAudioCDInfoDialog.h"
 #include "platform/ui/LModalLoop.h"
 
 #include <cmath>
@@ -403,8 +404,9 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
         return 0;
     // A request that arrives while a modal window runs waits for it to close: the project under
     // a print preview or an editor must not change. One that arrives while another is under way
-    // (in a loop that one runs) waits for it to finish.
-    if (_MustWait()) {
+    // (in a loop that one runs), or inside any wait of ours (a clipboard answer, a job), waits
+    // for it to finish; and one never overtakes those waiting before it.
+    if (_MustWait() || !deferred.empty()) {
         std::vector<std::string> copy;
         for (int i = 0; i < argc; ++i)
             copy.emplace_back(argv[i] ? argv[i] : "");
@@ -595,32 +597,14 @@ void MainDialog::_DeferredTimer(LRunLoopTimer* timer, void* data)
 
 bool MainDialog::_MustWait() const
 {
-    return busy > 0 || LModalLoop::Depth() > 0 || LModalLoop::ModalWindow()
-        || LModalCounter::Count() > 0;
+    return busy > 0 || LModalLoop::Busy();
 }
 
 // ---- The audio CD -----------------------------------------------------------------------------
 
 bool MainDialog::GetCDInfo(int type, LStringLongTemplate<char>& text) const
 {
-    for (;;) {
-        VTProcessAudioCDInfo record;
-        record.type = type;
-        LProcessDialog<VTProcessAudioCDInfo> dialog("Läsa CD-information", record);
-        dialog.Open(GetContentView());
-        if (dialog.result != LProcessResultSuccess)
-            return false;
-        if (record.found) {
-            text = record.text.GetString();
-            return true;
-        }
-        LAlert alert(
-            GetContentView(), "Sätt i en ljud-CD och försök igen.", "Ingen ljud-CD har upptäckts");
-        LAlertCopyField(alert.button1, "Försök igen");
-        LAlertCopyField(alert.button2, "Avbryt");
-        if (alert.RunField() != 1)
-            return false;
-    }
+    return LAudioCDInfoGet(GetContentView(), type, text);
 }
 
 void MainDialog::CmOverlayAddTextCDAlbum()

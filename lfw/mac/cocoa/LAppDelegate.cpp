@@ -99,13 +99,45 @@ void LAppDelegate::terminate()
         g_main_loop_quit(static_cast<GMainLoop*>(fLoop));
 }
 
+namespace {
+
+// How long a signal's quitting waits for loops that StopAll cannot end (GTK's own, a print
+// panel's) before it goes on as it would outside them.
+constexpr long long kQuitWaitLimitMs = 3000;
+
+} // namespace
+
 void LAppDelegate::SignalArrived(void* data)
 {
     auto* self = static_cast<LAppDelegate*>(data);
     if (self->bTerminating)
         return;
+    // Inside a wait or a modal run the window must not go under the callers up the stack: those
+    // runs end first (StopAll answers them all), the quitting follows once they have unwound.
+    if (LModalLoop::Busy()) {
+        if (!self->fQuitLater.IsArmed()) {
+            self->fQuitAskedAt = LRunLoop::NowMs();
+            LModalLoop::StopAll(LFourCC("not!"));
+            self->fQuitLater.Arm(10);
+        }
+        return;
+    }
     self->handleAppleEvent(Event("quit"));
     // A signal to quit is not a question.
+    self->terminate();
+}
+
+void LAppDelegate::QuitLater(LRunLoopTimer* timer, void* data)
+{
+    auto* self = static_cast<LAppDelegate*>(data);
+    if (self->bTerminating)
+        return;
+    if (LModalLoop::Busy() && LRunLoop::NowMs() - self->fQuitAskedAt < kQuitWaitLimitMs) {
+        LModalLoop::StopAll(LFourCC("not!"));
+        timer->Arm(10);
+        return;
+    }
+    self->handleAppleEvent(Event("quit"));
     self->terminate();
 }
 

@@ -7,6 +7,8 @@
 // main window. SIGTERM and SIGINT arrive as "quit". Main thread only.
 #pragma once
 
+#include "platform/ui/LRunLoop.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -73,6 +75,9 @@ public:
 
 private:
     static void SignalArrived(void* delegate);
+    // A signal's quitting that came inside a wait or a modal run, tried again once the loops
+    // have unwound.
+    static void QuitLater(LRunLoopTimer* timer, void* delegate);
     void WatchMainWindowClose();
 
     LCocoaWindow* pMainDialog = nullptr;
@@ -80,4 +85,6 @@ private:
     bool bRunning = false;
     void* fLoop = nullptr; // the GMainLoop of Run
     uintptr_t fSignalWatches[2] = { 0, 0 };
+    LRunLoopTimer fQuitLater { QuitLater, this };
+    long long fQuitAskedAt = 0; // when a deferred signal's quitting was first asked for (ms)
 };

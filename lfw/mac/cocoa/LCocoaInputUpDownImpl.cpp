@@ -8,6 +8,7 @@
 #include "lfw/mac/cocoa/LKey.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -18,11 +19,16 @@ constexpr double kStepperWidth = 13;
 constexpr double kStepperHeight = 22;
 constexpr double kGap = 3;
 
-// The number a field shows; NaN when it shows none.
+// The number a field shows; NaN when it shows none. Either decimal separator is taken ("12,5"
+// and "12.5"), with blanks around; words ("abc", "nan", "inf"), hexadecimal numbers and text
+// after the number are none. A number too large for a double is an infinity (clamped later).
 double ParseNumber(const std::string& text)
 {
     std::string t = text;
     std::replace(t.begin(), t.end(), ',', '.');
+    for (char c : t)
+        if (std::isalpha(static_cast<unsigned char>(c)) && c != 'e' && c != 'E')
+            return NAN;
     const char* s = t.c_str();
     while (*s == ' ')
         ++s;
@@ -30,7 +36,9 @@ double ParseNumber(const std::string& text)
     double v = g_ascii_strtod(s, &end);
     if (end == s)
         return NAN;
-    return v;
+    while (*end == ' ')
+        ++end;
+    return *end ? NAN : v;
 }
 
 int32_t SaturatedInt(double v)
@@ -327,7 +335,14 @@ void LCocoaInputUpDownImpl::setValue(double v)
     if (std::isnan(v))
         return;
     LUiRef<LView> hold(this);
-    fTextField->setText(Format(v).c_str());
+    fLastValue = v;
+    // A field being edited that already reads as the value keeps the text as typed ("12" stays
+    // "12" while the user goes on typing "12.5"); it is written out in the format when editing
+    // ends.
+    const std::string shown = Format(v);
+    const double typed = ParseNumber(fTextField->stringValue());
+    if (!(fTextField->HasFocus() && !std::isnan(typed) && Format(typed) == shown))
+        fTextField->setText(shown.c_str());
     LCocoaView::sendCommand(fTextField, fTextField->Tag(), pWindow);
     fStepper->setDoubleValue(v);
     if (pNotify)
@@ -337,12 +352,19 @@ void LCocoaInputUpDownImpl::setValue(double v)
 double LCocoaInputUpDownImpl::value() const
 {
     double v = ParseNumber(fTextField->stringValue());
-    return std::isnan(v) ? 0 : v;
+    return std::isnan(v) ? fLastValue : v;
+}
+
+bool LCocoaInputUpDownImpl::hasNumber() const
+{
+    return !std::isnan(ParseNumber(fTextField->stringValue()));
 }
 
 void LCocoaInputUpDownImpl::setTextFieldValue(double v)
 {
     LUiRef<LView> hold(this);
+    if (!std::isnan(v))
+        fLastValue = v;
     fTextField->setText(Format(v).c_str());
     LCocoaView::sendCommand(fTextField, fTextField->Tag(), pWindow);
     if (pNotify)
@@ -378,18 +400,27 @@ void LCocoaInputUpDownImpl::handleTextFieldChanged()
 
 void LCocoaInputUpDownImpl::handleEndEditing()
 {
+    commitEditing();
+}
+
+void LCocoaInputUpDownImpl::commitEditing()
+{
     LUiRef<LView> hold(this);
     std::string before = fTextField->stringValue();
     double v = ParseNumber(before);
     double lo = fStepper->minValue();
     double hi = std::max(lo, fStepper->maxValue()); // a maximum below the minimum is the minimum
-    double clamped = std::isnan(v) || !(v > lo) ? lo : std::min(v, hi);
-    std::string shown = Format(clamped);
+    // A text that is no number gives the field back its last value; a number is clamped.
+    double committed = std::isnan(v) ? fLastValue : std::clamp(v, lo, hi);
+    if (std::isnan(committed))
+        committed = lo;
+    fLastValue = committed;
+    std::string shown = Format(committed);
     if (shown == before)
         return;
     // Text set on the field is reported by the field itself (its text-changed command).
     fTextField->setText(shown.c_str());
-    fStepper->setDoubleValue(clamped);
+    fStepper->setDoubleValue(committed);
 }
 
 void LCocoaInputUpDownImpl::stepperAction()
@@ -409,13 +440,19 @@ bool LCocoaInputUpDownImpl::performKeyEquivalent(const LUiEvent& event)
 {
     if (event.type != LUiEventType::KeyDown || !fTextField->HasFocus())
         return false;
-    // The key as the framework names it: Return, Down and Up, each without modifiers.
+    // The key as the framework names it: Return (or the keypad's Enter), Down and Up, each
+    // without modifiers.
     uint32_t key = LKeyFromRawKeyEvent(event).code;
     switch (key) {
     case 0x24000000:
-        if (!pNotify)
-            return false;
-        pNotify->EvReturn();
+    case 0x4C000000:
+        if (pNotify) {
+            pNotify->EvReturn();
+            return true;
+        }
+        // Return applies what was typed, as leaving the field does; the field keeps the focus
+        // and the window's default button is not pressed.
+        fTextField->endEditing();
         return true;
     case 0x7D000000:
     case 0x7E000000: {

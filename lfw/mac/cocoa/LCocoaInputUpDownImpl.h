@@ -1,6 +1,8 @@
 // Numeric input: a text field with a number formatter and a small stepper to its right, kept in
 // step. The text field's control id is the up-down's id + 1; edits reach the window through the
-// text field's commands. Values outside the limits are corrected when editing ends.
+// text field's commands. Editing ends when the field loses the focus or Return is pressed in it
+// (Return then presses no default button): a value outside the limits is clamped to them, and a
+// text that is no number gives the field back its last value.
 #pragma once
 
 #include "lfw/mac/cocoa/LCocoaControlImpl.h"
@@ -69,8 +71,14 @@ public:
     double max() const;
     void setStep(double v);
     double step() const;
+    // The field shows v (v becomes its last value).
     void setValue(double v);
+    // The number typed; the last value while the text is no number.
     double value() const;
+    // Whether the text reads as a number ("12,5" and "12.5" both do).
+    bool hasNumber() const;
+    // Ends an edit now: the text becomes the clamped number, or the last value when it is none.
+    void commitEditing();
     void setTextFieldValue(double v);
     void setStepperValue(double v);
     bool isEnabled() const;
@@ -101,4 +109,6 @@ private:
     uintptr_t fChangedObserver = 0;
     uintptr_t fEndObserver = 0;
     bool fLayingOut = false;
+    // The value the field last held: set by the program, stepped to or committed.
+    double fLastValue = 0;
 };

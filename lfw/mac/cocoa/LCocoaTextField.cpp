@@ -456,6 +456,12 @@ void LCocoaTextInputImpl::textDidEndEditing()
     LCocoaPostNotification(kLTextDidEndEditing, this);
 }
 
+void LCocoaTextInputImpl::endEditing()
+{
+    fEditing = false;
+    textDidEndEditing();
+}
+
 gboolean LCocoaTextInputImpl::OnFocusIn(GtkWidget* widget, GdkEventFocus*, gpointer data)
 {
     auto* self = static_cast<LCocoaTextInputImpl*>(data);

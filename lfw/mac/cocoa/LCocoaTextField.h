@@ -103,6 +103,9 @@ public:
     void setPrompt(const char* prompt);
     const std::string& prompt() const { return fPrompt; }
     bool textChanged() const { return bTextChanged; }
+    // Ends the edit as losing the focus does (the focus-lost command, then the end-of-editing
+    // notification), while the field keeps the focus.
+    void endEditing();
     void setTextChanged(bool changed) { bTextChanged = changed; }
     // Given to the formatter when it limits lengths.
     virtual void setMaximumTextLength(int length);

@@ -54,6 +54,7 @@ public:
     void draw();
 
     double GetVerticalOffset() const { return dOriginPointOffset; }
+    platform::text::TextLayout& GetTextLayout() { return layoutManager; }
 
 private:
     struct Point {

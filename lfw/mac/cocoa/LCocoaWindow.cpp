@@ -83,22 +83,40 @@ bool LCocoaWindow::IsAlive() const
     return view->Superview() || view->Window();
 }
 
+LCocoaWindow::PostTarget LCocoaWindow::GetPostTarget() const
+{
+    PostTarget target;
+    target.fWindow = this;
+    target.fNumber = LiveNumber(this);
+    return target;
+}
+
+void LCocoaWindow::PostTarget::PostCommand(int command) const
+{
+    // Only the address travels; the main thread looks the window and its content view up once
+    // it is there, and only when the window with that number still lives.
+    if (!fNumber || LiveNumber(fWindow) != fNumber)
+        return;
+    const LCocoaWindow* window = fWindow;
+    uint64_t number = fNumber;
+    LRunLoop::Post([window, number, command] {
+        if (LiveNumber(window) != number)
+            return;
+        auto* self = const_cast<LCocoaWindow*>(window);
+        LView* view = self->GetContentView();
+        if (view && GetThisProperty(view) == self)
+            LCocoaView::deliverPostedCommand(view, command, 0);
+    });
+}
+
 void LCocoaWindow::PostCommand(int command)
 {
     if (!LRunLoop::IsMainThread()) {
-        // The window may be torn down on the main thread right now: only its address travels,
-        // and the main thread looks the window and its content view up once it is there.
-        uint64_t number = LiveNumber(this);
-        if (!number)
-            return;
-        LCocoaWindow* self = this;
-        LRunLoop::Post([self, number, command] {
-            if (LiveNumber(self) != number)
-                return;
-            LView* view = self->GetContentView();
-            if (view && GetThisProperty(view) == self)
-                LCocoaView::deliverPostedCommand(view, command, 0);
-        });
+        // The window may be torn down on the main thread right now: nothing of it is read here.
+        PostTarget target;
+        target.fWindow = this;
+        target.fNumber = LiveNumber(this);
+        target.PostCommand(command);
         return;
     }
     LView* view = GetContentView();

@@ -73,6 +73,20 @@ public:
     // Entry points (main thread; PostCommand may also be called from other threads, also while
     // the window is being torn down: off the main thread it reads nothing of the window).
     void PostCommand(int command);
+    // Where a worker posts commands to. Taken from the window on the main thread, it needs no
+    // live window afterwards: it may outlive the window and be used from any thread, and what is
+    // posted after the window went is dropped on the main thread.
+    class PostTarget {
+    public:
+        PostTarget() = default;
+        void PostCommand(int command) const;
+
+    private:
+        friend class LCocoaWindow;
+        const LCocoaWindow* fWindow = nullptr;
+        uint64_t fNumber = 0; // tells the window from a later one at the same address
+    };
+    PostTarget GetPostTarget() const;
     void SendCommand(int command);
     void PostParentCommand(int command);
     // The view stored as explicit parent handle, else the nearest superview that has a window

@@ -2,6 +2,7 @@
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaMenu.h"
 #include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -258,6 +259,13 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
         window.PropagateKeyToFocus(event);
         return true;
     }
+    // Return in a number field applies the typed number there: it is not the default button's.
+    if (event.keyval == GDK_KEY_Return || event.keyval == GDK_KEY_KP_Enter
+        || event.keyval == GDK_KEY_ISO_Enter)
+        for (LView* v = window.FirstResponder(); v; v = v->Superview())
+            if (auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(v);
+                input && input->performKeyEquivalent(event))
+                return true;
     // Return and Escape belong to the buttons that carry them as key equivalents (OK, Cancel),
     // wherever the focus is.
     if (LCocoaButtonImpl::performKeyEquivalentInView(window.ContentView(), event))

@@ -1,7 +1,7 @@
 // The number controls on a real window: reports after the pause (500 ms for lengths and edges,
-// 250 ms for whole numbers), none when the focus leaves first or the program sets a value, none
-// after Destroy; every user edit of a whole number reported, the first included; millimetres and
-// inches; ranges; bad texts.
+// 250 ms for whole numbers), at once when the focus leaves first, none when the program sets a
+// value, none after Destroy; every user edit of a whole number reported, the first included;
+// millimetres and inches; ranges; bad texts.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/controls/VTControlDecimalInput.h"
 #include "app/controls/VTControlEdgePositions.h"
@@ -169,12 +169,16 @@ TEST_F(NumericInputs, WholeNumbersReportEveryEditTheFirstIncluded)
     copies.UDSetInt(1001, 5);
     uitest::Pump(500);
     EXPECT_EQ(seen.numbers.size(), 2u);
-    // Leaving the field first: nothing.
-    Type("2", 0);
+    // Leaving the field (Tab) before the pause: reported at once, with the number typed.
+    TypeInto(copies, 1001, "12");
     ASSERT_TRUE(uitest::PumpUntil([&] { return copies.TimerIsSet(1); }, 2000));
-    copies.Command(1004, 0);
-    uitest::Pump(500);
-    EXPECT_EQ(seen.numbers.size(), 2u);
+    const double left = NowMs();
+    Key("Tab");
+    ASSERT_TRUE(uitest::PumpUntil([&] { return seen.numbers.size() == 3; }, 2000));
+    EXPECT_LT(seen.numbers.back() - left, 240.0);
+    EXPECT_EQ(seen.values.back(), 12.0f);
+    uitest::Pump(400);
+    EXPECT_EQ(seen.numbers.size(), 3u); // and not once more after the pause
     copies.Destroy();
 }
 
@@ -221,17 +225,30 @@ TEST_F(NumericInputs, EdgeFieldsReportTheirEdgeAndNothingWhenFocusLeaves)
     EXPECT_FLOAT_EQ(seen.edges[0].second, 3.5f);
     EXPECT_GE(seen.edgeTimes[0] - typed, 450.0);
     uitest::Screenshot(host.GetNativeWindow(), "controls-edges");
-    // Typing in the top field, then moving to the bottom one before the pause: nothing.
+    // Typing in the top field, then moving to the bottom one before the pause: the top edge is
+    // reported at once, and only once.
     TypeInto(edges, 1100, "2");
     ASSERT_TRUE(ClickChild(edges, 1401, 0.3));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return seen.edges.size() == 2; }, 2000));
     uitest::Pump(900);
-    EXPECT_EQ(seen.edges.size(), 1u);
+    ASSERT_EQ(seen.edges.size(), 2u);
+    EXPECT_EQ(seen.edges[1].first, 0);
+    EXPECT_FLOAT_EQ(seen.edges[1].second, 2.0f);
+    // Text that is no number reports nothing, after the pause or on leaving, and the field
+    // gets its value back.
+    Key("ctrl+a");
+    Type("x", 0);
+    uitest::Pump(700);
+    ASSERT_TRUE(ClickChild(edges, 1201, 0.3));
+    uitest::Pump(300);
+    EXPECT_EQ(seen.edges.size(), 2u);
+    EXPECT_EQ(Shown(edges, 1401), "0.00"); // not the minimum, -120
     // SetValues with a report pending: nothing.
-    Type("9", 0);
+    TypeInto(edges, 1401, "9");
     ASSERT_TRUE(uitest::PumpUntil([&] { return edges.TimerIsSet(2003); }, 2000));
     edges.SetValues(1, 2, 3, 4);
     uitest::Pump(800);
-    EXPECT_EQ(seen.edges.size(), 1u);
+    EXPECT_EQ(seen.edges.size(), 2u);
     EXPECT_FLOAT_EQ(edges.GetValue(kVTEdgeRight), 3.0f);
     edges.Destroy();
 }
@@ -271,15 +288,21 @@ TEST_F(NumericInputs, UnitsRangesAndBadTexts)
     edges.Init(host);
     length.MovePixels(0, 0, 300 * s, 40 * s);
     edges.MovePixels(0, 50 * s, 330 * s, 190 * s);
-    // Bad texts: the minimum, an overflow the maximum.
-    for (const char* bad : { "abc", "nan", "", "-" }) {
+    // Texts that are no number read as the last value shown; an overflow is the maximum; a
+    // decimal comma is a decimal point.
+    length.SetValue(7);
+    for (const char* bad : { "abc", "nan", "inf", "", "-", "0x10", "12abc", "1.2.3" }) {
         Field(length, 1001)->setText(bad);
-        EXPECT_FLOAT_EQ(length.GetValue(), 1.0f) << bad;
+        EXPECT_FLOAT_EQ(length.GetValue(), 7.0f) << bad;
     }
     Field(length, 1001)->setText("1e999");
     EXPECT_FLOAT_EQ(length.GetValue(), 500.0f);
     Field(length, 1001)->setText("9999");
     EXPECT_FLOAT_EQ(length.GetValue(), 500.0f);
+    Field(length, 1001)->setText(" 12,5 ");
+    EXPECT_FLOAT_EQ(length.GetValue(), 12.5f);
+    Field(length, 1001)->setText("-3");
+    EXPECT_FLOAT_EQ(length.GetValue(), 1.0f);
     // Edge ranges: left and right -a..c, top and bottom -b..d.
     edges.SetMinMaxValues(10, 20, 30, 40);
     Field(edges, 1201)->setText("-50");

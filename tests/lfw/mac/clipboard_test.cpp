@@ -8,14 +8,18 @@
 #include "lfw/graphics/LImageFile.h"
 #include "lfw/mac/LClipboard.h"
 #include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LModalLoop.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiClipboard.h"
 #include "platform/ui/UI.h"
+#include "support/StoppedClipboardOwner.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -49,6 +53,55 @@ struct SilentOwnerChild {
         _exit(0);
     }
 } silentOwnerChild;
+
+// A child mode of this program: a clipboard manager that never answers.
+struct SilentManagerChild {
+    SilentManagerChild()
+    {
+        if (!getenv("VT_CLIPBOARD_SILENT_MANAGER"))
+            return;
+        gtk_init(nullptr, nullptr);
+        GtkWidget* w = gtk_invisible_new();
+        gtk_widget_realize(w);
+        if (!gtk_selection_owner_set(
+                w, gdk_atom_intern("CLIPBOARD_MANAGER", FALSE), GDK_CURRENT_TIME))
+            _exit(1);
+        gdk_display_flush(gdk_display_get_default());
+        std::printf("managing\n");
+        std::fflush(stdout);
+        // No loop turns: whatever is asked of it stays unanswered.
+        sleep(30);
+        _exit(0);
+    }
+} silentManagerChild;
+
+// Starts this program again in a child mode; answers its pid once it printed its first line.
+pid_t StartChildMode(const char* variable)
+{
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return -1;
+    self[n] = 0;
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        setenv(variable, "1", 1);
+        execl(self, self, nullptr);
+        _exit(1);
+    }
+    close(pipeFds[1]);
+    char line[32] = {};
+    if (pid < 0 || read(pipeFds[0], line, sizeof line) <= 0) {
+        close(pipeFds[0]);
+        return -1;
+    }
+    close(pipeFds[0]);
+    return pid;
+}
 
 // Runs a command while the main loop turns (the command may talk to our clipboard); its output.
 std::string RunPumping(const std::string& command)
@@ -91,6 +144,14 @@ void XclipPut(const std::string& file, const std::string& target)
             std::vector<uint8_t> got;
             return LUiClipboard::Read(target, got, 500)
                 && std::string(got.begin(), got.end()) == want;
+        },
+        3000);
+    // And until the new owner's targets were heard (what the Has... questions answer).
+    uitest::PumpUntil(
+        [&] {
+            std::vector<std::string> known;
+            return LUiClipboard::KnownTargets(known)
+                && std::find(known.begin(), known.end(), target) != known.end();
         },
         3000);
 }
@@ -318,6 +379,132 @@ TEST_F(ClipboardTest, OwnerThatNeverAnswersTimesOut)
     EXPECT_STREQ(text.GetString(), "efter");
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+}
+
+// What the clipboard offers is heard, not asked for: the questions for enabling answer from it
+// at once, whoever owns the clipboard, and the watchers hear of every change.
+TEST_F(ClipboardTest, OffersAreHeardFromOwnerChangesWithoutWaiting)
+{
+    int heard = 0;
+    uintptr_t token = LClipboard::AddChangeWatcher([&] { ++heard; });
+    ASSERT_NE(token, 0u);
+    XclipPut(WriteFile(folder.Path() + "/t.txt", "hörd"), "UTF8_STRING");
+    EXPECT_GT(heard, 0);
+    LClipboard clipboard(nullptr);
+    EXPECT_TRUE(clipboard.HasText());
+    EXPECT_FALSE(clipboard.HasImage());
+    EXPECT_FALSE(clipboard.HasCustomFormat(kVTClipboardOverlayType));
+
+    // Our own copy: known at once, from what we offer.
+    heard = 0;
+    const unsigned char bytes[] = { 1, 2, 3 };
+    LClipboard own(nullptr);
+    ASSERT_TRUE(own.CopyCustomFormat(bytes, sizeof bytes, kVTClipboardOverlayType));
+    EXPECT_GT(heard, 0);
+    EXPECT_TRUE(clipboard.HasCustomFormat(kVTClipboardOverlayType));
+    EXPECT_FALSE(clipboard.HasText());
+
+    // Another program takes it: heard once its answer came.
+    heard = 0;
+    std::string png = folder.Path() + "/p.png";
+    ASSERT_EQ(system(("/usr/bin/convert -size 3x3 xc:red 'PNG24:" + png + "'").c_str()), 0);
+    XclipPut(png, "image/png");
+    EXPECT_GT(heard, 0);
+    EXPECT_TRUE(clipboard.HasImage());
+    EXPECT_FALSE(clipboard.HasCustomFormat(kVTClipboardOverlayType));
+    LClipboard::RemoveChangeWatcher(token);
+    heard = 0;
+    XclipPut(WriteFile(folder.Path() + "/u.txt", "x"), "UTF8_STRING");
+    EXPECT_EQ(heard, 0);
+}
+
+TEST_F(ClipboardTest, AnOwnerThatIsStoppedHoldsNothingButAPasteForItsTimeLimit)
+{
+    StoppedClipboardOwner owner("stoppad");
+    ASSERT_TRUE(owner.Owning());
+    uitest::PumpUntil([] { return !LUiClipboard::Owned(); }, 3000);
+    uitest::Pump(100);
+    // The questions for enabling: no answer is known, none is waited for.
+    LClipboard clipboard(nullptr);
+    long long start = LRunLoop::NowMs();
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_FALSE(clipboard.HasText());
+        EXPECT_FALSE(clipboard.HasImage());
+        EXPECT_FALSE(clipboard.HasCustomFormat(kVTClipboardOverlayType));
+    }
+    EXPECT_LT(LRunLoop::NowMs() - start, 500);
+    std::vector<std::string> known;
+    EXPECT_FALSE(LUiClipboard::KnownTargets(known));
+
+    // A paste waits at most its time limit, in a wait that counts as modal, and says it gave up;
+    // the same operation's next paste gives up at once.
+    bool modalInside = false;
+    g_timeout_add(
+        100,
+        [](gpointer p) -> gboolean {
+            *static_cast<bool*>(p) = LModalLoop::Depth() == 1 && LModalLoop::Busy();
+            return G_SOURCE_REMOVE;
+        },
+        &modalInside);
+    LStringLongTemplate<char> text;
+    start = LRunLoop::NowMs();
+    EXPECT_FALSE(clipboard.PasteText(text));
+    long long waited = LRunLoop::NowMs() - start;
+    EXPECT_GE(waited, LClipboard::kPasteTimeoutMs - 100);
+    EXPECT_LT(waited, LClipboard::kPasteTimeoutMs + 2000);
+    EXPECT_TRUE(modalInside);
+    EXPECT_TRUE(clipboard.PasteGaveUp());
+    EXPECT_TRUE(LClipboard::LastPasteGaveUp());
+    LImageBuffer image;
+    start = LRunLoop::NowMs();
+    EXPECT_FALSE(clipboard.PasteImage(image));
+    EXPECT_LT(LRunLoop::NowMs() - start, 100);
+    EXPECT_EQ(LModalLoop::Depth(), 0);
+
+    // A new operation of our own: all is well again.
+    LClipboard copy(nullptr);
+    EXPECT_FALSE(LClipboard::LastPasteGaveUp());
+    copy.CopyText("egen");
+    EXPECT_TRUE(copy.HasText());
+    ASSERT_TRUE(copy.PasteText(text));
+    EXPECT_STREQ(text.GetString(), "egen");
+    EXPECT_FALSE(copy.PasteGaveUp());
+}
+
+// Storing at exit: nothing to do without a clipboard manager (nothing rendered either); a
+// manager that never answers is given up on after the bound, not GTK's ten seconds.
+TEST_F(ClipboardTest, StoringAtExitNeverHoldsQuitting)
+{
+    LImageFormat format;
+    format.width = 2000;
+    format.height = 1500;
+    format.pixelFormat = LPixelFormatB8G8R8A8;
+    format.stride = uint64_t(format.width) * 4;
+    LImageBuffer image(format);
+    ASSERT_TRUE(image.IsValid());
+    for (int y = 0; y < image.GetHeight(); ++y)
+        std::memset(image.GetRow(y), y & 0xFF, size_t(image.GetWidth()) * 4);
+    LClipboard clipboard(nullptr);
+    clipboard.CopyImage(image);
+    ASSERT_TRUE(LUiClipboard::Owned());
+    unsigned before = LUiClipboard::RenderCount();
+    long long start = LRunLoop::NowMs();
+    LUiClipboard::Store();
+    EXPECT_LT(LRunLoop::NowMs() - start, 200);
+    EXPECT_EQ(LUiClipboard::RenderCount(), before);
+
+    pid_t manager = StartChildMode("VT_CLIPBOARD_SILENT_MANAGER");
+    ASSERT_GT(manager, 0);
+    start = LRunLoop::NowMs();
+    LUiClipboard::Store(500);
+    long long took = LRunLoop::NowMs() - start;
+    EXPECT_GE(took, 400);
+    EXPECT_LT(took, 3000);
+    kill(manager, SIGKILL);
+    waitpid(manager, nullptr, 0);
+    // Still ours and usable.
+    EXPECT_TRUE(LUiClipboard::Owned());
+    EXPECT_TRUE(clipboard.HasImage());
 }
 
 // ------------------------------------------------------------------------------------------------

@@ -146,10 +146,13 @@ TEST_F(WindowCoreTest, WorkersPostingWhileTheirWindowsCloseTouchNothingOfThem)
         w->InitCommon(kLCocoaDialogCenterNone, false);
         std::atomic<bool> stop { false };
         std::vector<std::thread> workers;
+        // The workers hold what they post to, never the window: they go on posting after it was
+        // deleted, and nothing of it may be touched then.
+        const LCocoaWindow::PostTarget target = w->GetPostTarget();
         for (int t = 0; t < 2; ++t)
-            workers.emplace_back([w, &stop] {
+            workers.emplace_back([target, &stop] {
                 while (!stop.load()) {
-                    w->PostCommand(4711);
+                    target.PostCommand(4711);
                     std::this_thread::sleep_for(std::chrono::microseconds(40));
                 }
             });

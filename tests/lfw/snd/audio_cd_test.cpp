@@ -7,7 +7,10 @@
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <pango/pangocairo.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -284,19 +287,31 @@ TEST_F(AudioCdLookup, UnknownDiscsAndMissingDrives)
     LoopbackServer server(*gDir / "server.pem", *gDir / "server.key");
     LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
     drives.replies = { kFourTracks };
-    // Wrong track count, no artist credit, a 404 and a body past the bound.
+    // Wrong track count, no artist credit and a body past the bound: answers that cannot be
+    // used, told as such.
     server.Add(Reply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"A\"}],"
                      "\"media\":[{\"tracks\":[{\"title\":\"1\"}]}]}]}"));
     server.Add(Reply("{\"releases\":[{\"title\":\"T\",\"media\":[{\"tracks\":[{\"title\":\"1\"},"
                      "{\"title\":\"2\"},{\"title\":\"3\"},{\"title\":\"4\"}]}]}]}"));
-    server.Add("HTTP/1.0 404 Not Found\r\n\r\n{\"error\":\"Not found\"}");
     server.Add(Reply("{\"x\":\"" + std::string(1100000, 'a') + "\"}"));
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 3; ++i) {
         ErrorJob job;
         VTProcessAudioCDInfo info;
         EXPECT_EQ(Process(job, info), 0) << i;
         EXPECT_FALSE(info.found) << i;
         EXPECT_TRUE(info.text.GetLength() == 0) << i;
+        EXPECT_EQ(info.lookupFailure.kind, LMusicBrainzFailure::UnreadableReply) << i;
+    }
+
+    // A disc the service does not know (404, or no release): "not in the database".
+    server.Add("HTTP/1.0 404 Not Found\r\n\r\n{\"error\":\"Not found\"}");
+    server.Add(Reply("{\"releases\":[]}"));
+    for (int i = 0; i < 2; ++i) {
+        ErrorJob job;
+        VTProcessAudioCDInfo info;
+        EXPECT_EQ(Process(job, info), 2) << i;
+        EXPECT_FALSE(info.found) << i;
+        EXPECT_EQ(job.error, "Den här ljud-CD:n hittades inte i databasen.") << i;
     }
 
     // An empty artist name is "not in the database".
@@ -309,6 +324,14 @@ TEST_F(AudioCdLookup, UnknownDiscsAndMissingDrives)
     artist.type = VTProcessAudioCDInfo::kArtist;
     EXPECT_EQ(Process(job, artist), 2);
     EXPECT_EQ(job.error, "Den här ljud-CD:n hittades inte i databasen.");
+
+    // No readable disc at all: nothing was looked up, and no lookup failed.
+    drives.replies = { {}, {} };
+    ErrorJob empty;
+    VTProcessAudioCDInfo noDisc;
+    EXPECT_EQ(Process(empty, noDisc), 0);
+    EXPECT_FALSE(noDisc.found);
+    EXPECT_EQ(noDisc.lookupFailure.kind, LMusicBrainzFailure::None);
 
     drives.replies.clear();
     ErrorJob none;
@@ -328,4 +351,151 @@ TEST_F(AudioCdLookup, UntrustedServerIsNotAsked)
     VTProcessAudioCDInfo info;
     EXPECT_EQ(Process(job, info), 0);
     EXPECT_FALSE(info.found);
+    EXPECT_EQ(info.lookupFailure.kind, LMusicBrainzFailure::Certificate);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+namespace {
+
+// A job that keeps the status lines it is given for its second line (where a drive's steps
+// show under the job's own title).
+class StatusJob : public ErrorJob {
+public:
+    std::vector<std::string> statuses;
+    void SetStatus(const char* text, int level) override
+    {
+        if (level == 1)
+            statuses.push_back(text ? text : "");
+    }
+};
+
+// The failure of one lookup of the four-track disc at the server.
+LMusicBrainzLookupFailure LookUp(const std::string& host, StatusJob* seen = nullptr)
+{
+    LUserSettingSetString("Online", "MusicBrainzHost", host.c_str());
+    StatusJob own;
+    StatusJob& job = seen ? *seen : own;
+    VTProcessAudioCDInfo info;
+    EXPECT_EQ(Process(job, info), 0) << job.error;
+    EXPECT_FALSE(info.found);
+    return info.lookupFailure;
+}
+
+} // namespace
+
+TEST_F(AudioCdLookup, ALookupThatFailsSaysWhyInTheUsersWords)
+{
+    ASSERT_TRUE(gReady);
+    drives.replies = { kFourTracks };
+    LStringLongTemplate<char> message;
+
+    // Nobody listens on the port: no connection.
+    std::string closed;
+    {
+        LoopbackServer gone;
+        closed = gone.Host();
+    }
+    LMusicBrainzLookupFailure f = LookUp(closed);
+    EXPECT_EQ(f.kind, LMusicBrainzFailure::NoConnection);
+    LMusicBrainzFailureMessage(f, message);
+    EXPECT_NE(std::string(message.c_str())
+                  .find("Det gick inte att ansluta till servern " + closed
+                      + ". Kontrollera internetanslutningen."),
+        std::string::npos)
+        << message.c_str();
+    EXPECT_EQ(std::string(message.c_str()).rfind("Ljud-CD:n lästes, men ", 0), 0u);
+
+    // The server answers 503: its error, with the status.
+    LoopbackServer server(*gDir / "server.pem", *gDir / "server.key");
+    server.Add("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
+    f = LookUp(server.Host());
+    EXPECT_EQ(f.kind, LMusicBrainzFailure::ServerError);
+    EXPECT_EQ(f.httpStatus, 503);
+    LMusicBrainzFailureMessage(f, message);
+    EXPECT_NE(std::string(message.c_str()).find("Servern svarade med ett fel (HTTP 503)."),
+        std::string::npos);
+
+    // An answer that is no JSON, and one that is no HTTP: unreadable.
+    server.Add(Reply("<html><body>Vi har tekniska problem</body></html>"));
+    EXPECT_EQ(LookUp(server.Host()).kind, LMusicBrainzFailure::UnreadableReply);
+    server.Add("SSH-2.0-OpenSSH\r\n");
+    f = LookUp(server.Host());
+    EXPECT_EQ(f.kind, LMusicBrainzFailure::UnreadableReply);
+    LMusicBrainzFailureMessage(f, message);
+    EXPECT_NE(std::string(message.c_str()).find("Svaret från servern kunde inte läsas."),
+        std::string::npos);
+
+    // A certificate of the trusted authority, but for another host: not asked.
+    LoopbackServer other(*gDir / "other.pem", *gDir / "other.key");
+    other.Add(Reply(ReadData("two_discs.json")));
+    f = LookUp(other.Host());
+    EXPECT_EQ(f.kind, LMusicBrainzFailure::CertificateName);
+    EXPECT_TRUE(other.Requests().empty());
+    LMusicBrainzFailureMessage(f, message);
+    EXPECT_NE(std::string(message.c_str())
+                  .find("Serverns certifikat gäller inte för namnet " + other.Host() + "."),
+        std::string::npos)
+        << message.c_str();
+
+    // A server that takes the request and never answers: out of time, while the window says
+    // that the database is being asked. The waits are shortened for the test.
+    LMusicBrainzSetTimeOuts({ 700, 700 });
+    LoopbackScript hold;
+    hold.hold = true;
+    server.Add(hold);
+    StatusJob job;
+    const auto started = std::chrono::steady_clock::now();
+    f = LookUp(server.Host(), &job);
+    LMusicBrainzSetTimeOuts({});
+    EXPECT_EQ(f.kind, LMusicBrainzFailure::TimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    LMusicBrainzFailureMessage(f, message);
+    EXPECT_NE(std::string(message.c_str()).find("Servern svarade inte i tid."), std::string::npos);
+    ASSERT_FALSE(job.statuses.empty());
+    EXPECT_EQ(job.statuses.back(), "Frågar MusicBrainz-databasen om skivan");
+    EXPECT_NE(std::find(job.statuses.begin(), job.statuses.end(), "Läser in innehållsförteckning"),
+        job.statuses.end());
+}
+
+TEST_F(AudioCdLookup, RightToLeftTitlesKeepTheNumberFirst)
+{
+    ASSERT_TRUE(gReady);
+    LoopbackServer server(*gDir / "server.pem", *gDir / "server.key");
+    LUserSettingSetString("Online", "MusicBrainzHost", server.Host().c_str());
+    drives.replies = { kFourTracks };
+    server.Add(Reply("{\"releases\":[{\"title\":\"T\",\"artist-credit\":[{\"name\":\"A\"}],"
+                     "\"media\":[{\"tracks\":[{\"title\":\"שלום עולם\"},{\"title\":\"Two\"},"
+                     "{\"title\":\"مرحبا 2\"},{\"title\":\"Four\"}]}]}]}"));
+    ErrorJob job;
+    VTProcessAudioCDInfo list;
+    list.type = VTProcessAudioCDInfo::kTrackList;
+    ASSERT_EQ(Process(job, list), 0) << job.error;
+    const std::string lrm = "\u200E", fsi = "\u2068", pdi = "\u2069";
+    EXPECT_EQ(std::string(list.text.c_str()),
+        lrm + "1. " + fsi + "שלום עולם" + pdi + " (2:32)\n2. Two (3:01)\n" + lrm + "3. " + fsi
+            + "مرحبا 2" + pdi + " (4:35)\n4. Four (2:06)");
+
+    // Laid out as a text overlay lays it out (direction from the text, and left to right), the
+    // number stands left of the title and the duration right of it.
+    const std::string text = list.text.c_str();
+    const std::string line = text.substr(0, text.find('\n'));
+    for (bool autoDirection : { true, false }) {
+        PangoFontMap* map = pango_cairo_font_map_get_default();
+        PangoContext* context = pango_font_map_create_context(map);
+        PangoLayout* layout = pango_layout_new(context);
+        pango_layout_set_auto_dir(layout, autoDirection);
+        pango_layout_set_text(layout, line.c_str(), -1);
+        auto x = [&](const std::string& part) {
+            PangoRectangle r;
+            pango_layout_index_to_pos(layout, int(line.find(part)), &r);
+            return std::min(r.x, r.x + r.width);
+        };
+        const int number = x("1"), duration = x("(2:32)");
+        for (const char* letter : { "ש", "ם", "ע" }) {
+            EXPECT_LT(number, x(letter)) << autoDirection;
+            EXPECT_LT(x(letter), duration) << autoDirection;
+        }
+        g_object_unref(layout);
+        g_object_unref(context);
+    }
 }

@@ -13,10 +13,12 @@
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/prefs/Prefs.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiTooltipArea.h"
 #include "platform/ui/LView.h"
 #include "support/InstalledPrograms.h"
 #include "support/LoopbackServer.h"
+#include "support/PanelTestSupport.h"
 #include "support/PrivateHomes.h"
 #include "support/Screenshot.h"
 #include "support/UiTestSupport.h"
@@ -571,4 +573,106 @@ TEST_F(SuiteDialog, OddTablesAndAnUnknownStoredTab)
         });
     LZORSuiteSetTables(nullptr);
     EXPECT_EQ(Setting("Settings", "SelectedTab"), "Tomt");
+}
+
+namespace {
+
+// The next alert once it is up: its headline and message, whether it is transient for the
+// window, and a picture; answered with its first button (from the main loop, so that an alert
+// run at once by the command that shows it is answered too).
+struct AlertSeen {
+    std::string headline, message;
+    bool overWindow = false;
+    bool done = false;
+};
+
+void AnswerNextAlert(LMacWindow& window, AlertSeen& seen, const char* shot)
+{
+    uitest::When(
+        [] {
+            auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+            return alert && gtk_widget_get_mapped(alert);
+        },
+        [&window, &seen, shot] {
+            auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+            gchar *h = nullptr, *m = nullptr;
+            g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+            seen.headline = h ? h : "";
+            seen.message = m ? m : "";
+            g_free(h);
+            g_free(m);
+            seen.overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert))
+                == window.GetNativeWindow()->Gtk();
+            uitest::SavePanelShot(alert, uitest::ArtefactPath("suite", shot));
+            gtk_dialog_response(GTK_DIALOG(alert), 0);
+            seen.done = true;
+        });
+}
+
+} // namespace
+
+TEST_F(SuiteDialog, PagesThatCannotOpenAreNamedInAnAlert)
+{
+    // An opener that fails, as xdg-open does when it finds no browser.
+    const std::string opener = programs.Folder() / "xdg-open";
+    TemporaryFolder::WriteFile(opener, "#!/bin/sh\nexit 3\n");
+    WithDialog([&] { LZORSuiteLaunch(nullptr, nullptr); },
+        [&](LZORSuiteDialog& d) {
+            // "Öppna app" of a program that is not installed: its page, named.
+            const TopicData* viewer = FindItem(d, "vt-bildvisare");
+            ASSERT_NE(viewer, nullptr);
+            ScrollTo(d, *viewer);
+            AlertSeen page;
+            AnswerNextAlert(d, page, "page-not-opened");
+            if (uitest::HaveXdotool()) {
+                const LUiPoint p = ItemPoint(d, *viewer, true);
+                ASSERT_TRUE(uitest::XClick(d.GetNativeWindow(), p.x, p.y));
+            } else {
+                d.EvInterWinMessage(2, long(viewer->program), 0);
+            }
+            ASSERT_TRUE(uitest::PumpUntil([&] { return page.done; }, 5000));
+            EXPECT_EQ(page.headline, "Sidan kunde inte öppnas");
+            EXPECT_EQ(page.message,
+                "Webbläsaren kunde inte öppna sidan. Öppna adressen själv i en webbläsare:\n\n"
+                "https://www2."
+                    + site + "/bildvisare/index.html");
+            EXPECT_TRUE(page.overWindow);
+
+            // The search.
+            AlertSeen search;
+            AnswerNextAlert(d, search, "search-not-opened");
+            d.SetText(105, "etiketter");
+            if (uitest::HaveXdotool()) {
+                int x = 0, y = 0, w = 0, h = 0;
+                d.GetControlPixels(106, x, y, w, h);
+                const double s = d.GetBackingScaleFactor();
+                ASSERT_TRUE(
+                    uitest::XClick(d.GetNativeWindow(), (x + w / 2.0) / s, (y + h / 2.0) / s));
+            } else {
+                d.Command(106, 0);
+            }
+            ASSERT_TRUE(uitest::PumpUntil([&] { return search.done; }, 5000));
+            EXPECT_NE(
+                search.message.find("https://" + site + "/search/sv?q=etiketter&site=" + site),
+                std::string::npos)
+                << search.message;
+
+            // No opener at all: help says so at once, naming the page.
+            std::remove(opener.c_str());
+            const std::string path = getenv("PATH") ? getenv("PATH") : "";
+            setenv("PATH", programs.Folder().Path().c_str(), 1);
+            AlertSeen help;
+            AnswerNextAlert(d, help, "help-no-opener");
+            d.CmHelp();
+            setenv("PATH", path.c_str(), 1);
+            EXPECT_TRUE(help.done); // told at once
+            EXPECT_EQ(help.message.rfind("Det finns inget program som kan öppna webbsidor "
+                                         "(xdg-open saknas). Öppna adressen själv i en "
+                                         "webbläsare:\n\n",
+                          0),
+                0u)
+                << help.message;
+            EXPECT_NE(help.message.find("lzorsuitedialoglxa.html"), std::string::npos);
+            EXPECT_TRUE(help.overWindow);
+        });
 }

@@ -313,6 +313,7 @@ TEST_F(UiTest, ModalCounterCountsGtkDialogsToo)
     GtkWidget* dialog = gtk_message_dialog_new(
         nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "Test");
     unsigned during = 0;
+    std::pair<GtkWidget*, unsigned*> seen(dialog, &during);
     g_timeout_add(
         50,
         [](gpointer p) -> gboolean {
@@ -321,7 +322,7 @@ TEST_F(UiTest, ModalCounterCountsGtkDialogsToo)
             gtk_dialog_response(GTK_DIALOG(pair->first), GTK_RESPONSE_OK);
             return G_SOURCE_REMOVE;
         },
-        new std::pair<GtkWidget*, unsigned*>(dialog, &during));
+        &seen);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     EXPECT_EQ(during, 1u);

@@ -39,37 +39,32 @@ bool AlertMapped()
 }
 
 // Answers the next alerts, in turn, with the buttons given (1-based), recording what they said.
+// Each step holds only what is left to answer (no step holds itself).
 void Answer(std::vector<int> answers)
 {
-    auto remaining = std::make_shared<std::vector<int>>(std::move(answers));
-    std::function<void()> next;
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [remaining, step] {
-        if (remaining->empty())
+    if (answers.empty())
+        return;
+    uitest::When(AlertMapped, [answers]() mutable {
+        auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+        if (!dialog)
             return;
-        uitest::When(AlertMapped, [remaining, step] {
-            auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-            if (!dialog)
-                return;
-            AlertSeen seen;
-            gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
-            seen.title = text ? text : "";
-            seen.message = secondary ? secondary : "";
-            g_free(text);
-            g_free(secondary);
-            for (int r = 0; r < 3; ++r)
-                if (GtkWidget* b = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), r))
-                    seen.buttons.push_back(gtk_button_get_label(GTK_BUTTON(b)));
-            gAlerts.push_back(seen);
-            int button = remaining->front();
-            remaining->erase(remaining->begin());
-            gtk_dialog_response(GTK_DIALOG(dialog), button - 1);
-            uitest::When([] { return !AlertMapped(); }, [step] { (*step)(); });
-        });
-    };
-    (*step)();
+        AlertSeen seen;
+        gchar* text = nullptr;
+        gchar* secondary = nullptr;
+        g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+        seen.title = text ? text : "";
+        seen.message = secondary ? secondary : "";
+        g_free(text);
+        g_free(secondary);
+        for (int r = 0; r < 3; ++r)
+            if (GtkWidget* b = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), r))
+                seen.buttons.push_back(gtk_button_get_label(GTK_BUTTON(b)));
+        gAlerts.push_back(seen);
+        int button = answers.front();
+        answers.erase(answers.begin());
+        gtk_dialog_response(GTK_DIALOG(dialog), button - 1);
+        uitest::When([] { return !AlertMapped(); }, [answers] { Answer(answers); });
+    });
 }
 
 std::vector<std::string> Titles(LUiMenu* menu)

@@ -3,6 +3,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LAppDelegate.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
@@ -41,6 +42,7 @@ struct Child {
     bool install = true;
     bool modalAtStart = false;
     bool closeAtStart = false;
+    bool waitAtStart = false; // a wait of ours (as a clipboard read's), at most 5 s
 };
 
 int RunChild(const Child& c)
@@ -72,6 +74,26 @@ int RunChild(const Child& c)
                 Log("modal");
                 dialog.RunModal(static_cast<MainWindow*>(&w), kLCocoaDialogCenterParent);
                 Log("modal ended");
+            });
+        } else if (current.waitAtStart) {
+            LRunLoop::Post([] {
+                GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+                guint timer = g_timeout_add(
+                    5000,
+                    [](gpointer l) -> gboolean {
+                        g_main_loop_quit(static_cast<GMainLoop*>(l));
+                        return G_SOURCE_REMOVE;
+                    },
+                    loop);
+                {
+                    LModalWait wait(loop);
+                    Log("waiting");
+                    wait.Run();
+                    Log(wait.Stopped() ? "wait stopped" : "wait timed out");
+                }
+                if (GSource* source = g_main_context_find_source_by_id(nullptr, timer))
+                    g_source_destroy(source);
+                g_main_loop_unref(loop);
             });
         } else if (current.closeAtStart) {
             LRunLoop::Post([&w] { static_cast<MainWindow&>(w).DestroyCommon(); });
@@ -191,6 +213,25 @@ TEST(AppDelegate, SigtermInAModalLoopStopsItAndQuitsOnce)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.count("modal ended"), 1);
     EXPECT_EQ(r.count("quit"), 1);
+    EXPECT_EQ(r.count("deleted"), 1);
+}
+
+// A signal inside a wait of ours: the wait ends first, then the quitting comes, once.
+TEST(AppDelegate, SigtermInsideAWaitEndsItThenQuits)
+{
+    if (!HaveDisplay())
+        GTEST_SKIP() << "no display";
+    Child c;
+    c.args = { "vorantel" };
+    c.waitAtStart = true;
+    Result r = Spawn(c, "waiting", 2);
+    EXPECT_EQ(r.status, 0);
+    auto at = [&](const std::string& line) {
+        return std::find(r.lines.begin(), r.lines.end(), line) - r.lines.begin();
+    };
+    ASSERT_EQ(r.count("wait stopped"), 1);
+    EXPECT_EQ(r.count("quit"), 1);
+    EXPECT_LT(at("wait stopped"), at("quit"));
     EXPECT_EQ(r.count("deleted"), 1);
 }
 

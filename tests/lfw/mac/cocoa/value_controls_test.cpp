@@ -100,9 +100,10 @@ TEST_F(ValueControlsTest, UpDownClampsWhenEditingEndsAndSteps)
     edit("5");
     EXPECT_EQ(field->stringValue(), "5");
     EXPECT_EQ(w.Count(kUpDown), 0);
-    // Not a number: the minimum.
+    // Not a number: the field's last value again, not the minimum.
     edit("abc");
-    EXPECT_EQ(field->stringValue(), "1");
+    EXPECT_EQ(field->stringValue(), "5");
+    EXPECT_EQ(w.UDGetInt(kUpDown), 5);
 
     // A value shown outside the limits reads as the nearer limit.
     ud->setValue(70);

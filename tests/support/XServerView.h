@@ -1,0 +1,279 @@
+// The test's X server seen directly, as another program on the same display sees it: where a
+// top-level window stands with its window manager's frame, the work area, the pixels of the
+// screen and how often a window is drawn into (the DAMAGE extension). Xlib and libXdamage are
+// loaded at run time (the test programs link no X library of their own); Ok() is false when
+// they or the display are missing. Header only.
+#pragma once
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <dlfcn.h>
+#include <functional>
+#include <thread>
+#include <vector>
+
+struct XRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    int Right() const { return x + width; }
+    int Bottom() const { return y + height; }
+    bool Inside(const XRect& o) const
+    {
+        return x >= o.x && y >= o.y && Right() <= o.Right() && Bottom() <= o.Bottom();
+    }
+};
+
+class XServerView {
+public:
+    XServerView()
+    {
+        x11_ = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+        damage_ = dlopen("libXdamage.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!x11_)
+            return;
+        bool all = Load(x11_, openDisplay, "XOpenDisplay")
+            && Load(x11_, closeDisplay, "XCloseDisplay") && Load(x11_, internAtom, "XInternAtom")
+            && Load(x11_, getProperty, "XGetWindowProperty") && Load(x11_, xfree, "XFree")
+            && Load(x11_, getAttributes, "XGetWindowAttributes")
+            && Load(x11_, translate, "XTranslateCoordinates") && Load(x11_, getImage, "XGetImage")
+            && Load(x11_, pending, "XPending") && Load(x11_, nextEvent, "XNextEvent")
+            && Load(x11_, sync, "XSync");
+        if (all)
+            display_ = openDisplay(nullptr);
+        if (damage_)
+            hasDamage_ = Load(damage_, damageQuery, "XDamageQueryExtension")
+                && Load(damage_, damageCreate, "XDamageCreate")
+                && Load(damage_, damageSubtract, "XDamageSubtract")
+                && Load(damage_, damageDestroy, "XDamageDestroy");
+    }
+    ~XServerView()
+    {
+        if (display_)
+            closeDisplay(display_);
+        if (damage_)
+            dlclose(damage_);
+        if (x11_)
+            dlclose(x11_);
+    }
+    XServerView(const XServerView&) = delete;
+    XServerView& operator=(const XServerView&) = delete;
+
+    bool Ok() const { return display_ != nullptr; }
+    bool HasDamage() const { return Ok() && hasDamage_; }
+
+    XRect Screen()
+    {
+        XWindowAttributes a {};
+        if (!Ok() || !getAttributes(display_, DefaultRootWindow(display_), &a))
+            return {};
+        return XRect { 0, 0, a.width, a.height };
+    }
+
+    // The window manager's work area of the first desktop, else the whole screen.
+    XRect WorkArea()
+    {
+        std::vector<long> v = Cardinals(DefaultRootWindow(display_), "_NET_WORKAREA");
+        if (v.size() >= 4 && v[2] > 0 && v[3] > 0)
+            return XRect { int(v[0]), int(v[1]), int(v[2]), int(v[3]) };
+        return Screen();
+    }
+
+    // The rectangle a person sees of a top-level window: the window itself on the screen and the
+    // frame a window manager drew around it.
+    bool OuterFrame(unsigned long window, XRect& r)
+    {
+        XWindowAttributes a {};
+        if (!Ok() || !getAttributes(display_, window, &a))
+            return false;
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!translate(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child))
+            return false;
+        r = XRect { x, y, a.width, a.height };
+        std::vector<long> e = Cardinals(window, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
+        if (e.size() >= 4) {
+            r.x -= int(e[0]);
+            r.y -= int(e[2]);
+            r.width += int(e[0] + e[1]);
+            r.height += int(e[2] + e[3]);
+        }
+        return true;
+    }
+
+    // The screen's pixels in the rectangle, 0xRRGGBB each, row by row (empty when unreadable).
+    std::vector<uint32_t> Pixels(const XRect& r)
+    {
+        std::vector<uint32_t> out;
+        if (!Ok() || r.width <= 0 || r.height <= 0)
+            return out;
+        XImage* image = getImage(display_, DefaultRootWindow(display_), r.x, r.y, unsigned(r.width),
+            unsigned(r.height), AllPlanes, ZPixmap);
+        if (!image)
+            return out;
+        out.reserve(size_t(r.width) * size_t(r.height));
+        for (int y = 0; y < r.height; ++y)
+            for (int x = 0; x < r.width; ++x)
+                out.push_back(uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF);
+        XDestroyImage(image);
+        return out;
+    }
+
+    // Runs the action while watching the window, and answers in how many of the 10 ms ticks of
+    // that time the window had been drawn into (at most 100 a second, however often it draws);
+    // -1 without the DAMAGE extension.
+    int FramesWhile(unsigned long window, const std::function<void()>& action)
+    {
+        int event = 0, error = 0;
+        if (!HasDamage() || !damageQuery(display_, &event, &error))
+            return -1;
+        Damage damage = damageCreate(display_, window, XDamageReportNonEmpty);
+        sync(display_, False);
+        std::atomic<bool> done { false };
+        std::thread runner([&] {
+            action();
+            done = true;
+        });
+        int frames = 0;
+        bool drawn = false;
+        auto next = std::chrono::steady_clock::now();
+        for (;;) {
+            const bool last = done;
+            while (pending(display_) > 0) {
+                XEvent e;
+                nextEvent(display_, &e);
+                if (e.type == event + XDamageNotify) {
+                    drawn = true;
+                    damageSubtract(display_, damage, 0, 0);
+                }
+            }
+            next += std::chrono::milliseconds(10);
+            std::this_thread::sleep_until(next);
+            sync(display_, False);
+            if (drawn)
+                ++frames;
+            drawn = false;
+            if (last)
+                break;
+        }
+        runner.join();
+        damageDestroy(display_, damage);
+        sync(display_, False);
+        return frames;
+    }
+
+    // Waits until the window has not been drawn into for quietMs, at most maxMs; answers whether
+    // it came to rest (false also without the DAMAGE extension).
+    bool WaitQuiet(unsigned long window, int quietMs, int maxMs)
+    {
+        int event = 0, error = 0;
+        if (!HasDamage() || !damageQuery(display_, &event, &error))
+            return false;
+        Damage damage = damageCreate(display_, window, XDamageReportNonEmpty);
+        sync(display_, False);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+        auto lastDrawn = std::chrono::steady_clock::now();
+        bool quiet = false;
+        while (!quiet && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            sync(display_, False);
+            while (pending(display_) > 0) {
+                XEvent e;
+                nextEvent(display_, &e);
+                if (e.type == event + XDamageNotify) {
+                    lastDrawn = std::chrono::steady_clock::now();
+                    damageSubtract(display_, damage, 0, 0);
+                }
+            }
+            quiet = std::chrono::steady_clock::now() - lastDrawn
+                >= std::chrono::milliseconds(quietMs);
+        }
+        damageDestroy(display_, damage);
+        sync(display_, False);
+        return quiet;
+    }
+
+private:
+    template <typename F> static bool Load(void* lib, F& f, const char* name)
+    {
+        f = reinterpret_cast<F>(dlsym(lib, name));
+        return f != nullptr;
+    }
+
+    std::vector<long> Cardinals(Window window, const char* name)
+    {
+        std::vector<long> out;
+        if (!Ok())
+            return out;
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const Atom atom = internAtom(display_, name, True);
+        if (atom == 0)
+            return out;
+        if (getProperty(display_, window, atom, 0, 64, False, XA_CARDINAL, &type, &format, &count,
+                &after, &data)
+                == Success
+            && data && format == 32)
+            out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+        if (data)
+            xfree(data);
+        return out;
+    }
+
+    void* x11_ = nullptr;
+    void* damage_ = nullptr;
+    Display* display_ = nullptr;
+    bool hasDamage_ = false;
+    decltype(&XOpenDisplay) openDisplay = nullptr;
+    decltype(&XCloseDisplay) closeDisplay = nullptr;
+    decltype(&XInternAtom) internAtom = nullptr;
+    decltype(&XGetWindowProperty) getProperty = nullptr;
+    decltype(&XFree) xfree = nullptr;
+    decltype(&XGetWindowAttributes) getAttributes = nullptr;
+    decltype(&XTranslateCoordinates) translate = nullptr;
+    decltype(&XGetImage) getImage = nullptr;
+    decltype(&XPending) pending = nullptr;
+    decltype(&XNextEvent) nextEvent = nullptr;
+    decltype(&XSync) sync = nullptr;
+    decltype(&XDamageQueryExtension) damageQuery = nullptr;
+    decltype(&XDamageCreate) damageCreate = nullptr;
+    decltype(&XDamageSubtract) damageSubtract = nullptr;
+    decltype(&XDamageDestroy) damageDestroy = nullptr;
+};
+
+#include <cairo.h>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+// Saves a part of the screen as a PNG under <build>/test-artefacts/ (the name gets "-scale2" at
+// GDK_SCALE=2 and "-wm" under a window manager); answers the file's path, "" when none.
+inline std::string SaveScreenPng(XServerView& view, const XRect& r, const std::string& name)
+{
+    std::vector<uint32_t> pixels = view.Pixels(r);
+    if (pixels.empty())
+        return "";
+    std::string dir = std::string(VT_BINARY_DIR) + "/test-artefacts";
+    mkdir(dir.c_str(), 0755);
+    const char* scale = std::getenv("GDK_SCALE");
+    const char* wm = std::getenv("VT_WINDOW_MANAGER");
+    std::string path = dir + "/" + name + (wm && std::string(wm) == "1" ? "-wm" : "")
+        + (scale && std::atoi(scale) > 1 ? "-scale2" : "") + ".png";
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, r.width, r.height);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x)
+            reinterpret_cast<uint32_t*>(data + y * stride)[x] = pixels[size_t(y) * r.width + x];
+    cairo_surface_mark_dirty(s);
+    const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(s);
+    return ok ? path : "";
+}
