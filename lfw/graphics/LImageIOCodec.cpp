@@ -168,6 +168,21 @@ bool Flatten(LImageBuffer& out, const LImageBuffer& source, uint32_t background)
     return true;
 }
 
+// True when every pixel of a B8G8R8A8 picture has alpha 255.
+bool IsOpaque(const LImageBuffer& pixels)
+{
+    const int width = pixels.GetWidth(), height = pixels.GetHeight();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* p = pixels.GetPictureRow(y);
+        unsigned all = 255;
+        for (int x = 0; x < width; ++x)
+            all &= p[x * 4 + 3];
+        if (all != 255)
+            return false;
+    }
+    return true;
+}
+
 bool WriteAll(LOutputStreamFile& stream, const std::vector<uint8_t>& bytes)
 {
     return stream.IsOpen() && stream.Write(bytes.data(), bytes.size());
@@ -223,6 +238,11 @@ template <class S> bool LCGImageSaveWriteImage(LProcessCGImageSave<S>& r)
                                               : ptrdiff_t(flattened.GetStride());
         input.ignoreAlpha = true;
     }
+    // A PNG of a picture without a single translucent pixel is written as RGB: the alpha channel
+    // would only make the file larger and slower to write.
+    if (r.kind == LCGImageSavePNG && !input.ignoreAlpha
+        && (!LPixelFormatHasAlpha(source.GetPixelFormat()) || IsOpaque(*pixels)))
+        input.ignoreAlpha = true;
     const int32_t resolution = source.GetFormat().horizontalResolution;
     if (resolution >= 1)
         input.dpiX = input.dpiY = double(float(resolution * 0.0254));

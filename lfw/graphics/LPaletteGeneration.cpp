@@ -5,6 +5,7 @@
 #include "lfw/graphics/LMedianCutColor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <new>
 
@@ -193,6 +194,7 @@ template <class Node, class Data> void LOctree<Node, Data>::MergeNodes(bool)
         const LOctreeMergeableNode<Data>& m = list[entry.second];
         const unsigned long leaves = m.node->CountLeaves();
         m.node->Merge();
+        mReduced = true;
         m.parent->mLeafChildren |= uint8_t(1 << m.slot);
         mLeaves = mLeaves + 1 - leaves;
     }
@@ -289,6 +291,185 @@ bool LColourOctree::GetPalette(LPalette<LPFB8G8R8>& palette)
 
 // ---- The palette job ---------------------------------------------------------------------------
 
+namespace {
+
+// Lloyd's refinement of a palette: every colour goes to its nearest entry, every entry moves to
+// the mean of the colours it got; a few rounds. The picture's colours are taken as a histogram
+// of 6-bit cells, each with its pixel count and the sums of its pixels' channels, so a round
+// costs the same for any size of picture and each entry's mean is that of its pixels exactly.
+// The rounds stop early once no entry moves any more.
+class PaletteRefinement {
+public:
+    static constexpr int kRounds = 8;
+
+    // Counts the picture's pixels into the cells; false when stopped or out of memory. A small
+    // picture is counted by its exact colours instead, which costs less than the table of cells.
+    bool Count(LProcessInterface& job, const LImageBuffer& source)
+    {
+        constexpr size_t kCells = size_t(1) << 18;
+        const int width = source.GetWidth(), height = source.GetHeight();
+        const bool small = uint64_t(width) * uint64_t(height) <= kCells / 4;
+        std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
+        std::unique_ptr<Cell[]> cells(small ? nullptr : new (std::nothrow) Cell[kCells]());
+        if (!row || (!small && !cells))
+            return false;
+        try {
+            std::vector<uint32_t> colours; // of a small picture: 0xRRGGBB
+            LImageConstIterator it(source, LImageScanRowsTopDown);
+            for (int y = 0; y < height; ++y) {
+                if (job.IsToStop())
+                    return false;
+                it.Get(row.get(), width);
+                for (int x = 0; x < width; ++x) {
+                    const LPixelColour p = row[x];
+                    if (small) {
+                        colours.push_back(uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b);
+                        continue;
+                    }
+                    Cell& c = cells[size_t(p.r >> 2) << 12 | size_t(p.g >> 2) << 6 | (p.b >> 2)];
+                    ++c.count;
+                    c.sum[0] += p.r;
+                    c.sum[1] += p.g;
+                    c.sum[2] += p.b;
+                }
+            }
+            if (small) {
+                std::sort(colours.begin(), colours.end());
+                for (size_t i = 0; i < colours.size();) {
+                    size_t j = i + 1;
+                    while (j < colours.size() && colours[j] == colours[i])
+                        ++j;
+                    const uint64_t n = j - i, c = colours[i];
+                    mCells.push_back({ n, { (c >> 16) * n, (c >> 8 & 0xFF) * n, (c & 0xFF) * n } });
+                    i = j;
+                }
+                return true;
+            }
+            for (size_t i = 0; i < kCells; ++i)
+                if (cells[i].count)
+                    mCells.push_back(cells[i]);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Moves the palette's entries.
+    void Refine(LPalette<LPFB8G8R8>& palette)
+    {
+        const size_t n = size_t(palette.GetCount());
+        if (n == 0 || mCells.empty())
+            return;
+        std::vector<Centre> centres(n);
+        for (size_t i = 0; i < n; ++i)
+            centres[i] = { float(palette[i].r), float(palette[i].g), float(palette[i].b), i };
+        std::vector<Sum> sums(n);
+        for (int round = 0; round < kRounds; ++round) {
+            // Sorted by green, so that a search can stop once the green distance alone is too
+            // far.
+            std::sort(centres.begin(), centres.end(),
+                [](const Centre& a, const Centre& b) { return a.g < b.g; });
+            std::fill(sums.begin(), sums.end(), Sum {});
+            for (const Cell& c : mCells) {
+                const float inverse = 1.0f / float(c.count);
+                const size_t k = Nearest(centres, float(c.sum[0]) * inverse,
+                    float(c.sum[1]) * inverse, float(c.sum[2]) * inverse);
+                Sum& s = sums[k];
+                s.count += c.count;
+                s.sum[0] += c.sum[0];
+                s.sum[1] += c.sum[1];
+                s.sum[2] += c.sum[2];
+            }
+            bool moved = false;
+            for (size_t k = 0; k < n; ++k) {
+                const Sum& s = sums[k];
+                if (!s.count)
+                    continue; // nothing nearest: the entry stays where it is
+                const double inverse = 1.0 / double(s.count);
+                const Centre next { float(double(s.sum[0]) * inverse),
+                    float(double(s.sum[1]) * inverse), float(double(s.sum[2]) * inverse),
+                    centres[k].index };
+                moved = moved || std::lround(next.r) != std::lround(centres[k].r)
+                    || std::lround(next.g) != std::lround(centres[k].g)
+                    || std::lround(next.b) != std::lround(centres[k].b);
+                centres[k] = next;
+            }
+            if (!moved)
+                break;
+        }
+        for (const Centre& c : centres) {
+            LPFB8G8R8& e = palette[c.index];
+            e.r = uint8_t(std::clamp<long>(std::lround(c.r), 0, 255));
+            e.g = uint8_t(std::clamp<long>(std::lround(c.g), 0, 255));
+            e.b = uint8_t(std::clamp<long>(std::lround(c.b), 0, 255));
+        }
+    }
+
+private:
+    struct Cell {
+        uint64_t count;
+        uint64_t sum[3]; // R, G, B
+    };
+    struct Sum {
+        uint64_t count = 0;
+        uint64_t sum[3] = {};
+    };
+    struct Centre {
+        float r, g, b;
+        size_t index; // in the palette
+    };
+
+    // The centre nearest to the colour; the centres are sorted by green.
+    static size_t Nearest(const std::vector<Centre>& centres, float r, float g, float b)
+    {
+        const size_t n = centres.size();
+        size_t up = size_t(std::lower_bound(centres.begin(), centres.end(), g,
+                               [](const Centre& c, float v) { return c.g < v; })
+            - centres.begin());
+        size_t down = up;
+        size_t best = up < n ? up : n - 1;
+        float bestDistance = Distance(centres[best], r, g, b);
+        for (;;) {
+            bool more = false;
+            if (up < n) {
+                const float dg = centres[up].g - g;
+                if (dg * dg < bestDistance) {
+                    const float d = Distance(centres[up], r, g, b);
+                    if (d < bestDistance)
+                        bestDistance = d, best = up;
+                    ++up;
+                    more = true;
+                } else {
+                    up = n;
+                }
+            }
+            if (down > 0) {
+                const float dg = g - centres[down - 1].g;
+                if (dg * dg < bestDistance) {
+                    const float d = Distance(centres[down - 1], r, g, b);
+                    if (d < bestDistance)
+                        bestDistance = d, best = down - 1;
+                    --down;
+                    more = true;
+                } else {
+                    down = 0;
+                }
+            }
+            if (!more)
+                return best;
+        }
+    }
+    static float Distance(const Centre& c, float r, float g, float b)
+    {
+        const float dr = c.r - r, dg = c.g - g, db = c.b - b;
+        return dr * dr + dg * dg + db * db;
+    }
+
+    std::vector<Cell> mCells; // the cells holding pixels
+};
+
+} // namespace
+
 LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage& r)
 {
     job.SetStatus("Generera färgpalett", 0);
@@ -333,9 +514,17 @@ LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage&
             tree.Insert(LColourOctreeData(p.b, p.g, p.r));
         }
     }
+    // Folded leaves are plain averages of colours, however many pixels each stood for: the
+    // entries then move to the means of the pixels they are nearest to.
+    PaletteRefinement refinement;
+    const bool refine = tree.WasReduced() || tree.GetLeafCount() > wanted;
+    if (refine && !refinement.Count(job, source))
+        return job.IsToStop() ? LProcessResultStopped : LProcessResultError;
     LPalette<LPFB8G8R8>& palette = r.palette;
     if (!tree.GetPalette(palette))
         return LProcessResultError;
+    if (refine)
+        refinement.Refine(palette);
     if (transparentCount) {
         LPFB8G8R8 e;
         e.r = uint8_t(transparentSum[0] / transparentCount);

@@ -6,6 +6,10 @@
 // is split only when a different colour reaches it. Reductions fold the subtrees that cover the
 // fewest pixels, deepest first, into single leaves whose colour is the plain (unweighted)
 // average of the folded children.
+//
+// A tree that had to fold colours gives only a first guess: the palette job then moves each of
+// its entries to the mean of the pixels nearest to it (a few rounds of Lloyd's refinement over a
+// histogram of the picture), which brings the mapped picture much closer to the original.
 #pragma once
 
 #include "lfw/gen/LList.h"
@@ -139,10 +143,13 @@ public:
     void MergeNodes(bool sorted = true);
 
     uint64_t GetLeafCount() const { return mLeaves; }
+    // True once some colours were folded together: the leaves are no longer exact colours.
+    bool WasReduced() const { return mReduced; }
 
 protected:
     uint64_t mMaximumLeaves;
     uint64_t mLeaves = 0;
+    bool mReduced = false;
     // The leaf that counted the last pixel, while no reduction has run since: a run of one colour
     // only raises its count.
     LOctreeNode<Data>* mLastLeaf = nullptr;

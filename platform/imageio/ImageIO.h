@@ -94,6 +94,7 @@ struct EncodeInput {
     double dpiX = 0; // 0: no resolution is written
     double dpiY = 0;
     int quality = -1; // 0-100 for JPEG and JPEG 2000 (100: lossless for JPEG 2000), -1 default
+    int pngCompression = -1; // zlib level 0-9 of a PNG, -1 the library's default
 };
 
 // Encodes into out (replacing its contents). GIF and camera raw cannot be encoded.

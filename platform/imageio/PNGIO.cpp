@@ -141,6 +141,8 @@ bool EncodePNG(const EncodeInput& in, std::vector<uint8_t>& out)
     if (in.dpiX > 0 && in.dpiY > 0)
         png_set_pHYs(png, pngInfo, png_uint_32(in.dpiX / 0.0254 + 0.5),
             png_uint_32(in.dpiY / 0.0254 + 0.5), PNG_RESOLUTION_METER);
+    if (in.pngCompression >= 0 && in.pngCompression <= 9)
+        png_set_compression_level(png, in.pngCompression);
     png_write_info(png, pngInfo);
     png_set_bgr(png);
     if (in.ignoreAlpha)

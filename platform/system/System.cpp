@@ -124,15 +124,19 @@ std::string XdgUserDirectory(const char* key, const std::string& home)
 
 std::string ExecutablePath()
 {
-    std::vector<char> buffer(PATH_MAX + 1);
-    for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0)
-            return {};
-        if (static_cast<size_t>(n) < buffer.size())
-            return std::string(buffer.data(), static_cast<size_t>(n));
-        buffer.resize(buffer.size() * 2);
-    }
+    // Asked for every resource the program loads; the running executable stays the same file.
+    static const std::string path = [] {
+        std::vector<char> buffer(PATH_MAX + 1);
+        for (;;) {
+            ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+            if (n < 0)
+                return std::string();
+            if (static_cast<size_t>(n) < buffer.size())
+                return std::string(buffer.data(), static_cast<size_t>(n));
+            buffer.resize(buffer.size() * 2);
+        }
+    }();
+    return path;
 }
 
 std::string ExecutableFolder()

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -151,15 +154,14 @@ Resolution ResolveUncached(const char* name)
     return r;
 }
 
-Resolution Resolve(const char* name)
+// The entries stay until the program ends, so a reference to one stays good.
+const Resolution& Resolve(const char* name)
 {
     std::lock_guard<std::mutex> lock(gMutex);
     auto it = Cache().find(name);
-    if (it != Cache().end())
-        return it->second;
-    Resolution r = ResolveUncached(name);
-    Cache().emplace(name, r);
-    return r;
+    if (it == Cache().end())
+        it = Cache().emplace(name, ResolveUncached(name)).first;
+    return it->second;
 }
 
 bool IsBoldWeight(int fcWeight)
@@ -210,8 +212,8 @@ std::vector<FamilyMember> Members(const char* family)
 }
 
 // The members of an installed family, looked up once: fonts are made often, families change
-// never while the program runs.
-std::vector<FamilyMember> CachedMembers(const std::string& installed)
+// never while the program runs. The entries stay until the program ends.
+const std::vector<FamilyMember>& CachedMembers(const std::string& installed)
 {
     static std::mutex mutex;
     static std::unordered_map<std::string, std::vector<FamilyMember>> cache;
@@ -223,8 +225,7 @@ std::vector<FamilyMember> CachedMembers(const std::string& installed)
     }
     std::vector<FamilyMember> members = Members(installed.c_str());
     std::lock_guard<std::mutex> lock(mutex);
-    cache.emplace(installed, members);
-    return members;
+    return cache.emplace(installed, std::move(members)).first->second;
 }
 
 bool FamilyHas(const std::string& installed, bool bold, bool italic)
@@ -245,18 +246,67 @@ float NormalSize(float size)
 
 } // namespace
 
+namespace {
+
+// What makes two fonts the same, seen in the strings of a font or of a request.
+struct FontKey {
+    std::string_view family, pangoFamily, installed;
+    float size;
+    bool bold, italic;
+    int weight;
+
+    bool operator<(const FontKey& o) const
+    {
+        return std::tie(family, pangoFamily, installed, size, bold, italic, weight)
+            < std::tie(o.family, o.pangoFamily, o.installed, o.size, o.bold, o.italic, o.weight);
+    }
+};
+
+// Fonts are immutable, so one object serves every request for the same font: the many texts of a
+// document share theirs instead of holding a copy each. A font leaves the table when the last
+// holder lets it go (its key looks into the font's own strings).
+struct SharedFont {
+    std::weak_ptr<const Font> font;
+    const Font* object;
+};
+// Both live until the program ends: fonts held by static objects go after them.
+std::mutex& SharedMutex()
+{
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+std::map<FontKey, SharedFont>& SharedFonts()
+{
+    static auto* fonts = new std::map<FontKey, SharedFont>;
+    return *fonts;
+}
+
+} // namespace
+
 class FontFactory {
 public:
     static FontRef Make(const Resolution& r, float size, bool bold, bool italic, int weight)
     {
+        size = NormalSize(size);
+        weight = weight ? weight : (bold ? 700 : 400);
+        std::lock_guard<std::mutex> lock(SharedMutex());
+        auto& fonts = SharedFonts();
+        auto it = fonts.find(
+            FontKey { r.family, r.pangoFamily, r.installed, size, bold, italic, weight });
+        if (it != fonts.end()) {
+            if (FontRef shared = it->second.font.lock())
+                return shared;
+            // Going: its destructor finds the entry no longer its own.
+            fonts.erase(it);
+        }
         std::shared_ptr<Font> f(new Font());
         f->family_ = r.family;
         f->pangoFamily_ = r.pangoFamily;
         f->installed_ = r.installed;
-        f->size_ = NormalSize(size);
+        f->size_ = size;
         f->bold_ = bold;
         f->italic_ = italic;
-        f->weight_ = weight ? weight : (bold ? 700 : 400);
+        f->weight_ = weight;
         PangoFontDescription* d = pango_font_description_new();
         pango_font_description_set_family(d, f->pangoFamily_.c_str());
         pango_font_description_set_weight(d, static_cast<PangoWeight>(f->weight_));
@@ -264,7 +314,13 @@ public:
         int units = static_cast<int>(std::lround(double(f->size_) * PANGO_SCALE));
         pango_font_description_set_absolute_size(d, std::max(units, 1));
         f->description_ = d;
+        fonts.emplace(Key(*f), SharedFont { f, f.get() });
         return f;
+    }
+    static FontKey Key(const Font& f)
+    {
+        return FontKey { f.family_, f.pangoFamily_, f.installed_, f.size_, f.bold_, f.italic_,
+            f.weight_ };
     }
     static Resolution Of(const Font& f)
     {
@@ -280,6 +336,13 @@ public:
 
 Font::~Font()
 {
+    {
+        std::lock_guard<std::mutex> lock(SharedMutex());
+        auto& fonts = SharedFonts();
+        auto it = fonts.find(FontFactory::Key(*this));
+        if (it != fonts.end() && it->second.object == this)
+            fonts.erase(it);
+    }
     if (description_)
         pango_font_description_free(description_);
 }
@@ -288,7 +351,7 @@ FontRef FontFromFamily(const char* family, float size, const FontStyle& style)
 {
     if (!family || !*family)
         return nullptr;
-    Resolution r = Resolve(family);
+    const Resolution& r = Resolve(family);
     if (!r.found)
         return nullptr;
     bool bold = style.weight ? style.weight >= 600 : style.bold;

@@ -2,6 +2,7 @@
 
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiDialogButton.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
@@ -139,7 +140,7 @@ int LUiRunAlert(LUiAlert& alert)
             GTK_MESSAGE_DIALOG(dialog), "%s", alert.message.c_str());
     // Added from the last to the first: the first stands rightmost, as the default.
     for (size_t i = alert.buttons.size(); i-- > 0;)
-        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), int(i));
+        LUiDialogAddButton(GTK_DIALOG(dialog), alert.buttons[i].c_str(), int(i));
     if (!alert.buttons.empty())
         gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
     GtkWidget* check = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiDialogButton.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <gtk/gtk.h>
@@ -63,6 +64,23 @@ private:
     GtkWidget* fPrevious;
 };
 
+// Destroying a file chooser costs GTK several milliseconds (a large tree of widgets), which the
+// work the user chose a file for should not wait for: the chooser is hidden at once and destroyed
+// once no modal window or job runs any more.
+void DestroyWhenIdle(GtkWidget* dialog)
+{
+    gtk_widget_hide(dialog);
+    g_timeout_add(
+        100,
+        [](gpointer data) -> gboolean {
+            if (LModalCounter::Count() > 0)
+                return G_SOURCE_CONTINUE;
+            gtk_widget_destroy(GTK_WIDGET(data));
+            return G_SOURCE_REMOVE;
+        },
+        dialog);
+}
+
 } // namespace
 
 bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& result)
@@ -81,8 +99,10 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
     }
     std::string acceptLabel = request.acceptLabel.empty() ? accept : request.acceptLabel;
     GtkWindow* parent = request.parent ? request.parent->Gtk() : nullptr;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), parent, action,
-        "_Avbryt", GTK_RESPONSE_CANCEL, acceptLabel.c_str(), GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog
+        = gtk_file_chooser_dialog_new(request.title.c_str(), parent, action, nullptr, nullptr);
+    LUiDialogAddButton(GTK_DIALOG(dialog), "_Avbryt", GTK_RESPONSE_CANCEL);
+    LUiDialogAddButton(GTK_DIALOG(dialog), acceptLabel.c_str(), GTK_RESPONSE_ACCEPT);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
@@ -128,7 +148,7 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
         g_slist_free(files);
         result.accepted = !result.paths.empty();
     }
-    gtk_widget_destroy(dialog);
+    DestroyWhenIdle(dialog);
     return result.accepted;
 }
 

@@ -150,7 +150,17 @@ bool LUiInit()
     // and a decimal comma would creep into settings and files. The framework sets the locale
     // itself and keeps numbers in "C".
     gtk_disable_setlocale();
-    if (!gtk_init_check(nullptr, nullptr))
+    // Everything is drawn with Cairo: GDK's OpenGL set-up, which loads the system's GL driver
+    // (tens of milliseconds at every start), is left out unless the user's environment asks for
+    // GL itself. GDK reads the variable in gtk_init only; it is taken away again afterwards, so
+    // that programs started from here get the user's environment as it was.
+    const bool glUnset = !g_getenv("GDK_GL");
+    if (glUnset)
+        g_setenv("GDK_GL", "disable", TRUE);
+    const bool initialised = gtk_init_check(nullptr, nullptr);
+    if (glUnset)
+        g_unsetenv("GDK_GL");
+    if (!initialised)
         return false;
     gAvailable = true;
     InstallCss();

@@ -299,11 +299,13 @@ TEST_F(Export, ImageAt300Dpi)
     ASSERT_EQ(ExportImage(*project, page, png, job), LProcessResultSuccess) << job.error;
     EXPECT_EQ(ShellOutput("identify -units PixelsPerInch -format '%w %h %x %y' '" + png + "'"),
         "2481 3508 300 300");
-    // The disc's ring is red at 40 mm from the centre, read back by ImageMagick.
+    // The disc's ring is red at 40 mm from the centre, read back by ImageMagick; the page is
+    // opaque paper, so the file has no alpha channel.
     const int x = int(1240 + 40 * 300 / 25.4), y = 1753;
     EXPECT_EQ(ShellOutput("/usr/bin/convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + ","
                   + std::to_string(y) + "}]' info:"),
-        "srgba(255,0,0,1)");
+        "srgb(255,0,0)");
+    EXPECT_EQ(ShellOutput("/usr/bin/identify -format '%[channels]' '" + png + "'"), "srgb");
 
     const std::string jpeg = Path("disc.jpg");
     ASSERT_EQ(ExportImage(*project, page, jpeg, job), LProcessResultSuccess) << job.error;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -16,6 +18,24 @@ constexpr int kLHelpCommand = LFourCC("ahlp");
 struct Inset {
     int left, top, right, bottom;
 };
+
+// Push button widths by title. Measuring builds a button of its own, which costs about as much
+// as showing one, and layouts ask for the same titles at every resize; the widths hold until a
+// setting (theme, font, resolution) changes.
+std::unordered_map<std::string, double>& MeasuredWidths()
+{
+    static std::unordered_map<std::string, double> widths;
+    static bool watching = false;
+    if (!watching) {
+        if (GtkSettings* settings = gtk_settings_get_default()) {
+            watching = true;
+            g_signal_connect(settings, "notify",
+                G_CALLBACK(+[](GObject*, GParamSpec*, gpointer) { MeasuredWidths().clear(); }),
+                nullptr);
+        }
+    }
+    return widths;
+}
 
 } // namespace
 
@@ -529,11 +549,18 @@ double LCocoaButtonImpl::intrinsicWidth()
 
 double LCocoaButtonImpl::pushButtonWidth(const char* title)
 {
+    auto& widths = MeasuredWidths();
+    const std::string key = title ? title : "";
+    if (auto known = widths.find(key); known != widths.end())
+        return known->second;
     auto* b = new LCocoaButtonImpl(LUiRect { 0, 0, 100, 20 }, nullptr);
     b->setTypePushButton();
     b->setText(title);
     double w = b->intrinsicWidth();
     b->Release();
+    // Only once GTK runs (before, there is no style to measure with).
+    if (gtk_settings_get_default())
+        widths.emplace(key, w);
     return w;
 }
 

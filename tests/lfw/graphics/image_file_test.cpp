@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
 
 using namespace imagetest;
@@ -274,6 +276,60 @@ TEST(ImageFile, MemoryAndResourceLoads)
     ::unsetenv("VT_RESOURCES_DIR");
 }
 
+TEST(ImageFile, PNGOfAnOpaquePictureHasNoAlphaChannel)
+{
+    // The same picture opaque, with one pixel of alpha 254 and as B8G8R8: RGB (colour type 2)
+    // when nothing is translucent, RGBA (6) otherwise; the pixels come back as they were.
+    TempFolder folder;
+    auto f = [](int x, int y) -> std::array<int, 4> { return { x * 8, y * 8, (x ^ y) * 4, 255 }; };
+    LImageBuffer opaque, translucent;
+    Paint(opaque, 32, 24, f);
+    Paint(translucent, 32, 24, [&f](int x, int y) {
+        auto c = f(x, y);
+        if (x == 31 && y == 23)
+            c[3] = 254;
+        return c;
+    });
+    LImageBuffer rgb(LImageFormat(LPixelFormatB8G8R8, 32, 24));
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const auto c = f(x, y);
+            unsigned char* p = rgb.GetPictureRow(y) + x * 3;
+            p[0] = uint8_t(c[2]), p[1] = uint8_t(c[1]), p[2] = uint8_t(c[0]);
+        }
+    const struct {
+        const LImageBuffer* picture;
+        const char* name;
+        int colourType;
+    } cases[] = { { &opaque, "opaque.png", 2 }, { &translucent, "translucent.png", 6 },
+        { &rgb, "rgb.png", 2 } };
+    for (const auto& c : cases) {
+        RecordingJob job;
+        ASSERT_EQ(SaveFile(job, *c.picture, folder / c.name), LProcessResultSuccess) << c.name;
+        const std::vector<uint8_t> bytes = ReadBytes(folder / c.name);
+        ASSERT_GT(bytes.size(), 26u);
+        EXPECT_EQ(bytes[25], c.colourType) << c.name;
+        LImageBuffer back;
+        ASSERT_NE(LImage::Load(back, (folder / c.name).c_str(), 3000), 0u) << c.name;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32; ++x)
+                ASSERT_EQ(PixelRGBA(back, x, y), PixelRGBA(*c.picture, x, y))
+                    << c.name << " " << x << "," << y;
+    }
+    // ImageMagick reads the channels the same way.
+    if (HaveTool("/usr/bin/identify")) {
+        const std::string command = "/usr/bin/identify -format '%[channels]|' "
+            + (folder / "opaque.png") + " " + (folder / "translucent.png");
+        char text[64] = "";
+        if (FILE* p = popen(command.c_str(), "r")) {
+            if (!std::fgets(text, sizeof text, p))
+                text[0] = 0;
+            pclose(p);
+        }
+        EXPECT_EQ(std::string(text), "srgb|srgba|");
+    }
+}
+
 TEST(ImageFile, SaveWritesBesideTheTargetAndRenames)
 {
     TempFolder folder;
@@ -408,7 +464,7 @@ TEST(ImageFile, SaveAcrossVolumes)
     EXPECT_GT(gRenameCalls, 0);
     EXPECT_EQ(result, LProcessResultSuccess) << job.error;
     LImageBuffer back;
-    EXPECT_EQ(LImage::Load(back, (folder / "x.png").c_str(), 3000), 32u);
+    EXPECT_EQ(LImage::Load(back, (folder / "x.png").c_str(), 3000), 24u) << "an opaque PNG";
     EXPECT_EQ(folder.Entries(), std::vector<std::string> { "x.png" });
 }
 
@@ -620,7 +676,7 @@ TEST(ImageFile, MemoryEncoders)
     LImageBuffer back;
     LProcessPNGLoad<LInputStreamBuffer> load(in, 2, 7, back);
     ASSERT_EQ(Process(job, load), LProcessResultSuccess);
-    EXPECT_EQ(load.result, 32u);
+    EXPECT_EQ(load.result, 24u) << "the picture is opaque: no alpha channel";
     EXPECT_EQ(MaxDifference(back, ref), 0);
     // The bitmap kind of the platform writer: 24 bits, colours as stored.
     LSizedArray<unsigned char> bmp;

@@ -1,7 +1,9 @@
 // Palette generation: the colour octree and median cut, through the palette job and directly,
-// checked against colours and means computed here from the pixels.
+// checked against colours and means computed here from the pixels, and the refined octree's
+// quality against ImageMagick's.
 #include "ImageTestSupport.h"
 
+#include "lfw/graphics/LConvertToIndexed.h"
 #include "lfw/graphics/LImageIterator.h"
 #include "lfw/graphics/LMedianCutColor.h"
 #include "lfw/graphics/LPaletteGeneration.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -332,11 +335,130 @@ TEST(OctreePalette, SameAsTheRulesDoneByHand)
             std::vector<RGB> expected;
             RefPalette(root, expected);
 
+            // The tree itself: the palette job refines a reduced tree's entries further.
+            LColourOctree tree(most);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const unsigned char* p = image.GetPictureRow(y) + x * 3;
+                    tree.Insert(LColourOctreeData(p[0], p[1], p[2]));
+                }
             LPalette<LPFB8G8R8> palette;
-            ASSERT_EQ(Generate(image, most, 0, palette), LProcessResultSuccess);
+            ASSERT_TRUE(tree.GetPalette(palette));
             EXPECT_EQ(Entries(palette), expected) << picture << " " << most;
         }
     }
+}
+
+namespace {
+
+// The PSNR in dB of the picture mapped to the palette (nearest entries, no dithering) against
+// the picture.
+double MappedPSNR(const LImageBuffer& image, const LPalette<LPFB8G8R8>& palette)
+{
+    LImageBuffer indexed;
+    LProcessInterfaceVoid job;
+    LProcessConvertImageToIndexed<LPFB8G8R8> convert(image, palette, indexed, 0);
+    if (Process(job, convert) != LProcessResultSuccess)
+        return 0;
+    double sum = 0;
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth(); ++x) {
+            uint8_t p[4];
+            BufferPixel(image, x, y, p);
+            const LPFB8G8R8& e = palette[indexed.GetPictureRow(y)[x]];
+            const double d[3] = { double(p[0]) - e.r, double(p[1]) - e.g, double(p[2]) - e.b };
+            sum += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+        }
+    const double mse = sum / (3.0 * image.GetWidth() * image.GetHeight());
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+}
+
+} // namespace
+
+TEST(OctreePalette, AReducedTreeMovesToTheMeansOfItsPixels)
+{
+    // 1000 black pixels, one pixel of (4, 0, 0) in the same corner of the cube and 500 light
+    // grey ones, in two colours: the tree folds the first two into their plain average (2, 0,
+    // 0), the job moves that entry to the mean of the pixels nearest to it, black (0.004).
+    LImageBuffer image;
+    Paint(image, 1501, 1, [](int x, int) -> std::array<int, 4> {
+        if (x < 1000)
+            return { 0, 0, 0, 255 };
+        return x == 1000 ? std::array<int, 4> { 4, 0, 0, 255 }
+                         : std::array<int, 4> { 200, 200, 200, 255 };
+    });
+    LPalette<LPFB8G8R8> palette;
+    ASSERT_EQ(Generate(image, 2, 0, palette, true), LProcessResultSuccess);
+    EXPECT_EQ(Entries(palette), (std::vector<RGB> { RGB(0, 0, 0), RGB(200, 200, 200) }));
+
+    // A smooth picture of many colours, large enough for the table of cells: each refined entry
+    // lies within a cell's rounding of the mean of the pixels mapped to it, and the mapped
+    // picture comes closer than with the tree's own colours.
+    LImageBuffer photo;
+    auto f = [](int x, int y) -> std::array<int, 4> {
+        return { (x * 255) / 399, (y * 255) / 299, ((x + y) * 3 + x * y / 97) % 256, 255 };
+    };
+    Paint(photo, 400, 300, f);
+    LColourOctree tree(64);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const auto c = f(x, y);
+            tree.Insert(LColourOctreeData(uint8_t(c[2]), uint8_t(c[1]), uint8_t(c[0])));
+        }
+    LPalette<LPFB8G8R8> plain, refined;
+    ASSERT_TRUE(tree.GetPalette(plain));
+    ASSERT_EQ(Generate(photo, 64, 0, refined, true), LProcessResultSuccess);
+    ASSERT_EQ(refined.GetCount(), plain.GetCount());
+    EXPECT_GT(MappedPSNR(photo, refined), MappedPSNR(photo, plain) + 0.5);
+    LImageBuffer indexed;
+    LProcessInterfaceVoid quiet;
+    LProcessConvertImageToIndexed<LPFB8G8R8> convert(photo, refined, indexed, 0);
+    ASSERT_EQ(Process(quiet, convert), LProcessResultSuccess);
+    std::vector<std::array<double, 4>> sums(refined.GetCount(), { 0, 0, 0, 0 });
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const auto c = f(x, y);
+            auto& s = sums[indexed.GetPictureRow(y)[x]];
+            s[0] += c[0], s[1] += c[1], s[2] += c[2], s[3] += 1;
+        }
+    for (size_t i = 0; i < sums.size(); ++i) {
+        if (sums[i][3] == 0)
+            continue;
+        EXPECT_NEAR(refined[i].r, sums[i][0] / sums[i][3], 6.0) << i;
+        EXPECT_NEAR(refined[i].g, sums[i][1] / sums[i][3], 6.0) << i;
+        EXPECT_NEAR(refined[i].b, sums[i][2] / sums[i][3], 6.0) << i;
+    }
+}
+
+TEST(OctreePalette, AtLeastAsCloseAsImageMagick)
+{
+    // ImageMagick's own photograph, quantised by both to 256 colours without dithering.
+    if (!HaveTool("/usr/bin/convert"))
+        GTEST_SKIP() << "no ImageMagick";
+    TempFolder folder;
+    ASSERT_TRUE(RunCommand("/usr/bin/convert rose: -depth 8 ppm:" + (folder / "rose.ppm")));
+    ASSERT_TRUE(RunCommand("/usr/bin/convert " + (folder / "rose.ppm")
+        + " +dither -colors 256 -depth 8 ppm:" + (folder / "im.ppm")));
+    RefImage rose, theirs;
+    ASSERT_TRUE(ReadRef(folder / "rose.ppm", rose));
+    ASSERT_TRUE(ReadRef(folder / "im.ppm", theirs));
+    LImageBuffer image, magick;
+    BufferFromRef(rose, image);
+    BufferFromRef(theirs, magick);
+    double sum = 0;
+    for (int y = 0; y < image.GetHeight(); ++y)
+        for (int x = 0; x < image.GetWidth(); ++x) {
+            uint8_t a[4], b[4];
+            BufferPixel(image, x, y, a);
+            BufferPixel(magick, x, y, b);
+            for (int c = 0; c < 3; ++c)
+                sum += (double(a[c]) - b[c]) * (double(a[c]) - b[c]);
+        }
+    const double theirPSNR
+        = 10 * std::log10(255.0 * 255.0 * 3.0 * image.GetWidth() * image.GetHeight() / sum);
+    LPalette<LPFB8G8R8> palette;
+    ASSERT_EQ(Generate(image, 256, 0, palette, true), LProcessResultSuccess);
+    EXPECT_GE(MappedPSNR(image, palette), theirPSNR);
 }
 
 TEST(MedianCutPalette, OnePixelGivesOneEntry)

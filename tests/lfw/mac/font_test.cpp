@@ -127,7 +127,10 @@ TEST(Fonts, ValueSemanticsOfTheDocumentFont)
     LGuiFontEx b(a);
     EXPECT_TRUE(a == b);
     EXPECT_TRUE(b.IsUnderlined());
-    LGuiFontEx separate(LGuiFont(12, false, true, false, "DejaVu Serif", false));
+    // The platform shares one font object among all requests for the same font.
+    LGuiFontEx same(LGuiFont(12, false, true, false, "DejaVu Serif", false));
+    EXPECT_TRUE(a == same);
+    LGuiFontEx separate(LGuiFont(13, false, true, false, "DejaVu Serif", false));
     EXPECT_FALSE(a == separate); // another platform font object
     separate = a;
     EXPECT_TRUE(separate == a);

@@ -224,6 +224,36 @@ TEST_F(ControlsTest, TheButtonRowLiesWhereItShould)
     w.Close();
 }
 
+// Layouts measure the same titles again at every resize; the widths they get match a button that
+// shows the title, and follow the font setting when it changes.
+TEST_F(ControlsTest, MeasuredButtonWidthsFollowTheFontSetting)
+{
+    ControlWindow w;
+    w.onInit = [](ControlWindow& self) { self.AddOkCancel("OK"); };
+    w.CreateCocoaWindow(400, 200, kStyle, false, nullptr);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(w.GetNativeWindow()));
+    const char* title = "Bläddra i bild som bakgrund";
+    w.SetButtonText(kLCmdOk, title);
+    const int shown = w.MeasureButtonWidthPixels(kLCmdOk);
+    const int first = w.MeasureButtonWidthPixels(title);
+    EXPECT_EQ(w.MeasureButtonWidthPixels(title), first);
+    EXPECT_NEAR(first, shown, 2 * Scale());
+
+    GtkSettings* settings = gtk_settings_get_default();
+    ASSERT_NE(settings, nullptr);
+    gchar* font = nullptr;
+    g_object_get(settings, "gtk-font-name", &font, nullptr);
+    const std::string before = font ? font : "Sans 10";
+    g_free(font);
+    g_object_set(settings, "gtk-font-name", "Sans 24", nullptr);
+    const int large = w.MeasureButtonWidthPixels(title);
+    EXPECT_GT(large, first + 40 * Scale());
+    g_object_set(settings, "gtk-font-name", before.c_str(), nullptr);
+    EXPECT_EQ(w.MeasureButtonWidthPixels(title), first);
+    w.Close();
+}
+
 TEST_F(ControlsTest, ClickingOkEndsTheModalLoopWithTrue)
 {
     ControlWindow w;
