@@ -208,6 +208,13 @@ void LCocoaEditViewImpl::ReplaceAll(const std::string& utf8)
     ++fInternal;
     fUndoing = true;
     gtk_text_buffer_set_text(fBuffer, utf8.c_str(), -1);
+    // The caret goes to the beginning, where the view shows the text. Moving it has the view lay
+    // the new paragraph out fully at once, and its measuring then takes that layout; otherwise it
+    // is laid out twice (measured, then drawn), which a paragraph of a mebibyte feels. Left at the
+    // end of a long paragraph, every caret position (each blink) walks all its wrapped lines.
+    GtkTextIter start;
+    gtk_text_buffer_get_start_iter(fBuffer, &start);
+    gtk_text_buffer_place_cursor(fBuffer, &start);
     fUndoing = false;
     --fInternal;
     fUndo.clear();
