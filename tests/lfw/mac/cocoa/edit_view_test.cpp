@@ -338,6 +338,11 @@ TEST_F(EditViewTest, ALongParagraphIsLaidOutOnceAndShownFromItsStart)
     // Ordinary words are kept whole at the ends of lines again.
     edit->setText("Första raden av en vanlig text med vanliga ord som bryts vid orden");
     EXPECT_EQ(gtk_text_view_get_wrap_mode(edit->textView()), GTK_WRAP_WORD_CHAR);
+    // A long run pasted in is wrapped at characters from then on.
+    gtk_text_buffer_insert_interactive_at_cursor(gtk_text_view_get_buffer(edit->textView()),
+        std::string(5000, 'k').c_str(), -1, TRUE);
+    EXPECT_EQ(edit->text().size(), 5000u + 67u);
+    EXPECT_EQ(gtk_text_view_get_wrap_mode(edit->textView()), GTK_WRAP_CHAR);
     w.Close();
 }
 
