@@ -72,6 +72,22 @@ double NumberOf(const std::string& s)
     return g_ascii_strtod(s.c_str(), nullptr);
 }
 
+// A run of this many characters without a blank is no word: breaking its lines at words first
+// costs Pango time that grows with the square of the run (minutes for 100,000 letters), while
+// breaking at characters takes a fraction of a second and places the breaks inside it alike.
+constexpr size_t kLongestWord = 1000;
+
+bool HasRunLongerThanAWord(const char* utf8, size_t bytes)
+{
+    size_t run = 0;
+    for (const char *p = utf8, *end = utf8 + bytes; p < end && *p; p = g_utf8_next_char(p)) {
+        run = g_unichar_isspace(g_utf8_get_char(p)) ? 0 : run + 1;
+        if (run >= kLongestWord)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 LCocoaEditViewImpl::LCocoaEditViewImpl(
@@ -213,9 +229,19 @@ void LCocoaEditViewImpl::ReplaceAll(const std::string& utf8)
 {
     Widget();
     LUiRef<LView> hold(this);
+    // The wrapping is chosen before the text goes in, so that the new text is laid out only once.
+    fHasLongRun = HasRunLongerThanAWord(utf8.data(), utf8.size());
+    UpdateWrapMode();
     ++fInternal;
     fUndoing = true;
     gtk_text_buffer_set_text(fBuffer, utf8.c_str(), -1);
+    // The caret goes to the beginning, where the view shows the text. Moving it has the view lay
+    // the new paragraph out fully at once, and its measuring then takes that layout; otherwise it
+    // is laid out twice (measured, then drawn), which a paragraph of a mebibyte feels. Left at the
+    // end of a long paragraph, every caret position (each blink) walks all its wrapped lines.
+    GtkTextIter start;
+    gtk_text_buffer_get_start_iter(fBuffer, &start);
+    gtk_text_buffer_place_cursor(fBuffer, &start);
     fUndoing = false;
     --fInternal;
     fUndo.clear();
@@ -301,8 +327,18 @@ void LCocoaEditViewImpl::setHorizontalScroll(bool on)
         scroll->setScrollers(bHorizontalScroll, bVerticalScroll);
     if (!fTextView)
         return;
-    // Without horizontal scrolling the lines wrap at word boundaries.
-    gtk_text_view_set_wrap_mode(fTextView, on ? GTK_WRAP_NONE : GTK_WRAP_WORD_CHAR);
+    UpdateWrapMode();
+}
+
+void LCocoaEditViewImpl::UpdateWrapMode()
+{
+    // Without horizontal scrolling the lines wrap at word boundaries, or at characters when the
+    // text holds a run too long to be a word.
+    if (fTextView)
+        gtk_text_view_set_wrap_mode(fTextView,
+            bHorizontalScroll ? GTK_WRAP_NONE
+                : fHasLongRun ? GTK_WRAP_CHAR
+                              : GTK_WRAP_WORD_CHAR);
 }
 
 void LCocoaEditViewImpl::setLeftMargin(double left, double right)
@@ -405,6 +441,11 @@ void LCocoaEditViewImpl::OnInsertTextAfter(
     GtkTextBuffer* buffer, GtkTextIter* at, gchar* text, gint len, gpointer data)
 {
     auto* self = static_cast<LCocoaEditViewImpl*>(data);
+    if (!self->fHasLongRun && len >= gint(kLongestWord)
+        && HasRunLongerThanAWord(text, size_t(len))) {
+        self->fHasLongRun = true;
+        self->UpdateWrapMode();
+    }
     if (self->fUndoing)
         return;
     int chars = int(g_utf8_strlen(text, len));

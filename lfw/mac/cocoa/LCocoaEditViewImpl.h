@@ -188,6 +188,7 @@ private:
     void textDidChange();
     std::string Filtered(const std::string& text) const;
     void ReplaceAll(const std::string& text);
+    void UpdateWrapMode();
     void Send(const void* key);
     // Offsets: UTF-16 units and buffer characters.
     int OffsetOfUtf16(uint64_t index) const;
@@ -233,6 +234,7 @@ private:
     bool bHandlingTextChange = false;
     bool bVerticalScroll = true;
     bool bHorizontalScroll = false;
+    bool fHasLongRun = false; // a run of characters too long to be a word: lines break anywhere
     int iAlignment = -1;
     std::string fPrompt;
     GtkTextView* fTextView = nullptr;

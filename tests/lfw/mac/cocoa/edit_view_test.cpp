@@ -1,5 +1,6 @@
 // The edit view on a real window: limit and filters as typed and pasted, single-line keys, line
-// and selection queries, styles with undo, clicks and the context menu, RTF round trips.
+// and selection queries, styles with undo, clicks and the context menu, RTF round trips, a long
+// paragraph laid out once.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gen/LString.h"
 #include "lfw/mac/LMacWindow.h"
@@ -15,8 +16,26 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <dlfcn.h>
+#include <random>
 #include <string>
 #include <vector>
+
+// Every Pango layout given a text of at least kLongText bytes is counted: a text view lays out a
+// paragraph (shapes it and breaks it into lines) by giving its whole text to a layout.
+constexpr size_t kLongText = 100000;
+static std::atomic<int> gLongLayouts { 0 };
+extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int length)
+{
+    using Set = void (*)(PangoLayout*, const char*, int);
+    static Set real = reinterpret_cast<Set>(dlsym(RTLD_NEXT, "pango_layout_set_text"));
+    if (text && (length < 0 ? strlen(text) : size_t(length)) >= kLongText)
+        ++gLongLayouts;
+    real(layout, text, length);
+}
 
 namespace {
 
@@ -262,6 +281,70 @@ TEST_F(EditViewTest, LinesAndSelectionInUtf16Units)
     edit->showSelection(false, false);
     edit->showSelection(true, true);
     uitest::Screenshot(w.GetNativeWindow(), "edit-view-prompt");
+    w.Close();
+}
+
+TEST_F(EditViewTest, ALongParagraphIsLaidOutOnceAndShownFromItsStart)
+{
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    edit->setMaximumTextLength(1u << 20);
+    int draws = 0;
+    g_signal_connect(edit->textView(), "draw",
+        G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer d) -> gboolean {
+            ++*static_cast<int*>(d);
+            return FALSE;
+        }),
+        &draws);
+    // 150,000 letters without a blank: one paragraph that wraps by characters. Broken at words
+    // first, Pango took minutes over it.
+    std::mt19937 random(37);
+    std::string text(150000, 'a');
+    for (char& c : text)
+        c = char('a' + random() % 26);
+
+    // The first long text brings the vertical scroll bar, and the view lays the paragraph out
+    // again at the narrower width; every text after it is laid out once.
+    for (int round = 0; round < 3; ++round) {
+        text[0] = char('A' + round);
+        gLongLayouts = 0;
+        draws = 0;
+        edit->setText(text.c_str());
+        // Measured, drawn, and the caret has blinked.
+        ASSERT_TRUE(uitest::PumpUntil([&] { return draws > 0; }, 20000));
+        uitest::Pump(300);
+        if (round > 0) {
+            EXPECT_EQ(gLongLayouts, 1) << "round " << round;
+        }
+        // Wrapped into thousands of lines.
+        GtkTextIter first;
+        gtk_text_buffer_get_start_iter(gtk_text_view_get_buffer(edit->textView()), &first);
+        int y = 0, height = 0;
+        gtk_text_view_get_line_yrange(edit->textView(), &first, &y, &height);
+        EXPECT_GT(height, 20000);
+        // (Compared whole, but never printed: a failure would print 300,000 letters.)
+        EXPECT_TRUE(edit->text() == text) << edit->text().size() << " bytes";
+        EXPECT_EQ(edit->selectedRange().location, 0u);
+        EXPECT_EQ(edit->selectedRange().length, 0u);
+    }
+    uitest::Screenshot(w.GetNativeWindow(), "edit-view-long-paragraph");
+
+    // The whole text is there to edit: typing goes in at the caret, and undo takes it back.
+    Type(edit, GDK_KEY_x);
+    EXPECT_TRUE(edit->text() == "x" + text) << edit->text().substr(0, 8);
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK);
+    EXPECT_TRUE(edit->text() == text) << edit->text().substr(0, 8);
+    Type(edit, GDK_KEY_End, GDK_CONTROL_MASK);
+    Type(edit, GDK_KEY_y);
+    EXPECT_TRUE(edit->text() == text + "y") << edit->text().size() << " bytes";
+    // Ordinary words are kept whole at the ends of lines again.
+    edit->setText("Första raden av en vanlig text med vanliga ord som bryts vid orden");
+    EXPECT_EQ(gtk_text_view_get_wrap_mode(edit->textView()), GTK_WRAP_WORD_CHAR);
+    // A long run pasted in is wrapped at characters from then on.
+    gtk_text_buffer_insert_interactive_at_cursor(gtk_text_view_get_buffer(edit->textView()),
+        std::string(5000, 'k').c_str(), -1, TRUE);
+    EXPECT_EQ(edit->text().size(), 5000u + 67u);
+    EXPECT_EQ(gtk_text_view_get_wrap_mode(edit->textView()), GTK_WRAP_CHAR);
     w.Close();
 }
 
