@@ -9,6 +9,7 @@
 #include "app/VTOverlayText.h"
 #include "lfw/mac/LPaintContext.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/text/TextLayout.h"
 
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -93,14 +94,8 @@ struct ReadyLayout {
 
     ReadyLayout(const PangoFontDescription* font, const std::string& text)
     {
-        context = pango_font_map_create_context(pango_cairo_font_map_get_default());
-        cairo_font_options_t* options = cairo_font_options_create();
-        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-        pango_cairo_context_set_font_options(context, options);
-        cairo_font_options_destroy(options);
-        pango_context_set_round_glyph_positions(context, FALSE);
+        // The same font options as the overlay's layouts.
+        context = platform::text::TextLayout::NewContext();
         layout = pango_layout_new(context);
         pango_layout_set_font_description(layout, font);
         PangoAttrList* attrs = pango_attr_list_new();
