@@ -17,7 +17,8 @@
 // The place of that edge is found once per side, in the first (installing) start, after the
 // window has settled; every later start then watches a strip of 16 pixels there. The program is
 // ended with SIGTERM after each start and reaped. The two sides start in turns, seven times each;
-// the counters give the least and the median of each in milliseconds and the ratios of the least.
+// the counters give the least and the median of each in milliseconds, the ratios of the least, and
+// the least processor time (all threads) the started process had used by each moment.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <gtk/gtk.h>
 #include <string>
 #include <sys/wait.h>
@@ -271,7 +273,30 @@ struct Side {
 
 struct Times {
     double mapped = 0, painted = 0;
+    double mappedCpu = 0, paintedCpu = 0; // the started process's processor time, all threads
 };
+
+// The processor time of every thread of the process so far, in seconds (from the scheduler's
+// statistics, nanoseconds).
+double ProcessCpu(pid_t pid)
+{
+    double total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            if (FILE* f = fopen((tasks + "/" + entry->d_name + "/schedstat").c_str(), "r")) {
+                unsigned long long ns = 0;
+                if (fscanf(f, "%llu", &ns) == 1)
+                    total += double(ns) / 1e9;
+                fclose(f);
+            }
+        }
+        closedir(dir);
+    }
+    return total;
+}
 
 // Starts the side once and watches the display; false when the window or its design did not show
 // within 20 s. With find set, waits for the window to settle and finds the disc's edge instead.
@@ -315,6 +340,7 @@ bool StartOnce(Display* display, Side& side, const std::string& folder, bool fin
                 && TitleStartsWith(display, e.xmap.window, title)) {
                 window = e.xmap.window;
                 t.mapped = since();
+                t.mappedCpu = ProcessCpu(pid);
             }
         }
         if (window && !find)
@@ -325,6 +351,7 @@ bool StartOnce(Display* display, Side& side, const std::string& folder, bool fin
             std::this_thread::sleep_for(std::chrono::microseconds(250));
     }
     t.painted = since();
+    t.paintedCpu = ProcessCpu(pid);
     XSelectInput(display, DefaultRootWindow(display), NoEventMask);
     kill(pid, SIGTERM);
     int status = 0;
@@ -362,7 +389,7 @@ void BM_StartupSideBySide(benchmark::State& state)
         return;
     }
     Side sides[2] = { { true }, { false } };
-    std::vector<double> mapped[2], painted[2];
+    std::vector<double> mapped[2], painted[2], mappedCpu[2], paintedCpu[2];
     Times t;
     for (auto _ : state) {
         // The first starts install and show where the design stands.
@@ -373,6 +400,8 @@ void BM_StartupSideBySide(benchmark::State& state)
                 ok = StartOnce(display, sides[i], folder, false, t);
                 mapped[i].push_back(t.mapped * 1000);
                 painted[i].push_back(t.painted * 1000);
+                mappedCpu[i].push_back(t.mappedCpu * 1000);
+                paintedCpu[i].push_back(t.paintedCpu * 1000);
             }
         }
         if (!ok) {
@@ -386,6 +415,8 @@ void BM_StartupSideBySide(benchmark::State& state)
         state.counters[std::string(names[i]) + "_map_median"] = Median(mapped[i]);
         state.counters[std::string(names[i]) + "_paint_least"] = Least(painted[i]);
         state.counters[std::string(names[i]) + "_paint_median"] = Median(painted[i]);
+        state.counters[std::string(names[i]) + "_map_cpu_least"] = Least(mappedCpu[i]);
+        state.counters[std::string(names[i]) + "_paint_cpu_least"] = Least(paintedCpu[i]);
     }
     if (Least(mapped[1]) > 0 && Least(painted[1]) > 0) {
         state.counters["ratio_map"] = Least(mapped[0]) / Least(mapped[1]);
