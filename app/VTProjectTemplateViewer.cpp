@@ -227,4 +227,6 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
         LPaintSurface::TransformReset(context, matrix);
     }
     LPaintSurface::TransformReset(context);
+    if (designPainted)
+        designPainted();
 }

@@ -9,6 +9,8 @@
 #include "app/VTProjectTemplate.h"
 #include "lfw/gen/LNotifier.h"
 
+#include <functional>
+
 class VTProjectTemplateViewer;
 
 class VTProjectTemplateViewerNotifyee {
@@ -36,6 +38,8 @@ public:
     // 1, 1) without a design.
     LBoundingBox2T<float> GetCollectionBoundingBox() const override;
     void Prepaint(LPaintContext& context) override;
+    // Called after each paint that shows a design.
+    std::function<void()> designPainted;
 
     // The list position of the single selected overlay of the shown design; -1 when none or more
     // than one is selected.

@@ -5,6 +5,8 @@
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "lfw/mac/LAlert.h"
+#include "platform/ui/LRunLoop.h"
+#include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -42,12 +44,23 @@ void VTProjectViewer::InitDialog()
     canvas.Init(*this, kVTProjectViewerCanvasId);
     canvas.AddNotifyee(*this);
     panels.Init(*this, 1, 1);
+    // The text and image panels stay hidden until an overlay is selected: the window shows
+    // without building their controls, which are built when first shown or when the loop is
+    // idle after the first painted design, whichever comes first.
     textPanel = new VTProjectViewerPanelTextProperties;
-    panels.fList.AddPanel(textPanel, true);
+    panels.fList.AddPanelUnbuilt(textPanel, true);
     textPanel->AddNotifyee(*this);
     imagePanel = new VTProjectViewerPanelImageProperties;
-    panels.fList.AddPanel(imagePanel, true);
+    panels.fList.AddPanelUnbuilt(imagePanel, true);
     imagePanel->AddNotifyee(*this);
+    afterDesignPaintTimer
+        = std::make_unique<LRunLoopTimer>(&VTProjectViewer::AfterDesignPaint, this, true);
+    canvas.designPainted = [this] {
+        const bool panelsWait = !LEmbeddedWindowList::IsPanelBuilt(textPanel)
+            || !LEmbeddedWindowList::IsPanelBuilt(imagePanel);
+        if (afterDesignPaintTimer && (panelsWait || !afterDesignPaint.empty()))
+            afterDesignPaintTimer->Arm(0);
+    };
     templatePanel = new VTProjectViewerPanelTemplate;
     panels.fList.AddPanel(templatePanel, true);
     templatePanel->AddNotifyee(*this);
@@ -62,6 +75,9 @@ void VTProjectViewer::InitDialog()
 void VTProjectViewer::DestroyDialog()
 {
     TimerDestroy();
+    canvas.designPainted = nullptr;
+    afterDesignPaintTimer.reset();
+    afterDesignPaint.clear();
     RemoveNotifyee(paginator);
     paginator.Destroy();
     canvas.RemoveNotifyee(*this);
@@ -399,12 +415,62 @@ void VTProjectViewer::ActivatePanel(int titleBarId)
     RelayoutPanels();
 }
 
+void VTProjectViewer::BuildPanel(LEmbeddedWindowTitled* panel)
+{
+    if (!panel || LEmbeddedWindowList::IsPanelBuilt(panel))
+        return;
+    panels.fList.BuildPanel(panel);
+    if (panel == textPanel)
+        textPanel->circular.EnableWindow(circularTextAllowed);
+}
+
+void VTProjectViewer::BuildPanels()
+{
+    BuildPanel(textPanel);
+    BuildPanel(imagePanel);
+}
+
+void VTProjectViewer::RunAfterDesignPaint(std::function<void()> f)
+{
+    if (f)
+        afterDesignPaint.push_back(std::move(f));
+}
+
+void VTProjectViewer::AfterDesignPaint(LRunLoopTimer*, void* data)
+{
+    auto* self = static_cast<VTProjectViewer*>(data);
+    // The painted design goes to the screen first.
+    LUiFlushDisplay();
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(self->afterDesignPaint);
+    std::shared_ptr<bool> stillHere = self->alive;
+    for (auto& f : waiting) {
+        f();
+        if (!*stillHere)
+            return;
+    }
+    self->BuildPanels();
+}
+
+void VTProjectViewer::SetCircularTextAllowed(bool allowed)
+{
+    circularTextAllowed = allowed;
+    if (LEmbeddedWindowList::IsPanelBuilt(textPanel))
+        textPanel->circular.EnableWindow(allowed);
+}
+
 void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)
 {
     if (!textPanel)
         return;
     auto& list = panels.fList;
     VTOverlay* o = SelectedOverlay();
+    if (o) {
+        const int kind = o->GetType();
+        BuildPanel(kind == VTOverlayTypeText || kind == VTOverlayTypeCircularText
+                ? static_cast<LEmbeddedWindowTitled*>(textPanel)
+                : static_cast<LEmbeddedWindowTitled*>(imagePanel));
+    }
     if (!o) {
         list.SetPanelVisible(PanelIndex(kVTPanelTextProperties), false);
         list.SetPanelVisible(PanelIndex(kVTPanelImageProperties), false);
@@ -465,18 +531,18 @@ void VTProjectViewer::ResetPanels()
 
 void VTProjectViewer::WriteTextPanelValues(VTOverlayText& text)
 {
-    if (textPanel)
+    if (LEmbeddedWindowList::IsPanelBuilt(textPanel))
         textPanel->GetValues(text);
 }
 
 bool VTProjectViewer::ImagePanelKeepAspect(bool current)
 {
-    return imagePanel ? imagePanel->GetKeepAspect() : current;
+    return LEmbeddedWindowList::IsPanelBuilt(imagePanel) ? imagePanel->GetKeepAspect() : current;
 }
 
 void VTProjectViewer::SetTextPanelCircular(bool on)
 {
-    if (textPanel)
+    if (LEmbeddedWindowList::IsPanelBuilt(textPanel))
         textPanel->SetCircularCheck(on);
 }
 

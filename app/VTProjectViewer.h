@@ -16,10 +16,13 @@
 #include "lfw/ios/LTimerHandler.h"
 #include "lfw/mac/LEmbeddedWindow.h"
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class LImageBuffer;
+class LRunLoopTimer;
 class LClipboard;
 class VTLabelLayoutTemplate;
 class VTOverlayText;
@@ -66,6 +69,13 @@ public:
     // The open project (not owned); null closes it.
     void SetProject(VTProject* p);
     VTProject* GetProject() const { return project; }
+    // Whether the text panel's "Böjd text" may be ticked (only on a disc face).
+    void SetCircularTextAllowed(bool allowed);
+    // Builds the text and image panels now if they have not been built yet. They are built when
+    // first shown, or once the first design is on the screen.
+    void BuildPanels();
+    // Runs f once the loop is idle after the next paint that shows a design.
+    void RunAfterDesignPaint(std::function<void()> f);
     VTProjectTemplate* GetCurrentTemplate() const { return canvas.GetCollection(); }
 
     void AddOverlayText(const char* text);
@@ -196,6 +206,14 @@ private:
     bool ImagePanelKeepAspect(bool current);
     void SetTextPanelCircular(bool on);
 
+    // Builds a panel that was linked unbuilt and gives it the viewer's state.
+    void BuildPanel(LEmbeddedWindowTitled* panel);
+    static void AfterDesignPaint(LRunLoopTimer* timer, void* viewer);
+
     std::shared_ptr<bool> alive;
     bool focusNewText = false;
+    // Work that waits for the design to be on the screen, and the unbuilt panels, are done
+    // when the loop is idle after a painted design.
+    std::vector<std::function<void()>> afterDesignPaint;
+    std::unique_ptr<LRunLoopTimer> afterDesignPaintTimer;
 };

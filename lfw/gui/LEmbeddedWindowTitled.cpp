@@ -226,10 +226,8 @@ LEmbeddedWindowTitled* LEmbeddedWindowList::GetPanel(int index) const
     return p;
 }
 
-bool LEmbeddedWindowList::AddPanel(LEmbeddedWindowTitled* panel, bool atEnd)
+void LEmbeddedWindowList::LinkPanel(LEmbeddedWindowTitled* panel, bool atEnd)
 {
-    if (!panel)
-        return false;
     if (atEnd) {
         LEmbeddedWindowTitled** end = &pFirst;
         while (*end)
@@ -240,10 +238,43 @@ bool LEmbeddedWindowList::AddPanel(LEmbeddedWindowTitled* panel, bool atEnd)
         panel->pNext = pFirst;
         pFirst = panel;
     }
+}
+
+bool LEmbeddedWindowList::AddPanel(LEmbeddedWindowTitled* panel, bool atEnd)
+{
+    if (!panel)
+        return false;
+    LinkPanel(panel, atEnd);
     panel->Init(*this, std::max(1, GetClientAreaWidth()), 1);
     ResetContentSize();
     RelayoutWindow();
     return true;
+}
+
+bool LEmbeddedWindowList::AddPanelUnbuilt(LEmbeddedWindowTitled* panel, bool atEnd)
+{
+    if (!panel)
+        return false;
+    LinkPanel(panel, atEnd);
+    panel->bVisible = false;
+    return true;
+}
+
+bool LEmbeddedWindowList::IsPanelBuilt(const LEmbeddedWindowTitled* panel)
+{
+    return panel && panel->GetContentView();
+}
+
+void LEmbeddedWindowList::BuildPanel(LEmbeddedWindowTitled* panel)
+{
+    if (!panel || IsPanelBuilt(panel) || !GetContentView())
+        return;
+    panel->Init(*this, std::max(1, GetClientAreaWidth()), 1);
+    panel->ShowWindow(panel->bVisible);
+    if (!panel->bVisible)
+        return; // a hidden panel takes no room: nothing moves
+    ResetContentSize();
+    RelayoutWindow();
 }
 
 void LEmbeddedWindowList::SetActivePanel(LEmbeddedWindowTitled* target, bool collapsed)
@@ -310,6 +341,11 @@ bool LEmbeddedWindowList::SetPanelVisible(int index, bool visible)
     if (!panel)
         return false;
     panel->bVisible = visible;
+    if (!IsPanelBuilt(panel)) {
+        if (!visible)
+            return true; // stays unbuilt and hidden
+        BuildPanel(panel);
+    }
     panel->ShowWindow(visible);
     ResetContentSize();
     RelayoutWindow();

@@ -98,6 +98,14 @@ public:
     ~LEmbeddedWindowList() override;
 
     bool AddPanel(LEmbeddedWindowTitled* panel, bool atEnd);
+    // Links a panel that is hidden until it is wanted: its controls are built by BuildPanel, or
+    // when SetPanelVisible first shows it. A window with panels the user may never open starts
+    // without building them.
+    bool AddPanelUnbuilt(LEmbeddedWindowTitled* panel, bool atEnd);
+    // Builds a panel linked unbuilt (nothing for one already built); it keeps the visibility and
+    // collapsed state it was given meanwhile.
+    void BuildPanel(LEmbeddedWindowTitled* panel);
+    static bool IsPanelBuilt(const LEmbeddedWindowTitled* panel);
     void SetActivePanelByIndex(int index, bool collapsed);
     // An id that is not in the list changes nothing.
     void SetActivePanelByTitleBarId(int titleBarId, bool collapsed);
@@ -119,6 +127,7 @@ public:
 
 private:
     void SetActivePanel(LEmbeddedWindowTitled* target, bool collapsed);
+    void LinkPanel(LEmbeddedWindowTitled* panel, bool atEnd);
     int iContentHeight = 0;
 };
 

@@ -37,6 +37,8 @@ bool LMainWindow::bPrimaryInstance = true;
 namespace {
 
 constexpr int kCmdPostInit = 3332;
+// At most this long the first frame waits for the start's own request.
+constexpr unsigned kPaintingHoldMs = 250;
 constexpr int kCmdRetryQuit = LFourCC("QtNc");
 constexpr int kCmdAbout = LFourCC("abou");
 constexpr int kCmdSuite = 98; // "ZOR-Paket" on every tab of the tabbed toolbar
@@ -324,6 +326,10 @@ void LMainWindow::MainWindowInitCommon()
     char shown[kLPathSize] = "";
     _LUserSettingGetString("Settings", "MainWindowShownAtStartup", "", shown);
     _InstallKeyMonitor();
+    // The start's own request (a new project, a file) runs right after the window shows: its
+    // first frame shows the result, not the empty window first.
+    if (LNativeWindow* window = GetNativeWindow())
+        window->HoldPainting(kPaintingHoldMs);
     InitCommon(kLCocoaDialogCenterNone, shown[0] != '0');
     fReady = true;
     RelayoutControls(*this);
@@ -331,6 +337,16 @@ void LMainWindow::MainWindowInitCommon()
 
 void LMainWindow::MainWindowPostInit()
 {
+    // Whatever happens below, what it shows is painted (a dialog it opens is not left over an
+    // unpainted window for longer than the hold).
+    struct Resume {
+        LMainWindow& w;
+        ~Resume()
+        {
+            if (LNativeWindow* window = w.GetNativeWindow())
+                window->ResumePainting();
+        }
+    } resume { *this };
     if (fDocumentsPending) {
         for (const std::string& path : fPendingDocuments)
             EvLoadFile(path.c_str());

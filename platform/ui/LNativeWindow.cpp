@@ -604,6 +604,40 @@ void LNativeWindow::CallWhenMapped(std::function<void()> f)
     fWhenMapped = std::move(f);
 }
 
+void LNativeWindow::HoldPainting(unsigned ms)
+{
+    if (!fWindow || fPaintingHeld)
+        return;
+    gtk_widget_realize(GTK_WIDGET(fWindow));
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow));
+    if (!gw)
+        return;
+    gdk_window_freeze_updates(gw);
+    fPaintingHeld = true;
+    fPaintingHoldTimer = g_timeout_add(
+        ms,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<LNativeWindow*>(data);
+            self->fPaintingHoldTimer = 0;
+            self->ResumePainting();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
+void LNativeWindow::ResumePainting()
+{
+    if (fPaintingHoldTimer) {
+        g_source_remove(fPaintingHoldTimer);
+        fPaintingHoldTimer = 0;
+    }
+    if (!fPaintingHeld)
+        return;
+    fPaintingHeld = false;
+    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr)
+        gdk_window_thaw_updates(gw);
+}
+
 void LNativeWindow::MakeKeyAndOrderFront()
 {
     if (!fWindow)
@@ -654,6 +688,7 @@ void LNativeWindow::CloseWindow(bool tellDelegate)
         gMainWindow = nullptr;
     if (!fWindow)
         return;
+    ResumePainting();
     if (LUiRef<LNativeWindowDelegate> d(fDelegate.Get()); d && tellDelegate)
         d->WindowWillClose(*this);
     if (!fWindow)

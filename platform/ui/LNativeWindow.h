@@ -105,6 +105,12 @@ public:
     // window closed before it is mapped never calls it.
     void CallWhenMapped(std::function<void()> f);
 
+    // Holds back painting the window until ResumePainting, or at most ms milliseconds: what is
+    // done right after the window is shown goes into its first frame instead of a second one.
+    // Realises the window.
+    void HoldPainting(unsigned ms);
+    void ResumePainting();
+
     // Shows the window in front and gives it the keyboard focus.
     void MakeKeyAndOrderFront();
     // Shows the window in front without moving the focus.
@@ -219,5 +225,7 @@ private:
     bool fPlaced = false;
     bool fIconified = false;
     bool fMaximized = false;
+    bool fPaintingHeld = false;
+    unsigned fPaintingHoldTimer = 0;
     LUiWindowLevel fLevel = LUiWindowLevel::Normal;
 };

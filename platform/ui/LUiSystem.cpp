@@ -174,6 +174,12 @@ bool LUiIsAvailable()
     return gAvailable;
 }
 
+void LUiFlushDisplay()
+{
+    if (gAvailable)
+        gdk_display_flush(gdk_display_get_default());
+}
+
 bool LUiMainScreen(LUiScreen& screen)
 {
     if (!gAvailable)

@@ -463,6 +463,47 @@ TEST_F(ProjectViewer, TooTallCircularTextIsRefused)
     EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeCircularText);
 }
 
+TEST_F(ProjectViewer, TextAndImagePanelsAreBuiltAfterTheFirstPaintedDesign)
+{
+    Fixture f;
+    // Not on a disc face: "Böjd text" cannot be ticked, also in a panel built later.
+    f.viewer.SetCircularTextAllowed(false);
+    EXPECT_FALSE(LEmbeddedWindowList::IsPanelBuilt(f.viewer.textPanel));
+    EXPECT_FALSE(LEmbeddedWindowList::IsPanelBuilt(f.viewer.imagePanel));
+    ASSERT_TRUE(f.Show());
+    ASSERT_TRUE(uitest::PumpUntil(
+        [&] {
+            return LEmbeddedWindowList::IsPanelBuilt(f.viewer.textPanel)
+                && LEmbeddedWindowList::IsPanelBuilt(f.viewer.imagePanel);
+        },
+        5000));
+    EXPECT_FALSE(f.viewer.textPanel->bVisible);
+    EXPECT_FALSE(f.viewer.imagePanel->bVisible);
+    EXPECT_TRUE(f.viewer.textPanel->GetContentView()->IsHidden());
+    EXPECT_TRUE(f.viewer.templatePanel->bVisible);
+    EXPECT_FALSE(f.viewer.textPanel->circular.IsWindowEnabled());
+    f.viewer.SetCircularTextAllowed(true);
+    EXPECT_TRUE(f.viewer.textPanel->circular.IsWindowEnabled());
+}
+
+TEST_F(ProjectViewer, ATextSelectedBeforeThePanelsAreBuiltShowsItsPanel)
+{
+    Fixture f;
+    f.viewer.SetCircularTextAllowed(false);
+    // Before the window has ever painted: the panel is built when it is first shown.
+    f.viewer.AddOverlayText("Tidig");
+    ASSERT_TRUE(LEmbeddedWindowList::IsPanelBuilt(f.viewer.textPanel));
+    EXPECT_FALSE(LEmbeddedWindowList::IsPanelBuilt(f.viewer.imagePanel));
+    EXPECT_TRUE(f.viewer.textPanel->bVisible && !f.viewer.textPanel->bCollapsed);
+    EXPECT_FALSE(f.viewer.templatePanel->bVisible);
+    LStringLongTemplate<char> text;
+    f.viewer.textPanel->text.GetEditText(1000, text);
+    EXPECT_STREQ(text.c_str(), "Tidig");
+    EXPECT_FALSE(f.viewer.textPanel->circular.IsWindowEnabled());
+    ASSERT_TRUE(f.Show());
+    uitest::Screenshot(f.window.GetNativeWindow(), "project-viewer-text-panel-built-on-demand");
+}
+
 // --- the clipboard -------------------------------------------------------------------------------
 
 TEST_F(ProjectViewer, PastesOtherProgramsTextAndPictures)

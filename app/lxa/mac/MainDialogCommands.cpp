@@ -130,7 +130,11 @@ void MainDialog::EnableControlsNow()
     }
     if (firstTextTipPending) {
         firstTextTipPending = false;
-        _ShowFirstTextTip();
+        // Once the project is on the screen.
+        projectViewer.RunAfterDesignPaint([this] {
+            if (!IsDestroyed())
+                _ShowFirstTextTip();
+        });
     }
     projectShown = project != nullptr;
     _ShowProjectOrLogo(projectShown);
@@ -530,9 +534,7 @@ void MainDialog::EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplat
 {
     // Circular text only on the disc face.
     const bool disc = t && t->format == VTTemplateFormatDisc;
-    if (projectViewer.textPanel)
-        projectViewer.textPanel->circular.EnableWindow(disc);
-    projectViewer.circularTextAllowed = disc;
+    projectViewer.SetCircularTextAllowed(disc);
     EnableControls();
 }
 

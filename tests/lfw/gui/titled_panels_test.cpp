@@ -22,7 +22,12 @@ struct Panel : LEmbeddedWindowTitled {
     {
     }
     int titleClicks = 0;
-    void InitPanel() override { iPanelHeight = 100; }
+    int built = 0;
+    void InitPanel() override
+    {
+        ++built;
+        iPanelHeight = 100;
+    }
     void LayoutPanelControls(int, int, int, int) override { }
     void EvTitleClicked() override { ++titleClicks; }
 };
@@ -148,6 +153,46 @@ TEST_F(TitledPanels, InvisiblePanelTakesNoRoom)
     const LUiRect third = f.panels[2]->GetContentView()->Frame();
     const LUiRect first = f.panels[0]->GetContentView()->Frame();
     EXPECT_NEAR(third.y, first.y + first.height, 0.01);
+}
+
+TEST_F(TitledPanels, UnbuiltPanelIsBuiltWhenFirstShown)
+{
+    Fixture f(true);
+    auto& list = f.container.fList;
+    auto* later = new Panel(503, "Senare");
+    ASSERT_TRUE(list.AddPanelUnbuilt(later, false));
+    // Linked at the front, hidden, without controls; the others keep their places.
+    EXPECT_EQ(list.GetPanel(0), later);
+    EXPECT_EQ(later->built, 0);
+    EXPECT_FALSE(later->bVisible);
+    EXPECT_FALSE(LEmbeddedWindowList::IsPanelBuilt(later));
+    EXPECT_EQ(f.panels[0]->GetContentView()->Frame().y, 0);
+    // Hiding it again and choosing it as the open panel build nothing; the state is kept.
+    EXPECT_TRUE(list.SetPanelVisible(0, false));
+    list.SetActivePanelByTitleBarId(503, false);
+    EXPECT_EQ(later->built, 0);
+    EXPECT_FALSE(later->bCollapsed);
+    EXPECT_TRUE(f.panels[0]->bCollapsed);
+    // Shown: built once, open as chosen, above the first panel.
+    EXPECT_TRUE(list.SetPanelVisible(0, true));
+    EXPECT_EQ(later->built, 1);
+    ASSERT_TRUE(LEmbeddedWindowList::IsPanelBuilt(later));
+    list.RelayoutWindow();
+    const LUiRect top = later->GetContentView()->Frame();
+    EXPECT_EQ(top.y, 0);
+    EXPECT_NEAR(top.height, f.TitleHeight() + 100, 1.0);
+    EXPECT_NEAR(f.panels[0]->GetContentView()->Frame().y, top.height, 0.01);
+    list.BuildPanel(later);
+    EXPECT_EQ(later->built, 1);
+    // Built while hidden: it stays hidden and takes no room.
+    auto* hidden = new Panel(504, "Dold");
+    list.AddPanelUnbuilt(hidden, true);
+    list.BuildPanel(hidden);
+    EXPECT_EQ(hidden->built, 1);
+    EXPECT_TRUE(hidden->GetContentView()->IsHidden());
+    f.host.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(f.host.GetNativeWindow()));
+    uitest::Screenshot(f.host.GetNativeWindow(), "titled-panels-built-later");
 }
 
 TEST_F(TitledPanels, EmptyTitleHasNoBar)
