@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -27,6 +30,36 @@ bool ResourceFile(char* out, const char* folder, const char* name, const char* e
 cairo_surface_t* Reference(cairo_surface_t* s)
 {
     return s ? cairo_surface_reference(s) : nullptr;
+}
+
+// The program's own picture files do not change while it runs, and a loaded surface is never
+// drawn into (variations are new surfaces): each resource file is decoded once and its surface
+// shared, so the many title bars, buttons and toolbar items that show the same picture do not
+// read and decode it again. Pictures larger than this are read each time.
+constexpr size_t kMaxSharedResourceBytes = size_t(4) << 20;
+
+cairo_surface_t* LoadResourceFile(const char* path)
+{
+    static std::mutex mutex;
+    static std::unordered_map<std::string, cairo_surface_t*> shared;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (auto it = shared.find(path); it != shared.end())
+            return cairo_surface_reference(it->second);
+    }
+    cairo_surface_t* surface = LUiImageLoadFile(path);
+    if (!surface
+        || size_t(cairo_image_surface_get_stride(surface))
+                * size_t(cairo_image_surface_get_height(surface))
+            > kMaxSharedResourceBytes)
+        return surface;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto [it, added] = shared.emplace(path, surface);
+    if (!added) { // loaded meanwhile on another thread
+        cairo_surface_destroy(surface);
+        surface = it->second;
+    }
+    return cairo_surface_reference(surface);
 }
 
 // The filtered copy of one representation; null when it cannot be made.
@@ -104,8 +137,15 @@ bool LGuiCocoaImage::LoadFromResource(const char* name)
     char path[kLPathSize];
     for (const char* kind : kKinds)
         if (ResourceFile(path, kind, name, kind) && LFile::TestFileExists(path))
-            return LoadFromFile(path);
+            return LoadFromSharedResourceFile(path);
     return false;
+}
+
+bool LGuiCocoaImage::LoadFromSharedResourceFile(const char* path)
+{
+    Release();
+    mImage = LoadResourceFile(path);
+    return mImage != nullptr;
 }
 
 void LGuiCocoaImage::GetSize(int& width, int& height) const
@@ -230,7 +270,7 @@ bool LGuiJPG::LoadFromResource(const char* name)
     char path[kLPathSize];
     for (const char* const* kind = SupportedFormats; *kind; ++kind)
         if (ResourceFile(path, *kind, name, *kind) && LFile::TestFileExists(path))
-            return mImage.LoadFromFile(path);
+            return mImage.LoadFromSharedResourceFile(path);
     return false;
 }
 

@@ -27,6 +27,8 @@ public:
     // Tries "<resources>/tiff/<name>.tiff", "<resources>/icns/<name>.icns" and
     // "<resources>/png/<name>.png" and loads the first that exists; false when none exists.
     bool LoadFromResource(const char* name);
+    // Loads one of the program's own picture files, decoded once for the whole run and shared.
+    bool LoadFromSharedResourceFile(const char* path);
     // The image's size in pixels (0 x 0 without an image).
     void GetSize(int& width, int& height) const;
     // Replaces the image by main, with extra as a second representation (a sharper one for

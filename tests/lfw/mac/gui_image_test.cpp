@@ -23,7 +23,10 @@ class GuiImageTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        mRoot = fs::temp_directory_path() / ("vt_gui_image_" + std::to_string(::getpid()));
+        // A folder per test: the program's own picture files are decoded once per path.
+        static int count = 0;
+        mRoot = fs::temp_directory_path()
+            / ("vt_gui_image_" + std::to_string(::getpid()) + "_" + std::to_string(++count));
         fs::remove_all(mRoot);
         fs::create_directories(mRoot / "resources");
         const char* old = std::getenv("VT_RESOURCES_DIR");
@@ -129,6 +132,31 @@ TEST_F(GuiImageTest, BitmapsAreLookedUpInTheirOrder)
     // Only an icns file: bitmaps never look there.
     Png("icns", "14.icns", 4);
     EXPECT_FALSE(bitmap.LoadFromResource("14"));
+}
+
+TEST_F(GuiImageTest, AResourceFileIsDecodedOnceAndShared)
+{
+    Png("png", "20.png", 6);
+    LGuiJPG first, second;
+    ASSERT_TRUE(first.LoadFromResource("20"));
+    // Even with the file gone the picture is there: it was read once.
+    fs::remove(Path("png", "20.png"));
+    Png("png", "20.png", 8);
+    ASSERT_TRUE(second.LoadFromResource("20"));
+    EXPECT_EQ(Width(second), 6);
+    EXPECT_EQ(first.GetCocoaImage().GetImage(), second.GetCocoaImage().GetImage());
+    // The disabled look is a picture of its own: the shared one keeps its pixels.
+    LGuiBitmapEnabledDisabled looks;
+    ASSERT_TRUE(looks.LoadFromResource(20));
+    EXPECT_NE(looks.GetDisabled().GetCocoaImage().GetImage(), first.GetCocoaImage().GetImage());
+    EXPECT_EQ(At(first.GetCocoaImage().GetImage(), 0, 0),
+        At(looks.GetNormal().GetCocoaImage().GetImage(), 0, 0));
+    // A picture file that is not one of the program's own is read each time.
+    LGuiCocoaImage direct;
+    ASSERT_TRUE(direct.LoadFromFile(Path("png", "20.png").c_str()));
+    int w = 0, h = 0;
+    direct.GetSize(w, h);
+    EXPECT_EQ(w, 8);
 }
 
 TEST_F(GuiImageTest, ImagesAndIconsLookInTheirFolders)
