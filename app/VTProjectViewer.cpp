@@ -14,6 +14,11 @@
 
 int VTProjectViewer::autoSaveCounter = 0;
 
+namespace {
+// The panels' column, in points.
+constexpr int kPanelColumnWidth = 460;
+} // namespace
+
 VTProjectViewer::VTProjectViewer()
     : alive(std::make_shared<bool>(true))
 {
@@ -43,7 +48,9 @@ void VTProjectViewer::InitDialog()
     AddPaintControl(kVTProjectViewerCanvasId);
     canvas.Init(*this, kVTProjectViewerCanvasId);
     canvas.AddNotifyee(*this);
-    panels.Init(*this, 1, 1);
+    // The column at the width it is laid out in (see LayoutControls).
+    panels.Init(*this, int(GetBackingScaleFactor() * kPanelColumnWidth),
+        std::max(GetClientAreaHeight(), 1));
     // The text and image panels stay hidden until an overlay is selected: the window shows
     // without building their controls, which are built when first shown or when the loop is
     // idle after the first painted design, whichever comes first.
@@ -93,7 +100,7 @@ void VTProjectViewer::DestroyDialog()
 void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
 {
     const double s = GetBackingScaleFactor();
-    const int panelWidth = int(s * 460);
+    const int panelWidth = int(s * kPanelColumnWidth);
     const int strip = int(s * 36);
     const int canvasWidth = std::max(width - panelWidth, 1);
     MoveControlPixels(

@@ -304,7 +304,9 @@ bool StartOnce(Display* display, Side& side, const std::string& folder, bool fin
 {
     std::string exe;
     if (side.program) {
-        exe = std::string(VT_BINARY_DIR) + "/vorantel";
+        // Another build of the program can be compared with VT_STARTUP_BENCH_PROGRAM.
+        const char* other = getenv("VT_STARTUP_BENCH_PROGRAM");
+        exe = other && *other ? other : std::string(VT_BINARY_DIR) + "/vorantel";
     } else {
         char path[4096];
         const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);

@@ -219,7 +219,11 @@ void MainDialog::InitDialog()
     AddPaintControl(kLogoControl);
     logoControl.Init(*this, kLogoControl);
     DragDropInit(*this);
-    projectViewer.Init(*this);
+    // Built at about the size it will have, so that its controls are not first laid out in a
+    // single pixel and then again.
+    int width = 0, height = 0;
+    GetClientSizeMinusToolbarMinusStatusBar(width, height);
+    projectViewer.Init(*this, std::max(width, 1), std::max(height, 1));
     _ViewerObserve();
     // Paste follows what the clipboard offers, as it is heard, never asked for and waited on.
     clipboardWatch = LClipboard::AddChangeWatcher([this] {
