@@ -41,6 +41,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -49,6 +50,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -265,12 +267,33 @@ BENCHMARK(BM_SheetA4At300ToPNG9_Pdftoppm)->Unit(benchmark::kMillisecond)->Iterat
 
 // The export jobs of a new CD project, as "vorantel -new cd" makes it, the window's
 // "Spara som... > Pdf" and "> Bild" run them: what scripts/export-timing.sh measures through the
-// window (Return in the file panel until the file is whole) is compared with these.
+// window (Return in the file panel until the file is whole) is compared with these. Each run
+// writes a file that is not there yet, as the script's exports through the window do (replacing
+// one costs a little more: the old file's owner and mode are kept and its blocks freed).
+//
+// With VT_EXPORT_JOB_PAUSE_MS set, each run follows an untimed pause of that length, as a user's
+// exports come seconds apart: run straight after each other, a picture export finds the previous
+// sheet's memory still at hand, which a fresh export seconds later does not (its pages are
+// faulted in again; in a virtual machine that returns free memory to its host this costs 30 to
+// 60 ms for an A4 sheet at 300 dpi).
 template <class Job>
 void RunExportJob(benchmark::State& state, VTProject& project, const char* name)
 {
-    const std::string path = Folder().Required() + "/" + name;
+    const char* pause = std::getenv("VT_EXPORT_JOB_PAUSE_MS");
+    const long pauseMs = pause ? std::strtol(pause, nullptr, 10) : 0;
+    const std::string folder = Folder().Required() + "/" + name + ".runs";
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directory(folder, ignored);
+    std::string path;
+    unsigned long run = 0;
     for (auto _ : state) {
+        if (pauseMs > 0) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            state.ResumeTiming();
+        }
+        path = folder + "/" + std::to_string(++run) + "-" + name;
         Quiet job;
         Job record;
         record.targetPath = path.c_str();
@@ -283,7 +306,9 @@ void RunExportJob(benchmark::State& state, VTProject& project, const char* name)
             return;
         }
     }
-    state.counters["bytes"] = double(std::filesystem::file_size(path));
+    state.counters["bytes"]
+        = path.empty() ? 0.0 : double(std::filesystem::file_size(path, ignored));
+    std::filesystem::remove_all(folder, ignored);
 }
 
 void BM_NewCdProjectPdfJob(benchmark::State& state)
@@ -328,8 +353,18 @@ std::string& FiveHundredOverlayFile()
     VTProjectSave save;
     save.project = &project;
     std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
-    if (Process(job, save) != LProcessResultSuccess)
+    if (Process(job, save) != LProcessResultSuccess) {
         path.clear();
+        return path;
+    }
+    // scripts/export-timing.sh opens the same project in the window.
+    if (const char* copy = std::getenv("VT_FIVE_HUNDRED_PROJECT"); copy && *copy) {
+        std::error_code error;
+        std::filesystem::copy_file(
+            path, copy, std::filesystem::copy_options::overwrite_existing, error);
+        if (error)
+            std::fprintf(stderr, "cannot copy the project to %s\n", copy);
+    }
     return path;
 }
 
