@@ -180,7 +180,8 @@ TEST_F(TitledPanels, UnbuiltPanelIsBuiltWhenFirstShown)
     list.RelayoutWindow();
     const LUiRect top = later->GetContentView()->Frame();
     EXPECT_EQ(top.y, 0);
-    EXPECT_NEAR(top.height, f.TitleHeight() + 100, 1.0);
+    // Frames are in points, heights in pixels.
+    EXPECT_NEAR(top.height * f.host.GetBackingScaleFactor(), f.TitleHeight() + 100, 1.0);
     EXPECT_NEAR(f.panels[0]->GetContentView()->Frame().y, top.height, 0.01);
     list.BuildPanel(later);
     EXPECT_EQ(later->built, 1);
