@@ -10,6 +10,8 @@
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -115,6 +117,11 @@ const FontInfo& SystemFont()
 // overflow them. Long texts are measured in pieces of at most this many bytes, cut at a whole
 // character (after a blank when one is near).
 constexpr size_t kPieceBytes = 32768;
+
+// Sizes of short texts measured on this thread, by font, size, weight and text.
+constexpr size_t kKeptMeasureBytes = 256;
+constexpr size_t kKeptMeasures = 4096;
+thread_local std::unordered_map<std::string, std::pair<double, double>> tKeptMeasures;
 
 std::vector<std::string> Pieces(const char* text)
 {
@@ -274,6 +281,22 @@ void LUiMeasureText(
         }
         return;
     }
+    // The same labels are measured again and again while windows are built and laid out: the
+    // sizes of short texts are kept per thread (the font map is per thread too).
+    const char* face = family && *family ? family : LUiSystemFontFamily();
+    const bool keep = std::strlen(text) <= kKeptMeasureBytes;
+    std::string key;
+    if (keep) {
+        key.reserve(std::strlen(text) + std::strlen(face) + 24);
+        key.append(face).push_back('\0');
+        key.append(std::to_string(size)).push_back(bold ? 'b' : 'r');
+        key.append(text);
+        if (auto it = tKeptMeasures.find(key); it != tKeptMeasures.end()) {
+            width = it->second.first;
+            height = it->second.second;
+            return;
+        }
+    }
     PangoFontMap* map = pango_cairo_font_map_get_default(); // one per thread
     PangoContext* context = pango_font_map_create_context(map);
     cairo_font_options_t* options = cairo_font_options_create();
@@ -282,7 +305,7 @@ void LUiMeasureText(
     cairo_font_options_destroy(options);
 
     PangoFontDescription* desc = pango_font_description_new();
-    pango_font_description_set_family(desc, family && *family ? family : LUiSystemFontFamily());
+    pango_font_description_set_family(desc, face);
     pango_font_description_set_absolute_size(desc, std::max(size, 1.0) * PANGO_SCALE);
     if (bold)
         pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
@@ -296,6 +319,11 @@ void LUiMeasureText(
     g_object_unref(layout);
     pango_font_description_free(desc);
     g_object_unref(context);
+    if (keep) {
+        if (tKeptMeasures.size() >= kKeptMeasures)
+            tKeptMeasures.clear();
+        tKeptMeasures.emplace(std::move(key), std::make_pair(width, height));
+    }
 }
 
 int LUiMeasureTextLines(const char* text, const char* family, double size, double width)

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -372,4 +373,25 @@ TEST_F(UiTest, SystemFontSampleMeasures)
     EXPECT_GE(cw, 5);
     EXPECT_LE(cw, 12);
     EXPECT_GT(h, 8);
+}
+
+TEST_F(UiTest, KeptSizesFollowTheTextFontSizeAndWeight)
+{
+    auto measure = [](const char* text, const char* family, double size, bool bold) {
+        double w = 0, h = 0;
+        LUiMeasureText(text, family, size, bold, w, h);
+        return std::make_pair(w, h);
+    };
+    const auto plain = measure("Lägg till text", "DejaVu Sans", 13, false);
+    EXPECT_GT(plain.first, 0);
+    EXPECT_EQ(measure("Lägg till text", "DejaVu Sans", 13, false), plain);
+    // Each part of the question gives its own answer, also after the first was kept.
+    EXPECT_GT(measure("Lägg till text", "DejaVu Sans", 13, true).first, plain.first);
+    EXPECT_GT(measure("Lägg till text", "DejaVu Sans", 26, false).first, plain.first * 1.8);
+    EXPECT_LT(measure("Lägg till", "DejaVu Sans", 13, false).first, plain.first);
+    EXPECT_NE(measure("Lägg till text", "DejaVu Sans Mono", 13, false).first, plain.first);
+    // Measured on another thread (a font map of its own): the same size.
+    std::pair<double, double> there;
+    std::thread([&] { there = measure("Lägg till text", "DejaVu Sans", 13, false); }).join();
+    EXPECT_EQ(there, plain);
 }
