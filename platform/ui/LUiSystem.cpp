@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -149,10 +152,44 @@ std::vector<std::string> Pieces(const char* text)
 
 } // namespace
 
+namespace {
+
+// Work of libraries the first window needs that does not touch GTK, done on another core while
+// GTK starts and the window is built: Fontconfig reading its configuration and font caches (the
+// first text measured waits for it), and the image library starting its SVG reader (the
+// theme's check and radio marks are SVG pictures, and starting the reader, with the libraries
+// it loads, takes longer than painting the whole first window). Both libraries guard their own
+// start, so the window's thread that needs one meanwhile waits for it or does it itself.
+std::thread gWarmUp;
+
+void WarmUpLibraries()
+{
+    gWarmUp = std::thread([] {
+        FcInit();
+        if (GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("svg", nullptr)) {
+            static const char kSvg[]
+                = "<svg xmlns='http://www.w3.org/2000/svg' width='1' height='1'/>";
+            gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(kSvg),
+                sizeof kSvg - 1, nullptr);
+            gdk_pixbuf_loader_close(loader, nullptr);
+            g_object_unref(loader);
+        }
+    });
+    // Ended before the process's own ending tears down what the libraries use.
+    std::atexit([] {
+        if (gWarmUp.joinable())
+            gWarmUp.join();
+    });
+}
+
+} // namespace
+
 bool LUiInit()
 {
     if (gAvailable)
         return true;
+    static std::once_flag warmUp;
+    std::call_once(warmUp, WarmUpLibraries);
     // GTK would otherwise set every locale category from the environment, LC_NUMERIC included,
     // and a decimal comma would creep into settings and files. The framework sets the locale
     // itself and keeps numbers in "C".
