@@ -169,8 +169,8 @@ void WarmUpLibraries()
         if (GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("svg", nullptr)) {
             static const char kSvg[]
                 = "<svg xmlns='http://www.w3.org/2000/svg' width='1' height='1'/>";
-            gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(kSvg),
-                sizeof kSvg - 1, nullptr);
+            gdk_pixbuf_loader_write(
+                loader, reinterpret_cast<const guchar*>(kSvg), sizeof kSvg - 1, nullptr);
             gdk_pixbuf_loader_close(loader, nullptr);
             g_object_unref(loader);
         }
