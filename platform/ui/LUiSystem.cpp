@@ -7,12 +7,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -56,13 +61,83 @@ LUiRect ToRect(const GdkRectangle& r)
     return LUiRect { double(r.x), double(r.y), double(r.width), double(r.height) };
 }
 
+// A monitor's work area. On X11, GDK reads it from the root window's properties at every call
+// (several round trips to the server), and every window and panel asks while it is built: it is
+// kept until the desktop changes something on the root window (the window manager sets the work
+// areas and the current desktop there) or the monitors change.
+struct KeptWorkArea {
+    GdkMonitor* monitor;
+    GdkRectangle area;
+};
+std::vector<KeptWorkArea> gWorkAreas;
+bool gWorkAreasWatched = false;
+
+void ForgetWorkAreas()
+{
+    gWorkAreas.clear();
+}
+
+#ifdef GDK_WINDOWING_X11
+GdkFilterReturn RootPropertyFilter(GdkXEvent* xevent, GdkEvent*, gpointer)
+{
+    if (static_cast<XEvent*>(xevent)->type == PropertyNotify)
+        ForgetWorkAreas();
+    return GDK_FILTER_CONTINUE;
+}
+#endif
+
+// True when changes are seen, so that work areas may be kept.
+bool WatchWorkAreas(GdkDisplay* display)
+{
+    if (gWorkAreasWatched)
+        return true;
+#ifdef GDK_WINDOWING_X11
+    if (!GDK_IS_X11_DISPLAY(display))
+        return false;
+    gWorkAreasWatched = true;
+    GdkWindow* root = gdk_screen_get_root_window(gdk_display_get_default_screen(display));
+    Display* x = GDK_DISPLAY_XDISPLAY(display);
+    const Window xroot = GDK_WINDOW_XID(root);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(x, xroot, &attributes))
+        XSelectInput(x, xroot, attributes.your_event_mask | PropertyChangeMask);
+    gdk_window_add_filter(root, RootPropertyFilter, nullptr);
+    auto forget = G_CALLBACK(+[](GdkDisplay*, GdkMonitor*, gpointer) { ForgetWorkAreas(); });
+    g_signal_connect(display, "monitor-added", forget, nullptr);
+    g_signal_connect(display, "monitor-removed", forget, nullptr);
+    return true;
+#else
+    (void)display;
+    return false;
+#endif
+}
+
+void WorkAreaOf(GdkMonitor* monitor, GdkRectangle& area)
+{
+    for (const KeptWorkArea& kept : gWorkAreas) {
+        if (kept.monitor == monitor) {
+            area = kept.area;
+            return;
+        }
+    }
+    gdk_monitor_get_workarea(monitor, &area);
+    if (!WatchWorkAreas(gdk_monitor_get_display(monitor)))
+        return;
+    if (!g_object_get_data(G_OBJECT(monitor), "vt-work-area-watched")) {
+        g_object_set_data(G_OBJECT(monitor), "vt-work-area-watched", GINT_TO_POINTER(1));
+        g_signal_connect(monitor, "notify",
+            G_CALLBACK(+[](GObject*, GParamSpec*, gpointer) { ForgetWorkAreas(); }), nullptr);
+    }
+    gWorkAreas.push_back({ monitor, area });
+}
+
 LUiScreen ScreenOf(GdkMonitor* monitor)
 {
     LUiScreen s;
     GdkRectangle r;
     gdk_monitor_get_geometry(monitor, &r);
     s.frame = ToRect(r);
-    gdk_monitor_get_workarea(monitor, &r);
+    WorkAreaOf(monitor, r);
     s.visibleFrame = ToRect(r);
     s.scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
     s.primary = gdk_monitor_is_primary(monitor);
@@ -154,30 +229,28 @@ std::vector<std::string> Pieces(const char* text)
 
 namespace {
 
-// Work of libraries the first window needs that does not touch GTK, done on another core while
-// GTK starts and the window is built: Fontconfig reading its configuration and font caches (the
-// first text measured waits for it), and the image library starting its SVG reader (the
-// theme's check and radio marks are SVG pictures, and starting the reader, with the libraries
-// it loads, takes longer than painting the whole first window). Both libraries guard their own
-// start, so the window's thread that needs one meanwhile waits for it or does it itself.
+// Work of libraries the first window needs that touches neither GTK nor GLib's types, done on
+// another core while GTK starts and the window is built: Fontconfig reading its configuration
+// and font caches (the first text measured waits for it), and loading the SVG renderer the image
+// library uses for the theme's check and radio marks (with the libraries it needs, loading it
+// takes longer than painting the whole first window). Both are guarded by their libraries, so
+// the window's thread that needs one meanwhile waits for it or does it itself. Nothing here
+// registers a GLib type: two threads doing that at once can stop each other for good.
 std::thread gWarmUp;
+pid_t gWarmUpProcess = 0;
 
 void WarmUpLibraries()
 {
+    gWarmUpProcess = getpid();
     gWarmUp = std::thread([] {
         FcInit();
-        if (GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("svg", nullptr)) {
-            static const char kSvg[]
-                = "<svg xmlns='http://www.w3.org/2000/svg' width='1' height='1'/>";
-            gdk_pixbuf_loader_write(
-                loader, reinterpret_cast<const guchar*>(kSvg), sizeof kSvg - 1, nullptr);
-            gdk_pixbuf_loader_close(loader, nullptr);
-            g_object_unref(loader);
-        }
+        // Kept loaded: the image library's SVG reader finds it loaded when it needs it.
+        dlopen("librsvg-2.so.2", RTLD_NOW | RTLD_LOCAL);
     });
-    // Ended before the process's own ending tears down what the libraries use.
+    // Ended before the process's own ending tears down what the libraries use; a child forked
+    // meanwhile has no such thread.
     std::atexit([] {
-        if (gWarmUp.joinable())
+        if (gWarmUp.joinable() && getpid() == gWarmUpProcess)
             gWarmUp.join();
     });
 }
