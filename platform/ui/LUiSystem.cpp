@@ -120,8 +120,11 @@ void WorkAreaOf(GdkMonitor* monitor, GdkRectangle& area)
             return;
         }
     }
+    // Watched before it is read: the reading waits for the server, which has then taken the
+    // watch, so no change after the reading goes unseen.
+    const bool watched = WatchWorkAreas(gdk_monitor_get_display(monitor));
     gdk_monitor_get_workarea(monitor, &area);
-    if (!WatchWorkAreas(gdk_monitor_get_display(monitor)))
+    if (!watched)
         return;
     if (!g_object_get_data(G_OBJECT(monitor), "vt-work-area-watched")) {
         g_object_set_data(G_OBJECT(monitor), "vt-work-area-watched", GINT_TO_POINTER(1));
