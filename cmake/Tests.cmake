@@ -8,6 +8,8 @@ if(vt_test_support)
     add_library(vt_test_support STATIC ${vt_test_support})
     target_link_libraries(vt_test_support PUBLIC vt_all GTest::gtest)
     target_include_directories(vt_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+    # The TLS test server (support/LoopbackServer.cpp) uses OpenSSL itself.
+    target_link_libraries(vt_test_support PRIVATE PkgConfig::VT_SSL)
 else()
     add_library(vt_test_support INTERFACE)
     target_link_libraries(vt_test_support INTERFACE vt_all GTest::gtest)
