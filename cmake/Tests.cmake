@@ -59,3 +59,10 @@ foreach(src ${vt_test_sources})
             ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources")
     endif()
 endforeach()
+
+# The tests of the libraries opened on first use know the libraries' sonames.
+foreach(name platform_imageio_lazy_codecs_test platform_tls_lazy_tls_test)
+    if(TARGET ${name})
+        target_link_libraries(${name} PRIVATE vt_late_libraries)
+    endif()
+endforeach()
