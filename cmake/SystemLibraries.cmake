@@ -13,9 +13,9 @@ find_library(VT_GIF_LIBRARY gif REQUIRED)
 # opens them on first use (platform/system/LazyLibrary.h), so that starting the program does not
 # pay for loading them. Only their headers are used at build time, and the names under which the
 # dynamic loader finds them (their sonames) are taken from the libraries installed here.
-pkg_check_modules(VT_TIFF REQUIRED IMPORTED_TARGET libtiff-4)
-pkg_check_modules(VT_OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
-pkg_check_modules(VT_RAW REQUIRED IMPORTED_TARGET libraw_r)
+pkg_check_modules(VT_TIFF REQUIRED libtiff-4)
+pkg_check_modules(VT_OPENJPEG REQUIRED libopenjp2)
+pkg_check_modules(VT_RAW REQUIRED libraw_r)
 pkg_check_modules(VT_SSL REQUIRED IMPORTED_TARGET openssl)
 
 if(CMAKE_OBJDUMP)
