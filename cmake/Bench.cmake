@@ -8,6 +8,11 @@ foreach(src ${vt_bench_sources})
     target_compile_definitions(${name} PRIVATE VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endforeach()
 
+# The digest benchmark compares the framework's SHA-1 with OpenSSL's, which it links itself.
+if(TARGET sha1_bench)
+    target_link_libraries(sha1_bench PRIVATE PkgConfig::VT_SSL)
+endif()
+
 # The imaging benchmark compares the framework's pixel routines with pixman's.
 pkg_check_modules(VT_PIXMAN IMPORTED_TARGET pixman-1)
 if(VT_PIXMAN_FOUND AND TARGET imaging_bench)

@@ -22,14 +22,16 @@ function(_vt_folder_library dir deps)
 endfunction()
 
 # platform/<interface>: the stand-ins. They use the standard library and the Linux libraries
-# only, so they sit below every framework folder.
+# only, so they sit below every framework folder. platform/system lies below the other platform
+# folders (they open libraries through it).
 function(vt_platform_libraries)
     file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*)
-    set(all "")
+    _vt_folder_library(platform/system "")
+    set(all vt_platform_system)
     foreach(child ${children})
-        if(IS_DIRECTORY ${child})
-            file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${child})
-            _vt_folder_library("${rel}" "")
+        file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${child})
+        if(IS_DIRECTORY ${child} AND NOT rel STREQUAL "platform/system")
+            _vt_folder_library("${rel}" vt_platform_system)
             _vt_target_name("${rel}" t)
             list(APPEND all ${t})
         endif()

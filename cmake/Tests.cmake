@@ -4,10 +4,20 @@ include(GoogleTest)
 
 file(GLOB_RECURSE vt_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
 file(GLOB_RECURSE vt_test_support CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+# Libraries a program lists for the dynamic loader only when it uses them.
+set(CMAKE_LINK_LIBRARY_USING_VT_AS_NEEDED
+    "LINKER:--push-state,--as-needed" "<LINK_ITEM>" "LINKER:--pop-state")
+set(CMAKE_LINK_LIBRARY_USING_VT_AS_NEEDED_SUPPORTED TRUE)
 if(vt_test_support)
     add_library(vt_test_support STATIC ${vt_test_support})
     target_link_libraries(vt_test_support PUBLIC vt_all GTest::gtest)
     target_include_directories(vt_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+    # The TLS test server (support/LoopbackServer.cpp) uses OpenSSL itself. Only the programs
+    # that use the server are to load it, also where the linker keeps every library it is given
+    # (as it does for the sanitizers): the others see the framework open it on first use.
+    target_include_directories(vt_test_support PRIVATE ${VT_SSL_INCLUDE_DIRS})
+    target_link_libraries(vt_test_support PRIVATE
+        "$<LINK_LIBRARY:VT_AS_NEEDED,${VT_SSL_LINK_LIBRARIES}>")
 else()
     add_library(vt_test_support INTERFACE)
     target_link_libraries(vt_test_support INTERFACE vt_all GTest::gtest)
@@ -55,5 +65,12 @@ foreach(src ${vt_test_sources})
             # discovered tests are written out, and the scale would be lost.
             PROPERTIES ENVIRONMENT "GDK_SCALE=2"
             ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources")
+    endif()
+endforeach()
+
+# The tests of the libraries opened on first use know the libraries' sonames.
+foreach(name platform_imageio_lazy_codecs_test platform_tls_lazy_tls_test)
+    if(TARGET ${name})
+        target_link_libraries(${name} PRIVATE vt_late_libraries)
     endif()
 endforeach()

@@ -18,8 +18,12 @@ void QuietDataError(void*, const char*, const int)
 {
 }
 
+struct Closer {
+    void operator()(libraw_data_t* raw) const { libraw_close(raw); }
+};
+
 struct ImageFree {
-    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+    void operator()(libraw_processed_image_t* image) const { libraw_dcraw_clear_mem(image); }
 };
 
 } // namespace
@@ -40,34 +44,34 @@ Result DecodeRaw(
     if (source.ReadAt(0, bytes.data(), bytes.size()) != bytes.size())
         return Result::Failed;
 
-    std::unique_ptr<LibRaw> raw;
-    try {
-        raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
-    } catch (const std::bad_alloc&) {
+    // The C interface of LibRaw: its functions can be looked up by name (the library is opened on
+    // first use).
+    std::unique_ptr<libraw_data_t, Closer> raw(libraw_init(LIBRAW_OPTIONS_NONE));
+    if (!raw)
         return Result::Failed;
-    }
-    raw->set_progress_handler(Progress, const_cast<DecodeOptions*>(&options));
-    raw->set_dataerror_handler(QuietDataError, nullptr);
-    raw->imgdata.params.output_bps = 8;
-    raw->imgdata.params.use_camera_wb = 1;
-    if (raw->open_buffer(bytes.data(), bytes.size()) != LIBRAW_SUCCESS)
+    libraw_set_progress_handler(raw.get(), Progress, const_cast<DecodeOptions*>(&options));
+    libraw_set_dataerror_handler(raw.get(), QuietDataError, nullptr);
+    raw->params.output_bps = 8;
+    raw->params.use_camera_wb = 1;
+    if (libraw_open_buffer(raw.get(), bytes.data(), bytes.size()) != LIBRAW_SUCCESS)
         return Result::Failed;
-    const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
+    const libraw_image_sizes_t& sizes = raw->sizes;
     if (!SizeAcceptable(sizes.raw_width, sizes.raw_height, options)
         || !SizeAcceptable(sizes.width, sizes.height, options)
         || !DataCanHold(source, sizes.raw_width, sizes.raw_height, 256))
         return Result::Failed;
     if (Stopped(options))
         return Result::Stopped;
-    int rc = raw->unpack();
+    int rc = libraw_unpack(raw.get());
     if (rc == LIBRAW_SUCCESS)
-        rc = raw->dcraw_process();
+        rc = libraw_dcraw_process(raw.get());
     if (rc == LIBRAW_CANCELLED_BY_CALLBACK || Stopped(options))
         return Result::Stopped;
     if (rc != LIBRAW_SUCCESS)
         return Result::Failed;
     int error = 0;
-    std::unique_ptr<libraw_processed_image_t, ImageFree> image(raw->dcraw_make_mem_image(&error));
+    std::unique_ptr<libraw_processed_image_t, ImageFree> image(
+        libraw_dcraw_make_mem_image(raw.get(), &error));
     if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->bits != 8
         || (image->colors != 3 && image->colors != 1)
         || !SizeAcceptable(image->width, image->height, options)
