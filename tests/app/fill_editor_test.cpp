@@ -460,14 +460,7 @@ TEST_F(FillEditor, BackgroundImageFromTheFilePanel)
     std::string title;
     uitest::WhenPanelUp([&](GtkWidget* panel) {
         title = gtk_window_get_title(GTK_WINDOW(panel));
-        gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(panel), good.c_str());
-        g_timeout_add(
-            300,
-            [](gpointer p) -> gboolean {
-                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
-                return G_SOURCE_REMOVE;
-            },
-            panel);
+        uitest::AcceptFile(panel, good);
     });
     if (uitest::HaveXdotool())
         ASSERT_TRUE(Click(Picker::kIdBrowse));
@@ -575,14 +568,7 @@ void ChooseInPanel(const std::string& path, std::string* title)
 {
     uitest::WhenPanelUp([path, title](GtkWidget* panel) {
         *title = gtk_window_get_title(GTK_WINDOW(panel));
-        gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(panel), path.c_str());
-        g_timeout_add(
-            300,
-            [](gpointer p) -> gboolean {
-                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
-                return G_SOURCE_REMOVE;
-            },
-            panel);
+        uitest::AcceptFile(panel, path);
     });
 }
 

@@ -289,11 +289,7 @@ TEST_F(LayoutEditor, ADiscLayoutOffersPrintersAndRefusesPaperImports)
                     break;
                 }
             dialog.EvPaperSizeChanged(other);
-            uitest::WhenPanelUp([&](GtkWidget* panel) {
-                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), paperFile.c_str());
-                uitest::Pump(100);
-                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
-            });
+            uitest::WhenPanelUp([&](GtkWidget* panel) { uitest::AcceptFile(panel, paperFile); });
             dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
         });
     dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
@@ -334,11 +330,7 @@ TEST_F(LayoutEditor, ExportThenImportGivesAnEqualLayoutNamedAfterTheFile)
             dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);
             // Then every position away: exporting is refused.
             layout.pages.GetHead()->first->centreX = 99;
-            uitest::WhenPanelUp([&](GtkWidget* panel) {
-                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), file.c_str());
-                uitest::Pump(100);
-                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
-            });
+            uitest::WhenPanelUp([&](GtkWidget* panel) { uitest::AcceptFile(panel, file); });
             dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
         });
     dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
@@ -378,11 +370,7 @@ TEST_F(LayoutEditor, ABadFileIsTheJobsErrorAndTheLayoutStays)
             CloseAtEnd guard { dialog };
             for (const std::string& file : { truncated, notLayout,
                      std::string(VT_TEST_DATA) + "/vtlayout/off_sheet.vtlayout" }) {
-                uitest::WhenPanelUp([file](GtkWidget* panel) {
-                    gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), file.c_str());
-                    uitest::Pump(100);
-                    gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
-                });
+                uitest::WhenPanelUp([file](GtkWidget* panel) { uitest::AcceptFile(panel, file); });
                 dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
             }
         });

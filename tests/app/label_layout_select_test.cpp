@@ -143,11 +143,7 @@ TEST_F(LayoutSelect, StationeryCancelledThenABrokenFileThenDVD)
             stillOpenAfterStationery = dialog.IsOpen() && !dialog.Chosen();
 
             // A broken custom file: the progress window's error, and the dialog stays.
-            uitest::WhenPanelUp([&](GtkWidget* panel) {
-                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), broken.c_str());
-                uitest::Pump(100);
-                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
-            });
+            uitest::WhenPanelUp([&](GtkWidget* panel) { uitest::AcceptFile(panel, broken); });
             uitest::AnswerAlert(&errorHeadline, "Fortsätt");
             dialog.CmTemplateCustom();
             stillOpenAfterBroken = dialog.IsOpen() && !dialog.Chosen();
@@ -193,9 +189,7 @@ TEST_F(LayoutSelect, AGoodCustomFileIsChosenAndItsFolderRemembered)
                     g_free(f);
                     return !opened.empty();
                 });
-                gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(panel), good.c_str());
-                uitest::Pump(100);
-                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+                uitest::AcceptFile(panel, good);
             });
             dialog.CmTemplateCustom();
             if (!dialog.Chosen())

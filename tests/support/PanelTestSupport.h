@@ -46,6 +46,42 @@ inline void WhenPanelUp(std::function<void(GtkWidget*)> act)
         holder);
 }
 
+// Chooses path in an open chooser and accepts it. The chooser loads its folder in the background
+// and swallows an "accept" that comes before the file is selected, so the answer waits for the
+// selection and is repeated until the panel goes; after 20 s the panel is cancelled, so a chooser
+// that never settles fails the test instead of hanging it.
+inline void AcceptFile(GtkWidget* panel, const std::string& path)
+{
+    struct Pending {
+        GtkWidget* panel;
+        std::string path;
+        gint64 deadline;
+    };
+    gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(panel), path.c_str());
+    g_object_ref(panel);
+    g_timeout_add(
+        25,
+        [](gpointer data) -> gboolean {
+            auto* p = static_cast<Pending*>(data);
+            if (!gtk_widget_get_mapped(p->panel) || LUiCurrentPanel() != p->panel) {
+                g_object_unref(p->panel);
+                delete p;
+                return G_SOURCE_REMOVE;
+            }
+            if (g_get_monotonic_time() > p->deadline) {
+                gtk_dialog_response(GTK_DIALOG(p->panel), GTK_RESPONSE_CANCEL);
+                return G_SOURCE_CONTINUE;
+            }
+            gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(p->panel));
+            const bool selected = chosen && p->path == chosen;
+            g_free(chosen);
+            if (selected)
+                gtk_dialog_response(GTK_DIALOG(p->panel), GTK_RESPONSE_ACCEPT);
+            return G_SOURCE_CONTINUE;
+        },
+        new Pending { panel, path, g_get_monotonic_time() + 20 * G_USEC_PER_SEC });
+}
+
 // The button with the label inside a widget tree; null when none.
 inline GtkWidget* FindButton(GtkWidget* w, const std::string& label)
 {

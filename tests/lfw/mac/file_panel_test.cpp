@@ -219,15 +219,7 @@ TEST_F(FilePanelTest, OpenPanelFiltersAndSameBufferKeepsThePath)
     uitest::WhenPanelUp([&](GtkWidget* panel) {
         GtkFileFilter* shown = gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(panel));
         shownFilter = shown ? gtk_file_filter_get_name(shown) : "";
-        gtk_file_chooser_select_filename(
-            GTK_FILE_CHOOSER(panel), (folder.Path() + "/text.txt").c_str());
-        g_timeout_add(
-            300,
-            [](gpointer p) -> gboolean {
-                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
-                return G_SOURCE_REMOVE;
-            },
-            panel);
+        uitest::AcceptFile(panel, folder.Path() + "/text.txt");
     });
     ASSERT_TRUE(LFile::BrowseReadFilePath(
         nullptr, buffer, "Öppna", buffer, f.c_str(), "png", "Lägg till", &filterIndex));
