@@ -5,6 +5,7 @@
 #include "platform/ui/LUiImage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -75,6 +76,58 @@ cairo_surface_t* Filtered(
         return nullptr;
     LImageColorControls(buffer, saturation, brightness, contrast);
     return reader.CreateImageRefFromImageBuffer(buffer, false);
+}
+
+// Stretching a narrow picture across a wide target while shrinking it the other way (a title
+// bar's gradient strip) sends pixman down its filtered path for every target pixel, hundreds of
+// instructions each. Shrinking along the one axis first, into a picture already the target's
+// size that way, and then stretching that along the other gives the same pixels within rounding
+// for a small part of the work. False when the drawing is not of that kind (or is turned, where
+// the axes do not stay apart).
+bool DrawShrunkThenStretched(
+    cairo_t* cr, cairo_surface_t* image, const cairo_rectangle_t& dest, double opacity)
+{
+    if (cairo_surface_get_type(image) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+    const int iw = cairo_image_surface_get_width(image), ih = cairo_image_surface_get_height(image);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (iw < 1 || ih < 1 || m.xy != 0 || m.yx != 0)
+        return false;
+    double dsx = 1, dsy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &dsx, &dsy);
+    const double targetW = std::fabs(dest.width * m.xx * dsx);
+    const double targetH = std::fabs(dest.height * m.yy * dsy);
+    // Target pixels per picture pixel; the filter shrinks below 0.75.
+    const double fx = targetW / iw, fy = targetH / ih;
+    const bool shrinkY = fy < 0.75 && fx >= 1, shrinkX = fx < 0.75 && fy >= 1;
+    if (!shrinkX && !shrinkY)
+        return false;
+    const int w = shrinkX ? std::max(1, int(std::lround(targetW))) : iw;
+    const int h = shrinkY ? std::max(1, int(std::lround(targetH))) : ih;
+    cairo_surface_t* shrunk = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* c = cairo_create(shrunk);
+    cairo_scale(c, double(w) / iw, double(h) / ih);
+    cairo_set_source_surface(c, image, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(c), CAIRO_EXTEND_PAD);
+    cairo_set_operator(c, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(c);
+    const bool made = cairo_status(c) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(c);
+    if (made) {
+        cairo_save(cr);
+        cairo_rectangle(cr, dest.x, dest.y, dest.width, dest.height);
+        cairo_clip(cr);
+        cairo_translate(cr, dest.x, dest.y);
+        cairo_scale(cr, dest.width / w, dest.height / h);
+        cairo_set_source_surface(cr, shrunk, 0, 0);
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        cairo_paint_with_alpha(cr, std::clamp(opacity, 0.0, 1.0));
+        cairo_restore(cr);
+    }
+    cairo_surface_destroy(shrunk);
+    return made;
 }
 
 } // namespace
@@ -193,6 +246,10 @@ void LGuiCocoaImage::Draw(cairo_t* cr, const cairo_rectangle_t& dest,
             repScale = double(ew) / iw;
         }
     }
+
+    const bool whole = src.x == 0 && src.y == 0 && src.width == iw && src.height == ih;
+    if (whole && DrawShrunkThenStretched(cr, image, dest, opacity))
+        return;
 
     cairo_save(cr);
     cairo_rectangle(cr, dest.x, dest.y, dest.width, dest.height);
@@ -402,6 +459,14 @@ void LGuiBitmapEnabledDisabled::CreateDisabledAndDown()
     mDisabled.Release();
     mPressed.Release();
     mSource.GetCocoaImage() = mNormal.GetCocoaImage();
+    mLooksDue = true;
+}
+
+void LGuiBitmapEnabledDisabled::MakeLooks() const
+{
+    if (!mLooksDue)
+        return;
+    mLooksDue = false;
     LBitmapVariationHelper helper(mSource);
     helper.CreateVariationDisabled(mDisabled);
     helper.CreateVariationDown(mPressed);

@@ -121,23 +121,28 @@ public:
     // True at once when the normal image is loaded; else loads the bitmap resource of the id and
     // makes the two looks.
     bool LoadFromResource(int id);
-    // Makes the disabled and pressed looks from the normal image.
+    // Makes the disabled and pressed looks from the normal image. They are made when first asked
+    // for: most buttons are never shown disabled or pressed, and a window's first painting need
+    // not wait for them.
     void CreateDisabledAndDown();
 
     LGuiJPG& GetNormal() { return mNormal; }
-    LGuiJPG& GetDisabled() { return mDisabled; }
-    LGuiJPG& GetPressed() { return mPressed; }
+    LGuiJPG& GetDisabled() { return MakeLooks(), mDisabled; }
+    LGuiJPG& GetPressed() { return MakeLooks(), mPressed; }
     const LGuiJPG& GetNormal() const { return mNormal; }
-    const LGuiJPG& GetDisabled() const { return mDisabled; }
-    const LGuiJPG& GetPressed() const { return mPressed; }
+    const LGuiJPG& GetDisabled() const { return MakeLooks(), mDisabled; }
+    const LGuiJPG& GetPressed() const { return MakeLooks(), mPressed; }
 
 private:
     friend bool LGuiBitmapEnabledDisabledLoadFromBitmapOrIcon(
         LGuiBitmapEnabledDisabled&, int, LView*);
+    void MakeLooks() const;
+
     LGuiJPG mNormal;
-    LGuiJPG mDisabled;
-    LGuiJPG mSource; // a second reference to the normal image
-    LGuiJPG mPressed;
+    mutable LGuiJPG mDisabled;
+    mutable LGuiJPG mSource; // a second reference to the normal image
+    mutable LGuiJPG mPressed;
+    mutable bool mLooksDue = false;
 };
 
 bool LGuiBitmapEnabledDisabledLoadFromBitmapOrIcon(

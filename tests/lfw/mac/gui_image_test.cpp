@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -397,4 +399,134 @@ TEST(GuiImage, SharperRepresentationOnHighResolutionTargets)
                       : (std::vector<int> { 255, 0, 0, 255 }));
         cairo_surface_destroy(target);
     }
+}
+
+// A strip stretched one way and shrunk the other (a title bar's gradient) is drawn in two steps;
+// the pixels stay those of Cairo's filtered drawing in one step, on plain and doubled targets,
+// either way round, with and without opacity.
+TEST(GuiImage, StretchedOneWayAndShrunkTheOtherLooksAsDrawnInOneStep)
+{
+    // Colour changing along both axes, with translucent rows.
+    auto strip = [](int w, int h) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_surface_flush(s);
+        uint8_t* data = cairo_image_surface_get_data(s);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = data + y * cairo_image_surface_get_stride(s) + 4 * x;
+                const int a = y % 5 == 0 ? 128 : 255;
+                p[0] = uint8_t(x * 255 / w * a / 255);
+                p[1] = uint8_t(y * 255 / h * a / 255);
+                p[2] = uint8_t((x + y) % 2 ? a : 0);
+                p[3] = uint8_t(a);
+            }
+        cairo_surface_mark_dirty(s);
+        return s;
+    };
+    struct Case {
+        int iw, ih, x, y, w, h;
+        double scale, opacity;
+    };
+    const Case cases[] = {
+        { 8, 34, 3, 2, 300, 22, 1, 1 },
+        { 8, 34, 3, 2, 300, 22, 2, 0.5 },
+        { 34, 8, 1, 4, 22, 260, 1, 1 },
+        { 16, 68, 0, 0, 120, 20, 1, 1 },
+    };
+    for (const Case& c : cases) {
+        cairo_surface_t* source = strip(c.iw, c.ih);
+        LGuiImage image;
+        image.GetCocoaImage().CreateFromCGImage(source, nullptr);
+        const int tw = int((c.x + c.w + 4) * c.scale), th = int((c.y + c.h + 4) * c.scale);
+        cairo_surface_t* ours = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tw, th);
+        cairo_surface_t* direct = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tw, th);
+        for (cairo_surface_t* t : { ours, direct }) {
+            cairo_surface_set_device_scale(t, c.scale, c.scale);
+            cairo_t* cr = cairo_create(t);
+            cairo_set_source_rgb(cr, 0.2, 0.6, 0.9);
+            cairo_paint(cr);
+            if (t == ours) {
+                image.DrawTransparent(cr, c.x, c.y, c.w, c.h, float(c.opacity));
+            } else {
+                cairo_rectangle(cr, c.x, c.y, c.w, c.h);
+                cairo_clip(cr);
+                cairo_translate(cr, c.x, c.y);
+                cairo_scale(cr, double(c.w) / c.iw, double(c.h) / c.ih);
+                cairo_set_source_surface(cr, source, 0, 0);
+                cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+                cairo_paint_with_alpha(cr, c.opacity);
+            }
+            cairo_destroy(cr);
+        }
+        int worst = 0;
+        for (int y = 0; y < th; ++y)
+            for (int x = 0; x < tw; ++x) {
+                const std::vector<int> a = At(ours, x, y), b = At(direct, x, y);
+                for (int k = 0; k < 4; ++k)
+                    worst = std::max(worst, std::abs(a[k] - b[k]));
+            }
+        EXPECT_LE(worst, 3) << c.iw << "x" << c.ih << " to " << c.w << "x" << c.h << " at "
+                            << c.scale;
+        cairo_surface_destroy(ours);
+        cairo_surface_destroy(direct);
+        cairo_surface_destroy(source);
+    }
+}
+
+// PNG files of every colour type and depth, written by ImageMagick, read as the same premultiplied
+// pixels ImageMagick itself reads from them; a file that only says it is PNG is still refused.
+TEST_F(GuiImageTest, PngFilesOfEveryKindReadAsImageMagickReadsThem)
+{
+    const std::string pattern = Path("png", "pattern.png");
+    fs::create_directories(mRoot / "resources" / "png");
+    // Colour along x, grey along y, a transparent and a half-transparent corner.
+    ASSERT_EQ(system(("/usr/bin/convert -size 13x9 gradient:red-blue -rotate 90 -resize 13x9! "
+                      "\\( -size 13x9 gradient:white-gray50 \\) -compose multiply -composite "
+                      "-alpha set -fill none -draw 'color 0,0 point' "
+                      "-channel A -fx 'i>10&&j>6?0.5:a' +channel '"
+                  + pattern + "'")
+                         .c_str()),
+        0);
+    const std::vector<std::pair<std::string, std::string>> kinds = {
+        { "rgba8", "PNG32:" },
+        { "rgba16", "-depth 16 PNG64:" },
+        { "rgb8", "-alpha off PNG24:" },
+        { "palette", "-colors 40 PNG8:" },
+        { "grey", "-colorspace gray -alpha off -define png:color-type=0 -depth 8 PNG:" },
+        { "greyalpha", "-colorspace gray -define png:color-type=4 PNG:" },
+        { "interlaced", "-interlace PNG PNG32:" },
+    };
+    for (const auto& [name, options] : kinds) {
+        const std::string file = Path("png", name + ".png");
+        const std::string raw = Path("png", name + ".rgba");
+        const size_t colon = options.rfind(' ');
+        const std::string settings = colon == std::string::npos ? "" : options.substr(0, colon);
+        const std::string prefix = options.substr(colon == std::string::npos ? 0 : colon + 1);
+        ASSERT_EQ(system(("/usr/bin/convert '" + pattern + "' " + settings + " '" + prefix + file
+                      + "' && /usr/bin/convert '" + file + "' -depth 8 'rgba:" + raw + "'")
+                             .c_str()),
+            0)
+            << name;
+        std::ifstream in(raw, std::ios::binary);
+        const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_EQ(expected.size(), size_t(13 * 9 * 4)) << name;
+        cairo_surface_t* image = LUiImageLoadFile(file.c_str());
+        ASSERT_NE(image, nullptr) << name;
+        ASSERT_EQ(cairo_image_surface_get_format(image), CAIRO_FORMAT_ARGB32);
+        ASSERT_EQ(cairo_image_surface_get_width(image), 13);
+        ASSERT_EQ(cairo_image_surface_get_height(image), 9);
+        int worst = 0;
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 13; ++x) {
+                const uint8_t* e = &expected[size_t(y * 13 + x) * 4];
+                const std::vector<int> got = At(image, x, y);
+                worst = std::max(worst, std::abs(got[3] - e[3]));
+                for (int k = 0; k < 3; ++k) // premultiplied, as the surface holds them
+                    worst = std::max(worst, std::abs(got[k] - (e[k] * e[3] + 127) / 255));
+            }
+        EXPECT_LE(worst, 1) << name;
+        cairo_surface_destroy(image);
+    }
+    File("png", "liar.png", { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13 });
+    EXPECT_EQ(LUiImageLoadFile(Path("png", "liar.png").c_str()), nullptr);
 }
