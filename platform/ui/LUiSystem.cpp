@@ -47,6 +47,69 @@ progressbar trough, progressbar progress { min-height: 6px; }
 treeview.view { padding: 1px 2px; }
 )css";
 
+// The default theme draws the marks of checked and mixed check and radio buttons from SVG files,
+// with pictures drawn in advance as the second choice, and GTK reads both: the SVG reader costs
+// a tenth of the first window's work from its mapping to its first painted frame, and again for
+// every colour a mark is shown in. At scale 1 the pictures drawn in advance give the very same
+// pixels, so there they are taken alone; at larger scales (they would be enlarged, blurred) and
+// in other themes the theme's own marks stay.
+const char kMarksTheme[] = "Adwaita";
+#define VT_MARK(state, name)                                                                       \
+    state " { -gtk-icon-source: -gtk-recolor(url(\"resource:///org/gtk/libgtk/theme/Adwaita/"      \
+          "assets/" name "-symbolic.symbolic.png\")); }\n"
+const char kMarksCss[] = VT_MARK("check:checked", "check") VT_MARK("check:indeterminate", "dash")
+    VT_MARK("radio:checked", "bullet") VT_MARK("radio:indeterminate", "dash");
+#undef VT_MARK
+
+GtkCssProvider* gMarks = nullptr;
+bool gMarksInstalled = false;
+
+void UpdateMarks()
+{
+    GdkScreen* screen = gdk_screen_get_default();
+    gchar* theme = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-theme-name", &theme, nullptr);
+    bool wanted = theme && std::strcmp(theme, kMarksTheme) == 0;
+    g_free(theme);
+    GdkDisplay* display = gdk_screen_get_display(screen);
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && wanted; ++i)
+        wanted = gdk_monitor_get_scale_factor(gdk_display_get_monitor(display, i)) == 1;
+    if (wanted == gMarksInstalled)
+        return;
+    gMarksInstalled = wanted;
+    if (wanted)
+        gtk_style_context_add_provider_for_screen(
+            screen, GTK_STYLE_PROVIDER(gMarks), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    else
+        gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(gMarks));
+}
+
+void WatchMonitorScale(GdkMonitor* monitor)
+{
+    g_signal_connect(monitor, "notify::scale-factor",
+        G_CALLBACK(+[](GdkMonitor*, GParamSpec*, gpointer) { UpdateMarks(); }), nullptr);
+}
+
+void InstallMarks()
+{
+    gMarks = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(gMarks, kMarksCss, -1, nullptr);
+    g_signal_connect(gtk_settings_get_default(), "notify::gtk-theme-name",
+        G_CALLBACK(+[](GtkSettings*, GParamSpec*, gpointer) { UpdateMarks(); }), nullptr);
+    GdkDisplay* display = gdk_display_get_default();
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i)
+        WatchMonitorScale(gdk_display_get_monitor(display, i));
+    g_signal_connect(display, "monitor-added",
+        G_CALLBACK(+[](GdkDisplay*, GdkMonitor* monitor, gpointer) {
+            WatchMonitorScale(monitor);
+            UpdateMarks();
+        }),
+        nullptr);
+    g_signal_connect(display, "monitor-removed",
+        G_CALLBACK(+[](GdkDisplay*, GdkMonitor*, gpointer) { UpdateMarks(); }), nullptr);
+    UpdateMarks();
+}
+
 void InstallCss()
 {
     GtkCssProvider* provider = gtk_css_provider_new();
@@ -54,6 +117,8 @@ void InstallCss()
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
         GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
+
+    InstallMarks();
 }
 
 LUiRect ToRect(const GdkRectangle& r)
