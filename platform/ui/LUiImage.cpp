@@ -5,8 +5,12 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
 
 namespace {
 
@@ -152,13 +156,44 @@ bool LUiCursorSetImage(cairo_surface_t* image, int hotX, int hotY)
     return true;
 }
 
-cairo_surface_t* LUiImageLoadThemeIcon(const char* name, int size, double r, double g, double b)
+namespace {
+
+// Icons drawn so far, by name, size and colour: every panel's title bar and many buttons show the
+// same few, and drawing one from the theme takes the icon library a few million instructions.
+// Forgotten when the icon theme changes. The key's colour is kept in 8-bit channels, as drawn.
+using ThemeIconKey = std::tuple<std::string, int, int, int, int>;
+std::map<ThemeIconKey, cairo_surface_t*> gThemeIcons;
+constexpr size_t kMaxThemeIcons = 256;
+
+void ForgetThemeIcons()
 {
-    if (!name || size < 1 || !gdk_display_get_default())
+    for (auto& [key, surface] : gThemeIcons)
+        cairo_surface_destroy(surface);
+    gThemeIcons.clear();
+}
+
+// A surface of its own for the caller (who may set its device scale or draw into it).
+cairo_surface_t* CopyOf(cairo_surface_t* kept)
+{
+    const int w = cairo_image_surface_get_width(kept), h = cairo_image_surface_get_height(kept);
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(copy);
         return nullptr;
-    GtkIconTheme* theme = gtk_icon_theme_get_default();
-    if (!theme)
-        return nullptr;
+    }
+    cairo_surface_flush(copy);
+    const int from = cairo_image_surface_get_stride(kept),
+              to = cairo_image_surface_get_stride(copy);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(cairo_image_surface_get_data(copy) + size_t(y) * to,
+            cairo_image_surface_get_data(kept) + size_t(y) * from, size_t(w) * 4);
+    cairo_surface_mark_dirty(copy);
+    return copy;
+}
+
+cairo_surface_t* DrawThemeIcon(
+    GtkIconTheme* theme, const char* name, int size, double r, double g, double b)
+{
     // A theme's pictures drawn in advance (PNG, made in sizes of 16, 32, 48... pixels) load
     // without starting the SVG renderer, which costs more than the first window's whole
     // painting: the nearest such size at or above the one asked for is loaded and scaled down.
@@ -186,6 +221,34 @@ cairo_surface_t* LUiImageLoadThemeIcon(const char* name, int size, double r, dou
     cairo_surface_t* surface = SurfaceFromPixbuf(pixbuf);
     g_object_unref(pixbuf);
     return surface;
+}
+
+} // namespace
+
+cairo_surface_t* LUiImageLoadThemeIcon(const char* name, int size, double r, double g, double b)
+{
+    if (!name || size < 1 || !gdk_display_get_default())
+        return nullptr;
+    GtkIconTheme* theme = gtk_icon_theme_get_default();
+    if (!theme)
+        return nullptr;
+    static bool watched = false;
+    if (!watched) {
+        watched = true;
+        g_signal_connect(theme, "changed",
+            G_CALLBACK(+[](GtkIconTheme*, gpointer) { ForgetThemeIcons(); }), nullptr);
+    }
+    auto channel = [](double c) { return int(std::lround(std::clamp(c, 0.0, 1.0) * 255)); };
+    ThemeIconKey key { name, size, channel(r), channel(g), channel(b) };
+    if (auto it = gThemeIcons.find(key); it != gThemeIcons.end())
+        return CopyOf(it->second);
+    cairo_surface_t* surface = DrawThemeIcon(theme, name, size, r, g, b);
+    if (!surface)
+        return nullptr;
+    if (gThemeIcons.size() >= kMaxThemeIcons)
+        ForgetThemeIcons();
+    gThemeIcons.emplace(std::move(key), surface);
+    return CopyOf(surface);
 }
 
 bool LUiCursorSetNamed(const char* name)

@@ -530,3 +530,46 @@ TEST_F(GuiImageTest, PngFilesOfEveryKindReadAsImageMagickReadsThem)
     File("png", "liar.png", { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13 });
     EXPECT_EQ(LUiImageLoadFile(Path("png", "liar.png").c_str()), nullptr);
 }
+
+// A theme icon drawn once is handed out again as a surface of the caller's own: scaling or
+// drawing into one does not change the next, and another colour is drawn anew.
+TEST(GuiImage, ThemeIconsAreDrawnOnceAndHandedOutAsCopies)
+{
+    if (!LUiInit())
+        GTEST_SKIP() << "no display";
+    cairo_surface_t* first = LUiImageLoadThemeIcon("pan-down-symbolic", 28, 1, 1, 1);
+    ASSERT_NE(first, nullptr);
+    auto pixels = [](cairo_surface_t* s) {
+        std::vector<int> all;
+        for (int y = 0; y < cairo_image_surface_get_height(s); ++y)
+            for (int x = 0; x < cairo_image_surface_get_width(s); ++x)
+                for (int c : At(s, x, y))
+                    all.push_back(c);
+        return all;
+    };
+    const std::vector<int> drawn = pixels(first);
+    int opaque = 0;
+    for (size_t i = 3; i < drawn.size(); i += 4)
+        opaque += drawn[i] > 128;
+    EXPECT_GT(opaque, 10); // an arrow is there
+    cairo_surface_set_device_scale(first, 2, 2);
+    cairo_t* cr = cairo_create(first);
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+
+    cairo_surface_t* again = LUiImageLoadThemeIcon("pan-down-symbolic", 28, 1, 1, 1);
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again, first);
+    double sx = 0, sy = 0;
+    cairo_surface_get_device_scale(again, &sx, &sy);
+    EXPECT_EQ(sx, 1);
+    EXPECT_EQ(pixels(again), drawn);
+
+    cairo_surface_t* black = LUiImageLoadThemeIcon("pan-down-symbolic", 28, 0, 0, 0);
+    ASSERT_NE(black, nullptr);
+    EXPECT_NE(pixels(black), drawn);
+    EXPECT_EQ(LUiImageLoadThemeIcon("no-such-icon-here-symbolic", 28, 1, 1, 1), nullptr);
+    for (cairo_surface_t* s : { first, again, black })
+        cairo_surface_destroy(s);
+}
