@@ -297,10 +297,8 @@ void LMacWindow::EditPromptSet(int id, const char* prompt)
 
 void LMacWindow::TBSetRange(int id, int min, int max)
 {
-    if (auto* bar = dynamic_cast<LCocoaTrackBarImpl*>(GetControlHandle(id))) {
-        bar->setMinValue(min);
-        bar->setMaxValue(max);
-    }
+    if (auto* bar = dynamic_cast<LCocoaTrackBarImpl*>(GetControlHandle(id)))
+        bar->setRange(min, max);
 }
 
 void LMacWindow::TBSetPosition(int id, int pos)

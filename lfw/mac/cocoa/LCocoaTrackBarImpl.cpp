@@ -114,6 +114,7 @@ GtkWidget* LCocoaTrackBarImpl::CreateWidget()
             return FALSE;
         }),
         this);
+    fMarks = {}; // a new widget has none
     UpdateMarks();
     return scale;
 }
@@ -123,8 +124,11 @@ void LCocoaTrackBarImpl::UpdateMarks()
     GtkWidget* w = ExistingWidget();
     if (!w)
         return;
-    gtk_scale_clear_marks(GTK_SCALE(w));
     GtkPositionType side = isVertical() ? GTK_POS_RIGHT : GTK_POS_BOTTOM;
+    if (fMarks.widget == w && fMarks.min == fMin && fMarks.max == fMax && fMarks.side == side)
+        return;
+    fMarks = { w, fMin, fMax, side };
+    gtk_scale_clear_marks(GTK_SCALE(w));
     for (int i = 0; i < 10; ++i)
         gtk_scale_add_mark(GTK_SCALE(w), fMin + (fMax - fMin) * i / 9.0, side, nullptr);
 }
@@ -156,6 +160,19 @@ void LCocoaTrackBarImpl::setMinValue(double v)
 void LCocoaTrackBarImpl::setMaxValue(double v)
 {
     fMax = std::max(v, fMin);
+    if (GtkRange* r = Range()) {
+        ++fSetting;
+        gtk_range_set_range(r, fMin, std::max(fMax, fMin + 1e-9));
+        --fSetting;
+        UpdateMarks();
+    }
+    fValue = std::clamp(fValue, fMin, fMax);
+}
+
+void LCocoaTrackBarImpl::setRange(double min, double max)
+{
+    fMin = min;
+    fMax = std::max(max, min);
     if (GtkRange* r = Range()) {
         ++fSetting;
         gtk_range_set_range(r, fMin, std::max(fMax, fMin + 1e-9));

@@ -45,6 +45,8 @@ public:
     void setShowToolTip(bool show) { fShowToolTip = show; }
     void setMinValue(double v);
     void setMaxValue(double v);
+    // Both ends at once (the range and its marks are set once).
+    void setRange(double min, double max);
     double minValue() const { return fMin; }
     double maxValue() const { return fMax; }
     void setDoubleValue(double v);
@@ -70,6 +72,13 @@ private:
     LCocoaSliderCellImpl fCell;
     bool fShowToolTip = false;
     double fMin = 0, fMax = 1, fValue = 0;
+    // What the marks on the widget were made for: each mark is a node of GTK's own, made again
+    // for all of them at every mark added.
+    struct Marks {
+        GtkWidget* widget = nullptr;
+        double min = 0, max = 0;
+        int side = 0;
+    } fMarks;
     int fSetting = 0;
     bool fPressed = false;
     std::function<void()> fObserver;
