@@ -1,5 +1,6 @@
 // Starting the toolkit leaves OpenGL out (nothing is drawn with it) and the environment as it
-// was, so that programs started later get the user's own.
+// was, so that programs started later get the user's own; the theme's check and radio marks look
+// as the theme draws them. Run also at a backing scale of 2 (VT_ALSO_SCALED).
 #include "platform/ui/LUiSystem.h"
 
 #include <gtest/gtest.h>
