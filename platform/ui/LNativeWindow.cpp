@@ -612,7 +612,12 @@ void LNativeWindow::HoldPainting(unsigned ms)
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow));
     if (!gw)
         return;
-    gdk_window_freeze_updates(gw);
+    // The whole frame clock waits, not only the painting: a frame run while held (the window's
+    // first layout after it shows) would make the clock keep a frame's interval before the next
+    // one, so the frame that paints would come up to 16 ms after the hold ends.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gdk_window_freeze_toplevel_updates_libgtk_only(gw);
+    G_GNUC_END_IGNORE_DEPRECATIONS
     fPaintingHeld = true;
     fPaintingHoldTimer = g_timeout_add(
         ms,
@@ -634,8 +639,11 @@ void LNativeWindow::ResumePainting()
     if (!fPaintingHeld)
         return;
     fPaintingHeld = false;
-    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr)
-        gdk_window_thaw_updates(gw);
+    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gdk_window_thaw_toplevel_updates_libgtk_only(gw);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
 }
 
 void LNativeWindow::MakeKeyAndOrderFront()
