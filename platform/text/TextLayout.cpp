@@ -478,6 +478,22 @@ int TextLayout::VisibleLines(double* width, double* height)
     return visibleLines_;
 }
 
+bool TextLayout::MeasuredAsItStands()
+{
+    if (!measured_ || !pieces_.empty() || !layoutHoldsText_ || laidOut_ != text_.size())
+        return false;
+    // Ellipsizing under a height limit drops the lines below it in Pango already.
+    if (ellipsize_ && height_ > 0)
+        return false;
+    const int lines = pango_layout_get_line_count(layout_);
+    if (pango_layout_is_wrapped(layout_) || pango_layout_is_ellipsized(layout_)
+        || visibleLines_ != lines || lines < 1)
+        return false;
+    // And the lines hold all of the text.
+    PangoLayoutLine* last = pango_layout_get_line_readonly(layout_, lines - 1);
+    return last && size_t(last->start_index) + size_t(last->length) >= laidOut_;
+}
+
 TextSize TextLayout::Measure()
 {
     TextSize size;

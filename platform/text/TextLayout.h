@@ -68,6 +68,10 @@ public:
     // A number that grows with every change to the layout; each change has the text laid out
     // (shaped) again at the next measure or draw, so while it stays, nothing is.
     unsigned Changes() const;
+    // Whether the text as it was last measured is laid out as it stands: whole, no line broken
+    // at the width, nothing ellipsized and no line left out for the height. Such a layout has
+    // the same lines, and so the same size, under any width and height it fits in.
+    bool MeasuredAsItStands();
 
     // A new Pango context of this thread's font map with the font options every layout uses
     // (outlines unhinted, metrics unrounded); the caller unrefs it.

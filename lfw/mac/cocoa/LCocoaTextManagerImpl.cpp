@@ -5,8 +5,12 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <pango/pango.h>
+#include <string>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <vector>
 
 using platform::text::Align;
 using platform::text::TextPaint;
@@ -149,14 +153,114 @@ void LCocoaTextManagerImpl::draw()
     cairo_restore(cr);
 }
 
+namespace {
+
+// Sizes measured before, per thread (each thread lays text out with its own font map). A label
+// is measured again at every layout and paint, often first unbounded and then in its box: the
+// size of a text laid out as it stands (no line broken, nothing ellipsized or left out) is the
+// same in every box it fits, so such a measurement also answers those.
+class MeasuredSizes {
+public:
+    struct Limits {
+        double width = 0, height = 0; // what the layout is given (0: no limit)
+    };
+    struct Size {
+        double width = 0, height = 0;
+    };
+
+    static std::string Key(
+        const char* text, const LCocoaTextPaintData* pd, const LDrawTextFormat& f)
+    {
+        std::string key;
+        if (pd && pd->font) {
+            char* description = pango_font_description_to_string(pd->font->Description());
+            key = description ? description : "";
+            g_free(description);
+        }
+        key += '\x1f';
+        key += char('0' + (pd && pd->underline));
+        key += char('0' + (pd && pd->strikeout));
+        key += std::to_string(int(f.alignX)) + ':' + std::to_string(int(f.trimming));
+        key += '\x1f';
+        key += text;
+        return key;
+    }
+
+    bool Find(const std::string& key, const Limits& limits, Size& size) const
+    {
+        const auto it = fSizes.find(key);
+        if (it == fSizes.end())
+            return false;
+        // A margin of two Pango units keeps clear of rounding the limits.
+        constexpr double kMargin = 2.0 / 1024;
+        for (const Entry& e : it->second) {
+            const bool same = e.limits.width == limits.width && e.limits.height == limits.height;
+            const bool fits = e.asItStands
+                && (limits.width <= 0 || e.size.width + kMargin <= limits.width)
+                && (limits.height <= 0 || e.laidOutHeight + kMargin <= limits.height);
+            if (same || fits) {
+                size = e.size;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Add(std::string key, const Limits& limits, const Size& size, double laidOutHeight,
+        bool asItStands)
+    {
+        if (fSizes.size() >= kMaxTexts)
+            fSizes.clear();
+        std::vector<Entry>& entries = fSizes[std::move(key)];
+        if (entries.size() >= kMaxBoxes)
+            entries.erase(entries.begin());
+        entries.push_back(Entry { limits, size, laidOutHeight, asItStands });
+    }
+
+private:
+    static constexpr size_t kMaxTexts = 2048;
+    static constexpr size_t kMaxBoxes = 8;
+    struct Entry {
+        Limits limits;
+        Size size;
+        double laidOutHeight = 0;
+        bool asItStands = false;
+    };
+    std::unordered_map<std::string, std::vector<Entry>> fSizes;
+};
+
+thread_local MeasuredSizes tMeasuredSizes;
+
+} // namespace
+
 void LCocoaTextManagerImpl::measureText(const char* text, const LCocoaTextPaintData* paintData,
     const LDrawTextFormat& format, const LBoundingBox2T<float>& rect, double& width, double& height)
 {
     setPaintData(paintData);
-    setText(text);
     setBoundingRect(rect);
+    // The limits setFormat gives the layout.
+    MeasuredSizes::Limits limits;
+    limits.width = nsSizeContainer.width > 0 ? nsSizeContainer.width : 0;
+    limits.height = nsSizeContainer.height > 0 ? nsSizeContainer.height : 0;
+    if (format.wrapping != LTextWrappingWord && limits.width == 0 && limits.height == 0
+        && format.alignX == LAlignmentXLeft)
+        limits.width = limits.height = 10000;
+    std::string key = MeasuredSizes::Key(text ? text : "", paintData, format);
+    MeasuredSizes::Size size;
+    if (tMeasuredSizes.Find(key, limits, size)) {
+        width = size.width;
+        height = size.height;
+        ppd = nullptr;
+        return;
+    }
+    setText(text);
     setFormat(format);
     measure(width, height);
+    // The height of the lines laid out, before measure's adjustment for tiny fonts: what a
+    // height limit is compared with.
+    const double laidOutHeight = layoutManager.Measure().height;
+    tMeasuredSizes.Add(std::move(key), limits, MeasuredSizes::Size { width, height }, laidOutHeight,
+        layoutManager.MeasuredAsItStands());
     ppd = nullptr; // the caller's record does not outlive the call
 }
 

@@ -255,3 +255,74 @@ TEST(Text, WorkerThreadsMeasureAndDrawAlike)
     draw.join();
     EXPECT_TRUE(a.SameAs(b));
 }
+
+// Sizes measured before answer later measurements of the same text, also in another box the text
+// fits in as it stands; they must be what laying the text out again gives.
+TEST(Text, RememberedSizesAreThoseOfAFreshLayout)
+{
+    const char* texts[] = { "Ny", "Lägg till bilder", "one two three four five six seven",
+        "first line\nsecond, longer line\nthird", "Unbreakableveryveryverylongword here",
+        "שלום עולם and more" };
+    const LDrawTextFormat formats[] = {
+        kTopLeft,
+        LDrawTextFormat(LAlignmentXLeft, LAlignmentYTop, LTextWrappingNone, LTextTrimmingNone),
+        LDrawTextFormat(LAlignmentXCenter, LAlignmentYCenter, LTextWrappingWord, LTextTrimmingNone),
+        LDrawTextFormat(
+            LAlignmentXRight, LAlignmentYBottom, LTextWrappingWord, LTextTrimmingCharacter),
+        LDrawTextFormat(LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingEllipsis),
+    };
+    const LBoundingBox2T<float> boxes[]
+        = { LBoundingBox2T<float>(0, 0, 0, 0), LBoundingBox2T<float>(0, 0, 1000, 1000),
+              LBoundingBox2T<float>(5, 5, 125, 2e9f), LBoundingBox2T<float>(0, 0, 60, 30),
+              LBoundingBox2T<float>(0, 0, 400, 14), LBoundingBox2T<float>(0, 0, 2000, 0) };
+    LPaintContext ctx;
+    int checked = 0;
+    for (float size : { 9.0f, 13.0f, 0.5f })
+        for (uint32_t style : { 0u, uint32_t(LFontStyleBold) }) {
+            UseFont(ctx, size, style);
+            LCocoaTextPaintData pd;
+            pd.font = ctx.GetFont().GetPlatformFont();
+            for (const char* text : texts)
+                for (const LDrawTextFormat& format : formats)
+                    // Every box twice, narrow ones first and then in the other order, so that
+                    // each is answered from memory, and wrapped sizes are there before the
+                    // others are asked for.
+                    for (int pass = 0; pass < 2; ++pass)
+                        for (int i = 0; i < 6; ++i) {
+                            static const int kOrder[6] = { 3, 2, 4, 0, 1, 5 };
+                            const LBoundingBox2T<float>& box = boxes[kOrder[pass ? 5 - i : i]];
+                            float w = 0, h = 0;
+                            LPaintSurface::MeasureText(ctx, w, h, text, box, format);
+                            LCocoaTextManagerImpl fresh(&pd);
+                            fresh.setText(text);
+                            fresh.setBoundingRect(box);
+                            fresh.setFormat(format);
+                            double fw = 0, fh = 0;
+                            fresh.measure(fw, fh);
+                            EXPECT_EQ(w, float(fw)) << text << " size " << size << " box " << i;
+                            EXPECT_EQ(h, float(fh)) << text << " size " << size << " box " << i;
+                            ++checked;
+                        }
+        }
+    EXPECT_EQ(checked, 3 * 2 * 6 * 5 * 12);
+
+    // Measured again, and in a box it fits in, a label is not laid out again.
+    UseFont(ctx, 11);
+    float w = 0, h = 0;
+    LPaintSurface::MeasureText(ctx, w, h, "Kopiera CD-information",
+        LBoundingBox2T<float>(0, 0, 0, 0),
+        LDrawTextFormat(LAlignmentXLeft, LAlignmentYTop, LTextWrappingNone, LTextTrimmingNone));
+    platform::text::TextLayout& shared = LCocoaTextManagerImpl::sharedTextManager().GetTextLayout();
+    const unsigned changes = shared.Changes();
+    float w2 = 0, h2 = 0;
+    LPaintSurface::MeasureText(
+        ctx, w2, h2, "Kopiera CD-information", LBoundingBox2T<float>(0, 0, w + 20, 2e9f), kTopLeft);
+    EXPECT_EQ(shared.Changes(), changes);
+    EXPECT_EQ(w2, w);
+    EXPECT_EQ(h2, h);
+    // Too narrow a box lays it out again, on two lines.
+    LPaintSurface::MeasureText(ctx, w2, h2, "Kopiera CD-information",
+        LBoundingBox2T<float>(0, 0, w * 0.6f, 2e9f), kTopLeft);
+    EXPECT_NE(shared.Changes(), changes);
+    EXPECT_GT(h2, 1.5f * h);
+}
