@@ -139,6 +139,7 @@ struct LNativeWindowGlue {
     {
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         LUiRef<LNativeWindow> hold(w);
+        w->fPositionCurrent = false;
         LUiRect previous = w->fLastFrame;
         LUiRect now = w->Frame();
         w->fLastFrame = now;
@@ -155,8 +156,16 @@ struct LNativeWindowGlue {
     static gboolean MapEvent(GtkWidget* widget, GdkEvent*, gpointer data)
     {
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        LUiRef<LNativeWindow> hold(w);
         w->fPlaced = true;
         w->fLastFrame = w->Frame();
+        // Each question for the place is several round trips to the display; what runs below
+        // (fitting the window to the work area) asks again. The answer holds until this returns.
+        w->fPositionCurrent = true;
+        struct Forget {
+            LNativeWindow* w;
+            ~Forget() { w->fPositionCurrent = false; }
+        } forget { w };
         if (w->fWantsFocus) {
             w->fWantsFocus = false;
             // Without a window manager nobody else gives a new window the focus.
@@ -164,7 +173,6 @@ struct LNativeWindowGlue {
                 gdk_window_focus(gw, gtk_get_current_event_time());
         }
         if (w->fWhenMapped) {
-            LUiRef<LNativeWindow> hold(w);
             std::function<void()> f = std::move(w->fWhenMapped);
             w->fWhenMapped = nullptr;
             f();
@@ -466,7 +474,7 @@ LUiRect LNativeWindow::Frame() const
     if (!fWindow)
         return fLastFrame;
     int x = int(fLastFrame.x), y = int(fLastFrame.y);
-    if (gtk_widget_get_mapped(GTK_WIDGET(fWindow)))
+    if (gtk_widget_get_mapped(GTK_WIDGET(fWindow)) && !fPositionCurrent)
         gtk_window_get_position(fWindow, &x, &y);
     return LUiRect { double(x), double(y), fContentSize.width,
         fContentSize.height + TopSlotsHeight() };
@@ -477,6 +485,8 @@ void LNativeWindow::SetFrame(const LUiRect& frame)
     if (!fWindow)
         return;
     int x = int(floor(frame.x + 0.5)), y = int(floor(frame.y + 0.5));
+    // Where the window stands is the display's to tell again once it has moved.
+    fPositionCurrent = false;
     gtk_window_move(fWindow, x, y);
     fLastFrame.x = x;
     fLastFrame.y = y;
@@ -577,8 +587,9 @@ LUiEdges LNativeWindow::DecorationEdges()
             ow -= shadow.left + shadow.right;
             oh -= shadow.top + shadow.bottom;
         }
-        int x = 0, y = 0;
-        gtk_window_get_position(fWindow, &x, &y);
+        int x = int(fLastFrame.x), y = int(fLastFrame.y);
+        if (!fPositionCurrent)
+            gtk_window_get_position(fWindow, &x, &y);
         e.left = x - ox;
         e.top = y - oy;
         e.right = ox + ow - (x + width);

@@ -223,6 +223,8 @@ private:
     bool fWantsFocus = false;
     bool fToolbarShown = true;
     bool fPlaced = false;
+    // fLastFrame's place is the window's own while the map handler runs.
+    bool fPositionCurrent = false;
     bool fIconified = false;
     bool fMaximized = false;
     bool fPaintingHeld = false;
