@@ -224,6 +224,9 @@ void MainDialog::InitDialog()
     int width = 0, height = 0;
     GetClientSizeMinusToolbarMinusStatusBar(width, height);
     projectViewer.Init(*this, std::max(width, 1), std::max(height, 1));
+    // Without a project the logo stands where the viewer would: hidden from the start, the
+    // viewer's many controls are neither measured nor laid out when the window is first sized.
+    _ShowProjectOrLogo(project != nullptr);
     _ViewerObserve();
     // Paste follows what the clipboard offers, as it is heard, never asked for and waited on.
     clipboardWatch = LClipboard::AddChangeWatcher([this] {
