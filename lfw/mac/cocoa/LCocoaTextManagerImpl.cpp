@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <cstring>
 #include <pango/pango.h>
 #include <string>
 #include <sys/syscall.h>
@@ -161,6 +162,7 @@ namespace {
 // same in every box it fits, so such a measurement also answers those.
 class MeasuredSizes {
 public:
+    static constexpr size_t kMaxTextBytes = 512;
     struct Limits {
         double width = 0, height = 0; // what the layout is given (0: no limit)
     };
@@ -245,7 +247,16 @@ void LCocoaTextManagerImpl::measureText(const char* text, const LCocoaTextPaintD
     if (format.wrapping != LTextWrappingWord && limits.width == 0 && limits.height == 0
         && format.alignX == LAlignmentXLeft)
         limits.width = limits.height = 10000;
-    std::string key = MeasuredSizes::Key(text ? text : "", paintData, format);
+    // Labels are what is measured again and again; a long text (a design's) is not kept, so the
+    // memory stays small whatever is measured.
+    if (!text || std::strlen(text) > MeasuredSizes::kMaxTextBytes) {
+        setText(text);
+        setFormat(format);
+        measure(width, height);
+        ppd = nullptr;
+        return;
+    }
+    std::string key = MeasuredSizes::Key(text, paintData, format);
     MeasuredSizes::Size size;
     if (tMeasuredSizes.Find(key, limits, size)) {
         width = size.width;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -325,4 +326,22 @@ TEST(Text, RememberedSizesAreThoseOfAFreshLayout)
         LBoundingBox2T<float>(0, 0, w * 0.6f, 2e9f), kTopLeft);
     EXPECT_NE(shared.Changes(), changes);
     EXPECT_GT(h2, 1.5f * h);
+
+    // A long text (a design's, not a label) is not kept: measured again after another, it is
+    // laid out again, and measures the same.
+    std::string longText;
+    for (int i = 0; i < 120; ++i)
+        longText += "word" + std::to_string(i) + " ";
+    const LBoundingBox2T<float> page(0, 0, 300, 2e9f);
+    float lw = 0, lh = 0;
+    LPaintSurface::MeasureText(ctx, lw, lh, longText.c_str(), page, kTopLeft);
+    // Another text in between, laid out on the same layout.
+    LPaintSurface::MeasureText(ctx, w2, h2, "Mellan två mätningar", page, kTopLeft);
+    const unsigned beforeLong = shared.Changes();
+    float lw2 = 0, lh2 = 0;
+    LPaintSurface::MeasureText(ctx, lw2, lh2, longText.c_str(), page, kTopLeft);
+    EXPECT_NE(shared.Changes(), beforeLong);
+    EXPECT_EQ(lw2, lw);
+    EXPECT_EQ(lh2, lh);
+    EXPECT_GT(lh, 2 * h);
 }
