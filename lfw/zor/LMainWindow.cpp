@@ -362,10 +362,6 @@ void LMainWindow::MainWindowPostInit()
     record->SetArguments(static_cast<int>(kept.size()), kept.data());
     if (record->count > 1)
         MainWindowReceivedArguments(*record);
-    // The start's request is done: its result is painted before what the window's readiness
-    // brings (the welcome dialog, the autosave question) opens over it.
-    if (LNativeWindow* window = GetNativeWindow())
-        window->ResumePainting();
     SendCommand(kLCmdWindowReady);
 }
 
