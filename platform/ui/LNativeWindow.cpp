@@ -623,12 +623,7 @@ void LNativeWindow::HoldPainting(unsigned ms)
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow));
     if (!gw)
         return;
-    // The whole frame clock waits, not only the painting: a frame run while held (the window's
-    // first layout after it shows) would make the clock keep a frame's interval before the next
-    // one, so the frame that paints would come up to 16 ms after the hold ends.
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gdk_window_freeze_toplevel_updates_libgtk_only(gw);
-    G_GNUC_END_IGNORE_DEPRECATIONS
+    gdk_window_freeze_updates(gw);
     fPaintingHeld = true;
     fPaintingHoldTimer = g_timeout_add(
         ms,
@@ -650,11 +645,8 @@ void LNativeWindow::ResumePainting()
     if (!fPaintingHeld)
         return;
     fPaintingHeld = false;
-    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr) {
-        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-        gdk_window_thaw_toplevel_updates_libgtk_only(gw);
-        G_GNUC_END_IGNORE_DEPRECATIONS
-    }
+    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr)
+        gdk_window_thaw_updates(gw);
 }
 
 void LNativeWindow::MakeKeyAndOrderFront()
