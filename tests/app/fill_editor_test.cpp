@@ -162,6 +162,7 @@ TEST_F(FillEditor, GradientFromNoFillAndItsStops)
     LBrushInfo none = Kind(0);
     Open(&none);
     ASSERT_TRUE(Click(Picker::kIdGradient));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !watch.reports.empty(); }, 4000));
     ASSERT_EQ(watch.reports.size(), 1u);
     const LBrushInfo& g = watch.Last();
     EXPECT_EQ(g.kind, 2u);
@@ -592,6 +593,7 @@ TEST_F(FillEditor, TheRoadFromNoBrushToAGradientAndAnImage)
     picker->SetBrush(&none);
     EXPECT_TRUE(picker->GetRadioCheck(Picker::kIdNoFill));
     ASSERT_TRUE(Click(Picker::kIdGradient));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !watch.reports.empty(); }, 4000));
     ASSERT_EQ(watch.reports.size(), 1u);
     EXPECT_EQ(watch.Last().kind, 2u);
     EXPECT_EQ(watch.Last().stopCount, 2u);
@@ -631,7 +633,8 @@ TEST_F(FillEditor, TheRoadFromNoBrushToAGradientAndAnImage)
     Shot("fill-editor-road-direction");
 
     // The white stop dragged up by its marker: the press is an undo step, every move after it a
-    // continuation, and the release adds nothing (a report there would start a step).
+    // continuation, and the release adds nothing (a report there would start a step). A busy
+    // machine may hand the moves over as one (GTK merges motions that queue up).
     VTGradientStopControl& bar = picker->GetStopControl();
     int bx, by, bw, bh;
     picker->GetControlPixels(Picker::kIdStops, bx, by, bw, bh);
@@ -640,8 +643,8 @@ TEST_F(FillEditor, TheRoadFromNoBrushToAGradientAndAnImage)
     ASSERT_TRUE(
         uitest::XDragWithin(host.GetNativeWindow(), markerX, (by + bar.PositionToY(1.0f)) / s,
             markerX, (by + bar.PositionToY(0.5f)) / s, [&] { return !bar.IsDragging(); }));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return watch.reports.size() >= before + 2; }, 4000));
     uitest::Pump(150);
-    ASSERT_GE(watch.reports.size(), before + 3);
     EXPECT_TRUE(watch.reports[before].undoStep);
     for (size_t i = before + 1; i < watch.reports.size(); ++i)
         EXPECT_FALSE(watch.reports[i].undoStep) << i;
@@ -656,7 +659,7 @@ TEST_F(FillEditor, TheRoadFromNoBrushToAGradientAndAnImage)
     const std::string good = folder / "bild.png";
     ASSERT_EQ(system(("/usr/bin/convert -size 9x4 xc:blue '" + good + "'").c_str()), 0);
     ASSERT_TRUE(Click(Picker::kIdImage));
-    EXPECT_FALSE(watch.reports.back().brush.has_value());
+    EXPECT_TRUE(uitest::PumpUntil([&] { return !watch.reports.back().brush.has_value(); }, 4000));
     EXPECT_TRUE(Enabled(Picker::kIdBrowse));
     before = watch.reports.size();
     std::string title, headline, message;

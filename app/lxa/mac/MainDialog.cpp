@@ -322,6 +322,7 @@ void MainDialog::DestroyDialog()
     clipboardWatch = 0;
     enableTimer.Disarm();
     deferredTimer.Disarm();
+    testRectanglesTimer.Disarm();
     deferred.clear();
     GetTabbedToolBar().TabbedToolBarDestroy();
     DragDropDestroy(*this);
@@ -371,11 +372,18 @@ void MainDialog::_WriteTestRectangles()
     std::vector<TestRectangle> parts = testRectangles;
     static const int kItems[]
         = { 1005, 1006, 1007, 1020, 1021, 1022, 1023, 1024, 1011, 1012, 9401, 9402, 1019 };
+    // The toolbar places its buttons when it paints: until it has, the file is written again
+    // a moment later, so that the last one written names where the buttons are.
+    bool unplaced = false;
     for (int id : kItems) {
         int x = 0, y = 0, iw = 0, ih = 0;
-        if (GetTabbedToolBar().GetTabbedToolBarControlBounds(id, x, y, iw, ih))
+        if (GetTabbedToolBar().GetTabbedToolBarControlBounds(id, x, y, iw, ih)) {
             parts.push_back({ "tool-" + std::to_string(id), x, y, iw, ih });
+            unplaced = unplaced || iw <= 0;
+        }
     }
+    if (unplaced && !testRectanglesTimer.IsArmed())
+        testRectanglesTimer.Arm(100);
     if (project && projectViewer.GetContentView()) {
         if (LView* canvas = projectViewer.GetControlHandle(kVTProjectViewerCanvasId)) {
             int x = 0, y = 0, cw = 0, ch = 0;

@@ -218,6 +218,10 @@ private:
         int x, y, w, h;
     };
     std::vector<TestRectangle> testRectangles;
+    LRunLoopTimer testRectanglesTimer { [](LRunLoopTimer*, void* self) {
+                                           static_cast<MainDialog*>(self)->_WriteTestRectangles();
+                                       },
+        this };
     bool contentBuilt = false;
     bool readyDone = false;
     std::vector<std::function<void()>> deferred;
