@@ -407,8 +407,10 @@ void LMacWindow::Command(int id, int)
 void LMacWindow::_WriteTestControlRectangles()
 {
     // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE: a window that became
-    // ready writes "<file>.dialog", its title and one line "control <id> x y width height" per
-    // control (screen pixels), once it has been laid out, so that a test clicks its controls.
+    // ready writes "<file>.dialog", its title, "window <X window id>" and one line
+    // "control <id> x y width height" per control, once it has been laid out, so that a test
+    // clicks its controls. The places are pixels of the X window, not of the screen: a window
+    // manager may still be placing the window while this is written.
     const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
     if (!file || !*file)
         return;
@@ -418,8 +420,12 @@ void LMacWindow::_WriteTestControlRectangles()
         if (!content || !LCocoaView::isStillWindowOf(content.Get(), this))
             return;
         LNativeWindow* window = ContentWindow();
-        std::string text = "title " + (window ? window->Title() : std::string()) + "\n";
+        if (!window)
+            return;
+        std::string text = "title " + window->Title() + "\n";
+        text += "window " + std::to_string(window->XWindowId()) + "\n";
         const double scale = GetBackingScaleFactor();
+        const double top = window->TopSlotsHeight();
         std::vector<LView*> pending { content.Get() };
         while (!pending.empty()) {
             LView* view = pending.back();
@@ -428,10 +434,11 @@ void LMacWindow::_WriteTestControlRectangles()
                 pending.push_back(child);
             if (view == content.Get() || view->Tag() <= 0)
                 continue;
-            int x = 0, y = 0;
-            _GetControlAbsoluteScreenPositionPixels(view, x, y);
-            text += "control " + std::to_string(view->Tag()) + " " + std::to_string(x) + " "
-                + std::to_string(y) + " " + std::to_string(int(view->Frame().width * scale)) + " "
+            const LUiPoint p = view->ConvertToRoot(LUiPoint {});
+            text += "control " + std::to_string(view->Tag()) + " "
+                + std::to_string(int(std::lround(p.x * scale))) + " "
+                + std::to_string(int(std::lround((p.y + top) * scale))) + " "
+                + std::to_string(int(view->Frame().width * scale)) + " "
                 + std::to_string(int(view->Frame().height * scale)) + "\n";
         }
         std::string temporary = path + ".tmp";
