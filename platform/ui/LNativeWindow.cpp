@@ -623,7 +623,18 @@ void LNativeWindow::HoldPainting(unsigned ms)
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow));
     if (!gw)
         return;
-    gdk_window_freeze_updates(gw);
+    // A window not shown yet: the whole frame clock waits, not only the painting. A frame run
+    // while held (the window's first layout after it shows) would make the clock keep a frame's
+    // interval before the next one, so the frame that paints would come up to 16 ms after the
+    // hold ends. A shown window may be amid a frame that has held back the display's events
+    // until it ends; its clock is left running.
+    fPaintingHeldClock = !gtk_widget_get_mapped(GTK_WIDGET(fWindow));
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    if (fPaintingHeldClock)
+        gdk_window_freeze_toplevel_updates_libgtk_only(gw);
+    else
+        gdk_window_freeze_updates(gw);
+    G_GNUC_END_IGNORE_DEPRECATIONS
     fPaintingHeld = true;
     fPaintingHoldTimer = g_timeout_add(
         ms,
@@ -645,8 +656,14 @@ void LNativeWindow::ResumePainting()
     if (!fPaintingHeld)
         return;
     fPaintingHeld = false;
-    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr)
-        gdk_window_thaw_updates(gw);
+    if (GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        if (fPaintingHeldClock)
+            gdk_window_thaw_toplevel_updates_libgtk_only(gw);
+        else
+            gdk_window_thaw_updates(gw);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
 }
 
 void LNativeWindow::MakeKeyAndOrderFront()

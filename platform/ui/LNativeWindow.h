@@ -228,6 +228,7 @@ private:
     bool fIconified = false;
     bool fMaximized = false;
     bool fPaintingHeld = false;
+    bool fPaintingHeldClock = false; // the frame clock is frozen too
     unsigned fPaintingHoldTimer = 0;
     LUiWindowLevel fLevel = LUiWindowLevel::Normal;
 };

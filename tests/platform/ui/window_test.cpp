@@ -69,6 +69,69 @@ TEST_F(UiTest, WindowOfGivenSizeIsThatXWindowInDevicePixels)
     window->Release();
 }
 
+TEST_F(UiTest, HeldWindowRunsNoFrameUntilResumedThenPaintsInTheNext)
+{
+    // While held, not even the window's first layout runs a frame: such a frame makes the frame
+    // clock wait a whole frame's interval before the one that paints what was done meanwhile.
+    LNativeWindow* window = MakeWindow(300, 200);
+    window->HoldPainting(60000);
+    GtkWidget* gtk = GTK_WIDGET(window->Gtk());
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(gtk);
+    ASSERT_NE(clock, nullptr);
+    int frames = 0, draws = 0;
+    auto count = +[](gpointer, gpointer n) { ++*static_cast<int*>(n); };
+    const gulong layout = g_signal_connect(clock, "layout", G_CALLBACK(count), &frames);
+    const gulong draw
+        = g_signal_connect(gtk, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) {
+              ++*static_cast<int*>(n);
+              return FALSE;
+          }),
+            &draws);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    uitest::Pump(100);
+    EXPECT_EQ(frames, 0);
+    EXPECT_EQ(draws, 0);
+    window->ResumePainting();
+    EXPECT_TRUE(uitest::PumpUntil([&] { return draws > 0; }));
+    EXPECT_GE(frames, 1);
+    g_signal_handler_disconnect(clock, layout);
+    g_signal_handler_disconnect(gtk, draw);
+    window->Close();
+    window->Release();
+}
+
+TEST_F(UiTest, ShownWindowHeldKeepsItsFramesButPaintsNothingUntilResumed)
+{
+    // A shown window may be amid a frame when it is held: only its painting waits.
+    LNativeWindow* window = MakeWindow(300, 200);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    uitest::Pump(100);
+    GtkWidget* gtk = GTK_WIDGET(window->Gtk());
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(gtk);
+    ASSERT_NE(clock, nullptr);
+    int frames = 0, draws = 0;
+    auto count = +[](gpointer, gpointer n) { ++*static_cast<int*>(n); };
+    const gulong layout = g_signal_connect(clock, "layout", G_CALLBACK(count), &frames);
+    const gulong draw
+        = g_signal_connect(gtk, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) {
+              ++*static_cast<int*>(n);
+              return FALSE;
+          }),
+            &draws);
+    window->HoldPainting(60000);
+    gtk_widget_queue_resize(gtk);
+    gtk_widget_queue_draw(gtk);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return frames > 0; }));
+    uitest::Pump(100);
+    EXPECT_EQ(draws, 0);
+    window->ResumePainting();
+    EXPECT_TRUE(uitest::PumpUntil([&] { return draws > 0; }));
+    g_signal_handler_disconnect(clock, layout);
+    g_signal_handler_disconnect(gtk, draw);
+    window->Close();
+    window->Release();
+}
+
 TEST_F(UiTest, ResizableWindowTakesNewContentSize)
 {
     LNativeWindow* window = MakeWindow(200, 100, kLUiWindowTitled | kLUiWindowResizable);
