@@ -1,0 +1,237 @@
+#!/usr/bin/env python3
+"""Runs every benchmark program of a build side by side and prints one Markdown table: each of
+our benchmarks next to its reference, the least wall and processor time of each over the
+repetitions, their ratios, and whether both sides do the same work.
+
+    scripts/bench-table.py [--build build] [--repetitions 5] [--only palette,sha1]
+
+GUI programs run on an X server of their own (tests/support/own-display.sh). The start-up
+benchmark is left out: it times whole processes in alternating rounds of its own (run
+startup_bench directly). Raw results go to <build>/bench-results/<program>.json.
+"""
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# program, ours, reference, same work. A reference of None: no reference, shown for itself.
+PAIRS = [
+    ("clipart", "BM_ClipartFillAndSort_Ours", "BM_ClipartFillAndSort_Gtk",
+     "yes (same index file, same natural-order comparison)"),
+    ("clipboard", "BM_Copy_Framework", "BM_Copy_Gtk",
+     "no: ours copies the page, GTK keeps a reference to the pixbuf"),
+    ("clipboard", "BM_CopyPaste_Framework", "BM_CopyPaste_Gtk",
+     "no: ours takes its own copy's pixels, GTK encodes and decodes a PNG"),
+    ("clipboard", "BM_CopyPastePngBytes_Framework", "BM_CopyPaste_Gtk",
+     "yes (PNG encoded and decoded on both sides)"),
+    ("codecs", "BM_BMPtoPPM_FrameworkNoSync", "BM_BMPtoPPM_ImageMagick",
+     "yes (file to file; the tool's side includes its process start)"),
+    ("codecs", "BM_BMPtoPPM_FrameworkNoSync", "BM_BMPtoPPM_Netpbm", "yes (as above)"),
+    ("codecs", "BM_BMPtoPPM_Framework", "BM_BMPtoPPM_Netpbm",
+     "no: ours also syncs the file to disc (replaced through a temporary file)"),
+    ("codecs", "BM_PPMtoBMP_FrameworkNoSync", "BM_PPMtoBMP_ImageMagick", "yes (file to file)"),
+    ("codecs", "BM_PPMtoBMP_FrameworkNoSync", "BM_PPMtoBMP_Netpbm", "yes (file to file)"),
+    ("codecs", "BM_PPMtoBMP_Framework", "BM_PPMtoBMP_Netpbm", "no: ours also syncs the file"),
+    ("codecs", "BM_PNGDecode_Codec", "BM_PNGDecode_Direct", "yes (same library, same settings)"),
+    ("codecs", "BM_PNGEncode_Codec", "BM_PNGEncode_Direct", "yes (same library, same settings)"),
+    ("codecs", "BM_JPEGDecode_Codec", "BM_JPEGDecode_Direct", "yes (same library, same settings)"),
+    ("codecs", "BM_JPEGEncode_Codec", "BM_JPEGEncode_Direct", "yes (same library, same settings)"),
+    ("design_canvas", "BM_CanvasDragStep/1", "BM_BarePaint/1",
+     "no: the drag step also moves the overlay and paints selection and shading"),
+    ("design_canvas", "BM_CanvasDragStep/2", "BM_BarePaint/2", "no: as above, at scale 2"),
+    ("dialogs", "BM_ProgressDialog", "BM_BareProgressWindow", "yes (same widgets)"),
+    ("dialogs", "BM_Alert", "BM_BareMessageDialog", "yes (answered the same way)"),
+    ("dialogs", "BM_PropertySheet10", "BM_BareNotebook10", "yes (ten pages)"),
+    ("dialogs", "BM_IsToStop100000", "BM_BareIteration100000",
+     "yes (one non-blocking loop iteration each)"),
+    ("disc_design", "BM_DiscDesignFromFiles_Ours", "BM_DiscDesignFromFiles_Rsvg",
+     "yes (JPEGs decoded from files, RGBA PNG at the default level, pixels compared)"),
+    ("disc_design", "BM_DiscDesignNoPictures_Ours", "BM_DiscDesignNoPictures_Rsvg",
+     "yes (as above, no pictures)"),
+    ("imaging", "BM_ToB8G8R8", "BM_ToB8G8R8_Pixman", "yes"),
+    ("imaging", "BM_FromB8G8R8", "BM_FromB8G8R8_Pixman", "yes"),
+    ("imaging", "BM_SwapRedBlue", "BM_SwapRedBlue_Pixman", "yes"),
+    ("imaging", "BM_Premultiply", "BM_Premultiply_Pixman", "yes"),
+    ("imaging", "BM_ScaleNearest", "BM_ScaleNearest_Pixman", "yes"),
+    ("imaging", "BM_ScaleSmooth", "BM_ScaleSmooth_Pixman", "same sizes; the filters differ"),
+    ("imaging", "BM_Copy", "BM_Copy_Memcpy", "yes"),
+    ("imaging", "BM_Clear", "BM_Clear_Memset", "yes"),
+    ("imaging", "BM_ClearZero", "BM_Clear_Memset", "yes"),
+    ("listview", "BM_ListFill_Ours", "BM_ListFill_Gtk", "yes"),
+    ("listview", "BM_ListSort_Ours", "BM_ListSort_Gtk", "yes (same comparison)"),
+    ("listview", "BM_ListScroll_Ours", "BM_ListScroll_Gtk", "yes (same pages)"),
+    ("listview", "BM_ListSelectAllDelete_Ours", "BM_ListSelectAllDelete_Gtk", "yes"),
+    ("listview", "BM_TreeFillExpand_Ours", "BM_TreeFillExpand_Gtk", "yes"),
+    ("loading", "BM_OpenProjectOverlays/1000", None, "no reference (flatness)"),
+    ("loading", "BM_OpenProjectOverlays/10000", None, "no reference (flatness)"),
+    ("loading", "BM_OpenProjectOverlays/100000", None, "no reference (flatness)"),
+    ("loading", "BM_OpenXmlOverlays/1000", None, "no reference"),
+    ("loading", "BM_OpenXmlOverlays/100000", None, "no reference"),
+    ("main_dialog", "BM_SheetA4At300ToPPM_Ours", "BM_SheetA4At300ToPPM_Pdftoppm",
+     "yes (PPM both; pixels compared)"),
+    ("main_dialog", "BM_SheetA4At300ToPNG9_Ours", "BM_SheetA4At300ToPNG9_Pdftoppm",
+     "yes (RGB PNG, zlib 9 both; pixels compared)"),
+    ("main_dialog", "BM_ExportImageA4At300", None, "info: the window's image export job"),
+    ("main_dialog", "BM_Open500OverlaysAndPaint", None, "no reference"),
+    ("main_dialog", "BM_FiveHundredOverlaysPdfJob", None, "the job alone"),
+    ("main_dialog", "BM_FiveHundredOverlaysImageJob", None, "the job alone"),
+    ("main_dialog", "BM_EnableControls_StoppedClipboardOwner",
+     "BM_EnableControls_AnsweringClipboardOwner", "yes (same enabling; the owners differ)"),
+    ("menu", "BM_MenuFromTable", "BM_PlainGtkMenu", "yes (2,000 items, popped up and down)"),
+    ("paint", "BM_PaintSurfaceScene", "BM_PlainCairoScene", "yes (the same calls' drawing)"),
+    ("painter", "BM_SheetAllocClearPainter", "BM_SheetAllocClearPlainCairo",
+     "yes (allocate and clear white)"),
+    ("painter", "BM_DirectOpenCloseOpaque", "BM_ReadOnly", "no: bound (one streaming read)"),
+    ("painter", "BM_CopyingOpenCloseOpaque", "BM_Memcpy", "no: bound (one copy)"),
+    ("palette", "BM_Octree256_Framework/0", "BM_Octree256_ImageMagick/0",
+     "yes (PPM in, file out; page)"),
+    ("palette", "BM_Octree256_Framework/1", "BM_Octree256_ImageMagick/1",
+     "yes (fractal photograph)"),
+    ("palette", "BM_Octree256_Framework/2", "BM_Octree256_ImageMagick/2", "yes (rose:)"),
+    ("palette", "BM_Octree256_Framework/3", "BM_Octree256_ImageMagick/3", "yes (rose: enlarged)"),
+    ("palette", "BM_MedianCut256_Framework", "BM_MedianCut256_Netpbm", "yes (no dithering)"),
+    ("palette", "BM_FloydSteinberg_Framework", "BM_FloydSteinberg_Netpbm", "yes (same palette)"),
+    ("palette", "BM_GIF_Framework", "BM_GIF_ImageMagick", "yes (PPM to GIF)"),
+    ("project", "BM_SheetRender300", "BM_SheetRender300PlainCairo", "yes (same scene)"),
+    ("project", "BM_SheetExportPdf", "BM_SheetExportPdfPlainCairo", "yes (same scene)"),
+    ("project", "BM_PhotoFirstSave", "BM_PhotoConvertToPng",
+     "no: bound (the PNG encoding alone)"),
+    ("project", "BM_ProjectLoad", "BM_PhotoDecode", "no: bound (the PNG decoding alone)"),
+    ("project", "BM_ProjectSave", None, "info: re-saving, no picture changed"),
+    ("project_viewer", "BM_TextPanelFontList", "BM_PlainComboBoxText", "yes (2,000 families)"),
+    ("project_viewer", "BM_PushAndUndoTemplateStep", "BM_CloneOverlaysOnly",
+     "no: bound (the bare cloning)"),
+    ("raster_codecs", "BM_PCXtoPPM_Framework", "BM_PCXtoPPM_Netpbm", "yes (same input bytes)"),
+    ("raster_codecs", "BM_PPMtoPCX_Framework", "BM_PPMtoPCX_Netpbm", "yes"),
+    ("raster_codecs", "BM_TGAtoPPM_Framework", "BM_TGAtoPPM_Netpbm", "yes"),
+    ("raster_codecs", "BM_PPMtoTGA_Framework", "BM_PPMtoTGA_Netpbm", "yes"),
+    ("raster_codecs", "BM_RAStoPPM_Framework", "BM_RAStoPPM_Netpbm", "yes"),
+    ("raster_codecs", "BM_PPMtoRAS_Framework", "BM_PPMtoRAS_Netpbm", "yes"),
+    ("raster_codecs", "BM_WBMPtoPBM_Framework", "BM_WBMPtoPBM_Netpbm", "yes"),
+    ("raster_codecs", "BM_PBMtoWBMP_Framework", "BM_PBMtoWBMP_Netpbm", "yes"),
+    ("raster_codecs", "BM_PSDtoPPM_Framework", "BM_PSDtoPPM_ImageMagick", "yes"),
+    ("raster_codecs", "BM_PPMtoPSD_Framework", "BM_PPMtoPSD_ImageMagick", "yes"),
+    ("raster_codecs", "BM_TGADecode_Framework", "BM_TGADecode_Stb", "yes (from memory)"),
+    ("raster_codecs", "BM_PSDDecode_Framework", "BM_PSDDecode_Stb", "yes (from memory)"),
+    ("sdf", "BM_SDFWriteFile", "BM_OneBufferedWrite", "yes (same bytes, checked)"),
+    ("settings", "BM_PostAndDispatch/1000", None, "no reference"),
+    ("settings", "BM_SettingRead", None, "no reference"),
+    ("settings", "BM_SettingWrite", None, "no reference"),
+    ("sha1", "BM_Sha1_256MB", "BM_OpenSslEvp_256MB", "yes (digests checked)"),
+    ("strings", "BM_FormatShortMessage", "BM_SnprintfShortMessage", "yes"),
+    ("strings", "BM_FormatIntegers", "BM_SnprintfIntegers", "yes"),
+    ("suite", "BM_SuiteTabChangeAllRows", "BM_GtkListBoxRefill", "yes (same 33 rows, painted)"),
+    ("tab_bar", "BM_TabBarAnimationFrame", "BM_GtkNotebookRepaint",
+     "no: our frame lays out and paints, GTK's only repaints"),
+    ("tab_bar", "BM_TabBarClick", "BM_GtkNotebookSwitchPage",
+     "comparable (select, layout, paint)"),
+    ("tabbed_toolbar", "BM_TabbedToolBarRepaint", "BM_GtkToolbarDraw",
+     "no: ours lays out as well, GTK's is allocated once"),
+    ("text_overlay", "BM_PaintUnchangedMebibyteOverlay", "BM_PaintSameLinesFromReadyPangoLayout",
+     "yes (pictures compared)"),
+    ("value_controls", "BM_ComboBoxAdds", "BM_PlainListStore", "yes"),
+    ("value_controls", "BM_PullDownListAdds", "BM_PlainMenu", "yes"),
+    ("value_controls", "BM_PullDownOfFamilies", "BM_PlainComboBoxTextOfFamilies", "yes"),
+    ("value_controls", "BM_EditViewSetTextAndLines", "BM_PlainTextView", "yes"),
+    ("window_controls", "BM_ControlsById", "BM_PlainGtkFixed", "yes (300 controls)"),
+    ("window_controls", "BM_MeasureTextHeight", "BM_BarePangoLayout", "yes"),
+    ("xml", "BM_XmlLoadFromFile_20MB", "BM_XmllintNoout_20MB",
+     "comparable: xmllint also starts a process"),
+]
+
+UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def base_name(name):
+    """A run's name without Google Benchmark's run options and aggregate suffixes."""
+    name = re.sub(r"/(iterations:\d+|real_time|repeats:\d+|min_time:[\d.]+)", "", name)
+    return re.sub(r"_(mean|median|stddev|cv)$", "", name)
+
+
+def fmt(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6)):
+        if seconds >= scale:
+            value = seconds / scale
+            return f"{value:.3g} {unit}" if value < 100 else f"{value:.0f} {unit}"
+    return f"{seconds / 1e-9:.3g} ns"
+
+
+def run(build, program, repetitions):
+    out = os.path.join(build, "bench-results", program + ".json")
+    os.makedirs(os.path.dirname(out), exist_ok=True)
+    command = [os.path.join(ROOT, "tests/support/own-display.sh"),
+               os.path.join(build, program + "_bench"),
+               f"--benchmark_repetitions={repetitions}", f"--benchmark_out={out}",
+               "--benchmark_out_format=json"]
+    env = dict(os.environ, VT_RESOURCES_DIR=os.path.join(build, "resources"), LC_ALL="C.UTF-8")
+    with open(out[:-5] + ".log", "w") as log:
+        subprocess.run(command, cwd=build, env=env, stdout=log, stderr=log, check=False)
+    try:
+        with open(out) as f:
+            return json.load(f)
+    except (OSError, ValueError):
+        return None
+
+
+def least(results):
+    """name -> (least wall s, least cpu s, label, repetitions) over the iteration runs."""
+    table = {}
+    for b in results.get("benchmarks", []):
+        if b.get("run_type") != "iteration" or b.get("error_occurred"):
+            continue
+        scale = UNITS[b.get("time_unit", "ns")]
+        name = base_name(b["name"])
+        wall, cpu = b["real_time"] * scale, b["cpu_time"] * scale
+        old = table.get(name)
+        label = b.get("label", "")
+        if old:
+            table[name] = (min(old[0], wall), min(old[1], cpu), old[2] or label, old[3] + 1)
+        else:
+            table[name] = (wall, cpu, label, 1)
+    return table
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"))
+    parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--only", default="")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    programs = sorted({p for p, *_ in PAIRS})
+    if args.only:
+        programs = [p for p in programs if p in args.only.split(",")]
+    print("| program | ours | wall / cpu (least of n) | reference | wall / cpu (least of n) "
+          "| ratio wall | ratio cpu | same work |")
+    print("|---|---|---|---|---|---|---|---|")
+    for program in programs:
+        results = run(build, program, args.repetitions)
+        if results is None:
+            print(f"| {program} | (did not run) | | | | | | |")
+            continue
+        times = least(results)
+        for p, ours, ref, same in PAIRS:
+            if p != program:
+                continue
+            o = times.get(ours)
+            r = times.get(ref) if ref else None
+            ocell = f"{fmt(o[0])} / {fmt(o[1])} (n={o[3]})" if o else "—"
+            rcell = f"{fmt(r[0])} / {fmt(r[1])} (n={r[3]})" if r else "—"
+            wall = f"{o[0] / r[0]:.2f}x" if o and r and r[0] > 0 else "—"
+            # A reference that runs an outside tool spends its processor time in another
+            # process: its own is no measure.
+            tool = r and r[1] < 0.01 * r[0]
+            cpu = f"{o[1] / r[1]:.2f}x" if o and r and r[1] > 0 and not tool else "—"
+            labels = " ".join(x for x in (o[2] if o else "", r[2] if r else "") if x)
+            note = same + (f"; {labels}" if labels else "")
+            print(f"| {program} | {ours} | {ocell} | {ref or '—'} | {rcell} | {wall} | {cpu} "
+                  f"| {note} |")
+        sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
