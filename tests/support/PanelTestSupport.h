@@ -48,14 +48,16 @@ inline void WhenPanelUp(std::function<void(GtkWidget*)> act)
 
 // Chooses path in an open chooser and accepts it. The chooser loads its folder in the background
 // and swallows an "accept" that comes before the file is selected, so the answer waits for the
-// selection and is repeated until the panel goes; after 20 s the panel is cancelled, so a chooser
-// that never settles fails the test instead of hanging it.
+// selection and is repeated until the panel goes; a selection the loading folder dropped is asked
+// for again every half second. After 20 s the panel is cancelled, so a chooser that never settles
+// fails the test instead of hanging it.
 inline void AcceptFile(GtkWidget* panel, const std::string& path)
 {
     struct Pending {
         GtkWidget* panel;
         std::string path;
         gint64 deadline;
+        gint64 reselect;
     };
     gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(panel), path.c_str());
     g_object_ref(panel);
@@ -75,11 +77,16 @@ inline void AcceptFile(GtkWidget* panel, const std::string& path)
             gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(p->panel));
             const bool selected = chosen && p->path == chosen;
             g_free(chosen);
-            if (selected)
+            if (selected) {
                 gtk_dialog_response(GTK_DIALOG(p->panel), GTK_RESPONSE_ACCEPT);
+            } else if (g_get_monotonic_time() > p->reselect) {
+                gtk_file_chooser_select_filename(GTK_FILE_CHOOSER(p->panel), p->path.c_str());
+                p->reselect = g_get_monotonic_time() + G_USEC_PER_SEC / 2;
+            }
             return G_SOURCE_CONTINUE;
         },
-        new Pending { panel, path, g_get_monotonic_time() + 20 * G_USEC_PER_SEC });
+        new Pending { panel, path, g_get_monotonic_time() + 20 * G_USEC_PER_SEC,
+            g_get_monotonic_time() + G_USEC_PER_SEC / 2 });
 }
 
 // The button with the label inside a widget tree; null when none.
