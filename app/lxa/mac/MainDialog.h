@@ -234,5 +234,6 @@ private:
     EnableState appliedState;
     bool stateApplied = false;
     bool projectShown = false;
+    bool viewerTakingProject = false; // inside _ViewerSetProject
     uintptr_t clipboardWatch = 0;
 };

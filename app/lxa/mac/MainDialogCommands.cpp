@@ -106,6 +106,11 @@ MainDialog::EnableState MainDialog::ComputeEnableState() const
 
 void MainDialog::EnableControls()
 {
+    // The viewer shows or goes once it has taken the whole project (_ViewerSetProject).
+    if (viewerTakingProject) {
+        enableTimer.Arm(0);
+        return;
+    }
     if (!stateApplied || firstTextTipPending || (project != nullptr) != projectShown)
         EnableControlsNow();
     else
@@ -587,7 +592,12 @@ void MainDialog::_ViewerObserve()
 
 void MainDialog::_ViewerSetProject(VTProject* p)
 {
+    // The viewer is shown once it is set up for the project: shown while it sets up, each of its
+    // panels would be laid out anew on the screen at every step.
+    viewerTakingProject = true;
     projectViewer.SetProject(p);
+    viewerTakingProject = false;
+    EnableControls();
 }
 
 void MainDialog::_ViewerAddText(const char* text)

@@ -494,6 +494,34 @@ TEST_F(MainDialogTest, SavingAndTheUnsavedQuestion)
     EXPECT_EQ(Caption(), "Vorantel av ZOR Software");
 }
 
+TEST_F(MainDialogTest, TheViewerShowsOnceItHasTakenTheProjectAndGoesWithIt)
+{
+    // While the viewer takes a new project it stays hidden (shown midway, its panels would be
+    // laid out anew on the screen at every step); it shows as soon as the request returns.
+    struct Watch : VTProjectViewerNotifyee {
+        LView* viewer = nullptr;
+        int calls = 0, shownDuring = 0;
+        void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate*) override
+        {
+            ++calls;
+            if (viewer && !viewer->IsHiddenOrHasHiddenAncestor())
+                ++shownDuring;
+        }
+    } watch;
+    LView* viewer = w->projectViewer.GetContentView();
+    ASSERT_NE(viewer, nullptr);
+    watch.viewer = viewer;
+    EXPECT_TRUE(viewer->IsHiddenOrHasHiddenAncestor());
+    w->projectViewer.AddNotifyee(watch);
+    ASSERT_EQ(Api({ "-new", "cd" }), 0);
+    EXPECT_GE(watch.calls, 1);
+    EXPECT_EQ(watch.shownDuring, 0);
+    EXPECT_FALSE(viewer->IsHiddenOrHasHiddenAncestor());
+    EXPECT_TRUE(w->CmCloseDocument(true));
+    EXPECT_TRUE(viewer->IsHiddenOrHasHiddenAncestor());
+    w->projectViewer.RemoveNotifyee(watch);
+}
+
 TEST_F(MainDialogTest, BareNames)
 {
     EXPECT_EQ(MainDialog::ProjectBareName("/a/b/skiva.vtproj"), "skiva");
