@@ -3,7 +3,7 @@
 our benchmarks next to its reference, the least wall and processor time of each over the
 repetitions, their ratios, and whether both sides do the same work.
 
-    scripts/bench-table.py [--build build] [--repetitions 5] [--only palette,sha1]
+    scripts/bench-table.py [--build build] [--repetitions 5] [--only palette,sha1] [--reuse]
 
 GUI programs run on an X server of their own (tests/support/own-display.sh). The start-up
 benchmark is left out: it times whole processes in alternating rounds of its own (run
@@ -177,6 +177,14 @@ def run(build, program, repetitions):
         return None
 
 
+def reuse(build, program):
+    try:
+        with open(os.path.join(build, "bench-results", program + ".json")) as f:
+            return json.load(f)
+    except (OSError, ValueError):
+        return None
+
+
 def least(results):
     """name -> (least wall s, least cpu s, label, repetitions) over the iteration runs."""
     table = {}
@@ -188,6 +196,9 @@ def least(results):
         wall, cpu = b["real_time"] * scale, b["cpu_time"] * scale
         old = table.get(name)
         label = b.get("label", "")
+        # Counters of the output's quality (PSNR against the reference's picture).
+        quality = " ".join(f"{k} {v:.2f} dB" for k, v in sorted(b.items()) if "psnr" in k)
+        label = " ".join(x for x in (label, quality) if x)
         if old:
             table[name] = (min(old[0], wall), min(old[1], cpu), old[2] or label, old[3] + 1)
         else:
@@ -200,6 +211,8 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--repetitions", type=int, default=5)
     parser.add_argument("--only", default="")
+    parser.add_argument("--reuse", action="store_true",
+                        help="print the table from the results of the last run, running nothing")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     programs = sorted({p for p, *_ in PAIRS})
@@ -209,7 +222,7 @@ def main():
           "| ratio wall | ratio cpu | same work |")
     print("|---|---|---|---|---|---|---|---|")
     for program in programs:
-        results = run(build, program, args.repetitions)
+        results = reuse(build, program) if args.reuse else run(build, program, args.repetitions)
         if results is None:
             print(f"| {program} | (did not run) | | | | | | |")
             continue
@@ -226,7 +239,7 @@ def main():
             # process: its own is no measure.
             tool = r and r[1] < 0.01 * r[0]
             cpu = f"{o[1] / r[1]:.2f}x" if o and r and r[1] > 0 and not tool else "—"
-            labels = " ".join(x for x in (o[2] if o else "", r[2] if r else "") if x)
+            labels = o[2] if o and o[2] else (r[2] if r else "")
             note = same + (f"; {labels}" if labels else "")
             print(f"| {program} | {ours} | {ocell} | {ref or '—'} | {rcell} | {wall} | {cpu} "
                   f"| {note} |")
