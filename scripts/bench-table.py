@@ -239,7 +239,8 @@ def main():
             # process: its own is no measure.
             tool = r and r[1] < 0.01 * r[0]
             cpu = f"{o[1] / r[1]:.2f}x" if o and r and r[1] > 0 and not tool else "—"
-            labels = o[2] if o and o[2] else (r[2] if r else "")
+            ol, rl = (o[2] if o else ""), (r[2] if r else "")
+            labels = ol if not rl or rl == ol else (f"ours {ol}, reference {rl}" if ol else rl)
             note = same + (f"; {labels}" if labels else "")
             print(f"| {program} | {ours} | {ocell} | {ref or '—'} | {rcell} | {wall} | {cpu} "
                   f"| {note} |")
