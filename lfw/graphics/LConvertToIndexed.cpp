@@ -2,8 +2,10 @@
 #include "lfw/graphics/LConvertToIndexed.h"
 
 #include "lfw/graphics/LImageIterator.h"
+#include "lfw/graphics/LParallelParts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -149,23 +151,19 @@ inline LPFB8G8R8 Colour(const LPixelColour& p)
     return c;
 }
 
-template <class T>
-LProcessResult ConvertWithoutDithering(
-    LProcessInterface& job, LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache)
+// Maps the rows [first, end) with the cache; stops between rows once stop() says so.
+template <class T, class Stop>
+bool MapRows(const LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache, int first,
+    int end, LPixelColour* row, Stop stop)
 {
     const int width = r.source.GetWidth();
-    const int height = r.source.GetHeight();
-    std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
-    if (!row)
-        return LProcessResultError;
     const bool transparent = r.palette.HasTransparentIndex();
     const uint8_t transparentIndex = uint8_t(r.palette.GetTransparentIndex());
-    LImageConstIterator it(r.source, LImageScanRowsTopDown);
-    for (int y = 0; y < height; ++y) {
-        if (job.IsToStop())
-            return LProcessResultStopped;
-        job.SetProgress(double(y) / double(height));
-        it.Get(row.get(), width);
+    LImageConstIterator it(r.source, 0, first, width, end - first, LImageScanRowsTopDown);
+    for (int y = first; y < end; ++y) {
+        if (stop(y))
+            return false;
+        it.Get(row, width);
         unsigned char* out = r.destination.GetPictureRow(y);
         for (int x = 0; x < width; ++x) {
             const LPixelColour p = row[x];
@@ -173,7 +171,49 @@ LProcessResult ConvertWithoutDithering(
                                              : uint8_t(cache.GetClosestMatchedIndex(Colour(p)));
         }
     }
-    return LProcessResultSuccess;
+    return true;
+}
+
+// Every pixel is mapped on its own, so a large picture is mapped in bands of rows at once, each
+// with a cache of its own. The calling thread maps the first band and answers the job.
+template <class T>
+LProcessResult ConvertWithoutDithering(
+    LProcessInterface& job, LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache)
+{
+    const int width = r.source.GetWidth();
+    const int height = r.source.GetHeight();
+    const int parts = LParallelPartCount(size_t(width) * size_t(height), size_t(1) << 16);
+    std::atomic<bool> stopped { false }, failed { false };
+    LRunInParts(size_t(height), parts, [&](int part, size_t begin, size_t end) {
+        const int first = int(begin), last = int(end);
+        std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
+        std::unique_ptr<LColorMapCacheTable<T>> own;
+        if (part != 0)
+            own.reset(new (std::nothrow) LColorMapCacheTable<T>(r.palette));
+        if (!row || (part != 0 && !own)) {
+            failed = true;
+            return;
+        }
+        LColorMapCacheTable<T>& table = part == 0 ? cache : *own;
+        const bool done = part == 0
+            ? MapRows(r, table, first, last, row.get(),
+                [&](int y) {
+                    if (job.IsToStop()) {
+                        stopped = true;
+                        return true;
+                    }
+                    job.SetProgress(double(y - first) / double(std::max(last - first, 1)));
+                    return failed.load(std::memory_order_relaxed);
+                })
+            : MapRows(r, table, first, last, row.get(), [&](int) {
+                  return stopped.load(std::memory_order_relaxed)
+                      || failed.load(std::memory_order_relaxed);
+              });
+        (void)done;
+    });
+    if (stopped)
+        return LProcessResultStopped;
+    return failed ? LProcessResultError : LProcessResultSuccess;
 }
 
 inline uint8_t Clamp(int v)

@@ -3,11 +3,14 @@
 
 #include "lfw/graphics/LImageIterator.h"
 #include "lfw/graphics/LMedianCutColor.h"
+#include "lfw/graphics/LParallelParts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <new>
+#include <thread>
 
 // ---- LOctreeNode -------------------------------------------------------------------------------
 
@@ -17,9 +20,28 @@ template <class Data> LOctreeNode<Data>::~LOctreeNode()
         delete mChildren[__builtin_ctz(m)];
 }
 
+namespace {
+
+// The number of bits set in a byte.
+inline unsigned long Bits(unsigned m)
+{
+    static constexpr uint8_t kNibble[16] = { 0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4 };
+    return kNibble[m & 15] + kNibble[m >> 4 & 15];
+}
+
+} // namespace
+
 template <class Data>
 bool LOctreeNode<Data>::Insert(
     const Data& data, unsigned long level, LOctreeNode** leaf, LOctreeNode** path)
+{
+    return InsertWith(data, level, leaf, path, nullptr, [this] { return CreateInstance(); });
+}
+
+template <class Data>
+template <class Make>
+bool LOctreeNode<Data>::InsertWith(const Data& data, unsigned long level, LOctreeNode** leaf,
+    LOctreeNode** path, int* depth, Make make)
 {
     // The descent is a loop: each pass is one node, one level deeper than the last.
     LOctreeNode* node = this;
@@ -35,6 +57,8 @@ bool LOctreeNode<Data>::Insert(
             ++node->mCount;
             if (leaf)
                 *leaf = node;
+            if (depth)
+                *depth = int(level);
             return madeChild;
         }
         if (node->mCount != 0) {
@@ -42,10 +66,12 @@ bool LOctreeNode<Data>::Insert(
                 ++node->mCount;
                 if (leaf)
                     *leaf = node;
+                if (depth)
+                    *depth = int(level);
                 return madeChild;
             }
             // A second colour reaches this leaf: its own colour moves one level down.
-            LOctreeNode* moved = node->CreateInstance();
+            LOctreeNode* moved = make();
             moved->mData = node->mData;
             moved->mCount = node->mCount;
             moved->mPixels = node->mCount;
@@ -62,13 +88,15 @@ bool LOctreeNode<Data>::Insert(
             node->mCount = 1;
             if (leaf)
                 *leaf = node;
+            if (depth)
+                *depth = int(level);
             return true;
         }
         const unsigned long index = data.GetChildIndex(level);
         LOctreeNode*& child = node->mChildren[index];
         if (!child) {
             // The new child takes the colour on the next pass.
-            child = node->CreateInstance();
+            child = make();
             node->mChildSlots |= uint8_t(1 << index);
             node->mLeafChildren |= uint8_t(1 << index);
             madeChild = true;
@@ -114,7 +142,7 @@ template <class Data> unsigned long LOctreeNode<Data>::CountLeaves() const
 {
     if (mCount != 0)
         return 1;
-    unsigned long leaves = unsigned(__builtin_popcount(mLeafChildren));
+    unsigned long leaves = Bits(mLeafChildren);
     for (unsigned m = mChildSlots & ~mLeafChildren; m; m &= m - 1)
         leaves += mChildren[__builtin_ctz(m)]->CountLeaves();
     return leaves;
@@ -146,7 +174,8 @@ template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& d
     }
     mLastLeaf = nullptr;
     LOctreeNode<Data>* leaf = nullptr;
-    if (Node::Insert(data, 0, &leaf, mLastPath))
+    int depth = 0;
+    if (this->InsertWith(data, 0, &leaf, mLastPath, &depth, [] { return new Node; }))
         ++mLeaves;
     if (mLeaves > mMaximumLeaves + 256) {
         MergeNodes(true);
@@ -154,9 +183,7 @@ template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& d
     }
     mLastLeaf = leaf;
     mLastData = data;
-    mLastPathLength = 0;
-    while (mLastPath[mLastPathLength] != leaf)
-        ++mLastPathLength;
+    mLastPathLength = depth;
 }
 
 template <class Node, class Data> void LOctree<Node, Data>::MergeNodes(bool)
@@ -172,31 +199,62 @@ template <class Node, class Data> void LOctree<Node, Data>::MergeNodes(bool)
     // subtree inside it, so every node comes after the inner nodes below it and finds only
     // leaves under it when its turn comes. The three are packed into one key: pixels (fewer
     // than 2^40 in any image), 15 - depth (4 bits) and the order found (20 bits).
-    std::vector<std::pair<uint64_t, size_t>>& order = mMergeOrder;
-    order.clear();
-    if (list.size() < (size_t(1) << 20)) {
-        for (size_t i = 0; i < list.size(); ++i)
-            order.emplace_back(list[i].pixels << 24 | (15 - list[i].depth) << 20 | i, i);
-        std::sort(order.begin(), order.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-    } else {
-        for (size_t i = 0; i < list.size(); ++i)
-            order.emplace_back(0, i);
-        std::stable_sort(order.begin(), order.end(), [&list](const auto& a, const auto& b) {
-            const auto& x = list[a.second];
-            const auto& y = list[b.second];
-            return x.pixels != y.pixels ? x.pixels < y.pixels : x.depth > y.depth;
-        });
-    }
-    for (const auto& entry : order) {
-        if (mLeaves <= mMaximumLeaves)
-            break;
-        const LOctreeMergeableNode<Data>& m = list[entry.second];
+    std::vector<uint64_t>& keys = mMergeKeys;
+    keys.clear();
+    auto take = [&](size_t i) {
+        const LOctreeMergeableNode<Data>& m = list[i];
         const unsigned long leaves = m.node->CountLeaves();
         m.node->Merge();
         mReduced = true;
         m.parent->mLeafChildren |= uint8_t(1 << m.slot);
         mLeaves = mLeaves + 1 - leaves;
+    };
+    if (list.size() < (size_t(1) << 20)) {
+        // Most entries cover a handful of pixels: those of fewer than 16 are put in order by
+        // counting (pixels and depth make 256 places, each filled in the order found), the
+        // others sorted by their keys, and taken only once the small ones are all taken.
+        uint32_t places[257] = {};
+        for (size_t i = 0; i < list.size(); ++i) {
+            const uint64_t key = list[i].pixels << 4 | (15 - list[i].depth);
+            if (key < 256)
+                ++places[key + 1];
+            else
+                keys.push_back(list[i].pixels << 24 | (15 - list[i].depth) << 20 | i);
+        }
+        for (int k = 0; k < 256; ++k)
+            places[k + 1] += places[k];
+        std::vector<uint32_t>& small = mMergeSmall;
+        small.resize(places[256]);
+        for (size_t i = 0; i < list.size(); ++i) {
+            const uint64_t key = list[i].pixels << 4 | (15 - list[i].depth);
+            if (key < 256)
+                small[places[key]++] = uint32_t(i);
+        }
+        for (const uint32_t i : small) {
+            if (mLeaves <= mMaximumLeaves)
+                return;
+            take(i);
+        }
+        std::sort(keys.begin(), keys.end());
+        for (const uint64_t key : keys) {
+            if (mLeaves <= mMaximumLeaves)
+                break;
+            take(size_t(key & 0xFFFFF));
+        }
+    } else {
+        std::vector<size_t> order(list.size());
+        for (size_t i = 0; i < list.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&list](size_t a, size_t b) {
+            const auto& x = list[a];
+            const auto& y = list[b];
+            return x.pixels != y.pixels ? x.pixels < y.pixels : x.depth > y.depth;
+        });
+        for (const size_t i : order) {
+            if (mLeaves <= mMaximumLeaves)
+                break;
+            take(i);
+        }
     }
 }
 
@@ -302,10 +360,12 @@ class PaletteRefinement {
 public:
     static constexpr int kRounds = 8;
 
-    // Counts the picture's pixels into the cells; false when stopped or out of memory. A small
-    // picture is counted by its exact colours instead, which costs less than the table of cells.
-    bool Count(LProcessInterface& job, const LImageBuffer& source)
+    // Counts the picture's pixels into the cells; false when stopped (stop() is asked before
+    // every row) or out of memory. A small picture is counted by its exact colours instead,
+    // which costs less than the table of cells.
+    template <class Stop> bool Count(const LImageBuffer& source, Stop stop)
     {
+        mCells.clear();
         constexpr size_t kCells = size_t(1) << 18;
         const int width = source.GetWidth(), height = source.GetHeight();
         const bool small = uint64_t(width) * uint64_t(height) <= kCells / 4;
@@ -317,7 +377,7 @@ public:
             std::vector<uint32_t> colours; // of a small picture: 0xRRGGBB
             LImageConstIterator it(source, LImageScanRowsTopDown);
             for (int y = 0; y < height; ++y) {
-                if (job.IsToStop())
+                if (stop())
                     return false;
                 it.Get(row.get(), width);
                 for (int x = 0; x < width; ++x) {
@@ -363,26 +423,44 @@ public:
         std::vector<Centre> centres(n);
         for (size_t i = 0; i < n; ++i)
             centres[i] = { float(palette[i].r), float(palette[i].g), float(palette[i].b), i };
-        std::vector<Sum> sums(n);
+        const int parts = LParallelPartCount(mCells.size(), size_t(1) << 13);
+        std::vector<std::vector<Sum>> sums(size_t(parts), std::vector<Sum>(n, Sum {}));
         for (int round = 0; round < kRounds; ++round) {
             // Sorted by green, so that a search can stop once the green distance alone is too
             // far.
             std::sort(centres.begin(), centres.end(),
                 [](const Centre& a, const Centre& b) { return a.g < b.g; });
-            std::fill(sums.begin(), sums.end(), Sum {});
-            for (const Cell& c : mCells) {
-                const float inverse = 1.0f / float(c.count);
-                const size_t k = Nearest(centres, float(c.sum[0]) * inverse,
-                    float(c.sum[1]) * inverse, float(c.sum[2]) * inverse);
-                Sum& s = sums[k];
-                s.count += c.count;
-                s.sum[0] += c.sum[0];
-                s.sum[1] += c.sum[1];
-                s.sum[2] += c.sum[2];
+            // The cells are shared out among the processors, each part adding into sums of
+            // its own.
+            for (int part = 0; part < parts; ++part) {
+                std::vector<Sum>& own = sums[size_t(part)];
+                std::fill(own.begin(), own.end(), Sum {});
             }
+            LRunInParts(mCells.size(), parts, [&](int part, size_t begin, size_t end) {
+                std::vector<Sum>& own = sums[size_t(part)];
+                for (size_t i = begin; i < end; ++i) {
+                    const Cell& c = mCells[i];
+                    const float inverse = 1.0f / float(c.count);
+                    const size_t k = Nearest(centres, float(c.sum[0]) * inverse,
+                        float(c.sum[1]) * inverse, float(c.sum[2]) * inverse);
+                    Sum& s = own[k];
+                    s.count += c.count;
+                    s.sum[0] += c.sum[0];
+                    s.sum[1] += c.sum[1];
+                    s.sum[2] += c.sum[2];
+                }
+            });
+            for (int part = 1; part < parts; ++part)
+                for (size_t k = 0; k < n; ++k) {
+                    const Sum& from = sums[size_t(part)][k];
+                    Sum& to = sums[0][k];
+                    to.count += from.count;
+                    for (int c = 0; c < 3; ++c)
+                        to.sum[c] += from.sum[c];
+                }
             bool moved = false;
             for (size_t k = 0; k < n; ++k) {
-                const Sum& s = sums[k];
+                const Sum& s = sums[0][k];
                 if (!s.count)
                     continue; // nothing nearest: the entry stays where it is
                 const double inverse = 1.0 / double(s.count);
@@ -468,6 +546,54 @@ private:
     std::vector<Cell> mCells; // the cells holding pixels
 };
 
+// The refinement's counting on a thread of its own, beside the tree's. A count that cannot start
+// (no thread) or failed is done again on the calling thread.
+class BackgroundCount {
+public:
+    BackgroundCount(PaletteRefinement& refinement, const LImageBuffer& source)
+        : mRefinement(refinement)
+        , mSource(source)
+    {
+    }
+    ~BackgroundCount()
+    {
+        mQuit = true;
+        if (mThread.joinable())
+            mThread.join();
+    }
+    BackgroundCount(const BackgroundCount&) = delete;
+    BackgroundCount& operator=(const BackgroundCount&) = delete;
+
+    bool IsStarted() const { return mStarted; }
+    void Start()
+    {
+        mStarted = true;
+        try {
+            mThread = std::thread([this] {
+                mCounted = mRefinement.Count(
+                    mSource, [this] { return mQuit.load(std::memory_order_relaxed); });
+            });
+        } catch (const std::exception&) {
+        }
+    }
+    // Waits for the count; true when the picture was counted.
+    bool Finish()
+    {
+        if (!mThread.joinable())
+            return false;
+        mThread.join();
+        return mCounted;
+    }
+
+private:
+    PaletteRefinement& mRefinement;
+    const LImageBuffer& mSource;
+    std::thread mThread;
+    std::atomic<bool> mQuit { false };
+    bool mStarted = false;
+    bool mCounted = false;
+};
+
 } // namespace
 
 LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage& r)
@@ -497,10 +623,18 @@ LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage&
         return LProcessResultError;
     LColourOctree tree(wanted);
     uint64_t transparentSum[3] = {}, transparentCount = 0;
+    // Folded leaves are plain averages of colours, however many pixels each stood for: the
+    // entries then move to the means of the pixels they are nearest to. Once the tree of a large
+    // picture has folded colours, the refinement's counting starts on a thread of its own.
+    PaletteRefinement refinement;
+    BackgroundCount background(refinement, source);
+    const bool large = uint64_t(width) * uint64_t(height) >= uint64_t(1) << 18;
     LImageConstIterator it(source, LImageScanRowsTopDown);
     for (int y = 0; y < height; ++y) {
         if (job.IsToStop())
             return LProcessResultStopped;
+        if (large && tree.WasReduced() && !background.IsStarted())
+            background.Start();
         job.SetProgress(double(y) / double(height));
         it.Get(row.get(), width);
         for (int x = 0; x < width; ++x) {
@@ -514,11 +648,9 @@ LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage&
             tree.Insert(LColourOctreeData(p.b, p.g, p.r));
         }
     }
-    // Folded leaves are plain averages of colours, however many pixels each stood for: the
-    // entries then move to the means of the pixels they are nearest to.
-    PaletteRefinement refinement;
     const bool refine = tree.WasReduced() || tree.GetLeafCount() > wanted;
-    if (refine && !refinement.Count(job, source))
+    if (refine && !background.Finish()
+        && !refinement.Count(source, [&job] { return job.IsToStop(); }))
         return job.IsToStop() ? LProcessResultStopped : LProcessResultError;
     LPalette<LPFB8G8R8>& palette = r.palette;
     if (!tree.GetPalette(palette))

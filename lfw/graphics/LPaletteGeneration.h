@@ -110,6 +110,11 @@ public:
     // passed.
     bool Insert(const Data& data, unsigned long level, LOctreeNode** leaf = nullptr,
         LOctreeNode** path = nullptr);
+    // The same with new nodes from make() instead of CreateInstance(), for a caller that knows
+    // the nodes' kind; *depth, when given, receives the level of the leaf.
+    template <class Make>
+    bool InsertWith(const Data& data, unsigned long level, LOctreeNode** leaf, LOctreeNode** path,
+        int* depth, Make make);
     // Folds the whole subtree into this node, which becomes a leaf.
     void Merge();
     // Adds the leaves of the subtree (this node included) and the sum of their counts.
@@ -158,7 +163,8 @@ protected:
     int mLastPathLength = 0; // the leaf's level
     // The reduction's lists, kept from one reduction to the next.
     std::vector<LOctreeMergeableNode<Data>> mMergeList;
-    std::vector<std::pair<uint64_t, size_t>> mMergeOrder;
+    std::vector<uint64_t> mMergeKeys;
+    std::vector<uint32_t> mMergeSmall;
 };
 
 class LColourOctreeNode : public LOctreeNode<LColourOctreeData> {

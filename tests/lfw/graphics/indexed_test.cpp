@@ -387,3 +387,44 @@ TEST(IndexedColour, RefusesBadInputAndStops)
         EXPECT_EQ(Convert(image, two, out, dithering, &stopping), LProcessResultStopped);
     }
 }
+
+TEST(IndexedColour, ALargePictureIsMappedInBandsAsThePalettesSearchFindsIt)
+{
+    // Large enough to be mapped in bands at once: every pixel of the picture, stored top-down
+    // and bottom-up, gets the entry the palette's own search finds, the transparent ones the
+    // transparent index; a stop ends the conversion with every band.
+    uint32_t seed = 11;
+    auto next = [&]() { return seed = seed * 1664525u + 1013904223u; };
+    Palette palette;
+    ASSERT_TRUE(palette.SetCount(200));
+    for (int i = 0; i < 200; ++i) {
+        palette[i].r = uint8_t(next() >> 24);
+        palette[i].g = uint8_t(next() >> 24);
+        palette[i].b = uint8_t(next() >> 24);
+    }
+    palette.SetTransparentIndex(77);
+    auto f = [](int x, int y) -> std::array<int, 4> {
+        return { (x * 7 + y) % 256, (y * 3 + x / 5) % 256, (x ^ y) % 256,
+            (x + y) % 97 == 0 ? 0 : 255 };
+    };
+    constexpr int kWidth = 640, kHeight = 480;
+    for (const bool bottomUp : { false, true }) {
+        LImageBuffer image, out;
+        Paint(image, kWidth, kHeight, f, bottomUp);
+        ASSERT_EQ(Convert(image, palette, out, 0), LProcessResultSuccess);
+        int differ = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const auto c = f(x, y);
+                LPFB8G8R8 colour;
+                colour.r = uint8_t(c[0]), colour.g = uint8_t(c[1]), colour.b = uint8_t(c[2]);
+                const uint32_t expected
+                    = c[3] == 0 ? 77u : uint32_t(palette.GetIndexOfClosestMatch(colour));
+                differ += uint32_t(Index(out, x, y)) != expected;
+            }
+        EXPECT_EQ(differ, 0) << (bottomUp ? "bottom-up" : "top-down");
+
+        RecordingJob stopping(20);
+        EXPECT_EQ(Convert(image, palette, out, 0, &stopping), LProcessResultStopped);
+    }
+}

@@ -373,6 +373,55 @@ double MappedPSNR(const LImageBuffer& image, const LPalette<LPFB8G8R8>& palette)
     return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
 }
 
+// A smooth picture of many colours of the size.
+auto Smooth(int width, int height)
+{
+    return [width, height](int x, int y) -> std::array<int, 4> {
+        return { (x * 255) / (width - 1), (y * 255) / (height - 1),
+            ((x + y) * 3 + x * y / 97) % 256, 255 };
+    };
+}
+
+// The job's palette of the smooth picture with entries for as many colours: each refined entry
+// lies within a cell's rounding of the mean of the pixels mapped to it, and the mapped picture
+// comes closer than with the tree's own colours.
+std::vector<RGB> ExpectRefinedToTheMeans(int width, int height, uint64_t colours)
+{
+    const auto f = Smooth(width, height);
+    LImageBuffer photo;
+    Paint(photo, width, height, f);
+    LColourOctree tree(colours);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto c = f(x, y);
+            tree.Insert(LColourOctreeData(uint8_t(c[2]), uint8_t(c[1]), uint8_t(c[0])));
+        }
+    LPalette<LPFB8G8R8> plain, refined;
+    EXPECT_TRUE(tree.GetPalette(plain));
+    EXPECT_EQ(Generate(photo, colours, 0, refined, true), LProcessResultSuccess);
+    EXPECT_EQ(refined.GetCount(), plain.GetCount());
+    EXPECT_GT(MappedPSNR(photo, refined), MappedPSNR(photo, plain) + 0.5);
+    LImageBuffer indexed;
+    LProcessInterfaceVoid quiet;
+    LProcessConvertImageToIndexed<LPFB8G8R8> convert(photo, refined, indexed, 0);
+    EXPECT_EQ(Process(quiet, convert), LProcessResultSuccess);
+    std::vector<std::array<double, 4>> sums(refined.GetCount(), { 0, 0, 0, 0 });
+    for (int y = 0; y < height && indexed.IsValid(); ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto c = f(x, y);
+            auto& s = sums[indexed.GetPictureRow(y)[x]];
+            s[0] += c[0], s[1] += c[1], s[2] += c[2], s[3] += 1;
+        }
+    for (size_t i = 0; i < sums.size(); ++i) {
+        if (sums[i][3] == 0)
+            continue;
+        EXPECT_NEAR(refined[i].r, sums[i][0] / sums[i][3], 6.0) << i;
+        EXPECT_NEAR(refined[i].g, sums[i][1] / sums[i][3], 6.0) << i;
+        EXPECT_NEAR(refined[i].b, sums[i][2] / sums[i][3], 6.0) << i;
+    }
+    return Entries(refined);
+}
+
 } // namespace
 
 TEST(OctreePalette, AReducedTreeMovesToTheMeansOfItsPixels)
@@ -391,42 +440,26 @@ TEST(OctreePalette, AReducedTreeMovesToTheMeansOfItsPixels)
     ASSERT_EQ(Generate(image, 2, 0, palette, true), LProcessResultSuccess);
     EXPECT_EQ(Entries(palette), (std::vector<RGB> { RGB(0, 0, 0), RGB(200, 200, 200) }));
 
-    // A smooth picture of many colours, large enough for the table of cells: each refined entry
-    // lies within a cell's rounding of the mean of the pixels mapped to it, and the mapped
-    // picture comes closer than with the tree's own colours.
+    // A smooth picture of many colours, large enough for the table of cells.
+    ExpectRefinedToTheMeans(400, 300, 64);
+}
+
+TEST(OctreePalette, ALargePictureIsCountedBesideItsTreeAndRefinedInParts)
+{
+    // Large enough for the refinement's counting to run beside the tree and for its cells to be
+    // shared among threads: the same rules hold, on every run alike, and a stop while the
+    // counting runs ends the job with the palette untouched.
+    const std::vector<RGB> first = ExpectRefinedToTheMeans(720, 400, 200);
+    EXPECT_EQ(ExpectRefinedToTheMeans(720, 400, 200), first);
+
     LImageBuffer photo;
-    auto f = [](int x, int y) -> std::array<int, 4> {
-        return { (x * 255) / 399, (y * 255) / 299, ((x + y) * 3 + x * y / 97) % 256, 255 };
-    };
-    Paint(photo, 400, 300, f);
-    LColourOctree tree(64);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x) {
-            const auto c = f(x, y);
-            tree.Insert(LColourOctreeData(uint8_t(c[2]), uint8_t(c[1]), uint8_t(c[0])));
-        }
-    LPalette<LPFB8G8R8> plain, refined;
-    ASSERT_TRUE(tree.GetPalette(plain));
-    ASSERT_EQ(Generate(photo, 64, 0, refined, true), LProcessResultSuccess);
-    ASSERT_EQ(refined.GetCount(), plain.GetCount());
-    EXPECT_GT(MappedPSNR(photo, refined), MappedPSNR(photo, plain) + 0.5);
-    LImageBuffer indexed;
-    LProcessInterfaceVoid quiet;
-    LProcessConvertImageToIndexed<LPFB8G8R8> convert(photo, refined, indexed, 0);
-    ASSERT_EQ(Process(quiet, convert), LProcessResultSuccess);
-    std::vector<std::array<double, 4>> sums(refined.GetCount(), { 0, 0, 0, 0 });
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x) {
-            const auto c = f(x, y);
-            auto& s = sums[indexed.GetPictureRow(y)[x]];
-            s[0] += c[0], s[1] += c[1], s[2] += c[2], s[3] += 1;
-        }
-    for (size_t i = 0; i < sums.size(); ++i) {
-        if (sums[i][3] == 0)
-            continue;
-        EXPECT_NEAR(refined[i].r, sums[i][0] / sums[i][3], 6.0) << i;
-        EXPECT_NEAR(refined[i].g, sums[i][1] / sums[i][3], 6.0) << i;
-        EXPECT_NEAR(refined[i].b, sums[i][2] / sums[i][3], 6.0) << i;
+    Paint(photo, 720, 400, Smooth(720, 400));
+    for (const int stopAfter : { 5, 200, 399 }) {
+        RecordingJob stopping(stopAfter);
+        LPalette<LPFB8G8R8> palette;
+        ASSERT_TRUE(palette.SetCount(3));
+        EXPECT_EQ(Generate(photo, 200, 0, palette, true, &stopping), LProcessResultStopped);
+        EXPECT_EQ(palette.GetCount(), 3u);
     }
 }
 
