@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <thread>
@@ -41,12 +42,11 @@ bool LOctreeNode<Data>::Insert(
 template <class Data>
 template <class Make>
 bool LOctreeNode<Data>::InsertWith(const Data& data, unsigned long level, LOctreeNode** leaf,
-    LOctreeNode** path, int* depth, Make make)
+    LOctreeNode** path, int* depth, Make make, LOctreeNode* parent, unsigned long slot)
 {
-    // The descent is a loop: each pass is one node, one level deeper than the last.
+    // The descent is a loop: each pass is one node, one level deeper than the last; parent and
+    // slot follow the node.
     LOctreeNode* node = this;
-    LOctreeNode* parent = nullptr; // of node, below this node only
-    unsigned long slot = 0; // of node in parent
     bool madeChild = false; // a new child was made on the way: it becomes a new leaf
     for (;; ++level) {
         ++node->mPixels;
@@ -116,7 +116,8 @@ template <class Data> void LOctreeNode<Data>::Merge()
         const int i = __builtin_ctz(m);
         LOctreeNode* child = mChildren[i];
         mChildren[i] = nullptr;
-        child->Merge();
+        if (!(mLeafChildren >> i & 1))
+            child->Merge();
         mCount += child->mCount;
         merged.AddHead(child);
     }
@@ -163,6 +164,21 @@ void LOctreeNode<Data>::FindSortedMergeNodes(
 
 // ---- LOctree -----------------------------------------------------------------------------------
 
+template <class Node, class Data>
+void LOctree<Node, Data>::Insert(const Data& data, uint64_t pixels)
+{
+    for (; pixels; --pixels) {
+        if (mLastLeaf && data == mLastData) {
+            // The same colour again: the same nodes count the rest of the run.
+            for (int i = 0; i <= mLastPathLength; ++i)
+                mLastPath[i]->mPixels += pixels;
+            mLastLeaf->mCount += pixels;
+            return;
+        }
+        Insert(data);
+    }
+}
+
 template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& data)
 {
     if (mLastLeaf && data == mLastData) {
@@ -172,10 +188,26 @@ template <class Node, class Data> void LOctree<Node, Data>::Insert(const Data& d
         ++mLastLeaf->mCount;
         return;
     }
+    // A colour near the last one passes the same nodes down to the level where the two part:
+    // those count it, and the descent starts there.
+    LOctreeNode<Data>* start = this;
+    LOctreeNode<Data>* parent = nullptr;
+    unsigned long level = 0, slot = 0;
+    if (mLastLeaf) {
+        level = std::min<unsigned long>(data.GetSharedLevels(mLastData), mLastPathLength);
+        for (unsigned long i = 0; i < level; ++i)
+            ++mLastPath[i]->mPixels;
+        start = mLastPath[level];
+        if (level > 0) {
+            parent = mLastPath[level - 1];
+            slot = data.GetChildIndex(level - 1);
+        }
+    }
     mLastLeaf = nullptr;
     LOctreeNode<Data>* leaf = nullptr;
     int depth = 0;
-    if (this->InsertWith(data, 0, &leaf, mLastPath, &depth, [] { return new Node; }))
+    if (start->InsertWith(
+            data, level, &leaf, mLastPath, &depth, [] { return new Node; }, parent, slot))
         ++mLeaves;
     if (mLeaves > mMaximumLeaves + 256) {
         MergeNodes(true);
@@ -423,7 +455,7 @@ public:
         std::vector<Centre> centres(n);
         for (size_t i = 0; i < n; ++i)
             centres[i] = { float(palette[i].r), float(palette[i].g), float(palette[i].b), i };
-        const int parts = LParallelPartCount(mCells.size(), size_t(1) << 13);
+        const int parts = LParallelPartCount(mCells.size(), size_t(1) << 11);
         std::vector<std::vector<Sum>> sums(size_t(parts), std::vector<Sum>(n, Sum {}));
         for (int round = 0; round < kRounds; ++round) {
             // Sorted by green, so that a search can stop once the green distance alone is too
@@ -546,6 +578,13 @@ private:
     std::vector<Cell> mCells; // the cells holding pixels
 };
 
+inline uint32_t Packed(const LPixelColour& p)
+{
+    uint32_t v;
+    std::memcpy(&v, &p, sizeof v);
+    return v;
+}
+
 // The refinement's counting on a thread of its own, beside the tree's. A count that cannot start
 // (no thread) or failed is done again on the calling thread.
 class BackgroundCount {
@@ -637,15 +676,21 @@ LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage&
             background.Start();
         job.SetProgress(double(y) / double(height));
         it.Get(row.get(), width);
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < width;) {
             const LPixelColour p = row[x];
+            // A run of one colour goes into the tree at once.
+            int end = x + 1;
+            while (end < width && Packed(row[end]) == Packed(p))
+                ++end;
             if (!r.ignoreTransparency && p.a == 0) {
-                transparentSum[0] += p.r;
-                transparentSum[1] += p.g;
-                transparentSum[2] += p.b;
-                ++transparentCount;
+                const unsigned n = unsigned(end - x);
+                transparentSum[0] += p.r * n;
+                transparentSum[1] += p.g * n;
+                transparentSum[2] += p.b * n;
+                transparentCount += n;
             }
-            tree.Insert(LColourOctreeData(p.b, p.g, p.r));
+            tree.Insert(LColourOctreeData(p.b, p.g, p.r), uint64_t(end - x));
+            x = end;
         }
     }
     const bool refine = tree.WasReduced() || tree.GetLeafCount() > wanted;

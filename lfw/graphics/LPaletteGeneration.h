@@ -75,6 +75,13 @@ public:
         return ((r >> shift) & 1) << 2 | ((g >> shift) & 1) << 1 | ((b >> shift) & 1);
     }
     bool operator==(const LColourOctreeData& o) const { return b == o.b && g == o.g && r == o.r; }
+    // The levels from the root down at which both colours take the same child: the leading bits
+    // on which the two agree in every channel (8 for the same colour).
+    unsigned long GetSharedLevels(const LColourOctreeData& o) const
+    {
+        const unsigned differ = unsigned(r ^ o.r) | unsigned(g ^ o.g) | unsigned(b ^ o.b);
+        return differ ? unsigned(__builtin_clz(differ)) - 24 : 8;
+    }
 
     uint8_t b = 0, g = 0, r = 0;
 };
@@ -111,10 +118,11 @@ public:
     bool Insert(const Data& data, unsigned long level, LOctreeNode** leaf = nullptr,
         LOctreeNode** path = nullptr);
     // The same with new nodes from make() instead of CreateInstance(), for a caller that knows
-    // the nodes' kind; *depth, when given, receives the level of the leaf.
+    // the nodes' kind; *depth, when given, receives the level of the leaf. parent and slot are
+    // this node's parent and its place there, for a descent that starts below the root.
     template <class Make>
     bool InsertWith(const Data& data, unsigned long level, LOctreeNode** leaf, LOctreeNode** path,
-        int* depth, Make make);
+        int* depth, Make make, LOctreeNode* parent = nullptr, unsigned long slot = 0);
     // Folds the whole subtree into this node, which becomes a leaf.
     void Merge();
     // Adds the leaves of the subtree (this node included) and the sum of their counts.
@@ -125,12 +133,13 @@ public:
     // The leaves of the subtree, found from the children's kinds kept here.
     unsigned long CountLeaves() const;
 
+    // What a descent or a merge reads of a node lies together at the start, the children after.
     Data mData;
+    uint8_t mChildSlots = 0; // bit i: slot i holds a child
+    uint8_t mLeafChildren = 0; // bit i: the child in slot i is a leaf
     uint64_t mCount = 0;
     uint64_t mPixels = 0; // of the whole subtree, kept up to date by every insertion
     LOctreeNode* mChildren[8] = {}; // owned
-    uint8_t mChildSlots = 0; // bit i: slot i holds a child
-    uint8_t mLeafChildren = 0; // bit i: the child in slot i is a leaf
 };
 
 // The tree is its own root and counts its leaves.
@@ -143,6 +152,8 @@ public:
     // Inserts one pixel; reduces the tree to the maximum once it holds more than 256 leaves
     // beyond it.
     void Insert(const Data& data);
+    // Inserts a run of pixels of one colour, just as one by one.
+    void Insert(const Data& data, uint64_t pixels);
     // Folds subtrees, fewest pixels and deepest first, until at most the maximum leaves remain
     // (or nothing below the root is left to fold). Only the sorted reduction is offered.
     void MergeNodes(bool sorted = true);
@@ -156,7 +167,7 @@ protected:
     uint64_t mLeaves = 0;
     bool mReduced = false;
     // The leaf that counted the last pixel, while no reduction has run since: a run of one colour
-    // only raises its count.
+    // only raises its count, and a colour near it starts its descent where the two part.
     LOctreeNode<Data>* mLastLeaf = nullptr;
     Data mLastData;
     LOctreeNode<Data>* mLastPath[9] = {}; // the nodes from the root to that leaf

@@ -345,6 +345,21 @@ TEST(OctreePalette, SameAsTheRulesDoneByHand)
             LPalette<LPFB8G8R8> palette;
             ASSERT_TRUE(tree.GetPalette(palette));
             EXPECT_EQ(Entries(palette), expected) << picture << " " << most;
+
+            // The same with each row's runs of one colour inserted at once.
+            LColourOctree runs(most);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w;) {
+                    const unsigned char* p = image.GetPictureRow(y) + x * 3;
+                    int end = x + 1;
+                    while (end < w && std::equal(p, p + 3, image.GetPictureRow(y) + end * 3))
+                        ++end;
+                    runs.Insert(LColourOctreeData(p[0], p[1], p[2]), uint64_t(end - x));
+                    x = end;
+                }
+            LPalette<LPFB8G8R8> fromRuns;
+            ASSERT_TRUE(runs.GetPalette(fromRuns));
+            EXPECT_EQ(Entries(fromRuns), expected) << picture << " " << most << " in runs";
         }
     }
 }
