@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and its tests with AddressSanitizer and UBSan into build-asan/ and runs the
-# tests of the main window, the project viewer, the window layer and the end-to-end road under
-# them (GUI tests under Xvfb). Not part of ./test.sh: it takes long. Extra arguments go to ctest
+# tests of the main window, the project viewer, the window layer, the end-to-end road and the
+# image codecs and palettes (their large pictures are worked on several threads) under them (GUI
+# tests under Xvfb). Not part of ./test.sh: it takes long. Extra arguments go to ctest
 # (for example -R main_dialog to run fewer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +25,6 @@ export XDG_CONFIG_HOME=$(mktemp -d) XDG_DATA_HOME=$(mktemp -d) XDG_CACHE_HOME=$(
 export LC_ALL=C.UTF-8
 jobs=$(nproc 2>/dev/null || echo 2)
 cd "$BUILD_DIR"
-pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|lfw_mac_|platform_ui_'
+pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|lfw_mac_|lfw_graphics_|platform_ui_'
 xvfb-run -a -s "-screen 0 1280x1024x24" \
     ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <sys/mman.h>
@@ -93,8 +94,11 @@ TEST(PixelRows, PremultiplyPassesAgreeWithTheFormulaOnMixedRows)
                 Row out(4 * n + 8, 0xEE), swapped(4 * n + 8, 0xEE);
                 LPixelRows::Premultiply(out.data(), src.data() + offset, n);
                 LPixelRows::PremultiplySwap(swapped.data(), src.data() + offset, n);
-                ASSERT_EQ(std::memcmp(out.data(), expect.data(), 4 * n), 0) << n << " " << offset;
-                ASSERT_EQ(std::memcmp(swapped.data(), expectSwap.data(), 4 * n), 0) << n;
+                ASSERT_TRUE(std::equal(out.begin(), out.begin() + 4 * n, expect.begin()))
+                    << n << " " << offset;
+                ASSERT_TRUE(
+                    std::equal(swapped.begin(), swapped.begin() + 4 * n, expectSwap.begin()))
+                    << n;
                 ASSERT_EQ(out[4 * n], 0xEE) << n; // nothing written past the row
                 ASSERT_EQ(swapped[4 * n + 7], 0xEE) << n;
 
@@ -102,8 +106,11 @@ TEST(PixelRows, PremultiplyPassesAgreeWithTheFormulaOnMixedRows)
                 LPixelRows::Premultiply(inPlace.data() + offset, inPlace.data() + offset, n);
                 LPixelRows::PremultiplySwap(
                     inPlaceSwap.data() + offset, inPlaceSwap.data() + offset, n);
-                ASSERT_EQ(std::memcmp(inPlace.data() + offset, expect.data(), 4 * n), 0) << n;
-                ASSERT_EQ(std::memcmp(inPlaceSwap.data() + offset, expectSwap.data(), 4 * n), 0);
+                ASSERT_TRUE(std::equal(
+                    inPlace.begin() + offset, inPlace.begin() + offset + 4 * n, expect.begin()))
+                    << n;
+                ASSERT_TRUE(std::equal(inPlaceSwap.begin() + offset,
+                    inPlaceSwap.begin() + offset + 4 * n, expectSwap.begin()));
             }
 }
 
@@ -128,8 +135,11 @@ TEST(PixelRows, UnpremultiplyPassesAgreeWithTheFormulaOnMixedRows)
                 LPixelRows::Unpremultiply(inPlace.data() + offset, inPlace.data() + offset, n);
                 LPixelRows::UnpremultiplySwap(
                     inPlaceSwap.data() + offset, inPlaceSwap.data() + offset, n);
-                ASSERT_EQ(std::memcmp(inPlace.data() + offset, expect.data(), 4 * n), 0) << n;
-                ASSERT_EQ(std::memcmp(inPlaceSwap.data() + offset, expectSwap.data(), 4 * n), 0);
+                ASSERT_TRUE(std::equal(
+                    inPlace.begin() + offset, inPlace.begin() + offset + 4 * n, expect.begin()))
+                    << n;
+                ASSERT_TRUE(std::equal(inPlaceSwap.begin() + offset,
+                    inPlaceSwap.begin() + offset + 4 * n, expectSwap.begin()));
             }
 }
 
