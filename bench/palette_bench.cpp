@@ -247,7 +247,9 @@ void BM_Octree256_ImageMagick(benchmark::State& state)
     PictureQuality(state, picture, out);
 }
 
-// ImageMagick runs its quantiser on every core; this is the same on one, as the framework runs.
+// ImageMagick runs its quantiser on every core; this is the same on one. (The framework builds its
+// octree on one thread and shares the counting, refinement and mapping of a large picture among
+// the cores.)
 void BM_Octree256_ImageMagickOneThread(benchmark::State& state)
 {
     const Picture& picture = Pictures(int(state.range(0)));
