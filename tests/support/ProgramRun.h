@@ -201,7 +201,32 @@ private:
     int fStatus = -1;
 };
 
-// The X id of the program's main window once it shows, 0 when it does not within ms.
+// What a test that waited in vain for a window prints: the windows of this display (id, name,
+// map state) and, for each run of the program on it, its state and its threads' stacks (when
+// gdb is there), so that a window that never came tells whether the program was stuck or slow.
+inline void DescribeDisplayAndPrograms()
+{
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "Windows of the display:\n%s\n",
+        Shell("for w in $(xdotool search --name . 2>/dev/null); do printf '%s %s |%s\\n' \"$w\" "
+              "\"$(xdotool getwindowname \"$w\" 2>/dev/null)\" \"$(xwininfo -id \"$w\" 2>/dev/null "
+              "| grep 'Map State')\"; done")
+            .c_str());
+    // The program names its main thread, so it is found by its executable.
+    std::fprintf(stderr, "Programs on it:\n%s\n",
+        Shell("for d in /proc/[0-9]*; do [ \"$(readlink \"$d/exe\" 2>/dev/null)\" = '"
+            + std::string(VT_BINARY_DIR)
+            + "/vorantel' ] || continue; tr '\\0' '\\n' "
+              "<\"$d/environ\" 2>/dev/null | grep -qx 'DISPLAY="
+            + std::string(display ? display : "")
+            + "' || continue; p=${d#/proc/}; echo \"pid $p $(grep State \"$d/status\")\"; "
+              "command -v gdb >/dev/null && gdb -batch -p \"$p\" -ex 'thread apply all bt 15' "
+              "2>/dev/null | grep -E '^(#|Thread)'; done")
+            .c_str());
+}
+
+// The X id of the program's main window once it shows, 0 when it does not within ms (and then
+// what the display and the program were doing is printed).
 inline unsigned long WaitMainWindow(int ms = 15000)
 {
     unsigned long xid = 0;
@@ -213,6 +238,8 @@ inline unsigned long WaitMainWindow(int ms = 15000)
             return xid != 0;
         },
         ms, 100);
+    if (!xid)
+        DescribeDisplayAndPrograms();
     return xid;
 }
 
