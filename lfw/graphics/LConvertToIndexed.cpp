@@ -153,7 +153,7 @@ inline LPFB8G8R8 Colour(const LPixelColour& p)
 
 // Maps the rows [first, end) with the cache; stops between rows once stop() says so.
 template <class T, class Stop>
-bool MapRows(const LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache, int first,
+void MapRows(const LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& cache, int first,
     int end, LPixelColour* row, Stop stop)
 {
     const int width = r.source.GetWidth();
@@ -162,7 +162,7 @@ bool MapRows(const LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& 
     LImageConstIterator it(r.source, 0, first, width, end - first, LImageScanRowsTopDown);
     for (int y = first; y < end; ++y) {
         if (stop(y))
-            return false;
+            return;
         it.Get(row, width);
         unsigned char* out = r.destination.GetPictureRow(y);
         for (int x = 0; x < width; ++x) {
@@ -171,7 +171,6 @@ bool MapRows(const LProcessConvertImageToIndexed<T>& r, LColorMapCacheTable<T>& 
                                              : uint8_t(cache.GetClosestMatchedIndex(Colour(p)));
         }
     }
-    return true;
 }
 
 // Every pixel is mapped on its own, so a large picture is mapped in bands of rows at once, each
@@ -194,22 +193,21 @@ LProcessResult ConvertWithoutDithering(
             failed = true;
             return;
         }
-        LColorMapCacheTable<T>& table = part == 0 ? cache : *own;
-        const bool done = part == 0
-            ? MapRows(r, table, first, last, row.get(),
-                [&](int y) {
-                    if (job.IsToStop()) {
-                        stopped = true;
-                        return true;
-                    }
-                    job.SetProgress(double(y - first) / double(std::max(last - first, 1)));
-                    return failed.load(std::memory_order_relaxed);
-                })
-            : MapRows(r, table, first, last, row.get(), [&](int) {
-                  return stopped.load(std::memory_order_relaxed)
-                      || failed.load(std::memory_order_relaxed);
-              });
-        (void)done;
+        if (part == 0) {
+            MapRows(r, cache, first, last, row.get(), [&](int y) {
+                if (job.IsToStop()) {
+                    stopped = true;
+                    return true;
+                }
+                job.SetProgress(double(y - first) / double(std::max(last - first, 1)));
+                return failed.load(std::memory_order_relaxed);
+            });
+        } else {
+            MapRows(r, *own, first, last, row.get(), [&](int) {
+                return stopped.load(std::memory_order_relaxed)
+                    || failed.load(std::memory_order_relaxed);
+            });
+        }
     });
     if (stopped)
         return LProcessResultStopped;
