@@ -535,3 +535,13 @@ TEST(RequestsAndSaves, TheFirstExitAddsTheProgramToTheFavouritesOnce)
         EXPECT_STREQ(value, "0");
     }
 }
+
+// A start that cannot reach its display says so on standard error and ends with status 1.
+TEST(RequestsAndSaves, AStartThatCannotReachItsDisplaySaysSo)
+{
+    Session s;
+    s.Set("DISPLAY", ":9999");
+    Program run({}, s.Capture("no-display"));
+    EXPECT_EQ(run.Wait(10000), 1);
+    EXPECT_EQ(run.Errors(), "vorantel: Det gick inte att öppna skärmen :9999.\n");
+}

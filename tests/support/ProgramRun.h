@@ -8,6 +8,7 @@
 #include "support/CommandOutput.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -160,9 +161,11 @@ public:
             ::execv(exe.c_str(), argv.data());
             ::_exit(127);
         }
+        Live().push_back(this);
     }
     ~Program()
     {
+        Live().erase(std::remove(Live().begin(), Live().end(), this), Live().end());
         if (fPid > 0 && !fExited) {
             ::kill(fPid, SIGKILL);
             ::waitpid(fPid, nullptr, 0);
@@ -194,6 +197,13 @@ public:
     std::string Errors() const { return TemporaryFolder::ReadFile(fOptions.errors); }
     std::string Output() const { return TemporaryFolder::ReadFile(fOptions.output); }
 
+    // The runs of this test that have not been destroyed yet.
+    static std::vector<Program*>& Live()
+    {
+        static std::vector<Program*> live;
+        return live;
+    }
+
 private:
     Options fOptions;
     pid_t fPid = -1;
@@ -212,6 +222,13 @@ inline void DescribeDisplayAndPrograms()
               "\"$(xdotool getwindowname \"$w\" 2>/dev/null)\" \"$(xwininfo -id \"$w\" 2>/dev/null "
               "| grep 'Map State')\"; done")
             .c_str());
+    for (Program* run : Program::Live()) {
+        const int status = run->Wait(0);
+        if (status == -1)
+            std::fprintf(stderr, "Run %d of the test: still running\n", int(run->Pid()));
+        else
+            std::fprintf(stderr, "Run %d of the test: ended with %d\n", int(run->Pid()), status);
+    }
     // The program names its main thread, so it is found by its executable.
     std::fprintf(stderr, "Programs on it:\n%s\n",
         Shell("for d in /proc/[0-9]*; do [ \"$(readlink \"$d/exe\" 2>/dev/null)\" = '"

@@ -12,6 +12,9 @@
 #include "platform/ui/LView.h"
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <glib.h>
 
 namespace {
@@ -52,8 +55,15 @@ LAppDelegate* LAppDelegate::Shared()
 
 int LAppDelegate::Run(int argc, char** argv)
 {
-    if (!LUiInit())
+    if (!LUiInit()) {
+        // GTK says nothing when it cannot reach the display.
+        const char* slash = argc > 0 ? std::strrchr(argv[0], '/') : nullptr;
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "%s: Det gick inte att öppna skärmen %s.\n",
+            slash ? slash + 1 : (argc > 0 ? argv[0] : "vorantel"),
+            display && *display ? display : "(DISPLAY saknas)");
         return 1;
+    }
     gShared = this;
     bTerminating = false;
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
