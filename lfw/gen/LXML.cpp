@@ -525,12 +525,12 @@ void LXMLElement::LoadData(LXMLLoaderTemplate<char>& loader)
             } else {
                 loader.Error(kErrorMisplacedEnd, tag.c_str(), tag.c_str());
             }
-            if (d != '>' && d != 0) {
-                char s;
-                do
-                    s = loader.GetChar();
-                while (s != '>' && s != 0);
-            }
+            char s = d;
+            while (s != '>' && s != 0)
+                s = loader.GetChar();
+            // An end tag the file ends inside leaves the document not well-formed.
+            if (s == 0)
+                loader.Error(kErrorNoClose, tag.c_str());
             break;
         }
         if (!IsNameStart(next)) {

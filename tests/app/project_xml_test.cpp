@@ -301,7 +301,11 @@ TEST_F(ProjectXML, TruncatedAndMalformedFilesAreRefused)
     const std::string whole = TemporaryFolder::ReadFile(Fixture("cd_project.vtx"));
     ASSERT_EQ(whole.size(), 865u);
     std::vector<std::pair<std::string, std::string>> files;
-    for (size_t cut : { 108u, 216u, 432u, 648u, 855u })
+    // Also every cut inside the root's end tag, down to one without its last ">".
+    std::vector<size_t> cuts { 108u, 216u, 432u, 648u };
+    for (size_t cut = whole.rfind("</vorantel_project>"); cut < whole.size() - 1; ++cut)
+        cuts.push_back(cut);
+    for (size_t cut : cuts)
         files.emplace_back("cut at " + std::to_string(cut), whole.substr(0, cut));
     files.emplace_back("truncated.vtx", TemporaryFolder::ReadFile(Fixture("truncated.vtx")));
     files.emplace_back("mismatched end tag",

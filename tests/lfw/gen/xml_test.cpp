@@ -162,6 +162,12 @@ TEST(XmlReader, ErrorsWithLineAndColumn)
     Parse("<a x=\"1\"", r);
     EXPECT_STREQ(r.error, "Ln 1, Col 9: Taggen <a> har ingen stängning '>'");
 
+    // An end tag the text ends inside, with or without blanks after its name.
+    Parse("<a><b/></a", r);
+    EXPECT_STREQ(r.error, "Ln 1, Col 11: Taggen <a> har ingen stängning '>'");
+    Parse("<a></a  ", r);
+    EXPECT_STREQ(r.error, "Ln 1, Col 9: Taggen <a> har ingen stängning '>'");
+
     Parse("<a><!-- open", r);
     EXPECT_NE(
         std::string(r.error).find("(EOF) Element <!--> should be terminated"), std::string::npos);
