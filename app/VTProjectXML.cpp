@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,6 +42,10 @@ private:
     std::string mFolder;
     const std::string* mPrevious;
 };
+
+// The pictures of the project being read that could not be loaded, each as its element names it
+// with the reason: told once, when the whole project has been read.
+thread_local std::vector<std::string>* tVTXMLUnreadPictures = nullptr;
 
 // The picture path of an image element, a relative one taken from the project file's folder.
 std::string _VTPicturePath(const char* path)
@@ -119,12 +124,32 @@ _VTContainerUse _VTContainerFormat(
     return _VTContainerUse::Invalid;
 }
 
-// Runs a step whose failure is not the caller's: its error text is dropped.
+// Runs a step whose failure is not the caller's: its error text is kept, not shown.
 class _VTQuietProcess : public LProcessInterfaceNested {
 public:
     using LProcessInterfaceNested::LProcessInterfaceNested;
-    void SetError(const char*) override { }
+    void SetError(const char* text) override
+    {
+        if (error.empty() && text)
+            error = text;
+    }
+    std::string error;
 };
+
+constexpr const char* kVTUnreadPicture = "Det gick inte att läsa in en överlagringsbild korrekt";
+constexpr size_t kVTUnreadPicturesNamed = 10;
+
+// The one message for the pictures that could not be read: the headline, then one line each
+// (the first ten, and how many more).
+std::string _VTUnreadPicturesText(const std::vector<std::string>& pictures)
+{
+    std::string text = std::string(kVTUnreadPicture) + ":";
+    for (size_t i = 0; i < pictures.size() && i < kVTUnreadPicturesNamed; ++i)
+        text += "\n" + pictures[i];
+    if (pictures.size() > kVTUnreadPicturesNamed)
+        text += "\noch " + std::to_string(pictures.size() - kVTUnreadPicturesNamed) + " till.";
+    return text;
+}
 
 } // namespace
 
@@ -185,7 +210,9 @@ LProcessResult VTOverlayImageSerialiseFromXML(
     if (!path[0])
         return LProcessResultSuccess;
     // Loaded straight into the overlay's own buffer; the box stays as placed and the source
-    // path is not kept. A picture that cannot be read leaves the overlay empty.
+    // path is not kept. A picture that cannot be read leaves the overlay empty and is named to
+    // the user (once for the whole project when a project is being read), so that a save does
+    // not drop it unnoticed.
     auto* picture = new VTCountableImageBuffer;
     LProcessImageLoadFile request(_VTPicturePath(path).c_str(), 3000, nullptr, *picture);
     _VTQuietProcess quiet(process);
@@ -194,10 +221,18 @@ LProcessResult VTOverlayImageSerialiseFromXML(
         delete picture;
         return LProcessResultStopped;
     }
-    if (result == LProcessResultSuccess)
+    if (result == LProcessResultSuccess) {
         overlay.image.reset(picture);
+        return LProcessResultSuccess;
+    }
+    delete picture;
+    std::string line = std::string("”") + path + "”";
+    if (!quiet.error.empty())
+        line += " (" + quiet.error + ")";
+    if (tVTXMLUnreadPictures)
+        tVTXMLUnreadPictures->push_back(line);
     else
-        delete picture;
+        process.SetError(_VTUnreadPicturesText({ line }).c_str());
     return LProcessResultSuccess;
 }
 
@@ -328,8 +363,15 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
 {
     char error[kLPathSize] = "";
     LProcessResult result = LProcessResultSuccess;
+    std::vector<std::string> unreadPictures;
     {
         _VTDocumentFolderScope folder(path);
+        std::vector<std::string>* outerUnread
+            = std::exchange(tVTXMLUnreadPictures, &unreadPictures);
+        struct Restore {
+            std::vector<std::string>* previous;
+            ~Restore() { tVTXMLUnreadPictures = previous; }
+        } restore { outerUnread };
         LXMLDocument document;
         result = document.LoadFromFile(process, path, error);
         // The reader goes on after an error and keeps what it could read: a document cut off
@@ -360,5 +402,8 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
         utf8strlcpy(newPath, "Namnlöst.vtproj", sizeof newPath);
     }
     project.SetPath(newPath);
+    // The project opens without the pictures; the user learns which before anything is saved.
+    if (!unreadPictures.empty())
+        process.SetError(_VTUnreadPicturesText(unreadPictures).c_str());
     return LProcessResultSuccess;
 }

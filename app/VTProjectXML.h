@@ -17,8 +17,10 @@
 //
 // A font this machine does not have does not stop the reading: the face name is kept and
 // drawing falls back through fontconfig. A picture that cannot be read leaves an empty image
-// overlay in its box. Numbers are read with saturation, sizes below 0 count as 0 and point sizes
-// are kept between 1 and 1000.
+// overlay in its box, and the reading goes on; the pictures not read are named in one error text
+// ("Det gick inte att läsa in en överlagringsbild korrekt:" and a line each) set when the whole
+// project has been read, while the result stays 0. Numbers are read with saturation, sizes below
+// 0 count as 0 and point sizes are kept between 1 and 1000.
 #pragma once
 
 #include "lfw/gen/LProcess.h"

@@ -22,8 +22,13 @@ namespace {
 class RecordingProcess : public LProcessInterfaceVoid {
 public:
     bool IsToStop() override { return stopAfter >= 0 && checks++ >= stopAfter; }
-    void SetError(const char* text) override { error = text ? text : ""; }
+    void SetError(const char* text) override
+    {
+        error = text ? text : "";
+        ++errors;
+    }
     std::string error;
+    int errors = 0;
     int stopAfter = -1;
     int checks = 0;
 };
@@ -63,6 +68,7 @@ protected:
     LProcessResult Load(const std::string& path)
     {
         fProcess.error.clear();
+        fProcess.errors = 0;
         return VTProjectLoadXML(fProcess, fProject, path.c_str());
     }
     LProcessResult LoadText(const char* xml)
@@ -224,7 +230,11 @@ TEST_F(ProjectXML, DvdProjectSkipsCdCaseContainers)
 TEST_F(ProjectXML, MissingFontAndPictureDoNotStopTheLoad)
 {
     ASSERT_EQ(Load(Fixture("missing_font_and_image.vtx")), 0) << fProcess.error;
-    EXPECT_EQ(fProcess.error, "");
+    // The font falls back in silence; the picture is named, since a save would drop it.
+    EXPECT_EQ(fProcess.errors, 1);
+    EXPECT_EQ(fProcess.error,
+        "Det gick inte att läsa in en överlagringsbild korrekt:\n"
+        "”/Users/anna/Pictures/omslag.jpg” (Det gick inte att hitta filen.)");
     VTProjectTemplate& disc = *Design(fProject, 0);
     ASSERT_EQ(disc.GetCount(), 3u);
     // "Lucida Grande", the default, is kept by name though no such font is installed here.
@@ -264,6 +274,48 @@ TEST_F(ProjectXML, PictureIsLoadedIntoItsBox)
     // The picture turns with the box.
     EXPECT_NEAR(image->transform.m[0][1], 1.0f, 1e-6);
     EXPECT_EQ(fProject.GetPath(), fHome / "bild.vtproj");
+}
+
+// Every picture that could not be read is named in one message for the project, given after
+// the whole project was read: a missing file, a damaged one and one with a relative path; the
+// picture that could be read is not named.
+TEST_F(ProjectXML, UnreadPicturesAreNamedOnceForTheProject)
+{
+    const std::string good = std::string(VT_TEST_DATA) + "/images/base.png";
+    TemporaryFolder::WriteFile(fHome / "trasig.png", "\x89PNG\r\n\x1a\n-- not a picture --");
+    const std::string path = fHome / "bilder.vtx";
+    auto image = [](const std::string& file) {
+        return "<element type=\"image\" w=\"1000\" h=\"1000\" img=\"" + file + "\"/>";
+    };
+    TemporaryFolder::WriteFile(path,
+        "<vorantel_project type=\"cd\"><container type=\"disc\">" + image(fHome / "borta.png")
+            + image(good) + "</container><container type=\"cd_front\">" + image("trasig.png")
+            + "</container></vorantel_project>");
+    ASSERT_EQ(Load(path), 0) << fProcess.error;
+    EXPECT_EQ(fProcess.errors, 1);
+    EXPECT_EQ(
+        fProcess.error.rfind("Det gick inte att läsa in en överlagringsbild korrekt:\n”", 0), 0u)
+        << fProcess.error;
+    EXPECT_NE(fProcess.error.find("”" + fHome / "borta.png" + "”"), std::string::npos);
+    EXPECT_NE(fProcess.error.find("”trasig.png”"), std::string::npos);
+    EXPECT_EQ(fProcess.error.find("base.png"), std::string::npos);
+    // The project opened whole, with empty boxes where the pictures were.
+    ASSERT_EQ(fProject.templates.GetCount(), 2u);
+    EXPECT_EQ(Design(fProject, 0)->GetCount(), 2u);
+    EXPECT_EQ(Design(fProject, 1)->GetCount(), 1u);
+    EXPECT_TRUE(static_cast<VTOverlayImage*>(Design(fProject, 0)->GetItemAt(1))->HasValidImage());
+    EXPECT_FALSE(static_cast<VTOverlayImage*>(Design(fProject, 1)->GetItemAt(0))->HasValidImage());
+
+    // Many at once make one message that names the first ten and counts the rest.
+    std::string many = "<vorantel_project type=\"cd\"><container type=\"disc\">";
+    for (int i = 0; i < 14; ++i)
+        many += image("saknas" + std::to_string(i) + ".png");
+    TemporaryFolder::WriteFile(path, many + "</container></vorantel_project>");
+    ASSERT_EQ(Load(path), 0) << fProcess.error;
+    EXPECT_EQ(fProcess.errors, 1);
+    EXPECT_NE(fProcess.error.find("”saknas9.png”"), std::string::npos);
+    EXPECT_EQ(fProcess.error.find("”saknas10.png”"), std::string::npos);
+    EXPECT_NE(fProcess.error.find("\noch 4 till."), std::string::npos) << fProcess.error;
 }
 
 TEST_F(ProjectXML, ErrorsLeaveTheProjectAsItWas)

@@ -494,6 +494,28 @@ TEST_F(MainDialogTest, SavingAndTheUnsavedQuestion)
     EXPECT_EQ(Caption(), "Vorantel av ZOR Software");
 }
 
+// An old project whose picture cannot be read opens without it, once the user has been told
+// which picture it is (one alert, while the project is loaded, so before any save).
+TEST_F(MainDialogTest, AnOldProjectTellsOfThePictureItCouldNotRead)
+{
+    std::string path = WriteFile("gammal.vtx",
+        "<vorantel_project type=\"cd\"><container type=\"disc\"><element type=\"image\" "
+        "w=\"1000\" h=\"1000\" img=\"borta.png\"/><element type=\"image\" w=\"1000\" "
+        "h=\"1000\" img=\"borta.jpg\"/></container></vorantel_project>");
+    Answer({ 1 });
+    ASSERT_TRUE(w->CmProjectLoad(path.c_str(), false));
+    ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(gAlerts[0].title, "Laddar projekt");
+    EXPECT_EQ(gAlerts[0].message,
+        "Det gick inte att läsa in en överlagringsbild korrekt:\n"
+        "”borta.png” (Det gick inte att hitta filen.)\n"
+        "”borta.jpg” (Det gick inte att hitta filen.)");
+    ASSERT_NE(w->GetProject(), nullptr);
+    EXPECT_EQ(w->GetProject()->templates.GetHead()->GetCount(), 2u);
+    EXPECT_EQ(w->GetProject()->GetSaveState(), VTProjectSaveStateSaved);
+    EXPECT_EQ(Caption(), "Vorantel av ZOR Software - gammal.vtproj");
+}
+
 TEST_F(MainDialogTest, TheViewerShowsOnceItHasTakenTheProjectAndGoesWithIt)
 {
     // While the viewer takes a new project it stays hidden (shown midway, its panels would be
