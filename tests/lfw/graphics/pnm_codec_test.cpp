@@ -1,5 +1,5 @@
 // PNM: netpbm's files in every variant against ImageMagick's decoding of them, the writer's
-// output read back by ImageMagick, the Part's edge cases, and hostile headers.
+// output read back by ImageMagick, header comments and sample scaling, and hostile headers.
 #include "ImageTestSupport.h"
 
 #include "lfw/gen/LStream.h"
