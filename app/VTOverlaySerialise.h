@@ -66,6 +66,18 @@ inline LProcessResult Fail(LProcessInterface& process, const char* text)
     return LProcessResultError;
 }
 
+// A step whose failure the reader names in its own words: the step's error texts are not passed
+// on (each would be one more alert for the same failure); its progress and status are.
+class QuietErrors : public LProcessInterfaceNested {
+public:
+    using LProcessInterfaceNested::LProcessInterfaceNested;
+    void SetError(const char*) override { }
+    void SetStatus(const char* text, int level) override { m_parent->SetStatus(text, level); }
+    void SetProgress(double fraction) override { m_parent->SetProgress(fraction); }
+    void SetProgressIndeterminateOn() override { m_parent->SetProgressIndeterminateOn(); }
+    void SetProgressIndeterminateOff() override { m_parent->SetProgressIndeterminateOff(); }
+};
+
 template <class T> bool ReadFiniteFloat(LSDFReaderChunk<T>& chunk, float& value)
 {
     return chunk.ReadFloat(value) && std::isfinite(value);
@@ -411,7 +423,8 @@ LProcessResult VTSerialiseOverlayImageFromSDF(LProcessInterface& process, LSDFRe
                 LInputStreamBuffer stream(data.GetData(), data.GetSize());
                 LProcessImageLoad<LInputStreamBuffer> load(stream, LImageCodec::PNG, *picture);
                 process.SetProgressIndeterminateOff();
-                LProcessResult result = Process(process, load);
+                _VTSerialise::QuietErrors decoding(process);
+                LProcessResult result = Process(decoding, load);
                 process.SetProgressIndeterminateOn();
                 if (result == LProcessResultError)
                     return _VTSerialise::Fail(process,

@@ -31,7 +31,12 @@ struct Recorder : LProcessInterfaceVoid {
     int stopCalls = 0;
 
     bool IsToStop() override { return stopAfter >= 0 && stopCalls++ >= stopAfter; }
-    void SetError(const char* text) override { error = text; }
+    void SetError(const char* text) override
+    {
+        error = text;
+        ++errors; // each one an alert in the window
+    }
+    int errors = 0;
     void SetStatus(const char* text, int level) override
     {
         if (text && std::strncmp(text, "Kodning", 7) == 0)
@@ -564,6 +569,7 @@ TEST_F(ProjectFile, ReaderErrorsAndTolerances)
         if (c.error) {
             EXPECT_EQ(result, LProcessResultError);
             EXPECT_EQ(job.error, c.error);
+            EXPECT_EQ(job.errors, 1) << "one failure, one message";
         } else {
             EXPECT_EQ(result, LProcessResultSuccess) << job.error;
         }
@@ -1028,6 +1034,24 @@ TEST_F(ProjectFile, SavingAgainEncodesOnlyChangedPictures)
     ASSERT_EQ(Save(read, Path("d.vtproj"), job), LProcessResultSuccess) << job.error;
     EXPECT_EQ(job.encodings, 0);
     EXPECT_NE(ReadAll(Path("d.vtproj")).find(Blob(2, magick)), std::string::npos);
+}
+
+// One bit flipped inside a picture's compressed pixels (a PNG of ImageMagick's, so its checksum
+// no longer matches) refuses the file with the picture's one message.
+TEST_F(ProjectFile, PictureWithAFlippedBitIsOneFailure)
+{
+    const std::string png = Path("flip.png");
+    ShellOutput("/usr/bin/convert -size 16x16 gradient:red-blue '" + png + "'");
+    std::string bytes = ReadAll(png);
+    const size_t idat = bytes.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    bytes[idat + 10] = char(bytes[idat + 10] ^ 0x08);
+    VTProject project;
+    Recorder job;
+    EXPECT_EQ(Read(OneDesign(1, { Box(3, { Placement(), Blob(2, bytes) }) }), project, job),
+        LProcessResultError);
+    EXPECT_EQ(job.error, "Det gick inte att avkoda bilden.");
+    EXPECT_EQ(job.errors, 1);
 }
 
 // A picture blob that is no whole picture (a PNG of 0 x 0 pixels) is refused with its error.
