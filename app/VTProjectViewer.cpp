@@ -130,7 +130,12 @@ void VTProjectViewer::SetProject(VTProject* p)
     if (project) {
         TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
         project->AddNotifyee(*this);
+        // Taking a project is no edit of it: overlays that lie beyond the disc's edge (a text
+        // added after many others lands further out each time) are brought back within reach,
+        // but a project that was saved stays so.
+        const VTProjectSaveState state = project->GetSaveState();
         EvProjectLabelLayoutChanged(*project);
+        project->SetSaveState(state);
     } else {
         TimerReset(kVTProjectViewerAutoSaveTimer);
         DeleteAutoSave();

@@ -641,3 +641,29 @@ TEST_F(MainDialogTest, NothingLeftRunningReachesTheViewsOnceTheWindowIsDestroyed
     w.reset();
     uitest::Pump(200);
 }
+
+// A hundred texts added one after another: each lands 1 mm further out, the last ones beyond the
+// disc's edge. Saved and opened again, the project is as saved: nothing to save or undo, no
+// question when it is closed, though the far texts were brought back within reach.
+TEST_F(MainDialogTest, OpeningAProjectWithTextsBeyondTheEdgeChangesNothing)
+{
+    std::string text = WriteFile("t.txt", "Rad ett\nRad två");
+    ASSERT_EQ(Api({ "-new", "cd" }), 0);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(Api({ "-addtext", text.c_str() }), 0);
+    std::string path = folder.Path() + "/hundra.vtproj";
+    ASSERT_TRUE(w->CmProjectSave(path.c_str()));
+    ASSERT_TRUE(w->CmProjectLoad(path.c_str(), false));
+    uitest::Pump(200);
+    VTProject* p = w->GetProject();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->GetSaveState(), VTProjectSaveStateSaved);
+    const auto state = w->ComputeEnableState();
+    EXPECT_FALSE(state.toolbar.at(1007)) << "Spara";
+    EXPECT_FALSE(state.toolbar.at(9401)) << "Ångra";
+    const VTProjectTemplate* disc = p->templates.GetHead();
+    ASSERT_EQ(disc->GetCount(), 100u);
+    EXPECT_LT(disc->GetItemAt(99)->centreX, 99.0f);
+    EXPECT_TRUE(w->CmCloseDocument(true));
+    EXPECT_TRUE(gAlerts.empty());
+}
