@@ -323,30 +323,61 @@ void WarmUpLibraries()
     });
 }
 
+// The desktop's start-up notification id this process was started with, taken out of the
+// environment (so that programs started from here do not claim it) and given to the display.
+std::string gStartupId;
+
+// GDK's reading of the environment, done while the process has no other thread: the C
+// library's setenv and unsetenv may move the variables under a getenv of another thread.
+// Everything is drawn with Cairo: GDK's OpenGL set-up, which loads the system's GL driver (tens
+// of milliseconds at every start), is left out unless the user's environment asks for GL itself.
+// GDK takes its settings from the environment when it parses its arguments, which gtk_init does
+// not repeat; GDK_GL is taken away again at once, so that programs started from here get the
+// user's environment as it was. GDK would take the start-up id out of the environment only
+// when it opens the display, with threads running: it is taken out here instead.
+void ReadGdkEnvironment()
+{
+    const bool glUnset = !g_getenv("GDK_GL");
+    if (glUnset)
+        g_setenv("GDK_GL", "disable", TRUE);
+    gdk_parse_args(nullptr, nullptr);
+    if (glUnset)
+        g_unsetenv("GDK_GL");
+    if (const char* id = g_getenv("DESKTOP_STARTUP_ID")) {
+        if (g_utf8_validate(id, -1, nullptr))
+            gStartupId = id;
+        g_unsetenv("DESKTOP_STARTUP_ID");
+    }
+}
+
+void GiveStartupId()
+{
+#ifdef GDK_WINDOWING_X11
+    GdkDisplay* display = gdk_display_get_default();
+    if (!gStartupId.empty() && display && GDK_IS_X11_DISPLAY(display))
+        gdk_x11_display_set_startup_notification_id(display, gStartupId.c_str());
+#endif
+    gStartupId.clear();
+}
+
 } // namespace
 
 bool LUiInit()
 {
     if (gAvailable)
         return true;
-    static std::once_flag warmUp;
-    std::call_once(warmUp, WarmUpLibraries);
     // GTK would otherwise set every locale category from the environment, LC_NUMERIC included,
     // and a decimal comma would creep into settings and files. The framework sets the locale
     // itself and keeps numbers in "C".
     gtk_disable_setlocale();
-    // Everything is drawn with Cairo: GDK's OpenGL set-up, which loads the system's GL driver
-    // (tens of milliseconds at every start), is left out unless the user's environment asks for
-    // GL itself. GDK reads the variable in gtk_init only; it is taken away again afterwards, so
-    // that programs started from here get the user's environment as it was.
-    const bool glUnset = !g_getenv("GDK_GL");
-    if (glUnset)
-        g_setenv("GDK_GL", "disable", TRUE);
-    const bool initialised = gtk_init_check(nullptr, nullptr);
-    if (glUnset)
-        g_unsetenv("GDK_GL");
-    if (!initialised)
+    static std::once_flag start;
+    std::call_once(start, [] {
+        ReadGdkEnvironment();
+        WarmUpLibraries();
+    });
+    if (!gtk_init_check(nullptr, nullptr))
         return false;
+    GiveStartupId();
     gAvailable = true;
     InstallCss();
     LEventHub::Install();
