@@ -6,6 +6,7 @@
 #include "app/VTTemplateData.h"
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LLineStyle.h"
+#include "lfw/mac/LPaintImagePass.h"
 #include "lfw/mac/LPaintSurface.h"
 
 #include <algorithm>
@@ -63,6 +64,9 @@ LBoundingBox2T<float> VTPrintPreviewViewer::GetCollectionBoundingBox() const
 
 void VTPrintPreviewViewer::Prepaint(LPaintContext& context)
 {
+    // The page is shown as the print, the PDF and the image export hold it: drawn as into an
+    // image (a window's surface would let text through the clip of a disc's hub).
+    LPaintImagePass asPrinted(context);
     const int W = mWidth, H = mHeight;
     LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
     // Without a page, or with a sheet that cannot be fitted (a printer missing from the table

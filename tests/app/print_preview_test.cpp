@@ -1,11 +1,15 @@
 // The print preview on real windows: the sheet and its positions, selection by a click, the
 // outlines option remembered, "Avbryt" restoring only the selected position, printing to the
-// print-to-file printer (PDFs read with pdfinfo), a disc printer missing from the table; and the
-// template placement the preview shares with the label-layout editor.
+// print-to-file printer (PDFs read with pdfinfo), the page's pixels on the screen against the
+// print's, a disc printer missing from the table; and the template placement the preview shares
+// with the label-layout editor.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTLabelLayoutTemplateEdit.h"
 #include "app/VTOptions.h"
+#include "app/VTOverlayCircularText.h"
+#include "app/VTOverlayImage.h"
+#include "app/VTPaintTemplatesAndOverlays.h"
 #include "app/VTPrintPreviewDialog.h"
 #include "app/VTTemplateData.h"
 #include "lfw/gen/LUserSettings.h"
@@ -15,6 +19,7 @@
 #include "support/DocumentTestSupport.h"
 #include "support/PrintPanel.h"
 #include "support/PrivateHomes.h"
+#include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -24,6 +29,9 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+
+// X's headers last: their macros (None, Bool) would break GoogleTest's.
+#include "support/XServerView.h"
 
 namespace {
 
@@ -336,6 +344,108 @@ TEST_F(PrintPreviewWindow, OneTemplateHasNoDashedOutline)
         });
     dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
     EXPECT_FALSE(blue);
+}
+
+// The page as the preview shows it on the screen and as it prints (through the print-to-file
+// printer, rendered by poppler at the preview's own scale): the same pixels, also where a disc's
+// hub cuts every overlay kind away. Texts added to a new design land in the hub; one lies wholly
+// there, and another text, a circular text, a picture, a clipart and a background picture lie
+// across its edge.
+TEST_F(PrintPreviewWindow, ThePageShowsWhatThePrintHolds)
+{
+    XServerView x;
+    if (!x.Ok())
+        GTEST_SKIP() << "no X server to read the screen from";
+    VTProject project(new VTLabelLayoutDataGenericDVDStandard);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    VTProjectTemplate* disc = VTFindDesignForPosition(project, page->first->GetID());
+    ASSERT_NE(disc, nullptr);
+    disc->backgroundBrush.Reset(sample::Gradient(LBrushInfoKindLinearGradient, 3));
+    sample::Picture(new VTOverlayImageBackground, *disc, 64, 3, 0, 0)->SetDimensions(70, 52.5f);
+    sample::Picture(new VTOverlayImage, *disc, 64, 1, 12, 8);
+    sample::Picture(new VTOverlayClipart, *disc, 64, 2, -14, 10);
+    sample::Text(*disc, "Över kanten", 0, -16);
+    auto* circular = new VTOverlayCircularText("Runt navet runt navet",
+        LGuiFontEx(LGuiFont(12, true, false, false, "DejaVu Sans", false)));
+    circular->centreAngle = 90;
+    circular->outerRadius = 21;
+    circular->width = circular->height = 42;
+    disc->InsertOverlay(circular, false);
+    disc->AddOverlayText("Min skiva\nAndra raden", 1, 1, 50, 50, "");
+    const std::string pdf = PrintToFile("nav.pdf");
+
+    VTPrintPreviewDialog dialog(project, page, page->first);
+    std::vector<uint32_t> shown;
+    XRect sheet {};
+    float pxPerMm = 0, sheetLeftMm = 0, sheetTopMm = 0;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog, kLCmdOk };
+            uitest::Pump(300);
+            // The sheet's pixels on the screen, one pixel in from its frame.
+            VTPrintPreviewViewer& viewer = dialog.Viewer();
+            GtkWidget* widget = viewer.GetPaintView()->Widget();
+            GtkWidget* top = gtk_widget_get_toplevel(widget);
+            int wx = 0, wy = 0, ox = 0, oy = 0;
+            gtk_widget_translate_coordinates(widget, top, 0, 0, &wx, &wy);
+            gdk_window_get_origin(gtk_widget_get_window(top), &ox, &oy);
+            const int s = gtk_widget_get_scale_factor(widget);
+            const float f = float(gtk_widget_get_allocated_width(widget) * s) / viewer.GetWidth();
+            const LMatrix<float> m = viewer.CalculateCollectionMatrix();
+            float w = 0, h = 0;
+            project.GetLabelLayout()->GetPageDimensions(w, h);
+            const LPointTemplate<float> a = m.TransformPoint(LPointTemplate<float>(-w / 2, -h / 2));
+            const LPointTemplate<float> b = m.TransformPoint(LPointTemplate<float>(w / 2, h / 2));
+            pxPerMm = m.m[0][0] * f;
+            const int left = int(std::ceil(a.x * f)) + 2, topPx = int(std::ceil(a.y * f)) + 2;
+            sheet = XRect { (ox + wx) * s + left, (oy + wy) * s + topPx,
+                int(std::floor(b.x * f)) - 2 - left, int(std::floor(b.y * f)) - 2 - topPx };
+            sheetLeftMm = (float(left) - a.x * f) / pxPerMm;
+            sheetTopMm = (float(topPx) - a.y * f) / pxPerMm;
+            shown = x.Pixels(sheet);
+            SaveScreenPng(x, sheet, "print_preview-hub");
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    ASSERT_TRUE(dialog.Printed());
+    ASSERT_EQ(shown.size(), size_t(sheet.width) * size_t(sheet.height));
+    ASSERT_GT(pxPerMm, 1.0f);
+
+    // The print at the preview's scale; each pixel of the preview against the printed pixel
+    // under its middle.
+    const RgbRaster printed = RenderPdfPage(pdf, pxPerMm * 25.4);
+    ASSERT_GT(printed.width, 0) << "no print rendered from " << pdf;
+    const float centreX = 105 - sheetLeftMm, centreY = 148.5f - sheetTopMm; // the disc's middle
+    double sum = 0;
+    int hubShown = 0, hubPrinted = 0, inkShown = 0, inkPrinted = 0;
+    for (int y = 0; y < sheet.height; ++y)
+        for (int cx = 0; cx < sheet.width; ++cx) {
+            const uint32_t p = shown[size_t(y) * sheet.width + cx];
+            const int r = int(p >> 16) & 255, g = int(p >> 8) & 255, b = int(p) & 255;
+            const float xMm = (cx + 0.5f) / pxPerMm, yMm = (y + 0.5f) / pxPerMm;
+            const int px = int((xMm + sheetLeftMm) * pxPerMm),
+                      py = int((yMm + sheetTopMm) * pxPerMm);
+            if (px < 0 || py < 0 || px >= printed.width || py >= printed.height)
+                continue;
+            const DrawPixel q = printed.At(px, py);
+            sum += (std::pow(r - q.r, 2) + std::pow(g - q.g, 2) + std::pow(b - q.b, 2)) / 3;
+            const bool darkShown = r + g + b < 3 * 128, darkPrinted = q.r + q.g + q.b < 3 * 128;
+            inkShown += darkShown;
+            inkPrinted += darkPrinted;
+            // Within the hub (17.5 mm), a millimetre clear of its edge.
+            if (std::hypot(xMm - centreX, yMm - centreY) < 16.5f) {
+                hubShown += darkShown;
+                hubPrinted += darkPrinted;
+            }
+        }
+    const double rmse = std::sqrt(sum / (double(sheet.width) * sheet.height)) / 255;
+    std::printf("[ preview ] RMSE against the print %.4f; dark pixels in the hub %d shown, %d "
+                "printed; dark pixels %d shown, %d printed\n",
+        rmse, hubShown, hubPrinted, inkShown, inkPrinted);
+    EXPECT_EQ(hubPrinted, 0);
+    EXPECT_EQ(hubShown, 0) << "the preview shows what is not printed in the hub";
+    EXPECT_GT(inkPrinted, 500);
+    EXPECT_NEAR(inkShown, inkPrinted, inkPrinted / 10);
+    EXPECT_LT(rmse, 0.05);
 }
 
 TEST_F(PrintPreviewWindow, LandscapeAndTrayPagesPrintTheirPaper)

@@ -57,11 +57,12 @@ inline std::string ShellOutput(const std::string& command)
     return CommandOutput(command);
 }
 
-// The first page rendered at 72 dpi (one pixel per PDF point).
-inline RgbRaster RenderPdfPage(const std::string& pdf)
+// The first page rendered at 72 dpi (one pixel per PDF point), or at the resolution given.
+inline RgbRaster RenderPdfPage(const std::string& pdf, double dpi = 72)
 {
     const std::string base = pdf + "-page";
-    ShellOutput("pdftoppm -r 72 -singlefile '" + pdf + "' '" + base + "' 2>&1");
+    ShellOutput(
+        "pdftoppm -r " + std::to_string(dpi) + " -singlefile '" + pdf + "' '" + base + "' 2>&1");
     RgbRaster r;
     std::ifstream in(base + ".ppm", std::ios::binary);
     std::string magic;
