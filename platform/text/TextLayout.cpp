@@ -2,6 +2,8 @@
 
 #include "platform/text/TextLayout.h"
 
+#include "platform/text/LongClusters.h"
+
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
@@ -9,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace platform::text {
 
@@ -61,6 +64,15 @@ void TextLayout::SetText(const char* utf8)
         gchar* fixed = g_utf8_make_valid(text_.data(), static_cast<gssize>(text_.size()));
         text_ = fixed;
         g_free(fixed);
+    }
+    // Of a long run of marks only what is shown is laid out (shaping the whole run would take
+    // the square of its length).
+    std::string shown;
+    if (WithoutMarksPastShown(text_, shown)) {
+        if (!givenDiffers_)
+            given_ = text_;
+        givenDiffers_ = true;
+        text_ = std::move(shown);
     }
     textDirty_ = true;
     measured_ = false;

@@ -45,6 +45,8 @@ public:
     TextLayout(const TextLayout&) = delete;
     TextLayout& operator=(const TextLayout&) = delete;
 
+    // Invalid UTF-8 is laid out made valid, and a long run of marks as far as it is shown
+    // (LongClusters.h); Text() is what is laid out.
     void SetText(const char* utf8);
     const std::string& Text() const { return text_; }
     // The font (null: the system font at its size), underline and strikeout.
@@ -103,7 +105,8 @@ private:
     std::vector<Piece> pieces_; // a long text's pieces; none: layout_ holds all of the text
     unsigned rebuilds_ = 0;
     std::string text_;
-    // What SetText was given when it differs from text_ (invalid UTF-8 made valid).
+    // What SetText was given when it differs from text_ (invalid UTF-8 made valid, marks left
+    // out).
     std::string given_;
     bool givenDiffers_ = false;
     FontRef font_;

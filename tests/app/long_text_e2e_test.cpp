@@ -5,7 +5,7 @@
 // request and keeps repainting while the text is dragged. Also at a backing scale of 2
 // (VT_ALSO_SCALED). Screenshots go to <build>/test-artefacts.
 #include "lfw/gen/LUserSettings.h"
-#include "support/ProgramRun.h"
+#include "support/E2eProgram.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -141,4 +141,90 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
     EXPECT_NEAR(after.x - before.x, steps * dx, 4);
     EXPECT_NEAR(after.y - before.y, steps * dy, 4);
     EXPECT_GT(DarkPixels(x, after), 200);
+}
+
+// A text of one letter and 524,287 combining accents (one byte short of a mebibyte, within the
+// size rule): one cluster for the shaper, whose work grows with the square of its length. Added
+// by a second start, it shows selected within 2 s, its letter shows in "Textegenskaper", and
+// the window keeps repainting while the text is dragged; the overlay keeps every accent.
+TEST(LongText, ALetterWithHalfAMillionAccentsIsShownSoonAndDragged)
+{
+    XServerView x;
+    if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty() || !x.HasDamage())
+        GTEST_SKIP() << "no display, xdotool or X DAMAGE extension";
+    TemporaryFolder work, runtime;
+    const std::string rects = work / "rectangles.txt";
+    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+    const std::string path = work / "accents.txt";
+    std::string text = "a";
+    for (int i = 0; i < 524287; ++i)
+        text += "\xCC\x81"; // U+0301
+    ASSERT_EQ(text.size(), (size_t(1) << 20) - 1);
+    TemporaryFolder::WriteFile(path, text);
+
+    Program first({ "-new", "dvd" });
+    const unsigned long xid = WaitMainWindow(20000);
+    ASSERT_NE(xid, 0u);
+    ASSERT_TRUE(WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000));
+    Sleep(500);
+    const XRect canvas = Rectangles<XRect>(rects)["canvas"];
+    const char* scaleText = std::getenv("GDK_SCALE");
+    const int s = scaleText && std::atoi(scaleText) > 1 ? std::atoi(scaleText) : 1;
+    // The top of the text field of "Textegenskaper", right of the canvas.
+    const XRect field { canvas.Right() + 12 * s, canvas.y + 8 * s, 150 * s, 80 * s };
+    XRect box;
+    ASSERT_FALSE(Handles(x, canvas, box));
+
+    const auto asked = Clock::now();
+    {
+        Program second({ "-addtext", path });
+        EXPECT_EQ(second.Wait(10000 * kSlowdown), 0);
+    }
+    const bool shown = WaitFor([&] { return Handles(x, canvas, box); }, 20000 * kSlowdown, 20);
+    const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
+    ASSERT_TRUE(shown) << "the text overlay never showed";
+    const bool settled = x.WaitQuiet(xid, 300, 20000 * kSlowdown);
+    const double settledSeconds = std::chrono::duration<double>(Clock::now() - asked).count() - 0.3;
+    SaveScreenPng(x, x.Screen(), "accents-added");
+    std::cout << "[ added  ] the text showed " << seconds << " s after the request, the window "
+              << "was at rest after " << settledSeconds << " s\n";
+    EXPECT_LT(seconds, 2.0 * kSlowdown);
+    EXPECT_TRUE(settled);
+    EXPECT_LT(settledSeconds, 2.0 * kSlowdown);
+    // The white field of the text panel, its letter drawn.
+    int white = 0;
+    for (uint32_t p : x.Pixels(field))
+        white += p == 0xFFFFFF;
+    EXPECT_GT(white, field.width * field.height * 9 / 10) << "no text field there";
+    EXPECT_GT(DarkPixels(x, field), 3) << "the letter is not in the text field";
+
+    // Dragged from its middle while the X server counts the frames the window is drawn in.
+    const XRect before = box;
+    std::ostringstream drag;
+    drag << "xdotool mousemove --sync " << before.x + before.width / 2 << " "
+         << before.y + before.height / 2 << " mousedown 1 sleep 0.1";
+    for (int i = 0; i < 40; ++i)
+        drag << " mousemove_relative --sync -- 1 1 sleep 0.03";
+    drag << " sleep 0.1 mouseup 1 2>/dev/null";
+    const auto started = Clock::now();
+    const int frames = x.FramesWhile(xid, [&] { Shell(drag.str()); });
+    const double dragSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+    std::cout << "[ dragged ] " << frames << " frames in " << dragSeconds << " s\n";
+    EXPECT_GE(frames, int(dragSeconds * 10)) << dragSeconds << " s";
+    XRect after;
+    ASSERT_TRUE(WaitFor([&] { return Handles(x, canvas, after) && after.x != before.x; }, 10000));
+    EXPECT_NEAR(after.x - before.x, 40, 4);
+    SaveScreenPng(x, x.Screen(), "accents-dragged");
+
+    // The project saved keeps every accent: the file holds the whole text.
+    const std::string saved = work / "accents.vtproj";
+    e2e::Drive(xid, "key --clearmodifiers ctrl+s");
+    ASSERT_TRUE(e2e::TypeIntoFilePanel("Spara projekt", saved));
+    ASSERT_TRUE(WaitFor([&] { return Exists(saved); }, 10000 * kSlowdown));
+    Sleep(300);
+    EXPECT_NE(TemporaryFolder::ReadFile(saved).find(text), std::string::npos);
 }

@@ -456,9 +456,10 @@ void LCocoaEditViewImpl::OnInsertTextAfter(
         GtkTextIter prev = start;
         gtk_text_iter_backward_char(&prev);
         GSList* tags = gtk_text_iter_get_tags(&prev);
-        // Not the link mark: what is a link was found when the text changed.
+        // Not the link mark nor the hiding of marks: both are found when the text changed.
         for (GSList* t = tags; t; t = t->next)
-            if (GTK_TEXT_TAG(t->data) != self->fLinkTag)
+            if (GTK_TEXT_TAG(t->data) != self->fLinkTag
+                && GTK_TEXT_TAG(t->data) != self->fUnshownTag)
                 gtk_text_buffer_apply_tag(buffer, GTK_TEXT_TAG(t->data), &start, at);
         g_slist_free(tags);
     }
@@ -494,6 +495,7 @@ void LCocoaEditViewImpl::OnChanged(GtkTextBuffer*, gpointer data)
 {
     auto* self = static_cast<LCocoaEditViewImpl*>(data);
     self->fUtf16Valid = false;
+    self->HideMarksPastShown();
     self->DetectLinks();
     if (self->fInternal > 0 && self->fUndoing)
         return;

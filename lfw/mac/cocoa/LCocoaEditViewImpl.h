@@ -4,6 +4,7 @@
 #pragma once
 
 #include "lfw/mac/cocoa/LCocoaControlImpl.h"
+#include "platform/text/LongClusters.h"
 
 #include <cstdint>
 #include <map>
@@ -179,6 +180,9 @@ private:
 
     // Marks every address of the text as a link, anew.
     void DetectLinks();
+    // Hides what is not shown of long runs of marks (platform/text/LongClusters.h): the view
+    // lays out a bounded part of such a run, while the buffer keeps every character of it.
+    void HideMarksPastShown();
     // The character under a point of one of the text view's windows; false outside the text.
     bool IterAtEvent(GdkWindow* window, double x, double y, GtkTextIter& at) const;
     // The link around the character; false when it is on none.
@@ -227,6 +231,8 @@ private:
     bool bRichText = false;
     bool bDetectLinks = false;
     GtkTextTag* fLinkTag = nullptr; // anonymous: no style of the text, never saved
+    GtkTextTag* fUnshownTag = nullptr; // anonymous and invisible: the marks past those shown
+    std::vector<platform::text::UnshownRange> fUnshown; // where it lies
     int fLinkPressOffset = -1; // the start of the link a left press was on, -1 none
     bool fOverLink = false;
     bool bReadOnly = false;

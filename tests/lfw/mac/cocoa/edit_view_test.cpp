@@ -1,6 +1,6 @@
 // The edit view on a real window: limit and filters as typed and pasted, single-line keys, line
 // and selection queries, styles with undo, clicks and the context menu, RTF round trips, a long
-// paragraph laid out once.
+// paragraph laid out once, a long run of marks shown in part.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gen/LString.h"
 #include "lfw/mac/LMacWindow.h"
@@ -26,14 +26,19 @@
 
 // Every Pango layout given a text of at least kLongText bytes is counted: a text view lays out a
 // paragraph (shapes it and breaks it into lines) by giving its whole text to a layout.
+// The longest text given to a layout is kept too.
 constexpr size_t kLongText = 100000;
 static std::atomic<int> gLongLayouts { 0 };
+static std::atomic<size_t> gLongestLayout { 0 };
 extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int length)
 {
     using Set = void (*)(PangoLayout*, const char*, int);
     static Set real = reinterpret_cast<Set>(dlsym(RTLD_NEXT, "pango_layout_set_text"));
-    if (text && (length < 0 ? strlen(text) : size_t(length)) >= kLongText)
+    const size_t bytes = text ? (length < 0 ? strlen(text) : size_t(length)) : 0;
+    if (bytes >= kLongText)
         ++gLongLayouts;
+    if (bytes > gLongestLayout)
+        gLongestLayout = bytes;
     real(layout, text, length);
 }
 
@@ -345,6 +350,54 @@ TEST_F(EditViewTest, ALongParagraphIsLaidOutOnceAndShownFromItsStart)
         std::string(5000, 'k').c_str(), -1, TRUE);
     EXPECT_EQ(edit->text().size(), 5000u + 67u);
     EXPECT_EQ(gtk_text_view_get_wrap_mode(edit->textView()), GTK_WRAP_CHAR);
+    w.Close();
+}
+
+// A letter with 20,000 accents: the view lays out the letter with its first 30 (shaping them
+// all takes the square of their number), while the text keeps every one through typing,
+// deleting and undoing; a run that grows by a deletion is cut again, typed text stays shown.
+TEST_F(EditViewTest, ALongRunOfMarksIsShownInPartAndKeptWhole)
+{
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    edit->setMaximumTextLength(1u << 20);
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(edit->textView());
+    auto shown = [&] {
+        GtkTextIter s, e;
+        gtk_text_buffer_get_bounds(buffer, &s, &e);
+        gchar* t = gtk_text_buffer_get_text(buffer, &s, &e, FALSE);
+        std::string out = t;
+        g_free(t);
+        return out;
+    };
+    auto accents = [](size_t n) {
+        std::string out;
+        for (size_t i = 0; i < n; ++i)
+            out += "\xCC\x81";
+        return out;
+    };
+    const std::string text = "a" + accents(20000) + "b" + accents(5);
+    gLongestLayout = 0;
+    edit->setText(text.c_str());
+    uitest::Pump(200);
+    EXPECT_TRUE(edit->text() == text) << edit->text().size() << " bytes";
+    EXPECT_EQ(shown(), "a" + accents(30) + "b" + accents(5));
+    EXPECT_LT(gLongestLayout, size_t(200));
+
+    Type(edit, GDK_KEY_End, GDK_CONTROL_MASK);
+    Type(edit, GDK_KEY_c);
+    EXPECT_TRUE(edit->text() == text + "c");
+    EXPECT_EQ(shown(), "a" + accents(30) + "b" + accents(5) + "c");
+    // The "b" deleted: its accents join the long run and are hidden with it.
+    edit->setSelectedRange(LTextRange { 20001, 1 });
+    Type(edit, GDK_KEY_Delete);
+    EXPECT_TRUE(edit->text() == "a" + accents(20005) + "c") << edit->text().size() << " bytes";
+    EXPECT_EQ(shown(), "a" + accents(30) + "c");
+    Type(edit, GDK_KEY_z, GDK_CONTROL_MASK);
+    EXPECT_TRUE(edit->text() == text + "c");
+    EXPECT_EQ(shown(), "a" + accents(30) + "b" + accents(5) + "c");
+    uitest::Pump(200);
+    EXPECT_LT(gLongestLayout, size_t(200));
     w.Close();
 }
 
