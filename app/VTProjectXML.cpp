@@ -226,7 +226,11 @@ LProcessResult VTOverlayImageSerialiseFromXML(
         return LProcessResultSuccess;
     }
     delete picture;
-    std::string line = std::string("”") + path + "”";
+    // A name longer than any path is cut (at a character's start) rather than fill the alert.
+    char name[kLPathSize];
+    utf8strlcpy(name, path, sizeof name);
+    const std::string shown = std::strlen(path) < sizeof name ? name : std::string(name) + "…";
+    std::string line = "”" + shown + "”";
     if (!quiet.error.empty())
         line += " (" + quiet.error + ")";
     if (tVTXMLUnreadPictures)

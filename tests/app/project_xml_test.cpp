@@ -306,6 +306,15 @@ TEST_F(ProjectXML, UnreadPicturesAreNamedOnceForTheProject)
     EXPECT_TRUE(static_cast<VTOverlayImage*>(Design(fProject, 0)->GetItemAt(1))->HasValidImage());
     EXPECT_FALSE(static_cast<VTOverlayImage*>(Design(fProject, 1)->GetItemAt(0))->HasValidImage());
 
+    // A name longer than any path is cut.
+    const std::string longName(5000, 'x');
+    TemporaryFolder::WriteFile(path,
+        "<vorantel_project type=\"cd\"><container type=\"disc\">" + image(longName)
+            + "</container></vorantel_project>");
+    ASSERT_EQ(Load(path), 0) << fProcess.error;
+    EXPECT_LT(fProcess.error.size(), 400u);
+    EXPECT_NE(fProcess.error.find("xxx…”"), std::string::npos) << fProcess.error;
+
     // Many at once make one message that names the first ten and counts the rest.
     std::string many = "<vorantel_project type=\"cd\"><container type=\"disc\">";
     for (int i = 0; i < 14; ++i)
