@@ -66,7 +66,8 @@ public:
     void EvTimer(int id) override;
     void EvInterWinMessage(int id, long a, long b) override;
 
-    // The open project (not owned); null closes it.
+    // The open project (not owned); null closes it. Taking a project changes nothing the user
+    // would have to save: its save state stays as it was.
     void SetProject(VTProject* p);
     VTProject* GetProject() const { return project; }
     // Whether the text panel's "Böjd text" may be ticked (only on a disc face).
