@@ -44,10 +44,7 @@ public:
         return Note(Expired() ? LProcessResultStopped
                               : m_parent->ProcessWaitSignalObjectGroup(group, Cut(ms)));
     }
-    LProcessResult ProcessWaitUntilStopped() override
-    {
-        return ProcessWait(LSIGNAL_WAIT_FOREVER);
-    }
+    LProcessResult ProcessWaitUntilStopped() override { return ProcessWait(LSIGNAL_WAIT_FOREVER); }
     LProcessResult ProcessWaitSignalForever(LSignalObjectRef signal) override
     {
         return ProcessWaitSignal(signal, LSIGNAL_WAIT_FOREVER);

@@ -305,7 +305,8 @@ TEST(HttpDownload, ABodyWithoutLengthThatStallsIsNoFile)
 TEST(HttpDownload, ATricklingServerRunsOutOfTheWholeTransfersTime)
 {
     // One byte every 100 ms, headers and body alike: no single wait is long, the whole is.
-    const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n" + std::string(20, 'x');
+    const std::string reply
+        = "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n" + std::string(20, 'x');
     LoopbackScript trickle;
     for (char c : reply)
         trickle.pieces.push_back(std::string(1, c));

@@ -82,8 +82,8 @@ TEST_F(TlsTest, CertificateForAnotherHostFails)
     EXPECT_EQ(ProcessHTTPSConnect(job, sock, server.Host().c_str(), 5000), 2);
     LHTTPDownloadFailure why;
     std::string url = "https://" + server.Host() + "/s";
-    EXPECT_EQ(ProcessHTTPSDownloadFile(
-                  job, url.c_str(), (*gDir / "other.out").c_str(), false, {}, &why),
+    EXPECT_EQ(
+        ProcessHTTPSDownloadFile(job, url.c_str(), (*gDir / "other.out").c_str(), false, {}, &why),
         2);
     EXPECT_EQ(why.kind, LHTTPFailure::Secure);
     EXPECT_EQ(why.tls, LTLSFailure::CertificateName);
