@@ -140,9 +140,11 @@ protected:
     const char* szTitle = "ZOR Clipart-bibliotek";
     bool bFrames = false;
 
-    // The name of the picture at relativePath as the user knows it (its file name without
-    // ".png").
-    static std::string PictureName(const char* relativePath);
+    // The name of the picture at relativePath as the user knows it (its path below the current
+    // folder without ".png").
+    std::string PictureName(const char* relativePath) const;
+    // LClipartFailureText with this library's server named.
+    std::string FailureText(const LHTTPDownloadFailure& failure) const;
     void Alert(const char* text, const char* title);
 
 private:
