@@ -21,7 +21,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # program, ours, reference, same work. A reference of None: no reference, shown for itself.
 PAIRS = [
     ("clipart", "BM_ClipartFillAndSort_Ours", "BM_ClipartFillAndSort_Gtk",
-     "yes (same index file, same natural-order comparison)"),
+     "yes (same reader, rows, comparison and teardown; orders checked)"),
     ("clipboard", "BM_Copy_Framework", "BM_Copy_Gtk",
      "no: ours copies the page, GTK keeps a reference to the pixbuf"),
     ("clipboard", "BM_CopyPaste_Framework", "BM_CopyPaste_Gtk",
