@@ -148,8 +148,8 @@ protected:
     void Alert(const char* text, const char* title);
 
 private:
-    // Reads an index into the tree and list: at once when it is in the cache, else under a
-    // progress window whose "Avbryt" stops the wait.
+    // Reads an index into the tree and list: at once when a small one is in the cache, else
+    // (to be fetched, or large) under a progress window whose "Avbryt" stops it.
     LProcessResult ReadIndex(LClipartProcessTreeData& data);
 
     char szCurrentFolder[kLPathSize] = {};
