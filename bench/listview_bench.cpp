@@ -2,7 +2,9 @@
 // fixed-height mode, sorted through GtkTreeSortable with the same natural-order comparison):
 // 100,000 rows of three columns filled, sorted by the first column, scrolled a page at a time
 // with every page drawn (the same 6,000 pages on both sides; per_page is the time of one),
-// selected and deleted; a tree of 10,000 items filled and expanded.
+// selected and deleted; a tree of 10,000 items filled and expanded; 5,000 and 20,000 folders
+// added one by one in their sorted place under one item, then shown (the GTK side finds the place
+// by the same binary search over the names it added and inserts after the row found).
 // Needs a display (run under xvfb-run).
 #include "lfw/gen/LString.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
@@ -11,6 +13,7 @@
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <string>
 #include <vector>
@@ -370,6 +373,118 @@ void BM_TreeFillExpand_Gtk(benchmark::State& state)
     }
 }
 
+// Folder names "Mapp <n>" in a shuffled order, and the same sorted as the tree must hold them.
+struct Folders {
+    std::vector<std::string> added, sorted;
+    explicit Folders(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            added.push_back("Mapp " + std::to_string(i));
+        uint32_t seed = 3;
+        for (size_t i = added.size(); i > 1; --i) {
+            seed = seed * 1103515245u + 12345u;
+            std::swap(added[i - 1], added[(seed >> 8) % i]);
+        }
+        sorted = added;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+            return LStringCompareLogical(a.c_str(), b.c_str()) < 0;
+        });
+    }
+};
+
+void BM_TreeAddSorted_Ours(benchmark::State& state)
+{
+    if (!Display())
+        return state.SkipWithError("no display");
+    const Folders folders(int(state.range(0)));
+    bool checked = false;
+    for (auto _ : state) {
+        Host host;
+        auto* view = new LCocoaTreeViewImpl(LUiRect { 0, 0, 600, 400 }, nullptr);
+        host.window->ContentView()->AddSubview(view);
+        auto manager = std::make_unique<LCocoaTreeViewManager>(view, nullptr);
+        LCocoaTreeViewManager* m = manager.get();
+        view->setManager(std::move(manager));
+        view->Release();
+        LCocoaTreeNode* root = m->addItemLast("Images", nullptr, -1, 0);
+        for (const std::string& name : folders.added)
+            m->addItemSorted(name.c_str(), root, -1, 0);
+        m->expandItem(root);
+        Settle();
+        if (!checked) {
+            state.PauseTiming();
+            char text[260];
+            for (size_t i = 0; i < folders.sorted.size(); ++i)
+                if (folders.sorted[i] != m->getText(text, root->childAt(i)))
+                    return state.SkipWithError("the tree's order is wrong");
+            checked = true;
+            state.ResumeTiming();
+        }
+    }
+}
+
+void BM_TreeAddSorted_Gtk(benchmark::State& state)
+{
+    if (!Display())
+        return state.SkipWithError("no display");
+    const Folders folders(int(state.range(0)));
+    bool checked = false;
+    for (auto _ : state) {
+        GtkHost host;
+        GtkTreeStore* store = gtk_tree_store_new(1, G_TYPE_STRING);
+        GtkWidget* tree = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
+        gtk_tree_view_append_column(GTK_TREE_VIEW(tree),
+            gtk_tree_view_column_new_with_attributes(
+                "c", gtk_cell_renderer_text_new(), "text", 0, nullptr));
+        GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+        gtk_container_add(GTK_CONTAINER(scrolled), tree);
+        host.Put(scrolled);
+        GtkTreeIter root;
+        gtk_tree_store_insert_with_values(store, &root, nullptr, -1, 0, "Images", -1);
+        // The rows' names and iterators in the order of the store (its iterators persist).
+        std::vector<std::string> names;
+        std::vector<GtkTreeIter> rows;
+        for (const std::string& name : folders.added) {
+            const size_t at = size_t(std::upper_bound(names.begin(), names.end(), name,
+                                         [](const std::string& a, const std::string& b) {
+                                             return LStringCompareLogical(a.c_str(), b.c_str())
+                                                 < 0;
+                                         })
+                - names.begin());
+            GtkTreeIter row;
+            if (at == 0)
+                gtk_tree_store_insert_with_values(store, &row, &root, 0, 0, name.c_str(), -1);
+            else {
+                gtk_tree_store_insert_after(store, &row, &root, &rows[at - 1]);
+                gtk_tree_store_set(store, &row, 0, name.c_str(), -1);
+            }
+            names.insert(names.begin() + long(at), name);
+            rows.insert(rows.begin() + long(at), row);
+        }
+        GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(store), &root);
+        gtk_tree_view_expand_row(GTK_TREE_VIEW(tree), path, FALSE);
+        gtk_tree_path_free(path);
+        Settle();
+        if (!checked) {
+            state.PauseTiming();
+            GtkTreeIter it;
+            size_t i = 0;
+            for (bool ok = gtk_tree_model_iter_children(GTK_TREE_MODEL(store), &it, &root); ok;
+                 ok = gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &it), ++i) {
+                gchar* t = nullptr;
+                gtk_tree_model_get(GTK_TREE_MODEL(store), &it, 0, &t, -1);
+                const bool same = i < folders.sorted.size() && t && folders.sorted[i] == t;
+                g_free(t);
+                if (!same)
+                    return state.SkipWithError("the tree's order is wrong");
+            }
+            checked = true;
+            state.ResumeTiming();
+        }
+        g_object_unref(store);
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_ListFill_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -382,3 +497,5 @@ BENCHMARK(BM_ListSelectAllDelete_Ours)->Unit(benchmark::kMillisecond)->Iteration
 BENCHMARK(BM_ListSelectAllDelete_Gtk)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TreeFillExpand_Ours)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_TreeFillExpand_Gtk)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_TreeAddSorted_Ours)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_TreeAddSorted_Gtk)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(2);

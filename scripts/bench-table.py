@@ -21,7 +21,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # program, ours, reference, same work. A reference of None: no reference, shown for itself.
 PAIRS = [
     ("clipart", "BM_ClipartFillAndSort_Ours", "BM_ClipartFillAndSort_Gtk",
-     "yes (same index file, same natural-order comparison)"),
+     "yes (same reader, rows, comparison and teardown; orders checked)"),
     ("clipboard", "BM_Copy_Framework", "BM_Copy_Gtk",
      "no: ours copies the page, GTK keeps a reference to the pixbuf"),
     ("clipboard", "BM_CopyPaste_Framework", "BM_CopyPaste_Gtk",
@@ -66,6 +66,9 @@ PAIRS = [
     ("listview", "BM_ListScroll_Ours", "BM_ListScroll_Gtk", "yes (same pages)"),
     ("listview", "BM_ListSelectAllDelete_Ours", "BM_ListSelectAllDelete_Gtk", "yes"),
     ("listview", "BM_TreeFillExpand_Ours", "BM_TreeFillExpand_Gtk", "yes"),
+    ("listview", "BM_TreeAddSorted_Ours/5000", "BM_TreeAddSorted_Gtk/5000",
+     "yes (each placed by the same binary search, then shown)"),
+    ("listview", "BM_TreeAddSorted_Ours/20000", "BM_TreeAddSorted_Gtk/20000", "yes (as above)"),
     ("loading", "BM_OpenProjectOverlays/1000", None, "no reference (flatness)"),
     ("loading", "BM_OpenProjectOverlays/10000", None, "no reference (flatness)"),
     ("loading", "BM_OpenProjectOverlays/100000", None, "no reference (flatness)"),

@@ -279,9 +279,7 @@ LCocoaTreeNode* LMacWindow::TVAddItemSorted(
     LCocoaTreeViewImpl* tree = TreeViewGetImplById(id);
     if (!tree || !tree->manager())
         return nullptr;
-    LCocoaTreeNode* node = tree->manager()->addItemLast(text, parent, image, data);
-    tree->manager()->sortRows();
-    return node;
+    return tree->manager()->addItemSorted(text, parent, image, data);
 }
 
 LCocoaTreeNode* LMacWindow::TVGetRoot(int id)

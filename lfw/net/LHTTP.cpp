@@ -2,10 +2,84 @@
 
 #include "lfw/gen/LFileSave.h"
 
+#include <chrono>
 #include <cstring>
 #include <strings.h>
 
 namespace {
+
+// Why the last secure connect of this thread failed, read before its session is closed.
+thread_local LTLSFailure tSecureFailure = LTLSFailure::None;
+
+// The job of a transfer with a deadline: every wait of the owner's job is cut at the deadline,
+// after which the transfer is asked to stop. Whether the owner or the deadline stopped it tells a
+// cancelled download from one that ran out of time.
+class _LDeadlineJob : public LProcessInterfaceNested {
+public:
+    _LDeadlineJob(LProcessInterface& owner, unsigned int ms)
+        : LProcessInterfaceNested(owner)
+        , fEnd(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms))
+    {
+    }
+    bool Expired() const { return std::chrono::steady_clock::now() >= fEnd; }
+    bool OwnerStopped() const { return fOwnerStopped; }
+
+    bool IsToStop() override
+    {
+        if (m_parent->IsToStop())
+            return fOwnerStopped = true;
+        return Expired();
+    }
+    LProcessResult ProcessWait(unsigned int ms) override
+    {
+        return Note(Expired() ? LProcessResultStopped : m_parent->ProcessWait(Cut(ms)));
+    }
+    LProcessResult ProcessWaitSignal(LSignalObjectRef signal, unsigned int ms) override
+    {
+        return Note(
+            Expired() ? LProcessResultStopped : m_parent->ProcessWaitSignal(signal, Cut(ms)));
+    }
+    LProcessResult ProcessWaitSignalObjectGroup(LSignalObjectGroup& group, unsigned int ms) override
+    {
+        return Note(Expired() ? LProcessResultStopped
+                              : m_parent->ProcessWaitSignalObjectGroup(group, Cut(ms)));
+    }
+    LProcessResult ProcessWaitUntilStopped() override { return ProcessWait(LSIGNAL_WAIT_FOREVER); }
+    LProcessResult ProcessWaitSignalForever(LSignalObjectRef signal) override
+    {
+        return ProcessWaitSignal(signal, LSIGNAL_WAIT_FOREVER);
+    }
+    LProcessResult ProcessWaitSignalObjectGroupForever(LSignalObjectGroup& group) override
+    {
+        return ProcessWaitSignalObjectGroup(group, LSIGNAL_WAIT_FOREVER);
+    }
+    void SetStatus(const char* text, int level) override { m_parent->SetStatus(text, level); }
+    void SetProgress(double fraction) override { m_parent->SetProgress(fraction); }
+    void SetProgressIndeterminateOn() override { m_parent->SetProgressIndeterminateOn(); }
+    void SetProgressIndeterminateOff() override { m_parent->SetProgressIndeterminateOff(); }
+
+private:
+    // A wait of ms, ending at the deadline at the latest (a plain wait that reaches it counts as
+    // stopped there).
+    unsigned int Cut(unsigned int ms) const
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            fEnd - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            return 0;
+        return uint64_t(left) < ms ? unsigned(left) : ms;
+    }
+    LProcessResult Note(LProcessResult r)
+    {
+        if (r == LProcessResultStopped && !Expired())
+            fOwnerStopped = true;
+        return r;
+    }
+
+    std::chrono::steady_clock::time_point fEnd;
+    bool fOwnerStopped = false;
+};
 
 LIPSocketTCPRef _LRef(LIPSocketTCP& s)
 {
@@ -248,12 +322,29 @@ LProcessResult _LConnectAndDownload(LProcessInterface& job, const char* url, con
     char path[kLHTTPPathSize];
     if (!ProcessHTTPSplitHost(url, host, path, sizeof path))
         return _LFail(why, LHTTPFailure::Other);
+    _LDeadlineJob bounded(job, limits.deadlineMs);
+    LProcessInterface& within = limits.deadlineMs ? bounded : job;
+    // The deadline stopped the transfer, not its owner: the server took too long.
+    auto outOfTime = [&](LProcessResult r) {
+        return limits.deadlineMs && r == LProcessResultStopped && !bounded.OwnerStopped()
+            && bounded.Expired();
+    };
     Sock sock;
     LIPClearLastFailure();
-    LProcessResult r = connect(job, sock, host, connectTimeoutMs);
-    if (r != LProcessResultSuccess)
-        return _LNetFail(why, r, LHTTPFailure::Connect);
-    return _LDownload(job, sock, url, filePath, followRedirect, limits, why);
+    tSecureFailure = LTLSFailure::None;
+    LProcessResult r = connect(within, sock, host, connectTimeoutMs);
+    if (outOfTime(r))
+        return _LFail(why, LHTTPFailure::TimeOut);
+    if (r != LProcessResultSuccess) {
+        r = _LNetFail(why, r, LHTTPFailure::Connect);
+        if (why && why->kind == LHTTPFailure::Secure)
+            why->tls = tSecureFailure;
+        return r;
+    }
+    r = _LDownload(within, sock, url, filePath, followRedirect, limits, why);
+    if (outOfTime(r))
+        return _LFail(why, LHTTPFailure::TimeOut);
+    return r;
 }
 
 } // namespace
@@ -311,8 +402,10 @@ LProcessResult ProcessHTTPSConnect(
     if (r != LProcessResultSuccess)
         return r;
     r = sock.ConvertSocketToSSLTimeOut(job, timeoutMs);
-    if (r != LProcessResultSuccess)
+    if (r != LProcessResultSuccess) {
+        tSecureFailure = sock.GetTLSFailure();
         sock.CloseSocketAndContext();
+    }
     return r;
 }
 

@@ -46,11 +46,14 @@ LProcessResult ProcessHTTPDownloadFile(
 LProcessResult ProcessHTTPSDownloadFile(
     LProcessInterface& job, const char* url, const char* filePath, bool followRedirect);
 // Bounds of a download: the body's size in bytes (a longer body fails, also one that announces
-// more) and every wait for the server (0 keeps the usual waits of the connect, the reply and
-// the data).
+// more), every wait for the server (0 keeps the usual waits of the connect, the reply and the
+// data), and the whole transfer from the connect to the last byte (0: none), so that a server
+// trickling its answer a byte at a time cannot hold a download for longer. A transfer that
+// runs out of either time fails as TimeOut, leaving no file.
 struct LHTTPDownloadLimits {
     uint64_t maxBytes = UINT64_MAX;
     unsigned int timeoutMs = 0;
+    unsigned int deadlineMs = 0;
 };
 // Why a download answered 2: what a caller tells the user.
 enum class LHTTPFailure {
@@ -67,6 +70,7 @@ enum class LHTTPFailure {
 struct LHTTPDownloadFailure {
     LHTTPFailure kind = LHTTPFailure::None;
     int status = 0;
+    LTLSFailure tls = LTLSFailure::None; // with Secure: what the TLS layer refused, when known
 };
 // failure, when given, is set for every answer (None unless 2).
 LProcessResult ProcessHTTPDownloadFile(LProcessInterface& job, const char* url,

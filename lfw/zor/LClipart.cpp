@@ -8,12 +8,14 @@
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/net/LOnlineHosts.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -46,6 +48,54 @@ bool _ClaimsTooManyPixels(const char* path)
     };
     return uint64_t(be32(16)) * uint64_t(be32(20)) > kPreviewMaxPixels;
 }
+
+// The job of one preview download on the worker: it stops when the worker is asked to end, and
+// when a newer request comes (the wake signal), which abandons it at once, also in the middle of
+// a wait for the server.
+class _LPreviewJob : public LProcessInterfaceNested {
+public:
+    _LPreviewJob(LProcessInterface& worker, LSignalObjectRef wake)
+        : LProcessInterfaceNested(worker)
+        , fWake(wake)
+    {
+    }
+    bool IsToStop() override { return m_parent->IsToStop() || fWake.IsSignaled(); }
+    LProcessResult ProcessWait(unsigned int ms) override
+    {
+        const LProcessResult r = m_parent->ProcessWaitSignal(fWake, ms);
+        if (r == LProcessResultStopped || fWake.IsSignaled())
+            return LProcessResultStopped;
+        return LProcessResultSuccess; // the time passed
+    }
+    LProcessResult ProcessWaitSignal(LSignalObjectRef signal, unsigned int ms) override
+    {
+        LSignalObjectGroup group;
+        group.Add(signal);
+        return ProcessWaitSignalObjectGroup(group, ms);
+    }
+    LProcessResult ProcessWaitSignalObjectGroup(LSignalObjectGroup& group, unsigned int ms) override
+    {
+        LSignalObjectGroup with = group;
+        if (!with.Add(fWake))
+            return m_parent->ProcessWaitSignalObjectGroup(group, ms);
+        const LProcessResult r = m_parent->ProcessWaitSignalObjectGroup(with, ms);
+        for (unsigned long i = 0; i < group.GetCount(); ++i)
+            group.GetEntries()[i].revents = with.GetEntries()[i].revents;
+        return fWake.IsSignaled() ? LProcessResultStopped : r;
+    }
+    LProcessResult ProcessWaitUntilStopped() override { return ProcessWait(LSIGNAL_WAIT_FOREVER); }
+    LProcessResult ProcessWaitSignalForever(LSignalObjectRef signal) override
+    {
+        return ProcessWaitSignal(signal, LSIGNAL_WAIT_FOREVER);
+    }
+    LProcessResult ProcessWaitSignalObjectGroupForever(LSignalObjectGroup& group) override
+    {
+        return ProcessWaitSignalObjectGroup(group, LSIGNAL_WAIT_FOREVER);
+    }
+
+private:
+    LSignalObjectRef fWake;
+};
 
 } // namespace
 
@@ -97,20 +147,32 @@ bool LClipartIsSafeName(const char* name)
 
 LHTTPDownloadLimits& LClipartDownloadLimits()
 {
-    static LHTTPDownloadLimits limits { uint64_t(64) << 20, 20000 };
+    // A trickle of a byte now and then keeps every single wait short: the whole transfer has
+    // its bound too.
+    static LHTTPDownloadLimits limits { uint64_t(64) << 20, 20000, 120000 };
     return limits;
 }
 
 LProcessResult LClipartDownload(
     LProcessInterface& job, const char* url, const char* filePath, LHTTPDownloadFailure* failure)
 {
+    if (failure)
+        *failure = {};
+    char folder[kLPathSize];
+    LFile::_GetFolderFromPath(folder, filePath);
+    if (folder[0] && !LFile::TestFolderExists(folder) && !LFile::CreateFolderTree(folder)
+        && !LFile::TestFolderExists(folder)) {
+        if (failure)
+            failure->kind = LHTTPFailure::File;
+        return LProcessResultError;
+    }
     if (strncasecmp(url, "https:", 6) == 0)
         return ProcessHTTPSDownloadFile(
             job, url, filePath, false, LClipartDownloadLimits(), failure);
     return ProcessHTTPDownloadFile(job, url, filePath, false, LClipartDownloadLimits(), failure);
 }
 
-std::string LClipartFailureText(const LHTTPDownloadFailure& failure)
+std::string LClipartFailureText(const LHTTPDownloadFailure& failure, const char* host)
 {
     switch (failure.kind) {
     case LHTTPFailure::Connect:
@@ -118,6 +180,11 @@ std::string LClipartFailureText(const LHTTPDownloadFailure& failure)
     case LHTTPFailure::TimeOut:
         return "Servern svarade inte i tid.";
     case LHTTPFailure::Secure:
+        if (failure.tls == LTLSFailure::CertificateName)
+            return std::string("Serverns certifikat gäller inte för namnet ")
+                + (host && host[0] ? host : "på servern") + ". Anslutningen är inte säker.";
+        if (failure.tls == LTLSFailure::Certificate)
+            return "Serverns certifikat är inte giltigt. Anslutningen är inte säker.";
         return "Det gick inte att upprätta en säker anslutning till servern.";
     case LHTTPFailure::Status:
         if (failure.status == 404 || failure.status == 410)
@@ -171,9 +238,13 @@ LProcessResult LClipartReadIndex(LProcessInterface& job, const char* path,
         ::close(fd);
         return LProcessResultError;
     }
+    struct stat info { };
+    const double size = ::fstat(fd, &info) == 0 && info.st_size > 0 ? double(info.st_size) : 0;
+    job.SetProgress(0);
     // The index is read through a buffer: one system call per block, not per byte.
     char block[65536];
     size_t have = 0, at = 0;
+    uint64_t consumed = 0; // the bytes of the blocks before this one
     bool eof = false;
     auto next = [&](unsigned char& c) {
         if (at == have) {
@@ -187,6 +258,7 @@ LProcessResult LClipartReadIndex(LProcessInterface& job, const char* path,
                 eof = true;
                 return false;
             }
+            consumed += have;
             have = size_t(n);
             at = 0;
         }
@@ -221,9 +293,13 @@ LProcessResult LClipartReadIndex(LProcessInterface& job, const char* path,
         line[stored] = 0;
         if (!any)
             break;
-        if ((++counter & 255) == 0 && job.IsToStop()) {
-            result = LProcessResultStopped;
-            break;
+        if ((++counter & 255) == 0) {
+            if (job.IsToStop()) {
+                result = LProcessResultStopped;
+                break;
+            }
+            if (size > 0)
+                job.SetProgress(std::min(1.0, double(consumed + at) / size));
         }
         if (!line[0])
             continue;
@@ -257,6 +333,8 @@ LProcessResult LClipartReadIndex(LProcessInterface& job, const char* path,
         entry(e);
     }
     ::close(fd);
+    if (result == LProcessResultSuccess)
+        job.SetProgress(1);
     return result;
 }
 
@@ -290,12 +368,14 @@ void LClipartDownloadThread::Post(unsigned int code)
 void LClipartDownloadThread::DownloadImage(const char* url, const char* localPath)
 {
     {
+        // Signalled under the lock: the worker resets the signal under it when it takes a
+        // request, so a signal it finds while downloading always means a newer one.
         LLockObjectLocker lock(fMutex);
         utf8strlcpy(fURL, url, sizeof fURL);
         utf8strlcpy(fLocalPath, localPath, sizeof fLocalPath);
         fNewRequest = true;
+        fWake.Signal();
     }
-    fWake.Signal();
     if (!IsRunning())
         Start(0);
 }
@@ -307,11 +387,12 @@ void LClipartDownloadThread::ThreadFunction()
     while (!IsToStop()) {
         if (ProcessWaitSignal(fWake, 0xFFFFFFFFu) != LProcessResultSuccess)
             break;
-        fWake.Reset();
         {
             LLockObjectLocker lock(fMutex);
-            if (!fNewRequest)
+            if (!fNewRequest) {
+                fWake.Reset();
                 continue;
+            }
         }
         Post(0);
         LProcessResult r = LProcessResultSuccess;
@@ -319,13 +400,14 @@ void LClipartDownloadThread::ThreadFunction()
             char url[kLPathSize], path[kLPathSize];
             {
                 LLockObjectLocker lock(fMutex);
+                fWake.Reset();
                 std::memcpy(url, fURL, sizeof url);
                 std::memcpy(path, fLocalPath, sizeof path);
                 fNewRequest = false;
             }
-            fWake.Reset();
             ++fBegun;
-            r = LClipartDownload(*this, url, path);
+            _LPreviewJob job(*this, fWake);
+            r = LClipartDownload(job, url, path);
             if (r != LProcessResultSuccess && LFile::TestFileExists(path))
                 ::unlink(path);
             LLockObjectLocker lock(fMutex);

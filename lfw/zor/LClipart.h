@@ -32,16 +32,18 @@ bool LClipartURIEncode(char* out, const char* in);
 // that is empty, "." or "..".
 bool LClipartIsSafeName(const char* name);
 
-// The bounds of every clipart download: the largest file and the longest wait for the server.
+// The bounds of every clipart download: the largest file, the longest wait for the server and
+// the longest whole transfer.
 LHTTPDownloadLimits& LClipartDownloadLimits();
 // Downloads url into filePath over HTTP or HTTPS (by the scheme) within LClipartDownloadLimits(),
-// without following redirections: 0, 1 stopped, 2 failed (why in failure, when given). The file
-// is replaced whole or not at all.
+// without following redirections: 0, 1 stopped, 2 failed (why in failure, when given). The
+// file's folder is made when missing (a picture's name may hold a folder); the file is replaced
+// whole or not at all.
 LProcessResult LClipartDownload(LProcessInterface& job, const char* url, const char* filePath,
     LHTTPDownloadFailure* failure = nullptr);
-// The reason of a failed download as the user reads it: one Swedish sentence ("Servern svarade
-// inte i tid.").
-std::string LClipartFailureText(const LHTTPDownloadFailure& failure);
+// The reason of a failed download as the user reads it: one or two Swedish sentences ("Servern
+// svarade inte i tid."); host, when given, is the server's name as the user knows it.
+std::string LClipartFailureText(const LHTTPDownloadFailure& failure, const char* host = nullptr);
 
 // Loads a downloaded picture: false when the file is missing, claims more pixels than a picture
 // of the libraries may have, or does not decode to a picture of at least 1 x 1.
@@ -60,16 +62,18 @@ struct LClipartIndexEntry {
 
 // Reads an index file line by line (lines of at most 259 characters, the tail of a longer line
 // skipped; CR, LF, CRLF or LFCR) and hands every sub-folder and picture line whose name is safe
-// to entry. 0 at the end of the file, 1 when the job asked to stop, 2 when the file cannot be
-// opened. Empty lines and lines without a name are passed over.
+// to entry, telling the job how far through the file it is. 0 at the end of the file, 1 when the
+// job asked to stop, 2 when the file cannot be opened. Empty lines and lines without a name are
+// passed over.
 LProcessResult LClipartReadIndex(LProcessInterface& job, const char* path,
     const std::function<void(const LClipartIndexEntry&)>& entry);
 
 class LClipartPreview;
 
-// The worker of a preview: fetches the newest request, then the next one made meanwhile, and
-// reports the end of each run to the preview through queued notifications: 0 started, then 1
-// (the last download succeeded), 2 (failed) or 3 (stopped).
+// The worker of a preview: fetches the newest request; a request made meanwhile abandons the
+// running download (a slow server never holds the next preview) and is fetched at once. The end
+// of each run reaches the preview through queued notifications: 0 started, then 1 (the last
+// download succeeded), 2 (failed) or 3 (stopped).
 class LClipartDownloadThread : public LThread {
 public:
     explicit LClipartDownloadThread(std::shared_ptr<LQueuedNotifyDataHandlerImpl> receiver);

@@ -28,6 +28,9 @@ namespace {
 const char* const kSection = "ClipartDialog";
 const char* const kRootText = "Images";
 const char* const kListText = "Markera den bild du vill använda och tryck på hämtning.";
+// An index in the cache at least this large is read under the progress window, whose "Avbryt"
+// can stop it; a smaller one is read at once.
+constexpr off_t kLargeIndexBytes = 128 * 1024;
 
 int R(double v)
 {
@@ -96,7 +99,6 @@ LProcessResult Process(LProcessInterface& job, LClipartProcessTreeData& data)
     LClipartDialog& dialog = *data.dialog;
     data.failure = {};
     data.rootFailed = false;
-    job.SetStatus("Ansluter till server...", 0);
     char cache[kLPathSize];
     char root[kLPathSize];
     if (!dialog.GetLocalClipartLocation(cache)
@@ -105,6 +107,7 @@ LProcessResult Process(LProcessInterface& job, LClipartProcessTreeData& data)
         return LProcessResultError;
     }
     if (!LFile::TestFileExists(root)) {
+        job.SetStatus("Ansluter till server...", 0);
         const LProcessResult r = dialog.DownloadRootIndex(job, &data.failure);
         if (r != LProcessResultSuccess) {
             data.rootFailed = r == LProcessResultError;
@@ -121,12 +124,15 @@ LProcessResult Process(LProcessInterface& job, LClipartProcessTreeData& data)
             return LProcessResultError;
         }
         ::mkdir(folderCache, 0777);
-        char relative[kLPathSize];
+        char relative[kLPathSize], url[kLPathSize];
         if (LStringFormat(relative, sizeof relative, "%s/index.csv", data.folder)
-            >= sizeof relative - 1) {
+                >= sizeof relative - 1
+            || !dialog.GetURLAndFilePath(relative, url, index)) {
             data.failure.kind = LHTTPFailure::Other;
             return LProcessResultError;
         }
+        if (!LFile::TestFileExists(index))
+            job.SetStatus("Ansluter till server...", 0);
         const LProcessResult r = dialog.GetFileFromServer(job, relative, index, &data.failure);
         if (r != LProcessResultSuccess)
             return r;
@@ -254,7 +260,7 @@ void LClipartDialog::DestroyDialog()
         LCocoaTreeNode* up = sel->parentNode();
         if (up)
             TVGetText(kTree, up, parent);
-        if (!up || std::strcmp(parent, kRootText) == 0 || up == root) {
+        if (!up || up == root) {
             LUserSettingSetString(kSection, "CurrentFolder", name);
             LUserSettingSetString(kSection, "CurrentSelection", "");
         } else {
@@ -396,7 +402,13 @@ LProcessResult LClipartDialog::DownloadRootIndex(
             failure->kind = LHTTPFailure::File;
         return LProcessResultError;
     }
-    LFile::CreateFolderTree(cache);
+    // A cache folder that cannot be made is told as such, before the server is asked.
+    if (!LFile::TestFolderExists(cache) && !LFile::CreateFolderTree(cache)
+        && !LFile::TestFolderExists(cache)) {
+        if (failure)
+            failure->kind = LHTTPFailure::File;
+        return LProcessResultError;
+    }
     char local[kLPathSize];
     return GetFileFromServer(job, "index.csv", local, failure);
 }
@@ -429,11 +441,14 @@ LProcessResult LClipartDialog::ReadIndex(LClipartProcessTreeData& data)
             || !LFile::_MakeFilePath(index, cache, relative.c_str(), ""))
             index[0] = 0;
     }
-    // An index in the cache (also the root's) is read at once: nothing to wait for. The
-    // root index must be there as well, or the job fetches it.
+    // A small index in the cache (also the root's) is read at once: nothing to wait for. The
+    // root index must be there as well, or the job fetches it. A large one is read under the
+    // progress window like a download, so that it can be stopped.
     char root[kLPathSize];
-    if (index[0] && LFile::TestFileExists(index)
-        && LFile::_MakeFilePath(root, cache, "index.csv", "") && LFile::TestFileExists(root)) {
+    struct stat info { };
+    if (index[0] && ::stat(index, &info) == 0 && S_ISREG(info.st_mode)
+        && info.st_size < kLargeIndexBytes && LFile::_MakeFilePath(root, cache, "index.csv", "")
+        && LFile::TestFileExists(root)) {
         LProcessInterfaceVoid job;
         return Process(job, data);
     }
@@ -456,13 +471,15 @@ void LClipartDialog::FillTreeView()
     data.pictures = false; // the root's own pictures are listed when the root is selected
     const LProcessResult r = ReadIndex(data);
     if (r != LProcessResultSuccess) {
-        // "Avbryt" closes the dialog without a word; a failure is told first.
-        if (r == LProcessResultError && data.rootFailed)
+        // "Avbryt" closes the dialog without a word; a failure is told first: a server that
+        // cannot be reached sends the user to the network, every other failure is named.
+        if (r == LProcessResultError && data.rootFailed
+            && data.failure.kind == LHTTPFailure::Connect)
             Alert("Det gick inte att ansluta till servern. Kontrollera din internetuppkoppling och "
                   "försök igen.",
                 "Anslutningsfel");
         else if (r == LProcessResultError)
-            Alert(("Biblioteket kunde inte läsas. " + LClipartFailureText(data.failure)).c_str(),
+            Alert(("Biblioteket kunde inte läsas. " + FailureText(data.failure)).c_str(),
                 "Hämtningsfel");
         PostCommand(kLCmdCancel);
         return;
@@ -501,14 +518,15 @@ void LClipartDialog::HandleTreeViewSelectionChange()
     szCurrentFolder[0] = 0;
     if (!sel || !bTreeFilled)
         return;
-    char text[kLPathSize];
-    TVGetText(kTree, sel, text);
-    if (std::strcmp(text, kRootText) != 0) {
-        std::string path = text;
-        for (LCocoaTreeNode* up = sel->parentNode(); up; up = up->parentNode()) {
+    // The root item is the library; a folder of the library may have its name.
+    LCocoaTreeNode* root = TVGetRoot(kTree);
+    if (sel != root) {
+        char text[kLPathSize];
+        std::string path = TVGetText(kTree, sel, text);
+        for (LCocoaTreeNode* up = sel->parentNode(); up && up != root; up = up->parentNode()) {
             char name[kLPathSize] = {};
             TVGetText(kTree, up, name);
-            if (!name[0] || std::strcmp(name, kRootText) == 0)
+            if (!name[0])
                 break;
             path = std::string(name) + "/" + path;
         }
@@ -528,7 +546,7 @@ void LClipartDialog::HandleTreeViewSelectionChange()
         } else {
             LVSetStyleDefaultText(kList, "Mappen kunde inte läsas.");
             Alert(("Mappen \"" + std::string(szCurrentFolder[0] ? szCurrentFolder : kRootText)
-                      + "\" kunde inte läsas. " + LClipartFailureText(data.failure))
+                      + "\" kunde inte läsas. " + FailureText(data.failure))
                       .c_str(),
                 "Hämtningsfel");
         }
@@ -604,11 +622,28 @@ void LClipartDialog::CmDownloadClipartFile()
     PostCommand(kLCmdCancel);
 }
 
-std::string LClipartDialog::PictureName(const char* relativePath)
+std::string LClipartDialog::PictureName(const char* relativePath) const
 {
-    char name[kLPathSize];
-    LFile::_GetFileNameFromPath(name, relativePath);
+    // The name as the list shows it: the path below the current folder, which may hold a '/'.
+    std::string name = relativePath;
+    const size_t folder = std::strlen(szCurrentFolder);
+    if (folder && name.size() > folder && name.compare(0, folder, szCurrentFolder) == 0
+        && name[folder] == '/')
+        name.erase(0, folder + 1);
+    else if (const size_t slash = name.rfind('/'); slash != std::string::npos)
+        name.erase(0, slash + 1);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
+        name.resize(name.size() - 4);
     return name;
+}
+
+std::string LClipartDialog::FailureText(const LHTTPDownloadFailure& failure) const
+{
+    char host[kLPathSize], path[kLPathSize], name[kLPathSize];
+    if (!ProcessHTTPSplitHost(szBaseURL, host, path, sizeof path))
+        return LClipartFailureText(failure);
+    SplitPortFromAddr(host, name, 443);
+    return LClipartFailureText(failure, name);
 }
 
 void LClipartDialog::Alert(const char* text, const char* title)
@@ -663,8 +698,7 @@ LProcessResult LClipartDialog::GenerateImage(
         Alert(
             ("Bilden \"" + name + "\" från servern är ingen giltig bild.").c_str(), "Ogiltig bild");
     else
-        Alert(
-            ("Bilden \"" + name + "\" kunde inte hämtas. " + LClipartFailureText(failure)).c_str(),
+        Alert(("Bilden \"" + name + "\" kunde inte hämtas. " + FailureText(failure)).c_str(),
             "Hämtningsfel");
     return LProcessResultError;
 }
@@ -713,7 +747,7 @@ LProcessResult LFrameClipartDialog::GenerateImage(
             Alert("Tidsbilden är ogiltig.", "Ogiltig bild");
         else
             Alert(("Det gick inte att hämta rampanelen.\n\nRamen \"" + PictureName(relativePath)
-                      + "\" kunde inte hämtas. " + LClipartFailureText(failure))
+                      + "\" kunde inte hämtas. " + FailureText(failure))
                       .c_str(),
                 "Hämtningsfel");
         return LProcessResultError;

@@ -140,14 +140,16 @@ protected:
     const char* szTitle = "ZOR Clipart-bibliotek";
     bool bFrames = false;
 
-    // The name of the picture at relativePath as the user knows it (its file name without
-    // ".png").
-    static std::string PictureName(const char* relativePath);
+    // The name of the picture at relativePath as the user knows it (its path below the current
+    // folder without ".png").
+    std::string PictureName(const char* relativePath) const;
+    // LClipartFailureText with this library's server named.
+    std::string FailureText(const LHTTPDownloadFailure& failure) const;
     void Alert(const char* text, const char* title);
 
 private:
-    // Reads an index into the tree and list: at once when it is in the cache, else under a
-    // progress window whose "Avbryt" stops the wait.
+    // Reads an index into the tree and list: at once when a small one is in the cache, else
+    // (to be fetched, or large) under a progress window whose "Avbryt" stops it.
     LProcessResult ReadIndex(LClipartProcessTreeData& data);
 
     char szCurrentFolder[kLPathSize] = {};

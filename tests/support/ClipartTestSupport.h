@@ -9,6 +9,7 @@
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTreeNode.h"
 #include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
+#include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "lfw/net/LOnlineHosts.h"
 #include "lfw/zor/LClipart.h"
 #include "lfw/zor/LClipartDialog.h"
@@ -60,7 +61,9 @@ inline const std::string& Certificates()
 
 // A library on https://127.0.0.1: files by their path below /components/, a pause before chosen
 // answers, stalls (a chosen beginning of the answer, then nothing while the connection stays
-// open), everything else 404. The log keeps the paths asked for, their escapes decoded.
+// open), trickles (an answer sent a byte at a time), everything else 404. The log keeps the paths
+// asked for, their escapes decoded. The server shows the certificate named (server: the one for
+// 127.0.0.1, other: one for another name).
 class Library {
 public:
     static std::string Decode(const std::string& path)
@@ -77,7 +80,9 @@ public:
         return out;
     }
 
-    Library()
+    explicit Library(const std::string& certificate = "server")
+        : server(Certificates() + "/" + certificate + ".pem",
+            Certificates() + "/" + certificate + ".key")
     {
         server.SetResponder([this](const std::string& request) {
             std::string path;
@@ -101,6 +106,8 @@ public:
                     stalled = true;
                     beginning = s->second;
                 }
+                if (auto t = trickles.find(path); t != trickles.end())
+                    return t->second;
             }
             LoopbackScript s;
             if (stalled) {
@@ -127,6 +134,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         files["/components/" + path] = body;
         stalls.erase("/components/" + path);
+        trickles.erase("/components/" + path);
     }
     void Remove(const std::string& path)
     {
@@ -137,6 +145,18 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex);
         pauses["/components/" + path] = ms;
+    }
+    // Sends a reply announcing a body of length bytes, a byte at a time with pauseMs between
+    // them (for the length given, long after every wait of a test has ended).
+    void Trickle(const std::string& path, size_t length, int pauseMs)
+    {
+        LoopbackScript t;
+        for (char c : "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n")
+            t.pieces.push_back(std::string(1, c));
+        t.pieces.resize(t.pieces.size() + length, "x");
+        t.pauseMs = pauseMs;
+        std::lock_guard<std::mutex> lock(mutex);
+        trickles["/components/" + path] = t;
     }
     // Answers nothing at all.
     void Hold(const std::string& path) { Stall(path, ""); }
@@ -173,11 +193,12 @@ public:
         }
     }
 
-    LoopbackServer server { Certificates() + "/server.pem", Certificates() + "/server.key" };
+    LoopbackServer server;
     std::mutex mutex;
     std::map<std::string, std::string> files;
     std::map<std::string, int> pauses;
     std::map<std::string, std::string> stalls;
+    std::map<std::string, LoopbackScript> trickles;
     std::vector<std::string> log;
 };
 
@@ -223,6 +244,18 @@ private:
     guint fSource = 0;
     GtkWidget* fAnswered = nullptr;
 };
+
+// The progress window of a library read ("Laddar bilder...") while it is on the screen.
+inline LMacWindow* ProgressWindow()
+{
+    LNativeWindow* w = LModalLoop::ModalWindow();
+    if (!w || !w->Gtk() || !gtk_widget_get_mapped(GTK_WIDGET(w->Gtk())))
+        return nullptr;
+    const char* title = gtk_window_get_title(GTK_WINDOW(w->Gtk()));
+    if (!title || std::string(title) != "Laddar bilder...")
+        return nullptr;
+    return dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(w->ContentView()));
+}
 
 // Closes the dialog when a test's steps end, also when an assertion ended them early.
 struct CloseAtEnd {

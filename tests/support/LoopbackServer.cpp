@@ -114,9 +114,10 @@ void LoopbackServer::Serve(int fd)
             long w = ssl ? SSL_write(ssl, s.data() + off, int(s.size() - off))
                          : long(send(fd, s.data() + off, s.size() - off, MSG_NOSIGNAL));
             if (w <= 0)
-                return;
+                return false;
             off += size_t(w);
         }
+        return true;
     };
     std::string request;
     char buffer[4096];
@@ -153,10 +154,12 @@ void LoopbackServer::Serve(int fd)
     }
     if (responder)
         script = responder(request);
-    for (size_t i = 0; i < script.pieces.size(); ++i) {
+    // A client that went, or the server's end, ends a slow script early.
+    for (size_t i = 0; i < script.pieces.size() && !fStop; ++i) {
         if (i && script.pauseMs)
             std::this_thread::sleep_for(std::chrono::milliseconds(script.pauseMs));
-        writeAll(script.pieces[i]);
+        if (!writeAll(script.pieces[i]))
+            break;
     }
     if (script.hold)
         while (!fStop)

@@ -689,19 +689,16 @@ void LCocoaListViewManager::setLvSorter(LListViewSorter* sorter)
         fListView->setSortableHeader(true);
 }
 
-int LCocoaListViewManager::compareRows(LCocoaOutlineViewRowModel* a, LCocoaOutlineViewRowModel* b,
-    const LCocoaSortDescriptor& descriptor)
+int LCocoaListViewManager::compareKeys(
+    const LCocoaSortKey& a, const LCocoaSortKey& b, const LCocoaSortDescriptor& descriptor)
 {
     if (!pSorter)
-        return LCocoaOutlineViewManager::compareRows(a, b, descriptor);
+        return LCocoaOutlineViewManager::compareKeys(a, b, descriptor);
     if (!fSortDesc.valid || fSortDesc.key == "Bogus")
         return 0;
-    LCocoaOutlineViewItemModel* ia = a->getColumnItem(descriptor.key);
-    LCocoaOutlineViewItemModel* ib = b->getColumnItem(descriptor.key);
-    pSorter->data1 = ia ? ia->data() : 0;
-    pSorter->data2 = ib ? ib->data() : 0;
-    int r = pSorter->LVCompareFunc(ia && ia->hasText() ? ia->text().c_str() : "",
-        ib && ib->hasText() ? ib->text().c_str() : "");
+    pSorter->data1 = a.data;
+    pSorter->data2 = b.data;
+    int r = pSorter->LVCompareFunc(a.text, b.text);
     // The direction is applied again by the sort: the order follows r alone.
     if (r > 0)
         return fSortDesc.ascending ? 1 : -1;

@@ -131,7 +131,7 @@ public:
     void dropDownChosen(int row, int dataColumn, int item, const char* title);
 
 protected:
-    int compareRows(LCocoaOutlineViewRowModel* a, LCocoaOutlineViewRowModel* b,
+    int compareKeys(const LCocoaSortKey& a, const LCocoaSortKey& b,
         const LCocoaSortDescriptor& descriptor) override;
 
 private:

@@ -330,12 +330,31 @@ void LCocoaOutlineViewManager::sortRows()
     fOutlineView->setSortDescriptor(d);
 }
 
+namespace {
+
+LCocoaSortKey KeyOf(LCocoaOutlineViewRowModel* row, const std::string& column)
+{
+    LCocoaSortKey key;
+    if (LCocoaOutlineViewItemModel* cell = row ? row->getColumnItem(column) : nullptr) {
+        if (cell->hasText())
+            key.text = cell->text().c_str();
+        key.data = cell->data();
+    }
+    return key;
+}
+
+} // namespace
+
 int LCocoaOutlineViewManager::compareRows(LCocoaOutlineViewRowModel* a,
     LCocoaOutlineViewRowModel* b, const LCocoaSortDescriptor& descriptor)
 {
-    const std::string* ta = a->getColumnText(descriptor.key);
-    const std::string* tb = b->getColumnText(descriptor.key);
-    int r = LStringCompareLogical(ta ? ta->c_str() : "", tb ? tb->c_str() : "");
+    return compareKeys(KeyOf(a, descriptor.key), KeyOf(b, descriptor.key), descriptor);
+}
+
+int LCocoaOutlineViewManager::compareKeys(
+    const LCocoaSortKey& a, const LCocoaSortKey& b, const LCocoaSortDescriptor&)
+{
+    int r = LStringCompareLogical(a.text, b.text);
     return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
@@ -347,12 +366,22 @@ void LCocoaOutlineViewManager::sortChildren(
         LCocoaTreeNode* n = stack.back();
         stack.pop_back();
         if (n->childCount() > 1) {
+            // Each row's key is taken once; the texts are copied side by side, so that the
+            // comparisons read one block instead of every row's cell.
             std::vector<size_t> order(n->childCount());
-            for (size_t i = 0; i < order.size(); ++i)
+            std::vector<LCocoaSortKey> keys(order.size());
+            std::vector<size_t> at(order.size());
+            std::string texts;
+            for (size_t i = 0; i < order.size(); ++i) {
                 order[i] = i;
+                keys[i] = KeyOf(n->childAt(i)->representedObject(), descriptor.key);
+                at[i] = texts.size();
+                texts.append(keys[i].text).push_back('\0');
+            }
+            for (size_t i = 0; i < keys.size(); ++i)
+                keys[i].text = texts.c_str() + at[i];
             LCocoaMergeSort(order, [&](size_t x, size_t y) {
-                int r = compareRows(n->childAt(x)->representedObject(),
-                    n->childAt(y)->representedObject(), descriptor);
+                int r = compareKeys(keys[x], keys[y], descriptor);
                 return descriptor.ascending ? r : -r;
             });
             n->reorderChildren(order);

@@ -28,6 +28,13 @@ struct LCocoaSortDescriptor {
     bool ascending = true;
 };
 
+// What a sort compares of a row: its cell's text in the sorted column ("" without one) and the
+// cell's data.
+struct LCocoaSortKey {
+    const char* text = "";
+    uint64_t data = 0;
+};
+
 class LCocoaOutlineViewManager {
 public:
     LCocoaOutlineViewManager(LCocoaOutlineViewImpl* view, LCocoaWindow* window);
@@ -135,9 +142,14 @@ public:
     bool ignoresSelectionChange() const { return bIgnoreSelectionChangeNotification; }
 
 protected:
-    // Compares two rows for the sort descriptor (its direction is applied by the caller).
-    virtual int compareRows(LCocoaOutlineViewRowModel* a, LCocoaOutlineViewRowModel* b,
+    // Compares two rows for the sort descriptor (its direction is applied by the caller): their
+    // cells of the descriptor's column.
+    int compareRows(LCocoaOutlineViewRowModel* a, LCocoaOutlineViewRowModel* b,
         const LCocoaSortDescriptor& descriptor);
+    // Compares two rows by the keys of their cells in the descriptor's column. A sort takes
+    // every row's key once, the texts side by side in one block, and then compares keys only.
+    virtual int compareKeys(
+        const LCocoaSortKey& a, const LCocoaSortKey& b, const LCocoaSortDescriptor& descriptor);
     // Sorts the children of the node, and theirs, stably by the descriptor.
     void sortChildren(LCocoaTreeNode* node, const LCocoaSortDescriptor& descriptor);
 

@@ -77,6 +77,10 @@ size_t LCocoaTreeNode::indexInParent() const
         return 0;
     const LCocoaTreeNode* p = fParent;
     size_t i = fIndex;
+    // A kept index that still points at this node is right, however stale its neighbours' are:
+    // a node just inserted among many is found without numbering the rest.
+    if (i < p->fChildren.size() && p->fChildren[i].get() == this)
+        return i;
     if (!p->fShifts.empty()) {
         // Rows were taken out since the last numbering: the index moves by the removals
         // before it.

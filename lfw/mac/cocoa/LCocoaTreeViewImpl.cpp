@@ -119,6 +119,30 @@ LCocoaTreeNode* LCocoaTreeViewManager::addItemFirst(
     return raw;
 }
 
+LCocoaTreeNode* LCocoaTreeViewManager::addItemSorted(
+    const char* text, LCocoaTreeNode* parent, int image, uint64_t data)
+{
+    LCocoaTreeNode* p = parentOrRoot(parent);
+    if (!p)
+        return nullptr;
+    std::unique_ptr<LCocoaTreeViewRowModel> row = createItem(text, image, data);
+    size_t low = 0, high = p->childCount();
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        int r = compareRows(p->childAt(middle)->representedObject(), row.get(), fSortDesc);
+        if (!fSortDesc.ascending)
+            r = -r;
+        if (r <= 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    LCocoaTreeNode* raw = p->insertChild(std::make_unique<LCocoaTreeNode>(std::move(row)), low);
+    if (fTreeView)
+        fTreeView->noteNodeInserted(raw);
+    return raw;
+}
+
 void LCocoaTreeViewManager::setText(const char* text, LCocoaTreeNode* item)
 {
     if (LCocoaOutlineViewItemModel* cell = cellOf(item)) {

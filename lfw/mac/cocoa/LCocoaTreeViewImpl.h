@@ -49,6 +49,11 @@ public:
     {
         return addItem(text, parent, nullptr, image, data);
     }
+    // Adds the item among the parent's children where the current sort puts it, after those
+    // that sort equal to it: a binary search, so the children must already be in that order
+    // (as they are when every one came this way).
+    LCocoaTreeNode* addItemSorted(
+        const char* text, LCocoaTreeNode* parent, int image, uint64_t data);
     void setText(const char* text, LCocoaTreeNode* item);
     // At most 259 bytes (ending on a character boundary) and a NUL into a 260-byte buffer.
     char* getText(char* buffer, LCocoaTreeNode* item) const;

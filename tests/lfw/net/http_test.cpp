@@ -302,6 +302,53 @@ TEST(HttpDownload, ABodyWithoutLengthThatStallsIsNoFile)
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
+TEST(HttpDownload, ATricklingServerRunsOutOfTheWholeTransfersTime)
+{
+    // One byte every 100 ms, headers and body alike: no single wait is long, the whole is.
+    const std::string reply
+        = "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n" + std::string(20, 'x');
+    LoopbackScript trickle;
+    for (char c : reply)
+        trickle.pieces.push_back(std::string(1, c));
+    trickle.pauseMs = 100;
+    TemporaryFolder dir;
+    std::string target = dir / "f";
+    LoopbackServer server;
+    server.Add(trickle);
+    LProcessInterfaceVoid job;
+    LHTTPDownloadFailure why;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ProcessHTTPDownloadFile(job, Url(server, "/t").c_str(), target.c_str(), false,
+                  LHTTPDownloadLimits { UINT64_MAX, 3000, 1200 }, &why),
+        2);
+    const auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(why.kind, LHTTPFailure::TimeOut);
+    EXPECT_GE(took, std::chrono::milliseconds(1150));
+    EXPECT_LT(took, std::chrono::milliseconds(2500));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+
+    // Within its time the same trickle is a whole file.
+    trickle.pauseMs = 5;
+    server.Add(trickle);
+    EXPECT_EQ(ProcessHTTPDownloadFile(job, Url(server, "/t").c_str(), target.c_str(), false,
+                  LHTTPDownloadLimits { UINT64_MAX, 3000, 20000 }, &why),
+        0);
+    EXPECT_EQ(TemporaryFolder::ReadFile(target), std::string(20, 'x'));
+
+    // The owner's stop before the deadline is a stop, not a time-out.
+    server.Add(LoopbackScript { {}, 0, true });
+    StopJob stopping;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stopping.stop = true;
+    });
+    EXPECT_EQ(ProcessHTTPDownloadFile(stopping, Url(server, "/h").c_str(), (dir / "g").c_str(),
+                  false, LHTTPDownloadLimits { UINT64_MAX, 3000, 5000 }, &why),
+        1);
+    stopper.join();
+    EXPECT_FALSE(LFile::TestFileExists((dir / "g").c_str()));
+}
+
 TEST(HttpSocket, StopEndsAWaitWithin200ms)
 {
     LoopbackServer server;

@@ -70,6 +70,7 @@ TEST_F(TlsTest, UntrustedAuthorityFails)
                   job, url.c_str(), (*gDir / "untrusted.out").c_str(), false, {}, &why),
         2);
     EXPECT_EQ(why.kind, LHTTPFailure::Secure);
+    EXPECT_EQ(why.tls, LTLSFailure::Certificate);
 }
 
 TEST_F(TlsTest, CertificateForAnotherHostFails)
@@ -79,6 +80,13 @@ TEST_F(TlsTest, CertificateForAnotherHostFails)
     LProcessInterfaceVoid job;
     LSSLSocketTCP sock;
     EXPECT_EQ(ProcessHTTPSConnect(job, sock, server.Host().c_str(), 5000), 2);
+    LHTTPDownloadFailure why;
+    std::string url = "https://" + server.Host() + "/s";
+    EXPECT_EQ(
+        ProcessHTTPSDownloadFile(job, url.c_str(), (*gDir / "other.out").c_str(), false, {}, &why),
+        2);
+    EXPECT_EQ(why.kind, LHTTPFailure::Secure);
+    EXPECT_EQ(why.tls, LTLSFailure::CertificateName);
     // The certificate is valid for its own name, but the connection asked for 127.0.0.1.
     LoopbackServer right(File("server.pem"), File("server.key"));
     LSSLSocketTCP ok;

@@ -4,13 +4,13 @@
 // clicks; where a wait is timed, the test turns no loop of its own meanwhile, so the times are
 // those of the program's own loop. Screenshots are kept under the build folder.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
-#include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LEventHub.h"
 #include "support/ClipartTestSupport.h"
 
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace cliparttest;
 using Clock = std::chrono::steady_clock;
@@ -25,18 +25,6 @@ std::string Shot(const char* name)
 long Ms(Clock::time_point from, Clock::time_point to)
 {
     return long(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
-}
-
-// The progress window of a library read ("Laddar bilder...") while it is on the screen.
-LMacWindow* ProgressWindow()
-{
-    LNativeWindow* w = LModalLoop::ModalWindow();
-    if (!w || !w->Gtk() || !gtk_widget_get_mapped(GTK_WIDGET(w->Gtk())))
-        return nullptr;
-    const char* title = gtk_window_get_title(GTK_WINDOW(w->Gtk()));
-    if (!title || std::string(title) != "Laddar bilder...")
-        return nullptr;
-    return dynamic_cast<LMacWindow*>(LCocoaWindow::GetThisProperty(w->ContentView()));
 }
 
 // Notes when the event hub hands a key of the window on (the program's loop took it).
@@ -520,4 +508,230 @@ TEST_F(ClipartFailureTest, AFolderListsItsOwnPicturesEveryTimeItIsSelected)
     EXPECT_EQ(library.Count("clipart/index.csv"), 1);
     EXPECT_EQ(library.Count("clipart/Djur/index.csv"), 1);
     EXPECT_EQ(library.Count("clipart/Djur/Fåglar/index.csv"), 1);
+}
+
+TEST_F(ClipartFailureTest, EveryFailureOfTheLibraryIsNamed)
+{
+    // Opens the dialog, which fails to read the library, and answers the alert it shows.
+    auto opening = [] {
+        AlertAnswer answer;
+        LClipartDialog dialog;
+        char result[260];
+        // A library read after all is closed again (the test fails then, but ends).
+        auto alive = std::make_shared<bool>(true);
+        uitest::When([&dialog, alive] { return *alive && Shown(dialog); },
+            [&dialog, alive] {
+                if (*alive)
+                    dialog.PostCommand(kLCmdCancel);
+            });
+        EXPECT_FALSE(dialog.Open(nullptr, result, nullptr));
+        *alive = false;
+        EXPECT_EQ(answer.alerts.size(), 1u);
+        return answer.alerts.empty() ? std::pair<std::string, std::string>() : answer.alerts[0];
+    };
+    const std::string network = "Det gick inte att ansluta till servern. Kontrollera din "
+                                "internetuppkoppling och försök igen.";
+    {
+        // Nothing listens on the port: the connection itself cannot be made.
+        int port = 0;
+        {
+            LoopbackServer gone;
+            port = gone.Port();
+        }
+        LUserSettingSetString("Online", kLOnlineComponentServer,
+            ("https://127.0.0.1:" + std::to_string(port)).c_str());
+        EXPECT_EQ(opening(), std::make_pair(std::string("Anslutningsfel"), network));
+    }
+    {
+        Library missing; // answers 404 to everything
+        EXPECT_EQ(opening(),
+            std::make_pair(std::string("Hämtningsfel"),
+                std::string("Biblioteket kunde inte läsas. Den finns inte på servern.")));
+    }
+    {
+        Library other("other"); // a certificate for other.example
+        other.Standard();
+        EXPECT_EQ(opening().second,
+            "Biblioteket kunde inte läsas. Serverns certifikat gäller inte för namnet 127.0.0.1. "
+            "Anslutningen är inte säker.");
+    }
+    {
+        Library silent;
+        silent.Hold("clipart/index.csv");
+        LClipartDownloadLimits().timeoutMs = 600;
+        EXPECT_EQ(opening().second, "Biblioteket kunde inte läsas. Servern svarade inte i tid.");
+        LClipartDownloadLimits().timeoutMs = 3000;
+    }
+    {
+        // A file stands where the cache's folders go: nothing can be kept, and the server is
+        // not asked.
+        Library library;
+        library.Standard();
+        const std::string top = std::filesystem::path(Cache("")).parent_path().parent_path();
+        std::filesystem::remove_all(top);
+        TemporaryFolder::WriteFile(top, "no folder");
+        ASSERT_TRUE(std::filesystem::is_regular_file(top));
+        EXPECT_EQ(opening().second,
+            "Biblioteket kunde inte läsas. Filen kunde inte skrivas till eller läsas från "
+            "cachemappen.");
+        EXPECT_TRUE(library.Log().empty());
+        std::filesystem::remove(top);
+    }
+}
+
+TEST_F(ClipartFailureTest, ATricklingServerHoldsNeitherTheNextPreviewNorHämtaPastItsTime)
+{
+    Library library;
+    library.Standard();
+    // A byte every 100 ms for hours: no wait for the server is ever long, the transfer is.
+    library.Trickle("clipart/Birds/preview_sun.png", 100000, 100);
+    library.Trickle("clipart/Birds/sun.png", 100000, 100);
+    LClipartDownloadLimits() = LHTTPDownloadLimits { uint64_t(64) << 20, 20000, 2500 };
+    AlertAnswer answer;
+    LClipartDialog dialog;
+    char result[260] = {};
+    bool sunAsked = false, moonAsked = false, moonShown = false, alerted = false;
+    std::string during;
+    long fetchMs = -1;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            ClickRow(dialog, LClipartDialog::kTree, 1); // Birds
+            ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); }));
+            ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "sun"));
+            sunAsked = uitest::PumpUntil(
+                [&] { return library.Count("clipart/Birds/preview_sun.png") == 1; }, 3000);
+            uitest::Pump(300); // a few bytes of it came
+            // The next picture's preview is asked for at once, long before the first would end.
+            ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "moon"));
+            moonAsked = uitest::PumpUntil(
+                [&] { return library.Count("clipart/Birds/preview_moon.png") == 1; }, 1500);
+            moonShown = uitest::PumpUntil(
+                [&] { return dialog.Preview()->HasImage() && !dialog.Preview()->IsDownloading(); },
+                3000);
+            uitest::Pump(100);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("trickle-next-preview"));
+            // "Hämta" of the trickled picture ends when the whole transfer's time is up (the
+            // download turns the loop itself: what it shows meanwhile is seen from a timer).
+            uitest::When([&] { return dialog.IsDownloading(); },
+                [&] { during = ControlText(dialog, LClipartDialog::kProgress); });
+            ASSERT_TRUE(Fetch(dialog, "sun"));
+            const Clock::time_point clicked = Clock::now();
+            alerted = uitest::PumpUntil([&] { return !answer.alerts.empty(); }, 8000);
+            fetchMs = Ms(clicked, Clock::now());
+        });
+    EXPECT_FALSE(dialog.Open(nullptr, result, nullptr));
+    EXPECT_TRUE(sunAsked);
+    EXPECT_TRUE(moonAsked);
+    EXPECT_TRUE(moonShown);
+    EXPECT_EQ(during.rfind("Laddar ", 0), 0u) << during;
+    ASSERT_TRUE(alerted);
+    RecordProperty("trickled_fetch_ended_ms", int(fetchMs));
+    EXPECT_GE(fetchMs, 2000);
+    EXPECT_EQ(
+        answer.alerts[0].second, "Bilden \"sun\" kunde inte hämtas. Servern svarade inte i tid.");
+    EXPECT_STREQ(result, "");
+    EXPECT_FALSE(LFile::TestFileExists(Cache("Clipart/Birds/sun.png").c_str()));
+}
+
+TEST_F(ClipartFailureTest, AFolderNamedImagesIsAFolderOfItsOwn)
+{
+    Library library;
+    library.Put("clipart/index.csv", "Images/index.csv\r\nDjur/index.csv\r\nSol,3\r\n");
+    library.Put("clipart/Images/index.csv", "Foto,7\nGamla/index.csv\n");
+    library.Put("clipart/Images/Gamla/index.csv", "Bild,1\n");
+    library.Put("clipart/Djur/index.csv", "Räv,2\n");
+    const std::string photo = Png(30, 20, 0, 90, 200);
+    library.Put("clipart/Images/Foto.png", photo);
+    library.Put("clipart/Images/preview_Foto.png", Png(30, 20, 0, 90, 200));
+    LClipartDialog dialog;
+    char result[260] = {};
+    std::string topLevel, imagesRows, imagesFolder, gamlaRows, gamlaFolder, rootRows;
+    std::string imagesChildren;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            LCocoaTreeNode* root = dialog.TVGetRoot(LClipartDialog::kTree);
+            char text[260];
+            for (size_t i = 0; i < root->childCount(); ++i)
+                topLevel
+                    += std::string(dialog.TVGetText(LClipartDialog::kTree, root->childAt(i), text))
+                    + " ";
+            LCocoaTreeNode* images = root->childAt(1);
+            ClickItem(dialog, images);
+            uitest::PumpUntil([&] { return Rows(dialog) == 1 && Cell(dialog, 0, 0) == "Foto"; });
+            imagesRows = Names(dialog);
+            imagesFolder = dialog.CurrentFolder();
+            for (size_t i = 0; i < images->childCount(); ++i)
+                imagesChildren += std::string(dialog.TVGetText(
+                                      LClipartDialog::kTree, images->childAt(i), text))
+                    + " ";
+            ASSERT_EQ(images->childCount(), 1u);
+            ClickExpander(dialog, images);
+            LCocoaTreeViewImpl* tree = dialog.TreeViewGetImplById(LClipartDialog::kTree);
+            uitest::PumpUntil([&] { return tree->numberOfRows() == 4; });
+            uitest::Pump(200);
+            ClickItem(dialog, images->childAt(0));
+            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) == "Bild"; });
+            gamlaRows = Names(dialog);
+            gamlaFolder = dialog.CurrentFolder();
+            uitest::Pump(150);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("folder-named-images"));
+            ClickItem(dialog, root);
+            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) == "Sol"; });
+            rootRows = Names(dialog);
+            ClickItem(dialog, images);
+            uitest::PumpUntil([&] { return Cell(dialog, 0, 0) == "Foto"; });
+            ASSERT_TRUE(Fetch(dialog, "Foto"));
+            uitest::PumpUntil([&] { return result[0] != 0; }, 5000);
+        });
+    EXPECT_TRUE(dialog.Open(nullptr, result, nullptr));
+    EXPECT_EQ(topLevel, "Djur Images ");
+    EXPECT_EQ(imagesRows, "Foto ");
+    EXPECT_EQ(imagesFolder, "Images");
+    EXPECT_EQ(imagesChildren, "Gamla ");
+    EXPECT_EQ(gamlaRows, "Bild ");
+    EXPECT_EQ(gamlaFolder, "Images/Gamla");
+    EXPECT_EQ(rootRows, "Sol ");
+    EXPECT_EQ(std::string(result), Cache("Clipart/Images/Foto.png"));
+    EXPECT_EQ(TemporaryFolder::ReadFile(result), photo);
+    EXPECT_EQ(library.Count("clipart/Images/index.csv"), 1);
+}
+
+TEST_F(ClipartFailureTest, APictureWhoseNameHoldsASlashIsFetchedOrToldTruly)
+{
+    Library library;
+    library.Put("clipart/index.csv", "Djur/index.csv\r\n");
+    library.Put("clipart/Djur/index.csv", "Fåglar/Sparv,5\nFåglar/Kråka,6\nRäv,7\n");
+    const std::string sparrow = Png(24, 24, 120, 80, 40);
+    library.Put("clipart/Djur/Fåglar/Sparv.png", sparrow);
+    library.Put("clipart/Djur/Fåglar/preview_Sparv.png", Png(20, 20, 120, 80, 40));
+    AlertAnswer answer;
+    LClipartDialog dialog;
+    char result[260] = {};
+    bool preview = false;
+    std::string kråka;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            ClickRow(dialog, LClipartDialog::kTree, 1); // Djur
+            ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(dialog) == 3 && Listed(dialog); }));
+            // Kråka is not on the server: the alert names the picture and the true reason.
+            ASSERT_TRUE(Fetch(dialog, "Fåglar/Kråka"));
+            uitest::PumpUntil([&] { return !answer.alerts.empty(); }, 5000);
+            uitest::PumpUntil([&] { return !dialog.IsDownloading(); });
+            ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "Fåglar/Sparv"));
+            preview = uitest::PumpUntil([&] { return dialog.Preview()->HasImage(); });
+            uitest::Pump(100);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("slash-preview"));
+            ASSERT_TRUE(Fetch(dialog, "Fåglar/Sparv"));
+            uitest::PumpUntil([&] { return result[0] != 0; }, 5000);
+        });
+    EXPECT_TRUE(dialog.Open(nullptr, result, nullptr));
+    ASSERT_EQ(answer.alerts.size(), 1u);
+    EXPECT_EQ(answer.alerts[0].second,
+        "Bilden \"Fåglar/Kråka\" kunde inte hämtas. Den finns inte på servern.");
+    EXPECT_TRUE(preview);
+    EXPECT_EQ(std::string(result), Cache("Clipart/Djur/Fåglar/Sparv.png"));
+    EXPECT_EQ(TemporaryFolder::ReadFile(result), sparrow);
 }

@@ -438,6 +438,31 @@ TEST(OutlineModel, TreeItemsSortedByText)
     EXPECT_STREQ(tree.m->getText(buf, tree.m->getItem(0)), "Mapp 1");
     EXPECT_STREQ(tree.m->getText(buf, tree.m->getItem(1)), "mapp 2");
     EXPECT_STREQ(tree.m->getText(buf, tree.m->getItem(2)), "Mapp 10");
+
+    // Added one by one in their place: the order a stable sort of them all gives, equal texts
+    // in the order they came (their data), below the right parent only.
+    Tree sorted;
+    LCocoaTreeNode* top = sorted.m->addItemLast("Images", nullptr, -1, 0);
+    std::vector<std::pair<std::string, uint64_t>> expected;
+    unsigned seed = 5;
+    for (uint64_t i = 0; i < 600; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const std::string text = ((seed >> 9) & 1 ? "mapp " : "Mapp ") + std::to_string(seed % 97);
+        sorted.m->addItemSorted(text.c_str(), top, -1, i);
+        expected.emplace_back(text, i);
+    }
+    std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return LStringCompareLogical(a.first.c_str(), b.first.c_str()) < 0;
+    });
+    ASSERT_EQ(top->childCount(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        LCocoaTreeNode* n = top->childAt(i);
+        ASSERT_EQ(std::string(sorted.m->getText(buf, n)), expected[i].first) << i;
+        ASSERT_EQ(sorted.m->dataForItem(n), expected[i].second) << i;
+        ASSERT_EQ(n->indexInParent(), i);
+    }
+    EXPECT_EQ(sorted.m->firstChildOfItem(nullptr), top);
+    EXPECT_EQ(sorted.m->nextSiblingOfItem(top), nullptr);
 }
 
 TEST(OutlineModel, NodeIndexesStayRightThroughInsertionsAndRemovals)
