@@ -120,7 +120,7 @@ void VTLabelLayoutEditorDialog::InitDialog()
     fLayout.AddNotifyee(*this);
     bRegistered = true;
     int w = 0, h = 0;
-    GetClientSizeMinusToolbarMinusStatusBar(w, h);
+    GetClientSize(w, h);
     LayoutControls(w, h);
 }
 
@@ -155,7 +155,7 @@ void VTLabelLayoutEditorDialog::RebuildLayoutPanel()
 void VTLabelLayoutEditorDialog::EvWindowReady()
 {
     int w = 0, h = 0;
-    GetClientSizeMinusToolbarMinusStatusBar(w, h);
+    GetClientSize(w, h);
     LayoutControls(w, h);
 }
 
@@ -271,8 +271,9 @@ void VTLabelLayoutEditorDialog::LayoutControls(int width, int height)
     const int top = GetToolbarHeightPixels(GetContentView());
     const int band = R((0.59 + 1.23 + 0.94) * ch);
     const int bh = R(1.23 * ch);
-    const int fullHeight = top + height;
-    const int by = fullHeight - bh - R(0.94 * ch);
+    // The height is the client area's: the toolbar at its top, then the tabs, the page and the
+    // panels, the button row at its bottom.
+    const int by = height - bh - R(0.94 * ch);
     int right = width - R(2 * cw);
     const int minimum = int(96 * s);
     const int cancelW = std::max(MeasureButtonWidthPixels(kLCmdCancel), minimum);
@@ -282,7 +283,7 @@ void VTLabelLayoutEditorDialog::LayoutControls(int width, int height)
     MoveControlPixels(kLCmdOk, right - okW, by, okW, bh);
 
     const int column = R(460 * s);
-    const int bodyBottom = std::max(top + 1, fullHeight - band);
+    const int bodyBottom = std::max(top + 1, height - band);
     fContainer.MovePixels(std::max(0, width - column), top, column, bodyBottom - top);
     const int tabH = R(36 * s);
     const int leftW = std::max(1, width - column);

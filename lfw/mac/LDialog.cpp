@@ -242,6 +242,7 @@ void LResizable::RelayoutControls(LCocoaWindow& w)
     mw->SetLayoutFlag(false);
     LayoutControls(width, height);
     mw->SetLayoutFlag(true);
+    mw->ControlsLaidOut();
 }
 
 void LResizable::EvWindowDidResize(LNativeWindow& native, const LUiRect& previousFrame)

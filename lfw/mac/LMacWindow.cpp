@@ -404,13 +404,29 @@ void LMacWindow::Command(int id, int)
         EnableControls();
 }
 
+namespace {
+
+// The X window whose controls' places the file holds.
+unsigned long gTestRectanglesWindow = 0;
+
+} // namespace
+
+void LMacWindow::ControlsLaidOut()
+{
+    LNativeWindow* window = ContentWindow();
+    if (fRealWindow && window && gTestRectanglesWindow
+        && window->XWindowId() == gTestRectanglesWindow)
+        _WriteTestControlRectangles();
+}
+
 void LMacWindow::_WriteTestControlRectangles()
 {
     // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE: a window that became
     // ready writes "<file>.dialog", its title, "window <X window id>" and one line
-    // "control <id> x y width height" per control, once it has been laid out, so that a test
-    // clicks its controls. The places are pixels of the X window, not of the screen: a window
-    // manager may still be placing the window while this is written.
+    // "control <id> x y width height" per control, once it has been laid out (and again after
+    // each new layout while the file is its own), so that a test clicks its controls. The places
+    // are pixels of the X window, not of the screen: a window manager may still be placing the
+    // window while this is written.
     const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
     if (!file || !*file)
         return;
@@ -422,6 +438,7 @@ void LMacWindow::_WriteTestControlRectangles()
         LNativeWindow* window = ContentWindow();
         if (!window)
             return;
+        gTestRectanglesWindow = window->XWindowId();
         std::string text = "title " + window->Title() + "\n";
         text += "window " + std::to_string(window->XWindowId()) + "\n";
         const double scale = GetBackingScaleFactor();

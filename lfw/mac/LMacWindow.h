@@ -122,6 +122,9 @@ public:
     bool IsPanel() const { return fPanel; }
     bool LayoutFlag() const { return fLayout; }
     void SetLayoutFlag(bool layout) { fLayout = layout; }
+    // The controls were laid out anew: the places of the controls written for tests of the
+    // whole program, when they are this window's, are written again.
+    void ControlsLaidOut();
 
     // Virtual operations, in the order of their slots (after LCocoaWindow's).
     void Close(int code) override;

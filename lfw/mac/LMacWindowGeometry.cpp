@@ -231,11 +231,9 @@ void LMacWindow::MinimumSizeSet(int w, int h)
     fMinHeightPixels = std::max(h, 0);
     if (!fWindow || !fWindow->Gtk())
         return;
+    // The toolbar the window gets later is added to the minimum by the native window.
     double s = GetBackingScaleFactor();
-    GdkGeometry hints {};
-    hints.min_width = int(std::ceil(fMinWidthPixels / s));
-    hints.min_height = int(std::ceil(fMinHeightPixels / s + fWindow->TopSlotsHeight()));
-    gtk_window_set_geometry_hints(fWindow->Gtk(), nullptr, &hints, GDK_HINT_MIN_SIZE);
+    fWindow->SetContentMinSize(fMinWidthPixels / s, fMinHeightPixels / s);
 }
 
 // --- conversions ---------------------------------------------------------------------------------

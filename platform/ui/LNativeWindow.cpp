@@ -135,22 +135,48 @@ struct LNativeWindowGlue {
             d->WindowDidChangeScale(*w);
     }
 
-    static gboolean Configure(GtkWidget*, GdkEventConfigure*, gpointer data)
+    // The window's place and size as the display has them. The size is not the content's yet:
+    // GTK allocates it in the frame that follows, and WindowAllocated tells of it then. Only a
+    // move that keeps the size is told here.
+    static gboolean Configure(GtkWidget*, GdkEventConfigure* e, gpointer data)
     {
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         LUiRef<LNativeWindow> hold(w);
         w->fPositionCurrent = false;
-        LUiRect previous = w->fLastFrame;
-        LUiRect now = w->Frame();
+        const LUiRect previous = w->fLastFrame;
+        const LUiRect now = w->Frame();
         w->fLastFrame = now;
+        const bool sized = e->width != w->fConfiguredWidth || e->height != w->fConfiguredHeight;
+        w->fConfiguredWidth = e->width;
+        w->fConfiguredHeight = e->height;
         LUiRef<LNativeWindowDelegate> d(Delegate(w));
-        if (!d || !w->fPlaced)
+        if (!d || !w->fPlaced || sized)
             return FALSE;
-        if (now.width != previous.width || now.height != previous.height)
-            d->WindowDidResize(*w, previous);
-        else if (now.x != previous.x || now.y != previous.y)
+        if (now.x != previous.x || now.y != previous.y) {
+            w->fToldFrame.x = now.x;
+            w->fToldFrame.y = now.y;
             d->WindowDidMove(*w);
+        }
         return FALSE;
+    }
+
+    // After GTK has allocated the whole window (the slots and the content view have their
+    // sizes): a size other than the one the delegate knows is told now, before the frame is
+    // painted, so that what shows is laid out for the size the window has.
+    static void WindowAllocated(GtkWidget*, GdkRectangle*, gpointer data)
+    {
+        LNativeWindow* w = static_cast<LNativeWindow*>(data);
+        if (!w->fWindow)
+            return;
+        LUiRef<LNativeWindow> hold(w);
+        w->ApplyMinSize();
+        const double height = w->fContentSize.height + w->TopSlotsHeight();
+        if (w->fContentSize.width == w->fToldFrame.width && height == w->fToldFrame.height)
+            return;
+        const LUiRect previous = w->fToldFrame;
+        w->fToldFrame = w->Frame();
+        if (LUiRef<LNativeWindowDelegate> d(Delegate(w)); d)
+            d->WindowDidResize(*w, previous);
     }
 
     static gboolean MapEvent(GtkWidget* widget, GdkEvent*, gpointer data)
@@ -159,6 +185,8 @@ struct LNativeWindowGlue {
         LUiRef<LNativeWindow> hold(w);
         w->fPlaced = true;
         w->fLastFrame = w->Frame();
+        w->fToldFrame.x = w->fLastFrame.x;
+        w->fToldFrame.y = w->fLastFrame.y;
         // Each question for the place is several round trips to the display; what runs below
         // (fitting the window to the work area) asks again. The answer holds until this returns.
         w->fPositionCurrent = true;
@@ -267,6 +295,8 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
     g_signal_connect(
         fWindow, "notify::scale-factor", G_CALLBACK(LNativeWindowGlue::ScaleChanged), this);
     g_signal_connect(fWindow, "configure-event", G_CALLBACK(LNativeWindowGlue::Configure), this);
+    g_signal_connect(
+        fWindow, "size-allocate", G_CALLBACK(LNativeWindowGlue::WindowAllocated), this);
     g_signal_connect(fWindow, "map-event", G_CALLBACK(LNativeWindowGlue::MapEvent), this);
     g_signal_connect(
         fWindow, "window-state-event", G_CALLBACK(LNativeWindowGlue::WindowState), this);
@@ -279,6 +309,7 @@ LNativeWindow::LNativeWindow(const LUiRect& contentRect, unsigned style, bool pa
         std::max(1.0, floor(contentRect.height + 0.5)) };
     fLastFrame = LUiRect { floor(contentRect.x + 0.5), floor(contentRect.y + 0.5),
         fContentSize.width, fContentSize.height };
+    fToldFrame = fLastFrame;
     gtk_window_move(fWindow, int(fLastFrame.x), int(fLastFrame.y));
     ApplyContentSize();
 }
@@ -462,6 +493,34 @@ void LNativeWindow::ApplyContentSize()
         gtk_window_set_default_size(fWindow, w, h);
         gtk_window_resize(fWindow, w, h);
     }
+    // Before the window is first shown, the program lays it out for the size it gives it;
+    // afterwards the size it gets is told when GTK allocates it.
+    if (!fPlaced) {
+        fToldFrame.width = fContentSize.width;
+        fToldFrame.height = fContentSize.height + TopSlotsHeight();
+    }
+    ApplyMinSize();
+}
+
+void LNativeWindow::SetContentMinSize(double width, double height)
+{
+    fContentMinSize = LUiSize { std::max(0.0, width), std::max(0.0, height) };
+    fMinSizeTopSlots = -1;
+    ApplyMinSize();
+}
+
+void LNativeWindow::ApplyMinSize()
+{
+    if (!fWindow || (fContentMinSize.width <= 0 && fContentMinSize.height <= 0))
+        return;
+    const double top = TopSlotsHeight();
+    if (top == fMinSizeTopSlots)
+        return;
+    fMinSizeTopSlots = top;
+    GdkGeometry hints {};
+    hints.min_width = int(std::ceil(fContentMinSize.width));
+    hints.min_height = int(std::ceil(fContentMinSize.height + top));
+    gtk_window_set_geometry_hints(fWindow, nullptr, &hints, GDK_HINT_MIN_SIZE);
 }
 
 void LNativeWindow::ContentViewFrameSet(const LUiRect& frame)

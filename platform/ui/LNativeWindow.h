@@ -40,7 +40,9 @@ public:
     virtual void WindowWillClose(LNativeWindow&) { }
     virtual void WindowDidBecomeKey(LNativeWindow&) { }
     virtual void WindowDidResignKey(LNativeWindow&) { }
-    // A resize by the user or the window manager; previousFrame is the frame before it.
+    // The window has another size (given by the user, the window manager or the program), told
+    // once GTK has allocated it: ContentSize() and the content view's frame are the new size.
+    // previousFrame is the frame the delegate was told of last.
     virtual void WindowDidResize(LNativeWindow&, const LUiRect& previousFrame)
     {
         (void)previousFrame;
@@ -93,6 +95,10 @@ public:
     // The content area's size.
     LUiSize ContentSize() const;
     void SetContentSize(double width, double height);
+    // The smallest content area the user or the window manager may give the window (points;
+    // 0 x 0 for none). The window manager is told the whole window's minimum, the menu bar and
+    // toolbar included, and told again when their height changes.
+    void SetContentMinSize(double width, double height);
     double BackingScale() const;
     // The monitor that shows most of the window (the main screen before it is placed).
     bool Screen(LUiScreen& screen) const;
@@ -202,6 +208,7 @@ private:
     void ContentViewFrameSet(const LUiRect& frame);
     void CloseWindow(bool tellDelegate);
     void ApplyContentSize();
+    void ApplyMinSize();
 
     GtkWindow* fWindow = nullptr;
     GtkWidget* fBox = nullptr;
@@ -217,6 +224,13 @@ private:
     LNativeWindow* fParent = nullptr;
     LUiSize fContentSize;
     LUiRect fLastFrame;
+    // The frame the delegate knows: what it was told of last, or what the program gave the
+    // window before it was first shown.
+    LUiRect fToldFrame;
+    LUiSize fContentMinSize;
+    double fMinSizeTopSlots = -1; // the top slots' height in the minimum the manager was told
+    int fConfiguredWidth = 0; // the size of the last configure event
+    int fConfiguredHeight = 0;
     std::function<void()> fWhenMapped;
     unsigned fStyle;
     bool fPanel;

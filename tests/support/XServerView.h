@@ -1,6 +1,7 @@
 // The test's X server seen directly, as another program on the same display sees it: where a
 // top-level window stands with its window manager's frame, the work area, the pixels of the
-// screen and how often a window is drawn into (the DAMAGE extension). Xlib and libXdamage are
+// screen and how often a window is drawn into (the DAMAGE extension); it also asks the window
+// manager to maximise or restore a window. Xlib and libXdamage are
 // loaded at run time (the test programs link no X library of their own); Ok() is false when
 // they or the display are missing. Header only.
 #pragma once
@@ -42,7 +43,7 @@ public:
             && Load(x11_, getAttributes, "XGetWindowAttributes")
             && Load(x11_, translate, "XTranslateCoordinates") && Load(x11_, getImage, "XGetImage")
             && Load(x11_, pending, "XPending") && Load(x11_, nextEvent, "XNextEvent")
-            && Load(x11_, sync, "XSync");
+            && Load(x11_, sync, "XSync") && Load(x11_, sendEvent, "XSendEvent");
         if (all)
             display_ = openDisplay(nullptr);
         if (damage_)
@@ -81,6 +82,48 @@ public:
         if (v.size() >= 4 && v[2] > 0 && v[3] > 0)
             return XRect { int(v[0]), int(v[1]), int(v[2]), int(v[3]) };
         return Screen();
+    }
+
+    // Whether a window manager runs on the display (it names its own window on the root).
+    bool HasWindowManager()
+    {
+        return Ok()
+            && !Property(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW)
+                    .empty();
+    }
+
+    // The top-level window itself on the screen, without a window manager's frame.
+    bool WindowRect(unsigned long window, XRect& r)
+    {
+        XWindowAttributes a {};
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!Ok() || !getAttributes(display_, window, &a)
+            || !translate(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child))
+            return false;
+        r = XRect { x, y, a.width, a.height };
+        return true;
+    }
+
+    // Asks the window manager to maximise the top-level window or to restore it, as the button
+    // of its title bar does; false without a window manager.
+    bool SetMaximized(unsigned long window, bool on)
+    {
+        if (!HasWindowManager())
+            return false;
+        XEvent e {};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = window;
+        e.xclient.message_type = internAtom(display_, "_NET_WM_STATE", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = on ? 1 : 0; // add or remove
+        e.xclient.data.l[1] = long(internAtom(display_, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+        e.xclient.data.l[2] = long(internAtom(display_, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+        e.xclient.data.l[3] = 1; // from an application
+        const bool sent = sendEvent(display_, DefaultRootWindow(display_), False,
+            SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        sync(display_, False);
+        return sent;
     }
 
     // The rectangle a person sees of a top-level window: the window itself on the screen and the
@@ -206,6 +249,11 @@ private:
 
     std::vector<long> Cardinals(Window window, const char* name)
     {
+        return Property(window, name, XA_CARDINAL);
+    }
+
+    std::vector<long> Property(Window window, const char* name, Atom wanted)
+    {
         std::vector<long> out;
         if (!Ok())
             return out;
@@ -216,8 +264,8 @@ private:
         const Atom atom = internAtom(display_, name, True);
         if (atom == 0)
             return out;
-        if (getProperty(display_, window, atom, 0, 64, False, XA_CARDINAL, &type, &format, &count,
-                &after, &data)
+        if (getProperty(
+                display_, window, atom, 0, 64, False, wanted, &type, &format, &count, &after, &data)
                 == Success
             && data && format == 32)
             out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
@@ -241,6 +289,7 @@ private:
     decltype(&XPending) pending = nullptr;
     decltype(&XNextEvent) nextEvent = nullptr;
     decltype(&XSync) sync = nullptr;
+    decltype(&XSendEvent) sendEvent = nullptr;
     decltype(&XDamageQueryExtension) damageQuery = nullptr;
     decltype(&XDamageCreate) damageCreate = nullptr;
     decltype(&XDamageSubtract) damageSubtract = nullptr;

@@ -368,6 +368,16 @@ void MainDialog::_WriteTestRectangles()
     int w = 0, h = 0;
     GetClientSize(w, h);
     add("client", content, w, h);
+    // The bars and the viewer (the canvas and the panels), which the layout fits to the client.
+    if (LView* bar = GetControlHandle(kLStatusBarControlId)) {
+        int x = 0, y = 0, bw = 0, bh = 0;
+        GetControlPixels(kLStatusBarControlId, x, y, bw, bh);
+        add("statusbar", bar, bw, bh);
+    }
+    if (LView* viewer = project ? projectViewer.GetContentView() : nullptr) {
+        const double s = GetBackingScaleFactor();
+        add("viewer", viewer, int(viewer->Bounds().width * s), int(viewer->Bounds().height * s));
+    }
     // The toolbar's buttons of the shown tab and the canvas.
     std::vector<TestRectangle> parts = testRectangles;
     static const int kItems[]

@@ -259,6 +259,71 @@ TEST_F(DialogsTest, ResizableDialogComesBackAtItsSizeAndPlace)
     EXPECT_NEAR(y1, y0, 2);
 }
 
+// Every size the window gets is the one its controls are laid out for: sizes given from outside
+// (as a window manager gives them), one given by the program, and a change of the backing scale.
+TEST_F(DialogsTest, ResizableDialogIsLaidOutForEverySizeItGets)
+{
+    struct Recording : LResizableDialog {
+        int width = 0, height = 0;
+        void LayoutControls(int w, int h) override
+        {
+            width = w;
+            height = h;
+        }
+    } dialog;
+    const std::string section = "VtTestLaidOut" + std::to_string(getpid());
+    std::string wrong;
+    // The layout's size against GTK's allocation of the content, the size that shows.
+    auto expectLaidOut = [&](const std::string& step) {
+        GtkWidget* content = dialog.GetContentView()->Widget();
+        const double s = dialog.GetBackingScaleFactor();
+        const int w = R(gtk_widget_get_allocated_width(content) * s);
+        const int h = R(gtk_widget_get_allocated_height(content) * s);
+        if (dialog.width != w || dialog.height != h)
+            wrong += step + ": laid out for " + std::to_string(dialog.width) + " x "
+                + std::to_string(dialog.height) + " in " + std::to_string(w) + " x "
+                + std::to_string(h) + "; ";
+    };
+    When([&] { return Shown(dialog); },
+        [&] {
+            LNativeWindow* native = dialog.GetNativeWindow();
+            GtkWidget* content = dialog.GetContentView()->Widget();
+            auto allocated = [&](int width) {
+                uitest::PumpUntil([&] { return gtk_widget_get_allocated_width(content) == width; });
+                uitest::Pump(100);
+            };
+            uitest::Pump(200);
+            expectLaidOut("shown");
+            const double s = dialog.GetBackingScaleFactor();
+            for (int width : { 500, 640 }) {
+                uitest::Run("xdotool windowsize " + std::to_string(native->XWindowId()) + " "
+                    + std::to_string(int(width * s)) + " "
+                    + std::to_string(int(width * s) * 3 / 4));
+                allocated(width);
+                expectLaidOut("resized to " + std::to_string(width));
+            }
+            dialog.SizeDialogPixelsMac(int(560 * s), int(400 * s), false);
+            allocated(560);
+            expectLaidOut("sized by the program");
+            // The backing scale doubles and comes back (an X display at scale 1 only).
+            GdkDisplay* display = gdk_display_get_default();
+            if (s == 1 && GDK_IS_X11_DISPLAY(display)) {
+                gdk_x11_display_set_window_scale(display, 2);
+                if (uitest::PumpUntil([&] { return dialog.GetBackingScaleFactor() == 2; })) {
+                    uitest::Pump(200);
+                    expectLaidOut("at scale 2");
+                }
+                gdk_x11_display_set_window_scale(display, 1);
+                uitest::PumpUntil([&] { return dialog.GetBackingScaleFactor() == 1; });
+                uitest::Pump(200);
+                expectLaidOut("back at scale 1");
+            }
+            dialog.PostCommand(kLCmdOk);
+        });
+    dialog.Open(nullptr, section.c_str(), 40, 12, 30, 10, 0, 0);
+    EXPECT_EQ(wrong, "");
+}
+
 TEST_F(DialogsTest, ModelessDialogClosesWhenItsParentCloses)
 {
     LDialog parent;
