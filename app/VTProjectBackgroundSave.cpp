@@ -4,6 +4,7 @@
 #include "platform/ui/LRunLoop.h"
 
 #include <atomic>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -37,11 +38,14 @@ struct VTProjectBackgroundSave::State {
 
 namespace {
 
-// Starts a thread; false when none could be made.
+// Starts a thread below the window's thread; false when none could be made.
 template <class F> bool StartThread(std::thread& thread, F&& body)
 {
     try {
-        thread = std::thread(std::forward<F>(body));
+        thread = std::thread([body = std::forward<F>(body)]() mutable {
+            setpriority(PRIO_PROCESS, 0, 10);
+            body();
+        });
         return true;
     } catch (const std::system_error&) {
         return false;
