@@ -76,10 +76,3 @@ void VTPictureEncoder::Start(const LCountedPtr<VTCountableImageBuffer>& picture)
         q.waiting.clear();
     }
 }
-
-size_t VTPictureEncoder::Pending()
-{
-    Queue& q = TheQueue();
-    std::lock_guard<std::mutex> hold(q.mutex);
-    return q.waiting.size() + (q.current ? 1 : 0);
-}

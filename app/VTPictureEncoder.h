@@ -11,13 +11,9 @@
 #include "app/VTOverlayImage.h"
 #include "lfw/gen/LCountedPtr.h"
 
-#include <cstddef>
-
 namespace VTPictureEncoder {
 
 // Queues the picture unless its bytes are kept already or it is queued or being encoded.
 void Start(const LCountedPtr<VTCountableImageBuffer>& picture);
-// The pictures queued or being encoded.
-size_t Pending();
 
 } // namespace VTPictureEncoder

@@ -136,8 +136,3 @@ VTProjectBackgroundSave::~VTProjectBackgroundSave()
     if (fState->writer.joinable())
         fState->writer.join();
 }
-
-const std::string& VTProjectBackgroundSave::GetPath() const
-{
-    return fState->path;
-}

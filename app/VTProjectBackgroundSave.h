@@ -27,8 +27,6 @@ public:
     VTProjectBackgroundSave(const VTProjectBackgroundSave&) = delete;
     VTProjectBackgroundSave& operator=(const VTProjectBackgroundSave&) = delete;
 
-    const std::string& GetPath() const;
-
     struct State;
 
 private:
