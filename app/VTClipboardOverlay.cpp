@@ -7,47 +7,78 @@
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
 #include "lfw/mac/LClipboard.h"
+#include "platform/ui/LUiClipboard.h"
 
-bool VTClipboardOverlayCopy::PerformCopy()
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The overlay stream of one overlay: false when the overlay cannot be written.
+bool OverlayStream(LProcessInterface& job, const VTOverlay& overlay, std::vector<uint8_t>& out)
 {
-    if (!overlay)
-        return false;
     LSizedArray<unsigned char> bytes;
     LOutputStreamByteArray stream(bytes);
     LSDFWriter<LOutputStreamByteArray> writer;
     if (!writer.Open(stream, kVTClipboardFileType, kVTClipboardFileVersion))
         return false;
+    const uint16_t id = VTOverlayChunkID(overlay.GetType());
+    if (id == 0 || !writer.StartContainer(id))
+        return false;
+    if (VTSerialiseOverlayToSDF(job, writer, overlay) != LProcessResultSuccess)
+        return false;
+    if (!writer.EndContainer(id) || !writer.Close())
+        return false;
+    out.assign(bytes.GetData(), bytes.GetData() + bytes.GetSize());
+    return true;
+}
+
+// The overlay of this program's last copy whose stream is written when first asked for: a paste
+// here takes it directly while that copy is on the clipboard.
+std::weak_ptr<const VTOverlay> gOwnOverlay;
+
+} // namespace
+
+bool VTClipboardOverlayCopy::PerformCopy()
+{
+    if (!overlay)
+        return false;
     const int type = overlay->GetType();
-    const uint16_t id = VTOverlayChunkID(type);
-    if (id == 0)
+    if (VTOverlayChunkID(type) == 0)
         return false;
+    const bool text = type == VTOverlayTypeText || type == VTOverlayTypeCircularText;
+    const auto* image = text ? nullptr : static_cast<const VTOverlayImage*>(overlay);
+    // A picture whose PNG bytes are still to be encoded (it came in a moment ago) is written into
+    // the stream on a worker, when another program asks for it; the stream is otherwise written
+    // before the clipboard is touched, so that a copy that fails leaves the clipboard as it was.
+    const bool later = image && image->HasValidImage() && !image->GetImage().GetEncodedPNG();
+    std::vector<uint8_t> bytes;
     LProcessInterfaceVoid job;
-    if (!writer.StartContainer(id))
-        return false;
-    if (VTSerialiseOverlayToSDF(job, writer, *overlay) != LProcessResultSuccess)
-        return false;
-    if (!writer.EndContainer(id))
-        return false;
-    // The stream is finished before the clipboard is emptied.
-    if (!writer.Close())
+    if (!later && !OverlayStream(job, *overlay, bytes))
         return false;
 
     LClipboard clipboard(view);
-    switch (type) {
-    case VTOverlayTypeText:
-    case VTOverlayTypeCircularText:
+    if (text) {
         clipboard.CopyText(static_cast<const VTOverlayText*>(overlay)->GetText());
-        break;
-    default: {
-        auto* image = static_cast<const VTOverlayImage*>(overlay);
-        if (image->HasValidImage())
-            clipboard.CopyImage(image->GetImage());
-        else
-            clipboard.StartCopyOperation();
-        break;
+    } else if (image->HasValidImage()) {
+        // The picture's pixels are shared, never copied: they do not change once in a picture.
+        LCountedPtr<VTCountableImageBuffer> picture = image->image;
+        clipboard.CopyImage(std::shared_ptr<const LImageBuffer>(
+            picture.get(), [hold = picture](const LImageBuffer*) mutable { hold.reset(); }));
+    } else {
+        clipboard.StartCopyOperation();
     }
+    if (!later) {
+        gOwnOverlay.reset();
+        return clipboard.CopyCustomFormat(bytes.data(), bytes.size(), kVTClipboardOverlayType);
     }
-    return clipboard.CopyCustomFormat(bytes.GetData(), bytes.GetSize(), kVTClipboardOverlayType);
+    std::shared_ptr<const VTOverlay> kept(overlay->Clone());
+    gOwnOverlay = kept;
+    return clipboard.CopyCustomFormatLater(
+        kVTClipboardOverlayType, [kept](std::vector<uint8_t>& out) {
+            LProcessInterfaceVoid quiet;
+            return OverlayStream(quiet, *kept, out);
+        });
 }
 
 bool VTClipboardOverlayRead(const unsigned char* data, size_t size, VTOverlay*& overlay)
@@ -88,6 +119,13 @@ bool VTClipboardOverlayPaste::PerformPaste()
     if (!clipboard)
         return false;
     LSizedArray<unsigned char> bytes;
+    // This program's own copy whose stream is still to be written: the overlay itself.
+    if (std::shared_ptr<const VTOverlay> own = gOwnOverlay.lock();
+        own && LUiClipboard::IsRenderedFlavour(kVTClipboardOverlayType)) {
+        delete pastedOverlay;
+        pastedOverlay = own->Clone();
+        return pastedOverlay != nullptr;
+    }
     if (clipboard->HasCustomFormat(kVTClipboardOverlayType)
         && clipboard->PasteCustomFormat(bytes, kVTClipboardOverlayType)) {
         VTOverlay* overlay = nullptr;

@@ -2,9 +2,12 @@
 
 #include "app/VTProjectXML.h"
 #include "lfw/gen/LCharSet.h"
+#include "lfw/gen/LStream.h"
+#include "lfw/graphics/LImageFile.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -40,6 +43,37 @@ void VTCountableImageBuffer::KeepEncodedPNG(Encoded bytes) const
     mEncoded = std::move(bytes);
     mEncodedPixels = GetData();
     mEncodedFormat = GetFormat();
+}
+
+VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
+    LProcessInterface& process, LProcessResult& result) const
+{
+    result = LProcessResultSuccess;
+    if (Encoded kept = GetEncodedPNG())
+        return kept;
+    std::unique_lock<std::timed_mutex> encoding(mEncodingLock, std::defer_lock);
+    while (!encoding.try_lock_for(std::chrono::milliseconds(50))) {
+        if (process.IsToStop()) {
+            result = LProcessResultStopped;
+            return nullptr;
+        }
+    }
+    // Another thread may have encoded them meanwhile.
+    if (Encoded kept = GetEncodedPNG())
+        return kept;
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray stream(bytes);
+    LImageEncodeSettings settings;
+    LProcessImageSave<LOutputStreamByteArray> save(*this, LImageCodec::PNG, settings, stream);
+    result = Process(process, save);
+    if (result == LProcessResultSuccess && !stream.IsGood())
+        result = LProcessResultError;
+    if (result != LProcessResultSuccess)
+        return nullptr;
+    auto png = std::make_shared<const std::vector<unsigned char>>(
+        bytes.GetData(), bytes.GetData() + bytes.GetSize());
+    KeepEncodedPNG(png);
+    return png;
 }
 
 bool VTOverlayImage::SetSourcePath(const char* path)

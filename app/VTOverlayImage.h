@@ -6,6 +6,7 @@
 
 #include "app/VTOverlay.h"
 #include "lfw/gen/LCountedPtr.h"
+#include "lfw/gen/LProcess.h"
 #include "lfw/gen/LString.h"
 #include "lfw/graphics/LImageBuffer.h"
 
@@ -18,8 +19,8 @@ inline constexpr const char* kVTSourcePathTooLong
     = "Sökvägen till bilden är för lång för projektfilen (högst 259 byte).";
 
 // An image buffer that carries its own reference count, and the picture's PNG bytes as last
-// read from a project file or written to one, so that saving again writes them instead of
-// encoding the same pixels once more.
+// read from a project file or encoded, so that saving again writes them instead of encoding the
+// same pixels once more. The bytes may be encoded on any thread (the pixels are only read).
 class VTCountableImageBuffer : public LImageBuffer, public LCountedObject {
 public:
     using Encoded = std::shared_ptr<const std::vector<unsigned char>>;
@@ -34,8 +35,14 @@ public:
     Encoded GetEncodedPNG() const;
     // Keeps the PNG bytes of the pixels as they are now.
     void KeepEncodedPNG(Encoded bytes) const;
+    // The PNG bytes kept, else encoded now and kept; null when the encoding failed or was
+    // stopped (result tells which). Any thread: while another thread encodes this picture, the
+    // caller waits for those bytes (asking the job's stop request every 50 ms) rather than
+    // encoding them a second time.
+    Encoded EncodePNG(LProcessInterface& process, LProcessResult& result) const;
 
 private:
+    mutable std::timed_mutex mEncodingLock; // held while the bytes are being encoded
     mutable std::mutex mEncodedLock;
     mutable Encoded mEncoded;
     mutable const unsigned char* mEncodedPixels = nullptr;

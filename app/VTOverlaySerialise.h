@@ -357,28 +357,17 @@ LProcessResult VTSerialiseOverlayImageToSDF(
     VTSerialiseOverlayBaseToSDF(writer, o);
     // A picture that is not here (its file was missing when the project was opened) is written
     // as the reader takes it: no bytes, its source path kept. Pixels that were encoded before
-    // (read from the file, or written by the last save) are written as those bytes again.
+    // (read from the file, encoded when the picture came in, or by the last save) are written as
+    // those bytes again.
     VTCountableImageBuffer::Encoded png;
     if (o.HasValidImage()) {
-        png = o.GetImage().GetEncodedPNG();
-        if (!png) {
-            LSizedArray<unsigned char> bytes;
-            LOutputStreamByteArray stream(bytes);
-            LImageEncodeSettings settings;
-            LProcessImageSave<LOutputStreamByteArray> save(
-                o.GetImage(), LImageCodec::PNG, settings, stream);
-            LProcessResult result = Process(process, save);
-            if (result == LProcessResultSuccess && !stream.IsGood())
-                result = LProcessResultError;
-            if (result == LProcessResultError)
-                return _VTSerialise::Fail(process,
-                    clipart ? "Det gick inte att koda clipart." : "Det gick inte att koda bilden.");
-            if (result != LProcessResultSuccess)
-                return result;
-            png = std::make_shared<const std::vector<unsigned char>>(
-                bytes.GetData(), bytes.GetData() + bytes.GetSize());
-            o.GetImage().KeepEncodedPNG(png);
-        }
+        LProcessResult result = LProcessResultSuccess;
+        png = o.GetImage().EncodePNG(process, result);
+        if (result == LProcessResultError)
+            return _VTSerialise::Fail(process,
+                clipart ? "Det gick inte att koda clipart." : "Det gick inte att koda bilden.");
+        if (result != LProcessResultSuccess)
+            return result;
     }
     // An empty picture is a blob of no bytes (never a null pointer handed on).
     static const unsigned char kNothing = 0;

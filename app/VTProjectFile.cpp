@@ -4,7 +4,9 @@
 #include "app/VTProjectXML.h"
 #include "app/VTSerialiseTemplateDiscDimensions.h"
 #include "lfw/gen/LFileSave.h"
+#include "lfw/ios/LProcessThread.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -641,6 +643,103 @@ VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 // Jobs
 // ================================================================================================
 
+namespace {
+
+// The overlay as one that shows a picture; null for texts.
+const VTOverlayImage* PictureOverlay(const VTOverlay* overlay)
+{
+    const int type = overlay->GetType();
+    return type == VTOverlayTypeImage || type == VTOverlayTypeClipart
+            || type == VTOverlayTypeImageBackground
+        ? static_cast<const VTOverlayImage*>(overlay)
+        : nullptr;
+}
+
+} // namespace
+
+std::vector<LCountedPtr<VTCountableImageBuffer>> VTProjectPicturesToEncode(VTProject& project)
+{
+    std::vector<LCountedPtr<VTCountableImageBuffer>> pictures;
+    for (const VTProjectTemplate& design : project.templates) {
+        for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next) {
+            const VTOverlayImage* image = PictureOverlay(overlay);
+            // Undo steps and copies share pictures: each is encoded once.
+            if (!image || !image->HasValidImage() || image->GetImage().GetEncodedPNG()
+                || std::any_of(pictures.begin(), pictures.end(),
+                    [&](const auto& p) { return p.get() == image->image.get(); }))
+                continue;
+            pictures.push_back(image->image);
+        }
+    }
+    return pictures;
+}
+
+LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
+{
+    const size_t count = job.pictures.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (process.IsToStop())
+            return LProcessResultStopped;
+        LProcessInterfaceSubProcess one(process, double(i) / double(count), 1.0 / double(count));
+        LProcessResult result = LProcessResultSuccess;
+        job.pictures[i]->EncodePNG(one, result);
+        if (result == LProcessResultError)
+            return Fail(process, "Det gick inte att koda bilden.");
+        if (result != LProcessResultSuccess)
+            return result;
+    }
+    process.SetProgress(1.0);
+    return LProcessResultSuccess;
+}
+
+LProcessResult VTProjectFileBytes(
+    LProcessInterface& process, VTProject& project, LSizedArray<unsigned char>& out)
+{
+    // Room for every picture's bytes and the rest at once: growing past them would copy them
+    // again (this runs on the window's thread; the pictures are most of a file).
+    size_t estimate = 1 << 20;
+    for (const VTProjectTemplate& design : project.templates)
+        for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next)
+            if (const VTOverlayImage* image = PictureOverlay(overlay); image && image->image)
+                if (VTCountableImageBuffer::Encoded png = image->image->GetEncodedPNG())
+                    estimate += png->size();
+    out.Free();
+    out.SetArrayCapacityLarge(estimate);
+    LOutputStreamByteArray stream(out);
+    LProcessResult result = VTProjectWriteSDF(process, stream, project);
+    if (result == LProcessResultSuccess && !stream.IsGood())
+        return Fail(process, "Det gick inte att skriva filen.");
+    return result;
+}
+
+LProcessResult Process(LProcessInterface& process, VTProjectWriteBytes& job)
+{
+    // The temporary file lies beside the target; it is removed on every path but success. A
+    // refusal or a full disk is told with its reason in place of the generic text.
+    LFileSave save;
+    LFileSaveProcess saving(process, save);
+    if (!save.Begin(job.path.c_str()))
+        return Fail(saving, "Det gick inte att skapa filen.");
+    const unsigned char* data = job.bytes ? job.bytes->GetData() : nullptr;
+    const size_t size = job.bytes ? job.bytes->GetSize() : 0;
+    constexpr size_t kPiece = 4 << 20;
+    for (size_t done = 0; done < size; done += kPiece) {
+        if (process.IsToStop()) {
+            save.Discard();
+            return LProcessResultStopped;
+        }
+        process.SetProgress(double(done) / double(size));
+        if (!save.GetStream().Write(data + done, std::min(kPiece, size - done))) {
+            save.Discard();
+            return Fail(saving, "Det gick inte att skriva filen.");
+        }
+    }
+    if (!save.Commit())
+        return Fail(saving, "Det gick inte att flytta filen.");
+    process.SetProgress(1.0);
+    return LProcessResultSuccess;
+}
+
 LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
 {
     char file[kLPathSize];
@@ -648,19 +747,32 @@ LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
     process.SetStatusF(0, "Sparar %s", file);
     if (!job.project)
         return Fail(process, "Det gick inte att skapa filen.");
-    // The temporary file lies beside the target; it is removed on every path but success. A
-    // refusal or a full disk is told with its reason in place of the writer's own text.
-    LFileSave save;
-    LFileSaveProcess saving(process, save);
-    if (!save.Begin(job.path))
-        return Fail(saving, "Det gick inte att skapa filen.");
-    LProcessResult result = VTProjectWriteSDF(saving, save.GetStream(), *job.project);
-    if (result != LProcessResultSuccess) {
-        save.Discard();
-        return result;
+    // 1. The pictures not encoded yet (most were, when they came in), on a worker.
+    VTProjectEncodePictures encode { VTProjectPicturesToEncode(*job.project) };
+    if (!encode.pictures.empty()) {
+        LProcessInterfaceSubProcess sub(process, 0, 0.7);
+        LProcessThreadData<VTProjectEncodePictures> worker(encode);
+        LProcessResult result = Process(sub, worker);
+        if (result != LProcessResultSuccess)
+            return result;
     }
-    if (!save.Commit())
-        return Fail(saving, "Det gick inte att flytta filen.");
+    // 2. The file in memory, here: it reads the project.
+    auto bytes = std::make_shared<LSizedArray<unsigned char>>();
+    {
+        LProcessInterfaceSubProcess sub(process, 0.7, 0.1);
+        LProcessResult result = VTProjectFileBytes(sub, *job.project, *bytes);
+        if (result != LProcessResultSuccess)
+            return result;
+    }
+    // 3. The bytes onto the disk, on a worker.
+    VTProjectWriteBytes write { job.path, std::move(bytes) };
+    {
+        LProcessInterfaceSubProcess sub(process, 0.8, 0.2);
+        LProcessThreadData<VTProjectWriteBytes> worker(write);
+        LProcessResult result = Process(sub, worker);
+        if (result != LProcessResultSuccess)
+            return result;
+    }
     if (!job.leaveProjectUnchanged) {
         job.project->SetPath(job.path);
         job.project->SetSaveState(VTProjectSaveStateSaved);

@@ -20,14 +20,25 @@
 //
 // Saving writes a temporary file beside the target and renames it over the target, so a failed
 // save leaves the target as it was. Errors are reported in Swedish through the job's error text.
+//
+// A save runs in three steps: the pictures whose PNG bytes are not at hand yet are encoded, the
+// whole file is written to memory, and those bytes are written out. The first and the last take
+// long for large pictures and touch nothing but the pictures' pixels and the bytes, so they run on
+// worker threads; writing the file to memory reads the project and runs where the save was asked.
 #pragma once
 
+#include "app/VTOverlayImage.h"
 #include "app/VTProject.h"
+#include "lfw/gen/LCountedPtr.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
 #include "lfw/mac/LBrushInfo.h"
+
+#include <memory>
+#include <string>
+#include <vector>
 
 inline constexpr uint32_t kVTProjectFileType = 7;
 inline constexpr uint16_t kVTProjectFileVersion = 3;
@@ -47,8 +58,29 @@ struct VTProjectLoad {
 };
 
 // Saves the project to the record's path; on success the project takes the path and is saved
-// (unless leaveProjectUnchanged).
+// (unless leaveProjectUnchanged). The encoding and the writing run on worker threads, waited for
+// through the interface (a progress window keeps the windows turning meanwhile).
 LProcessResult Process(LProcessInterface& process, VTProjectSave& job);
+
+// The pictures of the project whose PNG bytes are not kept yet, each once.
+std::vector<LCountedPtr<VTCountableImageBuffer>> VTProjectPicturesToEncode(VTProject& project);
+
+// Encodes the pictures' PNG bytes and keeps them on the pictures. Any thread.
+struct VTProjectEncodePictures {
+    std::vector<LCountedPtr<VTCountableImageBuffer>> pictures;
+};
+LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job);
+
+// The whole project file in memory. A picture whose bytes are not kept is encoded here.
+LProcessResult VTProjectFileBytes(
+    LProcessInterface& process, VTProject& project, LSizedArray<unsigned char>& out);
+
+// Writes finished bytes of a file through a temporary file beside the target. Any thread.
+struct VTProjectWriteBytes {
+    std::string path;
+    std::shared_ptr<const LSizedArray<unsigned char>> bytes;
+};
+LProcessResult Process(LProcessInterface& process, VTProjectWriteBytes& job);
 // Loads a ".vtproj" (or an older ".vtx") file into the record's project; on success the project
 // is saved. A failed load leaves the project partly filled.
 LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);

@@ -4,6 +4,8 @@
 #include "app/VTLabelLayout.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
+#include "app/VTPictureEncoder.h"
+#include "app/VTProjectBackgroundSave.h"
 #include "lfw/mac/LAlert.h"
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
@@ -258,10 +260,16 @@ void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)
 
 void VTProjectViewer::EvProjectOverlayAdded(VTProject&, VTProjectTemplate& design, VTOverlay& o)
 {
+    // A new picture's stored bytes are made at once, off the window's thread: saves and copies
+    // then find them.
+    const int type = o.GetType();
+    if (type == VTOverlayTypeImage || type == VTOverlayTypeClipart
+        || type == VTOverlayTypeImageBackground)
+        VTPictureEncoder::Start(static_cast<VTOverlayImage&>(o).image);
     if (&design != GetCurrentTemplate())
         return;
     // A new straight text is selected with the keyboard in the text panel's field.
-    focusNewText = o.GetType() == VTOverlayTypeText;
+    focusNewText = type == VTOverlayTypeText;
     canvas.selectedItems.Clear();
     canvas.SetItemSelected(&o, true, true);
     focusNewText = false;

@@ -24,6 +24,7 @@
 class LImageBuffer;
 class LRunLoopTimer;
 class LClipboard;
+class VTProjectBackgroundSave;
 class VTLabelLayoutTemplate;
 class VTOverlayText;
 class VTProjectViewer;
@@ -105,8 +106,12 @@ public:
     // Empties the undo history (the label layout changed under it) and tells the observers.
     void ResetHistory();
 
+    // Ends the project's autosave: one under way is abandoned, the file and the setting go.
     void DeleteAutoSave();
+    // Starts writing the autosave off the window's thread; the setting names the file once it is
+    // in place. Nothing while one is under way.
     void AutoSave();
+    bool IsAutoSaving() const { return autoSaving != nullptr; }
 
     void EvLabelLayoutTemplatePaginatorClicked() override;
     // Canvas events.
@@ -212,6 +217,7 @@ private:
     static void AfterDesignPaint(LRunLoopTimer* timer, void* viewer);
 
     std::shared_ptr<bool> alive;
+    std::unique_ptr<VTProjectBackgroundSave> autoSaving;
     bool focusNewText = false;
     // Work that waits for the design to be on the screen, and the unbuilt panels, are done
     // when the loop is idle after a painted design.

@@ -1,7 +1,9 @@
 // The project viewer's autosave: after a minute of unsaved changes (three ticks of the 20-second
 // timer) the open project is written to the user's data folder under a name of its own, without
 // touching the project's path or save state. The setting "AutoSave"/"FileName" names the file,
-// so that the next start can offer it when the program ended without closing the project.
+// so that the next start can offer it when the program ended without closing the project. The
+// pictures are encoded and the file written off the window's thread (VTProjectBackgroundSave).
+#include "app/VTProjectBackgroundSave.h"
 #include "app/VTProjectFile.h"
 #include "app/VTProjectViewer.h"
 #include "lfw/gen/LFormat.h"
@@ -56,9 +58,9 @@ void VTProjectViewer::EvTimer(int id)
             TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
             return;
         }
-        // Inside a modal loop (a dialog over the window, a save running) the autosave waits for
-        // the next tick.
-        if (LModalLoop::Depth() > 0 || LModalCounter::Count() > 0) {
+        // Inside a modal loop (a dialog over the window, a save running) or while the last one
+        // is still being written, the autosave waits for the next tick.
+        if (LModalLoop::Depth() > 0 || LModalCounter::Count() > 0 || autoSaving) {
             TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
             return;
         }
@@ -101,26 +103,29 @@ void VTProjectViewer::MakeAutoSavePath()
 
 void VTProjectViewer::AutoSave()
 {
-    if (!project || project->GetSaveState() == VTProjectSaveStateSaved)
+    if (!project || project->GetSaveState() == VTProjectSaveStateSaved || autoSaving)
         return;
     if (autoSavePath.empty())
         MakeAutoSavePath();
     if (autoSavePath.empty())
         return;
-    VTProjectSave job;
-    job.project = project;
-    std::memcpy(job.path, autoSavePath.c_str(), autoSavePath.size() + 1);
-    job.leaveProjectUnchanged = true;
-    LProcessInterfaceVoid silent;
-    // A failure (a folder gone or read-only) is silent; the next autosave tries again.
-    if (Process(silent, job) != LProcessResultSuccess)
-        return;
-    WrittenThisRun().insert(autoSavePath);
-    LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, autoSavePath.c_str());
+    const std::string path = autoSavePath;
+    // The viewer owns the save: the answer never comes once it (or the save) has gone.
+    autoSaving
+        = std::make_unique<VTProjectBackgroundSave>(*project, path, [this, path](bool saved) {
+              autoSaving.reset();
+              // A failure (a folder gone or read-only) is silent; the next autosave tries again.
+              if (!saved)
+                  return;
+              WrittenThisRun().insert(path);
+              LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
+          });
 }
 
 void VTProjectViewer::DeleteAutoSave()
 {
+    // An autosave under way stops first (a write is waited for), then its file goes too.
+    autoSaving.reset();
     if (!autoSavePath.empty()) {
         if (FileExists(autoSavePath.c_str()))
             unlink(autoSavePath.c_str());

@@ -20,6 +20,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # program, ours, reference, same work. A reference of None: no reference, shown for itself.
 PAIRS = [
+    ("autosave", "BM_AutoSaveLongestHold_Background", "BM_AutoSaveLongestHold_OnMainThread",
+     "yes (same picture encoded, same file written; time: the longest hold of the main thread)"),
     ("clipart", "BM_ClipartFillAndSort_Ours", "BM_ClipartFillAndSort_Gtk",
      "yes (same reader, rows, comparison and teardown; orders checked)"),
     ("clipboard", "BM_Copy_Framework", "BM_Copy_Gtk",

@@ -18,6 +18,7 @@ if [ "${1:-}" = "--tests" ]; then
         python3 openssl libxml2-utils
         fonts-liberation fonts-dejavu-extra
         openbox x11-utils
+        xfce4-clipman dbus-daemon
     )
 fi
 

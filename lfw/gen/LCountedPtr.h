@@ -1,7 +1,10 @@
 #pragma once
 // An intrusive reference-counted pointer. The object carries its own count: derive from
-// LCountedObject (or give the type AddRef() and Release() returning the new count).
+// LCountedObject (or give the type AddRef() and Release() returning the new count). The count of
+// an LCountedObject is atomic: pointers to one object may be copied and dropped on several
+// threads at once (each pointer itself belongs to one thread).
 
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -12,12 +15,13 @@ public:
     LCountedObject& operator=(const LCountedObject&) { return *this; }
     virtual ~LCountedObject() = default;
 
-    void AddRef() { ++m_count; }
-    uint32_t Release() { return --m_count; }
-    uint32_t GetRefCount() const { return m_count; }
+    void AddRef() { m_count.fetch_add(1, std::memory_order_relaxed); }
+    // The last release sees every write made through the other pointers before theirs.
+    uint32_t Release() { return m_count.fetch_sub(1, std::memory_order_acq_rel) - 1; }
+    uint32_t GetRefCount() const { return m_count.load(std::memory_order_relaxed); }
 
 private:
-    uint32_t m_count = 0;
+    std::atomic<uint32_t> m_count { 0 };
 };
 
 template <class T> class LCountedPtr {

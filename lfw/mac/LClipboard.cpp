@@ -30,7 +30,7 @@ const ImageType kImageTypes[] = {
 
 // The image of the application's own current copy operation: a paste while it is on the
 // clipboard takes its pixels directly instead of decoding one of its encodings.
-std::weak_ptr<LImageBuffer> gOwnImage;
+std::weak_ptr<const LImageBuffer> gOwnImage;
 
 bool Offered(const std::vector<std::string>& targets, const std::string& type)
 {
@@ -48,7 +48,7 @@ std::vector<std::string> KnownTargets()
 bool gLastPasteGaveUp = false;
 
 // Encodes the image as the type's codec with the settings the clipboard uses (JPEG at quality
-// 100, JPEG 2000 at 90, 32-bit BMP).
+// 100, JPEG 2000 at 90, 32-bit BMP). Any thread.
 bool EncodeImage(const LImageBuffer& image, uint32_t codec, std::vector<uint8_t>& out)
 {
     LSizedArray<unsigned char> bytes;
@@ -239,8 +239,22 @@ bool LClipboard::HasText()
 
 void LClipboard::CopyImage(const LImageBuffer& image)
 {
+    if (!image.IsValid()) {
+        StartCopyOperation();
+        return;
+    }
+    auto copy = std::make_shared<LImageBuffer>();
+    if (!LImageBufferAllocateAndCopy(*copy, image)) {
+        StartCopyOperation();
+        return;
+    }
+    CopyImage(std::shared_ptr<const LImageBuffer>(std::move(copy)));
+}
+
+void LClipboard::CopyImage(std::shared_ptr<const LImageBuffer> image)
+{
     StartCopyOperation();
-    if (!copyStarted || !image.IsValid())
+    if (!copyStarted || !image || !image->IsValid())
         return;
     // One image per operation.
     if (LUiClipboard::Owned()) {
@@ -249,15 +263,12 @@ void LClipboard::CopyImage(const LImageBuffer& image)
             if (Offered(targets, type))
                 return;
     }
-    auto copy = std::make_shared<LImageBuffer>();
-    if (!LImageBufferAllocateAndCopy(*copy, image))
-        return;
-    gOwnImage = copy;
-    LUiClipboard::PutRendered(
-        ImageTypes(), [copy](const std::string& target, std::vector<uint8_t>& out) {
+    gOwnImage = image;
+    LUiClipboard::PutRenderedInWorker(
+        ImageTypes(), [image](const std::string& target, std::vector<uint8_t>& out) {
             for (const ImageType& t : kImageTypes)
                 if (target == t.mime)
-                    return EncodeImage(*copy, t.codec, out);
+                    return EncodeImage(*image, t.codec, out);
             return false;
         });
 }
@@ -270,7 +281,7 @@ bool LClipboard::PasteImage(LImageBuffer& image)
     for (const ImageType& t : kImageTypes) {
         if (!Offered(targets, t.mime))
             continue;
-        if (std::shared_ptr<LImageBuffer> own = gOwnImage.lock();
+        if (std::shared_ptr<const LImageBuffer> own = gOwnImage.lock();
             own && LUiClipboard::IsRenderedFlavour(t.mime)) {
             // Our own copy: its pixels as they were put.
             LImageBuffer copy;
@@ -316,6 +327,17 @@ bool LClipboard::RenderCustomFormat(const unsigned char* data, unsigned long siz
         return false;
     LMacPasteBoard::CopyAppleFormat(LCFString(type), data, size);
     return true;
+}
+
+bool LClipboard::CopyCustomFormatLater(const char* type, MakeBytes make)
+{
+    StartCopyOperation();
+    if (!type || !*type || !make || !copyStarted)
+        return false;
+    return LUiClipboard::PutRenderedInWorker(
+        { type }, [make = std::move(make)](const std::string&, std::vector<uint8_t>& out) {
+            return make(out);
+        });
 }
 
 bool LClipboard::PasteCustomFormat(LSizedArray<unsigned char>& out, const char* type)

@@ -3,7 +3,9 @@
 //
 // An LClipboard object is one copy operation: its first copy call empties the clipboard, later
 // calls through the same object add flavours to it, so other programs see one selection with
-// alternative forms. Images are encoded only when some program asks for an encoding.
+// alternative forms. Images are encoded only when some program asks for an encoding, and then on
+// a worker thread: the windows keep answering while a clipboard manager asks for every encoding
+// of a large picture.
 //
 // The Has... questions never wait: they answer from what the clipboard was last heard to offer
 // (false while its owner has not told yet), for enabling commands. The Paste... calls read the
@@ -20,6 +22,7 @@
 #include "lfw/graphics/LImageBuffer.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,12 +53,19 @@ public:
     bool HasText();
 
     void CopyImage(const LImageBuffer& image);
+    // The same without copying the pixels: the clipboard shares them (they must not change while
+    // it holds them, and may be read on a worker thread).
+    void CopyImage(std::shared_ptr<const LImageBuffer> image);
     bool PasteImage(LImageBuffer& image);
     bool HasImage();
 
     bool CopyCustomFormat(const unsigned char* data, unsigned long size, const char* type);
     // The same without starting a copy operation.
     bool RenderCustomFormat(const unsigned char* data, unsigned long size, const char* type);
+    // A custom type whose bytes make() makes on a worker thread when some program first asks for
+    // them (make must be safe to call on any thread).
+    using MakeBytes = std::function<bool(std::vector<uint8_t>& out)>;
+    bool CopyCustomFormatLater(const char* type, MakeBytes make);
     bool PasteCustomFormat(LSizedArray<unsigned char>& out, const char* type);
     bool HasCustomFormat(const char* type);
     bool HasAppleFormat(const LCFString& type);

@@ -123,6 +123,8 @@ uint32_t LEventHub::ClassOf(const GdkEvent* event)
         return kLEventHubKey;
     case GDK_FOCUS_CHANGE:
         return kLEventHubFocus;
+    case GDK_SELECTION_REQUEST:
+        return kLEventHubSelectionRequest;
     default:
         return 0;
     }

@@ -15,6 +15,7 @@ enum : uint32_t {
     kLEventHubScroll = 1u << 4,
     kLEventHubKey = 1u << 5,
     kLEventHubFocus = 1u << 6,
+    kLEventHubSelectionRequest = 1u << 7, // another program asks for a selection we own
     kLEventHubAll = 0xFFFFFFFFu,
 };
 

@@ -2,13 +2,20 @@
 
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <gtk/gtk.h>
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -18,6 +25,8 @@ struct Flavour {
     bool ready = false; // bytes hold the data (else render makes it)
     bool failed = false; // render failed once: not tried again
     bool rendered = false; // made (or to be made) by a render function
+    bool inWorker = false; // made by the worker thread
+    bool rendering = false; // the worker has it in hand
     std::shared_ptr<LUiClipboard::Render> render;
 };
 
@@ -41,6 +50,11 @@ struct ClipboardState {
     gint64 askedAt = 0; // without notifications: when the owner was last asked
     std::vector<std::pair<uintptr_t, std::shared_ptr<std::function<void()>>>> watchers;
     uintptr_t nextWatcher = 1;
+
+    // Other programs' requests waiting for flavours the worker makes, in the order they came.
+    std::vector<GdkEvent*> held;
+    uintptr_t holdMonitor = 0;
+    bool releasePosted = false;
 };
 
 ClipboardState& State()
@@ -163,6 +177,170 @@ const std::vector<uint8_t>* FlavourBytes(Flavour& f)
     return &f.bytes;
 }
 
+// ---- Flavours made by the worker -----------------------------------------------------------
+
+// The worker's queue; never destroyed, as the worker may still be rendering while the program
+// ends.
+struct RenderQueue {
+    struct Job {
+        std::shared_ptr<LUiClipboard::Render> render;
+        std::string target;
+    };
+    std::mutex mutex;
+    std::deque<Job> jobs;
+    bool running = false;
+};
+
+RenderQueue& Queue()
+{
+    static RenderQueue* queue = new RenderQueue;
+    return *queue;
+}
+
+void ReleaseHeld();
+
+// Main thread: the worker's bytes go to their flavour unless it went meanwhile (a new operation,
+// another owner); then the requests they held are answered.
+void RenderDone(const std::shared_ptr<LUiClipboard::Render>& render, const std::string& target,
+    bool ok, std::vector<uint8_t>& bytes)
+{
+    Flavour* f = FindFlavour(target);
+    if (f && f->render == render && !f->ready) {
+        f->rendering = false;
+        if (ok) {
+            f->bytes = std::move(bytes);
+            f->ready = true;
+            f->render.reset();
+        } else {
+            f->failed = true;
+        }
+    }
+    ReleaseHeld();
+}
+
+void RenderWork()
+{
+    pthread_setname_np(pthread_self(), "Urklipp");
+    // Below the window's thread, which answers the user meanwhile.
+    setpriority(PRIO_PROCESS, 0, 10);
+    RenderQueue& q = Queue();
+    for (;;) {
+        RenderQueue::Job job;
+        {
+            std::lock_guard<std::mutex> hold(q.mutex);
+            if (q.jobs.empty()) {
+                q.running = false;
+                return;
+            }
+            job = std::move(q.jobs.front());
+            q.jobs.pop_front();
+        }
+        auto bytes = std::make_shared<std::vector<uint8_t>>();
+        const bool ok = (*job.render)(job.target, *bytes);
+        LRunLoop::Post([render = job.render, target = job.target, ok, bytes] {
+            RenderDone(render, target, ok, *bytes);
+        });
+    }
+}
+
+// Hands the flavour to the worker unless it has it already.
+void StartRender(Flavour& f)
+{
+    if (f.rendering || f.ready || f.failed || !f.render)
+        return;
+    f.rendering = true;
+    State().renderCount++;
+    RenderQueue& q = Queue();
+    std::lock_guard<std::mutex> hold(q.mutex);
+    q.jobs.push_back(RenderQueue::Job { f.render, f.target });
+    if (q.running)
+        return;
+    try {
+        std::thread(RenderWork).detach();
+        q.running = true;
+    } catch (const std::system_error&) {
+        // No thread: the flavours are made where they are asked for, as the others.
+        q.jobs.clear();
+        for (Flavour& each : State().flavours) {
+            each.inWorker = false;
+            each.rendering = false;
+        }
+    }
+}
+
+std::string TargetName(GdkAtom atom)
+{
+    gchar* name = gdk_atom_name(atom);
+    std::string target = name ? name : "";
+    g_free(name);
+    return target;
+}
+
+// The worker's flavours a request waits for: the one it names, or for MULTIPLE (several at once,
+// named in a property of the requestor) all of them.
+std::vector<Flavour*> Awaited(const GdkEventSelection& request)
+{
+    std::vector<Flavour*> awaited;
+    if (request.selection != GDK_SELECTION_CLIPBOARD || !LUiClipboard::Owned())
+        return awaited;
+    const std::string target = TargetName(request.target);
+    for (Flavour& f : State().flavours)
+        if (f.inWorker && !f.ready && !f.failed && (target == "MULTIPLE" || f.target == target))
+            awaited.push_back(&f);
+    return awaited;
+}
+
+// Holds a request whose flavours the worker has yet to make.
+bool HoldRequest(GdkEvent* event, void*)
+{
+    if (event->type != GDK_SELECTION_REQUEST)
+        return false;
+    std::vector<Flavour*> awaited = Awaited(event->selection);
+    if (awaited.empty())
+        return false;
+    for (Flavour* f : awaited)
+        StartRender(*f);
+    State().held.push_back(gdk_event_copy(event));
+    return true;
+}
+
+// Answers the held requests that wait no more, in order: GTK answers them as any other. A
+// request of a selection that is no longer ours is refused.
+void ReleaseHeld()
+{
+    ClipboardState& s = State();
+    s.releasePosted = false;
+    std::vector<GdkEvent*> held;
+    held.swap(s.held);
+    for (GdkEvent* e : held) {
+        std::vector<Flavour*> awaited = Awaited(e->selection);
+        if (!awaited.empty()) {
+            // Flavours of a newer operation of ours: made too.
+            for (Flavour* f : awaited)
+                StartRender(*f);
+            s.held.push_back(e);
+            continue;
+        }
+        if (LUiClipboard::Owned())
+            gtk_main_do_event(e);
+        else
+            gdk_selection_send_notify_for_display(gdk_window_get_display(e->selection.window),
+                e->selection.requestor, e->selection.selection, e->selection.target, GDK_NONE,
+                e->selection.time);
+        gdk_event_free(e);
+    }
+}
+
+// The flavours changed: the held requests are looked at again, from the loop.
+void ReleaseHeldSoon()
+{
+    ClipboardState& s = State();
+    if (s.held.empty() || s.releasePosted)
+        return;
+    s.releasePosted = true;
+    LRunLoop::Post(ReleaseHeld);
+}
+
 void GetFunc(GtkClipboard*, GtkSelectionData* selection, guint, gpointer)
 {
     ClipboardState& s = State();
@@ -195,6 +373,7 @@ void ClearFunc(GtkClipboard*, gpointer)
     s.hasText = false;
     s.text.clear();
     s.flavours.clear();
+    ReleaseHeldSoon();
 }
 
 // Offers the union of our targets.
@@ -228,6 +407,7 @@ bool Offer()
     s.owned = ok;
     if (ok)
         gtk_clipboard_set_can_store(clipboard, nullptr, 0);
+    ReleaseHeldSoon();
     // The enabling of paste follows our own flavours at once.
     NotifyWatchers();
     return ok;
@@ -320,13 +500,15 @@ bool LUiClipboard::Put(const std::string& target, const uint8_t* data, size_t si
     }
     Flavour* f = FindFlavour(target);
     if (!f) {
-        s.flavours.push_back(Flavour { target, {}, false, false, false, nullptr });
+        s.flavours.push_back(Flavour { target, {}, false, false, false, false, false, nullptr });
         f = &s.flavours.back();
     }
     f->bytes.assign(data, data + size);
     f->ready = true;
     f->failed = false;
     f->rendered = false;
+    f->inWorker = false;
+    f->rendering = false;
     f->render.reset();
     return Offer();
 }
@@ -341,27 +523,46 @@ bool LUiClipboard::PutText(const char* utf8, size_t length)
     return Offer();
 }
 
-bool LUiClipboard::PutRendered(const std::vector<std::string>& targets, Render render)
+namespace {
+
+bool PutRenderedFlavours(
+    const std::vector<std::string>& targets, LUiClipboard::Render render, bool inWorker)
 {
     ClipboardState& s = State();
     if (!s.owned) {
         s.hasText = false;
         s.flavours.clear();
     }
-    auto shared = std::make_shared<Render>(std::move(render));
+    auto shared = std::make_shared<LUiClipboard::Render>(std::move(render));
     for (const std::string& t : targets) {
         Flavour* f = FindFlavour(t);
         if (!f) {
-            s.flavours.push_back(Flavour { t, {}, false, false, false, nullptr });
+            s.flavours.push_back(Flavour { t, {}, false, false, false, false, false, nullptr });
             f = &s.flavours.back();
         }
         f->bytes.clear();
         f->ready = false;
         f->failed = false;
         f->rendered = true;
+        f->inWorker = inWorker;
+        f->rendering = false;
         f->render = shared;
     }
+    if (inWorker && !s.holdMonitor)
+        s.holdMonitor = LEventHub::AddMonitor(kLEventHubSelectionRequest, HoldRequest, nullptr);
     return Offer();
+}
+
+} // namespace
+
+bool LUiClipboard::PutRendered(const std::vector<std::string>& targets, Render render)
+{
+    return PutRenderedFlavours(targets, std::move(render), false);
+}
+
+bool LUiClipboard::PutRenderedInWorker(const std::vector<std::string>& targets, Render render)
+{
+    return PutRenderedFlavours(targets, std::move(render), true);
 }
 
 bool LUiClipboard::Owned()
@@ -588,4 +789,9 @@ void LUiClipboard::Store(unsigned timeoutMs)
 unsigned LUiClipboard::RenderCount()
 {
     return State().renderCount;
+}
+
+size_t LUiClipboard::HeldRequestCount()
+{
+    return State().held.size();
 }

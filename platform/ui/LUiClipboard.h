@@ -6,6 +6,11 @@
 // selection. Rendered flavours are made only when some program first asks for them and are then
 // kept. When another program takes the clipboard, the flavours are dropped.
 //
+// Flavours rendered in a worker are made on a worker thread: another program's request for one
+// of them (or for several at once, MULTIPLE) is held, the main loop turning on, and handed to GTK
+// once the bytes are made; requests for what is at hand are answered meanwhile. One worker makes
+// them, in the order they were asked for.
+//
 // What the clipboard offers is also kept as state of our own, for enabling commands without
 // asking anyone: whenever the clipboard changes hands, the new owner is asked for its targets
 // without waiting, and the answer, when it comes, is stored and the watchers are told.
@@ -36,6 +41,9 @@ public:
     static bool PutText(const char* utf8, size_t length);
     // Adds flavours whose bytes render() makes when first asked for.
     static bool PutRendered(const std::vector<std::string>& targets, Render render);
+    // The same, render() called on the worker thread (render must be safe to call on any thread,
+    // also on two at once: a read of the application's own may render on the main thread).
+    static bool PutRenderedInWorker(const std::vector<std::string>& targets, Render render);
 
     // True while the application owns the clipboard.
     static bool Owned();
@@ -68,8 +76,10 @@ public:
     // once; a manager gets at most timeoutMs for taking it.
     static constexpr unsigned kStoreTimeout = 1000; // ms
     static void Store(unsigned timeoutMs = kStoreTimeout);
-    // How many flavours were rendered so far (for tests and measurements).
+    // How many flavours were rendered so far, or are being rendered (for tests and measurements).
     static unsigned RenderCount();
+    // Requests of other programs held until their flavours are made.
+    static size_t HeldRequestCount();
 
     // The text targets, in order of preference.
     static const std::vector<std::string>& TextTargets();

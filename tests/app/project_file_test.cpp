@@ -18,6 +18,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -1069,4 +1070,54 @@ TEST_F(ProjectFile, PictureOfNoPixelsIsRefused)
     EXPECT_EQ(Read(OneDesign(1, { Box(3, { Placement(), Blob(2, zero) }) }), project, job),
         LProcessResultError);
     EXPECT_EQ(job.error, "Det gick inte att avkoda bilden.");
+}
+
+// A save writes the file from memory on a worker, after its pictures were encoded on another:
+// the bytes are those the writer streams straight into a file, and the pictures keep theirs.
+TEST_F(ProjectFile, SavesThroughWorkersWriteWhatTheStreamWrites)
+{
+    auto viaWorkers = sample::MakeProject(300);
+    auto streamed = sample::MakeProject(300);
+    Recorder job;
+    const std::string a = Path("workers.vtproj"), b = Path("streamed.vtproj");
+    ASSERT_EQ(Save(*viaWorkers, a, job), LProcessResultSuccess) << job.error;
+    {
+        LOutputStreamFile out;
+        ASSERT_TRUE(out.Open(b.c_str()));
+        ASSERT_EQ(VTProjectWriteSDF(job, out, *streamed), LProcessResultSuccess) << job.error;
+        ASSERT_TRUE(out.Close());
+    }
+    EXPECT_EQ(ReadAll(a), ReadAll(b));
+    EXPECT_TRUE(VTProjectPicturesToEncode(*viaWorkers).empty());
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+// Threads that ask for one picture's bytes at once get the same bytes, encoded once, and they
+// are the picture.
+TEST_F(ProjectFile, APictureAskedForOnSeveralThreadsIsEncodedOnce)
+{
+    auto* picture = new VTCountableImageBuffer;
+    LCountedPtr<VTCountableImageBuffer> hold(picture);
+    sample::MakePicture(*picture, 1600, 1200, 3);
+    std::vector<VTCountableImageBuffer::Encoded> got(4);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < got.size(); ++i)
+        threads.emplace_back([&, i, keep = hold] {
+            LProcessInterfaceVoid quiet;
+            LProcessResult result = LProcessResultError;
+            got[i] = keep->EncodePNG(quiet, result);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    ASSERT_NE(got[0], nullptr);
+    for (const auto& bytes : got)
+        EXPECT_EQ(bytes.get(), got[0].get());
+    EXPECT_EQ(picture->GetEncodedPNG().get(), got[0].get());
+    LImageBuffer decoded;
+    ASSERT_GT(LImage::Load(decoded, got[0]->data(), got[0]->size(), LImage::EncodingPNG), 0u);
+    ASSERT_EQ(decoded.GetWidth(), 1600);
+    ASSERT_EQ(decoded.GetHeight(), 1200);
+    for (int y = 0; y < 1200; y += 97)
+        EXPECT_EQ(std::memcmp(decoded.GetPictureRow(y), picture->GetPictureRow(y), 1600 * 4), 0)
+            << y;
 }

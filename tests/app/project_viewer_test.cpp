@@ -785,6 +785,53 @@ TEST_F(ProjectViewer, EditedProjectsKeepTheirNameAndSavedOnesAreLeft)
     f.viewer.SetProject(nullptr);
 }
 
+// An autosave is written off the window's thread: the tick only starts it, a tick while it runs
+// starts no second one, and a project closed before it is written leaves no file behind (not its
+// temporary file either) and no setting naming one.
+TEST_F(ProjectViewer, AnAutosaveUnderWayGoesWithItsProject)
+{
+    Fixture f;
+    const std::string folder = DataFolder();
+    LImageBuffer picture;
+    sample::MakePicture(picture, 3000, 2000, 9);
+    f.viewer.AddOverlayImage(picture, "stor.png");
+    for (int i = 0; i < 3; ++i)
+        f.viewer.EvTimer(kVTProjectViewerAutoSaveTimer);
+    ASSERT_TRUE(f.viewer.IsAutoSaving());
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    // Another tick while it runs: still the one.
+    f.viewer.EvTimer(kVTProjectViewerAutoSaveTimer);
+    EXPECT_TRUE(f.viewer.IsAutoSaving());
+
+    auto other = NewCDProject();
+    f.viewer.SetProject(other.get());
+    EXPECT_FALSE(f.viewer.IsAutoSaving());
+    // What the abandoned save's workers still post changes nothing.
+    uitest::Pump(1500);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), "");
+    for (const std::string& name : TemporaryFolder::List(folder))
+        EXPECT_TRUE(name.find("autosave") == std::string::npos && name[0] != '.') << name;
+
+    // The picture's project again: the autosave is written whole and opens with the picture.
+    f.viewer.SetProject(f.project.get());
+    f.viewer.AddOverlayText("Ändrad");
+    Tick(f.viewer, 3);
+    const std::string path = Setting("AutoSave", "FileName");
+    ASSERT_NE(path, "");
+    VTProject loaded;
+    VTProjectLoad load;
+    load.project = &loaded;
+    snprintf(load.path, sizeof load.path, "%s", path.c_str());
+    LProcessInterfaceVoid silent;
+    ASSERT_EQ(Process(silent, load), LProcessResultSuccess);
+    const VTOverlay* first = loaded.templates.GetAt(0)->first;
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->GetType(), VTOverlayTypeImage);
+    EXPECT_EQ(static_cast<const VTOverlayImage*>(first)->GetImage().GetWidth(), 3000);
+    EXPECT_EQ(f.project->GetSaveState(), VTProjectSaveStateModified);
+    f.viewer.SetProject(nullptr);
+}
+
 TEST_F(ProjectViewer, AnEarlierRunsAutosaveIsKept)
 {
     Fixture f(false);

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace e2e;
@@ -281,4 +282,67 @@ TEST(VorantelWaits, QuittingIsPromptAlsoWithALargePictureCopied)
     EXPECT_FALSE(Exists(s.rects + ".alert"));
     EXPECT_LT(took, 1000 * kSlowdown) << "quitting took " << took << " ms";
     std::printf("quitting took %lld ms\n", took);
+}
+
+// Keys typed while a paste waits for a stopped owner reach the window once the wait is over, and
+// the paste's message comes after them: Delete removes the selected text, which the next save
+// shows. (The message used to come first and take them.)
+TEST(VorantelWaits, KeysTypedDuringAPasteWaitReachTheWindow)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool or xclip";
+    Surroundings s;
+    const std::string path = WriteProject(s.work.Path() + "/text.vtproj",
+        [](VTProject& p) { sample::Text(*p.templates.GetAt(0), "Raderas", 0, 0); });
+    ASSERT_FALSE(path.empty());
+    Program program({ path });
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    auto r = s.Canvas();
+    ASSERT_EQ(r.count("canvas"), 1u);
+    Sleep(800);
+    // The text in the middle selected.
+    Drive(xid, ClickWords(s.Now("canvas")) + "sleep 0.3");
+    {
+        StoppedClipboardOwner owner("stoppad");
+        ASSERT_TRUE(owner.Owning());
+        Sleep(300);
+        ForgetAlert(s.rects);
+        // Ctrl+V waits up to 3 s for the owner; Delete comes a second into that wait.
+        auto start = Clock::now();
+        Drive(xid, "key ctrl+v sleep 1 key Delete");
+        EXPECT_LT(Ms(Clock::now() - start), 2500) << "the keys were not sent during the wait";
+        EXPECT_EQ(AlertText(s.rects, 10000),
+            "Klistra in\nProgrammet som har lagt innehållet i Urklipp svarar inte. Försök igen "
+            "senare.\n");
+        Shot("waits-paste-message-after-keys");
+        EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
+    }
+    Sleep(300);
+    // Saved in place: the disc holds nothing now.
+    struct stat before { };
+    stat(path.c_str(), &before);
+    Sleep(1100); // a later modification time
+    Drive(xid, "key ctrl+s");
+    size_t overlays = 99;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            struct stat now { };
+            if (stat(path.c_str(), &now) != 0
+                || (now.st_ino == before.st_ino && now.st_mtime == before.st_mtime))
+                return false;
+            VTProject loaded;
+            VTProjectLoad load;
+            load.project = &loaded;
+            std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
+            LProcessInterfaceVoid quiet;
+            if (Process(quiet, load) != LProcessResultSuccess)
+                return false;
+            overlays = 0;
+            for (VTOverlay* o = loaded.templates.GetAt(0)->first; o; o = o->next)
+                ++overlays;
+            return true;
+        },
+        10000));
+    EXPECT_EQ(overlays, 0u) << "the Delete typed during the wait was lost";
 }

@@ -156,10 +156,14 @@ inline bool Exists(const std::string& path)
     return stat(path.c_str(), &st) == 0;
 }
 
+// n ticks of the autosave timer; an autosave one of them started is waited for (it is written
+// off the window's thread).
 inline void Tick(VTProjectViewer& v, int n)
 {
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
         v.EvTimer(kVTProjectViewerAutoSaveTimer);
+        uitest::PumpUntil([&] { return !v.IsAutoSaving(); }, 30000);
+    }
 }
 
 // A test with a display and private homes (settings, data folder), skipped without a display.

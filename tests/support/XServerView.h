@@ -1,6 +1,7 @@
 // The test's X server seen directly, as another program on the same display sees it: where a
 // top-level window stands with its window manager's frame, the work area, the pixels of the
-// screen and how often a window is drawn into (the DAMAGE extension); it also asks the window
+// screen, how often a window is drawn into (the DAMAGE extension) and how soon its program
+// answers a ping (_NET_WM_PING, answered by the program's main loop); it also asks the window
 // manager to maximise or restore a window. Xlib and libXdamage are
 // loaded at run time (the test programs link no X library of their own); Ok() is false when
 // they or the display are missing. Header only.
@@ -11,6 +12,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -43,7 +45,9 @@ public:
             && Load(x11_, getAttributes, "XGetWindowAttributes")
             && Load(x11_, translate, "XTranslateCoordinates") && Load(x11_, getImage, "XGetImage")
             && Load(x11_, pending, "XPending") && Load(x11_, nextEvent, "XNextEvent")
-            && Load(x11_, sync, "XSync") && Load(x11_, sendEvent, "XSendEvent");
+            && Load(x11_, sync, "XSync") && Load(x11_, sendEvent, "XSendEvent")
+            && Load(x11_, selectInput, "XSelectInput") && Load(x11_, flush, "XFlush")
+            && Load(x11_, selectionOwner, "XGetSelectionOwner");
         if (all)
             display_ = openDisplay(nullptr);
         if (damage_)
@@ -209,6 +213,142 @@ public:
         return frames;
     }
 
+    // Whether some client owns the selection of that name (CLIPBOARD_MANAGER: a clipboard manager
+    // runs).
+    bool SelectionOwned(const char* name)
+    {
+        if (!Ok())
+            return false;
+        const Atom atom = internAtom(display_, name, False);
+        return atom != 0 && selectionOwner(display_, atom) != 0;
+    }
+
+    // Runs the action, then answers in how many ms from its start the window was drawn into;
+    // -1 when it was not within maxMs (or without the DAMAGE extension).
+    long long MsUntilDrawn(unsigned long window, const std::function<void()>& action, int maxMs)
+    {
+        int event = 0, error = 0;
+        if (!HasDamage() || !damageQuery(display_, &event, &error))
+            return -1;
+        Damage damage = damageCreate(display_, window, XDamageReportNonEmpty);
+        sync(display_, False);
+        while (pending(display_) > 0) {
+            XEvent e;
+            nextEvent(display_, &e);
+        }
+        damageSubtract(display_, damage, 0, 0);
+        const auto start = std::chrono::steady_clock::now();
+        action();
+        long long drawn = -1;
+        while (drawn < 0
+            && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(maxMs)) {
+            sync(display_, False);
+            while (pending(display_) > 0) {
+                XEvent e;
+                nextEvent(display_, &e);
+                if (e.type == event + XDamageNotify && drawn < 0)
+                    drawn = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                                .count();
+            }
+            if (drawn < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        damageDestroy(display_, damage);
+        sync(display_, False);
+        return drawn;
+    }
+
+    // Pings the window's program (_NET_WM_PING, which its main loop answers through the root
+    // window) every intervalMs while the action runs on another thread, and answers the longest
+    // wait for an answer in ms; a ping still unanswered at the end counts with its age. -1 when
+    // the display cannot be used.
+    double LongestPingWhile(
+        unsigned long window, const std::function<void()>& action, int intervalMs = 50)
+    {
+        if (!Ok())
+            return -1;
+        using Clock = std::chrono::steady_clock;
+        const Window root = DefaultRootWindow(display_);
+        selectInput(display_, root, SubstructureNotifyMask);
+        const Atom protocols = internAtom(display_, "WM_PROTOCOLS", False);
+        const Atom ping = internAtom(display_, "_NET_WM_PING", False);
+        sync(display_, False);
+        std::atomic<bool> done { false };
+        std::thread runner([&] {
+            action();
+            done = true;
+        });
+        std::vector<Clock::time_point> sent; // by serial - 1
+        std::vector<bool> answered;
+        double longest = 0;
+        auto next = Clock::now();
+        for (;;) {
+            const bool last = done;
+            if (Clock::now() >= next && !last) {
+                XEvent e {};
+                e.xclient.type = ClientMessage;
+                e.xclient.window = window;
+                e.xclient.message_type = protocols;
+                e.xclient.format = 32;
+                e.xclient.data.l[0] = long(ping);
+                e.xclient.data.l[1] = long(sent.size() + 1); // the "time": our serial
+                e.xclient.data.l[2] = long(window);
+                sent.push_back(Clock::now());
+                answered.push_back(false);
+                sendEvent(display_, window, False, NoEventMask, &e);
+                flush(display_);
+                next += std::chrono::milliseconds(intervalMs);
+            }
+            while (pending(display_) > 0) {
+                XEvent e;
+                nextEvent(display_, &e);
+                if (e.type != ClientMessage || e.xclient.message_type != protocols
+                    || Atom(e.xclient.data.l[0]) != ping)
+                    continue;
+                const size_t serial = size_t(e.xclient.data.l[1]);
+                if (serial < 1 || serial > sent.size() || answered[serial - 1])
+                    continue;
+                answered[serial - 1] = true;
+                longest = std::max(longest,
+                    std::chrono::duration<double, std::milli>(Clock::now() - sent[serial - 1])
+                        .count());
+            }
+            if (last)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        runner.join();
+        // The last pings get a moment for their answers; then the unanswered count with their age.
+        const auto grace = Clock::now() + std::chrono::milliseconds(200);
+        while (Clock::now() < grace) {
+            sync(display_, False);
+            while (pending(display_) > 0) {
+                XEvent e;
+                nextEvent(display_, &e);
+                if (e.type == ClientMessage && e.xclient.message_type == protocols
+                    && Atom(e.xclient.data.l[0]) == ping) {
+                    const size_t serial = size_t(e.xclient.data.l[1]);
+                    if (serial >= 1 && serial <= sent.size() && !answered[serial - 1]) {
+                        answered[serial - 1] = true;
+                        longest = std::max(longest,
+                            std::chrono::duration<double, std::milli>(
+                                Clock::now() - sent[serial - 1])
+                                .count());
+                    }
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        for (size_t i = 0; i < sent.size(); ++i)
+            if (!answered[i])
+                longest = std::max(longest,
+                    std::chrono::duration<double, std::milli>(Clock::now() - sent[i]).count());
+        selectInput(display_, root, NoEventMask);
+        sync(display_, False);
+        return longest;
+    }
+
     // Waits until the window has not been drawn into for quietMs, at most maxMs; answers whether
     // it came to rest (false also without the DAMAGE extension).
     bool WaitQuiet(unsigned long window, int quietMs, int maxMs)
@@ -290,6 +430,9 @@ private:
     decltype(&XNextEvent) nextEvent = nullptr;
     decltype(&XSync) sync = nullptr;
     decltype(&XSendEvent) sendEvent = nullptr;
+    decltype(&XSelectInput) selectInput = nullptr;
+    decltype(&XFlush) flush = nullptr;
+    decltype(&XGetSelectionOwner) selectionOwner = nullptr;
     decltype(&XDamageQueryExtension) damageQuery = nullptr;
     decltype(&XDamageCreate) damageCreate = nullptr;
     decltype(&XDamageSubtract) damageSubtract = nullptr;

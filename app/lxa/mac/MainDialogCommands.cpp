@@ -200,6 +200,13 @@ bool MainDialog::EvKeyRepeat(LKey key)
 
 // ---- Commands ---------------------------------------------------------------------------------
 
+namespace {
+
+// Posted by a paste that gave up on the clipboard's owner: the alert that tells of it.
+constexpr int kCmdPasteOwnerSilent = 3391;
+
+} // namespace
+
 void MainDialog::Command(int id, int code)
 {
     switch (id) {
@@ -303,6 +310,11 @@ void MainDialog::Command(int id, int code)
     case kPaste:
         CmPaste();
         break;
+    case kCmdPasteOwnerSilent:
+        PopupBoxWarning("Programmet som har lagt innehållet i Urklipp svarar inte. Försök igen "
+                        "senare.",
+            "Klistra in");
+        break;
     case kPreferences:
         CmSettings();
         break;
@@ -388,11 +400,11 @@ void MainDialog::CmPaste()
 {
     if (!project)
         return;
-    // A program that holds the clipboard and does not answer is told of, not waited for.
+    // A program that holds the clipboard and does not answer is told of, not waited for. The
+    // keys and clicks that came during the wait go first (they wait in the display's queue), so
+    // that the alert does not take them.
     if (!projectViewer.ClipboardPasteItems() && LClipboard::LastPasteGaveUp())
-        PopupBoxWarning("Programmet som har lagt innehållet i Urklipp svarar inte. Försök igen "
-                        "senare.",
-            "Klistra in");
+        PostCommand(kCmdPasteOwnerSilent);
 }
 
 void MainDialog::CmOverlayAddImages()

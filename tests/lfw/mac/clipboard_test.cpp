@@ -640,3 +640,125 @@ TEST_F(ClipboardTest, ImageBeatsTextFromOtherProgramsAndFailedCopiesKeepTheClipb
     EXPECT_FALSE(copy.PerformCopy());
     EXPECT_TRUE(clipboard.HasImage());
 }
+
+// ------------------------------------------------------------------------------------------------
+// Encodings made off the window's thread
+
+namespace {
+
+// A noisy picture (its encodings take a while).
+void NoisyPicture(LImageBuffer& image, int width, int height)
+{
+    LImageFormat format;
+    format.width = width;
+    format.height = height;
+    format.pixelFormat = LPixelFormatB8G8R8A8;
+    format.stride = uint64_t(width) * 4;
+    image = LImageBuffer(format);
+    uint32_t v = 12345;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = image.GetRow(y);
+        for (int x = 0; x < width * 4; ++x) {
+            v = v * 1103515245u + 12345u;
+            row[x] = (x & 3) == 3 ? 255 : uint8_t(v >> 24);
+        }
+    }
+}
+
+} // namespace
+
+// Another program's request for an encoding not made yet is held while a worker makes it: the
+// main loop turns on meanwhile, and the request gets the picture.
+TEST_F(ClipboardTest, RequestsWaitForTheWorkerWhileTheLoopTurns)
+{
+    LImageBuffer image;
+    NoisyPicture(image, 2400, 1600);
+    LClipboard clipboard(nullptr);
+    clipboard.CopyImage(image);
+    ASSERT_TRUE(LUiClipboard::Owned());
+    const unsigned before = LUiClipboard::RenderCount();
+    const std::string out = folder.Path() + "/out.png";
+    std::atomic<bool> done { false };
+    std::thread reader([&] {
+        std::system(
+            ("timeout 60 xclip -o -selection clipboard -t image/png > '" + out + "'").c_str());
+        done = true;
+    });
+    bool held = false;
+    while (!done) {
+        uitest::Pump(10);
+        held = held || LUiClipboard::HeldRequestCount() > 0;
+    }
+    reader.join();
+    EXPECT_TRUE(held) << "the request was answered on the window's thread";
+    EXPECT_EQ(LUiClipboard::RenderCount(), before + 1);
+    EXPECT_EQ(LUiClipboard::HeldRequestCount(), 0u);
+    LImageBuffer back;
+    ASSERT_GT(LImage::Load(back, out.c_str(), 1000), 0u);
+    EXPECT_TRUE(SamePixels(back, image));
+}
+
+// A request held for an encoding is refused once another program takes the clipboard: the
+// requester is not left waiting for data that is no longer offered.
+TEST_F(ClipboardTest, AHeldRequestIsRefusedWhenAnotherProgramTakesTheClipboard)
+{
+    LImageBuffer image;
+    NoisyPicture(image, 2400, 1600);
+    {
+        LClipboard clipboard(nullptr);
+        clipboard.CopyImage(image);
+    }
+    const std::string out = folder.Path() + "/jp2";
+    std::atomic<bool> done { false };
+    std::thread reader([&] {
+        std::system(
+            ("timeout 60 xclip -o -selection clipboard -t image/jp2 > '" + out + "' 2>/dev/null")
+                .c_str());
+        done = true;
+    });
+    uitest::PumpUntil([] { return LUiClipboard::HeldRequestCount() > 0; }, 5000);
+    ASSERT_EQ(LUiClipboard::HeldRequestCount(), 1u);
+    XclipPut(WriteFile(folder.Path() + "/t.txt", "annan"), "UTF8_STRING");
+    EXPECT_TRUE(uitest::PumpUntil([&] { return done.load(); }, 3000))
+        << "the requester still waits";
+    reader.join();
+    EXPECT_EQ(LUiClipboard::HeldRequestCount(), 0u);
+    std::ifstream in(out, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "");
+}
+
+// A picture overlay copied before its PNG bytes were made: the copy takes no time on the
+// window's thread, a paste here takes the overlay itself (the same pixels), and another program
+// gets the overlay's stream, made by the worker.
+TEST_F(ClipboardTest, APictureCopiedBeforeItsBytesWereMadePastesAndServesItsOverlay)
+{
+    VTOverlayImage overlay;
+    LImageBuffer image;
+    NoisyPicture(image, 1500, 1000);
+    overlay.SetImage(image);
+    ASSERT_EQ(overlay.GetImage().GetEncodedPNG(), nullptr);
+    VTClipboardOverlayCopy copy(nullptr, &overlay);
+    ASSERT_TRUE(copy.PerformCopy());
+    EXPECT_EQ(overlay.GetImage().GetEncodedPNG(), nullptr) << "encoded during the copy";
+    LClipboard clipboard(nullptr);
+    {
+        VTClipboardOverlayPaste paste(&clipboard);
+        ASSERT_TRUE(paste.PerformPaste());
+        ASSERT_NE(paste.pastedOverlay, nullptr);
+        ASSERT_EQ(paste.pastedOverlay->GetType(), VTOverlayTypeImage);
+        EXPECT_EQ(
+            static_cast<VTOverlayImage*>(paste.pastedOverlay)->image.get(), overlay.image.get());
+    }
+    const std::string stream = folder.Path() + "/overlay.sdf";
+    RunPumping("timeout 60 xclip -o -selection clipboard -t '"
+        + std::string(kVTClipboardOverlayType) + "' > '" + stream + "'");
+    std::ifstream in(stream, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    VTOverlay* read = nullptr;
+    ASSERT_TRUE(VTClipboardOverlayRead(
+        reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), read));
+    std::unique_ptr<VTOverlay> owned(read);
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->GetType(), VTOverlayTypeImage);
+    EXPECT_TRUE(SamePixels(static_cast<VTOverlayImage*>(read)->GetImage(), image));
+}

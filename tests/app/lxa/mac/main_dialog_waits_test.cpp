@@ -162,6 +162,8 @@ TEST_F(MainDialogWaitsTest, ASecondStartDuringAPasteWaitRunsAfterItAndCanBeAnswe
     // The paste's message, then the request's question: "Spara inte".
     Answer({ 1, 3 });
     w->Command(kPaste, 0);
+    // The message comes once the input of the wait has been handled.
+    uitest::PumpUntil([] { return !gAlerts.empty(); }, 3000);
     EXPECT_TRUE(insideWait);
     EXPECT_TRUE(deferred);
     EXPECT_TRUE(unchanged);
@@ -207,6 +209,8 @@ TEST_F(MainDialogWaitsTest, AFileDroppedDuringAPasteWaitIsOpenedAfterIt)
     });
     Answer({ 1, 3 });
     w->Command(kPaste, 0);
+    // The message comes once the input of the wait has been handled.
+    uitest::PumpUntil([] { return !gAlerts.empty(); }, 3000);
     EXPECT_TRUE(untouched);
     ASSERT_TRUE(uitest::PumpUntil(
         [&] {
@@ -237,8 +241,10 @@ TEST_F(MainDialogWaitsTest, QuittingDuringAPasteWaitComesAfterIt)
     EXPECT_TRUE(refused);
     EXPECT_TRUE(alive);
     EXPECT_FALSE(w->IsDestroyed());
-    ASSERT_EQ(gAlerts.size(), 1u);
-    // Then it quits: the project is saved, nothing is asked.
+    // Then it quits: the project is saved, nothing is asked (the paste's message, which comes
+    // after what the user did during the wait, may be left unshown by the quitting).
     EXPECT_TRUE(uitest::PumpUntil([&] { return w->IsDestroyed(); }, 3000));
-    EXPECT_EQ(gAlerts.size(), 1u);
+    EXPECT_LE(gAlerts.size(), 1u);
+    for (const auto& alert : gAlerts)
+        EXPECT_EQ(alert.title, "Klistra in");
 }

@@ -1,0 +1,34 @@
+// A save of a project that never holds the window's thread, for the autosave: the pictures whose
+// PNG bytes are not at hand are encoded on a worker, the file is written to memory on the main
+// thread once they are, and those bytes are written out (through a temporary file beside the
+// target) on another worker. The project's path and save state are left as they are.
+//
+// Main thread. The outcome comes back through the callback, on the main thread, unless the save
+// was abandoned first (the object destroyed). The object may be destroyed from its callback.
+#pragma once
+
+#include "app/VTProject.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class VTProjectBackgroundSave {
+public:
+    // saved: the file is in place.
+    using Done = std::function<void(bool saved)>;
+
+    // Starts at once; the project must outlive the object (or the object be destroyed first).
+    VTProjectBackgroundSave(VTProject& project, std::string path, Done done);
+    // Abandons the save: the callback never comes, a write under way is stopped and waited for
+    // (its temporary file removed; a file already moved into place stays for the owner to
+    // remove).
+    ~VTProjectBackgroundSave();
+    VTProjectBackgroundSave(const VTProjectBackgroundSave&) = delete;
+    VTProjectBackgroundSave& operator=(const VTProjectBackgroundSave&) = delete;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> fState;
+};

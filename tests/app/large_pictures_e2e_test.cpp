@@ -1,0 +1,298 @@
+// Large photographs through the whole program, as a person meets them: the autosave and the first
+// save of a project holding a 16-megapixel picture, and copying a 24-megapixel picture while a
+// clipboard manager (xfce4-clipman) asks for every encoding of it. Meanwhile another X client
+// pings the main window every 50 ms (_NET_WM_PING, answered by the program's main loop) and
+// clicks are timed until the window shows them: the window never stops answering. The built
+// `vorantel` runs on the test's X server; screenshots are kept in <build>/e2e.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "app/VTOverlayImage.h"
+#include "app/VTProjectFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "support/E2eProgram.h"
+#include "support/ProjectTestSupport.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
+
+using namespace e2e;
+
+namespace {
+
+// The window's answers may take this long: what the user must never wait for.
+constexpr double kAnswerMs = 100;
+
+bool CanDrive()
+{
+    return std::getenv("DISPLAY") && !Shell("command -v xdotool").empty()
+        && !Shell("command -v convert").empty() && !Shell("command -v xclip").empty();
+}
+
+// The program's surroundings for one test: where it writes its rectangles, a runtime folder of
+// its own, no welcome, no autosave offer.
+struct Surroundings {
+    TemporaryFolder work, runtime;
+    std::string rects;
+    Surroundings()
+    {
+        rects = work.Path() + "/rectangles.txt";
+        setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "memory", 1);
+        setenv("NO_AT_BRIDGE", "1", 1);
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+        LUserSettingSetString("AutoSave", "FileName", "");
+    }
+    std::map<std::string, std::vector<int>> Canvas()
+    {
+        std::map<std::string, std::vector<int>> r;
+        WaitFor(
+            [&] {
+                r = Rectangles(rects);
+                return r.count("canvas") > 0;
+            },
+            15000, 100);
+        return r;
+    }
+    std::vector<int> Now(const std::string& name)
+    {
+        auto r = Rectangles(rects);
+        return r.count(name) ? r[name] : std::vector<int> { 0, 0, 0, 0 };
+    }
+};
+
+// A photograph-like JPEG (a gradient with noise) of the size given.
+std::string Photo(const std::string& path, int width, int height, const char* colours)
+{
+    Shell("convert -size " + std::to_string(width) + "x" + std::to_string(height)
+        + " gradient:" + colours + " -attenuate 0.3 +noise Gaussian -quality 90 " + Quote(path));
+    return path;
+}
+
+std::string Setting(const char* section, const char* key)
+{
+    char value[kLStringShortSize] = "";
+    _LUserSettingGetString(section, key, "", value);
+    return value;
+}
+
+// The processor time (user and system, ms) of a process, or of one of its threads, from /proc.
+long long CpuMs(pid_t pid, pid_t thread = 0)
+{
+    const std::string file = "/proc/" + std::to_string(pid)
+        + (thread ? "/task/" + std::to_string(thread) : std::string()) + "/stat";
+    std::ifstream in(file);
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+        if (i == 12)
+            utime = std::atoll(field.c_str());
+        if (i == 13)
+            stime = std::atoll(field.c_str());
+    }
+    return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+// The pictures' sizes in the disc design of a project file; empty when it does not open.
+std::vector<std::pair<int, int>> PictureSizes(const std::string& path)
+{
+    std::vector<std::pair<int, int>> sizes;
+    VTProject project;
+    VTProjectLoad load;
+    load.project = &project;
+    std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    if (Process(quiet, load) != LProcessResultSuccess)
+        return sizes;
+    for (VTOverlay* o = project.templates.GetAt(0)->first; o; o = o->next)
+        if (o->GetType() == VTOverlayTypeImage) {
+            const auto* image = static_cast<VTOverlayImage*>(o);
+            sizes.emplace_back(image->GetImage().GetWidth(), image->GetImage().GetHeight());
+        }
+    return sizes;
+}
+
+// xfce4-clipman in a D-Bus session of its own, in its own process group; ended with the object.
+class ClipboardManager {
+public:
+    static bool Available()
+    {
+        return !Shell("command -v xfce4-clipman").empty()
+            && !Shell("command -v dbus-run-session").empty();
+    }
+    ClipboardManager()
+    {
+        fPid = fork();
+        if (fPid == 0) {
+            setpgid(0, 0);
+            int null = open("/dev/null", O_WRONLY);
+            if (null >= 0) {
+                dup2(null, 1);
+                dup2(null, 2);
+            }
+            execlp("dbus-run-session", "dbus-run-session", "--", "xfce4-clipman", nullptr);
+            _exit(127);
+        }
+        // It manages the clipboard once it owns the CLIPBOARD_MANAGER selection.
+        XServerView view;
+        fManaging = WaitFor([&] { return view.SelectionOwned("CLIPBOARD_MANAGER"); }, 15000, 200);
+    }
+    ~ClipboardManager()
+    {
+        if (fPid > 0) {
+            kill(-fPid, SIGKILL);
+            waitpid(fPid, nullptr, 0);
+        }
+    }
+    ClipboardManager(const ClipboardManager&) = delete;
+    ClipboardManager& operator=(const ClipboardManager&) = delete;
+    bool Managing() const { return fManaging; }
+
+private:
+    pid_t fPid = -1;
+    bool fManaging = false;
+};
+
+} // namespace
+
+// The autosave of a new 16-megapixel picture, then Ctrl+S of a project with another one added a
+// moment before: the pictures are encoded and the files written while the window answers every
+// ping within 100 ms. Both files open with their pictures whole.
+TEST(LargePictures, TheAutosaveAndASaveNeverHoldTheWindow)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool, xclip or ImageMagick";
+    Surroundings s;
+    const std::string first = Photo(s.work.Path() + "/first.jpg", 4896, 3264, "red-blue");
+    const std::string second = Photo(s.work.Path() + "/second.jpg", 4896, 3264, "green-yellow");
+    // A saved project, so that Ctrl+S saves in place.
+    const std::string path = s.work.Path() + "/skiva.vtproj";
+    {
+        VTProject empty(new VTLabelLayoutDataGenericCDStandard);
+        VTProjectSave save;
+        save.project = &empty;
+        std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
+        LProcessInterfaceVoid quiet;
+        ASSERT_EQ(Process(quiet, save), LProcessResultSuccess);
+    }
+    Program program({ path });
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_EQ(s.Canvas().count("canvas"), 1u);
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+
+    Program add({ "-addimage", first });
+    ASSERT_EQ(add.Wait(60000), 0);
+    Sleep(1500); // the picture is shown
+    // The autosave comes within the minute after the project opened: pinged until the setting
+    // names its file.
+    std::string autosave;
+    const double autosaveLongest = view.LongestPingWhile(xid, [&] {
+        WaitFor([&] { return !(autosave = Setting("AutoSave", "FileName")).empty(); }, 90000, 100);
+    });
+    ASSERT_NE(autosave, "") << "no autosave";
+    std::printf("longest answer during the autosave: %.1f ms\n", autosaveLongest);
+    EXPECT_LT(autosaveLongest, kAnswerMs * kSlowdown);
+    EXPECT_EQ(PictureSizes(autosave), (std::vector<std::pair<int, int>> { { 4896, 3264 } }));
+
+    // Another picture, saved at once: its bytes are still being encoded. The progress window
+    // takes the keyboard from the window and gives it back, and each time the canvas is drawn
+    // again, pictures and all: some 100-200 ms of drawing two such pictures, not of the save. A
+    // save that held the window would hold it for the seconds of the encoding.
+    Program addSecond({ "-addimage", second });
+    ASSERT_EQ(addSecond.Wait(60000), 0);
+    Sleep(500);
+    const double saveLongest = view.LongestPingWhile(xid, [&] {
+        KeysTo(xid, "ctrl+s");
+        WaitFor([&] { return PictureSizes(path).size() == 2; }, 60000, 200);
+        Sleep(300);
+    });
+    Shot("large-pictures-saved");
+    std::printf("longest answer during the save: %.1f ms\n", saveLongest);
+    EXPECT_LT(saveLongest, 1000 * kSlowdown);
+    EXPECT_EQ(
+        PictureSizes(path), (std::vector<std::pair<int, int>> { { 4896, 3264 }, { 4896, 3264 } }));
+}
+
+// Ctrl+C on a 24-megapixel picture while xfce4-clipman runs: the manager asks for the picture as
+// PNG, then for every encoding (PNG, JPEG, JPEG 2000, TIFF, BMP) and the overlay; they are made
+// off the window's thread. The window answers every ping within 100 ms while the first ones are
+// made, clicks on the canvas show at once while the others are, and the manager's PNG is the
+// picture.
+TEST(LargePictures, CopyingWithAClipboardManagerRunning)
+{
+    if (!CanDrive() || !ClipboardManager::Available())
+        GTEST_SKIP() << "no display, xdotool, xclip, ImageMagick or xfce4-clipman";
+    Surroundings s;
+    const std::string photo = Photo(s.work.Path() + "/stor.jpg", 6000, 4000, "navy-orange");
+    ClipboardManager manager;
+    ASSERT_TRUE(manager.Managing());
+    Program program({ "-new", "cd" });
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_EQ(s.Canvas().count("canvas"), 1u);
+    Program add({ "-addimage", photo });
+    ASSERT_EQ(add.Wait(60000), 0);
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    Drive(xid, "sleep 1.5");
+    // Copied (the copied picture is drawn marked); the manager starts asking at once.
+    Drive(xid, "key ctrl+c sleep 1");
+    const long long cpuBefore = CpuMs(program.Pid());
+    const long long mainBefore = CpuMs(program.Pid(), program.Pid());
+    const double longest = view.LongestPingWhile(xid, [] { Sleep(8000); });
+    const long long cpu = CpuMs(program.Pid()) - cpuBefore;
+    const long long main = CpuMs(program.Pid(), program.Pid()) - mainBefore;
+    std::printf("longest answer: %.1f ms; processor time %lld ms, on the main thread %lld ms\n",
+        longest, cpu, main);
+    EXPECT_LT(longest, kAnswerMs * kSlowdown);
+    // The manager's encodings were made meanwhile, elsewhere than on the window's thread.
+    EXPECT_GT(cpu, 2000);
+    EXPECT_LT(main, cpu / 4);
+
+    // Clicks beside the picture and on it, which take and give its selection, while the manager
+    // asks for the rest: each shows within a second (a freeze of the window took seconds; the
+    // canvas is drawn again with the picture, some 100-200 ms of drawing).
+    const std::vector<int> canvas = s.Now("canvas");
+    const std::pair<int, int> places[] = { { canvas[0] + 12, canvas[1] + 12 },
+        { canvas[0] + canvas[2] / 2, canvas[1] + canvas[3] / 2 } };
+    for (int i = 0; i < 3; ++i) {
+        for (const auto& [x, y] : places) {
+            const long long shown = view.MsUntilDrawn(
+                xid,
+                [&] {
+                    Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y)
+                        + " click 1 2>/dev/null");
+                },
+                10000);
+            std::printf("a click at %d,%d showed after %lld ms\n", x, y, shown);
+            EXPECT_GE(shown, 0) << "a click never showed";
+            EXPECT_LT(shown, 1000 * kSlowdown);
+            Sleep(700);
+        }
+    }
+    Shot("large-pictures-copied");
+    // What another program pastes: the whole picture.
+    const std::string pasted = s.work.Path() + "/inklistrad.png";
+    Shell("timeout 60 xclip -o -selection clipboard -t image/png > " + Quote(pasted));
+    EXPECT_EQ(Shell("identify -format '%w %h' " + Quote(pasted) + " 2>/dev/null"), "6000 4000");
+}
