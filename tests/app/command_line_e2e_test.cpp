@@ -186,6 +186,34 @@ TEST(CommandLine, LongPathsAreCarriedWhole)
     EXPECT_EQ(Count(SavedTexts(cut), "lång väg"), 0u);
 }
 
+// The open panel takes a path longer than 259 bytes as the command line does: the project at
+// its end opens, and its folder is where the panel starts next time.
+TEST(CommandLine, TheOpenPanelTakesALongPath)
+{
+    if (!HasTools())
+        GTEST_SKIP() << "no display or no xdotool";
+    Session s;
+    const std::string deep = DeepFolder(s.dir + "/f", 600);
+    const std::string project = SaveMarked(deep + "/långt.vtproj", "långt");
+    auto first = std::make_unique<Program>(std::vector<std::string> {});
+    unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    Sleep(500);
+    ForgetAlert(s.rects);
+    KeysTo(xid, "ctrl+o");
+    if (!WaitWindowNamed("Läs in projekt", 5000))
+        KeysTo(xid, "ctrl+o"); // the window had not had the keyboard yet
+    ASSERT_TRUE(TypeIntoFilePanel("Läs in projekt", project));
+    EXPECT_EQ(AlertText(s.rects, 1000), "");
+    EXPECT_TRUE(WaitCaption(xid, kCaption + " - långt.vtproj", 15000));
+    Shot("open-panel-long-path", kShots);
+    LStringLongTemplate<char> stored;
+    _LUserSettingGetString("Settings", "RecentFolderProject", "", stored);
+    EXPECT_EQ(std::string(stored.c_str()), deep);
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(first->Wait(8000), 0);
+}
+
 // 300 requests of a first start and of a later one are all carried out; 10,000 in one start
 // are refused whole, at once, with the reason, and nothing of them is done.
 TEST(CommandLine, ManyRequestsAreAllCarriedOutOrRefusedWhole)

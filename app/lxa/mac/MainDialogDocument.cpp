@@ -38,11 +38,14 @@ constexpr off_t kMaxTextFileSize = 1 << 20;
 // The unsupported files a drop message names.
 constexpr size_t kMaxNamedFiles = 20;
 
+// Everything before the last "/" ("/" for a file at the root, "" without one), however long.
 std::string _Folder(const char* path)
 {
-    char folder[kLLongPathSize] = "";
-    LFile::_GetFolderFromPath(folder, path ? path : "");
-    return folder;
+    const std::string p = path ? path : "";
+    const size_t slash = p.rfind('/');
+    if (slash == std::string::npos)
+        return "";
+    return slash == 0 ? "/" : p.substr(0, slash);
 }
 
 bool _HasFolder(const char* path)
@@ -246,38 +249,34 @@ bool MainDialog::CmOpenDocument()
         ++n;
     filter.append(p, n + 1);
     filter.push_back('\0');
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
-    char path[kLLongPathSize] = "";
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    std::string path;
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Läs in projekt", folder, filter.c_str(),
             ".vtproj", "Ladda upp"))
         return false;
-    std::string extension = _Extension(path);
+    std::string extension = _Extension(path.c_str());
     if (extension == "vtproj" || extension == "vtx") {
-        LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, _Folder(path).c_str());
-        return CmProjectLoad(path, true);
+        LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
+        return CmProjectLoad(path.c_str(), true);
     }
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, _Folder(path).c_str());
-    return _AddImageFile(path);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder.c_str());
+    return _AddImageFile(path.c_str());
 }
 
 bool MainDialog::CmProjectLoad()
 {
     if (!CmProjectPromptUnsavedChanges())
         return false;
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
-    char path[kLLongPathSize] = "";
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    std::string path;
     std::string filter(kProjectFilter, kProjectFilterSize);
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Läs in projekt", folder, filter.c_str(),
             ".vtproj", "Ladda upp"))
         return false;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, _Folder(path).c_str());
-    return CmProjectLoad(path, false);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
+    return CmProjectLoad(path.c_str(), false);
 }
 
 bool MainDialog::CmProjectLoad(const char* path, bool prompt)
@@ -352,18 +351,15 @@ bool MainDialog::CmProjectSaveAs()
 {
     if (!project)
         return false;
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
-    char path[kLLongPathSize] = "";
-    std::snprintf(path, sizeof path, "%s", _FileName(project->GetPath()).c_str());
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    std::string path = _FileName(project->GetPath());
     static const char kFilter[] = "Vorantel-projekt (*.vtproj)\0*.vtproj\0";
     if (!LFile::BrowseSaveFilePathOverwrite(
             GetContentView(), path, "Spara projekt", folder, kFilter, "vtproj"))
         return false;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, _Folder(path).c_str());
-    if (!CmProjectSave(path))
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
+    if (!CmProjectSave(path.c_str()))
         return false;
     UpdateCaption();
     EnableControls();
