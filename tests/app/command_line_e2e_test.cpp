@@ -54,6 +54,23 @@ std::vector<std::string> SavedTexts(const std::string& path)
     return texts;
 }
 
+// How many pictures added from files a saved project holds, every design's.
+size_t SavedPictures(const std::string& path)
+{
+    VTProject project;
+    VTProjectLoad record;
+    record.project = &project;
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess) << path;
+    size_t n = 0;
+    for (VTProjectTemplate* design = project.templates.GetHead(); design;
+         design = design->GetNext())
+        for (VTOverlay* o = design->first; o; o = o->next)
+            n += o->GetType() == VTOverlayTypeImage ? 1 : 0;
+    return n;
+}
+
 size_t Count(const std::vector<std::string>& texts, const std::string& text)
 {
     return size_t(std::count(texts.begin(), texts.end(), text));
@@ -150,6 +167,10 @@ TEST(CommandLine, LongPathsAreCarriedWhole)
     ASSERT_EQ(long4000.size(), 4000u);
     const std::string text4000 = DeepFolder(s.dir + "/c", 4000 - sizeof "t.txt") + "/t.txt";
     TemporaryFolder::WriteFile(text4000, "lång väg");
+    const std::string picture4000
+        = DeepFolder(s.dir + "/p", 4000 - sizeof "bild.png") + "/bild.png";
+    ASSERT_EQ(
+        Shell("/usr/bin/convert -size 8x6 xc:red " + Quote(picture4000) + " && echo ok"), "ok");
     // The project whose path is the first 259 bytes of the other one's.
     const std::string shortName = "skiva.vtproj";
     const std::string cut = SaveMarked(
@@ -170,8 +191,10 @@ TEST(CommandLine, LongPathsAreCarriedWhole)
         unsigned long xid = WaitMainWindow();
         ASSERT_NE(xid, 0u);
         EXPECT_TRUE(WaitCaption(xid, kCaption + " - " + run.firstName));
+        const size_t pictures = SavedPictures(run.later);
         {
-            Program later({ "-open", run.later, "-addtext", text4000 }, s.Capture("later"));
+            Program later({ "-open", run.later, "-addtext", text4000, "-addimage", picture4000 },
+                s.Capture("later"));
             EXPECT_EQ(later.Wait(15000), 0);
             EXPECT_EQ(later.Errors(), "");
         }
@@ -179,6 +202,7 @@ TEST(CommandLine, LongPathsAreCarriedWhole)
         Shot("long-path-" + run.laterName, kShots);
         ASSERT_TRUE(SaveInPlace(xid, run.later));
         EXPECT_EQ(Count(SavedTexts(run.later), "lång väg"), 1u);
+        EXPECT_EQ(SavedPictures(run.later), pictures + 1);
         KeysTo(xid, "ctrl+q");
         EXPECT_EQ(first->Wait(8000), 0);
     }
