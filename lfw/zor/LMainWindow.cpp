@@ -267,7 +267,11 @@ bool LMainWindow::InitApplication(int argc, const char* const* argv)
             if (window && !window->fDestroyed && window->GetContentView())
                 window->MainWindowReceivedArguments(arguments);
             else if (auto answer = LZORAPICurrentReply())
-                answer->Finish(1, kLSingleInstanceClosingText);
+                answer->Finish(1,
+                    window && !window->fDestroyed
+                        ? "Vorantel startar och kan inte ta emot begäran ännu. Försök igen om en "
+                          "stund."
+                        : kLSingleInstanceClosingText);
         },
         [this](const char* key) { return EvAPIKeyTakesFile(key); });
     if (outcome != LSingleInstance::kPrimary) {
