@@ -13,6 +13,8 @@
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintContext.h"
 
+#include <string>
+
 // Fills the outline with the brush: kind 1 a solid colour, kinds 2 and 3 a gradient stretched
 // over width x height; any other kind paints nothing.
 void FillBackground(LPaintContext& ctx, const LBrushInfo& brush, const LGraphicsPath& outline,
@@ -44,9 +46,10 @@ void DrawEllipsePDF(LPDFWriter& writer, const LGuiColor& color, float x, float y
     float lineWidth);
 
 // What the template panel hands over when the user chose a background: a brush (null for an
-// image fill), the background image's path, and the picture when the picker has decoded it.
+// image fill), the background image's path (whole), and the picture when the picker has decoded
+// it.
 struct VTBackgroundFill {
     LPtr<LBrushInfo> brush;
-    char path[kLPathSize] = "";
+    std::string path;
     LImageBuffer image;
 };

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -176,20 +178,25 @@ void VTLabelLayoutSelectDialog::CmTemplateStationery()
 
 void VTLabelLayoutSelectDialog::CmTemplateCustom()
 {
-    char path[kLPathSize] = "";
-    char folder[kLPathSize] = "";
-    VTLabelLayoutRecentFolderGet(folder);
+    std::string path;
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    if (!LFile::TestFolderExists(folder.c_str())) {
+        char documents[kLPathSize] = "";
+        LFile::GetUserDocumentsFolder(documents);
+        folder = documents;
+    }
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Läs in etikettlayout", folder,
             "Vorantel etikettlayout (*.vtlayout)\0*.vtlayout\0\0", "vtlayout", "Ladda upp"))
         return;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
     auto layout = std::make_unique<VTLabelLayout>();
     layout->printMedium = VTPrintMediumPaper;
     layout->paperSize = LPaperSizeID(18);
     layout->largestTemplateID = -1;
     VTLabelLayoutLoad job;
     job.layout = layout.get();
-    utf8strlcpy(job.path, path, sizeof job.path);
+    std::snprintf(job.path, sizeof job.path, "%s", path.c_str());
     LProcessDialog<VTLabelLayoutLoad> progress("Läsa in etikettlayout", job);
     progress.Open(GetContentView());
     // A failed or stopped load was reported by the progress window; the dialog stays open.
@@ -200,10 +207,13 @@ void VTLabelLayoutSelectDialog::CmTemplateCustom()
 
 void VTLabelLayoutRecentFolderGet(char* folder)
 {
-    LStringShortTemplate<char> recent;
+    std::string recent;
     VTOptions::RecentFolderProjectGet(recent);
-    utf8strlcpy(folder, recent.c_str(), kLPathSize);
-    // A folder that has gone since it was used last gives way to the documents folder.
+    // A folder too long for the buffer is not cut into another one; one that has gone since it
+    // was used last gives way to the documents folder too.
+    folder[0] = 0;
+    if (recent.size() < kLPathSize)
+        std::strcpy(folder, recent.c_str());
     if (!folder[0] || !LFile::TestFolderExists(folder))
         LFile::GetUserDocumentsFolder(folder);
 }

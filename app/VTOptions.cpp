@@ -23,13 +23,15 @@ bool IsTablePaperSize(LPaperSizeID id)
     return id >= LPaperSizeA0 && id <= LPaperSizeManual;
 }
 
-void GetFolder(const char* key, bool (*defaultFolder)(char*), LStringShortTemplate<char>& folder)
+void GetFolder(const char* key, bool (*defaultFolder)(char*), std::string& folder)
 {
     char def[kLPathSize] = "";
     defaultFolder(def);
-    char value[kLStringShortSize];
-    GetSetting(key, def, value);
-    folder.Set(value);
+    LStringLongTemplate<char> value;
+    _LUserSettingGetString(kVTOptionsSection, key, def, value);
+    folder = value.c_str();
+    if (folder.empty())
+        folder = def;
 }
 
 } // namespace
@@ -67,12 +69,12 @@ bool VTOptions::PrinterTrayIDSet(VTPrinterTrayID id)
     return true;
 }
 
-void VTOptions::RecentFolderProjectGet(LStringShortTemplate<char>& folder)
+void VTOptions::RecentFolderProjectGet(std::string& folder)
 {
     GetFolder(kVTOptionsRecentFolderProject, &LFile::GetUserDocumentsFolder, folder);
 }
 
-void VTOptions::RecentFolderImageGet(LStringShortTemplate<char>& folder)
+void VTOptions::RecentFolderImageGet(std::string& folder)
 {
     GetFolder(kVTOptionsRecentFolderImage, &LFile::GetUserPicturesFolder, folder);
 }

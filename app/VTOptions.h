@@ -9,6 +9,8 @@
 #include "lfw/graphics/LMatrix.h"
 #include "lfw/mac/LPaperSize.h"
 
+#include <string>
+
 class LPaintContext;
 
 inline constexpr const char* kVTOptionsSection = "Settings";
@@ -28,10 +30,11 @@ public:
     static VTPrinterTrayID PrinterTrayIDGet();
     // Stores the printer's key; false (nothing stored) for an id outside 1 to 253.
     static bool PrinterTrayIDSet(VTPrinterTrayID id);
-    // The folder last used for projects; the user's Documents folder when none is stored.
-    static void RecentFolderProjectGet(LStringShortTemplate<char>& folder);
-    // The folder last used for images; the user's Pictures folder when none is stored.
-    static void RecentFolderImageGet(LStringShortTemplate<char>& folder);
+    // The folder last used for projects, whole however long; the user's Documents folder when
+    // none is stored.
+    static void RecentFolderProjectGet(std::string& folder);
+    // The folder last used for images, whole; the user's Pictures folder when none is stored.
+    static void RecentFolderImageGet(std::string& folder);
 };
 
 // A length meant in screen units turned into the context's current units: the vector (size,

@@ -40,7 +40,7 @@ inline constexpr const char* kVTAutoSaveFileName = "FileName";
 // The queued job that loads an image file and adds it as an image overlay.
 struct VTProcessProjectViewerAddOverlayImage {
     VTProjectViewer* viewer = nullptr;
-    char path[kLPathSize] = "";
+    char path[kLLongPathSize] = "";
 };
 LProcessResult Process(LProcessInterface& process, VTProcessProjectViewerAddOverlayImage& job);
 

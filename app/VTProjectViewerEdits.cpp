@@ -32,6 +32,18 @@ bool UsableImage(const LImageBuffer& image)
     return image.IsValid() && image.GetWidth() >= 1 && image.GetHeight() >= 1;
 }
 
+// The design keeps its background picture's path in a field the project file holds as it is:
+// a path that does not fit is kept as its file name, never cut into a path of another file.
+void StoreBackgroundImagePath(VTProjectTemplate& design, const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string kept
+        = path.size() < sizeof design.backgroundImagePath || slash == std::string::npos
+        ? path
+        : path.substr(slash + 1);
+    utf8strlcpy(design.backgroundImagePath, kept.c_str(), sizeof design.backgroundImagePath);
+}
+
 } // namespace
 
 // --- adding --------------------------------------------------------------------------------------
@@ -450,13 +462,11 @@ void VTProjectViewer::EvProjectViewerPanelTemplateBackgroundColourChanged(
             design->DeleteItem(design->first);
         }
         design->backgroundBrush.Reset(fill.brush.Release());
-        std::strncpy(
-            design->backgroundImagePath, fill.path, sizeof design->backgroundImagePath - 1);
-        design->backgroundImagePath[sizeof design->backgroundImagePath - 1] = '\0';
+        StoreBackgroundImagePath(*design, fill.path);
         design->NotifyItemsChanged();
         return;
     }
-    if (fill.path[0]) {
+    if (!fill.path.empty()) {
         BackgroundImageChosen(fill);
         return;
     }
@@ -473,18 +483,17 @@ void VTProjectViewer::BackgroundImageChosen(VTBackgroundFill& fill)
     if (!UsableImage(fill.image)) {
         LProcessInterfaceVoid job;
         VTImageCodecVetoer vetoer;
-        LProcessImageLoadFile load(fill.path, 3000, &vetoer, loaded);
+        LProcessImageLoadFile load(fill.path.c_str(), 3000, &vetoer, loaded);
         if (Process(job, load) != LProcessResultSuccess || !UsableImage(loaded)) {
             Alert("Det går inte att läsa in bildfilen. Välj en annan bild.", "Ogiltig bildfil");
             return;
         }
         image = &loaded;
     }
-    AddOverlayImageBackground(*image, fill.path);
+    AddOverlayImageBackground(*image, fill.path.c_str());
     // The picture takes the brush's place, as a pasted background does.
     if (VTProjectTemplate* design = GetCurrentTemplate()) {
-        std::snprintf(
-            design->backgroundImagePath, sizeof design->backgroundImagePath, "%s", fill.path);
+        StoreBackgroundImagePath(*design, fill.path);
         design->backgroundBrush.Reset();
         design->NotifyItemsChanged();
         ShowDesignBackground();

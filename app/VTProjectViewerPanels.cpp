@@ -20,11 +20,6 @@ void SetCheckSilently(VTControlCheckBox& box, bool on)
     box.bNotify = true;
 }
 
-void CopyPath(char* out, const char* in)
-{
-    std::snprintf(out, kLPathSize, "%s", in ? in : "");
-}
-
 } // namespace
 
 // --- label layout --------------------------------------------------------------------------------
@@ -213,7 +208,7 @@ void VTProjectViewerPanelTemplate::EvBackgroundColorChanged(VTWindowFullColorPic
     VTBackgroundFill fill;
     if (const LBrushInfo* b = p.GetBrush())
         fill.brush.Reset(new LBrushInfo(*b));
-    CopyPath(fill.path, p.GetBkImagePath());
+    fill.path = p.GetBkImagePath();
     p.TakeBkImageBuffer(fill.image);
     // A press or a single change starts an undo step; the further steps of a drag do not.
     const bool interim = !p.IsChangeStart() && (p.IsOpacityDrag() || p.IsStopDrag());

@@ -560,8 +560,8 @@ bool VTWindowFullColorPicker::TakeBkImageBuffer(LImageBuffer& buffer)
 
 void VTWindowFullColorPicker::ShowFileName()
 {
-    const char* name = szImagePath;
-    if (const char* slash = std::strrchr(szImagePath, '/'))
+    const char* name = szImagePath.c_str();
+    if (const char* slash = std::strrchr(name, '/'))
         name = slash + 1;
     fFileName.SetText(name, true);
 }
@@ -575,7 +575,7 @@ bool VTWindowFullColorPicker::LoadBackgroundImage(const char* path)
 {
     LImageBuffer image;
     LImageCodec codec;
-    const bool ok = path && std::strlen(path) < sizeof(szImagePath) && codec.InitFromFilePath(path)
+    const bool ok = path && codec.InitFromFilePath(path)
         && VTImageCodecVetoer().IsEnabled(codec, LImageIOTypeLoad)
         && LImage::Load(image, path, 3000) != 0 && image.IsValid();
     if (!ok) {
@@ -584,7 +584,7 @@ bool VTWindowFullColorPicker::LoadBackgroundImage(const char* path)
         alert._Run();
         return false;
     }
-    std::strcpy(szImagePath, path);
+    szImagePath = path;
     fImage.Assign(image);
     ShowFileName();
     Apply();
@@ -593,11 +593,9 @@ bool VTWindowFullColorPicker::LoadBackgroundImage(const char* path)
 
 void VTWindowFullColorPicker::CmImageSelect()
 {
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderImageGet(recent);
-    char folder[260] = {};
-    std::snprintf(folder, sizeof(folder), "%s", recent.GetString());
-    char path[260] = {};
+    std::string folder;
+    VTOptions::RecentFolderImageGet(folder);
+    std::string path;
     LStringLongTemplate<char> filter;
     VTImageCodecVetoer vetoer;
     LImageCodecFilterList().Init(filter, LImageIOTypeLoad, vetoer);
@@ -608,8 +606,8 @@ void VTWindowFullColorPicker::CmImageSelect()
         return;
     if (IsClosed() || !GetContentView())
         return;
-    LUserSettingSetString(kVTOptionsSection, kVTOptionsRecentFolderImage, folder);
-    LoadBackgroundImage(path);
+    LUserSettingSetString(kVTOptionsSection, kVTOptionsRecentFolderImage, folder.c_str());
+    LoadBackgroundImage(path.c_str());
 }
 
 // --- layout ------------------------------------------------------------------------------------

@@ -112,8 +112,8 @@ public:
     const LGuiColorAlpha& GetSolidColour() const { return fSolidColour; }
     // The brush the last edit made (or the one set); null for an image fill.
     const LBrushInfo* GetBrush() const { return fBrush ? &*fBrush : nullptr; }
-    // The background image's path ("" when none).
-    const char* GetBkImagePath() const { return szImagePath; }
+    // The background image's path, whole ("" when none).
+    const char* GetBkImagePath() const { return szImagePath.c_str(); }
     // Moves the background image into the buffer when it is valid; false otherwise.
     bool TakeBkImageBuffer(LImageBuffer& buffer);
 
@@ -179,7 +179,7 @@ private:
     bool bOpacityDrag = false;
     bool bStopDrag = false;
     bool bChangeStart = false;
-    char szImagePath[260] = {};
+    std::string szImagePath;
     LImageBuffer fImage;
 };
 

@@ -111,6 +111,16 @@ public:
         char* folder, const char* filter, const char* defaultExtension, int& filterIndex);
     static bool BrowseSaveFilePathOverwrite(LView* parent, char* path, const char* title,
         char* folder, const char* filter, const char* defaultExtension);
+    // The same panels for whole paths: any path the system can open (less than kLLongPathSize
+    // bytes) comes back whole; the folder gives the start and receives the chosen item's folder.
+    static bool BrowseReadFilePath(LView* parent, std::string& path, const char* title,
+        std::string& folder, const char* filter, const char* defaultExtension,
+        const char* prompt = nullptr, int* filterIndex = nullptr);
+    static bool BrowseMultipleReadFiles(LView* parent, LStringListTemplate<char>& paths,
+        const char* title, std::string& folder, const char* filter, const char* defaultExtension,
+        const char* prompt = nullptr);
+    static bool BrowseSaveFilePathOverwrite(LView* parent, std::string& path, const char* title,
+        std::string& folder, const char* filter, const char* defaultExtension);
 
     // ---- The user's folders (out is a 260-byte buffer; false and "" when unavailable) ----
 

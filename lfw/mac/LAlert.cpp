@@ -16,7 +16,14 @@ std::string Text(const char* text)
     return LMacNSStringFromString(text ? text : "").c_str();
 }
 
+LAlertRunHook gRunHook = nullptr; // main thread only
+
 } // namespace
+
+void LAlertSetRunHook(LAlertRunHook hook)
+{
+    gRunHook = hook;
+}
 
 void LAlertCopyField(char (&field)[260], const char* text)
 {
@@ -40,6 +47,8 @@ int LAlert::RunField()
 {
     if (!LUiInit())
         return 0;
+    if (gRunHook)
+        gRunHook(*this);
     LUiAlert alert;
     alert.style = type;
     alert.headline = Text(title);

@@ -31,6 +31,10 @@ public:
     char button3[260] = {};
 };
 
+// Called as every alert is about to show (the layers above learn that the user is asked).
+using LAlertRunHook = void (*)(const LAlert& alert);
+void LAlertSetRunHook(LAlertRunHook hook);
+
 // Copies text into a 260-byte field, cut at a character boundary.
 void LAlertCopyField(char (&field)[260], const char* text);
 

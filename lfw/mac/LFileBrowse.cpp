@@ -43,6 +43,10 @@ void CopyBuffer(char* out, const std::string& text)
     out[n] = 0;
 }
 
+// What the callers' buffers hold: 260 bytes for the char* forms, the platform's whole path for
+// the std::string forms.
+constexpr size_t kWholePathSize = kLLongPathSize;
+
 std::string FolderOf(const std::string& path)
 {
     gchar* dir = g_path_get_dirname(path.c_str());
@@ -83,9 +87,10 @@ int Ask(LView* parent, const char* text, const char* title, const char* yes, con
     return LAlertWithButtonText::DisplayYesNoCancel(parent, text, title, yes, no, cancel);
 }
 
-void TellPathTooLong(LView* parent, const std::string& path)
+void TellPathTooLong(LView* parent, const std::string& path, size_t limit)
 {
-    std::string text = "Sökvägen är för lång: högst 259 byte får användas.\r\n\r\n\"" + path + "\"";
+    std::string text = "Sökvägen är för lång: högst " + std::to_string(limit - 1)
+        + " byte får användas.\r\n\r\n\"" + path + "\"";
     LAlert alert(parent, text.c_str(), "Sökvägen är för lång");
     alert.type = 2;
     alert._Run();
@@ -117,9 +122,9 @@ struct Filters {
     }
 };
 
-bool RunOpen(LView* parent, LUiFilePanelRequest::Kind kind, const char* title, char* folder,
+bool RunOpen(LView* parent, LUiFilePanelRequest::Kind kind, const char* title, const char* folder,
     const char* filter, const char* defaultExtension, const char* prompt, int* filterIndex,
-    bool allowFolders, LUiFilePanelResult& result)
+    bool allowFolders, size_t limit, LUiFilePanelResult& result)
 {
     LUiFilePanelRequest request;
     request.kind = kind;
@@ -136,8 +141,8 @@ bool RunOpen(LView* parent, LUiFilePanelRequest::Kind kind, const char* title, c
     if (!LUiRunFilePanel(request, result))
         return false;
     for (const std::string& p : result.paths) {
-        if (p.size() >= kLPathSize) {
-            TellPathTooLong(parent, p);
+        if (p.size() >= limit) {
+            TellPathTooLong(parent, p, limit);
             return false;
         }
     }
@@ -146,20 +151,20 @@ bool RunOpen(LView* parent, LUiFilePanelRequest::Kind kind, const char* title, c
     return true;
 }
 
-bool SaveOnce(LView* parent, char* path, const char* title, char* folder, const char* filter,
-    const char* defaultExtension, int& filterIndex)
+bool SaveOnce(LView* parent, std::string& path, const char* title, std::string* folder,
+    const char* filter, const char* defaultExtension, int& filterIndex, size_t limit)
 {
     if (!defaultExtension)
         defaultExtension = "";
     LUiFilePanelRequest request;
     request.kind = LUiFilePanelRequest::kSave;
     request.title = title ? title : "";
-    if (folder && folder[0])
-        request.startFolder = folder;
+    if (folder && !folder->empty())
+        request.startFolder = *folder;
     Filters filters;
     filters.Parse(filter, defaultExtension, 0, true);
     filters.Fill(request);
-    request.proposedName = LSaveProposedName(path, defaultExtension);
+    request.proposedName = LSaveProposedName(path.c_str(), defaultExtension);
     request.parent = AttachToParent(parent);
     LUiFilePanelResult result;
     bool accepted = LUiRunFilePanel(request, result);
@@ -167,8 +172,8 @@ bool SaveOnce(LView* parent, char* path, const char* title, char* folder, const 
     if (!accepted || result.paths.empty())
         return false;
     const std::string& chosen = result.paths.front();
-    if (chosen.size() >= kLPathSize) {
-        TellPathTooLong(parent, chosen);
+    if (chosen.size() >= limit) {
+        TellPathTooLong(parent, chosen, limit);
         return false;
     }
     std::string extension;
@@ -182,7 +187,8 @@ bool SaveOnce(LView* parent, char* path, const char* title, char* folder, const 
             "Markeringen har inget filtillägg", "Upprepa markering", "Fortsätt utan tillägg",
             "Avbryt")) {
         case 1:
-            return SaveOnce(parent, path, title, folder, filter, defaultExtension, filterIndex);
+            return SaveOnce(
+                parent, path, title, folder, filter, defaultExtension, filterIndex, limit);
         case 3:
             break;
         default:
@@ -200,7 +206,8 @@ bool SaveOnce(LView* parent, char* path, const char* title, char* folder, const 
         switch (Ask(
             parent, text, "Markeringen har olika filtillägg", "Upprepa markering", use, "Avbryt")) {
         case 1:
-            return SaveOnce(parent, path, title, folder, filter, defaultExtension, filterIndex);
+            return SaveOnce(
+                parent, path, title, folder, filter, defaultExtension, filterIndex, limit);
         case 3:
             break;
         default:
@@ -209,9 +216,25 @@ bool SaveOnce(LView* parent, char* path, const char* title, char* folder, const 
         break;
     }
     }
-    CopyBuffer(path, chosen);
+    const std::string chosenFolder = FolderOf(chosen);
+    path = chosen;
     if (folder)
-        CopyBuffer(folder, FolderOf(chosen));
+        *folder = chosenFolder;
+    return true;
+}
+
+// The 260-byte buffers' form.
+bool SaveOnce(LView* parent, char* path, const char* title, char* folder, const char* filter,
+    const char* defaultExtension, int& filterIndex)
+{
+    std::string whole = path ? path : "";
+    std::string where = folder ? folder : "";
+    if (!SaveOnce(parent, whole, title, folder ? &where : nullptr, filter, defaultExtension,
+            filterIndex, kLPathSize))
+        return false;
+    CopyBuffer(path, whole);
+    if (folder)
+        CopyBuffer(folder, where);
     return true;
 }
 
@@ -349,7 +372,7 @@ bool LFile::BrowseReadFilePath(LView* parent, char* path, const char* title, cha
 {
     LUiFilePanelResult result;
     if (!RunOpen(parent, LUiFilePanelRequest::kOpen, title, folder, filter, defaultExtension,
-            prompt, filterIndex, false, result))
+            prompt, filterIndex, false, kLPathSize, result))
         return false;
     const std::string& chosen = result.paths.front();
     const bool same = folder == path;
@@ -359,16 +382,44 @@ bool LFile::BrowseReadFilePath(LView* parent, char* path, const char* title, cha
     return true;
 }
 
+bool LFile::BrowseReadFilePath(LView* parent, std::string& path, const char* title,
+    std::string& folder, const char* filter, const char* defaultExtension, const char* prompt,
+    int* filterIndex)
+{
+    LUiFilePanelResult result;
+    if (!RunOpen(parent, LUiFilePanelRequest::kOpen, title, folder.c_str(), filter,
+            defaultExtension, prompt, filterIndex, false, kWholePathSize, result))
+        return false;
+    path = result.paths.front();
+    folder = FolderOf(path);
+    return true;
+}
+
 bool LFile::BrowseMultipleRead(LView* parent, LStringListTemplate<char>& paths, const char* title,
     char* folder, const char* filter, const char* defaultExtension, const char* prompt,
     int* filterIndex, bool allowFolders)
 {
     LUiFilePanelResult result;
     if (!RunOpen(parent, LUiFilePanelRequest::kOpenMultiple, title, folder, filter,
-            defaultExtension, prompt, filterIndex, allowFolders, result))
+            defaultExtension, prompt, filterIndex, allowFolders, kLPathSize, result))
         return false;
     if (folder)
         CopyBuffer(folder, FolderOf(result.paths.front()));
+    paths.Clear();
+    for (const std::string& p : result.paths)
+        paths.Add(p.c_str());
+    return true;
+}
+
+bool LFile::BrowseMultipleReadFiles(LView* parent, LStringListTemplate<char>& paths,
+    const char* title, std::string& folder, const char* filter, const char* defaultExtension,
+    const char* prompt)
+{
+    LUiFilePanelResult result;
+    if (!RunOpen(parent, LUiFilePanelRequest::kOpenMultiple, title, folder.c_str(), filter,
+            defaultExtension, prompt, nullptr, false, kWholePathSize, result))
+        return false;
+    folder = FolderOf(result.paths.front());
     paths.Clear();
     for (const std::string& p : result.paths)
         paths.Add(p.c_str());
@@ -405,7 +456,7 @@ bool LFile::BrowseFolder(LView* parent, char* folder, const char* title,
     if (!LUiRunFilePanel(request, result))
         return false;
     if (result.paths.front().size() >= kLPathSize) {
-        TellPathTooLong(parent, result.paths.front());
+        TellPathTooLong(parent, result.paths.front(), kLPathSize);
         return false;
     }
     CopyBuffer(folder, result.paths.front());
@@ -423,4 +474,11 @@ bool LFile::BrowseSaveFilePathOverwrite(LView* parent, char* path, const char* t
 {
     int index = -1;
     return SaveOnce(parent, path, title, folder, filter, defaultExtension, index);
+}
+
+bool LFile::BrowseSaveFilePathOverwrite(LView* parent, std::string& path, const char* title,
+    std::string& folder, const char* filter, const char* defaultExtension)
+{
+    int index = -1;
+    return SaveOnce(parent, path, title, &folder, filter, defaultExtension, index, kWholePathSize);
 }

@@ -3,10 +3,12 @@
 #include "lfw/gen/LFormat.h"
 #include "lfw/gen/LString.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -56,12 +58,25 @@ int _LConnect(const char* path)
 
 } // namespace
 
-void CopyData::SetArguments(int argc, const char* const* argv)
+bool CopyData::Fits(int argc, const char* const* argv)
 {
-    std::memset(this, 0, sizeof *this);
-    count = argc < 0 ? 0 : (argc > kMaxArguments ? kMaxArguments : argc);
+    if (argc < 0 || argc > kMaxArguments)
+        return false;
+    for (int i = 0; i < argc; ++i)
+        if (argv[i] && std::strlen(argv[i]) >= kSlotSize)
+            return false;
+    return true;
+}
+
+bool CopyData::SetArguments(int argc, const char* const* argv)
+{
+    std::memset(static_cast<void*>(this), 0, sizeof *this);
+    if (!Fits(argc, argv))
+        return false;
+    count = argc;
     for (int i = 0; i < count; ++i)
-        utf8strlcpy(arguments[i], argv[i] ? argv[i] : "", kSlotSize);
+        std::strcpy(arguments[i], argv[i] ? argv[i] : "");
+    return true;
 }
 
 void CopyData::Terminate()
@@ -192,18 +207,19 @@ int LNamedPipeListen(const char* path)
     return fd;
 }
 
-LProcessResult ProcessNamedPipeReceiveRecord(LProcessInterface& job, int fd, CopyData& record)
+namespace {
+
+// Receives exactly n bytes, waiting through the job.
+LProcessResult _LReceiveBytes(LProcessInterface& job, int fd, char* p, size_t n)
 {
-    char* p = reinterpret_cast<char*>(&record);
-    size_t left = sizeof record;
-    while (left > 0) {
-        ssize_t n = recv(fd, p, left, 0);
-        if (n > 0) {
-            p += n;
-            left -= size_t(n);
+    while (n > 0) {
+        ssize_t got = recv(fd, p, n, 0);
+        if (got > 0) {
+            p += got;
+            n -= size_t(got);
             continue;
         }
-        if (n == 0)
+        if (got == 0)
             return LProcessResultError;
         if (errno == EINTR)
             continue;
@@ -213,29 +229,27 @@ LProcessResult ProcessNamedPipeReceiveRecord(LProcessInterface& job, int fd, Cop
         if (r == LProcessResultStopped || job.IsToStop())
             return LProcessResultStopped;
     }
-    record.Terminate();
     return LProcessResultSuccess;
 }
 
-LProcessResult ProcessNamedPipeSendRecord(
-    LProcessInterface& job, int fd, const CopyData& record, unsigned int timeoutMs)
+// Sends exactly n bytes; an error when the peer takes nothing for timeoutMs.
+LProcessResult _LSendBytes(
+    LProcessInterface& job, int fd, const char* p, size_t n, unsigned int timeoutMs)
 {
-    const char* p = reinterpret_cast<const char*>(&record);
-    size_t left = sizeof record;
     unsigned waited = 0;
-    while (left > 0) {
+    while (n > 0) {
         if (job.IsToStop())
             return LProcessResultStopped;
-        ssize_t n = send(fd, p, left, MSG_NOSIGNAL);
-        if (n > 0) {
-            p += n;
-            left -= size_t(n);
+        ssize_t put = send(fd, p, n, MSG_NOSIGNAL);
+        if (put > 0) {
+            p += put;
+            n -= size_t(put);
             waited = 0;
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (put < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return LProcessResultError;
         struct pollfd entry = { fd, POLLOUT, 0 };
         if (poll(&entry, 1, 200) == 0) {
@@ -244,5 +258,119 @@ LProcessResult ProcessNamedPipeSendRecord(
                 return LProcessResultError;
         }
     }
+    return LProcessResultSuccess;
+}
+
+// The argument and byte counts that follow a continued record.
+struct _LContinuation {
+    uint32_t arguments = 0;
+    uint32_t bytes = 0;
+};
+
+size_t _LRequestBytes(const std::vector<std::string>& arguments)
+{
+    size_t n = 0;
+    for (const std::string& a : arguments)
+        n += std::strlen(a.c_str()) + 1;
+    return n;
+}
+
+} // namespace
+
+bool LNamedPipeRequestFits(const std::vector<std::string>& arguments)
+{
+    return arguments.size() <= kLNamedPipeMaxRequestArguments
+        && _LRequestBytes(arguments) <= kLNamedPipeMaxRequestBytes;
+}
+
+LProcessResult ProcessNamedPipeReceiveRecord(LProcessInterface& job, int fd, CopyData& record)
+{
+    LProcessResult r = _LReceiveBytes(job, fd, reinterpret_cast<char*>(&record), sizeof record);
+    if (r != LProcessResultSuccess)
+        return r;
+    record.Terminate();
+    return LProcessResultSuccess;
+}
+
+LProcessResult ProcessNamedPipeSendRecord(
+    LProcessInterface& job, int fd, const CopyData& record, unsigned int timeoutMs)
+{
+    return _LSendBytes(job, fd, reinterpret_cast<const char*>(&record), sizeof record, timeoutMs);
+}
+
+LProcessResult ProcessNamedPipeSendRequest(LProcessInterface& job, int fd,
+    const std::vector<std::string>& arguments, unsigned int timeoutMs)
+{
+    if (!LNamedPipeRequestFits(arguments))
+        return LProcessResultError;
+    std::vector<const char*> argv;
+    for (const std::string& a : arguments)
+        argv.push_back(a.c_str());
+    auto record = std::make_unique<CopyData>();
+    if (record->SetArguments(int(argv.size()), argv.data()))
+        return ProcessNamedPipeSendRecord(job, fd, *record, timeoutMs);
+    record->count = CopyData::kContinued;
+    _LContinuation continuation;
+    continuation.arguments = uint32_t(arguments.size());
+    std::string bytes;
+    bytes.reserve(_LRequestBytes(arguments));
+    for (const char* a : argv)
+        bytes.append(a, std::strlen(a) + 1);
+    continuation.bytes = uint32_t(bytes.size());
+    LProcessResult r = ProcessNamedPipeSendRecord(job, fd, *record, timeoutMs);
+    if (r == LProcessResultSuccess)
+        r = _LSendBytes(
+            job, fd, reinterpret_cast<const char*>(&continuation), sizeof continuation, timeoutMs);
+    if (r == LProcessResultSuccess)
+        r = _LSendBytes(job, fd, bytes.data(), bytes.size(), timeoutMs);
+    return r;
+}
+
+LProcessResult ProcessNamedPipeReceiveRequest(
+    LProcessInterface& job, int fd, std::vector<std::string>& arguments)
+{
+    arguments.clear();
+    auto record = std::make_unique<CopyData>();
+    LProcessResult r
+        = _LReceiveBytes(job, fd, reinterpret_cast<char*>(record.get()), sizeof *record);
+    if (r != LProcessResultSuccess)
+        return r;
+    if (record->count != CopyData::kContinued) {
+        record->Terminate();
+        arguments.assign(record->arguments, record->arguments + record->count);
+        return LProcessResultSuccess;
+    }
+    _LContinuation continuation;
+    r = _LReceiveBytes(job, fd, reinterpret_cast<char*>(&continuation), sizeof continuation);
+    if (r != LProcessResultSuccess)
+        return r;
+    if (continuation.arguments == 0 || continuation.arguments > kLNamedPipeMaxRequestArguments
+        || continuation.bytes < continuation.arguments
+        || continuation.bytes > kLNamedPipeMaxRequestBytes)
+        return LProcessResultError;
+    // Read as it comes: a peer that announces more than it sends costs no more than it sent.
+    std::string bytes;
+    while (bytes.size() < continuation.bytes) {
+        const size_t at = bytes.size();
+        const size_t step = std::min<size_t>(continuation.bytes - at, 1u << 20);
+        bytes.resize(at + step);
+        r = _LReceiveBytes(job, fd, bytes.data() + at, step);
+        if (r != LProcessResultSuccess)
+            return r;
+    }
+    // Exactly the announced arguments, the last one ended too.
+    if (bytes.back() != '\0')
+        return LProcessResultError;
+    std::vector<std::string> received;
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t end = bytes.find('\0', at);
+        if (received.size() == continuation.arguments)
+            return LProcessResultError;
+        received.emplace_back(bytes, at, end - at);
+        at = end + 1;
+    }
+    if (received.size() != continuation.arguments)
+        return LProcessResultError;
+    arguments = std::move(received);
     return LProcessResultSuccess;
 }

@@ -11,22 +11,38 @@
 #include "lfw/gen/LProcess.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // The single-instance record: an argument count (at most 128) and 128 slots of 260 bytes.
+//
+// Arguments that do not fit it (more than 128, or one longer than 259 bytes) are never cut: they
+// go as a continued record, the record with the count kContinued and empty slots, followed by
+// the number of arguments and the number of bytes that follow (32 bits each, in the machine's
+// byte order, like the count) and then the arguments, each ended by a NUL.
 struct CopyData {
     static constexpr int kMaxArguments = 128;
     static constexpr size_t kSlotSize = 260;
+    static constexpr int32_t kContinued = -0x56544152; // the arguments follow the record
     int32_t count = 0;
     char arguments[kMaxArguments][kSlotSize] = {};
 
-    // Fills the record from an argument vector (at most 128, each cut to 259 bytes on a
-    // character boundary).
-    void SetArguments(int argc, const char* const* argv);
+    // Whether the arguments fit a record whole: at most 128, none longer than 259 bytes.
+    static bool Fits(int argc, const char* const* argv);
+    // Fills the record from an argument vector that fits; one that does not leaves the record
+    // empty (count 0) and answers false: nothing is cut.
+    bool SetArguments(int argc, const char* const* argv);
     // Ends every slot with a NUL and clamps the count to 0..128: a received record is always
     // safe to read.
     void Terminate();
 };
 static_assert(sizeof(CopyData) == 33284);
+
+// The most a request may hold as a continued record: arguments and bytes after the record.
+inline constexpr uint32_t kLNamedPipeMaxRequestArguments = 1u << 18;
+inline constexpr uint32_t kLNamedPipeMaxRequestBytes = 16u << 20;
+// Whether arguments can go as one request (within the limits above).
+bool LNamedPipeRequestFits(const std::vector<std::string>& arguments);
 
 // The per-user runtime folder (260 bytes), made when missing; false when none that is safe
 // can be had.
@@ -67,3 +83,13 @@ LProcessResult ProcessNamedPipeReceiveRecord(LProcessInterface& job, int fd, Cop
 // Sends one record: 0, 1 stopped, 2 failed or no progress within timeoutMs.
 LProcessResult ProcessNamedPipeSendRecord(
     LProcessInterface& job, int fd, const CopyData& record, unsigned int timeoutMs);
+
+// Sends arguments whole: as one record when they fit it, else as a continued record. 2 also for
+// arguments beyond the limits of a request (nothing is sent then).
+LProcessResult ProcessNamedPipeSendRequest(LProcessInterface& job, int fd,
+    const std::vector<std::string>& arguments, unsigned int timeoutMs);
+// Receives one request, a record or a continued record: 0 with its arguments (a record's count
+// clamped to 0..128 and its slots ended), 1 stopped, 2 when the peer closed or failed before it
+// was whole or sent one beyond the limits or not well formed.
+LProcessResult ProcessNamedPipeReceiveRequest(
+    LProcessInterface& job, int fd, std::vector<std::string>& arguments);

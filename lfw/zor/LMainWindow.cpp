@@ -27,7 +27,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 LMainWindow* LMainWindow::pInstance = nullptr;
 int LMainWindow::iDontQuitCounter = 0;
@@ -212,6 +214,7 @@ bool LMainWindow::MainWindowInit(int argc, const char* const* argv)
     fArguments.clear();
     for (int i = 0; i < argc && argv && argv[i]; ++i)
         fArguments.emplace_back(argv[i]);
+    LZORAPIInstallAlertHook();
     if (!InitApplication(argc, argv))
         return false;
     MainWindowInitCommon();
@@ -222,10 +225,14 @@ bool LMainWindow::MainWindowInit(int argc, const char* const* argv)
 int LMainWindowReportAnswer(
     LSingleInstance::Outcome outcome, LSingleInstance& instance, FILE* out, FILE* err)
 {
+    if (outcome == LSingleInstance::kRefused) {
+        std::fprintf(err, "vorantel: %s\n", instance.RefusalText().c_str());
+        return 1;
+    }
     if (outcome == LSingleInstance::kFailed) {
         std::fprintf(
             err, "vorantel: Det gick inte att lämna begäran till Vorantel, som redan körs.\n");
-        return 1;
+        return 3;
     }
     const LSingleInstance::Answer answer = instance.WaitAnswer();
     switch (answer.state) {
@@ -239,24 +246,34 @@ int LMainWindowReportAnswer(
             answer.text.empty() ? "Begäran kunde inte utföras." : answer.text.c_str());
         return 1;
     case LSingleInstance::Answer::kQueued:
-        std::fprintf(err,
-            "vorantel: Begäran väntar tills en dialogruta i Vorantel har stängts och utförs "
-            "sedan. Hur det gick visas i Vorantel.\n");
+        std::fprintf(err, "vorantel: %s\n",
+            answer.text.empty() ? "Begäran väntar tills en dialogruta i Vorantel har stängts och "
+                                  "utförs sedan. Hur det gick visas i Vorantel."
+                                : answer.text.c_str());
         return 2;
     case LSingleInstance::Answer::kNoAnswer:
         break;
     }
     std::fprintf(err, "vorantel: Vorantel har inte svarat på begäran.\n");
-    return 2;
+    return 3;
 }
 
 bool LMainWindow::InitApplication(int argc, const char* const* argv)
 {
-    auto outcome = fSingleInstance.Start(argc, argv, [](const CopyData& record) {
-        LMainWindow* window = pInstance;
-        if (window && !window->fDestroyed && window->GetContentView())
-            window->MainWindowReceivedArguments(record);
-    });
+    auto outcome = fSingleInstance.Start(
+        argc, argv,
+        [](const LSingleInstance::Arguments& arguments) {
+            LMainWindow* window = pInstance;
+            if (window && !window->fDestroyed && window->GetContentView())
+                window->MainWindowReceivedArguments(arguments);
+            else if (auto answer = LZORAPICurrentReply())
+                answer->Finish(1,
+                    window && !window->fDestroyed
+                        ? "Vorantel startar och kan inte ta emot begäran ännu. Försök igen om en "
+                          "stund."
+                        : kLSingleInstanceClosingText);
+        },
+        [this](const char* key) { return EvAPIKeyTakesFile(key); });
     if (outcome != LSingleInstance::kPrimary) {
         bPrimaryInstance = false;
         int status = LMainWindowReportAnswer(outcome, fSingleInstance, stdout, stderr);
@@ -353,21 +370,33 @@ void LMainWindow::MainWindowPostInit()
         fPendingDocuments.clear();
         fDocumentsPending = false;
     }
+    // The start's own request, whole and with its files made absolute as a later start's are,
+    // runs before any that arrived meanwhile (those wait for it).
     std::vector<const char*> argv;
     for (const std::string& a : fArguments)
         argv.push_back(a.c_str());
     std::vector<const char*> kept
         = LSingleInstanceRecordArguments(static_cast<int>(argv.size()), argv.data());
-    auto record = std::make_unique<CopyData>();
-    record->SetArguments(static_cast<int>(kept.size()), kept.data());
-    if (record->count > 1)
-        MainWindowReceivedArguments(*record);
+    std::string folder;
+    if (char* cwd = ::getcwd(nullptr, 0)) {
+        folder = cwd;
+        std::free(cwd);
+    }
+    const LSingleInstance::Arguments own
+        = LSingleInstanceAbsoluteArguments(LSingleInstance::Arguments(kept.begin(), kept.end()),
+            folder, [this](const char* key) { return EvAPIKeyTakesFile(key); });
+    if (own.size() > 1) {
+        fRunningStartRequest = true;
+        MainWindowReceivedArguments(own);
+        fRunningStartRequest = false;
+    }
+    fStartRequestDone = true;
     SendCommand(kLCmdWindowReady);
 }
 
-void LMainWindow::MainWindowReceivedArguments(const CopyData& record)
+void LMainWindow::MainWindowReceivedArguments(const LSingleInstance::Arguments& arguments)
 {
-    LSingleInstanceDispatch(record, fApiHandler, [this] { CmOpen(); });
+    LSingleInstanceDispatch(arguments, fApiHandler, [this] { CmOpen(); });
 }
 
 void LMainWindow::CmOpen()
@@ -448,7 +477,9 @@ void LMainWindow::MainWindowDestroy()
         window->OrderOut();
     WindowSizeSettingsStore("MainWindow");
     _RemoveKeyMonitor();
-    fSingleInstance.Stop();
+    // The channel stays until the program ends (the last questions below, the settings written
+    // after them): a start meanwhile is told that this instance closes, never made a second one.
+    fSingleInstance.SetClosing();
     EvMainWindowUtilBaseDestroy(GetContentView());
     DestroyCommon();
     LDebugHangDetectorDestroy();

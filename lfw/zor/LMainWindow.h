@@ -84,7 +84,12 @@ public:
     void CmOpen();
     // The content view of a modal window other than this one, or null.
     LView* AreOtherModalsOpen() const;
-    void MainWindowReceivedArguments(const CopyData& record);
+    // A request of the command line or of a later start (argument 0 the program path).
+    void MainWindowReceivedArguments(const LSingleInstance::Arguments& arguments);
+    // Whether the request running now is the start's own, and whether that one has been handed
+    // over (requests that arrive before it wait for it).
+    bool IsStartRequest() const { return fRunningStartRequest; }
+    bool IsStartRequestDone() const { return fStartRequestDone; }
     void SetCaptionDefaultDocument(const char* path, bool);
     void EvAppleEvent(const LAppleEvent& event);
 
@@ -154,13 +159,16 @@ private:
     bool fDocumentsPending = false;
     bool fReady = false;
     bool fDestroyed = false;
+    bool fRunningStartRequest = false;
+    bool fStartRequestDone = false;
     LRunLoopTimer fQuitLater { _QuitLater, this };
     LRunLoopTimer fCloseLater { _CloseLater, this };
 };
 
 // What a later start tells of its request, which it handed to the running instance: the answer
 // (output on out, a refusal's reason or a request left waiting on err), and the exit status
-// (0 carried out, 1 refused or not delivered, 2 waiting behind a dialog or not answered).
+// (0 carried out, 1 refused or failed, 2 waiting for the user there, 3 not delivered or not
+// answered).
 int LMainWindowReportAnswer(
     LSingleInstance::Outcome outcome, LSingleInstance& instance, FILE* out, FILE* err);
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -17,9 +18,11 @@
 
 namespace {
 
-// The receiver of the running instance; records that arrive when there is none are dropped.
+// The receiver of the running instance; requests that arrive when there is none are answered
+// that the instance is closing.
 std::mutex gReceiverLock;
 std::shared_ptr<LSingleInstance::Receiver> gReceiver;
+std::atomic<bool> gClosing { false };
 
 std::shared_ptr<LSingleInstance::Receiver> _LGetReceiver()
 {
@@ -112,20 +115,21 @@ public:
         if (fFd >= 0)
             ::close(fFd);
     }
-    void Queued() override
+
+protected:
+    void SendQueued(const char* text) override
     {
-        if (fQueued || fFd < 0)
-            return;
-        fQueued = true;
-        Send('Q', 0, "");
+        if (fFd >= 0)
+            Send('Q', 0, text);
     }
-    void Finish(int result, const char* text) override
+    void SendFinished(int result, const char* text) override
     {
         if (fFd < 0)
             return;
-        Send('F', result, text ? text : "");
+        Send('F', result, text);
         // One outcome per request: the connection ends here.
-        ::close(fFd);
+        if (fFd >= 0)
+            ::close(fFd);
         fFd = -1;
     }
 
@@ -165,21 +169,46 @@ std::vector<const char*> LSingleInstanceRecordArguments(int argc, const char* co
     return out;
 }
 
+std::vector<std::string> LSingleInstanceAbsoluteArguments(std::vector<std::string> arguments,
+    const std::string& folder, const LSingleInstanceFileKey& isFile)
+{
+    auto absolute = [&](std::string& path) {
+        if (path.empty() || path[0] == '/' || folder.empty())
+            return;
+        path = folder + (folder.back() == '/' ? "" : "/") + path;
+    };
+    if (arguments.size() == 2) {
+        if (!arguments[1].empty() && arguments[1][0] != '-')
+            absolute(arguments[1]);
+        return arguments;
+    }
+    for (size_t i = 1; i + 1 < arguments.size(); i += 2)
+        if (isFile && isFile(arguments[i].c_str()))
+            absolute(arguments[i + 1]);
+    return arguments;
+}
+
 void LMainWindowPipeListenerThread::ThreadFunction()
 {
-    auto record = std::make_shared<CopyData>();
+    auto arguments = std::make_shared<LSingleInstance::Arguments>();
     LDeadlineJob job(*this, kIdleTimeoutMs);
-    if (ProcessNamedPipeReceiveRecord(job, fFd, *record) != LProcessResultSuccess)
-        return; // an incomplete record is dropped
+    if (ProcessNamedPipeReceiveRequest(job, fFd, *arguments) != LProcessResultSuccess)
+        return; // an incomplete request is dropped
     if (IsToStop())
         return;
     // The connection stays open for the answer; whoever holds the reply last closes it.
     auto reply = std::make_shared<LSingleInstanceReply>(fFd);
     fFd = -1;
-    LRunLoop::Post([record, reply] {
+    if (gClosing.load()) {
+        reply->Finish(1, kLSingleInstanceClosingText);
+        return;
+    }
+    LRunLoop::Post([arguments, reply] {
         LZORAPIReplyScope current(reply);
-        if (auto receiver = _LGetReceiver())
-            (*receiver)(*record);
+        if (auto receiver = _LGetReceiver(); receiver && !gClosing.load())
+            (*receiver)(*arguments);
+        else
+            reply->Finish(1, kLSingleInstanceClosingText);
     });
 }
 
@@ -206,28 +235,44 @@ LSingleInstance::~LSingleInstance()
 }
 
 LSingleInstance::Outcome LSingleInstance::Start(
-    int argc, const char* const* argv, Receiver receiver)
+    int argc, const char* const* argv, Receiver receiver, const LSingleInstanceFileKey& isFile)
 {
+    fRefusal.clear();
     LChannelLock lock(fChannel);
     LNamedPipeRef pipe;
     if (pipe._Open(fChannel.c_str()) >= 0) {
-        std::vector<const char*> arguments = LSingleInstanceRecordArguments(argc, argv);
-        CopyData record;
-        record.SetArguments(static_cast<int>(arguments.size()), arguments.data());
+        std::vector<const char*> kept = LSingleInstanceRecordArguments(argc, argv);
+        Arguments arguments(kept.begin(), kept.end());
+        if (isFile) {
+            // A folder that cannot be read leaves relative paths as they are: the running
+            // instance refuses them.
+            std::string folder;
+            if (char* cwd = ::getcwd(nullptr, 0)) {
+                folder = cwd;
+                std::free(cwd);
+            }
+            arguments = LSingleInstanceAbsoluteArguments(std::move(arguments), folder, isFile);
+        }
+        if (!LNamedPipeRequestFits(arguments)) {
+            fRefusal = "Begäran är för stor för att lämnas till Vorantel (högst "
+                + std::to_string(kLNamedPipeMaxRequestArguments) + " argument och "
+                + std::to_string(kLNamedPipeMaxRequestBytes >> 20) + " MiB). Ingenting har gjorts.";
+            return kRefused;
+        }
         LProcessInterfaceVoid quiet;
         LProcessResult r
-            = ProcessNamedPipeSendRecord(quiet, pipe.GetDescriptor(), record, kSendTimeoutMs);
+            = ProcessNamedPipeSendRequest(quiet, pipe.GetDescriptor(), arguments, kSendTimeoutMs);
         if (r != LProcessResultSuccess)
             return kFailed;
         if (fDelivery >= 0)
             ::close(fDelivery);
         fDelivery = pipe.Detach();
-        fDeliveredRequest = record.count > 1;
         return kDelivered;
     }
     char path[kLPathSize];
     if (!LNamedPipeRef::MakeFilePath(path, fChannel.c_str()))
         return kPrimary; // no channel can be had: run alone
+    gClosing = false;
     _LSetReceiver(std::make_shared<Receiver>(std::move(receiver)));
     auto listener = std::make_unique<Listener>();
     if (listener->SetPath(path)) {
@@ -245,11 +290,6 @@ LSingleInstance::Answer LSingleInstance::WaitAnswer(unsigned int timeoutMs, unsi
     fDelivery = -1;
     if (fd < 0)
         return answer;
-    if (!fDeliveredRequest) {
-        ::close(fd);
-        answer.state = Answer::kDone;
-        return answer;
-    }
     using Clock = std::chrono::steady_clock;
     auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string bytes;
@@ -271,6 +311,7 @@ LSingleInstance::Answer LSingleInstance::WaitAnswer(unsigned int timeoutMs, unsi
                 break;
             if (b[0] == 'Q') {
                 answer.state = Answer::kQueued;
+                answer.text = bytes.substr(kFrameHeader, length);
                 const auto grace = Clock::now() + std::chrono::milliseconds(queuedMs);
                 end = std::min(end, grace);
             } else {
@@ -303,33 +344,39 @@ LSingleInstance::Answer LSingleInstance::WaitAnswer(unsigned int timeoutMs, unsi
     return answer;
 }
 
+void LSingleInstance::SetClosing()
+{
+    if (fListener)
+        gClosing = true;
+}
+
 void LSingleInstance::Stop()
 {
     if (!fListener)
         return;
+    gClosing = true;
     _LSetReceiver(nullptr);
     fListener.reset();
 }
 
-void LSingleInstanceDispatch(const CopyData& record, LZORAPIServerHandler& handler,
-    const std::function<void()>& bringForward)
+void LSingleInstanceDispatch(const LSingleInstance::Arguments& arguments,
+    LZORAPIServerHandler& handler, const std::function<void()>& bringForward)
 {
-    int count = record.count < CopyData::kMaxArguments ? record.count : CopyData::kMaxArguments;
-    if (count <= 0)
+    if (arguments.empty())
         return;
-    if (count == 1) {
+    if (arguments.size() == 1) {
         if (bringForward)
             bringForward();
         if (auto answer = LZORAPICurrentReply())
             answer->Finish(0, "OK");
         return;
     }
-    const char* argv[CopyData::kMaxArguments];
-    for (int i = 1; i < count; ++i)
-        argv[i - 1] = record.arguments[i];
+    std::vector<const char*> argv;
+    for (size_t i = 1; i < arguments.size(); ++i)
+        argv.push_back(arguments[i].c_str());
     char reply[kLZORAPIReplySize];
     std::shared_ptr<LZORAPIReply> answer = LZORAPICurrentReply();
-    const int result = handler.ExecuteCommand(count - 1, argv, reply);
+    const int result = handler.ExecuteCommand(int(argv.size()), argv.data(), reply);
     if (answer && !answer->IsQueued())
         answer->Finish(result, reply);
 }

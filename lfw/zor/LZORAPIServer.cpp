@@ -1,14 +1,56 @@
 #include "lfw/zor/LZORAPIServer.h"
 
 #include "lfw/gen/LFormat.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/unix/LNamedPipe.h"
 
 #include <atomic>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 std::atomic<LLaunchWaitHook> gWaitHook { nullptr };
 std::shared_ptr<LZORAPIReply> gCurrentReply; // main thread only
+
+void _LZORAPIAlertRuns(const LAlert& alert)
+{
+    const std::shared_ptr<LZORAPIReply> reply = gCurrentReply;
+    if (!reply || !reply->IsPending())
+        return;
+    if (alert.type == 2 && !alert.button2[0]) {
+        const std::string& context = reply->GetFailureContext();
+        const std::string text
+            = (context.empty() ? std::string(alert.title) : context) + ": " + alert.message.c_str();
+        reply->Finish(-1, text.c_str());
+        return;
+    }
+    const std::string text = std::string("Begäran väntar på svar i Vorantel (”") + alert.title
+        + "”) och utförs sedan. Hur det gick visas i Vorantel.";
+    reply->Queued(text.c_str());
+}
+
+} // namespace
+
+void LZORAPIReply::Queued(const char* text)
+{
+    if (fQueued || fFinished)
+        return;
+    fQueued = true;
+    SendQueued(text ? text : "");
+}
+
+void LZORAPIReply::Finish(int result, const char* text)
+{
+    if (fFinished)
+        return;
+    fFinished = true;
+    SendFinished(result, text ? text : "");
+}
+
+void LZORAPIInstallAlertHook()
+{
+    LAlertSetRunHook(_LZORAPIAlertRuns);
 }
 
 std::shared_ptr<LZORAPIReply> LZORAPICurrentReply()
@@ -64,11 +106,10 @@ bool LLaunchSendArgumentsToInstance(
     LNamedPipeRef pipe;
     if (pipe._Open(name) < 0)
         return false;
-    CopyData record;
-    const char* argv[2] = { name, argument ? argument : "" };
-    record.SetArguments(2, argv);
+    // Sent whole however long the argument is.
+    const std::vector<std::string> arguments { name ? name : "", argument ? argument : "" };
     LProcessInterfaceVoid quiet;
-    if (ProcessNamedPipeSendRecord(quiet, pipe.GetDescriptor(), record, 15000)
+    if (ProcessNamedPipeSendRequest(quiet, pipe.GetDescriptor(), arguments, 15000)
         != LProcessResultSuccess)
         return false;
     pipe.Close();

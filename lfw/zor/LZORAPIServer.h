@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 inline constexpr size_t kLZORAPIReplySize = 8192;
 
@@ -12,16 +13,30 @@ inline constexpr size_t kLZORAPIReplySize = 8192;
 class LZORAPIReply {
 public:
     virtual ~LZORAPIReply() = default;
-    // The request waits (a modal window runs); its outcome follows through Finish when it has
-    // run. Without that, the outcome is the command's result when it returns.
-    virtual void Queued() = 0;
+    // The request waits for the user (a modal window runs, or it asks a question of its own);
+    // its outcome follows through Finish when it has run. text says what it waits for ("": the
+    // usual words). Only the first call counts, and none after Finish.
+    void Queued(const char* text = "");
     bool IsQueued() const { return fQueued; }
     // The outcome: 0 carried out, otherwise refused or failed with text saying why. Only the
     // first call counts.
-    virtual void Finish(int result, const char* text) = 0;
+    void Finish(int result, const char* text);
+    bool IsFinished() const { return fFinished; }
+    // Whether the asking instance has had no word yet: neither the outcome nor that it waits.
+    bool IsPending() const { return !fQueued && !fFinished; }
+    // What the request is doing, for a failure that a job tells in an error alert while it
+    // runs: the outcome is then known, and told at once as "<context>: <the job's text>".
+    void SetFailureContext(std::string context) { fContext = std::move(context); }
+    const std::string& GetFailureContext() const { return fContext; }
 
 protected:
+    virtual void SendQueued(const char* text) = 0;
+    virtual void SendFinished(int result, const char* text) = 0;
+
+private:
     bool fQueued = false;
+    bool fFinished = false;
+    std::string fContext;
 };
 
 // The reply of the request being carried out now; null for a request that nobody waits for
@@ -39,11 +54,24 @@ private:
     std::shared_ptr<LZORAPIReply> fPrevious;
 };
 
+// While a request whose asker waits is carried out, an alert that opens tells the asker: an error
+// (one button) is the request's failure, told at once; any other alert waits for the user, and
+// the asker learns that the request waits. Installed by the main window.
+void LZORAPIInstallAlertHook();
+
 // Implemented by the main window: runs an API command, writing its reply (8192 bytes).
 class LZORAPIServerGUILayer {
 public:
     virtual ~LZORAPIServerGUILayer() = default;
     virtual int EvAPICommand(int argc, const char* const* argv, char* reply) = 0;
+    // Whether the value of a request key names a file; a later start makes such values (and a
+    // lone argument that is no key) absolute against its own working folder before it hands
+    // them over.
+    virtual bool EvAPIKeyTakesFile(const char* key) const
+    {
+        (void)key;
+        return false;
+    }
 };
 
 class LZORAPIServerHandler {

@@ -511,6 +511,47 @@ TEST_F(FillEditor, BackgroundImageFromTheFilePanel)
     EXPECT_EQ(image.GetHeight(), 5);
 }
 
+// A picture at the end of a path of nearly 4,000 bytes: the panel starts in the remembered
+// folder, whole, and the picture chosen there is taken with its whole path; its folder is
+// remembered whole.
+TEST_F(FillEditor, BackgroundImageAtTheEndOfALongPath)
+{
+    Open(nullptr);
+    TemporaryFolder folder;
+    std::string deep = folder.Path();
+    while (deep.size() < 3900)
+        deep += "/" + std::string(200, 'd');
+    ASSERT_EQ(system(("mkdir -p '" + deep + "'").c_str()), 0);
+    const std::string good = deep + "/bild.png";
+    ASSERT_EQ(system(("/usr/bin/convert -size 6x3 xc:green '" + good + "'").c_str()), 0);
+    LUserSettingSetString(kVTOptionsSection, kVTOptionsRecentFolderImage, deep.c_str());
+
+    picker->SetBrush(nullptr);
+    std::string start;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        // The chooser settles on its folder a moment after it shows.
+        uitest::PumpUntil([&] {
+            gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(panel));
+            start = current ? current : "";
+            g_free(current);
+            return !start.empty();
+        });
+        uitest::AcceptFile(panel, good);
+    });
+    const size_t before = watch.reports.size();
+    picker->Command(Picker::kIdBrowse, 0);
+    ASSERT_TRUE(uitest::PumpUntil([&] { return watch.reports.size() > before; }, 8000));
+    EXPECT_EQ(start, deep);
+    EXPECT_EQ(watch.reports.back().path, good);
+    EXPECT_STREQ(picker->GetShownFileName(), "bild.png");
+    LStringLongTemplate<char> stored;
+    _LUserSettingGetString(kVTOptionsSection, kVTOptionsRecentFolderImage, "", stored);
+    EXPECT_EQ(std::string(stored.c_str()), deep);
+    LImageBuffer image;
+    ASSERT_TRUE(picker->TakeBkImageBuffer(image));
+    EXPECT_EQ(image.GetWidth(), 6);
+}
+
 TEST_F(FillEditor, WindowClosedUnderTheChooserReportsNothing)
 {
     if (!uitest::HaveXdotool())

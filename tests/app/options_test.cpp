@@ -87,18 +87,23 @@ TEST_F(Options, RecentFolders)
     char documents[kLPathSize], pictures[kLPathSize];
     ASSERT_TRUE(LFile::GetUserDocumentsFolder(documents));
     ASSERT_TRUE(LFile::GetUserPicturesFolder(pictures));
-    LStringShortTemplate<char> folder;
+    std::string folder;
     VTOptions::RecentFolderProjectGet(folder);
-    EXPECT_STREQ(folder.c_str(), documents);
+    EXPECT_EQ(folder, documents);
     VTOptions::RecentFolderImageGet(folder);
-    EXPECT_STREQ(folder.c_str(), pictures);
+    EXPECT_EQ(folder, pictures);
 
     LUserSettingSetString("Settings", "RecentFolderProject", "/srv/projekt/skivor");
     LUserSettingSetString("Settings", "RecentFolderImage", "/srv/bilder");
     VTOptions::RecentFolderProjectGet(folder);
-    EXPECT_STREQ(folder.c_str(), "/srv/projekt/skivor");
+    EXPECT_EQ(folder, "/srv/projekt/skivor");
     VTOptions::RecentFolderImageGet(folder);
-    EXPECT_STREQ(folder.c_str(), "/srv/bilder");
+    EXPECT_EQ(folder, "/srv/bilder");
+    // Folders longer than 259 bytes come back whole.
+    const std::string deep = "/srv/" + std::string(300, 'd') + "/" + std::string(300, 'e');
+    LUserSettingSetString("Settings", "RecentFolderImage", deep.c_str());
+    VTOptions::RecentFolderImageGet(folder);
+    EXPECT_EQ(folder, deep);
 }
 
 TEST_F(Options, ScreenSize)

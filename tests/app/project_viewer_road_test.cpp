@@ -283,7 +283,7 @@ TEST_F(ProjectViewerRoad, AnUnreadablePictureTellsWhy)
     const std::string bad = folder / "trasig.png";
     std::ofstream(bad) << "\x89PNG trasig";
     VTBackgroundFill fill;
-    snprintf(fill.path, sizeof fill.path, "%s", bad.c_str());
+    fill.path = bad;
     std::string headline, message;
     AnswerAlertAfter(&headline, &message, nullptr, "OK");
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(fill, false);
@@ -398,7 +398,7 @@ TEST_F(ProjectViewerRoad, TheViewerDestroyedUnderAnAlertIsNotCalledBack)
         viewer->Init(window, 800 * s, 500 * s);
         viewer->SetProject(project.get());
         VTBackgroundFill fill;
-        snprintf(fill.path, sizeof fill.path, "%s", bad.c_str());
+        fill.path = bad;
         VTProjectViewer* raw = viewer.get();
         AnswerAlertAfter(
             &headline, &message, [&] { gone(viewer); }, "OK");

@@ -275,7 +275,7 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     std::string png = (folder / "bild.png");
     ASSERT_EQ(system(("/usr/bin/convert -size 20x10 xc:red '" + png + "'").c_str()), 0);
     VTBackgroundFill image;
-    snprintf(image.path, sizeof image.path, "%s", png.c_str());
+    image.path = png;
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(image, false);
     ASSERT_EQ(f.Count(), 2u);
     EXPECT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
@@ -287,6 +287,23 @@ TEST_F(ProjectViewer, BrushesAndBackgroundImagesReplaceEachOther)
     EXPECT_EQ(f.Count(), 1u);
     f.viewer.Redo();
     ASSERT_EQ(f.Count(), 2u);
+
+    // A picture whose path passes 259 bytes is read whole; the design, whose field the project
+    // file holds as it is, keeps its file name rather than a cut path.
+    std::string deep = folder.Path();
+    while (deep.size() < 300)
+        deep += "/" + std::string(60, 'd');
+    ASSERT_EQ(system(("mkdir -p '" + deep + "'").c_str()), 0);
+    const std::string longPng = deep + "/lång.png";
+    ASSERT_EQ(system(("/usr/bin/convert -size 30x15 xc:blue '" + longPng + "'").c_str()), 0);
+    VTBackgroundFill far;
+    far.path = longPng;
+    f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(far, false);
+    ASSERT_EQ(f.Design()->first->GetType(), VTOverlayTypeImageBackground);
+    auto* background = dynamic_cast<VTOverlayImage*>(f.Design()->first);
+    ASSERT_NE(background, nullptr);
+    EXPECT_EQ(background->GetImage().GetWidth(), 30);
+    EXPECT_STREQ(f.Design()->backgroundImagePath, "lång.png");
 
     // Deleting that background clears the design's path.
     snprintf(f.Design()->backgroundImagePath, 260, "%s", png.c_str());
@@ -398,7 +415,7 @@ TEST_F(ProjectViewer, AnUnreadablePictureIsRefusedWithAnAlert)
     std::string bad = (folder / "x.png");
     std::ofstream(bad) << "inte en bild";
     VTBackgroundFill fill;
-    snprintf(fill.path, sizeof fill.path, "%s", bad.c_str());
+    fill.path = bad;
     std::string headline;
     uitest::AnswerAlert(&headline, "OK");
     f.viewer.EvProjectViewerPanelTemplateBackgroundColourChanged(fill, false);

@@ -6,7 +6,7 @@
 // <build>/e2e-files. Runs once more at a backing scale of 2 (VT_ALSO_SCALED).
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
-#include "support/E2eProgram.h"
+#include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -26,109 +26,31 @@ using namespace e2e;
 
 namespace {
 
-const std::string kCaption = "Vorantel av ZOR Software";
-
-// The environment of one test's runs of the program: its rectangle file, runtime folder and no
-// welcome dialog; restored when the test ends.
-class Session {
-public:
-    Session()
-    {
-        dir = work.Path();
-        rects = dir + "/rectangles.txt";
-        Set("VT_TEST_RECTANGLES_FILE", rects);
-        Set("XDG_RUNTIME_DIR", runtime.Path());
-        Set("GSETTINGS_BACKEND", "memory");
-        Set("NO_AT_BRIDGE", "1");
-        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
-        LUserSettingSetString("AutoSave", "FileName", "");
-    }
-    ~Session()
-    {
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-            if (it->second.first)
-                setenv(it->first.c_str(), it->second.second.c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
-    void Set(const std::string& name, const std::string& value)
-    {
-        const char* old = std::getenv(name.c_str());
-        saved.emplace_back(name, std::make_pair(old != nullptr, old ? old : ""));
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        TemporaryFolder::WriteFile(dir + "/" + name, bytes);
-        return dir + "/" + name;
-    }
-    Program::Options Capture(const std::string& name) const
-    {
-        Program::Options o;
-        o.errors = dir + "/" + name + ".err";
-        o.output = dir + "/" + name + ".out";
-        return o;
-    }
-    TemporaryFolder work, runtime;
-    std::string dir, rects;
-    std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved;
-};
-
 // Where the screenshots are kept.
 const char* const kShots = "e2e-files";
 
-// Keys to the window that make an alert show: what it says. The keys go again when it does not
-// show in time (the window may not have had the focus back yet from an alert just closed).
-std::string KeysForAlert(const std::string& rects, unsigned long xid, const std::string& keys)
-{
-    std::string said;
-    for (int attempt = 0; attempt < 2 && said.empty(); ++attempt) {
-        ForgetAlert(rects);
-        Sleep(300);
-        KeysTo(xid, keys);
-        said = AlertText(rects, 8000);
-    }
-    return said;
-}
-
-// Ctrl+Q on unsaved work: true once the question shows.
-bool AskToQuit(Session& s, unsigned long xid)
-{
-    return !KeysForAlert(s.rects, xid, "ctrl+q").empty();
-}
-
-std::string SaveSample(const std::string& path, int pictureSize = 48)
-{
-    auto project = sample::MakeProject(pictureSize);
-    VTProjectSave record;
-    record.project = project.get();
-    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
-    LProcessInterfaceVoid quiet;
-    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
-    return path;
-}
-
-// A later start whose request the running program refuses in an alert: the alert names the
-// files, its button is clicked, and the later start ends with status 1 and the reason.
+// A later start whose request the running program refuses: the later start ends at once with
+// status 1 and the reason, while the alert that names the files still shows; then its button is
+// clicked.
 void ExpectRefused(Session& s, const std::vector<std::string>& args, const std::string& title,
     const std::string& message, const std::string& shot, const char* button = "OK")
 {
     SCOPED_TRACE(shot);
     ForgetAlert(s.rects);
     Program later(args, s.Capture(shot));
+    EXPECT_EQ(later.Wait(10000), 1);
+    EXPECT_EQ(later.Errors(), "vorantel: " + message + "\n");
     EXPECT_EQ(AlertText(s.rects), title + "\n" + message + "\n");
     Shot(shot, kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, button));
-    EXPECT_EQ(later.Wait(10000), 1);
-    EXPECT_EQ(later.Errors(), "vorantel: " + message + "\n");
 }
 
 } // namespace
 
 // Refusals of later starts' requests are told in the running program (one alert naming the
-// files) and to the later start (status 1, the reason on standard error); a request that waits
-// behind a dialog is answered as waiting (status 2), not as carried out, and told when it ran.
+// files) and at once to the later start (status 1, the reason on standard error), also while a
+// question shows there; a request that waits behind a dialog, or for the answer to a question
+// of its own, is answered as waiting (status 2) within moments, not as carried out.
 TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
 {
     if (!HasTools())
@@ -176,15 +98,22 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
     }
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - Namnlöst.vtproj"));
 
-    // The unsaved question of Ctrl+Q is up: a request waits for it and says so; once the
-    // question is answered ("Avbryt") the request runs and its refusal is told.
+    // The unsaved question of Ctrl+Q is up: a refusal known at once is answered at once, and a
+    // request that can be carried out waits for the question and says so. Once the question is
+    // answered ("Avbryt") the refusal is told and the waiting text added.
     ForgetAlert(s.rects);
     KeysTo(xid, "ctrl+q");
     ASSERT_EQ(AlertText(s.rects),
         "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
     {
+        Program later({ "-addtext", nul }, s.Capture("refused-at-once"));
+        EXPECT_EQ(later.Wait(5000), 1);
+        EXPECT_EQ(
+            later.Errors(), "vorantel: Filen ”nul.txt” är ingen textfil och lades inte till.\n");
+    }
+    {
         const auto start = Clock::now();
-        Program later({ "-addtext", nul }, s.Capture("waiting"));
+        Program later({ "-addtext", text }, s.Capture("waiting"));
         EXPECT_EQ(later.Wait(15000), 2);
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
         EXPECT_EQ(later.Errors(),
@@ -195,9 +124,29 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
     ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
     EXPECT_EQ(
         AlertText(s.rects), title + "\nFilen ”nul.txt” är ingen textfil och lades inte till.\n");
-    Shot("waiting-request-told", kShots);
+    Shot("refusal-told-after-the-question", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
+    EXPECT_EQ(AlertText(s.rects, 1000), "");
     EXPECT_TRUE(first->Running());
+
+    // A lone file opens as a project: with unsaved work that asks first, and the later start
+    // learns within moments that its request waits for that answer (not "no answer" a minute
+    // later).
+    {
+        ForgetAlert(s.rects);
+        const auto start = Clock::now();
+        Program later({ s.Write("hello.txt", "Hej") }, s.Capture("own-question"));
+        EXPECT_EQ(AlertText(s.rects),
+            "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
+        EXPECT_EQ(later.Wait(15000), 2);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+        EXPECT_EQ(later.Errors(),
+            "vorantel: Begäran väntar på svar i Vorantel (”Ändringar som inte sparats”) och utförs "
+            "sedan. Hur det gick visas i Vorantel.\n");
+        Shot("request-waits-for-its-question", kShots);
+        ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
+    }
+    EXPECT_TRUE(WaitCaption(xid, kCaption + " - Namnlöst.vtproj"));
 
     EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
@@ -236,11 +185,13 @@ TEST(RequestsAndSaves, DamagedAndCutOffProjectsAreRefused)
         ForgetAlert(s.rects);
         Program later({ "-open", c.path }, s.Capture(c.shot));
         EXPECT_EQ(AlertText(s.rects), "Laddar projekt\n" + c.message + "\n");
+        // The failure is known as its alert shows: the later start does not wait for the click.
+        EXPECT_EQ(later.Wait(10000), 1);
+        EXPECT_EQ(later.Errors(),
+            "vorantel: Det gick inte att läsa in projektfilen ”" + c.path.substr(s.dir.size() + 1)
+                + "”: " + c.message + "\n");
         Shot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
-        EXPECT_EQ(later.Wait(10000), 1);
-        EXPECT_EQ(
-            later.Errors(), "vorantel: Det gick inte att läsa in projektfilen: " + c.path + "\n");
         EXPECT_EQ(Caption(xid), kCaption + " - skiva.vtproj");
     }
     {

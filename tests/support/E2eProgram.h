@@ -21,11 +21,19 @@ namespace e2e {
 
 using namespace programrun;
 
+// The xdotool words that move the pointer to x, y and wait until it is there. The pointer goes
+// beside it first: a synced move to where the pointer already is waits for a move that never
+// comes (15 s).
+inline std::string MoveWords(int x, int y)
+{
+    return "mousemove " + std::to_string(x + 1) + " " + std::to_string(y + 1) + " mousemove --sync "
+        + std::to_string(x) + " " + std::to_string(y) + " ";
+}
+
 // The xdotool words that click the middle of a rectangle (nudged by dx, dy).
 inline std::string ClickWords(const std::vector<int>& r, int dx = 0, int dy = 0)
 {
-    return "mousemove --sync " + std::to_string(r[0] + r[2] / 2 + dx) + " "
-        + std::to_string(r[1] + r[3] / 2 + dy) + " click 1 ";
+    return MoveWords(r[0] + r[2] / 2 + dx, r[1] + r[3] / 2 + dy) + "click 1 ";
 }
 
 // Gives the window the keyboard, then runs the xdotool words.
@@ -116,8 +124,7 @@ inline bool ClickAlertButton(const std::string& file, const std::string& label, 
             while (in >> word >> name >> x >> y >> w >> h) {
                 if (name == label) {
                     ForgetAlert(file);
-                    Shell("xdotool mousemove --sync " + std::to_string(x + w / 2) + " "
-                        + std::to_string(y + h / 2) + " click 1 2>/dev/null");
+                    Shell("xdotool " + MoveWords(x + w / 2, y + h / 2) + "click 1 2>/dev/null");
                     return true;
                 }
             }

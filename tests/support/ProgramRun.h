@@ -1,8 +1,8 @@
 // The built program run as its own process on the test's X server, as a person starts it, and
 // the shell commands a test uses to look at it: its main window found, its caption read, files
-// it writes waited for. A run may go as another user (the test running as root) and keep its
-// standard output and error for the test. Header only (the build folder is known to the test
-// programs); E2eProgram.h adds driving it with keys and clicks.
+// it writes waited for. A run may go as another user (the test running as root), keep its
+// standard output and error for the test, and start in a folder of its own. Header only (the
+// build folder is known to the test programs); E2eProgram.h adds driving it with keys and clicks.
 #pragma once
 
 #include "support/CommandOutput.h"
@@ -123,6 +123,7 @@ struct ProgramOptions {
     gid_t gid = gid_t(-1);
     std::string output; // files for standard output and error ("": inherited)
     std::string errors;
+    std::string folder; // the working folder ("": inherited)
 };
 
 // One run of <build>/vorantel with the arguments; killed when the object goes and it still runs.
@@ -142,8 +143,11 @@ public:
         argv.push_back(nullptr);
         const char* output = options.output.empty() ? nullptr : options.output.c_str();
         const char* errors = options.errors.empty() ? nullptr : options.errors.c_str();
+        const char* folder = options.folder.empty() ? nullptr : options.folder.c_str();
         fPid = ::fork();
         if (fPid == 0) {
+            if (folder && ::chdir(folder) != 0)
+                ::_exit(126);
             if (output) {
                 int fd = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0666);
                 if (fd < 0 || ::dup2(fd, 1) < 0)

@@ -13,6 +13,7 @@
 #include "app/VTProjectTemplate.h"
 #include "app/VTProjectViewer.h"
 #include "app/VTProjectViewerNotifyee.h"
+#include "app/VTRequests.h"
 #include "lfw/gen/LString.h"
 #include "lfw/gui/LCaptionToolbar.h"
 #include "lfw/mac/LDialog.h"
@@ -91,7 +92,8 @@ public:
     bool CmProjectPromptUnsavedChanges();
     bool CmCloseDocument(bool prompt);
     bool CmCancel() override { return CmCloseDocument(true); }
-    void CmNewDocument(VTLabelLayout* layout);
+    // False when no new project was made (the unsaved question answered "Avbryt").
+    bool CmNewDocument(VTLabelLayout* layout);
     bool CmOpenDocument();
     bool CmProjectLoad();
     bool CmProjectLoad(const char* path, bool prompt);
@@ -107,6 +109,7 @@ public:
     void ExportToImage(VTProject& p, VTLabelLayoutPage* page);
     void CmPrint();
     int EvAPICommand(int argc, const char* const* argv, char* reply) override;
+    bool EvAPIKeyTakesFile(const char* key) const override;
     void EvDropFiles(LDroppedFileData& data) override;
     // The paths of a drop, sorted and answered as a drop of those files is.
     void DropPaths(const std::vector<std::string>& paths);
@@ -128,7 +131,7 @@ public:
     {
         return CheckOverlayText(path, text) == TextFileRefusal::kNone;
     }
-    // Why a file was refused, in a Swedish sentence naming it ("" for kNone and kEmpty).
+    // Why a file was refused, in a Swedish sentence naming it ("" for kNone).
     static std::string TextFileRefusalText(TextFileRefusal refusal, const char* path);
     // The project's file name without folder and extension; an autosave's own name loses its
     // "_autosave" ending.
@@ -203,9 +206,15 @@ private:
     // A modal window runs, or a request, drop or deferred work is under way: a loop run inside it
     // (a modal's, the clipboard's) must not start another that swaps the project under it.
     bool _MustWait() const;
-    // Carries out a request of the command line or of a second start; what it refuses is told
-    // in an alert and in the reply.
-    int _RunRequest(int argc, const char* const* argv, char* reply);
+    // Requests of the command line and of a second start (MainDialogDocument.cpp): checked
+    // before anything is done (with knowsState, also whether there is a project to add to),
+    // refused (told at once to the asker, in an alert as soon as the window can show one), and
+    // carried out.
+    class RequestRunner;
+    void _CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
+        std::vector<std::string>& refusals) const;
+    int _RefuseRequest(const std::vector<std::string>& refusals, char* reply);
+    int _RunRequests(const std::vector<VTRequest>& requests, char* reply);
     static void _DeferredTimer(LRunLoopTimer* timer, void* data);
     void _SetProject(VTProject* p);
     void _RemoveReopenedAutoSave();

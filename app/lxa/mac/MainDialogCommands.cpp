@@ -416,15 +416,13 @@ void MainDialog::CmOverlayAddImages()
     LStringLongTemplate<char> filter;
     if (!list.Init(filter, LImageIOTypeLoad, vetoer))
         return;
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderImageGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
+    std::string folder;
+    VTOptions::RecentFolderImageGet(folder);
     LStringListTemplate<char> paths;
     if (!LFile::BrowseMultipleReadFiles(
             GetContentView(), paths, "Välj bilder", folder, filter.GetString(), nullptr))
         return;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder.c_str());
     std::vector<std::string> files;
     for (size_t i = 0; i < paths.GetCount(); ++i)
         files.emplace_back(paths[i]);

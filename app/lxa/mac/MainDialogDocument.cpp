@@ -7,6 +7,7 @@
 #include "app/VTOptions.h"
 #include "app/VTPrinterTray.h"
 #include "app/VTProjectFile.h"
+#include "app/VTRequests.h"
 #include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFormat.h"
@@ -37,11 +38,14 @@ constexpr off_t kMaxTextFileSize = 1 << 20;
 // The unsupported files a drop message names.
 constexpr size_t kMaxNamedFiles = 20;
 
+// Everything before the last "/" ("/" for a file at the root, "" without one), however long.
 std::string _Folder(const char* path)
 {
-    char folder[kLLongPathSize] = "";
-    LFile::_GetFolderFromPath(folder, path ? path : "");
-    return folder;
+    const std::string p = path ? path : "";
+    const size_t slash = p.rfind('/');
+    if (slash == std::string::npos)
+        return "";
+    return slash == 0 ? "/" : p.substr(0, slash);
 }
 
 bool _HasFolder(const char* path)
@@ -123,8 +127,9 @@ std::string MainDialog::TextFileRefusalText(TextFileRefusal refusal, const char*
     const std::string name = "”" + _FileName(path ? path : "") + "”";
     switch (refusal) {
     case TextFileRefusal::kNone:
-    case TextFileRefusal::kEmpty:
         return "";
+    case TextFileRefusal::kEmpty:
+        return "Textfilen " + name + " är tom och lades inte till.";
     case TextFileRefusal::kMissing:
         return "Det gick inte att hitta filen " + name + ".";
     case TextFileRefusal::kUnreadable:
@@ -202,19 +207,19 @@ void MainDialog::_RemoveReopenedAutoSave()
     reopenedAutoSave.clear();
 }
 
-void MainDialog::CmNewDocument(VTLabelLayout* layout)
+bool MainDialog::CmNewDocument(VTLabelLayout* layout)
 {
     if (!CmProjectPromptUnsavedChanges()) {
         delete layout;
-        return;
+        return false;
     }
     if (!layout)
         layout = _SelectLabelLayout();
     if (!layout)
-        return;
+        return false;
     if (!CmCloseDocument(false)) {
         delete layout;
-        return;
+        return false;
     }
     welcomeAllowed = false;
     auto* created = new VTProject(layout);
@@ -222,6 +227,7 @@ void MainDialog::CmNewDocument(VTLabelLayout* layout)
     firstTextTipPending = true;
     UpdateCaption();
     EnableControls();
+    return true;
 }
 
 // ---- Opening ----------------------------------------------------------------------------------
@@ -243,38 +249,34 @@ bool MainDialog::CmOpenDocument()
         ++n;
     filter.append(p, n + 1);
     filter.push_back('\0');
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
-    char path[kLLongPathSize] = "";
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    std::string path;
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Läs in projekt", folder, filter.c_str(),
             ".vtproj", "Ladda upp"))
         return false;
-    std::string extension = _Extension(path);
+    std::string extension = _Extension(path.c_str());
     if (extension == "vtproj" || extension == "vtx") {
-        LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, _Folder(path).c_str());
-        return CmProjectLoad(path, true);
+        LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
+        return CmProjectLoad(path.c_str(), true);
     }
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, _Folder(path).c_str());
-    return _AddImageFile(path);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder.c_str());
+    return _AddImageFile(path.c_str());
 }
 
 bool MainDialog::CmProjectLoad()
 {
     if (!CmProjectPromptUnsavedChanges())
         return false;
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
-    char path[kLLongPathSize] = "";
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    std::string path;
     std::string filter(kProjectFilter, kProjectFilterSize);
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Läs in projekt", folder, filter.c_str(),
             ".vtproj", "Ladda upp"))
         return false;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, _Folder(path).c_str());
-    return CmProjectLoad(path, false);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
+    return CmProjectLoad(path.c_str(), false);
 }
 
 bool MainDialog::CmProjectLoad(const char* path, bool prompt)
@@ -349,18 +351,15 @@ bool MainDialog::CmProjectSaveAs()
 {
     if (!project)
         return false;
-    LStringShortTemplate<char> recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    char folder[kLLongPathSize] = "";
-    std::snprintf(folder, sizeof folder, "%s", recent.GetString());
-    char path[kLLongPathSize] = "";
-    std::snprintf(path, sizeof path, "%s", _FileName(project->GetPath()).c_str());
+    std::string folder;
+    VTOptions::RecentFolderProjectGet(folder);
+    std::string path = _FileName(project->GetPath());
     static const char kFilter[] = "Vorantel-projekt (*.vtproj)\0*.vtproj\0";
     if (!LFile::BrowseSaveFilePathOverwrite(
             GetContentView(), path, "Spara projekt", folder, kFilter, "vtproj"))
         return false;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, _Folder(path).c_str());
-    if (!CmProjectSave(path))
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
+    if (!CmProjectSave(path.c_str()))
         return false;
     UpdateCaption();
     EnableControls();
@@ -440,6 +439,102 @@ void MainDialog::ExportToImage(VTProject& p, VTLabelLayoutPage* page)
 
 // ---- Requests of the command line and of a second start ----------------------------------------
 
+namespace {
+
+// The refusals an alert and a reply name one by one; the rest are counted.
+constexpr size_t kMaxToldRefusals = 20;
+
+std::string _RefusalText(const std::vector<std::string>& refusals)
+{
+    std::string text;
+    for (size_t i = 0; i < refusals.size(); ++i) {
+        if (i == kMaxToldRefusals) {
+            text += "\n… och " + std::to_string(refusals.size() - i) + " till.";
+            break;
+        }
+        text += (text.empty() ? "" : "\n") + refusals[i];
+    }
+    return text;
+}
+
+} // namespace
+
+// Carries the requests out on the window: what fails stops the rest; text and pictures that
+// cannot be added are collected, the pictures added together at the end.
+class MainDialog::RequestRunner : public VTRequestTarget {
+public:
+    explicit RequestRunner(MainDialog& window)
+        : w(window)
+    {
+    }
+    bool RequestOpen(const std::string& path) override
+    {
+        if (auto answer = LZORAPICurrentReply())
+            answer->SetFailureContext(
+                "Det gick inte att läsa in projektfilen ”" + _FileName(path.c_str()) + "”");
+        if (w.CmProjectLoad(path.c_str(), true))
+            return true;
+        failure = "Det gick inte att läsa in projektfilen: " + path;
+        return false;
+    }
+    bool RequestNew(VTLabelLayout* layout, const std::string& kind) override
+    {
+        if (!layout) {
+            failure = "Det gick inte att skapa ett nytt projekt av typ " + kind;
+            return false;
+        }
+        if (w.CmNewDocument(layout))
+            return true;
+        failure = "Det nya projektet skapades inte.";
+        return false;
+    }
+    bool RequestCustom(const std::string& path) override
+    {
+        if (auto answer = LZORAPICurrentReply())
+            answer->SetFailureContext(
+                "Det gick inte att läsa etikettlayouten ”" + _FileName(path.c_str()) + "”");
+        auto* layout = new VTLabelLayout;
+        VTLabelLayoutLoad record;
+        record.layout = layout;
+        std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+        LProcessDialog<VTLabelLayoutLoad> dialog("Läsa in etikettlayout", record);
+        dialog.Open(w.GetContentView());
+        if (dialog.result != LProcessResultSuccess) {
+            delete layout;
+            failure = "Det gick inte att läsa etikettlayouten.";
+            return false;
+        }
+        if (w.CmNewDocument(layout))
+            return true;
+        failure = "Det nya projektet skapades inte.";
+        return false;
+    }
+    bool RequestAddText(const std::string& path) override
+    {
+        LStringLongTemplate<char> text;
+        const TextFileRefusal refusal = CheckOverlayText(path.c_str(), text);
+        if (refusal != TextFileRefusal::kNone)
+            refused.push_back(TextFileRefusalText(refusal, path.c_str()));
+        else if (!w.project)
+            refused.push_back("Inget projekt är öppet, så texten i ”" + _FileName(path.c_str())
+                + "” lades inte till.");
+        else
+            w._ViewerAddText(text.GetString());
+        return true;
+    }
+    bool RequestAddImage(const std::string& path) override
+    {
+        // The path is what is queued; the file was checked to be there and not empty.
+        images.push_back(path);
+        return true;
+    }
+
+    MainDialog& w;
+    std::vector<std::string> images;
+    std::vector<std::string> refused;
+    std::string failure;
+};
+
 int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
 {
     LStringFormat(reply, kLZORAPIReplySize, "OK");
@@ -449,132 +544,136 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
     // A request that arrives while a modal window runs waits for it to close: the project under
     // a print preview or an editor must not change. One that arrives while another is under way
     // (in a loop that one runs), or inside any wait of ours (a clipboard answer, a job), waits
-    // for it to finish; and one never overtakes those waiting before it.
-    if (_MustWait() || !deferred.empty()) {
-        std::vector<std::string> copy;
-        for (int i = 0; i < argc; ++i)
-            copy.emplace_back(argv[i] ? argv[i] : "");
-        // The instance that asked learns that the request waits, and its outcome once it ran.
-        std::shared_ptr<LZORAPIReply> answer = LZORAPICurrentReply();
-        if (answer)
-            answer->Queued();
-        RunWhenNoModal([this, copy, answer] {
-            std::vector<const char*> args;
-            for (const std::string& a : copy)
-                args.push_back(a.c_str());
-            char later[kLZORAPIReplySize];
-            LStringFormat(later, kLZORAPIReplySize, "OK");
-            const int result = _RunRequest(int(args.size()), args.data(), later);
-            if (answer)
-                answer->Finish(result, later);
-        });
-        return 0;
+    // for it to finish; and one never overtakes those waiting before it. The start's own request
+    // goes first of all: those that arrived while a start-up question was open wait for it.
+    const bool own = IsStartRequest();
+    const bool waits
+        = own ? _MustWait() : (_MustWait() || !deferred.empty() || !IsStartRequestDone());
+    // Whatever can be known now is checked before anything is done: a refusal is answered at
+    // once, also to a request that would have waited.
+    std::vector<VTRequest> requests;
+    std::vector<std::string> refusals;
+    if (VTRequestsRead(argc, argv, requests, refusals))
+        _CheckRequests(requests, !waits, refusals);
+    if (!refusals.empty())
+        return _RefuseRequest(refusals, reply);
+    if (!waits) {
+        ++busy;
+        const int result = _RunRequests(requests, reply);
+        --busy;
+        return result;
     }
-    ++busy;
-    int result = _RunRequest(argc, argv, reply);
-    --busy;
-    return result;
+    // The instance that asked learns that the request waits, and its outcome once it ran.
+    std::shared_ptr<LZORAPIReply> answer = LZORAPICurrentReply();
+    if (answer)
+        answer->Queued();
+    auto work = [this, requests, answer] {
+        LZORAPIReplyScope current(answer);
+        char later[kLZORAPIReplySize];
+        LStringFormat(later, kLZORAPIReplySize, "OK");
+        const int result = _RunRequests(requests, later);
+        if (answer)
+            answer->Finish(result, later);
+    };
+    if (own) {
+        deferred.insert(deferred.begin(), [this, work] {
+            ++busy;
+            work();
+            --busy;
+        });
+        deferredTimer.Arm(100);
+    } else {
+        RunWhenNoModal(work);
+    }
+    return 0;
 }
 
-int MainDialog::_RunRequest(int argc, const char* const* argv, char* reply)
+bool MainDialog::EvAPIKeyTakesFile(const char* key) const
 {
-    if (argc == 1) {
-        if (!CmProjectLoad(argv[0], true)) {
-            LStringFormat(
-                reply, kLZORAPIReplySize, "Det gick inte att läsa in projektfilen: %s", argv[0]);
-            return -1;
-        }
-        return 0;
-    }
-    std::vector<std::string> images;
-    // What could not be done, one sentence each: told in one alert and in the reply.
-    std::vector<std::string> refused;
-    auto finish = [&](int result) {
-        if (refused.empty())
-            return result;
-        std::string text;
-        for (const std::string& line : refused)
-            text += (text.empty() ? "" : "\n") + line;
-        PopupBoxWarning(text.c_str(), kRequestErrorTitle);
-        if (result == 0)
-            LStringFormat(reply, kLZORAPIReplySize, "%s", text.c_str());
-        return -1;
-    };
-    for (int i = 0; i + 1 < argc; i += 2) {
-        const char* key = argv[i] ? argv[i] : "";
-        const char* value = argv[i + 1] ? argv[i + 1] : "";
-        if (strcasecmp(key, "-open") == 0) {
-            if (!CmProjectLoad(value, true)) {
-                LStringFormat(
-                    reply, kLZORAPIReplySize, "Det gick inte att läsa in projektfilen: %s", value);
-                return finish(-1);
-            }
-        } else if (strcasecmp(key, "-new") == 0) {
-            VTLabelLayout* layout = nullptr;
-            if (strcasecmp(value, "cd") == 0)
-                layout = new VTLabelLayoutDataGenericCDStandard;
-            else if (strcasecmp(value, "dvd") == 0)
-                layout = new VTLabelLayoutDataGenericDVDStandard;
-            else if (strcasecmp(value, "bluray") == 0)
-                layout = new VTLabelLayoutDataGenericBluRayStandard;
-            else if (strcasecmp(value, "direct2disc") == 0)
-                layout = new VTLabelLayoutDataDirectToCDDVDStandard;
-            if (!layout) {
-                LStringFormat(reply, kLZORAPIReplySize,
-                    "Det gick inte att skapa ett nytt projekt av typ %s", value);
-                refused.emplace_back(reply);
-                return finish(-1);
-            }
-            CmNewDocument(layout);
-        } else if (strcasecmp(key, "-custom") == 0) {
-            auto* layout = new VTLabelLayout;
-            VTLabelLayoutLoad record;
-            record.layout = layout;
-            std::snprintf(record.path, sizeof record.path, "%s", value);
-            LProcessDialog<VTLabelLayoutLoad> dialog("Läsa in etikettlayout", record);
-            dialog.Open(GetContentView());
-            if (dialog.result != LProcessResultSuccess) {
-                delete layout;
-                LStringFormat(reply, kLZORAPIReplySize, "Det gick inte att läsa etikettlayouten.");
-                return finish(-1);
-            }
-            CmNewDocument(layout);
-        } else if (strcasecmp(key, "-addtext") == 0) {
+    return VTRequestKeyTakesFile(key);
+}
+
+void MainDialog::_CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
+    std::vector<std::string>& refusals) const
+{
+    // Whether a project is open when the request comes to run.
+    bool open = project != nullptr;
+    for (const VTRequest& r : requests) {
+        const char* path = r.value.c_str();
+        const std::string name = "”" + _FileName(path) + "”";
+        struct stat st = {};
+        switch (r.kind) {
+        case VTRequestKind::kOpen:
+        case VTRequestKind::kCustom:
+            if (stat(path, &st) != 0)
+                refusals.push_back("Det gick inte att hitta filen " + name + ".");
+            else if (!S_ISREG(st.st_mode))
+                refusals.push_back(name + " är ingen fil.");
+            open = true;
+            break;
+        case VTRequestKind::kNew:
+            open = true;
+            break;
+        case VTRequestKind::kAddText: {
             LStringLongTemplate<char> text;
-            const TextFileRefusal refusal = CheckOverlayText(value, text);
-            if (refusal == TextFileRefusal::kNone && !project)
-                refused.push_back("Inget projekt är öppet, så texten i ”" + _FileName(value)
-                    + "” lades inte till.");
-            else if (refusal == TextFileRefusal::kNone)
-                _ViewerAddText(text.GetString());
-            else if (refusal != TextFileRefusal::kEmpty)
-                refused.push_back(TextFileRefusalText(refusal, value));
-        } else if (strcasecmp(key, "-addimage") == 0) {
-            // The path is what is queued; the file is only checked to be there and not empty.
-            if (!_IsNonEmptyRegularFile(value))
-                refused.push_back("Det gick inte att hitta bilden ”" + _FileName(value)
-                    + "” eller så är den tom.");
-            else if (!project)
-                refused.push_back("Inget projekt är öppet, så bilden ”" + _FileName(value)
-                    + "” lades inte till.");
-            else
-                images.emplace_back(value);
+            const TextFileRefusal refusal = CheckOverlayText(path, text);
+            if (refusal != TextFileRefusal::kNone)
+                refusals.push_back(TextFileRefusalText(refusal, path));
+            else if (knowsState && !open)
+                refusals.push_back(
+                    "Inget projekt är öppet, så texten i " + name + " lades inte till.");
+            break;
+        }
+        case VTRequestKind::kAddImage:
+            if (!_IsNonEmptyRegularFile(path))
+                refusals.push_back(
+                    "Det gick inte att hitta bilden " + name + " eller så är den tom.");
+            else if (knowsState && !open)
+                refusals.push_back(
+                    "Inget projekt är öppet, så bilden " + name + " lades inte till.");
+            break;
         }
     }
-    if (!images.empty()) {
+}
+
+int MainDialog::_RefuseRequest(const std::vector<std::string>& refusals, char* reply)
+{
+    const std::string text = _RefusalText(refusals);
+    LStringFormat(reply, kLZORAPIReplySize, "%s", text.c_str());
+    // The instance that asked learns it at once, whatever the window shows; the window tells it
+    // as soon as no other window is in the way.
+    if (auto answer = LZORAPICurrentReply())
+        answer->Finish(-1, reply);
+    RunWhenNoModal([this, text] { PopupBoxWarning(text.c_str(), kRequestErrorTitle); });
+    return -1;
+}
+
+int MainDialog::_RunRequests(const std::vector<VTRequest>& requests, char* reply)
+{
+    // Checked again now that the request runs: what waited may find the project gone.
+    std::vector<std::string> refusals;
+    _CheckRequests(requests, true, refusals);
+    if (!refusals.empty())
+        return _RefuseRequest(refusals, reply);
+    RequestRunner runner(*this);
+    if (!VTRequestsDispatch(requests, runner)) {
+        // The failure was told where it happened (a job's alert, a question answered "Avbryt").
+        LStringFormat(reply, kLZORAPIReplySize, "%s", runner.failure.c_str());
+        return -1;
+    }
+    if (!runner.images.empty()) {
         // The queue tells each picture it could not read as it goes.
-        if (const unsigned long failures = _ViewerAddImages(images)) {
+        if (const unsigned long failures = _ViewerAddImages(runner.images)) {
             LStringFormat(reply, kLZORAPIReplySize,
-                "Det gick inte att lägga till %lu av %zu bilder.", failures, images.size());
-            std::string told = reply;
-            if (!refused.empty()) {
-                refused.insert(refused.begin(), told);
-                return finish(0);
-            }
-            return -1;
+                "Det gick inte att lägga till %lu av %zu bilder.", failures, runner.images.size());
+            if (runner.refused.empty())
+                return -1;
+            runner.refused.insert(runner.refused.begin(), reply);
         }
     }
-    return finish(0);
+    if (!runner.refused.empty())
+        return _RefuseRequest(runner.refused, reply);
+    return 0;
 }
 
 // ---- Dropped files ----------------------------------------------------------------------------
@@ -650,7 +749,7 @@ void MainDialog::DropPaths(const std::vector<std::string>& paths)
 
 void MainDialog::RunWhenNoModal(std::function<void()> work)
 {
-    if (!_MustWait() && deferred.empty()) {
+    if (!_MustWait() && deferred.empty() && IsStartRequestDone()) {
         ++busy;
         work();
         --busy;
@@ -669,7 +768,7 @@ void MainDialog::_DeferredTimer(LRunLoopTimer* timer, void* data)
     auto* self = static_cast<MainDialog*>(data);
     if (self->IsDestroyed())
         return;
-    if (self->_MustWait()) {
+    if (self->_MustWait() || !self->IsStartRequestDone()) {
         timer->Arm(100);
         return;
     }

@@ -313,6 +313,42 @@ TEST_F(FilePanelTest, PathsTooLongForTheBuffersAreRefused)
     EXPECT_STREQ(dir, "orörd");
 }
 
+// The forms for whole paths take any path the system can open: a file and a new name at the
+// end of a path of nearly 4,000 bytes come back whole, with their folder.
+TEST_F(FilePanelTest, WholePathsComeBackWhole)
+{
+    static std::string deep;
+    deep = folder.Path();
+    while (deep.size() < 3900)
+        deep += "/" + std::string(200, 'd');
+    ASSERT_EQ(g_mkdir_with_parents(deep.c_str(), 0755), 0);
+    const std::string file = deep + "/skiva.vtproj";
+    std::ofstream(file) << "x";
+    std::string path, dir = deep;
+    uitest::WhenPanelUp([&](GtkWidget* panel) { uitest::AcceptFile(panel, file); });
+    ASSERT_TRUE(LFile::BrowseReadFilePath(nullptr, path, "Läs in projekt", dir,
+        Filter({ "Projekt", "*.vtproj" }).c_str(), ".vtproj", "Ladda upp"));
+    EXPECT_EQ(path, file);
+    EXPECT_EQ(dir, deep);
+
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(panel), deep.c_str());
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "ny.pdf");
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+    std::string saved = "skiva", where = folder.Path();
+    ASSERT_TRUE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, saved, "Spara", where, Filter({ "PDF", "*.pdf" }).c_str(), "pdf"));
+    EXPECT_EQ(saved, deep + "/ny.pdf");
+    EXPECT_EQ(where, deep);
+}
+
 TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
 {
     std::string f = Filter({ "PDF", "*.pdf" });

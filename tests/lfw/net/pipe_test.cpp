@@ -99,17 +99,24 @@ TEST(ApiCommands, AnsweredWithoutTheWindow)
     EXPECT_EQ(std::strlen(reply), kLZORAPIReplySize - 1);
 }
 
-TEST(ApiCommands, RecordsAreCutAndTerminated)
+TEST(ApiCommands, RecordsAreNeverCutAndAlwaysTerminated)
 {
     std::vector<std::string> many(200, "a");
-    many[1] = std::string(300, 'b');
     std::vector<const char*> argv;
     for (auto& s : many)
         argv.push_back(s.c_str());
     CopyData record;
-    record.SetArguments(int(argv.size()), argv.data());
+    EXPECT_FALSE(record.SetArguments(int(argv.size()), argv.data()));
+    EXPECT_EQ(record.count, 0);
+    EXPECT_TRUE(record.SetArguments(128, argv.data()));
     EXPECT_EQ(record.count, 128);
+    many[1] = std::string(259, 'b');
+    argv[1] = many[1].c_str();
+    EXPECT_TRUE(record.SetArguments(2, argv.data()));
     EXPECT_EQ(std::strlen(record.arguments[1]), 259u);
+    many[1] += 'b';
+    argv[1] = many[1].c_str();
+    EXPECT_FALSE(record.SetArguments(2, argv.data()));
     std::memset(static_cast<void*>(&record), 'z', sizeof record);
     record.Terminate();
     EXPECT_LE(record.count, 128);

@@ -14,11 +14,13 @@
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -245,9 +247,14 @@ TEST_F(MainWindowTest, SecondStartHandsItsDocumentToTheFirst)
     ASSERT_EQ(w->api.size(), 1u);
     EXPECT_EQ(w->api[0], std::vector<std::string> { "a.vtproj" });
 
-    // A second main window of another process would be refused: here the same channel answers.
+    // A second main window of another process would be refused: here the same channel answers
+    // (the start waits for its answer, which this loop gives while it turns).
     auto again = std::make_unique<TestMainWindow>();
-    EXPECT_FALSE(again->MainWindowInit(1, argv));
+    std::atomic<int> initialised { -1 };
+    std::thread start([&] { initialised = again->MainWindowInit(1, argv) ? 1 : 0; });
+    uitest::PumpUntil([&] { return initialised.load() >= 0; }, 10000);
+    start.join();
+    EXPECT_EQ(initialised.load(), 0);
     EXPECT_FALSE(LMainWindow::bPrimaryInstance);
     LMainWindow::bPrimaryInstance = true;
     again.reset();

@@ -32,11 +32,11 @@ protected:
     }
     LSingleInstance::Receiver Collect()
     {
-        return [this](const CopyData& r) { records.push_back(r); };
+        return [this](const LSingleInstance::Arguments& r) { records.push_back(r); };
     }
     TemporaryFolder runtime;
     std::string channel;
-    std::vector<CopyData> records;
+    std::vector<LSingleInstance::Arguments> records;
 };
 
 int RawConnect(const std::string& channel)
@@ -73,8 +73,7 @@ TEST_F(SingleInstanceTest, SecondStartHandsOverItsArgumentsOnce)
     EXPECT_FALSE(second.IsPrimary());
     Pump(1);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].count, 2);
-    EXPECT_STREQ(records[0].arguments[1], "a.vtproj");
+    EXPECT_EQ(records[0], (LSingleInstance::Arguments { "vorantel", "a.vtproj" }));
     Pump(2, 300);
     EXPECT_EQ(records.size(), 1u);
 
@@ -90,26 +89,18 @@ TEST_F(SingleInstanceTest, RawClientsAreClampedTerminatedOrIgnored)
     const char* argv[] = { "vorantel" };
     ASSERT_EQ(first.Start(1, argv, Collect()), LSingleInstance::kPrimary);
 
-    // 200 arguments arrive as 128; an argument of 300 bytes as 259.
-    std::vector<std::string> many(200, "x");
-    many[1] = std::string(300, 'b');
-    std::vector<const char*> pointers;
-    for (auto& s : many)
-        pointers.push_back(s.c_str());
+    // A lying count arrives as 128 arguments, an unterminated slot as 259 bytes.
     auto record = std::make_unique<CopyData>();
-    record->SetArguments(200, pointers.data());
-    EXPECT_EQ(record->count, 128);
-    record->count = 1000000; // a lying count
-    std::memset(record->arguments[2], 'c', CopyData::kSlotSize); // an unterminated slot
+    std::memset(static_cast<void*>(record.get()), 'x', sizeof *record);
+    record->count = 1000000;
     int fd = RawConnect(channel);
     ASSERT_GE(fd, 0);
     SendAll(fd, record.get(), sizeof *record);
     close(fd);
     Pump(1);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].count, 128);
-    EXPECT_EQ(strlen(records[0].arguments[1]), 259u);
-    EXPECT_EQ(strlen(records[0].arguments[2]), 259u);
+    EXPECT_EQ(records[0].size(), 128u);
+    EXPECT_EQ(records[0][2], std::string(259, 'x'));
 
     // 20,000 bytes, then the sender goes: nothing happens.
     fd = RawConnect(channel);
@@ -118,6 +109,106 @@ TEST_F(SingleInstanceTest, RawClientsAreClampedTerminatedOrIgnored)
     close(fd);
     Pump(2, 500);
     EXPECT_EQ(records.size(), 1u);
+}
+
+// A continued record: the record with its mark, the two counts and the arguments' bytes.
+std::string Continued(uint32_t arguments, uint32_t bytes, const std::string& body)
+{
+    auto record = std::make_unique<CopyData>();
+    record->count = CopyData::kContinued;
+    std::string out(reinterpret_cast<const char*>(record.get()), sizeof *record);
+    out.append(reinterpret_cast<const char*>(&arguments), 4);
+    out.append(reinterpret_cast<const char*>(&bytes), 4);
+    return out + body;
+}
+
+// Arguments beyond what one record holds go whole: 200 of them, one of 300 bytes and one of
+// 4,000, in the order given.
+TEST_F(SingleInstanceTest, LongAndManyArgumentsArriveWhole)
+{
+    LSingleInstance first(channel.c_str());
+    const char* argv[] = { "vorantel" };
+    ASSERT_EQ(first.Start(1, argv, Collect()), LSingleInstance::kPrimary);
+    LSingleInstance::Arguments many { "vorantel" };
+    for (int i = 1; i < 200; ++i)
+        many.push_back("-addtext" + std::to_string(i));
+    many[7] = "/" + std::string(299, 'b');
+    many[150] = "/" + std::string(3999, 'c');
+    std::vector<const char*> pointers;
+    for (const std::string& a : many)
+        pointers.push_back(a.c_str());
+    EXPECT_FALSE(CopyData::Fits(int(pointers.size()), pointers.data()));
+    LSingleInstance later(channel.c_str());
+    ASSERT_EQ(
+        later.Start(int(pointers.size()), pointers.data(), nullptr), LSingleInstance::kDelivered);
+    Pump(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], many);
+
+    // A record never cuts: arguments that do not fit leave it empty.
+    auto record = std::make_unique<CopyData>();
+    EXPECT_FALSE(record->SetArguments(int(pointers.size()), pointers.data()));
+    EXPECT_EQ(record->count, 0);
+    const char* two[] = { "vorantel", many[7].c_str() };
+    EXPECT_FALSE(record->SetArguments(2, two));
+    const char* fits[] = { "vorantel", "/" };
+    EXPECT_TRUE(record->SetArguments(2, fits));
+    EXPECT_EQ(record->count, 2);
+}
+
+// Continued records that lie about their counts, break off, or go beyond the limits are
+// dropped; a well-formed one after them still arrives.
+TEST_F(SingleInstanceTest, HostileContinuedRecordsAreDropped)
+{
+    LSingleInstance first(channel.c_str());
+    const char* argv[] = { "vorantel" };
+    ASSERT_EQ(first.Start(1, argv, Collect()), LSingleInstance::kPrimary);
+    const std::string body("vorantel\0-open\0/a\0", 18);
+    const std::string hostile[] = {
+        Continued(3, 18, body.substr(0, 10)), // breaks off
+        Continued(4, 18, body), // more arguments announced than sent
+        Continued(2, 18, body), // fewer
+        Continued(3, 17, body.substr(0, 17)), // the last one not ended
+        Continued(0, 0, ""),
+        Continued(kLNamedPipeMaxRequestArguments + 1, 1 << 20, body),
+        Continued(3, kLNamedPipeMaxRequestBytes + 1, body),
+    };
+    for (const std::string& bytes : hostile) {
+        int fd = RawConnect(channel);
+        ASSERT_GE(fd, 0);
+        SendAll(fd, bytes.data(), bytes.size());
+        close(fd);
+    }
+    int fd = RawConnect(channel);
+    ASSERT_GE(fd, 0);
+    const std::string good = Continued(3, 18, body);
+    SendAll(fd, good.data(), good.size());
+    Pump(1);
+    Pump(2, 500);
+    close(fd);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], (LSingleInstance::Arguments { "vorantel", "-open", "/a" }));
+}
+
+// A later start hands over what its user meant: the files its requests name made absolute
+// against its own folder, and nothing else touched.
+TEST(SingleInstancePaths, FilesAreMadeAbsoluteAgainstTheSendersFolder)
+{
+    auto isFile = [](const char* key) { return std::string(key) != "-new"; };
+    using A = LSingleInstance::Arguments;
+    EXPECT_EQ(LSingleInstanceAbsoluteArguments(A { "v", "a.vtproj" }, "/q", isFile),
+        (A { "v", "/q/a.vtproj" }));
+    EXPECT_EQ(LSingleInstanceAbsoluteArguments(A { "v", "-version" }, "/q", isFile),
+        (A { "v", "-version" }));
+    EXPECT_EQ(LSingleInstanceAbsoluteArguments(
+                  A { "v", "-open", "../p/a.vtproj", "-new", "cd", "-addtext", "/abs/t.txt",
+                      "-addimage", "b.png", "-addtext" },
+                  "/q/", isFile),
+        (A { "v", "-open", "/q/../p/a.vtproj", "-new", "cd", "-addtext", "/abs/t.txt", "-addimage",
+            "/q/b.png", "-addtext" }));
+    // Without a folder, relative paths stay as they are (the running instance refuses them).
+    EXPECT_EQ(LSingleInstanceAbsoluteArguments(A { "v", "-open", "a" }, "", isFile),
+        (A { "v", "-open", "a" }));
 }
 
 TEST_F(SingleInstanceTest, ManyIdleConnectionsAreCappedAndTheChannelRecovers)
@@ -144,8 +235,8 @@ TEST_F(SingleInstanceTest, ManyIdleConnectionsAreCappedAndTheChannelRecovers)
         Pump(1, 200);
     }
     ASSERT_GE(records.size(), 1u);
-    for (const CopyData& r : records)
-        EXPECT_STREQ(r.arguments[1], "b.vtproj");
+    for (const LSingleInstance::Arguments& r : records)
+        EXPECT_EQ(r.at(1), "b.vtproj");
 }
 
 TEST_F(SingleInstanceTest, SimultaneousStartsGiveOnePrimary)
@@ -159,7 +250,7 @@ TEST_F(SingleInstanceTest, SimultaneousStartsGiveOnePrimary)
     for (auto& instance : instances) {
         threads.emplace_back([&, p = instance.get()] {
             const char* argv[] = { "vorantel", "x.vtproj" };
-            auto r = p->Start(2, argv, [](const CopyData&) {});
+            auto r = p->Start(2, argv, [](const LSingleInstance::Arguments&) {});
             (r == LSingleInstance::kPrimary ? primaries : delivered)++;
         });
     }
@@ -184,19 +275,13 @@ TEST(SingleInstanceDispatch, ForwardOrApiCommand)
     Gui gui;
     LZORAPIServerHandler handler(&gui);
     int forward = 0;
-    auto record = std::make_unique<CopyData>();
-    const char* one[] = { "vorantel" };
-    record->SetArguments(1, one);
-    LSingleInstanceDispatch(*record, handler, [&] { ++forward; });
+    LSingleInstanceDispatch({ "vorantel" }, handler, [&] { ++forward; });
     EXPECT_EQ(forward, 1);
     EXPECT_TRUE(gui.calls.empty());
-    const char* three[] = { "vorantel", "-open", "a.vtproj" };
-    record->SetArguments(3, three);
-    LSingleInstanceDispatch(*record, handler, [&] { ++forward; });
+    LSingleInstanceDispatch({ "vorantel", "-open", "a.vtproj" }, handler, [&] { ++forward; });
     ASSERT_EQ(gui.calls.size(), 1u);
     EXPECT_EQ(gui.calls[0], (std::vector<std::string> { "-open", "a.vtproj" }));
-    record->count = -5;
-    LSingleInstanceDispatch(*record, handler, [&] { ++forward; });
+    LSingleInstanceDispatch({}, handler, [&] { ++forward; });
     EXPECT_EQ(forward, 1);
     EXPECT_EQ(gui.calls.size(), 1u);
 
@@ -244,7 +329,7 @@ TEST_F(SingleInstanceTest, TheLaterStartLearnsTheOutcome)
     LSingleInstance first(channel.c_str());
     const char* argv[] = { "vorantel" };
     ASSERT_EQ(first.Start(1, argv,
-                  [&](const CopyData& record) {
+                  [&](const LSingleInstance::Arguments& record) {
                       records.push_back(record);
                       if (!drop)
                           LSingleInstanceDispatch(record, handler, [] {});

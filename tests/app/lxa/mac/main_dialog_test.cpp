@@ -3,6 +3,7 @@
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTProjectFile.h"
+#include "app/VTRequests.h"
 #include "app/lxa/mac/MainDialog.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LMenu.h"
@@ -213,8 +214,16 @@ TEST_F(MainDialogTest, RaiseAndLowerNeverPassABackgroundImage)
 TEST_F(MainDialogTest, RequestsOfASecondStart)
 {
     std::string reply;
-    // Key and value in capitals; a trailing key is skipped.
-    EXPECT_EQ(Api({ "-NEW", "DVD", "-addtext" }, &reply), 0);
+    // A trailing key without its value is refused, and nothing of the request is done.
+    Answer({ 1 });
+    EXPECT_EQ(Api({ "-NEW", "DVD", "-addtext" }, &reply), -1);
+    EXPECT_EQ(reply, "Begäran ”-addtext” saknar sitt värde, en textfil.");
+    EXPECT_EQ(w->GetProject(), nullptr);
+    ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(gAlerts[0].message, reply);
+    gAlerts.clear();
+    // Key and value in capitals.
+    EXPECT_EQ(Api({ "-NEW", "DVD" }, &reply), 0);
     EXPECT_EQ(reply, "OK");
     ASSERT_NE(w->GetProject(), nullptr);
     EXPECT_STREQ(w->GetProject()->GetLabelLayout()->key, VTLabelLayoutDataGenericDVDStandard().key);
@@ -328,8 +337,8 @@ namespace {
 
 // The answer a waiting second start receives.
 struct RecordedReply : LZORAPIReply {
-    void Queued() override { fQueued = true; }
-    void Finish(int r, const char* t) override
+    void SendQueued(const char*) override { }
+    void SendFinished(int r, const char* t) override
     {
         ++finished;
         result = r;
@@ -377,38 +386,77 @@ TEST_F(MainDialogTest, RefusedRequestsAreTold)
     ASSERT_EQ(gAlerts.size(), 1u);
     EXPECT_EQ(gAlerts[0].message, reply);
     EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items);
-    // What can be done still is: an empty file adds nothing and is no refusal.
+    // An empty file is refused too, and the request is refused whole: nothing is added.
+    gAlerts.clear();
+    Answer({ 1 });
     EXPECT_EQ(
-        Api({ "-addtext", text.c_str(), "-addtext", WriteFile("e.txt", "").c_str() }, &reply), 0);
-    EXPECT_EQ(reply, "OK");
+        Api({ "-addtext", text.c_str(), "-addtext", WriteFile("e.txt", "").c_str() }, &reply), -1);
+    EXPECT_EQ(reply, "Textfilen ”e.txt” är tom och lades inte till.");
+    ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items);
+    EXPECT_EQ(Api({ "-addtext", text.c_str() }, &reply), 0);
+    EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items + 1);
+
+    // Unknown requests, a relative path and too many requests: refused, nothing done.
+    gAlerts.clear();
+    Answer({ 1 });
+    EXPECT_EQ(
+        Api({ "-bogus", "x", "-addimgae", text.c_str(), "-open", "skiva.vtproj" }, &reply), -1);
+    EXPECT_EQ(reply,
+        "Vorantel känner inte till begäran ”-bogus”.\nVorantel känner inte till begäran "
+        "”-addimgae”.\nSökvägen ”skiva.vtproj” är inte fullständig, så det går inte att veta "
+        "vilken fil den menar.");
+    std::vector<const char*> many;
+    for (size_t i = 0; i <= kVTMaxRequests; ++i) {
+        many.push_back("-addtext");
+        many.push_back(text.c_str());
+    }
+    Answer({ 1 });
+    EXPECT_EQ(Api(many, &reply), -1);
+    EXPECT_EQ(
+        reply, "För många begäranden på en gång: 1001 (högst 1000). Ingen av dem har utförts.");
+    EXPECT_EQ(gAlerts.size(), 2u);
     EXPECT_EQ(w->projectViewer.GetCurrentTemplate()->GetCount(), items + 1);
 }
 
 // A request of a second start that waits behind a modal window: the second start learns at once
-// that it waits, and its outcome once it has run.
+// that it waits, and its outcome once it has run; a refusal that is known at once is answered at
+// once, and told in the window when the modal window has closed.
 TEST_F(MainDialogTest, AQueuedRequestIsAnsweredWhenItHasRun)
 {
     auto* other = new LNativeWindow(LUiRect { 0, 0, 100, 80 }, kLUiWindowTitled, false);
     uintptr_t session = LModalLoop::BeginSession(other);
     ASSERT_NE(session, 0u);
-    auto reply = std::make_shared<RecordedReply>();
+    auto refused = std::make_shared<RecordedReply>();
+    auto queued = std::make_shared<RecordedReply>();
     {
-        LZORAPIReplyScope current(reply);
-        EXPECT_EQ(Api({ "-new", "floppy" }), 0);
+        LZORAPIReplyScope current(refused);
+        EXPECT_EQ(Api({ "-new", "floppy" }), -1);
     }
-    EXPECT_TRUE(reply->IsQueued());
-    EXPECT_EQ(reply->finished, 0);
+    EXPECT_FALSE(refused->IsQueued());
+    EXPECT_EQ(refused->finished, 1);
+    EXPECT_EQ(refused->result, -1);
+    EXPECT_EQ(refused->text, "Det gick inte att skapa ett nytt projekt av typ floppy");
+    {
+        LZORAPIReplyScope current(queued);
+        EXPECT_EQ(Api({ "-new", "cd" }), 0);
+    }
+    EXPECT_TRUE(queued->IsQueued());
+    EXPECT_EQ(queued->finished, 0);
     uitest::Pump(200);
-    EXPECT_EQ(reply->finished, 0);
+    EXPECT_EQ(queued->finished, 0);
+    EXPECT_TRUE(gAlerts.empty());
     Answer({ 1 });
     LModalLoop::EndSession(session);
     other->Close();
     other->Release();
-    EXPECT_TRUE(uitest::PumpUntil([&] { return reply->finished > 0; }, 3000));
-    EXPECT_EQ(reply->finished, 1);
-    EXPECT_EQ(reply->result, -1);
-    EXPECT_EQ(reply->text, "Det gick inte att skapa ett nytt projekt av typ floppy");
+    EXPECT_TRUE(uitest::PumpUntil([&] { return queued->finished > 0; }, 3000));
+    EXPECT_EQ(queued->finished, 1);
+    EXPECT_EQ(queued->result, 0);
     ASSERT_EQ(gAlerts.size(), 1u);
+    EXPECT_EQ(gAlerts[0].message, "Det gick inte att skapa ett nytt projekt av typ floppy");
+    EXPECT_NE(w->GetProject(), nullptr);
+    EXPECT_EQ(refused->finished, 1);
 }
 
 TEST_F(MainDialogTest, DroppedFiles)

@@ -1,0 +1,104 @@
+// One end-to-end test's runs of the built program (E2eProgram.h): their environment (rectangle
+// file, runtime folder, no welcome dialog), restored when the test ends; files of the test's
+// folder; sample projects saved by the program's own writer; keys that make an alert show.
+#pragma once
+
+#include "app/VTProjectFile.h"
+#include "lfw/gen/LUserSettings.h"
+#include "support/E2eProgram.h"
+#include "support/ProjectTestSupport.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+inline const std::string kCaption = "Vorantel av ZOR Software";
+
+// The environment of one test's runs of the program: its rectangle file, runtime folder and no
+// welcome dialog; restored when the test ends.
+class Session {
+public:
+    Session()
+    {
+        dir = work.Path();
+        rects = dir + "/rectangles.txt";
+        Set("VT_TEST_RECTANGLES_FILE", rects);
+        Set("XDG_RUNTIME_DIR", runtime.Path());
+        Set("GSETTINGS_BACKEND", "memory");
+        Set("NO_AT_BRIDGE", "1");
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+        LUserSettingSetString("AutoSave", "FileName", "");
+    }
+    ~Session()
+    {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            if (it->second.first)
+                setenv(it->first.c_str(), it->second.second.c_str(), 1);
+            else
+                unsetenv(it->first.c_str());
+        }
+    }
+    void Set(const std::string& name, const std::string& value)
+    {
+        const char* old = std::getenv(name.c_str());
+        saved.emplace_back(name, std::make_pair(old != nullptr, old ? old : ""));
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        TemporaryFolder::WriteFile(dir + "/" + name, bytes);
+        return dir + "/" + name;
+    }
+    Program::Options Capture(const std::string& name) const
+    {
+        Program::Options o;
+        o.errors = dir + "/" + name + ".err";
+        o.output = dir + "/" + name + ".out";
+        return o;
+    }
+    TemporaryFolder work, runtime;
+    std::string dir, rects;
+    std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved;
+};
+
+// Keys to the window that make an alert show: what it says. The keys go again when it does not
+// show in time (the window may not have had the focus back yet from an alert just closed).
+inline std::string KeysForAlert(
+    const std::string& rects, unsigned long xid, const std::string& keys)
+{
+    std::string said;
+    for (int attempt = 0; attempt < 2 && said.empty(); ++attempt) {
+        ForgetAlert(rects);
+        Sleep(300);
+        KeysTo(xid, keys);
+        said = AlertText(rects, 8000);
+    }
+    return said;
+}
+
+// Ctrl+Q on unsaved work: true once the question shows.
+inline bool AskToQuit(Session& s, unsigned long xid)
+{
+    return !KeysForAlert(s.rects, xid, "ctrl+q").empty();
+}
+
+// The sample project saved at the path by the program's own writer.
+inline std::string SaveSample(const std::string& path, int pictureSize = 48)
+{
+    auto project = sample::MakeProject(pictureSize);
+    VTProjectSave record;
+    record.project = project.get();
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
+    return path;
+}
+
+} // namespace e2e
