@@ -3,6 +3,7 @@
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiDialogButton.h"
+#include "platform/ui/LUiFocusReturn.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
@@ -172,6 +173,7 @@ int LUiRunAlert(LUiAlert& alert)
     Running().push_back(dialog);
     int response = LModalCounter::RunDialog(GTK_DIALOG(dialog));
     Running().erase(std::find(Running().begin(), Running().end(), dialog));
+    LUiReturnFocus(GTK_WINDOW(dialog));
     gtk_widget_destroy(dialog);
     g_object_unref(dialog);
     return response >= 0 && size_t(response) < alert.buttons.size() ? response : -1;
