@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -263,30 +264,34 @@ TEST_F(MainWindowBars, ShareIconsTellWhenNoPageCanBeOpened)
     for (int i = 0; i < bar.GetButtonCount(); ++i) {
         const int command = bar.GetButton(i).command;
         SCOPED_TRACE(command);
-        std::string headline, message;
-        bool overWindow = false, answered = false;
+        // Shared with the answer, which may come late (or, without an alert, not at all).
+        struct Seen {
+            std::string headline, message;
+            bool overWindow = false, answered = false;
+        };
+        auto seen = std::make_shared<Seen>();
+        GtkWindow* window = w->GetNativeWindow()->Gtk();
         uitest::When(
             [] {
                 auto* a = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
                 return a && gtk_widget_get_mapped(a);
             },
-            [&] {
+            [seen, window, i] {
                 auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-                if (!alert || answered)
+                if (!alert)
                     return; // none came in time
                 gchar *h = nullptr, *m = nullptr;
                 g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
-                headline = h ? h : "";
-                message = m ? m : "";
+                seen->headline = h ? h : "";
+                seen->message = m ? m : "";
                 g_free(h);
                 g_free(m);
-                overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert))
-                    == w->GetNativeWindow()->Gtk();
+                seen->overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert)) == window;
                 if (i == 0)
                     uitest::SaveWidgetScreenshot(
                         alert, uitest::ArtefactPath("main-window-bars", "share-not-opened"));
                 gtk_dialog_response(GTK_DIALOG(alert), 0);
-                answered = true;
+                seen->answered = true;
             });
         // The middle of the button, counted from the bar's right edge.
         const int x = bar.iRight - i * bar.GetPitch() - bar.GetPitch() / 2;
@@ -295,13 +300,13 @@ TEST_F(MainWindowBars, ShareIconsTellWhenNoPageCanBeOpened)
         uitest::Pump(600); // no double click with the last
         ASSERT_TRUE(uitest::XClick(w->GetNativeWindow(), (tx + x) / s, (ty + y) / s));
         setenv("PATH", empty.Path().c_str(), 1);
-        uitest::PumpUntil([&] { return answered; }, 5000);
+        uitest::PumpUntil([&] { return seen->answered; }, 5000);
         setenv("PATH", oldPath.c_str(), 1);
-        EXPECT_TRUE(answered);
-        EXPECT_EQ(headline, "Sidan kunde inte öppnas");
-        EXPECT_NE(message.find("(xdg-open saknas)"), std::string::npos) << message;
-        EXPECT_TRUE(overWindow);
-        if (answered)
+        EXPECT_TRUE(seen->answered);
+        EXPECT_EQ(seen->headline, "Sidan kunde inte öppnas");
+        EXPECT_NE(seen->message.find("(xdg-open saknas)"), std::string::npos) << seen->message;
+        EXPECT_TRUE(seen->overWindow);
+        if (seen->answered)
             told.push_back(command);
     }
     std::sort(told.begin(), told.end());
