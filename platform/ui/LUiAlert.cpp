@@ -253,10 +253,11 @@ int LUiRunAlert(LUiAlert& alert)
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
 
     // On top of every window of the program, also of a progress dialog that is still up (and
-    // where no window manager keeps it above).
+    // where no window manager keeps it above), with the keyboard.
     g_signal_connect_after(dialog, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
         if (GdkWindow* window = gtk_widget_get_window(w))
             gdk_window_raise(window);
+        LUiFocusMappedWindow(GTK_WINDOW(w));
         return FALSE;
     }),
         nullptr);

@@ -1,5 +1,9 @@
 #include "platform/ui/LUiFocusReturn.h"
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace {
 
 const char kOwnerKey[] = "vt-focus-owner";
@@ -37,17 +41,50 @@ GtkWindow* OwnerOf(GtkWindow* window)
     return gtk_window_get_transient_for(window);
 }
 
-bool AnotherWindowActive(GtkWindow* except)
+// Whether the window has the keyboard as the display sees it. GTK also counts a window active
+// while the keyboard goes nowhere in particular and so follows the pointer, which happens to be
+// in the window: that is not the keyboard handed back.
+bool HasKeyboard(GtkWindow* window)
 {
-    bool active = false;
+    if (!gtk_window_is_active(window))
+        return false;
+#ifdef GDK_WINDOWING_X11
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(window));
+    if (gw && GDK_IS_X11_WINDOW(gw)) {
+        Display* display = GDK_WINDOW_XDISPLAY(gw);
+        const Window own = GDK_WINDOW_XID(gw);
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        if (focus == own)
+            return true;
+        // GTK gives the keyboard to a window of its own inside the top-level window.
+        if (focus == None || focus == PointerRoot)
+            return false;
+        // The focused window may be another program's, gone by now.
+        Window root = None, parent = None, *children = nullptr;
+        unsigned count = 0;
+        gdk_x11_display_error_trap_push(gdk_window_get_display(gw));
+        const Status queried = XQueryTree(display, focus, &root, &parent, &children, &count);
+        gdk_x11_display_error_trap_pop_ignored(gdk_window_get_display(gw));
+        if (children)
+            XFree(children);
+        return queried && parent == own;
+    }
+#endif
+    return true;
+}
+
+bool AnotherWindowHasKeyboard(GtkWindow* except)
+{
+    bool found = false;
     GList* list = gtk_window_list_toplevels();
-    for (GList* l = list; l; l = l->next) {
+    for (GList* l = list; l && !found; l = l->next) {
         GtkWindow* w = GTK_WINDOW(l->data);
-        if (w != except && gtk_widget_get_visible(GTK_WIDGET(w)) && gtk_window_is_active(w))
-            active = true;
+        found = w != except && gtk_widget_get_visible(GTK_WIDGET(w)) && HasKeyboard(w);
     }
     g_list_free(list);
-    return active;
+    return found;
 }
 
 gboolean HandBack(gpointer)
@@ -56,8 +93,8 @@ gboolean HandBack(gpointer)
     GtkWindow* target = gOwed;
     if (!target)
         return G_SOURCE_REMOVE;
-    if (!gtk_widget_get_mapped(GTK_WIDGET(target)) || gtk_window_is_active(target)
-        || AnotherWindowActive(target)) {
+    if (!gtk_widget_get_mapped(GTK_WIDGET(target)) || HasKeyboard(target)
+        || AnotherWindowHasKeyboard(target)) {
         Forget();
         return G_SOURCE_REMOVE;
     }
@@ -68,7 +105,7 @@ gboolean HandBack(gpointer)
 
 void OwedActiveChanged(GObject* window, GParamSpec*, gpointer)
 {
-    if (GTK_WINDOW(window) == gOwed && gtk_window_is_active(gOwed))
+    if (GTK_WINDOW(window) == gOwed && HasKeyboard(gOwed))
         Forget();
 }
 
@@ -129,4 +166,18 @@ void LUiReturnFocus(GtkWindow* closing)
     gOwedActive
         = g_signal_connect(gOwed, "notify::is-active", G_CALLBACK(OwedActiveChanged), nullptr);
     gHandBack = g_idle_add(HandBack, nullptr);
+}
+
+void LUiFocusMappedWindow(GtkWindow* window)
+{
+    GdkWindow* gw = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
+    if (!gw)
+        return;
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_WINDOW(gw)
+        && gdk_x11_screen_supports_net_wm_hint(
+            gdk_window_get_screen(gw), gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW")))
+        return;
+#endif
+    gdk_window_focus(gw, gtk_get_current_event_time());
 }

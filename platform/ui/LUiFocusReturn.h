@@ -23,3 +23,7 @@ void LUiSetFocusOwner(GtkWindow* window, GtkWindow* owner);
 // waiting have been handled: unless a window of the application has it by then, or another
 // window was shown since (the keyboard goes to that one).
 void LUiReturnFocus(GtkWindow* closing);
+
+// Gives a window that has just been mapped the keyboard where no window manager hands it to
+// new windows (a display without one); where one does, the window manager decides.
+void LUiFocusMappedWindow(GtkWindow* window);
