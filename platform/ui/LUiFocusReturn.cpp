@@ -58,10 +58,10 @@ bool HasKeyboard(GtkWindow* window)
         XGetInputFocus(display, &focus, &revert);
         if (focus == own)
             return true;
-        // GTK gives the keyboard to a window of its own inside the top-level window.
         if (focus == None || focus == PointerRoot)
             return false;
-        // The focused window may be another program's, gone by now.
+        // GTK gives the keyboard to a window of its own inside the top-level window. The
+        // focused window may also be another program's, gone by now.
         Window root = None, parent = None, *children = nullptr;
         unsigned count = 0;
         gdk_x11_display_error_trap_push(gdk_window_get_display(gw));
