@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <pthread.h>
 #include <sched.h>
@@ -203,6 +204,41 @@ protected:
         EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
         return path;
     }
+    // kTries times: the key, typed to whatever has the keyboard (the first time to the window),
+    // leads to the alert that says said (after what between does); the alert is dismissed with
+    // Return and the main window must have the keyboard back. The next key reaching the window
+    // proves it too. Answers in how many of the tries the keyboard came back.
+    int TriesWithTheKeyboardBack(unsigned long xid, const std::string& key,
+        const std::function<void()>& between, const std::string& said, const std::string& shot)
+    {
+        BusyWindowManager busy;
+        std::cout << (busy.Busy() ? "the window manager is kept busy\n" : "");
+        int back = 0;
+        for (int t = 0; t < kTries; ++t) {
+            SCOPED_TRACE("try " + std::to_string(t + 1));
+            ForgetAlert(rects);
+            if (t == 0)
+                KeysTo(xid, key);
+            else
+                Keys(key);
+            between();
+            const std::string text = AlertText(rects, 15000 * kSlowdown);
+            if (text != said) {
+                ADD_FAILURE() << "the key did not lead to the alert: " << text;
+                break;
+            }
+            if (t == 0)
+                Shot(shot + "-alert", kShots);
+            EXPECT_TRUE(DismissWithReturn(view, rects));
+            const bool returned = KeyboardBack(xid);
+            EXPECT_TRUE(returned) << "the keyboard is on " << Focused();
+            back += returned;
+            if (!returned)
+                Drive(xid, ""); // the keyboard to the window, so that the next tries tell too
+        }
+        Shot(shot + "-keyboard-back", kShots);
+        return back;
+    }
     // Quits with Ctrl+Q typed to whatever has the keyboard, not saving the changes.
     void QuitWithoutSaving(Program& program)
     {
@@ -251,30 +287,11 @@ TEST_F(FocusAfterAlerts, AfterARefusedSaveTheNextKeyReachesTheMainWindow)
         Program later({ "-addtext", text }, asUser);
         ASSERT_EQ(later.Wait(10000 * kSlowdown), 0);
     }
-    BusyWindowManager busy;
-    std::cout << (busy.Busy() ? "the window manager is kept busy\n" : "");
     const std::string said = "Spara projekt\nFilen ”egen.vtproj” är skrivskyddad och har inte "
                              "ändrats. Spara under ett annat namn eller i en annan mapp.\n";
-    ForgetAlert(rects);
-    KeysTo(xid, "ctrl+s");
-    int back = 0;
-    for (int t = 0; t < kTries; ++t) {
-        SCOPED_TRACE("try " + std::to_string(t + 1));
-        // The key before reached the window: its save was refused.
-        ASSERT_EQ(AlertText(rects, 15000 * kSlowdown), said);
-        if (t == 0)
-            Shot("refused-save-alert", kShots);
-        EXPECT_TRUE(DismissWithReturn(view, rects));
-        const bool returned = KeyboardBack(xid);
-        EXPECT_TRUE(returned) << "the keyboard is on " << Focused();
-        back += returned;
-        if (!returned)
-            Drive(xid, ""); // the keyboard to the window, so that the next tries tell too
-        if (t + 1 < kTries)
-            Keys("ctrl+s");
-    }
-    Shot("refused-save-keyboard-back", kShots);
-    EXPECT_EQ(back, kTries);
+    EXPECT_EQ(TriesWithTheKeyboardBack(
+                  xid, "ctrl+s", [] {}, said, "refused-save"),
+        kTries);
     QuitWithoutSaving(first);
     EXPECT_EQ(TemporaryFolder::ReadFile(own), ownBytes);
 }
@@ -293,39 +310,22 @@ TEST_F(FocusAfterAlerts, AfterADamagedProjectTheNextKeyReachesTheMainWindow)
     const unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
-    BusyWindowManager busy;
-    std::cout << (busy.Busy() ? "the window manager is kept busy\n" : "");
     const std::string said
         = "Laddar projekt\nProjektfilen är skadad eller ofullständig och kan inte öppnas.\n";
-    KeysTo(xid, "ctrl+o");
-    int back = 0;
-    for (int t = 0; t < kTries; ++t) {
-        SCOPED_TRACE("try " + std::to_string(t + 1));
-        // The key before reached the window: its file panel shows.
-        ForgetAlert(rects);
-        ASSERT_TRUE(WaitWindowNamed("Läs in projekt", 10000 * kSlowdown));
-        if (UnderWindowManager())
-            WaitFor(
-                [] {
-                    return Shell("xdotool getwindowfocus getwindowname 2>/dev/null")
-                        == "Läs in projekt";
-                },
-                10000 * kSlowdown, 50);
-        ASSERT_TRUE(TypeIntoFilePanel("Läs in projekt", damaged));
-        ASSERT_EQ(AlertText(rects, 15000 * kSlowdown), said);
-        if (t == 0)
-            Shot("damaged-project-alert", kShots);
-        EXPECT_TRUE(DismissWithReturn(view, rects));
-        const bool returned = KeyboardBack(xid);
-        EXPECT_TRUE(returned) << "the keyboard is on " << Focused();
-        back += returned;
-        if (!returned)
-            Drive(xid, "");
-        if (t + 1 < kTries)
-            Keys("ctrl+o");
-    }
-    Shot("damaged-project-keyboard-back", kShots);
-    EXPECT_EQ(back, kTries);
+    auto typeTheName = [&] {
+        // Once the file panel has the keyboard (a window manager gives it; without one, the
+        // keys follow the pointer).
+        WaitFor(
+            [] {
+                return !UnderWindowManager()
+                    || Shell("xdotool getwindowfocus getwindowname 2>/dev/null")
+                    == "Läs in projekt";
+            },
+            10000 * kSlowdown, 50);
+        EXPECT_TRUE(TypeIntoFilePanel("Läs in projekt", damaged));
+    };
+    EXPECT_EQ(
+        TriesWithTheKeyboardBack(xid, "ctrl+o", typeTheName, said, "damaged-project"), kTries);
     EXPECT_EQ(Caption(xid), kCaption + " - skiva.vtproj");
     // The project is unchanged: Ctrl+Q quits at once.
     Keys("ctrl+q");
