@@ -146,7 +146,8 @@ TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
     EXPECT_TRUE(util.HandleWebCommand(3338));
     setenv("PATH", oldPath.c_str(), 1);
     ASSERT_TRUE(shown);
-    std::cout << "screenshot: " << shot << "\n";
+    std::cout << "screenshot: " << shot << " alert " << Text(outer) << " work " << Text(work)
+              << "\n";
 
     // The address is long, and the alert with the window manager's frame fits the work area.
     const size_t at = message.find("://");
