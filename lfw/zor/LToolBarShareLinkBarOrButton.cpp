@@ -55,18 +55,21 @@ bool LToolBarShareLinkBarOrButton::HandleCommand(LMacWindow& window, int command
         }
         return true;
     case kLCmdShareFacebook:
-        // Built whole: an address cut short would share a wrong page.
-        LOpenWebPage(GetFacebookShareURL(target ? target->GetShareHomePage() : "").c_str());
+        // Built whole: an address cut short would share a wrong page. A page that cannot be
+        // opened is told over the window, as from every other button that opens one.
+        LOpenWebPageForUser(GetFacebookShareURL(target ? target->GetShareHomePage() : "").c_str(),
+            window.GetContentView());
         return true;
     case kLCmdShareTwitter:
         if (target)
             target->CmShareTwitter();
         return true;
     case kLCmdShareLinkedIn:
-        LOpenWebPage(GetLinkedInShareURL(target ? target->GetShareHomePage() : "").c_str());
+        LOpenWebPageForUser(GetLinkedInShareURL(target ? target->GetShareHomePage() : "").c_str(),
+            window.GetContentView());
         return true;
     case kLCmdLikeFacebook:
-        LOpenWebPage(Host(kLOnlineFacebookPage).c_str());
+        LOpenWebPageForUser(Host(kLOnlineFacebookPage).c_str(), window.GetContentView());
         return true;
     default:
         return false;

@@ -1,6 +1,7 @@
 #include "platform/ui/LModalLoop.h"
 
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiFocusReturn.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -81,6 +82,8 @@ void OnUnmapOrDestroy(GtkWidget* widget, gpointer)
     g_signal_handlers_disconnect_by_func(
         widget, reinterpret_cast<gpointer>(OnUnmapOrDestroy), nullptr);
     Uncount(widget);
+    // One of GTK's own dialogs (the print dialog): the keyboard goes back as from ours.
+    LUiReturnFocus(GTK_WINDOW(widget));
 }
 
 gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointer)

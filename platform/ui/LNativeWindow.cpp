@@ -1,6 +1,7 @@
 #include "platform/ui/LNativeWindow.h"
 
 #include "platform/ui/LEventHub.h"
+#include "platform/ui/LUiFocusReturn.h"
 #include "platform/ui/LView.h"
 
 #include <algorithm>
@@ -747,8 +748,10 @@ void LNativeWindow::OrderOut()
 {
     if (gMainWindow == this)
         gMainWindow = nullptr;
-    if (fWindow)
+    if (fWindow) {
+        LUiReturnFocus(fWindow);
         gtk_widget_hide(GTK_WIDGET(fWindow));
+    }
 }
 
 bool LNativeWindow::IsVisible() const
@@ -789,6 +792,7 @@ void LNativeWindow::CloseWindow(bool tellDelegate)
     fWindow = nullptr;
     g_signal_handlers_disconnect_matched(w, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
     g_object_set_data(G_OBJECT(w), kWindowDataKey, nullptr);
+    LUiReturnFocus(w);
     gtk_widget_destroy(GTK_WIDGET(w));
     fDelegate.Reset(nullptr);
     fWhenMapped = nullptr;
@@ -872,6 +876,8 @@ void LNativeWindow::AddChildWindow(LNativeWindow* child)
         fChildren.push_back(child);
     child->fParent = this;
     gtk_window_set_transient_for(child->fWindow, fWindow);
+    // Also once it is no longer above this window (as right before it closes).
+    LUiSetFocusOwner(child->fWindow, fWindow);
 }
 
 void LNativeWindow::RemoveChildWindow(LNativeWindow* child)

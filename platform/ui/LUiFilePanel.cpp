@@ -3,6 +3,7 @@
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiDialogButton.h"
+#include "platform/ui/LUiFocusReturn.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <gtk/gtk.h>
@@ -69,6 +70,7 @@ private:
 // once no modal window or job runs any more.
 void DestroyWhenIdle(GtkWidget* dialog)
 {
+    LUiReturnFocus(GTK_WINDOW(dialog));
     gtk_widget_hide(dialog);
     g_timeout_add(
         100,
@@ -185,6 +187,7 @@ bool LUiRunColorPanel(
         rgb[1] = c.green;
         rgb[2] = c.blue;
     }
+    LUiReturnFocus(GTK_WINDOW(dialog));
     gtk_widget_destroy(dialog);
     return chosen;
 }

@@ -9,14 +9,18 @@
 #include "lfw/zor/LZORHooks.h"
 #include "lfw/zor/LZorLogoBackground.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiAlert.h"
 #include "support/PrivateHomes.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -233,6 +237,80 @@ TEST_F(MainWindowBars, TheRoadWithRealClicksThroughAllBars)
             ours.push_back(c);
     EXPECT_EQ(ours, (std::vector<int> { 6002, 501, 4711 }));
     uitest::SaveScreenshot(w->GetNativeWindow(), uitest::ArtefactPath("main-window-bars", "road"));
+    w->MainWindowDestroy();
+}
+
+// Without a program to open pages, each icon of the share bar, clicked with the real pointer,
+// says so over the main window, naming the address to open by hand.
+TEST_F(MainWindowBars, ShareIconsTellWhenNoPageCanBeOpened)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    auto w = std::make_unique<RoadMainWindow>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+    LTabbedToolBarPrivate& d = *w->GetTabbedToolBar().GetPrivate();
+    ASSERT_TRUE(uitest::PumpUntil([&] {
+        w->RelayoutControls(*w);
+        return d.bShareBarShown && d.fShareBar.bVisible && d.fShareBar.GetButtonCount() == 4;
+    }));
+    const double s = w->GetBackingScaleFactor();
+    int tx = 0, ty = 0, tw = 0, th = 0;
+    w->GetControlPixels(700, tx, ty, tw, th);
+    TemporaryFolder empty;
+    const LToolBarShareLinkBar& bar = d.fShareBar;
+    std::vector<int> told;
+    for (int i = 0; i < bar.GetButtonCount(); ++i) {
+        const int command = bar.GetButton(i).command;
+        SCOPED_TRACE(command);
+        // Shared with the answer, which may come late (or, without an alert, not at all).
+        struct Seen {
+            std::string headline, message;
+            bool overWindow = false, answered = false;
+        };
+        auto seen = std::make_shared<Seen>();
+        GtkWindow* window = w->GetNativeWindow()->Gtk();
+        uitest::When(
+            [] {
+                auto* a = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                return a && gtk_widget_get_mapped(a);
+            },
+            [seen, window, i] {
+                auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                if (!alert)
+                    return; // none came in time
+                gchar *h = nullptr, *m = nullptr;
+                g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+                seen->headline = h ? h : "";
+                seen->message = m ? m : "";
+                g_free(h);
+                g_free(m);
+                seen->overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert)) == window;
+                if (i == 0)
+                    uitest::SaveWidgetScreenshot(
+                        alert, uitest::ArtefactPath("main-window-bars", "share-not-opened"));
+                gtk_dialog_response(GTK_DIALOG(alert), 0);
+                seen->answered = true;
+            });
+        // The middle of the button, counted from the bar's right edge.
+        const int x = bar.iRight - i * bar.GetPitch() - bar.GetPitch() / 2;
+        const int y = bar.iTop + bar.GetButtonSize() / 2;
+        ASSERT_EQ(bar.HitIndex(x, y), i);
+        uitest::Pump(600); // no double click with the last
+        ASSERT_TRUE(uitest::XClick(w->GetNativeWindow(), (tx + x) / s, (ty + y) / s));
+        setenv("PATH", empty.Path().c_str(), 1);
+        uitest::PumpUntil([&] { return seen->answered; }, 5000);
+        setenv("PATH", oldPath.c_str(), 1);
+        EXPECT_TRUE(seen->answered);
+        EXPECT_EQ(seen->headline, "Sidan kunde inte öppnas");
+        EXPECT_NE(seen->message.find("(xdg-open saknas)"), std::string::npos) << seen->message;
+        EXPECT_TRUE(seen->overWindow);
+        if (seen->answered)
+            told.push_back(command);
+    }
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, (std::vector<int> { 9310, 9311, 9316, 9320 }));
     w->MainWindowDestroy();
 }
 
