@@ -142,7 +142,9 @@ struct LCocoaOutlineGlue {
 
     static gboolean DrawAfter(GtkWidget*, cairo_t* cr, gpointer self)
     {
-        static_cast<LCocoaOutlineViewImpl*>(self)->drawOverlay(cr);
+        auto* view = static_cast<LCocoaOutlineViewImpl*>(self);
+        view->drawOverlay(cr);
+        view->drawHeaderOfWholeView(cr);
         return FALSE;
     }
 
@@ -931,8 +933,32 @@ void LCocoaOutlineViewImpl::applyColumnToGtk(LCocoaTableColumn& c)
     gtk_tree_view_column_set_visible(c.gtkColumn, !c.hidden);
     gtk_tree_view_column_set_expand(c.gtkColumn, _hierarchical && (c.resizingMask & 1) != 0);
     gtk_tree_view_column_set_clickable(c.gtkColumn, _sortableHeader && !c.checkbox);
+    // The header shows the label; the column's own title is what assistive technologies read
+    // as the column's description.
+    gtk_tree_view_column_set_title(c.gtkColumn, c.title.c_str());
     if (GtkWidget* label = gtk_tree_view_column_get_widget(c.gtkColumn))
         gtk_label_set_text(GTK_LABEL(label), c.title.c_str());
+}
+
+// GTK draws a tree view's header only when the header's own window is drawn: drawn whole in one
+// pass (a picture of the window, or any drawing outside an expose), the header is still clipped
+// to the rows and stays empty. The header buttons are drawn here in that case.
+void LCocoaOutlineViewImpl::drawHeaderOfWholeView(cairo_t* cr)
+{
+    if (!fTree || !gtk_tree_view_get_headers_visible(GTK_TREE_VIEW(fTree)))
+        return;
+    GdkWindow* rows = gtk_tree_view_get_bin_window(GTK_TREE_VIEW(fTree));
+    if (!rows || !gtk_cairo_should_draw_window(cr, rows))
+        return;
+    for (auto& c : fColumns) {
+        GtkWidget* button = c->gtkColumn ? gtk_tree_view_column_get_button(c->gtkColumn) : nullptr;
+        if (!button || c->hidden || !gtk_widget_is_drawable(button))
+            continue;
+        GdkWindow* header = gtk_widget_get_window(button);
+        if (!header || header == rows || !gtk_cairo_should_draw_window(cr, header))
+            return;
+        gtk_container_propagate_draw(GTK_CONTAINER(fTree), button, cr);
+    }
 }
 
 void LCocoaOutlineViewImpl::moveColumn(int from, int to)

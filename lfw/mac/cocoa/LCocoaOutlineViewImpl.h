@@ -222,6 +222,7 @@ private:
     void rowExpanded(GtkTreePath* path, bool expanded);
     void reexpand(LCocoaTreeNode* node, GtkTreePath* path);
     void measureRows() const;
+    void drawHeaderOfWholeView(cairo_t* cr);
 
 public:
     // --- Dragging rows out (LCocoaOutlineDrag.cpp). Rows can be dragged when at least one is
