@@ -854,3 +854,36 @@ TEST_F(ListViewTest, TheHeaderShowsAndReadsOutTheTitles)
     cairo_surface_destroy(shot);
     w.DestroyCommon();
 }
+
+// "Namn" stretches: it takes what a change of the list's width leaves over or lacks, never below
+// its minimum, and the other columns stay in sight.
+TEST_F(ListViewTest, StretchingColumnsFollowTheWidthOfTheList)
+{
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    w.LVAddRow(kList, "Sol", "3", "Hämtad", static_cast<const char*>(nullptr));
+    const double s = w.GetBackingScaleFactor();
+    auto widthTo = [&](int points) {
+        w.MoveControlPixels(kList, int(10 * s), int(10 * s), int(points * s), int(240 * s));
+        EXPECT_TRUE(uitest::PumpUntil([&] {
+            return std::abs(gtk_widget_get_allocated_width(list->treeView()) - (points - 2)) <= 1;
+        }));
+        uitest::Pump(50);
+        return listshown::Columns(list);
+    };
+    const auto start = listshown::Columns(list);
+    const auto narrow = widthTo(300);
+    EXPECT_LT(narrow[0].width, start[0].width);
+    EXPECT_EQ(narrow[1].width, start[1].width);
+    EXPECT_EQ(narrow[2].width, start[2].width);
+    EXPECT_EQ(narrow[2].x + narrow[2].width, gtk_widget_get_allocated_width(list->treeView()));
+    uitest::SaveScreenshot(w.GetNativeWindow(), Shot("narrow"));
+    EXPECT_EQ(widthTo(120)[0].width, int(list->tableColumn(0)->minWidth));
+    const auto again = widthTo(380);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(again[i].width, start[i].width) << i;
+    const auto wide = widthTo(500);
+    EXPECT_GT(wide[0].width, start[0].width);
+    EXPECT_EQ(wide[2].width, start[2].width);
+    w.DestroyCommon();
+}
