@@ -142,8 +142,15 @@ struct LCocoaOutlineGlue {
 
     static gboolean DrawAfter(GtkWidget*, cairo_t* cr, gpointer self)
     {
-        static_cast<LCocoaOutlineViewImpl*>(self)->drawOverlay(cr);
+        auto* view = static_cast<LCocoaOutlineViewImpl*>(self);
+        view->drawOverlay(cr);
+        view->drawHeaderOfWholeView(cr);
         return FALSE;
+    }
+
+    static void SizeAllocated(GtkWidget*, GdkRectangle* allocation, gpointer self)
+    {
+        static_cast<LCocoaOutlineViewImpl*>(self)->widthAllocated(allocation->width);
     }
 
     static void RowExpanded(GtkTreeView*, GtkTreeIter*, GtkTreePath* path, gpointer self)
@@ -254,6 +261,8 @@ GtkWidget* LCocoaOutlineViewImpl::CreateWidget()
         fTree, "button-press-event", G_CALLBACK(&LCocoaOutlineGlue::ButtonPress), this);
     g_signal_connect(fTree, "focus-in-event", G_CALLBACK(&LCocoaOutlineGlue::FocusIn), this);
     g_signal_connect_after(fTree, "draw", G_CALLBACK(&LCocoaOutlineGlue::DrawAfter), this);
+    g_signal_connect_after(
+        fTree, "size-allocate", G_CALLBACK(&LCocoaOutlineGlue::SizeAllocated), this);
     g_signal_connect(fTree, "row-expanded", G_CALLBACK(&LCocoaOutlineGlue::RowExpanded), this);
     g_signal_connect(fTree, "row-collapsed", G_CALLBACK(&LCocoaOutlineGlue::RowCollapsed), this);
     g_signal_connect(fTree, "query-tooltip", G_CALLBACK(&LCocoaOutlineGlue::QueryTooltip), this);
@@ -931,8 +940,75 @@ void LCocoaOutlineViewImpl::applyColumnToGtk(LCocoaTableColumn& c)
     gtk_tree_view_column_set_visible(c.gtkColumn, !c.hidden);
     gtk_tree_view_column_set_expand(c.gtkColumn, _hierarchical && (c.resizingMask & 1) != 0);
     gtk_tree_view_column_set_clickable(c.gtkColumn, _sortableHeader && !c.checkbox);
+    // The header shows the label; the column's own title is what assistive technologies read
+    // as the column's description.
+    gtk_tree_view_column_set_title(c.gtkColumn, c.title.c_str());
     if (GtkWidget* label = gtk_tree_view_column_get_widget(c.gtkColumn))
         gtk_label_set_text(GTK_LABEL(label), c.title.c_str());
+}
+
+// A list shares a change of its width among the columns that stretch, as a table whose columns
+// resize uniformly with it: they take what the visible columns leave over or lack, each never
+// below its minimum, so that the columns fit the visible width and none is pushed out of sight.
+// Trees stretch their column through GTK.
+void LCocoaOutlineViewImpl::widthAllocated(int width)
+{
+    if (_hierarchical || width <= 1 || width == fFittedWidth)
+        return;
+    fFittedWidth = width;
+    double used = 0;
+    std::vector<LCocoaTableColumn*> stretching;
+    for (auto& c : fColumns) {
+        if (c->hidden)
+            continue;
+        used += std::max(c->width, c->minWidth);
+        if (c->resizingMask & 1)
+            stretching.push_back(c.get());
+    }
+    if (stretching.empty())
+        return;
+    double share = (width - used) / double(stretching.size());
+    bool changed = false;
+    for (LCocoaTableColumn* c : stretching) {
+        double fitted
+            = std::min(std::max(std::max(c->width, c->minWidth) + share, c->minWidth), c->maxWidth);
+        if (std::lround(fitted) == std::lround(c->width))
+            continue;
+        c->width = fitted;
+        applyColumnToGtk(*c);
+        changed = true;
+    }
+    // GTK lets go of a resize asked for while it allocates: the columns are laid out again at
+    // once, in the same place.
+    if (changed && gtk_widget_get_realized(fTree)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(fTree, &a);
+        int minimum = 0, natural = 0;
+        gtk_widget_get_preferred_width(fTree, &minimum, &natural);
+        gtk_widget_get_preferred_height_for_width(fTree, a.width, &minimum, &natural);
+        gtk_widget_size_allocate(fTree, &a);
+    }
+}
+
+// GTK draws a tree view's header only when the header's own window is drawn: drawn whole in one
+// pass (a picture of the window, or any drawing outside an expose), the header is still clipped
+// to the rows and stays empty. The header buttons are drawn here in that case.
+void LCocoaOutlineViewImpl::drawHeaderOfWholeView(cairo_t* cr)
+{
+    if (!fTree || !gtk_tree_view_get_headers_visible(GTK_TREE_VIEW(fTree)))
+        return;
+    GdkWindow* rows = gtk_tree_view_get_bin_window(GTK_TREE_VIEW(fTree));
+    if (!rows || !gtk_cairo_should_draw_window(cr, rows))
+        return;
+    for (auto& c : fColumns) {
+        GtkWidget* button = c->gtkColumn ? gtk_tree_view_column_get_button(c->gtkColumn) : nullptr;
+        if (!button || c->hidden || !gtk_widget_is_drawable(button))
+            continue;
+        GdkWindow* header = gtk_widget_get_window(button);
+        if (!header || header == rows || !gtk_cairo_should_draw_window(cr, header))
+            return;
+        gtk_container_propagate_draw(GTK_CONTAINER(fTree), button, cr);
+    }
 }
 
 void LCocoaOutlineViewImpl::moveColumn(int from, int to)
@@ -967,6 +1043,8 @@ void LCocoaOutlineViewImpl::setColumnHidden(int viewColumn, bool hidden)
 {
     if (LCocoaTableColumn* c = tableColumn(viewColumn)) {
         c->hidden = hidden;
+        // The columns shown fit the width again as GTK lays them out.
+        fFittedWidth = -1;
         applyColumnToGtk(*c);
     }
 }

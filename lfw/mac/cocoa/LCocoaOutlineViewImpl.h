@@ -222,6 +222,9 @@ private:
     void rowExpanded(GtkTreePath* path, bool expanded);
     void reexpand(LCocoaTreeNode* node, GtkTreePath* path);
     void measureRows() const;
+    void widthAllocated(int width);
+    void drawHeaderOfWholeView(cairo_t* cr);
+    int fFittedWidth = -1; // the width the stretching columns of a list were last fitted to
 
 public:
     // --- Dragging rows out (LCocoaOutlineDrag.cpp). Rows can be dragged when at least one is

@@ -1,12 +1,14 @@
 // List and tree views in real windows, used as a person uses them: rows clicked, double- and
 // right-clicked, headers clicked to sort, check boxes ticked, cells edited, the placeholder of an
-// empty list, trees opened down to an item. Screenshots are kept under the build folder.
+// empty list, trees opened down to an item, the header's titles and the columns as they are seen
+// and read out. Screenshots are kept under the build folder.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTreeViewImpl.h"
 #include "platform/ui/UI.h"
+#include "support/ListViewShown.h"
 #include "support/OutlineViewPoints.h"
 #include "support/UiTestSupport.h"
 
@@ -825,5 +827,63 @@ TEST_F(ListViewTest, ListsAndTreesScrollInTheWindowsScrollView)
     ASSERT_NE(treeScroll, nullptr);
     EXPECT_EQ(w.TreeViewGetImplById(kTree), tree);
     EXPECT_EQ(gtk_widget_get_parent(tree->treeView()), treeScroll->Widget());
+    w.DestroyCommon();
+}
+
+// The header shows the table's titles, also in a picture of the whole window, and the
+// accessibility tree reads them out as the columns' descriptions.
+TEST_F(ListViewTest, TheHeaderShowsAndReadsOutTheTitles)
+{
+    using namespace listshown;
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    w.LVAddRow(kList, "Sol", "3", "Hämtad", static_cast<const char*>(nullptr));
+    uitest::Pump(150);
+    const std::string path = Shot("header");
+    ASSERT_TRUE(uitest::SaveScreenshot(w.GetNativeWindow(), path));
+    cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
+    const std::vector<Column> columns = Columns(list);
+    ASSERT_EQ(columns.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(kColumns[i].title);
+        EXPECT_EQ(columns[size_t(i)].title, kColumns[i].title);
+        EXPECT_EQ(columns[size_t(i)].description, kColumns[i].title);
+        EXPECT_GT(InkPixels(shot, HeaderTitleRect(list, i), w.GetBackingScaleFactor()), 10);
+        EXPECT_GT(InkPixels(shot, CellRect(list, 0, i), w.GetBackingScaleFactor()), 10);
+    }
+    cairo_surface_destroy(shot);
+    w.DestroyCommon();
+}
+
+// "Namn" stretches: it takes what a change of the list's width leaves over or lacks, never below
+// its minimum, and the other columns stay in sight.
+TEST_F(ListViewTest, StretchingColumnsFollowTheWidthOfTheList)
+{
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    w.LVAddRow(kList, "Sol", "3", "Hämtad", static_cast<const char*>(nullptr));
+    const double s = w.GetBackingScaleFactor();
+    auto widthTo = [&](int points) {
+        w.MoveControlPixels(kList, int(10 * s), int(10 * s), int(points * s), int(240 * s));
+        EXPECT_TRUE(uitest::PumpUntil([&] {
+            return std::abs(gtk_widget_get_allocated_width(list->treeView()) - (points - 2)) <= 1;
+        }));
+        uitest::Pump(50);
+        return listshown::Columns(list);
+    };
+    const auto start = listshown::Columns(list);
+    const auto narrow = widthTo(300);
+    EXPECT_LT(narrow[0].width, start[0].width);
+    EXPECT_EQ(narrow[1].width, start[1].width);
+    EXPECT_EQ(narrow[2].width, start[2].width);
+    EXPECT_EQ(narrow[2].x + narrow[2].width, gtk_widget_get_allocated_width(list->treeView()));
+    uitest::SaveScreenshot(w.GetNativeWindow(), Shot("narrow"));
+    EXPECT_EQ(widthTo(120)[0].width, int(list->tableColumn(0)->minWidth));
+    const auto again = widthTo(380);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(again[i].width, start[i].width) << i;
+    const auto wide = widthTo(500);
+    EXPECT_GT(wide[0].width, start[0].width);
+    EXPECT_EQ(wide[2].width, start[2].width);
     w.DestroyCommon();
 }

@@ -4,10 +4,12 @@
 // Screenshots are kept under the build folder.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "support/ClipartTestSupport.h"
+#include "support/ListViewShown.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -230,6 +232,72 @@ TEST_F(ClipartDialogTest, FolderRowPreviewAndDownload)
     EXPECT_FALSE(again.Open(nullptr, second, nullptr));
     EXPECT_TRUE(listed);
     EXPECT_EQ(library.Log().size(), before);
+}
+
+// The picture list as it is seen and read out: the titles of its header, and each column's value
+// for a picture in the cache and one that is not, in sight at the dialog's width. The frame
+// library's list shows the name alone.
+TEST_F(ClipartDialogTest, ThePictureListShowsItsTitlesAndEveryColumn)
+{
+    using namespace listshown;
+    for (bool frames : { false, true }) {
+        SCOPED_TRACE(frames ? "frames" : "clipart");
+        Library library;
+        library.Put(frames ? "Frames/index.csv" : "clipart/index.csv", "Sol,3\r\nStjärna,4\r\n");
+        const std::string cache = Cache(frames ? "Frames" : "Clipart");
+        std::filesystem::create_directories(cache);
+        TemporaryFolder::WriteFile(cache + "/Stjärna.png", Png(8, 8, 200, 30, 30));
+        std::unique_ptr<LClipartDialog> dialog = frames
+            ? std::make_unique<LFrameClipartDialog>(300, 200)
+            : std::make_unique<LClipartDialog>();
+        LClipartDialog& d = *dialog;
+        std::vector<Column> columns;
+        std::vector<std::string> sol, star;
+        std::vector<int> titleInk, solInk, starInk;
+        int visible = 0;
+        uitest::When([&] { return Shown(d) && Rows(d) == 2; },
+            [&] {
+                CloseAtEnd guard { d };
+                uitest::Pump(150);
+                LCocoaListViewImpl* list = d.ListViewGetImplById(LClipartDialog::kList);
+                const std::string path = Shot(frames ? "frame-columns" : "columns");
+                ASSERT_TRUE(uitest::SaveScreenshot(d.GetNativeWindow(), path));
+                cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
+                const double s = d.GetBackingScaleFactor();
+                columns = Columns(list);
+                visible = gtk_widget_get_allocated_width(list->treeView());
+                const int solRow = RowOf(d, "Sol"), starRow = RowOf(d, "Stjärna");
+                for (int i = 0; i < int(columns.size()); ++i) {
+                    sol.push_back(CellText(list, solRow, i));
+                    star.push_back(CellText(list, starRow, i));
+                    titleInk.push_back(InkPixels(shot, HeaderTitleRect(list, i), s));
+                    solInk.push_back(InkPixels(shot, CellRect(list, solRow, i), s));
+                    starInk.push_back(InkPixels(shot, CellRect(list, starRow, i), s));
+                }
+                cairo_surface_destroy(shot);
+            });
+        char result[260];
+        d.Open(nullptr, result, nullptr);
+        ASSERT_EQ(columns.size(), 3u);
+        EXPECT_EQ(sol, (std::vector<std::string> { "Sol", "3", "" }));
+        EXPECT_EQ(star, (std::vector<std::string> { "Stjärna", "4", "Hämtad" }));
+        const char* titles[] = { "Namn", "Storlek (Byte)", "Hämtad" };
+        for (size_t i = 0; i < 3; ++i) {
+            SCOPED_TRACE(titles[i]);
+            EXPECT_EQ(columns[i].title, titles[i]);
+            EXPECT_EQ(columns[i].visible, !frames || i == 0);
+            if (!columns[i].visible)
+                continue;
+            EXPECT_EQ(columns[i].description, titles[i]);
+            EXPECT_GT(titleInk[i], 10);
+            EXPECT_LE(columns[i].x + columns[i].width, visible);
+            EXPECT_GT(starInk[i], 10);
+            EXPECT_EQ(solInk[i] > 0, i < 2);
+        }
+        if (frames) {
+            EXPECT_EQ(columns[0].width, visible);
+        }
+    }
 }
 
 TEST_F(ClipartDialogTest, ClickingThroughRowsAbandonsTheSlowPreviewsForTheNewest)
