@@ -37,3 +37,13 @@ if(X11_FOUND AND TARGET startup_bench)
         add_dependencies(startup_bench vorantel)
     endif()
 endif()
+
+# The palette benchmark times the framework's palettes as a command of their own, file in and
+# file out, as it times ImageMagick's and netpbm's; it needs only the image library.
+if(TARGET palette_bench)
+    add_executable(palette_quantise ${CMAKE_SOURCE_DIR}/bench/palette_quantise.cpp)
+    target_link_libraries(palette_quantise PRIVATE vt_lfw_graphics)
+    target_compile_definitions(palette_bench PRIVATE
+        VT_PALETTE_QUANTISE="$<TARGET_FILE:palette_quantise>")
+    add_dependencies(palette_bench palette_quantise)
+endif()
