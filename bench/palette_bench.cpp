@@ -130,7 +130,7 @@ const PictureKind kPictures[] = {
     { "rose: enlarged",
         [](const std::string& p) {
             return Shell("/usr/bin/convert rose: -resize 2000x -depth 8 ppm:" + p) ? p
-                                                                                    : std::string();
+                                                                                   : std::string();
         } },
     // Wallpapers, 4096 x 4096.
     { "pixels-d", [](const std::string& p) { return Wallpaper("pixels-d", p); } },
@@ -186,9 +186,8 @@ const PictureKind kPictures[] = {
             return MakePPM(p, 3000, 2000,
                        [&](int x, int y, uint8_t* o) {
                            // Four draws make a bell-shaped grain of about 15 levels either way.
-                           const double grain
-                               = (random.Byte() + random.Byte() + random.Byte() + random.Byte()
-                                     - 510)
+                           const double grain = (random.Byte() + random.Byte() + random.Byte()
+                                                    + random.Byte() - 510)
                                / 8.0;
                            const double base[3] = { 60 + x / 20.0, 90 + y / 25.0, 150 - x / 40.0 };
                            for (int k = 0; k < 3; ++k)
@@ -271,7 +270,8 @@ void BM_Octree256_ImageMagick(benchmark::State& state)
     if (source.empty())
         return;
     const std::string out = Folder() + "/im-octree.ppm";
-    RunCommand(state, "/usr/bin/convert " + source + " +dither -colors 256 ppm:" + out, source, out);
+    RunCommand(
+        state, "/usr/bin/convert " + source + " +dither -colors 256 ppm:" + out, source, out);
 }
 
 // ImageMagick runs its quantiser on every core; this is the same on one. (The framework builds its

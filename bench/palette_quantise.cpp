@@ -18,7 +18,8 @@ int main(int argc, char** argv)
     bool ok = false;
     double paletteTime = 0, mapTime = 0;
     if ((what == "octree" || what == "median-cut") && argc == 4)
-        ok = palettework::Quantise(argv[2], argv[3], what == "octree" ? 0 : 1, paletteTime, mapTime);
+        ok = palettework::Quantise(
+            argv[2], argv[3], what == "octree" ? 0 : 1, paletteTime, mapTime);
     else if (what == "remap" && argc == 5)
         ok = palettework::Remap(argv[2], argv[3], argv[4]);
     else if (what == "gif" && argc == 4)

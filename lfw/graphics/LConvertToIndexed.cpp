@@ -101,8 +101,8 @@ void ListNearBox(const float* r, const float* g, const float* b, int count, cons
     };
     Float4 least = Float4 {} + float(INT32_MAX);
     for (int i = 0; i < count; i += 4) {
-        const Float4 d = farthest(Load4(r + i), 0) + farthest(Load4(g + i), 1)
-            + farthest(Load4(b + i), 2);
+        const Float4 d
+            = farthest(Load4(r + i), 0) + farthest(Load4(g + i), 1) + farthest(Load4(b + i), 2);
         const Int4 less = d < least;
         least = Float4((Int4(d) & less) | (Int4(least) & ~less));
     }
@@ -129,8 +129,8 @@ template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
 {
     const unsigned coarse = (region >> 9) << 6 | (region >> 5 & 7) << 3 | (region >> 1 & 7);
     if (mCoarseCount[coarse] == 0) {
-        const float low[3] = { float(coarse >> 6 << 5), float((coarse >> 3 & 7) << 5),
-            float((coarse & 7) << 5) };
+        const float low[3]
+            = { float(coarse >> 6 << 5), float((coarse >> 3 & 7) << 5), float((coarse & 7) << 5) };
         mCoarseStart[coarse] = uint32_t(mCoarse[0].size());
         ListNearBox(mChannel[0], mChannel[1], mChannel[2], mEntryCount, low, 31, [&](int at) {
             for (int c = 0; c < 3; ++c)
@@ -143,8 +143,8 @@ template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
                 mCoarse[c].push_back(kAway);
         mCoarseEntry.resize(mCoarse[0].size());
     }
-    const float low[3] = { float(region >> 8 << 4), float((region >> 4 & 15) << 4),
-        float((region & 15) << 4) };
+    const float low[3]
+        = { float(region >> 8 << 4), float((region >> 4 & 15) << 4), float((region & 15) << 4) };
     const size_t first = mCoarseStart[coarse];
     mRegionStart[region] = uint32_t(mCandidates.size());
     ListNearBox(mCoarse[0].data() + first, mCoarse[1].data() + first, mCoarse[2].data() + first,
