@@ -284,6 +284,7 @@ void BM_StartupSideBySide(benchmark::State& state)
             break;
         }
     }
+    state.counters["rounds"] = double(mapped[0].size());
     for (int i = 0; i < kSides; ++i) {
         state.counters[std::string(names[i]) + "_map_least"] = Least(mapped[i]);
         state.counters[std::string(names[i]) + "_map_median"] = Median(mapped[i]);
