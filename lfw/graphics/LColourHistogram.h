@@ -90,7 +90,9 @@ private:
     uint64_t mColourCount = 0;
     uint64_t mTransparentCount = 0;
     uint64_t mTransparentSum[3] = {};
-    // A large picture: the count of every code, and which pages hold any.
+    // A large picture: the count of every code (in mTableBlock, from a cache line's start), and
+    // which pages hold any.
+    void* mTableBlock = nullptr;
     uint32_t* mTable = nullptr;
     std::vector<uint8_t> mTouched;
     // A small picture: its colours and their pixels, in order.
