@@ -258,16 +258,15 @@ public:
         if (mK <= wanted)
             return;
         LRunInParts(mK, LParallelPartCount(mK, 1024), [&](int, size_t begin, size_t end) {
-            std::vector<float> costs(mPadded);
             for (size_t i = begin; i < end; ++i)
-                FindPartner(i, costs.data());
+                FindPartner(i, nullptr);
         });
         for (size_t x = 0; x < mK; ++x)
             Rank(x);
         for (size_t left = mK; left > wanted;) {
             const size_t i = mLeast[1];
             if (mStale[i]) {
-                FindPartner(i, mCosts.data());
+                FindPartner(i, nullptr);
                 Rank(i);
                 continue;
             }
@@ -320,29 +319,34 @@ private:
         mN[i] = float(c.count);
     }
 
-    // The cluster's cheapest partner; costs (mPadded places) receives the cost to every cluster,
-    // infinite to itself.
+    // The cluster's cheapest partner (of equal costs the first); costs, when given, receives
+    // (in mPadded places) the cost to every cluster, infinite to itself.
     void FindPartner(size_t i, float* costs)
     {
         const float r = mR[i], g = mG[i], b = mB[i], n = mN[i];
-        for (size_t j = 0; j < mPadded; j += 4) {
+        const Float4 infinite = Float4 {} + std::numeric_limits<float>::infinity();
+        Float4 least = infinite;
+        Int4 at = Int4 {}, place = { 0, 1, 2, 3 };
+        const Int4 self = Int4 {} + int32_t(i);
+        for (size_t j = 0; j < mPadded; j += 4, place += 4) {
             const Float4 dr = Load4(&mR[j]) - r, dg = Load4(&mG[j]) - g, db = Load4(&mB[j]) - b;
             const Float4 m = Load4(&mN[j]);
-            const Float4 c = (dr * dr + dg * dg + db * db) * (n * m / (n + m));
-            std::memcpy(costs + j, &c, sizeof c);
+            const Float4 c = Select(
+                place == self, infinite, (dr * dr + dg * dg + db * db) * (n * m / (n + m)));
+            if (costs)
+                std::memcpy(costs + j, &c, sizeof c);
+            const Int4 cheaper = c < least;
+            least = Select(cheaper, c, least);
+            at = Select(cheaper, place, at);
         }
-        costs[i] = std::numeric_limits<float>::infinity();
-        Float4 least = Load4(costs);
-        for (size_t j = 4; j < mPadded; j += 4)
-            least = Min4(least, Load4(costs + j));
-        const float cheapest = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
-        size_t best = 0;
-        while (best < mK && !(costs[best] == cheapest))
-            ++best;
-        if (best == mK)
-            best = i; // nothing to be had: never chosen (its cost is infinite)
-        mPartner[i] = best;
-        mCost[i] = best == i ? std::numeric_limits<float>::infinity() : cheapest;
+        int best = 0;
+        for (int lane = 1; lane < 4; ++lane)
+            if (least[lane] < least[best] || (least[lane] == least[best] && at[lane] < at[best]))
+                best = lane;
+        // Nothing to be had (no other cluster, or costs that are not numbers): never chosen.
+        const bool none = !(least[best] < std::numeric_limits<float>::infinity());
+        mPartner[i] = none ? i : size_t(at[best]);
+        mCost[i] = none ? std::numeric_limits<float>::infinity() : least[best];
         mStale[i] = 0;
     }
 
