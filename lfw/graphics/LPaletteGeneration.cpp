@@ -518,12 +518,14 @@ LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage&
         }))
         return stopped ? LProcessResultStopped : LProcessResultError;
 
-    // The tree gathers up to four times the entries wanted (at least 1024, but no more than an
-    // eighth of the picture's colours nor fewer than the entries wanted). Meanwhile the pixels
-    // are taken together for the refinement: by exact colour, or in cells for a picture of many.
+    // The tree gathers up to four times the entries wanted (at least 1024, at most 16384, but no
+    // more than an eighth of the picture's colours nor fewer than the entries wanted): merging
+    // them down takes time as the square of their number. Meanwhile the pixels are taken
+    // together for the refinement: by exact colour, or in cells for a picture of many.
     const uint64_t colours = histogram.GetColourCount();
     const uint64_t most = std::min<uint64_t>(wanted, uint64_t(1) << 20);
-    LColourOctree tree(std::max(most, std::min(std::max<uint64_t>(1024, 4 * most), colours / 8)));
+    const uint64_t gathered = std::clamp<uint64_t>(4 * most, 1024, 16384);
+    LColourOctree tree(std::max(most, std::min(gathered, colours / 8)));
     const bool exact = colours <= kExactPoints;
     std::vector<LPalettePoint> points;
     try {
