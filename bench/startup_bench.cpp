@@ -1,11 +1,14 @@
 // From exec to the window on the display and to its first painted design: "vorantel -new cd"
-// against a plain GTK window of the same build with as much on it as the program's main window.
+// against a plain GTK window with as much on it as the program's main window.
 //
-// The reference is this benchmark program started again with VT_STARTUP_BENCH_PLAIN set: before
-// main, it builds a window with a header bar, six menus of twelve items with shortcuts, three
-// notebook tabs of twelve labelled icon buttons, a drawing area that paints a disc on the grey of
-// the design canvas, and a side panel of twelve labelled spin buttons, sized to the work area as
-// the program's window is.
+// The reference is a program of its own, startup_plain_window (bench/startup_plain_window.cpp),
+// built beside this one: both sides are programs started by this benchmark in the same way
+// (fork and exec, the same environment and folders) and timed by the same watching of the
+// display; neither is this benchmark's own program. The program leaves out GDK's OpenGL set-up
+// (it loads the system's GL driver), which a plain GTK program does at every start: the plain
+// window is therefore started twice, once as it is ("plain_gl", for information) and once with
+// GDK_GL=disable in its environment ("plain"), which does the same work as the program; the
+// ratios are against the latter.
 //
 // Each start runs in a user folder where the program has run once already (installed, as at every
 // later start). Two moments are taken from the display (no window manager):
@@ -16,21 +19,20 @@
 //
 // The place of that edge is found once per side, in the first (installing) start, after the
 // window has settled; every later start then watches a strip of 16 pixels there. The program is
-// ended with SIGTERM after each start and reaped. The two sides start in turns, seven times each;
+// ended with SIGTERM after each start and reaped. The sides start in turns, seven times each;
 // the counters give the least and the median of each in milliseconds, the ratios of the least, and
 // the least processor time (all threads) the started process had used by each moment.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <cairo.h>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <gtk/gtk.h>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -43,138 +45,6 @@ constexpr const char* kPlainTitle = "Vanligt GTK-fönster";
 constexpr const char* kProgramTitle = "Vorantel av ZOR Software";
 // The design canvas's background (the program's and the reference's drawing area).
 constexpr int kCanvasGrey = 172;
-
-// --- The reference window -------------------------------------------------------------------
-
-void AddMenu(GtkWidget* bar, GtkAccelGroup* accelerators, const char* title, int menu)
-{
-    static const char* const kItems[12]
-        = { "Ny", "Öppna...", "Spara", "Spara som...", "Stäng", "Klipp ut", "Kopiera", "Klistra in",
-              "Markera allt", "Ångra", "Gör om", "Inställningar..." };
-    GtkWidget* items = gtk_menu_new();
-    gtk_menu_set_accel_group(GTK_MENU(items), accelerators);
-    for (int i = 0; i < 12; ++i) {
-        GtkWidget* item = gtk_menu_item_new_with_label(kItems[i]);
-        // Twelve different shortcuts per menu: a letter with Ctrl, Ctrl+Shift or Ctrl+Alt.
-        const unsigned key = GDK_KEY_a + unsigned(menu * 2 + i) % 26;
-        const GdkModifierType modifiers = GdkModifierType(GDK_CONTROL_MASK
-            | (menu % 3 == 1 ? GDK_SHIFT_MASK : 0) | (menu % 3 == 2 ? GDK_MOD1_MASK : 0));
-        gtk_widget_add_accelerator(
-            item, "activate", accelerators, key, modifiers, GTK_ACCEL_VISIBLE);
-        gtk_menu_shell_append(GTK_MENU_SHELL(items), item);
-    }
-    GtkWidget* top = gtk_menu_item_new_with_label(title);
-    gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), items);
-    gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
-}
-
-GtkWidget* ButtonTab()
-{
-    static const char* const kIcons[12] = { "document-new", "document-open", "document-save",
-        "edit-cut", "edit-copy", "edit-paste", "edit-undo", "edit-redo", "insert-image",
-        "insert-text", "document-print", "preferences-system" };
-    static const char* const kLabels[12]
-        = { "Ny", "Öppna", "Spara", "Klipp ut", "Kopiera", "Klistra in", "Ångra", "Gör om",
-              "Lägg till bilder", "Infoga text", "Skriv ut", "Inställningar" };
-    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
-    for (int i = 0; i < 12; ++i) {
-        GtkWidget* button = gtk_button_new_with_label(kLabels[i]);
-        gtk_button_set_image(
-            GTK_BUTTON(button), gtk_image_new_from_icon_name(kIcons[i], GTK_ICON_SIZE_DND));
-        gtk_button_set_image_position(GTK_BUTTON(button), GTK_POS_TOP);
-        gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
-        gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
-        gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 0);
-    }
-    return row;
-}
-
-gboolean DrawDisc(GtkWidget* area, cairo_t* cr, gpointer)
-{
-    const double w = gtk_widget_get_allocated_width(area);
-    const double h = gtk_widget_get_allocated_height(area);
-    cairo_set_source_rgb(cr, kCanvasGrey / 255.0, kCanvasGrey / 255.0, kCanvasGrey / 255.0);
-    cairo_paint(cr);
-    const double r = 0.45 * std::min(w, h);
-    cairo_arc(cr, w / 2, h / 2, r, 0, 2 * M_PI);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_fill_preserve(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
-    cairo_arc(cr, w / 2, h / 2, r * 0.3, 0, 2 * M_PI);
-    cairo_set_source_rgb(cr, kCanvasGrey / 255.0, kCanvasGrey / 255.0, kCanvasGrey / 255.0);
-    cairo_fill_preserve(cr);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_stroke(cr);
-    return FALSE;
-}
-
-GtkWidget* SidePanel()
-{
-    static const char* const kLabels[12]
-        = { "Vänster:", "Överkant:", "Bredd:", "Höjd:", "Rotation:", "Opacitet:", "Storlek:",
-              "Radie:", "Start:", "Slut:", "Avstånd:", "Marginal:" };
-    GtkWidget* grid = gtk_grid_new();
-    gtk_grid_set_row_spacing(GTK_GRID(grid), 6);
-    gtk_grid_set_column_spacing(GTK_GRID(grid), 8);
-    for (int i = 0; i < 12; ++i) {
-        GtkWidget* label = gtk_label_new(kLabels[i]);
-        gtk_widget_set_halign(label, GTK_ALIGN_START);
-        gtk_grid_attach(GTK_GRID(grid), label, 0, i, 1, 1);
-        GtkWidget* spin = gtk_spin_button_new_with_range(-500, 500, 0.5);
-        gtk_spin_button_set_digits(GTK_SPIN_BUTTON(spin), 2);
-        gtk_grid_attach(GTK_GRID(grid), spin, 1, i, 1, 1);
-    }
-    return grid;
-}
-
-struct PlainChild {
-    PlainChild()
-    {
-        if (!getenv("VT_STARTUP_BENCH_PLAIN"))
-            return;
-        gtk_init(nullptr, nullptr);
-        GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_title(GTK_WINDOW(window), kPlainTitle);
-        GtkWidget* header = gtk_header_bar_new();
-        gtk_header_bar_set_title(GTK_HEADER_BAR(header), kPlainTitle);
-        gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(header), TRUE);
-        gtk_window_set_titlebar(GTK_WINDOW(window), header);
-        GdkRectangle area {};
-        gdk_monitor_get_workarea(gdk_display_get_primary_monitor(gdk_display_get_default()), &area);
-        gtk_window_set_default_size(GTK_WINDOW(window), area.width, area.height);
-
-        GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-        GtkAccelGroup* accelerators = gtk_accel_group_new();
-        gtk_window_add_accel_group(GTK_WINDOW(window), accelerators);
-        GtkWidget* bar = gtk_menu_bar_new();
-        int menu = 0;
-        for (const char* title :
-            { "Vorantel", "Arkiv", "Redigera", "Overlay", "Fönstret", "Hjälp" })
-            AddMenu(bar, accelerators, title, menu++);
-        gtk_box_pack_start(GTK_BOX(column), bar, FALSE, FALSE, 0);
-
-        GtkWidget* tabs = gtk_notebook_new();
-        for (const char* title : { "Hem", "Redigera", "Paket" })
-            gtk_notebook_append_page(GTK_NOTEBOOK(tabs), ButtonTab(), gtk_label_new(title));
-        gtk_box_pack_start(GTK_BOX(column), tabs, FALSE, FALSE, 0);
-
-        GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-        GtkWidget* drawing = gtk_drawing_area_new();
-        g_signal_connect(drawing, "draw", G_CALLBACK(DrawDisc), nullptr);
-        gtk_box_pack_start(GTK_BOX(row), drawing, TRUE, TRUE, 0);
-        gtk_box_pack_start(GTK_BOX(row), SidePanel(), FALSE, FALSE, 8);
-        gtk_box_pack_start(GTK_BOX(column), row, TRUE, TRUE, 0);
-
-        gtk_container_add(GTK_CONTAINER(window), column);
-        g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
-        gtk_widget_show_all(window);
-        signal(SIGTERM, [](int) { _exit(0); });
-        gtk_main();
-        _exit(0);
-    }
-} gPlainChild;
 
 // --- Watching the display -------------------------------------------------------------------
 
@@ -268,6 +138,7 @@ bool DiscEdgeShown(Display* display, int edgeX, int edgeY)
 
 struct Side {
     bool program;
+    bool withoutGl = false; // the plain window started with GDK_GL=disable
     int edgeX = -1, edgeY = -1; // found in the first start
 };
 
@@ -302,15 +173,11 @@ double ProcessCpu(pid_t pid)
 // within 20 s. With find set, waits for the window to settle and finds the disc's edge instead.
 bool StartOnce(Display* display, Side& side, const std::string& folder, bool find, Times& t)
 {
-    std::string exe;
+    std::string exe = VT_STARTUP_PLAIN_WINDOW;
     if (side.program) {
         // Another build of the program can be compared with VT_STARTUP_BENCH_PROGRAM.
         const char* other = getenv("VT_STARTUP_BENCH_PROGRAM");
         exe = other && *other ? other : std::string(VT_BINARY_DIR) + "/vorantel";
-    } else {
-        char path[4096];
-        const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-        exe.assign(path, n > 0 ? size_t(n) : 0);
     }
     const char* title = side.program ? kProgramTitle : kPlainTitle;
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
@@ -321,12 +188,12 @@ bool StartOnce(Display* display, Side& side, const std::string& folder, bool fin
         for (const char* name :
             { "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR" })
             setenv(name, folder.c_str(), 1);
-        if (side.program) {
+        if (side.withoutGl)
+            setenv("GDK_GL", "disable", 1);
+        if (side.program)
             execl(exe.c_str(), exe.c_str(), "-new", "cd", static_cast<char*>(nullptr));
-        } else {
-            setenv("VT_STARTUP_BENCH_PLAIN", "1", 1);
+        else
             execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-        }
         _exit(127);
     }
     auto since = [&] {
@@ -374,9 +241,10 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// Seven rounds, each starting the program and then the reference, so that both meet the same load
-// of the machine. Counters in milliseconds: the least and the median of the rounds for each side
-// and moment, and the ratios of the least (program / reference).
+// Seven rounds, each starting the program and then the references, so that all meet the same
+// load of the machine. Counters in milliseconds: the least and the median of the rounds for each
+// side and moment, and the ratios of the least (program / plain window without GL, and program /
+// plain window as it is).
 void BM_StartupSideBySide(benchmark::State& state)
 {
     Display* display = XOpenDisplay(nullptr);
@@ -384,21 +252,26 @@ void BM_StartupSideBySide(benchmark::State& state)
         state.SkipWithError("no display");
         return;
     }
-    char folder[] = "/tmp/vt-startup-XXXXXX";
-    if (!mkdtemp(folder)) {
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vt-startup-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
         state.SkipWithError("no folder");
         XCloseDisplay(display);
         return;
     }
-    Side sides[2] = { { true }, { false } };
-    std::vector<double> mapped[2], painted[2], mappedCpu[2], paintedCpu[2];
+    const std::string folder = pattern;
+    constexpr int kSides = 3;
+    Side sides[kSides] = { { true }, { false, true }, { false, false } };
+    const char* names[kSides] = { "program", "plain", "plain_gl" };
+    std::vector<double> mapped[kSides], painted[kSides], mappedCpu[kSides], paintedCpu[kSides];
     Times t;
     for (auto _ : state) {
         // The first starts install and show where the design stands.
-        bool ok = StartOnce(display, sides[0], folder, true, t)
-            && StartOnce(display, sides[1], folder, true, t);
+        bool ok = true;
+        for (int i = 0; i < kSides && ok; ++i)
+            ok = StartOnce(display, sides[i], folder, true, t);
         for (int round = 0; ok && round < 7; ++round) {
-            for (int i = 0; i < 2 && ok; ++i) {
+            for (int i = 0; i < kSides && ok; ++i) {
                 ok = StartOnce(display, sides[i], folder, false, t);
                 mapped[i].push_back(t.mapped * 1000);
                 painted[i].push_back(t.painted * 1000);
@@ -411,8 +284,8 @@ void BM_StartupSideBySide(benchmark::State& state)
             break;
         }
     }
-    const char* names[2] = { "program", "plain" };
-    for (int i = 0; i < 2; ++i) {
+    state.counters["rounds"] = double(mapped[0].size());
+    for (int i = 0; i < kSides; ++i) {
         state.counters[std::string(names[i]) + "_map_least"] = Least(mapped[i]);
         state.counters[std::string(names[i]) + "_map_median"] = Median(mapped[i]);
         state.counters[std::string(names[i]) + "_paint_least"] = Least(painted[i]);
@@ -420,12 +293,14 @@ void BM_StartupSideBySide(benchmark::State& state)
         state.counters[std::string(names[i]) + "_map_cpu_least"] = Least(mappedCpu[i]);
         state.counters[std::string(names[i]) + "_paint_cpu_least"] = Least(paintedCpu[i]);
     }
-    if (Least(mapped[1]) > 0 && Least(painted[1]) > 0) {
-        state.counters["ratio_map"] = Least(mapped[0]) / Least(mapped[1]);
-        state.counters["ratio_paint"] = Least(painted[0]) / Least(painted[1]);
-    }
-    const std::string remove = std::string("rm -rf '") + folder + "'";
-    if (std::system(remove.c_str()) != 0) { }
+    for (int i = 1; i < kSides; ++i)
+        if (Least(mapped[i]) > 0 && Least(painted[i]) > 0) {
+            const std::string suffix = i == 1 ? "" : "_gl";
+            state.counters["ratio_map" + suffix] = Least(mapped[0]) / Least(mapped[i]);
+            state.counters["ratio_paint" + suffix] = Least(painted[0]) / Least(painted[i]);
+        }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     XCloseDisplay(display);
 }
 

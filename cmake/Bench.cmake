@@ -28,12 +28,27 @@ if(VT_STB_LIBRARY AND VT_STB_INCLUDE_DIR AND TARGET raster_codecs_bench)
     target_compile_definitions(raster_codecs_bench PRIVATE VT_HAVE_STB=1)
 endif()
 
-# The start-up benchmark starts the program and watches the display with Xlib.
+# The start-up benchmark starts the program and its reference, a plain GTK program of its own,
+# and watches the display with Xlib.
 find_package(X11)
 if(X11_FOUND AND TARGET startup_bench)
+    add_executable(startup_plain_window ${CMAKE_SOURCE_DIR}/bench/startup_plain_window.cpp)
+    target_link_libraries(startup_plain_window PRIVATE PkgConfig::VT_GTK)
     target_link_libraries(startup_bench PRIVATE ${X11_LIBRARIES})
-    target_compile_definitions(startup_bench PRIVATE VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    target_compile_definitions(startup_bench PRIVATE VT_BINARY_DIR="${CMAKE_BINARY_DIR}"
+        VT_STARTUP_PLAIN_WINDOW="$<TARGET_FILE:startup_plain_window>")
+    add_dependencies(startup_bench startup_plain_window)
     if(TARGET vorantel)
         add_dependencies(startup_bench vorantel)
     endif()
+endif()
+
+# The palette benchmark times the framework's palettes as a command of their own, file in and
+# file out, as it times ImageMagick's and netpbm's; it needs only the image library.
+if(TARGET palette_bench)
+    add_executable(palette_quantise ${CMAKE_SOURCE_DIR}/bench/palette_quantise.cpp)
+    target_link_libraries(palette_quantise PRIVATE vt_lfw_graphics)
+    target_compile_definitions(palette_bench PRIVATE
+        VT_PALETTE_QUANTISE="$<TARGET_FILE:palette_quantise>")
+    add_dependencies(palette_bench palette_quantise)
 endif()

@@ -4,10 +4,14 @@ our benchmarks next to its reference, the least wall and processor time of each 
 repetitions, their ratios, and whether both sides do the same work.
 
     scripts/bench-table.py [--build build] [--repetitions 5] [--only palette,sha1] [--reuse]
+                           [--cpus 4-7]
 
-GUI programs run on an X server of their own (tests/support/own-display.sh). The start-up
-benchmark is left out: it times whole processes in alternating rounds of its own (run
-startup_bench directly). Raw results go to <build>/bench-results/<program>.json.
+GUI programs run on an X server of their own (tests/support/own-display.sh). --cpus runs every
+program on those processors only (taskset), so that both sides of a pair get the same ones. The
+palette program runs its repetitions in random order, ours and the tools' interleaved, so that
+both sides meet the same load. The start-up benchmark times whole processes in alternating
+rounds of its own and is run once; its rows are its counters (the least of its rounds). Raw
+results go to <build>/bench-results/<program>.json.
 """
 import argparse
 import json
@@ -93,14 +97,36 @@ PAIRS = [
     ("painter", "BM_DirectOpenCloseOpaque", "BM_ReadOnly", "no: bound (one streaming read)"),
     ("painter", "BM_CopyingOpenCloseOpaque", "BM_Memcpy", "no: bound (one copy)"),
     ("palette", "BM_Octree256_Framework/0", "BM_Octree256_ImageMagick/0",
-     "yes (PPM in, file out; page)"),
+     "yes (both whole processes started alike, PPM file in and out)"),
     ("palette", "BM_Octree256_Framework/1", "BM_Octree256_ImageMagick/1",
-     "yes (fractal photograph)"),
-    ("palette", "BM_Octree256_Framework/2", "BM_Octree256_ImageMagick/2", "yes (rose:)"),
-    ("palette", "BM_Octree256_Framework/3", "BM_Octree256_ImageMagick/3", "yes (rose: enlarged)"),
-    ("palette", "BM_MedianCut256_Framework", "BM_MedianCut256_Netpbm", "yes (no dithering)"),
-    ("palette", "BM_FloydSteinberg_Framework", "BM_FloydSteinberg_Netpbm", "yes (same palette)"),
-    ("palette", "BM_GIF_Framework", "BM_GIF_ImageMagick", "yes (PPM to GIF)"),
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/2", "BM_Octree256_ImageMagick/2",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/3", "BM_Octree256_ImageMagick/3",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/4", "BM_Octree256_ImageMagick/4",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/5", "BM_Octree256_ImageMagick/5",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/6", "BM_Octree256_ImageMagick/6",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/7", "BM_Octree256_ImageMagick/7",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/8", "BM_Octree256_ImageMagick/8",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/9", "BM_Octree256_ImageMagick/9",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/10", "BM_Octree256_ImageMagick/10",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/11", "BM_Octree256_ImageMagick/11",
+     "yes (as above)"),
+    ("palette", "BM_Octree256_Framework/12", "BM_Octree256_ImageMagick/12",
+     "yes (as above)"),
+    ("palette", "BM_MedianCut256_Framework", "BM_MedianCut256_Netpbm",
+     "yes (whole processes, no dithering)"),
+    ("palette", "BM_FloydSteinberg_Framework", "BM_FloydSteinberg_Netpbm",
+     "yes (whole processes, same palette)"),
+    ("palette", "BM_GIF_Framework", "BM_GIF_ImageMagick", "yes (whole processes, PPM to GIF)"),
     ("project", "BM_SheetRender300", "BM_SheetRender300PlainCairo", "yes (same scene)"),
     ("project", "BM_SheetExportPdf", "BM_SheetExportPdfPlainCairo", "yes (same scene)"),
     ("project", "BM_PhotoFirstSave", "BM_PhotoConvertToPng",
@@ -127,6 +153,14 @@ PAIRS = [
     ("settings", "BM_SettingRead", None, "no reference"),
     ("settings", "BM_SettingWrite", None, "no reference"),
     ("sha1", "BM_Sha1_256MB", "BM_OpenSslEvp_256MB", "yes (digests checked)"),
+    ("startup", "counter:program_map_least", "counter:plain_map_least",
+     "yes (both programs of their own started alike, exec to the map; the plain window without "
+     "GDK's GL set-up, as the program)"),
+    ("startup", "counter:program_paint_least", "counter:plain_paint_least",
+     "yes (as above, exec to the first painted design)"),
+    ("startup", "counter:program_map_least", "counter:plain_gl_map_least",
+     "no: the plain window also sets up GDK's GL (loads the GL driver), the program does not"),
+    ("startup", "counter:program_paint_least", "counter:plain_gl_paint_least", "no: as above"),
     ("strings", "BM_FormatShortMessage", "BM_SnprintfShortMessage", "yes"),
     ("strings", "BM_FormatIntegers", "BM_SnprintfIntegers", "yes"),
     ("suite", "BM_SuiteTabChangeAllRows", "BM_GtkListBoxRefill", "yes (same 33 rows, painted)"),
@@ -165,13 +199,23 @@ def fmt(seconds):
     return f"{seconds / 1e-9:.3g} ns"
 
 
-def run(build, program, repetitions):
+# Programs whose repetitions run interleaved in random order: ours and the tools' alike.
+INTERLEAVED = {"palette"}
+# Programs that run once: they repeat in rounds of their own.
+ONCE = {"startup"}
+
+
+def run(build, program, repetitions, cpus):
     out = os.path.join(build, "bench-results", program + ".json")
     os.makedirs(os.path.dirname(out), exist_ok=True)
     command = [os.path.join(ROOT, "tests/support/own-display.sh"),
                os.path.join(build, program + "_bench"),
-               f"--benchmark_repetitions={repetitions}", f"--benchmark_out={out}",
-               "--benchmark_out_format=json"]
+               f"--benchmark_repetitions={1 if program in ONCE else repetitions}",
+               f"--benchmark_out={out}", "--benchmark_out_format=json"]
+    if program in INTERLEAVED:
+        command.append("--benchmark_enable_random_interleaving=true")
+    if cpus:
+        command = ["taskset", "-c", cpus] + command
     env = dict(os.environ, VT_RESOURCES_DIR=os.path.join(build, "resources"), LC_ALL="C.UTF-8")
     with open(out[:-5] + ".log", "w") as log:
         subprocess.run(command, cwd=build, env=env, stdout=log, stderr=log, check=False)
@@ -199,6 +243,13 @@ def least(results):
         scale = UNITS[b.get("time_unit", "ns")]
         name = base_name(b["name"])
         wall, cpu = b["real_time"] * scale, b["cpu_time"] * scale
+        # A benchmark that times in rounds of its own gives its least times as counters, in
+        # milliseconds, with the processor time of the same moment beside them.
+        for key, value in b.items():
+            if key.endswith("_least") and not key.endswith("_cpu_least"):
+                cpu = b.get(key[:-len("_least")] + "_cpu_least")
+                table["counter:" + key] = (value * 1e-3, cpu * 1e-3 if cpu else 0, "",
+                                           int(b.get("rounds", 1)))
         old = table.get(name)
         label = b.get("label", "")
         # Counters of the output's quality (PSNR against the reference's picture).
@@ -218,6 +269,8 @@ def main():
     parser.add_argument("--only", default="")
     parser.add_argument("--reuse", action="store_true",
                         help="print the table from the results of the last run, running nothing")
+    parser.add_argument("--cpus", default="",
+                        help="run every program on these processors only (taskset -c)")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     programs = sorted({p for p, *_ in PAIRS})
@@ -227,7 +280,8 @@ def main():
           "| ratio wall | ratio cpu | same work |")
     print("|---|---|---|---|---|---|---|---|")
     for program in programs:
-        results = reuse(build, program) if args.reuse else run(build, program, args.repetitions)
+        results = (reuse(build, program) if args.reuse
+                   else run(build, program, args.repetitions, args.cpus))
         if results is None:
             print(f"| {program} | (did not run) | | | | | | |")
             continue
@@ -241,14 +295,16 @@ def main():
             rcell = f"{fmt(r[0])} / {fmt(r[1])} (n={r[3]})" if r else "—"
             wall = f"{o[0] / r[0]:.2f}x" if o and r and r[0] > 0 else "—"
             # A reference that runs an outside tool spends its processor time in another
-            # process: its own is no measure.
+            # process: its own is no measure. The counters' processor time is that of the started
+            # processes themselves.
             tool = r and r[1] < 0.01 * r[0]
             cpu = f"{o[1] / r[1]:.2f}x" if o and r and r[1] > 0 and not tool else "—"
             ol, rl = (o[2] if o else ""), (r[2] if r else "")
             labels = ol if not rl or rl == ol else (f"ours {ol}, reference {rl}" if ol else rl)
             note = same + (f"; {labels}" if labels else "")
-            print(f"| {program} | {ours} | {ocell} | {ref or '—'} | {rcell} | {wall} | {cpu} "
-                  f"| {note} |")
+            shown = [n.replace("counter:", "") if n else n for n in (ours, ref)]
+            print(f"| {program} | {shown[0]} | {ocell} | {shown[1] or '—'} | {rcell} | {wall} "
+                  f"| {cpu} | {note} |")
         sys.stdout.flush()
 
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing,
 # and generates the locales the tests use. Safe to run again: it does nothing when all is there.
+# --tests adds what the tests need; --bench that and the pictures the benchmarks compare on.
 set -euo pipefail
 
 PACKAGES=(
@@ -11,7 +12,7 @@ PACKAGES=(
     libpixman-1-dev librsvg2-bin
     adwaita-icon-theme
 )
-if [ "${1:-}" = "--tests" ]; then
+if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
     PACKAGES+=(
         xvfb xauth xdotool xclip fonts-dejavu-core poppler-utils imagemagick netpbm unrtf unzip
         locales
@@ -20,6 +21,10 @@ if [ "${1:-}" = "--tests" ]; then
         openbox x11-utils
         xfce4-clipman dbus-daemon
     )
+fi
+# The benchmarks need what the tests need, and the palette benchmark GNOME's wallpapers.
+if [ "${1:-}" = "--bench" ]; then
+    PACKAGES+=(gnome-backgrounds)
 fi
 
 missing=()

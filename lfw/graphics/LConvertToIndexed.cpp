@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -20,28 +21,42 @@ LColorMapCacheTable<T>::LColorMapCacheTable(const LPalette<T>& palette)
     for (uint64_t i = 0; i < n && n <= 256; ++i)
         if (!(palette.HasTransparentIndex() && i == palette.GetTransparentIndex()))
             mEntries[mEntryCount++] = { palette[i].r, palette[i].g, palette[i].b, uint16_t(i) };
-    mBlocks = new (std::nothrow) LColorMapIndexedBlock*[kBlockCount];
-    if (mBlocks) {
-        std::memset(mBlocks, 0, kBlockCount * sizeof(LColorMapIndexedBlock*));
-        mBlockCount = kBlockCount;
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 256; ++i)
+            mChannel[c][i] = kAway;
+    for (int i = 0; i < mEntryCount; ++i) {
+        mChannel[0][i] = mEntries[i].r;
+        mChannel[1][i] = mEntries[i].g;
+        mChannel[2][i] = mEntries[i].b;
     }
+    // Zeroed by the system as its pages are first touched: a small picture touches few of them.
+    mBlocks = static_cast<LColorMapIndexedBlock**>(
+        std::calloc(kBlockCount, sizeof(LColorMapIndexedBlock*)));
+    if (mBlocks)
+        mBlockCount = kBlockCount;
 }
 
 template <class T> LColorMapCacheTable<T>::~LColorMapCacheTable()
 {
-    if (mBlocks) {
-        for (uint64_t i = 0; i < mBlockCount; ++i)
-            delete mBlocks[i];
-        delete[] mBlocks;
-    }
+    for (const uint32_t block : mMadeBlocks)
+        delete mBlocks[block];
+    std::free(mBlocks);
 }
 
 template <class T>
 uint32_t LColorMapCacheTable<T>::Fill(uint32_t block, unsigned position, const T& colour)
 {
     LColorMapIndexedBlock*& b = mBlocks[block];
-    if (!b)
+    if (!b) {
         b = new (std::nothrow) LColorMapIndexedBlock;
+        try {
+            if (b)
+                mMadeBlocks.push_back(block);
+        } catch (const std::bad_alloc&) {
+            delete b;
+            b = nullptr;
+        }
+    }
     const uint32_t index = Search(colour);
     if (b) {
         b->index[position] = uint8_t(index);
@@ -52,36 +67,89 @@ uint32_t LColorMapCacheTable<T>::Fill(uint32_t block, unsigned position, const T
 
 namespace {
 
-// The squared distances from a value to the nearest and the farthest value of [low, low + 15].
-inline int NearSquared(int v, int low)
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int32_t __attribute__((vector_size(16)));
+
+inline Float4 Load4(const float* p)
 {
-    const int d = v < low ? low - v : (v > low + 15 ? v - low - 15 : 0);
-    return d * d;
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
-inline int FarSquared(int v, int low)
+inline Float4 Larger(Float4 a, Float4 b)
 {
-    const int d = std::max(v - low, low + 15 - v);
-    return d * d;
+    const Int4 more = a > b;
+    return Float4((Int4(a) & more) | (Int4(b) & ~more));
+}
+
+// Of entries four at a time (channels r, g, b from the places p, in floats, exact for these
+// whole numbers), those that can be nearest to some colour of the box of side + 1 colours from
+// low: every colour of the box lies within the smallest farthest distance of some entry; an entry
+// whose nearest distance is beyond that is never the nearest (nor as near). Calls take(i) for
+// each, i the place in the four-at-a-time order; count places, places after them lie far away.
+template <class Take>
+void ListNearBox(const float* r, const float* g, const float* b, int count, const float low[3],
+    float side, Take take)
+{
+    auto farthest = [&](Float4 v, int c) {
+        const Float4 d = Larger(v - low[c], (low[c] + side) - v);
+        return d * d;
+    };
+    auto nearest = [&](Float4 v, int c) {
+        const Float4 d = Larger(Larger(low[c] - v, v - (low[c] + side)), Float4 {});
+        return d * d;
+    };
+    Float4 least = Float4 {} + float(INT32_MAX);
+    for (int i = 0; i < count; i += 4) {
+        const Float4 d
+            = farthest(Load4(r + i), 0) + farthest(Load4(g + i), 1) + farthest(Load4(b + i), 2);
+        const Int4 less = d < least;
+        least = Float4((Int4(d) & less) | (Int4(least) & ~less));
+    }
+    const float bound = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
+    for (int i = 0; i < count; i += 4) {
+        const Float4 d
+            = nearest(Load4(r + i), 0) + nearest(Load4(g + i), 1) + nearest(Load4(b + i), 2);
+        const Int4 within = d <= bound;
+        for (unsigned lanes = unsigned(within[0] & 1) | unsigned(within[1] & 2)
+                 | unsigned(within[2] & 4) | unsigned(within[3] & 8);
+             lanes; lanes &= lanes - 1) {
+            const int at = i + __builtin_ctz(lanes);
+            if (at < count)
+                take(at);
+        }
+    }
 }
 
 } // namespace
 
+// Regions of 32 x 32 x 32 colours are listed from all entries, those of 16 x 16 x 16 from the
+// list of the larger region they lie in (the nearest entry of any of their colours is there).
 template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
 {
-    const int r = int(region >> 8) << 4, g = int(region >> 4 & 15) << 4, b = int(region & 15) << 4;
-    // Every colour of the region lies within the smallest farthest distance of some entry; an
-    // entry whose nearest distance is beyond that is never the nearest (nor as near).
-    int bound = INT32_MAX;
-    for (int i = 0; i < mEntryCount; ++i) {
-        const Entry& e = mEntries[i];
-        bound = std::min(bound, FarSquared(e.r, r) + FarSquared(e.g, g) + FarSquared(e.b, b));
+    const unsigned coarse = (region >> 9) << 6 | (region >> 5 & 7) << 3 | (region >> 1 & 7);
+    if (mCoarseCount[coarse] == 0) {
+        const float low[3]
+            = { float(coarse >> 6 << 5), float((coarse >> 3 & 7) << 5), float((coarse & 7) << 5) };
+        mCoarseStart[coarse] = uint32_t(mCoarse[0].size());
+        ListNearBox(mChannel[0], mChannel[1], mChannel[2], mEntryCount, low, 31, [&](int at) {
+            for (int c = 0; c < 3; ++c)
+                mCoarse[c].push_back(mChannel[c][at]);
+            mCoarseEntry.push_back(uint8_t(at));
+        });
+        mCoarseCount[coarse] = uint16_t(mCoarse[0].size() - mCoarseStart[coarse]);
+        while (mCoarse[0].size() % 4)
+            for (int c = 0; c < 3; ++c)
+                mCoarse[c].push_back(kAway);
+        mCoarseEntry.resize(mCoarse[0].size());
     }
+    const float low[3]
+        = { float(region >> 8 << 4), float((region >> 4 & 15) << 4), float((region & 15) << 4) };
+    const size_t first = mCoarseStart[coarse];
     mRegionStart[region] = uint32_t(mCandidates.size());
-    for (int i = 0; i < mEntryCount; ++i) {
-        const Entry& e = mEntries[i];
-        if (NearSquared(e.r, r) + NearSquared(e.g, g) + NearSquared(e.b, b) <= bound)
-            mCandidates.push_back(uint8_t(i));
-    }
+    ListNearBox(mCoarse[0].data() + first, mCoarse[1].data() + first, mCoarse[2].data() + first,
+        mCoarseCount[coarse], low, 15,
+        [&](int at) { mCandidates.push_back(mCoarseEntry[first + size_t(at)]); });
     mRegionCount[region] = uint16_t(mCandidates.size() - mRegionStart[region]);
 }
 
@@ -92,6 +160,8 @@ template <class T> uint32_t LColorMapCacheTable<T>::Search(const T& colour)
     if (mRegionStart.empty()) {
         mRegionStart.assign(4096, 0);
         mRegionCount.assign(4096, 0);
+        mCoarseStart.assign(512, 0);
+        mCoarseCount.assign(512, 0);
     }
     const unsigned region
         = unsigned(colour.r >> 4) << 8 | unsigned(colour.g >> 4) << 4 | unsigned(colour.b >> 4);

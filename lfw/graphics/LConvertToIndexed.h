@@ -80,12 +80,22 @@ private:
     const LPalette<T>& mPalette;
     Entry mEntries[256]; // the entries but the transparent one, in palette order
     int mEntryCount = 0;
+    // The same by channel (R, G, B); the places after the last entry lie kAway.
+    static constexpr float kAway = 4096;
+    float mChannel[3][256];
     // Per region: whether listed, and where its candidates lie in mCandidates.
     std::vector<uint32_t> mRegionStart;
     std::vector<uint16_t> mRegionCount;
+    // The same for regions of 32 x 32 x 32: the candidates' channels, four at a time (each list
+    // filled to a multiple of four with places kAway), and their places in mEntries.
+    std::vector<uint32_t> mCoarseStart;
+    std::vector<uint16_t> mCoarseCount;
+    std::vector<float> mCoarse[3];
+    std::vector<uint8_t> mCoarseEntry;
     std::vector<uint8_t> mCandidates; // places in mEntries
     LColorMapIndexedBlock** mBlocks = nullptr;
     uint64_t mBlockCount = 0;
+    std::vector<uint32_t> mMadeBlocks; // where mBlocks holds a block
     uint8_t mLowMask = 3;
     uint8_t mHighMask = 0xFC;
 };

@@ -1,17 +1,16 @@
 // Palette generation and the colour octree.
 #include "lfw/graphics/LPaletteGeneration.h"
 
-#include "lfw/graphics/LImageIterator.h"
+#include "lfw/graphics/LColourHistogram.h"
 #include "lfw/graphics/LMedianCutColor.h"
+#include "lfw/graphics/LPaletteRefinement.h"
 #include "lfw/graphics/LParallelParts.h"
 
 #include <algorithm>
-#include <atomic>
+#include <climits>
 #include <cmath>
-#include <cstring>
-#include <memory>
 #include <new>
-#include <thread>
+#include <utility>
 
 // ---- LOctreeNode -------------------------------------------------------------------------------
 
@@ -383,255 +382,107 @@ bool LColourOctree::GetPalette(LPalette<LPFB8G8R8>& palette)
 
 namespace {
 
-// Lloyd's refinement of a palette: every colour goes to its nearest entry, every entry moves to
-// the mean of the colours it got; a few rounds. The picture's colours are taken as a histogram
-// of 6-bit cells, each with its pixel count and the sums of its pixels' channels, so a round
-// costs the same for any size of picture and each entry's mean is that of its pixels exactly.
-// The rounds stop early once no entry moves any more.
-class PaletteRefinement {
-public:
-    static constexpr int kRounds = 8;
+using Node = LOctreeNode<LColourOctreeData>;
 
-    // Counts the picture's pixels into the cells; false when stopped (stop() is asked before
-    // every row) or out of memory. A small picture is counted by its exact colours instead,
-    // which costs less than the table of cells.
-    template <class Stop> bool Count(const LImageBuffer& source, Stop stop)
-    {
-        mCells.clear();
-        constexpr size_t kCells = size_t(1) << 18;
-        const int width = source.GetWidth(), height = source.GetHeight();
-        const bool small = uint64_t(width) * uint64_t(height) <= kCells / 4;
-        std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
-        std::unique_ptr<Cell[]> cells(small ? nullptr : new (std::nothrow) Cell[kCells]());
-        if (!row || (!small && !cells))
-            return false;
-        try {
-            std::vector<uint32_t> colours; // of a small picture: 0xRRGGBB
-            LImageConstIterator it(source, LImageScanRowsTopDown);
-            for (int y = 0; y < height; ++y) {
-                if (stop())
-                    return false;
-                it.Get(row.get(), width);
-                for (int x = 0; x < width; ++x) {
-                    const LPixelColour p = row[x];
-                    if (small) {
-                        colours.push_back(uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b);
-                        continue;
-                    }
-                    Cell& c = cells[size_t(p.r >> 2) << 12 | size_t(p.g >> 2) << 6 | (p.b >> 2)];
-                    ++c.count;
-                    c.sum[0] += p.r;
-                    c.sum[1] += p.g;
-                    c.sum[2] += p.b;
-                }
-            }
-            if (small) {
-                std::sort(colours.begin(), colours.end());
-                for (size_t i = 0; i < colours.size();) {
-                    size_t j = i + 1;
-                    while (j < colours.size() && colours[j] == colours[i])
-                        ++j;
-                    const uint64_t n = j - i, c = colours[i];
-                    mCells.push_back({ n, { (c >> 16) * n, (c >> 8 & 0xFF) * n, (c & 0xFF) * n } });
-                    i = j;
-                }
-                return true;
-            }
-            for (size_t i = 0; i < kCells; ++i)
-                if (cells[i].count)
-                    mCells.push_back(cells[i]);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        return true;
-    }
-
-    // Moves the palette's entries.
-    void Refine(LPalette<LPFB8G8R8>& palette)
-    {
-        const size_t n = size_t(palette.GetCount());
-        if (n == 0 || mCells.empty())
-            return;
-        std::vector<Centre> centres(n);
-        for (size_t i = 0; i < n; ++i)
-            centres[i] = { float(palette[i].r), float(palette[i].g), float(palette[i].b), i };
-        const int parts = LParallelPartCount(mCells.size(), size_t(1) << 11);
-        std::vector<std::vector<Sum>> sums(size_t(parts), std::vector<Sum>(n, Sum {}));
-        for (int round = 0; round < kRounds; ++round) {
-            // Sorted by green, so that a search can stop once the green distance alone is too
-            // far.
-            std::sort(centres.begin(), centres.end(),
-                [](const Centre& a, const Centre& b) { return a.g < b.g; });
-            // The cells are shared out among the processors, each part adding into sums of
-            // its own.
-            for (int part = 0; part < parts; ++part) {
-                std::vector<Sum>& own = sums[size_t(part)];
-                std::fill(own.begin(), own.end(), Sum {});
-            }
-            LRunInParts(mCells.size(), parts, [&](int part, size_t begin, size_t end) {
-                std::vector<Sum>& own = sums[size_t(part)];
-                for (size_t i = begin; i < end; ++i) {
-                    const Cell& c = mCells[i];
-                    const float inverse = 1.0f / float(c.count);
-                    const size_t k = Nearest(centres, float(c.sum[0]) * inverse,
-                        float(c.sum[1]) * inverse, float(c.sum[2]) * inverse);
-                    Sum& s = own[k];
-                    s.count += c.count;
-                    s.sum[0] += c.sum[0];
-                    s.sum[1] += c.sum[1];
-                    s.sum[2] += c.sum[2];
-                }
-            });
-            for (int part = 1; part < parts; ++part)
-                for (size_t k = 0; k < n; ++k) {
-                    const Sum& from = sums[size_t(part)][k];
-                    Sum& to = sums[0][k];
-                    to.count += from.count;
-                    for (int c = 0; c < 3; ++c)
-                        to.sum[c] += from.sum[c];
-                }
-            bool moved = false;
-            for (size_t k = 0; k < n; ++k) {
-                const Sum& s = sums[0][k];
-                if (!s.count)
-                    continue; // nothing nearest: the entry stays where it is
-                const double inverse = 1.0 / double(s.count);
-                const Centre next { float(double(s.sum[0]) * inverse),
-                    float(double(s.sum[1]) * inverse), float(double(s.sum[2]) * inverse),
-                    centres[k].index };
-                moved = moved || std::lround(next.r) != std::lround(centres[k].r)
-                    || std::lround(next.g) != std::lround(centres[k].g)
-                    || std::lround(next.b) != std::lround(centres[k].b);
-                centres[k] = next;
-            }
-            if (!moved)
-                break;
-        }
-        for (const Centre& c : centres) {
-            LPFB8G8R8& e = palette[c.index];
-            e.r = uint8_t(std::clamp<long>(std::lround(c.r), 0, 255));
-            e.g = uint8_t(std::clamp<long>(std::lround(c.g), 0, 255));
-            e.b = uint8_t(std::clamp<long>(std::lround(c.b), 0, 255));
-        }
-    }
-
-private:
-    struct Cell {
-        uint64_t count;
-        uint64_t sum[3]; // R, G, B
-    };
-    struct Sum {
-        uint64_t count = 0;
-        uint64_t sum[3] = {};
-    };
-    struct Centre {
-        float r, g, b;
-        size_t index; // in the palette
-    };
-
-    // The centre nearest to the colour; the centres are sorted by green.
-    static size_t Nearest(const std::vector<Centre>& centres, float r, float g, float b)
-    {
-        const size_t n = centres.size();
-        size_t up = size_t(std::lower_bound(centres.begin(), centres.end(), g,
-                               [](const Centre& c, float v) { return c.g < v; })
-            - centres.begin());
-        size_t down = up;
-        size_t best = up < n ? up : n - 1;
-        float bestDistance = Distance(centres[best], r, g, b);
-        for (;;) {
-            bool more = false;
-            if (up < n) {
-                const float dg = centres[up].g - g;
-                if (dg * dg < bestDistance) {
-                    const float d = Distance(centres[up], r, g, b);
-                    if (d < bestDistance)
-                        bestDistance = d, best = up;
-                    ++up;
-                    more = true;
-                } else {
-                    up = n;
-                }
-            }
-            if (down > 0) {
-                const float dg = g - centres[down - 1].g;
-                if (dg * dg < bestDistance) {
-                    const float d = Distance(centres[down - 1], r, g, b);
-                    if (d < bestDistance)
-                        bestDistance = d, best = down - 1;
-                    --down;
-                    more = true;
-                } else {
-                    down = 0;
-                }
-            }
-            if (!more)
-                return best;
-        }
-    }
-    static float Distance(const Centre& c, float r, float g, float b)
-    {
-        const float dr = c.r - r, dg = c.g - g, db = c.b - b;
-        return dr * dr + dg * dg + db * db;
-    }
-
-    std::vector<Cell> mCells; // the cells holding pixels
-};
-
-inline uint32_t Packed(const LPixelColour& p)
+// The tree's leaves in its own order (as its palette lists them).
+void CollectLeaves(const Node& node, std::vector<const Node*>& leaves)
 {
-    uint32_t v;
-    std::memcpy(&v, &p, sizeof v);
-    return v;
+    if (node.mCount != 0)
+        leaves.push_back(&node);
+    for (unsigned m = node.mChildSlots; m; m &= m - 1)
+        CollectLeaves(*node.mChildren[__builtin_ctz(m)], leaves);
 }
 
-// The refinement's counting on a thread of its own, beside the tree's. A count that cannot start
-// (no thread) or failed is done again on the calling thread.
-class BackgroundCount {
-public:
-    BackgroundCount(PaletteRefinement& refinement, const LImageBuffer& source)
-        : mRefinement(refinement)
-        , mSource(source)
-    {
+// The leaf below the node whose colour is nearest to c; best receives its squared distance.
+const Node* NearestLeafBelow(const Node& node, const LColourOctreeData& c, int& best)
+{
+    if (node.mCount != 0) {
+        const int dr = node.mData.r - c.r, dg = node.mData.g - c.g, db = node.mData.b - c.b;
+        best = dr * dr + dg * dg + db * db;
+        return &node;
     }
-    ~BackgroundCount()
-    {
-        mQuit = true;
-        if (mThread.joinable())
-            mThread.join();
+    const Node* found = nullptr;
+    best = INT32_MAX;
+    for (unsigned m = node.mChildSlots; m; m &= m - 1) {
+        int d = 0;
+        const Node* leaf = NearestLeafBelow(*node.mChildren[__builtin_ctz(m)], c, d);
+        if (leaf && d < best)
+            best = d, found = leaf;
     }
-    BackgroundCount(const BackgroundCount&) = delete;
-    BackgroundCount& operator=(const BackgroundCount&) = delete;
+    return found;
+}
 
-    bool IsStarted() const { return mStarted; }
-    void Start()
-    {
-        mStarted = true;
-        try {
-            mThread = std::thread([this] {
-                mCounted = mRefinement.Count(
-                    mSource, [this] { return mQuit.load(std::memory_order_relaxed); });
-            });
-        } catch (const std::exception&) {
+// The leaf a colour's pixels went to: the one its path down the tree ends in. A path that ends
+// at an inner node (the colour was folded into a leaf that later split again, its pixels moving
+// down with the leaf's colour) takes the nearest leaf below that node.
+const Node* LeafOf(const Node& root, const LColourOctreeData& c)
+{
+    const Node* node = &root;
+    for (unsigned long level = 0; node->mCount == 0 && level < 8; ++level) {
+        const unsigned long slot = c.GetChildIndex(level);
+        if (!(node->mChildSlots >> slot & 1)) {
+            int ignored = 0;
+            return NearestLeafBelow(*node, c, ignored);
+        }
+        node = node->mChildren[slot];
+    }
+    return node;
+}
+
+// The sets of pixels of the reduced tree's leaves, in the leaves' order: every point goes to the
+// leaf of its (rounded) mean colour. The points are shared out among the processors, each part
+// adding into sums of its own.
+std::vector<LPaletteCluster> ClustersOfLeaves(
+    const std::vector<LPalettePoint>& points, const LColourOctree& tree)
+{
+    std::vector<const Node*> leaves;
+    CollectLeaves(tree, leaves);
+    // The leaves by address, for finding a leaf's place.
+    std::vector<std::pair<const Node*, uint32_t>> places(leaves.size());
+    for (size_t i = 0; i < leaves.size(); ++i)
+        places[i] = { leaves[i], uint32_t(i) };
+    std::sort(places.begin(), places.end());
+    const size_t n = leaves.size();
+    const int parts = LParallelPartCount(points.size(), size_t(1) << 13);
+    std::vector<std::vector<LPalettePoint>> sums(
+        static_cast<size_t>(parts), std::vector<LPalettePoint>(n, LPalettePoint {}));
+    LRunInParts(points.size(), parts, [&](int part, size_t begin, size_t end) {
+        std::vector<LPalettePoint>& own = sums[size_t(part)];
+        for (size_t i = begin; i < end; ++i) {
+            const LPalettePoint& c = points[i];
+            const double inverse = 1.0 / double(c.count);
+            const LColourOctreeData colour(uint8_t(std::lround(double(c.sum[2]) * inverse)),
+                uint8_t(std::lround(double(c.sum[1]) * inverse)),
+                uint8_t(std::lround(double(c.sum[0]) * inverse)));
+            const Node* leaf = LeafOf(tree, colour);
+            const auto at = std::lower_bound(
+                places.begin(), places.end(), std::pair<const Node*, uint32_t>(leaf, 0));
+            LPalettePoint& s = own[at->second];
+            s.count += c.count;
+            for (int ch = 0; ch < 3; ++ch)
+                s.sum[ch] += c.sum[ch];
+        }
+    });
+    std::vector<LPaletteCluster> clusters;
+    for (size_t k = 0; k < n; ++k) {
+        LPalettePoint s = sums[0][k];
+        for (int part = 1; part < parts; ++part) {
+            s.count += sums[size_t(part)][k].count;
+            for (int ch = 0; ch < 3; ++ch)
+                s.sum[ch] += sums[size_t(part)][k].sum[ch];
+        }
+        if (s.count) {
+            const double inverse = 1.0 / double(s.count);
+            clusters.push_back({ double(s.count), double(s.sum[0]) * inverse,
+                double(s.sum[1]) * inverse, double(s.sum[2]) * inverse });
         }
     }
-    // Waits for the count; true when the picture was counted.
-    bool Finish()
-    {
-        if (!mThread.joinable())
-            return false;
-        mThread.join();
-        return mCounted;
-    }
+    return clusters;
+}
 
-private:
-    PaletteRefinement& mRefinement;
-    const LImageBuffer& mSource;
-    std::thread mThread;
-    std::atomic<bool> mQuit { false };
-    bool mStarted = false;
-    bool mCounted = false;
-};
+// A picture of at most this many colours is refined over its exact colours; one of more over
+// cells of 2 x 2 x 2 colours.
+constexpr uint64_t kExactPoints = uint64_t(1) << 16;
 
 } // namespace
 
@@ -655,58 +506,91 @@ LProcessResult Process(LProcessInterface& job, LProcessGeneratePaletteFromImage&
         return medianCut.GetOptimizedPalette(job, r.palette);
     }
 
-    const int width = source.GetWidth();
-    const int height = source.GetHeight();
-    std::unique_ptr<LPixelColour[]> row(new (std::nothrow) LPixelColour[size_t(width)]);
-    if (!row)
-        return LProcessResultError;
-    LColourOctree tree(wanted);
-    uint64_t transparentSum[3] = {}, transparentCount = 0;
-    // Folded leaves are plain averages of colours, however many pixels each stood for: the
-    // entries then move to the means of the pixels they are nearest to. Once the tree of a large
-    // picture has folded colours, the refinement's counting starts on a thread of its own.
-    PaletteRefinement refinement;
-    BackgroundCount background(refinement, source);
-    const bool large = uint64_t(width) * uint64_t(height) >= uint64_t(1) << 18;
-    LImageConstIterator it(source, LImageScanRowsTopDown);
-    for (int y = 0; y < height; ++y) {
-        if (job.IsToStop())
-            return LProcessResultStopped;
-        if (large && tree.WasReduced() && !background.IsStarted())
-            background.Start();
-        job.SetProgress(double(y) / double(height));
-        it.Get(row.get(), width);
-        for (int x = 0; x < width;) {
-            const LPixelColour p = row[x];
-            // A run of one colour goes into the tree at once.
-            int end = x + 1;
-            while (end < width && Packed(row[end]) == Packed(p))
-                ++end;
-            if (!r.ignoreTransparency && p.a == 0) {
-                const unsigned n = unsigned(end - x);
-                transparentSum[0] += p.r * n;
-                transparentSum[1] += p.g * n;
-                transparentSum[2] += p.b * n;
-                transparentCount += n;
+    // The picture's colours are counted first, the job asked before each row; they then go into
+    // the tree in its own order, each colour once with its pixels.
+    bool stopped = false;
+    LColourHistogram histogram;
+    if (!histogram.Count(source, [&](double fraction) {
+            if (job.IsToStop())
+                return stopped = true;
+            job.SetProgress(fraction);
+            return false;
+        }))
+        return stopped ? LProcessResultStopped : LProcessResultError;
+
+    // The tree gathers up to four times the entries wanted (at least 1024, at most 16384, but no
+    // more than an eighth of the picture's colours nor fewer than the entries wanted): merging
+    // them down takes time as the square of their number. Meanwhile the pixels are taken
+    // together for the refinement: by exact colour, or in cells for a picture of many.
+    const uint64_t colours = histogram.GetColourCount();
+    const uint64_t most = std::min<uint64_t>(wanted, uint64_t(1) << 20);
+    const uint64_t gathered = std::clamp<uint64_t>(4 * most, 1024, 16384);
+    LColourOctree tree(std::max(most, std::min(gathered, colours / 8)));
+    const bool exact = colours <= kExactPoints;
+    std::vector<LPalettePoint> points;
+    try {
+        uint64_t met = 0;
+        uint32_t cell = UINT32_MAX;
+        histogram.ForEachColour([&](uint32_t code, uint64_t pixels) {
+            if ((++met & 0xFFFF) == 0 && job.IsToStop()) {
+                stopped = true;
+                return false;
             }
-            tree.Insert(LColourOctreeData(p.b, p.g, p.r), uint64_t(end - x));
-            x = end;
+            uint8_t red, green, blue;
+            LColourHistogram::Colour(code, red, green, blue);
+            tree.Insert(LColourOctreeData(blue, green, red), pixels);
+            if (exact || code >> 3 != cell)
+                points.push_back({ 0, { 0, 0, 0 } });
+            cell = code >> 3;
+            LPalettePoint& point = points.back();
+            point.count += pixels;
+            point.sum[0] += red * pixels;
+            point.sum[1] += green * pixels;
+            point.sum[2] += blue * pixels;
+            return true;
+        });
+    } catch (const std::bad_alloc&) {
+        return LProcessResultError;
+    }
+    if (stopped)
+        return LProcessResultStopped;
+
+    LPalette<LPFB8G8R8>& palette = r.palette;
+    if (!tree.WasReduced() && tree.GetLeafCount() <= wanted) {
+        // Every colour has an entry of its own: exact, in the tree's order.
+        if (!tree.GetPalette(palette))
+            return LProcessResultError;
+    } else {
+        // The tree's leaves are plain averages of colours, however many pixels each stood for:
+        // the pixels of each leaf make a set, the sets are merged down to the entries wanted,
+        // and the entries then move to the means of the pixels nearest to them.
+        std::vector<LPaletteCluster> entries;
+        try {
+            tree.MergeNodes(true);
+            entries = ClustersOfLeaves(points, tree);
+            if (job.IsToStop())
+                return LProcessResultStopped;
+            LPaletteMergeCheapestPairs(entries, size_t(wanted));
+            LPaletteRefine(points, entries);
+        } catch (const std::bad_alloc&) {
+            return LProcessResultError;
+        }
+        if (!palette.SetCount(entries.size()))
+            return LProcessResultError;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            LPFB8G8R8& e = palette[i];
+            e.r = uint8_t(std::clamp<long>(std::lround(entries[i].r), 0, 255));
+            e.g = uint8_t(std::clamp<long>(std::lround(entries[i].g), 0, 255));
+            e.b = uint8_t(std::clamp<long>(std::lround(entries[i].b), 0, 255));
         }
     }
-    const bool refine = tree.WasReduced() || tree.GetLeafCount() > wanted;
-    if (refine && !background.Finish()
-        && !refinement.Count(source, [&job] { return job.IsToStop(); }))
-        return job.IsToStop() ? LProcessResultStopped : LProcessResultError;
-    LPalette<LPFB8G8R8>& palette = r.palette;
-    if (!tree.GetPalette(palette))
-        return LProcessResultError;
-    if (refine)
-        refinement.Refine(palette);
-    if (transparentCount) {
+    if (!r.ignoreTransparency && histogram.GetTransparentCount()) {
+        const uint64_t n = histogram.GetTransparentCount();
+        const uint64_t* sum = histogram.GetTransparentSums();
         LPFB8G8R8 e;
-        e.r = uint8_t(transparentSum[0] / transparentCount);
-        e.g = uint8_t(transparentSum[1] / transparentCount);
-        e.b = uint8_t(transparentSum[2] / transparentCount);
+        e.r = uint8_t(sum[0] / n);
+        e.g = uint8_t(sum[1] / n);
+        e.b = uint8_t(sum[2] / n);
         if (!palette.Append(e))
             return LProcessResultError;
         palette.SetTransparentIndex(uint32_t(palette.GetCount() - 1));

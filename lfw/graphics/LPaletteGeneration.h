@@ -7,9 +7,15 @@
 // fewest pixels, deepest first, into single leaves whose colour is the plain (unweighted)
 // average of the folded children.
 //
-// A tree that had to fold colours gives only a first guess: the palette job then moves each of
-// its entries to the mean of the pixels nearest to it (a few rounds of Lloyd's refinement over a
-// histogram of the picture), which brings the mapped picture much closer to the original.
+// The palette job counts the picture's colours first (LColourHistogram) and puts each colour into
+// the tree once, with its pixels, in the tree's own order. A picture of no more colours than
+// wanted gets exactly its colours, in the tree's order. Otherwise the tree gathers up to four
+// times the entries wanted (at least 1024, at most 16384, no more than an eighth of the picture's
+// colours), whose colours are only a first guess: the pixels of each gathered leaf make a set,
+// the two sets whose merging adds the least squared error are merged until as many remain as
+// wanted, and each entry then moves to the mean of the pixels nearest to it (LPaletteRefinement:
+// over the picture's colours, or over cells of 2 x 2 x 2 colours for a picture of many), which
+// brings the mapped picture much closer to the original.
 #pragma once
 
 #include "lfw/gen/LList.h"

@@ -1,6 +1,8 @@
 // Work split into parts run on threads of their own.
 #include "lfw/graphics/LParallelParts.h"
 
+#include "platform/system/System.h"
+
 #include <algorithm>
 #include <exception>
 #include <thread>
@@ -8,7 +10,8 @@
 
 int LParallelPartCount(size_t size, size_t minimumPerPart)
 {
-    static const int processors = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    // The processors the process may run on: under taskset as many as it was given.
+    static const int processors = std::clamp(platform::system::ProcessorCount(), 1, 8);
     const size_t bySize = minimumPerPart ? size / minimumPerPart : size;
     return int(std::clamp<size_t>(bySize, 1, size_t(processors)));
 }

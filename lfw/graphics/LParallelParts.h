@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <functional>
 
-// How many parts work of the size is best split into: one per processor, at most 8, none
-// smaller than the minimum; 1 for work too small to share.
+// How many parts work of the size is best split into: one per processor the process may run on
+// (its affinity), at most 8, none smaller than the minimum; 1 for work too small to share.
 int LParallelPartCount(size_t size, size_t minimumPerPart);
 
 // Splits [0, size) into parts ranges of nearly equal length and runs work(part, begin, end) for

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <pwd.h>
+#include <sched.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -239,6 +240,15 @@ uint64_t FreeMemory()
     std::string status
         = dataLimit == UINT64_MAX ? std::string() : ReadWholeFile("/proc/self/status");
     return FreeMemoryFrom(ReadWholeFile("/proc/meminfo"), status, dataLimit);
+}
+
+int ProcessorCount()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    return int(std::max(::sysconf(_SC_NPROCESSORS_ONLN), 1L));
 }
 
 std::string OpticalDriveMountPointFrom(

@@ -428,3 +428,36 @@ TEST(IndexedColour, ALargePictureIsMappedInBandsAsThePalettesSearchFindsIt)
         EXPECT_EQ(Convert(image, palette, out, 0, &stopping), LProcessResultStopped);
     }
 }
+
+TEST(IndexedColour, APaletteCrowdedInOneCornerMapsEveryColourAsItsOwnSearchFindsIt)
+{
+    // Most entries close together in the dark corner (ties among them included), a few far away:
+    // the colours of every part of the cube, near the crowd and far from it, get the first of
+    // their nearest entries, as the palette's own search finds it.
+    Palette palette;
+    std::vector<std::array<int, 3>> rgb;
+    for (int i = 0; i < 190; ++i)
+        rgb.push_back({ (i * 7) % 41, (i * 13) % 37, (i * 5) % 43 });
+    rgb.push_back({ 20, 20, 20 }); // the same colour twice: the first stays
+    rgb.push_back({ 20, 20, 20 });
+    for (const auto& far : std::vector<std::array<int, 3>> {
+             { 255, 255, 255 }, { 250, 10, 10 }, { 10, 250, 10 }, { 128, 128, 250 } })
+        rgb.push_back(far);
+    SetEntries(palette, rgb);
+    constexpr int kSide = 64; // every fourth level of each channel, and the levels next to them
+    LImageBuffer image, out;
+    auto f = [](int x, int y) -> std::array<int, 4> {
+        return { x * 4 + y % 2, y * 4 + x % 3, (x + y) % kSide * 4 + 1, 255 };
+    };
+    Paint(image, kSide, kSide, f);
+    ASSERT_EQ(Convert(image, palette, out, 0), LProcessResultSuccess);
+    int differ = 0;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const auto c = f(x, y);
+            LPFB8G8R8 colour;
+            colour.r = uint8_t(c[0]), colour.g = uint8_t(c[1]), colour.b = uint8_t(c[2]);
+            differ += uint32_t(Index(out, x, y)) != palette.GetIndexOfClosestMatch(colour);
+        }
+    EXPECT_EQ(differ, 0);
+}

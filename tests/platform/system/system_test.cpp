@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sched.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,6 +114,24 @@ TEST(SystemMemory, SmallerOfMachineAndDataLimit)
     // Unreadable statistics give 0.
     EXPECT_EQ(sys::FreeMemoryFrom("", status, UINT64_MAX), 0u);
     EXPECT_GT(sys::FreeMemory(), 0u);
+}
+
+TEST(SystemProcessors, ThoseTheThreadMayRunOn)
+{
+    // As taskset leaves a program: only some of the machine's processors allowed.
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(sys::ProcessorCount(), CPU_COUNT(&all));
+    int first = 0;
+    while (!CPU_ISSET(first, &all))
+        ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(sys::ProcessorCount(), 1);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
 }
 
 TEST(SystemDiscs, MountPointsOfOpticalDrivesInNumberOrder)
