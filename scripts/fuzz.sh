@@ -7,8 +7,9 @@
 #   scripts/fuzz.sh [-t seconds] [target ...]     # targets as in fuzz/: vtproj_fuzz, xml_fuzz...
 #
 # The fuzz programs are built with clang in their own folder (VT_FUZZ_BUILD_DIR, default
-# build-fuzz) with -DVT_FUZZ=ON; with no target named, every one runs. Needs clang and its
-# fuzzer runtime (Debian: apt-get install clang libclang-rt-14-dev).
+# build-fuzz) with -DVT_FUZZ=ON; with no target named, every one runs. What the build needs
+# (clang, its fuzzer runtime, the libraries' headers) is installed first when missing
+# (scripts/setup.sh --fuzz).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VT_FUZZ_BUILD_DIR:-$root/build-fuzz}
@@ -21,6 +22,7 @@ while getopts "t:" option; do
 done
 shift $((OPTIND - 1))
 
+"$root/scripts/setup.sh" --fuzz
 if ! command -v clang++ >/dev/null || ! command -v clang >/dev/null; then
     echo "fuzz.sh: clang is missing; install it with apt-get install clang libclang-rt-14-dev" >&2
     exit 1

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing,
 # and generates the locales the tests use. Safe to run again: it does nothing when all is there.
+#
+#   scripts/setup.sh            # what the build needs
+#   scripts/setup.sh --tests    # and what the tests need
+#   scripts/setup.sh --fuzz     # and clang with its fuzzer and sanitizer runtimes (scripts/fuzz.sh)
 set -euo pipefail
 
 PACKAGES=(
@@ -19,6 +23,10 @@ if [ "${1:-}" = "--tests" ]; then
         fonts-liberation fonts-dejavu-extra
         openbox x11-utils
     )
+fi
+if [ "${1:-}" = "--fuzz" ]; then
+    # llvm gives llvm-symbolizer, which puts names and lines in the sanitizers' reports.
+    PACKAGES+=(clang libclang-rt-14-dev llvm)
 fi
 
 missing=()
