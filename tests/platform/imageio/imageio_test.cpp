@@ -263,8 +263,9 @@ TEST(PlatformImageIO, AGifFrameCostsWhatItShows)
                           &frame.pixels[y * stride], 37 * 4),
                 0)
                 << c.screenW << " row " << y;
-        if (c.width > 37)
+        if (c.width > 37) {
             EXPECT_EQ(store.pixels[3], 0) << "the screen around the frame is transparent";
+        }
     }
     // A declared screen beyond the limit is refused, however small the frame.
     std::vector<uint8_t> gif = GifOnScreen(16385, 16385, 0, 0);
