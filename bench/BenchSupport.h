@@ -16,17 +16,26 @@
 
 namespace benchsupport {
 
-// A folder made from pattern (ending in XXXXXX) for the files of one run, removed at exit;
-// settings and temporary files go there too.
+// The temporary folder of the run: $TMPDIR, else /tmp.
+inline std::string TemporaryFolder()
+{
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
+// A folder for the files of one run, removed at exit, in the temporary folder and named after the
+// pattern's last part (ending in XXXXXX); settings and temporary files go there too.
 struct Scratch {
     std::string path;
-    explicit Scratch(std::string pattern)
+    explicit Scratch(const std::string& pattern)
     {
-        if (!mkdtemp(pattern.data()))
+        std::string made = TemporaryFolder() + "/" + pattern.substr(pattern.rfind('/') + 1);
+        if (!mkdtemp(made.data()))
             return; // no folder: nothing is removed at exit either
-        path = pattern;
+        path = made;
         setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
+        setenv("TMPDIR", path.c_str(), 1);
     }
     // The folder's path; a run without one stops here rather than write anywhere else.
     const std::string& Required() const

@@ -19,6 +19,8 @@
 // ended with SIGTERM after each start and reaped. The two sides start in turns, seven times each;
 // the counters give the least and the median of each in milliseconds, the ratios of the least, and
 // the least processor time (all threads) the started process had used by each moment.
+#include "bench/BenchSupport.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -384,8 +386,9 @@ void BM_StartupSideBySide(benchmark::State& state)
         state.SkipWithError("no display");
         return;
     }
-    char folder[] = "/tmp/vt-startup-XXXXXX";
-    if (!mkdtemp(folder)) {
+    std::string made = benchsupport::TemporaryFolder() + "/vt-startup-XXXXXX";
+    char* folder = mkdtemp(made.data());
+    if (!folder) {
         state.SkipWithError("no folder");
         XCloseDisplay(display);
         return;
