@@ -16,6 +16,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/tmp" "$scratch/config" "$scratch/data" "$scratch/cache"
+# Open to every user as /tmp is: some tests run the program as another user on files in it.
+chmod 755 "$scratch"
+chmod 1777 "$scratch/tmp"
 export TMPDIR="$scratch/tmp"
 export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_CACHE_HOME="$scratch/cache"
 export LC_ALL=C.UTF-8
