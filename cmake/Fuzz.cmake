@@ -2,9 +2,9 @@
 # feeds it each file of tests/data/fuzz/<name>/ (so the corpus and every crash kept there run as
 # ordinary tests); with VT_FUZZ=ON and clang also as a libFuzzer program <name>_libfuzzer.
 #
-# Every program carries LeakSanitizer's default suppressions, made from scripts/lsan.supp (the
-# caches that fontconfig, Pango, cairo and GLib keep for the whole process), so that a run has
-# leak detection on and stops only at leaks of our own, however it is started.
+# Every program carries LeakSanitizer's default suppressions, made from scripts/lsan.supp (what
+# fontconfig and the OpenMP runtime keep for the whole process), so that a run has leak detection
+# on and stops only at leaks of our own, however it is started.
 file(STRINGS ${CMAKE_SOURCE_DIR}/scripts/lsan.supp vt_lsan_lines REGEX "^leak:")
 set(vt_lsan_text "")
 foreach(line ${vt_lsan_lines})

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets with leak detection on, each for a while, from a copy of its corpus
-# in tests/data/fuzz (the corpus in the tree is never written). LeakSanitizer skips the caches of
-# fontconfig, Pango, cairo and GLib (scripts/lsan.supp, also built into every fuzz program), so a
-# run stops only at leaks of our own. What a run finds is kept in build-fuzz/findings/<target>/.
+# in tests/data/fuzz (the corpus in the tree is never written). LeakSanitizer leaves out only what
+# fontconfig and the OpenMP runtime keep for the whole process (scripts/lsan.supp, also built into
+# every fuzz program), so a run stops at leaks of our own, also those of blocks GLib or Cairo
+# allocated. What a run finds is kept in build-fuzz/findings/<target>/; the run's own files go to
+# a scratch folder (its TMPDIR and working folder), removed after each target.
 #
 #   scripts/fuzz.sh [-t seconds] [target ...]     # targets as in fuzz/: vtproj_fuzz, xml_fuzz...
 #
