@@ -45,6 +45,10 @@ ninja -C "$build" -j4 "${targets[@]/%/_libfuzzer}"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 status=0
+scratch=
+# A run stopped midway (Ctrl+C) leaves no scratch folder behind either.
+trap '[ -z "$scratch" ] || rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
 for target in "${targets[@]}"; do
     scratch=$(mktemp -d)
     mkdir -p "$scratch/corpus"
