@@ -23,13 +23,18 @@ inline std::string TemporaryFolder()
     return folder && *folder ? folder : "/tmp";
 }
 
-// A folder for the files of one run, removed at exit, in the temporary folder and named after the
-// pattern's last part (ending in XXXXXX); settings and temporary files go there too.
+// A folder made from pattern (ending in XXXXXX) for the files of one run, removed at exit;
+// settings and temporary files go there too. A bare name, or a name right in /tmp, is made in the
+// temporary folder; a pattern in any other folder where it says.
 struct Scratch {
     std::string path;
     explicit Scratch(const std::string& pattern)
     {
-        std::string made = TemporaryFolder() + "/" + pattern.substr(pattern.rfind('/') + 1);
+        std::string made = pattern;
+        if (pattern.find('/') == std::string::npos)
+            made = TemporaryFolder() + "/" + pattern;
+        else if (pattern.rfind("/tmp/", 0) == 0 && pattern.find('/', 5) == std::string::npos)
+            made = TemporaryFolder() + pattern.substr(4);
         if (!mkdtemp(made.data()))
             return; // no folder: nothing is removed at exit either
         path = made;
