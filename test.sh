@@ -30,7 +30,7 @@ status=0
 left=$(cd "$TMPDIR" && find . -mindepth 1 -maxdepth 2 | sort | head -n 40)
 if [ -n "$left" ]; then
     echo "test.sh: the tests left these behind in their temporary folder (TMPDIR):" >&2
-    echo "$left" | sed 's/^\./    /' >&2
+    echo "$left" | sed 's|^\./|    |' >&2
     status=1
 fi
 exit $status
