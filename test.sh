@@ -7,8 +7,10 @@ cd "$(dirname "$0")"
 ./scripts/build.sh
 BUILD_DIR=${VT_BUILD_DIR:-build}
 # The fuzz programs are built with clang: the sources that tell the compilers apart most often
-# are compiled with it too (a few seconds; skipped when clang is not installed).
-./scripts/clang-syntax-check.py "$BUILD_DIR"
+# are compiled with it too (a few seconds; skipped when clang is not installed). A failure fails
+# the run once the tests have run.
+status=0
+./scripts/clang-syntax-check.py "$BUILD_DIR" || status=1
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # Tests must never depend on the user's own settings or data. What the run writes goes into one
@@ -22,7 +24,6 @@ chmod 1777 "$scratch/tmp"
 export TMPDIR="$scratch/tmp"
 export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_CACHE_HOME="$scratch/cache"
 export LC_ALL=C.UTF-8
-status=0
 (cd "$BUILD_DIR" && xvfb-run -a -s "-screen 0 1280x1024x24" \
     ctest --output-on-failure -j "$jobs" --timeout 300 "$@") || status=$?
 
