@@ -91,9 +91,21 @@ void VTOverlayImage::SetImage(LImageBuffer& picture)
 {
     auto* copy = new VTCountableImageBuffer;
     LImageBufferAllocateAndCopy(*copy, picture);
-    image.reset(copy);
-    float w = float(picture.GetWidth() > 0 ? picture.GetWidth() : 0);
-    float h = float(picture.GetHeight() > 0 ? picture.GetHeight() : 0);
+    UseImage(copy);
+}
+
+void VTOverlayImage::TakeImage(LImageBuffer& picture)
+{
+    auto* taken = new VTCountableImageBuffer;
+    taken->Assign(picture);
+    UseImage(taken);
+}
+
+void VTOverlayImage::UseImage(VTCountableImageBuffer* picture)
+{
+    image.reset(picture);
+    float w = float(picture->GetWidth() > 0 ? picture->GetWidth() : 0);
+    float h = float(picture->GetHeight() > 0 ? picture->GetHeight() : 0);
     if (w > kMaxInitialSide || h > kMaxInitialSide) {
         if (w >= h) {
             h = h / w * kMaxInitialSide;

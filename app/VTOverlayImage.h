@@ -76,6 +76,9 @@ public:
     // Holds a copy of the picture and sizes the box from its pixels as millimetres, the longer
     // side at most 50.
     void SetImage(LImageBuffer& picture);
+    // The same, taking the picture's pixels over instead of copying them (a large photo is never
+    // held twice); the picture is left empty.
+    void TakeImage(LImageBuffer& picture);
     // Turning the flag on refits the box to the picture's proportions.
     void SetMaintainAspectRatio(bool on);
     bool GetMaintainAspectRatio() const { return maintainAspectRatio; }
@@ -96,6 +99,10 @@ protected:
     void CopyContentTo(VTOverlayImage& copy) const;
     // Exchanges the content with another overlay of the same kind.
     void ExchangeContent(VTOverlayImage& other);
+
+private:
+    // Holds the picture (owned) and sizes the box from it.
+    void UseImage(VTCountableImageBuffer* picture);
 };
 
 class VTOverlayClipart : public VTOverlayImage {

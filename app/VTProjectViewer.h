@@ -82,6 +82,8 @@ public:
 
     void AddOverlayText(const char* text);
     void AddOverlayImage(LImageBuffer& buffer, const char* path);
+    // The same with the buffer's pixels taken over, not copied (the buffer is left empty).
+    void AddOverlayImage(LImageBuffer&& buffer, const char* path);
     void AddOverlayClipart(LImageBuffer& buffer, const char* path);
     void AddOverlayClipart(
         LImageBuffer& buffer, const char* path, float width, float height, bool keepAspect);
@@ -195,7 +197,8 @@ private:
     int SelectedKind();
     bool CanRaise();
     bool CanLower();
-    void AddOverlayImageCommon(VTOverlayImage* overlay, LImageBuffer& buffer, const char* path);
+    void AddOverlayImageCommon(
+        VTOverlayImage* overlay, LImageBuffer& buffer, const char* path, bool take = false);
     void ActivatePanel(int titleBarId);
     void RelayoutPanels();
     // The template panel shows the current design's brush and image path.

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -62,14 +63,17 @@ void VTProjectViewer::AddOverlayText(const char* text)
 }
 
 void VTProjectViewer::AddOverlayImageCommon(
-    VTOverlayImage* overlay, LImageBuffer& buffer, const char* path)
+    VTOverlayImage* overlay, LImageBuffer& buffer, const char* path, bool take)
 {
     std::unique_ptr<VTOverlayImage> owned(overlay);
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
     PushTemplateState("Text convert");
-    overlay->SetImage(buffer);
+    if (take)
+        overlay->TakeImage(buffer);
+    else
+        overlay->SetImage(buffer);
     overlay->SetSourcePath(path ? path : "");
     design->InsertOverlay(owned.release(), true);
     ActivatePanel(kVTPanelImageProperties);
@@ -78,6 +82,11 @@ void VTProjectViewer::AddOverlayImageCommon(
 void VTProjectViewer::AddOverlayImage(LImageBuffer& buffer, const char* path)
 {
     AddOverlayImageCommon(new VTOverlayImage, buffer, path);
+}
+
+void VTProjectViewer::AddOverlayImage(LImageBuffer&& buffer, const char* path)
+{
+    AddOverlayImageCommon(new VTOverlayImage, buffer, path, true);
 }
 
 void VTProjectViewer::AddOverlayClipart(LImageBuffer& buffer, const char* path)
@@ -132,7 +141,8 @@ LProcessResult Process(LProcessInterface& process, VTProcessProjectViewerAddOver
         *dot = '\0';
     if (std::strlen(name) + 5 < sizeof name)
         std::strcat(name, ".png");
-    job.viewer->AddOverlayImage(buffer, name);
+    // The decoded pixels become the overlay's: a picture at the size limit is never held twice.
+    job.viewer->AddOverlayImage(std::move(buffer), name);
     return result;
 }
 
@@ -209,7 +219,7 @@ bool VTProjectViewer::ClipboardPasteItems()
         if (!design)
             return false;
         if (UsableImage(paste.pastedImage)) {
-            AddOverlayImage(paste.pastedImage, "Inklist bild.png");
+            AddOverlayImage(std::move(paste.pastedImage), "Inklist bild.png");
             return true;
         }
         if (!paste.pastedText.IsEmpty()) {

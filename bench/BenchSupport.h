@@ -16,17 +16,31 @@
 
 namespace benchsupport {
 
+// The temporary folder of the run: $TMPDIR, else /tmp.
+inline std::string TemporaryFolder()
+{
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
 // A folder made from pattern (ending in XXXXXX) for the files of one run, removed at exit;
-// settings and temporary files go there too.
+// settings and temporary files go there too. A bare name, or a name right in /tmp, is made in the
+// temporary folder; a pattern in any other folder where it says.
 struct Scratch {
     std::string path;
-    explicit Scratch(std::string pattern)
+    explicit Scratch(const std::string& pattern)
     {
-        if (!mkdtemp(pattern.data()))
+        std::string made = pattern;
+        if (pattern.find('/') == std::string::npos)
+            made = TemporaryFolder() + "/" + pattern;
+        else if (pattern.rfind("/tmp/", 0) == 0 && pattern.find('/', 5) == std::string::npos)
+            made = TemporaryFolder() + pattern.substr(4);
+        if (!mkdtemp(made.data()))
             return; // no folder: nothing is removed at exit either
-        path = pattern;
+        path = made;
         setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
+        setenv("TMPDIR", path.c_str(), 1);
     }
     // The folder's path; a run without one stops here rather than write anywhere else.
     const std::string& Required() const

@@ -53,7 +53,7 @@ void Paint(LImageBuffer& b)
 }
 
 struct Files {
-    benchsupport::Scratch scratch { "/tmp/vt-codecs-bench-XXXXXX" };
+    benchsupport::Scratch scratch { "vt-codecs-bench-XXXXXX" };
     std::string folder = scratch.Required();
     std::string bmp, ppm;
     LImageBuffer rgba; // B8G8R8A8

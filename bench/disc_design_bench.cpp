@@ -423,8 +423,8 @@ struct SvgFolder {
     std::string path;
     SvgFolder()
     {
-        char pattern[] = "/tmp/vt-disc-bench-XXXXXX";
-        if (mkdtemp(pattern))
+        std::string pattern = benchsupport::TemporaryFolder() + "/vt-disc-bench-XXXXXX";
+        if (mkdtemp(pattern.data()))
             path = pattern;
         Design d;
         BuildDesign(d);

@@ -22,7 +22,7 @@ namespace {
 
 benchsupport::Scratch& Folder()
 {
-    static benchsupport::Scratch scratch("/tmp/vt-loading-bench-XXXXXX");
+    static benchsupport::Scratch scratch("vt-loading-bench-XXXXXX");
     return scratch;
 }
 

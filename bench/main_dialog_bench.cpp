@@ -58,7 +58,7 @@ namespace {
 
 benchsupport::Scratch& Folder()
 {
-    static benchsupport::Scratch scratch("/tmp/vt-main-dialog-bench-XXXXXX");
+    static benchsupport::Scratch scratch("vt-main-dialog-bench-XXXXXX");
     return scratch;
 }
 

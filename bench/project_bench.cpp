@@ -30,7 +30,7 @@ namespace {
 
 benchsupport::Scratch& Folder()
 {
-    static benchsupport::Scratch scratch("/tmp/vt-project-bench-XXXXXX");
+    static benchsupport::Scratch scratch("vt-project-bench-XXXXXX");
     return scratch;
 }
 

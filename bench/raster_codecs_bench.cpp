@@ -67,7 +67,7 @@ std::vector<uint8_t> ReadFile(const std::string& path)
 }
 
 struct Files {
-    benchsupport::Scratch scratch { "/tmp/vt-raster-bench-XXXXXX" };
+    benchsupport::Scratch scratch { "vt-raster-bench-XXXXXX" };
     std::string folder = scratch.Required();
     LImageBuffer page;
 

@@ -1,4 +1,5 @@
 // Costs of the main loop's queue and of the settings store.
+#include "bench/BenchSupport.h"
 #include "lfw/gen/LSignalObject.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/ios/LEventQueue.h"
@@ -40,8 +41,8 @@ BENCHMARK(BM_WaitOnSetSignal);
 struct ConfigFolder {
     ConfigFolder()
     {
-        char pattern[] = "/tmp/vt-bench-XXXXXX";
-        path = mkdtemp(pattern);
+        std::string pattern = benchsupport::TemporaryFolder() + "/vt-bench-XXXXXX";
+        path = mkdtemp(pattern.data());
         setenv("XDG_CONFIG_HOME", path.c_str(), 1);
         for (int i = 0; i < 100; ++i)
             LUserSettingSetString("Settings", ("Key" + std::to_string(i)).c_str(), "42");

@@ -22,6 +22,8 @@
 // ended with SIGTERM after each start and reaped. The sides start in turns, seven times each;
 // the counters give the least and the median of each in milliseconds, the ratios of the least, and
 // the least processor time (all threads) the started process had used by each moment.
+#include "bench/BenchSupport.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -252,14 +254,13 @@ void BM_StartupSideBySide(benchmark::State& state)
         state.SkipWithError("no display");
         return;
     }
-    const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vt-startup-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
+    std::string made = benchsupport::TemporaryFolder() + "/vt-startup-XXXXXX";
+    if (!mkdtemp(made.data())) {
         state.SkipWithError("no folder");
         XCloseDisplay(display);
         return;
     }
-    const std::string folder = pattern;
+    const std::string folder = made;
     constexpr int kSides = 3;
     Side sides[kSides] = { { true }, { false, true }, { false, false } };
     const char* names[kSides] = { "program", "plain", "plain_gl" };

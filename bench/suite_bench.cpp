@@ -48,7 +48,7 @@ void Paint(GtkWidget* top)
 
 // 1,000 desktop entries in the scratch folder's data folder, one of them a listed program.
 struct Entries {
-    benchsupport::Scratch scratch { "/tmp/vt-suite-bench-XXXXXX" };
+    benchsupport::Scratch scratch { "vt-suite-bench-XXXXXX" };
     Entries()
     {
         const std::string data = scratch.Required() + "/data";

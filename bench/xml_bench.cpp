@@ -1,5 +1,6 @@
 // Reading a generated 20 MB XML file into a tree, and "xmllint --noout" over the same file for
 // comparison (both include reading the file from the page cache; xmllint also starts a process).
+#include "bench/BenchSupport.h"
 #include "lfw/gen/LXML.h"
 
 #include <benchmark/benchmark.h>
@@ -16,7 +17,8 @@ namespace {
 const std::string& TestFile()
 {
     static const std::string path = [] {
-        std::string p = "/tmp/vt_xml_bench_" + std::to_string(getpid()) + ".xml";
+        std::string p = benchsupport::TemporaryFolder() + "/vt_xml_bench_"
+            + std::to_string(getpid()) + ".xml";
         std::string text
             = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vorantel_project type=\"cd\">\n";
         unsigned x = 1;

@@ -1,6 +1,7 @@
 // The HTTP download reader on arbitrary replies: the bytes are what a server sends back over a
 // socket pair; the download must end with 0, 1 or 2, and on 0 the file holds a body the reply
 // really carried (never more bytes than came after the header block).
+#include "fuzz/FuzzScratch.h"
 #include "lfw/net/LHTTP.h"
 
 #include <cstdint>
@@ -31,19 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     shutdown(pair[1], SHUT_WR);
 
-    static char folder[] = "/tmp/vt-http-fuzz-XXXXXX";
-    static bool made = [] {
-        if (!mkdtemp(folder))
-            return false;
-        std::atexit([] {
-            unlink((std::string(folder) + "/body").c_str());
-            rmdir(folder);
-        });
-        return true;
-    }();
-    if (!made)
+    const std::string& folder = FuzzScratchFolder("http-fuzz");
+    if (folder.empty()) {
+        close(pair[0]);
+        close(pair[1]);
         return 0;
-    std::string target = std::string(folder) + "/body";
+    }
+    std::string target = folder + "/body";
     unlink(target.c_str());
     LIPSocketTCP sock(pair[0]);
     LProcessInterfaceVoid job;

@@ -4,13 +4,12 @@
 #include "app/VTExport.h"
 #include "app/VTProject.h"
 #include "app/VTProjectFile.h"
+#include "fuzz/FuzzScratch.h"
 #include "lfw/gen/LStream.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 namespace {
 
@@ -21,22 +20,14 @@ public:
 };
 
 // Painting reads a user setting (and makes it when missing): the settings of the run go to a
-// folder of its own, never the user's, which goes with the process.
+// folder of its own, never the user's.
 void UsePrivateSettings()
 {
-    static std::string folder;
     static bool done = [] {
-        const char* temporary = std::getenv("TMPDIR");
-        folder
-            = std::string(temporary && *temporary ? temporary : "/tmp") + "/vt-vtproj-fuzz-XXXXXX";
-        if (mkdtemp(folder.data())) {
-            const char* made = folder.c_str();
-            setenv("XDG_CONFIG_HOME", made, 1);
-            setenv("XDG_CACHE_HOME", made, 1);
-            std::atexit([] {
-                std::error_code ignored;
-                std::filesystem::remove_all(folder, ignored);
-            });
+        const std::string& folder = FuzzScratchFolder("vtproj-fuzz");
+        if (!folder.empty()) {
+            setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+            setenv("XDG_CACHE_HOME", folder.c_str(), 1);
         }
         return true;
     }();

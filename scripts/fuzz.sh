@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets with leak detection on, each for a while, from a copy of its corpus
-# in tests/data/fuzz (the corpus in the tree is never written). LeakSanitizer skips the caches of
-# fontconfig, Pango, cairo and GLib (scripts/lsan.supp, also built into every fuzz program), so a
-# run stops only at leaks of our own. What a run finds is kept in build-fuzz/findings/<target>/.
+# in tests/data/fuzz (the corpus in the tree is never written). LeakSanitizer leaves out only what
+# fontconfig and the OpenMP runtime keep for the whole process (scripts/lsan.supp, also built into
+# every fuzz program), so a run stops at leaks of our own, also those of blocks GLib or Cairo
+# allocated. What a run finds is kept in build-fuzz/findings/<target>/; the run's own files go to
+# a scratch folder (its TMPDIR and working folder), removed after each target.
 #
 #   scripts/fuzz.sh [-t seconds] [target ...]     # targets as in fuzz/: vtproj_fuzz, xml_fuzz...
 #
 # The fuzz programs are built with clang in their own folder (VT_FUZZ_BUILD_DIR, default
-# build-fuzz) with -DVT_FUZZ=ON; with no target named, every one runs. Needs clang and its
-# fuzzer runtime (Debian: apt-get install clang libclang-rt-14-dev).
+# build-fuzz) with -DVT_FUZZ=ON; with no target named, every one runs. What the build needs
+# (clang, its fuzzer runtime, the libraries' headers) is installed first when missing
+# (scripts/setup.sh --fuzz).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VT_FUZZ_BUILD_DIR:-$root/build-fuzz}
@@ -21,6 +24,7 @@ while getopts "t:" option; do
 done
 shift $((OPTIND - 1))
 
+"$root/scripts/setup.sh" --fuzz
 if ! command -v clang++ >/dev/null || ! command -v clang >/dev/null; then
     echo "fuzz.sh: clang is missing; install it with apt-get install clang libclang-rt-14-dev" >&2
     exit 1
@@ -41,6 +45,10 @@ ninja -C "$build" -j4 "${targets[@]/%/_libfuzzer}"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 status=0
+scratch=
+# A run stopped midway (Ctrl+C) leaves no scratch folder behind either.
+trap '[ -z "$scratch" ] || rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
 for target in "${targets[@]}"; do
     scratch=$(mktemp -d)
     mkdir -p "$scratch/corpus"

@@ -16,15 +16,22 @@ if [ ! -f "$BUILD_DIR/build.ninja" ]; then
 fi
 cmake --build "$BUILD_DIR"
 root=$(pwd)
+# The run's settings, data and suppressions lie in one scratch folder, removed at the end.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/config" "$scratch/data" "$scratch/cache"
+cat "$root/scripts/lsan.supp" "$root/scripts/lsan-gtk.supp" >"$scratch/lsan.supp"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # GLib's slice allocator hides use-after-free from the sanitizer.
 export G_SLICE=always-malloc G_DEBUG=gc-friendly
-export XDG_CONFIG_HOME=$(mktemp -d) XDG_DATA_HOME=$(mktemp -d) XDG_CACHE_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_CACHE_HOME="$scratch/cache"
 export LC_ALL=C.UTF-8
 jobs=$(nproc 2>/dev/null || echo 2)
 cd "$BUILD_DIR"
 pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|lfw_mac_|lfw_graphics_|platform_ui_'
+status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@"
+    ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@" || status=$?
+exit $status

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing,
 # and generates the locales the tests use. Safe to run again: it does nothing when all is there.
-# --tests adds what the tests need; --bench that and the pictures the benchmarks compare on.
+#
+#   scripts/setup.sh            # what the build needs
+#   scripts/setup.sh --tests    # and what the tests need
+#   scripts/setup.sh --bench    # and the pictures the benchmarks compare on (GNOME's wallpapers)
+#   scripts/setup.sh --fuzz     # and clang with its fuzzer and sanitizer runtimes (scripts/fuzz.sh)
 set -euo pipefail
 
 PACKAGES=(
@@ -25,6 +29,10 @@ fi
 # The benchmarks need what the tests need, and the palette benchmark GNOME's wallpapers.
 if [ "${1:-}" = "--bench" ]; then
     PACKAGES+=(gnome-backgrounds)
+fi
+if [ "${1:-}" = "--fuzz" ]; then
+    # llvm gives llvm-symbolizer, which puts names and lines in the sanitizers' reports.
+    PACKAGES+=(clang libclang-rt-14-dev llvm)
 fi
 
 missing=()

@@ -3,7 +3,30 @@
 
 #include "lfw/gen/LFile.h"
 
+#include <algorithm>
 #include <cstring>
+
+namespace {
+
+thread_local uint64_t tMaxPixels = kLImageMaxPixels;
+
+} // namespace
+
+uint64_t LImageMaxPixels()
+{
+    return tMaxPixels;
+}
+
+LImagePixelLimit::LImagePixelLimit(uint64_t maxPixels)
+    : mOuter(tMaxPixels)
+{
+    tMaxPixels = std::min(tMaxPixels, maxPixels);
+}
+
+LImagePixelLimit::~LImagePixelLimit()
+{
+    tMaxPixels = mOuter;
+}
 
 const LImageCodecFileExtInfo arImageCodecFileExtInfo[kLImageCodecFileExtCount] = {
     { ".bmp", 0 },

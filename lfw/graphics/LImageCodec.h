@@ -12,11 +12,29 @@
 // Readers compute sizes in 64 bits and refuse a larger image before taking any memory.
 inline constexpr uint64_t kLImageMaxPixels = uint64_t(1) << 28;
 
-// True when width and height are both at least 1 and their product is within kLImageMaxPixels.
+// The most pixels the readers accept on the calling thread: kLImageMaxPixels, or the smallest
+// limit of the LImagePixelLimit objects alive on the thread.
+uint64_t LImageMaxPixels();
+
+// Lowers the readers' limit on this thread while it lives, for pictures that never need to be
+// larger (previews): every reader then refuses a larger declared size before taking memory.
+class LImagePixelLimit {
+public:
+    explicit LImagePixelLimit(uint64_t maxPixels);
+    ~LImagePixelLimit();
+    LImagePixelLimit(const LImagePixelLimit&) = delete;
+    LImagePixelLimit& operator=(const LImagePixelLimit&) = delete;
+
+private:
+    uint64_t mOuter;
+};
+
+// True when width and height are both at least 1 and their product is within the calling
+// thread's limit (LImageMaxPixels).
 inline bool LImageSizeAcceptable(int64_t width, int64_t height)
 {
     return width >= 1 && height >= 1 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
-        && uint64_t(width) * uint64_t(height) <= kLImageMaxPixels;
+        && uint64_t(width) * uint64_t(height) <= LImageMaxPixels();
 }
 
 // What a codec is asked for.

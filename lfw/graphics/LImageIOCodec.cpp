@@ -67,10 +67,10 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessCGImag
     // The buffer is only touched once the image is known to be decodable at its size.
     LImageBuffer decoded;
     imageio::DecodeOptions options;
-    options.maxPixels = kLImageMaxPixels;
+    options.maxPixels = r.maxPixels;
     options.shouldStop = [&job] { return job.IsToStop(); };
-    imageio::Allocator allocate = [&decoded](uint32_t w, uint32_t h, size_t& stride) -> uint8_t* {
-        if (!LImageSizeAcceptable(w, h))
+    imageio::Allocator allocate = [&](uint32_t w, uint32_t h, size_t& stride) -> uint8_t* {
+        if (w < 1 || h < 1 || uint64_t(w) * h > r.maxPixels)
             return nullptr;
         decoded.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, int(w), int(h)));
         if (!decoded.IsValid())

@@ -9,6 +9,7 @@
 
 #include "lfw/gen/LProcess.h"
 #include "lfw/graphics/LImageBuffer.h"
+#include "lfw/graphics/LImageCodec.h"
 
 #include <cstdint>
 
@@ -29,6 +30,8 @@ template <class S> struct LProcessCGImageLoad {
     S& stream;
     LImageBuffer& buffer;
     LCGImageLoadKind kind;
+    // The pixel limit of the thread that made the request (the decoding may run on a worker).
+    uint64_t maxPixels = LImageMaxPixels();
     uint32_t result = 0; // bits per pixel of the decoded image
 };
 

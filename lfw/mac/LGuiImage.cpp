@@ -39,10 +39,19 @@ cairo_surface_t* Reference(cairo_surface_t* s)
 // read and decode it again. Pictures larger than this are read each time.
 constexpr size_t kMaxSharedResourceBytes = size_t(4) << 20;
 
+// The surfaces are the table's own, released with it when the program ends.
+struct SharedResources : std::unordered_map<std::string, cairo_surface_t*> {
+    ~SharedResources()
+    {
+        for (auto& [path, surface] : *this)
+            cairo_surface_destroy(surface);
+    }
+};
+
 cairo_surface_t* LoadResourceFile(const char* path)
 {
     static std::mutex mutex;
-    static std::unordered_map<std::string, cairo_surface_t*> shared;
+    static SharedResources shared;
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (auto it = shared.find(path); it != shared.end())

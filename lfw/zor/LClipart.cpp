@@ -29,26 +29,6 @@ bool _IsKeptCharacter(unsigned char c)
         || c == '-' || c == '.' || c == '/' || c == ':' || c == '_' || c == '~';
 }
 
-// A PNG file whose header claims more pixels than a picture may hold; other files are left to the
-// decoders' own bounds.
-bool _ClaimsTooManyPixels(const char* path)
-{
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    unsigned char head[24];
-    ssize_t n = ::read(fd, head, sizeof head);
-    ::close(fd);
-    static const unsigned char kSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-    if (n != ssize_t(sizeof head) || std::memcmp(head, kSignature, 8) != 0)
-        return false;
-    auto be32 = [&](int at) {
-        return (uint32_t(head[at]) << 24) | (uint32_t(head[at + 1]) << 16)
-            | (uint32_t(head[at + 2]) << 8) | uint32_t(head[at + 3]);
-    };
-    return uint64_t(be32(16)) * uint64_t(be32(20)) > kPreviewMaxPixels;
-}
-
 // The job of one preview download on the worker: it stops when the worker is asked to end, and
 // when a newer request comes (the wake signal), which abandons it at once, also in the middle of
 // a wait for the server.
@@ -206,8 +186,11 @@ std::string LClipartFailureText(const LHTTPDownloadFailure& failure, const char*
 bool LClipartLoadPicture(const char* path, LImageBuffer& picture)
 {
     picture.Reset();
-    if (!path[0] || !LFile::TestFileExists(path) || _ClaimsTooManyPixels(path))
+    if (!path[0] || !LFile::TestFileExists(path))
         return false;
+    // Every reader refuses a larger declared size before it takes memory, whatever the file's
+    // name says it is.
+    LImagePixelLimit limit(kPreviewMaxPixels);
     LProcessInterfaceVoid job;
     if (LImage::Load(job, picture, path, 3000) == 0 || !picture.IsValid() || picture.GetWidth() < 1
         || picture.GetHeight() < 1) {

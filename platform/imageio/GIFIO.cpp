@@ -1,4 +1,5 @@
-// GIF reading through giflib: the first frame, placed on the logical screen.
+// GIF reading through giflib: the first frame, placed on the logical screen (or alone, when the
+// screen is large and the frame shows little of it).
 #include "platform/imageio/ImageIOPrivate.h"
 
 #include <algorithm>
@@ -8,6 +9,10 @@
 namespace platform::imageio::detail {
 
 namespace {
+
+// A screen of up to this many pixels is kept around its first frame, however little of it the
+// frame covers (4 MiB of memory); a larger one only while the frame covers a quarter of it.
+constexpr uint64_t kMostTransparentPixels = uint64_t(1) << 20;
 
 int GIFRead(GifFileType* gif, GifByteType* out, int n)
 {
@@ -76,10 +81,21 @@ Result DecodeGIF(
         = std::max<uint64_t>(uint64_t(gif->SWidth), uint64_t(frame.Left) + frame.Width);
     uint64_t canvasHeight
         = std::max<uint64_t>(uint64_t(gif->SHeight), uint64_t(frame.Top) + frame.Height);
-    // A 12-bit LZW code stands for at most 4096 pixels.
+    // The declared screen is within the limit, and so is the frame; a 12-bit LZW code stands for
+    // at most 4096 pixels of the frame (the rest of the screen is left transparent).
+    const uint64_t framePixels = uint64_t(frame.Width) * uint64_t(frame.Height);
     if (!SizeAcceptable(canvasWidth, canvasHeight, options)
-        || !DataCanHold(source, canvasWidth, canvasHeight, 4096))
+        || !DataCanHold(source, frame.Width, frame.Height, 4096))
         return Result::Failed;
+    // A frame that shows a small part of a large screen: the picture is the frame alone, so that
+    // it costs what it shows, not a screen of transparency around it.
+    uint64_t left = uint64_t(frame.Left), top = uint64_t(frame.Top);
+    if (canvasWidth * canvasHeight > kMostTransparentPixels
+        && canvasWidth * canvasHeight / 4 > framePixels) {
+        canvasWidth = uint64_t(frame.Width);
+        canvasHeight = uint64_t(frame.Height);
+        left = top = 0;
+    }
     info.width = uint32_t(canvasWidth);
     info.height = uint32_t(canvasHeight);
     info.bitsPerPixel = 8;
@@ -111,7 +127,7 @@ Result DecodeGIF(
                 return Result::Stopped;
             if (DGifGetLine(gif, line.data(), frame.Width) != GIF_OK)
                 return Result::Failed;
-            uint8_t* out = first + size_t(frame.Top + y) * stride + size_t(frame.Left) * 4;
+            uint8_t* out = first + size_t(top + uint64_t(y)) * stride + size_t(left) * 4;
             for (int x = 0; x < frame.Width; ++x, out += 4) {
                 unsigned index = line[size_t(x)];
                 if (int(index) >= count)

@@ -2,7 +2,9 @@
 // camera raw files are decoded, through libpng, libjpeg-turbo, OpenJPEG, libtiff, giflib and
 // LibRaw. Decoding gives B8G8R8A8 with straight alpha (blue first in memory), the image's
 // resolution in dots per inch and its orientation tag; encoding takes B8G8R8A8 rows and a
-// resolution. Only the first image of a file with several (GIF frames, TIFF pages) is read.
+// resolution. Only the first image of a file with several (GIF frames, TIFF pages) is read; a
+// GIF's first frame is placed on its logical screen, except that a screen of more than 2^20
+// pixels of which the frame covers less than a quarter gives the frame alone.
 //
 // Standard library types only: the framework wraps these calls in its own jobs and buffers.
 #pragma once

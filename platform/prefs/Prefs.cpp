@@ -384,8 +384,13 @@ std::vector<std::string> GetKeys(const std::string& domain)
     if (!names)
         return keys;
     keys.reserve(count);
-    for (gsize i = 0; i < count; ++i)
-        keys.push_back(DecodeKey(names[i]));
+    for (gsize i = 0; i < count; ++i) {
+        // A name not as the store writes it (an escape of a character it never escapes, or in
+        // small letters: a file edited by hand) cannot be asked for by any key: not listed.
+        std::string key = DecodeKey(names[i]);
+        if (EncodeKey(key) == names[i])
+            keys.push_back(std::move(key));
+    }
     g_strfreev(names);
     return keys;
 }

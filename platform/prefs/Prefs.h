@@ -35,7 +35,8 @@ bool SetValues(
     const std::string& domain, const std::vector<std::pair<std::string, std::string>>& values);
 // Removes the keys (those present) in one write; true when the store is as asked afterwards.
 bool RemoveKeys(const std::string& domain, const std::vector<std::string>& keys);
-// Every key of the domain, in file order.
+// Every key of the domain, in file order (names in the file that no key is written as, from a
+// file edited by hand, are left out: every key listed can be read).
 std::vector<std::string> GetKeys(const std::string& domain);
 
 // How a store's file is replaced: writes data as the whole new content of the file at path

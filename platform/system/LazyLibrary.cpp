@@ -1,5 +1,6 @@
 #include "platform/system/LazyLibrary.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 
 namespace platform::system {
@@ -10,7 +11,10 @@ void* LazyLibrary::Handle()
         fHandle = dlopen(fSoname, RTLD_NOW | RTLD_LOCAL);
         if (!fHandle) {
             const char* why = dlerror();
-            fError = why ? why : std::string(fSoname) + ": cannot be opened";
+            if (why)
+                std::snprintf(fError, sizeof fError, "%s", why);
+            else
+                std::snprintf(fError, sizeof fError, "%s: cannot be opened", fSoname);
         }
     });
     return fHandle;

@@ -46,7 +46,10 @@ private:
     const char* fSoname;
     std::once_flag fOnce;
     void* fHandle = nullptr;
-    std::string fError;
+    // A plain array, not a std::string: the object is constant-initialised (constinit), so that
+    // static constructors of other files may call the library's functions, and not every standard
+    // library's string can be made in a constant expression.
+    char fError[512] = {};
 };
 
 } // namespace platform::system

@@ -162,7 +162,15 @@ namespace {
 // same few, and drawing one from the theme takes the icon library a few million instructions.
 // Forgotten when the icon theme changes. The key's colour is kept in 8-bit channels, as drawn.
 using ThemeIconKey = std::tuple<std::string, int, int, int, int>;
-std::map<ThemeIconKey, cairo_surface_t*> gThemeIcons;
+// The surfaces are the cache's own, destroyed with it when the program ends.
+struct ThemeIconCache : std::map<ThemeIconKey, cairo_surface_t*> {
+    ~ThemeIconCache()
+    {
+        for (auto& [key, surface] : *this)
+            cairo_surface_destroy(surface);
+    }
+};
+ThemeIconCache gThemeIcons;
 constexpr size_t kMaxThemeIcons = 256;
 
 void ForgetThemeIcons()

@@ -23,7 +23,9 @@ inline void SavePanelShot(GtkWidget* panel, const std::string& path)
     cairo_t* cr = cairo_create(surface);
     gtk_widget_draw(panel, cr);
     cairo_destroy(cr);
-    g_mkdir_with_parents(g_path_get_dirname(path.c_str()), 0755);
+    gchar* folder = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(folder, 0755);
+    g_free(folder);
     cairo_surface_write_to_png(surface, path.c_str());
     cairo_surface_destroy(surface);
 }

@@ -1,5 +1,5 @@
-// A fresh folder under the system's temporary folder, deleted with everything in it when the
-// object goes (links inside are removed, never followed).
+// A fresh folder under the temporary folder ($TMPDIR, else /tmp), deleted with everything in it
+// when the object goes (links inside are removed, never followed).
 #pragma once
 
 #include <algorithm>
@@ -14,7 +14,7 @@ class TemporaryFolder {
 public:
     explicit TemporaryFolder(const char* base = nullptr)
     {
-        std::string pattern = std::string(base ? base : "/tmp") + "/vt-test-XXXXXX";
+        std::string pattern = (base ? std::string(base) : Base()) + "/vt-test-XXXXXX";
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         if (::mkdtemp(buffer.data()))
@@ -29,6 +29,13 @@ public:
     }
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    // The temporary folder of the process: $TMPDIR, else /tmp.
+    static std::string Base()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        return tmp && *tmp ? tmp : "/tmp";
+    }
 
     bool IsValid() const { return !m_path.empty(); }
     const std::string& Path() const { return m_path; }

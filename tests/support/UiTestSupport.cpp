@@ -36,6 +36,17 @@ GdkDevice* Pointer()
 
 namespace {
 
+// Where the locks of the display's pointer and keyboard lie: the runtime folder, which lives as
+// long as the session (each test program's own, on an X server of its own, under ctest), else
+// the temporary folder.
+std::string LockFolder()
+{
+    for (const char* name : { "XDG_RUNTIME_DIR", "TMPDIR" })
+        if (const char* folder = getenv(name); folder && folder[0] == '/')
+            return folder;
+    return "/tmp";
+}
+
 // The pointer is shared by the tests of the whole suite: one test at a time moves it.
 int LockPointer()
 {
@@ -43,7 +54,7 @@ int LockPointer()
     for (char& c : display)
         if (c == ':' || c == '/' || c == '.')
             c = '_';
-    std::string lockPath = "/tmp/vt-ui-pointer" + display + ".lock";
+    std::string lockPath = LockFolder() + "/vt-ui-pointer" + display + ".lock";
     int fd = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
     if (fd >= 0)
         flock(fd, LOCK_EX);
@@ -240,7 +251,7 @@ KeyboardLock::KeyboardLock()
     for (char& c : display)
         if (c == ':' || c == '/' || c == '.')
             c = '_';
-    std::string path = "/tmp/vt-ui-keyboard" + display + ".lock";
+    std::string path = LockFolder() + "/vt-ui-keyboard" + display + ".lock";
     fFd = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
     if (fFd >= 0)
         flock(fFd, LOCK_EX);

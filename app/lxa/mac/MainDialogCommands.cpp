@@ -660,7 +660,7 @@ bool MainDialog::_AddImageFile(const char* path)
         return false;
     }
     if (project)
-        projectViewer.AddOverlayImage(buffer, path);
+        projectViewer.AddOverlayImage(std::move(buffer), path);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // LZW coding: exact small streams, round trips through a decoder written here from the GIF and
 // TIFF rules, and GIF files decoded by ImageMagick.
 #include "lfw/gen/LLZW.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -258,8 +259,9 @@ TEST(Lzw, GifFilesDecodeInImageMagick)
 {
     if (access("/usr/bin/convert", X_OK) != 0)
         GTEST_SKIP() << "ImageMagick is not installed";
-    char dir[] = "/tmp/vt_lzw_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    TemporaryFolder folder;
+    ASSERT_TRUE(folder.IsValid());
+    const char* dir = folder.Path().c_str();
     for (int codeSize : { 2, 4, 8 }) {
         const int w = 317, h = 211;
         const auto px
@@ -278,7 +280,6 @@ TEST(Lzw, GifFilesDecodeInImageMagick)
             wrong += grey[i] != uint8_t(px[i] * 255 / (colours - 1));
         EXPECT_EQ(wrong, 0u) << codeSize;
     }
-    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // SHA-1 digests compared with the system's own tools on the same bytes.
 #include "lfw/gen/LSha1.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,8 @@ std::string Digest(const std::vector<uint8_t>& data, size_t chunk)
 // after the last blank or "= ".
 std::string ToolDigest(const std::vector<uint8_t>& data, const char* command)
 {
-    char path[] = "/tmp/vt_sha1_XXXXXX";
+    std::string name = TemporaryFolder::Base() + "/vt_sha1_XXXXXX";
+    char* path = name.data();
     const int fd = mkstemp(path);
     EXPECT_GE(fd, 0);
     size_t done = 0;

@@ -1,6 +1,7 @@
 #include "lfw/gen/LRecentFileList.h"
 #include "lfw/gen/LUserSettings.h"
 #include "platform/prefs/Prefs.h"
+#include "support/TemporaryFolder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -17,8 +18,8 @@ class UserSettings : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/vt-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = TemporaryFolder::Base() + "/vt-settings-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         fHome = pattern;
         setenv("XDG_CONFIG_HOME", fHome.c_str(), 1);
     }

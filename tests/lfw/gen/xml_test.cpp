@@ -1,5 +1,6 @@
 // The XML reader and writer: trees, entities, error texts with positions, the written form, files.
 #include "lfw/gen/LXML.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +45,8 @@ class TempDir {
 public:
     TempDir()
     {
-        char pattern[] = "/tmp/vt_xml_XXXXXX";
-        path = mkdtemp(pattern);
+        std::string pattern = TemporaryFolder::Base() + "/vt_xml_XXXXXX";
+        path = mkdtemp(pattern.data());
     }
     ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
     std::string File(const std::string& name, const std::string& content) const

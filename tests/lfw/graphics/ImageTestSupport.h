@@ -178,13 +178,14 @@ inline int MaxDifference(const LImageBuffer& b, const RefImage& ref, bool alpha 
     return worst;
 }
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under the temporary folder ($TMPDIR, else /tmp), removed with everything in it.
 class TempFolder {
 public:
     TempFolder()
     {
-        char pattern[] = "/tmp/vt-codecs-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vt-codecs-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
         mPath = made ? made : "";
     }
     ~TempFolder()

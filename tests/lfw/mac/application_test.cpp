@@ -9,6 +9,7 @@
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "platform/ui/LRunLoopWatch.h"
 #include "platform/ui/UI.h"
+#include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
 #include <algorithm>
@@ -255,8 +256,9 @@ TEST_F(ApplicationTest, DescriptorAndSignalWatches)
 
 TEST(ApplicationRef, FirstLineOfTheBundlesRefText)
 {
-    char dir[] = "/tmp/vt-ref-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    TemporaryFolder scratch;
+    ASSERT_TRUE(scratch.IsValid());
+    const char* dir = scratch.Path().c_str();
     std::string folder = std::string(dir) + "/resources";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     const char* old = getenv("VT_RESOURCES_DIR");
@@ -280,8 +282,6 @@ TEST(ApplicationRef, FirstLineOfTheBundlesRefText)
         setenv("VT_RESOURCES_DIR", saved.c_str(), 1);
     else
         unsetenv("VT_RESOURCES_DIR");
-    std::string rm = "rm -rf " + std::string(dir);
-    EXPECT_EQ(system(rm.c_str()), 0);
 }
 
 TEST_F(ApplicationTest, HidingIconifiesAndShowingBringsTheMainWindowBack)

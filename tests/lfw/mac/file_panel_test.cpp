@@ -166,6 +166,15 @@ protected:
     TemporaryFolder folder;
 };
 
+// The name the chooser proposes (its copy freed).
+std::string CurrentName(GtkWidget* panel)
+{
+    gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
+    const std::string copy = name ? name : "";
+    g_free(name);
+    return copy;
+}
+
 } // namespace
 
 TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
@@ -177,7 +186,7 @@ TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
     std::string proposed;
     unsigned modalWhileUp = 0;
     uitest::WhenPanelUp([&](GtkWidget* panel) {
-        proposed = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
+        proposed = CurrentName(panel);
         modalWhileUp = LModalCounter::Count();
         uitest::SavePanelShot(panel, "screenshots/file_panel/save.png");
         gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "X.PDF");
@@ -196,7 +205,7 @@ TEST_F(FilePanelTest, SavePanelProposesAndStoresThePath)
     // a.b.c proposes a.b; cancelling leaves the buffers and still writes the index.
     std::strcpy(path, "/tmp/a.b.c");
     uitest::WhenPanelUp([&](GtkWidget* panel) {
-        proposed = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
+        proposed = CurrentName(panel);
         gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_CANCEL);
     });
     index = -7;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <sys/resource.h>
 
 namespace {
 
@@ -174,6 +175,41 @@ TEST(ImageBufferPainter, PaintSurfaceOperationsAndImagesLandInTheBuffer)
     EXPECT_EQ(Px(b, 15, 1).b, 0);
     EXPECT_EQ(Px(b, 15, 8).b, 255);
     EXPECT_EQ(Px(b, 10, 0).g, 255); // the edge pixel reaches the rectangle's corner
+}
+
+TEST(ImageBufferPainter, ALargePictureDrawnSmallTakesNoCopyOfItsSize)
+{
+    // 4096 x 4096, stored bottom-up: the top half opaque red; the bottom half columns of blue
+    // and of transparent black in turn, which together are blue at half coverage.
+    LImageBuffer picture(LImageFormat(LPixelFormatB8G8R8A8, 4096, 4096, true));
+    for (int y = 0; y < 4096; ++y) {
+        auto* row = reinterpret_cast<LPFB8G8R8A8*>(picture.GetPictureRow(y));
+        for (int x = 0; x < 4096; ++x)
+            row[x] = y < 2048 ? LPFB8G8R8A8 { 0, 0, 255, 255 }
+                : x % 2       ? LPFB8G8R8A8 { 255, 0, 0, 255 }
+                              : LPFB8G8R8A8 { 0, 0, 0, 0 };
+    }
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 64, 64));
+    LProcessInterfaceVoid job;
+    b.Clear(job, LPixelColour(255, 255, 255, 255));
+    rusage before {}, after {};
+    getrusage(RUSAGE_SELF, &before);
+    {
+        LImageBufferPainter painter(b);
+        LPaintSurface::DrawImage(
+            painter.GetPaintContext(), picture, 0, 0, 64, 64, 1.0f, LImageInterpolationDefault);
+    }
+    getrusage(RUSAGE_SELF, &after);
+    // A premultiplied copy of the picture would be 64 MiB.
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024);
+    // Red on top; below, half blue over the white (the transparent pixels' black left out).
+    for (int x : { 1, 30, 62 }) {
+        EXPECT_TRUE(Is(Px(b, x, 10), 0, 0, 255, 255)) << x;
+        const LPFB8G8R8A8 p = Px(b, x, 50);
+        EXPECT_NEAR(p.b, 255, 2) << x;
+        EXPECT_NEAR(p.g, 128, 2) << x;
+        EXPECT_NEAR(p.r, 128, 2) << x;
+    }
 }
 
 namespace {

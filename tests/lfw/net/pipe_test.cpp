@@ -200,13 +200,23 @@ TEST_F(PipeTest, PathsThatDoNotFitAreRefused)
     char path[kLPathSize];
     EXPECT_FALSE(LNamedPipeRef::MakeFilePath(path, "Vorantel"));
     EXPECT_EQ(LNamedPipeListen((deep + "/.spipe.Vorantel").c_str()), -1);
-    // A runtime folder open to others is not used.
+    // A runtime folder open to others is not used: a private one in the temporary folder is
+    // (here one of the test's own, so that nothing is left behind).
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     chmod(runtime.Path().c_str(), 0777);
+    TemporaryFolder temporary;
+    const char* oldTemporary = getenv("TMPDIR");
+    const std::string saved = oldTemporary ? oldTemporary : "";
+    setenv("TMPDIR", temporary.Path().c_str(), 1);
     char folder[kLPathSize];
-    ASSERT_TRUE(LNamedPipeGetRuntimeFolder(folder));
-    EXPECT_NE(std::string(folder), runtime.Path());
+    const bool found = LNamedPipeGetRuntimeFolder(folder);
+    if (oldTemporary)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
     chmod(runtime.Path().c_str(), 0700);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(std::string(folder), temporary / ("vorantel-" + std::to_string(getuid())));
 }
 
 TEST_F(PipeTest, SendArgumentsToAnotherInstance)

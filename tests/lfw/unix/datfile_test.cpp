@@ -1,5 +1,6 @@
 // Dat files: the exact bytes written, and the registry's save at the end.
 #include "lfw/unix/LDatFile.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +28,8 @@ class DatFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/vt_dat_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = TemporaryFolder::Base() + "/vt_dat_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
     }
     void TearDown() override { fs::remove_all(root); }

@@ -1,5 +1,6 @@
 // Zip extraction through the system's unzip: overwriting, awkward paths, missing archives.
 #include "lfw/unix/LZipFile.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +50,8 @@ class ZipFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/vt_zip_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = TemporaryFolder::Base() + "/vt_zip_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
     }
     void TearDown() override { fs::remove_all(root); }

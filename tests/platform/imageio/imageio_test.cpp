@@ -187,8 +187,6 @@ TEST(PlatformImageIO, SmallFilesClaimingHugePictures)
     crc ^= 0xFFFFFFFF;
     png[29] = uint8_t(crc >> 24), png[30] = uint8_t(crc >> 16), png[31] = uint8_t(crc >> 8);
     png[32] = uint8_t(crc);
-    std::vector<uint8_t> gif = Fixture("anim.gif");
-    gif[6] = 0x80, gif[7] = 0x3E, gif[8] = 0x80, gif[9] = 0x3E; // the logical screen
     std::vector<uint8_t> jpg = Fixture("grey.jpg");
     for (size_t i = 0; i + 8 < jpg.size(); ++i)
         if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0) { // the frame header: height, then width
@@ -199,12 +197,80 @@ TEST(PlatformImageIO, SmallFilesClaimingHugePictures)
         std::vector<uint8_t>* bytes;
         Format format;
     };
-    for (const Case& c :
-        { Case { &png, Format::PNG }, Case { &gif, Format::GIF }, Case { &jpg, Format::JPEG } }) {
+    for (const Case& c : { Case { &png, Format::PNG }, Case { &jpg, Format::JPEG } }) {
         MemorySource source(c.bytes->data(), c.bytes->size());
         Store store;
         DecodedInfo info;
         EXPECT_EQ(Decode(c.format, source, store.Get(), info), Result::Failed) << int(c.format);
         EXPECT_EQ(store.calls, 0) << int(c.format);
     }
+}
+
+namespace {
+
+// anim.gif (37 x 23, its first frame filling the screen) with another logical screen and its
+// first frame moved to (left, top).
+std::vector<uint8_t> GifOnScreen(uint16_t width, uint16_t height, uint16_t left, uint16_t top)
+{
+    std::vector<uint8_t> gif = Fixture("anim.gif");
+    gif[6] = uint8_t(width), gif[7] = uint8_t(width >> 8);
+    gif[8] = uint8_t(height), gif[9] = uint8_t(height >> 8);
+    for (size_t i = 13; i + 9 < gif.size(); ++i)
+        if (gif[i] == 0x2C && gif[i + 5] == 37 && gif[i + 6] == 0 && gif[i + 7] == 23
+            && gif[i + 8] == 0) { // the first image descriptor
+            gif[i + 1] = uint8_t(left), gif[i + 2] = uint8_t(left >> 8);
+            gif[i + 3] = uint8_t(top), gif[i + 4] = uint8_t(top >> 8);
+            break;
+        }
+    return gif;
+}
+
+} // namespace
+
+TEST(PlatformImageIO, AGifFrameCostsWhatItShows)
+{
+    std::vector<uint8_t> plain = Fixture("anim.gif");
+    MemorySource plainSource(plain.data(), plain.size());
+    Store frame;
+    DecodedInfo info;
+    ASSERT_EQ(Decode(Format::GIF, plainSource, frame.Get(), info), Result::Ok);
+    const size_t stride = 37 * 4 + 8;
+    struct Case {
+        uint16_t screenW, screenH, left, top;
+        uint32_t width, height; // of the picture decoded
+        uint32_t frameX, frameY; // where the frame lies in it
+    };
+    for (const Case& c : {
+             // A screen of at most 2^20 pixels is kept around the frame, transparent.
+             Case { 100, 60, 10, 5, 100, 60, 10, 5 },
+             Case { 1024, 1024, 900, 1000, 1024, 1024, 900, 1000 },
+             // A larger one the frame covers little of: the frame alone (16000 x 16000 would be a
+             // gigabyte of transparency).
+             Case { 16000, 16000, 0, 0, 37, 23, 0, 0 },
+             Case { 2000, 2000, 1500, 20, 37, 23, 0, 0 },
+         }) {
+        std::vector<uint8_t> gif = GifOnScreen(c.screenW, c.screenH, c.left, c.top);
+        MemorySource source(gif.data(), gif.size());
+        Store store;
+        ASSERT_EQ(Decode(Format::GIF, source, store.Get(), info), Result::Ok) << c.screenW;
+        EXPECT_EQ(store.calls, 1);
+        ASSERT_EQ(info.width, c.width) << c.screenW;
+        ASSERT_EQ(info.height, c.height) << c.screenW;
+        const size_t rowBytes = size_t(c.width) * 4 + 8;
+        EXPECT_EQ(store.pixels.size(), rowBytes * c.height);
+        for (uint32_t y = 0; y < 23; ++y)
+            EXPECT_EQ(std::memcmp(&store.pixels[(c.frameY + y) * rowBytes + c.frameX * 4],
+                          &frame.pixels[y * stride], 37 * 4),
+                0)
+                << c.screenW << " row " << y;
+        if (c.width > 37) {
+            EXPECT_EQ(store.pixels[3], 0) << "the screen around the frame is transparent";
+        }
+    }
+    // A declared screen beyond the limit is refused, however small the frame.
+    std::vector<uint8_t> gif = GifOnScreen(16385, 16385, 0, 0);
+    MemorySource source(gif.data(), gif.size());
+    Store store;
+    EXPECT_EQ(Decode(Format::GIF, source, store.Get(), info), Result::Failed);
+    EXPECT_EQ(store.calls, 0);
 }

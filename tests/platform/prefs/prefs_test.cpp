@@ -1,4 +1,5 @@
 #include "platform/prefs/Prefs.h"
+#include "support/TemporaryFolder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -18,8 +19,8 @@ class Prefs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/vt-prefs-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = TemporaryFolder::Base() + "/vt-prefs-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         fHome = pattern;
         setenv("XDG_CONFIG_HOME", fHome.c_str(), 1);
     }
@@ -72,6 +73,24 @@ TEST_F(Prefs, AwkwardKeysAndValuesSurvive)
         EXPECT_EQ(got, value + keys[i]);
     }
     EXPECT_FALSE(prefs::SetValue(fDomain, "", "x"));
+}
+
+TEST_F(Prefs, NamesEditedByHandThatNoKeyIsWrittenAsAreNotListed)
+{
+    // "%6D" and "%3d" are escapes the store never writes ('m' is not escaped, '=' is written as
+    // "%3D"): no key finds them, so none is listed; the keys beside them are.
+    ASSERT_TRUE(prefs::SetValue(fDomain, "S/first", "1"));
+    std::string text = Read(prefs::StorePath(fDomain));
+    text += "Online/Server%6DX=https://127.0.0.1\nS/a%3db=2\nS/a%3Db=3\n";
+    std::ofstream(prefs::StorePath(fDomain)) << text;
+    EXPECT_EQ(prefs::GetKeys(fDomain), (std::vector<std::string> { "S/first", "S/a=b" }));
+    for (const std::string& key : prefs::GetKeys(fDomain)) {
+        std::string value;
+        EXPECT_TRUE(prefs::GetValue(fDomain, key, value)) << key;
+    }
+    std::string value;
+    EXPECT_TRUE(prefs::GetValue(fDomain, "S/a=b", value));
+    EXPECT_EQ(value, "3");
 }
 
 TEST_F(Prefs, AValueThatIsNotUtf8ReadsBackByteForByte)

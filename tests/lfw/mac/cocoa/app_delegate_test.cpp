@@ -7,6 +7,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
+#include "support/TemporaryFolder.h"
 
 #include <algorithm>
 #include <csignal>
@@ -45,11 +46,11 @@ struct Child {
     bool waitAtStart = false; // a wait of ours (as a clipboard read's), at most 5 s
 };
 
-int RunChild(const Child& c)
+// Runs in the child, whose settings are in the folder config (made and removed by the parent: a
+// child ended by a signal removes nothing).
+int RunChild(const Child& c, const std::string& config)
 {
-    char config[] = "/tmp/vt-delegate-XXXXXX";
-    if (mkdtemp(config))
-        setenv("XDG_CONFIG_HOME", config, 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     LUserSettingSetString("Settings", "ContinueInstallAtExit", "1");
     static Child current;
     current = c;
@@ -124,14 +125,15 @@ struct Result {
 Result Spawn(const Child& c, const std::string& signalAfter, int signals)
 {
     Result r;
+    TemporaryFolder config;
     int p[2];
-    if (pipe(p) != 0)
+    if (!config.IsValid() || pipe(p) != 0)
         return r;
     pid_t pid = fork();
     if (pid == 0) {
         close(p[0]);
         gLog = p[1];
-        _exit(RunChild(c));
+        _exit(RunChild(c, config.Path()));
     }
     close(p[1]);
     std::string buffer;

@@ -12,6 +12,7 @@
 #include "platform/ui/UI.h"
 #include "support/InstalledPrograms.h"
 #include "support/Screenshot.h"
+#include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
 #include <cairo.h>
@@ -548,7 +549,8 @@ TEST_F(EditViewTest, RtfRoundTripAndTheWindowsTextOperations)
     int status = 0;
     uitest::Run("command -v unrtf >/dev/null 2>&1", &status);
     if (status == 0) {
-        char path[] = "/tmp/vt-rtf-XXXXXX";
+        std::string name = TemporaryFolder::Base() + "/vt-rtf-XXXXXX";
+        char* path = name.data();
         int fd = mkstemp(path);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(write(fd, rtf.data(), rtf.size()), ssize_t(rtf.size()));

@@ -150,8 +150,9 @@ TEST_F(PullDownTest, ItemKeyOpeningClosingAndAChoice)
     ASSERT_TRUE(uitest::PumpUntil([&] { return w.Count(kCmdOpen) == 1; }, 3000));
     EXPECT_TRUE(list->menuDelegate()->isMenuOpen());
     uitest::Screenshot(w.GetNativeWindow(), "pull-down-open");
-    gtk_menu_item_activate(
-        GTK_MENU_ITEM(gtk_container_get_children(GTK_CONTAINER(list->menu()))->data));
+    GList* items = gtk_container_get_children(GTK_CONTAINER(list->menu()));
+    gtk_menu_item_activate(GTK_MENU_ITEM(items->data));
+    g_list_free(items);
     list->closeMenu();
     ASSERT_TRUE(uitest::PumpUntil([&] { return w.Count(kCmdClosed) == 1; }, 3000));
     EXPECT_EQ(w.PDLGetCurSel(kList), 0);
