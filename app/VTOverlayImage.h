@@ -36,9 +36,9 @@ public:
     // Keeps the PNG bytes of the pixels as they are now.
     void KeepEncodedPNG(Encoded bytes) const;
     // The PNG bytes kept, else encoded now and kept; null when the encoding failed or was
-    // stopped (result tells which). Any thread: while another thread encodes this picture, the
-    // caller waits for those bytes (asking the job's stop request every 50 ms) rather than
-    // encoding them a second time.
+    // stopped (result tells which). A failure sets no error text: the caller names it. Any
+    // thread: while another thread encodes this picture, the caller waits for those bytes
+    // (asking the job's stop request every 50 ms) rather than encoding them a second time.
     Encoded EncodePNG(LProcessInterface& process, LProcessResult& result) const;
 
 private:
