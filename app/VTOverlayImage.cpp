@@ -137,7 +137,7 @@ void VTOverlayImage::Paint(LPaintContext& ctx)
     float w = 0, h = 0;
     GetDimensions(w, h);
     if (HasValidImage())
-        LPaintSurface::DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
+        image->GetScreenCopies().DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f);
     else
         LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
 }

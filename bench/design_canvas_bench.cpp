@@ -167,6 +167,8 @@ void BM_CanvasRepaintLargePicture(benchmark::State& state)
     PaintCanvas(canvas, surface, s);
     for (auto _ : state)
         PaintCanvas(canvas, surface, s);
+    // What the picture keeps for the screen (a copy of about the size shown).
+    state.counters["copy_KiB"] = double(d.photo->GetImage().GetScreenCopies().GetBytes()) / 1024;
     cairo_surface_destroy(surface);
 }
 BENCHMARK(BM_CanvasRepaintLargePicture)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
@@ -181,10 +183,12 @@ void BM_CanvasLargePictureNewSize(benchmark::State& state)
     canvas.SetCollection(&d.design);
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1000 * s, 500 * s);
     cairo_surface_set_device_scale(surface, s, s);
-    float width = 100;
+    // Three sizes in turn: more than the copies a picture keeps.
+    const float widths[] = { 100, 75, 50 };
+    int i = 0;
     for (auto _ : state) {
-        width = width == 100 ? 60 : 100;
-        d.photo->SetDimensions(width, width * 0.666f);
+        i = (i + 1) % 3;
+        d.photo->SetDimensions(widths[i], widths[i] * 0.666f);
         PaintCanvas(canvas, surface, s);
     }
     cairo_surface_destroy(surface);
