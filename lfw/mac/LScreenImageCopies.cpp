@@ -12,13 +12,7 @@ int CopySide(int picture, double shown)
 {
     if (!(shown < picture))
         return picture; // also a size that is not a number
-    if (!(shown > 0))
-        return 1;
-    // The largest power of 2^(1/8) that takes the picture's side down to no less than the size
-    // shown; the small allowance keeps a side that lands on a whole number from being rounded up.
-    const double steps = std::floor(8 * std::log2(picture / shown));
-    const double side = std::ceil(picture * std::exp2(-steps / 8) - 1e-6);
-    return int(std::clamp(side, 1.0, double(picture)));
+    return int(std::clamp(std::round(shown), 1.0, double(picture)));
 }
 
 } // namespace
@@ -45,7 +39,9 @@ void LScreenImageCopies::DrawImage(
     if (!ctx.IsDrawable() || !buffer.IsValid() || !(w > 0) || !(h > 0))
         return;
     // The picture's sides in device pixels: its rectangle's sides under the transform and the
-    // target's device scale (a window at GDK_SCALE=2 has two device pixels to a unit).
+    // target's device scale (a window at GDK_SCALE=2 has two device pixels to a unit). Upright
+    // and unmirrored, a copy of the size shown is put on the device pixels as it is; turned,
+    // mirrored or enlarged, the copy is drawn through the transform.
     cairo_t* cr = ctx.GetPlatformContext();
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
@@ -58,8 +54,35 @@ void LScreenImageCopies::DrawImage(
     cairo_surface_t* copy = Get(buffer, width, height);
     if (!copy)
         return;
-    LPaintSurface::DrawImageSurface(ctx, copy, width, height, x, y, w, h, alpha);
+    const bool sizeShown = width == std::lround(shownWidth) && height == std::lround(shownHeight);
+    if (sizeShown && m.xy == 0 && m.yx == 0 && m.xx > 0 && m.yy > 0)
+        DrawUpright(ctx, copy, x, y, w, h, alpha, sx, sy);
+    else
+        LPaintSurface::DrawImageSurface(ctx, copy, width, height, x, y, w, h, alpha);
     cairo_surface_destroy(copy);
+}
+
+void LScreenImageCopies::DrawUpright(LPaintContext& ctx, cairo_surface_t* copy, float x, float y,
+    float w, float h, float alpha, double sx, double sy)
+{
+    // The copy's pixels are the device pixels the rectangle covers: put one on each, from the
+    // device pixel nearest the rectangle's corner, with no filtering (less than half a pixel from
+    // where the rectangle begins; the clip keeps the rectangle's own edges).
+    cairo_t* cr = ctx.GetPlatformContext();
+    double left = x, top = y;
+    cairo_user_to_device(cr, &left, &top);
+    const float savedAlpha = ctx.mAlpha;
+    ctx.mAlpha = alpha;
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_clip(cr);
+    cairo_identity_matrix(cr);
+    cairo_scale(cr, 1 / sx, 1 / sy);
+    cairo_set_source_surface(cr, copy, std::round(left * sx), std::round(top * sy));
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_paint_with_alpha(cr, std::clamp(double(alpha), 0.0, 1.0));
+    cairo_restore(cr);
+    ctx.mAlpha = savedAlpha;
 }
 
 cairo_surface_t* LScreenImageCopies::Get(const LImageBuffer& buffer, int width, int height)

@@ -1,13 +1,13 @@
 // Copies of one picture reduced to the sizes it is shown at on screen. A photograph of millions of
-// pixels shown a few hundred pixels wide is painted from a copy of about that size, made once for
-// that size, instead of from all its pixels at every paint (converting and filtering 24 million
-// pixels takes over 100 ms, painting the copy a fraction of a millisecond). Paper and files (print,
-// PDF and image export) keep getting the picture itself.
+// pixels shown a few hundred pixels wide is painted from a copy of that size, made once for that
+// size, instead of from all its pixels at every paint (converting and filtering 24 million pixels
+// takes over 100 ms, painting the copy a fraction of a millisecond). Paper and files (print, PDF
+// and image export) keep getting the picture itself.
 //
-// A copy's sides are the picture's divided by a power of 2^(1/8): between the size shown and 9 %
-// more, so a picture moved keeps its copy and one resized keeps it for a while. The two copies
-// used last are kept (the canvas and the print preview show a picture at different sizes); they
-// go when the picture's pixels change. The object may be used from any thread.
+// A copy has the device pixels the picture covers along its sides, so an upright picture is put
+// on the screen pixel for pixel: a picture moved keeps its copy, one resized gets a new one. The
+// two copies used last are kept (the canvas and the print preview show a picture at different
+// sizes); they go when the picture's pixels change. The object may be used from any thread.
 #pragma once
 
 #include "lfw/graphics/LImageBuffer.h"
@@ -38,9 +38,8 @@ public:
         float h, float alpha);
 
     // The size of the copy of a picture of pictureWidth x pictureHeight pixels shown at
-    // shownWidth x shownHeight device pixels: each side the picture's divided by the largest power
-    // of 2^(1/8) that leaves it no smaller than the size shown (the picture's side for larger
-    // sizes).
+    // shownWidth x shownHeight device pixels: each side the size shown, rounded, from 1 to the
+    // picture's side.
     static void CopySize(int pictureWidth, int pictureHeight, double shownWidth, double shownHeight,
         int& width, int& height);
 
@@ -60,6 +59,9 @@ private:
     // picture has no surface form.
     cairo_surface_t* Get(const LImageBuffer& buffer, int width, int height);
     void ClearLocked();
+    // Draws the copy one pixel to a device pixel (sx, sy: the target's device scale).
+    static void DrawUpright(LPaintContext& ctx, cairo_surface_t* copy, float x, float y, float w,
+        float h, float alpha, double sx, double sy);
 
     mutable std::mutex mLock;
     std::vector<Copy> mCopies; // the one used last first
