@@ -1,5 +1,6 @@
 #include "app/VTOverlayImage.h"
 
+#include "app/VTOverlaySerialise.h"
 #include "app/VTProjectXML.h"
 #include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LStream.h"
@@ -65,7 +66,10 @@ VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
     LOutputStreamByteArray stream(bytes);
     LImageEncodeSettings settings;
     LProcessImageSave<LOutputStreamByteArray> save(*this, LImageCodec::PNG, settings, stream);
-    result = Process(process, save);
+    // The encoder's own texts are not passed on: whoever asked for the bytes names the failure,
+    // and one failure is one alert.
+    _VTSerialise::QuietErrors quiet(process);
+    result = Process(quiet, save);
     if (result == LProcessResultSuccess && !stream.IsGood())
         result = LProcessResultError;
     if (result != LProcessResultSuccess)
@@ -145,7 +149,7 @@ void VTOverlayImage::Paint(LPaintContext& ctx)
     float w = 0, h = 0;
     GetDimensions(w, h);
     if (HasValidImage())
-        LPaintSurface::DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
+        image->GetScreenCopies().DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f);
     else
         LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
 }

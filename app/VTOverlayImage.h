@@ -9,6 +9,7 @@
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LString.h"
 #include "lfw/graphics/LImageBuffer.h"
+#include "lfw/mac/LScreenImageCopies.h"
 
 #include <memory>
 #include <mutex>
@@ -20,7 +21,8 @@ inline constexpr const char* kVTSourcePathTooLong
 
 // An image buffer that carries its own reference count, and the picture's PNG bytes as last
 // read from a project file or encoded, so that saving again writes them instead of encoding the
-// same pixels once more. The bytes may be encoded on any thread (the pixels are only read).
+// same pixels once more. The bytes may be encoded on any thread (the pixels are only read). It
+// also keeps the copies of the picture reduced to the sizes the screen shows it at.
 class VTCountableImageBuffer : public LImageBuffer, public LCountedObject {
 public:
     using Encoded = std::shared_ptr<const std::vector<unsigned char>>;
@@ -36,10 +38,12 @@ public:
     // Keeps the PNG bytes of the pixels as they are now.
     void KeepEncodedPNG(Encoded bytes) const;
     // The PNG bytes kept, else encoded now and kept; null when the encoding failed or was
-    // stopped (result tells which). Any thread: while another thread encodes this picture, the
-    // caller waits for those bytes (asking the job's stop request every 50 ms) rather than
-    // encoding them a second time.
+    // stopped (result tells which). A failure sets no error text: the caller names it. Any
+    // thread: while another thread encodes this picture, the caller waits for those bytes
+    // (asking the job's stop request every 50 ms) rather than encoding them a second time.
     Encoded EncodePNG(LProcessInterface& process, LProcessResult& result) const;
+    // The picture's copies for the screen (shared, like the pixels, by undo steps and copies).
+    LScreenImageCopies& GetScreenCopies() const { return mScreenCopies; }
 
 private:
     mutable std::timed_mutex mEncodingLock; // held while the bytes are being encoded
@@ -47,6 +51,7 @@ private:
     mutable Encoded mEncoded;
     mutable const unsigned char* mEncodedPixels = nullptr;
     mutable LImageFormat mEncodedFormat;
+    mutable LScreenImageCopies mScreenCopies;
 };
 
 class VTOverlayImage : public VTOverlay {
@@ -63,7 +68,8 @@ public:
     LProcessResult SerialiseFromXML(
         LProcessInterface& process, const LXMLElement& element) override;
     // The picture stretched over the box; an empty picture shows a blue frame (a placeholder
-    // for the designer's canvas: printed and exported sheets leave it out).
+    // for the designer's canvas: printed and exported sheets leave it out). On screen the
+    // picture is drawn from its copy of the size shown.
     void Paint(LPaintContext& ctx) override;
     // The picture stretched over the same box; nothing for an empty picture.
     void Paint(LPDFWriter& writer) override;

@@ -1,7 +1,10 @@
 // One drag step on the design canvas (a captured move applied to the selected overlay, then the
 // whole canvas painted) against painting the same design bare: background, overlays and outline
-// under the same fitting, no selection, no shading. 1000 x 500 device pixels at scale 1 and the
-// same canvas at scale 2 (2000 x 1000), 100 text and image overlays on a disc.
+// under the same fitting, no selection, no shading, pictures drawn for the screen on both sides
+// (from their copies of the size shown). 1000 x 500 device pixels at scale 1 and the same canvas
+// at scale 2 (2000 x 1000), 100 text and image overlays on a disc. Then the canvas repainted with
+// one 24-megapixel photograph on the disc (what every change of focus, selection or window
+// does), and that picture's first paint at a new size.
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTPaintTemplatesAndOverlays.h"
@@ -12,6 +15,9 @@
 
 #include <benchmark/benchmark.h>
 #include <cairo.h>
+
+#include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -93,6 +99,7 @@ void BM_BarePaint(benchmark::State& state)
         top->centreX = cx + float(x) / 10;
         cairo_t* cr = cairo_create(surface);
         LPaintContext ctx(cr, 1000.0 * s, 500.0 * s);
+        ctx.mForScreen = true; // pictures from their copies, as the canvas draws them
         LPaintSurface::FillRectAA(
             ctx, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, 1000.0f * s, 500.0f * s);
         LPaintSurface::TransformReset(ctx, matrix);
@@ -115,5 +122,79 @@ void BM_BarePaint(benchmark::State& state)
     cairo_surface_destroy(surface);
 }
 BENCHMARK(BM_BarePaint)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// A 6000 x 4000 photograph-like picture (gradients and fine noise) filling most of a disc.
+struct PhotoDesign {
+    VTProjectTemplate design { VTTemplateFormatDisc };
+    VTOverlayImage* photo = new VTOverlayImage;
+    PhotoDesign()
+    {
+        LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, 6000, 4000));
+        uint32_t noise = 1;
+        for (int y = 0; y < 4000; ++y) {
+            unsigned char* p = pixels.GetRow(y);
+            for (int x = 0; x < 6000; ++x, p += 4) {
+                noise = noise * 1664525u + 1013904223u;
+                const int n = int(noise >> 27) - 16;
+                p[0] = (unsigned char)std::clamp(x * 255 / 6000 + n, 0, 255);
+                p[1] = (unsigned char)std::clamp(y * 255 / 4000 + n, 0, 255);
+                p[2] = (unsigned char)std::clamp(128 + n, 0, 255);
+                p[3] = 255;
+            }
+        }
+        photo->SetImage(pixels);
+        photo->SetDimensions(100, 66.6f);
+        design.InsertOverlay(photo, false);
+    }
+};
+
+void PaintCanvas(Canvas& canvas, cairo_surface_t* surface, int s)
+{
+    cairo_t* cr = cairo_create(surface);
+    canvas.PaintInContext(cr, LUiRect { 0, 0, 1000.0, 500.0 }, s, 1000.0, 500.0, true);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+}
+
+// The whole canvas painted again, nothing changed.
+void BM_CanvasRepaintLargePicture(benchmark::State& state)
+{
+    const int s = int(state.range(0));
+    PhotoDesign d;
+    Canvas canvas;
+    canvas.SetPaintControlSize(1000 * s, 500 * s);
+    canvas.SetCollection(&d.design);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1000 * s, 500 * s);
+    cairo_surface_set_device_scale(surface, s, s);
+    PaintCanvas(canvas, surface, s);
+    for (auto _ : state)
+        PaintCanvas(canvas, surface, s);
+    // What the picture keeps for the screen (a copy of about the size shown).
+    state.counters["copy_KiB"] = double(d.photo->GetImage().GetScreenCopies().GetBytes()) / 1024;
+    cairo_surface_destroy(surface);
+}
+BENCHMARK(BM_CanvasRepaintLargePicture)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The canvas painted with the picture at a size it was not shown at before.
+void BM_CanvasLargePictureNewSize(benchmark::State& state)
+{
+    const int s = int(state.range(0));
+    PhotoDesign d;
+    Canvas canvas;
+    canvas.SetPaintControlSize(1000 * s, 500 * s);
+    canvas.SetCollection(&d.design);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1000 * s, 500 * s);
+    cairo_surface_set_device_scale(surface, s, s);
+    // Three sizes in turn: more than the copies a picture keeps.
+    const float widths[] = { 100, 75, 50 };
+    int i = 0;
+    for (auto _ : state) {
+        i = (i + 1) % 3;
+        d.photo->SetDimensions(widths[i], widths[i] * 0.666f);
+        PaintCanvas(canvas, surface, s);
+    }
+    cairo_surface_destroy(surface);
+}
+BENCHMARK(BM_CanvasLargePictureNewSize)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -24,6 +24,15 @@ public:
     cairo_surface_t* CreateImageRefFromImageBufferCorrectOrientation(
         const LImageBuffer& buffer, bool ignoreAlpha) const;
 
+    // A new image surface of width x height showing the whole buffer upright, reduced: every
+    // pixel the average of the part of the buffer it covers, taken over premultiplied colours so
+    // that transparent pixels tint nothing. Each side from 1 to the buffer's; at the buffer's own
+    // size the surface CreateImageRefFromImageBuffer makes. Large buffers are shared out among
+    // the processors. Null where CreateImageRefFromImageBuffer gives null, and for a size out of
+    // range.
+    cairo_surface_t* CreateReducedImageRefFromImageBuffer(
+        const LImageBuffer& buffer, int width, int height, bool ignoreAlpha) const;
+
     // Fills the buffer with the surface's pixels as top-down B8G8R8A8 with straight alpha (the
     // buffer is reallocated unless it already is that format and size). ARGB32 and RGB24 are
     // copied; other surface formats are painted onto transparency first. 0 done, 1 stopped,

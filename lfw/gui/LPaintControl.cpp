@@ -291,6 +291,7 @@ void LPaintControl::PaintInContext(cairo_t* cr, const LUiRect& dirty, double s, 
         context.SetView(paintView);
         context.SetClientRect(
             d.x - GetScrollOffsetX(), d.y - GetScrollOffsetY(), d.width, d.height);
+        context.mForScreen = true;
         if (cornerRadius != 0) {
             const double r = cornerRadius;
             const double W = double(float(hostWidth * s - 2.0)) + 1.0;

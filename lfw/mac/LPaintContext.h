@@ -58,6 +58,9 @@ public:
     float mAlpha = 1.0f; // global alpha last set by image drawing
     // When false, integer-coordinate line operations add 0.5 to every coordinate.
     bool mNoHalfPixelOffset = false;
+    // Set by painted controls: the drawing goes to a window, not to paper or a file, so pictures
+    // may be drawn from copies reduced to the size they show at (LScreenImageCopies).
+    bool mForScreen = false;
     LList<LListableMatrix<float>>& GetTransformStack() { return mStack; }
 
     // --- The platform transform. A singular transform is not handed to cairo (it would stop

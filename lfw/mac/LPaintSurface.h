@@ -49,6 +49,9 @@ public:
     // without a surface form (see LCGImageRefReader) or a context that cannot draw.
     static void DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
         float h, float alpha, LImageInterpolationMode mode);
+    // The same for a picture already made an image surface of iw x ih pixels.
+    static void DrawImageSurface(LPaintContext& ctx, cairo_surface_t* image, int iw, int ih,
+        float x, float y, float w, float h, float alpha);
 
     // --- Integer lines: the context's current stroke colour and line width as they stand.
     static bool MoveToPoint(LPaintContext& ctx, int x, int y);

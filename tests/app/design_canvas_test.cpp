@@ -11,14 +11,18 @@
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/UI.h"
+#include "support/CommandOutput.h"
 #include "support/Screenshot.h"
+#include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -417,6 +421,109 @@ TEST_F(DesignCanvas, DisabledDimsAndRadiusClips)
     EXPECT_EQ(alpha(50, 25), 255);
     cairo_destroy(cr);
     cairo_surface_destroy(s);
+}
+
+// A 24-megapixel photograph (ImageMagick's gradient, shapes and noise) on a case front in a real
+// window. The screenshot shows it as ImageMagick reduces it to the pixels it covers (-scale), and
+// what the canvas keeps for it is one copy of that size: 0.4 % of the picture's pixels.
+TEST_F(DesignCanvas, LargePictureShowsAsImageMagickReducesIt)
+{
+    if (CommandOutput("command -v /usr/bin/convert").empty())
+        GTEST_SKIP() << "no ImageMagick";
+    const char* tmp = std::getenv("TMPDIR");
+    TemporaryFolder folder(tmp && *tmp ? tmp : nullptr);
+    const std::string photo = folder / "photo.ppm";
+    CommandOutput("/usr/bin/convert -size 6000x4000 gradient:navy-orange -fill yellow -draw "
+                  "'circle 1500,2000 1500,800' -fill white -draw 'rectangle 3600,600 5400,1400' "
+                  "-fill black -draw 'line 0,3900 6000,100' -attenuate 0.4 +noise Gaussian "
+                  "-depth 8 '"
+        + photo + "'");
+    const std::string bytes = TemporaryFolder::ReadFile(photo);
+    std::istringstream header(bytes);
+    std::string magic;
+    int pw = 0, ph = 0, max = 0;
+    header >> magic >> pw >> ph >> max;
+    header.get();
+    ASSERT_EQ(magic, "P6");
+    ASSERT_EQ(pw, 6000);
+    ASSERT_EQ(ph, 4000);
+    const size_t start = size_t(header.tellg());
+    ASSERT_EQ(bytes.size() - start, size_t(pw) * size_t(ph) * 3);
+    LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, pw, ph));
+    for (int y = 0; y < ph; ++y) {
+        const uint8_t* from
+            = reinterpret_cast<const uint8_t*>(bytes.data()) + start + size_t(y) * size_t(pw) * 3;
+        uint8_t* to = pixels.GetRow(y);
+        for (int x = 0; x < pw; ++x, from += 3, to += 4) {
+            to[0] = from[2];
+            to[1] = from[1];
+            to[2] = from[0];
+            to[3] = 255;
+        }
+    }
+
+    VTProjectTemplate front { VTTemplateFormatCaseCDFront }; // outlives the fixture's canvas
+    Fixture f;
+    auto* picture = new VTOverlayImage;
+    picture->SetImage(pixels);
+    pixels.Reset();
+    picture->SetDimensions(90, 60);
+    picture->centreX = 60; // on the front, clear of the fold line
+    front.InsertOverlay(picture, false);
+    f.canvas.SetCollection(&front);
+    f.window.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(f.window.GetNativeWindow()));
+    const std::string shot = uitest::Screenshot(f.window.GetNativeWindow(), "design-canvas-photo");
+    ASSERT_FALSE(shot.empty());
+
+    // Where the picture lies in the screenshot, in device pixels.
+    GtkWidget* widget = f.host->Widget();
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    int wx = 0, wy = 0;
+    gtk_widget_translate_coordinates(widget, top, 0, 0, &wx, &wy);
+    const int s = gtk_widget_get_scale_factor(widget);
+    const float k = float(gtk_widget_get_allocated_width(widget) * s) / f.canvas.GetWidth();
+    const LMatrix<float> m = f.canvas.CalculateCollectionMatrix();
+    const LPointTemplate<float> a = m.TransformPoint(LPointTemplate<float>(15, -30));
+    const LPointTemplate<float> b = m.TransformPoint(LPointTemplate<float>(105, 30));
+    const int left = wx * s + int(std::lround(a.x * k)), topPx = wy * s + int(std::lround(a.y * k));
+    const int w = int(std::lround((b.x - a.x) * k)), h = int(std::lround((b.y - a.y) * k));
+    ASSERT_GT(w, 200);
+
+    cairo_surface_t* png = cairo_image_surface_create_from_png(shot.c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    ASSERT_GE(cairo_image_surface_get_width(png), left + w);
+    ASSERT_GE(cairo_image_surface_get_height(png), topPx + h);
+    const std::string reference = CommandOutput("/usr/bin/convert '" + photo + "' -scale "
+        + std::to_string(w) + "x" + std::to_string(h) + "! -depth 8 ppm:-");
+    ASSERT_GT(reference.size(), size_t(w) * size_t(h) * 3);
+    const uint8_t* want = reinterpret_cast<const uint8_t*>(reference.data()) + reference.size()
+        - size_t(w) * size_t(h) * 3;
+    const uint8_t* got = cairo_image_surface_get_data(png);
+    const int stride = cairo_image_surface_get_stride(png);
+    // The picture's edge pixels are left out: the canvas draws its outline and handles there.
+    double sum = 0;
+    int worst = 0, n = 0;
+    for (int y = 3; y < h - 3; ++y)
+        for (int x = 3; x < w - 3; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const int d = std::abs(int(got[(topPx + y) * stride + (left + x) * 4 + 2 - c])
+                    - int(want[(size_t(y) * w + x) * 3 + c]));
+                sum += d * d;
+                worst = std::max(worst, d);
+                ++n;
+            }
+    cairo_surface_destroy(png);
+    const double rmse = std::sqrt(sum / n);
+    std::printf("picture at %d,%d, %d x %d device pixels: RMSE %.2f, largest difference %d\n", left,
+        topPx, w, h, rmse, worst);
+    EXPECT_LT(rmse, 1.0);
+    EXPECT_LE(worst, 2);
+
+    const LScreenImageCopies& copies = picture->GetImage().GetScreenCopies();
+    EXPECT_EQ(copies.GetCount(), 1u);
+    EXPECT_EQ(copies.GetBytes(), size_t(w) * size_t(h) * 4);
+    EXPECT_LT(copies.GetBytes(), size_t(pw) * size_t(ph) * 4 / 100);
 }
 
 // Synthesised pointer events through the host view: press, moves, release.

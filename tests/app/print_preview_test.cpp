@@ -29,6 +29,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 
 // X's headers last: their macros (None, Bool) would break GoogleTest's.
 #include "support/XServerView.h"
@@ -446,6 +447,56 @@ TEST_F(PrintPreviewWindow, ThePageShowsWhatThePrintHolds)
     EXPECT_GT(inkPrinted, 500);
     EXPECT_NEAR(inkShown, inkPrinted, inkPrinted / 10);
     EXPECT_LT(rmse, 0.05);
+}
+
+// A picture of 2400 x 1800 pixels in the preview: shown from one copy of the pixels it covers on
+// the screen, a few percent of its own, and printed whole: the printed page holds the picture at
+// its 2400 x 1800 pixels (as poppler's pdfimages lists them).
+TEST_F(PrintPreviewWindow, ALargePictureIsShownFromACopyAndPrintedWhole)
+{
+    if (uitest::Run("command -v pdfimages").empty())
+        GTEST_SKIP() << "no pdfimages";
+    VTProject project(new VTLabelLayoutDataGenericDVDStandard);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    VTProjectTemplate* disc = VTFindDesignForPosition(project, page->first->GetID());
+    ASSERT_NE(disc, nullptr);
+    VTOverlayImage* picture = sample::Picture(new VTOverlayImage, *disc, 2400, 1, 0, 30);
+    picture->SetDimensions(60, 45);
+    const std::string pdf = PrintToFile("stor.pdf");
+    VTPrintPreviewDialog dialog(project, page, page->first);
+    size_t copies = 0, bytes = 0;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog, kLCmdOk };
+            uitest::Pump(300);
+            uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("large-picture"));
+            copies = picture->GetImage().GetScreenCopies().GetCount();
+            bytes = picture->GetImage().GetScreenCopies().GetBytes();
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    ASSERT_TRUE(dialog.Printed());
+    EXPECT_EQ(copies, 1u);
+    EXPECT_GT(bytes, 0u);
+    EXPECT_LT(bytes, 2400u * 1800 * 4 / 20);
+    // "page num type width height ...": the picture at its own pixels per millimetre (cairo pads
+    // it by a few edge pixels to the clip of its box), not the preview's.
+    const std::string list = uitest::Run("pdfimages -list '" + pdf + "'");
+    std::istringstream lines(list);
+    std::string line;
+    int images = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        int pageNumber = 0, number = 0, width = 0, height = 0;
+        std::string type;
+        if (!(fields >> pageNumber >> number >> type >> width >> height) || type != "image")
+            continue;
+        ++images;
+        EXPECT_GE(width, 2400) << list;
+        EXPECT_LE(width, 2400 + 24) << list;
+        EXPECT_GE(height, 1800) << list;
+        EXPECT_LE(height, 1800 + 18) << list;
+    }
+    EXPECT_EQ(images, 1) << list;
 }
 
 TEST_F(PrintPreviewWindow, LandscapeAndTrayPagesPrintTheirPaper)

@@ -1055,6 +1055,45 @@ TEST_F(ProjectFile, PictureWithAFlippedBitIsOneFailure)
     EXPECT_EQ(job.errors, 1);
 }
 
+// The save's counterpart: a picture the PNG encoder refuses (indexed pixels) fails the save with
+// the picture's one message, through the save's workers and when the overlay is written (as the
+// overlay clipboard writes it), and the file being replaced stays as it was.
+TEST_F(ProjectFile, PictureThatCannotBeEncodedIsOneFailure)
+{
+    for (const int type : { VTOverlayTypeImage, VTOverlayTypeClipart }) {
+        SCOPED_TRACE(type);
+        VTProject project(new VTLabelLayoutDataGenericCDStandard);
+        auto* indexed = new VTCountableImageBuffer;
+        indexed->AllocateNewBuffer(LImageFormat(LPixelFormatI8, 8, 8));
+        ASSERT_TRUE(indexed->IsValid());
+        std::memset(indexed->GetData(), 3, size_t(indexed->GetStride()) * 8);
+        VTOverlayImage* overlay
+            = type == VTOverlayTypeClipart ? new VTOverlayClipart : new VTOverlayImage;
+        overlay->image.reset(indexed);
+        overlay->SetDimensions(30, 30);
+        ASSERT_TRUE(overlay->HasValidImage());
+        project.templates.GetAt(0)->InsertOverlay(overlay, false);
+
+        const std::string target = Path("kept.vtproj");
+        TemporaryFolder::WriteFile(target, "the old file");
+        Recorder saving;
+        EXPECT_EQ(Save(project, target, saving), LProcessResultError);
+        EXPECT_EQ(saving.error, "Det gick inte att koda bilden.");
+        EXPECT_EQ(saving.errors, 1);
+        EXPECT_EQ(ReadAll(target), "the old file");
+        EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+
+        LSizedArray<unsigned char> bytes;
+        LOutputStreamByteArray stream(bytes);
+        Recorder writing;
+        EXPECT_EQ(VTProjectWriteSDF(writing, stream, project), LProcessResultError);
+        EXPECT_EQ(writing.error,
+            type == VTOverlayTypeClipart ? "Det gick inte att koda clipart."
+                                         : "Det gick inte att koda bilden.");
+        EXPECT_EQ(writing.errors, 1);
+    }
+}
+
 // A picture blob that is no whole picture (a PNG of 0 x 0 pixels) is refused with its error.
 TEST_F(ProjectFile, PictureOfNoPixelsIsRefused)
 {

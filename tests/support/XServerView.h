@@ -237,6 +237,13 @@ public:
             nextEvent(display_, &e);
         }
         damageSubtract(display_, damage, 0, 0);
+        // The region is emptied before the action: a window drawn while the subtraction still
+        // waited in the queue would be drawn into a region not empty yet, which tells nothing.
+        sync(display_, False);
+        while (pending(display_) > 0) {
+            XEvent e;
+            nextEvent(display_, &e);
+        }
         const auto start = std::chrono::steady_clock::now();
         action();
         long long drawn = -1;

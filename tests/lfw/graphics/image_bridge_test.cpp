@@ -1,8 +1,13 @@
 #include "lfw/graphics/LCGImageRefReader.h"
+#include "support/CommandOutput.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -14,6 +19,20 @@ LPFB8G8R8A8& Px(LImageBuffer& b, int x, int storedRow)
 const uint8_t* SurfacePx(cairo_surface_t* s, int x, int y)
 {
     return cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + 4 * x;
+}
+
+// The samples of a P6 picture of 8-bit samples; empty when the bytes are no such picture.
+std::string PpmSamples(const std::string& bytes, int& width, int& height)
+{
+    std::istringstream in(bytes);
+    std::string magic;
+    int max = 0;
+    in >> magic >> width >> height >> max;
+    in.get();
+    if (magic != "P6" || max != 255 || !in)
+        return std::string();
+    std::string samples = bytes.substr(size_t(in.tellg()));
+    return samples.size() == size_t(width) * size_t(height) * 3 ? samples : std::string();
 }
 
 } // namespace
@@ -248,4 +267,123 @@ TEST(ImageBridge, ImagesOfOtherFormatsReplaceAReusedBuffer)
         EXPECT_EQ(p.a, i * 36) << i;
         EXPECT_EQ(p.b | p.g | p.r, 0) << i;
     }
+}
+
+// Reduced copies against ImageMagick's -scale, which averages the area each pixel covers: a
+// plasma picture of odd sides reduced to sizes of whole and broken ratios, from an RGB buffer, a
+// bottom-up BGR buffer and a BGRA buffer of the same pixels.
+TEST(ImageBridge, ReducedCopiesAverageTheAreaTheyCover)
+{
+    if (CommandOutput("command -v /usr/bin/convert").empty())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    const char* tmp = std::getenv("TMPDIR");
+    TemporaryFolder folder(tmp && *tmp ? tmp : nullptr);
+    const std::string source = folder / "plasma.ppm";
+    CommandOutput(
+        "/usr/bin/convert -size 997x601 -seed 3 plasma:fractal -depth 8 '" + source + "'");
+    int sw = 0, sh = 0;
+    const std::string samples = PpmSamples(TemporaryFolder::ReadFile(source), sw, sh);
+    ASSERT_EQ(sw, 997);
+    ASSERT_EQ(sh, 601);
+    LImageBuffer rgb(LImageFormat(LPixelFormatR8G8B8, sw, sh));
+    LImageBuffer bgr(LImageFormat(LPixelFormatB8G8R8, sw, sh, true));
+    LImageBuffer bgra(LImageFormat(LPixelFormatB8G8R8A8, sw, sh));
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(samples.data()) + (y * sw + x) * 3;
+            uint8_t* a = rgb.GetPictureRow(y) + x * 3;
+            uint8_t* b = bgr.GetPictureRow(y) + x * 3;
+            uint8_t* c = bgra.GetPictureRow(y) + x * 4;
+            a[0] = b[2] = c[2] = p[0];
+            a[1] = b[1] = c[1] = p[1];
+            a[2] = b[0] = c[0] = p[2];
+            c[3] = 255;
+        }
+    LCGImageRefReader reader;
+    const std::pair<int, int> sizes[]
+        = { { 123, 77 }, { 500, 300 }, { 996, 600 }, { 997, 5 }, { 1, 1 } };
+    for (const auto& [w, h] : sizes) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        int rw = 0, rh = 0;
+        const std::string expected
+            = PpmSamples(CommandOutput("/usr/bin/convert '" + source + "' -scale "
+                             + std::to_string(w) + "x" + std::to_string(h) + "! -depth 8 ppm:-"),
+                rw, rh);
+        ASSERT_EQ(rw, w);
+        ASSERT_EQ(rh, h);
+        for (const LImageBuffer* buffer : { &rgb, &bgr, &bgra }) {
+            cairo_surface_t* s = reader.CreateReducedImageRefFromImageBuffer(*buffer, w, h, false);
+            ASSERT_NE(s, nullptr);
+            ASSERT_EQ(cairo_image_surface_get_width(s), w);
+            ASSERT_EQ(cairo_image_surface_get_height(s), h);
+            int worst = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const uint8_t* got = SurfacePx(s, x, y);
+                    const uint8_t* want
+                        = reinterpret_cast<const uint8_t*>(expected.data()) + (y * w + x) * 3;
+                    for (int c = 0; c < 3; ++c)
+                        worst = std::max(worst, std::abs(int(got[2 - c]) - int(want[c])));
+                    ASSERT_EQ(got[3], 255);
+                }
+            EXPECT_LE(worst, 1) << "format " << buffer->GetPixelFormat();
+            cairo_surface_destroy(s);
+        }
+    }
+}
+
+// Colours are averaged premultiplied: transparent pixels tint nothing. A pixel's share of two
+// reduced pixels is split by the part of it each covers. The picture's own size is the plain
+// surface.
+TEST(ImageBridge, ReducedCopiesOfTranslucentPictures)
+{
+    LCGImageRefReader reader;
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 2, 2));
+    Px(b, 0, 0) = LPFB8G8R8A8 { 0, 0, 255, 255 }; // opaque red
+    Px(b, 1, 0) = Px(b, 0, 1) = Px(b, 1, 1) = LPFB8G8R8A8 { 0, 255, 0, 0 }; // no green at all
+    cairo_surface_t* s = reader.CreateReducedImageRefFromImageBuffer(b, 1, 1, false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_format(s), CAIRO_FORMAT_ARGB32);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[3], 64);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[2], 64);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[1], 0);
+    cairo_surface_destroy(s);
+
+    // Three greys onto two: 0 and half of 90, half of 90 and 180, each over one and a half.
+    LImageBuffer row(LImageFormat(LPixelFormatB8G8R8, 3, 1));
+    const uint8_t greys[9] = { 0, 0, 0, 90, 90, 90, 180, 180, 180 };
+    std::memcpy(row.GetData(), greys, 9);
+    s = reader.CreateReducedImageRefFromImageBuffer(row, 2, 1, false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[1], 30);
+    EXPECT_EQ(SurfacePx(s, 1, 0)[1], 150);
+    cairo_surface_destroy(s);
+
+    LImageBuffer mixed(LImageFormat(LPixelFormatB8G8R8A8, 37, 5, true));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 37; ++x)
+            Px(mixed, x, y) = LPFB8G8R8A8 { uint8_t(x * 7), uint8_t(y * 50), 99, uint8_t(x * y) };
+    cairo_surface_t* plain = reader.CreateImageRefFromImageBuffer(mixed, false);
+    s = reader.CreateReducedImageRefFromImageBuffer(mixed, 37, 5, false);
+    ASSERT_NE(s, nullptr);
+    for (int y = 0; y < 5; ++y)
+        EXPECT_EQ(std::memcmp(SurfacePx(s, 0, y), SurfacePx(plain, 0, y), 37 * 4), 0) << y;
+    cairo_surface_destroy(s);
+    cairo_surface_destroy(plain);
+}
+
+TEST(ImageBridge, ReducedCopiesRefuseWhatTheyCannotBe)
+{
+    LCGImageRefReader reader;
+    LImageBuffer b(LImageFormat(LPixelFormatB8G8R8A8, 8, 6));
+    std::memset(b.GetData(), 0x40, b.GetStride() * 6);
+    for (const auto& [w, h] : { std::pair { 0, 3 }, { 4, 0 }, { 9, 6 }, { 8, 7 }, { -1, -1 } })
+        EXPECT_EQ(reader.CreateReducedImageRefFromImageBuffer(b, w, h, false), nullptr)
+            << w << " x " << h;
+    for (int f : { 2, 3, 5, 7, 8 }) {
+        LImageBuffer other(LImageFormat(pixelformat_t(f), 8, 6));
+        EXPECT_EQ(reader.CreateReducedImageRefFromImageBuffer(other, 4, 3, false), nullptr) << f;
+    }
+    LImageBuffer empty;
+    EXPECT_EQ(reader.CreateReducedImageRefFromImageBuffer(empty, 1, 1, false), nullptr);
 }

@@ -1,0 +1,222 @@
+// Pictures painted on screen from copies of the size shown: what paper and files get, the size
+// and number of the copies, when they are made again, and how the screen looks.
+#include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/LScreenImageCopies.h"
+#include "support/CommandOutput.h"
+#include "support/DrawCanvas.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cairo.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Smooth gradients under a fine pattern, so that a reduction that skips pixels shows.
+void Fill(LImageBuffer& b, int width, int height, int seed)
+{
+    b.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = b.GetRow(y) + x * 4;
+            const int fine = ((x / 2 + y / 2 + seed) % 3) * 30;
+            p[0] = uint8_t(x * 200 / width + fine);
+            p[1] = uint8_t(y * 200 / height + fine);
+            p[2] = uint8_t(100 + seed * 10 + fine);
+            p[3] = 255;
+        }
+}
+
+// A window's context: what a painted control hands to its painting.
+struct Screen {
+    cairo_surface_t* surface;
+    cairo_t* cr;
+    LPaintContext ctx;
+    Screen(int width, int height, double scale = 1)
+        : surface(
+            cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(width * scale), int(height * scale)))
+        , cr(cairo_create(surface))
+        , ctx(cr, width, height)
+    {
+        cairo_surface_set_device_scale(surface, scale, scale);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        ctx.mForScreen = true;
+    }
+    ~Screen()
+    {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    const uint8_t* Row(int y)
+    {
+        cairo_surface_flush(surface);
+        return cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    }
+};
+
+} // namespace
+
+// Print, PDF and image export draw through contexts that are not a window's: they get exactly
+// what the picture itself draws, and no copy is made for them.
+TEST(ScreenImageCopies, PaperAndFilesGetThePictureItself)
+{
+    LImageBuffer picture;
+    Fill(picture, 1200, 800, 1);
+    LScreenImageCopies copies;
+    DrawCanvas through(300, 200), itself(300, 200);
+    copies.DrawImage(through.ctx(), picture, 10.5f, 10, 240, 160.25f, 0.8f);
+    LPaintSurface::DrawImage(
+        itself.ctx(), picture, 10.5f, 10, 240, 160.25f, 0.8f, LImageInterpolationNone);
+    EXPECT_TRUE(through.SameAs(itself));
+    EXPECT_EQ(copies.GetCount(), 0u);
+    EXPECT_EQ(copies.GetBytes(), 0u);
+}
+
+// On a window at twice the pixels, turned a quarter, a 3000 x 2000 picture drawn 150 x 100
+// units large shows 300 x 200 device pixels along its own sides: its one copy is that size,
+// 240,000 bytes against the picture's 24 million.
+TEST(ScreenImageCopies, OneCopyOfTheSizeShown)
+{
+    LImageBuffer picture;
+    Fill(picture, 3000, 2000, 2);
+    LScreenImageCopies copies;
+    Screen screen(200, 200, 2);
+    cairo_translate(screen.cr, 150, 20);
+    cairo_rotate(screen.cr, M_PI / 2);
+    copies.DrawImage(screen.ctx, picture, 0, 0, 150, 100, 1);
+    EXPECT_EQ(copies.GetCount(), 1u);
+    EXPECT_EQ(copies.GetBytes(), 300u * 200 * 4);
+}
+
+// The copy is kept while the picture moves; another size gets a copy of its own, and of those the
+// two used last are kept; new pixels drop the old copies. A picture shown larger than itself is
+// copied whole.
+TEST(ScreenImageCopies, CopiesAreKeptAndDropped)
+{
+    LImageBuffer picture;
+    Fill(picture, 1200, 800, 3);
+    LScreenImageCopies copies;
+    Screen screen(400, 300);
+    copies.DrawImage(screen.ctx, picture, 0, 0, 280, 186.7f, 1);
+    ASSERT_EQ(copies.GetCount(), 1u);
+    EXPECT_EQ(copies.GetBytes(), 280u * 187 * 4);
+    copies.DrawImage(screen.ctx, picture, 37.5f, 12.25f, 280, 186.7f, 1);
+    copies.DrawImage(screen.ctx, picture, -100, 250, 280, 186.7f, 1);
+    EXPECT_EQ(copies.GetCount(), 1u);
+
+    copies.DrawImage(screen.ctx, picture, 0, 0, 285, 190, 1);
+    EXPECT_EQ(copies.GetCount(), 2u);
+    copies.DrawImage(screen.ctx, picture, 0, 0, 60, 40, 1);
+    copies.DrawImage(screen.ctx, picture, 0, 0, 280, 186.7f, 1);
+    EXPECT_EQ(copies.GetCount(), LScreenImageCopies::kMaxCopies);
+    EXPECT_EQ(copies.GetBytes(), (280u * 187 + 60 * 40) * 4);
+
+    // Other pixels in the buffer (a new block, made while the old one still lives).
+    LImageBuffer other;
+    Fill(other, 1200, 800, 4);
+    picture = std::move(other);
+    copies.DrawImage(screen.ctx, picture, 0, 0, 60, 40, 1);
+    EXPECT_EQ(copies.GetCount(), 1u);
+    // Shown larger than itself: the whole picture, which is what shows.
+    Screen large(1300, 900);
+    copies.DrawImage(large.ctx, picture, 0, 0, 1300, 866.7f, 1);
+    EXPECT_EQ(copies.GetCount(), 2u);
+    EXPECT_EQ(copies.GetBytes(), (60u * 40 + 1200 * 800) * 4);
+    copies.Clear();
+    EXPECT_EQ(copies.GetCount(), 0u);
+}
+
+// The picture as ImageMagick reduces it (-scale averages the area each pixel covers), turned a
+// quarter clockwise when asked: R, G, B rows; empty without ImageMagick.
+std::string Reference(const LImageBuffer& picture, int width, int height, bool turned = false)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    TemporaryFolder folder(tmp && *tmp ? tmp : nullptr);
+    std::string ppm = "P6\n" + std::to_string(picture.GetWidth()) + " "
+        + std::to_string(picture.GetHeight()) + "\n255\n";
+    for (int y = 0; y < picture.GetHeight(); ++y)
+        for (int x = 0; x < picture.GetWidth(); ++x) {
+            const uint8_t* p = picture.GetPictureRow(y) + x * 4;
+            ppm += { char(p[2]), char(p[1]), char(p[0]) };
+        }
+    TemporaryFolder::WriteFile(folder / "picture.ppm", ppm);
+    const std::string out = CommandOutput("/usr/bin/convert '" + folder / "picture.ppm"
+        + "' -scale " + std::to_string(width) + "x" + std::to_string(height) + "! "
+        + (turned ? "-rotate 90 " : "") + "-depth 8 ppm:- 2>/dev/null");
+    const size_t samples = size_t(width) * size_t(height) * 3;
+    return out.size() > samples ? out.substr(out.size() - samples) : std::string();
+}
+
+// The largest difference of the screen's pixels from a reference of w x h pixels put at (left,
+// top), its edge pixels left out.
+int Worst(Screen& screen, const std::string& reference, int left, int top, int w, int h)
+{
+    int worst = 0;
+    for (int y = 1; y < h - 1; ++y)
+        for (int x = 1; x < w - 1; ++x) {
+            const uint8_t* got = screen.Row(top + y) + (left + x) * 4;
+            const uint8_t* want
+                = reinterpret_cast<const uint8_t*>(reference.data()) + (y * w + x) * 3;
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(got[2 - c]) - int(want[c])));
+        }
+    return worst;
+}
+
+// What the screen shows is the picture reduced as ImageMagick reduces it, pixel for pixel: at
+// whole and broken ratios, at a position between pixels (put on the nearest), at twice the
+// pixels, and turned a quarter.
+TEST(ScreenImageCopies, TheScreenShowsThePicture)
+{
+    if (CommandOutput("command -v /usr/bin/convert").empty())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    LImageBuffer picture;
+    Fill(picture, 1200, 800, 5);
+    struct Case {
+        float x, y, w, h; // in units
+        double scale; // device pixels to a unit
+        int left, top, width, height; // the device pixels the picture covers
+    };
+    for (const Case& c : { Case { 20, 30, 300, 200, 1, 20, 30, 300, 200 },
+             Case { 20, 30, 313, 209, 1, 20, 30, 313, 209 },
+             Case { 5, 5, 517, 345, 1, 5, 5, 517, 345 },
+             Case { 20.4f, 30.7f, 313, 209, 1, 20, 31, 313, 209 },
+             Case { 10, 12.5f, 150, 100, 2, 20, 25, 300, 200 } }) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " at "
+            + std::to_string(c.x));
+        const std::string reference = Reference(picture, c.width, c.height);
+        ASSERT_FALSE(reference.empty());
+        LScreenImageCopies copies;
+        Screen screen(560, 400, c.scale);
+        copies.DrawImage(screen.ctx, picture, c.x, c.y, c.w, c.h, 1);
+        EXPECT_LE(Worst(screen, reference, c.left, c.top, c.width, c.height), 1);
+    }
+    // Shown larger than itself: as drawing the whole picture drew it.
+    {
+        LScreenImageCopies copies;
+        Screen enlarged(300, 200), enlargedWhole(300, 200);
+        LImageBuffer small;
+        Fill(small, 40, 30, 6);
+        copies.DrawImage(enlarged.ctx, small, 10.5f, 20, 250, 170, 1);
+        LPaintSurface::DrawImage(
+            enlargedWhole.ctx, small, 10.5f, 20, 250, 170, 1, LImageInterpolationNone);
+        for (int y = 0; y < 200; ++y)
+            ASSERT_EQ(std::memcmp(enlarged.Row(y), enlargedWhole.Row(y), 300 * 4), 0) << y;
+    }
+    // A quarter clockwise about the top-left corner, moved back into view.
+    const std::string turned = Reference(picture, 300, 200, true);
+    ASSERT_FALSE(turned.empty());
+    LScreenImageCopies copies;
+    Screen screen(400, 400);
+    cairo_translate(screen.cr, 250, 40);
+    cairo_rotate(screen.cr, M_PI / 2);
+    copies.DrawImage(screen.ctx, picture, 0, 0, 300, 200, 1);
+    EXPECT_LE(Worst(screen, turned, 50, 40, 200, 300), 1);
+}
