@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -670,12 +671,12 @@ void VTLabelLayoutEditorDialog::CmLabelLayoutImport()
 {
     if (!RemoveUnmappedTemplateOrWithOverlay("Importera etikettlayout från en fil"))
         return;
-    char path[kLPathSize] = "", folder[kLPathSize] = "";
+    std::string path, folder;
     VTLabelLayoutRecentFolderGet(folder);
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Importera etikettlayout", folder,
             kFilter, ".vtlayout", "Importera"))
         return;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
     auto loaded = std::make_unique<VTLabelLayout>();
     loaded->printMedium = VTPrintMediumPaper;
     loaded->paperSize = LPaperSizeID(18);
@@ -683,7 +684,7 @@ void VTLabelLayoutEditorDialog::CmLabelLayoutImport()
     loaded->sameFormat = false;
     VTLabelLayoutLoad job;
     job.layout = loaded.get();
-    utf8strlcpy(job.path, path, sizeof job.path);
+    std::snprintf(job.path, sizeof job.path, "%s", path.c_str());
     LProcessDialog<VTLabelLayoutLoad> progress("Importera etikettlayout", job);
     progress.Open(GetContentView());
     if (progress.result != LProcessResultSuccess)
@@ -722,21 +723,21 @@ void VTLabelLayoutEditorDialog::CmLabelLayoutExport()
         alert._Run();
         return;
     }
-    char path[kLPathSize] = "Namnlöst.vtlayout", folder[kLPathSize] = "";
+    std::string path = "Namnlöst.vtlayout", folder;
     VTLabelLayoutRecentFolderGet(folder);
     if (!LFile::BrowseSaveFilePathOverwrite(
             GetContentView(), path, "Layout för exportetikett", folder, kFilter, "vtlayout"))
         return;
-    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, folder.c_str());
     char name[kLPathSize];
-    LFile::_GetFileNameFromPath(name, path);
+    LFile::_GetFileNameFromPath(name, path.c_str());
     if (std::strcmp(name, fLayout.name) != 0) {
         utf8strlcpy(fLayout.name, name, sizeof fLayout.name);
         UpdateLabelLayoutControls();
     }
     VTLabelLayoutSave job;
     job.layout = &fLayout;
-    utf8strlcpy(job.path, path, sizeof job.path);
+    std::snprintf(job.path, sizeof job.path, "%s", path.c_str());
     LProcessDialog<VTLabelLayoutSave> progress("Exportera etikettlayout", job);
     progress.Open(GetContentView());
 }

@@ -180,12 +180,7 @@ void VTLabelLayoutSelectDialog::CmTemplateCustom()
 {
     std::string path;
     std::string folder;
-    VTOptions::RecentFolderProjectGet(folder);
-    if (!LFile::TestFolderExists(folder.c_str())) {
-        char documents[kLPathSize] = "";
-        LFile::GetUserDocumentsFolder(documents);
-        folder = documents;
-    }
+    VTLabelLayoutRecentFolderGet(folder);
     if (!LFile::BrowseReadFilePath(GetContentView(), path, "Läs in etikettlayout", folder,
             "Vorantel etikettlayout (*.vtlayout)\0*.vtlayout\0\0", "vtlayout", "Ladda upp"))
         return;
@@ -205,17 +200,15 @@ void VTLabelLayoutSelectDialog::CmTemplateCustom()
     Choose(layout.release());
 }
 
-void VTLabelLayoutRecentFolderGet(char* folder)
+void VTLabelLayoutRecentFolderGet(std::string& folder)
 {
-    std::string recent;
-    VTOptions::RecentFolderProjectGet(recent);
-    // A folder too long for the buffer is not cut into another one; one that has gone since it
-    // was used last gives way to the documents folder too.
-    folder[0] = 0;
-    if (recent.size() < kLPathSize)
-        std::strcpy(folder, recent.c_str());
-    if (!folder[0] || !LFile::TestFolderExists(folder))
-        LFile::GetUserDocumentsFolder(folder);
+    VTOptions::RecentFolderProjectGet(folder);
+    // A folder that has gone since it was used last gives way to the documents folder.
+    if (folder.empty() || !LFile::TestFolderExists(folder.c_str())) {
+        char documents[kLPathSize] = "";
+        LFile::GetUserDocumentsFolder(documents);
+        folder = documents;
+    }
 }
 
 VTLabelLayout* VTLabelLayoutSelectDialogOpen(LView* parent)

@@ -9,6 +9,7 @@
 #include "lfw/mac/LDialog.h"
 
 #include <memory>
+#include <string>
 
 class VTLabelLayoutSelectDialog : public LDialog, public LCoolButtonContainer {
 public:
@@ -56,6 +57,6 @@ private:
 // Runs the dialog over parent: a new layout owned by the caller, or null without a choice.
 VTLabelLayout* VTLabelLayoutSelectDialogOpen(LView* parent);
 
-// The folder the layout file panels open in (260 bytes): the project folder used last, or the
+// The folder the layout file panels open in, whole: the project folder used last, or the
 // documents folder when that one is gone.
-void VTLabelLayoutRecentFolderGet(char* folder);
+void VTLabelLayoutRecentFolderGet(std::string& folder);

@@ -13,6 +13,15 @@
 #include <cstring>
 #include <utility>
 
+std::string VTPathForProjectFile(const char* path)
+{
+    const std::string whole = path ? path : "";
+    if (whole.size() < kLStringShortSize)
+        return whole;
+    const std::string name = whole.substr(whole.rfind('/') + 1);
+    return name.size() < kLStringShortSize ? name : std::string();
+}
+
 VTOverlayImage::VTOverlayImage()
     : image(new VTCountableImageBuffer)
 {

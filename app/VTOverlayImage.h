@@ -13,11 +13,17 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // Why a picture's path was refused by SetSourcePath.
 inline constexpr const char* kVTSourcePathTooLong
     = "Sökvägen till bilden är för lång för projektfilen (högst 259 byte).";
+
+// A picture's path as the project file's 260-byte fields keep it: whole when it fits, else its
+// file name (after the last "/") when that fits, else "": never a cut path, which could name
+// another file.
+std::string VTPathForProjectFile(const char* path);
 
 // An image buffer that carries its own reference count, and the picture's PNG bytes as last
 // read from a project file or encoded, so that saving again writes them instead of encoding the

@@ -142,7 +142,7 @@ VTOverlayImageBackground* VTProjectTemplate::AddOverlayImageBackground(
     auto* overlay = new VTOverlayImageBackground;
     overlay->SetMaintainAspectRatio(keepAspect);
     overlay->SetImage(image);
-    overlay->SetSourcePath(path ? path : "");
+    overlay->SetSourcePath(VTPathForProjectFile(path).c_str());
     overlay->centreX = 0;
     overlay->centreY = 0;
     overlay->NotifyTransformChanged();

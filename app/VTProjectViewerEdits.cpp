@@ -37,12 +37,8 @@ bool UsableImage(const LImageBuffer& image)
 // a path that does not fit is kept as its file name, never cut into a path of another file.
 void StoreBackgroundImagePath(VTProjectTemplate& design, const std::string& path)
 {
-    const size_t slash = path.rfind('/');
-    const std::string kept
-        = path.size() < sizeof design.backgroundImagePath || slash == std::string::npos
-        ? path
-        : path.substr(slash + 1);
-    utf8strlcpy(design.backgroundImagePath, kept.c_str(), sizeof design.backgroundImagePath);
+    utf8strlcpy(design.backgroundImagePath, VTPathForProjectFile(path.c_str()).c_str(),
+        sizeof design.backgroundImagePath);
 }
 
 } // namespace
@@ -74,7 +70,7 @@ void VTProjectViewer::AddOverlayImageCommon(
         overlay->TakeImage(buffer);
     else
         overlay->SetImage(buffer);
-    overlay->SetSourcePath(path ? path : "");
+    overlay->SetSourcePath(VTPathForProjectFile(path).c_str());
     design->InsertOverlay(owned.release(), true);
     ActivatePanel(kVTPanelImageProperties);
 }
@@ -110,7 +106,7 @@ void VTProjectViewer::AddOverlayClipart(
     if (!project || !design)
         return;
     PushTemplateState("Text convert");
-    overlay->SetSourcePath(path ? path : "");
+    overlay->SetSourcePath(VTPathForProjectFile(path).c_str());
     design->InsertOverlay(owned.release(), true);
     ActivatePanel(kVTPanelImageProperties);
 }

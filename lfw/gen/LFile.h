@@ -121,6 +121,8 @@ public:
         const char* prompt = nullptr);
     static bool BrowseSaveFilePathOverwrite(LView* parent, std::string& path, const char* title,
         std::string& folder, const char* filter, const char* defaultExtension);
+    static bool BrowseFolder(LView* parent, std::string& folder, const char* title,
+        const LBrowseFolderFlags& flags, const char* prompt = nullptr);
 
     // ---- The user's folders (out is a 260-byte buffer; false and "" when unavailable) ----
 

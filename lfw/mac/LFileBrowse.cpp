@@ -434,33 +434,55 @@ bool LFile::BrowseMultipleReadFiles(LView* parent, LStringListTemplate<char>& pa
         parent, paths, title, folder, filter, defaultExtension, prompt, filterIndex, false);
 }
 
-bool LFile::BrowseFolder(LView* parent, char* folder, const char* title,
-    const LBrowseFolderFlags& flags, const char* prompt)
+namespace {
+
+// The folder panel: it starts in folder when that is an existing folder, else on the Desktop,
+// which folder then holds even when the user cancels; folder receives the chosen one, which is
+// refused with a message when it is limit bytes or longer.
+bool RunFolder(LView* parent, std::string& folder, const char* title,
+    const LBrowseFolderFlags& flags, const char* prompt, size_t limit)
 {
     LUiFilePanelRequest request;
     request.kind = LUiFilePanelRequest::kFolder;
     request.title = title ? title : "";
     request.acceptLabel = prompt ? prompt : "Välj";
     request.createFolders = flags.allowCreateFolders;
-    if (folder[0] && g_file_test(folder, G_FILE_TEST_IS_DIR)) {
+    if (!folder.empty() && g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR)) {
         request.startFolder = folder;
     } else {
-        // The buffer holds the Desktop even when the user cancels.
         std::string desktop = DesktopFolder();
-        if (desktop.size() < kLPathSize)
-            CopyBuffer(folder, desktop);
+        if (desktop.size() < limit)
+            folder = desktop;
         request.startFolder = desktop;
     }
     request.parent = AttachToParent(parent);
     LUiFilePanelResult result;
     if (!LUiRunFilePanel(request, result))
         return false;
-    if (result.paths.front().size() >= kLPathSize) {
-        TellPathTooLong(parent, result.paths.front(), kLPathSize);
+    if (result.paths.front().size() >= limit) {
+        TellPathTooLong(parent, result.paths.front(), limit);
         return false;
     }
-    CopyBuffer(folder, result.paths.front());
+    folder = result.paths.front();
     return true;
+}
+
+} // namespace
+
+bool LFile::BrowseFolder(LView* parent, char* folder, const char* title,
+    const LBrowseFolderFlags& flags, const char* prompt)
+{
+    std::string where = folder;
+    const bool chosen = RunFolder(parent, where, title, flags, prompt, kLPathSize);
+    if (where != folder)
+        CopyBuffer(folder, where);
+    return chosen;
+}
+
+bool LFile::BrowseFolder(LView* parent, std::string& folder, const char* title,
+    const LBrowseFolderFlags& flags, const char* prompt)
+{
+    return RunFolder(parent, folder, title, flags, prompt, kWholePathSize);
 }
 
 bool LFile::BrowseSaveFilePathOverwrite(LView* parent, char* path, const char* title, char* folder,

@@ -22,9 +22,33 @@
 
 namespace {
 
-void CopyPath(char (&out)[260], const char* text)
+// The whole text, or "" when it does not fit: a cut path could name another file.
+template <size_t N> void CopyPath(char (&out)[N], const char* text)
 {
-    std::snprintf(out, sizeof out, "%s", text ? text : "");
+    const size_t n = text ? std::strlen(text) : 0;
+    out[0] = 0;
+    if (n < N && text)
+        std::memcpy(out, text, n + 1);
+}
+
+// folder/name when nothing stands there, else the first free of folder/stem_0.ext, stem_1.ext,
+// ... ("" when none is free).
+std::string FreePath(const std::string& folder, const std::string& name)
+{
+    std::string stem = name, extension;
+    size_t dot = stem.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        extension = stem.substr(dot);
+        stem.resize(dot);
+    }
+    struct stat st;
+    std::string candidate = folder + "/" + name;
+    for (unsigned int i = 0; lstat(candidate.c_str(), &st) == 0; ++i) {
+        if (i == 0xFFFFFFFFu)
+            return "";
+        candidate = folder + "/" + stem + "_" + std::to_string(i) + extension;
+    }
+    return candidate;
 }
 
 const char* NameOf(const char* path)
@@ -58,41 +82,27 @@ void MoveFile(LProcessInterface& job, LMacPasteBoardGetPromisedFilePathsData::No
 {
     const char* name = NameOf(file.path);
     job.SetStatus(name, 1);
-    char target[260];
-    std::string wanted = std::string(destination) + "/" + name;
-    if (wanted.size() >= sizeof target) {
+    const std::string wanted = std::string(destination) + "/" + name;
+    const std::string target = FreePath(destination, name);
+    if (target.empty() || target.size() >= sizeof file.path) {
         job.SetErrorF("Det gick inte att flytta \"%s\" till \"%s\"", file.path, wanted.c_str());
         return;
     }
-    CopyPath(target, wanted.c_str());
-    struct stat st;
-    if (lstat(target, &st) == 0) {
-        std::string stem = name, extension;
-        size_t dot = stem.rfind('.');
-        if (dot != std::string::npos && dot > 0) {
-            extension = stem.substr(dot);
-            stem.resize(dot);
-        }
-        if (!LFile::MakeUniqueOrderedFilePath(
-                target, destination, stem.c_str(), extension.c_str())) {
-            job.SetErrorF("Det gick inte att flytta \"%s\" till \"%s\"", file.path, wanted.c_str());
-            return;
-        }
-        job.SetErrorF(
-            "\"%s\" finns redan i målmappen. Det kommer att döpas om till \"%s\"", name, target);
-    }
-    bool moved = rename(file.path, target) == 0;
+    if (target != wanted)
+        job.SetErrorF("\"%s\" finns redan i målmappen. Det kommer att döpas om till \"%s\"", name,
+            target.c_str());
+    bool moved = rename(file.path, target.c_str()) == 0;
     if (!moved && errno == EXDEV) {
         // Across volumes: the source goes only once the copy is complete.
-        moved = LFile::CopyFile(file.path, target);
+        moved = LFile::CopyFile(file.path, target.c_str());
         if (moved)
             unlink(file.path);
     }
     if (!moved) {
-        job.SetErrorF("Det gick inte att flytta \"%s\" till \"%s\"", file.path, target);
+        job.SetErrorF("Det gick inte att flytta \"%s\" till \"%s\"", file.path, target.c_str());
         return;
     }
-    CopyPath(file.path, target);
+    CopyPath(file.path, target.c_str());
 }
 
 } // namespace
@@ -146,7 +156,7 @@ LProcessResult Process(LProcessInterface& job, LMacPasteBoardGetPromisedFilePath
                 continue;
             std::string path = std::string(data.folder) + "/" + e->d_name;
             uint64_t size = 0;
-            if (path.size() >= 260 || !CompleteFileSize(path, size))
+            if (path.size() >= kLLongPathSize || !CompleteFileSize(path, size))
                 continue;
             LMacPasteBoardGetPromisedFilePathsData::Node* known = nullptr;
             for (auto* f = data.files; f; f = f->next)
@@ -268,9 +278,9 @@ bool MakePrivateFolder(char (&folder)[260])
 }
 
 // Asks where the files go: 1 keep them in the folder, 3 move them (destination set), 2 cancel.
-int AskDestination(LView* view, const char* folder, char (&destination)[260])
+int AskDestination(LView* view, const char* folder, std::string& destination)
 {
-    destination[0] = 0;
+    destination.clear();
     for (;;) {
         char message[1024];
         std::snprintf(message, sizeof message,
@@ -285,16 +295,18 @@ int AskDestination(LView* view, const char* folder, char (&destination)[260])
         int answer = alert._Run();
         if (answer != 3)
             return answer;
-        char chosen[260] = {};
         char temp[260] = {};
         LFile::GetTempFolder(temp);
+        LStringLongTemplate<char> remembered;
         _LUserSettingGetString(
-            "Settings", "PasteboardPromisedFilesDestinationFolder", temp, chosen);
+            "Settings", "PasteboardPromisedFilesDestinationFolder", temp, remembered);
+        std::string chosen = remembered.c_str();
         LBrowseFolderFlags flags;
         flags.allowCreateFolders = true;
         if (LFile::BrowseFolder(view, chosen, "Välj målmapp", flags)) {
-            LUserSettingSetString("Settings", "PasteboardPromisedFilesDestinationFolder", chosen);
-            CopyPath(destination, chosen);
+            LUserSettingSetString(
+                "Settings", "PasteboardPromisedFilesDestinationFolder", chosen.c_str());
+            destination = chosen;
             return 3;
         }
     }
@@ -341,7 +353,7 @@ int LMacPasteBoardGetPromisedFilePaths(
         std::string target;
         if (MakePrivateFolder(state.folder))
             target = std::string(state.folder) + "/" + name;
-        gchar* uri = target.empty() || target.size() >= 260
+        gchar* uri = target.empty() || target.size() >= kLLongPathSize
             ? nullptr
             : g_filename_to_uri(target.c_str(), nullptr, nullptr);
         char answer = uri ? LUiDirectSaveRequest(info, view, uri) : 0;
@@ -354,14 +366,14 @@ int LMacPasteBoardGetPromisedFilePaths(
             return 2;
         }
     }
-    char destination[260];
+    std::string destination;
     if (AskDestination(view, state.folder, destination) == 2) {
         LFile::DeleteFolderAndFiles(state.folder);
         state.canceled = true;
         return 1;
     }
     LStringListTemplate<char> arrived;
-    LMacPasteBoardGetPromisedFilePathsData data(arrived, state.folder, 1, destination);
+    LMacPasteBoardGetPromisedFilePathsData data(arrived, state.folder, 1, destination.c_str());
     LProcessDialog<LMacPasteBoardGetPromisedFilePathsData> dialog(
         "Hämta filer från källprogrammet", data);
     dialog.Open(view);
@@ -381,6 +393,6 @@ int LMacPasteBoardGetPromisedFilePaths(
     LAlertCopyField(done.button1, "Visa i Finder");
     LAlertCopyField(done.button2, "Avbryt");
     if (done._Run() == 1)
-        LRevealInFinder(destination[0] ? destination : state.folder);
+        LRevealInFinder(destination.empty() ? state.folder : destination.c_str());
     return LProcessResultSuccess;
 }

@@ -4,6 +4,7 @@
 // destination folder when one was chosen.
 #pragma once
 
+#include "lfw/gen/LFile.h"
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LStringList.h"
 #include "platform/ui/LView.h"
@@ -13,12 +14,13 @@
 struct LMacPasteBoardGetPromisedFilePathsData {
     struct Node {
         Node* next;
-        char path[260];
+        char path[kLLongPathSize];
         uint64_t size;
     };
 
     // paths receives the final paths of the files when the job succeeds. folder is where they
-    // arrive; destination (null or "": none) where they go.
+    // arrive; destination (null or "": none) where they go. Paths are held whole (a folder too
+    // long for any path the system opens is taken as none, never cut).
     LMacPasteBoardGetPromisedFilePathsData(LStringListTemplate<char>& paths, const char* folder,
         unsigned long expectedCount, const char* destination);
     ~LMacPasteBoardGetPromisedFilePathsData();
@@ -31,8 +33,8 @@ struct LMacPasteBoardGetPromisedFilePathsData {
 
     LStringListTemplate<char>& paths;
     Node* files = nullptr; // newest first
-    char folder[260] = {};
-    char destination[260] = {};
+    char folder[kLLongPathSize] = {};
+    char destination[kLLongPathSize] = {};
     unsigned long expectedCount = 1;
     unsigned int pollMs = 1000; // between two looks at the folder
 };

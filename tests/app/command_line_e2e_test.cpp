@@ -88,18 +88,6 @@ bool SaveInPlace(unsigned long xid, const std::string& path)
     return false;
 }
 
-// A folder under base whose path is as long as wanted (components of at most 200 bytes).
-std::string DeepFolder(const std::string& base, size_t length)
-{
-    std::string folder = base;
-    while (folder.size() + 1 < length) {
-        const size_t part = std::min<size_t>(200, length - folder.size() - 1);
-        folder += "/" + std::string(part, 'd');
-    }
-    EXPECT_EQ(Shell("mkdir -p " + Quote(folder) + " && echo ok"), "ok");
-    return folder;
-}
-
 Program::Options In(const Session& s, const std::string& name, const std::string& folder)
 {
     Program::Options o = s.Capture(name);

@@ -19,9 +19,11 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -350,6 +352,52 @@ TEST_F(LayoutEditor, ExportThenImportGivesAnEqualLayoutNamedAfterTheFile)
     emptyDialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
     ASSERT_FALSE(alerts.headlines.empty());
     EXPECT_EQ(alerts.headlines[0], "Tom etikettlayout");
+}
+
+// The panels start in the project folder used last, however long its path: the layout exported
+// under a typed name lands there, not in the documents folder, and is imported from there.
+TEST_F(LayoutEditor, ExportAndImportInAFolderWithALongPath)
+{
+    // A documents folder of the test's own, where a layout that misses its folder would go.
+    const std::string home = folder / "home";
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    struct RestoreHome {
+        std::string home;
+        ~RestoreHome() { setenv("HOME", home.c_str(), 1); }
+    } restore { oldHome };
+    const std::string deep
+        = folder.Path() + "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
+    ASSERT_EQ(g_mkdir_with_parents(deep.c_str(), 0700), 0);
+    LUserSettingSetString("Settings", kVTOptionsRecentFolderProject, deep.c_str());
+    VTLabelLayoutDataGenericDVDStandard layout;
+    layout.pages.GetHead()->first->centreX = 7;
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    Alerts alerts;
+    const std::string file = deep + "/Lång layout.vtlayout";
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            uitest::WhenPanelUp([&](GtkWidget* panel) {
+                gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "Lång layout.vtlayout");
+                uitest::Pump(100);
+                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+            });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);
+            layout.pages.GetHead()->first->centreX = 99;
+            uitest::WhenPanelUp([&](GtkWidget* panel) { uitest::AcceptFile(panel, file); });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    EXPECT_EQ(access(file.c_str(), F_OK), 0);
+    EXPECT_NE(access((home + "/Documents/Lång layout.vtlayout").c_str(), F_OK), 0);
+    EXPECT_STREQ(layout.name, "Lång layout");
+    EXPECT_FLOAT_EQ(layout.pages.GetHead()->first->centreX, 7);
+    LStringLongTemplate<char> recent;
+    _LUserSettingGetString("Settings", kVTOptionsRecentFolderProject, "", recent);
+    EXPECT_EQ(std::string(recent.c_str()), deep);
 }
 
 TEST_F(LayoutEditor, ABadFileIsTheJobsErrorAndTheLayoutStays)

@@ -448,6 +448,26 @@ TEST_F(ProjectViewer, QueuedImageLoadNamesTheOverlayAfterTheFile)
     EXPECT_STREQ(image->GetSourcePath(), "semester.png");
 }
 
+// The project file keeps at most 259 bytes of a picture's path: a picture from a longer path is
+// named there by its file, never by a cut path that could be another file's; a name no file can
+// have is not kept.
+TEST_F(ProjectViewer, PicturesFromLongPathsKeepTheirFileNames)
+{
+    Fixture f;
+    LImageBuffer picture;
+    sample::MakePicture(picture, 20, 10);
+    const std::string folder = "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
+    f.viewer.AddOverlayImageBackground(picture, (folder + "/strand.jpg").c_str());
+    f.viewer.AddOverlayImage(picture, (folder + "/katt.png").c_str());
+    f.viewer.AddOverlayClipart(picture, (folder + "/stjärna.png").c_str(), 20, 20, true);
+    f.viewer.AddOverlayImage(picture, ("/" + std::string(300, 'n') + ".png").c_str());
+    std::vector<std::string> kept;
+    for (VTOverlay* o = f.Design()->first; o; o = o->next)
+        if (auto* image = dynamic_cast<VTOverlayImage*>(o))
+            kept.emplace_back(image->GetSourcePath());
+    EXPECT_EQ(kept, (std::vector<std::string> { "strand.jpg", "katt.png", "stjärna.png", "" }));
+}
+
 // --- circular text -------------------------------------------------------------------------------
 
 TEST_F(ProjectViewer, TooTallCircularTextIsRefused)

@@ -96,6 +96,22 @@ inline bool TypeIntoFilePanel(const std::string& title, const std::string& path)
     return true;
 }
 
+// The same with the path pasted from the clipboard (xclip serves it) instead of typed key by
+// key: a path of thousands of bytes.
+inline bool PasteIntoFilePanel(const std::string& title, const std::string& path)
+{
+    if (!WaitWindowNamed(title))
+        return false;
+    Shell("printf %s " + Quote(path) + " | xclip -selection clipboard -i >/dev/null 2>&1");
+    Sleep(400);
+    Keys("ctrl+a");
+    Keys("ctrl+v");
+    Sleep(300);
+    Keys("Return");
+    WaitFor([&] { return !WindowShows(title); }, 8000, 100);
+    return true;
+}
+
 // The alert files of the window's rectangle file, removed before an alert is expected.
 inline void ForgetAlert(const std::string& file)
 {

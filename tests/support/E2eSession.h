@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -99,6 +100,19 @@ inline std::string SaveSample(const std::string& path, int pictureSize = 48)
     LProcessInterfaceVoid quiet;
     EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
     return path;
+}
+
+// A folder under base whose path is as long as wanted, or one byte shorter (components of at
+// most longest bytes), made with its parents.
+inline std::string DeepFolder(const std::string& base, size_t length, size_t longest = 200)
+{
+    std::string folder = base;
+    while (folder.size() + 1 < length) {
+        const size_t part = std::min<size_t>(longest, length - folder.size() - 1);
+        folder += "/" + std::string(part, 'd');
+    }
+    EXPECT_EQ(Shell("mkdir -p " + Quote(folder) + " && echo ok"), "ok");
+    return folder;
 }
 
 } // namespace e2e

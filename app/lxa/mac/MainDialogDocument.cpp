@@ -48,6 +48,14 @@ std::string _Folder(const char* path)
     return slash == 0 ? "/" : p.substr(0, slash);
 }
 
+// A folder remembered under the key, whole however long; def when none is stored.
+std::string _StoredFolder(const char* key, const char* def)
+{
+    LStringLongTemplate<char> value;
+    _LUserSettingGetString("Settings", key, def, value);
+    return value.c_str();
+}
+
 bool _HasFolder(const char* path)
 {
     return path && std::strchr(path, '/') != nullptr;
@@ -376,23 +384,21 @@ void MainDialog::CmExportToPDF()
 
 void MainDialog::ExportToPDF(VTProject& p, VTLabelLayoutPage* page)
 {
-    char folder[kLLongPathSize] = "";
-    _LUserSettingGetString("Settings", "SavePDFFolder", "", folder);
-    if (!folder[0])
-        std::snprintf(folder, sizeof folder, "%s", _Folder(p.GetPath()).c_str());
-    char path[kLLongPathSize] = "";
-    std::snprintf(path, sizeof path, "%s", ProjectBareName(p.GetPath()).c_str());
+    std::string folder = _StoredFolder("SavePDFFolder", "");
+    if (folder.empty())
+        folder = _Folder(p.GetPath());
+    std::string path = ProjectBareName(p.GetPath());
     static const char kFilter[] = "PDF-fil\0*.pdf\0";
     if (!LFile::BrowseSaveFilePathOverwrite(
             GetContentView(), path, "Spara som PDF", folder, kFilter, "pdf"))
         return;
-    LUserSettingSetString("Settings", "SavePDFFolder", _Folder(path).c_str());
-    if (LFile::TestFileShareWriteBlocked(path)) {
+    LUserSettingSetString("Settings", "SavePDFFolder", folder.c_str());
+    if (LFile::TestFileShareWriteBlocked(path.c_str())) {
         PopupBoxInfo("Dokumentet används av ett annat program och kan inte nås", "Spara i PDF-fil");
         return;
     }
     VTExport record;
-    record.targetPath = path;
+    record.targetPath = path.c_str();
     record.project = &p;
     record.page = page;
     LProcessDialog<VTExport> dialog("Spara till PDF", record);
@@ -412,24 +418,22 @@ void MainDialog::ExportToImage(VTProject& p, VTLabelLayoutPage* page)
     LStringLongTemplate<char> filter;
     if (!list.Init(filter, LImageIOTypeSave, vetoer))
         return;
-    char folder[kLLongPathSize] = "";
-    char pictures[kLLongPathSize] = "";
+    char pictures[kLPathSize] = "";
     LFile::GetUserPicturesFolder(pictures);
-    _LUserSettingGetString("Settings", "ImageFolder", pictures, folder);
-    if (!folder[0])
-        std::snprintf(folder, sizeof folder, "%s", _Folder(p.GetPath()).c_str());
-    char path[kLLongPathSize] = "";
-    std::snprintf(path, sizeof path, "%s", ProjectBareName(p.GetPath()).c_str());
+    std::string folder = _StoredFolder("ImageFolder", pictures);
+    if (folder.empty())
+        folder = _Folder(p.GetPath());
+    std::string path = ProjectBareName(p.GetPath());
     if (!LFile::BrowseSaveFilePathOverwrite(
             GetContentView(), path, "Exportera till bild", folder, filter.GetString(), ""))
         return;
-    if (!path[0])
+    if (path.empty())
         return;
-    LUserSettingSetString("Settings", "ImageFolder", _Folder(path).c_str());
+    LUserSettingSetString("Settings", "ImageFolder", folder.c_str());
     // Failures (a format that is not offered, a sheet without size, a write error) are told
     // under the export's title.
     VTImageExport record;
-    record.targetPath = path;
+    record.targetPath = path.c_str();
     record.project = &p;
     record.page = page;
     record.pixelsPerInch = 300;

@@ -108,6 +108,14 @@ struct LCocoaOutlineGlue {
         d->view->fEditable = nullptr;
     }
 
+    // GTK gives a column the width the user drags the edge of its header to as its fixed width.
+    static void FixedWidthChanged(GObject* column, GParamSpec*, gpointer data)
+    {
+        auto* d = static_cast<CellData*>(data);
+        d->view->fixedWidthChanged(
+            *d->column, gtk_tree_view_column_get_fixed_width(GTK_TREE_VIEW_COLUMN(column)));
+    }
+
     static void HeaderClicked(GtkTreeViewColumn* column, gpointer self)
     {
         static_cast<LCocoaOutlineViewImpl*>(self)->headerClicked(column);
@@ -904,6 +912,10 @@ void LCocoaOutlineViewImpl::buildGtkColumn(LCocoaTableColumn& c)
     }
     g_signal_connect(column, "clicked", G_CALLBACK(&LCocoaOutlineGlue::HeaderClicked), this);
     applyColumnToGtk(c);
+    g_signal_connect_data(
+        column, "notify::fixed-width", G_CALLBACK(&LCocoaOutlineGlue::FixedWidthChanged),
+        new LCocoaOutlineGlue::CellData { this, &c },
+        [](gpointer data, GClosure*) { LCocoaOutlineGlue::FreeCellData(data); }, GConnectFlags(0));
     gtk_tree_view_append_column(GTK_TREE_VIEW(fTree), column);
     // Columns keep the view order.
     int position = 0;
@@ -927,11 +939,21 @@ void LCocoaOutlineViewImpl::buildGtkColumn(LCocoaTableColumn& c)
         gtk_tree_view_set_expander_column(GTK_TREE_VIEW(fTree), column);
 }
 
+namespace {
+
+// The whole points GTK is given for a column's width.
+int GtkColumnWidth(const LCocoaTableColumn& c)
+{
+    return std::max(1, int(std::lround(std::max(c.width, c.minWidth))));
+}
+
+} // namespace
+
 void LCocoaOutlineViewImpl::applyColumnToGtk(LCocoaTableColumn& c)
 {
     if (!c.gtkColumn)
         return;
-    int width = std::max(1, int(std::lround(std::max(c.width, c.minWidth))));
+    const int width = GtkColumnWidth(c);
     gtk_tree_view_column_set_min_width(c.gtkColumn, int(std::lround(c.minWidth)));
     gtk_tree_view_column_set_max_width(
         c.gtkColumn, c.maxWidth >= 1e5 ? -1 : int(std::lround(c.maxWidth)));
@@ -945,6 +967,16 @@ void LCocoaOutlineViewImpl::applyColumnToGtk(LCocoaTableColumn& c)
     gtk_tree_view_column_set_title(c.gtkColumn, c.title.c_str());
     if (GtkWidget* label = gtk_tree_view_column_get_widget(c.gtkColumn))
         gtk_label_set_text(GTK_LABEL(label), c.title.c_str());
+}
+
+// A fixed width other than the one the column was given is the user's, dragged with the edge of
+// the column's header: the column keeps it, so that it is what the owner reads and saves, and
+// what later fitting starts from.
+void LCocoaOutlineViewImpl::fixedWidthChanged(LCocoaTableColumn& c, int width)
+{
+    if (width < 1 || width == GtkColumnWidth(c))
+        return;
+    c.width = std::min(std::max(double(width), c.minWidth), c.maxWidth);
 }
 
 // A list shares a change of its width among the columns that stretch, as a table whose columns

@@ -223,6 +223,7 @@ private:
     void reexpand(LCocoaTreeNode* node, GtkTreePath* path);
     void measureRows() const;
     void widthAllocated(int width);
+    void fixedWidthChanged(LCocoaTableColumn& column, int width);
     void drawHeaderOfWholeView(cairo_t* cr);
     int fFittedWidth = -1; // the width the stretching columns of a list were last fitted to
 

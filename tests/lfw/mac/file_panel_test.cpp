@@ -323,7 +323,8 @@ TEST_F(FilePanelTest, PathsTooLongForTheBuffersAreRefused)
 }
 
 // The forms for whole paths take any path the system can open: a file and a new name at the
-// end of a path of nearly 4,000 bytes come back whole, with their folder.
+// end of a path of nearly 4,000 bytes come back whole, with their folder, and so does that
+// folder chosen in the folder panel.
 TEST_F(FilePanelTest, WholePathsComeBackWhole)
 {
     static std::string deep;
@@ -356,6 +357,20 @@ TEST_F(FilePanelTest, WholePathsComeBackWhole)
         nullptr, saved, "Spara", where, Filter({ "PDF", "*.pdf" }).c_str(), "pdf"));
     EXPECT_EQ(saved, deep + "/ny.pdf");
     EXPECT_EQ(where, deep);
+
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(panel), deep.c_str());
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                gtk_dialog_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+    std::string chosen = folder.Path();
+    ASSERT_TRUE(LFile::BrowseFolder(nullptr, chosen, "Välj målmapp", LBrowseFolderFlags {}));
+    EXPECT_EQ(chosen, deep);
 }
 
 TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)

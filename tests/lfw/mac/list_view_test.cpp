@@ -3,6 +3,7 @@
 // empty list, trees opened down to an item, the header's titles and the columns as they are seen
 // and read out. Screenshots are kept under the build folder.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/cocoa/LCocoaListViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
@@ -885,5 +886,55 @@ TEST_F(ListViewTest, StretchingColumnsFollowTheWidthOfTheList)
     const auto wide = widthTo(500);
     EXPECT_GT(wide[0].width, start[0].width);
     EXPECT_EQ(wide[2].width, start[2].width);
+    w.DestroyCommon();
+}
+
+// The edge of a column's header dragged with the real pointer: the column's width is the user's,
+// read back and saved as such, and a later change of the list's width keeps it while "Namn"
+// takes what is left, the last column ending at the list's right edge.
+TEST_F(ListViewTest, AColumnWidthDraggedByTheUserIsKeptReadAndSaved)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    using namespace listshown;
+    TestWindow w;
+    LCocoaListViewImpl* list = MakeList(w);
+    LCocoaListViewManager* m = list->manager();
+    w.LVAddRow(kList, "Sol", "3", "Hämtad", static_cast<const char*>(nullptr));
+    uitest::Pump(150);
+    const double s = w.GetBackingScaleFactor();
+    const std::vector<Column> start = Columns(list);
+    ASSERT_EQ(start.size(), 3u);
+    // The right edge of "Storlek (Byte)" in the header, dragged 50 points to the right.
+    GtkWidget* button = gtk_tree_view_column_get_button(list->tableColumn(1)->gtkColumn);
+    GtkAllocation a;
+    gtk_widget_get_allocation(button, &a);
+    int x = 0, y = 0;
+    gtk_widget_translate_coordinates(
+        button, w.GetNativeWindow()->ContentView()->Widget(), a.width - 1, a.height / 2, &x, &y);
+    const int dragged = start[1].width + 50;
+    ASSERT_TRUE(uitest::XDragWithin(
+        w.GetNativeWindow(), x, y, x + 50, y, [&] { return Columns(list)[1].width == dragged; }));
+    uitest::SaveScreenshot(w.GetNativeWindow(), Shot("column-dragged"));
+    EXPECT_EQ(m->getColumnWidth(1), dragged);
+    const char* section = "ListViewTestDraggedWidths";
+    m->saveColumnWidths(section);
+    EXPECT_EQ(LUserSettingGet<double>(section, "ColumnWidth2", 0), double(dragged));
+
+    // The list grows and shrinks, as its window's layout gives it a new width.
+    for (int points : { 500, 330 }) {
+        SCOPED_TRACE(points);
+        w.MoveControlPixels(kList, int(10 * s), int(10 * s), int(points * s), int(240 * s));
+        ASSERT_TRUE(uitest::PumpUntil([&] {
+            return std::abs(gtk_widget_get_allocated_width(list->treeView()) - (points - 2)) <= 1;
+        }));
+        uitest::Pump(50);
+        const std::vector<Column> now = Columns(list);
+        EXPECT_EQ(now[1].width, dragged);
+        EXPECT_EQ(now[2].width, start[2].width);
+        EXPECT_EQ(now[2].x + now[2].width, gtk_widget_get_allocated_width(list->treeView()));
+        EXPECT_EQ(m->getColumnWidth(1), dragged);
+    }
+    uitest::SaveScreenshot(w.GetNativeWindow(), Shot("column-dragged-then-narrowed"));
     w.DestroyCommon();
 }

@@ -4,8 +4,10 @@
 #include "lfw/mac/LPromisedFiles.h"
 #include "support/TemporaryFolder.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
@@ -117,6 +119,34 @@ TEST(PromisedFiles, MovesWithoutOverwritingAndRemovesTheEmptyFolder)
     std::vector<std::string> got(paths.begin(), paths.end());
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, (std::vector<std::string> { target + "/andra.png", target + "/bild_0.png" }));
+}
+
+// A destination of more than 259 bytes, whose first 259 bytes name an existing folder: the files
+// go into the destination itself, a name taken there is numbered, and the paths come back whole.
+TEST(PromisedFiles, MovesIntoADestinationWithALongPathWhole)
+{
+    TemporaryFolder tmp;
+    std::string folder = tmp.Path() + "/0abc", shorter = tmp.Path() + "/";
+    shorter += std::string(259 - shorter.size(), 'k');
+    const std::string target = shorter + "/" + std::string(200, 'm') + "/" + std::string(200, 'n');
+    ASSERT_EQ(g_mkdir_with_parents(target.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::ofstream(target + "/bild.png") << "gammal";
+    std::ofstream(folder + "/bild.png") << "ny";
+    std::ofstream(folder + "/andra.png") << "två";
+    LStringListTemplate<char> paths;
+    LMacPasteBoardGetPromisedFilePathsData data(paths, folder.c_str(), 2, target.c_str());
+    data.pollMs = 50;
+    Job job;
+    ASSERT_EQ(Process(job, data), LProcessResultSuccess);
+    std::vector<std::string> got(paths.begin(), paths.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string> { target + "/andra.png", target + "/bild_0.png" }));
+    EXPECT_EQ(Read(target + "/bild.png"), "gammal");
+    EXPECT_EQ(Read(target + "/bild_0.png"), "ny");
+    EXPECT_FALSE(Exists(shorter + "/bild.png"));
+    EXPECT_FALSE(Exists(shorter + "/andra.png"));
+    EXPECT_FALSE(Exists(folder));
 }
 
 TEST(PromisedFiles, FifosAreSkippedAndSurviveInTheFolder)
