@@ -24,7 +24,7 @@ chmod 1777 "$scratch/tmp"
 export TMPDIR="$scratch/tmp"
 export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_CACHE_HOME="$scratch/cache"
 export LC_ALL=C.UTF-8
-(cd "$BUILD_DIR" && xvfb-run -a -s "-screen 0 1280x1024x24" \
+(cd "$BUILD_DIR" && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
     ctest --output-on-failure -j "$jobs" --timeout 300 "$@") || status=$?
 
 # Every test removes what it made in the temporary folder, also when it fails.

@@ -32,6 +32,6 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cd "$BUILD_DIR"
 pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|lfw_mac_|lfw_graphics_|platform_ui_'
 status=0
-xvfb-run -a -s "-screen 0 1280x1024x24" \
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
     ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@" || status=$?
 exit $status

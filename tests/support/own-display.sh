@@ -25,7 +25,10 @@ case "$size" in
 [0-9]*x[0-9]*) ;;
 *) size=1280x1024 ;;
 esac
-Xvfb -displayfd 5 -screen 0 "${size}x24" -nolisten tcp 5>"$fifo" 2>/dev/null &
+# -noreset: an X server resets itself when its last client leaves and refuses connections while
+# it does; a test's tools come and go, so a program starting at that moment could not open the
+# display (and ended with status 1).
+Xvfb -displayfd 5 -screen 0 "${size}x24" -nolisten tcp -noreset 5>"$fifo" 2>/dev/null &
 xpid=$!
 read -r num <"$fifo"
 rm -f "$fifo"
