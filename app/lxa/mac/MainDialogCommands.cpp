@@ -403,8 +403,16 @@ void MainDialog::CmPaste()
     // A program that holds the clipboard and does not answer is told of, not waited for. The
     // keys and clicks that came during the wait go first (they wait in the display's queue), so
     // that the alert does not take them.
-    if (!projectViewer.ClipboardPasteItems() && LClipboard::LastPasteGaveUp())
-        PostCommand(kCmdPasteOwnerSilent);
+    if (!projectViewer.ClipboardPasteItems() && LClipboard::LastPasteGaveUp()) {
+        // What the wait kept back (a drop, a second start's request) came after the paste and
+        // is told after its message: a posted command would lose to the deferred work's timer.
+        if (deferred.empty()) {
+            PostCommand(kCmdPasteOwnerSilent);
+        } else {
+            deferred.insert(deferred.begin(), [this] { Command(kCmdPasteOwnerSilent, 0); });
+            deferredTimer.Arm(100);
+        }
+    }
 }
 
 void MainDialog::CmOverlayAddImages()

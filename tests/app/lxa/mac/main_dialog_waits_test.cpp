@@ -42,9 +42,11 @@ GtkWidget* ShownAlert()
     return dialog;
 }
 
-// Answers the next alerts, in turn, with the buttons given (1-based), recording what they said.
-// An alert that follows the last at once is told from it.
-void Answer(std::vector<int> answers)
+// Answers the next alerts, in turn, recording what they said: each with the button given
+// (1-based) when it has the title expected, else closed as Escape would (so that an alert out of
+// turn fails the test instead of starting what its first button does). An alert that follows the
+// last at once is told from it.
+void Answer(std::vector<std::pair<std::string, int>> answers)
 {
     if (answers.empty())
         return;
@@ -60,10 +62,11 @@ void Answer(std::vector<int> answers)
             g_free(text);
             g_free(secondary);
             g_object_set_data(G_OBJECT(dialog), "answered", GINT_TO_POINTER(1));
-            int button = answers.front();
+            const auto [title, button] = answers.front();
             answers.erase(answers.begin());
             Answer(answers);
-            gtk_dialog_response(GTK_DIALOG(dialog), button - 1);
+            gtk_dialog_response(GTK_DIALOG(dialog),
+                gAlerts.back().title == title ? button - 1 : GTK_RESPONSE_DELETE_EVENT);
         });
 }
 
@@ -160,7 +163,7 @@ TEST_F(MainDialogWaitsTest, ASecondStartDuringAPasteWaitRunsAfterItAndCanBeAnswe
         unchanged = w->GetProject() == before && gAlerts.empty();
     });
     // The paste's message, then the request's question: "Spara inte".
-    Answer({ 1, 3 });
+    Answer({ { "Klistra in", 1 }, { "Ändringar som inte sparats", 3 } });
     w->Command(kPaste, 0);
     // The message comes once the input of the wait has been handled.
     uitest::PumpUntil([] { return !gAlerts.empty(); }, 3000);
@@ -207,7 +210,7 @@ TEST_F(MainDialogWaitsTest, AFileDroppedDuringAPasteWaitIsOpenedAfterIt)
         // Posted, then kept: still nothing asked, nothing opened.
         uitest::After(200, [&] { untouched = gAlerts.empty() && w->HasDeferredWork(); });
     });
-    Answer({ 1, 3 });
+    Answer({ { "Klistra in", 1 }, { "Ändringar som inte sparats", 3 } });
     w->Command(kPaste, 0);
     // The message comes once the input of the wait has been handled.
     uitest::PumpUntil([] { return !gAlerts.empty(); }, 3000);
@@ -236,7 +239,7 @@ TEST_F(MainDialogWaitsTest, QuittingDuringAPasteWaitComesAfterIt)
         refused = !w->CmExit();
         alive = !w->IsDestroyed() && w->GetProject() != nullptr;
     });
-    Answer({ 1 });
+    Answer({ { "Klistra in", 1 } });
     w->Command(kPaste, 0);
     EXPECT_TRUE(refused);
     EXPECT_TRUE(alive);
