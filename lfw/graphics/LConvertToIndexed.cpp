@@ -2,6 +2,7 @@
 #include "lfw/graphics/LConvertToIndexed.h"
 
 #include "lfw/graphics/LImageIterator.h"
+#include "lfw/graphics/LNearBox.h"
 #include "lfw/graphics/LParallelParts.h"
 
 #include <algorithm>
@@ -65,63 +66,7 @@ uint32_t LColorMapCacheTable<T>::Fill(uint32_t block, unsigned position, const T
     return index;
 }
 
-namespace {
-
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = int32_t __attribute__((vector_size(16)));
-
-inline Float4 Load4(const float* p)
-{
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline Float4 Larger(Float4 a, Float4 b)
-{
-    const Int4 more = a > b;
-    return Float4((Int4(a) & more) | (Int4(b) & ~more));
-}
-
-// Of entries four at a time (channels r, g, b from the places p, in floats, exact for these
-// whole numbers), those that can be nearest to some colour of the box of side + 1 colours from
-// low: every colour of the box lies within the smallest farthest distance of some entry; an entry
-// whose nearest distance is beyond that is never the nearest (nor as near). Calls take(i) for
-// each, i the place in the four-at-a-time order; count places, places after them lie far away.
-template <class Take>
-void ListNearBox(const float* r, const float* g, const float* b, int count, const float low[3],
-    float side, Take take)
-{
-    auto farthest = [&](Float4 v, int c) {
-        const Float4 d = Larger(v - low[c], (low[c] + side) - v);
-        return d * d;
-    };
-    auto nearest = [&](Float4 v, int c) {
-        const Float4 d = Larger(Larger(low[c] - v, v - (low[c] + side)), Float4 {});
-        return d * d;
-    };
-    Float4 least = Float4 {} + float(INT32_MAX);
-    for (int i = 0; i < count; i += 4) {
-        const Float4 d
-            = farthest(Load4(r + i), 0) + farthest(Load4(g + i), 1) + farthest(Load4(b + i), 2);
-        const Int4 less = d < least;
-        least = Float4((Int4(d) & less) | (Int4(least) & ~less));
-    }
-    const float bound = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
-    for (int i = 0; i < count; i += 4) {
-        const Float4 d
-            = nearest(Load4(r + i), 0) + nearest(Load4(g + i), 1) + nearest(Load4(b + i), 2);
-        const Int4 within = d <= bound;
-        for (unsigned lanes = unsigned(within[0] & 1) | unsigned(within[1] & 2)
-                 | unsigned(within[2] & 4) | unsigned(within[3] & 8);
-             lanes; lanes &= lanes - 1) {
-            const int at = i + __builtin_ctz(lanes);
-            if (at < count)
-                take(at);
-        }
-    }
-}
-
-} // namespace
+using LNearBox::ListNearBox;
 
 // Regions of 32 x 32 x 32 colours are listed from all entries, those of 16 x 16 x 16 from the
 // list of the larger region they lie in (the nearest entry of any of their colours is there).
@@ -132,7 +77,7 @@ template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
         const float low[3]
             = { float(coarse >> 6 << 5), float((coarse >> 3 & 7) << 5), float((coarse & 7) << 5) };
         mCoarseStart[coarse] = uint32_t(mCoarse[0].size());
-        ListNearBox(mChannel[0], mChannel[1], mChannel[2], mEntryCount, low, 31, [&](int at) {
+        ListNearBox(mChannel[0], mChannel[1], mChannel[2], mEntryCount, low, 31, [&](size_t at) {
             for (int c = 0; c < 3; ++c)
                 mCoarse[c].push_back(mChannel[c][at]);
             mCoarseEntry.push_back(uint8_t(at));
@@ -149,7 +94,7 @@ template <class T> void LColorMapCacheTable<T>::ListCandidates(unsigned region)
     mRegionStart[region] = uint32_t(mCandidates.size());
     ListNearBox(mCoarse[0].data() + first, mCoarse[1].data() + first, mCoarse[2].data() + first,
         mCoarseCount[coarse], low, 15,
-        [&](int at) { mCandidates.push_back(mCoarseEntry[first + size_t(at)]); });
+        [&](size_t at) { mCandidates.push_back(mCoarseEntry[first + at]); });
     mRegionCount[region] = uint16_t(mCandidates.size() - mRegionStart[region]);
 }
 

@@ -1,6 +1,7 @@
 // Merging the octree's sets of pixels and refining the palette's entries.
 #include "lfw/graphics/LPaletteRefinement.h"
 
+#include "lfw/graphics/LNearBox.h"
 #include "lfw/graphics/LParallelParts.h"
 
 #include <algorithm>
@@ -14,45 +15,7 @@
 
 namespace {
 
-// Four lanes of floats or of 32-bit integers, and what the searches below do with them.
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = int32_t __attribute__((vector_size(16)));
-
-inline Float4 Load4(const float* p)
-{
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline Int4 Load4(const int32_t* p)
-{
-    Int4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-// Each lane of a where the mask's lane is set, else of b.
-inline Float4 Select(Int4 mask, Float4 a, Float4 b)
-{
-    return Float4((Int4(a) & mask) | (Int4(b) & ~mask));
-}
-inline Int4 Select(Int4 mask, Int4 a, Int4 b)
-{
-    return (a & mask) | (b & ~mask);
-}
-inline Float4 Min4(Float4 a, Float4 b)
-{
-    return Select(a < b, a, b);
-}
-inline Float4 Max4(Float4 a, Float4 b)
-{
-    return Select(a > b, a, b);
-}
-// The lanes whose mask is set, as bits 0 to 3.
-inline unsigned Lanes(Int4 mask)
-{
-    return unsigned(mask[0] & 1) | unsigned(mask[1] & 2) | unsigned(mask[2] & 4)
-        | unsigned(mask[3] & 8);
-}
+using namespace LNearBox;
 
 // Where a place of no centre lies: so far away that it is never the nearest.
 constexpr float kFar = 1e15f;
@@ -137,32 +100,13 @@ private:
         unsigned lg, unsigned lb, CentreList& to, uint32_t& start, uint32_t& listed)
     {
         const float low[3] = { float(lr), float(lg), float(lb) };
-        // The squared distances of four centres to the farthest and to the nearest colour of
-        // [low, low + side] in the channel.
-        auto farthest = [&](Float4 v, int c) {
-            const Float4 d = Max4(v - low[c], (low[c] + side) - v);
-            return d * d;
-        };
-        auto nearest = [&](Float4 v, int c) {
-            const Float4 d = Max4(Max4(low[c] - v, v - (low[c] + side)), Float4 {});
-            return d * d;
-        };
-        Float4 bound = Float4 {} + std::numeric_limits<float>::infinity();
-        for (size_t k = first; k < first + count; k += 4)
-            bound = Min4(bound,
-                farthest(Load4(&from.r[k]), 0) + farthest(Load4(&from.g[k]), 1)
-                    + farthest(Load4(&from.b[k]), 2));
-        const float most = std::min(std::min(bound[0], bound[1]), std::min(bound[2], bound[3]));
         start = uint32_t(to.Size());
-        for (size_t k = first; k < first + count; k += 4) {
-            const Float4 near = nearest(Load4(&from.r[k]), 0) + nearest(Load4(&from.g[k]), 1)
-                + nearest(Load4(&from.b[k]), 2);
-            for (unsigned lanes = Lanes(near <= most); lanes; lanes &= lanes - 1) {
-                const size_t at = k + size_t(__builtin_ctz(lanes));
+        ListNearBox(from.r.data() + first, from.g.data() + first, from.b.data() + first, count, low,
+            side, [&](size_t at) {
+                at += first;
                 if (from.r[at] != kFar)
                     to.Add(from.r[at], from.g[at], from.b[at], from.place[at]);
-            }
-        }
+            });
         to.Pad();
         listed = uint32_t(to.Size() - start);
     }
