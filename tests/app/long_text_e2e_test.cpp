@@ -5,7 +5,7 @@
 // request and keeps repainting while the text is dragged. Also at a backing scale of 2
 // (VT_ALSO_SCALED). Screenshots go to <build>/test-artefacts.
 #include "lfw/gen/LUserSettings.h"
-#include "support/E2eProgram.h"
+#include "support/E2eSession.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -57,13 +57,9 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
     XServerView x;
     if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty() || !x.HasDamage())
         GTEST_SKIP() << "no display, xdotool or X DAMAGE extension";
-    TemporaryFolder work, runtime;
-    const std::string rects = work / "rectangles.txt";
-    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
-    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+    e2e::Session session;
+    TemporaryFolder& work = session.work;
+    const std::string& rects = session.rects;
 
     // Exactly 1 MiB of letters, no blank and no line end: one word Pango has to break by
     // characters.
@@ -152,13 +148,9 @@ TEST(LongText, ALetterWithHalfAMillionAccentsIsShownSoonAndDragged)
     XServerView x;
     if (!std::getenv("DISPLAY") || Shell("command -v xdotool").empty() || !x.HasDamage())
         GTEST_SKIP() << "no display, xdotool or X DAMAGE extension";
-    TemporaryFolder work, runtime;
-    const std::string rects = work / "rectangles.txt";
-    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
-    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+    e2e::Session session;
+    TemporaryFolder& work = session.work;
+    const std::string& rects = session.rects;
     const std::string path = work / "accents.txt";
     std::string text = "a";
     for (int i = 0; i < 524287; ++i)

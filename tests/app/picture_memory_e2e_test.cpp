@@ -5,7 +5,7 @@
 // on a 16000 x 16000 screen, and a PNG of 16384 x 16384 pixels, the most a picture may have.
 // Screenshots go to <build>/test-artefacts.
 #include "lfw/gen/LUserSettings.h"
-#include "support/ProgramRun.h"
+#include "support/E2eSession.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -57,14 +57,9 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
     XServerView x;
     if (!std::getenv("DISPLAY") || Shell("command -v python3").empty())
         GTEST_SKIP() << "no display or python3";
-    TemporaryFolder work, runtime;
-    const std::string rects = work / "rectangles.txt";
-    setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
-    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
-    LUserSettingSetString("AutoSave", "FileName", "");
+    e2e::Session session;
+    TemporaryFolder& work = session.work;
+    const std::string& rects = session.rects;
 
     const std::string gif = work / "screen.gif", png = work / "limit.png";
     ASSERT_EQ(MakePicture("gif " + Quote(gif) + " 16000 16000 10000"), "");

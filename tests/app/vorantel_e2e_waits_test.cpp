@@ -6,7 +6,7 @@
 // VT_WINDOW_MANAGER: runs a third time with openbox managing the windows.
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
-#include "support/E2eProgram.h"
+#include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/StoppedClipboardOwner.h"
 #include "support/TemporaryFolder.h"
@@ -32,19 +32,7 @@ bool CanDrive()
 
 // The program's surroundings for one test: where it writes its rectangles, a runtime folder of
 // its own (no other run takes its second starts), no welcome, no autosave offer.
-struct Surroundings {
-    TemporaryFolder work, runtime;
-    std::string rects;
-    Surroundings()
-    {
-        rects = work.Path() + "/rectangles.txt";
-        setenv("VT_TEST_RECTANGLES_FILE", rects.c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-        setenv("GSETTINGS_BACKEND", "memory", 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
-        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
-        LUserSettingSetString("AutoSave", "FileName", "");
-    }
+struct Surroundings : e2e::Session {
     // The window's rectangles once it shows its canvas.
     std::map<std::string, std::vector<int>> Canvas()
     {
