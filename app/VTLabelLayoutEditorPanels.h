@@ -135,7 +135,7 @@ private:
     int EdgesHeight() const;
     int AlignmentHeight() const;
 
-    bool bWithTransform;
+    [[maybe_unused]] bool bWithTransform;
     bool bPrintableArea = false;
     bool bSpine = false;
     bool bEnabled = false;

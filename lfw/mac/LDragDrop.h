@@ -49,7 +49,7 @@ public:
     char currentPath[260] = {};
 
 private:
-    const LDroppedFileData& data;
+    [[maybe_unused]] const LDroppedFileData& data;
     size_t count = 0;
     size_t position = 0;
     LStringListTemplate<char> paths;

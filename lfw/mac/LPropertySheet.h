@@ -17,7 +17,7 @@ class LPropertyPage : public LEmbeddedWindow {
 public:
     // Builds the page inside the sheet from the template.
     void CreatePage(const LDialog::OpenGenData& data, LPropertySheet* sheet);
-    virtual void EnableWindow(bool enable) { (void)enable; }
+    void EnableWindow(bool enable) override { (void)enable; }
     virtual void Activate() { }
     virtual void Deactivate() { }
     // Ask the owning sheet to close (nothing without one).

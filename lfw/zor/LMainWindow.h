@@ -48,7 +48,7 @@ public:
     void MainWindowPostInit();
 
     // The derived window.
-    virtual void InitDialog() { }
+    void InitDialog() override { }
     // Keys of the application, from the key monitor ahead of the controls; true when handled.
     virtual bool EvKeyDown(LKey key);
     // A held key's repeats; true when handled.

@@ -63,6 +63,8 @@ public:
     void EnableControls() override;
     // Enables the controls now (the toolbars only where their state changed).
     void EnableControlsNow();
+    // (The window's own EnableMenuItems(commands, enable) stays reachable beside it.)
+    using LMacWindow::EnableMenuItems;
     void EnableMenuItems() override { EvMenuOpen(); }
     void EvMenuOpen();
     bool EvKeyDown(LKey key) override;

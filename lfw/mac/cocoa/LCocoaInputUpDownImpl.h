@@ -52,7 +52,7 @@ private:
     double fMin = 0, fMax = 59, fIncrement = 1, fValue = 0;
     std::function<void()> fAction;
     unsigned fRepeat = 0;
-    bool fPressedUp = false;
+    [[maybe_unused]] bool fPressedUp = false;
     int fPressed = 0; // 1 up, -1 down
 };
 
