@@ -28,12 +28,7 @@ std::string SaveMarked(const std::string& path, const char* mark)
 {
     auto project = sample::MakeProject();
     sample::Text(*project->templates.GetAt(0), mark, 0, 0);
-    VTProjectSave record;
-    record.project = project.get();
-    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
-    LProcessInterfaceVoid quiet;
-    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
-    return path;
+    return SaveProject(*project, path);
 }
 
 // The texts of the straight and circular text overlays of a saved project, every design's.

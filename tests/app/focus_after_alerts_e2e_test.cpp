@@ -8,7 +8,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
-#include "support/E2eProgram.h"
+#include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -34,7 +34,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kCaption = "Vorantel av ZOR Software";
 constexpr int kTries = 20;
 const char* const kShots = "e2e-focus";
 
@@ -154,7 +153,7 @@ bool KeyboardBack(unsigned long xid)
     return WaitFor([&] { return Focused() == xid; }, 5000 * kSlowdown, 50);
 }
 
-class FocusAfterAlerts : public ::testing::Test {
+class FocusAfterAlerts : public ::testing::Test, public EnvironmentScope {
 protected:
     void SetUp() override
     {
@@ -162,21 +161,6 @@ protected:
             GTEST_SKIP() << "no display, xdotool or Xlib";
         Set("GSETTINGS_BACKEND", "memory");
         Set("NO_AT_BRIDGE", "1");
-    }
-    void TearDown() override
-    {
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-            if (it->second.first)
-                setenv(it->first.c_str(), it->second.second.c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
-    void Set(const std::string& name, const std::string& value)
-    {
-        const char* old = std::getenv(name.c_str());
-        saved.emplace_back(name, std::make_pair(old != nullptr, old ? old : ""));
-        setenv(name.c_str(), value.c_str(), 1);
     }
     // A settings folder, data folder, cache and runtime folder under home, and the window's
     // rectangle file; no welcome dialog and no autosave offered.
@@ -193,16 +177,6 @@ protected:
         Set("VT_TEST_RECTANGLES_FILE", rects);
         LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
         LUserSettingSetString("AutoSave", "FileName", "");
-    }
-    std::string SaveSample(const std::string& path)
-    {
-        auto project = sample::MakeProject(48);
-        VTProjectSave record;
-        record.project = project.get();
-        std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
-        LProcessInterfaceVoid quiet;
-        EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
-        return path;
     }
     // kTries times: the key, typed to whatever has the keyboard (the first time to the window),
     // leads to the alert that says said (after what between does); the alert is dismissed with
@@ -253,7 +227,6 @@ protected:
     XServerView view;
     TemporaryFolder work;
     std::string rects;
-    std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved;
 };
 
 } // namespace

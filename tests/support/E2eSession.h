@@ -22,22 +22,14 @@ namespace e2e {
 
 inline const std::string kCaption = "Vorantel av ZOR Software";
 
-// The environment of one test's runs of the program: its rectangle file, runtime folder and no
-// welcome dialog; restored when the test ends.
-class Session {
+// Environment variables set for a while: each is put back as it was (or taken away) when the
+// scope ends, the last set first.
+class EnvironmentScope {
 public:
-    Session()
-    {
-        dir = work.Path();
-        rects = dir + "/rectangles.txt";
-        Set("VT_TEST_RECTANGLES_FILE", rects);
-        Set("XDG_RUNTIME_DIR", runtime.Path());
-        Set("GSETTINGS_BACKEND", "memory");
-        Set("NO_AT_BRIDGE", "1");
-        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
-        LUserSettingSetString("AutoSave", "FileName", "");
-    }
-    ~Session()
+    EnvironmentScope() = default;
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+    ~EnvironmentScope()
     {
         for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
             if (it->second.first)
@@ -51,6 +43,26 @@ public:
         const char* old = std::getenv(name.c_str());
         saved.emplace_back(name, std::make_pair(old != nullptr, old ? old : ""));
         setenv(name.c_str(), value.c_str(), 1);
+    }
+
+private:
+    std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved;
+};
+
+// The environment of one test's runs of the program: its rectangle file, runtime folder and no
+// welcome dialog; restored when the test ends.
+class Session : public EnvironmentScope {
+public:
+    Session()
+    {
+        dir = work.Path();
+        rects = dir + "/rectangles.txt";
+        Set("VT_TEST_RECTANGLES_FILE", rects);
+        Set("XDG_RUNTIME_DIR", runtime.Path());
+        Set("GSETTINGS_BACKEND", "memory");
+        Set("NO_AT_BRIDGE", "1");
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+        LUserSettingSetString("AutoSave", "FileName", "");
     }
     std::string Write(const std::string& name, const std::string& bytes) const
     {
@@ -66,7 +78,6 @@ public:
     }
     TemporaryFolder work, runtime;
     std::string dir, rects;
-    std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved;
 };
 
 // Keys to the window that make an alert show: what it says. The keys go again when it does not
@@ -90,16 +101,21 @@ inline bool AskToQuit(Session& s, unsigned long xid)
     return !KeysForAlert(s.rects, xid, "ctrl+q").empty();
 }
 
-// The sample project saved at the path by the program's own writer.
-inline std::string SaveSample(const std::string& path, int pictureSize = 48)
+// The project saved at the path by the program's own writer.
+inline std::string SaveProject(VTProject& project, const std::string& path)
 {
-    auto project = sample::MakeProject(pictureSize);
     VTProjectSave record;
-    record.project = project.get();
+    record.project = &project;
     std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
     LProcessInterfaceVoid quiet;
     EXPECT_EQ(Process(quiet, record), LProcessResultSuccess);
     return path;
+}
+
+// The sample project saved at the path by the program's own writer.
+inline std::string SaveSample(const std::string& path, int pictureSize = 48)
+{
+    return SaveProject(*sample::MakeProject(pictureSize), path);
 }
 
 // A folder under base whose path is as long as wanted, or one byte shorter (components of at
