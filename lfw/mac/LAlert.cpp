@@ -72,11 +72,17 @@ int LAlert::RunField()
 
     LNativeWindow* window = parent ? parent->Window() : nullptr;
     // Without a view in a window, the alert belongs to the window the user works in: the
-    // innermost modal one, else the one with the keyboard.
+    // innermost modal one, else the one with the keyboard, else the main window while it shows
+    // (the keyboard may not be back on it yet after an alert just closed).
     if (!window)
         window = LModalLoop::ModalWindow();
     if (!window)
         window = LNativeWindow::KeyWindow();
+    if (!window) {
+        LNativeWindow* main = LNativeWindow::MainWindow();
+        if (main && !main->IsClosed() && main->IsVisible())
+            window = main;
+    }
     if (window && window->IsClosed())
         window = nullptr;
     if (window) {
