@@ -138,6 +138,8 @@ std::vector<float> PictureCentresX(const std::string& path)
 }
 
 // xfce4-clipman in a D-Bus session of its own, in its own process group; ended with the object.
+// The session's bus listens in the folder given, not in /tmp, where a bus ended by a signal
+// would leave its socket.
 class ClipboardManager {
 public:
     static bool Available()
@@ -145,8 +147,24 @@ public:
         return !Shell("command -v xfce4-clipman").empty()
             && !Shell("command -v dbus-run-session").empty();
     }
-    ClipboardManager()
+    explicit ClipboardManager(const std::string& folder)
     {
+        const std::string config = folder + "/session-bus.conf";
+        TemporaryFolder::WriteFile(config,
+            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+            "<busconfig>\n"
+            "  <type>session</type>\n"
+            "  <listen>unix:dir="
+                + folder
+                + "</listen>\n"
+                  "  <policy context=\"default\">\n"
+                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                  "    <allow eavesdrop=\"true\"/>\n"
+                  "    <allow own=\"*\"/>\n"
+                  "  </policy>\n"
+                  "</busconfig>\n");
+        const std::string option = "--config-file=" + config;
         fPid = fork();
         if (fPid == 0) {
             setpgid(0, 0);
@@ -155,7 +173,8 @@ public:
                 dup2(null, 1);
                 dup2(null, 2);
             }
-            execlp("dbus-run-session", "dbus-run-session", "--", "xfce4-clipman", nullptr);
+            execlp("dbus-run-session", "dbus-run-session", option.c_str(), "--", "xfce4-clipman",
+                nullptr);
             _exit(127);
         }
         // It manages the clipboard once it owns the CLIPBOARD_MANAGER selection.
@@ -281,7 +300,7 @@ TEST(LargePictures, CopyingWithAClipboardManagerRunning)
         GTEST_SKIP() << "no display, xdotool, xclip, ImageMagick or xfce4-clipman";
     Surroundings s;
     const std::string photo = Photo(s.work.Path() + "/stor.jpg", 6000, 4000, "navy-orange");
-    ClipboardManager manager;
+    ClipboardManager manager(s.work.Path());
     ASSERT_TRUE(manager.Managing());
     Program program({ "-new", "cd" });
     unsigned long xid = WaitMainWindow();
