@@ -192,7 +192,7 @@ UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 def base_name(name):
     """A run's name without Google Benchmark's run options and aggregate suffixes."""
-    name = re.sub(r"/(iterations:\d+|real_time|repeats:\d+|min_time:[\d.]+)", "", name)
+    name = re.sub(r"/(iterations:\d+|real_time|manual_time|repeats:\d+|min_time:[\d.]+)", "", name)
     return re.sub(r"_(mean|median|stddev|cv)$", "", name)
 
 
