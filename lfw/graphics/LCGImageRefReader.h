@@ -25,7 +25,7 @@ public:
         const LImageBuffer& buffer, bool ignoreAlpha) const;
 
     // A new image surface of width x height showing the whole buffer upright, reduced: every
-    // pixel the average of the part of the buffer it covers, taken over premultiplied colours so
+    // pixel the average of the stretch of the buffer it covers, taken over premultiplied colours so
     // that transparent pixels tint nothing. Each side from 1 to the buffer's; at the buffer's own
     // size the surface CreateImageRefFromImageBuffer makes. Large buffers are shared out among
     // the processors. Null where CreateImageRefFromImageBuffer gives null, and for a size out of

@@ -86,7 +86,7 @@ bool LColourHistogram::Count(const LImageBuffer& source, const std::function<boo
         return false;
     const int parts = LParallelPartCount(size_t(pixels), size_t(kTablePixels) / 4);
     if (pixels >= kTablePixels && parts > 1) {
-        // Lines of 16 counts fall on cache lines of their own: the parts share out the lines.
+        // Lines of 16 counts fall on cache lines of their own: the workers share out the lines.
         mTableBlock = std::calloc(kCodes * sizeof(uint32_t) + 64, 1);
         if (mTableBlock) {
             mTable = reinterpret_cast<uint32_t*>(
@@ -140,7 +140,7 @@ bool LColourHistogram::CountInTable(
     } catch (const std::bad_alloc&) {
         return false;
     }
-    // First every part makes the codes of its band of rows; the calling thread answers the job.
+    // First every worker makes the codes of its band of rows; the calling thread answers the job.
     std::vector<Transparent> transparent(static_cast<size_t>(parts));
     std::atomic<bool> stopped { false }, failed { false };
     LRunInParts(size_t(height), parts, [&](int part, size_t begin, size_t end) {
@@ -159,10 +159,10 @@ bool LColourHistogram::CountInTable(
     });
     if (stopped || failed)
         return false;
-    // Then every part reads all the codes and counts those of its own: the counts are shared out
-    // by cache lines of 16 (no two parts ever write the same line), scattered among the parts so
-    // that the many colours of one small corner of the cube are still counted by all of them.
-    // Each part marks the pages it wrote apart; the marks are joined at the end.
+    // Then every worker reads all the codes and counts those of its own: the counts are shared out
+    // by cache lines of 16 (no two workers ever write the same line), scattered among the workers
+    // so that the many colours of one small corner of the cube are still counted by all of them.
+    // Each worker marks the pages it wrote apart; the marks are joined at the end.
     std::vector<std::unique_ptr<uint8_t[]>> written(static_cast<size_t>(parts));
     std::vector<uint64_t> colours(static_cast<size_t>(parts), 0);
     std::atomic<bool> noMemory { false };
@@ -177,8 +177,8 @@ bool LColourHistogram::CountInTable(
         uint8_t* const pages = mine.get();
         const uint64_t count = uint64_t(parts);
         const uint64_t own = uint64_t(part);
-        // The codes are read a stretch at a time; those of this part are first gathered without
-        // a branch (which of the parts a code falls to cannot be foretold), then counted.
+        // The codes are read a stretch at a time; those of this worker are first gathered without
+        // a branch (which of the workers a code falls to cannot be foretold), then counted.
         constexpr size_t kStretch = 4096;
         uint32_t gathered[kStretch];
         for (size_t at = 0; at < pixels; at += kStretch) {
@@ -188,7 +188,7 @@ bool LColourHistogram::CountInTable(
             for (size_t i = 0; i < n; ++i) {
                 const uint32_t code = stretch[i];
                 gathered[found] = code;
-                // The line's number mixed, then scaled to [0, parts).
+                // The line's number mixed, then scaled to the number of workers.
                 found += (uint64_t((code >> 4) * 2654435761u) * count) >> 32 == own;
             }
             for (size_t i = 0; i < found; ++i) {

@@ -430,7 +430,7 @@ const Node* LeafOf(const Node& root, const LColourOctreeData& c)
 }
 
 // The sets of pixels of the reduced tree's leaves, in the leaves' order: every point goes to the
-// leaf of its (rounded) mean colour. The points are shared out among the processors, each part
+// leaf of its (rounded) mean colour. The points are shared out among the processors, each worker
 // adding into sums of its own.
 std::vector<LPaletteCluster> ClustersOfLeaves(
     const std::vector<LPalettePoint>& points, const LColourOctree& tree)

@@ -118,8 +118,8 @@ private:
 // Every point goes to its nearest centre (channels r, g, b of count centres): the count and sums
 // each centre gets, by the centres' places, and error receives the sum over the points of their
 // pixels times their squared distance to it. The points are shared out among the processors,
-// each part adding into sums of its own; the sums are whole numbers, so the result does not
-// depend on the parts.
+// each worker adding into sums of its own; the sums are whole numbers, so the result does not
+// depend on how the points were shared out.
 std::vector<LPalettePoint> SumsByNearest(const std::vector<LPalettePoint>& points,
     const std::vector<float>& r, const std::vector<float>& g, const std::vector<float>& b,
     double& error)
