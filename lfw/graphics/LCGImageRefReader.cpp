@@ -208,7 +208,8 @@ cairo_surface_t* LCGImageRefReader::CreateReducedImageRefFromImageBuffer(
         return CreateSurface(buffer, ignoreAlpha, true);
     cairo_format_t format;
     const RowFn rowFn = SurfaceRows(buffer.GetPixelFormat(), ignoreAlpha, format);
-    if (!rowFn || sw > kMaxSurfaceSide || sh > kMaxSurfaceSide)
+    // Only the reduced surface is made: a source wider or taller than any surface still reduces.
+    if (!rowFn)
         return nullptr;
     cairo_surface_t* surface = NewSurface(format, width, height);
     if (!surface)

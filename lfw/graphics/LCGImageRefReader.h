@@ -28,8 +28,8 @@ public:
     // pixel the average of the stretch of the buffer it covers, taken over premultiplied colours so
     // that transparent pixels tint nothing. Each side from 1 to the buffer's; at the buffer's own
     // size the surface CreateImageRefFromImageBuffer makes. Large buffers are shared out among
-    // the processors. Null where CreateImageRefFromImageBuffer gives null, and for a size out of
-    // range.
+    // the processors. Null for a pixel format that has no surface, and for a size out of range
+    // (a source wider or taller than any surface reduces all the same).
     cairo_surface_t* CreateReducedImageRefFromImageBuffer(
         const LImageBuffer& buffer, int width, int height, bool ignoreAlpha) const;
 

@@ -1,11 +1,9 @@
 #include "lfw/mac/LPaintSurface.h"
 
 #include "lfw/graphics/LCGImageRefReader.h"
-#include "lfw/graphics/LParallelParts.h"
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -27,74 +25,12 @@ bool DrawsOntoPixels(cairo_t* cr)
     }
 }
 
-// A premultiplied surface of width / factor x height / factor pixels, each the mean of the block
-// of the picture's pixels it stands for (B8G8R8A8, B8G8R8 or R8G8B8); null for other formats.
-// Reading the picture row by row, it takes no more memory than the reduced surface.
+// A premultiplied surface of width / factor x height / factor pixels, each the mean of the
+// stretch of the picture it stands for; null when the picture's format has no surface.
 cairo_surface_t* ReducedSurface(const LImageBuffer& buffer, int factor)
 {
-    const pixelformat_t format = buffer.GetPixelFormat();
-    int bytes, red, blue, alpha;
-    switch (format) {
-    case LPixelFormatB8G8R8A8:
-        bytes = 4, blue = 0, red = 2, alpha = 3;
-        break;
-    case LPixelFormatB8G8R8:
-        bytes = 3, blue = 0, red = 2, alpha = -1;
-        break;
-    case LPixelFormatR8G8B8:
-        bytes = 3, blue = 2, red = 0, alpha = -1;
-        break;
-    default:
-        return nullptr;
-    }
-    const int w = buffer.GetWidth(), h = buffer.GetHeight();
-    const int rw = std::max(1, w / factor), rh = std::max(1, h / factor);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, rw, rh);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    cairo_surface_flush(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const size_t stride = size_t(cairo_image_surface_get_stride(surface));
-    // Column x of the reduced picture covers the picture's columns [edge[x], edge[x + 1]).
-    std::vector<int> edge(size_t(rw) + 1);
-    for (int x = 0; x <= rw; ++x)
-        edge[size_t(x)] = int(int64_t(x) * w / rw);
-
-    auto rows = [&](int, size_t begin, size_t end) {
-        std::vector<uint64_t> sums(size_t(rw) * 4);
-        for (size_t y = begin; y < end; ++y) {
-            std::fill(sums.begin(), sums.end(), 0);
-            const int top = int(int64_t(y) * h / rh), bottom = int(int64_t(y + 1) * h / rh);
-            for (int sy = top; sy < bottom; ++sy) {
-                const uint8_t* p = buffer.GetPictureRow(sy);
-                for (int x = 0; x < rw; ++x) {
-                    uint64_t* s = &sums[size_t(x) * 4];
-                    for (int sx = edge[size_t(x)]; sx < edge[size_t(x) + 1]; ++sx, p += bytes) {
-                        const unsigned a = alpha < 0 ? 255 : p[alpha];
-                        s[0] += p[blue] * a;
-                        s[1] += p[1] * a;
-                        s[2] += p[red] * a;
-                        s[3] += a;
-                    }
-                }
-            }
-            uint8_t* out = data + y * stride;
-            for (int x = 0; x < rw; ++x, out += 4) {
-                const uint64_t n
-                    = uint64_t(bottom - top) * uint64_t(edge[size_t(x) + 1] - edge[size_t(x)]);
-                const uint64_t* s = &sums[size_t(x) * 4];
-                // Premultiplied: each colour is its mean of colour x alpha, over 255.
-                for (int c = 0; c < 3; ++c)
-                    out[c] = uint8_t((s[c] + n * 255 / 2) / (n * 255));
-                out[3] = uint8_t((s[3] + n / 2) / n);
-            }
-        }
-    };
-    LRunInParts(size_t(rh), LParallelPartCount(size_t(w) * size_t(h), size_t(1) << 20), rows);
-    cairo_surface_mark_dirty(surface);
-    return surface;
+    return LCGImageRefReader().CreateReducedImageRefFromImageBuffer(buffer,
+        std::max(1, buffer.GetWidth() / factor), std::max(1, buffer.GetHeight() / factor), false);
 }
 
 } // namespace

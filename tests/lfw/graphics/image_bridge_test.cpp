@@ -333,7 +333,7 @@ TEST(ImageBridge, ReducedCopiesAverageTheAreaTheyCover)
 }
 
 // Colours are averaged premultiplied: transparent pixels tint nothing. A pixel's share of two
-// reduced pixels is split by the part of it each covers. The picture's own size is the plain
+// reduced pixels is split by the stretch of it each covers. The picture's own size is the plain
 // surface.
 TEST(ImageBridge, ReducedCopiesOfTranslucentPictures)
 {
@@ -386,4 +386,23 @@ TEST(ImageBridge, ReducedCopiesRefuseWhatTheyCannotBe)
     }
     LImageBuffer empty;
     EXPECT_EQ(reader.CreateReducedImageRefFromImageBuffer(empty, 1, 1, false), nullptr);
+}
+
+// A panorama wider than any surface has no full-size copy, but reduces like any other picture:
+// the design canvas shows it from such a copy.
+TEST(ImageBridge, APictureWiderThanAnySurfaceReduces)
+{
+    LCGImageRefReader reader;
+    LImageBuffer wide(LImageFormat(LPixelFormatB8G8R8, 40000, 2));
+    for (int y = 0; y < 2; ++y) {
+        uint8_t* row = wide.GetPictureRow(y);
+        for (int x = 0; x < 40000; ++x)
+            row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = x < 20000 ? 40 : 200;
+    }
+    EXPECT_EQ(reader.CreateImageRefFromImageBuffer(wide, false), nullptr);
+    cairo_surface_t* s = reader.CreateReducedImageRefFromImageBuffer(wide, 100, 1, false);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(SurfacePx(s, 0, 0)[1], 40);
+    EXPECT_EQ(SurfacePx(s, 99, 0)[1], 200);
+    cairo_surface_destroy(s);
 }
