@@ -117,6 +117,22 @@ inline bool HasTools()
         && !Shell("command -v import").empty();
 }
 
+// Whether the user may run the built program: a build inside a folder only its owner may enter
+// (a clone in a private temporary folder, say) cannot be run as another user.
+inline bool UserMayRunProgram(uid_t uid, gid_t gid)
+{
+    const std::string exe = std::string(VT_BINARY_DIR) + "/vorantel";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(2);
+        ::_exit(::access(exe.c_str(), X_OK) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)
+        && WEXITSTATUS(status) == 0;
+}
+
 // How a run starts: as another user, its standard output and error into files.
 struct ProgramOptions {
     uid_t uid = uid_t(-1); // run as this user (and gid) when the test runs as root
