@@ -6,6 +6,8 @@
 // Screenshots go to <build>/test-artefacts.
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
+#include "support/MakePictures.h"
+#include "support/ProcessStatus.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -19,27 +21,6 @@
 using namespace programrun;
 
 namespace {
-
-// A figure of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long long StatusKb(pid_t pid, const std::string& field)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stoll(line.substr(field.size() + 1));
-    return -1;
-}
-
-std::string MakePicture(const std::string& words)
-{
-    int status = -1;
-    const std::string out
-        = Shell("python3 " + Quote(std::string(VT_SOURCE_DIR) + "/tests/support/make-pictures.py")
-                + " " + words + " 2>&1",
-            &status);
-    return status == 0 ? "" : out.empty() ? "failed" : out;
-}
 
 // Whether the pixel is near the colour (0xRRGGBB).
 bool Near(uint32_t pixel, uint32_t colour)
