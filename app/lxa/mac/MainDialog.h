@@ -9,6 +9,7 @@
 
 #include "app/VTLabelLayout.h"
 #include "app/VTOverlay.h"
+#include "app/VTPictureFilesAdd.h"
 #include "app/VTProject.h"
 #include "app/VTProjectTemplate.h"
 #include "app/VTProjectViewer.h"
@@ -182,9 +183,24 @@ private:
     void _ViewerObserve();
     void _ViewerSetProject(VTProject* p);
     void _ViewerAddText(const char* text);
-    // Adds the pictures through the queue's progress dialog; answers how many failed.
-    unsigned long _ViewerAddImages(const std::vector<std::string>& paths);
-    bool _AddImageFile(const char* path);
+    // Adds the picture files to the design shown, read and decoded on workers under the
+    // progress window "Lägga till bilder" while the window goes on answering; each file that
+    // cannot be read is told as the add goes. Returns at once. done (may be empty) is called
+    // once, on the main thread, when the add has ended, with what came of it (also when it could
+    // not start: nothing added, every file counted as failed). An add asked for while another
+    // runs starts once that one has ended.
+    void _ViewerAddImages(
+        const std::vector<std::string>& paths, VTPictureFilesAdd::Done done = nullptr);
+    // The same, waiting with the loop turning until the add has ended: how many files were not
+    // added.
+    unsigned long _ViewerAddImagesAndWait(const std::vector<std::string>& paths);
+    // Adds one picture file opened as a document; a file that cannot be read is told as an
+    // invalid picture once its reading has failed.
+    void _AddImageFile(const char* path);
+    // The add of picture files above: each failure told as it comes or only counted, the
+    // overlays named by the files' paths or by their names with ".png".
+    void _StartPictureAdd(const std::vector<std::string>& paths, bool tell, bool keepPaths,
+        VTPictureFilesAdd::Done done);
     void _ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const;
     bool _ClipboardHasContent() const;
     void _ViewerDeleteSelection();
@@ -237,6 +253,8 @@ private:
     bool readyDone = false;
     std::vector<std::function<void()>> deferred;
     int busy = 0; // requests, drops and deferred work under way
+    // The add of picture files under way (null when none runs).
+    std::unique_ptr<VTPictureFilesAdd> pictureAdd;
     LRunLoopTimer deferredTimer { _DeferredTimer, this };
     // Enabling once the loop is idle; what the toolbars got last; whether the project's view
     // was shown then.

@@ -269,7 +269,8 @@ bool MainDialog::CmOpenDocument()
         return CmProjectLoad(path.c_str(), true);
     }
     LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder.c_str());
-    return _AddImageFile(path.c_str());
+    _AddImageFile(path.c_str());
+    return true;
 }
 
 bool MainDialog::CmProjectLoad()
@@ -667,7 +668,7 @@ int MainDialog::_RunRequests(const std::vector<VTRequest>& requests, char* reply
     }
     if (!runner.images.empty()) {
         // The queue tells each picture it could not read as it goes.
-        if (const unsigned long failures = _ViewerAddImages(runner.images)) {
+        if (const unsigned long failures = _ViewerAddImagesAndWait(runner.images)) {
             LStringFormat(reply, kLZORAPIReplySize,
                 "Det gick inte att lägga till %lu av %zu bilder.", failures, runner.images.size());
             if (runner.refused.empty())
