@@ -14,6 +14,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImage.h"
 #include "lfw/graphics/LImageCodec.h"
+#include "lfw/ios/LProcessThread.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaperSize.h"
 #include "lfw/mac/LProgressDialog.h"
@@ -402,7 +403,10 @@ void MainDialog::ExportToPDF(VTProject& p, VTLabelLayoutPage* page)
     record.targetPath = path.c_str();
     record.project = &p;
     record.page = page;
-    LProcessDialog<VTExport> dialog("Spara till PDF", record);
+    // Drawn and written on a worker: the window and its progress window go on answering while
+    // the pictures are packed into the file (seconds for a photograph).
+    LProcessThreadData<VTExport> worker(record);
+    LProcessDialog<LProcessThreadData<VTExport>> dialog("Spara till PDF", worker);
     dialog.Open(GetContentView());
 }
 
@@ -438,7 +442,8 @@ void MainDialog::ExportToImage(VTProject& p, VTLabelLayoutPage* page)
     record.project = &p;
     record.page = page;
     record.pixelsPerInch = 300;
-    LProcessDialog<VTImageExport> dialog("Exportera till bild", record);
+    LProcessThreadData<VTImageExport> worker(record);
+    LProcessDialog<LProcessThreadData<VTImageExport>> dialog("Exportera till bild", worker);
     dialog.Open(GetContentView());
 }
 
