@@ -96,35 +96,6 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
     return done;
 }
 
-// Clicks a control of the window that became ready last (its rectangles in "<file>.dialog",
-// written once it was laid out, in pixels of its X window), after waiting for that window's
-// title.
-bool ClickDialogControl(const std::string& file, const std::string& title, int id, int ms = 10000)
-{
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        std::ifstream in(file + ".dialog");
-        std::string first, word;
-        std::getline(in, first);
-        unsigned long xid = 0;
-        if (first == "title " + title && in >> word >> xid && word == "window") {
-            int control, x, y, w, h;
-            while (in >> word >> control >> x >> y >> w >> h) {
-                if (control == id) {
-                    Sleep(300);
-                    Shell("xdotool mousemove --sync --window " + std::to_string(xid) + " "
-                        + std::to_string(x + w / 2) + " " + std::to_string(y + h / 2)
-                        + " click 1 2>/dev/null");
-                    Sleep(400);
-                    return true;
-                }
-            }
-        }
-        Sleep(100);
-    } while (Clock::now() < end);
-    return false;
-}
-
 std::string Setting(const char* section, const char* key)
 {
     char value[kLStringShortSize] = "";
