@@ -132,6 +132,15 @@ PAIRS = [
     ("palette", "BM_FloydSteinberg_Framework", "BM_FloydSteinberg_Netpbm",
      "yes (whole processes, same palette)"),
     ("palette", "BM_GIF_Framework", "BM_GIF_ImageMagick", "yes (whole processes, PPM to GIF)"),
+    ("picture_workers", "BM_AddPictureLongestHold_Worker", "BM_AddPictureLongestHold_OnMainThread",
+     "yes (same picture read, reduced for the screen and taken; time: the longest hold of the "
+     "main thread)"),
+    ("picture_workers", "BM_PasteLongestHold_SharedPixels", "BM_PasteLongestHold_StreamDecoded",
+     "no: ours shares the copied picture's pixels, the reference writes and decodes its stream "
+     "(time: the longest hold of the main thread)"),
+    ("picture_workers", "BM_PasteStreamLongestHold_Worker",
+     "BM_PasteStreamLongestHold_OnMainThread",
+     "yes (same stream decoded; time: the longest hold of the main thread)"),
     ("project", "BM_SheetRender300", "BM_SheetRender300PlainCairo", "yes (same scene)"),
     ("project", "BM_SheetExportPdf", "BM_SheetExportPdfPlainCairo", "yes (same scene)"),
     ("project", "BM_PhotoFirstSave", "BM_PhotoConvertToPng",
