@@ -15,21 +15,45 @@ namespace {
 
 constexpr const char* kReadFailed = "Det gick inte att läsa in bilden.";
 
-// Hands everything on to the job's own interface and notes whether an error was told.
+// Hands everything on to the job's own interface, the error texts too unless they are only to
+// be kept, and keeps the last one.
 class NotingErrors : public LProcessInterfaceNested {
 public:
-    using LProcessInterfaceNested::LProcessInterfaceNested;
+    explicit NotingErrors(LProcessInterface& parent, bool handOn = true)
+        : LProcessInterfaceNested(parent)
+        , handOn(handOn)
+    {
+    }
     void SetError(const char* text) override
     {
         told = true;
-        m_parent->SetError(text);
+        error = text ? text : "";
+        if (handOn)
+            m_parent->SetError(text);
     }
     void SetStatus(const char* text, int level) override { m_parent->SetStatus(text, level); }
     void SetProgress(double fraction) override { m_parent->SetProgress(fraction); }
     void SetProgressIndeterminateOn() override { m_parent->SetProgressIndeterminateOn(); }
     void SetProgressIndeterminateOff() override { m_parent->SetProgressIndeterminateOff(); }
+    bool handOn;
     bool told = false;
+    std::string error;
 };
+
+// A file read on a worker under a progress window that tells no error itself.
+struct ReadUnderWindow {
+    VTProcessPictureFileRead& job;
+    std::string error;
+};
+
+LProcessResult Process(LProcessInterface& window, ReadUnderWindow& read)
+{
+    NotingErrors keeping(window, false);
+    LProcessThreadData<VTProcessPictureFileRead> worker(read.job);
+    const LProcessResult result = Process(keeping, worker);
+    read.error = keeping.error;
+    return result;
+}
 
 } // namespace
 
@@ -196,4 +220,16 @@ void VTPictureFilesAdd::Finish()
     const VTPictureFilesAddOutcome result = outcome;
     if (told)
         told(result); // may destroy this object
+}
+
+LProcessResult VTReadPictureFile(
+    LView* parent, const char* title, VTProcessPictureFileRead& job, std::string* error)
+{
+    ReadUnderWindow read { job, "" };
+    LProcessDialog<ReadUnderWindow> window(title, read);
+    window.result = LProcessResultError;
+    window.Open(parent);
+    if (error)
+        *error = read.error;
+    return LProcessResult(window.result);
 }

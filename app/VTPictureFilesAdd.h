@@ -32,6 +32,12 @@ struct VTProcessPictureFileRead {
 };
 LProcessResult Process(LProcessInterface& process, VTProcessPictureFileRead& job);
 
+// Reads one picture file on a worker under a progress window of that title over parent while the
+// main thread waits with its loop turning ("Avbryt" stops the reading). Nothing is told: a
+// failure's reason goes to error.
+LProcessResult VTReadPictureFile(
+    LView* parent, const char* title, VTProcessPictureFileRead& job, std::string* error = nullptr);
+
 // What came of an add.
 struct VTPictureFilesAddOutcome {
     size_t asked = 0; // files given
