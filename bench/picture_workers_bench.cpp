@@ -7,7 +7,8 @@
 //   taken as an overlay's picture. Ours reads it on a worker (VTProcessPictureFileRead under
 //   LProcessThread::Start) and the main thread only takes the picture; the reference reads it on
 //   the main thread as the progress window's job did, the loop turned at each of the job's stop
-//   questions (every 64 rows; none while the library reads the scans). The same work.
+//   questions (every few milliseconds while the scans are read, every 64 rows after them) and
+//   held through the rest (the store, the reduction). The same work.
 // - BM_PasteLongestHold_SharedPixels against BM_PasteLongestHold_StreamDecoded: a 24-megapixel
 //   photograph whose PNG bytes are at hand (read from a project file) copied and pasted in the
 //   program. Ours pastes the copied overlay with its pixels shared; the reference wrote the
