@@ -324,6 +324,7 @@ void MainDialog::DestroyDialog()
     deferredTimer.Disarm();
     testRectanglesTimer.Disarm();
     deferred.clear();
+    _EndAllStarts();
     GetTabbedToolBar().TabbedToolBarDestroy();
     DragDropDestroy(*this);
     // The viewer lets go of the project (and its timer) before its views go.
