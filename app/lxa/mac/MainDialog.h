@@ -230,7 +230,8 @@ private:
     // Begins the next start that waits when nothing is in the way.
     void _NextStart();
     void _StartChecked(const std::shared_ptr<Start>& start);
-    bool _LoadForStart(Start& start, size_t index);
+    // Loads the project or layout a request names; why it could not ("" when it could).
+    std::string _LoadForStart(Start& start, size_t index);
     void _StartStep();
     void _EndStart(bool carriedOut);
     // Tells the waiting starts (and the running one, when it waits) what they wait for.

@@ -95,6 +95,11 @@ std::vector<std::string> _CheckFiles(const std::vector<VTRequest>& requests)
             break;
         }
         case VTRequestKind::kAddImage: {
+            struct stat st = {};
+            if (::stat(r.value.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0)) {
+                why = "Det gick inte att hitta bilden " + _Name(r.value) + " eller så är den tom.";
+                break;
+            }
             why = _FileRefusal(r.value, true, "Det gick inte att hitta bilden");
             std::string reader;
             if (why.empty() && !LImage::ProbeFile(r.value.c_str(), &vetoer, reader))
@@ -342,22 +347,23 @@ void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
     if (IsDestroyed() || runningStart != start)
         return;
     start->phase = Start::Phase::kLoading;
-    LZORAPIReplyScope current(start->reply);
-    ++busy;
     // Projects and layouts are loaded now, whole, before anything is done.
-    bool loaded = true;
-    for (size_t i = 0; i < start->requests.size() && loaded; ++i)
-        loaded = _LoadForStart(*start, i);
-    --busy;
+    std::string refusal;
+    {
+        LZORAPIReplyScope current(start->reply);
+        ++busy;
+        for (size_t i = 0; i < start->requests.size() && refusal.empty(); ++i)
+            refusal = _LoadForStart(*start, i);
+        --busy;
+    }
     if (IsDestroyed() || runningStart != start)
         return;
-    if (!loaded) {
-        _EndStart(false);
-        return;
-    }
     // Whether there is a project to add to when the additions come.
     std::vector<std::string> refusals;
-    _CheckRequests(start->requests, true, refusals);
+    if (refusal.empty())
+        _CheckRequests(start->requests, true, refusals);
+    else
+        refusals.push_back(refusal);
     if (!refusals.empty()) {
         _RefuseStart(*start, _RefusalText(refusals));
         _EndStart(false);
@@ -368,7 +374,7 @@ void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
     _StartStep();
 }
 
-bool MainDialog::_LoadForStart(Start& start, size_t index)
+std::string MainDialog::_LoadForStart(Start& start, size_t index)
 {
     const VTRequest& r = start.requests[index];
     if (r.kind == VTRequestKind::kOpen) {
@@ -382,15 +388,13 @@ bool MainDialog::_LoadForStart(Start& start, size_t index)
             const std::string why = dialog.result == LProcessResultStopped
                 ? "Inläsningen avbröts."
                 : (dialog.said.empty() ? "Projektfilen kunde inte läsas." : dialog.said);
-            _RefuseStart(start, "Det gick inte att läsa in projektfilen " + _Name(r.value) + ": " + why);
-            return false;
+            return "Det gick inte att läsa in projektfilen " + _Name(r.value) + ": " + why;
         }
         if (!dialog.said.empty())
-            start.warnings.push_back({ "Laddar projekt", dialog.said });
+            start.warnings.push_back({ "Laddar projekt",
+                "Projektfilen " + _Name(r.value) + " lästes in med en varning: " + dialog.said });
         start.projects[index] = std::move(loaded);
-        return true;
-    }
-    if (r.kind == VTRequestKind::kCustom) {
+    } else if (r.kind == VTRequestKind::kCustom) {
         auto layout = std::make_unique<VTLabelLayout>();
         VTLabelLayoutLoad record;
         record.layout = layout.get();
@@ -401,15 +405,15 @@ bool MainDialog::_LoadForStart(Start& start, size_t index)
             const std::string why = dialog.result == LProcessResultStopped
                 ? "Inläsningen avbröts."
                 : (dialog.said.empty() ? "Etikettlayouten kunde inte läsas." : dialog.said);
-            _RefuseStart(
-                start, "Det gick inte att läsa etikettlayouten " + _Name(r.value) + ": " + why);
-            return false;
+            return "Det gick inte att läsa etikettlayouten " + _Name(r.value) + ": " + why;
         }
         if (!dialog.said.empty())
-            start.warnings.push_back({ "Läsa in etikettlayout", dialog.said });
+            start.warnings.push_back({ "Läsa in etikettlayout",
+                "Etikettlayouten " + _Name(r.value) + " lästes in med en varning: "
+                    + dialog.said });
         start.layouts[index] = std::move(layout);
     }
-    return true;
+    return "";
 }
 
 void MainDialog::_CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
