@@ -211,8 +211,12 @@ struct MainDialog::Start {
     // What the check loaded, by the request's index.
     std::map<size_t, std::unique_ptr<VTProject>> projects;
     std::map<size_t, std::unique_ptr<VTLabelLayout>> layouts;
-    // Warnings of requests carried out all the same: the title of the job that gave each.
-    std::vector<std::pair<std::string, std::string>> warnings;
+    // Warnings of requests carried out all the same: the title of the job that gave each, its
+    // words (as the window shows them) and what the asker is told.
+    struct Warning {
+        std::string title, said, told;
+    };
+    std::vector<Warning> warnings;
     size_t next = 0; // the request carried out next
     VTProject* project = nullptr; // the project the start works on
     bool stepPosted = false; // its next request waits in the main loop's queue
@@ -391,7 +395,7 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index)
             return "Det gick inte att läsa in projektfilen " + _Name(r.value) + ": " + why;
         }
         if (!dialog.said.empty())
-            start.warnings.push_back({ "Laddar projekt",
+            start.warnings.push_back({ "Laddar projekt", dialog.said,
                 "Projektfilen " + _Name(r.value) + " lästes in med en varning: " + dialog.said });
         start.projects[index] = std::move(loaded);
     } else if (r.kind == VTRequestKind::kCustom) {
@@ -408,7 +412,7 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index)
             return "Det gick inte att läsa etikettlayouten " + _Name(r.value) + ": " + why;
         }
         if (!dialog.said.empty())
-            start.warnings.push_back({ "Läsa in etikettlayout",
+            start.warnings.push_back({ "Läsa in etikettlayout", dialog.said,
                 "Etikettlayouten " + _Name(r.value) + " lästes in med en varning: "
                     + dialog.said });
         start.layouts[index] = std::move(layout);
@@ -599,16 +603,14 @@ void MainDialog::_EndStart(bool carriedOut)
     if (!start)
         return;
     if (carriedOut) {
-        for (const auto& [title, text] : start->warnings)
-            if (start->reply)
-                start->reply->Warning(text.c_str());
-        if (start->reply)
+        if (start->reply) {
+            for (const Start::Warning& w : start->warnings)
+                start->reply->Warning(w.told.c_str());
             start->reply->Finish(0, "OK");
-        // The window shows a warning as the job would have shown it.
-        for (const auto& [title, text] : start->warnings) {
-            const std::string t = title, m = text;
-            RunWhenNoModal([this, t, m] { PopupBoxWarning(m.c_str(), t.c_str()); });
         }
+        // The window shows a warning as the job would have shown it.
+        for (const Start::Warning& w : start->warnings)
+            RunWhenNoModal([this, w] { PopupBoxWarning(w.said.c_str(), w.title.c_str()); });
     }
     if (start->own)
         StartRequestFinished();
