@@ -283,8 +283,8 @@ TEST(CommandLine, ARequestQueuedDuringTheCrashQuestionRunsAfterTheStartsOwn)
         Program later({ "-addtext", text }, s.Capture("queued"));
         EXPECT_EQ(later.Wait(15000), 2);
         EXPECT_EQ(later.Errors(),
-            "vorantel: Begäran väntar tills en dialogruta i Vorantel har stängts och utförs "
-            "sedan. Hur det gick visas i Vorantel.\n");
+            "vorantel: Begäran väntar tills ”Onormalt avslut upptäckt” i Vorantel har stängts och "
+            "utförs sedan. Hur det gick visas i Vorantel.\n");
     }
     Shot("queued-during-the-crash-question", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Något_annat"));

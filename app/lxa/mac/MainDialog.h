@@ -227,6 +227,8 @@ private:
         std::vector<std::string>& refusals) const;
     int _RefuseRequest(const std::vector<std::string>& refusals, char* reply);
     void _RefuseStart(Start& start, const std::string& text);
+    // Reads the files of a start that was taken, on a worker.
+    void _CheckStartFiles(const std::shared_ptr<Start>& start);
     // Begins the next start that waits when nothing is in the way.
     void _NextStart();
     void _StartChecked(const std::shared_ptr<Start>& start);

@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
 #include <thread>
@@ -202,12 +203,13 @@ std::string _WaitsForText(const InTheWay& way)
 } // namespace
 
 struct MainDialog::Start {
-    enum class Phase { kWaiting, kChecking, kLoading, kCarrying };
+    enum class Phase { kWaiting, kLoading, kCarrying };
     Phase phase = Phase::kWaiting;
     std::vector<VTRequest> requests;
     std::shared_ptr<LZORAPIReply> reply; // null: nobody waits (the start's own request)
     bool own = false;
     bool held = false; // came while the unsaved question of a quit was open
+    bool filesChecked = false; // the worker has read its files
     // What the check loaded, by the request's index.
     std::map<size_t, std::unique_ptr<VTProject>> projects;
     std::map<size_t, std::unique_ptr<VTLabelLayout>> layouts;
@@ -253,7 +255,7 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
         starts.push_front(start);
     else
         starts.push_back(start);
-    _NextStart();
+    _CheckStartFiles(start);
     _TellWaiting();
     return 0;
 }
@@ -307,15 +309,41 @@ void MainDialog::_StartsTimer(LRunLoopTimer*, void* data)
         self->_StartStep();
 }
 
+void MainDialog::_CheckStartFiles(const std::shared_ptr<Start>& start)
+{
+    // The files are read on a worker, as soon as the start is taken: what cannot be read is
+    // refused at once, also while the start waits for its turn. What the worker found comes back
+    // through the main loop; the worker holds only its own copy of the requests.
+    std::weak_ptr<Start> weak = start;
+    std::thread([requests = start->requests, weak, this] {
+        auto refusals = std::make_shared<std::vector<std::string>>(_CheckFiles(requests));
+        LRunLoop::Post([weak, refusals, this] {
+            // The window lives while it holds the start.
+            std::shared_ptr<Start> start = weak.lock();
+            if (!start || IsDestroyed())
+                return;
+            start->filesChecked = true;
+            if (!refusals->empty()) {
+                starts.erase(std::remove(starts.begin(), starts.end(), start), starts.end());
+                _RefuseStart(*start, _RefusalText(*refusals));
+                if (start->own)
+                    StartRequestFinished();
+            }
+            _NextStart();
+            _TellWaiting();
+        });
+    }).detach();
+}
+
 void MainDialog::_NextStart()
 {
     if (runningStart || IsDestroyed())
         return;
-    // The first start that is not held for the quit question.
+    // The first start that is not held for the quit question, once its files are checked.
     auto it = starts.begin();
     while (it != starts.end() && (*it)->held)
         ++it;
-    if (it == starts.end())
+    if (it == starts.end() || !(*it)->filesChecked)
         return;
     // The start's own request goes first; the others wait for it, and for every window, wait
     // and piece of work that runs.
@@ -325,32 +353,19 @@ void MainDialog::_NextStart()
     }
     runningStart = *it;
     starts.erase(it);
-    runningStart->phase = Start::Phase::kChecking;
-    // The files are read on a worker; what it found comes back through the main loop. The
-    // worker holds only its own copy of the requests.
+    runningStart->phase = Start::Phase::kLoading;
+    // In a turn of the loop of its own: loading runs progress windows.
     std::weak_ptr<Start> weak = runningStart;
-    std::thread([requests = runningStart->requests, weak, this] {
-        auto refusals = std::make_shared<std::vector<std::string>>(_CheckFiles(requests));
-        LRunLoop::Post([weak, refusals, this] {
-            // The window lives while it holds the start.
-            if (auto start = weak.lock()) {
-                std::vector<std::string>& found = *refusals;
-                if (!found.empty()) {
-                    _RefuseStart(*start, _RefusalText(found));
-                    _EndStart(false);
-                    return;
-                }
-                _StartChecked(start);
-            }
-        });
-    }).detach();
+    LRunLoop::Post([weak, this] {
+        if (std::shared_ptr<Start> start = weak.lock())
+            _StartChecked(start);
+    });
 }
 
 void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
 {
     if (IsDestroyed() || runningStart != start)
         return;
-    start->phase = Start::Phase::kLoading;
     // Projects and layouts are loaded now, whole, before anything is done.
     std::string refusal;
     {
@@ -640,7 +655,9 @@ void MainDialog::_TellWaiting()
         return;
     const InTheWay way = _WhatIsInTheWay();
     auto tell = [&](Start& s, const std::string& busyWith) {
-        if (!s.reply || s.reply->IsQueued() || s.reply->IsFinished() || s.held)
+        // A start whose files are still being read may yet be refused: it is told nothing
+        // before.
+        if (!s.reply || s.reply->IsQueued() || s.reply->IsFinished() || s.held || !s.filesChecked)
             return;
         // Waiting for the user: the asker learns it now and need not wait for the outcome.
         if (way.user) {

@@ -146,11 +146,14 @@ protected:
             r = w->EvAPICommand(int(args.size()), args.data(), buffer);
         }
         std::string text = buffer;
-        if (answer->IsAnsweredLater() && !answer->IsQueued()) {
-            EXPECT_TRUE(uitest::PumpUntil([&] { return answer->finished > 0; }, 20000));
-            EXPECT_TRUE(uitest::PumpUntil([&] { return !w->HasDeferredWork(); }, 20000));
-            r = answer->result;
-            text = answer->text;
+        if (answer->IsAnsweredLater()) {
+            EXPECT_TRUE(uitest::PumpUntil(
+                [&] { return answer->finished > 0 || answer->IsQueued(); }, 20000));
+            if (!answer->IsQueued()) {
+                EXPECT_TRUE(uitest::PumpUntil([&] { return !w->HasDeferredWork(); }, 20000));
+                r = answer->result;
+                text = answer->text;
+            }
         }
         if (reply)
             *reply = text;
@@ -462,7 +465,8 @@ TEST_F(MainDialogTest, AQueuedRequestIsAnsweredWhenItHasRun)
         const char* args[] = { "-new", "cd" };
         EXPECT_EQ(w->EvAPICommand(2, args, buffer), 0);
     }
-    EXPECT_TRUE(queued->IsQueued());
+    // Told once its files are read: it waits for the window.
+    EXPECT_TRUE(uitest::PumpUntil([&] { return queued->IsQueued(); }, 3000));
     EXPECT_EQ(queued->finished, 0);
     uitest::Pump(200);
     EXPECT_EQ(queued->finished, 0);
