@@ -137,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     while (at < size && reader.GetState() == LNamedPipeRequestReader::kReading) {
         const size_t piece = std::min<size_t>(size - at, 1 + (data[at] * 977u) % 40000u);
         const size_t used = reader.Take(data + at, piece);
-        if (used > piece || (used < piece && reader.GetState() == LNamedPipeRequestReader::kReading))
+        if (used > piece
+            || (used < piece && reader.GetState() == LNamedPipeRequestReader::kReading))
             __builtin_trap();
         at += used;
         taken += used;

@@ -509,8 +509,8 @@ void LNamedPipeRequestReader::BytesDone()
     fState = kDone;
 }
 
-LProcessResult ProcessNamedPipeReceiveRequest(LProcessInterface& job, int fd,
-    std::vector<std::string>& arguments, std::string* features)
+LProcessResult ProcessNamedPipeReceiveRequest(
+    LProcessInterface& job, int fd, std::vector<std::string>& arguments, std::string* features)
 {
     arguments.clear();
     if (features)

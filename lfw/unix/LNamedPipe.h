@@ -89,7 +89,8 @@ LProcessResult ProcessNamedPipeSendRecord(
 // text in the record's last slot after this mark. Records of fewer than 128 arguments and
 // continued records leave that slot empty, and receivers that do not know the mark never read
 // it, so the record stays as every receiver reads it.
-inline constexpr char kLNamedPipeFeaturesMark[] = "\x01" "features:";
+inline constexpr char kLNamedPipeFeaturesMark[] = "\x01"
+                                                  "features:";
 
 // Reads one request as its bytes come, a record or a continued record with what follows it,
 // never taking a byte past the request's end. Space gives where the next bytes go (at most the

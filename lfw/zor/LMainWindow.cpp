@@ -345,8 +345,8 @@ bool LMainWindow::InitApplication(int argc, const char* const* argv)
         gStartAloneText.clear();
     } else {
         fSingleInstance = std::make_unique<LSingleInstance>();
-        outcome = fSingleInstance->Start(
-            argc, argv, _LReceiveRequest, [this](const char* key) { return EvAPIKeyTakesFile(key); });
+        outcome = fSingleInstance->Start(argc, argv, _LReceiveRequest,
+            [this](const char* key) { return EvAPIKeyTakesFile(key); });
         if (outcome == LSingleInstance::kAlone)
             fAloneText = fSingleInstance->RefusalText();
     }

@@ -512,7 +512,8 @@ void LSingleInstance::Listener::ThreadFunction()
     ::unlink(fPath.c_str());
 }
 
-// ---- The instance --------------------------------------------------------------------------------
+// ---- The instance
+// --------------------------------------------------------------------------------
 
 LSingleInstance::LSingleInstance(const char* channel)
     : fChannel(channel ? channel : kLSingleInstanceChannel)
@@ -569,7 +570,8 @@ LSingleInstance::Outcome LSingleInstance::Start(
     char path[kLPathSize];
     std::string why;
     char folder[kLPathSize];
-    if (!LNamedPipeGetRuntimeFolder(folder, &why) || !LNamedPipeRef::MakeFilePath(path, fChannel.c_str())) {
+    if (!LNamedPipeGetRuntimeFolder(folder, &why)
+        || !LNamedPipeRef::MakeFilePath(path, fChannel.c_str())) {
         if (why.empty())
             why = "Sökvägen till kanalen i mappen ”" + std::string(folder) + "” är för lång.";
         fRefusal = "Vorantel kan inte se om programmet redan körs: " + why
@@ -638,7 +640,7 @@ LSingleInstance::Answer LSingleInstance::ReadAnswer(
             default:
                 answer.result = frame.result;
                 answer.text = frame.text;
-                answer.state = frame.result == 0 ? Answer::kDone
+                answer.state = frame.result == 0                         ? Answer::kDone
                     : frame.result == kLSingleInstanceNotTaken && !taken ? Answer::kBusy
                                                                          : Answer::kRefused;
                 return answer;

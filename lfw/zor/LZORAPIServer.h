@@ -36,15 +36,9 @@ public:
     const std::string& ProgressText() const { return fProgress; }
 
 protected:
-    virtual void SendProgress(const char* text)
-    {
-        (void)text;
-    }
+    virtual void SendProgress(const char* text) { (void)text; }
     virtual void SendQueued(const char* text) = 0;
-    virtual void SendWarning(const char* text)
-    {
-        (void)text;
-    }
+    virtual void SendWarning(const char* text) { (void)text; }
     virtual void SendFinished(int result, const char* text) = 0;
 
 private:

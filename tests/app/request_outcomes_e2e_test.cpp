@@ -44,8 +44,8 @@ Program::Options From(const Session& s, const std::string& name)
 std::string Picture(const Session& s, const std::string& name, const std::string& spec = "64x48")
 {
     const std::string path = s.dir + "/" + name;
-    EXPECT_EQ(Shell("convert -size " + spec + " gradient:red-blue " + Quote(path) + " && echo ok"),
-        "ok");
+    EXPECT_EQ(
+        Shell("convert -size " + spec + " gradient:red-blue " + Quote(path) + " && echo ok"), "ok");
     return path;
 }
 
@@ -151,8 +151,8 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
     const std::string bytes = TemporaryFolder::ReadFile(SaveMarked(s.dir + "/hel.vtproj", "x"));
     const std::string damaged = s.Write("trasig.vtproj", bytes.substr(0, bytes.size() / 2));
     // A picture whose header is whole and whose pixels break off.
-    ASSERT_EQ(Shell("convert -size 400x300 -seed 7 plasma: " + Quote(s.dir + "/hel.png")
-                  + " && echo ok"),
+    ASSERT_EQ(
+        Shell("convert -size 400x300 -seed 7 plasma: " + Quote(s.dir + "/hel.png") + " && echo ok"),
         "ok");
     const std::string whole = TemporaryFolder::ReadFile(s.dir + "/hel.png");
     ASSERT_GT(whole.size(), 3000u);
@@ -287,7 +287,8 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
     XServerView view;
     ASSERT_TRUE(view.Ok());
     Sleep(1000);
-    const double idle = view.LongestPingWhile(xid, [] { Sleep(3000); }, 20);
+    const double idle = view.LongestPingWhile(
+        xid, [] { Sleep(3000); }, 20);
 
     std::vector<std::string> args { "vorantel" };
     for (int i = 0; i < 1000; ++i)
@@ -304,8 +305,8 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
         [&] {
             const auto start = Clock::now();
             LSingleInstance later;
-            ASSERT_EQ(later.Start(int(argv.size()), argv.data(), nullptr),
-                LSingleInstance::kDelivered);
+            ASSERT_EQ(
+                later.Start(int(argv.size()), argv.data(), nullptr), LSingleInstance::kDelivered);
             Program small({ "-addtext", meanwhile }, From(s, "meanwhile"));
             answer = later.WaitAnswer(2000, 2000);
             took = Ms(Clock::now() - start);
@@ -360,8 +361,8 @@ TEST(RequestOutcomes, IdleConnectionsDoNotKeepAStartOut)
         Program later({ "-addtext", text }, From(s, "through"));
         EXPECT_EQ(later.Wait(30000), 0) << later.Errors();
         EXPECT_EQ(later.Errors(), "");
-        std::printf("a start through 1000 idle connections took %lld ms\n",
-            Ms(Clock::now() - start));
+        std::printf(
+            "a start through 1000 idle connections took %lld ms\n", Ms(Clock::now() - start));
     }
     for (int fd : idle)
         ::close(fd);

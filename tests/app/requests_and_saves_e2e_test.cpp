@@ -145,8 +145,9 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
         Shot("request-waits-for-its-question", kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
         EXPECT_EQ(AlertText(s.rects),
-            title + "\nProjektet ”hej.vtproj” öppnades inte, eftersom ändringarna i det öppna "
-                    "projektet inte fick lämnas osparade.\n");
+            title
+                + "\nProjektet ”hej.vtproj” öppnades inte, eftersom ändringarna i det öppna "
+                  "projektet inte fick lämnas osparade.\n");
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - Namnlöst.vtproj"));

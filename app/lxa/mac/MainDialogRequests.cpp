@@ -10,8 +10,8 @@
 // fails then ends the start: the asker and the window learn what failed and what had been done.
 #include "app/lxa/mac/MainDialog.h"
 
-#include "app/VTLabelLayout.h"
 #include "app/VTExport.h"
+#include "app/VTLabelLayout.h"
 #include "app/VTProjectFile.h"
 #include "app/VTRequests.h"
 #include "lfw/gen/LFormat.h"
@@ -24,10 +24,10 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <map>
 #include <sys/stat.h>
 #include <thread>
@@ -428,8 +428,8 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index)
         }
         if (!dialog.said.empty())
             start.warnings.push_back({ "Läsa in etikettlayout", dialog.said,
-                "Etikettlayouten " + _Name(r.value) + " lästes in med en varning: "
-                    + dialog.said });
+                "Etikettlayouten " + _Name(r.value)
+                    + " lästes in med en varning: " + dialog.said });
         start.layouts[index] = std::move(layout);
     }
     return "";
@@ -535,15 +535,15 @@ void MainDialog::_StartStep()
         case VTRequestKind::kAddImage: {
             // The pictures that follow each other go together, under one progress window.
             std::vector<std::string> paths;
-            for (size_t k = i; k < start->requests.size()
-                 && start->requests[k].kind == VTRequestKind::kAddImage;
+            for (size_t k = i;
+                 k < start->requests.size() && start->requests[k].kind == VTRequestKind::kAddImage;
                  ++k)
                 paths.push_back(start->requests[k].value);
             _RequestAddImages(paths, [&](size_t added, const std::string& why) {
                 carried = added;
                 if (!why.empty())
-                    failure = "Det gick inte att lägga till bilden " + _Name(paths[added]) + ": "
-                        + why;
+                    failure
+                        = "Det gick inte att lägga till bilden " + _Name(paths[added]) + ": " + why;
             });
             break;
         }
@@ -637,8 +637,8 @@ void MainDialog::_EndAllStarts()
 {
     startsTimer.Disarm();
     if (std::shared_ptr<Start> start = std::move(runningStart); start && start->reply) {
-        const std::string text = VTRequestsFailureText(start->requests, start->next,
-            "Vorantel avslutades innan begäran hade utförts helt.");
+        const std::string text = VTRequestsFailureText(
+            start->requests, start->next, "Vorantel avslutades innan begäran hade utförts helt.");
         start->reply->Finish(1, text.c_str());
     }
     for (const auto& s : starts)

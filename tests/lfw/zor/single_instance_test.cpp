@@ -468,9 +468,8 @@ namespace {
 
 // Plays the running instance on one end of a connection: sends the frames, each after its
 // pause, then closes (or keeps it open for keepOpenMs first).
-LSingleInstance::Answer Answered(
-    const std::vector<std::pair<int, std::string>>& frames, unsigned silenceMs, unsigned queuedMs,
-    int keepOpenMs = 0)
+LSingleInstance::Answer Answered(const std::vector<std::pair<int, std::string>>& frames,
+    unsigned silenceMs, unsigned queuedMs, int keepOpenMs = 0)
 {
     int pair[2];
     EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
@@ -482,7 +481,8 @@ LSingleInstance::Answer Answered(
         std::this_thread::sleep_for(std::chrono::milliseconds(keepOpenMs));
         shutdown(pair[1], SHUT_RDWR);
     });
-    const LSingleInstance::Answer answer = LSingleInstance::ReadAnswer(pair[0], silenceMs, queuedMs);
+    const LSingleInstance::Answer answer
+        = LSingleInstance::ReadAnswer(pair[0], silenceMs, queuedMs);
     program.join();
     close(pair[0]);
     close(pair[1]);
@@ -519,12 +519,14 @@ TEST(SingleInstanceAnswers, LongWorkIsFollowedAndSilenceIsTold)
     EXPECT_EQ(answer.state, A::kNoAnswer);
     // Busy: not taken, and said so.
     answer = Answered(
-        { { 0, LSingleInstanceFrameBytes('F', kLSingleInstanceNotTaken, kLSingleInstanceBusyText) } },
+        { { 0,
+            LSingleInstanceFrameBytes('F', kLSingleInstanceNotTaken, kLSingleInstanceBusyText) } },
         5000, 2000);
     EXPECT_EQ(answer.state, A::kBusy);
     EXPECT_EQ(answer.text, kLSingleInstanceBusyText);
     // Waiting for the user: the start goes after its grace, keep-alives or not.
-    std::vector<std::pair<int, std::string>> queued { { 0, LSingleInstanceFrameBytes('Q', 0, "Väntar") } };
+    std::vector<std::pair<int, std::string>> queued { { 0,
+        LSingleInstanceFrameBytes('Q', 0, "Väntar") } };
     for (int i = 0; i < 20; ++i)
         queued.push_back({ 100, LSingleInstanceFrameBytes('P', 0, "") });
     const auto before = std::chrono::steady_clock::now();
@@ -533,7 +535,8 @@ TEST(SingleInstanceAnswers, LongWorkIsFollowedAndSilenceIsTold)
     EXPECT_EQ(answer.text, "Väntar");
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(2500 + 1000));
     // Something that is no frame ends the wait.
-    answer = Answered({ { 0, LSingleInstanceFrameBytes('P', 0, "") }, { 0, "Z12345678" } }, 5000, 2000);
+    answer = Answered(
+        { { 0, LSingleInstanceFrameBytes('P', 0, "") }, { 0, "Z12345678" } }, 5000, 2000);
     EXPECT_EQ(answer.state, A::kLost);
 }
 

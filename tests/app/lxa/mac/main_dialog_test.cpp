@@ -371,7 +371,6 @@ TEST_F(MainDialogTest, TextFilesForOverlaysAreCheckedBeforeTheyAreRead)
         "Textfilen ”bad.txt” är inte giltig UTF-8-text och lades inte till.");
 }
 
-
 // What a request cannot do is told in the window (one alert naming the files) and in the reply:
 // text files that are too big, not UTF-8 or binary, text and pictures with no project open, a
 // picture that is not there. Nothing is added.
