@@ -127,6 +127,73 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
     }
 }
 
+// Ctrl+Q while a start is being carried out: the start goes on to its end (the quit comes
+// before nothing it was told it would do), then the question is asked. A start that comes while
+// the quit waits is not begun; answered "Spara", the quit goes ahead and that start is told so.
+TEST(RequestOutcomes, AQuitWaitsForTheStartBeingCarriedOut)
+{
+    if (!HasTools())
+        GTEST_SKIP() << "no display or no xdotool";
+    Session s;
+    const std::string project = SaveMarked(s.dir + "/skiva.vtproj", "start");
+    const std::string text = s.Write("t.txt", "många");
+    const std::string late = s.Write("sen.txt", "sen");
+    std::unique_ptr<Program> first;
+    const unsigned long xid = StartOn(first, project);
+    ASSERT_NE(xid, 0u);
+    // The start sent as a later start does, its answers read frame by frame.
+    std::vector<std::string> args { "vorantel" };
+    for (int i = 0; i < 300; ++i)
+        args.insert(args.end(), { "-addtext", text });
+    LNamedPipeRef pipe;
+    ASSERT_GE(pipe._Open("Vorantel"), 0);
+    LProcessInterfaceVoid quiet;
+    ASSERT_EQ(
+        ProcessNamedPipeSendRequest(quiet, pipe.GetDescriptor(), args, 10000, "progress,warnings"),
+        LProcessResultSuccess);
+    std::string bytes;
+    auto nextFrame = [&](LSingleInstanceFrame& frame) {
+        for (int waited = 0; waited < 60000; waited += 10) {
+            if (LSingleInstanceTakeFrame(bytes, frame) == 1)
+                return true;
+            char buffer[4096];
+            const ssize_t n = ::recv(pipe.GetDescriptor(), buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                bytes.append(buffer, size_t(n));
+            else if (n == 0)
+                return false;
+            else
+                Sleep(10);
+        }
+        return false;
+    };
+    LSingleInstanceFrame frame;
+    // Once some of it is done, Ctrl+Q.
+    while (nextFrame(frame) && frame.text.find("har utfört") == std::string::npos) { }
+    ASSERT_EQ(frame.kind, 'P');
+    ForgetAlert(s.rects);
+    KeysTo(xid, "ctrl+q");
+    Program later({ "-addtext", late }, From(s, "during-the-quit"));
+    // The start is carried out to its end; only then does the question come.
+    size_t progress = 0;
+    while (nextFrame(frame) && frame.kind == 'P')
+        ++progress;
+    EXPECT_EQ(frame.kind, 'F');
+    EXPECT_EQ(frame.result, 0);
+    EXPECT_GT(progress, 10u);
+    EXPECT_EQ(AlertText(s.rects, 15000),
+        "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
+    EXPECT_EQ(later.Wait(0), -1) << later.Errors();
+    Shot("question-after-the-start", kShots);
+    ASSERT_TRUE(ClickAlertButton(s.rects, "Spara"));
+    EXPECT_EQ(later.Wait(15000), 1);
+    EXPECT_EQ(later.Errors(), kClosing);
+    EXPECT_EQ(first->Wait(10000), 0);
+    const std::vector<std::string> texts = SavedTexts(project);
+    EXPECT_EQ(Count(texts, "många"), 300u);
+    EXPECT_EQ(Count(texts, "sen"), 0u);
+}
+
 // Every request of a start is checked before any is carried out: a picture that is no picture
 // (a text file named .png, a folder), a damaged layout or project refuse the whole start at once
 // (status 1, the reason on standard error and in one alert), and nothing of it is done; the start

@@ -239,6 +239,7 @@ private:
     // Tells the waiting starts (and the running one, when it waits) what they wait for.
     void _TellWaiting();
     void _QuitAnswered(bool quit);
+    void _QuitIfDone();
     // The window goes: what was taken and not carried out is told so.
     void _EndAllStarts();
     void _RequestAddImages(const std::vector<std::string>& paths,
@@ -247,6 +248,7 @@ private:
     std::deque<std::shared_ptr<Start>> starts; // waiting, in order (the start's own first)
     std::shared_ptr<Start> runningStart; // being checked or carried out
     bool askingToQuit = false; // the unsaved question of a quit is open
+    bool quitWhenDone = false; // a quit waits for the starts being carried out
     bool quitConfirmed = false; // it was answered with quitting
     LRunLoopTimer startsTimer { _StartsTimer, this };
     static void _DeferredTimer(LRunLoopTimer* timer, void* data);

@@ -244,8 +244,9 @@ int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
         return _RefuseRequest(refusals, reply);
     start->reply = answer;
     start->own = IsStartRequest();
-    // Asked while the last question before quitting is open: it waits for the answer.
-    start->held = askingToQuit;
+    // Asked while the last question before quitting is open, or while a quit waits for the
+    // starts before this one: it waits for the answer.
+    start->held = askingToQuit || quitWhenDone;
     if (answer)
         answer->Progress(start->held
                 ? "Vorantel frågar om ändringarna ska sparas innan programmet avslutas. Begäran "
@@ -331,6 +332,7 @@ void MainDialog::_CheckStartFiles(const std::shared_ptr<Start>& start)
             }
             _NextStart();
             _TellWaiting();
+            _QuitIfDone();
         });
     }).detach();
 }
@@ -631,6 +633,15 @@ void MainDialog::_EndStart(bool carriedOut)
         StartRequestFinished();
     _NextStart();
     _TellWaiting();
+    _QuitIfDone();
+}
+
+void MainDialog::_QuitIfDone()
+{
+    // A quit asked for meanwhile comes once the last start before it is done.
+    if (quitWhenDone && !runningStart
+        && std::all_of(starts.begin(), starts.end(), [](const auto& s) { return s->held; }))
+        QuitWhenPossible();
 }
 
 void MainDialog::_EndAllStarts()
@@ -692,9 +703,10 @@ bool MainDialog::CmCancel()
     for (const auto& s : starts)
         waiting = waiting || !s->held;
     if (waiting) {
-        QuitWhenPossible();
+        quitWhenDone = true;
         return false;
     }
+    quitWhenDone = false;
     askingToQuit = true;
     const bool quit = CmCloseDocument(true);
     askingToQuit = false;
