@@ -291,9 +291,16 @@ void _LReceiveRequest(const LSingleInstance::Arguments& arguments)
         return;
     }
     std::shared_ptr<LZORAPIReply> reply = LZORAPICurrentReply();
-    if (window && window->IsDestroyed()) {
+    // The window of this running program is on its way while the channel waits for it; any
+    // other window is not the one the request is for.
+    const bool coming = gStartInstance || (window && window->IsRunningInstance());
+    if (!coming || (window && window->IsDestroyed())) {
         if (reply)
-            reply->Finish(1, kLSingleInstanceClosingText);
+            reply->Finish(1,
+                window && !window->IsDestroyed()
+                    ? "Vorantel startar och kan inte ta emot begäran ännu. Försök igen om en "
+                      "stund."
+                    : kLSingleInstanceClosingText);
         return;
     }
     // Taken, and handed to the window as soon as it has a view.

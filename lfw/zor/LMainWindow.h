@@ -122,6 +122,8 @@ public:
 
     void MainWindowDestroy();
     bool IsDestroyed() const { return fDestroyed; }
+    // Whether this window's program is the running instance (it holds the channel).
+    bool IsRunningInstance() const { return fSingleInstance && fSingleInstance->IsPrimary(); }
 
 protected:
     // "Senaste filer" (9049) in the file menu shows the recent files.
