@@ -1,5 +1,6 @@
-// The main window's document commands: new, open, save, close, export, print, the requests of
-// the command line and of a second start, dropped files and the audio CD's texts.
+// The main window's document commands: new, open, save, close, export, print, dropped files and
+// the audio CD's texts (the requests of the command line and of later starts are
+// MainDialogRequests.cpp's).
 #include "app/lxa/mac/MainDialog.h"
 
 #include "app/VTExport.h"
@@ -7,7 +8,6 @@
 #include "app/VTOptions.h"
 #include "app/VTPrinterTray.h"
 #include "app/VTProjectFile.h"
-#include "app/VTRequests.h"
 #include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFormat.h"
