@@ -193,6 +193,10 @@ void VTPictureFilesAdd::ItemFinished(LProcessResult result)
             error = kReadFailed;
         if (outcome.error.empty())
             outcome.error = error;
+        if (stopAtFailure) {
+            Finish();
+            return;
+        }
         if (tellFailures
             && !LProcessQueueErrorAlert(window->GetContentView(), error.c_str(), true, last)
             && !last) {

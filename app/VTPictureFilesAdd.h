@@ -69,6 +69,8 @@ public:
     bool tellFailures = true;
     // The overlays keep the files' own paths instead of their names with ".png".
     bool keepPaths = false;
+    // The first file that cannot be read ends the add: those after it are not read.
+    bool stopAtFailure = false;
 
 private:
     struct Item;

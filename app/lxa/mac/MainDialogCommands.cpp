@@ -631,8 +631,8 @@ void MainDialog::_ViewerAddImages(
     _StartPictureAdd(paths, true, false, std::move(done));
 }
 
-void MainDialog::_StartPictureAdd(
-    const std::vector<std::string>& paths, bool tell, bool keepPaths, VTPictureFilesAdd::Done done)
+void MainDialog::_StartPictureAdd(const std::vector<std::string>& paths, bool tell,
+    bool keepPaths, VTPictureFilesAdd::Done done, bool stopAtFailure)
 {
     auto failed = [&] {
         VTPictureFilesAddOutcome outcome;
@@ -647,8 +647,8 @@ void MainDialog::_StartPictureAdd(
     }
     if (pictureAdd) {
         // One add at a time: this one follows once the window is free again.
-        RunWhenNoModal([this, paths, tell, keepPaths, done] {
-            _StartPictureAdd(paths, tell, keepPaths, done);
+        RunWhenNoModal([this, paths, tell, keepPaths, done, stopAtFailure] {
+            _StartPictureAdd(paths, tell, keepPaths, done, stopAtFailure);
         });
         return;
     }
@@ -662,23 +662,11 @@ void MainDialog::_StartPictureAdd(
         });
     pictureAdd->tellFailures = tell;
     pictureAdd->keepPaths = keepPaths;
+    pictureAdd->stopAtFailure = stopAtFailure;
     if (!pictureAdd->Start(GetContentView())) {
         pictureAdd.reset();
         failed();
     }
-}
-
-unsigned long MainDialog::_ViewerAddImagesAndWait(const std::vector<std::string>& paths)
-{
-    auto failures = std::make_shared<std::optional<unsigned long>>();
-    // A picture not added is one that failed, also when "Avbryt" ended the add before it.
-    _ViewerAddImages(paths, [failures](const VTPictureFilesAddOutcome& outcome) {
-        *failures = (unsigned long)(outcome.asked - outcome.added);
-    });
-    LModalWait wait;
-    while (!*failures && !wait.Stopped())
-        LRunLoop::RunOnce(true);
-    return failures->value_or((unsigned long)paths.size());
 }
 
 void MainDialog::_AddImageFile(const char* path)
