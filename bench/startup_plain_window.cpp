@@ -5,11 +5,13 @@
 #include <cmath>
 #include <csignal>
 #include <gtk/gtk.h>
+#include <initializer_list>
 #include <unistd.h>
 
 static gboolean DrawDisc(GtkWidget* area, cairo_t* cr, gpointer)
 {
-    const double w = gtk_widget_get_allocated_width(area), h = gtk_widget_get_allocated_height(area);
+    const double w = gtk_widget_get_allocated_width(area),
+                 h = gtk_widget_get_allocated_height(area);
     const double grey = 172 / 255.0, r = 0.45 * std::fmin(w, h); // the canvas's grey
     cairo_set_source_rgb(cr, grey, grey, grey);
     cairo_paint(cr);

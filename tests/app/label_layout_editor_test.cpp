@@ -382,7 +382,12 @@ TEST_F(LayoutEditor, ExportAndImportInAFolderWithALongPath)
             CloseAtEnd guard { dialog };
             uitest::WhenPanelUp([&](GtkWidget* panel) {
                 gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "Lång layout.vtlayout");
-                uitest::Pump(100);
+                uitest::PumpUntil([&] {
+                    gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
+                    const bool taken = name && std::string(name) == "Lång layout.vtlayout";
+                    g_free(name);
+                    return taken;
+                });
                 gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
             });
             dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);

@@ -33,8 +33,11 @@ using namespace e2e;
 
 namespace {
 
-// The window's answers may take this long: what the user must never wait for.
+// The window's answers may take this long beyond what the machine's load makes of its own
+// drawing (twice the reference measured in the same run, below): what the user must never wait
+// for. A click shows within kClickMs beyond the same allowance.
 constexpr double kAnswerMs = 100;
+constexpr double kClickMs = 1000;
 
 bool CanDrive()
 {
@@ -62,6 +65,55 @@ struct Surroundings : e2e::Session {
         return r.count(name) ? r[name] : std::vector<int> { 0, 0, 0, 0 };
     }
 };
+
+XRect ToRect(const std::vector<int>& r)
+{
+    return XRect { r[0], r[1], r[2], r[3] };
+}
+
+// Waits until the canvas shows something else than before (a picture just added) and the window
+// has come to rest.
+bool WaitChangedAndSettled(
+    XServerView& view, unsigned long xid, const XRect& canvas, const std::vector<uint32_t>& before)
+{
+    return WaitFor([&] { return view.Pixels(canvas) != before; }, 60000 * kSlowdown, 100)
+        && view.WaitSettled(xid);
+}
+
+// What the machine's load makes of the window's own drawing, measured in the same run: the
+// longest answer to a ping, and the longest time until a click showed, while the canvas is drawn
+// again with its pictures at each of six clicks that take and give a picture's selection (the
+// work the window does on its own thread during a save or a drag, known to be quick).
+struct Reference {
+    double pingMs = 0, clickMs = 0;
+    double AnswerBound() const { return kAnswerMs * kSlowdown + 2 * pingMs; }
+    double ClickBound() const { return kClickMs * kSlowdown + 2 * clickMs; }
+};
+
+Reference MeasureReference(XServerView& view, unsigned long xid, const XRect& canvas)
+{
+    Reference r;
+    const std::pair<int, int> places[] = { { canvas.x + 12, canvas.y + 12 },
+        { canvas.x + canvas.width / 2, canvas.y + canvas.height / 2 } };
+    r.pingMs = view.LongestPingWhile(xid, [&] {
+        XServerView clicks;
+        for (int i = 0; i < 3; ++i)
+            for (const auto& [x, y] : places) {
+                const long long shown = clicks.MsUntilDrawn(
+                    xid,
+                    [&] {
+                        Shell("xdotool mousemove --sync " + std::to_string(x) + " "
+                            + std::to_string(y) + " click 1 2>/dev/null");
+                    },
+                    10000);
+                r.clickMs = std::max(r.clickMs, double(shown < 0 ? 10000 : shown));
+                clicks.WaitQuiet(xid, 200, 10000);
+            }
+    });
+    std::printf("reference: longest answer %.1f ms, longest click %.1f ms while clicking\n",
+        r.pingMs, r.clickMs);
+    return r;
+}
 
 // A photograph-like JPEG (a gradient with noise) of the size given.
 std::string Photo(const std::string& path, int width, int height, const char* colours)
@@ -226,9 +278,13 @@ TEST(LargePictures, TheAutosaveAndASaveNeverHoldTheWindow)
     XServerView view;
     ASSERT_TRUE(view.Ok());
 
+    const XRect canvas = ToRect(s.Now("canvas"));
+    std::vector<uint32_t> canvasBefore = view.Pixels(canvas);
     Program add({ "-addimage", first });
     ASSERT_EQ(add.Wait(60000), 0);
-    Sleep(1500); // the picture is shown
+    ASSERT_TRUE(WaitChangedAndSettled(view, xid, canvas, canvasBefore))
+        << "the picture never showed";
+    const Reference reference = MeasureReference(view, xid, canvas);
     // The autosave comes within the minute after the project opened: pinged until the setting
     // names its file.
     std::string autosave;
@@ -237,7 +293,7 @@ TEST(LargePictures, TheAutosaveAndASaveNeverHoldTheWindow)
     });
     ASSERT_NE(autosave, "") << "no autosave";
     std::printf("longest answer during the autosave: %.1f ms\n", autosaveLongest);
-    EXPECT_LT(autosaveLongest, kAnswerMs * kSlowdown);
+    EXPECT_LT(autosaveLongest, reference.AnswerBound());
     EXPECT_EQ(PictureSizes(autosave), (std::vector<std::pair<int, int>> { { 4896, 3264 } }));
 
     // Another picture, saved at once: its bytes are still being encoded. The progress window
@@ -245,24 +301,26 @@ TEST(LargePictures, TheAutosaveAndASaveNeverHoldTheWindow)
     // again, pictures and all (from their copies of the size shown: drawing two such pictures
     // whole took 200-300 ms). A save that held the window would hold it for the seconds of the
     // encoding.
+    canvasBefore = view.Pixels(canvas);
     Program addSecond({ "-addimage", second });
     ASSERT_EQ(addSecond.Wait(60000), 0);
-    Sleep(500);
+    ASSERT_TRUE(WaitChangedAndSettled(view, xid, canvas, canvasBefore))
+        << "the picture never showed";
     const double saveLongest = view.LongestPingWhile(xid, [&] {
         KeysTo(xid, "ctrl+s");
         WaitFor([&] { return PictureSizes(path).size() == 2; }, 60000, 200);
-        Sleep(300);
+        // Pinged on until the window has drawn what the save's end changed.
+        XServerView().WaitQuiet(xid, 300, 10000);
     });
     Shot("large-pictures-saved");
     std::printf("longest answer during the save: %.1f ms\n", saveLongest);
-    EXPECT_LT(saveLongest, kAnswerMs * kSlowdown);
+    EXPECT_LT(saveLongest, reference.AnswerBound());
     EXPECT_EQ(
         PictureSizes(path), (std::vector<std::pair<int, int>> { { 4896, 3264 }, { 4896, 3264 } }));
 
     // The top picture dragged across the canvas in small steps, the canvas drawn at each: the
     // window answers throughout, and the saved picture has moved.
-    const std::vector<int> canvas = s.Now("canvas");
-    const int x = canvas[0] + canvas[2] / 2, y = canvas[1] + canvas[3] / 2;
+    const int x = canvas.x + canvas.width / 2, y = canvas.y + canvas.height / 2;
     const std::vector<float> before = PictureCentresX(path);
     ASSERT_EQ(before.size(), 2u);
     const double dragLongest = view.LongestPingWhile(xid, [&] {
@@ -272,11 +330,11 @@ TEST(LargePictures, TheAutosaveAndASaveNeverHoldTheWindow)
             Shell("xdotool mousemove --sync " + std::to_string(x + 3 * step) + " "
                 + std::to_string(y + step) + " sleep 0.03 2>/dev/null");
         Shell("xdotool mouseup 1 2>/dev/null");
-        Sleep(300);
+        XServerView().WaitQuiet(xid, 300, 10000);
     });
     Shot("large-pictures-dragged");
     std::printf("longest answer during the drag: %.1f ms\n", dragLongest);
-    EXPECT_LT(dragLongest, kAnswerMs * kSlowdown);
+    EXPECT_LT(dragLongest, reference.AnswerBound());
     KeysTo(xid, "ctrl+s");
     // The top one moved (some 20 mm to the right), the other stayed.
     EXPECT_TRUE(WaitFor(
@@ -306,13 +364,20 @@ TEST(LargePictures, CopyingWithAClipboardManagerRunning)
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
     ASSERT_EQ(s.Canvas().count("canvas"), 1u);
-    Program add({ "-addimage", photo });
-    ASSERT_EQ(add.Wait(60000), 0);
     XServerView view;
     ASSERT_TRUE(view.Ok());
-    Drive(xid, "sleep 1.5");
-    // Copied (the copied picture is drawn marked); the manager starts asking at once.
-    Drive(xid, "key ctrl+c sleep 1");
+    const XRect canvas = ToRect(s.Now("canvas"));
+    const std::vector<uint32_t> before = view.Pixels(canvas);
+    Program add({ "-addimage", photo });
+    ASSERT_EQ(add.Wait(60000), 0);
+    ASSERT_TRUE(WaitChangedAndSettled(view, xid, canvas, before)) << "the picture never showed";
+    const Reference reference = MeasureReference(view, xid, canvas);
+    // Copied (the reference's last click selected the picture): the copied picture is drawn
+    // marked; the manager starts asking at once.
+    ASSERT_GE(view.MsUntilDrawn(
+                  xid, [&] { Drive(xid, "key ctrl+c"); }, 10000),
+        0)
+        << "the copied picture was not drawn marked";
     const long long cpuBefore = CpuMs(program.Pid());
     const long long mainBefore = CpuMs(program.Pid(), program.Pid());
     const double longest = view.LongestPingWhile(xid, [] { Sleep(8000); });
@@ -320,16 +385,15 @@ TEST(LargePictures, CopyingWithAClipboardManagerRunning)
     const long long main = CpuMs(program.Pid(), program.Pid()) - mainBefore;
     std::printf("longest answer: %.1f ms; processor time %lld ms, on the main thread %lld ms\n",
         longest, cpu, main);
-    EXPECT_LT(longest, kAnswerMs * kSlowdown);
+    EXPECT_LT(longest, reference.AnswerBound());
     // The manager's encodings were made meanwhile, elsewhere than on the window's thread.
     EXPECT_GT(cpu, 2000);
     EXPECT_LT(main, cpu / 4);
 
     // Clicks beside the picture and on it, which take and give its selection, while the manager
     // asks for the rest: each shows within a second (a freeze of the window took seconds).
-    const std::vector<int> canvas = s.Now("canvas");
-    const std::pair<int, int> places[] = { { canvas[0] + 12, canvas[1] + 12 },
-        { canvas[0] + canvas[2] / 2, canvas[1] + canvas[3] / 2 } };
+    const std::pair<int, int> places[] = { { canvas.x + 12, canvas.y + 12 },
+        { canvas.x + canvas.width / 2, canvas.y + canvas.height / 2 } };
     for (int i = 0; i < 3; ++i) {
         for (const auto& [x, y] : places) {
             const long long shown = view.MsUntilDrawn(
@@ -341,7 +405,8 @@ TEST(LargePictures, CopyingWithAClipboardManagerRunning)
                 10000);
             std::printf("a click at %d,%d showed after %lld ms\n", x, y, shown);
             EXPECT_GE(shown, 0) << "a click never showed";
-            EXPECT_LT(shown, 1000 * kSlowdown);
+            EXPECT_LT(shown, reference.ClickBound());
+            // The clicks are spread over the seconds the manager asks, as a person's come.
             Sleep(700);
         }
     }

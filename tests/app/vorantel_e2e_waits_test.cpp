@@ -20,6 +20,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
+
 using namespace e2e;
 
 namespace {
@@ -289,13 +292,16 @@ TEST(VorantelWaits, KeysTypedDuringAPasteWaitReachTheWindow)
     ASSERT_NE(xid, 0u);
     auto r = s.Canvas();
     ASSERT_EQ(r.count("canvas"), 1u);
-    Sleep(800);
-    // The text in the middle selected.
-    Drive(xid, ClickWords(s.Now("canvas")) + "sleep 0.3");
+    XServerView view;
+    ASSERT_TRUE(view.WaitSettled(xid));
+    // The text in the middle selected: drawn so.
+    EXPECT_GE(view.MsUntilDrawn(
+                  xid, [&] { Drive(xid, ClickWords(s.Now("canvas"))); }, 10000),
+        0);
+    ASSERT_TRUE(view.WaitSettled(xid));
     {
         StoppedClipboardOwner owner("stoppad");
         ASSERT_TRUE(owner.Owning());
-        Sleep(300);
         ForgetAlert(s.rects);
         // Ctrl+V waits up to 3 s for the owner; Delete comes a second into that wait.
         auto start = Clock::now();
@@ -307,18 +313,19 @@ TEST(VorantelWaits, KeysTypedDuringAPasteWaitReachTheWindow)
         Shot("waits-paste-message-after-keys");
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
-    Sleep(300);
+    // The alert gone, the window drawn again.
+    ASSERT_TRUE(view.WaitSettled(xid));
     // Saved in place: the disc holds nothing now.
     struct stat before { };
     stat(path.c_str(), &before);
-    Sleep(1100); // a later modification time
     Drive(xid, "key ctrl+s");
     size_t overlays = 99;
     EXPECT_TRUE(WaitFor(
         [&] {
             struct stat now { };
             if (stat(path.c_str(), &now) != 0
-                || (now.st_ino == before.st_ino && now.st_mtime == before.st_mtime))
+                || (now.st_ino == before.st_ino && now.st_mtim.tv_sec == before.st_mtim.tv_sec
+                    && now.st_mtim.tv_nsec == before.st_mtim.tv_nsec))
                 return false;
             VTProject loaded;
             VTProjectLoad load;
