@@ -134,7 +134,7 @@ bool ShowsDesign(const Picture& picture)
 }
 
 struct Side {
-    bool program;
+    bool program = false;
     bool withoutGl = false; // the plain window started with GDK_GL=disable
     Place place; // where the window stands, and
     Picture settled; // its picture once it has settled: both taken in the first start
@@ -269,7 +269,9 @@ void BM_StartupSideBySide(benchmark::State& state)
     }
     const std::string folder = made;
     constexpr int kSides = 3;
-    Side sides[kSides] = { { true }, { false, true }, { false, false } };
+    Side sides[kSides];
+    sides[0].program = true;
+    sides[1].withoutGl = true;
     const char* names[kSides] = { "program", "plain", "plain_gl" };
     std::vector<double> mapped[kSides], painted[kSides], mappedCpu[kSides], paintedCpu[kSides];
     Times t;
