@@ -381,13 +381,14 @@ TEST_F(LayoutEditor, ExportAndImportInAFolderWithALongPath)
         [&] {
             CloseAtEnd guard { dialog };
             uitest::WhenPanelUp([&](GtkWidget* panel) {
-                gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "Lång layout.vtlayout");
+                // The panel is in the remembered folder, then takes the name.
                 uitest::PumpUntil([&] {
-                    gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(panel));
-                    const bool taken = name && std::string(name) == "Lång layout.vtlayout";
-                    g_free(name);
-                    return taken;
+                    gchar* in = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(panel));
+                    const bool there = in && std::string(in) == deep;
+                    g_free(in);
+                    return there;
                 });
+                gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "Lång layout.vtlayout");
                 gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
             });
             dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);
