@@ -479,7 +479,9 @@ TEST_F(ClipartFailureTest, AFolderListsItsOwnPicturesEveryTimeItIsSelected)
             LCocoaTreeViewImpl* tree = dialog.TreeViewGetImplById(LClipartDialog::kTree);
             // Images, Djur and now Fåglar.
             uitest::PumpUntil([&] { return tree->numberOfRows() == 3; });
-            uitest::Pump(200); // the new row is measured in idle time
+            // The new row is measured in idle time, then drawn.
+            uitest::PumpUntilIdle();
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("folder-opened"));
             ClickItem(dialog, djur->childAt(0));
             uitest::PumpUntil([&] { return Rows(dialog) == 2 && Listed(dialog); });
@@ -672,6 +674,7 @@ TEST_F(ClipartFailureTest, AFolderNamedImagesIsAFolderOfItsOwn)
             ClickExpander(dialog, images);
             LCocoaTreeViewImpl* tree = dialog.TreeViewGetImplById(LClipartDialog::kTree);
             uitest::PumpUntil([&] { return tree->numberOfRows() == 4; });
+            uitest::PumpUntilIdle();
             uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             ClickItem(dialog, images->childAt(0));
             uitest::PumpUntil([&] { return Cell(dialog, 0, 0) == "Bild"; });
