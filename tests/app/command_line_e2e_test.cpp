@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
+
 using namespace e2e;
 
 namespace {
@@ -144,7 +147,7 @@ TEST(CommandLine, TheOpenPanelTakesALongPath)
     auto first = std::make_unique<Program>(std::vector<std::string> {});
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
-    Sleep(500);
+    ASSERT_TRUE(XServerView().WaitSettled(xid));
     ForgetAlert(s.rects);
     KeysTo(xid, "ctrl+o");
     if (!WaitWindowNamed("Läs in projekt", 5000))
@@ -184,7 +187,7 @@ TEST(CommandLine, ManyRequestsAreAllCarriedOutOrRefusedWhole)
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
-    Sleep(500);
+    ASSERT_TRUE(XServerView().WaitSettled(xid));
     {
         ForgetAlert(s.rects);
         Program later(requests(10000), s.Capture("ten-thousand"));
@@ -227,7 +230,7 @@ TEST(CommandLine, UnknownRequestsMissingValuesAndEmptyFilesAreTold)
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
-    Sleep(500);
+    ASSERT_TRUE(XServerView().WaitSettled(xid));
     const struct {
         std::vector<std::string> args;
         std::string why, shot;
@@ -272,8 +275,9 @@ TEST(CommandLine, ARequestQueuedDuringTheCrashQuestionRunsAfterTheStartsOwn)
     const std::string text = s.Write("t.txt", "Skivetikett");
     {
         Program killed({});
-        ASSERT_NE(WaitMainWindow(), 0u);
-        Sleep(500);
+        const unsigned long shown = WaitMainWindow();
+        ASSERT_NE(shown, 0u);
+        ASSERT_TRUE(XServerView().WaitSettled(shown));
         ::kill(killed.Pid(), SIGKILL);
         EXPECT_EQ(killed.Wait(5000), 128 + SIGKILL);
     }
@@ -313,7 +317,7 @@ TEST(CommandLine, TheInstanceKeepsItsChannelUntilItsLastDialogIsDone)
     auto first = std::make_unique<Program>(std::vector<std::string> {});
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
-    Sleep(500);
+    ASSERT_TRUE(XServerView().WaitSettled(xid));
     KeysTo(xid, "ctrl+q");
     ASSERT_TRUE(WaitWindowNamed("Betygsätt Vorantel"));
     for (const std::vector<std::string>& args :

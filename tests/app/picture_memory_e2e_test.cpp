@@ -50,9 +50,10 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
               << TemporaryFolder::ReadFile(png).size() << " bytes\n";
 
     Program first({ "-new", "cd" });
-    ASSERT_NE(WaitMainWindow(20000), 0u);
+    const unsigned long xid = WaitMainWindow(20000);
+    ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000));
-    Sleep(1000);
+    ASSERT_TRUE(x.WaitSettled(xid));
     const XRect canvas = Rectangles<XRect>(rects)["canvas"];
     const long long base = StatusKb(first.Pid(), "VmRSS");
     ASSERT_GT(base, 0);
@@ -63,7 +64,7 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
         Program second({ "-addimage", gif });
         EXPECT_EQ(second.Wait(60000 * kSlowdown), 0);
     }
-    Sleep(1000);
+    EXPECT_TRUE(x.WaitSettled(xid, 300, 60000 * kSlowdown));
     const long long afterGif = StatusKb(first.Pid(), "VmHWM");
     std::cout << "[ GIF    ] resident " << base << " kB before, peak " << afterGif << " kB\n";
     EXPECT_LT(afterGif - base, 64 * 1024);
@@ -87,7 +88,7 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
     const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
     SaveScreenPng(x, x.Screen(), "large-picture-added");
     EXPECT_TRUE(shown) << "the picture never showed in the canvas";
-    Sleep(1500);
+    EXPECT_TRUE(x.WaitSettled(xid, 300, 60000 * kSlowdown));
     const long long afterPng = StatusKb(first.Pid(), "VmHWM");
     std::cout << "[ PNG    ] shown after " << seconds << " s; peak " << afterPng
               << " kB, the picture " << decodedKb << " kB\n";

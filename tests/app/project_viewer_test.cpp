@@ -969,8 +969,18 @@ TEST_F(ProjectViewer, AnAutosaveUnderWayGoesWithItsProject)
     auto other = NewCDProject();
     f.viewer.SetProject(other.get());
     EXPECT_FALSE(f.viewer.IsAutoSaving());
-    // What the abandoned save's workers still post changes nothing.
-    uitest::Pump(1500);
+    // What the abandoned save's workers still post changes nothing: they end once the picture's
+    // bytes are made (what they wait for), and what they posted then has run.
+    const VTOverlay* added = f.project->templates.GetAt(0)->first;
+    while (added && added->GetType() != VTOverlayTypeImage)
+        added = added->next;
+    ASSERT_NE(added, nullptr);
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] {
+            return static_cast<const VTOverlayImage*>(added)->GetImage().GetEncodedPNG() != nullptr;
+        },
+        30000));
+    EXPECT_TRUE(uitest::PumpUntilIdle());
     EXPECT_EQ(Setting("AutoSave", "FileName"), "");
     for (const std::string& name : TemporaryFolder::List(folder))
         EXPECT_TRUE(name.find("autosave") == std::string::npos && name[0] != '.') << name;

@@ -103,7 +103,8 @@ inline bool PasteIntoFilePanel(const std::string& title, const std::string& path
     if (!WaitWindowNamed(title))
         return false;
     Shell("printf %s " + Quote(path) + " | xclip -selection clipboard -i >/dev/null 2>&1");
-    Sleep(400);
+    // Pasted once xclip serves it.
+    WaitFor([&] { return Shell("xclip -o -selection clipboard 2>/dev/null") == path; }, 5000, 50);
     Keys("ctrl+a");
     Keys("ctrl+v");
     Sleep(300);

@@ -89,7 +89,13 @@ inline std::string KeysForAlert(
     std::string said;
     for (int attempt = 0; attempt < 2 && said.empty(); ++attempt) {
         ForgetAlert(rects);
-        Sleep(300);
+        // An alert just closed has gone from the screen: the main window alone shows.
+        WaitFor(
+            [] {
+                const std::vector<std::string> names = WindowNames();
+                return names.size() == 1 && names[0].rfind(kCaption, 0) == 0;
+            },
+            3000, 50);
         KeysTo(xid, keys);
         said = AlertText(rects, 8000);
     }

@@ -290,9 +290,9 @@ TEST_F(DialogsTest, ResizableDialogIsLaidOutForEverySizeItGets)
             GtkWidget* content = dialog.GetContentView()->Widget();
             auto allocated = [&](int width) {
                 uitest::PumpUntil([&] { return gtk_widget_get_allocated_width(content) == width; });
-                uitest::Pump(100);
+                EXPECT_TRUE(uitest::PumpUntilDrawn(native));
             };
-            uitest::Pump(200);
+            EXPECT_TRUE(uitest::PumpUntilDrawn(native));
             expectLaidOut("shown");
             const double s = dialog.GetBackingScaleFactor();
             for (int width : { 500, 640 }) {
@@ -310,12 +310,12 @@ TEST_F(DialogsTest, ResizableDialogIsLaidOutForEverySizeItGets)
             if (s == 1 && GDK_IS_X11_DISPLAY(display)) {
                 gdk_x11_display_set_window_scale(display, 2);
                 if (uitest::PumpUntil([&] { return dialog.GetBackingScaleFactor() == 2; })) {
-                    uitest::Pump(200);
+                    EXPECT_TRUE(uitest::PumpUntilDrawn(native));
                     expectLaidOut("at scale 2");
                 }
                 gdk_x11_display_set_window_scale(display, 1);
                 uitest::PumpUntil([&] { return dialog.GetBackingScaleFactor() == 1; });
-                uitest::Pump(200);
+                EXPECT_TRUE(uitest::PumpUntilDrawn(native));
                 expectLaidOut("back at scale 1");
             }
             dialog.PostCommand(kLCmdOk);

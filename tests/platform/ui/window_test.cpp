@@ -105,7 +105,7 @@ TEST_F(UiTest, ShownWindowHeldKeepsItsFramesButPaintsNothingUntilResumed)
     // A shown window may be amid a frame when it is held: only its painting waits.
     LNativeWindow* window = MakeWindow(300, 200);
     ASSERT_TRUE(uitest::ShowAndWait(window));
-    uitest::Pump(100);
+    ASSERT_TRUE(uitest::PumpUntilDrawn(window));
     GtkWidget* gtk = GTK_WIDGET(window->Gtk());
     GdkFrameClock* clock = gtk_widget_get_frame_clock(gtk);
     ASSERT_NE(clock, nullptr);
