@@ -209,6 +209,10 @@ void LMacWindow::InitCommon(LCocoaDialogCenterMode mode, bool show)
         else if (mode == kLCocoaDialogCenterParent)
             CenterToParent();
     }
+    // A window shows inside the work area of its monitor (and is fitted again by its native
+    // window once a window manager's frame is known).
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow)
+        w->FitToWorkArea();
     EnableControls();
     fInitialised = true;
     if (fManager)

@@ -53,6 +53,7 @@ public:
     void DestroyDialog() override;
     void CmWelcomeDialog();
     void LayoutControls(int width, int height) override;
+    void GetMinimumBodySizePixels(int& width, int& height) override;
     void UpdateCaption();
 
     // ---- Commands (MainDialogCommands.cpp).
