@@ -111,13 +111,6 @@ void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
     paginator.MovePixels(x, y, canvasWidth, strip);
 }
 
-void VTProjectViewer::GetMinimumSizePixels(double scale, int& width, int& height)
-{
-    // A canvas of 240 x 160 points beside the column, below the strip.
-    width = int(scale * (kPanelColumnWidth + 240));
-    height = int(scale * (36 + 160));
-}
-
 // --- the project ---------------------------------------------------------------------------------
 
 void VTProjectViewer::SetProject(VTProject* p)

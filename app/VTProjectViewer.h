@@ -63,9 +63,6 @@ public:
     void DestroyDialog() override;
     // Pixels: the panel column on the right, the paginator's strip on top of the canvas.
     void LayoutControls(int x, int y, int width, int height) override;
-    // The smallest size (backing pixels at the scale) at which the tab strip, a canvas that
-    // shows a design and the panel column all show.
-    static void GetMinimumSizePixels(double scale, int& width, int& height);
     void LayoutControls(int width, int height) override { LayoutControls(0, 0, width, height); }
     void EvTimer(int id) override;
     void EvInterWinMessage(int id, long a, long b) override;

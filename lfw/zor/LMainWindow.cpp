@@ -299,9 +299,11 @@ void LMainWindow::MainWindowInitCommon()
     int defaultHeight = int(heightUnits * CharHeightPixels() + 0.5);
     int minWidth = int(kMinWidthUnits * CharWidthPixels() + 0.5);
     int minHeight = int(kMinHeightUnits * CharHeightPixels() + 0.5);
+    // The smallest size holds the toolbar, a canvas beside the panels and the status bar (and
+    // is never larger than the screen's work area holds).
     if (GetContentView() && GetNativeWindow()) {
         ResizableHook(*this);
-        ApplyMinimumSize();
+        MinimumSizeSet(minWidth, minHeight);
     }
     WindowSizeSettingsRestore(
         "MainWindow", defaultWidth, defaultHeight, minWidth, minHeight, false);
@@ -484,20 +486,6 @@ void LMainWindow::LayoutControls(int width, int height)
 {
     int y = 0;
     MainWindowLayoutBars(y, width, height);
-}
-
-void LMainWindow::GetMinimumBodySizePixels(int& width, int& height)
-{
-    width = int(40 * CharWidthPixels() + 0.5f);
-    height = int(10 * CharHeightPixels() + 0.5f);
-}
-
-void LMainWindow::ApplyMinimumSize()
-{
-    int width = 0, height = 0;
-    GetMinimumBodySizePixels(width, height);
-    height += fTabbedToolBar.GetTabbedToolBarHeight() + GetStatusbarHeightPixels(GetContentView());
-    MinimumSizeSet(width, height);
 }
 
 bool LMainWindow::EvKeyDown(LKey)

@@ -71,11 +71,6 @@ public:
     // status bar (control 800) at the bottom and the info bar (control 9599) above it. y moves
     // below the toolbar and height shrinks by the bars below; the rest is the derived window's.
     void MainWindowLayoutBars(int& y, int& width, int& height);
-    // The smallest size (backing pixels) the derived window's controls below the toolbar and
-    // above the bars need to show; by default 40 x 10 characters.
-    virtual void GetMinimumBodySizePixels(int& width, int& height);
-    // Gives the window its smallest size: the body's with the toolbar and the bars around it.
-    void ApplyMinimumSize();
     // Lays out the bars; a derived window lays out its own controls in what they leave.
     void LayoutControls(int width, int height) override;
     LTabbedToolBar& GetTabbedToolBar() { return fTabbedToolBar; }

@@ -307,11 +307,6 @@ void MainDialog::LayoutControls(int width, int height)
     _WriteTestRectangles();
 }
 
-void MainDialog::GetMinimumBodySizePixels(int& width, int& height)
-{
-    VTProjectViewer::GetMinimumSizePixels(GetBackingScaleFactor(), width, height);
-}
-
 void MainDialog::UpdateCaption()
 {
     if (!project)

@@ -53,7 +53,6 @@ public:
     void DestroyDialog() override;
     void CmWelcomeDialog();
     void LayoutControls(int width, int height) override;
-    void GetMinimumBodySizePixels(int& width, int& height) override;
     void UpdateCaption();
 
     // ---- Commands (MainDialogCommands.cpp).
