@@ -138,6 +138,28 @@ struct LNativeWindowGlue {
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         LUiRef<LNativeWindow> hold(w);
         LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (!w->fWindow)
+            return;
+        // The display holds the smallest size in device pixels: it is told again at the new
+        // scale, as large as the work area now holds.
+        w->fToldMinSize = LUiSize { -1, -1 };
+        w->UpdateMinSizeLimit();
+        w->ApplyMinSize();
+        // The window keeps its size in points: at a larger scale it may now stand out of the
+        // work area. It is fitted once the display has given it its new size (until the change
+        // has been handled whole, what the display tells of it is of the old size).
+        if (w->fStyle & kLUiWindowTitled) {
+            w->Retain();
+            g_idle_add(
+                [](gpointer data) -> gboolean {
+                    auto* window = static_cast<LNativeWindow*>(data);
+                    if (!window->IsClosed())
+                        window->FitToWorkArea();
+                    window->Release();
+                    return G_SOURCE_REMOVE;
+                },
+                w);
+        }
         if (d && w->fWindow)
             d->WindowDidChangeScale(*w);
     }

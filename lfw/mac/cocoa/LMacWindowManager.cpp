@@ -258,8 +258,8 @@ void LMacWindowManager::WindowDidChangeScale(LNativeWindow& window)
         return;
     // The window is laid out as a fresh one at the new scale: every pane in it takes the new
     // character cell, every painted control and every pane its measures, from the top down (a
-    // pane's measures may depend on its controls'), then the window lays itself out, fitted to
-    // its screen, and is painted whole.
+    // pane's measures may depend on its controls'), then the window lays itself out and is
+    // painted whole (the native window fits itself to its screen once it has its new size).
     const std::vector<LUiRef<LView>> views = WindowViews(window);
     std::vector<LCocoaWindow*> panes;
     for (const LUiRef<LView>& view : views) {
@@ -292,8 +292,6 @@ void LMacWindowManager::WindowDidChangeScale(LNativeWindow& window)
         content->NotifySubviewsFrameChanged();
     if (auto hook = LCocoaWindowHooksGet().scaleFactorChanged; hook && pWindow)
         hook(*pWindow);
-    if (!window.IsClosed() && !window.IsZoomed())
-        window.FitToWorkArea();
     if (pResizableHandler && pWindow)
         pResizableHandler->RelayoutControls(*pWindow);
     if (pWindow)
