@@ -151,18 +151,6 @@ void LMainWindow::GetDefaultSizeUnits(int monitorWidth, int monitorHeight, int s
     }
 }
 
-LUiRect LMainWindow::FitFrameInWorkArea(
-    const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea)
-{
-    return LNativeWindow::FittedFrame(frame, edges, workArea, true);
-}
-
-void LMainWindow::_FitInWorkArea()
-{
-    if (LNativeWindow* window = GetNativeWindow())
-        window->FitToWorkArea();
-}
-
 std::string LMainWindow::MakeCaption(const char* path)
 {
     std::string caption = "Vorantel av ZOR Software";
@@ -310,7 +298,8 @@ void LMainWindow::MainWindowInitCommon()
     // The stored or default size leaves out the title bar, the borders and the menu bar: the
     // whole window is fitted to the screen before it shows (and once more by the native window
     // when a window manager's frame is known).
-    _FitInWorkArea();
+    if (LNativeWindow* window = GetNativeWindow())
+        window->FitToWorkArea();
     _LSetDebugPhase(2);
 
     LUserSettingSetString("Settings", "FirstRun", "1");

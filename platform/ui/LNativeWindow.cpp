@@ -795,11 +795,29 @@ LUiRect LNativeWindow::FittedFrame(
     return r;
 }
 
+namespace {
+
+// Whether a window manager runs that maximises windows (without one, GTK takes a window that
+// was asked to be maximised as maximised, and nobody makes it so).
+bool ManagerMaximizes(GtkWidget* widget)
+{
+#ifdef GDK_WINDOWING_X11
+    GdkScreen* screen = gtk_widget_get_screen(widget);
+    if (GDK_IS_X11_SCREEN(screen))
+        return gdk_x11_screen_supports_net_wm_hint(
+            screen, gdk_atom_intern_static_string("_NET_WM_STATE_MAXIMIZED_VERT"));
+#endif
+    (void)widget;
+    return true;
+}
+
+} // namespace
+
 void LNativeWindow::FitToWorkArea()
 {
     LUiScreen screen;
     // A maximised window is the window manager's to place.
-    if (!fWindow || fMaximized || !Screen(screen))
+    if (!fWindow || (fMaximized && ManagerMaximizes(GTK_WIDGET(fWindow))) || !Screen(screen))
         return;
     const LUiEdges edges = DecorationEdges();
     UpdateMinSizeLimit();

@@ -311,31 +311,4 @@ TEST(MainWindowSizes, DefaultSizeAndCaption)
     EXPECT_EQ(LMainWindow::MakeCaption("c\\d.vtproj"), "Vorantel av ZOR Software - d.vtproj");
 }
 
-// The frame with its title bar and borders around it inside a work area that leaves a panel of
-// 30 points at the top of a 1366 x 768 screen. The frame's place is that of what stands around
-// the window (where GTK puts it), its size the window's own.
-TEST(MainWindowSizes, FramesAreFittedIntoTheWorkArea)
-{
-    const LUiRect work { 0, 30, 1366, 738 };
-    const LUiEdges edges { 5, 51, 5, 5 }; // borders and a title bar of 46 points above them
-    auto fit = [&](LUiRect r) { return LMainWindow::FitFrameInWorkArea(r, edges, work); };
-    // Inside: kept.
-    EXPECT_EQ(fit({ 100, 100, 800, 500 }), (LUiRect { 100, 100, 800, 500 }));
-    // Too large: as large as the work area holds with the edges, what stands around it at the
-    // work area's top left corner.
-    EXPECT_EQ(fit({ 0, 0, 1366, 800 }), (LUiRect { 0, 30, 1356, 682 }));
-    EXPECT_EQ(fit({ -3000, 6000, 5000, 4000 }), (LUiRect { 0, 30, 1356, 682 }));
-    // Standing out on one side: moved in by as little as needed, the size kept; the bottom
-    // edge of the outer frame ends at the work area's.
-    EXPECT_EQ(fit({ 900, 500, 800, 500 }), (LUiRect { 556, 212, 800, 500 }));
-    EXPECT_EQ(fit({ -50, 10, 800, 500 }), (LUiRect { 0, 30, 800, 500 }));
-    // Nothing left: one point.
-    EXPECT_EQ(LMainWindow::FitFrameInWorkArea({ 0, 0, 100, 100 }, edges, { 0, 0, 8, 40 }),
-        (LUiRect { 0, 0, 1, 1 }));
-    // A window that cannot be resized keeps its size and only moves (its title bar on the
-    // screen when it is larger than the work area).
-    EXPECT_EQ(LNativeWindow::FittedFrame({ 900, 500, 800, 900 }, edges, work, false),
-        (LUiRect { 556, 30, 800, 900 }));
-}
-
 } // namespace
