@@ -308,9 +308,11 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
     ExpectSameLook(mainRescaled, mainFresh, "main");
     // The panels' column of an editor that was made lower than it was shown at may keep a
     // vertical scroll bar with nothing to scroll (GTK does not take it back when the list's
-    // document shrinks to fit): where it stands is left out.
-    const XRect& viewer
-        = editorFresh.parts.count("control-1013") ? editorFresh.parts.at("control-1013") : XRect {};
+    // document shrinks to fit): where it stands, beside the tabs and the page, is left out.
+    auto part = [&](const char* name) {
+        return editorFresh.parts.count(name) ? editorFresh.parts.at(name) : XRect {};
+    };
+    const XRect tabs = part("control-1009"), viewer = part("control-1013");
     ExpectSameLook(editorRescaled, editorFresh, "editor",
-        XRect { editorFresh.window.width - 32, viewer.y, 32, viewer.height });
+        XRect { editorFresh.window.width - 32, tabs.y, 32, viewer.Bottom() + 2 - tabs.y });
 }
