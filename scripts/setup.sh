@@ -28,6 +28,7 @@ if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
         python3 openssl libxml2-utils
         fonts-liberation fonts-dejavu-extra
         openbox x11-utils
+        xsettingsd
         xfce4-clipman dbus-daemon
     )
 fi

@@ -151,43 +151,6 @@ void LMainWindow::GetDefaultSizeUnits(int monitorWidth, int monitorHeight, int s
     }
 }
 
-LUiRect LMainWindow::FitFrameInWorkArea(
-    const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea)
-{
-    LUiRect r = frame;
-    const double aroundWidth = edges.left + edges.right;
-    const double aroundHeight = edges.top + edges.bottom;
-    r.width = std::max(1.0, std::min(frame.width, std::floor(workArea.width - aroundWidth)));
-    r.height = std::max(1.0, std::min(frame.height, std::floor(workArea.height - aroundHeight)));
-    // Moved in from the right and bottom first, so that a window larger than the work area
-    // keeps its top left corner (and title bar) on the screen.
-    const double right = workArea.x + workArea.width - edges.right - r.width;
-    const double bottom = workArea.y + workArea.height - edges.bottom - r.height;
-    r.x = std::max(std::min(frame.x, right), workArea.x + edges.left);
-    r.y = std::max(std::min(frame.y, bottom), workArea.y + edges.top);
-    return r;
-}
-
-void LMainWindow::_FitInWorkArea()
-{
-    LNativeWindow* window = GetNativeWindow();
-    LView* content = GetContentView();
-    // A maximised window is the window manager's to place.
-    if (!window || !content || window->IsZoomed())
-        return;
-    LRectangle area;
-    LMonitorInfo::GetMonitorRect(content, area);
-    const double s = GetBackingScaleFactor();
-    if (area.right <= area.left || area.bottom <= area.top || !(s > 0))
-        return;
-    const LUiRect work { area.left / s, area.top / s, (area.right - area.left) / s,
-        (area.bottom - area.top) / s };
-    const LUiRect frame = window->Frame();
-    const LUiRect fitted = FitFrameInWorkArea(frame, window->DecorationEdges(), work);
-    if (!(fitted == frame))
-        window->SetFrame(fitted);
-}
-
 std::string LMainWindow::MakeCaption(const char* path)
 {
     std::string caption = "Vorantel av ZOR Software";
@@ -413,19 +376,19 @@ void LMainWindow::MainWindowInitCommon()
     int defaultHeight = int(heightUnits * CharHeightPixels() + 0.5);
     int minWidth = int(kMinWidthUnits * CharWidthPixels() + 0.5);
     int minHeight = int(kMinHeightUnits * CharHeightPixels() + 0.5);
-    if (GetContentView() && GetNativeWindow())
+    // The smallest size holds the toolbar, a canvas beside the panels and the status bar (and
+    // is never larger than the screen's work area holds).
+    if (GetContentView() && GetNativeWindow()) {
         ResizableHook(*this);
+        MinimumSizeSet(minWidth, minHeight);
+    }
     WindowSizeSettingsRestore(
         "MainWindow", defaultWidth, defaultHeight, minWidth, minHeight, false);
     // The stored or default size leaves out the title bar, the borders and the menu bar: the
-    // whole window is fitted to the screen before it shows, and once more when a window
-    // manager's frame is known.
-    _FitInWorkArea();
+    // whole window is fitted to the screen before it shows (and once more by the native window
+    // when a window manager's frame is known).
     if (LNativeWindow* window = GetNativeWindow())
-        window->CallWhenMapped([this] {
-            if (!fDestroyed)
-                _FitInWorkArea();
-        });
+        window->FitToWorkArea();
     _LSetDebugPhase(2);
 
     LUserSettingSetString("Settings", "FirstRun", "1");

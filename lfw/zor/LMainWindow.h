@@ -114,11 +114,6 @@ public:
         int storedHeight, int& widthOut, int& heightOut);
     // "Vorantel av ZOR Software", with " - " and the file name of a path.
     static std::string MakeCaption(const char* path);
-    // The frame (points, as LNativeWindow::Frame) that puts a window with the edges around it
-    // inside the work area: its size kept where it fits, else cut to what the work area holds
-    // (at least 1 x 1); its place kept where it fits, else moved in by as little as needed.
-    static LUiRect FitFrameInWorkArea(
-        const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea);
 
     void MainWindowDestroy();
     bool IsDestroyed() const { return fDestroyed; }
@@ -146,8 +141,6 @@ private:
         LMainWindow& fOwner;
     };
     static bool _KeyMonitor(GdkEvent* event, void* data);
-    // Puts the window with its title bar and borders inside the work area of its monitor.
-    void _FitInWorkArea();
     void _InstallKeyMonitor();
     void _RemoveKeyMonitor();
     // What the start-up does once the start's own request has been carried out.
