@@ -6,6 +6,7 @@
 // picture read back by ImageMagick.
 #include "app/VTExport.h"
 #include "app/VTLabelLayoutData.h"
+#include "app/VTLabelLayoutTemplateEdit.h"
 #include "app/VTOptions.h"
 #include "app/VTPrintFunction.h"
 #include "lfw/gen/LUserSettings.h"
@@ -314,4 +315,15 @@ TEST(PaperSheet, LetterSheetIsThePaper)
     EXPECT_FLOAT_EQ(h, 279.4f);
     EXPECT_EQ(LPaperSizeArray[LPaperSizeUSLetter].width, 216);
     EXPECT_EQ(LPaperSizeArray[LPaperSizeUSLetter].height, 279);
+
+    // The distances to the paper's edges that the preview and the layout editor show add up to
+    // the paper with the position's box.
+    const VTLabelLayoutPage& page = *letter.pages.GetHead();
+    VTTemplatePanelValues values;
+    VTTemplatePanelValuesGet(letter, &page, page.first, values);
+    float ex = 0, ey = 0;
+    VTLabelLayoutTemplateHalfExtent(*page.first, ex, ey);
+    EXPECT_NEAR(values.edges[0] + values.edges[3] + 2 * ey, 279.4, 1e-3); // top, bottom
+    EXPECT_NEAR(values.edges[1] + values.edges[2] + 2 * ex, 215.9, 1e-3); // left, right
+    EXPECT_NEAR(values.edges[0], 279.4 / 2 + page.first->centreY - ey, 1e-3);
 }
