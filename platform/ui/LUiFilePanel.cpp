@@ -59,9 +59,29 @@ GtkFileFilter* MakeFilter(const LUiFileFilter& filter)
     return f;
 }
 
+// Whether the name typed in the chooser is that of an existing folder (which the chooser opens
+// instead of answering): relative to the folder shown, from the home folder with "~", or whole.
+bool NamesFolder(GtkFileChooser* chooser, const char* name)
+{
+    std::string path;
+    if (name[0] == '/') {
+        path = name;
+    } else if (name[0] == '~' && (name[1] == '/' || name[1] == 0)) {
+        path = std::string(g_get_home_dir()) + (name + 1);
+    } else {
+        gchar* shown = gtk_file_chooser_get_current_folder(chooser);
+        if (!shown)
+            return false;
+        path = std::string(shown) + "/" + name;
+        g_free(shown);
+    }
+    return g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
+}
+
 // A save panel's acceptance: a name without an extension (after its last "/") gets the shown
-// filter's first extension. It runs before the chooser's own answer to the acceptance, so the
-// chooser checks the name as it will be saved and asks before replacing a file of that name.
+// filter's first extension, unless it names a folder. It runs before the chooser's own answer to
+// the acceptance, so the chooser checks the name as it will be saved and asks before replacing a
+// file of that name.
 gboolean AddFilterExtension(GSignalInvocationHint*, guint count, const GValue* values, gpointer)
 {
     if (count < 2 || !G_VALUE_HOLDS_OBJECT(&values[0]) || !G_VALUE_HOLDS_INT(&values[1]))
@@ -76,7 +96,7 @@ gboolean AddFilterExtension(GSignalInvocationHint*, guint count, const GValue* v
         ? static_cast<const char*>(g_object_get_data(G_OBJECT(shown), kFirstExtension))
         : nullptr;
     gchar* name = extension ? gtk_file_chooser_get_current_name(chooser) : nullptr;
-    if (name && *name) {
+    if (name && *name && !NamesFolder(chooser, name)) {
         const char* slash = std::strrchr(name, '/');
         const char* file = slash ? slash + 1 : name;
         if (*file && !std::strchr(file, '.')) {

@@ -3,8 +3,8 @@
 // main menu is disabled meanwhile) above an optional parent window. Main thread only.
 //
 // A name accepted in the save chooser without an extension gets the first extension of the
-// filter shown (none under a filter of every file), before the chooser asks whether to replace
-// a file of that name.
+// filter shown (none under a filter of every file; a folder's name is left to the chooser, which
+// opens the folder), before the chooser asks whether to replace a file of that name.
 #pragma once
 
 #include <cstdint>
