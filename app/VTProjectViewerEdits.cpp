@@ -50,7 +50,7 @@ void VTProjectViewer::AddOverlayText(const char* text)
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
-    PushTemplateState("Text convert");
+    PushAddState("Text convert");
     design->newTextOffsetX += 1;
     design->newTextOffsetY += 1;
     design->AddOverlayText(
@@ -65,7 +65,8 @@ void VTProjectViewer::AddOverlayImageCommon(
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
-    PushTemplateState("Text convert");
+    // The overlay goes on top (it is no background picture).
+    PushAddState("Text convert");
     if (take)
         overlay->TakeImage(buffer);
     else
@@ -105,7 +106,7 @@ void VTProjectViewer::AddOverlayClipart(
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
-    PushTemplateState("Text convert");
+    PushAddState("Text convert");
     overlay->SetSourcePath(VTPathForProjectFile(path).c_str());
     design->InsertOverlay(owned.release(), true);
     ActivatePanel(kVTPanelImageProperties);
