@@ -5,6 +5,7 @@
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LLineStyle.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,14 +147,53 @@ uint8_t VTProjectTemplateViewer::HandleHitFlags(VTOverlay& overlay, float x, flo
     return uint8_t((q.x < 0 ? VTHitLeft : VTHitRight) | (q.y < 0 ? VTHitTop : VTHitBottom));
 }
 
+namespace {
+// A paint this quick (ms) is never held back: the display's own frames pace it.
+constexpr long long kQuickPaintMs = 8;
+} // namespace
+
+void VTProjectTemplateViewer::Invalidate()
+{
+    if (repaint.IsArmed())
+        return;
+    const long long due = lastPaintEnd + 2 * lastPaintMs;
+    const long long now = LRunLoop::NowMs();
+    if (lastPaintMs < kQuickPaintMs || now >= due) {
+        Update();
+        return;
+    }
+    repaint.Arm(unsigned(due - now));
+}
+
+void VTProjectTemplateViewer::RepaintDue(LRunLoopTimer*, void* data)
+{
+    static_cast<VTProjectTemplateViewer*>(data)->Update();
+}
+
 void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
+{
+    const long long start = LRunLoop::NowMs();
+    const bool painted = PaintDesign(context);
+    // Timed with what the display does with it: drawing many pictures costs the display more
+    // than it costs here.
+    if (context.mForScreen && context.GetPlatformContext()) {
+        cairo_surface_flush(cairo_get_target(context.GetPlatformContext()));
+        LUiSyncDisplay();
+    }
+    lastPaintEnd = LRunLoop::NowMs();
+    lastPaintMs = lastPaintEnd - start;
+    if (painted && designPainted)
+        designPainted();
+}
+
+bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
 {
     const int W = mWidth, H = mHeight;
     LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
     // Without a design, or with one that cannot be fitted (no geometry, no room), the canvas
     // shows its background only.
     if (!collection || !HasUsableGeometry())
-        return;
+        return false;
     const LMatrix<float> matrix = CalculateCollectionMatrix();
     LPaintSurface::TransformReset(context, matrix);
 
@@ -227,6 +267,5 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
         LPaintSurface::TransformReset(context, matrix);
     }
     LPaintSurface::TransformReset(context);
-    if (designPainted)
-        designPainted();
+    return true;
 }

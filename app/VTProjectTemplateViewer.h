@@ -8,6 +8,7 @@
 #include "app/VTOverlay.h"
 #include "app/VTProjectTemplate.h"
 #include "lfw/gen/LNotifier.h"
+#include "platform/ui/LRunLoop.h"
 
 #include <functional>
 
@@ -37,9 +38,16 @@ public:
     // The design's box centred on the origin; all zeros for a design without geometry; (0, 0,
     // 1, 1) without a design.
     LBoundingBox2T<float> GetCollectionBoundingBox() const override;
+    // A design whose paint takes long is painted again no sooner than twice as long after its
+    // last paint ended: while edits follow one another (a start adding a thousand pictures) the
+    // window's thread spends at most a third of its time painting, so that an edit costs the
+    // same however many overlays are painted with it. A quick paint is asked for at once.
+    void Invalidate() override;
     void Prepaint(LPaintContext& context) override;
     // Called after each paint that shows a design.
     std::function<void()> designPainted;
+    // How long the last paint took, the display's part included (ms).
+    long long GetLastPaintMs() const { return lastPaintMs; }
 
     // The list position of the single selected overlay of the shown design; -1 when none or more
     // than one is selected.
@@ -63,6 +71,12 @@ protected:
 
 private:
     void EvProjectTemplateOverlayDeleting(VTProjectTemplate&, VTOverlay& overlay) override;
+    static void RepaintDue(LRunLoopTimer* timer, void* data);
+    // The design, overlays and selection; false when there is no design to show.
+    bool PaintDesign(LPaintContext& context);
 
     LNotifier<VTProjectTemplateViewerNotifyee> notifier;
+    LRunLoopTimer repaint { RepaintDue, this };
+    long long lastPaintEnd = 0; // LRunLoop::NowMs() when the last paint ended
+    long long lastPaintMs = 0; // how long it took
 };
