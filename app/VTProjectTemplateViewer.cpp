@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 VTProjectTemplateViewer::VTProjectTemplateViewer()
     : VTItemViewer<VTProjectTemplate, VTOverlay>(true, true)
@@ -17,6 +19,8 @@ VTProjectTemplateViewer::VTProjectTemplateViewer()
 
 VTProjectTemplateViewer::~VTProjectTemplateViewer()
 {
+    shown.Release();
+    building.Release();
     if (collection)
         collection->RemoveNotifyee(*this);
     DestroyPaintControl();
@@ -150,10 +154,14 @@ uint8_t VTProjectTemplateViewer::HandleHitFlags(VTOverlay& overlay, float x, flo
 namespace {
 // A paint this quick (ms) is never held back: the display's own frames pace it.
 constexpr long long kQuickPaintMs = 8;
+// A design of this many overlays is painted in slices of at most about this long (ms).
+constexpr size_t kManyOverlays = 1000;
+constexpr long long kPaintSliceMs = 40;
 } // namespace
 
 void VTProjectTemplateViewer::Invalidate()
 {
+    picturesStale = true;
     if (repaint.IsArmed())
         return;
     const long long due = lastPaintEnd + 2 * lastPaintMs;
@@ -186,6 +194,112 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
         designPainted();
 }
 
+void VTProjectTemplateViewer::PaintBackgroundAndOverlays(LPaintContext& context,
+    const LMatrix<float>& matrix, const LGraphicsPath& clip, size_t from, size_t& painted,
+    long long until)
+{
+    if (from == 0) {
+        VTTemplateData* data = collection->GetTemplateData();
+        context.SaveGState();
+        LPaintSurface::ClipIntersect(context, clip);
+        if (data && collection->backgroundBrush && collection->backgroundBrush->kind != 0)
+            data->PaintBackground(context, collection->backgroundBrush.Get());
+        context.RestoreGState();
+    }
+    painted = from;
+    VTOverlay* overlay = collection->GetItemAt(from);
+    for (; overlay; overlay = overlay->next) {
+        // At least one overlay a slice, so that the picture always grows.
+        if (until && painted > from && LRunLoop::NowMs() >= until)
+            return;
+        ++painted;
+        if (!VTIsPaintableOverlay(*overlay))
+            continue;
+        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*overlay));
+        overlay->Paint(context);
+        LPaintSurface::TransformReset(context, matrix);
+    }
+}
+
+void VTProjectTemplateViewer::Picture::Release()
+{
+    if (surface)
+        cairo_surface_destroy(surface);
+    surface = nullptr;
+    design = nullptr;
+    painted = 0;
+}
+
+bool VTProjectTemplateViewer::Picture::Fits(
+    const VTProjectTemplate* shown, int width, int height, const LMatrix<float>& placement) const
+{
+    return surface && design == shown && this->width == width && this->height == height
+        && std::memcmp(matrix.m, placement.m, sizeof matrix.m) == 0;
+}
+
+void VTProjectTemplateViewer::PaintInSlices(
+    LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip)
+{
+    cairo_t* cr = context.GetPlatformContext();
+    const int W = mWidth, H = mHeight;
+    if (!cr || W < 1 || H < 1)
+        return;
+    if (!shown.Fits(collection, W, H, matrix))
+        shown.Release();
+    if (picturesStale || !building.surface || !building.Fits(collection, W, H, matrix)) {
+        // A new picture, made beside the target (on the display's side), a pixel a unit.
+        if (!building.surface || building.width != W || building.height != H) {
+            building.Release();
+            building.surface = cairo_surface_create_similar(
+                cairo_get_target(cr), CAIRO_CONTENT_COLOR_ALPHA, W, H);
+            cairo_surface_set_device_scale(building.surface, 1, 1);
+        }
+        building.design = collection;
+        building.width = W;
+        building.height = H;
+        building.matrix = matrix;
+        building.painted = 0;
+        building.complete = false;
+        picturesStale = false;
+    }
+    if (!building.complete && cairo_surface_status(building.surface) == CAIRO_STATUS_SUCCESS) {
+        cairo_t* into = cairo_create(building.surface);
+        if (building.painted == 0) {
+            cairo_set_operator(into, CAIRO_OPERATOR_CLEAR);
+            cairo_paint(into);
+            cairo_set_operator(into, CAIRO_OPERATOR_OVER);
+        }
+        {
+            LPaintContext part(into, W, H);
+            part.SetView(context.GetView());
+            part.SetClientRect(0, 0, W, H);
+            part.mForScreen = context.mForScreen;
+            LPaintSurface::TransformReset(part, matrix);
+            size_t painted = 0;
+            PaintBackgroundAndOverlays(
+                part, matrix, clip, building.painted, painted, LRunLoop::NowMs() + kPaintSliceMs);
+            building.complete = painted >= collection->GetCount();
+            building.painted = painted;
+            LPaintSurface::TransformReset(part);
+        }
+        cairo_destroy(into);
+        if (building.complete)
+            std::swap(shown, building);
+    }
+    // The last whole picture while the next one is made; the first one as far as it got.
+    const Picture& source = shown.surface ? shown : building;
+    if (source.surface) {
+        cairo_save(cr);
+        cairo_matrix_t base = context.GetBaseTransform();
+        cairo_set_matrix(cr, &base);
+        cairo_set_source_surface(cr, source.surface, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    if (!building.complete)
+        repaint.Arm(0);
+}
+
 bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
 {
     const int W = mWidth, H = mHeight;
@@ -201,18 +315,16 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
     LGraphicsPath clip;
     if (data)
         data->GetClippingPath(clip);
-    context.SaveGState();
-    LPaintSurface::ClipIntersect(context, clip);
-    if (data && collection->backgroundBrush && collection->backgroundBrush->kind != 0)
-        data->PaintBackground(context, collection->backgroundBrush.Get());
-    context.RestoreGState();
-
-    for (VTOverlay* overlay = collection->first; overlay; overlay = overlay->next) {
-        if (!VTIsPaintableOverlay(*overlay))
-            continue;
-        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*overlay));
-        overlay->Paint(context);
-        LPaintSurface::TransformReset(context, matrix);
+    // A design of very many overlays is painted into a picture kept between paints, some of its
+    // overlays at a time, so that the window answers in between; until the picture is whole the
+    // last whole one is shown, or the new one as far as it got.
+    if (context.mForScreen && collection->GetCount() >= kManyOverlays) {
+        PaintInSlices(context, matrix, clip);
+    } else {
+        shown.Release();
+        building.Release();
+        size_t painted = 0;
+        PaintBackgroundAndOverlays(context, matrix, clip, 0, painted, 0);
     }
 
     // Dim whatever lies outside the label's shape.

@@ -10,8 +10,10 @@
 #include "lfw/gen/LNotifier.h"
 #include "platform/ui/LRunLoop.h"
 
+#include <cairo.h>
 #include <functional>
 
+class LGraphicsPath;
 class VTProjectTemplateViewer;
 
 class VTProjectTemplateViewerNotifyee {
@@ -74,6 +76,30 @@ private:
     static void RepaintDue(LRunLoopTimer* timer, void* data);
     // The design, overlays and selection; false when there is no design to show.
     bool PaintDesign(LPaintContext& context);
+    // The design's background (when from is 0) and its overlays from the position from on, in
+    // the design's frame (matrix); with a time (LRunLoop::NowMs) in until, only as many as fit
+    // before it, at least one. painted receives the position of the first overlay not painted.
+    void PaintBackgroundAndOverlays(LPaintContext& context, const LMatrix<float>& matrix,
+        const LGraphicsPath& clip, size_t from, size_t& painted, long long until);
+    void PaintInSlices(
+        LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip);
+
+    // A picture of the design's background and overlays on the display's side, device pixels.
+    struct Picture {
+        cairo_surface_t* surface = nullptr;
+        const VTProjectTemplate* design = nullptr;
+        int width = 0, height = 0;
+        LMatrix<float> matrix;
+        size_t painted = 0; // the overlays in it, from the bottom
+        bool complete = false;
+        void Release();
+        // Of that design, size and placement.
+        bool Fits(const VTProjectTemplate* shown, int width, int height,
+            const LMatrix<float>& placement) const;
+    };
+    Picture shown; // the last whole one
+    Picture building; // the one being painted
+    bool picturesStale = true; // something changed since the one being painted was begun
 
     LNotifier<VTProjectTemplateViewerNotifyee> notifier;
     LRunLoopTimer repaint { RepaintDue, this };
