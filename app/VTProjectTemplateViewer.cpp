@@ -237,21 +237,29 @@ bool VTProjectTemplateViewer::Picture::Fits(
         && std::memcmp(matrix.m, placement.m, sizeof matrix.m) == 0;
 }
 
-void VTProjectTemplateViewer::PaintInSlices(
+bool VTProjectTemplateViewer::PaintInSlices(
     LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip)
 {
     cairo_t* cr = context.GetPlatformContext();
     const int W = mWidth, H = mHeight;
     if (!cr || W < 1 || H < 1)
-        return;
+        return false;
     if (!shown.Fits(collection, W, H, matrix))
         shown.Release();
     if (picturesStale || !building.surface || !building.Fits(collection, W, H, matrix)) {
         // A new picture, made beside the target (on the display's side), a pixel a unit.
         if (!building.surface || building.width != W || building.height != H) {
             building.Release();
+            // Sized in the target's units, which its scale makes device pixels.
+            cairo_surface_t* target = cairo_get_target(cr);
+            double sx = 1, sy = 1;
+            cairo_surface_get_device_scale(target, &sx, &sy);
             building.surface = cairo_surface_create_similar(
-                cairo_get_target(cr), CAIRO_CONTENT_COLOR_ALPHA, W, H);
+                target, CAIRO_CONTENT_COLOR_ALPHA, int(std::ceil(W / sx)), int(std::ceil(H / sy)));
+            if (cairo_surface_status(building.surface) != CAIRO_STATUS_SUCCESS) {
+                building.Release();
+                return false;
+            }
             cairo_surface_set_device_scale(building.surface, 1, 1);
         }
         building.design = collection;
@@ -262,7 +270,7 @@ void VTProjectTemplateViewer::PaintInSlices(
         building.complete = false;
         picturesStale = false;
     }
-    if (!building.complete && cairo_surface_status(building.surface) == CAIRO_STATUS_SUCCESS) {
+    if (!building.complete) {
         cairo_t* into = cairo_create(building.surface);
         if (building.painted == 0) {
             cairo_set_operator(into, CAIRO_OPERATOR_CLEAR);
@@ -298,6 +306,7 @@ void VTProjectTemplateViewer::PaintInSlices(
     }
     if (!building.complete)
         repaint.Arm(0);
+    return true;
 }
 
 bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
@@ -318,9 +327,8 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
     // A design of very many overlays is painted into a picture kept between paints, some of its
     // overlays at a time, so that the window answers in between; until the picture is whole the
     // last whole one is shown, or the new one as far as it got.
-    if (context.mForScreen && collection->GetCount() >= kManyOverlays) {
-        PaintInSlices(context, matrix, clip);
-    } else {
+    if (!context.mForScreen || collection->GetCount() < kManyOverlays
+        || !PaintInSlices(context, matrix, clip)) {
         shown.Release();
         building.Release();
         size_t painted = 0;

@@ -81,7 +81,8 @@ private:
     // before it, at least one. painted receives the position of the first overlay not painted.
     void PaintBackgroundAndOverlays(LPaintContext& context, const LMatrix<float>& matrix,
         const LGraphicsPath& clip, size_t from, size_t& painted, long long until);
-    void PaintInSlices(
+    // False when no picture can be made (the design is then painted whole).
+    bool PaintInSlices(
         LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip);
 
     // A picture of the design's background and overlays on the display's side, device pixels.

@@ -4,7 +4,8 @@
 // its overlays made under the progress window "Laddar projekt" (whose bar moves, and which
 // Escape, its "Avbryt", stops) and while the design of 300,000 texts is painted; the process
 // takes a bounded multiple of the file's size. Screenshots are kept in <build>/e2e-large-old-
-// project. Runs under openbox too (VT_WINDOW_MANAGER).
+// project. Runs under openbox too (VT_WINDOW_MANAGER), and at a backing scale of 2
+// (VT_ALSO_SCALED), where the design is painted into a picture of twice the pixels.
 #include "support/E2eSession.h"
 #include "support/TemporaryFolder.h"
 
