@@ -126,7 +126,9 @@ TEST(LargeOldProject, OpensWithTheWindowAnsweringAndCanBeStopped)
     // What the window answers when it has nothing to do, on this machine at this moment.
     const double idle = view.LongestPingWhile(
         xid, [] { Sleep(2000); }, 20);
-    const double bound = 4 * std::max(idle, 100.0 * kSlowdown);
+    // A busy machine now and then keeps any program from running for some hundred ms; a window
+    // that does the work on its own thread stops answering for the seconds the work takes.
+    const double bound = std::max(4 * idle, 1000.0 * kSlowdown);
     const long startKb = StatusKb(program.Pid(), "VmRSS");
 
     // "Avbryt" while the file is read: no project opens, and the window goes on.
