@@ -221,6 +221,23 @@ size_t CharacterStart(const std::string& text, size_t n)
     return n;
 }
 
+// The end of the first `count` characters from byte pos that take room on a line (a letter and
+// the marks on it count once), at most end. A line of letters stacked with marks holds many times
+// the bytes of a plain one.
+size_t AfterCharacters(const std::string& text, size_t pos, size_t end, size_t count)
+{
+    const char* p = text.data() + pos;
+    const char* stop = text.data() + end;
+    for (size_t n = 0; p < stop; p = g_utf8_next_char(p)) {
+        const unsigned char lead = static_cast<unsigned char>(*p);
+        if (lead >= 0x80 && ExtendsCluster(g_utf8_get_char(p)))
+            continue;
+        if (n++ == count)
+            break;
+    }
+    return std::min(size_t(p - text.data()), end);
+}
+
 // The direction the first strong character of text[begin, end) gives (neutral when none).
 PangoDirection FirstStrongDirection(const std::string& text, size_t begin, size_t end)
 {
@@ -312,10 +329,12 @@ void TextLayout::LayOutPieces()
     ClearPieces();
     const size_t all = text_.size();
     const int limit = ToPango(height_);
-    // Pieces of about four lines of characters half an em wide: the smaller the pieces, the less
-    // Pango shapes again (a piece that gives less than two lines is made again twice as long).
+    // Pieces of about two lines of characters half an em wide (a letter with its marks counts
+    // once): the smaller the pieces, the less Pango shapes again, as it shapes the rest of a
+    // piece again for each of its lines (a piece that gives less than two lines is made again
+    // twice as long).
     const double em = std::max(0.001, double(font_->Size()));
-    const size_t guess = std::max<size_t>(256, size_t(4 * std::min(width_ / (em / 2) + 1, 1e6)));
+    const size_t guess = std::max<size_t>(64, size_t(2 * std::min(width_ / (em / 2) + 1, 1e6)));
     size_t pos = 0; // where the next piece starts: the start of a line
     size_t paragraphEnd = 0, nextParagraph = 0;
     bool paragraphStart = true, rightToLeft = false, mixed = false;
@@ -337,7 +356,7 @@ void TextLayout::LayOutPieces()
             paragraphStart = false;
         }
         for (size_t size = guess;; size *= 2) {
-            size_t end = CharacterStart(text_, std::min(paragraphEnd, pos + size));
+            size_t end = AfterCharacters(text_, pos, paragraphEnd, size);
             if (end <= pos)
                 end = std::min(paragraphEnd,
                     static_cast<size_t>(g_utf8_next_char(text_.data() + pos) - text_.data()));
