@@ -165,6 +165,11 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
     g_signal_connect(tv, "focus-out-event", G_CALLBACK(OnFocusOut), this);
     g_signal_connect(tv, "copy-clipboard", G_CALLBACK(OnCopy), this);
     g_signal_connect(tv, "cut-clipboard", G_CALLBACK(OnCut), this);
+    // Text dragged from the view is the text's: a plain view offers no copy of its buffer.
+    g_signal_connect(tv, "drag-data-get", G_CALLBACK(OnDragDataGet), this);
+    if (!bRichText)
+        gtk_target_list_remove(gtk_text_buffer_get_copy_target_list(fBuffer),
+            gdk_atom_intern_static_string("GTK_TEXT_BUFFER_CONTENTS"));
     g_signal_connect_after(tv, "draw", G_CALLBACK(OnDrawAfter), this);
     if (fShown.Chars() > 0) {
         const std::string shown = fShown.Shown();

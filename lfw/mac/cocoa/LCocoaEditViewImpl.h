@@ -169,6 +169,8 @@ private:
     static void OnDeleteRange(GtkTextBuffer*, GtkTextIter* start, GtkTextIter* end, gpointer);
     static void OnCopy(GtkTextView*, gpointer);
     static void OnCut(GtkTextView*, gpointer);
+    static void OnDragDataGet(
+        GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint info, guint, gpointer);
     // Copies the selection's part of the text.
     void CopySelection();
     static void OnMarkSet(GtkTextBuffer*, GtkTextIter*, GtkTextMark* mark, gpointer);

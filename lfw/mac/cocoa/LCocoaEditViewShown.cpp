@@ -1,6 +1,7 @@
 // The edit view's text and what its text view shows of it (LCocoaEditShownText.h). Every edit the
 // text view would make (typing, deleting, pasting, dropping) is stopped and made to the text
-// instead; the buffer is then given the change of what it shows. Copying takes the text.
+// instead; the buffer is then given the change of what it shows. Copying and dragging take the
+// text.
 #include "lfw/mac/cocoa/LCocoaEditViewImpl.h"
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
@@ -215,4 +216,17 @@ void LCocoaEditViewImpl::OnCut(GtkTextView* view, gpointer data)
     g_signal_stop_emission_by_name(view, "cut-clipboard");
     self->CopySelection();
     gtk_text_buffer_delete_selection(self->fBuffer, TRUE, gtk_text_view_get_editable(view));
+}
+
+void LCocoaEditViewImpl::OnDragDataGet(
+    GtkWidget* widget, GdkDragContext*, GtkSelectionData* data, guint info, guint, gpointer self)
+{
+    auto* view = static_cast<LCocoaEditViewImpl*>(self);
+    GtkTextIter s, e;
+    if (view->fShown.Identity() || info != guint(GTK_TEXT_BUFFER_TARGET_INFO_TEXT)
+        || !gtk_text_buffer_get_selection_bounds(view->fBuffer, &s, &e))
+        return;
+    const std::string t = view->fShown.Slice(view->FullAtIter(s), view->FullAtIter(e));
+    gtk_selection_data_set_text(data, t.c_str(), gint(t.size()));
+    g_signal_stop_emission_by_name(widget, "drag-data-get");
 }

@@ -672,6 +672,30 @@ LUiPoint CharacterCentre(LCocoaEditViewImpl* edit, int offset)
     return edit->ConvertToRoot(LUiPoint { double(x), double(y) });
 }
 
+// A letter with 40 accents, of which 30 show, dragged with the real pointer to the end of the
+// text: it moves with all its accents.
+TEST_F(EditViewTest, ALetterWithMarksLeftOutIsDraggedWhole)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    std::string accents;
+    for (int i = 0; i < 40; ++i)
+        accents += "\xCC\x81";
+    edit->setText(("ab e" + accents + " cd").c_str());
+    edit->setSelectedRange(LTextRange { 3, 41 });
+    uitest::Pump(100);
+    // From the selected letter to the end of the text (shown: "ab ", the letter and 30 accents,
+    // " cd").
+    const LUiPoint from = CharacterCentre(edit, 3);
+    const LUiPoint to = CharacterCentre(edit, 3 + 31 + 3);
+    ASSERT_TRUE(uitest::XDragWithin(w.GetNativeWindow(), from.x, from.y, to.x + 12, to.y,
+        [&] { return edit->text() != "ab e" + accents + " cd"; }));
+    EXPECT_EQ(edit->text(), "ab  cde" + accents);
+    w.Close();
+}
+
 // Rich text with link detection: the addresses typed with the real keyboard become links (blue,
 // underlined), a click on one opens it with the desktop's opener, a click beside it does not,
 // and they stay out of the text's styles and its RTF. Without detection nothing is a link.
