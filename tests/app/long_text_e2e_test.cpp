@@ -130,8 +130,8 @@ std::string InLines(const std::string& text, size_t count)
     return out;
 }
 
-// A text added and saved in one paragraph and in short lines: the window answers in both as
-// fast, give or take a frame.
+// A text added and saved in one paragraph and in short lines: the window answers in both about as
+// fast (give or take a few frames: a long paragraph is shaped again where it is cut in pieces).
 void ExpectAnswersAsInShortLines(
     const std::string& text, size_t clustersPerLine, const std::string& name)
 {
@@ -144,9 +144,9 @@ void ExpectAnswersAsInShortLines(
     EXPECT_EQ(one.status, 0);
     EXPECT_TRUE(one.shown);
     EXPECT_GE(one.added, 0);
-    EXPECT_LT(one.added, 2 * lines.added + 100 * kSlowdown);
+    EXPECT_LT(one.added, 3 * lines.added + 250 * kSlowdown);
     EXPECT_GE(one.saved, 0) << "not saved, or saved without the whole text";
-    EXPECT_LT(one.saved, 2 * lines.saved + 100 * kSlowdown);
+    EXPECT_LT(one.saved, 3 * lines.saved + 250 * kSlowdown);
 }
 
 } // namespace
