@@ -217,7 +217,7 @@ void LEventHub::Dispatch(GdkEvent* event)
     }
     TrackKeys(event);
 #ifdef GDK_WINDOWING_X11
-    if (event->type == GDK_MAP || (event->type == GDK_FOCUS_CHANGE && event->focus_change.in))
+    if (event->type == GDK_MAP)
         TakeSentKeys(event->any.window);
 #endif
     if (cls) {
