@@ -10,24 +10,29 @@
 namespace {
 
 // One character at p: its code and length. A byte that is not UTF-8 is a character of its own,
-// shown as U+FFFD (the view's buffer takes valid UTF-8 only).
-char32_t Decode(const char* p, const char* end, size_t& length)
+// shown as U+FFFD (the view's buffer takes valid UTF-8 only); *invalid tells.
+char32_t Decode(const char* p, const char* end, size_t& length, bool* invalid = nullptr)
 {
     const unsigned char lead = static_cast<unsigned char>(*p);
     length = 1;
+    if (invalid)
+        *invalid = false;
     if (lead < 0x80)
         return lead;
     const gunichar c = g_utf8_get_char_validated(p, end - p);
-    if (c >= 0x110000)
+    if (c >= 0x110000) {
+        if (invalid)
+            *invalid = true;
         return 0xFFFD;
+    }
     length = size_t(g_utf8_next_char(p) - p);
     return c;
 }
 
-bool Invalid(const char* p, const char* end)
+// Whether the character joins the cluster before it (LongClusters.h); no ASCII character does.
+bool Extends(char32_t c)
 {
-    return static_cast<unsigned char>(*p) >= 0x80
-        && g_utf8_get_char_validated(p, end - p) >= 0x110000;
+    return c >= 0x80 && platform::text::ExtendsCluster(c);
 }
 
 const char* PreviousChar(const char* begin, const char* p)
@@ -48,19 +53,22 @@ bool EndsParagraph(char32_t c)
 // and emoji (from fallback fonts) take about twice as long. A mark takes no room on its line, so a
 // line of letters stacked with marks holds many times the characters of a plain one; GTK
 // measures what it lays out at a time in lines, so a mark weighs what a line's share of it costs.
-uint32_t Weight(char32_t c)
+uint32_t Weight(char32_t c, bool extends)
 {
     if (c < 0x80)
         return 1;
-    return platform::text::ExtendsCluster(c) ? 8 : 2;
+    return extends ? 8 : 2;
 }
 
-// Whether a break may go before c, after previous: not inside a cluster (marks, joiners, emoji
-// sequences and modifiers, flags, Hangul syllables made of jamo).
-bool MayBreakBetween(char32_t previous, char32_t c)
+// Whether a break may go before c (extends: it joins the cluster before it), after previous: not
+// inside a cluster (marks, joiners, emoji sequences and modifiers, flags, Hangul syllables made
+// of jamo).
+bool MayBreakBetween(char32_t previous, char32_t c, bool extends)
 {
-    if (platform::text::ExtendsCluster(c) || previous == 0x200D)
+    if (extends || previous == 0x200D)
         return false;
+    if (c < 0x80 && previous < 0x80)
+        return true;
     const GUnicodeBreakType before = g_unichar_break_type(gunichar(previous));
     const GUnicodeBreakType after = g_unichar_break_type(gunichar(c));
     if (after == G_UNICODE_BREAK_EMOJI_MODIFIER || after == G_UNICODE_BREAK_HANGUL_V_JAMO
@@ -114,42 +122,49 @@ LCocoaEditShownText::Region LCocoaEditShownText::Build(
 {
     const char* begin = fText.data() + loByte;
     const char* end = fText.data() + hiByte;
-    // The characters: code and byte offset (from begin).
+    // The characters: code, byte offset (from begin) and what is known of them. What is left out
+    // follows the rule the text is drawn by (LongClusters.h): the characters of a run that
+    // extends a cluster past the first kShownMarks.
+    enum : uint8_t { kExtends = 1, kHidden = 2, kInvalid = 4 };
     struct Char {
         char32_t c;
         uint32_t byte;
+        uint8_t flags;
     };
     std::vector<Char> chars;
     chars.reserve(size_t(end - begin) / 2 + 1);
+    size_t run = 0;
     for (const char* p = begin; p < end;) {
         size_t length = 0;
-        chars.push_back(Char { Decode(p, end, length), uint32_t(p - begin) });
+        bool invalid = false;
+        const char32_t c = Decode(p, end, length, &invalid);
+        const bool extends = !invalid && Extends(c);
+        run = extends ? run + 1 : 0;
+        chars.push_back(Char { c, uint32_t(p - begin),
+            uint8_t((extends ? kExtends : 0) | (run > platform::text::kShownMarks ? kHidden : 0)
+                | (invalid ? kInvalid : 0)) });
         p += length;
     }
     const size_t n = chars.size();
     auto byteOf = [&](size_t i) { return i < n ? chars[i].byte : uint32_t(end - begin); };
-
-    // What is left out: the rule the text is drawn by.
-    const std::vector<platform::text::UnshownRange> unshown
-        = platform::text::MarksPastShown(begin, size_t(end - begin));
-    std::vector<uint8_t> hidden(n, 0);
-    for (const platform::text::UnshownRange& u : unshown)
-        std::fill(hidden.begin() + long(u.charBegin), hidden.begin() + long(u.charEnd), 1);
+    auto hidden = [&](size_t i) { return (chars[i].flags & kHidden) != 0; };
 
     // Breaks, paragraph by paragraph: those kept where they may stay and are needed, and new ones
     // where a piece has grown past twice the weight of a piece.
     std::vector<uint8_t> breakBefore(n, 0);
     if (fPieceWeight > 0) {
-        std::vector<uint64_t> weight(n + 1, 0); // weight[i]: of the characters before i
+        std::vector<uint32_t> weight(n + 1, 0); // weight[i]: of the characters before i
         for (size_t i = 0; i < n; ++i)
-            weight[i + 1] = weight[i] + (hidden[i] ? 0 : Weight(chars[i].c));
+            weight[i + 1]
+                = weight[i] + (hidden(i) ? 0 : Weight(chars[i].c, chars[i].flags & kExtends));
         size_t next = 0; // the next kept break
         for (size_t s = 0; s <= n;) {
             size_t e = s;
             while (e < n && !EndsParagraph(chars[e].c))
                 ++e;
             auto mayBreak = [&](size_t i) {
-                return i > s && i < e && !hidden[i] && MayBreakBetween(chars[i - 1].c, chars[i].c);
+                return i > s && i < e && !hidden(i)
+                    && MayBreakBetween(chars[i - 1].c, chars[i].c, chars[i].flags & kExtends);
             };
             auto sum = [&](size_t a, size_t b) { return weight[b] - weight[a]; };
             // The kept breaks of this paragraph that may stay; one between two pieces that fit
@@ -207,7 +222,7 @@ LCocoaEditShownText::Region LCocoaEditShownText::Build(
             r.shown += '\n';
             ++shown;
         }
-        if (hidden[i]) {
+        if (hidden(i)) {
             if (!r.gaps.empty() && !r.gaps.back().IsBreak()
                 && r.gaps.back().full + r.gaps.back().hidden == lo + i)
                 ++r.gaps.back().hidden;
@@ -216,7 +231,7 @@ LCocoaEditShownText::Region LCocoaEditShownText::Build(
             continue;
         }
         const char* p = begin + chars[i].byte;
-        if (Invalid(p, end))
+        if (chars[i].flags & kInvalid)
             r.shown += "\xEF\xBF\xBD";
         else
             r.shown.append(p, byteOf(i + 1) - chars[i].byte);
@@ -251,8 +266,9 @@ std::string LCocoaEditShownText::ShownSlice(
             continue;
         }
         size_t length = 0;
-        Decode(p, end, length);
-        if (Invalid(p, end))
+        bool invalid = false;
+        Decode(p, end, length, &invalid);
+        if (invalid)
             out += "\xEF\xBF\xBD";
         else
             out.append(p, length);
