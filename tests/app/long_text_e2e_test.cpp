@@ -334,7 +334,9 @@ TEST(LongText, ThousandsOfLettersWithMoreMarksThanShownAreAddedAndSavedWhileTheW
     std::string text;
     while (text.size() + cluster.size() <= (size_t(1) << 20))
         text += cluster;
-    ExpectAnswersAsInShortLines(text, 16, "marks");
+    // (Lines of 64 letters: wider than the box, so that it shows as many, stacked and broken,
+    // as it does of the one paragraph.)
+    ExpectAnswersAsInShortLines(text, 64, "marks");
 }
 
 // A mebibyte of letters without a blank or a line end, and a hundred thousand emoji in one
