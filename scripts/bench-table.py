@@ -174,6 +174,16 @@ PAIRS = [
     ("settings", "BM_SettingRead", None, "no reference"),
     ("settings", "BM_SettingWrite", None, "no reference"),
     ("sha1", "BM_Sha1_256MB", "BM_OpenSslEvp_256MB", "yes (digests checked)"),
+    ("shown_text", "BM_ShownTextOfMarks/64", None,
+     "info: 64 KiB of letters with 31 marks each made into what the edit view shows"),
+    ("shown_text", "BM_ShownTextOfMarks/256", None, "info: as above, 256 KiB"),
+    ("shown_text", "BM_ShownTextOfMarks/1024", None, "info: as above, 1 MiB"),
+    ("shown_text", "BM_EditViewSetTextOfMarks/64", "BM_PlainTextViewShownMarks/64",
+     "no: bound (GTK laying out the shown text made ready)"),
+    ("shown_text", "BM_EditViewSetTextOfMarks/256", "BM_PlainTextViewShownMarks/256",
+     "no: as above, 256 KiB"),
+    ("shown_text", "BM_EditViewSetTextOfMarks/1024", "BM_PlainTextViewShownMarks/1024",
+     "no: as above, 1 MiB"),
     ("startup", "counter:program_map_least", "counter:plain_map_least",
      "no: bound (a plain GTK 3 window, a menubar over a drawing area; the program's window has "
      "its toolbar, tabs, canvas and panels besides); both programs of their own started alike, "

@@ -6,16 +6,10 @@
 
 namespace platform::text {
 
-namespace {
-
-// A character that joins the cluster before it: a mark, or a character of no width of its own
-// (joiners, variation selectors, format characters) that the shaper passes over as it does marks.
-bool ExtendsCluster(gunichar c)
+bool ExtendsCluster(char32_t c)
 {
-    return g_unichar_ismark(c) || g_unichar_iszerowidth(c);
+    return g_unichar_ismark(gunichar(c)) || g_unichar_iszerowidth(gunichar(c));
 }
-
-} // namespace
 
 std::vector<UnshownRange> MarksPastShown(const char* utf8, size_t bytes)
 {

@@ -23,6 +23,11 @@ struct UnshownRange {
     bool operator==(const UnshownRange&) const = default;
 };
 
+// Whether the character joins the cluster before it: a mark, or a character of no width of its
+// own (joiners, variation selectors, format characters) that the shaper passes over as it does
+// marks. Runs of such characters are what is cut.
+bool ExtendsCluster(char32_t c);
+
 // The parts of the UTF-8 text past the first kShownMarks characters of each run of marks, in
 // order. A byte that is not valid UTF-8 counts as one character that ends a run.
 std::vector<UnshownRange> MarksPastShown(const char* utf8, size_t bytes);

@@ -221,6 +221,32 @@ size_t CharacterStart(const std::string& text, size_t n)
     return n;
 }
 
+// The end of the first `count` characters from byte pos that take room on a line (a letter and
+// the marks on it count once), at most end. A line of letters stacked with marks holds many times
+// the bytes of a plain one.
+size_t AfterCharacters(const std::string& text, size_t pos, size_t end, size_t count)
+{
+    const char* p = text.data() + pos;
+    const char* stop = text.data() + end;
+    for (size_t n = 0; p < stop; p = g_utf8_next_char(p)) {
+        const unsigned char lead = static_cast<unsigned char>(*p);
+        if (lead >= 0x80 && ExtendsCluster(g_utf8_get_char(p)))
+            continue;
+        if (n++ == count)
+            break;
+    }
+    return std::min(size_t(p - text.data()), end);
+}
+
+// How many characters of text[begin, end) take room on a line.
+size_t CharactersBetween(const std::string& text, size_t begin, size_t end)
+{
+    size_t n = 0;
+    for (const char* p = text.data() + begin; p < text.data() + end; p = g_utf8_next_char(p))
+        n += static_cast<unsigned char>(*p) < 0x80 || !ExtendsCluster(g_utf8_get_char(p));
+    return n;
+}
+
 // The direction the first strong character of text[begin, end) gives (neutral when none).
 PangoDirection FirstStrongDirection(const std::string& text, size_t begin, size_t end)
 {
@@ -321,10 +347,14 @@ void TextLayout::LayOutPieces()
     ClearPieces();
     const size_t all = text_.size();
     const int limit = ToPango(height_);
-    // Pieces of about four lines of characters half an em wide: the smaller the pieces, the less
-    // Pango shapes again (a piece that gives less than two lines is made again twice as long).
+    // The first piece of a paragraph holds about two lines of characters half an em wide (a
+    // letter with its marks counts once), each next one a quarter more than the lines before it
+    // held: the smaller the pieces, the less Pango shapes again, as it shapes the rest of a piece
+    // again for each of its lines and the last line again in the next piece (a piece that gives
+    // too few lines is made again twice as long).
     const double em = std::max(0.001, double(font_->Size()));
-    const size_t guess = std::max<size_t>(256, size_t(4 * std::min(width_ / (em / 2) + 1, 1e6)));
+    const size_t guess = std::max<size_t>(64, size_t(2 * std::min(width_ / (em / 2) + 1, 1e6)));
+    size_t nextSize = guess;
     size_t pos = 0; // where the next piece starts: the start of a line
     size_t paragraphEnd = 0, nextParagraph = 0;
     bool paragraphStart = true, rightToLeft = false, mixed = false;
@@ -344,9 +374,10 @@ void TextLayout::LayOutPieces()
             rightToLeft = d == PANGO_DIRECTION_RTL;
             mixed = rightToLeft || HasRightToLeft(text_, pos, paragraphEnd);
             paragraphStart = false;
+            nextSize = guess;
         }
-        for (size_t size = guess;; size *= 2) {
-            size_t end = CharacterStart(text_, std::min(paragraphEnd, pos + size));
+        for (size_t size = mixed ? guess : nextSize;; size *= 2) {
+            size_t end = AfterCharacters(text_, pos, paragraphEnd, size);
             if (end <= pos)
                 end = std::min(paragraphEnd,
                     static_cast<size_t>(g_utf8_next_char(text_.data() + pos) - text_.data()));
@@ -398,6 +429,11 @@ void TextLayout::LayOutPieces()
             if (full) {
                 done = true;
             } else if (!rest) {
+                if (piece.lines > 0) {
+                    const size_t perLine = CharactersBetween(text_, pos, pos + size_t(nextStart))
+                        / size_t(piece.lines);
+                    nextSize = perLine + perLine / 4 + 2;
+                }
                 pos += size_t(nextStart);
             } else if (paragraphEnd >= all) {
                 done = true; // the text's last paragraph

@@ -1,6 +1,11 @@
 #include "platform/ui/LEventHub.h"
 
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <X11/extensions/XInput2.h>
+#include <gdk/gdkx.h>
+#endif
+
 #include <unordered_set>
 #include <vector>
 
@@ -60,6 +65,45 @@ void TrackKeys(const GdkEvent* event)
     }
 }
 
+#ifdef GDK_WINDOWING_X11
+int gXInputOpcode = -1;
+
+// A press the X server repeats for a key the hub saw let go is dropped: the key was pressed one
+// way and let go the other (through the XTEST extension and by a sent event, as xdotool does
+// when the focus moves between its events), so the server holds it down and would repeat it
+// without end.
+GdkFilterReturn DropRepeatsOfKeysLetGo(GdkXEvent* native, GdkEvent*, gpointer)
+{
+    const XEvent* x = static_cast<const XEvent*>(native);
+    if (x->type == GenericEvent && x->xcookie.extension == gXInputOpcode && x->xcookie.data
+        && x->xcookie.evtype == XI_KeyPress) {
+        const auto* key = static_cast<const XIDeviceEvent*>(x->xcookie.data);
+        if ((key->flags & XIKeyRepeat) && !gHeldKeys.count(uint32_t(key->detail)))
+            return GDK_FILTER_REMOVE;
+    }
+    return GDK_FILTER_CONTINUE;
+}
+
+// A top-level window takes the key events another program sends to it (XSendEvent, as input
+// tools and xdotool with a window do): GDK asks for those of the keyboard only (through XInput
+// 2), and makes of sent ones the events it makes of the keyboard's.
+void TakeSentKeys(GdkWindow* window)
+{
+    if (!window || !GDK_IS_X11_WINDOW(window)
+        || gdk_window_get_window_type(window) != GDK_WINDOW_TOPLEVEL)
+        return;
+    GdkDisplay* display = gdk_window_get_display(window);
+    Display* x = GDK_DISPLAY_XDISPLAY(display);
+    const Window xid = GDK_WINDOW_XID(window);
+    constexpr long kKeys = KeyPressMask | KeyReleaseMask;
+    gdk_x11_display_error_trap_push(display);
+    XWindowAttributes attributes {};
+    if (XGetWindowAttributes(x, xid, &attributes) && (attributes.your_event_mask & kKeys) != kKeys)
+        XSelectInput(x, xid, attributes.your_event_mask | kKeys);
+    gdk_x11_display_error_trap_pop_ignored(display);
+}
+#endif
+
 void Purge()
 {
     auto& list = Monitors();
@@ -75,6 +119,14 @@ void LEventHub::Install()
         return;
     installed = true;
     gdk_event_handler_set(HubHandler, nullptr, nullptr);
+#ifdef GDK_WINDOWING_X11
+    GdkDisplay* display = gdk_display_get_default();
+    int event = 0, error = 0;
+    if (display && GDK_IS_X11_DISPLAY(display)
+        && XQueryExtension(
+            GDK_DISPLAY_XDISPLAY(display), "XInputExtension", &gXInputOpcode, &event, &error))
+        gdk_window_add_filter(nullptr, DropRepeatsOfKeysLetGo, nullptr);
+#endif
 }
 
 uintptr_t LEventHub::AddMonitor(uint32_t mask, LEventHubMonitor monitor, void* data)
@@ -164,6 +216,10 @@ void LEventHub::Dispatch(GdkEvent* event)
         return;
     }
     TrackKeys(event);
+#ifdef GDK_WINDOWING_X11
+    if (event->type == GDK_MAP)
+        TakeSentKeys(event->any.window);
+#endif
     if (cls) {
         ++gDispatchDepth;
         // By index: a monitor may add or remove monitors while it runs.

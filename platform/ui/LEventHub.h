@@ -1,6 +1,11 @@
 // The one event hub: every event from the display passes through it before GTK sees it. Local
 // event monitors (mouse capture, the framework's mouse monitors) see the events they asked for
 // first and may swallow them. Main thread only.
+//
+// Keys are taken alike whoever sends them: the keyboard (or the XTEST extension), or another
+// program sending key events to a window (XSendEvent), which GDK alone drops. A press the X
+// server repeats for a key the hub saw let go is dropped (a key pressed one way and let go the
+// other stays down in the server, which would repeat it without end).
 #pragma once
 
 #include <cstdint>

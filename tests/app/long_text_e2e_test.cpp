@@ -4,10 +4,15 @@
 // X server, which counts the frames it is drawn in. The window shows the text soon after the
 // request and keeps repainting while the text is dragged. Also at a backing scale of 2
 // (VT_ALSO_SCALED). Screenshots go to <build>/test-artefacts.
+//
+// Long texts of other kinds (thousands of letters with more marks each than are shown, a line of
+// a mebibyte, a hundred thousand emoji) are added while another client pings the window every
+// 20 ms: the window answers as it does when the same characters come in short lines.
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
 #include "support/TemporaryFolder.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -48,6 +53,100 @@ int DarkPixels(XServerView& x, const XRect& r)
     for (uint32_t p : x.Pixels(r))
         n += ((p >> 16) & 255) < 60 && ((p >> 8) & 255) < 60 && (p & 255) < 60;
     return n;
+}
+
+// One start of the program with a new project, the text of a file added to it by a second start
+// and the project saved with Ctrl+S, while the main window is pinged every 20 ms: the longest
+// wait for an answer while it stood idle, while the text was added and shown (until the window
+// was drawn no more for a second) and while the project was saved.
+struct Answers {
+    double idle = -1, added = -1, saved = -1; // ms
+    int status = -1; // the second start's
+    bool shown = false;
+};
+
+Answers AddAndSave(const std::string& text, const std::string& name)
+{
+    Answers a;
+    e2e::Session session;
+    const std::string file = session.Write(name + ".txt", text);
+    const std::string project = session.dir + "/" + name + ".vtproj";
+    Program first({ "-new", "dvd" });
+    const unsigned long xid = WaitMainWindow(20000 * kSlowdown);
+    if (xid == 0
+        || !WaitFor([&] { return Rectangles<XRect>(session.rects).count("canvas") == 1; },
+            15000 * kSlowdown))
+        return a;
+    XServerView view, look;
+    const XRect canvas = Rectangles<XRect>(session.rects)["canvas"];
+    view.WaitQuiet(xid, 500, 10000 * kSlowdown);
+    a.idle = view.LongestPingWhile(
+        xid, [] { Sleep(1000); }, 20);
+    XRect box;
+    a.added = view.LongestPingWhile(
+        xid,
+        [&] {
+            Program second({ "-addtext", file });
+            a.status = second.Wait(60000 * kSlowdown);
+            a.shown = WaitFor([&] { return Handles(look, canvas, box); }, 20000 * kSlowdown, 50);
+            look.WaitQuiet(xid, 1000, 60000 * kSlowdown);
+        },
+        20);
+    SaveScreenPng(look, look.Screen(), name + "-added");
+    if (!a.shown)
+        return a;
+    a.saved = view.LongestPingWhile(
+        xid,
+        [&] {
+            e2e::Drive(xid, "key --clearmodifiers ctrl+s");
+            if (e2e::TypeIntoFilePanel("Spara projekt", project))
+                WaitFor([&] { return Exists(project); }, 60000 * kSlowdown, 50);
+            look.WaitQuiet(xid, 500, 20000 * kSlowdown);
+        },
+        20);
+    // The file holds the whole text (line ends may be written otherwise).
+    if (!Exists(project)
+        || (text.find('\n') == std::string::npos
+            && TemporaryFolder::ReadFile(project).find(text) == std::string::npos)
+        || TemporaryFolder::ReadFile(project).size() < text.size())
+        a.saved = -1;
+    return a;
+}
+
+// The characters of text with a line end after every `count` of its clusters (a letter with
+// its marks, an emoji), as far as a mebibyte holds them (what a text file added may hold).
+std::string InLines(const std::string& text, size_t count)
+{
+    std::string out;
+    size_t n = 0;
+    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
+        const gunichar c = g_utf8_get_char(p);
+        if (!g_unichar_ismark(c) && n++ > 0 && n % count == 1)
+            out += '\n';
+        out.append(p, size_t(g_utf8_next_char(p) - p));
+    }
+    if (out.size() > (size_t(1) << 20))
+        out.resize(out.rfind('\n', size_t(1) << 20));
+    return out;
+}
+
+// A text added and saved in one paragraph and in short lines: the window answers in both about as
+// fast (give or take a few frames: a long paragraph is shaped again where it is cut in pieces).
+void ExpectAnswersAsInShortLines(
+    const std::string& text, size_t clustersPerLine, const std::string& name)
+{
+    const Answers one = AddAndSave(text, name);
+    const Answers lines = AddAndSave(InLines(text, clustersPerLine), name + "-lines");
+    std::printf("[ answers ] %s: idle %.0f ms, added %.0f ms, saved %.0f ms; in short lines: idle "
+                "%.0f ms, added %.0f ms, saved %.0f ms\n",
+        name.c_str(), one.idle, one.added, one.saved, lines.idle, lines.added, lines.saved);
+    ASSERT_TRUE(lines.shown) << "the text in short lines never showed";
+    EXPECT_EQ(one.status, 0);
+    EXPECT_TRUE(one.shown);
+    EXPECT_GE(one.added, 0);
+    EXPECT_LT(one.added, 3 * lines.added + 250 * kSlowdown);
+    EXPECT_GE(one.saved, 0) << "not saved, or saved without the whole text";
+    EXPECT_LT(one.saved, 3 * lines.saved + 250 * kSlowdown);
 }
 
 } // namespace
@@ -221,4 +320,42 @@ TEST(LongText, ALetterWithHalfAMillionAccentsIsShownSoonAndDragged)
     EXPECT_TRUE(
         WaitFor([&] { return TemporaryFolder::ReadFile(saved).find(text) != std::string::npos; },
             10000 * kSlowdown, 100));
+}
+
+// A mebibyte of letters with 31 accents each (one more than is shown of each): added by a second
+// start, which is told it was done, shown and saved while the window answers. Leaving out the
+// last accent of each letter took time that grew with the square of their number (80 s).
+TEST(LongText, ThousandsOfLettersWithMoreMarksThanShownAreAddedAndSavedWhileTheWindowAnswers)
+{
+    if (!HasTools() || !XServerView().HasDamage())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or X DAMAGE extension";
+    std::string cluster = "e";
+    for (int i = 0; i < 31; ++i)
+        cluster += "\xCC\x81"; // U+0301
+    std::string text;
+    while (text.size() + cluster.size() <= (size_t(1) << 20))
+        text += cluster;
+    // (Lines of 64 letters: wider than the box, so that it shows as many, stacked and broken,
+    // as it does of the one paragraph.)
+    ExpectAnswersAsInShortLines(text, 64, "marks");
+}
+
+// A mebibyte of letters without a blank or a line end, and a hundred thousand emoji in one
+// paragraph: each laid out whole took the window a second or two.
+TEST(LongText, AMebibyteOnOneLineAndAHundredThousandEmojiAreAddedWhileTheWindowAnswers)
+{
+    if (!HasTools() || !XServerView().HasDamage())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or X DAMAGE extension";
+    std::mt19937 random(41);
+    std::string letters(size_t(1) << 20, 'a');
+    for (char& c : letters)
+        c = char('a' + random() % 26);
+    ExpectAnswersAsInShortLines(letters, 64, "line");
+    std::string emoji;
+    for (int i = 0; i < 100000; ++i) {
+        char utf8[8] = {};
+        g_unichar_to_utf8(gunichar(0x1F600 + i % 80), utf8);
+        emoji += utf8;
+    }
+    ExpectAnswersAsInShortLines(emoji, 32, "emoji");
 }

@@ -2,9 +2,9 @@
 // top-level window stands with its window manager's frame, the work area, the pixels of the
 // screen, how often a window is drawn into (the DAMAGE extension) and how soon its program
 // answers a ping (_NET_WM_PING, answered by the program's main loop); it also asks the window
-// manager to maximise or restore a window. Xlib and libXdamage are
-// loaded at run time (the test programs link no X library of their own); Ok() is false when
-// they or the display are missing. Header only.
+// manager to maximise or restore a window, and sends key events as another program does. Xlib
+// and libXdamage are loaded at run time (the test programs link no X library of their own); Ok()
+// is false when they or the display are missing. Header only.
 #pragma once
 
 #include <X11/Xatom.h>
@@ -47,7 +47,9 @@ public:
             && Load(x11_, pending, "XPending") && Load(x11_, nextEvent, "XNextEvent")
             && Load(x11_, sync, "XSync") && Load(x11_, sendEvent, "XSendEvent")
             && Load(x11_, selectInput, "XSelectInput") && Load(x11_, flush, "XFlush")
-            && Load(x11_, selectionOwner, "XGetSelectionOwner");
+            && Load(x11_, selectionOwner, "XGetSelectionOwner")
+            && Load(x11_, stringToKeysym, "XStringToKeysym")
+            && Load(x11_, keysymToKeycode, "XKeysymToKeycode");
         if (all)
             display_ = openDisplay(nullptr);
         if (damage_)
@@ -221,6 +223,32 @@ public:
             return false;
         const Atom atom = internAtom(display_, name, False);
         return atom != 0 && selectionOwner(display_, atom) != 0;
+    }
+
+    // Sends a key press or release to the window as another program sends it (XSendEvent, not the
+    // XTEST extension the keyboard's keys come through): the event says it was sent, its time is
+    // CurrentTime, state the modifier mask (ControlMask...). False when the key is unknown.
+    bool SendKey(unsigned long window, const char* keysym, bool press, unsigned state = 0)
+    {
+        if (!Ok())
+            return false;
+        const KeySym sym = stringToKeysym(keysym);
+        const KeyCode code = sym == NoSymbol ? 0 : keysymToKeycode(display_, sym);
+        if (code == 0)
+            return false;
+        XEvent e {};
+        e.xkey.type = press ? KeyPress : KeyRelease;
+        e.xkey.display = display_;
+        e.xkey.window = window;
+        e.xkey.root = DefaultRootWindow(display_);
+        e.xkey.time = CurrentTime;
+        e.xkey.x = e.xkey.y = e.xkey.x_root = e.xkey.y_root = 1;
+        e.xkey.same_screen = True;
+        e.xkey.state = state;
+        e.xkey.keycode = code;
+        sendEvent(display_, window, True, press ? KeyPressMask : KeyReleaseMask, &e);
+        sync(display_, False);
+        return true;
     }
 
     // Runs the action, then answers in how many ms from its start the window was drawn into;
@@ -464,6 +492,8 @@ private:
     decltype(&XSelectInput) selectInput = nullptr;
     decltype(&XFlush) flush = nullptr;
     decltype(&XGetSelectionOwner) selectionOwner = nullptr;
+    decltype(&XStringToKeysym) stringToKeysym = nullptr;
+    decltype(&XKeysymToKeycode) keysymToKeycode = nullptr;
     decltype(&XDamageQueryExtension) damageQuery = nullptr;
     decltype(&XDamageCreate) damageCreate = nullptr;
     decltype(&XDamageSubtract) damageSubtract = nullptr;

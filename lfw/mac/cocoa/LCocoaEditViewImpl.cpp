@@ -32,14 +32,6 @@ std::u16string ToUtf16(const std::string& text)
     return out;
 }
 
-uint64_t Utf16Length(const std::string& text)
-{
-    uint64_t n = 0;
-    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p))
-        n += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
-    return n;
-}
-
 std::string ColorName(const LTextColor& c)
 {
     char s[32];
@@ -90,9 +82,16 @@ bool HasRunLongerThanAWord(const char* utf8, size_t bytes)
 
 } // namespace
 
+bool LCocoaEditViewImpl::HasLongRun(const char* utf8, size_t bytes)
+{
+    return bytes >= kLongestWord && HasRunLongerThanAWord(utf8, bytes);
+}
+
 LCocoaEditViewImpl::LCocoaEditViewImpl(
     const LUiRect& frame, int cid, LCocoaWindow* window, const LEditFlags& flags)
     : LCocoaControlImpl(frame, window)
+    // A single line is never cut in pieces.
+    , fShown(flags.singleLine ? 0 : LCocoaEditShownText::kPieceWeight)
 {
     (void)cid;
     SetAnswersEnabled(true);
@@ -140,19 +139,7 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
         fLinkTag = gtk_text_buffer_create_tag(fBuffer, nullptr, "foreground", "#1a5fb4",
             "underline", PANGO_UNDERLINE_SINGLE, nullptr);
     g_signal_connect(fBuffer, "insert-text", G_CALLBACK(OnInsertText), this);
-    g_signal_connect_after(fBuffer, "insert-text", G_CALLBACK(OnInsertTextAfter), this);
     g_signal_connect(fBuffer, "delete-range", G_CALLBACK(OnDeleteRange), this);
-    g_signal_connect(fBuffer, "changed", G_CALLBACK(OnChanged), this);
-    g_signal_connect(fBuffer, "insert-text",
-        G_CALLBACK(+[](GtkTextBuffer*, GtkTextIter*, gchar*, gint, gpointer d) {
-            static_cast<LCocoaEditViewImpl*>(d)->fUtf16Valid = false;
-        }),
-        this);
-    g_signal_connect(fBuffer, "delete-range",
-        G_CALLBACK(+[](GtkTextBuffer*, GtkTextIter*, GtkTextIter*, gpointer d) {
-            static_cast<LCocoaEditViewImpl*>(d)->fUtf16Valid = false;
-        }),
-        this);
     g_signal_connect(fBuffer, "mark-set", G_CALLBACK(OnMarkSet), this);
     g_signal_connect(fBuffer, "begin-user-action", G_CALLBACK(+[](GtkTextBuffer*, gpointer d) {
         auto* self = static_cast<LCocoaEditViewImpl*>(d);
@@ -176,16 +163,19 @@ GtkWidget* LCocoaEditViewImpl::CreateWidget()
     }
     g_signal_connect(tv, "focus-in-event", G_CALLBACK(OnFocusIn), this);
     g_signal_connect(tv, "focus-out-event", G_CALLBACK(OnFocusOut), this);
+    g_signal_connect(tv, "copy-clipboard", G_CALLBACK(OnCopy), this);
+    g_signal_connect(tv, "cut-clipboard", G_CALLBACK(OnCut), this);
+    // Text dragged from the view is the text's: a plain view offers no copy of its buffer.
+    g_signal_connect(tv, "drag-data-get", G_CALLBACK(OnDragDataGet), this);
+    if (!bRichText)
+        gtk_target_list_remove(gtk_text_buffer_get_copy_target_list(fBuffer),
+            gdk_atom_intern_static_string("GTK_TEXT_BUFFER_CONTENTS"));
     g_signal_connect_after(tv, "draw", G_CALLBACK(OnDrawAfter), this);
-    if (!fPendingText.empty()) {
-        GtkTextIter end;
-        gtk_text_buffer_get_end_iter(fBuffer, &end);
-        ++fInternal;
-        fUndoing = true;
-        gtk_text_buffer_insert(fBuffer, &end, fPendingText.c_str(), -1);
-        fUndoing = false;
-        --fInternal;
-        fPendingText.clear();
+    if (fShown.Chars() > 0) {
+        const std::string shown = fShown.Shown();
+        ++fSyncing;
+        gtk_text_buffer_set_text(fBuffer, shown.c_str(), int(shown.size()));
+        --fSyncing;
     }
     ApplyStyle(tv);
     return tv;
@@ -206,23 +196,16 @@ void LCocoaEditViewImpl::Send(const void* key)
 
 const std::u16string& LCocoaEditViewImpl::Utf16Text() const
 {
-    if (!fUtf16Valid || !fBuffer) {
-        fUtf16 = ToUtf16(text());
-        fUtf16Valid = fBuffer != nullptr;
+    if (!fUtf16Valid) {
+        fUtf16 = ToUtf16(fShown.Text());
+        fUtf16Valid = true;
     }
     return fUtf16;
 }
 
 std::string LCocoaEditViewImpl::text() const
 {
-    if (!fBuffer)
-        return fPendingText;
-    GtkTextIter s, e;
-    gtk_text_buffer_get_bounds(fBuffer, &s, &e);
-    gchar* t = gtk_text_buffer_get_text(fBuffer, &s, &e, TRUE);
-    std::string out = t ? t : "";
-    g_free(t);
-    return out;
+    return fShown.Text();
 }
 
 void LCocoaEditViewImpl::ReplaceAll(const std::string& utf8)
@@ -232,20 +215,22 @@ void LCocoaEditViewImpl::ReplaceAll(const std::string& utf8)
     // The wrapping is chosen before the text goes in, so that the new text is laid out only once.
     fHasLongRun = HasRunLongerThanAWord(utf8.data(), utf8.size());
     UpdateWrapMode();
+    const std::string shown = fShown.Reset(utf8);
+    fUtf16Valid = false;
     ++fInternal;
-    fUndoing = true;
-    gtk_text_buffer_set_text(fBuffer, utf8.c_str(), -1);
+    ++fSyncing;
+    gtk_text_buffer_set_text(fBuffer, shown.c_str(), int(shown.size()));
     // The caret goes to the beginning, where the view shows the text. Moving it has the view lay
-    // the new paragraph out fully at once, and its measuring then takes that layout; otherwise it
-    // is laid out twice (measured, then drawn), which a paragraph of a mebibyte feels. Left at the
-    // end of a long paragraph, every caret position (each blink) walks all its wrapped lines.
+    // the first paragraph out fully at once, and its measuring then takes that layout; otherwise
+    // it is laid out twice (measured, then drawn).
     GtkTextIter start;
     gtk_text_buffer_get_start_iter(fBuffer, &start);
     gtk_text_buffer_place_cursor(fBuffer, &start);
-    fUndoing = false;
+    --fSyncing;
     --fInternal;
     fUndo.clear();
     fRedo.clear();
+    DetectLinks();
 }
 
 void LCocoaEditViewImpl::setText(const char* utf8)
@@ -390,118 +375,6 @@ void LCocoaEditViewImpl::Record(Change change)
     }
 }
 
-void LCocoaEditViewImpl::OnInsertText(
-    GtkTextBuffer* buffer, GtkTextIter* at, gchar* text, gint len, gpointer data)
-{
-    auto* self = static_cast<LCocoaEditViewImpl*>(data);
-    if (self->fInternal > 0 && self->fUndoing)
-        return; // text set by code or by the undo stack itself
-    std::string proposed(text, len >= 0 ? size_t(len) : strlen(text));
-    if (self->fInternal > 0) {
-        Change c;
-        c.kind = Change::kInsert;
-        c.offset = gtk_text_iter_get_offset(at);
-        c.text = proposed;
-        self->Record(std::move(c));
-        return;
-    }
-    if (!self->bEnabled) {
-        g_signal_stop_emission_by_name(buffer, "insert-text");
-        return;
-    }
-    std::string filtered = self->Filtered(proposed);
-    uint64_t current = self->Utf16Text().size();
-    uint64_t newLength = current + Utf16Length(filtered);
-    bool lengthens = !filtered.empty();
-    if (self->uTextMaximumLength == 0 || (lengthens && newLength >= self->uTextMaximumLength)) {
-        g_signal_stop_emission_by_name(buffer, "insert-text");
-        self->Send(&keyCmdTextMaximumLength);
-        return;
-    }
-    if (filtered == proposed) {
-        Change c;
-        c.kind = Change::kInsert;
-        c.offset = gtk_text_iter_get_offset(at);
-        c.text = proposed;
-        self->Record(std::move(c));
-        return;
-    }
-    // The filtered text goes in instead, as one user action of its own.
-    g_signal_stop_emission_by_name(buffer, "insert-text");
-    if (filtered.empty())
-        return;
-    gtk_text_buffer_begin_user_action(buffer);
-    ++self->fInternal;
-    gtk_text_buffer_insert(buffer, at, filtered.c_str(), int(filtered.size()));
-    --self->fInternal;
-    gtk_text_buffer_end_user_action(buffer);
-}
-
-void LCocoaEditViewImpl::OnInsertTextAfter(
-    GtkTextBuffer* buffer, GtkTextIter* at, gchar* text, gint len, gpointer data)
-{
-    auto* self = static_cast<LCocoaEditViewImpl*>(data);
-    if (!self->fHasLongRun && len >= gint(kLongestWord)
-        && HasRunLongerThanAWord(text, size_t(len))) {
-        self->fHasLongRun = true;
-        self->UpdateWrapMode();
-    }
-    if (self->fUndoing)
-        return;
-    int chars = int(g_utf8_strlen(text, len));
-    GtkTextIter start = *at;
-    gtk_text_iter_backward_chars(&start, chars);
-    // Typed text takes the character styles before it, then what was set for typing.
-    if (gtk_text_iter_get_offset(&start) > 0) {
-        GtkTextIter prev = start;
-        gtk_text_iter_backward_char(&prev);
-        GSList* tags = gtk_text_iter_get_tags(&prev);
-        // Not the link mark nor the hiding of marks: both are found when the text changed.
-        for (GSList* t = tags; t; t = t->next)
-            if (GTK_TEXT_TAG(t->data) != self->fLinkTag
-                && GTK_TEXT_TAG(t->data) != self->fUnshownTag)
-                gtk_text_buffer_apply_tag(buffer, GTK_TEXT_TAG(t->data), &start, at);
-        g_slist_free(tags);
-    }
-    for (const auto& [kind, value] : self->fTypingStyles) {
-        self->RemoveKind(kind, start, *at);
-        if (!value.empty())
-            gtk_text_buffer_apply_tag(buffer, self->Tag(kind + "=" + value), &start, at);
-    }
-}
-
-void LCocoaEditViewImpl::OnDeleteRange(
-    GtkTextBuffer* buffer, GtkTextIter* start, GtkTextIter* end, gpointer data)
-{
-    auto* self = static_cast<LCocoaEditViewImpl*>(data);
-    if (self->fInternal == 0 && (!self->bEnabled || self->uTextMaximumLength == 0)) {
-        g_signal_stop_emission_by_name(buffer, "delete-range");
-        if (self->bEnabled)
-            self->Send(&keyCmdTextMaximumLength);
-        return;
-    }
-    if (self->fUndoing)
-        return;
-    gchar* t = gtk_text_buffer_get_text(buffer, start, end, TRUE);
-    Change c;
-    c.kind = Change::kDelete;
-    c.offset = std::min(gtk_text_iter_get_offset(start), gtk_text_iter_get_offset(end));
-    c.text = t ? t : "";
-    g_free(t);
-    self->Record(std::move(c));
-}
-
-void LCocoaEditViewImpl::OnChanged(GtkTextBuffer*, gpointer data)
-{
-    auto* self = static_cast<LCocoaEditViewImpl*>(data);
-    self->fUtf16Valid = false;
-    self->HideMarksPastShown();
-    self->DetectLinks();
-    if (self->fInternal > 0 && self->fUndoing)
-        return;
-    self->textDidChange();
-}
-
 void LCocoaEditViewImpl::textDidChange()
 {
     if (bHandlingTextChange)
@@ -519,7 +392,8 @@ void LCocoaEditViewImpl::textDidChange()
 void LCocoaEditViewImpl::OnMarkSet(GtkTextBuffer*, GtkTextIter*, GtkTextMark* mark, gpointer data)
 {
     auto* self = static_cast<LCocoaEditViewImpl*>(data);
-    if (self->fInternal > 0 || mark != gtk_text_buffer_get_insert(self->fBuffer))
+    if (self->fInternal > 0 || self->fSyncing > 0
+        || mark != gtk_text_buffer_get_insert(self->fBuffer))
         return;
     // The caret moved by the user: styles set for typing no longer apply.
     if (!self->fApplyingTyping)
@@ -539,7 +413,7 @@ void LCocoaEditViewImpl::PushStep(Step step)
     if (typing && !fUndo.empty() && fUndo.back().typing) {
         Change& last = fUndo.back().changes.back();
         if (last.kind == Change::kInsert
-            && last.offset + int(g_utf8_strlen(last.text.c_str(), -1)) == c.offset) {
+            && last.offset + size_t(g_utf8_strlen(last.text.c_str(), -1)) == c.offset) {
             last.text += c.text;
             return;
         }
@@ -556,27 +430,26 @@ void LCocoaEditViewImpl::ApplyStep(const Step& step, bool undoing)
     fUndoing = true;
     auto apply = [&](const Change& c) {
         GtkTextIter s, e;
-        int chars = int(g_utf8_strlen(c.text.c_str(), -1));
+        const size_t chars = size_t(g_utf8_strlen(c.text.c_str(), -1));
         bool insert = (c.kind == Change::kInsert) != undoing;
         if (c.kind == Change::kStyle) {
             for (const char* kind : kStyleKinds) {
-                gtk_text_buffer_get_iter_at_offset(fBuffer, &s, c.offset);
-                gtk_text_buffer_get_iter_at_offset(fBuffer, &e, c.end);
+                s = IterAtFull(c.offset);
+                e = IterAtFull(c.end);
                 RemoveKind(kind, s, e);
             }
             for (const TagRun& r : undoing ? c.before : c.after) {
-                gtk_text_buffer_get_iter_at_offset(fBuffer, &s, r.start);
-                gtk_text_buffer_get_iter_at_offset(fBuffer, &e, r.end);
+                s = IterAtFull(r.start);
+                e = IterAtFull(r.end);
                 gtk_text_buffer_apply_tag(fBuffer, Tag(r.tag), &s, &e);
             }
         } else if (insert) {
-            gtk_text_buffer_get_iter_at_offset(fBuffer, &s, c.offset);
-            gtk_text_buffer_insert(fBuffer, &s, c.text.c_str(), -1);
+            Edit(c.offset, c.offset, c.text, false);
+            s = IterAtFull(c.offset + chars);
             gtk_text_buffer_place_cursor(fBuffer, &s);
         } else {
-            gtk_text_buffer_get_iter_at_offset(fBuffer, &s, c.offset);
-            gtk_text_buffer_get_iter_at_offset(fBuffer, &e, c.offset + chars);
-            gtk_text_buffer_delete(fBuffer, &s, &e);
+            Edit(c.offset, c.offset + chars, std::string(), false);
+            s = IterAtFull(c.offset);
             gtk_text_buffer_place_cursor(fBuffer, &s);
         }
     };
@@ -747,21 +620,21 @@ gboolean LCocoaEditViewImpl::OnDrawAfter(GtkWidget* widget, cairo_t* cr, gpointe
 
 // --- offsets, lines, selection ---------------------------------------------------------------
 
-int LCocoaEditViewImpl::OffsetOfUtf16(uint64_t index) const
+size_t LCocoaEditViewImpl::OffsetOfUtf16(uint64_t index) const
 {
-    std::string t = text();
+    const std::string& t = fShown.Text();
     uint64_t u = 0;
-    int offset = 0;
+    size_t offset = 0;
     for (const char* p = t.c_str(); *p && u < index; p = g_utf8_next_char(p), ++offset)
         u += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
     return offset;
 }
 
-uint64_t LCocoaEditViewImpl::Utf16OfOffset(int offset) const
+uint64_t LCocoaEditViewImpl::Utf16OfOffset(size_t offset) const
 {
-    std::string t = text();
+    const std::string& t = fShown.Text();
     uint64_t u = 0;
-    int i = 0;
+    size_t i = 0;
     for (const char* p = t.c_str(); *p && i < offset; p = g_utf8_next_char(p), ++i)
         u += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
     return u;
@@ -774,8 +647,8 @@ bool LCocoaEditViewImpl::RangeIters(LTextRange range, GtkTextIter& s, GtkTextIte
     uint64_t total = Utf16Text().size();
     if (range.location > total || range.length > total - range.location)
         return false;
-    gtk_text_buffer_get_iter_at_offset(fBuffer, &s, OffsetOfUtf16(range.location));
-    gtk_text_buffer_get_iter_at_offset(fBuffer, &e, OffsetOfUtf16(range.location + range.length));
+    s = IterAtFull(OffsetOfUtf16(range.location));
+    e = IterAtFull(OffsetOfUtf16(range.location + range.length));
     return true;
 }
 
@@ -846,8 +719,8 @@ LTextRange LCocoaEditViewImpl::selectedRange() const
         return {};
     GtkTextIter s, e;
     gtk_text_buffer_get_selection_bounds(fBuffer, &s, &e);
-    uint64_t a = Utf16OfOffset(gtk_text_iter_get_offset(&s));
-    uint64_t b = Utf16OfOffset(gtk_text_iter_get_offset(&e));
+    uint64_t a = Utf16OfOffset(FullAtIter(s));
+    uint64_t b = Utf16OfOffset(FullAtIter(e));
     return LTextRange { a, b - a };
 }
 
@@ -991,12 +864,22 @@ void LCocoaEditViewImpl::RemoveKind(
     }
 }
 
-std::vector<LCocoaEditViewImpl::TagRun> LCocoaEditViewImpl::AllRuns(int start, int end) const
+std::vector<LCocoaEditViewImpl::TagRun> LCocoaEditViewImpl::AllRuns(
+    const GtkTextIter& start, const GtkTextIter& end) const
+{
+    std::vector<TagRun> runs = ShownRuns(start, end);
+    for (TagRun& r : runs) {
+        r.start = fShown.FullOf(r.start);
+        r.end = fShown.FullOf(r.end);
+    }
+    return runs;
+}
+
+std::vector<LCocoaEditViewImpl::TagRun> LCocoaEditViewImpl::ShownRuns(
+    const GtkTextIter& start, const GtkTextIter& end) const
 {
     std::vector<TagRun> runs;
-    GtkTextIter it, stop;
-    gtk_text_buffer_get_iter_at_offset(fBuffer, &it, start);
-    gtk_text_buffer_get_iter_at_offset(fBuffer, &stop, end);
+    GtkTextIter it = start, stop = end;
     while (gtk_text_iter_compare(&it, &stop) < 0) {
         GtkTextIter next = it;
         if (!gtk_text_iter_forward_to_tag_toggle(&next, nullptr)
@@ -1007,8 +890,8 @@ std::vector<LCocoaEditViewImpl::TagRun> LCocoaEditViewImpl::AllRuns(int start, i
             gchar* name = nullptr;
             g_object_get(t->data, "name", &name, nullptr);
             if (name && *name)
-                runs.push_back(TagRun {
-                    name, gtk_text_iter_get_offset(&it), gtk_text_iter_get_offset(&next) });
+                runs.push_back(TagRun { name, size_t(gtk_text_iter_get_offset(&it)),
+                    size_t(gtk_text_iter_get_offset(&next)) });
             g_free(name);
         }
         g_slist_free(tags);
@@ -1034,16 +917,15 @@ bool LCocoaEditViewImpl::TagCovers(
 void LCocoaEditViewImpl::ApplyStyleChange(
     const std::string& kind, const std::string& value, const GtkTextIter& s, const GtkTextIter& e)
 {
-    int start = gtk_text_iter_get_offset(&s), end = gtk_text_iter_get_offset(&e);
     Change c;
     c.kind = Change::kStyle;
-    c.offset = start;
-    c.end = end;
-    c.before = AllRuns(start, end);
+    c.offset = FullAtIter(s);
+    c.end = FullAtIter(e);
+    c.before = AllRuns(s, e);
     RemoveKind(kind, s, e);
     if (!value.empty())
         gtk_text_buffer_apply_tag(fBuffer, Tag(kind + "=" + value), &s, &e);
-    c.after = AllRuns(start, end);
+    c.after = AllRuns(s, e);
     Step step;
     step.changes.push_back(std::move(c));
     PushStep(std::move(step));
@@ -1207,10 +1089,21 @@ bool LCocoaEditViewImpl::ParagraphIters(LTextRange range, GtkTextIter& s, GtkTex
 {
     if (!RangeIters(range, s, e))
         return false;
+    // Whole paragraphs of the text: the lines of a paragraph cut in pieces are taken together.
     gtk_text_iter_set_line_offset(&s, 0);
-    if (!gtk_text_iter_ends_line(&e))
-        gtk_text_iter_forward_to_line_end(&e);
-    gtk_text_iter_forward_char(&e); // the paragraph's break
+    while (gtk_text_iter_get_offset(&s) > 0
+        && fShown.IsBreak(size_t(gtk_text_iter_get_offset(&s) - 1))) {
+        gtk_text_iter_backward_char(&s);
+        gtk_text_iter_set_line_offset(&s, 0);
+    }
+    for (;;) {
+        if (!gtk_text_iter_ends_line(&e))
+            gtk_text_iter_forward_to_line_end(&e);
+        const bool cut = fShown.IsBreak(size_t(gtk_text_iter_get_offset(&e)));
+        gtk_text_iter_forward_char(&e); // the paragraph's break
+        if (!cut)
+            break;
+    }
     return !gtk_text_iter_equal(&s, &e);
 }
 
@@ -1279,7 +1172,7 @@ std::string LCocoaEditViewImpl::rtfText() const
     std::vector<LCocoaEditRtf::Run> runs;
     if (!fBuffer) {
         LCocoaEditRtf::Run r;
-        r.text = fPendingText;
+        r.text = fShown.Text();
         runs.push_back(r);
         return LCocoaEditRtf::Write(runs);
     }
@@ -1290,9 +1183,7 @@ std::string LCocoaEditViewImpl::rtfText() const
         if (!gtk_text_iter_forward_to_tag_toggle(&next, nullptr))
             next = end;
         LCocoaEditRtf::Run r;
-        gchar* t = gtk_text_buffer_get_text(fBuffer, &it, &next, TRUE);
-        r.text = t ? t : "";
-        g_free(t);
+        r.text = fShown.Slice(FullAtIter(it), FullAtIter(next));
         r.bold = TagValueAt("b", it) == "1";
         r.italic = TagValueAt("i", it) == "1";
         r.underline = TagValueAt("u", it) == "1";
@@ -1323,18 +1214,22 @@ void LCocoaEditViewImpl::setRTFText(const char* data, size_t length)
     std::vector<LCocoaEditRtf::Run> runs;
     if (!LCocoaEditRtf::Read(data, length, runs))
         return;
-    ReplaceAll("");
+    // The whole text first, then each run's styles over its place.
+    std::string whole;
+    std::vector<size_t> ends;
+    size_t chars = 0;
+    for (const auto& r : runs) {
+        const std::string t = LCocoaControl::ValidText(r.text.c_str());
+        whole += t;
+        chars += size_t(g_utf8_strlen(t.c_str(), gssize(t.size())));
+        ends.push_back(chars);
+    }
+    ReplaceAll(whole);
     ++fInternal;
     fUndoing = true;
-    for (const auto& r : runs) {
-        GtkTextIter end;
-        gtk_text_buffer_get_end_iter(fBuffer, &end);
-        int start = gtk_text_iter_get_offset(&end);
-        std::string t = LCocoaControl::ValidText(r.text.c_str());
-        gtk_text_buffer_insert(fBuffer, &end, t.c_str(), -1);
-        GtkTextIter s, e;
-        gtk_text_buffer_get_iter_at_offset(fBuffer, &s, start);
-        gtk_text_buffer_get_end_iter(fBuffer, &e);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const LCocoaEditRtf::Run& r = runs[i];
+        GtkTextIter s = IterAtFull(i > 0 ? ends[i - 1] : 0), e = IterAtFull(ends[i]);
         RemoveKind("b", s, e);
         RemoveKind("i", s, e);
         RemoveKind("u", s, e);

@@ -1,10 +1,12 @@
 // The multi-line edit control: a text view for plain or rich text with a character limit, case and
 // digit filters, a single-line mode, a grey prompt, its own undo stack, styles on ranges and line
-// queries. Characters, ranges and the limit count UTF-16 code units.
+// queries. Characters, ranges and the limit count UTF-16 code units. The text view shows a text
+// made from the control's text (LCocoaEditShownText.h): every edit of it is made to the text, and
+// the view is given what changes in what it shows.
 #pragma once
 
 #include "lfw/mac/cocoa/LCocoaControlImpl.h"
-#include "platform/text/LongClusters.h"
+#include "lfw/mac/cocoa/LCocoaEditShownText.h"
 
 #include <cstdint>
 #include <map>
@@ -140,16 +142,16 @@ public:
     bool AcceptsFirstResponder() const override { return true; }
 
     // One change of the undo stack: text inserted or removed at a place, or the style runs a
-    // range had before a style change.
+    // range had before a style change. Places are character offsets of the text.
     struct TagRun {
         std::string tag;
-        int start = 0, end = 0; // character offsets
+        size_t start = 0, end = 0;
     };
     struct Change {
         enum Kind { kInsert, kDelete, kStyle } kind = kInsert;
-        int offset = 0; // character offset
+        size_t offset = 0;
         std::string text;
-        int end = 0; // style: the range's end
+        size_t end = 0; // style: the range's end
         std::vector<TagRun> before, after; // style runs over [offset, end)
     };
     struct Step {
@@ -165,8 +167,12 @@ protected:
 private:
     static void OnInsertText(GtkTextBuffer*, GtkTextIter* at, gchar* text, gint len, gpointer);
     static void OnDeleteRange(GtkTextBuffer*, GtkTextIter* start, GtkTextIter* end, gpointer);
-    static void OnInsertTextAfter(GtkTextBuffer*, GtkTextIter* at, gchar* text, gint, gpointer);
-    static void OnChanged(GtkTextBuffer*, gpointer);
+    static void OnCopy(GtkTextView*, gpointer);
+    static void OnCut(GtkTextView*, gpointer);
+    static void OnDragDataGet(
+        GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint info, guint, gpointer);
+    // Copies the selection's part of the text.
+    void CopySelection();
     static void OnMarkSet(GtkTextBuffer*, GtkTextIter*, GtkTextMark* mark, gpointer);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer);
     static gboolean OnKeyRelease(GtkWidget*, GdkEventKey*, gpointer);
@@ -180,9 +186,16 @@ private:
 
     // Marks every address of the text as a link, anew.
     void DetectLinks();
-    // Hides what is not shown of long runs of marks (platform/text/LongClusters.h): the view
-    // lays out a bounded part of such a run, while the buffer keeps every character of it.
-    void HideMarksPastShown();
+    // Replaces the characters [from, to) of the text (character offsets) and shows the change;
+    // typed: text the user put in, which takes the styles around it. beforeBreak: see
+    // LCocoaEditShownText::Replace.
+    void Edit(
+        size_t from, size_t to, const std::string& text, bool typed, bool beforeBreak = false);
+    // Makes the buffer show a change of the shown text.
+    void ShowChange(const LCocoaEditShownText::Change& change);
+    // Places of the text and of the buffer.
+    GtkTextIter IterAtFull(size_t full) const;
+    size_t FullAtIter(const GtkTextIter& at) const;
     // The character under a point of one of the text view's windows; false outside the text.
     bool IterAtEvent(GdkWindow* window, double x, double y, GtkTextIter& at) const;
     // The link around the character; false when it is on none.
@@ -190,13 +203,15 @@ private:
     std::string LinkAddress(const GtkTextIter& start, const GtkTextIter& end) const;
 
     void textDidChange();
+    // Whether the text holds a run of characters too long to be a word (lines then break anywhere).
+    static bool HasLongRun(const char* utf8, size_t bytes);
     std::string Filtered(const std::string& text) const;
     void ReplaceAll(const std::string& text);
     void UpdateWrapMode();
     void Send(const void* key);
-    // Offsets: UTF-16 units and buffer characters.
-    int OffsetOfUtf16(uint64_t index) const;
-    uint64_t Utf16OfOffset(int offset) const;
+    // Offsets: UTF-16 units and characters of the text.
+    size_t OffsetOfUtf16(uint64_t index) const;
+    uint64_t Utf16OfOffset(size_t offset) const;
     bool RangeIters(LTextRange range, GtkTextIter& start, GtkTextIter& end) const;
     // The cached tag of a style value ("b", "size:12", "fg:#0000ff"...).
     GtkTextTag* Tag(const std::string& name);
@@ -205,8 +220,10 @@ private:
     bool TagCovers(const std::string& name, const GtkTextIter& start, const GtkTextIter& end) const;
     std::string TagValueAt(const std::string& kind, const GtkTextIter& at) const;
     void RemoveKind(const std::string& kind, const GtkTextIter& start, const GtkTextIter& end);
-    // Every style tag run over [start, end) (character offsets).
-    std::vector<TagRun> AllRuns(int start, int end) const;
+    // Every style tag run over the buffer's [start, end), at the places of the text; and at the
+    // buffer's places.
+    std::vector<TagRun> AllRuns(const GtkTextIter& start, const GtkTextIter& end) const;
+    std::vector<TagRun> ShownRuns(const GtkTextIter& start, const GtkTextIter& end) const;
     // Sets a style kind to a value (empty: none) over the range, with undo; empty range: typing.
     void SetStyle(const std::string& kind, const std::string& value, LTextRange range);
     void ApplyStyleChange(const std::string& kind, const std::string& value,
@@ -231,8 +248,6 @@ private:
     bool bRichText = false;
     bool bDetectLinks = false;
     GtkTextTag* fLinkTag = nullptr; // anonymous: no style of the text, never saved
-    GtkTextTag* fUnshownTag = nullptr; // anonymous and invisible: the marks past those shown
-    std::vector<platform::text::UnshownRange> fUnshown; // where it lies
     int fLinkPressOffset = -1; // the start of the link a left press was on, -1 none
     bool fOverLink = false;
     bool bReadOnly = false;
@@ -245,11 +260,12 @@ private:
     std::string fPrompt;
     GtkTextView* fTextView = nullptr;
     GtkTextBuffer* fBuffer = nullptr;
-    std::string fPendingText; // before the widget exists
+    LCocoaEditShownText fShown; // the text, and what the buffer shows of it
+    int fSyncing = 0; // the buffer is being made to show the text: its signals are ours
     const std::u16string& Utf16Text() const; // cached until the text changes
     mutable std::u16string fUtf16;
     mutable bool fUtf16Valid = false;
-    int fInternal = 0; // our own buffer edits pass unfiltered
+    int fInternal = 0; // the text is being set or undone: the caret's moves are not the user's
     bool fUndoing = false;
     std::vector<Step> fUndo, fRedo;
     Step fCurrent; // the user action under way

@@ -98,16 +98,14 @@ void LCocoaEditViewImpl::DetectLinks()
     // Above every style tag made so far, so that links look alike whatever their colour.
     GtkTextTagTable* table = gtk_text_buffer_get_tag_table(fBuffer);
     gtk_text_tag_set_priority(fLinkTag, gtk_text_tag_table_get_size(table) - 1);
-    const std::string t = text();
+    const std::string& t = fShown.Text();
     size_t byte = 0;
-    long offset = 0;
+    size_t offset = 0;
     for (const LCocoaEditLinks::Found& f : LCocoaEditLinks::Find(t)) {
         // Character offsets, counted on from the previous link.
-        offset += g_utf8_strlen(t.c_str() + byte, gssize(f.start - byte));
-        const long length = g_utf8_strlen(t.c_str() + f.start, gssize(f.end - f.start));
-        GtkTextIter s, e;
-        gtk_text_buffer_get_iter_at_offset(fBuffer, &s, gint(offset));
-        gtk_text_buffer_get_iter_at_offset(fBuffer, &e, gint(offset + length));
+        offset += size_t(g_utf8_strlen(t.c_str() + byte, gssize(f.start - byte)));
+        const size_t length = size_t(g_utf8_strlen(t.c_str() + f.start, gssize(f.end - f.start)));
+        GtkTextIter s = IterAtFull(offset), e = IterAtFull(offset + length);
         gtk_text_buffer_apply_tag(fBuffer, fLinkTag, &s, &e);
         byte = f.end;
         offset += length;
@@ -128,9 +126,8 @@ bool LCocoaEditViewImpl::LinkBounds(
 
 std::string LCocoaEditViewImpl::LinkAddress(const GtkTextIter& start, const GtkTextIter& end) const
 {
-    gchar* t = gtk_text_buffer_get_text(fBuffer, &start, &end, TRUE);
-    const std::vector<LCocoaEditLinks::Found> found = LCocoaEditLinks::Find(t ? t : "");
-    g_free(t);
+    const std::vector<LCocoaEditLinks::Found> found
+        = LCocoaEditLinks::Find(fShown.Slice(FullAtIter(start), FullAtIter(end)));
     return found.empty() ? std::string() : found.front().address;
 }
 
@@ -138,8 +135,7 @@ std::string LCocoaEditViewImpl::linkAt(uint64_t index) const
 {
     if (!fBuffer || !fLinkTag)
         return {};
-    GtkTextIter at, start, end;
-    gtk_text_buffer_get_iter_at_offset(fBuffer, &at, OffsetOfUtf16(index));
+    GtkTextIter at = IterAtFull(OffsetOfUtf16(index)), start, end;
     return LinkBounds(at, start, end) ? LinkAddress(start, end) : std::string();
 }
 
