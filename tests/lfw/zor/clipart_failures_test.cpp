@@ -159,7 +159,12 @@ TEST_F(ClipartFailureTest, AStalledLibraryLeavesTheProgramAnsweringAndAvbrytEnds
     long keyMs = -1;
     Clock::time_point keySent, clicked, gone;
     std::unique_ptr<KeyWatch> keys;
-    uitest::When([] { return ProgressWindow() != nullptr; },
+    // The window is drawn before its job starts, and the job then names what it waits for.
+    uitest::When(
+        [] {
+            LMacWindow* progress = ProgressWindow();
+            return progress && !ControlText(*progress, 101).empty();
+        },
         [&] {
             LMacWindow* progress = ProgressWindow();
             if (!progress) {
