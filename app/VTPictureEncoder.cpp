@@ -1,9 +1,12 @@
 #include "app/VTPictureEncoder.h"
 
 #include "platform/system/WorkerQueue.h"
+#include "platform/ui/LRunLoop.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,13 +57,30 @@ private:
     const VTCountableImageBuffer& fPicture;
 };
 
+// Main thread: who is told of pictures encoded.
+std::map<const void*, std::function<void()>>& Watchers()
+{
+    static auto* watchers = new std::map<const void*, std::function<void()>>;
+    return *watchers;
+}
+
+void TellWatchers()
+{
+    // A watcher may unwatch: the functions are run from a copy.
+    const auto watchers = Watchers();
+    for (const auto& [owner, encoded] : watchers)
+        if (Watchers().count(owner))
+            encoded();
+}
+
 void Encode(LCountedPtr<VTCountableImageBuffer>& picture)
 {
     // A failure is left to the save, which tries again and tells it.
     if (!HeldByNobodyElse(*picture)) {
         Encoding job(*picture);
         LProcessResult result = LProcessResultSuccess;
-        picture->EncodePNG(job, result);
+        if (picture->EncodePNG(job, result))
+            LRunLoop::Post(TellWatchers);
     }
     // Forgotten before the picture may go, so that no new one at its address is taken for it.
     Forget(picture.get());
@@ -88,4 +108,14 @@ void VTPictureEncoder::Start(const LCountedPtr<VTCountableImageBuffer>& picture)
 bool VTPictureEncoder::Busy()
 {
     return TheQueue().Busy();
+}
+
+void VTPictureEncoder::Watch(const void* owner, std::function<void()> encoded)
+{
+    Watchers()[owner] = std::move(encoded);
+}
+
+void VTPictureEncoder::Unwatch(const void* owner)
+{
+    Watchers().erase(owner);
 }

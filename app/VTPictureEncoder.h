@@ -13,11 +13,17 @@
 #include "app/VTOverlayImage.h"
 #include "lfw/gen/LCountedPtr.h"
 
+#include <functional>
+
 namespace VTPictureEncoder {
 
 // Queues the picture unless its bytes are kept already or it is queued or being encoded.
 void Start(const LCountedPtr<VTCountableImageBuffer>& picture);
 // Whether a picture is queued or being encoded.
 bool Busy();
+// Has the function run on the main thread each time a picture's bytes have been made (the
+// memory the picture takes has grown), until Unwatch with the same owner. Main thread.
+void Watch(const void* owner, std::function<void()> encoded);
+void Unwatch(const void* owner);
 
 } // namespace VTPictureEncoder

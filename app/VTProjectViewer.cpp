@@ -32,11 +32,14 @@ VTProjectViewer::VTProjectViewer()
     // most 1 GiB, beside the project's own pictures.
     const uint64_t memory = platform::system::PhysicalMemory();
     history.memoryBudget = std::min<uint64_t>(memory ? memory / 4 : UINT64_MAX, kHistoryMemory);
+    // A picture of the steps that has got its PNG bytes takes more memory than it did.
+    VTPictureEncoder::Watch(this, [this] { history.KeepWithinBudget(); });
 }
 
 VTProjectViewer::~VTProjectViewer()
 {
     *alive = false;
+    VTPictureEncoder::Unwatch(this);
     TimerDestroy();
     if (project)
         project->RemoveNotifyee(*this);
