@@ -272,6 +272,56 @@ TEST(SavingLargeProjects, SavingA100MegapixelPictureHoldsTheWindowNoLongerThanId
     EXPECT_TRUE(Rewritten(path, s.dir + "/rewritten.vtproj") == TemporaryFolder::ReadFile(path));
 }
 
+// Ctrl+S right after a 24-megapixel photograph came in, while the encoder is still making its
+// PNG bytes: the save waits for them, and its progress bar moves with that encoding (it stood
+// at 0 for the whole save when only the save's own steps were told). The bar's fill, GTK's
+// selection blue, is counted on the screen while the progress window is up.
+TEST(SavingLargeProjects, TheSavesProgressMovesWhileItsPictureIsEncoded)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
+    Session s;
+    const std::string photo = MakePhoto(s.dir + "/tjugofyra.png", 6000, 4000, "255 200 0");
+    ASSERT_FALSE(photo.empty());
+    const std::string path = s.dir + "/skiva.vtproj";
+    {
+        VTProject empty(new VTLabelLayoutDataGenericCDStandard);
+        SaveProject(empty, path);
+    }
+    Program program({ path });
+    const unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_FALSE(Canvas(s).empty());
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    Program add({ "-addimage", photo });
+    ASSERT_EQ(add.Wait(120000), 0);
+    const ino_t before = FileNumber(path);
+    KeysTo(xid, "ctrl+s");
+    // The fill's pixels as often as the screen can be read, until the file is in place.
+    std::vector<int> fills;
+    while (FileNumber(path) == before && fills.size() < 20000) {
+        int n = 0;
+        for (uint32_t p : view.Pixels(view.Screen()))
+            n += p == 0x3584E4;
+        if (fills.empty() || fills.back() != n)
+            fills.push_back(n);
+        if (fills.size() == 4)
+            Shot("save-progress");
+    }
+    ASSERT_NE(FileNumber(path), before) << "the save was never written";
+    std::string seen;
+    for (int n : fills)
+        seen += std::to_string(n) + " ";
+    std::printf("the progress bar's fill (pixels), as it changed: %s\n", seen.c_str());
+    // Several widths on the way, each wider than the last.
+    std::vector<int> rising;
+    for (int n : fills)
+        if (rising.empty() || n > rising.back())
+            rising.push_back(n);
+    EXPECT_GE(rising.size(), 4u) << "the progress bar did not move: " << seen;
+}
+
 // A 50-megapixel photograph added (a second start's -addimage) and deleted (Ctrl+Backspace) 27
 // times: the deleted pictures stay undoable only as far as the undo history's budget goes (a
 // quarter of the machine's memory or 1 GiB, whichever is less), so the program's resident memory
