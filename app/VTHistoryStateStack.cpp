@@ -66,7 +66,7 @@ void VTHistoryStateStack::Add(VTHistoryState* state)
 
 void VTHistoryStateStack::Delete(uint64_t position)
 {
-    fPictures.erase(states[position]);
+    ForgetPictures(states[position]);
     delete states[position];
 }
 
@@ -78,62 +78,71 @@ void VTHistoryStateStack::DropOldest()
     states[current] = nullptr;
 }
 
+void VTHistoryStateStack::ForgetPictures(const VTHistoryState* state)
+{
+    auto noted = fPictures.find(state);
+    if (noted == fPictures.end())
+        return;
+    for (const VTCountableImageBuffer* picture : noted->second) {
+        auto held = fHeld.find(picture);
+        if (held != fHeld.end() && --held->second == 0)
+            fHeld.erase(held);
+    }
+    fPictures.erase(noted);
+}
+
 void VTHistoryStateStack::NotePictures(const VTHistoryState* state)
 {
+    ForgetPictures(state);
     Pictures pictures;
     state->AddPictures(pictures);
     if (pictures.empty())
-        fPictures.erase(state);
-    else
-        fPictures[state] = std::move(pictures);
+        return;
+    for (const VTCountableImageBuffer* picture : pictures)
+        ++fHeld[picture];
+    fPictures[state] = std::move(pictures);
 }
 
 uint64_t VTHistoryStateStack::GetMemorySize() const
 {
     const auto live = ProjectPictures(project);
-    std::unordered_set<const VTCountableImageBuffer*> counted;
     uint64_t total = 0;
-    for (const auto& [state, pictures] : fPictures)
-        for (const VTCountableImageBuffer* picture : pictures)
-            if (!live.count(picture) && counted.insert(picture).second)
-                total += picture->GetMemorySize();
+    for (const auto& [picture, steps] : fHeld)
+        if (!live.count(picture))
+            total += picture->GetMemorySize();
     return total;
 }
 
 void VTHistoryStateStack::KeepWithinBudget()
 {
-    if (fBusy || memoryBudget == UINT64_MAX || count < 2 || fPictures.empty())
+    if (fBusy || memoryBudget == UINT64_MAX || count < 2 || fHeld.empty())
         return;
-    // How many steps hold each picture that the project does not, and its size, taken once.
-    const auto live = ProjectPictures(project);
-    struct Held {
-        uint64_t steps = 0;
-        uint64_t bytes = 0;
-    };
-    std::unordered_map<const VTCountableImageBuffer*, Held> held;
+    // Within the budget even with the project's own pictures counted: nothing more to look at.
+    std::unordered_map<const VTCountableImageBuffer*, uint64_t> sizes;
     uint64_t total = 0;
-    for (const auto& [state, pictures] : fPictures) {
-        for (const VTCountableImageBuffer* picture : pictures) {
-            if (live.count(picture))
-                continue;
-            Held& h = held[picture];
-            if (h.steps++ == 0) {
-                h.bytes = picture->GetMemorySize();
-                total += h.bytes;
-            }
-        }
-    }
+    for (const auto& [picture, steps] : fHeld)
+        total += sizes[picture] = picture->GetMemorySize();
+    if (total <= memoryBudget)
+        return;
+    const auto live = ProjectPictures(project);
+    for (const VTCountableImageBuffer* picture : live)
+        if (auto size = sizes.find(picture); size != sizes.end())
+            total -= size->second;
     while (total > memoryBudget && count > 1) {
-        if (auto it = fPictures.find(states[0]); it != fPictures.end()) {
-            for (const VTCountableImageBuffer* picture : it->second) {
-                auto h = held.find(picture);
-                if (h != held.end() && --h->second.steps == 0)
-                    total -= h->second.bytes;
-            }
-        }
+        Pictures oldest;
+        if (auto noted = fPictures.find(states[0]); noted != fPictures.end())
+            oldest = noted->second;
         DropOldest();
         current -= 1;
         count -= 1;
+        // The pictures no step holds any more, and the project neither, are let go.
+        for (const VTCountableImageBuffer* picture : oldest) {
+            auto size = sizes.find(picture);
+            if (size != sizes.end() && !fHeld.count(picture) && !live.count(picture)) {
+                total -= size->second;
+                sizes.erase(size);
+            }
+        }
     }
 }
 
@@ -143,6 +152,7 @@ void VTHistoryStateStack::Reset()
         delete states[i];
     delete[] states;
     fPictures.clear();
+    fHeld.clear();
     states = nullptr;
     current = -1;
     count = 0;

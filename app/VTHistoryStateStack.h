@@ -68,10 +68,13 @@ private:
     void DropOldest();
     // Notes the pictures the step holds now (after it was made, undone or redone).
     void NotePictures(const VTHistoryState* state);
+    // Forgets the pictures noted for the step.
+    void ForgetPictures(const VTHistoryState* state);
 
-    // The pictures of each step, kept so that the budget is checked without walking every
-    // step's overlays.
+    // The pictures of each step, and how often the steps hold each picture, kept so that the
+    // budget is checked without walking every step's overlays.
     std::unordered_map<const VTHistoryState*, Pictures> fPictures;
+    std::unordered_map<const VTCountableImageBuffer*, uint64_t> fHeld;
     // A step is being added, undone or redone (its edit tells the owner of the changes).
     bool fBusy = false;
 };
