@@ -6,6 +6,7 @@
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
+#include "lfw/ios/LProcessThread.h"
 #include "lfw/mac/LClipboard.h"
 #include "platform/ui/LUiClipboard.h"
 
@@ -37,6 +38,20 @@ bool OverlayStream(LProcessInterface& job, const VTOverlay& overlay, std::vector
 // here takes it directly while that copy is on the clipboard.
 std::weak_ptr<const VTOverlay> gOwnOverlay;
 
+// Reading an overlay stream, as a job for a worker.
+struct OverlayRead {
+    const unsigned char* data;
+    size_t size;
+    VTOverlay* overlay = nullptr;
+    bool ok = false;
+};
+
+LProcessResult Process(LProcessInterface&, OverlayRead& read)
+{
+    read.ok = VTClipboardOverlayRead(read.data, read.size, read.overlay);
+    return LProcessResultSuccess;
+}
+
 } // namespace
 
 bool VTClipboardOverlayCopy::PerformCopy()
@@ -48,10 +63,12 @@ bool VTClipboardOverlayCopy::PerformCopy()
         return false;
     const bool text = type == VTOverlayTypeText || type == VTOverlayTypeCircularText;
     const auto* image = text ? nullptr : static_cast<const VTOverlayImage*>(overlay);
-    // A picture whose PNG bytes are still to be encoded (it came in a moment ago) is written into
-    // the stream on a worker, when another program asks for it; the stream is otherwise written
-    // before the clipboard is touched, so that a copy that fails leaves the clipboard as it was.
-    const bool later = image && image->HasValidImage() && !image->GetImage().GetEncodedPNG();
+    // A picture's stream holds its PNG bytes: encoding them (a picture that came in a moment
+    // ago), or even copying tens of megabytes of them, would hold the window. Its stream is
+    // written on a worker when another program asks for it, and a paste here takes the overlay
+    // itself, sharing its pixels. A text's stream is written before the clipboard is touched, so
+    // that a copy that fails leaves the clipboard as it was.
+    const bool later = image != nullptr;
     std::vector<uint8_t> bytes;
     LProcessInterfaceVoid job;
     if (!later && !OverlayStream(job, *overlay, bytes))
@@ -128,11 +145,13 @@ bool VTClipboardOverlayPaste::PerformPaste()
     }
     if (clipboard->HasCustomFormat(kVTClipboardOverlayType)
         && clipboard->PasteCustomFormat(bytes, kVTClipboardOverlayType)) {
-        VTOverlay* overlay = nullptr;
-        bool ok = VTClipboardOverlayRead(bytes.GetData(), bytes.GetSize(), overlay);
+        // Another copy of the program's overlay, or ours kept by a clipboard manager: its picture
+        // is decoded on a worker (seconds for a photograph) while the window goes on answering.
+        OverlayRead read { bytes.GetData(), bytes.GetSize() };
+        LProcessRunWhileLoopTurns(read);
         delete pastedOverlay;
-        pastedOverlay = overlay;
-        return ok;
+        pastedOverlay = read.overlay;
+        return read.ok;
     }
     if (clipboard->PasteImage(pastedImage))
         return pastedImage.IsValid();

@@ -58,6 +58,11 @@ void VTLabelLayoutEditorPanelProperties::InitPanel()
             1001, LPaperSizeGetDisplayName(LPaperSizeA4), (unsigned long)LPaperSizeA4);
     }
     fPaper.AddNotifyee(*this);
+    MeasurePanel();
+}
+
+void VTLabelLayoutEditorPanelProperties::MeasurePanel()
+{
     const double ch = CharHeightPixels();
     iPanelHeight = R(0.59 * ch) + 2 * R(1.23 * ch) + R(0.82 * ch) + R(0.59 * ch);
 }
@@ -113,6 +118,11 @@ void VTLabelLayoutEditorPanelPageProperties::InitPanel()
 {
     fOrientation.Init(*this);
     fOrientation.AddNotifyee(*this);
+    MeasurePanel();
+}
+
+void VTLabelLayoutEditorPanelPageProperties::MeasurePanel()
+{
     const double ch = CharHeightPixels();
     iPanelHeight = R(0.59 * ch) + int(40 * GetBackingScaleFactor()) + R(0.59 * ch);
 }
@@ -193,11 +203,16 @@ void VTLabelLayoutEditorPanelTemplateProperties::InitPanel()
         fTransform->Init(*this);
         fTransform->AddNotifyee(*this);
     }
+    MeasurePanel();
+    SetValues(VTLabelLayout(), nullptr, nullptr);
+}
+
+void VTLabelLayoutEditorPanelTemplateProperties::MeasurePanel()
+{
     const double ch = CharHeightPixels();
     const int row = R(1.23 * ch), gap = R(0.25 * ch);
     iPanelHeight = R(0.59 * ch) + 2 * (row + gap) + 3 * (R(1.29 * ch) + gap) + EdgesHeight() + gap
         + AlignmentHeight() + gap + (fTransform ? 2 * row + gap : 0) + R(0.82 * ch);
-    SetValues(VTLabelLayout(), nullptr, nullptr);
 }
 
 void VTLabelLayoutEditorPanelTemplateProperties::LayoutPanelControls(int x, int y, int width, int)

@@ -58,6 +58,7 @@ public:
     VTLabelLayoutEditorPanelProperties(int titleBarId, VTPrintMediumID medium);
 
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
     void EvPullDownListChanged(VTControlPullDownList& control) override;
@@ -83,6 +84,7 @@ public:
     explicit VTLabelLayoutEditorPanelPageProperties(int titleBarId);
 
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
     void EvPaperOrientationChanged(
@@ -106,6 +108,7 @@ public:
     VTLabelLayoutEditorPanelTemplateProperties(int titleBarId, bool withTransform);
 
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
     void EnableWindow(bool enable) override;

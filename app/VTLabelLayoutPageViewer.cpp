@@ -123,10 +123,9 @@ VTLabelLayoutPageViewer::~VTLabelLayoutPageViewer()
 
 void VTLabelLayoutPageViewer::SetLabelLayout(VTLabelLayout* layout)
 {
-    if (!layout)
-        return;
+    // Null lets go of the layout and its page (its owner may free it next).
     labelLayout = layout;
-    SetCollection(layout->pages.GetFirst());
+    SetCollection(layout ? layout->pages.GetFirst() : nullptr);
 }
 
 void VTLabelLayoutPageViewer::GetRotatedTemplateDimension(float& halfWidth, float& halfHeight)

@@ -37,7 +37,7 @@ public:
     void AddNotifyee(VTLabelLayoutPageViewerNotifyee& n) { notifier.AddNotifyee(n); }
     void RemoveNotifyee(VTLabelLayoutPageViewerNotifyee& n) { notifier.RemoveNotifyee(n); }
 
-    // Keeps the layout (not owned) and shows its first page; null does nothing.
+    // Keeps the layout (not owned) and shows its first page; null shows none and keeps nothing.
     void SetLabelLayout(VTLabelLayout* layout);
     VTLabelLayout* GetLabelLayout() const { return labelLayout; }
     // The half extents of the single selected position's axis-aligned box on the page; the

@@ -7,6 +7,7 @@
 #include "lfw/mac/LImageBufferPainter.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/text/ShapedLine.h"
 #include "platform/text/TextLayout.h"
 
 #include <algorithm>
@@ -209,8 +210,32 @@ void VTOverlayCircularText::MeasureGlyphsWith(Glyphs& glyphs, Measure measure) c
     }
 }
 
+bool VTOverlayCircularText::ShapeGlyphs(LPaintContext& ctx, Glyphs& glyphs, bool wholeUnits) const
+{
+    LStringLongTemplate<char> working;
+    GetWorkingText(working);
+    const char* text = working.GetString();
+    if (!platform::text::HasRightToLeft(text, std::strlen(text)))
+        return false;
+    glyphs.line = LPaintSurface::ShapeLine(ctx, text);
+    const platform::text::ShapedLine& line = *glyphs.line;
+    glyphs.chars.clear();
+    glyphs.widths.clear();
+    glyphs.width = 0;
+    for (const platform::text::ShapedCluster& cluster : line.Clusters()) {
+        glyphs.chars.push_back(
+            line.Text().substr(cluster.byteBegin, cluster.byteEnd - cluster.byteBegin));
+        glyphs.widths.push_back(float(cluster.width));
+        glyphs.width += float(cluster.width);
+    }
+    glyphs.height = float(wholeUnits ? std::ceil(line.Height()) : line.Height());
+    return true;
+}
+
 void VTOverlayCircularText::MeasureGlyphs(LPaintContext& ctx, Glyphs& glyphs) const
 {
+    if (ShapeGlyphs(ctx, glyphs, false))
+        return;
     const LBoundingBox2T<float> box(0, 0, 1000, 10000);
     MeasureGlyphsWith(glyphs, [&](const char* ch) {
         std::pair<float, float> size(0.0f, 0.0f);
@@ -221,6 +246,8 @@ void VTOverlayCircularText::MeasureGlyphs(LPaintContext& ctx, Glyphs& glyphs) co
 
 void VTOverlayCircularText::MeasureGlyphs(LPDFWriter& writer, Glyphs& glyphs) const
 {
+    if (ShapeGlyphs(writer.GetPaintContext(), glyphs, true))
+        return;
     const LBoundingBox2T<float> box(0, 0, 0, FLT_MAX);
     const LDrawTextFormat format(
         LAlignmentXLeft, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
@@ -272,8 +299,11 @@ void VTOverlayCircularText::DrawGlyphs(
         LPaintSurface::TransformTranslate(ctx, x, y);
         LPaintSurface::TransformRotate(ctx, angle + 90.0f);
         LPaintSurface::TransformTranslate(ctx, -w / 2, -textHeight / 2);
-        LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0, 0, int(std::ceil(w)), boxHeight,
-            LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
+        if (glyphs.line)
+            LPaintSurface::DrawShapedCluster(ctx, *glyphs.line, i, 0, 0);
+        else
+            LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0, 0, int(std::ceil(w)),
+                boxHeight, LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
         ctx.RestoreGState();
     });
     if (font.IsUnderlined()) {
@@ -295,8 +325,12 @@ void VTOverlayCircularText::DrawGlyphs(
             * VTPlacementMatrix(angle + 90.0f, x, y);
         ctx.SaveGState();
         LPaintSurface::Transform(ctx, m);
-        LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0.0f, 0.0f, std::ceil(w), textHeight,
-            LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord, LTextTrimmingNone);
+        if (glyphs.line)
+            LPaintSurface::DrawShapedCluster(ctx, *glyphs.line, i, 0, 0);
+        else
+            LPaintSurface::DrawText(ctx, glyphs.chars[i].c_str(), 0.0f, 0.0f, std::ceil(w),
+                textHeight, LAlignmentXCenter, LAlignmentYTop, LTextWrappingWord,
+                LTextTrimmingNone);
         ctx.RestoreGState();
     });
     if (font.IsUnderlined()) {
@@ -352,6 +386,38 @@ void VTOverlayCircularText::Paint(LPDFWriter& writer)
         writer.FillPath(SolidBrushInfo(Colour16(backgroundColour), backgroundColour.a), band);
     }
     DrawGlyphs(writer, glyphs, glyphs.height);
+}
+
+std::vector<VTOverlayCircularText::ArcCluster> VTOverlayCircularText::LayOutOnArc(
+    LPaintContext& ctx)
+{
+    LFontAttributes attributes;
+    GetFontAttributes(attributes, false);
+    LPaintSurface::SetFont(ctx, attributes);
+    Glyphs glyphs;
+    MeasureGlyphs(ctx, glyphs);
+    ComputeControlPoints(glyphs.width, glyphs.height);
+    std::vector<ArcCluster> out;
+    PlaceGlyphs(glyphs, [&](size_t i, float angle, float x, float y) {
+        ArcCluster c;
+        c.text = glyphs.chars[i];
+        c.angle = angle;
+        c.x = x;
+        c.y = y;
+        c.width = glyphs.widths[i];
+        if (glyphs.line) {
+            for (const platform::text::ShapedGlyph& g : glyphs.line->Clusters()[i].glyphs)
+                c.glyphs.push_back(g.id);
+        } else {
+            // A character set on its own is shaped on its own.
+            const auto alone = LPaintSurface::ShapeLine(ctx, c.text.c_str());
+            for (const platform::text::ShapedCluster& cluster : alone->Clusters())
+                for (const platform::text::ShapedGlyph& g : cluster.glyphs)
+                    c.glyphs.push_back(g.id);
+        }
+        out.push_back(std::move(c));
+    });
+    return out;
 }
 
 bool VTOverlayCircularText::CheckTextHeight() const

@@ -2,14 +2,24 @@
 // puts it on the upper side of the circle, 7 on the lower side (the geometry mirrored about the
 // x axis, the characters upright and read left to right). Angles are degrees from +x towards +y
 // (downwards), so 270 is the top of the circle.
+//
+// The characters are set one by one in the order the straight line shows them. A text with
+// right-to-left characters is first shaped as one line (ordered by the bidirectional algorithm,
+// Arabic letters joined) and set cluster by cluster, so a Hebrew word reads from right to left
+// along the arc as it does on a line; a left-to-right text sets each character as it stands.
 #pragma once
 
 #include "app/VTOverlayText.h"
 #include "lfw/graphics/LGeometry.h"
 #include "lfw/mac/LGraphicsPath.h"
 
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace platform::text {
+class ShapedLine;
+}
 
 class VTOverlayCircularText : public VTOverlayText {
 public:
@@ -69,6 +79,17 @@ public:
     // angle.
     LPointTemplate<float> controlPoints[9];
 
+    // A cluster as it is set on the arc: its characters, its glyphs (their ids in their fonts,
+    // left to right), the angle and the point of its centre, its width.
+    struct ArcCluster {
+        std::string text;
+        std::vector<unsigned> glyphs;
+        float angle = 0, x = 0, y = 0, width = 0;
+    };
+    // Lays the text out on the arc in the context's drawing as Paint does (the arc follows the
+    // text) and answers the clusters from the start of the reading to its end.
+    std::vector<ArcCluster> LayOutOnArc(LPaintContext& ctx);
+
     // The text as one line: line ends shown as spaces, "Text" when empty.
     void GetWorkingText(LStringLongTemplate<char>& out) const;
     // The characters of a UTF-8 text as a reader sees them (a letter with its combining marks),
@@ -81,7 +102,13 @@ private:
         std::vector<float> widths;
         float width = 0; // the sum of the widths
         float height = 0; // the largest height
+        // A text with right-to-left characters shaped as one line: chars and widths are its
+        // clusters, in the order they are shown.
+        std::unique_ptr<platform::text::ShapedLine> line;
     };
+    // Shapes the working text as one line when it has right-to-left characters; false (nothing
+    // done) for a left-to-right text. Whole units: the height rounded up, as the PDF sets it.
+    bool ShapeGlyphs(LPaintContext& ctx, Glyphs& glyphs, bool wholeUnits) const;
     // Splits the working text into characters and measures each distinct one once with
     // measure(character), which gives its width and height.
     template <class Measure> void MeasureGlyphsWith(Glyphs& glyphs, Measure measure) const;

@@ -55,6 +55,11 @@ void VTPrintPreviewPanelProperties::InitPanel()
         AddStatic(1003,
             "Obs: Se till att välja skrivarens motsvarighet till Utskrivbar skiva som "
             "utskriftsmedium efter att du har tryckt på knappen Skriv ut.");
+    MeasurePanel();
+}
+
+void VTPrintPreviewPanelProperties::MeasurePanel()
+{
     const double ch = CharHeightPixels();
     iPanelHeight
         = R(0.59 * ch) + 3 * (R(1.23 * ch) + R(0.25 * ch)) + R(0.59 * ch) + (bDisc ? R(4 * ch) : 0);

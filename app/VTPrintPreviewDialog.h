@@ -32,6 +32,7 @@ public:
         int titleBarId, bool disc, const char* paperText, const char* orientationText);
 
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
     void EvControlCheckBoxChanged(VTControlCheckBox& control) override;

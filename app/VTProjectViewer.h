@@ -37,7 +37,8 @@ inline constexpr int kVTProjectViewerCanvasId = 2000;
 inline constexpr const char* kVTAutoSaveSection = "AutoSave";
 inline constexpr const char* kVTAutoSaveFileName = "FileName";
 
-// The queued job that loads an image file and adds it as an image overlay.
+// The job that loads an image file and adds it as an image overlay, all on the thread that runs
+// it (the window adds files through VTPictureFilesAdd, which reads them on workers).
 struct VTProcessProjectViewerAddOverlayImage {
     VTProjectViewer* viewer = nullptr;
     char path[kLLongPathSize] = "";
@@ -82,8 +83,10 @@ public:
 
     void AddOverlayText(const char* text);
     void AddOverlayImage(LImageBuffer& buffer, const char* path);
-    // The same with the buffer's pixels taken over, not copied (the buffer is left empty).
-    void AddOverlayImage(LImageBuffer&& buffer, const char* path);
+    // The same with the buffer's pixels taken over, not copied (the buffer is left empty), and
+    // the source of its screen copies when the reader made one (LScreenImageCopies::MakeSource).
+    void AddOverlayImage(
+        LImageBuffer&& buffer, const char* path, LImageBuffer* screenSource = nullptr);
     void AddOverlayClipart(LImageBuffer& buffer, const char* path);
     void AddOverlayClipart(
         LImageBuffer& buffer, const char* path, float width, float height, bool keepAspect);
@@ -197,8 +200,8 @@ private:
     int SelectedKind();
     bool CanRaise();
     bool CanLower();
-    void AddOverlayImageCommon(
-        VTOverlayImage* overlay, LImageBuffer& buffer, const char* path, bool take = false);
+    void AddOverlayImageCommon(VTOverlayImage* overlay, LImageBuffer& buffer, const char* path,
+        bool take = false, LImageBuffer* screenSource = nullptr);
     void ActivatePanel(int titleBarId);
     void RelayoutPanels();
     // The template panel shows the current design's brush and image path.

@@ -10,6 +10,7 @@
 #include "app/VTOverlayCircularText.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
+#include "app/VTPictureFilesAdd.h"
 #include "app/VTProjectViewer.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImageBuffer.h"
@@ -58,8 +59,8 @@ void VTProjectViewer::AddOverlayText(const char* text)
     ActivatePanel(kVTPanelTextProperties);
 }
 
-void VTProjectViewer::AddOverlayImageCommon(
-    VTOverlayImage* overlay, LImageBuffer& buffer, const char* path, bool take)
+void VTProjectViewer::AddOverlayImageCommon(VTOverlayImage* overlay, LImageBuffer& buffer,
+    const char* path, bool take, LImageBuffer* screenSource)
 {
     std::unique_ptr<VTOverlayImage> owned(overlay);
     VTProjectTemplate* design = GetCurrentTemplate();
@@ -70,6 +71,9 @@ void VTProjectViewer::AddOverlayImageCommon(
         overlay->TakeImage(buffer);
     else
         overlay->SetImage(buffer);
+    if (screenSource && screenSource->IsValid() && overlay->HasValidImage())
+        overlay->GetImage().GetScreenCopies().KeepSource(
+            overlay->GetImage(), std::move(*screenSource));
     overlay->SetSourcePath(VTPathForProjectFile(path).c_str());
     design->InsertOverlay(owned.release(), true);
     ActivatePanel(kVTPanelImageProperties);
@@ -80,9 +84,10 @@ void VTProjectViewer::AddOverlayImage(LImageBuffer& buffer, const char* path)
     AddOverlayImageCommon(new VTOverlayImage, buffer, path);
 }
 
-void VTProjectViewer::AddOverlayImage(LImageBuffer&& buffer, const char* path)
+void VTProjectViewer::AddOverlayImage(
+    LImageBuffer&& buffer, const char* path, LImageBuffer* screenSource)
 {
-    AddOverlayImageCommon(new VTOverlayImage, buffer, path, true);
+    AddOverlayImageCommon(new VTOverlayImage, buffer, path, true, screenSource);
 }
 
 void VTProjectViewer::AddOverlayClipart(LImageBuffer& buffer, const char* path)
@@ -123,22 +128,13 @@ void VTProjectViewer::AddOverlayImageBackground(LImageBuffer& buffer, const char
 
 LProcessResult Process(LProcessInterface& process, VTProcessProjectViewerAddOverlayImage& job)
 {
-    LImageBuffer buffer;
-    VTImageCodecVetoer vetoer;
-    LProcessImageLoadFile load(job.path, 3000, &vetoer, buffer);
-    LProcessResult result = Process(process, load);
-    if (result == LProcessResultSuccess && !UsableImage(buffer))
-        result = LProcessResultError;
+    VTProcessPictureFileRead read;
+    read.path = job.path;
+    const LProcessResult result = Process(process, read);
     if (result != LProcessResultSuccess || !job.viewer)
         return result;
-    char name[kLPathSize];
-    LFile::_GetFileFromPath(name, job.path);
-    if (char* dot = std::strrchr(name, '.'))
-        *dot = '\0';
-    if (std::strlen(name) + 5 < sizeof name)
-        std::strcat(name, ".png");
     // The decoded pixels become the overlay's: a picture at the size limit is never held twice.
-    job.viewer->AddOverlayImage(std::move(buffer), name);
+    job.viewer->AddOverlayImage(std::move(read.picture), read.name, &read.screenSource);
     return result;
 }
 

@@ -50,11 +50,16 @@ void VTProjectViewerPanelLabelLayout::InitPanel()
     pages.AddNotifyee(*this);
     sameFormat.Init(*this);
     sameFormat.AddNotifyee(*this);
+    MeasurePanel();
+    UpdateDetails();
+}
+
+void VTProjectViewerPanelLabelLayout::MeasurePanel()
+{
     const int g = VTPanelRows::Gap(*this);
     iPanelHeight = g + VTPanelRows::OneLine(name) + VTPanelRows::OneLine(selectButton)
         + VTPanelRows::OneLine(editButton) + VTPanelRows::TemplateSelector(selector)
         + VTPanelRows::Paginator(pages) + VTPanelRows::OneLine(sameFormat) + g;
-    UpdateDetails();
 }
 
 void VTProjectViewerPanelLabelLayout::LayoutPanelControls(int x, int y, int width, int)
@@ -189,6 +194,11 @@ void VTProjectViewerPanelTemplate::InitPanel()
 {
     picker.Init(*this);
     picker.AddNotifyee(*this);
+    MeasurePanel();
+}
+
+void VTProjectViewerPanelTemplate::MeasurePanel()
+{
     iPanelHeight = 2 * VTPanelRows::Gap(*this) + picker.ComputeHeightPixels();
 }
 
@@ -280,6 +290,11 @@ void VTProjectViewerPanelTextProperties::InitPanel()
     transform.Init(*this);
     transform.AddNotifyee(*this);
     SetCheckSilently(circular, false);
+    UpdatePanelHeight();
+}
+
+void VTProjectViewerPanelTextProperties::MeasurePanel()
+{
     UpdatePanelHeight();
 }
 
@@ -503,6 +518,11 @@ void VTProjectViewerPanelImageProperties::InitPanel()
     keepAspect.AddNotifyee(*this);
     transform.Init(*this);
     transform.AddNotifyee(*this);
+    MeasurePanel();
+}
+
+void VTProjectViewerPanelImageProperties::MeasurePanel()
+{
     const int g = VTPanelRows::Gap(*this);
     iPanelHeight = g + VTPanelRows::OneLine(fileName) + VTPanelRows::OneLine(keepAspect)
         + VTPanelRows::Transform(transform) + g;

@@ -129,6 +129,7 @@ public:
     VTProjectViewerPanelLabelLayout();
     ~VTProjectViewerPanelLabelLayout() override;
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
 
@@ -169,6 +170,7 @@ public:
     VTProjectViewerPanelTemplate();
     ~VTProjectViewerPanelTemplate() override;
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
 
@@ -200,6 +202,7 @@ public:
     VTProjectViewerPanelTextProperties();
     ~VTProjectViewerPanelTextProperties() override;
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
     void UpdatePanelHeight();
@@ -255,6 +258,7 @@ public:
     VTProjectViewerPanelImageProperties();
     ~VTProjectViewerPanelImageProperties() override;
     void InitPanel() override;
+    void MeasurePanel() override;
     void LayoutPanelControls(int x, int y, int width, int height) override;
     void DestroyPanel() override;
 

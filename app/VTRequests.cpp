@@ -2,6 +2,7 @@
 
 #include "app/VTLabelLayoutData.h"
 
+#include <algorithm>
 #include <strings.h>
 
 namespace {
@@ -19,6 +20,15 @@ constexpr KeyInfo kKeys[] = {
     { "-addtext", VTRequestKind::kAddText, "en textfil" },
     { "-addimage", VTRequestKind::kAddImage, "en bild" },
 };
+
+// The files a refusal names one by one.
+constexpr size_t kMaxNamedFiles = 20;
+
+std::string FileName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 const KeyInfo* FindKey(const char* key)
 {
@@ -89,9 +99,34 @@ bool VTRequestsRead(int argc, const char* const* argv, std::vector<VTRequest>& r
             + std::to_string(kVTMaxRequests) + "). Ingen av dem har utförts.");
         return false;
     }
+    // Files alone, as a launcher hands over several: one sentence for all of them.
+    bool onlyFiles = true;
+    for (int i = 0; i < argc && onlyFiles; ++i)
+        onlyFiles = !argument(i).empty() && argument(i)[0] != '-';
+    if (onlyFiles) {
+        std::string names;
+        for (int i = 0; i < argc; ++i) {
+            if (i == int(kMaxNamedFiles)) {
+                names += " …";
+                break;
+            }
+            names += std::string(i ? ", " : "") + "”" + FileName(argument(i)) + "”";
+        }
+        refusals.push_back("Vorantel öppnar en fil i taget men fick " + std::to_string(argc)
+            + " filer: " + names + ".");
+        return false;
+    }
     for (int i = 0; i < argc; i += 2) {
         const std::string key = argument(i);
         const KeyInfo* info = FindKey(key.c_str());
+        if (!info && !key.empty() && key[0] != '-') {
+            // A file where a request belongs: a file is named after its request.
+            refusals.push_back("Filen ”" + FileName(key)
+                + "” står där en begäran ska stå. Ange den efter en begäran, till exempel -open "
+                  "eller -addimage.");
+            --i; // what follows it is read as a request again
+            continue;
+        }
         if (!info) {
             refusals.push_back("Vorantel känner inte till begäran ”" + key + "”.");
             continue;
@@ -111,6 +146,52 @@ bool VTRequestsRead(int argc, const char* const* argv, std::vector<VTRequest>& r
     if (!refusals.empty())
         requests.clear();
     return refusals.empty();
+}
+
+std::string VTRequestDoneText(const VTRequest& request)
+{
+    const std::string name = "”" + FileName(request.value) + "”";
+    switch (request.kind) {
+    case VTRequestKind::kOpen:
+        return "Projektet " + name + " öppnades.";
+    case VTRequestKind::kNew:
+        return "Ett nytt projekt (" + request.value + ") skapades.";
+    case VTRequestKind::kCustom:
+        return "Ett nytt projekt på etikettlayouten " + name + " skapades.";
+    case VTRequestKind::kAddText:
+        return "Texten i " + name + " lades till.";
+    case VTRequestKind::kAddImage:
+        return "Bilden " + name + " lades till.";
+    }
+    return "";
+}
+
+std::string VTRequestsFailureText(
+    const std::vector<VTRequest>& requests, size_t failed, const std::string& failure)
+{
+    std::string text = failure;
+    if (requests.size() <= 1)
+        return text;
+    failed = std::min(failed, requests.size() - 1);
+    if (failed == 0) {
+        text += "\nIngen begäran hade utförts innan dess.";
+    } else {
+        text += "\nInnan dess utfördes " + std::to_string(failed) + " av "
+            + std::to_string(requests.size()) + " begäranden:";
+        for (size_t i = 0; i < failed; ++i) {
+            if (i == kMaxNamedFiles) {
+                text += "\n… och " + std::to_string(failed - i) + " till.";
+                break;
+            }
+            text += "\n" + VTRequestDoneText(requests[i]);
+        }
+    }
+    const size_t left = requests.size() - failed - 1;
+    if (left == 1)
+        text += "\nDen begäran som återstod utfördes inte.";
+    else if (left > 1)
+        text += "\nDe " + std::to_string(left) + " begäranden som återstod utfördes inte.";
+    return text;
 }
 
 bool VTRequestsDispatch(const std::vector<VTRequest>& requests, VTRequestTarget& target)

@@ -34,6 +34,14 @@ bool VTRequestsRead(int argc, const char* const* argv, std::vector<VTRequest>& r
 // The built-in layout of a "-new" kind (the caller owns it), null for a kind it does not know.
 VTLabelLayout* VTRequestNewLayout(const std::string& kind);
 
+// What a request did once carried out, in one Swedish sentence ("Texten i ”t.txt” lades till.").
+std::string VTRequestDoneText(const VTRequest& request);
+// What the window and the asker are told of a start that failed while it ran: why the request
+// at index failed (failure), what the requests before it did (the first twenty named, the rest
+// counted), and how many after it were not carried out.
+std::string VTRequestsFailureText(
+    const std::vector<VTRequest>& requests, size_t failed, const std::string& failure);
+
 // What carries requests out, one operation per kind; each answers false when its request failed.
 class VTRequestTarget {
 public:

@@ -2,6 +2,7 @@
 
 #include "app/VTExport.h"
 #include "app/VTOptions.h"
+#include "app/VTPictureFilesAdd.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImageCodec.h"
@@ -573,11 +574,21 @@ void VTWindowFullColorPicker::EnableFileName(bool enable)
 
 bool VTWindowFullColorPicker::LoadBackgroundImage(const char* path)
 {
-    LImageBuffer image;
     LImageCodec codec;
-    const bool ok = path && codec.InitFromFilePath(path)
-        && VTImageCodecVetoer().IsEnabled(codec, LImageIOTypeLoad)
-        && LImage::Load(image, path, 3000) != 0 && image.IsValid();
+    bool ok = path && codec.InitFromFilePath(path)
+        && VTImageCodecVetoer().IsEnabled(codec, LImageIOTypeLoad);
+    // Read on a worker: a photograph of many megapixels takes seconds, which the window spends
+    // answering, with "Avbryt" at hand.
+    VTProcessPictureFileRead read;
+    LProcessResult result = LProcessResultError;
+    if (ok) {
+        read.path = path;
+        result = VTReadPictureFile(GetContentView(), "Läsa in bakgrundsbild", read);
+        ok = result == LProcessResultSuccess;
+    }
+    if (result == LProcessResultStopped)
+        return false;
+    LImageBuffer& image = read.picture;
     if (!ok) {
         LAlert alert(GetContentView(), kInvalidImageText, kInvalidImageTitle);
         alert.type = 0;

@@ -1,5 +1,6 @@
 // The program's entry: the start-up block, the helper modes, then the application with its main
 // window.
+#include "app/VTRequests.h"
 #include "app/lxa/mac/MainDialog.h"
 #include "lfw/ios/LThread.h"
 #include "lfw/mac/cocoa/LAppDelegate.h"
@@ -28,6 +29,10 @@ int main(int argc, char** argv)
     if (gargc == 2 && std::strcmp(gargv[1], "-elevated") == 0)
         gargc = 1;
     bInstallerShouldRun = gargc > 1 && std::strcmp(gargv[1], "-installer") == 0;
+    // A later start hands its arguments to the running program and ends with its answer, before
+    // anything of the toolkit (the display, the accessibility bus) is set up.
+    if (LMainWindowForwardStart(gargc, gargv, VTRequestKeyTakesFile, exitCode))
+        return exitCode;
     LMainWindowInstallApplicationHooks([]() -> LCocoaWindow* { return new MainDialog; });
     // The installation's last step: the program among the desktop's favourites.
     LAppDelegateHooksGet().addToDock

@@ -1,14 +1,17 @@
 // A request of a later start as the running program reads it, on arbitrary bytes: received from a
-// local socket (a record, or a continued record with its arguments after it), read as requests,
-// and what is readable dispatched to a target that checks what it gets. Whatever a peer sends,
-// a received request keeps to the limits, a refused one says why, and the dispatch only ever
-// sees requests that were read whole: an absolute path for the file requests, a layout for
-// "-new", in the order given.
+// local socket (a record, or a continued record with its arguments after it, the sender's
+// features in the record's last slot), read as requests, and what is readable dispatched to a
+// target that checks what it gets. Whatever a peer sends, a received request keeps to the
+// limits, a refused one says why, and the dispatch only ever sees requests that were read whole:
+// an absolute path for the file requests, a layout for "-new", in the order given. The reader
+// that takes the bytes as they come, in pieces of any size, reads exactly what the blocking
+// receive reads and never takes a byte past the request.
 #include "app/VTLabelLayout.h"
 #include "app/VTRequests.h"
 #include "lfw/unix/LNamedPipe.h"
 #include "lfw/zor/LZORAPIServer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -119,12 +122,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         shutdown(pair[1], SHUT_WR);
     });
     std::vector<std::string> arguments;
+    std::string features;
     LProcessInterfaceVoid job;
-    const LProcessResult r = ProcessNamedPipeReceiveRequest(job, pair[0], arguments);
+    const LProcessResult r = ProcessNamedPipeReceiveRequest(job, pair[0], arguments, &features);
     shutdown(pair[0], SHUT_RDWR);
     peer.join();
     close(pair[0]);
     close(pair[1]);
+
+    // The same bytes in pieces whose sizes the bytes themselves give.
+    LNamedPipeRequestReader reader;
+    size_t at = 0;
+    uint64_t taken = 0;
+    while (at < size && reader.GetState() == LNamedPipeRequestReader::kReading) {
+        const size_t piece = std::min<size_t>(size - at, 1 + (data[at] * 977u) % 40000u);
+        const size_t used = reader.Take(data + at, piece);
+        if (used > piece
+            || (used < piece && reader.GetState() == LNamedPipeRequestReader::kReading))
+            __builtin_trap();
+        at += used;
+        taken += used;
+    }
+    if (reader.Taken() != taken)
+        __builtin_trap();
+    const bool readerDone = reader.GetState() == LNamedPipeRequestReader::kDone;
+    if (readerDone != (r == LProcessResultSuccess))
+        __builtin_trap();
+    if (readerDone && (reader.Arguments() != arguments || reader.Features() != features))
+        __builtin_trap();
+    if (features.size() >= CopyData::kSlotSize || features.find('\0') != std::string::npos)
+        __builtin_trap();
+
     if (r != LProcessResultSuccess) {
         if (r != LProcessResultError || !arguments.empty())
             __builtin_trap();

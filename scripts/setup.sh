@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing,
+# Installs the Debian packages the build, the program and the tests need, when they are missing,
 # and generates the locales the tests use. Safe to run again: it does nothing when all is there.
 #
-#   scripts/setup.sh            # what the build needs
+#   scripts/setup.sh            # what the build and the program need
 #   scripts/setup.sh --tests    # and what the tests need
 #   scripts/setup.sh --bench    # and the pictures the benchmarks compare on (GNOME's wallpapers)
 #   scripts/setup.sh --fuzz     # and clang with its fuzzer and sanitizer runtimes (scripts/fuzz.sh)
@@ -15,6 +15,11 @@ PACKAGES=(
     libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev libgif-dev libraw-dev libssl-dev
     libpixman-1-dev librsvg2-bin
     adwaita-icon-theme
+    # Fonts for the scripts DejaVu and Liberation lack, so that labels in them show and print as
+    # letters, not boxes: Noto for Chinese, Japanese and Korean, colour emoji, and Noto's other
+    # scripts (Arabic, Hebrew, Thai, Devanagari and the other Indic scripts, Armenian, Georgian,
+    # Ethiopic and more).
+    fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
 )
 if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
     PACKAGES+=(
@@ -23,6 +28,7 @@ if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
         python3 openssl libxml2-utils
         fonts-liberation fonts-dejavu-extra
         openbox x11-utils
+        xsettingsd
         xfce4-clipman dbus-daemon
     )
 fi

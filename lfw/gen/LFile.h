@@ -94,7 +94,9 @@ public:
     // Desktop path; the save panel writes the filter index in any case). The folder buffer gives
     // the starting folder and receives the chosen item's folder. The filter is a string of
     // description and pattern pairs ("PNG (*.png)\0*.png;*.PNG\0\0"); a chosen path of more than
-    // 259 bytes is refused with a message.
+    // 259 bytes is refused with a message. A name saved without an extension takes the first
+    // extension of the type chosen in the panel (so the proposed name accepted as it stands has
+    // one); only without a list of types is the user asked about a missing extension.
 
     static bool BrowseReadFilePath(LView* parent, char* path, const char* title, char* folder,
         const char* filter, const char* defaultExtension, const char* prompt = nullptr,

@@ -9,8 +9,28 @@
 namespace {
 
 thread_local uint64_t tMaxPixels = kLImageMaxPixels;
+thread_local LImageHeaderProbe* tProbe = nullptr;
 
 } // namespace
+
+LImageHeaderProbe::LImageHeaderProbe()
+    : mOuter(tProbe)
+{
+    tProbe = this;
+}
+
+LImageHeaderProbe::~LImageHeaderProbe()
+{
+    tProbe = mOuter;
+}
+
+bool LImageHeaderProbe::StopsAt(int64_t, int64_t)
+{
+    if (!tProbe)
+        return false;
+    tProbe->mSeen = true;
+    return true;
+}
 
 uint64_t LImageMaxPixels()
 {

@@ -29,12 +29,32 @@ private:
     uint64_t mOuter;
 };
 
+// While it lives on a thread, the readers there stop as soon as a picture's header has given a
+// size they accept, before they take any memory for its pixels: the read then fails, and Seen
+// tells that the header was whole and good as far as the reader goes before the pixels.
+class LImageHeaderProbe {
+public:
+    LImageHeaderProbe();
+    ~LImageHeaderProbe();
+    LImageHeaderProbe(const LImageHeaderProbe&) = delete;
+    LImageHeaderProbe& operator=(const LImageHeaderProbe&) = delete;
+    bool Seen() const { return mSeen; }
+    // What a reader calls once it knows the size: false when no probe runs on the thread (the
+    // reader goes on), true when one does (the probe has seen the header; the reader stops).
+    static bool StopsAt(int64_t width, int64_t height);
+
+private:
+    LImageHeaderProbe* mOuter;
+    bool mSeen = false;
+};
+
 // True when width and height are both at least 1 and their product is within the calling
-// thread's limit (LImageMaxPixels).
+// thread's limit (LImageMaxPixels), and no header probe stops the reader there.
 inline bool LImageSizeAcceptable(int64_t width, int64_t height)
 {
     return width >= 1 && height >= 1 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
-        && uint64_t(width) * uint64_t(height) <= LImageMaxPixels();
+        && uint64_t(width) * uint64_t(height) <= LImageMaxPixels()
+        && !LImageHeaderProbe::StopsAt(width, height);
 }
 
 // What a codec is asked for.

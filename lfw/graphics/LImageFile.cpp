@@ -441,6 +441,37 @@ unsigned int LoadResource(LImageBuffer& buffer, int id, uint32_t encoding)
     return Load(buffer, bytes.get(), size, encoding);
 }
 
+bool ProbeFile(const char* path, const LImageCodecVetoer* vetoer, std::string& why)
+{
+    // The reader's first error is the one that says why.
+    struct Quiet : LProcessInterfaceVoid {
+        void SetError(const char* text) override
+        {
+            if (error.empty() && text)
+                error = text;
+        }
+        std::string error;
+    } job;
+    why.clear();
+    LImageCodec codec;
+    if (codec.InitFromFilePath(path) && LImageCodec::IsCameraRaw(codec)
+        && (!vetoer || vetoer->IsEnabled(codec, LImageIOTypeLoad))) {
+        struct stat st = {};
+        if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+            return true;
+        why = "Det gick inte att hitta filen.";
+        return false;
+    }
+    LImageBuffer buffer;
+    LProcessImageLoadFile request(path, 0, vetoer, buffer);
+    LImageHeaderProbe probe;
+    Process(job, request);
+    if (probe.Seen())
+        return true;
+    why = job.error.empty() ? "Det gick inte att läsa in bilden." : job.error;
+    return false;
+}
+
 bool Save(const LImageBuffer& buffer, const char* path)
 {
     return Save(buffer, path, LImageEncodeSettings(), 3000);

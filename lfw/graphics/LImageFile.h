@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Loading a file: path, lock time-out, an optional codec rule and the buffer to fill. result
 // becomes the file image's bits per pixel when the load succeeds.
@@ -107,6 +108,12 @@ unsigned int Load(LImageBuffer& buffer, const void* data, size_t size, uint32_t 
 // Loads the image resource "resources/<type>/<id>.<type>" of the resources folder, for the
 // encodings JPEG, BMP, GIF, PNG and TIFF: bits per pixel, or 0.
 unsigned int LoadResource(LImageBuffer& buffer, int id, uint32_t encoding);
+
+// Reads a picture file as far as its header, through the reader its extension names (and the
+// vetoer admits): true when the header is whole and gives a size the readers accept, without
+// any memory taken for the pixels; otherwise false with why (the reader's own words). Camera raw
+// files, which are developed whole before their size is known, are only looked for.
+bool ProbeFile(const char* path, const LImageCodecVetoer* vetoer, std::string& why);
 
 // Saves the buffer by the path's extension: with the default settings and a 3000 ms lock wait,
 // or with the given ones. True when the file was written.

@@ -147,6 +147,18 @@ void LEmbeddedWindowTitled::InitDialog()
     HandleInterWinMessage(*this, 0);
 }
 
+void LEmbeddedWindowTitled::EvBackingScaleChanged()
+{
+    LEmbeddedWindow::EvBackingScaleChanged();
+    iTitleBarHeight = int(2 * CharHeightPixels() + 0.5f);
+    LGuiFont font;
+    LWindow* real = IsRealWindow() ? this : GetRealParent();
+    font.CreateFromDialog(
+        real ? real->GetContentView() : GetContentView(), 1, fTitleBar.bBold, false);
+    fTitleBar.fFont = font;
+    MeasurePanel();
+}
+
 void LEmbeddedWindowTitled::DestroyDialog()
 {
     DestroyPanel();
@@ -440,6 +452,16 @@ void LEmbeddedWindowTitledContainer::InitDialog()
         LWindow* real = IsRealWindow() ? this : GetRealParent();
         fTitleBar.CreateTitleFont(real ? real->GetContentView() : GetContentView());
     }
+}
+
+void LEmbeddedWindowTitledContainer::EvBackingScaleChanged()
+{
+    LEmbeddedWindow::EvBackingScaleChanged();
+    if (!szTitle[0])
+        return;
+    iTitleBarHeight = -1; // measured again at the next layout
+    LWindow* real = IsRealWindow() ? this : GetRealParent();
+    fTitleBar.CreateTitleFont(real ? real->GetContentView() : GetContentView());
 }
 
 void LEmbeddedWindowTitledContainer::DestroyDialog()

@@ -62,12 +62,17 @@ public:
     void DestroyDialog() override;
     void LayoutControls(int x, int y, int width, int height) override;
     using LEmbeddedWindow::LayoutControls;
+    // The title bar's height and font, and the panel's height.
+    void EvBackingScaleChanged() override;
 
     virtual void EvTitleClicked() { }
     virtual void EnableCollapse(bool enable);
     virtual void SetCollapsed(bool collapsed);
     void EvInterWinMessage(int message, long data1, long data2) override;
     virtual void InitPanel() = 0;
+    // Takes the panel's height (iPanelHeight) for the present character cell and scale: from
+    // InitPanel, and again when the backing scale changes.
+    virtual void MeasurePanel() { }
     virtual void LayoutPanelControls(int x, int y, int width, int height) = 0;
     virtual void DestroyPanel() { }
 
@@ -142,6 +147,8 @@ public:
     void LayoutControls(int x, int y, int width, int height) override;
     using LEmbeddedWindow::LayoutControls;
     void EvInterWinMessage(int message, long data1, long data2) override;
+    // The title bar's height and font.
+    void EvBackingScaleChanged() override;
 
     LEmbeddedWindowList fList;
     LEmbeddedWindowTitledContainerTitleBar fTitleBar;

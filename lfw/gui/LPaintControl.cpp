@@ -152,6 +152,12 @@ void LPaintControl::UpdateSize()
     SetSurfaceSize(int(b.width * s), int(b.height * s));
 }
 
+void LPaintControl::EvBackingScaleChanged()
+{
+    UpdateSize();
+    Update();
+}
+
 void LPaintControl::Update()
 {
     if (paintView)

@@ -142,6 +142,9 @@ public:
     void ShowPopupMenu(LPopupMenu& menu, int x, int y);
     void EvSize() override { }
     void EvShow(bool show) override { (void)show; }
+    // Takes the size in backing pixels afresh and paints again; a control that keeps fonts or
+    // measures in backing pixels takes them afresh too (and calls this).
+    void EvBackingScaleChanged() override;
     virtual void Paint(LPaintContext& context) = 0;
 
     // Set before Init by concrete controls.

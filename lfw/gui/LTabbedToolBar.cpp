@@ -182,6 +182,10 @@ void LTabbedToolBar::EvScaleFactorChange(LWindow& window)
     LTabbedToolBar* toolbar = FromWindow(window);
     if (!toolbar || !toolbar->d)
         return;
+    // The labels' fonts are sized in backing pixels.
+    LTabbedToolBarPrivate& d = *toolbar->d;
+    d.fFont.CreateFromControl(nullptr, float(d.Scale()), nullptr, 0, 0, 0, 0);
+    d.fSmallFont.CreateFromControl(nullptr, float(0.9 * d.Scale()), nullptr, 0, 0, 0, 0);
     toolbar->d->fShareBar.UpdateButtonsLayout();
     toolbar->d->UpdateToolBarSizes();
     toolbar->d->UpdateSize();

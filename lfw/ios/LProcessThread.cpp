@@ -1,11 +1,45 @@
 #include "lfw/ios/LProcessThread.h"
 
+#include "lfw/ios/LEventQueue.h"
+#include "platform/ui/LEventHub.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LRunLoop.h"
 
 #include <cstring>
 #include <unistd.h>
 
 namespace {
+
+// The parent of a job waited for without a window: every wait turns the loop, and only the
+// application's quitting stops the job.
+class LoopTurningWait final : public LProcessInterface {
+public:
+    bool IsToStop() override { return fWait.Stopped(); }
+    LProcessResult ProcessWait(unsigned int ms) override
+    {
+        return LEventQueueRunUntilStopConditionOrTimeout(Stop(), ms != LSIGNAL_WAIT_FOREVER, ms)
+                == 1
+            ? LProcessResultStopped
+            : LProcessResultSuccess;
+    }
+    LProcessResult ProcessWaitSignal(LSignalObjectRef signal, unsigned int ms) override
+    {
+        return LProcessResult(LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+            signal, Stop(), ms != LSIGNAL_WAIT_FOREVER, ms));
+    }
+    LProcessResult ProcessWaitSignalObjectGroup(LSignalObjectGroup& group, unsigned int ms) override
+    {
+        return LProcessResult(LEventQueueRunUntilGroupSignalledOrStopConditionOrTimeout(
+            group, Stop(), ms != LSIGNAL_WAIT_FOREVER, ms));
+    }
+
+private:
+    LEventQueueStopCondition Stop()
+    {
+        return [this] { return fWait.Stopped(); };
+    }
+    LModalWait fWait;
+};
 
 // Copies at most size - 1 bytes, cut at a character boundary.
 void _CopyCut(char* out, size_t size, const char* text)
@@ -83,6 +117,8 @@ void LProcessThread::ThreadFunction()
     LProcessThreadInterface iface(*this, this);
     LProcessResult result = fFunction(iface, fJob);
     fResult = result;
+    if (fPostsFinished)
+        iface.PostFinished();
     iface.DetachSender();
     fDone.Signal();
 }
@@ -90,7 +126,7 @@ void LProcessThread::ThreadFunction()
 LProcessResult LProcessThread::Run()
 {
     fResult = LProcessResultError;
-    Start(GetPriority(pthread_self()));
+    LThread::Start(GetPriority(pthread_self()));
     if (!IsRunning() && !GetStartedSignal().IsSignaled()) {
         DetachQueuedNotify();
         fParent->SetError("Kunde inte starta en tråd för arbetet.");
@@ -116,8 +152,31 @@ LProcessResult LProcessThread::Run()
     return result;
 }
 
+bool LProcessThread::Start(Finished finished)
+{
+    fResult = LProcessResultError;
+    fPostsFinished = true;
+    fFinished = std::move(finished);
+    LThread::Start(GetPriority(pthread_self()));
+    if (!IsRunning() && !GetStartedSignal().IsSignaled()) {
+        fFinished = nullptr;
+        fParent->SetError("Kunde inte starta en tråd för arbetet.");
+        return false;
+    }
+    return true;
+}
+
 void LProcessThread::EvQueuedNotifyData(unsigned int code, const void* data, size_t length)
 {
+    if (code == LProcessThreadInterface::kFinished) {
+        // The job has returned; finished may destroy this object, which waits the moment its
+        // thread takes to end.
+        Finished finished = std::move(fFinished);
+        fFinished = nullptr;
+        if (finished)
+            finished(IsToStop() ? LProcessResultStopped : fResult);
+        return;
+    }
     if (IsToStop())
         return;
     switch (code) {
@@ -152,4 +211,21 @@ void LProcessThread::EvQueuedNotifyData(unsigned int code, const void* data, siz
     default:
         break; // unknown codes are dropped
     }
+}
+
+LProcessResult LProcessRunWhileLoopTurns(LProcessThread::JobFunction function, void* job)
+{
+    if (!LRunLoop::IsMainThread()) {
+        LProcessInterfaceVoid quiet;
+        return function(quiet, job);
+    }
+    LoopTurningWait parent;
+    LEventHub::HoldInput();
+    LProcessResult result;
+    {
+        LProcessThread thread(parent, function, job);
+        result = thread.Run();
+    }
+    LEventHub::ReleaseInput();
+    return result;
 }

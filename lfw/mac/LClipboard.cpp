@@ -4,6 +4,7 @@
 #include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImageCodec.h"
 #include "lfw/graphics/LImageFile.h"
+#include "lfw/ios/LProcessThread.h"
 #include "platform/ui/LUiClipboard.h"
 #include "platform/ui/LUiSystem.h"
 
@@ -296,10 +297,10 @@ bool LClipboard::PasteImage(LImageBuffer& image)
                 return false;
             continue;
         }
+        // A photograph takes seconds to decode: a worker does it while the window answers.
         LInputStreamBuffer stream(bytes.data(), bytes.size());
         LProcessImageLoad<LInputStreamBuffer> request(stream, t.codec, image);
-        LProcessInterfaceVoid job;
-        if (Process(job, request) != LProcessResultSuccess)
+        if (LProcessRunWhileLoopTurns(request) != LProcessResultSuccess)
             return false;
         return image.IsValid();
     }

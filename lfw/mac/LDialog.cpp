@@ -192,14 +192,6 @@ void LModelessDialog::Close(int code)
 
 // --- LResizable ----------------------------------------------------------------------------------
 
-namespace {
-
-struct PixelRect {
-    int left, top, right, bottom;
-};
-
-} // namespace
-
 void LResizable::ResizableHook(LWindow& w)
 {
     window = &w;
@@ -245,25 +237,11 @@ void LResizable::RelayoutControls(LCocoaWindow& w)
     mw->ControlsLaidOut();
 }
 
-void LResizable::EvWindowDidResize(LNativeWindow& native, const LUiRect& previousFrame)
+void LResizable::EvWindowDidResize(LNativeWindow& native, const LUiRect&)
 {
     if (!IsOwnLiveWindow(native))
         return;
     LUiRef<LView> hold(window->GetContentView());
-    if (sizingCommand >= 0) {
-        LUiRect frame = native.Frame();
-        double s = window->GetBackingScaleFactor();
-        PixelRect r { int(frame.x * s), int(frame.y * s), int((frame.x + frame.width) * s),
-            int((frame.y + frame.height) * s) };
-        LIOSEventHandler::Send(window->GetContentView(), sizingCommand,
-            EdgeCode(previousFrame, frame), long(reinterpret_cast<intptr_t>(&r)));
-        if (!window->IsAlive())
-            return;
-        LUiRect changed = window->ConvertToCocoaRectWindow(
-            r.left, r.top, r.right - r.left, r.bottom - r.top, true);
-        if (changed.width > 0 && changed.height > 0 && !(changed == native.Frame()))
-            native.SetFrame(changed);
-    }
     int w = 0, h = 0;
     window->GetWindowSize(w, h);
     if (w != lastWidth || h != lastHeight) {

@@ -85,7 +85,6 @@ public:
     LWindow* window = nullptr;
     int lastWidth = 0;
     int lastHeight = 0;
-    int sizingCommand = -1;
     int zoomCommand = -1;
     int unzoomCommand = -1;
     int miniaturizeCommand = -1;

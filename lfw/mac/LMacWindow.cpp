@@ -209,6 +209,10 @@ void LMacWindow::InitCommon(LCocoaDialogCenterMode mode, bool show)
         else if (mode == kLCocoaDialogCenterParent)
             CenterToParent();
     }
+    // A window shows inside the work area of its monitor (and is fitted again by its native
+    // window once a window manager's frame is known).
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow)
+        w->FitToWorkArea();
     EnableControls();
     fInitialised = true;
     if (fManager)
@@ -423,10 +427,10 @@ void LMacWindow::_WriteTestControlRectangles()
 {
     // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE: a window that became
     // ready writes "<file>.dialog", its title, "window <X window id>" and one line
-    // "control <id> x y width height" per control, once it has been laid out (and again after
-    // each new layout while the file is its own), so that a test clicks its controls. The places
-    // are pixels of the X window, not of the screen: a window manager may still be placing the
-    // window while this is written.
+    // "control <id> x y width height" per control that shows (a hidden panel's are left out),
+    // once it has been laid out (and again after each new layout while the file is its own), so
+    // that a test clicks its controls. The places are pixels of the X window, not of the screen:
+    // a window manager may still be placing the window while this is written.
     const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
     if (!file || !*file)
         return;
@@ -447,6 +451,8 @@ void LMacWindow::_WriteTestControlRectangles()
         while (!pending.empty()) {
             LView* view = pending.back();
             pending.pop_back();
+            if (view != content.Get() && view->IsHidden())
+                continue;
             for (LView* child : view->Subviews())
                 pending.push_back(child);
             if (view == content.Get() || view->Tag() <= 0)

@@ -221,6 +221,11 @@ public:
     LUiRect ConvertToCocoaRectWindow(int x, int y, int w, int h, bool flip);
     void GetWindowMinSizePixels(int& w, int& h);
     void MinimumSizeSet(int w, int h);
+    // The smallest size stays the same in points: its pixels follow the new scale.
+    void EvBackingScaleChanged() override;
+    // The largest client area (as GetClientSize) that the work area of the window's screen
+    // holds with what stands around the window; 0 x 0 when not known.
+    void GetLargestClientSizePixels(int& w, int& h);
     static void ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y);
     // A client pixel position as a screen point (points).
     LUiPoint ConvertToCocoaPointScreen(int x, int y);

@@ -236,6 +236,27 @@ void LMacWindow::MinimumSizeSet(int w, int h)
     fWindow->SetContentMinSize(fMinWidthPixels / s, fMinHeightPixels / s);
 }
 
+void LMacWindow::EvBackingScaleChanged()
+{
+    if (!fRealWindow || !fWindow || !fWindow->Gtk())
+        return;
+    const LUiSize min = fWindow->ContentMinSize();
+    const double s = GetBackingScaleFactor();
+    fMinWidthPixels = R(min.width * s);
+    fMinHeightPixels = R(min.height * s);
+}
+
+void LMacWindow::GetLargestClientSizePixels(int& w, int& h)
+{
+    w = h = 0;
+    if (!fRealWindow || !fWindow || !GetContentView())
+        return;
+    const LUiSize largest = fWindow->LargestContentSize();
+    const double s = GetBackingScaleFactor();
+    w = int(largest.width * s);
+    h = int(largest.height * s) + GetToolbarHeightPixels(GetContentView());
+}
+
 // --- conversions ---------------------------------------------------------------------------------
 
 void LMacWindow::ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y)

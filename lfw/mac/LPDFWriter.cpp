@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 LBrushFromInfo::LBrushFromInfo(const LBrushInfo& info)
 {
@@ -41,17 +42,21 @@ LPDFWriter::LPDFWriter(const char* path, LPaperSizeID paperSize, LPaperSizeOrien
     unsigned long resolution)
     : mResolution(float(resolution))
 {
-    unsigned long w = 0, h = 0;
-    LPaperSizeGetPhysicalDimensionsInPixels(paperSize, resolution, w, h);
-    if (w == 0 || h == 0)
-        LPaperSizeGetPhysicalDimensionsInPixels(LPaperSizeA4, resolution, w, h);
+    // The page has the paper's true size: 595.28 x 841.89 points for A4 at 72 pixels an inch.
+    double w = 0, h = 0;
+    LPaperSizeGetPhysicalDimensionsMm(paperSize, w, h);
+    if (!(w > 0 && h > 0))
+        LPaperSizeGetPhysicalDimensionsMm(LPaperSizeA4, w, h);
+    w = w / 25.4 * double(resolution);
+    h = h / 25.4 * double(resolution);
     if (orientation == LPaperSizeOrientationLandscape)
         std::swap(w, h);
-    mPageWidth = float(w);
-    mPageHeight = float(h);
-    SetSurfaceSize(int32_t(w), int32_t(h));
-    mContext.SetClientRect(0, 0, mPageWidth, mPageHeight);
-    if (!path || !*path || w == 0 || h == 0) {
+    mPageWidth = w;
+    mPageHeight = h;
+    SetSurfaceSize(int32_t(std::min(std::ceil(w), 2147483647.0)),
+        int32_t(std::min(std::ceil(h), 2147483647.0)));
+    mContext.SetClientRect(0, 0, float(mPageWidth), float(mPageHeight));
+    if (!path || !*path || !(w > 0 && h > 0)) {
         mFailed = true;
         return;
     }

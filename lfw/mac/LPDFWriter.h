@@ -1,7 +1,7 @@
 // Writes vector PDF files: a paint surface whose context draws into a PDF document, so every
-// drawing operation paints into a PDF page unchanged. Pages are paper-sized at the writer's
-// resolution (one pixel is one PDF unit; at 72 pixels per inch a pixel is a point), y down from
-// the page's top-left corner.
+// drawing operation paints into a PDF page unchanged. Pages have the paper's true size at the
+// writer's resolution (one pixel is one PDF unit; at 72 pixels per inch a pixel is a point, and
+// A4 is 595.28 x 841.89 points), y down from the page's top-left corner.
 #pragma once
 
 #include "lfw/mac/LBrushInfo.h"
@@ -38,8 +38,9 @@ public:
     void SetOpenPages(int n) { mOpenPages = n; }
 
     LPaintContext& GetPaintContext() { return mContext; }
-    float GetPageWidth() const { return mPageWidth; }
-    float GetPageHeight() const { return mPageHeight; }
+    // The page's size in pixels at the writer's resolution, not rounded.
+    double GetPageWidth() const { return mPageWidth; }
+    double GetPageHeight() const { return mPageHeight; }
     float GetResolution() const { return mResolution; }
 
     // The drawing transform becomes m (in y-down page pixels) from the page's top-left corner.
@@ -52,8 +53,8 @@ public:
 
 private:
     LPaintContext mContext;
-    float mPageWidth = 0;
-    float mPageHeight = 0;
+    double mPageWidth = 0;
+    double mPageHeight = 0;
     float mResolution = 0;
     int mOpenPages = 0;
     cairo_surface_t* mSurface = nullptr;

@@ -15,8 +15,12 @@
 #include "lfw/mac/LPaintContext.h"
 
 #include <cstdint>
+#include <memory>
 
 typedef struct _cairo_pattern cairo_pattern_t;
+namespace platform::text {
+class ShapedLine;
+}
 class LImageBuffer;
 class LTextLayoutCache;
 
@@ -148,6 +152,14 @@ public:
         const LDrawTextFormat& format, const LGuiBrush& brush, LTextLayoutCache* cache = nullptr);
     static void MeasureText(const LPaintContext& ctx, float& width, float& height, const char* utf8,
         const LBoundingBox2T<float>& box, const LDrawTextFormat& format);
+    // Text set along a path: the text shaped as one line in the context's font, its clusters in
+    // the order the straight line shows them (platform/text/ShapedLine.h), each then drawn on its
+    // own with the left end of its advance at x and the line's top at y, in the context's text
+    // colour, outline, underline and strikeout.
+    static std::unique_ptr<platform::text::ShapedLine> ShapeLine(
+        const LPaintContext& ctx, const char* utf8);
+    static void DrawShapedCluster(
+        LPaintContext& ctx, const platform::text::ShapedLine& line, size_t index, float x, float y);
 
 protected:
     int32_t mWidth = 0;

@@ -4,6 +4,11 @@
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/LTextLayoutCache.h"
 #include "lfw/mac/cocoa/LCocoaTextManagerImpl.h"
+#include "platform/text/ShapedLine.h"
+
+#include <cairo.h>
+
+#include <cmath>
 
 namespace {
 
@@ -91,4 +96,34 @@ void LPaintSurface::MeasureText(const LPaintContext& ctx, float& width, float& h
     }
     width = float(w);
     height = float(h);
+}
+
+std::unique_ptr<platform::text::ShapedLine> LPaintSurface::ShapeLine(
+    const LPaintContext& ctx, const char* utf8)
+{
+    return std::make_unique<platform::text::ShapedLine>(utf8, ctx.GetFont().GetPlatformFont());
+}
+
+void LPaintSurface::DrawShapedCluster(
+    LPaintContext& ctx, const platform::text::ShapedLine& line, size_t index, float x, float y)
+{
+    if (!ctx.IsDrawable())
+        return;
+    const LCocoaTextPaintData pd = PaintData(ctx);
+    platform::text::TextPaint paint;
+    for (int i = 0; i < 4; ++i) {
+        paint.fill[i] = pd.textColor[i] / 255.0;
+        paint.stroke[i] = pd.outlineColor[i] / 255.0;
+    }
+    if (pd.outline) {
+        // As straight text: the outline's width is a percentage of the font size.
+        const double size = pd.font ? pd.font->Size() : platform::text::kSystemFontSize;
+        paint.outline = true;
+        paint.strokeWidth = std::fabs(pd.outlineWidth) * size / 100.0;
+    }
+    cairo_t* cr = pd.cr;
+    cairo_save(cr);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    line.DrawCluster(cr, index, x, y, paint, pd.underline, pd.strikeout);
+    cairo_restore(cr);
 }

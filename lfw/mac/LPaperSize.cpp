@@ -47,8 +47,29 @@ const LPaperSizeRecord* Row(uint32_t id)
 void LPaperSizeGetPhysicalDimensionsMm(LPaperSizeID id, double& width, double& height)
 {
     const LPaperSizeRecord* r = Row(id);
-    width = r ? r->width : 0;
-    height = r ? r->height : 0;
+    width = height = 0;
+    if (!r)
+        return;
+    width = r->width;
+    height = r->height;
+    // The table shows the US sizes in whole millimetres; the paper is cut in inches.
+    switch (id) {
+    case LPaperSizeUSStatement:
+        width = 5.5 * 25.4, height = 8.5 * 25.4;
+        break;
+    case LPaperSizeUSLetter:
+        width = 8.5 * 25.4, height = 11 * 25.4;
+        break;
+    case LPaperSizeUSLegal:
+        width = 8.5 * 25.4, height = 14 * 25.4;
+        break;
+    case LPaperSizeUSLedger:
+    case LPaperSizeUSTabloid:
+        width = 11 * 25.4, height = 17 * 25.4;
+        break;
+    default:
+        break;
+    }
 }
 
 void LPaperSizeGetPhysicalDimensionsInPixels(
@@ -56,8 +77,10 @@ void LPaperSizeGetPhysicalDimensionsInPixels(
 {
     double w, h;
     LPaperSizeGetPhysicalDimensionsMm(id, w, h);
-    width = static_cast<unsigned long>(w / 25.4 * double(pixelsPerInch));
-    height = static_cast<unsigned long>(h / 25.4 * double(pixelsPerInch));
+    // Truncated; the margin keeps a size whole in inches (Letter's 8.5 inches at 300 pixels an
+    // inch) from losing a pixel to the rounding of its millimetres.
+    width = static_cast<unsigned long>(w / 25.4 * double(pixelsPerInch) + 1e-6);
+    height = static_cast<unsigned long>(h / 25.4 * double(pixelsPerInch) + 1e-6);
 }
 
 const char* LPaperSizeGetDisplayName(LPaperSizeID id)

@@ -1,4 +1,6 @@
 // The paper sizes the system knows: id, size in millimetres, group, stable key and display name.
+// The table holds the US sizes in whole millimetres, as they are shown; everything that places
+// or measures on paper takes the paper's true size from LPaperSizeGetPhysicalDimensionsMm.
 #pragma once
 
 #include <cstdint>
@@ -56,9 +58,11 @@ struct LPaperSizeRecord {
 // The table, stored at the index equal to the id (24 rows: 0 to 23).
 extern const LPaperSizeRecord LPaperSizeArray[24];
 
-// Width and height in mm; 0 and 0 for ids outside 1..22.
+// The paper's true width and height in mm (the US sizes exact in inches: Letter 215.9 x 279.4);
+// 0 and 0 for ids outside 1..22.
 void LPaperSizeGetPhysicalDimensionsMm(LPaperSizeID id, double& width, double& height);
-// Each size as mm / 25.4 * pixels per inch, truncated; 0 and 0 for an id without a size.
+// Each true size as mm / 25.4 * pixels per inch, truncated (Letter at 300 is 2550 x 3300); 0 and
+// 0 for an id without a size.
 void LPaperSizeGetPhysicalDimensionsInPixels(
     LPaperSizeID id, unsigned long pixelsPerInch, unsigned long& width, unsigned long& height);
 // "" for ids outside 1..22.

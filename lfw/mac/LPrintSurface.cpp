@@ -180,28 +180,10 @@ bool LPrintSurface::DoPrint(
         width = settings.paperWidth;
         height = settings.paperHeight;
     } else {
-        switch (settings.paperSize) {
-        case LPaperSizeInvalid:
+        if (settings.paperSize == LPaperSizeInvalid)
             return false;
-        case LPaperSizeUSStatement:
-            width = 139.7, height = 215.9;
-            break;
-        case LPaperSizeUSLetter:
-            width = 215.9, height = 279.4;
-            break;
-        case LPaperSizeUSLegal:
-            width = 215.9, height = 355.6;
-            break;
-        case LPaperSizeUSLedger:
-        case LPaperSizeUSTabloid:
-            width = 279.4, height = 431.8;
-            break;
-        default:
-            if ((settings.paperSize >= LPaperSizeA0 && settings.paperSize <= LPaperSizeB7)
-                || settings.paperSize == LPaperSizeManual)
-                LPaperSizeGetPhysicalDimensionsMm(settings.paperSize, width, height);
-            break;
-        }
+        // The paper's true size (ids without a row give none).
+        LPaperSizeGetPhysicalDimensionsMm(settings.paperSize, width, height);
     }
     platform::print::Request request;
     request.paperWidth = PointsFromMm(width);

@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LCharSet.h"
 #include "lfw/ios/LEventQueue.h"
+#include "lfw/ios/LProcessThread.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LApplication.h"
 #include "lfw/mac/LControlFlags.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/LView.h"
 
 #include <gtk/gtk.h>
+#include <memory>
 #include <string>
 
 namespace {
@@ -77,6 +79,7 @@ bool LProgressDialog::Open(LView* parent)
     if (!_Open(parent, false))
         return false;
     OpenModalWindow();
+    WaitDrawn();
     bool result = MainFunction();
     CloseModalWindow();
     return result;
@@ -161,6 +164,8 @@ void LProgressDialog::CreateProgressDialog()
     }
     InitDialog();
     fInitialised = true;
+    // Ready as any other window once the loop turns (the test rectangles are written then).
+    PostCommand(kLCmdWindowReady);
     if (pParentWindow)
         CenterToParent();
     else
@@ -189,6 +194,29 @@ void LProgressDialog::OpenModalWindow()
     }
     if (LView* content = GetContentView())
         LApplication::ModalSessionBegin(content);
+}
+
+void LProgressDialog::WaitDrawn()
+{
+    LNativeWindow* window = GetNativeWindow();
+    GtkWidget* widget = window && window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
+    if (!widget || !gtk_widget_get_visible(widget))
+        return;
+    // Set by the window's first paint; shared, since a paint may come after the wait gave up.
+    auto drawn = std::make_shared<bool>(false);
+    auto* flag = new std::shared_ptr<bool>(drawn);
+    const gulong handler = g_signal_connect_data(
+        widget, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
+            **static_cast<std::shared_ptr<bool>*>(data) = true;
+            return FALSE;
+        }),
+        flag, [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<bool>*>(data); },
+        G_CONNECT_AFTER);
+    LUiRef<LNativeWindow> hold(window);
+    LEventQueueRunUntilStopConditionOrTimeout(
+        [&] { return *drawn || StopRequested() || window->IsClosed(); }, true, 1000);
+    if (!window->IsClosed() && g_signal_handler_is_connected(widget, handler))
+        g_signal_handler_disconnect(widget, handler);
 }
 
 void LProgressDialog::CloseModalWindow()
@@ -325,6 +353,41 @@ void LProcessDialogRunInterface::Close()
 {
     CloseModalWindow();
     pParentWindow = nullptr;
+}
+
+LProgressDialogForThread::~LProgressDialogForThread()
+{
+    Hide();
+}
+
+bool LProgressDialogForThread::Show(LView* parent)
+{
+    if (fShown)
+        return true;
+    if (!_Open(parent, false))
+        return false;
+    OpenModalWindow();
+    fShown = true;
+    return true;
+}
+
+void LProgressDialogForThread::Hide()
+{
+    if (!fShown)
+        return;
+    fShown = false;
+    fThread = nullptr;
+    CloseModalWindow();
+    pParentWindow = nullptr;
+}
+
+void LProgressDialogForThread::Close()
+{
+    LProgressDialog::Close();
+    if (fThread && fThread->IsStarted()) {
+        fThread->StopThreadSoon();
+        SetStatus(LProcessThread::kStoppingText, 0);
+    }
 }
 
 bool LProcessQueueErrorAlert(LView* parent, const char* text, bool continueOnError, bool lastItem)

@@ -5,13 +5,15 @@
 //
 // LProcessDialog<T> runs Process(interface, T&) as its main function; LProcessDialogRunInterface
 // is opened and closed by a caller that calls a job function itself; LProcessQueueDialog<T> runs
-// the job once per item of a linked queue and asks after each failure whether to go on.
+// the job once per item of a linked queue and asks after each failure whether to go on;
+// LProgressDialogForThread shows the reports of jobs on worker threads that nobody waits for.
 #pragma once
 
 #include "lfw/gen/LProcess.h"
 #include "lfw/mac/LDialog.h"
 
 class LCocoaProgressBarImpl;
+class LProcessThread;
 
 class LProgressDialog : public LProcessInterface, public LDialog {
 public:
@@ -25,6 +27,9 @@ public:
     bool _Open(LView* parent, bool extraLine);
     void CreateProgressDialog();
     void OpenModalWindow();
+    // Turns the loop until the window has been drawn once (at most a second), so that a job
+    // that holds the main thread from its first step does not start under a blank window.
+    void WaitDrawn();
     void CloseModalWindow();
 
     // LProcessInterface
@@ -100,6 +105,33 @@ public:
     bool MainFunction() override { return false; }
     void Close() override;
     using LProgressDialog::Close;
+};
+
+// The window of jobs that run on worker threads (LProcessThread::Start) while the main loop goes
+// on: Show opens it and its modal session (the other windows take no input, as while a job is
+// waited for) and returns at once; reports handed to it show; "Avbryt" stops the job of the
+// thread given with SetThread, whose status then reads "Väntar på att processen ska stoppas";
+// Hide closes it. The owner learns of the end of each job from the thread, not from here.
+class LProgressDialogForThread : public LProgressDialog {
+public:
+    explicit LProgressDialogForThread(const char* title)
+        : LProgressDialog(title)
+    {
+    }
+    ~LProgressDialogForThread() override;
+    // False when the window cannot open (an owner laying its controls out).
+    bool Show(LView* parent);
+    void Hide();
+    bool IsShown() const { return fShown; }
+    // The thread whose job "Avbryt" stops; null while none runs.
+    void SetThread(LProcessThread* thread) { fThread = thread; }
+    bool MainFunction() override { return false; }
+    void Close() override;
+    using LProgressDialog::Close;
+
+private:
+    LProcessThread* fThread = nullptr;
+    bool fShown = false;
 };
 
 // A queue of job records: a singly linked list whose records begin with their next pointer.

@@ -100,8 +100,10 @@ cairo_surface_t* LScreenImageCopies::Get(const LImageBuffer& buffer, int width, 
         return cairo_surface_reference(mCopies.front().surface);
     }
     // Made with the lock held: another thread asking for the same copy waits for this one.
-    cairo_surface_t* made
-        = LCGImageRefReader().CreateReducedImageRefFromImageBuffer(buffer, width, height, false);
+    const bool fromSource
+        = mSource.IsValid() && width <= mSource.GetWidth() && height <= mSource.GetHeight();
+    cairo_surface_t* made = LCGImageRefReader().CreateReducedImageRefFromImageBuffer(
+        fromSource ? mSource : buffer, width, height, false);
     if (!made)
         return nullptr;
     mCopies.insert(mCopies.begin(), Copy { made, width, height });
@@ -127,6 +129,42 @@ size_t LScreenImageCopies::GetBytes() const
     return bytes;
 }
 
+bool LScreenImageCopies::MakeSource(const LImageBuffer& picture, LImageBuffer& source)
+{
+    source.Reset();
+    if (!picture.IsValid())
+        return false;
+    int width = picture.GetWidth(), height = picture.GetHeight();
+    if (width <= kSourceSide && height <= kSourceSide)
+        return false;
+    while (width > kSourceSide || height > kSourceSide) {
+        width = std::max(1, width / 2);
+        height = std::max(1, height / 2);
+    }
+    LCGImageRefReader reader;
+    cairo_surface_t* reduced
+        = reader.CreateReducedImageRefFromImageBuffer(picture, width, height, false);
+    if (!reduced)
+        return false;
+    LProcessInterfaceVoid quiet;
+    const bool made = reader.GetImageBufferFromImageRef(quiet, source, reduced) == 0;
+    cairo_surface_destroy(reduced);
+    if (!made)
+        source.Reset();
+    return made;
+}
+
+void LScreenImageCopies::KeepSource(const LImageBuffer& picture, LImageBuffer&& source)
+{
+    std::lock_guard<std::mutex> hold(mLock);
+    if (mPixels != picture.GetData() || !(mFormat == picture.GetFormat())) {
+        ClearLocked();
+        mPixels = picture.GetData();
+        mFormat = picture.GetFormat();
+    }
+    mSource = std::move(source);
+}
+
 void LScreenImageCopies::Clear()
 {
     std::lock_guard<std::mutex> hold(mLock);
@@ -138,6 +176,7 @@ void LScreenImageCopies::ClearLocked()
     for (const Copy& c : mCopies)
         cairo_surface_destroy(c.surface);
     mCopies.clear();
+    mSource.Reset();
     mPixels = nullptr;
     mFormat = LImageFormat();
 }

@@ -43,10 +43,22 @@ public:
     static void CopySize(int pictureWidth, int pictureHeight, double shownWidth, double shownHeight,
         int& width, int& height);
 
+    // A picture longer than kSourceSide on a side may have a source to make its copies from: the
+    // picture reduced by a power of two to at most kSourceSide, made ahead by MakeSource on any
+    // thread (where the picture was read). A copy that fits in it is then made from its few
+    // megapixels instead of all of the picture's: a first paint of a picture of hundreds of
+    // megapixels takes no longer than one of a few.
+    static constexpr int kSourceSide = 2048;
+    // The source of the picture; false (source left empty) when the picture is no longer than
+    // kSourceSide on either side, or has no surface form.
+    static bool MakeSource(const LImageBuffer& picture, LImageBuffer& source);
+    // Keeps the source made for the picture, until the picture's pixels change.
+    void KeepSource(const LImageBuffer& picture, LImageBuffer&& source);
+
     // The number of copies and the bytes of their pixels.
     size_t GetCount() const;
     size_t GetBytes() const;
-    // Drops every copy.
+    // Drops every copy and the source.
     void Clear();
 
 private:
@@ -65,6 +77,7 @@ private:
 
     mutable std::mutex mLock;
     std::vector<Copy> mCopies; // the one used last first
+    LImageBuffer mSource; // empty when there is none
     // The pixels the copies were made from.
     const unsigned char* mPixels = nullptr;
     LImageFormat mFormat;

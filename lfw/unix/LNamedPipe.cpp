@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -24,6 +25,20 @@ bool _LIsPrivateFolder(const char* path)
     if (lstat(path, &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     return st.st_uid == getuid() && (st.st_mode & 077) == 0;
+}
+
+// The user's home folder: $HOME when it is absolute, else the password database's.
+std::string _LHomeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return home;
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found
+        && found->pw_dir && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return "";
 }
 
 bool _LFillAddress(const char* path, sockaddr_un& address)
@@ -89,7 +104,7 @@ void CopyData::Terminate()
         slot[kSlotSize - 1] = 0;
 }
 
-bool LNamedPipeGetRuntimeFolder(char* out)
+bool LNamedPipeGetRuntimeFolder(char* out, std::string* why)
 {
     out[0] = 0;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -98,18 +113,44 @@ bool LNamedPipeGetRuntimeFolder(char* out)
         std::strcpy(out, runtime);
         return true;
     }
-    const char* tmp = std::getenv("TMPDIR");
-    if (!tmp || *tmp != '/')
-        tmp = "/tmp";
-    char folder[kLPathSize];
-    if (LStringFormat(folder, sizeof folder, "%s/vorantel-%u", tmp, unsigned(getuid()))
-        >= sizeof folder - 1)
+    // A folder of the user's own, under a cache folder no other user may write in: nobody else
+    // can make it first. The host's name keeps two machines that share a home folder apart.
+    std::string cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
+        cache = xdg;
+    else if (const std::string home = _LHomeFolder(); !home.empty())
+        cache = home + "/.cache";
+    char host[65] = "";
+    if (gethostname(host, sizeof host - 1) != 0 || !host[0])
+        std::strcpy(host, "localhost");
+    for (char* c = host; *c; ++c)
+        if (*c == '/')
+            *c = '_';
+    const std::string folder = cache + "/vorantel/run-" + host;
+    auto refuse = [&](const char* what) {
+        if (why)
+            *why = "Mappen ”" + folder + "” " + what;
         return false;
-    if (mkdir(folder, 0700) != 0 && errno != EEXIST)
-        return false;
-    if (!_LIsPrivateFolder(folder))
-        return false;
-    std::strcpy(out, folder);
+    };
+    if (cache.empty())
+        return refuse("kan inte anges, eftersom användarens hemmapp inte är känd.");
+    if (folder.size() >= kLPathSize)
+        return refuse("har en för lång sökväg.");
+    // Made with its parents, each closed to others when it is new.
+    for (size_t at = 1; at != std::string::npos;) {
+        at = folder.find('/', at + 1);
+        const std::string part = folder.substr(0, at);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return refuse("kunde inte skapas.");
+    }
+    struct stat st;
+    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return refuse("är ingen mapp.");
+    if (st.st_uid != getuid())
+        return refuse("tillhör en annan användare.");
+    if ((st.st_mode & 077) != 0)
+        return refuse("är öppen för andra användare.");
+    std::strcpy(out, folder.c_str());
     return true;
 }
 
@@ -199,7 +240,7 @@ int LNamedPipeListen(const char* path)
         return -1;
     }
     chmod(path, 0600);
-    if (listen(fd, 5) != 0) {
+    if (listen(fd, 64) != 0) {
         close(fd);
         unlink(path);
         return -1;
@@ -299,7 +340,7 @@ LProcessResult ProcessNamedPipeSendRecord(
 }
 
 LProcessResult ProcessNamedPipeSendRequest(LProcessInterface& job, int fd,
-    const std::vector<std::string>& arguments, unsigned int timeoutMs)
+    const std::vector<std::string>& arguments, unsigned int timeoutMs, const std::string& features)
 {
     if (!LNamedPipeRequestFits(arguments))
         return LProcessResultError;
@@ -307,9 +348,20 @@ LProcessResult ProcessNamedPipeSendRequest(LProcessInterface& job, int fd,
     for (const std::string& a : arguments)
         argv.push_back(a.c_str());
     auto record = std::make_unique<CopyData>();
-    if (record->SetArguments(int(argv.size()), argv.data()))
+    auto putFeatures = [&] {
+        if (features.empty())
+            return;
+        char* slot = record->arguments[CopyData::kMaxArguments - 1];
+        LStringFormat(slot, CopyData::kSlotSize, "%s%s", kLNamedPipeFeaturesMark, features.c_str());
+    };
+    const bool needsLastSlot = argv.size() >= size_t(CopyData::kMaxArguments) && !features.empty();
+    if (!needsLastSlot && record->SetArguments(int(argv.size()), argv.data())) {
+        putFeatures();
         return ProcessNamedPipeSendRecord(job, fd, *record, timeoutMs);
+    }
+    *record = CopyData();
     record->count = CopyData::kContinued;
+    putFeatures();
     _LContinuation continuation;
     continuation.arguments = uint32_t(arguments.size());
     std::string bytes;
@@ -326,51 +378,156 @@ LProcessResult ProcessNamedPipeSendRequest(LProcessInterface& job, int fd,
     return r;
 }
 
-LProcessResult ProcessNamedPipeReceiveRequest(
-    LProcessInterface& job, int fd, std::vector<std::string>& arguments)
-{
-    arguments.clear();
-    auto record = std::make_unique<CopyData>();
-    LProcessResult r
-        = _LReceiveBytes(job, fd, reinterpret_cast<char*>(record.get()), sizeof *record);
-    if (r != LProcessResultSuccess)
-        return r;
-    if (record->count != CopyData::kContinued) {
-        record->Terminate();
-        arguments.assign(record->arguments, record->arguments + record->count);
-        return LProcessResultSuccess;
-    }
+// ---- Reading a request as it comes ------------------------------------------------------------
+
+struct LNamedPipeRequestReader::Parts {
+    CopyData record;
     _LContinuation continuation;
-    r = _LReceiveBytes(job, fd, reinterpret_cast<char*>(&continuation), sizeof continuation);
-    if (r != LProcessResultSuccess)
-        return r;
-    if (continuation.arguments == 0 || continuation.arguments > kLNamedPipeMaxRequestArguments
-        || continuation.bytes < continuation.arguments
-        || continuation.bytes > kLNamedPipeMaxRequestBytes)
-        return LProcessResultError;
-    // Read as it comes: a peer that announces more than it sends costs no more than it sent.
     std::string bytes;
-    while (bytes.size() < continuation.bytes) {
-        const size_t at = bytes.size();
-        const size_t step = std::min<size_t>(continuation.bytes - at, 1u << 20);
-        bytes.resize(at + step);
-        r = _LReceiveBytes(job, fd, bytes.data() + at, step);
-        if (r != LProcessResultSuccess)
-            return r;
+};
+
+LNamedPipeRequestReader::LNamedPipeRequestReader() = default;
+
+LNamedPipeRequestReader::~LNamedPipeRequestReader()
+{
+    delete fParts;
+}
+
+char* LNamedPipeRequestReader::Space(size_t& n)
+{
+    n = 0;
+    if (fState != kReading)
+        return nullptr;
+    if (!fParts)
+        fParts = new Parts;
+    switch (fPhase) {
+    case 0:
+        n = sizeof(CopyData) - fHave;
+        return reinterpret_cast<char*>(&fParts->record) + fHave;
+    case 1:
+        n = sizeof(_LContinuation) - fHave;
+        return reinterpret_cast<char*>(&fParts->continuation) + fHave;
+    default: {
+        // Grown as the bytes come: a peer that announces more than it sends costs no more than
+        // it sent.
+        const size_t left = fParts->continuation.bytes - fHave;
+        n = std::min<size_t>(left, 1u << 20);
+        if (fParts->bytes.size() < fHave + n)
+            fParts->bytes.resize(fHave + n);
+        return fParts->bytes.data() + fHave;
     }
+    }
+}
+
+LNamedPipeRequestReader::State LNamedPipeRequestReader::Commit(size_t n)
+{
+    if (fState != kReading || !fParts)
+        return fState;
+    fHave += n;
+    fTaken += n;
+    if (fPhase == 0 && fHave == sizeof(CopyData))
+        RecordDone();
+    else if (fPhase == 1 && fHave == sizeof(_LContinuation))
+        ContinuationDone();
+    else if (fPhase == 2 && fHave == fParts->continuation.bytes)
+        BytesDone();
+    return fState;
+}
+
+size_t LNamedPipeRequestReader::Take(const void* data, size_t n)
+{
+    const char* p = static_cast<const char*>(data);
+    size_t used = 0;
+    while (used < n && fState == kReading) {
+        size_t room = 0;
+        char* at = Space(room);
+        const size_t step = std::min(room, n - used);
+        std::memcpy(at, p + used, step);
+        used += step;
+        Commit(step);
+    }
+    return used;
+}
+
+void LNamedPipeRequestReader::RecordDone()
+{
+    CopyData& record = fParts->record;
+    const bool continued = record.count == CopyData::kContinued;
+    record.Terminate();
+    const char* last = record.arguments[CopyData::kMaxArguments - 1];
+    const size_t mark = sizeof kLNamedPipeFeaturesMark - 1;
+    if ((continued || record.count < CopyData::kMaxArguments)
+        && std::strncmp(last, kLNamedPipeFeaturesMark, mark) == 0)
+        fFeatures = last + mark;
+    if (!continued) {
+        fArguments.assign(record.arguments, record.arguments + record.count);
+        fState = kDone;
+        return;
+    }
+    fPhase = 1;
+    fHave = 0;
+}
+
+void LNamedPipeRequestReader::ContinuationDone()
+{
+    const _LContinuation& c = fParts->continuation;
+    if (c.arguments == 0 || c.arguments > kLNamedPipeMaxRequestArguments || c.bytes < c.arguments
+        || c.bytes > kLNamedPipeMaxRequestBytes) {
+        fState = kBad;
+        return;
+    }
+    fPhase = 2;
+    fHave = 0;
+}
+
+void LNamedPipeRequestReader::BytesDone()
+{
+    const std::string& bytes = fParts->bytes;
+    const uint32_t count = fParts->continuation.arguments;
     // Exactly the announced arguments, the last one ended too.
-    if (bytes.back() != '\0')
-        return LProcessResultError;
+    if (bytes.empty() || bytes.back() != '\0') {
+        fState = kBad;
+        return;
+    }
     std::vector<std::string> received;
     for (size_t at = 0; at < bytes.size();) {
         const size_t end = bytes.find('\0', at);
-        if (received.size() == continuation.arguments)
-            return LProcessResultError;
+        if (received.size() == count) {
+            fState = kBad;
+            return;
+        }
         received.emplace_back(bytes, at, end - at);
         at = end + 1;
     }
-    if (received.size() != continuation.arguments)
+    if (received.size() != count) {
+        fState = kBad;
+        return;
+    }
+    fArguments = std::move(received);
+    // What was read is not kept twice.
+    std::string().swap(fParts->bytes);
+    fState = kDone;
+}
+
+LProcessResult ProcessNamedPipeReceiveRequest(
+    LProcessInterface& job, int fd, std::vector<std::string>& arguments, std::string* features)
+{
+    arguments.clear();
+    if (features)
+        features->clear();
+    LNamedPipeRequestReader reader;
+    while (reader.GetState() == LNamedPipeRequestReader::kReading) {
+        size_t n = 0;
+        char* at = reader.Space(n);
+        const LProcessResult r = _LReceiveBytes(job, fd, at, n);
+        if (r != LProcessResultSuccess)
+            return r;
+        reader.Commit(n);
+    }
+    if (reader.GetState() != LNamedPipeRequestReader::kDone)
         return LProcessResultError;
-    arguments = std::move(received);
+    arguments = std::move(reader.Arguments());
+    if (features)
+        *features = reader.Features();
     return LProcessResultSuccess;
 }

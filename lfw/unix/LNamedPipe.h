@@ -1,10 +1,11 @@
 // Local stream sockets (AF_UNIX) between running instances of the maker's programs.
 //
 // A channel's socket file is ".spipe.<name>" in the user's runtime folder ($XDG_RUNTIME_DIR when
-// it is a folder of this user closed to others, else a 0700 folder of our own under the system's
-// temporary folder), so no other user can see, replace or connect to it. The socket file is
-// mode 0600 and both ends check that the peer runs as the same user. A path that does not fit
-// sun_path is refused, never cut. Descriptors are non-blocking and close-on-exec.
+// it is a folder of this user closed to others, else a 0700 folder of our own in the user's own
+// cache folder, "vorantel/run-<host>" under $XDG_CACHE_HOME or ~/.cache, which no other user can
+// make first), so no other user can see, replace or connect to it. The socket file is mode 0600
+// and both ends check that the peer runs as the same user. A path that does not fit sun_path is
+// refused, never cut. Descriptors are non-blocking and close-on-exec.
 #pragma once
 
 #include "lfw/gen/LFile.h"
@@ -45,8 +46,8 @@ inline constexpr uint32_t kLNamedPipeMaxRequestBytes = 16u << 20;
 bool LNamedPipeRequestFits(const std::vector<std::string>& arguments);
 
 // The per-user runtime folder (260 bytes), made when missing; false when none that is safe
-// can be had.
-bool LNamedPipeGetRuntimeFolder(char* out);
+// can be had (then, with why, the folder tried and what was wrong with it, in Swedish).
+bool LNamedPipeGetRuntimeFolder(char* out, std::string* why = nullptr);
 
 class LNamedPipeRef {
 public:
@@ -72,7 +73,7 @@ private:
 // True when the peer of a connected local socket runs as this process's user.
 bool LNamedPipePeerIsSameUser(int fd);
 
-// Binds a listening socket at path (mode 0600, backlog 5), replacing a stale socket file that
+// Binds a listening socket at path (mode 0600, backlog 64), replacing a stale socket file that
 // nobody answers on. -1 when the path does not fit, a live listener owns it, or the system
 // refuses.
 int LNamedPipeListen(const char* path);
@@ -84,12 +85,62 @@ LProcessResult ProcessNamedPipeReceiveRecord(LProcessInterface& job, int fd, Cop
 LProcessResult ProcessNamedPipeSendRecord(
     LProcessInterface& job, int fd, const CopyData& record, unsigned int timeoutMs);
 
-// Sends arguments whole: as one record when they fit it, else as a continued record. 2 also for
-// arguments beyond the limits of a request (nothing is sent then).
+// What the sender of a request understands of the answers beyond the first ones, as a short
+// text in the record's last slot after this mark. Records of fewer than 128 arguments and
+// continued records leave that slot empty, and receivers that do not know the mark never read
+// it, so the record stays as every receiver reads it.
+inline constexpr char kLNamedPipeFeaturesMark[] = "\x01"
+                                                  "features:";
+
+// Reads one request as its bytes come, a record or a continued record with what follows it,
+// never taking a byte past the request's end. Space gives where the next bytes go (at most the
+// size it answers), Commit takes that many of them in.
+class LNamedPipeRequestReader {
+public:
+    enum State { kReading, kDone, kBad };
+
+    LNamedPipeRequestReader();
+    ~LNamedPipeRequestReader();
+    LNamedPipeRequestReader(const LNamedPipeRequestReader&) = delete;
+    LNamedPipeRequestReader& operator=(const LNamedPipeRequestReader&) = delete;
+
+    // Room for the next bytes of the request (n 0 once it is done or refused).
+    char* Space(size_t& n);
+    State Commit(size_t n);
+    // Copies bytes in as they come (as many as belong to the request); answers how many it took.
+    size_t Take(const void* data, size_t n);
+    State GetState() const { return fState; }
+    // Bytes taken so far.
+    uint64_t Taken() const { return fTaken; }
+    // The request once done: its arguments (a record's count clamped to 0..128 and its slots
+    // ended) and the sender's features ("" without the mark).
+    std::vector<std::string>& Arguments() { return fArguments; }
+    const std::string& Features() const { return fFeatures; }
+
+private:
+    void RecordDone();
+    void ContinuationDone();
+    void BytesDone();
+    struct Parts;
+    Parts* fParts = nullptr; // the record and what follows it, made on the first bytes
+    State fState = kReading;
+    int fPhase = 0; // 0 record, 1 counts, 2 arguments' bytes
+    size_t fHave = 0; // bytes of the current phase
+    uint64_t fTaken = 0;
+    std::vector<std::string> fArguments;
+    std::string fFeatures;
+};
+
+// Sends arguments whole: as one record when they fit it, else as a continued record; features,
+// when given, go after the mark in the record's last slot (a record that needs that slot for an
+// argument goes as a continued record). 2 also for arguments beyond the limits of a request
+// (nothing is sent then).
 LProcessResult ProcessNamedPipeSendRequest(LProcessInterface& job, int fd,
-    const std::vector<std::string>& arguments, unsigned int timeoutMs);
+    const std::vector<std::string>& arguments, unsigned int timeoutMs,
+    const std::string& features = "");
 // Receives one request, a record or a continued record: 0 with its arguments (a record's count
-// clamped to 0..128 and its slots ended), 1 stopped, 2 when the peer closed or failed before it
-// was whole or sent one beyond the limits or not well formed.
-LProcessResult ProcessNamedPipeReceiveRequest(
-    LProcessInterface& job, int fd, std::vector<std::string>& arguments);
+// clamped to 0..128 and its slots ended) and the sender's features, 1 stopped, 2 when the peer
+// closed or failed before it was whole or sent one beyond the limits or not well formed. Nothing
+// after the request is read.
+LProcessResult ProcessNamedPipeReceiveRequest(LProcessInterface& job, int fd,
+    std::vector<std::string>& arguments, std::string* features = nullptr);

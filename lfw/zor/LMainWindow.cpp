@@ -151,43 +151,6 @@ void LMainWindow::GetDefaultSizeUnits(int monitorWidth, int monitorHeight, int s
     }
 }
 
-LUiRect LMainWindow::FitFrameInWorkArea(
-    const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea)
-{
-    LUiRect r = frame;
-    const double aroundWidth = edges.left + edges.right;
-    const double aroundHeight = edges.top + edges.bottom;
-    r.width = std::max(1.0, std::min(frame.width, std::floor(workArea.width - aroundWidth)));
-    r.height = std::max(1.0, std::min(frame.height, std::floor(workArea.height - aroundHeight)));
-    // Moved in from the right and bottom first, so that a window larger than the work area
-    // keeps its top left corner (and title bar) on the screen.
-    const double right = workArea.x + workArea.width - edges.right - r.width;
-    const double bottom = workArea.y + workArea.height - edges.bottom - r.height;
-    r.x = std::max(std::min(frame.x, right), workArea.x + edges.left);
-    r.y = std::max(std::min(frame.y, bottom), workArea.y + edges.top);
-    return r;
-}
-
-void LMainWindow::_FitInWorkArea()
-{
-    LNativeWindow* window = GetNativeWindow();
-    LView* content = GetContentView();
-    // A maximised window is the window manager's to place.
-    if (!window || !content || window->IsZoomed())
-        return;
-    LRectangle area;
-    LMonitorInfo::GetMonitorRect(content, area);
-    const double s = GetBackingScaleFactor();
-    if (area.right <= area.left || area.bottom <= area.top || !(s > 0))
-        return;
-    const LUiRect work { area.left / s, area.top / s, (area.right - area.left) / s,
-        (area.bottom - area.top) / s };
-    const LUiRect frame = window->Frame();
-    const LUiRect fitted = FitFrameInWorkArea(frame, window->DecorationEdges(), work);
-    if (!(fitted == frame))
-        window->SetFrame(fitted);
-}
-
 std::string LMainWindow::MakeCaption(const char* path)
 {
     std::string caption = "Vorantel av ZOR Software";
@@ -235,6 +198,8 @@ int LMainWindowReportAnswer(
         return 3;
     }
     const LSingleInstance::Answer answer = instance.WaitAnswer();
+    for (const std::string& warning : answer.warnings)
+        std::fprintf(err, "vorantel: %s\n", warning.c_str());
     switch (answer.state) {
     case LSingleInstance::Answer::kDone:
         // Answers of their own ("-version") are the request's output; "OK" says nothing.
@@ -251,6 +216,15 @@ int LMainWindowReportAnswer(
                                   "utförs sedan. Hur det gick visas i Vorantel."
                                 : answer.text.c_str());
         return 2;
+    case LSingleInstance::Answer::kLost:
+        std::fprintf(err,
+            "vorantel: Vorantel tog emot begäran men slutade svara innan den var utförd, så en "
+            "del av den kan ha utförts. Hur det gick visas i Vorantel om programmet fortfarande "
+            "körs.\n");
+        return 1;
+    case LSingleInstance::Answer::kBusy:
+        std::fprintf(err, "vorantel: %s\n", answer.text.c_str());
+        return 3;
     case LSingleInstance::Answer::kNoAnswer:
         break;
     }
@@ -258,29 +232,103 @@ int LMainWindowReportAnswer(
     return 3;
 }
 
+namespace {
+
+// The channel of a start that became the running program before its window was made, until
+// the window takes it over; and why a start runs alone.
+std::unique_ptr<LSingleInstance> gStartInstance;
+std::string gStartAloneText;
+
+// Requests that came before the main window had a view to take them, in order.
+struct LEarlyRequest {
+    LSingleInstance::Arguments arguments;
+    std::shared_ptr<LZORAPIReply> reply;
+};
+std::vector<LEarlyRequest> gEarlyRequests;
+
+void _LReceiveRequest(const LSingleInstance::Arguments& arguments)
+{
+    LMainWindow* window = LMainWindow::pInstance;
+    if (window && !window->IsDestroyed() && window->GetContentView()) {
+        window->MainWindowReceivedArguments(arguments);
+        return;
+    }
+    std::shared_ptr<LZORAPIReply> reply = LZORAPICurrentReply();
+    // The window of this running program is on its way while the channel waits for it; any
+    // other window is not the one the request is for.
+    const bool coming = gStartInstance || (window && window->IsRunningInstance());
+    if (!coming || (window && window->IsDestroyed())) {
+        if (reply)
+            reply->Finish(1,
+                window && !window->IsDestroyed()
+                    ? "Vorantel startar och kan inte ta emot begäran ännu. Försök igen om en "
+                      "stund."
+                    : kLSingleInstanceClosingText);
+        return;
+    }
+    // Taken, and handed to the window as soon as it has a view.
+    if (reply)
+        reply->Progress("Vorantel startar; begäran utförs när fönstret har öppnats.");
+    gEarlyRequests.push_back({ arguments, reply });
+}
+
+// Hands the requests that came before the window had a view to the window.
+void _LHandOverEarlyRequests()
+{
+    std::vector<LEarlyRequest> early;
+    early.swap(gEarlyRequests);
+    for (const LEarlyRequest& r : early) {
+        LZORAPIReplyScope current(r.reply);
+        _LReceiveRequest(r.arguments);
+    }
+}
+
+} // namespace
+
+bool LMainWindowForwardStart(
+    int argc, const char* const* argv, const LSingleInstanceFileKey& isFile, int& status)
+{
+    status = 0;
+    auto instance = std::make_unique<LSingleInstance>();
+    const LSingleInstance::Outcome outcome = instance->Start(argc, argv, _LReceiveRequest, isFile);
+    if (outcome == LSingleInstance::kPrimary) {
+        gStartInstance = std::move(instance);
+        return false;
+    }
+    if (outcome == LSingleInstance::kAlone) {
+        gStartAloneText = instance->RefusalText();
+        return false;
+    }
+    LMainWindow::bPrimaryInstance = false;
+    status = LMainWindowReportAnswer(outcome, *instance, stdout, stderr);
+    return true;
+}
+
 bool LMainWindow::InitApplication(int argc, const char* const* argv)
 {
-    auto outcome = fSingleInstance.Start(
-        argc, argv,
-        [](const LSingleInstance::Arguments& arguments) {
-            LMainWindow* window = pInstance;
-            if (window && !window->fDestroyed && window->GetContentView())
-                window->MainWindowReceivedArguments(arguments);
-            else if (auto answer = LZORAPICurrentReply())
-                answer->Finish(1,
-                    window && !window->fDestroyed
-                        ? "Vorantel startar och kan inte ta emot begäran ännu. Försök igen om en "
-                          "stund."
-                        : kLSingleInstanceClosingText);
-        },
-        [this](const char* key) { return EvAPIKeyTakesFile(key); });
-    if (outcome != LSingleInstance::kPrimary) {
+    LSingleInstance::Outcome outcome = LSingleInstance::kPrimary;
+    if (gStartInstance) {
+        // This start became the running program before the toolkit was set up.
+        fSingleInstance = std::move(gStartInstance);
+    } else if (!gStartAloneText.empty()) {
+        fAloneText = gStartAloneText;
+        gStartAloneText.clear();
+    } else {
+        fSingleInstance = std::make_unique<LSingleInstance>();
+        outcome = fSingleInstance->Start(argc, argv, _LReceiveRequest,
+            [this](const char* key) { return EvAPIKeyTakesFile(key); });
+        if (outcome == LSingleInstance::kAlone)
+            fAloneText = fSingleInstance->RefusalText();
+    }
+    if (outcome != LSingleInstance::kPrimary && outcome != LSingleInstance::kAlone) {
         bPrimaryInstance = false;
-        int status = LMainWindowReportAnswer(outcome, fSingleInstance, stdout, stderr);
+        int status = LMainWindowReportAnswer(outcome, *fSingleInstance, stdout, stderr);
         if (LAppDelegate* delegate = LAppDelegate::Shared())
             delegate->SetExitStatus(status);
         return false;
     }
+    if (!fAloneText.empty())
+        std::fprintf(stderr, "vorantel: %s\n", fAloneText.c_str());
     if (argc >= 2 && argv[1] && strcmp(argv[1], "-scheduled_launch") == 0)
         bIsLaunchedFromScheduler = true;
     char required[kLPathSize] = "";
@@ -303,6 +351,10 @@ void LMainWindow::MainWindowInitCommon()
         kLUiWindowTitled | kLUiWindowClosable | kLUiWindowMiniaturizable | kLUiWindowResizable,
         false, nullptr);
     SetCaptionDefaultDocument("", false);
+    // Requests that came before the window had a view are taken now (they wait for the
+    // start's own request, as those that come from here on do).
+    if (!gEarlyRequests.empty())
+        LRunLoop::Post(_LHandOverEarlyRequests);
     AddApplicationMenuItems();
     AddStandardMenuItems();
     StatusBarInit(GetContentView(), 0);
@@ -324,19 +376,19 @@ void LMainWindow::MainWindowInitCommon()
     int defaultHeight = int(heightUnits * CharHeightPixels() + 0.5);
     int minWidth = int(kMinWidthUnits * CharWidthPixels() + 0.5);
     int minHeight = int(kMinHeightUnits * CharHeightPixels() + 0.5);
-    if (GetContentView() && GetNativeWindow())
+    // The smallest size holds the toolbar, a canvas beside the panels and the status bar (and
+    // is never larger than the screen's work area holds).
+    if (GetContentView() && GetNativeWindow()) {
         ResizableHook(*this);
+        MinimumSizeSet(minWidth, minHeight);
+    }
     WindowSizeSettingsRestore(
         "MainWindow", defaultWidth, defaultHeight, minWidth, minHeight, false);
     // The stored or default size leaves out the title bar, the borders and the menu bar: the
-    // whole window is fitted to the screen before it shows, and once more when a window
-    // manager's frame is known.
-    _FitInWorkArea();
+    // whole window is fitted to the screen before it shows (and once more by the native window
+    // when a window manager's frame is known).
     if (LNativeWindow* window = GetNativeWindow())
-        window->CallWhenMapped([this] {
-            if (!fDestroyed)
-                _FitInWorkArea();
-        });
+        window->FitToWorkArea();
     _LSetDebugPhase(2);
 
     LUserSettingSetString("Settings", "FirstRun", "1");
@@ -354,16 +406,6 @@ void LMainWindow::MainWindowInitCommon()
 
 void LMainWindow::MainWindowPostInit()
 {
-    // Whatever happens below, what it shows is painted (a dialog it opens is not left over an
-    // unpainted window for longer than the hold).
-    struct Resume {
-        LMainWindow& w;
-        ~Resume()
-        {
-            if (LNativeWindow* window = w.GetNativeWindow())
-                window->ResumePainting();
-        }
-    } resume { *this };
     if (fDocumentsPending) {
         for (const std::string& path : fPendingDocuments)
             EvLoadFile(path.c_str());
@@ -390,7 +432,30 @@ void LMainWindow::MainWindowPostInit()
         MainWindowReceivedArguments(own);
         fRunningStartRequest = false;
     }
+    // The request may take a while (pictures, long lists): the start-up goes on when it is done.
+    if (!fDestroyed && !IsStartRequestRunning())
+        _StartUpAfterOwnRequest();
+}
+
+void LMainWindow::StartRequestFinished()
+{
+    if (!fStartRequestDone && !fDestroyed)
+        _StartUpAfterOwnRequest();
+}
+
+void LMainWindow::_StartUpAfterOwnRequest()
+{
     fStartRequestDone = true;
+    // Whatever the start did is painted now (a dialog it opened is not left over an unpainted
+    // window for longer than the hold).
+    if (LNativeWindow* window = GetNativeWindow())
+        window->ResumePainting();
+    if (!fAloneText.empty()) {
+        LAlert alert(GetContentView(), fAloneText.c_str(), "Vorantel");
+        alert.type = 0;
+        alert.RunField();
+        fAloneText.clear();
+    }
     SendCommand(kLCmdWindowReady);
 }
 
@@ -479,7 +544,8 @@ void LMainWindow::MainWindowDestroy()
     _RemoveKeyMonitor();
     // The channel stays until the program ends (the last questions below, the settings written
     // after them): a start meanwhile is told that this instance closes, never made a second one.
-    fSingleInstance.SetClosing();
+    if (fSingleInstance)
+        fSingleInstance->SetClosing();
     EvMainWindowUtilBaseDestroy(GetContentView());
     DestroyCommon();
     LDebugHangDetectorDestroy();

@@ -19,6 +19,7 @@
 #include "lfw/zor/LZORAPIServer.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,10 +87,17 @@ public:
     LView* AreOtherModalsOpen() const;
     // A request of the command line or of a later start (argument 0 the program path).
     void MainWindowReceivedArguments(const LSingleInstance::Arguments& arguments);
-    // Whether the request running now is the start's own, and whether that one has been handed
-    // over (requests that arrive before it wait for it).
+    // Whether the request handed over now is the start's own, and whether that one has been
+    // carried out (requests that arrive before it wait for it).
     bool IsStartRequest() const { return fRunningStartRequest; }
     bool IsStartRequestDone() const { return fStartRequestDone; }
+    // The derived window still carries the start's own request out (it was handed over by
+    // MainWindowPostInit); it calls StartRequestFinished once it is done, and the start-up goes
+    // on from there.
+    virtual bool IsStartRequestRunning() const { return false; }
+    void StartRequestFinished();
+    // Quits as CmExit does once nothing runs in the way any more (tried every 20 ms).
+    void QuitWhenPossible() { fQuitLater.Arm(20); }
     void SetCaptionDefaultDocument(const char* path, bool);
     void EvAppleEvent(const LAppleEvent& event);
 
@@ -106,14 +114,11 @@ public:
         int storedHeight, int& widthOut, int& heightOut);
     // "Vorantel av ZOR Software", with " - " and the file name of a path.
     static std::string MakeCaption(const char* path);
-    // The frame (points, as LNativeWindow::Frame) that puts a window with the edges around it
-    // inside the work area: its size kept where it fits, else cut to what the work area holds
-    // (at least 1 x 1); its place kept where it fits, else moved in by as little as needed.
-    static LUiRect FitFrameInWorkArea(
-        const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea);
 
     void MainWindowDestroy();
     bool IsDestroyed() const { return fDestroyed; }
+    // Whether this window's program is the running instance (it holds the channel).
+    bool IsRunningInstance() const { return fSingleInstance && fSingleInstance->IsPrimary(); }
 
 protected:
     // "Senaste filer" (9049) in the file menu shows the recent files.
@@ -136,10 +141,10 @@ private:
         LMainWindow& fOwner;
     };
     static bool _KeyMonitor(GdkEvent* event, void* data);
-    // Puts the window with its title bar and borders inside the work area of its monitor.
-    void _FitInWorkArea();
     void _InstallKeyMonitor();
     void _RemoveKeyMonitor();
+    // What the start-up does once the start's own request has been carried out.
+    void _StartUpAfterOwnRequest();
     // Quitting asked for inside a wait (a clipboard answer, a nested loop), or a close that
     // waits for a modal run to end: tried again once nothing runs under us.
     static void _QuitLater(LRunLoopTimer* timer, void* data);
@@ -152,7 +157,9 @@ protected:
 private:
     Keys fKeys { *this };
     uintptr_t fKeyMonitor = 0;
-    LSingleInstance fSingleInstance;
+    std::unique_ptr<LSingleInstance> fSingleInstance;
+    // Why this runs as a program of its own without the channel ("" with it): told once.
+    std::string fAloneText;
     LZORAPIServerHandler fApiHandler;
     std::vector<std::string> fArguments;
     std::vector<std::string> fPendingDocuments;
@@ -166,11 +173,19 @@ private:
 };
 
 // What a later start tells of its request, which it handed to the running instance: the answer
-// (output on out, a refusal's reason or a request left waiting on err), and the exit status
-// (0 carried out, 1 refused or failed, 2 waiting for the user there, 3 not delivered or not
-// answered).
+// (output on out; a refusal's reason, warnings or a request left waiting on err), and the exit
+// status (0 carried out, 1 refused or failed, or taken and then no word of its outcome, 2 waiting
+// for the user there, 3 not delivered or not taken).
 int LMainWindowReportAnswer(
     LSingleInstance::Outcome outcome, LSingleInstance& instance, FILE* out, FILE* err);
+
+// The first step of a start, before anything of the toolkit is set up: hands the arguments to
+// the program that runs already and answers true, with the exit status in status (the answer
+// told on standard output and error); false when this start is the running program now (it
+// listens, or runs alone when no channel can be had), and the main window takes the requests
+// once it is up. isFile names the request keys whose values are files.
+bool LMainWindowForwardStart(
+    int argc, const char* const* argv, const LSingleInstanceFileKey& isFile, int& status);
 
 // Installs the application delegate's hooks: the installation step, the main window made by
 // createMainWindow, its start-up with the process's arguments, and its application events.

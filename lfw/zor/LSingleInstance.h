@@ -1,29 +1,38 @@
 // The program runs as one instance per user. A later start hands its arguments to the running
-// one over the local-socket channel named "Vorantel" and quits; the running instance receives
-// each record on a thread of its own and acts on it on the main thread: with no arguments beyond
-// the program path it comes forward, otherwise the arguments run as an API command.
+// one over the local-socket channel named "Vorantel" and quits; the running instance reads the
+// requests of all its connections on one thread of its own and acts on each on the main thread:
+// with no arguments beyond the program path it comes forward, otherwise the arguments run as an
+// API command.
 //
 // Testing for a running instance and starting to listen happen under a lock file in the runtime
 // folder, so of two simultaneous starts exactly one becomes the running instance. Start-up
-// switches ("-scheduled_launch", "-installer") are never handed on as arguments.
+// switches ("-scheduled_launch", "-installer") are never handed on as arguments. A start does
+// this before it sets up anything of the toolkit.
 //
 // The arguments go whole (a continued record when they do not fit one record, LNamedPipe.h), and
 // those that name files are made absolute against the later start's own working folder first:
 // the running instance never reads a request's path against a folder of its own.
 //
-// The later start then waits for the running instance's answer on the same connection: the
-// request's outcome once it has run (carried out, or refused with the reason), or first that it
-// waits for the user there. An answer is a frame: one byte 'Q' (queued) or 'F' (finished), the
-// result (32 bits, little-endian), the text's length (32 bits, at most 8192) and the text.
+// The later start then waits for the running instance's answer on the same connection. An
+// answer is a frame: one byte saying what it is, the result (32 bits, little-endian), the text's
+// length (32 bits, at most 8192) and the text:
+//   'F' the outcome: 0 carried out, 3 not taken (the instance is busy), else refused or failed,
+//       the text saying why (or the output of a request that has one);
+//   'Q' the request waits for the user there (the text says for what) and is carried out then;
+//   'P' the instance has the request and works on it or holds it (the text says what it does),
+//       sent again every second until the outcome, so the start can tell slow work from none;
+//   'W' a warning of a request that is carried out all the same.
+// 'P' and 'W' go only to a start that says in its record that it reads them
+// (kLSingleInstanceFeatures); to others a warning goes in the outcome's text.
 //
 // From the moment the running instance closes its main window until it ends, it still listens:
 // a later start is told that it is closing, and never becomes a second instance meanwhile.
 #pragma once
 
-#include "lfw/net/LPipeListener.h"
 #include "lfw/unix/LNamedPipe.h"
 #include "lfw/zor/LZORAPIServer.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,20 +55,26 @@ std::vector<std::string> LSingleInstanceAbsoluteArguments(std::vector<std::strin
 inline constexpr const char* kLSingleInstanceClosingText
     = "Vorantel håller på att avslutas och tar inte emot fler begäranden. Försök igen när "
       "programmet har avslutats.";
+// What it answers a connection it has no room for.
+inline constexpr const char* kLSingleInstanceBusyText
+    = "Vorantel tar emot för många anslutningar just nu och tog inte emot begäran. Försök igen om "
+      "en stund.";
+// The outcome of a request that was not taken.
+inline constexpr int kLSingleInstanceNotTaken = 3;
+// What a later start reads of the answers beyond the outcome and the waiting.
+inline constexpr const char* kLSingleInstanceFeatures = "progress,warnings";
 
-// Receives one request per connection (a record or a continued record, given up after 10 s) and
-// posts it to the main thread; while the instance closes, it answers at once that it does.
-class LMainWindowPipeListenerThread : public LPipeListenerThreadBase {
-public:
-    explicit LMainWindowPipeListenerThread(int fd)
-        : LPipeListenerThreadBase(fd)
-    {
-    }
-    static constexpr unsigned int kIdleTimeoutMs = 10000;
-
-protected:
-    void ThreadFunction() override;
+// One answer frame.
+struct LSingleInstanceFrame {
+    char kind = 0;
+    int32_t result = 0;
+    std::string text;
 };
+// The bytes of a frame (a text longer than kLZORAPIReplySize is cut at a character boundary).
+std::string LSingleInstanceFrameBytes(char kind, int32_t result, const std::string& text);
+// Takes the first frame off the front of bytes: 1 with the frame, 0 when its bytes are not all
+// there yet, -1 when they are no frame (an unknown kind, a length beyond the limit).
+int LSingleInstanceTakeFrame(std::string& bytes, LSingleInstanceFrame& frame);
 
 class LSingleInstance {
 public:
@@ -68,6 +83,7 @@ public:
         kDelivered, // another instance runs and has been sent the arguments
         kFailed, // another instance runs but the arguments could not be delivered
         kRefused, // another instance runs but the arguments cannot go to it (RefusalText says why)
+        kAlone, // no channel could be had: this runs on its own (RefusalText says why)
     };
     // The arguments of one request, argument 0 the sender's program path.
     using Arguments = std::vector<std::string>;
@@ -81,8 +97,12 @@ public:
 
     // The later instance's send waits at most this long.
     static constexpr unsigned int kSendTimeoutMs = 10000;
-    // At most this many connections are served at a time; more are closed at once.
-    static constexpr size_t kMaxConnections = 64;
+    // At most this many connections are read at a time. With all of them taken, the connection
+    // that has sent nothing for longest is told that the instance is busy and closed to make
+    // room; when every one is sending, the new one is told so.
+    static constexpr size_t kMaxConnections = 256;
+    // A connection's request must be whole within this long after it connected.
+    static constexpr unsigned int kRequestTimeoutMs = 10000;
 
     // Becomes the running instance, or hands the arguments (without the start-up switches) to
     // the one that runs: with isFile, the files they name made absolute against this process's
@@ -97,22 +117,29 @@ public:
             kDone, // carried out
             kRefused, // refused or failed: text says why
             kQueued, // waits for the user there (text says for what); carried out then
-            kNoAnswer, // none in time, or the connection ended without one
+            kNoAnswer, // not taken: no word in time, or the connection ended without one
+            kBusy, // not taken: the instance had no room for it (text says so)
+            kLost, // taken, but the instance stopped answering before its outcome
         };
         State state = kNoAnswer;
         int result = 0;
         std::string text;
+        std::vector<std::string> warnings; // of a request carried out all the same
     };
-    // Waits for the answer: at most timeoutMs in all, and once the request is known to be queued
+    // Waits for the answer: as long as the running instance keeps saying it works on the request,
+    // until silenceMs pass without a word from it; once the request is known to wait for the user
     // at most queuedMs more for its outcome. A start without arguments is answered once the
     // running instance came forward (or that it is closing).
-    static constexpr unsigned int kAnswerTimeoutMs = 60000;
+    static constexpr unsigned int kSilenceTimeoutMs = 60000;
     static constexpr unsigned int kQueuedGraceMs = 2000;
     Answer WaitAnswer(
-        unsigned int timeoutMs = kAnswerTimeoutMs, unsigned int queuedMs = kQueuedGraceMs);
+        unsigned int silenceMs = kSilenceTimeoutMs, unsigned int queuedMs = kQueuedGraceMs);
+    // The same on any connection (which is left open).
+    static Answer ReadAnswer(int fd, unsigned int silenceMs, unsigned int queuedMs);
     // From now on requests are answered at once that the instance is closing; it still listens.
     void SetClosing();
-    // Stops listening; requests still on their way are answered that the instance is closing.
+    // Stops listening; requests on their way, and those taken whose outcome has not been told,
+    // are answered that the instance is closing.
     void Stop();
     bool IsPrimary() const { return fListener != nullptr; }
 
@@ -127,6 +154,6 @@ private:
 // What the running instance does with a request: the program path alone calls bringForward; a
 // longer one runs its arguments after the program path through handler; none does nothing. The
 // current reply (LZORAPICurrentReply), when there is one, gets the outcome unless the command
-// queued the request or answered it already.
+// answered it already or said that its outcome follows later.
 void LSingleInstanceDispatch(const LSingleInstance::Arguments& arguments,
     LZORAPIServerHandler& handler, const std::function<void()>& bringForward);

@@ -30,8 +30,12 @@ std::string Encoded(const std::string& text)
 
 std::string LToolBarShareLinkBarOrButton::GetFacebookShareURL(const char* homePage)
 {
+    // The page shared is one address: the home page as it stands when it names its scheme.
+    std::string page = homePage ? homePage : "";
+    if (page.find("://") == std::string::npos)
+        page.insert(0, "http://");
     return Host(kLOnlineFacebookShare) + "/v4.0/dialog/share?app_id=" + Host(kLOnlineFacebookAppId)
-        + "&display=page&href=" + Encoded(std::string("http://") + (homePage ? homePage : ""))
+        + "&display=page&href=" + Encoded(page)
         + "&redirect_uri=" + Encoded(Host(kLOnlineFacebookStart));
 }
 

@@ -10,7 +10,7 @@ class LMacWindow;
 class LShareLinkWindow {
 public:
     virtual ~LShareLinkWindow() = default;
-    // The product home page address (without scheme).
+    // The product home page address ("https://..."; one without a scheme is taken as http).
     virtual const char* GetShareHomePage() const = 0;
     // Command 9311.
     virtual void CmShareTwitter() = 0;

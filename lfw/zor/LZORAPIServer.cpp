@@ -16,15 +16,8 @@ std::shared_ptr<LZORAPIReply> gCurrentReply; // main thread only
 void _LZORAPIAlertRuns(const LAlert& alert)
 {
     const std::shared_ptr<LZORAPIReply> reply = gCurrentReply;
-    if (!reply || !reply->IsPending())
+    if (!reply || reply->IsQueued() || reply->IsFinished())
         return;
-    if (alert.type == 2 && !alert.button2[0]) {
-        const std::string& context = reply->GetFailureContext();
-        const std::string text
-            = (context.empty() ? std::string(alert.title) : context) + ": " + alert.message.c_str();
-        reply->Finish(-1, text.c_str());
-        return;
-    }
     const std::string text = std::string("Begäran väntar på svar i Vorantel (”") + alert.title
         + "”) och utförs sedan. Hur det gick visas i Vorantel.";
     reply->Queued(text.c_str());
@@ -32,12 +25,27 @@ void _LZORAPIAlertRuns(const LAlert& alert)
 
 } // namespace
 
+void LZORAPIReply::Progress(const char* text)
+{
+    if (fQueued || fFinished)
+        return;
+    fTaken = true;
+    fProgress = text ? text : "";
+    SendProgress(fProgress.c_str());
+}
+
 void LZORAPIReply::Queued(const char* text)
 {
     if (fQueued || fFinished)
         return;
     fQueued = true;
     SendQueued(text ? text : "");
+}
+
+void LZORAPIReply::Warning(const char* text)
+{
+    if (!fFinished && text && *text)
+        SendWarning(text);
 }
 
 void LZORAPIReply::Finish(int result, const char* text)

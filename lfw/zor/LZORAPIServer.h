@@ -13,30 +13,39 @@ inline constexpr size_t kLZORAPIReplySize = 8192;
 class LZORAPIReply {
 public:
     virtual ~LZORAPIReply() = default;
+    // The request is taken, and its outcome follows through Finish: text says what the program
+    // does with it now (works on it, holds it until something is over). The asking instance
+    // hears it, and keeps hearing it while the outcome has not come, so it knows the request is
+    // not lost. No call counts after Queued or Finish.
+    void Progress(const char* text);
     // The request waits for the user (a modal window runs, or it asks a question of its own);
     // its outcome follows through Finish when it has run. text says what it waits for ("": the
     // usual words). Only the first call counts, and none after Finish.
     void Queued(const char* text = "");
     bool IsQueued() const { return fQueued; }
+    // A warning of a request that is carried out all the same (before Finish).
+    void Warning(const char* text);
     // The outcome: 0 carried out, otherwise refused or failed with text saying why. Only the
     // first call counts.
     void Finish(int result, const char* text);
     bool IsFinished() const { return fFinished; }
     // Whether the asking instance has had no word yet: neither the outcome nor that it waits.
     bool IsPending() const { return !fQueued && !fFinished; }
-    // What the request is doing, for a failure that a job tells in an error alert while it
-    // runs: the outcome is then known, and told at once as "<context>: <the job's text>".
-    void SetFailureContext(std::string context) { fContext = std::move(context); }
-    const std::string& GetFailureContext() const { return fContext; }
+    // Whether the outcome follows later: the request was taken or waits for the user.
+    bool IsAnsweredLater() const { return fTaken || fQueued; }
+    const std::string& ProgressText() const { return fProgress; }
 
 protected:
+    virtual void SendProgress(const char* text) { (void)text; }
     virtual void SendQueued(const char* text) = 0;
+    virtual void SendWarning(const char* text) { (void)text; }
     virtual void SendFinished(int result, const char* text) = 0;
 
 private:
+    bool fTaken = false;
     bool fQueued = false;
     bool fFinished = false;
-    std::string fContext;
+    std::string fProgress;
 };
 
 // The reply of the request being carried out now; null for a request that nobody waits for
@@ -54,9 +63,9 @@ private:
     std::shared_ptr<LZORAPIReply> fPrevious;
 };
 
-// While a request whose asker waits is carried out, an alert that opens tells the asker: an error
-// (one button) is the request's failure, told at once; any other alert waits for the user, and
-// the asker learns that the request waits. Installed by the main window.
+// While a request whose asker waits is carried out, an alert that opens tells the asker that the
+// request waits for the user. It says nothing of the request's outcome, which is what its jobs
+// report. Installed by the main window.
 void LZORAPIInstallAlertHook();
 
 // Implemented by the main window: runs an API command, writing its reply (8192 bytes).

@@ -265,7 +265,30 @@ void LZORSuiteDialog::InitDialog()
     SetCaption("ZOR-programpaket");
     const double cw = CharWidthPixels(), ch = CharHeightPixels();
     const int m = R(1.25 * cw), v = R(0.59 * ch), b = R(1.23 * ch), W = R(85 * cw), s = R(4 * cw);
-    const int listHeight = R(16 * ch);
+    // The rows from the top: the tabs over the program list, the popular programs, the search
+    // field, two links beside the logo; and the dialog's height.
+    struct Rows {
+        int y1, y2, inputTop, y3, row, last, height;
+    };
+    auto rowsFor = [&](int list) {
+        Rows r {};
+        r.y1 = b + 4 * v + list + 2 * v;
+        r.y2 = r.y1 + R(5 * ch) + v;
+        r.inputTop = r.y2 + (s - b) / 2;
+        r.y3 = r.inputTop + b + 2 * v;
+        r.row = v / 2 + b;
+        r.last = std::max(r.y3 + r.row + std::max(s, b), r.y3 + 3 * (v + b));
+        r.height = r.last + b + 2 * v;
+        return r;
+    };
+    // On a screen too low for the whole dialog the list (which scrolls) gives up what is
+    // missing, down to four rows.
+    int listHeight = R(16 * ch);
+    int largestWidth = 0, largestHeight = 0;
+    GetLargestClientSizePixels(largestWidth, largestHeight);
+    if (const int over = rowsFor(listHeight).height - largestHeight; largestHeight > 0 && over > 0)
+        listHeight = std::max(R(4 * ch), listHeight - over);
+    const Rows rows = rowsFor(listHeight);
 
     auto* tabs
         = new LCocoaTabViewImpl(LUiRect { double(m), double(v), 100, double(b) }, kTabs, this);
@@ -283,26 +306,26 @@ void LZORSuiteDialog::InitDialog()
     fProducts.MoveScrollViewPixels(2 * m, 3 * v + b, W - 4 * m, listHeight);
     MoveControlPixels(kTabs, m, v, W - 2 * m, R(1.23 * ch) + 4 * v + listHeight);
 
-    const int y1 = b + 4 * v + listHeight + 2 * v;
+    const int y1 = rows.y1;
     AddPaintControl(kPopular, m, y1, W - 2 * m, R(5 * ch));
     AddPaintControl(kDivider, m, y1 + R(5 * ch) + v / 2, W - 2 * m, 1);
 
-    const int y2 = y1 + R(5 * ch) + v;
+    const int y2 = rows.y2;
     AddIcon(kSearchIcon, 315, m, y2, s, s);
     LButtonFlags searchFlags;
     searchFlags.defaultButton = true;
     AddButton(kSearchButton, "Sök", searchFlags);
     _SetButtonStyleOk(kSearchButton); // Return searches
     const int bw = MeasureButtonWidthPixels("Sök");
-    const int inputTop = y2 + (s - b) / 2;
+    const int inputTop = rows.inputTop;
     MoveControlPixels(kSearchButton, W - m - bw, inputTop, bw, b);
     LInputFlags inputFlags;
     AddInput(kSearchInput, inputFlags, 2 * m + s, inputTop, W - m - bw - v - (2 * m + s));
     MoveControlPixels(kSearchInput, 2 * m + s, inputTop, W - m - bw - v - (2 * m + s), b);
     TextPromptSet(kSearchInput, "Sök efter mer program");
 
-    const int y3 = inputTop + b + 2 * v;
-    const int row = v / 2 + b;
+    const int y3 = rows.y3;
+    const int row = rows.row;
     struct LinkRow {
         int bitmap, image, link;
         const char* text;
@@ -326,8 +349,7 @@ void LZORSuiteDialog::InitDialog()
         y += row;
     }
     AddPaintControl(kLogo, W - m - R(12 * cw), y3, R(12 * cw), 3 * (v + b));
-    const int last = std::max(y - row + std::max(s, b), y3 + 3 * (v + b));
-    SizeDialogPixelsMac(W, last + b + 2 * v, false);
+    SizeDialogPixelsMac(W, rows.height, false);
 
     HandleInterWinMessage(*this, 0);
     fProducts.Init(*this, kProducts);

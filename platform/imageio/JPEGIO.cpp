@@ -1,6 +1,7 @@
 // JPEG through libjpeg-turbo.
 #include "platform/imageio/ImageIOPrivate.h"
 
+#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -66,6 +67,30 @@ void SkipInput(j_decompress_ptr cinfo, long count)
 
 void TermSource(j_decompress_ptr)
 {
+}
+
+// Asked by the library as it goes: between the scans of a progressive file, which
+// jpeg_start_decompress reads whole before the first row comes out, and between rows. The stop
+// test runs at most every few milliseconds; a stop leaves the decode through the error exit.
+struct ProgressMonitor {
+    jpeg_progress_mgr pub;
+    const DecodeOptions* options;
+    jmp_buf* jump;
+    volatile Result* result;
+    std::chrono::steady_clock::time_point next;
+};
+
+void Progress(j_common_ptr cinfo)
+{
+    auto* monitor = reinterpret_cast<ProgressMonitor*>(cinfo->progress);
+    const auto now = std::chrono::steady_clock::now();
+    if (now < monitor->next)
+        return;
+    monitor->next = now + std::chrono::milliseconds(5);
+    if (Stopped(*monitor->options)) {
+        *monitor->result = Result::Stopped;
+        longjmp(*monitor->jump, 1);
+    }
 }
 
 struct DestinationManager {
@@ -143,6 +168,14 @@ Result DecodeJPEG(
     src.pub.bytes_in_buffer = 0;
     src.pub.next_input_byte = nullptr;
     cinfo.src = &src.pub;
+    ProgressMonitor monitor {};
+    if (options.shouldStop) {
+        monitor.pub.progress_monitor = Progress;
+        monitor.options = &options;
+        monitor.jump = &err.jump;
+        monitor.result = &result;
+        cinfo.progress = &monitor.pub;
+    }
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
 

@@ -34,6 +34,11 @@ void PNGFlush(png_structp)
 {
 }
 
+// The most ancillary chunks kept from one file (more are passed over), and the largest chunk
+// other than the pixel data (a larger one makes the file unreadable; an EXIF block is read whole).
+constexpr png_uint_32 kChunkCacheMax = 64;
+constexpr png_alloc_size_t kChunkMallocMax = 8000000;
+
 } // namespace
 
 Result DecodePNG(
@@ -55,6 +60,13 @@ Result DecodePNG(
     }
     png_set_read_fn(png, &cursor, PNGRead);
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    // A picture costs what its pixels cost: the chunks nothing here reads (texts, which libpng
+    // would inflate one by one and keep, colour profiles, suggested palettes) are skipped without
+    // being inflated or kept, and what else a file may add is bounded in count and size.
+    static const png_byte kUnused[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
+    png_set_chunk_cache_max(png, kChunkCacheMax);
+    png_set_chunk_malloc_max(png, kChunkMallocMax);
     png_read_info(png, pngInfo);
 
     png_uint_32 width = 0, height = 0;

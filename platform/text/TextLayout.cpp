@@ -230,17 +230,28 @@ PangoDirection FirstStrongDirection(const std::string& text, size_t begin, size_
 }
 
 // Whether text[begin, end) holds a character of a right-to-left script or one that turns the
-// direction (marks, embeddings, overrides and isolates).
+// direction.
 bool HasRightToLeft(const std::string& text, size_t begin, size_t end)
 {
-    const char* p = text.data() + begin;
-    const char* stop = text.data() + end;
+    return platform::text::HasRightToLeft(text.data() + begin, end - begin);
+}
+
+} // namespace
+
+bool HasRightToLeft(const char* utf8, size_t bytes)
+{
+    const char* p = utf8;
+    const char* stop = utf8 + bytes;
     while (p < stop) {
         if (static_cast<unsigned char>(*p) < 0x80) {
             ++p;
             continue;
         }
-        const gunichar c = g_utf8_get_char(p);
+        const gunichar c = g_utf8_get_char_validated(p, stop - p);
+        if (c == gunichar(-1) || c == gunichar(-2)) {
+            ++p; // a byte that is no character
+            continue;
+        }
         if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF)
             || (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0x10800 && c <= 0x10FFF)
             || (c >= 0x1E800 && c <= 0x1EFFF) || c == 0x200F || (c >= 0x202A && c <= 0x202E)
@@ -250,8 +261,6 @@ bool HasRightToLeft(const std::string& text, size_t begin, size_t end)
     }
     return false;
 }
-
-} // namespace
 
 PangoContext* TextLayout::NewContext()
 {

@@ -136,4 +136,8 @@ private:
 // single bytes where it is invalid.
 std::vector<std::string> SplitIntoCharacters(const std::string& utf8);
 
+// Whether the UTF-8 text holds a character of a right-to-left script or one that turns the
+// direction (right-to-left marks, embeddings, overrides and isolates).
+bool HasRightToLeft(const char* utf8, size_t bytes);
+
 } // namespace platform::text

@@ -16,6 +16,12 @@ const char kWindowDataKey[] = "vt-native-window";
 
 LNativeWindow* gMainWindow = nullptr;
 
+// What the window manager drew around the last window it framed (one without a header bar of
+// GTK's own), and what is expected before it has framed one.
+LUiEdges gManagerFrame;
+bool gManagerFrameSeen = false;
+constexpr LUiEdges kUsualManagerFrame { 4, 30, 4, 4 };
+
 // --- the application's activation ---
 
 struct ActivationObserver {
@@ -132,6 +138,28 @@ struct LNativeWindowGlue {
         LNativeWindow* w = static_cast<LNativeWindow*>(data);
         LUiRef<LNativeWindow> hold(w);
         LUiRef<LNativeWindowDelegate> d(Delegate(w));
+        if (!w->fWindow)
+            return;
+        // The display holds the smallest size in device pixels: it is told again at the new
+        // scale, as large as the work area now holds.
+        w->fToldMinSize = LUiSize { -1, -1 };
+        w->UpdateMinSizeLimit();
+        w->ApplyMinSize();
+        // The window keeps its size in points: at a larger scale it may now stand out of the
+        // work area. It is fitted once the display has given it its new size (until the change
+        // has been handled whole, what the display tells of it is of the old size).
+        if (w->fStyle & kLUiWindowTitled) {
+            w->Retain();
+            g_idle_add(
+                [](gpointer data) -> gboolean {
+                    auto* window = static_cast<LNativeWindow*>(data);
+                    if (!window->IsClosed())
+                        window->FitToWorkArea();
+                    window->Release();
+                    return G_SOURCE_REMOVE;
+                },
+                w);
+        }
         if (d && w->fWindow)
             d->WindowDidChangeScale(*w);
     }
@@ -200,6 +228,15 @@ struct LNativeWindowGlue {
             // Without a window manager nobody else gives a new window the focus.
             if (GdkWindow* gw = gtk_widget_get_window(widget))
                 gdk_window_focus(gw, gtk_get_current_event_time());
+        }
+        // Once a window manager's frame is known, a window with a title bar is fitted to the
+        // work area with it (see FitToWorkArea).
+        if (w->fStyle & kLUiWindowTitled) {
+            w->FitToWorkArea();
+            if (!w->fHeaderBar && w->fWindow && gtk_window_get_decorated(w->fWindow)) {
+                gManagerFrame = w->DecorationEdges();
+                gManagerFrameSeen = true;
+            }
         }
         if (w->fWhenMapped) {
             std::function<void()> f = std::move(w->fWhenMapped);
@@ -506,21 +543,78 @@ void LNativeWindow::ApplyContentSize()
 void LNativeWindow::SetContentMinSize(double width, double height)
 {
     fContentMinSize = LUiSize { std::max(0.0, width), std::max(0.0, height) };
-    fMinSizeTopSlots = -1;
+    UpdateMinSizeLimit();
     ApplyMinSize();
+}
+
+LUiEdges LNativeWindow::ExpectedEdges()
+{
+    if (!fWindow)
+        return LUiEdges {};
+    GtkWidget* widget = GTK_WIDGET(fWindow);
+    // Asking a window that is not realised yet for its edges would realise it before its owner
+    // has given it its kind (a dialog, a tool panel). What GTK draws itself (a header bar and
+    // its borders) is known once it is realised.
+    if (gtk_widget_get_mapped(widget) || fHeaderBar)
+        return gtk_widget_get_realized(widget) ? DecorationEdges() : LUiEdges {};
+    if (!gtk_window_get_decorated(fWindow))
+        return LUiEdges {};
+    if (gManagerFrameSeen)
+        return gManagerFrame;
+#ifdef GDK_WINDOWING_X11
+    // Without a window manager nothing is drawn around a window.
+    GdkScreen* screen = gtk_widget_get_screen(widget);
+    if (GDK_IS_X11_SCREEN(screen)
+        && !gdk_x11_screen_supports_net_wm_hint(
+            screen, gdk_atom_intern_static_string("_NET_FRAME_EXTENTS")))
+        return LUiEdges {};
+#endif
+    return kUsualManagerFrame;
+}
+
+LUiSize LNativeWindow::LargestContentSize()
+{
+    LUiScreen screen;
+    if (!fWindow || !Screen(screen))
+        return LUiSize {};
+    const LUiEdges e = ExpectedEdges();
+    const LUiRect& work = screen.visibleFrame;
+    return LUiSize { std::max(1.0, std::floor(work.width - e.left - e.right)),
+        std::max(1.0, std::floor(work.height - e.top - e.bottom - TopSlotsHeight())) };
+}
+
+void LNativeWindow::UpdateMinSizeLimit()
+{
+    fMinSizeLimit = LUiSize {};
+    const LUiSize largest = LargestContentSize();
+    if (largest.width > 0)
+        fMinSizeLimit = LUiSize { largest.width, largest.height + TopSlotsHeight() };
 }
 
 void LNativeWindow::ApplyMinSize()
 {
     if (!fWindow || (fContentMinSize.width <= 0 && fContentMinSize.height <= 0))
         return;
-    const double top = TopSlotsHeight();
-    if (top == fMinSizeTopSlots)
+    // The menu bar and the toolbar stand above the content: they are counted here, once.
+    LUiSize min { std::ceil(fContentMinSize.width),
+        std::ceil(fContentMinSize.height + TopSlotsHeight()) };
+    if (fMinSizeLimit.width > 0)
+        min.width = std::min(min.width, fMinSizeLimit.width);
+    if (fMinSizeLimit.height > 0)
+        min.height = std::min(min.height, fMinSizeLimit.height);
+    // The hints are the whole window's: a title bar and borders that GTK draws around the slots
+    // count in them (known once the window has been allocated).
+    GtkAllocation box, whole;
+    gtk_widget_get_allocation(fBox, &box);
+    gtk_widget_get_allocation(GTK_WIDGET(fWindow), &whole);
+    min.width += std::max(0, whole.width - box.width);
+    min.height += std::max(0, whole.height - box.height);
+    if (min.width == fToldMinSize.width && min.height == fToldMinSize.height)
         return;
-    fMinSizeTopSlots = top;
+    fToldMinSize = min;
     GdkGeometry hints {};
-    hints.min_width = int(std::ceil(fContentMinSize.width));
-    hints.min_height = int(std::ceil(fContentMinSize.height + top));
+    hints.min_width = int(min.width);
+    hints.min_height = int(min.height);
     gtk_window_set_geometry_hints(fWindow, nullptr, &hints, GDK_HINT_MIN_SIZE);
 }
 
@@ -620,6 +714,23 @@ bool InvisibleShadow(GdkWindow* gw, LUiEdges& shadow)
     return found;
 }
 
+// The window with what a window manager draws around it, on the screen, less a shadow that a
+// compositing manager shows see-through.
+LUiRect SeenOuter(GdkWindow* gw)
+{
+    GdkRectangle outer;
+    gdk_window_get_frame_extents(gw, &outer);
+    LUiRect r { double(outer.x), double(outer.y), double(outer.width), double(outer.height) };
+    LUiEdges shadow;
+    if (InvisibleShadow(gw, shadow)) {
+        r.x += shadow.left;
+        r.y += shadow.top;
+        r.width -= shadow.left + shadow.right;
+        r.height -= shadow.top + shadow.bottom;
+    }
+    return r;
+}
+
 } // namespace
 
 LUiEdges LNativeWindow::DecorationEdges()
@@ -637,23 +748,23 @@ LUiEdges LNativeWindow::DecorationEdges()
     const double width = gtk_widget_get_allocated_width(fBox);
     const double height = gtk_widget_get_allocated_height(fBox);
     if (gtk_widget_get_mapped(widget)) {
-        GdkRectangle outer;
-        gdk_window_get_frame_extents(gw, &outer);
-        double ox = outer.x, oy = outer.y, ow = outer.width, oh = outer.height;
-        LUiEdges shadow;
-        if (InvisibleShadow(gw, shadow)) {
-            ox += shadow.left;
-            oy += shadow.top;
-            ow -= shadow.left + shadow.right;
-            oh -= shadow.top + shadow.bottom;
-        }
-        int x = int(fLastFrame.x), y = int(fLastFrame.y);
-        if (!fPositionCurrent)
-            gtk_window_get_position(fWindow, &x, &y);
-        e.left = x - ox;
-        e.top = y - oy;
-        e.right = ox + ow - (x + width);
-        e.bottom = oy + oh - (y + height);
+        const LUiRect seen = SeenOuter(gw);
+        const double ox = seen.x, oy = seen.y, ow = seen.width, oh = seen.height;
+        // The slots on the screen, from the display's own answers: the window may have a new
+        // size that GTK has not allocated yet, but what GTK draws around the slots (its title
+        // bar and borders) keeps its size.
+        int gx = 0, gy = 0;
+        gdk_window_get_origin(gw, &gx, &gy);
+        GtkAllocation box, whole;
+        gtk_widget_get_allocation(fBox, &box);
+        gtk_widget_get_allocation(widget, &whole);
+        const double bx = gx + box.x, by = gy + box.y;
+        const double bw = gdk_window_get_width(gw) - std::max(0, whole.width - box.width);
+        const double bh = gdk_window_get_height(gw) - std::max(0, whole.height - box.height);
+        e.left = bx - ox;
+        e.top = by - oy;
+        e.right = ox + ow - (bx + bw);
+        e.bottom = oy + oh - (by + bh);
     } else {
         // A realised window's GDK window holds the borders and the title bar GTK draws.
         const double extraWidth = std::max(0.0, gdk_window_get_width(gw) - width);
@@ -662,6 +773,75 @@ LUiEdges LNativeWindow::DecorationEdges()
         e.bottom = std::max(0.0, extraHeight - e.top);
     }
     return e;
+}
+
+LUiRect LNativeWindow::FittedFrame(
+    const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea, bool resizable)
+{
+    LUiRect r = frame;
+    const double aroundWidth = edges.left + edges.right;
+    const double aroundHeight = edges.top + edges.bottom;
+    if (resizable) {
+        r.width = std::max(1.0, std::min(frame.width, std::floor(workArea.width - aroundWidth)));
+        r.height
+            = std::max(1.0, std::min(frame.height, std::floor(workArea.height - aroundHeight)));
+    }
+    // Moved in from the right and bottom first, so that a window larger than the work area
+    // keeps its top left corner (and title bar) on the screen.
+    const double right = workArea.x + workArea.width - aroundWidth - r.width;
+    const double bottom = workArea.y + workArea.height - aroundHeight - r.height;
+    r.x = std::max(std::min(frame.x, right), workArea.x);
+    r.y = std::max(std::min(frame.y, bottom), workArea.y);
+    return r;
+}
+
+namespace {
+
+// Whether a window manager runs that maximises windows (without one, GTK takes a window that
+// was asked to be maximised as maximised, and nobody makes it so).
+bool ManagerMaximizes(GtkWidget* widget)
+{
+#ifdef GDK_WINDOWING_X11
+    GdkScreen* screen = gtk_widget_get_screen(widget);
+    if (GDK_IS_X11_SCREEN(screen))
+        return gdk_x11_screen_supports_net_wm_hint(
+            screen, gdk_atom_intern_static_string("_NET_WM_STATE_MAXIMIZED_VERT"));
+#endif
+    (void)widget;
+    return true;
+}
+
+} // namespace
+
+void LNativeWindow::FitToWorkArea()
+{
+    LUiScreen screen;
+    // A maximised window is the window manager's to place.
+    if (!fWindow || (fMaximized && ManagerMaximizes(GTK_WIDGET(fWindow))) || !Screen(screen))
+        return;
+    const LUiEdges edges = DecorationEdges();
+    UpdateMinSizeLimit();
+    ApplyMinSize();
+    // The frame's place is where GTK puts the window, which need not be where what is seen of
+    // it begins (GTK counts a margin of its own borders out of it): once the window is mapped,
+    // the difference is known and taken into account.
+    LUiRect frame = Frame();
+    double dx = 0, dy = 0;
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(fWindow));
+    if (gw && gtk_widget_get_mapped(GTK_WIDGET(fWindow))) {
+        const LUiRect seen = SeenOuter(gw);
+        dx = frame.x - seen.x;
+        dy = frame.y - seen.y;
+    }
+    frame.x -= dx;
+    frame.y -= dy;
+    LUiRect fitted
+        = FittedFrame(frame, edges, screen.visibleFrame, (fStyle & kLUiWindowResizable) != 0);
+    if (fitted == frame)
+        return;
+    fitted.x += dx;
+    fitted.y += dy;
+    SetFrame(fitted);
 }
 
 void LNativeWindow::CallWhenMapped(std::function<void()> f)

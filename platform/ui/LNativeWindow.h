@@ -97,8 +97,27 @@ public:
     void SetContentSize(double width, double height);
     // The smallest content area the user or the window manager may give the window (points;
     // 0 x 0 for none). The window manager is told the whole window's minimum, the menu bar and
-    // toolbar included, and told again when their height changes.
+    // toolbar counted once, and told again when their height changes; a minimum larger than
+    // the work area of the window's monitor (less what stands around the window) is told as
+    // that work area, so that the window can always be fitted to it.
     void SetContentMinSize(double width, double height);
+    LUiSize ContentMinSize() const { return fContentMinSize; }
+    // Keeps the window, with what stands around it (DecorationEdges), inside the work area of
+    // its monitor: a resizable window larger than the work area is made as large as it holds,
+    // then the window is moved in from the right and bottom, so that a window larger than the
+    // work area keeps its title bar on the screen. A maximised window is left to the window
+    // manager. Before the window is mapped, its borders are estimated (see DecorationEdges).
+    void FitToWorkArea();
+    // The largest content area (points) the window can have with its menu bar and toolbar
+    // inside the work area of its monitor. Before a window manager has framed the window, its
+    // frame is taken to be as large as the last one it drew around a window of the program (a
+    // usual title bar and borders before the first).
+    LUiSize LargestContentSize();
+    // The frame (as Frame(): place and size without what stands around it) that FitToWorkArea
+    // gives a window of that frame with those edges in that work area; the size is kept when
+    // the window cannot be resized.
+    static LUiRect FittedFrame(
+        const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea, bool resizable);
     double BackingScale() const;
     // The monitor that shows most of the window (the main screen before it is placed).
     bool Screen(LUiScreen& screen) const;
@@ -209,6 +228,11 @@ private:
     void CloseWindow(bool tellDelegate);
     void ApplyContentSize();
     void ApplyMinSize();
+    // Takes the largest window the work area holds afresh.
+    void UpdateMinSizeLimit();
+    // What will stand around the window once it shows (see LargestContentSize); realises
+    // nothing.
+    LUiEdges ExpectedEdges();
 
     GtkWindow* fWindow = nullptr;
     GtkWidget* fBox = nullptr;
@@ -228,7 +252,10 @@ private:
     // window before it was first shown.
     LUiRect fToldFrame;
     LUiSize fContentMinSize;
-    double fMinSizeTopSlots = -1; // the top slots' height in the minimum the manager was told
+    // The largest whole window the work area holds (0 x 0: not known), and the minimum the
+    // window manager was told last.
+    LUiSize fMinSizeLimit;
+    LUiSize fToldMinSize { -1, -1 };
     int fConfiguredWidth = 0; // the size of the last configure event
     int fConfiguredHeight = 0;
     std::function<void()> fWhenMapped;

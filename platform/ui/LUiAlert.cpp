@@ -275,3 +275,14 @@ void* LUiCurrentAlertWidget()
 {
     return Running().empty() ? nullptr : Running().back();
 }
+
+std::string LUiCurrentAlertHeadline()
+{
+    if (Running().empty())
+        return "";
+    gchar* text = nullptr;
+    g_object_get(Running().back(), "text", &text, nullptr);
+    std::string headline = text ? text : "";
+    g_free(text);
+    return headline;
+}

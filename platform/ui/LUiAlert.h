@@ -25,3 +25,5 @@ struct LUiAlert {
 int LUiRunAlert(LUiAlert& alert);
 // The message dialog that runs now (the innermost), or null: tests answer it.
 void* LUiCurrentAlertWidget();
+// The headline of the innermost alert that runs ("" when none does).
+std::string LUiCurrentAlertHeadline();

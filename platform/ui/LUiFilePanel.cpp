@@ -37,6 +37,11 @@ gboolean MatchExtension(const GtkFileFilterInfo* info, gpointer data)
     return FALSE;
 }
 
+// The data keys: on a save panel, that names without an extension get one; on a filter, the
+// extension they get under it.
+constexpr const char* kAddsExtension = "vt-adds-extension";
+constexpr const char* kFirstExtension = "vt-first-extension";
+
 GtkFileFilter* MakeFilter(const LUiFileFilter& filter)
 {
     GtkFileFilter* f = gtk_file_filter_new();
@@ -44,12 +49,73 @@ GtkFileFilter* MakeFilter(const LUiFileFilter& filter)
     if (filter.extensions.empty()) {
         gtk_file_filter_add_pattern(f, "*");
     } else {
+        g_object_set_data_full(
+            G_OBJECT(f), kFirstExtension, g_strdup(filter.extensions.front().c_str()), g_free);
         auto* data = new FilterData { filter.extensions };
         gtk_file_filter_add_custom(
             f, GtkFileFilterFlags(GTK_FILE_FILTER_DISPLAY_NAME), MatchExtension, data,
             +[](gpointer p) { delete static_cast<FilterData*>(p); });
     }
     return f;
+}
+
+// Whether the name typed in the chooser is that of an existing folder (which the chooser opens
+// instead of answering): relative to the folder shown, from the home folder with "~", or whole.
+bool NamesFolder(GtkFileChooser* chooser, const char* name)
+{
+    std::string path;
+    if (name[0] == '/') {
+        path = name;
+    } else if (name[0] == '~' && (name[1] == '/' || name[1] == 0)) {
+        path = std::string(g_get_home_dir()) + (name + 1);
+    } else {
+        gchar* shown = gtk_file_chooser_get_current_folder(chooser);
+        if (!shown)
+            return false;
+        path = std::string(shown) + "/" + name;
+        g_free(shown);
+    }
+    return g_file_test(path.c_str(), G_FILE_TEST_IS_DIR);
+}
+
+// A save panel's acceptance: a name without an extension (after its last "/") gets the shown
+// filter's first extension, unless it names a folder. It runs before the chooser's own answer to
+// the acceptance, so the chooser checks the name as it will be saved and asks before replacing a
+// file of that name.
+gboolean AddFilterExtension(GSignalInvocationHint*, guint count, const GValue* values, gpointer)
+{
+    if (count < 2 || !G_VALUE_HOLDS_OBJECT(&values[0]) || !G_VALUE_HOLDS_INT(&values[1]))
+        return TRUE;
+    auto* dialog = static_cast<GObject*>(g_value_get_object(&values[0]));
+    if (!GTK_IS_FILE_CHOOSER(dialog) || !g_object_get_data(dialog, kAddsExtension)
+        || g_value_get_int(&values[1]) != GTK_RESPONSE_ACCEPT)
+        return TRUE;
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    GtkFileFilter* shown = gtk_file_chooser_get_filter(chooser);
+    const char* extension = shown
+        ? static_cast<const char*>(g_object_get_data(G_OBJECT(shown), kFirstExtension))
+        : nullptr;
+    gchar* name = extension ? gtk_file_chooser_get_current_name(chooser) : nullptr;
+    if (name && *name && !NamesFolder(chooser, name)) {
+        const char* slash = std::strrchr(name, '/');
+        const char* file = slash ? slash + 1 : name;
+        if (*file && !std::strchr(file, '.')) {
+            const std::string extended = std::string(name) + "." + extension;
+            gtk_file_chooser_set_current_name(chooser, extended.c_str());
+        }
+    }
+    g_free(name);
+    return TRUE; // the hook stays
+}
+
+void HookSavePanelAcceptance()
+{
+    static bool hooked = false;
+    if (hooked)
+        return;
+    hooked = true;
+    g_signal_add_emission_hook(
+        g_signal_lookup("response", GTK_TYPE_DIALOG), 0, AddFilterExtension, nullptr, nullptr);
 }
 
 class PanelScope {
@@ -128,8 +194,11 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
         int index = std::clamp(request.selectedFilter, 0, int(filters.size()) - 1);
         gtk_file_chooser_set_filter(chooser, filters[size_t(index)]);
     }
-    if (request.kind == LUiFilePanelRequest::kSave)
+    if (request.kind == LUiFilePanelRequest::kSave) {
         gtk_file_chooser_set_current_name(chooser, request.proposedName.c_str());
+        g_object_set_data(G_OBJECT(dialog), kAddsExtension, GINT_TO_POINTER(1));
+        HookSavePanelAcceptance();
+    }
 
     int response;
     {

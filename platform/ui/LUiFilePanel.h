@@ -1,6 +1,10 @@
 // The file choosers: open one or several files, choose a folder, choose a save path; and the
 // colour chooser. Each runs a GTK dialog application-modally (counted by LModalCounter, so the
 // main menu is disabled meanwhile) above an optional parent window. Main thread only.
+//
+// A name accepted in the save chooser without an extension gets the first extension of the
+// filter shown (none under a filter of every file; a folder's name is left to the chooser, which
+// opens the folder), before the chooser asks whether to replace a file of that name.
 #pragma once
 
 #include <cstdint>

@@ -437,16 +437,24 @@ bool LUiMenu::PopUp(GtkWindow* window, const LUiRect& anchor)
         return false;
     LUiRef<LUiMenu> hold(this);
     GtkWidget* menu = MenuWidget();
-    // A right-button press at the place stands for what opened the menu: GTK takes its device
-    // and time for the grab.
-    GdkEvent* trigger = gdk_event_new(GDK_BUTTON_PRESS);
-    trigger->button.window = GDK_WINDOW(g_object_ref(gw));
-    trigger->button.x = anchor.x;
-    trigger->button.y = anchor.y;
-    trigger->button.button = 3;
-    trigger->button.time = GDK_CURRENT_TIME;
-    GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(gw));
-    gdk_event_set_device(trigger, seat ? gdk_seat_get_pointer(seat) : nullptr);
+    // The button press that opens the menu is what GTK takes its device and time from: the
+    // release of that button right after it then leaves the menu open, as a click does. Without
+    // one, a right-button press at the place stands for it.
+    GdkEvent* trigger = gtk_get_current_event();
+    if (trigger && trigger->type != GDK_BUTTON_PRESS) {
+        gdk_event_free(trigger);
+        trigger = nullptr;
+    }
+    if (!trigger) {
+        trigger = gdk_event_new(GDK_BUTTON_PRESS);
+        trigger->button.window = GDK_WINDOW(g_object_ref(gw));
+        trigger->button.x = anchor.x;
+        trigger->button.y = anchor.y;
+        trigger->button.button = 3;
+        trigger->button.time = GDK_CURRENT_TIME;
+        GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(gw));
+        gdk_event_set_device(trigger, seat ? gdk_seat_get_pointer(seat) : nullptr);
+    }
     GdkRectangle rect { int(anchor.x), int(anchor.y), std::max(1, int(anchor.width)),
         std::max(1, int(anchor.height)) };
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <numbers>
 
+#include <pango/pangocairo.h>
 #include <unistd.h>
 
 namespace {
@@ -414,4 +415,138 @@ TEST(CircularText, CombiningMarksStayWithTheirLetter)
     Lettering("\xC3\x84PPLE CAF\xC3\x89", 1)->Paint(composed.ctx());
     Lettering("A\xCC\x88PPLE CAFE\xCC\x81", 1)->Paint(decomposed.ctx());
     EXPECT_TRUE(composed.SameAs(decomposed));
+}
+
+// ---- Right-to-left words on the arc
+
+namespace {
+
+// The glyphs Pango gives the text on a straight line in the font, left to right as the line
+// shows them.
+std::vector<unsigned> StraightGlyphs(const char* text, const platform::text::FontRef& font)
+{
+    PangoContext* context = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_font_description(layout, font->Description());
+    pango_layout_set_text(layout, text, -1);
+    std::vector<unsigned> ids;
+    PangoLayoutLine* line = pango_layout_get_line_readonly(layout, 0);
+    for (GSList* r = line->runs; r; r = r->next) {
+        const auto* run = static_cast<const PangoGlyphItem*>(r->data);
+        for (int i = 0; i < run->glyphs->num_glyphs; ++i)
+            ids.push_back(run->glyphs->glyphs[i].glyph);
+    }
+    g_object_unref(layout);
+    g_object_unref(context);
+    return ids;
+}
+
+// The font the text is painted in: the one its layout sets on the context.
+platform::text::FontRef PaintedFont(VTOverlayCircularText& text)
+{
+    MmCanvas c(10, 10, 1);
+    text.LayOutOnArc(c.ctx());
+    return c.ctx().GetFont().GetPlatformFont();
+}
+
+// The glyphs of the arc's clusters, from the start of the reading to its end.
+std::vector<unsigned> ArcGlyphs(const std::vector<VTOverlayCircularText::ArcCluster>& arc)
+{
+    std::vector<unsigned> ids;
+    for (const auto& c : arc)
+        ids.insert(ids.end(), c.glyphs.begin(), c.glyphs.end());
+    return ids;
+}
+
+} // namespace
+
+// A Hebrew word reads from right to left along the arc as on a straight line, Arabic letters are
+// joined as on a line, and a mixed text keeps its left-to-right parts in order: the glyphs set
+// along the arc, read from the arc's start, are those Pango gives the same text on a straight
+// line, on both sides of the circle, on screen and in PDF.
+TEST(CircularText, RightToLeftWordsReadAsOnAStraightLine)
+{
+    const char* const hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"; // shalom
+    const char* const arabic = "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7"; // marhaba
+    const std::string mixed = std::string("CD ") + hebrew + " 2024";
+    for (const char* words : { hebrew, arabic, mixed.c_str() }) {
+        for (LAlignment alignment : { 1, 7 }) {
+            auto text = Lettering(words, alignment);
+            const std::vector<unsigned> straight = StraightGlyphs(words, PaintedFont(*text));
+            ASSERT_FALSE(straight.empty());
+            MmCanvas screen(110, 110, 4);
+            const auto arc = text->LayOutOnArc(screen.ctx());
+            EXPECT_EQ(ArcGlyphs(arc), straight) << words << " alignment " << alignment;
+            // Each cluster a step further along the arc in the reading's direction.
+            for (size_t i = 1; i < arc.size(); ++i) {
+                if (alignment == 1)
+                    EXPECT_GT(arc[i].angle, arc[i - 1].angle) << words;
+                else
+                    EXPECT_LT(arc[i].angle, arc[i - 1].angle) << words;
+            }
+            TemporaryFolder dir;
+            MmPdfPage page(dir / "arc.pdf", 2);
+            EXPECT_EQ(ArcGlyphs(text->LayOutOnArc(page.Writer().GetPaintContext())), straight);
+        }
+    }
+
+    // The test can tell: the word's first letter comes last from the left, and joined Arabic
+    // letters are other glyphs than the letters alone.
+    auto word = Lettering(hebrew, 1);
+    MmCanvas c(110, 110, 4);
+    const auto arc = word->LayOutOnArc(c.ctx());
+    ASSERT_EQ(arc.size(), 4u);
+    EXPECT_EQ(arc.back().text, "\xD7\xA9");
+    const platform::text::FontRef font = PaintedFont(*word);
+    const std::vector<unsigned> joined = StraightGlyphs(arabic, font);
+    const std::vector<unsigned> meem = StraightGlyphs("\xD9\x85", font);
+    ASSERT_EQ(joined.size(), 5u);
+    ASSERT_EQ(meem.size(), 1u);
+    EXPECT_NE(joined.back(), meem.front()); // the word's first letter, in its initial form
+}
+
+// The words are painted where they are laid out: on the band, above the centre for alignment 1,
+// on screen and in PDF; and a left-to-right text is still set character by character.
+TEST(CircularTextPaint, RightToLeftWordsArePaintedOnTheBand)
+{
+    const char* const arabic
+        = "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7";
+    MmCanvas c(110, 110, 4);
+    auto text = Lettering(arabic, 1);
+    text->Paint(c.ctx());
+    int ink = 0, outside = 0;
+    for (int y = 0; y < c.height(); ++y)
+        for (int x = 0; x < c.width(); ++x) {
+            if (c.Ink(x, y) < 128)
+                continue;
+            const double r = std::hypot(x + 0.5 - c.width() / 2.0, y + 0.5 - c.height() / 2.0) / 4;
+            const bool onBand
+                = y < c.height() / 2 && r > text->innerRadius - 0.5 && r < text->outerRadius + 0.5;
+            (onBand ? ink : outside)++;
+        }
+    EXPECT_GT(ink, 500);
+    EXPECT_EQ(outside, 0);
+
+    TemporaryFolder dir;
+    const std::string pdf = dir / "arc.pdf";
+    MmPdfPage page(pdf, 2);
+    text->Paint(page.Writer());
+    ASSERT_TRUE(page.Finish());
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_GT(r.width, 0);
+    int dark = 0, below = 0;
+    for (int y = page.Py(-52); y < page.Py(52); ++y)
+        for (int x = page.Px(-52); x < page.Px(52); ++x)
+            if (r.Ink(x, y) > 128)
+                (y < page.Py(0) ? dark : below)++;
+    EXPECT_GT(dark, 100);
+    EXPECT_EQ(below, 0);
+
+    std::vector<std::string> parts;
+    VTOverlayCircularText::SplitCharacters("VORANTEL", parts);
+    auto latin = Lettering("VORANTEL", 1);
+    const auto arc = latin->LayOutOnArc(c.ctx());
+    ASSERT_EQ(arc.size(), parts.size());
+    for (size_t i = 0; i < arc.size(); ++i)
+        EXPECT_EQ(arc[i].text, parts[i]);
 }

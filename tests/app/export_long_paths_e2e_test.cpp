@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
+
 using namespace e2e;
 
 namespace {
@@ -88,7 +91,7 @@ TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
-    Sleep(500);
+    ASSERT_TRUE(XServerView().WaitSettled(xid));
 
     for (size_t length : { size_t(300), size_t(4000) }) {
         SCOPED_TRACE(length);
@@ -103,7 +106,8 @@ TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
         ExportPdf(xid);
         ASSERT_TRUE(give("Spara som PDF", pdf));
         ASSERT_TRUE(WaitFile(pdf)) << AlertText(s.rects, 500);
-        Sleep(500);
+        // The export ends with its folder remembered.
+        WaitFor([&] { return IsPdf(pdf) && Stored("SavePDFFolder") == FolderOf(pdf); }, 15000, 100);
         EXPECT_TRUE(IsPdf(pdf));
         EXPECT_EQ(FilesUnder(base + "/pdf"), std::vector<std::string> { pdf });
         EXPECT_EQ(Stored("SavePDFFolder"), FolderOf(pdf));
@@ -113,7 +117,7 @@ TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
         ExportImage(xid);
         ASSERT_TRUE(give("Exportera till bild", png));
         ASSERT_TRUE(WaitFile(png)) << AlertText(s.rects, 500);
-        Sleep(800);
+        WaitFor([&] { return IsPng(png) && Stored("ImageFolder") == FolderOf(png); }, 15000, 100);
         EXPECT_TRUE(IsPng(png));
         EXPECT_EQ(FilesUnder(base + "/bild"), std::vector<std::string> { png });
         EXPECT_EQ(Stored("ImageFolder"), FolderOf(png));
@@ -124,16 +128,20 @@ TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
     const std::string pdfFolder = Stored("SavePDFFolder"), pngFolder = Stored("ImageFolder");
     ExportPdf(xid);
     ASSERT_TRUE(WaitWindowNamed("Spara som PDF"));
-    Sleep(2000);
+    // The panel has listed the folder it starts in.
+    const std::string panel
+        = Shell("xdotool search --onlyvisible --name '^Spara som PDF$' | head -1");
+    ASSERT_FALSE(panel.empty());
+    EXPECT_TRUE(XServerView().WaitSettled(std::stoul(panel), 500));
     Shot("pdf-panel-in-remembered-folder", kShots);
     ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", "igen.pdf"));
     EXPECT_TRUE(WaitFile(pdfFolder + "/igen.pdf"));
-    Sleep(500);
+    WaitFor([&] { return IsPdf(pdfFolder + "/igen.pdf"); }, 15000, 100);
     EXPECT_TRUE(IsPdf(pdfFolder + "/igen.pdf"));
     ExportImage(xid);
     ASSERT_TRUE(TypeIntoFilePanel("Exportera till bild", "igen.png"));
     EXPECT_TRUE(WaitFile(pngFolder + "/igen.png"));
-    Sleep(800);
+    WaitFor([&] { return IsPng(pngFolder + "/igen.png"); }, 15000, 100);
     EXPECT_TRUE(IsPng(pngFolder + "/igen.png"));
 
     KeysTo(xid, "ctrl+q");

@@ -130,14 +130,15 @@ TEST_F(Export, PdfOfAPortraitPage)
 
     const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
-    EXPECT_NE(info.find("595 x 841 pts"), std::string::npos) << info;
+    // A4 at its size in points, not whole points.
+    EXPECT_NE(info.find("595.276 x 841.89 pts (A4)"), std::string::npos) << info;
     EXPECT_NE(info.find("ZOR PDF-fil"), std::string::npos) << info;
     EXPECT_NE(info.find("ZOR-program"), std::string::npos) << info;
 
     RgbRaster r = RenderPdfPage(pdf);
-    ASSERT_EQ(r.width, 595);
-    ASSERT_EQ(r.height, 841);
-    const double cx = 595 / 2.0, cy = 841 / 2.0;
+    ASSERT_EQ(r.width, 596);
+    ASSERT_EQ(r.height, 842);
+    const double cx = 210 * kK / 2, cy = 297 * kK / 2;
     EXPECT_TRUE(IsRed(r.At(int(cx + 40 * kK), int(cy))));
     EXPECT_TRUE(IsRed(r.At(int(cx), int(cy - 45 * kK))));
     EXPECT_TRUE(IsWhite(r.At(int(cx), int(cy)))); // the hole
@@ -157,11 +158,11 @@ TEST_F(Export, PdfOfALandscapePage)
     const std::string pdf = Path("front.pdf");
     ASSERT_EQ(ExportPdf(*project, page, pdf, job), LProcessResultSuccess) << job.error;
     const std::string info = ShellOutput("pdfinfo '" + pdf + "'");
-    EXPECT_NE(info.find("841 x 595 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("841.89 x 595.276 pts (A4)"), std::string::npos) << info;
     RgbRaster r = RenderPdfPage(pdf);
-    ASSERT_EQ(r.width, 841);
+    ASSERT_EQ(r.width, 842);
     // The 240 x 120 mm front lies across the turned page, centred.
-    const double cx = 841 / 2.0, cy = 595 / 2.0;
+    const double cx = 297 * kK / 2, cy = 210 * kK / 2;
     EXPECT_TRUE(IsRed(r.At(int(cx + 110 * kK), int(cy + 50 * kK))));
     EXPECT_TRUE(IsRed(r.At(int(cx - 110 * kK), int(cy - 50 * kK))));
     EXPECT_TRUE(IsWhite(r.At(int(cx), int(cy + 65 * kK))));
@@ -178,9 +179,9 @@ TEST_F(Export, DirectToDiscPdfHasTheTrayBoxAtTheTopLeft)
     const std::string pdf = Path("tray.pdf");
     ASSERT_EQ(ExportPdf(project, layout->pages.GetHead(), pdf, job), LProcessResultSuccess)
         << job.error;
-    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("595 x 841 pts"), std::string::npos);
+    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("595.276 x 841.89 pts"), std::string::npos);
     RgbRaster r = RenderPdfPage(pdf);
-    ASSERT_EQ(r.width, 595);
+    ASSERT_EQ(r.width, 596);
     const double cx = (131.1 / 2 - 0.05) * kK, cy = (238.8 / 2 + 23.4) * kK;
     EXPECT_TRUE(IsRed(r.At(int(cx), int(cy + 40 * kK))));
     EXPECT_TRUE(IsRed(r.At(int(cx - 40 * kK), int(cy))));
@@ -281,7 +282,8 @@ TEST_F(Export, PdfIsWrittenBesideTheTargetWhereverTheTemporaryFolderIs)
     const std::vector<std::string> left = TemporaryFolder::List(other.Path());
     setenv("XDG_CACHE_HOME", (m_folder / "cache").c_str(), 1);
     ASSERT_EQ(result, LProcessResultSuccess) << job.error;
-    EXPECT_NE(ShellOutput("pdfinfo '" + target + "'").find("595 x 841 pts"), std::string::npos);
+    EXPECT_NE(
+        ShellOutput("pdfinfo '" + target + "'").find("595.276 x 841.89 pts"), std::string::npos);
     EXPECT_TRUE(left.empty());
     struct stat st = {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);

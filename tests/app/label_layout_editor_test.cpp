@@ -381,8 +381,14 @@ TEST_F(LayoutEditor, ExportAndImportInAFolderWithALongPath)
         [&] {
             CloseAtEnd guard { dialog };
             uitest::WhenPanelUp([&](GtkWidget* panel) {
+                // The panel is in the remembered folder, then takes the name.
+                uitest::PumpUntil([&] {
+                    gchar* in = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(panel));
+                    const bool there = in && std::string(in) == deep;
+                    g_free(in);
+                    return there;
+                });
                 gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), "Lång layout.vtlayout");
-                uitest::Pump(100);
                 gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
             });
             dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);

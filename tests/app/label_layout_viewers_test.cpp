@@ -292,6 +292,28 @@ TEST_F(PageViewers, UnknownPrinterGivesAnEmptySheetAndOnlyTheBackground)
     EXPECT_EQ(VTLabelLayoutSheetBox(nullptr, true).right, 1);
 }
 
+// The stationery dialog lets go of the layout it shows, then frees it: the viewer keeps neither
+// the layout nor its page, and paints the background alone.
+TEST_F(PageViewers, NoLayoutLetsGoOfTheLayoutAndItsPage)
+{
+    Window<VTLabelLayoutPageViewer> w;
+    Layout l;
+    w.viewer.SetLabelLayout(l.layout);
+    w.viewer.SetItemSelected(l.insert, true, false);
+    EXPECT_EQ(Picture(w.viewer).Grey(165, 100), 255);
+    w.viewer.SetLabelLayout(nullptr);
+    ASSERT_EQ(w.viewer.GetLabelLayout(), nullptr);
+    ASSERT_EQ(w.viewer.GetCollection(), nullptr);
+    EXPECT_EQ(w.viewer.GetSingleSelectedItem(), nullptr);
+    l.owned.reset();
+    Picture p(w.viewer);
+    for (int x : { 3, 165, 326 })
+        for (int y : { 3, 100, 165 })
+            EXPECT_EQ(p.Grey(x, y), 230) << x << "," << y;
+    const LBoundingBox2T<float> box = w.viewer.GetCollectionBoundingBox();
+    EXPECT_EQ(box.right - box.left, 1);
+}
+
 TEST_F(PageViewers, RotatedTemplateDimension)
 {
     Window<VTLabelLayoutPageViewer> w;

@@ -162,7 +162,7 @@ TEST(LongText, ALetterWithHalfAMillionAccentsIsShownSoonAndDragged)
     const unsigned long xid = WaitMainWindow(20000);
     ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000));
-    Sleep(500);
+    ASSERT_TRUE(x.WaitSettled(xid));
     const XRect canvas = Rectangles<XRect>(rects)["canvas"];
     const char* scaleText = std::getenv("GDK_SCALE");
     const int s = scaleText && std::atoi(scaleText) > 1 ? std::atoi(scaleText) : 1;
@@ -218,6 +218,7 @@ TEST(LongText, ALetterWithHalfAMillionAccentsIsShownSoonAndDragged)
     e2e::Drive(xid, "key --clearmodifiers ctrl+s");
     ASSERT_TRUE(e2e::TypeIntoFilePanel("Spara projekt", saved));
     ASSERT_TRUE(WaitFor([&] { return Exists(saved); }, 10000 * kSlowdown));
-    Sleep(300);
-    EXPECT_NE(TemporaryFolder::ReadFile(saved).find(text), std::string::npos);
+    EXPECT_TRUE(
+        WaitFor([&] { return TemporaryFolder::ReadFile(saved).find(text) != std::string::npos; },
+            10000 * kSlowdown, 100));
 }

@@ -6,6 +6,8 @@
 // Screenshots go to <build>/test-artefacts.
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
+#include "support/MakePictures.h"
+#include "support/ProcessStatus.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -19,27 +21,6 @@
 using namespace programrun;
 
 namespace {
-
-// A figure of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long long StatusKb(pid_t pid, const std::string& field)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stoll(line.substr(field.size() + 1));
-    return -1;
-}
-
-std::string MakePicture(const std::string& words)
-{
-    int status = -1;
-    const std::string out
-        = Shell("python3 " + Quote(std::string(VT_SOURCE_DIR) + "/tests/support/make-pictures.py")
-                + " " + words + " 2>&1",
-            &status);
-    return status == 0 ? "" : out.empty() ? "failed" : out;
-}
 
 // Whether the pixel is near the colour (0xRRGGBB).
 bool Near(uint32_t pixel, uint32_t colour)
@@ -69,9 +50,10 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
               << TemporaryFolder::ReadFile(png).size() << " bytes\n";
 
     Program first({ "-new", "cd" });
-    ASSERT_NE(WaitMainWindow(20000), 0u);
+    const unsigned long xid = WaitMainWindow(20000);
+    ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000));
-    Sleep(1000);
+    ASSERT_TRUE(x.WaitSettled(xid));
     const XRect canvas = Rectangles<XRect>(rects)["canvas"];
     const long long base = StatusKb(first.Pid(), "VmRSS");
     ASSERT_GT(base, 0);
@@ -82,7 +64,7 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
         Program second({ "-addimage", gif });
         EXPECT_EQ(second.Wait(60000 * kSlowdown), 0);
     }
-    Sleep(1000);
+    EXPECT_TRUE(x.WaitSettled(xid, 300, 60000 * kSlowdown));
     const long long afterGif = StatusKb(first.Pid(), "VmHWM");
     std::cout << "[ GIF    ] resident " << base << " kB before, peak " << afterGif << " kB\n";
     EXPECT_LT(afterGif - base, 64 * 1024);
@@ -106,7 +88,7 @@ TEST(PictureMemory, AddingCostsWhatThePictureShows)
     const double seconds = std::chrono::duration<double>(Clock::now() - asked).count();
     SaveScreenPng(x, x.Screen(), "large-picture-added");
     EXPECT_TRUE(shown) << "the picture never showed in the canvas";
-    Sleep(1500);
+    EXPECT_TRUE(x.WaitSettled(xid, 300, 60000 * kSlowdown));
     const long long afterPng = StatusKb(first.Pid(), "VmHWM");
     std::cout << "[ PNG    ] shown after " << seconds << " s; peak " << afterPng
               << " kB, the picture " << decodedKb << " kB\n";

@@ -382,7 +382,7 @@ TEST_F(PrintPreviewWindow, ThePageShowsWhatThePrintHolds)
     uitest::When([&] { return Shown(dialog); },
         [&] {
             CloseAtEnd guard { dialog, kLCmdOk };
-            uitest::Pump(300);
+            ASSERT_TRUE(uitest::PumpUntilDrawn(dialog.GetNativeWindow()));
             // The sheet's pixels on the screen, one pixel in from its frame.
             VTPrintPreviewViewer& viewer = dialog.Viewer();
             GtkWidget* widget = viewer.GetPaintView()->Widget();
@@ -468,7 +468,7 @@ TEST_F(PrintPreviewWindow, ALargePictureIsShownFromACopyAndPrintedWhole)
     uitest::When([&] { return Shown(dialog); },
         [&] {
             CloseAtEnd guard { dialog, kLCmdOk };
-            uitest::Pump(300);
+            ASSERT_TRUE(uitest::PumpUntilDrawn(dialog.GetNativeWindow()));
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("large-picture"));
             copies = picture->GetImage().GetScreenCopies().GetCount();
             bytes = picture->GetImage().GetScreenCopies().GetBytes();

@@ -9,6 +9,7 @@
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTPaintTemplatesAndOverlays.h"
+#include "app/VTPictureFilesAdd.h"
 #include "app/VTProject.h"
 #include "app/VTProjectFile.h"
 #include "app/VTProjectViewer.h"
@@ -32,15 +33,18 @@
 #include "support/UiTestSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cairo.h>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -448,6 +452,69 @@ TEST_F(ProjectViewer, QueuedImageLoadNamesTheOverlayAfterTheFile)
     EXPECT_STREQ(image->GetSourcePath(), "semester.png");
 }
 
+// Files added through the progress window, read on workers: the add returns at once, each
+// picture becomes an overlay named after its file, a file that cannot be read is told in a warning
+// that offers to go on and is counted with its reason, and the outcome comes once, after the last.
+TEST_F(ProjectViewer, PictureFilesAreAddedFromWorkersAndTheOutcomeToldOnce)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    TemporaryFolder folder;
+    const std::string jpg = (folder / "semester.jpg"), png = (folder / "strand.png");
+    ASSERT_EQ(system(("/usr/bin/convert -size 30x20 xc:blue '" + jpg + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 12x40 xc:red '" + png + "'").c_str()), 0);
+    int told = 0;
+    VTPictureFilesAddOutcome outcome;
+    VTPictureFilesAdd add(
+        f.viewer, { jpg, (folder / "borta.png"), png }, [&](const VTPictureFilesAddOutcome& o) {
+            ++told;
+            outcome = o;
+        });
+    std::string headline;
+    uitest::AnswerAlert(&headline, "Fortsätt");
+    ASSERT_TRUE(add.Start(f.window.GetContentView()));
+    EXPECT_TRUE(add.IsRunning());
+    EXPECT_EQ(f.Count(), 0u) << "read on the window's thread";
+    EXPECT_TRUE(uitest::PumpUntil([&] { return told > 0; }, 30000));
+    EXPECT_EQ(told, 1);
+    EXPECT_FALSE(add.IsRunning());
+    EXPECT_EQ(headline, "Varning");
+    EXPECT_EQ(outcome.asked, 3u);
+    EXPECT_EQ(outcome.added, 2u);
+    EXPECT_EQ(outcome.failures, 1u);
+    EXPECT_FALSE(outcome.stopped);
+    EXPECT_EQ(outcome.error, "Det gick inte att hitta filen.");
+    ASSERT_EQ(f.Count(), 2u);
+    auto* first = dynamic_cast<VTOverlayImage*>(f.Design()->first);
+    auto* second = dynamic_cast<VTOverlayImage*>(f.Design()->first->next);
+    ASSERT_TRUE(first && second);
+    EXPECT_STREQ(first->GetSourcePath(), "semester.png");
+    EXPECT_EQ(first->GetImage().GetWidth(), 30);
+    EXPECT_STREQ(second->GetSourcePath(), "strand.png");
+    EXPECT_EQ(second->GetImage().GetHeight(), 40);
+    EXPECT_EQ(second->GetImage().GetPictureRow(0)[2], 255); // red
+
+    // Told only in the outcome, the overlay named by its path; nothing to add starts nothing.
+    told = 0;
+    VTPictureFilesAdd quiet(
+        f.viewer, { "/nirgends/bild.png", jpg }, [&](const VTPictureFilesAddOutcome& o) {
+            ++told;
+            outcome = o;
+        });
+    quiet.tellFailures = false;
+    quiet.keepPaths = true;
+    ASSERT_TRUE(quiet.Start(f.window.GetContentView()));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return told > 0; }, 30000));
+    EXPECT_EQ(outcome.failures, 1u);
+    EXPECT_EQ(outcome.added, 1u);
+    ASSERT_EQ(f.Count(), 3u);
+    EXPECT_STREQ(
+        static_cast<VTOverlayImage*>(f.Design()->GetItemAt(2))->GetSourcePath(), jpg.c_str());
+    VTPictureFilesAdd none(f.viewer, {}, [&](const VTPictureFilesAddOutcome&) { ++told; });
+    EXPECT_FALSE(none.Start(f.window.GetContentView()));
+    EXPECT_EQ(told, 1);
+}
+
 // The project file keeps at most 259 bytes of a picture's path: a picture from a longer path is
 // named there by its file, never by a cut path that could be another file's; a name no file can
 // have is not kept.
@@ -698,6 +765,65 @@ TEST_F(ProjectViewer, PastedBackgroundFillsTheDesign)
     EXPECT_FLOAT_EQ(f.Design()->first->width, 120);
 }
 
+// A picture whose PNG bytes are at hand (as for one read from a project file) is copied without
+// its stream being written and pasted here with its pixels shared; another program still gets
+// the overlay's stream with the whole picture.
+TEST_F(ProjectViewer, CopiedPicturesShareTheirPixelsWithThePaste)
+{
+    if (!HaveXclip())
+        GTEST_SKIP() << "no xclip";
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    LImageBuffer picture;
+    sample::MakePicture(picture, 300, 200);
+    f.viewer.AddOverlayImage(picture, "/bilder/foto.png");
+    auto* original = dynamic_cast<VTOverlayImage*>(f.Design()->first);
+    ASSERT_NE(original, nullptr);
+    LProcessInterfaceVoid quiet;
+    LProcessResult encoded = LProcessResultError;
+    ASSERT_TRUE(original->GetImage().EncodePNG(quiet, encoded));
+    const unsigned renders = LUiClipboard::RenderCount();
+    ASSERT_TRUE(f.viewer.ClipboardCopySelectedItems());
+    EXPECT_EQ(LUiClipboard::RenderCount(), renders);
+    f.viewer.pasteMouseOverride = true;
+    f.viewer.pasteMouseInside = false;
+    ASSERT_TRUE(f.viewer.ClipboardPasteItems());
+    auto* pasted = dynamic_cast<VTOverlayImage*>(original->next);
+    ASSERT_NE(pasted, nullptr);
+    EXPECT_EQ(&pasted->GetImage(), &original->GetImage());
+    EXPECT_EQ(LUiClipboard::RenderCount(), renders);
+
+    TemporaryFolder folder;
+    const std::string stream = folder / "overlay.bin";
+    // xclip asks this process, whose loop turns meanwhile.
+    bool read = false;
+    std::atomic<bool> finished { false };
+    std::thread xclip([&] {
+        read = system(("timeout 20 xclip -o -selection clipboard -t '"
+                   + std::string(kVTClipboardOverlayType) + "' > '" + stream + "'")
+                          .c_str())
+            == 0;
+        finished = true;
+    });
+    uitest::PumpUntil([&] { return finished.load(); }, 25000);
+    xclip.join();
+    ASSERT_TRUE(read);
+    const std::string bytes = TemporaryFolder::ReadFile(stream);
+    VTOverlay* overlay = nullptr;
+    ASSERT_TRUE(VTClipboardOverlayRead(
+        reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), overlay));
+    std::unique_ptr<VTOverlay> other(overlay);
+    auto* image = dynamic_cast<VTOverlayImage*>(other.get());
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(image->GetImage().GetWidth(), 300);
+    ASSERT_EQ(image->GetImage().GetHeight(), 200);
+    for (int y = 0; y < 200; y += 37)
+        EXPECT_EQ(std::memcmp(image->GetImage().GetPictureRow(y),
+                      original->GetImage().GetPictureRow(y), 300 * 4),
+            0)
+            << "row " << y;
+}
+
 // --- the same-format box -------------------------------------------------------------------------
 
 namespace {
@@ -843,8 +969,18 @@ TEST_F(ProjectViewer, AnAutosaveUnderWayGoesWithItsProject)
     auto other = NewCDProject();
     f.viewer.SetProject(other.get());
     EXPECT_FALSE(f.viewer.IsAutoSaving());
-    // What the abandoned save's workers still post changes nothing.
-    uitest::Pump(1500);
+    // What the abandoned save's workers still post changes nothing: they end once the picture's
+    // bytes are made (what they wait for), and what they posted then has run.
+    const VTOverlay* added = f.project->templates.GetAt(0)->first;
+    while (added && added->GetType() != VTOverlayTypeImage)
+        added = added->next;
+    ASSERT_NE(added, nullptr);
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] {
+            return static_cast<const VTOverlayImage*>(added)->GetImage().GetEncodedPNG() != nullptr;
+        },
+        30000));
+    EXPECT_TRUE(uitest::PumpUntilIdle());
     EXPECT_EQ(Setting("AutoSave", "FileName"), "");
     for (const std::string& name : TemporaryFolder::List(folder))
         EXPECT_TRUE(name.find("autosave") == std::string::npos && name[0] != '.') << name;

@@ -49,8 +49,9 @@ void ExpectRefused(Session& s, const std::vector<std::string>& args, const std::
 
 // Refusals of later starts' requests are told in the running program (one alert naming the
 // files) and at once to the later start (status 1, the reason on standard error), also while a
-// question shows there; a request that waits behind a dialog, or for the answer to a question
-// of its own, is answered as waiting (status 2) within moments, not as carried out.
+// question shows there; a request that waits for the answer to a question of its own is
+// answered as waiting (status 2) within moments, not as carried out, and one behind the quit
+// question waits for its answer.
 TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
 {
     if (!HasTools())
@@ -99,8 +100,9 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - Namnlöst.vtproj"));
 
     // The unsaved question of Ctrl+Q is up: a refusal known at once is answered at once, and a
-    // request that can be carried out waits for the question and says so. Once the question is
-    // answered ("Avbryt") the refusal is told and the waiting text added.
+    // request that can be carried out waits for the answer (never told that it waits and then
+    // dropped by the quit). Once the question is answered ("Avbryt") the refusal is told and the
+    // waiting text added.
     ForgetAlert(s.rects);
     KeysTo(xid, "ctrl+q");
     ASSERT_EQ(AlertText(s.rects),
@@ -112,30 +114,27 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
             later.Errors(), "vorantel: Filen ”nul.txt” är ingen textfil och lades inte till.\n");
     }
     {
-        const auto start = Clock::now();
         Program later({ "-addtext", text }, s.Capture("waiting"));
-        EXPECT_EQ(later.Wait(15000), 2);
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
-        EXPECT_EQ(later.Errors(),
-            "vorantel: Begäran väntar tills en dialogruta i Vorantel har stängts och utförs "
-            "sedan. Hur det gick visas i Vorantel.\n");
+        EXPECT_EQ(later.Wait(4000), -1) << later.Errors();
+        Shot("waiting-behind-question", kShots);
+        ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
+        EXPECT_EQ(AlertText(s.rects),
+            title + "\nFilen ”nul.txt” är ingen textfil och lades inte till.\n");
+        Shot("refusal-told-after-the-question", kShots);
+        EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
+        EXPECT_EQ(later.Wait(15000), 0);
+        EXPECT_EQ(later.Errors(), "");
     }
-    Shot("waiting-behind-question", kShots);
-    ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
-    EXPECT_EQ(
-        AlertText(s.rects), title + "\nFilen ”nul.txt” är ingen textfil och lades inte till.\n");
-    Shot("refusal-told-after-the-question", kShots);
-    EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     EXPECT_EQ(AlertText(s.rects, 1000), "");
     EXPECT_TRUE(first->Running());
 
     // A lone file opens as a project: with unsaved work that asks first, and the later start
     // learns within moments that its request waits for that answer (not "no answer" a minute
-    // later).
+    // later). Answered "Avbryt", the project does not open, and the window says so.
     {
         ForgetAlert(s.rects);
         const auto start = Clock::now();
-        Program later({ s.Write("hello.txt", "Hej") }, s.Capture("own-question"));
+        Program later({ SaveSample(s.dir + "/hej.vtproj") }, s.Capture("own-question"));
         EXPECT_EQ(AlertText(s.rects),
             "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
         EXPECT_EQ(later.Wait(15000), 2);
@@ -145,6 +144,11 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
             "sedan. Hur det gick visas i Vorantel.\n");
         Shot("request-waits-for-its-question", kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
+        EXPECT_EQ(AlertText(s.rects),
+            title
+                + "\nProjektet ”hej.vtproj” öppnades inte, eftersom ändringarna i det öppna "
+                  "projektet inte fick lämnas osparade.\n");
+        EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - Namnlöst.vtproj"));
 
@@ -184,14 +188,14 @@ TEST(RequestsAndSaves, DamagedAndCutOffProjectsAreRefused)
         SCOPED_TRACE(c.shot);
         ForgetAlert(s.rects);
         Program later({ "-open", c.path }, s.Capture(c.shot));
-        EXPECT_EQ(AlertText(s.rects), "Laddar projekt\n" + c.message + "\n");
-        // The failure is known as its alert shows: the later start does not wait for the click.
+        const std::string why = "Det gick inte att läsa in projektfilen ”"
+            + c.path.substr(s.dir.size() + 1) + "”: " + c.message;
+        // Refused before anything is done, at once, and told in the window once.
         EXPECT_EQ(later.Wait(10000), 1);
-        EXPECT_EQ(later.Errors(),
-            "vorantel: Det gick inte att läsa in projektfilen ”" + c.path.substr(s.dir.size() + 1)
-                + "”: " + c.message + "\n");
+        EXPECT_EQ(later.Errors(), "vorantel: " + why + "\n");
+        EXPECT_EQ(AlertText(s.rects), "Begäran kunde inte utföras\n" + why + "\n");
         Shot(c.shot, kShots);
-        EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
+        EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
         EXPECT_EQ(Caption(xid), kCaption + " - skiva.vtproj");
     }
     {

@@ -9,7 +9,9 @@
 // VT_WINDOW_MANAGER: runs again under openbox, which alone maximises, restores and drags.
 // VT_ALSO_SCALED: runs again at a backing scale of 2, on a screen of 2560 x 1600.
 #include "lfw/gen/LUserSettings.h"
+#include "support/DialogRectangles.h"
 #include "support/E2eProgram.h"
+#include "support/OwnScreen.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -60,25 +62,7 @@ protected:
 
     // At a backing scale of 2 the windows need a screen of twice the points: the test runs
     // again on one of 2560 x 1600 of its own (with this run's window manager). True when it did.
-    bool RanOnLargerScreen()
-    {
-        if (Scale() < 2 || x.Screen().width >= 2560)
-            return false;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string self(4096, '\0');
-        const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
-        EXPECT_GT(n, 0);
-        self.resize(size_t(std::max<ssize_t>(n, 0)));
-        const std::string out = Shell("VT_SCREEN_SIZE=2560x1600 "
-            + Quote(std::string(VT_SOURCE_DIR) + "/tests/support/own-display.sh") + " "
-            + Quote(self)
-            + " --gtest_filter=" + Quote(std::string(info->test_suite_name()) + "." + info->name())
-            + " 2>&1; echo \"exit $?\"");
-        std::cout << out << "\n";
-        EXPECT_NE(out.find("exit 0"), std::string::npos);
-        EXPECT_EQ(out.find("[  SKIPPED ]"), std::string::npos);
-        return true;
-    }
+    bool RanOnLargerScreen() { return Scale() >= 2 && !ownscreen::RunOnScreen("2560x1600"); }
 
     // Starts the program with a new CD project; its main window once it stands still.
     unsigned long Start()
@@ -117,38 +101,10 @@ protected:
         return now;
     }
 
-    // The X window of the dialog with the title, once it has written its controls' places.
-    unsigned long WaitDialog(const std::string& title)
-    {
-        unsigned long xid = 0;
-        WaitFor(
-            [&] {
-                std::ifstream in(rects + ".dialog");
-                std::string first, word;
-                std::getline(in, first);
-                return first == "title " + title && in >> word >> xid && word == "window";
-            },
-            15000, 100);
-        return xid;
-    }
-
-    // The controls of the dialog's rectangle file (pixels of its X window): for each id, the
-    // widest control of that id (panels inside hold controls with the same ids).
+    unsigned long WaitDialog(const std::string& title) { return WaitDialogWindow(rects, title); }
     std::map<int, XRect> DialogControls(unsigned long xid)
     {
-        std::map<int, XRect> out;
-        std::ifstream in(rects + ".dialog");
-        std::string line, word;
-        std::getline(in, line);
-        unsigned long written = 0;
-        if (!(in >> word >> written) || written != xid)
-            return out;
-        int id;
-        XRect r;
-        while (in >> word >> id >> r.x >> r.y >> r.width >> r.height)
-            if (!out.count(id) || out[id].width < r.width)
-                out[id] = r;
-        return out;
+        return e2e::DialogControls(rects, xid);
     }
 
     // The main window: the client area fills the window inside the borders GTK draws around it

@@ -103,7 +103,8 @@ inline bool PasteIntoFilePanel(const std::string& title, const std::string& path
     if (!WaitWindowNamed(title))
         return false;
     Shell("printf %s " + Quote(path) + " | xclip -selection clipboard -i >/dev/null 2>&1");
-    Sleep(400);
+    // Pasted once xclip serves it.
+    WaitFor([&] { return Shell("xclip -o -selection clipboard 2>/dev/null") == path; }, 5000, 50);
     Keys("ctrl+a");
     Keys("ctrl+v");
     Sleep(300);
@@ -150,6 +151,46 @@ inline bool ClickAlertButton(const std::string& file, const std::string& label, 
     if (clicked)
         Sleep(400);
     return clicked;
+}
+
+// Where a control of the window that became ready last lies (its rectangles in "<file>.dialog",
+// written once it was laid out, in pixels of its X window), once that window has the title: the
+// X window and the control's centre in it. False when it did not come within ms.
+inline bool FindDialogControl(const std::string& file, const std::string& title, int id,
+    unsigned long& window, int& x, int& y, int ms = 10000)
+{
+    return WaitFor(
+        [&] {
+            std::ifstream in(file + ".dialog");
+            std::string first, word;
+            std::getline(in, first);
+            if (first != "title " + title || !(in >> word >> window) || word != "window")
+                return false;
+            int control, cx, cy, w, h;
+            while (in >> word >> control >> cx >> cy >> w >> h)
+                if (control == id) {
+                    x = cx + w / 2;
+                    y = cy + h / 2;
+                    return true;
+                }
+            return false;
+        },
+        ms, 100);
+}
+
+// Clicks that control, after waiting for its window's title.
+inline bool ClickDialogControl(
+    const std::string& file, const std::string& title, int id, int ms = 10000)
+{
+    unsigned long window = 0;
+    int x = 0, y = 0;
+    if (!FindDialogControl(file, title, id, window, x, y, ms))
+        return false;
+    Sleep(300);
+    Shell("xdotool mousemove --sync --window " + std::to_string(window) + " " + std::to_string(x)
+        + " " + std::to_string(y) + " click 1 2>/dev/null");
+    Sleep(400);
+    return true;
 }
 
 // Keeps a screenshot of the screen in <build>/<folder> as "NN-name.png", numbered in the order

@@ -3,6 +3,7 @@
 // folder; sample projects saved by the program's own writer; keys that make an alert show.
 #pragma once
 
+#include "app/VTOverlayText.h"
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eProgram.h"
@@ -88,7 +89,13 @@ inline std::string KeysForAlert(
     std::string said;
     for (int attempt = 0; attempt < 2 && said.empty(); ++attempt) {
         ForgetAlert(rects);
-        Sleep(300);
+        // An alert just closed has gone from the screen: the main window alone shows.
+        WaitFor(
+            [] {
+                const std::vector<std::string> names = WindowNames();
+                return names.size() == 1 && names[0].rfind(kCaption, 0) == 0;
+            },
+            3000, 50);
         KeysTo(xid, keys);
         said = AlertText(rects, 8000);
     }
@@ -129,6 +136,66 @@ inline std::string DeepFolder(const std::string& base, size_t length, size_t lon
     }
     EXPECT_EQ(Shell("mkdir -p " + Quote(folder) + " && echo ok"), "ok");
     return folder;
+}
+
+// The texts of the straight and circular text overlays of a saved project, every design's.
+inline std::vector<std::string> SavedTexts(const std::string& path)
+{
+    VTProject project;
+    VTProjectLoad record;
+    record.project = &project;
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess) << path;
+    std::vector<std::string> texts;
+    for (VTProjectTemplate* design = project.templates.GetHead(); design;
+         design = design->GetNext())
+        for (VTOverlay* o = design->first; o; o = o->next)
+            if (auto* text = dynamic_cast<VTOverlayText*>(o))
+                texts.emplace_back(text->GetText());
+    return texts;
+}
+
+// How many pictures added from files a saved project holds, every design's.
+inline size_t SavedPictures(const std::string& path)
+{
+    VTProject project;
+    VTProjectLoad record;
+    record.project = &project;
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess) << path;
+    size_t n = 0;
+    for (VTProjectTemplate* design = project.templates.GetHead(); design;
+         design = design->GetNext())
+        for (VTOverlay* o = design->first; o; o = o->next)
+            n += o->GetType() == VTOverlayTypeImage ? 1 : 0;
+    return n;
+}
+
+inline size_t Count(const std::vector<std::string>& texts, const std::string& text)
+{
+    return size_t(std::count(texts.begin(), texts.end(), text));
+}
+
+// Ctrl+S on the open project, which has a file: waits until the file has changed.
+inline bool SaveInPlace(unsigned long xid, const std::string& path)
+{
+    const std::string before = TemporaryFolder::ReadFile(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        KeysTo(xid, "ctrl+s");
+        if (WaitFor([&] { return TemporaryFolder::ReadFile(path) != before; }, 10000, 100))
+            return true;
+    }
+    return false;
+}
+
+// The sample project with one more text that tells it apart, saved at the path.
+inline std::string SaveMarked(const std::string& path, const char* mark)
+{
+    auto project = sample::MakeProject();
+    sample::Text(*project->templates.GetAt(0), mark, 0, 0);
+    return SaveProject(*project, path);
 }
 
 } // namespace e2e

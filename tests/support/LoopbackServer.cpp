@@ -160,6 +160,7 @@ void LoopbackServer::Serve(int fd)
             std::this_thread::sleep_for(std::chrono::milliseconds(script.pauseMs));
         if (!writeAll(script.pieces[i]))
             break;
+        ++fPiecesSent;
     }
     if (script.hold)
         while (!fStop)

@@ -40,6 +40,8 @@ public:
     // The requests received so far, in order.
     std::vector<std::string> Requests();
     int Connections() const { return fConnections.load(); }
+    // The scripts' pieces sent so far, on every connection.
+    int PiecesSent() const { return fPiecesSent.load(); }
 
 private:
     void Run();
@@ -50,6 +52,7 @@ private:
     void* fContext = nullptr; // SSL_CTX*
     std::atomic<bool> fStop { false };
     std::atomic<int> fConnections { 0 };
+    std::atomic<int> fPiecesSent { 0 };
     std::mutex fMutex;
     std::deque<LoopbackScript> fScripts;
     std::function<LoopbackScript(const std::string&)> fResponder;

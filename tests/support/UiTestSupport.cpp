@@ -89,6 +89,11 @@ bool PumpUntil(const std::function<bool()>& cond, unsigned ms)
     return cond();
 }
 
+bool PumpUntilIdle(unsigned ms)
+{
+    return PumpUntil([] { return !g_main_context_pending(nullptr); }, ms);
+}
+
 std::string Run(const std::string& command, int* status)
 {
     return CommandOutput(command, status);
@@ -128,6 +133,30 @@ bool ShowAndWait(LNativeWindow* window)
     gdk_display_sync(gdk_display_get_default());
     Pump(50);
     return mapped;
+}
+
+bool PumpUntilDrawn(GtkWidget* top, unsigned ms)
+{
+    if (!top || !gtk_widget_get_mapped(top))
+        return false;
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(top);
+    if (!clock)
+        return false;
+    // The frame clock's paint phase ends once the window's contents have gone to the X server.
+    bool painted = false;
+    const gulong handler = g_signal_connect(clock, "after-paint",
+        G_CALLBACK(+[](GdkFrameClock*, gpointer flag) { *static_cast<bool*>(flag) = true; }),
+        &painted);
+    gtk_widget_queue_draw(top);
+    const bool drawn = PumpUntil([&] { return painted; }, ms);
+    g_signal_handler_disconnect(clock, handler);
+    gdk_display_sync(gdk_display_get_default());
+    return drawn;
+}
+
+bool PumpUntilDrawn(LNativeWindow* window, unsigned ms)
+{
+    return window && window->Gtk() && PumpUntilDrawn(GTK_WIDGET(window->Gtk()), ms);
 }
 
 namespace {

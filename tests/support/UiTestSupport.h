@@ -18,6 +18,9 @@ bool Init();
 void Pump(unsigned ms);
 // Runs the main loop until cond holds or ms milliseconds passed; answers cond's last value.
 bool PumpUntil(const std::function<bool()>& cond, unsigned ms = 3000);
+// Runs the main loop until nothing waits in it: every event, posted call and timer due so far
+// handled; false when it was still busy after ms milliseconds.
+bool PumpUntilIdle(unsigned ms = 3000);
 // Runs a shell command; its standard output, and its exit status in *status when given.
 std::string Run(const std::string& command, int* status = nullptr);
 bool HaveXdotool();
@@ -25,6 +28,12 @@ bool HaveXdotool();
 bool XGeometry(unsigned long xid, int& width, int& height);
 // Shows the window and waits until it is mapped and has its size.
 bool ShowAndWait(LNativeWindow* window);
+// Asks the whole window to be drawn again and turns the loop until it has been, laid out and
+// painted with all that was asked of it before; false when no frame came within ms (a window not
+// shown, or painting held).
+bool PumpUntilDrawn(LNativeWindow* window, unsigned ms = 3000);
+// The same for a GTK window the layer does not own (its top-level widget).
+bool PumpUntilDrawn(GtkWidget* top, unsigned ms = 3000);
 // Clicks with the real pointer (xdotool) at a point of the window's content (points). Tests of
 // the whole suite share one display: the window is first moved to the bottom-right corner of
 // the screen, where no other test puts its windows, and raised, and the pointer is held for

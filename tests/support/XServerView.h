@@ -267,11 +267,11 @@ public:
     }
 
     // Pings the window's program (_NET_WM_PING, which its main loop answers through the root
-    // window) every intervalMs while the action runs on another thread, and answers the longest
-    // wait for an answer in ms; a ping still unanswered at the end counts with its age. -1 when
-    // the display cannot be used.
-    double LongestPingWhile(
-        unsigned long window, const std::function<void()>& action, int intervalMs = 50)
+    // window) every intervalMs while the action runs on another thread (once at least), and
+    // answers the longest wait for an answer in ms; a ping still unanswered graceMs after the
+    // action counts with its age. -1 when the display cannot be used.
+    double LongestPingWhile(unsigned long window, const std::function<void()>& action,
+        int intervalMs = 50, int graceMs = 200)
     {
         if (!Ok())
             return -1;
@@ -292,7 +292,7 @@ public:
         auto next = Clock::now();
         for (;;) {
             const bool last = done;
-            if (Clock::now() >= next && !last) {
+            if (Clock::now() >= next && (!last || sent.empty())) {
                 XEvent e {};
                 e.xclient.type = ClientMessage;
                 e.xclient.window = window;
@@ -326,9 +326,11 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         runner.join();
-        // The last pings get a moment for their answers; then the unanswered count with their age.
-        const auto grace = Clock::now() + std::chrono::milliseconds(200);
-        while (Clock::now() < grace) {
+        // The last pings get a moment for their answers (until every one has come, at most
+        // graceMs); then the unanswered count with their age.
+        const auto grace = Clock::now() + std::chrono::milliseconds(graceMs);
+        auto unanswered = [&] { return std::count(answered.begin(), answered.end(), false); };
+        while (Clock::now() < grace && unanswered() > 0) {
             sync(display_, False);
             while (pending(display_) > 0) {
                 XEvent e;
@@ -385,6 +387,28 @@ public:
         damageDestroy(display_, damage);
         sync(display_, False);
         return quiet;
+    }
+
+    // Pings the window's program once and waits for its answer (its main loop turns); false when
+    // none came within maxMs.
+    bool Answers(unsigned long window, int maxMs)
+    {
+        const double longest = LongestPingWhile(
+            window, [] {}, 50, maxMs);
+        return longest >= 0 && longest < maxMs;
+    }
+
+    // Waits until the window has come to rest: not drawn into for quietMs and its program
+    // answering; false when it did not within maxMs. What a test waits for before it looks at a
+    // window just shown or changed, or drives it.
+    bool WaitSettled(unsigned long window, int quietMs = 300, int maxMs = 15000)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+        if (!WaitQuiet(window, quietMs, maxMs))
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        return Answers(window, std::max(int(left.count()), 1000));
     }
 
 private:

@@ -12,6 +12,14 @@ large file in the tree.
     make-pictures.py gif FILE SCREEN_WIDTH SCREEN_HEIGHT FRAMES
         a GIF89a whose logical screen is SCREEN_WIDTH x SCREEN_HEIGHT and whose FRAMES frames
         are each one red pixel at a different place (23 bytes a frame)
+    make-pictures.py ztxt FILE WIDTH HEIGHT CHUNKS BYTES
+        a grey RGB PNG with CHUNKS compressed text chunks (zTXt) before its pixels, each of
+        which inflates to BYTES bytes (about a thousandth of that in the file), and a
+        resolution of 300 dpi after them
+    make-pictures.py progressive-jpeg FILE WIDTH HEIGHT BANDS
+        a legal progressive grey JPEG of mid-grey: a DC scan, then the AC coefficients in
+        BANDS scans of one band each (at most 63), every scan a run of empty blocks; a decoder
+        reads every scan over every block before its first row
 """
 import os
 import struct
@@ -37,11 +45,85 @@ def png(path, width, height, colour):
         out.write(chunk(b"IEND", b""))
 
 
-def photo(path, width, height, colour):
-    def chunk(kind, data):
-        crc = zlib.crc32(kind + data) & 0xFFFFFFFF
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc)
+def chunk(kind, data):
+    crc = zlib.crc32(kind + data) & 0xFFFFFFFF
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc)
 
+
+def ztxt(path, width, height, chunks, size):
+    text = chunk(b"zTXt", b"Comment\0\0" + zlib.compress(b"a" * size, 9))
+    row = b"\0" + bytes([128, 128, 128]) * width
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n")
+        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        for _ in range(chunks):
+            out.write(text)
+        out.write(chunk(b"pHYs", struct.pack(">IIB", 11811, 11811, 1)))
+        out.write(chunk(b"IDAT", zlib.compress(row * height, 9)))
+        out.write(chunk(b"IEND", b""))
+
+
+class Bits:
+    """Entropy-coded bits of a JPEG scan: high bit first, a 0 stuffed after each 0xFF byte, the
+    last byte padded with ones."""
+
+    def __init__(self):
+        self.out = bytearray()
+        self.value = 0
+        self.count = 0
+
+    def put(self, value, count):
+        self.value = (self.value << count) | value
+        self.count += count
+        while self.count >= 8:
+            self.count -= 8
+            byte = (self.value >> self.count) & 0xFF
+            self.out.append(byte)
+            if byte == 0xFF:
+                self.out.append(0)
+        self.value &= (1 << self.count) - 1
+
+    def finish(self):
+        if self.count:
+            self.put((1 << (8 - self.count)) - 1, 8 - self.count)
+        return bytes(self.out)
+
+
+def segment(marker, data):
+    return bytes([0xFF, marker]) + struct.pack(">H", len(data) + 2) + data
+
+
+def progressive_jpeg(path, width, height, bands):
+    blocks = ((width + 7) // 8) * ((height + 7) // 8)
+    out = bytearray(b"\xff\xd8")
+    out += segment(0xDB, b"\x00" + bytes([1] * 64))
+    out += segment(0xC2, struct.pack(">BHHB", 8, height, width, 1) + b"\x01\x11\x00")
+    # DC table 0: the difference category 0 only (code "0"). AC table 0: the end-of-band runs
+    # EOB0 to EOB14 (symbols 0x00 to 0xE0), four bits each; EOBn stands for 2^n blocks and n
+    # extra bits more.
+    out += segment(0xC4, b"\x00" + bytes([1] + [0] * 15) + b"\x00")
+    out += segment(0xC4, b"\x10" + bytes([0, 0, 0, 15] + [0] * 12) + bytes(range(0, 0xF0, 0x10)))
+    out += segment(0xDA, b"\x01\x01\x00\x00\x00\x00")
+    # One "0" a block: whole bytes of zeros, then the last bits padded.
+    out += bytes(blocks // 8)
+    if blocks % 8:
+        out.append((1 << (8 - blocks % 8)) - 1)
+    for band in range(1, bands + 1):
+        out += segment(0xDA, b"\x01\x01\x00" + bytes([band, band, 0]))
+        bits = Bits()
+        left = blocks
+        while left > 0:
+            run = min(left, (1 << 15) - 1)
+            n = run.bit_length() - 1
+            bits.put(n, 4)
+            bits.put(run - (1 << n), n)
+            left -= run
+        out += bits.finish()
+    out += b"\xff\xd9"
+    with open(path, "wb") as f:
+        f.write(out)
+
+def photo(path, width, height, colour):
     compressor = zlib.compressobj(1)
     with open(path, "wb") as out:
         out.write(b"\x89PNG\r\n\x1a\n")
@@ -96,5 +178,9 @@ if __name__ == "__main__":
         photo(target, numbers[0], numbers[1], numbers[2:5])
     elif kind == "gif":
         gif(target, numbers[0], numbers[1], numbers[2])
+    elif kind == "ztxt":
+        ztxt(target, numbers[0], numbers[1], numbers[2], numbers[3])
+    elif kind == "progressive-jpeg":
+        progressive_jpeg(target, numbers[0], numbers[1], numbers[2])
     else:
-        sys.exit("make-pictures.py: png, photo or gif")
+        sys.exit("make-pictures.py: png, photo, gif, ztxt or progressive-jpeg")

@@ -18,6 +18,10 @@ export XDG_RUNTIME_DIR="$home/runtime"
 # half-started session bus can hold a test there for minutes. The accessible objects themselves
 # stay, so tests can still read them.
 export NO_AT_BRIDGE=1
+# The tests' sizes and pixels are measured in DejaVu: the generic families (and so the interface's
+# font) stay DejaVu's whatever other fonts are installed; those still fill in other scripts.
+FONTCONFIG_FILE="$(cd "$(dirname "$0")" && pwd)/fonts.conf"
+export FONTCONFIG_FILE
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 size=${VT_SCREEN_SIZE:-1280x1024}

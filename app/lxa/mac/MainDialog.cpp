@@ -324,6 +324,9 @@ void MainDialog::DestroyDialog()
     deferredTimer.Disarm();
     testRectanglesTimer.Disarm();
     deferred.clear();
+    // A picture still being read is let go of before the viewer it would go to.
+    pictureAdd.reset();
+    _EndAllStarts();
     GetTabbedToolBar().TabbedToolBarDestroy();
     DragDropDestroy(*this);
     // The viewer lets go of the project (and its timer) before its views go.

@@ -4,11 +4,13 @@
 // offer to reopen an autosaved project at start-up.
 //
 // MainDialog.cpp holds the start-up, the tables and the construction; MainDialogCommands.cpp the
-// command set, the enable rules and the keys; MainDialogDocument.cpp the document commands.
+// command set, the enable rules and the keys; MainDialogDocument.cpp the document commands;
+// MainDialogRequests.cpp the requests of the command line and of later starts.
 #pragma once
 
 #include "app/VTLabelLayout.h"
 #include "app/VTOverlay.h"
+#include "app/VTPictureFilesAdd.h"
 #include "app/VTProject.h"
 #include "app/VTProjectTemplate.h"
 #include "app/VTProjectViewer.h"
@@ -24,6 +26,7 @@
 #include "lfw/zor/LZorLogoBackground.h"
 #include "platform/ui/LRunLoop.h"
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -93,7 +96,10 @@ public:
     // ---- Document commands (MainDialogDocument.cpp).
     bool CmProjectPromptUnsavedChanges();
     bool CmCloseDocument(bool prompt);
-    bool CmCancel() override { return CmCloseDocument(true); }
+    // Closing the window (quitting): requests being carried out, or waiting to be, go first;
+    // then the unsaved question. Requests that come while it is asked wait for its answer: run
+    // when it is "Avbryt", told that the program is closing otherwise.
+    bool CmCancel() override;
     // False when no new project was made (the unsaved question answered "Avbryt").
     bool CmNewDocument(VTLabelLayout* layout);
     bool CmOpenDocument();
@@ -110,8 +116,13 @@ public:
     void CmExportToImage();
     void ExportToImage(VTProject& p, VTLabelLayoutPage* page);
     void CmPrint();
+    // A start's requests (MainDialogRequests.cpp): refused at once when they cannot be read;
+    // otherwise taken (the asker hears that), checked whole, and carried out one by one between
+    // the window's other work, each start after the ones before it. The outcome goes to the
+    // asker and, when it is not carried out whole, is shown in the window.
     int EvAPICommand(int argc, const char* const* argv, char* reply) override;
     bool EvAPIKeyTakesFile(const char* key) const override;
+    bool IsStartRequestRunning() const override;
     void EvDropFiles(LDroppedFileData& data) override;
     // The paths of a drop, sorted and answered as a drop of those files is.
     void DropPaths(const std::vector<std::string>& paths);
@@ -155,7 +166,7 @@ public:
     VTProject* GetProject() const { return project; }
     bool IsWelcomeAllowed() const { return welcomeAllowed; }
     // While a modal window runs, requests of a second start and drops wait here.
-    bool HasDeferredWork() const { return !deferred.empty(); }
+    bool HasDeferredWork() const { return !deferred.empty() || !starts.empty() || runningStart; }
 
     // The undo stack as the enable rules see it (-1 and 0 without a project viewer).
     int UndoIndex() const;
@@ -182,9 +193,22 @@ private:
     void _ViewerObserve();
     void _ViewerSetProject(VTProject* p);
     void _ViewerAddText(const char* text);
-    // Adds the pictures through the queue's progress dialog; answers how many failed.
-    unsigned long _ViewerAddImages(const std::vector<std::string>& paths);
-    bool _AddImageFile(const char* path);
+    // Adds the picture files to the design shown, read and decoded on workers under the
+    // progress window "Lägga till bilder" while the window goes on answering; each file that
+    // cannot be read is told as the add goes. Returns at once. done (may be empty) is called
+    // once, on the main thread, when the add has ended, with what came of it (also when it could
+    // not start: nothing added, every file counted as failed). An add asked for while another
+    // runs starts once that one has ended.
+    void _ViewerAddImages(
+        const std::vector<std::string>& paths, VTPictureFilesAdd::Done done = nullptr);
+    // Adds one picture file opened as a document; a file that cannot be read is told as an
+    // invalid picture once its reading has failed.
+    void _AddImageFile(const char* path);
+    // The add of picture files above: each failure told as it comes or only counted, the
+    // overlays named by the files' paths or by their names with ".png".
+    // The first file that cannot be read ends the add when stopAtFailure is set.
+    void _StartPictureAdd(const std::vector<std::string>& paths, bool tell, bool keepPaths,
+        VTPictureFilesAdd::Done done, bool stopAtFailure = false);
     void _ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const;
     bool _ClipboardHasContent() const;
     void _ViewerDeleteSelection();
@@ -208,15 +232,39 @@ private:
     // A modal window runs, or a request, drop or deferred work is under way: a loop run inside it
     // (a modal's, the clipboard's) must not start another that swaps the project under it.
     bool _MustWait() const;
-    // Requests of the command line and of a second start (MainDialogDocument.cpp): checked
-    // before anything is done (with knowsState, also whether there is a project to add to),
-    // refused (told at once to the asker, in an alert as soon as the window can show one), and
-    // carried out.
-    class RequestRunner;
+    // Requests of the command line and of later starts (MainDialogRequests.cpp). A start is
+    // checked (files read, pictures' headers, projects and layouts loaded) before any of its
+    // requests is carried out; a refusal is told to the asker at once and in an alert as soon
+    // as the window can show one.
+    struct Start;
     void _CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
         std::vector<std::string>& refusals) const;
     int _RefuseRequest(const std::vector<std::string>& refusals, char* reply);
-    int _RunRequests(const std::vector<VTRequest>& requests, char* reply);
+    void _RefuseStart(Start& start, const std::string& text);
+    // Reads the files of a start that was taken, on a worker.
+    void _CheckStartFiles(const std::shared_ptr<Start>& start);
+    // Begins the next start that waits when nothing is in the way.
+    void _NextStart();
+    void _StartChecked(const std::shared_ptr<Start>& start);
+    // Loads the project or layout a request names; why it could not ("" when it could).
+    std::string _LoadForStart(Start& start, size_t index);
+    void _StartStep();
+    void _EndStart(bool carriedOut);
+    // Tells the waiting starts (and the running one, when it waits) what they wait for.
+    void _TellWaiting();
+    void _QuitAnswered(bool quit);
+    void _QuitIfDone();
+    // The window goes: what was taken and not carried out is told so.
+    void _EndAllStarts();
+    void _RequestAddImages(const std::vector<std::string>& paths,
+        const std::function<void(size_t added, const std::string& failure)>& done);
+    static void _StartsTimer(LRunLoopTimer* timer, void* data);
+    std::deque<std::shared_ptr<Start>> starts; // waiting, in order (the start's own first)
+    std::shared_ptr<Start> runningStart; // being checked or carried out
+    bool askingToQuit = false; // the unsaved question of a quit is open
+    bool quitWhenDone = false; // a quit waits for the starts being carried out
+    bool quitConfirmed = false; // it was answered with quitting
+    LRunLoopTimer startsTimer { _StartsTimer, this };
     static void _DeferredTimer(LRunLoopTimer* timer, void* data);
     void _SetProject(VTProject* p);
     void _RemoveReopenedAutoSave();
@@ -237,6 +285,8 @@ private:
     bool readyDone = false;
     std::vector<std::function<void()>> deferred;
     int busy = 0; // requests, drops and deferred work under way
+    // The add of picture files under way (null when none runs).
+    std::unique_ptr<VTPictureFilesAdd> pictureAdd;
     LRunLoopTimer deferredTimer { _DeferredTimer, this };
     // Enabling once the loop is idle; what the toolbars got last; whether the project's view
     // was shown then.

@@ -17,9 +17,11 @@
 #include "lfw/mac/cocoa/LCocoaMenu.h"
 #include "lfw/zor/LClipartDialog.h"
 #include "lfw/zor/LLaunch.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LUiMenu.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -623,53 +625,61 @@ void MainDialog::_ViewerAddText(const char* text)
     projectViewer.AddOverlayText(text);
 }
 
-namespace {
-
-// One queued image: the viewer's add-image job, linked into the progress dialog's queue.
-struct QueuedImage {
-    QueuedImage* next = nullptr;
-    VTProcessProjectViewerAddOverlayImage job;
-};
-
-LProcessResult Process(LProcessInterface& process, QueuedImage& item)
+void MainDialog::_ViewerAddImages(
+    const std::vector<std::string>& paths, VTPictureFilesAdd::Done done)
 {
-    return Process(process, item.job);
+    _StartPictureAdd(paths, true, false, std::move(done));
 }
 
-} // namespace
-
-unsigned long MainDialog::_ViewerAddImages(const std::vector<std::string>& paths)
+void MainDialog::_StartPictureAdd(const std::vector<std::string>& paths, bool tell,
+    bool keepPaths, VTPictureFilesAdd::Done done, bool stopAtFailure)
 {
-    if (!project || paths.empty())
-        return 0;
-    std::vector<std::unique_ptr<QueuedImage>> items;
-    LProcessQueue<QueuedImage> queue;
-    QueuedImage** tail = &queue.first;
-    for (const std::string& path : paths) {
-        auto item = std::make_unique<QueuedImage>();
-        item->job.viewer = &projectViewer;
-        std::snprintf(item->job.path, sizeof item->job.path, "%s", path.c_str());
-        *tail = item.get();
-        tail = &item->next;
-        items.push_back(std::move(item));
+    auto failed = [&] {
+        VTPictureFilesAddOutcome outcome;
+        outcome.asked = paths.size();
+        outcome.failures = (unsigned long)paths.size();
+        if (done)
+            done(outcome);
+    };
+    if (!project || paths.empty()) {
+        failed();
+        return;
     }
-    unsigned long failures = 0;
-    ProcessQueueRunAsDialog(GetContentView(), "Lägga till bilder", queue, true, failures);
-    return failures;
+    if (pictureAdd) {
+        // One add at a time: this one follows once the window is free again.
+        RunWhenNoModal([this, paths, tell, keepPaths, done, stopAtFailure] {
+            _StartPictureAdd(paths, tell, keepPaths, done, stopAtFailure);
+        });
+        return;
+    }
+    pictureAdd = std::make_unique<VTPictureFilesAdd>(
+        projectViewer, paths, [this, done](const VTPictureFilesAddOutcome& outcome) {
+            // The add has ended; it is let go of when this returns.
+            std::unique_ptr<VTPictureFilesAdd> ended = std::move(pictureAdd);
+            EnableControls();
+            if (done)
+                done(outcome);
+        });
+    pictureAdd->tellFailures = tell;
+    pictureAdd->keepPaths = keepPaths;
+    pictureAdd->stopAtFailure = stopAtFailure;
+    if (!pictureAdd->Start(GetContentView())) {
+        pictureAdd.reset();
+        failed();
+    }
 }
 
-bool MainDialog::_AddImageFile(const char* path)
+void MainDialog::_AddImageFile(const char* path)
 {
-    LImageBuffer buffer;
-    if (LImage::Load(buffer, path, 3000) == 0 || !buffer.IsValid()) {
+    if (!project || !path || !*path)
+        return;
+    _StartPictureAdd({ path }, false, true, [this](const VTPictureFilesAddOutcome& outcome) {
+        if (outcome.failures == 0 || IsDestroyed())
+            return;
         LAlert alert(GetContentView(), "Det går inte att läsa in bildfilen. Välj en annan bild.",
             "Ogiltig bildfil");
         alert.RunField();
-        return false;
-    }
-    if (project)
-        projectViewer.AddOverlayImage(std::move(buffer), path);
-    return true;
+    });
 }
 
 void MainDialog::_ViewerSelection(const VTOverlayList*& list, const VTOverlay*& single) const

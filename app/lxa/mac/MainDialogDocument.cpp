@@ -1,5 +1,6 @@
-// The main window's document commands: new, open, save, close, export, print, the requests of
-// the command line and of a second start, dropped files and the audio CD's texts.
+// The main window's document commands: new, open, save, close, export, print, dropped files and
+// the audio CD's texts (the requests of the command line and of later starts are
+// MainDialogRequests.cpp's).
 #include "app/lxa/mac/MainDialog.h"
 
 #include "app/VTExport.h"
@@ -7,13 +8,13 @@
 #include "app/VTOptions.h"
 #include "app/VTPrinterTray.h"
 #include "app/VTProjectFile.h"
-#include "app/VTRequests.h"
 #include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFormat.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/graphics/LImage.h"
 #include "lfw/graphics/LImageCodec.h"
+#include "lfw/ios/LProcessThread.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaperSize.h"
 #include "lfw/mac/LProgressDialog.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr const char* kProjectFilter = "Vorantel-projekt (*.vtproj;*.vtx)\0*.vtproj;*.vtx\0";
 constexpr size_t kProjectFilterSize = sizeof "Vorantel-projekt (*.vtproj;*.vtx)\0*.vtproj;*.vtx\0";
 constexpr const char* kDropErrorTitle = "Dra och släpp-fel";
-constexpr const char* kRequestErrorTitle = "Begäran kunde inte utföras";
 // A text added from a file is at most this long; bigger files are refused unread.
 constexpr off_t kMaxTextFileSize = 1 << 20;
 // The unsupported files a drop message names.
@@ -74,17 +74,6 @@ std::string _FileName(const char* path)
 {
     const char* slash = std::strrchr(path, '/');
     return slash ? slash + 1 : path;
-}
-
-// A regular file of at least one byte.
-bool _IsNonEmptyRegularFile(const char* path, off_t* size = nullptr)
-{
-    struct stat st = {};
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
-        return false;
-    if (size)
-        *size = st.st_size;
-    return true;
 }
 
 } // namespace
@@ -269,7 +258,8 @@ bool MainDialog::CmOpenDocument()
         return CmProjectLoad(path.c_str(), true);
     }
     LUserSettingSetString("Settings", kVTOptionsRecentFolderImage, folder.c_str());
-    return _AddImageFile(path.c_str());
+    _AddImageFile(path.c_str());
+    return true;
 }
 
 bool MainDialog::CmProjectLoad()
@@ -401,7 +391,10 @@ void MainDialog::ExportToPDF(VTProject& p, VTLabelLayoutPage* page)
     record.targetPath = path.c_str();
     record.project = &p;
     record.page = page;
-    LProcessDialog<VTExport> dialog("Spara till PDF", record);
+    // Drawn and written on a worker: the window and its progress window go on answering while
+    // the pictures are packed into the file (seconds for a photograph).
+    LProcessThreadData<VTExport> worker(record);
+    LProcessDialog<LProcessThreadData<VTExport>> dialog("Spara till PDF", worker);
     dialog.Open(GetContentView());
 }
 
@@ -437,247 +430,9 @@ void MainDialog::ExportToImage(VTProject& p, VTLabelLayoutPage* page)
     record.project = &p;
     record.page = page;
     record.pixelsPerInch = 300;
-    LProcessDialog<VTImageExport> dialog("Exportera till bild", record);
+    LProcessThreadData<VTImageExport> worker(record);
+    LProcessDialog<LProcessThreadData<VTImageExport>> dialog("Exportera till bild", worker);
     dialog.Open(GetContentView());
-}
-
-// ---- Requests of the command line and of a second start ----------------------------------------
-
-namespace {
-
-// The refusals an alert and a reply name one by one; the rest are counted.
-constexpr size_t kMaxToldRefusals = 20;
-
-std::string _RefusalText(const std::vector<std::string>& refusals)
-{
-    std::string text;
-    for (size_t i = 0; i < refusals.size(); ++i) {
-        if (i == kMaxToldRefusals) {
-            text += "\n… och " + std::to_string(refusals.size() - i) + " till.";
-            break;
-        }
-        text += (text.empty() ? "" : "\n") + refusals[i];
-    }
-    return text;
-}
-
-} // namespace
-
-// Carries the requests out on the window: what fails stops the rest; text and pictures that
-// cannot be added are collected, the pictures added together at the end.
-class MainDialog::RequestRunner : public VTRequestTarget {
-public:
-    explicit RequestRunner(MainDialog& window)
-        : w(window)
-    {
-    }
-    bool RequestOpen(const std::string& path) override
-    {
-        if (auto answer = LZORAPICurrentReply())
-            answer->SetFailureContext(
-                "Det gick inte att läsa in projektfilen ”" + _FileName(path.c_str()) + "”");
-        if (w.CmProjectLoad(path.c_str(), true))
-            return true;
-        failure = "Det gick inte att läsa in projektfilen: " + path;
-        return false;
-    }
-    bool RequestNew(VTLabelLayout* layout, const std::string& kind) override
-    {
-        if (!layout) {
-            failure = "Det gick inte att skapa ett nytt projekt av typ " + kind;
-            return false;
-        }
-        if (w.CmNewDocument(layout))
-            return true;
-        failure = "Det nya projektet skapades inte.";
-        return false;
-    }
-    bool RequestCustom(const std::string& path) override
-    {
-        if (auto answer = LZORAPICurrentReply())
-            answer->SetFailureContext(
-                "Det gick inte att läsa etikettlayouten ”" + _FileName(path.c_str()) + "”");
-        auto* layout = new VTLabelLayout;
-        VTLabelLayoutLoad record;
-        record.layout = layout;
-        std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
-        LProcessDialog<VTLabelLayoutLoad> dialog("Läsa in etikettlayout", record);
-        dialog.Open(w.GetContentView());
-        if (dialog.result != LProcessResultSuccess) {
-            delete layout;
-            failure = "Det gick inte att läsa etikettlayouten.";
-            return false;
-        }
-        if (w.CmNewDocument(layout))
-            return true;
-        failure = "Det nya projektet skapades inte.";
-        return false;
-    }
-    bool RequestAddText(const std::string& path) override
-    {
-        LStringLongTemplate<char> text;
-        const TextFileRefusal refusal = CheckOverlayText(path.c_str(), text);
-        if (refusal != TextFileRefusal::kNone)
-            refused.push_back(TextFileRefusalText(refusal, path.c_str()));
-        else if (!w.project)
-            refused.push_back("Inget projekt är öppet, så texten i ”" + _FileName(path.c_str())
-                + "” lades inte till.");
-        else
-            w._ViewerAddText(text.GetString());
-        return true;
-    }
-    bool RequestAddImage(const std::string& path) override
-    {
-        // The path is what is queued; the file was checked to be there and not empty.
-        images.push_back(path);
-        return true;
-    }
-
-    MainDialog& w;
-    std::vector<std::string> images;
-    std::vector<std::string> refused;
-    std::string failure;
-};
-
-int MainDialog::EvAPICommand(int argc, const char* const* argv, char* reply)
-{
-    LStringFormat(reply, kLZORAPIReplySize, "OK");
-    welcomeAllowed = false;
-    if (argc < 1 || !argv)
-        return 0;
-    // A request that arrives while a modal window runs waits for it to close: the project under
-    // a print preview or an editor must not change. One that arrives while another is under way
-    // (in a loop that one runs), or inside any wait of ours (a clipboard answer, a job), waits
-    // for it to finish; and one never overtakes those waiting before it. The start's own request
-    // goes first of all: those that arrived while a start-up question was open wait for it.
-    const bool own = IsStartRequest();
-    const bool waits
-        = own ? _MustWait() : (_MustWait() || !deferred.empty() || !IsStartRequestDone());
-    // Whatever can be known now is checked before anything is done: a refusal is answered at
-    // once, also to a request that would have waited.
-    std::vector<VTRequest> requests;
-    std::vector<std::string> refusals;
-    if (VTRequestsRead(argc, argv, requests, refusals))
-        _CheckRequests(requests, !waits, refusals);
-    if (!refusals.empty())
-        return _RefuseRequest(refusals, reply);
-    if (!waits) {
-        ++busy;
-        const int result = _RunRequests(requests, reply);
-        --busy;
-        return result;
-    }
-    // The instance that asked learns that the request waits, and its outcome once it ran.
-    std::shared_ptr<LZORAPIReply> answer = LZORAPICurrentReply();
-    if (answer)
-        answer->Queued();
-    auto work = [this, requests, answer] {
-        LZORAPIReplyScope current(answer);
-        char later[kLZORAPIReplySize];
-        LStringFormat(later, kLZORAPIReplySize, "OK");
-        const int result = _RunRequests(requests, later);
-        if (answer)
-            answer->Finish(result, later);
-    };
-    if (own) {
-        deferred.insert(deferred.begin(), [this, work] {
-            ++busy;
-            work();
-            --busy;
-        });
-        deferredTimer.Arm(100);
-    } else {
-        RunWhenNoModal(work);
-    }
-    return 0;
-}
-
-bool MainDialog::EvAPIKeyTakesFile(const char* key) const
-{
-    return VTRequestKeyTakesFile(key);
-}
-
-void MainDialog::_CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
-    std::vector<std::string>& refusals) const
-{
-    // Whether a project is open when the request comes to run.
-    bool open = project != nullptr;
-    for (const VTRequest& r : requests) {
-        const char* path = r.value.c_str();
-        const std::string name = "”" + _FileName(path) + "”";
-        struct stat st = {};
-        switch (r.kind) {
-        case VTRequestKind::kOpen:
-        case VTRequestKind::kCustom:
-            if (stat(path, &st) != 0)
-                refusals.push_back("Det gick inte att hitta filen " + name + ".");
-            else if (!S_ISREG(st.st_mode))
-                refusals.push_back(name + " är ingen fil.");
-            open = true;
-            break;
-        case VTRequestKind::kNew:
-            open = true;
-            break;
-        case VTRequestKind::kAddText: {
-            LStringLongTemplate<char> text;
-            const TextFileRefusal refusal = CheckOverlayText(path, text);
-            if (refusal != TextFileRefusal::kNone)
-                refusals.push_back(TextFileRefusalText(refusal, path));
-            else if (knowsState && !open)
-                refusals.push_back(
-                    "Inget projekt är öppet, så texten i " + name + " lades inte till.");
-            break;
-        }
-        case VTRequestKind::kAddImage:
-            if (!_IsNonEmptyRegularFile(path))
-                refusals.push_back(
-                    "Det gick inte att hitta bilden " + name + " eller så är den tom.");
-            else if (knowsState && !open)
-                refusals.push_back(
-                    "Inget projekt är öppet, så bilden " + name + " lades inte till.");
-            break;
-        }
-    }
-}
-
-int MainDialog::_RefuseRequest(const std::vector<std::string>& refusals, char* reply)
-{
-    const std::string text = _RefusalText(refusals);
-    LStringFormat(reply, kLZORAPIReplySize, "%s", text.c_str());
-    // The instance that asked learns it at once, whatever the window shows; the window tells it
-    // as soon as no other window is in the way.
-    if (auto answer = LZORAPICurrentReply())
-        answer->Finish(-1, reply);
-    RunWhenNoModal([this, text] { PopupBoxWarning(text.c_str(), kRequestErrorTitle); });
-    return -1;
-}
-
-int MainDialog::_RunRequests(const std::vector<VTRequest>& requests, char* reply)
-{
-    // Checked again now that the request runs: what waited may find the project gone.
-    std::vector<std::string> refusals;
-    _CheckRequests(requests, true, refusals);
-    if (!refusals.empty())
-        return _RefuseRequest(refusals, reply);
-    RequestRunner runner(*this);
-    if (!VTRequestsDispatch(requests, runner)) {
-        // The failure was told where it happened (a job's alert, a question answered "Avbryt").
-        LStringFormat(reply, kLZORAPIReplySize, "%s", runner.failure.c_str());
-        return -1;
-    }
-    if (!runner.images.empty()) {
-        // The queue tells each picture it could not read as it goes.
-        if (const unsigned long failures = _ViewerAddImages(runner.images)) {
-            LStringFormat(reply, kLZORAPIReplySize,
-                "Det gick inte att lägga till %lu av %zu bilder.", failures, runner.images.size());
-            if (runner.refused.empty())
-                return -1;
-            runner.refused.insert(runner.refused.begin(), reply);
-        }
-    }
-    if (!runner.refused.empty())
-        return _RefuseRequest(runner.refused, reply);
-    return 0;
 }
 
 // ---- Dropped files ----------------------------------------------------------------------------
@@ -753,7 +508,7 @@ void MainDialog::DropPaths(const std::vector<std::string>& paths)
 
 void MainDialog::RunWhenNoModal(std::function<void()> work)
 {
-    if (!_MustWait() && deferred.empty() && IsStartRequestDone()) {
+    if (!_MustWait() && deferred.empty() && IsStartRequestDone() && !runningStart) {
         ++busy;
         work();
         --busy;
@@ -772,7 +527,7 @@ void MainDialog::_DeferredTimer(LRunLoopTimer* timer, void* data)
     auto* self = static_cast<MainDialog*>(data);
     if (self->IsDestroyed())
         return;
-    if (self->_MustWait() || !self->IsStartRequestDone()) {
+    if (self->_MustWait() || !self->IsStartRequestDone() || self->runningStart) {
         timer->Arm(100);
         return;
     }

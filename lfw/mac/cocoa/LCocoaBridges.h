@@ -117,6 +117,9 @@ public:
     virtual void EvPaint(cairo_t* cr, const LUiRect& dirty) = 0;
     // Keys of the host (down, repeat and up); true when the control handled the key.
     virtual bool EvPaintControlKey(const LUiEvent& event) = 0;
+    // The backing scale of the window changed: what the control keeps in backing pixels (its
+    // size, fonts, measured texts) is taken afresh.
+    virtual void EvBackingScaleChanged() { }
 
 protected:
     ~LCocoaPaintControlBridge() = default;

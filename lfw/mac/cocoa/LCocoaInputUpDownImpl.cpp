@@ -240,6 +240,9 @@ void LCocoaInputUpDownImpl::Layout()
     LUiRect t = fTextField->Frame();
     t.width = std::max(0.0, t.width - (s.width + kGap));
     fTextField->SetFrame(t);
+    // A field left no width (the up-down still unplaced, 13 points wide) stays out of the window
+    // until it has some: GTK cannot fit an entry's frame and padding into nothing.
+    fTextField->SetHidden(t.width <= 0);
     s.x = t.width + kGap;
     s.y = (b.height - s.height) * 0.5;
     fStepper->SetFrame(s);

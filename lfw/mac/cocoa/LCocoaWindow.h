@@ -69,6 +69,10 @@ public:
     virtual void RedrawWindow() { }
     // An embedded window with a scroll view lays its controls out for its new size.
     virtual void RelayoutWindow() { }
+    // The backing scale of the window (or of the window a pane is in) changed: what it keeps in
+    // backing pixels (fonts, heights) is taken afresh. The character cell is the new one
+    // already; the window is laid out afterwards.
+    virtual void EvBackingScaleChanged() { }
 
     // Entry points (main thread; PostCommand may also be called from other threads, also while
     // the window is being torn down: off the main thread it reads nothing of the window).
@@ -141,7 +145,7 @@ protected:
 // Services of the layers above that the window classes call when they are installed (each may
 // stay null: the call is then skipped).
 struct LCocoaWindowHooks {
-    // The backing scale of a window changed: its tabbed toolbar lays itself out again.
+    // The backing scale of a window changed: its tabbed toolbar measures itself again.
     void (*scaleFactorChanged)(LCocoaWindow& window) = nullptr;
     // The window's native toolbar validates its visible items.
     void (*validateToolbar)(LCocoaWindow& window) = nullptr;

@@ -4,6 +4,7 @@
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaInputUpDownImpl.h"
 #include "lfw/mac/cocoa/LCocoaMenu.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -227,13 +229,66 @@ bool LMacWindowManager::WindowShouldZoom(LNativeWindow& window)
     return pResizableHandler ? pResizableHandler->EvWindowShouldZoom(window) : true;
 }
 
-void LMacWindowManager::WindowDidChangeScale(LNativeWindow&)
+namespace {
+
+// The views of the window from the top: its content, a view in its title bar and its toolbar.
+std::vector<LUiRef<LView>> WindowViews(LNativeWindow& window)
+{
+    std::vector<LUiRef<LView>> out;
+    std::vector<LView*> pending;
+    for (LView* top : { window.ContentView(), window.TitlebarView(),
+             window.Toolbar() ? LView::FromWidget(window.Toolbar()) : nullptr })
+        if (top)
+            pending.push_back(top);
+    for (size_t i = 0; i < pending.size(); ++i) {
+        out.emplace_back(pending[i]);
+        for (LView* child : pending[i]->Subviews())
+            pending.push_back(child);
+    }
+    return out;
+}
+
+} // namespace
+
+void LMacWindowManager::WindowDidChangeScale(LNativeWindow& window)
 {
     LUiRef<LMacWindowManager> hold(this);
     updateCharacterSize();
     if (!pWindow)
         return;
-    if (LView* content = pWindow->GetContentView())
+    // The window is laid out as a fresh one at the new scale: every pane in it takes the new
+    // character cell, every painted control and every pane its measures, from the top down (a
+    // pane's measures may depend on its controls'), then the window lays itself out and is
+    // painted whole (the native window fits itself to its screen once it has its new size).
+    const std::vector<LUiRef<LView>> views = WindowViews(window);
+    std::vector<LCocoaWindow*> panes;
+    for (const LUiRef<LView>& view : views) {
+        LCocoaWindow* pane = LCocoaWindow::GetThisProperty(view.Get());
+        if (pane && pane != pWindow && std::find(panes.begin(), panes.end(), pane) == panes.end())
+            panes.push_back(pane);
+    }
+    for (LCocoaWindow* pane : panes)
+        pane->SetCharacterMetrics(
+            fCharWidthPixels, fCharHeightPixels, fCharWidthPoints, fCharHeightPoints);
+    for (const LUiRef<LView>& view : views) {
+        if (!pWindow)
+            return;
+        if (auto* host = dynamic_cast<LCocoaPaintControlImpl*>(view.Get()))
+            if (LCocoaPaintControlBridge* control = host->paintControl())
+                control->EvBackingScaleChanged();
+    }
+    for (const LUiRef<LView>& view : views) {
+        if (!pWindow)
+            return;
+        // Looked up again: a pane that went meanwhile is not called.
+        LCocoaWindow* pane = LCocoaWindow::GetThisProperty(view.Get());
+        if (pane && pane != pWindow && pane->GetContentView() == view.Get())
+            pane->EvBackingScaleChanged();
+    }
+    if (!pWindow)
+        return;
+    pWindow->EvBackingScaleChanged();
+    if (LView* content = pWindow ? pWindow->GetContentView() : nullptr)
         content->NotifySubviewsFrameChanged();
     if (auto hook = LCocoaWindowHooksGet().scaleFactorChanged; hook && pWindow)
         hook(*pWindow);
@@ -241,6 +296,7 @@ void LMacWindowManager::WindowDidChangeScale(LNativeWindow&)
         pResizableHandler->RelayoutControls(*pWindow);
     if (pWindow)
         pWindow->RedrawWindow();
+    window.SetNeedsDisplay();
 }
 
 bool LMacWindowManager::WindowCancel(LNativeWindow&)

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -165,4 +167,88 @@ TEST(ProcessThread, RunsUnderASilentInterfaceToo)
     EXPECT_EQ(Process(silent, data), LProcessResultSuccess);
     job.fail = true;
     EXPECT_EQ(Process(silent, data), LProcessResultError);
+}
+
+// A job started without waiting: the call returns while the job runs, its reports reach the
+// parent on the main thread in order, and the end is told after the last of them, once.
+TEST(ProcessThread, AStartedJobIsToldOfAfterItsLastReport)
+{
+    DialogLike dialog;
+    ReportingJob job;
+    job.fail = true;
+    LProcessThread thread(
+        dialog,
+        [](LProcessInterface& iface, void* data) {
+            return Process(iface, *static_cast<ReportingJob*>(data));
+        },
+        &job);
+    int finished = 0;
+    LProcessResult result = LProcessResultSuccess;
+    size_t reportsWhenFinished = 0;
+    ASSERT_TRUE(thread.Start([&](LProcessResult r) {
+        ++finished;
+        result = r;
+        reportsWhenFinished = dialog.reports.size();
+    }));
+    EXPECT_TRUE(thread.IsStarted());
+    EXPECT_EQ(finished, 0) << "told of before the loop turned";
+    LEventQueueRunUntilStopConditionOrTimeout([&] { return finished > 0; }, true, 10000);
+    EXPECT_EQ(finished, 1);
+    EXPECT_FALSE(thread.IsStarted());
+    EXPECT_EQ(result, LProcessResultError);
+    EXPECT_TRUE(job.ranOnWorker);
+    EXPECT_TRUE(dialog.allOnMain);
+    ASSERT_EQ(dialog.reports.size(), 8u);
+    EXPECT_EQ(reportsWhenFinished, dialog.reports.size());
+    EXPECT_EQ(dialog.reports.back(), "error:Filen bild.png kunde inte läsas.");
+    LEventQueueRunUntilStopConditionOrTimeout({}, true, 30);
+    EXPECT_EQ(finished, 1);
+}
+
+// Stopped by whoever started it: the end is told with 1, what the job reported after the stop is
+// not applied, and the object may go in the call that tells the end.
+TEST(ProcessThread, AStartedJobStopsAndMayBeDestroyedWhenTold)
+{
+    DialogLike dialog;
+    EndlessJob job;
+    auto thread = std::make_unique<LProcessThread>(
+        dialog,
+        [](LProcessInterface& iface, void* data) {
+            return Process(iface, *static_cast<EndlessJob*>(data));
+        },
+        &job);
+    bool done = false;
+    LProcessResult result = LProcessResultSuccess;
+    ASSERT_TRUE(thread->Start([&](LProcessResult r) {
+        result = r;
+        thread.reset();
+        done = true;
+    }));
+    LEventQueueRunUntilStopConditionOrTimeout([&] { return !dialog.reports.empty(); }, true, 10000);
+    thread->StopThreadSoon();
+    LEventQueueRunUntilStopConditionOrTimeout([&] { return done; }, true, 10000);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(result, LProcessResultStopped);
+    EXPECT_EQ(job.reportsAfterStop, 1);
+    for (const auto& report : dialog.reports)
+        EXPECT_NE(report, "status0:efter stopp");
+}
+
+// Work waited for with the loop turning: it runs on a worker, what was posted meanwhile runs on
+// the main thread before it returns, and on a worker thread the job simply runs.
+TEST(ProcessThread, WorkWaitedForWhileTheLoopTurns)
+{
+    ReportingJob job;
+    bool posted = false;
+    LRunLoop::Post([&] { posted = true; });
+    EXPECT_EQ(LProcessRunWhileLoopTurns(job), LProcessResultSuccess);
+    EXPECT_TRUE(job.ranOnWorker);
+    EXPECT_TRUE(posted);
+    job.fail = true;
+    EXPECT_EQ(LProcessRunWhileLoopTurns(job), LProcessResultError);
+
+    ReportingJob inner;
+    std::thread other([&] { EXPECT_EQ(LProcessRunWhileLoopTurns(inner), LProcessResultSuccess); });
+    other.join();
+    EXPECT_TRUE(inner.ranOnWorker);
 }

@@ -685,10 +685,12 @@ TEST_F(ClipboardTest, RequestsWaitForTheWorkerWhileTheLoopTurns)
         done = true;
     });
     bool held = false;
-    while (!done) {
-        uitest::Pump(10);
-        held = held || LUiClipboard::HeldRequestCount() > 0;
-    }
+    EXPECT_TRUE(uitest::PumpUntil(
+        [&] {
+            held = held || LUiClipboard::HeldRequestCount() > 0;
+            return done.load();
+        },
+        70000));
     reader.join();
     EXPECT_TRUE(held) << "the request was answered on the window's thread";
     EXPECT_EQ(LUiClipboard::RenderCount(), before + 1);

@@ -375,7 +375,9 @@ TEST_F(FilePanelTest, WholePathsComeBackWhole)
 
 TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
 {
-    std::string f = Filter({ "PDF", "*.pdf" });
+    // Without a type list a name without an extension is asked about; with one it takes the
+    // type's (below).
+    const std::string pdf = Filter({ "PDF", "*.pdf" });
     char dir[260];
     std::strcpy(dir, folder.Path().c_str());
     struct Case {
@@ -383,11 +385,13 @@ TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
         const char* answer;
         const char* headline;
         bool stored;
+        const std::string* filter;
     };
+    const std::string none;
     for (const Case& c :
-        { Case { "utan", "Fortsätt utan tillägg", "Markeringen har inget filtillägg", true },
-            Case { "x.png", "Använd .png", "Markeringen har olika filtillägg", true },
-            Case { "y.png", "Avbryt", "Markeringen har olika filtillägg", false } }) {
+        { Case { "utan", "Fortsätt utan tillägg", "Markeringen har inget filtillägg", true, &none },
+            Case { "x.png", "Använd .png", "Markeringen har olika filtillägg", true, &pdf },
+            Case { "y.png", "Avbryt", "Markeringen har olika filtillägg", false, &pdf } }) {
         char path[260] = "";
         static std::string typed;
         typed = c.typed;
@@ -404,7 +408,8 @@ TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
         });
         std::string headline;
         uitest::AnswerAlert(&headline, c.answer);
-        bool ok = LFile::BrowseSaveFilePathOverwrite(nullptr, path, "Spara", dir, f.c_str(), "pdf");
+        bool ok = LFile::BrowseSaveFilePathOverwrite(
+            nullptr, path, "Spara", dir, c.filter->c_str(), "pdf");
         EXPECT_EQ(ok, c.stored) << c.typed;
         EXPECT_EQ(headline, c.headline) << c.typed;
         if (c.stored)
@@ -412,4 +417,174 @@ TEST_F(FilePanelTest, ExtensionQuestionsKeepTheNameAsTyped)
         else
             EXPECT_STREQ(path, "");
     }
+}
+
+namespace {
+
+// Accepts the name in the save chooser once its folder has loaded, as its save button does.
+void AcceptName(const std::string& name)
+{
+    static std::string typed;
+    typed = name;
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        if (!typed.empty())
+            gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(panel), typed.c_str());
+        g_timeout_add(
+            300,
+            [](gpointer p) -> gboolean {
+                GtkWidget* save
+                    = gtk_dialog_get_widget_for_response(GTK_DIALOG(p), GTK_RESPONSE_ACCEPT);
+                gtk_button_clicked(GTK_BUTTON(save));
+                return G_SOURCE_REMOVE;
+            },
+            panel);
+    });
+}
+
+// The chooser's question before a file is replaced, once it shows: its text kept, answered; a
+// chooser still up after that is cancelled.
+void AnswerReplaceQuestion(std::string* text, int response)
+{
+    struct Answer {
+        std::string* text;
+        int response;
+    };
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* a = static_cast<Answer*>(data);
+            GtkWidget* question = nullptr;
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* w = windows; w; w = w->next)
+                if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data))
+                    && w->data != LUiCurrentAlertWidget())
+                    question = GTK_WIDGET(w->data);
+            g_list_free(windows);
+            if (!question)
+                return G_SOURCE_CONTINUE;
+            gchar* t = nullptr;
+            g_object_get(question, "text", &t, nullptr);
+            *a->text = t ? t : "";
+            g_free(t);
+            gtk_dialog_response(GTK_DIALOG(question), a->response);
+            delete a;
+            g_timeout_add(
+                300,
+                [](gpointer) -> gboolean {
+                    if (auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel()))
+                        gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_CANCEL);
+                    return G_SOURCE_REMOVE;
+                },
+                nullptr);
+            return G_SOURCE_REMOVE;
+        },
+        new Answer { text, response });
+}
+
+// While it lives, every alert that shows is answered "Avbryt" and its headline kept.
+class AlertsRefused {
+public:
+    AlertsRefused()
+    {
+        fSource = g_timeout_add(
+            50,
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<AlertsRefused*>(data);
+                auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+                if (!alert || !gtk_widget_get_mapped(alert)
+                    || g_object_get_data(G_OBJECT(alert), "vt-refused"))
+                    return G_SOURCE_CONTINUE;
+                g_object_set_data(G_OBJECT(alert), "vt-refused", GINT_TO_POINTER(1));
+                gchar* text = nullptr;
+                g_object_get(alert, "text", &text, nullptr);
+                self->headlines.push_back(text ? text : "");
+                g_free(text);
+                if (GtkWidget* b = uitest::FindButton(alert, "Avbryt"))
+                    gtk_button_clicked(GTK_BUTTON(b));
+                else
+                    gtk_dialog_response(GTK_DIALOG(alert), GTK_RESPONSE_DELETE_EVENT);
+                return G_SOURCE_CONTINUE;
+            },
+            this);
+    }
+    ~AlertsRefused() { g_source_remove(fSource); }
+    AlertsRefused(const AlertsRefused&) = delete;
+    AlertsRefused& operator=(const AlertsRefused&) = delete;
+    std::vector<std::string> headlines;
+
+private:
+    guint fSource = 0;
+};
+
+} // namespace
+
+// A name without an extension takes the extension of the type chosen in the list: the proposed
+// name accepted as it stands is saved under it, a typed name too, under whichever type is
+// chosen; an extension of another type offered is kept; and a file under the name with the
+// extension is not replaced without the chooser's question.
+TEST_F(FilePanelTest, NamesWithoutExtensionTakeTheChosenTypes)
+{
+    const std::string images = Filter({ "Bärbar nätverksgrafik (*.png)", "*.png",
+        "JPEG-bild (*.jpg;*.jpeg)", "*.jpg;*.jpeg", "Alla filer", "*.*" });
+    std::string dir = folder.Path();
+    // No question about a missing extension is asked.
+    AlertsRefused alerts;
+
+    // The proposed name, accepted.
+    std::string path = "/projekt/Namnlöst.vtproj";
+    AcceptName("");
+    ASSERT_TRUE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, path, "Exportera till bild", dir, images.c_str(), ""));
+    EXPECT_EQ(path, folder.Path() + "/Namnlöst.png");
+
+    // Another type chosen; a name in a folder typed.
+    ASSERT_EQ(g_mkdir_with_parents((folder.Path() + "/under").c_str(), 0755), 0);
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(panel));
+        gtk_file_chooser_set_filter(
+            GTK_FILE_CHOOSER(panel), GTK_FILE_FILTER(g_slist_nth_data(filters, 1)));
+        g_slist_free(filters);
+    });
+    AcceptName("under/skiva");
+    ASSERT_TRUE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, path, "Exportera till bild", dir, images.c_str(), ""));
+    EXPECT_EQ(path, folder.Path() + "/under/skiva.jpg");
+
+    // An extension of another type offered stays; every file: no extension is added.
+    dir = folder.Path();
+    AcceptName("bild.jpeg");
+    ASSERT_TRUE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, path, "Exportera till bild", dir, images.c_str(), ""));
+    EXPECT_EQ(path, folder.Path() + "/bild.jpeg");
+    uitest::WhenPanelUp([](GtkWidget* panel) {
+        GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(panel));
+        gtk_file_chooser_set_filter(
+            GTK_FILE_CHOOSER(panel), GTK_FILE_FILTER(g_slist_nth_data(filters, 2)));
+        g_slist_free(filters);
+    });
+    AcceptName("naken");
+    dir = folder.Path();
+    ASSERT_TRUE(LFile::BrowseSaveFilePathOverwrite(
+        nullptr, path, "Exportera till bild", dir, images.c_str(), ""));
+    EXPECT_EQ(path, folder.Path() + "/naken");
+
+    // The PDF panel: no question about a missing extension; a file under the name with the
+    // extension is asked about before it is replaced, and kept when told so.
+    char pdfPath[260] = "";
+    char where[260];
+    std::strcpy(where, folder.Path().c_str());
+
+    std::ofstream(folder.Path() + "/utskrift.pdf") << "kvar";
+    for (int response : { int(GTK_RESPONSE_CANCEL), int(GTK_RESPONSE_ACCEPT) }) {
+        std::string question;
+        pdfPath[0] = 0;
+        AcceptName("utskrift");
+        AnswerReplaceQuestion(&question, response);
+        const bool chosen = LFile::BrowseSaveFilePathOverwrite(nullptr, pdfPath, "Spara som PDF",
+            where, Filter({ "PDF-fil", "*.pdf" }).c_str(), "pdf");
+        EXPECT_NE(question.find("utskrift.pdf"), std::string::npos) << question;
+        EXPECT_EQ(chosen, response == GTK_RESPONSE_ACCEPT);
+        EXPECT_EQ(std::string(pdfPath), chosen ? folder.Path() + "/utskrift.pdf" : "");
+    }
+    EXPECT_TRUE(alerts.headlines.empty()) << alerts.headlines.front();
 }

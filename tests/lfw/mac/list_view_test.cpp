@@ -839,7 +839,7 @@ TEST_F(ListViewTest, TheHeaderShowsAndReadsOutTheTitles)
     TestWindow w;
     LCocoaListViewImpl* list = MakeList(w);
     w.LVAddRow(kList, "Sol", "3", "Hämtad", static_cast<const char*>(nullptr));
-    uitest::Pump(150);
+    ASSERT_TRUE(uitest::PumpUntilDrawn(w.GetNativeWindow()));
     const std::string path = Shot("header");
     ASSERT_TRUE(uitest::SaveScreenshot(w.GetNativeWindow(), path));
     cairo_surface_t* shot = cairo_image_surface_create_from_png(path.c_str());
@@ -869,7 +869,7 @@ TEST_F(ListViewTest, StretchingColumnsFollowTheWidthOfTheList)
         EXPECT_TRUE(uitest::PumpUntil([&] {
             return std::abs(gtk_widget_get_allocated_width(list->treeView()) - (points - 2)) <= 1;
         }));
-        uitest::Pump(50);
+        EXPECT_TRUE(uitest::PumpUntilDrawn(w.GetNativeWindow()));
         return listshown::Columns(list);
     };
     const auto start = listshown::Columns(list);
@@ -901,7 +901,7 @@ TEST_F(ListViewTest, AColumnWidthDraggedByTheUserIsKeptReadAndSaved)
     LCocoaListViewImpl* list = MakeList(w);
     LCocoaListViewManager* m = list->manager();
     w.LVAddRow(kList, "Sol", "3", "Hämtad", static_cast<const char*>(nullptr));
-    uitest::Pump(150);
+    ASSERT_TRUE(uitest::PumpUntilDrawn(w.GetNativeWindow()));
     const double s = w.GetBackingScaleFactor();
     const std::vector<Column> start = Columns(list);
     ASSERT_EQ(start.size(), 3u);
@@ -928,7 +928,7 @@ TEST_F(ListViewTest, AColumnWidthDraggedByTheUserIsKeptReadAndSaved)
         ASSERT_TRUE(uitest::PumpUntil([&] {
             return std::abs(gtk_widget_get_allocated_width(list->treeView()) - (points - 2)) <= 1;
         }));
-        uitest::Pump(50);
+        EXPECT_TRUE(uitest::PumpUntilDrawn(w.GetNativeWindow()));
         const std::vector<Column> now = Columns(list);
         EXPECT_EQ(now[1].width, dragged);
         EXPECT_EQ(now[2].width, start[2].width);

@@ -48,8 +48,12 @@ TEST(PaperSizes, EveryRowByIdKeyAndName)
         LPaperSizeID id = static_cast<LPaperSizeID>(r.id);
         double w, h;
         LPaperSizeGetPhysicalDimensionsMm(id, w, h);
-        EXPECT_EQ(w, r.w) << r.key;
-        EXPECT_EQ(h, r.h) << r.key;
+        EXPECT_EQ(LPaperSizeArray[r.id].width, r.w) << r.key;
+        EXPECT_EQ(LPaperSizeArray[r.id].height, r.h) << r.key;
+        if (r.group != LPaperSizeGroupUS) {
+            EXPECT_EQ(w, r.w) << r.key;
+            EXPECT_EQ(h, r.h) << r.key;
+        }
         EXPECT_STREQ(LPaperSizeGetKeyFromID(id), r.key);
         EXPECT_STREQ(LPaperSizeGetDisplayName(id), r.name);
         EXPECT_EQ(LPaperSizeGetIDFromKey(r.key), id) << r.key;
@@ -93,6 +97,31 @@ TEST(PaperSizes, Pixels)
     LPaperSizeGetPhysicalDimensionsInPixels(LPaperSizeManual, 254, w, h);
     EXPECT_EQ(w, 1275u);
     EXPECT_EQ(h, 1785u);
+}
+
+// The table shows the US sizes in whole millimetres; what is placed and measured on is the paper,
+// cut in inches.
+TEST(PaperSizes, UsSizesAreExactInInches)
+{
+    struct Inches {
+        LPaperSizeID id;
+        double w, h;
+    } rows[] = { { LPaperSizeUSStatement, 5.5, 8.5 }, { LPaperSizeUSLetter, 8.5, 11 },
+        { LPaperSizeUSLegal, 8.5, 14 }, { LPaperSizeUSLedger, 11, 17 },
+        { LPaperSizeUSTabloid, 11, 17 } };
+    for (const Inches& r : rows) {
+        double w = 0, h = 0;
+        LPaperSizeGetPhysicalDimensionsMm(r.id, w, h);
+        EXPECT_NEAR(w, r.w * 25.4, 1e-9) << r.id;
+        EXPECT_NEAR(h, r.h * 25.4, 1e-9) << r.id;
+        // Whole in inches, whole in pixels: never a pixel lost to the millimetres' rounding.
+        for (unsigned long ppi : { 72ul, 300ul, 600ul, 1200ul }) {
+            unsigned long pw = 0, ph = 0;
+            LPaperSizeGetPhysicalDimensionsInPixels(r.id, ppi, pw, ph);
+            EXPECT_EQ(pw, (unsigned long)(r.w * double(ppi))) << r.id << " " << ppi;
+            EXPECT_EQ(ph, (unsigned long)(r.h * double(ppi))) << r.id << " " << ppi;
+        }
+    }
 }
 
 TEST(PaperSizes, PrinterPaperNames)

@@ -63,8 +63,9 @@ TEST(PDFWriter, PageSizeAndMetadata)
     {
         LPDFWriter w(portrait.c_str(), LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
         ASSERT_TRUE(w.IsValid());
-        EXPECT_EQ(w.GetPageWidth(), 595);
-        EXPECT_EQ(w.GetPageHeight(), 841);
+        // The paper's true size in points, not rounded to whole ones.
+        EXPECT_NEAR(w.GetPageWidth(), 210 / 25.4 * 72, 1e-9);
+        EXPECT_NEAR(w.GetPageHeight(), 297 / 25.4 * 72, 1e-9);
         w.BeginPage();
         LPaintSurface::FillRectAA(w.GetPaintContext(), LGuiColor(), 10, 10, 10, 10);
         w.EndPage();
@@ -73,7 +74,7 @@ TEST(PDFWriter, PageSizeAndMetadata)
     std::string info = Info(portrait);
     EXPECT_NE(info.find("Title:           ZOR PDF-fil"), std::string::npos) << info;
     EXPECT_NE(info.find("Creator:         ZOR-program"), std::string::npos) << info;
-    EXPECT_NE(info.find("Page size:       595 x 841 pts"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       595.276 x 841.89 pts (A4)"), std::string::npos) << info;
     EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
 
     {
@@ -81,22 +82,29 @@ TEST(PDFWriter, PageSizeAndMetadata)
         w.BeginPage();
         w.EndPage();
     } // the destructor finishes the file
-    EXPECT_NE(Info(landscape).find("Page size:       841 x 595 pts"), std::string::npos);
+    EXPECT_NE(Info(landscape).find("Page size:       841.89 x 595.276 pts (A4)"), std::string::npos)
+        << Info(landscape);
 
     // Ids without a size give A4; the resolution scales the page.
     for (LPaperSizeID id : { LPaperSizeInvalid, LPaperSizeCustom }) {
         LPDFWriter w((dir / "x.pdf").c_str(), id, LPaperSizeOrientationPortrait, 72);
-        EXPECT_EQ(w.GetPageWidth(), 595);
-        EXPECT_EQ(w.GetPageHeight(), 841);
+        EXPECT_NEAR(w.GetPageWidth(), 595.2756, 1e-4);
+        EXPECT_NEAR(w.GetPageHeight(), 841.8898, 1e-4);
     }
     LPDFWriter big((dir / "300.pdf").c_str(), LPaperSizeA4, LPaperSizeOrientationPortrait, 300);
-    EXPECT_EQ(big.GetPageWidth(), 2480);
-    EXPECT_EQ(big.GetPageHeight(), 3507);
+    EXPECT_NEAR(big.GetPageWidth(), 2480.315, 1e-3);
+    EXPECT_NEAR(big.GetPageHeight(), 3507.874, 1e-3);
     EXPECT_EQ(big.GetResolution(), 300);
     LPDFWriter letter(
         (dir / "l.pdf").c_str(), LPaperSizeUSLetter, LPaperSizeOrientationPortrait, 72);
-    EXPECT_EQ(letter.GetPageWidth(), 612);
-    EXPECT_EQ(letter.GetPageHeight(), 790);
+    EXPECT_NEAR(letter.GetPageWidth(), 612, 1e-9);
+    EXPECT_NEAR(letter.GetPageHeight(), 792, 1e-9);
+    letter.BeginPage();
+    letter.EndPage();
+    ASSERT_TRUE(letter.Close());
+    EXPECT_NE(
+        Info(dir / "l.pdf").find("Page size:       612 x 792 pts (letter)"), std::string::npos)
+        << Info(dir / "l.pdf");
 }
 
 TEST(PDFWriter, DrawingLandsWhereThePageSaysAndStaysVector)
@@ -140,8 +148,9 @@ TEST(PDFWriter, DrawingLandsWhereThePageSaysAndStaysVector)
         LPaintSurface::FillRectAA(ctx, LGuiColor(), 0, 0, 5, 5);
     }
     Gray g = Render(pdf, dir / "page");
-    ASSERT_EQ(g.width, 595);
-    ASSERT_EQ(g.height, 841);
+    // The 595.28 x 841.89 point page at a pixel a point, its last part pixels included.
+    ASSERT_EQ(g.width, 596);
+    ASSERT_EQ(g.height, 842);
     EXPECT_LT(g.At(300, 5), 10); // the bar at the top of the page
     EXPECT_GT(g.At(300, 30), 245); // and nothing below it
     EXPECT_GT(g.At(300, 835), 245);

@@ -220,3 +220,42 @@ TEST(ScreenImageCopies, TheScreenShowsThePicture)
     copies.DrawImage(screen.ctx, picture, 0, 0, 300, 200, 1);
     EXPECT_LE(Worst(screen, turned, 50, 40, 200, 300), 1);
 }
+
+// A picture longer than kSourceSide gets a source made ahead, halved until it fits: copies that
+// fit in it are made from it and look as the picture reduced whole does (within the rounding of
+// the two steps), a larger copy is made from the picture itself, and new pixels drop the source.
+// A picture that fits gets none.
+TEST(ScreenImageCopies, LargePicturesAreCopiedFromTheirSource)
+{
+    if (CommandOutput("command -v /usr/bin/convert").empty())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    LImageBuffer small, source;
+    Fill(small, LScreenImageCopies::kSourceSide, 900, 6);
+    EXPECT_FALSE(LScreenImageCopies::MakeSource(small, source));
+    EXPECT_FALSE(source.IsValid());
+
+    LImageBuffer picture;
+    Fill(picture, 4200, 2800, 7);
+    ASSERT_TRUE(LScreenImageCopies::MakeSource(picture, source));
+    EXPECT_EQ(source.GetWidth(), 1050);
+    EXPECT_EQ(source.GetHeight(), 700);
+    LScreenImageCopies copies;
+    copies.KeepSource(picture, std::move(source));
+    {
+        Screen screen(560, 400);
+        copies.DrawImage(screen.ctx, picture, 20, 30, 313, 209, 1);
+        EXPECT_LE(Worst(screen, Reference(picture, 313, 209), 20, 30, 313, 209), 3);
+    }
+    {
+        Screen screen(1200, 800);
+        copies.DrawImage(screen.ctx, picture, 5, 5, 1100, 733.3f, 1);
+        EXPECT_LE(Worst(screen, Reference(picture, 1100, 733), 5, 5, 1100, 733), 1);
+    }
+    // New pixels: the old source is not used for them.
+    LImageBuffer other;
+    Fill(other, 4200, 2800, 8);
+    picture = std::move(other);
+    Screen screen(560, 400);
+    copies.DrawImage(screen.ctx, picture, 20, 30, 313, 209, 1);
+    EXPECT_LE(Worst(screen, Reference(picture, 313, 209), 20, 30, 313, 209), 1);
+}

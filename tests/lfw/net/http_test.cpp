@@ -338,8 +338,12 @@ TEST(HttpDownload, ATricklingServerRunsOutOfTheWholeTransfersTime)
     // The owner's stop before the deadline is a stop, not a time-out.
     server.Add(LoopbackScript { {}, 0, true });
     StopJob stopping;
+    const size_t asked = server.Requests().size();
     std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Stopped once the server has the request: the download is under way.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (server.Requests().size() == asked && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         stopping.stop = true;
     });
     EXPECT_EQ(ProcessHTTPDownloadFile(stopping, Url(server, "/h").c_str(), (dir / "g").c_str(),

@@ -200,23 +200,75 @@ TEST_F(PipeTest, PathsThatDoNotFitAreRefused)
     char path[kLPathSize];
     EXPECT_FALSE(LNamedPipeRef::MakeFilePath(path, "Vorantel"));
     EXPECT_EQ(LNamedPipeListen((deep + "/.spipe.Vorantel").c_str()), -1);
-    // A runtime folder open to others is not used: a private one in the temporary folder is
-    // (here one of the test's own, so that nothing is left behind).
+}
+
+// Without a runtime folder of its own (none set, or one open to others) the channel lives in a
+// folder of the user's own cache folder, closed to others and named for the host; a folder there
+// that another user made first, or one open to others, is never used: the reason is told. A
+// folder another user made in the system's temporary folder, where the channel once lived,
+// changes nothing.
+TEST_F(PipeTest, WithoutARuntimeFolderTheChannelLivesInTheUsersCache)
+{
+    TemporaryFolder cache, temporary;
+    const char* old[] = { "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "TMPDIR" };
+    std::string saved[3];
+    bool had[3];
+    for (int i = 0; i < 3; ++i) {
+        const char* v = getenv(old[i]);
+        had[i] = v != nullptr;
+        saved[i] = v ? v : "";
+    }
+    setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+    setenv("TMPDIR", temporary.Path().c_str(), 1);
+    char host[65] = "";
+    gethostname(host, sizeof host - 1);
+    const std::string expected = cache.Path() + "/vorantel/run-" + host;
+    const bool root = geteuid() == 0;
+    if (root) {
+        // Another user's folder where the channel used to go.
+        const std::string theirs = temporary / ("vorantel-" + std::to_string(getuid()));
+        ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+        ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    }
+    char folder[kLPathSize];
+    std::string why;
+    // No runtime folder; then one open to others.
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(LNamedPipeGetRuntimeFolder(folder, &why)) << why;
+    EXPECT_EQ(std::string(folder), expected);
+    struct stat st = {};
+    ASSERT_EQ(lstat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, getuid());
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     chmod(runtime.Path().c_str(), 0777);
-    TemporaryFolder temporary;
-    const char* oldTemporary = getenv("TMPDIR");
-    const std::string saved = oldTemporary ? oldTemporary : "";
-    setenv("TMPDIR", temporary.Path().c_str(), 1);
-    char folder[kLPathSize];
-    const bool found = LNamedPipeGetRuntimeFolder(folder);
-    if (oldTemporary)
-        setenv("TMPDIR", saved.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
+    EXPECT_TRUE(LNamedPipeGetRuntimeFolder(folder, &why));
     chmod(runtime.Path().c_str(), 0700);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(std::string(folder), temporary / ("vorantel-" + std::to_string(getuid())));
+    EXPECT_EQ(std::string(folder), expected);
+    char path[kLPathSize];
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(LNamedPipeRef::MakeFilePath(path, "Vorantel"));
+    EXPECT_EQ(std::string(path), expected + "/.spipe.Vorantel");
+
+    // Opened to others: refused, with the reason.
+    ASSERT_EQ(chmod(expected.c_str(), 0755), 0);
+    EXPECT_FALSE(LNamedPipeGetRuntimeFolder(folder, &why));
+    EXPECT_EQ(why, "Mappen ”" + expected + "” är öppen för andra användare.");
+    EXPECT_FALSE(LNamedPipeRef::MakeFilePath(path, "Vorantel"));
+    if (root) {
+        // Made first by another user.
+        ASSERT_EQ(chmod(expected.c_str(), 0700), 0);
+        ASSERT_EQ(chown(expected.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(LNamedPipeGetRuntimeFolder(folder, &why));
+        EXPECT_EQ(why, "Mappen ”" + expected + "” tillhör en annan användare.");
+        ASSERT_EQ(chown(expected.c_str(), 0, 0), 0);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (had[i])
+            setenv(old[i], saved[i].c_str(), 1);
+        else
+            unsetenv(old[i]);
+    }
 }
 
 TEST_F(PipeTest, SendArgumentsToAnotherInstance)

@@ -479,7 +479,9 @@ TEST_F(ClipartFailureTest, AFolderListsItsOwnPicturesEveryTimeItIsSelected)
             LCocoaTreeViewImpl* tree = dialog.TreeViewGetImplById(LClipartDialog::kTree);
             // Images, Djur and now Fåglar.
             uitest::PumpUntil([&] { return tree->numberOfRows() == 3; });
-            uitest::Pump(200); // the new row is measured in idle time
+            // The new row is measured in idle time, then drawn.
+            uitest::PumpUntilIdle();
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("folder-opened"));
             ClickItem(dialog, djur->childAt(0));
             uitest::PumpUntil([&] { return Rows(dialog) == 2 && Listed(dialog); });
@@ -599,9 +601,11 @@ TEST_F(ClipartFailureTest, ATricklingServerHoldsNeitherTheNextPreviewNorHämtaPa
             ClickRow(dialog, LClipartDialog::kTree, 1); // Birds
             ASSERT_TRUE(uitest::PumpUntil([&] { return Rows(dialog) == 5 && Listed(dialog); }));
             ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "sun"));
+            const int sent = library.server.PiecesSent();
             sunAsked = uitest::PumpUntil(
                 [&] { return library.Count("clipart/Birds/preview_sun.png") == 1; }, 3000);
-            uitest::Pump(300); // a few bytes of it came
+            // A few bytes of it came.
+            uitest::PumpUntil([&] { return library.server.PiecesSent() >= sent + 3; }, 3000);
             // The next picture's preview is asked for at once, long before the first would end.
             ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "moon"));
             moonAsked = uitest::PumpUntil(
@@ -609,7 +613,7 @@ TEST_F(ClipartFailureTest, ATricklingServerHoldsNeitherTheNextPreviewNorHämtaPa
             moonShown = uitest::PumpUntil(
                 [&] { return dialog.Preview()->HasImage() && !dialog.Preview()->IsDownloading(); },
                 3000);
-            uitest::Pump(100);
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("trickle-next-preview"));
             // "Hämta" of the trickled picture ends when the whole transfer's time is up (the
             // download turns the loop itself: what it shows meanwhile is seen from a timer).
@@ -670,12 +674,13 @@ TEST_F(ClipartFailureTest, AFolderNamedImagesIsAFolderOfItsOwn)
             ClickExpander(dialog, images);
             LCocoaTreeViewImpl* tree = dialog.TreeViewGetImplById(LClipartDialog::kTree);
             uitest::PumpUntil([&] { return tree->numberOfRows() == 4; });
-            uitest::Pump(200);
+            uitest::PumpUntilIdle();
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             ClickItem(dialog, images->childAt(0));
             uitest::PumpUntil([&] { return Cell(dialog, 0, 0) == "Bild"; });
             gamlaRows = Names(dialog);
             gamlaFolder = dialog.CurrentFolder();
-            uitest::Pump(150);
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("folder-named-images"));
             ClickItem(dialog, root);
             uitest::PumpUntil([&] { return Cell(dialog, 0, 0) == "Sol"; });
@@ -722,7 +727,7 @@ TEST_F(ClipartFailureTest, APictureWhoseNameHoldsASlashIsFetchedOrToldTruly)
             uitest::PumpUntil([&] { return !dialog.IsDownloading(); });
             ClickRow(dialog, LClipartDialog::kList, RowOf(dialog, "Fåglar/Sparv"));
             preview = uitest::PumpUntil([&] { return dialog.Preview()->HasImage(); });
-            uitest::Pump(100);
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("slash-preview"));
             ASSERT_TRUE(Fetch(dialog, "Fåglar/Sparv"));
             uitest::PumpUntil([&] { return result[0] != 0; }, 5000);

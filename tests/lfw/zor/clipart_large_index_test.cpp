@@ -89,7 +89,7 @@ TEST_F(ClipartLargeIndexTest, TwentyThousandFoldersAreListedWithinTwoSeconds)
                 ASSERT_TRUE(root);
                 if (run == 1) {
                     names = Children(dialog, root);
-                    uitest::Pump(100);
+                    uitest::PumpUntilDrawn(dialog.GetNativeWindow());
                     uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("twenty-thousand"));
                     // The last folder in the order is one click away and lists its picture.
                     dialog.TVSelectItem(
@@ -149,7 +149,7 @@ TEST_F(ClipartLargeIndexTest, ALargeIndexInTheCacheIsStoppedWithAvbryt)
                     LMacWindow* progress = ProgressWindow();
                     if (!progress)
                         return;
-                    uitest::Pump(150);
+                    uitest::PumpUntilDrawn(progress->GetNativeWindow());
                     uitest::SaveScreenshot(progress->GetNativeWindow(), Shot("cached-index"));
                     ClickControl(*progress, kLCmdCancel);
                     // The read goes on until the click has come.
@@ -162,7 +162,7 @@ TEST_F(ClipartLargeIndexTest, ALargeIndexInTheCacheIsStoppedWithAvbryt)
             stopped = uitest::PumpUntil([&] { return ListText(dialog) == "Inläsningen avbröts."; });
             listText = ListText(dialog);
             rows = Rows(dialog);
-            uitest::Pump(150);
+            uitest::PumpUntilDrawn(dialog.GetNativeWindow());
             uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("cached-index-stopped"));
             // The dialog goes on: the root lists its picture again.
             ClickRow(dialog, LClipartDialog::kTree, 0);

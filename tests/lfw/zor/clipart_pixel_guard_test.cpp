@@ -57,7 +57,8 @@ TEST_F(ClipartDialogTest, APreviewClaimingTooManyPixelsIsRefusedWhateverItsName)
         dialog.LVSetCurSel(LClipartDialog::kList, row);
         dialog.HandleListSelectionChange();
         uitest::PumpUntil([&] { return !dialog.Preview()->IsDownloading(); }, 5000);
-        uitest::Pump(200);
+        // What the download's end posted has run.
+        uitest::PumpUntilIdle();
         return dialog.Preview()->HasImage();
     };
     uitest::When([&] { return Shown(dialog); },

@@ -311,24 +311,4 @@ TEST(MainWindowSizes, DefaultSizeAndCaption)
     EXPECT_EQ(LMainWindow::MakeCaption("c\\d.vtproj"), "Vorantel av ZOR Software - d.vtproj");
 }
 
-// The frame with its title bar and borders around it inside a work area that leaves a panel of
-// 30 points at the top of a 1366 x 768 screen.
-TEST(MainWindowSizes, FramesAreFittedIntoTheWorkArea)
-{
-    const LUiRect work { 0, 30, 1366, 738 };
-    const LUiEdges edges { 5, 5, 5, 51 }; // borders and a header bar below the frame's top
-    auto fit = [&](LUiRect r) { return LMainWindow::FitFrameInWorkArea(r, edges, work); };
-    // Inside: kept.
-    EXPECT_EQ(fit({ 100, 100, 800, 500 }), (LUiRect { 100, 100, 800, 500 }));
-    // Too large: as large as the work area holds, its top left corner at the work area's.
-    EXPECT_EQ(fit({ 0, 0, 1366, 800 }), (LUiRect { 5, 35, 1356, 682 }));
-    EXPECT_EQ(fit({ -3000, 6000, 5000, 4000 }), (LUiRect { 5, 35, 1356, 682 }));
-    // Standing out on one side: moved in by as little as needed, the size kept.
-    EXPECT_EQ(fit({ 900, 500, 800, 500 }), (LUiRect { 561, 217, 800, 500 }));
-    EXPECT_EQ(fit({ -50, 10, 800, 500 }), (LUiRect { 5, 35, 800, 500 }));
-    // Nothing left: one point.
-    EXPECT_EQ(LMainWindow::FitFrameInWorkArea({ 0, 0, 100, 100 }, edges, { 0, 0, 8, 40 }),
-        (LUiRect { 5, 5, 1, 1 }));
-}
-
 } // namespace

@@ -54,9 +54,9 @@ GtkWidget* MessageLabel(GtkWidget* alert)
 std::string RunWhilePumping(const std::string& command)
 {
     auto output = std::async(std::launch::async, [command] { return CommandOutput(command); });
-    for (int i = 0;
-         i < 500 && output.wait_for(std::chrono::seconds(0)) != std::future_status::ready; ++i)
-        uitest::Pump(20);
+    uitest::PumpUntil(
+        [&] { return output.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        10000);
     return output.get();
 }
 
@@ -133,10 +133,17 @@ TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
             const int s = gtk_widget_get_scale_factor(alert);
             RunWhilePumping(xdotool + " mousemove " + std::to_string((ox + lx) * s) + " "
                 + std::to_string((oy + ly) * s) + " click --repeat 3 --delay 80 1");
-            uitest::Pump(300);
+            // The triple click has selected the whole message.
+            uitest::PumpUntil([&] {
+                int start = -1, end = -1;
+                return gtk_label_get_selection_bounds(GTK_LABEL(label), &start, &end) && start == 0
+                    && end == int(g_utf8_strlen(gtk_label_get_text(GTK_LABEL(label)), -1));
+            });
             RunWhilePumping(xdotool + " windowfocus --sync " + std::to_string(xid)
                 + " key --clearmodifiers ctrl+c");
-            uitest::Pump(200);
+            // The copy has taken the clipboard.
+            uitest::PumpUntil(
+                [] { return gdk_selection_owner_get(GDK_SELECTION_CLIPBOARD) != nullptr; });
             copied = RunWhilePumping(xclip + " -o -selection clipboard");
             gtk_dialog_response(GTK_DIALOG(alert), 0);
         });

@@ -2,6 +2,7 @@
 #include "platform/ui/LRunLoop.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -211,32 +213,56 @@ TEST(SingleInstancePaths, FilesAreMadeAbsoluteAgainstTheSendersFolder)
         (A { "v", "-open", "a" }));
 }
 
-TEST_F(SingleInstanceTest, ManyIdleConnectionsAreCappedAndTheChannelRecovers)
+// A thousand connections that send nothing and stay open (more than the instance reads at a
+// time, and near the process's descriptors) do not keep a real start out: it is taken at once,
+// and a connection that has to make room is told that the instance is busy, not left unanswered.
+TEST_F(SingleInstanceTest, IdleConnectionsDoNotKeepARealStartOut)
 {
+    struct rlimit limit = {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const struct rlimit saved = limit;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 4096);
+    setrlimit(RLIMIT_NOFILE, &limit);
     LSingleInstance first(channel.c_str());
     const char* argv[] = { "vorantel" };
     ASSERT_EQ(first.Start(1, argv, Collect()), LSingleInstance::kPrimary);
     std::vector<int> idle;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         int fd = RawConnect(channel);
         if (fd >= 0)
             idle.push_back(fd);
     }
+    EXPECT_GE(idle.size(), 900u);
+    std::atomic<int> outcome { -1 };
+    std::thread later([&] {
+        LSingleInstance second(channel.c_str());
+        const char* args[] = { "vorantel", "b.vtproj" };
+        outcome = second.Start(2, args, nullptr);
+        LRunLoop::Post([] {});
+    });
+    Pump(1, 10000);
+    later.join();
+    EXPECT_EQ(outcome.load(), LSingleInstance::kDelivered);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].at(1), "b.vtproj");
+    // The oldest idle ones were told why they had to go.
+    std::string said;
+    char buffer[4096];
+    for (int fd : idle) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            said.assign(buffer, size_t(n));
+            break;
+        }
+    }
+    LSingleInstanceFrame frame;
+    ASSERT_EQ(LSingleInstanceTakeFrame(said, frame), 1);
+    EXPECT_EQ(frame.kind, 'F');
+    EXPECT_EQ(frame.result, kLSingleInstanceNotTaken);
+    EXPECT_EQ(frame.text, kLSingleInstanceBusyText);
     for (int fd : idle)
         close(fd);
-    // The served ones see the close and end; a real start gets through again.
-    LSingleInstance later(channel.c_str());
-    const char* args[] = { "vorantel", "b.vtproj" };
-    // Until the served threads have seen their closes (late on a busy machine), a start may
-    // still be sent into a connection beyond the cap that the listener closes unread: the
-    // sender cannot tell, so try again until a record arrives.
-    for (int i = 0; i < 100 && records.empty(); ++i) {
-        later.Start(2, args, nullptr);
-        Pump(1, 200);
-    }
-    ASSERT_GE(records.size(), 1u);
-    for (const LSingleInstance::Arguments& r : records)
-        EXPECT_EQ(r.at(1), "b.vtproj");
+    setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 TEST_F(SingleInstanceTest, SimultaneousStartsGiveOnePrimary)
@@ -405,4 +431,170 @@ TEST_F(SingleInstanceTest, TheLaterStartLearnsTheOutcome)
     answer = later({ "vorantel", "-ok", "z" }, 2000, 6);
     EXPECT_EQ(answer.state, LSingleInstance::Answer::kNoAnswer);
     EXPECT_LT(std::chrono::steady_clock::now() - dropped, std::chrono::seconds(5));
+}
+
+// Answer frames as the later start reads them: whole frames one by one, a frame that is not all
+// there waits for its bytes, and an unknown kind or a length past the limit is no frame.
+TEST(SingleInstanceFrames, ReadWholeOrNotAtAll)
+{
+    std::string bytes = LSingleInstanceFrameBytes('P', 0, "Vorantel arbetar.")
+        + LSingleInstanceFrameBytes('W', 0, "Varning") + LSingleInstanceFrameBytes('F', -1, "Nej");
+    ASSERT_EQ(bytes.size(), 9u + 17 + 9 + 7 + 9 + 3);
+    // Little-endian result and length after the kind.
+    EXPECT_EQ(bytes.substr(0, 9), std::string("P\0\0\0\0\x11\0\0\0", 9));
+    std::string partial = bytes.substr(0, 20);
+    LSingleInstanceFrame frame;
+    EXPECT_EQ(LSingleInstanceTakeFrame(partial, frame), 0);
+    EXPECT_EQ(partial.size(), 20u);
+    std::vector<std::string> seen;
+    while (LSingleInstanceTakeFrame(bytes, frame) == 1)
+        seen.push_back(std::string(1, frame.kind) + std::to_string(frame.result) + frame.text);
+    EXPECT_EQ(seen, (std::vector<std::string> { "P0Vorantel arbetar.", "W0Varning", "F-1Nej" }));
+    EXPECT_TRUE(bytes.empty());
+    std::string unknown = "X" + std::string(8, '\0');
+    EXPECT_EQ(LSingleInstanceTakeFrame(unknown, frame), -1);
+    std::string tooLong = LSingleInstanceFrameBytes('F', 0, "");
+    tooLong[5] = '\x01';
+    tooLong[6] = '\x20'; // 8193 bytes announced
+    EXPECT_EQ(LSingleInstanceTakeFrame(tooLong, frame), -1);
+    // A text past the limit is cut at a character boundary.
+    std::string long8193 = std::string(8191, 'a') + "å";
+    std::string cut = LSingleInstanceFrameBytes('F', 1, long8193);
+    ASSERT_EQ(LSingleInstanceTakeFrame(cut, frame), 1);
+    EXPECT_EQ(frame.text, std::string(8191, 'a'));
+}
+
+namespace {
+
+// Plays the running instance on one end of a connection: sends the frames, each after its
+// pause, then closes (or keeps it open for keepOpenMs first).
+LSingleInstance::Answer Answered(const std::vector<std::pair<int, std::string>>& frames,
+    unsigned silenceMs, unsigned queuedMs, int keepOpenMs = 0)
+{
+    int pair[2];
+    EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    std::thread program([&] {
+        for (const auto& [pause, frame] : frames) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+            SendAll(pair[1], frame.data(), frame.size());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(keepOpenMs));
+        shutdown(pair[1], SHUT_RDWR);
+    });
+    const LSingleInstance::Answer answer
+        = LSingleInstance::ReadAnswer(pair[0], silenceMs, queuedMs);
+    program.join();
+    close(pair[0]);
+    close(pair[1]);
+    return answer;
+}
+
+} // namespace
+
+// Work that takes longer than the later start would wait for a word is followed as long as the
+// running instance says it works on it; only an instance that never took the request is "no
+// answer", and one that took it and then went silent or away says so (not "no answer").
+TEST(SingleInstanceAnswers, LongWorkIsFollowedAndSilenceIsTold)
+{
+    using A = LSingleInstance::Answer;
+    std::vector<std::pair<int, std::string>> working;
+    for (int i = 0; i < 12; ++i)
+        working.push_back({ 100, LSingleInstanceFrameBytes('P', 0, "Vorantel arbetar.") });
+    working.push_back({ 100, LSingleInstanceFrameBytes('W', 0, "Bilden saknas.") });
+    working.push_back({ 0, LSingleInstanceFrameBytes('F', 0, "OK") });
+    // 1.3 s of work against a start that waits 400 ms for a word.
+    A answer = Answered(working, 400, 2000);
+    EXPECT_EQ(answer.state, A::kDone);
+    EXPECT_EQ(answer.warnings, std::vector<std::string> { "Bilden saknas." });
+
+    // Taken, then nothing more: lost, not unanswered.
+    answer = Answered({ { 0, LSingleInstanceFrameBytes('P', 0, "") } }, 300, 2000, 1500);
+    EXPECT_EQ(answer.state, A::kLost);
+    answer = Answered({ { 0, LSingleInstanceFrameBytes('P', 0, "") } }, 5000, 2000);
+    EXPECT_EQ(answer.state, A::kLost);
+    // Never taken: no answer (silence or the connection ended).
+    answer = Answered({}, 300, 2000, 1500);
+    EXPECT_EQ(answer.state, A::kNoAnswer);
+    answer = Answered({}, 5000, 2000);
+    EXPECT_EQ(answer.state, A::kNoAnswer);
+    // Busy: not taken, and said so.
+    answer = Answered(
+        { { 0,
+            LSingleInstanceFrameBytes('F', kLSingleInstanceNotTaken, kLSingleInstanceBusyText) } },
+        5000, 2000);
+    EXPECT_EQ(answer.state, A::kBusy);
+    EXPECT_EQ(answer.text, kLSingleInstanceBusyText);
+    // Waiting for the user: the start goes after its grace, keep-alives or not.
+    std::vector<std::pair<int, std::string>> queued { { 0,
+        LSingleInstanceFrameBytes('Q', 0, "Väntar") } };
+    for (int i = 0; i < 20; ++i)
+        queued.push_back({ 100, LSingleInstanceFrameBytes('P', 0, "") });
+    const auto before = std::chrono::steady_clock::now();
+    answer = Answered(queued, 5000, 300);
+    EXPECT_EQ(answer.state, A::kQueued);
+    EXPECT_EQ(answer.text, "Väntar");
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(2500 + 1000));
+    // Something that is no frame ends the wait.
+    answer = Answered(
+        { { 0, LSingleInstanceFrameBytes('P', 0, "") }, { 0, "Z12345678" } }, 5000, 2000);
+    EXPECT_EQ(answer.state, A::kLost);
+}
+
+// What a later start understands of the answers goes in the record's last slot, which a
+// receiver that does not know it never reads; a record whose 128 arguments need that slot goes
+// as a continued record instead.
+TEST(SingleInstanceRecords, TheSendersFeaturesTravelInTheLastSlot)
+{
+    for (size_t count : { size_t(3), size_t(127), size_t(128), size_t(200) }) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> arguments { "vorantel" };
+        while (arguments.size() < count)
+            arguments.push_back("-a" + std::to_string(arguments.size()));
+        int pair[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+        std::thread sender([&] {
+            LProcessInterfaceVoid quiet;
+            EXPECT_EQ(ProcessNamedPipeSendRequest(quiet, pair[1], arguments, 5000, "progress"),
+                LProcessResultSuccess);
+            const char after = 'x'; // what follows the request stays unread
+            SendAll(pair[1], &after, 1);
+        });
+        std::vector<std::string> received;
+        std::string features;
+        LProcessInterfaceVoid quiet;
+        ASSERT_EQ(ProcessNamedPipeReceiveRequest(quiet, pair[0], received, &features),
+            LProcessResultSuccess);
+        sender.join();
+        EXPECT_EQ(received, arguments);
+        EXPECT_EQ(features, "progress");
+        char next = 0;
+        EXPECT_EQ(recv(pair[0], &next, 1, 0), 1);
+        EXPECT_EQ(next, 'x');
+        close(pair[0]);
+        close(pair[1]);
+    }
+    // The same request fed to the reader a byte at a time.
+    const std::vector<std::string> arguments { "vorantel", "-open", std::string(400, 'p') };
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    std::thread sender([&] {
+        LProcessInterfaceVoid quiet;
+        ProcessNamedPipeSendRequest(quiet, pair[1], arguments, 5000, "progress,warnings");
+        shutdown(pair[1], SHUT_WR);
+    });
+    std::string bytes;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = recv(pair[0], buffer, sizeof buffer, 0)) > 0)
+        bytes.append(buffer, size_t(n));
+    sender.join();
+    close(pair[0]);
+    close(pair[1]);
+    LNamedPipeRequestReader reader;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(reader.Take(bytes.data() + i, 1), 1u) << i;
+    EXPECT_EQ(reader.GetState(), LNamedPipeRequestReader::kDone);
+    EXPECT_EQ(reader.Take("x", 1), 0u);
+    EXPECT_EQ(reader.Arguments(), arguments);
+    EXPECT_EQ(reader.Features(), "progress,warnings");
 }

@@ -1,13 +1,19 @@
 // The platform image codecs directly: signatures, the size limit before any allocation, a
-// refused store, stop requests, orientation and resolution, and encoding of every format.
+// refused store, stop requests (also amid a progressive JPEG's scans), orientation and
+// resolution, text chunks passed over, and encoding of every format.
 #include "platform/imageio/ImageIO.h"
+#include "support/MakePictures.h"
+#include "support/ProcessStatus.h"
+#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace platform::imageio;
@@ -273,4 +279,82 @@ TEST(PlatformImageIO, AGifFrameCostsWhatItShows)
     Store store;
     EXPECT_EQ(Decode(Format::GIF, source, store.Get(), info), Result::Failed);
     EXPECT_EQ(store.calls, 0);
+}
+
+namespace {
+
+// A picture made by tests/support/make-pictures.py, its bytes.
+std::vector<uint8_t> Made(TemporaryFolder& folder, const std::string& kind, const std::string& name,
+    const std::string& numbers)
+{
+    const std::string path = folder / name;
+    EXPECT_EQ(MakePicture(kind + " " + programrun::Quote(path) + " " + numbers), "");
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// How far this process's peak resident memory rose over its resident memory while the work ran,
+// in kB (the peak is put back to what is resident first); -1 when the system does not allow it.
+long long PeakRiseKb(const std::function<void()>& work)
+{
+    std::ofstream reset("/proc/self/clear_refs");
+    if (!(reset << "5" << std::flush))
+        return -1;
+    const long long before = StatusKb(getpid(), "VmRSS");
+    work();
+    return StatusKb(getpid(), "VmHWM") - before;
+}
+
+} // namespace
+
+// A PNG of 40 x 30 grey pixels with 300 compressed text chunks before them, each of which inflates
+// to a MiB, and its resolution after them: the pixels and the resolution are read, and the texts
+// are never inflated or kept (kept, they were 300 MiB).
+TEST(PlatformImageIO, TextChunksAreNeitherInflatedNorKept)
+{
+    TemporaryFolder folder;
+    const std::vector<uint8_t> png = Made(folder, "ztxt", "texter.png", "40 30 300 1048576");
+    ASSERT_GT(png.size(), 300u * 1000);
+    MemorySource source(png.data(), png.size());
+    Store store;
+    DecodedInfo info;
+    Result result = Result::Failed;
+    const long long rise
+        = PeakRiseKb([&] { result = Decode(Format::PNG, source, store.Get(), info); });
+    ASSERT_EQ(result, Result::Ok);
+    EXPECT_EQ(info.width, 40u);
+    EXPECT_EQ(info.height, 30u);
+    EXPECT_NEAR(info.dpiX, 300, 0.01);
+    EXPECT_NEAR(info.dpiY, 300, 0.01);
+    const uint8_t grey[4] = { 128, 128, 128, 255 };
+    EXPECT_EQ(std::memcmp(store.pixels.data() + 29 * (40 * 4 + 8) + 39 * 4, grey, 4), 0);
+    if (rise < 0)
+        GTEST_SKIP() << "the peak memory cannot be put back here";
+    EXPECT_LT(rise, 16 * 1024) << "kB";
+}
+
+// A progressive JPEG, which the library reads scan by scan over every block before it gives its
+// first row: a stop asked for during that reading ends the decode there, before the pixel store
+// is asked for. Read whole it is mid-grey.
+TEST(PlatformImageIO, AProgressiveJpegStopsWhileItsScansAreRead)
+{
+    TemporaryFolder folder;
+    const std::vector<uint8_t> jpg = Made(folder, "progressive-jpeg", "scans.jpg", "2048 2048 63");
+    MemorySource source(jpg.data(), jpg.size());
+    Store store;
+    DecodedInfo info;
+    int asked = 0;
+    DecodeOptions options;
+    // The first question comes before the decode begins.
+    options.shouldStop = [&] { return ++asked > 1; };
+    EXPECT_EQ(Decode(Format::JPEG, source, store.Get(), info, options), Result::Stopped);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(store.calls, 0);
+
+    options.shouldStop = [&] { return false; };
+    ASSERT_EQ(Decode(Format::JPEG, source, store.Get(), info, options), Result::Ok);
+    EXPECT_EQ(info.width, 2048u);
+    const uint8_t grey[4] = { 128, 128, 128, 255 };
+    EXPECT_EQ(std::memcmp(store.pixels.data() + 2047 * (2048 * 4 + 8) + 2047 * 4, grey, 4), 0);
 }

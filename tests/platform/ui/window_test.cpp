@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+// After GoogleTest: Xlib's macros (None) would break its headers.
+#include <gdk/gdkx.h>
+
 namespace {
 
 class UiTest : public ::testing::Test {
@@ -52,6 +55,33 @@ struct RecordingView : LView {
 };
 
 } // namespace
+
+// The frame with its title bar and borders around it inside a work area that leaves a panel of
+// 30 points at the top of a 1366 x 768 screen. The frame's place is that of what stands around
+// the window (where GTK puts it), its size the window's own.
+TEST(WindowFit, FramesAreFittedIntoTheWorkArea)
+{
+    const LUiRect work { 0, 30, 1366, 738 };
+    const LUiEdges edges { 5, 51, 5, 5 }; // borders and a title bar of 46 points above them
+    auto fit = [&](LUiRect r) { return LNativeWindow::FittedFrame(r, edges, work, true); };
+    // Inside: kept.
+    EXPECT_EQ(fit({ 100, 100, 800, 500 }), (LUiRect { 100, 100, 800, 500 }));
+    // Too large: as large as the work area holds with the edges, what stands around it at the
+    // work area's top left corner.
+    EXPECT_EQ(fit({ 0, 0, 1366, 800 }), (LUiRect { 0, 30, 1356, 682 }));
+    EXPECT_EQ(fit({ -3000, 6000, 5000, 4000 }), (LUiRect { 0, 30, 1356, 682 }));
+    // Standing out on one side: moved in by as little as needed, the size kept; the bottom
+    // edge of the outer frame ends at the work area's.
+    EXPECT_EQ(fit({ 900, 500, 800, 500 }), (LUiRect { 556, 212, 800, 500 }));
+    EXPECT_EQ(fit({ -50, 10, 800, 500 }), (LUiRect { 0, 30, 800, 500 }));
+    // Nothing left: one point.
+    EXPECT_EQ(LNativeWindow::FittedFrame({ 0, 0, 100, 100 }, edges, { 0, 0, 8, 40 }, true),
+        (LUiRect { 0, 0, 1, 1 }));
+    // A window that cannot be resized keeps its size and only moves (its title bar on the
+    // screen when it is larger than the work area).
+    EXPECT_EQ(LNativeWindow::FittedFrame({ 900, 500, 800, 900 }, edges, work, false),
+        (LUiRect { 556, 30, 800, 900 }));
+}
 
 TEST_F(UiTest, WindowOfGivenSizeIsThatXWindowInDevicePixels)
 {
@@ -105,7 +135,7 @@ TEST_F(UiTest, ShownWindowHeldKeepsItsFramesButPaintsNothingUntilResumed)
     // A shown window may be amid a frame when it is held: only its painting waits.
     LNativeWindow* window = MakeWindow(300, 200);
     ASSERT_TRUE(uitest::ShowAndWait(window));
-    uitest::Pump(100);
+    ASSERT_TRUE(uitest::PumpUntilDrawn(window));
     GtkWidget* gtk = GTK_WIDGET(window->Gtk());
     GdkFrameClock* clock = gtk_widget_get_frame_clock(gtk);
     ASSERT_NE(clock, nullptr);
@@ -143,6 +173,47 @@ TEST_F(UiTest, ResizableWindowTakesNewContentSize)
         return a.width == 320 && a.height == 180;
     }));
     EXPECT_EQ(window->ContentSize().width, 320);
+    window->Release();
+}
+
+// The smallest size the window manager is told: the content's with the toolbar counted once,
+// and never more than the screen's work area holds (a window can always be fitted to it).
+TEST_F(UiTest, SmallestSizeCountsTheToolbarOnceAndFitsTheWorkArea)
+{
+    LNativeWindow* window = MakeWindow(300, 200, kLUiWindowTitled | kLUiWindowResizable);
+    GtkWidget* toolbar = gtk_label_new("Verktygsfält");
+    gtk_widget_set_size_request(toolbar, -1, 40);
+    window->SetToolbar(toolbar);
+    window->SetContentMinSize(250, 150);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    auto told = [&] {
+        XSizeHints hints {};
+        long supplied = 0;
+        GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(window->Gtk()));
+        XGetWMNormalHints(GDK_WINDOW_XDISPLAY(gw), GDK_WINDOW_XID(gw), &hints, &supplied);
+        const int s = std::max(1, gdk_window_get_scale_factor(gw));
+        return std::make_pair(hints.min_width / s, hints.min_height / s);
+    };
+    const double bar = window->ToolbarHeight();
+    EXPECT_GE(bar, 40);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return told() == std::make_pair(250, int(150 + bar)); }))
+        << told().first << " x " << told().second;
+    // Larger than any screen: the work area (less what stands around the window) at most.
+    window->SetContentMinSize(20000, 20000);
+    LUiScreen screen;
+    ASSERT_TRUE(window->Screen(screen));
+    const auto capped = [&] {
+        const auto [width, height] = told();
+        return width > 250 && width <= int(screen.visibleFrame.width) && height > int(150 + bar)
+            && height <= int(screen.visibleFrame.height);
+    };
+    EXPECT_TRUE(uitest::PumpUntil(capped)) << told().first << " x " << told().second;
+    window->FitToWorkArea();
+    EXPECT_TRUE(uitest::PumpUntil([&] {
+        const LUiRect f = window->Frame();
+        return f.width <= screen.visibleFrame.width && f.height <= screen.visibleFrame.height;
+    }));
+    window->Close();
     window->Release();
 }
 

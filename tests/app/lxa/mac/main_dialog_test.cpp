@@ -68,6 +68,22 @@ void Answer(std::vector<int> answers)
     });
 }
 
+// The answer a waiting second start receives.
+struct RecordedReply : LZORAPIReply {
+    void SendQueued(const char*) override { }
+    void SendWarning(const char* t) override { warnings.push_back(t); }
+    void SendFinished(int r, const char* t) override
+    {
+        ++finished;
+        result = r;
+        text = t;
+    }
+    std::vector<std::string> warnings;
+    int finished = 0;
+    int result = 99;
+    std::string text;
+};
+
 std::vector<std::string> Titles(LUiMenu* menu)
 {
     std::vector<std::string> out;
@@ -117,12 +133,30 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
+    // Hands the requests to the window as a later start does and waits for their outcome,
+    // and for what the window shows of it: the result, and its text in *reply. A request that
+    // waits for the user answers 0 at once.
     int Api(std::vector<const char*> args, std::string* reply = nullptr)
     {
+        auto answer = std::make_shared<RecordedReply>();
         char buffer[kLZORAPIReplySize] = "";
-        int r = w->EvAPICommand(int(args.size()), args.data(), buffer);
+        int r;
+        {
+            LZORAPIReplyScope current(answer);
+            r = w->EvAPICommand(int(args.size()), args.data(), buffer);
+        }
+        std::string text = buffer;
+        if (answer->IsAnsweredLater()) {
+            EXPECT_TRUE(uitest::PumpUntil(
+                [&] { return answer->finished > 0 || answer->IsQueued(); }, 20000));
+            if (!answer->IsQueued()) {
+                EXPECT_TRUE(uitest::PumpUntil([&] { return !w->HasDeferredWork(); }, 20000));
+                r = answer->result;
+                text = answer->text;
+            }
+        }
         if (reply)
-            *reply = buffer;
+            *reply = text;
         return r;
     }
     PrivateHomes homes;
@@ -248,13 +282,17 @@ TEST_F(MainDialogTest, RequestsOfASecondStart)
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     }
     std::string broken = WriteFile("trasig.vtproj", bytes.substr(0, bytes.size() / 2));
-    // The unsaved new project is not asked about: it is untouched (state 0).
+    // The unsaved new project is not asked about: it is untouched (state 0). The job's error
+    // is the refusal's reason, shown once.
     Answer({ 1 });
     EXPECT_EQ(Api({ "-open", broken.c_str() }, &reply), -1);
-    EXPECT_EQ(reply, "Det gick inte att läsa in projektfilen: " + broken);
+    EXPECT_EQ(reply,
+        "Det gick inte att läsa in projektfilen ”trasig.vtproj”: Projektfilen är skadad eller "
+        "ofullständig och kan inte öppnas.");
     EXPECT_EQ(w->GetProject(), before);
     ASSERT_EQ(gAlerts.size(), 1u);
-    EXPECT_EQ(gAlerts[0].title, "Laddar projekt");
+    EXPECT_EQ(gAlerts[0].title, "Begäran kunde inte utföras");
+    EXPECT_EQ(gAlerts[0].message, reply);
 
     // One argument is a project file; open then add text.
     std::string text = WriteFile("t.txt", "Skivetikett");
@@ -332,24 +370,6 @@ TEST_F(MainDialogTest, TextFilesForOverlaysAreCheckedBeforeTheyAreRead)
     EXPECT_EQ(MainDialog::TextFileRefusalText(R::kNotUTF8, "bad.txt"),
         "Textfilen ”bad.txt” är inte giltig UTF-8-text och lades inte till.");
 }
-
-namespace {
-
-// The answer a waiting second start receives.
-struct RecordedReply : LZORAPIReply {
-    void SendQueued(const char*) override { }
-    void SendFinished(int r, const char* t) override
-    {
-        ++finished;
-        result = r;
-        text = t;
-    }
-    int finished = 0;
-    int result = 99;
-    std::string text;
-};
-
-} // namespace
 
 // What a request cannot do is told in the window (one alert naming the files) and in the reply:
 // text files that are too big, not UTF-8 or binary, text and pictures with no project open, a
@@ -429,9 +449,11 @@ TEST_F(MainDialogTest, AQueuedRequestIsAnsweredWhenItHasRun)
     ASSERT_NE(session, 0u);
     auto refused = std::make_shared<RecordedReply>();
     auto queued = std::make_shared<RecordedReply>();
+    char buffer[kLZORAPIReplySize];
     {
         LZORAPIReplyScope current(refused);
-        EXPECT_EQ(Api({ "-new", "floppy" }), -1);
+        const char* args[] = { "-new", "floppy" };
+        EXPECT_EQ(w->EvAPICommand(2, args, buffer), -1);
     }
     EXPECT_FALSE(refused->IsQueued());
     EXPECT_EQ(refused->finished, 1);
@@ -439,9 +461,11 @@ TEST_F(MainDialogTest, AQueuedRequestIsAnsweredWhenItHasRun)
     EXPECT_EQ(refused->text, "Det gick inte att skapa ett nytt projekt av typ floppy");
     {
         LZORAPIReplyScope current(queued);
-        EXPECT_EQ(Api({ "-new", "cd" }), 0);
+        const char* args[] = { "-new", "cd" };
+        EXPECT_EQ(w->EvAPICommand(2, args, buffer), 0);
     }
-    EXPECT_TRUE(queued->IsQueued());
+    // Told once its files are read: it waits for the window.
+    EXPECT_TRUE(uitest::PumpUntil([&] { return queued->IsQueued(); }, 3000));
     EXPECT_EQ(queued->finished, 0);
     uitest::Pump(200);
     EXPECT_EQ(queued->finished, 0);
@@ -453,6 +477,7 @@ TEST_F(MainDialogTest, AQueuedRequestIsAnsweredWhenItHasRun)
     EXPECT_TRUE(uitest::PumpUntil([&] { return queued->finished > 0; }, 3000));
     EXPECT_EQ(queued->finished, 1);
     EXPECT_EQ(queued->result, 0);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return !w->HasDeferredWork(); }, 3000));
     ASSERT_EQ(gAlerts.size(), 1u);
     EXPECT_EQ(gAlerts[0].message, "Det gick inte att skapa ett nytt projekt av typ floppy");
     EXPECT_NE(w->GetProject(), nullptr);
@@ -702,7 +727,8 @@ TEST_F(MainDialogTest, OpeningAProjectWithTextsBeyondTheEdgeChangesNothing)
     std::string path = folder.Path() + "/hundra.vtproj";
     ASSERT_TRUE(w->CmProjectSave(path.c_str()));
     ASSERT_TRUE(w->CmProjectLoad(path.c_str(), false));
-    uitest::Pump(200);
+    // Whatever the opening posted has run.
+    EXPECT_TRUE(uitest::PumpUntilIdle());
     VTProject* p = w->GetProject();
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->GetSaveState(), VTProjectSaveStateSaved);
