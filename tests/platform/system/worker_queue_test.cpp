@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <dirent.h>
 #include <fstream>
@@ -101,7 +102,7 @@ TEST(WorkerQueue, DoesTheWorkInOrderOnANamedThreadBelowTheCaller)
     EXPECT_TRUE(queue.Busy());
     EXPECT_TRUE(programrun::WaitFor([] { return ThreadsNamed("Köprov-ordnin") == 1; }, 20000, 2));
     gate.Open();
-    done.get_future().wait();
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::minutes(1)), std::future_status::ready);
     EXPECT_TRUE(ThreadEnds("Köprov-ordnin"));
     EXPECT_FALSE(queue.Busy());
     EXPECT_EQ(order, (std::vector<int> { 0, 1, 2, 3, 4, 99 }));
@@ -121,7 +122,10 @@ TEST(WorkerQueue, StartsAThreadAgainForWorkAfterAnEmptySpell)
     for (int round = 0; round < 3; ++round) {
         std::promise<pid_t> ran;
         ASSERT_TRUE(queue.Add([&] { ran.set_value(pid_t(syscall(SYS_gettid))); }));
-        EXPECT_GT(ran.get_future().get(), 0);
+        std::future<pid_t> thread = ran.get_future();
+        ASSERT_EQ(thread.wait_for(std::chrono::minutes(1)), std::future_status::ready)
+            << "round " << round << ": the work was never done";
+        EXPECT_NE(thread.get(), pid_t(syscall(SYS_gettid)));
         EXPECT_TRUE(ThreadEnds("Köprov-igen")) << "round " << round;
     }
     // Empty work is no work.
@@ -145,7 +149,8 @@ TEST(WorkerQueue, WorkNotBegunGoesWithTheQueueAndTheWorkUnderWayEnds)
             finished = true;
         }));
         ASSERT_TRUE(queue.Add([&laterRan, held = std::move(held)] { laterRan = *held == 7; }));
-        started.get_future().wait();
+        ASSERT_EQ(started.get_future().wait_for(std::chrono::minutes(1)),
+            std::future_status::ready);
     }
     // What the dropped work held is let go with the queue.
     EXPECT_TRUE(watch.expired());
