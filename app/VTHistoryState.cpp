@@ -122,3 +122,45 @@ void VTCopySingleTemplateState::Exchange()
     // The design changed: its project is told (and so marked modified) as for any other edit.
     projectTemplate.NotifyItemsChanged();
 }
+
+// An added overlay
+
+VTAddOverlayState::VTAddOverlayState(
+    const char* caption, VTProjectTemplateViewer& viewer, VTProjectTemplate& design)
+    : VTHistoryStateOnTemplate(caption, VTHistoryStateKindAddOverlay, viewer, design)
+    , countBefore(design.GetCount())
+    , index(viewer.GetSelectedItemIndex())
+{
+}
+
+VTAddOverlayState::~VTAddOverlayState()
+{
+    delete removed;
+}
+
+void VTAddOverlayState::Undo()
+{
+    if (!removed && projectTemplate.GetCount() == countBefore + 1) {
+        // Taken out as a whole-design step takes its overlays out: without telling anyone of a
+        // deletion, the design no longer observing it.
+        VTOverlay** link = &projectTemplate.first;
+        while ((*link)->next)
+            link = &(*link)->next;
+        removed = *link;
+        *link = nullptr;
+        projectTemplate.ForgetLastItem();
+        removed->RemoveNotifyee(projectTemplate);
+    }
+    ShowResult(index);
+    projectTemplate.NotifyItemsChanged();
+}
+
+void VTAddOverlayState::Redo()
+{
+    if (removed && projectTemplate.GetCount() == countBefore) {
+        projectTemplate.InsertOverlay(removed, false);
+        removed = nullptr;
+    }
+    ShowResult(index);
+    projectTemplate.NotifyItemsChanged();
+}

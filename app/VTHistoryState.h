@@ -5,7 +5,9 @@
 //   - VTCopySingleOverlayState: a copy of one overlay (its list position and content);
 //   - VTCopyListOverlayOrderState: a one-place move of an overlay in the stacking order;
 //   - VTCopySingleTemplateState: a copy of the whole design (its overlays, background brush and
-//     background image path).
+//     background image path);
+//   - VTAddOverlayState: an overlay added on top of the design, which undoing takes out and
+//     keeps; it copies nothing, so adding the thousandth overlay costs what the first did.
 // Changes of the label layout are not recorded: the history is emptied when the layout changes.
 #pragma once
 
@@ -25,6 +27,7 @@ enum VTHistoryStateKind : int32_t {
     VTHistoryStateKindSingleOverlay = 0,
     VTHistoryStateKindOverlayOrder = 1,
     VTHistoryStateKindSingleTemplate = 2,
+    VTHistoryStateKindAddOverlay = 3,
 };
 
 class VTHistoryState {
@@ -120,4 +123,23 @@ public:
 
 private:
     void Exchange();
+};
+
+class VTAddOverlayState : public VTHistoryStateOnTemplate {
+public:
+    // Made before the overlay is appended on top of the design: notes how many overlays the
+    // design holds and the canvas's selected position.
+    VTAddOverlayState(
+        const char* caption, VTProjectTemplateViewer& canvas, VTProjectTemplate& projectTemplate);
+    ~VTAddOverlayState() override;
+    // Undo takes the top overlay out of the design and keeps it; Redo puts it back on top. A
+    // design that does not hold one overlay more than before (changed under the step) is left
+    // as it is.
+    void Redo() override;
+    void Undo() override;
+
+    // The overlay taken out by Undo (owned), null while it is in the design.
+    VTOverlay* removed = nullptr;
+    size_t countBefore;
+    int index;
 };

@@ -5,9 +5,12 @@
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LLineStyle.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 VTProjectTemplateViewer::VTProjectTemplateViewer()
     : VTItemViewer<VTProjectTemplate, VTOverlay>(true, true)
@@ -16,6 +19,8 @@ VTProjectTemplateViewer::VTProjectTemplateViewer()
 
 VTProjectTemplateViewer::~VTProjectTemplateViewer()
 {
+    shown.Release();
+    building.Release();
     if (collection)
         collection->RemoveNotifyee(*this);
     DestroyPaintControl();
@@ -146,14 +151,172 @@ uint8_t VTProjectTemplateViewer::HandleHitFlags(VTOverlay& overlay, float x, flo
     return uint8_t((q.x < 0 ? VTHitLeft : VTHitRight) | (q.y < 0 ? VTHitTop : VTHitBottom));
 }
 
+namespace {
+// A paint this quick (ms) is never held back: the display's own frames pace it.
+constexpr long long kQuickPaintMs = 8;
+// A design of this many overlays is painted in slices of at most about this long (ms).
+constexpr size_t kManyOverlays = 1000;
+constexpr long long kPaintSliceMs = 40;
+} // namespace
+
+void VTProjectTemplateViewer::Invalidate()
+{
+    picturesStale = true;
+    if (repaint.IsArmed())
+        return;
+    const long long due = lastPaintEnd + 2 * lastPaintMs;
+    const long long now = LRunLoop::NowMs();
+    if (lastPaintMs < kQuickPaintMs || now >= due) {
+        Update();
+        return;
+    }
+    repaint.Arm(unsigned(due - now));
+}
+
+void VTProjectTemplateViewer::RepaintDue(LRunLoopTimer*, void* data)
+{
+    static_cast<VTProjectTemplateViewer*>(data)->Update();
+}
+
 void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
+{
+    const long long start = LRunLoop::NowMs();
+    const bool painted = PaintDesign(context);
+    // Timed with what the display does with it: drawing many pictures costs the display more
+    // than it costs here.
+    if (context.mForScreen && context.GetPlatformContext()) {
+        cairo_surface_flush(cairo_get_target(context.GetPlatformContext()));
+        LUiSyncDisplay();
+    }
+    lastPaintEnd = LRunLoop::NowMs();
+    lastPaintMs = lastPaintEnd - start;
+    if (painted && designPainted)
+        designPainted();
+}
+
+void VTProjectTemplateViewer::PaintBackgroundAndOverlays(LPaintContext& context,
+    const LMatrix<float>& matrix, const LGraphicsPath& clip, size_t from, size_t& painted,
+    long long until)
+{
+    if (from == 0) {
+        VTTemplateData* data = collection->GetTemplateData();
+        context.SaveGState();
+        LPaintSurface::ClipIntersect(context, clip);
+        if (data && collection->backgroundBrush && collection->backgroundBrush->kind != 0)
+            data->PaintBackground(context, collection->backgroundBrush.Get());
+        context.RestoreGState();
+    }
+    painted = from;
+    VTOverlay* overlay = collection->GetItemAt(from);
+    for (; overlay; overlay = overlay->next) {
+        // At least one overlay a slice, so that the picture always grows.
+        if (until && painted > from && LRunLoop::NowMs() >= until)
+            return;
+        ++painted;
+        if (!VTIsPaintableOverlay(*overlay))
+            continue;
+        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*overlay));
+        overlay->Paint(context);
+        LPaintSurface::TransformReset(context, matrix);
+    }
+}
+
+void VTProjectTemplateViewer::Picture::Release()
+{
+    if (surface)
+        cairo_surface_destroy(surface);
+    surface = nullptr;
+    design = nullptr;
+    painted = 0;
+}
+
+bool VTProjectTemplateViewer::Picture::Fits(
+    const VTProjectTemplate* shown, int width, int height, const LMatrix<float>& placement) const
+{
+    return surface && design == shown && this->width == width && this->height == height
+        && std::memcmp(matrix.m, placement.m, sizeof matrix.m) == 0;
+}
+
+bool VTProjectTemplateViewer::PaintInSlices(
+    LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip)
+{
+    cairo_t* cr = context.GetPlatformContext();
+    const int W = mWidth, H = mHeight;
+    if (!cr || W < 1 || H < 1)
+        return false;
+    if (!shown.Fits(collection, W, H, matrix))
+        shown.Release();
+    if (picturesStale || !building.surface || !building.Fits(collection, W, H, matrix)) {
+        // A new picture, made beside the target (on the display's side), a pixel a unit.
+        if (!building.surface || building.width != W || building.height != H) {
+            building.Release();
+            // Sized in the target's units, which its scale makes device pixels.
+            cairo_surface_t* target = cairo_get_target(cr);
+            double sx = 1, sy = 1;
+            cairo_surface_get_device_scale(target, &sx, &sy);
+            building.surface = cairo_surface_create_similar(
+                target, CAIRO_CONTENT_COLOR_ALPHA, int(std::ceil(W / sx)), int(std::ceil(H / sy)));
+            if (cairo_surface_status(building.surface) != CAIRO_STATUS_SUCCESS) {
+                building.Release();
+                return false;
+            }
+            cairo_surface_set_device_scale(building.surface, 1, 1);
+        }
+        building.design = collection;
+        building.width = W;
+        building.height = H;
+        building.matrix = matrix;
+        building.painted = 0;
+        building.complete = false;
+        picturesStale = false;
+    }
+    if (!building.complete) {
+        cairo_t* into = cairo_create(building.surface);
+        if (building.painted == 0) {
+            cairo_set_operator(into, CAIRO_OPERATOR_CLEAR);
+            cairo_paint(into);
+            cairo_set_operator(into, CAIRO_OPERATOR_OVER);
+        }
+        {
+            LPaintContext part(into, W, H);
+            part.SetView(context.GetView());
+            part.SetClientRect(0, 0, W, H);
+            part.mForScreen = context.mForScreen;
+            LPaintSurface::TransformReset(part, matrix);
+            size_t painted = 0;
+            PaintBackgroundAndOverlays(
+                part, matrix, clip, building.painted, painted, LRunLoop::NowMs() + kPaintSliceMs);
+            building.complete = painted >= collection->GetCount();
+            building.painted = painted;
+            LPaintSurface::TransformReset(part);
+        }
+        cairo_destroy(into);
+        if (building.complete)
+            std::swap(shown, building);
+    }
+    // The last whole picture while the next one is made; the first one as far as it got.
+    const Picture& source = shown.surface ? shown : building;
+    if (source.surface) {
+        cairo_save(cr);
+        cairo_matrix_t base = context.GetBaseTransform();
+        cairo_set_matrix(cr, &base);
+        cairo_set_source_surface(cr, source.surface, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    if (!building.complete)
+        repaint.Arm(0);
+    return true;
+}
+
+bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
 {
     const int W = mWidth, H = mHeight;
     LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
     // Without a design, or with one that cannot be fitted (no geometry, no room), the canvas
     // shows its background only.
     if (!collection || !HasUsableGeometry())
-        return;
+        return false;
     const LMatrix<float> matrix = CalculateCollectionMatrix();
     LPaintSurface::TransformReset(context, matrix);
 
@@ -161,18 +324,15 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
     LGraphicsPath clip;
     if (data)
         data->GetClippingPath(clip);
-    context.SaveGState();
-    LPaintSurface::ClipIntersect(context, clip);
-    if (data && collection->backgroundBrush && collection->backgroundBrush->kind != 0)
-        data->PaintBackground(context, collection->backgroundBrush.Get());
-    context.RestoreGState();
-
-    for (VTOverlay* overlay = collection->first; overlay; overlay = overlay->next) {
-        if (!VTIsPaintableOverlay(*overlay))
-            continue;
-        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*overlay));
-        overlay->Paint(context);
-        LPaintSurface::TransformReset(context, matrix);
+    // A design of very many overlays is painted into a picture kept between paints, some of its
+    // overlays at a time, so that the window answers in between; until the picture is whole the
+    // last whole one is shown, or the new one as far as it got.
+    if (!context.mForScreen || collection->GetCount() < kManyOverlays
+        || !PaintInSlices(context, matrix, clip)) {
+        shown.Release();
+        building.Release();
+        size_t painted = 0;
+        PaintBackgroundAndOverlays(context, matrix, clip, 0, painted, 0);
     }
 
     // Dim whatever lies outside the label's shape.
@@ -227,6 +387,5 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
         LPaintSurface::TransformReset(context, matrix);
     }
     LPaintSurface::TransformReset(context);
-    if (designPainted)
-        designPainted();
+    return true;
 }

@@ -8,9 +8,12 @@
 #include "app/VTOverlay.h"
 #include "app/VTProjectTemplate.h"
 #include "lfw/gen/LNotifier.h"
+#include "platform/ui/LRunLoop.h"
 
+#include <cairo.h>
 #include <functional>
 
+class LGraphicsPath;
 class VTProjectTemplateViewer;
 
 class VTProjectTemplateViewerNotifyee {
@@ -37,9 +40,16 @@ public:
     // The design's box centred on the origin; all zeros for a design without geometry; (0, 0,
     // 1, 1) without a design.
     LBoundingBox2T<float> GetCollectionBoundingBox() const override;
+    // A design whose paint takes long is painted again no sooner than twice as long after its
+    // last paint ended: while edits follow one another (a start adding a thousand pictures) the
+    // window's thread spends at most a third of its time painting, so that an edit costs the
+    // same however many overlays are painted with it. A quick paint is asked for at once.
+    void Invalidate() override;
     void Prepaint(LPaintContext& context) override;
     // Called after each paint that shows a design.
     std::function<void()> designPainted;
+    // How long the last paint took, the display's part included (ms).
+    long long GetLastPaintMs() const { return lastPaintMs; }
 
     // The list position of the single selected overlay of the shown design; -1 when none or more
     // than one is selected.
@@ -63,6 +73,37 @@ protected:
 
 private:
     void EvProjectTemplateOverlayDeleting(VTProjectTemplate&, VTOverlay& overlay) override;
+    static void RepaintDue(LRunLoopTimer* timer, void* data);
+    // The design, overlays and selection; false when there is no design to show.
+    bool PaintDesign(LPaintContext& context);
+    // The design's background (when from is 0) and its overlays from the position from on, in
+    // the design's frame (matrix); with a time (LRunLoop::NowMs) in until, only as many as fit
+    // before it, at least one. painted receives the position of the first overlay not painted.
+    void PaintBackgroundAndOverlays(LPaintContext& context, const LMatrix<float>& matrix,
+        const LGraphicsPath& clip, size_t from, size_t& painted, long long until);
+    // False when no picture can be made (the design is then painted whole).
+    bool PaintInSlices(
+        LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip);
+
+    // A picture of the design's background and overlays on the display's side, device pixels.
+    struct Picture {
+        cairo_surface_t* surface = nullptr;
+        const VTProjectTemplate* design = nullptr;
+        int width = 0, height = 0;
+        LMatrix<float> matrix;
+        size_t painted = 0; // the overlays in it, from the bottom
+        bool complete = false;
+        void Release();
+        // Of that design, size and placement.
+        bool Fits(const VTProjectTemplate* shown, int width, int height,
+            const LMatrix<float>& placement) const;
+    };
+    Picture shown; // the last whole one
+    Picture building; // the one being painted
+    bool picturesStale = true; // something changed since the one being painted was begun
 
     LNotifier<VTProjectTemplateViewerNotifyee> notifier;
+    LRunLoopTimer repaint { RepaintDue, this };
+    long long lastPaintEnd = 0; // LRunLoop::NowMs() when the last paint ended
+    long long lastPaintMs = 0; // how long it took
 };

@@ -338,6 +338,12 @@ void VTProjectViewer::PushTemplateState(const char* caption)
         PushState(new VTCopySingleTemplateState(caption, canvas, *design));
 }
 
+void VTProjectViewer::PushAddState(const char* caption)
+{
+    if (VTProjectTemplate* design = GetCurrentTemplate())
+        PushState(new VTAddOverlayState(caption, canvas, *design));
+}
+
 bool VTProjectViewer::PushSingleOverlayState(const char* caption)
 {
     VTProjectTemplate* design = GetCurrentTemplate();

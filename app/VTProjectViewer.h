@@ -194,6 +194,8 @@ private:
     // Pushes the step and tells the observers.
     void PushState(VTHistoryState* state);
     void PushTemplateState(const char* caption);
+    // The step of an overlay about to be appended on top of the current design.
+    void PushAddState(const char* caption);
     bool PushSingleOverlayState(const char* caption);
     // The single selected overlay, null unless exactly one is selected.
     VTOverlay* SelectedOverlay();

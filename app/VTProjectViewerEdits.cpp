@@ -51,7 +51,7 @@ void VTProjectViewer::AddOverlayText(const char* text)
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
-    PushTemplateState("Text convert");
+    PushAddState("Text convert");
     design->newTextOffsetX += 1;
     design->newTextOffsetY += 1;
     design->AddOverlayText(
@@ -66,7 +66,8 @@ void VTProjectViewer::AddOverlayImageCommon(VTOverlayImage* overlay, LImageBuffe
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
-    PushTemplateState("Text convert");
+    // The overlay goes on top (it is no background picture).
+    PushAddState("Text convert");
     if (take)
         overlay->TakeImage(buffer);
     else
@@ -110,7 +111,7 @@ void VTProjectViewer::AddOverlayClipart(
     VTProjectTemplate* design = GetCurrentTemplate();
     if (!project || !design)
         return;
-    PushTemplateState("Text convert");
+    PushAddState("Text convert");
     overlay->SetSourcePath(VTPathForProjectFile(path).c_str());
     design->InsertOverlay(owned.release(), true);
     ActivatePanel(kVTPanelImageProperties);

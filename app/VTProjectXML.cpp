@@ -289,9 +289,14 @@ LProcessResult VTProjectTemplateSerialiseFromXML(LProcessInterface& process,
         uint16_t(((colour >> 16) & 255) << 8), uint16_t(((colour >> 8) & 255) << 8), 255);
     projectTemplate.backgroundBrush.Reset(brush);
 
+    size_t count = 0, done = 0;
+    for (LXMLElement::ConstNamedElementIterator it(container, "element"); it; it.Next())
+        ++count;
     for (LXMLElement::ConstNamedElementIterator it(container, "element"); it; it.Next()) {
         if (process.IsToStop())
             return LProcessResultStopped;
+        if (++done % 1024 == 0)
+            process.SetProgress(double(done) / double(count));
         const char* type = _VTAttribute(*it, "type", "");
         VTOverlay* overlay = nullptr;
         if (strcmp(type, "text") == 0)
@@ -331,6 +336,11 @@ LProcessResult VTProjectSerialiseFromXML(
     // Read into a layout and designs of our own; the project takes them only when all is read.
     LPtr<VTLabelLayout> layout(new VTLabelLayoutDataCustom);
     LList<VTProjectTemplate> designs;
+    // The progress goes with the elements read.
+    size_t elements = 0, read = 0;
+    for (LXMLElement::ConstNamedElementIterator it(*root, "container"); it; it.Next())
+        for (LXMLElement::ConstNamedElementIterator e(*it, "element"); e; e.Next())
+            ++elements;
     for (LXMLElement::ConstNamedElementIterator it(*root, "container"); it; it.Next()) {
         VTTemplateFormat format = VTTemplateFormatDisc;
         LPaperSizeOrientation orientation = LPaperSizeOrientationPortrait;
@@ -344,8 +354,14 @@ LProcessResult VTProjectSerialiseFromXML(
         case _VTContainerUse::Read:
             break;
         }
+        size_t own = 0;
+        for (LXMLElement::ConstNamedElementIterator e(*it, "element"); e; e.Next())
+            ++own;
+        LProcessInterfaceSubProcess part(process, elements ? double(read) / double(elements) : 0,
+            elements ? double(own) / double(elements) : 0);
+        read += own;
         auto* design = new VTProjectTemplate(format);
-        if (LProcessResult result = design->SerialiseFromXML(process, *it, *layout, orientation)) {
+        if (LProcessResult result = design->SerialiseFromXML(part, *it, *layout, orientation)) {
             delete design;
             return result;
         }
@@ -377,7 +393,9 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
             ~Restore() { tVTXMLUnreadPictures = previous; }
         } restore { outerUnread };
         LXMLDocument document;
-        result = document.LoadFromFile(process, path, error);
+        // Reading the text is the first half of the work, making the overlays the second.
+        LProcessInterfaceSubProcess reading(process, 0, 0.5);
+        result = document.LoadFromFile(reading, path, error);
         // The reader goes on after an error and keeps what it could read: a document cut off
         // before its root element closes, or one that is not well-formed, would open as part of a
         // project. Such a file is refused whole.
@@ -387,7 +405,8 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
         }
         if (result == LProcessResultStopped)
             return LProcessResultStopped;
-        result = VTProjectSerialiseFromXML(process, project, document);
+        LProcessInterfaceSubProcess making(process, 0.5, 0.5);
+        result = VTProjectSerialiseFromXML(making, project, document);
     }
     if (result != LProcessResultSuccess)
         return result;

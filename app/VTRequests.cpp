@@ -3,6 +3,7 @@
 #include "app/VTLabelLayoutData.h"
 
 #include <algorithm>
+#include <cstring>
 #include <strings.h>
 
 namespace {
@@ -85,12 +86,20 @@ bool VTRequestsRead(int argc, const char* const* argv, std::vector<VTRequest>& r
         return true;
     auto argument = [&](int i) { return std::string(argv[i] ? argv[i] : ""); };
     if (argc == 1 && !argument(0).empty() && argument(0)[0] != '-') {
-        const std::string why = CheckValue(VTRequestKind::kOpen, argument(0));
+        // A lone label layout (as a file manager hands one over) starts a project on it.
+        const std::string& path = argument(0);
+        const char* kLayout = ".vtlayout";
+        const size_t n = std::strlen(kLayout);
+        const VTRequestKind kind
+            = path.size() > n && strcasecmp(path.c_str() + path.size() - n, kLayout) == 0
+            ? VTRequestKind::kCustom
+            : VTRequestKind::kOpen;
+        const std::string why = CheckValue(kind, path);
         if (!why.empty()) {
             refusals.push_back(why);
             return false;
         }
-        requests.push_back({ VTRequestKind::kOpen, argument(0) });
+        requests.push_back({ kind, path });
         return true;
     }
     const size_t count = (size_t(argc) + 1) / 2;

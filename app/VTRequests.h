@@ -1,5 +1,6 @@
 // The requests of the command line and of a later start, read whole before any of them is
-// carried out. A lone argument that is no key names a project to open; otherwise the arguments
+// carried out. A lone argument that is no key names a project to open, or a label layout
+// (".vtlayout") to start a new project on as "-custom" does; otherwise the arguments
 // are pairs of a request and its value: "-open file.vtproj", "-new cd|dvd|bluray|direct2disc",
 // "-custom file.vtlayout", "-addtext file.txt", "-addimage picture" (requests and kinds in any
 // case). Paths are absolute: the starts make them so against their own working folder.

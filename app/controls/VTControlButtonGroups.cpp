@@ -347,16 +347,22 @@ void VTControlFontStyle::UpdateBoldItalicButtonsState(const char* family)
 {
     if (!family || !IsControlAlive())
         return;
-    LFontsInstalledIterator it;
-    it.CreateList();
-    for (; it.IsValid(); it.Next())
-        if (std::strcmp(*it, family) == 0)
-            break;
-    if (!it.IsValid())
+    if (fFamily != family) {
+        LFontsInstalledIterator it;
+        it.CreateList();
+        for (; it.IsValid(); it.Next())
+            if (std::strcmp(*it, family) == 0)
+                break;
+        fFamily = family;
+        fFamilyInstalled = it.IsValid();
+        fFamilyBold = fFamilyInstalled && it.HasBoldStyle();
+        fFamilyItalic = fFamilyInstalled && it.HasItalicStyle();
+    }
+    if (!fFamilyInstalled)
         return;
     const bool enabled = IsWindowEnabled();
-    const bool hasBold = it.HasBoldStyle();
-    const bool hasItalic = it.HasItalicStyle();
+    const bool hasBold = fFamilyBold;
+    const bool hasItalic = fFamilyItalic;
     EnableControl(1000, hasBold && enabled);
     if (!hasBold)
         SetCheck(1000, false);

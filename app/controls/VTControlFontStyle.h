@@ -6,6 +6,8 @@
 #include "app/controls/VTControlPullDownList.h"
 #include "lfw/mac/LGuiFont.h"
 
+#include <string>
+
 class VTControlFontStyle;
 
 class VTControlFontStyleNotifyee {
@@ -36,4 +38,10 @@ public:
 
 private:
     LGuiFont fFonts[3];
+    // The family last looked up among the installed fonts and what it has: the panel asks again
+    // for every text selected, and listing the installed fonts takes long where there are many.
+    std::string fFamily;
+    bool fFamilyInstalled = false;
+    bool fFamilyBold = false;
+    bool fFamilyItalic = false;
 };

@@ -409,6 +409,11 @@ int _LFileRename(const char* from, const char* to)
     return gRenameHook ? gRenameHook(from, to) : ::rename(from, to);
 }
 
+int _LFileRenameAt(int fromDir, const char* from, int toDir, const char* to)
+{
+    return gRenameHook ? gRenameHook(from, to) : ::renameat(fromDir, from, toDir, to);
+}
+
 bool LFile::TestFileExists(const char* path)
 {
     if (!path || !*path)

@@ -16,3 +16,7 @@ bool _LFileCopyAt(int sourceDir, const char* sourceName, int destinationDir,
 
 // Copies a file path to a file path (see _LFileCopyAt).
 bool _LFileCopyPath(const char* source, const char* destination, bool durable);
+
+// Renames from in fromDir to to in toDir through the rename hook (_LFileSetRenameHook), which
+// is given the two names.
+int _LFileRenameAt(int fromDir, const char* from, int toDir, const char* to);

@@ -154,19 +154,32 @@ bool IsTemporaryOf(const char* entry, const std::string& prefix)
 std::atomic<bool> gUseUnnamedFiles { true };
 
 // An unnamed file in the folder (O_TMPFILE), or -1 where the file system has none.
-int CreateUnnamedIn(const std::string& folder)
+int CreateUnnamedIn(int dir)
 {
 #ifdef O_TMPFILE
     if (!gUseUnnamedFiles) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    return ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 #else
-    (void)folder;
+    (void)dir;
     errno = EOPNOTSUPP;
     return -1;
 #endif
+}
+
+std::string DescriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// A path that opens the file name in folder: the whole path where it fits, else the path of its
+// open descriptor.
+std::string PathOpening(const std::string& folder, const std::string& name, int fd)
+{
+    std::string whole = folder + (folder.back() == '/' ? "" : "/") + name;
+    return whole.size() < PATH_MAX ? whole : DescriptorPath(fd);
 }
 
 std::string FileNameForText(const char* path)
@@ -243,6 +256,13 @@ void LFileSave::Fail(LFileSaveProblem problem, int error)
     m_error = error;
 }
 
+void LFileSave::CloseFolder()
+{
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+    m_folderFd = -1;
+}
+
 bool LFileSave::Begin(const char* target, const char* folder)
 {
     Discard();
@@ -274,21 +294,24 @@ bool LFileSave::Begin(const char* target, const char* folder)
     }
     const std::string where = folder && *folder ? std::string(folder) : FolderOf(resolved);
     RemoveStaleTemporaryFiles(resolved.c_str(), where.c_str());
-    int fd = CreateUnnamedIn(where);
+    // Everything from here on goes through the folder's descriptor: the temporary file's whole
+    // path may be longer than a path can be.
+    const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return false;
+    int fd = CreateUnnamedIn(dir);
     std::string name;
     if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
         Fail(LFileSaveProblem::kFolderNotWritable, errno);
+        ::close(dir);
         return false;
     }
     if (fd < 0) {
         // No unnamed files here: a named one, locked at once.
-        const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0)
-            return false;
         fd = CreateTemporaryIn(dir, TemporaryPrefix(NameOf(resolved)), name);
         const int error = errno;
-        ::close(dir);
         if (fd < 0) {
+            ::close(dir);
             if (error == EACCES || error == EPERM || error == EROFS)
                 Fail(LFileSaveProblem::kFolderNotWritable, error);
             else if (LFileErrorIsDiskFull(error))
@@ -300,9 +323,9 @@ bool LFileSave::Begin(const char* target, const char* folder)
     // stale one.
     ::flock(fd, LOCK_EX | LOCK_NB);
     m_folder = where;
+    m_folderFd = dir;
     m_named = name;
-    m_temporary = name.empty() ? "/proc/self/fd/" + std::to_string(fd)
-                               : where + (where.back() == '/' ? "" : "/") + name;
+    m_temporary = name.empty() ? DescriptorPath(fd) : PathOpening(where, name, fd);
     m_stream.Attach(fd);
     if (exists) {
         // The new file keeps what the old one had: owner, group and permission bits. A file
@@ -326,9 +349,7 @@ bool LFileSave::LinkTemporary()
     if (!m_named.empty())
         return true;
     const std::string prefix = TemporaryPrefix(NameOf(m_target));
-    const int dir = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return false;
+    const int fd = m_stream.GetDescriptor();
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static std::atomic<uint64_t> counter { 0 };
     uint64_t seed = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ull
@@ -342,20 +363,40 @@ bool LFileSave::LinkTemporary()
             name += kLetters[v % 62];
         // The descriptor's /proc entry links the open file; without /proc, AT_EMPTY_PATH does
         // where the process may use it.
-        int r = ::linkat(AT_FDCWD, m_temporary.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
+        int r = ::linkat(
+            AT_FDCWD, DescriptorPath(fd).c_str(), m_folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
         if (r != 0 && errno == ENOENT && !LFile::TestFolderExists("/proc/self/fd"))
-            r = ::linkat(m_stream.GetDescriptor(), "", dir, name.c_str(), AT_EMPTY_PATH);
+            r = ::linkat(fd, "", m_folderFd, name.c_str(), AT_EMPTY_PATH);
         if (r == 0) {
             m_named = name;
-            m_temporary = m_folder + (m_folder.back() == '/' ? "" : "/") + name;
-            ::close(dir);
+            m_temporary = PathOpening(m_folder, name, fd);
             return true;
         }
         error = errno;
     }
-    ::close(dir);
     errno = error;
     return false;
+}
+
+// Renames the named temporary file over the target, or where the two lie on different volumes
+// copies it there (replacing the target whole) and removes it.
+bool LFileSave::MoveIntoPlace()
+{
+    const std::string targetName = NameOf(m_target);
+    const int targetDir = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (targetDir < 0)
+        return false;
+    bool moved = _LFileRenameAt(m_folderFd, m_named.c_str(), targetDir, targetName.c_str()) == 0;
+    if (!moved && errno == EXDEV
+        && _LFileCopyAt(m_folderFd, m_named.c_str(), targetDir, targetName.c_str(), true)) {
+        moved = true;
+        // The target is in place: a temporary file that cannot be removed does not undo it.
+        ::unlinkat(m_folderFd, m_named.c_str(), 0);
+    }
+    const int error = errno;
+    ::close(targetDir);
+    errno = error;
+    return moved;
 }
 
 bool LFileSave::Commit()
@@ -375,15 +416,16 @@ bool LFileSave::Commit()
         m_error = errno;
         ok = false;
     }
-    if (ok && !LFileMoveReplacing(m_temporary.c_str(), m_target.c_str())) {
+    if (ok && !MoveIntoPlace()) {
         m_error = errno;
         ok = false;
     }
     if (!ok && !m_named.empty())
-        ::unlink(m_temporary.c_str());
+        ::unlinkat(m_folderFd, m_named.c_str(), 0);
     // A close that reports an error after the data was made durable and moved changes nothing
     // of the file in place.
     m_stream.Close();
+    CloseFolder();
     if (!ok && LFileErrorIsDiskFull(m_error))
         m_problem = LFileSaveProblem::kDiskFull;
     m_temporary.clear();
@@ -394,8 +436,9 @@ bool LFileSave::Commit()
 void LFileSave::Discard()
 {
     if (!m_temporary.empty() && !m_named.empty())
-        ::unlink(m_temporary.c_str());
+        ::unlinkat(m_folderFd, m_named.c_str(), 0);
     m_stream.Close();
+    CloseFolder();
     m_temporary.clear();
     m_named.clear();
 }

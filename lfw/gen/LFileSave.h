@@ -6,10 +6,12 @@
 // as an unnamed file in the target's folder (O_TMPFILE), so a save that is killed leaves
 // nothing; just before it is renamed over the target it is linked in under a recognisable
 // temporary name (".<name>.XXXXXX"). Where the file system has no unnamed files, it is written
-// under that name from the start. Every save removes the temporary files of its target that an
-// earlier, killed save left behind: ours (same user), recognised by name and not locked by a save
-// that still runs (a running save holds an exclusive lock on its file from before it has a name
-// until it is renamed).
+// under that name from the start. The temporary file is made, linked, renamed and removed
+// through its folder's descriptor by its name alone, so a target whose path just fits the
+// system's limit is saved although the temporary file's whole path would not fit. Every save
+// removes the temporary files of its target that an earlier, killed save left behind: ours
+// (same user), recognised by name and not locked by a save that still runs (a running save
+// holds an exclusive lock on its file from before it has a name until it is renamed).
 //
 // A file is replaced only where the user could write it in place: a file without write
 // permission for this user, another user's file and a file whose group this user cannot give
@@ -78,7 +80,7 @@ public:
     // The file replaced: the target path with its links followed.
     const char* GetTargetPath() const { return m_target.c_str(); }
     // A path that opens the temporary file, for writers that open their file by name (for an
-    // unnamed file it is its /proc/self/fd entry).
+    // unnamed file, or one whose whole path is too long, it is its /proc/self/fd entry).
     const char* GetTemporaryPath() const { return m_temporary.c_str(); }
 
     // Writes out the stream, makes the data durable and moves the file over the target. False
@@ -103,9 +105,12 @@ public:
 private:
     void Fail(LFileSaveProblem problem, int error);
     bool LinkTemporary();
+    bool MoveIntoPlace();
+    void CloseFolder();
     LOutputStreamFile m_stream;
     std::string m_target; // the path asked for until Begin resolved it
     std::string m_folder; // where the temporary file lies
+    int m_folderFd = -1; // that folder, open while there is a temporary file
     std::string m_temporary; // a path that opens it ("" when there is none)
     std::string m_named; // its name in m_folder, once it has one
     bool m_existed = false;

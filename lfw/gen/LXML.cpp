@@ -1,10 +1,13 @@
 #include "lfw/gen/LXML.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 #include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LFile.h"
@@ -27,6 +30,7 @@ constexpr char kErrorTooDeep[] = "Elementen är nästlade i för många nivåer 
 
 constexpr size_t kNameLimit = kLStringShortSize - 1; // tag and attribute names keep 259 bytes
 constexpr size_t kStopCheckBytes = 512;
+constexpr size_t kProgressBytes = 64 * 1024;
 
 char* Duplicate(const char* text, size_t length)
 {
@@ -104,6 +108,8 @@ LXMLLoaderTemplate<char>::LXMLLoaderTemplate(const char* text, char* error, LPro
     , m_error(error)
     , m_pi(pi)
     , m_lastCheck(m_text)
+    , m_end(pi ? m_text + std::strlen(m_text) : m_text)
+    , m_lastProgress(m_text)
 {
     if (m_error)
         m_error[0] = 0;
@@ -145,6 +151,10 @@ bool LXMLLoaderTemplate<char>::CheckStop()
     if (size_t(m_pos - m_lastCheck) < kStopCheckBytes)
         return false;
     m_lastCheck = m_pos;
+    if (m_pi && size_t(m_pos - m_lastProgress) >= kProgressBytes && m_end > m_text) {
+        m_lastProgress = m_pos;
+        m_pi->SetProgress(double(m_pos - m_text) / double(m_end - m_text));
+    }
     if (m_pi && m_pi->IsToStop())
         m_aborted = true;
     return m_aborted;
@@ -398,6 +408,8 @@ LXMLElement::LXMLElement(
             return;
         }
         if (d == '>') {
+            // The attributes are read: their block takes no more than they need.
+            m_attributes.shrink_to_fit();
             if (!empty && m_name[0] != '?')
                 LoadData(loader);
             return;
@@ -418,8 +430,46 @@ LXMLElement::LXMLElement(
         if (strcasecmp(attribute.c_str(), "xml:space") == 0)
             m_preserveWhitespace = true;
         else
-            m_attributes.SetString(attribute.c_str(), value.c_str());
+            AppendAttribute(attribute.c_str(), value.c_str());
     }
+}
+
+const char* LXMLElement::GetAttribute(const char* name, const char* def) const
+{
+    const char* wanted = name ? name : "";
+    const char* found = nullptr;
+    const char* p = m_attributes.data();
+    const char* end = p + m_attributes.size();
+    while (p < end) {
+        const char* value = p + std::strlen(p) + 1;
+        if (std::strcmp(p, wanted) == 0)
+            found = value;
+        p = value + std::strlen(value) + 1;
+    }
+    return found ? found : def;
+}
+
+void LXMLElement::AppendAttribute(const char* name, const char* value)
+{
+    m_attributes.append(name ? name : "").push_back('\0');
+    m_attributes.append(value ? value : "").push_back('\0');
+}
+
+void LXMLElement::SetAttribute(const char* name, const char* value)
+{
+    const char* wanted = name ? name : "";
+    std::string kept;
+    const char* p = m_attributes.data();
+    const char* end = p + m_attributes.size();
+    while (p < end) {
+        const char* next = p + std::strlen(p) + 1;
+        next += std::strlen(next) + 1;
+        if (std::strcmp(p, wanted) != 0)
+            kept.append(p, size_t(next - p));
+        p = next;
+    }
+    m_attributes.swap(kept);
+    AppendAttribute(wanted, value);
 }
 
 void LXMLElement::ReadSpecialSection(LXMLLoaderTemplate<char>& loader)
@@ -648,22 +698,33 @@ bool LXMLElement::SaveToBuffer(LStringLongTemplate<char>& out, int indent) const
     }
 
     const bool declaration = std::strcmp(m_name, "?xml") == 0;
-    const char* version = declaration ? m_attributes.GetParm("version", "") : "";
+    const char* version = declaration ? GetAttribute("version", "") : "";
     if (version[0]) {
         out.Append(" version=\"");
         LHTMLEncodeToWriterSimple(out, version);
         out.Append('"');
     }
-    m_attributes.GetTree().ForEach([&](const LStringLongKey& key, LStringLongTemplate<char>* v) {
-        if (version[0] && std::strcmp(key.c_str(), "version") == 0)
-            return;
+    // In the order of their names; of two of one name the later read.
+    std::vector<std::pair<const char*, const char*>> attributes;
+    for (const char *p = m_attributes.data(), *end = p + m_attributes.size(); p < end;) {
+        const char* value = p + std::strlen(p) + 1;
+        attributes.emplace_back(p, value);
+        p = value + std::strlen(value) + 1;
+    }
+    std::stable_sort(attributes.begin(), attributes.end(),
+        [](const auto& a, const auto& b) { return std::strcmp(a.first, b.first) < 0; });
+    for (size_t i = 0; i < attributes.size(); ++i) {
+        const auto& [key, value] = attributes[i];
+        if (i + 1 < attributes.size() && std::strcmp(attributes[i + 1].first, key) == 0)
+            continue;
+        if (version[0] && std::strcmp(key, "version") == 0)
+            continue;
         out.Append(' ');
-        out.Append(key.c_str());
+        out.Append(key);
         out.Append("=\"");
-        if (v)
-            LHTMLEncodeToWriterSimple(out, v->c_str(), v->GetLength());
+        LHTMLEncodeToWriterSimple(out, value, std::strlen(value));
         out.Append('"');
-    });
+    }
 
     bool hasElement = false, hasText = false;
     for (const LXMLElement* c = m_firstChild; c; c = c->m_next) {

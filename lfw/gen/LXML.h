@@ -8,9 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "lfw/gen/LProcess.h"
-#include "lfw/gen/LRBTree.h"
 #include "lfw/gen/LString.h"
 
 template <class T> class LXMLLoaderTemplate;
@@ -52,7 +52,8 @@ public:
 private:
     friend class LXMLElement;
 
-    // Asks for a stop at most once per 512 bytes read.
+    // Asks for a stop at most once per 512 bytes read, and tells the share of the text read at
+    // most once per 64 KiB.
     bool CheckStop();
     // Appends the run of bytes that need no special care (not "<", "&", CR, LF or NUL), ending
     // also before the byte stop.
@@ -67,6 +68,8 @@ private:
     int m_depth = 0;
     bool m_aborted = false;
     const char* m_lastCheck;
+    const char* m_end; // the text's end (its start when there is no process to tell)
+    const char* m_lastProgress;
     LStringLongTemplate<char> m_pending; // text of the element being read
     LStringLongTemplate<char> m_tag; // scratch: element names
     LStringLongTemplate<char> m_attribute; // scratch: attribute names
@@ -106,14 +109,11 @@ public:
     bool GetPreserveWhitespace() const { return m_preserveWhitespace; }
     void SetPreserveWhitespace(bool preserve) { m_preserveWhitespace = preserve; }
 
-    // The attributes, in the table's key order.
-    LHashTable& GetAttributes() { return m_attributes; }
-    const LHashTable& GetAttributes() const { return m_attributes; }
-    const char* GetAttribute(const char* name, const char* def = nullptr) const
-    {
-        return m_attributes.GetParm(name, def);
-    }
-    void SetAttribute(const char* name, const char* value) { m_attributes.SetString(name, value); }
+    // The value of the attribute of that name, or def when there is none. The text stays valid
+    // until an attribute of the element is set.
+    const char* GetAttribute(const char* name, const char* def = nullptr) const;
+    // Gives the attribute that value (adding it, or replacing its value).
+    void SetAttribute(const char* name, const char* value);
 
     // The first child element of that name (exact comparison); null when none.
     LXMLElement* GetElement(const char* name);
@@ -155,9 +155,14 @@ private:
     void EndPendingText(LXMLLoaderTemplate<char>& loader, LXMLElement*& last);
     void WriteTextNode(LStringLongTemplate<char>& out, bool& wrote) const;
 
+    // Appends an attribute read from a file: one read later of the same name stands.
+    void AppendAttribute(const char* name, const char* value);
+
     LXMLElement* m_next = nullptr;
     bool m_preserveWhitespace = false;
-    LHashTable m_attributes;
+    // The attributes in one block, each its name and its value ended by NUL, in the order read or
+    // set (a file's element of many attributes costs one allocation, not several for each).
+    std::string m_attributes;
     LXMLElement* m_firstChild = nullptr;
     char* m_name = nullptr;
     char* m_text = nullptr;

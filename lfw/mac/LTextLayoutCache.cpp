@@ -2,9 +2,34 @@
 
 #include "lfw/mac/cocoa/LCocoaTextManagerImpl.h"
 
+namespace {
+// The caches keeping a layout, on the main thread: the one used last, the one used longest ago,
+// and how many.
+LTextLayoutCache* gNewest = nullptr;
+LTextLayoutCache* gOldest = nullptr;
+size_t gKept = 0;
+} // namespace
+
 LTextLayoutCache::LTextLayoutCache() = default;
 
-LTextLayoutCache::~LTextLayoutCache() = default;
+LTextLayoutCache::~LTextLayoutCache()
+{
+    if (fManager)
+        Unlink();
+}
+
+void LTextLayoutCache::Unlink()
+{
+    (fNewer ? fNewer->fOlder : gNewest) = fOlder;
+    (fOlder ? fOlder->fNewer : gOldest) = fNewer;
+    fNewer = fOlder = nullptr;
+    --gKept;
+}
+
+size_t LTextLayoutCache::KeptLayouts()
+{
+    return gKept;
+}
 
 LTextLayoutCache::LTextLayoutCache(const LTextLayoutCache&)
 {
@@ -20,8 +45,22 @@ LCocoaTextManagerImpl* LTextLayoutCache::Get()
 {
     if (!LIsMainThread())
         return nullptr;
-    if (!fManager)
+    if (fManager) {
+        if (gNewest == this)
+            return fManager.get();
+        Unlink();
+    } else {
         fManager = std::make_unique<LCocoaTextManagerImpl>();
+        if (gKept >= kKeptLayouts && gOldest) {
+            LTextLayoutCache* oldest = gOldest;
+            oldest->Unlink();
+            oldest->fManager.reset();
+        }
+    }
+    fOlder = gNewest;
+    (gNewest ? gNewest->fNewer : gOldest) = this;
+    gNewest = this;
+    ++gKept;
     return fManager.get();
 }
 

@@ -5,6 +5,9 @@
 //
 // The kept layout serves the main thread only; a paint on another thread lays its text out for
 // that paint, as without a cache. A copy starts empty (copied objects paint their own text).
+// At most kKeptLayouts layouts are kept at a time: when another one is made, the one used
+// longest ago is given up (and made again when its text is next painted), so that a design of
+// a great many texts does not keep a layout for each.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +17,8 @@ class LCocoaTextManagerImpl;
 
 class LTextLayoutCache {
 public:
+    static constexpr size_t kKeptLayouts = 4096;
+
     LTextLayoutCache();
     ~LTextLayoutCache();
     LTextLayoutCache(const LTextLayoutCache&);
@@ -28,6 +33,13 @@ public:
     // the box can show of a long text (0 when there is no layout yet).
     size_t LaidOutBytes() const;
 
+    // How many layouts are kept now (all caches together).
+    static size_t KeptLayouts();
+
 private:
+    void Unlink();
     std::unique_ptr<LCocoaTextManagerImpl> fManager;
+    // The caches that keep a layout, the one used last first.
+    LTextLayoutCache* fNewer = nullptr;
+    LTextLayoutCache* fOlder = nullptr;
 };

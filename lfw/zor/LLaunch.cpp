@@ -3,6 +3,7 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFormat.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/unix/LUnixApplication.h"
 #include "lfw/unix/LUnixProcess.h"
@@ -13,6 +14,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 // clang-format off
@@ -208,6 +210,33 @@ bool LLaunchRunDialog(LView* parent, const char* title, const LLaunchApplication
     return dialog.result == LProcessResultSuccess;
 }
 
+namespace {
+
+// The program's web page (its row of the suite's program table, else the maker's index page).
+std::string ProgramPage(const char* buildKey)
+{
+    char url[kLPathSize];
+    if (const ProgTableEntry* program = LZORSuiteFindProgram(buildKey))
+        LZORSuiteGetProgramPageURL(url, *program);
+    else
+        LGetZORWebPageURL(url, "sv/index");
+    return url;
+}
+
+// A sibling that is not installed: the user is told so and where to get it, then its web page
+// is opened.
+void TellNotInstalled(LView* parent, const char* buildKey, const char* title)
+{
+    const std::string page = ProgramPage(buildKey);
+    const std::string text
+        = std::string(title) + " är inte installerat. Det finns att hämta på " + page + ".";
+    LAlert alert(parent, text.c_str(), title);
+    alert.RunField();
+    LOpenWebPage(page.c_str());
+}
+
+} // namespace
+
 bool LLaunchSondrup(LView* parent, const char* file, bool wait)
 {
     LLaunchInstallHooks();
@@ -215,7 +244,7 @@ bool LLaunchSondrup(LView* parent, const char* file, bool wait)
         && LLaunchSendArgumentsToInstance(parent, "Sondrup", file, wait, "Kör Sondrup"))
         return true;
     if (!LIsProgramInstalled("Sondrup")) {
-        LLaunchOpenProgramPage("Sondrup");
+        TellNotInstalled(parent, "Sondrup", "Sondrup");
         return false;
     }
     LLaunchApplication launch;
@@ -228,12 +257,7 @@ bool LLaunchSondrup(LView* parent, const char* file, bool wait)
 
 bool LLaunchOpenProgramPage(const char* buildKey)
 {
-    char url[kLPathSize];
-    if (const ProgTableEntry* program = LZORSuiteFindProgram(buildKey))
-        LZORSuiteGetProgramPageURL(url, *program);
-    else
-        LGetZORWebPageURL(url, "sv/index");
-    return LOpenWebPage(url);
+    return LOpenWebPage(ProgramPage(buildKey).c_str());
 }
 
 const LLaunchSibling* LLaunchFindSibling(int command)
@@ -254,7 +278,7 @@ bool LLaunchSiblingCommand(LView* parent, int command)
         return true;
     }
     if (!LIsProgramInstalled(sibling->buildKey)) {
-        LLaunchOpenProgramPage(sibling->buildKey);
+        TellNotInstalled(parent, sibling->buildKey, sibling->title);
         return true;
     }
     LLaunchApplication launch;

@@ -78,8 +78,9 @@ LProcessResult ProcessLaunchAppleApplication(
 bool LLaunchRunDialog(LView* parent, const char* title, const LLaunchApplication& launch);
 
 // Hands a file (or another argument) to Sondrup: to the running one over its local socket (no
-// dialog), else by starting it with the argument under the progress dialog "Kör Sondrup". A
-// Sondrup that is not installed gets its web page opened; the answer is then false.
+// dialog), else by starting it with the argument under the progress dialog "Kör Sondrup". Of a
+// Sondrup that is not installed the user is told ("Sondrup är inte installerat. Det finns att
+// hämta på <its web page>.") and its web page is opened; the answer is then false.
 bool LLaunchSondrup(LView* parent, const char* file, bool wait);
 
 // Opens the program's web page (its row of the suite's program table, else the maker's index
@@ -100,6 +101,8 @@ extern const LLaunchSibling kLLaunchSiblings[kLLaunchSiblingCount];
 // The row of a command; null when it is not a sibling's.
 const LLaunchSibling* LLaunchFindSibling(int command);
 // The command of a sibling: installed, the launch job under the progress dialog "Kör %s" (its
-// build key) over the parent; not installed, its web page. For Sondrup (1041) a running one is
-// brought forward with LLaunchSondrup(parent, "-restore", false). False for another command.
+// build key) over the parent; not installed, an alert over the parent titled with its title,
+// "<title> är inte installerat. Det finns att hämta på <its web page>.", then its web page. For
+// Sondrup (1041) a running one is brought forward with LLaunchSondrup(parent, "-restore",
+// false). False for another command.
 bool LLaunchSiblingCommand(LView* parent, int command);

@@ -396,6 +396,12 @@ void LUiFlushDisplay()
         gdk_display_flush(gdk_display_get_default());
 }
 
+void LUiSyncDisplay()
+{
+    if (gAvailable)
+        gdk_display_sync(gdk_display_get_default());
+}
+
 bool LUiMainScreen(LUiScreen& screen)
 {
     if (!gAvailable)

@@ -13,6 +13,8 @@ bool LUiInit();
 bool LUiIsAvailable();
 // Sends what has been drawn and asked of the display so far without waiting for an answer.
 void LUiFlushDisplay();
+// Sends it and waits until the display has carried it out (a round trip).
+void LUiSyncDisplay();
 
 // A monitor: its whole frame and the part not taken by panels (visible frame), in screen points
 // with the origin at the top left of the whole screen, and its backing scale (device pixels per

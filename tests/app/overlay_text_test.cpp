@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -544,4 +545,33 @@ TEST(OverlayTextPaint, AMebibyteLineIsShownFromItsStartAndKeptWhole)
     EXPECT_GT(bottom - t, 40 * 4); // lines down the box
     EXPECT_LT(whole->GetLayoutCache().LaidOutBytes(), size_t(8192));
     EXPECT_EQ(std::string(whole->GetText()), text);
+}
+
+// A design of more texts than layouts are kept for: the layouts of the texts painted longest ago
+// are given up (and made again when those are painted), so the kept layouts stay bounded; the
+// texts paint the same either way.
+TEST(OverlayTextPaint, OnlyTheLayoutsOfTheTextsPaintedLastAreKept)
+{
+    const size_t kept = LTextLayoutCache::KeptLayouts();
+    const size_t count = LTextLayoutCache::kKeptLayouts + 50;
+    std::vector<std::unique_ptr<VTOverlayText>> texts;
+    MmCanvas canvas(20, 10, 2);
+    for (size_t i = 0; i < count; ++i) {
+        texts.push_back(TextBox(("Spår " + std::to_string(i)).c_str(), 20, 10));
+        texts.back()->Paint(canvas.ctx());
+    }
+    EXPECT_EQ(LTextLayoutCache::KeptLayouts(), LTextLayoutCache::kKeptLayouts);
+    EXPECT_EQ(texts.front()->GetLayoutCache().Changes(), 0u); // given up
+    EXPECT_NE(texts.back()->GetLayoutCache().Changes(), 0u);
+
+    // The first painted again is kept again, in place of the oldest now kept.
+    MmCanvas first(20, 10, 2), again(20, 10, 2);
+    texts[60]->Paint(first.ctx());
+    texts.front()->Paint(canvas.ctx());
+    texts[60]->Paint(again.ctx());
+    EXPECT_NE(texts.front()->GetLayoutCache().Changes(), 0u);
+    EXPECT_TRUE(again.SameAs(first));
+    EXPECT_EQ(LTextLayoutCache::KeptLayouts(), LTextLayoutCache::kKeptLayouts);
+    texts.clear();
+    EXPECT_LE(LTextLayoutCache::KeptLayouts(), kept);
 }

@@ -1,4 +1,4 @@
-// The undo history: the bounded stack of steps, and the three kinds of step acting on a design
+// The undo history: the bounded stack of steps, and the four kinds of step acting on a design
 // shown in the canvas.
 #include "app/VTHistoryStateStack.h"
 #include "app/VTOverlayText.h"
@@ -399,4 +399,71 @@ TEST_F(HistorySteps, CanvasSelectionByPosition)
     EXPECT_TRUE(viewer.selectedItems.IsEmpty());
     EXPECT_EQ(viewer.selectionChanges, notices + 2); // no notice from SetCollection
     EXPECT_EQ(viewer.repaints, repaints + 1);
+}
+
+// An added overlay: undoing takes that very overlay out (no copy of the design is made), redoing
+// puts it back on top; the design is told each time and observes the overlay only while it holds
+// it.
+TEST_F(HistorySteps, AddedOverlaysUndoneAndRedone)
+{
+    viewer.SetSelectedItemIndex(1);
+    stack.Add(new VTAddOverlayState("Text convert", viewer, design));
+    VTOverlayText* d = AddText(design, "D");
+    stack.Add(new VTAddOverlayState("Text convert", viewer, design));
+    VTOverlayText* e = AddText(design, "E");
+    EXPECT_EQ(Texts(design), "A,B,C,D,E");
+
+    int changes = watcher.changes;
+    ASSERT_TRUE(stack.Undo());
+    ASSERT_TRUE(stack.Undo());
+    EXPECT_EQ(Texts(design), "A,B,C");
+    EXPECT_EQ(viewer.GetSelectedItemIndex(), 1);
+    EXPECT_GT(watcher.changes, changes);
+    changes = watcher.changes;
+    d->SetText("D, utanför");
+    EXPECT_EQ(watcher.changes, changes); // no longer the design's
+    AddText(design, "F"); // appended after the end found again
+    EXPECT_EQ(Texts(design), "A,B,C,F");
+    design.DeleteItem(design.GetItemAt(3));
+
+    ASSERT_TRUE(stack.Redo());
+    ASSERT_TRUE(stack.Redo());
+    EXPECT_EQ(Texts(design), "A,B,C,D, utanför,E");
+    EXPECT_EQ(design.GetItemAt(3), d); // the same overlays, back on top in order
+    EXPECT_EQ(design.GetItemAt(4), e);
+    changes = watcher.changes;
+    e->SetText("E2");
+    EXPECT_GT(watcher.changes, changes);
+
+    // An edit after an undo drops the step with the overlay it kept.
+    stack.Undo();
+    ASSERT_EQ(viewer.GetSelectedItemIndex(), 1);
+    stack.Add(new VTCopySingleOverlayState("Text edited", viewer, design, b));
+    EXPECT_FALSE(stack.CanRedo());
+    EXPECT_EQ(Texts(design), "A,B,C,D, utanför");
+    stack.Undo();
+    stack.Undo();
+    EXPECT_EQ(Texts(design), "A,B,C");
+}
+
+// A design that does not hold exactly the one overlay more (changed under the step) is left as
+// it is.
+TEST_F(HistorySteps, AnAddStepLeavesADesignChangedUnderItAlone)
+{
+    VTAddOverlayState step("Text convert", viewer, design);
+    EXPECT_EQ(step.GetKind(), VTHistoryStateKindAddOverlay);
+    step.Undo(); // nothing was added
+    EXPECT_EQ(Texts(design), "A,B,C");
+    EXPECT_EQ(step.removed, nullptr);
+    AddText(design, "D");
+    AddText(design, "E");
+    step.Undo(); // two were
+    EXPECT_EQ(Texts(design), "A,B,C,D,E");
+    design.DeleteItem(design.GetItemAt(4));
+    step.Undo();
+    EXPECT_EQ(Texts(design), "A,B,C");
+    AddText(design, "F");
+    step.Redo(); // the place is taken
+    EXPECT_EQ(Texts(design), "A,B,C,F");
+    ASSERT_NE(step.removed, nullptr);
 }

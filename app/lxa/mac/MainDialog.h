@@ -240,7 +240,8 @@ private:
     void _CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
         std::vector<std::string>& refusals) const;
     int _RefuseRequest(const std::vector<std::string>& refusals, char* reply);
-    void _RefuseStart(Start& start, const std::string& text);
+    // The start ends refused; the window shows why unless tellWindow is false.
+    void _RefuseStart(Start& start, const std::string& text, bool tellWindow = true);
     // Reads the files of a start that was taken, on a worker.
     void _CheckStartFiles(const std::shared_ptr<Start>& start);
     // Begins the next start that waits when nothing is in the way.
@@ -257,7 +258,7 @@ private:
     // The window goes: what was taken and not carried out is told so.
     void _EndAllStarts();
     void _RequestAddImages(const std::vector<std::string>& paths,
-        const std::function<void(size_t added, const std::string& failure)>& done);
+        const std::function<void(size_t added, const std::string& failure, bool stopped)>& done);
     static void _StartsTimer(LRunLoopTimer* timer, void* data);
     std::deque<std::shared_ptr<Start>> starts; // waiting, in order (the start's own first)
     std::shared_ptr<Start> runningStart; // being checked or carried out

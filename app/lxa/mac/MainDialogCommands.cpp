@@ -814,7 +814,12 @@ void MainDialog::_ShowFirstTextTip()
 
 void MainDialog::_ShowProjectOrLogo(bool projectOpen)
 {
-    ShowControl(kLogoControl, !projectOpen);
-    if (LView* view = projectViewer.GetContentView())
-        _ShowControl(view, projectOpen);
+    // Only a change is shown: drawing the whole window again whenever the commands' states are
+    // looked at would paint every overlay again with each one added.
+    LView* logo = GetControlHandle(kLogoControl);
+    LView* view = projectViewer.GetContentView();
+    if ((!logo || logo->IsHidden() == projectOpen) && (!view || view->IsHidden() != projectOpen))
+        return;
+    _ShowControl(logo, !projectOpen);
+    _ShowControl(view, projectOpen);
 }

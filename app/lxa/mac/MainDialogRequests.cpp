@@ -259,11 +259,12 @@ int MainDialog::_RefuseRequest(const std::vector<std::string>& refusals, char* r
     return -1;
 }
 
-void MainDialog::_RefuseStart(Start& start, const std::string& text)
+void MainDialog::_RefuseStart(Start& start, const std::string& text, bool tellWindow)
 {
     if (start.reply)
         start.reply->Finish(-1, text.c_str());
-    RunWhenNoModal([this, text] { PopupBoxWarning(text.c_str(), kRequestErrorTitle); });
+    if (tellWindow)
+        RunWhenNoModal([this, text] { PopupBoxWarning(text.c_str(), kRequestErrorTitle); });
 }
 
 // ---- Its turn ---------------------------------------------------------------------------------
@@ -456,6 +457,7 @@ void MainDialog::_StartStep()
     const VTRequest& r = start->requests[i];
     std::string failure;
     size_t carried = 1; // requests carried out by this step
+    bool stoppedHere = false; // "Avbryt" in the window ended it: the user needs no alert of it
     ++busy;
     // The project the start works on must still be the one open: the user may have closed or
     // replaced it between two requests.
@@ -512,8 +514,9 @@ void MainDialog::_StartStep()
                  k < start->requests.size() && start->requests[k].kind == VTRequestKind::kAddImage;
                  ++k)
                 paths.push_back(start->requests[k].value);
-            _RequestAddImages(paths, [&](size_t added, const std::string& why) {
+            _RequestAddImages(paths, [&](size_t added, const std::string& why, bool stopped) {
                 carried = added;
+                stoppedHere = stopped;
                 if (!why.empty())
                     failure
                         = "Det gick inte att lägga till bilden " + _Name(paths[added]) + ": " + why;
@@ -529,7 +532,8 @@ void MainDialog::_StartStep()
         if (r.kind != VTRequestKind::kAddImage)
             carried = 0;
         start->next = i + carried;
-        _RefuseStart(*start, VTRequestsFailureText(start->requests, start->next, failure));
+        _RefuseStart(
+            *start, VTRequestsFailureText(start->requests, start->next, failure), !stoppedHere);
         _EndStart(false);
         return;
     }
@@ -553,7 +557,7 @@ void MainDialog::_StartStep()
 }
 
 void MainDialog::_RequestAddImages(const std::vector<std::string>& paths,
-    const std::function<void(size_t added, const std::string& failure)>& done)
+    const std::function<void(size_t added, const std::string& failure, bool stopped)>& done)
 {
     // The pictures are read on a worker under their progress window; the start waits here with
     // the loop turning. The first picture that fails stops the rest: those before it were added.
@@ -566,13 +570,14 @@ void MainDialog::_RequestAddImages(const std::vector<std::string>& paths,
         LRunLoop::RunOnce(true);
     const size_t added = *outcome ? (*outcome)->added : 0;
     if (added == paths.size()) {
-        done(added, "");
+        done(added, "", false);
         return;
     }
+    const bool stopped = !*outcome || (*outcome)->stopped;
     std::string why = *outcome ? (*outcome)->error : std::string();
-    if (why.empty() && (!*outcome || (*outcome)->stopped))
+    if (why.empty() && stopped)
         why = "Tillägget av bilderna avbröts i Vorantel.";
-    done(added, why.empty() ? "Det gick inte att läsa in bilden." : why);
+    done(added, why.empty() ? "Det gick inte att läsa in bilden." : why, stopped);
 }
 
 void MainDialog::_EndStart(bool carriedOut)

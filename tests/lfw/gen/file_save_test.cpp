@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <grp.h>
 #include <sched.h>
@@ -565,4 +566,48 @@ TEST(FileSave, AFullDiskIsNamedAndTheEarlierFileKept)
                              "tidigare filen finns kvar oförändrad.|kept|1";
     const std::string fresh = "0|Disken är full, så ”ny.vtproj” kunde inte sparas.|1";
     EXPECT_EQ(lines, (std::vector<std::string> { full, fresh, full, fresh }));
+}
+
+// Paths up to the longest the system opens (PATH_MAX - 1 bytes) are saved, although the
+// temporary file's whole path beside them would be longer: twice over, named or unnamed, moved
+// across volumes, or given up; nothing but the file is left in its folder.
+TEST(FileSave, SavesAtTheLongestPathsTheSystemOpens)
+{
+    TemporaryFolder folder;
+    std::string deep = folder.Path();
+    const std::string part = "/" + std::string(200, 'd');
+    while (deep.size() + part.size() < PATH_MAX - 100) {
+        deep += part;
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    for (size_t length : { size_t(PATH_MAX - 9), size_t(PATH_MAX - 5), size_t(PATH_MAX - 1) }) {
+        const size_t stem = length - deep.size() - 1 - std::strlen(".vtproj");
+        const std::string name = "p" + std::string(stem - 1, 'x') + ".vtproj";
+        const std::string target = deep + "/" + name;
+        ASSERT_EQ(target.size(), length);
+        for (bool unnamed : { true, false }) {
+            SCOPED_TRACE(std::to_string(length) + (unnamed ? " unnamed" : " named"));
+            _LFileSaveUseUnnamedFiles(unnamed);
+            EXPECT_TRUE(SaveText(target, "första"));
+            EXPECT_TRUE(SaveText(target, "andra"));
+            EXPECT_EQ(TemporaryFolder::ReadFile(target), "andra");
+            EXPECT_EQ(TemporaryFolder::List(deep), (std::vector<std::string> { name }));
+            {
+                RenameHook hook;
+                EXPECT_TRUE(SaveText(target, "kopierad"));
+                EXPECT_EQ(gRenames, 1);
+            }
+            EXPECT_EQ(TemporaryFolder::ReadFile(target), "kopierad");
+            LFileSave given;
+            ASSERT_TRUE(given.Begin(target.c_str()));
+            ASSERT_TRUE(given.GetStream().Write("bort", 4) && given.GetStream().Flush());
+            // Writers that open the file by name can.
+            EXPECT_EQ(TemporaryFolder::ReadFile(given.GetTemporaryPath()), "bort");
+            given.Discard();
+            EXPECT_EQ(TemporaryFolder::ReadFile(target), "kopierad");
+            EXPECT_EQ(TemporaryFolder::List(deep), (std::vector<std::string> { name }));
+            ASSERT_EQ(::unlink(target.c_str()), 0);
+        }
+    }
+    _LFileSaveUseUnnamedFiles(true);
 }

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <malloc.h>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -399,3 +403,82 @@ TEST(XmlDocument, RefusesAFileTooLargeForFreeMemory)
 }
 
 } // namespace
+
+// Attributes as a file gives them: of two of one name the later stands, read and written once;
+// set again, an attribute keeps one value; written in the order of their names.
+TEST(XmlReader, RepeatedAndReplacedAttributes)
+{
+    Read r;
+    Parse("<e b=\"1\" a=\"x\" b=\"2\" c=\"\" a=\"y\"/>", r);
+    EXPECT_STREQ(r.error, "");
+    LXMLElement* e = r.doc.GetElement("e");
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(e->GetAttribute("a"), "y");
+    EXPECT_STREQ(e->GetAttribute("b"), "2");
+    EXPECT_STREQ(e->GetAttribute("c", "ingen"), "");
+    EXPECT_EQ(e->GetAttribute("d"), nullptr);
+    EXPECT_EQ(Write(*e), "<e a=\"y\" b=\"2\" c=\"\"/>\n");
+    e->SetAttribute("b", "3");
+    e->SetAttribute("0", "först");
+    e->SetAttribute("a", "z");
+    EXPECT_STREQ(e->GetAttribute("b"), "3");
+    EXPECT_EQ(Write(*e), "<e 0=\"först\" a=\"z\" b=\"3\" c=\"\"/>\n");
+
+    // An element of very many attributes reads them all.
+    std::string many = "<m";
+    for (int i = 0; i < 20000; ++i)
+        many += " a" + std::to_string(i) + "=\"" + std::to_string(i * 3) + "\"";
+    many += "/>";
+    Parse(many, r);
+    ASSERT_NE(r.doc.GetElement("m"), nullptr);
+    EXPECT_STREQ(r.doc.GetElement("m")->GetAttribute("a19999"), "59997");
+    EXPECT_STREQ(r.doc.GetElement("m")->GetAttribute("a0"), "0");
+}
+
+namespace {
+
+struct RecordedProgress : LProcessInterfaceVoid {
+    void SetProgress(double fraction) override { fractions.push_back(fraction); }
+    std::vector<double> fractions;
+};
+
+// The heap in use (glibc's count of allocated bytes).
+size_t HeapInUse()
+{
+    return mallinfo2().uordblks;
+}
+
+} // namespace
+
+// A large file tells its progress as it is read, and its elements cost memory in proportion to
+// what they hold: a few hundred bytes for an element of six short attributes, not the kilobyte
+// and more a tree of separately allocated names and values took.
+TEST(XmlDocument, ALargeFileTellsItsProgressAndTakesLittleMemory)
+{
+    TempDir dir;
+    constexpr int kElements = 20000;
+    std::string text = "<r>\n";
+    for (int i = 0; i < kElements; ++i)
+        text += "<element type=\"text\" x=\"" + std::to_string(i) + "\" y=\"7\" w=\"900\" "
+            + "h=\"400\" text=\"R" + std::to_string(i) + "\"/>\n";
+    text += "</r>\n";
+    const std::string path = dir.File("stor.xml", text);
+
+    RecordedProgress progress;
+    char error[260];
+    const size_t before = HeapInUse();
+    auto doc = std::make_unique<LXMLDocument>();
+    ASSERT_EQ(doc->LoadFromFile(progress, path.c_str(), error), LProcessResultSuccess);
+    const size_t perElement = (HeapInUse() - before) / kElements;
+    EXPECT_STREQ(error, "");
+    EXPECT_LT(perElement, 400u);
+    ASSERT_GE(progress.fractions.size(), text.size() / (128 << 10));
+    EXPECT_TRUE(std::is_sorted(progress.fractions.begin(), progress.fractions.end()));
+    EXPECT_GT(progress.fractions.front(), 0.0);
+    EXPECT_LT(progress.fractions.back(), 1.0);
+    size_t read = 0;
+    for (LXMLElement::ConstNamedElementIterator it(*doc->GetElement("r"), "element"); it;
+         it.Next(), ++read)
+        EXPECT_EQ(std::string(it->GetAttribute("text")), "R" + std::to_string(read));
+    EXPECT_EQ(read, size_t(kElements));
+}

@@ -9,11 +9,13 @@
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "lfw/zor/LZORSuiteTables.h"
 #include "platform/prefs/Prefs.h"
+#include "platform/ui/LUiAlert.h"
 #include "support/InstalledPrograms.h"
 #include "support/PrivateHomes.h"
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <climits>
 #include <csignal>
@@ -275,16 +277,51 @@ TEST_F(SondrupTest, StartedWithThePathAsOneArgument)
     EXPECT_EQ(value, "1");
 }
 
-TEST_F(SondrupTest, NotInstalledOpensItsPage)
+namespace {
+
+// Answers the next alert with its first button, keeping its headline and message.
+void AnswerNextAlert(std::string& said)
 {
+    uitest::When(
+        [] {
+            auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+            return dialog && gtk_widget_get_mapped(dialog);
+        },
+        [&said] {
+            auto* dialog = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+            if (!dialog)
+                return;
+            gchar* text = nullptr;
+            gchar* secondary = nullptr;
+            g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+            said = std::string(text ? text : "") + "|" + (secondary ? secondary : "");
+            g_free(text);
+            g_free(secondary);
+            gtk_dialog_response(GTK_DIALOG(dialog), 0);
+        });
+}
+
+} // namespace
+
+// A program that is not installed is told of, with where to get it, and its page opened once
+// the user has read that.
+TEST_F(SondrupTest, NotInstalledIsToldAndOpensItsPage)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
     InstalledPrograms programs;
+    std::string said;
+    AnswerNextAlert(said);
     EXPECT_FALSE(LLaunchSondrup(nullptr, "/tmp/a.wav", false));
+    EXPECT_EQ(said,
+        "Sondrup|Sondrup är inte installerat. Det finns att hämta på "
+        "https://www.zor.example/sondrup/index.html.");
     auto opened = programs.Opened(1);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], "https://www.zor.example/sondrup/index.html");
 }
 
-TEST(SiblingCommands, InstalledRunsNotInstalledOpensItsPage)
+TEST(SiblingCommands, InstalledRunsNotInstalledIsToldAndOpensItsPage)
 {
     if (!uitest::Init())
         GTEST_SKIP() << "no display";
@@ -293,7 +330,12 @@ TEST(SiblingCommands, InstalledRunsNotInstalledOpensItsPage)
     programs.Install("vt-inspelning");
     EXPECT_TRUE(LLaunchSiblingCommand(nullptr, 1035));
     EXPECT_EQ(InstalledPrograms::Lines(programs.Log("vt-inspelning"), 1).size(), 1u);
+    std::string said;
+    AnswerNextAlert(said);
     EXPECT_TRUE(LLaunchSiblingCommand(nullptr, 1042));
+    EXPECT_EQ(said,
+        "Filomvandlaren|Filomvandlaren är inte installerat. Det finns att hämta på "
+        "https://www.zor.example/omvandlare/index.html.");
     auto opened = programs.Opened(1);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], "https://www.zor.example/omvandlare/index.html");

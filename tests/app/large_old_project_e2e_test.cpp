@@ -1,0 +1,179 @@
+// An old project of 300,000 text elements (a ".vtx" of 21 MB) opened through the whole program
+// while another X client pings the main window every 20 ms (_NET_WM_PING, answered by the
+// program's main loop): the window answers as it answers when idle, while the file is read and
+// its overlays made under the progress window "Laddar projekt" (whose bar moves, and which
+// Escape, its "Avbryt", stops) and while the design of 300,000 texts is painted; the process
+// takes a bounded multiple of the file's size. Screenshots are kept in <build>/e2e-large-old-
+// project. Runs under openbox too (VT_WINDOW_MANAGER), and at a backing scale of 2
+// (VT_ALSO_SCALED), where the design is painted into a picture of twice the pixels.
+#include "support/E2eSession.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
+
+using namespace e2e;
+
+namespace {
+
+const char* const kShots = "e2e-large-old-project";
+constexpr int kElements = 300000;
+
+std::string WriteOldProject(const std::string& path)
+{
+    std::ofstream out(path);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vorantel_project type=\"cd\">\n"
+        << "<container type=\"disc\">\n";
+    for (int i = 0; i < kElements; ++i)
+        out << "<element type=\"text\" x=\"" << i % 5000 << "\" y=\"" << i % 4000
+            << "\" w=\"900\" h=\"400\" text=\"R" << i << "\"/>\n";
+    out << "</container>\n</vorantel_project>\n";
+    return path;
+}
+
+// A line of /proc/<pid>/status in kB ("VmHWM", "VmRSS"), -1 when not found.
+long StatusKb(pid_t pid, const char* key)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(std::string(key) + ":", 0) == 0)
+            return std::atol(line.c_str() + std::strlen(key) + 1);
+    return -1;
+}
+
+// The processor time (user and system, ms) the process has taken.
+long long CpuMs(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i)
+        if (i >= 12)
+            ticks += std::atoll(field.c_str());
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+// Waits until the process has taken less than a tenth of a processor over a whole second.
+bool WaitQuiet(pid_t pid, int ms)
+{
+    long long before = CpuMs(pid);
+    return WaitFor(
+        [&] {
+            Sleep(1000);
+            const long long now = CpuMs(pid);
+            const bool quiet = now - before < 100;
+            before = now;
+            return quiet;
+        },
+        ms, 0);
+}
+
+// The X window of the visible window of that title, 0 while there is none.
+unsigned long WindowNamed(const std::string& title)
+{
+    const std::string id = Shell("xdotool search --onlyvisible --name " + Quote("^" + title + "$")
+        + " 2>/dev/null" + " | head -n 1");
+    return id.empty() ? 0 : std::stoul(id);
+}
+
+unsigned long WaitWindowId(const std::string& title)
+{
+    unsigned long id = 0;
+    WaitFor([&] { return (id = WindowNamed(title)) != 0; }, 30000, 50);
+    return id;
+}
+
+// The mean grey of a window as the display shows it, -1 when it cannot be read.
+double MeanGrey(unsigned long window)
+{
+    const std::string mean = Shell("import -window " + std::to_string(window)
+        + " -colorspace gray -format '%[fx:mean]' info: 2>/dev/null");
+    return mean.empty() ? -1 : std::atof(mean.c_str());
+}
+
+} // namespace
+
+TEST(LargeOldProject, OpensWithTheWindowAnsweringAndCanBeStopped)
+{
+    if (!HasTools() || Shell("command -v import").empty())
+        GTEST_SKIP() << "no display, xdotool or ImageMagick";
+    Session s;
+    const std::string path = WriteOldProject(s.dir + "/stor.vtx");
+    const double megabytes = double(TemporaryFolder::ReadFile(path).size()) / (1 << 20);
+    Program program({});
+    const unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    // What the window answers when it has nothing to do, on this machine at this moment.
+    const double idle = view.LongestPingWhile(
+        xid, [] { Sleep(2000); }, 20);
+    // A busy machine now and then keeps any program from running for some hundred ms; a window
+    // that does the work on its own thread stops answering for the seconds the work takes.
+    const double bound = std::max(4 * idle, 1000.0 * kSlowdown);
+    const long startKb = StatusKb(program.Pid(), "VmRSS");
+
+    // "Avbryt" while the file is read: no project opens, and the window goes on.
+    {
+        Program open({ path }, s.Capture("stopped"));
+        const unsigned long progress = WaitWindowId("Laddar projekt");
+        ASSERT_NE(progress, 0u) << "no progress window";
+        Shot("reading", kShots);
+        Drive(progress, "key --clearmodifiers Escape");
+        EXPECT_NE(open.Wait(60000), -1);
+        EXPECT_TRUE(WaitFor([] { return !WindowShows("Laddar projekt"); }, 30000, 100));
+        EXPECT_EQ(Caption(xid), kCaption);
+    }
+
+    // The whole opening, and the painting of the design after it.
+    std::vector<double> bar;
+    int opened = -2;
+    const double longest = view.LongestPingWhile(
+        xid,
+        [&] {
+            Program open({ path });
+            const unsigned long progress = WaitWindowId("Laddar projekt");
+            // Its bar moves while the file is read and its overlays made.
+            WaitFor(
+                [&] {
+                    const double grey = MeanGrey(progress);
+                    if (grey >= 0 && (bar.empty() || grey != bar.back()))
+                        bar.push_back(grey);
+                    return bar.size() >= 3 || !WindowShows("Laddar projekt");
+                },
+                60000, 100);
+            WaitFor([&] { return Caption(xid) == kCaption + " - stor.vtproj"; }, 120000, 100);
+            opened = open.Wait(60000);
+            WaitQuiet(program.Pid(), 120000);
+        },
+        20);
+    Shot("opened", kShots);
+    const double peakMb = double(StatusKb(program.Pid(), "VmHWM") - startKb) / 1024;
+    std::printf("longest answer idle %.0f ms, while opening and painting %.0f ms; the bar showed "
+                "%zu states; %.0f MB more for a file of %.1f MB\n",
+        idle, longest, bar.size(), peakMb, megabytes);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(Caption(xid), kCaption + " - stor.vtproj");
+    EXPECT_GE(bar.size(), 2u);
+    EXPECT_LT(longest, bound);
+    // Some ten bytes of memory for a byte of the file, not thirty.
+    EXPECT_LT(peakMb, 15 * megabytes);
+}
