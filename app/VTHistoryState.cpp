@@ -155,6 +155,12 @@ void VTAddOverlayState::Undo()
     projectTemplate.NotifyItemsChanged();
 }
 
+void VTAddOverlayState::AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const
+{
+    if (const VTOverlayImage* image = VTOverlayAsImage(removed); image && image->image)
+        pictures.push_back(image->image.get());
+}
+
 void VTAddOverlayState::Redo()
 {
     if (removed && projectTemplate.GetCount() == countBefore) {

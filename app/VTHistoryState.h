@@ -137,6 +137,7 @@ public:
     // as it is.
     void Redo() override;
     void Undo() override;
+    void AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const override;
 
     // The overlay taken out by Undo (owned), null while it is in the design.
     VTOverlay* removed = nullptr;

@@ -56,10 +56,10 @@ protected:
         viewer.SetCollection(nullptr);
     }
 
-    // Adds a picture as the viewer does: the step first (the design before), then the overlay.
+    // Adds a picture as the viewer does: the step first, then the overlay on top.
     VTOverlayImage* AddPicture()
     {
-        stack.Add(new VTCopySingleTemplateState("Image add", viewer, *design));
+        stack.Add(new VTAddOverlayState("Image add", viewer, *design));
         auto* overlay = new VTOverlayImage;
         overlay->image.reset(new CountedPicture(kSide));
         design->InsertOverlay(overlay, false);
