@@ -1,5 +1,6 @@
 #include "app/VTHistoryState.h"
 
+#include "app/VTOverlayImage.h"
 #include "app/VTProjectTemplateViewer.h"
 #include "lfw/gen/LString.h"
 
@@ -54,6 +55,13 @@ void VTCopySingleOverlayState::Exchange()
     ShowResult(index);
 }
 
+void VTCopySingleOverlayState::AddPictures(
+    std::vector<const VTCountableImageBuffer*>& pictures) const
+{
+    if (const VTOverlayImage* image = VTOverlayAsImage(copy); image && image->image)
+        pictures.push_back(image->image.get());
+}
+
 // Stacking order
 
 VTCopyListOverlayOrderState::VTCopyListOverlayOrderState(
@@ -89,6 +97,14 @@ VTCopySingleTemplateState::VTCopySingleTemplateState(
     if (design.backgroundBrush)
         brush.Reset(new LBrushInfo(*design.backgroundBrush));
     utf8strlcpy(imagePath, design.backgroundImagePath, sizeof imagePath);
+}
+
+void VTCopySingleTemplateState::AddPictures(
+    std::vector<const VTCountableImageBuffer*>& pictures) const
+{
+    for (const VTOverlay* overlay = overlays.first; overlay; overlay = overlay->next)
+        if (const VTOverlayImage* image = VTOverlayAsImage(overlay); image && image->image)
+            pictures.push_back(image->image.get());
 }
 
 void VTCopySingleTemplateState::Exchange()
@@ -137,6 +153,12 @@ void VTAddOverlayState::Undo()
     }
     ShowResult(index);
     projectTemplate.NotifyItemsChanged();
+}
+
+void VTAddOverlayState::AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const
+{
+    if (const VTOverlayImage* image = VTOverlayAsImage(removed); image && image->image)
+        pictures.push_back(image->image.get());
 }
 
 void VTAddOverlayState::Redo()

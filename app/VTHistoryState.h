@@ -18,7 +18,9 @@
 #include "lfw/mac/LBrushInfo.h"
 
 #include <cstdint>
+#include <vector>
 
+class VTCountableImageBuffer;
 class VTProjectTemplateViewer;
 
 enum VTHistoryStateKind : int32_t {
@@ -38,6 +40,12 @@ public:
 
     const char* GetCaption() const { return caption; }
     VTHistoryStateKind GetKind() const { return kind; }
+    // Adds the pictures the step holds (what it would put back), once for each overlay showing
+    // one.
+    virtual void AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const
+    {
+        (void)pictures;
+    }
 
     // The edit's name, at most 259 bytes ("Overlay Raise", "Text pasted").
     char caption[kLPathSize];
@@ -71,6 +79,7 @@ public:
     // copy then holds what was live; the overlay's observers are told.
     void Redo() override { Exchange(); }
     void Undo() override { Exchange(); }
+    void AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const override;
 
     VTOverlay* copy = nullptr;
     int index;
@@ -105,6 +114,7 @@ public:
     // Both exchange the design's overlays, brush and image path with the stored ones.
     void Redo() override { Exchange(); }
     void Undo() override { Exchange(); }
+    void AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const override;
 
     VTOverlayList overlays;
     LPtr<LBrushInfo> brush;
@@ -127,6 +137,7 @@ public:
     // as it is.
     void Redo() override;
     void Undo() override;
+    void AddPictures(std::vector<const VTCountableImageBuffer*>& pictures) const override;
 
     // The overlay taken out by Undo (owned), null while it is in the design.
     VTOverlay* removed = nullptr;

@@ -2,11 +2,21 @@
 // before use, 100 there). Steps 0 to current can be undone, the last first; steps current + 1 to
 // count - 1 redone. Adding a step cuts off the steps that could be redone; when the stack is
 // full, the oldest step goes. The pointer array grows and shrinks in blocks of 16.
+//
+// The history is bounded by memory too: the pictures its steps hold (a deleted photograph, the
+// photograph an edit replaced) count against memoryBudget, beyond the pictures of the open
+// project, which the steps share with it. A picture held by several steps counts once. When a
+// step added takes the history past the budget, the oldest steps go until it is within, or until
+// only the new step is left (the last edit can always be undone).
 #pragma once
 
 #include "app/VTHistoryState.h"
 
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+class VTProject;
 
 class VTHistoryStateStack {
 public:
@@ -32,10 +42,39 @@ public:
     {
         return position < count ? states[position] : nullptr;
     }
+    // The memory of the pictures the steps hold that the project does not (each counted once).
+    uint64_t GetMemorySize() const;
+    // Drops the oldest steps while the history is past its budget and more than one step is
+    // left. Add does it; the owner calls it once an edit has taken pictures out of the project (a
+    // deletion), which the step, made before the edit, could not see. Nothing while a step is
+    // added, undone or redone.
+    void KeepWithinBudget();
 
     int64_t current = -1;
     uint64_t count = 0;
     uint64_t capacity = 0;
     uint64_t maxDepth = 0;
     VTHistoryState** states = nullptr;
+    // The memory the steps may hold beyond the project's own pictures.
+    uint64_t memoryBudget = UINT64_MAX;
+    // The open project (not owned), whose pictures the steps' memory leaves out; null for none.
+    const VTProject* project = nullptr;
+
+private:
+    using Pictures = std::vector<const VTCountableImageBuffer*>;
+    // Deletes the step at the position (the array is left as it is) and forgets its pictures.
+    void Delete(uint64_t position);
+    // Deletes the oldest step and moves the others down.
+    void DropOldest();
+    // Notes the pictures the step holds now (after it was made, undone or redone).
+    void NotePictures(const VTHistoryState* state);
+    // Forgets the pictures noted for the step.
+    void ForgetPictures(const VTHistoryState* state);
+
+    // The pictures of each step, and how often the steps hold each picture, kept so that the
+    // budget is checked without walking every step's overlays.
+    std::unordered_map<const VTHistoryState*, Pictures> fPictures;
+    std::unordered_map<const VTCountableImageBuffer*, uint64_t> fHeld;
+    // A step is being added, undone or redone (its edit tells the owner of the changes).
+    bool fBusy = false;
 };

@@ -390,6 +390,10 @@ VT_LABEL_LAYOUT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 
 #undef VT_LABEL_LAYOUT_STREAMS
 
+// A project's layout in a save's snapshot.
+template LProcessResult VTLabelLayout::SerialiseToSDF(
+    LProcessInterface&, LSDFWriter<LOutputStreamPieces>&) const;
+
 // ================================================================================================
 // Jobs
 // ================================================================================================

@@ -33,6 +33,15 @@ LProcessResult VTOverlayImage::SerialiseFromXML(
     return VTOverlayImageSerialiseFromXML(process, *this, element);
 }
 
+const VTOverlayImage* VTOverlayAsImage(const VTOverlay* overlay)
+{
+    const int type = overlay ? overlay->GetType() : -1;
+    return type == VTOverlayTypeImage || type == VTOverlayTypeClipart
+            || type == VTOverlayTypeImageBackground
+        ? static_cast<const VTOverlayImage*>(overlay)
+        : nullptr;
+}
+
 bool VTOverlayImage::HasValidImage() const
 {
     return image && image->GetPixelFormat() != LPixelFormatInvalid && image->GetWidth() >= 1
@@ -67,6 +76,7 @@ VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
             result = LProcessResultStopped;
             return nullptr;
         }
+        process.SetProgress(mEncodingDone.load(std::memory_order_relaxed));
     }
     // Another thread may have encoded them meanwhile.
     if (Encoded kept = GetEncodedPNG())
@@ -76,8 +86,25 @@ VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
     LImageEncodeSettings settings;
     LProcessImageSave<LOutputStreamByteArray> save(*this, LImageCodec::PNG, settings, stream);
     // The encoder's own texts are not passed on: whoever asked for the bytes names the failure,
-    // and one failure is one alert.
-    _VTSerialise::QuietErrors quiet(process);
+    // and one failure is one alert. Its progress is kept for those who wait for the bytes.
+    class Encoding : public _VTSerialise::QuietErrors {
+    public:
+        Encoding(LProcessInterface& parent, std::atomic<double>& done)
+            : QuietErrors(parent)
+            , fDone(done)
+        {
+        }
+        void SetProgress(double fraction) override
+        {
+            fDone.store(fraction, std::memory_order_relaxed);
+            m_parent->SetProgress(fraction);
+        }
+
+    private:
+        std::atomic<double>& fDone;
+    };
+    mEncodingDone.store(0, std::memory_order_relaxed);
+    Encoding quiet(process, mEncodingDone);
     result = Process(quiet, save);
     if (result == LProcessResultSuccess && !stream.IsGood())
         result = LProcessResultError;
@@ -87,6 +114,14 @@ VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
         bytes.GetData(), bytes.GetData() + bytes.GetSize());
     KeepEncodedPNG(png);
     return png;
+}
+
+uint64_t VTCountableImageBuffer::GetMemorySize() const
+{
+    uint64_t bytes = GetData() ? uint64_t(GetStride()) * uint64_t(GetHeight()) : 0;
+    if (Encoded png = GetEncodedPNG())
+        bytes += png->size();
+    return bytes + mScreenCopies.GetBytes();
 }
 
 bool VTOverlayImage::SetSourcePath(const char* path)

@@ -11,6 +11,8 @@
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LScreenImageCopies.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,15 +46,19 @@ public:
     // Keeps the PNG bytes of the pixels as they are now.
     void KeepEncodedPNG(Encoded bytes) const;
     // The PNG bytes kept, else encoded now and kept; null when the encoding failed or was
-    // stopped (result tells which). A failure sets no error text: the caller names it. Any
-    // thread: while another thread encodes this picture, the caller waits for those bytes
-    // (asking the job's stop request every 50 ms) rather than encoding them a second time.
+    // stopped (result tells which). A failure sets no error text: the caller names it. The job
+    // is told the encoding's progress. Any thread: while another thread encodes this picture,
+    // the caller waits for those bytes rather than encoding them a second time, told the
+    // progress of that encoding and asked to stop every 50 ms.
     Encoded EncodePNG(LProcessInterface& process, LProcessResult& result) const;
+    // The memory the picture takes: its pixels, its PNG bytes and its copies for the screen.
+    uint64_t GetMemorySize() const;
     // The picture's copies for the screen (shared, like the pixels, by undo steps and copies).
     LScreenImageCopies& GetScreenCopies() const { return mScreenCopies; }
 
 private:
     mutable std::timed_mutex mEncodingLock; // held while the bytes are being encoded
+    mutable std::atomic<double> mEncodingDone { 0 }; // the share of that encoding done
     mutable std::mutex mEncodedLock;
     mutable Encoded mEncoded;
     mutable const unsigned char* mEncodedPixels = nullptr;
@@ -131,3 +137,7 @@ public:
     int GetType() const override { return VTOverlayTypeImageBackground; }
     VTOverlay* Clone() const override;
 };
+
+// The overlay as one that shows a picture (an image, a clipart or a background image); null for
+// texts.
+const VTOverlayImage* VTOverlayAsImage(const VTOverlay* overlay);

@@ -369,9 +369,13 @@ LProcessResult VTSerialiseOverlayImageToSDF(
         if (result != LProcessResultSuccess)
             return result;
     }
-    // An empty picture is a blob of no bytes (never a null pointer handed on).
+    // An empty picture is a blob of no bytes (never a null pointer handed on). The bytes are
+    // shared, not copied, by a writer into pieces (a save's snapshot).
     static const unsigned char kNothing = 0;
-    writer.WriteBlob(2, png && !png->empty() ? png->data() : &kNothing, png ? png->size() : 0);
+    if (png && !png->empty())
+        writer.WriteSharedBlob(2, png, png->data(), png->size());
+    else
+        writer.WriteBlob(2, &kNothing, 0);
     writer.WriteString(3, o.sourcePath);
     writer.WriteBool(4, o.maintainAspectRatio);
     unsigned char matrix[kVTTransformBlobSize];

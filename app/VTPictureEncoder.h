@@ -2,18 +2,28 @@
 // thread as soon as a picture comes into a project, so that a save or a copy later only writes
 // bytes instead of holding the window while millions of pixels are compressed.
 //
-// One worker takes the pictures in the order they came; it runs only while there is work. The
-// bytes are kept on the picture (VTCountableImageBuffer::KeepEncodedPNG); a save that needs them
-// before they are done waits for them through VTCountableImageBuffer::EncodePNG, off the main
-// thread.
+// One worker (platform::system::WorkerQueue) takes the pictures in the order they came; it runs
+// only while there is work. The bytes are kept on the picture
+// (VTCountableImageBuffer::KeepEncodedPNG); a save that needs them before they are done waits for
+// them through VTCountableImageBuffer::EncodePNG, off the main thread. A picture that nothing but
+// the encoder holds any more (its project closed unsaved, its overlay deleted and gone from the
+// undo history) is dropped, and an encoding under way of such a picture stops.
 #pragma once
 
 #include "app/VTOverlayImage.h"
 #include "lfw/gen/LCountedPtr.h"
 
+#include <functional>
+
 namespace VTPictureEncoder {
 
 // Queues the picture unless its bytes are kept already or it is queued or being encoded.
 void Start(const LCountedPtr<VTCountableImageBuffer>& picture);
+// Whether a picture is queued or being encoded.
+bool Busy();
+// Has the function run on the main thread each time a picture's bytes have been made (the
+// memory the picture takes has grown), until Unwatch with the same owner. Main thread.
+void Watch(const void* owner, std::function<void()> encoded);
+void Unwatch(const void* owner);
 
 } // namespace VTPictureEncoder

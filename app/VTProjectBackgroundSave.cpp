@@ -1,24 +1,27 @@
 #include "app/VTProjectBackgroundSave.h"
 
 #include "app/VTProjectFile.h"
+#include "platform/system/WorkerQueue.h"
 #include "platform/ui/LRunLoop.h"
 
 #include <atomic>
-#include <sys/resource.h>
-#include <system_error>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
-// Shared by the object, its workers and what they post back; the main thread alone reads
+// Shared by the object, its work and what the work posts back; the main thread alone reads
 // `project` and `done`, and only while the save is not abandoned.
 struct VTProjectBackgroundSave::State {
     VTProject* project = nullptr;
     std::string path;
     Done done;
     std::atomic<bool> abandoned { false };
-    std::thread writer;
+    // Set while the snapshot is handed to the worker and until it is written or dropped.
+    std::mutex writingLock;
+    std::condition_variable writingEnded;
+    bool writing = false;
 
-    // The workers' job interface: silent, and stopped once the save is abandoned.
+    // The work's job interface: silent, and stopped once the save is abandoned.
     class Job : public LProcessInterfaceVoid {
     public:
         explicit Job(const std::atomic<bool>& stop)
@@ -34,22 +37,21 @@ struct VTProjectBackgroundSave::State {
     static void Encode(const std::shared_ptr<State>& state);
     static void Write(const std::shared_ptr<State>& state);
     static void Finish(const std::shared_ptr<State>& state, bool saved);
+    void EndWriting()
+    {
+        std::lock_guard<std::mutex> hold(writingLock);
+        writing = false;
+        writingEnded.notify_all();
+    }
 };
 
 namespace {
 
-// Starts a thread below the window's thread; false when none could be made.
-template <class F> bool StartThread(std::thread& thread, F&& body)
+// The saves' worker; never destroyed, as it may still be writing while the program ends.
+platform::system::WorkerQueue& Worker()
 {
-    try {
-        thread = std::thread([body = std::forward<F>(body)]() mutable {
-            setpriority(PRIO_PROCESS, 0, 10);
-            body();
-        });
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
+    static auto* queue = new platform::system::WorkerQueue("Sparande");
+    return *queue;
 }
 
 } // namespace
@@ -58,8 +60,6 @@ void VTProjectBackgroundSave::State::Finish(const std::shared_ptr<State>& state,
 {
     if (state->abandoned)
         return;
-    if (state->writer.joinable())
-        state->writer.join();
     // The callback may destroy the object: nothing of it is touched after.
     Done done = std::move(state->done);
     state->abandoned = true;
@@ -67,7 +67,7 @@ void VTProjectBackgroundSave::State::Finish(const std::shared_ptr<State>& state,
         done(saved);
 }
 
-// Main thread: the pictures not encoded yet are encoded on a worker, which then hands back to
+// Main thread: the pictures not encoded yet are encoded by the worker, which then hands back to
 // Write; with none, Write runs at once.
 void VTProjectBackgroundSave::State::Encode(const std::shared_ptr<State>& state)
 {
@@ -78,9 +78,8 @@ void VTProjectBackgroundSave::State::Encode(const std::shared_ptr<State>& state)
         Write(state);
         return;
     }
-    // The pictures are held by the worker (their counts are atomic) and only read there.
-    std::thread encoder;
-    const bool started = StartThread(encoder, [state, encode = std::move(encode)]() mutable {
+    // The pictures are held by the work (their counts are atomic) and only read there.
+    const bool queued = Worker().Add([state, encode = std::move(encode)]() mutable {
         Job job(state->abandoned);
         const bool ok = Process(job, encode) == LProcessResultSuccess;
         encode.pictures.clear();
@@ -92,30 +91,38 @@ void VTProjectBackgroundSave::State::Encode(const std::shared_ptr<State>& state)
                 Finish(state, false);
         });
     });
-    if (started)
-        encoder.detach();
-    else
+    if (!queued)
         Finish(state, false);
 }
 
-// Main thread: the file in memory, then a worker writes it out.
+// Main thread: the snapshot of the file (the pictures' bytes shared, not copied), then the worker
+// writes it out.
 void VTProjectBackgroundSave::State::Write(const std::shared_ptr<State>& state)
 {
-    auto bytes = std::make_shared<LSizedArray<unsigned char>>();
+    VTProjectSnapshot snapshot;
     Job job(state->abandoned);
-    if (VTProjectFileBytes(job, *state->project, *bytes) != LProcessResultSuccess) {
+    if (VTProjectMakeSnapshot(job, *state->project, snapshot) != LProcessResultSuccess) {
         Finish(state, false);
         return;
     }
-    std::shared_ptr<const LSizedArray<unsigned char>> finished = std::move(bytes);
-    const bool started = StartThread(state->writer, [state, finished] {
-        VTProjectWriteBytes write { state->path, finished };
-        Job job(state->abandoned);
-        const bool saved = Process(job, write) == LProcessResultSuccess;
+    {
+        std::lock_guard<std::mutex> hold(state->writingLock);
+        state->writing = true;
+    }
+    const bool queued = Worker().Add([state, snapshot = std::move(snapshot)] {
+        bool saved = false;
+        if (!state->abandoned) {
+            VTProjectWriteSnapshot write { state->path, snapshot };
+            Job job(state->abandoned);
+            saved = Process(job, write) == LProcessResultSuccess;
+        }
+        state->EndWriting();
         LRunLoop::Post([state, saved] { Finish(state, saved); });
     });
-    if (!started)
+    if (!queued) {
+        state->EndWriting();
         Finish(state, false);
+    }
 }
 
 VTProjectBackgroundSave::VTProjectBackgroundSave(VTProject& project, std::string path, Done done)
@@ -133,6 +140,6 @@ VTProjectBackgroundSave::~VTProjectBackgroundSave()
 {
     fState->abandoned = true;
     fState->done = nullptr;
-    if (fState->writer.joinable())
-        fState->writer.join();
+    std::unique_lock<std::mutex> hold(fState->writingLock);
+    fState->writingEnded.wait(hold, [&] { return !fState->writing; });
 }

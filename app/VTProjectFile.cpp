@@ -639,30 +639,19 @@ VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 
 #undef VT_PROJECT_STREAMS
 
+// A save's snapshot.
+template LProcessResult VTProjectWriteSDF(LProcessInterface&, LOutputStreamPieces&, VTProject&);
+
 // ================================================================================================
 // Jobs
 // ================================================================================================
-
-namespace {
-
-// The overlay as one that shows a picture; null for texts.
-const VTOverlayImage* PictureOverlay(const VTOverlay* overlay)
-{
-    const int type = overlay->GetType();
-    return type == VTOverlayTypeImage || type == VTOverlayTypeClipart
-            || type == VTOverlayTypeImageBackground
-        ? static_cast<const VTOverlayImage*>(overlay)
-        : nullptr;
-}
-
-} // namespace
 
 std::vector<LCountedPtr<VTCountableImageBuffer>> VTProjectPicturesToEncode(VTProject& project)
 {
     std::vector<LCountedPtr<VTCountableImageBuffer>> pictures;
     for (const VTProjectTemplate& design : project.templates) {
         for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next) {
-            const VTOverlayImage* image = PictureOverlay(overlay);
+            const VTOverlayImage* image = VTOverlayAsImage(overlay);
             // Undo steps and copies share pictures: each is encoded once.
             if (!image || !image->HasValidImage() || image->GetImage().GetEncodedPNG()
                 || std::any_of(pictures.begin(), pictures.end(),
@@ -692,46 +681,45 @@ LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
     return LProcessResultSuccess;
 }
 
-LProcessResult VTProjectFileBytes(
-    LProcessInterface& process, VTProject& project, LSizedArray<unsigned char>& out)
+LProcessResult VTProjectMakeSnapshot(
+    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot)
 {
-    // Room for every picture's bytes and the rest at once: growing past them would copy them
-    // again (this runs on the window's thread; the pictures are most of a file).
-    size_t estimate = 1 << 20;
-    for (const VTProjectTemplate& design : project.templates)
-        for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next)
-            if (const VTOverlayImage* image = PictureOverlay(overlay); image && image->image)
-                if (VTCountableImageBuffer::Encoded png = image->image->GetEncodedPNG())
-                    estimate += png->size();
-    out.Free();
-    out.SetArrayCapacityLarge(estimate);
-    LOutputStreamByteArray stream(out);
-    LProcessResult result = VTProjectWriteSDF(process, stream, project);
-    if (result == LProcessResultSuccess && !stream.IsGood())
+    snapshot.reset();
+    auto pieces = std::make_shared<LOutputStreamPieces>();
+    LProcessResult result = VTProjectWriteSDF(process, *pieces, project);
+    if (result == LProcessResultSuccess && !pieces->IsGood())
         return Fail(process, "Det gick inte att skriva filen.");
+    if (result == LProcessResultSuccess)
+        snapshot = std::move(pieces);
     return result;
 }
 
-LProcessResult Process(LProcessInterface& process, VTProjectWriteBytes& job)
+LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job)
 {
     // The temporary file lies beside the target; it is removed on every path but success. A
     // refusal or a full disk is told with its reason in place of the generic text.
     LFileSave save;
     LFileSaveProcess saving(process, save);
+    if (!job.snapshot)
+        return Fail(process, "Det gick inte att skriva filen.");
     if (!save.Begin(job.path.c_str()))
         return Fail(saving, "Det gick inte att skapa filen.");
-    const unsigned char* data = job.bytes ? job.bytes->GetData() : nullptr;
-    const size_t size = job.bytes ? job.bytes->GetSize() : 0;
-    constexpr size_t kPiece = 4 << 20;
-    for (size_t done = 0; done < size; done += kPiece) {
-        if (process.IsToStop()) {
-            save.Discard();
-            return LProcessResultStopped;
-        }
-        process.SetProgress(double(done) / double(size));
-        if (!save.GetStream().Write(data + done, std::min(kPiece, size - done))) {
-            save.Discard();
-            return Fail(saving, "Det gick inte att skriva filen.");
+    const double size = double(std::max<uint64_t>(job.snapshot->GetSize(), 1));
+    uint64_t done = 0;
+    constexpr size_t kStep = 4 << 20;
+    for (const LOutputStreamPieces::Piece& piece : job.snapshot->GetPieces()) {
+        for (size_t at = 0; at < piece.size; at += kStep) {
+            if (process.IsToStop()) {
+                save.Discard();
+                return LProcessResultStopped;
+            }
+            process.SetProgress(double(done) / size);
+            const size_t n = std::min(kStep, piece.size - at);
+            if (!save.GetStream().Write(piece.data + at, n)) {
+                save.Discard();
+                return Fail(saving, "Det gick inte att skriva filen.");
+            }
+            done += n;
         }
     }
     if (!save.Commit())
@@ -747,28 +735,31 @@ LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
     process.SetStatusF(0, "Sparar %s", file);
     if (!job.project)
         return Fail(process, "Det gick inte att skapa filen.");
-    // 1. The pictures not encoded yet (most were, when they came in), on a worker.
+    // 1. The pictures not encoded yet (most were, when they came in), on a worker; they are most
+    // of the work when there are any.
     VTProjectEncodePictures encode { VTProjectPicturesToEncode(*job.project) };
+    const double encoding = encode.pictures.empty() ? 0 : 0.8;
     if (!encode.pictures.empty()) {
-        LProcessInterfaceSubProcess sub(process, 0, 0.7);
+        LProcessInterfaceSubProcess sub(process, 0, encoding);
         LProcessThreadData<VTProjectEncodePictures> worker(encode);
         LProcessResult result = Process(sub, worker);
         if (result != LProcessResultSuccess)
             return result;
     }
-    // 2. The file in memory, here: it reads the project.
-    auto bytes = std::make_shared<LSizedArray<unsigned char>>();
+    // 2. The snapshot, here: it reads the project, and shares the pictures' bytes.
+    VTProjectSnapshot snapshot;
     {
-        LProcessInterfaceSubProcess sub(process, 0.7, 0.1);
-        LProcessResult result = VTProjectFileBytes(sub, *job.project, *bytes);
+        LProcessInterfaceSubProcess sub(process, encoding, 0.01);
+        LProcessResult result = VTProjectMakeSnapshot(sub, *job.project, snapshot);
         if (result != LProcessResultSuccess)
             return result;
     }
     // 3. The bytes onto the disk, on a worker.
-    VTProjectWriteBytes write { job.path, std::move(bytes) };
+    VTProjectWriteSnapshot write { job.path, std::move(snapshot) };
     {
-        LProcessInterfaceSubProcess sub(process, 0.8, 0.2);
-        LProcessThreadData<VTProjectWriteBytes> worker(write);
+        const double written = encoding + 0.01;
+        LProcessInterfaceSubProcess sub(process, written, 1 - written);
+        LProcessThreadData<VTProjectWriteSnapshot> worker(write);
         LProcessResult result = Process(sub, worker);
         if (result != LProcessResultSuccess)
             return result;

@@ -21,10 +21,13 @@
 // Saving writes a temporary file beside the target and renames it over the target, so a failed
 // save leaves the target as it was. Errors are reported in Swedish through the job's error text.
 //
-// A save runs in three steps: the pictures whose PNG bytes are not at hand yet are encoded, the
-// whole file is written to memory, and those bytes are written out. The first and the last take
-// long for large pictures and touch nothing but the pictures' pixels and the bytes, so they run on
-// worker threads; writing the file to memory reads the project and runs where the save was asked.
+// A save runs in three steps: the pictures whose PNG bytes are not at hand yet are encoded, a
+// snapshot of the file is made, and the snapshot is written out. The first and the last take long
+// for large pictures and touch nothing but the pictures' pixels and the bytes, so they run on
+// worker threads. The snapshot reads the project and is made where the save was asked (the
+// window's thread): it holds the file's bytes in pieces, the pictures' PNG bytes shared with the
+// pictures, not copied, so that it costs what the project's other parts cost, and no array ever
+// holds the whole file.
 #pragma once
 
 #include "app/VTOverlayImage.h"
@@ -71,22 +74,27 @@ struct VTProjectEncodePictures {
 };
 LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job);
 
-// The whole project file in memory. A picture whose bytes are not kept is encoded here.
-LProcessResult VTProjectFileBytes(
-    LProcessInterface& process, VTProject& project, LSizedArray<unsigned char>& out);
+// The project file's bytes, immutable once made: read on any thread.
+using VTProjectSnapshot = std::shared_ptr<const LOutputStreamPieces>;
 
-// Writes finished bytes of a file through a temporary file beside the target. Any thread.
-struct VTProjectWriteBytes {
+// The project file as a snapshot (null on failure). Where the project is read; a picture whose
+// bytes are not kept is encoded here.
+LProcessResult VTProjectMakeSnapshot(
+    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot);
+
+// Writes a snapshot through a temporary file beside the target, the progress moving with the
+// bytes written. Any thread.
+struct VTProjectWriteSnapshot {
     std::string path;
-    std::shared_ptr<const LSizedArray<unsigned char>> bytes;
+    VTProjectSnapshot snapshot;
 };
-LProcessResult Process(LProcessInterface& process, VTProjectWriteBytes& job);
+LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job);
 // Loads a ".vtproj" (or an older ".vtx") file into the record's project; on success the project
 // is saved. A failed load leaves the project partly filled.
 LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);
 
 // The whole file over a stream: header, chunk 1 and trailer (LOutputStreamFile,
-// LOutputStreamByteArray).
+// LOutputStreamByteArray, LOutputStreamPieces).
 template <class S>
 LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project);
 // The whole file from a stream into a new, empty project (LInputStreamFile, LInputStreamBuffer):

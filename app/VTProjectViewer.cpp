@@ -7,6 +7,7 @@
 #include "app/VTPictureEncoder.h"
 #include "app/VTProjectBackgroundSave.h"
 #include "lfw/mac/LAlert.h"
+#include "platform/system/System.h"
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
 
@@ -19,17 +20,26 @@ int VTProjectViewer::autoSaveCounter = 0;
 namespace {
 // The panels' column, in points.
 constexpr int kPanelColumnWidth = 460;
+// The most memory the undo history's pictures may take.
+constexpr uint64_t kHistoryMemory = uint64_t(1) << 30;
 } // namespace
 
 VTProjectViewer::VTProjectViewer()
     : alive(std::make_shared<bool>(true))
 {
     history.maxDepth = 100;
+    // Steps holding deleted or replaced pictures may take a quarter of the machine's memory, at
+    // most 1 GiB, beside the project's own pictures.
+    const uint64_t memory = platform::system::PhysicalMemory();
+    history.memoryBudget = std::min<uint64_t>(memory ? memory / 4 : UINT64_MAX, kHistoryMemory);
+    // A picture of the steps that has got its PNG bytes takes more memory than it did.
+    VTPictureEncoder::Watch(this, [this] { history.KeepWithinBudget(); });
 }
 
 VTProjectViewer::~VTProjectViewer()
 {
     *alive = false;
+    VTPictureEncoder::Unwatch(this);
     TimerDestroy();
     if (project)
         project->RemoveNotifyee(*this);
@@ -125,6 +135,7 @@ void VTProjectViewer::SetProject(VTProject* p)
     autoSaveSeconds = 0;
     project = p;
     history.Reset();
+    history.project = project;
     if (paginator.GetContentView())
         paginator.SetProject(project);
     if (labelLayoutPanel)
@@ -249,6 +260,8 @@ void VTProjectViewer::EvProjectLabelLayoutChanged(VTProject& p)
 void VTProjectViewer::EvProjectTemplateChanged(VTProject&)
 {
     canvas.Invalidate();
+    // An edit may have taken pictures out of the project into its undo step (a deletion).
+    history.KeepWithinBudget();
 }
 
 void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)

@@ -1,12 +1,23 @@
-// The autosave of a project holding one 16-megapixel photograph whose PNG bytes are not encoded
-// yet (the autosave that follows adding it): how long the window's thread is held in one go.
+// How long a save holds the window's thread in one go.
 //
 // The main loop is turned as the program turns it, and the time between its waits is taken; the
-// time reported per autosave is the longest of these holds (manual time), the main thread's
-// processor time a counter. Ours (VTProjectBackgroundSave) encodes and writes on
-// workers and only writes the file into memory on the main thread; the reference is the save
-// done in one go on the main thread, as the autosave did it. Both encode the same pixels and
+// time reported per save is the longest of these holds (manual time), the main thread's processor
+// time a counter. A save is waited for until it reports its end, however long its workers (at
+// nice 10) take on a loaded machine; one that has not ended after ten minutes is reported as not
+// finished (an error of the run, never a time).
+//
+// The autosave of a project holding one 24-megapixel photograph whose PNG bytes are not encoded
+// yet (the autosave that follows adding it): ours (VTProjectBackgroundSave) encodes and writes on
+// a worker and only makes the file's snapshot on the main thread; the reference is the save done
+// in one go on the main thread, as the autosave once did it. Both encode the same pixels and
 // write the same file (compared once, byte for byte).
+//
+// The save of a project whose pictures are encoded already (as they are once the encoder has
+// been through them), of one 24-megapixel picture, one of 100 megapixels, and 20 pictures of 16
+// megapixels (one picture shown 20 times: the file holds its bytes 20 times over): ours makes the
+// snapshot on the main thread, the pictures' bytes shared, and the worker writes it; the
+// reference writes the whole file into one array on the main thread, as saves did before, and a
+// worker writes the array. Same file (compared once).
 
 #include "app/VTLabelLayoutData.h"
 #include "app/VTProjectBackgroundSave.h"
@@ -20,12 +31,16 @@
 #include <glib.h>
 
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 
 namespace {
 
@@ -35,13 +50,13 @@ benchsupport::Scratch& Folder()
     return scratch;
 }
 
-// A 16-megapixel photograph (a blurred plasma fractal, as ImageMagick makes it), decoded.
+// A 24-megapixel photograph (a blurred plasma fractal, as ImageMagick makes it), decoded.
 const LImageBuffer* Photo()
 {
     static const std::unique_ptr<LImageBuffer> pixels = [] {
         const std::string path = Folder().Required() + "/photo.jpg";
         const std::string command
-            = "convert -size 4608x3456 plasma:fractal -blur 0x2 -quality 92 '" + path + "'";
+            = "convert -size 6000x4000 plasma:fractal -blur 0x2 -quality 92 '" + path + "'";
         auto decoded = std::make_unique<LImageBuffer>();
         LProcessImageLoadFile load(path.c_str(), 0, nullptr, *decoded);
         LProcessInterfaceVoid quiet;
@@ -59,6 +74,51 @@ std::unique_ptr<VTProject> PhotoProject()
     auto* image = new VTOverlayImage;
     image->SetImage(const_cast<LImageBuffer&>(*Photo()));
     project->templates.GetHead()->InsertOverlay(image, false);
+    return project;
+}
+
+// An encoded picture of the photograph's pixels: cut to width x height, or tiled to fill them.
+LCountedPtr<VTCountableImageBuffer> EncodedPicture(int width, int height)
+{
+    const LImageBuffer& photo = *Photo();
+    LCountedPtr<VTCountableImageBuffer> picture(new VTCountableImageBuffer);
+    picture->AllocateNewBuffer(LImageFormat(photo.GetPixelFormat(), width, height));
+    const size_t bytesPerPixel = size_t(photo.GetStride()) / size_t(photo.GetWidth());
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* from = photo.GetPictureRow(y % photo.GetHeight());
+        unsigned char* to = picture->GetData() + size_t(picture->GetStride()) * size_t(y);
+        for (int x = 0; x < width; x += photo.GetWidth()) {
+            const int n = std::min(photo.GetWidth(), width - x);
+            std::memcpy(to + size_t(x) * bytesPerPixel, from, size_t(n) * bytesPerPixel);
+        }
+    }
+    LProcessInterfaceVoid quiet;
+    LProcessResult result = LProcessResultSuccess;
+    if (!picture->EncodePNG(quiet, result))
+        picture.reset();
+    return picture;
+}
+
+// A project of encoded pictures: megapixels 24 (one of 6000 x 4000), 100 (one of 10000 x 10000)
+// or 320 (one of 4896 x 3264, shown 20 times).
+std::unique_ptr<VTProject> EncodedProject(int megapixels)
+{
+    static std::map<int, LCountedPtr<VTCountableImageBuffer>> pictures;
+    LCountedPtr<VTCountableImageBuffer>& picture = pictures[megapixels];
+    if (!picture)
+        picture = megapixels == 24 ? EncodedPicture(6000, 4000)
+            : megapixels == 100    ? EncodedPicture(10000, 10000)
+                                   : EncodedPicture(4896, 3264);
+    if (!picture)
+        return nullptr;
+    auto project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
+    const int count = megapixels == 320 ? 20 : 1;
+    for (int i = 0; i < count; ++i) {
+        auto* image = new VTOverlayImage;
+        image->image = picture;
+        image->SetDimensions(40, 30);
+        project->templates.GetHead()->InsertOverlay(image, false);
+    }
     return project;
 }
 
@@ -84,45 +144,101 @@ struct Holds {
     }
 };
 
-// Turns the main loop until finished() (at most a minute): the longest hold in seconds.
+// A save that has not reported its end after this long is not finished.
+constexpr unsigned kGiveUpSeconds = 600;
+
+// Turns the main loop until finished() (the save posts its end, which wakes the loop): the
+// longest hold in seconds, or -1 when it had not finished after kGiveUpSeconds.
 double LongestHold(const std::function<bool()>& finished)
 {
     GMainContext* context = g_main_context_default();
     Holds::plain = g_main_context_get_poll_func(context);
     g_main_context_set_poll_func(context, &Holds::Poll);
+    bool gaveUp = false;
+    const guint guard = g_timeout_add_seconds(
+        kGiveUpSeconds,
+        [](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &gaveUp);
     Holds::longest = 0;
     Holds::woke = Holds::Clock::now();
-    const auto end = Holds::Clock::now() + std::chrono::minutes(1);
-    while (!finished() && Holds::Clock::now() < end)
+    while (!finished() && !gaveUp)
         g_main_context_iteration(context, TRUE);
     Holds::longest = std::max(
         Holds::longest, std::chrono::duration<double>(Holds::Clock::now() - Holds::woke).count());
+    if (!gaveUp)
+        g_source_remove(guard);
     g_main_context_set_poll_func(context, Holds::plain);
-    return Holds::longest;
+    return finished() ? Holds::longest : -1;
 }
 
-std::string FileBytes(const std::string& path)
+// The file's bytes, hashed: the two sides of a pair are compared by these (files of hundreds of
+// megabytes are not kept).
+std::string FileDigest(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::to_string(bytes.size()) + ":"
+        + std::to_string(std::hash<std::string_view>()(std::string_view(bytes)));
 }
 
-// The two sides' files, once each.
-std::string& OursFile()
+// The two sides' files of a pair, once each.
+std::map<std::string, std::string>& Files()
 {
-    static std::string bytes;
-    return bytes;
-}
-std::string& ReferenceFile()
-{
-    static std::string bytes;
-    return bytes;
+    static std::map<std::string, std::string> files;
+    return files;
 }
 
-void Compare(benchmark::State& state)
+void Compare(benchmark::State& state, const std::string& ours, const std::string& reference)
 {
-    if (!OursFile().empty() && !ReferenceFile().empty())
-        state.counters["same_file"] = OursFile() == ReferenceFile() ? 1 : 0;
+    auto& files = Files();
+    if (files.count(ours) && files.count(reference))
+        state.counters["same_file"] = files[ours] == files[reference] ? 1 : 0;
+}
+
+void Keep(const std::string& side, const std::string& path)
+{
+    if (!Files().count(side))
+        Files()[side] = FileDigest(path);
+}
+
+// What a save reports at its end (shared with the work that reports it).
+struct Outcome {
+    bool done = false;
+    bool saved = false;
+};
+
+// One timed save: the longest hold, or a run reported as not finished.
+bool Timed(benchmark::State& state, double& cpu,
+    const std::function<void(const std::shared_ptr<Outcome>&)>& start, const char* failure)
+{
+    auto outcome = std::make_shared<Outcome>();
+    const double cpuBefore = ThreadCpuMs();
+    start(outcome);
+    const double longest = LongestHold([&] { return outcome->done; });
+    cpu += ThreadCpuMs() - cpuBefore;
+    if (longest < 0) {
+        state.SkipWithError("not finished within ten minutes");
+        return false;
+    }
+    if (!outcome->saved) {
+        state.SkipWithError(failure);
+        return false;
+    }
+    state.SetIterationTime(longest);
+    return true;
+}
+
+// Starts a background save whose end goes to the outcome.
+std::unique_ptr<VTProjectBackgroundSave> BackgroundSave(
+    VTProject& project, const std::string& path, const std::shared_ptr<Outcome>& outcome)
+{
+    return std::make_unique<VTProjectBackgroundSave>(project, path, [outcome](bool ok) {
+        outcome->done = true;
+        outcome->saved = ok;
+    });
 }
 
 void BM_AutoSaveLongestHold_Background(benchmark::State& state)
@@ -135,21 +251,16 @@ void BM_AutoSaveLongestHold_Background(benchmark::State& state)
     double cpu = 0;
     for (auto _ : state) {
         auto project = PhotoProject();
-        bool done = false, saved = false;
-        const double cpuBefore = ThreadCpuMs();
-        VTProjectBackgroundSave save(*project, path, [&](bool ok) {
-            done = true;
-            saved = ok;
-        });
-        state.SetIterationTime(LongestHold([&] { return done; }));
-        cpu += ThreadCpuMs() - cpuBefore;
-        if (!saved)
-            state.SkipWithError("the autosave failed");
+        std::unique_ptr<VTProjectBackgroundSave> save;
+        if (!Timed(
+                state, cpu,
+                [&](const auto& outcome) { save = BackgroundSave(*project, path, outcome); },
+                "the autosave failed"))
+            return;
     }
     state.counters["main_thread_cpu_ms"] = cpu / double(state.iterations());
-    if (OursFile().empty())
-        OursFile() = FileBytes(path);
-    Compare(state);
+    Keep("autosave ours", path);
+    Compare(state, "autosave ours", "autosave reference");
 }
 BENCHMARK(BM_AutoSaveLongestHold_Background)
     ->Unit(benchmark::kMillisecond)
@@ -166,27 +277,123 @@ void BM_AutoSaveLongestHold_OnMainThread(benchmark::State& state)
     double cpu = 0;
     for (auto _ : state) {
         auto project = PhotoProject();
-        bool done = false, saved = false;
-        const double cpuBefore = ThreadCpuMs();
-        LRunLoop::Post([&] {
-            LProcessInterfaceVoid quiet;
-            LFileSave file;
-            saved = file.Begin(path.c_str())
-                && VTProjectWriteSDF(quiet, file.GetStream(), *project) == LProcessResultSuccess
-                && file.Commit();
-            done = true;
-        });
-        state.SetIterationTime(LongestHold([&] { return done; }));
-        cpu += ThreadCpuMs() - cpuBefore;
-        if (!saved)
-            state.SkipWithError("the save failed");
+        if (!Timed(
+                state, cpu,
+                [&](const std::shared_ptr<Outcome>& outcome) {
+                    LRunLoop::Post([&, outcome] {
+                        LProcessInterfaceVoid quiet;
+                        LFileSave file;
+                        outcome->saved = file.Begin(path.c_str())
+                            && VTProjectWriteSDF(quiet, file.GetStream(), *project)
+                                == LProcessResultSuccess
+                            && file.Commit();
+                        outcome->done = true;
+                    });
+                },
+                "the save failed"))
+            return;
     }
     state.counters["main_thread_cpu_ms"] = cpu / double(state.iterations());
-    if (ReferenceFile().empty())
-        ReferenceFile() = FileBytes(path);
-    Compare(state);
+    Keep("autosave reference", path);
+    Compare(state, "autosave ours", "autosave reference");
 }
 BENCHMARK(BM_AutoSaveLongestHold_OnMainThread)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+void BM_SaveLongestHold_Snapshot(benchmark::State& state)
+{
+    const int megapixels = int(state.range(0));
+    auto project = Photo() ? EncodedProject(megapixels) : nullptr;
+    if (!project) {
+        state.SkipWithError("no photograph");
+        return;
+    }
+    const std::string path = Folder().Required() + "/ours_save.vtproj";
+    double cpu = 0;
+    for (auto _ : state) {
+        std::unique_ptr<VTProjectBackgroundSave> save;
+        if (!Timed(
+                state, cpu,
+                [&](const auto& outcome) { save = BackgroundSave(*project, path, outcome); },
+                "the save failed"))
+            return;
+    }
+    state.counters["main_thread_cpu_ms"] = cpu / double(state.iterations());
+    const std::string side = "save ours " + std::to_string(megapixels);
+    Keep(side, path);
+    Compare(state, side, "save reference " + std::to_string(megapixels));
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_SaveLongestHold_Snapshot)
+    ->Arg(24)
+    ->Arg(100)
+    ->Arg(320)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+void BM_SaveLongestHold_WholeFileCopy(benchmark::State& state)
+{
+    const int megapixels = int(state.range(0));
+    auto project = Photo() ? EncodedProject(megapixels) : nullptr;
+    if (!project) {
+        state.SkipWithError("no photograph");
+        return;
+    }
+    const std::string path = Folder().Required() + "/reference_save.vtproj";
+    double cpu = 0;
+    for (auto _ : state) {
+        std::thread writer;
+        if (!Timed(
+                state, cpu,
+                [&](const std::shared_ptr<Outcome>& outcome) {
+                    LRunLoop::Post([&, outcome] {
+                        // The whole file in one array, room made for every picture at once (as
+                        // the save did), then written out by a worker.
+                        size_t estimate = 1 << 20;
+                        for (const VTOverlay* o = project->templates.GetHead()->first; o;
+                             o = o->next)
+                            if (const VTOverlayImage* image = VTOverlayAsImage(o))
+                                estimate += image->GetImage().GetEncodedPNG()->size();
+                        auto bytes = std::make_shared<LSizedArray<unsigned char>>();
+                        bytes->SetArrayCapacityLarge(estimate);
+                        LOutputStreamByteArray stream(*bytes);
+                        LProcessInterfaceVoid quiet;
+                        if (VTProjectWriteSDF(quiet, stream, *project) != LProcessResultSuccess) {
+                            outcome->done = true;
+                            return;
+                        }
+                        writer = std::thread([&path, bytes, outcome] {
+                            LFileSave file;
+                            const bool ok = file.Begin(path.c_str())
+                                && file.GetStream().Write(bytes->GetData(), bytes->GetSize())
+                                && file.Commit();
+                            LRunLoop::Post([outcome, ok] {
+                                outcome->saved = ok;
+                                outcome->done = true;
+                            });
+                        });
+                    });
+                },
+                "the save failed")) {
+            if (writer.joinable())
+                writer.join();
+            return;
+        }
+        writer.join();
+    }
+    state.counters["main_thread_cpu_ms"] = cpu / double(state.iterations());
+    const std::string side = "save reference " + std::to_string(megapixels);
+    Keep(side, path);
+    Compare(state, "save ours " + std::to_string(megapixels), side);
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_SaveLongestHold_WholeFileCopy)
+    ->Arg(24)
+    ->Arg(100)
+    ->Arg(320)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);

@@ -26,7 +26,15 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # program, ours, reference, same work. A reference of None: no reference, shown for itself.
 PAIRS = [
     ("autosave", "BM_AutoSaveLongestHold_Background", "BM_AutoSaveLongestHold_OnMainThread",
-     "yes (same picture encoded, same file written; time: the longest hold of the main thread)"),
+     "yes (same 24 MP picture encoded, same file written; time: the longest hold of the main "
+     "thread)"),
+    ("autosave", "BM_SaveLongestHold_Snapshot/24", "BM_SaveLongestHold_WholeFileCopy/24",
+     "yes (same encoded 24 MP picture, same file written; time: the longest hold of the main "
+     "thread)"),
+    ("autosave", "BM_SaveLongestHold_Snapshot/100", "BM_SaveLongestHold_WholeFileCopy/100",
+     "yes (as above, 100 MP)"),
+    ("autosave", "BM_SaveLongestHold_Snapshot/320", "BM_SaveLongestHold_WholeFileCopy/320",
+     "yes (as above, 20 pictures of 16 MP)"),
     ("clipart", "BM_ClipartFillAndSort_Ours", "BM_ClipartFillAndSort_Gtk",
      "yes (same reader, rows, comparison and teardown; orders checked)"),
     ("clipboard", "BM_Copy_Framework", "BM_Copy_Gtk",
@@ -266,6 +274,13 @@ def reuse(build, program):
         return None
 
 
+def unfinished(results):
+    """name -> what a run that did not finish said (Google Benchmark's error of the run)."""
+    return {base_name(b["name"]): b.get("error_message", "")
+            for b in results.get("benchmarks", [])
+            if b.get("run_type") == "iteration" and b.get("error_occurred")}
+
+
 def least(results):
     """name -> (least wall s, least cpu s, label, repetitions) over the iteration runs."""
     table = {}
@@ -318,13 +333,21 @@ def main():
             print(f"| {program} | (did not run) | | | | | | |")
             continue
         times = least(results)
+        failed = unfinished(results)
+
+        def cell(name, t):
+            if t:
+                return f"{fmt(t[0])} / {fmt(t[1])} (n={t[3]})"
+            # A side that did not finish shows as such, never as a time.
+            return f"not finished ({failed[name]})" if name in failed else "—"
+
         for p, ours, ref, same in PAIRS:
             if p != program:
                 continue
             o = times.get(ours)
             r = times.get(ref) if ref else None
-            ocell = f"{fmt(o[0])} / {fmt(o[1])} (n={o[3]})" if o else "—"
-            rcell = f"{fmt(r[0])} / {fmt(r[1])} (n={r[3]})" if r else "—"
+            ocell = cell(ours, o)
+            rcell = cell(ref, r) if ref else "—"
             wall = f"{o[0] / r[0]:.2f}x" if o and r and r[0] > 0 else "—"
             # A reference that runs an outside tool spends its processor time in another
             # process: its own is no measure. The counters' processor time is that of the started

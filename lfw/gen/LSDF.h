@@ -47,6 +47,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 inline constexpr uint32_t kLSDFMagic = 0x6664736Cu;
 inline constexpr uint16_t kLSDFFormatVersion = 1;
@@ -259,6 +260,23 @@ public:
     {
         return WriteValue(id, kLSDFTypeBlob, data, length, ordinal);
     }
+    // A blob of immutable bytes that the owner keeps alive: a stream that keeps shared bytes
+    // (LOutputStreamPieces) takes large ones by reference, other streams get a copy. The file's
+    // bytes are the same either way.
+    bool WriteSharedBlob(uint16_t id, std::shared_ptr<const void> owner, const void* data,
+        uint64_t length, int32_t ordinal = -1)
+    {
+        if constexpr (requires(T & s) { s.WriteShared(owner, data, size_t(length)); }) {
+            if (length >= kSharedBlobMinimum && length <= SIZE_MAX) {
+                if (!StartChunk(id, kLSDFTypeBlob, ordinal))
+                    return false;
+                if (!m_stream->WriteShared(std::move(owner), data, size_t(length)))
+                    return Fail();
+                return EndChunk(id);
+            }
+        }
+        return WriteBlob(id, data, length, ordinal);
+    }
     // Raw bytes into the open chunk.
     bool WriteData(const void* data, size_t length)
     {
@@ -311,6 +329,9 @@ public:
     size_t GetDepth() const { return m_stack.GetCount(); }
 
 private:
+    // Smaller shared blobs are copied: a piece of its own costs more than their bytes.
+    static constexpr uint64_t kSharedBlobMinimum = 4096;
+
     struct Entry {
         uint16_t id = 0;
         uint16_t type = 0;

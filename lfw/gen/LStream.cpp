@@ -463,6 +463,70 @@ unsigned char* LOutputStreamByteArray::ReserveSlow(size_t n)
     return m_array->GetData() + m_position;
 }
 
+// ---- LOutputStreamPieces -----------------------------------------------------------------------
+
+LOutputStreamPieces::LOutputStreamPieces()
+    : m_own(m_bytes)
+{
+}
+
+bool LOutputStreamPieces::WriteShared(std::shared_ptr<const void> owner, const void* data, size_t n)
+{
+    if (!IsGood())
+        return false;
+    if (n == 0)
+        return true;
+    if (!data || n > UINT64_MAX - Tell()) {
+        m_failed = true;
+        return false;
+    }
+    try {
+        m_shared.push_back(Shared {
+            m_own.Tell(), Tell(), std::move(owner), static_cast<const unsigned char*>(data), n });
+    } catch (const std::bad_alloc&) {
+        m_failed = true;
+        return false;
+    }
+    m_sharedSize += n;
+    return true;
+}
+
+bool LOutputStreamPieces::Patch(uint64_t offset, const void* data, size_t n)
+{
+    if (!IsGood() || offset > Tell() || n > Tell() - offset)
+        return false;
+    // The shared pieces before the offset, and whether the bytes reach into one.
+    auto after = std::upper_bound(m_shared.begin(), m_shared.end(), offset,
+        [](uint64_t o, const Shared& piece) { return o < piece.offset; });
+    uint64_t sharedBefore = 0;
+    if (after != m_shared.begin()) {
+        const Shared& last = *(after - 1);
+        if (offset < last.offset + last.size)
+            return false;
+        sharedBefore = last.offset + last.size - last.ownBefore;
+    }
+    if (after != m_shared.end() && offset + n > after->offset)
+        return false;
+    return m_own.Patch(offset - sharedBefore, data, n);
+}
+
+std::vector<LOutputStreamPieces::Piece> LOutputStreamPieces::GetPieces() const
+{
+    std::vector<Piece> pieces;
+    pieces.reserve(2 * m_shared.size() + 1);
+    const unsigned char* own = m_bytes.GetData();
+    uint64_t done = 0;
+    for (const Shared& shared : m_shared) {
+        if (shared.ownBefore > done)
+            pieces.push_back(Piece { own + done, size_t(shared.ownBefore - done) });
+        pieces.push_back(Piece { shared.data, shared.size });
+        done = shared.ownBefore;
+    }
+    if (m_own.Tell() > done)
+        pieces.push_back(Piece { own + done, size_t(m_own.Tell() - done) });
+    return pieces;
+}
+
 // ---- LReadFileRef, LWriteFileRef ---------------------------------------------------------------
 
 bool LReadFileRef::ReadLine(char* buf, size_t size)

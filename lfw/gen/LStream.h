@@ -6,6 +6,7 @@
 //           bool IsOpen()
 //   output: bool Write(const void*, size_t); uint64_t Tell(); bool Patch(offset, const void*,
 //           size_t) (rewrites bytes already written, without moving); bool Flush()
+// (LOutputStreamPieces, an output stream, also keeps shared bytes by reference: WriteShared.)
 #pragma once
 
 #include "lfw/gen/LArray.h"
@@ -14,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 // The size of a stream whose end is not known in advance (a pipe).
 inline constexpr uint64_t kLStreamSizeUnknown = UINT64_MAX;
@@ -279,6 +282,55 @@ private:
     LSizedArray<unsigned char>* m_array;
     size_t m_capacity;
     size_t m_position = 0;
+    bool m_failed = false;
+};
+
+// Writes into memory in pieces: the bytes written are copied into a block of the stream's own,
+// and bytes handed over with WriteShared are kept by reference (their owner shared, nothing
+// copied). A document whose large parts are immutable shared buffers (a project's pictures) is so
+// written at the cost of its small parts, and written out later, on any thread, piece by piece.
+// Patch rewrites copied bytes only. A failed allocation latches a failure.
+class LOutputStreamPieces {
+public:
+    struct Piece {
+        const unsigned char* data;
+        size_t size;
+    };
+
+    LOutputStreamPieces();
+    LOutputStreamPieces(const LOutputStreamPieces&) = delete;
+    LOutputStreamPieces& operator=(const LOutputStreamPieces&) = delete;
+
+    bool IsGood() const { return !m_failed && m_own.IsGood(); }
+    bool Write(const void* data, size_t n) { return !m_failed && m_own.Write(data, n); }
+    unsigned char* Reserve(size_t n) { return m_failed ? nullptr : m_own.Reserve(n); }
+    void Advance(size_t n) { m_own.Advance(n); }
+    uint64_t Tell() const { return m_own.Tell() + m_sharedSize; }
+    bool Patch(uint64_t offset, const void* data, size_t n);
+    bool Flush() { return IsGood(); }
+    // Takes n bytes at data by reference: the owner keeps them alive, and they must not change
+    // while the stream lives.
+    bool WriteShared(std::shared_ptr<const void> owner, const void* data, size_t n);
+
+    // The bytes written, in order: valid while the stream lives and nothing more is written.
+    std::vector<Piece> GetPieces() const;
+    // The number of bytes written (own and shared).
+    uint64_t GetSize() const { return Tell(); }
+    // The bytes copied into the stream's own block.
+    uint64_t GetOwnSize() const { return m_own.Tell(); }
+
+private:
+    struct Shared {
+        uint64_t ownBefore; // the own bytes written before it
+        uint64_t offset; // its offset in the whole
+        std::shared_ptr<const void> owner;
+        const unsigned char* data;
+        size_t size;
+    };
+    LSizedArray<unsigned char> m_bytes;
+    LOutputStreamByteArray m_own;
+    std::vector<Shared> m_shared;
+    uint64_t m_sharedSize = 0;
     bool m_failed = false;
 };
 

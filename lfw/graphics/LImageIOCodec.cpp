@@ -247,6 +247,11 @@ template <class S> bool LCGImageSaveWriteImage(LProcessCGImageSave<S>& r)
     if (resolution >= 1)
         input.dpiX = input.dpiY = double(float(resolution * 0.0254));
     input.quality = r.kind == LCGImageSaveJPEG || r.kind == LCGImageSaveJPEG2000 ? r.quality : -1;
+    if (LProcessInterface* job = r.job)
+        input.progress = [job](double done) {
+            job->SetProgress(done);
+            return !job->IsToStop();
+        };
 
     static const imageio::Format formats[] = { imageio::Format::PNG, imageio::Format::JPEG,
         imageio::Format::JPEG2000, imageio::Format::PNG, imageio::Format::TIFF };
@@ -265,7 +270,12 @@ LProcessResult SaveKind(LProcessInterface& job, const LImageBuffer& buffer, S& s
     job.SetStatusF(0, "Kodning %s bild", name);
     LProcessCGImageSave<S> save(buffer, stream, kind, quality);
     save.alphaOptions = options;
-    return LCGImageSaveWriteImage(save) ? LProcessResultSuccess : LProcessResultError;
+    save.job = &job;
+    if (LCGImageSaveWriteImage(save)) {
+        job.SetProgress(1.0);
+        return LProcessResultSuccess;
+    }
+    return job.IsToStop() ? LProcessResultStopped : LProcessResultError;
 }
 
 } // namespace

@@ -109,10 +109,13 @@ template <class S> struct LProcessCGImageSave {
     // PNG and TIFF: with keepAlpha false the picture is flattened onto the background colour
     // and written without alpha. Null: the file keeps the buffer's alpha.
     const LImageAlphaOptions* alphaOptions = nullptr;
+    // PNG and JPEG: told the progress of the encoding, and asked whether to stop (the encoding
+    // then fails). Null: neither.
+    LProcessInterface* job = nullptr;
 };
 
 // Encodes the buffer and writes the bytes to the stream; false on any failure (a short write
-// included).
+// and a stop included).
 template <class S> bool LCGImageSaveWriteImage(LProcessCGImageSave<S>& r);
 
 template <class S> struct LProcessJPEGSave {

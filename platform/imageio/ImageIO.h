@@ -97,6 +97,9 @@ struct EncodeInput {
     double dpiY = 0;
     int quality = -1; // 0-100 for JPEG and JPEG 2000 (100: lossless for JPEG 2000), -1 default
     int pngCompression = -1; // zlib level 0-9 of a PNG, -1 the library's default
+    // PNG and JPEG: told the share of the rows written (0 to 1) every 64 rows; answering false
+    // stops the encoding, which then fails (out empty).
+    std::function<bool(double done)> progress;
 };
 
 // Encodes into out (replacing its contents). GIF and camera raw cannot be encoded.

@@ -265,6 +265,12 @@ bool EncodeJPEG(const EncodeInput& in, std::vector<uint8_t>& out)
     }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
+        if ((cinfo.next_scanline & 63) == 0 && in.progress
+            && !in.progress(double(cinfo.next_scanline) / double(cinfo.image_height))) {
+            jpeg_destroy_compress(&cinfo);
+            out.clear();
+            return false;
+        }
         JSAMPROW row
             = const_cast<JSAMPROW>(in.firstRow + ptrdiff_t(cinfo.next_scanline) * in.stride);
         jpeg_write_scanlines(&cinfo, &row, 1);

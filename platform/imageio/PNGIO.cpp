@@ -160,8 +160,11 @@ bool EncodePNG(const EncodeInput& in, std::vector<uint8_t>& out)
     if (in.ignoreAlpha)
         png_set_filler(png, 0, PNG_FILLER_AFTER);
     const uint8_t* row = in.firstRow;
-    for (uint32_t y = 0; y < in.height; ++y, row += in.stride)
+    for (uint32_t y = 0; y < in.height; ++y, row += in.stride) {
+        if ((y & 63) == 0 && in.progress && !in.progress(double(y) / double(in.height)))
+            png_longjmp(png, 1);
         png_write_row(png, const_cast<png_bytep>(row));
+    }
     png_write_end(png, pngInfo);
     png_destroy_write_struct(&png, &pngInfo);
     return true;

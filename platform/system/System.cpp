@@ -242,6 +242,15 @@ uint64_t FreeMemory()
     return FreeMemoryFrom(ReadWholeFile("/proc/meminfo"), status, dataLimit);
 }
 
+uint64_t PhysicalMemory()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return uint64_t(pages) * uint64_t(pageSize);
+}
+
 int ProcessorCount()
 {
     cpu_set_t set;

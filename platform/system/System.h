@@ -1,6 +1,6 @@
 // System services of the platform: where the program and its resources are, the user's folders
-// (XDG), how much memory is free, how many processors the process may use, and where optical
-// discs are mounted.
+// (XDG), how much memory the machine has and how much is free, how many processors the process
+// may use, and where optical discs are mounted. A queue of background work: WorkerQueue.h.
 //
 // Resources: the folder that holds the program's run-time files (help pages, bitmaps, ...). It is
 // VT_RESOURCES_DIR when that names a folder (the tests set it), else "resources" beside the
@@ -45,6 +45,9 @@ uint64_t FreeMemory();
 // The same from given texts of /proc/meminfo and /proc/self/status and a soft data limit
 // (UINT64_MAX for none); for tests.
 uint64_t FreeMemoryFrom(const std::string& meminfo, const std::string& status, uint64_t dataLimit);
+
+// The machine's memory in bytes (its physical pages); 0 when it cannot be told.
+uint64_t PhysicalMemory();
 
 // The processors the calling thread may run on (its affinity, which a program started under
 // taskset inherits), at least 1; the processors online when the affinity cannot be read.

@@ -1,5 +1,6 @@
 #include "platform/ui/LUiClipboard.h"
 
+#include "platform/system/WorkerQueue.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LRunLoop.h"
@@ -9,13 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <memory>
-#include <mutex>
-#include <pthread.h>
-#include <sys/resource.h>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -179,21 +174,11 @@ const std::vector<uint8_t>* FlavourBytes(Flavour& f)
 
 // ---- Flavours made by the worker -----------------------------------------------------------
 
-// The worker's queue; never destroyed, as the worker may still be rendering while the program
-// ends.
-struct RenderQueue {
-    struct Job {
-        std::shared_ptr<LUiClipboard::Render> render;
-        std::string target;
-    };
-    std::mutex mutex;
-    std::deque<Job> jobs;
-    bool running = false;
-};
-
-RenderQueue& Queue()
+// The worker that makes the flavours; never destroyed, as it may still be rendering while the
+// program ends.
+platform::system::WorkerQueue& Queue()
 {
-    static RenderQueue* queue = new RenderQueue;
+    static auto* queue = new platform::system::WorkerQueue("Urklipp");
     return *queue;
 }
 
@@ -218,29 +203,12 @@ void RenderDone(const std::shared_ptr<LUiClipboard::Render>& render, const std::
     ReleaseHeld();
 }
 
-void RenderWork()
+// Worker: makes one flavour and hands its bytes to the main thread.
+void RenderWork(const std::shared_ptr<LUiClipboard::Render>& render, const std::string& target)
 {
-    pthread_setname_np(pthread_self(), "Urklipp");
-    // Below the window's thread, which answers the user meanwhile.
-    setpriority(PRIO_PROCESS, 0, 10);
-    RenderQueue& q = Queue();
-    for (;;) {
-        RenderQueue::Job job;
-        {
-            std::lock_guard<std::mutex> hold(q.mutex);
-            if (q.jobs.empty()) {
-                q.running = false;
-                return;
-            }
-            job = std::move(q.jobs.front());
-            q.jobs.pop_front();
-        }
-        auto bytes = std::make_shared<std::vector<uint8_t>>();
-        const bool ok = (*job.render)(job.target, *bytes);
-        LRunLoop::Post([render = job.render, target = job.target, ok, bytes] {
-            RenderDone(render, target, ok, *bytes);
-        });
-    }
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    const bool ok = (*render)(target, *bytes);
+    LRunLoop::Post([render, target, ok, bytes] { RenderDone(render, target, ok, *bytes); });
 }
 
 // Hands the flavour to the worker unless it has it already.
@@ -250,21 +218,12 @@ void StartRender(Flavour& f)
         return;
     f.rendering = true;
     State().renderCount++;
-    RenderQueue& q = Queue();
-    std::lock_guard<std::mutex> hold(q.mutex);
-    q.jobs.push_back(RenderQueue::Job { f.render, f.target });
-    if (q.running)
+    if (Queue().Add([render = f.render, target = f.target] { RenderWork(render, target); }))
         return;
-    try {
-        std::thread(RenderWork).detach();
-        q.running = true;
-    } catch (const std::system_error&) {
-        // No thread: the flavours are made where they are asked for, as the others.
-        q.jobs.clear();
-        for (Flavour& each : State().flavours) {
-            each.inWorker = false;
-            each.rendering = false;
-        }
+    // No thread: the flavours are made where they are asked for, as the others.
+    for (Flavour& each : State().flavours) {
+        each.inWorker = false;
+        each.rendering = false;
     }
 }
 

@@ -9,7 +9,7 @@
 // Flavours rendered in a worker are made on a worker thread: another program's request for one
 // of them (or for several at once, MULTIPLE) is held, the main loop turning on, and handed to GTK
 // once the bytes are made; requests for what is at hand are answered meanwhile. One worker makes
-// them, in the order they were asked for.
+// them, in the order they were asked for (platform::system::WorkerQueue, "Urklipp").
 //
 // What the clipboard offers is also kept as state of our own, for enabling commands without
 // asking anyone: whenever the clipboard changes hands, the new owner is asked for its targets

@@ -6,6 +6,7 @@
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -1159,4 +1160,123 @@ TEST_F(ProjectFile, APictureAskedForOnSeveralThreadsIsEncodedOnce)
     for (int y = 0; y < 1200; y += 97)
         EXPECT_EQ(std::memcmp(decoded.GetPictureRow(y), picture->GetPictureRow(y), 1600 * 4), 0)
             << y;
+}
+
+// A job interface that keeps the progress it is told.
+struct ProgressRecorder : LProcessInterfaceVoid {
+    std::vector<double> told;
+    void SetProgress(double fraction) override { told.push_back(fraction); }
+    bool Rises() const
+    {
+        for (size_t i = 1; i < told.size(); ++i)
+            if (told[i] < told[i - 1])
+                return false;
+        return true;
+    }
+};
+
+// The snapshot a save writes holds the pictures' PNG bytes themselves, not copies: its own bytes
+// are the project's other parts. Written out (the project gone meanwhile: the snapshot keeps what
+// it needs), it is the file the writer streams straight into a file, and the progress rises with
+// the bytes written to the end.
+TEST_F(ProjectFile, ASnapshotSharesThePicturesBytesAndWritesTheStreamedFile)
+{
+    auto project = sample::MakeProject(600);
+    // The first picture noise, which does not compress: a file of several write steps.
+    for (VTOverlay* o = project->templates.GetAt(0)->first; o; o = o->next) {
+        if (o->GetType() == VTOverlayTypeImage) {
+            auto* noise = new VTCountableImageBuffer;
+            noise->AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, 1600, 1200));
+            uint32_t x = 7;
+            for (uint64_t i = 0; i < uint64_t(noise->GetStride()) * 1200; ++i) {
+                x = x * 1103515245u + 12345u;
+                noise->GetData()[i] = uint8_t(x >> 16);
+            }
+            static_cast<VTOverlayImage*>(o)->image.reset(noise);
+            break;
+        }
+    }
+    {
+        VTProjectEncodePictures encode { VTProjectPicturesToEncode(*project) };
+        ASSERT_EQ(encode.pictures.size(), 3u);
+        Recorder job;
+        ASSERT_EQ(Process(job, encode), LProcessResultSuccess);
+    }
+    std::vector<const unsigned char*> pictures;
+    uint64_t pictureBytes = 0;
+    for (const VTOverlay* o = project->templates.GetAt(0)->first; o; o = o->next)
+        if (const VTOverlayImage* image = VTOverlayAsImage(o); image && image->HasValidImage()) {
+            pictures.push_back(image->GetImage().GetEncodedPNG()->data());
+            pictureBytes += image->GetImage().GetEncodedPNG()->size();
+        }
+    ASSERT_EQ(pictures.size(), 3u);
+    ASSERT_GT(pictureBytes, uint64_t(4) << 20); // one piece written in two steps at least
+
+    const std::string streamed = Path("streamed.vtproj");
+    {
+        Recorder job;
+        LOutputStreamFile out;
+        ASSERT_TRUE(out.Open(streamed.c_str()));
+        ASSERT_EQ(VTProjectWriteSDF(job, out, *project), LProcessResultSuccess) << job.error;
+        ASSERT_TRUE(out.Close());
+    }
+
+    VTProjectSnapshot snapshot;
+    Recorder making;
+    ASSERT_EQ(VTProjectMakeSnapshot(making, *project, snapshot), LProcessResultSuccess);
+    ASSERT_NE(snapshot, nullptr);
+    int shared = 0;
+    for (const LOutputStreamPieces::Piece& piece : snapshot->GetPieces())
+        shared += std::count(pictures.begin(), pictures.end(), piece.data) > 0;
+    EXPECT_EQ(shared, 3);
+    EXPECT_EQ(snapshot->GetSize() - snapshot->GetOwnSize(), pictureBytes);
+    EXPECT_LT(snapshot->GetOwnSize(), 64u * 1024);
+
+    project.reset();
+    ProgressRecorder writing;
+    VTProjectWriteSnapshot write { Path("snapshot.vtproj"), snapshot };
+    ASSERT_EQ(Process(writing, write), LProcessResultSuccess);
+    EXPECT_EQ(ReadAll(write.path), ReadAll(streamed));
+    EXPECT_TRUE(writing.Rises());
+    EXPECT_GE(writing.told.size(), 6u);
+    EXPECT_EQ(writing.told.back(), 1.0);
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+// A stopped write leaves the target as it was and no temporary file; a snapshot that is missing
+// is a failure, never an empty file.
+TEST_F(ProjectFile, AStoppedSnapshotWriteLeavesTheTarget)
+{
+    auto project = sample::MakeProject(1200);
+    VTProjectSnapshot snapshot;
+    Recorder making;
+    ASSERT_EQ(VTProjectMakeSnapshot(making, *project, snapshot), LProcessResultSuccess);
+    const std::string target = Path("kept.vtproj");
+    TemporaryFolder::WriteFile(target, "the old file");
+    Recorder stopping;
+    stopping.stopAfter = 0;
+    VTProjectWriteSnapshot write { target, snapshot };
+    EXPECT_EQ(Process(stopping, write), LProcessResultStopped);
+    Recorder missing;
+    VTProjectWriteSnapshot none { target, nullptr };
+    EXPECT_EQ(Process(missing, none), LProcessResultError);
+    EXPECT_EQ(missing.error, "Det gick inte att skriva filen.");
+    EXPECT_EQ(ReadAll(target), "the old file");
+    EXPECT_TRUE(Leftovers(m_folder.Path()).empty());
+}
+
+// Encoding a picture tells its progress as the rows go, rising to the end, so that a save's
+// progress bar moves while a large picture is encoded.
+TEST_F(ProjectFile, EncodingAPictureTellsItsProgress)
+{
+    LCountedPtr<VTCountableImageBuffer> picture(new VTCountableImageBuffer);
+    sample::MakePicture(*picture, 2000, 1500, 4);
+    VTProjectEncodePictures encode { { picture } };
+    ProgressRecorder job;
+    ASSERT_EQ(Process(job, encode), LProcessResultSuccess);
+    EXPECT_GE(
+        std::count_if(job.told.begin(), job.told.end(), [](double f) { return f > 0 && f < 1; }),
+        10);
+    EXPECT_TRUE(job.Rises());
+    EXPECT_NE(picture->GetEncodedPNG(), nullptr);
 }

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <type_traits>
@@ -260,6 +262,80 @@ TEST(SDFLayout, LengthPatchedAfterTheHeaderLeftTheWriteBuffer)
     for (int i = 0; i < 10000; ++i)
         inner += IntChunk(3, i);
     EXPECT_EQ(TemporaryFolder::ReadFile(path), Document(7, 3, Header(1, 0, inner.size()) + inner));
+}
+
+// Shared blobs: a writer into pieces keeps the large ones by reference (the owner's bytes, not a
+// copy), small ones copied; its pieces laid end to end are the bytes the other writers write for
+// the same document, containers around the shared blobs patched with the right lengths.
+TEST(SDFLayout, PiecesShareLargeBlobsAndAddUpToTheSameBytes)
+{
+    auto large = std::make_shared<const std::vector<unsigned char>>(
+        std::vector<unsigned char>(3 * 65536 + 7, 0xAB));
+    auto second = std::make_shared<const std::vector<unsigned char>>(
+        std::vector<unsigned char>(5000, 0x11));
+    auto small = std::make_shared<const std::vector<unsigned char>>(
+        std::vector<unsigned char> { 1, 2, 3 });
+    auto write = [&](auto& w, auto& stream) {
+        bool ok = w.Open(stream, 7, 3);
+        ok = w.StartContainer(1) && ok;
+        ok = w.WriteSharedBlob(2, large, large->data(), large->size()) && ok;
+        ok = w.WriteSharedBlob(2, second, second->data(), second->size()) && ok; // back to back
+        ok = w.StartContainer(3) && ok;
+        ok = w.WriteSharedBlob(4, small, small->data(), small->size()) && ok;
+        ok = w.WriteInt(5, 9) && ok;
+        ok = w.EndContainer(3) && ok;
+        ok = w.EndContainer(1) && ok;
+        return w.Close() && ok;
+    };
+    LOutputStreamPieces pieces;
+    LSDFWriter<LOutputStreamPieces> pw;
+    ASSERT_TRUE(write(pw, pieces));
+    Bytes joined;
+    int shared = 0;
+    for (const LOutputStreamPieces::Piece& piece : pieces.GetPieces()) {
+        joined.append(reinterpret_cast<const char*>(piece.data), piece.size);
+        shared += piece.data == large->data() || piece.data == second->data();
+        EXPECT_NE(piece.data, small->data());
+    }
+    EXPECT_EQ(shared, 2);
+    EXPECT_EQ(joined.size(), pieces.GetSize());
+    EXPECT_LT(pieces.GetOwnSize(), 200u);
+
+    LSizedArray<unsigned char> array;
+    LOutputStreamByteArray memory(array);
+    LSDFWriter<LOutputStreamByteArray> mw;
+    ASSERT_TRUE(write(mw, memory));
+    EXPECT_EQ(joined, ToBytes(array));
+    const Bytes inner3 = Header(4, 7, 3) + Bytes("\x01\x02\x03", 3) + IntChunk(5, 9);
+    const Bytes inner1 = Header(2, 7, large->size()) + Bytes(large->size(), char(0xAB))
+        + Header(2, 7, second->size()) + Bytes(second->size(), char(0x11))
+        + Header(3, 0, inner3.size()) + inner3;
+    EXPECT_EQ(joined, Document(7, 3, Header(1, 0, inner1.size()) + inner1));
+}
+
+// Patching rewrites the stream's own bytes on either side of a shared piece; bytes of a shared
+// piece, or a range reaching into one, are never written.
+TEST(SDFLayout, PiecesPatchOnlyTheirOwnBytes)
+{
+    auto block
+        = std::make_shared<const std::vector<unsigned char>>(std::vector<unsigned char>(10, 'S'));
+    LOutputStreamPieces s;
+    ASSERT_TRUE(s.Write("abcd", 4));
+    ASSERT_TRUE(s.WriteShared(block, block->data(), block->size()));
+    ASSERT_TRUE(s.Write("efgh", 4));
+    ASSERT_EQ(s.Tell(), 18u);
+    EXPECT_TRUE(s.Patch(1, "X", 1));
+    EXPECT_TRUE(s.Patch(14, "YZ", 2));
+    EXPECT_TRUE(s.Patch(16, "W", 1));
+    EXPECT_FALSE(s.Patch(4, "!", 1)); // the shared piece's first byte
+    EXPECT_FALSE(s.Patch(13, "!!", 2)); // its last byte and the next
+    EXPECT_FALSE(s.Patch(3, "!!", 2)); // the last own byte and the shared piece's first
+    EXPECT_FALSE(s.Patch(17, "!!", 2)); // past the end
+    Bytes joined;
+    for (const LOutputStreamPieces::Piece& piece : s.GetPieces())
+        joined.append(reinterpret_cast<const char*>(piece.data), piece.size);
+    EXPECT_EQ(joined, "aXcdSSSSSSSSSSYZWh");
+    EXPECT_EQ(std::count(block->begin(), block->end(), 'S'), 10);
 }
 
 // An independent reading of a written file: Python's struct walks the chunk tree.

@@ -1,0 +1,442 @@
+// Large photographs saved, deleted and thrown away through the whole program, as a person does
+// it, while another X client pings the main window every 20 ms (_NET_WM_PING, answered by the
+// program's main loop) and the kernel tells the program's memory (/proc): saving a project of a
+// 100-megapixel picture holds the window no longer than the window's own idle moments do; adding
+// and deleting a 50-megapixel picture 27 times keeps the memory within the undo history's budget;
+// closing a project unsaved drops the pictures its encoder had still to encode. Screenshots go to
+// <build>/e2e.
+// VT_WINDOW_MANAGER: runs a second time under openbox.
+#include "app/VTOverlayImage.h"
+#include "app/VTProjectFile.h"
+#include "lfw/graphics/LImageFile.h"
+#include "platform/system/System.h"
+#include "support/E2eSession.h"
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
+
+using namespace e2e;
+
+namespace {
+
+bool CanDrive()
+{
+    return std::getenv("DISPLAY") && !Shell("command -v xdotool").empty()
+        && !Shell("command -v convert").empty() && !Shell("command -v python3").empty();
+}
+
+// A photograph-like JPEG (a gradient with noise) of the size given.
+std::string Photo(const std::string& path, int width, int height, const char* colours)
+{
+    Shell("convert -size " + std::to_string(width) + "x" + std::to_string(height)
+        + " gradient:" + colours + " -attenuate 0.3 +noise Gaussian -quality 90 " + Quote(path));
+    return path;
+}
+
+// A PNG standing in for a photograph (tests/support/make-pictures.py: a gradient of the colour
+// with noise in every channel, about 2.4 bytes a pixel); "" when it could not be made.
+std::string MakePhoto(const std::string& path, int width, int height, const std::string& rgb)
+{
+    int status = -1;
+    Shell("python3 " + Quote(std::string(VT_SOURCE_DIR) + "/tests/support/make-pictures.py")
+            + " photo " + Quote(path) + " " + std::to_string(width) + " " + std::to_string(height)
+            + " " + rgb,
+        &status);
+    return status == 0 ? path : "";
+}
+
+// A figure of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+long long StatusKb(pid_t pid, const std::string& field)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stoll(line.substr(field.size() + 1));
+    return -1;
+}
+
+// The processor time (user and system, ms) of a process from /proc.
+long long CpuMs(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i)
+        if (i >= 12)
+            ticks += std::atoll(field.c_str());
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+long long FileSize(const std::string& path)
+{
+    struct stat st { };
+    return ::stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+}
+
+// The file that stands at the path: a save puts a new one there (renamed over the old).
+ino_t FileNumber(const std::string& path)
+{
+    struct stat st { };
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Whether a thread of the process bears the name (the picture encoder's is "Bildkodning").
+bool HasThread(pid_t pid, const std::string& name)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    bool found = false;
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            std::ifstream comm(tasks + "/" + entry->d_name + "/comm");
+            std::string line;
+            found = found || (std::getline(comm, line) && line == name);
+        }
+        closedir(dir);
+    }
+    return found;
+}
+
+// The chunk tree of a project file walked by Python's struct, independently of the program's
+// reader: every length must add up to its container's, and each picture blob (id 2 in an image
+// container) is written out as <folder>/picture-<n>.png. Prints the blobs' sizes, or "damaged".
+std::string WalkFile(const std::string& path, const std::string& folder)
+{
+    const std::string script
+        = "import struct,sys\n"
+          "d=open(sys.argv[1],'rb').read()\n"
+          "assert d[:4]==b'lsdf' and d[-4:]==b'lsdf'\n"
+          "n=[0]\n"
+          "out=[]\n"
+          "def walk(a,b,parent):\n"
+          "  while a<b:\n"
+          "    i,t,l=struct.unpack_from('<HHQ',d,a); a+=12\n"
+          "    assert a+l<=b\n"
+          "    if t==0: walk(a,a+l,i)\n"
+          "    elif t==7 and i==2 and parent==3 and d[a:a+8]==b'\\x89PNG\\r\\n\\x1a\\n':\n"
+          "      open(sys.argv[2]+'/picture-%d.png'%n[0],'wb').write(d[a:a+l])\n"
+          "      n[0]+=1; out.append(str(l))\n"
+          "    a+=l\n"
+          "  assert a==b\n"
+          "i,t,l=struct.unpack_from('<HHQ',d,12)\n"
+          "assert 24+l+4==len(d)\n"
+          "walk(24,24+l,0)\n"
+          "print(' '.join(out))\n";
+    int status = -1;
+    const std::string out = Shell(
+        "python3 -c " + Quote(script) + " " + Quote(path) + " " + Quote(folder) + " 2>/dev/null",
+        &status);
+    return status == 0 ? out : "damaged";
+}
+
+// The file the program's own writer makes of the project a file holds, straight into a file.
+std::string Rewritten(const std::string& path, const std::string& to)
+{
+    VTProject project;
+    VTProjectLoad load;
+    load.project = &project;
+    std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    if (Process(quiet, load) != LProcessResultSuccess)
+        return "";
+    LOutputStreamFile out;
+    if (!out.Open(to.c_str()) || VTProjectWriteSDF(quiet, out, project) != LProcessResultSuccess
+        || !out.Close())
+        return "";
+    return TemporaryFolder::ReadFile(to);
+}
+
+// Whether the pixel is near the colour (0xRRGGBB).
+bool Near(uint32_t pixel, uint32_t colour)
+{
+    for (int shift : { 0, 8, 16 })
+        if (std::abs(int((pixel >> shift) & 255) - int((colour >> shift) & 255)) > 40)
+            return false;
+    return true;
+}
+
+// The canvas's pixels near the colour.
+int PixelsNear(XServerView& view, const std::vector<int>& canvas, uint32_t colour)
+{
+    int n = 0;
+    for (uint32_t p : view.Pixels(XRect { canvas[0], canvas[1], canvas[2], canvas[3] }))
+        n += Near(p, colour);
+    return n;
+}
+
+// The canvas's place on the screen, once the window has drawn it.
+std::vector<int> Canvas(const Session& s)
+{
+    std::vector<int> canvas;
+    WaitFor(
+        [&] {
+            auto r = Rectangles(s.rects);
+            canvas = r.count("canvas") ? r["canvas"] : std::vector<int>();
+            return !canvas.empty();
+        },
+        15000, 100);
+    return canvas;
+}
+
+} // namespace
+
+// Ctrl+S of a project holding a 100-megapixel photograph whose PNG bytes are known (read with the
+// project, then the project changed): the save writes the file from a snapshot that shares the
+// picture's bytes, so the window answers the pings during the save as it does when it has nothing
+// to do (its longest wait then measured first, the same way). The file is whole: its chunk
+// lengths add up, its picture is the photograph's size and the very bytes read, and the program's
+// writer writes the same file again.
+TEST(SavingLargeProjects, SavingA100MegapixelPictureHoldsTheWindowNoLongerThanIdling)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
+    Session s;
+    // A photograph's PNG (as noisy and as large), and a project holding it with those bytes,
+    // written by the program's own writer.
+    const std::string png = MakePhoto(s.dir + "/hundra.png", 10000, 10000, "255 140 0");
+    ASSERT_FALSE(png.empty());
+    const std::string path = s.dir + "/skiva.vtproj";
+    {
+        VTProject project(new VTLabelLayoutDataGenericCDStandard);
+        auto* overlay = new VTOverlayImage;
+        auto* picture = new VTCountableImageBuffer;
+        overlay->image.reset(picture);
+        ASSERT_GT(LImage::Load(*picture, png.c_str(), 0), 0u);
+        ASSERT_EQ(picture->GetWidth(), 10000);
+        const std::string bytes = TemporaryFolder::ReadFile(png);
+        picture->KeepEncodedPNG(
+            std::make_shared<const std::vector<unsigned char>>(bytes.begin(), bytes.end()));
+        overlay->SetDimensions(60, 60);
+        project.templates.GetHead()->InsertOverlay(overlay, false);
+        SaveProject(project, path);
+        std::printf("the picture's PNG: %zu MB\n", bytes.size() >> 20);
+    }
+    Program program({ path });
+    const unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_FALSE(Canvas(s).empty());
+    ASSERT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj", 120000));
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    // A change (a text added by a second start), so that there is something to save.
+    Program text({ "-addtext", s.Write("text.txt", "Hundra miljoner bildpunkter") });
+    ASSERT_EQ(text.Wait(60000), 0);
+
+    // The window's longest wait while nothing happens, then during the save.
+    const double idle = view.LongestPingWhile(
+        xid, [] { Sleep(4000); }, 20);
+    const ino_t before = FileNumber(path);
+    const double saving = view.LongestPingWhile(
+        xid,
+        [&] {
+            KeysTo(xid, "ctrl+s");
+            WaitFor([&] { return FileNumber(path) != before; }, 240000, 20);
+            // The progress window gone again.
+            Sleep(1500);
+        },
+        20);
+    Shot("saved-100-megapixels");
+    std::printf("longest answer idle: %.1f ms; during the save: %.1f ms\n", idle, saving);
+    ASSERT_NE(FileNumber(path), before) << "the save was never written";
+    // A hold proportional to the picture's bytes (a copy of hundreds of megabytes) shows above
+    // the idle window's own waits; the progress window's coming and going does not.
+    EXPECT_LT(saving, 2 * idle + 60) << "the save held the window";
+
+    // The file: lengths that add up, the picture's PNG the photograph's very bytes, and the
+    // bytes the program's own writer writes for what the file holds.
+    const std::string sizes = WalkFile(path, s.dir);
+    ASSERT_NE(sizes, "damaged");
+    EXPECT_EQ(sizes, std::to_string(FileSize(png)));
+    EXPECT_TRUE(
+        TemporaryFolder::ReadFile(s.dir + "/picture-0.png") == TemporaryFolder::ReadFile(png));
+    EXPECT_TRUE(Rewritten(path, s.dir + "/rewritten.vtproj") == TemporaryFolder::ReadFile(path));
+}
+
+// Ctrl+S right after a 24-megapixel photograph came in, while the encoder is still making its
+// PNG bytes: the save waits for them, and its progress bar moves with that encoding (it stood
+// at 0 for the whole save when only the save's own steps were told). The bar's fill, GTK's
+// selection blue, is counted on the screen while the progress window is up.
+TEST(SavingLargeProjects, TheSavesProgressMovesWhileItsPictureIsEncoded)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
+    Session s;
+    const std::string photo = MakePhoto(s.dir + "/tjugofyra.png", 6000, 4000, "255 200 0");
+    ASSERT_FALSE(photo.empty());
+    const std::string path = s.dir + "/skiva.vtproj";
+    {
+        VTProject empty(new VTLabelLayoutDataGenericCDStandard);
+        SaveProject(empty, path);
+    }
+    Program program({ path });
+    const unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_FALSE(Canvas(s).empty());
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    Program add({ "-addimage", photo });
+    ASSERT_EQ(add.Wait(120000), 0);
+    const ino_t before = FileNumber(path);
+    KeysTo(xid, "ctrl+s");
+    // The fill's pixels as often as the screen can be read, until the file is in place.
+    std::vector<int> fills;
+    while (FileNumber(path) == before && fills.size() < 20000) {
+        int n = 0;
+        for (uint32_t p : view.Pixels(view.Screen()))
+            n += p == 0x3584E4;
+        if (fills.empty() || fills.back() != n)
+            fills.push_back(n);
+        if (fills.size() == 4)
+            Shot("save-progress");
+    }
+    ASSERT_NE(FileNumber(path), before) << "the save was never written";
+    std::string seen;
+    for (int n : fills)
+        seen += std::to_string(n) + " ";
+    std::printf("the progress bar's fill (pixels), as it changed: %s\n", seen.c_str());
+    // Several widths on the way, each wider than the last.
+    std::vector<int> rising;
+    for (int n : fills)
+        if (rising.empty() || n > rising.back())
+            rising.push_back(n);
+    EXPECT_GE(rising.size(), 4u) << "the progress bar did not move: " << seen;
+}
+
+// A 50-megapixel photograph added (a second start's -addimage) and deleted (Ctrl+Backspace) 27
+// times: the deleted pictures stay undoable only as far as the undo history's budget goes (a
+// quarter of the machine's memory or 1 GiB, whichever is less), so the program's resident memory
+// stays within that budget and a few pictures' worth above where it started. The last deletion
+// is still undone with its picture.
+TEST(SavingLargeProjects, AddingAndDeletingA50MegapixelPictureKeepsMemoryBounded)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
+    Session s;
+    const int width = 8660, height = 5774; // 50 million pixels
+    const std::string photo = MakePhoto(s.dir + "/femtio.png", width, height, "255 0 0");
+    ASSERT_FALSE(photo.empty());
+    Program program({ "-new", "cd" });
+    const unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    const std::vector<int> canvas = Canvas(s);
+    ASSERT_FALSE(canvas.empty());
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    const long long base = StatusKb(program.Pid(), "VmRSS");
+    ASSERT_GT(base, 0);
+
+    const long long physical = (long long)(platform::system::PhysicalMemory() / 1024);
+    const long long budget = std::min(physical / 4, 1024LL * 1024);
+    const long long pictureKb = (long long)width * height * 4 / 1024;
+    long long highest = 0;
+    for (int cycle = 0; cycle < 27; ++cycle) {
+        Program add({ "-addimage", photo });
+        ASSERT_EQ(add.Wait(180000), 0) << "cycle " << cycle;
+        // Shown (red), then deleted: the canvas without red.
+        ASSERT_TRUE(WaitFor([&] { return PixelsNear(view, canvas, 0xFF0000) > 1000; }, 60000, 50))
+            << "cycle " << cycle;
+        KeysTo(xid, "ctrl+BackSpace");
+        ASSERT_TRUE(WaitFor([&] { return PixelsNear(view, canvas, 0xFF0000) < 100; }, 60000, 50))
+            << "cycle " << cycle;
+        const long long now = StatusKb(program.Pid(), "VmRSS");
+        highest = std::max(highest, now);
+        std::printf("cycle %2d: resident %lld MB\n", cycle + 1, now / 1024);
+    }
+    // The budget, and room for the picture being added and encoded (its pixels, its PNG bytes
+    // and what decoding and encoding take for a while): without the budget 27 pictures stayed.
+    const long long bound = base + budget + 4 * pictureKb;
+    EXPECT_LT(highest, bound);
+    // The pictures the encoder still works on are done or dropped: then the budget holds with
+    // their PNG bytes too.
+    EXPECT_TRUE(WaitFor([&] { return !HasThread(program.Pid(), "Bildkodning"); }, 120000, 100));
+    const long long end = StatusKb(program.Pid(), "VmRSS");
+    const long long peak = StatusKb(program.Pid(), "VmHWM");
+    std::printf("resident at the start %lld MB, after the cycles %lld MB, highest %lld MB, peak "
+                "%lld MB; budget %lld MB, one picture's pixels %lld MB\n",
+        base / 1024, end / 1024, std::max(highest, end) / 1024, peak / 1024, budget / 1024,
+        pictureKb / 1024);
+    EXPECT_LT(end, base + budget + pictureKb);
+
+    // The last deletion undone: the picture is back.
+    KeysTo(xid, "ctrl+z");
+    EXPECT_TRUE(WaitFor([&] { return PixelsNear(view, canvas, 0xFF0000) > 1000; }, 60000, 50))
+        << "the last deletion could not be undone";
+    Shot("deleted-pictures-undone");
+}
+
+// Three 24-megapixel photographs added, and the project closed at once with "Spara inte": the
+// pictures the encoder had still to encode are dropped and the one under way stops, so that the
+// program spends next to nothing after the answer. The reference is the same run's first picture,
+// added and encoded alone before: closing costs far less than one picture's encoding.
+TEST(SavingLargeProjects, ClosingUnsavedDropsTheEncodersPictures)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
+    Session s;
+    std::vector<std::string> photos;
+    const char* colours[] = { "red-blue", "green-yellow", "navy-orange", "white-black" };
+    for (int i = 0; i < 4; ++i)
+        photos.push_back(
+            Photo(s.dir + "/foto" + std::to_string(i) + ".jpg", 6000, 4000, colours[i]));
+    Program program({ "-new", "cd" });
+    const unsigned long xid = WaitMainWindow();
+    ASSERT_NE(xid, 0u);
+    ASSERT_FALSE(Canvas(s).empty());
+    const pid_t pid = program.Pid();
+
+    // One picture added and encoded: the processor time that takes.
+    const long long start = CpuMs(pid);
+    {
+        Program add({ "-addimage", photos[0] });
+        ASSERT_EQ(add.Wait(120000), 0);
+    }
+    // The encoder's thread comes with the picture and goes when it has encoded it.
+    WaitFor([&] { return HasThread(pid, "Bildkodning"); }, 5000, 1);
+    ASSERT_TRUE(WaitFor([&] { return !HasThread(pid, "Bildkodning"); }, 120000, 20));
+    const long long one = CpuMs(pid) - start;
+
+    // Three more, and the project closed unsaved while their encoding is under way: Arkiv >
+    // "Stäng" (after "Nya...", "Öppna...", "Spara" and "Spara som..."), "Spara inte".
+    for (int i = 1; i < 4; ++i) {
+        Program add({ "-addimage", photos[i] });
+        ASSERT_EQ(add.Wait(120000), 0);
+    }
+    ASSERT_TRUE(HasThread(pid, "Bildkodning")) << "the pictures were encoded before the close";
+    const long long residentBefore = StatusKb(pid, "VmRSS");
+    ForgetAlert(s.rects);
+    KeysTo(xid, "F10 Right Down Down Down Down Down");
+    Shot("close-menu");
+    Keys("Return");
+    ASSERT_TRUE(ClickAlertButton(s.rects, "Spara_inte")) << "no question about the changes";
+    const long long closed = CpuMs(pid);
+    ASSERT_TRUE(WaitFor([&] { return !HasThread(pid, "Bildkodning"); }, 120000, 5));
+    const long long after = CpuMs(pid) - closed;
+    const long long residentAfter = StatusKb(pid, "VmRSS");
+    Shot("closed-unsaved");
+    std::printf("one picture added and encoded: %lld ms of processor time; after \"Spara inte\": "
+                "%lld ms; resident %lld MB before closing, %lld MB after\n",
+        one, after, residentBefore / 1024, residentAfter / 1024);
+    EXPECT_LT(after, one / 2) << "the encoder went on encoding pictures nobody held";
+    // The three pictures' pixels are let go (each 96 MB).
+    EXPECT_LT(residentAfter, residentBefore - 2 * 96 * 1024);
+}
