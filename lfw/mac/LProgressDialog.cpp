@@ -154,6 +154,10 @@ void LProgressDialog::CreateProgressDialog()
         MoveControlPixels(106, X, barTop + barHeight + G, TW, L);
     }
     AddCancel(0, 0, 96, "Avbryt");
+    // Escape stops the job; Return does not: a Return that closed the panel before, repeated or
+    // pressed twice, must not stop the export it started.
+    if (auto* cancel = dynamic_cast<LCocoaButtonImpl*>(GetControlHandle(kLCmdCancel)))
+        cancel->setRefusesFirstResponder(true);
     LayoutOkCancelHelp(0, 0, W, H);
     AddStatic(107, Footer().c_str(), flags);
     MoveControlPixels(107, X, H - T - L, MeasureStaticTextWidthPixels(107), L);

@@ -82,6 +82,13 @@ TEST(Output, ExportPanelsTakeTheirProposalsAndNamesWithoutExtension)
     EXPECT_EQ(AlertText(s.rects, 300), "");
     Shot("picture-written", kShots);
 
+    // Return pressed twice (or held down) in the panel: the second reaches the progress window,
+    // and the export goes on (only "Avbryt" or Escape stop it).
+    ExportImage(xid);
+    ASSERT_TRUE(TypeIntoFilePanel("Exportera till bild", pictures + "/två.png", "Return Return"));
+    EXPECT_TRUE(WaitFile(pictures + "/två.png")) << "the export was stopped";
+    EXPECT_EQ(AlertText(s.rects, 300), "");
+
     // The PDF panel: a name typed without an extension gets ".pdf", no question asked.
     ExportPdf(xid);
     ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", "utan"));

@@ -83,7 +83,8 @@ inline bool WaitWindowNamed(const std::string& name, int ms = 8000)
 
 // A file panel is up (its title given): the whole path is typed into its name field. Returns
 // once the panel has gone (at most some seconds), so that what follows is meant for the window.
-inline bool TypeIntoFilePanel(const std::string& title, const std::string& path)
+inline bool TypeIntoFilePanel(
+    const std::string& title, const std::string& path, const std::string& accept = "Return")
 {
     if (!WaitWindowNamed(title))
         return false;
@@ -91,7 +92,7 @@ inline bool TypeIntoFilePanel(const std::string& title, const std::string& path)
     Keys("ctrl+a");
     Shell("xdotool type --delay 20 " + Quote(path));
     Sleep(300);
-    Keys("Return");
+    Keys(accept);
     WaitFor([&] { return !WindowShows(title); }, 8000, 100);
     return true;
 }

@@ -388,6 +388,8 @@ GtkWidget* LCocoaButtonImpl::MakeButton()
         fSettingState = false;
     }
     gtk_widget_set_focus_on_click(b, FALSE);
+    if (fRefusesFirstResponder)
+        gtk_widget_set_can_focus(b, FALSE);
     g_signal_connect(b, "clicked", G_CALLBACK(OnClicked), this);
     g_signal_connect(b, "button-press-event", G_CALLBACK(OnPress), this);
     g_signal_connect(b, "draw", G_CALLBACK(OnDraw), this);
@@ -562,6 +564,13 @@ double LCocoaButtonImpl::pushButtonWidth(const char* title)
     if (gtk_settings_get_default())
         widths.emplace(key, w);
     return w;
+}
+
+void LCocoaButtonImpl::setRefusesFirstResponder(bool refuses)
+{
+    fRefusesFirstResponder = refuses;
+    if (fButton)
+        gtk_widget_set_can_focus(fButton, !refuses);
 }
 
 bool LCocoaButtonImpl::performKeyEquivalentInView(LView* root, const LUiEvent& event)

@@ -126,6 +126,9 @@ public:
     // "\r" (Return) or "\033" (Escape); empty for none.
     void setKeyEquivalent(const char* key) { fKeyEquivalent = key ? key : ""; }
     const std::string& keyEquivalent() const { return fKeyEquivalent; }
+    // A button that never takes the keyboard focus, so that Return and space never reach it:
+    // only a click or its key equivalent works it.
+    void setRefusesFirstResponder(bool refuses);
     // A click by code: the state changes as a click would change it, then the action runs.
     void performClick();
     // The action of a click.
@@ -173,6 +176,7 @@ private:
     bool fAlignLeft = false;
     bool fBorderOnlyWhileMouseInside = false;
     bool fSettingState = false;
+    bool fRefusesFirstResponder = false;
     double fTextColor[3] = { -1, 0, 0 };
     LView* radioButtonGroup_ = nullptr;
     cairo_surface_t* fImage = nullptr;
