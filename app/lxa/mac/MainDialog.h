@@ -248,7 +248,8 @@ private:
     void _NextStart();
     void _StartChecked(const std::shared_ptr<Start>& start);
     // Loads the project or layout a request names; why it could not ("" when it could).
-    std::string _LoadForStart(Start& start, size_t index);
+    // stopped: the user stopped it with "Avbryt" of its progress window.
+    std::string _LoadForStart(Start& start, size_t index, bool& stopped);
     void _StartStep();
     void _EndStart(bool carriedOut);
     // Tells the waiting starts (and the running one, when it waits) what they wait for.

@@ -342,11 +342,12 @@ void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
         return;
     // Projects and layouts are loaded now, whole, before anything is done.
     std::string refusal;
+    bool stopped = false; // by the user, with "Avbryt" of a progress window
     {
         LZORAPIReplyScope current(start->reply);
         ++busy;
         for (size_t i = 0; i < start->requests.size() && refusal.empty(); ++i)
-            refusal = _LoadForStart(*start, i);
+            refusal = _LoadForStart(*start, i, stopped);
         --busy;
     }
     if (IsDestroyed() || runningStart != start)
@@ -358,7 +359,8 @@ void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
     else
         refusals.push_back(refusal);
     if (!refusals.empty()) {
-        _RefuseStart(*start, _RefusalText(refusals));
+        // The sender is told; the window not, when its user stopped the loading there.
+        _RefuseStart(*start, _RefusalText(refusals), !stopped);
         _EndStart(false);
         return;
     }
@@ -367,7 +369,7 @@ void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
     _StartStep();
 }
 
-std::string MainDialog::_LoadForStart(Start& start, size_t index)
+std::string MainDialog::_LoadForStart(Start& start, size_t index, bool& stopped)
 {
     const VTRequest& r = start.requests[index];
     if (r.kind == VTRequestKind::kOpen) {
@@ -377,6 +379,7 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index)
         std::snprintf(record.path, sizeof record.path, "%s", r.value.c_str());
         RequestJobDialog<VTProjectLoad> dialog("Laddar projekt", record);
         dialog.Open(GetContentView());
+        stopped = dialog.result == LProcessResultStopped;
         if (dialog.result != LProcessResultSuccess || !loaded->GetLabelLayout()) {
             const std::string why = dialog.result == LProcessResultStopped
                 ? "Inläsningen avbröts."
@@ -394,6 +397,7 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index)
         std::snprintf(record.path, sizeof record.path, "%s", r.value.c_str());
         RequestJobDialog<VTLabelLayoutLoad> dialog("Läsa in etikettlayout", record);
         dialog.Open(GetContentView());
+        stopped = dialog.result == LProcessResultStopped;
         if (dialog.result != LProcessResultSuccess) {
             const std::string why = dialog.result == LProcessResultStopped
                 ? "Inläsningen avbröts."
