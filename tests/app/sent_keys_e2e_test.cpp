@@ -95,9 +95,14 @@ TEST(SentKeys, KeysSentToTheWindowAreTakenOnceAndStartNoLoop)
     // clicked right of its letters: the caret stands after them. (Clicked again after each
     // save: its progress window takes the keyboard and gives it back.)
     const std::string field = e2e::MoveWords(canvas.Right() + 140 * s, canvas.y + 20 * s);
-    e2e::Drive(xid,
-        e2e::MoveWords(canvas.x + canvas.width / 2, canvas.y + canvas.height / 2) + "click 1 "
-            + "sleep 0.8 " + field + "click 1 sleep 0.8");
+    // Each click once the window has come to rest from the one before (the panel changes).
+    auto click = [&](const std::string& where) {
+        e2e::Drive(xid, where + "click 1");
+        x.WaitSettled(xid);
+    };
+    ASSERT_TRUE(x.WaitSettled(xid));
+    click(e2e::MoveWords(canvas.x + canvas.width / 2, canvas.y + canvas.height / 2));
+    click(field);
     e2e::Shot("sent-keys-field");
 
     // A letter, then Ctrl+S: saved with the letter, typed once.
@@ -105,15 +110,15 @@ TEST(SentKeys, KeysSentToTheWindowAreTakenOnceAndStartNoLoop)
     EXPECT_TRUE(SaveUntil(x, xid, path, "Heja", true)) << SavedText(path);
     // Ctrl+Z, Ctrl+A and Ctrl+S: the letter undone and saved so; Ctrl+S again, with nothing to
     // save, types nothing into the text.
-    e2e::Drive(xid, field + "click 1 sleep 0.5");
+    click(field);
     SendKeys(x, xid, "z", true);
     SendKeys(x, xid, "a", true);
     EXPECT_TRUE(SaveUntil(x, xid, path, "Hej", true)) << SavedText(path);
-    e2e::Drive(xid, field + "click 1 sleep 0.5");
+    click(field);
     SendKeys(x, xid, "a", true);
     SendKeys(x, xid, "s", true);
     e2e::Shot("sent-keys-undone");
-    e2e::Drive(xid, field + "click 1 sleep 0.5");
+    click(field);
 
     // "s" pressed through the keyboard and let go by a sent release: the X server holds it down
     // and repeats it (after 660 ms, 25 times a second) for the two seconds it is held.
