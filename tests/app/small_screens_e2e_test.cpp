@@ -219,6 +219,8 @@ TEST_F(SmallScreens, EveryDialogOfTheMainWindowFits)
     LUserSettingSetString("Settings", "WelcomeDialogShow", "1");
     unsigned long main = Start({}, "");
     ASSERT_NE(main, 0u);
+    // Where it comes to rest (placed and sized once shown).
+    Settled(main);
     EXPECT_EQ(OutsideWorkArea(main), "");
     ExpectFitted("Välkommen till Vorantel", "welcome");
     Dismiss("Välkommen till Vorantel");
