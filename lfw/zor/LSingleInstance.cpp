@@ -30,20 +30,27 @@ long long _LMsUntil(Clock::time_point end)
 
 // The receiver of the running instance; requests that arrive when there is none are answered
 // that the instance is closing.
+// Kept for the life of the process: an instance that lives to the program's end (one held by a
+// static) stops after the statics of this file would have gone.
 std::mutex gReceiverLock;
-std::shared_ptr<LSingleInstance::Receiver> gReceiver;
 std::atomic<bool> gClosing { false };
+
+std::shared_ptr<LSingleInstance::Receiver>& _LReceiver()
+{
+    static auto* receiver = new std::shared_ptr<LSingleInstance::Receiver>;
+    return *receiver;
+}
 
 std::shared_ptr<LSingleInstance::Receiver> _LGetReceiver()
 {
     std::lock_guard<std::mutex> lock(gReceiverLock);
-    return gReceiver;
+    return _LReceiver();
 }
 
 void _LSetReceiver(std::shared_ptr<LSingleInstance::Receiver> receiver)
 {
     std::lock_guard<std::mutex> lock(gReceiverLock);
-    gReceiver = std::move(receiver);
+    _LReceiver() = std::move(receiver);
 }
 
 // Holds an exclusive lock on the channel's lock file while it lives.
