@@ -158,7 +158,7 @@ protected:
     }
 
     // The window made that wide (and as high as it is, or high) and moved to the screen's top
-    // left corner, which lays it out afresh; its look once the parts the rectangle file names
+    // left corner, which lays it out afresh; its look once the places the rectangle file names
     // (the main window's bars, viewer and canvas) or its controls (a dialog's) have come to rest.
     Look LookAt(unsigned long xid, int width, int height, bool dialog)
     {
@@ -193,7 +193,7 @@ protected:
                     parts[name] = r;
             return parts;
         };
-        // The parts are written after each layout: the same twice running is the last one.
+        // The places are written after each layout: the same twice running is the last one.
         std::map<std::string, XRect> before;
         WaitFor(
             [&] {

@@ -9,7 +9,7 @@
 //   that GTK lays it out piece by piece, only the pieces it shows at first and the others in its
 //   idle time.
 // The text itself keeps every character; what is read back, copied, undone or saved is the text.
-// Making the shown text, and each change of it, is linear in the part of the text it concerns:
+// Making the shown text, and each change of it, is linear in the stretch of the text it concerns:
 // the whole text for a new one, the pieces around an edit for an edit.
 //
 // Positions are character offsets: "full" in the text, "shown" in the shown text (the buffer).
