@@ -7,6 +7,7 @@
 // project. Runs under openbox too (VT_WINDOW_MANAGER), and at a backing scale of 2
 // (VT_ALSO_SCALED), where the design is painted into a picture of twice the pixels.
 #include "support/E2eSession.h"
+#include "support/ProcessStatus.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -42,33 +43,6 @@ std::string WriteOldProject(const std::string& path)
             << "\" w=\"900\" h=\"400\" text=\"R" << i << "\"/>\n";
     out << "</container>\n</vorantel_project>\n";
     return path;
-}
-
-// A line of /proc/<pid>/status in kB ("VmHWM", "VmRSS"), -1 when not found.
-long StatusKb(pid_t pid, const char* key)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(std::string(key) + ":", 0) == 0)
-            return std::atol(line.c_str() + std::strlen(key) + 1);
-    return -1;
-}
-
-// The processor time (user and system, ms) the process has taken.
-long long CpuMs(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long long ticks = 0;
-    for (int i = 1; i <= 13 && fields >> field; ++i)
-        if (i >= 12)
-            ticks += std::atoll(field.c_str());
-    return ticks * 1000 / sysconf(_SC_CLK_TCK);
 }
 
 // Waits until the process has taken less than a tenth of a processor over a whole second.

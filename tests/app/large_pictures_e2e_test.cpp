@@ -9,6 +9,7 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
+#include "support/ProcessStatus.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -154,28 +155,6 @@ std::string Setting(const char* section, const char* key)
     char value[kLStringShortSize] = "";
     _LUserSettingGetString(section, key, "", value);
     return value;
-}
-
-// The processor time (user and system, ms) of a process, or of one of its threads, from /proc.
-long long CpuMs(pid_t pid, pid_t thread = 0)
-{
-    const std::string file = "/proc/" + std::to_string(pid)
-        + (thread ? "/task/" + std::to_string(thread) : std::string()) + "/stat";
-    std::ifstream in(file);
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long long utime = 0, stime = 0;
-    for (int i = 1; i <= 13 && fields >> field; ++i) {
-        if (i == 12)
-            utime = std::atoll(field.c_str());
-        if (i == 13)
-            stime = std::atoll(field.c_str());
-    }
-    return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
 // The pictures' sizes in the disc design of a project file; empty when it does not open.

@@ -11,6 +11,7 @@
 #include "lfw/graphics/LImageFile.h"
 #include "platform/system/System.h"
 #include "support/E2eSession.h"
+#include "support/ProcessStatus.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -59,34 +60,6 @@ std::string MakePhoto(const std::string& path, int width, int height, const std:
             + " " + rgb,
         &status);
     return status == 0 ? path : "";
-}
-
-// A figure of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long long StatusKb(pid_t pid, const std::string& field)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stoll(line.substr(field.size() + 1));
-    return -1;
-}
-
-// The processor time (user and system, ms) of a process from /proc.
-long long CpuMs(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long long ticks = 0;
-    for (int i = 1; i <= 13 && fields >> field; ++i)
-        if (i >= 12)
-            ticks += std::atoll(field.c_str());
-    return ticks * 1000 / sysconf(_SC_CLK_TCK);
 }
 
 long long FileSize(const std::string& path)

@@ -7,6 +7,7 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
+#include "support/ProcessStatus.h"
 #include "support/ProjectTestSupport.h"
 #include "support/StoppedClipboardOwner.h"
 #include "support/TemporaryFolder.h"
@@ -62,28 +63,6 @@ struct Surroundings : e2e::Session {
         return line;
     }
 };
-
-// The processor time the process has used so far, in ms (user and system), from /proc.
-long long CpuMs(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The fields after the command's name, which ends with the last ")": utime and stime are the
-    // 12th and 13th of them.
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long long utime = 0, stime = 0;
-    for (int i = 1; i <= 13 && fields >> field; ++i) {
-        if (i == 12)
-            utime = std::atoll(field.c_str());
-        else if (i == 13)
-            stime = std::atoll(field.c_str());
-    }
-    return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
-}
 
 bool ClipboardOffers(const std::string& target)
 {

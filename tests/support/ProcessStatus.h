@@ -1,9 +1,14 @@
-// Figures of a process as the kernel keeps them in /proc/<pid>/status. Header only.
+// Figures of a process as the kernel keeps them in /proc/<pid>/status and /proc/<pid>/stat.
+// Header only.
 #pragma once
 
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <unistd.h>
 
 // A figure in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
 inline long long StatusKb(pid_t pid, const std::string& field)
@@ -14,4 +19,26 @@ inline long long StatusKb(pid_t pid, const std::string& field)
         if (line.rfind(field + ":", 0) == 0)
             return std::stoll(line.substr(field.size() + 1));
     return -1;
+}
+
+// The processor time (user and system, ms) of a process, or of one of its threads; -1 when it
+// cannot be read.
+inline long long CpuMs(pid_t pid, pid_t thread = 0)
+{
+    const std::string file = "/proc/" + std::to_string(pid)
+        + (thread ? "/task/" + std::to_string(thread) : std::string()) + "/stat";
+    std::ifstream in(file);
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The fields after the command's name, which ends with the last ")": utime and stime are the
+    // 12th and 13th of them.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i)
+        if (i >= 12)
+            ticks += std::atoll(field.c_str());
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
 }
