@@ -175,7 +175,7 @@ TEST(LongText, AMebibyteOnOneLineIsShownSoonAndDraggedWhileTheWindowRepaints)
     const unsigned long xid = WaitMainWindow(20000);
     ASSERT_NE(xid, 0u);
     ASSERT_TRUE(WaitFor([&] { return Rectangles<XRect>(rects).count("canvas") == 1; }, 15000));
-    Sleep(500);
+    x.WaitSettled(xid);
     const XRect canvas = Rectangles<XRect>(rects)["canvas"];
     XRect box;
     ASSERT_FALSE(Handles(x, canvas, box));

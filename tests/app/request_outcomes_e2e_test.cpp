@@ -353,7 +353,7 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
     ASSERT_NE(xid, 0u);
     XServerView view;
     ASSERT_TRUE(view.Ok());
-    Sleep(1000);
+    view.WaitSettled(xid);
     const double idle = view.LongestPingWhile(
         xid, [] { Sleep(3000); }, 20);
 

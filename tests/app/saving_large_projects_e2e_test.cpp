@@ -225,8 +225,8 @@ TEST(SavingLargeProjects, SavingA100MegapixelPictureHoldsTheWindowNoLongerThanId
         [&] {
             KeysTo(xid, "ctrl+s");
             WaitFor([&] { return FileNumber(path) != before; }, 240000, 20);
-            // The progress window gone again.
-            Sleep(1500);
+            // The progress window gone again and the window at rest.
+            XServerView().WaitQuiet(xid, 300, 10000);
         },
         20);
     Shot("saved-100-megapixels");
