@@ -290,6 +290,57 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
     EXPECT_EQ(first->Wait(10000), 0);
 }
 
+// Names that are not UTF-8 (Latin-1 here, legal on Linux) in what the window shows: the bad byte
+// becomes U+FFFD and the program's own Swedish around it reads as written, in an alert for a
+// missing file, in the refusal of a file where a request belongs and in the caption of a
+// project opened by a later start. The asker's standard error keeps the name's own bytes.
+TEST(RequestOutcomes, NamesThatAreNotUtf8LeaveTheTextAroundThemAlone)
+{
+    if (!HasTools())
+        GTEST_SKIP() << "no display or no xdotool";
+    Session s;
+    const std::string project = SaveMarked(s.dir + "/skiva.vtproj", "start");
+    const std::string song = SaveMarked(s.dir + "/s\xE5ng.vtproj", "sång");
+    const std::string text = s.Write("t.txt", "text");
+    std::unique_ptr<Program> first;
+    const unsigned long xid = StartOn(first, project);
+    ASSERT_NE(xid, 0u);
+    const std::string bad = "\xEF\xBF\xBD";
+    const std::string title = "Begäran kunde inte utföras";
+    const struct {
+        std::vector<std::string> args;
+        std::string told, shown, shot;
+    } refused[] = {
+        { { "-addtext", s.dir + "/f\xE5r.txt" }, "Det gick inte att hitta filen ”f\xE5r.txt”.",
+            "Det gick inte att hitta filen ”f" + bad + "r.txt”.", "latin1-missing" },
+        { { "-addtext", text, "b\xE4r.vtproj" },
+            "Filen ”b\xE4r.vtproj” står där en begäran ska stå. Ange den efter en begäran, till "
+            "exempel -open eller -addimage.",
+            "Filen ”b" + bad
+                + "r.vtproj” står där en begäran ska stå. Ange den efter en begäran, till "
+                  "exempel -open eller -addimage.",
+            "latin1-in-place-of-a-request" },
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.shot);
+        ForgetAlert(s.rects);
+        Program later(c.args, From(s, c.shot));
+        EXPECT_EQ(later.Wait(15000), 1);
+        EXPECT_EQ(later.Errors(), "vorantel: " + c.told + "\n");
+        EXPECT_EQ(AlertText(s.rects), title + "\n" + c.shown + "\n");
+        Shot(c.shot, kShots);
+        EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
+    }
+    {
+        Program later({ "-open", song }, From(s, "latin1-project"));
+        EXPECT_EQ(later.Wait(15000), 0) << later.Errors();
+    }
+    EXPECT_TRUE(WaitCaption(xid, kCaption + " - s" + bad + "ng.vtproj")) << Caption(xid);
+    Shot("latin1-caption", kShots);
+    KeysTo(xid, "ctrl+q");
+    EXPECT_EQ(first->Wait(10000), 0);
+}
+
 // An old project whose pictures are gone opens, with a warning: the start that asked is carried
 // out (status 0) and prints the warning on standard error; with a text added after it, both are
 // done. The window shows the warning as opening the project there would.
