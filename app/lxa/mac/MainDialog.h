@@ -107,7 +107,7 @@ public:
     bool CmProjectLoad(const char* path, bool prompt);
     void EvLoadFile(const char* path) override;
     using LMainWindow::EvRecentFileOpen;
-    void EvRecentFileOpen(const char* path) override;
+    bool EvRecentFileOpen(const char* path) override;
     bool CmProjectSave();
     bool CmProjectSave(const char* path);
     bool CmProjectSaveAs();
@@ -186,6 +186,8 @@ public:
     std::string reopenedAutoSave;
 
 private:
+    // Autosaves never enter the recent files.
+    bool RecentFileListTakes(const char* path) const override;
     // The command the menus send when they open.
     static constexpr int kCmdMenuOpen = 3390;
     void _AttachMenuOpening();
