@@ -244,6 +244,8 @@ private:
     int _RefuseRequest(const std::vector<std::string>& refusals, char* reply);
     // The start ends refused; the window shows why unless tellWindow is false.
     void _RefuseStart(Start& start, const std::string& text, bool tellWindow = true);
+    // A start that waits for its turn is refused and leaves the queue; the next may begin.
+    void _RefuseWaitingStart(const std::shared_ptr<Start>& start, const std::string& text);
     // Reads the files of a start that was taken, on a worker.
     void _CheckStartFiles(const std::shared_ptr<Start>& start);
     // Begins the next start that waits when nothing is in the way.

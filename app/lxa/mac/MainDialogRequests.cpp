@@ -326,6 +326,17 @@ void MainDialog::_RefuseStart(Start& start, const std::string& text, bool tellWi
         RunWhenNoModal([this, text] { PopupBoxWarning(text.c_str(), kRequestErrorTitle); });
 }
 
+void MainDialog::_RefuseWaitingStart(const std::shared_ptr<Start>& start, const std::string& text)
+{
+    starts.erase(std::remove(starts.begin(), starts.end(), start), starts.end());
+    _RefuseStart(*start, text);
+    if (start->own)
+        StartRequestFinished();
+    _NextStart();
+    _TellWaiting();
+    _QuitIfDone();
+}
+
 // ---- Its turn ---------------------------------------------------------------------------------
 
 void MainDialog::_StartsTimer(LRunLoopTimer*, void* data)
@@ -356,10 +367,8 @@ void MainDialog::_CheckStartFiles(const std::shared_ptr<Start>& start)
                 return;
             start->filesChecked = true;
             if (!refusals->empty()) {
-                starts.erase(std::remove(starts.begin(), starts.end(), start), starts.end());
-                _RefuseStart(*start, _RefusalText(*refusals));
-                if (start->own)
-                    StartRequestFinished();
+                _RefuseWaitingStart(start, _RefusalText(*refusals));
+                return;
             }
             _NextStart();
             _TellWaiting();
@@ -796,15 +805,9 @@ bool MainDialog::_PicturesReadAside(const std::shared_ptr<Start>& start)
             if (why->empty()) {
                 start->picturesReadAside = true;
                 _TellWaiting();
-                return;
+            } else {
+                _RefuseWaitingStart(start, *why);
             }
-            starts.erase(std::remove(starts.begin(), starts.end(), start), starts.end());
-            _RefuseStart(*start, *why);
-            if (start->own)
-                StartRequestFinished();
-            _NextStart();
-            _TellWaiting();
-            _QuitIfDone();
         });
     }).detach();
     return false;
