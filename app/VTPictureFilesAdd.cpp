@@ -76,6 +76,10 @@ LProcessResult Process(LProcessInterface& process, VTProcessPictureFileRead& job
             process.SetError(kReadFailed);
         return result;
     }
+    if (job.checkOnly) {
+        job.picture.Reset();
+        return result;
+    }
     // Made here, off the window's thread: the first paint of a photograph of hundreds of
     // megapixels reduces its few megapixels instead of all of them.
     if (!process.IsToStop())
@@ -168,14 +172,23 @@ void VTPictureFilesAdd::ItemFinished(LProcessResult result)
 {
     window->SetThread(nullptr);
     std::unique_ptr<Item> ended = std::move(item);
+    // "Avbryt" wins over a picture that was finished meanwhile.
+    if (window->IsStopRequested())
+        result = LProcessResultStopped;
+    if (keep && result == LProcessResultSuccess) {
+        keep(index, ended->read);
+        ended.reset();
+        ++outcome.added;
+        ++index;
+        window->SetProgress(double(index) / double(paths.size()));
+        Next();
+        return;
+    }
     LImageBuffer picture(std::move(ended->read.picture));
     LImageBuffer screenSource(std::move(ended->read.screenSource));
     const std::string name = keepPaths ? ended->read.path : std::string(ended->read.name);
     std::string error = ended->error;
     ended.reset();
-    // "Avbryt" wins over a picture that was finished meanwhile.
-    if (window->IsStopRequested())
-        result = LProcessResultStopped;
     const bool last = index + 1 >= paths.size();
     if (result == LProcessResultSuccess) {
         if (!viewer.GetProject() || !viewer.GetCurrentTemplate()) {

@@ -26,6 +26,9 @@ class VTProjectViewer;
 // usable picture).
 struct VTProcessPictureFileRead {
     std::string path;
+    // Only read to learn that it can be: the decoded picture is let go of at once (no screen
+    // copies are made, no name is given).
+    bool checkOnly = false;
     LImageBuffer picture;
     LImageBuffer screenSource; // empty for a picture small enough to reduce at once
     char name[kLPathSize] = "";
@@ -71,6 +74,10 @@ public:
     bool keepPaths = false;
     // The first file that cannot be read ends the add: those after it are not read.
     bool stopAtFailure = false;
+    // When set, each picture read is handed to keep (with the index of its file) instead of
+    // being added: the caller adds it later, and nothing is added here (the outcome counts the
+    // pictures handed over as added). No project need be open then.
+    std::function<void(size_t index, VTProcessPictureFileRead& read)> keep;
 
 private:
     struct Item;

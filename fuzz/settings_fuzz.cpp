@@ -28,7 +28,7 @@ void Check(bool condition)
 
 class Recent : public LRecentFileList {
 public:
-    void EvRecentFileOpen(const char*) override { }
+    bool EvRecentFileOpen(const char*) override { return true; }
 };
 
 bool ParsesAsKeyFile(const uint8_t* data, size_t size)

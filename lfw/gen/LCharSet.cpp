@@ -58,6 +58,23 @@ int DecodeUTF8(const unsigned char* s, uint32_t& cp)
     return length;
 }
 
+// Whether the n bytes are the start of a well-formed character that the text's end cut off.
+bool IsCutSequence(const unsigned char* s, size_t n)
+{
+    if (n == 0 || s[0] < 0xC2 || s[0] > 0xF4)
+        return false;
+    const unsigned char c = s[0];
+    const size_t length = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (n >= length)
+        return false;
+    // The second byte's range depends on the first, as in DecodeUTF8.
+    const unsigned char lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (n >= 2 && (s[1] < lo || s[1] > hi))
+        return false;
+    return n < 3 || (s[2] & 0xC0) == 0x80;
+}
+
 // UTF-16 units (from get(i), i < n; a 0 unit ends early) to UTF-8 in dst of size bytes (NUL
 // included). Pairs are joined; a lone surrogate becomes U+FFFD. Returns the bytes written.
 template <class Get> size_t UTF16ToUTF8(Get get, size_t n, char* dst, size_t size)
@@ -482,32 +499,46 @@ void LCopyMacRomanFromUTF8(LStringLongTemplate<char>& dst, const char* src)
     dst.SetLength(o);
 }
 
+void LCopyValidUTF8(LStringLongTemplate<char>& dst, const char* src, size_t n)
+{
+    dst.Clear();
+    if (!src)
+        return;
+    // Each bad byte becomes three.
+    dst.GrowToSize(3 * n + 1);
+    size_t i = 0;
+    while (i < n) {
+        const size_t valid = LCharsetsValidUTF8Prefix(src + i, n - i);
+        dst.Append(src + i, valid);
+        i += valid;
+        if (i < n) {
+            dst.Append("\xEF\xBF\xBD", 3);
+            ++i;
+        }
+    }
+}
+
 LStringLongTemplate<char> LMacNSStringFromString(const char* text)
 {
     LStringLongTemplate<char> result("");
     if (!text)
         return result;
-    size_t n = std::strlen(text);
-    if (LCharsetsIsValidUTF8(text, n)) {
+    const size_t n = std::strlen(text);
+    const size_t valid = LCharsetsValidUTF8Prefix(text, n);
+    if (valid == n) {
         result = text;
         return result;
     }
-    // A copy of at most 259 bytes that loses its trailing run of bytes of 0x80 and above and the
-    // byte before that run; tried as UTF-8 unless one byte was left.
-    char copy[kLStringShortSize];
-    size_t c = n < kLStringShortSize - 1 ? n : kLStringShortSize - 1;
-    std::memcpy(copy, text, c);
-    copy[c] = 0;
-    while (c > 1 && static_cast<unsigned char>(copy[c - 1]) >= 0x80)
-        --c;
-    if (c > 0)
-        copy[c - 1] = 0;
-    if (c > 1 && LCharsetsIsValidUTF8(copy, c - 1)) {
-        result = copy;
+    // A text cut inside its last character after a letter below 0x80 loses that character and
+    // the letter before it, as the shortened copy of older texts did.
+    if (valid >= 2 && static_cast<unsigned char>(text[valid - 1]) < 0x80
+        && IsCutSequence(reinterpret_cast<const unsigned char*>(text) + valid, n - valid)) {
+        result.Append(text, valid - 1);
         return result;
     }
-    // Mac Roman gives every byte a character.
-    LCopyUTF8FromMacRoman(result, text, n);
+    // Otherwise only the bytes that are not UTF-8 (a file name of another encoding in the
+    // program's own text) are replaced: the rest of the text is never read another way.
+    LCopyValidUTF8(result, text, n);
     return result;
 }
 

@@ -84,8 +84,15 @@ void LCopyMacRomanFromUTF8(LStringLongTemplate<char>& dst, const char* src);
 bool LLoadText(const char* path, LStringLongTemplate<char>& out);
 bool LLoadTextAutoChar(const char* path, LStringLongTemplate<char>& out);
 
+// The n bytes of src as well-formed UTF-8: each byte that is not part of a well-formed character
+// becomes U+FFFD, everything else stays as it is.
+void LCopyValidUTF8(LStringLongTemplate<char>& dst, const char* src, size_t n);
+
 // The platform string for a text handed to the user interface: always well-formed UTF-8, never
-// null. Valid UTF-8 is taken as it is; otherwise a cut copy is tried, then Mac Roman.
+// null. Valid UTF-8 is taken as it is. A text cut inside its last character just after a byte
+// below 0x80 loses the cut character and that byte. In any other text only the bytes that are
+// not UTF-8 are replaced (LCopyValidUTF8): a name of another encoding inside the program's own
+// text never changes how the rest reads.
 LStringLongTemplate<char> LMacNSStringFromString(const char* text);
 
 // Owning holder of one platform string (well-formed UTF-8).

@@ -2,9 +2,11 @@
 
 #include "lfw/gen/LUserSettings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -53,7 +55,7 @@ void LRecentFileList::RecentFileListGet(int n, char* out)
 void LRecentFileList::RecentFileListAdd(const char* path)
 {
     // A path too long for the platform is no file that can be opened again: never cut.
-    if (!path || !path[0] || std::strlen(path) >= kLLongPathSize)
+    if (!path || !path[0] || std::strlen(path) >= kLLongPathSize || !RecentFileListTakes(path))
         return;
     std::vector<std::string> slots(kLRecentFileCount);
     int found = -1;
@@ -78,6 +80,34 @@ void LRecentFileList::RecentFileListAdd(const char* path)
     keyList[moved] = keys[0];
     valueList[moved] = path;
     LUserSettingSetStrings(kLRecentFileSection, keyList, valueList, size_t(moved) + 1);
+    RecentFileListLoad();
+}
+
+void LRecentFileList::RecentFileListRemove(const char* path)
+{
+    if (!path || !path[0])
+        return;
+    std::vector<std::string> kept;
+    bool found = false;
+    for (int i = 0; i < kLRecentFileCount; ++i) {
+        std::string slot = _Slot(i);
+        if (slot == path)
+            found = true;
+        else if (!slot.empty())
+            kept.push_back(std::move(slot));
+    }
+    if (!found)
+        return;
+    // Every slot is written: the list closes up, the slots left over are emptied.
+    char keys[kLRecentFileCount][16];
+    const char* keyList[kLRecentFileCount];
+    const char* valueList[kLRecentFileCount];
+    for (int i = 0; i < kLRecentFileCount; ++i) {
+        _SlotKey(keys[i], i);
+        keyList[i] = keys[i];
+        valueList[i] = size_t(i) < kept.size() ? kept[size_t(i)].c_str() : "";
+    }
+    LUserSettingSetStrings(kLRecentFileSection, keyList, valueList, kLRecentFileCount);
     RecentFileListLoad();
 }
 
@@ -113,6 +143,12 @@ void LRecentFileList::EvRecentFileOpen(int n)
     const std::string path = _Slot(n);
     if (path.empty())
         return;
-    EvRecentFileOpen(path.c_str());
-    RecentFileListAdd(path.c_str());
+    if (EvRecentFileOpen(path.c_str())) {
+        RecentFileListAdd(path.c_str());
+        return;
+    }
+    // The open has told the user that the file is gone: it is not offered again.
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        RecentFileListRemove(path.c_str());
 }

@@ -46,18 +46,21 @@ class LRecentFileList {
 public:
     virtual ~LRecentFileList() = default;
 
-    // Opens the file (the main window implements it).
-    virtual void EvRecentFileOpen(const char* path) = 0;
+    // Opens the file (the main window implements it): false when it was not opened (the file
+    // could not be read, or the user kept the project that was open).
+    virtual bool EvRecentFileOpen(const char* path) = 0;
 
-    // Moves or inserts the path at the top and rebuilds the menu; a path already at the top
-    // changes nothing.
+    // Moves or inserts the path at the top and rebuilds the menu; a path already at the top, or
+    // one the window does not take into the list, changes nothing.
     void RecentFileListAdd(const char* path);
+    // Takes the path out of the list (the slots after it move up one) and rebuilds the menu.
+    void RecentFileListRemove(const char* path);
     // When the main window is set, builds the menu and hands it to RecentFileListInstallMenu.
     void RecentFileListLoad();
     // Fills the menu from the slots.
     void RecentFileListPopulate(LRecentFileMenu& menu);
     // The menu command 9050 + n: opens the file of slot n (when it is not empty) and moves it
-    // to the top.
+    // to the top. A file that is gone leaves the list once the open has told so.
     void EvRecentFileOpen(int n);
 
     // The path of slot n (0-9) into out (kLLongPathSize bytes); "" for an empty slot.
@@ -67,6 +70,12 @@ public:
     LMainWindow* GetRecentFileListMainWindow() const { return fMainWindow; }
 
 protected:
+    // Whether the path may enter the list (files the program keeps for itself may not).
+    virtual bool RecentFileListTakes(const char* path) const
+    {
+        (void)path;
+        return true;
+    }
     // Installs the menu as the submenu of main-menu command 9049; the window layer overrides it.
     virtual void RecentFileListInstallMenu(int command, const LRecentFileMenu& menu)
     {

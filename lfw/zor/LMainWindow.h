@@ -62,7 +62,11 @@ public:
     void Command(int id, int code) override;
     // A recent file: the derived window loads it.
     using LRecentFileList::EvRecentFileOpen;
-    void EvRecentFileOpen(const char* path) override { EvLoadFile(path); }
+    bool EvRecentFileOpen(const char* path) override
+    {
+        EvLoadFile(path);
+        return true;
+    }
     void Close(int code) override;
     void Close() override { Close(kLCmdCancel); }
     void CmHelp() override;

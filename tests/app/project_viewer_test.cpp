@@ -515,6 +515,63 @@ TEST_F(ProjectViewer, PictureFilesAreAddedFromWorkersAndTheOutcomeToldOnce)
     EXPECT_EQ(told, 1);
 }
 
+// Pictures read to be added later: each is handed over in its file's order and none is added; the
+// first file that cannot be read whole (its data breaks off) ends the reading. A read only to
+// learn that a file can be read keeps nothing.
+TEST_F(ProjectViewer, PictureFilesReadForLaterAreHandedOverNotAdded)
+{
+    Fixture f;
+    ASSERT_TRUE(f.Show());
+    TemporaryFolder folder;
+    const std::string jpg = (folder / "semester.jpg"), png = (folder / "strand.png");
+    ASSERT_EQ(system(("/usr/bin/convert -size 30x20 xc:blue '" + jpg + "'").c_str()), 0);
+    ASSERT_EQ(system(("/usr/bin/convert -size 300x200 -seed 5 plasma: '" + png + "'").c_str()), 0);
+    const std::string bytes = TemporaryFolder::ReadFile(png);
+    const std::string cut = folder / "avklippt.png";
+    TemporaryFolder::WriteFile(cut, bytes.substr(0, bytes.size() / 3));
+    int told = 0;
+    VTPictureFilesAddOutcome outcome;
+    std::vector<std::pair<size_t, std::string>> kept;
+    auto read = [&](std::vector<std::string> paths) {
+        told = 0;
+        kept.clear();
+        VTPictureFilesAdd reading(f.viewer, paths, [&](const VTPictureFilesAddOutcome& o) {
+            ++told;
+            outcome = o;
+        });
+        reading.tellFailures = false;
+        reading.stopAtFailure = true;
+        reading.keep = [&](size_t index, VTProcessPictureFileRead& r) {
+            EXPECT_TRUE(r.picture.IsValid());
+            kept.emplace_back(index, std::to_string(r.picture.GetWidth()) + " " + r.name);
+        };
+        ASSERT_TRUE(reading.Start(f.window.GetContentView()));
+        EXPECT_TRUE(uitest::PumpUntil([&] { return told > 0; }, 30000));
+    };
+    read({ jpg, png });
+    EXPECT_EQ(outcome.added, 2u);
+    EXPECT_EQ(kept,
+        (std::vector<std::pair<size_t, std::string>> {
+            { 0, "30 semester.png" }, { 1, "300 strand.png" } }));
+    EXPECT_EQ(f.Count(), 0u);
+    read({ jpg, cut, png });
+    EXPECT_EQ(outcome.added, 1u);
+    EXPECT_EQ(outcome.failures, 1u);
+    EXPECT_FALSE(outcome.error.empty());
+    EXPECT_EQ(kept.size(), 1u);
+    EXPECT_EQ(f.Count(), 0u);
+
+    LProcessInterfaceVoid quiet;
+    VTProcessPictureFileRead check;
+    check.path = png;
+    check.checkOnly = true;
+    EXPECT_EQ(Process(quiet, check), LProcessResultSuccess);
+    EXPECT_FALSE(check.picture.IsValid());
+    EXPECT_FALSE(check.screenSource.IsValid());
+    check.path = cut;
+    EXPECT_EQ(Process(quiet, check), LProcessResultError);
+}
+
 // The project file keeps at most 259 bytes of a picture's path: a picture from a longer path is
 // named there by its file, never by a cut path that could be another file's; a name no file can
 // have is not kept.

@@ -107,7 +107,7 @@ public:
     bool CmProjectLoad(const char* path, bool prompt);
     void EvLoadFile(const char* path) override;
     using LMainWindow::EvRecentFileOpen;
-    void EvRecentFileOpen(const char* path) override;
+    bool EvRecentFileOpen(const char* path) override;
     bool CmProjectSave();
     bool CmProjectSave(const char* path);
     bool CmProjectSaveAs();
@@ -186,6 +186,8 @@ public:
     std::string reopenedAutoSave;
 
 private:
+    // Autosaves never enter the recent files.
+    bool RecentFileListTakes(const char* path) const override;
     // The command the menus send when they open.
     static constexpr int kCmdMenuOpen = 3390;
     void _AttachMenuOpening();
@@ -233,7 +235,7 @@ private:
     // (a modal's, the clipboard's) must not start another that swaps the project under it.
     bool _MustWait() const;
     // Requests of the command line and of later starts (MainDialogRequests.cpp). A start is
-    // checked (files read, pictures' headers, projects and layouts loaded) before any of its
+    // read whole (texts, pictures decoded, projects and layouts loaded) before any of its
     // requests is carried out; a refusal is told to the asker at once and in an alert as soon
     // as the window can show one.
     struct Start;
@@ -242,6 +244,8 @@ private:
     int _RefuseRequest(const std::vector<std::string>& refusals, char* reply);
     // The start ends refused; the window shows why unless tellWindow is false.
     void _RefuseStart(Start& start, const std::string& text, bool tellWindow = true);
+    // A start that waits for its turn is refused and leaves the queue; the next may begin.
+    void _RefuseWaitingStart(const std::shared_ptr<Start>& start, const std::string& text);
     // Reads the files of a start that was taken, on a worker.
     void _CheckStartFiles(const std::shared_ptr<Start>& start);
     // Begins the next start that waits when nothing is in the way.
@@ -250,6 +254,13 @@ private:
     // Loads the project or layout a request names; why it could not ("" when it could).
     // stopped: the user stopped it with "Avbryt" of its progress window.
     std::string _LoadForStart(Start& start, size_t index, bool& stopped);
+    // Reads the start's texts and decodes its pictures (under their progress window), kept for
+    // their requests; why one could not be read ("" when all were), stopped as above.
+    std::string _ReadForStart(Start& start, bool& stopped);
+    // Whether the pictures of a start that waits for the user were all read whole, on a worker:
+    // until then it is not told that it will be carried out. Starts that reading when needed; a
+    // picture that cannot be read refuses the start.
+    bool _PicturesReadAside(const std::shared_ptr<Start>& start);
     void _StartStep();
     void _EndStart(bool carriedOut);
     // Tells the waiting starts (and the running one, when it waits) what they wait for.
@@ -258,8 +269,6 @@ private:
     void _QuitIfDone();
     // The window goes: what was taken and not carried out is told so.
     void _EndAllStarts();
-    void _RequestAddImages(const std::vector<std::string>& paths,
-        const std::function<void(size_t added, const std::string& failure, bool stopped)>& done);
     static void _StartsTimer(LRunLoopTimer* timer, void* data);
     std::deque<std::shared_ptr<Start>> starts; // waiting, in order (the start's own first)
     std::shared_ptr<Start> runningStart; // being checked or carried out

@@ -3,6 +3,7 @@
 // MainDialogRequests.cpp's).
 #include "app/lxa/mac/MainDialog.h"
 
+#include "app/VTAutoSavePath.h"
 #include "app/VTExport.h"
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOptions.h"
@@ -309,10 +310,14 @@ void MainDialog::EvLoadFile(const char* path)
     }
 }
 
-void MainDialog::EvRecentFileOpen(const char* path)
+bool MainDialog::EvRecentFileOpen(const char* path)
 {
-    if (path && *path)
-        CmProjectLoad(path, true);
+    return path && *path && CmProjectLoad(path, true);
+}
+
+bool MainDialog::RecentFileListTakes(const char* path) const
+{
+    return !VTIsAutoSavePath(path);
 }
 
 // ---- Saving -----------------------------------------------------------------------------------

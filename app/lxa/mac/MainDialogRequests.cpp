@@ -2,12 +2,17 @@
 //
 // A start (the requests of one command line) is read whole first; what cannot be read is refused
 // at once. Otherwise it is taken: the asker hears so, and keeps hearing what the start waits for
-// until its outcome comes. Starts run one after the other, the start's own first. In its turn a
-// start is checked whole before any of its requests is carried out: on a worker its files are
-// read (texts whole, pictures as far as their headers), then its projects and layouts are
-// loaded, their errors and warnings caught rather than shown. Then its requests are carried out
-// one for each turn of the main loop, so that the window answers in between. A request that
-// fails then ends the start: the asker and the window learn what failed and what had been done.
+// until its outcome comes. Starts run one after the other, the start's own first. Once taken, its
+// files are checked on a worker (texts whole, pictures as far as their headers); a start that
+// waits for the user (a dialog in the way) has its pictures read whole on a worker as well before
+// the asker is told that it will be carried out later, so that it is never told so of a start
+// that then fails on a file. In its turn a start is read whole before any of its requests is
+// carried out: its projects and layouts are loaded, its texts read and its pictures decoded
+// (under their progress window), their errors and warnings caught rather than shown. What cannot
+// be read refuses the whole start, nothing of it done. Then its requests are carried out one for
+// each turn of the main loop, so that the window answers in between. A request that fails then
+// (the user closed the project, or kept the open one) ends the start: the asker and the window
+// learn what failed and what had been done.
 #include "app/lxa/mac/MainDialog.h"
 
 #include "app/VTExport.h"
@@ -25,6 +30,7 @@
 #include "platform/ui/LUiAlert.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -162,6 +168,42 @@ InTheWay _WhatIsInTheWay()
     return way;
 }
 
+// A job's interface on a worker that reports nothing but its error and stops when told to.
+class ReadAsideInterface : public LProcessInterfaceVoid {
+public:
+    explicit ReadAsideInterface(std::shared_ptr<std::atomic<bool>> stop)
+        : stop(std::move(stop))
+    {
+    }
+    bool IsToStop() override { return stop->load(); }
+    void SetError(const char* text) override
+    {
+        if (error.empty() && text)
+            error = text;
+    }
+    std::shared_ptr<std::atomic<bool>> stop;
+    std::string error;
+};
+
+// Why one of the pictures cannot be read whole ("" when all can, or when told to stop).
+std::string _ReadPicturesWhole(
+    const std::vector<std::string>& paths, const std::shared_ptr<std::atomic<bool>>& stop)
+{
+    for (const std::string& path : paths) {
+        ReadAsideInterface quiet(stop);
+        VTProcessPictureFileRead read;
+        read.path = path;
+        read.checkOnly = true;
+        const LProcessResult result = Process(quiet, read);
+        if (stop->load() || result == LProcessResultStopped)
+            return "";
+        if (result != LProcessResultSuccess)
+            return "Bilden " + _Name(path) + " kan inte läsas in: "
+                + (quiet.error.empty() ? "Det gick inte att läsa in bilden." : quiet.error);
+    }
+    return "";
+}
+
 std::string _WaitsForText(const InTheWay& way)
 {
     if (way.name.empty())
@@ -184,6 +226,23 @@ struct MainDialog::Start {
     // What the check loaded, by the request's index.
     std::map<size_t, std::unique_ptr<VTProject>> projects;
     std::map<size_t, std::unique_ptr<VTLabelLayout>> layouts;
+    // What was read before any request was carried out, by the request's index: the texts and
+    // the pictures (decoded, with the source of their screen copies and their overlay's name).
+    std::map<size_t, std::string> texts;
+    struct Picture {
+        LImageBuffer picture, screenSource;
+        std::string name;
+    };
+    std::map<size_t, Picture> pictures;
+    // While it waits for the user its pictures are read whole on a worker (picturesReadAside
+    // once they all could be); stopReadingAside ends that reading when it no longer waits.
+    bool picturesReadAside = false;
+    std::shared_ptr<std::atomic<bool>> stopReadingAside;
+    ~Start()
+    {
+        if (stopReadingAside)
+            stopReadingAside->store(true);
+    }
     // Warnings of requests carried out all the same: the title of the job that gave each, its
     // words (as the window shows them) and what the asker is told.
     struct Warning {
@@ -267,6 +326,17 @@ void MainDialog::_RefuseStart(Start& start, const std::string& text, bool tellWi
         RunWhenNoModal([this, text] { PopupBoxWarning(text.c_str(), kRequestErrorTitle); });
 }
 
+void MainDialog::_RefuseWaitingStart(const std::shared_ptr<Start>& start, const std::string& text)
+{
+    starts.erase(std::remove(starts.begin(), starts.end(), start), starts.end());
+    _RefuseStart(*start, text);
+    if (start->own)
+        StartRequestFinished();
+    _NextStart();
+    _TellWaiting();
+    _QuitIfDone();
+}
+
 // ---- Its turn ---------------------------------------------------------------------------------
 
 void MainDialog::_StartsTimer(LRunLoopTimer*, void* data)
@@ -297,10 +367,8 @@ void MainDialog::_CheckStartFiles(const std::shared_ptr<Start>& start)
                 return;
             start->filesChecked = true;
             if (!refusals->empty()) {
-                starts.erase(std::remove(starts.begin(), starts.end(), start), starts.end());
-                _RefuseStart(*start, _RefusalText(*refusals));
-                if (start->own)
-                    StartRequestFinished();
+                _RefuseWaitingStart(start, _RefusalText(*refusals));
+                return;
             }
             _NextStart();
             _TellWaiting();
@@ -328,6 +396,9 @@ void MainDialog::_NextStart()
     runningStart = *it;
     starts.erase(it);
     runningStart->phase = Start::Phase::kLoading;
+    // Its turn: what is read aside is read again, whole, under the window's eyes.
+    if (runningStart->stopReadingAside)
+        runningStart->stopReadingAside->store(true);
     // In a turn of the loop of its own: loading runs progress windows.
     std::weak_ptr<Start> weak = runningStart;
     LRunLoop::Post([weak, this] {
@@ -358,6 +429,16 @@ void MainDialog::_StartChecked(const std::shared_ptr<Start>& start)
         _CheckRequests(start->requests, true, refusals);
     else
         refusals.push_back(refusal);
+    // Every file is read whole before anything is done.
+    if (refusals.empty()) {
+        ++busy;
+        refusal = _ReadForStart(*start, stopped);
+        --busy;
+        if (IsDestroyed() || runningStart != start)
+            return;
+        if (!refusal.empty())
+            refusals.push_back(refusal);
+    }
     if (!refusals.empty()) {
         // The sender is told; the window not, when its user stopped the loading there.
         _RefuseStart(*start, _RefusalText(refusals), !stopped);
@@ -413,6 +494,59 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index, bool& stopped)
     return "";
 }
 
+std::string MainDialog::_ReadForStart(Start& start, bool& stopped)
+{
+    std::vector<std::string> paths;
+    std::vector<size_t> indices;
+    for (size_t i = 0; i < start.requests.size(); ++i) {
+        const VTRequest& r = start.requests[i];
+        if (r.kind == VTRequestKind::kAddText) {
+            // Read again: the file may have changed since it was checked.
+            LStringLongTemplate<char> text;
+            const TextFileRefusal refusal = CheckOverlayText(r.value.c_str(), text);
+            if (refusal != TextFileRefusal::kNone)
+                return TextFileRefusalText(refusal, r.value.c_str());
+            start.texts[i] = text.GetString();
+        } else if (r.kind == VTRequestKind::kAddImage) {
+            paths.push_back(r.value);
+            indices.push_back(i);
+        }
+    }
+    if (paths.empty())
+        return "";
+    // The pictures are decoded on workers under their progress window, the loop turning; the
+    // first that fails ends the reading. They are kept for their requests.
+    auto outcome = std::make_shared<std::optional<VTPictureFilesAddOutcome>>();
+    VTPictureFilesAdd reading(projectViewer, paths,
+        [outcome](const VTPictureFilesAddOutcome& ended) { *outcome = ended; });
+    reading.tellFailures = false;
+    reading.stopAtFailure = true;
+    reading.keep = [&start, &indices](size_t k, VTProcessPictureFileRead& read) {
+        Start::Picture& kept = start.pictures[indices[k]];
+        kept.picture = std::move(read.picture);
+        kept.screenSource = std::move(read.screenSource);
+        kept.name = read.name;
+    };
+    if (!reading.Start(GetContentView()))
+        return "Bilden " + _Name(paths[0])
+            + " kan inte läsas in: Det gick inte att läsa in bilden.";
+    {
+        LModalWait wait;
+        while (!*outcome && !wait.Stopped())
+            LRunLoop::RunOnce(true);
+    }
+    if (*outcome && (*outcome)->added == paths.size())
+        return "";
+    start.pictures.clear();
+    stopped = !*outcome || (*outcome)->stopped;
+    if (stopped)
+        return "Tillägget av bilderna avbröts i Vorantel.";
+    const std::string why
+        = (*outcome)->error.empty() ? "Det gick inte att läsa in bilden." : (*outcome)->error;
+    return "Bilden " + _Name(paths[std::min((*outcome)->added, paths.size() - 1)])
+        + " kan inte läsas in: " + why;
+}
+
 void MainDialog::_CheckRequests(const std::vector<VTRequest>& requests, bool knowsState,
     std::vector<std::string>& refusals) const
 {
@@ -460,14 +594,11 @@ void MainDialog::_StartStep()
     }
     const VTRequest& r = start->requests[i];
     std::string failure;
-    size_t carried = 1; // requests carried out by this step
-    bool stoppedHere = false; // "Avbryt" in the window ended it: the user needs no alert of it
     ++busy;
     // The project the start works on must still be the one open: the user may have closed or
     // replaced it between two requests.
     const bool adds = r.kind == VTRequestKind::kAddText || r.kind == VTRequestKind::kAddImage;
     if (adds && (!project || project != start->project)) {
-        carried = 0;
         failure = "Projektet i Vorantel stängdes eller byttes medan begäran utfördes, så "
             + std::string(r.kind == VTRequestKind::kAddText ? "texten i " : "bilden ")
             + _Name(r.value) + " lades inte till.";
@@ -502,29 +633,28 @@ void MainDialog::_StartStep()
             break;
         }
         case VTRequestKind::kAddText: {
-            // Read again: the file may have changed since it was checked.
-            LStringLongTemplate<char> text;
-            const TextFileRefusal refusal = CheckOverlayText(r.value.c_str(), text);
-            if (refusal != TextFileRefusal::kNone)
-                failure = TextFileRefusalText(refusal, r.value.c_str());
-            else
-                _ViewerAddText(text.GetString());
+            // As it was read before the start was carried out.
+            auto text = start->texts.find(i);
+            if (text == start->texts.end()) {
+                failure = "Texten i " + _Name(r.value) + " lästes inte in.";
+            } else {
+                _ViewerAddText(text->second.c_str());
+                start->texts.erase(text);
+            }
             break;
         }
         case VTRequestKind::kAddImage: {
-            // The pictures that follow each other go together, under one progress window.
-            std::vector<std::string> paths;
-            for (size_t k = i;
-                 k < start->requests.size() && start->requests[k].kind == VTRequestKind::kAddImage;
-                 ++k)
-                paths.push_back(start->requests[k].value);
-            _RequestAddImages(paths, [&](size_t added, const std::string& why, bool stopped) {
-                carried = added;
-                stoppedHere = stopped;
-                if (!why.empty())
-                    failure
-                        = "Det gick inte att lägga till bilden " + _Name(paths[added]) + ": " + why;
-            });
+            auto read = start->pictures.find(i);
+            if (read == start->pictures.end()) {
+                failure = "Bilden " + _Name(r.value) + " lästes inte in.";
+            } else {
+                // The decoded pixels become the overlay's.
+                Start::Picture kept = std::move(read->second);
+                start->pictures.erase(read);
+                projectViewer.AddOverlayImage(
+                    std::move(kept.picture), kept.name.c_str(), &kept.screenSource);
+                EnableControls();
+            }
             break;
         }
         }
@@ -533,15 +663,12 @@ void MainDialog::_StartStep()
     if (IsDestroyed() || runningStart != start)
         return;
     if (!failure.empty()) {
-        if (r.kind != VTRequestKind::kAddImage)
-            carried = 0;
-        start->next = i + carried;
-        _RefuseStart(
-            *start, VTRequestsFailureText(start->requests, start->next, failure), !stoppedHere);
+        start->next = i;
+        _RefuseStart(*start, VTRequestsFailureText(start->requests, start->next, failure));
         _EndStart(false);
         return;
     }
-    start->next = i + carried;
+    start->next = i + 1;
     // A project the start opened or made is the one it works on from here.
     if (!adds)
         start->project = project;
@@ -558,30 +685,6 @@ void MainDialog::_StartStep()
             _StartStep();
         }
     });
-}
-
-void MainDialog::_RequestAddImages(const std::vector<std::string>& paths,
-    const std::function<void(size_t added, const std::string& failure, bool stopped)>& done)
-{
-    // The pictures are read on a worker under their progress window; the start waits here with
-    // the loop turning. The first picture that fails stops the rest: those before it were added.
-    auto outcome = std::make_shared<std::optional<VTPictureFilesAddOutcome>>();
-    _StartPictureAdd(
-        paths, false, false,
-        [outcome](const VTPictureFilesAddOutcome& ended) { *outcome = ended; }, true);
-    LModalWait wait;
-    while (!*outcome && !wait.Stopped())
-        LRunLoop::RunOnce(true);
-    const size_t added = *outcome ? (*outcome)->added : 0;
-    if (added == paths.size()) {
-        done(added, "", false);
-        return;
-    }
-    const bool stopped = !*outcome || (*outcome)->stopped;
-    std::string why = *outcome ? (*outcome)->error : std::string();
-    if (why.empty() && stopped)
-        why = "Tillägget av bilderna avbröts i Vorantel.";
-    done(added, why.empty() ? "Det gick inte att läsa in bilden." : why, stopped);
 }
 
 void MainDialog::_EndStart(bool carriedOut)
@@ -618,6 +721,9 @@ void MainDialog::_QuitIfDone()
 void MainDialog::_EndAllStarts()
 {
     startsTimer.Disarm();
+    for (const auto& s : starts)
+        if (s->stopReadingAside)
+            s->stopReadingAside->store(true);
     if (std::shared_ptr<Start> start = std::move(runningStart); start && start->reply) {
         const std::string text = VTRequestsFailureText(
             start->requests, start->next, "Vorantel avslutades innan begäran hade utförts helt.");
@@ -636,32 +742,75 @@ void MainDialog::_TellWaiting()
     if (IsDestroyed())
         return;
     const InTheWay way = _WhatIsInTheWay();
-    auto tell = [&](Start& s, const std::string& busyWith) {
+    auto tell = [&](const std::shared_ptr<Start>& s, const std::string& busyWith) {
         // A start whose files are still being read may yet be refused: it is told nothing
         // before.
-        if (!s.reply || s.reply->IsQueued() || s.reply->IsFinished() || s.held || !s.filesChecked)
+        if (!s->reply || s->reply->IsQueued() || s->reply->IsFinished() || s->held
+            || !s->filesChecked)
             return;
-        // Waiting for the user: the asker learns it now and need not wait for the outcome.
+        // Waiting for the user: the asker learns it now and need not wait for the outcome, once
+        // the start is known to be carried out then.
         if (way.user) {
-            s.reply->Queued(_WaitsForText(way).c_str());
+            if (_PicturesReadAside(s))
+                s->reply->Queued(_WaitsForText(way).c_str());
             return;
         }
-        if (!busyWith.empty() && s.reply->ProgressText() != busyWith)
-            s.reply->Progress(busyWith.c_str());
+        if (!busyWith.empty() && s->reply->ProgressText() != busyWith)
+            s->reply->Progress(busyWith.c_str());
     };
     if (runningStart && runningStart->phase == Start::Phase::kCarrying && way.any)
-        tell(*runningStart, "");
-    for (const auto& s : starts) {
+        tell(runningStart, "");
+    // A copy: a start may be refused meanwhile.
+    const std::deque<std::shared_ptr<Start>> waiting = starts;
+    for (const auto& s : waiting) {
         std::string busyWith;
         if (way.any && !way.name.empty())
             busyWith = "Vorantel arbetar (”" + way.name + "”). Begäran utförs sedan.";
         else if (runningStart || !IsStartRequestDone())
             busyWith = "Vorantel utför en tidigare begäran. Den här utförs sedan.";
-        tell(*s, busyWith);
+        tell(s, busyWith);
     }
     // Told again while anything waits: what is in the way changes.
     if (!starts.empty() && !startsTimer.IsArmed())
         startsTimer.Arm(100);
+}
+
+bool MainDialog::_PicturesReadAside(const std::shared_ptr<Start>& start)
+{
+    // A start being carried out has read everything already.
+    if (start->picturesReadAside || start->phase != Start::Phase::kWaiting)
+        return true;
+    std::vector<std::string> paths;
+    for (const VTRequest& r : start->requests)
+        if (r.kind == VTRequestKind::kAddImage)
+            paths.push_back(r.value);
+    if (paths.empty()) {
+        start->picturesReadAside = true;
+        return true;
+    }
+    if (start->stopReadingAside)
+        return false; // under way
+    start->stopReadingAside = std::make_shared<std::atomic<bool>>(false);
+    std::weak_ptr<Start> weak = start;
+    std::thread([paths, stop = start->stopReadingAside, weak, this] {
+        auto why = std::make_shared<std::string>(_ReadPicturesWhole(paths, stop));
+        if (stop->load())
+            return;
+        LRunLoop::Post([weak, why, this] {
+            // The window lives while it holds the start.
+            std::shared_ptr<Start> start = weak.lock();
+            if (!start || IsDestroyed() || start->phase != Start::Phase::kWaiting
+                || std::find(starts.begin(), starts.end(), start) == starts.end())
+                return;
+            if (why->empty()) {
+                start->picturesReadAside = true;
+                _TellWaiting();
+            } else {
+                _RefuseWaitingStart(start, *why);
+            }
+        });
+    }).detach();
+    return false;
 }
 
 // ---- Quitting -----------------------------------------------------------------------------------

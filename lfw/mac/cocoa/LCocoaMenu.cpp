@@ -150,8 +150,10 @@ void CopyTitle(char* out, const std::string& title)
 
 void LPrepareForMenuItem(char* out, const char* in)
 {
+    // A title naming a file (the recent files) may hold bytes that are not UTF-8.
+    const LStringLongTemplate<char> shown = LMacNSStringFromString(in ? in : "");
     char stripped[kLStringShortSize];
-    LStripAmpersand(stripped, in ? in : "", sizeof stripped);
+    LStripAmpersand(stripped, shown.c_str(), sizeof stripped);
     if (char* tab = strchr(stripped, '\t'))
         *tab = 0;
     utf8strlcpy(out, stripped, kLStringShortSize);

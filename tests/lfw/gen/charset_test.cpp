@@ -279,10 +279,28 @@ TEST(PlatformString, FallsBackForInvalidText)
 {
     EXPECT_STREQ(LMacNSStringFromString(nullptr).c_str(), "");
     EXPECT_STREQ(LMacNSStringFromString("Ände").c_str(), "Ände");
+    // Cut inside its last character.
     EXPECT_STREQ(LMacNSStringFromString("ab\xC3").c_str(), "a");
-    // Nothing valid is left of the cut copy: the text is read as Mac Roman.
-    EXPECT_STREQ(LMacNSStringFromString("\x8A\x80").c_str(), "\xC3\xA4\xC3\x84");
-    EXPECT_STREQ(LMacNSStringFromString("\xED\xA0\x80x").c_str(), "\xC3\x8C\xE2\x80\xA0\xC3\x84x");
+}
+
+// A name of another encoding (Latin-1 here) inside the program's own Swedish: only its bad bytes
+// become U+FFFD, the text around it reads as it was written, however long.
+TEST(PlatformString, ReplacesOnlyTheBytesThatAreNotUtf8)
+{
+    const std::string r = "\xEF\xBF\xBD";
+    EXPECT_EQ(
+        std::string(LMacNSStringFromString("Det gick inte att hitta filen ”f\xE5r.txt”.").c_str()),
+        "Det gick inte att hitta filen ”f" + r + "r.txt”.");
+    EXPECT_EQ(std::string(LMacNSStringFromString("\x8A\x80").c_str()), r + r);
+    // An encoded surrogate is three bad bytes.
+    EXPECT_EQ(std::string(LMacNSStringFromString("\xED\xA0\x80x").c_str()), r + r + r + "x");
+    // Latin-1 at the end is no cut character: nothing before it goes.
+    EXPECT_EQ(std::string(LMacNSStringFromString("blå s\xE5\xE5").c_str()), "blå s" + r + r);
+    EXPECT_EQ(std::string(LMacNSStringFromString("x\xE2\x82").c_str()), "x" + r + r);
+    // Past the 259 bytes of a short string, and a bad byte right before the text's own quote.
+    const std::string own = "Filen ”" + std::string(300, 'a');
+    EXPECT_EQ(std::string(LMacNSStringFromString((own + "\xE4” är tom.").c_str()).c_str()),
+        own + r + "” är tom.");
 }
 
 TEST(PlatformString, HolderKeepsValidUtf8)

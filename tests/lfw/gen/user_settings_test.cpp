@@ -220,10 +220,20 @@ public:
     std::vector<std::string> opened;
     LRecentFileMenu installed;
     int installs = 0;
-    void EvRecentFileOpen(const char* path) override { opened.push_back(path); }
+    bool opens = true; // what the window answers: the file was opened
+    bool EvRecentFileOpen(const char* path) override
+    {
+        opened.push_back(path);
+        return opens;
+    }
     using LRecentFileList::EvRecentFileOpen;
 
 protected:
+    // A window that keeps files of its own out of the list.
+    bool RecentFileListTakes(const char* path) const override
+    {
+        return std::string(path).find("_autosave") == std::string::npos;
+    }
     void RecentFileListInstallMenu(int command, const LRecentFileMenu& menu) override
     {
         EXPECT_EQ(command, 9049);
@@ -329,6 +339,44 @@ TEST_F(UserSettings, RecentFileMenuWithGapsAndWhenEmpty)
     EXPECT_EQ(gaps.GetItem(0).command, 9054);
     EXPECT_EQ(gaps.GetItem(1).command, 9057);
     EXPECT_STREQ(gaps.GetItem(1).title, "/b");
+}
+
+// A recent file that is gone leaves the list once its open has failed, and the list closes up; a
+// file that is there but was not opened (damaged, or the user kept the project open) stays where
+// it was. Files the window keeps for itself never enter the list.
+TEST_F(UserSettings, ARecentFileThatIsGoneIsDropped)
+{
+    RecentFiles recent;
+    const std::string here = fHome + "/här.vtproj";
+    TemporaryFolder::WriteFile(here, "x");
+    const std::string gone = fHome + "/borta.vtproj";
+    const std::string goneFolder = here + "/inne.vtproj"; // a file where a folder should be
+    for (const char* p : { "/p/a", here.c_str(), gone.c_str(), goneFolder.c_str() })
+        recent.RecentFileListAdd(p);
+    ASSERT_EQ(Slots()[0], goneFolder);
+    recent.opens = false;
+    recent.EvRecentFileOpen(1);
+    EXPECT_EQ(recent.opened, std::vector<std::string> { gone });
+    EXPECT_EQ(Slots(),
+        (std::vector<std::string> { goneFolder, here, "/p/a", "", "", "", "", "", "", "" }));
+    recent.EvRecentFileOpen(0);
+    EXPECT_EQ(Slots(), (std::vector<std::string> { here, "/p/a", "", "", "", "", "", "", "", "" }));
+    // Not opened, but there: it stays in its place.
+    recent.RecentFileListAdd("/p/b");
+    recent.EvRecentFileOpen(1);
+    EXPECT_EQ(Slots()[0], "/p/b");
+    EXPECT_EQ(Slots()[1], here);
+    // Opened: to the top.
+    recent.opens = true;
+    recent.EvRecentFileOpen(1);
+    EXPECT_EQ(Slots()[0], here);
+    // A file of the window's own is not taken, also when opened from an old list.
+    recent.RecentFileListAdd("/data/Namnlöst_1_autosave.vtproj");
+    EXPECT_EQ(Slots()[0], here);
+    LUserSettingSetString("RecentFileList", "File5", "/data/skiva_autosave.vtproj");
+    recent.EvRecentFileOpen(5);
+    EXPECT_EQ(Slots()[0], here);
+    EXPECT_EQ(Slots()[5], "/data/skiva_autosave.vtproj");
 }
 
 // The settings store is saved as every file is: a linked store stays a link, its file keeps its

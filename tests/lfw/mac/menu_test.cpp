@@ -218,6 +218,11 @@ TEST_F(MenuTest, ItemsAreAddressedByCommandAnywhereInTheTree)
     ASSERT_TRUE(LCocoaMenuImpl::getItemTitle(menu.GetMenu(), 5, out));
     EXPECT_EQ(strlen(out), 258u);
     EXPECT_FALSE(LCocoaMenuImpl::getItemTitle(menu.GetMenu(), 99, out));
+    // A recent file's Latin-1 name shows U+FFFD for its bad byte, the rest as it is.
+    LUiMenuItem* latin = LCocoaMenuImpl::addItem(menu.GetMenu(), 9, "/hem/f\xE5r.vtproj");
+    EXPECT_EQ(latin->Title(), "/hem/f\xEF\xBF\xBDr.vtproj");
+    LCocoaMenuImpl::setItemTitle(menu.GetMenu(), 9, "bl\xE5 &skiva");
+    EXPECT_EQ(latin->Title(), "bl\xEF\xBF\xBD skiva");
     // Inserting before a command happens in the menu that holds it.
     EXPECT_EQ(LCocoaMenuImpl::insertItemBeforeCommand(menu.GetMenu(), 6, 99, "x"), nullptr);
     EXPECT_EQ(LCocoaMenuImpl::insertItemBeforeCommand(menu.GetMenu(), 6, 5, "Sex"), both[0]);
