@@ -33,7 +33,10 @@ VTProjectViewer::VTProjectViewer()
     const uint64_t memory = platform::system::PhysicalMemory();
     history.memoryBudget = std::min<uint64_t>(memory ? memory / 4 : UINT64_MAX, kHistoryMemory);
     // A picture of the steps that has got its PNG bytes takes more memory than it did.
-    VTPictureEncoder::Watch(this, [this] { history.KeepWithinBudget(); });
+    VTPictureEncoder::Watch(this, [this] {
+        if (history.KeepWithinBudget())
+            NotifyUndoRedoChanged();
+    });
 }
 
 VTProjectViewer::~VTProjectViewer()
@@ -261,7 +264,8 @@ void VTProjectViewer::EvProjectTemplateChanged(VTProject&)
 {
     canvas.Invalidate();
     // An edit may have taken pictures out of the project into its undo step (a deletion).
-    history.KeepWithinBudget();
+    if (history.KeepWithinBudget())
+        NotifyUndoRedoChanged();
 }
 
 void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)
