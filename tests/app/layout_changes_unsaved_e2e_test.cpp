@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -68,16 +67,8 @@ ino_t FileNumber(const std::string& path)
 // being the tall ones.
 bool TallestControl(const std::string& rects, unsigned long xid, int id, XRect& out)
 {
-    std::ifstream in(rects + ".dialog");
-    std::string line, word;
-    std::getline(in, line);
-    unsigned long written = 0;
-    if (!(in >> word >> written) || written != xid)
-        return false;
-    int found = 0;
-    XRect r;
     bool any = false;
-    while (in >> word >> found >> r.x >> r.y >> r.width >> r.height)
+    for (const auto& [found, r] : DialogControlList(rects, xid))
         if (found == id && (!any || r.height > out.height)) {
             out = r;
             any = true;

@@ -56,6 +56,14 @@ protected:
         viewer.SetCollection(nullptr);
     }
 
+    // Whether every place up to count holds a step.
+    bool AllPlacesHoldSteps() const
+    {
+        for (uint64_t i = 0; i < stack.count; ++i)
+            if (!stack.states[i])
+                return false;
+        return true;
+    }
     // Adds a picture as the viewer does: the step first, then the overlay on top.
     VTOverlayImage* AddPicture()
     {
@@ -194,8 +202,7 @@ TEST_F(HistoryMemory, KeptWithStepsToRedoTheNewestGoFirst)
     EXPECT_TRUE(stack.KeepWithinBudget());
     EXPECT_EQ(stack.current, 0);
     ASSERT_EQ(stack.count, 2u);
-    for (uint64_t i = 0; i < stack.count; ++i)
-        EXPECT_NE(stack.states[i], nullptr) << i;
+    EXPECT_TRUE(AllPlacesHoldSteps());
     EXPECT_EQ(stack.GetMemorySize(), 4 * kMiB);
     EXPECT_EQ(CountedPicture::live, 2); // the third picture is freed
     ASSERT_TRUE(stack.Redo());
@@ -221,7 +228,7 @@ TEST_F(HistoryMemory, KeptWithEverythingUndoneTheFirstStepStays)
     EXPECT_TRUE(stack.KeepWithinBudget());
     EXPECT_EQ(stack.current, -1);
     ASSERT_EQ(stack.count, 1u);
-    ASSERT_NE(stack.states[0], nullptr);
+    ASSERT_TRUE(AllPlacesHoldSteps());
     EXPECT_EQ(CountedPicture::live, 1);
     ASSERT_TRUE(stack.Redo());
     EXPECT_EQ(design->GetCount(), 1u);
@@ -247,8 +254,7 @@ TEST_F(HistoryMemory, KeptPastTheBudgetRedoIsNoLongerOffered)
     EXPECT_TRUE(stack.KeepWithinBudget());
     EXPECT_EQ(stack.current, 2);
     ASSERT_EQ(stack.count, 3u);
-    for (uint64_t i = 0; i < stack.count; ++i)
-        EXPECT_NE(stack.states[i], nullptr) << i;
+    EXPECT_TRUE(AllPlacesHoldSteps());
     EXPECT_FALSE(stack.CanRedo());
     EXPECT_FALSE(stack.Redo());
     EXPECT_EQ(design->GetCount(), 3u);
