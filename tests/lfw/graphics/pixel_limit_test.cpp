@@ -56,9 +56,9 @@ TEST(PixelLimit, APictureAboveTheLimitIsToldWithItsSizeAndTheLimit)
         std::string last;
     };
     LThreadSetMainThread();
-    for (const char* name : { "base.png", "grey.jpg", "anim.gif", "grey.jp2", "orient6.tif",
-             "linear.dng", "bmp24.bmp", "p6.ppm", "pcx24.pcx", "psd_rgb.psd", "ras24.ras",
-             "tga_rgb.tga", "wbmp.wbmp" }) {
+    for (const char* name :
+        { "base.png", "grey.jpg", "anim.gif", "grey.jp2", "orient6.tif", "linear.dng", "bmp24.bmp",
+            "p6.ppm", "pcx24.pcx", "psd_rgb.psd", "ras24.ras", "tga_rgb.tga", "wbmp.wbmp" }) {
         const std::string path = Fixture(name);
         LImageBuffer buffer;
         ASSERT_NE(LImage::Load(buffer, path.c_str(), 0), 0u) << name;
