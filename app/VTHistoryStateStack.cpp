@@ -34,17 +34,13 @@ void VTHistoryStateStack::Add(VTHistoryState* state)
         Reset();
         return;
     }
-    current += 1;
-    // The steps that could have been redone.
-    for (uint64_t i = uint64_t(current); i < count; ++i) {
-        Delete(i);
-        states[i] = nullptr;
-    }
-    if (uint64_t(current) >= maxDepth) {
-        current -= 1;
-        DropOldest();
-    }
-    count = uint64_t(current) + 1;
+    // The steps that could have been redone, then the oldest when the stack is full.
+    while (CanRedo())
+        Remove(count - 1);
+    if (count >= maxDepth)
+        Remove(0);
+    count += 1;
+    current = int64_t(count) - 1;
 
     uint64_t wanted = capacity;
     if (wanted < count)
@@ -54,7 +50,7 @@ void VTHistoryStateStack::Add(VTHistoryState* state)
     if (wanted != capacity) {
         auto** grown = new VTHistoryState*[wanted]();
         if (states)
-            memcpy(grown, states, size_t(current) * sizeof *states);
+            memcpy(grown, states, size_t(count - 1) * sizeof *states);
         delete[] states;
         states = grown;
         capacity = wanted;
@@ -70,12 +66,16 @@ void VTHistoryStateStack::Delete(uint64_t position)
     delete states[position];
 }
 
-void VTHistoryStateStack::DropOldest()
+void VTHistoryStateStack::Remove(uint64_t position)
 {
-    Delete(0);
-    // The steps 1 to current move down one place; the last place is emptied.
-    memmove(states, states + 1, size_t(current) * sizeof *states);
-    states[current] = nullptr;
+    Delete(position);
+    // The steps above move down one place; the last place is emptied.
+    memmove(
+        states + position, states + position + 1, size_t(count - position - 1) * sizeof *states);
+    count -= 1;
+    states[count] = nullptr;
+    if (int64_t(position) <= current)
+        current -= 1;
 }
 
 void VTHistoryStateStack::ForgetPictures(const VTHistoryState* state)
@@ -113,30 +113,39 @@ uint64_t VTHistoryStateStack::GetMemorySize() const
     return total;
 }
 
-void VTHistoryStateStack::KeepWithinBudget()
+bool VTHistoryStateStack::KeepWithinBudget()
 {
-    if (fBusy || memoryBudget == UINT64_MAX || count < 2 || fHeld.empty())
-        return;
+    if (fBusy || memoryBudget == UINT64_MAX || count == 0 || fHeld.empty())
+        return false;
     // Within the budget even with the project's own pictures counted: nothing more to look at.
     std::unordered_map<const VTCountableImageBuffer*, uint64_t> sizes;
     uint64_t total = 0;
     for (const auto& [picture, steps] : fHeld)
         total += sizes[picture] = picture->GetMemorySize();
     if (total <= memoryBudget)
-        return;
+        return false;
     const auto live = ProjectPictures(project);
     for (const VTCountableImageBuffer* picture : live)
         if (auto size = sizes.find(picture); size != sizes.end())
             total -= size->second;
-    while (total > memoryBudget && count > 1) {
-        Pictures oldest;
-        if (auto noted = fPictures.find(states[0]); noted != fPictures.end())
-            oldest = noted->second;
-        DropOldest();
-        current -= 1;
-        count -= 1;
+    bool dropped = false;
+    while (total > memoryBudget) {
+        // The newest step that waits to be redone goes first, then the oldest that can be
+        // undone; the step of the state shown (current) stays.
+        uint64_t position;
+        if (CanRedo())
+            position = count - 1;
+        else if (current > 0)
+            position = 0;
+        else
+            break;
+        Pictures held;
+        if (auto noted = fPictures.find(states[position]); noted != fPictures.end())
+            held = noted->second;
+        Remove(position);
+        dropped = true;
         // The pictures no step holds any more, and the project neither, are let go.
-        for (const VTCountableImageBuffer* picture : oldest) {
+        for (const VTCountableImageBuffer* picture : held) {
             auto size = sizes.find(picture);
             if (size != sizes.end() && !fHeld.count(picture) && !live.count(picture)) {
                 total -= size->second;
@@ -144,6 +153,7 @@ void VTHistoryStateStack::KeepWithinBudget()
             }
         }
     }
+    return dropped;
 }
 
 void VTHistoryStateStack::Reset()

@@ -5,9 +5,10 @@
 //
 // The history is bounded by memory too: the pictures its steps hold (a deleted photograph, the
 // photograph an edit replaced) count against memoryBudget, beyond the pictures of the open
-// project, which the steps share with it. A picture held by several steps counts once. When a
-// step added takes the history past the budget, the oldest steps go until it is within, or until
-// only the new step is left (the last edit can always be undone).
+// project, which the steps share with it. A picture held by several steps counts once. When the
+// history is past the budget (a step added, an edit or a picture's stored bytes made it grow),
+// steps go until it is within: first those that wait to be redone, the newest first, then the
+// oldest that can be undone. The step at current is kept (the last edit can always be undone).
 #pragma once
 
 #include "app/VTHistoryState.h"
@@ -44,11 +45,12 @@ public:
     }
     // The memory of the pictures the steps hold that the project does not (each counted once).
     uint64_t GetMemorySize() const;
-    // Drops the oldest steps while the history is past its budget and more than one step is
-    // left. Add does it; the owner calls it once an edit has taken pictures out of the project (a
-    // deletion), which the step, made before the edit, could not see. Nothing while a step is
-    // added, undone or redone.
-    void KeepWithinBudget();
+    // Drops steps while the history is past its budget, in the order above; true when it dropped
+    // any (what can be undone or redone has changed). Add does it; the owner calls it once an
+    // edit has taken pictures out of the project (a deletion), which the step, made before the
+    // edit, could not see, and whenever a picture of the steps has grown. Nothing while a step
+    // is added, undone or redone.
+    bool KeepWithinBudget();
 
     int64_t current = -1;
     uint64_t count = 0;
@@ -64,8 +66,9 @@ private:
     using Pictures = std::vector<const VTCountableImageBuffer*>;
     // Deletes the step at the position (the array is left as it is) and forgets its pictures.
     void Delete(uint64_t position);
-    // Deletes the oldest step and moves the others down.
-    void DropOldest();
+    // Deletes the step at the position and moves the ones above it down; count, and current
+    // when the step was at or below it, go down by one.
+    void Remove(uint64_t position);
     // Notes the pictures the step holds now (after it was made, undone or redone).
     void NotePictures(const VTHistoryState* state);
     // Forgets the pictures noted for the step.

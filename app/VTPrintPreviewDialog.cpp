@@ -5,6 +5,8 @@
 #include "app/VTPrinterTray.h"
 #include "app/VTSmallDialogs.h"
 #include "app/VTTemplateData.h"
+#include "lfw/gen/LSDF.h"
+#include "lfw/gen/LStream.h"
 #include "lfw/gen/LString.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LAlert.h"
@@ -13,6 +15,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -26,6 +29,19 @@ bool OutlinesSetting()
     char value[64] = "";
     _LUserSettingGetString("Settings", "PrintTemplateOutlines", "", value);
     return std::strcmp(value, "1") == 0;
+}
+
+// The page as the project file writes it: what tells whether the preview changed the project.
+std::vector<unsigned char> PageBytes(const VTLabelLayoutPage& page)
+{
+    LSizedArray<unsigned char> bytes;
+    LOutputStreamByteArray stream(bytes);
+    LSDFWriter<LOutputStreamByteArray> writer;
+    LProcessInterfaceVoid quiet;
+    if (!writer.Open(stream, kVTLabelLayoutFileType, kVTLabelLayoutFileVersion)
+        || page.SerialiseToSDF(quiet, writer) != LProcessResultSuccess || !writer.Close())
+        return {};
+    return std::vector<unsigned char>(bytes.GetData(), bytes.GetData() + bytes.GetSize());
 }
 
 } // namespace
@@ -104,6 +120,7 @@ VTPrintPreviewDialog::VTPrintPreviewDialog(
     , pPage(page)
     , pFirstSelected(firstSelected)
     , fSaved(page ? std::make_unique<VTLabelLayoutPage>(*page) : nullptr)
+    , fSavedBytes(page ? PageBytes(*page) : std::vector<unsigned char>())
     , fViewer(project)
     , fContainer("", false, true, true, false)
 {
@@ -164,6 +181,9 @@ void VTPrintPreviewDialog::EvWindowReady()
 
 void VTPrintPreviewDialog::DestroyDialog()
 {
+    // Positions moved here stay in the project's layout: the project is unsaved then.
+    if (pPage && PageBytes(*pPage) != fSavedBytes)
+        fProject.SetSaveState(VTProjectSaveStateModified);
     fViewer.RemoveNotifyee(*this);
     if (pPanelProperties)
         pPanelProperties->RemoveNotifyee(*this);

@@ -15,6 +15,7 @@
 #include "lfw/mac/LDialog.h"
 
 #include <memory>
+#include <vector>
 
 class VTPrintPreviewPanelPropertiesNotifyee {
 public:
@@ -101,6 +102,9 @@ private:
     VTLabelLayoutPage* pPage;
     VTLabelLayoutTemplate* pFirstSelected;
     std::unique_ptr<VTLabelLayoutPage> fSaved;
+    // The page as the project file writes it, from when the preview opened: a page that differs
+    // when it closes makes the project unsaved.
+    std::vector<unsigned char> fSavedBytes;
     VTPrintPreviewViewer fViewer;
     LEmbeddedWindowTitledContainer fContainer;
     VTPrintPreviewPanelProperties* pPanelProperties = nullptr;

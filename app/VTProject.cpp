@@ -131,7 +131,8 @@ void VTProject::SetLabelLayout(LPtr<VTLabelLayout>& newLayout)
     // 4. The old layout goes; the project takes the new one out of the caller's pointer.
     layout = std::move(newLayout);
 
-    // 5.
+    // 5. The project differs from its file now (designs may have gone with the old layout).
+    SetSaveState(VTProjectSaveStateModified);
     notifier.Notify(&VTProjectNotifyee::EvProjectLabelLayoutChanged, *this);
 }
 

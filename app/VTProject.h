@@ -50,7 +50,8 @@ public:
     // designs mapped to a position of the new layout (same id and format) stay and take its
     // printable area; positions without a design take an unmapped design of their format (with
     // the same-format flag: the first design of their format), or get a new one; designs left
-    // without a position are deleted. The observers are told. A null layout changes nothing.
+    // without a position are deleted. The project is then modified (unsaved) and the observers
+    // are told. A null layout changes nothing.
     void SetLabelLayout(LPtr<VTLabelLayout>& layout);
     VTLabelLayout* GetLabelLayout() const { return layout.Get(); }
 

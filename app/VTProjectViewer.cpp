@@ -12,6 +12,7 @@
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -32,8 +33,15 @@ VTProjectViewer::VTProjectViewer()
     // most 1 GiB, beside the project's own pictures.
     const uint64_t memory = platform::system::PhysicalMemory();
     history.memoryBudget = std::min<uint64_t>(memory ? memory / 4 : UINT64_MAX, kHistoryMemory);
+    // The tests of the whole program set a small budget (in bytes), so that small pictures reach
+    // it.
+    if (const char* budget = std::getenv("VT_TEST_UNDO_MEMORY"); budget && *budget)
+        history.memoryBudget = std::strtoull(budget, nullptr, 10);
     // A picture of the steps that has got its PNG bytes takes more memory than it did.
-    VTPictureEncoder::Watch(this, [this] { history.KeepWithinBudget(); });
+    VTPictureEncoder::Watch(this, [this] {
+        if (history.KeepWithinBudget())
+            NotifyUndoRedoChanged();
+    });
 }
 
 VTProjectViewer::~VTProjectViewer()
@@ -261,7 +269,8 @@ void VTProjectViewer::EvProjectTemplateChanged(VTProject&)
 {
     canvas.Invalidate();
     // An edit may have taken pictures out of the project into its undo step (a deletion).
-    history.KeepWithinBudget();
+    if (history.KeepWithinBudget())
+        NotifyUndoRedoChanged();
 }
 
 void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)

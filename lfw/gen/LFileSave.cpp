@@ -428,6 +428,10 @@ bool LFileSave::Commit()
     CloseFolder();
     if (!ok && LFileErrorIsDiskFull(m_error))
         m_problem = LFileSaveProblem::kDiskFull;
+    // The folder made read-only (or its file system) while the file was written: it can be
+    // neither named nor moved there.
+    if (!ok && (m_error == EACCES || m_error == EPERM || m_error == EROFS))
+        m_problem = LFileSaveProblem::kFolderNotWritable;
     m_temporary.clear();
     m_named.clear();
     return ok;

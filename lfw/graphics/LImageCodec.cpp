@@ -10,8 +10,50 @@ namespace {
 
 thread_local uint64_t tMaxPixels = kLImageMaxPixels;
 thread_local LImageHeaderProbe* tProbe = nullptr;
+thread_local LImageOverLimit* tOverLimit = nullptr;
+
+// The number with its thousands set apart by no-break spaces, as Swedish writes them.
+std::string Grouped(uint64_t n)
+{
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += "\u00A0";
+        out += digits[i];
+    }
+    return out;
+}
 
 } // namespace
+
+LImageOverLimit::LImageOverLimit()
+    : mOuter(tOverLimit)
+{
+    tOverLimit = this;
+}
+
+LImageOverLimit::~LImageOverLimit()
+{
+    tOverLimit = mOuter;
+}
+
+void LImageOverLimit::Note(uint64_t width, uint64_t height, uint64_t limit)
+{
+    if (!tOverLimit || width == 0 || height == 0)
+        return;
+    tOverLimit->mWidth = width;
+    tOverLimit->mHeight = height;
+    tOverLimit->mLimit = limit;
+}
+
+std::string LImageOverLimit::Text() const
+{
+    // The product is told where it fits in 64 bits.
+    const bool exact = mHeight == 0 || mWidth <= UINT64_MAX / mHeight;
+    return "Bilden är för stor: den har " + std::to_string(mWidth) + " × " + std::to_string(mHeight)
+        + " bildpunkter" + (exact ? " (" + Grouped(mWidth * mHeight) + ")" : std::string())
+        + ", och en bild får ha högst " + Grouped(mLimit) + " bildpunkter.";
+}
 
 LImageHeaderProbe::LImageHeaderProbe()
     : mOuter(tProbe)

@@ -7,6 +7,7 @@
 #include "lfw/gen/LString.h"
 
 #include <cstdint>
+#include <string>
 
 // The most pixels an image read from a file or from memory may have (1 GiB as B8G8R8A8).
 // Readers compute sizes in 64 bits and refuse a larger image before taking any memory.
@@ -48,13 +49,39 @@ private:
     bool mSeen = false;
 };
 
+// While it lives on a thread, it keeps the size of a picture the readers there refused for
+// having more pixels than the limit, so that the failure can say so (Text).
+class LImageOverLimit {
+public:
+    LImageOverLimit();
+    ~LImageOverLimit();
+    LImageOverLimit(const LImageOverLimit&) = delete;
+    LImageOverLimit& operator=(const LImageOverLimit&) = delete;
+    bool Seen() const { return mWidth != 0; }
+    // What a reader calls when it refuses a picture of that size for the limit (the innermost
+    // LImageOverLimit of the thread keeps it; none: nothing happens).
+    static void Note(uint64_t width, uint64_t height, uint64_t limit);
+    // The Swedish sentence telling the picture's size and the limit.
+    std::string Text() const;
+
+private:
+    LImageOverLimit* mOuter;
+    uint64_t mWidth = 0, mHeight = 0, mLimit = 0;
+};
+
 // True when width and height are both at least 1 and their product is within the calling
-// thread's limit (LImageMaxPixels), and no header probe stops the reader there.
+// thread's limit (LImageMaxPixels), and no header probe stops the reader there. A size past the
+// limit is noted (LImageOverLimit).
 inline bool LImageSizeAcceptable(int64_t width, int64_t height)
 {
-    return width >= 1 && height >= 1 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
-        && uint64_t(width) * uint64_t(height) <= LImageMaxPixels()
-        && !LImageHeaderProbe::StopsAt(width, height);
+    if (width < 1 || height < 1)
+        return false;
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF
+        || uint64_t(width) * uint64_t(height) > LImageMaxPixels()) {
+        LImageOverLimit::Note(uint64_t(width), uint64_t(height), LImageMaxPixels());
+        return false;
+    }
+    return !LImageHeaderProbe::StopsAt(width, height);
 }
 
 // What a codec is asked for.

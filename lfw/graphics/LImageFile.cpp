@@ -216,13 +216,15 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessImageL
         return LProcessResultError;
     }
     uint32_t bits = 0;
+    LImageOverLimit overLimit;
     const LProcessResult result = RunReader(job, r.stream, r.codec, r.buffer, bits);
     r.result = bits;
     if (result == LProcessResultSuccess && r.buffer.IsValid())
         return LProcessResultSuccess;
     if (result != LProcessResultSuccess && result != LProcessResultError)
         return result;
-    job.SetError("Det gick inte att läsa in bilden.");
+    // A picture refused for its size says so: it is not damaged.
+    job.SetError(overLimit.Seen() ? overLimit.Text().c_str() : "Det gick inte att läsa in bilden.");
     return LProcessResultError;
 }
 

@@ -82,6 +82,11 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessCGImag
     const imageio::Result result = imageio::Decode(format, source, allocate, info, options);
     if (result == imageio::Result::Stopped || job.IsToStop())
         return LProcessResultStopped;
+    if (info.overLimitWidth) {
+        r.overLimitWidth = info.overLimitWidth;
+        r.overLimitHeight = info.overLimitHeight;
+        LImageOverLimit::Note(info.overLimitWidth, info.overLimitHeight, r.maxPixels);
+    }
     if (result != imageio::Result::Ok || !decoded.IsValid())
         return LProcessResultError;
     decoded.SetResolution(PixelsPerMetre(info.dpiX), PixelsPerMetre(info.dpiY));
@@ -134,6 +139,9 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessCamRAW
         // Developing a raw file takes seconds: the main thread keeps its loop turning meanwhile.
         LProcessThreadData<LProcessCGImageLoad<S>> data(load);
         result = Process(job, data);
+        // Refused for its size on the worker: noted on this thread, where the caller looks.
+        if (load.overLimitWidth)
+            LImageOverLimit::Note(load.overLimitWidth, load.overLimitHeight, load.maxPixels);
     } else {
         result = Process(job, load);
     }

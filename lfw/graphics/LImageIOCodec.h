@@ -33,6 +33,9 @@ template <class S> struct LProcessCGImageLoad {
     // The pixel limit of the thread that made the request (the decoding may run on a worker).
     uint64_t maxPixels = LImageMaxPixels();
     uint32_t result = 0; // bits per pixel of the decoded image
+    // The size of an image refused for having more than maxPixels pixels; 0 otherwise.
+    uint64_t overLimitWidth = 0;
+    uint64_t overLimitHeight = 0;
 };
 
 // The per-format readers: the status line names the format, the decoding is the common reader's.

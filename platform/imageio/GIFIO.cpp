@@ -84,7 +84,7 @@ Result DecodeGIF(
     // The declared screen is within the limit, and so is the frame; a 12-bit LZW code stands for
     // at most 4096 pixels of the frame (the rest of the screen is left transparent).
     const uint64_t framePixels = uint64_t(frame.Width) * uint64_t(frame.Height);
-    if (!SizeAcceptable(canvasWidth, canvasHeight, options)
+    if (!SizeAcceptable(canvasWidth, canvasHeight, options, info)
         || !DataCanHold(source, frame.Width, frame.Height, 4096))
         return Result::Failed;
     // A frame that shows a small part of a large screen: the picture is the frame alone, so that

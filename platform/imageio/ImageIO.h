@@ -77,6 +77,10 @@ struct DecodedInfo {
     double dpiY = 0;
     int orientation = 1; // the EXIF/TIFF orientation tag, 1 to 8 (1: as stored)
     uint32_t bitsPerPixel = 0; // of the image as the file stores it
+    // The size of an image refused for having more pixels than DecodeOptions::maxPixels (the
+    // decode then fails); 0 otherwise.
+    uint64_t overLimitWidth = 0;
+    uint64_t overLimitHeight = 0;
 };
 
 // Called once the size is known and checked: answers the first row of a top-down B8G8R8A8

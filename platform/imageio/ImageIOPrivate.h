@@ -25,10 +25,18 @@ inline bool Stopped(const DecodeOptions& options)
 }
 
 // A size the decoders may allocate for: both sides at least 1 and the product within the limit.
-inline bool SizeAcceptable(uint64_t width, uint64_t height, const DecodeOptions& options)
+// A picture of more pixels than the limit is noted in the info (overLimitWidth and Height).
+inline bool SizeAcceptable(
+    uint64_t width, uint64_t height, const DecodeOptions& options, DecodedInfo& info)
 {
-    return width >= 1 && height >= 1 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
-        && width * height <= options.maxPixels;
+    if (width < 1 || height < 1)
+        return false;
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || width * height > options.maxPixels) {
+        info.overLimitWidth = width;
+        info.overLimitHeight = height;
+        return false;
+    }
+    return true;
 }
 
 // True when the source's bytes could describe a picture of that many pixels: a format's best

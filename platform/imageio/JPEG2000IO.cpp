@@ -280,7 +280,7 @@ Result DecodeJPEG2000(
     uint32_t width = image->x1 - image->x0, height = image->y1 - image->y0;
     // OpenJPEG keeps every component as 32-bit samples: their count stays within the pixel
     // limit, and the data must be able to describe them.
-    if (!SizeAcceptable(width, height, options)
+    if (!SizeAcceptable(width, height, options, info)
         || uint64_t(width) * height * image->numcomps > options.maxPixels
         || !DataCanHold(source, width, height, 65536))
         return Result::Failed;

@@ -181,7 +181,7 @@ Result DecodeJPEG(
 
     // Every 8 x 8 block costs data (a DC code at least); arithmetic coding can go below a bit,
     // hence the wide margin.
-    if (!SizeAcceptable(cinfo.image_width, cinfo.image_height, options)
+    if (!SizeAcceptable(cinfo.image_width, cinfo.image_height, options, info)
         || !DataCanHold(source, cinfo.image_width, cinfo.image_height, 4096))
         longjmp(err.jump, 1);
     info.width = cinfo.image_width;

@@ -72,7 +72,7 @@ Result DecodePNG(
     png_uint_32 width = 0, height = 0;
     int depth = 0, colour = 0, interlace = 0;
     png_get_IHDR(png, pngInfo, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
-    if (!SizeAcceptable(width, height, options))
+    if (!SizeAcceptable(width, height, options, info))
         png_longjmp(png, 1);
     // The filtered rows (a filter byte each) come out of deflate, which makes at most 1032
     // bytes of one.

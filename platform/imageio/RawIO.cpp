@@ -56,8 +56,8 @@ Result DecodeRaw(
     if (libraw_open_buffer(raw.get(), bytes.data(), bytes.size()) != LIBRAW_SUCCESS)
         return Result::Failed;
     const libraw_image_sizes_t& sizes = raw->sizes;
-    if (!SizeAcceptable(sizes.raw_width, sizes.raw_height, options)
-        || !SizeAcceptable(sizes.width, sizes.height, options)
+    if (!SizeAcceptable(sizes.raw_width, sizes.raw_height, options, info)
+        || !SizeAcceptable(sizes.width, sizes.height, options, info)
         || !DataCanHold(source, sizes.raw_width, sizes.raw_height, 256))
         return Result::Failed;
     if (Stopped(options))
@@ -74,7 +74,7 @@ Result DecodeRaw(
         libraw_dcraw_make_mem_image(raw.get(), &error));
     if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->bits != 8
         || (image->colors != 3 && image->colors != 1)
-        || !SizeAcceptable(image->width, image->height, options)
+        || !SizeAcceptable(image->width, image->height, options, info)
         || uint64_t(image->width) * image->height * image->colors > image->data_size)
         return Result::Failed;
     // The camera's rotation has been applied by the development.

@@ -201,7 +201,7 @@ Result DecodeTIFF(
     uint16_t bits = 1, samples = 1, photometric = 0, planar = PLANARCONFIG_CONTIG;
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width)
         || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height)
-        || !SizeAcceptable(width, height, options)
+        || !SizeAcceptable(width, height, options, info)
         // Fax-coded blank pages reach some thousands of pixels a byte.
         || !DataCanHold(source, width, height, 65536))
         return Result::Failed;

@@ -28,6 +28,8 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -326,6 +328,44 @@ TEST_F(PrintPreviewWindow, CancelRestoresOnlyTheSelectedTemplate)
     EXPECT_FALSE(dialog.Printed());
     EXPECT_FLOAT_EQ(a->centreX, ax);
     EXPECT_FLOAT_EQ(b->centreX, bx - 4);
+}
+
+// The preview moves positions of the project's own layout: a saved project whose page differs
+// when the preview closes is unsaved. A change "Avbryt" takes back (the selected position) or no
+// change at all leaves it saved.
+TEST_F(PrintPreviewWindow, APositionMovedMakesTheProjectUnsaved)
+{
+    VTProject project(new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    VTLabelLayoutTemplate* a = page->first;
+    VTLabelLayoutTemplate* b = a->next;
+    ASSERT_TRUE(b);
+    project.SetSaveState(VTProjectSaveStateSaved);
+    auto preview = [&](const std::function<void(VTPrintPreviewDialog&)>& edit) {
+        VTPrintPreviewDialog dialog(project, page, a);
+        uitest::When([&] { return Shown(dialog); },
+            [&] {
+                CloseAtEnd guard { dialog };
+                edit(dialog);
+            });
+        dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    };
+    preview([](VTPrintPreviewDialog&) {});
+    EXPECT_EQ(project.GetSaveState(), VTProjectSaveStateSaved);
+    const float ax = a->centreX, bx = b->centreX;
+    preview([&](VTPrintPreviewDialog& dialog) { dialog.EvTemplatePositionXChanged(ax - 3); });
+    EXPECT_FLOAT_EQ(a->centreX, ax);
+    EXPECT_EQ(project.GetSaveState(), VTProjectSaveStateSaved);
+
+    preview([&](VTPrintPreviewDialog& dialog) {
+        dialog.Viewer().ClearSelectedItems();
+        dialog.Viewer().SetItemSelected(b, true, true);
+        dialog.EvTemplatePositionXChanged(bx + 5);
+        dialog.Viewer().ClearSelectedItems();
+        dialog.Viewer().SetItemSelected(a, true, true);
+    });
+    EXPECT_FLOAT_EQ(b->centreX, bx + 5);
+    EXPECT_EQ(project.GetSaveState(), VTProjectSaveStateModified);
 }
 
 TEST_F(PrintPreviewWindow, OneTemplateHasNoDashedOutline)

@@ -154,7 +154,7 @@ TEST_F(Project, SetLabelLayoutKeepsReusesAndDeletesDesigns)
     EXPECT_TRUE(same.IsNull());
     EXPECT_EQ(project.GetLabelLayout(), sameRaw);
     EXPECT_EQ(deaths, 1);
-    EXPECT_EQ(log.Take(), Events({ "layout" }));
+    EXPECT_EQ(log.Take(), Events({ "state 1", "layout" }));
     ASSERT_EQ(project.templates.GetCount(), 3u);
     EXPECT_EQ(project.templates.GetAt(0), disc);
     EXPECT_FLOAT_EQ(OuterDiameter(*disc), 90);
@@ -238,6 +238,31 @@ TEST_F(Project, SetLabelLayoutLooksAtEveryPositionOfAnId)
     EXPECT_EQ(Ids(*disc), std::vector<int>({ 5 }));
     EXPECT_FLOAT_EQ(OuterDiameter(*disc), 100);
     EXPECT_EQ(project.templates.GetAt(1)->format, VTTemplateFormatCaseCDFront);
+}
+
+// A new layout changes what the file would hold (designs may go with the old one): a saved
+// project is unsaved afterwards, and the observers hear of the state before the layout. Nothing
+// to take changes nothing.
+TEST_F(Project, SetLabelLayoutMakesTheProjectUnsaved)
+{
+    auto* original = new VTLabelLayout;
+    AddPage(*original, { { VTTemplateFormatDisc, 0 }, { VTTemplateFormatCaseCDFront, 1 } });
+    VTProject project(original);
+    project.SetSaveState(VTProjectSaveStateSaved);
+    ProjectLog log;
+    project.AddNotifyee(log);
+    LPtr<VTLabelLayout> none;
+    project.SetLabelLayout(none);
+    EXPECT_EQ(project.saveState, VTProjectSaveStateSaved);
+    EXPECT_TRUE(log.Take().empty());
+
+    LPtr<VTLabelLayout> discOnly(new VTLabelLayout);
+    AddPage(*discOnly, { { VTTemplateFormatDisc, 0 } });
+    project.SetLabelLayout(discOnly);
+    EXPECT_EQ(project.templates.GetCount(), 1u);
+    EXPECT_EQ(project.saveState, VTProjectSaveStateModified);
+    EXPECT_EQ(log.Take(), Events({ "state 1", "layout" }));
+    project.RemoveNotifyee(log);
 }
 
 TEST_F(Project, ChangesReachTheObserversAndMarkTheProject)

@@ -1,7 +1,7 @@
 // The undo history bounded by memory: the pictures its steps hold beyond the open project's own
-// count against a budget, each once however many steps share it, and the oldest steps go when a
-// new one takes the history past it (the newest always stays). Pictures are made with known
-// pixel sizes and counted as they are made and freed.
+// count against a budget, each once however many steps share it. Past it, the steps to redo go
+// first, then the oldest; the step at current always stays, and what is left undoes and redoes
+// as it shows. Pictures are made with known pixel sizes and counted as they are made and freed.
 #include "app/VTHistoryStateStack.h"
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOverlayImage.h"
@@ -56,6 +56,14 @@ protected:
         viewer.SetCollection(nullptr);
     }
 
+    // Whether every place up to count holds a step.
+    bool AllPlacesHoldSteps() const
+    {
+        for (uint64_t i = 0; i < stack.count; ++i)
+            if (!stack.states[i])
+                return false;
+        return true;
+    }
     // Adds a picture as the viewer does: the step first, then the overlay on top.
     VTOverlayImage* AddPicture()
     {
@@ -178,4 +186,100 @@ TEST_F(HistoryMemory, UndoneStepsCountThePicturesTheyHoldAfterTheUndo)
     ASSERT_TRUE(stack.Redo());
     EXPECT_EQ(stack.GetMemorySize(), 0u);
     EXPECT_EQ(CountedPicture::live, 2);
+}
+
+// Steps that wait to be redone go first when the budget is kept, the newest first, and what is
+// left is whole: every place up to count holds a step, and a redo does what it shows.
+TEST_F(HistoryMemory, KeptWithStepsToRedoTheNewestGoFirst)
+{
+    AddPicture();
+    AddPicture();
+    AddPicture();
+    ASSERT_TRUE(stack.Undo());
+    ASSERT_TRUE(stack.Undo());
+    EXPECT_EQ(stack.GetMemorySize(), 8 * kMiB);
+    stack.memoryBudget = 6 * kMiB;
+    EXPECT_TRUE(stack.KeepWithinBudget());
+    EXPECT_EQ(stack.current, 0);
+    ASSERT_EQ(stack.count, 2u);
+    EXPECT_TRUE(AllPlacesHoldSteps());
+    EXPECT_EQ(stack.GetMemorySize(), 4 * kMiB);
+    EXPECT_EQ(CountedPicture::live, 2); // the third picture is freed
+    ASSERT_TRUE(stack.Redo());
+    EXPECT_EQ(design->GetCount(), 2u);
+    EXPECT_FALSE(stack.CanRedo());
+    // Nothing more to drop: within the budget.
+    EXPECT_FALSE(stack.KeepWithinBudget());
+    ASSERT_TRUE(stack.Undo());
+    ASSERT_TRUE(stack.Undo());
+    EXPECT_EQ(design->GetCount(), 0u);
+}
+
+// Everything undone: no step is the current one, the steps to redo go newest first and the one
+// left redoes the first picture.
+TEST_F(HistoryMemory, KeptWithEverythingUndoneTheFirstStepStays)
+{
+    AddPicture();
+    AddPicture();
+    AddPicture();
+    while (stack.Undo()) { }
+    EXPECT_EQ(design->GetCount(), 0u);
+    stack.memoryBudget = 6 * kMiB;
+    EXPECT_TRUE(stack.KeepWithinBudget());
+    EXPECT_EQ(stack.current, -1);
+    ASSERT_EQ(stack.count, 1u);
+    ASSERT_TRUE(AllPlacesHoldSteps());
+    EXPECT_EQ(CountedPicture::live, 1);
+    ASSERT_TRUE(stack.Redo());
+    EXPECT_EQ(design->GetCount(), 1u);
+    EXPECT_FALSE(stack.Redo());
+    // Past a budget smaller than one picture, nothing to redo is kept at all.
+    ASSERT_TRUE(stack.Undo());
+    stack.memoryBudget = 1 * kMiB;
+    EXPECT_TRUE(stack.KeepWithinBudget());
+    EXPECT_EQ(stack.count, 0u);
+    EXPECT_FALSE(stack.CanRedo());
+    EXPECT_FALSE(stack.Redo());
+    EXPECT_EQ(CountedPicture::live, 0);
+}
+
+// Four added, the last undone, a budget of less than one picture: the step to redo goes, the
+// three that can be undone stay, and a redo then does nothing.
+TEST_F(HistoryMemory, KeptPastTheBudgetRedoIsNoLongerOffered)
+{
+    for (int i = 0; i < 4; ++i)
+        AddPicture();
+    ASSERT_TRUE(stack.Undo());
+    stack.memoryBudget = 3 * kMiB;
+    EXPECT_TRUE(stack.KeepWithinBudget());
+    EXPECT_EQ(stack.current, 2);
+    ASSERT_EQ(stack.count, 3u);
+    EXPECT_TRUE(AllPlacesHoldSteps());
+    EXPECT_FALSE(stack.CanRedo());
+    EXPECT_FALSE(stack.Redo());
+    EXPECT_EQ(design->GetCount(), 3u);
+    while (stack.Undo()) { }
+    EXPECT_EQ(design->GetCount(), 0u);
+}
+
+// With steps to redo and deleted pictures among those to undo: the steps to redo go first, then
+// the oldest; the step at current stays even past the budget and undoes its deletion.
+TEST_F(HistoryMemory, KeptAfterTheStepsToRedoTheOldestGoAndTheCurrentStays)
+{
+    Delete(AddPicture()); // steps 0 (add) and 1 (delete) hold picture A
+    Delete(AddPicture()); // steps 2 and 3 hold picture B
+    ASSERT_TRUE(stack.Undo()); // B shown again
+    ASSERT_TRUE(stack.Undo()); // B in the step that adds it
+    EXPECT_EQ(stack.current, 1);
+    EXPECT_EQ(stack.GetMemorySize(), 8 * kMiB);
+    stack.memoryBudget = 3 * kMiB;
+    EXPECT_TRUE(stack.KeepWithinBudget());
+    EXPECT_EQ(stack.current, 0);
+    ASSERT_EQ(stack.count, 1u);
+    ASSERT_NE(stack.states[0], nullptr);
+    EXPECT_STREQ(stack.states[0]->GetCaption(), "Overlay delete");
+    EXPECT_EQ(CountedPicture::live, 1);
+    ASSERT_TRUE(stack.Undo());
+    ASSERT_EQ(design->GetCount(), 1u);
+    EXPECT_EQ(design->first->GetType(), VTOverlayTypeImage);
 }

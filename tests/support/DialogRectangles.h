@@ -13,6 +13,8 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 
@@ -33,12 +35,12 @@ inline unsigned long WaitDialogWindow(
     return xid;
 }
 
-// The controls of the dialog's rectangle file (pixels of its X window): for each id, the widest
-// control of that id (panels inside hold controls with the same ids). Empty when the file is
-// another window's.
-inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned long xid)
+// Every control of the dialog's rectangle file, in its order, with its id (pixels of its X
+// window). Empty when the file is another window's.
+inline std::vector<std::pair<int, XRect>> DialogControlList(
+    const std::string& rects, unsigned long xid)
 {
-    std::map<int, XRect> out;
+    std::vector<std::pair<int, XRect>> out;
     std::ifstream in(rects + ".dialog");
     std::string line, word;
     std::getline(in, line);
@@ -48,6 +50,17 @@ inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned lo
     int id;
     XRect r;
     while (in >> word >> id >> r.x >> r.y >> r.width >> r.height)
+        out.emplace_back(id, r);
+    return out;
+}
+
+// The controls of the dialog's rectangle file (pixels of its X window): for each id, the widest
+// control of that id (panels inside hold controls with the same ids). Empty when the file is
+// another window's.
+inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned long xid)
+{
+    std::map<int, XRect> out;
+    for (const auto& [id, r] : DialogControlList(rects, xid))
         if (!out.count(id) || out[id].width < r.width)
             out[id] = r;
     return out;

@@ -519,6 +519,65 @@ TEST(FileSave, RefusesWhatTheUserCouldNotWriteInPlace)
     EXPECT_EQ(TemporaryFolder::List(folder / "låst"), (std::vector<std::string> { "egen.vtproj" }));
 }
 
+// A folder made read-only while its file is written: the file can be neither named nor moved
+// there, the failure is told with that reason (also in place of a writer's generic text), and
+// the earlier file is kept. Named and unnamed temporary files alike; run as an ordinary user
+// (root writes into any folder).
+TEST(FileSave, AFolderMadeReadOnlyDuringTheSaveIsNamed)
+{
+    TemporaryFolder folder;
+    const std::string inner = folder / "mapp";
+    ASSERT_EQ(::mkdir(inner.c_str(), 0755), 0);
+    const uid_t nobody = 65534;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+        ASSERT_EQ(::chown(inner.c_str(), nobody, nobody), 0);
+    }
+    const std::string target = inner + "/skiva.vtproj";
+    const auto lines = smalldisk::InChild([&](FILE* report) {
+        if (::geteuid() == 0
+            && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            return;
+        for (bool unnamed : { true, false }) {
+            _LFileSaveUseUnnamedFiles(unnamed);
+            ::chmod(inner.c_str(), 0755);
+            TemporaryFolder::WriteFile(target, "gammalt");
+            LFileSave save;
+            RecordedErrors job;
+            LFileSaveProcess process(job, save);
+            const bool begun = save.Begin(target.c_str()) && save.GetStream().Write("nytt", 4);
+            ::chmod(inner.c_str(), 0555);
+            const bool committed = begun && save.Commit();
+            if (!committed)
+                process.SetError("Det gick inte att flytta filen.");
+            std::fprintf(report, "%d|%d|%d|%s|%s|%d\n", begun ? 1 : 0, committed ? 1 : 0,
+                int(save.GetProblem()), job.errors.empty() ? "" : job.errors[0].c_str(),
+                TemporaryFolder::ReadFile(target).c_str(),
+                int(TemporaryFolder::List(inner).size()));
+            // Writable again: the next save goes through and leaves nothing beside the file.
+            ::chmod(inner.c_str(), 0755);
+            LFileSave again;
+            const bool saved = again.Begin(target.c_str()) && again.GetStream().Write("igen", 4)
+                && again.Commit();
+            std::fprintf(report, "%d|%s|%d\n", saved ? 1 : 0,
+                TemporaryFolder::ReadFile(target).c_str(),
+                int(TemporaryFolder::List(inner).size()));
+        }
+    });
+    ::chmod(inner.c_str(), 0755);
+    _LFileSaveUseUnnamedFiles(true);
+    const std::string said = "Det går inte att spara ”skiva.vtproj” i den här mappen: mappen är "
+                             "skrivskyddad. Spara i en annan mapp.";
+    const std::string expected = "1|0|" + std::to_string(int(LFileSaveProblem::kFolderNotWritable))
+        + "|" + said + "|gammalt";
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], expected + "|1") << "unnamed";
+    // A named temporary file cannot be removed from the read-only folder: the next save does.
+    EXPECT_EQ(lines[2], expected + "|2") << "named";
+    EXPECT_EQ(lines[1], "1|igen|1");
+    EXPECT_EQ(lines[3], "1|igen|1");
+}
+
 // A disk that fills up during a save: the failure is told as a full disk, and the earlier file
 // is kept byte for byte with nothing beside it.
 TEST(FileSave, AFullDiskIsNamedAndTheEarlierFileKept)

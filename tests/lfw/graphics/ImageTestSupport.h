@@ -336,4 +336,30 @@ inline void BufferFromRef(const RefImage& ref, LImageBuffer& out, bool alpha = f
     }
 }
 
+// The start of an RGB PNG of the size: its signature, header chunk (IHDR) and the first data
+// chunk's length and type (IDAT, empty), no pixel data. A reader knows the picture's size from it
+// and nothing more.
+inline std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> png = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13 };
+    const size_t chunk = png.size();
+    png.insert(png.end(), { 'I', 'H', 'D', 'R' });
+    for (uint32_t v : { width, height })
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.push_back(uint8_t(v >> shift));
+    png.insert(png.end(), { 8, 2, 0, 0, 0 }); // 8 bits, RGB, deflate, no filter, no interlace
+    // The chunk's CRC-32 over its type and data, bit by bit.
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = chunk; i < png.size(); ++i) {
+        crc ^= png[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        png.push_back(uint8_t(crc >> shift));
+    png.insert(png.end(), { 0, 0, 0, 0, 'I', 'D', 'A', 'T' });
+    return png;
+}
+
 } // namespace imagetest

@@ -1,8 +1,9 @@
 // Reading a picture as far as its header (LImage::ProbeFile): each reader goes up to the point
 // where it knows the picture's size and would take memory for its pixels, and no further. A
 // picture whose pixels break off after a good header passes; a file that is no picture, a header
-// cut short, or a size past the readers' limit does not, and says why in the reader's words. A
-// probe leaves its thread's readers as they were.
+// cut short, or a size past the readers' limit does not, and says why in the reader's words (a
+// size past the limit with the size and the limit). A probe leaves its thread's readers as they
+// were.
 #include "ImageTestSupport.h"
 
 #include "lfw/graphics/LImageCodec.h"
@@ -70,12 +71,22 @@ TEST(HeaderProbe, ReadersStopAtTheSizeAndTellWhatTheyCouldNotRead)
     ASSERT_TRUE(WriteBytes(folder / "text.png", std::vector<uint8_t>(text.begin(), text.end())));
     ASSERT_TRUE(WriteBytes(folder / "head.png", Cut(png, 20)));
     ASSERT_TRUE(WriteBytes(folder / "head.jpg", Cut(jpeg, 30)));
-    ASSERT_TRUE(WriteBytes(folder / "huge.bmp", BmpHeader(100000, 100000)));
     ASSERT_TRUE(WriteBytes(folder / "empty.gif", {}));
-    for (const char* name : { "text.png", "head.png", "head.jpg", "huge.bmp", "empty.gif" }) {
+    for (const char* name : { "text.png", "head.png", "head.jpg", "empty.gif" }) {
         EXPECT_FALSE(LImage::ProbeFile((folder / name).c_str(), nullptr, why)) << name;
         EXPECT_EQ(why, "Det gick inte att läsa in bilden.") << name;
     }
+    // Past the limit: told with the size and the limit (numbers grouped by no-break spaces).
+    ASSERT_TRUE(WriteBytes(folder / "huge.bmp", BmpHeader(100000, 100000)));
+    EXPECT_FALSE(LImage::ProbeFile((folder / "huge.bmp").c_str(), nullptr, why));
+    EXPECT_EQ(why,
+        "Bilden är för stor: den har 100000 × 100000 bildpunkter (10\u00A0000\u00A0000\u00A0000), "
+        "och en bild får ha högst 268\u00A0435\u00A0456 bildpunkter.");
+    ASSERT_TRUE(WriteBytes(folder / "huge.png", PngHeaderOnly(20000, 20000)));
+    EXPECT_FALSE(LImage::ProbeFile((folder / "huge.png").c_str(), nullptr, why));
+    EXPECT_EQ(why,
+        "Bilden är för stor: den har 20000 × 20000 bildpunkter (400\u00A0000\u00A0000), och en "
+        "bild får ha högst 268\u00A0435\u00A0456 bildpunkter.");
     ASSERT_TRUE(WriteBytes(folder / "bild.xyz", ReadBytes(Fixture("base.png"))));
     EXPECT_FALSE(LImage::ProbeFile((folder / "bild.xyz").c_str(), nullptr, why));
     EXPECT_EQ(why, "Filtypen känns inte igen.");

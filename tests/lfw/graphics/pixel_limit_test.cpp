@@ -45,3 +45,44 @@ TEST(PixelLimit, EveryReaderRefusesAPictureAboveTheLimitOfItsScope)
         EXPECT_EQ(there, kLImageMaxPixels);
     }
 }
+
+// A picture refused for the limit is told as such, with its size and the limit, by every reader:
+// the platform's (PNG, JPEG, GIF, JPEG 2000, TIFF, camera raw) and the framework's own (BMP, PNM,
+// PCX, PSD, RAS, TGA, WBMP). Also a raw file developed on a worker for the main thread.
+TEST(PixelLimit, APictureAboveTheLimitIsToldWithItsSizeAndTheLimit)
+{
+    struct Errors : LProcessInterfaceVoid {
+        void SetError(const char* text) override { last = text ? text : ""; }
+        std::string last;
+    };
+    LThreadSetMainThread();
+    for (const char* name :
+        { "base.png", "grey.jpg", "anim.gif", "grey.jp2", "orient6.tif", "linear.dng", "bmp24.bmp",
+            "p6.ppm", "pcx24.pcx", "psd_rgb.psd", "ras24.ras", "tga_rgb.tga", "wbmp.wbmp" }) {
+        const std::string path = Fixture(name);
+        LImageBuffer buffer;
+        ASSERT_NE(LImage::Load(buffer, path.c_str(), 0), 0u) << name;
+        const uint64_t width = uint64_t(buffer.GetWidth()), height = uint64_t(buffer.GetHeight());
+        const uint64_t pixels = width * height;
+        ASSERT_GE(pixels, 100u) << name;
+        ASSERT_LT(pixels, 1000000u) << name;
+        Errors job;
+        {
+            LImagePixelLimit limit(99);
+            EXPECT_EQ(LImage::Load(job, buffer, path.c_str(), 0), 0u) << name;
+        }
+        EXPECT_EQ(job.last,
+            "Bilden är för stor: den har " + std::to_string(width) + " × " + std::to_string(height)
+                + " bildpunkter (" + std::to_string(pixels)
+                + "), och en bild får ha högst 99 bildpunkter.")
+            << name;
+        // A picture that could not be read for another reason says nothing of its size.
+        const std::vector<uint8_t> bytes = ReadBytes(path);
+        TempFolder folder;
+        const std::string cut = folder / (std::string("kort") + std::strrchr(name, '.'));
+        ASSERT_TRUE(WriteBytes(cut, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4)));
+        Errors damaged;
+        EXPECT_EQ(LImage::Load(damaged, buffer, cut.c_str(), 0), 0u) << name;
+        EXPECT_EQ(damaged.last, "Det gick inte att läsa in bilden.") << name;
+    }
+}
