@@ -32,6 +32,7 @@ enum : uint16_t {
     kProgramInfoChunk = 1,
     kLayoutChunk = 2,
     kTemplatesChunk = 3,
+    kAutoSaveOriginChunk = 4,
     kLegacyColourChunk = 1,
     kIDListChunk = 4,
     kBrushChunk = 6,
@@ -552,13 +553,18 @@ LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<
 // ================================================================================================
 
 template <class S>
-LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project)
+LProcessResult VTProjectWriteSDF(
+    LProcessInterface& process, S& stream, VTProject& project, const char* origin)
 {
     LSDFWriter<S> writer;
     if (!writer.Open(stream, kVTProjectFileType, kVTProjectFileVersion))
         return Fail(process, "Det gick inte att öppna filen.");
     if (!writer.StartContainer(kProjectChunk))
         return Fail(process, "Det gick inte att starta projektdata.");
+    // An autosave names the project it was made of first, where it is found without reading
+    // the rest; readers that do not know the chunk pass over it.
+    if (origin && *origin)
+        writer.WriteString(kAutoSaveOriginChunk, origin);
     LProcessResult result = VTSerialiseProjectToSDF(process, writer, project);
     if (result != LProcessResultSuccess)
         return result;
@@ -619,7 +625,7 @@ LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject
 }
 
 #define VT_PROJECT_STREAMS(Out, In)                                                                \
-    template LProcessResult VTProjectWriteSDF(LProcessInterface&, Out&, VTProject&);               \
+    template LProcessResult VTProjectWriteSDF(LProcessInterface&, Out&, VTProject&, const char*);  \
     template LProcessResult VTProjectReadSDF(LProcessInterface&, In&, VTProject&);                 \
     template LProcessResult VTSerialiseProjectToSDF(                                               \
         LProcessInterface&, LSDFWriter<Out>&, VTProject&);                                         \
@@ -640,7 +646,29 @@ VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 #undef VT_PROJECT_STREAMS
 
 // A save's snapshot.
-template LProcessResult VTProjectWriteSDF(LProcessInterface&, LOutputStreamPieces&, VTProject&);
+template LProcessResult VTProjectWriteSDF(
+    LProcessInterface&, LOutputStreamPieces&, VTProject&, const char*);
+
+std::string VTProjectReadAutoSaveOrigin(const char* path)
+{
+    LInputStreamFile stream;
+    if (!path || !stream.Open(path))
+        return "";
+    LSDFReader<LInputStreamFile> reader;
+    if (!reader.Open(stream, kVTProjectFileType))
+        return "";
+    LSDFReaderChunkIterator<LInputStreamFile> it(reader);
+    if (!it.Next() || it->GetId() != kProjectChunk || !it->IsContainer())
+        return "";
+    LSDFReaderChunkIterator<LInputStreamFile> children(reader, it.GetChunk());
+    while (children.Next()) {
+        if (children->GetId() != kAutoSaveOriginChunk)
+            continue;
+        LStringLongTemplate<char> origin;
+        return children->ReadString(origin) ? origin.c_str() : "";
+    }
+    return "";
+}
 
 // ================================================================================================
 // Jobs
@@ -682,11 +710,11 @@ LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
 }
 
 LProcessResult VTProjectMakeSnapshot(
-    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot)
+    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot, const char* origin)
 {
     snapshot.reset();
     auto pieces = std::make_shared<LOutputStreamPieces>();
-    LProcessResult result = VTProjectWriteSDF(process, *pieces, project);
+    LProcessResult result = VTProjectWriteSDF(process, *pieces, project, origin);
     if (result == LProcessResultSuccess && !pieces->IsGood())
         return Fail(process, "Det gick inte att skriva filen.");
     if (result == LProcessResultSuccess)

@@ -17,6 +17,8 @@
 //       4 container: the mapped label-position ids, one 1 int each
 //       5 container: the disc's printable ring (disc designs only)
 //       1 container: read, never written: an older solid background colour
+//     4 string: in an autosave only, first: the path of the project it was made of (the
+//               project's own path, with or without a folder)
 //
 // Saving writes a temporary file beside the target and renames it over the target, so a failed
 // save leaves the target as it was. Errors are reported in Swedish through the job's error text.
@@ -77,10 +79,10 @@ LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
 // The project file's bytes, immutable once made: read on any thread.
 using VTProjectSnapshot = std::shared_ptr<const LOutputStreamPieces>;
 
-// The project file as a snapshot (null on failure). Where the project is read; a picture whose
-// bytes are not kept is encoded here.
-LProcessResult VTProjectMakeSnapshot(
-    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot);
+// The project file as a snapshot (null on failure), an autosave of the project at origin when
+// one is given. Where the project is read; a picture whose bytes are not kept is encoded here.
+LProcessResult VTProjectMakeSnapshot(LProcessInterface& process, VTProject& project,
+    VTProjectSnapshot& snapshot, const char* origin = nullptr);
 
 // Writes a snapshot through a temporary file beside the target, the progress moving with the
 // bytes written. Any thread.
@@ -94,9 +96,14 @@ LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job);
 LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);
 
 // The whole file over a stream: header, chunk 1 and trailer (LOutputStreamFile,
-// LOutputStreamByteArray, LOutputStreamPieces).
+// LOutputStreamByteArray, LOutputStreamPieces); with an origin, an autosave of the project
+// saved there.
 template <class S>
-LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project);
+LProcessResult VTProjectWriteSDF(
+    LProcessInterface& process, S& stream, VTProject& project, const char* origin = nullptr);
+// The path of the project an autosave file was made of; "" for a file that names none (a
+// project saved by the user, an autosave of an older version) or that cannot be read.
+std::string VTProjectReadAutoSaveOrigin(const char* path);
 // The whole file from a stream into a new, empty project (LInputStreamFile, LInputStreamBuffer):
 // the file type, the version and chunk 1 are checked.
 template <class S>

@@ -114,8 +114,14 @@ public:
     // Ends the project's autosave: one under way is abandoned, the file and the setting go.
     void DeleteAutoSave();
     // Starts writing the autosave off the window's thread; the setting names the file once it is
-    // in place. Nothing while one is under way.
+    // in place (an earlier run's autosave it named before is removed). Nothing while one is
+    // under way.
     void AutoSave();
+    // The open project came from the autosave at path: its autosaves replace that file, which
+    // goes when the project is saved or closed.
+    void ContinueAutoSave(const std::string& path);
+    // The autosave the setting names ("" when none).
+    static std::string NamedAutoSave();
     bool IsAutoSaving() const { return autoSaving != nullptr; }
 
     void EvLabelLayoutTemplatePaginatorClicked() override;
