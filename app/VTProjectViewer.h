@@ -117,9 +117,6 @@ public:
     // in place (an earlier run's autosave it named before is removed). Nothing while one is
     // under way.
     void AutoSave();
-    // The open project came from the autosave at path: its autosaves replace that file, which
-    // goes when the project is saved or closed.
-    void ContinueAutoSave(const std::string& path);
     // The autosave the setting names ("" when none).
     static std::string NamedAutoSave();
     bool IsAutoSaving() const { return autoSaving != nullptr; }

@@ -125,22 +125,13 @@ void VTProjectViewer::AutoSave()
         WrittenThisRun().insert(path);
         const std::string replaced = NamedAutoSave();
         LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
-        // An earlier run's autosave that the start offered and the user left is offered no
-        // more: this one replaces it.
+        // The autosave named before is an earlier run's that the start offered (left by the
+        // user, or reopened into this project under another name): this one replaces it.
         if (!replaced.empty() && replaced != path && !WrittenThisRun().count(replaced))
             unlink(replaced.c_str());
     };
     autoSaving = std::make_unique<VTProjectBackgroundSave>(
         *project, path, std::move(done), project->GetPath());
-}
-
-void VTProjectViewer::ContinueAutoSave(const std::string& path)
-{
-    if (!project || path.empty())
-        return;
-    autoSaving.reset();
-    autoSavePath = path;
-    WrittenThisRun().insert(path);
 }
 
 std::string VTProjectViewer::NamedAutoSave()

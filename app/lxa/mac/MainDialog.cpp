@@ -264,7 +264,9 @@ void MainDialog::EvWindowReady()
             if (CmProjectLoad(autosave.c_str(), false)) {
                 // A reopened autosave is unsaved work of the project it was made of, saved to
                 // that project's file (an older autosave, which does not name it, is saved where
-                // the user says under its own name). Its autosaves go on in the same file.
+                // the user says under its own name). Named by the setting, it is offered again
+                // should this run end abnormally too, until a save or the project's next
+                // autosave replaces it.
                 std::string path = VTAutoSaveProjectPath(found.origin);
                 if (path.empty())
                     path = ProjectBareName(autosave.c_str()) + ".vtproj";
@@ -272,7 +274,6 @@ void MainDialog::EvWindowReady()
                 reopenedAutoSave = autosave;
                 if (project->GetSaveState() != VTProjectSaveStateModified)
                     project->SetSaveState(VTProjectSaveStateModified);
-                projectViewer.ContinueAutoSave(autosave);
                 LUserSettingSetString("AutoSave", "FileName", autosave.c_str());
                 UpdateCaption();
                 EnableControls();
