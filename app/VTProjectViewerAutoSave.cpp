@@ -126,8 +126,10 @@ void VTProjectViewer::AutoSave()
         const std::string replaced = NamedAutoSave();
         LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
         // The autosave named before is an earlier run's that the start offered (left by the
-        // user, or reopened into this project under another name): this one replaces it.
-        if (!replaced.empty() && replaced != path && !WrittenThisRun().count(replaced))
+        // user, or reopened into this project under another name): this one replaces it. Never
+        // the project's own file, though (an autosave opened as a project).
+        if (!replaced.empty() && replaced != path && !WrittenThisRun().count(replaced)
+            && !(project && VTAutoSaveSameFile(replaced, project->GetPath())))
             unlink(replaced.c_str());
     };
     autoSaving = std::make_unique<VTProjectBackgroundSave>(

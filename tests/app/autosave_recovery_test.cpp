@@ -221,6 +221,23 @@ TEST_F(AutoSaveRecovery, ALaterAutosaveReplacesTheOneLeft)
     }
 }
 
+// An autosave the user opened as a project (from "Öppna..."): the project's own autosave
+// replaces it in the setting but leaves the file, which is the project's.
+TEST_F(AutoSaveRecovery, AnAutosaveOpenedAsAProjectIsNotReplaced)
+{
+    const std::string opened
+        = WriteAutoSave(DataFolder() + "skiva_autosave.vtproj", "/x/skiva.vtproj", 60, "förr");
+    LUserSettingSetString("AutoSave", "FileName", opened.c_str());
+    Fixture f;
+    f.project->SetPath(opened.c_str());
+    f.viewer.AddOverlayText("nu");
+    Tick(f.viewer, 3);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), DataFolder() + "skiva_autosave_autosave.vtproj");
+    EXPECT_EQ(Texts(opened), std::vector<std::string> { "förr" });
+    f.viewer.SetProject(nullptr);
+    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> { "skiva_autosave.vtproj" });
+}
+
 // What the start offers: the newest of the named autosave and those no setting names; one older
 // than its project's file is removed; other files are left alone.
 TEST_F(AutoSaveRecovery, TheStartOffersTheNewestAndRemovesOutdatedOnes)
