@@ -300,7 +300,8 @@ bool KeepBrokenCopy(const std::string& path)
                 return true;
             continue;
         }
-        if (::link(path.c_str(), copy.c_str()) == 0)
+        // The file itself where the store is a link to it.
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copy.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return true;
         if (errno == EEXIST)
             continue;
