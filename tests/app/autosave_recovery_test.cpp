@@ -6,11 +6,11 @@
 #include "app/VTOverlayText.h"
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LSDF.h"
+#include "support/AutoSaveFiles.h"
 #include "support/ProjectTestSupport.h"
 #include "support/ProjectViewerTestSupport.h"
 #include "support/TemporaryFolder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -22,16 +22,6 @@ using namespace pvtest;
 namespace {
 
 class AutoSaveRecovery : public WindowTest { };
-
-// Every autosave-like name in the data folder.
-std::vector<std::string> AutoSavesLeft()
-{
-    std::vector<std::string> left;
-    for (const std::string& name : TemporaryFolder::List(DataFolder()))
-        if (name.find("autosave") != std::string::npos)
-            left.push_back(name);
-    return left;
-}
 
 // The texts of a project file's first design.
 std::vector<std::string> Texts(const std::string& path)
@@ -50,30 +40,15 @@ std::vector<std::string> Texts(const std::string& path)
     return texts;
 }
 
-// An autosave of the project with one text, as the viewer writes it (origin "" for one of an
-// older version, which names no project), its time seconds before now.
+// An autosave of a CD project with one text, its time seconds before now.
 std::string WriteAutoSave(const std::string& path, const std::string& origin, int secondsAgo,
     const char* text = "autosparad")
 {
     auto project = NewCDProject();
     sample::Text(*project->templates.GetAt(0), text, 0, 0);
-    LProcessInterfaceVoid quiet;
-    VTProjectSnapshot snapshot;
-    EXPECT_EQ(
-        VTProjectMakeSnapshot(quiet, *project, snapshot, origin.c_str()), LProcessResultSuccess);
-    VTProjectWriteSnapshot write { path, snapshot };
-    EXPECT_EQ(Process(quiet, write), LProcessResultSuccess);
-    const timespec times[2]
-        = { { time(nullptr) - secondsAgo, 0 }, { time(nullptr) - secondsAgo, 0 } };
-    EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    autosaves::Write(*project, path, origin);
+    autosaves::MakeOlder(path, secondsAgo);
     return path;
-}
-
-void SetAge(const std::string& path, int secondsAgo)
-{
-    const timespec times[2]
-        = { { time(nullptr) - secondsAgo, 0 }, { time(nullptr) - secondsAgo, 0 } };
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 } // namespace
@@ -161,7 +136,7 @@ TEST_F(AutoSaveRecovery, ASaveRemovesTheAutosave)
     ASSERT_EQ(Process(quiet, save), LProcessResultSuccess);
     EXPECT_FALSE(f.viewer.IsAutoSaving());
     EXPECT_TRUE(uitest::PumpUntilIdle());
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> {});
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
     EXPECT_EQ(Setting("AutoSave", "FileName"), "");
 
     // Changed after the save: autosaved again.
@@ -170,7 +145,7 @@ TEST_F(AutoSaveRecovery, ASaveRemovesTheAutosave)
     EXPECT_EQ(Setting("AutoSave", "FileName"), autosave);
     EXPECT_TRUE(Exists(autosave));
     f.viewer.SetProject(nullptr);
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> {});
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
 }
 
 // A reopened autosave's project autosaves into that same file (not "_2"), so the setting goes on
@@ -189,11 +164,11 @@ TEST_F(AutoSaveRecovery, AReopenedAutosaveGoesOnInItsOwnFile)
     f.viewer.AddOverlayText("senare");
     Tick(f.viewer, 3);
     EXPECT_EQ(Setting("AutoSave", "FileName"), autosave);
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> { "opened_autosave.vtproj" });
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> { "opened_autosave.vtproj" });
     EXPECT_EQ(Texts(autosave), std::vector<std::string> { "senare" });
     EXPECT_EQ(VTProjectReadAutoSaveOrigin(autosave.c_str()), origin);
     f.viewer.SetProject(nullptr);
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> {});
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
     EXPECT_EQ(Setting("AutoSave", "FileName"), "");
 }
 
@@ -214,10 +189,10 @@ TEST_F(AutoSaveRecovery, ALaterAutosaveReplacesTheOneLeft)
         Tick(f.viewer, 3);
         const std::string now = Setting("AutoSave", "FileName");
         EXPECT_EQ(now, DataFolder() + "skiva_autosave.vtproj");
-        EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> { "skiva_autosave.vtproj" });
+        EXPECT_EQ(autosaves::Left(), std::vector<std::string> { "skiva_autosave.vtproj" });
         EXPECT_EQ(Texts(now), std::vector<std::string> { "nu" });
         f.viewer.SetProject(nullptr);
-        EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> {});
+        EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
     }
 }
 
@@ -235,7 +210,7 @@ TEST_F(AutoSaveRecovery, AnAutosaveOpenedAsAProjectIsNotReplaced)
     EXPECT_EQ(Setting("AutoSave", "FileName"), DataFolder() + "skiva_autosave_autosave.vtproj");
     EXPECT_EQ(Texts(opened), std::vector<std::string> { "förr" });
     f.viewer.SetProject(nullptr);
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> { "skiva_autosave.vtproj" });
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> { "skiva_autosave.vtproj" });
 }
 
 // What the start offers: the newest of the named autosave and those no setting names; one older
@@ -248,8 +223,8 @@ TEST_F(AutoSaveRecovery, TheStartOffersTheNewestAndRemovesOutdatedOnes)
     const std::string overtaken = work.Path() + "/overtaken.vtproj";
     TemporaryFolder::WriteFile(kept, "x");
     TemporaryFolder::WriteFile(overtaken, "x");
-    SetAge(kept, 500);
-    SetAge(overtaken, 20);
+    autosaves::MakeOlder(kept, 500);
+    autosaves::MakeOlder(overtaken, 20);
     const std::string named = WriteAutoSave(data + "kept_autosave.vtproj", kept, 300);
     const std::string outdated = WriteAutoSave(data + "overtaken_autosave.vtproj", overtaken, 30);
     const std::string older = WriteAutoSave(data + "gammal_autosave.vtproj", "", 200);

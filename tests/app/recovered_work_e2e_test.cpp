@@ -6,13 +6,12 @@
 // <build>/e2e-files. Runs once more under openbox (VT_WINDOW_MANAGER) and at a backing scale of 2
 // (VT_ALSO_SCALED).
 #include "app/VTAutoSaveFiles.h"
-#include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
+#include "support/AutoSaveFiles.h"
 #include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -28,36 +27,13 @@ const char* const kShots = "e2e-files";
 const std::string kOffer = "Projektet sparas automatiskt\nDet finns ett automatiskt sparat "
                            "projekt. Vill du öppna den?\n";
 
-// The sample project with a text that tells it apart, autosaved at the path by the program's own
-// writer as an autosave of the project at origin.
+// The sample project with a text that tells it apart, autosaved at the path as an autosave of
+// the project at origin.
 std::string SaveAutoSave(const std::string& path, const std::string& origin, const char* mark)
 {
     auto project = sample::MakeProject();
     sample::Text(*project->templates.GetAt(0), mark, 0, 0);
-    LProcessInterfaceVoid quiet;
-    VTProjectSnapshot snapshot;
-    EXPECT_EQ(
-        VTProjectMakeSnapshot(quiet, *project, snapshot, origin.c_str()), LProcessResultSuccess);
-    VTProjectWriteSnapshot write { path, snapshot };
-    EXPECT_EQ(Process(quiet, write), LProcessResultSuccess);
-    return path;
-}
-
-// Dates the file back by minutes.
-void MakeOlder(const std::string& path, int minutes)
-{
-    const timespec times[2]
-        = { { time(nullptr) - 60 * minutes, 0 }, { time(nullptr) - 60 * minutes, 0 } };
-    EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
-std::vector<std::string> AutoSavesLeft()
-{
-    std::vector<std::string> left;
-    for (const std::string& name : TemporaryFolder::List(VTAutoSaveFolder()))
-        if (name.find("autosave") != std::string::npos)
-            left.push_back(name);
-    return left;
+    return autosaves::Write(*project, path, origin);
 }
 
 std::string Named()
@@ -106,7 +82,7 @@ TEST(RecoveredWork, StaysOfferedThroughASecondCrashAndSavesToItsFile)
         GTEST_SKIP() << "no display or no xdotool";
     Session s;
     const std::string project = SaveMarked(s.dir + "/opened.vtproj", "förr");
-    MakeOlder(project, 10);
+    autosaves::MakeOlder(project, 600);
     const std::string autosave
         = SaveAutoSave(VTAutoSaveFolder() + "opened_autosave.vtproj", project, "senare");
     LUserSettingSetString("AutoSave", "FileName", autosave.c_str());
@@ -125,7 +101,7 @@ TEST(RecoveredWork, StaysOfferedThroughASecondCrashAndSavesToItsFile)
     const std::vector<std::string> texts = SavedTexts(project);
     EXPECT_EQ(Count(texts, "senare"), 1u);
     EXPECT_EQ(Count(texts, "förr"), 0u);
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> {});
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
     EXPECT_EQ(Named(), "");
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(program->Wait(8000), 0);
@@ -142,10 +118,10 @@ TEST(RecoveredWork, AnAutosaveNoSettingNamesIsOffered)
     const std::string saved = SaveMarked(s.dir + "/sparad.vtproj", "sparad");
     const std::string outdated
         = SaveAutoSave(VTAutoSaveFolder() + "sparad_autosave.vtproj", saved, "gammal");
-    MakeOlder(outdated, 5);
+    autosaves::MakeOlder(outdated, 300);
     const std::string untitled
         = SaveAutoSave(VTAutoSaveFolder() + "Untitled_1_autosave.vtproj", "Namnlöst.vtproj", "ny");
-    MakeOlder(untitled, 1);
+    autosaves::MakeOlder(untitled, 60);
     ASSERT_EQ(Named(), "");
 
     std::unique_ptr<Program> program;
@@ -159,7 +135,7 @@ TEST(RecoveredWork, AnAutosaveNoSettingNamesIsOffered)
     ASSERT_TRUE(TypeIntoFilePanel("Spara projekt", path));
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - ny.vtproj", 15000)) << Caption(xid);
     EXPECT_EQ(Count(SavedTexts(path), "ny"), 1u);
-    EXPECT_EQ(AutoSavesLeft(), std::vector<std::string> {});
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
     EXPECT_EQ(Named(), "");
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(program->Wait(8000), 0);
