@@ -67,10 +67,14 @@ VTAutoSaveFound VTAutoSaveFindToOffer(const std::string& named)
         struct stat autosave { };
         if (!IsOwnFile(path, autosave))
             continue;
-        std::string origin = VTProjectReadAutoSaveOrigin(path.c_str());
-        struct stat project { };
-        if (origin.find('/') != std::string::npos && stat(origin.c_str(), &project) == 0
-            && S_ISREG(project.st_mode) && !Before(project.st_mtim, autosave.st_mtim)) {
+        // The project's file written since the autosave was made (as its stamp then tells, on
+        // that file's own clock): the autosave holds nothing the file does not.
+        std::string stamp;
+        std::string origin = VTProjectReadAutoSaveOrigin(path.c_str(), &stamp);
+        const std::string now = origin.find('/') != std::string::npos
+            ? VTProjectFileStamp(origin.c_str())
+            : std::string();
+        if (!now.empty() && now != stamp) {
             unlink(path.c_str());
             continue;
         }

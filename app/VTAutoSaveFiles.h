@@ -20,8 +20,8 @@ struct VTAutoSaveFound {
 };
 
 // What the start offers: of the autosave the setting names (named, which may lie elsewhere)
-// and every other autosave in the folder, the newest one. An autosave older than the file of the
-// project it was made of holds nothing that file does not (it was saved since) and is removed.
+// and every other autosave in the folder, the newest one. An autosave whose project's file was
+// written after it was made (saved since) holds nothing that file does not and is removed.
 VTAutoSaveFound VTAutoSaveFindToOffer(const std::string& named);
 
 // Where a reopened autosave's project is saved: the project it was made of when that file's

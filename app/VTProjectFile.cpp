@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -33,6 +35,7 @@ enum : uint16_t {
     kLayoutChunk = 2,
     kTemplatesChunk = 3,
     kAutoSaveOriginChunk = 4,
+    kAutoSaveOriginStampChunk = 5,
     kLegacyColourChunk = 1,
     kIDListChunk = 4,
     kBrushChunk = 6,
@@ -561,10 +564,15 @@ LProcessResult VTProjectWriteSDF(
         return Fail(process, "Det gick inte att öppna filen.");
     if (!writer.StartContainer(kProjectChunk))
         return Fail(process, "Det gick inte att starta projektdata.");
-    // An autosave names the project it was made of first, where it is found without reading
-    // the rest; readers that do not know the chunk pass over it.
-    if (origin && *origin)
+    // An autosave names the project it was made of, and when that project's file was last
+    // written, first, where they are found without reading the rest; readers that do not know
+    // the chunks pass over them.
+    if (origin && *origin) {
         writer.WriteString(kAutoSaveOriginChunk, origin);
+        const std::string stamp = VTProjectFileStamp(origin);
+        if (!stamp.empty())
+            writer.WriteString(kAutoSaveOriginStampChunk, stamp.c_str());
+    }
     LProcessResult result = VTSerialiseProjectToSDF(process, writer, project);
     if (result != LProcessResultSuccess)
         return result;
@@ -649,8 +657,21 @@ VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 template LProcessResult VTProjectWriteSDF(
     LProcessInterface&, LOutputStreamPieces&, VTProject&, const char*);
 
-std::string VTProjectReadAutoSaveOrigin(const char* path)
+std::string VTProjectFileStamp(const char* path)
 {
+    struct stat st { };
+    if (!path || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return "";
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%lld.%09ld", static_cast<long long>(st.st_mtim.tv_sec),
+        static_cast<long>(st.st_mtim.tv_nsec));
+    return stamp;
+}
+
+std::string VTProjectReadAutoSaveOrigin(const char* path, std::string* stamp)
+{
+    if (stamp)
+        stamp->clear();
     LInputStreamFile stream;
     if (!path || !stream.Open(path))
         return "";
@@ -660,14 +681,21 @@ std::string VTProjectReadAutoSaveOrigin(const char* path)
     LSDFReaderChunkIterator<LInputStreamFile> it(reader);
     if (!it.Next() || it->GetId() != kProjectChunk || !it->IsContainer())
         return "";
+    std::string origin;
     LSDFReaderChunkIterator<LInputStreamFile> children(reader, it.GetChunk());
     while (children.Next()) {
-        if (children->GetId() != kAutoSaveOriginChunk)
+        const uint16_t id = children->GetId();
+        if (id != kAutoSaveOriginChunk && id != kAutoSaveOriginStampChunk)
             continue;
-        LStringLongTemplate<char> origin;
-        return children->ReadString(origin) ? origin.c_str() : "";
+        LStringLongTemplate<char> value;
+        if (!children->ReadString(value))
+            return "";
+        if (id == kAutoSaveOriginChunk)
+            origin = value.c_str();
+        else if (stamp)
+            *stamp = value.c_str();
     }
-    return "";
+    return origin;
 }
 
 // ================================================================================================

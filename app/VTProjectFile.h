@@ -19,6 +19,8 @@
 //       1 container: read, never written: an older solid background colour
 //     4 string: in an autosave only, first: the path of the project it was made of (the
 //               project's own path, with or without a folder)
+//     5 string: in an autosave only, next: the modification time of that project's file when
+//               the autosave was made (VTProjectFileStamp); absent when there was no such file
 //
 // Saving writes a temporary file beside the target and renames it over the target, so a failed
 // save leaves the target as it was. Errors are reported in Swedish through the job's error text.
@@ -102,8 +104,13 @@ template <class S>
 LProcessResult VTProjectWriteSDF(
     LProcessInterface& process, S& stream, VTProject& project, const char* origin = nullptr);
 // The path of the project an autosave file was made of; "" for a file that names none (a
-// project saved by the user, an autosave of an older version) or that cannot be read.
-std::string VTProjectReadAutoSaveOrigin(const char* path);
+// project saved by the user, an autosave of an older version) or that cannot be read. With
+// stamp: that project file's stamp when the autosave was made ("" when it had no file).
+std::string VTProjectReadAutoSaveOrigin(const char* path, std::string* stamp = nullptr);
+// When the file at path was last written, as "<seconds>.<nanoseconds>"; "" when it is no file.
+// Compared with an earlier stamp of the same file: it tells a file written since, on the file's
+// own clock.
+std::string VTProjectFileStamp(const char* path);
 // The whole file from a stream into a new, empty project (LInputStreamFile, LInputStreamBuffer):
 // the file type, the version and chunk 1 are checked.
 template <class S>

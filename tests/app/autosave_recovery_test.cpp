@@ -7,6 +7,7 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LSDF.h"
 #include "support/AutoSaveFiles.h"
+#include "support/CommandOutput.h"
 #include "support/ProjectTestSupport.h"
 #include "support/ProjectViewerTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -69,7 +70,9 @@ TEST_F(AutoSaveRecovery, AnAutosaveNamesItsProject)
     Tick(f.viewer, 3);
     const std::string autosave = Setting("AutoSave", "FileName");
     ASSERT_EQ(autosave, DataFolder() + "skiva_autosave.vtproj");
-    EXPECT_EQ(VTProjectReadAutoSaveOrigin(autosave.c_str()), origin);
+    std::string stamp = "x";
+    EXPECT_EQ(VTProjectReadAutoSaveOrigin(autosave.c_str(), &stamp), origin);
+    EXPECT_EQ(stamp, ""); // the project has no file yet
 
     // The bytes: file header (12), root header (12), project header (12), then the first child.
     const std::string bytes = TemporaryFolder::ReadFile(autosave);
@@ -84,6 +87,15 @@ TEST_F(AutoSaveRecovery, AnAutosaveNamesItsProject)
     EXPECT_EQ(bytes.substr(48, origin.size() + 1), origin + std::string(1, '\0'));
 
     EXPECT_EQ(Texts(autosave), std::vector<std::string> { "Ändrad" });
+    // With its file: when that file was written, as the next autosave found it.
+    TemporaryFolder::WriteFile(origin, "x");
+    autosaves::MakeOlder(origin, 90);
+    f.viewer.AddOverlayText("Igen");
+    Tick(f.viewer, 3);
+    EXPECT_EQ(VTProjectReadAutoSaveOrigin(autosave.c_str(), &stamp), origin);
+    // The file's time to the nanosecond, as stat(1) tells it.
+    EXPECT_EQ(stamp + "\n", CommandOutput("stat -c %.9Y '" + origin + "'"));
+    EXPECT_EQ(stamp, VTProjectFileStamp(origin.c_str()));
     EXPECT_EQ(f.project->GetSaveState(), VTProjectSaveStateModified);
     EXPECT_STREQ(f.project->GetPath(), origin.c_str());
 
@@ -213,23 +225,35 @@ TEST_F(AutoSaveRecovery, AnAutosaveOpenedAsAProjectIsNotReplaced)
     EXPECT_EQ(autosaves::Left(), std::vector<std::string> { "skiva_autosave.vtproj" });
 }
 
-// What the start offers: the newest of the named autosave and those no setting names; one older
-// than its project's file is removed; other files are left alone.
+// What the start offers: the newest of the named autosave and those no setting names. One whose
+// project's file was written after it was made goes, judged on that file's own clock alone (a
+// file dated ahead of the data folder's clock, as on another server, but not written since,
+// keeps its autosave). Other files are left alone.
 TEST_F(AutoSaveRecovery, TheStartOffersTheNewestAndRemovesOutdatedOnes)
 {
     TemporaryFolder work;
     const std::string data = DataFolder();
-    const std::string kept = work.Path() + "/kept.vtproj";
-    const std::string overtaken = work.Path() + "/overtaken.vtproj";
-    TemporaryFolder::WriteFile(kept, "x");
-    TemporaryFolder::WriteFile(overtaken, "x");
-    autosaves::MakeOlder(kept, 500);
-    autosaves::MakeOlder(overtaken, 20);
+    const auto project = [&](const char* name) {
+        const std::string path = work.Path() + "/" + name;
+        TemporaryFolder::WriteFile(path, "x");
+        autosaves::MakeOlder(path, 600);
+        return path;
+    };
+    const std::string kept = project("kept.vtproj");
+    const std::string ahead = project("ahead.vtproj");
+    autosaves::MakeOlder(ahead, -3600);
+    const std::string overtaken = project("overtaken.vtproj");
+    const std::string appeared = work.Path() + "/appeared.vtproj";
     const std::string named = WriteAutoSave(data + "kept_autosave.vtproj", kept, 300);
+    const std::string notSince = WriteAutoSave(data + "ahead_autosave.vtproj", ahead, 400);
     const std::string outdated = WriteAutoSave(data + "overtaken_autosave.vtproj", overtaken, 30);
+    const std::string saved = WriteAutoSave(data + "appeared_autosave.vtproj", appeared, 30);
     const std::string older = WriteAutoSave(data + "gammal_autosave.vtproj", "", 200);
     const std::string gone
         = WriteAutoSave(data + "gone_autosave.vtproj", work.Path() + "/gone.vtproj", 100);
+    // Saved since: written again, or made where there was no file.
+    autosaves::MakeOlder(overtaken, 20);
+    TemporaryFolder::WriteFile(appeared, "x");
     // Not autosaves: a project, a temporary file and a folder.
     TemporaryFolder::WriteFile(data + "notes.vtproj", "x");
     TemporaryFolder::WriteFile(data + ".gone_autosave.vtproj.a1B2c3", "x");
@@ -239,7 +263,8 @@ TEST_F(AutoSaveRecovery, TheStartOffersTheNewestAndRemovesOutdatedOnes)
     EXPECT_EQ(found.path, gone);
     EXPECT_EQ(found.origin, work.Path() + "/gone.vtproj");
     EXPECT_FALSE(Exists(outdated));
-    for (const std::string& path : { named, older, gone, data + "notes.vtproj",
+    EXPECT_FALSE(Exists(saved));
+    for (const std::string& path : { named, notSince, older, gone, data + "notes.vtproj",
              data + ".gone_autosave.vtproj.a1B2c3", data + "mapp_autosave.vtproj" })
         EXPECT_TRUE(Exists(path)) << path;
 
@@ -252,9 +277,13 @@ TEST_F(AutoSaveRecovery, TheStartOffersTheNewestAndRemovesOutdatedOnes)
     found = VTAutoSaveFindToOffer(named);
     EXPECT_EQ(found.path, named);
     EXPECT_EQ(found.origin, kept);
+    unlink(named.c_str());
+    EXPECT_EQ(VTAutoSaveFindToOffer("").path, notSince);
+    unlink(notSince.c_str());
     // The named one may lie outside the data folder; saved since, it goes too.
     const std::string elsewhere = WriteAutoSave(work.Path() + "/e_autosave.vtproj", kept, 600);
-    unlink(named.c_str());
+    EXPECT_EQ(VTAutoSaveFindToOffer(elsewhere).path, elsewhere);
+    TemporaryFolder::WriteFile(kept, "saved");
     EXPECT_EQ(VTAutoSaveFindToOffer(elsewhere).path, "");
     EXPECT_FALSE(Exists(elsewhere));
     EXPECT_EQ(VTAutoSaveFindToOffer(work.Path() + "/missing_autosave.vtproj").path, "");

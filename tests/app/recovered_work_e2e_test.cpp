@@ -108,7 +108,7 @@ TEST(RecoveredWork, StaysOfferedThroughASecondCrashAndSavesToItsFile)
 }
 
 // Autosaves no setting names (the run died before it could name one): the newest is offered, one
-// older than its project's file goes unasked. A never-saved project keeps its name and is saved
+// whose project was saved since goes unasked. A never-saved project keeps its name and is saved
 // where the user says.
 TEST(RecoveredWork, AnAutosaveNoSettingNamesIsOffered)
 {
@@ -119,6 +119,7 @@ TEST(RecoveredWork, AnAutosaveNoSettingNamesIsOffered)
     const std::string outdated
         = SaveAutoSave(VTAutoSaveFolder() + "sparad_autosave.vtproj", saved, "gammal");
     autosaves::MakeOlder(outdated, 300);
+    SaveMarked(saved, "sparad igen");
     const std::string untitled
         = SaveAutoSave(VTAutoSaveFolder() + "Untitled_1_autosave.vtproj", "Namnlöst.vtproj", "ny");
     autosaves::MakeOlder(untitled, 60);
