@@ -312,8 +312,9 @@ bool KeepBrokenCopy(const std::string& path)
             return false;
         const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
+            const bool taken = errno == EEXIST;
             g_free(data);
-            if (errno == EEXIST)
+            if (taken)
                 continue;
             return false;
         }
