@@ -1,4 +1,5 @@
 #include "platform/prefs/Prefs.h"
+#include "support/SmallDisk.h"
 #include "support/TemporaryFolder.h"
 
 #include <cstdlib>
@@ -271,4 +272,36 @@ TEST_F(Prefs, AnEarlierBrokenCopyIsNeverOverwritten)
     EXPECT_EQ(value, "3");
     EXPECT_TRUE(prefs::GetValue(fDomain, "B/b", value));
     EXPECT_EQ(value, "4");
+}
+
+// A store that is a link to a file on another file system: no hard link can be made to it from
+// the store's folder, so the broken file is copied, byte for byte, into a file of its own.
+TEST_F(Prefs, ABrokenStoreOnAnotherFileSystemIsCopied)
+{
+    const std::string disk = fHome + "/disk";
+    const std::string path = prefs::StorePath(fDomain);
+    ASSERT_EQ(mkdir(disk.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((fHome + "/" + fDomain).c_str(), 0700), 0);
+    const std::string broken = std::string("[Preferences]\nA/a=1\nB/\0cut", 25);
+    const auto lines = smalldisk::InChild([&](FILE* report) {
+        if (!smalldisk::Mount(disk, "64k")) {
+            std::fprintf(report, "no mount\n");
+            return;
+        }
+        TemporaryFolder::WriteFile(disk + "/preferences.ini", broken);
+        std::string value;
+        const bool ok = symlink((disk + "/preferences.ini").c_str(), path.c_str()) == 0
+            && prefs::SetValue(fDomain, "C/c", "3") && prefs::GetValue(fDomain, "A/a", value);
+        std::fprintf(report, "%d %s\n", ok ? 1 : 0, value.c_str());
+    });
+    ASSERT_EQ(lines.size(), 1u);
+    if (lines[0] == "no mount")
+        GTEST_SKIP() << "no file system of our own can be mounted here";
+    EXPECT_EQ(lines[0], "1 1");
+    struct stat st { };
+    ASSERT_EQ(lstat((path + ".broken").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_nlink, 1u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(Read(path + ".broken"), broken);
 }
