@@ -245,8 +245,8 @@ void MainDialog::EvWindowReady()
     // The stored name is read whole, however long the data folder's path is.
     const std::string named = VTProjectViewer::NamedAutoSave();
     // Besides the named autosave, those no setting names (the run died before it could name
-    // one) are offered too, the newest first; one older than its project's file (saved since)
-    // has gone, as one that is missing is nothing to offer.
+    // one) are offered too, the newest first; one whose project was saved since has gone, and
+    // one that is missing is nothing to offer.
     const VTAutoSaveFound found = VTAutoSaveFindToOffer(named);
     // The offered autosave is the named one from here on, whichever the answer: it is offered
     // again until its work is saved or a later autosave replaces it.
