@@ -14,6 +14,7 @@
 struct VTProjectBackgroundSave::State {
     VTProject* project = nullptr;
     std::string path;
+    std::string origin;
     Done done;
     std::atomic<bool> abandoned { false };
     // Set while the snapshot is handed to the worker and until it is written or dropped.
@@ -101,7 +102,8 @@ void VTProjectBackgroundSave::State::Write(const std::shared_ptr<State>& state)
 {
     VTProjectSnapshot snapshot;
     Job job(state->abandoned);
-    if (VTProjectMakeSnapshot(job, *state->project, snapshot) != LProcessResultSuccess) {
+    if (VTProjectMakeSnapshot(job, *state->project, snapshot, state->origin.c_str())
+        != LProcessResultSuccess) {
         Finish(state, false);
         return;
     }
@@ -125,11 +127,13 @@ void VTProjectBackgroundSave::State::Write(const std::shared_ptr<State>& state)
     }
 }
 
-VTProjectBackgroundSave::VTProjectBackgroundSave(VTProject& project, std::string path, Done done)
+VTProjectBackgroundSave::VTProjectBackgroundSave(
+    VTProject& project, std::string path, Done done, std::string origin)
     : fState(std::make_shared<State>())
 {
     fState->project = &project;
     fState->path = std::move(path);
+    fState->origin = std::move(origin);
     fState->done = std::move(done);
     // Posted, so that the callback never runs inside the constructor.
     std::shared_ptr<State> state = fState;

@@ -20,7 +20,9 @@ public:
     using Done = std::function<void(bool saved)>;
 
     // Starts at once; the project must outlive the object (or the object be destroyed first).
-    VTProjectBackgroundSave(VTProject& project, std::string path, Done done);
+    // With an origin the file is an autosave of the project saved there (VTProjectFile.h).
+    VTProjectBackgroundSave(
+        VTProject& project, std::string path, Done done, std::string origin = std::string());
     // Abandons the save: the callback never comes, a write under way is stopped and waited for
     // (its temporary file removed; a file already moved into place stays for the owner to
     // remove).

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -32,6 +34,8 @@ enum : uint16_t {
     kProgramInfoChunk = 1,
     kLayoutChunk = 2,
     kTemplatesChunk = 3,
+    kAutoSaveOriginChunk = 4,
+    kAutoSaveOriginStampChunk = 5,
     kLegacyColourChunk = 1,
     kIDListChunk = 4,
     kBrushChunk = 6,
@@ -552,13 +556,23 @@ LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<
 // ================================================================================================
 
 template <class S>
-LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project)
+LProcessResult VTProjectWriteSDF(
+    LProcessInterface& process, S& stream, VTProject& project, const char* origin)
 {
     LSDFWriter<S> writer;
     if (!writer.Open(stream, kVTProjectFileType, kVTProjectFileVersion))
         return Fail(process, "Det gick inte att öppna filen.");
     if (!writer.StartContainer(kProjectChunk))
         return Fail(process, "Det gick inte att starta projektdata.");
+    // An autosave names the project it was made of, and when that project's file was last
+    // written, first, where they are found without reading the rest; readers that do not know
+    // the chunks pass over them.
+    if (origin && *origin) {
+        writer.WriteString(kAutoSaveOriginChunk, origin);
+        const std::string stamp = VTProjectFileStamp(origin);
+        if (!stamp.empty())
+            writer.WriteString(kAutoSaveOriginStampChunk, stamp.c_str());
+    }
     LProcessResult result = VTSerialiseProjectToSDF(process, writer, project);
     if (result != LProcessResultSuccess)
         return result;
@@ -619,7 +633,7 @@ LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject
 }
 
 #define VT_PROJECT_STREAMS(Out, In)                                                                \
-    template LProcessResult VTProjectWriteSDF(LProcessInterface&, Out&, VTProject&);               \
+    template LProcessResult VTProjectWriteSDF(LProcessInterface&, Out&, VTProject&, const char*);  \
     template LProcessResult VTProjectReadSDF(LProcessInterface&, In&, VTProject&);                 \
     template LProcessResult VTSerialiseProjectToSDF(                                               \
         LProcessInterface&, LSDFWriter<Out>&, VTProject&);                                         \
@@ -640,7 +654,49 @@ VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 #undef VT_PROJECT_STREAMS
 
 // A save's snapshot.
-template LProcessResult VTProjectWriteSDF(LProcessInterface&, LOutputStreamPieces&, VTProject&);
+template LProcessResult VTProjectWriteSDF(
+    LProcessInterface&, LOutputStreamPieces&, VTProject&, const char*);
+
+std::string VTProjectFileStamp(const char* path)
+{
+    struct stat st { };
+    if (!path || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return "";
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%lld.%09ld", static_cast<long long>(st.st_mtim.tv_sec),
+        static_cast<long>(st.st_mtim.tv_nsec));
+    return stamp;
+}
+
+std::string VTProjectReadAutoSaveOrigin(const char* path, std::string* stamp)
+{
+    if (stamp)
+        stamp->clear();
+    LInputStreamFile stream;
+    if (!path || !stream.Open(path))
+        return "";
+    LSDFReader<LInputStreamFile> reader;
+    if (!reader.Open(stream, kVTProjectFileType))
+        return "";
+    LSDFReaderChunkIterator<LInputStreamFile> it(reader);
+    if (!it.Next() || it->GetId() != kProjectChunk || !it->IsContainer())
+        return "";
+    std::string origin;
+    LSDFReaderChunkIterator<LInputStreamFile> children(reader, it.GetChunk());
+    while (children.Next()) {
+        const uint16_t id = children->GetId();
+        if (id != kAutoSaveOriginChunk && id != kAutoSaveOriginStampChunk)
+            continue;
+        LStringLongTemplate<char> value;
+        if (!children->ReadString(value))
+            return "";
+        if (id == kAutoSaveOriginChunk)
+            origin = value.c_str();
+        else if (stamp)
+            *stamp = value.c_str();
+    }
+    return origin;
+}
 
 // ================================================================================================
 // Jobs
@@ -682,11 +738,11 @@ LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
 }
 
 LProcessResult VTProjectMakeSnapshot(
-    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot)
+    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot, const char* origin)
 {
     snapshot.reset();
     auto pieces = std::make_shared<LOutputStreamPieces>();
-    LProcessResult result = VTProjectWriteSDF(process, *pieces, project);
+    LProcessResult result = VTProjectWriteSDF(process, *pieces, project, origin);
     if (result == LProcessResultSuccess && !pieces->IsGood())
         return Fail(process, "Det gick inte att skriva filen.");
     if (result == LProcessResultSuccess)

@@ -17,6 +17,10 @@
 //       4 container: the mapped label-position ids, one 1 int each
 //       5 container: the disc's printable ring (disc designs only)
 //       1 container: read, never written: an older solid background colour
+//     4 string: in an autosave only, first: the path of the project it was made of (the
+//               project's own path, with or without a folder)
+//     5 string: in an autosave only, next: the modification time of that project's file when
+//               the autosave was made (VTProjectFileStamp); absent when there was no such file
 //
 // Saving writes a temporary file beside the target and renames it over the target, so a failed
 // save leaves the target as it was. Errors are reported in Swedish through the job's error text.
@@ -77,10 +81,10 @@ LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
 // The project file's bytes, immutable once made: read on any thread.
 using VTProjectSnapshot = std::shared_ptr<const LOutputStreamPieces>;
 
-// The project file as a snapshot (null on failure). Where the project is read; a picture whose
-// bytes are not kept is encoded here.
-LProcessResult VTProjectMakeSnapshot(
-    LProcessInterface& process, VTProject& project, VTProjectSnapshot& snapshot);
+// The project file as a snapshot (null on failure), an autosave of the project at origin when
+// one is given. Where the project is read; a picture whose bytes are not kept is encoded here.
+LProcessResult VTProjectMakeSnapshot(LProcessInterface& process, VTProject& project,
+    VTProjectSnapshot& snapshot, const char* origin = nullptr);
 
 // Writes a snapshot through a temporary file beside the target, the progress moving with the
 // bytes written. Any thread.
@@ -94,9 +98,19 @@ LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job);
 LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);
 
 // The whole file over a stream: header, chunk 1 and trailer (LOutputStreamFile,
-// LOutputStreamByteArray, LOutputStreamPieces).
+// LOutputStreamByteArray, LOutputStreamPieces); with an origin, an autosave of the project
+// saved there.
 template <class S>
-LProcessResult VTProjectWriteSDF(LProcessInterface& process, S& stream, VTProject& project);
+LProcessResult VTProjectWriteSDF(
+    LProcessInterface& process, S& stream, VTProject& project, const char* origin = nullptr);
+// The path of the project an autosave file was made of; "" for a file that names none (a
+// project saved by the user, an autosave of an older version) or that cannot be read. With
+// stamp: that project file's stamp when the autosave was made ("" when it had no file).
+std::string VTProjectReadAutoSaveOrigin(const char* path, std::string* stamp = nullptr);
+// When the file at path was last written, as "<seconds>.<nanoseconds>"; "" when it is no file.
+// Compared with an earlier stamp of the same file: it tells a file written since, on the file's
+// own clock.
+std::string VTProjectFileStamp(const char* path);
 // The whole file from a stream into a new, empty project (LInputStreamFile, LInputStreamBuffer):
 // the file type, the version and chunk 1 are checked.
 template <class S>

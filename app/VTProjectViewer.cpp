@@ -275,9 +275,13 @@ void VTProjectViewer::EvProjectTemplateChanged(VTProject&)
 
 void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)
 {
-    // A save starts the minute of unsaved work again.
-    if (p.GetSaveState() == VTProjectSaveStateSaved)
+    // A save starts the minute of unsaved work again, and the saved work needs its autosave no
+    // more (one under way is abandoned first, so that it does not put the file back).
+    if (p.GetSaveState() == VTProjectSaveStateSaved) {
         autoSaveSeconds = 0;
+        if (autoSaving || !autoSavePath.empty())
+            DeleteAutoSave();
+    }
 }
 
 void VTProjectViewer::EvProjectOverlayAdded(VTProject&, VTProjectTemplate& design, VTOverlay& o)

@@ -114,8 +114,11 @@ public:
     // Ends the project's autosave: one under way is abandoned, the file and the setting go.
     void DeleteAutoSave();
     // Starts writing the autosave off the window's thread; the setting names the file once it is
-    // in place. Nothing while one is under way.
+    // in place (an earlier run's autosave it named before is removed). Nothing while one is
+    // under way.
     void AutoSave();
+    // The autosave the setting names ("" when none).
+    static std::string NamedAutoSave();
     bool IsAutoSaving() const { return autoSaving != nullptr; }
 
     void EvLabelLayoutTemplatePaginatorClicked() override;

@@ -1,8 +1,11 @@
 // The project viewer's autosave: after a minute of unsaved changes (three ticks of the 20-second
 // timer) the open project is written to the user's data folder under a name of its own, without
-// touching the project's path or save state. The setting "AutoSave"/"FileName" names the file,
-// so that the next start can offer it when the program ended without closing the project. The
-// pictures are encoded and the file written off the window's thread (VTProjectBackgroundSave).
+// touching the project's path or save state. The file names the project's path inside, and the
+// setting "AutoSave"/"FileName" names the file, so that the next start can offer it when the
+// program ended without closing the project (VTAutoSaveFiles.h). The pictures are encoded and
+// the file written off the window's thread (VTProjectBackgroundSave). Saved or closed, the
+// project's autosave goes.
+#include "app/VTAutoSaveFiles.h"
 #include "app/VTProjectBackgroundSave.h"
 #include "app/VTProjectFile.h"
 #include "app/VTProjectViewer.h"
@@ -73,17 +76,20 @@ void VTProjectViewer::EvTimer(int id)
 void VTProjectViewer::MakeAutoSavePath()
 {
     autoSavePath.clear();
-    std::string folder = LFile::GetUserDataFolderAppPath();
+    const std::string folder = VTAutoSaveFolder();
     if (folder.empty())
         return;
-    if (folder.back() != '/')
-        folder += '/';
+    // A name is free unless an earlier run's autosave still waits there to be offered; the one
+    // the setting names is replaced by this one anyway.
+    const std::string named = NamedAutoSave();
+    const auto isFree = [&](const std::string& path) {
+        return !FileExists(path.c_str()) || WrittenThisRun().count(path) || path == named;
+    };
     std::string path;
     if (project->GetSaveState() == VTProjectSaveStateNew) {
-        // The next free number: an earlier run's autosave still waits to be offered.
         for (int tries = 0; tries < 10000; ++tries) {
-            path = folder + "Untitled_" + std::to_string(++autoSaveCounter) + "_autosave.vtproj";
-            if (!FileExists(path.c_str()) || WrittenThisRun().count(path))
+            path = folder + "Untitled_" + std::to_string(++autoSaveCounter) + kVTAutoSaveSuffix;
+            if (isFree(path))
                 break;
         }
     } else {
@@ -92,9 +98,9 @@ void VTProjectViewer::MakeAutoSavePath()
         if (char* dot = std::strrchr(file, '.'))
             *dot = '\0';
         const std::string name = NameThatFits(file);
-        path = folder + name + "_autosave.vtproj";
-        for (int k = 2; k < 10000 && FileExists(path.c_str()) && !WrittenThisRun().count(path); ++k)
-            path = folder + name + "_" + std::to_string(k) + "_autosave.vtproj";
+        path = folder + name + kVTAutoSaveSuffix;
+        for (int k = 2; k < 10000 && !isFree(path); ++k)
+            path = folder + name + "_" + std::to_string(k) + kVTAutoSaveSuffix;
     }
     // A path the system cannot open is not cut into one that names another file: no autosave.
     if (path.size() < kLLongPathSize)
@@ -111,15 +117,30 @@ void VTProjectViewer::AutoSave()
         return;
     const std::string path = autoSavePath;
     // The viewer owns the save: the answer never comes once it (or the save) has gone.
-    autoSaving
-        = std::make_unique<VTProjectBackgroundSave>(*project, path, [this, path](bool saved) {
-              autoSaving.reset();
-              // A failure (a folder gone or read-only) is silent; the next autosave tries again.
-              if (!saved)
-                  return;
-              WrittenThisRun().insert(path);
-              LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
-          });
+    auto done = [this, path](bool saved) {
+        autoSaving.reset();
+        // A failure (a folder gone or read-only) is silent; the next autosave tries again.
+        if (!saved)
+            return;
+        WrittenThisRun().insert(path);
+        const std::string replaced = NamedAutoSave();
+        LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
+        // The autosave named before is an earlier run's that the start offered (left by the
+        // user, or reopened into this project under another name): this one replaces it. Never
+        // the project's own file, though (an autosave opened as a project).
+        if (!replaced.empty() && replaced != path && !WrittenThisRun().count(replaced)
+            && !(project && VTAutoSaveSameFile(replaced, project->GetPath())))
+            unlink(replaced.c_str());
+    };
+    autoSaving = std::make_unique<VTProjectBackgroundSave>(
+        *project, path, std::move(done), project->GetPath());
+}
+
+std::string VTProjectViewer::NamedAutoSave()
+{
+    LStringLongTemplate<char> value;
+    _LUserSettingGetString(kVTAutoSaveSection, kVTAutoSaveFileName, "", value);
+    return value.c_str();
 }
 
 void VTProjectViewer::DeleteAutoSave()
@@ -127,7 +148,8 @@ void VTProjectViewer::DeleteAutoSave()
     // An autosave under way stops first (a write is waited for), then its file goes too.
     autoSaving.reset();
     if (!autoSavePath.empty()) {
-        if (FileExists(autoSavePath.c_str()))
+        if (FileExists(autoSavePath.c_str())
+            && !(project && VTAutoSaveSameFile(autoSavePath, project->GetPath())))
             unlink(autoSavePath.c_str());
         WrittenThisRun().erase(autoSavePath);
         autoSavePath.clear();

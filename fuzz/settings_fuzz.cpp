@@ -1,9 +1,10 @@
 // The user settings store on an arbitrary file: the preferences file of the program's domain holds
 // the bytes, then its keys and values, the typed readings, the recent-file slots and their menu
 // are read, and a value and a recent file are written. Whatever the file holds: a value written
-// reads back byte for byte; the values of a file that parses (told here by GLib on its own) stay
-// as they were beside it; a file that does not parse is kept as "<file>.broken"; the new recent
-// file takes slot 0 and the others move down one.
+// reads back byte for byte; the values read before the write (a file that does not parse, told
+// here by GLib on its own, reads as its good lines) stay as they were beside it; a file that does
+// not parse is kept as "<file>.broken"; the new recent file takes slot 0 and the others move down
+// one.
 #include "fuzz/FuzzScratch.h"
 #include "lfw/gen/LRecentFileList.h"
 #include "lfw/gen/LUserSettings.h"
@@ -111,11 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(platform::prefs::SetValue(domain, key, value));
     std::string back;
     Check(platform::prefs::GetValue(domain, key, back) && back == value);
-    if (ParsesAsKeyFile(data, size)) {
-        for (const auto& [k, v] : before)
-            if (k != key)
-                Check(platform::prefs::GetValue(domain, k, back) && back == v);
-    } else {
+    for (const auto& [k, v] : before)
+        if (k != key)
+            Check(platform::prefs::GetValue(domain, k, back) && back == v);
+    if (!ParsesAsKeyFile(data, size)) {
         // The file that did not parse is kept as it was.
         FILE* broken = std::fopen((path + ".broken").c_str(), "rb");
         Check(broken != nullptr);

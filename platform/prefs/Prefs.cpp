@@ -140,6 +140,51 @@ Signature SignatureOf(const std::string& path)
     return s;
 }
 
+// Whether text parses as a key file.
+bool Parses(const std::string& text)
+{
+    GKeyFile* probe = g_key_file_new();
+    const bool ok = g_key_file_load_from_data(
+        probe, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+    g_key_file_free(probe);
+    return ok;
+}
+
+// The lines of a file that does not parse as a whole, each judged alone under the group line
+// before it: a group line, a comment, a blank line or a key line that parses is kept, any other
+// line (cut short, a NUL in it) is dropped. Lines before the first group line belong to the
+// store's group. A file that cannot be read gives an empty key file.
+GKeyFile* ReadGoodLines(const std::string& path)
+{
+    GKeyFile* file = g_key_file_new();
+    gchar* data = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(path.c_str(), &data, &length, nullptr))
+        return file;
+    const std::string bytes(data, length);
+    g_free(data);
+    std::string group = std::string("[") + kGroup + "]";
+    std::string kept = group + "\n";
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        const std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        if (line.find('\0') != std::string::npos)
+            continue;
+        if (!line.empty() && line[0] == '[' && Parses(line + "\n")) {
+            group = line;
+            kept += line + "\n";
+        } else if (Parses(group + "\n" + line + "\n")) {
+            kept += line + "\n";
+        }
+    }
+    g_key_file_load_from_data(file, kept.data(), kept.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+    return file;
+}
+
 // What a store's file held when it was last read.
 struct Snapshot {
     Signature signature;
@@ -175,7 +220,7 @@ Snapshot& Load(const std::string& path, bool force)
             bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
             g_error_free(error);
             g_key_file_free(snap.file);
-            snap.file = g_key_file_new();
+            snap.file = missing ? g_key_file_new() : ReadGoodLines(path);
             snap.broken = !missing;
             if (missing)
                 snap.signature = Signature();
@@ -237,6 +282,52 @@ bool WriteAll(int fd, const char* data, size_t length)
     return true;
 }
 
+// Keeps the file at path, which does not parse, beside it as "<file>.broken" (then ".broken.2",
+// ".broken.3" ...), never over an earlier copy; nothing when one of those names holds this very
+// file already. A hard link where the file system has them, else a copy. False when no copy
+// could be made.
+bool KeepBrokenCopy(const std::string& path)
+{
+    struct stat file { };
+    if (::stat(path.c_str(), &file) != 0)
+        return false;
+    constexpr int kMostCopies = 1000;
+    for (int n = 1; n <= kMostCopies; ++n) {
+        const std::string copy = path + ".broken" + (n == 1 ? "" : "." + std::to_string(n));
+        struct stat existing { };
+        if (::lstat(copy.c_str(), &existing) == 0) {
+            if (existing.st_dev == file.st_dev && existing.st_ino == file.st_ino)
+                return true;
+            continue;
+        }
+        // The file itself where the store is a link to it.
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copy.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno == EEXIST)
+            continue;
+        // No hard links here: the bytes are copied into a file made for them alone.
+        gchar* data = nullptr;
+        gsize length = 0;
+        if (!g_file_get_contents(path.c_str(), &data, &length, nullptr))
+            return false;
+        const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            const bool taken = errno == EEXIST;
+            g_free(data);
+            if (taken)
+                continue;
+            return false;
+        }
+        bool ok = WriteAll(fd, data, length) && fsync(fd) == 0;
+        ok = ::close(fd) == 0 && ok;
+        g_free(data);
+        if (!ok)
+            ::unlink(copy.c_str());
+        return ok;
+    }
+    return false;
+}
+
 std::atomic<FileWriter> gFileWriter { nullptr };
 
 // Writes the key file through a temporary file renamed over the target. gMutex held.
@@ -285,12 +376,9 @@ template <class Change> bool Modify(const std::string& domain, Change change)
     WriteLock lock(path);
     std::lock_guard<std::mutex> guard(gMutex);
     Snapshot& snap = Load(path, true);
-    if (snap.broken) {
-        // Keep what could not be read; the store starts afresh.
-        if (::rename(path.c_str(), (path + ".broken").c_str()) != 0)
-            return false;
-        snap.broken = false;
-    }
+    // The file as it was is kept before its good lines are written over it.
+    if (snap.broken && !KeepBrokenCopy(path))
+        return false;
     bool save = false;
     bool result = change(snap.file, save);
     if (!save)

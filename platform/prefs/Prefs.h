@@ -9,8 +9,10 @@
 //   beside it, flushed to disk and renamed over it. A crash mid-write leaves the old file whole.
 // - Every read looks at the file again when it has changed, so a second process sees a write at
 //   once.
-// - A file that does not parse reads as empty and is never overwritten: before the first write
-//   it is kept as "<file>.broken".
+// - A file that does not parse reads as its good lines (each line judged alone; one cut short
+//   or holding a NUL is left out). Before the first write it is kept as "<file>.broken" (or
+//   ".broken.2", ".broken.3" ... : an earlier copy is never overwritten), and the write keeps
+//   every good line.
 //
 // Safe to use from any thread. Standard library and GLib only.
 #pragma once

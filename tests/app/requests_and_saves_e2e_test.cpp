@@ -428,7 +428,7 @@ TEST(RequestsAndSaves, AnAutosaveInADeepDataFolderIsOffered)
     _LUserSettingGetString("RecentFileList", "File0", "", value);
     EXPECT_NE(std::string(value.c_str()), autosave);
     _LUserSettingGetString("AutoSave", "FileName", "", value);
-    EXPECT_EQ(std::string(value.c_str()), "");
+    EXPECT_EQ(std::string(value.c_str()), autosave);
     EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);

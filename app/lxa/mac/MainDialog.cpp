@@ -1,6 +1,7 @@
 // The main window's tables, construction, start-up questions and tear-down.
 #include "app/lxa/mac/MainDialog.h"
 
+#include "app/VTAutoSaveFiles.h"
 #include "app/VTOptionsDialog.h"
 #include "app/VTSmallDialogs.h"
 #include "lfw/gen/LFile.h"
@@ -242,14 +243,16 @@ void MainDialog::EvWindowReady()
         return;
     readyDone = true;
     // The stored name is read whole, however long the data folder's path is.
-    LStringLongTemplate<char> value;
-    _LUserSettingGetString("AutoSave", "FileName", "", value);
-    autoSaveFileName = value.c_str();
-    // An autosave that is gone is nothing to offer.
-    if (!autoSaveFileName.empty() && !LFile::TestFileExists(autoSaveFileName.c_str())) {
-        LUserSettingSetString("AutoSave", "FileName", "");
-        autoSaveFileName.clear();
-    }
+    const std::string named = VTProjectViewer::NamedAutoSave();
+    // Besides the named autosave, those no setting names (the run died before it could name
+    // one) are offered too, the newest first; one whose project was saved since has gone, and
+    // one that is missing is nothing to offer.
+    const VTAutoSaveFound found = VTAutoSaveFindToOffer(named);
+    // The offered autosave is the named one from here on, whichever the answer: it is offered
+    // again until its work is saved or a later autosave replaces it.
+    autoSaveFileName = found.path;
+    if (autoSaveFileName != named)
+        LUserSettingSetString("AutoSave", "FileName", autoSaveFileName.c_str());
     if (!autoSaveFileName.empty()) {
         LAlert alert(GetContentView(),
             "Det finns ett automatiskt sparat projekt. Vill du öppna den?",
@@ -259,16 +262,22 @@ void MainDialog::EvWindowReady()
         if (alert.RunField() == 1) {
             std::string autosave = autoSaveFileName;
             if (CmProjectLoad(autosave.c_str(), false)) {
-                // A reopened autosave is unsaved work under its own name, saved only where the
-                // user says.
-                project->SetPath((ProjectBareName(autosave.c_str()) + ".vtproj").c_str());
+                // A reopened autosave is unsaved work of the project it was made of, saved to
+                // that project's file (an older autosave, which does not name it, is saved where
+                // the user says under its own name). Named by the setting, it is offered again
+                // should this run end abnormally too, until a save or the project's next
+                // autosave replaces it.
+                std::string path = VTAutoSaveProjectPath(found.origin);
+                if (path.empty())
+                    path = ProjectBareName(autosave.c_str()) + ".vtproj";
+                project->SetPath(path.c_str());
                 reopenedAutoSave = autosave;
                 if (project->GetSaveState() != VTProjectSaveStateModified)
                     project->SetSaveState(VTProjectSaveStateModified);
+                LUserSettingSetString("AutoSave", "FileName", autosave.c_str());
                 UpdateCaption();
                 EnableControls();
             }
-            LUserSettingSetString("AutoSave", "FileName", "");
         }
         return;
     }

@@ -3,7 +3,7 @@
 // MainDialogRequests.cpp's).
 #include "app/lxa/mac/MainDialog.h"
 
-#include "app/VTAutoSavePath.h"
+#include "app/VTAutoSaveFiles.h"
 #include "app/VTExport.h"
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOptions.h"
@@ -344,7 +344,9 @@ bool MainDialog::CmProjectSave(const char* path)
     if (dialog.result != LProcessResultSuccess)
         return false;
     RecentFileListAdd(path);
-    // Saved work needs its autosave no more.
+    // Saved work needs its autosave no more (unless it was saved over it).
+    if (VTAutoSaveSameFile(reopenedAutoSave, path))
+        reopenedAutoSave.clear();
     _RemoveReopenedAutoSave();
     UpdateCaption();
     return true;

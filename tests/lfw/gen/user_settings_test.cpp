@@ -401,3 +401,40 @@ TEST_F(UserSettings, StoresAreSavedAsEveryFileIs)
     EXPECT_EQ(Get("Settings", "Via"), "länk");
     EXPECT_EQ(Get("Settings", "Ny"), "1");
 }
+
+// A store cut short, kept behind a link as above: the program's settings in its good lines are
+// read and kept by the next write, which replaces the linked file; the broken file is kept
+// beside the store as it was, and a second breakage keeps its own copy.
+TEST_F(UserSettings, ABrokenStoreKeepsItsGoodLines)
+{
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+    LUserSettingSetString("MainWindow", "Width", "1100");
+    LUserSettingSetString("RecentFileList", "File0", "/home/anna/skiva.vtproj");
+    const std::string store = platform::prefs::StorePath("se.zor.vorantel");
+    const std::string real = fHome + "/dotfiles-preferences.ini";
+    ASSERT_EQ(::rename(store.c_str(), real.c_str()), 0);
+    ASSERT_EQ(::symlink(real.c_str(), store.c_str()), 0);
+    std::string text = TemporaryFolder::ReadFile(real);
+    const std::string cut = text.substr(0, text.find("RecentFileList") + 9);
+    TemporaryFolder::WriteFile(real, cut);
+
+    EXPECT_EQ(Get("Settings", "WelcomeDialogShow"), "0");
+    EXPECT_EQ(Get("MainWindow", "Width"), "1100");
+    EXPECT_EQ(Get("RecentFileList", "File0"), "<none>");
+    LUserSettingSetString("CrashReport", "State", "1");
+    struct stat st { };
+    ASSERT_EQ(::lstat(store.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(TemporaryFolder::ReadFile(store + ".broken"), cut);
+    EXPECT_EQ(Get("Settings", "WelcomeDialogShow"), "0");
+    EXPECT_EQ(Get("MainWindow", "Width"), "1100");
+    EXPECT_EQ(Get("CrashReport", "State"), "1");
+
+    const std::string again = TemporaryFolder::ReadFile(real) + "Settings/Cut";
+    TemporaryFolder::WriteFile(real, again);
+    LUserSettingSetString("CrashReport", "State", "2");
+    EXPECT_EQ(TemporaryFolder::ReadFile(store + ".broken"), cut);
+    EXPECT_EQ(TemporaryFolder::ReadFile(store + ".broken.2"), again);
+    EXPECT_EQ(Get("MainWindow", "Width"), "1100");
+    EXPECT_EQ(Get("CrashReport", "State"), "2");
+}

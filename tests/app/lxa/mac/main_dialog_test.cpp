@@ -659,11 +659,11 @@ TEST(MainDialogAutoSave, OfferedOnceAndReopenedAsUnsavedWork)
             gAlerts.back().buttons, (std::vector<std::string> { "Öppna den", "Kassera den" }));
         char value[260] = "";
         _LUserSettingGetString("AutoSave", "FileName", "", value);
+        // Either way the setting names it still: reopened, it is offered again after a crash.
+        EXPECT_EQ(std::string(value), autosave);
         if (answer == 2) {
-            EXPECT_EQ(std::string(value), autosave);
             EXPECT_EQ(w->GetProject(), nullptr);
         } else {
-            EXPECT_STREQ(value, "");
             ASSERT_NE(w->GetProject(), nullptr);
             EXPECT_EQ(w->GetProject()->GetSaveState(), VTProjectSaveStateModified);
             // Its own name without folder: saving asks where.
@@ -674,6 +674,8 @@ TEST(MainDialogAutoSave, OfferedOnceAndReopenedAsUnsavedWork)
             EXPECT_TRUE(w->CmCloseDocument(true));
             struct stat st = {};
             EXPECT_NE(stat(autosave.c_str(), &st), 0);
+            _LUserSettingGetString("AutoSave", "FileName", "", value);
+            EXPECT_STREQ(value, "");
         }
         w->MainWindowDestroy();
         w.reset();
