@@ -1,6 +1,6 @@
 // The dialogs of the built program as its rectangle file tells of them: a window that became
-// ready writes "<file>.dialog" with its title, its X window and its controls' places (pixels of
-// its X window). Header only.
+// ready writes "<file>.dialog" with its title, its X window and its controls' and tabs' places
+// (pixels of its X window). Header only.
 #pragma once
 
 #include "support/ProgramRun.h"
@@ -48,8 +48,27 @@ inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned lo
     int id;
     XRect r;
     while (in >> word >> id >> r.x >> r.y >> r.width >> r.height)
-        if (!out.count(id) || out[id].width < r.width)
+        if (word == "control" && (!out.count(id) || out[id].width < r.width))
             out[id] = r;
+    return out;
+}
+
+// The tabs of the dialog's tab views that show, by their index (pixels of its X window; where a
+// dialog has two tab views, the last one's). Empty when the file is another window's.
+inline std::map<int, XRect> DialogTabs(const std::string& rects, unsigned long xid)
+{
+    std::map<int, XRect> out;
+    std::ifstream in(rects + ".dialog");
+    std::string line, word;
+    std::getline(in, line);
+    unsigned long written = 0;
+    if (!(in >> word >> written) || written != xid)
+        return out;
+    int index;
+    XRect r;
+    while (in >> word >> index >> r.x >> r.y >> r.width >> r.height)
+        if (word == "tab")
+            out[index] = r;
     return out;
 }
 
