@@ -339,9 +339,12 @@ TEST_F(SmallScreens, EveryDialogOfTheMainWindowFits)
     Quit(main);
 }
 
-// Made as small as the window manager lets it be, the main window stays at a size of its own at
-// which the toolbar, a canvas beside the panels and the status bar show. (Without a window
-// manager nothing keeps a window from being made smaller: this runs under openbox always.)
+// Made as small as the window manager lets it be, the main window stays at a size of its own, no
+// larger than 640 x 480 points with its title bar (half of a 1366 x 768 screen holds it), at
+// which the toolbar, the tabs of the designs, a canvas beside the panels and the status bar show
+// and are used as at any other size: a tab shows its design, the toolbar's chevron its hidden
+// items, the menus open. (Without a window manager nothing keeps a window from being made
+// smaller: this runs under openbox always.)
 TEST_F(SmallScreens, MainWindowKeepsItsSmallestSize)
 {
     if (!ownscreen::RunOnScreen(
@@ -382,6 +385,42 @@ TEST_F(SmallScreens, MainWindowKeepsItsSmallestSize)
         5000, 100);
     SaveScreenPng(x, x.Screen(), "small-screen-main-smallest");
     EXPECT_EQ(wrong, "") << "window " << Text(w);
+    XRect outer;
+    ASSERT_TRUE(x.OuterFrame(xid, outer));
+    EXPECT_LE(outer.width, 640 * Scale()) << "smallest window " << Text(outer);
+    EXPECT_LE(outer.height, 480 * Scale()) << "smallest window " << Text(outer);
+    auto r = Rectangles<XRect>(s.rects);
+    // The panels' column beside the canvas keeps room for its panels.
+    EXPECT_GE(r["viewer"].Right() - r["canvas"].Right(), 300 * Scale())
+        << "viewer " << Text(r["viewer"]) << ", canvas " << Text(r["canvas"]);
+
+    // The second design's tab, where it shows in the strip (beside the scroll buttons, half the
+    // strip's height each), shows that design.
+    ASSERT_EQ(r.count("designtab-1"), 1u) << "the second design's tab does not show";
+    const XRect strip = r["tabstrip"], tab = r["designtab-1"];
+    const int tabLeft = std::max(tab.x, strip.x + strip.height / 2);
+    const int tabRight = std::min(tab.Right(), strip.Right() - strip.height / 2);
+    ASSERT_GT(tabRight - tabLeft, 4 * Scale()) << "tab " << Text(tab) << " in " << Text(strip);
+    const std::vector<uint32_t> design = x.Pixels(r["canvas"]);
+    Drive(xid, MoveWords((tabLeft + tabRight) / 2, tab.y + tab.height / 2) + "click 1");
+    EXPECT_TRUE(WaitFor([&] { return x.Pixels(r["canvas"]) != design; }, 5000, 100))
+        << "the click on the tab " << Text(tab) << " showed no other design";
+    SaveScreenPng(x, x.Screen(), "small-screen-main-smallest-second-design");
+
+    // The toolbar's chevron shows what it hides; its last item, "ZOR-Paket", opens its dialog.
+    const XRect client = r["client"], first = r["tool-1005"];
+    Drive(xid, MoveWords(client.Right() - 8 * Scale(), first.y + first.height / 2) + "click 1");
+    Sleep(500);
+    SaveScreenPng(x, x.Screen(), "small-screen-main-smallest-chevron");
+    Keys("Up Return");
+    EXPECT_TRUE(WaitWindowNamed("ZOR-programpaket")) << "the chevron's last item";
+    Dismiss("ZOR-programpaket");
+    // The menus open: "Om Vorantel", the first item of the first menu.
+    KeysTo(xid, "F10");
+    SaveScreenPng(x, x.Screen(), "small-screen-main-smallest-menu");
+    Keys("Down Return");
+    EXPECT_TRUE(WaitWindowNamed("Om Vorantel")) << "the first menu's first item";
+    Dismiss("Om Vorantel");
     Quit(xid);
     const std::string errors = TemporaryFolder::ReadFile(s.dir + "/vorantel.err");
     EXPECT_EQ(errors.find("Gtk-CRITICAL"), std::string::npos) << errors;
