@@ -321,3 +321,52 @@ TEST_F(TitledPanels, SidewaysScrollingTitleSpansTheContent)
 }
 
 } // namespace
+
+// A list shorter than its room, laid out again at a lower height while its window is being given
+// its new size (as a window made lower lays out its panels), shows no scroll bar and keeps its
+// whole width, as a list laid out at that height from the start.
+TEST_F(TitledPanels, ShortListMadeLowerShowsNoScrollBar)
+{
+    Host host;
+    LEmbeddedWindowTitledContainer container("", false, true, true, false);
+    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    const double s = host.GetBackingScaleFactor();
+    host.HandleInterWinMessage(host, 0);
+    host.container = &container;
+    host.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(host.GetNativeWindow()));
+    container.Init(host, 600, 600);
+    auto& list = container.fList;
+    auto* panel = new Panel(500, "Text");
+    list.AddPanel(panel, true);
+    list.SetActivePanelByIndex(0, false);
+    container.RelayoutWindow();
+    auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(list.GetContentView()->Superview());
+    ASSERT_NE(scroll, nullptr);
+    uitest::Pump(100);
+    const int full = list.GetClientAreaWidth();
+    // The container takes the window's height whenever GTK gives the window its size.
+    GtkWindow* window = host.GetNativeWindow()->Gtk();
+    const gulong handler = g_signal_connect(window, "size-allocate",
+        G_CALLBACK(+[](GtkWidget*, GdkRectangle* a, gpointer data) {
+            auto* c = static_cast<LEmbeddedWindowTitledContainer*>(data);
+            const double scale = c->GetBackingScaleFactor();
+            c->MovePixels(0, 0, 600, int(a->height * scale) - int(40 * scale));
+        }),
+        &container);
+    for (int height : { 500, 400, 300 }) {
+        host.SizeDialogPixelsMac(600, height, false);
+        ASSERT_TRUE(uitest::PumpUntil([&] {
+            return list.GetContentView()->Superview()->Frame().height * s <= height - 40 * s + 1;
+        })) << height;
+        uitest::Pump(150);
+        EXPECT_FALSE(scroll->isScrollerVisible(true)) << height;
+        EXPECT_EQ(list.GetClientAreaWidth(), full) << height;
+        EXPECT_EQ(panel->GetClientAreaWidth(), full) << height;
+    }
+    uitest::Screenshot(host.GetNativeWindow(), "titled-panels-short-list-made-lower");
+    g_signal_handler_disconnect(window, handler);
+    container.Destroy();
+    host.InterWinMessageHandlerDestroy();
+    host.DestroyCommon();
+}
