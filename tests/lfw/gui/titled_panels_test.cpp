@@ -1,6 +1,7 @@
 // Titled panels in a container on a real window: heights, title clicks travelling up to the
-// hosting window, accordion rules, invisible panels, containers without title, tooltips, and a
-// list taller than its room: narrower beside its scroll bar, scrolled to a panel and by the wheel.
+// hosting window, accordion rules, invisible panels, containers without title, tooltips, a list
+// taller than its room: narrower beside its scroll bar, scrolled to a panel and by the wheel, and
+// a short list made lower while its window is sized, which shows no bar.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LEmbeddedWindowTitled.h"
 #include "lfw/mac/LMacWindow.h"
