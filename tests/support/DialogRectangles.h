@@ -13,6 +13,8 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 
@@ -33,42 +35,44 @@ inline unsigned long WaitDialogWindow(
     return xid;
 }
 
-// The controls of the dialog's rectangle file (pixels of its X window): for each id, the widest
-// control of that id (panels inside hold controls with the same ids). Empty when the file is
-// another window's.
-inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned long xid)
+// The lines "<kind> <number> x y width height" of the dialog's rectangle file (pixels of its X
+// window), in the order written. Empty when the file is another window's.
+inline std::vector<std::pair<int, XRect>> DialogEntries(
+    const std::string& rects, unsigned long xid, const std::string& kind)
 {
-    std::map<int, XRect> out;
+    std::vector<std::pair<int, XRect>> out;
     std::ifstream in(rects + ".dialog");
     std::string line, word;
     std::getline(in, line);
     unsigned long written = 0;
     if (!(in >> word >> written) || written != xid)
         return out;
-    int id;
+    int number;
     XRect r;
-    while (in >> word >> id >> r.x >> r.y >> r.width >> r.height)
-        if (word == "control" && (!out.count(id) || out[id].width < r.width))
+    while (in >> word >> number >> r.x >> r.y >> r.width >> r.height)
+        if (word == kind)
+            out.emplace_back(number, r);
+    return out;
+}
+
+// The controls of the dialog's rectangle file: for each id, the widest control of that id
+// (panels inside hold controls with the same ids).
+inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned long xid)
+{
+    std::map<int, XRect> out;
+    for (const auto& [id, r] : DialogEntries(rects, xid, "control"))
+        if (!out.count(id) || out[id].width < r.width)
             out[id] = r;
     return out;
 }
 
-// The tabs of the dialog's tab views that show, by their index (pixels of its X window; where a
-// dialog has two tab views, the last one's). Empty when the file is another window's.
+// The tabs of the dialog's tab views that show, by their index (where a dialog has two tab
+// views, the last one's).
 inline std::map<int, XRect> DialogTabs(const std::string& rects, unsigned long xid)
 {
     std::map<int, XRect> out;
-    std::ifstream in(rects + ".dialog");
-    std::string line, word;
-    std::getline(in, line);
-    unsigned long written = 0;
-    if (!(in >> word >> written) || written != xid)
-        return out;
-    int index;
-    XRect r;
-    while (in >> word >> index >> r.x >> r.y >> r.width >> r.height)
-        if (word == "tab")
-            out[index] = r;
+    for (const auto& [index, r] : DialogEntries(rects, xid, "tab"))
+        out[index] = r;
     return out;
 }
 

@@ -217,6 +217,19 @@ TEST_F(TitledPanels, HoverShowsTheTooltip)
     EXPECT_EQ(p.fTitleBar.GetHostView()->ToolTipText(), "");
 }
 
+// Shows the host, a window of 600 x 600 pixels, with the container filling it.
+bool ShowWithContainer(Host& host, LEmbeddedWindowTitledContainer& container)
+{
+    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    host.HandleInterWinMessage(host, 0);
+    host.container = &container;
+    host.InitCommon(kLCocoaDialogCenterNone, true);
+    if (!uitest::ShowAndWait(host.GetNativeWindow()))
+        return false;
+    container.Init(host, 600, 600);
+    return true;
+}
+
 struct TallPanel : Panel {
     using Panel::Panel;
     void InitPanel() override { iPanelHeight = 600; }
@@ -226,13 +239,8 @@ TEST_F(TitledPanels, TallListScrollsBesideItsBar)
 {
     Host host;
     LEmbeddedWindowTitledContainer container("Egenskaper", false, true, true, false);
-    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    ASSERT_TRUE(ShowWithContainer(host, container));
     const double s = host.GetBackingScaleFactor();
-    host.HandleInterWinMessage(host, 0);
-    host.container = &container;
-    host.InitCommon(kLCocoaDialogCenterNone, true);
-    ASSERT_TRUE(uitest::ShowAndWait(host.GetNativeWindow()));
-    container.Init(host, 600, 600);
     auto& list = container.fList;
     const char* titles[] = { "Text", "Bild", "Mall" };
     TallPanel* panels[3];
@@ -321,8 +329,6 @@ TEST_F(TitledPanels, SidewaysScrollingTitleSpansTheContent)
     host.DestroyCommon();
 }
 
-} // namespace
-
 // A list shorter than its room, laid out again at a lower height while its window is being given
 // its new size (as a window made lower lays out its panels), shows no scroll bar and keeps its
 // whole width, as a list laid out at that height from the start.
@@ -330,13 +336,8 @@ TEST_F(TitledPanels, ShortListMadeLowerShowsNoScrollBar)
 {
     Host host;
     LEmbeddedWindowTitledContainer container("", false, true, true, false);
-    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    ASSERT_TRUE(ShowWithContainer(host, container));
     const double s = host.GetBackingScaleFactor();
-    host.HandleInterWinMessage(host, 0);
-    host.container = &container;
-    host.InitCommon(kLCocoaDialogCenterNone, true);
-    ASSERT_TRUE(uitest::ShowAndWait(host.GetNativeWindow()));
-    container.Init(host, 600, 600);
     auto& list = container.fList;
     auto* panel = new Panel(500, "Text");
     list.AddPanel(panel, true);
@@ -371,3 +372,5 @@ TEST_F(TitledPanels, ShortListMadeLowerShowsNoScrollBar)
     host.InterWinMessageHandlerDestroy();
     host.DestroyCommon();
 }
+
+} // namespace
