@@ -19,8 +19,11 @@
 int VTProjectViewer::autoSaveCounter = 0;
 
 namespace {
-// The panels' column, in points.
+// The panels' column, in points; in a narrow window it gives the canvas room down to its
+// narrowest, the canvas keeping at least its own share.
 constexpr int kPanelColumnWidth = 460;
+constexpr int kPanelColumnNarrowest = 360;
+constexpr int kCanvasNarrowest = 260;
 // The most memory the undo history's pictures may take.
 constexpr uint64_t kHistoryMemory = uint64_t(1) << 30;
 } // namespace
@@ -120,7 +123,8 @@ void VTProjectViewer::DestroyDialog()
 void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
 {
     const double s = GetBackingScaleFactor();
-    const int panelWidth = int(s * kPanelColumnWidth);
+    const int panelWidth = std::clamp(width - int(s * kCanvasNarrowest),
+        int(s * kPanelColumnNarrowest), int(s * kPanelColumnWidth));
     const int strip = int(s * 36);
     const int canvasWidth = std::max(width - panelWidth, 1);
     MoveControlPixels(

@@ -154,7 +154,13 @@ void LPaintControl::UpdateSize()
 
 void LPaintControl::EvBackingScaleChanged()
 {
+    // The control keeps its size in points, so its size in pixels changed: it lays itself out
+    // again as after any change of its size (its host's frame, the same in points, tells of no
+    // change afterwards).
+    const int width = mWidth, height = mHeight;
     UpdateSize();
+    if (mWidth != width || mHeight != height)
+        EvSize();
     Update();
 }
 

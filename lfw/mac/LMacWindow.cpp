@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/LScrollView.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
@@ -428,8 +429,9 @@ void LMacWindow::_WriteTestControlRectangles()
     // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE: a window that became
     // ready writes "<file>.dialog", its title, "window <X window id>" and one line
     // "control <id> x y width height" per control that shows (a hidden panel's are left out),
-    // once it has been laid out (and again after each new layout while the file is its own), so
-    // that a test clicks its controls. The places are pixels of the X window, not of the screen:
+    // and one line "tab <index> x y width height" per tab of a tab view that shows, once it has
+    // been laid out (and again after each new layout while the file is its own), so that a test
+    // clicks its controls and tabs. The places are pixels of the X window, not of the screen:
     // a window manager may still be placing the window while this is written.
     const char* file = std::getenv("VT_TEST_RECTANGLES_FILE");
     if (!file || !*file)
@@ -455,6 +457,19 @@ void LMacWindow::_WriteTestControlRectangles()
                 continue;
             for (LView* child : view->Subviews())
                 pending.push_back(child);
+            // The tabs of a tab view that show, by their index: "tab <index> x y width height".
+            if (auto* tabs = dynamic_cast<LCocoaTabViewImpl*>(view))
+                for (int i = 0; i < tabs->count(); ++i) {
+                    const LUiRect t = tabs->tabLabelFrame(i);
+                    if (t.width <= 0 || t.height <= 0)
+                        continue;
+                    const LUiPoint p = view->ConvertToRoot(LUiPoint { t.x, t.y });
+                    text += "tab " + std::to_string(i) + " "
+                        + std::to_string(int(std::lround(p.x * scale))) + " "
+                        + std::to_string(int(std::lround((p.y + top) * scale))) + " "
+                        + std::to_string(int(t.width * scale)) + " "
+                        + std::to_string(int(t.height * scale)) + "\n";
+                }
             if (view == content.Get() || view->Tag() <= 0)
                 continue;
             const LUiPoint p = view->ConvertToRoot(LUiPoint {});

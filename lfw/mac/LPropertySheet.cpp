@@ -119,6 +119,7 @@ void LPropertySheet::ResizeAndRelayout(LPropertyPage& page)
     MoveControlPixels(pTabView, R(2 * cw) - border / 2, R(0.94 * ch), pw + border, TH);
     LayoutOkCancelHelp(0, 0, W, H);
     SizeDialogPixelsMac(W, H, true);
+    ControlsLaidOut();
 }
 
 void LPropertySheet::ClosePage(int code)

@@ -109,9 +109,12 @@ void LScrollView::MoveScrollViewPixels(int x, int y, int w, int h)
     if (!pWindow || !pScrollView)
         return;
     double s = Scale();
-    pWindow->MoveControlPixels(pScrollView, x, y, w, h);
+    // The document first: the scroll view is given its new size at once, and shows its bars for
+    // the document it holds then (a document kept at a larger view's size would leave a bar
+    // with nothing to scroll).
     if (pDocumentView)
         SetDocumentSize(std::max(iContentWidth, w) / s, std::max(iContentHeight, h) / s);
+    pWindow->MoveControlPixels(pScrollView, x, y, w, h);
 }
 
 void LScrollView::SetContentSize(int w, int h)

@@ -10,6 +10,7 @@
 #include "lfw/zor/LAbout.h"
 #include "platform/ui/LNativeWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -161,19 +162,31 @@ void LAboutBox::SwitchToAboutPage()
     bAboutPage = true;
     ShowOrHideAboutPage();
     SizeDialogPixelsMac(W, H, false);
+    ControlsLaidOut();
 }
 
 void LAboutBox::SwitchToTextPage()
 {
     const float cw = CharWidthPixels(), ch = CharHeightPixels();
-    const int W = R(62.5 * cw), H = R(35.3 * ch), T = R(1.2 * ch);
-    const int mx = R(1.25 * cw), my = R(0.59 * ch);
+    int W = R(62.5 * cw), H = R(35.3 * ch);
+    const int T = R(1.2 * ch), mx = R(1.25 * cw), my = R(0.59 * ch);
+    // On a screen too small for the whole page the text (which scrolls) gives up what is
+    // missing, and the box is moved to where it shows whole.
+    int largestWidth = 0, largestHeight = 0;
+    GetLargestClientSizePixels(largestWidth, largestHeight);
+    if (largestWidth > 0)
+        W = std::max(std::min(W, largestWidth), R(30 * cw));
+    if (largestHeight > 0)
+        H = std::max(std::min(H, largestHeight), R(10 * ch));
     SizeDialogPixelsMac(W, H, false);
     PlaceTabs(W, H);
     MoveControlPixels(kText, 2 * mx, T + 2 * my, W - 4 * mx, H - T - 4 * my);
     bAboutPage = false;
     ShowOrHideAboutPage();
     ShowControl(kText, true);
+    if (LNativeWindow* window = GetNativeWindow())
+        window->FitToWorkArea();
+    ControlsLaidOut();
 }
 
 void LAboutBox::ShowOrHideAboutPage()

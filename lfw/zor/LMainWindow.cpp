@@ -55,6 +55,13 @@ constexpr int kCmdArrangeInFront = LFourCC("frnt");
 constexpr int kCmdCloseWindow = LFourCC("clos");
 constexpr int kMinWidthUnits = 115;
 constexpr int kMinHeightUnits = 38;
+// The smallest window, its title bar, menu bar and frame included, in points: half a 1366 x 768
+// screen holds it, and so does a 640 x 480 one.
+constexpr double kMinWindowWidthPoints = 640;
+constexpr double kMinWindowHeightPoints = 480;
+// What a title bar drawn by the window and its borders take at most.
+constexpr double kMinWindowFrameWidthPoints = 16;
+constexpr double kMinWindowFrameHeightPoints = 64;
 
 const LKeyToCommandMap kApplicationKeys[] = {
     { LKey(LKey::kCommand | ','), kCmdPreferences },
@@ -376,6 +383,14 @@ void LMainWindow::MainWindowInitCommon()
     int defaultHeight = int(heightUnits * CharHeightPixels() + 0.5);
     int minWidth = int(kMinWidthUnits * CharWidthPixels() + 0.5);
     int minHeight = int(kMinHeightUnits * CharHeightPixels() + 0.5);
+    if (LNativeWindow* window = GetNativeWindow()) {
+        // What stands around the content (the title bar, the menu bar, a frame drawn by the
+        // window itself) is left out of the smallest window to find the smallest content.
+        const double frame = kMinWindowFrameHeightPoints + window->TopSlotsHeight();
+        minWidth
+            = std::min(minWidth, int((kMinWindowWidthPoints - kMinWindowFrameWidthPoints) * scale));
+        minHeight = std::min(minHeight, int((kMinWindowHeightPoints - frame) * scale));
+    }
     // The smallest size holds the toolbar, a canvas beside the panels and the status bar (and
     // is never larger than the screen's work area holds).
     if (GetContentView() && GetNativeWindow()) {

@@ -1,11 +1,13 @@
 // A change of the desktop's scale while the program runs, as a desktop's display settings make
-// it: xsettingsd serves Gdk/WindowScalingFactor 1 to the built `vorantel`, then 2. Its windows
-// are laid out and painted again as fresh windows at that scale: the main window (a project with
-// a picture chosen, so that "Bildegenskaper" shows) and the label-layout editor open over it are
-// compared with the same windows of a program started afresh at a scale of 2, at the same size:
-// the places of their parts (VT_TEST_RECTANGLES_FILE) are the same and their pixels are too.
-// Both runs' screenshots and where they differ are kept in <build>/test-artefacts
-// (scale-change-*.png). The test runs on a screen of 2560 x 1440 of its own.
+// it: xsettingsd serves Gdk/WindowScalingFactor to the built `vorantel`, 1 then 2, and 2 then 1.
+// Its windows are laid out and painted again as fresh windows at the new scale, without being
+// resized: the main window (a project with a picture chosen, so that "Bildegenskaper" shows) and
+// the label-layout editor open over it are compared with the same windows of a program started
+// afresh at the new scale, at the same size: the places of their parts (VT_TEST_RECTANGLES_FILE)
+// are the same, and so are their pixels, the whole window's and those of the design tabs, the
+// toolbar and the editor's page tabs and panels each. Both runs' screenshots and where they
+// differ are kept in <build>/test-artefacts (scale-change-*.png). The test runs on a screen of
+// 2560 x 1440 of its own.
 // VT_WINDOW_MANAGER: runs again under openbox.
 #include "lfw/gen/LUserSettings.h"
 #include "support/DialogRectangles.h"
@@ -38,17 +40,16 @@ struct Look {
     std::vector<uint32_t> pixels;
 };
 
-// The pixels of a and b (the same size) that differ by more than a shade in a colour, outside
-// the rectangle left out, drawn in red on b's pixels dimmed; their count.
-size_t Differences(
-    const Look& a, const Look& b, const XRect& leftOut, std::vector<uint32_t>& marked)
+// The pixels of a and b (the same size) inside the region (pixels of the window) that differ by
+// more than a shade in a colour, drawn in red on b's pixels dimmed (the others left as they
+// are); their count.
+size_t Differences(const Look& a, const Look& b, const XRect& region, std::vector<uint32_t>& marked)
 {
     size_t count = 0;
-    marked = b.pixels;
     for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i) {
         const uint32_t p = a.pixels[i], q = b.pixels[i];
         const int x = int(i % size_t(b.window.width)), y = int(i / size_t(b.window.width));
-        if (x >= leftOut.x && x < leftOut.Right() && y >= leftOut.y && y < leftOut.Bottom())
+        if (x < region.x || x >= region.Right() || y < region.y || y >= region.Bottom())
             continue;
         bool differs = false;
         for (int shift : { 0, 8, 16 })
@@ -157,26 +158,31 @@ protected:
         return now;
     }
 
-    // The window made that wide (and as high as it is, or high) and moved to the screen's top
-    // left corner, which lays it out afresh; its look once the places the rectangle file names
-    // (the main window's bars, viewer and canvas) or its controls (a dialog's) have come to rest.
-    Look LookAt(unsigned long xid, int width, int height, bool dialog)
+    // The window at the screen's top left corner, made that large first when it may be (which
+    // lays it out afresh) or left at the size it has; its look once the places the rectangle
+    // file names (the main window's bars, viewer, canvas and design tabs) or its controls (a
+    // dialog's) have come to rest.
+    Look LookAt(unsigned long xid, int width, int height, bool dialog, bool resize)
     {
         // The pointer in the screen's corner, away from the window: nothing shows hovered.
         const XRect screen = x.Screen();
+        const std::string away = " mousemove " + std::to_string(screen.Right() - 1) + " "
+            + std::to_string(screen.Bottom() - 1);
         Look look;
         // A window as large as the work area may have been maximised by the window manager.
         x.SetMaximized(xid, false);
         WaitFor(
             [&] {
                 const XRect now = Settled(xid);
-                const int h = height > 0 ? height : now.height;
-                if (now.width == width && now.height == h && now.x == 0)
+                XRect outer;
+                const bool placed = x.OuterFrame(xid, outer) && outer.x == 0 && outer.y == 0;
+                if (placed && (!resize || (now.width == width && now.height == height)))
                     return true;
-                Shell("xdotool windowsize " + std::to_string(xid) + " " + std::to_string(width)
-                    + " " + std::to_string(h) + " windowmove " + std::to_string(xid)
-                    + " 0 0 mousemove " + std::to_string(screen.Right() - 1) + " "
-                    + std::to_string(screen.Bottom() - 1) + " 2>/dev/null");
+                Shell("xdotool "
+                    + (resize ? "windowsize " + std::to_string(xid) + " " + std::to_string(width)
+                                + " " + std::to_string(height) + " "
+                              : "")
+                    + "windowmove " + std::to_string(xid) + " 0 0" + away + " 2>/dev/null");
                 return false;
             },
             15000, 100);
@@ -215,10 +221,11 @@ protected:
         return look;
     }
 
-    // The rescaled look against the fresh one: parts in the same places, pixels the same (a few
-    // may differ where antialiasing rounds otherwise).
+    // The rescaled look against the fresh one: parts in the same places, pixels the same, the
+    // whole window's and those of each region (pixels of the window) named; a few may differ
+    // where antialiasing rounds otherwise.
     void ExpectSameLook(const Look& rescaled, const Look& fresh, const std::string& name,
-        const XRect& leftOut = XRect {})
+        const std::map<std::string, XRect>& regions)
     {
         SavePixels(rescaled.pixels, rescaled.window, "scale-change-" + name + "-rescaled");
         SavePixels(fresh.pixels, fresh.window, "scale-change-" + name + "-fresh");
@@ -233,12 +240,100 @@ protected:
                 || it->second.height != r.height)
                 moved << part << " " << Text(it->second) << " (fresh " << Text(r) << "); ";
         }
+        for (const auto& [part, r] : rescaled.parts)
+            if (!fresh.parts.count(part))
+                moved << part << " " << Text(r) << " (not in the fresh window); ";
         EXPECT_EQ(moved.str(), "") << name;
-        std::vector<uint32_t> marked;
-        const size_t differing = Differences(rescaled, fresh, leftOut, marked);
+        std::vector<uint32_t> marked = fresh.pixels;
+        std::map<std::string, XRect> all = regions;
+        all["window"] = XRect { 0, 0, fresh.window.width, fresh.window.height };
+        for (const auto& [part, r] : all) {
+            ASSERT_GT(r.width, 0) << name << " " << part;
+            ASSERT_GT(r.height, 0) << name << " " << part;
+            const size_t differing = Differences(rescaled, fresh, r, marked);
+            EXPECT_LE(differing, size_t(r.width) * size_t(r.height) / 1000)
+                << name << ", " << part << " " << Text(r) << ": " << differing << " pixels differ";
+        }
         SavePixels(marked, fresh.window, "scale-change-" + name + "-differences");
-        EXPECT_LE(differing, fresh.pixels.size() / 1000)
-            << name << ": " << differing << " of " << fresh.pixels.size() << " pixels differ";
+    }
+
+    // The regions of the main window compared by their pixels: the toolbar (with its tabs), the
+    // design tabs and the panels' column, in pixels of the window.
+    static std::map<std::string, XRect> MainRegions(const Look& look)
+    {
+        auto part = [&](const char* name) {
+            XRect r = look.parts.count(name) ? look.parts.at(name) : XRect {};
+            r.x -= look.window.x;
+            r.y -= look.window.y;
+            return r;
+        };
+        const XRect client = part("client"), viewer = part("viewer"), canvas = part("canvas");
+        return { { "toolbar", XRect { client.x, client.y, client.width, viewer.y - client.y } },
+            { "design tabs", part("tabstrip") },
+            { "panels",
+                XRect {
+                    canvas.Right(), viewer.y, viewer.Right() - canvas.Right(), viewer.height } } };
+    }
+
+    // The label-layout editor's: its toolbar, its page tabs and its panels' column beside them.
+    static std::map<std::string, XRect> EditorRegions(const Look& look)
+    {
+        auto part = [&](const char* name) {
+            return look.parts.count(name) ? look.parts.at(name) : XRect {};
+        };
+        const XRect tabs = part("control-1009"), viewer = part("control-1013");
+        return { { "toolbar", XRect { 0, 0, look.window.width, tabs.y } }, { "page tabs", tabs },
+            { "panels",
+                XRect { viewer.Right(), tabs.y, look.window.width - viewer.Right(),
+                    viewer.Bottom() - tabs.y } } };
+    }
+
+    // Opens the label-layout editor over the main window (through the warning before it).
+    unsigned long OpenEditor(unsigned long xid)
+    {
+        // What an editor or alert of an earlier start wrote is not taken for this one's.
+        unlink((s.rects + ".dialog").c_str());
+        ForgetAlert(s.rects);
+        KeysTo(xid, "ctrl+e");
+        EXPECT_NE(AlertText(s.rects), "") << "no warning before the editor";
+        Keys("Return");
+        const unsigned long editor = WaitDialogWindow(s.rects, "Redigera etikettlayout");
+        EXPECT_NE(editor, 0u);
+        if (editor)
+            Settled(editor);
+        return editor;
+    }
+
+    void CloseEditor()
+    {
+        Keys("Escape");
+        EXPECT_TRUE(WaitFor([&] { return !WindowShows("Redigera etikettlayout"); }, 5000, 100));
+    }
+
+    // Serves the new scale to the program while the editor is open over the main window, and
+    // waits until the editor has laid its buttons out anew; both windows then stay on the
+    // screen. A screenshot of the screen is kept.
+    void ChangeScale(unsigned long xid, unsigned long editor, int from, int to)
+    {
+        const XRect ok = DialogControls(s.rects, editor)[kOk];
+        ASSERT_GT(ok.height, 0);
+        ASSERT_TRUE(ServeScale(to));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                const XRect now = DialogControls(s.rects, editor)[kOk];
+                return std::abs(now.height * from - ok.height * to) <= 2 * std::max(from, to);
+            },
+            15000, 100))
+            << "the editor stayed as it was";
+        Settled(xid);
+        Settled(editor);
+        for (unsigned long w : { xid, editor }) {
+            XRect outer;
+            EXPECT_TRUE(x.OuterFrame(w, outer) && outer.Inside(x.WorkArea()))
+                << "window " << Text(outer) << " in the work area " << Text(x.WorkArea());
+        }
+        SaveScreenPng(
+            x, x.Screen(), "scale-change-" + std::to_string(from) + "-to-" + std::to_string(to));
     }
 
     Session s;
@@ -246,6 +341,10 @@ protected:
     std::unique_ptr<Program> program;
     pid_t settings = 0;
 };
+
+// The windows' sizes in points at the scale of 1: at 2 neither fits the screen of 2560 x 1440,
+// and both are fitted to its work area, made lower.
+constexpr int kMainWidth = 1200, kMainHeight = 760, kEditorWidth = 950, kEditorHeight = 760;
 
 } // namespace
 
@@ -255,64 +354,56 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
         return;
     // The scale comes from the desktop's settings, not from the environment.
     unsetenv("GDK_SCALE");
+
+    // From 1 to 2: the windows are given their sizes at 1 and are not resized by the test after
+    // the change (only moved to the screen's corner).
     ASSERT_TRUE(ServeScale(1)) << "xsettingsd did not take the display";
     unsigned long xid = Start();
     ASSERT_NE(xid, 0u);
     Settled(xid);
-    // The label-layout editor over the main window.
-    KeysTo(xid, "ctrl+e");
-    ASSERT_NE(AlertText(s.rects), "") << "no warning before the editor";
-    Keys("Return");
-    unsigned long editor = WaitDialogWindow(s.rects, "Redigera etikettlayout");
+    LookAt(xid, kMainWidth, kMainHeight, false, true);
+    unsigned long editor = OpenEditor(xid);
     ASSERT_NE(editor, 0u);
-    Settled(editor);
-    const XRect ok = DialogControls(s.rects, editor)[kOk];
-    ASSERT_GT(ok.width, 0);
-
-    ASSERT_TRUE(ServeScale(2));
-    // The editor lays its buttons out anew at twice the pixels.
-    EXPECT_TRUE(
-        WaitFor([&] { return DialogControls(s.rects, editor)[kOk].height >= 2 * ok.height - 2; },
-            15000, 100))
-        << "the editor stayed as it was";
-    Settled(xid);
-    Settled(editor);
-    // Both windows stay on the screen.
-    for (unsigned long w : { xid, editor }) {
-        XRect outer;
-        EXPECT_TRUE(x.OuterFrame(w, outer) && outer.Inside(x.WorkArea()))
-            << "window " << Text(outer) << " in the work area " << Text(x.WorkArea());
-    }
-    SaveScreenPng(x, x.Screen(), "scale-change-after");
-    const Look editorRescaled = LookAt(editor, 1900, -1, true);
-    Keys("Escape");
-    ASSERT_TRUE(WaitFor([&] { return !WindowShows("Redigera etikettlayout"); }, 5000, 100));
-    const Look mainRescaled = LookAt(xid, 2400, -1, false);
+    LookAt(editor, kEditorWidth, kEditorHeight, true, true);
+    ChangeScale(xid, editor, 1, 2);
+    const Look editorTo2 = LookAt(editor, 0, 0, true, false);
+    CloseEditor();
+    const Look mainTo2 = LookAt(xid, 0, 0, false, false);
     Quit(xid);
 
-    // The same at a scale of 2 from the start.
+    // At 2 from the start, at the sizes the change left; then from 2 to 1.
     xid = Start();
     ASSERT_NE(xid, 0u);
     Settled(xid);
-    const Look mainFresh = LookAt(xid, 2400, mainRescaled.window.height, false);
-    KeysTo(xid, "ctrl+e");
-    ASSERT_NE(AlertText(s.rects), "") << "no warning before the editor";
-    Keys("Return");
-    editor = WaitDialogWindow(s.rects, "Redigera etikettlayout");
+    const Look mainAt2 = LookAt(xid, mainTo2.window.width, mainTo2.window.height, false, true);
+    editor = OpenEditor(xid);
     ASSERT_NE(editor, 0u);
-    const Look editorFresh = LookAt(editor, 1900, editorRescaled.window.height, true);
-    Keys("Escape");
-    WaitFor([&] { return !WindowShows("Redigera etikettlayout"); }, 5000, 100);
+    const Look editorAt2
+        = LookAt(editor, editorTo2.window.width, editorTo2.window.height, true, true);
+    ChangeScale(xid, editor, 2, 1);
+    const Look editorTo1 = LookAt(editor, 0, 0, true, false);
+    CloseEditor();
+    const Look mainTo1 = LookAt(xid, 0, 0, false, false);
     Quit(xid);
 
-    ExpectSameLook(mainRescaled, mainFresh, "main");
-    // The panels' column of an editor that was made lower than it was shown at may keep a
-    // vertical scroll bar with nothing to scroll (GTK does not take it back when the list's
-    // document shrinks to fit): where it stands, beside the tabs and the page, is left out.
-    auto part = [&](const char* name) {
-        return editorFresh.parts.count(name) ? editorFresh.parts.at(name) : XRect {};
-    };
-    const XRect tabs = part("control-1009"), viewer = part("control-1013");
-    ExpectSameLook(editorRescaled, editorFresh, "editor",
-        XRect { editorFresh.window.width - 32, tabs.y, 32, viewer.Bottom() + 2 - tabs.y });
+    // At 1 from the start.
+    ASSERT_TRUE(ServeScale(1));
+    xid = Start();
+    ASSERT_NE(xid, 0u);
+    Settled(xid);
+    const Look mainAt1 = LookAt(xid, mainTo1.window.width, mainTo1.window.height, false, true);
+    editor = OpenEditor(xid);
+    ASSERT_NE(editor, 0u);
+    const Look editorAt1
+        = LookAt(editor, editorTo1.window.width, editorTo1.window.height, true, true);
+    CloseEditor();
+    Quit(xid);
+
+    // The change made the windows lower at 2.
+    EXPECT_LT(mainTo2.window.height, 2 * kMainHeight);
+    EXPECT_LT(editorTo2.window.height, 2 * kEditorHeight);
+    ExpectSameLook(mainTo2, mainAt2, "main-1-to-2", MainRegions(mainAt2));
+    ExpectSameLook(editorTo2, editorAt2, "editor-1-to-2", EditorRegions(editorAt2));
+    ExpectSameLook(mainTo1, mainAt1, "main-2-to-1", MainRegions(mainAt1));
+    ExpectSameLook(editorTo1, editorAt1, "editor-2-to-1", EditorRegions(editorAt1));
 }

@@ -1,12 +1,12 @@
 // Windows on small and low screens, as a person with a netbook or a rescaled desktop sees them:
 // the built `vorantel` on an X server of its own whose screen is 1024 x 600 (2560 x 1440 with a
 // backing scale of 2: fewer points still), the label-layout editor and every dialog the main
-// window opens lie inside the screen's work area with their buttons, and "Tillämpa" takes a
-// click there; the main window keeps a smallest size of its own at which its toolbar, canvas and
-// status bar show, without GTK's complaints; a start that reopens an autosaved project on a
-// 1366 x 768 screen, its size stored on a larger one, shows the whole window. Places come from
-// the window itself (VT_TEST_RECTANGLES_FILE), the windows' and the work area's from the X
-// server; screenshots go to <build>/test-artefacts.
+// window opens, on each of its tabs, lie inside the screen's work area with their buttons, and
+// "Tillämpa" takes a click there; the main window keeps a smallest size of its own at which its
+// toolbar, canvas and status bar show, without GTK's complaints; a start that reopens an
+// autosaved project on a 1366 x 768 screen, its size stored on a larger one, shows the whole
+// window. Places come from the window itself (VT_TEST_RECTANGLES_FILE), the windows' and the
+// work area's from the X server; screenshots go to <build>/test-artefacts.
 // VT_WINDOW_MANAGER: runs again under openbox, which frames, maximises and places the windows.
 // VT_ALSO_SCALED: runs again at a backing scale of 2 (under openbox, on a screen of twice the
 // pixels).
@@ -151,6 +151,55 @@ protected:
         return xid;
     }
 
+    // Each further tab of the open dialog, clicked where it shows as a person does, shows inside
+    // the work area with its buttons too (a screenshot of each is kept). The dialog has that many
+    // tabs.
+    void ExpectEachTabFitted(
+        unsigned long xid, const std::string& title, const std::string& shot, size_t tabs)
+    {
+        if (xid == 0)
+            return;
+        std::map<int, XRect> shown;
+        auto readTabs = [&] {
+            return WaitFor(
+                [&] {
+                    shown = DialogTabs(s.rects, xid);
+                    return shown.size() == tabs;
+                },
+                5000, 100);
+        };
+        ASSERT_TRUE(readTabs()) << title << ": " << shown.size() << " tabs show";
+        const XRect screen = x.Screen();
+        for (size_t tab = 1; tab < tabs; ++tab) {
+            // The strip of tabs, in pixels of the window.
+            XRect strip = shown.at(0);
+            for (const auto& [index, r] : shown) {
+                strip.width = std::max(strip.Right(), r.Right()) - std::min(strip.x, r.x);
+                strip.x = std::min(strip.x, r.x);
+                strip.height = std::max(strip.Bottom(), r.Bottom()) - std::min(strip.y, r.y);
+                strip.y = std::min(strip.y, r.y);
+            }
+            auto stripPixels = [&] {
+                XRect w;
+                x.WindowRect(xid, w);
+                return x.Pixels(XRect { w.x + strip.x, w.y + strip.y, strip.width, strip.height });
+            };
+            const std::vector<uint32_t> before = stripPixels();
+            XRect w;
+            ASSERT_TRUE(x.WindowRect(xid, w));
+            const XRect r = shown.at(int(tab));
+            // The pointer leaves the tabs after the click, so that none shows hovered.
+            Shell("xdotool " + MoveWords(w.x + r.x + r.width / 2, w.y + r.y + r.height / 2)
+                + "click 1 " + MoveWords(screen.Right() - 2, screen.Bottom() - 2) + " 2>/dev/null");
+            // The tab shows selected: the strip is painted otherwise.
+            EXPECT_TRUE(WaitFor([&] { return stripPixels() != before; }, 5000, 100))
+                << title << ": tab " << tab + 1 << " did not show";
+            ExpectFitted(title, shot + "-tab" + std::to_string(tab + 1));
+            // A dialog that took another size has placed its tabs again.
+            ASSERT_TRUE(readTabs()) << title << ": " << shown.size() << " tabs show";
+        }
+    }
+
     // Closes the dialog with Escape.
     void Dismiss(const std::string& title)
     {
@@ -251,11 +300,12 @@ TEST_F(SmallScreens, EveryDialogOfTheMainWindowFits)
         const char* keys;
         const char* title;
         const char* shot;
+        size_t tabs;
     };
-    for (const ByKeys& d : { ByKeys { "ctrl+p", "Förhandsgranska", "print-preview" },
-             ByKeys { "ctrl+shift+o", "Vorantel Inställningar", "options" } }) {
+    for (const ByKeys& d : { ByKeys { "ctrl+p", "Förhandsgranska", "print-preview", 0 },
+             ByKeys { "ctrl+shift+o", "Vorantel Inställningar", "options", 2 } }) {
         KeysTo(main, d.keys);
-        ExpectFitted(d.title, d.shot);
+        ExpectEachTabFitted(ExpectFitted(d.title, d.shot), d.title, d.shot, d.tabs);
         Dismiss(d.title);
     }
     KeysTo(main, "ctrl+e");
@@ -263,17 +313,18 @@ TEST_F(SmallScreens, EveryDialogOfTheMainWindowFits)
     Keys("Return");
     ExpectFitted("Redigera etikettlayout", "editor-from-keys");
     Dismiss("Redigera etikettlayout");
-    for (const ByKeys& d : { ByKeys { "tool-1022", "ZOR Clipart-bibliotek", "clipart" },
-             ByKeys { "tool-1023", "ZOR-rambibliotek", "frames" } }) {
+    for (const ByKeys& d : { ByKeys { "tool-1022", "ZOR Clipart-bibliotek", "clipart", 0 },
+             ByKeys { "tool-1023", "ZOR-rambibliotek", "frames", 0 } }) {
         auto tool = Rectangles(s.rects)[d.keys];
         ASSERT_EQ(tool.size(), 4u) << d.keys;
         Drive(main, ClickWords(tool));
-        ExpectFitted(d.title, d.shot);
+        ExpectEachTabFitted(ExpectFitted(d.title, d.shot), d.title, d.shot, d.tabs);
         Dismiss(d.title);
     }
-    // "Om Vorantel", the first item of the first menu.
+    // "Om Vorantel", the first item of the first menu, which grows on "Licensvillkor" to show the
+    // licence terms.
     KeysTo(main, "F10 Down Return");
-    ExpectFitted("Om Vorantel", "about");
+    ExpectEachTabFitted(ExpectFitted("Om Vorantel", "about"), "Om Vorantel", "about", 2);
     Dismiss("Om Vorantel");
     // "ZOR-Paket", the last of the toolbar's items hidden behind its chevron at the right end.
     const auto parts = Rectangles<XRect>(s.rects);
@@ -282,14 +333,18 @@ TEST_F(SmallScreens, EveryDialogOfTheMainWindowFits)
     Drive(main, MoveWords(client.Right() - 8 * Scale(), first.y + first.height / 2) + "click 1");
     Sleep(500);
     Keys("Up Return");
-    ExpectFitted("ZOR-programpaket", "suite");
+    // Its eight tabs of programs.
+    ExpectEachTabFitted(ExpectFitted("ZOR-programpaket", "suite"), "ZOR-programpaket", "suite", 8);
     Dismiss("ZOR-programpaket");
     Quit(main);
 }
 
-// Made as small as the window manager lets it be, the main window stays at a size of its own at
-// which the toolbar, a canvas beside the panels and the status bar show. (Without a window
-// manager nothing keeps a window from being made smaller: this runs under openbox always.)
+// Made as small as the window manager lets it be, the main window stays at a size of its own, no
+// larger than 640 x 480 points with its title bar (half of a 1366 x 768 screen holds it), at
+// which the toolbar, the tabs of the designs, a canvas beside the panels and the status bar show
+// and are used as at any other size: a tab shows its design, the toolbar's chevron its hidden
+// items, the menus open. (Without a window manager nothing keeps a window from being made
+// smaller: this runs under openbox always.)
 TEST_F(SmallScreens, MainWindowKeepsItsSmallestSize)
 {
     if (!ownscreen::RunOnScreen(
@@ -330,6 +385,42 @@ TEST_F(SmallScreens, MainWindowKeepsItsSmallestSize)
         5000, 100);
     SaveScreenPng(x, x.Screen(), "small-screen-main-smallest");
     EXPECT_EQ(wrong, "") << "window " << Text(w);
+    XRect outer;
+    ASSERT_TRUE(x.OuterFrame(xid, outer));
+    EXPECT_LE(outer.width, 640 * Scale()) << "smallest window " << Text(outer);
+    EXPECT_LE(outer.height, 480 * Scale()) << "smallest window " << Text(outer);
+    auto r = Rectangles<XRect>(s.rects);
+    // The panels' column beside the canvas keeps room for its panels.
+    EXPECT_GE(r["viewer"].Right() - r["canvas"].Right(), 300 * Scale())
+        << "viewer " << Text(r["viewer"]) << ", canvas " << Text(r["canvas"]);
+
+    // The second design's tab, where it shows in the strip (beside the scroll buttons, half the
+    // strip's height each), shows that design.
+    ASSERT_EQ(r.count("designtab-1"), 1u) << "the second design's tab does not show";
+    const XRect strip = r["tabstrip"], tab = r["designtab-1"];
+    const int tabLeft = std::max(tab.x, strip.x + strip.height / 2);
+    const int tabRight = std::min(tab.Right(), strip.Right() - strip.height / 2);
+    ASSERT_GT(tabRight - tabLeft, 4 * Scale()) << "tab " << Text(tab) << " in " << Text(strip);
+    const std::vector<uint32_t> design = x.Pixels(r["canvas"]);
+    Drive(xid, MoveWords((tabLeft + tabRight) / 2, tab.y + tab.height / 2) + "click 1");
+    EXPECT_TRUE(WaitFor([&] { return x.Pixels(r["canvas"]) != design; }, 5000, 100))
+        << "the click on the tab " << Text(tab) << " showed no other design";
+    SaveScreenPng(x, x.Screen(), "small-screen-main-smallest-second-design");
+
+    // The toolbar's chevron shows what it hides; its last item, "ZOR-Paket", opens its dialog.
+    const XRect client = r["client"], first = r["tool-1005"];
+    Drive(xid, MoveWords(client.Right() - 8 * Scale(), first.y + first.height / 2) + "click 1");
+    Sleep(500);
+    SaveScreenPng(x, x.Screen(), "small-screen-main-smallest-chevron");
+    Keys("Up Return");
+    EXPECT_TRUE(WaitWindowNamed("ZOR-programpaket")) << "the chevron's last item";
+    Dismiss("ZOR-programpaket");
+    // The menus open: "Om Vorantel", the first item of the first menu.
+    KeysTo(xid, "F10");
+    SaveScreenPng(x, x.Screen(), "small-screen-main-smallest-menu");
+    Keys("Down Return");
+    EXPECT_TRUE(WaitWindowNamed("Om Vorantel")) << "the first menu's first item";
+    Dismiss("Om Vorantel");
     Quit(xid);
     const std::string errors = TemporaryFolder::ReadFile(s.dir + "/vorantel.err");
     EXPECT_EQ(errors.find("Gtk-CRITICAL"), std::string::npos) << errors;

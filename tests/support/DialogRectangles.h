@@ -1,6 +1,6 @@
 // The dialogs of the built program as its rectangle file tells of them: a window that became
-// ready writes "<file>.dialog" with its title, its X window and its controls' places (pixels of
-// its X window). Header only.
+// ready writes "<file>.dialog" with its title, its X window and its controls' and tabs' places
+// (pixels of its X window). Header only.
 #pragma once
 
 #include "support/ProgramRun.h"
@@ -35,10 +35,10 @@ inline unsigned long WaitDialogWindow(
     return xid;
 }
 
-// Every control of the dialog's rectangle file, in its order, with its id (pixels of its X
-// window). Empty when the file is another window's.
-inline std::vector<std::pair<int, XRect>> DialogControlList(
-    const std::string& rects, unsigned long xid)
+// The lines "<kind> <number> x y width height" of the dialog's rectangle file (pixels of its X
+// window), in the order written. Empty when the file is another window's.
+inline std::vector<std::pair<int, XRect>> DialogEntries(
+    const std::string& rects, unsigned long xid, const std::string& kind)
 {
     std::vector<std::pair<int, XRect>> out;
     std::ifstream in(rects + ".dialog");
@@ -47,22 +47,39 @@ inline std::vector<std::pair<int, XRect>> DialogControlList(
     unsigned long written = 0;
     if (!(in >> word >> written) || written != xid)
         return out;
-    int id;
+    int number;
     XRect r;
-    while (in >> word >> id >> r.x >> r.y >> r.width >> r.height)
-        out.emplace_back(id, r);
+    while (in >> word >> number >> r.x >> r.y >> r.width >> r.height)
+        if (word == kind)
+            out.emplace_back(number, r);
     return out;
 }
 
-// The controls of the dialog's rectangle file (pixels of its X window): for each id, the widest
-// control of that id (panels inside hold controls with the same ids). Empty when the file is
-// another window's.
+// Every control of the dialog's rectangle file, in its order, with its id.
+inline std::vector<std::pair<int, XRect>> DialogControlList(
+    const std::string& rects, unsigned long xid)
+{
+    return DialogEntries(rects, xid, "control");
+}
+
+// The controls of the dialog's rectangle file: for each id, the widest control of that id
+// (panels inside hold controls with the same ids).
 inline std::map<int, XRect> DialogControls(const std::string& rects, unsigned long xid)
 {
     std::map<int, XRect> out;
     for (const auto& [id, r] : DialogControlList(rects, xid))
         if (!out.count(id) || out[id].width < r.width)
             out[id] = r;
+    return out;
+}
+
+// The tabs of the dialog's tab views that show, by their index (where a dialog has two tab
+// views, the last one's).
+inline std::map<int, XRect> DialogTabs(const std::string& rects, unsigned long xid)
+{
+    std::map<int, XRect> out;
+    for (const auto& [index, r] : DialogEntries(rects, xid, "tab"))
+        out[index] = r;
     return out;
 }
 

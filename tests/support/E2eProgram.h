@@ -169,7 +169,7 @@ inline bool FindDialogControl(const std::string& file, const std::string& title,
                 return false;
             int control, cx, cy, w, h;
             while (in >> word >> control >> cx >> cy >> w >> h)
-                if (control == id) {
+                if (word == "control" && control == id) {
                     x = cx + w / 2;
                     y = cy + h / 2;
                     return true;

@@ -416,6 +416,26 @@ void MainDialog::_WriteTestRectangles()
             std::snprintf(line, sizeof line, "canvas %d %d %d %d\n", int(p.x), int(p.y), cw, ch);
             text += line;
         }
+        // The strip of the label positions' tabs above the canvas, and each of its tabs that
+        // shows there ("designtab-<index>").
+        VTControlLabelLayoutTemplatePaginator& paginator = projectViewer.paginator;
+        if (LView* strip
+            = paginator.GetContentView() ? paginator.GetControlHandle(1000) : nullptr) {
+            LTabBar& bar = paginator.GetTabBar();
+            LPoint p { 0, 0 };
+            ClientToScreen(strip, &p);
+            add("tabstrip", strip, bar.GetWidth(), bar.GetHeight());
+            int index = 0;
+            for (LTab* t = bar.GetTabAtIndex(0); t; t = t->next, ++index) {
+                if (t->tabRect[2] <= 0 || t->tabRect[0] >= bar.GetWidth())
+                    continue;
+                char line[512];
+                std::snprintf(line, sizeof line, "designtab-%d %d %d %d %d\n", index,
+                    int(p.x) + t->tabRect[0], int(p.y) + t->tabRect[1],
+                    t->tabRect[2] - t->tabRect[0], t->tabRect[3] - t->tabRect[1]);
+                text += line;
+            }
+        }
     }
     for (const auto& extra : parts) {
         LPoint p { extra.x, extra.y };

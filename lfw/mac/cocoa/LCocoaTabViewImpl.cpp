@@ -188,6 +188,21 @@ void LCocoaTabViewImpl::setTabLabel(int index, const char* label)
     gtk_notebook_set_tab_label_text(notebook(), item.widget, item.label.c_str());
 }
 
+LUiRect LCocoaTabViewImpl::tabLabelFrame(int index)
+{
+    GtkWidget* outer = ExistingWidget();
+    if (!outer || !fNotebook || fTabless || index < 0 || index >= count())
+        return LUiRect {};
+    GtkWidget* label
+        = gtk_notebook_get_tab_label(GTK_NOTEBOOK(fNotebook), fItems[size_t(index)].widget);
+    int x = 0, y = 0;
+    if (!label || !gtk_widget_get_mapped(label)
+        || !gtk_widget_translate_coordinates(label, outer, 0, 0, &x, &y))
+        return LUiRect {};
+    return LUiRect { double(x), double(y), double(gtk_widget_get_allocated_width(label)),
+        double(gtk_widget_get_allocated_height(label)) };
+}
+
 int LCocoaTabViewImpl::getTabHeight()
 {
     if (fItems.empty() || !fNotebook)

@@ -40,6 +40,8 @@ public:
     void setTabLabel(int index, const char* label);
     // Half the height the tabs take (frame less content), in points.
     int getTabHeight();
+    // Where the tab's label shows, in points of this view; empty while it does not show.
+    LUiRect tabLabelFrame(int index);
     LView* pageView(int index) const;
     int indexOfPage(const LView* page) const;
 

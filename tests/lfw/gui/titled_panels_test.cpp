@@ -1,6 +1,7 @@
 // Titled panels in a container on a real window: heights, title clicks travelling up to the
-// hosting window, accordion rules, invisible panels, containers without title, tooltips, and a
-// list taller than its room: narrower beside its scroll bar, scrolled to a panel and by the wheel.
+// hosting window, accordion rules, invisible panels, containers without title, tooltips, a list
+// taller than its room: narrower beside its scroll bar, scrolled to a panel and by the wheel, and
+// a short list made lower while its window is sized, which shows no bar.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gui/LEmbeddedWindowTitled.h"
 #include "lfw/mac/LMacWindow.h"
@@ -216,6 +217,19 @@ TEST_F(TitledPanels, HoverShowsTheTooltip)
     EXPECT_EQ(p.fTitleBar.GetHostView()->ToolTipText(), "");
 }
 
+// Shows the host, a window of 600 x 600 pixels, with the container filling it.
+bool ShowWithContainer(Host& host, LEmbeddedWindowTitledContainer& container)
+{
+    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    host.HandleInterWinMessage(host, 0);
+    host.container = &container;
+    host.InitCommon(kLCocoaDialogCenterNone, true);
+    if (!uitest::ShowAndWait(host.GetNativeWindow()))
+        return false;
+    container.Init(host, 600, 600);
+    return true;
+}
+
 struct TallPanel : Panel {
     using Panel::Panel;
     void InitPanel() override { iPanelHeight = 600; }
@@ -225,13 +239,8 @@ TEST_F(TitledPanels, TallListScrollsBesideItsBar)
 {
     Host host;
     LEmbeddedWindowTitledContainer container("Egenskaper", false, true, true, false);
-    host.CreateCocoaWindow(600, 600, kLUiWindowTitled, false, nullptr); // pixels
+    ASSERT_TRUE(ShowWithContainer(host, container));
     const double s = host.GetBackingScaleFactor();
-    host.HandleInterWinMessage(host, 0);
-    host.container = &container;
-    host.InitCommon(kLCocoaDialogCenterNone, true);
-    ASSERT_TRUE(uitest::ShowAndWait(host.GetNativeWindow()));
-    container.Init(host, 600, 600);
     auto& list = container.fList;
     const char* titles[] = { "Text", "Bild", "Mall" };
     TallPanel* panels[3];
@@ -317,6 +326,50 @@ TEST_F(TitledPanels, SidewaysScrollingTitleSpansTheContent)
     panel.LayoutControls(0, 0, 300, 200);
     EXPECT_EQ(panel.fTitleBar.GetWidth(), 300);
     panel.Destroy();
+    host.DestroyCommon();
+}
+
+// A list shorter than its room, laid out again at a lower height while its window is being given
+// its new size (as a window made lower lays out its panels), shows no scroll bar and keeps its
+// whole width, as a list laid out at that height from the start.
+TEST_F(TitledPanels, ShortListMadeLowerShowsNoScrollBar)
+{
+    Host host;
+    LEmbeddedWindowTitledContainer container("", false, true, true, false);
+    ASSERT_TRUE(ShowWithContainer(host, container));
+    const double s = host.GetBackingScaleFactor();
+    auto& list = container.fList;
+    auto* panel = new Panel(500, "Text");
+    list.AddPanel(panel, true);
+    list.SetActivePanelByIndex(0, false);
+    container.RelayoutWindow();
+    auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(list.GetContentView()->Superview());
+    ASSERT_NE(scroll, nullptr);
+    uitest::Pump(100);
+    const int full = list.GetClientAreaWidth();
+    // The container takes the window's height whenever GTK gives the window its size.
+    GtkWindow* window = host.GetNativeWindow()->Gtk();
+    const gulong handler = g_signal_connect(window, "size-allocate",
+        G_CALLBACK(+[](GtkWidget*, GdkRectangle* a, gpointer data) {
+            auto* c = static_cast<LEmbeddedWindowTitledContainer*>(data);
+            const double scale = c->GetBackingScaleFactor();
+            c->MovePixels(0, 0, 600, int(a->height * scale) - int(40 * scale));
+        }),
+        &container);
+    for (int height : { 500, 400, 300 }) {
+        host.SizeDialogPixelsMac(600, height, false);
+        ASSERT_TRUE(uitest::PumpUntil([&] {
+            return list.GetContentView()->Superview()->Frame().height * s <= height - 40 * s + 1;
+        })) << height;
+        uitest::Pump(150);
+        EXPECT_FALSE(scroll->isScrollerVisible(true)) << height;
+        EXPECT_EQ(list.GetClientAreaWidth(), full) << height;
+        EXPECT_EQ(panel->GetClientAreaWidth(), full) << height;
+    }
+    uitest::Screenshot(host.GetNativeWindow(), "titled-panels-short-list-made-lower");
+    g_signal_handler_disconnect(window, handler);
+    container.Destroy();
+    host.InterWinMessageHandlerDestroy();
     host.DestroyCommon();
 }
 
