@@ -48,13 +48,19 @@ private:
     bool mSeen = false;
 };
 
+// What a reader asks before it stores a picture of that size as B8G8R8A8: on a worker of jobs run
+// side by side under a memory bound (LParallelJobs) it waits until the job may take that memory;
+// false when the job is to stop instead. True at once elsewhere.
+bool LImageMayTakePixels(int64_t width, int64_t height);
+
 // True when width and height are both at least 1 and their product is within the calling
-// thread's limit (LImageMaxPixels), and no header probe stops the reader there.
+// thread's limit (LImageMaxPixels), no header probe stops the reader there, and the pixels may be
+// taken (LImageMayTakePixels).
 inline bool LImageSizeAcceptable(int64_t width, int64_t height)
 {
     return width >= 1 && height >= 1 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
         && uint64_t(width) * uint64_t(height) <= LImageMaxPixels()
-        && !LImageHeaderProbe::StopsAt(width, height);
+        && !LImageHeaderProbe::StopsAt(width, height) && LImageMayTakePixels(width, height);
 }
 
 // What a codec is asked for.
