@@ -68,42 +68,6 @@ unsigned long ReadyWindow(Session& s)
     return xid;
 }
 
-// A photograph-like picture of noise, its PNG bytes encoded quickly (the writer would take a
-// minute over its own), alone on the disc design of a project saved at path.
-std::string PhotoProject(const std::string& path, int width, int height)
-{
-    LImageBuffer picture;
-    picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (int y = 0; y < height; ++y) {
-        auto* row
-            = reinterpret_cast<uint32_t*>(picture.GetData() + picture.GetStride() * size_t(y));
-        for (int x = 0; x < width; x += 2) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            row[x] = uint32_t(state) | 0xFF000000u;
-            if (x + 1 < width)
-                row[x + 1] = uint32_t(state >> 32) | 0xFF000000u;
-        }
-    }
-    platform::imageio::EncodeInput input;
-    input.firstRow = picture.GetData();
-    input.stride = ptrdiff_t(picture.GetStride());
-    input.width = uint32_t(width);
-    input.height = uint32_t(height);
-    input.ignoreAlpha = true;
-    input.pngCompression = 1;
-    auto bytes = std::make_shared<std::vector<unsigned char>>();
-    EXPECT_TRUE(platform::imageio::Encode(platform::imageio::Format::PNG, input, *bytes));
-    VTProject project(new VTLabelLayoutDataGenericCDStandard);
-    auto* image = new VTOverlayImage;
-    image->TakeImage(picture);
-    image->GetImage().KeepEncodedPNG(std::move(bytes));
-    project.templates.GetAt(0)->InsertOverlay(image, true);
-    return SaveProject(project, path);
-}
-
 // The share of the pixels of the rectangle that are the same in both screenshots of the screen.
 double SameShare(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int screenWidth,
     const XRect& r, const XRect* leaveOut = nullptr)

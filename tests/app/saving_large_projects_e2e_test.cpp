@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -73,22 +72,6 @@ ino_t FileNumber(const std::string& path)
 {
     struct stat st { };
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-// Whether a thread of the process bears the name (the picture encoder's is "Bildkodning").
-bool HasThread(pid_t pid, const std::string& name)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    bool found = false;
-    if (DIR* dir = opendir(tasks.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::ifstream comm(tasks + "/" + entry->d_name + "/comm");
-            std::string line;
-            found = found || (std::getline(comm, line) && line == name);
-        }
-        closedir(dir);
-    }
-    return found;
 }
 
 // The chunk tree of a project file walked by Python's struct, independently of the program's

@@ -1,0 +1,148 @@
+// Projects of photographs opened and closed through the whole program, as a person does it, while
+// another X client pings the main window every 20 ms (_NET_WM_PING, answered by the program's main
+// loop) and the kernel tells the program's processor time and memory (/proc): the pictures of a
+// project opened by a later start (`vorantel foto.vtproj`) are read by the program's picture
+// readers, not on the window's thread, and the window answers all along, the longest wait held
+// against the longest one while the same window was idle in the same run; "Avbryt" in the
+// progress window stops an open at once; and the memory of a closed project goes back to the
+// system. The pictures are 3000 x 2000 pixels of noise; VT_OPEN_PICTURES=<count>x<width>x<height>
+// measures others by hand. Screenshots go to <build>/e2e-opening-pictures.
+// VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "app/VTProjectFile.h"
+#include "support/E2eSession.h"
+#include "support/ProcessStatus.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+// After GoogleTest: the X headers define names it uses.
+#include "support/XServerView.h"
+
+using namespace e2e;
+
+namespace {
+
+const char* const kShots = "e2e-opening-pictures";
+constexpr int kPingMs = 20;
+
+struct Pictures {
+    int count = 6, width = 3000, height = 2000;
+    Pictures()
+    {
+        const char* asked = std::getenv("VT_OPEN_PICTURES");
+        int c = 0, w = 0, h = 0;
+        if (asked && std::sscanf(asked, "%dx%dx%d", &c, &w, &h) == 3 && c > 0 && w > 0 && h > 0) {
+            count = c;
+            width = w;
+            height = h;
+        }
+    }
+    long long PixelKb() const { return (long long)count * width * height * 4 / 1024; }
+};
+
+bool CanDrive()
+{
+    return HasTools();
+}
+
+// The longest wait for an answer the window may have while it works: what it has while idle,
+// twice over, and the 100 ms a person does not notice.
+double Bound(double idle)
+{
+    return 100.0 * kSlowdown + 2 * idle;
+}
+
+double IdleReference(XServerView& view, unsigned long xid)
+{
+    const double idle = view.LongestPingWhile(
+        xid, [] { Sleep(1500); }, kPingMs);
+    std::printf("longest answer while idle: %.1f ms\n", idle);
+    return idle;
+}
+
+unsigned long ReadyWindow(Session& s)
+{
+    const unsigned long xid = WaitMainWindow();
+    if (xid)
+        WaitFor([&] { return Rectangles(s.rects).count("canvas") > 0; }, 15000, 100);
+    return xid;
+}
+
+} // namespace
+
+// A saved project of photographs opened by a later start: the pictures are read by the readers'
+// threads ("Bildläsning"), the window's thread takes a small part of the processor time of the
+// open, the window answers every ping within the bound of its idle answer, and the pictures show.
+// Closed ("Stäng" in the Arkiv menu), the project gives its memory back: the resident memory
+// comes back to within a quarter of the pictures' pixels of what it was before the open.
+TEST(OpeningPictures, PicturesAreReadAsideAndTheirMemoryGoesBackAfterTheClose)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool or ImageMagick";
+    Session s;
+    const Pictures pictures;
+    const std::string path
+        = PhotoProject(s.dir + "/foto.vtproj", pictures.width, pictures.height, pictures.count);
+    Program program({ "-new", "cd" });
+    const unsigned long xid = ReadyWindow(s);
+    ASSERT_NE(xid, 0u);
+    const pid_t pid = program.Pid();
+    XServerView view;
+    ASSERT_TRUE(view.Ok());
+    const double idle = IdleReference(view, xid);
+    const long long residentBefore = StatusKb(pid, "VmRSS");
+
+    // Twice: the first close leaves the allocator ready to keep blocks of the pictures' sizes in
+    // its own free lists, which the second open then takes.
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        const long long cpuBefore = CpuMs(pid), mainBefore = CpuMs(pid, pid);
+        bool readers = false, opened = false;
+        const double longest = view.LongestPingWhile(
+            xid,
+            [&] {
+                Program open({ path });
+                opened = WaitFor(
+                    [&] {
+                        readers = readers || HasThread(pid, kVTPictureReadersName);
+                        return Caption(xid) == kCaption + " - foto.vtproj";
+                    },
+                    300000, 5);
+                open.Wait(60000);
+                // Pinged on until the window has drawn the pictures.
+                XServerView().WaitQuiet(xid, 300, 30000);
+            },
+            kPingMs);
+        const long long cpu = CpuMs(pid) - cpuBefore, main = CpuMs(pid, pid) - mainBefore;
+        Shot("opened-" + std::to_string(round), kShots);
+        std::printf("%d pictures of %d x %d: longest answer %.1f ms; processor time %lld ms, on "
+                    "the main thread %lld ms; resident %lld MB before, %lld MB open\n",
+            pictures.count, pictures.width, pictures.height, longest, cpu, main,
+            residentBefore / 1024, StatusKb(pid, "VmRSS") / 1024);
+        ASSERT_TRUE(opened) << "the project did not open";
+        EXPECT_TRUE(readers) << "no picture reader was seen";
+        EXPECT_LT(main, cpu / 4);
+        EXPECT_LT(longest, Bound(idle));
+
+        // Arkiv > "Stäng" (after "Nya...", "Öppna..." and "Spara som...": "Spara" is dimmed for
+        // a project as saved).
+        KeysTo(xid, "F10 Right Down Down Down Down");
+        Keys("Return");
+        ASSERT_TRUE(WaitCaption(xid, kCaption, 30000)) << "the project did not close";
+        long long residentClosed = 0;
+        WaitFor(
+            [&] {
+                residentClosed = StatusKb(pid, "VmRSS");
+                return residentClosed - residentBefore < pictures.PixelKb() / 4;
+            },
+            10000, 100);
+        Shot("closed-" + std::to_string(round), kShots);
+        std::printf("resident %lld MB after the close (the pictures' pixels %lld MB)\n",
+            residentClosed / 1024, pictures.PixelKb() / 1024);
+        EXPECT_LT(residentClosed - residentBefore, pictures.PixelKb() / 4);
+    }
+}
