@@ -6,8 +6,8 @@
 // waiting (longest_hold_ms) and the main thread's processor time (main_thread_cpu_ms). The time
 // of n pictures against the time of one shows whether they are read side by side.
 //
-// The pictures are 3000 x 2000 pixels, a gradient with a little noise; VT_BENCH_PICTURE=6000x4000
-// (say) gives other sizes (ten 24-megapixel pictures need some 2.5 GB).
+// The pictures are 3000 x 2000 pixels of noise (sample::Photo); VT_BENCH_PICTURE=6000x4000 (say)
+// gives other sizes (ten 24-megapixel pictures need some 2.5 GB).
 #include "app/VTOverlayImage.h"
 #include "app/VTProjectFile.h"
 #include "bench/BenchSupport.h"
@@ -48,41 +48,6 @@ void PictureSize(int& width, int& height)
     }
 }
 
-// A photograph-like picture: a gradient of the seed's colours with a little noise.
-void Photo(LImageBuffer& picture, int width, int height, uint32_t seed)
-{
-    picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
-    uint64_t state = 0x9E3779B97F4A7C15ull ^ seed;
-    for (int y = 0; y < height; ++y) {
-        unsigned char* row = picture.GetData() + picture.GetStride() * size_t(y);
-        for (int x = 0; x < width; ++x) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            const unsigned noise = unsigned(state) & 15;
-            row[x * 4 + 0] = uint8_t((x * 200 / width + seed * 40 + noise) & 255);
-            row[x * 4 + 1] = uint8_t((y * 200 / height + noise) & 255);
-            row[x * 4 + 2] = uint8_t(((x + y) * 100 / (width + height) + seed * 90) & 255);
-            row[x * 4 + 3] = 255;
-        }
-    }
-}
-
-std::vector<uint8_t> Encoded(const LImageBuffer& picture, platform::imageio::Format format)
-{
-    platform::imageio::EncodeInput input;
-    input.firstRow = picture.GetData();
-    input.stride = ptrdiff_t(picture.GetStride());
-    input.width = uint32_t(picture.GetWidth());
-    input.height = uint32_t(picture.GetHeight());
-    input.ignoreAlpha = true;
-    input.quality = 90;
-    input.pngCompression = 1; // the program's own level would take a minute a picture
-    std::vector<uint8_t> bytes;
-    platform::imageio::Encode(format, input, bytes);
-    return bytes;
-}
-
 std::string SizeName(int n)
 {
     int width = 0, height = 0;
@@ -98,22 +63,10 @@ std::string SavedProject(int n)
         return path;
     int width = 0, height = 0;
     PictureSize(width, height);
-    VTProject project(new VTLabelLayoutDataGenericCDStandard);
-    for (int i = 0; i < n; ++i) {
-        LImageBuffer picture;
-        Photo(picture, width, height, uint32_t(i));
-        auto bytes = std::make_shared<std::vector<unsigned char>>(
-            Encoded(picture, platform::imageio::Format::PNG));
-        auto* image = new VTOverlayImage;
-        image->TakeImage(picture);
-        image->GetImage().KeepEncodedPNG(std::move(bytes));
-        image->centreX = float(i % 5) * 20 - 40;
-        image->centreY = float(i / 5) * 15 - 20;
-        project.templates.GetAt(0)->InsertOverlay(image, false);
-    }
+    auto project = sample::PhotoProject(width, height, n);
     LProcessInterfaceVoid quiet;
     VTProjectSave save;
-    save.project = &project;
+    save.project = project.get();
     std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
     return Process(quiet, save) == LProcessResultSuccess ? path : std::string();
 }
@@ -135,8 +88,9 @@ std::string OldProject(int n)
         const std::string file = Folder().path + "/" + name;
         if (!std::filesystem::exists(file)) {
             LImageBuffer picture;
-            Photo(picture, width, height, uint32_t(i));
-            const std::vector<uint8_t> jpeg = Encoded(picture, platform::imageio::Format::JPEG);
+            sample::Photo(picture, width, height, uint64_t(i));
+            const std::vector<unsigned char> jpeg
+                = sample::QuickEncoded(picture, platform::imageio::Format::JPEG);
             std::ofstream(file, std::ios::binary)
                 .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
         }

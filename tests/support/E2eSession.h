@@ -3,11 +3,9 @@
 // folder; sample projects saved by the program's own writer; keys that make an alert show.
 #pragma once
 
-#include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
-#include "platform/imageio/ImageIO.h"
 #include "support/E2eProgram.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -129,49 +127,10 @@ inline std::string SaveSample(const std::string& path, int pictureSize = 48)
     return SaveProject(*sample::MakeProject(pictureSize), path);
 }
 
-// A project of count photograph-like pictures of noise on the disc design, saved at the path;
-// their PNG bytes are encoded quickly and kept (the writer's own level takes a minute a
-// picture of 24 megapixels), so the file holds what a saved project of photographs holds.
+// A project of count photographs saved at the path (sample::PhotoProject).
 inline std::string PhotoProject(const std::string& path, int width, int height, int count = 1)
 {
-    VTProject project(new VTLabelLayoutDataGenericCDStandard);
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (int i = 0; i < count; ++i) {
-        LImageBuffer picture;
-        picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
-        for (int y = 0; y < height; ++y) {
-            auto* row
-                = reinterpret_cast<uint32_t*>(picture.GetData() + picture.GetStride() * size_t(y));
-            for (int x = 0; x < width; x += 2) {
-                state ^= state << 13;
-                state ^= state >> 7;
-                state ^= state << 17;
-                row[x] = uint32_t(state) | 0xFF000000u;
-                if (x + 1 < width)
-                    row[x + 1] = uint32_t(state >> 32) | 0xFF000000u;
-            }
-        }
-        platform::imageio::EncodeInput input;
-        input.firstRow = picture.GetData();
-        input.stride = ptrdiff_t(picture.GetStride());
-        input.width = uint32_t(width);
-        input.height = uint32_t(height);
-        input.ignoreAlpha = true;
-        input.pngCompression = 1;
-        auto bytes = std::make_shared<std::vector<unsigned char>>();
-        EXPECT_TRUE(platform::imageio::Encode(platform::imageio::Format::PNG, input, *bytes));
-        auto* image = new VTOverlayImage;
-        image->TakeImage(picture);
-        image->GetImage().KeepEncodedPNG(std::move(bytes));
-        // One picture in the middle as it came in; more side by side over the disc, each seen.
-        if (count > 1) {
-            image->SetDimensions(24, 16);
-            image->centreX = float(i % 4) * 25 - 37.5f;
-            image->centreY = float(i / 4 % 4) * 20 - 30;
-        }
-        project.templates.GetAt(0)->InsertOverlay(image, true);
-    }
-    return SaveProject(project, path);
+    return SaveProject(*sample::PhotoProject(width, height, count), path);
 }
 
 // A folder under base whose path is as long as wanted, or one byte shorter (components of at
