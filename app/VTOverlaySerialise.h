@@ -17,12 +17,14 @@
 //
 // Readers find values by id, skip ids they do not know (inside the font and colour containers an
 // unknown id is an error), test the job's stop request before every child and set the job's
-// Swedish error text before returning 2. A reader given a set of parallel jobs (a project being
-// opened) leaves the pictures to it: each picture's bytes are read and decoded by a job of their
-// own while the reading goes on, and the picture stays empty until the set has finished. Nothing
-// read from a file is trusted: short values, values that are not finite numbers, lengths beyond 100
-// m, angles beyond a thousand turns, an alignment outside 0-8, a transform blob of the wrong length
-// and undecodable pictures are errors.
+// Swedish error text before returning 2. Nothing read from a file is trusted: short values,
+// values that are not finite numbers, lengths beyond 100 m, angles beyond a thousand turns, an
+// alignment outside 0-8, a transform blob of the wrong length and undecodable pictures are
+// errors.
+//
+// A reader given a set of parallel jobs (a project being opened) leaves the pictures to it: each
+// picture's bytes are read and decoded by a job of their own while the reading goes on, and the
+// picture stays empty until the set has finished.
 #pragma once
 
 #include "app/VTDocumentLimits.h"

@@ -10,9 +10,9 @@
 // its progress counts by the weight it was added with, its error text is kept, and TakeMemory
 // holds the job until the memory it is about to take fits: the bytes held by the jobs under way
 // together stay within half the memory free at the time (platform::system::FreeMemory), except
-// that the job added first of those under way is never held, so one always goes on. What a job
-// took is given back to the count when it ends (the bytes themselves stay with whoever keeps
-// them, and the next count of free memory sees them).
+// that the job added first of those under way is never held, so one always goes on (what it
+// takes may pass the bound). What a job took is given back to the count when it ends (the bytes
+// themselves stay with whoever keeps them, and the next count of free memory sees them).
 //
 // The first job that fails or stops ends the others: jobs not begun are dropped, jobs under way
 // are asked to stop, and Finish reports the failure (the error text of the first job in adding
@@ -53,7 +53,7 @@ public:
     LParallelJobs(const LParallelJobs&) = delete;
     LParallelJobs& operator=(const LParallelJobs&) = delete;
 
-    // Adds a job; weight is its share of the progress (the pixels it reads, say). A job added
+    // Adds a job; weight is its share of the progress (the bytes it reads, say). A job added
     // after a failure or a stop is dropped unrun.
     void Add(Work work, double weight = 1);
     // True once a job failed or stopped, or Stop was called: adding more is of no use.

@@ -169,6 +169,38 @@ TEST(SystemMemory, FreeMemoryGoesBackToTheSystem)
     }
 }
 
+// Once the allocator is set up for large blocks, blocks of some megabytes go back to the system
+// when freed, also after one such block came and went (which has the allocator's own rule keep
+// blocks of that size in its heap from then on) and with small blocks still in use between them.
+TEST(SystemMemory, LargeBlocksGoBackWhenFreedOnceSetUp)
+{
+    sys::SetUpAllocatorForLargeBlocks();
+    const long long before = ResidentKb();
+    long long freed = 0;
+    std::thread([&] {
+        constexpr size_t kBlock = 6 << 20;
+        {
+            // Written to, so that the compiler keeps the pair.
+            char* volatile first = static_cast<char*>(std::malloc(kBlock));
+            first[0] = 1;
+            std::free(first);
+        }
+        std::vector<char*> blocks, small;
+        for (int i = 0; i < 16; ++i) {
+            blocks.push_back(static_cast<char*>(std::malloc(kBlock)));
+            std::memset(blocks.back(), i, kBlock);
+            small.push_back(static_cast<char*>(std::malloc(64)));
+        }
+        for (char* block : blocks)
+            std::free(block);
+        freed = ResidentKb();
+        for (char* block : small)
+            std::free(block);
+    }).join();
+    std::printf("resident %lld kB, %lld kB once 96 MB of blocks were freed\n", before, freed);
+    EXPECT_LT(freed - before, 16 * 1024);
+}
+
 TEST(SystemProcessors, ThoseTheThreadMayRunOn)
 {
     // As taskset leaves a program: only some of the machine's processors allowed.
