@@ -189,27 +189,14 @@ void LParallelJobs::WorkerMain()
         if (fEnded.load())
             break;
         if (!fWaiting.empty()) {
-            Job* job = fWaiting.front();
-            fWaiting.pop_front();
-            job->fStarted = true;
-            ++fRunning;
-            fMostRunning = std::max(fMostRunning, fRunning);
+            Job* job = TakeWaitingLocked();
             Work work = std::move(job->fWork);
             lock.unlock();
             const LProcessResult result = RunAsCurrent(*job, work);
             // What the work holds goes here, not under the lock.
             work = nullptr;
             lock.lock();
-            job->fResult = result;
-            job->fFinished = true;
-            job->fMemory = 0;
-            job->fDone.store(1.0);
-            --fRunning;
-            ++fFinishedCount;
-            if (result != LProcessResultSuccess)
-                EndLocked();
-            fChanged.notify_all();
-            fJobEnded.Signal();
+            JobEndedLocked(*job, result);
             continue;
         }
         if (fClosed)
@@ -220,6 +207,30 @@ void LParallelJobs::WorkerMain()
     }
     lock.unlock();
     LThreadClearName();
+}
+
+LParallelJobs::Job* LParallelJobs::TakeWaitingLocked()
+{
+    Job* job = fWaiting.front();
+    fWaiting.pop_front();
+    job->fStarted = true;
+    ++fRunning;
+    fMostRunning = std::max(fMostRunning, fRunning);
+    return job;
+}
+
+void LParallelJobs::JobEndedLocked(Job& job, LProcessResult result)
+{
+    job.fResult = result;
+    job.fFinished = true;
+    job.fMemory = 0;
+    job.fDone.store(1.0);
+    --fRunning;
+    ++fFinishedCount;
+    if (result != LProcessResultSuccess)
+        EndLocked();
+    fChanged.notify_all();
+    fJobEnded.Signal();
 }
 
 void LParallelJobs::EndLocked()
@@ -292,26 +303,14 @@ LProcessResult LParallelJobs::Finish(LProcessInterface& parent)
             if (fWaiting.empty() && fRunning == 0)
                 break;
             // No worker could be started: the jobs run here, one after the other.
-            if (fWorkers.empty() && !fWaiting.empty()) {
-                here = fWaiting.front();
-                fWaiting.pop_front();
-                here->fStarted = true;
-                ++fRunning;
-                fMostRunning = std::max(fMostRunning, fRunning);
-            }
+            if (fWorkers.empty() && !fWaiting.empty())
+                here = TakeWaitingLocked();
         }
         if (here) {
             const LProcessResult result = RunAsCurrent(*here, here->fWork);
             here->fWork = nullptr;
             std::lock_guard<std::mutex> lock(fLock);
-            here->fResult = result;
-            here->fFinished = true;
-            here->fMemory = 0;
-            here->fDone.store(1.0);
-            --fRunning;
-            ++fFinishedCount;
-            if (result != LProcessResultSuccess)
-                EndLocked();
+            JobEndedLocked(*here, result);
             continue;
         }
         parent.SetProgress(Progress());

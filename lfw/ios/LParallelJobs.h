@@ -111,6 +111,10 @@ public:
 private:
     void StartWorkerLocked();
     void WorkerMain();
+    // The next job waiting, now under way.
+    Job* TakeWaitingLocked();
+    // Records the job's end, ends the others after a failure and wakes whoever waits.
+    void JobEndedLocked(Job& job, LProcessResult result);
     void EndLocked();
     void JoinWorkers();
     double Progress();

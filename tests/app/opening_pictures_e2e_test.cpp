@@ -23,7 +23,7 @@
 #include <vector>
 
 // After GoogleTest: the X headers define names it uses.
-#include "support/XServerView.h"
+#include "support/WindowAnswers.h"
 
 using namespace e2e;
 
@@ -56,29 +56,6 @@ struct Pictures {
 bool CanDrive()
 {
     return HasTools();
-}
-
-// The longest wait for an answer the window may have while it works: what it has while idle,
-// twice over, and the 100 ms a person does not notice.
-double Bound(double idle)
-{
-    return 100.0 * kSlowdown + 2 * idle;
-}
-
-double IdleReference(XServerView& view, unsigned long xid)
-{
-    const double idle = view.LongestPingWhile(
-        xid, [] { Sleep(1500); }, kPingMs);
-    std::printf("longest answer while idle: %.1f ms\n", idle);
-    return idle;
-}
-
-unsigned long ReadyWindow(Session& s)
-{
-    const unsigned long xid = WaitMainWindow();
-    if (xid)
-        WaitFor([&] { return Rectangles(s.rects).count("canvas") > 0; }, 15000, 100);
-    return xid;
 }
 
 // What an open by a later start came to: whether the window showed the project, whether a
@@ -142,7 +119,7 @@ TEST(OpeningPictures, PicturesAreReadAsideAndTheirMemoryGoesBackAfterTheClose)
     const pid_t pid = program.Pid();
     XServerView view;
     ASSERT_TRUE(view.Ok());
-    const double idle = IdleReference(view, xid);
+    const double idle = IdleReference(view, xid, kPingMs);
     const long long residentBefore = StatusKb(pid, "VmRSS");
 
     // Twice: the first close leaves the allocator ready to keep blocks of the pictures' sizes in
@@ -154,7 +131,7 @@ TEST(OpeningPictures, PicturesAreReadAsideAndTheirMemoryGoesBackAfterTheClose)
         ASSERT_TRUE(o.shown) << "the project did not open";
         EXPECT_TRUE(o.readers) << "no picture reader was seen";
         EXPECT_LT(o.main, o.cpu / 4);
-        EXPECT_LT(o.longest, Bound(idle));
+        EXPECT_LT(o.longest, AnswerBound(idle));
 
         // Arkiv > "Stäng" (after "Nya...", "Öppna..." and "Spara som...": "Spara" is dimmed for
         // a project as saved).
@@ -203,11 +180,11 @@ TEST(OpeningPictures, PicturesOfAnOldProjectAreReadAside)
     ASSERT_NE(xid, 0u);
     XServerView view;
     ASSERT_TRUE(view.Ok());
-    const double idle = IdleReference(view, xid);
+    const double idle = IdleReference(view, xid, kPingMs);
     const Opened o = Open(view, xid, program.Pid(), path, "gammal.vtproj");
     Shot("old-project", kShots);
     ASSERT_TRUE(o.shown) << "the project did not open";
     EXPECT_TRUE(o.readers) << "no picture reader was seen";
     EXPECT_LT(o.main, o.cpu / 4);
-    EXPECT_LT(o.longest, Bound(idle));
+    EXPECT_LT(o.longest, AnswerBound(idle));
 }
