@@ -21,6 +21,10 @@
 // values that are not finite numbers, lengths beyond 100 m, angles beyond a thousand turns, an
 // alignment outside 0-8, a transform blob of the wrong length and undecodable pictures are
 // errors.
+//
+// A reader given a set of parallel jobs (a project being opened) leaves the pictures to it: each
+// picture's bytes are read and decoded by a job of their own while the reading goes on, and the
+// picture stays empty until the set has finished.
 #pragma once
 
 #include "app/VTDocumentLimits.h"
@@ -33,6 +37,7 @@
 #include "lfw/gen/LStream.h"
 #include "lfw/graphics/LImageFile.h"
 #include "lfw/graphics/LImageFormat.h"
+#include "lfw/ios/LParallelJobs.h"
 #include "lfw/mac/LGuiFont.h"
 
 #include <bit>
@@ -40,6 +45,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 // The container id of an overlay type (0 text -> 2, 1 image -> 3, 2 circular text -> 7,
@@ -51,6 +57,23 @@ VTOverlay* VTOverlayCreateForChunkID(uint16_t id);
 // True when the face name is an installed font family, compared exactly. The list of families
 // is read from the system once a minute at most.
 bool VTFontFamilyIsInstalled(const char* face);
+
+// Where the PNG bytes of a picture being read are: in memory, or length bytes at offset of an
+// open file (read with pread; the descriptor stays open until the job has run).
+struct VTPictureBytes {
+    LSizedArray<unsigned char> data; // when fd < 0
+    int fd = -1;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
+
+// The job that reads a picture of a project file: the bytes read (from the file), decoded into
+// picture, kept as its PNG bytes, and the source of its copies for the screen made. Its errors
+// are the reader's: "Det gick inte att läsa bilden." when the bytes cannot be read, "Det gick
+// inte att avkoda bilden." when they do not decode (for a clipart "Det gick inte att läsa
+// ClipArt." and "Det gick inte att koda clipart.").
+LParallelJobs::Work VTPictureReadWork(
+    LCountedPtr<VTCountableImageBuffer> picture, VTPictureBytes bytes, bool clipart);
 
 namespace _VTSerialise {
 
@@ -387,10 +410,10 @@ LProcessResult VTSerialiseOverlayImageToSDF(
 }
 
 // An empty picture blob (a clipart without a picture) reads as no picture. The transform blob
-// must hold exactly 16 finite floats.
+// must hold exactly 16 finite floats. With reads, the picture is left to a job of the set.
 template <class T>
 LProcessResult VTSerialiseOverlayImageFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, VTOverlayImage& overlay)
+    const LSDFChunkInfo<T>& container, VTOverlayImage& overlay, LParallelJobs* reads = nullptr)
 {
     const bool clipart = overlay.GetType() == VTOverlayTypeClipart;
     LSDFReaderChunkIterator<T> it(reader, container);
@@ -406,6 +429,29 @@ LProcessResult VTSerialiseOverlayImageFromSDF(LProcessInterface& process, LSDFRe
             break;
         }
         case 2: {
+            if (reads && it->GetLength() > 0) {
+                LCountedPtr<VTCountableImageBuffer> picture(new VTCountableImageBuffer);
+                VTPictureBytes bytes;
+                // A regular file's bytes are read by the job itself, off this thread.
+                bool inFile = false;
+                if constexpr (std::is_same_v<T, LInputStreamFile>) {
+                    if (reader.GetStreamSize() != kLStreamSizeUnknown) {
+                        bytes.fd = reader.GetStream().GetDescriptor();
+                        bytes.offset = it->dataStart;
+                        bytes.length = it->GetLength();
+                        inFile = true;
+                    }
+                }
+                if (!inFile && !it->ReadData(bytes.data)) {
+                    return _VTSerialise::Fail(process,
+                        clipart ? "Det gick inte att läsa ClipArt."
+                                : "Det gick inte att läsa bilden.");
+                }
+                const double weight = double(it->GetLength());
+                reads->Add(VTPictureReadWork(picture, std::move(bytes), clipart), weight);
+                overlay.image = picture;
+                break;
+            }
             LSizedArray<unsigned char> data;
             if (!it->ReadData(data))
                 return _VTSerialise::Fail(process,
@@ -500,10 +546,11 @@ LProcessResult VTSerialiseOverlayToSDF(
     }
 }
 
-// Reads a container into an overlay made by VTOverlayCreateForChunkID.
+// Reads a container into an overlay made by VTOverlayCreateForChunkID; with reads, pictures are
+// left to jobs of the set.
 template <class T>
 LProcessResult VTSerialiseOverlayFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, VTOverlay& overlay)
+    const LSDFChunkInfo<T>& container, VTOverlay& overlay, LParallelJobs* reads = nullptr)
 {
     switch (overlay.GetType()) {
     case VTOverlayTypeText:
@@ -514,7 +561,7 @@ LProcessResult VTSerialiseOverlayFromSDF(LProcessInterface& process, LSDFReader<
     case VTOverlayTypeClipart:
     case VTOverlayTypeImageBackground:
         return VTSerialiseOverlayImageFromSDF(
-            process, reader, container, static_cast<VTOverlayImage&>(overlay));
+            process, reader, container, static_cast<VTOverlayImage&>(overlay), reads);
     default:
         return _VTSerialise::Fail(process, "Ogiltig överlagringstyp.");
     }

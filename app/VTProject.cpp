@@ -2,6 +2,7 @@
 
 #include "app/VTProjectXML.h"
 #include "lfw/gen/LString.h"
+#include "platform/system/System.h"
 
 #include <cstring>
 
@@ -59,6 +60,7 @@ VTProject::~VTProject()
 {
     templates.Clear();
     layout.Reset();
+    platform::system::ReturnFreeMemorySoon();
 }
 
 void VTProject::AppendTemplate(VTProjectTemplate* design)

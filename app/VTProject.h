@@ -43,7 +43,8 @@ public:
     explicit VTProject(VTLabelLayout* layout);
     VTProject(const VTProject&) = delete;
     VTProject& operator=(const VTProject&) = delete;
-    // Deletes the layout and the designs, telling nobody.
+    // Deletes the layout and the designs, telling nobody, then has the memory the allocator keeps
+    // free given back to the system soon (a project's pictures leave much of it).
     ~VTProject() override;
 
     // Moves the project onto another layout, which it takes out of the caller's pointer:

@@ -378,7 +378,7 @@ LProcessResult VTSerialiseProjectTemplateToSDF(
 
 template <class T>
 LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, VTProjectTemplate& design)
+    const LSDFChunkInfo<T>& container, VTProjectTemplate& design, LParallelJobs* reads)
 {
     bool haveIDs = false, haveBrush = false, haveDisc = false;
     LSDFReaderChunkIterator<T> it(reader, container);
@@ -412,7 +412,7 @@ LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSD
         case 8:
         case 9: {
             VTOverlay* overlay = VTOverlayCreateForChunkID(id);
-            result = VTSerialiseOverlayFromSDF(process, reader, it.GetChunk(), *overlay);
+            result = VTSerialiseOverlayFromSDF(process, reader, it.GetChunk(), *overlay, reads);
             if (result != LProcessResultSuccess) {
                 delete overlay;
                 return result;
@@ -497,7 +497,7 @@ LProcessResult VTSerialiseProjectToSDF(
 
 template <class T>
 LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, VTProject& project)
+    const LSDFChunkInfo<T>& container, VTProject& project, LParallelJobs* reads)
 {
     process.SetProgressIndeterminateOn();
     LSDFReaderChunkIterator<T> it(reader, container);
@@ -528,7 +528,7 @@ LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<
                     continue;
                 auto* design = new VTProjectTemplate(VTTemplateFormat(id - 1));
                 result = VTSerialiseProjectTemplateFromSDF(
-                    process, reader, designs.GetChunk(), *design);
+                    process, reader, designs.GetChunk(), *design, reads);
                 if (result != LProcessResultSuccess) {
                     delete design;
                     return result;
@@ -620,8 +620,17 @@ LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject
     if (!it.Next() || it->GetId() != kProjectChunk || !it->IsContainer())
         return Fail(process, reader.IsGood() ? kNotAProject : kDamagedProject);
     HeldErrorProcess reading(process);
-    const LProcessResult result
-        = VTSerialiseProjectFromSDF(reading, reader, it.GetChunk(), project);
+    // The pictures are read side by side on workers while the rest of the file is read here; the
+    // stream stays open until they are done.
+    LParallelJobs reads(kVTPictureReadersName);
+    LProcessResult result
+        = VTSerialiseProjectFromSDF(reading, reader, it.GetChunk(), project, &reads);
+    if (result == LProcessResultSuccess) {
+        reading.SetProgressIndeterminateOff();
+        result = reads.Finish(reading);
+    } else {
+        reads.Stop();
+    }
     if (result == LProcessResultError && !reader.IsGood()) {
         // A file of ours that could not be read to its end (cut off, or lengths that lead past
         // it) is damaged, whatever part of it failed first.
@@ -637,12 +646,12 @@ LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject
     template LProcessResult VTProjectReadSDF(LProcessInterface&, In&, VTProject&);                 \
     template LProcessResult VTSerialiseProjectToSDF(                                               \
         LProcessInterface&, LSDFWriter<Out>&, VTProject&);                                         \
-    template LProcessResult VTSerialiseProjectFromSDF(                                             \
-        LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, VTProject&);                \
+    template LProcessResult VTSerialiseProjectFromSDF(LProcessInterface&, LSDFReader<In>&,         \
+        const LSDFChunkInfo<In>&, VTProject&, LParallelJobs*);                                     \
     template LProcessResult VTSerialiseProjectTemplateToSDF(                                       \
         LProcessInterface&, LSDFWriter<Out>&, const VTProjectTemplate&);                           \
-    template LProcessResult VTSerialiseProjectTemplateFromSDF(                                     \
-        LProcessInterface&, LSDFReader<In>&, const LSDFChunkInfo<In>&, VTProjectTemplate&);        \
+    template LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface&, LSDFReader<In>&, \
+        const LSDFChunkInfo<In>&, VTProjectTemplate&, LParallelJobs*);                             \
     template LProcessResult VTSerialiseBrushToSDF(                                                 \
         LProcessInterface&, LSDFWriter<Out>&, const LBrushInfo*, const char*);                     \
     template LProcessResult VTSerialiseBrushFromSDF(                                               \

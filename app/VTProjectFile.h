@@ -41,6 +41,7 @@
 #include "lfw/gen/LProcess.h"
 #include "lfw/gen/LSDF.h"
 #include "lfw/gen/LStream.h"
+#include "lfw/ios/LParallelJobs.h"
 #include "lfw/mac/LBrushInfo.h"
 
 #include <memory>
@@ -94,8 +95,13 @@ struct VTProjectWriteSnapshot {
 };
 LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job);
 // Loads a ".vtproj" (or an older ".vtx") file into the record's project; on success the project
-// is saved. A failed load leaves the project partly filled.
+// is saved. A failed load leaves the project partly filled. The pictures are read and decoded on
+// workers side by side (LParallelJobs, named kVTPictureReadersName), as many at once as there
+// are processors and as the memory free allows, while the rest is read where the job runs; the
+// job then waits for them through its interface.
 LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);
+
+inline constexpr const char* kVTPictureReadersName = "Bildläsning";
 
 // The whole file over a stream: header, chunk 1 and trailer (LOutputStreamFile,
 // LOutputStreamByteArray, LOutputStreamPieces); with an origin, an autosave of the project
@@ -117,19 +123,20 @@ template <class S>
 LProcessResult VTProjectReadSDF(LProcessInterface& process, S& stream, VTProject& project);
 
 // The serialisers of the project tree (over the streams named above). Each returns 0, 1 when
-// the job was asked to stop, or 2 with the error text set.
+// the job was asked to stop, or 2 with the error text set. Given a set of parallel jobs, the
+// readers leave the pictures to jobs of it (see VTOverlaySerialise.h), which the caller finishes.
 template <class T>
 LProcessResult VTSerialiseProjectToSDF(
     LProcessInterface& process, LSDFWriter<T>& writer, VTProject& project);
 template <class T>
 LProcessResult VTSerialiseProjectFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, VTProject& project);
+    const LSDFChunkInfo<T>& container, VTProject& project, LParallelJobs* reads = nullptr);
 template <class T>
 LProcessResult VTSerialiseProjectTemplateToSDF(
     LProcessInterface& process, LSDFWriter<T>& writer, const VTProjectTemplate& design);
 template <class T>
 LProcessResult VTSerialiseProjectTemplateFromSDF(LProcessInterface& process, LSDFReader<T>& reader,
-    const LSDFChunkInfo<T>& container, VTProjectTemplate& design);
+    const LSDFChunkInfo<T>& container, VTProjectTemplate& design, LParallelJobs* reads = nullptr);
 // The brush container 6 (a null brush writes the background image path). Always 0: the writer
 // keeps its first failure for the save job.
 template <class T>

@@ -5,16 +5,20 @@
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
 #include "app/VTProject.h"
+#include "app/VTProjectFile.h"
 #include "app/VTProjectTemplate.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LString.h"
 #include "lfw/gen/LXML.h"
 #include "lfw/graphics/LImageFile.h"
+#include "lfw/ios/LParallelJobs.h"
 #include "lfw/mac/LGuiFont.h"
+#include "lfw/mac/LScreenImageCopies.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +50,19 @@ private:
 // The pictures of the project being read that could not be loaded, each as its element names it
 // with the reason: told once, when the whole project has been read.
 thread_local std::vector<std::string>* tVTXMLUnreadPictures = nullptr;
+
+// A picture of the project being read, read by a job of the project's set: the path as its
+// element names it, and whether (and why) it could not be read, written by the job.
+struct _VTPictureRead {
+    std::string named;
+    bool failed = false;
+    std::string reason;
+};
+
+// The set of jobs that read the pictures of the project being read, side by side while the
+// elements are read, and their outcomes in the document's order.
+thread_local LParallelJobs* tVTXMLPictureReads = nullptr;
+thread_local std::deque<_VTPictureRead>* tVTXMLPictureOutcomes = nullptr;
 
 // The picture path of an image element, a relative one taken from the project file's folder.
 std::string _VTPicturePath(const char* path)
@@ -139,6 +156,42 @@ public:
 constexpr const char* kVTUnreadPicture = "Det gick inte att läsa in en överlagringsbild korrekt";
 constexpr size_t kVTUnreadPicturesNamed = 10;
 
+// The line that names a picture that could not be read: its path as the element gives it (cut,
+// at a character's start, when longer than any path) and the reader's reason.
+std::string _VTUnreadPictureLine(const char* path, const std::string& reason)
+{
+    char name[kLPathSize];
+    utf8strlcpy(name, path, sizeof name);
+    const std::string shown = std::strlen(path) < sizeof name ? name : std::string(name) + "…";
+    std::string line = "”" + shown + "”";
+    if (!reason.empty())
+        line += " (" + reason + ")";
+    return line;
+}
+
+// Reads a picture file into picture on a worker of the project's set, with its source for the
+// screen; a file that cannot be read is noted in its outcome (the picture stays empty), not an
+// error of the whole.
+LProcessResult _VTReadPictureFile(LParallelJobs::Job& job, VTCountableImageBuffer& picture,
+    const std::string& path, _VTPictureRead& outcome)
+{
+    LProcessImageLoadFile request(path.c_str(), 3000, nullptr, picture);
+    _VTQuietProcess quiet(job);
+    const LProcessResult result = Process(quiet, request);
+    if (result == LProcessResultStopped)
+        return LProcessResultStopped;
+    if (result != LProcessResultSuccess) {
+        picture.Reset();
+        outcome.failed = true;
+        outcome.reason = quiet.error;
+        return LProcessResultSuccess;
+    }
+    LImageBuffer source;
+    if (!job.IsToStop() && LScreenImageCopies::MakeSource(picture, source))
+        picture.GetScreenCopies().KeepSource(picture, std::move(source));
+    return LProcessResultSuccess;
+}
+
 // The one message for the pictures that could not be read: the headline, then one line each
 // (the first ten, and how many more).
 std::string _VTUnreadPicturesText(const std::vector<std::string>& pictures)
@@ -212,7 +265,18 @@ LProcessResult VTOverlayImageSerialiseFromXML(
     // Loaded straight into the overlay's own buffer; the box stays as placed and the source
     // path is not kept. A picture that cannot be read leaves the overlay empty and is named to
     // the user (once for the whole project when a project is being read), so that a save does
-    // not drop it unnoticed.
+    // not drop it unnoticed. A project's pictures are read on its workers.
+    if (tVTXMLPictureReads && tVTXMLPictureOutcomes) {
+        LCountedPtr<VTCountableImageBuffer> picture(new VTCountableImageBuffer);
+        _VTPictureRead& outcome = tVTXMLPictureOutcomes->emplace_back();
+        outcome.named = path;
+        tVTXMLPictureReads->Add(
+            [picture, file = _VTPicturePath(path), &outcome](LParallelJobs::Job& job) {
+                return _VTReadPictureFile(job, *picture, file, outcome);
+            });
+        overlay.image = picture;
+        return LProcessResultSuccess;
+    }
     auto* picture = new VTCountableImageBuffer;
     LProcessImageLoadFile request(_VTPicturePath(path).c_str(), 3000, nullptr, *picture);
     _VTQuietProcess quiet(process);
@@ -226,13 +290,7 @@ LProcessResult VTOverlayImageSerialiseFromXML(
         return LProcessResultSuccess;
     }
     delete picture;
-    // A name longer than any path is cut (at a character's start) rather than fill the alert.
-    char name[kLPathSize];
-    utf8strlcpy(name, path, sizeof name);
-    const std::string shown = std::strlen(path) < sizeof name ? name : std::string(name) + "…";
-    std::string line = "”" + shown + "”";
-    if (!quiet.error.empty())
-        line += " (" + quiet.error + ")";
+    const std::string line = _VTUnreadPictureLine(path, quiet.error);
     if (tVTXMLUnreadPictures)
         tVTXMLUnreadPictures->push_back(line);
     else
@@ -384,14 +442,27 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
     char error[kLPathSize] = "";
     LProcessResult result = LProcessResultSuccess;
     std::vector<std::string> unreadPictures;
+    // The pictures are read side by side on workers while the elements are read here (the
+    // workers end before the outcomes they write go).
+    std::deque<_VTPictureRead> outcomes;
+    LParallelJobs reads(kVTPictureReadersName);
     {
         _VTDocumentFolderScope folder(path);
         std::vector<std::string>* outerUnread
             = std::exchange(tVTXMLUnreadPictures, &unreadPictures);
+        LParallelJobs* outerReads = std::exchange(tVTXMLPictureReads, &reads);
+        std::deque<_VTPictureRead>* outerOutcomes = std::exchange(tVTXMLPictureOutcomes, &outcomes);
         struct Restore {
             std::vector<std::string>* previous;
-            ~Restore() { tVTXMLUnreadPictures = previous; }
-        } restore { outerUnread };
+            LParallelJobs* reads;
+            std::deque<_VTPictureRead>* outcomes;
+            ~Restore()
+            {
+                tVTXMLUnreadPictures = previous;
+                tVTXMLPictureReads = reads;
+                tVTXMLPictureOutcomes = outcomes;
+            }
+        } restore { outerUnread, outerReads, outerOutcomes };
         LXMLDocument document;
         // Reading the text is the first half of the work, making the overlays the second.
         LProcessInterfaceSubProcess reading(process, 0, 0.5);
@@ -405,11 +476,21 @@ LProcessResult VTProjectLoadXML(LProcessInterface& process, VTProject& project, 
         }
         if (result == LProcessResultStopped)
             return LProcessResultStopped;
-        LProcessInterfaceSubProcess making(process, 0.5, 0.5);
+        // Then the elements, and what is left of the pictures.
+        LProcessInterfaceSubProcess making(process, 0.5, 0.1);
         result = VTProjectSerialiseFromXML(making, project, document);
+        if (result == LProcessResultSuccess) {
+            LProcessInterfaceSubProcess pictures(process, 0.6, 0.4);
+            result = reads.Finish(pictures);
+        } else {
+            reads.Stop();
+        }
     }
     if (result != LProcessResultSuccess)
         return result;
+    for (const _VTPictureRead& outcome : outcomes)
+        if (outcome.failed)
+            unreadPictures.push_back(_VTUnreadPictureLine(outcome.named.c_str(), outcome.reason));
     // The project is saved beside the old file under its name with the new extension. A path
     // with no room for the longer extension leaves the project untitled rather than pointing it
     // at the old file.

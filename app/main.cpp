@@ -10,11 +10,13 @@
 #include "lfw/zor/LInstaller.h"
 #include "lfw/zor/LMainWindow.h"
 #include "platform/desktop/Favourites.h"
+#include "platform/system/System.h"
 
 #include <cstring>
 
 int main(int argc, char** argv)
 {
+    platform::system::SetUpAllocatorForLargeBlocks();
     LStartupDone();
     LThreadSetMainThread();
     LDebugCrashReportInstall();

@@ -2,6 +2,7 @@
 #include "lfw/graphics/LImageCodec.h"
 
 #include "lfw/gen/LFile.h"
+#include "lfw/ios/LParallelJobs.h"
 
 #include <algorithm>
 #include <cstring>
@@ -72,6 +73,13 @@ bool LImageHeaderProbe::StopsAt(int64_t, int64_t)
         return false;
     tProbe->mSeen = true;
     return true;
+}
+
+bool LImageMayTakePixels(int64_t width, int64_t height)
+{
+    if (width < 1 || height < 1)
+        return true;
+    return LParallelJobs::TakeMemoryHere(uint64_t(width) * uint64_t(height) * 4);
 }
 
 uint64_t LImageMaxPixels()

@@ -69,9 +69,14 @@ private:
     uint64_t mWidth = 0, mHeight = 0, mLimit = 0;
 };
 
+// What a reader asks before it stores a picture of that size as B8G8R8A8: on a worker of jobs run
+// side by side under a memory bound (LParallelJobs) it waits until the job may take that memory;
+// false when the job is to stop instead. True at once elsewhere.
+bool LImageMayTakePixels(int64_t width, int64_t height);
+
 // True when width and height are both at least 1 and their product is within the calling
-// thread's limit (LImageMaxPixels), and no header probe stops the reader there. A size past the
-// limit is noted (LImageOverLimit).
+// thread's limit (LImageMaxPixels), no header probe stops the reader there, and the pixels may be
+// taken (LImageMayTakePixels). A size past the limit is noted (LImageOverLimit).
 inline bool LImageSizeAcceptable(int64_t width, int64_t height)
 {
     if (width < 1 || height < 1)
@@ -81,7 +86,7 @@ inline bool LImageSizeAcceptable(int64_t width, int64_t height)
         LImageOverLimit::Note(uint64_t(width), uint64_t(height), LImageMaxPixels());
         return false;
     }
-    return !LImageHeaderProbe::StopsAt(width, height);
+    return !LImageHeaderProbe::StopsAt(width, height) && LImageMayTakePixels(width, height);
 }
 
 // What a codec is asked for.

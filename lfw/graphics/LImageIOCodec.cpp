@@ -70,7 +70,8 @@ template <class S> LProcessResult Process(LProcessInterface& job, LProcessCGImag
     options.maxPixels = r.maxPixels;
     options.shouldStop = [&job] { return job.IsToStop(); };
     imageio::Allocator allocate = [&](uint32_t w, uint32_t h, size_t& stride) -> uint8_t* {
-        if (w < 1 || h < 1 || uint64_t(w) * h > r.maxPixels || LImageHeaderProbe::StopsAt(w, h))
+        if (w < 1 || h < 1 || uint64_t(w) * h > r.maxPixels || LImageHeaderProbe::StopsAt(w, h)
+            || !LImageMayTakePixels(w, h))
             return nullptr;
         decoded.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, int(w), int(h)));
         if (!decoded.IsValid())

@@ -1,6 +1,9 @@
 #include "platform/system/System.h"
 
+#include "platform/system/WorkerQueue.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -8,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <malloc.h>
 #include <pwd.h>
 #include <sched.h>
 #include <sstream>
@@ -229,6 +233,32 @@ uint64_t FreeMemoryFrom(const std::string& meminfo, const std::string& status, u
         process = dataLimit > usedBytes ? dataLimit - usedBytes : 0;
     }
     return std::min(machine, process);
+}
+
+void SetUpAllocatorForLargeBlocks()
+{
+    constexpr int kOwnPages = 2 << 20;
+    mallopt(M_MMAP_THRESHOLD, kOwnPages);
+    mallopt(M_TRIM_THRESHOLD, 2 * kOwnPages);
+}
+
+void ReturnFreeMemory()
+{
+    malloc_trim(0);
+}
+
+void ReturnFreeMemorySoon()
+{
+    // Set while a return is queued and not begun: the calls meanwhile are served by it.
+    static std::atomic<bool> queued { false };
+    static WorkerQueue* queue = new WorkerQueue("Minnesretur"); // lives to the end, as its work
+    if (queued.exchange(true))
+        return;
+    if (!queue->Add([] {
+            queued = false;
+            ReturnFreeMemory();
+        }))
+        queued = false;
 }
 
 uint64_t FreeMemory()

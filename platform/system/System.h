@@ -1,6 +1,7 @@
 // System services of the platform: where the program and its resources are, the user's folders
-// (XDG), how much memory the machine has and how much is free, how many processors the process
-// may use, and where optical discs are mounted. A queue of background work: WorkerQueue.h.
+// (XDG), how much memory the machine has and how much is free, giving free memory back, how many
+// processors the process may use, and where optical discs are mounted. A queue of background
+// work: WorkerQueue.h.
 //
 // Resources: the folder that holds the program's run-time files (help pages, bitmaps, ...). It is
 // VT_RESOURCES_DIR when that names a folder (the tests set it), else "resources" beside the
@@ -48,6 +49,22 @@ uint64_t FreeMemoryFrom(const std::string& meminfo, const std::string& status, u
 
 // The machine's memory in bytes (its physical pages); 0 when it cannot be told.
 uint64_t PhysicalMemory();
+
+// Sets the allocator up for a program of large pictures, once at start (before other threads):
+// blocks of 2 MiB or more get pages of their own, given back when freed, and an arena keeps at
+// most 4 MiB free at its end. The allocator's own rule raises both limits as large blocks come
+// and go (to 32 and 64 MiB), after which each thread's arena may keep tens of megabytes free at
+// its end, which nothing gives back (ReturnFreeMemory below gives back only what lies between
+// blocks in use).
+void SetUpAllocatorForLargeBlocks();
+// Gives the memory the allocator holds free back to the system (malloc_trim): blocks freed in the
+// middle of its heap and of the other threads' arenas stay the process's otherwise, however much
+// they add up to (a closed project's pictures' bytes and copies). Any thread; a large heap takes
+// a while.
+void ReturnFreeMemory();
+// The same soon, on a thread of its own ("Minnesretur"), once for any number of calls that come
+// before it starts: for after a large structure was freed, without holding the caller.
+void ReturnFreeMemorySoon();
 
 // The processors the calling thread may run on (its affinity, which a program started under
 // taskset inherits), at least 1; the processors online when the affinity cannot be read.

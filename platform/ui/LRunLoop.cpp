@@ -214,7 +214,16 @@ void LRunLoop::RunSlice(const int* fds, size_t count, unsigned int ms)
     if (ms != kForever)
         g_source_set_ready_time(slice, g_get_monotonic_time() + gint64(ms) * 1000);
     g_source_attach(slice, nullptr);
-    g_main_context_iteration(nullptr, TRUE);
+    // Adding the descriptors to the loop wakes it, so its first iteration may end at once with
+    // nothing done: iterations that dispatch nothing do not end the slice (a wait would spin).
+    // Anything dispatched does, the slice's own source included. A thread that cannot own the
+    // loop (another turns it) has its one iteration answered at once, as before.
+    if (g_main_context_acquire(nullptr)) {
+        while (!g_main_context_iteration(nullptr, TRUE)) { }
+        g_main_context_release(nullptr);
+    } else {
+        g_main_context_iteration(nullptr, TRUE);
+    }
     g_source_destroy(slice);
     g_source_unref(slice);
 }

@@ -28,7 +28,7 @@
 #include <vector>
 
 // After GoogleTest: the X headers define names it uses.
-#include "support/XServerView.h"
+#include "support/WindowAnswers.h"
 
 using namespace e2e;
 
@@ -41,67 +41,6 @@ constexpr int kCancel = kLCmdCancel; // the progress window's "Avbryt"
 bool CanDrive()
 {
     return HasTools() && !Shell("command -v python3").empty() && !Shell("command -v xclip").empty();
-}
-
-// The longest wait for an answer the window may have while it works: what it has while idle,
-// twice over, and the 100 ms a person does not notice.
-double Bound(double idle)
-{
-    return 100.0 * kSlowdown + 2 * idle;
-}
-
-// The longest wait for an answer while the window has nothing to do.
-double IdleReference(XServerView& view, unsigned long xid)
-{
-    const double idle = view.LongestPingWhile(
-        xid, [] { Sleep(1500); }, kPingMs);
-    std::printf("longest answer while idle: %.1f ms\n", idle);
-    return idle;
-}
-
-// A new CD project's window, ready, with its canvas.
-unsigned long ReadyWindow(Session& s)
-{
-    const unsigned long xid = WaitMainWindow();
-    if (xid)
-        WaitFor([&] { return Rectangles(s.rects).count("canvas") > 0; }, 15000, 100);
-    return xid;
-}
-
-// A photograph-like picture of noise, its PNG bytes encoded quickly (the writer would take a
-// minute over its own), alone on the disc design of a project saved at path.
-std::string PhotoProject(const std::string& path, int width, int height)
-{
-    LImageBuffer picture;
-    picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (int y = 0; y < height; ++y) {
-        auto* row
-            = reinterpret_cast<uint32_t*>(picture.GetData() + picture.GetStride() * size_t(y));
-        for (int x = 0; x < width; x += 2) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            row[x] = uint32_t(state) | 0xFF000000u;
-            if (x + 1 < width)
-                row[x + 1] = uint32_t(state >> 32) | 0xFF000000u;
-        }
-    }
-    platform::imageio::EncodeInput input;
-    input.firstRow = picture.GetData();
-    input.stride = ptrdiff_t(picture.GetStride());
-    input.width = uint32_t(width);
-    input.height = uint32_t(height);
-    input.ignoreAlpha = true;
-    input.pngCompression = 1;
-    auto bytes = std::make_shared<std::vector<unsigned char>>();
-    EXPECT_TRUE(platform::imageio::Encode(platform::imageio::Format::PNG, input, *bytes));
-    VTProject project(new VTLabelLayoutDataGenericCDStandard);
-    auto* image = new VTOverlayImage;
-    image->TakeImage(picture);
-    image->GetImage().KeepEncodedPNG(std::move(bytes));
-    project.templates.GetAt(0)->InsertOverlay(image, true);
-    return SaveProject(project, path);
 }
 
 // The share of the pixels of the rectangle that are the same in both screenshots of the screen.
@@ -168,7 +107,7 @@ TEST(PictureWorkers, TextChunksOfAPictureCostNothing)
     ASSERT_NE(xid, 0u);
     XServerView view;
     ASSERT_TRUE(view.Ok());
-    const double idle = IdleReference(view, xid);
+    const double idle = IdleReference(view, xid, kPingMs);
     const long long before = StatusKb(program.Pid(), "VmHWM");
     int status = -1;
     const double longest = view.LongestPingWhile(
@@ -183,7 +122,7 @@ TEST(PictureWorkers, TextChunksOfAPictureCostNothing)
     std::printf("longest answer while adding: %.1f ms; peak memory %lld kB before, %lld kB after\n",
         longest, before, after);
     EXPECT_EQ(status, 0);
-    EXPECT_LT(longest, Bound(idle));
+    EXPECT_LT(longest, AnswerBound(idle));
     // 16 KiB of pixels; the texts inflated were a gigabyte.
     EXPECT_LT(after - before, 64 * 1024);
 }
@@ -204,7 +143,7 @@ TEST(PictureWorkers, AHugeProgressiveJpegIsReadAsideAndStopsAtOnce)
     ASSERT_NE(xid, 0u);
     XServerView view;
     ASSERT_TRUE(view.Ok());
-    const double idle = IdleReference(view, xid);
+    const double idle = IdleReference(view, xid, kPingMs);
 
     // "Avbryt" as soon as the progress window shows.
     int stoppedStatus = -1;
@@ -250,9 +189,9 @@ TEST(PictureWorkers, AHugeProgressiveJpegIsReadAsideAndStopsAtOnce)
     // The later start is not told that the picture was added.
     EXPECT_NE(stoppedStatus, 0);
     EXPECT_LT(stopMs, wholeMs / 4);
-    EXPECT_LT(stopLongest, Bound(idle));
+    EXPECT_LT(stopLongest, AnswerBound(idle));
     EXPECT_EQ(status, 0);
-    EXPECT_LT(longest, Bound(idle));
+    EXPECT_LT(longest, AnswerBound(idle));
     EXPECT_TRUE(program.Running());
 }
 
@@ -275,7 +214,7 @@ void CopyAndPaste(int width, int height)
     ASSERT_EQ(canvas.size(), 4u);
     // The picture, in the middle of the disc, selected.
     Drive(xid, ClickWords(canvas));
-    const double idle = IdleReference(view, xid);
+    const double idle = IdleReference(view, xid, kPingMs);
 
     auto offered
         = [] { return Shell("timeout 10 xclip -o -selection clipboard -t TARGETS 2>/dev/null"); };
@@ -321,8 +260,8 @@ void CopyAndPaste(int width, int height)
     std::printf("%d x %d: longest answer while copying %.1f ms, while pasting %.1f ms\n", width,
         height, copyLongest, pasteLongest);
     EXPECT_TRUE(shown) << "the pasted picture does not show";
-    EXPECT_LT(copyLongest, Bound(idle));
-    EXPECT_LT(pasteLongest, Bound(idle));
+    EXPECT_LT(copyLongest, AnswerBound(idle));
+    EXPECT_LT(pasteLongest, AnswerBound(idle));
 
     // What another copy of the program pastes: the overlay with the whole picture.
     const std::string stream = s.dir + "/overlay.bin";
@@ -373,7 +312,7 @@ TEST(PictureWorkers, APdfExportDrawsItsProgressBeforeItsWork)
     XServerView view, screen;
     ASSERT_TRUE(view.Ok() && screen.Ok());
     const int screenWidth = screen.Screen().width;
-    const double idle = IdleReference(view, xid);
+    const double idle = IdleReference(view, xid, kPingMs);
     const std::vector<uint32_t> window = screen.Pixels(screen.Screen());
 
     // The project is saved, so "Spara" is off and skipped. The panel opens (GTK's own work) and
@@ -419,6 +358,6 @@ TEST(PictureWorkers, APdfExportDrawsItsProgressBeforeItsWork)
         kPingMs);
     std::printf("longest answer during the export: %.1f ms\n", longest);
     EXPECT_TRUE(drawnWhileWorking);
-    EXPECT_LT(longest, Bound(idle));
+    EXPECT_LT(longest, AnswerBound(idle));
     EXPECT_EQ(Shell("pdfinfo " + Quote(pdf) + " 2>/dev/null | sed -n 's/^Pages: *//p'"), "1");
 }

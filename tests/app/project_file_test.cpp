@@ -1280,3 +1280,60 @@ TEST_F(ProjectFile, EncodingAPictureTellsItsProgress)
     EXPECT_TRUE(job.Rises());
     EXPECT_NE(picture->GetEncodedPNG(), nullptr);
 }
+
+// Pictures of a project file are read beside the rest, by jobs of their own. Two that do not
+// decode, a clipart before a picture, fail the read with one message, the clipart's (the first
+// in the file), whether the bytes come from the file or from memory.
+TEST_F(ProjectFile, PicturesThatDoNotDecodeAreOneFailureInFileOrder)
+{
+    const std::string bytes = OneDesign(1,
+        { Box(8, { Placement(), Blob(2, "no clipart") }),
+            Box(3, { Placement(), Blob(2, "no picture") }) });
+    const std::string path = Path("trasig.vtproj");
+    TemporaryFolder::WriteFile(path, bytes);
+    for (const bool fromFile : { true, false }) {
+        SCOPED_TRACE(fromFile ? "file" : "memory");
+        VTProject project;
+        Recorder job;
+        EXPECT_EQ(
+            fromFile ? Load(path, project, job) : Read(bytes, project, job), LProcessResultError);
+        EXPECT_EQ(job.error, "Det gick inte att koda clipart.");
+        EXPECT_EQ(job.errors, 1);
+    }
+}
+
+namespace {
+
+// Asks to stop once the reading waits for the pictures and tells their progress.
+struct StopWhileThePicturesAreRead : Recorder {
+    bool waiting = false, told = false;
+    bool IsToStop() override { return told; }
+    void SetProgressIndeterminateOff() override { waiting = true; }
+    void SetProgress(double fraction) override { told = told || (waiting && fraction < 1); }
+};
+
+} // namespace
+
+// "Avbryt" while the pictures are read ends the read: stopped, nothing told, and every job has
+// let go before the read returns (the project is deleted at once after it).
+TEST_F(ProjectFile, AStopWhileThePicturesAreReadEndsTheRead)
+{
+    const std::string path = Path("foton.vtproj");
+    auto photos = sample::PhotoProject(1600, 1200, 4);
+    {
+        Recorder job;
+        ASSERT_EQ(Save(*photos, path, job), LProcessResultSuccess) << job.error;
+    }
+    auto project = std::make_unique<VTProject>();
+    StopWhileThePicturesAreRead job;
+    EXPECT_EQ(Load(path, *project, job), LProcessResultStopped);
+    EXPECT_TRUE(job.told) << "the pictures were read before the reading waited for them";
+    EXPECT_EQ(job.error, "");
+    project.reset();
+
+    // Read whole, they are the pictures saved.
+    VTProject whole;
+    Recorder reading;
+    ASSERT_EQ(Load(path, whole, reading), LProcessResultSuccess) << reading.error;
+    ExpectProjectsEqual(*photos, whole);
+}

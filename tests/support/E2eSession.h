@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,6 +125,12 @@ inline std::string SaveProject(VTProject& project, const std::string& path)
 inline std::string SaveSample(const std::string& path, int pictureSize = 48)
 {
     return SaveProject(*sample::MakeProject(pictureSize), path);
+}
+
+// A project of count photographs saved at the path (sample::PhotoProject).
+inline std::string PhotoProject(const std::string& path, int width, int height, int count = 1)
+{
+    return SaveProject(*sample::PhotoProject(width, height, count), path);
 }
 
 // A folder under base whose path is as long as wanted, or one byte shorter (components of at

@@ -44,18 +44,25 @@ inline long long CpuMs(pid_t pid, pid_t thread = 0)
     return ticks * 1000 / sysconf(_SC_CLK_TCK);
 }
 
-// Whether a thread of the process bears the name (the picture encoder's is "Bildkodning").
-inline bool HasThread(pid_t pid, const std::string& name)
+// How many threads of the process bear the name (/proc/<pid>/task/<tid>/comm: the first 15
+// bytes of the name a thread gave itself).
+inline int ThreadsNamed(pid_t pid, const std::string& name)
 {
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    bool found = false;
+    int found = 0;
     if (DIR* dir = opendir(tasks.c_str())) {
         while (dirent* entry = readdir(dir)) {
             std::ifstream comm(tasks + "/" + entry->d_name + "/comm");
             std::string line;
-            found = found || (std::getline(comm, line) && line == name);
+            found += std::getline(comm, line) && line == name;
         }
         closedir(dir);
     }
     return found;
+}
+
+// Whether a thread of the process bears the name (the picture encoder's is "Bildkodning").
+inline bool HasThread(pid_t pid, const std::string& name)
+{
+    return ThreadsNamed(pid, name) > 0;
 }

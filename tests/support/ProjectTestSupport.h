@@ -12,10 +12,13 @@
 #include "app/VTProjectTemplate.h"
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LGuiFont.h"
+#include "platform/imageio/ImageIO.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace sample {
 
@@ -99,6 +102,69 @@ inline VTOverlayImage* Picture(
     overlay->SetSourcePath("/pictures/photo.png");
     design.InsertOverlay(overlay, false);
     return overlay;
+}
+
+// An opaque picture of noise standing in for a photograph (its PNG is about as large as its
+// pixels); seeds give different pictures.
+inline void Photo(LImageBuffer& picture, int width, int height, uint64_t seed = 0)
+{
+    picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
+    uint64_t state = 0x9E3779B97F4A7C15ull + seed * 0x2545F4914F6CDD1Dull;
+    for (int y = 0; y < height; ++y) {
+        auto* row
+            = reinterpret_cast<uint32_t*>(picture.GetData() + picture.GetStride() * size_t(y));
+        for (int x = 0; x < width; x += 2) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            row[x] = uint32_t(state) | 0xFF000000u;
+            if (x + 1 < width)
+                row[x + 1] = uint32_t(state >> 32) | 0xFF000000u;
+        }
+    }
+}
+
+// The picture's bytes in the format, encoded quickly (a PNG at zlib level 1: the program's own
+// level takes a minute a picture of 24 megapixels; a JPEG at quality 90).
+inline std::vector<unsigned char> QuickEncoded(
+    const LImageBuffer& picture, platform::imageio::Format format)
+{
+    platform::imageio::EncodeInput input;
+    input.firstRow = picture.GetData();
+    input.stride = ptrdiff_t(picture.GetStride());
+    input.width = uint32_t(picture.GetWidth());
+    input.height = uint32_t(picture.GetHeight());
+    input.ignoreAlpha = true;
+    input.quality = 90;
+    input.pngCompression = 1;
+    std::vector<unsigned char> bytes;
+    platform::imageio::Encode(format, input, bytes);
+    return bytes;
+}
+
+// A project of count photographs (Photo, seeds 0, 1, ...) on the disc design of the generic CD
+// layout, their PNG bytes kept (QuickEncoded), so that a save writes what a saved project of
+// photographs holds. One picture lies in the middle as it came in; more lie side by side over the
+// disc, each seen.
+inline std::unique_ptr<VTProject> PhotoProject(int width, int height, int count = 1)
+{
+    auto project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
+    for (int i = 0; i < count; ++i) {
+        LImageBuffer picture;
+        Photo(picture, width, height, uint64_t(i));
+        auto bytes = std::make_shared<std::vector<unsigned char>>(
+            QuickEncoded(picture, platform::imageio::Format::PNG));
+        auto* image = new VTOverlayImage;
+        image->TakeImage(picture);
+        image->GetImage().KeepEncodedPNG(std::move(bytes));
+        if (count > 1) {
+            image->SetDimensions(24, 16);
+            image->centreX = float(i % 4) * 25 - 37.5f;
+            image->centreY = float(i / 4 % 4) * 20 - 30;
+        }
+        project->templates.GetAt(0)->InsertOverlay(image, true);
+    }
+    return project;
 }
 
 // The sample; pictureSize is the width in pixels of the overlays' pictures.

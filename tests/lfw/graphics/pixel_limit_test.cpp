@@ -1,14 +1,20 @@
 // A lowered pixel limit (LImagePixelLimit) reaches every reader the file loader may choose,
 // whatever the file's name says it is, also a camera raw file developed on a worker for the main
-// thread; it ends with its scope and belongs to its thread.
+// thread; it ends with its scope and belongs to its thread. A reader run as one of a set of jobs
+// side by side asks the job for its pixels' memory before it takes it.
 #include "ImageTestSupport.h"
 
 #include "lfw/graphics/LImageCodec.h"
 #include "lfw/graphics/LImageFile.h"
+#include "lfw/ios/LParallelJobs.h"
 #include "lfw/ios/LThread.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace imagetest;
@@ -85,4 +91,51 @@ TEST(PixelLimit, APictureAboveTheLimitIsToldWithItsSizeAndTheLimit)
         EXPECT_EQ(LImage::Load(damaged, buffer, cut.c_str(), 0), 0u) << name;
         EXPECT_EQ(damaged.last, "Det gick inte att läsa in bilden.") << name;
     }
+}
+
+// With no memory free and another job holding some, a job that reads a picture waits before its
+// pixels are stored, whichever reader reads it (the platform's codecs and the program's own), and
+// reads it whole once the other job has ended.
+TEST(PixelLimit, ReadersAskTheirJobForThePixelsMemory)
+{
+    const std::string files[] = { Fixture("base.png"), Fixture("grey.jpg"), Fixture("anim.gif"),
+        Fixture("bmp24.bmp"), Fixture("grey.jp2"), Fixture("orient6.tif") };
+    const size_t count = sizeof files / sizeof files[0];
+    LParallelJobs jobs("Prov", int(count) + 1, [] { return uint64_t(0); });
+    std::mutex lock;
+    std::condition_variable changed;
+    bool holding = false, release = false;
+    jobs.Add([&](LParallelJobs::Job& job) {
+        job.TakeMemory(1);
+        std::unique_lock<std::mutex> hold(lock);
+        holding = true;
+        changed.notify_all();
+        changed.wait(hold, [&] { return release; });
+        return LProcessResultSuccess;
+    });
+    std::atomic<int> read { 0 };
+    LImageBuffer pictures[count];
+    for (size_t i = 0; i < count; ++i)
+        jobs.Add([&, i](LParallelJobs::Job&) {
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                changed.wait(hold, [&] { return holding; });
+            }
+            if (LImage::Load(pictures[i], files[i].c_str(), 0) != 0)
+                ++read;
+            return LProcessResultSuccess;
+        });
+    // What must not happen is waited for a moment.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(read.load(), 0) << "pictures were stored while no memory was there for them";
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        release = true;
+        changed.notify_all();
+    }
+    LProcessInterfaceVoid owner;
+    EXPECT_EQ(jobs.Finish(owner), LProcessResultSuccess);
+    EXPECT_EQ(read.load(), int(count));
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_TRUE(pictures[i].IsValid()) << files[i];
 }

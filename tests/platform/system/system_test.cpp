@@ -1,14 +1,19 @@
 #include "platform/system/System.h"
 
+#include "support/ProcessStatus.h"
+#include "support/ProgramRun.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <sched.h>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -114,6 +119,86 @@ TEST(SystemMemory, SmallerOfMachineAndDataLimit)
     // Unreadable statistics give 0.
     EXPECT_EQ(sys::FreeMemoryFrom("", status, UINT64_MAX), 0u);
     EXPECT_GT(sys::FreeMemory(), 0u);
+}
+
+namespace {
+
+// 96 MB in blocks small enough for the allocator's own heap, written to, then freed but for the
+// last (returned), which keeps the heap from shrinking by itself as any block still in use would.
+char* FreeAllButTheLast()
+{
+    std::vector<char*> blocks;
+    for (int i = 0; i < 1536; ++i) {
+        blocks.push_back(static_cast<char*>(std::malloc(64 * 1024)));
+        std::memset(blocks.back(), i, 64 * 1024);
+    }
+    for (size_t i = 0; i + 1 < blocks.size(); ++i)
+        std::free(blocks[i]);
+    return blocks.back();
+}
+
+long long ResidentKb()
+{
+    return StatusKb(getpid(), "VmRSS");
+}
+
+} // namespace
+
+// Memory freed in the middle of the main thread's heap and of another thread's arena stays the
+// process's until it is given back: at once, or soon on a thread of its own.
+TEST(SystemMemory, FreeMemoryGoesBackToTheSystem)
+{
+    for (const bool soon : { false, true }) {
+        SCOPED_TRACE(soon ? "soon" : "at once");
+        const long long before = ResidentKb();
+        char* kept[2] = { FreeAllButTheLast(), nullptr };
+        std::thread([&] { kept[1] = FreeAllButTheLast(); }).join();
+        const long long freed = ResidentKb();
+        EXPECT_GT(freed - before, 150 * 1024) << "the freed blocks went back by themselves";
+        if (soon)
+            sys::ReturnFreeMemorySoon();
+        else
+            sys::ReturnFreeMemory();
+        long long after = 0;
+        programrun::WaitFor([&] { return (after = ResidentKb()) - before < 40 * 1024; }, 10000, 10);
+        std::printf("resident %lld kB, %lld kB with the freed blocks, %lld kB given back\n", before,
+            freed, after);
+        EXPECT_LT(after - before, 40 * 1024);
+        std::free(kept[0]);
+        std::free(kept[1]);
+    }
+}
+
+// Once the allocator is set up for large blocks, blocks of some megabytes go back to the system
+// when freed, also after one such block came and went (which has the allocator's own rule keep
+// blocks of that size in its heap from then on) and with small blocks still in use between them.
+TEST(SystemMemory, LargeBlocksGoBackWhenFreedOnceSetUp)
+{
+    sys::SetUpAllocatorForLargeBlocks();
+    const long long before = ResidentKb();
+    long long freed = 0;
+    std::thread([&] {
+        constexpr size_t kBlock = 6 << 20;
+        {
+            // Written to, so that the compiler keeps the pair.
+            char* volatile first = static_cast<char*>(std::malloc(kBlock));
+            first[0] = 1;
+            std::free(first);
+        }
+        std::vector<char*> blocks, small;
+        for (int i = 0; i < 16; ++i) {
+            blocks.push_back(static_cast<char*>(std::malloc(kBlock)));
+            std::memset(blocks.back(), i, kBlock);
+            small.push_back(static_cast<char*>(std::malloc(64)));
+        }
+        for (char* block : blocks)
+            std::free(block);
+        freed = ResidentKb();
+        for (char* block : small)
+            std::free(block);
+    }).join();
+    std::printf("resident %lld kB, %lld kB once 96 MB of blocks were freed\n", before, freed);
+    EXPECT_LT(freed - before, 16 * 1024);
 }
 
 TEST(SystemProcessors, ThoseTheThreadMayRunOn)

@@ -1,6 +1,7 @@
 #include "platform/ui/LRunLoop.h"
 
 #include <atomic>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
@@ -99,6 +100,33 @@ TEST(RunLoop, RunUntilWakesOnADescriptorAndTimesOut)
     EXPECT_EQ(LRunLoop::RunUntil(watched, 2, {}, true, 50, nullptr), LRunLoop::kTimedOut);
     EXPECT_GE(LRunLoop::NowMs() - start, 50);
     EXPECT_EQ(LRunLoop::RunUntil(watched, 2, {}, true, 0, nullptr), LRunLoop::kTimedOut);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+namespace {
+double ThreadCpuMs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+} // namespace
+
+// A wait for a descriptor sleeps: the loop's own wake-up when the descriptor is added to it does
+// not end the slice, so a wait of half a second takes a small part of that of the processor (a
+// wait that woke at once and came back took all of it).
+TEST(RunLoop, AWaitForADescriptorSleeps)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const double cpu = ThreadCpuMs();
+    const long long start = LRunLoop::NowMs();
+    EXPECT_EQ(LRunLoop::RunUntil(fds, 1, {}, true, 500, nullptr), LRunLoop::kTimedOut);
+    const long long waited = LRunLoop::NowMs() - start;
+    const double used = ThreadCpuMs() - cpu;
+    EXPECT_GE(waited, 500);
+    EXPECT_LT(used, double(waited) / 4) << used << " ms of the processor in " << waited << " ms";
     close(fds[0]);
     close(fds[1]);
 }
