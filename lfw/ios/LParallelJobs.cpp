@@ -42,13 +42,15 @@ LParallelJobs::Job::Job(LParallelJobs& owner, size_t index, Work work, double we
 
 bool LParallelJobs::Job::IsToStop()
 {
-    return fOwner.fEnded.load();
+    // A failure stops only the jobs after it: the ones before may still fail, and their failure
+    // is the one told.
+    return fOwner.fEnded.load() || fIndex > fOwner.fFailedAt.load();
 }
 
 LProcessResult LParallelJobs::Job::ProcessWait(unsigned int ms)
 {
     std::unique_lock<std::mutex> lock(fOwner.fLock);
-    auto ended = [this] { return fOwner.fEnded.load(); };
+    auto ended = [this] { return IsToStop(); };
     if (ms == LSIGNAL_WAIT_FOREVER)
         fOwner.fChanged.wait(lock, ended);
     else
@@ -115,7 +117,7 @@ bool LParallelJobs::Job::TakeMemory(uint64_t bytes)
 {
     std::unique_lock<std::mutex> lock(fOwner.fLock);
     for (;;) {
-        if (fOwner.fEnded.load())
+        if (IsToStop())
             return false;
         bool first = false;
         const uint64_t others = fOwner.HeldByOthersLocked(this, first);
@@ -163,7 +165,7 @@ void LParallelJobs::Add(Work work, double weight)
 
 bool LParallelJobs::Ended() const
 {
-    return fEnded.load();
+    return fEnded.load() || fFailedAt.load() != kNone;
 }
 
 int LParallelJobs::GetMostRunning() const
@@ -227,10 +229,21 @@ void LParallelJobs::JobEndedLocked(Job& job, LProcessResult result)
     job.fDone.store(1.0);
     --fRunning;
     ++fFinishedCount;
-    if (result != LProcessResultSuccess)
+    if (result == LProcessResultError)
+        FailLocked(job.fIndex);
+    else if (result != LProcessResultSuccess && job.fIndex < fFailedAt.load())
         EndLocked();
     fChanged.notify_all();
     fJobEnded.Signal();
+}
+
+void LParallelJobs::FailLocked(size_t index)
+{
+    if (index >= fFailedAt.load())
+        return;
+    fFailedAt.store(index);
+    std::erase_if(fWaiting, [index](const Job* job) { return job->fIndex > index; });
+    fChanged.notify_all();
 }
 
 void LParallelJobs::EndLocked()

@@ -14,9 +14,10 @@
 // takes may pass the bound). What a job took is given back to the count when it ends (the bytes
 // themselves stay with whoever keeps them, and the next count of free memory sees them).
 //
-// The first job that fails or stops ends the others: jobs not begun are dropped, jobs under way
-// are asked to stop, and Finish reports the failure (the error text of the first job in adding
-// order that failed) once every worker has let go. The owner must call Finish or Stop (the
+// A job that fails ends the jobs added after it: those not begun are dropped, those under way are
+// asked to stop; the jobs before it go on, so that Finish reports the failure of the first job in
+// adding order that fails, whichever fails first in time, once every worker has let go. A job
+// that stops, or a stop of the whole set, ends them all. The owner must call Finish or Stop (the
 // destructor stops) before what the jobs use goes.
 //
 // Code that takes much memory need not know whether it runs as such a job: TakeMemoryHere asks
@@ -115,6 +116,8 @@ private:
     Job* TakeWaitingLocked();
     // Records the job's end, ends the others after a failure and wakes whoever waits.
     void JobEndedLocked(Job& job, LProcessResult result);
+    // A failure of the job at index: the jobs after it end.
+    void FailLocked(size_t index);
     void EndLocked();
     void JoinWorkers();
     double Progress();
@@ -136,5 +139,7 @@ private:
     size_t fFinishedCount = 0;
     double fTotalWeight = 0;
     bool fClosed = false; // no more jobs come
-    std::atomic<bool> fEnded { false }; // failed, stopped or asked to stop
+    static constexpr size_t kNone = SIZE_MAX;
+    std::atomic<size_t> fFailedAt { kNone }; // the first job in adding order that failed
+    std::atomic<bool> fEnded { false }; // stopped or asked to stop
 };

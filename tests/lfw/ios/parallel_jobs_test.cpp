@@ -222,6 +222,35 @@ TEST(ParallelJobs, AFailureEndsTheOthersAndIsToldOnce)
     EXPECT_EQ(told.errors, std::vector<std::string> { "Arbetet kunde inte slutföras." });
 }
 
+// A job that fails stops only the jobs added after it: one before it that is still under way,
+// and asks whether to stop as a picture reader does, goes on, and its failure is the one told.
+TEST(ParallelJobs, AFailureLeavesTheJobsBeforeItToEnd)
+{
+    LParallelJobs jobs("Prov", 3);
+    Latch secondFailed;
+    std::atomic<bool> firstToldToStop { false }, thirdToldToStop { false };
+    jobs.Add([&](LParallelJobs::Job& job) {
+        secondFailed.Wait();
+        firstToldToStop = job.IsToStop() || !job.TakeMemory(1);
+        job.SetError("den första");
+        return LProcessResultError;
+    });
+    jobs.Add([&](LParallelJobs::Job& job) {
+        job.SetError("den andra");
+        secondFailed.Open();
+        return LProcessResultError;
+    });
+    jobs.Add([&](LParallelJobs::Job& job) {
+        thirdToldToStop = Within([&] { return job.IsToStop(); });
+        return LProcessResultStopped;
+    });
+    Owner owner;
+    EXPECT_EQ(jobs.Finish(owner), LProcessResultError);
+    EXPECT_FALSE(firstToldToStop.load());
+    EXPECT_TRUE(thirdToldToStop.load());
+    EXPECT_EQ(owner.errors, std::vector<std::string> { "den första" });
+}
+
 // The owner's stop reaches the jobs under way, also one held for memory, and the jobs not begun
 // are dropped; the owner waits for the workers and is told no error.
 TEST(ParallelJobs, TheOwnersStopEndsEveryJob)
