@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -297,7 +298,7 @@ void VTControlEdgePositions::Command(int id, int code)
     if (lost) { // editing ended: the typed value applies now
         const bool pending = TimerIsSet(2000 + e);
         TimerReset(2000 + e);
-        bEditEnding = true;
+        bEditEnding[e] = true;
         TimerSet(kEditEndedTimer, 0);
         if (pending && fInputs[e].HasNumber() && !WindowClosing(*this)) {
             fInputs[e].CommitEdit();
@@ -305,7 +306,7 @@ void VTControlEdgePositions::Command(int id, int code)
                 NotifyAll(&VTControlEdgePositionsNotifyee::EvEdgePositionChanged, VTEdges(e),
                     GetValue(VTEdges(e)));
         }
-    } else if (!bEditEnding) {
+    } else if (!bEditEnding[e]) {
         TimerSet(2000 + e, kReportDelayMs);
     }
 }
@@ -314,7 +315,7 @@ void VTControlEdgePositions::EvTimer(int id)
 {
     if (id == kEditEndedTimer) {
         TimerReset(id);
-        bEditEnding = false;
+        std::fill(std::begin(bEditEnding), std::end(bEditEnding), false);
         return;
     }
     const int e = id - 2000;
