@@ -334,12 +334,15 @@ void VTProjectViewer::PushState(VTHistoryState* state)
 
 void VTProjectViewer::PushTemplateState(const char* caption)
 {
+    // Typed text waiting for its pause is a step of its own, before the design is copied.
+    CommitPendingEdits();
     if (VTProjectTemplate* design = GetCurrentTemplate())
         PushState(new VTCopySingleTemplateState(caption, canvas, *design));
 }
 
 void VTProjectViewer::PushAddState(const char* caption)
 {
+    CommitPendingEdits();
     if (VTProjectTemplate* design = GetCurrentTemplate())
         PushState(new VTAddOverlayState(caption, canvas, *design));
 }
@@ -356,6 +359,8 @@ bool VTProjectViewer::PushSingleOverlayState(const char* caption)
 
 void VTProjectViewer::Undo()
 {
+    // What was typed last is the step undone.
+    CommitPendingEdits();
     history.Undo();
     ResetPanels();
     NotifyUndoRedoChanged();
@@ -363,6 +368,7 @@ void VTProjectViewer::Undo()
 
 void VTProjectViewer::Redo()
 {
+    CommitPendingEdits();
     history.Redo();
     ResetPanels();
     NotifyUndoRedoChanged();
@@ -496,6 +502,12 @@ void VTProjectViewer::SetCircularTextAllowed(bool allowed)
     circularTextAllowed = allowed;
     if (LEmbeddedWindowList::IsPanelBuilt(textPanel))
         textPanel->circular.EnableWindow(allowed);
+}
+
+void VTProjectViewer::CommitPendingEdits()
+{
+    if (project && LEmbeddedWindowList::IsPanelBuilt(textPanel))
+        textPanel->ReportPendingChanges();
 }
 
 void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)

@@ -166,6 +166,8 @@ void VTProjectViewer::ClearBackgroundImagePath()
 
 bool VTProjectViewer::ClipboardCopySelectedItems()
 {
+    // The copy holds what the panels show.
+    CommitPendingEdits();
     VTProjectTemplate* design = GetCurrentTemplate();
     VTOverlay* o = SelectedOverlay();
     if (!project || !design || !o || o->GetType() < 0 || o->GetType() > 4)
@@ -287,6 +289,11 @@ void VTProjectViewer::EvProjectViewerPanelTextPropertiesChanged()
 {
     const int kind = SelectedKind();
     if (kind != VTOverlayTypeText && kind != VTOverlayTypeCircularText)
+        return;
+    // The panel showing the text again (its box reports a text set while it has the keyboard)
+    // is no edit: no step, and what waits to be redone stays.
+    if (LEmbeddedWindowList::IsPanelBuilt(textPanel)
+        && !textPanel->Differs(*static_cast<VTOverlayText*>(SelectedOverlay())))
         return;
     if (!PushSingleOverlayState("Text property"))
         return;

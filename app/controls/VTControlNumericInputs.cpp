@@ -220,6 +220,15 @@ void VTControlNumericalInput::EvTimer(int id)
         NotifyAll(&VTControlNumericalInputNotifyee::EvNumericalInputChanged, *this);
 }
 
+bool VTControlNumericalInput::TakePendingReport()
+{
+    if (!TimerIsSet(1))
+        return false;
+    TimerReset(1);
+    auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(GetControlHandle(1001));
+    return IsControlAlive() && input && input->hasNumber();
+}
+
 // --- edge positions ----------------------------------------------------------------------------
 
 namespace {

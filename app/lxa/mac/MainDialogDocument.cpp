@@ -145,6 +145,9 @@ std::string MainDialog::TextFileRefusalText(TextFileRefusal refusal, const char*
 
 bool MainDialog::CmProjectPromptUnsavedChanges()
 {
+    // Text typed a moment before closing or quitting is an unsaved change too.
+    if (project)
+        projectViewer.CommitPendingEdits();
     if (!project || project->GetSaveState() != VTProjectSaveStateModified)
         return true;
     LAlert alert(GetContentView(), "Vill du spara projektet innan du stänger?",
