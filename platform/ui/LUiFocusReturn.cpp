@@ -87,6 +87,22 @@ bool AnotherWindowHasKeyboard(GtkWindow* except)
     return found;
 }
 
+// Where no window manager hands the keyboard to windows (a display without one), the window
+// is given it at the time given.
+void FocusWhereNoWindowManager(GtkWindow* window, guint32 time)
+{
+    GdkWindow* gw = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
+    if (!gw)
+        return;
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_WINDOW(gw)
+        && gdk_x11_screen_supports_net_wm_hint(
+            gdk_window_get_screen(gw), gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW")))
+        return;
+#endif
+    gdk_window_focus(gw, time);
+}
+
 gboolean HandBack(gpointer)
 {
     gHandBack = 0;
@@ -100,6 +116,10 @@ gboolean HandBack(gpointer)
     }
     // Stays owed until it arrives: should the window close before, its owner is next.
     gtk_window_present(target);
+    // GTK hands it over as of the last input (the key that opened the closed window, say);
+    // without a window manager the display refuses that once the keyboard went back to the
+    // screen when the closed window went, later. So it is handed over as of now.
+    FocusWhereNoWindowManager(target, GDK_CURRENT_TIME);
     return G_SOURCE_REMOVE;
 }
 
@@ -170,14 +190,5 @@ void LUiReturnFocus(GtkWindow* closing)
 
 void LUiFocusMappedWindow(GtkWindow* window)
 {
-    GdkWindow* gw = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
-    if (!gw)
-        return;
-#ifdef GDK_WINDOWING_X11
-    if (GDK_IS_X11_WINDOW(gw)
-        && gdk_x11_screen_supports_net_wm_hint(
-            gdk_window_get_screen(gw), gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW")))
-        return;
-#endif
-    gdk_window_focus(gw, gtk_get_current_event_time());
+    FocusWhereNoWindowManager(window, gtk_get_current_event_time());
 }

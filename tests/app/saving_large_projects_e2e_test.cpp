@@ -75,22 +75,6 @@ ino_t FileNumber(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// Whether a thread of the process bears the name (the picture encoder's is "Bildkodning").
-bool HasThread(pid_t pid, const std::string& name)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    bool found = false;
-    if (DIR* dir = opendir(tasks.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::ifstream comm(tasks + "/" + entry->d_name + "/comm");
-            std::string line;
-            found = found || (std::getline(comm, line) && line == name);
-        }
-        closedir(dir);
-    }
-    return found;
-}
-
 // The chunk tree of a project file walked by Python's struct, independently of the program's
 // reader: every length must add up to its container's, and each picture blob (id 2 in an image
 // container) is written out as <folder>/picture-<n>.png. Prints the blobs' sizes, or "damaged".

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -41,4 +42,20 @@ inline long long CpuMs(pid_t pid, pid_t thread = 0)
         if (i >= 12)
             ticks += std::atoll(field.c_str());
     return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+// Whether a thread of the process bears the name (the picture encoder's is "Bildkodning").
+inline bool HasThread(pid_t pid, const std::string& name)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    bool found = false;
+    if (DIR* dir = opendir(tasks.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            std::ifstream comm(tasks + "/" + entry->d_name + "/comm");
+            std::string line;
+            found = found || (std::getline(comm, line) && line == name);
+        }
+        closedir(dir);
+    }
+    return found;
 }

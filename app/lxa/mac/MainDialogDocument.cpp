@@ -338,6 +338,8 @@ bool MainDialog::CmProjectSave(const char* path)
     record.project = project;
     std::snprintf(record.path, sizeof record.path, "%s", path);
     LProcessDialog<VTProjectSave> dialog("Spara projekt", record);
+    // The save writes a snapshot: what is typed meanwhile (a quit too) comes after it.
+    dialog.SetKeysGoToParent(true);
     dialog.Open(GetContentView());
     if (dialog.result != LProcessResultSuccess)
         return false;
