@@ -281,8 +281,10 @@ void VTProjectViewer::EvProjectOverlayAdded(VTProject&, VTProjectTemplate& desig
         VTPictureEncoder::Start(static_cast<VTOverlayImage&>(o).image);
     if (&design != GetCurrentTemplate())
         return;
-    // A new straight text is selected with the keyboard in the text panel's field.
-    focusNewText = type == VTOverlayTypeText;
+    // A new straight text is selected with the keyboard in the text panel's field; a pasted one
+    // leaves the keyboard where the paste was asked for (the next Ctrl+Z or Ctrl+V is the
+    // canvas's).
+    focusNewText = type == VTOverlayTypeText && !pasting;
     canvas.selectedItems.Clear();
     canvas.SetItemSelected(&o, true, true);
     focusNewText = false;

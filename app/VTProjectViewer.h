@@ -232,6 +232,7 @@ private:
     std::shared_ptr<bool> alive;
     std::unique_ptr<VTProjectBackgroundSave> autoSaving;
     bool focusNewText = false;
+    bool pasting = false; // inside ClipboardPasteItems
     // Work that waits for the design to be on the screen, and the unbuilt panels, are done
     // when the loop is idle after a painted design.
     std::vector<std::function<void()>> afterDesignPaint;

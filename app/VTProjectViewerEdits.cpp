@@ -187,6 +187,17 @@ bool VTProjectViewer::ClipboardPasteItems()
 {
     if (!project)
         return false;
+    struct Pasting {
+        bool& flag;
+        const bool was;
+        explicit Pasting(bool& f)
+            : flag(f)
+            , was(f)
+        {
+            flag = true;
+        }
+        ~Pasting() { flag = was; }
+    } pastingNow(pasting);
     // 1. Where the mouse is, over the canvas or not.
     bool inside = false;
     float mx = 0, my = 0;
