@@ -35,8 +35,8 @@ VTLabelLayoutEditorDialog* ShownEditor()
     return d && d->IsInitialised() && d->TemplatePanel() ? d : nullptr;
 }
 
-// The part of the window's content (points) where the view shows: its rectangle cut by every
-// view it lies in (a scrolled panel column shows only part of its panels).
+// The rectangle of the window's content (points) where the view shows: its own cut by every
+// view it lies in (a scrolled panel column shows only some of its panels).
 LUiRect ShownPart(const LView* view)
 {
     double left = -1e9, top = -1e9, right = 1e9, bottom = 1e9;

@@ -212,7 +212,7 @@ constexpr int kCmdPasteOwnerSilent = 3391;
 void MainDialog::Command(int id, int code)
 {
     // Whatever the command reads (a save, a print, an undo, the menus' states), the text typed
-    // into the panels a moment ago is part of the project by then.
+    // into the panels a moment ago is in the project by then.
     if (project)
         projectViewer.CommitPendingEdits();
     switch (id) {
@@ -635,8 +635,8 @@ void MainDialog::_ViewerAddImages(
     _StartPictureAdd(paths, true, false, std::move(done));
 }
 
-void MainDialog::_StartPictureAdd(const std::vector<std::string>& paths, bool tell, bool keepPaths,
-    VTPictureFilesAdd::Done done, bool stopAtFailure)
+void MainDialog::_StartPictureAdd(const std::vector<std::string>& paths, bool tell,
+    bool keepPaths, VTPictureFilesAdd::Done done, bool stopAtFailure)
 {
     auto failed = [&] {
         VTPictureFilesAddOutcome outcome;

@@ -569,7 +569,7 @@ TEST_F(MainDialogTest, SavingAndTheUnsavedQuestion)
 }
 
 // A text typed into "Textegenskaper" and still waiting for its pause when a command comes is
-// part of the project for it: "Stäng" asks about it, "Spara" saves it.
+// in the project for it: "Stäng" asks about it, "Spara" saves it.
 TEST_F(MainDialogTest, TextWaitingInThePanelIsSeenByCloseAndSave)
 {
     std::string path = WriteProject("skiva.vtproj");
