@@ -148,21 +148,6 @@ TEST_F(KeptKeys, TypedKeysWaitAndFollowInOrderEscapeGoesThrough)
     owner->Release();
 }
 
-// Keys kept for a window that closes before the keeping ends are dropped.
-TEST_F(KeptKeys, KeysForAWindowThatClosedAreDropped)
-{
-    TypedView* view = nullptr;
-    LNativeWindow* window = MakeWindow(view, 40);
-    uitest::Run("xdotool windowfocus --sync " + Xid(window));
-    LUiKeptKeys kept(window);
-    uitest::Run("xdotool type --delay 12 ab");
-    ASSERT_TRUE(uitest::PumpUntil([&] { return kept.KeptPresses() == 2; }, 3000));
-    window->Close();
-    window->Release();
-    kept.Release();
-    uitest::Pump(200);
-}
-
 // A window takes the keyboard after the last key typed, then closes: without a window manager
 // the display gave the keyboard back to the screen when it went, and the window it came from
 // gets it again (GTK's hand-over as of the last key was refused by the display).
