@@ -21,12 +21,6 @@ using namespace e2e;
 
 namespace {
 
-ino_t FileNumber(const std::string& path)
-{
-    struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 // The texts of the saved project, joined with "|".
 std::string Texts(const std::string& path)
 {

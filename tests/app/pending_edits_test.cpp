@@ -5,7 +5,7 @@
 // showing a text again while its box has the keyboard is no edit: no step.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTOverlayText.h"
-#include "app/VTProjectFile.h"
+#include "support/E2eSession.h"
 #include "support/ProjectViewerTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -115,17 +115,7 @@ TEST_F(PendingEdits, AnAutosaveRightAfterTypingSavesTheTyping)
     ASSERT_TRUE(uitest::PumpUntil([&] { return !f.viewer.IsAutoSaving(); }, 30000));
     const std::string file = Setting(kVTAutoSaveSection, kVTAutoSaveFileName);
     ASSERT_FALSE(file.empty()) << "no autosave was written";
-    {
-        VTProject saved;
-        VTProjectLoad load;
-        load.project = &saved;
-        std::snprintf(load.path, sizeof load.path, "%s", file.c_str());
-        LProcessInterfaceVoid quiet;
-        ASSERT_EQ(Process(quiet, load), LProcessResultSuccess);
-        auto* first = static_cast<VTOverlayText*>(saved.templates.GetHead()->first);
-        ASSERT_NE(first, nullptr);
-        EXPECT_STREQ(first->GetText(), "Sparad");
-    }
+    EXPECT_EQ(e2e::SavedTexts(file), std::vector<std::string> { "Sparad" });
 
     // The size: typed into its field, then an autosave at once.
     VTControlNumericalInput& size = f.viewer.textPanel->size;

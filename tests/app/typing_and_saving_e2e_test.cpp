@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
-#include <sys/stat.h>
 
 // After the test framework: Xlib's names would stand for numbers in its headers.
 #include "support/XServerView.h"
@@ -28,13 +28,6 @@ int BackingScale()
 {
     const char* s = std::getenv("GDK_SCALE");
     return s && std::atoi(s) > 1 ? std::atoi(s) : 1;
-}
-
-// The file that stands at the path: a save puts a new one there (renamed over the old).
-ino_t FileNumber(const std::string& path)
-{
-    struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 // The first text of a saved project ("" when there is none).
@@ -176,16 +169,25 @@ std::string MakePhoto(const std::string& path, int width, int height)
 constexpr int kPhotoWidth = 4000, kPhotoHeight = 3000;
 
 // The project with the text, open with the keyboard in the text's field and the photograph
-// just added.
-struct PhotoProjectOpen {
-    explicit PhotoProjectOpen(Session& s)
-        : photo(MakePhoto(s.dir + "/foto.png", kPhotoWidth, kPhotoHeight))
-        , path(SaveTextProject(s.dir + "/foto.vtproj"))
-        , open(s, path, photo.empty() ? s.dir + "/no-photo.png" : photo)
+// just added, still being encoded (the test is skipped when it was encoded already: the save
+// would not last).
+class TypingDuringASave : public ::testing::Test {
+protected:
+    void SetUp() override
     {
+        if (!HasTools() || Shell("command -v python3").empty())
+            GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
+        const std::string photo = MakePhoto(s.dir + "/foto.png", kPhotoWidth, kPhotoHeight);
+        ASSERT_FALSE(photo.empty());
+        path = SaveTextProject(s.dir + "/foto.vtproj");
+        open = std::make_unique<TextFieldOpen>(s, path, photo);
+        ASSERT_TRUE(open->ready) << "the program did not show the project";
+        if (!HasThread(open->program.Pid(), "Bildkodning"))
+            GTEST_SKIP() << "the photograph was encoded already: the save would not last";
     }
-    std::string photo, path;
-    TextFieldOpen open;
+    Session s;
+    std::string path;
+    std::unique_ptr<TextFieldOpen> open;
 };
 
 } // namespace
@@ -193,82 +195,61 @@ struct PhotoProjectOpen {
 // A letter, Ctrl+S, and ten keys typed at 12 ms while "Spara projekt" shows: the save holds the
 // letter typed before it, and the ten keys reach the text afterwards, in order (a second Ctrl+S
 // saves them).
-TEST(TypingAndSaving, KeysTypedWhileASaveShowsItsProgressReachTheText)
+TEST_F(TypingDuringASave, KeysTypedWhileASaveShowsItsProgressReachTheText)
 {
-    if (!HasTools() || Shell("command -v python3").empty())
-        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
-    Session s;
-    PhotoProjectOpen p(s);
-    ASSERT_TRUE(p.open.ready) << "the program did not show the project";
-    if (!HasThread(p.open.program.Pid(), "Bildkodning"))
-        GTEST_SKIP() << "the photograph was encoded already: the save would not last";
-    const ino_t before = FileNumber(p.path);
+    const ino_t before = FileNumber(path);
     const auto asked = Clock::now();
     Shell("xdotool key --delay 0 a ctrl+s");
     Shell("xdotool type --delay 12 bcdefghijk");
     const bool during = WindowShows("Spara projekt");
     Shot("keys-during-save");
-    ASSERT_TRUE(WaitFor([&] { return FileNumber(p.path) != before; }, 60000 * kSlowdown, 20));
+    ASSERT_TRUE(WaitFor([&] { return FileNumber(path) != before; }, 60000 * kSlowdown, 20));
     WaitFor([] { return !WindowShows("Spara projekt"); }, 10000, 10);
     std::printf("the save's progress window showed for %lld ms\n", Ms(Clock::now() - asked));
     ASSERT_TRUE(during) << "the save ended before the keys were typed: nothing was tried";
-    EXPECT_EQ(FirstText(p.path), "Heja");
-    p.open.view.WaitSettled(p.open.xid);
-    const ino_t first = FileNumber(p.path);
+    EXPECT_EQ(FirstText(path), "Heja");
+    open->view.WaitSettled(open->xid);
+    const ino_t first = FileNumber(path);
     Shell("xdotool key ctrl+s");
-    EXPECT_TRUE(WaitFor([&] { return FileNumber(p.path) != first; }, 60000 * kSlowdown, 20))
+    EXPECT_TRUE(WaitFor([&] { return FileNumber(path) != first; }, 60000 * kSlowdown, 20))
         << "nothing left to save: the keys were lost";
-    EXPECT_EQ(FirstText(p.path), "Hejabcdefghijk");
+    EXPECT_EQ(FirstText(path), "Hejabcdefghijk");
 }
 
 // A letter, Ctrl+S, and Ctrl+Q pressed while "Spara projekt" shows: the save ends whole, and then
 // the program ends by itself (nothing changed since).
-TEST(TypingAndSaving, CtrlQPressedDuringASaveIsCarriedOutWhenItEnds)
+TEST_F(TypingDuringASave, CtrlQPressedDuringASaveIsCarriedOutWhenItEnds)
 {
-    if (!HasTools() || Shell("command -v python3").empty())
-        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
-    Session s;
-    PhotoProjectOpen p(s);
-    ASSERT_TRUE(p.open.ready) << "the program did not show the project";
-    if (!HasThread(p.open.program.Pid(), "Bildkodning"))
-        GTEST_SKIP() << "the photograph was encoded already: the save would not last";
     Shell("xdotool key --delay 0 a ctrl+s");
     Shell("xdotool key ctrl+q");
     const bool during = WindowShows("Spara projekt");
     Shot("quit-during-save");
     ASSERT_TRUE(during) << "the save ended before Ctrl+Q: nothing was tried";
-    EXPECT_EQ(p.open.program.Wait(60000 * kSlowdown), 0) << "the quit was dropped";
-    EXPECT_EQ(FirstText(p.path), "Heja");
+    EXPECT_EQ(open->program.Wait(60000 * kSlowdown), 0) << "the quit was dropped";
+    EXPECT_EQ(FirstText(path), "Heja");
 }
 
 // Escape while "Spara projekt" shows stops the save (the file stays as it was). Then a save
 // again, a letter and Ctrl+Q right after it: the save ends, and the quit asks about the letter;
 // "Spara inte" ends the program with the file as the save left it.
-TEST(TypingAndSaving, EscapeStopsASaveAndAQuitAfterAChangeAsks)
+TEST_F(TypingDuringASave, EscapeStopsASaveAndAQuitAfterAChangeAsks)
 {
-    if (!HasTools() || Shell("command -v python3").empty())
-        GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
-    Session s;
-    PhotoProjectOpen p(s);
-    ASSERT_TRUE(p.open.ready) << "the program did not show the project";
-    if (!HasThread(p.open.program.Pid(), "Bildkodning"))
-        GTEST_SKIP() << "the photograph was encoded already: the save would not last";
-    const std::string before = TemporaryFolder::ReadFile(p.path);
+    const std::string before = TemporaryFolder::ReadFile(path);
     Shell("xdotool key --delay 0 a ctrl+s");
     Shell("xdotool key Escape");
     ASSERT_TRUE(WaitFor([] { return !WindowShows("Spara projekt"); }, 30000 * kSlowdown, 20));
-    EXPECT_TRUE(TemporaryFolder::ReadFile(p.path) == before) << "the save was not stopped";
-    EXPECT_TRUE(p.open.program.Running());
+    EXPECT_TRUE(TemporaryFolder::ReadFile(path) == before) << "the save was not stopped";
+    EXPECT_TRUE(open->program.Running());
 
-    p.open.view.WaitSettled(p.open.xid);
+    open->view.WaitSettled(open->xid);
     ForgetAlert(s.rects);
     Shell("xdotool key ctrl+s");
     Shell("xdotool key --delay 0 b ctrl+q");
     const std::string said = AlertText(s.rects, 60000 * kSlowdown);
     Shot("quit-after-save-asks");
     EXPECT_NE(said.find("Ändringar som inte sparats"), std::string::npos) << said;
-    EXPECT_EQ(FirstText(p.path), "Heja");
+    EXPECT_EQ(FirstText(path), "Heja");
     ASSERT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
-    EXPECT_EQ(p.open.program.Wait(15000 * kSlowdown), 0);
-    EXPECT_EQ(FirstText(p.path), "Heja");
+    EXPECT_EQ(open->program.Wait(15000 * kSlowdown), 0);
+    EXPECT_EQ(FirstText(path), "Heja");
 }

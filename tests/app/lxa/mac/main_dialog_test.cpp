@@ -12,6 +12,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiMenu.h"
+#include "support/E2eSession.h"
 #include "support/PrivateHomes.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -608,18 +609,9 @@ TEST_F(MainDialogTest, TextWaitingInThePanelIsSeenByCloseAndSave)
     const std::string typed = shown();
     w->Command(1007, 0); // "Spara"
     EXPECT_EQ(p->GetSaveState(), VTProjectSaveStateSaved);
-    VTProject saved;
-    VTProjectLoad load;
-    load.project = &saved;
-    std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
-    LProcessInterfaceVoid quiet;
-    ASSERT_EQ(Process(quiet, load), LProcessResultSuccess);
-    bool found = false;
-    for (VTOverlay* o = saved.templates.GetHead()->first; o; o = o->next)
-        found = found
-            || (o->GetType() == VTOverlayTypeText
-                && std::string(static_cast<VTOverlayText*>(o)->GetText()) == typed);
-    EXPECT_TRUE(found) << "the file lacks the text typed: " << typed;
+    const std::vector<std::string> texts = e2e::SavedTexts(path);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), typed), texts.end())
+        << "the file lacks the text typed: " << typed;
 }
 
 // An old project whose picture cannot be read opens without it, once the user has been told
