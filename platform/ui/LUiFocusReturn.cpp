@@ -41,13 +41,9 @@ GtkWindow* OwnerOf(GtkWindow* window)
     return gtk_window_get_transient_for(window);
 }
 
-// Whether the window has the keyboard as the display sees it. GTK also counts a window active
-// while the keyboard goes nowhere in particular and so follows the pointer, which happens to be
-// in the window: that is not the keyboard handed back.
-bool HasKeyboard(GtkWindow* window)
+// Whether the display gives the keyboard to the window now, whatever GTK has heard of it yet.
+bool DisplayFocusOn(GtkWindow* window)
 {
-    if (!gtk_window_is_active(window))
-        return false;
 #ifdef GDK_WINDOWING_X11
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(window));
     if (gw && GDK_IS_X11_WINDOW(gw)) {
@@ -72,7 +68,15 @@ bool HasKeyboard(GtkWindow* window)
         return queried && parent == own;
     }
 #endif
-    return true;
+    return gtk_window_is_active(window);
+}
+
+// Whether the window has the keyboard as the display sees it. GTK also counts a window active
+// while the keyboard goes nowhere in particular and so follows the pointer, which happens to be
+// in the window: that is not the keyboard handed back.
+bool HasKeyboard(GtkWindow* window)
+{
+    return gtk_window_is_active(window) && DisplayFocusOn(window);
 }
 
 bool AnotherWindowHasKeyboard(GtkWindow* except)
@@ -171,7 +175,11 @@ void LUiSetFocusOwner(GtkWindow* window, GtkWindow* owner)
 
 void LUiReturnFocus(GtkWindow* closing)
 {
-    if (!closing || !(gtk_window_is_active(closing) || closing == gOwed))
+    // Also a window the display gave the keyboard to before GTK heard of it (a progress window
+    // stopped as soon as it showed).
+    if (!closing
+        || !(gtk_window_is_active(closing) || closing == gOwed
+            || (gtk_widget_get_mapped(GTK_WIDGET(closing)) && DisplayFocusOn(closing))))
         return;
     // The nearest window up the chain that is still shown: the ones between close too.
     GtkWindow* owner = OwnerOf(closing);

@@ -173,6 +173,21 @@ TEST_F(KeptKeys, TheKeyboardComesBackWithoutAWindowManager)
         << "the keyboard stayed where the display put it";
     uitest::Run("xdotool type y");
     EXPECT_TRUE(uitest::PumpUntil([&] { return ownerView->typed == "xy"; }, 3000));
+
+    // A window given the keyboard and closed before the application heard that it had it (a
+    // progress window stopped at once): the display had given it the keyboard all the same.
+    LNativeWindow* quick = MakeWindow(otherView, 320);
+    owner->AddChildWindow(quick);
+    uitest::Run("xdotool windowfocus --sync " + Xid(owner));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return owner->IsKey(); }, 3000));
+    gdk_window_focus(gtk_widget_get_window(GTK_WIDGET(quick->Gtk())), GDK_CURRENT_TIME);
+    gdk_display_sync(gdk_display_get_default());
+    ASSERT_TRUE(HasDisplayFocus(quick));
+    ASSERT_FALSE(quick->IsKey());
+    quick->Close();
+    quick->Release();
+    EXPECT_TRUE(uitest::PumpUntil([&] { return HasDisplayFocus(owner); }, 3000))
+        << "the keyboard stayed where the display put it";
     owner->Close();
     owner->Release();
 }
