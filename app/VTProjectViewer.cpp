@@ -298,8 +298,10 @@ void VTProjectViewer::EvProjectOverlayAdded(VTProject&, VTProjectTemplate& desig
         VTPictureEncoder::Start(static_cast<VTOverlayImage&>(o).image);
     if (&design != GetCurrentTemplate())
         return;
-    // A new straight text is selected with the keyboard in the text panel's field.
-    focusNewText = type == VTOverlayTypeText;
+    // A new straight text is selected with the keyboard in the text panel's field; a pasted one
+    // leaves the keyboard where the paste was asked for (the next Ctrl+Z or Ctrl+V is the
+    // canvas's).
+    focusNewText = type == VTOverlayTypeText && !pasting;
     canvas.selectedItems.Clear();
     canvas.SetItemSelected(&o, true, true);
     focusNewText = false;
@@ -351,12 +353,15 @@ void VTProjectViewer::PushState(VTHistoryState* state)
 
 void VTProjectViewer::PushTemplateState(const char* caption)
 {
+    // Typed text waiting for its pause is a step of its own, before the design is copied.
+    CommitPendingEdits();
     if (VTProjectTemplate* design = GetCurrentTemplate())
         PushState(new VTCopySingleTemplateState(caption, canvas, *design));
 }
 
 void VTProjectViewer::PushAddState(const char* caption)
 {
+    CommitPendingEdits();
     if (VTProjectTemplate* design = GetCurrentTemplate())
         PushState(new VTAddOverlayState(caption, canvas, *design));
 }
@@ -373,6 +378,8 @@ bool VTProjectViewer::PushSingleOverlayState(const char* caption)
 
 void VTProjectViewer::Undo()
 {
+    // What was typed last is the step undone.
+    CommitPendingEdits();
     history.Undo();
     ResetPanels();
     NotifyUndoRedoChanged();
@@ -380,6 +387,7 @@ void VTProjectViewer::Undo()
 
 void VTProjectViewer::Redo()
 {
+    CommitPendingEdits();
     history.Redo();
     ResetPanels();
     NotifyUndoRedoChanged();
@@ -513,6 +521,12 @@ void VTProjectViewer::SetCircularTextAllowed(bool allowed)
     circularTextAllowed = allowed;
     if (LEmbeddedWindowList::IsPanelBuilt(textPanel))
         textPanel->circular.EnableWindow(allowed);
+}
+
+void VTProjectViewer::CommitPendingEdits()
+{
+    if (project && LEmbeddedWindowList::IsPanelBuilt(textPanel))
+        textPanel->ReportPendingChanges();
 }
 
 void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)

@@ -103,6 +103,11 @@ public:
     const char* GetUndoCaption() const;
     const char* GetRedoCaption() const;
 
+    // An edit typed into a panel that waits for its pause becomes a step now: everything that
+    // reads the project (a save, a copy, an undo) sees what the panels show. The viewer's own
+    // copies, undos, autosaves and additions do it themselves.
+    void CommitPendingEdits();
+
     void UpdatePanelVisibility(bool activate, bool focusText);
     void UpdatePanels();
     void ResetPanels();
@@ -230,6 +235,7 @@ private:
     std::shared_ptr<bool> alive;
     std::unique_ptr<VTProjectBackgroundSave> autoSaving;
     bool focusNewText = false;
+    bool pasting = false; // inside ClipboardPasteItems
     // Work that waits for the design to be on the screen, and the unbuilt panels, are done
     // when the loop is idle after a painted design.
     std::vector<std::function<void()>> afterDesignPaint;

@@ -109,7 +109,11 @@ void VTProjectViewer::MakeAutoSavePath()
 
 void VTProjectViewer::AutoSave()
 {
-    if (!project || project->GetSaveState() == VTProjectSaveStateSaved || autoSaving)
+    if (!project || autoSaving)
+        return;
+    // Text typed a moment ago is saved too (and makes a saved project unsaved).
+    CommitPendingEdits();
+    if (project->GetSaveState() == VTProjectSaveStateSaved)
         return;
     if (autoSavePath.empty())
         MakeAutoSavePath();

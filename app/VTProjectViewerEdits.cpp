@@ -166,6 +166,8 @@ void VTProjectViewer::ClearBackgroundImagePath()
 
 bool VTProjectViewer::ClipboardCopySelectedItems()
 {
+    // The copy holds what the panels show.
+    CommitPendingEdits();
     VTProjectTemplate* design = GetCurrentTemplate();
     VTOverlay* o = SelectedOverlay();
     if (!project || !design || !o || o->GetType() < 0 || o->GetType() > 4)
@@ -185,6 +187,17 @@ bool VTProjectViewer::ClipboardPasteItems()
 {
     if (!project)
         return false;
+    struct Pasting {
+        bool& flag;
+        const bool was;
+        explicit Pasting(bool& f)
+            : flag(f)
+            , was(f)
+        {
+            flag = true;
+        }
+        ~Pasting() { flag = was; }
+    } pastingNow(pasting);
     // 1. Where the mouse is, over the canvas or not.
     bool inside = false;
     float mx = 0, my = 0;
@@ -287,6 +300,11 @@ void VTProjectViewer::EvProjectViewerPanelTextPropertiesChanged()
 {
     const int kind = SelectedKind();
     if (kind != VTOverlayTypeText && kind != VTOverlayTypeCircularText)
+        return;
+    // The panel showing the text again (its box reports a text set while it has the keyboard)
+    // is no edit: no step, and what waits to be redone stays.
+    if (LEmbeddedWindowList::IsPanelBuilt(textPanel)
+        && !textPanel->Differs(*static_cast<VTOverlayText*>(SelectedOverlay())))
         return;
     if (!PushSingleOverlayState("Text property"))
         return;

@@ -373,7 +373,25 @@ void VTProjectViewerPanelTextProperties::SetValues(
 
 void VTProjectViewerPanelTextProperties::GetValues(VTOverlayText& overlay) const
 {
+    WriteValues(&overlay, overlay);
+}
+
+bool VTProjectViewerPanelTextProperties::Differs(const VTOverlayText& overlay) const
+{
+    return WriteValues(nullptr, overlay);
+}
+
+bool VTProjectViewerPanelTextProperties::WriteValues(
+    VTOverlayText* target, const VTOverlayText& overlay) const
+{
     auto& self = const_cast<VTProjectViewerPanelTextProperties&>(*this);
+    bool differs = false;
+    // Each value that differs is written (when there is a target) and told at once.
+    auto written = [&] {
+        differs = true;
+        if (target)
+            target->NotifyPropertiesChanged();
+    };
     char face[kLPathSize] = "";
     self.fontList.PDLGetText(1001, face);
     if (!face[0])
@@ -382,28 +400,34 @@ void VTProjectViewerPanelTextProperties::GetValues(VTOverlayText& overlay) const
         LGuiFont(VTClampTextSize(self.size.UDGetInt(1001)), self.fontStyle.GetCheck(1000),
             self.fontStyle.GetCheck(1002), self.fontStyle.GetCheck(1001), face, false));
     if (!(font == overlay.GetFont())) {
-        overlay.SetFont(font);
-        overlay.NotifyPropertiesChanged();
+        if (target)
+            target->SetFont(font);
+        written();
     }
     const LPFB8G8R8A8 fg = textColour.GetColourWithAlpha();
     const LPFB8G8R8A8 bg = backgroundColour.GetColourWithAlpha();
     if (std::memcmp(&fg, &overlay.GetTextColour(), sizeof fg) != 0) {
-        overlay.SetTextColour(fg);
-        overlay.NotifyPropertiesChanged();
+        if (target)
+            target->SetTextColour(fg);
+        written();
     }
     if (std::memcmp(&bg, &overlay.GetBackgroundColour(), sizeof bg) != 0) {
-        overlay.SetBackgroundColour(bg);
-        overlay.NotifyPropertiesChanged();
+        if (target)
+            target->SetBackgroundColour(bg);
+        written();
     }
     // Compared before the line ends are made Unix ones, so that a text differing only in them is
     // still written.
     LStringLongTemplate<char> typed;
     self.text.GetEditText(1000, typed);
     if (std::strcmp(typed.c_str(), overlay.GetText()) != 0) {
-        VTConvertToUnixEOL(typed);
-        overlay.SetText(typed.c_str());
-        overlay.NotifyPropertiesChanged();
+        if (target) {
+            VTConvertToUnixEOL(typed);
+            target->SetText(typed.c_str());
+        }
+        written();
     }
+    return differs;
 }
 
 void VTProjectViewerPanelTextProperties::EnableControls()
@@ -425,6 +449,15 @@ void VTProjectViewerPanelTextProperties::FocusText()
 {
     if (text.GetContentView())
         text.SetFocus(1000);
+}
+
+void VTProjectViewerPanelTextProperties::ReportPendingChanges()
+{
+    // Both are taken: the change writes every value of the panel.
+    const bool typed = text.TakePendingReport();
+    const bool sized = size.TakePendingReport();
+    if (typed || sized)
+        Changed();
 }
 
 void VTProjectViewerPanelTextProperties::Changed()

@@ -211,11 +211,16 @@ public:
     void SetValues(const VTOverlayText& overlay, bool canRaise, bool canLower);
     // Writes what differs into the overlay, telling its observers after each value.
     void GetValues(VTOverlayText& overlay) const;
+    // Whether GetValues would write anything into the overlay.
+    bool Differs(const VTOverlayText& overlay) const;
     void EnableControls() override;
     // Sets "Böjd text" without reporting it.
     void SetCircularCheck(bool on);
     // The keyboard goes to the text field.
     void FocusText();
+    // What was typed into the text or the size and waits for its pause is told now, as one
+    // change (nothing when nothing waits).
+    void ReportPendingChanges();
 
     VTControlEdit text;
     VTControlPullDownList fontList { "Teckensnitt:", "Markera textteckensnitt" };
@@ -243,6 +248,9 @@ private:
     void EvRaise(VTControlTransform&) override;
     void EvLower(VTControlTransform&) override;
     void Changed();
+    // GetValues into the target, or only the comparison with the overlay without one (the
+    // target is the overlay when there is one); whether anything differs.
+    bool WriteValues(VTOverlayText* target, const VTOverlayText& overlay) const;
 
     // The overlay whose text the text box was given last (only compared, never used).
     const VTOverlayText* textShownOf = nullptr;

@@ -54,7 +54,8 @@ private:
     static int EdgeOfCommand(int id, bool& lost);
 
     LDecimalInputControl fInputs[4];
-    // Editing just ended: the field's own rewrite of its text follows (see the source).
-    bool bEditEnding = false;
+    // Editing of the edge's field just ended: the field's own rewrite of its text follows (see
+    // the source). Per field: the field that takes the keyboard from it reports its edits.
+    bool bEditEnding[4] = {};
     static constexpr int kEditEndedTimer = 9;
 };

@@ -11,6 +11,7 @@ void VTControlEdit::InitDialog()
     TimerInit(*this);
     AddEdit(1000);
     HandleEditTextChange(1000, 2000);
+    HandleEditTextFocusLost(1000, 2001);
     SetControlToolTip(1000, "Redigera text");
 }
 
@@ -30,6 +31,12 @@ void VTControlEdit::Command(int id, int code)
         TimerSet(1, kReportDelayMs);
         return;
     }
+    // Leaving the edit (a click on the canvas, which then selects something else) tells what was
+    // typed first, while what it was typed for is still the one selected.
+    if (id == 2001) {
+        ReportPendingChange();
+        return;
+    }
     LMacWindow::Command(id, code);
 }
 
@@ -39,5 +46,19 @@ void VTControlEdit::EvTimer(int id)
         return;
     TimerReset(1);
     if (IsControlAlive())
+        NotifyAll(&VTControlEditNotifyee::EvTextChanged, *this);
+}
+
+bool VTControlEdit::TakePendingReport()
+{
+    if (!TimerIsSet(1))
+        return false;
+    TimerReset(1);
+    return IsControlAlive();
+}
+
+void VTControlEdit::ReportPendingChange()
+{
+    if (TakePendingReport())
         NotifyAll(&VTControlEditNotifyee::EvTextChanged, *this);
 }

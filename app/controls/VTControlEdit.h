@@ -1,4 +1,6 @@
-// A text edit that reports what the user types after a pause of 250 ms.
+// A text edit that reports what the user types after a pause of 250 ms, or at once when the
+// edit loses the keyboard or its owner asks for what waits (before the owner reads the document
+// the text is written into).
 #pragma once
 
 #include "app/controls/VTControl.h"
@@ -23,6 +25,12 @@ public:
     void LayoutControls(int x, int y, int width, int height) override;
     void Command(int id, int code) override;
     void EvTimer(int id) override;
+
+    // Drops the report that waits for the pause; answers whether one waited (the owner then
+    // reads the text itself).
+    bool TakePendingReport();
+    // Makes the report that waits for the pause now (nothing when none waits).
+    void ReportPendingChange();
 
     static constexpr unsigned kReportDelayMs = 250;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -219,6 +220,15 @@ void VTControlNumericalInput::EvTimer(int id)
         NotifyAll(&VTControlNumericalInputNotifyee::EvNumericalInputChanged, *this);
 }
 
+bool VTControlNumericalInput::TakePendingReport()
+{
+    if (!TimerIsSet(1))
+        return false;
+    TimerReset(1);
+    auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(GetControlHandle(1001));
+    return IsControlAlive() && input && input->hasNumber();
+}
+
 // --- edge positions ----------------------------------------------------------------------------
 
 namespace {
@@ -297,7 +307,7 @@ void VTControlEdgePositions::Command(int id, int code)
     if (lost) { // editing ended: the typed value applies now
         const bool pending = TimerIsSet(2000 + e);
         TimerReset(2000 + e);
-        bEditEnding = true;
+        bEditEnding[e] = true;
         TimerSet(kEditEndedTimer, 0);
         if (pending && fInputs[e].HasNumber() && !WindowClosing(*this)) {
             fInputs[e].CommitEdit();
@@ -305,7 +315,7 @@ void VTControlEdgePositions::Command(int id, int code)
                 NotifyAll(&VTControlEdgePositionsNotifyee::EvEdgePositionChanged, VTEdges(e),
                     GetValue(VTEdges(e)));
         }
-    } else if (!bEditEnding) {
+    } else if (!bEditEnding[e]) {
         TimerSet(2000 + e, kReportDelayMs);
     }
 }
@@ -314,7 +324,7 @@ void VTControlEdgePositions::EvTimer(int id)
 {
     if (id == kEditEndedTimer) {
         TimerReset(id);
-        bEditEnding = false;
+        std::fill(std::begin(bEditEnding), std::end(bEditEnding), false);
         return;
     }
     const int e = id - 2000;

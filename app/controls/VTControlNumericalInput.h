@@ -1,7 +1,7 @@
 // A labelled whole number.
 // Typing reports after a pause, through a one-shot timer that each change re-arms; leaving the
-// field or pressing Return in it reports at once; a value set by the program, or a text that is
-// no number, reports nothing.
+// field or pressing Return in it reports at once, and so does the owner's asking for what waits;
+// a value set by the program, or a text that is no number, reports nothing.
 #pragma once
 
 #include "app/controls/VTControl.h"
@@ -29,6 +29,10 @@ public:
     void LayoutControls(int x, int y, int width, int height) override;
     void Command(int id, int code) override;
     void EvTimer(int id) override;
+
+    // Drops the report that waits for the pause; answers whether one waited for a number (the
+    // owner then reads the value itself).
+    bool TakePendingReport();
 
     static constexpr unsigned kReportDelayMs = 250;
 

@@ -11,6 +11,7 @@
 #include "lfw/mac/cocoa/LCocoaWindowImpl.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiKeptKeys.h"
 #include "platform/ui/LView.h"
 
 #include <gtk/gtk.h>
@@ -78,10 +79,19 @@ bool LProgressDialog::Open(LView* parent)
 {
     if (!_Open(parent, false))
         return false;
+    std::unique_ptr<LUiKeptKeys> kept;
+    if (bKeysToParent && pParentWindow && pParentWindow->IsAlive())
+        if (LView* pv = pParentWindow->GetContentView(); pv && pv->Window()) {
+            kept = std::make_unique<LUiKeptKeys>(pv->Window());
+            kept->Also(GetNativeWindow());
+        }
     OpenModalWindow();
     WaitDrawn();
     bool result = MainFunction();
     CloseModalWindow();
+    // The window has gone and the parent takes input again: what was typed meanwhile goes there.
+    if (kept)
+        kept->Release();
     return result;
 }
 

@@ -58,12 +58,18 @@ public:
     LCocoaProgressBarImpl* ProgressBar() const;
     // The footer line: the product and its maker (one text for the application).
     static void SetFooterText(const char* text);
+    // Keys typed while Open's window shows (to it or to its parent) go to the parent window, in
+    // order, once the window has closed, instead of being lost to it; Escape still stops the
+    // job, and a click on "Avbryt" too. For jobs that work from a copy of what the keys change
+    // (a save writes a snapshot of the project). A request to close the parent waits alike.
+    void SetKeysGoToParent(bool keys) { bKeysToParent = keys; }
 
 protected:
     LWindow* pParentWindow = nullptr;
     LView* pParentView = nullptr;
     bool bExtraLine = false;
     bool bStop = false;
+    bool bKeysToParent = false;
     const char* szTitle;
     int iIcon = 300;
 

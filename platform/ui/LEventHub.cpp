@@ -177,6 +177,8 @@ uint32_t LEventHub::ClassOf(const GdkEvent* event)
         return kLEventHubFocus;
     case GDK_SELECTION_REQUEST:
         return kLEventHubSelectionRequest;
+    case GDK_DELETE:
+        return kLEventHubDelete;
     default:
         return 0;
     }

@@ -21,6 +21,7 @@ enum : uint32_t {
     kLEventHubKey = 1u << 5,
     kLEventHubFocus = 1u << 6,
     kLEventHubSelectionRequest = 1u << 7, // another program asks for a selection we own
+    kLEventHubDelete = 1u << 8, // the window manager asks a window to close (its close box)
     kLEventHubAll = 0xFFFFFFFFu,
 };
 

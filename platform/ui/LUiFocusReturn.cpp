@@ -41,13 +41,9 @@ GtkWindow* OwnerOf(GtkWindow* window)
     return gtk_window_get_transient_for(window);
 }
 
-// Whether the window has the keyboard as the display sees it. GTK also counts a window active
-// while the keyboard goes nowhere in particular and so follows the pointer, which happens to be
-// in the window: that is not the keyboard handed back.
-bool HasKeyboard(GtkWindow* window)
+// Whether the display gives the keyboard to the window now, whatever GTK has heard of it yet.
+bool DisplayFocusOn(GtkWindow* window)
 {
-    if (!gtk_window_is_active(window))
-        return false;
 #ifdef GDK_WINDOWING_X11
     GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(window));
     if (gw && GDK_IS_X11_WINDOW(gw)) {
@@ -72,7 +68,15 @@ bool HasKeyboard(GtkWindow* window)
         return queried && parent == own;
     }
 #endif
-    return true;
+    return gtk_window_is_active(window);
+}
+
+// Whether the window has the keyboard as the display sees it. GTK also counts a window active
+// while the keyboard goes nowhere in particular and so follows the pointer, which happens to be
+// in the window: that is not the keyboard handed back.
+bool HasKeyboard(GtkWindow* window)
+{
+    return gtk_window_is_active(window) && DisplayFocusOn(window);
 }
 
 bool AnotherWindowHasKeyboard(GtkWindow* except)
@@ -85,6 +89,22 @@ bool AnotherWindowHasKeyboard(GtkWindow* except)
     }
     g_list_free(list);
     return found;
+}
+
+// Where no window manager hands the keyboard to windows (a display without one), the window
+// is given it at the time given.
+void FocusWhereNoWindowManager(GtkWindow* window, guint32 time)
+{
+    GdkWindow* gw = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
+    if (!gw)
+        return;
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_WINDOW(gw)
+        && gdk_x11_screen_supports_net_wm_hint(
+            gdk_window_get_screen(gw), gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW")))
+        return;
+#endif
+    gdk_window_focus(gw, time);
 }
 
 gboolean HandBack(gpointer)
@@ -100,6 +120,10 @@ gboolean HandBack(gpointer)
     }
     // Stays owed until it arrives: should the window close before, its owner is next.
     gtk_window_present(target);
+    // GTK hands it over as of the last input (the key that opened the closed window, say);
+    // without a window manager the display refuses that once the keyboard went back to the
+    // screen when the closed window went, later. So it is handed over as of now.
+    FocusWhereNoWindowManager(target, GDK_CURRENT_TIME);
     return G_SOURCE_REMOVE;
 }
 
@@ -151,7 +175,11 @@ void LUiSetFocusOwner(GtkWindow* window, GtkWindow* owner)
 
 void LUiReturnFocus(GtkWindow* closing)
 {
-    if (!closing || !(gtk_window_is_active(closing) || closing == gOwed))
+    // Also a window the display gave the keyboard to before GTK heard of it (a progress window
+    // stopped as soon as it showed).
+    if (!closing
+        || !(gtk_window_is_active(closing) || closing == gOwed
+            || (gtk_widget_get_mapped(GTK_WIDGET(closing)) && DisplayFocusOn(closing))))
         return;
     // The nearest window up the chain that is still shown: the ones between close too.
     GtkWindow* owner = OwnerOf(closing);
@@ -170,14 +198,5 @@ void LUiReturnFocus(GtkWindow* closing)
 
 void LUiFocusMappedWindow(GtkWindow* window)
 {
-    GdkWindow* gw = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
-    if (!gw)
-        return;
-#ifdef GDK_WINDOWING_X11
-    if (GDK_IS_X11_WINDOW(gw)
-        && gdk_x11_screen_supports_net_wm_hint(
-            gdk_window_get_screen(gw), gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW")))
-        return;
-#endif
-    gdk_window_focus(gw, gtk_get_current_event_time());
+    FocusWhereNoWindowManager(window, gtk_get_current_event_time());
 }

@@ -180,12 +180,14 @@ TEST_F(ProjectViewer, CaptionsOfTheEdits)
         { &VTProjectViewer::EvProjectViewerPanelTextFlipVertical, "Text Flip vertical" },
         { &VTProjectViewer::EvProjectViewerPanelTextLower, "Overlay Lower" },
         { &VTProjectViewer::EvProjectViewerPanelTextRaise, "Overlay Raise" },
-        { &VTProjectViewer::EvProjectViewerPanelTextPropertiesChanged, "Text property" },
     };
     for (const Step& s : steps) {
         (f.viewer.*s.edit)();
         EXPECT_STREQ(f.viewer.GetUndoCaption(), s.caption);
     }
+    f.viewer.textPanel->text.SetEditText(1000, "B2");
+    f.viewer.EvProjectViewerPanelTextPropertiesChanged();
+    EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text property");
     f.viewer.EvProjectViewerPanelTextAlignmentChanged(1);
     EXPECT_STREQ(f.viewer.GetUndoCaption(), "Text alignment");
     f.viewer.EvProjectTemplateViewerOverlayChanged(f.viewer.canvas);

@@ -67,13 +67,6 @@ long long FileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
 }
 
-// The file that stands at the path: a save puts a new one there (renamed over the old).
-ino_t FileNumber(const std::string& path)
-{
-    struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 // The chunk tree of a project file walked by Python's struct, independently of the program's
 // reader: every length must add up to its container's, and each picture blob (id 2 in an image
 // container) is written out as <folder>/picture-<n>.png. Prints the blobs' sizes, or "damaged".

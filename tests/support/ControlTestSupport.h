@@ -44,8 +44,8 @@ struct Host : LMacWindow {
     }
 };
 
-// Where a child control of a pane lies in the host window, in points: its centre, or a point
-// at a fraction of its size.
+// Where a child control of a pane lies in the window, in points of the window's content: its
+// centre, or a point at a fraction of its size. The pane may lie in other panes.
 inline bool ChildPoint(
     LEmbeddedWindow& pane, int id, double& x, double& y, double fx = 0.5, double fy = 0.5)
 {
@@ -55,20 +55,31 @@ inline bool ChildPoint(
         return false;
     if (!pane.GetParentWindow() || !pane.GetContentView())
         return false;
-    // The pane's view lies in the host's content view at its frame (points).
-    const LUiRect frame = pane.GetContentView()->Frame();
+    const LUiPoint origin = pane.GetContentView()->ConvertToRoot(LUiPoint {});
     const double s = pane.GetBackingScaleFactor();
-    x = frame.x + (px + w * fx) / s;
-    y = frame.y + (py + h * fy) / s;
+    x = origin.x + (px + w * fx) / s;
+    y = origin.y + (py + h * fy) / s;
     return true;
 }
 
 inline bool ClickChild(LEmbeddedWindow& pane, int id, double fx = 0.5, double fy = 0.5)
 {
     double x = 0, y = 0;
-    if (!ChildPoint(pane, id, x, y, fx, fy) || !pane.GetParentWindow())
+    if (!ChildPoint(pane, id, x, y, fx, fy) || !pane.GetContentView()->Window())
         return false;
-    return uitest::XClick(pane.GetParentWindow()->GetNativeWindow(), x, y);
+    return uitest::XClick(pane.GetContentView()->Window(), x, y);
+}
+
+// Clicks the upper (up) or lower arrow of an up-down input of the pane.
+inline bool ClickArrow(LEmbeddedWindow& pane, int updown, bool up)
+{
+    int x = 0, y = 0, w = 0, h = 0;
+    pane.GetControlPixels(updown, x, y, w, h);
+    if (w <= 0)
+        return false;
+    // The arrows are the input's last 13 points.
+    const double fx = 1.0 - 6.5 * pane.GetBackingScaleFactor() / w;
+    return ClickChild(pane, updown, fx, up ? 0.3 : 0.7);
 }
 
 // The window gets the keyboard; false when it does not.

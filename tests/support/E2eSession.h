@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -184,6 +185,14 @@ inline size_t SavedPictures(const std::string& path)
 inline size_t Count(const std::vector<std::string>& texts, const std::string& text)
 {
     return size_t(std::count(texts.begin(), texts.end(), text));
+}
+
+// The file that stands at the path (0 when none does): a save puts a new one there, renamed
+// over the old.
+inline ino_t FileNumber(const std::string& path)
+{
+    struct stat st { };
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 // Ctrl+S on the open project, which has a file: waits until the file has changed.

@@ -398,7 +398,10 @@ void SendMotion(LView* view, double x, double y, unsigned state)
     gdk_event_free(e);
 }
 
-void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
+namespace {
+
+// A key event for the view's window as the display gives one (free it with gdk_event_free).
+GdkEvent* KeyEvent(LView* view, unsigned keyval, bool press, unsigned state)
 {
     GtkWidget* top = gtk_widget_get_toplevel(view->Widget());
     GdkEvent* e = gdk_event_new(press ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
@@ -419,7 +422,22 @@ void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
         || keyval == GDK_KEY_ISO_Level3_Shift;
     GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
+    return e;
+}
+
+} // namespace
+
+void SendKey(LView* view, unsigned keyval, bool press, unsigned state)
+{
+    GdkEvent* e = KeyEvent(view, keyval, press, state);
     LEventHub::Dispatch(e);
+    gdk_event_free(e);
+}
+
+void PutKey(LView* view, unsigned keyval, bool press, unsigned state)
+{
+    GdkEvent* e = KeyEvent(view, keyval, press, state);
+    gdk_event_put(e);
     gdk_event_free(e);
 }
 

@@ -82,6 +82,8 @@ private:
 void SendButton(LView* view, double x, double y, int button, bool press);
 void SendMotion(LView* view, double x, double y, unsigned state);
 void SendKey(LView* view, unsigned keyval, bool press, unsigned state = 0);
+// The same key event put in GDK's queue, as one read from the display and not handled yet.
+void PutKey(LView* view, unsigned keyval, bool press, unsigned state = 0);
 
 // Where a test keeps a screenshot: <build>/test-artefacts/<folder>/<name>.png, "-scale2" added to
 // the name when the test runs at a backing scale of 2. For test programs (VT_BINARY_DIR).

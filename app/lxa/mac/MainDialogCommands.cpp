@@ -211,6 +211,10 @@ constexpr int kCmdPasteOwnerSilent = 3391;
 
 void MainDialog::Command(int id, int code)
 {
+    // Whatever the command reads (a save, a print, an undo, the menus' states), the text typed
+    // into the panels a moment ago is in the project by then.
+    if (project)
+        projectViewer.CommitPendingEdits();
     switch (id) {
     case kCmdMenuOpen:
         EvMenuOpen();

@@ -146,6 +146,9 @@ std::string MainDialog::TextFileRefusalText(TextFileRefusal refusal, const char*
 
 bool MainDialog::CmProjectPromptUnsavedChanges()
 {
+    // Text typed a moment before closing or quitting is an unsaved change too.
+    if (project)
+        projectViewer.CommitPendingEdits();
     if (!project || project->GetSaveState() != VTProjectSaveStateModified)
         return true;
     LAlert alert(GetContentView(), "Vill du spara projektet innan du stänger?",
@@ -340,6 +343,8 @@ bool MainDialog::CmProjectSave(const char* path)
     record.project = project;
     std::snprintf(record.path, sizeof record.path, "%s", path);
     LProcessDialog<VTProjectSave> dialog("Spara projekt", record);
+    // The save writes a snapshot: what is typed meanwhile (a quit too) comes after it.
+    dialog.SetKeysGoToParent(true);
     dialog.Open(GetContentView());
     if (dialog.result != LProcessResultSuccess)
         return false;

@@ -236,7 +236,9 @@ void LCocoaEditViewImpl::ReplaceAll(const std::string& utf8)
 void LCocoaEditViewImpl::setText(const char* utf8)
 {
     ReplaceAll(LCocoaControl::ValidText(utf8));
-    textDidChange();
+    // A plain view changed by code while it has no focus reports nothing.
+    if (HasTextFocus() || bRichText)
+        textDidChange();
 }
 
 void LCocoaEditViewImpl::setInt(int value)
@@ -379,9 +381,9 @@ void LCocoaEditViewImpl::textDidChange()
 {
     if (bHandlingTextChange)
         return;
-    // A plain view changed by code while it has no focus reports nothing.
-    if (!HasTextFocus() && !bRichText)
-        return;
+    // An edit of the user's is told also while the window does not have the keyboard: keys
+    // kept while a modal window worked reach the view before the keyboard is back, and a text
+    // dropped on the view does not give it the keyboard.
     bIsTextChanged = true;
     bHandlingTextChange = true;
     LUiRef<LView> hold(this);

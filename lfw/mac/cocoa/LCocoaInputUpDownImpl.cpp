@@ -426,6 +426,20 @@ void LCocoaInputUpDownImpl::commitEditing()
     fStepper->setDoubleValue(committed);
 }
 
+void LCocoaInputUpDownImpl::showSteppedValue(double v)
+{
+    LUiRef<LView> hold(this);
+    fLastValue = v;
+    // The field reports the text with its text-changed command, as it reports typing. The
+    // command of its own id, which tells the owner that the program set the value, is not sent:
+    // the owner would drop the report that the step is waiting for.
+    fTextField->setText(Format(v).c_str());
+    fTextField->setTextChanged(true);
+    fStepper->setDoubleValue(v);
+    if (pNotify)
+        pNotify->EvValueChanged();
+}
+
 void LCocoaInputUpDownImpl::stepperAction()
 {
     LUiRef<LView> hold(this);
@@ -434,9 +448,7 @@ void LCocoaInputUpDownImpl::stepperAction()
         LCocoaView::loseEditControlFocus(this);
         fTextField->MakeFocus();
     }
-    // The field reports the text set on it with its text-changed command.
-    setTextFieldValue(fStepper->doubleValue());
-    fTextField->setTextChanged(true);
+    showSteppedValue(fStepper->doubleValue());
 }
 
 bool LCocoaInputUpDownImpl::performKeyEquivalent(const LUiEvent& event)
@@ -462,7 +474,12 @@ bool LCocoaInputUpDownImpl::performKeyEquivalent(const LUiEvent& event)
         double s = step();
         if (s == 0 || std::isnan(s))
             return true;
-        setValue(value() + (key == 0x7E000000 ? s : -s));
+        // Stepped as the arrows beside the field step it, within the range.
+        double lo = fStepper->minValue();
+        double hi = std::max(lo, fStepper->maxValue());
+        double v = std::clamp(value() + (key == 0x7E000000 ? s : -s), lo, hi);
+        if (v != value() || !hasNumber())
+            showSteppedValue(v);
         return true;
     }
     default:

@@ -83,6 +83,8 @@ public:
     void setStepperValue(double v);
     bool isEnabled() const;
     void setEnabled(bool enabled);
+    // A click on an arrow: the stepper's value shown as a step of the user's (see
+    // showSteppedValue).
     void stepperAction();
     void handleTextFieldChanged();
     void handleEndEditing();
@@ -102,6 +104,9 @@ private:
     static void OnNotification(const char* name, LView* object, void* data);
     void Layout();
     std::string Format(double v) const;
+    // Shows a value the user stepped to (an arrow or the Up and Down keys): reported as an edit
+    // of the user's, never as a value set by the program.
+    void showSteppedValue(double v);
 
     LCocoaTextInputImpl* fTextField = nullptr; // subviews
     LCocoaStepperImpl* fStepper = nullptr;

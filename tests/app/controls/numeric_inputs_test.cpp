@@ -321,3 +321,78 @@ TEST_F(NumericInputs, UnitsRangesAndBadTexts)
     length.Destroy();
     edges.Destroy();
 }
+
+// The arrows beside a field and the Up and Down keys in it are edits by the user: each kind of
+// number field reports the stepped value after its pause, as typing does (the whole number's
+// report was dropped as if the program had set the value).
+TEST_F(NumericInputs, ArrowsAndArrowKeysReportAsTypingDoes)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    const int s = Scale();
+    Host host(360, 320);
+    VTControlNumericalInput size("Teckenstorlek:", "Teckenhöjd", 1, 200);
+    VTControlDecimalInput centre("Center X (mm):", "", 0, 500);
+    VTControlEdgePositions edges;
+    Seen seen;
+    size.Init(host);
+    size.AddNotifyee(seen);
+    centre.Init(host);
+    centre.AddNotifyee(seen);
+    edges.Init(host);
+    edges.AddNotifyee(seen);
+    size.MovePixels(10 * s, 10 * s, 300 * s, 40 * s);
+    centre.MovePixels(10 * s, 60 * s, 300 * s, 40 * s);
+    edges.MovePixels(10 * s, 110 * s, 330 * s, 190 * s);
+    ASSERT_TRUE(host.Show());
+    size.UDSetInt(1001, 12);
+    centre.SetValue(20);
+    edges.SetValues(1, 2, 3, 4);
+    uitest::KeyboardLock keys;
+    ASSERT_TRUE(TakeKeyboard(host.GetNativeWindow()));
+
+    // The whole number: up, up, down is 13 once the clicks pause; the Up key makes it 14.
+    ASSERT_TRUE(ClickArrow(size, 1001, true));
+    ASSERT_TRUE(ClickArrow(size, 1001, true));
+    ASSERT_TRUE(ClickArrow(size, 1001, false));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !seen.numbers.empty(); }, 3000))
+        << "the arrows' value was never reported";
+    uitest::Pump(400);
+    ASSERT_EQ(seen.numbers.size(), 1u);
+    EXPECT_EQ(seen.values.back(), 13.0f);
+    EXPECT_EQ(Shown(size, 1001), "13");
+    Key("Up");
+    ASSERT_TRUE(uitest::PumpUntil([&] { return seen.numbers.size() == 2; }, 3000));
+    EXPECT_EQ(seen.values.back(), 14.0f);
+    uitest::Screenshot(host.GetNativeWindow(), "controls-arrows");
+
+    // A length: its arrows step a tenth of the shown unit.
+    ASSERT_TRUE(ClickArrow(centre, 1001, false));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !seen.decimals.empty(); }, 3000));
+    EXPECT_NEAR(seen.values.back(), 19.9f, 1e-4);
+    Key("Up");
+    Key("Up");
+    ASSERT_TRUE(uitest::PumpUntil([&] { return seen.decimals.size() == 2; }, 3000));
+    EXPECT_NEAR(seen.values.back(), 20.1f, 1e-4);
+    EXPECT_EQ(Shown(centre, 1001), "20.10");
+
+    // An edge: the right one, stepped up.
+    ASSERT_TRUE(ClickArrow(edges, 1301, true));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !seen.edges.empty(); }, 3000));
+    EXPECT_EQ(seen.edges.back().first, int(kVTEdgeRight));
+    EXPECT_NEAR(seen.edges.back().second, 3.1f, 1e-4);
+    // Then the left one's arrow, the right field still having the keyboard: the step of the
+    // field that takes it is reported too.
+    ASSERT_TRUE(ClickArrow(edges, 1201, false));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return seen.edges.size() == 2; }, 3000))
+        << "the second edge's step was never reported";
+    EXPECT_EQ(seen.edges.back().first, int(kVTEdgeLeft));
+    EXPECT_NEAR(seen.edges.back().second, 1.9f, 1e-4);
+    uitest::Pump(700);
+    EXPECT_EQ(seen.numbers.size(), 2u);
+    EXPECT_EQ(seen.decimals.size(), 2u);
+    EXPECT_EQ(seen.edges.size(), 2u);
+    size.Destroy();
+    centre.Destroy();
+    edges.Destroy();
+}

@@ -3,6 +3,7 @@
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "lfw/gen/LSignalObject.h"
 #include "lfw/mac/LAlert.h"
+#include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LDialog.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
@@ -633,6 +634,61 @@ TEST_F(DialogsTest, JobClosingItsParentAndWindowManagerClose)
     EXPECT_TRUE(killedStopped);
     EXPECT_EQ(LModalCounter::Count(), 0u);
     EXPECT_EQ(LModalLoop::Depth(), 0);
+}
+
+// A progress window over a window with a focused text field: keys typed while it shows go to the
+// field once it has gone, when its job asked for that (Escape and a click on "Avbryt" still stop
+// the job); without, they are the progress window's and are lost.
+TEST_F(DialogsTest, KeysTypedWhileAProgressShowsGoToItsParentAfterwards)
+{
+    LDialog owner;
+    owner.CreateCocoaWindow(300, 200, kLUiWindowTitled | kLUiWindowClosable, false, nullptr);
+    owner.AddInput(100, LInputFlags {}, 10, 10, 200);
+    owner.InitCommon(kLCocoaDialogCenterScreen, true);
+    ASSERT_TRUE(uitest::ShowAndWait(owner.GetNativeWindow()));
+    owner.SetFocus(100);
+    auto typed = [&] {
+        char text[260] = "";
+        owner.GetText(100, text, sizeof text);
+        return std::string(text);
+    };
+    // Types the keys into the shown progress window, then stops the job as told.
+    auto typeThenStop = [&](const char* keys, bool click, std::string& during) {
+        Job job;
+        job.body = [&, keys, click](LProcessInterface& pi) {
+            LProgressDialog* d = Current(pi);
+            uitest::PumpUntil([&] { return Shown(*d) && d->GetNativeWindow()->IsKey(); });
+            uitest::Run(std::string("xdotool type --delay 12 ") + keys);
+            pi.ProcessWait(200);
+            during = typed();
+            if (click)
+                XClickControl(*d, kLCmdCancel);
+            else
+                uitest::Run("xdotool key Escape");
+            return pi.ProcessWait(10000) == LProcessResultStopped ? LProcessResultStopped
+                                                                  : LProcessResultError;
+        };
+        return job;
+    };
+    std::string during;
+    for (bool click : { false, true }) {
+        Job job = typeThenStop(click ? "de" : "abc", click, during);
+        LProcessDialog<Job> dialog("Spara projekt", job);
+        dialog.SetKeysGoToParent(true);
+        EXPECT_TRUE(dialog.Open(owner.GetContentView()));
+        EXPECT_EQ(dialog.result, LProcessResultStopped) << (click ? "Avbryt" : "Escape");
+        EXPECT_EQ(during, click ? "abc" : "");
+        EXPECT_TRUE(uitest::PumpUntil([&] { return typed() == (click ? "abcde" : "abc"); }))
+            << typed();
+    }
+    // Without: lost.
+    Job lost = typeThenStop("x", false, during);
+    LProcessDialog<Job> dialog("Laddar projekt", lost);
+    EXPECT_TRUE(dialog.Open(owner.GetContentView()));
+    EXPECT_EQ(dialog.result, LProcessResultStopped);
+    uitest::Pump(300);
+    EXPECT_EQ(typed(), "abcde");
+    owner.DestroyCommon();
 }
 
 // --- job queues ----------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // second start, dropped files, the enable rules, opening and saving, and the autosave offer.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
 #include "app/VTProjectFile.h"
 #include "app/VTRequests.h"
 #include "app/lxa/mac/MainDialog.h"
@@ -11,6 +12,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiMenu.h"
+#include "support/E2eSession.h"
 #include "support/PrivateHomes.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -565,6 +567,51 @@ TEST_F(MainDialogTest, SavingAndTheUnsavedQuestion)
     EXPECT_TRUE(w->CmCloseDocument(true));
     EXPECT_EQ(w->GetProject(), nullptr);
     EXPECT_EQ(Caption(), "Vorantel av ZOR Software");
+}
+
+// A text typed into "Textegenskaper" and still waiting for its pause when a command comes is
+// in the project for it: "Stäng" asks about it, "Spara" saves it.
+TEST_F(MainDialogTest, TextWaitingInThePanelIsSeenByCloseAndSave)
+{
+    std::string path = WriteProject("skiva.vtproj");
+    ASSERT_TRUE(w->CmProjectLoad(path.c_str(), false));
+    VTProject* p = w->GetProject();
+    VTProjectViewer& viewer = w->projectViewer;
+    VTOverlay* text = viewer.GetCurrentTemplate()->first;
+    while (text && text->GetType() != VTOverlayTypeText)
+        text = text->next;
+    ASSERT_NE(text, nullptr);
+    viewer.canvas.SetItemSelected(text, true, true);
+    ASSERT_TRUE(viewer.textPanel);
+    VTControlEdit& box = viewer.textPanel->text;
+    box.SetFocus(1000);
+    // A key typed into the box (the window need not have the keyboard).
+    auto type = [&](unsigned key) {
+        uitest::SendKey(box.GetControlHandle(1000), key, true);
+        uitest::SendKey(box.GetControlHandle(1000), key, false);
+    };
+    auto shown = [&] {
+        LStringLongTemplate<char> t;
+        box.GetEditText(1000, t);
+        return std::string(t.c_str());
+    };
+    type(GDK_KEY_x);
+    ASSERT_TRUE(box.TimerIsSet(1)) << "nothing waits: the test tries nothing";
+    ASSERT_EQ(p->GetSaveState(), VTProjectSaveStateSaved);
+
+    Answer({ 2 }); // "Avbryt"
+    w->Command(1009, 0); // "Stäng"
+    ASSERT_EQ(gAlerts.size(), 1u) << "closed without asking";
+    EXPECT_EQ(gAlerts[0].title, "Ändringar som inte sparats");
+    ASSERT_EQ(w->GetProject(), p);
+    type(GDK_KEY_y);
+    ASSERT_TRUE(box.TimerIsSet(1));
+    const std::string typed = shown();
+    w->Command(1007, 0); // "Spara"
+    EXPECT_EQ(p->GetSaveState(), VTProjectSaveStateSaved);
+    const std::vector<std::string> texts = e2e::SavedTexts(path);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), typed), texts.end())
+        << "the file lacks the text typed: " << typed;
 }
 
 // An old project whose picture cannot be read opens without it, once the user has been told

@@ -128,6 +128,26 @@ TEST_F(EditViewTest, LimitRefusesTheCharacterThatReachesItAndReports)
     w.Close();
 }
 
+// Keys that reach the view while its window does not have the keyboard (kept while a modal
+// window worked, and handed on before the keyboard came back) are typing: reported. Text set by
+// code is reported only while the view has the keyboard.
+TEST_F(EditViewTest, TypingIsReportedWithoutTheKeyboardTextSetByCodeIsNot)
+{
+    EditWindow w;
+    LCocoaEditViewImpl* edit = Make(w, LEditFlags {});
+    uitest::FocusNowhere();
+    ASSERT_TRUE(
+        uitest::PumpUntil([&] { return !gtk_widget_has_focus(GTK_WIDGET(edit->textView())); }));
+    w.commands.clear();
+    Type(edit, GDK_KEY_a);
+    EXPECT_EQ(edit->text(), "a");
+    EXPECT_GE(w.Count(kCmdChanged), 1) << "the typing was not reported";
+    w.commands.clear();
+    edit->setText("kod");
+    EXPECT_EQ(w.Count(kCmdChanged), 0);
+    w.Close();
+}
+
 TEST_F(EditViewTest, CaseAndDigitFiltersAsTypedAndPasted)
 {
     EditWindow w;
