@@ -55,13 +55,6 @@ int FirstPageOrientation(const std::string& path)
     return page ? int(page->GetOrientation()) : -1;
 }
 
-// The file standing at the path (a save renames a new one into place); 0 when none.
-ino_t FileNumber(const std::string& path)
-{
-    struct stat st { };
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 // The tallest control of the id in the dialog's rectangle file (pixels of its X window): the
 // editor's page panel and its layout panel both have a control 1001, the orientation buttons
 // being the tall ones.
