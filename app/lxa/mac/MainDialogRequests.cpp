@@ -549,6 +549,12 @@ void MainDialog::_StartStep()
         start->reply->Progress(("Vorantel har utfört " + std::to_string(start->next) + " av "
             + std::to_string(start->requests.size()) + " begäranden.")
                                    .c_str());
+    // Done with its last request, the start is answered now, not after what the window does
+    // next (painting a large design takes many turns of the loop).
+    if (start->next >= start->requests.size()) {
+        _EndStart(true);
+        return;
+    }
     // The next one in the next turn of the loop: input and drawing come first.
     start->stepPosted = true;
     std::weak_ptr<Start> weak = start;
@@ -567,8 +573,8 @@ void MainDialog::_RequestAddImages(const std::vector<std::string>& paths,
     // the loop turning. The first picture that fails stops the rest: those before it were added.
     auto outcome = std::make_shared<std::optional<VTPictureFilesAddOutcome>>();
     _StartPictureAdd(
-        paths, false, false,
-        [outcome](const VTPictureFilesAddOutcome& ended) { *outcome = ended; }, true);
+        paths, false, false, [outcome](const VTPictureFilesAddOutcome& ended) { *outcome = ended; },
+        true);
     LModalWait wait;
     while (!*outcome && !wait.Stopped())
         LRunLoop::RunOnce(true);
