@@ -18,7 +18,8 @@ namespace {
 struct Copy {
     cairo_surface_t* surface;
     int width, height;
-    bool drawn; // drawn at its own size since it was made
+    bool fresh; // not drawn at its own size yet
+    unsigned long long drawnAt; // the copies made when it was last drawn at its own size
 };
 
 struct Size {
@@ -58,7 +59,7 @@ int CopySide(int picture, double shown)
 
 struct LScreenImageCopies::State {
     std::mutex lock;
-    std::condition_variable made; // a copy under way is done
+    std::condition_variable finished; // a copy under way is done
     std::vector<Copy> copies; // the one used last first
     std::vector<Size> wanted; // asked for and not yet made, the last asked first
     std::shared_ptr<const LImageBuffer> source; // null when there is none
@@ -66,6 +67,7 @@ struct LScreenImageCopies::State {
     const unsigned char* pixels = nullptr;
     LImageFormat format;
     const LImageBuffer* buffer = nullptr;
+    unsigned long long made = 0; // copies made so far
     bool queued = false; // the worker has the picture's copies to make
     bool making = false; // a copy is being made from the pixels
     bool alive = true;
@@ -89,12 +91,16 @@ struct LScreenImageCopies::State {
     }
     void Keep(cairo_surface_t* surface, int width, int height)
     {
-        copies.insert(copies.begin(), Copy { surface, width, height, false });
+        ++made;
+        copies.insert(copies.begin(), Copy { surface, width, height, true, made });
+        // The copies used longest ago go first, but not those drawn since the copy before this
+        // one was made (a paint that shows the picture at more sizes than are kept keeps them
+        // all, instead of asking again for one at every paint), nor one not yet drawn, unless
+        // there are twice the copies.
+        const auto wanted = [&](const Copy& c) { return c.fresh || c.drawnAt + 1 >= made; };
         while (copies.size() > kMaxCopies) {
-            // The copy used longest ago of those drawn; one not yet drawn waits for its painter,
-            // unless there are twice the copies.
             auto victim = std::find_if(
-                copies.rbegin(), copies.rend(), [](const Copy& c) { return c.drawn; });
+                copies.rbegin(), copies.rend(), [&](const Copy& c) { return !wanted(c); });
             if (victim == copies.rend()) {
                 if (copies.size() <= 2 * kMaxCopies)
                     break;
@@ -158,7 +164,7 @@ bool MakeCopies(const std::shared_ptr<LScreenImageCopies::State>& state,
             fromSource ? *source : *buffer, size.width, size.height, false);
         hold.lock();
         state->making = false;
-        state->made.notify_all();
+        state->finished.notify_all();
         // Pixels changed meanwhile: what was made shows the old ones.
         if (state->pixels != pixels || !state->alive) {
             if (surface)
@@ -215,7 +221,7 @@ LScreenImageCopies::~LScreenImageCopies()
     std::unique_lock<std::mutex> hold(mState->lock);
     mState->alive = false;
     mState->wanted.clear();
-    mState->made.wait(hold, [&] { return !mState->making; });
+    mState->finished.wait(hold, [&] { return !mState->making; });
     mState->Drop();
 }
 
@@ -273,7 +279,8 @@ void LScreenImageCopies::DrawImage(
         State& state = *mState;
         state.Follow(buffer);
         if (Copy* found = state.Find(width, height)) {
-            found->drawn = true;
+            found->fresh = false;
+            found->drawnAt = state.made;
             std::rotate(state.copies.begin(), state.copies.begin() + (found - state.copies.data()),
                 state.copies.begin() + (found - state.copies.data()) + 1);
             copy = cairo_surface_reference(state.copies.front().surface);
@@ -386,7 +393,7 @@ void LScreenImageCopies::Clear()
 {
     std::unique_lock<std::mutex> hold(mState->lock);
     mState->wanted.clear();
-    mState->made.wait(hold, [&] { return !mState->making; });
+    mState->finished.wait(hold, [&] { return !mState->making; });
     mState->Drop();
 }
 

@@ -27,8 +27,9 @@
 
 class LScreenImageCopies {
 public:
-    // The copies kept at most (a copy made and not yet drawn is kept beyond them, up to twice
-    // as many, so that two views waiting for copies of three sizes never take turns for ever).
+    // The copies kept at most; beyond them, up to twice as many, those drawn since the copy
+    // before the last was made and those not drawn yet, so that paints that show a picture at
+    // three sizes (a picture pasted twice and resized) never ask for them in turn for ever.
     static constexpr size_t kMaxCopies = 2;
 
     // owner: the counted object that holds both this object and the buffer it is drawn with (a

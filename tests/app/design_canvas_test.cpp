@@ -689,3 +689,69 @@ TEST_F(DesignCanvas, TurnedPageKeepsScreenDirections)
 }
 
 } // namespace
+
+namespace {
+
+// A canvas that notes whether its paints drew stand-ins for pictures whose copies were not made.
+class WatchedCanvas : public Canvas {
+public:
+    int paints = 0, stoodIn = 0;
+    bool pending = false; // in the last paint
+    void Prepaint(LPaintContext& context) override
+    {
+        Canvas::Prepaint(context);
+        ++paints;
+        pending = context.mPicturesPending;
+        stoodIn += pending;
+    }
+};
+
+} // namespace
+
+// A picture's first paint at a size draws a stand-in and asks a worker for its copy: the canvas
+// paints again by itself once the copy is made, and then shows the picture. Also in a design of
+// many overlays, which the canvas paints in slices into a picture of its own.
+TEST_F(DesignCanvas, APictureShowsOnceItsCopyIsMade)
+{
+    for (const bool many : { false, true }) {
+        SCOPED_TRACE(many ? "painted in slices" : "painted whole");
+        VTProjectTemplate design { VTTemplateFormatDisc }; // outlives the canvas's use of it
+        LMacWindow window;
+        window.CreateCocoaWindow(1000, 500, kStyle, false, nullptr);
+        window.AddPaintControl(2000, 0, 0, 1000, 500);
+        WatchedCanvas canvas;
+        canvas.Init(window, 2000);
+        if (many)
+            for (int i = 0; i < 1200; ++i)
+                design.AddOverlayText(
+                    "·", float(i % 40) * 2 - 40, float(i / 40) * 2 - 30, 2, 2, "");
+        LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, 2400, 1600));
+        for (int y = 0; y < 1600; ++y) {
+            uint8_t* p = pixels.GetRow(y);
+            for (int x = 0; x < 2400; ++x, p += 4) {
+                p[0] = uint8_t(40 + y / 16);
+                p[1] = uint8_t(60 + x / 24);
+                p[2] = 220;
+                p[3] = 255;
+            }
+        }
+        auto* picture = new VTOverlayImage;
+        picture->SetImage(pixels);
+        picture->SetDimensions(80, 53.3f);
+        design.InsertOverlay(picture, false);
+        canvas.SetCollection(&design);
+        window.InitCommon(kLCocoaDialogCenterNone, true);
+        ASSERT_TRUE(uitest::ShowAndWait(window.GetNativeWindow()));
+        EXPECT_TRUE(uitest::PumpUntil(
+            [&] { return canvas.paints > 0 && !canvas.pending && !LScreenImageCopies::Busy(); },
+            30000))
+            << canvas.paints << " paints, the last one with a stand-in";
+        EXPECT_GE(canvas.stoodIn, 1) << "the first paint did not draw a stand-in";
+        EXPECT_EQ(picture->GetImage().GetScreenCopies().GetCount(), 1u);
+        uitest::Screenshot(
+            window.GetNativeWindow(), many ? "design-canvas-copy-sliced" : "design-canvas-copy");
+        canvas.SetCollection(nullptr);
+        canvas.DestroyPaintControl();
+        window.DestroyCommon();
+    }
+}

@@ -448,6 +448,8 @@ bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path)
     // may cover it do not show.
     if (!top || !gtk_widget_get_realized(top))
         return false;
+    // Pictures from their copies for the screen, not from stand-ins.
+    WaitForScreenCopies();
     int scale = std::max(1, gtk_widget_get_scale_factor(top));
     int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
     cairo_surface_t* surface

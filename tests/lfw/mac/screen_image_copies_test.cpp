@@ -11,12 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -280,4 +283,109 @@ TEST(ScreenImageCopies, LargePicturesAreCopiedFromTheirSource)
     Screen screen(560, 400);
     Show(copies, screen, picture, 20, 30, 313, 209);
     EXPECT_LE(Worst(screen, Reference(picture, 313, 209), 20, 30, 313, 209), 3);
+}
+
+// A paint never makes a copy itself: the first paint of a picture at a size it has no copy of
+// shows a quiet grey placeholder and asks to be painted again; the copy is made meanwhile, and
+// the next paint shows the picture. A new size then shows the copy it has, scaled, until its own
+// is made.
+TEST(ScreenImageCopies, APaintNeverWaitsForACopy)
+{
+    LImageBuffer picture;
+    Fill(picture, 3000, 2000, 9);
+    LScreenImageCopies copies;
+    Screen screen(400, 300);
+    copies.DrawImage(screen.ctx, picture, 20, 20, 300, 200, 1);
+    EXPECT_TRUE(screen.ctx.mPicturesPending);
+    // One grey all over the picture's box, and none of its pixels.
+    const uint8_t* corner = screen.Row(25) + 25 * 4;
+    EXPECT_LT(std::abs(int(corner[0]) - 0xD9), 3);
+    int unlike = 0;
+    for (int y = 21; y < 219; ++y)
+        for (int x = 21; x < 319; ++x)
+            unlike += std::memcmp(screen.Row(y) + x * 4, corner, 3) != 0;
+    EXPECT_EQ(unlike, 0) << "the first paint shows the picture: it waited for its copy";
+
+    ASSERT_TRUE(WaitForScreenCopies());
+    EXPECT_EQ(copies.GetCount(), 1u);
+    Screen again(400, 300);
+    copies.DrawImage(again.ctx, picture, 20, 20, 300, 200, 1);
+    EXPECT_FALSE(again.ctx.mPicturesPending);
+    Screen whole(400, 300);
+    LPaintSurface::DrawImage(whole.ctx, picture, 20, 20, 300, 200, 1, LImageInterpolationNone);
+
+    // Half the size: the copy of 300 x 200 stands in, scaled, where the picture goes.
+    Screen smaller(400, 300);
+    copies.DrawImage(smaller.ctx, picture, 20, 20, 150, 100, 1);
+    EXPECT_TRUE(smaller.ctx.mPicturesPending);
+    LScreenImageCopies fresh;
+    Screen reference(400, 300);
+    Show(fresh, reference, picture, 20, 20, 150, 100);
+    int worst = 0;
+    for (int y = 22; y < 118; ++y)
+        for (int x = 22; x < 168; ++x)
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst,
+                    std::abs(int(smaller.Row(y)[x * 4 + c]) - int(reference.Row(y)[x * 4 + c])));
+    EXPECT_LE(worst, 40);
+    ASSERT_TRUE(WaitForScreenCopies());
+    EXPECT_EQ(copies.GetCount(), 2u);
+}
+
+// A paint that shows a picture at three sizes (a picture pasted twice and resized), painted again
+// whenever it drew a stand-in once a copy is made, while a picture keeps two copies: the copies
+// drawn by the paint before are kept with the new one, so the paint comes to show all three
+// instead of asking for them in turn for ever. Other sizes later drop them again.
+TEST(ScreenImageCopies, APaintOfThreeSizesComesToRest)
+{
+    LImageBuffer picture;
+    Fill(picture, 1200, 800, 10);
+    LScreenImageCopies copies;
+    Screen screen(400, 300);
+    const float widths[] = { 300, 240, 180 };
+    bool pending = true;
+    int paints = 0;
+    while (pending && paints < 10) {
+        ++paints;
+        screen.ctx.mPicturesPending = false;
+        for (float w : widths)
+            copies.DrawImage(screen.ctx, picture, 0, 0, w, w * 2 / 3, 1);
+        pending = screen.ctx.mPicturesPending;
+        ASSERT_TRUE(WaitForScreenCopies());
+    }
+    EXPECT_FALSE(pending) << "still drawing stand-ins after " << paints << " paints";
+    EXPECT_LE(paints, 4);
+    EXPECT_EQ(copies.GetCount(), 3u);
+    // The picture shown at one other size: the three go.
+    Show(copies, screen, picture, 0, 0, 120, 80);
+    Show(copies, screen, picture, 0, 0, 90, 60);
+    EXPECT_EQ(copies.GetCount(), LScreenImageCopies::kMaxCopies);
+}
+
+namespace {
+
+// A picture that carries its own count and its copies, as the program's pictures do.
+struct CountedPicture : LImageBuffer, LCountedObject {
+    static inline std::atomic<int> alive { 0 };
+    LScreenImageCopies copies { this };
+    CountedPicture() { ++alive; }
+    ~CountedPicture() override { --alive; }
+};
+
+} // namespace
+
+// A picture let go while its copy is asked for lives until the worker is done with it, and then
+// goes: nothing is read from freed pixels, and nothing is kept.
+TEST(ScreenImageCopies, APictureLetGoWhileItsCopyIsAskedForGoesAfterTheWorker)
+{
+    for (int i = 0; i < 4; ++i) {
+        LCountedPtr<CountedPicture> picture(new CountedPicture);
+        Fill(*picture, 2400, 1600, i);
+        Screen screen(300, 200);
+        picture->copies.DrawImage(screen.ctx, *picture, 0, 0, 240, 160, 1);
+        EXPECT_TRUE(screen.ctx.mPicturesPending);
+        picture.reset();
+    }
+    ASSERT_TRUE(WaitForScreenCopies());
+    EXPECT_EQ(CountedPicture::alive.load(), 0);
 }
