@@ -281,7 +281,8 @@ bool VTProjectTemplateViewer::PaintInSlices(
         building.complete = false;
         picturesStale = false;
     }
-    if (!shownCurrent && !building.complete) {
+    bool whole = shownCurrent || building.complete;
+    if (!whole) {
         cairo_t* into = cairo_create(building.surface);
         if (building.painted == 0) {
             cairo_set_operator(into, CAIRO_OPERATOR_CLEAR);
@@ -303,8 +304,10 @@ bool VTProjectTemplateViewer::PaintInSlices(
                 context.mPicturesPending = true;
         }
         cairo_destroy(into);
-        if (building.complete)
+        if (building.complete) {
             std::swap(shown, building);
+            whole = true;
+        }
     }
     // The last whole picture while the next one is made; the first one as far as it got.
     const Picture& source = shown.surface ? shown : building;
@@ -318,7 +321,8 @@ bool VTProjectTemplateViewer::PaintInSlices(
     }
     // The next slice once the loop has done what waits (input, drawing, posted work): a start
     // that opened the design is answered meanwhile.
-    if (!shownCurrent && !building.complete)
+    designWhole = whole;
+    if (!whole)
         nextSlice.Arm(0);
     return true;
 }
@@ -329,8 +333,10 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
     LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
     // Without a design, or with one that cannot be fitted (no geometry, no room), the canvas
     // shows its background only.
-    if (!collection || !HasUsableGeometry())
+    if (!collection || !HasUsableGeometry()) {
+        designWhole = true;
         return false;
+    }
     const LMatrix<float> matrix = CalculateCollectionMatrix();
     LPaintSurface::TransformReset(context, matrix);
 
@@ -347,6 +353,7 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
         building.Release();
         VTOverlay* next = collection->first;
         PaintBackgroundAndOverlays(context, matrix, clip, next, true, 0);
+        designWhole = true;
     }
 
     // Dim whatever lies outside the label's shape.

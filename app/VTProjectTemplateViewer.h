@@ -50,6 +50,9 @@ public:
     std::function<void()> designPainted;
     // How long the last paint took, the display's part included (ms).
     long long GetLastPaintMs() const { return lastPaintMs; }
+    // Whether the last paint showed the whole design (false while a design of many overlays is
+    // still being painted in slices).
+    bool WasDesignWhole() const { return designWhole; }
 
     // The list position of the single selected overlay of the shown design; -1 when none or more
     // than one is selected.
@@ -105,6 +108,7 @@ private:
     Picture shown; // the last whole one
     Picture building; // the one being painted
     bool picturesStale = true; // something changed since the one being painted was begun
+    bool designWhole = false; // the last paint showed all of the design
 
     LNotifier<VTProjectTemplateViewerNotifyee> notifier;
     LRunLoopTimer repaint { RepaintDue, this };
