@@ -1,0 +1,149 @@
+// The design canvas's paints on the window's thread, as the window paints it (1000 x 500 device
+// pixels, an image surface standing in for the window):
+// - BM_PaintTextsInSlices/N: a design of N texts (an old project's many elements), painted whole
+//   the way the canvas paints a design of many overlays: one slice of about 40 ms a paint, each
+//   going on where the one before stopped. The time of the whole design; the slices and the time
+//   per thousand texts as counters. Linear painting keeps the time per thousand the same for 20,000
+//   and 200,000 texts.
+// - BM_FirstPaintOfLargePictures/k: a design of k photographs of 24 megapixels shown at a size
+//   not shown before (the project just opened, the print preview opened or resized). The time of
+//   the paint itself; the time until the copies for that size are made and shown (on the workers,
+//   painted again once made) as copies_ms. A paint that waits for the copies takes about that long
+//   itself.
+// Memory: 200,000 texts take some 300 MB; a 24-megapixel picture 96 MB (the 30 pictures of the
+// last argument 2.9 GB: run it alone, --benchmark_filter=FirstPaint.*/30).
+#include "app/VTOverlayImage.h"
+#include "app/VTOverlayText.h"
+#include "app/VTProjectTemplate.h"
+#include "app/VTProjectTemplateViewer.h"
+#include "lfw/graphics/LImageBuffer.h"
+#include "lfw/mac/LScreenImageCopies.h"
+#include "platform/ui/LRunLoop.h"
+
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+
+namespace {
+
+class Canvas : public VTProjectTemplateViewer {
+public:
+    bool HasKeyboardFocus() const override { return false; }
+};
+
+// One paint of the canvas, as the window's draw asks for it.
+void Paint(Canvas& canvas, cairo_surface_t* surface)
+{
+    cairo_t* cr = cairo_create(surface);
+    canvas.PaintInContext(cr, LUiRect { 0, 0, 1000.0, 500.0 }, 1, 1000.0, 500.0, true);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+}
+
+void BM_PaintTextsInSlices(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    VTProjectTemplate design { VTTemplateFormatDisc };
+    for (int i = 0; i < n; ++i)
+        design.AddOverlayText(
+            "R12345", float(i % 100) * 1.1f - 55, float(i / 100 % 100) * 1.1f - 55, 6, 3, "");
+    Canvas canvas;
+    canvas.SetPaintControlSize(1000, 500);
+    canvas.SetCollection(&design);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1000, 500);
+    int slices = 0;
+    double ms = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        canvas.Invalidate();
+        do {
+            Paint(canvas, surface);
+            ++slices;
+        } while (!canvas.WasDesignWhole());
+        ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count();
+    }
+    state.counters["slices"] = double(slices) / double(state.iterations());
+    state.counters["ms_per_1000"] = ms / double(state.iterations()) * 1000 / n;
+    cairo_surface_destroy(surface);
+    canvas.SetCollection(nullptr);
+}
+BENCHMARK(BM_PaintTextsInSlices)
+    ->Arg(20000)
+    ->Arg(200000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+// Turns the main loop (the painters are told there) until no copy is asked for or being made.
+void WaitForCopies()
+{
+    LRunLoop::RunUntil(
+        nullptr, 0, [] { return !LScreenImageCopies::Busy(); }, true, 600000);
+}
+
+void BM_FirstPaintOfLargePictures(benchmark::State& state)
+{
+    const int k = int(state.range(0));
+    VTProjectTemplate design { VTTemplateFormatDisc };
+    std::vector<VTOverlayImage*> photos;
+    uint32_t noise = 1;
+    for (int i = 0; i < k; ++i) {
+        LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, 6000, 4000));
+        for (int y = 0; y < 4000; ++y) {
+            unsigned char* p = pixels.GetRow(y);
+            for (int x = 0; x < 6000; ++x, p += 4) {
+                noise = noise * 1664525u + 1013904223u;
+                const int d = int(noise >> 27) - 16;
+                p[0] = (unsigned char)std::clamp(x * 255 / 6000 + d, 0, 255);
+                p[1] = (unsigned char)std::clamp(y * 255 / 4000 + d, 0, 255);
+                p[2] = (unsigned char)std::clamp(40 * i + d, 0, 255);
+                p[3] = 255;
+            }
+        }
+        auto* photo = new VTOverlayImage;
+        photo->TakeImage(pixels);
+        photo->centreX = float(i % 6) * 16 - 40;
+        photo->centreY = float(i / 6) * 12 - 30;
+        photo->NotifyTransformChanged();
+        design.InsertOverlay(photo, false);
+        photos.push_back(photo);
+    }
+    Canvas canvas;
+    canvas.SetPaintControlSize(1000, 500);
+    canvas.SetCollection(&design);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1000, 500);
+    double copiesMs = 0;
+    int size = 0;
+    for (auto _ : state) {
+        // A size none of the pictures was shown at.
+        state.PauseTiming();
+        size = (size + 1) % 8;
+        for (VTOverlayImage* photo : photos)
+            photo->SetDimensions(20 + float(size), (20 + float(size)) * 2 / 3);
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        Paint(canvas, surface);
+        state.PauseTiming();
+        WaitForCopies();
+        Paint(canvas, surface);
+        copiesMs
+            += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                   .count();
+        state.ResumeTiming();
+    }
+    state.counters["copies_ms"] = copiesMs / double(state.iterations());
+    cairo_surface_destroy(surface);
+    canvas.SetCollection(nullptr);
+}
+BENCHMARK(BM_FirstPaintOfLargePictures)
+    ->Arg(1)
+    ->Arg(5)
+    ->Arg(10)
+    ->Arg(30)
+    ->Iterations(4)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
