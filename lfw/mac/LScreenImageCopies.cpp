@@ -242,7 +242,7 @@ void LScreenImageCopies::AskWorker()
         keep.reset();
         Done(made);
     };
-    if (Workers().Add(work))
+    if (Workers().Add(std::move(work)))
         return;
     // No thread for the worker: the caller makes the copies itself, once it has let go of the lock.
     state.queued = false;

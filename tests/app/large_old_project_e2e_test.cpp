@@ -45,21 +45,6 @@ std::string WriteOldProject(const std::string& path)
     return path;
 }
 
-// Waits until the process has taken less than a tenth of a processor over a whole second.
-bool WaitQuiet(pid_t pid, int ms)
-{
-    long long before = CpuMs(pid);
-    return WaitFor(
-        [&] {
-            Sleep(1000);
-            const long long now = CpuMs(pid);
-            const bool quiet = now - before < 100;
-            before = now;
-            return quiet;
-        },
-        ms, 0);
-}
-
 // The X window of the visible window of that title, 0 while there is none.
 unsigned long WindowNamed(const std::string& title)
 {
@@ -149,7 +134,7 @@ TEST(LargeOldProject, OpensWithTheWindowAnsweringAndCanBeStopped)
             opened = open.Wait(60000);
             answeredMs = Ms(Clock::now() - shown);
             // Quiet for a whole second once painted.
-            WaitQuiet(program.Pid(), 120000);
+            WaitProcessQuiet(program.Pid(), 120000);
             paintedMs = Ms(Clock::now() - shown) - 1000;
         },
         20);

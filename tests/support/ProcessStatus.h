@@ -2,12 +2,14 @@
 // Header only.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <unistd.h>
 
 // A figure in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
@@ -41,4 +43,20 @@ inline long long CpuMs(pid_t pid, pid_t thread = 0)
         if (i >= 12)
             ticks += std::atoll(field.c_str());
     return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+// Waits until the process has taken less than a tenth of a processor over a whole second (its
+// workers included); false when it has not after ms.
+inline bool WaitProcessQuiet(pid_t pid, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    long long before = CpuMs(pid);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const long long now = CpuMs(pid);
+        if (now >= 0 && now - before < 100)
+            return true;
+        before = now;
+    }
+    return false;
 }
