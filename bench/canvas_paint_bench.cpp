@@ -17,6 +17,7 @@
 #include "app/VTOverlayText.h"
 #include "app/VTProjectTemplate.h"
 #include "app/VTProjectTemplateViewer.h"
+#include "bench/PhotoPixels.h"
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LScreenImageCopies.h"
 #include "platform/ui/LRunLoop.h"
@@ -106,18 +107,8 @@ void BM_FirstPaintOfLargePictures(benchmark::State& state)
     std::vector<VTOverlayImage*> photos;
     uint32_t noise = 1;
     for (int i = 0; i < k; ++i) {
-        LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, 6000, 4000));
-        for (int y = 0; y < 4000; ++y) {
-            unsigned char* p = pixels.GetRow(y);
-            for (int x = 0; x < 6000; ++x, p += 4) {
-                noise = noise * 1664525u + 1013904223u;
-                const int d = int(noise >> 27) - 16;
-                p[0] = (unsigned char)std::clamp(x * 255 / 6000 + d, 0, 255);
-                p[1] = (unsigned char)std::clamp(y * 255 / 4000 + d, 0, 255);
-                p[2] = (unsigned char)std::clamp(40 * i + d, 0, 255);
-                p[3] = 255;
-            }
-        }
+        LImageBuffer pixels;
+        FillPhoto(pixels, 6000, 4000, 40 * i, noise);
         auto* photo = new VTOverlayImage;
         photo->TakeImage(pixels);
         photo->centreX = float(i % 6) * 16 - 40;

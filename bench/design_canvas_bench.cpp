@@ -10,6 +10,7 @@
 #include "app/VTPaintTemplatesAndOverlays.h"
 #include "app/VTProjectTemplate.h"
 #include "app/VTProjectTemplateViewer.h"
+#include "bench/PhotoPixels.h"
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/LScreenImageCopies.h"
@@ -131,19 +132,9 @@ struct PhotoDesign {
     VTOverlayImage* photo = new VTOverlayImage;
     PhotoDesign()
     {
-        LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, 6000, 4000));
+        LImageBuffer pixels;
         uint32_t noise = 1;
-        for (int y = 0; y < 4000; ++y) {
-            unsigned char* p = pixels.GetRow(y);
-            for (int x = 0; x < 6000; ++x, p += 4) {
-                noise = noise * 1664525u + 1013904223u;
-                const int n = int(noise >> 27) - 16;
-                p[0] = (unsigned char)std::clamp(x * 255 / 6000 + n, 0, 255);
-                p[1] = (unsigned char)std::clamp(y * 255 / 4000 + n, 0, 255);
-                p[2] = (unsigned char)std::clamp(128 + n, 0, 255);
-                p[3] = 255;
-            }
-        }
+        FillPhoto(pixels, 6000, 4000, 128, noise);
         photo->SetImage(pixels);
         photo->SetDimensions(100, 66.6f);
         design.InsertOverlay(photo, false);

@@ -19,7 +19,9 @@
 #include <cstdlib>
 #include <string>
 
-// After the test framework: Xlib's names would stand for numbers in its headers.
+// After the test framework and the program's headers: Xlib's names would stand for numbers in
+// them.
+#include "support/DialogRectangles.h"
 #include "support/XServerView.h"
 
 using namespace e2e;
@@ -52,13 +54,6 @@ std::string WriteProject(const std::string& path, const std::string& photo, int 
     xml += "</container>\n</vorantel_project>\n";
     TemporaryFolder::WriteFile(path, xml);
     return path;
-}
-
-unsigned long WindowNamed(const std::string& title)
-{
-    const std::string id = Shell("xdotool search --onlyvisible --name " + Quote("^" + title + "$")
-        + " 2>/dev/null | head -n 1");
-    return id.empty() ? 0 : std::stoul(id);
 }
 
 } // namespace
@@ -104,8 +99,7 @@ TEST(PicturePaint, NewSizesOfManyPicturesNeverHoldTheWindow)
         xid,
         [&] {
             KeysTo(xid, "ctrl+p");
-            WaitFor([&] { return (preview = WindowNamed("Förhandsgranska")) != 0; },
-                30000 * kSlowdown, 50);
+            preview = WaitDialogWindow(s.rects, "Förhandsgranska", 30000 * kSlowdown);
             WaitProcessQuiet(program.Pid(), 120000 * kSlowdown);
         },
         20);
