@@ -37,6 +37,7 @@ public:
         (last ? last->next : first) = item;
         mLast = item;
         mLastOf = first;
+        ++mLinkChanges;
         if (notify) {
             NotifyItemAdded(*item);
             NotifyItemsChanged();
@@ -80,6 +81,7 @@ public:
             (last ? last->next : first) = newItem;
         }
         mLast = nullptr; // found again on the next append
+        ++mLinkChanges;
         if (notify) {
             NotifyItemsChanged();
             NotifyItemAdded(*newItem);
@@ -114,6 +116,7 @@ public:
         *link = successor;
         if (mLast == successor)
             mLast = item;
+        ++mLinkChanges;
         NotifyItemsChanged();
         return true;
     }
@@ -165,11 +168,31 @@ public:
             delete item;
         }
         mLast = nullptr;
+        ++mLinkChanges;
     }
 
     // Code that relinks the list itself (through first and the items' links) calls this after:
     // the last item is then found again when it is next needed.
-    void ForgetLastItem() { mLast = nullptr; }
+    void ForgetLastItem()
+    {
+        mLast = nullptr;
+        ++mLinkChanges;
+    }
+    // Code that puts an item at the head itself calls this after (the last item stays known).
+    void NoteRelinked() { ++mLinkChanges; }
+    // Counts the changes of the list's links (items added, taken out, moved): while it stays the
+    // same, a pointer to an item of the list stays valid, and so does its place.
+    unsigned long long GetLinkChanges() const { return mLinkChanges; }
+    // Whether the list holds at least count items (a walk over at most count of them).
+    bool HasAtLeast(size_t count) const
+    {
+        const T* p = first;
+        while (p && count) {
+            p = p->next;
+            --count;
+        }
+        return count == 0;
+    }
 
     T* first = nullptr;
 
@@ -209,6 +232,7 @@ private:
         item->next = nullptr;
         if (mLast == item)
             mLast = nullptr;
+        ++mLinkChanges;
         return true;
     }
     bool Flip(T& item, int column)
@@ -223,6 +247,7 @@ private:
 
     T* mLast = nullptr; // the last item, or null when not known
     T* mLastOf = nullptr; // the first item when mLast was found
+    unsigned long long mLinkChanges = 0;
 };
 
 // A list of references to items; it owns its nodes, never the items.

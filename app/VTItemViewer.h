@@ -61,6 +61,8 @@ public:
     virtual void EvContextMenuOpen() { }
     // Asks for the canvas to be painted again.
     virtual void Invalidate() { Update(); }
+    // Pictures it drew stand-ins for have their copies now.
+    void EvScreenCopiesMade() override { Invalidate(); }
     // Whether the canvas has the keyboard focus.
     virtual bool HasKeyboardFocus() const { return hostView && hostView->HasFocus(); }
 

@@ -63,7 +63,7 @@ private:
     mutable Encoded mEncoded;
     mutable const unsigned char* mEncodedPixels = nullptr;
     mutable LImageFormat mEncodedFormat;
-    mutable LScreenImageCopies mScreenCopies;
+    mutable LScreenImageCopies mScreenCopies { this };
 };
 
 class VTOverlayImage : public VTOverlay {

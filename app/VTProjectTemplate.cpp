@@ -108,6 +108,7 @@ void VTProjectTemplate::InsertOverlay(VTOverlay* overlay, bool notify)
     }
     overlay->next = first;
     first = overlay;
+    NoteRelinked();
     if (notify) {
         NotifyItemAdded(*overlay);
         NotifyItemsChanged();

@@ -31,6 +31,9 @@ void VTProjectTemplateViewer::EvCollectionChanging(
 {
     if (previous == next)
         return;
+    // The pictures and the place reached in the old design's list go with it.
+    shown.Release();
+    building.Release();
     if (previous)
         previous->RemoveNotifyee(*this);
     if (next)
@@ -195,10 +198,10 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
 }
 
 void VTProjectTemplateViewer::PaintBackgroundAndOverlays(LPaintContext& context,
-    const LMatrix<float>& matrix, const LGraphicsPath& clip, size_t from, size_t& painted,
+    const LMatrix<float>& matrix, const LGraphicsPath& clip, VTOverlay*& next, bool background,
     long long until)
 {
-    if (from == 0) {
+    if (background) {
         VTTemplateData* data = collection->GetTemplateData();
         context.SaveGState();
         LPaintSurface::ClipIntersect(context, clip);
@@ -206,17 +209,15 @@ void VTProjectTemplateViewer::PaintBackgroundAndOverlays(LPaintContext& context,
             data->PaintBackground(context, collection->backgroundBrush.Get());
         context.RestoreGState();
     }
-    painted = from;
-    VTOverlay* overlay = collection->GetItemAt(from);
-    for (; overlay; overlay = overlay->next) {
+    VTOverlay* const from = next;
+    for (; next; next = next->next) {
         // At least one overlay a slice, so that the picture always grows.
-        if (until && painted > from && LRunLoop::NowMs() >= until)
+        if (until && next != from && LRunLoop::NowMs() >= until)
             return;
-        ++painted;
-        if (!VTIsPaintableOverlay(*overlay))
+        if (!VTIsPaintableOverlay(*next))
             continue;
-        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*overlay));
-        overlay->Paint(context);
+        LPaintSurface::Transform(context, VTOverlayPaintMatrix(*next));
+        next->Paint(context);
         LPaintSurface::TransformReset(context, matrix);
     }
 }
@@ -227,6 +228,7 @@ void VTProjectTemplateViewer::Picture::Release()
         cairo_surface_destroy(surface);
     surface = nullptr;
     design = nullptr;
+    next = nullptr;
     painted = 0;
 }
 
@@ -246,7 +248,14 @@ bool VTProjectTemplateViewer::PaintInSlices(
         return false;
     if (!shown.Fits(collection, W, H, matrix))
         shown.Release();
-    if (picturesStale || !building.surface || !building.Fits(collection, W, H, matrix)) {
+    // The last whole picture shows the design as it is, and no other is being made: it is all
+    // there is to show.
+    const bool shownCurrent = !picturesStale && shown.surface
+        && shown.linkChanges == collection->GetLinkChanges()
+        && (!building.surface || building.complete);
+    if (!shownCurrent
+        && (picturesStale || !building.surface || !building.Fits(collection, W, H, matrix)
+            || building.linkChanges != collection->GetLinkChanges())) {
         // A new picture, made beside the target (on the display's side), a pixel a unit.
         if (!building.surface || building.width != W || building.height != H) {
             building.Release();
@@ -266,11 +275,14 @@ bool VTProjectTemplateViewer::PaintInSlices(
         building.width = W;
         building.height = H;
         building.matrix = matrix;
+        building.next = collection->first;
+        building.linkChanges = collection->GetLinkChanges();
         building.painted = 0;
         building.complete = false;
         picturesStale = false;
     }
-    if (!building.complete) {
+    bool whole = shownCurrent || building.complete;
+    if (!whole) {
         cairo_t* into = cairo_create(building.surface);
         if (building.painted == 0) {
             cairo_set_operator(into, CAIRO_OPERATOR_CLEAR);
@@ -283,16 +295,19 @@ bool VTProjectTemplateViewer::PaintInSlices(
             part.SetClientRect(0, 0, W, H);
             part.mForScreen = context.mForScreen;
             LPaintSurface::TransformReset(part, matrix);
-            size_t painted = 0;
-            PaintBackgroundAndOverlays(
-                part, matrix, clip, building.painted, painted, LRunLoop::NowMs() + kPaintSliceMs);
-            building.complete = painted >= collection->GetCount();
-            building.painted = painted;
+            PaintBackgroundAndOverlays(part, matrix, clip, building.next, building.painted == 0,
+                LRunLoop::NowMs() + kPaintSliceMs);
+            building.complete = !building.next;
+            ++building.painted;
             LPaintSurface::TransformReset(part);
+            if (part.mPicturesPending)
+                context.mPicturesPending = true;
         }
         cairo_destroy(into);
-        if (building.complete)
+        if (building.complete) {
             std::swap(shown, building);
+            whole = true;
+        }
     }
     // The last whole picture while the next one is made; the first one as far as it got.
     const Picture& source = shown.surface ? shown : building;
@@ -304,8 +319,11 @@ bool VTProjectTemplateViewer::PaintInSlices(
         cairo_paint(cr);
         cairo_restore(cr);
     }
-    if (!building.complete)
-        repaint.Arm(0);
+    // The next slice once the loop has done what waits (input, drawing, posted work): a start
+    // that opened the design is answered meanwhile.
+    designWhole = whole;
+    if (!whole)
+        nextSlice.Arm(0);
     return true;
 }
 
@@ -315,8 +333,10 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
     LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
     // Without a design, or with one that cannot be fitted (no geometry, no room), the canvas
     // shows its background only.
-    if (!collection || !HasUsableGeometry())
+    if (!collection || !HasUsableGeometry()) {
+        designWhole = true;
         return false;
+    }
     const LMatrix<float> matrix = CalculateCollectionMatrix();
     LPaintSurface::TransformReset(context, matrix);
 
@@ -327,12 +347,13 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
     // A design of very many overlays is painted into a picture kept between paints, some of its
     // overlays at a time, so that the window answers in between; until the picture is whole the
     // last whole one is shown, or the new one as far as it got.
-    if (!context.mForScreen || collection->GetCount() < kManyOverlays
+    if (!context.mForScreen || !collection->HasAtLeast(kManyOverlays)
         || !PaintInSlices(context, matrix, clip)) {
         shown.Release();
         building.Release();
-        size_t painted = 0;
-        PaintBackgroundAndOverlays(context, matrix, clip, 0, painted, 0);
+        VTOverlay* next = collection->first;
+        PaintBackgroundAndOverlays(context, matrix, clip, next, true, 0);
+        designWhole = true;
     }
 
     // Dim whatever lies outside the label's shape.

@@ -50,6 +50,9 @@ public:
     std::function<void()> designPainted;
     // How long the last paint took, the display's part included (ms).
     long long GetLastPaintMs() const { return lastPaintMs; }
+    // Whether the last paint showed the whole design (false while a design of many overlays is
+    // still being painted in slices).
+    bool WasDesignWhole() const { return designWhole; }
 
     // The list position of the single selected overlay of the shown design; -1 when none or more
     // than one is selected.
@@ -76,11 +79,11 @@ private:
     static void RepaintDue(LRunLoopTimer* timer, void* data);
     // The design, overlays and selection; false when there is no design to show.
     bool PaintDesign(LPaintContext& context);
-    // The design's background (when from is 0) and its overlays from the position from on, in
-    // the design's frame (matrix); with a time (LRunLoop::NowMs) in until, only as many as fit
-    // before it, at least one. painted receives the position of the first overlay not painted.
+    // The design's background (when asked) and its overlays from next on, in the design's frame
+    // (matrix); with a time (LRunLoop::NowMs) in until, only as many as fit before it, at least
+    // one. next receives the first overlay not painted (null when all are).
     void PaintBackgroundAndOverlays(LPaintContext& context, const LMatrix<float>& matrix,
-        const LGraphicsPath& clip, size_t from, size_t& painted, long long until);
+        const LGraphicsPath& clip, VTOverlay*& next, bool background, long long until);
     // False when no picture can be made (the design is then painted whole).
     bool PaintInSlices(
         LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip);
@@ -91,7 +94,11 @@ private:
         const VTProjectTemplate* design = nullptr;
         int width = 0, height = 0;
         LMatrix<float> matrix;
-        size_t painted = 0; // the overlays in it, from the bottom
+        // The first overlay not in it yet, valid while the design's links have not changed
+        // since it was begun (linkChanges).
+        VTOverlay* next = nullptr;
+        unsigned long long linkChanges = 0;
+        size_t painted = 0; // the slices painted into it
         bool complete = false;
         void Release();
         // Of that design, size and placement.
@@ -101,9 +108,12 @@ private:
     Picture shown; // the last whole one
     Picture building; // the one being painted
     bool picturesStale = true; // something changed since the one being painted was begun
+    bool designWhole = false; // the last paint showed all of the design
 
     LNotifier<VTProjectTemplateViewerNotifyee> notifier;
     LRunLoopTimer repaint { RepaintDue, this };
+    // The next slice of a picture being made, when nothing else waits in the loop.
+    LRunLoopTimer nextSlice { RepaintDue, this, true };
     long long lastPaintEnd = 0; // LRunLoop::NowMs() when the last paint ended
     long long lastPaintMs = 0; // how long it took
 };

@@ -2,6 +2,7 @@
 
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LMenu.h"
+#include "lfw/mac/LScreenImageCopies.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -9,7 +10,9 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 // --- mouse handler -----------------------------------------------------------------------------
 
@@ -73,6 +76,34 @@ void LPaintControlMouseHandler::EvMouseMove(int x, int y)
 
 // --- control -----------------------------------------------------------------------------------
 
+namespace {
+
+// The controls whose last paint drew stand-ins for pictures whose copies were being made, and
+// those being told that copies were made (an entry of a control destroyed meanwhile is null).
+std::vector<LPaintControl*> gWaitingForCopies;
+std::vector<LPaintControl*>* gToldOfCopies = nullptr;
+
+void CopiesMade()
+{
+    std::vector<LPaintControl*> told;
+    told.swap(gWaitingForCopies);
+    gToldOfCopies = &told;
+    for (LPaintControl* control : told)
+        if (control)
+            control->EvScreenCopiesMade();
+    gToldOfCopies = nullptr;
+}
+
+void WaitForCopies(LPaintControl* control)
+{
+    LScreenImageCopies::SetCopiesMadeHook(&CopiesMade);
+    if (std::find(gWaitingForCopies.begin(), gWaitingForCopies.end(), control)
+        == gWaitingForCopies.end())
+        gWaitingForCopies.push_back(control);
+}
+
+} // namespace
+
 LPaintControl::LPaintControl()
     : mouseHandler(*this)
 {
@@ -80,7 +111,17 @@ LPaintControl::LPaintControl()
 
 LPaintControl::~LPaintControl()
 {
+    gWaitingForCopies.erase(std::remove(gWaitingForCopies.begin(), gWaitingForCopies.end(), this),
+        gWaitingForCopies.end());
+    if (gToldOfCopies)
+        std::replace(gToldOfCopies->begin(), gToldOfCopies->end(), this,
+            static_cast<LPaintControl*>(nullptr));
     DestroyPaintControl();
+}
+
+void LPaintControl::EvScreenCopiesMade()
+{
+    Update();
 }
 
 void LPaintControl::Init(LWindow& window, int id)
@@ -323,6 +364,8 @@ void LPaintControl::PaintInContext(cairo_t* cr, const LUiRect& dirty, double s, 
         }
         Paint(context);
         TransformStackClear(context);
+        if (context.mPicturesPending)
+            WaitForCopies(this);
     }
 
     if (dim) {

@@ -146,6 +146,9 @@ public:
     // measures in backing pixels takes them afresh too (and calls this).
     void EvBackingScaleChanged() override;
     virtual void Paint(LPaintContext& context) = 0;
+    // Copies of pictures that the last paint drew stand-ins for (LScreenImageCopies) have been
+    // made: paints again.
+    virtual void EvScreenCopiesMade();
 
     // Set before Init by concrete controls.
     bool bDimWhenDisabled = true;

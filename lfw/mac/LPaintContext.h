@@ -61,6 +61,9 @@ public:
     // Set by painted controls: the drawing goes to a window, not to paper or a file, so pictures
     // may be drawn from copies reduced to the size they show at (LScreenImageCopies).
     bool mForScreen = false;
+    // Set by the drawing of a picture whose copy for the size shown is still being made (a
+    // stand-in was drawn in its place): the painter paints again once it is made.
+    bool mPicturesPending = false;
     LList<LListableMatrix<float>>& GetTransformStack() { return mStack; }
 
     // --- The platform transform. A singular transform is not handed to cairo (it would stop

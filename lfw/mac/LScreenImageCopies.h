@@ -8,8 +8,14 @@
 // on the screen pixel for pixel: a picture moved keeps its copy, one resized gets a new one. The
 // two copies used last are kept (the canvas and the print preview show a picture at different
 // sizes); they go when the picture's pixels change. The object may be used from any thread.
+//
+// Copies are made on a worker, never during a paint: a paint that finds no copy of the size it
+// needs asks the worker for one and draws the copy it has that comes nearest in size, scaled, or
+// a quiet grey placeholder when it has none, and marks its context (mPicturesPending). Its
+// painter paints again once the copy is made (SetCopiesMadeHook).
 #pragma once
 
+#include "lfw/gen/LCountedPtr.h"
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/graphics/LImageFormat.h"
 #include "lfw/mac/LPaintContext.h"
@@ -17,23 +23,29 @@
 #include <cairo.h>
 
 #include <cstddef>
-#include <mutex>
-#include <vector>
+#include <memory>
 
 class LScreenImageCopies {
 public:
-    // The copies kept at most.
+    // The copies kept at most; beyond them, up to twice as many, those drawn since the copy
+    // before the last was made and those not drawn yet, so that paints that show a picture at
+    // three sizes (a picture pasted twice and resized) never ask for them in turn for ever.
     static constexpr size_t kMaxCopies = 2;
 
-    LScreenImageCopies() = default;
+    // owner: the counted object that holds both this object and the buffer it is drawn with (a
+    // picture that is both), which the worker holds while it makes a copy, so that neither goes
+    // meanwhile; a picture that only the worker holds any more gets no copy. Without an owner the
+    // caller keeps the buffer alive and unchanged while copies of it are made: the destructor and
+    // Clear wait for a copy under way, and drop the ones asked for.
+    explicit LScreenImageCopies(LCountedObject* owner = nullptr);
     ~LScreenImageCopies();
     LScreenImageCopies(const LScreenImageCopies&) = delete;
     LScreenImageCopies& operator=(const LScreenImageCopies&) = delete;
 
     // Draws the whole buffer into the rectangle as LPaintSurface::DrawImage does. On a context
     // that paints a window (mForScreen) the picture is drawn from the copy for the size it shows
-    // at there, made now when there is none; on any other context from the buffer itself, exactly
-    // as DrawImage draws it, and no copy is made.
+    // at there; without one, as the class says above, and the copy is asked for. On any other
+    // context from the buffer itself, exactly as DrawImage draws it, and no copy is made.
     void DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
         float h, float alpha);
 
@@ -43,11 +55,11 @@ public:
     static void CopySize(int pictureWidth, int pictureHeight, double shownWidth, double shownHeight,
         int& width, int& height);
 
-    // A picture longer than kSourceSide on a side may have a source to make its copies from: the
+    // A picture longer than kSourceSide on a side has a source to make its copies from: the
     // picture reduced by a power of two to at most kSourceSide, made ahead by MakeSource on any
-    // thread (where the picture was read). A copy that fits in it is then made from its few
-    // megapixels instead of all of the picture's: a first paint of a picture of hundreds of
-    // megapixels takes no longer than one of a few.
+    // thread (where the picture was read), else by the worker with the first copy. A copy that
+    // fits in it is then made from its few megapixels instead of all of the picture's: a new
+    // size of a picture of hundreds of megapixels takes no longer than one of a few.
     static constexpr int kSourceSide = 2048;
     // The source of the picture; false (source left empty) when the picture is no longer than
     // kSourceSide on either side, or has no surface form.
@@ -58,27 +70,22 @@ public:
     // The number of copies and the bytes of their pixels.
     size_t GetCount() const;
     size_t GetBytes() const;
-    // Drops every copy and the source.
+    // Drops every copy, the source and the copies asked for, once a copy under way is done.
     void Clear();
 
+    // Whether copies of any picture are asked for or being made, or made and their painters not
+    // yet told (which the main thread's loop does).
+    static bool Busy();
+    // The function the main thread runs after copies were made: the painted controls install it
+    // to paint again those that waited for a copy.
+    static void SetCopiesMadeHook(void (*hook)());
+
+    struct State;
+
 private:
-    struct Copy {
-        cairo_surface_t* surface;
-        int width, height;
-    };
+    // Has the worker make the copies asked for (with the state's lock held).
+    void AskWorker();
 
-    // The copy of that size, made when there is none (the caller releases it); null when the
-    // picture has no surface form.
-    cairo_surface_t* Get(const LImageBuffer& buffer, int width, int height);
-    void ClearLocked();
-    // Draws the copy one pixel to a device pixel (sx, sy: the target's device scale).
-    static void DrawUpright(LPaintContext& ctx, cairo_surface_t* copy, float x, float y, float w,
-        float h, float alpha, double sx, double sy);
-
-    mutable std::mutex mLock;
-    std::vector<Copy> mCopies; // the one used last first
-    LImageBuffer mSource; // empty when there is none
-    // The pixels the copies were made from.
-    const unsigned char* mPixels = nullptr;
-    LImageFormat mFormat;
+    std::shared_ptr<State> mState;
+    LCountedObject* mOwner;
 };

@@ -10,6 +10,7 @@
 #include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/UI.h"
 #include "support/CommandOutput.h"
 #include "support/Screenshot.h"
@@ -689,3 +690,198 @@ TEST_F(DesignCanvas, TurnedPageKeepsScreenDirections)
 }
 
 } // namespace
+
+namespace {
+
+// A canvas that notes whether its paints drew stand-ins for pictures whose copies were not made.
+class WatchedCanvas : public Canvas {
+public:
+    int paints = 0, stoodIn = 0;
+    bool pending = false; // in the last paint
+    void Prepaint(LPaintContext& context) override
+    {
+        Canvas::Prepaint(context);
+        ++paints;
+        pending = context.mPicturesPending;
+        stoodIn += pending;
+    }
+};
+
+} // namespace
+
+// A picture's first paint at a size draws a stand-in and asks a worker for its copy: the canvas
+// paints again by itself once the copy is made, and then shows the picture. Also in a design of
+// many overlays, which the canvas paints in slices into a picture of its own.
+TEST_F(DesignCanvas, APictureShowsOnceItsCopyIsMade)
+{
+    for (const bool many : { false, true }) {
+        SCOPED_TRACE(many ? "painted in slices" : "painted whole");
+        VTProjectTemplate design { VTTemplateFormatDisc }; // outlives the canvas's use of it
+        LMacWindow window;
+        window.CreateCocoaWindow(1000, 500, kStyle, false, nullptr);
+        window.AddPaintControl(2000, 0, 0, 1000, 500);
+        WatchedCanvas canvas;
+        canvas.Init(window, 2000);
+        if (many)
+            for (int i = 0; i < 1200; ++i)
+                design.AddOverlayText(
+                    "·", float(i % 40) * 2 - 40, float(i / 40) * 2 - 30, 2, 2, "");
+        LImageBuffer pixels(LImageFormat(LPixelFormatB8G8R8A8, 2400, 1600));
+        for (int y = 0; y < 1600; ++y) {
+            uint8_t* p = pixels.GetRow(y);
+            for (int x = 0; x < 2400; ++x, p += 4) {
+                p[0] = uint8_t(40 + y / 16);
+                p[1] = uint8_t(60 + x / 24);
+                p[2] = 220;
+                p[3] = 255;
+            }
+        }
+        auto* picture = new VTOverlayImage;
+        picture->SetImage(pixels);
+        picture->SetDimensions(80, 53.3f);
+        design.InsertOverlay(picture, false);
+        canvas.SetCollection(&design);
+        window.InitCommon(kLCocoaDialogCenterNone, true);
+        ASSERT_TRUE(uitest::ShowAndWait(window.GetNativeWindow()));
+        EXPECT_TRUE(uitest::PumpUntil(
+            [&] { return canvas.paints > 0 && !canvas.pending && !LScreenImageCopies::Busy(); },
+            30000))
+            << canvas.paints << " paints, the last one with a stand-in";
+        EXPECT_GE(canvas.stoodIn, 1) << "the first paint did not draw a stand-in";
+        EXPECT_EQ(picture->GetImage().GetScreenCopies().GetCount(), 1u);
+        uitest::Screenshot(
+            window.GetNativeWindow(), many ? "design-canvas-copy-sliced" : "design-canvas-copy");
+        canvas.SetCollection(nullptr);
+        canvas.DestroyPaintControl();
+        window.DestroyCommon();
+    }
+}
+
+namespace {
+
+// The canvas painted on an image surface of 1000 x 500 device pixels as a window paints it: a
+// design of many overlays one slice a paint.
+struct Offscreen {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1000, 500);
+    ~Offscreen() { cairo_surface_destroy(surface); }
+    std::string Paint(VTProjectTemplateViewer& canvas, bool forScreen = true)
+    {
+        cairo_t* cr = cairo_create(surface);
+        if (forScreen) {
+            canvas.PaintInContext(cr, LUiRect { 0, 0, 1000.0, 500.0 }, 1, 1000.0, 500.0, true);
+        } else {
+            // Painted whole, as paper and files get a design.
+            LPaintContext context(cr, 1000, 500);
+            canvas.Prepaint(context);
+        }
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        return std::string(reinterpret_cast<const char*>(cairo_image_surface_get_data(surface)),
+            size_t(cairo_image_surface_get_stride(surface)) * 500);
+    }
+    // Paints until a paint shows the whole design.
+    std::string PaintWhole(VTProjectTemplateViewer& canvas, int* paints = nullptr)
+    {
+        std::string shown = Paint(canvas);
+        int n = 1;
+        for (; n < 10000 && !canvas.WasDesignWhole(); ++n)
+            shown = Paint(canvas);
+        if (paints)
+            *paints = n;
+        return shown;
+    }
+};
+
+// The largest difference of two paints' channels.
+int Worst(const std::string& a, const std::string& b)
+{
+    int worst = a.size() == b.size() ? 0 : 255;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        worst = std::max(worst, std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i]))));
+    return worst;
+}
+
+void AddTexts(VTOverlayList& list, int count, const char* text)
+{
+    for (int i = 0; i < count; ++i) {
+        auto* overlay
+            = new VTOverlayText(text, LGuiFontEx(LGuiFont(10, false, false, false, "", false)));
+        overlay->centreX = float(i % 60) * 1.8f - 54;
+        overlay->centreY = float(i / 60 % 50) * 1.8f - 45;
+        overlay->NotifyTransformChanged();
+        overlay->SetDimensions(6, 3);
+        list.AddItem(overlay, false);
+    }
+}
+
+} // namespace
+
+// A design of many overlays painted in slices, each slice going on from where the one before
+// stopped, shows what the design painted whole shows, and shows it again at once when nothing
+// changed; a design whose list of overlays is swapped
+// for another between two slices (as an undo step of a whole design does) starts again and shows
+// the other list, not the rest of the old one.
+TEST_F(DesignCanvas, ADesignPaintedInSlicesShowsWhatItShowsWhole)
+{
+    VTProjectTemplate design { VTTemplateFormatDisc };
+    AddTexts(design, 6000, "Spår");
+    Canvas canvas;
+    canvas.SetPaintControlSize(1000, 500);
+    canvas.SetCollection(&design);
+    Offscreen screen;
+    const std::string whole = screen.Paint(canvas, false);
+    int paints = 0;
+    EXPECT_LE(Worst(screen.PaintWhole(canvas, &paints), whole), 2);
+    std::printf("%d paints for the design of 6000 texts\n", paints);
+    // Painted again unchanged (the window uncovered): the whole picture, not a new one in slices.
+    EXPECT_LE(Worst(screen.Paint(canvas), whole), 2);
+    EXPECT_TRUE(canvas.WasDesignWhole()) << "an unchanged design is painted anew";
+
+    // Swapped after the first slice of a new picture, the old list kept alive (an undo step
+    // holds it): the slices that follow must not go on along it.
+    VTOverlayList other;
+    AddTexts(other, 3000, "Mörk text");
+    canvas.Invalidate();
+    screen.Paint(canvas);
+    design.SwapOverlayList(other);
+    const std::string swapped = screen.PaintWhole(canvas);
+    const std::string swappedWhole = screen.Paint(canvas, false);
+    EXPECT_GT(Worst(swappedWhole, whole), 100) << "the lists show the same";
+    EXPECT_LE(Worst(swapped, swappedWhole), 2);
+    canvas.SetCollection(nullptr);
+}
+
+// While a design of many overlays is painted in slices, work posted to the main loop (a later
+// start's next step, its answer) runs between two slices, not once the whole design is painted.
+TEST_F(DesignCanvas, PostedWorkRunsBetweenTheSlicesOfAPaint)
+{
+    VTProjectTemplate design { VTTemplateFormatDisc };
+    AddTexts(design, 30000, "Spår");
+    LMacWindow window;
+    window.CreateCocoaWindow(1000, 500, kStyle, false, nullptr);
+    window.AddPaintControl(2000, 0, 0, 1000, 500);
+    WatchedCanvas canvas;
+    canvas.Init(window, 2000);
+    canvas.SetCollection(&design);
+    window.InitCommon(kLCocoaDialogCenterNone, true);
+    ASSERT_TRUE(uitest::ShowAndWait(window.GetNativeWindow()));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return canvas.paints > 0; }, 30000));
+    const int postedAfter = canvas.paints;
+    int ranAfter = -1;
+    bool wholeThen = true;
+    LRunLoop::Post([&] {
+        ranAfter = canvas.paints;
+        wholeThen = canvas.WasDesignWhole();
+    });
+    EXPECT_TRUE(uitest::PumpUntil([&] { return ranAfter >= 0; }, 60000));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return canvas.WasDesignWhole(); }, 120000));
+    std::printf("work posted after paint %d ran after paint %d of %d\n", postedAfter, ranAfter,
+        canvas.paints);
+    EXPECT_FALSE(wholeThen) << "the posted work waited for the whole design";
+    // At most the slice under way and the next one before it.
+    EXPECT_LE(ranAfter - postedAfter, 2);
+    EXPECT_GE(canvas.paints - postedAfter, 5) << "too few slices to tell";
+    canvas.SetCollection(nullptr);
+    canvas.DestroyPaintControl();
+    window.DestroyCommon();
+}

@@ -2,6 +2,7 @@
 // Header only.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <unistd.h>
 
 // A figure in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
@@ -65,4 +67,20 @@ inline int ThreadsNamed(pid_t pid, const std::string& name)
 inline bool HasThread(pid_t pid, const std::string& name)
 {
     return ThreadsNamed(pid, name) > 0;
+}
+
+// Waits until the process has taken less than a tenth of a processor over a whole second (its
+// workers included); false when it has not after ms.
+inline bool WaitProcessQuiet(pid_t pid, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    long long before = CpuMs(pid);
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const long long now = CpuMs(pid);
+        if (now >= 0 && now - before < 100)
+            return true;
+        before = now;
+    }
+    return false;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/ui/LNativeWindow.h"
+#include "support/ScreenCopies.h"
 #include "support/UiTestSupport.h"
 
 #include <cstdlib>
@@ -13,7 +14,8 @@ namespace uitest {
 
 // Saves what the window's widgets draw (device pixels, whatever covers the window on the
 // screen) as a PNG under <build>/test-artefacts/; answers the file's path, or "" when no picture
-// could be taken. At GDK_SCALE=2 the name ends in "-scale2".
+// could be taken. The copies of pictures that the window's paints asked for are waited for. At
+// GDK_SCALE=2 the name ends in "-scale2".
 inline std::string Screenshot(LNativeWindow* window, const std::string& name)
 {
     GtkWidget* top = window && window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
@@ -21,6 +23,7 @@ inline std::string Screenshot(LNativeWindow* window, const std::string& name)
         return std::string();
     gdk_display_sync(gdk_display_get_default());
     Pump(150);
+    WaitForScreenCopies();
     std::string dir = std::string(VT_BINARY_DIR) + "/test-artefacts";
     mkdir(dir.c_str(), 0755);
     int scale = gtk_widget_get_scale_factor(top);

@@ -6,6 +6,7 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 #include "support/CommandOutput.h"
+#include "support/ScreenCopies.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -135,7 +136,9 @@ bool ShowAndWait(LNativeWindow* window)
     return mapped;
 }
 
-bool PumpUntilDrawn(GtkWidget* top, unsigned ms)
+namespace {
+
+bool DrawnOnce(GtkWidget* top, unsigned ms)
 {
     if (!top || !gtk_widget_get_mapped(top))
         return false;
@@ -151,6 +154,17 @@ bool PumpUntilDrawn(GtkWidget* top, unsigned ms)
     const bool drawn = PumpUntil([&] { return painted; }, ms);
     g_signal_handler_disconnect(clock, handler);
     gdk_display_sync(gdk_display_get_default());
+    return drawn;
+}
+
+} // namespace
+
+bool PumpUntilDrawn(GtkWidget* top, unsigned ms)
+{
+    bool drawn = DrawnOnce(top, ms);
+    // Pictures drawn meanwhile from stand-ins: drawn again once their copies are made.
+    for (int i = 0; drawn && i < 4 && LScreenImageCopies::Busy(); ++i)
+        drawn = WaitForScreenCopies() && DrawnOnce(top, ms);
     return drawn;
 }
 
@@ -452,6 +466,8 @@ bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path)
     // may cover it do not show.
     if (!top || !gtk_widget_get_realized(top))
         return false;
+    // Pictures from their copies for the screen, not from stand-ins.
+    WaitForScreenCopies();
     int scale = std::max(1, gtk_widget_get_scale_factor(top));
     int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
     cairo_surface_t* surface

@@ -29,8 +29,9 @@ bool XGeometry(unsigned long xid, int& width, int& height);
 // Shows the window and waits until it is mapped and has its size.
 bool ShowAndWait(LNativeWindow* window);
 // Asks the whole window to be drawn again and turns the loop until it has been, laid out and
-// painted with all that was asked of it before; false when no frame came within ms (a window not
-// shown, or painting held).
+// painted with all that was asked of it before, its pictures from their copies for the screen
+// (drawn again once copies asked for by the paint are made); false when no frame came within ms
+// (a window not shown, or painting held).
 bool PumpUntilDrawn(LNativeWindow* window, unsigned ms = 3000);
 // The same for a GTK window the layer does not own (its top-level widget).
 bool PumpUntilDrawn(GtkWidget* top, unsigned ms = 3000);

@@ -676,6 +676,12 @@ void MainDialog::_StartStep()
         start->reply->Progress(("Vorantel har utfört " + std::to_string(start->next) + " av "
             + std::to_string(start->requests.size()) + " begäranden.")
                                    .c_str());
+    // Done with its last request, the start is answered now, not after what the window does
+    // next (painting a large design takes many turns of the loop).
+    if (start->next >= start->requests.size()) {
+        _EndStart(true);
+        return;
+    }
     // The next one in the next turn of the loop: input and drawing come first.
     start->stepPosted = true;
     std::weak_ptr<Start> weak = start;

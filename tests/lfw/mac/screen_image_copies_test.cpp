@@ -1,20 +1,25 @@
 // Pictures painted on screen from copies of the size shown: what paper and files get, the size
-// and number of the copies, when they are made again, and how the screen looks.
+// and number of the copies, when they are made again, how the screen looks, and what a paint
+// shows while a copy is being made.
 #include "lfw/mac/LPaintSurface.h"
 #include "lfw/mac/LScreenImageCopies.h"
 #include "support/CommandOutput.h"
 #include "support/DrawCanvas.h"
+#include "support/ScreenCopies.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,6 +66,26 @@ struct Screen {
     }
 };
 
+// Draws the picture as a painter does: once, and once more on a white screen after the copy it
+// asked for is made.
+void Show(LScreenImageCopies& copies, Screen& screen, const LImageBuffer& picture, float x, float y,
+    float w, float h)
+{
+    screen.ctx.mPicturesPending = false;
+    copies.DrawImage(screen.ctx, picture, x, y, w, h, 1);
+    if (!screen.ctx.mPicturesPending)
+        return;
+    ASSERT_TRUE(WaitForScreenCopies());
+    cairo_save(screen.cr);
+    cairo_identity_matrix(screen.cr);
+    cairo_set_source_rgb(screen.cr, 1, 1, 1);
+    cairo_paint(screen.cr);
+    cairo_restore(screen.cr);
+    screen.ctx.mPicturesPending = false;
+    copies.DrawImage(screen.ctx, picture, x, y, w, h, 1);
+    EXPECT_FALSE(screen.ctx.mPicturesPending);
+}
+
 } // namespace
 
 // Print, PDF and image export draw through contexts that are not a window's: they get exactly
@@ -90,7 +115,7 @@ TEST(ScreenImageCopies, OneCopyOfTheSizeShown)
     Screen screen(200, 200, 2);
     cairo_translate(screen.cr, 150, 20);
     cairo_rotate(screen.cr, M_PI / 2);
-    copies.DrawImage(screen.ctx, picture, 0, 0, 150, 100, 1);
+    Show(copies, screen, picture, 0, 0, 150, 100);
     EXPECT_EQ(copies.GetCount(), 1u);
     EXPECT_EQ(copies.GetBytes(), 300u * 200 * 4);
 }
@@ -104,17 +129,17 @@ TEST(ScreenImageCopies, CopiesAreKeptAndDropped)
     Fill(picture, 1200, 800, 3);
     LScreenImageCopies copies;
     Screen screen(400, 300);
-    copies.DrawImage(screen.ctx, picture, 0, 0, 280, 186.7f, 1);
+    Show(copies, screen, picture, 0, 0, 280, 186.7f);
     ASSERT_EQ(copies.GetCount(), 1u);
     EXPECT_EQ(copies.GetBytes(), 280u * 187 * 4);
-    copies.DrawImage(screen.ctx, picture, 37.5f, 12.25f, 280, 186.7f, 1);
-    copies.DrawImage(screen.ctx, picture, -100, 250, 280, 186.7f, 1);
+    Show(copies, screen, picture, 37.5f, 12.25f, 280, 186.7f);
+    Show(copies, screen, picture, -100, 250, 280, 186.7f);
     EXPECT_EQ(copies.GetCount(), 1u);
 
-    copies.DrawImage(screen.ctx, picture, 0, 0, 285, 190, 1);
+    Show(copies, screen, picture, 0, 0, 285, 190);
     EXPECT_EQ(copies.GetCount(), 2u);
-    copies.DrawImage(screen.ctx, picture, 0, 0, 60, 40, 1);
-    copies.DrawImage(screen.ctx, picture, 0, 0, 280, 186.7f, 1);
+    Show(copies, screen, picture, 0, 0, 60, 40);
+    Show(copies, screen, picture, 0, 0, 280, 186.7f);
     EXPECT_EQ(copies.GetCount(), LScreenImageCopies::kMaxCopies);
     EXPECT_EQ(copies.GetBytes(), (280u * 187 + 60 * 40) * 4);
 
@@ -122,11 +147,11 @@ TEST(ScreenImageCopies, CopiesAreKeptAndDropped)
     LImageBuffer other;
     Fill(other, 1200, 800, 4);
     picture = std::move(other);
-    copies.DrawImage(screen.ctx, picture, 0, 0, 60, 40, 1);
+    Show(copies, screen, picture, 0, 0, 60, 40);
     EXPECT_EQ(copies.GetCount(), 1u);
     // Shown larger than itself: the whole picture, which is what shows.
     Screen large(1300, 900);
-    copies.DrawImage(large.ctx, picture, 0, 0, 1300, 866.7f, 1);
+    Show(copies, large, picture, 0, 0, 1300, 866.7f);
     EXPECT_EQ(copies.GetCount(), 2u);
     EXPECT_EQ(copies.GetBytes(), (60u * 40 + 1200 * 800) * 4);
     copies.Clear();
@@ -195,7 +220,7 @@ TEST(ScreenImageCopies, TheScreenShowsThePicture)
         ASSERT_FALSE(reference.empty());
         LScreenImageCopies copies;
         Screen screen(560, 400, c.scale);
-        copies.DrawImage(screen.ctx, picture, c.x, c.y, c.w, c.h, 1);
+        Show(copies, screen, picture, c.x, c.y, c.w, c.h);
         EXPECT_LE(Worst(screen, reference, c.left, c.top, c.width, c.height), 1);
     }
     // Shown larger than itself: as drawing the whole picture drew it.
@@ -204,7 +229,7 @@ TEST(ScreenImageCopies, TheScreenShowsThePicture)
         Screen enlarged(300, 200), enlargedWhole(300, 200);
         LImageBuffer small;
         Fill(small, 40, 30, 6);
-        copies.DrawImage(enlarged.ctx, small, 10.5f, 20, 250, 170, 1);
+        Show(copies, enlarged, small, 10.5f, 20, 250, 170);
         LPaintSurface::DrawImage(
             enlargedWhole.ctx, small, 10.5f, 20, 250, 170, 1, LImageInterpolationNone);
         for (int y = 0; y < 200; ++y)
@@ -217,14 +242,14 @@ TEST(ScreenImageCopies, TheScreenShowsThePicture)
     Screen screen(400, 400);
     cairo_translate(screen.cr, 250, 40);
     cairo_rotate(screen.cr, M_PI / 2);
-    copies.DrawImage(screen.ctx, picture, 0, 0, 300, 200, 1);
+    Show(copies, screen, picture, 0, 0, 300, 200);
     EXPECT_LE(Worst(screen, turned, 50, 40, 200, 300), 1);
 }
 
 // A picture longer than kSourceSide gets a source made ahead, halved until it fits: copies that
 // fit in it are made from it and look as the picture reduced whole does (within the rounding of
-// the two steps), a larger copy is made from the picture itself, and new pixels drop the source.
-// A picture that fits gets none.
+// the two steps), a larger copy is made from the picture itself, and new pixels drop the source
+// (the worker makes one of the new pixels). A picture that fits gets none.
 TEST(ScreenImageCopies, LargePicturesAreCopiedFromTheirSource)
 {
     if (CommandOutput("command -v /usr/bin/convert").empty())
@@ -243,12 +268,12 @@ TEST(ScreenImageCopies, LargePicturesAreCopiedFromTheirSource)
     copies.KeepSource(picture, std::move(source));
     {
         Screen screen(560, 400);
-        copies.DrawImage(screen.ctx, picture, 20, 30, 313, 209, 1);
+        Show(copies, screen, picture, 20, 30, 313, 209);
         EXPECT_LE(Worst(screen, Reference(picture, 313, 209), 20, 30, 313, 209), 3);
     }
     {
         Screen screen(1200, 800);
-        copies.DrawImage(screen.ctx, picture, 5, 5, 1100, 733.3f, 1);
+        Show(copies, screen, picture, 5, 5, 1100, 733.3f);
         EXPECT_LE(Worst(screen, Reference(picture, 1100, 733), 5, 5, 1100, 733), 1);
     }
     // New pixels: the old source is not used for them.
@@ -256,6 +281,111 @@ TEST(ScreenImageCopies, LargePicturesAreCopiedFromTheirSource)
     Fill(other, 4200, 2800, 8);
     picture = std::move(other);
     Screen screen(560, 400);
-    copies.DrawImage(screen.ctx, picture, 20, 30, 313, 209, 1);
-    EXPECT_LE(Worst(screen, Reference(picture, 313, 209), 20, 30, 313, 209), 1);
+    Show(copies, screen, picture, 20, 30, 313, 209);
+    EXPECT_LE(Worst(screen, Reference(picture, 313, 209), 20, 30, 313, 209), 3);
+}
+
+// A paint never makes a copy itself: the first paint of a picture at a size it has no copy of
+// shows a quiet grey placeholder and asks to be painted again; the copy is made meanwhile, and
+// the next paint shows the picture. A new size then shows the copy it has, scaled, until its own
+// is made.
+TEST(ScreenImageCopies, APaintNeverWaitsForACopy)
+{
+    LImageBuffer picture;
+    Fill(picture, 3000, 2000, 9);
+    LScreenImageCopies copies;
+    Screen screen(400, 300);
+    copies.DrawImage(screen.ctx, picture, 20, 20, 300, 200, 1);
+    EXPECT_TRUE(screen.ctx.mPicturesPending);
+    // One grey all over the picture's box, and none of its pixels.
+    const uint8_t* corner = screen.Row(25) + 25 * 4;
+    EXPECT_LT(std::abs(int(corner[0]) - 0xD9), 3);
+    int unlike = 0;
+    for (int y = 21; y < 219; ++y)
+        for (int x = 21; x < 319; ++x)
+            unlike += std::memcmp(screen.Row(y) + x * 4, corner, 3) != 0;
+    EXPECT_EQ(unlike, 0) << "the first paint shows the picture: it waited for its copy";
+
+    ASSERT_TRUE(WaitForScreenCopies());
+    EXPECT_EQ(copies.GetCount(), 1u);
+    Screen again(400, 300);
+    copies.DrawImage(again.ctx, picture, 20, 20, 300, 200, 1);
+    EXPECT_FALSE(again.ctx.mPicturesPending);
+    Screen whole(400, 300);
+    LPaintSurface::DrawImage(whole.ctx, picture, 20, 20, 300, 200, 1, LImageInterpolationNone);
+
+    // Half the size: the copy of 300 x 200 stands in, scaled, where the picture goes.
+    Screen smaller(400, 300);
+    copies.DrawImage(smaller.ctx, picture, 20, 20, 150, 100, 1);
+    EXPECT_TRUE(smaller.ctx.mPicturesPending);
+    LScreenImageCopies fresh;
+    Screen reference(400, 300);
+    Show(fresh, reference, picture, 20, 20, 150, 100);
+    int worst = 0;
+    for (int y = 22; y < 118; ++y)
+        for (int x = 22; x < 168; ++x)
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst,
+                    std::abs(int(smaller.Row(y)[x * 4 + c]) - int(reference.Row(y)[x * 4 + c])));
+    EXPECT_LE(worst, 40);
+    ASSERT_TRUE(WaitForScreenCopies());
+    EXPECT_EQ(copies.GetCount(), 2u);
+}
+
+// A paint that shows a picture at three sizes (a picture pasted twice and resized), painted again
+// whenever it drew a stand-in once a copy is made, while a picture keeps two copies: the copies
+// drawn by the paint before are kept with the new one, so the paint comes to show all three
+// instead of asking for them in turn for ever. Other sizes later drop them again.
+TEST(ScreenImageCopies, APaintOfThreeSizesComesToRest)
+{
+    LImageBuffer picture;
+    Fill(picture, 1200, 800, 10);
+    LScreenImageCopies copies;
+    Screen screen(400, 300);
+    const float widths[] = { 300, 240, 180 };
+    bool pending = true;
+    int paints = 0;
+    while (pending && paints < 10) {
+        ++paints;
+        screen.ctx.mPicturesPending = false;
+        for (float w : widths)
+            copies.DrawImage(screen.ctx, picture, 0, 0, w, w * 2 / 3, 1);
+        pending = screen.ctx.mPicturesPending;
+        ASSERT_TRUE(WaitForScreenCopies());
+    }
+    EXPECT_FALSE(pending) << "still drawing stand-ins after " << paints << " paints";
+    EXPECT_LE(paints, 4);
+    EXPECT_EQ(copies.GetCount(), 3u);
+    // The picture shown at one other size: the three go.
+    Show(copies, screen, picture, 0, 0, 120, 80);
+    Show(copies, screen, picture, 0, 0, 90, 60);
+    EXPECT_EQ(copies.GetCount(), LScreenImageCopies::kMaxCopies);
+}
+
+namespace {
+
+// A picture that carries its own count and its copies, as the program's pictures do.
+struct CountedPicture : LImageBuffer, LCountedObject {
+    static inline std::atomic<int> alive { 0 };
+    LScreenImageCopies copies { this };
+    CountedPicture() { ++alive; }
+    ~CountedPicture() override { --alive; }
+};
+
+} // namespace
+
+// A picture let go while its copy is asked for lives until the worker is done with it, and then
+// goes: nothing is read from freed pixels, and nothing is kept.
+TEST(ScreenImageCopies, APictureLetGoWhileItsCopyIsAskedForGoesAfterTheWorker)
+{
+    for (int i = 0; i < 4; ++i) {
+        LCountedPtr<CountedPicture> picture(new CountedPicture);
+        Fill(*picture, 2400, 1600, i);
+        Screen screen(300, 200);
+        picture->copies.DrawImage(screen.ctx, *picture, 0, 0, 240, 160, 1);
+        EXPECT_TRUE(screen.ctx.mPicturesPending);
+        picture.reset();
+    }
+    ASSERT_TRUE(WaitForScreenCopies());
+    EXPECT_EQ(CountedPicture::alive.load(), 0);
 }
