@@ -188,14 +188,23 @@ void VTOverlayImage::SetMaintainAspectRatio(bool on)
     SetDimensions(w, h);
 }
 
+// What keeps a picture's pixels for a page that refers to them until it is written.
+static std::shared_ptr<const void> PixelsOwner(const LCountedPtr<VTCountableImageBuffer>& image)
+{
+    return std::make_shared<const LCountedPtr<VTCountableImageBuffer>>(image);
+}
+
 void VTOverlayImage::Paint(LPaintContext& ctx)
 {
     float w = 0, h = 0;
     GetDimensions(w, h);
-    if (HasValidImage())
+    if (!HasValidImage())
+        LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
+    else if (ctx.mForScreen)
         image->GetScreenCopies().DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f);
     else
-        LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
+        LPaintSurface::DrawImage(
+            ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone, PixelsOwner(image));
 }
 
 void VTOverlayImage::Paint(LPDFWriter& writer)
@@ -206,8 +215,8 @@ void VTOverlayImage::Paint(LPDFWriter& writer)
         return;
     float w = 0, h = 0;
     GetDimensions(w, h);
-    LPaintSurface::DrawImage(
-        writer.GetPaintContext(), *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
+    LPaintSurface::DrawImage(writer.GetPaintContext(), *image, -w / 2, -h / 2, w, h, 1.0f,
+        LImageInterpolationNone, PixelsOwner(image));
 }
 
 void VTOverlayImage::CopyContentTo(VTOverlayImage& copy) const

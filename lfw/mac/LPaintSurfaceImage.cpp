@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -33,20 +37,203 @@ cairo_surface_t* ReducedSurface(const LImageBuffer& buffer, int factor)
         std::max(1, buffer.GetWidth() / factor), std::max(1, buffer.GetHeight() / factor), false);
 }
 
+// Whether every pixel of a B8G8R8A8 buffer is opaque.
+bool AllOpaque(const LImageBuffer& buffer)
+{
+    const int width = buffer.GetWidth();
+    for (int y = 0; y < buffer.GetHeight(); ++y) {
+        const unsigned char* row = buffer.GetRow(y);
+        uint32_t all = 0xFFFFFFFFu;
+        for (int x = 0; x < width; ++x) {
+            uint32_t pixel;
+            std::memcpy(&pixel, row + size_t(x) * 4, 4);
+            all &= pixel;
+        }
+        if ((all >> 24) != 0xFF)
+            return false;
+    }
+    return true;
+}
+
+// A picture a page refers to: its pixels are read where they are when the page is written. The
+// page description holds it, and its owner, until it is destroyed: the PDF surface keeps a copy
+// of each pattern it wrote, which it never lets go of, so the patterns cannot tell when the last
+// of them is gone.
+struct PagePicture {
+    std::shared_ptr<const void> owner;
+    const unsigned char* data = nullptr;
+    int width = 0, height = 0, stride = 0;
+    unsigned alpha = 255; // the global alpha, applied to the mask
+};
+
+struct PagePictures {
+    std::vector<std::unique_ptr<PagePicture>> pictures;
+};
+
+const cairo_user_data_key_t kPagePicturesKey = {};
+
+// The pictures the page description refers to; null when it cannot keep any.
+PagePictures* PicturesOf(cairo_surface_t* target)
+{
+    if (auto* kept
+        = static_cast<PagePictures*>(cairo_surface_get_user_data(target, &kPagePicturesKey)))
+        return kept;
+    auto* kept = new PagePictures;
+    if (cairo_surface_set_user_data(target, &kPagePicturesKey, kept,
+            [](void* data) { delete static_cast<PagePictures*>(data); })
+        != CAIRO_STATUS_SUCCESS) {
+        delete kept;
+        return nullptr;
+    }
+    return kept;
+}
+
+// Whether the page can refer to the buffer's pixels as they are stored: 32 bits a pixel in a
+// row length and a size an image surface takes.
+bool CanReferTo(const LImageBuffer& buffer)
+{
+    return buffer.GetPixelFormat() == LPixelFormatB8G8R8A8 && buffer.GetWidth() <= 32767
+        && buffer.GetHeight() <= 32767 && buffer.GetStride() % 4 == 0
+        && buffer.GetStride() >= uint64_t(buffer.GetWidth()) * 4
+        && buffer.GetStride() <= uint64_t(std::numeric_limits<int>::max());
+}
+
+cairo_surface_t* AcquireColours(
+    cairo_pattern_t*, void* data, cairo_surface_t*, const cairo_rectangle_int_t*)
+{
+    // The alpha bytes are left out (RGB24): they go into the mask.
+    const auto* p = static_cast<const PagePicture*>(data);
+    return cairo_image_surface_create_for_data(
+        const_cast<unsigned char*>(p->data), CAIRO_FORMAT_RGB24, p->width, p->height, p->stride);
+}
+
+cairo_surface_t* AcquireMask(
+    cairo_pattern_t*, void* data, cairo_surface_t*, const cairo_rectangle_int_t*)
+{
+    const auto* p = static_cast<const PagePicture*>(data);
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, p->width, p->height);
+    if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(mask);
+        return nullptr;
+    }
+    cairo_surface_flush(mask);
+    unsigned char* out = cairo_image_surface_get_data(mask);
+    const size_t outStride = size_t(cairo_image_surface_get_stride(mask));
+    for (int y = 0; y < p->height; ++y) {
+        const unsigned char* row = p->data + size_t(y) * size_t(p->stride);
+        unsigned char* to = out + size_t(y) * outStride;
+        if (p->alpha >= 255) {
+            for (int x = 0; x < p->width; ++x)
+                to[x] = row[size_t(x) * 4 + 3];
+        } else {
+            for (int x = 0; x < p->width; ++x)
+                to[x] = uint8_t((row[size_t(x) * 4 + 3] * p->alpha + 127) / 255);
+        }
+    }
+    cairo_surface_mark_dirty(mask);
+    return mask;
+}
+
+void ReleaseSurface(cairo_pattern_t*, void*, cairo_surface_t* surface)
+{
+    cairo_surface_destroy(surface);
+}
+
+// A pattern of the picture's colours (or of its alpha) in stored rows, so that a bottom-up
+// buffer is turned over by the pattern's matrix; null when it cannot be made.
+cairo_pattern_t* PicturePattern(PagePicture& picture, bool bottomUp, bool mask)
+{
+    cairo_pattern_t* pattern = cairo_pattern_create_raster_source(
+        &picture, mask ? CAIRO_CONTENT_ALPHA : CAIRO_CONTENT_COLOR, picture.width, picture.height);
+    if (cairo_pattern_status(pattern) != CAIRO_STATUS_SUCCESS) {
+        cairo_pattern_destroy(pattern);
+        return nullptr;
+    }
+    cairo_raster_source_pattern_set_acquire(
+        pattern, mask ? AcquireMask : AcquireColours, ReleaseSurface);
+    if (bottomUp) {
+        cairo_matrix_t flip;
+        cairo_matrix_init(&flip, 1, 0, 0, -1, 0, picture.height);
+        cairo_pattern_set_matrix(pattern, &flip);
+    }
+    return pattern;
+}
+
+// Draws the picture onto a page at its own size in pixels: by reference when there is an
+// owner to hold, else from a copy (which the page takes over when it records the drawing).
+void DrawIntoPage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
+    float h, float alpha, std::shared_ptr<const void> owner)
+{
+    cairo_pattern_t* colours = nullptr;
+    cairo_pattern_t* mask = nullptr;
+    alpha = std::clamp(alpha, 0.0f, 1.0f);
+    cairo_t* cr = ctx.GetPlatformContext();
+    PagePictures* kept = owner && CanReferTo(buffer) ? PicturesOf(cairo_get_target(cr)) : nullptr;
+    if (kept) {
+        auto picture = std::make_unique<PagePicture>();
+        picture->owner = std::move(owner);
+        picture->data = buffer.GetData();
+        picture->width = buffer.GetWidth();
+        picture->height = buffer.GetHeight();
+        picture->stride = int(buffer.GetStride());
+        picture->alpha = unsigned(std::lround(alpha * 255));
+        colours = PicturePattern(*picture, buffer.IsBottomUp(), false);
+        if (colours && !AllOpaque(buffer)) {
+            mask = PicturePattern(*picture, buffer.IsBottomUp(), true);
+            if (!mask) {
+                cairo_pattern_destroy(colours);
+                colours = nullptr;
+            }
+        }
+        if (colours)
+            kept->pictures.push_back(std::move(picture));
+    }
+    if (!colours) {
+        cairo_surface_t* copy = LCGImageRefReader().CreateImageRefFromImageBuffer(buffer, false);
+        if (!copy)
+            return;
+        colours = cairo_pattern_create_for_surface(copy);
+        cairo_surface_destroy(copy);
+    }
+    const float savedAlpha = ctx.mAlpha;
+    ctx.mAlpha = alpha;
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, double(w) / buffer.GetWidth(), double(h) / buffer.GetHeight());
+    // No edge padding: an image on a page has sharp edges of its own, and a padded picture would
+    // be resampled into a new one.
+    cairo_set_source(cr, colours);
+    if (mask)
+        cairo_mask(cr, mask);
+    else
+        cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
+    ctx.mAlpha = savedAlpha;
+    cairo_pattern_destroy(colours);
+    if (mask)
+        cairo_pattern_destroy(mask);
+}
+
 } // namespace
 
 void LPaintSurface::DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y,
-    float w, float h, float alpha, LImageInterpolationMode)
+    float w, float h, float alpha, LImageInterpolationMode, std::shared_ptr<const void> owner)
 {
     if (!ctx.IsDrawable() || !buffer.IsValid() || !(w > 0) || !(h > 0))
         return;
     cairo_t* cr = ctx.GetPlatformContext();
+    if (!DrawsOntoPixels(cr)) {
+        DrawIntoPage(ctx, buffer, x, y, w, h, alpha, std::move(owner));
+        return;
+    }
     // A large picture shown at a fraction of its size (a photo on the design canvas) is drawn
     // from a copy reduced by a whole factor to no less than the size it takes on the pixels:
     // Cairo's full-size copy would hold a second picture's worth of memory at every paint.
     cairo_surface_t* image = nullptr;
     const uint64_t pixels = uint64_t(buffer.GetWidth()) * uint64_t(buffer.GetHeight());
-    if (pixels > kReduceFromPixels && DrawsOntoPixels(cr)) {
+    if (pixels > kReduceFromPixels) {
         double ax = w, ay = 0, bx = 0, by = h;
         cairo_user_to_device_distance(cr, &ax, &ay);
         cairo_user_to_device_distance(cr, &bx, &by);
