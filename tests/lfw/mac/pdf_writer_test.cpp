@@ -79,22 +79,6 @@ std::shared_ptr<LImageBuffer> Quarters(int width, int height, bool bottomUp, int
     return picture;
 }
 
-// The images of the file as pdfimages lists them: "image 800 533", "smask 601 401", ...
-std::vector<std::string> Images(const std::string& pdf)
-{
-    std::istringstream list(Shell("pdfimages -list '" + pdf + "' 2>&1"));
-    std::vector<std::string> images;
-    std::string line;
-    while (std::getline(list, line)) {
-        std::istringstream fields(line);
-        std::string page, number, type, width, height;
-        if (fields >> page >> number >> type >> width >> height && page == "1")
-            images.push_back(type + " " + width + " " + height);
-    }
-    std::sort(images.begin(), images.end());
-    return images;
-}
-
 } // namespace
 
 TEST(PDFWriter, PageSizeAndMetadata)
@@ -285,7 +269,7 @@ TEST(PDFWriter, PicturesGoOntoThePageWithTheirOwnPixels)
     // Each picture at its own size; the alpha as a mask of the same size.
     const std::vector<std::string> expected
         = { "image 300 200", "image 601 401", "image 800 533", "image 800 533", "smask 601 401" };
-    EXPECT_EQ(Images(pdf), expected);
+    EXPECT_EQ(PdfImages(pdf), expected);
 
     RgbRaster r = RenderPdfPage(pdf);
     ASSERT_EQ(r.width, 596);
