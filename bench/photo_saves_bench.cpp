@@ -5,7 +5,8 @@
 //   as PNG and the file written. Ours encodes the pictures side by side on the processors; the
 //   reference encodes them one after another on one worker first, as saves did, then saves (the
 //   bytes are at hand then). The same work.
-// - BM_ExportPdfPhotos: the disc exported to PDF.
+// - BM_ExportPdfPhotos, BM_ExportImagePhotos: the disc exported to PDF, and to a PNG at 300 dpi
+//   (whose page of 2481 x 3508 pixels the export holds besides).
 // The counter peakOverPixels is the peak resident memory of the work above the loaded project, in
 // the pictures' pixel bytes (a save's includes the bytes it makes and keeps).
 // The cases of 24-megapixel pictures take minutes and some GB: for runs by hand,
@@ -155,6 +156,33 @@ void BM_ExportPdfPhotos(benchmark::State& state)
     state.counters["pixelsMB"] = double(photos.pixelBytes) / 1e6;
 }
 BENCHMARK(BM_ExportPdfPhotos)
+    ->Args({ 20, 1 })
+    ->Args({ 20, 24 })
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+void BM_ExportImagePhotos(benchmark::State& state)
+{
+    Photos photos(int(state.range(0)), int(state.range(1)));
+    const std::string path = Folder().Required() + "/photos.png";
+    long long riseKb = 0;
+    for (auto _ : state) {
+        Quiet job;
+        VTImageExport record;
+        record.targetPath = path.c_str();
+        record.project = photos.project.get();
+        record.page = photos.project->GetLabelLayout()->pages.GetAt(0);
+        record.pixelsPerInch = 300;
+        LProcessResult result = LProcessResultError;
+        riseKb = std::max(riseKb, PeakRiseKb([&] { result = Process(job, record); }));
+        if (result != LProcessResultSuccess)
+            state.SkipWithError(job.error.c_str());
+    }
+    state.counters["peakOverPixels"] = double(riseKb) * 1024 / double(photos.pixelBytes);
+    state.counters["pixelsMB"] = double(photos.pixelBytes) / 1e6;
+}
+BENCHMARK(BM_ExportImagePhotos)
     ->Args({ 20, 1 })
     ->Args({ 20, 24 })
     ->Unit(benchmark::kSecond)
