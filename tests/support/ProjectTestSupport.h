@@ -156,8 +156,9 @@ inline void MakePhoto(LImageBuffer& picture, int width, int height, uint32_t see
     }
 }
 
-// Lays count photos of width x height pixels over the design three to a row, 25 mm wide, at
-// places off the whole millimetres (as dragged pictures lie); the bytes of their pixels.
+// Lays count photos of width x height pixels over the design five to a row, 20 mm wide, at
+// places off the whole millimetres (as dragged pictures lie), twenty of them on a disc; the bytes
+// of their pixels.
 inline uint64_t AddPhotos(VTProjectTemplate& design, int count, int width, int height)
 {
     uint64_t bytes = 0;
@@ -167,10 +168,10 @@ inline uint64_t AddPhotos(VTProjectTemplate& design, int count, int width, int h
         bytes += picture.GetStride() * uint64_t(picture.GetHeight());
         auto* overlay = new VTOverlayImage;
         overlay->TakeImage(picture);
-        overlay->centreX = -27.3f + float(i % 3) * 27.1f;
-        overlay->centreY = -25.7f + float(i / 3) * 21.3f;
-        overlay->width = 25.3f;
-        overlay->height = 25.3f * float(height) / float(width);
+        overlay->centreX = -43.7f + float(i % 5) * 21.9f;
+        overlay->centreY = -32.3f + float(i / 5) * 16.1f;
+        overlay->width = 20.3f;
+        overlay->height = 20.3f * float(height) / float(width);
         design.InsertOverlay(overlay, false);
     }
     return bytes;
