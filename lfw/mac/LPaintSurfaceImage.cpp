@@ -159,6 +159,29 @@ cairo_pattern_t* PicturePattern(PagePicture& picture, bool bottomUp, bool mask)
     return pattern;
 }
 
+// Paints a picture of iw x ih pixels (the pattern, in those pixels) into the rectangle (x, y, w,
+// h), through the mask (a pattern in the same pixels) when there is one, else with the global
+// alpha; the context's alpha is alpha meanwhile.
+void PaintInRectangle(LPaintContext& ctx, cairo_pattern_t* picture, cairo_pattern_t* mask, int iw,
+    int ih, float x, float y, float w, float h, float alpha)
+{
+    cairo_t* cr = ctx.GetPlatformContext();
+    const float savedAlpha = ctx.mAlpha;
+    ctx.mAlpha = alpha;
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_clip(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, double(w) / iw, double(h) / ih);
+    cairo_set_source(cr, picture);
+    if (mask)
+        cairo_mask(cr, mask);
+    else
+        cairo_paint_with_alpha(cr, std::clamp(double(alpha), 0.0, 1.0));
+    cairo_restore(cr);
+    ctx.mAlpha = savedAlpha;
+}
+
 // Draws the picture onto a page at its own size in pixels: by reference when there is an
 // owner to hold, else from a copy (which the page takes over when it records the drawing).
 void DrawIntoPage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
@@ -195,22 +218,9 @@ void DrawIntoPage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float
         colours = cairo_pattern_create_for_surface(copy);
         cairo_surface_destroy(copy);
     }
-    const float savedAlpha = ctx.mAlpha;
-    ctx.mAlpha = alpha;
-    cairo_save(cr);
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_clip(cr);
-    cairo_translate(cr, x, y);
-    cairo_scale(cr, double(w) / buffer.GetWidth(), double(h) / buffer.GetHeight());
     // No edge padding: an image on a page has sharp edges of its own, and a padded picture would
     // be resampled into a new one.
-    cairo_set_source(cr, colours);
-    if (mask)
-        cairo_mask(cr, mask);
-    else
-        cairo_paint_with_alpha(cr, alpha);
-    cairo_restore(cr);
-    ctx.mAlpha = savedAlpha;
+    PaintInRectangle(ctx, colours, mask, buffer.GetWidth(), buffer.GetHeight(), x, y, w, h, alpha);
     cairo_pattern_destroy(colours);
     if (mask)
         cairo_pattern_destroy(mask);
@@ -258,18 +268,9 @@ void LPaintSurface::DrawImageSurface(LPaintContext& ctx, cairo_surface_t* image,
 {
     if (!ctx.IsDrawable() || !image || iw < 1 || ih < 1 || !(w > 0) || !(h > 0))
         return;
-    cairo_t* cr = ctx.GetPlatformContext();
-    const float savedAlpha = ctx.mAlpha;
-    ctx.mAlpha = alpha;
-    cairo_save(cr);
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_clip(cr);
-    cairo_translate(cr, x, y);
-    cairo_scale(cr, double(w) / iw, double(h) / ih);
-    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_pattern_t* picture = cairo_pattern_create_for_surface(image);
     // The edge pixels reach the rectangle's edges instead of fading out when scaled up.
-    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-    cairo_paint_with_alpha(cr, std::clamp(double(alpha), 0.0, 1.0));
-    cairo_restore(cr);
-    ctx.mAlpha = savedAlpha;
+    cairo_pattern_set_extend(picture, CAIRO_EXTEND_PAD);
+    PaintInRectangle(ctx, picture, nullptr, iw, ih, x, y, w, h, alpha);
+    cairo_pattern_destroy(picture);
 }
