@@ -14,6 +14,7 @@
 #include "app/VTExport.h"
 #include "app/VTProjectFile.h"
 #include "bench/BenchSupport.h"
+#include "bench/ProjectSaving.h"
 #include "platform/system/System.h"
 #include "tests/support/ProcessStatus.h"
 #include "tests/support/ProjectTestSupport.h"
@@ -36,10 +37,8 @@ benchsupport::Scratch& Folder()
     return scratch;
 }
 
-struct Quiet : LProcessInterfaceVoid {
-    std::string error;
-    void SetError(const char* text) override { error = text; }
-};
+using benchsupport::Quiet;
+using benchsupport::SaveTo;
 
 // A project of count opaque pictures of the megapixels in 3:2, and the pictures.
 struct Photos {
@@ -77,17 +76,6 @@ struct Photos {
     }
 };
 
-bool Save(VTProject& project, const std::string& path, std::string& error)
-{
-    Quiet job;
-    VTProjectSave save;
-    save.project = &project;
-    std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
-    const bool ok = Process(job, save) == LProcessResultSuccess;
-    error = job.error;
-    return ok;
-}
-
 void SavePhotos(benchmark::State& state, int workers)
 {
     Photos photos(int(state.range(0)), int(state.range(1)));
@@ -105,7 +93,7 @@ void SavePhotos(benchmark::State& state, int workers)
                     state.SkipWithError(job.error.c_str());
             }
             std::string error;
-            if (!Save(*photos.project, path, error))
+            if (!SaveTo(*photos.project, path, error))
                 state.SkipWithError(error.c_str());
         }));
     }
