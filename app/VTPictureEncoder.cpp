@@ -107,6 +107,7 @@ struct EncodingAll {
     std::mutex lock;
     std::condition_variable changed; // a thread ended, told a status or moved a step on
     int running = 0; // threads under way
+    LProcessInterface* here = nullptr; // the process, when the pictures are encoded on its thread
     std::vector<std::pair<std::string, int>> statuses; // to be told, in order
     double progressTold = 0; // the share told last
     LProcessResult result = LProcessResultSuccess; // the first that was not success
@@ -153,7 +154,12 @@ struct EncodingAll {
             , fIndex(index)
         {
         }
-        bool IsToStop() override { return fAll.stop.load(); }
+        bool IsToStop() override
+        {
+            if (fAll.here && fAll.here->IsToStop())
+                fAll.stop = true;
+            return fAll.stop.load();
+        }
         void SetStatus(const char* text, int level) override
         {
             std::lock_guard<std::mutex> hold(fAll.lock);
@@ -234,7 +240,9 @@ LProcessResult VTPictureEncoder::EncodeAll(LProcessInterface& process,
         }
     }
     if (threads.empty()) {
-        // No thread could be made: the pictures are encoded here, one after another.
+        // No thread could be made: the pictures are encoded here, one after another, the
+        // process asked to stop as they are.
+        all.here = &process;
         ++all.running;
         all.Work();
     }
