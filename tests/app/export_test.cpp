@@ -177,6 +177,9 @@ TEST_F(Export, PdfHoldsThePhotosOnceAtTheirOwnSizes)
     expected.insert(expected.begin(), { "image 1000 750" });
     expected.push_back("smask 1000 750");
     EXPECT_EQ(PdfImages(pdf), expected);
+    // The written file holds the pictures no longer.
+    for (VTOverlay* o = disc->first; o; o = o->next)
+        EXPECT_EQ(static_cast<VTOverlayImage*>(o)->image->GetRefCount(), 1);
 }
 
 TEST_F(Export, PdfOfALandscapePage)

@@ -354,6 +354,9 @@ TEST_F(Print, PhotosArePrintedFromTheirOwnPixels)
         (unsigned long long)(pixels / 1024));
     EXPECT_LT(uint64_t(riseKb) * 1024, pixels);
     EXPECT_EQ(PdfImages(pdf), std::vector<std::string>(9, "image 1500 1001"));
+    // The printed pages hold the pictures no longer.
+    for (VTOverlay* o = project->templates.GetAt(0)->first; o; o = o->next)
+        EXPECT_EQ(static_cast<VTOverlayImage*>(o)->image->GetRefCount(), 1);
 }
 
 TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)
