@@ -54,10 +54,10 @@ public:
     //
     // A page description (PDF, print) gets the picture at its own size in pixels, never
     // resampled. Given the owner of the buffer (what keeps its pixels alive and unchanged), a
-    // B8G8R8A8 picture goes onto the page without a copy: the page refers to the pixels where
-    // they are, holding the owner, until it is written out (only the alpha of a picture that has
-    // any is made a mask of a byte a pixel, and only while it is written). Without an owner the
-    // page gets a copy.
+    // B8G8R8A8 picture goes onto the page without a copy: the page description refers to the
+    // pixels where they are, holding the owner, until it is destroyed (only the alpha of a
+    // picture that has any is made a mask of a byte a pixel). Without an owner the page gets a
+    // copy.
     static void DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
         float h, float alpha, LImageInterpolationMode mode,
         std::shared_ptr<const void> owner = nullptr);

@@ -55,15 +55,26 @@ bool AllOpaque(const LImageBuffer& buffer)
     return true;
 }
 
-// A picture a page refers to: its pixels are read where they are when the page is written. The
-// page description holds it, and its owner, until it is destroyed: the PDF surface keeps a copy
-// of each pattern it wrote, which it never lets go of, so the patterns cannot tell when the last
-// of them is gone.
+// A picture a page refers to: surfaces over its pixels where they are (the colours) and over its
+// alpha (the mask, when it has one), and what keeps the pixels. The page description holds them
+// until it is destroyed: it reads the pixels when it writes the page out, later than the drawing.
 struct PagePicture {
     std::shared_ptr<const void> owner;
-    const unsigned char* data = nullptr;
-    int width = 0, height = 0, stride = 0;
-    unsigned alpha = 255; // the global alpha, applied to the mask
+    cairo_surface_t* colours = nullptr;
+    cairo_surface_t* mask = nullptr;
+
+    PagePicture() = default;
+    PagePicture(const PagePicture&) = delete;
+    PagePicture& operator=(const PagePicture&) = delete;
+    ~PagePicture()
+    {
+        // The mask first: it is the page's own. The colours' surface is let go of before the
+        // owner, which may free the pixels.
+        if (mask)
+            cairo_surface_destroy(mask);
+        if (colours)
+            cairo_surface_destroy(colours);
+    }
 };
 
 struct PagePictures {
@@ -98,20 +109,12 @@ bool CanReferTo(const LImageBuffer& buffer)
         && buffer.GetStride() <= uint64_t(std::numeric_limits<int>::max());
 }
 
-cairo_surface_t* AcquireColours(
-    cairo_pattern_t*, void* data, cairo_surface_t*, const cairo_rectangle_int_t*)
+// The alpha of a B8G8R8A8 buffer in stored rows, times the global alpha (0 to 255); null when
+// the surface cannot be made.
+cairo_surface_t* AlphaMask(const LImageBuffer& buffer, unsigned alpha)
 {
-    // The alpha bytes are left out (RGB24): they go into the mask.
-    const auto* p = static_cast<const PagePicture*>(data);
-    return cairo_image_surface_create_for_data(
-        const_cast<unsigned char*>(p->data), CAIRO_FORMAT_RGB24, p->width, p->height, p->stride);
-}
-
-cairo_surface_t* AcquireMask(
-    cairo_pattern_t*, void* data, cairo_surface_t*, const cairo_rectangle_int_t*)
-{
-    const auto* p = static_cast<const PagePicture*>(data);
-    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, p->width, p->height);
+    const int width = buffer.GetWidth(), height = buffer.GetHeight();
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
     if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(mask);
         return nullptr;
@@ -119,41 +122,25 @@ cairo_surface_t* AcquireMask(
     cairo_surface_flush(mask);
     unsigned char* out = cairo_image_surface_get_data(mask);
     const size_t outStride = size_t(cairo_image_surface_get_stride(mask));
-    for (int y = 0; y < p->height; ++y) {
-        const unsigned char* row = p->data + size_t(y) * size_t(p->stride);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = buffer.GetRow(y);
         unsigned char* to = out + size_t(y) * outStride;
-        if (p->alpha >= 255) {
-            for (int x = 0; x < p->width; ++x)
-                to[x] = row[size_t(x) * 4 + 3];
-        } else {
-            for (int x = 0; x < p->width; ++x)
-                to[x] = uint8_t((row[size_t(x) * 4 + 3] * p->alpha + 127) / 255);
-        }
+        for (int x = 0; x < width; ++x)
+            to[x] = alpha >= 255 ? row[size_t(x) * 4 + 3]
+                                 : uint8_t((row[size_t(x) * 4 + 3] * alpha + 127) / 255);
     }
     cairo_surface_mark_dirty(mask);
     return mask;
 }
 
-void ReleaseSurface(cairo_pattern_t*, void*, cairo_surface_t* surface)
+// A pattern of the surface, whose pixels are the buffer's stored rows: a bottom-up buffer is
+// turned over by the pattern's matrix.
+cairo_pattern_t* StoredRowsPattern(cairo_surface_t* surface, const LImageBuffer& buffer)
 {
-    cairo_surface_destroy(surface);
-}
-
-// A pattern of the picture's colours (or of its alpha) in stored rows, so that a bottom-up
-// buffer is turned over by the pattern's matrix; null when it cannot be made.
-cairo_pattern_t* PicturePattern(PagePicture& picture, bool bottomUp, bool mask)
-{
-    cairo_pattern_t* pattern = cairo_pattern_create_raster_source(
-        &picture, mask ? CAIRO_CONTENT_ALPHA : CAIRO_CONTENT_COLOR, picture.width, picture.height);
-    if (cairo_pattern_status(pattern) != CAIRO_STATUS_SUCCESS) {
-        cairo_pattern_destroy(pattern);
-        return nullptr;
-    }
-    cairo_raster_source_pattern_set_acquire(
-        pattern, mask ? AcquireMask : AcquireColours, ReleaseSurface);
-    if (bottomUp) {
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
+    if (buffer.IsBottomUp()) {
         cairo_matrix_t flip;
-        cairo_matrix_init(&flip, 1, 0, 0, -1, 0, picture.height);
+        cairo_matrix_init(&flip, 1, 0, 0, -1, 0, buffer.GetHeight());
         cairo_pattern_set_matrix(pattern, &flip);
     }
     return pattern;
@@ -194,22 +181,22 @@ void DrawIntoPage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float
     PagePictures* kept = owner && CanReferTo(buffer) ? PicturesOf(cairo_get_target(cr)) : nullptr;
     if (kept) {
         auto picture = std::make_unique<PagePicture>();
-        picture->owner = std::move(owner);
-        picture->data = buffer.GetData();
-        picture->width = buffer.GetWidth();
-        picture->height = buffer.GetHeight();
-        picture->stride = int(buffer.GetStride());
-        picture->alpha = unsigned(std::lround(alpha * 255));
-        colours = PicturePattern(*picture, buffer.IsBottomUp(), false);
-        if (colours && !AllOpaque(buffer)) {
-            mask = PicturePattern(*picture, buffer.IsBottomUp(), true);
-            if (!mask) {
-                cairo_pattern_destroy(colours);
-                colours = nullptr;
-            }
+        // The alpha bytes are left out of the colours (RGB24): they go into the mask.
+        picture->colours
+            = cairo_image_surface_create_for_data(const_cast<unsigned char*>(buffer.GetData()),
+                CAIRO_FORMAT_RGB24, buffer.GetWidth(), buffer.GetHeight(), int(buffer.GetStride()));
+        bool made = cairo_surface_status(picture->colours) == CAIRO_STATUS_SUCCESS;
+        if (made && !AllOpaque(buffer)) {
+            picture->mask = AlphaMask(buffer, unsigned(std::lround(alpha * 255)));
+            made = picture->mask != nullptr;
         }
-        if (colours)
+        if (made) {
+            picture->owner = std::move(owner);
+            colours = StoredRowsPattern(picture->colours, buffer);
+            if (picture->mask)
+                mask = StoredRowsPattern(picture->mask, buffer);
             kept->pictures.push_back(std::move(picture));
+        }
     }
     if (!colours) {
         cairo_surface_t* copy = LCGImageRefReader().CreateImageRefFromImageBuffer(buffer, false);
