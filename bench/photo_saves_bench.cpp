@@ -10,7 +10,7 @@
 // The counter peakOverPixels is the peak resident memory of the work above the loaded project, in
 // the pictures' pixel bytes (a save's includes the bytes it makes and keeps).
 // The cases of 24-megapixel pictures take minutes and some GB: for runs by hand,
-// --benchmark_filter='/20/24'.
+// --benchmark_filter='/24/'.
 #include "app/VTExport.h"
 #include "app/VTProjectFile.h"
 #include "bench/BenchSupport.h"
@@ -151,6 +151,7 @@ void BM_ExportPdfPhotos(benchmark::State& state)
 }
 BENCHMARK(BM_ExportPdfPhotos)
     ->Args({ 20, 1 })
+    ->Args({ 1, 24 })
     ->Args({ 20, 24 })
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
@@ -163,6 +164,7 @@ void BM_ExportImagePhotos(benchmark::State& state)
 }
 BENCHMARK(BM_ExportImagePhotos)
     ->Args({ 20, 1 })
+    ->Args({ 1, 24 })
     ->Args({ 20, 24 })
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
