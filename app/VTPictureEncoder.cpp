@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -233,7 +234,12 @@ LProcessResult VTPictureEncoder::EncodeAll(LProcessInterface& process,
     for (size_t i = 0; i < count; ++i) {
         std::lock_guard<std::mutex> hold(all.lock);
         try {
-            threads.emplace_back([&all] { all.Work(); });
+            threads.emplace_back([&all] {
+                // Below the window's thread, as the workers run (it fails, harmlessly, where
+                // the caller runs nicer still).
+                setpriority(PRIO_PROCESS, 0, platform::system::WorkerQueue::kNiceness);
+                all.Work();
+            });
             ++all.running;
         } catch (const std::system_error&) {
             break;
