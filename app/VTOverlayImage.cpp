@@ -7,6 +7,7 @@
 #include "lfw/graphics/LImageFile.h"
 #include "lfw/mac/LPDFWriter.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/system/MemoryGate.h"
 
 #include <chrono>
 #include <cmath>
@@ -64,6 +65,25 @@ void VTCountableImageBuffer::KeepEncodedPNG(Encoded bytes) const
     mEncodedFormat = GetFormat();
 }
 
+namespace {
+
+// The memory of the encodings under way, pictures encoded side by side. Never destroyed:
+// encodings may still run while the program ends.
+platform::system::MemoryGate& TheEncodingMemory()
+{
+    static auto* memory = new platform::system::MemoryGate;
+    return *memory;
+}
+
+} // namespace
+
+uint64_t VTCountableImageBuffer::EncodingBytes() const
+{
+    // The bytes written (at most about the pixels' own), in a block that grows by doubling, and
+    // their copies on the way to the picture.
+    return GetData() ? uint64_t(GetStride()) * uint64_t(GetHeight()) * 2 : 0;
+}
+
 VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
     LProcessInterface& process, LProcessResult& result) const
 {
@@ -104,8 +124,14 @@ VTCountableImageBuffer::Encoded VTCountableImageBuffer::EncodePNG(
         std::atomic<double>& fDone;
     };
     mEncodingDone.store(0, std::memory_order_relaxed);
+    const uint64_t share = EncodingBytes();
+    if (!TheEncodingMemory().Take(share, [&] { return process.IsToStop(); })) {
+        result = LProcessResultStopped;
+        return nullptr;
+    }
     Encoding quiet(process, mEncodingDone);
     result = Process(quiet, save);
+    TheEncodingMemory().Give(share);
     if (result == LProcessResultSuccess && !stream.IsGood())
         result = LProcessResultError;
     if (result != LProcessResultSuccess)
@@ -188,14 +214,23 @@ void VTOverlayImage::SetMaintainAspectRatio(bool on)
     SetDimensions(w, h);
 }
 
+// What keeps a picture's pixels for a page that refers to them until it is written.
+static std::shared_ptr<const void> PixelsOwner(const LCountedPtr<VTCountableImageBuffer>& image)
+{
+    return std::make_shared<const LCountedPtr<VTCountableImageBuffer>>(image);
+}
+
 void VTOverlayImage::Paint(LPaintContext& ctx)
 {
     float w = 0, h = 0;
     GetDimensions(w, h);
-    if (HasValidImage())
+    if (!HasValidImage())
+        LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
+    else if (ctx.mForScreen)
         image->GetScreenCopies().DrawImage(ctx, *image, -w / 2, -h / 2, w, h, 1.0f);
     else
-        LPaintSurface::DrawFrameAA(ctx, LGuiColorRef(0, 0, 0xFF00), -w / 2, -h / 2, w, h, 1.0f);
+        LPaintSurface::DrawImage(
+            ctx, *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone, PixelsOwner(image));
 }
 
 void VTOverlayImage::Paint(LPDFWriter& writer)
@@ -206,8 +241,8 @@ void VTOverlayImage::Paint(LPDFWriter& writer)
         return;
     float w = 0, h = 0;
     GetDimensions(w, h);
-    LPaintSurface::DrawImage(
-        writer.GetPaintContext(), *image, -w / 2, -h / 2, w, h, 1.0f, LImageInterpolationNone);
+    LPaintSurface::DrawImage(writer.GetPaintContext(), *image, -w / 2, -h / 2, w, h, 1.0f,
+        LImageInterpolationNone, PixelsOwner(image));
 }
 
 void VTOverlayImage::CopyContentTo(VTOverlayImage& copy) const

@@ -49,8 +49,12 @@ public:
     // stopped (result tells which). A failure sets no error text: the caller names it. The job
     // is told the encoding's progress. Any thread: while another thread encodes this picture,
     // the caller waits for those bytes rather than encoding them a second time, told the
-    // progress of that encoding and asked to stop every 50 ms.
+    // progress of that encoding and asked to stop every 50 ms. Encodings side by side wait while
+    // theirs and this one's memory (EncodingBytes) would pass half the memory free, unless no
+    // other is under way.
     Encoded EncodePNG(LProcessInterface& process, LProcessResult& result) const;
+    // The memory an encoding of the picture takes at most while it runs.
+    uint64_t EncodingBytes() const;
     // The memory the picture takes: its pixels, its PNG bytes and its copies for the screen.
     uint64_t GetMemorySize() const;
     // The picture's copies for the screen (shared, like the pixels, by undo steps and copies).

@@ -14,6 +14,7 @@
 #include "lfw/gen/LCountedPtr.h"
 
 #include <functional>
+#include <vector>
 
 namespace VTPictureEncoder {
 
@@ -25,5 +26,15 @@ bool Busy();
 // memory the picture takes has grown), until Unwatch with the same owner. Main thread.
 void Watch(const void* owner, std::function<void()> encoded);
 void Unwatch(const void* owner);
+
+// Makes the PNG bytes of the pictures not kept yet, on threads of their own side by side: as many
+// as the processors the process may use, at most workers when that is above 0, at most one a
+// picture, running below the window's thread as the workers do (WorkerQueue::kNiceness, or the
+// caller's niceness when that is higher). The calling thread waits, telling the process the
+// share of pixels encoded and the encoders' statuses, and asking it to stop every 50 ms. The
+// first failure ends the others; the process's error is then "Det gick inte att koda bilden.".
+// Any thread but the main one.
+LProcessResult EncodeAll(LProcessInterface& process,
+    const std::vector<LCountedPtr<VTCountableImageBuffer>>& pictures, int workers = 0);
 
 } // namespace VTPictureEncoder

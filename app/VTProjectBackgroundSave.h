@@ -1,8 +1,8 @@
 // A save of a project that never holds the window's thread, for the autosave: the pictures whose
-// PNG bytes are not at hand are encoded on a worker, a snapshot of the file (VTProjectSnapshot:
-// the pictures' bytes shared, not copied) is made on the main thread once they are, and the
-// worker writes it out through a temporary file beside the target. The project's path and save
-// state are left as they are.
+// PNG bytes are not at hand are encoded side by side on threads of their own, a snapshot of the
+// file (VTProjectSnapshot: the pictures' bytes shared, not copied) is made on the main thread once
+// they are, and the worker writes it out through a temporary file beside the target. The project's
+// path and save state are left as they are.
 //
 // Main thread. The outcome comes back through the callback, on the main thread, unless the save
 // was abandoned first (the object destroyed). The object may be destroyed from its callback.

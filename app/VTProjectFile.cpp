@@ -1,6 +1,7 @@
 #include "app/VTProjectFile.h"
 
 #include "app/VTOverlaySerialise.h"
+#include "app/VTPictureEncoder.h"
 #include "app/VTProjectXML.h"
 #include "app/VTSerialiseTemplateDiscDimensions.h"
 #include "lfw/gen/LFileSave.h"
@@ -730,20 +731,7 @@ std::vector<LCountedPtr<VTCountableImageBuffer>> VTProjectPicturesToEncode(VTPro
 
 LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job)
 {
-    const size_t count = job.pictures.size();
-    for (size_t i = 0; i < count; ++i) {
-        if (process.IsToStop())
-            return LProcessResultStopped;
-        LProcessInterfaceSubProcess one(process, double(i) / double(count), 1.0 / double(count));
-        LProcessResult result = LProcessResultSuccess;
-        job.pictures[i]->EncodePNG(one, result);
-        if (result == LProcessResultError)
-            return Fail(process, "Det gick inte att koda bilden.");
-        if (result != LProcessResultSuccess)
-            return result;
-    }
-    process.SetProgress(1.0);
-    return LProcessResultSuccess;
+    return VTPictureEncoder::EncodeAll(process, job.pictures, job.workers);
 }
 
 LProcessResult VTProjectMakeSnapshot(

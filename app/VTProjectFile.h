@@ -73,9 +73,11 @@ LProcessResult Process(LProcessInterface& process, VTProjectSave& job);
 // The pictures of the project whose PNG bytes are not kept yet, each once.
 std::vector<LCountedPtr<VTCountableImageBuffer>> VTProjectPicturesToEncode(VTProject& project);
 
-// Encodes the pictures' PNG bytes and keeps them on the pictures. Any thread.
+// Encodes the pictures' PNG bytes and keeps them on the pictures, side by side on the
+// processors (VTPictureEncoder::EncodeAll). Any thread but the main one.
 struct VTProjectEncodePictures {
     std::vector<LCountedPtr<VTCountableImageBuffer>> pictures;
+    int workers = 0; // the most threads side by side; 0: one a processor
 };
 LProcessResult Process(LProcessInterface& process, VTProjectEncodePictures& job);
 

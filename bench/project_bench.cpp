@@ -9,6 +9,7 @@
 #include "app/VTExport.h"
 #include "app/VTProjectFile.h"
 #include "bench/BenchSupport.h"
+#include "bench/ProjectSaving.h"
 #include "lfw/graphics/LImageFile.h"
 #include "tests/support/ProjectTestSupport.h"
 
@@ -67,21 +68,8 @@ std::unique_ptr<VTProject> BigProject()
     return project;
 }
 
-struct Quiet : LProcessInterfaceVoid {
-    std::string error;
-    void SetError(const char* text) override { error = text; }
-};
-
-bool SaveTo(VTProject& project, const std::string& path, std::string& error)
-{
-    Quiet job;
-    VTProjectSave save;
-    save.project = &project;
-    std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
-    const bool ok = Process(job, save) == LProcessResultSuccess;
-    error = job.error;
-    return ok;
-}
+using benchsupport::Quiet;
+using benchsupport::SaveTo;
 
 // The first save of a new project: every picture is encoded.
 void BM_ProjectFirstSave(benchmark::State& state)

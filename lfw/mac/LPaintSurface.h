@@ -51,8 +51,16 @@ public:
     // context's alpha is alpha during the call and restored afterwards, as is the transform. The
     // mode is accepted and not applied: the context's own filter is used. Nothing for buffers
     // without a surface form (see LCGImageRefReader) or a context that cannot draw.
+    //
+    // A page description (PDF, print) gets the picture at its own size in pixels, never
+    // resampled. Given the owner of the buffer (what keeps its pixels alive and unchanged), a
+    // B8G8R8A8 picture goes onto the page without a copy: the page description refers to the
+    // pixels where they are, holding the owner, until it is destroyed (only the alpha of a
+    // picture that has any is made a mask of a byte a pixel). Without an owner the page gets a
+    // copy.
     static void DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
-        float h, float alpha, LImageInterpolationMode mode);
+        float h, float alpha, LImageInterpolationMode mode,
+        std::shared_ptr<const void> owner = nullptr);
     // The same for a picture already made an image surface of iw x ih pixels.
     static void DrawImageSurface(LPaintContext& ctx, cairo_surface_t* image, int iw, int ih,
         float x, float y, float w, float h, float alpha);

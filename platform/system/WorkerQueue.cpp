@@ -13,10 +13,11 @@ namespace platform::system {
 
 struct WorkerQueue::Shared {
     std::string name; // as the system keeps it: at most 15 bytes, never a cut character
+    int threads = 1; // side by side at most
     mutable std::mutex mutex;
     std::deque<std::function<void()>> waiting;
-    bool running = false; // a thread works the queue
-    bool busy = false; // a piece of work is under way
+    int running = 0; // threads that work the queue
+    int busy = 0; // pieces of work under way
 };
 
 namespace {
@@ -33,18 +34,19 @@ void Work(const std::shared_ptr<WorkerQueue::Shared>& shared)
 {
     pthread_setname_np(pthread_self(), shared->name.c_str());
     setpriority(PRIO_PROCESS, 0, WorkerQueue::kNiceness);
-    for (;;) {
+    for (bool done = false;; done = true) {
         std::function<void()> work;
         {
             std::lock_guard<std::mutex> hold(shared->mutex);
-            shared->busy = false;
+            if (done)
+                --shared->busy;
             if (shared->waiting.empty()) {
-                shared->running = false;
+                --shared->running;
                 return;
             }
             work = std::move(shared->waiting.front());
             shared->waiting.pop_front();
-            shared->busy = true;
+            ++shared->busy;
         }
         work();
         // What the work held goes before the next is taken.
@@ -54,10 +56,11 @@ void Work(const std::shared_ptr<WorkerQueue::Shared>& shared)
 
 } // namespace
 
-WorkerQueue::WorkerQueue(std::string name)
+WorkerQueue::WorkerQueue(std::string name, int threads)
     : fShared(std::make_shared<Shared>())
 {
     fShared->name = SystemName(name);
+    fShared->threads = std::max(threads, 1);
 }
 
 WorkerQueue::~WorkerQueue()
@@ -73,14 +76,18 @@ bool WorkerQueue::Add(std::function<void()> work)
         return true;
     std::unique_lock<std::mutex> hold(fShared->mutex);
     fShared->waiting.push_back(std::move(work));
-    if (fShared->running)
+    // The threads between two pieces of work take what waits before another is started.
+    const size_t free = size_t(fShared->running - fShared->busy);
+    if (fShared->running >= fShared->threads || fShared->waiting.size() <= free)
         return true;
     try {
         std::thread([shared = fShared] { Work(shared); }).detach();
-        fShared->running = true;
+        ++fShared->running;
         return true;
     } catch (const std::system_error&) {
-        // No thread runs, so the queue held nothing else.
+        // The threads that run do the work; with none, the queue held nothing else.
+        if (fShared->running > 0)
+            return true;
         std::function<void()> dropped = std::move(fShared->waiting.back());
         fShared->waiting.pop_back();
         hold.unlock();
@@ -91,7 +98,7 @@ bool WorkerQueue::Add(std::function<void()> work)
 bool WorkerQueue::Busy() const
 {
     std::lock_guard<std::mutex> hold(fShared->mutex);
-    return fShared->busy || !fShared->waiting.empty();
+    return fShared->busy > 0 || !fShared->waiting.empty();
 }
 
 } // namespace platform::system

@@ -1,11 +1,13 @@
-// Work done in the background by one thread at a time. The work added to a queue is done in the
-// order it came by a thread of the queue's own, which the queue starts when work comes and none
-// runs, and which ends (detached) once the queue is empty: nothing waits while there is nothing to
-// do. The thread carries the queue's name (cut to 15 bytes, as the system keeps thread names)
-// and runs below the window's thread (nice 10), so its work takes what the user's leaves.
+// Work done in the background. The work added to a queue is taken in the order it came by threads
+// of the queue's own, at most as many side by side as the queue was made for (one unless asked):
+// the queue starts one when work comes and fewer run than there is work for, and a thread ends
+// (detached) once the queue is empty, so nothing waits while there is nothing to do. With one
+// thread the work is done in the order it came. The threads carry the queue's name (cut to 15
+// bytes, as the system keeps thread names) and run below the window's thread (nice 10), so their
+// work takes what the user's leaves.
 //
-// The queue's state is shared with its thread: a queue may be destroyed, or live to the end of
-// the program, while its thread works. Work not begun then is dropped with the queue; the work
+// The queue's state is shared with its threads: a queue may be destroyed, or live to the end of
+// the program, while its threads work. Work not begun then is dropped with the queue; the work
 // under way is finished on its thread.
 //
 //     static WorkerQueue queue("Bildkodning");
@@ -24,7 +26,8 @@ public:
     // Niceness of the queues' threads: below the default of 0.
     static constexpr int kNiceness = 10;
 
-    explicit WorkerQueue(std::string name);
+    // threads: how many may work side by side (at least 1).
+    explicit WorkerQueue(std::string name, int threads = 1);
     ~WorkerQueue();
     WorkerQueue(const WorkerQueue&) = delete;
     WorkerQueue& operator=(const WorkerQueue&) = delete;

@@ -5,6 +5,7 @@
 #include "lfw/graphics/LImageCodec.h"
 #include "lfw/graphics/LImageFile.h"
 #include "support/DocumentTestSupport.h"
+#include "support/ProcessStatus.h"
 #include "support/ProjectTestSupport.h"
 #include "support/SmallDisk.h"
 #include "support/TemporaryFolder.h"
@@ -148,6 +149,37 @@ TEST_F(Export, PdfOfAPortraitPage)
     EXPECT_EQ(edge.r, edge.b);
     EXPECT_LT(edge.r, 245);
     EXPECT_GT(edge.r, 200);
+}
+
+// Photos go into the PDF as they are, each at its own size in pixels, and the export holds no
+// second copy of them: its peak memory rises over the loaded project by less than their pixels.
+TEST_F(Export, PdfHoldsThePhotosOnceAtTheirOwnSizes)
+{
+    auto project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
+    VTProjectTemplate* disc = project->templates.GetAt(0);
+    const uint64_t pixels = sample::AddPhotos(*disc, 6, 1200, 801);
+    // One with alpha, whose mask is made while the page is written.
+    VTOverlayImage* clear = sample::Picture(new VTOverlayImage, *disc, 1000, 7, 0, 30);
+    const uint64_t all = pixels + clear->GetImage().GetStride() * 750;
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetAt(0);
+    const std::string pdf = Path("photos.pdf");
+    Recorder job;
+    LProcessResult result = LProcessResultError;
+    const long long riseKb = PeakRiseKb([&] { result = ExportPdf(*project, page, pdf, job); });
+    ASSERT_EQ(result, LProcessResultSuccess) << job.error;
+    if (riseKb < 0)
+        GTEST_SKIP() << "the peak resident memory cannot be put back here";
+    std::printf("[ memory ] PDF export: peak %lld kB over the project, pictures %llu kB\n", riseKb,
+        (unsigned long long)(all / 1024));
+    EXPECT_LT(uint64_t(riseKb) * 1024, all);
+
+    std::vector<std::string> expected(6, "image 1200 801");
+    expected.insert(expected.begin(), { "image 1000 750" });
+    expected.push_back("smask 1000 750");
+    EXPECT_EQ(PdfImages(pdf), expected);
+    // The written file holds the pictures no longer.
+    for (VTOverlay* o = disc->first; o; o = o->next)
+        EXPECT_EQ(static_cast<VTOverlayImage*>(o)->image->GetRefCount(), 1);
 }
 
 TEST_F(Export, PdfOfALandscapePage)
@@ -304,8 +336,8 @@ TEST_F(Export, ImageAt300Dpi)
     // The disc's ring is red at 40 mm from the centre, read back by ImageMagick; the page is
     // opaque paper, so the file has no alpha channel.
     const int x = int(1240 + 40 * 300 / 25.4), y = 1753;
-    EXPECT_EQ(ShellOutput("/usr/bin/convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + ","
-                  + std::to_string(y) + "}]' info:"),
+    EXPECT_EQ(ShellOutput("/usr/bin/convert '" + png + "' -format '%[pixel:p{" + std::to_string(x)
+                  + "," + std::to_string(y) + "}]' info:"),
         "srgb(255,0,0)");
     EXPECT_EQ(ShellOutput("/usr/bin/identify -format '%[channels]' '" + png + "'"), "srgb");
 
@@ -392,8 +424,8 @@ TEST_F(Export, TextSizesArePoints)
     const double expected = 18.0 / 72.0 * 300.0 * 0.729;
     // The height of what is darker than mid grey (the outlines are lighter).
     auto inkHeight = [](const std::string& image) {
-        return std::atof(ShellOutput(
-            "/usr/bin/convert '" + image + "' -colorspace Gray -threshold 40% -trim -format '%h' info:")
+        return std::atof(ShellOutput("/usr/bin/convert '" + image
+            + "' -colorspace Gray -threshold 40% -trim -format '%h' info:")
                              .c_str());
     };
     const std::string png = Path("text.png");

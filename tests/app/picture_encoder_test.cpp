@@ -1,9 +1,12 @@
 // The picture encoder's queue: a picture that comes into a project gets its PNG bytes made in the
 // background, bytes that decode (read back by the PNG reader and by ImageMagick) to its pixels; a
 // picture that nobody but the queue holds any more is dropped unencoded. The progress of an
-// encoding under way is told to a save that waits for it.
+// encoding under way is told to a save that waits for it. A save encodes its pictures side by
+// side, into the same bytes.
 #include "app/VTPictureEncoder.h"
+#include "app/VTProjectFile.h"
 #include "lfw/graphics/LImageFile.h"
+#include "platform/system/System.h"
 #include "support/ProgramRun.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -196,4 +199,38 @@ TEST(PictureEncoder, AWaitingSaveIsToldTheProgressAndALetGoPictureStops)
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(gone.load(), 1);
     EXPECT_FALSE(encoded) << "the encoding of a picture nobody held went on to its end";
+}
+
+// A save's pictures are encoded side by side: a small one is done while a long one is still being
+// encoded, though it comes after it. The bytes are those one encoding alone makes.
+TEST(PictureEncoder, ASaveEncodesItsPicturesSideBySide)
+{
+    if (platform::system::ProcessorCount() < 2)
+        GTEST_SKIP() << "one processor";
+    LCountedPtr<VTCountableImageBuffer> longOne = Noise(6000, 4000);
+    LCountedPtr<VTCountableImageBuffer> small(new VTCountableImageBuffer);
+    sample::MakePicture(*small, 300, 200, 4);
+    VTProjectEncodePictures encode { { longOne, small } };
+    std::atomic<bool> ended { false };
+    LProcessResult result = LProcessResultError;
+    std::thread saving([&] {
+        LProcessInterfaceVoid job;
+        result = Process(job, encode);
+        ended = true;
+    });
+    ASSERT_TRUE(programrun::WaitFor([&] { return small->GetEncodedPNG() || ended; }, 120000, 1));
+    const bool longDone = longOne->GetEncodedPNG() != nullptr;
+    saving.join();
+    EXPECT_FALSE(longDone) << "the small picture waited for the long one";
+    ASSERT_EQ(result, LProcessResultSuccess);
+    ASSERT_NE(longOne->GetEncodedPNG(), nullptr);
+
+    LCountedPtr<VTCountableImageBuffer> alone(new VTCountableImageBuffer);
+    LImageBufferAllocateAndCopy(*alone, *small);
+    LProcessInterfaceVoid job;
+    LProcessResult aloneResult = LProcessResultError;
+    VTCountableImageBuffer::Encoded bytes = alone->EncodePNG(job, aloneResult);
+    ASSERT_NE(bytes, nullptr);
+    ASSERT_NE(small->GetEncodedPNG(), nullptr);
+    EXPECT_EQ(*small->GetEncodedPNG(), *bytes);
 }

@@ -9,6 +9,8 @@
 #include "platform/ui/LUiAlert.h"
 #include "support/DocumentTestSupport.h"
 #include "support/PrintPanel.h"
+#include "support/ProcessStatus.h"
+#include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
 
@@ -321,6 +323,40 @@ TEST_F(Print, PrintsToFileOnThePapersCoordinates)
     EXPECT_FALSE(IsRed(r.At(int(cx), int(cy - 61 * k))));
     EXPECT_FALSE(IsRed(r.At(int(cx), int(cy + 61 * k))));
     EXPECT_FALSE(IsRed(r.At(int(cx), int(cy))));
+}
+
+// A print holds the photos once, as the PDF export does: the page refers to their pixels, and
+// each goes onto the paper at its own size in pixels.
+TEST_F(Print, PhotosArePrintedFromTheirOwnPixels)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    auto print = [&](VTProject& project, const char* name) {
+        VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+        LPrintSettings settings;
+        VTPrintSettingsForLayout(settings, *project.GetLabelLayout(), *page);
+        VTPrintFunctionClass function(&project, page, &settings.imageableWidth, true);
+        const std::string pdf = PrintToFile(name);
+        EXPECT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, function));
+        return pdf;
+    };
+    // What the first print costs (the panel, the printers' modules) is not counted.
+    auto empty = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    print(*empty, "empty.pdf");
+
+    auto project = std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
+    const uint64_t pixels = sample::AddPhotos(*project->templates.GetAt(0), 9, 1500, 1001);
+    std::string pdf;
+    const long long riseKb = PeakRiseKb([&] { pdf = print(*project, "photos.pdf"); });
+    if (riseKb < 0)
+        GTEST_SKIP() << "the peak resident memory cannot be put back here";
+    std::printf("[ memory ] print: peak %lld kB over the project, pictures %llu kB\n", riseKb,
+        (unsigned long long)(pixels / 1024));
+    EXPECT_LT(uint64_t(riseKb) * 1024, pixels);
+    EXPECT_EQ(PdfImages(pdf), std::vector<std::string>(9, "image 1500 1001"));
+    // The printed pages hold the pictures no longer.
+    for (VTOverlay* o = project->templates.GetAt(0)->first; o; o = o->next)
+        EXPECT_EQ(static_cast<VTOverlayImage*>(o)->image->GetRefCount(), 1);
 }
 
 TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)

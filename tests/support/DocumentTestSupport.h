@@ -7,9 +7,11 @@
 #include "support/CommandOutput.h"
 #include "support/DrawCanvas.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,23 @@ inline RgbRaster RenderPdfPage(const std::string& pdf, double dpi = 72)
     if (magic != "P6" || !in)
         r.width = r.height = 0;
     return r;
+}
+
+// The images on the first page of a PDF as pdfimages lists them, "image 800 533" or
+// "smask 601 401", in sorted order.
+inline std::vector<std::string> PdfImages(const std::string& pdf)
+{
+    std::istringstream list(ShellOutput("pdfimages -list '" + pdf + "' 2>&1"));
+    std::vector<std::string> images;
+    std::string line;
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        std::string page, number, type, width, height;
+        if (fields >> page >> number >> type >> width >> height && page == "1")
+            images.push_back(type + " " + width + " " + height);
+    }
+    std::sort(images.begin(), images.end());
+    return images;
 }
 
 // An A4 PDF page at 72 units per inch whose drawing unit is made pixelsPerMm points, the origin

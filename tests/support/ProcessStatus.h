@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -22,6 +23,18 @@ inline long long StatusKb(pid_t pid, const std::string& field)
         if (line.rfind(field + ":", 0) == 0)
             return std::stoll(line.substr(field.size() + 1));
     return -1;
+}
+
+// How far this process's peak resident memory rose over its resident memory while the work ran,
+// in kB (the peak is put back to what is resident first); -1 when the system does not allow it.
+inline long long PeakRiseKb(const std::function<void()>& work)
+{
+    std::ofstream reset("/proc/self/clear_refs");
+    if (!(reset << "5" << std::flush))
+        return -1;
+    const long long before = StatusKb(getpid(), "VmRSS");
+    work();
+    return StatusKb(getpid(), "VmHWM") - before;
 }
 
 // The processor time (user and system, ms) of a process, or of one of its threads; -1 when it

@@ -207,4 +207,40 @@ inline std::unique_ptr<VTProject> MakeProject(int pictureSize = 48)
     return project;
 }
 
+// An opaque B8G8R8A8 picture, smooth as photographs are.
+inline void MakePhoto(LImageBuffer& picture, int width, int height, uint32_t seed = 1)
+{
+    picture.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, width, height));
+    for (int y = 0; y < height; ++y) {
+        unsigned char* row = picture.GetData() + picture.GetStride() * uint64_t(y);
+        for (int x = 0; x < width; ++x) {
+            row[x * 4 + 0] = uint8_t((x + y + seed * 40) / 8);
+            row[x * 4 + 1] = uint8_t(x * 255 / (width > 1 ? width - 1 : 1));
+            row[x * 4 + 2] = uint8_t(y * 255 / (height > 1 ? height - 1 : 1));
+            row[x * 4 + 3] = 255;
+        }
+    }
+}
+
+// Lays count photos of width x height pixels over the design five to a row, 20 mm wide, at
+// places off the whole millimetres (as dragged pictures lie), twenty of them on a disc; the bytes
+// of their pixels.
+inline uint64_t AddPhotos(VTProjectTemplate& design, int count, int width, int height)
+{
+    uint64_t bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        LImageBuffer picture;
+        MakePhoto(picture, width, height, uint32_t(i));
+        bytes += picture.GetStride() * uint64_t(picture.GetHeight());
+        auto* overlay = new VTOverlayImage;
+        overlay->TakeImage(picture);
+        overlay->centreX = -43.7f + float(i % 5) * 21.9f;
+        overlay->centreY = -32.3f + float(i / 5) * 16.1f;
+        overlay->width = 20.3f;
+        overlay->height = 20.3f * float(height) / float(width);
+        design.InsertOverlay(overlay, false);
+    }
+    return bytes;
+}
+
 } // namespace sample

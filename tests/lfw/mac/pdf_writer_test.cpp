@@ -1,4 +1,6 @@
+#include "lfw/graphics/LImageBuffer.h"
 #include "lfw/mac/LPDFWriter.h"
+#include "support/DocumentTestSupport.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,6 +55,28 @@ Gray Render(const std::string& pdf, const std::string& base)
     if (magic != "P5" || !in)
         g.width = g.height = 0;
     return g;
+}
+
+// A picture of four quarters (red, green / blue, black from the top left) in B8G8R8A8; the
+// right half of its rows has alpha `rightAlpha`, the left half is opaque.
+std::shared_ptr<LImageBuffer> Quarters(int width, int height, bool bottomUp, int rightAlpha = 255)
+{
+    auto picture = std::make_shared<LImageBuffer>();
+    LImageFormat format(LPixelFormatB8G8R8A8, width, height);
+    format.bottomUp = bottomUp;
+    picture->AllocateNewBuffer(format);
+    for (int y = 0; y < height; ++y) {
+        unsigned char* row = picture->GetPictureRow(y);
+        for (int x = 0; x < width; ++x) {
+            const bool right = x >= width / 2, bottom = y >= height / 2;
+            unsigned char* p = row + size_t(x) * 4;
+            p[2] = !right && !bottom ? 255 : 0; // red
+            p[1] = right && !bottom ? 255 : 0; // green
+            p[0] = !right && bottom ? 255 : 0; // blue
+            p[3] = right ? uint8_t(rightAlpha) : 255;
+        }
+    }
+    return picture;
 }
 
 } // namespace
@@ -206,4 +231,71 @@ TEST(PDFWriter, FailuresAreReported)
         full.EndPage();
         EXPECT_FALSE(full.Close());
     }
+}
+
+TEST(PDFWriter, PicturesGoOntoThePageWithTheirOwnPixels)
+{
+    TemporaryFolder dir;
+    const std::string pdf = dir / "pictures.pdf";
+    // Sizes whose proportions differ from the boxes they are drawn in.
+    auto upright = Quarters(800, 533, false);
+    auto bottomUp = Quarters(800, 533, true);
+    auto halfClear = Quarters(601, 401, false, 128);
+    auto withoutOwner = Quarters(300, 200, false);
+    {
+        LPDFWriter w(pdf.c_str(), LPaperSizeA4, LPaperSizeOrientationPortrait, 72);
+        w.BeginPage();
+        LPaintContext& ctx = w.GetPaintContext();
+        // Boxes off the whole points, as millimetres give them.
+        LPaintSurface::DrawImage(
+            ctx, *upright, 40.4f, 40.6f, 240.3f, 180.2f, 1.0f, LImageInterpolationNone, upright);
+        LPaintSurface::DrawImage(
+            ctx, *bottomUp, 320.4f, 40.6f, 240.3f, 180.2f, 1.0f, LImageInterpolationNone, bottomUp);
+        LPaintSurface::DrawImage(ctx, *halfClear, 40.4f, 300.6f, 240.3f, 180.2f, 1.0f,
+            LImageInterpolationNone, halfClear);
+        // Without an owner the page takes a copy.
+        LPaintSurface::DrawImage(
+            ctx, *withoutOwner, 320.4f, 300.6f, 240.3f, 180.2f, 1.0f, LImageInterpolationNone);
+        // Until the page is written it refers to the pixels and holds their owners.
+        EXPECT_GT(upright.use_count(), 1);
+        EXPECT_GT(halfClear.use_count(), 1);
+        w.EndPage();
+        ASSERT_TRUE(w.Close());
+    }
+    EXPECT_EQ(upright.use_count(), 1);
+    EXPECT_EQ(bottomUp.use_count(), 1);
+    EXPECT_EQ(halfClear.use_count(), 1);
+
+    // Each picture at its own size; the alpha as a mask of the same size.
+    const std::vector<std::string> expected
+        = { "image 300 200", "image 601 401", "image 800 533", "image 800 533", "smask 601 401" };
+    EXPECT_EQ(PdfImages(pdf), expected);
+
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_EQ(r.width, 596);
+    auto near = [](DrawPixel p, int red, int green, int blue) {
+        return std::abs(p.r - red) <= 8 && std::abs(p.g - green) <= 8 && std::abs(p.b - blue) <= 8;
+    };
+    for (int left : { 40, 320 }) {
+        for (int top : { 40, 300 }) {
+            SCOPED_TRACE(std::to_string(left) + ", " + std::to_string(top));
+            EXPECT_TRUE(near(r.At(left + 60, top + 45), 255, 0, 0));
+            EXPECT_TRUE(near(r.At(left + 60, top + 135), 0, 0, 255));
+            // To the box's corners.
+            EXPECT_TRUE(near(r.At(left + 1, top + 1), 255, 0, 0));
+            const int grey = left == 40 && top == 300 ? 127 : 0;
+            EXPECT_TRUE(near(r.At(left + 239, top + 179), grey, grey, grey));
+            // Nothing outside the box.
+            EXPECT_TRUE(near(r.At(left - 1, top + 90), 255, 255, 255));
+            EXPECT_TRUE(near(r.At(left + 241, top + 90), 255, 255, 255));
+        }
+    }
+    // The right half: green over black where opaque; half clear over the white page.
+    EXPECT_TRUE(near(r.At(40 + 180, 40 + 45), 0, 255, 0));
+    EXPECT_TRUE(near(r.At(40 + 180, 40 + 135), 0, 0, 0));
+    EXPECT_TRUE(near(r.At(320 + 180, 40 + 45), 0, 255, 0));
+    EXPECT_TRUE(near(r.At(320 + 180, 40 + 135), 0, 0, 0));
+    EXPECT_TRUE(near(r.At(40 + 180, 300 + 45), 127, 255, 127));
+    EXPECT_TRUE(near(r.At(40 + 180, 300 + 135), 127, 127, 127));
+    EXPECT_TRUE(near(r.At(320 + 180, 300 + 45), 0, 255, 0));
 }

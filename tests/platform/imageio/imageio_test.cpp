@@ -294,18 +294,6 @@ std::vector<uint8_t> Made(TemporaryFolder& folder, const std::string& kind, cons
         (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// How far this process's peak resident memory rose over its resident memory while the work ran,
-// in kB (the peak is put back to what is resident first); -1 when the system does not allow it.
-long long PeakRiseKb(const std::function<void()>& work)
-{
-    std::ofstream reset("/proc/self/clear_refs");
-    if (!(reset << "5" << std::flush))
-        return -1;
-    const long long before = StatusKb(getpid(), "VmRSS");
-    work();
-    return StatusKb(getpid(), "VmHWM") - before;
-}
-
 } // namespace
 
 // A PNG of 40 x 30 grey pixels with 300 compressed text chunks before them, each of which inflates

@@ -1,6 +1,7 @@
 // The background queue: its work done in order on one thread of the queue's own, named and below
-// the caller's priority, which ends once the queue is empty; work given back when no thread can
-// be made; work not begun dropped with the queue, the work under way finished.
+// the caller's priority, which ends once the queue is empty; a queue of several threads working
+// side by side, never more than it was made for; work given back when no thread can be made;
+// work not begun dropped with the queue, the work under way finished.
 #include "platform/system/WorkerQueue.h"
 #include "support/ProgramRun.h"
 
@@ -116,6 +117,45 @@ TEST(WorkerQueue, DoesTheWorkInOrderOnANamedThreadBelowTheCaller)
         EXPECT_EQ(n, std::max(getpriority(PRIO_PROCESS, 0), sys::WorkerQueue::kNiceness));
 }
 
+TEST(WorkerQueue, SeveralThreadsWorkSideBySide)
+{
+    sys::WorkerQueue queue("Köprov-sida", 3);
+    Gate gate;
+    std::mutex mutex;
+    std::vector<int> started;
+    std::atomic<int> under { 0 }, most { 0 };
+    std::atomic<int> finished { 0 };
+    for (int i = 0; i < 7; ++i) {
+        ASSERT_TRUE(queue.Add([&, i] {
+            {
+                std::lock_guard<std::mutex> hold(mutex);
+                started.push_back(i);
+            }
+            const int now = ++under;
+            int seen = most.load();
+            while (now > seen && !most.compare_exchange_weak(seen, now)) { }
+            gate.Wait();
+            --under;
+            ++finished;
+        }));
+    }
+    // Three take the first three pieces; the rest wait for them.
+    EXPECT_TRUE(programrun::WaitFor([&] { return under.load() == 3; }, 20000, 2));
+    EXPECT_EQ(ThreadsNamed("Köprov-sida"), 3);
+    EXPECT_TRUE(queue.Busy());
+    gate.Open();
+    ASSERT_TRUE(programrun::WaitFor([&] { return finished.load() == 7; }, 60000, 2));
+    EXPECT_TRUE(ThreadEnds("Köprov-sida"));
+    EXPECT_FALSE(queue.Busy());
+    EXPECT_EQ(most.load(), 3);
+    // Taken in the order they came: the first three before the rest.
+    std::lock_guard<std::mutex> hold(mutex);
+    ASSERT_EQ(started.size(), 7u);
+    std::sort(started.begin(), started.begin() + 3);
+    EXPECT_EQ(
+        std::vector<int>(started.begin(), started.begin() + 3), (std::vector<int> { 0, 1, 2 }));
+}
+
 TEST(WorkerQueue, StartsAThreadAgainForWorkAfterAnEmptySpell)
 {
     sys::WorkerQueue queue("Köprov-igen");
@@ -149,8 +189,8 @@ TEST(WorkerQueue, WorkNotBegunGoesWithTheQueueAndTheWorkUnderWayEnds)
             finished = true;
         }));
         ASSERT_TRUE(queue.Add([&laterRan, held = std::move(held)] { laterRan = *held == 7; }));
-        ASSERT_EQ(started.get_future().wait_for(std::chrono::minutes(1)),
-            std::future_status::ready);
+        ASSERT_EQ(
+            started.get_future().wait_for(std::chrono::minutes(1)), std::future_status::ready);
     }
     // What the dropped work held is let go with the queue.
     EXPECT_TRUE(watch.expired());
