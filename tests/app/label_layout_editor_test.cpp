@@ -57,12 +57,11 @@ struct Alerts {
                 if (!d || !gtk_widget_get_mapped(d) || g_object_get_data(G_OBJECT(d), "vt-seen"))
                     return G_SOURCE_CONTINUE;
                 g_object_set_data(G_OBJECT(d), "vt-seen", GINT_TO_POINTER(1));
-                gchar *h = nullptr, *m = nullptr;
-                g_object_get(d, "text", &h, "secondary-text", &m, nullptr);
+                gchar* h = nullptr;
+                g_object_get(d, "text", &h, nullptr);
                 self->headlines.push_back(h ? h : "");
-                self->messages.push_back(m ? m : "");
+                self->messages.push_back(LUiAlertMessage(d));
                 g_free(h);
-                g_free(m);
                 gtk_dialog_response(GTK_DIALOG(d), 0);
                 return G_SOURCE_CONTINUE;
             },

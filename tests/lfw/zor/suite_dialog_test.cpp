@@ -603,12 +603,11 @@ void AnswerNextAlert(LMacWindow& window, AlertSeen& seen, const char* shot)
         },
         [&window, &seen, shot] {
             auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-            gchar *h = nullptr, *m = nullptr;
-            g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+            gchar* h = nullptr;
+            g_object_get(alert, "text", &h, nullptr);
             seen.headline = h ? h : "";
-            seen.message = m ? m : "";
+            seen.message = LUiAlertMessage(alert);
             g_free(h);
-            g_free(m);
             seen.overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert))
                 == window.GetNativeWindow()->Gtk();
             uitest::SavePanelShot(alert, uitest::ArtefactPath("suite", shot));
