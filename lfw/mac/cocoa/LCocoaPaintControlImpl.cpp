@@ -76,6 +76,18 @@ bool LCocoaPaintControlImpl::KeyDown(const LUiEvent& e)
     return LCocoaViewBase::KeyDown(e);
 }
 
+void LCocoaPaintControlImpl::FocusIn()
+{
+    LCocoaViewBase::FocusIn();
+    SetNeedsDisplay();
+}
+
+void LCocoaPaintControlImpl::FocusOut()
+{
+    LCocoaViewBase::FocusOut();
+    SetNeedsDisplay();
+}
+
 bool LCocoaPaintControlImpl::KeyUp(const LUiEvent& e)
 {
     if (pPaintControl && pPaintControl->EvPaintControlKey(e))
