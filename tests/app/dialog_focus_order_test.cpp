@@ -109,25 +109,9 @@ bool StopOf(LNativeWindow* window, Stop& stop)
     return true;
 }
 
-// Presses a key in the window and waits until the window has had its release (the press has been
-// handled then), however long the machine takes. A modifier's release (Shift of Shift+Tab, which
-// may come late) does not count.
 void Key(LNativeWindow* window, const char* key)
 {
-    GtkWidget* top = GTK_WIDGET(window->Gtk());
-    bool released = false;
-    const gulong handler = g_signal_connect(top, "key-release-event",
-        G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, gpointer flag) {
-            if (!e->is_modifier)
-                *static_cast<bool*>(flag) = true;
-            return FALSE;
-        }),
-        &released);
-    gdk_display_sync(gdk_display_get_default());
-    uitest::Run(
-        "xdotool windowfocus --sync " + std::to_string(window->XWindowId()) + " key " + key);
-    uitest::PumpUntil([&] { return released; }, 10000);
-    g_signal_handler_disconnect(top, handler);
+    uitest::PressKeys(window, key);
 }
 
 // Presses a key that may close the window.

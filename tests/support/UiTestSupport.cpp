@@ -125,6 +125,28 @@ void FocusNowhere()
     gdk_display_sync(gdk_display_get_default());
 }
 
+bool PressKeys(LNativeWindow* window, const std::string& keys, unsigned ms)
+{
+    GtkWidget* top = window && window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
+    if (!top)
+        return false;
+    // A modifier's release (the Shift of Shift+Tab) may come after the key's: it does not count.
+    bool released = false;
+    const gulong handler = g_signal_connect(top, "key-release-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, gpointer flag) {
+            if (!e->is_modifier)
+                *static_cast<bool*>(flag) = true;
+            return FALSE;
+        }),
+        &released);
+    gdk_display_sync(gdk_display_get_default());
+    Run("xdotool windowfocus --sync " + std::to_string(window->XWindowId()) + " key " + keys
+        + " >/dev/null 2>&1");
+    const bool handled = PumpUntil([&] { return released; }, ms);
+    g_signal_handler_disconnect(top, handler);
+    return handled;
+}
+
 bool ShowAndWait(LNativeWindow* window)
 {
     window->MakeKeyAndOrderFront();

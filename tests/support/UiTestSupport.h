@@ -66,6 +66,10 @@ bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
+// Presses keys (xdotool's names, "shift+Tab") in the window with the real keyboard and turns the
+// loop until the window has had the release of the last key that is no modifier: the press has
+// been handled then, however busy the machine. False when no release came within ms.
+bool PressKeys(LNativeWindow* window, const std::string& keys, unsigned ms = 10000);
 // Held while a test types with the real keyboard (xdotool), so that the tests of the suite
 // type one at a time.
 class KeyboardLock {
