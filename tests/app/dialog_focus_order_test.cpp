@@ -192,7 +192,9 @@ bool After(const Stop& a, const Stop& b)
 
 // Checks the order of one dialog, run by open, with the window that is key once it shows; at
 // least minimumStops controls must take the focus.
-void CheckDialog(const char* title, const std::function<void()>& open, size_t minimumStops = 2)
+// keysFirst, when given, are pressed once the dialog shows (another tab: "ctrl+Page_Down").
+void CheckDialog(const char* title, const std::function<void()>& open, size_t minimumStops = 2,
+    const char* keysFirst = nullptr)
 {
     SCOPED_TRACE(title);
     std::vector<Stop> forward, backward;
@@ -206,6 +208,8 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
         [&] {
             LNativeWindow* window = LNativeWindow::KeyWindow();
             uitest::Pump(150);
+            if (keysFirst)
+                Key(window, keysFirst);
             // A dialog larger than the test's screen (at a backing scale of 2) is squeezed into
             // it and its controls may overlap: its order is then not compared with its layout.
             LUiScreen screen;
@@ -287,6 +291,8 @@ TEST_F(DialogFocusOrder, MainRoadDialogs)
         VTAddTemplateDialogOpen(nullptr, format);
     });
     CheckDialog("Alternativ", [] { VTOptionsDialogOpen(nullptr); });
+    CheckDialog(
+        "Alternativ, andra fliken", [] { VTOptionsDialogOpen(nullptr); }, 2, "ctrl+Page_Down");
     LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
     CheckDialog("Redigera etikettlayout", [&] {
         VTLabelLayoutTemplate* current = nullptr;
