@@ -312,10 +312,14 @@ TEST_F(DialogFocusOrder, MainRoadDialogs)
 // and the program suite.
 TEST_F(DialogFocusOrder, AboutAndSuiteDialogs)
 {
-    CheckDialog("Om Vorantel", [] { LAboutBoxOpen(nullptr); });
-    if (LAboutBox* box = LAboutBoxGetOpen())
-        box->Close();
-    uitest::PumpUntil([] { return !LAboutBoxGetOpen(); });
+    for (const char* keys : { (const char*)nullptr, "ctrl+Page_Down" }) {
+        CheckDialog(
+            keys ? "Om Vorantel, Licensvillkor" : "Om Vorantel", [] { LAboutBoxOpen(nullptr); }, 2,
+            keys);
+        if (LAboutBox* box = LAboutBoxGetOpen())
+            box->Close();
+        uitest::PumpUntil([] { return !LAboutBoxGetOpen(); });
+    }
     CheckDialog("ZOR-programpaket", [] { LZORSuiteLaunch(nullptr, "grafik"); });
 }
 
