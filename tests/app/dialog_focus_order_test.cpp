@@ -55,16 +55,12 @@ struct Stop {
 std::vector<uint32_t> Pixels(LNativeWindow* window, const Stop& stop)
 {
     GtkWidget* top = GTK_WIDGET(window->Gtk());
-    const int scale = gtk_widget_get_scale_factor(top);
-    const int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
-    cairo_surface_t* surface
-        = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
-    cairo_surface_set_device_scale(surface, scale, scale);
-    cairo_t* cr = cairo_create(surface);
-    gtk_widget_draw(top, cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
+    cairo_surface_t* surface = uitest::DrawnSurface(top);
     std::vector<uint32_t> pixels;
+    if (!surface)
+        return pixels;
+    const int scale = std::max(1, gtk_widget_get_scale_factor(top));
+    const int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
     const int stride = cairo_image_surface_get_stride(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
     for (int y = std::max(0, stop.y * scale); y < std::min(h, stop.y + stop.h) * scale; ++y)

@@ -9,6 +9,7 @@
 class LView;
 class LNativeWindow;
 typedef struct _GtkWidget GtkWidget;
+typedef struct _cairo_surface cairo_surface_t;
 
 namespace uitest {
 
@@ -63,6 +64,9 @@ bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double 
 bool SaveScreenshot(LNativeWindow* window, const std::string& path);
 // The same for a GTK window the layer does not own (GTK's print panel, say).
 bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path);
+// What the widget draws now, in device pixels (ARGB32, flushed); null when it is not realized.
+// The caller destroys it.
+cairo_surface_t* DrawnSurface(GtkWidget* widget);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
