@@ -87,9 +87,9 @@ void VTLabelLayoutEditorPanelProperties::DestroyPanel()
 
 void VTLabelLayoutEditorPanelProperties::SelectData(long data)
 {
-    const int index = fPaper.PDLFindItemData(1001, (unsigned long)data);
-    if (index >= 0)
-        fPaper.PDLSetCurSel(1001, index);
+    // A paper that is not a choice (Legal on a list of Letter and A4) shows no choice, never
+    // the one shown before.
+    fPaper.PDLSetCurSel(1001, std::max(-1, fPaper.PDLFindItemData(1001, (unsigned long)data)));
 }
 
 void VTLabelLayoutEditorPanelProperties::EvPullDownListChanged(VTControlPullDownList& control)

@@ -52,18 +52,6 @@ LCocoaCommandLinkButton::LCocoaCommandLinkButton(
     SetCanBecomeKeyView(true);
 }
 
-void LCocoaCommandLinkButton::FocusIn()
-{
-    LCocoaPaintControlImpl::FocusIn();
-    SetNeedsDisplay();
-}
-
-void LCocoaCommandLinkButton::FocusOut()
-{
-    LCocoaPaintControlImpl::FocusOut();
-    SetNeedsDisplay();
-}
-
 LCocoaCommandLinkButton::~LCocoaCommandLinkButton()
 {
     fButton.reset();

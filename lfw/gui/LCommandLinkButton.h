@@ -21,10 +21,6 @@ public:
     void setCmdLinkBtn(LCommandLinkButton* button);
     LCommandLinkButton* cmdLinkBtn() const { return fButton.get(); }
 
-    // LView: the button shows whether it has the focus.
-    void FocusIn() override;
-    void FocusOut() override;
-
 protected:
     ~LCocoaCommandLinkButton() override;
 

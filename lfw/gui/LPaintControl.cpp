@@ -258,6 +258,19 @@ void LPaintControl::ReleaseCapture()
     LCocoaMouseCaptureImpl::sharedMouseCapture().releaseCapture();
 }
 
+void LPaintControl::SetKeyboardReachable()
+{
+    if (!paintView)
+        return;
+    paintView->SetAcceptsFocus(true);
+    paintView->SetCanBecomeKeyView(true);
+}
+
+bool LPaintControl::HasKeyboardFocus() const
+{
+    return paintView && paintView->HasFocus();
+}
+
 bool LPaintControl::IsMouseIn() const
 {
     if (!hostView)

@@ -87,6 +87,10 @@ public:
     // Releases the shared capture, whoever holds it.
     void ReleaseCapture();
     bool IsMouseIn() const;
+    // Makes the control a stop of Tab: its keys then come to EvKeyDown, and it is painted again
+    // when it takes or loses the focus (HasKeyboardFocus says which).
+    void SetKeyboardReachable();
+    bool HasKeyboardFocus() const;
     // The control's top-left corner in client pixels of the enclosing real window.
     void GetPositionRealWindowPixels(int& x, int& y) const;
     int MapCharacterUnitsToPixelsX(float units) const;

@@ -75,6 +75,13 @@ public:
     void EvLButtonUp(int x, int y) override;
     void EvRButtonDown(int x, int y) override;
     void EvRButtonUp(int x, int y) override;
+    // A stop of Tab: Up, Down, Home and End choose a program, Return and Space press its
+    // button; the chosen one is framed while the list has the focus.
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override { return EvKeyDown(key); }
+    // The programs the list shows, in their order, and the one the keyboard is on.
+    std::vector<TopicData*> ShownItems() const;
+    size_t CurrentItem() const { return iCurrent; }
 
     TopicData* Hovered() const { return pHovered; }
     void ClearHover() { pHovered = nullptr; }
@@ -89,6 +96,7 @@ private:
     std::string fTip;
     std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
     bool bRemeasurePosted = false;
+    size_t iCurrent = 0;
 };
 
 class LPopularTopicsWindow : public LTopicWindowBase, public LPaintControlPrePaint {
@@ -100,6 +108,11 @@ public:
     void EvMouseOut() override;
     void EvLButtonDown(int x, int y) override;
     void EvRButtonDown(int x, int y) override;
+    // A stop of Tab: Up, Down, Home and End choose a task, Return and Space open it; the chosen
+    // one is framed while the list has the focus.
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override { return EvKeyDown(key); }
+    size_t CurrentTask() const { return iCurrent; }
 
     SubTopicData* HoveredTask() const { return pHoveredTask; }
     void ClearHover() { pHoveredTask = nullptr; }
@@ -112,6 +125,7 @@ private:
 
     SubTopicData* pHoveredTask = nullptr;
     std::string fTip;
+    size_t iCurrent = 0;
 };
 
 // The line between the featured tasks and the search row.

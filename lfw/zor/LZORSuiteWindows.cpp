@@ -4,6 +4,7 @@
 #include "lfw/mac/LGuiCursor.h"
 #include "lfw/mac/LMacWindow.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/zor/LLaunch.h"
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LRunLoop.h"
@@ -64,6 +65,49 @@ LUiRect PointsRect(int left, int top, int right, int bottom, double s)
     return LUiRect { left / s, top / s, (right - left) / s, (bottom - top) / s };
 }
 
+// What a key does in a list the keyboard goes through.
+enum class ListKey { kNone, kMoved, kPressed };
+
+// Up, Down, Home and End move current among count entries (kMoved, also at either end); Return
+// and Space press it; other keys and keys with modifiers do nothing.
+ListKey ListKeyDown(LKey key, size_t count, size_t& current)
+{
+    if (count == 0 || (key.code & LKey::kModifierMask))
+        return ListKey::kNone;
+    current = std::min(current, count - 1);
+    constexpr unsigned kHome = 115, kEnd = 119, kDown = 125, kUp = 126, kEnter = 76;
+    switch (key.KeyCode()) {
+    case kUp:
+        current = current > 0 ? current - 1 : 0;
+        return ListKey::kMoved;
+    case kDown:
+        current = std::min(current + 1, count - 1);
+        return ListKey::kMoved;
+    case kHome:
+        current = 0;
+        return ListKey::kMoved;
+    case kEnd:
+        current = count - 1;
+        return ListKey::kMoved;
+    case LKey::kReturn:
+    case kEnter:
+    case LKey::kSpace:
+        return ListKey::kPressed;
+    default:
+        return key.code == uint32_t(' ') ? ListKey::kPressed : ListKey::kNone;
+    }
+}
+
+// The keyboard's frame around an entry of a list (device pixels).
+void DrawKeyboardFrame(
+    LPaintContext& context, double scale, int left, int top, int right, int bottom)
+{
+    const float line = float(2 * std::max(1.0, scale));
+    LPaintSurface::DrawFrameAA(context, LPaintSurface::GetFocusIndicatorColor(),
+        float(left) + line / 2, float(top) + line / 2, float(right - left) - line,
+        float(bottom - top) - line, line);
+}
+
 } // namespace
 
 // --- shared ------------------------------------------------------------------------------------
@@ -117,6 +161,43 @@ void LProductsWindow::Init(LZORSuiteDialog& dialog, int controlId)
     LTopicWindowBase::Init(dialog, controlId);
     fIcon2.LoadFromResource(321);
     LPaintControlScrollableTemplate<LPaintControlPrePaint>::Init(dialog, controlId);
+    SetKeyboardReachable();
+}
+
+std::vector<TopicData*> LProductsWindow::ShownItems() const
+{
+    std::vector<TopicData*> items;
+    for (const auto& item : fItems)
+        if (!IsOwnProgram(item->program))
+            items.push_back(item.get());
+    return items;
+}
+
+bool LProductsWindow::EvKeyDown(LKey key)
+{
+    const std::vector<TopicData*> items = ShownItems();
+    const ListKey what = ListKeyDown(key, items.size(), iCurrent);
+    if (what == ListKey::kNone || !pDialog)
+        return false;
+    TopicData& item = *items[iCurrent];
+    if (what == ListKey::kPressed) {
+        // What a click on its button does.
+        LIOSEventHandler::Send(pDialog->GetContentView(), 1, long(&item.self), 0);
+        return true;
+    }
+    // The chosen program scrolled into view (its place is known once it has been painted).
+    if (item.bottom > item.top) {
+        LCustomCocoaScrollView* scroll = GetScrollView();
+        const int visible
+            = scroll ? int(scroll->contentSize().height * GetBackingScale()) : GetHeight();
+        const int offset = GetScrollOffsetY();
+        if (item.top < offset)
+            SetScrollOffsetY(item.top);
+        else if (item.bottom > offset + visible)
+            SetScrollOffsetY(item.bottom - visible);
+    }
+    Update();
+    return true;
 }
 
 void LProductsWindow::PaintScrolled(
@@ -137,10 +218,13 @@ void LProductsWindow::PaintScrolled(
             context, LGuiColor(0xFFFF, 0xFFFF, 0xFFFF), 0, float(scrollY), float(W), float(height));
 
     int top = g / 2;
+    const bool keyboard = !measureOnly && HasKeyboardFocus();
+    size_t index = 0;
     for (auto& itemPtr : fItems) {
         TopicData& item = *itemPtr;
         if (IsOwnProgram(item.program))
             continue;
+        const bool current = keyboard && index++ == iCurrent;
         const bool hovered = pHovered == &item;
         float tw = 0, th = 0, dw = 0, dh = 0;
         context.SetFont(Font(s, 4, false, hovered));
@@ -180,6 +264,8 @@ void LProductsWindow::PaintScrolled(
             context.SetFont(Font(s, 0, false, false));
             context.mTextColor = LGuiColorAlpha(LGuiColor(0, 0, 0));
             button.DrawLabel(context, installed ? "Kör det nu" : "Öppna app");
+            if (current)
+                DrawKeyboardFrame(context, s, 0, item.top, W, item.bottom);
         }
         top += itemHeight;
     }
@@ -324,6 +410,21 @@ void LPopularTopicsWindow::Init(LZORSuiteDialog& dialog, int controlId)
 {
     LTopicWindowBase::Init(dialog, controlId);
     LPaintControlPrePaint::Init(dialog, controlId);
+    SetKeyboardReachable();
+}
+
+bool LPopularTopicsWindow::EvKeyDown(LKey key)
+{
+    const std::vector<SubTopicData*> tasks = Tasks();
+    const ListKey what = ListKeyDown(key, tasks.size(), iCurrent);
+    if (what == ListKey::kNone || !pDialog)
+        return false;
+    if (what == ListKey::kPressed)
+        // What a click on it does.
+        LIOSEventHandler::Send(pDialog->GetContentView(), 1, long(tasks[iCurrent]), 0);
+    else
+        Update();
+    return true;
 }
 
 std::vector<SubTopicData*> LPopularTopicsWindow::Tasks() const
@@ -350,7 +451,10 @@ void LPopularTopicsWindow::Prepaint(LPaintContext& context)
     DrawTextAt(context, "Utvalda uppgifter", R(10 * s), R(2 * s), int(hw + 2), int(hh + 1), false,
         LGuiColor(0, 0, 0));
     int top = R(2 * s) + int(hh + 0.99f) + R(6 * s);
+    const bool keyboard = HasKeyboardFocus();
+    size_t index = 0;
     for (SubTopicData* task : Tasks()) {
+        const bool current = keyboard && index++ == iCurrent;
         const bool hovered = pHoveredTask == task;
         const char* text
             = task->topic && task->topic->task ? task->topic->task : task->program->title;
@@ -373,6 +477,10 @@ void LPopularTopicsWindow::Prepaint(LPaintContext& context)
         task->bottom = top + int(th + 0.99f);
         task->left = x;
         task->right = W;
+        if (current)
+            DrawKeyboardFrame(context, s, R(14 * s), top - R(3 * s),
+                std::min(W - R(4 * s), x + int(tw) + R(24 * s) + int(ow) + 2),
+                task->bottom + R(3 * s));
         top += int(th + 0.99f) + R(6 * s);
     }
 }

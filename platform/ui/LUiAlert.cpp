@@ -185,12 +185,10 @@ void WriteTestButtonRectangles(GtkWidget* dialog)
                     }
                     // The alert's headline and message, for the test to read what it says.
                     gchar* headline = nullptr;
-                    gchar* message = nullptr;
-                    g_object_get(widget, "text", &headline, "secondary-text", &message, nullptr);
+                    g_object_get(widget, "text", &headline, nullptr);
                     std::string said = std::string(headline ? headline : "") + "\n"
-                        + (message ? message : "") + "\n";
+                        + LUiAlertMessage(widget) + "\n";
                     g_free(headline);
-                    g_free(message);
                     std::string textPath = std::string(file) + ".alert-text";
                     if (FILE* f = std::fopen(textPath.c_str(), "w")) {
                         std::fwrite(said.data(), 1, said.size(), f);
@@ -285,4 +283,23 @@ std::string LUiCurrentAlertHeadline()
     std::string headline = text ? text : "";
     g_free(text);
     return headline;
+}
+
+void* LUiAlertMessageLabel(void* alert)
+{
+    if (!alert || !GTK_IS_MESSAGE_DIALOG(alert))
+        return nullptr;
+    // The headline's label comes first; the message is in the first shown label after it (the
+    // dialog's own secondary label is hidden when the message went into a scrolled box).
+    std::vector<GtkLabel*> labels = TextLabels(GTK_WIDGET(alert));
+    for (size_t i = 1; i < labels.size(); ++i)
+        if (gtk_widget_get_visible(GTK_WIDGET(labels[i])) && *gtk_label_get_text(labels[i]))
+            return labels[i];
+    return nullptr;
+}
+
+std::string LUiAlertMessage(void* alert)
+{
+    auto* label = static_cast<GtkLabel*>(LUiAlertMessageLabel(alert));
+    return label ? gtk_label_get_text(label) : "";
 }

@@ -27,3 +27,9 @@ int LUiRunAlert(LUiAlert& alert);
 void* LUiCurrentAlertWidget();
 // The headline of the innermost alert that runs ("" when none does).
 std::string LUiCurrentAlertHeadline();
+// The label widget that shows an alert's message, wherever the alert puts it: under the headline,
+// or in the scrolled box of a message too long for the screen. Null when it has no message.
+// alert is a message dialog (LUiCurrentAlertWidget).
+void* LUiAlertMessageLabel(void* alert);
+// The message of that alert ("" when it has none).
+std::string LUiAlertMessage(void* alert);

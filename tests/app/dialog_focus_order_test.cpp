@@ -1,6 +1,9 @@
 // The dialogs of the main road used with the keyboard alone (the real keys through xdotool): Tab
 // goes through every control that takes the focus in the order of the layout (by rows from the
-// top, left to right within a row), and Shift+Tab goes back the same way.
+// top, left to right within a row), and Shift+Tab goes back the same way. Each control shows
+// that it has the focus (it is drawn otherwise than when another control has it), and a link
+// opens with Return and with Space as with a click. Controls that show no focus are kept as
+// pictures under <build>/test-artefacts/focus.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTLabelLayout.h"
 #include "app/VTLabelLayoutData.h"
@@ -15,15 +18,21 @@
 #include "lfw/gen/LPtr.h"
 #include "lfw/gui/LCommandLinkButton.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
+#include "lfw/zor/LAboutBox.h"
+#include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/UI.h"
+#include "support/InstalledPrograms.h"
 #include "support/PrivateHomes.h"
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,12 +42,43 @@
 
 namespace {
 
-// One stop of the keyboard: the focused widget's box in the window (points) and its name.
+// One stop of the keyboard: the focused widget's box in the window (points) and its name; the
+// pixels of that box while the widget had the focus and while the next stop had it.
 struct Stop {
     GtkWidget* widget = nullptr;
     int x = 0, y = 0, w = 0, h = 0;
     std::string name;
+    std::vector<uint32_t> focused, unfocused;
 };
+
+// The pixels of the stop's box (device pixels) as the window draws them now.
+std::vector<uint32_t> Pixels(LNativeWindow* window, const Stop& stop)
+{
+    GtkWidget* top = GTK_WIDGET(window->Gtk());
+    cairo_surface_t* surface = uitest::DrawnSurface(top);
+    std::vector<uint32_t> pixels;
+    if (!surface)
+        return pixels;
+    const int scale = std::max(1, gtk_widget_get_scale_factor(top));
+    const int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = std::max(0, stop.y * scale); y < std::min(h, stop.y + stop.h) * scale; ++y)
+        for (int x = std::max(0, stop.x * scale); x < std::min(w, stop.x + stop.w) * scale; ++x)
+            pixels.push_back(reinterpret_cast<const uint32_t*>(data + y * stride)[x]);
+    cairo_surface_destroy(surface);
+    return pixels;
+}
+
+// Keeps the window as drawn now under <build>/test-artefacts/focus (a control that showed no
+// focus).
+void KeepPicture(LNativeWindow* window, std::string name)
+{
+    for (char& c : name)
+        if (!g_ascii_isalnum(c) && !(c & 0x80))
+            c = '-';
+    uitest::SaveScreenshot(window, uitest::ArtefactPath("focus", name.c_str()));
+}
 
 std::string NameOf(GtkWidget* w)
 {
@@ -67,15 +107,21 @@ bool StopOf(LNativeWindow* window, Stop& stop)
 
 void Key(LNativeWindow* window, const char* key)
 {
+    uitest::PressKeys(window, key);
+}
+
+// Presses a key that may close the window.
+void LastKey(LNativeWindow* window, const char* key)
+{
     gdk_display_sync(gdk_display_get_default());
     uitest::Run(
         "xdotool windowfocus --sync " + std::to_string(window->XWindowId()) + " key " + key);
-    uitest::Pump(40);
 }
 
 // The stops Tab (or Shift+Tab) goes through from the focus the window starts with, until it
-// comes back to it (at most 40).
-std::vector<Stop> Walk(LNativeWindow* window, const char* key)
+// comes back to it (at most 40). With pixels, each stop's box is kept as drawn with the focus on
+// it (the first stop's once the keyboard has come round to it) and with the focus on the next.
+std::vector<Stop> Walk(LNativeWindow* window, const char* key, bool pixels = false)
 {
     std::vector<Stop> stops;
     Stop first;
@@ -88,11 +134,37 @@ std::vector<Stop> Walk(LNativeWindow* window, const char* key)
     for (int i = 0; i < 40; ++i) {
         Key(window, key);
         Stop next;
-        if (!StopOf(window, next) || next.widget == first.widget)
+        const bool moved = StopOf(window, next);
+        if (pixels && moved) {
+            uitest::PumpUntilDrawn(window);
+            Stop& last = stops.back();
+            last.unfocused = Pixels(window, last);
+            if (next.widget == first.widget)
+                stops.front().focused = Pixels(window, stops.front());
+            else
+                next.focused = Pixels(window, next);
+        }
+        if (!moved || next.widget == first.widget)
             break;
         stops.push_back(next);
     }
     return stops;
+}
+
+// Presses Tab until the widget has the focus (at most stops times).
+void TabTo(LNativeWindow* window, GtkWidget* widget, size_t stops)
+{
+    for (size_t i = 0; i < stops && gtk_window_get_focus(GTK_WINDOW(window->Gtk())) != widget; ++i)
+        Key(window, "Tab");
+}
+
+// The links of a window's content, in the order of its views.
+void FindLinks(LView* view, std::vector<LCocoaHyperLinkImpl*>& links)
+{
+    if (auto* link = dynamic_cast<LCocoaHyperLinkImpl*>(view))
+        links.push_back(link);
+    for (LView* child : view->Subviews())
+        FindLinks(child, links);
 }
 
 std::string Describe(const std::vector<Stop>& stops)
@@ -116,11 +188,14 @@ bool After(const Stop& a, const Stop& b)
 
 // Checks the order of one dialog, run by open, with the window that is key once it shows; at
 // least minimumStops controls must take the focus.
-void CheckDialog(const char* title, const std::function<void()>& open, size_t minimumStops = 2)
+// keysFirst, when given, are pressed once the dialog shows (another tab: "ctrl+Page_Down").
+void CheckDialog(const char* title, const std::function<void()>& open, size_t minimumStops = 2,
+    const char* keysFirst = nullptr)
 {
     SCOPED_TRACE(title);
     std::vector<Stop> forward, backward;
-    bool squeezed = false;
+    std::vector<std::string> unshown;
+    bool squeezed = false, walked = false;
     uitest::When(
         [] {
             LNativeWindow* w = LNativeWindow::KeyWindow();
@@ -129,17 +204,38 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
         [&] {
             LNativeWindow* window = LNativeWindow::KeyWindow();
             uitest::Pump(150);
+            if (keysFirst)
+                Key(window, keysFirst);
             // A dialog larger than the test's screen (at a backing scale of 2) is squeezed into
             // it and its controls may overlap: its order is then not compared with its layout.
             LUiScreen screen;
             const LUiRect frame = window->Frame();
             squeezed = !LUiMainScreen(screen) || frame.width + 8 > screen.frame.width
                 || frame.height + 40 > screen.frame.height;
-            forward = Walk(window, "Tab");
+            forward = Walk(window, "Tab", true);
+            // A stop drawn the same with and without the focus shows none: a picture of the
+            // window with the focus on it is kept. Tab then goes on to the first stop again.
+            for (const Stop& stop : forward)
+                if (!stop.focused.empty() && stop.focused == stop.unfocused) {
+                    unshown.push_back(stop.name);
+                    TabTo(window, stop.widget, forward.size());
+                    uitest::PumpUntilDrawn(window);
+                    KeepPicture(window,
+                        std::string(title) + " " + std::to_string(unshown.size()) + " "
+                            + stop.name);
+                }
+            if (!forward.empty())
+                TabTo(window, forward.front().widget, forward.size());
             backward = Walk(window, "shift+Tab");
-            Key(window, "Escape");
+            LastKey(window, "Escape");
+            walked = true;
         });
     open();
+    // A dialog without a modal loop of its own has only been opened.
+    uitest::PumpUntil([&] { return walked; }, 60000);
+    EXPECT_TRUE(walked);
+    for (const std::string& name : unshown)
+        ADD_FAILURE() << name << " shows no focus";
     SCOPED_TRACE("forward:\n" + Describe(forward) + "backward:\n" + Describe(backward));
     ASSERT_GE(forward.size(), minimumStops);
     // Taken from the stop that comes first in the layout, Tab goes on in the layout's order.
@@ -167,6 +263,9 @@ protected:
         if (!uitest::HaveXdotool())
             GTEST_SKIP() << "no xdotool";
         homes = std::make_unique<PrivateHomes>();
+        // A control's look with and without the focus is compared where it ends: the theme's
+        // transitions between the two (the border of a field) come to it at once.
+        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
         VTOptions::PaperSizeIDSet(LPaperSizeA4);
         LCommandLinkButtonInstallHooks();
     }
@@ -188,6 +287,8 @@ TEST_F(DialogFocusOrder, MainRoadDialogs)
         VTAddTemplateDialogOpen(nullptr, format);
     });
     CheckDialog("Alternativ", [] { VTOptionsDialogOpen(nullptr); });
+    CheckDialog(
+        "Alternativ, andra fliken", [] { VTOptionsDialogOpen(nullptr); }, 2, "ctrl+Page_Down");
     LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
     CheckDialog("Redigera etikettlayout", [&] {
         VTLabelLayoutTemplate* current = nullptr;
@@ -201,4 +302,93 @@ TEST_F(DialogFocusOrder, MainRoadDialogs)
         VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetFirst();
         VTDiscDimensionsDialogOpen(nullptr, page->first);
     });
+}
+
+// The dialogs of the Help menu and the toolbar: the about box (without a modal loop of its own)
+// and the program suite.
+TEST_F(DialogFocusOrder, AboutAndSuiteDialogs)
+{
+    for (const char* keys : { (const char*)nullptr, "ctrl+Page_Down" }) {
+        CheckDialog(
+            keys ? "Om Vorantel, Licensvillkor" : "Om Vorantel", [] { LAboutBoxOpen(nullptr); }, 2,
+            keys);
+        if (LAboutBox* box = LAboutBoxGetOpen())
+            box->Close();
+        uitest::PumpUntil([] { return !LAboutBoxGetOpen(); });
+    }
+    CheckDialog("ZOR-programpaket", [] { LZORSuiteLaunch(nullptr, "grafik"); });
+}
+
+// A link is a stop of Tab like a button and opens with Return and with Space as with a click,
+// the dialog staying open: in "Välj etikettlayout" the help page on printers that print on discs,
+// in "Om Vorantel" the distributor's web page.
+TEST_F(DialogFocusOrder, LinksOpenWithReturnAndSpace)
+{
+    struct Seen {
+        bool reached = false;
+        std::vector<std::string> opened;
+        bool openAfter = false;
+    };
+    InstalledPrograms programs;
+    size_t before = 0;
+    // Tabs to the window's one link, then presses Return and Space on it.
+    auto useLink = [&](LDialog& dialog, const char* shot, Seen& seen) {
+        LNativeWindow* window = dialog.GetNativeWindow();
+        std::vector<LCocoaHyperLinkImpl*> links;
+        FindLinks(dialog.GetContentView(), links);
+        ASSERT_EQ(links.size(), 1u);
+        GtkWidget* link = links[0]->Widget();
+        TabTo(window, link, 40);
+        seen.reached = gtk_window_get_focus(GTK_WINDOW(window->Gtk())) == link;
+        if (!seen.reached)
+            return;
+        uitest::PumpUntilDrawn(window);
+        KeepPicture(window, shot);
+        Key(window, "Return");
+        programs.Opened(before + 1, 5000);
+        Key(window, "space");
+        seen.opened = programs.Opened(before + 2, 5000);
+        seen.opened.erase(seen.opened.begin(), seen.opened.begin() + std::ptrdiff_t(before));
+        before += seen.opened.size();
+        seen.openAfter = dialog.IsOpen();
+    };
+    auto shown = [](LMacWindow* d) {
+        return d && d->GetNativeWindow() && d->GetNativeWindow()->Gtk()
+            && gtk_widget_get_mapped(GTK_WIDGET(d->GetNativeWindow()->Gtk()));
+    };
+
+    VTLabelLayoutSelectDialog select;
+    Seen inSelect;
+    uitest::When([&] { return shown(&select); },
+        [&] {
+            useLink(select, "link-select-layout", inSelect);
+            select.PostCommand(kLCmdCancel);
+        });
+    LDialog::OpenGenData data { 840, 526, "Välj etikettlayout", true,
+        [](LDialog&, int, int, bool) {} };
+    select.Open(nullptr, data);
+    EXPECT_TRUE(inSelect.reached);
+    ASSERT_EQ(inSelect.opened.size(), 2u);
+    for (const std::string& page : inSelect.opened)
+        EXPECT_NE(page.find("concepts_directtodisc"), std::string::npos) << page;
+    EXPECT_TRUE(inSelect.openAfter);
+    EXPECT_EQ(std::unique_ptr<VTLabelLayout>(select.TakeLayout()), nullptr);
+
+    Seen inAbout;
+    bool done = false;
+    uitest::When([&] { return shown(LAboutBoxGetOpen()); },
+        [&] {
+            if (LAboutBox* box = LAboutBoxGetOpen()) {
+                useLink(*box, "link-about", inAbout);
+                box->Close();
+            }
+            done = true;
+        });
+    LAboutBoxOpen(nullptr);
+    uitest::PumpUntil([&] { return done && !LAboutBoxGetOpen(); }, 30000);
+    EXPECT_TRUE(inAbout.reached);
+    ASSERT_EQ(inAbout.opened.size(), 2u);
+    for (const std::string& page : inAbout.opened)
+        EXPECT_NE(page.find("://"), std::string::npos) << page;
+    EXPECT_TRUE(inAbout.openAfter);
 }

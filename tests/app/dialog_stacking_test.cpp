@@ -397,12 +397,11 @@ TEST_F(DialogStacking, HelpThatCannotOpenIsToldOverTheDialog)
                 },
                 [&, sheet] {
                     auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-                    gchar *h = nullptr, *m = nullptr;
-                    g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+                    gchar* h = nullptr;
+                    g_object_get(alert, "text", &h, nullptr);
                     headline = h ? h : "";
-                    message = m ? m : "";
+                    message = LUiAlertMessage(alert);
                     g_free(h);
-                    g_free(m);
                     overSheet = gtk_window_get_transient_for(GTK_WINDOW(alert)) == Gtk(sheet);
                     uitest::SavePanelShot(alert, uitest::ArtefactPath("stacking", "help-failed"));
                     gtk_dialog_response(GTK_DIALOG(alert), 0);

@@ -10,6 +10,7 @@
 #include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaTrackBarImpl.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiAlert.h"
 #include "platform/ui/UI.h"
 #include "support/PanelTestSupport.h"
 #include "support/PrivateHomes.h"
@@ -592,12 +593,10 @@ void ReadAlert(std::string* headline, std::string* message)
             if (!alert || !gtk_widget_get_mapped(alert))
                 return G_SOURCE_CONTINUE;
             gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            g_object_get(alert, "text", &text, "secondary-text", &secondary, nullptr);
+            g_object_get(alert, "text", &text, nullptr);
             *seen->headline = text ? text : "";
-            *seen->message = secondary ? secondary : "";
+            *seen->message = LUiAlertMessage(alert);
             g_free(text);
-            g_free(secondary);
             gtk_dialog_response(GTK_DIALOG(alert), GTK_RESPONSE_OK);
             delete seen;
             return G_SOURCE_REMOVE;

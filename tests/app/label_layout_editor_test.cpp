@@ -57,12 +57,11 @@ struct Alerts {
                 if (!d || !gtk_widget_get_mapped(d) || g_object_get_data(G_OBJECT(d), "vt-seen"))
                     return G_SOURCE_CONTINUE;
                 g_object_set_data(G_OBJECT(d), "vt-seen", GINT_TO_POINTER(1));
-                gchar *h = nullptr, *m = nullptr;
-                g_object_get(d, "text", &h, "secondary-text", &m, nullptr);
+                gchar* h = nullptr;
+                g_object_get(d, "text", &h, nullptr);
                 self->headlines.push_back(h ? h : "");
-                self->messages.push_back(m ? m : "");
+                self->messages.push_back(LUiAlertMessage(d));
                 g_free(h);
-                g_free(m);
                 gtk_dialog_response(GTK_DIALOG(d), 0);
                 return G_SOURCE_CONTINUE;
             },
@@ -438,4 +437,80 @@ TEST_F(LayoutEditor, ABadFileIsTheJobsErrorAndTheLayoutStays)
     }
     EXPECT_STREQ(layout.key, "GenericCDStandard");
     EXPECT_EQ(layout.pages.GetCount(), 3u);
+}
+
+// "Papper:" shows the paper of the layout being edited, also after an import: "Brev" or "A4",
+// and nothing for a paper that is neither (Legal, Ledger), never the one shown before.
+TEST_F(LayoutEditor, ThePaperChoiceShowsTheLayoutsPaper)
+{
+    auto write = [&](const char* name, LPaperSizeID paper) {
+        VTLabelLayoutDataGenericCDStandard layout;
+        layout.paperSize = paper;
+        VTLabelLayoutSave job;
+        job.layout = &layout;
+        const std::string file = folder / name;
+        std::snprintf(job.path, sizeof job.path, "%s", file.c_str());
+        LProcessInterfaceVoid never;
+        EXPECT_EQ(Process(never, job), LProcessResultSuccess);
+        return file;
+    };
+    const std::string legal = write("legal.vtlayout", LPaperSizeUSLegal);
+    const std::string a4 = write("a4.vtlayout", LPaperSizeA4);
+    const std::string letter = write("letter.vtlayout", LPaperSizeUSLetter);
+    auto shown = [](VTLabelLayoutEditorDialog& d) {
+        char text[260] = "";
+        d.LayoutPanel()->PaperList().PDLGetText(1001, text);
+        return std::string(text);
+    };
+    const std::string brev = LPaperSizeGetDisplayName(LPaperSizeUSLetter);
+
+    // Imports one after the other into a letter layout.
+    {
+        VTLabelLayoutDataGenericCDStandard layout;
+        layout.paperSize = LPaperSizeUSLetter;
+        LList<VTProjectTemplate> designs;
+        VTLabelLayoutTemplate* current = nullptr;
+        Alerts alerts;
+        VTLabelLayoutEditorDialog dialog(layout, designs, current);
+        std::vector<std::string> seen;
+        uitest::When([&] { return Shown(dialog); },
+            [&] {
+                CloseAtEnd guard { dialog };
+                seen.push_back(shown(dialog));
+                for (const std::string& file : { legal, a4, legal, letter }) {
+                    uitest::WhenPanelUp(
+                        [file](GtkWidget* panel) { uitest::AcceptFile(panel, file); });
+                    dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
+                    seen.push_back(shown(dialog));
+                    if (file == legal && seen.size() == 2) {
+                        uitest::PumpUntilDrawn(dialog.GetNativeWindow());
+                        uitest::SaveScreenshot(dialog.GetNativeWindow(), Shot("legal-imported"));
+                    }
+                }
+            });
+        dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+        EXPECT_EQ(seen, (std::vector<std::string> { brev, "", "A4", "", brev }));
+        EXPECT_EQ(layout.paperSize, LPaperSizeUSLetter);
+    }
+    // Opened on each paper.
+    const struct {
+        LPaperSizeID paper;
+        std::string expected;
+    } opened[] = { { LPaperSizeUSLegal, "" }, { LPaperSizeUSLedger, "" }, { LPaperSizeA4, "A4" },
+        { LPaperSizeUSLetter, brev } };
+    for (const auto& o : opened) {
+        VTLabelLayoutDataGenericCDStandard layout;
+        layout.paperSize = o.paper;
+        LList<VTProjectTemplate> designs;
+        VTLabelLayoutTemplate* current = nullptr;
+        VTLabelLayoutEditorDialog dialog(layout, designs, current);
+        std::string seen = "-";
+        uitest::When([&] { return Shown(dialog); },
+            [&] {
+                CloseAtEnd guard { dialog };
+                seen = shown(dialog);
+            });
+        dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+        EXPECT_EQ(seen, o.expected) << o.paper;
+    }
 }

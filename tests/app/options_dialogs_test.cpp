@@ -466,10 +466,7 @@ TEST_F(OptionsDialogs, DiscDialogRefusesRingsOutOfOrder)
             uitest::When([] { return LUiCurrentAlertWidget() != nullptr; },
                 [&] {
                     auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-                    gchar* text = nullptr;
-                    g_object_get(alert, "secondary-text", &text, nullptr);
-                    message = text ? text : "";
-                    g_free(text);
+                    message = LUiAlertMessage(alert);
                 });
             dialog.SendCommand(kLCmdOk);
             openAfter = dialog.IsOpen();

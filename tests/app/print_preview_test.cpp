@@ -68,12 +68,11 @@ struct Alerts {
                     return G_SOURCE_CONTINUE;
                 g_object_set_data(G_OBJECT(d), "vt-seen", GINT_TO_POINTER(1));
                 ++self->count;
-                gchar *h = nullptr, *m = nullptr;
-                g_object_get(d, "text", &h, "secondary-text", &m, nullptr);
+                gchar* h = nullptr;
+                g_object_get(d, "text", &h, nullptr);
                 self->headline = h ? h : "";
-                self->message = m ? m : "";
+                self->message = LUiAlertMessage(d);
                 g_free(h);
-                g_free(m);
                 gtk_dialog_response(GTK_DIALOG(d), 0);
                 return G_SOURCE_CONTINUE;
             },

@@ -46,12 +46,10 @@ gboolean AnswerQuestion(gpointer)
     g_object_set_data(G_OBJECT(d), "vt-answered", GINT_TO_POINTER(1));
     ++gAsked.count;
     gchar* headline = nullptr;
-    gchar* message = nullptr;
-    g_object_get(d, "text", &headline, "secondary-text", &message, nullptr);
+    g_object_get(d, "text", &headline, nullptr);
     gAsked.caption = headline ? headline : "";
-    gAsked.text = message ? message : "";
+    gAsked.text = LUiAlertMessage(d);
     g_free(headline);
-    g_free(message);
     GtkWidget* no = gtk_dialog_get_widget_for_response(GTK_DIALOG(d), 0);
     GtkWidget* yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(d), 1);
     gAsked.no = no ? gtk_button_get_label(GTK_BUTTON(no)) : "";

@@ -6,6 +6,7 @@
 #include "app/VTLabelLayout.h"
 #include "app/VTOverlayImage.h"
 #include "app/VTOverlayText.h"
+#include "platform/ui/LUiAlert.h"
 #include "support/PanelTestSupport.h"
 #include "support/ProjectTestSupport.h"
 #include "support/ProjectViewerTestSupport.h"
@@ -82,12 +83,10 @@ void AnswerAlertAfter(std::string* headline, std::string* message, std::function
             if (!alert || !gtk_widget_get_mapped(alert))
                 return G_SOURCE_CONTINUE;
             gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            g_object_get(alert, "text", &text, "secondary-text", &secondary, nullptr);
+            g_object_get(alert, "text", &text, nullptr);
             *a->headline = text ? text : "";
-            *a->message = secondary ? secondary : "";
+            *a->message = LUiAlertMessage(alert);
             g_free(text);
-            g_free(secondary);
             if (a->action)
                 a->action();
             if (GtkWidget* b = uitest::FindButton(alert, a->label))

@@ -216,15 +216,13 @@ public:
                 if (!alert || !gtk_widget_get_mapped(alert) || alert == self->fAnswered)
                     return G_SOURCE_CONTINUE;
                 gchar* text = nullptr;
-                gchar* message = nullptr;
-                g_object_get(alert, "text", &text, "secondary-text", &message, nullptr);
-                self->alerts.push_back({ text ? text : "", message ? message : "" });
+                g_object_get(alert, "text", &text, nullptr);
+                self->alerts.push_back({ text ? text : "", LUiAlertMessage(alert) });
                 if (self->alerts.size() == 1) {
                     self->headline = self->alerts[0].first;
                     self->message = self->alerts[0].second;
                 }
                 g_free(text);
-                g_free(message);
                 self->fAnswered = alert;
                 gtk_dialog_response(GTK_DIALOG(alert), 0);
                 return G_SOURCE_CONTINUE;

@@ -126,6 +126,28 @@ void FocusNowhere()
     gdk_display_sync(gdk_display_get_default());
 }
 
+bool PressKeys(LNativeWindow* window, const std::string& keys, unsigned ms)
+{
+    GtkWidget* top = window && window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
+    if (!top)
+        return false;
+    // A modifier's release (the Shift of Shift+Tab) may come after the key's: it does not count.
+    bool released = false;
+    const gulong handler = g_signal_connect(top, "key-release-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, gpointer flag) {
+            if (!e->is_modifier)
+                *static_cast<bool*>(flag) = true;
+            return FALSE;
+        }),
+        &released);
+    gdk_display_sync(gdk_display_get_default());
+    Run("xdotool windowfocus --sync " + std::to_string(window->XWindowId()) + " key " + keys
+        + " >/dev/null 2>&1");
+    const bool handled = PumpUntil([&] { return released; }, ms);
+    g_signal_handler_disconnect(top, handler);
+    return handled;
+}
+
 bool ShowAndWait(LNativeWindow* window)
 {
     window->MakeKeyAndOrderFront();
@@ -460,22 +482,32 @@ bool SaveScreenshot(LNativeWindow* window, const std::string& path)
     return SaveWidgetScreenshot(window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr, path);
 }
 
-bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path)
+cairo_surface_t* DrawnSurface(GtkWidget* widget)
 {
     // Drawn by the window itself, in device pixels: other windows of the shared display that
     // may cover it do not show.
-    if (!top || !gtk_widget_get_realized(top))
-        return false;
+    if (!widget || !gtk_widget_get_realized(widget))
+        return nullptr;
     // Pictures from their copies for the screen, not from stand-ins.
     WaitForScreenCopies();
-    int scale = std::max(1, gtk_widget_get_scale_factor(top));
-    int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
+    const int scale = std::max(1, gtk_widget_get_scale_factor(widget));
+    const int w = gtk_widget_get_allocated_width(widget),
+              h = gtk_widget_get_allocated_height(widget);
     cairo_surface_t* surface
         = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
     cairo_surface_set_device_scale(surface, scale, scale);
     cairo_t* cr = cairo_create(surface);
-    gtk_widget_draw(top, cr);
+    gtk_widget_draw(widget, cr);
     cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    return surface;
+}
+
+bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path)
+{
+    cairo_surface_t* surface = DrawnSurface(top);
+    if (!surface)
+        return false;
     gchar* folder = g_path_get_dirname(path.c_str());
     g_mkdir_with_parents(folder, 0755);
     g_free(folder);

@@ -9,6 +9,7 @@
 class LView;
 class LNativeWindow;
 typedef struct _GtkWidget GtkWidget;
+typedef struct _cairo_surface cairo_surface_t;
 
 namespace uitest {
 
@@ -64,9 +65,16 @@ bool XDragWithin(LNativeWindow* window, double fx, double fy, double tx, double 
 bool SaveScreenshot(LNativeWindow* window, const std::string& path);
 // The same for a GTK window the layer does not own (GTK's print panel, say).
 bool SaveWidgetScreenshot(GtkWidget* top, const std::string& path);
+// What the widget draws now, in device pixels (ARGB32, flushed); null when it is not realized.
+// The caller destroys it.
+cairo_surface_t* DrawnSurface(GtkWidget* widget);
 // Takes the keyboard from every window of the display (xdotool), so that no window of the
 // application has it.
 void FocusNowhere();
+// Presses keys (xdotool's names, "shift+Tab") in the window with the real keyboard and turns the
+// loop until the window has had the release of the last key that is no modifier: the press has
+// been handled then, however busy the machine. False when no release came within ms.
+bool PressKeys(LNativeWindow* window, const std::string& keys, unsigned ms = 10000);
 // Held while a test types with the real keyboard (xdotool), so that the tests of the suite
 // type one at a time.
 class KeyboardLock {

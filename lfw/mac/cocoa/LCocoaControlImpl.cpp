@@ -84,6 +84,8 @@ void LCocoaControlInstallClassSheet()
 .vt-help { padding: 0; min-width: 0; min-height: 0; }
 entry.vt-input { border: 1px solid alpha(currentColor, 0.35); border-radius: 0; padding: 0 4px;
     min-height: 0; box-shadow: none; }
+entry.vt-input:focus { border-color: @theme_selected_bg_color;
+    box-shadow: inset 0 0 0 1px @theme_selected_bg_color; }
 )css";
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css, -1, nullptr);

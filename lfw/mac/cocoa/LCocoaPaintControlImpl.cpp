@@ -76,6 +76,18 @@ bool LCocoaPaintControlImpl::KeyDown(const LUiEvent& e)
     return LCocoaViewBase::KeyDown(e);
 }
 
+void LCocoaPaintControlImpl::FocusIn()
+{
+    LCocoaViewBase::FocusIn();
+    SetNeedsDisplay();
+}
+
+void LCocoaPaintControlImpl::FocusOut()
+{
+    LCocoaViewBase::FocusOut();
+    SetNeedsDisplay();
+}
+
 bool LCocoaPaintControlImpl::KeyUp(const LUiEvent& e)
 {
     if (pPaintControl && pPaintControl->EvPaintControlKey(e))
@@ -84,6 +96,36 @@ bool LCocoaPaintControlImpl::KeyUp(const LUiEvent& e)
 }
 
 // --- scroll view -------------------------------------------------------------------------------
+
+namespace {
+
+// Scrolls one way so that the span [start, start + length) of the document shows, if it fits.
+void ShowSpan(GtkAdjustment* adjustment, double start, double length)
+{
+    const double page = gtk_adjustment_get_page_size(adjustment);
+    const double value = gtk_adjustment_get_value(adjustment);
+    if (length > page || (start >= value && start + length <= value + page))
+        return;
+    gtk_adjustment_set_value(adjustment, start < value ? start : start + length - page);
+}
+
+// Shows the document's control that has the keyboard focus (the innermost focus child).
+void ShowFocused(GtkWidget* document, GtkScrolledWindow* scroller)
+{
+    GtkWidget* focused = document;
+    while (GTK_IS_CONTAINER(focused) && gtk_container_get_focus_child(GTK_CONTAINER(focused)))
+        focused = gtk_container_get_focus_child(GTK_CONTAINER(focused));
+    int x = 0, y = 0;
+    if (focused == document || !gtk_widget_get_realized(focused)
+        || !gtk_widget_translate_coordinates(focused, document, 0, 0, &x, &y))
+        return;
+    ShowSpan(
+        gtk_scrolled_window_get_hadjustment(scroller), x, gtk_widget_get_allocated_width(focused));
+    ShowSpan(
+        gtk_scrolled_window_get_vadjustment(scroller), y, gtk_widget_get_allocated_height(focused));
+}
+
+} // namespace
 
 LCustomCocoaScrollView::LCustomCocoaScrollView(const LUiRect& frame, int cid)
     : LCocoaViewBase(frame, nullptr)
@@ -115,6 +157,14 @@ GtkWidget* LCustomCocoaScrollView::CreateWidget()
     gtk_container_add(GTK_CONTAINER(fViewport), fDocumentLayout);
     gtk_container_add(GTK_CONTAINER(sw), fViewport);
     gtk_widget_show_all(fViewport);
+    // A control of the document that takes the keyboard focus out of sight (Tab) is scrolled
+    // into view, the least way; one larger than the view (a canvas) is left where it is.
+    g_signal_connect_after(fDocumentLayout, "set-focus-child",
+        G_CALLBACK(+[](GtkContainer* document, GtkWidget* child, gpointer scroller) {
+            if (child)
+                ShowFocused(GTK_WIDGET(document), GTK_SCROLLED_WINDOW(scroller));
+        }),
+        sw);
     auto changed = +[](GtkAdjustment*, gpointer self) {
         static_cast<LCustomCocoaScrollView*>(self)->boundsDidChange();
     };

@@ -31,6 +31,9 @@ public:
     void HiddenDidChange(bool hidden) override;
     bool KeyDown(const LUiEvent& e) override;
     bool KeyUp(const LUiEvent& e) override;
+    // A control that shows the keyboard focus is painted again when it comes and goes.
+    void FocusIn() override;
+    void FocusOut() override;
 
 protected:
     ~LCocoaPaintControlImpl() override;

@@ -377,6 +377,32 @@ GtkWidget* LCocoaHyperLinkImpl::CreateWidget()
             return TRUE;
         }),
         this);
+    // Return and Space open the link as a click does; the keyboard focus is shown as on the
+    // buttons, around the text.
+    g_signal_connect(box, "key-press-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, gpointer d) -> gboolean {
+            if (e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK))
+                return FALSE;
+            switch (e->keyval) {
+            case GDK_KEY_Return:
+            case GDK_KEY_KP_Enter:
+            case GDK_KEY_ISO_Enter:
+            case GDK_KEY_space:
+            case GDK_KEY_KP_Space:
+                static_cast<LCocoaHyperLinkImpl*>(d)->mouseDown();
+                return TRUE;
+            default:
+                return FALSE;
+            }
+        }),
+        this);
+    g_signal_connect_after(box, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t* cr, gpointer d) {
+        auto* self = static_cast<LCocoaHyperLinkImpl*>(d);
+        if (gtk_widget_has_visible_focus(w) && self->fLabel)
+            self->DrawFocus(w, cr);
+        return FALSE;
+    }),
+        this);
     g_signal_connect(box, "realize", G_CALLBACK(+[](GtkWidget* w, gpointer) {
         // The pointing hand over the link (the event box's input window).
         GdkWindow* win = nullptr;
@@ -397,6 +423,36 @@ GtkWidget* LCocoaHyperLinkImpl::CreateWidget()
         this);
     updateText();
     return box;
+}
+
+void LCocoaHyperLinkImpl::DrawFocus(GtkWidget* box, cairo_t* cr)
+{
+    // The text's box within the label, as the label places it; the ring stands a little outside
+    // it, inside the control.
+    PangoRectangle text;
+    pango_layout_get_pixel_extents(gtk_label_get_layout(GTK_LABEL(fLabel)), nullptr, &text);
+    int lx = 0, ly = 0;
+    gtk_widget_translate_coordinates(fLabel, box, 0, 0, &lx, &ly);
+    const int labelWidth = gtk_widget_get_allocated_width(fLabel);
+    const double tx
+        = lx + gtk_label_get_xalign(GTK_LABEL(fLabel)) * std::max(0, labelWidth - text.width);
+    const double width = gtk_widget_get_allocated_width(box);
+    const double height = gtk_widget_get_allocated_height(box);
+    constexpr double kAround = 2;
+    const double x0 = std::max(0.0, tx - kAround);
+    const double x1 = std::min(width, tx + text.width + kAround);
+    if (x1 <= x0)
+        return;
+    // The ring on the rectangle's outermost pixels (the theme draws it further in, over the text).
+    static GtkCssProvider* onTheEdges = [] {
+        GtkCssProvider* provider = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(provider, "* { outline-offset: -1px; }", -1, nullptr);
+        return provider;
+    }();
+    GtkStyleContext* context = gtk_widget_get_style_context(box);
+    gtk_style_context_add_provider(
+        context, GTK_STYLE_PROVIDER(onTheEdges), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    gtk_render_focus(context, cr, x0, 0, x1 - x0, height);
 }
 
 void LCocoaHyperLinkImpl::setURL(const char* url)

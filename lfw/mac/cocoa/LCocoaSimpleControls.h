@@ -120,8 +120,9 @@ private:
     GtkWidget* fCalendar = nullptr;
 };
 
-// A link: a label in the link colour, underlined, with the pointing hand. A click opens its URL
-// through the desktop's opener or, without a URL, sends the control's id.
+// A link: a label in the link colour, underlined, with the pointing hand. A click, or Return or
+// Space while it has the keyboard focus, opens its URL through the desktop's opener or, without a
+// URL, sends the control's id.
 class LCocoaHyperLinkImpl : public LCocoaControlImpl {
 public:
     LCocoaHyperLinkImpl(const LUiRect& frame, LCocoaWindow* window);
@@ -163,6 +164,8 @@ protected:
 
 private:
     void Apply(bool underline);
+    // The focus ring around the text (box: the control's widget).
+    void DrawFocus(GtkWidget* box, cairo_t* cr);
     std::string fText;
     std::string fURL;
     double fRed = 0, fGreen = 0, fBlue = 238.0 / 255.0;

@@ -6,6 +6,7 @@
 #include "lfw/mac/cocoa/LCocoaMenu.h"
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
+#include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LModalLoop.h"
@@ -322,6 +323,20 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
             if (auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(v);
                 input && input->performKeyEquivalent(event))
                 return true;
+    // Return on a link or a painted control that has the focus and answers it (a command link,
+    // a list that presses its entry) is theirs, as a click, before the default button's.
+    if ((event.keyval == GDK_KEY_Return || event.keyval == GDK_KEY_KP_Enter
+            || event.keyval == GDK_KEY_ISO_Enter)
+        && !(event.modifiers & kModifiers)) {
+        LView* focused = window.FirstResponder();
+        if (auto* link = dynamic_cast<LCocoaHyperLinkImpl*>(focused)) {
+            link->mouseDown();
+            return true;
+        }
+        if (auto* painted = dynamic_cast<LCocoaPaintControlImpl*>(focused);
+            painted && painted->KeyDown(event))
+            return true;
+    }
     // Return and Escape belong to the buttons that carry them as key equivalents (OK, Cancel),
     // wherever the focus is.
     if (LCocoaButtonImpl::performKeyEquivalentInView(window.ContentView(), event))

@@ -145,11 +145,10 @@ struct AlertAnswers {
         auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
         if (!alert || !gtk_widget_get_mapped(alert) || alert == self->last)
             return G_SOURCE_CONTINUE;
-        gchar *text = nullptr, *secondary = nullptr;
-        g_object_get(alert, "text", &text, "secondary-text", &secondary, nullptr);
-        std::string all = std::string(text ? text : "") + "|" + (secondary ? secondary : "");
+        gchar* text = nullptr;
+        g_object_get(alert, "text", &text, nullptr);
+        std::string all = std::string(text ? text : "") + "|" + LUiAlertMessage(alert);
         g_free(text);
-        g_free(secondary);
         for (auto& [key, label] : self->labels) {
             if (all.find(key) == std::string::npos)
                 continue;

@@ -71,12 +71,11 @@ private:
             return G_SOURCE_CONTINUE;
         g_object_set_data(G_OBJECT(d), "vt-seen", GINT_TO_POINTER(1));
         ShownAlert a;
-        gchar *h = nullptr, *m = nullptr;
-        g_object_get(d, "text", &h, "secondary-text", &m, nullptr);
+        gchar* h = nullptr;
+        g_object_get(d, "text", &h, nullptr);
         a.headline = h ? h : "";
-        a.message = m ? m : "";
+        a.message = LUiAlertMessage(d);
         g_free(h);
-        g_free(m);
         CollectButtons(d, a.buttons);
         std::sort(a.buttons.begin(), a.buttons.end());
         uitest::SavePanelShot(d,

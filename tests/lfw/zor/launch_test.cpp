@@ -292,11 +292,9 @@ void AnswerNextAlert(std::string& said)
             if (!dialog)
                 return;
             gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
-            said = std::string(text ? text : "") + "|" + (secondary ? secondary : "");
+            g_object_get(dialog, "text", &text, nullptr);
+            said = std::string(text ? text : "") + "|" + LUiAlertMessage(dialog);
             g_free(text);
-            g_free(secondary);
             gtk_dialog_response(GTK_DIALOG(dialog), 0);
         });
 }

@@ -290,12 +290,11 @@ TEST_F(MainWindowBars, ShareIconsTellWhenNoPageCanBeOpened)
                 auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
                 if (!alert)
                     return; // none came in time
-                gchar *h = nullptr, *m = nullptr;
-                g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+                gchar* h = nullptr;
+                g_object_get(alert, "text", &h, nullptr);
                 seen->headline = h ? h : "";
-                seen->message = m ? m : "";
+                seen->message = LUiAlertMessage(alert);
                 g_free(h);
-                g_free(m);
                 seen->overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert)) == window;
                 if (i == 0)
                     uitest::SaveWidgetScreenshot(

@@ -1,10 +1,12 @@
 // The alert that a web page could not be opened, as a person meets it: Hjälp > "Skicka
 // felrapport" without a program to open pages names a long address. The alert lies inside the
 // work area of the screen, also on one of 1024 x 600, and its text is selected with the real
-// pointer and copied with the real keyboard; the clipboard is read back with xclip. Screenshots
-// go to <build>/test-artefacts.
+// pointer and copied with the real keyboard, also where the message is too long for the screen
+// and scrolls in a box; the clipboard is read back with xclip. Screenshots go to
+// <build>/test-artefacts.
 // VT_WINDOW_MANAGER: runs a second time with openbox managing the windows.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
+#include "lfw/gen/LUserSettings.h"
 #include "lfw/zor/LMainWindowUtil.h"
 #include "platform/ui/LUiAlert.h"
 #include "support/CommandOutput.h"
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "support/XServerView.h"
@@ -36,27 +39,20 @@ unsigned long Xid(GtkWidget* window)
     return gdk_x11_window_get_xid(gtk_widget_get_window(window));
 }
 
-// The alert's label that holds its message (the headline's comes first).
-GtkWidget* MessageLabel(GtkWidget* alert)
-{
-    GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(alert));
-    GList* children = gtk_container_get_children(GTK_CONTAINER(area));
-    GtkWidget* found = nullptr;
-    int labels = 0;
-    for (GList* l = children; l && !found; l = l->next)
-        if (GTK_IS_LABEL(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)) && ++labels == 2)
-            found = GTK_WIDGET(l->data);
-    g_list_free(children);
-    return found;
-}
-
-// A shell command run while the main loop turns (the program may have to answer it).
+// A shell command run while the main loop turns (the program may have to answer it). The loop is
+// woken when the command has ended: nothing else may come to wake it.
 std::string RunWhilePumping(const std::string& command)
 {
-    auto output = std::async(std::launch::async, [command] { return CommandOutput(command); });
+    std::promise<std::string> done;
+    std::future<std::string> output = done.get_future();
+    std::thread run([&] {
+        done.set_value(CommandOutput(command));
+        g_main_context_wakeup(nullptr);
+    });
     uitest::PumpUntil(
         [&] { return output.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
         10000);
+    run.join();
     return output.get();
 }
 
@@ -79,20 +75,27 @@ protected:
     }
     void TearDown() override { setenv("PATH", oldPath.c_str(), 1); }
 
+    void OpenTheBugPage(const std::string& shotName);
+
     PrivateHomes homes;
     XServerView x;
     std::string oldPath;
     const std::string xdotool = Tool("xdotool"), xclip = Tool("xclip");
+    // What the alert showed and what was copied from it.
+    std::string message, copied;
+    XRect outer, work;
+    bool scrolled = false;
 };
 
 } // namespace
 
-TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
+// Hjälp > "Skicka felrapport" without a program to open pages: the alert is read where it lies
+// and its message copied with the real pointer and keyboard.
+void PageAlerts::OpenTheBugPage(const std::string& shotName)
 {
     controltest::Host host(500, 300);
     ASSERT_TRUE(host.Show());
-    std::string message, copied, shot;
-    XRect outer, work;
+    std::string shot;
     bool shown = false;
     uitest::When(
         [] {
@@ -102,10 +105,8 @@ TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
         [&] {
             auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
             shown = true;
-            gchar* m = nullptr;
-            g_object_get(alert, "secondary-text", &m, nullptr);
-            message = m ? m : "";
-            g_free(m);
+            message = LUiAlertMessage(alert);
+            scrolled = false;
             // Where the window manager put it, once it stands still.
             const unsigned long xid = Xid(alert);
             XRect last { -1, -1, -1, -1 };
@@ -116,19 +117,25 @@ TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
             }
             work = x.WorkArea();
             shot = SaveScreenPng(x, x.Screen(),
-                "page-alert-long-address-" + std::to_string(x.Screen().width) + "x"
+                shotName + "-" + std::to_string(x.Screen().width) + "x"
                     + std::to_string(x.Screen().height));
             // A triple click selects the whole message; Ctrl+C copies it.
-            GtkWidget* label = MessageLabel(alert);
+            auto* label = static_cast<GtkWidget*>(LUiAlertMessageLabel(alert));
             if (!label) {
                 ADD_FAILURE() << "no message label";
                 gtk_dialog_response(GTK_DIALOG(alert), 0);
                 return;
             }
+            // A message too long for the screen scrolls in a box: the click goes to the middle
+            // of what the box shows of it.
+            GtkWidget* shows = gtk_widget_get_ancestor(label, GTK_TYPE_SCROLLED_WINDOW);
+            scrolled = shows != nullptr;
+            if (!shows)
+                shows = label;
             int lx = 0, ly = 0, ox = 0, oy = 0;
-            gtk_widget_translate_coordinates(label, alert,
-                gtk_widget_get_allocated_width(label) / 2,
-                gtk_widget_get_allocated_height(label) / 2, &lx, &ly);
+            gtk_widget_translate_coordinates(shows, alert,
+                gtk_widget_get_allocated_width(shows) / 2,
+                gtk_widget_get_allocated_height(shows) / 2, &lx, &ly);
             gdk_window_get_origin(gtk_widget_get_window(alert), &ox, &oy);
             const int s = gtk_widget_get_scale_factor(alert);
             RunWhilePumping(xdotool + " mousemove " + std::to_string((ox + lx) * s) + " "
@@ -154,8 +161,12 @@ TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
     setenv("PATH", oldPath.c_str(), 1);
     ASSERT_TRUE(shown);
     std::cout << "screenshot: " << shot << " alert " << Text(outer) << " work " << Text(work)
-              << "\n";
+              << (scrolled ? " (scrolled)" : "") << "\n";
+}
 
+TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
+{
+    OpenTheBugPage("page-alert-long-address");
     // The address is long, and the alert with the window manager's frame fits the work area.
     const size_t at = message.find("://");
     ASSERT_NE(at, std::string::npos) << message;
@@ -163,6 +174,26 @@ TEST_F(PageAlerts, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
     EXPECT_TRUE(outer.Inside(work)) << Text(outer) << " in " << Text(work);
     EXPECT_GT(outer.width, 0);
     // What was copied is the message, the address whole.
+    EXPECT_EQ(copied, message);
+}
+
+// The address names the processor and the graphics cards: on some machines it is too long for
+// a small screen and the alert shows it in a scrolled box. An installation id of 250 characters
+// makes it so on every machine for a screen of 1024 x 600 at scale 2 (512 x 300 points); on the
+// larger screens it is shown whole.
+TEST_F(PageAlerts, AnAddressTooLongForTheScreenScrollsAndItsTextCanBeCopied)
+{
+    LUserSettingSetString("Software", "IID", std::string(250, '7').c_str());
+    OpenTheBugPage("page-alert-scrolled-address");
+    const char* scale = std::getenv("GDK_SCALE");
+    if (work.height <= 600 && scale && std::string(scale) == "2") {
+        EXPECT_TRUE(scrolled);
+    }
+    const size_t at = message.find("://");
+    ASSERT_NE(at, std::string::npos) << message;
+    EXPECT_NE(message.find(std::string(250, '7')), std::string::npos) << message;
+    EXPECT_TRUE(outer.Inside(work)) << Text(outer) << " in " << Text(work);
+    EXPECT_GT(outer.width, 0);
     EXPECT_EQ(copied, message);
 }
 
@@ -182,5 +213,5 @@ TEST(PageAlertsOnASmallScreen, ALongAddressFitsTheScreenAndItsTextCanBeCopied)
     std::cout << out << "\n";
     EXPECT_NE(out.find("exit 0"), std::string::npos);
     EXPECT_EQ(out.find("[  SKIPPED ]"), std::string::npos);
-    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos);
+    EXPECT_NE(out.find("[  PASSED  ] 2 tests"), std::string::npos);
 }

@@ -603,12 +603,11 @@ void AnswerNextAlert(LMacWindow& window, AlertSeen& seen, const char* shot)
         },
         [&window, &seen, shot] {
             auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
-            gchar *h = nullptr, *m = nullptr;
-            g_object_get(alert, "text", &h, "secondary-text", &m, nullptr);
+            gchar* h = nullptr;
+            g_object_get(alert, "text", &h, nullptr);
             seen.headline = h ? h : "";
-            seen.message = m ? m : "";
+            seen.message = LUiAlertMessage(alert);
             g_free(h);
-            g_free(m);
             seen.overWindow = gtk_window_get_transient_for(GTK_WINDOW(alert))
                 == window.GetNativeWindow()->Gtk();
             uitest::SavePanelShot(alert, uitest::ArtefactPath("suite", shot));
@@ -683,4 +682,57 @@ TEST_F(SuiteDialog, PagesThatCannotOpenAreNamedInAnAlert)
             EXPECT_NE(help.message.find("lzorsuitedialoglxa.html"), std::string::npos);
             EXPECT_TRUE(help.overWindow);
         });
+}
+
+// Without the pointer, as a person with the keyboard alone: Tab reaches the program list, whose
+// chosen program is framed; Down goes to the installed program and Return starts it. Tab goes on
+// to the featured tasks, where Return opens the first as a click does.
+TEST_F(SuiteDialog, TheListsAreUsedWithTheKeyboard)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    programs.Install("vt-fotoredigering");
+    std::string firstTask;
+    WithDialog([&] { LZORSuiteLaunch(nullptr, "grafik"); },
+        [&](LZORSuiteDialog& d) {
+            uitest::KeyboardLock lock;
+            LNativeWindow* window = d.GetNativeWindow();
+            auto tabTo = [&](LPaintControl& list) {
+                for (int i = 0; i < 12 && !list.HasKeyboardFocus(); ++i)
+                    uitest::PressKeys(window, "Tab");
+                return list.HasKeyboardFocus();
+            };
+            ASSERT_TRUE(tabTo(d.Products()));
+            const std::vector<TopicData*> items = d.Products().ShownItems();
+            size_t wanted = items.size();
+            for (size_t i = 0; i < items.size(); ++i)
+                if (strcasecmp(items[i]->program->buildKey, "vt-fotoredigering") == 0)
+                    wanted = i;
+            ASSERT_LT(wanted, items.size());
+            while (d.Products().CurrentItem() < wanted)
+                ASSERT_TRUE(uitest::PressKeys(window, "Down"));
+            uitest::PumpUntilDrawn(window);
+            uitest::Screenshot(window, "suite-keyboard-program");
+            // The program starts: its run is in its log.
+            gdk_display_sync(gdk_display_get_default());
+            uitest::Run("xdotool windowfocus --sync " + std::to_string(window->XWindowId())
+                + " key Return");
+            EXPECT_TRUE(uitest::PumpUntil(
+                [&] {
+                    return !InstalledPrograms::Lines(programs.Log("vt-fotoredigering"), 1, 0)
+                                .empty();
+                },
+                10000));
+
+            const std::vector<SubTopicData*> tasks = d.PopularTopics().Tasks();
+            ASSERT_FALSE(tasks.empty());
+            firstTask = tasks[0]->topic && tasks[0]->topic->task ? tasks[0]->topic->task : "";
+            ASSERT_TRUE(tabTo(d.PopularTopics()));
+            uitest::PumpUntilDrawn(window);
+            uitest::Screenshot(window, "suite-keyboard-task");
+            // Counted as the second link followed (the program was the first).
+            uitest::PressKeys(window, "Return");
+        });
+    EXPECT_EQ(Setting("SuiteUsage\\Links/1/", "lk"), "vt-fotoredigering");
+    EXPECT_EQ(Setting("SuiteUsage\\Links/2/", "lf"), firstTask);
 }

@@ -53,12 +53,10 @@ void Answer(std::vector<int> answers)
             return;
         AlertSeen seen;
         gchar* text = nullptr;
-        gchar* secondary = nullptr;
-        g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+        g_object_get(dialog, "text", &text, nullptr);
         seen.title = text ? text : "";
-        seen.message = secondary ? secondary : "";
+        seen.message = LUiAlertMessage(dialog);
         g_free(text);
-        g_free(secondary);
         for (int r = 0; r < 3; ++r)
             if (GtkWidget* b = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), r))
                 seen.buttons.push_back(gtk_button_get_label(GTK_BUTTON(b)));

@@ -56,11 +56,9 @@ void Answer(std::vector<std::pair<std::string, int>> answers)
             if (!dialog)
                 return;
             gchar* text = nullptr;
-            gchar* secondary = nullptr;
-            g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
-            gAlerts.push_back({ text ? text : "", secondary ? secondary : "" });
+            g_object_get(dialog, "text", &text, nullptr);
+            gAlerts.push_back({ text ? text : "", LUiAlertMessage(dialog) });
             g_free(text);
-            g_free(secondary);
             g_object_set_data(G_OBJECT(dialog), "answered", GINT_TO_POINTER(1));
             const auto [title, button] = answers.front();
             answers.erase(answers.begin());
