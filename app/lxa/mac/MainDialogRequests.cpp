@@ -6,12 +6,11 @@
 // files are checked on a worker (texts whole, pictures as far as their headers); a start that
 // waits for the user (a dialog in the way) has its pictures, projects and layouts read whole on a
 // worker as well (nothing of them kept) before the asker is told that it will be carried out
-// later, so that it is never told so of a start that then fails on a file. A file changed
-// between that reading and the start's turn fails the start in its turn, nothing of it done. In
-// its turn a start is read whole before any of its requests is
-// carried out: its projects and layouts are loaded, its texts read and its pictures decoded
-// (under their progress window), their errors and warnings caught rather than shown. What cannot
-// be read refuses the whole start, nothing of it done. Then its requests are carried out one for
+// later, so that it is never told so of a start that then fails on a file. In its turn a start
+// is read whole before any of its requests is carried out: its projects and layouts are loaded,
+// its texts read and its pictures decoded (under their progress window), their errors and
+// warnings caught rather than shown. What cannot be read (also a file changed since it was read
+// aside) refuses the whole start, nothing of it done. Then its requests are carried out one for
 // each turn of the main loop, so that the window answers in between. A request that fails then
 // (the user closed the project, or kept the open one) ends the start: the asker and the window
 // learn what failed and what had been done.
@@ -170,24 +169,28 @@ InTheWay _WhatIsInTheWay()
     return way;
 }
 
-// Why a project or a layout a start names could not be loaded, in the words of its job (said, its
-// errors one to a line) or, when it said nothing, in general ones.
+// Why a project or a layout a start names could not be loaded (told: what could not be done), in
+// the words of its job (said, its errors one to a line) or, when it said nothing, in general ones.
+std::string _UnreadText(const char* told, const std::string& path, LProcessResult result,
+    const std::string& said, const char* general)
+{
+    const std::string why = result == LProcessResultStopped ? "Inläsningen avbröts."
+                                                            : (said.empty() ? general : said);
+    return told + _Name(path) + ": " + why;
+}
+
 std::string _ProjectUnreadText(
     const std::string& path, LProcessResult result, const std::string& said)
 {
-    const std::string why = result == LProcessResultStopped
-        ? "Inläsningen avbröts."
-        : (said.empty() ? "Projektfilen kunde inte läsas." : said);
-    return "Det gick inte att läsa in projektfilen " + _Name(path) + ": " + why;
+    return _UnreadText("Det gick inte att läsa in projektfilen ", path, result, said,
+        "Projektfilen kunde inte läsas.");
 }
 
 std::string _LayoutUnreadText(
     const std::string& path, LProcessResult result, const std::string& said)
 {
-    const std::string why = result == LProcessResultStopped
-        ? "Inläsningen avbröts."
-        : (said.empty() ? "Etikettlayouten kunde inte läsas." : said);
-    return "Det gick inte att läsa etikettlayouten " + _Name(path) + ": " + why;
+    return _UnreadText("Det gick inte att läsa etikettlayouten ", path, result, said,
+        "Etikettlayouten kunde inte läsas.");
 }
 
 // A job's interface on a worker that reports nothing but its errors and stops when told to.
