@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 uint16_t VTOverlayChunkID(int type)
 {
@@ -107,12 +108,34 @@ LProcessResult ReadFileBytes(LProcessInterface& job, int fd, uint64_t offset, ui
 
 } // namespace
 
+namespace {
+
+thread_local bool tVTPicturesOnlyChecked = false;
+
+} // namespace
+
+VTPicturesOnlyChecked::VTPicturesOnlyChecked()
+    : mOuter(std::exchange(tVTPicturesOnlyChecked, true))
+{
+}
+
+VTPicturesOnlyChecked::~VTPicturesOnlyChecked()
+{
+    tVTPicturesOnlyChecked = mOuter;
+}
+
+bool VTPicturesOnlyChecked::Here()
+{
+    return tVTPicturesOnlyChecked;
+}
+
 LParallelJobs::Work VTPictureReadWork(
     LCountedPtr<VTCountableImageBuffer> picture, VTPictureBytes bytes, bool clipart)
 {
     // The work must be copyable; the bytes are moved in once and read once.
     auto from = std::make_shared<VTPictureBytes>(std::move(bytes));
-    return [picture, from, clipart](LParallelJobs::Job& job) -> LProcessResult {
+    const bool checkOnly = VTPicturesOnlyChecked::Here();
+    return [picture, from, clipart, checkOnly](LParallelJobs::Job& job) -> LProcessResult {
         const char* unread
             = clipart ? "Det gick inte att läsa ClipArt." : "Det gick inte att läsa bilden.";
         const char* undecodable
@@ -141,6 +164,10 @@ LParallelJobs::Work VTPictureReadWork(
             return _VTSerialise::Fail(job, undecodable);
         if (result != LProcessResultSuccess)
             return result;
+        if (checkOnly) {
+            picture->Reset();
+            return LProcessResultSuccess;
+        }
         picture->KeepEncodedPNG(std::move(png));
         // Made here, off the window's thread, as for a picture added from a file: the first
         // paint of a large picture reduces its few megapixels instead of all of them.

@@ -75,6 +75,23 @@ struct VTPictureBytes {
 LParallelJobs::Work VTPictureReadWork(
     LCountedPtr<VTCountableImageBuffer> picture, VTPictureBytes bytes, bool clipart);
 
+// While one lives on a thread, the project read there is only checked: the jobs VTPictureReadWork
+// makes on that thread decode their pictures and let go of the pixels at once (no PNG bytes, no
+// screen copies kept), and the older XML format's reader does not read its pictures (a picture it
+// cannot read never keeps a project from opening).
+class VTPicturesOnlyChecked {
+public:
+    VTPicturesOnlyChecked();
+    ~VTPicturesOnlyChecked();
+    VTPicturesOnlyChecked(const VTPicturesOnlyChecked&) = delete;
+    VTPicturesOnlyChecked& operator=(const VTPicturesOnlyChecked&) = delete;
+    // Whether one lives on the calling thread.
+    static bool Here();
+
+private:
+    bool mOuter;
+};
+
 namespace _VTSerialise {
 
 // The job's stop request as a result.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -835,6 +836,9 @@ LProcessResult Process(LProcessInterface& process, VTProjectLoad& job)
         return Fail(process, "Det gick inte att hitta filen.");
     char extension[kLPathSize] = "";
     LFile::_GetFileExtensionFromPath(extension, job.path);
+    std::optional<VTPicturesOnlyChecked> onlyChecked;
+    if (job.checkOnly)
+        onlyChecked.emplace();
     LProcessResult result;
     if (strcasecmp(extension, ".vtproj") == 0) {
         LInputStreamFile stream;

@@ -63,6 +63,10 @@ struct VTProjectSave {
 struct VTProjectLoad {
     VTProject* project = nullptr; // a new, empty project made by the caller
     char path[kLLongPathSize] = "";
+    // Only read to learn whether the file opens: its pictures are decoded and let go of at once
+    // (an old project's are not read, see VTPicturesOnlyChecked); the project, filled but for
+    // them, is the caller's to throw away.
+    bool checkOnly = false;
 };
 
 // Saves the project to the record's path; on success the project takes the path and is saved
@@ -100,7 +104,8 @@ LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job);
 // is saved. A failed load leaves the project partly filled. The pictures are read and decoded on
 // workers side by side (LParallelJobs, named kVTPictureReadersName), as many at once as there
 // are processors and as the memory free allows, while the rest is read where the job runs; the
-// job then waits for them through its interface.
+// job then waits for them through its interface. Any thread: the load touches nothing but the
+// record's project, the file and what is safe from every thread (fonts, settings).
 LProcessResult Process(LProcessInterface& process, VTProjectLoad& job);
 
 inline constexpr const char* kVTPictureReadersName = "Bildläsning";

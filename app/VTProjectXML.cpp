@@ -3,6 +3,7 @@
 #include "app/VTLabelLayout.h"
 #include "app/VTLabelLayoutData.h"
 #include "app/VTOverlayImage.h"
+#include "app/VTOverlaySerialise.h"
 #include "app/VTOverlayText.h"
 #include "app/VTProject.h"
 #include "app/VTProjectFile.h"
@@ -260,7 +261,9 @@ LProcessResult VTOverlayImageSerialiseFromXML(
     if (LProcessResult result = VTOverlaySerialiseFromXML(process, overlay, element))
         return result;
     const char* path = _VTAttribute(element, "img", "");
-    if (!path[0])
+    // A project only checked leaves its pictures unread: whether they can be read or not, the
+    // project opens.
+    if (!path[0] || VTPicturesOnlyChecked::Here())
         return LProcessResultSuccess;
     // Loaded straight into the overlay's own buffer; the box stays as placed and the source
     // path is not kept. A picture that cannot be read leaves the overlay empty and is named to

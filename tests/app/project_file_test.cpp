@@ -1337,3 +1337,77 @@ TEST_F(ProjectFile, AStopWhileThePicturesAreReadEndsTheRead)
     ASSERT_EQ(Load(path, whole, reading), LProcessResultSuccess) << reading.error;
     ExpectProjectsEqual(*photos, whole);
 }
+
+namespace {
+
+// The pictures of a project's overlays that hold pixels, and those there are.
+std::pair<size_t, size_t> PicturesHeld(VTProject& project)
+{
+    size_t held = 0, all = 0;
+    for (const VTProjectTemplate& design : project.templates)
+        for (const VTOverlay* overlay = design.first; overlay; overlay = overlay->next)
+            if (const VTOverlayImage* image = VTOverlayAsImage(overlay)) {
+                ++all;
+                held += image->HasValidImage() ? 1 : 0;
+            }
+    return { held, all };
+}
+
+// A load only to check the file, on a thread of its own as a later start's check runs.
+LProcessResult CheckAside(const std::string& path, VTProject& project, Recorder& job)
+{
+    VTProjectLoad load;
+    load.project = &project;
+    load.checkOnly = true;
+    std::snprintf(load.path, sizeof load.path, "%s", path.c_str());
+    LProcessResult result = LProcessResultError;
+    std::thread([&] { result = Process(job, load); }).join();
+    return result;
+}
+
+} // namespace
+
+// A load that only checks the file tells what the load would: a whole project opens, a picture
+// that does not decode fails it with the load's words. Its pictures are decoded and let go of, none
+// held when it ends. An old project's pictures are not read: one that is missing keeps it from
+// opening no more than the load, which warns of it.
+TEST_F(ProjectFile, ACheckTellsWhatTheLoadWouldAndKeepsNoPicture)
+{
+    const std::string path = Path("foton.vtproj");
+    {
+        auto photos = sample::PhotoProject(800, 600, 3);
+        Recorder job;
+        ASSERT_EQ(Save(*photos, path, job), LProcessResultSuccess) << job.error;
+    }
+    {
+        VTProject checked, loaded;
+        Recorder check, load;
+        ASSERT_EQ(CheckAside(path, checked, check), LProcessResultSuccess) << check.error;
+        EXPECT_EQ(check.errors, 0);
+        EXPECT_EQ(PicturesHeld(checked), std::make_pair(size_t(0), size_t(3)));
+        ASSERT_EQ(Load(path, loaded, load), LProcessResultSuccess) << load.error;
+        EXPECT_EQ(PicturesHeld(loaded), std::make_pair(size_t(3), size_t(3)));
+    }
+    {
+        const std::string broken = Path("trasig.vtproj");
+        TemporaryFolder::WriteFile(
+            broken, OneDesign(1, { Box(3, { Placement(), Blob(2, "ingen") }) }));
+        VTProject checked, loaded;
+        Recorder check, load;
+        EXPECT_EQ(CheckAside(broken, checked, check), LProcessResultError);
+        EXPECT_EQ(Load(broken, loaded, load), LProcessResultError);
+        EXPECT_EQ(check.error, "Det gick inte att avkoda bilden.");
+        EXPECT_EQ(check.error, load.error);
+    }
+    {
+        const std::string old = std::string(VT_TEST_DATA) + "/vtx/missing_font_and_image.vtx";
+        VTProject checked, loaded;
+        Recorder check, load;
+        EXPECT_EQ(CheckAside(old, checked, check), LProcessResultSuccess) << check.error;
+        EXPECT_EQ(check.errors, 0) << check.error;
+        EXPECT_EQ(Load(old, loaded, load), LProcessResultSuccess) << load.error;
+        EXPECT_NE(load.error.find("Det gick inte att läsa in en överlagringsbild korrekt"),
+            std::string::npos)
+            << load.error;
+    }
+}

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -288,12 +289,14 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
     EXPECT_EQ(first->Wait(10000), 0);
 }
 
-// Starts that come while an alert waits for the user. One whose picture breaks off after 100 KB
-// is refused at once (status 1, the reason on standard error), never told that it will be
-// carried out later; the window tells it once the alert is answered, and nothing of it is done
-// (its text is not added). One whose files are whole is told that it waits (status 2) and is then
-// carried out. One told that it waits whose picture breaks before its turn comes is told in the
-// window as one failure, nothing of it done.
+// Starts that come while an alert waits for the user. One whose picture breaks off after 100 KB,
+// or that opens a project or a layout that does not load (a damaged project, alone as a file
+// manager sends it too, an old project that cannot be parsed, a layout that is none or holds
+// positions off every sheet), is refused at once (status 1, the reason on standard error), never
+// told that it will be carried out later; the window tells it once the alert is answered, and
+// nothing of it is done (its text is not added). One whose files are whole is told that it waits
+// (status 2) and is then carried out. One told that it waits whose picture, project or layout
+// breaks before its turn comes is told in the window as one failure, nothing of it done.
 TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut)
 {
     if (!HasTools())
@@ -312,6 +315,22 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
     const std::string t2 = s.Write("t2.txt", "andra");
     const std::string t3 = s.Write("t3.txt", "tredje");
     const std::string t4 = s.Write("t4.txt", "fjärde");
+    const std::string t5 = s.Write("t5.txt", "femte");
+    const std::string t6 = s.Write("t6.txt", "sjätte");
+    // Projects and layouts: whole ones that break while their starts wait, and ones that never
+    // load.
+    const std::string projectBytes
+        = TemporaryFolder::ReadFile(SaveMarked(s.dir + "/andras.vtproj", "ändras"));
+    const std::string changingProject = s.dir + "/andras.vtproj";
+    const std::string damagedProject
+        = s.Write("trasig.vtproj", projectBytes.substr(0, projectBytes.size() / 2));
+    const std::string oldProject = s.Write("gammal.vtx", "<vorantel_project type=\"cd\"><cont");
+    const std::string layoutBytes = TemporaryFolder::ReadFile(
+        std::string(VT_TEST_DATA) + "/vtlayout/paper_two_pages.vtlayout");
+    const std::string changingLayout = s.Write("andras.vtlayout", layoutBytes);
+    const std::string noLayout = s.Write("ingen.vtlayout", "<inte en layout");
+    const std::string offSheet = s.Write("utanfor.vtlayout",
+        TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/vtlayout/off_sheet.vtlayout"));
     std::unique_ptr<Program> first;
     const unsigned long xid = StartOn(first, project);
     ASSERT_NE(xid, 0u);
@@ -325,10 +344,32 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
     ASSERT_EQ(AlertText(s.rects), title + "\nDet gick inte att hitta filen ”saknas.txt”.\n");
     const std::string broken
         = "Bilden ”trunc.png” kan inte läsas in: Det gick inte att läsa in bilden.";
-    {
-        Program later({ "-addtext", t2, "-addimage", cut }, From(s, "cut-behind-an-alert"));
+    const std::string damaged = "Det gick inte att läsa in projektfilen ”trasig.vtproj”: "
+                                "Projektfilen är skadad eller ofullständig och kan inte öppnas.";
+    const struct {
+        std::vector<std::string> args;
+        std::string why, name;
+    } refusedAtOnce[] = {
+        { { "-addtext", t2, "-addimage", cut }, broken, "cut-behind-an-alert" },
+        { { "-addtext", t5, "-open", damagedProject }, damaged, "damaged-project" },
+        { { damagedProject }, damaged, "lone-damaged-project" },
+        { { "-open", oldProject },
+            "Det gick inte att läsa in projektfilen ”gammal.vtx”: Det gick inte att tolka filen.",
+            "old-project-not-parsed" },
+        { { "-addtext", t5, "-custom", noLayout },
+            "Det gick inte att läsa etikettlayouten ”ingen.vtlayout”: Filen är inte en "
+            "voranteletikettlayout.",
+            "no-layout" },
+        { { offSheet },
+            "Det gick inte att läsa etikettlayouten ”utanfor.vtlayout”: Det gick inte att läsa "
+            "etikettlayoutmallens position.",
+            "lone-layout-off-the-sheet" },
+    };
+    for (const auto& c : refusedAtOnce) {
+        SCOPED_TRACE(c.name);
+        Program later(c.args, From(s, c.name));
         EXPECT_EQ(later.Wait(30000), 1);
-        EXPECT_EQ(later.Errors(), "vorantel: " + broken + "\n");
+        EXPECT_EQ(later.Errors(), "vorantel: " + c.why + "\n");
     }
     const std::string waits = "vorantel: Begäran väntar tills ”" + title
         + "” i Vorantel har stängts och utförs sedan. Hur det gick visas i Vorantel.\n";
@@ -336,7 +377,11 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
         { std::make_pair(std::vector<std::string> { "-addtext", t3, "-addimage", good },
               "whole-behind-an-alert"),
             std::make_pair(std::vector<std::string> { "-addtext", t4, "-addimage", changing },
-                "breaks-while-waiting") }) {
+                "breaks-while-waiting"),
+            std::make_pair(std::vector<std::string> { "-addtext", t6, "-open", changingProject },
+                "project-breaks-while-waiting"),
+            std::make_pair(std::vector<std::string> { "-addtext", t6, "-custom", changingLayout },
+                "layout-breaks-while-waiting") }) {
         SCOPED_TRACE(name);
         Program later(args, From(s, name));
         EXPECT_EQ(later.Wait(30000), 2);
@@ -344,26 +389,40 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
     }
     Shot("starts-behind-an-alert", kShots);
     s.Write("andras.png", whole.substr(0, 100000));
+    s.Write("andras.vtproj", projectBytes.substr(0, projectBytes.size() / 2));
+    s.Write("andras.vtlayout", "ändrad");
     ASSERT_TRUE(ClickAlertButton(s.rects, "OK"));
-    // The refusal and the failure, each in an alert of its own, in either order.
-    std::vector<std::string> told;
-    for (int i = 0; i < 2; ++i) {
+    // The refusals and the failures, each in an alert of its own, in any order.
+    std::vector<std::string> told, expected;
+    for (const auto& c : refusedAtOnce)
+        expected.push_back(title + "\n" + c.why + "\n");
+    for (size_t i = 0; i < std::size(refusedAtOnce) + 3; ++i) {
         told.push_back(AlertText(s.rects, 30000));
         Shot("told-after-the-alert-" + std::to_string(i), kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "OK")) << told.back();
     }
+    expected.insert(expected.end(),
+        { title + "\nBilden ”andras.png” kan inte läsas in: Det gick inte att läsa in bilden.\n",
+            title
+                + "\nDet gick inte att läsa in projektfilen ”andras.vtproj”: Projektfilen är "
+                  "skadad eller ofullständig och kan inte öppnas.\n",
+            title
+                + "\nDet gick inte att läsa etikettlayouten ”andras.vtlayout”: Filen är inte en "
+                  "voranteletikettlayout.\n" });
     std::sort(told.begin(), told.end());
-    EXPECT_EQ(told,
-        (std::vector<std::string> { title
-                + "\nBilden ”andras.png” kan inte läsas in: Det gick inte "
-                  "att läsa in bilden.\n",
-            title + "\n" + broken + "\n" }));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(told, expected);
     EXPECT_EQ(AlertText(s.rects, 1000), "");
+    // Nothing of the starts that failed was done: the project is the one open, and holds only
+    // what the whole start added.
+    EXPECT_EQ(Caption(xid).rfind(kCaption + " - skiva.vtproj", 0), 0u) << Caption(xid);
     ASSERT_TRUE(SaveInPlace(xid, project));
     const std::vector<std::string> texts = SavedTexts(project);
     EXPECT_EQ(Count(texts, "andra"), 0u);
     EXPECT_EQ(Count(texts, "tredje"), 1u);
     EXPECT_EQ(Count(texts, "fjärde"), 0u);
+    EXPECT_EQ(Count(texts, "femte"), 0u);
+    EXPECT_EQ(Count(texts, "sjätte"), 0u);
     EXPECT_EQ(SavedPictures(project), pictures + 1);
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(first->Wait(10000), 0);

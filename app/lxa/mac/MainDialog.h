@@ -257,10 +257,10 @@ private:
     // Reads the start's texts and decodes its pictures (under their progress window), kept for
     // their requests; why one could not be read ("" when all were), stopped as above.
     std::string _ReadForStart(Start& start, bool& stopped);
-    // Whether the pictures of a start that waits for the user were all read whole, on a worker:
-    // until then it is not told that it will be carried out. Starts that reading when needed; a
-    // picture that cannot be read refuses the start.
-    bool _PicturesReadAside(const std::shared_ptr<Start>& start);
+    // Whether the pictures, projects and layouts of a start that waits for the user were all read
+    // whole, on a worker: until then it is not told that it will be carried out. Starts that
+    // reading when needed; a file that cannot be read refuses the start.
+    bool _ReadAside(const std::shared_ptr<Start>& start);
     void _StartStep();
     void _EndStart(bool carriedOut);
     // Tells the waiting starts (and the running one, when it waits) what they wait for.

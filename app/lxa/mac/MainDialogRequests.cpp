@@ -4,12 +4,13 @@
 // at once. Otherwise it is taken: the asker hears so, and keeps hearing what the start waits for
 // until its outcome comes. Starts run one after the other, the start's own first. Once taken, its
 // files are checked on a worker (texts whole, pictures as far as their headers); a start that
-// waits for the user (a dialog in the way) has its pictures read whole on a worker as well before
-// the asker is told that it will be carried out later, so that it is never told so of a start
-// that then fails on a file. In its turn a start is read whole before any of its requests is
-// carried out: its projects and layouts are loaded, its texts read and its pictures decoded
-// (under their progress window), their errors and warnings caught rather than shown. What cannot
-// be read refuses the whole start, nothing of it done. Then its requests are carried out one for
+// waits for the user (a dialog in the way) has its pictures, projects and layouts read whole on a
+// worker as well (nothing of them kept) before the asker is told that it will be carried out
+// later, so that it is never told so of a start that then fails on a file. In its turn a start
+// is read whole before any of its requests is carried out: its projects and layouts are loaded,
+// its texts read and its pictures decoded (under their progress window), their errors and
+// warnings caught rather than shown. What cannot be read (also a file changed since it was read
+// aside) refuses the whole start, nothing of it done. Then its requests are carried out one for
 // each turn of the main loop, so that the window answers in between. A request that fails then
 // (the user closed the project, or kept the open one) ends the start: the asker and the window
 // learn what failed and what had been done.
@@ -168,7 +169,31 @@ InTheWay _WhatIsInTheWay()
     return way;
 }
 
-// A job's interface on a worker that reports nothing but its error and stops when told to.
+// Why a project or a layout a start names could not be loaded (told: what could not be done), in
+// the words of its job (said, its errors one to a line) or, when it said nothing, in general ones.
+std::string _UnreadText(const char* told, const std::string& path, LProcessResult result,
+    const std::string& said, const char* general)
+{
+    const std::string why = result == LProcessResultStopped ? "Inläsningen avbröts."
+                                                            : (said.empty() ? general : said);
+    return told + _Name(path) + ": " + why;
+}
+
+std::string _ProjectUnreadText(
+    const std::string& path, LProcessResult result, const std::string& said)
+{
+    return _UnreadText("Det gick inte att läsa in projektfilen ", path, result, said,
+        "Projektfilen kunde inte läsas.");
+}
+
+std::string _LayoutUnreadText(
+    const std::string& path, LProcessResult result, const std::string& said)
+{
+    return _UnreadText("Det gick inte att läsa etikettlayouten ", path, result, said,
+        "Etikettlayouten kunde inte läsas.");
+}
+
+// A job's interface on a worker that reports nothing but its errors and stops when told to.
 class ReadAsideInterface : public LProcessInterfaceVoid {
 public:
     explicit ReadAsideInterface(std::shared_ptr<std::atomic<bool>> stop)
@@ -178,30 +203,79 @@ public:
     bool IsToStop() override { return stop->load(); }
     void SetError(const char* text) override
     {
-        if (error.empty() && text)
+        if (!text || !*text)
+            return;
+        if (error.empty())
             error = text;
+        said += (said.empty() ? "" : "\n") + std::string(text);
     }
     std::shared_ptr<std::atomic<bool>> stop;
-    std::string error;
+    std::string error; // the first
+    std::string said; // all of them, as the window's job would tell them
 };
 
-// Why one of the pictures cannot be read whole ("" when all can, or when told to stop).
-std::string _ReadPicturesWhole(
-    const std::vector<std::string>& paths, const std::shared_ptr<std::atomic<bool>>& stop)
+// Why one of the files of the requests cannot be read whole ("" when all can, or when told to
+// stop): its pictures decoded, its projects and layouts read as their loads read them, nothing of
+// them kept. Off the window's thread.
+std::string _ReadWholeAside(
+    const std::vector<VTRequest>& requests, const std::shared_ptr<std::atomic<bool>>& stop)
 {
-    for (const std::string& path : paths) {
+    for (const VTRequest& r : requests) {
         ReadAsideInterface quiet(stop);
-        VTProcessPictureFileRead read;
-        read.path = path;
-        read.checkOnly = true;
-        const LProcessResult result = Process(quiet, read);
+        LProcessResult result = LProcessResultSuccess;
+        std::string why;
+        switch (r.kind) {
+        case VTRequestKind::kAddImage: {
+            VTProcessPictureFileRead read;
+            read.path = r.value;
+            read.checkOnly = true;
+            result = Process(quiet, read);
+            if (result == LProcessResultError)
+                why = "Bilden " + _Name(r.value) + " kan inte läsas in: "
+                    + (quiet.error.empty() ? "Det gick inte att läsa in bilden." : quiet.error);
+            break;
+        }
+        case VTRequestKind::kOpen: {
+            VTProject scratch;
+            VTProjectLoad load;
+            load.project = &scratch;
+            load.checkOnly = true;
+            std::snprintf(load.path, sizeof load.path, "%s", r.value.c_str());
+            result = Process(quiet, load);
+            if (result == LProcessResultSuccess && !scratch.GetLabelLayout())
+                result = LProcessResultError;
+            if (result == LProcessResultError)
+                why = _ProjectUnreadText(r.value, result, quiet.said);
+            break;
+        }
+        case VTRequestKind::kCustom: {
+            VTLabelLayout scratch;
+            VTLabelLayoutLoad load;
+            load.layout = &scratch;
+            std::snprintf(load.path, sizeof load.path, "%s", r.value.c_str());
+            result = Process(quiet, load);
+            if (result == LProcessResultError)
+                why = _LayoutUnreadText(r.value, result, quiet.said);
+            break;
+        }
+        case VTRequestKind::kNew:
+        case VTRequestKind::kAddText:
+            break;
+        }
         if (stop->load() || result == LProcessResultStopped)
             return "";
-        if (result != LProcessResultSuccess)
-            return "Bilden " + _Name(path) + " kan inte läsas in: "
-                + (quiet.error.empty() ? "Det gick inte att läsa in bilden." : quiet.error);
+        if (!why.empty())
+            return why;
     }
     return "";
+}
+
+// Whether a request names a file that is read whole aside before its start is told that it will
+// be carried out later.
+bool _ReadAsideFirst(const VTRequest& r)
+{
+    return r.kind == VTRequestKind::kAddImage || r.kind == VTRequestKind::kOpen
+        || r.kind == VTRequestKind::kCustom;
 }
 
 std::string _WaitsForText(const InTheWay& way)
@@ -234,9 +308,10 @@ struct MainDialog::Start {
         std::string name;
     };
     std::map<size_t, Picture> pictures;
-    // While it waits for the user its pictures are read whole on a worker (picturesReadAside
-    // once they all could be); stopReadingAside ends that reading when it no longer waits.
-    bool picturesReadAside = false;
+    // While it waits for the user its pictures, projects and layouts are read whole on a worker
+    // (readAside once they all could be); stopReadingAside ends that reading when it no longer
+    // waits.
+    bool readAside = false;
     std::shared_ptr<std::atomic<bool>> stopReadingAside;
     ~Start()
     {
@@ -461,12 +536,8 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index, bool& stopped)
         RequestJobDialog<VTProjectLoad> dialog("Laddar projekt", record);
         dialog.Open(GetContentView());
         stopped = dialog.result == LProcessResultStopped;
-        if (dialog.result != LProcessResultSuccess || !loaded->GetLabelLayout()) {
-            const std::string why = dialog.result == LProcessResultStopped
-                ? "Inläsningen avbröts."
-                : (dialog.said.empty() ? "Projektfilen kunde inte läsas." : dialog.said);
-            return "Det gick inte att läsa in projektfilen " + _Name(r.value) + ": " + why;
-        }
+        if (dialog.result != LProcessResultSuccess || !loaded->GetLabelLayout())
+            return _ProjectUnreadText(r.value, LProcessResult(dialog.result), dialog.said);
         if (!dialog.said.empty())
             start.warnings.push_back({ "Laddar projekt", dialog.said,
                 "Projektfilen " + _Name(r.value) + " lästes in med en varning: " + dialog.said });
@@ -479,12 +550,8 @@ std::string MainDialog::_LoadForStart(Start& start, size_t index, bool& stopped)
         RequestJobDialog<VTLabelLayoutLoad> dialog("Läsa in etikettlayout", record);
         dialog.Open(GetContentView());
         stopped = dialog.result == LProcessResultStopped;
-        if (dialog.result != LProcessResultSuccess) {
-            const std::string why = dialog.result == LProcessResultStopped
-                ? "Inläsningen avbröts."
-                : (dialog.said.empty() ? "Etikettlayouten kunde inte läsas." : dialog.said);
-            return "Det gick inte att läsa etikettlayouten " + _Name(r.value) + ": " + why;
-        }
+        if (dialog.result != LProcessResultSuccess)
+            return _LayoutUnreadText(r.value, LProcessResult(dialog.result), dialog.said);
         if (!dialog.said.empty())
             start.warnings.push_back({ "Läsa in etikettlayout", dialog.said,
                 "Etikettlayouten " + _Name(r.value)
@@ -757,7 +824,7 @@ void MainDialog::_TellWaiting()
         // Waiting for the user: the asker learns it now and need not wait for the outcome, once
         // the start is known to be carried out then.
         if (way.user) {
-            if (_PicturesReadAside(s))
+            if (_ReadAside(s))
                 s->reply->Queued(_WaitsForText(way).c_str());
             return;
         }
@@ -781,25 +848,21 @@ void MainDialog::_TellWaiting()
         startsTimer.Arm(100);
 }
 
-bool MainDialog::_PicturesReadAside(const std::shared_ptr<Start>& start)
+bool MainDialog::_ReadAside(const std::shared_ptr<Start>& start)
 {
     // A start being carried out has read everything already.
-    if (start->picturesReadAside || start->phase != Start::Phase::kWaiting)
+    if (start->readAside || start->phase != Start::Phase::kWaiting)
         return true;
-    std::vector<std::string> paths;
-    for (const VTRequest& r : start->requests)
-        if (r.kind == VTRequestKind::kAddImage)
-            paths.push_back(r.value);
-    if (paths.empty()) {
-        start->picturesReadAside = true;
+    if (std::none_of(start->requests.begin(), start->requests.end(), _ReadAsideFirst)) {
+        start->readAside = true;
         return true;
     }
     if (start->stopReadingAside)
         return false; // under way
     start->stopReadingAside = std::make_shared<std::atomic<bool>>(false);
     std::weak_ptr<Start> weak = start;
-    std::thread([paths, stop = start->stopReadingAside, weak, this] {
-        auto why = std::make_shared<std::string>(_ReadPicturesWhole(paths, stop));
+    std::thread([requests = start->requests, stop = start->stopReadingAside, weak, this] {
+        auto why = std::make_shared<std::string>(_ReadWholeAside(requests, stop));
         if (stop->load())
             return;
         LRunLoop::Post([weak, why, this] {
@@ -809,7 +872,7 @@ bool MainDialog::_PicturesReadAside(const std::shared_ptr<Start>& start)
                 || std::find(starts.begin(), starts.end(), start) == starts.end())
                 return;
             if (why->empty()) {
-                start->picturesReadAside = true;
+                start->readAside = true;
                 _TellWaiting();
             } else {
                 _RefuseWaitingStart(start, *why);
