@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <string>
 #include <unistd.h>
 
@@ -87,8 +89,12 @@ TEST_F(AboutBox, TabsPagesAndSizes)
     EXPECT_FALSE(Visible(*box, 102));
     uitest::Pump(100);
     box->GetClientSize(w, h);
-    EXPECT_NEAR(w, R(62.5 * cw), 2);
-    EXPECT_NEAR(h, R(35.3 * ch), 2);
+    // Whole where the screen holds it (a scale of 2 on this screen does not: the text gives up
+    // what is missing).
+    int largestW = 0, largestH = 0;
+    box->GetLargestClientSizePixels(largestW, largestH);
+    EXPECT_NEAR(w, largestW > 0 ? std::min(R(62.5 * cw), largestW) : R(62.5 * cw), 2);
+    EXPECT_NEAR(h, largestH > 0 ? std::min(R(35.3 * ch), largestH) : R(35.3 * ch), 2);
     EXPECT_TRUE(uitest::SaveScreenshot(box->GetNativeWindow(), ArtefactPath("terms")));
     tabs->selectTab(0);
     uitest::PumpUntil([&] { return box->IsAboutPageShown(); }, 1000);
