@@ -133,10 +133,12 @@ std::vector<Stop> Walk(LNativeWindow* window, const char* key, bool pixels = fal
     stops.push_back(first);
     for (int i = 0; i < 40; ++i) {
         Key(window, key);
+        // The box is read once the window is laid out and drawn with the focus moved: a
+        // control just shown (the page of another tab) has its place only then.
+        uitest::PumpUntilDrawn(window);
         Stop next;
         const bool moved = StopOf(window, next);
         if (pixels && moved) {
-            uitest::PumpUntilDrawn(window);
             Stop& last = stops.back();
             last.unfocused = Pixels(window, last);
             if (next.widget == first.widget)
@@ -204,8 +206,10 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
         [&] {
             LNativeWindow* window = LNativeWindow::KeyWindow();
             uitest::Pump(150);
-            if (keysFirst)
+            if (keysFirst) {
                 Key(window, keysFirst);
+                uitest::PumpUntilDrawn(window);
+            }
             // A dialog larger than the test's screen (at a backing scale of 2) is squeezed into
             // it and its controls may overlap: its order is then not compared with its layout.
             LUiScreen screen;
@@ -215,6 +219,17 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
             forward = Walk(window, "Tab", true);
             // A stop drawn the same with and without the focus shows none: a picture of the
             // window with the focus on it is kept. Tab then goes on to the first stop again.
+            // A stop with no box in the window (a hidden control that still takes the
+            // focus) shows none either: the keyboard goes where the user cannot see it.
+            GtkWidget* top = GTK_WIDGET(window->Gtk());
+            const int topW = gtk_widget_get_allocated_width(top);
+            const int topH = gtk_widget_get_allocated_height(top);
+            for (const Stop& stop : forward)
+                if (stop.w <= 2 || stop.h <= 2 || stop.x + stop.w <= 0 || stop.y + stop.h <= 0
+                    || stop.x >= topW || stop.y >= topH)
+                    unshown.push_back(stop.name + " (nowhere in the window: " + std::to_string(stop.x)
+                        + "," + std::to_string(stop.y) + " " + std::to_string(stop.w) + "x"
+                        + std::to_string(stop.h) + ")");
             for (const Stop& stop : forward)
                 if (!stop.focused.empty() && stop.focused == stop.unfocused) {
                     unshown.push_back(stop.name);
