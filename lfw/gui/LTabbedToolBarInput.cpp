@@ -585,6 +585,12 @@ void LTabbedToolBarPrivate::ShowChevronMenu()
     const auto now = std::chrono::steady_clock::now();
     if (now - fChevronClosed < std::chrono::milliseconds(2))
         return;
+    // The menu lists what the chevron's tip only names: the tip goes while it is open, and
+    // shows again once the pointer comes back over the chevron.
+    if (LTabbedToolBarTabInternal* tab = SelectedTab())
+        for (int i = 0; i < tab->itemCount; ++i)
+            tab->items[i].tooltipShown = false;
+    ClearControlTip();
     LPopupMenu menu(*parent);
     for (const ChevronEntry& e : entries) {
         if (e.separator) {

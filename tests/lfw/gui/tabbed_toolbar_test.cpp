@@ -211,6 +211,32 @@ gboolean CloseOpenMenus(gpointer)
     return G_SOURCE_REMOVE;
 }
 
+// Whether a tooltip shows now, and whether a menu does.
+bool TooltipShows()
+{
+    bool shows = false;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (gtk_widget_get_visible(GTK_WIDGET(l->data))
+            && gtk_window_get_type_hint(GTK_WINDOW(l->data)) == GDK_WINDOW_TYPE_HINT_TOOLTIP)
+            shows = true;
+    g_list_free(tops);
+    return shows;
+}
+
+bool MenuShows()
+{
+    bool shows = false;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
+        if (child && GTK_IS_MENU(child) && gtk_widget_get_visible(child))
+            shows = true;
+    }
+    g_list_free(tops);
+    return shows;
+}
+
 class TabbedToolBar : public ::testing::Test {
 protected:
     void SetUp() override
@@ -727,6 +753,68 @@ TEST_F(TabbedToolBar, RealMenusSendTheirCommands)
     d.EvLButtonUp(chevron.x + 2, chevron.y + chevron.height / 2);
     ASSERT_TRUE(uitest::PumpUntil([&] { return win.Count(505) == 1; }));
     EXPECT_EQ(d.iChevronMenus, 1);
+}
+
+// The chevron's tip "Visa dolda alternativ" never stands over the menu it names: neither when the
+// pointer rested on the chevron until the tip showed, nor when it came and clicked at once (the
+// tip asked for on its arrival was then shown over the open menu).
+TEST_F(TabbedToolBar, TheChevronsTipGoesWhenItsMenuOpens)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    TestWindow w;
+    ASSERT_TRUE(w.Show());
+    LTabbedToolBarPrivate& d = w.d();
+    d.SetPaintControlSize(w.ItemOf(504).x + int(30 * w.s()), d.GetHeight());
+    Painted narrow(d);
+    LTabbedToolBarTabInternal& tab = *d.SelectedTab();
+    LToolBarItemInternal& chevron = tab.items[tab.itemCount - 1];
+    ASSERT_FALSE(chevron.hidden);
+    LNativeWindow* window = w.window.GetNativeWindow();
+    const double x = (chevron.x + chevron.width / 2) / w.s();
+    const double y = (chevron.y + chevron.height / 2) / w.s();
+    for (bool rested : { false, true }) {
+        SCOPED_TRACE(rested ? "clicked after the tip showed" : "clicked as the pointer came");
+        // While the menu is open its state is looked at every 20 ms for a second, longer than
+        // GTK takes to show a tip, then the menu is closed.
+        struct Watch {
+            int menuSamples = 0, tipSamples = 0;
+            bool closed = false;
+        } watch;
+        g_timeout_add(20, [](gpointer data) -> gboolean {
+            auto* watch = static_cast<Watch*>(data);
+            if (!MenuShows())
+                return G_SOURCE_CONTINUE;
+            ++watch->menuSamples;
+            if (TooltipShows())
+                ++watch->tipSamples;
+            if (watch->menuSamples < 50)
+                return G_SOURCE_CONTINUE;
+            CloseOpenMenus(nullptr);
+            watch->closed = true;
+            return G_SOURCE_REMOVE;
+        }, &watch);
+        if (rested) {
+            // From outside the chevron (where the last click left the pointer).
+            ASSERT_TRUE(uitest::XMove(window, 2, 2));
+            ASSERT_TRUE(uitest::XMove(window, x, y));
+            ASSERT_TRUE(uitest::PumpUntil(TooltipShows, 5000)) << "the chevron shows no tip";
+            EXPECT_STREQ(LUiGetToolTipArea(d.GetPaintView()), "Visa dolda alternativ");
+            ASSERT_TRUE(uitest::XClick(window, x, y));
+        } else {
+            // The pointer comes from the window's corner and clicks at once, while the window
+            // runs (as a person's hand does): the click finds the chevron's tip just asked for.
+            ASSERT_TRUE(uitest::XMove(window, 2, 2));
+            const double s = w.s();
+            const std::string command = "xdotool mousemove --window "
+                + std::to_string(window->XWindowId()) + " " + std::to_string(int(x * s)) + " "
+                + std::to_string(int((y + window->TopSlotsHeight()) * s)) + " click 1";
+            ASSERT_TRUE(g_spawn_command_line_async(command.c_str(), nullptr));
+        }
+        ASSERT_TRUE(uitest::PumpUntil([&] { return watch.closed; }, 10000));
+        EXPECT_EQ(d.iChevronMenus, rested ? 2 : 1);
+        EXPECT_EQ(watch.tipSamples, 0) << "of " << watch.menuSamples;
+    }
 }
 
 TEST_F(TabbedToolBar, AHandlerThatClosesTheWindowDuringATabsCommand)
