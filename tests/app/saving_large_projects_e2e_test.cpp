@@ -2,7 +2,7 @@
 // it, while another X client pings the main window every 20 ms (_NET_WM_PING, answered by the
 // program's main loop) and the kernel tells the program's memory (/proc): saving a project of a
 // 100-megapixel picture holds the window no longer than the window's own idle moments do; adding
-// and deleting a 50-megapixel picture 27 times keeps the memory within the undo history's budget;
+// and deleting a 50-megapixel picture keeps the memory within the undo history's budget;
 // closing a project unsaved drops the pictures its encoder had still to encode. Screenshots go to
 // <build>/e2e.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
@@ -41,12 +41,11 @@ bool CanDrive()
         && !Shell("command -v convert").empty() && !Shell("command -v python3").empty();
 }
 
-// A photograph-like JPEG (a gradient with noise) of the size given.
-std::string Photo(const std::string& path, int width, int height, const char* colours)
+// The command that makes a photograph-like JPEG (a gradient with noise) of the size given.
+std::string PhotoCommand(const std::string& path, int width, int height, const char* colours)
 {
-    Shell("convert -size " + std::to_string(width) + "x" + std::to_string(height)
-        + " gradient:" + colours + " -attenuate 0.3 +noise Gaussian -quality 90 " + Quote(path));
-    return path;
+    return "convert -size " + std::to_string(width) + "x" + std::to_string(height)
+        + " gradient:" + colours + " -attenuate 0.3 +noise Gaussian -quality 90 " + Quote(path);
 }
 
 // A PNG standing in for a photograph (tests/support/make-pictures.py: a gradient of the colour
@@ -272,8 +271,9 @@ TEST(SavingLargeProjects, TheSavesProgressMovesWhileItsPictureIsEncoded)
     EXPECT_GE(rising.size(), 4u) << "the progress bar did not move: " << seen;
 }
 
-// A 50-megapixel photograph added (a second start's -addimage) and deleted (Ctrl+Backspace) 27
-// times: the deleted pictures stay undoable only as far as the undo history's budget goes (a
+// A 50-megapixel photograph added (a second start's -addimage) and deleted (Ctrl+Backspace) until
+// a program that kept every deleted picture would be well past the bound: the deleted pictures
+// stay undoable only as far as the undo history's budget goes (a
 // quarter of the machine's memory or 1 GiB, whichever is less), so the program's resident memory
 // stays within that budget and a few pictures' worth above where it started. The last deletion
 // is still undone with its picture. Memory does not depend on a window manager: this one runs
@@ -301,8 +301,13 @@ TEST(SavingLargeProjects, AddingAndDeletingA50MegapixelPictureKeepsMemoryBounded
     const long long physical = (long long)(platform::system::PhysicalMemory() / 1024);
     const long long budget = std::min(physical / 4, 1024LL * 1024);
     const long long pictureKb = (long long)width * height * 4 / 1024;
+    // Kept whole, the deleted pictures would pass the bound below after (budget + 4 pictures) /
+    // one picture's pixels cycles (10 with a budget of 1 GiB; each picture's PNG bytes come on
+    // top); four more cycles leave no doubt. The resident memory stops growing once the budget
+    // is reached (after 5 of the 50-megapixel pictures here).
+    const int cycles = int((budget + 4 * pictureKb + pictureKb - 1) / pictureKb) + 4;
     long long highest = 0;
-    for (int cycle = 0; cycle < 27; ++cycle) {
+    for (int cycle = 0; cycle < cycles; ++cycle) {
         Program add({ "-addimage", photo });
         ASSERT_EQ(add.Wait(180000), 0) << "cycle " << cycle;
         // Shown (red), then deleted: the canvas without red.
@@ -316,7 +321,7 @@ TEST(SavingLargeProjects, AddingAndDeletingA50MegapixelPictureKeepsMemoryBounded
         std::printf("cycle %2d: resident %lld MB\n", cycle + 1, now / 1024);
     }
     // The budget, and room for the picture being added and encoded (its pixels, its PNG bytes
-    // and what decoding and encoding take for a while): without the budget 27 pictures stayed.
+    // and what decoding and encoding take for a while): without the budget every picture stayed.
     const long long bound = base + budget + 4 * pictureKb;
     EXPECT_LT(highest, bound);
     // The pictures the encoder still works on are done or dropped: then the budget holds with
@@ -346,11 +351,15 @@ TEST(SavingLargeProjects, ClosingUnsavedDropsTheEncodersPictures)
     if (!CanDrive())
         GTEST_SKIP() << "no display, xdotool, ImageMagick or python3";
     Session s;
+    // The four photographs made side by side.
     std::vector<std::string> photos;
+    std::string commands;
     const char* colours[] = { "red-blue", "green-yellow", "navy-orange", "white-black" };
-    for (int i = 0; i < 4; ++i)
-        photos.push_back(
-            Photo(s.dir + "/foto" + std::to_string(i) + ".jpg", 6000, 4000, colours[i]));
+    for (int i = 0; i < 4; ++i) {
+        photos.push_back(s.dir + "/foto" + std::to_string(i) + ".jpg");
+        commands += PhotoCommand(photos.back(), 6000, 4000, colours[i]) + " & ";
+    }
+    Shell(commands + "wait");
     Program program({ "-new", "cd" });
     const unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
