@@ -153,7 +153,7 @@ void VTProjectViewer::SetProject(VTProject* p)
     if (labelLayoutPanel)
         labelLayoutPanel->SetProject(project);
     if (project) {
-        TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
+        TimerSet(kVTProjectViewerAutoSaveTimer, VTProjectViewerAutoSaveTickMs());
         project->AddNotifyee(*this);
         // Taking a project is no edit of it: overlays that lie beyond the disc's edge (a text
         // added after many others lands further out each time) are brought back within reach,

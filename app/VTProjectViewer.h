@@ -33,6 +33,9 @@ class VTProjectViewer;
 inline constexpr int kVTProjectViewerAutoSaveTimer = 100;
 inline constexpr unsigned kVTProjectViewerAutoSaveTickMs = 20000;
 inline constexpr unsigned kVTProjectViewerAutoSaveAfterSeconds = 60;
+// The period the timer is set to: kVTProjectViewerAutoSaveTickMs, but for tests of the whole
+// program (VT_TEST_AUTOSAVE_TICK_MS).
+unsigned VTProjectViewerAutoSaveTickMs();
 inline constexpr int kVTProjectViewerCanvasId = 2000;
 inline constexpr const char* kVTAutoSaveSection = "AutoSave";
 inline constexpr const char* kVTAutoSaveFileName = "FileName";

@@ -13,6 +13,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "platform/ui/LModalLoop.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -51,6 +52,21 @@ std::string NameThatFits(const char* name)
 
 } // namespace
 
+unsigned VTProjectViewerAutoSaveTickMs()
+{
+    // Tests of the whole program that wait for an autosave set VT_TEST_AUTOSAVE_TICK_MS (in
+    // milliseconds, read once at the first tick set): the timer then ticks that often, each tick
+    // still counting as kVTProjectViewerAutoSaveTickMs of unsaved work, so that the autosave
+    // comes after the same three ticks, sooner.
+    static const unsigned tick = [] {
+        const char* value = std::getenv("VT_TEST_AUTOSAVE_TICK_MS");
+        const unsigned long ms = value && *value ? std::strtoul(value, nullptr, 10) : 0;
+        return ms > 0 && ms < kVTProjectViewerAutoSaveTickMs ? unsigned(ms)
+                                                             : kVTProjectViewerAutoSaveTickMs;
+    }();
+    return tick;
+}
+
 void VTProjectViewer::EvTimer(int id)
 {
     if (id != kVTProjectViewerAutoSaveTimer)
@@ -58,19 +74,19 @@ void VTProjectViewer::EvTimer(int id)
     autoSaveSeconds += kVTProjectViewerAutoSaveTickMs / 1000;
     if (project && project->GetSaveState() != VTProjectSaveStateSaved) {
         if (autoSaveSeconds < kVTProjectViewerAutoSaveAfterSeconds) {
-            TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
+            TimerSet(kVTProjectViewerAutoSaveTimer, VTProjectViewerAutoSaveTickMs());
             return;
         }
         // Inside a modal loop (a dialog over the window, a save running) or while the last one
         // is still being written, the autosave waits for the next tick.
         if (LModalLoop::Depth() > 0 || LModalCounter::Count() > 0 || autoSaving) {
-            TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
+            TimerSet(kVTProjectViewerAutoSaveTimer, VTProjectViewerAutoSaveTickMs());
             return;
         }
         AutoSave();
     }
     autoSaveSeconds = 0;
-    TimerSet(kVTProjectViewerAutoSaveTimer, kVTProjectViewerAutoSaveTickMs);
+    TimerSet(kVTProjectViewerAutoSaveTimer, VTProjectViewerAutoSaveTickMs());
 }
 
 void VTProjectViewer::MakeAutoSavePath()
