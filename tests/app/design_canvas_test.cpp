@@ -743,8 +743,13 @@ TEST_F(DesignCanvas, APictureShowsOnceItsCopyIsMade)
         canvas.SetCollection(&design);
         window.InitCommon(kLCocoaDialogCenterNone, true);
         ASSERT_TRUE(uitest::ShowAndWait(window.GetNativeWindow()));
+        // Painted in slices, the first paints may end before they come to the picture (a slow
+        // machine paints few overlays a slice): waited for until its copy is made and shown.
         EXPECT_TRUE(uitest::PumpUntil(
-            [&] { return canvas.paints > 0 && !canvas.pending && !LScreenImageCopies::Busy(); },
+            [&] {
+                return canvas.paints > 0 && !canvas.pending && !LScreenImageCopies::Busy()
+                    && picture->GetImage().GetScreenCopies().GetCount() > 0;
+            },
             30000))
             << canvas.paints << " paints, the last one with a stand-in";
         EXPECT_GE(canvas.stoodIn, 1) << "the first paint did not draw a stand-in";
