@@ -79,6 +79,23 @@ bool IsPng(const std::string& path)
         == "PNG 300";
 }
 
+// The whole path typed into the name field of the panel that shows, as TypeIntoFilePanel does,
+// with a shorter pause between the keys: the panel takes them in the order they come, and a
+// path of 300 bytes typed at 20 ms a key spent five seconds of the test on typing alone.
+bool TypeLongPathIntoFilePanel(const std::string& title, const std::string& path)
+{
+    if (!WaitWindowNamed(title))
+        return false;
+    const std::string panel = Shell(
+        "xdotool search --onlyvisible --name " + Quote("^" + title + "$") + " 2>/dev/null | head -1");
+    if (panel.empty() || !XServerView().WaitSettled(std::stoul(panel), 200))
+        return false;
+    Keys("ctrl+a");
+    Shell("xdotool type --delay 2 " + Quote(path));
+    Keys("Return");
+    return WaitFor([&] { return !WindowShows(title); }, 8000, 50);
+}
+
 } // namespace
 
 TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
@@ -97,7 +114,7 @@ TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
         SCOPED_TRACE(length);
         const bool paste = length > 1000;
         auto give = [&](const std::string& title, const std::string& path) {
-            return paste ? PasteIntoFilePanel(title, path) : TypeIntoFilePanel(title, path);
+            return paste ? PasteIntoFilePanel(title, path) : TypeLongPathIntoFilePanel(title, path);
         };
         const std::string base = s.dir + "/" + std::to_string(length);
         const std::string pdf = LongPath(base + "/pdf", length, "pdf");
