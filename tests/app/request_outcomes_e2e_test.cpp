@@ -7,6 +7,7 @@
 // folders, several files from a launcher. Screenshots are kept in <build>/e2e-requests.
 #include "app/VTLabelLayout.h"
 #include "lfw/zor/LSingleInstance.h"
+#include "support/AlertKeys.h"
 #include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
@@ -106,7 +107,7 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
             ASSERT_EQ(later.Wait(15000), 0) << later.Errors();
         }
         const long long answered = Ms(Clock::now() - asked);
-        ASSERT_TRUE(AskToQuit(s, xid));
+        ASSERT_TRUE(AskToQuitWhenAlone(s, xid));
         Program later(a.lone ? std::vector<std::string> { other }
                              : std::vector<std::string> { "-addtext", behind },
             From(s, "behind"));
