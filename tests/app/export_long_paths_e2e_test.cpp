@@ -4,6 +4,7 @@
 // kept in <build>/e2e-export-long-paths. Runs once more at a backing scale of 2 (VT_ALSO_SCALED).
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
+#include "support/ScreenShots.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -150,7 +151,7 @@ TEST(ExportLongPaths, PdfAndPictureAppearExactlyAtTheLongPathGiven)
         = Shell("xdotool search --onlyvisible --name '^Spara som PDF$' | head -1");
     ASSERT_FALSE(panel.empty());
     EXPECT_TRUE(XServerView().WaitSettled(std::stoul(panel), 500));
-    Shot("pdf-panel-in-remembered-folder", kShots);
+    ScreenShot("pdf-panel-in-remembered-folder", kShots);
     ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", "igen.pdf"));
     EXPECT_TRUE(WaitFile(pdfFolder + "/igen.pdf"));
     WaitFor([&] { return IsPdf(pdfFolder + "/igen.pdf"); }, 15000, 100);

@@ -9,6 +9,7 @@
 #include "lfw/zor/LSingleInstance.h"
 #include "support/AlertKeys.h"
 #include "support/E2eSession.h"
+#include "support/ScreenShots.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 #include "support/XServerView.h"
@@ -117,7 +118,7 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
         // second and at most the four seconds it used to be given whatever the machine.
         EXPECT_EQ(later.Wait(int(std::clamp<long long>(10 * answered, 1000, 4000))), -1)
             << later.Errors();
-        Shot(std::string("behind-the-quit-question-") + a.button, kShots);
+        ScreenShot(std::string("behind-the-quit-question-") + a.button, kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, a.button));
         EXPECT_EQ(later.Wait(15000), a.status);
         if (a.status == 1) {
@@ -194,7 +195,7 @@ TEST(RequestOutcomes, AQuitWaitsForTheStartBeingCarriedOut)
     EXPECT_EQ(AlertText(s.rects, 15000),
         "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
     EXPECT_EQ(later.Wait(0), -1) << later.Errors();
-    Shot("question-after-the-start", kShots);
+    ScreenShot("question-after-the-start", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Spara"));
     EXPECT_EQ(later.Wait(15000), 1);
     EXPECT_EQ(later.Errors(), kClosing);
@@ -266,7 +267,7 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
         EXPECT_EQ(later.Errors(), "vorantel: " + c.why + "\n");
         // One alert, the refusal: no question about changes first.
         EXPECT_EQ(AlertText(s.rects), title + "\n" + c.why + "\n");
-        Shot("refused-" + c.shot, kShots);
+        ScreenShot("refused-" + c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     // Nothing of them was done: the project is as it was (no changes to save).
@@ -281,7 +282,7 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
         EXPECT_EQ(later.Wait(15000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + told + "\n");
         EXPECT_EQ(AlertText(s.rects), title + "\n" + told + "\n");
-        Shot("failed-while-running", kShots);
+        ScreenShot("failed-while-running", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     {
@@ -399,7 +400,7 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
         EXPECT_EQ(laters[i]->Wait(30000), 2);
         EXPECT_EQ(laters[i]->Errors(), waits);
     }
-    Shot("starts-behind-an-alert", kShots);
+    ScreenShot("starts-behind-an-alert", kShots);
     s.Write("andras.png", whole.substr(0, 100000));
     s.Write("andras.vtproj", projectBytes.substr(0, projectBytes.size() / 2));
     s.Write("andras.vtlayout", "ändrad");
@@ -410,7 +411,7 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
         expected.push_back(title + "\n" + c.why + "\n");
     for (size_t i = 0; i < std::size(refusedAtOnce) + 3; ++i) {
         told.push_back(AlertText(s.rects, 30000));
-        Shot("told-after-the-alert-" + std::to_string(i), kShots);
+        ScreenShot("told-after-the-alert-" + std::to_string(i), kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "OK")) << told.back();
     }
     expected.insert(expected.end(),
@@ -478,7 +479,7 @@ TEST(RequestOutcomes, NamesThatAreNotUtf8LeaveTheTextAroundThemAlone)
         EXPECT_EQ(later.Wait(15000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + c.told + "\n");
         EXPECT_EQ(AlertText(s.rects), title + "\n" + c.shown + "\n");
-        Shot(c.shot, kShots);
+        ScreenShot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     {
@@ -486,7 +487,7 @@ TEST(RequestOutcomes, NamesThatAreNotUtf8LeaveTheTextAroundThemAlone)
         EXPECT_EQ(later.Wait(15000), 0) << later.Errors();
     }
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - s" + bad + "ng.vtproj")) << Caption(xid);
-    Shot("latin1-caption", kShots);
+    ScreenShot("latin1-caption", kShots);
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(first->Wait(10000), 0);
 }
@@ -522,7 +523,7 @@ TEST(RequestOutcomes, AWarningIsToldAsAWarning)
         EXPECT_EQ(AlertText(s.rects),
             "Laddar projekt\nDet gick inte att läsa in en överlagringsbild korrekt:\n”borta.png” "
             "(Det gick inte att hitta filen.)\n");
-        Shot(withText ? "warning-and-text" : "warning", kShots);
+        ScreenShot(withText ? "warning-and-text" : "warning", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
         EXPECT_TRUE(WaitCaption(xid, kCaption + " - gammal.vtproj"));
     }
@@ -695,7 +696,7 @@ TEST(RequestOutcomes, ALaterStartNeedsNoDisplayAndFilesAreCalledFiles)
         EXPECT_EQ(later.Wait(15000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + why + "\n");
         EXPECT_EQ(AlertText(s.rects), "Begäran kunde inte utföras\n" + why + "\n");
-        Shot("two-files-from-a-launcher", kShots);
+        ScreenShot("two-files-from-a-launcher", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     ASSERT_TRUE(SaveInPlace(xid, project));
@@ -752,7 +753,7 @@ TEST(RequestOutcomes, AnotherUserCannotSwitchOffTheOneProgramRule)
         + "” tillhör en annan användare. Därför startar Vorantel nu som ett eget program, även om "
           "ett annat redan är öppet.";
     EXPECT_EQ(AlertText(s.rects, 15000), "Vorantel\n" + why + "\n");
-    Shot("no-channel-told", kShots);
+    ScreenShot("no-channel-told", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     EXPECT_EQ(alone.Errors().substr(0, why.size() + 11), "vorantel: " + why + "\n");
     const unsigned long xid = WaitMainWindow();

@@ -8,6 +8,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "support/AlertKeys.h"
 #include "support/E2eSession.h"
+#include "support/ScreenShots.h"
 #include "support/ProjectTestSupport.h"
 #include "support/TemporaryFolder.h"
 
@@ -43,7 +44,7 @@ void ExpectRefused(Session& s, const std::vector<std::string>& args, const std::
     EXPECT_EQ(later.Wait(10000), 1);
     EXPECT_EQ(later.Errors(), "vorantel: " + message + "\n");
     EXPECT_EQ(AlertText(s.rects), title + "\n" + message + "\n");
-    Shot(shot, kShots);
+    ScreenShot(shot, kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, button));
 }
 
@@ -127,11 +128,11 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
         // given whatever the machine.
         EXPECT_EQ(later.Wait(int(std::clamp<long long>(10 * answered, 1000, 4000))), -1)
             << later.Errors();
-        Shot("waiting-behind-question", kShots);
+        ScreenShot("waiting-behind-question", kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
         EXPECT_EQ(AlertText(s.rects),
             title + "\nFilen ”nul.txt” är ingen textfil och lades inte till.\n");
-        Shot("refusal-told-after-the-question", kShots);
+        ScreenShot("refusal-told-after-the-question", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
         EXPECT_EQ(later.Wait(15000), 0);
         EXPECT_EQ(later.Errors(), "");
@@ -153,7 +154,7 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
         EXPECT_EQ(later.Errors(),
             "vorantel: Begäran väntar på svar i Vorantel (”Ändringar som inte sparats”) och utförs "
             "sedan. Hur det gick visas i Vorantel.\n");
-        Shot("request-waits-for-its-question", kShots);
+        ScreenShot("request-waits-for-its-question", kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));
         EXPECT_EQ(AlertText(s.rects),
             title
@@ -205,7 +206,7 @@ TEST(RequestsAndSaves, DamagedAndCutOffProjectsAreRefused)
         EXPECT_EQ(later.Wait(10000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + why + "\n");
         EXPECT_EQ(AlertText(s.rects), "Begäran kunde inte utföras\n" + why + "\n");
-        Shot(c.shot, kShots);
+        ScreenShot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
         EXPECT_EQ(Caption(xid), kCaption + " - skiva.vtproj");
     }
@@ -299,7 +300,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
     ASSERT_TRUE(TypeIntoFilePanel("Spara som PDF", disk.folder / "skiva.pdf"));
     EXPECT_EQ(AlertText(s.rects, 15000),
         "Spara till PDF\nDisken är full, så ”skiva.pdf” kunde inte sparas.\n");
-    Shot("pdf-on-a-full-disk", kShots);
+    ScreenShot("pdf-on-a-full-disk", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
 
     // A changed project saved onto the full disk.
@@ -307,7 +308,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
     EXPECT_EQ(KeysForAlertWhenAlone(s.rects, xid, "ctrl+s"),
         "Spara projekt\nDisken är full, så ”skiva.vtproj” kunde inte sparas. Den tidigare filen "
         "finns kvar oförändrad.\n");
-    Shot("save-on-a-full-disk", kShots);
+    ScreenShot("save-on-a-full-disk", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "Fortsätt"));
     EXPECT_EQ(TemporaryFolder::ReadFile(project), saved);
     EXPECT_EQ(TemporaryFolder::List(disk.folder.Path()),
@@ -385,7 +386,7 @@ TEST(RequestsAndSaves, FilesTheUserMayNotWriteAreLeftAlone)
         }
         later({ "-addtext", text });
         EXPECT_EQ(KeysForAlertWhenAlone(rects, xid, "ctrl+s"), "Spara projekt\n" + c.message + "\n");
-        Shot(c.shot, kShots);
+        ScreenShot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
         EXPECT_EQ(TemporaryFolder::ReadFile(c.path), c.bytes);
         struct stat st { };
@@ -432,7 +433,7 @@ TEST(RequestsAndSaves, AnAutosaveInADeepDataFolderIsOffered)
     EXPECT_EQ(AlertText(s.rects),
         "Projektet sparas automatiskt\nDet finns ett automatiskt sparat projekt. Vill du öppna "
         "den?\n");
-    Shot("deep-autosave-offered", kShots);
+    ScreenShot("deep-autosave-offered", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Öppna_den"));
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
     LStringLongTemplate<char> value;
