@@ -112,12 +112,14 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
         Program later(a.lone ? std::vector<std::string> { other }
                              : std::vector<std::string> { "-addtext", behind },
             From(s, "behind"));
-        // Not told that it waits for a dialog and left: it waits for the answer. Told at once,
-        // it would have ended within about the time the start above took in all (a start told
-        // that it waits does less than one carried out); it is given ten times that, at least a
-        // second and at most the four seconds it used to be given whatever the machine.
-        EXPECT_EQ(later.Wait(int(std::clamp<long long>(10 * answered, 1000, 4000))), -1)
-            << later.Errors();
+        // Not told that it waits for a dialog and left: it waits for the answer. Told at once, it
+        // would have ended once its patience for an outcome after that word ran out, within
+        // about the time the start above took in all (a start told that it waits does less than
+        // one carried out); it is watched that long and ten times the start's time more, at least
+        // a second more and at most the four seconds it used to be watched whatever the machine.
+        const long long watched = std::min<long long>(
+            4000, LSingleInstance::kQueuedGraceMs + std::max<long long>(1000, 10 * answered));
+        EXPECT_EQ(later.Wait(int(watched)), -1) << later.Errors();
         ScreenShot(std::string("behind-the-quit-question-") + a.button, kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, a.button));
         EXPECT_EQ(later.Wait(15000), a.status);
