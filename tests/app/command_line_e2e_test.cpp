@@ -6,8 +6,8 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
-#include "support/ScreenShots.h"
 #include "support/ProjectTestSupport.h"
+#include "support/ScreenShots.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>

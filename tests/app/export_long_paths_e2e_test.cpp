@@ -87,8 +87,8 @@ bool TypeLongPathIntoFilePanel(const std::string& title, const std::string& path
 {
     if (!WaitWindowNamed(title))
         return false;
-    const std::string panel = Shell(
-        "xdotool search --onlyvisible --name " + Quote("^" + title + "$") + " 2>/dev/null | head -1");
+    const std::string panel = Shell("xdotool search --onlyvisible --name "
+        + Quote("^" + title + "$") + " 2>/dev/null | head -1");
     if (panel.empty() || !XServerView().WaitSettled(std::stoul(panel), 200))
         return false;
     Keys("ctrl+a");

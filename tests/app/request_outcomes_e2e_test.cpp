@@ -9,8 +9,8 @@
 #include "lfw/zor/LSingleInstance.h"
 #include "support/AlertKeys.h"
 #include "support/E2eSession.h"
-#include "support/ScreenShots.h"
 #include "support/ProjectTestSupport.h"
+#include "support/ScreenShots.h"
 #include "support/TemporaryFolder.h"
 #include "support/XServerView.h"
 

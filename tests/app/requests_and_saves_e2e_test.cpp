@@ -9,8 +9,8 @@
 #include "lfw/zor/LSingleInstance.h"
 #include "support/AlertKeys.h"
 #include "support/E2eSession.h"
-#include "support/ScreenShots.h"
 #include "support/ProjectTestSupport.h"
+#include "support/ScreenShots.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -388,7 +388,8 @@ TEST(RequestsAndSaves, FilesTheUserMayNotWriteAreLeftAlone)
             EXPECT_TRUE(WaitCaption(xid, kCaption + " - annans.vtproj"));
         }
         later({ "-addtext", text });
-        EXPECT_EQ(KeysForAlertWhenAlone(rects, xid, "ctrl+s"), "Spara projekt\n" + c.message + "\n");
+        EXPECT_EQ(
+            KeysForAlertWhenAlone(rects, xid, "ctrl+s"), "Spara projekt\n" + c.message + "\n");
         ScreenShot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
         EXPECT_EQ(TemporaryFolder::ReadFile(c.path), c.bytes);

@@ -35,7 +35,8 @@ inline std::string ScreenShot(const std::string& name, const std::string& folder
     const std::vector<uint32_t> pixels = view.Pixels(screen);
     if (pixels.empty())
         return "";
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, screen.width, screen.height);
+    cairo_surface_t* s
+        = cairo_image_surface_create(CAIRO_FORMAT_RGB24, screen.width, screen.height);
     cairo_surface_flush(s);
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
