@@ -7,6 +7,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
+#include "support/ScreenShots.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +64,7 @@ TEST(CommandLine, RelativePathsAreTheSendersOwn)
         EXPECT_EQ(later.Wait(15000), 0);
         EXPECT_EQ(later.Errors(), "");
     }
-    Shot("relative-paths-of-the-later-start", kShots);
+    ScreenShot("relative-paths-of-the-later-start", kShots);
     ASSERT_TRUE(SaveInPlace(xid, q + "/same.vtproj"));
     const std::vector<std::string> texts = SavedTexts(q + "/same.vtproj");
     EXPECT_EQ(Count(texts, "projekt i Q"), 1u);
@@ -124,7 +125,7 @@ TEST(CommandLine, LongPathsAreCarriedWhole)
             EXPECT_EQ(later.Errors(), "");
         }
         EXPECT_TRUE(WaitCaption(xid, kCaption + " - " + run.laterName));
-        Shot("long-path-" + run.laterName, kShots);
+        ScreenShot("long-path-" + run.laterName, kShots);
         ASSERT_TRUE(SaveInPlace(xid, run.later));
         EXPECT_EQ(Count(SavedTexts(run.later), "lång väg"), 1u);
         EXPECT_EQ(SavedPictures(run.later), pictures + 1);
@@ -157,7 +158,7 @@ TEST(CommandLine, TheOpenPanelTakesALongPath)
     ASSERT_TRUE(PasteIntoFilePanel("Läs in projekt", project));
     EXPECT_EQ(AlertText(s.rects, 1000), "");
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - långt.vtproj", 15000));
-    Shot("open-panel-long-path", kShots);
+    ScreenShot("open-panel-long-path", kShots);
     LStringLongTemplate<char> stored;
     _LUserSettingGetString("Settings", "RecentFolderProject", "", stored);
     EXPECT_EQ(std::string(stored.c_str()), deep);
@@ -201,7 +202,7 @@ TEST(CommandLine, ManyRequestsAreAllCarriedOutOrRefusedWhole)
         // The window shows it once the start's own requests, which it does not interrupt, are
         // carried out.
         EXPECT_EQ(AlertText(s.rects, 120000), "Begäran kunde inte utföras\n" + why + "\n");
-        Shot("ten-thousand-requests-refused", kShots);
+        ScreenShot("ten-thousand-requests-refused", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     {
@@ -252,7 +253,7 @@ TEST(CommandLine, UnknownRequestsMissingValuesAndEmptyFilesAreTold)
         EXPECT_EQ(later.Wait(10000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + c.why + "\n");
         EXPECT_EQ(AlertText(s.rects), "Begäran kunde inte utföras\n" + c.why + "\n");
-        Shot("told-" + c.shot, kShots);
+        ScreenShot("told-" + c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     // Nothing was added: the project has nothing to save.
@@ -295,7 +296,7 @@ TEST(CommandLine, ARequestQueuedDuringTheCrashQuestionRunsAfterTheStartsOwn)
             "vorantel: Begäran väntar tills ”Onormalt avslut upptäckt” i Vorantel har stängts och "
             "utförs sedan. Hur det gick visas i Vorantel.\n");
     }
-    Shot("queued-during-the-crash-question", kShots);
+    ScreenShot("queued-during-the-crash-question", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Något_annat"));
     unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);
@@ -331,7 +332,7 @@ TEST(CommandLine, TheInstanceKeepsItsChannelUntilItsLastDialogIsDone)
             "vorantel: Vorantel håller på att avslutas och tar inte emot fler begäranden. Försök "
             "igen när programmet har avslutats.\n");
     }
-    Shot("told-while-closing", kShots);
+    ScreenShot("told-while-closing", kShots);
     // The closing instance's own window behind its question, and no other.
     size_t mainWindows = 0;
     for (const std::string& name : WindowNames())

@@ -7,8 +7,10 @@
 // folders, several files from a launcher. Screenshots are kept in <build>/e2e-requests.
 #include "app/VTLabelLayout.h"
 #include "lfw/zor/LSingleInstance.h"
+#include "support/AlertKeys.h"
 #include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
+#include "support/ScreenShots.h"
 #include "support/TemporaryFolder.h"
 #include "support/XServerView.h"
 
@@ -98,17 +100,27 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
         std::unique_ptr<Program> program;
         const unsigned long xid = StartOn(program, project);
         ASSERT_NE(xid, 0u);
+        // How long a start takes here to be carried out and told so: the reference for how
+        // soon the start behind the question would have its answer if it were given one at once.
+        const auto asked = Clock::now();
         {
             Program later({ "-addtext", first }, From(s, "first"));
             ASSERT_EQ(later.Wait(15000), 0) << later.Errors();
         }
-        ASSERT_TRUE(AskToQuit(s, xid));
+        const long long answered = Ms(Clock::now() - asked);
+        ASSERT_TRUE(AskToQuitWhenAlone(s, xid));
         Program later(a.lone ? std::vector<std::string> { other }
                              : std::vector<std::string> { "-addtext", behind },
             From(s, "behind"));
-        // Not told that it waits for a dialog and left: it waits for the answer.
-        EXPECT_EQ(later.Wait(4000), -1) << later.Errors();
-        Shot(std::string("behind-the-quit-question-") + a.button, kShots);
+        // Not told that it waits for a dialog and left: it waits for the answer. Told at once, it
+        // would have ended once its patience for an outcome after that word ran out, within
+        // about the time the start above took in all (a start told that it waits does less than
+        // one carried out); it is watched that long and ten times the start's time more, at least
+        // a second more and at most the four seconds it used to be watched whatever the machine.
+        const long long watched = std::min<long long>(
+            4000, LSingleInstance::kQueuedGraceMs + std::max<long long>(1000, 10 * answered));
+        EXPECT_EQ(later.Wait(int(watched)), -1) << later.Errors();
+        ScreenShot(std::string("behind-the-quit-question-") + a.button, kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, a.button));
         EXPECT_EQ(later.Wait(15000), a.status);
         if (a.status == 1) {
@@ -185,7 +197,7 @@ TEST(RequestOutcomes, AQuitWaitsForTheStartBeingCarriedOut)
     EXPECT_EQ(AlertText(s.rects, 15000),
         "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
     EXPECT_EQ(later.Wait(0), -1) << later.Errors();
-    Shot("question-after-the-start", kShots);
+    ScreenShot("question-after-the-start", kShots);
     ASSERT_TRUE(ClickAlertButton(s.rects, "Spara"));
     EXPECT_EQ(later.Wait(15000), 1);
     EXPECT_EQ(later.Errors(), kClosing);
@@ -257,7 +269,7 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
         EXPECT_EQ(later.Errors(), "vorantel: " + c.why + "\n");
         // One alert, the refusal: no question about changes first.
         EXPECT_EQ(AlertText(s.rects), title + "\n" + c.why + "\n");
-        Shot("refused-" + c.shot, kShots);
+        ScreenShot("refused-" + c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     // Nothing of them was done: the project is as it was (no changes to save).
@@ -272,7 +284,7 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
         EXPECT_EQ(later.Wait(15000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + told + "\n");
         EXPECT_EQ(AlertText(s.rects), title + "\n" + told + "\n");
-        Shot("failed-while-running", kShots);
+        ScreenShot("failed-while-running", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     {
@@ -373,21 +385,24 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
     }
     const std::string waits = "vorantel: Begäran väntar tills ”" + title
         + "” i Vorantel har stängts och utförs sedan. Hur det gick visas i Vorantel.\n";
-    for (const auto& [args, name] :
-        { std::make_pair(std::vector<std::string> { "-addtext", t3, "-addimage", good },
-              "whole-behind-an-alert"),
-            std::make_pair(std::vector<std::string> { "-addtext", t4, "-addimage", changing },
-                "breaks-while-waiting"),
-            std::make_pair(std::vector<std::string> { "-addtext", t6, "-open", changingProject },
-                "project-breaks-while-waiting"),
-            std::make_pair(std::vector<std::string> { "-addtext", t6, "-custom", changingLayout },
-                "layout-breaks-while-waiting") }) {
-        SCOPED_TRACE(name);
-        Program later(args, From(s, name));
-        EXPECT_EQ(later.Wait(30000), 2);
-        EXPECT_EQ(later.Errors(), waits);
+    // The four start side by side: each, told that it waits, then waits two seconds for an
+    // outcome that may come soon after (the sender's patience), and one after the other they
+    // spent eight seconds on that alone. Each is told on its own whatever the others are told.
+    const std::pair<std::vector<std::string>, const char*> waiting[] = {
+        { { "-addtext", t3, "-addimage", good }, "whole-behind-an-alert" },
+        { { "-addtext", t4, "-addimage", changing }, "breaks-while-waiting" },
+        { { "-addtext", t6, "-open", changingProject }, "project-breaks-while-waiting" },
+        { { "-addtext", t6, "-custom", changingLayout }, "layout-breaks-while-waiting" },
+    };
+    std::vector<std::unique_ptr<Program>> laters;
+    for (const auto& [args, name] : waiting)
+        laters.push_back(std::make_unique<Program>(args, From(s, name)));
+    for (size_t i = 0; i < laters.size(); ++i) {
+        SCOPED_TRACE(waiting[i].second);
+        EXPECT_EQ(laters[i]->Wait(30000), 2);
+        EXPECT_EQ(laters[i]->Errors(), waits);
     }
-    Shot("starts-behind-an-alert", kShots);
+    ScreenShot("starts-behind-an-alert", kShots);
     s.Write("andras.png", whole.substr(0, 100000));
     s.Write("andras.vtproj", projectBytes.substr(0, projectBytes.size() / 2));
     s.Write("andras.vtlayout", "ändrad");
@@ -398,7 +413,7 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
         expected.push_back(title + "\n" + c.why + "\n");
     for (size_t i = 0; i < std::size(refusedAtOnce) + 3; ++i) {
         told.push_back(AlertText(s.rects, 30000));
-        Shot("told-after-the-alert-" + std::to_string(i), kShots);
+        ScreenShot("told-after-the-alert-" + std::to_string(i), kShots);
         ASSERT_TRUE(ClickAlertButton(s.rects, "OK")) << told.back();
     }
     expected.insert(expected.end(),
@@ -466,7 +481,7 @@ TEST(RequestOutcomes, NamesThatAreNotUtf8LeaveTheTextAroundThemAlone)
         EXPECT_EQ(later.Wait(15000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + c.told + "\n");
         EXPECT_EQ(AlertText(s.rects), title + "\n" + c.shown + "\n");
-        Shot(c.shot, kShots);
+        ScreenShot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     {
@@ -474,7 +489,7 @@ TEST(RequestOutcomes, NamesThatAreNotUtf8LeaveTheTextAroundThemAlone)
         EXPECT_EQ(later.Wait(15000), 0) << later.Errors();
     }
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - s" + bad + "ng.vtproj")) << Caption(xid);
-    Shot("latin1-caption", kShots);
+    ScreenShot("latin1-caption", kShots);
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(first->Wait(10000), 0);
 }
@@ -510,7 +525,7 @@ TEST(RequestOutcomes, AWarningIsToldAsAWarning)
         EXPECT_EQ(AlertText(s.rects),
             "Laddar projekt\nDet gick inte att läsa in en överlagringsbild korrekt:\n”borta.png” "
             "(Det gick inte att hitta filen.)\n");
-        Shot(withText ? "warning-and-text" : "warning", kShots);
+        ScreenShot(withText ? "warning-and-text" : "warning", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
         EXPECT_TRUE(WaitCaption(xid, kCaption + " - gammal.vtproj"));
     }
@@ -683,7 +698,7 @@ TEST(RequestOutcomes, ALaterStartNeedsNoDisplayAndFilesAreCalledFiles)
         EXPECT_EQ(later.Wait(15000), 1);
         EXPECT_EQ(later.Errors(), "vorantel: " + why + "\n");
         EXPECT_EQ(AlertText(s.rects), "Begäran kunde inte utföras\n" + why + "\n");
-        Shot("two-files-from-a-launcher", kShots);
+        ScreenShot("two-files-from-a-launcher", kShots);
         EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     }
     ASSERT_TRUE(SaveInPlace(xid, project));
@@ -740,7 +755,7 @@ TEST(RequestOutcomes, AnotherUserCannotSwitchOffTheOneProgramRule)
         + "” tillhör en annan användare. Därför startar Vorantel nu som ett eget program, även om "
           "ett annat redan är öppet.";
     EXPECT_EQ(AlertText(s.rects, 15000), "Vorantel\n" + why + "\n");
-    Shot("no-channel-told", kShots);
+    ScreenShot("no-channel-told", kShots);
     EXPECT_TRUE(ClickAlertButton(s.rects, "OK"));
     EXPECT_EQ(alone.Errors().substr(0, why.size() + 11), "vorantel: " + why + "\n");
     const unsigned long xid = WaitMainWindow();
