@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
@@ -25,7 +26,10 @@ using namespace e2e;
 namespace {
 
 // Drags files onto a point of the screen from a small window of this test process that offers
-// them as a file list (text/uri-list), with the real pointer, as from a file manager.
+// them as a file list (text/uri-list), with the real pointer, as from a file manager. Each step
+// of the drag waits for the one before to have been taken: the drag to have begun before the
+// pointer goes to the point, the drop to have been answered (the files handed over) before the
+// window goes.
 bool DropFiles(const std::vector<std::string>& paths, int x, int y)
 {
     static bool gtk = gtk_init_check(nullptr, nullptr);
@@ -38,6 +42,10 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
         uris.push_back(uri ? uri : "");
         g_free(uri);
     }
+    static std::atomic<bool> begun, accepted, ended;
+    begun = false;
+    accepted = false;
+    ended = false;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
     gtk_window_set_default_size(GTK_WINDOW(window), 120, 80);
@@ -57,43 +65,58 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
                 gtk_selection_data_set_uris(data, list.data());
             }),
         nullptr);
+    g_signal_connect(box, "drag-begin",
+        G_CALLBACK(+[](GtkWidget*, GdkDragContext* context, gpointer) {
+            begun = true;
+            g_signal_connect(context, "action-changed",
+                G_CALLBACK(+[](GdkDragContext*, GdkDragAction action, gpointer) {
+                    accepted = action != 0;
+                }),
+                nullptr);
+        }),
+        nullptr);
+    g_signal_connect(box, "drag-end",
+        G_CALLBACK(+[](GtkWidget*, GdkDragContext*, gpointer) { ended = true; }), nullptr);
     gtk_widget_show_all(window);
-    auto end = Clock::now() + std::chrono::seconds(3);
-    while (!gtk_widget_get_mapped(window) && Clock::now() < end)
-        gtk_main_iteration_do(FALSE);
-    for (int i = 0; i < 20; ++i) {
-        gtk_main_iteration_do(FALSE);
-        Sleep(10);
-    }
+    auto pump = [](const std::function<bool()>& until, int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (!until() && Clock::now() < end) {
+            while (gtk_events_pending())
+                gtk_main_iteration_do(FALSE);
+            Sleep(5);
+        }
+        return until();
+    };
+    // Shown, drawn and answering: the press lands on it.
+    pump([&] { return gtk_widget_get_mapped(window) && !gtk_events_pending(); }, 3000);
     int wx = 0, wy = 0;
     gdk_window_get_origin(gtk_widget_get_window(window), &wx, &wy);
-    std::atomic<bool> done { false };
-    std::string command = "xdotool mousemove --sync " + std::to_string(wx + 60) + " "
-        + std::to_string(wy + 40) + " mousedown 1 sleep 0.2 mousemove_relative --sync -- -30 -30"
-        + " sleep 0.2 mousemove --sync " + std::to_string(x) + " " + std::to_string(y)
-        + " sleep 0.3 mousemove --sync " + std::to_string(x + 4) + " " + std::to_string(y + 4)
-        + " sleep 0.3 mouseup 1 2>/dev/null";
-    std::thread drag([&] {
-        Shell(command);
-        done = true;
-    });
-    end = Clock::now() + std::chrono::seconds(10);
-    while (!done && Clock::now() < end) {
-        while (gtk_events_pending())
-            gtk_main_iteration_do(FALSE);
-        Sleep(10);
-    }
-    drag.join();
-    auto settle = Clock::now() + std::chrono::milliseconds(800);
-    while (Clock::now() < settle) {
-        while (gtk_events_pending())
-            gtk_main_iteration_do(FALSE);
-        Sleep(10);
-    }
+    // xdotool runs beside the loop of this process, which takes the drag's events.
+    auto run = [&](const std::string& words) {
+        std::atomic<bool> done { false };
+        std::thread t([&] {
+            Shell("xdotool " + words + " 2>/dev/null");
+            done = true;
+        });
+        pump([&] { return done.load(); }, 10000);
+        t.join();
+    };
+    run("mousemove --sync " + std::to_string(wx + 60) + " " + std::to_string(wy + 40)
+        + " mousedown 1 mousemove_relative --sync -- -30 -30");
+    const bool dragging = pump([] { return begun.load(); }, 5000);
+    // Over the point, then a few pixels on, so that the window there has been asked about a
+    // position once it knows the drag; the drop once the drag has reached it.
+    run("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+    // The window there answers where the drag is: whether it takes the files (a window that
+    // does not leaves the answer as it was, and the drop then hands it nothing, as before).
+    pump([] { return accepted.load(); }, 2000);
+    run("mousemove --sync " + std::to_string(x + 4) + " " + std::to_string(y + 4));
+    run("mouseup 1");
+    const bool dropped = dragging && pump([] { return ended.load(); }, 10000);
     gtk_widget_destroy(window);
     while (gtk_events_pending())
         gtk_main_iteration_do(FALSE);
-    return done;
+    return dropped;
 }
 
 std::string Setting(const char* section, const char* key)
@@ -235,7 +258,13 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     KeysTo(xid, "F10 Right Down Down Down Right Down Down Return");
     ASSERT_TRUE(TypeIntoFilePanel("Exportera till bild", png));
     ASSERT_TRUE(WaitFile(png));
-    Sleep(800);
+    // The picture is written in place: read once it ends with its closing chunk.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::string bytes = TemporaryFolder::ReadFile(png);
+            return bytes.size() > 12 && bytes.compare(bytes.size() - 8, 4, "IEND") == 0;
+        },
+        15000, 20));
     std::string size = Shell("identify -units PixelsPerInch -format '%w %h %x %y' " + Quote(png));
     if (pageSize.find("(A4)") != std::string::npos)
         EXPECT_EQ(size, "2481 3508 300 300");
@@ -350,10 +379,12 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         const std::string image = std::string(VT_TEST_DATA) + "/images/base.png";
         const std::string notes = dir + "/notes.txt";
         std::ofstream(notes) << "x";
+        // Its window's parts once it has laid them out.
+        unlink(rects.c_str());
         Program dropped({});
         xid = WaitMainWindow();
         ASSERT_NE(xid, 0u);
-        Sleep(800);
+        ASSERT_TRUE(WaitFor([&] { return Rectangles(rects).count("client") == 1; }, 10000, 20));
         auto area = Rectangles(rects)["client"];
         ASSERT_EQ(area.size(), 4u);
         const int cx = area[0] + area[2] / 2, cy = area[1] + area[3] / 2;
@@ -394,10 +425,12 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         EXPECT_EQ(elevated.Wait(5000), 1);
     }
     {
+        unlink(rects.c_str());
         Program alone({ "-elevated" });
         xid = WaitMainWindow();
         ASSERT_NE(xid, 0u);
-        Sleep(1000);
+        // Laid out, so that it takes the keys.
+        EXPECT_TRUE(WaitFile(rects, 10000));
         Shot("elevated-start");
         KeysTo(xid, "ctrl+q");
         Shot("elevated-quit");
