@@ -203,6 +203,20 @@ inline bool ClickAlertButton(const std::string& file, const std::string& label, 
     return clicked;
 }
 
+// Ctrl+Q to the window, the question about unsaved work answered "Spara inte" when it comes:
+// whichever comes first, the program's end or the question, is waited for (no wait for a
+// question that an unchanged project never asks). The exit status, -1 when it still runs.
+inline int QuitWithoutSaving(Program& program, const std::string& rects, unsigned long xid,
+    int ms = 10000)
+{
+    ForgetAlert(rects);
+    KeysTo(xid, "ctrl+q");
+    WaitFor([&] { return !program.Running() || Exists(rects + ".alert"); }, ms, 10);
+    if (program.Running())
+        ClickAlertButton(rects, "Spara_inte", ms);
+    return program.Wait(ms);
+}
+
 // Where a control of the window that became ready last lies (its rectangles in "<file>.dialog",
 // written once it was laid out, in pixels of its X window), once that window has the title: the
 // X window and the control's centre in it. False when it did not come within ms.
