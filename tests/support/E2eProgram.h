@@ -145,13 +145,14 @@ inline bool TypeIntoFilePanel(
         if (!pasted)
             return false;
     }
-    // A panel just opened may leave the keys unanswered while it is still reading the folder of
-    // the pasted path (seen on the first panel of a run): they go again when it still shows
-    // after a while. A panel that answered hides at once, so they never reach another window.
+    // The first panel of a run may leave the keys unanswered while it is still getting ready
+    // (a Return typed at once after the paste was seen lost): they go again when after a while
+    // it still shows and nothing else has come (a question over it would take them).
+    const std::vector<std::string> before = WindowNames();
     for (int attempt = 0; attempt < 3; ++attempt) {
         Shell("xdotool key --clearmodifiers " + accept + " 2>/dev/null");
-        if (WaitFor([&] { return !WindowShows(title); }, 1500, 20))
-            return true;
+        if (WaitFor([&] { return !WindowShows(title); }, 2000, 20) || WindowNames() != before)
+            break;
     }
     WaitFor([&] { return !WindowShows(title); }, 8000, 20);
     return true;
