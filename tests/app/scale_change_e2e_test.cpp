@@ -203,7 +203,8 @@ protected:
         };
         // The places are written after each layout: the same for 400 ms on end (looked at
         // often) is the last one.
-        auto same = [](const std::map<std::string, XRect>& a, const std::map<std::string, XRect>& b) {
+        auto same = [](const std::map<std::string, XRect>& a,
+                        const std::map<std::string, XRect>& b) {
             return a.size() == b.size()
                 && std::equal(a.begin(), a.end(), b.begin(), [](const auto& p, const auto& q) {
                        return p.first == q.first && p.second.x == q.second.x

@@ -68,10 +68,7 @@ protected:
         return xid;
     }
 
-    void Quit(unsigned long xid)
-    {
-        EXPECT_EQ(QuitWithoutSaving(*program, s.rects, xid), 0);
-    }
+    void Quit(unsigned long xid) { EXPECT_EQ(QuitWithoutSaving(*program, s.rects, xid), 0); }
 
     // The window on the screen once its size and place have come to rest.
     XRect Settled(unsigned long xid)

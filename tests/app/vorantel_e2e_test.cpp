@@ -14,9 +14,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -457,8 +457,8 @@ namespace {
 // to rest: the window not drawn into for a while and its loop answering (so the keys sent before
 // have been handled), twice in a row with the same canvas between (a busy machine may take a
 // while to paint what the last keys did, a picture read beside the loop shows later).
-std::string CanvasCrop(XServerView& view, unsigned long xid, const std::string& rects,
-    const std::string& name)
+std::string CanvasCrop(
+    XServerView& view, unsigned long xid, const std::string& rects, const std::string& name)
 {
     auto canvas = Rectangles(rects)["canvas"];
     if (canvas.size() != 4)
@@ -617,7 +617,8 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
     const std::string printed = dir + "/output.pdf";
     ASSERT_TRUE(WaitFile(printed, 15000));
     // Written in place: read once it is whole.
-    WaitFor([&] { return Shell("pdfinfo " + Quote(printed) + " >/dev/null 2>&1 && echo ok") == "ok"; },
+    WaitFor(
+        [&] { return Shell("pdfinfo " + Quote(printed) + " >/dev/null 2>&1 && echo ok") == "ok"; },
         15000, 50);
     EXPECT_EQ(Shell("pdfinfo " + Quote(printed) + " | sed -n 's/^Pages: *//p'"), "1");
     EXPECT_NE(Shell("pdftotext " + Quote(printed) + " -").find("Skivetikett"), std::string::npos);

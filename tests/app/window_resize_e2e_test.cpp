@@ -77,10 +77,7 @@ protected:
         return xid;
     }
 
-    void Quit(unsigned long xid)
-    {
-        EXPECT_EQ(QuitWithoutSaving(*program, rects, xid), 0);
-    }
+    void Quit(unsigned long xid) { EXPECT_EQ(QuitWithoutSaving(*program, rects, xid), 0); }
 
     // The window on the screen once its size has come to rest.
     XRect Settled(unsigned long xid)

@@ -98,8 +98,7 @@ inline bool WaitKeysGoTo(const std::string& title, int ms = 8000)
     if (!WindowManagerRuns())
         return true;
     return WaitFor(
-        [&] { return Shell("xdotool getwindowfocus getwindowname 2>/dev/null") == title; }, ms,
-        20);
+        [&] { return Shell("xdotool getwindowfocus getwindowname 2>/dev/null") == title; }, ms, 20);
 }
 
 // How many requests for its text the xclip that writes the log has answered.
@@ -207,8 +206,8 @@ inline bool ClickAlertButton(const std::string& file, const std::string& label, 
 // Ctrl+Q to the window, the question about unsaved work answered "Spara inte" when it comes:
 // whichever comes first, the program's end or the question, is waited for (no wait for a
 // question that an unchanged project never asks). The exit status, -1 when it still runs.
-inline int QuitWithoutSaving(Program& program, const std::string& rects, unsigned long xid,
-    int ms = 10000)
+inline int QuitWithoutSaving(
+    Program& program, const std::string& rects, unsigned long xid, int ms = 10000)
 {
     ForgetAlert(rects);
     KeysTo(xid, "ctrl+q");
