@@ -129,6 +129,13 @@ bool AlertButton(const std::string& rects, int& x, int& y)
     return true;
 }
 
+// Keys to whatever has the keyboard, without a pause after them: what follows waits for what
+// they lead to.
+void Press(const std::string& keys)
+{
+    Shell("xdotool key --clearmodifiers " + keys + " 2>/dev/null");
+}
+
 // Return to the alert that shows, once it has the keyboard: the window manager gives it the
 // keyboard (without one, the program does). False when it never has it.
 bool DismissWithReturn(XServerView& view, const std::string& rects)
@@ -143,7 +150,7 @@ bool DismissWithReturn(XServerView& view, const std::string& rects)
         },
         5000 * kSlowdown, 50);
     ForgetAlert(rects);
-    Keys("Return");
+    Press("Return");
     return ready;
 }
 
@@ -192,9 +199,9 @@ protected:
             SCOPED_TRACE("try " + std::to_string(t + 1));
             ForgetAlert(rects);
             if (t == 0)
-                KeysTo(xid, key);
+                Drive(xid, "key --clearmodifiers " + key);
             else
-                Keys(key);
+                Press(key);
             between();
             const std::string text = AlertText(rects, 15000 * kSlowdown);
             if (text != said) {
@@ -287,18 +294,8 @@ TEST_F(FocusAfterAlerts, AfterADamagedProjectTheNextKeyReachesTheMainWindow)
     ASSERT_TRUE(WaitCaption(xid, kCaption + " - skiva.vtproj"));
     const std::string said
         = "Laddar projekt\nProjektfilen är skadad eller ofullständig och kan inte öppnas.\n";
-    auto typeTheName = [&] {
-        // Once the file panel has the keyboard (a window manager gives it; without one, the
-        // keys follow the pointer).
-        WaitFor(
-            [] {
-                return !UnderWindowManager()
-                    || Shell("xdotool getwindowfocus getwindowname 2>/dev/null")
-                    == "Läs in projekt";
-            },
-            10000 * kSlowdown, 50);
-        EXPECT_TRUE(TypeIntoFilePanel("Läs in projekt", damaged));
-    };
+    // Pasted once the file panel has the keyboard (TypeIntoFilePanel waits for it).
+    auto typeTheName = [&] { EXPECT_TRUE(TypeIntoFilePanel("Läs in projekt", damaged)); };
     EXPECT_EQ(
         TriesWithTheKeyboardBack(xid, "ctrl+o", typeTheName, said, "damaged-project"), kTries);
     EXPECT_EQ(Caption(xid), kCaption + " - skiva.vtproj");

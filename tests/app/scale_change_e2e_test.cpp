@@ -136,25 +136,27 @@ protected:
 
     void Quit(unsigned long xid)
     {
-        KeysTo(xid, "ctrl+q");
-        ClickAlertButton(s.rects, "Spara_inte", 3000);
-        EXPECT_EQ(program->Wait(10000), 0);
+        EXPECT_EQ(QuitWithoutSaving(*program, s.rects, xid), 0);
         program.reset();
     }
 
     XRect Settled(unsigned long xid)
     {
+        // The same place and size, looked at often, for 300 ms on end.
         XRect last, now;
+        x.WindowRect(xid, last);
+        auto since = Clock::now();
         WaitFor(
             [&] {
-                Sleep(300);
                 x.WindowRect(xid, now);
-                const bool same = now.width == last.width && now.height == last.height
-                    && now.x == last.x && now.y == last.y;
-                last = now;
-                return same;
+                if (now.width != last.width || now.height != last.height || now.x != last.x
+                    || now.y != last.y) {
+                    last = now;
+                    since = Clock::now();
+                }
+                return Clock::now() - since >= std::chrono::milliseconds(300);
             },
-            8000, 50);
+            8000, 20);
         return now;
     }
 
@@ -199,21 +201,28 @@ protected:
                     parts[name] = r;
             return parts;
         };
-        // The places are written after each layout: the same twice running is the last one.
-        std::map<std::string, XRect> before;
+        // The places are written after each layout: the same for 400 ms on end (looked at
+        // often) is the last one.
+        auto same = [](const std::map<std::string, XRect>& a,
+                        const std::map<std::string, XRect>& b) {
+            return a.size() == b.size()
+                && std::equal(a.begin(), a.end(), b.begin(), [](const auto& p, const auto& q) {
+                       return p.first == q.first && p.second.x == q.second.x
+                           && p.second.y == q.second.y && p.second.width == q.second.width
+                           && p.second.height == q.second.height;
+                   });
+        };
+        look.parts = read();
+        auto since = Clock::now();
         WaitFor(
             [&] {
-                Sleep(400);
-                look.parts = read();
-                const bool same = !look.parts.empty() && look.parts.size() == before.size()
-                    && std::equal(look.parts.begin(), look.parts.end(), before.begin(),
-                        [](const auto& a, const auto& b) {
-                            return a.first == b.first && a.second.x == b.second.x
-                                && a.second.y == b.second.y && a.second.width == b.second.width
-                                && a.second.height == b.second.height;
-                        });
-                before = look.parts;
-                return same;
+                std::map<std::string, XRect> now = read();
+                if (!same(now, look.parts)) {
+                    look.parts = std::move(now);
+                    since = Clock::now();
+                }
+                return !look.parts.empty()
+                    && Clock::now() - since >= std::chrono::milliseconds(400);
             },
             8000, 50);
         x.WindowRect(xid, look.window);

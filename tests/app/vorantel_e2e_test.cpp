@@ -16,16 +16,23 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+// After the test framework: Xlib's names would stand for numbers in its headers.
+#include "support/XServerView.h"
 
 using namespace e2e;
 
 namespace {
 
 // Drags files onto a point of the screen from a small window of this test process that offers
-// them as a file list (text/uri-list), with the real pointer, as from a file manager.
+// them as a file list (text/uri-list), with the real pointer, as from a file manager. Each step
+// of the drag waits for the one before to have been taken: the drag to have begun before the
+// pointer goes to the point, the drop to have been answered (the files handed over) before the
+// window goes.
 bool DropFiles(const std::vector<std::string>& paths, int x, int y)
 {
     static bool gtk = gtk_init_check(nullptr, nullptr);
@@ -38,6 +45,10 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
         uris.push_back(uri ? uri : "");
         g_free(uri);
     }
+    static std::atomic<bool> begun, accepted, ended;
+    begun = false;
+    accepted = false;
+    ended = false;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
     gtk_window_set_default_size(GTK_WINDOW(window), 120, 80);
@@ -57,43 +68,58 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
                 gtk_selection_data_set_uris(data, list.data());
             }),
         nullptr);
+    g_signal_connect(box, "drag-begin",
+        G_CALLBACK(+[](GtkWidget*, GdkDragContext* context, gpointer) {
+            begun = true;
+            g_signal_connect(context, "action-changed",
+                G_CALLBACK(+[](GdkDragContext*, GdkDragAction action, gpointer) {
+                    accepted = action != 0;
+                }),
+                nullptr);
+        }),
+        nullptr);
+    g_signal_connect(box, "drag-end",
+        G_CALLBACK(+[](GtkWidget*, GdkDragContext*, gpointer) { ended = true; }), nullptr);
     gtk_widget_show_all(window);
-    auto end = Clock::now() + std::chrono::seconds(3);
-    while (!gtk_widget_get_mapped(window) && Clock::now() < end)
-        gtk_main_iteration_do(FALSE);
-    for (int i = 0; i < 20; ++i) {
-        gtk_main_iteration_do(FALSE);
-        Sleep(10);
-    }
+    auto pump = [](const std::function<bool()>& until, int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (!until() && Clock::now() < end) {
+            while (gtk_events_pending())
+                gtk_main_iteration_do(FALSE);
+            Sleep(5);
+        }
+        return until();
+    };
+    // Shown, drawn and answering: the press lands on it.
+    pump([&] { return gtk_widget_get_mapped(window) && !gtk_events_pending(); }, 3000);
     int wx = 0, wy = 0;
     gdk_window_get_origin(gtk_widget_get_window(window), &wx, &wy);
-    std::atomic<bool> done { false };
-    std::string command = "xdotool mousemove --sync " + std::to_string(wx + 60) + " "
-        + std::to_string(wy + 40) + " mousedown 1 sleep 0.2 mousemove_relative --sync -- -30 -30"
-        + " sleep 0.2 mousemove --sync " + std::to_string(x) + " " + std::to_string(y)
-        + " sleep 0.3 mousemove --sync " + std::to_string(x + 4) + " " + std::to_string(y + 4)
-        + " sleep 0.3 mouseup 1 2>/dev/null";
-    std::thread drag([&] {
-        Shell(command);
-        done = true;
-    });
-    end = Clock::now() + std::chrono::seconds(10);
-    while (!done && Clock::now() < end) {
-        while (gtk_events_pending())
-            gtk_main_iteration_do(FALSE);
-        Sleep(10);
-    }
-    drag.join();
-    auto settle = Clock::now() + std::chrono::milliseconds(800);
-    while (Clock::now() < settle) {
-        while (gtk_events_pending())
-            gtk_main_iteration_do(FALSE);
-        Sleep(10);
-    }
+    // xdotool runs beside the loop of this process, which takes the drag's events.
+    auto run = [&](const std::string& words) {
+        std::atomic<bool> done { false };
+        std::thread t([&] {
+            Shell("xdotool " + words + " 2>/dev/null");
+            done = true;
+        });
+        pump([&] { return done.load(); }, 10000);
+        t.join();
+    };
+    run("mousemove --sync " + std::to_string(wx + 60) + " " + std::to_string(wy + 40)
+        + " mousedown 1 mousemove_relative --sync -- -30 -30");
+    const bool dragging = pump([] { return begun.load(); }, 5000);
+    // Over the point, then a few pixels on, so that the window there has been asked about a
+    // position once it knows the drag; the drop once the drag has reached it.
+    run("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+    // The window there answers where the drag is: whether it takes the files (a window that
+    // does not leaves the answer as it was, and the drop then hands it nothing, as before).
+    pump([] { return accepted.load(); }, 2000);
+    run("mousemove --sync " + std::to_string(x + 4) + " " + std::to_string(y + 4));
+    run("mouseup 1");
+    const bool dropped = dragging && pump([] { return ended.load(); }, 10000);
     gtk_widget_destroy(window);
     while (gtk_events_pending())
         gtk_main_iteration_do(FALSE);
-    return done;
+    return dropped;
 }
 
 std::string Setting(const char* section, const char* key)
@@ -235,7 +261,13 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
     KeysTo(xid, "F10 Right Down Down Down Right Down Down Return");
     ASSERT_TRUE(TypeIntoFilePanel("Exportera till bild", png));
     ASSERT_TRUE(WaitFile(png));
-    Sleep(800);
+    // The picture is written in place: read once it ends with its closing chunk.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::string bytes = TemporaryFolder::ReadFile(png);
+            return bytes.size() > 12 && bytes.compare(bytes.size() - 8, 4, "IEND") == 0;
+        },
+        15000, 20));
     std::string size = Shell("identify -units PixelsPerInch -format '%w %h %x %y' " + Quote(png));
     if (pageSize.find("(A4)") != std::string::npos)
         EXPECT_EQ(size, "2481 3508 300 300");
@@ -350,10 +382,12 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         const std::string image = std::string(VT_TEST_DATA) + "/images/base.png";
         const std::string notes = dir + "/notes.txt";
         std::ofstream(notes) << "x";
+        // Its window's parts once it has laid them out.
+        unlink(rects.c_str());
         Program dropped({});
         xid = WaitMainWindow();
         ASSERT_NE(xid, 0u);
-        Sleep(800);
+        ASSERT_TRUE(WaitFor([&] { return Rectangles(rects).count("client") == 1; }, 10000, 20));
         auto area = Rectangles(rects)["client"];
         ASSERT_EQ(area.size(), 4u);
         const int cx = area[0] + area[2] / 2, cy = area[1] + area[3] / 2;
@@ -394,10 +428,12 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
         EXPECT_EQ(elevated.Wait(5000), 1);
     }
     {
+        unlink(rects.c_str());
         Program alone({ "-elevated" });
         xid = WaitMainWindow();
         ASSERT_NE(xid, 0u);
-        Sleep(1000);
+        // Laid out, so that it takes the keys.
+        EXPECT_TRUE(WaitFile(rects, 10000));
         Shot("elevated-start");
         KeysTo(xid, "ctrl+q");
         Shot("elevated-quit");
@@ -418,56 +454,64 @@ TEST(Vorantel, TheRoadFromFirstStartToExport)
 namespace {
 
 // The canvas cut out of a fresh screenshot (kept in <build>/e2e too), once the canvas has come
-// to rest: two shots in a row that show the same canvas (a busy machine may take a while to
-// paint what the last keys did).
-std::string CanvasCrop(const std::string& rects, const std::string& name)
+// to rest: the window not drawn into for a while and its loop answering (so the keys sent before
+// have been handled), twice in a row with the same canvas between (a busy machine may take a
+// while to paint what the last keys did, a picture read beside the loop shows later).
+std::string CanvasCrop(
+    XServerView& view, unsigned long xid, const std::string& rects, const std::string& name)
 {
-    std::string crop, previous;
+    auto canvas = Rectangles(rects)["canvas"];
+    if (canvas.size() != 4)
+        return "";
+    const XRect area { canvas[0], canvas[1], canvas[2], canvas[3] };
+    std::vector<uint32_t> previous;
     const auto end = Clock::now() + std::chrono::seconds(10);
     for (;;) {
-        Sleep(previous.empty() ? 600 : 300);
-        const std::string shot = Shot(name);
-        auto canvas = Rectangles(rects)["canvas"];
-        if (canvas.size() != 4)
-            return "";
-        crop = shot.substr(0, shot.size() - 4) + "-canvas.png";
-        Shell("/usr/bin/convert " + Quote(shot) + " -crop " + std::to_string(canvas[2]) + "x"
-            + std::to_string(canvas[3]) + "+" + std::to_string(canvas[0]) + "+"
-            + std::to_string(canvas[1]) + " +repage " + Quote(crop));
-        if (!previous.empty()) {
-            const std::string differing = Shell(
-                "compare -metric AE " + Quote(previous) + " " + Quote(crop) + " null: 2>&1");
-            if (differing == "0" || Clock::now() >= end)
-                return crop;
-        }
-        previous = crop;
+        view.WaitSettled(xid, 300, 5000);
+        std::vector<uint32_t> now = view.Pixels(area);
+        if ((!previous.empty() && now == previous) || Clock::now() >= end)
+            break;
+        previous = std::move(now);
     }
+    const std::string shot = Shot(name);
+    const std::string crop = shot.substr(0, shot.size() - 4) + "-canvas.png";
+    Shell("/usr/bin/convert " + Quote(shot) + " -crop " + std::to_string(canvas[2]) + "x"
+        + std::to_string(canvas[3]) + "+" + std::to_string(canvas[0]) + "+"
+        + std::to_string(canvas[1]) + " +repage " + Quote(crop));
+    // Its median is made afresh (an earlier run left one under the same name).
+    ::unlink((crop + ".m.png").c_str());
+    return crop;
 }
 
 // How many pixels of two crops differ noticeably. A 9 x 9 median first takes out the selection's
-// one-pixel frame and its small handles, which follow the selection rather than the design.
+// one-pixel frame and its small handles, which follow the selection rather than the design
+// (made once for each crop, which is compared more than once, the two side by side).
 long CropDifference(const std::string& a, const std::string& b)
 {
-    std::string out = Shell("/usr/bin/convert " + Quote(a) + " -statistic median 9x9 "
-        + Quote(a + ".m.png") + " && /usr/bin/convert " + Quote(b) + " -statistic median 9x9 "
-        + Quote(b + ".m.png") + " && compare -metric AE -fuzz 15% " + Quote(a + ".m.png") + " "
-        + Quote(b + ".m.png") + " null: 2>&1");
+    auto median = [](const std::string& crop) {
+        return "( [ -e " + Quote(crop + ".m.png") + " ] || /usr/bin/convert " + Quote(crop)
+            + " -statistic median 9x9 " + Quote(crop + ".m.png") + " )";
+    };
+    std::string out = Shell(median(a) + " & " + median(b) + " & wait; compare -metric AE -fuzz 15% "
+        + Quote(a + ".m.png") + " " + Quote(b + ".m.png") + " null: 2>&1");
     return out.empty() ? -1 : std::atol(out.c_str());
 }
 
-void ClickAt(const std::vector<int>& r)
+// A click in the middle of the rectangle, once the window has taken it.
+void ClickAt(XServerView& view, unsigned long xid, const std::vector<int>& r)
 {
     Shell("xdotool mousemove --sync " + std::to_string(r[0] + r[2] / 2) + " "
         + std::to_string(r[1] + r[3] / 2) + " click 1 2>/dev/null");
-    Sleep(500);
+    view.WaitSettled(xid, 200, 5000);
 }
 
 } // namespace
 
 TEST(Vorantel, EditingUndoPrintingAndKeys)
 {
-    if (!HasTools())
-        GTEST_SKIP() << "no display or no xdotool";
+    XServerView view;
+    if (!HasTools() || !view.Ok())
+        GTEST_SKIP() << "no display, xdotool or Xlib";
     TemporaryFolder work;
     const std::string dir = work.Path();
     const std::string rects = dir + "/rectangles.txt";
@@ -506,13 +550,13 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
     auto r = Rectangles(rects);
     ASSERT_EQ(r.count("tool-1020"), 1u);
     ASSERT_EQ(r.count("canvas"), 1u);
-    ClickAt(r["tool-1020"]);
+    ClickAt(view, xid, r["tool-1020"]);
     Shell("xdotool type --delay 40 Skivetikett");
-    const std::string withText = CanvasCrop(rects, "text-typed");
-    ClickAt(Rectangles(rects)["tool-1021"]);
+    const std::string withText = CanvasCrop(view, xid, rects, "text-typed");
+    ClickAt(view, xid, Rectangles(rects)["tool-1021"]);
     const std::string picture = std::string(VT_TEST_DATA) + "/images/base.png";
     ASSERT_TRUE(TypeIntoFilePanel("Välj bilder", picture));
-    const std::string withPicture = CanvasCrop(rects, "picture-added");
+    const std::string withPicture = CanvasCrop(view, xid, rects, "picture-added");
     EXPECT_GT(CropDifference(withText, withPicture), 20000);
     {
         auto canvas = Rectangles(rects)["canvas"];
@@ -522,32 +566,42 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
             + std::to_string(cy + 15) + " sleep 0.2 mousemove --sync " + std::to_string(cx + 60)
             + " " + std::to_string(cy + 45) + " sleep 0.2 mouseup 1 2>/dev/null");
     }
-    const std::string dragged = CanvasCrop(rects, "dragged");
+    const std::string dragged = CanvasCrop(view, xid, rects, "dragged");
     EXPECT_GT(CropDifference(withPicture, dragged), 20000);
     // Two steps back, one forward: the canvas shows the earlier states again.
     KeysTo(xid, "ctrl+z");
-    const std::string undoDrag = CanvasCrop(rects, "undo-drag");
+    const std::string undoDrag = CanvasCrop(view, xid, rects, "undo-drag");
     EXPECT_LT(CropDifference(withPicture, undoDrag), 2000);
     KeysTo(xid, "ctrl+z");
-    const std::string undoPicture = CanvasCrop(rects, "undo-picture");
+    const std::string undoPicture = CanvasCrop(view, xid, rects, "undo-picture");
     EXPECT_LT(CropDifference(withText, undoPicture), 2000);
     KeysTo(xid, "ctrl+shift+z");
-    const std::string redo = CanvasCrop(rects, "redo-picture");
+    const std::string redo = CanvasCrop(view, xid, rects, "redo-picture");
     EXPECT_LT(CropDifference(withPicture, redo), 2000);
 
     // ---- Ctrl+P: the print preview, "Skriv ut" (its default button), the print panel's file
     // printer, which writes output.pdf into the program's working folder.
+    // A window of that name once it shows and has come to rest (drawn, its loop answering).
+    auto settledWindow = [&](const std::string& name, int quietMs) -> unsigned long {
+        if (!WaitWindowNamed(name))
+            return 0;
+        const std::string id = Shell("xdotool search --onlyvisible --name "
+            + Quote("^" + name + "$") + " 2>/dev/null | head -1");
+        if (id.empty())
+            return 0;
+        view.WaitSettled(std::stoul(id), quietMs, 10000);
+        return std::stoul(id);
+    };
     KeysTo(xid, "ctrl+p");
-    ASSERT_TRUE(WaitWindowNamed("Förhandsgranska"));
-    Sleep(1000);
+    ASSERT_NE(settledWindow("Förhandsgranska", 300), 0u);
     Shot("print-preview");
     Keys("Return");
-    ASSERT_TRUE(WaitWindowNamed("Print"));
-    Sleep(800);
+    // Its list of printers filled in.
+    const unsigned long print = settledWindow("Print", 500);
+    ASSERT_NE(print, 0u);
     {
         // The only printer, first row of the panel's list: chosen, then Return prints.
-        std::string id
-            = Shell("xdotool search --onlyvisible --name '^Print$' 2>/dev/null | head -1");
+        std::string id = std::to_string(print);
         std::string geo = Shell("xdotool getwindowgeometry --shell " + id + " 2>/dev/null");
         int x = 0, y = 0;
         if (geo.find("X=") != std::string::npos && geo.find("Y=") != std::string::npos) {
@@ -556,28 +610,31 @@ TEST(Vorantel, EditingUndoPrintingAndKeys)
         }
         Shell("xdotool mousemove --sync " + std::to_string(x + 60) + " " + std::to_string(y + 67)
             + " click 1 2>/dev/null");
-        Sleep(800);
+        view.WaitSettled(print, 300, 5000);
         Shot("print-to-file");
         Keys("Return");
     }
     const std::string printed = dir + "/output.pdf";
     ASSERT_TRUE(WaitFile(printed, 15000));
-    Sleep(1000);
+    // Written in place: read once it is whole.
+    WaitFor(
+        [&] { return Shell("pdfinfo " + Quote(printed) + " >/dev/null 2>&1 && echo ok") == "ok"; },
+        15000, 50);
     EXPECT_EQ(Shell("pdfinfo " + Quote(printed) + " | sed -n 's/^Pages: *//p'"), "1");
     EXPECT_NE(Shell("pdftotext " + Quote(printed) + " -").find("Skivetikett"), std::string::npos);
 
     // ---- Keys: Ctrl+BackSpace deletes the selected overlay (the picture, clicked on top in the
     // middle), leaving the design as it was before the picture came.
-    ClickAt(Rectangles(rects)["canvas"]);
+    ClickAt(view, xid, Rectangles(rects)["canvas"]);
     KeysTo(xid, "ctrl+BackSpace");
-    const std::string deleted = CanvasCrop(rects, "picture-deleted");
+    const std::string deleted = CanvasCrop(view, xid, rects, "picture-deleted");
     EXPECT_LT(CropDifference(withText, deleted), 2000);
     // In the new text's field Ctrl+Z is the field's own: the text added stays in the design.
-    ClickAt(Rectangles(rects)["tool-1020"]);
+    ClickAt(view, xid, Rectangles(rects)["tool-1020"]);
     Shell("xdotool type --delay 40 WWWWWWWW");
-    const std::string typed = CanvasCrop(rects, "field-typed");
+    const std::string typed = CanvasCrop(view, xid, rects, "field-typed");
     Keys("ctrl+z");
-    const std::string fieldUndo = CanvasCrop(rects, "field-ctrl-z");
+    const std::string fieldUndo = CanvasCrop(view, xid, rects, "field-ctrl-z");
     std::string raw = Shell(
         "compare -metric AE -fuzz 15% " + Quote(deleted) + " " + Quote(fieldUndo) + " null: 2>&1");
     EXPECT_GT(std::atol(raw.c_str()), 1000) << raw;

@@ -96,7 +96,8 @@ TEST(VorantelWaits, AClipboardOwnerThatNeverAnswersHoldsNoCommandAndNoSecondStar
     ASSERT_NE(xid, 0u);
     auto r = s.Canvas();
     ASSERT_EQ(r.count("canvas"), 1u);
-    Sleep(500);
+    // Drawn and answering: the clicks and keys land on a window that takes them.
+    XServerView().WaitSettled(xid);
 
     // Ten commands while a stopped xclip owns the clipboard: "Infogatext", three letters typed,
     // a click on the design, undo, redo, undo, redo, another click, Ctrl+C.
@@ -178,12 +179,13 @@ TEST(VorantelWaits, UndoAndRedoBurstsOnFiveHundredOverlaysAreWorkedThrough)
     ASSERT_NE(xid, 0u);
     auto r = s.Canvas();
     ASSERT_EQ(r.count("canvas"), 1u);
-    Sleep(800);
+    XServerView().WaitSettled(xid);
     // Twenty steps to undo: the overlay in the middle lowered one place at a time.
     Drive(xid, ClickWords(s.Now("canvas")) + "sleep 0.3");
     for (int i = 0; i < 4; ++i)
         Drive(xid, "key --delay 30 ctrl+minus ctrl+minus ctrl+minus ctrl+minus ctrl+minus");
-    Sleep(500);
+    // The twenty steps taken (the keys handled once the window answers) and drawn.
+    XServerView().WaitSettled(xid);
 
     // 200 keys 10 ms apart, as a held key sends them, back and forth through the steps, then
     // Ctrl+Q: its question shows once every key before it was handled. (xdotool itself takes
@@ -252,7 +254,7 @@ TEST(VorantelWaits, QuittingIsPromptAlsoWithALargePictureCopied)
     ASSERT_NE(xid, 0u);
     auto r = s.Canvas();
     ASSERT_EQ(r.count("canvas"), 1u);
-    Sleep(800);
+    XServerView().WaitSettled(xid);
     // The picture selected and copied: the clipboard offers its encodings, none made yet.
     Drive(xid, ClickWords(s.Now("canvas")) + "sleep 0.3 key ctrl+c");
     EXPECT_TRUE(WaitFor([] { return ClipboardOffers("image/jp2"); }, 5000));

@@ -77,27 +77,26 @@ protected:
         return xid;
     }
 
-    void Quit(unsigned long xid)
-    {
-        KeysTo(xid, "ctrl+q");
-        ClickAlertButton(rects, "Spara_inte", 2000);
-        EXPECT_EQ(program->Wait(10000), 0);
-    }
+    void Quit(unsigned long xid) { EXPECT_EQ(QuitWithoutSaving(*program, rects, xid), 0); }
 
     // The window on the screen once its size has come to rest.
     XRect Settled(unsigned long xid)
     {
+        // The same place and size, looked at often, for 300 ms on end.
         XRect last, now;
+        x.WindowRect(xid, last);
+        auto since = Clock::now();
         WaitFor(
             [&] {
-                Sleep(300);
                 x.WindowRect(xid, now);
-                const bool same = now.width == last.width && now.height == last.height
-                    && now.x == last.x && now.y == last.y;
-                last = now;
-                return same;
+                if (now.width != last.width || now.height != last.height || now.x != last.x
+                    || now.y != last.y) {
+                    last = now;
+                    since = Clock::now();
+                }
+                return Clock::now() - since >= std::chrono::milliseconds(300);
             },
-            5000, 50);
+            5000, 20);
         return now;
     }
 

@@ -8,6 +8,7 @@
 #include "support/ProgramRun.h"
 #include "support/TemporaryFolder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -78,40 +79,88 @@ inline bool WindowShows(const std::string& name)
 // Waits until a visible window of that name shows (dialogs and file panels).
 inline bool WaitWindowNamed(const std::string& name, int ms = 8000)
 {
-    return WaitFor([&] { return WindowShows(name); }, ms, 100);
+    return WaitFor([&] { return WindowShows(name); }, ms, 20);
 }
 
-// A file panel is up (its title given): the whole path is typed into its name field. Returns
-// once the panel has gone (at most some seconds), so that what follows is meant for the window.
+// Whether a window manager runs on the display (it names itself on the root window).
+inline bool WindowManagerRuns()
+{
+    return Shell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id")
+        != std::string::npos;
+}
+
+// Waits until the window of that name shows and takes the keys typed: a window manager gives it
+// the keyboard; without one, a modal panel takes the keys of its program once it shows.
+inline bool WaitKeysGoTo(const std::string& title, int ms = 8000)
+{
+    if (!WaitWindowNamed(title, ms))
+        return false;
+    if (!WindowManagerRuns())
+        return true;
+    return WaitFor(
+        [&] { return Shell("xdotool getwindowfocus getwindowname 2>/dev/null") == title; }, ms, 20);
+}
+
+// How many requests for its text the xclip that writes the log has answered.
+inline int RequestsAnswered(const std::string& log)
+{
+    const std::string text = TemporaryFolder::ReadFile(log);
+    const std::string mark = "selection request number ";
+    int waiting = 0;
+    for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1))
+        waiting = std::max(waiting, std::atoi(text.c_str() + at + mark.size()));
+    return waiting - 1;
+}
+
+// A file panel is up (its title given): the path (or a name, in a save panel's folder) is
+// pasted into it whole and the panel accepted with the keys. Pasting takes a blink where typing
+// took a second, and no completion of a folder name can race the keys that follow. xclip serves
+// the text and tells each request it answered; the accepting keys go once the panel has had its
+// text (the answer reaches the program before the keys do). Without xclip the path is typed.
+// Returns once the panel has gone (at most some seconds), so that what follows is meant for the
+// window.
 inline bool TypeIntoFilePanel(
     const std::string& title, const std::string& path, const std::string& accept = "Return")
 {
-    if (!WaitWindowNamed(title))
+    if (!WaitKeysGoTo(title))
         return false;
-    Sleep(400);
-    Keys("ctrl+a");
-    Shell("xdotool type --delay 20 " + Quote(path));
-    Sleep(300);
-    Keys(accept);
-    WaitFor([&] { return !WindowShows(title); }, 8000, 100);
+    if (Shell("command -v xclip").empty()) {
+        Keys("ctrl+a");
+        Shell("xdotool type --delay 20 " + Quote(path));
+        Sleep(300);
+    } else {
+        TemporaryFolder folder;
+        const std::string log = folder / "xclip.log";
+        // In the foreground (-verbose), so that its number is the one the shell tells.
+        const std::string pid = Shell("printf %s " + Quote(path)
+            + " | xclip -selection clipboard -i -verbose >" + Quote(log) + " 2>&1 & echo $!");
+        // It owns the clipboard once it waits for the first request.
+        WaitFor([&] { return RequestsAnswered(log) >= 0; }, 5000, 10);
+        const int before = RequestsAnswered(log);
+        Shell("xdotool key --clearmodifiers ctrl+a ctrl+v 2>/dev/null");
+        const bool pasted = WaitFor([&] { return RequestsAnswered(log) > before; }, 5000, 10);
+        if (!pid.empty())
+            Shell("kill " + pid + " 2>/dev/null");
+        if (!pasted)
+            return false;
+    }
+    // The first panel of a run may leave the keys unanswered while it is still getting ready
+    // (a Return typed at once after the paste was seen lost): they go again when after a while
+    // it still shows and nothing else has come (a question over it would take them).
+    const std::vector<std::string> before = WindowNames();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Shell("xdotool key --clearmodifiers " + accept + " 2>/dev/null");
+        if (WaitFor([&] { return !WindowShows(title); }, 2000, 20) || WindowNames() != before)
+            break;
+    }
+    WaitFor([&] { return !WindowShows(title); }, 8000, 20);
     return true;
 }
 
-// The same with the path pasted from the clipboard (xclip serves it) instead of typed key by
-// key: a path of thousands of bytes.
+// The same for a path of thousands of bytes (pasted as any path is).
 inline bool PasteIntoFilePanel(const std::string& title, const std::string& path)
 {
-    if (!WaitWindowNamed(title))
-        return false;
-    Shell("printf %s " + Quote(path) + " | xclip -selection clipboard -i >/dev/null 2>&1");
-    // Pasted once xclip serves it.
-    WaitFor([&] { return Shell("xclip -o -selection clipboard 2>/dev/null") == path; }, 5000, 50);
-    Keys("ctrl+a");
-    Keys("ctrl+v");
-    Sleep(300);
-    Keys("Return");
-    WaitFor([&] { return !WindowShows(title); }, 8000, 100);
-    return true;
+    return TypeIntoFilePanel(title, path);
 }
 
 // The alert files of the window's rectangle file, removed before an alert is expected.
@@ -125,7 +174,7 @@ inline void ForgetAlert(const std::string& file)
 // within ms).
 inline std::string AlertText(const std::string& file, int ms = 8000)
 {
-    if (!WaitFor([&] { return Exists(file + ".alert"); }, ms, 100))
+    if (!WaitFor([&] { return Exists(file + ".alert"); }, ms, 10))
         return "";
     return TemporaryFolder::ReadFile(file + ".alert-text");
 }
@@ -152,6 +201,20 @@ inline bool ClickAlertButton(const std::string& file, const std::string& label, 
     if (clicked)
         Sleep(400);
     return clicked;
+}
+
+// Ctrl+Q to the window, the question about unsaved work answered "Spara inte" when it comes:
+// whichever comes first, the program's end or the question, is waited for (no wait for a
+// question that an unchanged project never asks). The exit status, -1 when it still runs.
+inline int QuitWithoutSaving(
+    Program& program, const std::string& rects, unsigned long xid, int ms = 10000)
+{
+    ForgetAlert(rects);
+    KeysTo(xid, "ctrl+q");
+    WaitFor([&] { return !program.Running() || Exists(rects + ".alert"); }, ms, 10);
+    if (program.Running())
+        ClickAlertButton(rects, "Spara_inte", ms);
+    return program.Wait(ms);
 }
 
 // Where a control of the window that became ready last lies (its rectangles in "<file>.dialog",
