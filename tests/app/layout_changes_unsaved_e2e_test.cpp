@@ -69,33 +69,6 @@ bool TallestControl(const std::string& rects, unsigned long xid, int id, XRect& 
     return any;
 }
 
-// Keys to the window that make an alert show: what it says. As E2eSession.h's KeysForAlert, but
-// an alert just closed counts as gone once no window with a name other than the main window's
-// shows: the X server also lists unnamed windows of GTK's own (1 x 1 pixels), and waiting for the
-// main window to be the only window at all waited its whole 3 seconds each time.
-std::string AlertForKeys(const std::string& rects, unsigned long xid, const std::string& keys)
-{
-    std::string said;
-    for (int attempt = 0; attempt < 2 && said.empty(); ++attempt) {
-        ForgetAlert(rects);
-        WaitFor(
-            [] {
-                int main = 0;
-                for (const std::string& name : WindowNames()) {
-                    if (name.rfind(kCaption, 0) == 0)
-                        ++main;
-                    else if (!name.empty())
-                        return false;
-                }
-                return main == 1;
-            },
-            3000, 50);
-        KeysTo(xid, keys);
-        said = AlertText(rects, 8000);
-    }
-    return said;
-}
-
 // Clicks the middle of a control of the dialog window.
 void ClickControl(XServerView& x, unsigned long dialog, const XRect& control)
 {
@@ -134,7 +107,7 @@ protected:
     // the page's orientation ("Porträtt" 1000, "Landskap" 1001) and on "Tillämpa".
     void EditOrientation(unsigned long xid, int button, const char* shot)
     {
-        EXPECT_NE(AlertForKeys(s.rects, xid, "ctrl+e"), "");
+        EXPECT_NE(KeysForAlert(s.rects, xid, "ctrl+e"), "");
         Keys("Return");
         const unsigned long editor = WaitDialogWindow(s.rects, "Redigera etikettlayout");
         ASSERT_NE(editor, 0u);
@@ -165,7 +138,7 @@ TEST_F(LayoutUnsaved, AppliedInTheEditorTheChangeIsAskedForAndSaved)
     unsigned long xid = Start();
     ASSERT_NE(xid, 0u);
     EditOrientation(xid, 1001, "editor-landscape");
-    const std::string asked = AlertForKeys(s.rects, xid, "ctrl+q");
+    const std::string asked = KeysForAlert(s.rects, xid, "ctrl+q");
     Shot("quit-question", kShots);
     EXPECT_EQ(asked, "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
     ASSERT_TRUE(ClickAlertButton(s.rects, "Spara"));
@@ -195,7 +168,7 @@ TEST_F(LayoutUnsaved, ChosenForTheOpenProjectTheChangeIsAskedForAndSaved)
     const unsigned long xid = Start();
     ASSERT_NE(xid, 0u);
     // Nya, Öppna, Spara som (Spara is off), Stäng, Etikettlayout and its first item.
-    EXPECT_NE(AlertForKeys(s.rects, xid, "F10 Right Down Down Down Down Down Right Return"), "");
+    EXPECT_NE(KeysForAlert(s.rects, xid, "F10 Right Down Down Down Down Down Right Return"), "");
     Keys("Return");
     const unsigned long select = WaitDialogWindow(s.rects, "Välj etikettlayout");
     ASSERT_NE(select, 0u);
@@ -209,7 +182,7 @@ TEST_F(LayoutUnsaved, ChosenForTheOpenProjectTheChangeIsAskedForAndSaved)
 
     // Nya, Öppna, Spara, Spara som, Stäng.
     const std::string asked
-        = AlertForKeys(s.rects, xid, "F10 Right Down Down Down Down Down Return");
+        = KeysForAlert(s.rects, xid, "F10 Right Down Down Down Down Down Return");
     Shot("close-question", kShots);
     EXPECT_EQ(asked, "Ändringar som inte sparats\nVill du spara projektet innan du stänger?\n");
     ASSERT_TRUE(ClickAlertButton(s.rects, "Avbryt"));

@@ -7,7 +7,6 @@
 // folders, several files from a launcher. Screenshots are kept in <build>/e2e-requests.
 #include "app/VTLabelLayout.h"
 #include "lfw/zor/LSingleInstance.h"
-#include "support/AlertKeys.h"
 #include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/ScreenShots.h"
@@ -108,7 +107,7 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
             ASSERT_EQ(later.Wait(15000), 0) << later.Errors();
         }
         const long long answered = Ms(Clock::now() - asked);
-        ASSERT_TRUE(AskToQuitWhenAlone(s, xid));
+        ASSERT_TRUE(AskToQuit(s, xid));
         Program later(a.lone ? std::vector<std::string> { other }
                              : std::vector<std::string> { "-addtext", behind },
             From(s, "behind"));
@@ -539,9 +538,9 @@ TEST(RequestOutcomes, AWarningIsToldAsAWarning)
     EXPECT_EQ(first->Wait(10000), 0);
 }
 
-// A thousand requests or more in one start: the window answers pings between them (its longest
-// wait bounded by the same window's longest wait while idle), a start that comes meanwhile waits
-// for them and is carried out (not told that it waits for a dialog), and a start that waits for a
+// A thousand requests in one start: the window answers pings between them (its longest wait
+// bounded by the same window's longest wait while idle), a start that comes meanwhile waits for
+// them and is carried out (not told that it waits for a dialog), and a start that waits for a
 // word no longer than two seconds is kept informed until the outcome, seconds later, and is not
 // told "no answer". Every text is in the saved project.
 TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
@@ -565,22 +564,22 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
     const double idle = view.LongestPingWhile(
         xid, [] { Sleep(3000); }, 20);
 
-    // The arguments of a start of count requests.
+    // The arguments of a start of count requests of the file.
     std::vector<std::string> args;
     std::vector<const char*> argv;
-    auto requests = [&](int count) {
+    auto requests = [&](int count, const std::string& file) {
         args.assign(1, "vorantel");
         for (int i = 0; i < count; ++i)
-            args.insert(args.end(), { "-addtext", text });
+            args.insert(args.end(), { "-addtext", file });
         argv.clear();
         for (const std::string& a : args)
             argv.push_back(a.c_str());
     };
-    // How long a hundred requests take on this machine now: the start is made long enough (a
-    // thousand requests or more) to last three times the sender's two seconds of patience,
-    // however fast the machine.
+    // How long a hundred requests take on this machine now: the thousand requests (the most a
+    // start may make) are given texts long enough for the start to last three times the
+    // sender's two seconds of patience, however fast the machine.
     const int probe = 100;
-    requests(probe);
+    requests(probe, text);
     const auto probeStart = Clock::now();
     {
         LSingleInstance later;
@@ -589,8 +588,14 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
         ASSERT_EQ(probed.state, LSingleInstance::Answer::kDone) << probed.text;
     }
     const long long probeMs = std::max<long long>(1, Ms(Clock::now() - probeStart));
-    const int count = int(std::clamp<long long>(probe * 6000 / probeMs, 1000, 20000));
-    requests(count);
+    const int count = 1000;
+    const long long times = std::clamp<long long>(
+        (probe * 6000 + count * probeMs - 1) / (count * probeMs), 1, 10);
+    std::string longer = "längre\n";
+    for (long long i = 0; i < times; ++i)
+        longer += lines;
+    const std::string heavier = s.Write("langre.txt", longer);
+    requests(count, heavier);
     LSingleInstance::Answer answer;
     int other = -1;
     std::string otherErrors;
@@ -610,8 +615,8 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
         },
         20);
     std::printf("%d requests took %lld ms here; longest unanswered ping: idle %.1f ms, during "
-                "%d requests %.1f ms (%lld ms in all)\n",
-        probe, probeMs, idle, count, busy, took);
+                "%d requests of %lld times the lines %.1f ms (%lld ms in all)\n",
+        probe, probeMs, idle, count, times, busy, took);
     EXPECT_EQ(answer.state, LSingleInstance::Answer::kDone) << answer.text;
     EXPECT_EQ(other, 0);
     EXPECT_EQ(otherErrors, "");
@@ -620,7 +625,8 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
     EXPECT_LT(busy, 30 * idle + 250);
     ASSERT_TRUE(SaveInPlace(xid, project));
     const std::vector<std::string> texts = SavedTexts(project);
-    EXPECT_EQ(Count(texts, lines), size_t(probe + count));
+    EXPECT_EQ(Count(texts, lines), size_t(probe));
+    EXPECT_EQ(Count(texts, longer), size_t(count));
     EXPECT_EQ(Count(texts, "under tiden"), 1u);
     KeysTo(xid, "ctrl+q");
     EXPECT_EQ(first->Wait(10000), 0);

@@ -7,7 +7,6 @@
 #include "app/VTProjectFile.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/zor/LSingleInstance.h"
-#include "support/AlertKeys.h"
 #include "support/E2eSession.h"
 #include "support/ProjectTestSupport.h"
 #include "support/ScreenShots.h"
@@ -167,7 +166,7 @@ TEST(RequestsAndSaves, RefusedAndWaitingRequestsAreTold)
     }
     EXPECT_TRUE(WaitCaption(xid, kCaption + " - Namnlöst.vtproj"));
 
-    EXPECT_TRUE(AskToQuitWhenAlone(s, xid));
+    EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);
 }
@@ -308,7 +307,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
 
     // A changed project saved onto the full disk.
     addText();
-    EXPECT_EQ(KeysForAlertWhenAlone(s.rects, xid, "ctrl+s"),
+    EXPECT_EQ(KeysForAlert(s.rects, xid, "ctrl+s"),
         "Spara projekt\nDisken är full, så ”skiva.vtproj” kunde inte sparas. Den tidigare filen "
         "finns kvar oförändrad.\n");
     ScreenShot("save-on-a-full-disk", kShots);
@@ -317,7 +316,7 @@ TEST(RequestsAndSaves, AFullDiskIsNamedAndLeftoversOfKilledSavesGo)
     EXPECT_EQ(TemporaryFolder::List(disk.folder.Path()),
         (std::vector<std::string> { "fyllnad", "skiva.vtproj" }));
 
-    EXPECT_TRUE(AskToQuitWhenAlone(s, xid));
+    EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);
 }
@@ -389,7 +388,7 @@ TEST(RequestsAndSaves, FilesTheUserMayNotWriteAreLeftAlone)
         }
         later({ "-addtext", text });
         EXPECT_EQ(
-            KeysForAlertWhenAlone(rects, xid, "ctrl+s"), "Spara projekt\n" + c.message + "\n");
+            KeysForAlert(rects, xid, "ctrl+s"), "Spara projekt\n" + c.message + "\n");
         ScreenShot(c.shot, kShots);
         EXPECT_TRUE(ClickAlertButton(rects, "Fortsätt"));
         EXPECT_EQ(TemporaryFolder::ReadFile(c.path), c.bytes);
@@ -445,7 +444,7 @@ TEST(RequestsAndSaves, AnAutosaveInADeepDataFolderIsOffered)
     EXPECT_NE(std::string(value.c_str()), autosave);
     _LUserSettingGetString("AutoSave", "FileName", "", value);
     EXPECT_EQ(std::string(value.c_str()), autosave);
-    EXPECT_TRUE(AskToQuitWhenAlone(s, xid));
+    EXPECT_TRUE(AskToQuit(s, xid));
     EXPECT_TRUE(ClickAlertButton(s.rects, "Spara_inte"));
     EXPECT_EQ(first->Wait(8000), 0);
     EXPECT_FALSE(Exists(autosave));

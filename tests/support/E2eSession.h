@@ -84,6 +84,23 @@ public:
     std::string dir, rects;
 };
 
+// The main window is the only visible window with a name: an alert just closed has gone. The
+// toolkit keeps unnamed windows of its own mapped beside it (and the root window lists too), and
+// a window manager one under its own name: those are passed over (an alert, a panel or a dialog
+// has a name), or the wait would never end before its time is up.
+inline bool MainWindowAlone()
+{
+    size_t named = 0;
+    bool main = false;
+    for (const std::string& name : WindowNames()) {
+        if (name.empty() || name == "Openbox")
+            continue;
+        ++named;
+        main = main || name.rfind(kCaption, 0) == 0;
+    }
+    return named == 1 && main;
+}
+
 // Keys to the window that make an alert show: what it says. The keys go again when it does not
 // show in time (the window may not have had the focus back yet from an alert just closed).
 inline std::string KeysForAlert(
@@ -92,13 +109,7 @@ inline std::string KeysForAlert(
     std::string said;
     for (int attempt = 0; attempt < 2 && said.empty(); ++attempt) {
         ForgetAlert(rects);
-        // An alert just closed has gone from the screen: the main window alone shows.
-        WaitFor(
-            [] {
-                const std::vector<std::string> names = WindowNames();
-                return names.size() == 1 && names[0].rfind(kCaption, 0) == 0;
-            },
-            3000, 50);
+        WaitFor(MainWindowAlone, 3000, 50);
         KeysTo(xid, keys);
         said = AlertText(rects, 8000);
     }
