@@ -227,9 +227,9 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
             for (const Stop& stop : forward)
                 if (stop.w <= 2 || stop.h <= 2 || stop.x + stop.w <= 0 || stop.y + stop.h <= 0
                     || stop.x >= topW || stop.y >= topH)
-                    unshown.push_back(stop.name + " (nowhere in the window: " + std::to_string(stop.x)
-                        + "," + std::to_string(stop.y) + " " + std::to_string(stop.w) + "x"
-                        + std::to_string(stop.h) + ")");
+                    unshown.push_back(stop.name + " (nowhere in the window: "
+                        + std::to_string(stop.x) + "," + std::to_string(stop.y) + " "
+                        + std::to_string(stop.w) + "x" + std::to_string(stop.h) + ")");
             for (const Stop& stop : forward)
                 if (!stop.focused.empty() && stop.focused == stop.unfocused) {
                     unshown.push_back(stop.name);

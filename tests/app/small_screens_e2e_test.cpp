@@ -53,13 +53,13 @@ std::string Text(const XRect& r)
 bool TooltipShows()
 {
     // Tips are windows of the screen's root that no window manager frames.
-    std::istringstream ids(Shell("xwininfo -root -children 2>/dev/null | grep -o '^ *0x[0-9a-f]*'"));
+    std::istringstream ids(
+        Shell("xwininfo -root -children 2>/dev/null | grep -o '^ *0x[0-9a-f]*'"));
     std::string id;
     while (ids >> id)
         if (Shell("xprop -id " + id + " _NET_WM_WINDOW_TYPE 2>/dev/null").find("TOOLTIP")
                 != std::string::npos
-            && Shell("xwininfo -id " + id + " 2>/dev/null").find("IsViewable")
-                != std::string::npos)
+            && Shell("xwininfo -id " + id + " 2>/dev/null").find("IsViewable") != std::string::npos)
             return true;
     return false;
 }

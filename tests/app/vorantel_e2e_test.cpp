@@ -104,9 +104,21 @@ bool DropFiles(const std::vector<std::string>& paths, int x, int y)
         pump([&] { return done.load(); }, 10000);
         t.join();
     };
-    run("mousemove --sync " + std::to_string(wx + 60) + " " + std::to_string(wy + 40)
-        + " mousedown 1 mousemove_relative --sync -- -30 -30");
-    const bool dragging = pump([] { return begun.load(); }, 5000);
+    // A press that came before the window was on top (a window manager stacks and places a
+    // new window in its own time, the later the busier the machine) begins no drag: the window
+    // is raised and the press made again.
+    bool dragging = false;
+    for (int attempt = 0; attempt < 3 && !dragging; ++attempt) {
+        if (attempt > 0) {
+            run("mouseup 1");
+            gtk_window_present(GTK_WINDOW(window));
+            pump([&] { return !gtk_events_pending(); }, 1000);
+            gdk_window_get_origin(gtk_widget_get_window(window), &wx, &wy);
+        }
+        run("mousemove --sync " + std::to_string(wx + 60) + " " + std::to_string(wy + 40)
+            + " mousedown 1 mousemove_relative --sync -- -30 -30");
+        dragging = pump([] { return begun.load(); }, 5000);
+    }
     // Over the point, then a few pixels on, so that the window there has been asked about a
     // position once it knows the drag; the drop once the drag has reached it.
     run("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));

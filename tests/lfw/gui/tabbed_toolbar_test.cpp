@@ -781,19 +781,22 @@ TEST_F(TabbedToolBar, TheChevronsTipGoesWhenItsMenuOpens)
             int menuSamples = 0, tipSamples = 0;
             bool closed = false;
         } watch;
-        g_timeout_add(20, [](gpointer data) -> gboolean {
-            auto* watch = static_cast<Watch*>(data);
-            if (!MenuShows())
-                return G_SOURCE_CONTINUE;
-            ++watch->menuSamples;
-            if (TooltipShows())
-                ++watch->tipSamples;
-            if (watch->menuSamples < 50)
-                return G_SOURCE_CONTINUE;
-            CloseOpenMenus(nullptr);
-            watch->closed = true;
-            return G_SOURCE_REMOVE;
-        }, &watch);
+        g_timeout_add(
+            20,
+            [](gpointer data) -> gboolean {
+                auto* watch = static_cast<Watch*>(data);
+                if (!MenuShows())
+                    return G_SOURCE_CONTINUE;
+                ++watch->menuSamples;
+                if (TooltipShows())
+                    ++watch->tipSamples;
+                if (watch->menuSamples < 50)
+                    return G_SOURCE_CONTINUE;
+                CloseOpenMenus(nullptr);
+                watch->closed = true;
+                return G_SOURCE_REMOVE;
+            },
+            &watch);
         if (rested) {
             // From outside the chevron (where the last click left the pointer).
             ASSERT_TRUE(uitest::XMove(window, 2, 2));
