@@ -257,10 +257,10 @@ inline bool ClickDialogControl(
     return true;
 }
 
-// Keeps a screenshot of the screen in <build>/<folder> as "NN-name.png", numbered in the order
+// The path of the next screenshot in <build>/<folder>, "NN-name.png", numbered in the order
 // taken; the runs at a backing scale of 2 and under a window manager add "-scale2" and "-wm".
-// Answers the file's path.
-inline std::string Shot(const std::string& name, const std::string& folder = "e2e")
+// The folder is made.
+inline std::string ShotPath(const std::string& name, const std::string& folder)
 {
     static int count = 0;
     const std::string where = std::string(VT_BINARY_DIR) + "/" + folder;
@@ -271,7 +271,13 @@ inline std::string Shot(const std::string& name, const std::string& folder = "e2
         + (wm && wm[0] == '1' ? "-wm" : "");
     char number[16];
     std::snprintf(number, sizeof number, "%02d", ++count);
-    const std::string path = where + "/" + number + "-" + name + suffix + ".png";
+    return where + "/" + number + "-" + name + suffix + ".png";
+}
+
+// Keeps a screenshot of the screen at ShotPath. Answers the file's path.
+inline std::string Shot(const std::string& name, const std::string& folder = "e2e")
+{
+    const std::string path = ShotPath(name, folder);
     Shell("import -window root " + Quote(path) + " 2>/dev/null");
     return path;
 }

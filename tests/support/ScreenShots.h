@@ -20,16 +20,7 @@ namespace e2e {
 // Answers the file's path ("" when the screen could not be read or the file not written).
 inline std::string ScreenShot(const std::string& name, const std::string& folder = "e2e")
 {
-    static int count = 0;
-    const std::string where = std::string(VT_BINARY_DIR) + "/" + folder;
-    ::mkdir(where.c_str(), 0755);
-    const char* scale = std::getenv("GDK_SCALE");
-    const char* wm = std::getenv("VT_WINDOW_MANAGER");
-    const std::string suffix = std::string(scale && scale[0] == '2' ? "-scale2" : "")
-        + (wm && wm[0] == '1' ? "-wm" : "");
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", ++count);
-    const std::string path = where + "/" + number + "-" + name + suffix + ".png";
+    const std::string path = ShotPath(name, folder);
     XServerView view;
     const XRect screen = view.Screen();
     const std::vector<uint32_t> pixels = view.Pixels(screen);
