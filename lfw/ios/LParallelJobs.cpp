@@ -152,7 +152,8 @@ LParallelJobs::~LParallelJobs()
 void LParallelJobs::Add(Work work, double weight)
 {
     std::lock_guard<std::mutex> lock(fLock);
-    if (fEnded.load() || fClosed)
+    // After a failure every job added comes after the one that failed: it is dropped unrun.
+    if (fEnded.load() || fClosed || fFailedAt.load() != kNone)
         return;
     fJobs.push_back(std::unique_ptr<Job>(new Job(*this, fJobs.size(), std::move(work), weight)));
     fWaiting.push_back(fJobs.back().get());

@@ -222,6 +222,28 @@ TEST(ParallelJobs, AFailureEndsTheOthersAndIsToldOnce)
     EXPECT_EQ(told.errors, std::vector<std::string> { "Arbetet kunde inte slutföras." });
 }
 
+// However late the owner's thread comes to add them, the jobs added once a job has failed are
+// dropped unrun: they all come after the failure.
+TEST(ParallelJobs, JobsAddedAfterAFailureAreDroppedUnrun)
+{
+    LParallelJobs jobs("Prov", 2);
+    std::atomic<int> ranAfter { 0 };
+    jobs.Add([](LParallelJobs::Job& job) {
+        job.SetError("den första");
+        return LProcessResultError;
+    });
+    ASSERT_TRUE(Within([&] { return jobs.Ended(); }));
+    for (int i = 0; i < 5; ++i)
+        jobs.Add([&](LParallelJobs::Job&) {
+            ++ranAfter;
+            return LProcessResultSuccess;
+        });
+    Owner owner;
+    EXPECT_EQ(jobs.Finish(owner), LProcessResultError);
+    EXPECT_EQ(owner.errors, std::vector<std::string> { "den första" });
+    EXPECT_EQ(ranAfter.load(), 0);
+}
+
 // A job that fails stops only the jobs added after it: one before it that is still under way,
 // and asks whether to stop as a picture reader does, goes on, and its failure is the one told.
 TEST(ParallelJobs, AFailureLeavesTheJobsBeforeItToEnd)
