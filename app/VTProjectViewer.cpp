@@ -161,6 +161,8 @@ void VTProjectViewer::SetProject(VTProject* p)
         const VTProjectSaveState state = project->GetSaveState();
         EvProjectLabelLayoutChanged(*project);
         project->SetSaveState(state);
+        // As taken, the work is in its file (or in the autosave it was reopened from).
+        changedSinceAutoSave = false;
     } else {
         TimerReset(kVTProjectViewerAutoSaveTimer);
         DeleteAutoSave();
@@ -250,6 +252,7 @@ void VTProjectViewer::UpdateSelectedProjectTemplate()
 
 void VTProjectViewer::EvProjectLabelLayoutChanged(VTProject& p)
 {
+    changedSinceAutoSave = true;
     VTLabelLayout* layout = p.GetLabelLayout();
     VTLabelLayoutTemplate* first = nullptr;
     for (VTLabelLayoutPage* page = layout ? layout->pages.GetFirst() : nullptr; page && !first;
@@ -271,6 +274,7 @@ void VTProjectViewer::EvProjectLabelLayoutChanged(VTProject& p)
 
 void VTProjectViewer::EvProjectTemplateChanged(VTProject&)
 {
+    changedSinceAutoSave = true;
     canvas.Invalidate();
     // An edit may have taken pictures out of the project into its undo step (a deletion).
     if (history.KeepWithinBudget())
@@ -285,6 +289,9 @@ void VTProjectViewer::EvProjectSaveStateChanged(VTProject& p)
         autoSaveSeconds = 0;
         if (autoSaving || !autoSavePath.empty())
             DeleteAutoSave();
+    } else if (p.GetSaveState() == VTProjectSaveStateModified) {
+        // Also what changes no design (label positions moved in the print preview).
+        changedSinceAutoSave = true;
     }
 }
 

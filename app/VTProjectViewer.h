@@ -119,8 +119,17 @@ public:
     // Empties the undo history (the label layout changed under it) and tells the observers.
     void ResetHistory();
 
-    // Ends the project's autosave: one under way is abandoned, the file and the setting go.
+    // Ends the project's autosave: one under way is abandoned, the file and the setting go
+    // (both stay once KeepAutoSave has run).
     void DeleteAutoSave();
+    // The program ends without a question (the desktop session ends it): the unsaved work is
+    // autosaved now, on the window's thread, when it changed since the last autosave (or one
+    // was still being written), and the autosave and the setting naming it stay for the next
+    // start to offer, whatever closes the project after. The project's own file is not touched.
+    void KeepAutoSave();
+    // The project as it stands is in an autosave already (one reopened at the start): the end
+    // of the session writes none until it changes.
+    void AutoSaveIsCurrent() { changedSinceAutoSave = false; }
     // Starts writing the autosave off the window's thread; the setting names the file once it is
     // in place (an earlier run's autosave it named before is removed). Nothing while one is
     // under way.
@@ -226,6 +235,8 @@ private:
     void ClearBackgroundImagePath();
     void BackgroundImageChosen(VTBackgroundFill& fill);
     void MakeAutoSavePath();
+    // The autosave at path is in place: the setting names it.
+    void AutoSaveWritten(const std::string& path);
     // The panels' side of the edits.
     void WriteTextPanelValues(VTOverlayText& text);
     bool ImagePanelKeepAspect(bool current);
@@ -237,6 +248,10 @@ private:
 
     std::shared_ptr<bool> alive;
     std::unique_ptr<VTProjectBackgroundSave> autoSaving;
+    // The project changed since its last autosave was begun (or since it was taken).
+    bool changedSinceAutoSave = false;
+    // Set by KeepAutoSave: the autosave outlives the run.
+    bool keepAutoSave = false;
     bool focusNewText = false;
     bool pasting = false; // inside ClipboardPasteItems
     // Work that waits for the design to be on the screen, and the unbuilt panels, are done

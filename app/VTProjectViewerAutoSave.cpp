@@ -4,7 +4,8 @@
 // setting "AutoSave"/"FileName" names the file, so that the next start can offer it when the
 // program ended without closing the project (VTAutoSaveFiles.h). The pictures are encoded and
 // the file written off the window's thread (VTProjectBackgroundSave). Saved or closed, the
-// project's autosave goes.
+// project's autosave goes; when the desktop session ends the program (a signal), the work is
+// autosaved at once and the autosave stays for the next start.
 #include "app/VTAutoSaveFiles.h"
 #include "app/VTProjectBackgroundSave.h"
 #include "app/VTProjectFile.h"
@@ -136,24 +137,33 @@ void VTProjectViewer::AutoSave()
     if (autoSavePath.empty())
         return;
     const std::string path = autoSavePath;
+    // What changes from here on is not in this autosave.
+    changedSinceAutoSave = false;
     // The viewer owns the save: the answer never comes once it (or the save) has gone.
     auto done = [this, path](bool saved) {
         autoSaving.reset();
         // A failure (a folder gone or read-only) is silent; the next autosave tries again.
-        if (!saved)
+        if (!saved) {
+            changedSinceAutoSave = true;
             return;
-        WrittenThisRun().insert(path);
-        const std::string replaced = NamedAutoSave();
-        LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
-        // The autosave named before is an earlier run's that the start offered (left by the
-        // user, or reopened into this project under another name): this one replaces it. Never
-        // the project's own file, though (an autosave opened as a project).
-        if (!replaced.empty() && replaced != path && !WrittenThisRun().count(replaced)
-            && !(project && VTAutoSaveSameFile(replaced, project->GetPath())))
-            unlink(replaced.c_str());
+        }
+        AutoSaveWritten(path);
     };
     autoSaving = std::make_unique<VTProjectBackgroundSave>(
         *project, path, std::move(done), project->GetPath());
+}
+
+void VTProjectViewer::AutoSaveWritten(const std::string& path)
+{
+    WrittenThisRun().insert(path);
+    const std::string replaced = NamedAutoSave();
+    LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
+    // The autosave named before is an earlier run's that the start offered (left by the user,
+    // or reopened into this project under another name): this one replaces it. Never the
+    // project's own file, though (an autosave opened as a project).
+    if (!replaced.empty() && replaced != path && !WrittenThisRun().count(replaced)
+        && !(project && VTAutoSaveSameFile(replaced, project->GetPath())))
+        unlink(replaced.c_str());
 }
 
 std::string VTProjectViewer::NamedAutoSave()
@@ -163,10 +173,48 @@ std::string VTProjectViewer::NamedAutoSave()
     return value.c_str();
 }
 
+void VTProjectViewer::KeepAutoSave()
+{
+    keepAutoSave = true;
+    if (!project)
+        return;
+    // Text typed a moment ago is part of the work.
+    CommitPendingEdits();
+    // An autosave still being written may lack the latest edits, and its answer would come no
+    // more: it is abandoned (a write is waited for) and the work written here.
+    bool write = changedSinceAutoSave;
+    if (autoSaving) {
+        autoSaving.reset();
+        write = true;
+    }
+    // Saved work needs no autosave; a new project nobody touched holds no work.
+    if (!write || project->GetSaveState() != VTProjectSaveStateModified)
+        return;
+    if (autoSavePath.empty())
+        MakeAutoSavePath();
+    if (autoSavePath.empty())
+        return;
+    LProcessInterfaceVoid quiet;
+    VTProjectSnapshot snapshot;
+    if (VTProjectMakeSnapshot(quiet, *project, snapshot, project->GetPath())
+        != LProcessResultSuccess)
+        return;
+    VTProjectWriteSnapshot job { autoSavePath, std::move(snapshot) };
+    if (Process(quiet, job) != LProcessResultSuccess)
+        return;
+    changedSinceAutoSave = false;
+    AutoSaveWritten(autoSavePath);
+}
+
 void VTProjectViewer::DeleteAutoSave()
 {
     // An autosave under way stops first (a write is waited for), then its file goes too.
     autoSaving.reset();
+    if (keepAutoSave) {
+        // The program ends without closing the work: the next start offers the autosave.
+        autoSavePath.clear();
+        return;
+    }
     if (!autoSavePath.empty()) {
         if (FileExists(autoSavePath.c_str())
             && !(project && VTAutoSaveSameFile(autoSavePath, project->GetPath())))

@@ -14,6 +14,7 @@
 #include "platform/ui/LRunLoopWatch.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -118,13 +119,20 @@ void LApplication::ShowApplication()
 
 void LApplication::HideApplication()
 {
-    if (gHidden)
-        return;
+    // The windows are minimised, never taken off the screen: the taskbar lists them and brings
+    // them back. It does so without a word to the application, so a window that shows again
+    // after hiding is hidden again as at the first time.
+    const auto shown = [](LNativeWindow* w) { return w->IsVisible() && !w->IsMiniaturized(); };
+    if (gHidden) {
+        const std::vector<LNativeWindow*> windows = ApplicationWindows();
+        if (std::none_of(windows.begin(), windows.end(), shown))
+            return;
+    }
     gHidden = true;
     if (LAppDelegate* d = LAppDelegate::Shared())
         d->applicationWillHide();
     for (LNativeWindow* w : ApplicationWindows())
-        if (w->IsVisible())
+        if (shown(w))
             w->Miniaturize();
 }
 

@@ -23,7 +23,8 @@ public:
     static bool ModalSessionRun();
     // Shows the application's windows again when hidden, then brings the main window forward.
     static void ShowApplication();
-    // Hides the application: its windows are iconified (the delegate hears it first).
+    // Hides the application: its windows that show are iconified, so that the taskbar brings
+    // them back (the delegate hears it first); also again once the taskbar has done so.
     static void HideApplication();
     static bool IsHidden();
     // The first line (at most 259 bytes) of "resources/ref.txt" in the bundle's resources

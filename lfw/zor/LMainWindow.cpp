@@ -828,8 +828,9 @@ void LMainWindow::Command(int id, int code)
         CmOpen();
         return;
     case kCmdCloseWindow:
-        if (LNativeWindow* window = GetNativeWindow())
-            window->OrderOut();
+        // As the window's close button: the unsaved work is asked about, and the program ends
+        // with its only window (hidden, it would run on out of reach with the work).
+        CmExit();
         return;
     case kCmdHide:
         LApplication::HideApplication();

@@ -13,8 +13,9 @@ public:
     LMainWindowUtilBase();
     virtual ~LMainWindowUtilBase() = default;
 
-    // Set together when the desktop session ends the program (log-out, shut-down): the exit
-    // pages are then skipped.
+    // Set together when the desktop session ends the program (log-out, shut-down, a signal):
+    // the exit pages are then skipped, and the open work is not closed but kept for the next
+    // start.
     bool bSystemIsQuitting = false;
     bool bSkipExitChecks = false;
     // The product home page and the same address percent-encoded (at most 259 bytes).

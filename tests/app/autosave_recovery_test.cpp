@@ -13,6 +13,7 @@
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +159,43 @@ TEST_F(AutoSaveRecovery, ASaveRemovesTheAutosave)
     EXPECT_TRUE(Exists(autosave));
     f.viewer.SetProject(nullptr);
     EXPECT_EQ(autosaves::Left(), std::vector<std::string> {});
+}
+
+// The end of the session while an autosave is being written (a picture that takes a moment):
+// that one is abandoned and the work written at once, though nothing changed since it began;
+// closed afterwards, the project leaves the autosave and the setting for the next start. Ended
+// again with nothing changed, nothing is written.
+TEST_F(AutoSaveRecovery, TheSessionsEndKeepsTheWorkWrittenAtOnce)
+{
+    TemporaryFolder work;
+    const std::string path = work.Path() + "/skiva.vtproj";
+    auto f = std::make_unique<Fixture>();
+    f->project->SetPath(path.c_str());
+    LImageBuffer picture;
+    sample::MakePicture(picture, 2000, 1500, 3);
+    f->viewer.AddOverlayImage(picture, "stor.png");
+    f->viewer.AddOverlayText("Sist");
+    for (int i = 0; i < 3; ++i)
+        f->viewer.EvTimer(kVTProjectViewerAutoSaveTimer);
+    ASSERT_TRUE(f->viewer.IsAutoSaving());
+    f->viewer.KeepAutoSave();
+    EXPECT_FALSE(f->viewer.IsAutoSaving());
+    const std::string autosave = DataFolder() + "skiva_autosave.vtproj";
+    struct stat first { };
+    ASSERT_EQ(stat(autosave.c_str(), &first), 0);
+    f->viewer.KeepAutoSave();
+    struct stat again { };
+    ASSERT_EQ(stat(autosave.c_str(), &again), 0);
+    EXPECT_EQ(again.st_ino, first.st_ino) << "written again, unchanged";
+    f->viewer.SetProject(nullptr);
+    EXPECT_EQ(Setting("AutoSave", "FileName"), autosave);
+    EXPECT_EQ(Texts(autosave), std::vector<std::string> { "Sist" });
+    EXPECT_EQ(VTProjectReadAutoSaveOrigin(autosave.c_str()), path);
+    EXPECT_FALSE(Exists(path));
+    f.reset();
+    EXPECT_EQ(autosaves::Left(), std::vector<std::string> { "skiva_autosave.vtproj" });
+    ASSERT_EQ(unlink(autosave.c_str()), 0);
+    LUserSettingSetString("AutoSave", "FileName", "");
 }
 
 // A reopened autosave's project autosaves into that same file (not "_2"), so the setting goes on

@@ -274,6 +274,7 @@ void MainDialog::EvWindowReady()
                 reopenedAutoSave = autosave;
                 if (project->GetSaveState() != VTProjectSaveStateModified)
                     project->SetSaveState(VTProjectSaveStateModified);
+                projectViewer.AutoSaveIsCurrent();
                 LUserSettingSetString("AutoSave", "FileName", autosave.c_str());
                 UpdateCaption();
                 EnableControls();
@@ -338,6 +339,10 @@ void MainDialog::DestroyDialog()
     _EndAllStarts();
     GetTabbedToolBar().TabbedToolBarDestroy();
     DragDropDestroy(*this);
+    // Ended by the desktop session (a signal), not closed by the user: the unsaved work stays
+    // autosaved for the next start.
+    if (bSystemIsQuitting)
+        projectViewer.KeepAutoSave();
     // The viewer lets go of the project (and its timer) before its views go.
     projectViewer.SetProject(nullptr);
     projectViewer.RemoveNotifyee(*this);

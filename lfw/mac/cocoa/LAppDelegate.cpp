@@ -70,6 +70,8 @@ int LAppDelegate::Run(int argc, char** argv)
     fLoop = loop;
     fSignalWatches[0] = LRunLoopWatch::AddSignal(SIGTERM, SignalArrived, this);
     fSignalWatches[1] = LRunLoopWatch::AddSignal(SIGINT, SignalArrived, this);
+    // The terminal or the session the program was started from went away.
+    fSignalWatches[2] = LRunLoopWatch::AddSignal(SIGHUP, SignalArrived, this);
 
     applicationWillFinishLaunching();
     if (!bTerminating)

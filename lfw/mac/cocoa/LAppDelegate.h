@@ -4,7 +4,8 @@
 // (through hooks, installed from above) start the application, hands the command line's
 // documents to the main window as one "odoc" event ("oapp" without documents), turns the event
 // loop until the application terminates, and then finishes a pending Dock step and deletes the
-// main window. SIGTERM and SIGINT arrive as "quit". Main thread only.
+// main window. SIGTERM, SIGINT and SIGHUP arrive as "quit" (the desktop session ends the
+// program: nothing is asked, the unsaved work is kept for the next start). Main thread only.
 #pragma once
 
 #include "platform/ui/LRunLoop.h"
@@ -86,7 +87,7 @@ private:
     bool bTerminating = false;
     bool bRunning = false;
     void* fLoop = nullptr; // the GMainLoop of Run
-    uintptr_t fSignalWatches[2] = { 0, 0 };
+    uintptr_t fSignalWatches[3] = { 0, 0, 0 };
     LRunLoopTimer fQuitLater { QuitLater, this };
     long long fQuitAskedAt = 0; // when a deferred signal's quitting was first asked for (ms)
     int fExitStatus = 0;

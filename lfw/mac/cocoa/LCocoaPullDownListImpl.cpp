@@ -37,11 +37,19 @@ LCocoaPullDownListImpl::LCocoaPullDownListImpl(const LUiRect& frame, LCocoaWindo
 
 LCocoaPullDownListImpl::~LCocoaPullDownListImpl()
 {
-    delete fMenuDelegate;
     if (fMenu) {
+        // The menu may still be open (its window closed under it, a signal ending the program):
+        // its closing, which destroying it brings, must not come back to the list going here.
+        g_signal_handlers_disconnect_matched(
+            fMenu, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
+        for (Item& item : fItems)
+            if (item.widget)
+                g_signal_handlers_disconnect_matched(
+                    item.widget, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, this);
         gtk_widget_destroy(fMenu);
         g_object_unref(fMenu);
     }
+    delete fMenuDelegate;
 }
 
 void LCocoaPullDownListImpl::setMenuDelegate(LCocoaPullDownListMenuDelegate* delegate)
