@@ -309,6 +309,11 @@ bool LMacWindowManager::WindowCancel(LNativeWindow&)
 bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const LUiEvent& event)
 {
     LUiRef<LMacWindowManager> hold(this);
+    // A pull-down list with the focus takes its own keys (Space, Return and Alt+Down open it,
+    // the arrows choose) before a default button or the window's menus.
+    if (auto* list = dynamic_cast<LCocoaPullDownListImpl*>(window.FirstResponder());
+        list && list->keyDownWithFocus(event))
+        return true;
     // A space without modifiers is never a key equivalent (no menu or button shortcut takes it):
     // it goes to the focused control alone.
     constexpr uint32_t kModifiers = kLUiShift | kLUiControl | kLUiAlt | kLUiSuper | kLUiCapsLock;
