@@ -315,10 +315,12 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
         list && list->keyDownWithFocus(event))
         return true;
     // A space without modifiers is never a key equivalent (no menu or button shortcut takes it):
-    // it goes to the focused control alone.
+    // it goes to the focused control alone. One that does not take the key itself is pressed
+    // with it, as GTK's windows do (a button, a check box).
     constexpr uint32_t kModifiers = kLUiShift | kLUiControl | kLUiAlt | kLUiSuper | kLUiCapsLock;
     if (event.keyval == GDK_KEY_space && !(event.modifiers & kModifiers)) {
-        window.PropagateKeyToFocus(event);
+        if (!window.PropagateKeyToFocus(event) && window.Gtk())
+            gtk_window_activate_focus(window.Gtk());
         return true;
     }
     // Return in a number field applies the typed number there: it is not the default button's.
