@@ -145,6 +145,9 @@ void LEmbeddedWindowTitled::InitDialog()
     fTitleBar.fFont = font;
     InitPanel();
     HandleInterWinMessage(*this, 0);
+    // Collapsed, only the title bar shows: the controls below it take no focus.
+    if (LView* view = GetContentView())
+        view->SetKeyboardShut(bCollapsed);
 }
 
 void LEmbeddedWindowTitled::EvBackingScaleChanged()
@@ -190,6 +193,8 @@ void LEmbeddedWindowTitled::EnableCollapse(bool enable)
 void LEmbeddedWindowTitled::SetCollapsed(bool collapsed)
 {
     bCollapsed = collapsed;
+    if (LView* view = GetContentView())
+        view->SetKeyboardShut(collapsed);
     fTitleBar.Update();
 }
 

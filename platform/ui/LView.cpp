@@ -143,6 +143,15 @@ gboolean OnLayoutFocus(GtkWidget* widget, GtkDirectionType direction, gpointer d
     return moved;
 }
 
+// Keyboard navigation into a shut view: passed over with everything inside it.
+gboolean OnShutFocus(GtkWidget* widget, GtkDirectionType, gpointer data)
+{
+    if (!static_cast<LView*>(data)->IsKeyboardShut())
+        return FALSE;
+    g_signal_stop_emission_by_name(widget, "focus");
+    return FALSE;
+}
+
 gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
 {
     static_cast<LView*>(data)->FocusIn();
@@ -441,6 +450,7 @@ GtkWidget* LView::Widget()
     fWidget = w;
     g_object_set_data(G_OBJECT(w), kViewDataKey, this);
     g_signal_connect(w, "destroy", G_CALLBACK(LViewGlue::Destroyed), this);
+    g_signal_connect(w, "focus", G_CALLBACK(OnShutFocus), this);
     if (VT_IS_LAYOUT(w))
         ConnectLayoutSignals(w, this);
     g_signal_connect(w, "focus-in-event", G_CALLBACK(OnFocusIn), this);
@@ -684,6 +694,19 @@ void LView::SetAcceptsFocus(bool accepts)
     fAcceptsFocus = accepts;
     if (fWidget)
         gtk_widget_set_can_focus(fWidget, accepts);
+}
+
+void LView::SetKeyboardShut(bool shut)
+{
+    fKeyboardShut = shut;
+    if (!shut || !fWidget)
+        return;
+    GtkWidget* top = gtk_widget_get_toplevel(fWidget);
+    if (!GTK_IS_WINDOW(top))
+        return;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(top));
+    if (focus && (focus == fWidget || gtk_widget_is_ancestor(focus, fWidget)))
+        gtk_window_set_focus(GTK_WINDOW(top), nullptr);
 }
 
 bool LView::HasFocus() const

@@ -103,6 +103,11 @@ public:
     // controls with a GTK widget of their own keep GTK's navigation.
     void SetCanBecomeKeyView(bool can) { fCanBecomeKeyView = can; }
     bool CanBecomeKeyView() const { return fCanBecomeKeyView; }
+    // While shut, keyboard navigation passes over the view and everything inside it, as over a
+    // hidden view (a collapsed panel, whose controls are out of sight); a focus inside it is
+    // taken away when it shuts, as when a focused control is hidden.
+    void SetKeyboardShut(bool shut);
+    bool IsKeyboardShut() const { return fKeyboardShut; }
 
     // The widget, made on first call; ExistingWidget never makes it.
     GtkWidget* Widget();
@@ -211,6 +216,7 @@ private:
     bool fOpaque = false;
     bool fAcceptsFocus = false;
     bool fCanBecomeKeyView = true;
+    bool fKeyboardShut = false;
     bool fWarnedNoContainer = false;
     bool fInDrag = false;
     bool fDropped = false;

@@ -3,7 +3,9 @@
 // top, left to right within a row), and Shift+Tab goes back the same way. Each control shows
 // that it has the focus (it is drawn otherwise than when another control has it), and a link
 // opens with Return and with Space as with a click. Controls that show no focus are kept as
-// pictures under <build>/test-artefacts/focus.
+// pictures under <build>/test-artefacts/focus. The main window's Tab passes over a collapsed
+// panel, and pull-down lists open and choose by keyboard (under openbox, on a laptop's screen),
+// their open menus kept as pictures there too.
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTLabelLayout.h"
 #include "app/VTLabelLayoutData.h"
@@ -11,20 +13,29 @@
 #include "app/VTLabelLayoutSelectDialog.h"
 #include "app/VTOptions.h"
 #include "app/VTOptionsDialog.h"
+#include "app/VTOverlayText.h"
 #include "app/VTPrintPreviewDialog.h"
 #include "app/VTProject.h"
 #include "app/VTSmallDialogs.h"
 #include "app/VTStationerySelectDialog.h"
+#include "app/lxa/mac/MainDialog.h"
 #include "lfw/gen/LPtr.h"
+#include "lfw/gen/LUserSettings.h"
 #include "lfw/gui/LCommandLinkButton.h"
 #include "lfw/mac/LMacWindow.h"
+#include "lfw/mac/LMenu.h"
+#include "lfw/mac/LPaperSize.h"
+#include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "lfw/zor/LAboutBox.h"
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/UI.h"
 #include "support/InstalledPrograms.h"
+#include "support/OwnScreen.h"
 #include "support/PrivateHomes.h"
 #include "support/UiTestSupport.h"
 
@@ -33,7 +44,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,7 +132,7 @@ void LastKey(LNativeWindow* window, const char* key)
 }
 
 // The stops Tab (or Shift+Tab) goes through from the focus the window starts with, until it
-// comes back to it (at most 40). With pixels, each stop's box is kept as drawn with the focus on
+// comes back to it (at most 80). With pixels, each stop's box is kept as drawn with the focus on
 // it (the first stop's once the keyboard has come round to it) and with the focus on the next.
 std::vector<Stop> Walk(LNativeWindow* window, const char* key, bool pixels = false)
 {
@@ -131,7 +144,7 @@ std::vector<Stop> Walk(LNativeWindow* window, const char* key, bool pixels = fal
             return stops;
     }
     stops.push_back(first);
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 80; ++i) {
         Key(window, key);
         // The box is read once the window is laid out and drawn with the focus moved: a
         // control just shown (the page of another tab) has its place only then.
@@ -160,13 +173,13 @@ void TabTo(LNativeWindow* window, GtkWidget* widget, size_t stops)
         Key(window, "Tab");
 }
 
-// The links of a window's content, in the order of its views.
-void FindLinks(LView* view, std::vector<LCocoaHyperLinkImpl*>& links)
+// The views of a kind in a tree (a window's links), in the order of its views.
+template <class T> void FindViews(LView* view, std::vector<T*>& found)
 {
-    if (auto* link = dynamic_cast<LCocoaHyperLinkImpl*>(view))
-        links.push_back(link);
+    if (auto* t = dynamic_cast<T*>(view))
+        found.push_back(t);
     for (LView* child : view->Subviews())
-        FindLinks(child, links);
+        FindViews(child, found);
 }
 
 std::string Describe(const std::vector<Stop>& stops)
@@ -186,6 +199,34 @@ bool After(const Stop& a, const Stop& b)
     if (sameRow)
         return b.x > a.x;
     return b.y > a.y;
+}
+
+// The stops of a walk with pixels that show no focus, by name. A stop drawn the same with and
+// without the focus shows none: a picture of the window with the focus on it is kept (Tab goes
+// on to the first stop again). A stop with no box in the window (a hidden control that still
+// takes the focus) shows none either: the keyboard goes where the user cannot see it.
+std::vector<std::string> Unshown(
+    LNativeWindow* window, const char* title, const std::vector<Stop>& forward)
+{
+    std::vector<std::string> unshown;
+    GtkWidget* top = GTK_WIDGET(window->Gtk());
+    const int topW = gtk_widget_get_allocated_width(top);
+    const int topH = gtk_widget_get_allocated_height(top);
+    for (const Stop& stop : forward)
+        if (stop.w <= 2 || stop.h <= 2 || stop.x + stop.w <= 0 || stop.y + stop.h <= 0
+            || stop.x >= topW || stop.y >= topH)
+            unshown.push_back(stop.name + " (nowhere in the window: " + std::to_string(stop.x) + ","
+                + std::to_string(stop.y) + " " + std::to_string(stop.w) + "x"
+                + std::to_string(stop.h) + ")");
+    for (const Stop& stop : forward)
+        if (!stop.focused.empty() && stop.focused == stop.unfocused) {
+            unshown.push_back(stop.name);
+            TabTo(window, stop.widget, forward.size());
+            uitest::PumpUntilDrawn(window);
+            KeepPicture(window,
+                std::string(title) + " " + std::to_string(unshown.size()) + " " + stop.name);
+        }
+    return unshown;
 }
 
 // Checks the order of one dialog, run by open, with the window that is key once it shows; at
@@ -217,28 +258,7 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
             squeezed = !LUiMainScreen(screen) || frame.width + 8 > screen.frame.width
                 || frame.height + 40 > screen.frame.height;
             forward = Walk(window, "Tab", true);
-            // A stop drawn the same with and without the focus shows none: a picture of the
-            // window with the focus on it is kept. Tab then goes on to the first stop again.
-            // A stop with no box in the window (a hidden control that still takes the
-            // focus) shows none either: the keyboard goes where the user cannot see it.
-            GtkWidget* top = GTK_WIDGET(window->Gtk());
-            const int topW = gtk_widget_get_allocated_width(top);
-            const int topH = gtk_widget_get_allocated_height(top);
-            for (const Stop& stop : forward)
-                if (stop.w <= 2 || stop.h <= 2 || stop.x + stop.w <= 0 || stop.y + stop.h <= 0
-                    || stop.x >= topW || stop.y >= topH)
-                    unshown.push_back(stop.name + " (nowhere in the window: "
-                        + std::to_string(stop.x) + "," + std::to_string(stop.y) + " "
-                        + std::to_string(stop.w) + "x" + std::to_string(stop.h) + ")");
-            for (const Stop& stop : forward)
-                if (!stop.focused.empty() && stop.focused == stop.unfocused) {
-                    unshown.push_back(stop.name);
-                    TabTo(window, stop.widget, forward.size());
-                    uitest::PumpUntilDrawn(window);
-                    KeepPicture(window,
-                        std::string(title) + " " + std::to_string(unshown.size()) + " "
-                            + stop.name);
-                }
+            unshown = Unshown(window, title, forward);
             if (!forward.empty())
                 TabTo(window, forward.front().widget, forward.size());
             backward = Walk(window, "shift+Tab");
@@ -267,6 +287,197 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
     ASSERT_EQ(backward.size(), forward.size());
     for (size_t i = 0; i < forward.size(); ++i)
         EXPECT_EQ(backward[i].widget, forward[(forward.size() - i) % forward.size()].widget) << i;
+}
+
+// Presses Tab (or the key given) until the view (or a widget inside it) has the focus (at most
+// stops times); true when it has it.
+bool TabToView(LNativeWindow* window, LView* view, size_t stops, const char* key = "Tab")
+{
+    auto focused = [&] {
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window->Gtk()));
+        return focus && LView::FromWidget(focus) && LView::FromWidget(focus)->IsDescendantOf(view);
+    };
+    for (size_t i = 0; i < stops && !focused(); ++i)
+        Key(window, key);
+    return focused();
+}
+
+// The one view of a kind in a tree whose tag is the id.
+template <class T> T* FindView(LView* root, int id)
+{
+    std::vector<T*> found;
+    FindViews(root, found);
+    for (T* view : found)
+        if (view->Tag() == id)
+            return view;
+    return nullptr;
+}
+
+// Whether the view's widget is its window's focus (the window has the keyboard again once a
+// menu has let it go).
+bool IsFocus(LView* view)
+{
+    GtkWidget* top = gtk_widget_get_toplevel(view->Widget());
+    return GTK_IS_WINDOW(top) && gtk_window_get_focus(GTK_WINDOW(top)) == view->Widget();
+}
+
+bool MenuOpen(LCocoaPullDownListImpl* list)
+{
+    return list->menu() && gtk_widget_get_mapped(list->menu());
+}
+
+// The entry of the list's menu that the keyboard is on ("" when none).
+std::string Highlighted(LCocoaPullDownListImpl* list)
+{
+    GtkWidget* item = gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(list->menu()));
+    const char* title = item ? gtk_menu_item_get_label(GTK_MENU_ITEM(item)) : nullptr;
+    return title ? title : "";
+}
+
+// Keeps the window with the list's open menu over it, as the screen shows them, under
+// <build>/test-artefacts/focus.
+void KeepMenuPicture(LNativeWindow* window, LCocoaPullDownListImpl* list, const char* name)
+{
+    GtkWidget* top = GTK_WIDGET(window->Gtk());
+    GtkWidget* menu = gtk_widget_get_toplevel(list->menu());
+    uitest::PumpUntilDrawn(window);
+    uitest::PumpUntilDrawn(menu);
+    int x = 0, y = 0, mx = 0, my = 0;
+    gdk_window_get_origin(gtk_widget_get_window(top), &x, &y);
+    gdk_window_get_origin(gtk_widget_get_window(menu), &mx, &my);
+    const int s = gtk_widget_get_scale_factor(top);
+    const int left = std::min(x, mx), up = std::min(y, my);
+    const int right = std::max(
+        x + gtk_widget_get_allocated_width(top), mx + gtk_widget_get_allocated_width(menu));
+    const int bottom = std::max(
+        y + gtk_widget_get_allocated_height(top), my + gtk_widget_get_allocated_height(menu));
+    const std::string path = uitest::ArtefactPath("focus", name);
+    g_mkdir_with_parents(std::string(path, 0, path.rfind('/')).c_str(), 0755);
+    uitest::Run("import -window root -crop " + std::to_string((right - left) * s) + "x"
+        + std::to_string((bottom - up) * s) + "+" + std::to_string(left * s) + "+"
+        + std::to_string(up * s) + " '" + path + "' 2>/dev/null");
+}
+
+// Chooses an entry of a pull-down list of the window with the keyboard alone: Tab brings the
+// focus to the list, the key opens its menu at the entry it shows, the arrows go to the entry
+// wanted and Return chooses it. The window stays open and the list keeps the focus.
+void ChooseByKeyboard(LNativeWindow* window, LCocoaPullDownListImpl* list, const char* key,
+    const std::string& wanted, const char* picture = nullptr)
+{
+    SCOPED_TRACE(std::string(key) + " and " + wanted);
+    ASSERT_TRUE(TabToView(window, list, 80));
+    const std::string shown = list->title();
+    ASSERT_TRUE(uitest::PressKeys(window, list->menu(), key));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return MenuOpen(list); }));
+    EXPECT_EQ(Highlighted(list), shown);
+    const int to = list->findItem(wanted.c_str());
+    ASSERT_GE(to, 0);
+    const char* arrow = to > list->getSelectedItem() ? "Down" : "Up";
+    for (int i = 0; i < list->getItemCount() && Highlighted(list) != wanted; ++i)
+        ASSERT_TRUE(uitest::PressKeys(window, list->menu(), arrow));
+    EXPECT_EQ(Highlighted(list), wanted);
+    if (picture)
+        KeepMenuPicture(window, list, picture);
+    ASSERT_TRUE(uitest::PressKeys(window, list->menu(), "Return"));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !MenuOpen(list); }));
+    EXPECT_EQ(list->title(), wanted);
+    EXPECT_TRUE(IsFocus(list));
+    EXPECT_TRUE(gtk_widget_get_mapped(GTK_WIDGET(window->Gtk())));
+}
+
+// Opens the list's menu with the key and closes it with Escape: it opened at the entry the list
+// shows, and nothing changed (the window stays open).
+void OpenAndClose(LNativeWindow* window, LCocoaPullDownListImpl* list, const char* key)
+{
+    SCOPED_TRACE(key);
+    const std::string shown = list->title();
+    ASSERT_TRUE(uitest::PressKeys(window, list->menu(), key));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return MenuOpen(list); }));
+    EXPECT_EQ(Highlighted(list), shown);
+    ASSERT_TRUE(uitest::PressKeys(window, list->menu(), "Escape"));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !MenuOpen(list); }));
+    EXPECT_EQ(list->title(), shown);
+    EXPECT_TRUE(IsFocus(list));
+    EXPECT_TRUE(gtk_widget_get_mapped(GTK_WIDGET(window->Gtk())));
+}
+
+bool KeyWindowShown()
+{
+    LNativeWindow* w = LNativeWindow::KeyWindow();
+    return w && w->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(w->Gtk()));
+}
+
+// The top-level window that has the keyboard, null when none.
+GtkWindow* ActiveWindow()
+{
+    GtkWindow* active = nullptr;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l; l = l->next)
+        if (gtk_window_is_active(GTK_WINDOW(l->data)))
+            active = GTK_WINDOW(l->data);
+    g_list_free(list);
+    return active;
+}
+
+// Closes the windows that come over the main window one after another (at most count of them)
+// with the keyboard as each has it: an alert with Return, its answer, another window with
+// Escape. Their titles (an alert's heading) are added to the list as they show.
+void CloseWindowsThatShow(
+    GtkWindow* main, const std::shared_ptr<std::vector<std::string>>& titles, int count)
+{
+    uitest::When([main] { return ActiveWindow() && ActiveWindow() != main; },
+        [main, titles, count] {
+            GtkWindow* shown = ActiveWindow();
+            if (!shown || shown == main)
+                return; // none came
+            const bool alert = static_cast<void*>(shown) == LUiCurrentAlertWidget();
+            // An alert by its heading.
+            gchar* text = nullptr;
+            if (alert)
+                g_object_get(shown, "text", &text, nullptr);
+            const char* title = alert ? text : gtk_window_get_title(shown);
+            titles->push_back(title ? title : "");
+            g_free(text);
+            uitest::Run(std::string("xdotool key ") + (alert ? "Return" : "Escape"));
+            if (count > 1)
+                uitest::When([shown] { return ActiveWindow() != shown; },
+                    [main, titles, count] { CloseWindowsThatShow(main, titles, count - 1); });
+        });
+}
+
+// The main window with a new CD project, shown.
+struct MainWindowRun {
+    MainWindowRun()
+    {
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+        w = std::make_unique<MainDialog>();
+        const char* argv[] = { "vorantel" };
+        ok = w->MainWindowInit(1, argv) && uitest::ShowAndWait(w->GetNativeWindow())
+            && w->CmNewDocument(new VTLabelLayoutDataGenericCDStandard)
+            && uitest::PumpUntilDrawn(w->GetNativeWindow());
+    }
+    ~MainWindowRun()
+    {
+        if (w && !w->IsDestroyed())
+            w->MainWindowDestroy();
+        w.reset();
+        LMainMenu::SetMainMenu(nullptr);
+    }
+    MainWindowRun(const MainWindowRun&) = delete;
+    MainWindowRun& operator=(const MainWindowRun&) = delete;
+    LNativeWindow* Window() const { return w->GetNativeWindow(); }
+    std::unique_ptr<MainDialog> w;
+    bool ok = false;
+};
+
+// The test again on a screen of 1280 x 800 points with openbox managing the windows, as a
+// person with a laptop has them; false where it has run there already.
+bool OnLaptopScreen()
+{
+    const char* s = std::getenv("GDK_SCALE");
+    const int k = s && std::atoi(s) > 1 ? std::atoi(s) : 1;
+    return ownscreen::RunOnScreen(
+        std::to_string(1280 * k) + "x" + std::to_string(800 * k), "VT_WINDOW_MANAGER=1");
 }
 
 class DialogFocusOrder : public ::testing::Test {
@@ -350,7 +561,7 @@ TEST_F(DialogFocusOrder, LinksOpenWithReturnAndSpace)
     auto useLink = [&](LDialog& dialog, const char* shot, Seen& seen) {
         LNativeWindow* window = dialog.GetNativeWindow();
         std::vector<LCocoaHyperLinkImpl*> links;
-        FindLinks(dialog.GetContentView(), links);
+        FindViews(dialog.GetContentView(), links);
         ASSERT_EQ(links.size(), 1u);
         GtkWidget* link = links[0]->Widget();
         TabTo(window, link, 40);
@@ -406,4 +617,231 @@ TEST_F(DialogFocusOrder, LinksOpenWithReturnAndSpace)
     for (const std::string& page : inAbout.opened)
         EXPECT_NE(page.find("://"), std::string::npos) << page;
     EXPECT_TRUE(inAbout.openAfter);
+}
+
+// The main window used with the keyboard alone under openbox. While "Egenskaper för
+// etikettlayout" is collapsed (only its title bar shows) Tab never goes into it, and every stop
+// shows its focus. Opened with a click on its title, its controls are stops that show their
+// focus and take Space and Return ("Välj etikettlayout...", the layout's next page). Collapsed
+// again, the focus that was in it goes, so that Return opens nothing, and Tab passes it over again.
+TEST_F(DialogFocusOrder, MainWindowTabPassesOverACollapsedPanel)
+{
+    if (!OnLaptopScreen())
+        return;
+    MainWindowRun run;
+    ASSERT_TRUE(run.ok);
+    LNativeWindow* window = run.Window();
+    VTProjectViewer& viewer = run.w->projectViewer;
+    VTProjectViewerPanelLabelLayout* panel = viewer.labelLayoutPanel;
+    ASSERT_TRUE(panel && panel->bCollapsed && viewer.templatePanel);
+    GtkWidget* inside = panel->GetContentView()->Widget();
+    auto inPanel
+        = [&](GtkWidget* w) { return w && (w == inside || gtk_widget_is_ancestor(w, inside)); };
+    // The stops of Tab in the window, each checked for its focus shown; how many lie in the panel.
+    auto walk = [&](const char* state) {
+        SCOPED_TRACE(state);
+        // From the first stop of the cycle.
+        gtk_window_set_focus(GTK_WINDOW(window->Gtk()), nullptr);
+        const std::vector<Stop> stops = Walk(window, "Tab", true);
+        for (const std::string& name : Unshown(window, state, stops))
+            ADD_FAILURE() << name << " shows no focus";
+        size_t n = 0;
+        for (const Stop& stop : stops)
+            n += inPanel(stop.widget) ? 1 : 0;
+        std::cout << state << ":\n" << Describe(stops);
+        return n;
+    };
+    EXPECT_EQ(walk("main window, panel collapsed"), 0u);
+
+    // Opened: its buttons, the template selector's pages and the check box.
+    ASSERT_TRUE(uitest::XClickWidget(panel->fTitleBar.GetHostView()->Widget()));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !panel->bCollapsed; }));
+    ASSERT_TRUE(uitest::PumpUntilDrawn(window));
+    EXPECT_GE(walk("main window, panel open"), 3u);
+    // Return on "Välj etikettlayout..." is its: the note "Märker", then the dialog.
+    auto shown = std::make_shared<std::vector<std::string>>();
+    CloseWindowsThatShow(window->Gtk(), shown, 2);
+    ASSERT_TRUE(TabToView(window, panel->selectButton.GetContentView(), 80));
+    LastKey(window, "Return");
+    EXPECT_TRUE(uitest::PumpUntil([&] { return shown->size() == 2; }, 20000));
+    EXPECT_EQ(*shown, (std::vector<std::string> { "Märker", "Välj etikettlayout" }));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return ActiveWindow() == window->Gtk(); }, 10000));
+
+    // Collapsed by a click on the other panel's title while its button has the focus.
+    ASSERT_TRUE(TabToView(window, panel->selectButton.GetContentView(), 80));
+    ASSERT_TRUE(uitest::XClickWidget(viewer.templatePanel->fTitleBar.GetHostView()->Widget()));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return panel->bCollapsed; }));
+    ASSERT_TRUE(uitest::PumpUntilDrawn(window));
+    EXPECT_FALSE(inPanel(gtk_window_get_focus(GTK_WINDOW(window->Gtk()))));
+    // Return then opens nothing: the focus went with the panel.
+    auto after = std::make_shared<std::vector<std::string>>();
+    CloseWindowsThatShow(window->Gtk(), after, 2);
+    ASSERT_TRUE(uitest::PressKeys(window, "Return"));
+    uitest::PumpUntilIdle();
+    EXPECT_TRUE(after->empty());
+    EXPECT_EQ(walk("main window, panel collapsed again"), 0u);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return ActiveWindow() == window->Gtk(); }, 10000));
+
+    // Opened again: Space on the paginator's next page shows the layout's next page. (The design
+    // of its first position is then shown, and the column may go back to the background panel:
+    // the focus is in the label layout panel only while it is open.)
+    ASSERT_TRUE(uitest::XClickWidget(panel->fTitleBar.GetHostView()->Widget()));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !panel->bCollapsed; }));
+    const uint64_t page = panel->pages.iCurrentPage;
+    ASSERT_TRUE(TabToView(window, panel->pages.GetContentView(), 80));
+    ASSERT_TRUE(uitest::PressKeys(window, "space"));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return panel->pages.iCurrentPage == page + 1; }));
+    ASSERT_TRUE(uitest::PumpUntilDrawn(window));
+    EXPECT_FALSE(panel->bCollapsed && inPanel(gtk_window_get_focus(GTK_WINDOW(window->Gtk()))));
+}
+
+// The pull-down lists of the dialogs, used with the keyboard alone under openbox: Space, Return
+// and Alt+Down open a list at the entry it shows, the arrows and Return choose another, which
+// takes effect, and Return on a list never presses the dialog's default button. Closed, Up and
+// Down choose the entry before or after at once, as in a GTK combo box.
+TEST_F(DialogFocusOrder, PullDownListsOpenAndChooseByKeyboard)
+{
+    if (!OnLaptopScreen())
+        return;
+    const std::string letter = LPaperSizeGetDisplayName(LPaperSizeUSLetter);
+    const std::string a4 = LPaperSizeGetDisplayName(LPaperSizeA4);
+
+    // "Vorantel Inställningar": "Enheter" and "Standardpappersstorlek", kept with "OK".
+    LSettingSetMeasurementUnit(0);
+    bool optionsUsed = false, optionsDone = false;
+    uitest::When(KeyWindowShown, [&] {
+        LNativeWindow* window = LNativeWindow::KeyWindow();
+        LView* content = window->ContentView();
+        auto* units = FindView<LCocoaPullDownListImpl>(content, 8604);
+        auto* paper = FindView<LCocoaPullDownListImpl>(content, 8607);
+        auto* ok = FindView<LCocoaButtonImpl>(content, kLCmdOk);
+        [&] {
+            ASSERT_TRUE(units && paper && ok);
+            ChooseByKeyboard(window, units, "space", "Inches", "options-units");
+            if (HasFatalFailure())
+                return;
+            EXPECT_EQ(LUnitsGetMeasurementUnit(), 1);
+            ASSERT_TRUE(uitest::PressKeys(window, "Up"));
+            EXPECT_EQ(units->title(), "Millimeter");
+            EXPECT_EQ(LUnitsGetMeasurementUnit(), 0);
+            ASSERT_TRUE(uitest::PressKeys(window, "Down"));
+            EXPECT_EQ(units->title(), "Inches");
+            EXPECT_EQ(LUnitsGetMeasurementUnit(), 1);
+            EXPECT_TRUE(IsFocus(units));
+            OpenAndClose(window, units, "alt+Down");
+            if (HasFatalFailure())
+                return;
+            ChooseByKeyboard(
+                window, paper, "Return", paper->title() == a4 ? letter : a4, "options-paper");
+            if (HasFatalFailure())
+                return;
+            OpenAndClose(window, paper, "Return");
+            if (HasFatalFailure())
+                return;
+            ASSERT_TRUE(TabToView(window, ok, 40));
+            optionsUsed = true;
+        }();
+        for (LCocoaPullDownListImpl* list : { units, paper })
+            if (list)
+                list->closeMenu();
+        LastKey(window, optionsUsed ? "Return" : "Escape");
+        optionsDone = true;
+    });
+    VTOptions::PaperSizeIDSet(LPaperSizeA4);
+    VTOptionsDialogOpen(nullptr);
+    EXPECT_TRUE(uitest::PumpUntil([&] { return optionsDone && !KeyWindowShown(); }, 20000));
+    EXPECT_TRUE(optionsUsed);
+    EXPECT_EQ(VTOptions::PaperSizeIDGet(), LPaperSizeUSLetter);
+    EXPECT_EQ(LUnitsGetMeasurementUnit(), 1);
+    LSettingSetMeasurementUnit(0);
+
+    // The layout editor's "Papper:", applied with "Tillämpa".
+    LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
+    project->GetLabelLayout()->paperSize = LPaperSizeA4;
+    bool editorUsed = false;
+    uitest::When(KeyWindowShown, [&] {
+        LNativeWindow* window = LNativeWindow::KeyWindow();
+        std::vector<LCocoaPullDownListImpl*> lists;
+        FindViews(window->ContentView(), lists);
+        LCocoaPullDownListImpl* paper = nullptr;
+        for (LCocoaPullDownListImpl* list : lists)
+            if (list->findItem(a4.c_str()) >= 0)
+                paper = list;
+        auto* apply = FindView<LCocoaButtonImpl>(window->ContentView(), kLCmdOk);
+        [&] {
+            ASSERT_TRUE(paper && apply);
+            EXPECT_EQ(paper->title(), a4);
+            ChooseByKeyboard(window, paper, "space", letter, "editor-paper");
+            if (HasFatalFailure())
+                return;
+            OpenAndClose(window, paper, "Return");
+            if (HasFatalFailure())
+                return;
+            OpenAndClose(window, paper, "alt+Down");
+            if (HasFatalFailure())
+                return;
+            ASSERT_TRUE(TabToView(window, apply, 80));
+            editorUsed = true;
+        }();
+        if (paper)
+            paper->closeMenu();
+        LastKey(window, editorUsed ? "Return" : "Escape");
+    });
+    VTLabelLayoutTemplate* current = nullptr;
+    EXPECT_EQ(VTLabelLayoutEditorDialogOpen(nullptr, project, current), 1);
+    EXPECT_TRUE(editorUsed);
+    EXPECT_EQ(project->GetLabelLayout()->paperSize, LPaperSizeUSLetter);
+}
+
+// The main window's "Teckensnitt" for a text just added: it opens with Space at the text's own
+// font, and the font chosen there with the arrows and Return is the text's; closed, the arrow
+// back gives the text its font again.
+TEST_F(DialogFocusOrder, MainWindowFontListByKeyboard)
+{
+    if (!OnLaptopScreen())
+        return;
+    MainWindowRun run;
+    ASSERT_TRUE(run.ok);
+    LNativeWindow* window = run.Window();
+    VTProjectViewer& viewer = run.w->projectViewer;
+    viewer.AddOverlayText("Hej");
+    ASSERT_TRUE(uitest::PumpUntilDrawn(window));
+    VTOverlayText* text = nullptr;
+    for (VTOverlay* o = viewer.GetCurrentTemplate()->first; o; o = o->next)
+        if (auto* t = dynamic_cast<VTOverlayText*>(o))
+            text = t;
+    ASSERT_NE(text, nullptr);
+    auto face = [&] {
+        char name[260] = "";
+        text->GetFont().GetName(name, sizeof name);
+        return std::string(name);
+    };
+    std::vector<LCocoaPullDownListImpl*> lists;
+    FindViews(viewer.textPanel->fontList.GetContentView(), lists);
+    ASSERT_EQ(lists.size(), 1u);
+    LCocoaPullDownListImpl* fonts = lists[0];
+    const std::string before = face();
+    ASSERT_EQ(fonts->title(), before);
+    // Not the list's first font (the menu would open at it anyway); the one after it is chosen,
+    // or the one before where it is the last.
+    const int at = fonts->getSelectedItem();
+    ASSERT_GE(at, 1);
+    const int other = at + 1 < fonts->getItemCount() ? at + 1 : at - 1;
+    const std::string chosen = fonts->getItemTitleAtIndex(other);
+    std::cout << "the text's font \"" << before << "\", entry " << at + 1 << " of "
+              << fonts->getItemCount() << "; chosen \"" << chosen << "\"\n";
+    // Backwards from the window's last stop: Tab in the text box above the list is a tab in the
+    // text.
+    gtk_window_set_focus(window->Gtk(), nullptr);
+    ASSERT_TRUE(TabToView(window, fonts, 80, "shift+Tab"));
+    ChooseByKeyboard(window, fonts, "space", chosen, "main-window-font");
+    if (HasFatalFailure()) {
+        fonts->closeMenu();
+        return;
+    }
+    EXPECT_TRUE(uitest::PumpUntil([&] { return face() == chosen; }));
+    ASSERT_TRUE(uitest::PressKeys(window, other > at ? "Up" : "Down"));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return face() == before; }));
+    EXPECT_EQ(fonts->title(), before);
+    EXPECT_TRUE(IsFocus(fonts));
 }

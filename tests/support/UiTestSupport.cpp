@@ -14,6 +14,8 @@
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace uitest {
 
@@ -133,23 +135,33 @@ void FocusNowhere()
 
 bool PressKeys(LNativeWindow* window, const std::string& keys, unsigned ms)
 {
+    return PressKeys(window, nullptr, keys, ms);
+}
+
+bool PressKeys(LNativeWindow* window, GtkWidget* menu, const std::string& keys, unsigned ms)
+{
     GtkWidget* top = window && window->Gtk() ? GTK_WIDGET(window->Gtk()) : nullptr;
     if (!top)
         return false;
     // A modifier's release (the Shift of Shift+Tab) may come after the key's: it does not count.
     bool released = false;
-    const gulong handler = g_signal_connect(top, "key-release-event",
-        G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, gpointer flag) {
-            if (!e->is_modifier)
-                *static_cast<bool*>(flag) = true;
-            return FALSE;
-        }),
-        &released);
+    auto onRelease = +[](GtkWidget*, GdkEventKey* e, gpointer flag) {
+        if (!e->is_modifier)
+            *static_cast<bool*>(flag) = true;
+        return FALSE;
+    };
+    std::vector<std::pair<GtkWidget*, gulong>> handlers;
+    // While a menu is open it holds the keyboard: the keys go to its own window.
+    for (GtkWidget* w : { top, menu ? gtk_widget_get_toplevel(menu) : nullptr })
+        if (w && (w == top || GTK_IS_WINDOW(w)))
+            handlers.emplace_back(
+                w, g_signal_connect(w, "key-release-event", G_CALLBACK(onRelease), &released));
     gdk_display_sync(gdk_display_get_default());
     Run("xdotool windowfocus --sync " + std::to_string(window->XWindowId()) + " key " + keys
         + " >/dev/null 2>&1");
     const bool handled = PumpUntil([&] { return released; }, ms);
-    g_signal_handler_disconnect(top, handler);
+    for (const auto& [w, handler] : handlers)
+        g_signal_handler_disconnect(w, handler);
     return handled;
 }
 

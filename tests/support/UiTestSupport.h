@@ -75,6 +75,10 @@ void FocusNowhere();
 // loop until the window has had the release of the last key that is no modifier: the press has
 // been handled then, however busy the machine. False when no release came within ms.
 bool PressKeys(LNativeWindow* window, const std::string& keys, unsigned ms = 10000);
+// The same where a menu (a pull-down list's GtkMenu) is open or opens with the keys: it holds
+// the keyboard while it shows, so the release may come to it instead of the window.
+bool PressKeys(
+    LNativeWindow* window, GtkWidget* menu, const std::string& keys, unsigned ms = 10000);
 // Held while a test types with the real keyboard (xdotool), so that the tests of the suite
 // type one at a time.
 class KeyboardLock {

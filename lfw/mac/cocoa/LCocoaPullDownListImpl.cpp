@@ -7,6 +7,30 @@
 
 #include <algorithm>
 
+namespace {
+
+// GDK tells a window that its grab has ended only with the next event of the grabbing device,
+// and queues that news behind the event. When a key reopens a menu closed a moment before
+// (Escape, then Space at once), the end of the old menu's keyboard grab waits right behind that
+// key and would close the new menu as soon as it shows: the grab ends waiting at the head of
+// the queue are handled first.
+void HandleWaitingGrabEnds()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    while (GdkEvent* next = display ? gdk_display_peek_event(display) : nullptr) {
+        const bool ended = next->type == GDK_GRAB_BROKEN;
+        gdk_event_free(next);
+        if (!ended)
+            return;
+        if (GdkEvent* event = gdk_display_get_event(display)) {
+            gtk_main_do_event(event);
+            gdk_event_free(event);
+        }
+    }
+}
+
+} // namespace
+
 // --- the menu delegate ---------------------------------------------------------------------------
 
 void LCocoaPullDownListMenuDelegate::menuWillOpen()
@@ -477,6 +501,122 @@ void LCocoaPullDownListImpl::popUp()
 {
     if (GtkWidget* b = Widget())
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(b), TRUE);
+}
+
+void LCocoaPullDownListImpl::popUpAtSelection()
+{
+    if (!fMenu || !IsEnabled() || IsHiddenOrHasHiddenAncestor())
+        return;
+    LUiRef<LView> hold(this);
+    HandleWaitingGrabEnds();
+    if (!fMenu || !IsEnabled() || IsHiddenOrHasHiddenAncestor())
+        return;
+    // Opened by a key, the menu button highlights the menu's first item: the selected one is
+    // highlighted instead (the menu scrolls to it).
+    popUp();
+    if (!gtk_widget_get_visible(fMenu) || fSelectedPos < 1 || size_t(fSelectedPos) >= fItems.size())
+        return;
+    GtkWidget* item = fItems[size_t(fSelectedPos)].widget;
+    if (item && gtk_widget_is_sensitive(item))
+        gtk_menu_shell_select_item(GTK_MENU_SHELL(fMenu), item);
+}
+
+int LCocoaPullDownListImpl::ItemForKey(unsigned keyval) const
+{
+    const int selected = getSelectedItem();
+    auto enabled = [this](int index) { return isItemAtIndexEnabled(index); };
+    auto first = [&] {
+        for (int i = 0; i < fCount; ++i)
+            if (enabled(i))
+                return i;
+        return -1;
+    };
+    auto last = [&] {
+        for (int i = fCount - 1; i >= 0; --i)
+            if (enabled(i))
+                return i;
+        return -1;
+    };
+    switch (keyval) {
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        if (selected < 0)
+            return last();
+        for (int i = selected - 1; i >= 0; --i)
+            if (enabled(i))
+                return i;
+        return -1;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        if (selected < 0)
+            return first();
+        for (int i = selected + 1; i < fCount; ++i)
+            if (enabled(i))
+                return i;
+        return -1;
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up:
+        return first();
+    default:
+        return last();
+    }
+}
+
+bool LCocoaPullDownListImpl::keyDownWithFocus(const LUiEvent& event)
+{
+    if (event.type != LUiEventType::KeyDown || !IsEnabled() || IsHiddenOrHasHiddenAncestor())
+        return false;
+    if (fMenuDelegate && fMenuDelegate->isMenuOpen())
+        return false;
+    LUiRef<LView> hold(this);
+    const uint32_t mods = event.modifiers & (kLUiShift | kLUiControl | kLUiAlt | kLUiSuper);
+    switch (event.keyval) {
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        if (mods == kLUiAlt) {
+            popUpAtSelection();
+            return true;
+        }
+        break;
+    case GDK_KEY_space:
+    case GDK_KEY_KP_Space:
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        if (mods)
+            return false;
+        popUpAtSelection();
+        return true;
+    default:
+        break;
+    }
+    switch (event.keyval) {
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End:
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up:
+    case GDK_KEY_Page_Down:
+    case GDK_KEY_KP_Page_Down:
+        break;
+    default:
+        return false;
+    }
+    if (mods)
+        return false;
+    const int index = ItemForKey(event.keyval);
+    if (index >= 0 && index != getSelectedItem())
+        handleSelection(index);
+    else if (GtkWidget* w = ExistingWidget())
+        gtk_widget_error_bell(w);
+    return true;
 }
 
 void LCocoaPullDownListImpl::closeMenu()

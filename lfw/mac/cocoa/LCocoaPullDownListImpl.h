@@ -82,6 +82,14 @@ public:
     // Opens and closes the menu.
     void popUp();
     void closeMenu();
+    // Opens the menu from the keyboard with the selected item highlighted, so that Return
+    // chooses it again and the arrows go on from it.
+    void popUpAtSelection();
+    // A key while the list has the keyboard focus: Space, Return and Alt+Down open the menu at
+    // the selected item; Up, Down, Home, End, Page Up and Page Down choose the item before, after,
+    // first or last of the enabled ones while it is closed, as a GTK combo box does (a bell
+    // where there is none). True when the key was the list's.
+    bool keyDownWithFocus(const LUiEvent& event);
     GtkWidget* menu() const { return fMenu; }
 
     bool performKeyEquivalent(const LUiEvent& event) override;
@@ -117,6 +125,8 @@ private:
     void Renumber(size_t from, int delta);
     void SetChecked(int position, bool on);
     void Select(int index);
+    // The enabled item an arrow or paging key leads to from the selection; -1 when none.
+    int ItemForKey(unsigned keyval) const;
 
     LCocoaPullDownListMenuDelegate* fMenuDelegate = nullptr;
     int fSelectionChangeCommand = -1;

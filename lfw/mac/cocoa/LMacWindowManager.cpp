@@ -309,11 +309,18 @@ bool LMacWindowManager::WindowCancel(LNativeWindow&)
 bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const LUiEvent& event)
 {
     LUiRef<LMacWindowManager> hold(this);
+    // A pull-down list with the focus takes its own keys (Space, Return and Alt+Down open it,
+    // the arrows choose) before a default button or the window's menus.
+    if (auto* list = dynamic_cast<LCocoaPullDownListImpl*>(window.FirstResponder());
+        list && list->keyDownWithFocus(event))
+        return true;
     // A space without modifiers is never a key equivalent (no menu or button shortcut takes it):
-    // it goes to the focused control alone.
+    // it goes to the focused control alone. One that does not take the key itself is pressed
+    // with it, as GTK's windows do (a button, a check box).
     constexpr uint32_t kModifiers = kLUiShift | kLUiControl | kLUiAlt | kLUiSuper | kLUiCapsLock;
     if (event.keyval == GDK_KEY_space && !(event.modifiers & kModifiers)) {
-        window.PropagateKeyToFocus(event);
+        if (!window.PropagateKeyToFocus(event) && window.Gtk())
+            gtk_window_activate_focus(window.Gtk());
         return true;
     }
     // Return in a number field applies the typed number there: it is not the default button's.

@@ -834,3 +834,45 @@ TEST_F(WindowTest, APlainSpaceIsNeverAKeyEquivalent)
     w.Close();
     g_object_unref(accels);
 }
+
+// A plain space from the keyboard presses the focused button and ticks the focused check box, as
+// in every GTK window (it reaches no shortcut, but it is not lost either).
+TEST_F(WindowTest, APlainSpacePressesTheFocusedButtonOrCheckBox)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    TestWindow w;
+    LCocoaButtonImpl* button = nullptr;
+    w.onInit = [&](TestWindow& self) {
+        button = self.AddPushButton(301, "Tryck", 10, 10, 120, 24);
+        self.AddCheckBox(302, "Kryss", 10, 44, 120, 24);
+    };
+    w.CreateCocoaWindow(200, 100, kStyle, true, nullptr);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    LNativeWindow* window = w.GetNativeWindow();
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    ASSERT_NE(button, nullptr);
+    auto focusedTag = [&] {
+        GtkWidget* focus = gtk_window_get_focus(window->Gtk());
+        LView* view = focus ? LView::FromWidget(focus) : nullptr;
+        return view ? view->Tag() : 0;
+    };
+    for (int i = 0; i < 4 && focusedTag() != 301; ++i)
+        ASSERT_TRUE(uitest::PressKeys(window, "Tab"));
+    ASSERT_EQ(focusedTag(), 301);
+    auto pressed = [&] {
+        return std::count_if(w.commands.begin(), w.commands.end(),
+            [](const std::pair<int, int>& c) { return c.first == 301; });
+    };
+    ASSERT_TRUE(uitest::PressKeys(window, "space"));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return pressed() == 1; }));
+    ASSERT_TRUE(uitest::PressKeys(window, "Tab"));
+    ASSERT_EQ(focusedTag(), 302);
+    EXPECT_FALSE(w.GetCheck(302));
+    ASSERT_TRUE(uitest::PressKeys(window, "space"));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return w.GetCheck(302); }));
+    ASSERT_TRUE(uitest::PressKeys(window, "space"));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return !w.GetCheck(302); }));
+    EXPECT_EQ(pressed(), 1);
+    w.Close();
+}

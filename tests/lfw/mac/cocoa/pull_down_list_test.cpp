@@ -12,6 +12,7 @@
 #include "support/Screenshot.h"
 #include "support/UiTestSupport.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -315,4 +316,109 @@ TEST_F(PullDownTest, ACommandThatClosesTheWindowEndsNothingBadly)
     list->handleSelection(0);
     combo->manager()->comboBoxSelectionDidChange();
     uitest::Pump(50);
+}
+
+// The list used with the real keyboard while it has the focus: Space, Return and Alt+Down open its
+// menu with the selected item highlighted, and a choice made there with the arrows and Return is
+// the list's, never the default button's. Closed, the arrows, Home, End and the page keys choose
+// as in a GTK combo box: only enabled items, nothing past either end, the focus staying.
+TEST_F(PullDownTest, KeysOpenTheMenuAtTheSelectionAndChooseAsAComboBox)
+{
+    if (!uitest::HaveXdotool())
+        GTEST_SKIP() << "no xdotool";
+    ListWindow w;
+    const char* scale = getenv("GDK_SCALE");
+    const int k = scale && atoi(scale) > 1 ? atoi(scale) : 1;
+    w.CreateCocoaWindow(300 * k, 200 * k, kStyle, false, nullptr);
+    LCocoaPullDownListImpl* list = w.AddPullDownList(kList, 10, 10, 200, 24);
+    LCocoaView::setCommandId(list, kCmdOpen, &keyCmdPDLDropDown);
+    w.AddOk(110, 150, 80, "OK");
+    for (const char* title : { "Alfa", "Beta", "Gamma", "Delta" })
+        list->addItem(title);
+    list->insertItemSeparatorAtIndex(0);
+    list->enableItemAtIndex(1, false);
+    w.PDLSetCurSel(kList, 2);
+    w.InitCommon(kLCocoaDialogCenterNone, true);
+    LNativeWindow* window = w.GetNativeWindow();
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    ASSERT_TRUE(list->MakeFocus());
+    GtkWidget* menu = list->menu();
+    ASSERT_NE(menu, nullptr);
+    auto open = [&] { return gtk_widget_get_mapped(menu) != FALSE; };
+    // The window's focus (it has the keyboard again once the menu has let it go).
+    auto focused = [&] { return gtk_window_get_focus(window->Gtk()) == list->Widget(); };
+    auto highlighted = [&]() -> std::string {
+        GtkWidget* item = gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(menu));
+        const char* text = item ? gtk_menu_item_get_label(GTK_MENU_ITEM(item)) : nullptr;
+        return text ? text : "";
+    };
+
+    for (const char* key : { "space", "Return", "KP_Enter", "alt+Down" }) {
+        SCOPED_TRACE(key);
+        ASSERT_TRUE(uitest::PressKeys(window, menu, key));
+        ASSERT_TRUE(uitest::PumpUntil(open));
+        EXPECT_EQ(highlighted(), "Gamma");
+        ASSERT_TRUE(uitest::PressKeys(window, menu, "Escape"));
+        ASSERT_TRUE(uitest::PumpUntil([&] { return !open(); }));
+        EXPECT_EQ(w.PDLGetCurSel(kList), 2);
+        EXPECT_TRUE(focused());
+    }
+    EXPECT_EQ(w.Count(kCmdOpen), 4);
+    EXPECT_EQ(w.Count(kList), 0);
+
+    // Down and Return in the open menu: the next item.
+    ASSERT_TRUE(uitest::PressKeys(window, menu, "Return"));
+    ASSERT_TRUE(uitest::PumpUntil(open));
+    ASSERT_TRUE(uitest::PressKeys(window, menu, "Down"));
+    EXPECT_EQ(highlighted(), "Delta");
+    {
+        // The window with the menu over it, as the screen shows them (device pixels).
+        uitest::PumpUntilDrawn(window);
+        uitest::PumpUntilDrawn(gtk_widget_get_toplevel(menu));
+        int x = 0, y = 0, mx = 0, my = 0;
+        gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window->Gtk())), &x, &y);
+        gdk_window_get_origin(gtk_widget_get_window(gtk_widget_get_toplevel(menu)), &mx, &my);
+        const int s = gtk_widget_get_scale_factor(menu);
+        const int right = std::max(x + gtk_widget_get_allocated_width(GTK_WIDGET(window->Gtk())),
+            mx + gtk_widget_get_allocated_width(menu));
+        const int bottom = std::max(y + gtk_widget_get_allocated_height(GTK_WIDGET(window->Gtk())),
+            my + gtk_widget_get_allocated_height(menu));
+        EXPECT_NE(uitest::ScreenshotArea(
+                      x * s, y * s, (right - x) * s, (bottom - y) * s, "pull-down-keyboard-open"),
+            "");
+    }
+    ASSERT_TRUE(uitest::PressKeys(window, menu, "Return"));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return !open(); }));
+    EXPECT_EQ(w.PDLGetCurSel(kList), 3);
+    EXPECT_TRUE(list->isItemChecked(3));
+    EXPECT_FALSE(list->isItemChecked(2));
+    EXPECT_EQ(w.Count(kList), 1);
+
+    // Closed: Beta is disabled, and the separator is no item.
+    const struct {
+        const char* key;
+        int selected;
+    } steps[] = { { "Up", 2 }, { "Up", 0 }, { "Up", 0 }, { "Down", 2 }, { "End", 3 }, { "Down", 3 },
+        { "Home", 0 }, { "Page_Down", 3 }, { "Page_Up", 0 } };
+    int changes = 1;
+    int selected = 3;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.key);
+        ASSERT_TRUE(uitest::PressKeys(window, menu, step.key));
+        uitest::PumpUntilIdle();
+        EXPECT_FALSE(open());
+        EXPECT_EQ(w.PDLGetCurSel(kList), step.selected);
+        EXPECT_EQ(list->title(), list->getItemTitleAtIndex(step.selected));
+        EXPECT_TRUE(focused());
+        changes += step.selected != selected ? 1 : 0;
+        selected = step.selected;
+        EXPECT_EQ(w.Count(kList), changes);
+    }
+    EXPECT_EQ(w.Count(kLCmdOk), 0);
+    // Return elsewhere is still the default button's.
+    ASSERT_TRUE(uitest::PressKeys(window, "Tab"));
+    ASSERT_FALSE(focused());
+    ASSERT_TRUE(uitest::PressKeys(window, "Return"));
+    EXPECT_TRUE(uitest::PumpUntil([&] { return w.Count(kLCmdOk) == 1; }));
+    w.Close();
 }
