@@ -15,8 +15,10 @@
 //
 // The time is each whole open (manual time), five runs each; min, median and max are reported.
 // Counters: huge_MB, the memory of this process in huge pages once the pictures are read
-// (AnonHugePages of /proc/self/smaps_rollup), faults, the page faults the open took, and
-// advised_MB, the memory asked to be huge pages. Run with
+// (AnonHugePages of /proc/self/smaps_rollup); faults, user_ms and system_ms, the page faults and
+// the processor time of all the process's threads during the open (the kernel's zeroing and
+// gathering of pages is system time, and processor time varies less than the wall time on a
+// busy machine); advised_MB, the memory asked to be huge pages. Run with
 // --benchmark_enable_random_interleaving=true so that the machine's drift falls on both sides
 // alike, and quote the kernel's /sys/kernel/mm/transparent_hugepage/enabled and defrag beside the
 // figures: with "madvise" (as Debian ships) only the request brings huge pages.
@@ -126,11 +128,18 @@ uint64_t HugePagesKb()
     return 0;
 }
 
-uint64_t PageFaults()
+// This process's page faults and processor time (all its threads, user and system, in ms).
+struct Usage {
+    uint64_t faults = 0;
+    double userMs = 0, systemMs = 0;
+};
+
+Usage ProcessUsage()
 {
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    return uint64_t(usage.ru_minflt + usage.ru_majflt);
+    auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return { uint64_t(usage.ru_minflt + usage.ru_majflt), ms(usage.ru_utime), ms(usage.ru_stime) };
 }
 
 template <bool kSideBySide> void OpenJpegs(benchmark::State& state)
@@ -142,14 +151,15 @@ template <bool kSideBySide> void OpenJpegs(benchmark::State& state)
     gAskForHugePages = state.range(1) != 0;
     gAdvisedBytes = 0;
     bool allRead = true;
-    uint64_t hugeKb = 0, faults = 0;
+    uint64_t hugeKb = 0;
+    Usage used;
     for (auto _ : state) {
         std::vector<std::unique_ptr<VTProcessPictureFileRead>> reads;
         for (size_t i = 0; i < count; ++i) {
             reads.push_back(std::make_unique<VTProcessPictureFileRead>());
             reads.back()->path = photos.paths[i];
         }
-        const uint64_t faultsBefore = PageFaults();
+        const Usage before = ProcessUsage();
         const auto start = std::chrono::steady_clock::now();
         if (kSideBySide) {
             LParallelJobs jobs("Bildläsning");
@@ -169,14 +179,19 @@ template <bool kSideBySide> void OpenJpegs(benchmark::State& state)
         }
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        faults += PageFaults() - faultsBefore;
+        const Usage after = ProcessUsage();
+        used.faults += after.faults - before.faults;
+        used.userMs += after.userMs - before.userMs;
+        used.systemMs += after.systemMs - before.systemMs;
         hugeKb = std::max(hugeKb, HugePagesKb());
         // The pictures go outside the time, as after a close.
         reads.clear();
     }
     gAskForHugePages = false;
     state.counters["huge_MB"] = double(hugeKb) / 1024;
-    state.counters["faults"] = double(faults);
+    state.counters["faults"] = double(used.faults);
+    state.counters["user_ms"] = used.userMs;
+    state.counters["system_ms"] = used.systemMs;
     state.counters["advised_MB"] = double(gAdvisedBytes) / (1 << 20);
     if (!allRead)
         state.SkipWithError("a picture was not read");
