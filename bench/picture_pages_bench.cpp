@@ -17,11 +17,15 @@
 // Counters: huge_MB, the memory of this process in huge pages once the pictures are read
 // (AnonHugePages of /proc/self/smaps_rollup); faults, user_ms and system_ms, the page faults and
 // the processor time of all the process's threads during the open (the kernel's zeroing and
-// gathering of pages is system time, and processor time varies less than the wall time on a
-// busy machine); advised_MB, the memory asked to be huge pages. Run with
+// gathering of pages is system time, which other programs' load on the machine moves less than
+// the wall time); advised_MB, the memory asked to be huge pages. Run with
 // --benchmark_enable_random_interleaving=true so that the machine's drift falls on both sides
 // alike, and quote the kernel's /sys/kernel/mm/transparent_hugepage/enabled and defrag beside the
-// figures: with "madvise" (as Debian ships) only the request brings huge pages.
+// figures: with "madvise" (as Debian ships) only the request brings huge pages. A repetition
+// after the first finds the huge pages the one before gave back; the first open in a program is
+// the first repetition of a run of one benchmark alone (for instance
+// --benchmark_filter=BM_OpenJpegs_OneAfterAnother/files:1/huge:1/), each figure from a run of
+// its own.
 #include "app/VTPictureFilesAdd.h"
 #include "bench/BenchSupport.h"
 #include "bench/PhotoPixels.h"
