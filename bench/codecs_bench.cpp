@@ -318,10 +318,10 @@ void BM_JPEGDecode_Codec(benchmark::State& state)
     }
 }
 
-// libjpeg called directly, decoding into the buffer the codec decodes into: an LImageBuffer, whose
-// large pictures start on a huge-page boundary and ask for huge pages (MADV_HUGEPAGE). Both sides
-// then touch their output alike; what remains between them is the codec's own work around the
-// library (its job, its stream and its rows).
+// libjpeg called directly, decoding into the buffer the codec decodes into: an LImageBuffer (a
+// block of ordinary pages aligned to 64 bytes). Both sides then touch their output alike; what
+// remains between them is the codec's own work around the library (its job, its stream and its
+// rows).
 template <bool kImageBuffer> void JPEGDecodeDirect(benchmark::State& state)
 {
     Files& f = Shared();
@@ -358,8 +358,8 @@ void BM_JPEGDecode_Direct(benchmark::State& state)
     JPEGDecodeDirect<true>(state);
 }
 
-// The same with the output in an ordinary heap block (new[]), as a program calling libjpeg
-// commonly decodes: the difference to BM_JPEGDecode_Direct is the buffer's pages alone.
+// The same with the output in a plain heap block (new[]), as a program calling libjpeg commonly
+// decodes: the difference to BM_JPEGDecode_Direct is the buffer's allocation alone.
 void BM_JPEGDecode_DirectOrdinaryPages(benchmark::State& state)
 {
     JPEGDecodeDirect<false>(state);

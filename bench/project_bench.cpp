@@ -326,8 +326,8 @@ void BM_SheetRender300PlainCairo(benchmark::State& state)
     cairo_surface_t* picture = PlainPicture(scene.picture);
     const double k = 300 / 25.4;
     for (auto _ : state) {
-        // The page in the same memory our renderer draws into (an image buffer, which asks for
-        // huge pages), so that both sides pay the same for the allocation.
+        // The page in the same memory our renderer draws into (an image buffer), so that both
+        // sides pay the same for the allocation.
         LImageBuffer image;
         image.AllocateNewBuffer(LImageFormat(LPixelFormatB8G8R8A8, 2480, 3507));
         cairo_surface_t* page = cairo_image_surface_create_for_data(

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
 
 // ---- heap store ----
 
@@ -15,17 +14,15 @@ LImageBufferStoreHeap::LImageBufferStoreHeap(uint64_t size)
 {
     if (size == 0 || size > kLImageBufferMaxBytes)
         return;
-    // Large pictures start on a huge-page boundary and ask for huge pages: a fresh page of a
-    // 300-dpi sheet then costs one fault per 2 MiB instead of one per 4 KiB.
-    constexpr uint64_t kHugePage = uint64_t(2) << 20;
-    const size_t alignment = size >= kHugePage ? size_t(kHugePage) : 64;
+    // Ordinary pages, whatever the size, with no request for huge ones: a huge page is zeroed
+    // whole at the decoder's first write into it, and where the kernel gives them only on
+    // request it may first stop to gather one (reclaim, compaction), so that opening several
+    // photographs at once grew slower and varied by seconds. In the program, blocks of 2 MiB and
+    // more have pages of their own all the same (SetUpAllocatorForLargeBlocks), given back when
+    // freed.
     void* block = nullptr;
-    if (posix_memalign(&block, alignment, size_t(size)) != 0)
+    if (posix_memalign(&block, 64, size_t(size)) != 0)
         return;
-#ifdef MADV_HUGEPAGE
-    if (alignment == kHugePage)
-        ::madvise(block, size_t(size), MADV_HUGEPAGE);
-#endif
     mBlock = static_cast<unsigned char*>(block);
     mData = mBlock;
     mSize = size;

@@ -28,8 +28,7 @@ protected:
     uint64_t mSize = 0;
 };
 
-// The heap store: a block aligned to 64 bytes (to 2 MiB, with huge pages asked for, from 2 MiB
-// up).
+// The heap store: a block aligned to 64 bytes, in ordinary pages (no huge pages are asked for).
 class LImageBufferStoreHeap final : public LImageBufferStore {
 public:
     static constexpr int kStoreID = 1;
