@@ -226,6 +226,13 @@ public:
     // The largest client area (as GetClientSize) that the work area of the window's screen
     // holds with what stands around the window; 0 x 0 when not known.
     void GetLargestClientSizePixels(int& w, int& h);
+    // How much larger the interface's text is than the text that sizes given in points (the
+    // rectangles of a generated template, fixed widths of columns and buttons) were made for;
+    // never below 1. Such sizes grow by it, so that their texts stay whole at a larger font.
+    static double TextScale();
+    // The controls a template's generator placed at its rectangles (points) grow with the text
+    // (TextScale): their places and sizes are multiplied by it.
+    void ScaleTemplateControls();
     static void ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y);
     // A client pixel position as a screen point (points).
     LUiPoint ConvertToCocoaPointScreen(int x, int y);
