@@ -70,6 +70,7 @@ void VTLabelLayoutSelectDialog::InitDialog()
         AddStatic(row.text, row.description);
     }
     AddHyperLink(kDirectLink, "Lista över skrivare som stöder direktutskrift till skiva");
+    // Sized for its texts before it shows (it is then centred at that size).
     LayoutControls();
 }
 
@@ -80,28 +81,78 @@ void VTLabelLayoutSelectDialog::EvWindowReady()
 
 void VTLabelLayoutSelectDialog::LayoutControls()
 {
-    int width = 0, height = 0;
-    GetClientSize(width, height);
     const double cw = CharWidthPixels(), ch = CharHeightPixels(), s = GetBackingScaleFactor();
-    const int margin = R(2 * cw), bw = R(360 * s), bh = R(70 * s), gap = R(0.59 * ch);
-    const int line = R(1.23 * ch);
-    int y = R(0.94 * ch);
-    MoveControlPixels(kHeading, margin, y, std::max(1, width - 2 * margin), line);
-    y += line + gap;
+    const double t = TextScale();
+    const int margin = R(2 * cw), gap = R(0.59 * ch), line = R(1.23 * ch), top = R(0.94 * ch);
+    // The template's 840 x 526 points are the least size; the buttons keep their size in points
+    // at the default font and grow with a larger one, and with a title that needs more.
+    const int leastWidth = R(840 * s), leastHeight = R(526 * s);
+    int bw = R(360 * s * t), bh = R(70 * s);
+    const int iconRoom = R(48 * s) + 2 * R(cw);
+    for (const Row& row : kRows)
+        bw = std::max(bw, MeasureTextWidth(row.button) + iconRoom + 2 * R(cw));
+    bh = std::max(bh, R(48 * s) + line);
+    // The descriptions on one line each, as wide as the screen allows; on a narrower screen
+    // they wrap under one another (never narrower than a third of the buttons' width).
     const int textX = margin + bw + R(2 * cw);
+    int textNeed = MeasureTextWidth(kDirectLink);
+    for (const Row& row : kRows)
+        textNeed = std::max(textNeed, MeasureTextWidth(row.text));
+    int width = std::max(
+        { leastWidth, textX + textNeed + margin, MeasureTextWidth(kHeading) + 2 * margin });
+    int largestWidth = 0, largestHeight = 0;
+    GetLargestClientSizePixels(largestWidth, largestHeight);
+    if (largestWidth > 0)
+        width = std::max(std::min(width, largestWidth), textX + bw / 3 + margin);
     const int textW = std::max(1, width - margin - textX);
+    const int headingW = std::max(1, width - 2 * margin);
+    const int headingH = std::max(line, MeasureTextHeight(kHeading, headingW));
+    // Each row as high as its button or its wrapped description, whichever is higher.
+    auto textHeight = [&](const Row& row) {
+        const int h = std::max(line, MeasureTextHeight(row.text, textW));
+        return row.button == kDirect ? h + std::max(line, MeasureTextHeight(kDirectLink, textW))
+                                     : h;
+    };
+    auto heightFor = [&](int buttonHeight, int rowGap) {
+        int h = top + headingH + rowGap;
+        for (const Row& row : kRows)
+            h += std::max(buttonHeight, textHeight(row)) + rowGap;
+        // The last button's border (drawn a little outside its rectangle) keeps a margin below.
+        return h + top;
+    };
+    int rowGap = gap;
+    int height = std::max(leastHeight, heightFor(bh, rowGap));
+    // On a low screen the rows close up first (the buttons down to their icon and title).
+    if (largestHeight > 0 && height > largestHeight) {
+        rowGap = std::max(R(0.25 * ch), gap / 2);
+        const int least = std::max(R(48 * s) + R(4 * s), line + R(8 * s));
+        while (bh > least && heightFor(bh, rowGap) > largestHeight)
+            --bh;
+        height = std::max(std::min(leastHeight, largestHeight), heightFor(bh, rowGap));
+    }
+    int clientWidth = 0, clientHeight = 0;
+    GetClientSize(clientWidth, clientHeight);
+    if (clientWidth != width || clientHeight != height)
+        SizeDialogPixelsMac(width, height, false);
+
+    int y = top;
+    MoveControlPixels(kHeading, margin, y, headingW, headingH);
+    y += headingH + rowGap;
     for (const Row& row : kRows) {
-        MoveControlPixels(row.button, margin, y, bw, bh);
+        const int th = textHeight(row);
+        const int rowH = std::max(bh, th);
+        MoveControlPixels(row.button, margin, y + (rowH - bh) / 2, bw, bh);
         if (row.button == kDirect) {
             // The description and the link below it, centred together on the button.
-            const int both = 2 * line;
-            MoveControlPixels(row.text, textX, y + (bh - both) / 2, textW, line);
-            MoveControlPixels(kDirectLink, textX, y + (bh - both) / 2 + line, textW, line);
+            const int h = std::max(line, MeasureTextHeight(row.text, textW));
+            MoveControlPixels(row.text, textX, y + (rowH - th) / 2, textW, h);
+            MoveControlPixels(kDirectLink, textX, y + (rowH - th) / 2 + h, textW, th - h);
         } else {
-            MoveControlPixels(row.text, textX, y + (bh - line) / 2, textW, line);
+            MoveControlPixels(row.text, textX, y + (rowH - th) / 2, textW, th);
         }
-        y += bh + gap;
+        y += rowH + rowGap;
     }
+    ControlsLaidOut();
 }
 
 void VTLabelLayoutSelectDialog::DestroyDialog()
