@@ -51,6 +51,8 @@ const Row kRows[] = {
         "Skriv ut med en tidigare exporterad anpassad etikettlayout." },
 };
 
+constexpr const char* kLinkText = "Lista över skrivare som stöder direktutskrift till skiva";
+
 void NoControls(LDialog&, int, int, bool)
 {
 }
@@ -69,7 +71,7 @@ void VTLabelLayoutSelectDialog::InitDialog()
         CoolButtonInit(row.button, false, false);
         AddStatic(row.text, row.description);
     }
-    AddHyperLink(kDirectLink, "Lista över skrivare som stöder direktutskrift till skiva");
+    AddHyperLink(kDirectLink, kLinkText);
     // Sized for its texts before it shows (it is then centred at that size).
     LayoutControls();
 }
@@ -95,7 +97,8 @@ void VTLabelLayoutSelectDialog::LayoutControls()
     // The descriptions on one line each, as wide as the screen allows; on a narrower screen
     // they wrap under one another (never narrower than a third of the buttons' width).
     const int textX = margin + bw + R(2 * cw);
-    int textNeed = MeasureTextWidth(kDirectLink);
+    const int linkNeed = MeasureStaticTextWidthPixels(kLinkText);
+    int textNeed = linkNeed;
     for (const Row& row : kRows)
         textNeed = std::max(textNeed, MeasureTextWidth(row.text));
     int width = std::max(
@@ -107,16 +110,19 @@ void VTLabelLayoutSelectDialog::LayoutControls()
     const int textW = std::max(1, width - margin - textX);
     const int headingW = std::max(1, width - 2 * margin);
     const int headingH = std::max(line, MeasureTextHeight(kHeading, headingW));
-    // Each row as high as its button or its wrapped description, whichever is higher.
+    // Each row as high as its button or its wrapped description, whichever is higher. The link
+    // (one line) stands below its description, or below the row where the column is too narrow
+    // for it.
+    const bool linkBelow = linkNeed > textW;
     auto textHeight = [&](const Row& row) {
         const int h = std::max(line, MeasureTextHeight(row.text, textW));
-        return row.button == kDirect ? h + std::max(line, MeasureTextHeight(kDirectLink, textW))
-                                     : h;
+        return row.button == kDirect && !linkBelow ? h + line : h;
     };
+    auto below = [&](const Row& row) { return row.button == kDirect && linkBelow ? line : 0; };
     auto heightFor = [&](int buttonHeight, int rowGap) {
         int h = top + headingH + rowGap;
         for (const Row& row : kRows)
-            h += std::max(buttonHeight, textHeight(row)) + rowGap;
+            h += std::max(buttonHeight, textHeight(row)) + below(row) + rowGap;
         // The last button's border (drawn a little outside its rectangle) keeps a margin below.
         return h + top;
     };
@@ -142,15 +148,17 @@ void VTLabelLayoutSelectDialog::LayoutControls()
         const int th = textHeight(row);
         const int rowH = std::max(bh, th);
         MoveControlPixels(row.button, margin, y + (rowH - bh) / 2, bw, bh);
-        if (row.button == kDirect) {
+        if (row.button == kDirect && !linkBelow) {
             // The description and the link below it, centred together on the button.
             const int h = std::max(line, MeasureTextHeight(row.text, textW));
             MoveControlPixels(row.text, textX, y + (rowH - th) / 2, textW, h);
             MoveControlPixels(kDirectLink, textX, y + (rowH - th) / 2 + h, textW, th - h);
         } else {
             MoveControlPixels(row.text, textX, y + (rowH - th) / 2, textW, th);
+            if (row.button == kDirect)
+                MoveControlPixels(kDirectLink, margin, y + rowH, headingW, line);
         }
-        y += rowH + rowGap;
+        y += rowH + below(row) + rowGap;
     }
     ControlsLaidOut();
 }
