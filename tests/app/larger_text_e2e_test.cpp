@@ -199,3 +199,22 @@ TEST_F(LargerText, LabelLayoutChoicesAreWhole)
     Keys("Escape");
     EXPECT_TRUE(WaitFor([&] { return !WindowShows("Välj etikettlayout"); }, 5000, 100));
 }
+
+// The print preview's panel column holds "Ändra skrivbara områden för skivor..." whole: the
+// panels' title bars (as wide as the column) leave room for the button's text, its margins and
+// its border.
+TEST_F(LargerText, PrintPreviewPanelHoldsItsButton)
+{
+    ASSERT_NE(main, 0u);
+    KeysTo(main, "ctrl+p");
+    unsigned long xid = 0;
+    // The title bars of "Skriv ut egenskaper" and "Egenskaper för mall".
+    auto controls = Controls("Förhandsgranska", xid, { 1001, 1002 });
+    ASSERT_NE(xid, 0u);
+    x.WaitSettled(xid);
+    SaveScreenPng(x, x.Screen(), "larger-text-print-preview");
+    const int need = TextWidth("Ändra skrivbara områden för skivor...") + 2 * 15 + 2 * 12;
+    EXPECT_GE(controls[1002].width, need) << "the column " << Text(controls[1002]);
+    Keys("Escape");
+    EXPECT_TRUE(WaitFor([&] { return !WindowShows("Förhandsgranska"); }, 5000, 100));
+}
