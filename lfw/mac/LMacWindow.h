@@ -252,6 +252,16 @@ public:
     LView* ControlGetRealControlHandle(int id) const;
     static LWindow* GetControlParent(LView* view);
     void MoveControlPixels(int id, int x, int y, int w, int h);
+    // Controls that scroll (where the window cannot show them all): the controls of the ids
+    // are moved into the document of a scroll view of the window's own (made on first use, with
+    // a vertical bar that shows when needed). They are still the window's: found by id, sent
+    // commands, and placed with MoveControlPixels, in pixels of the document. The scroll view
+    // stands at the rectangle (pixels) and its document is as wide as it leaves beside its bar
+    // and documentHeight high.
+    void ScrollControls(
+        const int* ids, size_t count, int x, int y, int w, int h, int documentHeight);
+    // The document of that scroll view; null when the window has none.
+    static LView* ScrolledControlsDocument(LView* contentView);
     void MoveControlPixels(LView* view, int x, int y, int w, int h);
     void GetControlPixels(int id, int& x, int& y, int& w, int& h);
     void SetControlHeightPixels(int id, int h);

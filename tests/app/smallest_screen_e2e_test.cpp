@@ -124,3 +124,37 @@ TEST_F(SmallestScreen, DialogsFit800x600)
 {
     Run(800, 600);
 }
+
+// With text half as large again (GDK_DPI_SCALE=1.5) on 640 x 480, "Välj etikettlayout" cannot
+// show all its rows: it stays on the screen, each description below its button, no control wider
+// than the window, and the rows scroll with the wheel.
+TEST_F(SmallestScreen, LabelLayoutChoicesScrollAtLargerText)
+{
+    if (!ownscreen::RunOnScreen("640x480", "GDK_DPI_SCALE=1.5"))
+        return;
+    program = std::make_unique<Program>(
+        std::vector<std::string> { "-new", "cd" }, s.Capture("vorantel"));
+    const unsigned long main = WaitMainWindow(20000);
+    ASSERT_NE(main, 0u);
+    WaitFor([&] { return Rectangles<XRect>(s.rects).count("canvas") == 1; }, 15000);
+    KeysTo(main, "ctrl+n");
+    const std::string select = "Välj etikettlayout";
+    const unsigned long xid = WaitDialogWindow(s.rects, select);
+    ASSERT_NE(xid, 0u);
+    x.WaitSettled(xid);
+    XRect w;
+    ASSERT_TRUE(x.WindowRect(xid, w));
+    EXPECT_TRUE(w.Inside(x.Screen())) << Text(w);
+    for (const auto& [id, r] : DialogControls(s.rects, xid))
+        EXPECT_LE(r.Right(), w.width) << "control " << id << " " << Text(r) << " in " << Text(w);
+    const std::vector<uint32_t> before = x.Pixels(w);
+    SaveScreenPng(x, x.Screen(), "smallest-screen-640-select-layout-larger-text");
+    Shell("xdotool " + MoveWords(w.x + w.width / 2, w.y + w.height / 2)
+        + "click --repeat 15 --delay 30 5 2>/dev/null");
+    EXPECT_TRUE(WaitFor([&] { return x.Pixels(w) != before; }, 5000, 100)) << "nothing scrolled";
+    x.WaitSettled(xid);
+    SaveScreenPng(x, x.Screen(), "smallest-screen-640-select-layout-larger-text-scrolled");
+    Keys("Escape");
+    EXPECT_TRUE(WaitFor([&] { return !WindowShows(select); }, 5000, 100));
+    EXPECT_EQ(QuitWithoutSaving(*program, s.rects, main), 0);
+}
