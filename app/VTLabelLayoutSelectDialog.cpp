@@ -8,12 +8,14 @@
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/zor/LHelp.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -51,6 +53,8 @@ const Row kRows[] = {
         "Skriv ut med en tidigare exporterad anpassad etikettlayout." },
 };
 
+constexpr const char* kLinkText = "Lista över skrivare som stöder direktutskrift till skiva";
+
 void NoControls(LDialog&, int, int, bool)
 {
 }
@@ -69,7 +73,8 @@ void VTLabelLayoutSelectDialog::InitDialog()
         CoolButtonInit(row.button, false, false);
         AddStatic(row.text, row.description);
     }
-    AddHyperLink(kDirectLink, "Lista över skrivare som stöder direktutskrift till skiva");
+    AddHyperLink(kDirectLink, kLinkText);
+    // Sized for its texts before it shows (it is then centred at that size).
     LayoutControls();
 }
 
@@ -80,28 +85,125 @@ void VTLabelLayoutSelectDialog::EvWindowReady()
 
 void VTLabelLayoutSelectDialog::LayoutControls()
 {
-    int width = 0, height = 0;
-    GetClientSize(width, height);
     const double cw = CharWidthPixels(), ch = CharHeightPixels(), s = GetBackingScaleFactor();
-    const int margin = R(2 * cw), bw = R(360 * s), bh = R(70 * s), gap = R(0.59 * ch);
-    const int line = R(1.23 * ch);
-    int y = R(0.94 * ch);
-    MoveControlPixels(kHeading, margin, y, std::max(1, width - 2 * margin), line);
-    y += line + gap;
-    const int textX = margin + bw + R(2 * cw);
-    const int textW = std::max(1, width - margin - textX);
-    for (const Row& row : kRows) {
-        MoveControlPixels(row.button, margin, y, bw, bh);
-        if (row.button == kDirect) {
-            // The description and the link below it, centred together on the button.
-            const int both = 2 * line;
-            MoveControlPixels(row.text, textX, y + (bh - both) / 2, textW, line);
-            MoveControlPixels(kDirectLink, textX, y + (bh - both) / 2 + line, textW, line);
-        } else {
-            MoveControlPixels(row.text, textX, y + (bh - line) / 2, textW, line);
-        }
-        y += bh + gap;
+    const double t = TextScale();
+    const int margin = R(2 * cw), gap = R(0.59 * ch), line = R(1.23 * ch), top = R(0.94 * ch);
+    // The template's 840 x 526 points are the least size; the buttons keep their size in points
+    // at the default font and grow with a larger one, and with a title that needs more.
+    const int leastWidth = R(840 * s), leastHeight = R(526 * s);
+    int bw = R(360 * s * t), bh = R(70 * s);
+    const int iconRoom = R(48 * s) + 2 * R(cw);
+    for (const Row& row : kRows)
+        bw = std::max(bw, MeasureTextWidth(row.button) + iconRoom + 2 * R(cw));
+    bh = std::max(bh, R(48 * s) + line);
+    // The descriptions on one line each, as wide as the screen allows; on a narrower screen
+    // they wrap under one another (never narrower than a third of the buttons' width).
+    int textX = margin + bw + R(2 * cw);
+    const int linkNeed = MeasureStaticTextWidthPixels(kLinkText);
+    int textNeed = linkNeed;
+    for (const Row& row : kRows)
+        textNeed = std::max(textNeed, MeasureTextWidth(row.text));
+    int width = std::max(
+        { leastWidth, textX + textNeed + margin, MeasureTextWidth(kHeading) + 2 * margin });
+    int largestWidth = 0, largestHeight = 0;
+    GetLargestClientSizePixels(largestWidth, largestHeight);
+    // Where the screen is too narrow for a column of descriptions beside the buttons (a large
+    // font on a small screen), each description stands below its button.
+    const bool stacked = largestWidth > 0 && textX + bw / 3 + margin > largestWidth;
+    if (stacked) {
+        width = largestWidth;
+        textX = margin;
+    } else if (largestWidth > 0) {
+        width = std::min(width, largestWidth);
     }
+    const int under = stacked ? R(0.25 * ch) : 0; // between a button and its description
+    // The rows laid out in the width they have (less a scroll bar where they scroll). Each row
+    // is as high as its button or its wrapped description, whichever is higher. The link (one
+    // line) stands below its description, or below the row where the column is too narrow for
+    // it.
+    int bar = 0, textW = 1, headingW = 1, headingH = line;
+    bool linkBelow = false;
+    auto textHeight = [&](const Row& row) {
+        const int h = std::max(line, MeasureTextHeight(row.text, textW));
+        return row.button == kDirect && !linkBelow ? h + line : h;
+    };
+    auto below = [&](const Row& row) { return row.button == kDirect && linkBelow ? line : 0; };
+    auto heightFor = [&](int buttonHeight, int rowGap) {
+        int h = top + headingH + rowGap;
+        for (const Row& row : kRows)
+            h += (stacked ? buttonHeight + under + textHeight(row)
+                          : std::max(buttonHeight, textHeight(row)))
+                + below(row) + rowGap;
+        // The last button's border (drawn a little outside its rectangle) keeps a margin below.
+        return h + top;
+    };
+    int rowGap = gap, height = 0;
+    for (;;) {
+        textW = std::max(1, width - bar - margin - textX);
+        bw = std::min(bw, std::max(1, width - bar - 2 * margin));
+        headingW = std::max(1, width - bar - 2 * margin);
+        headingH = std::max(line, MeasureTextHeight(kHeading, headingW));
+        linkBelow = linkNeed > textW;
+        rowGap = gap;
+        height = std::max(leastHeight, heightFor(bh, rowGap));
+        // On a low screen the rows close up first (the buttons down to their icon and title),
+        // then scroll.
+        if (largestHeight > 0 && height > largestHeight) {
+            rowGap = std::max(R(0.25 * ch), gap / 2);
+            const int least = std::max(R(48 * s) + R(4 * s), line + R(8 * s));
+            while (bh > least && heightFor(bh, rowGap) > largestHeight)
+                --bh;
+            height = std::max(std::min(leastHeight, largestHeight), heightFor(bh, rowGap));
+        }
+        if (bar == 0 && largestHeight > 0 && height > largestHeight) {
+            bar = int(std::ceil(LCustomCocoaScrollView::scrollerWidth() * s));
+            continue;
+        }
+        break;
+    }
+    const int windowHeight = largestHeight > 0 ? std::min(height, largestHeight) : height;
+    int clientWidth = 0, clientHeight = 0;
+    GetClientSize(clientWidth, clientHeight);
+    if (clientWidth != width || clientHeight != windowHeight)
+        SizeDialogPixelsMac(width, windowHeight, false);
+    if (height > windowHeight || ScrolledControlsDocument(GetContentView())) {
+        std::vector<int> ids { kHeading, kDirectLink };
+        for (const Row& row : kRows) {
+            ids.push_back(row.button);
+            ids.push_back(row.text);
+        }
+        ScrollControls(ids.data(), ids.size(), 0, 0, width, windowHeight, height);
+    }
+
+    int y = top;
+    MoveControlPixels(kHeading, margin, y, headingW, headingH);
+    y += headingH + rowGap;
+    for (const Row& row : kRows) {
+        const int th = textHeight(row);
+        if (stacked) {
+            MoveControlPixels(row.button, margin, y, bw, bh);
+            const int h = std::max(line, MeasureTextHeight(row.text, textW));
+            MoveControlPixels(row.text, textX, y + bh + under, textW, h);
+            if (row.button == kDirect)
+                MoveControlPixels(kDirectLink, textX, y + bh + under + h, textW, th - h);
+            y += bh + under + th + below(row) + rowGap;
+            continue;
+        }
+        const int rowH = std::max(bh, th);
+        MoveControlPixels(row.button, margin, y + (rowH - bh) / 2, bw, bh);
+        if (row.button == kDirect && !linkBelow) {
+            // The description and the link below it, centred together on the button.
+            const int h = std::max(line, MeasureTextHeight(row.text, textW));
+            MoveControlPixels(row.text, textX, y + (rowH - th) / 2, textW, h);
+            MoveControlPixels(kDirectLink, textX, y + (rowH - th) / 2 + h, textW, th - h);
+        } else {
+            MoveControlPixels(row.text, textX, y + (rowH - th) / 2, textW, th);
+            if (row.button == kDirect)
+                MoveControlPixels(kDirectLink, margin, y + rowH, headingW, line);
+        }
+        y += rowH + below(row) + rowGap;
+    }
+    ControlsLaidOut();
 }
 
 void VTLabelLayoutSelectDialog::DestroyDialog()

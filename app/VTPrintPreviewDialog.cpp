@@ -229,7 +229,7 @@ void VTPrintPreviewDialog::LayoutControls(int width, int height)
 {
     const double ch = CharHeightPixels();
     const int band = R((1.23 + 0.59 + 0.94) * ch);
-    const int column = R(380 * GetBackingScaleFactor());
+    const int column = R(380 * GetBackingScaleFactor() * TextScale());
     LayoutOkCancelHelpSpecial(kDefaults, 0, 0, width, height);
     const int top = std::max(1, height - band);
     fContainer.MovePixels(std::max(0, width - column), 0, column, top);

@@ -186,11 +186,11 @@ void VTDiscDimensionsDialog::InitDialog()
     }
     ShowValues(values);
     // The button row in the dialog's own rectangle, with "Standard" beside Help.
-    const double s = GetBackingScaleFactor();
+    const double s = GetBackingScaleFactor(), t = TextScale();
     const int rowHeight
         = int(CharHeightPoints() * 1.23 + 0.5) + int(0.94 * CharHeightPoints() + 0.5);
-    LayoutOkCancelHelpSpecial(kVTDiscDimensionsStandard, 0, 0, int(kVTDiscDimensionsWidth * s),
-        int((kVTDiscDimensionsButtonRowY + rowHeight) * s));
+    LayoutOkCancelHelpSpecial(kVTDiscDimensionsStandard, 0, 0, int(kVTDiscDimensionsWidth * t * s),
+        int((kVTDiscDimensionsButtonRowY * t + rowHeight) * s));
 }
 
 void VTDiscDimensionsDialog::ShowValues(const VTDiscDimensions& d)

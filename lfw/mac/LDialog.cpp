@@ -64,7 +64,9 @@ void LDialog::CreateFromLXA(const OpenGenData& data)
         ShowWindow(true);
         return;
     }
-    double s = GetBackingScaleFactor();
+    // The template's sizes are points at the default font: at a larger one the dialog and its
+    // controls grow with the text.
+    const double s = GetBackingScaleFactor() * TextScale();
     CreateBlank(int(data.width * s), int(data.height * s), kTitledClosable);
     if (!GetContentView())
         return;
@@ -72,8 +74,10 @@ void LDialog::CreateFromLXA(const OpenGenData& data)
     if (LNativeWindow* w = GetNativeWindow())
         w->SetStyleMask(data.closable ? (w->StyleMask() | kLUiWindowClosable)
                                       : (w->StyleMask() & ~unsigned(kLUiWindowClosable)));
-    if (data.generator)
+    if (data.generator) {
         data.generator(*this, 0, 0, true);
+        ScaleTemplateControls();
+    }
     int w = 0, h = 0;
     GetClientSize(w, h);
     LayoutOkCancelHelp(0, 0, w, h);

@@ -53,8 +53,10 @@ void LEmbeddedWindow::InitCommonEmbedded(LWindow& parent, double widthPoints, do
     if (!build)
         return;
     // The page's buttons are its owner's: the generator adds controls only.
-    if (data && data->generator)
+    if (data && data->generator) {
         data->generator(*this, 0, 0, false);
+        ScaleTemplateControls();
+    }
     InitDialog();
     fInitialised = true;
     EnableControls();
@@ -62,7 +64,9 @@ void LEmbeddedWindow::InitCommonEmbedded(LWindow& parent, double widthPoints, do
 
 void LEmbeddedWindow::Init(LWindow& parent, const LDialog::OpenGenData& data)
 {
-    InitCommonEmbedded(parent, data.width, data.height, &data);
+    // The template's points grow with the text, as its controls do.
+    const double t = TextScale();
+    InitCommonEmbedded(parent, data.width * t, data.height * t, &data);
 }
 
 void LEmbeddedWindow::Init(LWindow& parent)

@@ -429,7 +429,8 @@ void LMacWindow::_WriteTestControlRectangles()
     // Tests of the whole program name a file in VT_TEST_RECTANGLES_FILE: a window that became
     // ready writes "<file>.dialog", its title, "window <X window id>" and one line
     // "control <id> x y width height" per control that shows (a hidden panel's are left out),
-    // and one line "tab <index> x y width height" per tab of a tab view that shows, once it has
+    // one line "tab <index> x y width height" per tab of a tab view that shows and a last line
+    // "client 0 0 0 width height" with the window's client area, once it has
     // been laid out (and again after each new layout while the file is its own), so that a test
     // clicks its controls and tabs. The places are pixels of the X window, not of the screen:
     // a window manager may still be placing the window while this is written.
@@ -479,6 +480,11 @@ void LMacWindow::_WriteTestControlRectangles()
                 + std::to_string(int(view->Frame().width * scale)) + " "
                 + std::to_string(int(view->Frame().height * scale)) + "\n";
         }
+        // Last, the client area itself (menu bar, toolbar and content, pixels of the window):
+        // "client 0 0 0 width height", for what is told of no X window (Wayland).
+        const LUiSize size = window->ContentSize();
+        text += "client 0 0 0 " + std::to_string(int(std::lround(size.width * scale))) + " "
+            + std::to_string(int(std::lround((size.height + top) * scale))) + "\n";
         std::string temporary = path + ".tmp";
         if (FILE* f = std::fopen(temporary.c_str(), "w")) {
             std::fwrite(text.data(), 1, text.size(), f);

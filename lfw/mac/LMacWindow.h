@@ -226,6 +226,13 @@ public:
     // The largest client area (as GetClientSize) that the work area of the window's screen
     // holds with what stands around the window; 0 x 0 when not known.
     void GetLargestClientSizePixels(int& w, int& h);
+    // How much larger the interface's text is than the text that sizes given in points (the
+    // rectangles of a generated template, fixed widths of columns and buttons) were made for;
+    // never below 1. Such sizes grow by it, so that their texts stay whole at a larger font.
+    static double TextScale();
+    // The controls a template's generator placed at its rectangles (points) grow with the text
+    // (TextScale): their places and sizes are multiplied by it.
+    void ScaleTemplateControls();
     static void ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y);
     // A client pixel position as a screen point (points).
     LUiPoint ConvertToCocoaPointScreen(int x, int y);
@@ -245,6 +252,16 @@ public:
     LView* ControlGetRealControlHandle(int id) const;
     static LWindow* GetControlParent(LView* view);
     void MoveControlPixels(int id, int x, int y, int w, int h);
+    // Controls that scroll (where the window cannot show them all): the controls of the ids
+    // are moved into the document of a scroll view of the window's own (made on first use, with
+    // a vertical bar that shows when needed). They are still the window's: found by id, sent
+    // commands, and placed with MoveControlPixels, in pixels of the document. The scroll view
+    // stands at the rectangle (pixels) and its document is as wide as it leaves beside its bar
+    // and documentHeight high.
+    void ScrollControls(
+        const int* ids, size_t count, int x, int y, int w, int h, int documentHeight);
+    // The document of that scroll view; null when the window has none.
+    static LView* ScrolledControlsDocument(LView* contentView);
     void MoveControlPixels(LView* view, int x, int y, int w, int h);
     void GetControlPixels(int id, int& x, int& y, int& w, int& h);
     void SetControlHeightPixels(int id, int h);

@@ -47,7 +47,66 @@ template <class T> T* AddTo(LView* content, T* control)
 
 } // namespace
 
+namespace {
+
+// Marks the document of the scroll view that holds controls of the window (ScrollControls).
+const char kScrolledControlsKey = 0;
+
+} // namespace
+
 // --- look-up -------------------------------------------------------------------------------------
+
+LView* LMacWindow::ScrolledControlsDocument(LView* contentView)
+{
+    if (!contentView)
+        return nullptr;
+    for (LView* sub : contentView->Subviews())
+        if (auto* scroll = dynamic_cast<LCustomCocoaScrollView*>(sub))
+            if (LView* document = scroll->documentView();
+                document && LAssociatedData::getDataForObject(document, &kScrolledControlsKey))
+                return document;
+    return nullptr;
+}
+
+void LMacWindow::ScrollControls(
+    const int* ids, size_t count, int x, int y, int w, int h, int documentHeight)
+{
+    LView* content = GetContentView();
+    if (!content)
+        return;
+    LView* document = ScrolledControlsDocument(content);
+    LCustomCocoaScrollView* scroll
+        = document ? dynamic_cast<LCustomCocoaScrollView*>(document->Superview()) : nullptr;
+    if (!document || !scroll) {
+        scroll = new LCustomCocoaScrollView(LUiRect { 0, 0, 1, 1 }, 0);
+        scroll->setScrollers(false, true);
+        auto* plain = new LCocoaViewBase(LUiRect { 0, 0, 1, 1 }, this);
+        LAssociatedData::setData(1, plain, &kScrolledControlsKey);
+        scroll->setSubView(plain);
+        plain->Release();
+        content->AddSubview(scroll);
+        scroll->Release();
+        document = plain;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        LView* control = nullptr;
+        for (LView* sub : content->Subviews())
+            if (sub->Tag() == ids[i] && sub != scroll)
+                control = sub;
+        if (!control)
+            continue;
+        LUiRef<LView> hold(control);
+        control->RemoveFromSuperview();
+        document->AddSubview(control);
+    }
+    const double s = GetBackingScaleFactor();
+    MoveControlPixels(scroll, x, y, w, h);
+    const double bar = documentHeight > h ? LCustomCocoaScrollView::scrollerWidth() : 0;
+    document->SetFrame(
+        LUiRect { 0, 0, std::max(1.0, w / s - bar), std::max(h, documentHeight) / s });
+    scroll->documentSizeChanged();
+    scroll->SetNeedsDisplay();
+}
 
 LView* LMacWindow::GetControlHandle(LView* contentView, int id)
 {
@@ -62,6 +121,11 @@ LView* LMacWindow::GetControlHandle(LView* contentView, int id)
                 if (inner->Tag() == id)
                     return inner;
     }
+    // The controls the window keeps in a scroll view of its own.
+    if (LView* document = ScrolledControlsDocument(contentView))
+        for (LView* sub : document->Subviews())
+            if (sub->Tag() == id)
+                return sub;
     // The content view's siblings: for an embedded window, the host's controls.
     if (LView* super = contentView->Superview())
         for (LView* sub : super->Subviews())

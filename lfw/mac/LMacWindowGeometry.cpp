@@ -257,6 +257,28 @@ void LMacWindow::GetLargestClientSizePixels(int& w, int& h)
     h = int(largest.height * s) + GetToolbarHeightPixels(GetContentView());
 }
 
+double LMacWindow::TextScale()
+{
+    return LUiTextScale();
+}
+
+void LMacWindow::ScaleTemplateControls()
+{
+    const double t = TextScale();
+    LView* content = GetContentView();
+    if (t <= 1 || !content)
+        return;
+    // Edges on whole device pixels, as the template's own rectangles are.
+    const double s = GetBackingScaleFactor();
+    auto a = [s](double v) { return std::round(v * s) / s; };
+    for (LView* control : content->Subviews()) {
+        const LUiRect f = control->Frame();
+        const double x = a(f.x * t), y = a(f.y * t);
+        control->SetFrame(
+            LUiRect { x, y, a((f.x + f.width) * t) - x, a((f.y + f.height) * t) - y });
+    }
+}
+
 // --- conversions ---------------------------------------------------------------------------------
 
 void LMacWindow::ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y)

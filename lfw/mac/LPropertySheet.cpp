@@ -110,7 +110,8 @@ void LPropertySheet::InitDialog()
 void LPropertySheet::ResizeAndRelayout(LPropertyPage& page)
 {
     float cw = CharWidthPixels(), ch = CharHeightPixels();
-    double s = GetBackingScaleFactor();
+    // The page's template grows with the text (as its controls did).
+    const double s = GetBackingScaleFactor() * TextScale();
     int pw = int(page.iTemplateWidth * s), ph = int(page.iTemplateHeight * s);
     int TH = R(3 * ch) + ph;
     int W = pw + 2 * R(2 * cw);

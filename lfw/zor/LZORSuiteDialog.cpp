@@ -264,7 +264,8 @@ void LZORSuiteDialog::InitDialog()
     fOpened = std::chrono::steady_clock::now();
     SetCaption("ZOR-programpaket");
     const double cw = CharWidthPixels(), ch = CharHeightPixels();
-    const int m = R(1.25 * cw), v = R(0.59 * ch), b = R(1.23 * ch), W = R(85 * cw), s = R(4 * cw);
+    const int m = R(1.25 * cw), v = R(0.59 * ch), b = R(1.23 * ch), s = R(4 * cw);
+    int W = R(85 * cw);
     // The rows from the top: the tabs over the program list, the popular programs, the search
     // field, two links beside the logo; and the dialog's height.
     struct Rows {
@@ -286,6 +287,10 @@ void LZORSuiteDialog::InitDialog()
     int listHeight = R(16 * ch);
     int largestWidth = 0, largestHeight = 0;
     GetLargestClientSizePixels(largestWidth, largestHeight);
+    // On a narrow screen the dialog is as wide as it holds (the tabs scroll, the list's rows and
+    // the links take the width there is), down to 50 characters.
+    if (largestWidth > 0)
+        W = std::max(std::min(W, largestWidth), R(50 * cw));
     if (const int over = rowsFor(listHeight).height - largestHeight; largestHeight > 0 && over > 0)
         listHeight = std::max(R(4 * ch), listHeight - over);
     const Rows rows = rowsFor(listHeight);

@@ -122,6 +122,12 @@ struct LNativeWindowGlue {
         LUiRef<LNativeWindowDelegate> d(Delegate(w));
         if (!w->fWindow)
             return;
+        // Shown afresh to be placed again: the focus it loses then and gets back is not told.
+        if (w->fShowingAgain) {
+            if (gtk_window_is_active(w->fWindow))
+                w->fShowingAgain = false;
+            return;
+        }
         if (gtk_window_is_active(w->fWindow) && w->CanBecomeMainWindow())
             gMainWindow = w;
         ScheduleActivationCheck();
@@ -538,6 +544,67 @@ void LNativeWindow::ApplyContentSize()
         fToldFrame.height = fContentSize.height + TopSlotsHeight();
     }
     ApplyMinSize();
+    PlaceAgainIfGrown(w, h + int(TopSlotsHeight()));
+}
+
+namespace {
+
+// Whether the program places its windows itself (X11); elsewhere (Wayland) the compositor
+// places a window when it maps it, and a window that grows grows from where it stands.
+bool ProgramPlacesWindows(GtkWidget* widget)
+{
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_DISPLAY(gtk_widget_get_display(widget)))
+        return true;
+#endif
+    (void)widget;
+    return false;
+}
+
+} // namespace
+
+void LNativeWindow::PlaceAgainIfGrown(int width, int height)
+{
+    GtkWidget* widget = fWindow ? GTK_WIDGET(fWindow) : nullptr;
+    if (!widget || !fPlaced || fShowAgainPending || fMaximized || fIconified
+        || !gtk_widget_get_mapped(widget) || ProgramPlacesWindows(widget))
+        return;
+    // Larger than it shows now (the menu bar, toolbar and content: what GTK draws around them
+    // keeps its size).
+    if (width <= gtk_widget_get_allocated_width(fBox)
+        && height <= gtk_widget_get_allocated_height(fBox))
+        return;
+    // Before GTK's next frame gives the window its new size (the frame's layout runs at a
+    // lower priority), and outside whatever asked for the size.
+    fShowAgainPending = true;
+    Retain();
+    g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* window = static_cast<LNativeWindow*>(data);
+            window->fShowAgainPending = false;
+            window->ShowAgainPlaced();
+            window->Release();
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+}
+
+void LNativeWindow::ShowAgainPlaced()
+{
+    GtkWidget* widget = fWindow ? GTK_WIDGET(fWindow) : nullptr;
+    if (!widget || !gtk_widget_get_mapped(widget) || fMaximized || fIconified)
+        return;
+    const bool active = gtk_window_is_active(fWindow);
+    fShowingAgain = active;
+    // Hidden and shown again: the compositor maps it as a new window of its new size, and
+    // places it where it shows whole (the work area permitting).
+    gtk_widget_hide(widget);
+    if (!fWindow)
+        return;
+    gtk_widget_show(widget);
+    if (active && fWindow)
+        gtk_window_present(fWindow);
 }
 
 void LNativeWindow::SetContentMinSize(double width, double height)

@@ -233,6 +233,10 @@ private:
     // What will stand around the window once it shows (see LargestContentSize); realises
     // nothing.
     LUiEdges ExpectedEdges();
+    // Where the program cannot place its windows (Wayland), a shown window that is to grow is
+    // shown afresh at its new size, so that the compositor places it anew, whole on the screen.
+    void PlaceAgainIfGrown(int width, int height);
+    void ShowAgainPlaced();
 
     GtkWindow* fWindow = nullptr;
     GtkWidget* fBox = nullptr;
@@ -271,5 +275,9 @@ private:
     bool fPaintingHeld = false;
     bool fPaintingHeldClock = false; // the frame clock is frozen too
     unsigned fPaintingHoldTimer = 0;
+    // A grown window is to be shown afresh (PlaceAgainIfGrown); the focus it loses meanwhile is
+    // not told.
+    bool fShowAgainPending = false;
+    bool fShowingAgain = false;
     LUiWindowLevel fLevel = LUiWindowLevel::Normal;
 };

@@ -480,6 +480,13 @@ double LUiSystemFontSize()
     return SystemFont().size;
 }
 
+double LUiTextScale()
+{
+    constexpr double kDefaultSize = 10.0 * 96.0 / 72.0;
+    const double size = LUiSystemFontSize();
+    return std::isfinite(size) && size > kDefaultSize ? size / kDefaultSize : 1.0;
+}
+
 void LUiMeasureText(
     const char* text, const char* family, double size, bool bold, double& width, double& height)
 {

@@ -41,6 +41,10 @@ unsigned LUiPointerButtons();
 // default resolution). Without a display: "Sans" at 10 typographic points.
 const char* LUiSystemFontFamily();
 double LUiSystemFontSize();
+// How much larger the system font is than GTK's default (10 typographic points at 96 dpi), never
+// below 1: what sizes in points that were made for text of the default size grow by at a larger
+// font (a larger font chosen, or a higher resolution such as GDK_DPI_SCALE's).
+double LUiTextScale();
 // Measures a one-line text in a font of the family (null or "": the system font) and size in
 // points; the width and height of its logical extents in points. Works without a display.
 void LUiMeasureText(

@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <functional>
@@ -216,7 +217,10 @@ TEST_F(SuiteDialog, OpensOnGrafikWithTabsListsAndFeaturedTasks)
             EXPECT_STREQ(gtk_window_get_title(d.GetNativeWindow()->Gtk()), "ZOR-programpaket");
             int w = 0, h = 0;
             d.GetClientSize(w, h);
-            EXPECT_NEAR(w, R(85 * d.CharWidthPixels()), 1);
+            // 85 characters wide, or as wide as the screen holds.
+            int largestW = 0, largestH = 0;
+            d.GetLargestClientSizePixels(largestW, largestH);
+            EXPECT_NEAR(w, std::min(R(85 * d.CharWidthPixels()), largestW), 1);
             EXPECT_EQ(TabLabels(d),
                 (std::vector<std::string> { "Populära", "Audio", "Diktamen", "Business", "Video",
                     "Grafik", "Verktyg", "Konverterare" }));

@@ -1,0 +1,259 @@
+// Dialogs under Wayland, where the compositor places every window and a client cannot move one:
+// the built `vorantel` (GDK_BACKEND=wayland) on weston at 1280 x 720 points and a scale of 2,
+// driven with real keys. Weston runs on the test's own X server through its X11 back end (its
+// headless back end has no seat: no key or click would reach the program), so that xdotool
+// types into it and the screen can be read. Where each window stands comes from weston itself
+// (weston-debug's scene graph, the window without its shadow); the places of the controls from
+// the program's rectangle file. Screenshots go to <build>/test-artefacts.
+#include "support/E2eSession.h"
+
+// After the session: Xlib's macros would break the framework's names.
+#include "support/DialogRectangles.h"
+#include "support/OwnScreen.h"
+#include "support/XServerView.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+using namespace e2e;
+
+namespace {
+
+constexpr int kPoints[2] = { 1280, 720 };
+constexpr int kScale = 2;
+
+std::string Text(const XRect& r)
+{
+    std::ostringstream s;
+    s << r.width << "x" << r.height << "+" << r.x << "+" << r.y;
+    return s.str();
+}
+
+// A top-level window as weston's scene graph has it (points of the compositor's space): its
+// surface and the part of it that is the window (GTK's shadow left out).
+struct View {
+    XRect surface;
+    XRect window;
+};
+
+class WaylandWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (Shell("command -v weston").empty() || Shell("command -v weston-debug").empty())
+            GTEST_SKIP() << "weston is not installed (scripts/setup.sh --tests installs it)";
+        if (!HasTools() || !x.Ok())
+            GTEST_SKIP() << "no display, xdotool, import or Xlib";
+    }
+
+    void TearDown() override
+    {
+        program.reset();
+        if (weston > 0) {
+            Shell("kill " + std::to_string(weston) + " 2>/dev/null; sleep 0.2");
+            Shell("kill -9 " + std::to_string(weston) + " 2>/dev/null");
+        }
+    }
+
+    // Starts weston on the X server, the size and scale above, with its debug streams (the
+    // scene graph) open; true once its socket is there.
+    bool StartWeston()
+    {
+        const std::string socket = "vt-weston-" + std::to_string(getpid());
+        const std::string out = Shell("weston --backend=x11-backend.so --width="
+            + std::to_string(kPoints[0]) + " --height=" + std::to_string(kPoints[1]) + " --scale="
+            + std::to_string(kScale) + " --use-pixman --debug --idle-time=0 --socket=" + socket
+            + " >" + Quote(s.dir + "/weston.log") + " 2>&1 & echo $!");
+        weston = std::atoi(out.c_str());
+        const std::string path = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/" + socket;
+        if (!WaitFor([&] { return Exists(path); }, 15000, 50))
+            return false;
+        s.Set("WAYLAND_DISPLAY", socket);
+        s.Set("GDK_BACKEND", "wayland");
+        // The keys go to weston's window (which hands them to its focused window), the pointer
+        // resting in its corner.
+        WaitFor(
+            [] { return !Shell("xdotool search --name '^Weston Compositor' 2>/dev/null").empty(); },
+            10000, 50);
+        Shell("xdotool search --name '^Weston Compositor' windowfocus --sync mousemove "
+            + std::to_string(kPoints[0] * kScale - 20) + " "
+            + std::to_string(kPoints[1] * kScale - 20) + " 2>/dev/null");
+        return true;
+    }
+
+    // The shown top-level windows by their titles.
+    std::map<std::string, View> Views()
+    {
+        std::map<std::string, View> out;
+        std::istringstream in(Shell("timeout 5 weston-debug scene-graph 2>/dev/null"));
+        std::string line, title;
+        auto rect = [](const std::string& l, const char* key, XRect& r) {
+            const size_t at = l.find(key);
+            int x1, y1, x2, y2;
+            if (at == std::string::npos
+                || std::sscanf(l.c_str() + at + std::strlen(key), " (%d, %d) -> (%d, %d)", &x1, &y1,
+                       &x2, &y2)
+                    != 4)
+                return false;
+            r = XRect { x1, y1, x2 - x1, y2 - y1 };
+            return true;
+        };
+        while (std::getline(in, line)) {
+            const size_t at = line.find("top-level window '");
+            if (at != std::string::npos) {
+                const size_t from = at + 18;
+                title = line.substr(from, line.find("' of ", from) - from);
+                continue;
+            }
+            if (title.empty())
+                continue;
+            if (rect(line, "position:", out[title].surface))
+                out[title].window = out[title].surface;
+            else if (rect(line, "[opaque:", out[title].window))
+                title.clear();
+        }
+        return out;
+    }
+
+    // The window with the title once it shows and has kept its place and size for half a
+    // second.
+    bool Settled(const std::string& title, View& view)
+    {
+        View last {};
+        auto since = Clock::now();
+        return WaitFor(
+            [&] {
+                auto views = Views();
+                if (!views.count(title))
+                    return false;
+                view = views[title];
+                if (Text(view.window) != Text(last.window)) {
+                    last = view;
+                    since = Clock::now();
+                }
+                return Clock::now() - since >= std::chrono::milliseconds(500);
+            },
+            20000, 100);
+    }
+
+    // What of the window stands outside the compositor's screen less its panel at the top.
+    std::string Outside(const View& v)
+    {
+        const XRect area { 0, panel, kPoints[0], kPoints[1] - panel };
+        return v.window.Inside(area) ? "" : "window " + Text(v.window) + " outside " + Text(area);
+    }
+
+    void Shoot(const std::string& name) { SaveScreenPng(x, x.Screen(), "wayland-" + name); }
+
+    Session s;
+    XServerView x;
+    std::unique_ptr<Program> program;
+    int weston = 0;
+    int panel = 32; // the height of weston's panel (its shell's default)
+};
+
+} // namespace
+
+// "Om Vorantel" shows whole on the screen on each of its tabs: opened from the first menu, the
+// licence terms (a far larger box) shown with Ctrl+Page_Down, the first tab again, the licence
+// terms again. Then "Välj etikettlayout" (Ctrl+N) shows whole with all its buttons, and the
+// options sheet on both its tabs.
+TEST_F(WaylandWindows, DialogsStayWholeOnTheScreen)
+{
+    if (!ownscreen::RunOnScreen(
+            std::to_string(kPoints[0] * kScale) + "x" + std::to_string(kPoints[1] * kScale)))
+        return;
+    ASSERT_TRUE(StartWeston()) << TemporaryFolder::ReadFile(s.dir + "/weston.log");
+    program = std::make_unique<Program>(
+        std::vector<std::string> { "-new", "cd" }, s.Capture("vorantel"));
+    View main;
+    ASSERT_TRUE(Settled(kCaption + " - Namnlöst.vtproj", main))
+        << TemporaryFolder::ReadFile(s.dir + "/vorantel.err");
+    // Its parts laid out, it takes keys once clicked on its title bar.
+    ASSERT_TRUE(
+        WaitFor([&] { return Rectangles<XRect>(s.rects).count("canvas") == 1; }, 15000, 100));
+    auto clickMain = [&] {
+        Shell("xdotool "
+            + MoveWords(
+                (main.window.x + main.window.width / 2) * kScale, (main.window.y + 12) * kScale)
+            + "click 1 2>/dev/null");
+    };
+    clickMain();
+    Keys("F10");
+    Keys("Down Return");
+    View about;
+    const bool shown = Settled("Om Vorantel", about);
+    Shoot("about-opened");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(Outside(about), "") << "Om";
+    Shoot("about");
+    const XRect small = about.window;
+    for (const char* keys : { "ctrl+Page_Down", "ctrl+Page_Up", "ctrl+Page_Down" }) {
+        Keys(keys);
+        const bool terms = std::string(keys) == "ctrl+Page_Down";
+        // The page shows once the box has its size (the terms' is larger).
+        WaitFor(
+            [&] {
+                return Settled("Om Vorantel", about)
+                    && (about.window.height > small.height) == terms;
+            },
+            10000, 100);
+        EXPECT_EQ(about.window.height > small.height, terms) << keys << ": " << Text(about.window);
+        EXPECT_EQ(Outside(about), "") << keys;
+        Shoot(std::string("about-") + (terms ? "terms" : "about"));
+    }
+    std::cout << "Om Vorantel, Licensvillkor: " << Text(about.window)
+              << " points (with its title bar)" << std::endl;
+    Keys("Escape");
+    ASSERT_TRUE(WaitFor([&] { return !Views().count("Om Vorantel"); }, 5000, 100));
+
+    unlink((s.rects + ".dialog").c_str());
+    clickMain();
+    Keys("ctrl+n");
+    View select;
+    ASSERT_TRUE(Settled("Välj etikettlayout", select));
+    // Its controls' places, written once it is laid out (no X window: window 0).
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return TemporaryFolder::ReadFile(s.rects + ".dialog")
+                       .rfind("title Välj etikettlayout", 0)
+                == 0
+                && DialogEntries(s.rects, 0, "client").size() == 1;
+        },
+        10000, 100));
+    Shoot("select-layout");
+    EXPECT_EQ(Outside(select), "");
+    std::cout << "Välj etikettlayout: " << Text(select.window) << " points (with its title bar)"
+              << std::endl;
+    // Every control inside the client area, "Ladda anpassad..." with the border drawn around it.
+    const auto entries = DialogEntries(s.rects, 0, "client");
+    ASSERT_EQ(entries.size(), 1u);
+    const XRect client { 0, 0, entries[0].second.width, entries[0].second.height };
+    for (const auto& [id, r] : DialogControls(s.rects, 0))
+        EXPECT_TRUE(r.Inside(client))
+            << "control " << id << " " << Text(r) << " in " << Text(client);
+    const auto controls = DialogControls(s.rects, 0);
+    ASSERT_EQ(controls.count(1009), 1u);
+    EXPECT_LE(controls.at(1009).Bottom() + 2 * kScale, client.height)
+        << "Ladda anpassad... " << Text(controls.at(1009)) << " in " << Text(client);
+    Keys("Escape");
+    ASSERT_TRUE(WaitFor([&] { return !Views().count("Välj etikettlayout"); }, 5000, 100));
+
+    // The options: the background page is lower than the general one, which then grows again.
+    clickMain();
+    Keys("ctrl+shift+o");
+    View options;
+    ASSERT_TRUE(Settled("Vorantel Inställningar", options));
+    EXPECT_EQ(Outside(options), "") << "De allmänna";
+    for (const char* keys : { "ctrl+Page_Down", "ctrl+Page_Up" }) {
+        Keys(keys);
+        Sleep(300);
+        ASSERT_TRUE(Settled("Vorantel Inställningar", options));
+        EXPECT_EQ(Outside(options), "") << keys;
+    }
+    Shoot("options");
+    Keys("Escape");
+}
