@@ -72,8 +72,9 @@ protected:
 
     void TearDown() override
     {
-        if (main != 0)
+        if (main != 0) {
             EXPECT_EQ(QuitWithoutSaving(*program, s.rects, main), 0);
+        }
     }
 
     // The dialog's controls once its rectangle file holds them (with the ids asked for).
