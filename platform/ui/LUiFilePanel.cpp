@@ -160,6 +160,28 @@ std::string ShownFile(const std::string& path)
     return found;
 }
 
+// The save panel's name field is not completed on its own. GTK completes it with what the names
+// of the folder it begins have in common (the addition selected) when the folder has loaded
+// while the field has the focus, a race: "f\xEF\xBF\xBDr.vtproj" proposed beside a file shown
+// as "f\xEF\xBF\xBDr.vtproj (invalid encoding)" became that name, which is neither file's.
+// Completing by Tab and the list of matches offered while typing stay.
+void KeepNameUncompleted(GtkWidget* widget)
+{
+    if (GTK_IS_ENTRY(widget)) {
+        if (GtkEntryCompletion* completion = gtk_entry_get_completion(GTK_ENTRY(widget)))
+            g_signal_connect(completion, "insert-prefix",
+                G_CALLBACK(+[](GtkEntryCompletion*, gchar*, gpointer) -> gboolean {
+                    return TRUE; // handled: nothing inserted
+                }),
+                nullptr);
+        return;
+    }
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(
+            GTK_CONTAINER(widget), [](GtkWidget* child, gpointer) { KeepNameUncompleted(child); },
+            nullptr);
+}
+
 class PanelScope {
 public:
     explicit PanelScope(GtkWidget* panel)
@@ -238,6 +260,7 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
     }
     if (request.kind == LUiFilePanelRequest::kSave) {
         gtk_file_chooser_set_current_name(chooser, request.proposedName.c_str());
+        KeepNameUncompleted(dialog);
         g_object_set_data(G_OBJECT(dialog), kAddsExtension, GINT_TO_POINTER(1));
         HookSavePanelAcceptance();
     }

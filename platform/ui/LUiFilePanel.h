@@ -32,7 +32,7 @@ struct LUiFilePanelRequest {
     std::string title;
     std::string acceptLabel; // empty: GTK's own ("Öppna", "Spara", "Välj")
     std::string startFolder; // used when it is an existing folder
-    std::string proposedName; // save: the name field
+    std::string proposedName; // save: the name field, UTF-8 (as GTK shows it)
     bool allowFolders = false; // open several: folders may be chosen too
     bool createFolders = true;
     std::vector<LUiFileFilter> filters;
