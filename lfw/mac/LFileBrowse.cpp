@@ -1,5 +1,6 @@
 #include "lfw/mac/LFileBrowse.h"
 
+#include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LMacWindow.h"
@@ -164,7 +165,10 @@ bool SaveOnce(LView* parent, std::string& path, const char* title, std::string* 
     Filters filters;
     filters.Parse(filter, defaultExtension, 0, true);
     filters.Fill(request);
-    request.proposedName = LSaveProposedName(path.c_str(), defaultExtension);
+    // The name field takes UTF-8 only: a name of another encoding is proposed as the window's
+    // caption shows it, its bad bytes replaced. What the user accepts comes back as the path.
+    request.proposedName
+        = LMacNSStringFromString(LSaveProposedName(path.c_str(), defaultExtension).c_str()).c_str();
     request.parent = AttachToParent(parent);
     LUiFilePanelResult result;
     bool accepted = LUiRunFilePanel(request, result);

@@ -20,14 +20,16 @@ struct FilterData {
     std::vector<std::string> extensions;
 };
 
+// A file is matched by its real name, the bytes on the disk (the choosers show local files
+// only): the name shown for one that is not UTF-8, "f\xEF\xBF\xBDr.vtproj (invalid encoding)",
+// does not end in its extension.
 gboolean MatchExtension(const GtkFileFilterInfo* info, gpointer data)
 {
     const auto* f = static_cast<const FilterData*>(data);
-    const char* name = info->display_name;
-    if (!name && info->filename)
-        name = info->filename;
-    if (!name)
+    if (!info->filename)
         return FALSE;
+    const char* slash = std::strrchr(info->filename, '/');
+    const char* name = slash ? slash + 1 : info->filename;
     const char* dot = std::strrchr(name, '.');
     if (!dot)
         return FALSE;
@@ -53,7 +55,7 @@ GtkFileFilter* MakeFilter(const LUiFileFilter& filter)
             G_OBJECT(f), kFirstExtension, g_strdup(filter.extensions.front().c_str()), g_free);
         auto* data = new FilterData { filter.extensions };
         gtk_file_filter_add_custom(
-            f, GtkFileFilterFlags(GTK_FILE_FILTER_DISPLAY_NAME), MatchExtension, data,
+            f, GtkFileFilterFlags(GTK_FILE_FILTER_FILENAME), MatchExtension, data,
             +[](gpointer p) { delete static_cast<FilterData*>(p); });
     }
     return f;
@@ -116,6 +118,68 @@ void HookSavePanelAcceptance()
     hooked = true;
     g_signal_add_emission_hook(
         g_signal_lookup("response", GTK_TYPE_DIALOG), 0, AddFilterExtension, nullptr, nullptr);
+}
+
+// The file an open panel's answer stands for. The chooser's location field completes a name
+// that is not UTF-8 as the list shows it ("f\xEF\xBF\xBDr.vtproj (invalid encoding)"), and
+// answers that, a file that does not exist: the file of that folder shown under that name is
+// meant. Any other path stays as it is.
+std::string ShownFile(const std::string& path)
+{
+    if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS))
+        return path;
+    std::string found = path;
+    gchar* shown = g_path_get_basename(path.c_str());
+    GFile* file = g_file_new_for_path(path.c_str());
+    GFile* folder = g_file_get_parent(file);
+    GFileEnumerator* entries = folder
+        ? g_file_enumerate_children(folder,
+            G_FILE_ATTRIBUTE_STANDARD_NAME "," G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME,
+            G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, nullptr)
+        : nullptr;
+    while (GFileInfo* info
+        = entries ? g_file_enumerator_next_file(entries, nullptr, nullptr) : nullptr) {
+        const char* display = g_file_info_get_display_name(info);
+        if (display && std::strcmp(display, shown) == 0) {
+            GFile* child = g_file_get_child(folder, g_file_info_get_name(info));
+            gchar* real = g_file_get_path(child);
+            found = real ? real : path;
+            g_free(real);
+            g_object_unref(child);
+            g_object_unref(info);
+            break;
+        }
+        g_object_unref(info);
+    }
+    if (entries)
+        g_object_unref(entries);
+    if (folder)
+        g_object_unref(folder);
+    g_object_unref(file);
+    g_free(shown);
+    return found;
+}
+
+// The save panel's name field is not completed on its own. GTK completes it with what the names
+// of the folder it begins have in common (the addition selected) when the folder has loaded
+// while the field has the focus, a race: "f\xEF\xBF\xBDr.vtproj" proposed beside a file shown
+// as "f\xEF\xBF\xBDr.vtproj (invalid encoding)" became that name, which is neither file's.
+// Completing by Tab and the list of matches offered while typing stay.
+void KeepNameUncompleted(GtkWidget* widget)
+{
+    if (GTK_IS_ENTRY(widget)) {
+        if (GtkEntryCompletion* completion = gtk_entry_get_completion(GTK_ENTRY(widget)))
+            g_signal_connect(completion, "insert-prefix",
+                G_CALLBACK(+[](GtkEntryCompletion*, gchar*, gpointer) -> gboolean {
+                    return TRUE; // handled: nothing inserted
+                }),
+                nullptr);
+        return;
+    }
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(
+            GTK_CONTAINER(widget), [](GtkWidget* child, gpointer) { KeepNameUncompleted(child); },
+            nullptr);
 }
 
 class PanelScope {
@@ -196,6 +260,7 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
     }
     if (request.kind == LUiFilePanelRequest::kSave) {
         gtk_file_chooser_set_current_name(chooser, request.proposedName.c_str());
+        KeepNameUncompleted(dialog);
         g_object_set_data(G_OBJECT(dialog), kAddsExtension, GINT_TO_POINTER(1));
         HookSavePanelAcceptance();
     }
@@ -212,8 +277,12 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
     }
     if (response == GTK_RESPONSE_ACCEPT) {
         GSList* files = gtk_file_chooser_get_filenames(chooser);
+        // A save panel's name is taken as typed: another file of the name shown is never
+        // replaced without the chooser's question.
+        const bool save = request.kind == LUiFilePanelRequest::kSave;
         for (GSList* l = files; l; l = l->next) {
-            result.paths.push_back(static_cast<const char*>(l->data));
+            const std::string path = static_cast<const char*>(l->data);
+            result.paths.push_back(save ? path : ShownFile(path));
             g_free(l->data);
         }
         g_slist_free(files);

@@ -5,6 +5,10 @@
 // A name accepted in the save chooser without an extension gets the first extension of the
 // filter shown (none under a filter of every file; a folder's name is left to the chooser, which
 // opens the folder), before the chooser asks whether to replace a file of that name.
+//
+// Names need not be UTF-8: the choosers list a file by its real name and answer real paths; a
+// name an open chooser answers as its list shows it (one that is not UTF-8, completed so in its
+// location field) stands for the file shown under it.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +18,8 @@
 class LNativeWindow;
 
 // One entry of the type list: its name and the extensions it shows (without "*."), compared
-// without regard to case; no extensions: every file.
+// without regard to case with the end of the file's real name, whatever its encoding; no
+// extensions: every file.
 struct LUiFileFilter {
     std::string name;
     std::vector<std::string> extensions;
@@ -27,7 +32,7 @@ struct LUiFilePanelRequest {
     std::string title;
     std::string acceptLabel; // empty: GTK's own ("Öppna", "Spara", "Välj")
     std::string startFolder; // used when it is an existing folder
-    std::string proposedName; // save: the name field
+    std::string proposedName; // save: the name field, UTF-8 (as GTK shows it)
     bool allowFolders = false; // open several: folders may be chosen too
     bool createFolders = true;
     std::vector<LUiFileFilter> filters;
@@ -36,7 +41,7 @@ struct LUiFilePanelRequest {
 
 struct LUiFilePanelResult {
     bool accepted = false;
-    std::vector<std::string> paths; // local paths, in the chooser's order
+    std::vector<std::string> paths; // local paths (the file system's bytes), chooser's order
     int selectedFilter = -1; // the filter shown at the end; -1 without filters
 };
 

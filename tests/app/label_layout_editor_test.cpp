@@ -19,6 +19,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -351,6 +352,48 @@ TEST_F(LayoutEditor, ExportThenImportGivesAnEqualLayoutNamedAfterTheFile)
     emptyDialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
     ASSERT_FALSE(alerts.headlines.empty());
     EXPECT_EQ(alerts.headlines[0], "Tom etikettlayout");
+}
+
+// A layout file whose name is not UTF-8 (Latin-1, legal on Linux) is listed by "Importera", as
+// the chooser shows such a name, and imported whole; "Exportera" lists it too.
+TEST_F(LayoutEditor, ALayoutNamedInLatin1IsListedAndImported)
+{
+    const std::string file = folder / "\xe9tikett.vtlayout";
+    {
+        VTLabelLayoutDataGenericDVDStandard saved;
+        saved.pages.GetHead()->first->centreX = 7;
+        VTLabelLayoutSave job;
+        job.layout = &saved;
+        std::snprintf(job.path, sizeof job.path, "%s", file.c_str());
+        LProcessInterfaceVoid never;
+        ASSERT_EQ(Process(never, job), LProcessResultSuccess);
+    }
+    VTLabelLayoutDataGenericDVDStandard layout;
+    layout.pages.GetHead()->first->centreX = 99;
+    LList<VTProjectTemplate> designs;
+    VTLabelLayoutTemplate* current = nullptr;
+    Alerts alerts;
+    VTLabelLayoutEditorDialog dialog(layout, designs, current);
+    std::vector<std::string> imported, exported;
+    uitest::When([&] { return Shown(dialog); },
+        [&] {
+            CloseAtEnd guard { dialog };
+            uitest::WhenPanelUp([&](GtkWidget* panel) {
+                imported = uitest::WaitListedNames(panel, 1);
+                uitest::SavePanelShot(panel, Shot("latin1-import"));
+                uitest::AcceptFile(panel, file);
+            });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdImport, 0);
+            uitest::WhenPanelUp([&](GtkWidget* panel) {
+                exported = uitest::WaitListedNames(panel, 1);
+                gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_CANCEL);
+            });
+            dialog.Command(VTLabelLayoutEditorDialog::kCmdExport, 0);
+        });
+    dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
+    EXPECT_EQ(imported, std::vector<std::string> { uitest::ShownName(file) });
+    EXPECT_EQ(exported, std::vector<std::string> { uitest::ShownName(file) });
+    EXPECT_FLOAT_EQ(layout.pages.GetHead()->first->centreX, 7);
 }
 
 // The panels start in the project folder used last, however long its path: the layout exported

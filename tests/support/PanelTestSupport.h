@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace uitest {
 
@@ -89,6 +90,77 @@ inline void AcceptFile(GtkWidget* panel, const std::string& path)
         },
         new Pending { panel, path, g_get_monotonic_time() + 20 * G_USEC_PER_SEC,
             g_get_monotonic_time() + G_USEC_PER_SEC / 2 });
+}
+
+// The first widget of the GTK type inside a widget tree (the tree itself too); null when none.
+inline GtkWidget* FindWidget(GtkWidget* w, GType type)
+{
+    if (G_TYPE_CHECK_INSTANCE_TYPE(w, type))
+        return w;
+    GtkWidget* found = nullptr;
+    if (GTK_IS_CONTAINER(w)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+        for (GList* c = children; c && !found; c = c->next)
+            found = FindWidget(GTK_WIDGET(c->data), type);
+        g_list_free(children);
+    }
+    return found;
+}
+
+// The names a chooser's file list shows, top to bottom: the texts its first column draws.
+inline std::vector<std::string> ListedNames(GtkWidget* panel)
+{
+    std::vector<std::string> names;
+    GtkWidget* list = FindWidget(panel, GTK_TYPE_TREE_VIEW);
+    GtkTreeModel* model = list ? gtk_tree_view_get_model(GTK_TREE_VIEW(list)) : nullptr;
+    GtkTreeViewColumn* column = list ? gtk_tree_view_get_column(GTK_TREE_VIEW(list), 0) : nullptr;
+    if (!model || !column)
+        return names;
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(column));
+    GtkTreeIter row;
+    for (bool more = gtk_tree_model_get_iter_first(model, &row); more;
+         more = gtk_tree_model_iter_next(model, &row)) {
+        gtk_tree_view_column_cell_set_cell_data(column, model, &row, FALSE, FALSE);
+        for (GList* c = cells; c; c = c->next) {
+            if (!GTK_IS_CELL_RENDERER_TEXT(c->data))
+                continue;
+            gchar* text = nullptr;
+            g_object_get(c->data, "text", &text, nullptr);
+            names.push_back(text ? text : "");
+            g_free(text);
+        }
+    }
+    g_list_free(cells);
+    return names;
+}
+
+// Once the chooser's file list shows at least count names (it loads its folder in the
+// background), or after ms: what it shows.
+inline std::vector<std::string> WaitListedNames(GtkWidget* panel, size_t count, int ms = 3000)
+{
+    const gint64 end = g_get_monotonic_time() + gint64(ms) * 1000;
+    std::vector<std::string> names = ListedNames(panel);
+    while (names.size() < count && g_get_monotonic_time() < end) {
+        while (gtk_events_pending())
+            gtk_main_iteration();
+        g_usleep(10000);
+        names = ListedNames(panel);
+    }
+    return names;
+}
+
+// The name a chooser shows for the file (GIO's display name: a name that is not UTF-8 is shown
+// with its bad bytes replaced and a note after it).
+inline std::string ShownName(const std::string& path)
+{
+    GFile* file = g_file_new_for_path(path.c_str());
+    GFileInfo* info = g_file_query_info(
+        file, G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME, G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+    const std::string shown = info ? g_file_info_get_display_name(info) : "";
+    if (info)
+        g_object_unref(info);
+    g_object_unref(file);
+    return shown;
 }
 
 // The button with the label inside a widget tree; null when none.

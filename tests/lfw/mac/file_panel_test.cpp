@@ -12,10 +12,12 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -587,4 +589,186 @@ TEST_F(FilePanelTest, NamesWithoutExtensionTakeTheChosenTypes)
         EXPECT_EQ(std::string(pdfPath), chosen ? folder.Path() + "/utskrift.pdf" : "");
     }
     EXPECT_TRUE(alerts.headlines.empty()) << alerts.headlines.front();
+}
+
+// ------------------------------------------------------------------------------------------------
+// Names that are not UTF-8 (Latin-1 here, legal on Linux)
+
+namespace {
+
+// While it lives, every message the chooser itself shows over a panel (GTK's own, as "Invalid
+// file name") is closed and its text kept.
+class ChooserMessages {
+public:
+    ChooserMessages()
+    {
+        fSource = g_timeout_add(
+            20,
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<ChooserMessages*>(data);
+                GList* windows = gtk_window_list_toplevels();
+                for (GList* w = windows; w; w = w->next) {
+                    if (!GTK_IS_MESSAGE_DIALOG(w->data) || w->data == LUiCurrentAlertWidget()
+                        || !gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+                        continue;
+                    gchar* text = nullptr;
+                    g_object_get(w->data, "text", &text, nullptr);
+                    self->texts.push_back(text ? text : "");
+                    g_free(text);
+                    gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_DELETE_EVENT);
+                }
+                g_list_free(windows);
+                return G_SOURCE_CONTINUE;
+            },
+            this);
+    }
+    ~ChooserMessages() { g_source_remove(fSource); }
+    ChooserMessages(const ChooserMessages&) = delete;
+    ChooserMessages& operator=(const ChooserMessages&) = delete;
+    std::vector<std::string> texts;
+
+private:
+    guint fSource = 0;
+};
+
+// The save panel's name field completed as GTK completes it by itself when its folder has loaded
+// while the field has the focus (once the field's list of matches has been filled).
+void CompleteName(GtkWidget* panel)
+{
+    GtkEntry* field = nullptr;
+    std::function<void(GtkWidget*)> find = [&](GtkWidget* w) {
+        if (GTK_IS_ENTRY(w) && gtk_entry_get_completion(GTK_ENTRY(w)) && gtk_widget_is_visible(w))
+            field = field ? field : GTK_ENTRY(w);
+        else if (GTK_IS_CONTAINER(w))
+            gtk_container_forall(
+                GTK_CONTAINER(w),
+                [](GtkWidget* child, gpointer f) {
+                    (*static_cast<std::function<void(GtkWidget*)>*>(f))(child);
+                },
+                &find);
+    };
+    find(panel);
+    ASSERT_TRUE(field);
+    GtkEntryCompletion* completion = gtk_entry_get_completion(field);
+    gtk_widget_grab_focus(GTK_WIDGET(field));
+    const gint64 end = g_get_monotonic_time() + 3 * G_USEC_PER_SEC;
+    auto matches = [&] {
+        GtkTreeModel* m = gtk_entry_completion_get_model(completion);
+        return m ? gtk_tree_model_iter_n_children(m, nullptr) : 0;
+    };
+    while (matches() == 0 && g_get_monotonic_time() < end)
+        uitest::Pump(20);
+    gtk_entry_completion_complete(completion);
+    gtk_entry_completion_insert_prefix(completion);
+}
+
+// The panel's answer "accept", again until the panel takes it (it holds back an answer while it
+// looks a name up, and refuses a name it cannot use); after 5 s it is cancelled.
+void AcceptUntilGone(GtkWidget* panel)
+{
+    const gint64 deadline = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
+    g_object_ref(panel);
+    gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_ACCEPT);
+    g_timeout_add(
+        100,
+        [](gpointer data) -> gboolean {
+            auto* p = static_cast<std::pair<GtkWidget*, gint64>*>(data);
+            if (!gtk_widget_get_mapped(p->first) || LUiCurrentPanel() != p->first) {
+                g_object_unref(p->first);
+                delete p;
+                return G_SOURCE_REMOVE;
+            }
+            gtk_dialog_response(GTK_DIALOG(p->first),
+                g_get_monotonic_time() < p->second ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
+            return G_SOURCE_CONTINUE;
+        },
+        new std::pair<GtkWidget*, gint64>(panel, deadline));
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names)
+{
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// The open panels list files whose names are not UTF-8 under their types and answer their real
+// paths, also for the name the location field completes them to; the save panels propose such a
+// name with its bad bytes replaced, as the window's caption shows it, without GTK's error, and
+// save under the name accepted, whole.
+TEST_F(FilePanelTest, NamesNotUtf8AreListedOpenedAndProposedWhole)
+{
+    const std::string far = folder / "f\xe5r.vtproj", oppna = folder / "\xf6ppna.vtproj",
+                      ete = folder / "\xe9t\xe9.jpg";
+    for (const std::string& path : { far, oppna, ete })
+        std::ofstream(path) << "x";
+    const std::string projects = Filter({ "Vorantel-projekt (*.vtproj;*.vtx)", "*.vtproj;*.vtx" });
+    const std::string pictures = Filter({ "Alla bilder", "*.png;*.jpg;*.jpeg" });
+    ChooserMessages messages;
+    // A question about the extension (of a name the chooser completed) is refused.
+    AlertsRefused alerts;
+
+    // "Läs in projekt": both projects listed, the one chosen in the list answered whole.
+    std::string dir = folder.Path(), path;
+    std::vector<std::string> listed;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        listed = uitest::WaitListedNames(panel, 2);
+        uitest::SavePanelShot(panel, "screenshots/file_panel/latin1-projects.png");
+        uitest::AcceptFile(panel, far);
+    });
+    ASSERT_TRUE(LFile::BrowseReadFilePath(
+        nullptr, path, "Läs in projekt", dir, projects.c_str(), ".vtproj", "Ladda upp"));
+    EXPECT_EQ(Sorted(listed), Sorted({ uitest::ShownName(far), uitest::ShownName(oppna) }));
+    EXPECT_EQ(path, far);
+
+    // "Välj bilder": the picture listed; the name the location field completes it to (the one
+    // shown) answers the picture itself.
+    LStringListTemplate<char> paths;
+    uitest::WhenPanelUp([&](GtkWidget* panel) {
+        listed = uitest::WaitListedNames(panel, 1);
+        uitest::SavePanelShot(panel, "screenshots/file_panel/latin1-pictures.png");
+        // What the location field completes the picture's name to.
+        GtkWidget* chooser = uitest::FindWidget(panel, GTK_TYPE_FILE_CHOOSER_WIDGET);
+        g_signal_emit_by_name(
+            chooser, "location-popup", (dir + "/" + uitest::ShownName(ete)).c_str());
+        AcceptUntilGone(panel);
+    });
+    ASSERT_TRUE(LFile::BrowseMultipleReadFiles(
+        nullptr, paths, "Välj bilder", dir, pictures.c_str(), nullptr));
+    EXPECT_EQ(listed, std::vector<std::string> { uitest::ShownName(ete) });
+    EXPECT_EQ(List(paths), std::vector<std::string> { ete });
+
+    // "Spara projekt" and "Exportera till bild" of the project: the name as the caption shows
+    // it, kept and saved under.
+    struct Case {
+        const char* title;
+        std::string filter;
+        const char* extension;
+        std::string proposed, saved;
+    };
+    for (const Case& c : { Case { "Spara projekt", Filter({ "Vorantel-projekt", "*.vtproj" }),
+                               "vtproj", "f\uFFFDr.vtproj", folder / "f\uFFFDr.vtproj" },
+             Case { "Exportera till bild", pictures, "", "f\uFFFDr", folder / "f\uFFFDr.png" } }) {
+        SCOPED_TRACE(c.title);
+        std::string proposed, completed;
+        uitest::WhenPanelUp([&](GtkWidget* panel) {
+            proposed = CurrentName(panel);
+            CompleteName(panel);
+            completed = CurrentName(panel);
+            uitest::SavePanelShot(panel,
+                std::string("screenshots/file_panel/latin1-save-")
+                    + (*c.extension ? "project" : "picture") + ".png");
+            AcceptUntilGone(panel);
+        });
+        path = far;
+        dir = folder.Path();
+        EXPECT_TRUE(LFile::BrowseSaveFilePathOverwrite(
+            nullptr, path, c.title, dir, c.filter.c_str(), c.extension));
+        EXPECT_EQ(proposed, c.proposed);
+        EXPECT_EQ(completed, c.proposed);
+        EXPECT_EQ(path, c.saved);
+    }
+    EXPECT_EQ(messages.texts, std::vector<std::string> {});
+    EXPECT_EQ(alerts.headlines, std::vector<std::string> {});
 }
