@@ -206,6 +206,13 @@ struct LNativeWindowGlue {
         w->fToldFrame = w->Frame();
         if (LUiRef<LNativeWindowDelegate> d(Delegate(w)); d)
             d->WindowDidResize(*w, previous);
+        // What the delegate laid out anew may need other sizes of GTK (a scrolled document that
+        // grew). Asked for while GTK allocates the window, that request reaches the window and
+        // is dropped there once the allocation is over, and the window's child keeps it marked
+        // as pending: every later request inside the window stops at that mark, and nothing in
+        // it is measured again (a panel never gets its scroll bar). The window is measured
+        // afresh once this allocation is over.
+        w->MeasureAfterAllocation();
     }
 
     static gboolean MapEvent(GtkWidget* widget, GdkEvent*, gpointer data)
@@ -952,10 +959,31 @@ void LNativeWindow::Close()
     CloseWindow(true);
 }
 
+void LNativeWindow::MeasureAfterAllocation()
+{
+    if (fMeasureSource || !fWindow)
+        return;
+    // Before the frame clock's next layout, which it asks for.
+    fMeasureSource = g_idle_add_full(
+        GTK_PRIORITY_RESIZE,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<LNativeWindow*>(data);
+            self->fMeasureSource = 0;
+            if (self->fWindow)
+                gtk_widget_queue_resize(GTK_WIDGET(self->fWindow));
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+}
+
 void LNativeWindow::CloseWindow(bool tellDelegate)
 {
     if (gMainWindow == this)
         gMainWindow = nullptr;
+    if (fMeasureSource) {
+        g_source_remove(fMeasureSource);
+        fMeasureSource = 0;
+    }
     if (!fWindow)
         return;
     ResumePainting();

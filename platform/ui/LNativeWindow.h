@@ -233,6 +233,9 @@ private:
     // What will stand around the window once it shows (see LargestContentSize); realises
     // nothing.
     LUiEdges ExpectedEdges();
+    // Has GTK measure and allocate the window again once the allocation running now is over
+    // (requests for other sizes made during it are not heard otherwise).
+    void MeasureAfterAllocation();
 
     GtkWindow* fWindow = nullptr;
     GtkWidget* fBox = nullptr;
@@ -271,5 +274,6 @@ private:
     bool fPaintingHeld = false;
     bool fPaintingHeldClock = false; // the frame clock is frozen too
     unsigned fPaintingHoldTimer = 0;
+    unsigned fMeasureSource = 0; // MeasureAfterAllocation's
     LUiWindowLevel fLevel = LUiWindowLevel::Normal;
 };
