@@ -110,8 +110,9 @@ public:
     void FitToWorkArea();
     // The largest content area (points) the window can have with its menu bar and toolbar
     // inside the work area of its monitor. Before a window manager has framed the window, its
-    // frame is taken to be as large as the last one it drew around a window of the program (a
-    // usual title bar and borders before the first).
+    // frame is taken to be as large as the last one it drew around a window of the program of
+    // the same kind (resizable or not, tool panel or not; a usual title bar and borders before
+    // the first).
     LUiSize LargestContentSize();
     // The frame (as Frame(): place and size without what stands around it) that FitToWorkArea
     // gives a window of that frame with those edges in that work area; the size is kept when
