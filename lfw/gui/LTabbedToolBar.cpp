@@ -189,6 +189,8 @@ void LTabbedToolBar::EvScaleFactorChange(LWindow& window)
     toolbar->d->fShareBar.UpdateButtonsLayout();
     toolbar->d->UpdateToolBarSizes();
     toolbar->d->UpdateSize();
+    // Its items are placed as it paints: a tip at one of them follows it then.
+    toolbar->d->bBubbleTipFollows = true;
     toolbar->d->Update();
 }
 

@@ -70,10 +70,10 @@ bool LTabbedToolBarPrivate::GetControlBounds(int command, int& x, int& y, int& w
     return false;
 }
 
-void LTabbedToolBarPrivate::BubbleTipRun(int command, const char* text, const char*)
+bool LTabbedToolBarPrivate::BubbleTipPoint(int command, int& x, int& y) const
 {
     if (!parent || !hostView || iSelectedTab < 0 || iSelectedTab >= int(fTabs.size()) - 1)
-        return;
+        return false;
     const LTabbedToolBarTabInternal& tab = fTabs[size_t(iSelectedTab)];
     for (int i = 0; i < tab.itemCount; ++i) {
         const LToolBarItemInternal& item = tab.items[i];
@@ -81,11 +81,31 @@ void LTabbedToolBarPrivate::BubbleTipRun(int command, const char* text, const ch
             continue;
         int sx = 0, sy = 0;
         LMacWindow::_GetControlAbsoluteScreenPositionPixels(hostView, sx, sy);
-        parent->BubbleTipHide();
-        parent->BubbleTipShowAbsolute(
-            text ? text : "", sx + item.x + item.width / 2, sy + T + B, 0, nullptr, false);
-        return;
+        x = sx + item.x + item.width / 2;
+        y = sy + T + B;
+        return true;
     }
+    return false;
+}
+
+void LTabbedToolBarPrivate::BubbleTipRun(int command, const char* text, const char*)
+{
+    int x = 0, y = 0;
+    if (!BubbleTipPoint(command, x, y))
+        return;
+    parent->BubbleTipHide();
+    parent->BubbleTipShowAbsolute(text ? text : "", x, y, 0, nullptr, false);
+    iBubbleTipCommand = command;
+}
+
+void LTabbedToolBarPrivate::BubbleTipFollow()
+{
+    if (!bBubbleTipFollows)
+        return;
+    bBubbleTipFollows = false;
+    int x = 0, y = 0;
+    if (iBubbleTipCommand && BubbleTipPoint(iBubbleTipCommand, x, y))
+        parent->BubbleTipFollowAbsolute(x, y);
 }
 
 // --- the share bar -------------------------------------------------------------------------------

@@ -152,6 +152,7 @@ void LTabbedToolBarPrivate::Prepaint(LPaintContext& context)
     else
         DrawToolbarBackground(context);
     fShareBar.Draw(context);
+    BubbleTipFollow();
     (void)s;
 }
 

@@ -120,6 +120,11 @@ public:
         int, int& x, int top, int height) const;
     bool GetControlBounds(int command, int& x, int& y, int& w, int& h) const;
     void BubbleTipRun(int command, const char* text, const char* title);
+    // Where the tip of the item with the command points (the middle of the item band's bottom
+    // edge, screen pixels); false when the item does not show.
+    bool BubbleTipPoint(int command, int& x, int& y) const;
+    // The window's tip, shown at an item and showing still, goes to where the item is now.
+    void BubbleTipFollow();
     bool IsTabUnderPoint(int tab, int x, int y, int slack) const;
     int GetTabUnderPoint(int x, int y) const;
     bool IsOverHelp(int x, int y) const;
@@ -201,6 +206,8 @@ public:
     bool bInsidePressedPart = false;
     bool bOverHelp = false;
     int iHelpTipShown = 0;
+    int iBubbleTipCommand = 0; // the item the window's tip was shown at
+    bool bBubbleTipFollows = false; // the items were laid out anew: placed with the next paint
     LToolBarItemInternal* pPressedItem = nullptr;
     std::unique_ptr<LRunLoopTimer> fResetTimer;
     std::recursive_mutex fTimerMutex;

@@ -364,6 +364,12 @@ public:
     void BubbleTipMove(BubbleTip& tip);
     void BubbleTipHide(BubbleTip& tip);
     void BubbleTipHide() override; // the window's own tip
+    // The window's own tip, while it shows: at its control, or at the place in the window it
+    // was shown at (the window moved).
+    void BubbleTipFollow() override;
+    // The window's own tip, shown at a point and showing still, moved to a point of the screen
+    // (pixels) where what it points at stands now; the time it shows is not lengthened.
+    void BubbleTipFollowAbsolute(int x, int y);
     void BubbleTipShowAbsolute(const char* text, int x, int y, int, const char*, bool);
     void BubbleTipMoveAbsolute(BubbleTip& tip, int x, int y);
     void TrackableTipShow(TrackableTip& tip, LView*, const char* text, int x, int y, const char*);
@@ -455,6 +461,9 @@ public:
 protected:
     LCocoaTooltipImpl* fBubbleTip = nullptr; // the window's one bubble tip, once tips exist
     BubbleTip fOwnBubbleTip; // fBubbleTip and the control it points at
+    // fBubbleTip shown at a point: where that point is from the content view's origin (points).
+    bool bBubbleTipAtPoint = false;
+    LUiPoint fBubbleTipOffset;
     int fMinWidthPixels = 0; // the smallest size the user may give the window
     int fMinHeightPixels = 0;
     bool fPanel = false;

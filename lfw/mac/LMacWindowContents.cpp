@@ -499,6 +499,8 @@ void LMacWindow::BubbleTipHide(BubbleTip& tip)
     if (!tip.tip)
         return;
     tip.control = nullptr;
+    if (&tip == &fOwnBubbleTip)
+        bBubbleTipAtPoint = false;
     tip.tip->hide();
 }
 
@@ -506,6 +508,33 @@ void LMacWindow::BubbleTipHide()
 {
     if (fBubbleTip)
         BubbleTipHide(fOwnBubbleTip);
+}
+
+void LMacWindow::BubbleTipFollow()
+{
+    if (!fBubbleTip || !fBubbleTip->isShown() || !TipAllowed(*this, fBubbleTip))
+        return;
+    if (fOwnBubbleTip.control) {
+        fBubbleTip->moveToControl(fOwnBubbleTip.control);
+        return;
+    }
+    LUiRect content;
+    if (bBubbleTipAtPoint && LCocoaViewScreenRect(GetContentView(), content))
+        fBubbleTip->moveToPoint(
+            LUiPoint { content.x + fBubbleTipOffset.x, content.y + fBubbleTipOffset.y }, true);
+}
+
+void LMacWindow::BubbleTipFollowAbsolute(int x, int y)
+{
+    if (!fBubbleTip || !fBubbleTip->isShown() || !bBubbleTipAtPoint
+        || !TipAllowed(*this, fBubbleTip))
+        return;
+    double s = GetBackingScaleFactor();
+    const LUiPoint point { double(int(x / s)), double(int(y / s)) };
+    fBubbleTip->moveToPoint(point, true);
+    LUiRect content;
+    if (LCocoaViewScreenRect(GetContentView(), content))
+        fBubbleTipOffset = LUiPoint { point.x - content.x, point.y - content.y };
 }
 
 void LMacWindow::BubbleTipShowAbsolute(const char* text, int x, int y, int, const char*, bool)
@@ -522,8 +551,15 @@ void LMacWindow::BubbleTipMoveAbsolute(BubbleTip& tip, int x, int y)
     if (!TipAllowed(*this, tip.tip))
         return;
     double s = GetBackingScaleFactor();
-    tip.tip->moveToPoint(LUiPoint { double(int(x / s)), double(int(y / s)) }, true);
+    const LUiPoint point { double(int(x / s)), double(int(y / s)) };
+    tip.tip->moveToPoint(point, true);
     tip.tip->show();
+    // The window's own tip keeps its place in the window: it goes with the window.
+    LUiRect content;
+    if (&tip == &fOwnBubbleTip && LCocoaViewScreenRect(GetContentView(), content)) {
+        bBubbleTipAtPoint = true;
+        fBubbleTipOffset = LUiPoint { point.x - content.x, point.y - content.y };
+    }
 }
 
 void LMacWindow::TrackableTipShow(

@@ -46,10 +46,6 @@ LAboutBox::~LAboutBox()
 
 void LAboutBox::InitDialog()
 {
-    const float cw = CharWidthPixels(), ch = CharHeightPixels();
-    const double s = GetBackingScaleFactor();
-    const int W = R(42.5 * cw), G = R(0.59 * ch);
-
     auto* tabs = new LCocoaTabViewImpl(LUiRect { 0, 0, 100, 100 }, kTabs, this);
     if (LView* content = GetContentView())
         content->AddSubview(tabs);
@@ -59,38 +55,24 @@ void LAboutBox::InitDialog()
     tabs->addTab("Krediter");
     tabs->setSelectedCmd(kTabs);
 
-    const int S = int(64 * s);
-    int y = R(1.2 * ch) + 2 * G;
-    AddIcon(kIcon, 300, (W - S) / 2, y, S, S);
-    y += S + G;
+    AddIcon(kIcon, 300, 0, 0, 1, 1);
     LStaticFlags centre;
     centre.alignment = 1;
     AddStatic(kName, "Vorantel", centre);
     SetFontScaled(*this, kName, 1.25f, true);
-    int h = MeasureTextHeight(kName, W) + 4;
-    MoveControlPixels(kName, 0, y, W, h);
-    y += h + G;
     char text[kLPathSize + 64];
     std::snprintf(text, sizeof text, "Version %s", kLAboutVersionText);
     AddStatic(kVersion, text, centre);
     SetFontScaled(*this, kVersion, 0.8f, false);
-    h = MeasureTextHeight(kVersion, W);
-    MoveControlPixels(kVersion, 0, y, W, h);
-    y += h;
     char name[kLPathSize];
     LAboutGetDistributorName(name);
     std::snprintf(text, sizeof text, "Distribueras av %s", name);
     AddStatic(kDistributor, text, centre);
     SetFontScaled(*this, kDistributor, 0.8f, false);
-    h = MeasureTextHeight(kDistributor, W);
-    MoveControlPixels(kDistributor, 0, y, W, h);
-    y += h + G - 3;
     char url[kLPathSize];
     LAboutGetDistributorURL(url);
-    const char* linkText = "Vorantel Webbsida";
-    AddHyperLink(kLink, linkText, url, 0, y, W, R(1.23 * ch));
-    const int lw = MeasureTextWidth(kLink, linkText);
-    MoveControlPixels(kLink, (W - lw) / 2 + 12, y, lw, R(1.23 * ch));
+    AddHyperLink(kLink, "Vorantel Webbsida", url, 0, 0, 1, 1);
+    PlaceAboutPage();
 
     LEditFlags flags;
     flags.readOnly = true;
@@ -116,6 +98,40 @@ void LAboutBox::InitDialog()
     SetCaption("Om Vorantel");
     TabViewUpdate();
     CenterDialog();
+}
+
+// The icon, the name, the version lines and the link of the about page, in the pixels of the
+// present character cell and backing scale.
+void LAboutBox::PlaceAboutPage()
+{
+    const float cw = CharWidthPixels(), ch = CharHeightPixels();
+    const double s = GetBackingScaleFactor();
+    const int W = R(42.5 * cw), G = R(0.59 * ch);
+    const int S = int(64 * s);
+    int y = R(1.2 * ch) + 2 * G;
+    MoveControlPixels(kIcon, (W - S) / 2, y, S, S);
+    y += S + G;
+    // The few points of room beside the lines are points at every scale.
+    int h = MeasureTextHeight(kName, W) + R(4 * s);
+    MoveControlPixels(kName, 0, y, W, h);
+    y += h + G;
+    h = MeasureTextHeight(kVersion, W);
+    MoveControlPixels(kVersion, 0, y, W, h);
+    y += h;
+    h = MeasureTextHeight(kDistributor, W);
+    MoveControlPixels(kDistributor, 0, y, W, h);
+    y += h + G - R(3 * s);
+    // The link stands 12 points right of the middle.
+    const int lw = MeasureTextWidth(kLink, "Vorantel Webbsida");
+    MoveControlPixels(kLink, (W - lw) / 2 + R(12 * s), y, lw, R(1.23 * ch));
+}
+
+// At another backing scale the box is laid out afresh: its page, its size and its tabs.
+void LAboutBox::EvBackingScaleChanged()
+{
+    LModelessDialog::EvBackingScaleChanged();
+    PlaceAboutPage();
+    TabViewUpdate();
 }
 
 void LAboutBox::Command(int id, int code)

@@ -14,6 +14,8 @@ public:
     void InitDialog() override;
     void Command(int id, int code) override;
     void EvActivate() override;
+    // Lays the box out again for the new scale.
+    void EvBackingScaleChanged() override;
 
     void TabViewUpdate();
     void SwitchToAboutPage();
@@ -26,6 +28,7 @@ public:
 
 private:
     void PlaceTabs(int W, int H);
+    void PlaceAboutPage();
 
     std::string fTerms;
     std::string fCredits;

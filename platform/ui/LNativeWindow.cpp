@@ -16,11 +16,25 @@ const char kWindowDataKey[] = "vt-native-window";
 
 LNativeWindow* gMainWindow = nullptr;
 
-// What the window manager drew around the last window it framed (one without a header bar of
-// GTK's own), and what is expected before it has framed one.
-LUiEdges gManagerFrame;
-bool gManagerFrameSeen = false;
+// What the window manager drew around the last window of each kind it framed (one without a
+// header bar of GTK's own), and what is expected before it has framed one. Window managers
+// frame the kinds otherwise: a window the user can resize has a grip along its bottom edge that
+// one of a fixed size lacks, a tool panel has a smaller title bar. A window is expected to get
+// the frame of its own kind only: the frame of a fixed-size box taken for a resizable window
+// made it a few points too tall, and it was fitted again once it showed.
+struct ManagerFrame {
+    LUiEdges edges;
+    bool seen = false;
+};
+ManagerFrame gManagerFrames[2][2]; // [resizable][tool panel]
 constexpr LUiEdges kUsualManagerFrame { 4, 30, 4, 4 };
+
+ManagerFrame& ManagerFrameOf(GtkWindow* window)
+{
+    const bool resizable = gtk_window_get_resizable(window);
+    const bool panel = gtk_window_get_type_hint(window) == GDK_WINDOW_TYPE_HINT_UTILITY;
+    return gManagerFrames[resizable ? 1 : 0][panel ? 1 : 0];
+}
 
 // --- the application's activation ---
 
@@ -212,6 +226,13 @@ struct LNativeWindowGlue {
         w->fToldFrame = w->Frame();
         if (LUiRef<LNativeWindowDelegate> d(Delegate(w)); d)
             d->WindowDidResize(*w, previous);
+        // What the delegate laid out anew may need other sizes of GTK (a scrolled document that
+        // grew). Asked for while GTK allocates the window, that request reaches the window and
+        // is dropped there once the allocation is over, and the window's child keeps it marked
+        // as pending: every later request inside the window stops at that mark, and nothing in
+        // it is measured again (a panel never gets its scroll bar). The window is measured
+        // afresh once this allocation is over.
+        w->MeasureAfterAllocation();
     }
 
     static gboolean MapEvent(GtkWidget* widget, GdkEvent*, gpointer data)
@@ -240,8 +261,9 @@ struct LNativeWindowGlue {
         if (w->fStyle & kLUiWindowTitled) {
             w->FitToWorkArea();
             if (!w->fHeaderBar && w->fWindow && gtk_window_get_decorated(w->fWindow)) {
-                gManagerFrame = w->DecorationEdges();
-                gManagerFrameSeen = true;
+                ManagerFrame& frame = ManagerFrameOf(w->fWindow);
+                frame.edges = w->DecorationEdges();
+                frame.seen = true;
             }
         }
         if (w->fWhenMapped) {
@@ -626,8 +648,8 @@ LUiEdges LNativeWindow::ExpectedEdges()
         return gtk_widget_get_realized(widget) ? DecorationEdges() : LUiEdges {};
     if (!gtk_window_get_decorated(fWindow))
         return LUiEdges {};
-    if (gManagerFrameSeen)
-        return gManagerFrame;
+    if (const ManagerFrame& frame = ManagerFrameOf(fWindow); frame.seen)
+        return frame.edges;
 #ifdef GDK_WINDOWING_X11
     // Without a window manager nothing is drawn around a window.
     GdkScreen* screen = gtk_widget_get_screen(widget);
@@ -1019,10 +1041,31 @@ void LNativeWindow::Close()
     CloseWindow(true);
 }
 
+void LNativeWindow::MeasureAfterAllocation()
+{
+    if (fMeasureSource || !fWindow)
+        return;
+    // Before the frame clock's next layout, which it asks for.
+    fMeasureSource = g_idle_add_full(
+        GTK_PRIORITY_RESIZE,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<LNativeWindow*>(data);
+            self->fMeasureSource = 0;
+            if (self->fWindow)
+                gtk_widget_queue_resize(GTK_WIDGET(self->fWindow));
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+}
+
 void LNativeWindow::CloseWindow(bool tellDelegate)
 {
     if (gMainWindow == this)
         gMainWindow = nullptr;
+    if (fMeasureSource) {
+        g_source_remove(fMeasureSource);
+        fMeasureSource = 0;
+    }
     if (!fWindow)
         return;
     ResumePainting();

@@ -110,8 +110,9 @@ public:
     void FitToWorkArea();
     // The largest content area (points) the window can have with its menu bar and toolbar
     // inside the work area of its monitor. Before a window manager has framed the window, its
-    // frame is taken to be as large as the last one it drew around a window of the program (a
-    // usual title bar and borders before the first).
+    // frame is taken to be as large as the last one it drew around a window of the program of
+    // the same kind (resizable or not, tool panel or not; a usual title bar and borders before
+    // the first).
     LUiSize LargestContentSize();
     // The frame (as Frame(): place and size without what stands around it) that FitToWorkArea
     // gives a window of that frame with those edges in that work area; the size is kept when
@@ -237,6 +238,9 @@ private:
     // shown afresh at its new size, so that the compositor places it anew, whole on the screen.
     void PlaceAgainIfGrown(int width, int height);
     void ShowAgainPlaced();
+    // Has GTK measure and allocate the window again once the allocation running now is over
+    // (requests for other sizes made during it are not heard otherwise).
+    void MeasureAfterAllocation();
 
     GtkWindow* fWindow = nullptr;
     GtkWidget* fBox = nullptr;
@@ -279,5 +283,6 @@ private:
     // not told.
     bool fShowAgainPending = false;
     bool fShowingAgain = false;
+    unsigned fMeasureSource = 0; // MeasureAfterAllocation's
     LUiWindowLevel fLevel = LUiWindowLevel::Normal;
 };

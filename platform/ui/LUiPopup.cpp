@@ -17,6 +17,11 @@ LUiPopup::LUiPopup()
     gtk_widget_set_app_paintable(GTK_WIDGET(fWindow), TRUE);
     gtk_window_set_default_size(fWindow, 1, 1);
     g_signal_connect(fWindow, "draw", G_CALLBACK(OnDraw), this);
+    g_signal_connect(fWindow, "notify::scale-factor",
+        G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
+            static_cast<LUiPopup*>(self)->ScaleChanged();
+        }),
+        this);
     // No input anywhere: clicks reach the windows below.
     cairo_region_t* none = cairo_region_create();
     gtk_widget_input_shape_combine_region(GTK_WIDGET(fWindow), none);
@@ -80,6 +85,20 @@ void LUiPopup::Reshape()
     cairo_region_t* none = cairo_region_create();
     gtk_widget_input_shape_combine_region(GTK_WIDGET(fWindow), none);
     cairo_region_destroy(none);
+}
+
+void LUiPopup::ScaleChanged()
+{
+    // GDK gives the window its pixels at the new scale, but the surface drawn into keeps those
+    // it had until the window's size changes in points: all but the part that size covers would
+    // stay as it was. The window is made afresh at the new scale, shown again if it showed.
+    const bool shown = IsVisible();
+    gtk_widget_hide(GTK_WIDGET(fWindow));
+    gtk_widget_unrealize(GTK_WIDGET(fWindow));
+    gtk_window_move(fWindow, int(fFrame.x), int(fFrame.y));
+    Reshape();
+    if (shown)
+        Show();
 }
 
 void LUiPopup::Show()

@@ -1,6 +1,7 @@
 // A borderless pop-up window above every other window (tips): its owner draws it with Cairo, it
 // takes no input (clicks fall through to what is below), and its shape follows what is drawn,
-// so rounded corners and arrows need no compositor. Geometry in screen points, y down.
+// so rounded corners and arrows need no compositor, also after a change of scale. Geometry in
+// screen points, y down.
 #pragma once
 
 #include "platform/ui/LUiTypes.h"
@@ -31,6 +32,7 @@ public:
 
 private:
     void Reshape();
+    void ScaleChanged();
     static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
 
     GtkWindow* fWindow = nullptr;

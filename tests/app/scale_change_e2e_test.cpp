@@ -6,8 +6,10 @@
 // afresh at the new scale, at the same size: the places of their parts (VT_TEST_RECTANGLES_FILE)
 // are the same, and so are their pixels, the whole window's and those of the design tabs, the
 // toolbar and the editor's page tabs and panels each. Both runs' screenshots and where they
-// differ are kept in <build>/test-artefacts (scale-change-*.png). The test runs on a screen of
-// 2560 x 1440 of its own.
+// differ are kept in <build>/test-artefacts (scale-change-*.png). "Om Vorantel" is laid out
+// again too, and compared with a fresh box the same way; the tip a new project shows below the
+// toolbar's "Infogatext" follows its item to where a fresh window at the new scale shows it. The
+// tests run on a screen of 2560 x 1440 of their own.
 // VT_WINDOW_MANAGER: runs again under openbox.
 #include "lfw/gen/LUserSettings.h"
 #include "support/DialogRectangles.h"
@@ -124,10 +126,12 @@ protected:
         return { "-open", project, "-addimage", picture };
     }
 
-    unsigned long Start()
+    // The program with the sample project and a picture, or with the arguments given.
+    unsigned long Start(std::vector<std::string> args = {})
     {
         unlink(s.rects.c_str());
-        program = std::make_unique<Program>(Arguments(), s.Capture("vorantel"));
+        program = std::make_unique<Program>(
+            args.empty() ? Arguments() : std::move(args), s.Capture("vorantel"));
         const unsigned long xid = WaitMainWindow(20000);
         if (xid != 0)
             WaitFor([&] { return Rectangles<XRect>(s.rects).count("canvas") == 1; }, 15000);
@@ -313,6 +317,64 @@ protected:
         return editor;
     }
 
+    // Opens "Om Vorantel", the first item of the first menu; its window once it is laid out.
+    unsigned long OpenAbout(unsigned long xid)
+    {
+        unlink((s.rects + ".dialog").c_str());
+        KeysTo(xid, "F10 Down Return");
+        const unsigned long about = WaitDialogWindow(s.rects, "Om Vorantel");
+        EXPECT_NE(about, 0u) << "no about box";
+        if (about)
+            Settled(about);
+        return about;
+    }
+
+    void CloseAbout()
+    {
+        Keys("Escape");
+        EXPECT_TRUE(WaitFor([&] { return !WindowShows("Om Vorantel"); }, 5000, 100));
+    }
+
+    // The place of the tip that shows (a window of the toolkit's tip type, viewable), in
+    // pixels of the window, and its pixels once painted; false when none shows.
+    bool TipPlace(unsigned long xid, XRect& place, std::vector<uint32_t>* pixels = nullptr)
+    {
+        XRect w;
+        if (!x.WindowRect(xid, w))
+            return false;
+        std::istringstream ids(
+            Shell("xwininfo -root -children 2>/dev/null | grep -o '^ *0x[0-9a-f]*'"));
+        std::string id;
+        while (ids >> id) {
+            if (Shell("xprop -id " + id + " _NET_WM_WINDOW_TYPE 2>/dev/null").find("TOOLTIP")
+                    == std::string::npos
+                || Shell("xwininfo -id " + id + " 2>/dev/null").find("IsViewable")
+                    == std::string::npos)
+                continue;
+            XRect tip;
+            if (!x.WindowRect(std::stoul(id, nullptr, 16), tip))
+                continue;
+            // Once it is painted: the same pixels for 200 ms on end.
+            std::vector<uint32_t> last = x.Pixels(tip);
+            auto since = Clock::now();
+            WaitFor(
+                [&] {
+                    std::vector<uint32_t> now = x.Pixels(tip);
+                    if (now != last) {
+                        last = std::move(now);
+                        since = Clock::now();
+                    }
+                    return Clock::now() - since >= std::chrono::milliseconds(200);
+                },
+                2000, 20);
+            place = XRect { tip.x - w.x, tip.y - w.y, tip.width, tip.height };
+            if (pixels)
+                *pixels = std::move(last);
+            return true;
+        }
+        return false;
+    }
+
     void CloseEditor()
     {
         Keys("Escape");
@@ -415,4 +477,125 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
     ExpectSameLook(editorTo2, editorAt2, "editor-1-to-2", EditorRegions(editorAt2));
     ExpectSameLook(mainTo1, mainAt1, "main-2-to-1", MainRegions(mainAt1));
     ExpectSameLook(editorTo1, editorAt1, "editor-2-to-1", EditorRegions(editorAt1));
+}
+
+// "Om Vorantel" open over the main window: after 1 -> 2 its look is that of a box opened afresh
+// at 2, and after 2 -> 1 again that of a fresh box at 1 (its size, the places of its controls,
+// its pixels).
+TEST_F(ScaleChange, AboutBoxIsLaidOutAsAFreshOne)
+{
+    if (!ownscreen::RunOnScreen("2560x1440"))
+        return;
+    unsetenv("GDK_SCALE");
+    const std::vector<std::string> project { "-new", "cd" };
+    ASSERT_TRUE(ServeScale(1)) << "xsettingsd did not take the display";
+    unsigned long xid = Start(project);
+    ASSERT_NE(xid, 0u);
+    unsigned long about = OpenAbout(xid);
+    ASSERT_NE(about, 0u);
+    const Look at1 = LookAt(about, 0, 0, true, false);
+    // The box is laid out anew at each change: its controls take other places.
+    auto changeTo = [&](int scale) {
+        const auto before = DialogControls(s.rects, about);
+        ASSERT_TRUE(ServeScale(scale));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                const auto now = DialogControls(s.rects, about);
+                return !now.empty() && now.begin()->second.width != before.begin()->second.width;
+            },
+            15000, 100))
+            << "the about box stayed as it was at " << scale;
+        Settled(about);
+        SaveScreenPng(x, x.Screen(), "scale-change-about-to-" + std::to_string(scale));
+    };
+    changeTo(2);
+    const Look to2 = LookAt(about, 0, 0, true, false);
+    changeTo(1);
+    const Look to1 = LookAt(about, 0, 0, true, false);
+    CloseAbout();
+    Quit(xid);
+
+    ASSERT_TRUE(ServeScale(2));
+    xid = Start(project);
+    ASSERT_NE(xid, 0u);
+    about = OpenAbout(xid);
+    ASSERT_NE(about, 0u);
+    const Look at2 = LookAt(about, 0, 0, true, false);
+    CloseAbout();
+    Quit(xid);
+
+    // A fresh box at 2 is the one at 1 twice as large, its controls in the same places in
+    // points (but for the rounding of places taken from the character cell at each scale).
+    EXPECT_EQ(at2.window.width, 2 * at1.window.width);
+    EXPECT_EQ(at2.window.height, 2 * at1.window.height);
+    std::ostringstream moved;
+    for (const auto& [part, r] : at1.parts) {
+        const XRect q = at2.parts.count(part) ? at2.parts.at(part) : XRect {};
+        if (std::abs(q.x - 2 * r.x) > 3 || std::abs(q.y - 2 * r.y) > 3
+            || std::abs(q.width - 2 * r.width) > 3 || std::abs(q.height - 2 * r.height) > 3)
+            moved << part << " " << Text(q) << " (at 1 " << Text(r) << "); ";
+    }
+    EXPECT_EQ(moved.str(), "");
+    ExpectSameLook(to2, at2, "about-1-to-2", {});
+    ExpectSameLook(to1, at1, "about-2-to-1", {});
+}
+
+// A new project shows a tip below the toolbar's "Infogatext": changed from 1 to 2 while it shows,
+// it goes with its item, to where a window started at 2 shows it.
+TEST_F(ScaleChange, TipFollowsItsItem)
+{
+    if (!ownscreen::RunOnScreen("2560x1440"))
+        return;
+    unsetenv("GDK_SCALE");
+    const std::vector<std::string> project { "-new", "cd" };
+    ASSERT_TRUE(ServeScale(2)) << "xsettingsd did not take the display";
+    unsigned long xid = Start(project);
+    ASSERT_NE(xid, 0u);
+    XRect fresh;
+    std::vector<uint32_t> freshPixels;
+    ASSERT_TRUE(WaitFor([&] { return TipPlace(xid, fresh, &freshPixels); }, 8000, 50))
+        << "no tip at 2";
+    SaveScreenPng(x, x.Screen(), "scale-change-tip-at-2");
+    Quit(xid);
+
+    ASSERT_TRUE(ServeScale(1));
+    xid = Start(project);
+    ASSERT_NE(xid, 0u);
+    XRect before;
+    ASSERT_TRUE(WaitFor([&] { return TipPlace(xid, before); }, 8000, 50)) << "no tip at 1";
+    // The tip shows for ten seconds: the change comes at once.
+    ASSERT_TRUE(ServeScale(2));
+    // It stands where the fresh one stands, painted whole as the fresh one (its text, its box):
+    // a few pixels may differ where antialiasing rounds otherwise.
+    XRect after;
+    std::vector<uint32_t> afterPixels;
+    size_t differing = 0;
+    auto painted = [&] {
+        if (afterPixels.size() != freshPixels.size())
+            return false;
+        differing = 0;
+        for (size_t i = 0; i < afterPixels.size(); ++i)
+            for (int shift : { 0, 8, 16 })
+                if (std::abs(int((afterPixels[i] >> shift) & 0xff)
+                        - int((freshPixels[i] >> shift) & 0xff))
+                    > 24) {
+                    ++differing;
+                    break;
+                }
+        return differing <= afterPixels.size() / 100;
+    };
+    bool placed = false;
+    const bool followed = WaitFor(
+        [&] {
+            placed = TipPlace(xid, after, &afterPixels) && std::abs(after.x - fresh.x) <= 2
+                && std::abs(after.y - fresh.y) <= 2 && after.width == fresh.width;
+            return placed && painted();
+        },
+        8000, 50);
+    SaveScreenPng(x, x.Screen(), "scale-change-tip-1-to-2");
+    EXPECT_TRUE(placed) << "the tip stands at " << Text(after) << " of the window (at 1 "
+                        << Text(before) << "), a fresh window's at " << Text(fresh);
+    EXPECT_TRUE(followed) << differing << " of the tip's " << afterPixels.size()
+                          << " pixels differ from the fresh one's";
+    Quit(xid);
 }

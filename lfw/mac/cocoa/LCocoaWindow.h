@@ -66,6 +66,9 @@ public:
     virtual void EvShow() { }
     virtual void EvHide() { }
     virtual void BubbleTipHide() { }
+    // The window's own tip, while it shows, placed again at what it points at (the window was
+    // laid out anew).
+    virtual void BubbleTipFollow() { }
     virtual void RedrawWindow() { }
     // An embedded window with a scroll view lays its controls out for its new size.
     virtual void RelayoutWindow() { }

@@ -202,10 +202,19 @@ void LMacWindowManager::WindowDidResignKey(LNativeWindow&)
 
 void LMacWindowManager::WindowDidResize(LNativeWindow& window, const LUiRect& previousFrame)
 {
-    if (!pResizableHandler)
-        return;
-    rcPreviousFrame = previousFrame;
-    pResizableHandler->EvWindowDidResize(window, rcPreviousFrame);
+    LUiRef<LMacWindowManager> hold(this);
+    if (pResizableHandler) {
+        rcPreviousFrame = previousFrame;
+        pResizableHandler->EvWindowDidResize(window, rcPreviousFrame);
+    }
+    if (pWindow)
+        pWindow->BubbleTipFollow();
+}
+
+void LMacWindowManager::WindowDidMove(LNativeWindow&)
+{
+    if (pWindow)
+        pWindow->BubbleTipFollow();
 }
 
 void LMacWindowManager::WindowWillMiniaturize(LNativeWindow& window)
@@ -295,6 +304,9 @@ void LMacWindowManager::WindowDidChangeScale(LNativeWindow& window)
         hook(*pWindow);
     if (pResizableHandler && pWindow)
         pResizableHandler->RelayoutControls(*pWindow);
+    // A tip that shows goes with what it points at.
+    if (pWindow)
+        pWindow->BubbleTipFollow();
     if (pWindow)
         pWindow->RedrawWindow();
     window.SetNeedsDisplay();

@@ -71,6 +71,8 @@ public:
     void WindowDidBecomeKey(LNativeWindow& window) override;
     void WindowDidResignKey(LNativeWindow& window) override;
     void WindowDidResize(LNativeWindow& window, const LUiRect& previousFrame) override;
+    // A tip the window shows goes with it.
+    void WindowDidMove(LNativeWindow& window) override;
     void WindowWillMiniaturize(LNativeWindow& window) override;
     void WindowDidDeminiaturize(LNativeWindow& window) override;
     bool WindowShouldZoom(LNativeWindow& window) override;

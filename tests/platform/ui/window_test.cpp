@@ -529,3 +529,48 @@ TEST_F(UiTest, KeptSizesFollowTheTextFontSizeAndWeight)
     std::thread([&] { there = measure("Lägg till text", "DejaVu Sans", 13, false); }).join();
     EXPECT_EQ(there, plain);
 }
+
+// A window that lays itself out anew when told of another size (told while GTK allocates it):
+// the document of a scrolled area in its content follows the window's height, a fixed part
+// taller. Sizes it asks for later, inside the window, are still heard: the scrolled area scrolls
+// over the document's whole height after each change.
+TEST_F(UiTest, SizesAskedForWhileTheWindowIsAllocatedAreHeardLater)
+{
+    struct Follower : LNativeWindowDelegate {
+        GtkWidget* document = nullptr;
+        int extra = 100;
+        void WindowDidResize(LNativeWindow& window, const LUiRect&) override
+        {
+            vt_layout_set_request(
+                VT_LAYOUT(document), 50, int(window.ContentSize().height) + extra);
+        }
+    };
+    LNativeWindow* window = MakeWindow(200, 150, kLUiWindowTitled | kLUiWindowResizable);
+    auto* follower = new Follower;
+    window->SetDelegate(follower);
+    GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(
+        GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    follower->document = vt_layout_new();
+    gtk_container_add(GTK_CONTAINER(scrolled), follower->document);
+    gtk_widget_show_all(scrolled);
+    vt_layout_put(VT_LAYOUT(window->ContentView()->Widget()), scrolled, 0, 0, 100, 100);
+    vt_layout_set_request(VT_LAYOUT(follower->document), 50, 250);
+    ASSERT_TRUE(uitest::ShowAndWait(window));
+    GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scrolled));
+    auto scrollsOver = [&](double height) {
+        return uitest::PumpUntil([&] { return gtk_adjustment_get_upper(v) == height; });
+    };
+    ASSERT_TRUE(scrollsOver(250));
+    // Taller: the window is allocated anew and tells its delegate, which asks for a taller
+    // document then.
+    window->SetContentSize(200, 180);
+    EXPECT_TRUE(scrollsOver(280)) << gtk_adjustment_get_upper(v);
+    // Asked for afterwards, outside any allocation.
+    follower->extra = 400;
+    vt_layout_set_request(VT_LAYOUT(follower->document), 50, 580);
+    EXPECT_TRUE(scrollsOver(580)) << gtk_adjustment_get_upper(v);
+    window->SetDelegate(nullptr);
+    follower->Release();
+    window->Release();
+}
