@@ -7,6 +7,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/ui/LRunLoop.h"
 
 #include <cmath>
 #include <cstdio>
@@ -103,50 +104,75 @@ float VTPrintTemplateOutlineWidthGet()
 void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
     const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth)
 {
+    VTPagePaintPlace place;
+    PaintTemplatesAndOverlaysPart(ctx, project, page, paintOutlines, outlineWidth, place, true, 0);
+}
+
+bool PaintTemplatesAndOverlaysPart(LPaintContext& ctx, VTProject& project,
+    const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth, VTPagePaintPlace& place,
+    bool begin, long long until)
+{
     if (!page)
-        return;
+        return true;
+    if (begin)
+        place = VTPagePaintPlace { page->first, nullptr, false };
     // The sheet is drawn in millimetres: the half-unit nudge that puts a line on the middle of a
     // screen pixel would move the outlines' fold lines half a millimetre here.
     const bool halfPixelOffsetWasOff = ctx.mNoHalfPixelOffset;
     ctx.mNoHalfPixelOffset = true;
-    for (const VTLabelLayoutTemplate* position = page->first; position; position = position->next) {
+    bool painted = false; // an overlay in this part
+    bool whole = true;
+    for (; place.position; place.position = place.position->next, place.begun = false) {
+        const VTLabelLayoutTemplate* position = place.position;
         if (!VTIsPaintablePosition(*position))
+            continue;
+        VTProjectTemplate* design = VTFindDesignForPosition(project, position->id);
+        if (!design)
             continue;
         LPaintSurface::TransformStackPush(ctx);
         LPaintSurface::Transform(
             ctx, VTPlacementMatrix(position->rotation, position->centreX, position->centreY));
-        VTProjectTemplate* design = VTFindDesignForPosition(project, position->id);
-        if (!design) {
-            LPaintSurface::TransformStackPop(ctx);
-            continue;
-        }
         LGraphicsPath positionClip, designClip;
         if (VTTemplateData* data = position->GetTemplateData())
             data->GetClippingPath(positionClip);
-        if (VTTemplateData* data = design->GetTemplateData())
-            data->GetClippingPath(designClip);
 
         ctx.SaveGState();
         LPaintSurface::ClipIntersect(ctx, positionClip);
-        ctx.SaveGState();
-        LPaintSurface::ClipIntersect(ctx, designClip);
-        if (design->backgroundBrush && design->GetTemplateData())
-            design->GetTemplateData()->PaintBackground(ctx, design->backgroundBrush.Get());
-        ctx.RestoreGState();
-        for (VTOverlay* overlay = design->first; overlay; overlay = overlay->next) {
+        if (!place.begun) {
+            if (VTTemplateData* data = design->GetTemplateData())
+                data->GetClippingPath(designClip);
+            ctx.SaveGState();
+            LPaintSurface::ClipIntersect(ctx, designClip);
+            if (design->backgroundBrush && design->GetTemplateData())
+                design->GetTemplateData()->PaintBackground(ctx, design->backgroundBrush.Get());
+            ctx.RestoreGState();
+            place.overlay = design->first;
+            place.begun = true;
+        }
+        for (; place.overlay; place.overlay = place.overlay->next) {
+            if (until && painted && LRunLoop::NowMs() >= until)
+                break;
+            VTOverlay* overlay = place.overlay;
             if (!VTIsPaintableOverlay(*overlay) || VTIsEmptyPicture(*overlay))
                 continue;
             LPaintSurface::TransformStackPush(ctx);
             LPaintSurface::Transform(ctx, VTOverlayPaintMatrix(*overlay));
             overlay->Paint(ctx);
             LPaintSurface::TransformStackPop(ctx);
+            painted = true;
         }
         ctx.RestoreGState();
-
+        if (place.overlay) {
+            // Out of time: the rest of this design, and its outline, come in the next part.
+            LPaintSurface::TransformStackPop(ctx);
+            whole = false;
+            break;
+        }
         if (paintOutlines && design->GetTemplateData())
             design->GetTemplateData()->PaintOutline(
                 ctx, kVTTemplateOutlineColour, outlineWidth, nullptr);
         LPaintSurface::TransformStackPop(ctx);
     }
     ctx.mNoHalfPixelOffset = halfPixelOffsetWasOff;
+    return whole;
 }

@@ -24,6 +24,23 @@ inline const LGuiColor kVTTemplateOutlineColour(0xE600, 0xE600, 0xE600);
 void PaintTemplatesAndOverlays(LPaintContext& ctx, VTProject& project,
     const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth);
 
+// Where a page painted a part at a time has got to: the label position being painted and, once
+// its background is painted, the next overlay of its design. Valid while the page's and the
+// designs' links stay as they were.
+struct VTPagePaintPlace {
+    const VTLabelLayoutTemplate* position = nullptr;
+    VTOverlay* overlay = nullptr;
+    bool begun = false;
+};
+
+// Paints a part of the page as PaintTemplatesAndOverlays paints the whole, the same pixels in the
+// same order: from the start when begin is set, else on from place; with a time in until
+// (LRunLoop::NowMs), only the overlays that fit before it, at least one. place moves on to what
+// is not painted yet. Answers whether the page is whole.
+bool PaintTemplatesAndOverlaysPart(LPaintContext& ctx, VTProject& project,
+    const VTLabelLayoutPage* page, bool paintOutlines, float outlineWidth, VTPagePaintPlace& place,
+    bool begin, long long until);
+
 // False for a position or an overlay whose placement or size is not a number or lies beyond
 // 100 m (a damaged file); the renderers pass over such items.
 bool VTIsPaintablePosition(const VTLabelLayoutTemplate& position);

@@ -235,7 +235,9 @@ void VTPrintPreviewDialog::LayoutControls(int width, int height)
     fContainer.MovePixels(std::max(0, width - column), 0, column, top);
     MoveControlPixels(kViewer, 0, 0, std::max(1, width - column), top);
     fViewer.UpdateSize();
-    fViewer.Invalidate();
+    // The page is as it was: a picture of it that fits the size is kept (a layout at the size the
+    // window opened with paints nothing anew).
+    fViewer.Update();
     RefillTemplatePanel();
 }
 
@@ -255,7 +257,8 @@ void VTPrintPreviewDialog::EvPrintPreviewPanelPaintOutlinesChanged(bool on)
 void VTPrintPreviewDialog::EvPrintPreviewViewerSelectionChanged(VTPrintPreviewViewer&)
 {
     RefillTemplatePanel();
-    fViewer.Invalidate();
+    // Only the selection's outline changes.
+    fViewer.Update();
 }
 
 void VTPrintPreviewDialog::AfterTemplateEdit()

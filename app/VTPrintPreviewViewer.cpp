@@ -2,7 +2,6 @@
 
 #include "app/VTLabelLayoutTemplateEdit.h"
 #include "app/VTOptions.h"
-#include "app/VTPaintTemplatesAndOverlays.h"
 #include "app/VTTemplateData.h"
 #include "lfw/mac/LGraphicsPath.h"
 #include "lfw/mac/LLineStyle.h"
@@ -34,7 +33,8 @@ void VTPrintPreviewViewer::EvLButtonDown(int px, int py)
     float x = 0, y = 0;
     TransformPointPixelsToMillimetres(x, y, float(px), float(py));
     SelectItemAtPosition(x, y);
-    Invalidate();
+    // Only the selection's outline changes: the page's picture stays.
+    Update();
 }
 
 void VTPrintPreviewViewer::EvLButtonUp(int, int)
@@ -48,6 +48,25 @@ void VTPrintPreviewViewer::EvLButtonUp(int, int)
 void VTPrintPreviewViewer::NotifyItemSelectionChanged()
 {
     Notify(&VTPrintPreviewViewerNotifyee::EvPrintPreviewViewerSelectionChanged, *this);
+}
+
+void VTPrintPreviewViewer::Invalidate()
+{
+    slices.SetStale();
+    Update();
+}
+
+unsigned long long VTPrintPreviewViewer::PageLinkChanges() const
+{
+    if (!collection)
+        return 0;
+    // Each count only grows: so does their sum.
+    unsigned long long changes = collection->GetLinkChanges();
+    for (const VTLabelLayoutTemplate* position = collection->first; position;
+         position = position->next)
+        if (const VTProjectTemplate* design = VTFindDesignForPosition(*pProject, position->id))
+            changes += design->GetLinkChanges();
+    return changes;
 }
 
 LBoundingBox2T<float> VTPrintPreviewViewer::GetCollectionBoundingBox() const
@@ -71,16 +90,33 @@ void VTPrintPreviewViewer::Prepaint(LPaintContext& context)
     LPaintSurface::FillRectAA(context, LGuiColor(0xE600, 0xE600, 0xE600), 0, 0, float(W), float(H));
     // Without a page, or with a sheet that cannot be fitted (a printer missing from the table
     // gives a sheet of 0 x 0), the ground stays grey.
-    if (!collection || !HasUsableGeometry())
+    if (!collection || !HasUsableGeometry()) {
+        slices.Release();
+        pageWhole = true;
         return;
+    }
     const LMatrix<float> matrix = CalculateCollectionMatrix();
     LPaintSurface::TransformReset(context, matrix);
     const LBoundingBox2T<float> sheet = GetCollectionBoundingBox();
     LPaintSurface::FillRectAA(context, LGuiColor(0xFFFF, 0xFFFF, 0xFFFF), sheet.left, sheet.top,
         sheet.right - sheet.left, sheet.bottom - sheet.top);
 
-    PaintTemplatesAndOverlays(
-        context, *pProject, collection, bPaintOutlines, VTPrintTemplateOutlineWidthGet());
+    // On the screen through the picture made a slice at a time; elsewhere, or when no picture
+    // can be made, whole.
+    const float outlineWidth = VTPrintTemplateOutlineWidthGet();
+    const bool sliced = context.mForScreen
+        && slices.Paint(context, collection, PageLinkChanges(), matrix,
+            [&](LPaintContext& part, bool begin, long long until) {
+                return PaintTemplatesAndOverlaysPart(part, *pProject, collection, bPaintOutlines,
+                    outlineWidth, slicePlace, begin, until);
+            });
+    if (sliced) {
+        pageWhole = slices.WasWhole();
+    } else {
+        slices.Release();
+        PaintTemplatesAndOverlays(context, *pProject, collection, bPaintOutlines, outlineWidth);
+        pageWhole = true;
+    }
 
     VTLabelLayoutTemplate* selected = GetSingleSelectedItem();
     if (selected && collection->first && collection->first->next && VTIsPaintablePosition(*selected)

@@ -8,9 +8,8 @@
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
+#include <cairo.h>
 #include <cmath>
-#include <cstring>
-#include <utility>
 
 VTProjectTemplateViewer::VTProjectTemplateViewer()
     : VTItemViewer<VTProjectTemplate, VTOverlay>(true, true)
@@ -19,8 +18,7 @@ VTProjectTemplateViewer::VTProjectTemplateViewer()
 
 VTProjectTemplateViewer::~VTProjectTemplateViewer()
 {
-    shown.Release();
-    building.Release();
+    slices.Release();
     if (collection)
         collection->RemoveNotifyee(*this);
     DestroyPaintControl();
@@ -32,8 +30,8 @@ void VTProjectTemplateViewer::EvCollectionChanging(
     if (previous == next)
         return;
     // The pictures and the place reached in the old design's list go with it.
-    shown.Release();
-    building.Release();
+    slices.Release();
+    sliceNext = nullptr;
     if (previous)
         previous->RemoveNotifyee(*this);
     if (next)
@@ -157,14 +155,11 @@ uint8_t VTProjectTemplateViewer::HandleHitFlags(VTOverlay& overlay, float x, flo
 namespace {
 // A paint this quick (ms) is never held back: the display's own frames pace it.
 constexpr long long kQuickPaintMs = 8;
-// A design of this many overlays is painted in slices of at most about this long (ms).
-constexpr size_t kManyOverlays = 1000;
-constexpr long long kPaintSliceMs = 40;
 } // namespace
 
 void VTProjectTemplateViewer::Invalidate()
 {
-    picturesStale = true;
+    slices.SetStale();
     if (repaint.IsArmed())
         return;
     const long long due = lastPaintEnd + 2 * lastPaintMs;
@@ -222,109 +217,18 @@ void VTProjectTemplateViewer::PaintBackgroundAndOverlays(LPaintContext& context,
     }
 }
 
-void VTProjectTemplateViewer::Picture::Release()
-{
-    if (surface)
-        cairo_surface_destroy(surface);
-    surface = nullptr;
-    design = nullptr;
-    next = nullptr;
-    painted = 0;
-}
-
-bool VTProjectTemplateViewer::Picture::Fits(
-    const VTProjectTemplate* shown, int width, int height, const LMatrix<float>& placement) const
-{
-    return surface && design == shown && this->width == width && this->height == height
-        && std::memcmp(matrix.m, placement.m, sizeof matrix.m) == 0;
-}
-
 bool VTProjectTemplateViewer::PaintInSlices(
     LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip)
 {
-    cairo_t* cr = context.GetPlatformContext();
-    const int W = mWidth, H = mHeight;
-    if (!cr || W < 1 || H < 1)
-        return false;
-    if (!shown.Fits(collection, W, H, matrix))
-        shown.Release();
-    // The last whole picture shows the design as it is, and no other is being made: it is all
-    // there is to show.
-    const bool shownCurrent = !picturesStale && shown.surface
-        && shown.linkChanges == collection->GetLinkChanges()
-        && (!building.surface || building.complete);
-    if (!shownCurrent
-        && (picturesStale || !building.surface || !building.Fits(collection, W, H, matrix)
-            || building.linkChanges != collection->GetLinkChanges())) {
-        // A new picture, made beside the target (on the display's side), a pixel a unit.
-        if (!building.surface || building.width != W || building.height != H) {
-            building.Release();
-            // Sized in the target's units, which its scale makes device pixels.
-            cairo_surface_t* target = cairo_get_target(cr);
-            double sx = 1, sy = 1;
-            cairo_surface_get_device_scale(target, &sx, &sy);
-            building.surface = cairo_surface_create_similar(
-                target, CAIRO_CONTENT_COLOR_ALPHA, int(std::ceil(W / sx)), int(std::ceil(H / sy)));
-            if (cairo_surface_status(building.surface) != CAIRO_STATUS_SUCCESS) {
-                building.Release();
-                return false;
-            }
-            cairo_surface_set_device_scale(building.surface, 1, 1);
-        }
-        building.design = collection;
-        building.width = W;
-        building.height = H;
-        building.matrix = matrix;
-        building.next = collection->first;
-        building.linkChanges = collection->GetLinkChanges();
-        building.painted = 0;
-        building.complete = false;
-        picturesStale = false;
-    }
-    bool whole = shownCurrent || building.complete;
-    if (!whole) {
-        cairo_t* into = cairo_create(building.surface);
-        if (building.painted == 0) {
-            cairo_set_operator(into, CAIRO_OPERATOR_CLEAR);
-            cairo_paint(into);
-            cairo_set_operator(into, CAIRO_OPERATOR_OVER);
-        }
-        {
-            LPaintContext part(into, W, H);
-            part.SetView(context.GetView());
-            part.SetClientRect(0, 0, W, H);
-            part.mForScreen = context.mForScreen;
-            LPaintSurface::TransformReset(part, matrix);
-            PaintBackgroundAndOverlays(part, matrix, clip, building.next, building.painted == 0,
-                LRunLoop::NowMs() + kPaintSliceMs);
-            building.complete = !building.next;
-            ++building.painted;
-            LPaintSurface::TransformReset(part);
-            if (part.mPicturesPending)
-                context.mPicturesPending = true;
-        }
-        cairo_destroy(into);
-        if (building.complete) {
-            std::swap(shown, building);
-            whole = true;
-        }
-    }
-    // The last whole picture while the next one is made; the first one as far as it got.
-    const Picture& source = shown.surface ? shown : building;
-    if (source.surface) {
-        cairo_save(cr);
-        cairo_matrix_t base = context.GetBaseTransform();
-        cairo_set_matrix(cr, &base);
-        cairo_set_source_surface(cr, source.surface, 0, 0);
-        cairo_paint(cr);
-        cairo_restore(cr);
-    }
-    // The next slice once the loop has done what waits (input, drawing, posted work): a start
-    // that opened the design is answered meanwhile.
-    designWhole = whole;
-    if (!whole)
-        nextSlice.Arm(0);
-    return true;
+    const bool made = slices.Paint(context, collection, collection->GetLinkChanges(), matrix,
+        [&](LPaintContext& part, bool begin, long long until) {
+            if (begin)
+                sliceNext = collection->first;
+            PaintBackgroundAndOverlays(part, matrix, clip, sliceNext, begin, until);
+            return sliceNext == nullptr;
+        });
+    designWhole = made && slices.WasWhole();
+    return made;
 }
 
 bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
@@ -347,10 +251,10 @@ bool VTProjectTemplateViewer::PaintDesign(LPaintContext& context)
     // A design of very many overlays is painted into a picture kept between paints, some of its
     // overlays at a time, so that the window answers in between; until the picture is whole the
     // last whole one is shown, or the new one as far as it got.
-    if (!context.mForScreen || !collection->HasAtLeast(kManyOverlays)
+    if (!context.mForScreen || !collection->HasAtLeast(kVTManyOverlays)
         || !PaintInSlices(context, matrix, clip)) {
-        shown.Release();
-        building.Release();
+        slices.Release();
+        sliceNext = nullptr;
         VTOverlay* next = collection->first;
         PaintBackgroundAndOverlays(context, matrix, clip, next, true, 0);
         designWhole = true;

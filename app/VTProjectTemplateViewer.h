@@ -7,10 +7,10 @@
 #include "app/VTItemViewer.h"
 #include "app/VTOverlay.h"
 #include "app/VTProjectTemplate.h"
+#include "app/VTSlicedPicture.h"
 #include "lfw/gen/LNotifier.h"
 #include "platform/ui/LRunLoop.h"
 
-#include <cairo.h>
 #include <functional>
 
 class LGraphicsPath;
@@ -88,32 +88,14 @@ private:
     bool PaintInSlices(
         LPaintContext& context, const LMatrix<float>& matrix, const LGraphicsPath& clip);
 
-    // A picture of the design's background and overlays on the display's side, device pixels.
-    struct Picture {
-        cairo_surface_t* surface = nullptr;
-        const VTProjectTemplate* design = nullptr;
-        int width = 0, height = 0;
-        LMatrix<float> matrix;
-        // The first overlay not in it yet, valid while the design's links have not changed
-        // since it was begun (linkChanges).
-        VTOverlay* next = nullptr;
-        unsigned long long linkChanges = 0;
-        size_t painted = 0; // the slices painted into it
-        bool complete = false;
-        void Release();
-        // Of that design, size and placement.
-        bool Fits(const VTProjectTemplate* shown, int width, int height,
-            const LMatrix<float>& placement) const;
-    };
-    Picture shown; // the last whole one
-    Picture building; // the one being painted
-    bool picturesStale = true; // something changed since the one being painted was begun
+    // The design of many overlays painted a slice at a time, and the first overlay not in the
+    // picture being made yet.
+    VTSlicedPicture slices { *this };
+    VTOverlay* sliceNext = nullptr;
     bool designWhole = false; // the last paint showed all of the design
 
     LNotifier<VTProjectTemplateViewerNotifyee> notifier;
     LRunLoopTimer repaint { RepaintDue, this };
-    // The next slice of a picture being made, when nothing else waits in the loop.
-    LRunLoopTimer nextSlice { RepaintDue, this, true };
     long long lastPaintEnd = 0; // LRunLoop::NowMs() when the last paint ended
     long long lastPaintMs = 0; // how long it took
 };

@@ -353,8 +353,10 @@ LProcessResult VTProjectTemplateSerialiseFromXML(LProcessInterface& process,
     size_t count = 0, done = 0;
     for (LXMLElement::ConstNamedElementIterator it(container, "element"); it; it.Next())
         ++count;
+    // An element is read in microseconds: the stop is asked for every few milliseconds.
+    LProcessStopPacing stop(&process);
     for (LXMLElement::ConstNamedElementIterator it(container, "element"); it; it.Next()) {
-        if (process.IsToStop())
+        if (stop.IsToStop())
             return LProcessResultStopped;
         if (++done % 1024 == 0)
             process.SetProgress(double(done) / double(count));

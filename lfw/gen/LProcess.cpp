@@ -56,3 +56,20 @@ LProcessResult LProcessInterfaceVoid::ProcessWaitSignalObjectGroup(
         return LProcessResultTimeOut;
     return group.Wait(ms) >= 0 ? LProcessResultSignaled : LProcessResultTimeOut;
 }
+
+bool LProcessStopPacing::IsToStop()
+{
+    if (m_stopped || !m_pi)
+        return m_stopped;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long us = static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    if (us < m_nextUs)
+        return false;
+    m_stopped = m_pi->IsToStop();
+    // From after the question: the loop it turned is not counted as the job's time.
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    m_nextUs
+        = static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000 + kIntervalMs * 1000;
+    return m_stopped;
+}

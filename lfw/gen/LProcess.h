@@ -153,3 +153,26 @@ public:
 
     void SetStatus(const char* text, int level) override { m_parent->SetStatus(text, level); }
 };
+
+// Asks an interface whether to stop at most every few milliseconds, for loops of many short
+// steps (the elements of a document): under a progress window each question turns the window's
+// event loop, which would cost more than the steps themselves. The first question is asked at
+// once; a stop, once answered, stays.
+class LProcessStopPacing {
+public:
+    static constexpr unsigned int kIntervalMs = 5;
+
+    // pi may be null (never a stop).
+    explicit LProcessStopPacing(LProcessInterface* pi)
+        : m_pi(pi)
+    {
+    }
+    // True when the interface, asked now if kIntervalMs have passed since it was last asked,
+    // said stop.
+    bool IsToStop();
+
+private:
+    LProcessInterface* m_pi;
+    long long m_nextUs = 0; // when to ask next (monotonic clock)
+    bool m_stopped = false;
+};

@@ -107,6 +107,7 @@ LXMLLoaderTemplate<char>::LXMLLoaderTemplate(const char* text, char* error, LPro
     , m_pos(m_text)
     , m_error(error)
     , m_pi(pi)
+    , m_stopPacing(pi)
     , m_lastCheck(m_text)
     , m_end(pi ? m_text + std::strlen(m_text) : m_text)
     , m_lastProgress(m_text)
@@ -155,7 +156,7 @@ bool LXMLLoaderTemplate<char>::CheckStop()
         m_lastProgress = m_pos;
         m_pi->SetProgress(double(m_pos - m_text) / double(m_end - m_text));
     }
-    if (m_pi && m_pi->IsToStop())
+    if (m_stopPacing.IsToStop())
         m_aborted = true;
     return m_aborted;
 }

@@ -52,8 +52,8 @@ public:
 private:
     friend class LXMLElement;
 
-    // Asks for a stop at most once per 512 bytes read, and tells the share of the text read at
-    // most once per 64 KiB.
+    // Asks for a stop at most every few milliseconds (looking at the clock once per 512 bytes
+    // read), and tells the share of the text read at most once per 64 KiB.
     bool CheckStop();
     // Appends the run of bytes that need no special care (not "<", "&", CR, LF or NUL), ending
     // also before the byte stop.
@@ -63,6 +63,7 @@ private:
     const char* m_pos;
     char* m_error;
     LProcessInterface* m_pi;
+    LProcessStopPacing m_stopPacing;
     int m_line = 1;
     int m_column = 1;
     int m_depth = 0;

@@ -57,6 +57,7 @@ LProgressDialog::LProgressDialog(const char* title)
 
 LProgressDialog::~LProgressDialog()
 {
+    StopDrawPacing();
     LMacWindow::RemoveDestroyObserver(WindowDestroyed, this);
 }
 
@@ -208,6 +209,67 @@ void LProgressDialog::OpenModalWindow()
     }
     if (LView* content = GetContentView())
         LApplication::ModalSessionBegin(content);
+    StartDrawPacing();
+}
+
+void LProgressDialog::StartDrawPacing()
+{
+    LNativeWindow* window = GetNativeWindow();
+    if (fPacedWidget || !window || !window->Gtk())
+        return;
+    GtkWidget* widget = GTK_WIDGET(window->Gtk());
+    fPacedWidget = widget;
+    g_object_add_weak_pointer(G_OBJECT(widget), &fPacedWidget);
+    // After the paint of the whole window, its children included.
+    fPaintHandler = g_signal_connect_data(widget, "draw",
+        G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
+            static_cast<LProgressDialog*>(data)->HoldUpdates();
+            return FALSE;
+        }),
+        this, nullptr, G_CONNECT_AFTER);
+}
+
+void LProgressDialog::StopDrawPacing()
+{
+    ReleaseUpdates();
+    if (!fPacedWidget)
+        return;
+    if (fPaintHandler && g_signal_handler_is_connected(fPacedWidget, fPaintHandler))
+        g_signal_handler_disconnect(fPacedWidget, fPaintHandler);
+    g_object_remove_weak_pointer(G_OBJECT(fPacedWidget), &fPacedWidget);
+    fPacedWidget = nullptr;
+    fPaintHandler = 0;
+}
+
+void LProgressDialog::HoldUpdates()
+{
+    if (fHeldWindow || !fPacedWidget)
+        return;
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(fPacedWidget));
+    if (!window || gdk_window_is_destroyed(window))
+        return;
+    // What is asked for meanwhile (a new value of the bar, a status line, a pulse) waits in the
+    // window's invalid region until the updates are let go.
+    gdk_window_freeze_updates(window);
+    fHeldWindow = g_object_ref(window);
+    fUpdatesDue.Arm(kLProgressDrawMs);
+}
+
+void LProgressDialog::ReleaseUpdates()
+{
+    fUpdatesDue.Disarm();
+    if (!fHeldWindow)
+        return;
+    auto* window = static_cast<GdkWindow*>(fHeldWindow);
+    fHeldWindow = nullptr;
+    if (!gdk_window_is_destroyed(window))
+        gdk_window_thaw_updates(window);
+    g_object_unref(window);
+}
+
+void LProgressDialog::UpdatesDue(LRunLoopTimer*, void* data)
+{
+    static_cast<LProgressDialog*>(data)->ReleaseUpdates();
 }
 
 void LProgressDialog::WaitDrawn()
@@ -235,6 +297,7 @@ void LProgressDialog::WaitDrawn()
 
 void LProgressDialog::CloseModalWindow()
 {
+    StopDrawPacing();
     if (fParentNative && GetNativeWindow())
         fParentNative->RemoveChildWindow(GetNativeWindow());
     fParentNative = nullptr;

@@ -1,7 +1,10 @@
 // The window in which a job runs for the user: a small modal window with two status lines, a
 // progress bar and Cancel, which is at the same time the LProcessInterface handed to the job.
 // The job runs on the main thread inside a modal session and keeps the window alive through the
-// interface's stop test and waits, which turn the event loop.
+// interface's stop test and waits, which turn the event loop. The window is drawn at most every
+// kLProgressDrawMs while its modal session runs: a job that reports its progress or status many
+// times a second costs the window's thread a few paints a second; keys and clicks ("Avbryt",
+// Escape) are taken at once all the same.
 //
 // LProcessDialog<T> runs Process(interface, T&) as its main function; LProcessDialogRunInterface
 // is opened and closed by a caller that calls a job function itself; LProcessQueueDialog<T> runs
@@ -11,6 +14,10 @@
 
 #include "lfw/gen/LProcess.h"
 #include "lfw/mac/LDialog.h"
+#include "platform/ui/LRunLoop.h"
+
+// The shortest time (ms) between two paints of a progress window.
+inline constexpr unsigned kLProgressDrawMs = 250;
 
 class LCocoaProgressBarImpl;
 class LProcessThread;
@@ -76,7 +83,18 @@ protected:
 private:
     bool StopRequested();
     static void WindowDestroyed(LNativeWindow* window, void* data);
+    // After each paint the window's updates are held for kLProgressDrawMs; what changed
+    // meanwhile is drawn when they are let go.
+    void StartDrawPacing();
+    void StopDrawPacing();
+    void HoldUpdates();
+    void ReleaseUpdates();
+    static void UpdatesDue(LRunLoopTimer* timer, void* data);
     LNativeWindow* fParentNative = nullptr; // the parent's window while the session runs
+    LRunLoopTimer fUpdatesDue { UpdatesDue, this };
+    void* fPacedWidget = nullptr; // the window's GtkWidget while its paints are paced
+    unsigned long fPaintHandler = 0;
+    void* fHeldWindow = nullptr; // the GdkWindow whose updates are held (a reference)
 };
 
 // A job with its own record type: construct, set result to 2 and data, Open, read result.

@@ -188,3 +188,92 @@ TEST(OpeningPictures, PicturesOfAnOldProjectAreReadAside)
     EXPECT_LT(o.main, o.cpu / 4);
     EXPECT_LT(o.longest, AnswerBound(idle));
 }
+
+// An old project of photographs in JPEG files opened from the menu (Arkiv > "Öppna...", the
+// file panel "Läs in projekt"), as a person opens one: the window answers within the bound of
+// its idle answer from the panel's acceptance until the pictures are shown, and the progress
+// window "Laddar projekt", whose bar moves as the pictures are read, is drawn a few times a
+// second, not at every step of the reading (the X server's DAMAGE extension counts the 10 ms
+// ticks in which it was drawn into). VT_OPEN_PICTURES=<count>x<width>x<height> (16 x 3000 x
+// 2000 here) and VT_OPEN_ROUNDS (1) measure others by hand: 30 x 6000 x 4000, five rounds.
+TEST(OpeningPictures, APhotoProjectOpenedFromTheMenuNeverHoldsTheWindow)
+{
+    if (!CanDrive())
+        GTEST_SKIP() << "no display, xdotool or ImageMagick";
+    Session s;
+    const Pictures pictures
+        = std::getenv("VT_OPEN_PICTURES") ? Pictures() : Pictures(16, 3000, 2000);
+    const char* roundsAsked = std::getenv("VT_OPEN_ROUNDS");
+    const int rounds = roundsAsked && std::atoi(roundsAsked) > 0 ? std::atoi(roundsAsked) : 1;
+    // One photograph, in as many files as the project names (each read and decoded on its own).
+    LImageBuffer photo;
+    sample::Photo(photo, pictures.width, pictures.height);
+    const std::vector<unsigned char> jpeg
+        = sample::QuickEncoded(photo, platform::imageio::Format::JPEG);
+    photo.Reset();
+    std::string xml = "<vorantel_project type=\"cd\"><container type=\"disc\">";
+    for (int i = 0; i < pictures.count; ++i) {
+        const std::string name = "foto" + std::to_string(i) + ".jpg";
+        s.Write(name, std::string(jpeg.begin(), jpeg.end()));
+        xml += "<element type=\"image\" x=\"" + std::to_string(-5700 + i % 6 * 1900) + "\" y=\""
+            + std::to_string(-5000 + i / 6 % 6 * 1500) + "\" w=\"1800\" h=\"1200\" img=\"" + name
+            + "\"/>";
+    }
+    const std::string path = s.Write("foton.vtx", xml + "</container></vorantel_project>");
+    for (int round = 1; round <= rounds; ++round) {
+        SCOPED_TRACE(round);
+        Program program({ "-new", "cd" });
+        const unsigned long xid = ReadyWindow(s);
+        ASSERT_NE(xid, 0u);
+        XServerView view;
+        ASSERT_TRUE(view.Ok());
+        const double idle = IdleReference(view, xid, kPingMs);
+        // Arkiv > "Öppna..." (after "Nya...").
+        KeysTo(xid, "F10 Right Down Down");
+        Keys("Return");
+        ASSERT_TRUE(WaitKeysGoTo("Läs in projekt")) << "no file panel";
+        bool shown = false;
+        int frames = -1;
+        long long showing = 0;
+        const long long mainBefore = CpuMs(program.Pid(), program.Pid());
+        const double longest = view.LongestPingWhile(
+            xid,
+            [&] {
+                if (!TypeIntoFilePanel("Läs in projekt", path))
+                    return;
+                const std::string caption = kCaption + " - foton.vtproj";
+                unsigned long progress = 0;
+                WaitFor(
+                    [&] {
+                        const std::string id = Shell("xdotool search --onlyvisible --name "
+                                                     "'^Laddar projekt$' 2>/dev/null | head -n 1");
+                        progress = id.empty() ? 0 : std::stoul(id);
+                        return progress != 0 || Caption(xid) == caption;
+                    },
+                    60000, 5);
+                const auto start = Clock::now();
+                if (progress)
+                    frames = XServerView().FramesWhile(progress, [&] {
+                        WaitFor([&] { return !WindowShows("Laddar projekt"); }, 300000, 20);
+                    });
+                showing = Ms(Clock::now() - start);
+                shown = WaitCaption(xid, caption, 300000);
+                // Pinged on until the window has drawn the pictures.
+                XServerView().WaitQuiet(xid, 300, 30000);
+            },
+            kPingMs);
+        const long long mainMs = CpuMs(program.Pid(), program.Pid()) - mainBefore;
+        Shot("menu-opened-" + std::to_string(round), kShots);
+        std::printf("%d pictures of %d x %d opened from the menu: longest answer %.1f ms (idle "
+                    "%.1f ms); the progress window drawn in %d ticks of the %lld ms it showed; "
+                    "processor time of the window's thread %lld ms\n",
+            pictures.count, pictures.width, pictures.height, longest, idle, frames, showing,
+            mainMs);
+        EXPECT_TRUE(shown) << "the project did not open";
+        EXPECT_LT(longest, AnswerBound(idle));
+        // At most some four paints a second, and the first and last.
+        ASSERT_GE(frames, 0) << "the progress window was not seen (or no DAMAGE extension)";
+        EXPECT_LE(frames, 3 + int(showing / 200));
+        EXPECT_EQ(QuitWithoutSaving(program, s.rects, xid, 30000), 0);
+    }
+}

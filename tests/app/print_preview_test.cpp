@@ -17,6 +17,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
 #include "support/DocumentTestSupport.h"
+#include "support/DrawCanvas.h"
 #include "support/PrintPanel.h"
 #include "support/PrivateHomes.h"
 #include "support/ProjectTestSupport.h"
@@ -25,6 +26,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -247,6 +249,119 @@ TEST_F(PrintPreview, EdgesFollowTheRotatedBox)
     VTTemplatePanelValues v;
     VTTemplatePanelValuesGet(layout, page, wide, v);
     EXPECT_NEAR(v.edges[1], 0, 1e-2);
+}
+
+// --- The sheet painted in slices, without windows.
+
+namespace {
+
+// The viewer painted on a 900 x 700 image as a window paints it (a page of many overlays one
+// slice a paint), or whole, as paper and files get a page.
+std::string PaintSheet(VTPrintPreviewViewer& viewer, bool forScreen = true)
+{
+    DrawCanvas canvas(900, 700);
+    if (forScreen) {
+        viewer.PaintInContext(canvas.cr(), LUiRect { 0, 0, 900.0, 700.0 }, 1, 900.0, 700.0, true);
+    } else {
+        viewer.Prepaint(canvas.ctx());
+    }
+    cairo_surface_flush(canvas.surface());
+    return std::string(
+        reinterpret_cast<const char*>(cairo_image_surface_get_data(canvas.surface())),
+        size_t(cairo_image_surface_get_stride(canvas.surface())) * 700);
+}
+
+// Paints until a paint shows the whole page; paints gets how many it took.
+std::string PaintSheetWhole(VTPrintPreviewViewer& viewer, int& paints)
+{
+    std::string shown = PaintSheet(viewer);
+    for (paints = 1; paints < 10000 && !viewer.WasPageWhole(); ++paints)
+        shown = PaintSheet(viewer);
+    return shown;
+}
+
+// The largest difference of two paints' channels.
+int Worst(const std::string& a, const std::string& b)
+{
+    int worst = a.size() == b.size() ? 0 : 255;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        worst = std::max(worst, std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i]))));
+    return worst;
+}
+
+void AddTexts(VTOverlayList& list, int count, const char* text)
+{
+    for (int i = 0; i < count; ++i) {
+        auto* overlay
+            = new VTOverlayText(text, LGuiFontEx(LGuiFont(10, false, false, false, "", false)));
+        overlay->centreX = float(i % 60) * 1.8f - 54;
+        overlay->centreY = float(i / 60 % 50) * 1.8f - 45;
+        overlay->NotifyTransformChanged();
+        overlay->SetDimensions(6, 3);
+        list.AddItem(overlay, false);
+    }
+}
+
+} // namespace
+
+// A page of two discs with many texts painted a slice at a time, each slice going on from where
+// the one before stopped (from one disc to the next), shows what the page painted whole shows
+// (within the rounding of the picture's pixels put on the sheet), outlines included, and shows it
+// again at once when only the selection changed. A design whose list of overlays is swapped for
+// another between two slices (as an undo step does) starts again and shows the other list; a
+// position moved between two slices is shown moved.
+TEST_F(PrintPreview, APageOfManyTextsPaintedInSlicesShowsWhatItShowsWhole)
+{
+    VTProject project(new VTLabelLayoutDataAveryA4TwoDiscSinglePageFace);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    ASSERT_TRUE(page && page->first && page->first->next);
+    for (VTLabelLayoutTemplate* t = page->first; t; t = t->next) {
+        VTProjectTemplate* design = VTFindDesignForPosition(project, t->GetID());
+        ASSERT_NE(design, nullptr);
+        if (!design->first)
+            AddTexts(*design, 3000, "Spår");
+    }
+    VTPrintPreviewViewer viewer(project);
+    viewer.bPaintOutlines = true;
+    viewer.SetPaintControlSize(900, 700);
+    viewer.SetCollection(page);
+    const std::string whole = PaintSheet(viewer, false);
+    int paints = 0;
+    EXPECT_LE(Worst(PaintSheetWhole(viewer, paints), whole), 3);
+    std::printf("%d paints for the page of two discs of texts\n", paints);
+    EXPECT_GE(paints, 2) << "too few slices to tell";
+    // Another selection: the same picture, whole at once, with the selection's outline on it.
+    viewer.SetItemSelected(page->first, true, false);
+    viewer.Update();
+    const std::string selected = PaintSheet(viewer);
+    EXPECT_TRUE(viewer.WasPageWhole()) << "the page is painted anew for another selection";
+    EXPECT_LE(Worst(selected, PaintSheet(viewer, false)), 3);
+    EXPECT_GT(Worst(selected, whole), 100) << "no outline shows the selection";
+
+    // The first disc's design swapped after the first slice of a new picture, the old list kept
+    // alive: the slices that follow must not go on along it.
+    VTProjectTemplate* first = VTFindDesignForPosition(project, page->first->GetID());
+    VTOverlayList other;
+    AddTexts(other, 2000, "Mörk text");
+    viewer.Invalidate();
+    PaintSheet(viewer);
+    first->SwapOverlayList(other);
+    const std::string swapped = PaintSheetWhole(viewer, paints);
+    const std::string swappedWhole = PaintSheet(viewer, false);
+    EXPECT_GT(Worst(swappedWhole, selected), 100) << "the lists show the same";
+    EXPECT_LE(Worst(swapped, swappedWhole), 3);
+
+    // The second disc moved between two slices, as the template panel moves it.
+    viewer.Invalidate();
+    PaintSheet(viewer);
+    page->first->next->centreY += 10;
+    page->first->next->NotifyTransformChanged();
+    viewer.Invalidate();
+    const std::string moved = PaintSheetWhole(viewer, paints);
+    const std::string movedWhole = PaintSheet(viewer, false);
+    EXPECT_GT(Worst(movedWhole, swappedWhole), 100) << "the disc did not move";
+    EXPECT_LE(Worst(moved, movedWhole), 3);
+    viewer.SetCollection(nullptr);
 }
 
 // --- The dialog.

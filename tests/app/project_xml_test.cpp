@@ -9,6 +9,8 @@
 #include "lfw/gen/LXML.h"
 #include "support/TemporaryFolder.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -400,6 +402,43 @@ TEST_F(ProjectXML, StopRequestEndsTheRead)
     EXPECT_EQ(VTProjectSerialiseFromXML(fProcess, fProject, document), 1);
     EXPECT_EQ(fProject.templates.GetCount(), 0u);
     EXPECT_STREQ(fProject.GetPath(), "Namnlöst.vtproj");
+}
+
+// An old project of many elements is read asking whether to stop every few milliseconds, not for
+// every element or every few hundred bytes of its text (under the progress window each question
+// turns the window's event loop, which costs more than reading an element); a stop asked for
+// halfway through still ends the read.
+TEST_F(ProjectXML, StopIsAskedEveryFewMillisecondsNotForEveryElement)
+{
+    constexpr int kElements = 40000;
+    std::string xml = "<vorantel_project type=\"cd\">\n<container type=\"disc\">\n";
+    for (int i = 0; i < kElements; ++i)
+        xml += "<element type=\"text\" x=\"" + std::to_string(i % 5000) + "\" y=\""
+            + std::to_string(i % 4000) + "\" w=\"900\" h=\"400\" text=\"R" + std::to_string(i)
+            + "\"/>\n";
+    xml += "</container>\n</vorantel_project>\n";
+    const std::string path = fHome / "stor.vtx";
+    TemporaryFolder::WriteFile(path, xml);
+
+    fProcess.stopAfter = kElements * 100; // counts the questions, never stops
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Load(path), LProcessResultSuccess);
+    const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start)
+                             .count();
+    ASSERT_EQ(fProject.templates.GetCount(), 1u);
+    EXPECT_EQ(Design(fProject, 0)->GetCount(), size_t(kElements));
+    std::printf("%d elements (%zu bytes) read in %lld ms, asking %d times whether to stop\n",
+        kElements, xml.size(), ms, fProcess.checks);
+    // Once in 5 ms at most, besides the few questions between the steps of the read.
+    EXPECT_LE(fProcess.checks, ms / 2 + 20);
+
+    // Stopped halfway through the questions: nothing of the project is taken.
+    RecordingProcess stopping;
+    stopping.stopAfter = fProcess.checks / 2;
+    VTProject other;
+    EXPECT_EQ(VTProjectLoadXML(stopping, other, path.c_str()), LProcessResultStopped);
+    EXPECT_EQ(other.templates.GetCount(), 0u);
 }
 
 TEST_F(ProjectXML, HostileNumbersAreHeld)
