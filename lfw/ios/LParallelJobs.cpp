@@ -3,9 +3,11 @@
 #include "lfw/ios/LProcessThread.h"
 #include "lfw/ios/LThread.h"
 #include "platform/system/System.h"
+#include "platform/system/WorkerQueue.h"
 
 #include <algorithm>
 #include <chrono>
+#include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -187,6 +189,10 @@ void LParallelJobs::StartWorkerLocked()
 void LParallelJobs::WorkerMain()
 {
     LThreadSetName(fName.c_str());
+    // Below the window's thread, as the other workers run: with every processor reading
+    // pictures, the windows still answer at once. (It fails, harmlessly, where the owner runs
+    // nicer still.)
+    setpriority(PRIO_PROCESS, 0, platform::system::WorkerQueue::kNiceness);
     std::unique_lock<std::mutex> lock(fLock);
     for (;;) {
         if (fEnded.load())

@@ -1,5 +1,6 @@
 // Jobs run side by side on worker threads: as many at once as the processors the process may use
-// (or a number given), and as the memory they say they need allows.
+// (or a number given), and as the memory they say they need allows. The workers run below the
+// owner's priority (nicer), so that the windows go on answering while every processor works.
 //
 // Jobs are added in order from one thread (the owner's) and start at once when a worker is free:
 // the owner may go on with other work meanwhile, then waits for them all with Finish, through its

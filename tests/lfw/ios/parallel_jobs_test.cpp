@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -220,6 +221,25 @@ TEST(ParallelJobs, AFailureEndsTheOthersAndIsToldOnce)
     Owner told;
     EXPECT_EQ(silent.Finish(told), LProcessResultError);
     EXPECT_EQ(told.errors, std::vector<std::string> { "Arbetet kunde inte slutföras." });
+}
+
+// The jobs run below the owner's thread, so that the window it serves goes on answering while
+// every processor works for them.
+TEST(ParallelJobs, JobsRunNicerThanTheirOwner)
+{
+    const int owner = getpriority(PRIO_PROCESS, 0);
+    LParallelJobs jobs("Prov", 2);
+    std::atomic<int> nicer { 0 };
+    for (int i = 0; i < 4; ++i)
+        jobs.Add([&](LParallelJobs::Job&) {
+            if (getpriority(PRIO_PROCESS, 0) > owner || owner >= 19)
+                ++nicer;
+            return LProcessResultSuccess;
+        });
+    Owner told;
+    EXPECT_EQ(jobs.Finish(told), LProcessResultSuccess);
+    EXPECT_EQ(nicer.load(), 4);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), owner) << "the owner's thread stays as it was";
 }
 
 // However late the owner's thread comes to add them, the jobs added once a job has failed are
