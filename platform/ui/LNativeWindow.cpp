@@ -1108,6 +1108,12 @@ bool LNativeWindow::FocusFirstKeyView()
     return FocusWidget() != nullptr;
 }
 
+void LNativeWindow::SetFocusVisible(bool visible)
+{
+    if (fWindow)
+        gtk_window_set_focus_visible(fWindow, visible);
+}
+
 bool LNativeWindow::IsFocusEditableText() const
 {
     GtkWidget* focus = FocusWidget();
