@@ -360,6 +360,12 @@ TEST_F(KeyboardReach, ToolbarTabsAndButtons)
     Key(window, "Down");
     Key(window, "End");
     Picture(window, "toolbar-zor-paket");
+    // (On a screen too small for it, it would be in the overflow menu instead.)
+    LTabbedToolBarTabInternal& home = toolbar.GetPrivate()->Tab(1);
+    bool shown = false;
+    for (int i = 0; i < home.itemCount; ++i)
+        shown = shown || (std::string(home.items[i].label) == "ZOR-Paket" && home.items[i].drawn);
+    ASSERT_TRUE(shown) << "\"ZOR-Paket\" is not on the screen";
     bool suite = false;
     uitest::When([] { return LZORSuiteGetOpenDialog() != nullptr; },
         [&] {
