@@ -101,6 +101,8 @@ void VTLabelLayoutEditorDialog::InitDialog()
     fTabBar.SetMiddleClickCloses(true);
     AddPaintControl(kViewer);
     fViewer.Init(*this, kViewer);
+    // A stop of Tab: Space chooses the next label position, the arrow keys move it.
+    fViewer.SetKeyboardReachable();
     fViewer.AddNotifyee(*this);
 
     fContainer.Init(*this);
@@ -116,6 +118,8 @@ void VTLabelLayoutEditorDialog::InitDialog()
         fContainer.fList.SetActivePanelByIndex(i, false);
 
     AddOkCancel("Tillämpa");
+    // Tab reads the page column first (the page's tabs, then the page), then the panels.
+    GetContentView()->SetKeyViewOrder({ GetControlHandle(kTabBar), GetControlHandle(kViewer) });
     InitFromLabelLayout();
     UpdatePanelVisibility();
     fLayout.AddNotifyee(*this);
@@ -298,6 +302,13 @@ void VTLabelLayoutEditorDialog::LayoutControls(int width, int height)
 
 bool VTLabelLayoutEditorDialog::EvKeyDown(LKey key)
 {
+    // Ctrl+Page Up and Ctrl+Page Down go to the page before or after, wherever the keyboard is.
+    constexpr unsigned kPageUp = 116, kPageDown = 121;
+    if (key.Modifiers() == LKey::kCommand
+        && (key.KeyCode() == kPageUp || key.KeyCode() == kPageDown)) {
+        fTabBar.SelectNeighbourTab(key.KeyCode() == kPageUp ? -1 : 1);
+        return true;
+    }
     return fViewer.EvKeyDown(key) || LResizableDialog::EvKeyDown(key);
 }
 

@@ -4,7 +4,8 @@
 //
 // VTLabelLayoutPageViewer is the editable view of the layout editor. Moving a position with the
 // keys or the mouse does not tell the observers at every step: they hear once the movement
-// pauses (0.25 s after the last key, 0.1 s after the last drag step).
+// pauses (0.25 s after the last key, 0.1 s after the last drag step). Reached with Tab, Space
+// chooses the next position (Shift+Space the one before) and the arrow keys move it.
 // VTSelectStationeryPageViewer is its read-only form in the stationery dialog: clicks select
 // nothing. VTLabelLayoutSelectorViewer (VTLabelLayoutSelectorViewer.h) shows the open project's
 // page in the template selector.
@@ -61,6 +62,8 @@ public:
 private:
     // Fires the refresh ms milliseconds from now (moving a pending one).
     void ArmRefresh(unsigned int ms);
+    // Selects the position after (step > 0) or before the selected one, round the page.
+    void ChooseNeighbour(int step);
 
     LNotifier<VTLabelLayoutPageViewerNotifyee> notifier;
     std::unique_ptr<LRunLoopTimer> refreshTimer; // none until first needed

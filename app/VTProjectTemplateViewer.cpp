@@ -180,6 +180,12 @@ void VTProjectTemplateViewer::Prepaint(LPaintContext& context)
 {
     const long long start = LRunLoop::NowMs();
     const bool painted = PaintDesign(context);
+    // Reached with the keyboard, the canvas is framed in the focus colour.
+    if (context.mForScreen && ShowsKeyboardFocus()) {
+        const float line = float(2 * std::max(1.0, GetBackingScale()));
+        LPaintSurface::DrawFrameAA(context, LPaintSurface::GetFocusIndicatorColor(), line / 2,
+            line / 2, float(mWidth) - line, float(mHeight) - line, line);
+    }
     // Timed with what the display does with it: drawing many pictures costs the display more
     // than it costs here.
     if (context.mForScreen && context.GetPlatformContext()) {

@@ -70,6 +70,8 @@ void VTProjectViewer::InitDialog()
     paginator.SetProject(project);
     AddPaintControl(kVTProjectViewerCanvasId);
     canvas.Init(*this, kVTProjectViewerCanvasId);
+    // A stop of Tab, where the arrow keys move the selected overlay.
+    canvas.SetKeyboardReachable();
     canvas.AddNotifyee(*this);
     // The column at the width it is laid out in (see LayoutControls).
     panels.Init(*this, int(GetBackingScaleFactor() * kPanelColumnWidth),
@@ -98,6 +100,10 @@ void VTProjectViewer::InitDialog()
     panels.fList.AddPanel(labelLayoutPanel, true);
     labelLayoutPanel->AddNotifyee(*this);
     labelLayoutPanel->SetProject(project);
+    // Tab reads the design column first (its tabs, then the canvas), then the panels.
+    if (LView* content = GetContentView())
+        content->SetKeyViewOrder(
+            { paginator.GetContentView(), GetControlHandle(kVTProjectViewerCanvasId) });
     HandleInterWinMessage(*this, kVTProjectViewerAutoSaveTimer);
     UpdatePanelVisibility(false, false);
 }

@@ -52,6 +52,8 @@ void VTStationerySelectDialog::InitDialog()
 
     AddOkCancel("Välj");
     AddButton(kLCmdHelp, "");
+    // Tab reads the list beside the preview before the preview's page tabs above it.
+    GetContentView()->SetKeyViewOrder({ GetControlHandle(kList), GetControlHandle(kTabBar) });
     LVSetCurSel(kList, 0);
     LabelLayoutChanged();
     int w = 0, h = 0;

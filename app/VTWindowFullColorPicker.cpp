@@ -72,6 +72,7 @@ void VTColorBoxControl::Init(
     if (!window.GetControlHandle(id))
         window.AddPaintControl(id);
     LPaintControl::Init(window, id);
+    SetKeyboardReachable();
     cmdPicked = picked;
     cmdBefore = before;
     cmdAfter = after;
@@ -92,6 +93,22 @@ bool VTColorBoxControl::Send(unsigned short command)
 }
 
 void VTColorBoxControl::EvLButtonDown(int, int)
+{
+    OpenChooserLater();
+}
+
+bool VTColorBoxControl::EvKeyDown(LKey key)
+{
+    constexpr unsigned kEnter = 76;
+    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
+        || (key.KeyCode() == 0 && key.Character() == ' ');
+    if (!press || key.Modifiers() || !IsEnabled())
+        return false;
+    OpenChooserLater();
+    return true;
+}
+
+void VTColorBoxControl::OpenChooserLater()
 {
     if (bPending || !IsEnabled())
         return;
@@ -137,6 +154,12 @@ void VTColorBoxControl::Paint(LPaintContext& context)
     TransformReset(context);
     FillRectAA(context, fColor, 0, 0, float(mWidth), float(mHeight));
     DrawFrameAA(context, LGuiColor(0, 0, 0), 0.5f, 0.5f, mWidth - 1.0f, mHeight - 1.0f, 1);
+    // With the keyboard, a frame in the focus colour inside the black one.
+    if (ShowsKeyboardFocus()) {
+        const float line = float(2 * std::max(1.0, GetBackingScale()));
+        DrawFrameAA(context, GetFocusIndicatorColor(), 1 + line / 2, 1 + line / 2,
+            mWidth - 2 - line, mHeight - 2 - line, line);
+    }
 }
 
 // --- the picker --------------------------------------------------------------------------------

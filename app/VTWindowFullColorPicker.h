@@ -28,7 +28,9 @@ public:
 
 // A field of one colour in a black frame. A left press sends the "before" command, then (from
 // the loop, once the press has been handled) opens the colour chooser; when a new colour was
-// chosen it repaints and sends the "picked" command; last it sends the "after" command.
+// chosen it repaints and sends the "picked" command; last it sends the "after" command. It is a
+// stop of Tab, framed in the focus colour while it has the keyboard, and Space and Return open
+// the chooser as a press does.
 class VTColorBoxControl : public LPaintControl {
 public:
     VTColorBoxControl();
@@ -43,9 +45,11 @@ public:
     bool IsChooserPending() const { return bPending; }
 
     void EvLButtonDown(int x, int y) override;
+    bool EvKeyDown(LKey key) override;
     void Paint(LPaintContext& context) override;
 
 private:
+    void OpenChooserLater();
     void OpenChooser();
     bool Send(unsigned short command);
 

@@ -22,6 +22,8 @@ void VTControlColourPicker::InitDialog()
         AddStatic(1001, szLabel);
     AddPaintControl(1002);
     fSwatch.Init(*this, 1002);
+    // A stop of Tab that opens the chooser with Space and Return.
+    fSwatch.SetKeyboardReachable();
     fSwatch.SetOwnerNotifyee(this);
     SetControlToolTip(1002, szToolTip);
 }

@@ -271,6 +271,11 @@ bool LPaintControl::HasKeyboardFocus() const
     return paintView && paintView->HasFocus();
 }
 
+bool LPaintControl::ShowsKeyboardFocus() const
+{
+    return paintView && paintView->HasVisibleFocus();
+}
+
 bool LPaintControl::IsMouseIn() const
 {
     if (!hostView)

@@ -91,6 +91,9 @@ public:
     // when it takes or loses the focus (HasKeyboardFocus says which).
     void SetKeyboardReachable();
     bool HasKeyboardFocus() const;
+    // Whether it has the keyboard and its window shows where the keyboard is (keys have been
+    // used in it): what a control frames its keyboard place by, as GTK draws a focus ring.
+    bool ShowsKeyboardFocus() const;
     // The control's top-left corner in client pixels of the enclosing real window.
     void GetPositionRealWindowPixels(int& x, int& y) const;
     int MapCharacterUnitsToPixelsX(float units) const;

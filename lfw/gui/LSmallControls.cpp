@@ -3,6 +3,7 @@
 #include "lfw/mac/LGuiCursor.h"
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LRunLoop.h"
 #include "platform/ui/LView.h"
 
 // --- colour swatch -----------------------------------------------------------------------------
@@ -126,6 +127,22 @@ void LColorPickerControl::EvColorSwatchClicked(LView*, int x, int y)
     Update();
     if (pOwner)
         pOwner->EvColorPickerControlChanged(hostView);
+}
+
+bool LColorPickerControl::EvKeyDown(LKey key)
+{
+    constexpr unsigned kEnter = 76;
+    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
+        || (key.KeyCode() == 0 && key.Character() == ' ');
+    if (!press || key.Modifiers() || !hostView || !IsEnabled())
+        return false;
+    // The chooser runs its own loop: it opens once the key has been handled, below the swatch.
+    std::shared_ptr<bool> alive = fAlive;
+    LRunLoop::Post([this, alive] {
+        if (*alive && hostView)
+            EvColorSwatchClicked(hostView, 0, mHeight);
+    });
+    return true;
 }
 
 // --- cool-button container ---------------------------------------------------------------------

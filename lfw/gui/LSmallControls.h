@@ -53,7 +53,8 @@ public:
     virtual void EvColorPickerControlChanged(LView* hostView) = 0;
 };
 
-// A swatch that opens the colour chooser for its colour and reports a changed colour once.
+// A swatch that opens the colour chooser for its colour and reports a changed colour once. Made a
+// stop of Tab (SetKeyboardReachable), it opens the chooser with Space and Return as a click does.
 class LColorPickerControl : public LColorSwatch, private LColorSwatchNotifyee {
 public:
     // Opens the chooser for the colour at a point of the window's client (pixels); true when
@@ -64,6 +65,7 @@ public:
     explicit LColorPickerControl(const LGuiColor& color);
     ~LColorPickerControl() override;
     void SetOwnerNotifyee(LColorPickerControlNotifyee* notifyee) { pOwner = notifyee; }
+    bool EvKeyDown(LKey key) override;
 
 private:
     void EvColorSwatchClicked(LView* hostView, int x, int y) override;

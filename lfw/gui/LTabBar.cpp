@@ -10,6 +10,7 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -60,6 +61,7 @@ LTabBar::~LTabBar()
 void LTabBar::Init(LWindow& window, int id)
 {
     LPaintControl::Init(window, id);
+    SetKeyboardReachable();
     LayoutTabs();
     ClampScrollOffset();
 }
@@ -212,12 +214,14 @@ bool LTabBar::HasTab(const LTab* tab) const
 void LTabBar::ClearReferences(const LTab* tab)
 {
     LTab** refs[] = { &selectedTab, &hotTab, &pressedTab, &hotCloseTab, &closePressedTab,
-        &tabToClose, &contextTab };
+        &tabToClose, &contextTab, &keyTab };
     for (LTab** r : refs)
         if (!tab || *r == tab) {
             *r = nullptr;
             Update();
         }
+    if (!keyTab)
+        bKeyOnClose = false;
 }
 
 void LTabBar::RemoveTab(LTab& tab)
@@ -738,6 +742,9 @@ void LTabBar::EvLButtonDown(int x, int y)
         return;
     }
     LTab* tab = MapPointToTab(x, y, false);
+    // The keyboard goes on from the tab clicked.
+    keyTab = nullptr;
+    bKeyOnClose = false;
     if (tab && tab != selectedTab) {
         if (!Send(cmdSelectionChanging))
             return;
@@ -825,6 +832,145 @@ void LTabBar::EvMButtonUp(int x, int y)
     if (IsCaptured())
         ReleaseCapture();
     Update();
+}
+
+// --- keyboard ------------------------------------------------------------------------------------
+
+LTab* LTabBar::GetKeyboardTab() const
+{
+    return keyTab && HasTab(keyTab) ? keyTab : selectedTab;
+}
+
+bool LTabBar::IsKeyboardOnCloseBox() const
+{
+    const LTab* tab = GetKeyboardTab();
+    return tab && tab == keyTab && bKeyOnClose && bShowCloseButtons && tab->closable;
+}
+
+bool LTabBar::ChooseTab(LTab* tab)
+{
+    keyTab = nullptr;
+    bKeyOnClose = false;
+    if (!tab)
+        return true;
+    if (tab == selectedTab) {
+        ScrollToShowTab(*tab);
+        Update();
+        return true;
+    }
+    if (!Send(cmdSelectionChanging))
+        return false;
+    // The owner may have removed the tab while it was told.
+    if (!HasTab(tab))
+        return true;
+    SelectTab(*tab);
+    if (!Send(cmdSelectionChanged))
+        return false;
+    Update();
+    return true;
+}
+
+bool LTabBar::CloseTabByKey(LTab* tab)
+{
+    if (!tab || !cmdClose)
+        return true;
+    tabToClose = tab;
+    if (!Send(cmdClose))
+        return false;
+    Update();
+    return true;
+}
+
+bool LTabBar::SelectNeighbourTab(int step)
+{
+    const unsigned count = GetTabCount();
+    if (count == 0 || step == 0)
+        return false;
+    int index = -1;
+    for (unsigned i = 0; i < count; ++i)
+        if (GetTabAtIndex(i) == selectedTab)
+            index = int(i);
+    if (index < 0)
+        index = step > 0 ? -1 : 0;
+    const int next = ((index + (step > 0 ? 1 : -1)) % int(count) + int(count)) % int(count);
+    if (next == index)
+        return false;
+    ChooseTab(GetTabAtIndex(unsigned(next)));
+    return true;
+}
+
+bool LTabBar::EvKeyDown(LKey key)
+{
+    constexpr unsigned kHome = 115, kPageUp = 116, kEnd = 119, kPageDown = 121, kLeft = 123,
+                       kRight = 124, kEnter = 76;
+    if (!hostView || !IsEnabled())
+        return false;
+    const uint32_t modifiers = key.Modifiers();
+    if (modifiers == LKey::kCommand && (key.KeyCode() == kPageUp || key.KeyCode() == kPageDown)) {
+        SelectNeighbourTab(key.KeyCode() == kPageUp ? -1 : 1);
+        return true;
+    }
+    if (modifiers != 0)
+        return false;
+    // The keyboard's stops in order: each tab, and after it its close box while it has one.
+    struct Stop {
+        LTab* tab;
+        bool close;
+    };
+    std::vector<Stop> stops;
+    for (LTab* t = firstTab; t; t = t->next) {
+        stops.push_back({ t, false });
+        if (bShowCloseButtons && t->closable)
+            stops.push_back({ t, true });
+    }
+    LTab* const at = GetKeyboardTab();
+    const bool onClose = IsKeyboardOnCloseBox();
+    int index = -1;
+    for (size_t i = 0; i < stops.size(); ++i)
+        if (stops[i].tab == at && stops[i].close == onClose)
+            index = int(i);
+    int target = -1;
+    switch (key.KeyCode()) {
+    case kLeft:
+        target = index < 0 ? 0 : index - 1;
+        break;
+    case kRight:
+        target = index + 1;
+        break;
+    case kHome:
+        target = 0;
+        break;
+    case kEnd:
+        target = int(stops.size()) - 1;
+        break;
+    default:
+        if (key.KeyCode() != LKey::kReturn && key.KeyCode() != kEnter && key.Character() != ' ')
+            return false;
+        // Space and Return press a close box; on a tab they do nothing more (the tab is chosen
+        // already), and never reach the window's default button from here.
+        if (onClose)
+            CloseTabByKey(at);
+        return true;
+    }
+    if (target < 0 || target >= int(stops.size()) || target == index)
+        return true;
+    // The tab of the stop is chosen, as a notebook's page follows its tab; on a close box the
+    // keyboard stays there.
+    const Stop stop = stops[size_t(target)];
+    std::shared_ptr<bool> alive = fAlive;
+    if (!ChooseTab(stop.tab) || !*alive)
+        return true;
+    if (stop.close && selectedTab == stop.tab) {
+        keyTab = stop.tab;
+        bKeyOnClose = true;
+        Update();
+    }
+    return true;
+}
+
+bool LTabBar::EvKeyRepeat(LKey key)
+{
+    return EvKeyDown(key);
 }
 
 void LTabBar::EvSize()

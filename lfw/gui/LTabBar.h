@@ -4,6 +4,14 @@
 // scrolling. The owner window embeds the bar as a member, binds it to a painted-control host and
 // gets its commands (selection changing and changed, close, context menu) through Command.
 //
+// The bar is a stop of the Tab key, as a notebook's tabs are. Left and Right go from tab to tab,
+// and while close boxes show from a tab to its close box and on to the next tab, choosing the
+// tab of each place they reach as a click on it does; Home and End go to the first and the last
+// place; Space and Return on a close box close its tab (on a tab they do nothing more, the tab
+// being chosen already); Ctrl+Page Up and Ctrl+Page Down choose the tab before or after the
+// chosen one, from the last round to the first. The keyboard's place is framed in the focus
+// colour while the window shows where the focus is.
+//
 // All sizes are device pixels of the control. The scroll offset is 0 or negative (how far the
 // tabs are shifted left); the tabs may use the strip between the two scroll-button margins of
 // half the control's height each.
@@ -110,6 +118,16 @@ public:
     void ClampScrollOffset();
     void LayoutTabs();
 
+    // --- Keyboard.
+    // Chooses the tab before (step < 0) or after (step > 0) the selected one as a click on it
+    // does, from the last round to the first (the first when none is selected); false when there
+    // is no tab to choose.
+    bool SelectNeighbourTab(int step);
+    // Where the keyboard is: a tab (the selected one until the keys go elsewhere), and whether
+    // on its close box rather than on the tab itself.
+    LTab* GetKeyboardTab() const;
+    bool IsKeyboardOnCloseBox() const;
+
     // --- Hit tests (device pixels of the control).
     LTab* MapPointToTab(int x, int y, bool ignoreScrollButtons) const;
     LTab* MapPointToTabCloseButton(int x, int y) const;
@@ -140,6 +158,8 @@ public:
     void EvMButtonUp(int x, int y) override;
     void EvMButtonDown(int x, int y) override;
     void EvDoubleClick(int x, int y) override;
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override;
     void EvSize() override;
     void EvTimer(int id);
     void Prepaint(LPaintContext& context) override;
@@ -162,6 +182,11 @@ private:
     void StopTimer(int id);
     // Sends the command to the owner; false when the bar was destroyed meanwhile.
     bool Send(uint16_t id);
+    // Chooses the tab as a click on it does (the commands around the selection); false when the
+    // bar was destroyed meanwhile.
+    bool ChooseTab(LTab* tab);
+    // Closes the tab as a click on its close box does; false as above.
+    bool CloseTabByKey(LTab* tab);
     void SetToolTip(const char* text);
     void ClearReferences(const LTab* tab);
 
@@ -173,6 +198,7 @@ private:
     void DrawTabCloseButton(LPaintContext& context, LTab& tab);
     void DrawScrollButtons(LPaintContext& context);
     void DrawScrollButton(LPaintContext& context, bool left);
+    void DrawKeyboardFrame(LPaintContext& context);
 
     static void TimerAction(LRunLoopTimer* timer, void* data);
 
@@ -184,6 +210,9 @@ private:
     LTab* closePressedTab = nullptr;
     LTab* tabToClose = nullptr;
     LTab* contextTab = nullptr;
+    // The tab the keyboard is on when it is not the selected one's place (a close box).
+    LTab* keyTab = nullptr;
+    bool bKeyOnClose = false;
     int scrollOffset = 0;
     bool bSelectedVisible = false;
     bool bShowCloseButtons = false;

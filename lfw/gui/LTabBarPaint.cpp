@@ -64,9 +64,41 @@ void LTabBar::Prepaint(LPaintContext& context)
     cairo_fill(cr);
     if (selectedTab)
         DrawSelectedTab(context);
+    if (ShowsKeyboardFocus())
+        DrawKeyboardFrame(context);
     if (Overflows())
         DrawScrollButtons(context);
     cairo_restore(cr);
+}
+
+void LTabBar::DrawKeyboardFrame(LPaintContext& context)
+{
+    const LTab* tab = GetKeyboardTab();
+    if (!tab)
+        return;
+    cairo_t* cr = context.GetPlatformContext();
+    const double line = 2 * std::max(1.0, GetBackingScale());
+    double l = 0, t = 0, r = 0, b = 0;
+    if (IsKeyboardOnCloseBox()) {
+        // Around the close box.
+        l = tab->closeRect[0] - line;
+        t = tab->closeRect[1] - line;
+        r = tab->closeRect[2] + line;
+        b = tab->closeRect[3] + line;
+    } else {
+        // Inside the tab's outline, above the baseline.
+        l = tab->tabRect[0] + 2;
+        t = tab->tabRect[1] + 2;
+        r = tab->tabRect[2] - 2;
+        b = std::min(tab->tabRect[3], mHeight - N(0.1)) - 1;
+    }
+    if (r - l <= line || b - t <= line)
+        return;
+    const LGuiColor focus = LPaintSurface::GetFocusIndicatorColor();
+    cairo_set_source_rgb(cr, focus.GetRedF(), focus.GetGreenF(), focus.GetBlueF());
+    cairo_set_line_width(cr, line);
+    cairo_rectangle(cr, l + line / 2, t + line / 2, r - l - line, b - t - line);
+    cairo_stroke(cr);
 }
 
 void LTabBar::FillTabBackground(LPaintContext& context, LTab& tab)

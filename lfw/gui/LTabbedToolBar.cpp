@@ -262,6 +262,8 @@ void LTabbedToolBarPrivate::TabbedToolBarInit(LWindow& window, const LTabbedTool
     if (!window.GetControlHandle(controlId))
         window.AddPaintControl(controlId);
     Init(window, controlId);
+    // One stop of Tab, as a toolbar is: the keys go on along its tabs and buttons.
+    SetKeyboardReachable();
     if (!parent)
         parent = &window; // no host: the model still answers
     fFont.CreateFromControl(nullptr, float(Scale()), nullptr, 0, 0, 0, 0);

@@ -8,6 +8,7 @@
 #include "platform/ui/LUiTooltipArea.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -158,6 +159,8 @@ void LTabbedToolBarPrivate::ClearControlTip()
 
 void LTabbedToolBarPrivate::EvLButtonDown(int x, int y)
 {
+    // The keyboard goes on from the selected tab.
+    iKeyItem = -1;
     if (iHotTab >= 0)
         UpdateTab(iHotTab);
     iHotTab = -1;
@@ -521,6 +524,117 @@ void LTabbedToolBarPrivate::TabToolBarUpdate(int tab)
             return;
     }
     Update();
+}
+
+// --- keyboard
+// --------------------------------------------------------------------------------------
+
+std::vector<int> LTabbedToolBarPrivate::KeyboardTabs() const
+{
+    std::vector<int> tabs;
+    for (int i = 0; i + 1 < int(fTabs.size()) && fTabs[size_t(i)].name; ++i)
+        if (!fTabs[size_t(i)].hidden)
+            tabs.push_back(i);
+    return tabs;
+}
+
+std::vector<int> LTabbedToolBarPrivate::KeyboardItems()
+{
+    std::vector<int> items;
+    if (LTabbedToolBarTabInternal* tab = SelectedTab())
+        for (int i = 0; i < tab->itemCount; ++i) {
+            const LToolBarItemInternal& item = tab->items[i];
+            if (item.drawn && !item.hidden && !item.IsSeparator() && item.enabled)
+                items.push_back(i);
+        }
+    return items;
+}
+
+int LTabbedToolBarPrivate::GetKeyboardItem()
+{
+    // A button that has gone (another tab, disabled, overflowed) hands the keyboard back to
+    // the tab.
+    const std::vector<int> items = KeyboardItems();
+    if (std::find(items.begin(), items.end(), iKeyItem) == items.end())
+        iKeyItem = -1;
+    return iKeyItem;
+}
+
+bool LTabbedToolBarPrivate::EvKeyDown(LKey key)
+{
+    constexpr unsigned kHome = 115, kEnd = 119, kLeft = 123, kRight = 124, kDown = 125, kUp = 126,
+                       kEnter = 76;
+    if (!parent || !hostView || key.Modifiers() != 0)
+        return false;
+    const int at = GetKeyboardItem();
+    const unsigned code = key.KeyCode();
+    if (code == LKey::kReturn || code == kEnter || (code == 0 && key.Character() == ' ')) {
+        if (at >= 0)
+            PressItemByKey(at);
+        return true;
+    }
+    if (code != kHome && code != kEnd && code != kLeft && code != kRight && code != kDown
+        && code != kUp)
+        return false;
+    if (code == kDown || code == kUp) {
+        const std::vector<int> items = KeyboardItems();
+        if (code == kUp)
+            iKeyItem = -1;
+        else if (at < 0 && !items.empty())
+            iKeyItem = items.front();
+        Update();
+        return true;
+    }
+    // Along the row the keyboard is in; the ends stay where they are.
+    const std::vector<int> row = at >= 0 ? KeyboardItems() : KeyboardTabs();
+    const int current = at >= 0 ? at : iSelectedTab;
+    const auto found = std::find(row.begin(), row.end(), current);
+    if (row.empty())
+        return true;
+    int index = found == row.end() ? -1 : int(found - row.begin());
+    if (code == kHome)
+        index = 0;
+    else if (code == kEnd)
+        index = int(row.size()) - 1;
+    else if (code == kLeft)
+        index = std::max(index - 1, 0);
+    else
+        index = std::min(index + 1, int(row.size()) - 1);
+    const int target = row[size_t(index)];
+    if (at >= 0) {
+        iKeyItem = target;
+        Update();
+    } else if (target != iSelectedTab) {
+        TabToolBarUpdate(target);
+    }
+    return true;
+}
+
+void LTabbedToolBarPrivate::PressItemByKey(int index)
+{
+    LTabbedToolBarTabInternal* tab = SelectedTab();
+    if (!tab || index < 0 || index >= tab->itemCount || !parent)
+        return;
+    LToolBarItemInternal& item = tab->items[index];
+    if (!item.enabled)
+        return;
+    if (item.chevron) {
+        ShowChevronMenu();
+        return;
+    }
+    if ((item.mask & kLTbMaskToggle) && (item.mask & kLTbMaskGroup)) {
+        item.checked = true;
+        for (int j = 0; j < tab->itemCount; ++j)
+            if (j != index && (tab->items[j].mask & kLTbMaskGroup))
+                tab->items[j].activated = tab->items[j].checked = false;
+    } else if (item.mask & kLTbMaskToggle) {
+        item.checked = !item.checked;
+    }
+    Update();
+    // A drop-down opens its menu through its command, as a click on it does; a split one's
+    // main part is its command too.
+    if (item.command > 0)
+        parent->PostCommand(item.command);
 }
 
 void LTabbedToolBarPrivate::EvRButtonDown(int x, int y)

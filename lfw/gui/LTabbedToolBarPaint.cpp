@@ -153,7 +153,39 @@ void LTabbedToolBarPrivate::Prepaint(LPaintContext& context)
         DrawToolbarBackground(context);
     fShareBar.Draw(context);
     BubbleTipFollow();
+    if (ShowsKeyboardFocus())
+        DrawKeyboardFrame(context);
     (void)s;
+}
+
+void LTabbedToolBarPrivate::DrawKeyboardFrame(LPaintContext& context)
+{
+    int x = 0, y = 0, w = 0, h = 0;
+    const int at = GetKeyboardItem();
+    if (at >= 0) {
+        const LToolBarItemInternal& item = SelectedTab()->items[at];
+        x = item.x;
+        y = item.y;
+        w = item.width;
+        h = item.height;
+    } else if (const LTabbedToolBarTabInternal* tab = SelectedTab()) {
+        x = tab->x;
+        y = G;
+        w = tab->width;
+        h = H;
+    }
+    const double line = 2 * std::max(1.0, Scale());
+    const double inset = 2 * std::max(1.0, Scale());
+    if (w <= 2 * inset + line || h <= 2 * inset + line)
+        return;
+    cairo_t* cr = context.GetPlatformContext();
+    cairo_save(cr);
+    SetSource(cr, LPaintSurface::GetFocusIndicatorColor());
+    cairo_set_line_width(cr, line);
+    cairo_rectangle(
+        cr, x + inset + line / 2, y + inset + line / 2, w - 2 * inset - line, h - 2 * inset - line);
+    cairo_stroke(cr);
+    cairo_restore(cr);
 }
 
 void LTabbedToolBarPrivate::DrawTab(LPaintContext& context, const LTabbedToolBarTabInternal& tab,

@@ -154,6 +154,22 @@ public:
     void EvLButtonUp(int x, int y) override;
     void EvRButtonDown(int x, int y) override;
     void EvDoubleClick(int x, int y) override { EvLButtonDown(x, y); }
+    // The keyboard, as in a toolbar: the control is one stop of Tab; Left and Right go along the
+    // row of tabs (choosing each tab reached, as a click does) or along the selected tab's
+    // buttons, Home and End to either end, Down from the tabs to the buttons and Up back;
+    // Space and Return press the button (a tab is chosen already). Disabled buttons are passed
+    // over.
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override { return EvKeyDown(key); }
+    // The visible tabs, and the selected tab's buttons the keyboard reaches, in order.
+    std::vector<int> KeyboardTabs() const;
+    std::vector<int> KeyboardItems();
+    // Where the keyboard is: on a button (its index among the selected tab's items), or on the
+    // selected tab (-1).
+    int GetKeyboardItem();
+    // Presses the selected tab's item as a click does.
+    void PressItemByKey(int index);
+    void DrawKeyboardFrame(LPaintContext& context);
     void PaintControlCommand(int, int) override { }
     void EvSize() override { Update(); }
     void OpenPopupMenu(int x, int y);
@@ -194,6 +210,7 @@ public:
     int iSelectedTab = 1;
     int iHotTab = -1;
     int iPressedTab = -1;
+    int iKeyItem = -1; // the keyboard's button, -1 on the selected tab
     // Sizes in pixels.
     int T = 26, G = 2, H = 24, minTabWidth = 74, M = 4, B = 59;
     int iconSize = 32;

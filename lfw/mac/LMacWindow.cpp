@@ -282,6 +282,10 @@ bool LMacWindow::RunModal(LWindow* parent, LCocoaDialogCenterMode mode)
     InitCommon(mode, true);
     if (fManager)
         fManager->setCloseWindowByEsc(true);
+    // The keys go to the modal window at once, and its first key acts on the control that has
+    // the focus: the focus shows from the start, not only once a key has been used.
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow)
+        w->SetFocusVisible(true);
 
     int code = kLCmdCancel;
     // A window closed before the loop starts (in InitDialog, say) is already torn down: no loop

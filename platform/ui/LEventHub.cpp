@@ -57,8 +57,10 @@ void TrackKeys(const GdkEvent* event)
         gHeldKeys.erase(event->key.hardware_keycode);
         break;
     case GDK_FOCUS_CHANGE:
-        if (!event->focus_change.in)
-            gHeldKeys.clear();
+        // A window that loses the keyboard hears no more releases; nor does one that went away
+        // with a key down (a dialog closed by a press, its release sent to its gone window): the
+        // window that gets the keyboard starts with no key held.
+        gHeldKeys.clear();
         break;
     default:
         break;

@@ -49,7 +49,8 @@ public:
     static void ReleaseInput();
     // Whether a key press repeats a key that is held (X repeats send presses only). The hub
     // follows every key event of the application, whichever window or widget gets it, and
-    // forgets the held keys whenever one of its windows loses the keyboard (a release may then
-    // go elsewhere). False for a press the hub did not dispatch.
+    // forgets the held keys whenever one of its windows loses or gets the keyboard (a release
+    // may then go elsewhere, or have gone to a window that is no more). False for a press the
+    // hub did not dispatch.
     static bool IsKeyRepeat(const GdkEventKey* press);
 };

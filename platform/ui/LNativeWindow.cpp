@@ -1218,6 +1218,12 @@ bool LNativeWindow::FocusFirstKeyView()
     return FocusWidget() != nullptr;
 }
 
+void LNativeWindow::SetFocusVisible(bool visible)
+{
+    if (fWindow)
+        gtk_window_set_focus_visible(fWindow, visible);
+}
+
 bool LNativeWindow::IsFocusEditableText() const
 {
     GtkWidget* focus = FocusWidget();

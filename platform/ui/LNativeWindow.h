@@ -173,6 +173,10 @@ public:
     // When nothing has the focus yet, gives it to the first view keyboard navigation reaches;
     // true when something has it afterwards.
     bool FocusFirstKeyView();
+    // Whether the window shows where the keyboard focus is (its focus rings). GTK shows it
+    // once keys have been used in the window; a window whose first key acts on the focused
+    // control (a dialog) shows it from the start.
+    void SetFocusVisible(bool visible);
     // Whether the focused widget is a text field or text view that can be edited now.
     bool IsFocusEditableText() const;
     // Whether the focused widget moves with the arrow keys itself (text inputs, edit views,

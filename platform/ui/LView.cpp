@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -98,6 +100,9 @@ int CountClickOnce(const GdkEventButton* e)
     return last.count;
 }
 
+// Notes whether the view's focus came with a click on it (kept until the focus comes again).
+void NoteFocusByPointer(LView* view, bool byPointer);
+
 gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data)
 {
     if (e->type != GDK_BUTTON_PRESS)
@@ -107,10 +112,14 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* e, gpointer data)
     // Only the view that was hit takes the focus, not the superviews the press bubbles through.
     GtkWidget* hit = gtk_get_event_widget(reinterpret_cast<GdkEvent*>(e));
     bool isHitView = hit && LView::FromWidget(hit) == view;
-    if (e->button == 1 && isHitView && view->AcceptsFirstResponder()
-        && !gtk_widget_has_focus(widget)) {
-        gtk_widget_set_can_focus(widget, TRUE);
-        gtk_widget_grab_focus(widget);
+    if (e->button == 1 && isHitView && view->AcceptsFirstResponder()) {
+        if (!gtk_widget_has_focus(widget)) {
+            gtk_widget_set_can_focus(widget, TRUE);
+            gtk_widget_grab_focus(widget);
+        }
+        // A click does not show the focus it gives: the view shows it once the focus comes to
+        // it again otherwise (by the keyboard).
+        NoteFocusByPointer(view, true);
     }
     LUiEvent ev;
     if (!view->MakeEvent(reinterpret_cast<GdkEvent*>(e), ev))
@@ -128,17 +137,80 @@ gboolean OnGenericEvent(GtkWidget*, GdkEvent* e, gpointer data)
     return view->DispatchEvent(ev);
 }
 
+// Tab and Shift+Tab within a layout that lists some of its views first (SetKeyViewOrder): its
+// child widgets in that order, the listed ones first (by the child that holds each), the others
+// after them by place as GTK orders them (the middle's height, then its left to right); the
+// focus goes on from the child that holds it, as GTK's containers move it.
+gboolean FocusInKeyViewOrder(GtkWidget* layout, GtkDirectionType direction, const LView& view)
+{
+    std::vector<GtkWidget*> children;
+    GList* list = gtk_container_get_children(GTK_CONTAINER(layout));
+    for (GList* l = list; l; l = l->next)
+        children.push_back(static_cast<GtkWidget*>(l->data));
+    g_list_free(list);
+    auto middle = [](GtkWidget* w) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        return std::pair<int, int>(a.y + a.height / 2, a.x + a.width / 2);
+    };
+    std::stable_sort(children.begin(), children.end(),
+        [&](GtkWidget* a, GtkWidget* b) { return middle(a) < middle(b); });
+    // Whether the view is the layout's or below it (pointers compared only: a listed view may
+    // have gone).
+    std::function<bool(const LView&, const LView*)> holds = [&](const LView& in, const LView* v) {
+        for (const LView* sub : in.Subviews())
+            if (sub == v || holds(*sub, v))
+                return true;
+        return false;
+    };
+    std::vector<GtkWidget*> ordered;
+    for (LView* listed : view.KeyViewOrder()) {
+        GtkWidget* w = holds(view, listed) ? listed->ExistingWidget() : nullptr;
+        // The child of the layout that holds the view's widget.
+        while (w && gtk_widget_get_parent(w) != layout)
+            w = gtk_widget_get_parent(w);
+        if (w && std::find(ordered.begin(), ordered.end(), w) == ordered.end())
+            ordered.push_back(w);
+    }
+    for (GtkWidget* child : children)
+        if (std::find(ordered.begin(), ordered.end(), child) == ordered.end())
+            ordered.push_back(child);
+    if (direction == GTK_DIR_TAB_BACKWARD)
+        std::reverse(ordered.begin(), ordered.end());
+    GtkWidget* focusChild = gtk_container_get_focus_child(GTK_CONTAINER(layout));
+    for (GtkWidget* child : ordered) {
+        if (focusChild) {
+            if (child != focusChild)
+                continue;
+            focusChild = nullptr;
+            if (gtk_widget_child_focus(child, direction))
+                return TRUE;
+        } else if (gtk_widget_is_drawable(child) && gtk_widget_child_focus(child, direction)) {
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
 // Keyboard navigation into a layout: a view that cannot become a key view is passed over and
 // only its subviews are offered the focus. (A container that takes the focus itself would
-// otherwise keep Tab from ever reaching its subviews.)
+// otherwise keep Tab from ever reaching its subviews.) Tab goes through a layout that lists
+// views first in that order.
 gboolean OnLayoutFocus(GtkWidget* widget, GtkDirectionType direction, gpointer data)
 {
     LView* view = static_cast<LView*>(data);
-    if (view->CanBecomeKeyView() || !gtk_widget_get_can_focus(widget))
+    const bool passOver = !view->CanBecomeKeyView() && gtk_widget_get_can_focus(widget);
+    const bool ordered = !view->KeyViewOrder().empty()
+        && (direction == GTK_DIR_TAB_FORWARD || direction == GTK_DIR_TAB_BACKWARD)
+        && (passOver || !gtk_widget_get_can_focus(widget));
+    if (!passOver && !ordered)
         return FALSE;
-    gtk_widget_set_can_focus(widget, FALSE);
-    gboolean moved = GTK_WIDGET_GET_CLASS(widget)->focus(widget, direction);
-    gtk_widget_set_can_focus(widget, TRUE);
+    if (passOver)
+        gtk_widget_set_can_focus(widget, FALSE);
+    gboolean moved = ordered ? FocusInKeyViewOrder(widget, direction, *view)
+                             : GTK_WIDGET_GET_CLASS(widget)->focus(widget, direction);
+    if (passOver)
+        gtk_widget_set_can_focus(widget, TRUE);
     g_signal_stop_emission_by_name(widget, "focus");
     return moved;
 }
@@ -154,6 +226,7 @@ gboolean OnShutFocus(GtkWidget* widget, GtkDirectionType, gpointer data)
 
 gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
 {
+    NoteFocusByPointer(static_cast<LView*>(data), false);
     static_cast<LView*>(data)->FocusIn();
     return FALSE;
 }
@@ -206,6 +279,15 @@ GdkDragAction ActionOf(int op, GdkDragContext* context)
 } // namespace
 
 struct LViewGlue {
+    static void SetFocusByPointer(LView* view, bool byPointer)
+    {
+        if (view->fFocusByPointer == byPointer)
+            return;
+        view->fFocusByPointer = byPointer;
+        if (view->HasFocus())
+            view->SetNeedsDisplay();
+    }
+
     // The widget was destroyed by someone else (its toplevel, say): the view lets it go and makes
     // a new one when it is needed again.
     static void Destroyed(GtkWidget* widget, gpointer data)
@@ -410,6 +492,11 @@ void LView::DetachWidgetFrom(GtkWidget* ancestor)
 }
 
 namespace {
+
+void NoteFocusByPointer(LView* view, bool byPointer)
+{
+    LViewGlue::SetFocusByPointer(view, byPointer);
+}
 
 const VtLayoutAccessibleFuncs kViewAccessibleFuncs {
     [](gpointer view) { return static_cast<LView*>(view)->AccessibleRole(); },
@@ -712,6 +799,11 @@ void LView::SetKeyboardShut(bool shut)
 bool LView::HasFocus() const
 {
     return fWidget && gtk_widget_has_focus(fWidget);
+}
+
+bool LView::HasVisibleFocus() const
+{
+    return fWidget && gtk_widget_has_visible_focus(fWidget) && !fFocusByPointer;
 }
 
 bool LView::MakeFocus()

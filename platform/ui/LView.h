@@ -96,6 +96,10 @@ public:
     void SetAcceptsFocus(bool accepts);
     bool AcceptsFocus() const { return fAcceptsFocus; }
     bool HasFocus() const;
+    // Whether the view has the focus and shows it: its window shows where the focus is (once keys
+    // have been used in it, when GTK draws its focus rings) and the focus did not come with a
+    // click on the view.
+    bool HasVisibleFocus() const;
     bool MakeFocus();
     // Keyboard navigation (Tab, and the first focus of a shown window) passes over a view that
     // cannot become a key view and goes on into its subviews; a click still gives it the focus
@@ -108,6 +112,11 @@ public:
     // taken away when it shuts, as when a focused control is hidden.
     void SetKeyboardShut(bool shut);
     bool IsKeyboardShut() const { return fKeyboardShut; }
+    // Tab goes through the listed views (each a subview, or inside one) first, in the order
+    // given, then through the other subviews in GTK's order by place (rows from the top): for a
+    // layout read column by column. Only for a view drawn by the layer itself.
+    void SetKeyViewOrder(const std::vector<LView*>& first) { fKeyViewsFirst = first; }
+    const std::vector<LView*>& KeyViewOrder() const { return fKeyViewsFirst; }
 
     // The widget, made on first call; ExistingWidget never makes it.
     GtkWidget* Widget();
@@ -217,12 +226,14 @@ private:
     bool fAcceptsFocus = false;
     bool fCanBecomeKeyView = true;
     bool fKeyboardShut = false;
+    bool fFocusByPointer = false; // the focus came with a click on the view
     bool fWarnedNoContainer = false;
     bool fInDrag = false;
     bool fDropped = false;
     bool fAwaitingDropData = false;
     unsigned fLeaveSource = 0;
     std::vector<std::string> fDraggedTypes;
+    std::vector<LView*> fKeyViewsFirst; // compared only: a view gone is never reached again
 };
 
 // The click count of a plain press (1 for a single click, 2 for the second press of a double

@@ -34,6 +34,7 @@
 #include "platform/ui/LUiAlert.h"
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/UI.h"
+#include "support/FocusWalk.h"
 #include "support/InstalledPrograms.h"
 #include "support/OwnScreen.h"
 #include "support/PrivateHomes.h"
@@ -55,123 +56,7 @@
 
 namespace {
 
-// One stop of the keyboard: the focused widget's box in the window (points) and its name; the
-// pixels of that box while the widget had the focus and while the next stop had it.
-struct Stop {
-    GtkWidget* widget = nullptr;
-    int x = 0, y = 0, w = 0, h = 0;
-    std::string name;
-    std::vector<uint32_t> focused, unfocused;
-};
-
-// The pixels of the stop's box (device pixels) as the window draws them now.
-std::vector<uint32_t> Pixels(LNativeWindow* window, const Stop& stop)
-{
-    GtkWidget* top = GTK_WIDGET(window->Gtk());
-    cairo_surface_t* surface = uitest::DrawnSurface(top);
-    std::vector<uint32_t> pixels;
-    if (!surface)
-        return pixels;
-    const int scale = std::max(1, gtk_widget_get_scale_factor(top));
-    const int w = gtk_widget_get_allocated_width(top), h = gtk_widget_get_allocated_height(top);
-    const int stride = cairo_image_surface_get_stride(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = std::max(0, stop.y * scale); y < std::min(h, stop.y + stop.h) * scale; ++y)
-        for (int x = std::max(0, stop.x * scale); x < std::min(w, stop.x + stop.w) * scale; ++x)
-            pixels.push_back(reinterpret_cast<const uint32_t*>(data + y * stride)[x]);
-    cairo_surface_destroy(surface);
-    return pixels;
-}
-
-// Keeps the window as drawn now under <build>/test-artefacts/focus (a control that showed no
-// focus).
-void KeepPicture(LNativeWindow* window, std::string name)
-{
-    for (char& c : name)
-        if (!g_ascii_isalnum(c) && !(c & 0x80))
-            c = '-';
-    uitest::SaveScreenshot(window, uitest::ArtefactPath("focus", name.c_str()));
-}
-
-std::string NameOf(GtkWidget* w)
-{
-    std::string name = G_OBJECT_TYPE_NAME(w);
-    if (GTK_IS_BUTTON(w) && gtk_button_get_label(GTK_BUTTON(w)))
-        name += std::string(" \"") + gtk_button_get_label(GTK_BUTTON(w)) + "\"";
-    return name;
-}
-
-bool StopOf(LNativeWindow* window, Stop& stop)
-{
-    GtkWidget* top = GTK_WIDGET(window->Gtk());
-    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(top));
-    if (!focus)
-        return false;
-    int x = 0, y = 0;
-    gtk_widget_translate_coordinates(focus, top, 0, 0, &x, &y);
-    stop.widget = focus;
-    stop.x = x;
-    stop.y = y;
-    stop.w = gtk_widget_get_allocated_width(focus);
-    stop.h = gtk_widget_get_allocated_height(focus);
-    stop.name = NameOf(focus);
-    return true;
-}
-
-void Key(LNativeWindow* window, const char* key)
-{
-    uitest::PressKeys(window, key);
-}
-
-// Presses a key that may close the window.
-void LastKey(LNativeWindow* window, const char* key)
-{
-    gdk_display_sync(gdk_display_get_default());
-    uitest::Run(
-        "xdotool windowfocus --sync " + std::to_string(window->XWindowId()) + " key " + key);
-}
-
-// The stops Tab (or Shift+Tab) goes through from the focus the window starts with, until it
-// comes back to it (at most 80). With pixels, each stop's box is kept as drawn with the focus on
-// it (the first stop's once the keyboard has come round to it) and with the focus on the next.
-std::vector<Stop> Walk(LNativeWindow* window, const char* key, bool pixels = false)
-{
-    std::vector<Stop> stops;
-    Stop first;
-    if (!StopOf(window, first)) {
-        Key(window, key);
-        if (!StopOf(window, first))
-            return stops;
-    }
-    stops.push_back(first);
-    for (int i = 0; i < 80; ++i) {
-        Key(window, key);
-        // The box is read once the window is laid out and drawn with the focus moved: a
-        // control just shown (the page of another tab) has its place only then.
-        uitest::PumpUntilDrawn(window);
-        Stop next;
-        const bool moved = StopOf(window, next);
-        if (pixels && moved) {
-            Stop& last = stops.back();
-            last.unfocused = Pixels(window, last);
-            if (next.widget == first.widget)
-                stops.front().focused = Pixels(window, stops.front());
-            else
-                next.focused = Pixels(window, next);
-        }
-        if (!moved || next.widget == first.widget)
-            break;
-        stops.push_back(next);
-    }
-    return stops;
-}
-
-// Presses Tab until the widget has the focus (at most stops times).
-void TabTo(LNativeWindow* window, GtkWidget* widget, size_t stops)
-{
-    for (size_t i = 0; i < stops && gtk_window_get_focus(GTK_WINDOW(window->Gtk())) != widget; ++i)
-        Key(window, "Tab");
-}
+using namespace focuswalk;
 
 // The views of a kind in a tree (a window's links), in the order of its views.
 template <class T> void FindViews(LView* view, std::vector<T*>& found)
@@ -180,15 +65,6 @@ template <class T> void FindViews(LView* view, std::vector<T*>& found)
         found.push_back(t);
     for (LView* child : view->Subviews())
         FindViews(child, found);
-}
-
-std::string Describe(const std::vector<Stop>& stops)
-{
-    std::string out;
-    for (const Stop& s : stops)
-        out += "  " + s.name + " at " + std::to_string(s.x) + "," + std::to_string(s.y) + " "
-            + std::to_string(s.w) + "x" + std::to_string(s.h) + "\n";
-    return out;
 }
 
 // Whether b comes after a in reading order: a row further down (b starts below a's middle), or
@@ -283,10 +159,10 @@ void CheckDialog(const char* title, const std::function<void()>& open, size_t mi
         const Stop& b = forward[(first + i) % forward.size()];
         EXPECT_TRUE(After(a, b)) << a.name << " before " << b.name;
     }
-    // Shift+Tab goes the same way back.
+    // Shift+Tab goes the same way back (a toolbar entered at its last button).
     ASSERT_EQ(backward.size(), forward.size());
     for (size_t i = 0; i < forward.size(); ++i)
-        EXPECT_EQ(backward[i].widget, forward[(forward.size() - i) % forward.size()].widget) << i;
+        EXPECT_EQ(backward[i].group, forward[(forward.size() - i) % forward.size()].group) << i;
 }
 
 // Presses Tab (or the key given) until the view (or a widget inside it) has the focus (at most

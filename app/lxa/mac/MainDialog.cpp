@@ -242,6 +242,10 @@ void MainDialog::EvWindowReady()
     if (readyDone)
         return;
     readyDone = true;
+    // The window starts with the keyboard on none of its controls (the toolbar, first of them,
+    // would have it): the first Tab brings it to the toolbar.
+    if (LNativeWindow* native = GetNativeWindow())
+        native->MakeFirstResponder(nullptr);
     // The stored name is read whole, however long the data folder's path is.
     const std::string named = VTProjectViewer::NamedAutoSave();
     // Besides the named autosave, those no setting names (the run died before it could name

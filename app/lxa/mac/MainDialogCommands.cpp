@@ -190,6 +190,14 @@ bool MainDialog::EvKeyDown(LKey key)
     }
     if (LKeyHandler::MapKeyToCommand(*this, _Normalised(key), arKeyMap, kKeyMapCount))
         return true;
+    // Ctrl+Page Up and Ctrl+Page Down go to the design tab before or after, wherever the
+    // keyboard is, as between a notebook's pages.
+    constexpr unsigned kPageUp = 116, kPageDown = 121;
+    if (project && key.Modifiers() == LKey::kCommand
+        && (key.KeyCode() == kPageUp || key.KeyCode() == kPageDown)) {
+        projectViewer.paginator.GetTabBar().SelectNeighbourTab(key.KeyCode() == kPageUp ? -1 : 1);
+        return true;
+    }
     return _MoveSelectionByKey(key, 250.0f);
 }
 
@@ -635,8 +643,8 @@ void MainDialog::_ViewerAddImages(
     _StartPictureAdd(paths, true, false, std::move(done));
 }
 
-void MainDialog::_StartPictureAdd(const std::vector<std::string>& paths, bool tell,
-    bool keepPaths, VTPictureFilesAdd::Done done, bool stopAtFailure)
+void MainDialog::_StartPictureAdd(const std::vector<std::string>& paths, bool tell, bool keepPaths,
+    VTPictureFilesAdd::Done done, bool stopAtFailure)
 {
     auto failed = [&] {
         VTPictureFilesAddOutcome outcome;

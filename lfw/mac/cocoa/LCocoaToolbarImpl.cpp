@@ -95,7 +95,9 @@ LCocoaToolbarButton::LCocoaToolbarButton(const LUiRect& frame, LCocoaToolbarImpl
     : LCocoaViewBase(frame, manager ? manager->window() : nullptr)
     , pManager(manager)
 {
-    SetAcceptsFocus(false);
+    // A stop of the keyboard as a toolbar's button is; a click leaves the focus where it is.
+    SetAcceptsFocus(true);
+    SetCanBecomeKeyView(true);
 }
 
 LCocoaToolbarButton::~LCocoaToolbarButton()
@@ -135,10 +137,19 @@ void LCocoaToolbarButton::drawImage(cairo_t* cr, cairo_surface_t* image, double 
     cairo_restore(cr);
 }
 
+void LCocoaToolbarButton::drawFocus(cairo_t* cr)
+{
+    GtkWidget* w = ExistingWidget();
+    if (!w || !gtk_widget_has_visible_focus(w))
+        return;
+    gtk_render_focus(gtk_widget_get_style_context(w), cr, 0, 0, Frame().width, Frame().height);
+}
+
 void LCocoaToolbarButton::Draw(cairo_t* cr, const LUiRect&)
 {
     double x = std::trunc((Frame().width - 32) / 2);
     drawImage(cr, fImage, x);
+    drawFocus(cr);
     if (!fImage)
         return;
     // Pressed (momentary change) and disabled looks over the image.
@@ -158,6 +169,22 @@ void LCocoaToolbarButton::Draw(cairo_t* cr, const LUiRect&)
         cairo_paint(cr);
         cairo_restore(cr);
     }
+}
+
+bool LCocoaToolbarButton::KeyDown(const LUiEvent& e)
+{
+    constexpr uint32_t kModifiers = kLUiShift | kLUiControl | kLUiAlt | kLUiSuper;
+    const bool press = e.keyval == GDK_KEY_space || e.keyval == GDK_KEY_KP_Space
+        || e.keyval == GDK_KEY_Return || e.keyval == GDK_KEY_KP_Enter
+        || e.keyval == GDK_KEY_ISO_Enter;
+    if (!press || (e.modifiers & kModifiers) || e.isRepeat)
+        return LCocoaViewBase::KeyDown(e);
+    if (IsEnabled() && pManager) {
+        Retain();
+        pManager->handleItemClick(this, true);
+        Release();
+    }
+    return true;
 }
 
 bool LCocoaToolbarButton::MouseDown(const LUiEvent& e)
@@ -308,6 +335,7 @@ void LCocoaDropDownButton::Draw(cairo_t* cr, const LUiRect&)
     cairo_line_to(cr, ax + 4, ay + 4);
     cairo_close_path(cr);
     cairo_fill(cr);
+    drawFocus(cr);
 }
 
 // --- item views ----------------------------------------------------------------------------------
@@ -614,6 +642,9 @@ LCocoaToolbarItemImpl* LCocoaToolbarImpl::createItem(size_t index)
     item->setToolTip(row.toolTip);
     item->setCommandID(row.commandID);
     button->SetTag(row.commandID);
+    // A row without a command only keeps its place (a gap): the keyboard passes over it.
+    if (row.commandID == 0)
+        button->SetAcceptsFocus(false);
 
     // The menu form shown when the bar overflows.
     GtkWidget* proxy = gtk_menu_item_new_with_label(row.label ? row.label : "");
@@ -779,25 +810,26 @@ LUiRect LCocoaToolbarImpl::getDropDownItemBounds(int command) const
     return { double(x), 0, item->view()->Frame().width, native->ToolbarHeight() };
 }
 
-void LCocoaToolbarImpl::sendCommand(int command)
+void LCocoaToolbarImpl::sendCommand(int command, bool keepFocus)
 {
     if (command == -1 || !pWindow || !pWindow->IsAlive())
         return;
     // Giving the content view the focus ends any text editing in the window first.
-    if (LNativeWindow* native = pWindow->GetNativeWindow()) {
+    LNativeWindow* native = pWindow->GetNativeWindow();
+    if (native && !keepFocus) {
         if (!native->MakeFirstResponder(pWindow->GetContentView()))
             native->MakeFirstResponder(nullptr);
     }
     pWindow->SendCommand(command);
 }
 
-void LCocoaToolbarImpl::handleItemClick(LCocoaToolbarButton* sender)
+void LCocoaToolbarImpl::handleItemClick(LCocoaToolbarButton* sender, bool byKey)
 {
     if (!pWindow || !pWindow->IsAlive() || !sender || !sender->IsEnabled())
         return;
     auto* dropDown = dynamic_cast<LCocoaDropDownButton*>(sender);
-    sendCommand(dropDown && dropDown->isSplitTypeArrowClicked() ? dropDown->dropDownCommand()
-                                                                : sender->Tag());
+    const bool arrow = !byKey && dropDown && dropDown->isSplitTypeArrowClicked();
+    sendCommand(arrow ? dropDown->dropDownCommand() : sender->Tag(), byKey);
 }
 
 void LCocoaToolbarImpl::handleMenuClick(int command)

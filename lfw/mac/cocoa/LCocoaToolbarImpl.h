@@ -8,6 +8,11 @@
 //
 // Every click ends as a synchronous command of the owning window, after the window's content
 // view has taken the focus (which commits a field being edited).
+//
+// The keyboard reaches the bar as it reaches a GTK toolbar: Tab goes to its first (Shift+Tab its
+// last) enabled button, the arrow keys, Home and End go from button to button, Tab leaves; Space
+// and Return press the button that has the focus, which keeps it. A click does not take the
+// focus.
 #pragma once
 
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -53,6 +58,7 @@ public:
     bool MouseDown(const LUiEvent& e) override;
     bool MouseDragged(const LUiEvent& e) override;
     bool MouseUp(const LUiEvent& e) override;
+    bool KeyDown(const LUiEvent& e) override;
     bool AcceptsFirstResponder() const override { return false; }
 
 protected:
@@ -60,6 +66,8 @@ protected:
     // The press at x (points in the button) begins.
     virtual void pressBegan(double x) { (void)x; }
     void drawImage(cairo_t* cr, cairo_surface_t* image, double x);
+    // The focus ring while the button has the keyboard and its window shows the focus.
+    void drawFocus(cairo_t* cr);
 
     LCocoaToolbarImpl* pManager;
     cairo_surface_t* fImage = nullptr;
@@ -204,8 +212,9 @@ public:
     // when there is no such item.
     LUiRect getDropDownItemBounds(int command) const;
 
-    // A click of an item's button (or of its menu form with the command).
-    void handleItemClick(LCocoaToolbarButton* sender);
+    // A click of an item's button (or of its menu form with the command); a press by key leaves
+    // the focus on the button.
+    void handleItemClick(LCocoaToolbarButton* sender, bool byKey = false);
     void handleMenuClick(int command);
 
     // The identifiers the bar shows, in order; the item of a command (null when not shown).
@@ -223,7 +232,7 @@ private:
     LCocoaToolbarItemImpl* createItem(size_t row);
     void insertItem(size_t index, const std::string& identifier);
     void removeItemAt(size_t index);
-    void sendCommand(int command);
+    void sendCommand(int command, bool keepFocus = false);
 
     GtkWidget* tlbr; // one reference
     LCocoaWindow* pWindow;

@@ -7,6 +7,7 @@
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaPullDownListImpl.h"
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
+#include "lfw/mac/cocoa/LCocoaToolbarImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LModalLoop.h"
@@ -342,8 +343,9 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
             if (auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(v);
                 input && input->performKeyEquivalent(event))
                 return true;
-    // Return on a link or a painted control that has the focus and answers it (a command link,
-    // a list that presses its entry) is theirs, as a click, before the default button's.
+    // Return on a link, a painted control that has the focus and answers it (a command link, a
+    // list that presses its entry) or a toolbar's button is theirs, as a click, before the
+    // default button's.
     if ((event.keyval == GDK_KEY_Return || event.keyval == GDK_KEY_KP_Enter
             || event.keyval == GDK_KEY_ISO_Enter)
         && !(event.modifiers & kModifiers)) {
@@ -354,6 +356,8 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
         }
         if (auto* painted = dynamic_cast<LCocoaPaintControlImpl*>(focused);
             painted && painted->KeyDown(event))
+            return true;
+        if (auto* tool = dynamic_cast<LCocoaToolbarButton*>(focused); tool && tool->KeyDown(event))
             return true;
     }
     // Return and Escape belong to the buttons that carry them as key equivalents (OK, Cancel),

@@ -367,17 +367,22 @@ TEST_F(ViewCoreTest, AClickBubblesWithOneCountAndFocusesOnlyTheClickedView)
 
 namespace {
 
-void SendFocusOut(LNativeWindow* window)
+void SendFocusChange(LNativeWindow* window, bool in)
 {
     GdkEvent* e = gdk_event_new(GDK_FOCUS_CHANGE);
     e->focus_change.window
         = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window->Gtk()))));
     e->focus_change.send_event = TRUE;
-    e->focus_change.in = FALSE;
+    e->focus_change.in = in;
     GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     gdk_event_set_device(e, seat ? gdk_seat_get_keyboard(seat) : nullptr);
     LEventHub::Dispatch(e);
     gdk_event_free(e);
+}
+
+void SendFocusOut(LNativeWindow* window)
+{
+    SendFocusChange(window, false);
 }
 
 struct EntryContent : LView {
@@ -419,6 +424,28 @@ TEST_F(ViewCoreTest, KeysReleasedElsewhereOrLostWithTheFocusAreNotHeld)
     view->Release();
     entry->Release();
     CloseWindow(b);
+    CloseWindow(a);
+}
+
+// A key still down when its window went (a dialog closed by the press, the release sent to the
+// window that is no more) is not held once a window gets the keyboard: its next press there is
+// a new press, not a repeat.
+TEST_F(ViewCoreTest, KeysDownWhenTheirWindowWentAreNotHeldWhereTheKeyboardComes)
+{
+    LNativeWindow* a = MakeWindow(200, 100);
+    auto* view = new FocusView;
+    view->SetFrame(LUiRect { 0, 0, 200, 100 });
+    a->ContentView()->AddSubview(view);
+    ASSERT_TRUE(uitest::ShowAndWait(a));
+    ASSERT_TRUE(a->MakeFirstResponder(view));
+
+    uitest::SendKey(view, GDK_KEY_Return, true); // its release never comes
+    SendFocusChange(a, true);
+    uitest::SendKey(view, GDK_KEY_Return, true);
+    ASSERT_EQ(view->keys.size(), 2u);
+    EXPECT_FALSE(view->keys[1].isRepeat);
+    uitest::SendKey(view, GDK_KEY_Return, false);
+    view->Release();
     CloseWindow(a);
 }
 

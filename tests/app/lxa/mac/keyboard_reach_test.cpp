@@ -1,0 +1,602 @@
+// The main window and the layout editor used with the keyboard alone, with the real keys
+// (xdotool), as a person without a mouse does: Tab goes round the main window through the
+// tabbed toolbar, the design tabs, the panels and the canvas, and comes back to where it began;
+// each of those stops shows that it has the focus and does its work by keys: the arrows and
+// Ctrl+Page Down switch the design, the colour wells open their chooser with Space and Return and
+// a colour is picked in it, the toolbar's tabs and buttons ("ZOR-Paket" among them) are gone
+// through and pressed. In the layout editor the toolbar's buttons, the page tabs with their close
+// boxes and the page (choosing a label position) are reached and used the same way, in "Välj
+// mallar" the preview's page tabs, and "Välj etikettlayout" shows the focus of its first button
+// from the start. The cycles are kept as text and the windows as pictures under
+// <build>/test-artefacts/keyboard-reach.
+// VT_WINDOW_MANAGER: runs a second time under openbox.
+#include "app/VTLabelLayoutData.h"
+#include "app/VTLabelLayoutEditorDialog.h"
+#include "app/VTLabelLayoutSelectDialog.h"
+#include "app/VTOverlayText.h"
+#include "app/VTStationerySelectDialog.h"
+#include "app/lxa/mac/MainDialog.h"
+#include "lfw/gen/LUserSettings.h"
+#include "lfw/gui/LTabbedToolBarPrivate.h"
+#include "lfw/mac/LMenu.h"
+#include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "lfw/zor/LZORSuiteDialog.h"
+#include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiFilePanel.h"
+#include "support/FocusWalk.h"
+#include "support/PrivateHomes.h"
+#include "support/TemporaryFolder.h"
+#include "support/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+// Last: the X headers define names the others use.
+#include <gdk/gdkx.h>
+
+using namespace focuswalk;
+
+namespace {
+
+GtkWidget* WidgetOf(LView* view)
+{
+    return view ? view->ExistingWidget() : nullptr;
+}
+
+GtkWidget* Focus(LNativeWindow* window)
+{
+    return gtk_window_get_focus(window->Gtk());
+}
+
+// The stop of the walk that is the widget, null when the walk did not come to it.
+const Stop* Found(const std::vector<Stop>& stops, GtkWidget* widget)
+{
+    for (const Stop& s : stops)
+        if (widget && s.widget == widget)
+            return &s;
+    return nullptr;
+}
+
+// Presses Tab until the widget has the focus (at most stops times), as a person goes round the
+// window: out of a text box, where Tab is a character, with Ctrl+Tab.
+bool TabRoundTo(LNativeWindow* window, GtkWidget* widget, size_t stops)
+{
+    for (size_t i = 0; i < stops && Focus(window) != widget; ++i)
+        Key(window, GTK_IS_TEXT_VIEW(Focus(window)) ? "ctrl+Tab" : "Tab");
+    return Focus(window) == widget;
+}
+
+// Keeps the cycle as text under <build>/test-artefacts/keyboard-reach/<name>.txt.
+void KeepCycle(const std::string& name, const std::string& text)
+{
+    const std::string dir = std::string(VT_BINARY_DIR) + "/test-artefacts/keyboard-reach";
+    uitest::Run("mkdir -p '" + dir + "'");
+    const char* scale = std::getenv("GDK_SCALE");
+    const char* wm = std::getenv("VT_WINDOW_MANAGER");
+    std::ofstream(dir + "/" + name + (wm && std::string(wm) == "1" ? "-wm" : "")
+        + (scale && std::atoi(scale) > 1 ? "-scale2" : "") + ".txt")
+        << text;
+}
+
+void Picture(LNativeWindow* window, const std::string& name)
+{
+    uitest::PumpUntilDrawn(window);
+    KeepPicture(window, name, "keyboard-reach");
+}
+
+// The GTK colour chooser open over the window, null when none.
+GtkWidget* Chooser()
+{
+    auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel());
+    return panel && GTK_IS_COLOR_CHOOSER(panel) && gtk_widget_get_mapped(panel) ? panel : nullptr;
+}
+
+// Presses key on the focused colour well (Space or Return) and, once the chooser shows, picks
+// the colour right of the one it starts on with the keys (the arrow goes to it, Return chooses
+// it, Return again takes it). Answers whether the chooser showed and closed.
+bool PickColourByKeys(LNativeWindow* window, const char* key, const char* picture)
+{
+    bool shown = false;
+    uitest::When([] { return Chooser() != nullptr; },
+        [&] {
+            GtkWidget* chooser = Chooser();
+            if (!chooser)
+                return;
+            shown = true;
+            uitest::PumpUntilDrawn(chooser);
+            uitest::SaveWidgetScreenshot(chooser, uitest::ArtefactPath("keyboard-reach", picture));
+            const std::string xid = std::to_string(GDK_WINDOW_XID(gtk_widget_get_window(chooser)));
+            uitest::Run("xdotool windowfocus --sync " + xid + " key Right Return Return");
+        });
+    LastKey(window, key);
+    uitest::PumpUntil([&] { return shown && !LUiCurrentPanel(); }, 20000);
+    return shown && !LUiCurrentPanel();
+}
+
+class KeyboardReach : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!uitest::Init())
+            GTEST_SKIP() << "no display";
+        if (!uitest::HaveXdotool())
+            GTEST_SKIP() << "no xdotool";
+        homes = std::make_unique<PrivateHomes>();
+        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
+        // A control's look with and without the focus is compared where it ends.
+        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+    }
+    void TearDown() override
+    {
+        if (w && !w->IsDestroyed()) {
+            w->CmCloseDocument(false);
+            w->MainWindowDestroy();
+        }
+        w.reset();
+        LMainMenu::SetMainMenu(nullptr);
+    }
+    // The main window with a new project on the CD layout (a disc, a case's front and back).
+    void OpenMainWindow()
+    {
+        w = std::make_unique<MainDialog>();
+        const char* argv[] = { "vorantel" };
+        ASSERT_TRUE(w->MainWindowInit(1, argv));
+        ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
+        ASSERT_TRUE(w->CmNewDocument(new VTLabelLayoutDataGenericCDStandard));
+        uitest::PumpUntilIdle();
+        uitest::PumpUntilDrawn(w->GetNativeWindow());
+    }
+    LNativeWindow* Window() const { return w->GetNativeWindow(); }
+    LTabBar& DesignTabs() const { return w->projectViewer.paginator.GetTabBar(); }
+    int DesignTab() const
+    {
+        LTabBar& bar = DesignTabs();
+        for (unsigned i = 0; i < bar.GetTabCount(); ++i)
+            if (bar.GetTabAtIndex(i) == bar.GetSelectedTab())
+                return int(i);
+        return -1;
+    }
+    GtkWidget* ToolbarWidget() const
+    {
+        return WidgetOf(w->GetTabbedToolBar().GetPrivate()->GetHostView());
+    }
+
+    std::unique_ptr<PrivateHomes> homes;
+    TemporaryFolder runtime;
+    std::unique_ptr<MainDialog> w;
+};
+
+} // namespace
+
+// Tab goes round the whole main window and comes back to where it began: the toolbar, the design
+// tabs, the canvas and the colour well "Fast:" are stops of it, each showing its focus; Shift+Tab
+// goes the same way back.
+TEST_F(KeyboardReach, MainWindowTabCycle)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    GtkWidget* toolbar = ToolbarWidget();
+    GtkWidget* tabs = WidgetOf(DesignTabs().GetHostView());
+    GtkWidget* canvas = WidgetOf(w->projectViewer.canvas.GetHostView());
+    GtkWidget* solid = WidgetOf(w->projectViewer.templatePanel->picker.GetSolidBox().GetHostView());
+    ASSERT_TRUE(toolbar && tabs && canvas && solid);
+    // From the toolbar, as the window's first stop.
+    TabTo(window, toolbar, 60);
+    ASSERT_EQ(Focus(window), toolbar) << "Tab never came to the toolbar";
+    const std::vector<Stop> forward = Walk(window, "Tab", true, 80);
+    TabTo(window, toolbar, 80);
+    const std::vector<Stop> backward = Walk(window, "shift+Tab", false, 80);
+    KeepCycle("main-window-cycle", Describe(forward));
+    SCOPED_TRACE("forward:\n" + Describe(forward) + "backward:\n" + Describe(backward));
+    // Round: the walk came back to the toolbar.
+    ASSERT_LT(forward.size(), 80u);
+    for (GtkWidget* stop : { toolbar, tabs, canvas, solid }) {
+        const Stop* s = Found(forward, stop);
+        ASSERT_NE(s, nullptr) << G_OBJECT_TYPE_NAME(stop) << " is no stop of Tab";
+        EXPECT_NE(s->focused, s->unfocused)
+            << s->name << " at " << s->x << "," << s->y << " shows no focus";
+        EXPECT_NE(Found(backward, stop), nullptr) << "Shift+Tab does not come to " << s->name;
+    }
+    EXPECT_EQ(backward.size(), forward.size());
+    TabTo(window, canvas, 80);
+    Picture(window, "main-window-canvas-focused");
+}
+
+// The design tabs switch by keys: Left, Right, Home and End on the tabs, Ctrl+Page Down and
+// Ctrl+Page Up wherever the keyboard is (round from the last to the first), each as a click on
+// the tab does.
+TEST_F(KeyboardReach, DesignTabsSwitchByKeys)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    LTabBar& bar = DesignTabs();
+    ASSERT_EQ(bar.GetTabCount(), 3u);
+    std::string names;
+    for (unsigned i = 0; i < bar.GetTabCount(); ++i)
+        names += std::string(bar.GetTabAtIndex(i)->text) + "\n";
+    KeepCycle("design-tabs", names);
+    GtkWidget* tabs = WidgetOf(bar.GetHostView());
+    ASSERT_TRUE(TabTo(window, tabs, 60));
+    ASSERT_EQ(DesignTab(), 0);
+    VTProjectTemplate* disc = w->projectViewer.GetCurrentTemplate();
+    Key(window, "Right");
+    EXPECT_EQ(DesignTab(), 1);
+    VTProjectTemplate* front = w->projectViewer.GetCurrentTemplate();
+    EXPECT_NE(front, disc) << "the canvas shows the design of the tab chosen";
+    Picture(window, "design-tab-front");
+    Key(window, "Right");
+    EXPECT_EQ(DesignTab(), 2);
+    Key(window, "Right");
+    EXPECT_EQ(DesignTab(), 2) << "Right stays on the last tab";
+    Key(window, "Home");
+    EXPECT_EQ(DesignTab(), 0);
+    EXPECT_EQ(w->projectViewer.GetCurrentTemplate(), disc);
+    Key(window, "End");
+    EXPECT_EQ(DesignTab(), 2);
+    Key(window, "Left");
+    EXPECT_EQ(DesignTab(), 1);
+    EXPECT_EQ(Focus(window), tabs) << "the keyboard stays on the tabs";
+
+    // From the canvas (and from any other place of the window).
+    GtkWidget* canvas = WidgetOf(w->projectViewer.canvas.GetHostView());
+    ASSERT_TRUE(TabTo(window, canvas, 80));
+    Key(window, "ctrl+Page_Down");
+    EXPECT_EQ(DesignTab(), 2);
+    Key(window, "ctrl+Page_Down");
+    EXPECT_EQ(DesignTab(), 0) << "round from the last to the first";
+    EXPECT_EQ(w->projectViewer.GetCurrentTemplate(), disc);
+    Key(window, "ctrl+Page_Up");
+    EXPECT_EQ(DesignTab(), 2);
+    EXPECT_EQ(Focus(window), canvas) << "the keyboard stays on the canvas";
+}
+
+// The canvas comes back into the Tab cycle and does there what it did by keys: the arrows move
+// the selected overlay.
+TEST_F(KeyboardReach, CanvasMovesTheSelectionByArrows)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    w->projectViewer.AddOverlayText("Piltangenter");
+    uitest::PumpUntilIdle();
+    VTProjectTemplateViewer& canvas = w->projectViewer.canvas;
+    VTOverlay* overlay = canvas.GetSingleSelectedItem();
+    ASSERT_NE(overlay, nullptr);
+    GtkWidget* host = WidgetOf(canvas.GetHostView());
+    // The text box has the keyboard after an add: Ctrl+Tab leaves it (Tab is a character
+    // there), then Tab goes round to the canvas.
+    Key(window, "ctrl+Tab");
+    ASSERT_TRUE(TabTo(window, host, 80));
+    const float x = overlay->centreX, y = overlay->centreY;
+    Key(window, "Right");
+    Key(window, "Down");
+    EXPECT_GT(overlay->centreX, x);
+    EXPECT_GT(overlay->centreY, y);
+    Picture(window, "canvas-moved-by-keys");
+    // Once Tab has left the canvas it comes back to it (past the text box of the text).
+    Key(window, "Tab");
+    ASSERT_NE(Focus(window), host);
+    EXPECT_TRUE(TabRoundTo(window, host, 80)) << "Tab never came back to the canvas";
+}
+
+// The colour wells "Fast:" and "Textfärg:" open their chooser with Space and with Return, and a
+// colour picked there by keys is the design's background and the text's colour.
+TEST_F(KeyboardReach, ColourWellsOpenWithSpaceAndReturn)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    VTWindowFullColorPicker& picker = w->projectViewer.templatePanel->picker;
+    GtkWidget* solid = WidgetOf(picker.GetSolidBox().GetHostView());
+    ASSERT_TRUE(TabTo(window, solid, 80));
+    const LGuiColor white = picker.GetSolidBox().GetColor();
+    ASSERT_TRUE(PickColourByKeys(window, "space", "chooser-fast"));
+    const LGuiColor picked = picker.GetSolidBox().GetColor();
+    EXPECT_FALSE(picked == white) << "no colour was picked";
+    VTProjectTemplate* design = w->projectViewer.GetCurrentTemplate();
+    ASSERT_NE(design, nullptr);
+    ASSERT_NE(design->backgroundBrush.Get(), nullptr);
+    EXPECT_EQ(design->backgroundBrush->kind, uint32_t(LBrushInfoKindSolid))
+        << "the design's background is a solid colour";
+    EXPECT_EQ(Focus(window), solid) << "the keyboard comes back to the well";
+
+    w->projectViewer.AddOverlayText("Färg");
+    uitest::PumpUntilIdle();
+    auto* text = dynamic_cast<VTOverlayText*>(w->projectViewer.canvas.GetSingleSelectedItem());
+    ASSERT_NE(text, nullptr);
+    VTControlColourPicker& textColour = w->projectViewer.textPanel->textColour;
+    GtkWidget* swatch = WidgetOf(textColour.GetSwatch().GetHostView());
+    Key(window, "ctrl+Tab");
+    ASSERT_TRUE(TabTo(window, swatch, 80));
+    Picture(window, "textfarg-focused");
+    const LPFB8G8R8A8 before = text->GetTextColour();
+    ASSERT_TRUE(PickColourByKeys(window, "Return", "chooser-textfarg"));
+    uitest::PumpUntilIdle();
+    const LPFB8G8R8A8 after = text->GetTextColour();
+    EXPECT_TRUE(after.r != before.r || after.g != before.g || after.b != before.b)
+        << "the text kept its colour";
+}
+
+// The tabbed toolbar as a toolbar: one stop of Tab, Left and Right along its tabs (choosing
+// them), Down to the buttons and along them, Space and Return pressing them: "Infogatext" adds a
+// text, "ZOR-Paket" opens the program suite.
+TEST_F(KeyboardReach, ToolbarTabsAndButtons)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    LTabbedToolBar& toolbar = w->GetTabbedToolBar();
+    ASSERT_TRUE(TabTo(window, ToolbarWidget(), 60));
+    ASSERT_EQ(toolbar.GetSelectedTab(), 1);
+    Key(window, "Right");
+    EXPECT_EQ(toolbar.GetSelectedTab(), 2) << "Right chooses \"Redigera\"";
+    Key(window, "Right");
+    EXPECT_EQ(toolbar.GetSelectedTab(), 3) << "Right chooses \"Paket\"";
+    Picture(window, "toolbar-paket");
+    Key(window, "Home");
+    EXPECT_EQ(toolbar.GetSelectedTab(), 1);
+
+    // Down to the buttons, along them to "Infogatext" (after "Ny", "Öppna" and "Spara"), which
+    // Space presses: a text is added.
+    Key(window, "Down");
+    for (int i = 0; i < 3; ++i)
+        Key(window, "Right");
+    Picture(window, "toolbar-infogatext");
+    VTProjectTemplate* design = w->projectViewer.GetCurrentTemplate();
+    const size_t overlays = design->GetCount();
+    Key(window, "space");
+    uitest::PumpUntil([&] { return design->GetCount() == overlays + 1; });
+    EXPECT_EQ(design->GetCount(), overlays + 1) << "Space pressed no \"Infogatext\"";
+
+    // Back to the toolbar (out of the text box of the new text), to its last button:
+    // "ZOR-Paket", where Return opens the program suite.
+    Key(window, "ctrl+Tab");
+    ASSERT_TRUE(TabTo(window, ToolbarWidget(), 80));
+    Key(window, "Down");
+    Key(window, "End");
+    Picture(window, "toolbar-zor-paket");
+    // (On a screen too small for it, it would be in the overflow menu instead.)
+    LTabbedToolBarTabInternal& home = toolbar.GetPrivate()->Tab(1);
+    bool shown = false;
+    for (int i = 0; i < home.itemCount; ++i)
+        shown = shown || (std::string(home.items[i].label) == "ZOR-Paket" && home.items[i].drawn);
+    ASSERT_TRUE(shown) << "\"ZOR-Paket\" is not on the screen";
+    bool suite = false;
+    uitest::When([] { return LZORSuiteGetOpenDialog() != nullptr; },
+        [&] {
+            suite = true;
+            if (LZORSuiteDialog* d = LZORSuiteGetOpenDialog())
+                d->PostCommand(kLCmdCancel);
+        });
+    LastKey(window, "Return");
+    uitest::PumpUntil([&] { return suite && !LZORSuiteGetOpenDialog(); }, 20000);
+    EXPECT_TRUE(suite) << "Return on \"ZOR-Paket\" opened no program suite";
+}
+
+namespace {
+
+// Runs the layout editor on the project and calls use with it once it shows (from its loop),
+// then closes it with Escape.
+void WithEditor(
+    LPtr<VTProject>& project, const std::function<void(VTLabelLayoutEditorDialog&)>& use)
+{
+    bool done = false;
+    uitest::When(
+        [] {
+            LNativeWindow* k = LNativeWindow::KeyWindow();
+            return k && k->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()))
+                && std::string(gtk_window_get_title(k->Gtk()) ? gtk_window_get_title(k->Gtk()) : "")
+                == "Redigera etikettlayout";
+        },
+        [&] {
+            LNativeWindow* window = LNativeWindow::KeyWindow();
+            auto* dialog = dynamic_cast<VTLabelLayoutEditorDialog*>(
+                LCocoaWindow::GetThisProperty(window->ContentView()));
+            if (dialog) {
+                uitest::PumpUntilDrawn(window);
+                use(*dialog);
+            }
+            done = true;
+            LastKey(window, "Escape");
+        });
+    VTLabelLayoutTemplate* current = nullptr;
+    VTLabelLayoutEditorDialogOpen(nullptr, project, current);
+    uitest::PumpUntil([&] { return done; }, 30000);
+    EXPECT_TRUE(done) << "the editor did not show";
+}
+
+} // namespace
+
+// The layout editor: Tab goes through its toolbar's buttons, the page tabs and the page besides
+// the panels and the dialog's buttons; the toolbar's buttons go by arrows and press with Return
+// and Space, the page tabs switch by arrows and close by their close box, and Space chooses the
+// label positions of the page, which the arrows then move.
+TEST_F(KeyboardReach, LayoutEditor)
+{
+    LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
+    // A second disc on the first page, to choose between.
+    VTLabelLayout& edited = *project->GetLabelLayout();
+    edited.pages.GetHead()->AddTemplate(VTTemplateFormatDisc, edited.NewTemplateID());
+    WithEditor(project, [&](VTLabelLayoutEditorDialog& editor) {
+        LNativeWindow* window = editor.GetNativeWindow();
+        VTLabelLayout& layout = editor.Layout();
+        LCocoaToolbarImpl* native = editor.GetNativeToolbar();
+        ASSERT_NE(native, nullptr);
+        auto buttonOf = [&](int command) {
+            LCocoaToolbarItemImpl* item = native->itemWithCommand(command);
+            return item ? WidgetOf(item->button()) : nullptr;
+        };
+        GtkWidget* newButton = buttonOf(VTLabelLayoutEditorDialog::kCmdNew);
+        GtkWidget* addPage = buttonOf(VTLabelLayoutEditorDialog::kCmdAddPage);
+        GtkWidget* tabs = WidgetOf(editor.TabBar().GetHostView());
+        GtkWidget* page = WidgetOf(editor.Viewer().GetHostView());
+        ASSERT_TRUE(newButton && addPage && tabs && page);
+
+        // The cycle, from the first button of the toolbar.
+        ASSERT_TRUE(TabTo(window, newButton, 60)) << "Tab never came to \"Ny\"";
+        const std::vector<Stop> forward = Walk(window, "Tab", true, 60);
+        KeepCycle("editor-cycle", Describe(forward));
+        SCOPED_TRACE("forward:\n" + Describe(forward));
+        for (GtkWidget* stop : { newButton, tabs, page }) {
+            const Stop* s = Found(forward, stop);
+            ASSERT_NE(s, nullptr) << G_OBJECT_TYPE_NAME(stop) << " is no stop of Tab";
+            EXPECT_NE(s->focused, s->unfocused) << s->name << " shows no focus";
+        }
+        // Within the toolbar the arrows go from button to button: Right from "Ny" four times
+        // (past "Brevpapper", "Importera", "Exportera") is "Lägg till sida"; Return and Space
+        // press it, the keyboard staying on it.
+        ASSERT_TRUE(TabTo(window, newButton, 60));
+        for (int i = 0; i < 4; ++i)
+            Key(window, "Right");
+        ASSERT_EQ(Focus(window), addPage) << "the arrows did not go along the toolbar";
+        Picture(window, "editor-lagg-till-sida");
+        const size_t pages = layout.pages.GetCount();
+        Key(window, "Return");
+        EXPECT_EQ(layout.pages.GetCount(), pages + 1) << "Return pressed \"Lägg till sida\"";
+        Key(window, "space");
+        EXPECT_EQ(layout.pages.GetCount(), pages + 2) << "Space pressed \"Lägg till sida\"";
+        EXPECT_EQ(Focus(window), addPage);
+        EXPECT_TRUE(editor.IsOpen()) << "Return applied the layout instead";
+
+        // The page tabs: the newest page is chosen. The keys go along the tabs and their close
+        // boxes, choosing the tab of each: Left from the last tab is the close box of the one
+        // before, Left again that tab; Home the first tab, End the last close box, where Return
+        // closes that (empty) page.
+        ASSERT_TRUE(TabTo(window, tabs, 60));
+        LTabBar& bar = editor.TabBar();
+        const unsigned last = unsigned(pages + 1);
+        EXPECT_EQ(bar.GetSelectedTab(), bar.GetTabAtIndex(last));
+        Key(window, "Left");
+        EXPECT_EQ(bar.GetSelectedTab(), bar.GetTabAtIndex(last - 1));
+        Key(window, "Left");
+        EXPECT_EQ(bar.GetSelectedTab(), bar.GetTabAtIndex(last - 1));
+        EXPECT_EQ(editor.Viewer().GetCollection(), editor.CurrentPage());
+        Key(window, "Home");
+        EXPECT_EQ(editor.CurrentPage(), layout.pages.GetHead());
+        Key(window, "End");
+        EXPECT_EQ(bar.GetSelectedTab(), bar.GetTabAtIndex(last));
+        Picture(window, "editor-close-box");
+        Key(window, "Return");
+        EXPECT_EQ(layout.pages.GetCount(), pages + 1) << "Return on the close box closed no page";
+        EXPECT_TRUE(editor.IsOpen());
+        EXPECT_EQ(Focus(window), tabs);
+
+        // Ctrl+Page_Down and Ctrl+Page_Up from the page: round to the first page.
+        ASSERT_TRUE(TabTo(window, page, 60));
+        Key(window, "ctrl+Page_Down");
+        EXPECT_EQ(editor.CurrentPage(), layout.pages.GetHead()) << "round to the first page";
+        Key(window, "ctrl+Page_Up");
+        EXPECT_NE(editor.CurrentPage(), layout.pages.GetHead());
+        Key(window, "ctrl+Page_Down");
+        EXPECT_EQ(editor.CurrentPage(), layout.pages.GetHead());
+        EXPECT_EQ(Focus(window), page);
+
+        // The first page holds two positions: Space chooses the first, Space again the
+        // next; the arrows move the one chosen.
+        VTLabelLayoutPageViewer& viewer = editor.Viewer();
+        ASSERT_NE(viewer.GetCollection(), nullptr);
+        ASSERT_NE(viewer.GetCollection()->first, nullptr);
+        Key(window, "space");
+        VTLabelLayoutTemplate* chosen = viewer.GetSingleSelectedItem();
+        ASSERT_NE(chosen, nullptr) << "Space chose no position";
+        EXPECT_EQ(chosen, viewer.GetCollection()->first);
+        Key(window, "space");
+        EXPECT_NE(viewer.GetSingleSelectedItem(), chosen) << "Space again chose the next";
+        chosen = viewer.GetSingleSelectedItem();
+        ASSERT_NE(chosen, nullptr);
+        const float x = chosen->centreX;
+        Key(window, "Right");
+        EXPECT_GT(chosen->centreX, x);
+        Picture(window, "editor-position-chosen");
+    });
+}
+
+// "Välj mallar": the preview's page tabs are a stop of Tab and switch the page shown by arrows.
+TEST_F(KeyboardReach, StationeryPreviewTabs)
+{
+    VTStationerySelectDialog dialog;
+    bool done = false;
+    uitest::When(
+        [&] {
+            LNativeWindow* n = dialog.GetNativeWindow();
+            return n && n->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(n->Gtk()));
+        },
+        [&] {
+            LNativeWindow* window = dialog.GetNativeWindow();
+            // A stationery of more than one page.
+            int row = -1;
+            for (int i = 0; i < 500 && row < 0; ++i) {
+                auto* l = reinterpret_cast<VTLabelLayout*>(
+                    dialog.LVGetItemData(VTStationerySelectDialog::kList, i));
+                if (!l)
+                    break;
+                if (l->pages.GetCount() > 1)
+                    row = i;
+            }
+            EXPECT_GE(row, 0);
+            if (row >= 0) {
+                dialog.LVSetCurSel(VTStationerySelectDialog::kList, row);
+                dialog.LabelLayoutChanged();
+                uitest::PumpUntilDrawn(window);
+                LTabBar& bar = dialog.TabBar();
+                GtkWidget* tabs = WidgetOf(bar.GetHostView());
+                EXPECT_TRUE(TabTo(window, tabs, 20)) << "Tab never came to the page tabs";
+                EXPECT_EQ(bar.GetSelectedTab(), bar.GetTabAtIndex(0));
+                Key(window, "Right");
+                EXPECT_EQ(bar.GetSelectedTab(), bar.GetTabAtIndex(1));
+                EXPECT_EQ(reinterpret_cast<unsigned long>(dialog.Viewer().GetCollection()),
+                    bar.GetTabAtIndex(1)->dataTag)
+                    << "the preview shows the page chosen";
+                Picture(window, "stationery-second-page");
+            }
+            done = true;
+            LastKey(window, "Escape");
+        });
+    dialog.Open(nullptr, "StationerySelectDialog", 150, 40, 100, 25, 0, 0);
+    uitest::PumpUntil([&] { return done; }, 30000);
+    EXPECT_TRUE(done);
+}
+
+// "Välj etikettlayout" shows the focus of its first button as it opens, before any key.
+TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
+{
+    VTLabelLayoutSelectDialog select;
+    bool done = false;
+    uitest::When(
+        [&] {
+            LNativeWindow* n = select.GetNativeWindow();
+            return n && n->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(n->Gtk()));
+        },
+        [&] {
+            LNativeWindow* window = select.GetNativeWindow();
+            uitest::PumpUntilDrawn(window);
+            Stop first;
+            const bool focused = StopOf(window, first);
+            EXPECT_TRUE(focused) << "nothing has the focus as the window opens";
+            GtkWidget* cd = WidgetOf(select.GetControlHandle(VTLabelLayoutSelectDialog::kCD));
+            EXPECT_TRUE(first.widget && cd
+                && (first.widget == cd || gtk_widget_is_ancestor(first.widget, cd)))
+                << "the first button has not the focus";
+            if (focused) {
+                first.focused = Pixels(window, first);
+                Picture(window, "select-layout-opened");
+                Key(window, "Tab");
+                uitest::PumpUntilDrawn(window);
+                first.unfocused = Pixels(window, first);
+                EXPECT_NE(first.focused, first.unfocused)
+                    << first.name << " showed no focus as the window opened";
+            }
+            done = true;
+            select.PostCommand(kLCmdCancel);
+        });
+    LDialog::OpenGenData data { 840, 526, "Välj etikettlayout", true,
+        [](LDialog&, int, int, bool) {} };
+    select.Open(nullptr, data);
+    uitest::PumpUntil([&] { return done; }, 30000);
+    EXPECT_TRUE(done);
+}
