@@ -16,14 +16,19 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -433,7 +438,25 @@ GtkWindow* FindWindowTitled(const char* title)
     return found;
 }
 
-// Paints under the progress window; optionally the user cancels it before the page starts.
+// Runs the work on the window's thread, which turns its loop while the print's worker paints,
+// and waits for it.
+void OnWindowThread(const std::function<void()>& work)
+{
+    std::promise<void> done;
+    auto call = std::make_pair(&work, &done);
+    g_idle_add(
+        +[](gpointer data) -> gboolean {
+            auto* c = static_cast<decltype(call)*>(data);
+            (*c->first)();
+            c->second->set_value();
+            return G_SOURCE_REMOVE;
+        },
+        &call);
+    done.get_future().wait();
+}
+
+// Paints under the progress window; optionally the user cancels it before the page starts. The
+// pages are painted on a worker: the windows are looked at on the window's thread.
 struct WatchedPrint : VTPrintFunctionClass {
     using VTPrintFunctionClass::VTPrintFunctionClass;
     bool cancel = false;
@@ -441,11 +464,16 @@ struct WatchedPrint : VTPrintFunctionClass {
     unsigned modal = 0;
     void Print(LPrintSurface& surface) override
     {
-        GtkWindow* progress = FindWindowTitled("Skriver ut");
-        sawProgress = progress != nullptr;
-        modal = LModalCounter::Count();
-        if (cancel && progress)
-            gtk_window_close(progress); // the window's close is Cancel
+        OnWindowThread([&] {
+            GtkWindow* progress = FindWindowTitled("Skriver ut");
+            sawProgress = progress != nullptr;
+            modal = LModalCounter::Count();
+            if (cancel && progress)
+                gtk_window_close(progress); // the window's close is Cancel
+        });
+        // The window's thread takes the stop in its own time.
+        for (int i = 0; cancel && sawProgress && i < 500 && !surface.IsStopped(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         VTPrintFunctionClass::Print(surface);
     }
 };
