@@ -3,17 +3,21 @@
 #include "lfw/gen/LSignalObject.h"
 #include "lfw/ios/LEventQueue.h"
 #include "lfw/ios/LProcessThread.h"
+#include "lfw/ios/LThread.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "platform/print/Print.h"
-#include "platform/system/WorkerQueue.h"
 #include "platform/ui/LView.h"
 
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -39,12 +43,52 @@ struct LPrintWork {
     std::atomic<int> finishResult { 0 };
 };
 
-// The workers of prints: one for each print under way, and for a stopped print the one still
-// letting go of its document.
-platform::system::WorkerQueue& PrintWorkers()
+// The thread of a print: it runs at the window's thread's priority, as the export's do, and
+// deletes itself at its end.
+class LPrintWorker : public LDetachedThread {
+public:
+    static constexpr int kNiceness = 10;
+
+    explicit LPrintWorker(std::function<void()> job)
+        : LDetachedThread("Utskrift")
+        , fJob(std::move(job))
+    {
+    }
+
+protected:
+    void ThreadFunction() override
+    {
+        // Below the window's thread, which then answers at once however long the pictures
+        // take to be written.
+        setpriority(PRIO_PROCESS, 0, kNiceness);
+        fJob();
+        // What the job held goes before the thread is counted as ended.
+        fJob = nullptr;
+    }
+
+private:
+    std::function<void()> fJob;
+};
+
+// The threads of prints: one for each print under way, and for a stopped print the one still
+// letting go of its document. Those still running when the program ends are waited for (each
+// ends at the picture it is writing).
+LDetachedThreadsOwner& PrintWorkers()
 {
-    static auto* queue = new platform::system::WorkerQueue("Utskrift", 4);
-    return *queue;
+    static LDetachedThreadsOwner owner;
+    return owner;
+}
+
+// Runs the job on a print's thread of its own; false when none could be made.
+bool StartPrintWorker(std::function<void()> job)
+{
+    auto* worker = new LPrintWorker(std::move(job));
+    PrintWorkers().Link(worker);
+    if (worker->StartDetached(PrintWorkers(), LThread::GetPriority(pthread_self())) != 0) {
+        PrintWorkers().Destruct(worker);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -119,7 +163,7 @@ public:
         auto work = std::make_shared<LPrintWork>();
         LPrintSurface& surface = mSurface;
         LPrintFunction& function = mFunction;
-        const bool started = PrintWorkers().Add(
+        const bool started = StartPrintWorker(
             [work, doc = std::shared_ptr(document), &surface, &function]() mutable {
                 // The caller's surface and function are used until the pages are painted, and
                 // never after: the window's thread waits for that much in any case.

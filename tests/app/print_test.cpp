@@ -362,6 +362,50 @@ TEST_F(Print, PhotosArePrintedFromTheirOwnPixels)
         EXPECT_EQ(static_cast<VTOverlayImage*>(o)->image->GetRefCount(), 1);
 }
 
+// What the panel leaves to the program is made as before: the copies (a photo's pixels once in
+// the file, however many copies), and the scale, about the sheet's top-left corner.
+TEST_F(Print, CopiesAndScaleChosenInThePanelAreMade)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    auto project = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    sample::AddPhotos(*project->templates.GetAt(0), 2, 300, 200);
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetHead();
+    auto print = [&](const char* name) {
+        LPrintSettings settings;
+        VTPrintSettingsForLayout(settings, *project->GetLabelLayout(), *page);
+        VTPrintFunctionClass function(project.get(), page, &settings.imageableWidth, true);
+        const std::string pdf = PrintToFile(name);
+        EXPECT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, function));
+        return pdf;
+    };
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_N_COPIES, "3");
+    std::string pdf = print("copies.pdf");
+    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("Pages:           3\n"), std::string::npos);
+    // Every page shows the same two image objects.
+    const std::string objects = ShellOutput(
+        "pdfimages -list '" + pdf + "' | awk 'NR > 2 { print $1, $11 }' | sort -u | wc -l");
+    EXPECT_EQ(std::atoi(objects.c_str()), 6);
+    EXPECT_EQ(std::atoi(ShellOutput(
+                  "pdfimages -list '" + pdf + "' | awk 'NR > 2 { print $11 }' | sort -u | wc -l")
+                            .c_str()),
+        2);
+
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_N_COPIES, "1");
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_SCALE, "50");
+    pdf = print("half.pdf");
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_SCALE, "100");
+    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("Pages:           1\n"), std::string::npos);
+    // The disc's red ring, 57.5 mm about the sheet's centre, now about half of it.
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_GT(r.width, 590);
+    const double k = 72 / 25.4;
+    const double cx = 105 * k / 2, cy = 148.5 * k / 2;
+    EXPECT_TRUE(IsRed(r.At(int(cx + 25 * k), int(cy))));
+    EXPECT_FALSE(IsRed(r.At(int(cx + 31 * k), int(cy))));
+    EXPECT_FALSE(IsRed(r.At(int(105 * k + 40 * k), int(148.5 * k))));
+}
+
 TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)
 {
     if (!uitest::Init())
