@@ -295,7 +295,11 @@ void LPaintSurface::DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, fl
 void LPaintSurface::SetPageStop(LPaintContext& ctx, const std::atomic<bool>* stop)
 {
     cairo_t* cr = ctx.GetPlatformContext();
-    if (!stop || !cr || DrawsOntoPixels(cr))
+    // A PDF document stops writing at the first write its owner refuses. A PostScript one
+    // writes its pages into a file of its own first and is given its pictures through patterns
+    // that can hand out a pixel in their place (the PDF surface keeps copies of such patterns
+    // to its end: they are not used where they are not needed).
+    if (!stop || !cr || cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_PS)
         return;
     if (PagePictures* kept = PicturesOf(cairo_get_target(cr)))
         kept->stop = stop;

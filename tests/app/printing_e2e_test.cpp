@@ -204,8 +204,8 @@ TEST_P(PrintingPhotos, WholeToPdfAndPostScript)
             (unsigned long long)(pixels / 1024));
         EXPECT_EQ(PicturesInFile(file, format), count) << name;
         // Once the pictures outweigh what any print costs (the print system's modules, the
-        // fonts): at most one copy of them.
-        if (count == 20) {
+        // fonts): at most one copy of them. The address sanitizer keeps freed memory a while.
+        if (count == 20 && kSlowdown == 1) {
             EXPECT_LT(uint64_t(std::max(riseKb, 0LL)) * 1024, pixels) << name;
         }
         unlink(file.c_str());
@@ -332,9 +332,11 @@ TEST_F(Printing, TheProgressWindowMovesWhileAPrintIsMade)
 // and leaves no file behind, the program going on as before.
 TEST_F(Printing, AvbrytEndsAPrintAtOnce)
 {
+    // The program's temporary folder is the test's own.
+    const std::string tmp = s.dir + "/tmp";
+    mkdir(tmp.c_str(), 0700);
+    s.Set("TMPDIR", tmp);
     ASSERT_TRUE(Start(20));
-    const std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    const std::string tmpBefore = Shell("ls -A " + Quote(tmp));
     XRect panel {};
     ASSERT_TRUE(OpenPanel(Format::PostScript, panel));
     PressPrint(panel);
@@ -355,7 +357,7 @@ TEST_F(Printing, AvbrytEndsAPrintAtOnce)
     // Nothing is written, then or later: the print's worker lets go of its document on its own.
     WaitProcessQuiet(program->Pid(), 60000 * kSlowdown);
     EXPECT_FALSE(Exists(Output(Format::PostScript)));
-    EXPECT_EQ(Shell("ls -A " + Quote(tmp)), tmpBefore);
+    EXPECT_EQ(Shell("ls -A " + Quote(tmp)), "");
     // The window answers, and the project is as it was.
     const double idle = IdleReference(view, xid);
     EXPECT_LT(idle, AnswerBound(0));
