@@ -15,8 +15,8 @@
 #include <functional>
 #include <memory>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <utility>
 
 namespace {
@@ -43,8 +43,8 @@ struct LPrintWork {
     std::atomic<int> finishResult { 0 };
 };
 
-// The thread of a print: it runs at the window's thread's priority, as the export's do, and
-// deletes itself at its end.
+// The thread of a print: it starts with the window's thread's scheduling, as the export's do,
+// runs nicer than it, and deletes itself at its end.
 class LPrintWorker : public LDetachedThread {
 public:
     static constexpr int kNiceness = 10;

@@ -99,7 +99,9 @@ public:
     int GetFailedPageStarts() const { return mFailedPageStarts; }
 
 protected:
-    LProcessInterface* mProgress = nullptr; // the progress window while pages are painted
+    // The progress window while the document is made: the window's thread's (painters, which
+    // run on the print's thread, ask IsStopped).
+    LProcessInterface* mProgress = nullptr;
     int mPageWidth = 0; // points, rounded
     int mPageHeight = 0;
     LPaintContext mContext;

@@ -309,25 +309,26 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     // here where the printer does not make them; pages per sheet, reverse order and a preview
     // of the print system's own are not offered (the print preview is the application's).
     GtkWidget* panel = gtk_print_unix_dialog_new(nullptr, parent);
-    GtkPrintUnixDialog* unix = GTK_PRINT_UNIX_DIALOG(panel);
-    gtk_print_unix_dialog_set_manual_capabilities(unix,
+    GtkPrintUnixDialog* dialog = GTK_PRINT_UNIX_DIALOG(panel);
+    gtk_print_unix_dialog_set_manual_capabilities(dialog,
         GtkPrintCapabilities(GTK_PRINT_CAPABILITY_PAGE_SET | GTK_PRINT_CAPABILITY_COPIES
             | GTK_PRINT_CAPABILITY_COLLATE | GTK_PRINT_CAPABILITY_SCALE));
-    gtk_print_unix_dialog_set_settings(unix, settings);
-    gtk_print_unix_dialog_set_page_setup(unix, setup);
-    gtk_print_unix_dialog_set_embed_page_setup(unix, TRUE);
+    gtk_print_unix_dialog_set_settings(dialog, settings);
+    gtk_print_unix_dialog_set_page_setup(dialog, setup);
+    gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
     g_object_unref(settings);
     g_object_unref(setup);
     const gint response = gtk_dialog_run(GTK_DIALOG(panel));
-    GtkPrinter* printer
-        = response == GTK_RESPONSE_OK ? gtk_print_unix_dialog_get_selected_printer(unix) : nullptr;
+    GtkPrinter* printer = response == GTK_RESPONSE_OK
+        ? gtk_print_unix_dialog_get_selected_printer(dialog)
+        : nullptr;
     if (!printer) {
         gtk_widget_destroy(panel);
         return Result::Cancelled;
     }
     g_object_ref(printer);
-    GtkPrintSettings* chosen = gtk_print_unix_dialog_get_settings(unix);
-    GtkPageSetup* chosenSetup = gtk_page_setup_copy(gtk_print_unix_dialog_get_page_setup(unix));
+    GtkPrintSettings* chosen = gtk_print_unix_dialog_get_settings(dialog);
+    GtkPageSetup* chosenSetup = gtk_page_setup_copy(gtk_print_unix_dialog_get_page_setup(dialog));
     gtk_widget_destroy(panel);
     // What the user chose is kept for the next print, whatever comes of this one.
     g_object_unref(shared.settings);

@@ -113,7 +113,8 @@ public:
     // collated copies of a document of more than one page), its pages counted from the first.
     bool NextPass();
     // Puts the last page onto its sheets and completes the file, ready to be read from its
-    // start: 0, or an error (the error text set).
+    // start: 0, or an error (the error text set). Then lets go of the surface, and with it of
+    // the pictures its pages refer to: nothing more can be painted.
     int Finish();
     // The document is not wanted: from now on the file is not written, pictures still to be
     // written go out as a single pixel each, and Finish ends at the picture under way.

@@ -1,5 +1,7 @@
 #include "platform/print/Print.h"
 
+#include "platform/system/WorkerQueue.h"
+
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
 #include <cairo-svg.h>
@@ -103,8 +105,14 @@ Document::~Document()
         cairo_surface_destroy(mNowhere);
     if (mSurface)
         cairo_surface_destroy(mSurface);
-    if (mFd >= 0)
-        close(mFd);
+    if (mFd >= 0) {
+        // The last close of a file of gigabytes gives back its blocks, which takes the system a
+        // while: it is done aside (or here, when no thread can do it).
+        static platform::system::WorkerQueue closing("Utskriftsfiler");
+        const int fd = mFd;
+        if (!closing.Add([fd] { close(fd); }))
+            close(fd);
+    }
 }
 
 bool Document::IsValid() const
@@ -349,28 +357,34 @@ int Document::Finish()
 {
     if (mOpen)
         EndPage();
+    int result = 0;
     if (!mSurface || mFailed) {
-        if (mSurface)
-            cairo_surface_finish(mSurface);
-        return Stopped() ? kErrorStopped : kErrorCairo;
+        result = Stopped() ? kErrorStopped : kErrorCairo;
+    } else {
+        ShowPending(false);
+        cairo_surface_finish(mSurface);
+        cairo_status_t status = cairo_surface_status(mSurface);
+        if (status == CAIRO_STATUS_SUCCESS && !mBuffer.empty() && !FlushBuffer())
+            status = CAIRO_STATUS_WRITE_ERROR;
+        if (Stopped()) {
+            result = kErrorStopped;
+        } else if (status != CAIRO_STATUS_SUCCESS) {
+            Fail(status);
+            result = kErrorCairo;
+        } else if (lseek(mFd, 0, SEEK_SET) != 0) {
+            mWriteErrno = errno;
+            Fail(CAIRO_STATUS_WRITE_ERROR);
+            result = kErrorCairo;
+        }
     }
-    ShowPending(false);
-    cairo_surface_finish(mSurface);
-    cairo_status_t status = cairo_surface_status(mSurface);
-    if (status == CAIRO_STATUS_SUCCESS && !mBuffer.empty() && !FlushBuffer())
-        status = CAIRO_STATUS_WRITE_ERROR;
-    if (Stopped())
-        return kErrorStopped;
-    if (status != CAIRO_STATUS_SUCCESS) {
-        Fail(status);
-        return kErrorCairo;
+    // The surface goes here, on the thread that finished it: letting go of its pages' pictures
+    // copies what the surface still holds of them (a picture at a time), which is no work for
+    // the thread that destroys the document.
+    if (mSurface) {
+        cairo_surface_destroy(mSurface);
+        mSurface = nullptr;
     }
-    if (lseek(mFd, 0, SEEK_SET) != 0) {
-        mWriteErrno = errno;
-        Fail(CAIRO_STATUS_WRITE_ERROR);
-        return kErrorCairo;
-    }
-    return 0;
+    return result;
 }
 
 } // namespace platform::print
