@@ -26,7 +26,8 @@ public:
     }
 
     // Paints the page: nothing without a page. A page the print system cannot start is not
-    // painted; its error is kept (GetPageStartError) and the page is skipped.
+    // painted; its error is kept (GetPageStartError) and the page is skipped. Runs on the
+    // print's thread while the window takes no input.
     void Print(LPrintSurface& surface) override;
     // True for a disc layout and for the layout's own paper; otherwise the user is asked with a
     // warning whose default button refuses, and only the go-on button prints.

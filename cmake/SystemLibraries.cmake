@@ -3,9 +3,9 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
 pkg_check_modules(VT_GLIB REQUIRED IMPORTED_TARGET glib-2.0 gobject-2.0 gio-2.0)
-pkg_check_modules(VT_CAIRO REQUIRED IMPORTED_TARGET cairo cairo-pdf cairo-png)
+pkg_check_modules(VT_CAIRO REQUIRED IMPORTED_TARGET cairo cairo-pdf cairo-ps cairo-svg cairo-png)
 pkg_check_modules(VT_PANGO REQUIRED IMPORTED_TARGET pango pangocairo fontconfig)
-pkg_check_modules(VT_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11)
+pkg_check_modules(VT_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 gtk+-unix-print-3.0 x11)
 pkg_check_modules(VT_IMAGEIO REQUIRED IMPORTED_TARGET libpng libjpeg)
 find_library(VT_GIF_LIBRARY gif REQUIRED)
 

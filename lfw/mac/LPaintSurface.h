@@ -14,6 +14,7 @@
 #include "lfw/mac/LLineStyle.h"
 #include "lfw/mac/LPaintContext.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -61,6 +62,14 @@ public:
     static void DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float y, float w,
         float h, float alpha, LImageInterpolationMode mode,
         std::shared_ptr<const void> owner = nullptr);
+    // A page description whose writing may be given up: the pictures drawn from now on into
+    // the page description the context draws into (by reference, see DrawImage) are written out
+    // only while stop is false; once it is set, each picture still to be written goes out as a
+    // single pixel, so that a document no longer wanted is done with in the time of the picture
+    // under way. For PostScript pages, which write themselves whole before their owner sees a
+    // byte (a PDF page stops at the first write its owner refuses). The flag outlives the page
+    // description. Null does nothing.
+    static void SetPageStop(LPaintContext& ctx, const std::atomic<bool>* stop);
     // The same for a picture already made an image surface of iw x ih pixels.
     static void DrawImageSurface(LPaintContext& ctx, cairo_surface_t* image, int iw, int ih,
         float x, float y, float w, float h, float alpha);

@@ -3,6 +3,7 @@
 #include "lfw/graphics/LCGImageRefReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -58,20 +59,28 @@ bool AllOpaque(const LImageBuffer& buffer)
 // A picture a page refers to: surfaces over its pixels where they are (the colours) and over its
 // alpha (the mask, when it has one), and what keeps the pixels. The page description holds them
 // until it is destroyed: it reads the pixels when it writes the page out, later than the drawing.
+// On a page whose writing may be given up (SetPageStop) the page is given the picture through
+// patterns that hand out the surfaces when the page is written, or a pixel in their place once
+// the flag is set; every surface handed out lives as long as the picture, since the page may
+// look at what it was handed after letting go of it.
 struct PagePicture {
     std::shared_ptr<const void> owner;
     cairo_surface_t* colours = nullptr;
     cairo_surface_t* mask = nullptr;
+    const std::atomic<bool>* stop = nullptr;
+    cairo_surface_t* colourPixel = nullptr; // made on first need
+    cairo_surface_t* maskPixel = nullptr;
 
     PagePicture() = default;
     PagePicture(const PagePicture&) = delete;
     PagePicture& operator=(const PagePicture&) = delete;
     ~PagePicture()
     {
-        // The mask first: it is the page's own. The colours' surface is let go of before the
-        // owner, which may free the pixels.
-        if (mask)
-            cairo_surface_destroy(mask);
+        // The page's own surfaces first. The colours' surface is let go of before the owner,
+        // which may free the pixels.
+        for (cairo_surface_t* own : { mask, colourPixel, maskPixel })
+            if (own)
+                cairo_surface_destroy(own);
         if (colours)
             cairo_surface_destroy(colours);
     }
@@ -79,6 +88,7 @@ struct PagePicture {
 
 struct PagePictures {
     std::vector<std::unique_ptr<PagePicture>> pictures;
+    const std::atomic<bool>* stop = nullptr;
 };
 
 const cairo_user_data_key_t kPagePicturesKey = {};
@@ -97,6 +107,18 @@ PagePictures* PicturesOf(cairo_surface_t* target)
         return nullptr;
     }
     return kept;
+}
+
+// The surface a pattern of a picture hands out: its own, or a pixel once the page is stopped.
+cairo_surface_t* HandOut(PagePicture& picture, bool mask)
+{
+    cairo_surface_t* own = mask ? picture.mask : picture.colours;
+    if (!picture.stop->load(std::memory_order_acquire))
+        return cairo_surface_reference(own);
+    cairo_surface_t*& pixel = mask ? picture.maskPixel : picture.colourPixel;
+    if (!pixel)
+        pixel = cairo_image_surface_create(mask ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_RGB24, 1, 1);
+    return cairo_surface_reference(pixel);
 }
 
 // Whether the page can refer to the buffer's pixels as they are stored: 32 bits a pixel in a
@@ -133,11 +155,30 @@ cairo_surface_t* AlphaMask(const LImageBuffer& buffer, unsigned alpha)
     return mask;
 }
 
-// A pattern of the surface, whose pixels are the buffer's stored rows: a bottom-up buffer is
-// turned over by the pattern's matrix.
-cairo_pattern_t* StoredRowsPattern(cairo_surface_t* surface, const LImageBuffer& buffer)
+// The pattern of a picture's colours (or of its mask), whose pixels are the buffer's stored
+// rows: a bottom-up buffer is turned over by the pattern's matrix. With a stop flag the pattern
+// hands the surface out when the page is written (HandOut).
+cairo_pattern_t* StoredRowsPattern(PagePicture& picture, const LImageBuffer& buffer, bool mask)
 {
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
+    cairo_pattern_t* pattern = nullptr;
+    if (picture.stop) {
+        pattern = cairo_pattern_create_raster_source(&picture,
+            mask ? CAIRO_CONTENT_ALPHA : CAIRO_CONTENT_COLOR, buffer.GetWidth(),
+            buffer.GetHeight());
+        cairo_raster_source_pattern_set_acquire(
+            pattern,
+            mask
+            ? [](cairo_pattern_t*, void* data, cairo_surface_t*, const cairo_rectangle_int_t*)
+                  -> cairo_surface_t* { return HandOut(*static_cast<PagePicture*>(data), true); }
+            : [](cairo_pattern_t*, void* data, cairo_surface_t*, const cairo_rectangle_int_t*)
+                  -> cairo_surface_t* { return HandOut(*static_cast<PagePicture*>(data), false); },
+            [](cairo_pattern_t*, void*, cairo_surface_t* surface) {
+                cairo_surface_destroy(surface);
+            });
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_NONE);
+    } else {
+        pattern = cairo_pattern_create_for_surface(mask ? picture.mask : picture.colours);
+    }
     if (buffer.IsBottomUp()) {
         cairo_matrix_t flip;
         cairo_matrix_init(&flip, 1, 0, 0, -1, 0, buffer.GetHeight());
@@ -192,9 +233,10 @@ void DrawIntoPage(LPaintContext& ctx, const LImageBuffer& buffer, float x, float
         }
         if (made) {
             picture->owner = std::move(owner);
-            colours = StoredRowsPattern(picture->colours, buffer);
+            picture->stop = kept->stop;
+            colours = StoredRowsPattern(*picture, buffer, false);
             if (picture->mask)
-                mask = StoredRowsPattern(picture->mask, buffer);
+                mask = StoredRowsPattern(*picture, buffer, true);
             kept->pictures.push_back(std::move(picture));
         }
     }
@@ -248,6 +290,19 @@ void LPaintSurface::DrawImage(LPaintContext& ctx, const LImageBuffer& buffer, fl
     DrawImageSurface(ctx, image, cairo_image_surface_get_width(image),
         cairo_image_surface_get_height(image), x, y, w, h, alpha);
     cairo_surface_destroy(image);
+}
+
+void LPaintSurface::SetPageStop(LPaintContext& ctx, const std::atomic<bool>* stop)
+{
+    cairo_t* cr = ctx.GetPlatformContext();
+    // A PDF document stops writing at the first write its owner refuses. A PostScript one
+    // writes its pages into a file of its own first and is given its pictures through patterns
+    // that can hand out a pixel in their place (the PDF surface keeps copies of such patterns
+    // to its end: they are not used where they are not needed).
+    if (!stop || !cr || cairo_surface_get_type(cairo_get_target(cr)) != CAIRO_SURFACE_TYPE_PS)
+        return;
+    if (PagePictures* kept = PicturesOf(cairo_get_target(cr)))
+        kept->stop = stop;
 }
 
 void LPaintSurface::DrawImageSurface(LPaintContext& ctx, cairo_surface_t* image, int iw, int ih,

@@ -1,12 +1,23 @@
 #include "lfw/mac/LPrintSurface.h"
 
+#include "lfw/gen/LSignalObject.h"
+#include "lfw/ios/LEventQueue.h"
+#include "lfw/ios/LProcessThread.h"
+#include "lfw/ios/LThread.h"
+#include "lfw/mac/LAlert.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "platform/print/Print.h"
 #include "platform/ui/LView.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <pthread.h>
+#include <string>
+#include <sys/resource.h>
+#include <utility>
 
 namespace {
 
@@ -20,6 +31,64 @@ constexpr int kErrorCancelled = -128; // the user stopped the print
 double PointsFromMm(double mm)
 {
     return mm / 25.4 * 72.0;
+}
+
+// The part of a print that its worker and the window's thread share. The worker has the pages
+// painted, says so, finishes the document and says so; the window's thread waits for both, and
+// may stop waiting for the second when the user stops the print: the document, held here and by
+// the worker, is then let go of on the worker, which by then touches nothing else.
+struct LPrintWork {
+    LSignalObject painted, finished;
+    std::atomic<bool> paintingDone { false };
+    std::atomic<int> finishResult { 0 };
+};
+
+// The thread of a print: it starts with the window's thread's scheduling, as the export's do,
+// runs nicer than it, and deletes itself at its end.
+class LPrintWorker : public LDetachedThread {
+public:
+    static constexpr int kNiceness = 10;
+
+    explicit LPrintWorker(std::function<void()> job)
+        : LDetachedThread("Utskrift")
+        , fJob(std::move(job))
+    {
+    }
+
+protected:
+    void ThreadFunction() override
+    {
+        // Below the window's thread, which then answers at once however long the pictures
+        // take to be written.
+        setpriority(PRIO_PROCESS, 0, kNiceness);
+        fJob();
+        // What the job held goes before the thread is counted as ended.
+        fJob = nullptr;
+    }
+
+private:
+    std::function<void()> fJob;
+};
+
+// The threads of prints: one for each print under way, and for a stopped print the one still
+// letting go of its document. Those still running when the program ends are waited for (each
+// ends at the picture it is writing).
+LDetachedThreadsOwner& PrintWorkers()
+{
+    static LDetachedThreadsOwner owner;
+    return owner;
+}
+
+// Runs the job on a print's thread of its own; false when none could be made.
+bool StartPrintWorker(std::function<void()> job)
+{
+    auto* worker = new LPrintWorker(std::move(job));
+    PrintWorkers().Link(worker);
+    if (worker->StartDetached(PrintWorkers(), LThread::GetPriority(pthread_self())) != 0) {
+        PrintWorkers().Destruct(worker);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -66,10 +135,13 @@ public:
         return mFunction.CanPrint(mOwner, s);
     }
 
-    void Print(platform::print::Document& document, const platform::print::Choices&) override
+    platform::print::Result Print(const std::shared_ptr<platform::print::Document>& document,
+        const platform::print::Choices&, std::string& error) override
     {
-        // From here on painting and spooling run under a progress window whose Cancel stops
-        // the print; DoPrint closes it once the print system is done.
+        using platform::print::Result;
+        // From here on painting, writing and handing the document over run under a progress
+        // window whose "Avbryt" stops the print; DoPrint closes it once the print system has
+        // the document.
         mProgress = std::make_unique<LProcessDialogRunInterface>("Skriver ut");
         if (mProgress->_Open(mOwner, false)) {
             mProgress->OpenModalWindow();
@@ -86,17 +158,62 @@ public:
             0, 0, int16_t(mSurface.mPageWidth), int16_t(mSurface.mPageHeight));
         mSurface.mPagesStarted = 0;
         mSurface.mFailedPageStarts = 0;
-        mSurface.mDocument = &document;
-        mFunction.Print(mSurface);
-        // A page the painter left open is ended with the document.
-        while (mSurface.mOpenPages > 0 && mSurface.mContext.GetPlatformContext())
-            mSurface.LPrintSurface::EndPage();
+        mSurface.mDocument = document.get();
+
+        auto work = std::make_shared<LPrintWork>();
+        LPrintSurface& surface = mSurface;
+        LPrintFunction& function = mFunction;
+        const bool started = StartPrintWorker(
+            [work, doc = std::shared_ptr(document), &surface, &function]() mutable {
+                // The caller's surface and function are used until the pages are painted, and
+                // never after: the window's thread waits for that much in any case.
+                do {
+                    function.Print(surface);
+                    // A page the painter left open is ended with the document.
+                    while (surface.mOpenPages > 0 && surface.mContext.GetPlatformContext())
+                        surface.LPrintSurface::EndPage();
+                } while (!doc->Stopped() && doc->NextPass());
+                work->paintingDone.store(true, std::memory_order_release);
+                work->painted.Signal();
+                work->finishResult.store(doc->Finish(), std::memory_order_release);
+                // Let go of before the window's thread hears of it: the one that holds the
+                // document last destroys it, and with it the page's hold on the pictures.
+                doc.reset();
+                work->finished.Signal();
+            });
+        if (!started) {
+            mSurface.mDocument = nullptr;
+            error = platform::print::FailureText("ingen tråd kunde startas för utskriften.");
+            return Result::Failed;
+        }
+        if (!Wait(work->painted)) {
+            // Stopped: no more pages start; the page under way is painted to its end (the
+            // caller's objects are in use until then), and the document is left to its worker.
+            document->Stop();
+            if (mProgress)
+                mProgress->SetStatus(LProcessThread::kStoppingText, 0);
+            LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+                work->painted, [] { return false; }, false, 0);
+        }
+        (void)work->paintingDone.load(std::memory_order_acquire);
         mSurface.mDocument = nullptr;
+        if (document->Stopped())
+            return Result::Cancelled;
+        if (!Wait(work->finished)) {
+            // Stopped while the document is written: it is not printed, and its worker ends
+            // at the picture it is writing, on its own.
+            document->Stop();
+            return Result::Cancelled;
+        }
+        if (work->finishResult.load(std::memory_order_acquire) == 0)
+            return Result::Printed;
+        if (document->Stopped())
+            return Result::Cancelled;
+        error = document->GetErrorText();
+        return Result::Failed;
     }
 
-    bool Cancelled() override { return mProgress && mProgress->IsToStop(); }
-
-    // Ends the progress window (after the print system is done with the pages).
+    // Ends the progress window (after the print system is done with the document).
     void Finish()
     {
         mSurface.mProgress = nullptr;
@@ -106,6 +223,17 @@ public:
     }
 
 private:
+    // Waits for the signal with the loop turning: false when the user stopped the print first.
+    bool Wait(const LSignalObject& signal)
+    {
+        if (!mProgress) {
+            LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+                signal, [] { return false; }, false, 0);
+            return true;
+        }
+        return mProgress->ProcessWaitSignal(signal, LSIGNAL_WAIT_FOREVER) != LProcessResultStopped;
+    }
+
     std::unique_ptr<LProcessDialogRunInterface> mProgress;
     LPrintSurface& mSurface;
     LView* mOwner;
@@ -131,16 +259,21 @@ void LPrintSurface::GetPrintPaperMargins()
     mMarginY = int(mImageableY);
 }
 
+bool LPrintSurface::IsStopped() const
+{
+    return mDocument && mDocument->Stopped();
+}
+
 int LPrintSurface::StartPage()
 {
-    // Cancelled from the progress window: no more pages.
-    if (mProgress && mProgress->IsToStop()) {
-        ++mFailedPageStarts;
-        return kErrorCancelled;
-    }
     if (!mDocument) {
         ++mFailedPageStarts;
         return kErrorNoDocument;
+    }
+    // Stopped from the progress window: no more pages.
+    if (IsStopped()) {
+        ++mFailedPageStarts;
+        return kErrorCancelled;
     }
     int error = 0;
     cairo_t* cr = mDocument->BeginPage(error);
@@ -151,6 +284,8 @@ int LPrintSurface::StartPage()
     // The page context is in points from the paper's top-left corner, y down: that is the state
     // every transform reset returns to.
     mContext.SetPlatformContext(cr);
+    // Pictures still to be written when the print is stopped are written as a pixel each.
+    LPaintSurface::SetPageStop(mContext, &mDocument->StopFlag());
     mContext.SaveGState();
     mContext.RecordBaseTransform();
     ++mOpenPages;
@@ -197,6 +332,11 @@ bool LPrintSurface::DoPrint(
     platform::print::Result result = platform::print::Run(
         owner ? owner->ExistingWidget() : nullptr, request, delegate, &error);
     delegate.Finish();
+    if (result == platform::print::Result::Failed) {
+        LAlert alert(owner, error.c_str(), "Skriv ut");
+        alert.type = 2;
+        alert._Run();
+    }
     // A page that could not be started is missing from the printed document.
     return result == platform::print::Result::Printed && mFailedPageStarts == 0;
 }

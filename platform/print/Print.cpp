@@ -1,10 +1,13 @@
 #include "platform/print/Print.h"
 
 #include <gtk/gtk.h>
+#include <gtk/gtkunixprint.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <utility>
 
 namespace platform::print {
@@ -84,22 +87,6 @@ Shared& GetShared()
     return shared;
 }
 
-struct Operation {
-    Delegate* delegate = nullptr;
-    const Request* request = nullptr;
-    std::unique_ptr<Document> document;
-    bool refused = false;
-    bool empty = false;
-    bool cancelledWhilePrinting = false; // the user stopped it after the panel
-    GtkPageSetup* chosenSetup = nullptr; // the page setup the user chose
-
-    ~Operation()
-    {
-        if (chosenSetup)
-            g_object_unref(chosenSetup);
-    }
-};
-
 // The printable area on the sheet in the page's orientation, points. A page setup keeps its
 // margins for the sheet upright (portrait); a landscape page is that sheet turned a quarter
 // counter-clockwise, so its left margin is the sheet's bottom one and its top margin the
@@ -132,9 +119,8 @@ void PrintableArea(GtkPageSetup* setup, double& x, double& y, double& width, dou
 }
 
 void ReadChoices(
-    GtkPrintOperation* op, GtkPrintContext* context, const Request& request, Choices& choices)
+    GtkPrintSettings* settings, GtkPageSetup* setup, const Request& request, Choices& choices)
 {
-    GtkPageSetup* setup = gtk_print_context_get_page_setup(context);
     choices.paperWidth = gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS);
     choices.paperHeight = gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS);
     PrintableArea(setup, choices.imageableX, choices.imageableY, choices.imageableWidth,
@@ -152,7 +138,7 @@ void ReadChoices(
         choices.paperName = gtk_paper_size_get_display_name(paper);
     choices.firstPage = request.firstPage;
     choices.lastPage = request.lastPage;
-    if (GtkPrintSettings* settings = gtk_print_operation_get_print_settings(op)) {
+    if (settings) {
         choices.copies = std::max(1, gtk_print_settings_get_n_copies(settings));
         if (const char* printer = gtk_print_settings_get_printer(settings))
             choices.printerName = printer;
@@ -168,46 +154,6 @@ void ReadChoices(
     }
 }
 
-void OnBeginPrint(GtkPrintOperation* op, GtkPrintContext* context, gpointer data)
-{
-    auto* run = static_cast<Operation*>(data);
-    Choices choices;
-    ReadChoices(op, context, *run->request, choices);
-    if (!run->chosenSetup)
-        run->chosenSetup = gtk_page_setup_copy(gtk_print_context_get_page_setup(context));
-    if (!run->delegate->Confirm(choices)) {
-        run->refused = true;
-        gtk_print_operation_cancel(op);
-        return;
-    }
-    run->document = std::make_unique<Document>(choices.paperWidth, choices.paperHeight);
-    run->delegate->Print(*run->document, choices);
-    if (run->delegate->Cancelled()) {
-        run->cancelledWhilePrinting = true;
-        gtk_print_operation_cancel(op);
-        return;
-    }
-    size_t pages = run->document->GetPageCount();
-    if (pages == 0) {
-        run->empty = true;
-        gtk_print_operation_cancel(op);
-        return;
-    }
-    gtk_print_operation_set_n_pages(op, int(std::min<size_t>(pages, 0x7FFFFFFF)));
-}
-
-void OnDrawPage(GtkPrintOperation* op, GtkPrintContext* context, gint page, gpointer data)
-{
-    auto* run = static_cast<Operation*>(data);
-    if (run->delegate->Cancelled()) {
-        run->cancelledWhilePrinting = true;
-        gtk_print_operation_cancel(op);
-        return;
-    }
-    if (run->document && page >= 0)
-        run->document->ReplayPage(size_t(page), gtk_print_context_get_cairo_context(context));
-}
-
 GtkPaperSize* MakePaper(const Request& request)
 {
     if (!(request.paperWidth > 0 && request.paperHeight > 0))
@@ -219,79 +165,119 @@ GtkPaperSize* MakePaper(const Request& request)
     return gtk_paper_size_new_custom("vorantel-custom", "Anpassad", w, h, GTK_UNIT_POINTS);
 }
 
+// The format the printer takes: PDF where it does, else PostScript; the print-to-file printer
+// takes the one chosen in the panel (it says it takes only that one), which may be SVG. False
+// when the printer takes none of them.
+bool FormatFor(GtkPrinter* printer, GtkPrintSettings* settings, Sheets::Format& format)
+{
+    if (gtk_printer_accepts_pdf(printer)) {
+        format = Sheets::Format::PDF;
+        return true;
+    }
+    if (gtk_printer_accepts_ps(printer)) {
+        format = Sheets::Format::PostScript;
+        return true;
+    }
+    const char* named = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT);
+    if (named && std::strcmp(named, "svg") == 0) {
+        format = Sheets::Format::SVG;
+        return true;
+    }
+    return false;
+}
+
+// How the pages go onto the sheets: what the job leaves to the application (the print system
+// has taken the rest from the settings when the job was made).
+Sheets SheetsFor(GtkPrintJob* job, GtkPrintSettings* settings, GtkPageSetup* setup)
+{
+    Sheets sheets;
+    GtkPaperSize* paper = gtk_page_setup_get_paper_size(setup);
+    sheets.paperWidth = gtk_paper_size_get_width(paper, GTK_UNIT_POINTS);
+    sheets.paperHeight = gtk_paper_size_get_height(paper, GTK_UNIT_POINTS);
+    sheets.pageWidth = gtk_page_setup_get_paper_width(setup, GTK_UNIT_POINTS);
+    sheets.pageHeight = gtk_page_setup_get_paper_height(setup, GTK_UNIT_POINTS);
+    switch (gtk_page_setup_get_orientation(setup)) {
+    case GTK_PAGE_ORIENTATION_LANDSCAPE:
+        sheets.orientation = 1;
+        break;
+    case GTK_PAGE_ORIENTATION_REVERSE_PORTRAIT:
+        sheets.orientation = 2;
+        break;
+    case GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE:
+        sheets.orientation = 3;
+        break;
+    default:
+        sheets.orientation = 0;
+        break;
+    }
+    sheets.turn = gtk_print_job_get_rotate(job);
+    sheets.scale = gtk_print_job_get_scale(job);
+    sheets.copies = std::max(1, gtk_print_job_get_num_copies(job));
+    sheets.collate = gtk_print_job_get_collate(job);
+    switch (gtk_print_job_get_page_set(job)) {
+    case GTK_PAGE_SET_EVEN:
+        sheets.pageSet = 1;
+        break;
+    case GTK_PAGE_SET_ODD:
+        sheets.pageSet = 2;
+        break;
+    default:
+        sheets.pageSet = 0;
+        break;
+    }
+    if (gtk_print_job_get_pages(job) == GTK_PRINT_PAGES_RANGES) {
+        int count = 0;
+        GtkPageRange* ranges = gtk_print_job_get_page_ranges(job, &count);
+        for (int i = 0; ranges && i < count; ++i)
+            sheets.ranges.emplace_back(ranges[i].start, ranges[i].end);
+        // A range that chooses nothing chooses nothing: no page is printed.
+        if (sheets.ranges.empty())
+            sheets.ranges.emplace_back(-1, -1);
+    }
+    const double lpi = gtk_print_settings_get_printer_lpi(settings);
+    sheets.fallbackResolution = lpi > 0 ? 2 * lpi : 300;
+    return sheets;
+}
+
+// The end of a job's hand-over to the print system.
+struct Sent {
+    bool done = false;
+    std::string error;
+};
+
+void OnSent(GtkPrintJob*, gpointer data, const GError* error)
+{
+    auto* sent = static_cast<Sent*>(data);
+    if (error)
+        sent->error = error->message ? error->message : "?";
+    sent->done = true;
+}
+
+// Hands the finished document to the print system and waits, the loop turning, until it has
+// taken it: "" or the reason it did not, in Swedish.
+std::string Send(GtkPrintJob* job, const Document& document)
+{
+    GError* gerror = nullptr;
+    if (!gtk_print_job_set_source_fd(job, document.GetFileDescriptor(), &gerror)) {
+        std::string text = FailureText(std::string("utskriftsfilen kunde inte lämnas till "
+                                                   "skrivaren (")
+            + (gerror && gerror->message ? gerror->message : "?") + ").");
+        if (gerror)
+            g_error_free(gerror);
+        return text;
+    }
+    Sent sent;
+    gtk_print_job_send(job, OnSent, &sent, nullptr);
+    while (!sent.done)
+        g_main_context_iteration(nullptr, TRUE);
+    if (!sent.error.empty())
+        return FailureText("skrivaren tog inte emot utskriften (" + sent.error + ").");
+    if (gtk_print_job_get_status(job) == GTK_PRINT_STATUS_FINISHED_ABORTED)
+        return FailureText("skrivaren avbröt utskriften.");
+    return "";
+}
+
 } // namespace
-
-Document::Document(double paperWidth, double paperHeight)
-    : mPaperWidth(paperWidth)
-    , mPaperHeight(paperHeight)
-{
-}
-
-Document::~Document()
-{
-    if (mOpen)
-        cairo_destroy(mOpen);
-    for (cairo_surface_t* page : mPages)
-        cairo_surface_destroy(page);
-}
-
-cairo_t* Document::BeginPage(int& error)
-{
-    error = 0;
-    if (mOpen) {
-        error = kErrorPageOpen;
-        return nullptr;
-    }
-    // The whole sheet is recorded, margins included: what the printer cannot reach it leaves
-    // out itself, and nothing moves when the margins change.
-    cairo_rectangle_t extents { 0, 0, mPaperWidth, mPaperHeight };
-    cairo_surface_t* surface = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        error = kErrorCairo;
-        return nullptr;
-    }
-    cairo_t* cr = cairo_create(surface);
-    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-        error = kErrorCairo;
-        return nullptr;
-    }
-    mPages.push_back(surface);
-    mOpen = cr;
-    return cr;
-}
-
-int Document::EndPage()
-{
-    if (!mOpen)
-        return kErrorNoPage;
-    cairo_status_t status = cairo_status(mOpen);
-    cairo_destroy(mOpen);
-    mOpen = nullptr;
-    cairo_surface_t* page = mPages.back();
-    cairo_surface_flush(page);
-    if (status == CAIRO_STATUS_SUCCESS)
-        status = cairo_surface_status(page);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        // A broken page is not printed.
-        mPages.pop_back();
-        cairo_surface_destroy(page);
-        return kErrorCairo;
-    }
-    return 0;
-}
-
-void Document::ReplayPage(size_t i, cairo_t* cr) const
-{
-    if (i >= mPages.size() || !cr)
-        return;
-    cairo_save(cr);
-    cairo_set_source_surface(cr, mPages[i], 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-}
 
 Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::string* error)
 {
@@ -302,14 +288,6 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
             parent = GTK_WINDOW(top);
     }
     Shared& shared = GetShared();
-    GtkPrintOperation* op = gtk_print_operation_new();
-    gtk_print_operation_set_job_name(op, request.jobName.c_str());
-    gtk_print_operation_set_unit(op, GTK_UNIT_POINTS);
-    gtk_print_operation_set_embed_page_setup(op, TRUE);
-    // Pages are drawn on the paper's coordinates: a design lands where the PDF export and the
-    // preview put it on the sheet, whatever margins the printer or the page setup report.
-    gtk_print_operation_set_use_full_page(op, TRUE);
-
     GtkPrintSettings* settings = gtk_print_settings_copy(shared.settings);
     if (request.firstPage <= 1 && request.lastPage >= 65535) {
         gtk_print_settings_set_print_pages(settings, GTK_PRINT_PAGES_ALL);
@@ -319,9 +297,6 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
         gtk_print_settings_set_print_pages(settings, GTK_PRINT_PAGES_RANGES);
         gtk_print_settings_set_page_ranges(settings, &range, 1);
     }
-    gtk_print_operation_set_print_settings(op, settings);
-    g_object_unref(settings);
-
     GtkPageSetup* setup = gtk_page_setup_copy(shared.pageSetup);
     if (GtkPaperSize* paper = MakePaper(request)) {
         gtk_page_setup_set_paper_size_and_default_margins(setup, paper);
@@ -329,54 +304,76 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     }
     gtk_page_setup_set_orientation(
         setup, request.landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT);
-    gtk_print_operation_set_default_page_setup(op, setup);
+
+    // The panel. Copies, the pages chosen by range or as odd or even, and the scale are made
+    // here where the printer does not make them; pages per sheet, reverse order and a preview
+    // of the print system's own are not offered (the print preview is the application's).
+    GtkWidget* panel = gtk_print_unix_dialog_new(nullptr, parent);
+    GtkPrintUnixDialog* dialog = GTK_PRINT_UNIX_DIALOG(panel);
+    gtk_print_unix_dialog_set_manual_capabilities(dialog,
+        GtkPrintCapabilities(GTK_PRINT_CAPABILITY_PAGE_SET | GTK_PRINT_CAPABILITY_COPIES
+            | GTK_PRINT_CAPABILITY_COLLATE | GTK_PRINT_CAPABILITY_SCALE));
+    gtk_print_unix_dialog_set_settings(dialog, settings);
+    gtk_print_unix_dialog_set_page_setup(dialog, setup);
+    gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
+    g_object_unref(settings);
     g_object_unref(setup);
+    const gint response = gtk_dialog_run(GTK_DIALOG(panel));
+    GtkPrinter* printer = response == GTK_RESPONSE_OK
+        ? gtk_print_unix_dialog_get_selected_printer(dialog)
+        : nullptr;
+    if (!printer) {
+        gtk_widget_destroy(panel);
+        return Result::Cancelled;
+    }
+    g_object_ref(printer);
+    GtkPrintSettings* chosen = gtk_print_unix_dialog_get_settings(dialog);
+    GtkPageSetup* chosenSetup = gtk_page_setup_copy(gtk_print_unix_dialog_get_page_setup(dialog));
+    gtk_widget_destroy(panel);
+    // What the user chose is kept for the next print, whatever comes of this one.
+    g_object_unref(shared.settings);
+    shared.settings = gtk_print_settings_copy(chosen);
+    g_object_unref(shared.pageSetup);
+    shared.pageSetup = gtk_page_setup_copy(chosenSetup);
 
-    Operation run;
-    run.delegate = &delegate;
-    run.request = &request;
-    g_signal_connect(op, "begin-print", G_CALLBACK(OnBeginPrint), &run);
-    g_signal_connect(op, "draw-page", G_CALLBACK(OnDrawPage), &run);
-
-    GError* gerror = nullptr;
-    GtkPrintOperationResult result
-        = gtk_print_operation_run(op, GTK_PRINT_OPERATION_ACTION_PRINT_DIALOG, parent, &gerror);
-    // The job may still be on its way to the printer.
-    while (result == GTK_PRINT_OPERATION_RESULT_APPLY && !gtk_print_operation_is_finished(op))
-        g_main_context_iteration(nullptr, TRUE);
-
-    Result outcome = Result::Cancelled;
-    if (result == GTK_PRINT_OPERATION_RESULT_ERROR) {
-        outcome = Result::Failed;
-        if (error)
-            *error = gerror && gerror->message ? gerror->message : "print failed";
-    } else if (run.cancelledWhilePrinting) {
-        outcome = Result::Cancelled;
-    } else if (run.refused) {
+    Result outcome = Result::Printed;
+    std::string failure;
+    Choices choices;
+    ReadChoices(chosen, chosenSetup, request, choices);
+    GtkPrintJob* job = nullptr;
+    Sheets::Format format = Sheets::Format::PDF;
+    if (!delegate.Confirm(choices)) {
         outcome = Result::Refused;
-    } else if (run.empty) {
-        outcome = Result::Printed;
-    } else if (result == GTK_PRINT_OPERATION_RESULT_APPLY) {
-        outcome = gtk_print_operation_get_status(op) == GTK_PRINT_STATUS_FINISHED_ABORTED
-            ? Result::Failed
-            : Result::Printed;
-        if (outcome == Result::Failed && error)
-            *error = gtk_print_operation_get_status_string(op);
-    }
-    // What the user chose is kept for the next print, even when the print was refused.
-    if (result == GTK_PRINT_OPERATION_RESULT_APPLY || run.refused || run.empty) {
-        if (GtkPrintSettings* chosen = gtk_print_operation_get_print_settings(op)) {
-            g_object_unref(shared.settings);
-            shared.settings = gtk_print_settings_copy(chosen);
+    } else if (!FormatFor(printer, chosen, format)) {
+        outcome = Result::Failed;
+        failure = FailureText("skrivaren tar inte emot PDF eller PostScript.");
+    } else {
+        job = gtk_print_job_new(request.jobName.c_str(), printer, chosen, chosenSetup);
+        Sheets sheets = SheetsFor(job, chosen, chosenSetup);
+        sheets.format = format;
+        const gchar* tmp = g_get_tmp_dir();
+        auto document = std::make_shared<Document>(sheets, tmp ? tmp : "/tmp");
+        if (!document->IsValid()) {
+            outcome = Result::Failed;
+            failure = document->GetErrorText();
+        } else {
+            outcome = delegate.Print(document, choices, failure);
+            // An empty document (no page chosen) is printed as nothing at all.
+            if (outcome == Result::Printed && document->GetSheetCount() > 0) {
+                failure = Send(job, *document);
+                if (!failure.empty())
+                    outcome = Result::Failed;
+            }
         }
-        if (run.chosenSetup) {
-            g_object_unref(shared.pageSetup);
-            shared.pageSetup = gtk_page_setup_copy(run.chosenSetup);
-        }
+        // The print system is done with the file; a document still being let go of on another
+        // thread is that thread's to destroy.
+        g_object_unref(job);
     }
-    if (gerror)
-        g_error_free(gerror);
-    g_object_unref(op);
+    if (outcome == Result::Failed && error)
+        *error = failure.empty() ? FailureText("okänt fel.") : failure;
+    g_object_unref(chosen);
+    g_object_unref(chosenSetup);
+    g_object_unref(printer);
     return outcome;
 }
 

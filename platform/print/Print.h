@@ -1,23 +1,33 @@
-// Print sessions over GTK's print operation. What it offers:
+// Print sessions over GTK's print panel and print jobs. What it offers:
 //
 // - One shared print information (print settings and page setup) that every print starts from
 //   and that keeps what the user last chose in the print panel (printer, paper, copies...).
 // - Run: one modal print. The paper (a standard size when one matches, else a custom size such
 //   as a disc printer's tray) and the orientation are set on the page setup, the panel is shown
 //   (GtkPrintUnixDialog with its page-setup tab), the user's choices are read back and handed to
-//   a confirmation callback, then the document callback paints the pages.
-// - Pages are painted imperatively between BeginPage and EndPage on a cairo context whose user
-//   space is the paper's: points, origin at the sheet's top-left corner, y down, whatever margins
-//   the printer or the page setup report. Each page is recorded (vector) and replayed into the
-//   print operation's full-page contexts, so the pages reach the printer exactly as painted.
+//   a confirmation callback. Then a print job is made for the printer chosen, with a Document
+//   over an unnamed temporary file in the format the printer takes (PDF or PostScript; the
+//   print-to-file printer writes the PDF, PostScript or SVG chosen in the panel). The document
+//   callback has the pages painted into the document and the document finished, off the
+//   window's thread where it likes, while the window goes on answering; the finished file is
+//   handed to the print system (GtkPrintJob) and Run waits, the loop turning, until the print
+//   system has taken it.
+// - Pages are painted between BeginPage and EndPage straight onto the document's surface, on a
+//   cairo context whose user space is the paper's: points, origin at the sheet's top-left
+//   corner, y down, whatever margins the printer or the page setup report. What the print
+//   system leaves to the application (the copies a printer does not make itself, the pages
+//   chosen by range or as odd or even, the scale, turning the page onto the sheet) the document
+//   does.
 //
 // Standard library, GTK and cairo only.
 #pragma once
 
 #include <cairo.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 typedef struct _GtkWidget GtkWidget;
@@ -52,51 +62,126 @@ struct Choices {
     std::string printerName;
 };
 
-// One print document: the pages painted into it, each as large as the sheet.
+// How a document's pages go onto the sheets of the file the print system is given.
+struct Sheets {
+    enum class Format { PDF, PostScript, SVG };
+    Format format = Format::PDF;
+    double paperWidth = 0; // the sheet upright, points
+    double paperHeight = 0;
+    double pageWidth = 0; // the sheet in the page's orientation, points
+    double pageHeight = 0;
+    // 0 portrait, 1 landscape (the sheet turned a quarter counter-clockwise), 2 portrait upside
+    // down, 3 landscape the other way.
+    int orientation = 0;
+    // The page is turned onto the upright sheet here; otherwise the sheet takes the page's
+    // orientation (a PDF page) or the printer turns it (PostScript).
+    bool turn = false;
+    double scale = 1;
+    int copies = 1; // made here: the printer makes none of its own
+    bool collate = false; // a document of several pages is made whole once for each copy
+    int pageSet = 0; // 0 every page chosen, 1 the even ones of them, 2 the odd ones
+    std::vector<std::pair<int, int>> ranges; // 0-based, inclusive; none: every page
+    double fallbackResolution = 300; // dots per inch of what must be rasterised
+};
+
+// One print document: the pages painted straight onto a PDF, PostScript or SVG surface that
+// writes an unnamed temporary file (nothing is left behind, whatever happens). One thread at a
+// time uses it; Stop and Stopped may be called from any thread. A page is put onto the sheets
+// (its copies made) when the next page begins or when the document is finished; that is where
+// the surface writes the page's pictures, compressed, which takes seconds for photographs.
 class Document {
 public:
-    Document(double paperWidth, double paperHeight);
+    // The file is made in folder; IsValid is false (the error text set) when it or the surface
+    // cannot be made.
+    Document(const Sheets& sheets, const std::string& folder);
+    // Stops first (see Stop), so that an unfinished document is let go of in the time of the
+    // picture being written, if any.
     ~Document();
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
+    bool IsValid() const;
     // A new page: a cairo context (owned by the document, valid until EndPage) in points from
-    // the sheet's top-left corner, y down. Null with a non-zero error when no page can be
-    // started (a page already open, no memory).
+    // the sheet's top-left corner, y down. A page that is not to be printed (outside the range
+    // or the odd or even pages chosen) is painted nowhere. Null with a non-zero error when no
+    // page can be started (a page already open, the document stopped or failed).
     cairo_t* BeginPage(int& error);
-    // Ends the open page; 0, or an error when no page was open or the page failed.
+    // Ends the open page; 0, or an error when no page was open or drawing on the page failed
+    // (the document is then not printed).
     int EndPage();
-    size_t GetPageCount() const { return mPages.size(); }
-    // Replays page i into a cairo context whose user space is the sheet's.
-    void ReplayPage(size_t i, cairo_t* cr) const;
+    // After the document has been painted whole: true when it is to be painted once more (the
+    // collated copies of a document of more than one page), its pages counted from the first.
+    bool NextPass();
+    // Puts the last page onto its sheets and completes the file, ready to be read from its
+    // start: 0, or an error (the error text set). Then lets go of the surface, and with it of
+    // the pictures its pages refer to: nothing more can be painted.
+    int Finish();
+    // The document is not wanted: from now on the file is not written, pictures still to be
+    // written go out as a single pixel each, and Finish ends at the picture under way.
+    void Stop();
+    bool Stopped() const { return mStop.load(std::memory_order_acquire); }
+    // What Stop sets, for painters that look at it themselves.
+    const std::atomic<bool>& StopFlag() const { return mStop; }
+
+    // Sheets put into the file so far.
+    int GetSheetCount() const { return mSheetCount; }
+    // The file (the document's own; it stays open until the document is destroyed).
+    int GetFileDescriptor() const { return mFd; }
+    // Why the document failed, in Swedish; "" when it has not.
+    const std::string& GetErrorText() const { return mErrorText; }
 
     static constexpr int kErrorPageOpen = -30871;
     static constexpr int kErrorNoPage = -30872;
     static constexpr int kErrorCairo = -30873;
+    static constexpr int kErrorStopped = -128;
 
 private:
-    double mPaperWidth, mPaperHeight;
-    std::vector<cairo_surface_t*> mPages;
+    static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
+    bool FlushBuffer();
+    bool Chosen(int page);
+    void ShowPending(bool morePages);
+    void SetPageSize();
+    void PlacePage(cairo_t* cr) const;
+    void Fail(cairo_status_t status);
+
+    Sheets mSheets;
+    int mFd = -1;
+    cairo_surface_t* mSurface = nullptr;
     cairo_t* mOpen = nullptr;
+    cairo_surface_t* mNowhere = nullptr; // a page that is not printed is painted here
+    std::vector<unsigned char> mBuffer;
+    std::atomic<bool> mStop { false };
+    int mWriteErrno = 0;
+    bool mFailed = false;
+    bool mPending = false; // a page is painted and not yet on its sheets
+    bool mSeveralPages = false; // the document has more than one page
+    int mPagesInPass = 0; // pages begun in this pass
+    int mChosenInPass = 0; // of them, those the range chose
+    int mPass = 0;
+    int mSheetCount = 0;
+    std::string mErrorText;
 };
 
+enum class Result {
+    Printed, // the document went to the printer (or was empty)
+    Cancelled, // the panel was cancelled, or the user stopped the print
+    Refused, // Confirm said no
+    Failed, // the print could not be made (error text set, in Swedish)
+};
+
+// The application's part of a print.
 class Delegate {
 public:
     virtual ~Delegate() = default;
     // The user's choices; false refuses the print before any page.
     virtual bool Confirm(Choices& choices) = 0;
-    // Paints the whole document.
-    virtual void Print(Document& document, const Choices& choices) = 0;
-    // Asked after painting and before each page is handed to the printer: true cancels the
-    // print (the result is then Cancelled).
-    virtual bool Cancelled() { return false; }
-};
-
-enum class Result {
-    Printed, // the document went to the printer (or was empty)
-    Cancelled, // the panel was cancelled
-    Refused, // Confirm said no
-    Failed, // the print system failed (error text set)
+    // Paints the whole document into it and finishes it (Document::Finish), keeping the window
+    // answering meanwhile. Printed when the document is complete; Cancelled when the user
+    // stopped it (the document, stopped, may still be letting go of a picture on another
+    // thread: that is why it is shared); Failed with the reason in Swedish.
+    virtual Result Print(
+        const std::shared_ptr<Document>& document, const Choices& choices, std::string& error)
+        = 0;
 };
 
 // Runs the panel over the window of the owner widget (may be null) and prints. Main thread
@@ -113,5 +198,8 @@ void SharedReset();
 // The English paper name of a size in points (portrait or landscape), matched to a standard
 // paper within one point; "" when none matches.
 std::string StandardPaperName(double width, double height);
+
+// "Det gick inte att skriva ut: " and the reason.
+std::string FailureText(const std::string& reason);
 
 } // namespace platform::print

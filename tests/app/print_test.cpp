@@ -16,14 +16,19 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -357,6 +362,50 @@ TEST_F(Print, PhotosArePrintedFromTheirOwnPixels)
         EXPECT_EQ(static_cast<VTOverlayImage*>(o)->image->GetRefCount(), 1);
 }
 
+// What the panel leaves to the program is made as before: the copies (a photo's pixels once in
+// the file, however many copies), and the scale, about the sheet's top-left corner.
+TEST_F(Print, CopiesAndScaleChosenInThePanelAreMade)
+{
+    if (!uitest::Init())
+        GTEST_SKIP() << "no display";
+    auto project = RedProject(new VTLabelLayoutDataGenericCDStandard);
+    sample::AddPhotos(*project->templates.GetAt(0), 2, 300, 200);
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetHead();
+    auto print = [&](const char* name) {
+        LPrintSettings settings;
+        VTPrintSettingsForLayout(settings, *project->GetLabelLayout(), *page);
+        VTPrintFunctionClass function(project.get(), page, &settings.imageableWidth, true);
+        const std::string pdf = PrintToFile(name);
+        EXPECT_TRUE(LPrinter::PrintToPrinterWithSettingsV(nullptr, settings, function));
+        return pdf;
+    };
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_N_COPIES, "3");
+    std::string pdf = print("copies.pdf");
+    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("Pages:           3\n"), std::string::npos);
+    // Every page shows the same two image objects.
+    const std::string objects = ShellOutput(
+        "pdfimages -list '" + pdf + "' | awk 'NR > 2 { print $1, $11 }' | sort -u | wc -l");
+    EXPECT_EQ(std::atoi(objects.c_str()), 6);
+    EXPECT_EQ(std::atoi(ShellOutput(
+                  "pdfimages -list '" + pdf + "' | awk 'NR > 2 { print $11 }' | sort -u | wc -l")
+                            .c_str()),
+        2);
+
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_N_COPIES, "1");
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_SCALE, "50");
+    pdf = print("half.pdf");
+    platform::print::SharedSettingSet(GTK_PRINT_SETTINGS_SCALE, "100");
+    EXPECT_NE(ShellOutput("pdfinfo '" + pdf + "'").find("Pages:           1\n"), std::string::npos);
+    // The disc's red ring, 57.5 mm about the sheet's centre, now about half of it.
+    RgbRaster r = RenderPdfPage(pdf);
+    ASSERT_GT(r.width, 590);
+    const double k = 72 / 25.4;
+    const double cx = 105 * k / 2, cy = 148.5 * k / 2;
+    EXPECT_TRUE(IsRed(r.At(int(cx + 25 * k), int(cy))));
+    EXPECT_FALSE(IsRed(r.At(int(cx + 31 * k), int(cy))));
+    EXPECT_FALSE(IsRed(r.At(int(105 * k + 40 * k), int(148.5 * k))));
+}
+
 TEST_F(Print, TrayAndLandscapePagesSetTheirPaper)
 {
     if (!uitest::Init())
@@ -433,7 +482,25 @@ GtkWindow* FindWindowTitled(const char* title)
     return found;
 }
 
-// Paints under the progress window; optionally the user cancels it before the page starts.
+// Runs the work on the window's thread, which turns its loop while the print's worker paints,
+// and waits for it.
+void OnWindowThread(const std::function<void()>& work)
+{
+    std::promise<void> done;
+    auto call = std::make_pair(&work, &done);
+    g_idle_add(
+        +[](gpointer data) -> gboolean {
+            auto* c = static_cast<decltype(call)*>(data);
+            (*c->first)();
+            c->second->set_value();
+            return G_SOURCE_REMOVE;
+        },
+        &call);
+    done.get_future().wait();
+}
+
+// Paints under the progress window; optionally the user cancels it before the page starts. The
+// pages are painted on a worker: the windows are looked at on the window's thread.
 struct WatchedPrint : VTPrintFunctionClass {
     using VTPrintFunctionClass::VTPrintFunctionClass;
     bool cancel = false;
@@ -441,11 +508,16 @@ struct WatchedPrint : VTPrintFunctionClass {
     unsigned modal = 0;
     void Print(LPrintSurface& surface) override
     {
-        GtkWindow* progress = FindWindowTitled("Skriver ut");
-        sawProgress = progress != nullptr;
-        modal = LModalCounter::Count();
-        if (cancel && progress)
-            gtk_window_close(progress); // the window's close is Cancel
+        OnWindowThread([&] {
+            GtkWindow* progress = FindWindowTitled("Skriver ut");
+            sawProgress = progress != nullptr;
+            modal = LModalCounter::Count();
+            if (cancel && progress)
+                gtk_window_close(progress); // the window's close is Cancel
+        });
+        // The window's thread takes the stop in its own time.
+        for (int i = 0; cancel && sawProgress && i < 500 && !surface.IsStopped(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         VTPrintFunctionClass::Print(surface);
     }
 };
