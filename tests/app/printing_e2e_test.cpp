@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 // After the test framework and the program's headers: Xlib's names would stand for numbers in
@@ -67,6 +68,15 @@ protected:
         TemporaryFolder::WriteFile(
             s.dir + "/xdg/gtk-3.0/settings.ini", "[Settings]\ngtk-print-backends=file\n");
         s.Set("XDG_CONFIG_DIRS", s.dir + "/xdg");
+    }
+
+    // A disk mounted in the test is let go first: the session's folder could not be removed
+    // with it.
+    void TearDown() override
+    {
+        program.reset();
+        if (!mounted.empty())
+            umount2(mounted.c_str(), MNT_DETACH);
     }
 
     // Starts the program on a project of count photographs, or opens that project in the
@@ -179,6 +189,7 @@ protected:
     Session s;
     XServerView view;
     std::unique_ptr<Program> program;
+    std::string mounted;
     unsigned long xid = 0;
     int width = 0, height = 0;
     uint64_t pixels = 0;
@@ -391,6 +402,7 @@ TEST_F(Printing, APrintThatCannotBeMadeIsToldWithItsReason)
     mkdir(small.c_str(), 0755);
     if (!smalldisk::Mount(small, "512k"))
         GTEST_SKIP() << "no file system of our own can be mounted here";
+    mounted = small;
     s.Set("TMPDIR", small);
     ASSERT_TRUE(Start(5));
     XRect panel {};
