@@ -13,6 +13,7 @@
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/UI.h"
 #include "support/CommandOutput.h"
+#include "support/ManyTexts.h"
 #include "support/Screenshot.h"
 #include "support/TemporaryFolder.h"
 #include "support/UiTestSupport.h"
@@ -796,28 +797,6 @@ struct Offscreen {
         return shown;
     }
 };
-
-// The largest difference of two paints' channels.
-int Worst(const std::string& a, const std::string& b)
-{
-    int worst = a.size() == b.size() ? 0 : 255;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
-        worst = std::max(worst, std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i]))));
-    return worst;
-}
-
-void AddTexts(VTOverlayList& list, int count, const char* text)
-{
-    for (int i = 0; i < count; ++i) {
-        auto* overlay
-            = new VTOverlayText(text, LGuiFontEx(LGuiFont(10, false, false, false, "", false)));
-        overlay->centreX = float(i % 60) * 1.8f - 54;
-        overlay->centreY = float(i / 60 % 50) * 1.8f - 45;
-        overlay->NotifyTransformChanged();
-        overlay->SetDimensions(6, 3);
-        list.AddItem(overlay, false);
-    }
-}
 
 } // namespace
 

@@ -116,18 +116,11 @@ std::string Name(const std::string& path)
 // with the extension of the form they are kept in).
 std::vector<std::string> PictureNames(const std::string& path)
 {
-    VTProject project;
-    VTProjectLoad record;
-    record.project = &project;
-    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
-    LProcessInterfaceVoid quiet;
-    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess) << path;
     std::vector<std::string> files;
-    for (VTProjectTemplate* design = project.templates.GetHead(); design;
-         design = design->GetNext())
-        for (VTOverlay* o = design->first; o; o = o->next)
-            if (auto* picture = dynamic_cast<VTOverlayImage*>(o))
-                files.emplace_back(Name(picture->GetSourcePath()));
+    ForEachSavedOverlay(path, [&](VTOverlay* o) {
+        if (auto* picture = dynamic_cast<VTOverlayImage*>(o))
+            files.emplace_back(Name(picture->GetSourcePath()));
+    });
     return files;
 }
 

@@ -18,6 +18,7 @@
 #include "platform/ui/LUiAlert.h"
 #include "support/DocumentTestSupport.h"
 #include "support/DrawCanvas.h"
+#include "support/ManyTexts.h"
 #include "support/PrintPanel.h"
 #include "support/PrivateHomes.h"
 #include "support/ProjectTestSupport.h"
@@ -278,28 +279,6 @@ std::string PaintSheetWhole(VTPrintPreviewViewer& viewer, int& paints)
     for (paints = 1; paints < 10000 && !viewer.WasPageWhole(); ++paints)
         shown = PaintSheet(viewer);
     return shown;
-}
-
-// The largest difference of two paints' channels.
-int Worst(const std::string& a, const std::string& b)
-{
-    int worst = a.size() == b.size() ? 0 : 255;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
-        worst = std::max(worst, std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i]))));
-    return worst;
-}
-
-void AddTexts(VTOverlayList& list, int count, const char* text)
-{
-    for (int i = 0; i < count; ++i) {
-        auto* overlay
-            = new VTOverlayText(text, LGuiFontEx(LGuiFont(10, false, false, false, "", false)));
-        overlay->centreX = float(i % 60) * 1.8f - 54;
-        overlay->centreY = float(i / 60 % 50) * 1.8f - 45;
-        overlay->NotifyTransformChanged();
-        overlay->SetDimensions(6, 3);
-        list.AddItem(overlay, false);
-    }
 }
 
 } // namespace

@@ -51,18 +51,6 @@ std::string Picture(const Session& s, const std::string& name, const std::string
     return path;
 }
 
-// The first program, on a project of its own with one marked text: its window once shown.
-unsigned long StartOn(std::unique_ptr<Program>& first, const std::string& project)
-{
-    first = std::make_unique<Program>(std::vector<std::string> { project });
-    const unsigned long xid = WaitMainWindow();
-    if (xid) {
-        const std::string name = project.substr(project.rfind('/') + 1);
-        EXPECT_TRUE(WaitCaption(xid, kCaption + " - " + name));
-    }
-    return xid;
-}
-
 // The main windows on the display.
 size_t MainWindows()
 {
@@ -97,7 +85,7 @@ TEST(RequestOutcomes, ARequestBehindTheQuitQuestionIsToldWhatBecomesOfIt)
         const std::string project
             = SaveMarked(s.dir + "/" + std::string(a.button) + ".vtproj", "start");
         std::unique_ptr<Program> program;
-        const unsigned long xid = StartOn(program, project);
+        const unsigned long xid = StartOn(project, program);
         ASSERT_NE(xid, 0u);
         // How long a start takes here to be carried out and told so: the reference for how
         // soon the start behind the question would have its answer if it were given one at once.
@@ -151,7 +139,7 @@ TEST(RequestOutcomes, AQuitWaitsForTheStartBeingCarriedOut)
     const std::string text = s.Write("t.txt", "många");
     const std::string late = s.Write("sen.txt", "sen");
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     // The start sent as a later start does, its answers read frame by frame.
     std::vector<std::string> args { "vorantel" };
@@ -238,7 +226,7 @@ TEST(RequestOutcomes, AStartIsDoneWholeOrNotAtAll)
     const std::string cut = s.Write("avklippt.png", whole.substr(0, whole.size() / 3));
 
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     const std::string title = "Begäran kunde inte utföras";
     const std::string noPicture
@@ -343,7 +331,7 @@ TEST(RequestOutcomes, AStartBehindAnAlertIsToldItWaitsOnlyWhenItWillBeCarriedOut
     const std::string offSheet = s.Write("utanfor.vtlayout",
         TemporaryFolder::ReadFile(std::string(VT_TEST_DATA) + "/vtlayout/off_sheet.vtlayout"));
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     const std::string title = "Begäran kunde inte utföras";
     // An alert that waits for the user: a refused start's.
@@ -455,7 +443,7 @@ TEST(RequestOutcomes, NamesThatAreNotUtf8LeaveTheTextAroundThemAlone)
     const std::string song = SaveMarked(s.dir + "/s\xE5ng.vtproj", "sång");
     const std::string text = s.Write("t.txt", "text");
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     const std::string bad = "\xEF\xBF\xBD";
     const std::string title = "Begäran kunde inte utföras";
@@ -507,7 +495,7 @@ TEST(RequestOutcomes, AWarningIsToldAsAWarning)
         "w=\"1000\" h=\"1000\" img=\"borta.png\"/></container></vorantel_project>");
     const std::string text = s.Write("t.txt", "efter");
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     const std::string warning = "Projektfilen ”gammal.vtx” lästes in med en varning: Det gick "
                                 "inte att läsa in en överlagringsbild korrekt:\n”borta.png” (Det "
@@ -556,7 +544,7 @@ TEST(RequestOutcomes, AThousandRequestsLeaveTheWindowAnswering)
     const std::string text = s.Write("liten.txt", lines);
     const std::string meanwhile = s.Write("under.txt", "under tiden");
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     XServerView view;
     ASSERT_TRUE(view.Ok());
@@ -639,7 +627,7 @@ TEST(RequestOutcomes, IdleConnectionsDoNotKeepAStartOut)
     const std::string text = s.Write("t.txt", "igenom");
     const std::string project = SaveMarked(s.dir + "/skiva.vtproj", "start");
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     struct rlimit limit = {};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
@@ -682,7 +670,7 @@ TEST(RequestOutcomes, ALaterStartNeedsNoDisplayAndFilesAreCalledFiles)
     const std::string project = SaveMarked(s.dir + "/skiva.vtproj", "start");
     const std::string other = SaveMarked(s.dir + "/andra.vtproj", "andra");
     std::unique_ptr<Program> first;
-    const unsigned long xid = StartOn(first, project);
+    const unsigned long xid = StartOn(project, first);
     ASSERT_NE(xid, 0u);
     {
         EnvironmentScope env;
@@ -734,7 +722,7 @@ TEST(RequestOutcomes, AnotherUserCannotSwitchOffTheOneProgramRule)
     const std::string project = SaveMarked(s.dir + "/skiva.vtproj", "start");
     {
         std::unique_ptr<Program> first;
-        const unsigned long xid = StartOn(first, project);
+        const unsigned long xid = StartOn(project, first);
         ASSERT_NE(xid, 0u);
         Program later({ "-addtext", text }, From(s, "second"));
         EXPECT_EQ(later.Wait(15000), 0) << later.Errors();

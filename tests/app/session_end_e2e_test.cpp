@@ -105,15 +105,9 @@ TEST(SessionEnd, TheAutosaveStaysAndTakesTheYoungerEdits)
     const std::string original = TemporaryFolder::ReadFile(project);
     const std::string autosave = VTAutoSaveFolder() + "opened_autosave.vtproj";
     std::unique_ptr<Program> program;
-    {
-        // Three ticks of a second each, not of 20: the autosave comes soon after the edit.
-        EnvironmentScope ticks;
-        ticks.Set("VT_TEST_AUTOSAVE_TICK_MS", "1000");
-        program = std::make_unique<Program>(std::vector<std::string> { project });
-    }
-    unsigned long xid = WaitMainWindow();
+    // Three ticks of a second each, not of 20: the autosave comes soon after the edit.
+    unsigned long xid = StartOn(project, program, 1000);
     ASSERT_NE(xid, 0u);
-    ASSERT_TRUE(WaitCaption(xid, kCaption + " - opened.vtproj"));
     AddText(s, "först");
     ASSERT_TRUE(WaitFor([&] { return Named() == autosave; }, 60000 * kSlowdown, 50))
         << "no autosave";
@@ -157,10 +151,9 @@ TEST(SessionEnd, AnEditYoungerThanAnyAutosaveIsKept)
     Session s;
     const std::string project = SaveMarked(s.dir + "/opened.vtproj", "förr");
     const std::string original = TemporaryFolder::ReadFile(project);
-    auto program = std::make_unique<Program>(std::vector<std::string> { project });
-    unsigned long xid = WaitMainWindow();
+    std::unique_ptr<Program> program;
+    unsigned long xid = StartOn(project, program);
     ASSERT_NE(xid, 0u);
-    ASSERT_TRUE(WaitCaption(xid, kCaption + " - opened.vtproj"));
     AddText(s, "ny");
     ASSERT_EQ(autosaves::Left(), std::vector<std::string> {});
     EXPECT_EQ(SendSignal(program, SIGHUP), 0);
@@ -182,10 +175,9 @@ TEST(SessionEnd, AnOpenListMenuEndsCleanly)
         GTEST_SKIP() << "no display or no xdotool";
     Session s;
     const std::string project = SaveMarked(s.dir + "/opened.vtproj", "förr");
-    auto program = std::make_unique<Program>(std::vector<std::string> { project });
-    unsigned long xid = WaitMainWindow();
+    std::unique_ptr<Program> program;
+    unsigned long xid = StartOn(project, program);
     ASSERT_NE(xid, 0u);
-    ASSERT_TRUE(WaitCaption(xid, kCaption + " - opened.vtproj"));
     AddText(s, "meny");
     KeysTo(xid, "ctrl+shift+o");
     const std::string title = "Vorantel Inställningar";

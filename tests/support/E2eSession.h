@@ -101,6 +101,23 @@ inline bool MainWindowAlone()
     return named == 1 && main;
 }
 
+// Starts the program on a project file and waits until its main window shows it: the window, 0
+// when it did not come. With tickMs, its autosave timer ticks that often
+// (VT_TEST_AUTOSAVE_TICK_MS) instead of every 20 seconds; starts after it tick as a user's do.
+inline unsigned long StartOn(
+    const std::string& project, std::unique_ptr<Program>& program, int tickMs = 0)
+{
+    {
+        EnvironmentScope ticks;
+        if (tickMs > 0)
+            ticks.Set("VT_TEST_AUTOSAVE_TICK_MS", std::to_string(tickMs));
+        program = std::make_unique<Program>(std::vector<std::string> { project });
+    }
+    const unsigned long xid = WaitMainWindow();
+    const std::string name = project.substr(project.rfind('/') + 1);
+    return xid && WaitCaption(xid, kCaption + " - " + name) ? xid : 0;
+}
+
 // Keys to the window that make an alert show: what it says. The keys go again when it does not
 // show in time (the window may not have had the focus back yet from an alert just closed).
 inline std::string KeysForAlert(
@@ -158,8 +175,8 @@ inline std::string DeepFolder(const std::string& base, size_t length, size_t lon
     return folder;
 }
 
-// The texts of the straight and circular text overlays of a saved project, every design's.
-inline std::vector<std::string> SavedTexts(const std::string& path)
+// Every overlay of a saved project, every design's, in their order.
+template <typename Fn> void ForEachSavedOverlay(const std::string& path, Fn fn)
 {
     VTProject project;
     VTProjectLoad record;
@@ -167,29 +184,28 @@ inline std::vector<std::string> SavedTexts(const std::string& path)
     std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
     LProcessInterfaceVoid quiet;
     EXPECT_EQ(Process(quiet, record), LProcessResultSuccess) << path;
-    std::vector<std::string> texts;
     for (VTProjectTemplate* design = project.templates.GetHead(); design;
          design = design->GetNext())
         for (VTOverlay* o = design->first; o; o = o->next)
-            if (auto* text = dynamic_cast<VTOverlayText*>(o))
-                texts.emplace_back(text->GetText());
+            fn(o);
+}
+
+// The texts of the straight and circular text overlays of a saved project, every design's.
+inline std::vector<std::string> SavedTexts(const std::string& path)
+{
+    std::vector<std::string> texts;
+    ForEachSavedOverlay(path, [&](VTOverlay* o) {
+        if (auto* text = dynamic_cast<VTOverlayText*>(o))
+            texts.emplace_back(text->GetText());
+    });
     return texts;
 }
 
 // How many pictures added from files a saved project holds, every design's.
 inline size_t SavedPictures(const std::string& path)
 {
-    VTProject project;
-    VTProjectLoad record;
-    record.project = &project;
-    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
-    LProcessInterfaceVoid quiet;
-    EXPECT_EQ(Process(quiet, record), LProcessResultSuccess) << path;
     size_t n = 0;
-    for (VTProjectTemplate* design = project.templates.GetHead(); design;
-         design = design->GetNext())
-        for (VTOverlay* o = design->first; o; o = o->next)
-            n += o->GetType() == VTOverlayTypeImage ? 1 : 0;
+    ForEachSavedOverlay(path, [&](VTOverlay* o) { n += o->GetType() == VTOverlayTypeImage; });
     return n;
 }
 

@@ -8,18 +8,6 @@
 
 #include <string>
 
-namespace {
-
-bool Managed()
-{
-    int status = 0;
-    const std::string out
-        = uitest::Run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", &status);
-    return status == 0 && out.find("window id") != std::string::npos;
-}
-
-} // namespace
-
 TEST(Screen, TheWorkAreaFollowsTheDesktop)
 {
     if (!uitest::Init())
@@ -33,7 +21,7 @@ TEST(Screen, TheWorkAreaFollowsTheDesktop)
     ASSERT_TRUE(LUiMainScreen(again));
     EXPECT_EQ(again.visibleFrame.y, first.visibleFrame.y);
     EXPECT_EQ(again.visibleFrame.height, first.visibleFrame.height);
-    if (!Managed())
+    if (!uitest::WindowManaged())
         GTEST_SKIP() << "without a window manager the work area is the whole monitor";
 
     // The window manager's work area changes (as when a panel is added at the top): the next

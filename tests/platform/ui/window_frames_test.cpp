@@ -12,14 +12,6 @@
 
 namespace {
 
-bool Managed()
-{
-    int status = 0;
-    const std::string out
-        = uitest::Run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", &status);
-    return status == 0 && out.find("window id") != std::string::npos;
-}
-
 LNativeWindow* MakeWindow(unsigned style)
 {
     auto* window = new LNativeWindow(LUiRect { 40, 40, 300, 200 }, style, false);
@@ -59,7 +51,7 @@ TEST(WindowFrames, EachKindOfWindowExpectsTheFrameOfItsKind)
 {
     if (!uitest::Init())
         GTEST_SKIP() << "no display";
-    if (!Managed())
+    if (!uitest::WindowManaged())
         GTEST_SKIP() << "without a window manager nothing stands around a window";
     const unsigned resizable = kLUiWindowTitled | kLUiWindowClosable | kLUiWindowResizable;
     const unsigned fixed = kLUiWindowTitled | kLUiWindowClosable;
