@@ -82,13 +82,6 @@ inline bool WaitWindowNamed(const std::string& name, int ms = 8000)
     return WaitFor([&] { return WindowShows(name); }, ms, 20);
 }
 
-// Whether a window manager runs on the display (it names itself on the root window).
-inline bool WindowManagerRuns()
-{
-    return Shell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id")
-        != std::string::npos;
-}
-
 // Waits until the window of that name shows and takes the keys typed: a window manager gives it
 // the keyboard; without one, a modal panel takes the keys of its program once it shows.
 inline bool WaitKeysGoTo(const std::string& title, int ms = 8000)

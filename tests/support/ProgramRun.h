@@ -262,6 +262,13 @@ inline void DescribeDisplayAndPrograms()
             .c_str());
 }
 
+// Whether a window manager runs on the display (it names itself on the root window).
+inline bool WindowManagerRuns()
+{
+    return Shell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id")
+        != std::string::npos;
+}
+
 // The X id of the program's main window once it shows, 0 when it does not within ms (and then
 // what the display and the program were doing is printed).
 inline unsigned long WaitMainWindow(int ms = 15000)

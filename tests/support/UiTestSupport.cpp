@@ -114,13 +114,6 @@ bool HaveXdotool()
     return status == 0;
 }
 
-bool WindowManaged()
-{
-    int status = 0;
-    const std::string out = Run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null", &status);
-    return status == 0 && out.find("window id") != std::string::npos;
-}
-
 bool XGeometry(unsigned long xid, int& width, int& height)
 {
     int status = 0;

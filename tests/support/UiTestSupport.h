@@ -25,8 +25,6 @@ bool PumpUntilIdle(unsigned ms = 3000);
 // Runs a shell command; its standard output, and its exit status in *status when given.
 std::string Run(const std::string& command, int* status = nullptr);
 bool HaveXdotool();
-// Whether a window manager runs on the display (it names itself on the root window).
-bool WindowManaged();
 // The X window's size in device pixels as xdotool reports it; false when it cannot tell.
 bool XGeometry(unsigned long xid, int& width, int& height);
 // Shows the window and waits until it is mapped and has its size.

@@ -2,6 +2,7 @@
 // desktop when the window manager changes it.
 // VT_WINDOW_MANAGER: runs a second time with openbox managing the screen (it sets the work area).
 #include "platform/ui/LUiSystem.h"
+#include "support/ProgramRun.h"
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ TEST(Screen, TheWorkAreaFollowsTheDesktop)
     ASSERT_TRUE(LUiMainScreen(again));
     EXPECT_EQ(again.visibleFrame.y, first.visibleFrame.y);
     EXPECT_EQ(again.visibleFrame.height, first.visibleFrame.height);
-    if (!uitest::WindowManaged())
+    if (!programrun::WindowManagerRuns())
         GTEST_SKIP() << "without a window manager the work area is the whole monitor";
 
     // The window manager's work area changes (as when a panel is added at the top): the next

@@ -4,6 +4,7 @@
 // bottom edge of a resizable window.
 // VT_WINDOW_MANAGER: runs a second time with openbox managing the screen (the test needs one).
 #include "platform/ui/UI.h"
+#include "support/ProgramRun.h"
 #include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ TEST(WindowFrames, EachKindOfWindowExpectsTheFrameOfItsKind)
 {
     if (!uitest::Init())
         GTEST_SKIP() << "no display";
-    if (!uitest::WindowManaged())
+    if (!programrun::WindowManagerRuns())
         GTEST_SKIP() << "without a window manager nothing stands around a window";
     const unsigned resizable = kLUiWindowTitled | kLUiWindowClosable | kLUiWindowResizable;
     const unsigned fixed = kLUiWindowTitled | kLUiWindowClosable;
