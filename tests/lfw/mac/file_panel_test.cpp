@@ -470,14 +470,21 @@ void AnswerReplaceQuestion(std::string* text, int response)
             g_free(t);
             gtk_dialog_response(GTK_DIALOG(question), a->response);
             delete a;
+            // Only the chooser that asked is cancelled: a later test's panel is left alone.
+            auto* asked = static_cast<GtkWidget*>(LUiCurrentPanel());
+            if (asked)
+                g_object_ref(asked);
             g_timeout_add(
                 300,
-                [](gpointer) -> gboolean {
-                    if (auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel()))
+                [](gpointer data) -> gboolean {
+                    auto* panel = static_cast<GtkWidget*>(data);
+                    if (panel && panel == LUiCurrentPanel() && gtk_widget_get_mapped(panel))
                         gtk_dialog_response(GTK_DIALOG(panel), GTK_RESPONSE_CANCEL);
+                    if (panel)
+                        g_object_unref(panel);
                     return G_SOURCE_REMOVE;
                 },
-                nullptr);
+                asked);
             return G_SOURCE_REMOVE;
         },
         new Answer { text, response });
