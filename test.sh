@@ -24,7 +24,12 @@ chmod 1777 "$scratch/tmp"
 export TMPDIR="$scratch/tmp"
 export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_CACHE_HOME="$scratch/cache"
 export LC_ALL=C.UTF-8
-(cd "$BUILD_DIR" && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+# The run has a session bus of its own, as a desktop has: without one GLib starts a bus for each
+# program that asks (dconf's settings, when dbus-x11 is installed) and writes it into the home of
+# the test's user.
+bus=()
+command -v dbus-run-session >/dev/null 2>&1 && bus=(dbus-run-session --)
+(cd "$BUILD_DIR" && "${bus[@]}" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
     ctest --output-on-failure -j "$jobs" --timeout 300 "$@") || status=$?
 
 # Every test removes what it made in the temporary folder, also when it fails.

@@ -81,9 +81,10 @@ unsigned long WaitWindowId(const std::string& title)
 // The mean grey of a window as the display shows it, -1 when it cannot be read.
 double MeanGrey(unsigned long window)
 {
-    if (!window)
-        return -1; // import would wait for a window to be clicked
-    const std::string mean = Shell("import -window " + std::to_string(window)
+    const std::string area = window ? ScreenArea(window) : "";
+    if (area.empty())
+        return -1;
+    const std::string mean = Shell("timeout 20 import -window root -crop " + area
         + " -colorspace gray -format '%[fx:mean]' info: 2>/dev/null");
     return mean.empty() ? -1 : std::atof(mean.c_str());
 }

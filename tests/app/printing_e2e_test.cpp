@@ -259,9 +259,12 @@ std::string BarNow(const std::string& rects, const std::string& name)
     int x = 0, y = 0;
     if (!FindDialogControl(rects, "Skriver ut", 104, window, x, y, 0))
         return "";
+    const std::string area = ScreenArea(window, x - 80, y - 4, 160, 8);
+    if (area.empty())
+        return "";
     const std::string path = ShotPath(name, kShots);
-    Shell("import -window " + std::to_string(window) + " -crop 160x8+" + std::to_string(x - 80)
-        + "+" + std::to_string(y - 4) + " +repage " + Quote(path) + " 2>/dev/null");
+    Shell("timeout 20 import -window root -crop " + area + " +repage " + Quote(path)
+        + " 2>/dev/null");
     return Exists(path) ? path : "";
 }
 

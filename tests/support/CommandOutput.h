@@ -5,12 +5,25 @@
 #include <string>
 #include <sys/wait.h>
 
+// How long a command may run before it is stopped: a tool that waits for ever (import on a
+// window that went away, xdotool's --sync for a window that never comes, a clipboard owner that
+// never answers) then fails its test instead of holding the run until ctest gives up on it.
+inline constexpr int kCommandLimitSeconds = 240;
+
 // The command's standard output as it stands; its exit status in *status (-1 when it could not
-// be run or did not end normally).
-inline std::string CommandOutput(const std::string& command, int* status = nullptr)
+// be run or did not end normally; 124 when it ran past its time limit and was stopped).
+inline std::string CommandOutput(
+    const std::string& command, int* status = nullptr, int limitSeconds = kCommandLimitSeconds)
 {
+    std::string quoted = "'";
+    for (char c : command)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+    // What the command leaves running in the background (an owner of the clipboard, say) goes
+    // on after it; only the command itself is bounded.
+    const std::string bounded = "timeout -k 5 " + std::to_string(limitSeconds) + " sh -c " + quoted;
     std::string out;
-    FILE* p = popen(command.c_str(), "r");
+    FILE* p = popen(bounded.c_str(), "r");
     if (!p) {
         if (status)
             *status = -1;

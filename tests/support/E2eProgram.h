@@ -275,4 +275,23 @@ inline std::string Shot(const std::string& name, const std::string& folder = "e2
     return path;
 }
 
+// Where a window stands on the screen as a crop of the root window ("WxH+X+Y", offset by dx, dy
+// and no larger than w by h when those are given); "" when the window is gone. The screen is
+// read, never the window: a capture of a window that goes away meanwhile can wait for ever.
+inline std::string ScreenArea(unsigned long window, int dx = 0, int dy = 0, int w = 0, int h = 0)
+{
+    const std::string shell
+        = Shell("xdotool getwindowgeometry --shell " + std::to_string(window) + " 2>/dev/null");
+    int x = 0, y = 0, width = 0, height = 0;
+    if (std::sscanf(
+            shell.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &width, &height)
+            != 4
+        || width <= 0 || height <= 0)
+        return "";
+    width = w > 0 ? w : width;
+    height = h > 0 ? h : height;
+    return std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x + dx) + "+"
+        + std::to_string(y + dy);
+}
+
 } // namespace e2e
