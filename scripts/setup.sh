@@ -29,6 +29,8 @@ if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
         fonts-liberation fonts-dejavu-extra
         openbox x11-utils
         xsettingsd
+        # A compositing manager, for the dialogs on a display whose windows are composited.
+        xcompmgr
         # A Wayland compositor for the tests of windows under Wayland (run headless).
         weston
         xfce4-clipman dbus-daemon

@@ -2,6 +2,7 @@
 
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
+#include "platform/ui/LUiScreenVisual.h"
 
 #include <algorithm>
 #include <cmath>
@@ -378,6 +379,7 @@ bool LUiInit()
     if (!gtk_init_check(nullptr, nullptr))
         return false;
     GiveStartupId();
+    LUiKeepWindowsOnScreenVisual();
     gAvailable = true;
     InstallCss();
     LEventHub::Install();
