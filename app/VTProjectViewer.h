@@ -126,7 +126,10 @@ public:
     // autosaved now, on the window's thread, when it changed since the last autosave (or one
     // was still being written), and the autosave and the setting naming it stay for the next
     // start to offer, whatever closes the project after. The project's own file is not touched.
-    void KeepAutoSave();
+    // commitTyped: text typed into a panel and not yet a step is taken in first (not inside a
+    // modal run that a change of the project could pull the rug from under: the end's own
+    // autosave, once the runs have ended, takes it).
+    void KeepAutoSave(bool commitTyped = true);
     // The project as it stands is in an autosave already (one reopened at the start): the end
     // of the session writes none until it changes.
     void AutoSaveIsCurrent() { changedSinceAutoSave = false; }

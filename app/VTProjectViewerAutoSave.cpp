@@ -3,9 +3,10 @@
 // touching the project's path or save state. The file names the project's path inside, and the
 // setting "AutoSave"/"FileName" names the file, so that the next start can offer it when the
 // program ended without closing the project (VTAutoSaveFiles.h). The pictures are encoded and
-// the file written off the window's thread (VTProjectBackgroundSave). Saved or closed, the
-// project's autosave goes; when the desktop session ends the program (a signal), the work is
-// autosaved at once and the autosave stays for the next start.
+// the file written off the window's thread (VTProjectBackgroundSave), also while a dialog is
+// open. Saved or closed, the project's autosave goes; when the desktop session ends the program
+// (a signal, the display gone), the work is autosaved at once and the autosave stays for the
+// next start.
 #include "app/VTAutoSaveFiles.h"
 #include "app/VTProjectBackgroundSave.h"
 #include "app/VTProjectFile.h"
@@ -78,9 +79,10 @@ void VTProjectViewer::EvTimer(int id)
             TimerSet(kVTProjectViewerAutoSaveTimer, VTProjectViewerAutoSaveTickMs());
             return;
         }
-        // Inside a modal loop (a dialog over the window, a save running) or while the last one
-        // is still being written, the autosave waits for the next tick.
-        if (LModalLoop::Depth() > 0 || LModalCounter::Count() > 0 || autoSaving) {
+        // Whatever is on the screen (a dialog left open over the work for an hour too), the
+        // work is autosaved; only the last autosave still being written, or the end's own
+        // under way, makes it wait for the next tick.
+        if (autoSaving || keepAutoSave) {
             TimerSet(kVTProjectViewerAutoSaveTimer, VTProjectViewerAutoSaveTickMs());
             return;
         }
@@ -128,8 +130,10 @@ void VTProjectViewer::AutoSave()
 {
     if (!project || autoSaving)
         return;
-    // Text typed a moment ago is saved too (and makes a saved project unsaved).
-    CommitPendingEdits();
+    // Text typed a moment ago is saved too (and makes a saved project unsaved); inside a modal
+    // run the project is only read, as the code the run came from may hold on to its parts.
+    if (!LModalLoop::Busy())
+        CommitPendingEdits();
     if (project->GetSaveState() == VTProjectSaveStateSaved)
         return;
     if (autoSavePath.empty())
@@ -173,13 +177,14 @@ std::string VTProjectViewer::NamedAutoSave()
     return value.c_str();
 }
 
-void VTProjectViewer::KeepAutoSave()
+void VTProjectViewer::KeepAutoSave(bool commitTyped)
 {
     keepAutoSave = true;
     if (!project)
         return;
     // Text typed a moment ago is part of the work.
-    CommitPendingEdits();
+    if (commitTyped)
+        CommitPendingEdits();
     // An autosave still being written may lack the latest edits, and its answer would come no
     // more: it is abandoned (a write is waited for) and the work written here.
     bool write = changedSinceAutoSave;

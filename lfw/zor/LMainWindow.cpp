@@ -887,6 +887,17 @@ void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)())
         if (auto* main = dynamic_cast<LMainWindow*>(&window))
             main->EvAppleEvent(event);
     };
+    hooks.keepWork = [](LCocoaWindow& window) {
+        if (auto* main = dynamic_cast<LMainWindow*>(&window))
+            main->EvKeepWork(false);
+    };
+    hooks.displayLost = [](LCocoaWindow& window) {
+        if (auto* main = dynamic_cast<LMainWindow*>(&window))
+            main->EvKeepWork(true);
+        // The session ended under the program, which did not fail: the next start asks nothing
+        // about this run's end.
+        LDebugHangDetectorDestroy();
+    };
 }
 
 namespace {

@@ -57,6 +57,10 @@ public:
     virtual void CmSettings() = 0;
     virtual void EvLoadFile(const char* path) = 0;
     virtual bool EvWindowShouldClose() { return CmExit(); }
+    // The program is to end without the work being closed (a signal, the display gone): the
+    // derived window writes what is unsaved at once where the next start offers it, touching no
+    // window. ending: the program ends right after, without returning to its loop.
+    virtual void EvKeepWork(bool ending) { (void)ending; }
     virtual void EnableMainMenu() { }
 
     void Command(int id, int code) override;

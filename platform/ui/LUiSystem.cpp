@@ -5,7 +5,9 @@
 #include "platform/ui/LUiScreenVisual.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -363,6 +365,36 @@ void GiveStartupId()
 
 } // namespace
 
+namespace {
+
+std::atomic<LUiDisplayLostHook> gDisplayLost { nullptr };
+
+#ifdef GDK_WINDOWING_X11
+// Xlib's answer to a connection that broke. Xlib must not be returned into (it would end the
+// program itself, as GDK's own handler does, with nothing kept). Xlib has marked the connection
+// dead before it calls here, so a window touched by the hook sends nothing and waits for nothing.
+int DisplayLost(Display* display)
+{
+    static std::atomic<bool> once { false };
+    if (!once.exchange(true)) {
+        const char* name = display ? DisplayString(display) : nullptr;
+        const char* program = g_get_prgname();
+        std::fprintf(stderr, "%s: Förbindelsen med skärmen %s bröts.\n",
+            program ? program : "vorantel", name && *name ? name : "");
+        if (LUiDisplayLostHook hook = gDisplayLost.load())
+            hook();
+    }
+    _exit(1);
+}
+#endif
+
+} // namespace
+
+void LUiSetDisplayLostHook(LUiDisplayLostHook hook)
+{
+    gDisplayLost = hook;
+}
+
 bool LUiInit()
 {
     if (gAvailable)
@@ -379,6 +411,11 @@ bool LUiInit()
     if (!gtk_init_check(nullptr, nullptr))
         return false;
     GiveStartupId();
+#ifdef GDK_WINDOWING_X11
+    // GDK set its own handler when it opened the display; this one replaces it.
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default()))
+        XSetIOErrorHandler(DisplayLost);
+#endif
     LUiKeepWindowsOnScreenVisual();
     gAvailable = true;
     InstallCss();

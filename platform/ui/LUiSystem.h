@@ -11,6 +11,12 @@
 bool LUiInit();
 // True once LUiInit has succeeded.
 bool LUiIsAvailable();
+// What the application does when its connection to the display is lost (the X server ended or
+// was killed, as at a log-out): the hook runs once, on the thread that met the loss (the main
+// thread, inside whatever it was doing), and keeps what must be kept without using the display;
+// the program then ends at once with status 1 (the toolkit cannot go on). Null: it just ends.
+using LUiDisplayLostHook = void (*)();
+void LUiSetDisplayLostHook(LUiDisplayLostHook hook);
 // Sends what has been drawn and asked of the display so far without waiting for an answer.
 void LUiFlushDisplay();
 // Sends it and waits until the display has carried it out (a round trip).

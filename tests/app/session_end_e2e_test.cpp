@@ -10,12 +10,14 @@
 #include "support/AutoSaveFiles.h"
 #include "support/DialogRectangles.h"
 #include "support/E2eSession.h"
+#include "support/OwnXServer.h"
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <string>
@@ -212,4 +214,65 @@ TEST(SessionEnd, AnOpenListMenuEndsCleanly)
 
     xid = StartAndReopen(s, program, "session-end-menu-offered");
     SaveAndQuit(program, xid, project);
+}
+
+// Under openbox, SIGTERM while GTK's print panel is open (a run the quitting cannot end at once)
+// and SIGKILL a second later, as a desktop ends a program slow to end at log-out: the edit is
+// autosaved before anything else of the quitting, and offered at the next start.
+TEST(SessionEnd, TheWorkIsKeptBeforeTheQuitWaitsForAnything)
+{
+    if (!HasTools())
+        GTEST_SKIP() << "no display or no xdotool";
+    ownx::WindowManager wm;
+    if (!wm.Runs())
+        GTEST_SKIP() << "no openbox";
+    Session s;
+    const std::string project = SaveMarked(s.dir + "/opened.vtproj", "förr");
+    const std::string autosave = VTAutoSaveFolder() + "opened_autosave.vtproj";
+    std::unique_ptr<Program> program;
+    unsigned long xid = StartOn(project, program);
+    ASSERT_NE(xid, 0u);
+    AddText(s, "utskrift");
+    KeysTo(xid, "ctrl+p");
+    // "Skriv ut", the preview's default button.
+    ASSERT_TRUE(WaitKeysGoTo("Förhandsgranska", 15000 * kSlowdown)) << "no preview";
+    Keys("Return");
+    ASSERT_TRUE(WaitWindowNamed("Print", 15000 * kSlowdown)) << "no print panel";
+    Shot("session-end-print-panel", kShots);
+    ASSERT_EQ(Named(), "");
+
+    const auto sent = Clock::now();
+    ::kill(program->Pid(), SIGTERM);
+    const bool named = WaitFor([&] { return Named() == autosave; }, 1000, 2);
+    const long long keptMs = Ms(Clock::now() - sent);
+    int status = program->Wait(int(std::max(0LL, 1000 - Ms(Clock::now() - sent))));
+    const long long endedMs = Ms(Clock::now() - sent);
+    if (status == -1) {
+        ::kill(program->Pid(), SIGKILL);
+        status = program->Wait(8000 * kSlowdown);
+    }
+    program.reset();
+    std::cout << "autosave named after " << keptMs << " ms; status " << status << " after "
+              << endedMs << " ms\n";
+    ASSERT_TRUE(named) << "no autosave a second after the signal";
+    EXPECT_EQ(Count(SavedTexts(autosave), "utskrift"), 1u);
+
+    // Killed, the run could not tell that it ended: the next start asks about it first.
+    if (status == 128 + SIGKILL) {
+        ForgetAlert(s.rects);
+        program = std::make_unique<Program>(std::vector<std::string> {});
+        const std::string question = AlertText(s.rects, 15000);
+        EXPECT_EQ(question.substr(0, question.find('\n')), "Onormalt avslut upptäckt");
+        ASSERT_TRUE(ClickAlertButton(s.rects, "Något_annat"));
+        xid = WaitMainWindow();
+        ASSERT_NE(xid, 0u);
+        EXPECT_EQ(AlertText(s.rects, 15000), kOffer);
+        Shot("session-end-print-offered", kShots);
+        ASSERT_TRUE(ClickAlertButton(s.rects, "Öppna_den"));
+        EXPECT_TRUE(WaitCaption(xid, kCaption + " - opened.vtproj")) << Caption(xid);
+    } else {
+        xid = StartAndReopen(s, program, "session-end-print-offered");
+    }
+    SaveAndQuit(program, xid, project);
+    EXPECT_EQ(Count(SavedTexts(project), "utskrift"), 1u);
 }

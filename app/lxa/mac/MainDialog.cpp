@@ -353,6 +353,11 @@ void MainDialog::DestroyDialog()
     projectViewer.Destroy();
 }
 
+void MainDialog::EvKeepWork(bool ending)
+{
+    projectViewer.KeepAutoSave(ending || !LModalLoop::Busy());
+}
+
 std::string MainDialog::ProjectBareName(const char* path)
 {
     char file[260] = "";

@@ -106,6 +106,7 @@ public:
     bool CmProjectLoad();
     bool CmProjectLoad(const char* path, bool prompt);
     void EvLoadFile(const char* path) override;
+    void EvKeepWork(bool ending) override;
     using LMainWindow::EvRecentFileOpen;
     bool EvRecentFileOpen(const char* path) override;
     bool CmProjectSave();

@@ -66,6 +66,7 @@ int LAppDelegate::Run(int argc, char** argv)
     }
     gShared = this;
     bTerminating = false;
+    LUiSetDisplayLostHook(DisplayLost);
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     fLoop = loop;
     fSignalWatches[0] = LRunLoopWatch::AddSignal(SIGTERM, SignalArrived, this);
@@ -96,6 +97,7 @@ int LAppDelegate::Run(int argc, char** argv)
     }
     fLoop = nullptr;
     g_main_loop_unref(loop);
+    LUiSetDisplayLostHook(nullptr);
     gShared = nullptr;
     return fExitStatus;
 }
@@ -124,6 +126,9 @@ void LAppDelegate::SignalArrived(void* data)
     auto* self = static_cast<LAppDelegate*>(data);
     if (self->bTerminating)
         return;
+    // The work first: the desktop kills a program that is slow to end a few seconds after its
+    // signal, and the runs below may take that long to unwind.
+    self->KeepWork();
     // Inside a wait or a modal run the window must not go under the callers up the stack: those
     // runs end first (StopAll answers them all), the quitting follows once they have unwound.
     if (LModalLoop::Busy()) {
@@ -137,6 +142,23 @@ void LAppDelegate::SignalArrived(void* data)
     self->handleAppleEvent(Event("quit"));
     // A signal to quit is not a question.
     self->terminate();
+}
+
+void LAppDelegate::KeepWork()
+{
+    if (!pMainDialog)
+        return;
+    if (auto keep = LAppDelegateHooksGet().keepWork)
+        keep(*pMainDialog);
+}
+
+void LAppDelegate::DisplayLost()
+{
+    LAppDelegate* self = gShared;
+    if (!self || !self->pMainDialog)
+        return;
+    if (auto lost = LAppDelegateHooksGet().displayLost)
+        lost(*self->pMainDialog);
 }
 
 void LAppDelegate::QuitLater(LRunLoopTimer* timer, void* data)

@@ -5,7 +5,9 @@
 // documents to the main window as one "odoc" event ("oapp" without documents), turns the event
 // loop until the application terminates, and then finishes a pending Dock step and deletes the
 // main window. SIGTERM, SIGINT and SIGHUP arrive as "quit" (the desktop session ends the
-// program: nothing is asked, the unsaved work is kept for the next start). Main thread only.
+// program: nothing is asked, the unsaved work is kept for the next start); the work is kept
+// first, before the quitting waits for anything. When the display goes away the work is kept
+// too, and the program ends at once. Main thread only.
 #pragma once
 
 #include "platform/ui/LRunLoop.h"
@@ -41,6 +43,13 @@ struct LAppDelegateHooks {
     void (*appleEvent)(LCocoaWindow& mainWindow, const LAppleEvent& event) = nullptr;
     // Adds the application to the desktop's dock or favourites.
     void (*addToDock)(const char* bundlePath) = nullptr;
+    // The application is to end without asking (a signal): the unsaved work is written at once
+    // where the next start offers it, before anything else of the quitting. Runs inside whatever
+    // modal run, dialog or wait is open; touches no window.
+    void (*keepWork)(LCocoaWindow& mainWindow) = nullptr;
+    // The display is gone: the work is kept as by keepWork, then the program ends at once
+    // without returning to its loop (windows can no longer be used).
+    void (*displayLost)(LCocoaWindow& mainWindow) = nullptr;
 };
 
 LAppDelegateHooks& LAppDelegateHooksGet();
@@ -78,6 +87,9 @@ public:
 
 private:
     static void SignalArrived(void* delegate);
+    static void DisplayLost();
+    // The keepWork hook on the main window.
+    void KeepWork();
     // A signal's quitting that came inside a wait or a modal run, tried again once the loops
     // have unwound.
     static void QuitLater(LRunLoopTimer* timer, void* delegate);

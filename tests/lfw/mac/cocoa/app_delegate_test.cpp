@@ -103,6 +103,7 @@ int RunChild(const Child& c, const std::string& config)
         }
     };
     hooks.addToDock = [](const char*) { Log("dock"); };
+    hooks.keepWork = [](LCocoaWindow&) { Log("work kept"); };
     std::vector<char*> argv;
     for (const auto& a : c.args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -218,7 +219,8 @@ TEST(AppDelegate, SigtermInAModalLoopStopsItAndQuitsOnce)
     EXPECT_EQ(r.count("deleted"), 1);
 }
 
-// A signal inside a wait of ours: the wait ends first, then the quitting comes, once.
+// A signal inside a wait of ours: the work is kept at once, inside the wait; the wait ends, then
+// the quitting comes, once.
 TEST(AppDelegate, SigtermInsideAWaitEndsItThenQuits)
 {
     if (!HaveDisplay())
@@ -232,6 +234,8 @@ TEST(AppDelegate, SigtermInsideAWaitEndsItThenQuits)
         return std::find(r.lines.begin(), r.lines.end(), line) - r.lines.begin();
     };
     ASSERT_EQ(r.count("wait stopped"), 1);
+    ASSERT_GE(r.count("work kept"), 1);
+    EXPECT_LT(at("work kept"), at("wait stopped"));
     EXPECT_EQ(r.count("quit"), 1);
     EXPECT_LT(at("wait stopped"), at("quit"));
     EXPECT_EQ(r.count("deleted"), 1);
