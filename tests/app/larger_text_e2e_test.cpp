@@ -257,34 +257,40 @@ TEST_F(TwiceTheText, OptionsAndEditorFitALowScreen)
     unsigned long xid = 0;
     std::map<int, XRect> controls;
     XRect w, outer;
-    std::string wrong;
-    // Placed by the window manager and laid out: inside the work area, the buttons on the
-    // screen.
-    WaitFor(
-        [&] {
-            xid = WaitDialogWindow(s.rects, "Vorantel Inställningar", 200);
-            controls = xid ? DialogControls(s.rects, xid) : std::map<int, XRect> {};
-            std::ostringstream out;
-            if (!xid || !x.WindowRect(xid, w) || !x.OuterFrame(xid, outer))
-                out << "no dialog; ";
-            else if (!outer.Inside(x.WorkArea()))
-                out << "frame " << Text(outer) << " outside the work area " << Text(x.WorkArea())
-                    << "; ";
-            for (int id : { kOk, kCancel, kHelp }) {
-                if (!controls.count(id)) {
-                    out << id << " not shown; ";
-                    continue;
+    // What is wrong once placed by the window manager and laid out with the control asked for
+    // ("" when the dialog stands inside the work area with its buttons on the screen).
+    auto fitted = [&](int control) {
+        std::string wrong;
+        WaitFor(
+            [&] {
+                xid = WaitDialogWindow(s.rects, "Vorantel Inställningar", 200);
+                controls = xid ? DialogControls(s.rects, xid) : std::map<int, XRect> {};
+                std::ostringstream out;
+                if (!xid || !x.WindowRect(xid, w) || !x.OuterFrame(xid, outer))
+                    out << "no dialog; ";
+                else if (!outer.Inside(x.WorkArea()))
+                    out << "frame " << Text(outer) << " outside the work area "
+                        << Text(x.WorkArea()) << "; ";
+                for (int id : { control, kOk, kCancel, kHelp }) {
+                    if (!controls.count(id)) {
+                        out << id << " not shown; ";
+                        continue;
+                    }
+                    const XRect r = controls[id];
+                    const XRect onScreen { w.x + r.x, w.y + r.y, r.width, r.height };
+                    if (id != control
+                        && (!r.Inside(XRect { 0, 0, w.width, w.height })
+                            || !onScreen.Inside(x.Screen())))
+                        out << "button " << id << " at " << Text(onScreen) << " of the window "
+                            << Text(w) << "; ";
                 }
-                const XRect r = controls[id];
-                const XRect onScreen { w.x + r.x, w.y + r.y, r.width, r.height };
-                if (!r.Inside(XRect { 0, 0, w.width, w.height }) || !onScreen.Inside(x.Screen()))
-                    out << "button " << id << " at " << Text(onScreen) << " of the window "
-                        << Text(w) << "; ";
-            }
-            wrong = out.str();
-            return wrong.empty();
-        },
-        15000, 100);
+                wrong = out.str();
+                return wrong.empty();
+            },
+            15000, 100);
+        return wrong;
+    };
+    const std::string wrong = fitted(8610);
     x.WaitSettled(xid);
     SaveScreenPng(x, x.Screen(), "larger-text-twice-options");
     std::cout << "Vorantel Inställningar at GDK_DPI_SCALE=2.0 on 1280 x 800: frame " << Text(outer)
@@ -294,6 +300,19 @@ TEST_F(TwiceTheText, OptionsAndEditorFitALowScreen)
     for (int id : { 8611, 8615 })
         EXPECT_TRUE(controls.count(id) && controls.at(id).Inside(controls.at(8610)))
             << id << " " << Text(controls[id]) << " in the group " << Text(controls.at(8610));
+    // The other tab, which holds less, and back: the same again.
+    unlink((s.rects + ".dialog").c_str());
+    KeysTo(xid, "ctrl+Page_Down");
+    EXPECT_EQ(fitted(9601), "") << "Bakgrund";
+    const auto tabs = DialogTabs(s.rects, xid);
+    ASSERT_EQ(tabs.count(0), 1u);
+    unlink((s.rects + ".dialog").c_str());
+    Drive(xid,
+        MoveWords(
+            w.x + tabs.at(0).x + tabs.at(0).width / 2, w.y + tabs.at(0).y + tabs.at(0).height / 2)
+            + "click 1");
+    EXPECT_EQ(fitted(8610), "") << "De allmänna again";
+    SaveScreenPng(x, x.Screen(), "larger-text-twice-options-again");
     ASSERT_EQ(controls.count(kCancel), 1u);
     const XRect cancel = controls[kCancel];
     Shell("xdotool "
