@@ -167,9 +167,9 @@ struct LNativeWindowGlue {
         w->ApplyMinSize();
         // The window keeps its size in points: at a larger scale it may now stand out of the
         // work area. It is fitted once the display has given it its new size (until the change
-        // has been handled whole, what the display tells of it is of the old size), and painted
-        // whole again at that size: what was asked to be painted while the change was handled
-        // was asked of the window at its old size.
+        // has been handled whole, what the display tells of it is of the old size); then it is
+        // painted whole once more at that size, whatever its views asked to be painted while
+        // the change was handled.
         w->Retain();
         g_idle_add(
             [](gpointer data) -> gboolean {
