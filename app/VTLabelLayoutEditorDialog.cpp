@@ -287,7 +287,8 @@ void VTLabelLayoutEditorDialog::LayoutControls(int width, int height)
     const int okW = std::max(MeasureButtonWidthPixels(kLCmdOk), minimum);
     MoveControlPixels(kLCmdOk, right - okW, by, okW, bh);
 
-    const int column = R(460 * s);
+    // The panels' column grows with the text, as their controls do.
+    const int column = R(460 * s * TextScale());
     const int bodyBottom = std::max(top + 1, height - band);
     fContainer.MovePixels(std::max(0, width - column), top, column, bodyBottom - top);
     const int tabH = R(36 * s);

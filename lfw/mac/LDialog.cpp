@@ -81,6 +81,8 @@ void LDialog::CreateFromLXA(const OpenGenData& data)
     int w = 0, h = 0;
     GetClientSize(w, h);
     LayoutOkCancelHelp(0, 0, w, h);
+    // Kept inside the work area (what does not show then scrolls).
+    SizeDialogPixelsMac(w, h, false);
 }
 
 bool LDialog::Open(LView* parent, const OpenGenData& data)

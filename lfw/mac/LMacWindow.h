@@ -9,6 +9,8 @@
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LUiTypes.h"
 
+#include <vector>
+
 class LView;
 class LNativeWindow;
 class LCocoaTooltipImpl;
@@ -213,7 +215,11 @@ public:
     void GetWindowSize(int& w, int& h);
     void GetWindowPosition(int& x, int& y);
     void SizeWindowPixels(int w, int h) { SizeDialogPixelsMac(w, h, false); }
-    // The client area becomes w x h (0 counts as 1); the top edge stays where it was.
+    // The client area becomes w x h (0 counts as 1); the top edge stays where it was. A window
+    // that cannot be resized never becomes larger than the work area of its screen holds (a
+    // large text on a small screen): it is made as large as it holds, its button row
+    // (LayoutOkCancelHelp) stands at its bottom, and the other controls scroll above the row at
+    // the places they were given, in pixels of the whole w x h.
     void SizeDialogPixelsMac(int w, int h, bool animate);
     // Puts the window's outer frame at the screen position.
     void MoveWindowPixels(int x, int y);
@@ -354,7 +360,9 @@ public:
     int GetCommandButtonWidthPixels();
     void TrimTextToRect(char* text, const LRectangle& rect, int id, bool vertical);
 
-    // The OK, Cancel and Help row at the bottom of the rectangle.
+    // The OK, Cancel and Help row at the bottom of the rectangle: of the part of it the window
+    // shows, for a window that cannot be resized and is larger than the work area holds (see
+    // SizeDialogPixelsMac).
     void LayoutOkCancelHelp(int x, int y, int w, int h);
     void LayoutOkCancelHelpSpecial(int id, int x, int y, int w, int h);
 
@@ -478,6 +486,20 @@ protected:
 
 private:
     void _WriteTestControlRectangles();
+    // Whether the window keeps inside the work area by scrolling its controls (a real window
+    // that cannot be resized).
+    bool ScrollsWhenTooLarge() const;
+    // The size of w x h the window shows: no larger than the work area holds, for a window that
+    // scrolls when too large.
+    void LimitToWorkArea(int& w, int& h);
+    // Puts the controls other than the button row into the scroll view (or back into the
+    // content view when the window shows the whole w x h); the window shows shownW x shownH.
+    void ScrollWhatDoesNotFit(int w, int h, int shownW, int shownH);
+    // The ids of the button row LayoutOkCancelHelp placed last, and its height from the window's
+    // bottom (pixels).
+    std::vector<int> fButtonRow;
+    int fButtonBandPixels = 0;
+    bool fScrollsToFit = false; // the controls scroll in a window too small for them
     LView* EmbeddedTarget() const;
     LNativeWindow* ContentWindow() const;
     // Adds a scroll view carrying the id at the frame (points) with the document in it (the

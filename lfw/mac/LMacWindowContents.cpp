@@ -416,8 +416,15 @@ void LMacWindow::LayoutOkCancelHelp(int x, int y, int w, int h)
 void LMacWindow::LayoutOkCancelHelpSpecial(int id, int x, int y, int w, int h)
 {
     double ch = CharHeightPixels(), cw = CharWidthPixels(), s = GetBackingScaleFactor();
+    // The row stands at the bottom of what the window shows.
+    LimitToWorkArea(w, h);
     int bh = R(ch * 1.23);
     int r = y + h - bh - R(0.94 * ch);
+    fButtonRow.clear();
+    for (int row : { int(kLCmdHelp), int(kLCmdOk), int(kLCmdCancel), id })
+        if (row != 0 && GetControlHandle(row))
+            fButtonRow.push_back(row);
+    fButtonBandPixels = y + h - r;
     if (GetControlHandle(kLCmdHelp))
         MoveControlPixels(kLCmdHelp, x + R(2 * cw), r, bh, bh);
     int right = w - R(2 * cw);

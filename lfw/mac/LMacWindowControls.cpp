@@ -15,6 +15,7 @@
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -68,6 +69,84 @@ LView* LMacWindow::ScrolledControlsDocument(LView* contentView)
     return nullptr;
 }
 
+bool LMacWindow::ScrollsWhenTooLarge() const
+{
+    return fRealWindow && fWindow && !(fWindow->StyleMask() & kLUiWindowResizable);
+}
+
+void LMacWindow::LimitToWorkArea(int& w, int& h)
+{
+    if (!ScrollsWhenTooLarge())
+        return;
+    int largestW = 0, largestH = 0;
+    GetLargestClientSizePixels(largestW, largestH);
+    if (largestW > 0)
+        w = std::min(w, largestW);
+    if (largestH > 0)
+        h = std::min(h, largestH);
+}
+
+void LMacWindow::ScrollWhatDoesNotFit(int w, int h, int shownW, int shownH)
+{
+    LView* content = GetContentView();
+    if (!content)
+        return;
+    LView* document = ScrolledControlsDocument(content);
+    auto* scroll
+        = document ? dynamic_cast<LCustomCocoaScrollView*>(document->Superview()) : nullptr;
+    if (shownW >= w && shownH >= h) {
+        // All of it shows again: the controls go back to the content view, in their order.
+        if (fScrollsToFit && scroll) {
+            LUiRef<LView> holdScroll(scroll);
+            const std::vector<LView*> controls = document->Subviews();
+            for (LView* control : controls) {
+                LUiRef<LView> hold(control);
+                control->RemoveFromSuperview();
+                content->AddSubview(control);
+            }
+            scroll->RemoveFromSuperview();
+        }
+        fScrollsToFit = false;
+        return;
+    }
+    if (!document || !scroll) {
+        scroll = new LCustomCocoaScrollView(LUiRect { 0, 0, 1, 1 }, 0);
+        auto* plain = new LCocoaViewBase(LUiRect { 0, 0, 1, 1 }, this);
+        LAssociatedData::setData(1, plain, &kScrolledControlsKey);
+        scroll->setSubView(plain);
+        plain->Release();
+        // Below the button row, which stays on top.
+        content->InsertSubview(scroll, 0);
+        scroll->Release();
+        document = plain;
+    }
+    fScrollsToFit = true;
+    std::vector<LView*> row;
+    for (int id : fButtonRow)
+        if (LView* button = GetControlHandle(id); button && button->Superview() == content)
+            row.push_back(button);
+    // Every other control, in its order (which is the keyboard's), goes into the document.
+    std::vector<LView*> controls;
+    for (LView* sub : content->Subviews())
+        if (sub != scroll && std::find(row.begin(), row.end(), sub) == row.end())
+            controls.push_back(sub);
+    for (LView* control : controls) {
+        LUiRef<LView> hold(control);
+        control->RemoveFromSuperview();
+        document->AddSubview(control);
+    }
+    const int band = row.empty() ? 0 : fButtonBandPixels;
+    const int documentHeight = std::max(1, h - band), visibleHeight = std::max(1, shownH - band);
+    const double s = GetBackingScaleFactor();
+    const double bar = documentHeight > visibleHeight ? LCustomCocoaScrollView::scrollerWidth() : 0;
+    scroll->setScrollers(w > shownW, true);
+    MoveControlPixels(scroll, 0, 0, shownW, visibleHeight);
+    document->SetFrame(
+        LUiRect { 0, 0, std::max(w > shownW ? w / s : 1.0, shownW / s - bar), documentHeight / s });
+    scroll->documentSizeChanged();
+    scroll->SetNeedsDisplay();
+}
+
 void LMacWindow::ScrollControls(
     const int* ids, size_t count, int x, int y, int w, int h, int documentHeight)
 {
@@ -112,20 +191,24 @@ LView* LMacWindow::GetControlHandle(LView* contentView, int id)
 {
     if (!contentView)
         return nullptr;
-    for (LView* sub : contentView->Subviews()) {
-        if (sub->Tag() == id)
-            return sub;
-        if (dynamic_cast<LCocoaRadioButtonGroupImpl*>(sub)
-            || dynamic_cast<LCocoaInputUpDownImpl*>(sub))
-            for (LView* inner : sub->Subviews())
-                if (inner->Tag() == id)
-                    return inner;
-    }
-    // The controls the window keeps in a scroll view of its own.
-    if (LView* document = ScrolledControlsDocument(contentView))
-        for (LView* sub : document->Subviews())
+    auto among = [id](LView* container) -> LView* {
+        for (LView* sub : container->Subviews()) {
             if (sub->Tag() == id)
                 return sub;
+            if (dynamic_cast<LCocoaRadioButtonGroupImpl*>(sub)
+                || dynamic_cast<LCocoaInputUpDownImpl*>(sub))
+                for (LView* inner : sub->Subviews())
+                    if (inner->Tag() == id)
+                        return inner;
+        }
+        return nullptr;
+    };
+    if (LView* found = among(contentView))
+        return found;
+    // The controls the window keeps in a scroll view of its own.
+    if (LView* document = ScrolledControlsDocument(contentView))
+        if (LView* found = among(document))
+            return found;
     // The content view's siblings: for an embedded window, the host's controls.
     if (LView* super = contentView->Superview())
         for (LView* sub : super->Subviews())

@@ -188,6 +188,13 @@ void LMacWindow::SizeDialogPixelsMac(int w, int h, bool)
         content->SetFrame(LUiRect { f.x, f.y, w / s, h / s });
         return;
     }
+    // No larger than the work area holds: what does not show scrolls.
+    int shownW = w, shownH = h;
+    LimitToWorkArea(shownW, shownH);
+    if (fScrollsToFit || shownW < w || shownH < h)
+        ScrollWhatDoesNotFit(w, h, shownW, shownH);
+    w = shownW;
+    h = shownH;
     // The client area holds the toolbar; the content view gets the rest. GTK keeps the top
     // left corner where it is.
     double contentHeight = std::max(h / s - fWindow->ToolbarHeight(), 1 / s);

@@ -156,9 +156,11 @@ LCocoaInputUpDownImpl* LMacWindow::AddInputUpDown(
     int id, const LInputFlags& flags, int x, int y, int w)
 {
     LCocoaInputUpDownImpl* updown = AddInputUpDown(id, flags);
+    // A template's place, in points at the default font: the field grows with the text when the
+    // template's controls do (ScaleTemplateControls), not before.
     if (updown)
         updown->setFrame(Aligned(LUiRect { double(x), double(y), double(w),
-                                     double(std::lround(CharHeightPoints() * 1.29)) },
+                                     double(std::lround(CharHeightPoints() / TextScale() * 1.29)) },
             GetBackingScaleFactor()));
     return updown;
 }

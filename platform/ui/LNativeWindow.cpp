@@ -167,19 +167,22 @@ struct LNativeWindowGlue {
         w->ApplyMinSize();
         // The window keeps its size in points: at a larger scale it may now stand out of the
         // work area. It is fitted once the display has given it its new size (until the change
-        // has been handled whole, what the display tells of it is of the old size).
-        if (w->fStyle & kLUiWindowTitled) {
-            w->Retain();
-            g_idle_add(
-                [](gpointer data) -> gboolean {
-                    auto* window = static_cast<LNativeWindow*>(data);
-                    if (!window->IsClosed())
+        // has been handled whole, what the display tells of it is of the old size); then it is
+        // painted whole once more at that size, whatever its views asked to be painted while
+        // the change was handled.
+        w->Retain();
+        g_idle_add(
+            [](gpointer data) -> gboolean {
+                auto* window = static_cast<LNativeWindow*>(data);
+                if (!window->IsClosed()) {
+                    if (window->fStyle & kLUiWindowTitled)
                         window->FitToWorkArea();
-                    window->Release();
-                    return G_SOURCE_REMOVE;
-                },
-                w);
-        }
+                    window->SetNeedsDisplay();
+                }
+                window->Release();
+                return G_SOURCE_REMOVE;
+            },
+            w);
         if (d && w->fWindow)
             d->WindowDidChangeScale(*w);
     }
