@@ -4,11 +4,12 @@
 // each of those stops shows that it has the focus and does its work by keys: the arrows and
 // Ctrl+Page Down switch the design, the colour wells open their chooser with Space and Return and
 // a colour is picked in it, the toolbar's tabs and buttons ("ZOR-Paket" among them) are gone
-// through and pressed. In the layout editor the toolbar's buttons, the page tabs with their close
-// boxes and the page (choosing a label position) are reached and used the same way, in "Välj
-// mallar" the preview's page tabs, and "Välj etikettlayout" shows the focus of its first button
-// from the start. The cycles are kept as text and the windows as pictures under
-// <build>/test-artefacts/keyboard-reach.
+// through and pressed; on the canvas Space, Shift+Space and Escape choose the overlay that the
+// arrows, Delete and the menu's keys then act on. In the layout editor the toolbar's buttons, the
+// page tabs with their close boxes and the page (choosing a label position) are reached and used
+// the same way, as is the print preview's page; in "Välj mallar" the preview's page tabs, and
+// "Välj etikettlayout" shows the focus of its first button from the start. The cycles are kept
+// as text and the windows as pictures under <build>/test-artefacts/keyboard-reach.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTLabelLayoutEditorDialog.h"
