@@ -741,7 +741,8 @@ TEST_F(KeyboardReach, StationeryPreviewTabs)
     EXPECT_TRUE(done);
 }
 
-// "Välj etikettlayout" shows the focus of its first button as it opens, before any key.
+// "Välj etikettlayout" shows the focus of its first button as it opens, before any key, and so
+// does "Välj mallar", opened from it by keys, of its list.
 TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
 {
     VTLabelLayoutSelectDialog select;
@@ -770,6 +771,44 @@ TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
                 EXPECT_NE(first.focused, first.unfocused)
                     << first.name << " showed no focus as the window opened";
             }
+            // "Välj mallar..." pressed by Space opens its dialog showing the focus of its list
+            // at once: as it shows once Tab has gone away from the list and come back.
+            GtkWidget* stationery
+                = WidgetOf(select.GetControlHandle(VTLabelLayoutSelectDialog::kStationery));
+            EXPECT_TRUE(TabRoundTo(window, stationery, 20));
+            bool listSeen = false;
+            uitest::When(
+                [] {
+                    LNativeWindow* k = LNativeWindow::KeyWindow();
+                    const char* title = k && k->Gtk() ? gtk_window_get_title(k->Gtk()) : nullptr;
+                    return title && std::string(title) == "Välj mallar"
+                        && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()));
+                },
+                [&] {
+                    LNativeWindow* inner = LNativeWindow::KeyWindow();
+                    uitest::PumpUntilDrawn(inner);
+                    Stop list;
+                    if (StopOf(inner, list)) {
+                        list.focused = Pixels(inner, list);
+                        Picture(inner, "stationery-opened");
+                        Key(inner, "Tab");
+                        uitest::PumpUntilDrawn(inner);
+                        list.unfocused = Pixels(inner, list);
+                        Key(inner, "shift+Tab");
+                        uitest::PumpUntilDrawn(inner);
+                        EXPECT_EQ(Focus(inner), list.widget);
+                        EXPECT_NE(list.focused, list.unfocused) << list.name << " shows no focus";
+                        EXPECT_EQ(Pixels(inner, list), list.focused)
+                            << list.name << " showed its focus only once keys were used";
+                    }
+                    EXPECT_TRUE(list.widget && GTK_IS_TREE_VIEW(list.widget))
+                        << "the list has not the focus";
+                    listSeen = true;
+                    LastKey(inner, "Escape");
+                });
+            LastKey(window, "space");
+            uitest::PumpUntil([&] { return listSeen; }, 20000);
+            EXPECT_TRUE(listSeen) << "\"Välj mallar\" did not open";
             done = true;
             select.PostCommand(kLCmdCancel);
         });
