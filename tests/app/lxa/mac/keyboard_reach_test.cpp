@@ -490,6 +490,70 @@ TEST_F(KeyboardReach, ToolbarTabsAndButtons)
     EXPECT_TRUE(suite) << "Return on \"ZOR-Paket\" opened no program suite";
 }
 
+// With the keyboard in the background's panel, a picture added by keys (the menu, "Välj bilder")
+// hides that panel: the keyboard is then on a control that shows its focus, as it shows once Tab
+// has gone away and come back.
+TEST_F(KeyboardReach, PictureAddedByKeysShowsTheFocus)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    GtkWidget* solid = WidgetOf(w->projectViewer.templatePanel->picker.GetSolidBox().GetHostView());
+    ASSERT_TRUE(TabTo(window, solid, 60));
+    VTProjectTemplate* design = w->projectViewer.GetCurrentTemplate();
+    const size_t overlays = design->GetCount();
+    const std::string file = std::string(VT_TEST_DATA) + "/images/base.png";
+    bool shown = false;
+    uitest::When(
+        [] {
+            auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel());
+            return panel && GTK_IS_FILE_CHOOSER(panel) && gtk_widget_get_mapped(panel);
+        },
+        [&] {
+            auto* chooser = static_cast<GtkWidget*>(LUiCurrentPanel());
+            if (!chooser)
+                return;
+            shown = true;
+            uitest::PumpUntilDrawn(chooser);
+            const std::string xid = std::to_string(GDK_WINDOW_XID(gtk_widget_get_window(chooser)));
+            uitest::Run(
+                "xdotool windowfocus --sync " + xid + " key ctrl+l type --delay 5 '" + file + "'");
+            // "Öppna" answers once the chooser has looked the name up.
+            GtkWidget* open
+                = gtk_dialog_get_widget_for_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+            uitest::PumpUntil([&] { return open && gtk_widget_is_sensitive(open); });
+            uitest::PumpUntilDrawn(chooser);
+            uitest::SaveWidgetScreenshot(
+                chooser, uitest::ArtefactPath("keyboard-reach", "valj-bilder"));
+            uitest::Run("xdotool windowfocus --sync " + xid + " key Return");
+            // Never left open should the keys not choose.
+            uitest::After(10000, [] {
+                if (auto* left = static_cast<GtkWidget*>(LUiCurrentPanel());
+                    left && GTK_IS_DIALOG(left))
+                    gtk_dialog_response(GTK_DIALOG(left), GTK_RESPONSE_CANCEL);
+            });
+        });
+    // "Overlay" > "Lägg till bilder..." from the menu bar, by keys.
+    LastKey(window, "--delay 150 F10 Right Right Right Down Down Return");
+    uitest::PumpUntil([&] { return shown && design->GetCount() == overlays + 1; }, 20000);
+    ASSERT_EQ(design->GetCount(), overlays + 1) << "no picture was added";
+    uitest::PumpUntil([&] { return gtk_window_is_active(window->Gtk()); });
+    uitest::PumpUntilIdle();
+    uitest::PumpUntilDrawn(window);
+    Stop stop;
+    ASSERT_TRUE(StopOf(window, stop)) << "nothing has the focus after the picture was added";
+    stop.focused = Pixels(window, stop);
+    Picture(window, "picture-added");
+    Key(window, "Tab");
+    uitest::PumpUntilDrawn(window);
+    stop.unfocused = Pixels(window, stop);
+    Key(window, "shift+Tab");
+    uitest::PumpUntilDrawn(window);
+    EXPECT_EQ(Focus(window), stop.widget);
+    EXPECT_NE(stop.focused, stop.unfocused) << stop.name << " shows no focus";
+    EXPECT_EQ(Pixels(window, stop), stop.focused)
+        << stop.name << " showed its focus only once keys were used";
+}
+
 namespace {
 
 // Runs the layout editor on the project and calls use with it once it shows (from its loop),
