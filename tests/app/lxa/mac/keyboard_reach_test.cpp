@@ -7,9 +7,11 @@
 // through and pressed; on the canvas Space, Shift+Space and Escape choose the overlay that the
 // arrows, Delete and the menu's keys then act on. In the layout editor the toolbar's buttons, the
 // page tabs with their close boxes and the page (choosing a label position) are reached and used
-// the same way, as is the print preview's page; in "Välj mallar" the preview's page tabs, and
-// "Välj etikettlayout" shows the focus of its first button from the start. The cycles are kept
-// as text and the windows as pictures under <build>/test-artefacts/keyboard-reach.
+// the same way, as is the print preview's page; in "Välj mallar" the preview's page tabs.
+// "Välj etikettlayout" shows the focus of its first button from the start, "Välj mallar" that of
+// its list, and the main window keeps a focus it shows when a picture added hides the panel that
+// had it. The cycles are kept as text and the windows as pictures under
+// <build>/test-artefacts/keyboard-reach.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTLabelLayoutEditorDialog.h"
