@@ -117,6 +117,43 @@ public:
         NotifyItemSelectionChanged();
     }
 
+    // Selects the item after (step > 0) or before the single selected one in the collection's
+    // order, round from the last to the first; the first (or the last) when none is, or more
+    // than one is, selected. Answers whether there was an item to select.
+    bool ChooseNeighbourItem(int step)
+    {
+        if (!collection || !collection->first)
+            return false;
+        TItem* single = GetSingleSelectedItem();
+        if (single && !collection->Contains(single))
+            single = nullptr;
+        TItem* chosen = nullptr;
+        if (step > 0) {
+            chosen = single && single->next ? single->next : collection->first;
+        } else {
+            TItem* before = nullptr;
+            for (TItem* p = collection->first; p; p = p->next) {
+                if (single && p->next == single)
+                    before = p;
+                chosen = p;
+            }
+            if (before)
+                chosen = before;
+        }
+        selectedItems.Clear();
+        SetItemSelected(chosen, true, true);
+        Update();
+        return true;
+    }
+    // The step of the choice a key makes: Space the next item (1), Shift+Space the one before
+    // (-1); 0 for any other key.
+    static int ChoiceStepOfKey(LKey key)
+    {
+        if (key.KeyCode() != 0 || key.Character() != ' ' || (key.Modifiers() & ~LKey::kShift) != 0)
+            return 0;
+        return (key.Modifiers() & LKey::kShift) ? -1 : 1;
+    }
+
     bool DeleteSelectedItems()
     {
         if (!collection)

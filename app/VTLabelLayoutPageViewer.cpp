@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -168,29 +167,12 @@ void VTLabelLayoutPageViewer::TimerCallBack()
     NotifyItemSelectionChanged();
 }
 
-void VTLabelLayoutPageViewer::ChooseNeighbour(int step)
-{
-    if (!collection || !collection->first)
-        return;
-    std::vector<VTLabelLayoutTemplate*> positions;
-    for (VTLabelLayoutTemplate* t = collection->first; t; t = t->next)
-        positions.push_back(t);
-    const int count = int(positions.size());
-    const auto found = std::find(positions.begin(), positions.end(), GetSingleSelectedItem());
-    int index = found == positions.end() ? (step > 0 ? -1 : 0) : int(found - positions.begin());
-    index = ((index + (step > 0 ? 1 : -1)) % count + count) % count;
-    selectedItems.Clear();
-    SetItemSelected(positions[size_t(index)], true, true);
-    Invalidate();
-}
-
 bool VTLabelLayoutPageViewer::EvKeyDown(LKey key)
 {
     // With the keyboard, Space chooses the next position of the page and Shift+Space the one
     // before, round from the last to the first.
-    if (allowEdit && key.KeyCode() == 0 && key.Character() == ' '
-        && (key.Modifiers() & ~LKey::kShift) == 0 && HasKeyboardFocus()) {
-        ChooseNeighbour((key.Modifiers() & LKey::kShift) ? -1 : 1);
+    if (const int step = ChoiceStepOfKey(key); step && allowEdit && HasKeyboardFocus()) {
+        ChooseNeighbourItem(step);
         return true;
     }
     const bool moved = VTLabelLayoutPageViewerBase::EvKeyDown(key);

@@ -62,8 +62,6 @@ public:
 private:
     // Fires the refresh ms milliseconds from now (moving a pending one).
     void ArmRefresh(unsigned int ms);
-    // Selects the position after (step > 0) or before the selected one, round the page.
-    void ChooseNeighbour(int step);
 
     LNotifier<VTLabelLayoutPageViewerNotifyee> notifier;
     std::unique_ptr<LRunLoopTimer> refreshTimer; // none until first needed

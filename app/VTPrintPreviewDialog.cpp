@@ -133,6 +133,8 @@ void VTPrintPreviewDialog::InitDialog()
     SetCaption("Förhandsgranska");
     AddPaintControl(kViewer);
     fViewer.Init(*this, kViewer);
+    // A stop of Tab, where Space selects the next label position.
+    fViewer.SetKeyboardReachable();
     fViewer.bPaintOutlines = OutlinesSetting();
     fViewer.AddNotifyee(*this);
 
@@ -167,6 +169,8 @@ void VTPrintPreviewDialog::InitDialog()
     AddOkCancel("Skriv ut");
     AddButton(kLCmdHelp, "");
     AddSpecialButton(kDefaults, "Standardvärden");
+    // Tab reads the page first, then the panels.
+    GetContentView()->SetKeyViewOrder({ GetControlHandle(kViewer) });
     int w = 0, h = 0;
     GetClientSize(w, h);
     LayoutControls(w, h);

@@ -45,6 +45,15 @@ void VTPrintPreviewViewer::EvLButtonUp(int, int)
         n->item->hitFlags = 0;
 }
 
+bool VTPrintPreviewViewer::EvKeyDown(LKey key)
+{
+    if (const int step = ChoiceStepOfKey(key); step && HasKeyboardFocus()) {
+        ChooseNeighbourItem(step);
+        return true;
+    }
+    return false;
+}
+
 void VTPrintPreviewViewer::NotifyItemSelectionChanged()
 {
     Notify(&VTPrintPreviewViewerNotifyee::EvPrintPreviewViewerSelectionChanged, *this);
@@ -152,4 +161,10 @@ void VTPrintPreviewViewer::Prepaint(LPaintContext& context)
     LPaintSurface::DrawFrameAA(context, LGuiColor(0, 0, 0), sheet.left, sheet.top,
         sheet.right - sheet.left, sheet.bottom - sheet.top, 1.0f);
     LPaintSurface::TransformReset(context);
+    // Reached with the keyboard, the page is framed in the focus colour.
+    if (context.mForScreen && ShowsKeyboardFocus()) {
+        const float line = float(2 * std::max(1.0, GetBackingScale()));
+        LPaintSurface::DrawFrameAA(context, LPaintSurface::GetFocusIndicatorColor(), line / 2,
+            line / 2, float(W) - line, float(H) - line, line);
+    }
 }

@@ -1,7 +1,8 @@
 // The sheet of the print preview: one page of the project's label layout painted as it will
 // print, on a grey ground that darkens everything beyond the sheet. A left press selects the
 // label position under the pointer; nothing is ever dragged. With two or more positions on the
-// page the selected one is outlined, dashed, in blue. On the screen the page's designs are
+// page the selected one is outlined, dashed, in blue. Reached with Tab, Space selects the next
+// position and Shift+Space the one before. On the screen the page's designs are
 // painted into a picture a slice at a time, as the canvas paints a design of many overlays, so
 // that the window answers however large they are.
 #pragma once
@@ -31,6 +32,7 @@ public:
     void EvLButtonDown(int x, int y) override;
     void EvLButtonUp(int x, int y) override;
     void EvDoubleClick(int, int) override { }
+    bool EvKeyDown(LKey key) override;
     void Prepaint(LPaintContext& context) override;
     // What the page shows changed: it is painted anew (the last whole picture of it shows
     // meanwhile). A repaint for another reason (Update: a new size, another selection) keeps the

@@ -121,6 +121,22 @@ bool VTProjectTemplateViewer::LowerItem()
     return LowerSelectedItem();
 }
 
+bool VTProjectTemplateViewer::EvKeyDown(LKey key)
+{
+    if (HasKeyboardFocus()) {
+        if (const int step = ChoiceStepOfKey(key)) {
+            ChooseNeighbourItem(step);
+            return true;
+        }
+        if (key == LKey::Special(LKey::kEscape) && !selectedItems.IsEmpty()) {
+            ClearSelectedItems();
+            Update();
+            return true;
+        }
+    }
+    return VTItemViewer<VTProjectTemplate, VTOverlay>::EvKeyDown(key);
+}
+
 uint8_t VTProjectTemplateViewer::HandleHitFlags(VTOverlay& overlay, float x, float y)
 {
     if (!VTIsPaintableOverlay(overlay) || !HasUsableGeometry())

@@ -46,6 +46,10 @@ public:
     // same however many overlays are painted with it. A quick paint is asked for at once.
     void Invalidate() override;
     void Prepaint(LPaintContext& context) override;
+    // With the keyboard on the canvas, Space selects the next overlay and Shift+Space the one
+    // before, in their stacking order from the bottom, round from the top to the bottom; Escape
+    // selects none.
+    bool EvKeyDown(LKey key) override;
     // Called after each paint that shows a design.
     std::function<void()> designPainted;
     // How long the last paint took, the display's part included (ms).

@@ -8,6 +8,7 @@
 #include "app/VTProjectBackgroundSave.h"
 #include "lfw/mac/LAlert.h"
 #include "platform/system/System.h"
+#include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoop.h"
 #include "platform/ui/LUiSystem.h"
 
@@ -546,6 +547,15 @@ void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)
 {
     if (!textPanel)
         return;
+    // Where a control of a panel hidden here had the keyboard, the canvas takes it: the window
+    // keeps a place for the keys, where the arrows move the overlay chosen.
+    LView* content = GetContentView();
+    LNativeWindow* native = content ? content->Window() : nullptr;
+    const bool hadKeyboard = native && native->FirstResponder();
+    const auto keepKeyboard = [&] {
+        if (hadKeyboard && !native->FirstResponder() && canvas.GetHostView())
+            canvas.GetHostView()->MakeFocus();
+    };
     auto& list = panels.fList;
     VTOverlay* o = SelectedOverlay();
     if (o) {
@@ -561,6 +571,7 @@ void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)
         list.ScrollToShowPanel(PanelIndex(kVTPanelTemplate));
         list.SetActivePanelByTitleBarId(kVTPanelTemplate, false);
         RelayoutPanels();
+        keepKeyboard();
         return;
     }
     const int k = o->GetType();
@@ -587,6 +598,7 @@ void VTProjectViewer::UpdatePanelVisibility(bool activate, bool focusText)
         list.SetPanelVisible(PanelIndex(kVTPanelTemplate), k == VTOverlayTypeImageBackground);
     }
     RelayoutPanels();
+    keepKeyboard();
 }
 
 void VTProjectViewer::UpdatePanels()

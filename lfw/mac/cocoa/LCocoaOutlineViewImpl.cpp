@@ -132,6 +132,7 @@ struct LCocoaOutlineGlue {
     {
         auto* view = static_cast<LCocoaOutlineViewImpl*>(self);
         LUiRef<LView> hold(view);
+        view->cursorToSelection();
         view->focusGained();
         return FALSE;
     }
@@ -525,6 +526,7 @@ void LCocoaOutlineViewImpl::selectRowIndexes(const std::vector<int>& rows, bool 
     }
     g_signal_handlers_unblock_by_func(
         selection, reinterpret_cast<gpointer>(&LCocoaOutlineGlue::SelectionChanged), this);
+    cursorToSelection();
     selectionChanged();
 }
 
@@ -589,6 +591,33 @@ void LCocoaOutlineViewImpl::resyncSelection()
 {
     fLastSelection = selectedNodes();
     fLastSelectionStale = false;
+    cursorToSelection();
+}
+
+void LCocoaOutlineViewImpl::cursorToSelection()
+{
+    if (!fTree || !gtk_widget_has_focus(fTree) || !gtk_tree_view_get_model(GTK_TREE_VIEW(fTree)))
+        return;
+    GtkTreeView* tree = GTK_TREE_VIEW(fTree);
+    GtkTreePath* cursor = nullptr;
+    gtk_tree_view_get_cursor(tree, &cursor, nullptr);
+    if (cursor) {
+        gtk_tree_path_free(cursor);
+        return;
+    }
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(tree);
+    GList* rows = gtk_tree_selection_get_selected_rows(selection, nullptr);
+    if (rows) {
+        // Setting the cursor selects its row alone: the others are selected again.
+        g_signal_handlers_block_by_func(
+            selection, reinterpret_cast<gpointer>(&LCocoaOutlineGlue::SelectionChanged), this);
+        gtk_tree_view_set_cursor(tree, static_cast<GtkTreePath*>(rows->data), nullptr, FALSE);
+        for (GList* r = rows->next; r; r = r->next)
+            gtk_tree_selection_select_path(selection, static_cast<GtkTreePath*>(r->data));
+        g_signal_handlers_unblock_by_func(
+            selection, reinterpret_cast<gpointer>(&LCocoaOutlineGlue::SelectionChanged), this);
+    }
+    g_list_free_full(rows, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
 }
 
 int LCocoaOutlineViewImpl::rowForItem(const LCocoaTreeNode* node) const

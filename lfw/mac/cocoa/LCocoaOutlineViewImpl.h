@@ -152,6 +152,9 @@ public:
 
     // The last selection becomes the current one (after a reload that restored it).
     void resyncSelection();
+    // A list with the keyboard whose cursor is on no row (a reload loses it) gets it on its
+    // first selected row, the selection staying: GTK draws a list's focus on its cursor row.
+    void cursorToSelection();
     // What the click handler asks: whether a GDK window is the rows' area of this view.
     bool isRowsWindow(GdkWindow* window) const;
 

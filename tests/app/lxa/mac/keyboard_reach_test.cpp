@@ -4,16 +4,21 @@
 // each of those stops shows that it has the focus and does its work by keys: the arrows and
 // Ctrl+Page Down switch the design, the colour wells open their chooser with Space and Return and
 // a colour is picked in it, the toolbar's tabs and buttons ("ZOR-Paket" among them) are gone
-// through and pressed. In the layout editor the toolbar's buttons, the page tabs with their close
-// boxes and the page (choosing a label position) are reached and used the same way, in "Välj
-// mallar" the preview's page tabs, and "Välj etikettlayout" shows the focus of its first button
-// from the start. The cycles are kept as text and the windows as pictures under
+// through and pressed; on the canvas Space, Shift+Space and Escape choose the overlay that the
+// arrows, Delete and the menu's keys then act on. In the layout editor the toolbar's buttons, the
+// page tabs with their close boxes and the page (choosing a label position) are reached and used
+// the same way, as is the print preview's page; in "Välj mallar" the preview's page tabs.
+// "Välj etikettlayout" shows the focus of its first button from the start, "Välj mallar" that of
+// its list, and the main window keeps a focus it shows when a picture added hides the panel that
+// had it. The cycles are kept as text and the windows as pictures under
 // <build>/test-artefacts/keyboard-reach.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTLabelLayoutEditorDialog.h"
 #include "app/VTLabelLayoutSelectDialog.h"
 #include "app/VTOverlayText.h"
+#include "app/VTPrintPreviewDialog.h"
+#include "app/VTProjectFile.h"
 #include "app/VTStationerySelectDialog.h"
 #include "app/lxa/mac/MainDialog.h"
 #include "lfw/gen/LUserSettings.h"
@@ -64,13 +69,17 @@ const Stop* Found(const std::vector<Stop>& stops, GtkWidget* widget)
     return nullptr;
 }
 
-// Presses Tab until the widget has the focus (at most stops times), as a person goes round the
-// window: out of a text box, where Tab is a character, with Ctrl+Tab.
+// Presses Tab until the widget (or a widget inside it) has the focus (at most stops times), as a
+// person goes round the window: out of a text box, where Tab is a character, with Ctrl+Tab.
 bool TabRoundTo(LNativeWindow* window, GtkWidget* widget, size_t stops)
 {
-    for (size_t i = 0; i < stops && Focus(window) != widget; ++i)
+    auto reached = [&] {
+        GtkWidget* focus = Focus(window);
+        return focus && (focus == widget || gtk_widget_is_ancestor(focus, widget));
+    };
+    for (size_t i = 0; i < stops && !reached(); ++i)
         Key(window, GTK_IS_TEXT_VIEW(Focus(window)) ? "ctrl+Tab" : "Tab");
-    return Focus(window) == widget;
+    return reached();
 }
 
 // Keeps the cycle as text under <build>/test-artefacts/keyboard-reach/<name>.txt.
@@ -171,6 +180,7 @@ protected:
 
     std::unique_ptr<PrivateHomes> homes;
     TemporaryFolder runtime;
+    TemporaryFolder files;
     std::unique_ptr<MainDialog> w;
 };
 
@@ -286,6 +296,112 @@ TEST_F(KeyboardReach, CanvasMovesTheSelectionByArrows)
     EXPECT_TRUE(TabRoundTo(window, host, 80)) << "Tab never came back to the canvas";
 }
 
+namespace {
+
+// The places (centre x) of the overlays of the saved project's first design, bottom first; none
+// when it cannot be read.
+std::vector<float> SavedPlaces(const std::string& path)
+{
+    VTProject project;
+    VTProjectLoad record;
+    record.project = &project;
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    LProcessInterfaceVoid quiet;
+    std::vector<float> places;
+    if (Process(quiet, record) != LProcessResultSuccess || !project.templates.GetHead())
+        return places;
+    for (VTOverlay* o = project.templates.GetHead()->first; o; o = o->next)
+        places.push_back(o->centreX);
+    return places;
+}
+
+} // namespace
+
+// On a reopened project the canvas chooses its overlays by keys: Space the next in their
+// stacking order (from the bottom), Shift+Space the one before, round, Escape none. The keyboard
+// stays on the canvas, the chosen overlay shows its frame and its panel, and the arrows, "Höja"
+// (Ctrl+=) and Delete act on it as after a click; Ctrl+S saves the nudge.
+TEST_F(KeyboardReach, CanvasChoosesOverlaysByKeys)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    VTProjectViewer& viewer = w->projectViewer;
+    viewer.AddOverlayText("Nedre");
+    viewer.AddOverlayText("Övre");
+    VTProjectTemplate* design = viewer.GetCurrentTemplate();
+    ASSERT_EQ(design->GetCount(), 2u);
+    // Apart, each with a frame of its own.
+    design->first->centreX = -20;
+    design->first->next->centreX = 20;
+    const std::string path = files.Path() + "/tangenter.vtproj";
+    ASSERT_TRUE(w->CmProjectSave(path.c_str()));
+    ASSERT_TRUE(w->CmProjectLoad(path.c_str(), false));
+    uitest::PumpUntilIdle();
+    design = viewer.GetCurrentTemplate();
+    VTProjectTemplateViewer& canvas = viewer.canvas;
+    ASSERT_TRUE(design && design->first && design->first->next);
+    VTOverlay* const bottom = design->first;
+    VTOverlay* const top = bottom->next;
+    ASSERT_EQ(canvas.GetSingleSelectedItem(), nullptr);
+    GtkWidget* host = WidgetOf(canvas.GetHostView());
+    // Round to the canvas, from wherever the keyboard is.
+    Key(window, GTK_IS_TEXT_VIEW(Focus(window)) ? "ctrl+Tab" : "Tab");
+    ASSERT_TRUE(TabRoundTo(window, host, 80));
+    uitest::PumpUntilDrawn(window);
+    Stop stop;
+    ASSERT_TRUE(StopOf(window, stop));
+    const std::vector<uint32_t> none = Pixels(window, stop);
+
+    Key(window, "space");
+    EXPECT_EQ(canvas.GetSingleSelectedItem(), bottom) << "Space chose not the bottom overlay";
+    EXPECT_EQ(Focus(window), host) << "the keyboard left the canvas";
+    uitest::PumpUntilDrawn(window);
+    EXPECT_NE(Pixels(window, stop), none) << "the chosen overlay shows no frame";
+    GtkWidget* swatch = WidgetOf(viewer.textPanel->textColour.GetSwatch().GetHostView());
+    EXPECT_TRUE(swatch && gtk_widget_get_mapped(swatch)) << "the text's panel does not show";
+    Picture(window, "canvas-chosen-by-space");
+    Key(window, "Escape");
+    EXPECT_EQ(canvas.GetSingleSelectedItem(), nullptr) << "Escape did not choose none";
+    uitest::PumpUntilDrawn(window);
+    EXPECT_EQ(Pixels(window, stop), none) << "a frame stays after Escape";
+
+    // Round both ways.
+    const std::pair<const char*, VTOverlay*> steps[] = { { "shift+space", top },
+        { "shift+space", bottom }, { "shift+space", top }, { "space", bottom }, { "space", top } };
+    for (const auto& [key, chosen] : steps) {
+        Key(window, key);
+        EXPECT_EQ(canvas.GetSingleSelectedItem(), chosen) << "after " << key;
+    }
+    EXPECT_EQ(Focus(window), host);
+    Picture(window, "canvas-top-chosen");
+
+    // The arrows nudge the chosen one; Ctrl+S saves it there.
+    const float x = top->centreX;
+    Key(window, "Right");
+    Key(window, "Right");
+    EXPECT_GT(top->centreX, x) << "the arrows did not move the chosen overlay";
+    LastKey(window, "ctrl+s");
+    uitest::PumpUntil([&] { return w->GetProject()->GetSaveState() == VTProjectSaveStateSaved; });
+    const std::vector<float> saved = SavedPlaces(path);
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_FLOAT_EQ(saved[0], -20.0f);
+    EXPECT_FLOAT_EQ(saved[1], top->centreX);
+    EXPECT_GT(saved[1], 20.0f) << "the nudge is not in the saved project";
+    EXPECT_EQ(Focus(window), host) << "the save took the keyboard from the canvas";
+
+    // "Höja" by its key raises the one chosen, Delete deletes it.
+    // (The keyboard comes back to the window once the save's progress window has gone.)
+    uitest::PumpUntil([&] { return gtk_window_is_active(window->Gtk()); });
+    Key(window, "shift+space");
+    ASSERT_EQ(canvas.GetSingleSelectedItem(), bottom);
+    Key(window, "ctrl+equal");
+    EXPECT_EQ(design->first, top) << "Ctrl+= raised not the chosen overlay";
+    Key(window, "Delete");
+    EXPECT_EQ(design->GetCount(), 1u);
+    EXPECT_EQ(design->first, top) << "Delete deleted not the chosen overlay";
+    EXPECT_EQ(Focus(window), host);
+}
+
 // The colour wells "Fast:" and "Textfärg:" open their chooser with Space and with Return, and a
 // colour picked there by keys is the design's background and the text's colour.
 TEST_F(KeyboardReach, ColourWellsOpenWithSpaceAndReturn)
@@ -376,6 +492,70 @@ TEST_F(KeyboardReach, ToolbarTabsAndButtons)
     LastKey(window, "Return");
     uitest::PumpUntil([&] { return suite && !LZORSuiteGetOpenDialog(); }, 20000);
     EXPECT_TRUE(suite) << "Return on \"ZOR-Paket\" opened no program suite";
+}
+
+// With the keyboard in the background's panel, a picture added by keys (the menu, "Välj bilder")
+// hides that panel: the keyboard is then on a control that shows its focus, as it shows once Tab
+// has gone away and come back.
+TEST_F(KeyboardReach, PictureAddedByKeysShowsTheFocus)
+{
+    OpenMainWindow();
+    LNativeWindow* window = Window();
+    GtkWidget* solid = WidgetOf(w->projectViewer.templatePanel->picker.GetSolidBox().GetHostView());
+    ASSERT_TRUE(TabTo(window, solid, 60));
+    VTProjectTemplate* design = w->projectViewer.GetCurrentTemplate();
+    const size_t overlays = design->GetCount();
+    const std::string file = std::string(VT_TEST_DATA) + "/images/base.png";
+    bool shown = false;
+    uitest::When(
+        [] {
+            auto* panel = static_cast<GtkWidget*>(LUiCurrentPanel());
+            return panel && GTK_IS_FILE_CHOOSER(panel) && gtk_widget_get_mapped(panel);
+        },
+        [&] {
+            auto* chooser = static_cast<GtkWidget*>(LUiCurrentPanel());
+            if (!chooser)
+                return;
+            shown = true;
+            uitest::PumpUntilDrawn(chooser);
+            const std::string xid = std::to_string(GDK_WINDOW_XID(gtk_widget_get_window(chooser)));
+            uitest::Run(
+                "xdotool windowfocus --sync " + xid + " key ctrl+l type --delay 5 '" + file + "'");
+            // "Öppna" answers once the chooser has looked the name up.
+            GtkWidget* open
+                = gtk_dialog_get_widget_for_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+            uitest::PumpUntil([&] { return open && gtk_widget_is_sensitive(open); });
+            uitest::PumpUntilDrawn(chooser);
+            uitest::SaveWidgetScreenshot(
+                chooser, uitest::ArtefactPath("keyboard-reach", "valj-bilder"));
+            uitest::Run("xdotool windowfocus --sync " + xid + " key Return");
+            // Never left open should the keys not choose.
+            uitest::After(10000, [] {
+                if (auto* left = static_cast<GtkWidget*>(LUiCurrentPanel());
+                    left && GTK_IS_DIALOG(left))
+                    gtk_dialog_response(GTK_DIALOG(left), GTK_RESPONSE_CANCEL);
+            });
+        });
+    // "Overlay" > "Lägg till bilder..." from the menu bar, by keys.
+    LastKey(window, "--delay 150 F10 Right Right Right Down Down Return");
+    uitest::PumpUntil([&] { return shown && design->GetCount() == overlays + 1; }, 20000);
+    ASSERT_EQ(design->GetCount(), overlays + 1) << "no picture was added";
+    uitest::PumpUntil([&] { return gtk_window_is_active(window->Gtk()); });
+    uitest::PumpUntilIdle();
+    uitest::PumpUntilDrawn(window);
+    Stop stop;
+    ASSERT_TRUE(StopOf(window, stop)) << "nothing has the focus after the picture was added";
+    stop.focused = Pixels(window, stop);
+    Picture(window, "picture-added");
+    Key(window, "Tab");
+    uitest::PumpUntilDrawn(window);
+    stop.unfocused = Pixels(window, stop);
+    Key(window, "shift+Tab");
+    uitest::PumpUntilDrawn(window);
+    EXPECT_EQ(Focus(window), stop.widget);
+    EXPECT_NE(stop.focused, stop.unfocused) << stop.name << " shows no focus";
+    EXPECT_EQ(Pixels(window, stop), stop.focused)
+        << stop.name << " showed its focus only once keys were used";
 }
 
 namespace {
@@ -516,6 +696,73 @@ TEST_F(KeyboardReach, LayoutEditor)
     });
 }
 
+// The print preview's page is a stop of Tab showing its focus, where Space chooses the next label
+// position: of two discs on the page the second is chosen by keys and placed by the alignment
+// pad ("Justera till nedre högra", pressed by Space); the first stays where it was.
+TEST_F(KeyboardReach, PrintPreviewPageChoosesByKeys)
+{
+    LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
+    VTLabelLayout& layout = *project->GetLabelLayout();
+    VTLabelLayoutPage* page = layout.pages.GetHead();
+    page->AddTemplate(VTTemplateFormatDisc, layout.NewTemplateID());
+    VTLabelLayoutTemplate* const first = page->first;
+    ASSERT_TRUE(first && first->next);
+    VTLabelLayoutTemplate* const second = first->next;
+    const float firstX = first->centreX, firstY = first->centreY;
+    bool done = false;
+    uitest::When(
+        [] {
+            LNativeWindow* k = LNativeWindow::KeyWindow();
+            return k && k->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()))
+                && std::string(gtk_window_get_title(k->Gtk()) ? gtk_window_get_title(k->Gtk()) : "")
+                == "Förhandsgranska";
+        },
+        [&] {
+            LNativeWindow* window = LNativeWindow::KeyWindow();
+            auto* preview = dynamic_cast<VTPrintPreviewDialog*>(
+                LCocoaWindow::GetThisProperty(window->ContentView()));
+            done = true;
+            if (!preview) {
+                ADD_FAILURE() << "no preview";
+                return LastKey(window, "Escape");
+            }
+            uitest::PumpUntilDrawn(window);
+            VTPrintPreviewViewer& viewer = preview->Viewer();
+            GtkWidget* sheet = WidgetOf(viewer.GetHostView());
+            EXPECT_TRUE(TabTo(window, sheet, 30)) << "Tab never came to the page";
+            uitest::PumpUntilDrawn(window);
+            Stop stop;
+            StopOf(window, stop);
+            stop.focused = Pixels(window, stop);
+            Picture(window, "preview-page-focused");
+            Key(window, "Tab");
+            uitest::PumpUntilDrawn(window);
+            stop.unfocused = Pixels(window, stop);
+            EXPECT_NE(stop.focused, stop.unfocused) << "the page shows no focus";
+            Key(window, "shift+Tab");
+            EXPECT_EQ(Focus(window), sheet) << "Shift+Tab does not come back to the page";
+            Key(window, "space");
+            EXPECT_EQ(viewer.GetSingleSelectedItem(), first) << "Space chose not the first";
+            Key(window, "space");
+            EXPECT_EQ(viewer.GetSingleSelectedItem(), second) << "Space again chose not the next";
+            Picture(window, "preview-second-chosen");
+            const float x = second->centreX, y = second->centreY;
+            VTControlAlignment& pad = preview->PanelTemplate()->Alignment();
+            GtkWidget* bottomRight = WidgetOf(pad.GetControlHandle(1008));
+            EXPECT_TRUE(TabRoundTo(window, bottomRight, 40)) << "Tab never came to the pad";
+            Key(window, "space");
+            EXPECT_TRUE(second->centreX != x || second->centreY != y)
+                << "the pad did not place the second disc";
+            EXPECT_FLOAT_EQ(first->centreX, firstX);
+            EXPECT_FLOAT_EQ(first->centreY, firstY);
+            Picture(window, "preview-second-placed");
+            LastKey(window, "Escape");
+        });
+    VTPrintPreviewDialogOpen(nullptr, *project, page, nullptr);
+    uitest::PumpUntil([&] { return done; }, 30000);
+    EXPECT_TRUE(done) << "the preview did not show";
+}
+
 // "Välj mallar": the preview's page tabs are a stop of Tab and switch the page shown by arrows.
 TEST_F(KeyboardReach, StationeryPreviewTabs)
 {
@@ -562,7 +809,8 @@ TEST_F(KeyboardReach, StationeryPreviewTabs)
     EXPECT_TRUE(done);
 }
 
-// "Välj etikettlayout" shows the focus of its first button as it opens, before any key.
+// "Välj etikettlayout" shows the focus of its first button as it opens, before any key, and so
+// does "Välj mallar", opened from it by keys, of its list.
 TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
 {
     VTLabelLayoutSelectDialog select;
@@ -591,6 +839,44 @@ TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
                 EXPECT_NE(first.focused, first.unfocused)
                     << first.name << " showed no focus as the window opened";
             }
+            // "Välj mallar..." pressed by Space opens its dialog showing the focus of its list
+            // at once: as it shows once Tab has gone away from the list and come back.
+            GtkWidget* stationery
+                = WidgetOf(select.GetControlHandle(VTLabelLayoutSelectDialog::kStationery));
+            EXPECT_TRUE(TabRoundTo(window, stationery, 20));
+            bool listSeen = false;
+            uitest::When(
+                [] {
+                    LNativeWindow* k = LNativeWindow::KeyWindow();
+                    const char* title = k && k->Gtk() ? gtk_window_get_title(k->Gtk()) : nullptr;
+                    return title && std::string(title) == "Välj mallar"
+                        && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()));
+                },
+                [&] {
+                    LNativeWindow* inner = LNativeWindow::KeyWindow();
+                    uitest::PumpUntilDrawn(inner);
+                    Stop list;
+                    if (StopOf(inner, list)) {
+                        list.focused = Pixels(inner, list);
+                        Picture(inner, "stationery-opened");
+                        Key(inner, "Tab");
+                        uitest::PumpUntilDrawn(inner);
+                        list.unfocused = Pixels(inner, list);
+                        Key(inner, "shift+Tab");
+                        uitest::PumpUntilDrawn(inner);
+                        EXPECT_EQ(Focus(inner), list.widget);
+                        EXPECT_NE(list.focused, list.unfocused) << list.name << " shows no focus";
+                        EXPECT_EQ(Pixels(inner, list), list.focused)
+                            << list.name << " showed its focus only once keys were used";
+                    }
+                    EXPECT_TRUE(list.widget && GTK_IS_TREE_VIEW(list.widget))
+                        << "the list has not the focus";
+                    listSeen = true;
+                    LastKey(inner, "Escape");
+                });
+            LastKey(window, "space");
+            uitest::PumpUntil([&] { return listSeen; }, 20000);
+            EXPECT_TRUE(listSeen) << "\"Välj mallar\" did not open";
             done = true;
             select.PostCommand(kLCmdCancel);
         });
