@@ -7,6 +7,7 @@
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "platform/print/Print.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LView.h"
 
 #include <atomic>
@@ -326,6 +327,9 @@ bool LPrintSurface::DoPrint(
     request.landscape = settings.orientation == LPaperSizeOrientationLandscape;
     request.firstPage = settings.firstPage;
     request.lastPage = settings.lastPage;
+    // GTK's panel is answered by the quit as the program's own dialogs are.
+    request.runDialog
+        = [](GtkWidget* panel) { return LModalCounter::RunDialog(GTK_DIALOG(panel)); };
 
     LPrintSurfaceDelegate delegate(*this, owner, function, settings);
     std::string error;

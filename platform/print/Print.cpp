@@ -318,7 +318,8 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
     g_object_unref(settings);
     g_object_unref(setup);
-    const gint response = gtk_dialog_run(GTK_DIALOG(panel));
+    const gint response
+        = request.runDialog ? request.runDialog(panel) : gtk_dialog_run(GTK_DIALOG(panel));
     GtkPrinter* printer = response == GTK_RESPONSE_OK
         ? gtk_print_unix_dialog_get_selected_printer(dialog)
         : nullptr;

@@ -42,6 +42,10 @@ struct Request {
     int firstPage = 1; // 1-based; a range of 1 to 65535 or more prints every page
     int lastPage = 65535;
     std::string jobName = "Vorantel";
+    // Runs the print panel (a GtkDialog) modally and answers its response; null runs it with
+    // gtk_dialog_run. The application's own runner lets its quit answer the panel as it answers
+    // its other dialogs.
+    int (*runDialog)(GtkWidget* dialog) = nullptr;
 };
 
 // What the user chose in the panel (sizes in points, in the page's orientation).
