@@ -92,6 +92,21 @@ bool StartPrintWorker(std::function<void()> job)
     return true;
 }
 
+// The progress window of a print. "Avbryt" stops the print but the window stays, its button
+// off, until the print has stopped: until then no other window takes input, so no second print
+// starts inside this one.
+class LPrintProgress : public LProcessDialogRunInterface {
+public:
+    using LProcessDialogRunInterface::LProcessDialogRunInterface;
+    using LProgressDialog::Close;
+
+    void Close() override
+    {
+        LProgressDialog::Close();
+        SetStatus(LProcessThread::kStoppingText, 0);
+    }
+};
+
 } // namespace
 
 // Bridges the print session to the surface and the application's print function.
@@ -143,7 +158,7 @@ public:
         // From here on painting, writing and handing the document over run under a progress
         // window whose "Avbryt" stops the print; DoPrint closes it once the print system has
         // the document.
-        mProgress = std::make_unique<LProcessDialogRunInterface>("Skriver ut");
+        mProgress = std::make_unique<LPrintProgress>("Skriver ut");
         if (mProgress->_Open(mOwner, false)) {
             mProgress->OpenModalWindow();
             mProgress->SetStatus("Skriver ut", 0);
@@ -212,6 +227,30 @@ public:
             return Result::Cancelled;
         error = document->GetErrorText();
         return Result::Failed;
+    }
+
+    bool HandOver(std::function<void(const std::atomic<bool>& stop)> job) override
+    {
+        struct HandOverWork {
+            LSignalObject done;
+            std::atomic<bool> stop { false };
+        };
+        auto work = std::make_shared<HandOverWork>();
+        if (!StartPrintWorker([work, job = std::move(job)] {
+                job(work->stop);
+                work->done.Signal();
+            })) {
+            job(work->stop);
+            return true;
+        }
+        if (Wait(work->done))
+            return true;
+        // Stopped: the print system is told to drop what it has of the print; the progress
+        // window stays until it has (the job owns what it uses, should the quit end this wait).
+        work->stop.store(true, std::memory_order_release);
+        LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+            work->done, [] { return false; }, false, 0);
+        return false;
     }
 
     // Ends the progress window (after the print system is done with the document).

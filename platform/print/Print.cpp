@@ -277,6 +277,54 @@ std::string Send(GtkPrintJob* job, const Document& document)
     return "";
 }
 
+// Whether the printer is a queue of the CUPS server (GTK's CUPS back end).
+bool IsCupsPrinter(GtkPrinter* printer)
+{
+    GtkPrintBackend* backend = gtk_printer_get_backend(printer);
+    return backend && std::strcmp(G_OBJECT_TYPE_NAME(backend), "GtkPrintBackendCups") == 0;
+}
+
+// The job options GTK would give CUPS: the settings it keeps for the CUPS queue under "cups-".
+void AddCupsOption(const gchar* key, const gchar* value, gpointer data)
+{
+    static constexpr const char kPrefix[] = "cups-";
+    if (!key || !value || std::strncmp(key, kPrefix, sizeof kPrefix - 1) != 0
+        || std::strcmp(value, "gtk-ignore-value") == 0)
+        return;
+    static_cast<std::vector<std::pair<std::string, std::string>>*>(data)->emplace_back(
+        key + sizeof kPrefix - 1, value);
+}
+
+// Hands the document to the CUPS queue on a thread, the window answering and the user able to
+// stop it (Cancelled; no job left to print); a refusal is told in failure.
+Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format format,
+    const std::shared_ptr<Document>& document, Delegate& delegate, std::string& failure)
+{
+    struct State {
+        CupsJob job;
+        std::shared_ptr<Document> document; // holds the file open
+        std::string failure;
+        bool stopped = false;
+    };
+    auto state = std::make_shared<State>();
+    state->job.printer = gtk_printer_get_name(printer);
+    const gchar* title = gtk_print_job_get_title(job);
+    state->job.title = title ? title : "";
+    state->job.format
+        = format == Sheets::Format::PDF ? "application/pdf" : "application/postscript";
+    gtk_print_settings_foreach(gtk_print_job_get_settings(job), AddCupsOption, &state->job.options);
+    state->job.fd = document->GetFileDescriptor();
+    state->document = document;
+    const bool done = delegate.HandOver([state](const std::atomic<bool>& stop) {
+        state->failure = SendToCups(state->job, stop, state->stopped);
+        state->document.reset();
+    });
+    if (!done || state->stopped)
+        return Result::Cancelled;
+    failure = state->failure;
+    return failure.empty() ? Result::Printed : Result::Failed;
+}
+
 } // namespace
 
 Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::string* error)
@@ -361,7 +409,10 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
             outcome = delegate.Print(document, choices, failure);
             // An empty document (no page chosen) is printed as nothing at all.
             if (outcome == Result::Printed && document->GetSheetCount() > 0) {
-                failure = Send(job, *document);
+                if (IsCupsPrinter(printer) && CupsAvailable())
+                    outcome = SendToCupsQueue(job, printer, format, document, delegate, failure);
+                else
+                    failure = Send(job, *document);
                 if (!failure.empty())
                     outcome = Result::Failed;
             }

@@ -25,6 +25,7 @@
 #include <cairo.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -186,7 +187,31 @@ public:
     virtual Result Print(
         const std::shared_ptr<Document>& document, const Choices& choices, std::string& error)
         = 0;
+    // Runs work (the finished document's hand-over to the print system) off the window's thread,
+    // the window answering and the print's progress shown. The work owns what it uses, looks at
+    // stop and ends soon after it is set. False when the user stopped the print: stop is then set
+    // and the work waited for to its end, unless the application quits meanwhile.
+    virtual bool HandOver(std::function<void(const std::atomic<bool>& stop)> work) = 0;
 };
+
+// A finished document for a CUPS queue.
+struct CupsJob {
+    std::string printer; // the queue's name
+    std::string title;
+    std::string format; // "application/pdf" or "application/postscript"
+    std::vector<std::pair<std::string, std::string>> options; // job options, by CUPS name
+    int fd = -1; // the file, read from its start
+};
+
+// Whether libcups can be used.
+bool CupsAvailable();
+// Hands the job to the print system, any thread: "" once a job holds the whole file, else the
+// reason in Swedish. Soon after stop is set it gives up: stopped is then true and no job is left
+// to print (one already made is cancelled).
+std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& stopped);
+// The print system's refusal (an IPP status) in Swedish, with its own message where no better
+// one is known.
+std::string CupsRefusalText(int status, const std::string& message);
 
 // Runs the panel over the window of the owner widget (may be null) and prints. Main thread
 // only; modal.
