@@ -314,11 +314,19 @@ TEST_F(PrintSystem, AvbrytWhileHandingOverLeavesNothingToPrint)
     EXPECT_FALSE(WaitFor([] { return !ProgressShows(); }, 1500, 20))
         << "the progress window went before the print system had dropped the print";
     Shot("stopping", kShots);
+    // The preview's "Skriv ut" (at its bottom right corner) starts no second print meanwhile.
+    XRect preview {};
+    ASSERT_TRUE(view.WindowRect(Settled("Förhandsgranska", 0), preview));
+    Shell("xdotool " + MoveWords(preview.Right() - 66, preview.Bottom() - 28)
+        + "click 1 2>/dev/null");
+    EXPECT_FALSE(WaitWindowNamed("Print", 2000)) << "a second print inside the first";
     cups->Pause(false);
     const auto resumed = Clock::now();
     EXPECT_TRUE(WaitFor([] { return !ProgressShows(); }, 60000 * kSlowdown, 20));
     std::printf(
         "from the print system's answer to the print's end: %lld ms\n", Ms(Clock::now() - resumed));
+    // Whatever the program still had to say to the print system is said.
+    WaitProcessQuiet(program->Pid(), 30000 * kSlowdown);
     EXPECT_EQ(cups->Pending(), "");
     std::printf("the queue's jobs after \"Avbryt\":\n%s\n", cups->Jobs().c_str());
     EXPECT_TRUE(WindowShows("Förhandsgranska"));
