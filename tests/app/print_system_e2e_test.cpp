@@ -336,8 +336,11 @@ TEST_F(PrintSystem, AvbrytWhileHandingOverLeavesNothingToPrint)
 
 // A signal with GTK's "Print" open ends the program with 0 within seconds, the edit kept in the
 // autosave.
-TEST_F(PrintSystem, ASignalWithGtksPrintPanelOpenEnds)
+class SignalWithPrintPanel : public PrintSystem, public ::testing::WithParamInterface<int> { };
+
+TEST_P(SignalWithPrintPanel, EndsTheProgramAndKeepsTheWork)
 {
+    const int signal = GetParam();
     Backends("file");
     const std::string project = SaveMarked(s.dir + "/opened.vtproj", "förr");
     ASSERT_NE(xid = StartOn(project, program), 0u);
@@ -349,10 +352,10 @@ TEST_F(PrintSystem, ASignalWithGtksPrintPanelOpenEnds)
     ASSERT_TRUE(Settled("Print", 500));
     Shot("print-panel", kShots);
     const auto sent = Clock::now();
-    kill(program->Pid(), SIGTERM);
+    kill(program->Pid(), signal);
     const int status = program->Wait(10000 * kSlowdown);
     const long long ms = Ms(Clock::now() - sent);
-    std::printf("SIGTERM with \"Print\" open: status %d after %lld ms\n", status, ms);
+    std::printf("signal %d with \"Print\" open: status %d after %lld ms\n", signal, status, ms);
     EXPECT_EQ(status, 0);
     EXPECT_LT(ms, 5000 * kSlowdown);
     const std::string autosave = VTAutoSaveFolder() + "opened_autosave.vtproj";
@@ -361,3 +364,5 @@ TEST_F(PrintSystem, ASignalWithGtksPrintPanelOpenEnds)
     EXPECT_EQ(std::string(named.c_str()), autosave);
     EXPECT_EQ(Count(SavedTexts(autosave), "ny"), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalWithPrintPanel, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
