@@ -229,11 +229,11 @@ public:
         return Result::Failed;
     }
 
-    bool HandOver(std::function<void(const std::atomic<bool>& stop)> job) override
+    bool HandOver(std::function<void(const platform::print::HandOverStop& stop)> job) override
     {
         struct HandOverWork {
             LSignalObject done;
-            std::atomic<bool> stop { false };
+            platform::print::HandOverStop stop;
         };
         auto work = std::make_shared<HandOverWork>();
         if (!StartPrintWorker([work, job = std::move(job)] {
@@ -246,10 +246,13 @@ public:
         if (Wait(work->done))
             return true;
         // Stopped: the print system is told to drop what it has of the print; the progress
-        // window stays until it has (the job owns what it uses, should the quit end this wait).
-        work->stop.store(true, std::memory_order_release);
-        LEventQueueRunUntilSignalOrStopConditionOrTimeout(
-            work->done, [] { return false; }, false, 0);
+        // window stays until it has. The quit ends this wait at once: the job, which owns what it
+        // uses, then gives up on its own.
+        work->stop.stop.store(true, std::memory_order_release);
+        if (LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+                work->done, [] { return false; }, false, 0)
+            != 0)
+            work->stop.quit.store(true, std::memory_order_release);
         return false;
     }
 

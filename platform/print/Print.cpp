@@ -315,7 +315,7 @@ Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format for
     gtk_print_settings_foreach(gtk_print_job_get_settings(job), AddCupsOption, &state->job.options);
     state->job.fd = document->GetFileDescriptor();
     state->document = document;
-    const bool done = delegate.HandOver([state](const std::atomic<bool>& stop) {
+    const bool done = delegate.HandOver([state](const HandOverStop& stop) {
         state->failure = SendToCups(state->job, stop, state->stopped);
         state->document.reset();
     });

@@ -23,27 +23,37 @@ constinit platform::system::LazyLibrary gCups(VT_CUPS_SONAME);
 // A wait of libcups for the print system, checked each second. It goes on while the print is
 // wanted. Once stopped it gives up, except where the print system may make a job of what it has
 // been sent already (the answer to Create-Job, a cancel): there it waits up to kStopSeconds more,
-// so that the job is known and cancelled.
+// so that the job is known and cancelled; kQuitSeconds when the application ends.
 constexpr double kTimeoutSeconds = 1.0;
 constexpr auto kStopSeconds = std::chrono::seconds(30);
+constexpr auto kQuitSeconds = std::chrono::seconds(2);
+constexpr int kConnectMs = 10000;
 
 struct Wait {
-    const std::atomic<bool>* stop = nullptr;
+    const HandOverStop* stop = nullptr;
     bool hold = false;
-    bool stopSeen = false;
-    std::chrono::steady_clock::time_point stopTime;
+    bool stopSeen = false, quitSeen = false;
+    std::chrono::steady_clock::time_point stopTime, quitTime;
 };
 
 int GoOn(http_t*, void* data)
 {
     auto* wait = static_cast<Wait*>(data);
-    if (!wait->stop->load(std::memory_order_acquire))
+    if (!wait->stop->Stopped())
         return 1;
+    const auto now = std::chrono::steady_clock::now();
     if (!wait->stopSeen) {
         wait->stopSeen = true;
-        wait->stopTime = std::chrono::steady_clock::now();
+        wait->stopTime = now;
     }
-    return wait->hold && std::chrono::steady_clock::now() - wait->stopTime < kStopSeconds;
+    if (wait->stop->Quit() && !wait->quitSeen) {
+        wait->quitSeen = true;
+        wait->quitTime = now;
+    }
+    if (!wait->hold)
+        return 0;
+    return wait->quitSeen ? now - wait->quitTime < kQuitSeconds
+                          : now - wait->stopTime < kStopSeconds;
 }
 
 // The functions of libcups used here.
@@ -58,7 +68,15 @@ struct Cups {
     decltype(cupsEncryption)* encryption = VT_LAZY_FUNCTION(gCups, cupsEncryption);
     decltype(cupsAddOption)* addOption = VT_LAZY_FUNCTION(gCups, cupsAddOption);
     decltype(cupsFreeOptions)* freeOptions = VT_LAZY_FUNCTION(gCups, cupsFreeOptions);
-    decltype(cupsCreateJob)* createJob = VT_LAZY_FUNCTION(gCups, cupsCreateJob);
+    decltype(cupsEncodeOptions2)* encodeOptions = VT_LAZY_FUNCTION(gCups, cupsEncodeOptions2);
+    decltype(cupsUser)* user = VT_LAZY_FUNCTION(gCups, cupsUser);
+    decltype(httpAssembleURIf)* assembleUri = VT_LAZY_FUNCTION(gCups, httpAssembleURIf);
+    decltype(ippNewRequest)* newRequest = VT_LAZY_FUNCTION(gCups, ippNewRequest);
+    decltype(ippAddString)* addString = VT_LAZY_FUNCTION(gCups, ippAddString);
+    decltype(ippFindAttribute)* findAttribute = VT_LAZY_FUNCTION(gCups, ippFindAttribute);
+    decltype(ippGetInteger)* getInteger = VT_LAZY_FUNCTION(gCups, ippGetInteger);
+    decltype(ippDelete)* deleteIpp = VT_LAZY_FUNCTION(gCups, ippDelete);
+    decltype(cupsDoRequest)* doRequest = VT_LAZY_FUNCTION(gCups, cupsDoRequest);
     decltype(cupsStartDocument)* startDocument = VT_LAZY_FUNCTION(gCups, cupsStartDocument);
     decltype(cupsWriteRequestData)* writeData = VT_LAZY_FUNCTION(gCups, cupsWriteRequestData);
     decltype(cupsFinishDocument)* finishDocument = VT_LAZY_FUNCTION(gCups, cupsFinishDocument);
@@ -68,9 +86,10 @@ struct Cups {
 
     bool Complete() const
     {
-        return connect && close && setTimeout && error && httpStatus && server && port && encryption && addOption
-            && freeOptions && createJob && startDocument && writeData && finishDocument && cancelJob
-            && lastError && lastErrorString;
+        return connect && close && setTimeout && error && httpStatus && server && port && encryption
+            && addOption && freeOptions && encodeOptions && user && assembleUri && newRequest
+            && addString && findAttribute && getInteger && deleteIpp && doRequest && startDocument
+            && writeData && finishDocument && cancelJob && lastError && lastErrorString;
     }
 };
 
@@ -88,6 +107,33 @@ http_t* Connect(const Cups& cups, Wait& wait)
     if (http)
         cups.setTimeout(http, kTimeoutSeconds, GoOn, &wait);
     return http;
+}
+
+// Create-Job for the queue on the connection (libcups' own looks the queue up on a connection
+// of its own first, which no stop reaches): the job's id, 0 when none was made (cupsLastError
+// says why).
+int CreateJob(const Cups& cups, http_t* http, const CupsJob& job, int count, cups_option_t* options)
+{
+    char uri[HTTP_MAX_URI];
+    cups.assembleUri(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", cups.port(),
+        "/printers/%s", job.printer.c_str());
+    ipp_t* request = cups.newRequest(IPP_OP_CREATE_JOB);
+    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    cups.addString(
+        request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cups.user());
+    cups.addString(
+        request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, job.title.c_str());
+    cups.encodeOptions(request, count, options, IPP_TAG_OPERATION);
+    cups.encodeOptions(request, count, options, IPP_TAG_JOB);
+    const std::string resource = "/printers/" + job.printer;
+    ipp_t* response = cups.doRequest(http, request, resource.c_str()); // takes the request
+    ipp_attribute_t* id
+        = response ? cups.findAttribute(response, "job-id", IPP_TAG_INTEGER) : nullptr;
+    const int number
+        = id && cups.lastError() < IPP_STATUS_REDIRECTION_OTHER_SITE ? cups.getInteger(id, 0) : 0;
+    if (response)
+        cups.deleteIpp(response);
+    return number;
 }
 
 bool ConnectionLost(int error)
@@ -128,7 +174,7 @@ bool CupsAvailable()
     return gCups.Loaded() && Library().Complete();
 }
 
-std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& stopped)
+std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopped)
 {
     stopped = false;
     if (!CupsAvailable())
@@ -138,7 +184,7 @@ std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& 
     wait.stop = &stop;
     http_t* http = Connect(cups, wait);
     if (!http) {
-        stopped = stop.load(std::memory_order_acquire);
+        stopped = stop.Stopped();
         return stopped ? "" : FailureText("utskriftssystemet går inte att nå.");
     }
     cups_option_t* options = nullptr;
@@ -149,7 +195,7 @@ std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& 
     std::string failure;
     // A refusal: the status the print system answered, or a connection lost on the way.
     auto refused = [&] {
-        if (stop.load(std::memory_order_acquire)) {
+        if (stop.Stopped()) {
             stopped = true;
             return std::string();
         }
@@ -166,9 +212,7 @@ std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& 
 
     // Once asked for, the job may be made: its answer is waited for even when stopped.
     wait.hold = true;
-    const int id = stop.load(std::memory_order_acquire)
-        ? 0
-        : cups.createJob(http, job.printer.c_str(), job.title.c_str(), count, options);
+    const int id = stop.Stopped() ? 0 : CreateJob(cups, http, job, count, options);
     wait.hold = false;
     cups.freeOptions(count, options);
     if (id <= 0) {
@@ -181,7 +225,7 @@ std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& 
         == HTTP_STATUS_CONTINUE;
     std::vector<char> buffer(1 << 16);
     off_t offset = 0;
-    while (sent && !stop.load(std::memory_order_acquire)) {
+    while (sent && !stop.Stopped()) {
         const ssize_t n = pread(job.fd, buffer.data(), buffer.size(), offset);
         if (n < 0 && errno == EINTR)
             continue;
@@ -196,10 +240,10 @@ std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& 
         sent = cups.writeData(http, buffer.data(), size_t(n)) == HTTP_STATUS_CONTINUE;
         // Refused on the way (the print system closes the connection): its answer, if any, is
         // read for the reason.
-        if (!sent && !stop.load(std::memory_order_acquire))
+        if (!sent && !stop.Stopped())
             cups.finishDocument(http, job.printer.c_str());
     }
-    if (sent && !stop.load(std::memory_order_acquire))
+    if (sent && !stop.Stopped())
         sent = cups.finishDocument(http, job.printer.c_str()) < IPP_STATUS_REDIRECTION_OTHER_SITE;
     else if (failure.empty())
         sent = false;
@@ -213,7 +257,7 @@ std::string SendToCups(const CupsJob& job, const std::atomic<bool>& stop, bool& 
     // The job made is not to print: it is cancelled, on a connection of its own (the first is in
     // the middle of its request).
     wait.hold = true;
-    wait.stopSeen = false;
+    wait.stopSeen = wait.quitSeen = false;
     if (http_t* again = Connect(cups, wait)) {
         cups.cancelJob(again, job.printer.c_str(), id, 0);
         cups.close(again);

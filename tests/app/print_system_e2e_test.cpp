@@ -334,6 +334,31 @@ TEST_F(PrintSystem, AvbrytWhileHandingOverLeavesNothingToPrint)
     Close();
 }
 
+// SIGTERM while the made file is handed to a print system that is slow to take it (held): the
+// program ends with 0 within seconds, without waiting for the print system.
+TEST_F(PrintSystem, ASignalWhileHandingOverEnds)
+{
+    if (!StartCups())
+        GTEST_SKIP() << "no CUPS server of our own could be started";
+    ASSERT_TRUE(Start());
+    XRect panel {};
+    ASSERT_TRUE(OpenPanel(panel));
+    ASSERT_TRUE(Print(panel));
+    cups->Pause(true);
+    ASSERT_TRUE(WaitProcessQuiet(program->Pid(), 120000 * kSlowdown));
+    ASSERT_TRUE(ProgressShows()) << "the print ended with the print system held";
+    const auto sent = Clock::now();
+    kill(program->Pid(), SIGTERM);
+    const int status = program->Wait(20000 * kSlowdown);
+    const long long ms = Ms(Clock::now() - sent);
+    if (status == -1)
+        DescribeDisplayAndPrograms();
+    cups->Pause(false);
+    std::printf("SIGTERM while handing over: status %d after %lld ms\n", status, ms);
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(ms, 5000 * kSlowdown);
+}
+
 // A signal with GTK's "Print" open ends the program with 0 within seconds, the edit kept in the
 // autosave.
 class SignalWithPrintPanel : public PrintSystem, public ::testing::WithParamInterface<int> { };
