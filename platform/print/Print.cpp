@@ -296,15 +296,18 @@ void AddCupsOption(const gchar* key, const gchar* value, gpointer data)
 }
 
 // Hands the document to the CUPS queue on a thread, the window answering and the user able to
-// stop it (Cancelled; no job left to print); a refusal is told in failure.
+// stop it (Cancelled; no job left to print); a refusal is told in failure. unknown: the server has
+// no such queue, and nothing was sent.
 Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format format,
-    const std::shared_ptr<Document>& document, Delegate& delegate, std::string& failure)
+    const std::shared_ptr<Document>& document, Delegate& delegate, std::string& failure,
+    bool& unknown)
 {
     struct State {
         CupsJob job;
         std::shared_ptr<Document> document; // holds the file open
         std::string failure;
         bool stopped = false;
+        bool unknown = false;
     };
     auto state = std::make_shared<State>();
     state->job.printer = gtk_printer_get_name(printer);
@@ -316,11 +319,12 @@ Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format for
     state->job.fd = document->GetFileDescriptor();
     state->document = document;
     const bool done = delegate.HandOver([state](const HandOverStop& stop) {
-        state->failure = SendToCups(state->job, stop, state->stopped);
+        state->failure = SendToCups(state->job, stop, state->stopped, &state->unknown);
         state->document.reset();
     });
     if (!done || state->stopped)
         return Result::Cancelled;
+    unknown = state->unknown;
     failure = state->failure;
     return failure.empty() ? Result::Printed : Result::Failed;
 }
@@ -409,9 +413,13 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
             outcome = delegate.Print(document, choices, failure);
             // An empty document (no page chosen) is printed as nothing at all.
             if (outcome == Result::Printed && document->GetSheetCount() > 0) {
-                if (IsCupsPrinter(printer) && CupsAvailable())
-                    outcome = SendToCupsQueue(job, printer, format, document, delegate, failure);
-                else
+                bool gtk = !(IsCupsPrinter(printer) && CupsAvailable());
+                if (!gtk)
+                    outcome
+                        = SendToCupsQueue(job, printer, format, document, delegate, failure, gtk);
+                // A printer that is not (yet) a queue of the server goes through GTK, which has
+                // the server set one up for it.
+                if (gtk)
                     failure = Send(job, *document);
                 if (!failure.empty())
                     outcome = Result::Failed;

@@ -220,7 +220,10 @@ bool CupsAvailable();
 // Hands the job to the print system, any thread: "" once a job holds the whole file, else the
 // reason in Swedish. Soon after stop is set it gives up: stopped is then true and no job is left
 // to print (one already made is cancelled; at quit, when the print system answers within seconds).
-std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopped);
+// unknown is set when the server has no such queue (a printer it only finds on the network, which
+// libcups' own printing sets up first): nothing was sent, and the printer is the caller's.
+std::string SendToCups(
+    const CupsJob& job, const HandOverStop& stop, bool& stopped, bool* unknown = nullptr);
 // The print system's refusal (an IPP status) in Swedish, with its own message where no better
 // one is known.
 std::string CupsRefusalText(int status, const std::string& message);

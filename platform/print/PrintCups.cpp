@@ -174,9 +174,11 @@ bool CupsAvailable()
     return gCups.Loaded() && Library().Complete();
 }
 
-std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopped)
+std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopped, bool* unknown)
 {
     stopped = false;
+    if (unknown)
+        *unknown = false;
     if (!CupsAvailable())
         return FailureText("utskriftssystemets bibliotek (libcups) kunde inte läsas in.");
     const Cups& cups = Library();
@@ -216,6 +218,11 @@ std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopp
     wait.hold = false;
     cups.freeOptions(count, options);
     if (id <= 0) {
+        if (unknown && !stop.Stopped() && cups.lastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            *unknown = true;
+            cups.close(http);
+            return "";
+        }
         failure = refused();
         cups.close(http);
         return failure;
