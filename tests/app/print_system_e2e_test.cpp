@@ -86,6 +86,8 @@ public:
     {
         if (fPid <= 0)
             return;
+        // A held cupsd would not hear the end.
+        Pause(false);
         kill(fPid, SIGTERM);
         waitpid(fPid, nullptr, 0);
         fPid = -1;
