@@ -17,6 +17,8 @@ pkg_check_modules(VT_TIFF REQUIRED libtiff-4)
 pkg_check_modules(VT_OPENJPEG REQUIRED libopenjp2)
 pkg_check_modules(VT_RAW REQUIRED libraw_r)
 pkg_check_modules(VT_SSL REQUIRED IMPORTED_TARGET openssl)
+# libcups has no pkg-config module: its header and library are looked for where they lie.
+find_path(VT_CUPS_INCLUDE_DIRS cups/cups.h REQUIRED)
 
 if(CMAKE_OBJDUMP)
     set(VT_OBJDUMP ${CMAKE_OBJDUMP})
@@ -49,16 +51,17 @@ vt_library_soname(VT_OPENJPEG_SONAME VT_OPENJPEG openjp2)
 vt_library_soname(VT_RAW_SONAME VT_RAW raw_r)
 vt_library_soname(VT_SSL_SONAME VT_SSL ssl)
 vt_library_soname(VT_CRYPTO_SONAME VT_SSL crypto)
+vt_library_soname(VT_CUPS_SONAME VT_CUPS cups)
 
 # Their headers and sonames, for the platform folders that open them.
 add_library(vt_late_libraries INTERFACE)
 target_include_directories(vt_late_libraries INTERFACE
     ${VT_TIFF_INCLUDE_DIRS} ${VT_OPENJPEG_INCLUDE_DIRS} ${VT_RAW_INCLUDE_DIRS}
-    ${VT_SSL_INCLUDE_DIRS})
+    ${VT_SSL_INCLUDE_DIRS} ${VT_CUPS_INCLUDE_DIRS})
 target_compile_definitions(vt_late_libraries INTERFACE
     VT_TIFF_SONAME="${VT_TIFF_SONAME}" VT_OPENJPEG_SONAME="${VT_OPENJPEG_SONAME}"
     VT_RAW_SONAME="${VT_RAW_SONAME}" VT_SSL_SONAME="${VT_SSL_SONAME}"
-    VT_CRYPTO_SONAME="${VT_CRYPTO_SONAME}")
+    VT_CRYPTO_SONAME="${VT_CRYPTO_SONAME}" VT_CUPS_SONAME="${VT_CUPS_SONAME}")
 
 add_library(vt_system_libraries INTERFACE)
 target_link_libraries(vt_system_libraries INTERFACE

@@ -13,7 +13,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
     libgtk-3-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libglib2.0-dev
     libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev libgif-dev libraw-dev libssl-dev
-    libpixman-1-dev librsvg2-bin
+    libpixman-1-dev librsvg2-bin libcups2-dev
     adwaita-icon-theme
     # Fonts for the scripts DejaVu and Liberation lack, so that labels in them show and print as
     # letters, not boxes: Noto for Chinese, Japanese and Korean, colour emoji, and Noto's other
@@ -34,6 +34,8 @@ if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
         # A Wayland compositor for the tests of windows under Wayland (run headless).
         weston
         xfce4-clipman dbus-daemon
+        # A CUPS server of the tests' own, and its tools to make and turn queues.
+        cups-daemon cups-client cups-bsd
     )
 fi
 # The benchmarks need what the tests need, and the palette benchmark GNOME's wallpapers.

@@ -7,6 +7,7 @@
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "platform/print/Print.h"
+#include "platform/ui/LModalLoop.h"
 #include "platform/ui/LView.h"
 
 #include <atomic>
@@ -91,6 +92,21 @@ bool StartPrintWorker(std::function<void()> job)
     return true;
 }
 
+// The progress window of a print. "Avbryt" stops the print but the window stays, its button
+// off, until the print has stopped: until then no other window takes input, so no second print
+// starts inside this one.
+class LPrintProgress : public LProcessDialogRunInterface {
+public:
+    using LProcessDialogRunInterface::LProcessDialogRunInterface;
+    using LProgressDialog::Close;
+
+    void Close() override
+    {
+        LProgressDialog::Close();
+        SetStatus(LProcessThread::kStoppingText, 0);
+    }
+};
+
 } // namespace
 
 // Bridges the print session to the surface and the application's print function.
@@ -142,7 +158,7 @@ public:
         // From here on painting, writing and handing the document over run under a progress
         // window whose "Avbryt" stops the print; DoPrint closes it once the print system has
         // the document.
-        mProgress = std::make_unique<LProcessDialogRunInterface>("Skriver ut");
+        mProgress = std::make_unique<LPrintProgress>("Skriver ut");
         if (mProgress->_Open(mOwner, false)) {
             mProgress->OpenModalWindow();
             mProgress->SetStatus("Skriver ut", 0);
@@ -211,6 +227,33 @@ public:
             return Result::Cancelled;
         error = document->GetErrorText();
         return Result::Failed;
+    }
+
+    bool HandOver(std::function<void(const platform::print::HandOverStop& stop)> job) override
+    {
+        struct HandOverWork {
+            LSignalObject done;
+            platform::print::HandOverStop stop;
+        };
+        auto work = std::make_shared<HandOverWork>();
+        if (!StartPrintWorker([work, job = std::move(job)] {
+                job(work->stop);
+                work->done.Signal();
+            })) {
+            job(work->stop);
+            return true;
+        }
+        if (Wait(work->done))
+            return true;
+        // Stopped: the print system is told to drop what it has of the print; the progress
+        // window stays until it has. The quit ends this wait at once: the job, which owns what it
+        // uses, then gives up on its own.
+        work->stop.stop.store(true, std::memory_order_release);
+        if (LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+                work->done, [] { return false; }, false, 0)
+            != 0)
+            work->stop.quit.store(true, std::memory_order_release);
+        return false;
     }
 
     // Ends the progress window (after the print system is done with the document).
@@ -326,6 +369,9 @@ bool LPrintSurface::DoPrint(
     request.landscape = settings.orientation == LPaperSizeOrientationLandscape;
     request.firstPage = settings.firstPage;
     request.lastPage = settings.lastPage;
+    // GTK's panel is answered by the quit as the program's own dialogs are.
+    request.runDialog
+        = [](GtkWidget* panel) { return LModalCounter::RunDialog(GTK_DIALOG(panel)); };
 
     LPrintSurfaceDelegate delegate(*this, owner, function, settings);
     std::string error;

@@ -277,6 +277,58 @@ std::string Send(GtkPrintJob* job, const Document& document)
     return "";
 }
 
+// Whether the printer is a queue of the CUPS server (GTK's CUPS back end).
+bool IsCupsPrinter(GtkPrinter* printer)
+{
+    GtkPrintBackend* backend = gtk_printer_get_backend(printer);
+    return backend && std::strcmp(G_OBJECT_TYPE_NAME(backend), "GtkPrintBackendCups") == 0;
+}
+
+// The job options GTK would give CUPS: the settings it keeps for the CUPS queue under "cups-".
+void AddCupsOption(const gchar* key, const gchar* value, gpointer data)
+{
+    static constexpr const char kPrefix[] = "cups-";
+    if (!key || !value || std::strncmp(key, kPrefix, sizeof kPrefix - 1) != 0
+        || std::strcmp(value, "gtk-ignore-value") == 0)
+        return;
+    static_cast<std::vector<std::pair<std::string, std::string>>*>(data)->emplace_back(
+        key + sizeof kPrefix - 1, value);
+}
+
+// Hands the document to the CUPS queue on a thread, the window answering and the user able to
+// stop it (Cancelled; no job left to print); a refusal is told in failure. unknown: the server has
+// no such queue, and nothing was sent.
+Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format format,
+    const std::shared_ptr<Document>& document, Delegate& delegate, std::string& failure,
+    bool& unknown)
+{
+    struct State {
+        CupsJob job;
+        std::shared_ptr<Document> document; // holds the file open
+        std::string failure;
+        bool stopped = false;
+        bool unknown = false;
+    };
+    auto state = std::make_shared<State>();
+    state->job.printer = gtk_printer_get_name(printer);
+    const gchar* title = gtk_print_job_get_title(job);
+    state->job.title = title ? title : "";
+    state->job.format
+        = format == Sheets::Format::PDF ? "application/pdf" : "application/postscript";
+    gtk_print_settings_foreach(gtk_print_job_get_settings(job), AddCupsOption, &state->job.options);
+    state->job.fd = document->GetFileDescriptor();
+    state->document = document;
+    const bool done = delegate.HandOver([state](const HandOverStop& stop) {
+        state->failure = SendToCups(state->job, stop, state->stopped, &state->unknown);
+        state->document.reset();
+    });
+    if (!done || state->stopped)
+        return Result::Cancelled;
+    unknown = state->unknown;
+    failure = state->failure;
+    return failure.empty() ? Result::Printed : Result::Failed;
+}
+
 } // namespace
 
 Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::string* error)
@@ -318,7 +370,8 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
     g_object_unref(settings);
     g_object_unref(setup);
-    const gint response = gtk_dialog_run(GTK_DIALOG(panel));
+    const gint response
+        = request.runDialog ? request.runDialog(panel) : gtk_dialog_run(GTK_DIALOG(panel));
     GtkPrinter* printer = response == GTK_RESPONSE_OK
         ? gtk_print_unix_dialog_get_selected_printer(dialog)
         : nullptr;
@@ -360,7 +413,14 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
             outcome = delegate.Print(document, choices, failure);
             // An empty document (no page chosen) is printed as nothing at all.
             if (outcome == Result::Printed && document->GetSheetCount() > 0) {
-                failure = Send(job, *document);
+                bool gtk = !(IsCupsPrinter(printer) && CupsAvailable());
+                if (!gtk)
+                    outcome
+                        = SendToCupsQueue(job, printer, format, document, delegate, failure, gtk);
+                // A printer that is not (yet) a queue of the server goes through GTK, which has
+                // the server set one up for it.
+                if (gtk)
+                    failure = Send(job, *document);
                 if (!failure.empty())
                     outcome = Result::Failed;
             }

@@ -9,9 +9,11 @@
 //   over an unnamed temporary file in the format the printer takes (PDF or PostScript; the
 //   print-to-file printer writes the PDF, PostScript or SVG chosen in the panel). The document
 //   callback has the pages painted into the document and the document finished, off the
-//   window's thread where it likes, while the window goes on answering; the finished file is
-//   handed to the print system (GtkPrintJob) and Run waits, the loop turning, until the print
-//   system has taken it.
+//   window's thread where it likes, while the window goes on answering. The finished file is
+//   handed to the print system and Run waits, the loop turning, until the print system has taken
+//   it: a CUPS queue's with libcups on a thread (until a job holds the whole file; a refusal is
+//   told with the print system's reason, and the user may stop it), any other printer's through
+//   GTK (GtkPrintJob).
 // - Pages are painted between BeginPage and EndPage straight onto the document's surface, on a
 //   cairo context whose user space is the paper's: points, origin at the sheet's top-left
 //   corner, y down, whatever margins the printer or the page setup report. What the print
@@ -19,12 +21,13 @@
 //   chosen by range or as odd or even, the scale, turning the page onto the sheet) the document
 //   does.
 //
-// Standard library, GTK and cairo only.
+// Standard library, GTK and cairo; libcups, opened on first use, for CUPS queues.
 #pragma once
 
 #include <cairo.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -34,6 +37,16 @@ typedef struct _GtkWidget GtkWidget;
 
 namespace platform::print {
 
+// What ends a hand-over to the print system early: stop when the user stops the print (what the
+// print system was given is taken back, which may take it a while), quit when the application
+// ends (it gives up within seconds).
+struct HandOverStop {
+    std::atomic<bool> stop { false };
+    std::atomic<bool> quit { false };
+    bool Stopped() const { return stop.load(std::memory_order_acquire); }
+    bool Quit() const { return quit.load(std::memory_order_acquire); }
+};
+
 // What the application asks for.
 struct Request {
     double paperWidth = 0; // points; 0 by 0 keeps the paper last chosen
@@ -42,6 +55,10 @@ struct Request {
     int firstPage = 1; // 1-based; a range of 1 to 65535 or more prints every page
     int lastPage = 65535;
     std::string jobName = "Vorantel";
+    // Runs the print panel (a GtkDialog) modally and answers its response; null runs it with
+    // gtk_dialog_run. The application's own runner lets its quit answer the panel as it answers
+    // its other dialogs.
+    int (*runDialog)(GtkWidget* dialog) = nullptr;
 };
 
 // What the user chose in the panel (sizes in points, in the page's orientation).
@@ -182,7 +199,34 @@ public:
     virtual Result Print(
         const std::shared_ptr<Document>& document, const Choices& choices, std::string& error)
         = 0;
+    // Runs work (the finished document's hand-over to the print system) off the window's thread,
+    // the window answering and the print's progress shown. The work owns what it uses, looks at
+    // its stop and ends soon after it is set. False when the user stopped the print: stop is then
+    // set and the work waited for to its end; quit is set too when the application ends first.
+    virtual bool HandOver(std::function<void(const HandOverStop& stop)> work) = 0;
 };
+
+// A finished document for a CUPS queue.
+struct CupsJob {
+    std::string printer; // the queue's name
+    std::string title;
+    std::string format; // "application/pdf" or "application/postscript"
+    std::vector<std::pair<std::string, std::string>> options; // job options, by CUPS name
+    int fd = -1; // the file, read from its start
+};
+
+// Whether libcups can be used.
+bool CupsAvailable();
+// Hands the job to the print system, any thread: "" once a job holds the whole file, else the
+// reason in Swedish. Soon after stop is set it gives up: stopped is then true and no job is left
+// to print (one already made is cancelled; at quit, when the print system answers within seconds).
+// unknown is set when the server has no such queue (a printer it only finds on the network, which
+// libcups' own printing sets up first): nothing was sent, and the printer is the caller's.
+std::string SendToCups(
+    const CupsJob& job, const HandOverStop& stop, bool& stopped, bool* unknown = nullptr);
+// The print system's refusal (an IPP status) in Swedish, with its own message where no better
+// one is known.
+std::string CupsRefusalText(int status, const std::string& message);
 
 // Runs the panel over the window of the owner widget (may be null) and prints. Main thread
 // only; modal.
