@@ -33,9 +33,10 @@ public:
     bool Close();
     // The errno of the first write to the file that failed (0 when none has).
     int GetWriteError() const { return mWriteErrno; }
-    // Asked before every write to the file (from the thread that draws and closes): once it
-    // answers true nothing more is written, the document is given up and Close answers false.
-    // Finishing a document of large pictures takes seconds; it then ends at the picture under way.
+    // Asked as the file is written (every few milliseconds at most, on the thread that draws and
+    // closes): once it answers true nothing more is written, the document is given up and Close
+    // answers false. Finishing a document of large pictures takes seconds; it then ends at the
+    // picture under way.
     void SetStopQuery(std::function<bool()> stop) { mStopQuery = std::move(stop); }
     // The document was given up at the stop query's word.
     bool Stopped() const { return mStopped; }
