@@ -175,13 +175,18 @@ LProcessResult Process(LProcessInterface& process, VTExport& job)
     bool written = false;
     {
         LPDFWriter writer(save.GetTemporaryPath(), paper, job.page->orientation, 72);
+        // Packing the pictures into the file takes seconds: a stop (the user's, or the
+        // program's end) ends it at the picture under way.
+        writer.SetStopQuery([&process] { return process.IsToStop(); });
         process.SetProgress(0.3);
         LProcessInterfaceSubProcess sub(process, 0.3, 0.7);
         result = PrintingPDFFunction(writer, job, sub);
         // The file is finished here; a failed write or a drawing error of the PDF library
         // means the file is not whole.
         written = writer.Close();
-        if (!written)
+        if (writer.Stopped())
+            result = LProcessResultStopped;
+        else if (!written)
             save.NoteWriteError(writer.GetWriteError());
     }
     if (result == LProcessResultSuccess && !written)

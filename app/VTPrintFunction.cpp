@@ -5,6 +5,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LPaintSurface.h"
+#include "platform/ui/LRunLoop.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -13,6 +14,8 @@
 namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
+// The time a part of a printed page is painted in before the print is asked whether it stopped.
+constexpr long long kPartMs = 20;
 
 void AppendF(LStringLongTemplate<char>& text, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
@@ -57,8 +60,16 @@ void VTPrintFunctionClass::Print(LPrintSurface& surface)
         LPaintSurface::TransformReset(ctx,
             SheetTransform(project->GetLabelLayout(), *page, surface.GetPaperWidth(),
                 surface.GetPaperHeight()));
-        PaintTemplatesAndOverlays(
-            ctx, *project, page, paintOutlines, VTPrintTemplateOutlineWidthGet());
+        // A part at a time: a print stopped (from its progress window, or by the program's
+        // end, which waits for the page) ends within a part, not after a page of many thousand
+        // overlays.
+        const float outlineWidth = VTPrintTemplateOutlineWidthGet();
+        VTPagePaintPlace place;
+        bool begin = true;
+        while (!PaintTemplatesAndOverlaysPart(ctx, *project, page, paintOutlines, outlineWidth,
+                   place, begin, LRunLoop::NowMs() + kPartMs)
+            && !surface.IsStopped())
+            begin = false;
     }
     surface.EndPage();
 }

@@ -79,8 +79,12 @@ bool LApplication::ModalSessionStop(LView* view)
     LUiRef<LView> hold(view);
     uintptr_t session = uintptr_t(view->GetAssociatedValue(&kLModalSessionKey));
     view->RemoveAssociatedValue(&kLModalSessionKey);
-    if (!LModalLoop::IsSessionOpen(session))
-        return false; // ended with the application's quitting
+    if (!LModalLoop::IsSessionOpen(session)) {
+        // Ended with the application's quitting: the window is no longer modal all the same,
+        // or the quitting would wait for it until its time is up.
+        LModalCounter::Leave();
+        return false;
+    }
     LModalLoop::RunSession(session);
     LModalLoop::EndSession(session);
     LModalCounter::Leave();

@@ -101,6 +101,20 @@ LPDFWriter::~LPDFWriter()
 cairo_status_t LPDFWriter::Write(void* closure, const unsigned char* data, unsigned int length)
 {
     auto* self = static_cast<LPDFWriter*>(closure);
+    if (!self->mStopped && self->mStopQuery) {
+        // Asked every few milliseconds, not at every write: the operators of a page come a
+        // few bytes at a time.
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= self->mNextStopQuery) {
+            self->mNextStopQuery = now + kStopQueryInterval;
+            self->mStopped = self->mStopQuery();
+        }
+    }
+    if (self->mStopped) {
+        // Given up, not failed: no errno to tell.
+        self->mWriteFailed = true;
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
     if (self->mWriteFailed || !self->mFile || std::fwrite(data, 1, length, self->mFile) != length) {
         if (!self->mWriteFailed && self->mFile)
             self->mWriteErrno = errno;

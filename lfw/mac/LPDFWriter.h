@@ -10,7 +10,10 @@
 
 #include <cairo.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 class LPDFWriter : public LPaintSurface {
 public:
@@ -30,6 +33,13 @@ public:
     bool Close();
     // The errno of the first write to the file that failed (0 when none has).
     int GetWriteError() const { return mWriteErrno; }
+    // Asked as the file is written (every few milliseconds at most, on the thread that draws and
+    // closes): once it answers true nothing more is written, the document is given up and Close
+    // answers false. Finishing a document of large pictures takes seconds; it then ends at the
+    // picture under way.
+    void SetStopQuery(std::function<bool()> stop) { mStopQuery = std::move(stop); }
+    // The document was given up at the stop query's word.
+    bool Stopped() const { return mStopped; }
 
     // A page of the media box (0, 0, page width, page height): begin, draw, end.
     void BeginPage();
@@ -62,6 +72,10 @@ private:
     bool mFailed = false;
     bool mWriteFailed = false;
     int mWriteErrno = 0;
+    std::function<bool()> mStopQuery;
+    std::chrono::steady_clock::time_point mNextStopQuery {};
+    bool mStopped = false;
+    static constexpr std::chrono::milliseconds kStopQueryInterval { 5 };
 
     static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
 };

@@ -26,6 +26,8 @@ constexpr double kMmPerPoint = 25.4 / 72.0;
 // StartPage outside a document.
 constexpr int kErrorNoDocument = -30870;
 constexpr int kErrorCancelled = -128; // the user stopped the print
+// How often a stopped print's last painted part is looked for when its signal cannot be waited on.
+constexpr unsigned int kPaintedPollMs = 100;
 
 // Exact, not rounded: a custom paper such as a disc printer's tray keeps its size to the
 // hundredth of a millimetre, so the tray's page is where the tray is.
@@ -203,13 +205,18 @@ public:
             return Result::Failed;
         }
         if (!Wait(work->painted)) {
-            // Stopped: no more pages start; the page under way is painted to its end (the
-            // caller's objects are in use until then), and the document is left to its worker.
+            // Stopped: no more pages start, and the page under way ends at the part it paints
+            // (the painter asks IsStopped between parts); the document is left to its worker.
             document->Stop();
             if (mProgress)
                 mProgress->SetStatus(LProcessThread::kStoppingText, 0);
             LEventQueueRunUntilSignalOrStopConditionOrTimeout(
                 work->painted, [] { return false; }, false, 0);
+            // The application's quitting ends that wait too, and would then take the caller's
+            // surface and function (and the project they paint) away from under the worker:
+            // the rest of the part is waited for without turning the loop.
+            while (!work->paintingDone.load(std::memory_order_acquire))
+                work->painted.WaitSignal(kPaintedPollMs);
         }
         (void)work->paintingDone.load(std::memory_order_acquire);
         mSurface.mDocument = nullptr;
@@ -270,9 +277,10 @@ private:
     bool Wait(const LSignalObject& signal)
     {
         if (!mProgress) {
-            LEventQueueRunUntilSignalOrStopConditionOrTimeout(
-                signal, [] { return false; }, false, 0);
-            return true;
+            // Only the application's quitting ends this wait early.
+            return LEventQueueRunUntilSignalOrStopConditionOrTimeout(
+                       signal, [] { return false; }, false, 0)
+                == 0;
         }
         return mProgress->ProcessWaitSignal(signal, LSIGNAL_WAIT_FOREVER) != LProcessResultStopped;
     }
