@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -277,16 +278,19 @@ inline std::string Shot(const std::string& name, const std::string& folder = "e2
 
 // Where a window stands on the screen as a crop of the root window ("WxH+X+Y", offset by dx, dy
 // and no larger than w by h when those are given); "" when the window is gone. The screen is
-// read, never the window: a capture of a window that goes away meanwhile can wait for ever.
+// read, never the window: a capture of a window that goes away meanwhile can wait for ever. The
+// place is the window's own inside a window manager's frame (xdotool's geometry counts the
+// frame's title bar twice under openbox).
 inline std::string ScreenArea(unsigned long window, int dx = 0, int dy = 0, int w = 0, int h = 0)
 {
-    const std::string shell
-        = Shell("xdotool getwindowgeometry --shell " + std::to_string(window) + " 2>/dev/null");
-    int x = 0, y = 0, width = 0, height = 0;
-    if (std::sscanf(
-            shell.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &width, &height)
-            != 4
-        || width <= 0 || height <= 0)
+    const std::string info = Shell("xwininfo -id " + std::to_string(window) + " 2>/dev/null");
+    auto field = [&](const char* name) {
+        const size_t at = info.find(name);
+        return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + std::strlen(name));
+    };
+    const int x = field("Absolute upper-left X:"), y = field("Absolute upper-left Y:");
+    int width = field("Width:"), height = field("Height:");
+    if (x < 0 || y < 0 || width <= 0 || height <= 0)
         return "";
     width = w > 0 ? w : width;
     height = h > 0 ? h : height;
