@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 // How long a command may run before it is stopped: a tool that waits for ever (import on a
 // window that went away, xdotool's --sync for a window that never comes, a clipboard owner that
@@ -21,7 +22,10 @@ inline std::string CommandOutput(
     quoted += "'";
     // What the command leaves running in the background (an owner of the clipboard, say) goes
     // on after it; only the command itself is bounded.
-    const std::string bounded = "timeout -k 5 " + std::to_string(limitSeconds) + " sh -c " + quoted;
+    // By their full paths: a test may run its commands with a PATH of its own, or none.
+    const char* timeout = access("/usr/bin/timeout", X_OK) == 0 ? "/usr/bin/timeout" : "timeout";
+    const std::string bounded = std::string(timeout) + " -k 5 " + std::to_string(limitSeconds)
+        + " /bin/sh -c " + quoted;
     std::string out;
     FILE* p = popen(bounded.c_str(), "r");
     if (!p) {
