@@ -4,6 +4,7 @@
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -60,6 +61,12 @@ void LEmbeddedWindowTitleBar::Paint(LPaintContext& context)
     const int y = (h - int(std::ceil(th))) / 2;
     LPaintSurface::_DrawText(context, title ? title : "", float(x), float(y), 2147483648.0f,
         2147483648.0f, LAlignmentX(0), LAlignmentY(0), LTextWrapping(0), LTextTrimming(0), true);
+    // With the keyboard, a frame in the focus colour round the bar's inside.
+    if (ShowsKeyboardFocus()) {
+        const float line = float(2 * std::max(1.0, GetBackingScale()));
+        DrawFrameAA(context, GetFocusIndicatorColor(), 1 + line / 2, 1 + line / 2, w - 2 - line,
+            h - 2 - line, line);
+    }
 }
 
 void LEmbeddedWindowTitleBar::EvMouseIn()
@@ -106,10 +113,26 @@ void LEmbeddedWindowTitleBar::EvLButtonUp(int x, int)
     if (!IsCaptured())
         return;
     ReleaseCapture();
+    Press(x >= 9 && x < mWidth - 8);
+}
+
+bool LEmbeddedWindowTitleBar::EvKeyDown(LKey key)
+{
+    constexpr unsigned kEnter = 76;
+    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
+        || (key.KeyCode() == 0 && key.Character() == ' ');
+    if (!press || key.Modifiers() || !pPanel || !pPanel->bCollapseEnabled)
+        return false;
+    Press(true);
+    return true;
+}
+
+void LEmbeddedWindowTitleBar::Press(bool onArrowOrTitle)
+{
     LEmbeddedWindowTitled* panel = pPanel;
     if (!panel)
         return;
-    if (x >= 9 && panel->bCollapseEnabled && x < mWidth - 8)
+    if (onArrowOrTitle && panel->bCollapseEnabled)
         SendTo(panel, kLTitledPanelTitleClicked, 0, 0);
     panel->EvTitleClicked();
 }
@@ -138,6 +161,10 @@ void LEmbeddedWindowTitled::InitDialog()
     iTitleBarHeight = int(2 * CharHeightPixels() + 0.5f);
     AddPaintControl(iTitleBarId);
     fTitleBar.Init(*this, iTitleBarId);
+    // A stop of Tab while the panel can be opened and closed, also while it is collapsed.
+    fTitleBar.SetKeyboardReachable();
+    if (LView* bar = fTitleBar.GetPaintView())
+        bar->SetAcceptsFocus(bCollapseEnabled);
     LGuiFont font;
     LWindow* real = IsRealWindow() ? this : GetRealParent();
     font.CreateFromDialog(
@@ -147,7 +174,7 @@ void LEmbeddedWindowTitled::InitDialog()
     HandleInterWinMessage(*this, 0);
     // Collapsed, only the title bar shows: the controls below it take no focus.
     if (LView* view = GetContentView())
-        view->SetKeyboardShut(bCollapsed);
+        view->SetKeyboardShut(bCollapsed, fTitleBar.GetHostView());
 }
 
 void LEmbeddedWindowTitled::EvBackingScaleChanged()
@@ -186,6 +213,8 @@ void LEmbeddedWindowTitled::LayoutControls(int x, int y, int width, int height)
 void LEmbeddedWindowTitled::EnableCollapse(bool enable)
 {
     bCollapseEnabled = enable;
+    if (LView* bar = fTitleBar.GetPaintView())
+        bar->SetAcceptsFocus(enable);
     if (!enable && bCollapsed)
         SetCollapsed(false);
 }
@@ -194,7 +223,7 @@ void LEmbeddedWindowTitled::SetCollapsed(bool collapsed)
 {
     bCollapsed = collapsed;
     if (LView* view = GetContentView())
-        view->SetKeyboardShut(collapsed);
+        view->SetKeyboardShut(collapsed, fTitleBar.GetHostView());
     fTitleBar.Update();
 }
 
