@@ -342,10 +342,11 @@ void LEmbeddedWindowList::SetActivePanel(LEmbeddedWindowTitled* target, bool col
                     p->EnableCollapse(false);
                 }
             } else if (bAccordion) {
+                // Openable first: a focus inside the panel goes to its title bar as it closes.
+                p->EnableCollapse(true);
                 p->SetCollapsed(true);
                 p->fTitleBar.bActive = false;
                 p->fTitleBar.Update();
-                p->EnableCollapse(true);
             }
         }
     }

@@ -815,8 +815,13 @@ void LView::SetKeyboardShut(bool shut, LView* keptOpen)
     GtkWidget* kept = KeptOpenWidget(*this);
     if (kept && focus && (focus == kept || gtk_widget_is_ancestor(focus, kept)))
         return;
-    if (focus && (focus == fWidget || gtk_widget_is_ancestor(focus, fWidget)))
-        gtk_window_set_focus(GTK_WINDOW(top), nullptr);
+    if (!focus || (focus != fWidget && !gtk_widget_is_ancestor(focus, fWidget)))
+        return;
+    // The keyboard goes to the view kept open where it can (the title bar of the panel that
+    // closed round it), so that it stays where it was.
+    gtk_window_set_focus(GTK_WINDOW(top), nullptr);
+    if (kept && gtk_widget_is_drawable(kept))
+        gtk_widget_child_focus(kept, GTK_DIR_TAB_FORWARD);
 }
 
 bool LView::HasFocus() const

@@ -110,7 +110,8 @@ public:
     // While shut, keyboard navigation passes over the view and everything inside it, as over a
     // hidden view (a collapsed panel, whose controls are out of sight); a focus inside it is
     // taken away when it shuts, as when a focused control is hidden. A view inside it that is
-    // kept open (a collapsed panel's title bar, which opens it) stays a stop, and keeps its focus.
+    // kept open (a collapsed panel's title bar, which opens it) stays a stop, keeps its focus
+    // and takes the focus that was inside where it can.
     void SetKeyboardShut(bool shut, LView* keptOpen = nullptr);
     bool IsKeyboardShut() const { return fKeyboardShut; }
     LView* KeyboardKeptOpen() const { return fKeyboardKeptOpen; }
