@@ -128,14 +128,14 @@ protected:
         w.reset();
         LMainMenu::SetMainMenu(nullptr);
     }
-    // The main window with a new project on the CD layout.
-    void OpenMainWindow()
+    // The main window with a new project on the layout (the CD layout without one).
+    void OpenMainWindow(VTLabelLayout* layout = nullptr)
     {
         w = std::make_unique<MainDialog>();
         const char* argv[] = { "vorantel" };
         ASSERT_TRUE(w->MainWindowInit(1, argv));
         ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
-        ASSERT_TRUE(w->CmNewDocument(new VTLabelLayoutDataGenericCDStandard));
+        ASSERT_TRUE(w->CmNewDocument(layout ? layout : new VTLabelLayoutDataGenericCDStandard));
         uitest::PumpUntilIdle();
         uitest::PumpUntilDrawn(w->GetNativeWindow());
     }
@@ -213,6 +213,48 @@ TEST_F(KeyboardControls, PanelTitleBarsOpenByKeys)
     EXPECT_TRUE(layoutPanel->bCollapsed);
     EXPECT_EQ(Focus(window), designBar);
     Picture(window, "design-panel-opened-again");
+}
+
+// In the opened panel "Egenskaper för etikettlayout" the page preview is a stop that shows its
+// focus, where Space picks the next disc of a page of two (and the canvas shows its design), as
+// the right button does: the panel closes then, as after a click, and the keyboard stays on its
+// title bar, from where it opens again.
+TEST_F(KeyboardControls, LayoutPreviewPicksByKeys)
+{
+    OpenMainWindow(new VTLabelLayoutDataAveryL7660);
+    LNativeWindow* window = Window();
+    VTProjectViewer& viewer = w->projectViewer;
+    VTProjectViewerPanelLabelLayout* panel = viewer.labelLayoutPanel;
+    ASSERT_NE(panel, nullptr);
+    GtkWidget* bar = WidgetOf(panel->fTitleBar.GetPaintView());
+    GtkWidget* preview = WidgetOf(panel->selector.GetViewer().GetPaintView());
+    ASSERT_TRUE(bar && preview);
+    ASSERT_TRUE(TabTo(window, bar, 80));
+    Key(window, "space");
+    ASSERT_FALSE(panel->bCollapsed);
+    const std::vector<Stop> open = Cycle("main-window-cycle-two-discs-layout-open");
+    SCOPED_TRACE("open:\n" + Describe(open));
+    const Stop* s = Found(open, preview);
+    ASSERT_NE(s, nullptr) << "the preview is no stop of Tab";
+    EXPECT_NE(s->focused, s->unfocused) << "the preview shows no focus";
+
+    ASSERT_TRUE(TabTo(window, preview, 80));
+    VTProjectTemplate* first = viewer.GetCurrentTemplate();
+    const std::vector<uint32_t> before = PixelsOf(window, preview);
+    Key(window, "space");
+    uitest::PumpUntilIdle();
+    VTProjectTemplate* second = viewer.GetCurrentTemplate();
+    EXPECT_NE(second, first) << "Space picked no other disc";
+    EXPECT_EQ(Focus(window), bar) << "the keyboard is not on the closed panel's title bar";
+    Picture(window, "preview-second-disc");
+    Key(window, "space");
+    ASSERT_FALSE(panel->bCollapsed);
+    ASSERT_TRUE(TabTo(window, preview, 80));
+    EXPECT_NE(PixelsOf(window, preview), before) << "the preview shows the same disc picked";
+    Picture(window, "preview-second-disc-shown");
+    Key(window, "space");
+    uitest::PumpUntilIdle();
+    EXPECT_EQ(viewer.GetCurrentTemplate(), first) << "round from the last to the first";
 }
 
 // With "Lutning:" chosen, the direction square and the stops bar are stops that show their focus:
