@@ -351,9 +351,8 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
             || event.keyval == GDK_KEY_ISO_Enter)
         && !(event.modifiers & kModifiers)) {
         LView* focused = window.FirstResponder();
-        if (auto* button = dynamic_cast<LCocoaButtonImpl*>(focused); button
-            && !button->isTypeCheckBox() && !button->isTypeRadioButton() && button->IsEnabled()
-            && !button->IsHiddenOrHasHiddenAncestor()) {
+        if (auto* button = dynamic_cast<LCocoaButtonImpl*>(focused); button && button->takesReturn()
+            && button->IsEnabled() && !button->IsHiddenOrHasHiddenAncestor()) {
             // Held down, the key presses the button once.
             if (!event.isRepeat)
                 button->performClick();
