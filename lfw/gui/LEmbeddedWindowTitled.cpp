@@ -61,11 +61,15 @@ void LEmbeddedWindowTitleBar::Paint(LPaintContext& context)
     const int y = (h - int(std::ceil(th))) / 2;
     LPaintSurface::_DrawText(context, title ? title : "", float(x), float(y), 2147483648.0f,
         2147483648.0f, LAlignmentX(0), LAlignmentY(0), LTextWrapping(0), LTextTrimming(0), true);
-    // With the keyboard, a frame in the focus colour round the bar's inside.
+    // With the keyboard, a frame in the focus colour round the bar's inside, lined in white
+    // within so that it shows on the open panel's bar too (in that colour itself).
     if (ShowsKeyboardFocus()) {
-        const float line = float(2 * std::max(1.0, GetBackingScale()));
+        const float scale = float(std::max(1.0, GetBackingScale()));
+        const float line = 2 * scale;
         DrawFrameAA(context, GetFocusIndicatorColor(), 1 + line / 2, 1 + line / 2, w - 2 - line,
             h - 2 - line, line);
+        DrawFrameAA(context, LGuiColor(0xFF00, 0xFF00, 0xFF00), 1 + line + scale / 2,
+            1 + line + scale / 2, w - 2 - 2 * line - scale, h - 2 - 2 * line - scale, scale);
     }
 }
 
