@@ -8,6 +8,7 @@
 // VT_WINDOW_MANAGER: runs a second time under openbox.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTLabelLayoutEditorDialog.h"
+#include "app/VTPrintPreviewDialog.h"
 #include "app/lxa/mac/MainDialog.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/gui/LTabbedToolBarPrivate.h"
@@ -364,6 +365,93 @@ bool KeyWindowTitled(const std::string& title)
 
 } // namespace
 
+namespace {
+
+// Tabs round the window to the button with the label; whether it has the focus.
+bool TabToButton(LNativeWindow* window, const std::string& label)
+{
+    for (int i = 0; i < 60 && NameOf(Focus(window)).find(label) == std::string::npos; ++i)
+        Key(window, "Tab");
+    return NameOf(Focus(window)).find(label) != std::string::npos;
+}
+
+// A GTK dialog other than the window (by pointer only: it may have gone) that shows, or null.
+GtkWidget* OtherDialog(GtkWindow* own)
+{
+    GList* all = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* l = all; l && !found; l = l->next)
+        if (GTK_IS_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))
+            && GTK_WINDOW(l->data) != own)
+            found = GTK_WIDGET(l->data);
+    g_list_free(all);
+    return found;
+}
+
+// Presses the key in the window and answers whether the window titled title then showed (it is
+// closed with Escape). A GTK dialog that shows instead (the print dialog) is cancelled.
+bool KeyOpens(LNativeWindow* window, const char* key, const std::string& title)
+{
+    // Shared with the waits, which may outlive this call.
+    auto shown = std::make_shared<bool>(false);
+    auto other = std::make_shared<bool>(false);
+    const std::string picture = std::string("printable-area-by-") + key;
+    uitest::When([title] { return KeyWindowTitled(title); },
+        [title, shown, picture] {
+            if (!KeyWindowTitled(title))
+                return;
+            *shown = true;
+            LNativeWindow* dialog = LNativeWindow::KeyWindow();
+            uitest::PumpUntilDrawn(dialog);
+            KeepPicture(dialog, picture, kFolder);
+            LastKey(dialog, "Escape");
+        });
+    GtkWindow* own = window->Gtk();
+    uitest::When([own] { return OtherDialog(own) != nullptr; },
+        [own, other] {
+            if (GtkWidget* d = OtherDialog(own)) {
+                *other = true;
+                gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_CANCEL);
+            }
+        });
+    LastKey(window, key);
+    uitest::PumpUntil([&] { return (*shown || *other) && !KeyWindowTitled(title); }, 20000);
+    uitest::PumpUntil([&] { return LNativeWindow::KeyWindow() == window; }, 5000);
+    return *shown;
+}
+
+} // namespace
+
+// In the print preview, Return on the focused "Ändra skrivbara områden för skivor..." opens its
+// own dialog, not GTK's print dialog (the default "Skriv ut").
+TEST_F(KeyboardControls, ReturnPressesTheFocusedButtonOfThePreview)
+{
+    VTProject project(new VTLabelLayoutDataAveryL7660);
+    VTLabelLayoutPage* page = project.GetLabelLayout()->pages.GetHead();
+    VTPrintPreviewDialog dialog(project, page, page->first);
+    bool done = false;
+    uitest::When(
+        [&] {
+            LNativeWindow* n = dialog.GetNativeWindow();
+            return n && n->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(n->Gtk()))
+                && dialog.IsInitialised();
+        },
+        [&] {
+            LNativeWindow* window = dialog.GetNativeWindow();
+            uitest::PumpUntilDrawn(window);
+            EXPECT_TRUE(TabToButton(window, "Ändra skrivbara områden för skivor..."));
+            Picture(window, "preview-printable-area-focused");
+            EXPECT_TRUE(KeyOpens(window, "Return", "Ändra utskrivbara områden för skivor"))
+                << "Return did not open the button's dialog";
+            EXPECT_FALSE(dialog.Printed()) << "Return pressed \"Skriv ut\"";
+            done = true;
+            dialog.PostCommand(kLCmdCancel);
+        });
+    dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(dialog.Printed());
+}
+
 // In the layout editor, Return on the focused "Ändra skrivbara områden för skivor..." opens its
 // own dialog, as Space does, and leaves the editor open; the default button ("OK") is not pressed.
 TEST_F(KeyboardControls, ReturnPressesTheFocusedButton)
@@ -382,28 +470,13 @@ TEST_F(KeyboardControls, ReturnPressesTheFocusedButton)
         }
         VTLabelLayoutTemplate* disc = editor.Viewer().GetSingleSelectedItem();
         ASSERT_TRUE(disc && disc->GetFormat() == VTTemplateFormatDisc);
-        const std::string label = "Ändra skrivbara områden för skivor...";
-        for (int i = 0; i < 60 && NameOf(Focus(window)).find(label) == std::string::npos; ++i)
-            Key(window, "Tab");
-        ASSERT_NE(NameOf(Focus(window)).find(label), std::string::npos) << "Tab never came to it";
+        ASSERT_TRUE(TabToButton(window, "Ändra skrivbara områden för skivor..."))
+            << "Tab never came to it";
         Picture(window, "editor-printable-area-focused");
-
-        const std::string title = "Ändra utskrivbara områden för skivor";
         for (const char* key : { "Return", "space" }) {
-            bool shown = false;
-            uitest::When([&] { return KeyWindowTitled(title); },
-                [&] {
-                    shown = true;
-                    LNativeWindow* dialog = LNativeWindow::KeyWindow();
-                    uitest::PumpUntilDrawn(dialog);
-                    KeepPicture(dialog, std::string("printable-area-by-") + key, kFolder);
-                    LastKey(dialog, "Escape");
-                });
-            LastKey(window, key);
-            uitest::PumpUntil([&] { return shown && !KeyWindowTitled(title); }, 20000);
-            EXPECT_TRUE(shown) << key << " did not open the button's dialog";
+            EXPECT_TRUE(KeyOpens(window, key, "Ändra utskrivbara områden för skivor"))
+                << key << " did not open the button's dialog";
             ASSERT_TRUE(editor.IsOpen()) << key << " pressed the default button";
-            uitest::PumpUntil([&] { return LNativeWindow::KeyWindow() == window; }, 5000);
         }
     });
 }
