@@ -14,6 +14,7 @@ void VTControlTemplateSelector::InitDialog()
 {
     AddPaintControl(1000);
     viewer.Init(*this, 1000);
+    viewer.SetKeyboardReachable();
     viewer.AddNotifyee(*this);
 }
 

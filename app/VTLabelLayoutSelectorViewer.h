@@ -1,7 +1,9 @@
 // The open project's label-layout page as a small picture in the template selector: the sheet,
 // its label positions and the selected ones. Left clicks and drags do nothing; the right button
 // picks the position under the pointer (a click on empty paper keeps the selection), and a
-// single selected position is reported to the observers.
+// single selected position is reported to the observers. With the keyboard (a stop of Tab that
+// shows its focus) Space picks the next position of the page and Shift+Space the one before;
+// no key moves a position.
 #pragma once
 
 #include "app/VTLabelLayoutPageViewer.h"
@@ -30,6 +32,8 @@ public:
     void EvLButtonDown(int, int) override { }
     void EvLButtonUp(int, int) override { }
     void EvDoubleClick(int, int) override { }
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey) override { return false; }
     void Prepaint(LPaintContext& context) override;
     // A point on no position leaves the selection as it is.
     void SelectItemAtPosition(float x, float y) override;

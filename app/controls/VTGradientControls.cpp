@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,53 @@ float Clamp01(float v)
     if (!(v > 0.0f)) // also not a number
         return 0.0f;
     return v > 1.0f ? 1.0f : v;
+}
+
+constexpr unsigned kKeyLeft = 123, kKeyRight = 124, kKeyDown = 125, kKeyUp = 126;
+
+// -1 for Left and Up, 1 for Right and Down, 0 for any other key (or with modifiers).
+int ArrowStep(const LKey& key)
+{
+    if (key.Modifiers())
+        return 0;
+    switch (key.KeyCode()) {
+    case kKeyLeft:
+    case kKeyUp:
+        return -1;
+    case kKeyRight:
+    case kKeyDown:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+bool IsSpace(const LKey& key)
+{
+    return key.KeyCode() == 0 && key.Character() == ' ';
+}
+
+// The eight anchors round the centre, clockwise on the screen from the middle of the right edge.
+const LPointTemplate<float> kRing[8] = { { 1.0f, 0.5f }, { 1.0f, 1.0f }, { 0.5f, 1.0f },
+    { 0.0f, 1.0f }, { 0.0f, 0.5f }, { 0.0f, 0.0f }, { 0.5f, 0.0f }, { 1.0f, 0.0f } };
+
+// The point turned by steps eighths round the centre (clockwise for positive steps), from the
+// anchor nearest its angle; the centre stays.
+LPointTemplate<float> Turned(const LPointTemplate<float>& p, int steps)
+{
+    const float dx = p.x - 0.5f, dy = p.y - 0.5f;
+    if (std::fabs(dx) < 1e-4f && std::fabs(dy) < 1e-4f)
+        return p;
+    const int nearest = int(std::lround(std::atan2(dy, dx) / (M_PI / 4)));
+    return kRing[((nearest + steps) % 8 + 8) % 8];
+}
+
+// A frame in the focus colour along the edges of a control of that size in pixels.
+void DrawKeyboardFrame(LPaintContext& ctx, int width, int height, double scale)
+{
+    const float line = float(2 * std::max(1.0, scale));
+    LPaintSurface::DrawFrameAA(ctx, LPaintSurface::GetFocusIndicatorColor(), line / 2, line / 2,
+        width - line, height - line, line);
 }
 
 } // namespace
@@ -42,6 +90,7 @@ void VTGradientPointControl::Init(LWindow& window, int id, unsigned short startM
     if (!window.GetControlHandle(id))
         window.AddPaintControl(id);
     LPaintControl::Init(window, id);
+    SetKeyboardReachable();
     cmdStartMoved = startMoved;
     cmdEndMoved = endMoved;
     cmdPressed = pressed;
@@ -127,6 +176,21 @@ void VTGradientPointControl::EvMouseOut()
     Update();
 }
 
+bool VTGradientPointControl::EvKeyDown(LKey key)
+{
+    const int step = ArrowStep(key);
+    if (!step || !IsEnabled() || iDrag != HandleNone)
+        return false;
+    if (!Send(cmdPressed))
+        return true;
+    fStart = Turned(fStart, step);
+    fEnd = Turned(fEnd, step);
+    Update();
+    if (Send(cmdEndMoved))
+        Send(cmdReleased);
+    return true;
+}
+
 void VTGradientPointControl::Prepaint(LPaintContext& ctx)
 {
     TransformReset(ctx);
@@ -134,6 +198,8 @@ void VTGradientPointControl::Prepaint(LPaintContext& ctx)
     const float tw = float(mWidth - 2 * m), th = float(mHeight - 2 * m);
     if (tw <= 0 || th <= 0)
         return;
+    if (ShowsKeyboardFocus())
+        DrawKeyboardFrame(ctx, mWidth, mHeight, GetBackingScale());
     FillRectAA(ctx, kWhite, float(m), float(m), tw, th);
     DrawFrameAA(ctx, kFrameGrey, m + 0.5f, m + 0.5f, tw - 1, th - 1, 1);
     const LGuiSolidBrush grey(LGuiColor(0xB400, 0xB400, 0xB400));
@@ -188,6 +254,7 @@ void VTGradientStopControl::Init(LWindow& window, int id, unsigned short deleted
     if (!window.GetControlHandle(id))
         window.AddPaintControl(id);
     LPaintControl::Init(window, id);
+    SetKeyboardReachable();
     cmdDeleted = deleted;
     cmdMoved = moved;
     cmdPressed = pressed;
@@ -314,6 +381,46 @@ void VTGradientStopControl::EvMouseOut()
     Update();
 }
 
+bool VTGradientStopControl::EvKeyDown(LKey key)
+{
+    if (!IsEnabled() || bDragging || fStops.IsEmpty())
+        return false;
+    if (IsSpace(key) && (key.Modifiers() & ~LKey::kShift) == 0) {
+        // Down the bar: the list in the order of the positions.
+        fStops.Sort();
+        std::vector<VTGradientStop*> order;
+        for (VTGradientStop* s = fStops.GetHead(); s; s = LList<VTGradientStop>::GetNext(s))
+            order.push_back(s);
+        const int count = int(order.size());
+        const auto at = std::find(order.begin(), order.end(), pSelected);
+        const int step = (key.Modifiers() & LKey::kShift) ? -1 : 1;
+        int index = at == order.end() ? (step > 0 ? -1 : 0) : int(at - order.begin());
+        index = ((index + step) % count + count) % count;
+        pSelected = order[size_t(index)];
+        Update();
+        // As a click on its marker.
+        if (Send(cmdPressed))
+            Send(cmdReleased);
+        return true;
+    }
+    return EvKeyRepeat(key);
+}
+
+bool VTGradientStopControl::EvKeyRepeat(LKey key)
+{
+    const int step = ArrowStep(key);
+    if (!step || !IsEnabled() || bDragging || !pSelected)
+        return false;
+    // As a short drag of its marker.
+    if (!Send(cmdPressed))
+        return true;
+    pSelected->position = Clamp01(pSelected->position + float(step) * kKeyStep);
+    Update();
+    if (Send(cmdMoved))
+        Send(cmdReleased);
+    return true;
+}
+
 void VTGradientStopControl::Prepaint(LPaintContext& ctx)
 {
     TransformReset(ctx);
@@ -322,6 +429,8 @@ void VTGradientStopControl::Prepaint(LPaintContext& ctx)
     const float W = float(mWidth), th = float(mHeight - 2 * m);
     if (th <= 0)
         return;
+    if (ShowsKeyboardFocus())
+        DrawKeyboardFrame(ctx, mWidth, mHeight, GetBackingScale());
     if (!fStops.IsEmpty()) {
         fStops.Sort();
         LBrushInfo info;

@@ -1,8 +1,10 @@
 // The two painted controls of the fill editor that edit a gradient: a square in which the user
 // drags the gradient's start and end points (an arrow from start to end), and a vertical bar
 // filled with the gradient whose triangular markers are its colour stops, added by a click,
-// selected, dragged and deleted with a right-click. Both tell their parent window by sending it
-// commands; the parent gives the commands their meaning.
+// selected, dragged and deleted with a right-click. Both are stops of Tab: in the square the
+// arrows turn the direction by an eighth, on the bar Space chooses the next stop and the arrows
+// move the chosen one. Both tell their parent window by sending it commands (a key sends what a
+// short drag would); the parent gives the commands their meaning.
 #pragma once
 
 #include "lfw/graphics/LGeometry.h"
@@ -43,6 +45,10 @@ public:
     void EvLButtonDown(int x, int y) override;
     void EvLButtonUp(int x, int y) override;
     void EvMouseOut() override;
+    // Right and Down turn the arrow clockwise by an eighth, Left and Up back: each point off the
+    // centre goes to the next of the eight anchors round it.
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override { return EvKeyDown(key); }
     void Prepaint(LPaintContext& context) override;
 
 private:
@@ -104,7 +110,14 @@ public:
     void EvLButtonUp(int x, int y) override;
     void EvRButtonUp(int x, int y) override;
     void EvMouseOut() override;
+    // Space chooses the next stop down the bar (round to the first) and Shift+Space the one
+    // before; Down and Right move the chosen stop down by a hundredth, Up and Left up.
+    bool EvKeyDown(LKey key) override;
+    bool EvKeyRepeat(LKey key) override;
     void Prepaint(LPaintContext& context) override;
+
+    // How far an arrow moves the chosen stop.
+    static constexpr float kKeyStep = 0.01f;
 
 private:
     bool Send(unsigned short command);

@@ -4,6 +4,7 @@
 #include "lfw/mac/LMacWindow.h"
 #include "platform/ui/LView.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -60,6 +61,16 @@ void LEmbeddedWindowTitleBar::Paint(LPaintContext& context)
     const int y = (h - int(std::ceil(th))) / 2;
     LPaintSurface::_DrawText(context, title ? title : "", float(x), float(y), 2147483648.0f,
         2147483648.0f, LAlignmentX(0), LAlignmentY(0), LTextWrapping(0), LTextTrimming(0), true);
+    // With the keyboard, a frame in the focus colour round the bar's inside, lined in white
+    // within so that it shows on the open panel's bar too (in that colour itself).
+    if (ShowsKeyboardFocus()) {
+        const float scale = float(std::max(1.0, GetBackingScale()));
+        const float line = 2 * scale;
+        DrawFrameAA(context, GetFocusIndicatorColor(), 1 + line / 2, 1 + line / 2, w - 2 - line,
+            h - 2 - line, line);
+        DrawFrameAA(context, LGuiColor(0xFF00, 0xFF00, 0xFF00), 1 + line + scale / 2,
+            1 + line + scale / 2, w - 2 - 2 * line - scale, h - 2 - 2 * line - scale, scale);
+    }
 }
 
 void LEmbeddedWindowTitleBar::EvMouseIn()
@@ -106,10 +117,26 @@ void LEmbeddedWindowTitleBar::EvLButtonUp(int x, int)
     if (!IsCaptured())
         return;
     ReleaseCapture();
+    Press(x >= 9 && x < mWidth - 8);
+}
+
+bool LEmbeddedWindowTitleBar::EvKeyDown(LKey key)
+{
+    constexpr unsigned kEnter = 76;
+    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
+        || (key.KeyCode() == 0 && key.Character() == ' ');
+    if (!press || key.Modifiers() || !pPanel || !pPanel->bCollapseEnabled)
+        return false;
+    Press(true);
+    return true;
+}
+
+void LEmbeddedWindowTitleBar::Press(bool onArrowOrTitle)
+{
     LEmbeddedWindowTitled* panel = pPanel;
     if (!panel)
         return;
-    if (x >= 9 && panel->bCollapseEnabled && x < mWidth - 8)
+    if (onArrowOrTitle && panel->bCollapseEnabled)
         SendTo(panel, kLTitledPanelTitleClicked, 0, 0);
     panel->EvTitleClicked();
 }
@@ -138,6 +165,10 @@ void LEmbeddedWindowTitled::InitDialog()
     iTitleBarHeight = int(2 * CharHeightPixels() + 0.5f);
     AddPaintControl(iTitleBarId);
     fTitleBar.Init(*this, iTitleBarId);
+    // A stop of Tab while the panel can be opened and closed, also while it is collapsed.
+    fTitleBar.SetKeyboardReachable();
+    if (LView* bar = fTitleBar.GetPaintView())
+        bar->SetAcceptsFocus(bCollapseEnabled);
     LGuiFont font;
     LWindow* real = IsRealWindow() ? this : GetRealParent();
     font.CreateFromDialog(
@@ -147,7 +178,7 @@ void LEmbeddedWindowTitled::InitDialog()
     HandleInterWinMessage(*this, 0);
     // Collapsed, only the title bar shows: the controls below it take no focus.
     if (LView* view = GetContentView())
-        view->SetKeyboardShut(bCollapsed);
+        view->SetKeyboardShut(bCollapsed, fTitleBar.GetHostView());
 }
 
 void LEmbeddedWindowTitled::EvBackingScaleChanged()
@@ -186,6 +217,8 @@ void LEmbeddedWindowTitled::LayoutControls(int x, int y, int width, int height)
 void LEmbeddedWindowTitled::EnableCollapse(bool enable)
 {
     bCollapseEnabled = enable;
+    if (LView* bar = fTitleBar.GetPaintView())
+        bar->SetAcceptsFocus(enable);
     if (!enable && bCollapsed)
         SetCollapsed(false);
 }
@@ -194,7 +227,7 @@ void LEmbeddedWindowTitled::SetCollapsed(bool collapsed)
 {
     bCollapsed = collapsed;
     if (LView* view = GetContentView())
-        view->SetKeyboardShut(collapsed);
+        view->SetKeyboardShut(collapsed, fTitleBar.GetHostView());
     fTitleBar.Update();
 }
 
@@ -313,10 +346,11 @@ void LEmbeddedWindowList::SetActivePanel(LEmbeddedWindowTitled* target, bool col
                     p->EnableCollapse(false);
                 }
             } else if (bAccordion) {
+                // Openable first: a focus inside the panel goes to its title bar as it closes.
+                p->EnableCollapse(true);
                 p->SetCollapsed(true);
                 p->fTitleBar.bActive = false;
                 p->fTitleBar.Update();
-                p->EnableCollapse(true);
             }
         }
     }

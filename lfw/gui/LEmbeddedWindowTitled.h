@@ -35,6 +35,8 @@ public:
     void EvMouseOut() override;
     void EvLButtonDown(int x, int y) override;
     void EvLButtonUp(int x, int y) override;
+    // Space and Return open and close the panel as a click does.
+    bool EvKeyDown(LKey key) override;
 
     LEmbeddedWindowTitled* pPanel = nullptr;
     int iId = 0;
@@ -44,6 +46,9 @@ public:
     LGuiFontEx fFont;
 
 private:
+    // What a click on the bar does (its arrow and title open and close the panel).
+    void Press(bool onArrowOrTitle);
+
     LGuiJPG fBackground;
     LGuiJPG fBackgroundActive;
     LGuiIcon fIconCollapsed { 329 };

@@ -3,6 +3,7 @@
 #include "lfw/gen/LCharSet.h"
 #include "lfw/mac/LScrollView.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -222,6 +223,10 @@ void LMacWindow::InitCommon(LCocoaDialogCenterMode mode, bool show)
         w->FocusFirstKeyView();
     if (!IsWindowVisible())
         ShowWindow(show);
+    // Return, which a focused button takes, answers a window just opened as its default button
+    // does (its first focus is known once it shows).
+    if (LNativeWindow* w = ContentWindow(); w && fRealWindow)
+        LCocoaButtonImpl::focusDefaultButtonFirst(*w);
 }
 
 LView* LMacWindow::EmbeddedTarget() const

@@ -215,13 +215,32 @@ gboolean OnLayoutFocus(GtkWidget* widget, GtkDirectionType direction, gpointer d
     return moved;
 }
 
-// Keyboard navigation into a shut view: passed over with everything inside it.
-gboolean OnShutFocus(GtkWidget* widget, GtkDirectionType, gpointer data)
+// Whether the view is below in (pointers compared only: it may have gone).
+bool IsBelow(const LView& in, const LView* view)
 {
-    if (!static_cast<LView*>(data)->IsKeyboardShut())
+    for (const LView* sub : in.Subviews())
+        if (sub == view || IsBelow(*sub, view))
+            return true;
+    return false;
+}
+
+// The widget of the view kept open inside a shut view, null when there is none (any more).
+GtkWidget* KeptOpenWidget(const LView& view)
+{
+    LView* kept = view.KeyboardKeptOpen();
+    return kept && IsBelow(view, kept) ? kept->ExistingWidget() : nullptr;
+}
+
+// Keyboard navigation into a shut view: passed over with everything inside it but the view
+// kept open there.
+gboolean OnShutFocus(GtkWidget* widget, GtkDirectionType direction, gpointer data)
+{
+    const LView* view = static_cast<LView*>(data);
+    if (!view->IsKeyboardShut())
         return FALSE;
     g_signal_stop_emission_by_name(widget, "focus");
-    return FALSE;
+    GtkWidget* kept = KeptOpenWidget(*view);
+    return kept && gtk_widget_is_drawable(kept) && gtk_widget_child_focus(kept, direction);
 }
 
 gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
@@ -783,17 +802,26 @@ void LView::SetAcceptsFocus(bool accepts)
         gtk_widget_set_can_focus(fWidget, accepts);
 }
 
-void LView::SetKeyboardShut(bool shut)
+void LView::SetKeyboardShut(bool shut, LView* keptOpen)
 {
     fKeyboardShut = shut;
+    fKeyboardKeptOpen = keptOpen;
     if (!shut || !fWidget)
         return;
     GtkWidget* top = gtk_widget_get_toplevel(fWidget);
     if (!GTK_IS_WINDOW(top))
         return;
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(top));
-    if (focus && (focus == fWidget || gtk_widget_is_ancestor(focus, fWidget)))
-        gtk_window_set_focus(GTK_WINDOW(top), nullptr);
+    GtkWidget* kept = KeptOpenWidget(*this);
+    if (kept && focus && (focus == kept || gtk_widget_is_ancestor(focus, kept)))
+        return;
+    if (!focus || (focus != fWidget && !gtk_widget_is_ancestor(focus, fWidget)))
+        return;
+    // The keyboard goes to the view kept open where it can (the title bar of the panel that
+    // closed round it), so that it stays where it was.
+    gtk_window_set_focus(GTK_WINDOW(top), nullptr);
+    if (kept && gtk_widget_is_drawable(kept))
+        gtk_widget_child_focus(kept, GTK_DIR_TAB_FORWARD);
 }
 
 bool LView::HasFocus() const

@@ -109,9 +109,12 @@ public:
     bool CanBecomeKeyView() const { return fCanBecomeKeyView; }
     // While shut, keyboard navigation passes over the view and everything inside it, as over a
     // hidden view (a collapsed panel, whose controls are out of sight); a focus inside it is
-    // taken away when it shuts, as when a focused control is hidden.
-    void SetKeyboardShut(bool shut);
+    // taken away when it shuts, as when a focused control is hidden. A view inside it that is
+    // kept open (a collapsed panel's title bar, which opens it) stays a stop, keeps its focus
+    // and takes the focus that was inside where it can.
+    void SetKeyboardShut(bool shut, LView* keptOpen = nullptr);
     bool IsKeyboardShut() const { return fKeyboardShut; }
+    LView* KeyboardKeptOpen() const { return fKeyboardKeptOpen; }
     // Tab goes through the listed views (each a subview, or inside one) first, in the order
     // given, then through the other subviews in GTK's order by place (rows from the top): for a
     // layout read column by column. Only for a view drawn by the layer itself.
@@ -226,6 +229,7 @@ private:
     bool fAcceptsFocus = false;
     bool fCanBecomeKeyView = true;
     bool fKeyboardShut = false;
+    LView* fKeyboardKeptOpen = nullptr; // compared and looked for below the view before use
     bool fFocusByPointer = false; // the focus came with a click on the view
     bool fWarnedNoContainer = false;
     bool fInDrag = false;

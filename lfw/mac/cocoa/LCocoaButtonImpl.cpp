@@ -3,6 +3,7 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LNativeWindow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -573,6 +574,26 @@ void LCocoaButtonImpl::setRefusesFirstResponder(bool refuses)
         gtk_widget_set_can_focus(fButton, !refuses);
 }
 
+namespace {
+
+// The first enabled, shown button below root (breadth first) whose key equivalent is key.
+LCocoaButtonImpl* ButtonWithKey(LView* root, const char* key)
+{
+    std::vector<LView*> todo { root };
+    while (!todo.empty()) {
+        LView* v = todo.front();
+        todo.erase(todo.begin());
+        if (auto* b = dynamic_cast<LCocoaButtonImpl*>(v);
+            b && b->keyEquivalent() == key && b->IsEnabled() && !b->IsHiddenOrHasHiddenAncestor())
+            return b;
+        for (LView* sub : v->Subviews())
+            todo.push_back(sub);
+    }
+    return nullptr;
+}
+
+} // namespace
+
 bool LCocoaButtonImpl::performKeyEquivalentInView(LView* root, const LUiEvent& event)
 {
     if (!root || event.type != LUiEventType::KeyDown)
@@ -587,19 +608,33 @@ bool LCocoaButtonImpl::performKeyEquivalentInView(LView* root, const LUiEvent& e
         key = "\033";
     if (!key)
         return false;
-    std::vector<LView*> todo { root };
-    while (!todo.empty()) {
-        LView* v = todo.front();
-        todo.erase(todo.begin());
-        if (auto* b = dynamic_cast<LCocoaButtonImpl*>(v);
-            b && b->fKeyEquivalent == key && b->IsEnabled() && !b->IsHiddenOrHasHiddenAncestor()) {
-            b->performClick();
-            return true;
-        }
-        for (LView* sub : v->Subviews())
-            todo.push_back(sub);
+    if (LCocoaButtonImpl* b = ButtonWithKey(root, key)) {
+        b->performClick();
+        return true;
     }
     return false;
+}
+
+LCocoaButtonImpl* LCocoaButtonImpl::defaultButtonInView(LView* root)
+{
+    return root ? ButtonWithKey(root, "\r") : nullptr;
+}
+
+bool LCocoaButtonImpl::takesReturn() const
+{
+    return !isTypeCheckBox() && !isTypeRadioButton();
+}
+
+bool LCocoaButtonImpl::focusDefaultButtonFirst(LNativeWindow& window)
+{
+    auto* first = dynamic_cast<LCocoaButtonImpl*>(window.FirstResponder());
+    if (!first || !first->takesReturn() || first->fKeyEquivalent == "\r")
+        return false;
+    LCocoaButtonImpl* button = defaultButtonInView(window.ContentView());
+    if (!button || !button->fButton || !gtk_widget_get_can_focus(button->fButton))
+        return false;
+    gtk_widget_grab_focus(button->fButton);
+    return window.FirstResponder() == button;
 }
 
 // --- radio button group

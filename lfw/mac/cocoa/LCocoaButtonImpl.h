@@ -13,6 +13,8 @@
 
 #include <string>
 
+class LNativeWindow;
+
 // Draws a custom-drawn button in place of GTK (the painted controls' cool-button container).
 class LCocoaCoolButtonDrawBridge {
 public:
@@ -142,6 +144,16 @@ public:
     // Return and Escape: the enabled, visible button below the view whose key equivalent the
     // key is performs a click. True when one did.
     static bool performKeyEquivalentInView(LView* root, const LUiEvent& event);
+    // The enabled, shown button below the view that Return presses (its default button), null
+    // when there is none.
+    static LCocoaButtonImpl* defaultButtonInView(LView* root);
+    // As a dialog opens: when its first focus is on a button other than its default button
+    // (the "Avbryt" or help button first in the row), the default button takes it, so that
+    // Return at once answers as the default does. True when the focus moved.
+    static bool focusDefaultButtonFirst(LNativeWindow& window);
+    // Whether Return on the focused button presses it: every kind but check boxes and radio
+    // buttons, from which Return goes on to the default button.
+    bool takesReturn() const;
 
     bool textForMeasuring(std::string& text) const override;
     // A disabled button shows its own picture faded, as the theme fades its icons.

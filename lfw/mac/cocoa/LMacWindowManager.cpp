@@ -344,12 +344,20 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
                 input && input->performKeyEquivalent(event))
                 return true;
     // Return on a link, a painted control that has the focus and answers it (a command link, a
-    // list that presses its entry) or a toolbar's button is theirs, as a click, before the
-    // default button's.
+    // list that presses its entry), a toolbar's button or a push button is theirs, as a click,
+    // before the default button's. Only from controls that do not take Return themselves (check
+    // boxes, radio buttons, fields) it goes on to the default button.
     if ((event.keyval == GDK_KEY_Return || event.keyval == GDK_KEY_KP_Enter
             || event.keyval == GDK_KEY_ISO_Enter)
         && !(event.modifiers & kModifiers)) {
         LView* focused = window.FirstResponder();
+        if (auto* button = dynamic_cast<LCocoaButtonImpl*>(focused); button && button->takesReturn()
+            && button->IsEnabled() && !button->IsHiddenOrHasHiddenAncestor()) {
+            // Held down, the key presses the button once.
+            if (!event.isRepeat)
+                button->performClick();
+            return true;
+        }
         if (auto* link = dynamic_cast<LCocoaHyperLinkImpl*>(focused)) {
             link->mouseDown();
             return true;
