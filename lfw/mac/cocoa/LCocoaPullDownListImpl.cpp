@@ -109,6 +109,13 @@ GtkWidget* LCocoaPullDownListImpl::CreateWidget()
         auto* self = static_cast<LCocoaPullDownListImpl*>(d);
         LUiRef<LView> hold(self);
         LUiDropDownMenuFit(self->fMenu, self->ExistingWidget());
+        // A menu kept shorter than its items opens scrolled to the selected item, however it
+        // was opened.
+        if (LUiDropDownMenuLimit(self->fMenu) > 0 && self->fSelectedPos >= 1
+            && size_t(self->fSelectedPos) < self->fItems.size())
+            if (GtkWidget* item = self->fItems[size_t(self->fSelectedPos)].widget;
+                item && gtk_widget_is_sensitive(item))
+                gtk_menu_shell_select_item(GTK_MENU_SHELL(self->fMenu), item);
         if (self->fMenuDelegate)
             self->fMenuDelegate->menuWillOpen();
     }),
