@@ -202,13 +202,35 @@ void WorkAreaOf(GdkMonitor* monitor, GdkRectangle& area)
     gWorkAreas.push_back({ monitor, area });
 }
 
+// A Wayland compositor tells its clients nothing of the panels it shows: GDK's work area there is
+// the whole monitor, and a window made as tall as that stands past the bottom of the screen once
+// the compositor has put it below a panel at the top. There, the height of a desktop's usual top
+// panel (GNOME Shell's and weston's: 32 points) is left out at the top.
+constexpr int kUntoldPanelHeight = 32;
+
+bool TellsWorkArea(GdkDisplay* display)
+{
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_DISPLAY(display))
+        return true;
+#endif
+    (void)display;
+    return false;
+}
+
 LUiScreen ScreenOf(GdkMonitor* monitor)
 {
     LUiScreen s;
     GdkRectangle r;
     gdk_monitor_get_geometry(monitor, &r);
     s.frame = ToRect(r);
+    const GdkRectangle whole = r;
     WorkAreaOf(monitor, r);
+    if (!TellsWorkArea(gdk_monitor_get_display(monitor)) && r.y == whole.y
+        && r.height == whole.height && r.height > 2 * kUntoldPanelHeight) {
+        r.y += kUntoldPanelHeight;
+        r.height -= kUntoldPanelHeight;
+    }
     s.visibleFrame = ToRect(r);
     s.scale = std::max(1, gdk_monitor_get_scale_factor(monitor));
     s.primary = gdk_monitor_is_primary(monitor);

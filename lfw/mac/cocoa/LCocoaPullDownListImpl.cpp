@@ -3,6 +3,7 @@
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/ui/LUiDropDownMenu.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
@@ -87,7 +88,7 @@ void LCocoaPullDownListImpl::setMenuDelegate(LCocoaPullDownListMenuDelegate* del
 GtkWidget* LCocoaPullDownListImpl::CreateWidget()
 {
     if (!fMenu) {
-        fMenu = gtk_menu_new();
+        fMenu = LUiDropDownMenuNew();
         g_object_ref_sink(fMenu);
         for (Item& item : fItems)
             if (item.tag != -1 || item.separator)
@@ -107,6 +108,14 @@ GtkWidget* LCocoaPullDownListImpl::CreateWidget()
     g_signal_connect(fMenu, "show", G_CALLBACK(+[](GtkWidget*, gpointer d) {
         auto* self = static_cast<LCocoaPullDownListImpl*>(d);
         LUiRef<LView> hold(self);
+        LUiDropDownMenuFit(self->fMenu, self->ExistingWidget());
+        // A menu kept shorter than its items opens scrolled to the selected item, however it
+        // was opened.
+        if (LUiDropDownMenuLimit(self->fMenu) > 0 && self->fSelectedPos >= 1
+            && size_t(self->fSelectedPos) < self->fItems.size())
+            if (GtkWidget* item = self->fItems[size_t(self->fSelectedPos)].widget;
+                item && gtk_widget_is_sensitive(item))
+                gtk_menu_shell_select_item(GTK_MENU_SHELL(self->fMenu), item);
         if (self->fMenuDelegate)
             self->fMenuDelegate->menuWillOpen();
     }),
@@ -119,9 +128,20 @@ GtkWidget* LCocoaPullDownListImpl::CreateWidget()
     }),
         this);
     g_signal_connect(button, "button-press-event", G_CALLBACK(OnPress), this);
+    g_signal_connect(button, "key-release-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventKey* e, gpointer d) -> gboolean {
+            auto* self = static_cast<LCocoaPullDownListImpl*>(d);
+            if (!self->fOpenOnRelease || gdk_keyval_to_lower(e->keyval) != self->fOpenOnRelease)
+                return FALSE;
+            self->fOpenOnRelease = 0;
+            self->popUpAtSelection();
+            return TRUE;
+        }),
+        this);
     g_signal_connect(button, "focus-out-event",
         G_CALLBACK(+[](GtkWidget*, GdkEventFocus*, gpointer d) -> gboolean {
             auto* self = static_cast<LCocoaPullDownListImpl*>(d);
+            self->fOpenOnRelease = 0;
             LCocoaView::sendCommandWithKey(self, &keyCmdTextFocusLost, self->pWindow);
             return FALSE;
         }),
@@ -572,13 +592,22 @@ bool LCocoaPullDownListImpl::keyDownWithFocus(const LUiEvent& event)
         return false;
     LUiRef<LView> hold(this);
     const uint32_t mods = event.modifiers & (kLUiShift | kLUiControl | kLUiAlt | kLUiSuper);
+    // Where the menu opens when the key is let go, a repeat of the key opens nothing meanwhile.
+    auto open = [&] {
+        if (event.isRepeat && fOpenOnRelease)
+            return true;
+        GtkWidget* w = ExistingWidget();
+        if (w && LUiDropDownMenuOpensOnKeyRelease(w))
+            fOpenOnRelease = gdk_keyval_to_lower(event.keyval);
+        else
+            popUpAtSelection();
+        return true;
+    };
     switch (event.keyval) {
     case GDK_KEY_Down:
     case GDK_KEY_KP_Down:
-        if (mods == kLUiAlt) {
-            popUpAtSelection();
-            return true;
-        }
+        if (mods == kLUiAlt)
+            return open();
         break;
     case GDK_KEY_space:
     case GDK_KEY_KP_Space:
@@ -587,8 +616,7 @@ bool LCocoaPullDownListImpl::keyDownWithFocus(const LUiEvent& event)
     case GDK_KEY_ISO_Enter:
         if (mods)
             return false;
-        popUpAtSelection();
-        return true;
+        return open();
     default:
         break;
     }

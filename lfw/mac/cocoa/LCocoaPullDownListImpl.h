@@ -86,9 +86,10 @@ public:
     // chooses it again and the arrows go on from it.
     void popUpAtSelection();
     // A key while the list has the keyboard focus: Space, Return and Alt+Down open the menu at
-    // the selected item; Up, Down, Home, End, Page Up and Page Down choose the item before, after,
-    // first or last of the enabled ones while it is closed, as a GTK combo box does (a bell
-    // where there is none). True when the key was the list's.
+    // the selected item (where the compositor lets a menu take the keyboard only for the latest
+    // key, Wayland, once the key is let go); Up, Down, Home, End, Page Up and Page Down choose the
+    // item before, after, first or last of the enabled ones while it is closed, as a GTK combo box
+    // does (a bell where there is none). True when the key was the list's.
     bool keyDownWithFocus(const LUiEvent& event);
     GtkWidget* menu() const { return fMenu; }
 
@@ -138,5 +139,6 @@ private:
     GtkWidget* fMenu = nullptr;
     GtkWidget* fLabel = nullptr;
     int fSetting = 0;
+    unsigned fOpenOnRelease = 0; // the key whose release opens the menu (0: none)
     friend class LCocoaPullDownListMenuDelegate;
 };
