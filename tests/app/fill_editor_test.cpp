@@ -28,7 +28,9 @@
 
 namespace {
 
-constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable;
+// Resizable, as the panel the editor stands in: a dialog of a fixed size too tall for the screen
+// (the editor is at scale 2 on the test's screen) would scroll its controls.
+constexpr unsigned long kStyle = kLUiWindowTitled | kLUiWindowClosable | kLUiWindowResizable;
 using Picker = VTWindowFullColorPicker;
 
 // What the observer saw at each report.
