@@ -16,11 +16,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 // After the test framework: Xlib's names would stand for numbers in its headers.
 #include "support/DialogRectangles.h"
+#include "support/E2ePrinting.h"
 #include "support/WindowAnswers.h"
 
 using namespace e2e;
@@ -34,20 +34,6 @@ int Texts()
 {
     const char* asked = std::getenv("VT_TEST_TEXTS");
     return asked && std::atoi(asked) > 0 ? std::atoi(asked) : 30000;
-}
-
-// An old project of that many texts in dark red on the disc, spread over its face.
-std::string WriteOldProject(const std::string& path, int texts)
-{
-    std::ofstream out(path);
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vorantel_project type=\"cd\">\n"
-        << "<container type=\"disc\">\n";
-    for (int i = 0; i < texts; ++i)
-        out << "<element type=\"text\" x=\"" << i % 80 * 100 - 4000 << "\" y=\""
-            << i / 80 % 80 * 100 - 4000 << "\" w=\"900\" h=\"400\" color=\"800000ff\" text=\"R" << i
-            << "\"/>\n";
-    out << "</container>\n</vorantel_project>\n";
-    return path;
 }
 
 // How many pixels of the rectangle are red rather than grey or white: the design's texts.
@@ -69,7 +55,8 @@ TEST(PrintPreviewLarge, OpensResizesAndClosesWithTheWindowAnswering)
         GTEST_SKIP() << "no display or xdotool";
     Session s;
     const int texts = Texts();
-    const std::string path = WriteOldProject(s.dir + "/stor.vtx", texts);
+    // In dark red: RedPixels tells the texts from the page.
+    const std::string path = OldProjectOfTexts(s.dir + "/stor.vtx", texts, "800000ff");
     Program program({});
     const unsigned long xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);

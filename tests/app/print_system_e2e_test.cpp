@@ -25,6 +25,7 @@
 
 // After the test framework and the program's headers: Xlib's names would stand for numbers in
 // them.
+#include "support/E2ePrinting.h"
 #include "support/XServerView.h"
 
 using namespace e2e;
@@ -124,31 +125,10 @@ private:
     pid_t fPid = -1;
 };
 
-bool ProgressShows()
-{
-    return !Shell("xdotool search --onlyvisible --name '^Skriver ut$' 2>/dev/null | head -1")
-                .empty();
-}
-
-class PrintSystem : public ::testing::Test {
+class PrintSystem : public PrintingProgram {
 protected:
-    void SetUp() override
-    {
-        if (!HasTools() || !view.Ok())
-            GTEST_SKIP() << "no display, xdotool or Xlib";
-        if (!WindowManagerRuns())
-            GTEST_SKIP() << "without a window manager";
-        s.Set("HOME", s.dir);
-        mkdir((s.dir + "/xdg").c_str(), 0755);
-        mkdir((s.dir + "/xdg/gtk-3.0").c_str(), 0755);
-        s.Set("XDG_CONFIG_DIRS", s.dir + "/xdg");
-    }
-
-    void Backends(const char* backends)
-    {
-        TemporaryFolder::WriteFile(s.dir + "/xdg/gtk-3.0/settings.ini",
-            std::string("[Settings]\ngtk-print-backends=") + backends + "\n");
-    }
+    // The program ends before the print system it prints to.
+    void TearDown() override { program.reset(); }
 
     // The CUPS server with its queue, the only printer GTK offers.
     bool StartCups()
@@ -157,7 +137,7 @@ protected:
             return false;
         cups = std::make_unique<OwnCups>(s.dir + "/cups");
         s.Set("CUPS_SERVER", cups->Socket());
-        Backends("cups");
+        PrintBackends("cups");
         return cups->Start();
     }
 
@@ -174,29 +154,6 @@ protected:
             && WaitProcessQuiet(program->Pid(), 60000 * kSlowdown);
     }
 
-    unsigned long Settled(const std::string& name, int quietMs)
-    {
-        if (!WaitWindowNamed(name, 15000 * kSlowdown))
-            return 0;
-        const std::string id = Shell("xdotool search --onlyvisible --name "
-            + Quote("^" + name + "$") + " 2>/dev/null | head -1");
-        if (id.empty())
-            return 0;
-        view.WaitSettled(std::stoul(id), quietMs, 10000 * kSlowdown);
-        return std::stoul(id);
-    }
-
-    // Ctrl+P, "Skriv ut": GTK's "Print", its rectangle; 0 when it did not come.
-    unsigned long OpenPanel(XRect& panel)
-    {
-        KeysTo(xid, "ctrl+p");
-        if (!Settled("Förhandsgranska", 300))
-            return 0;
-        Keys("Return");
-        const unsigned long id = Settled("Print", 1000);
-        return id && view.WindowRect(id, panel) ? id : 0;
-    }
-
     // "Print" in GTK's panel (its bottom right corner) until "Skriver ut" shows: the queue is
     // chosen once GTK has heard of it from the server.
     bool Print(const XRect& panel)
@@ -206,11 +163,25 @@ protected:
                 if (ProgressShows())
                     return true;
                 if (WindowShows("Print"))
-                    Shell("xdotool " + MoveWords(panel.Right() - 57, panel.Bottom() - 26)
-                        + "click 1 2>/dev/null");
+                    PressPrint(panel);
                 return WaitFor(ProgressShows, 1000, 5);
             },
             30000 * kSlowdown, 10);
+    }
+
+    // The program started on its photographs, GTK's "Print" opened from the preview and its
+    // "Print" pressed: "Skriver ut" shows. The alert of an earlier print is forgotten.
+    ::testing::AssertionResult StartPrinting()
+    {
+        if (!Start())
+            return ::testing::AssertionFailure() << "the program did not show its project";
+        XRect panel {};
+        if (!OpenPrintPanel(panel, 1000))
+            return ::testing::AssertionFailure() << "GTK's \"Print\" did not show";
+        ForgetAlert(s.rects);
+        if (!Print(panel))
+            return ::testing::AssertionFailure() << "\"Skriver ut\" did not show";
+        return ::testing::AssertionSuccess();
     }
 
     // The alert that tells the print's end, its text; the preview is still there behind it.
@@ -231,11 +202,7 @@ protected:
         EXPECT_EQ(QuitWithoutSaving(*program, s.rects, xid), 0);
     }
 
-    Session s;
-    XServerView view;
     std::unique_ptr<OwnCups> cups;
-    std::unique_ptr<Program> program;
-    unsigned long xid = 0;
 };
 
 } // namespace
@@ -246,11 +213,7 @@ TEST_F(PrintSystem, ARejectingQueueIsTold)
 {
     if (!StartCups())
         GTEST_SKIP() << "no CUPS server of our own could be started";
-    ASSERT_TRUE(Start());
-    XRect panel {};
-    ASSERT_TRUE(OpenPanel(panel));
-    ForgetAlert(s.rects);
-    ASSERT_TRUE(Print(panel));
+    ASSERT_TRUE(StartPrinting());
     EXPECT_EQ(cups->Admin(std::string("cupsreject ") + kQueue), 0);
     EXPECT_EQ(Told("rejected"),
         "Skriv ut\nDet gick inte att skriva ut: skrivaren tar inte emot utskrifter just nu.\n");
@@ -260,9 +223,8 @@ TEST_F(PrintSystem, ARejectingQueueIsTold)
 
     EXPECT_EQ(cups->Admin(std::string("cupsaccept ") + kQueue), 0);
     view.WaitSettled(Settled("Förhandsgranska", 300), 300, 5000 * kSlowdown);
-    Keys("Return");
-    const unsigned long id = Settled("Print", 1000);
-    ASSERT_TRUE(id && view.WindowRect(id, panel));
+    XRect panel {};
+    ASSERT_TRUE(PrintPanelFromPreview(panel, 1000));
     ASSERT_TRUE(Print(panel));
     EXPECT_TRUE(WaitFor([&] { return !ProgressShows(); }, 120000 * kSlowdown, 20));
     const std::string pending = cups->Pending();
@@ -277,11 +239,7 @@ TEST_F(PrintSystem, APrintSystemGoneIsTold)
 {
     if (!StartCups())
         GTEST_SKIP() << "no CUPS server of our own could be started";
-    ASSERT_TRUE(Start());
-    XRect panel {};
-    ASSERT_TRUE(OpenPanel(panel));
-    ForgetAlert(s.rects);
-    ASSERT_TRUE(Print(panel));
+    ASSERT_TRUE(StartPrinting());
     cups->Stop();
     EXPECT_EQ(Told("gone"),
         "Skriv ut\nDet gick inte att skriva ut: utskriftssystemet går inte att nå.\n");
@@ -297,10 +255,7 @@ TEST_F(PrintSystem, AvbrytWhileHandingOverLeavesNothingToPrint)
 {
     if (!StartCups())
         GTEST_SKIP() << "no CUPS server of our own could be started";
-    ASSERT_TRUE(Start());
-    XRect panel {};
-    ASSERT_TRUE(OpenPanel(panel));
-    ASSERT_TRUE(Print(panel));
+    ASSERT_TRUE(StartPrinting());
     cups->Pause(true);
     unsigned long window = 0;
     int x = 0, y = 0;
@@ -342,10 +297,7 @@ TEST_F(PrintSystem, ASignalWhileHandingOverEnds)
 {
     if (!StartCups())
         GTEST_SKIP() << "no CUPS server of our own could be started";
-    ASSERT_TRUE(Start());
-    XRect panel {};
-    ASSERT_TRUE(OpenPanel(panel));
-    ASSERT_TRUE(Print(panel));
+    ASSERT_TRUE(StartPrinting());
     cups->Pause(true);
     ASSERT_TRUE(WaitProcessQuiet(program->Pid(), 120000 * kSlowdown));
     ASSERT_TRUE(ProgressShows()) << "the print ended with the print system held";
@@ -368,15 +320,12 @@ class SignalWithPrintPanel : public PrintSystem, public ::testing::WithParamInte
 TEST_P(SignalWithPrintPanel, EndsTheProgramAndKeepsTheWork)
 {
     const int signal = GetParam();
-    Backends("file");
     const std::string project = SaveMarked(s.dir + "/opened.vtproj", "förr");
     ASSERT_NE(xid = StartOn(project, program), 0u);
     Program add({ "-addtext", s.Write("ny.txt", "ny") });
     ASSERT_EQ(add.Wait(15000 * kSlowdown), 0);
-    KeysTo(xid, "ctrl+p");
-    ASSERT_TRUE(Settled("Förhandsgranska", 300));
-    Keys("Return");
-    ASSERT_TRUE(Settled("Print", 500));
+    XRect panel {};
+    ASSERT_TRUE(OpenPrintPanel(panel, 500));
     Shot("print-panel", kShots);
     const auto sent = Clock::now();
     kill(program->Pid(), signal);

@@ -10,7 +10,6 @@
 #include "support/E2eSession.h"
 #include "support/ProcessStatus.h"
 #include "support/SmallDisk.h"
-#include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +23,7 @@
 
 // After the test framework and the program's headers: Xlib's names would stand for numbers in
 // them.
+#include "support/E2ePrinting.h"
 #include "support/WindowAnswers.h"
 #include "support/XServerView.h"
 
@@ -33,7 +33,7 @@ namespace {
 
 const char* const kShots = "e2e-printing";
 
-enum class Format { PDF, PostScript };
+using Format = PrintFormat;
 
 // The photographs' size: 600 x 400 unless VT_TEST_PICTURE_SIZE says otherwise.
 void PictureSize(int& width, int& height)
@@ -51,25 +51,10 @@ long long FileSize(const std::string& path)
 }
 
 // The program with a project of photographs, printing to files in its home folder: its print
-// panel offers only the print-to-file printer.
-class Printing : public ::testing::Test {
+// panel offers only the print-to-file printer. The prints are made once, under openbox as on a
+// desktop: the run without a window manager would make the same prints again.
+class Printing : public PrintingProgram {
 protected:
-    void SetUp() override
-    {
-        if (!HasTools() || !view.Ok())
-            GTEST_SKIP() << "no display, xdotool or Xlib";
-        // The prints are made once, under openbox as on a desktop: the run without a window
-        // manager would make the same prints again.
-        if (!WindowManagerRuns())
-            GTEST_SKIP() << "without a window manager";
-        s.Set("HOME", s.dir);
-        mkdir((s.dir + "/xdg").c_str(), 0755);
-        mkdir((s.dir + "/xdg/gtk-3.0").c_str(), 0755);
-        TemporaryFolder::WriteFile(
-            s.dir + "/xdg/gtk-3.0/settings.ini", "[Settings]\ngtk-print-backends=file\n");
-        s.Set("XDG_CONFIG_DIRS", s.dir + "/xdg");
-    }
-
     // A disk mounted in the test is let go first: the session's folder could not be removed
     // with it.
     void TearDown() override
@@ -104,44 +89,17 @@ protected:
         return true;
     }
 
-    // A window of that name once it shows and has come to rest: its X id, 0 when none came.
-    unsigned long Settled(const std::string& name, int quietMs)
-    {
-        if (!WaitWindowNamed(name, 15000 * kSlowdown))
-            return 0;
-        const std::string id = Shell("xdotool search --onlyvisible --name "
-            + Quote("^" + name + "$") + " 2>/dev/null | head -1");
-        if (id.empty())
-            return 0;
-        view.WaitSettled(std::stoul(id), quietMs, 10000 * kSlowdown);
-        return std::stoul(id);
-    }
-
-    void ClickAt(int x, int y) { Shell("xdotool " + MoveWords(x, y) + "click 1 2>/dev/null"); }
-
-    // Ctrl+P, "Skriv ut" (the preview's default button), the print panel: the print-to-file
-    // printer (the first row of its list) and the output format clicked. The panel's rectangle;
-    // false when it did not come.
+    // Ctrl+P, "Skriv ut", the print panel: the print-to-file printer and the output format
+    // clicked. The panel's rectangle; false when it did not come.
     bool OpenPanel(Format format, XRect& panel)
     {
-        KeysTo(xid, "ctrl+p");
-        if (!Settled("Förhandsgranska", 300))
+        const unsigned long id = OpenPrintPanel(panel, 500);
+        if (!id)
             return false;
-        Keys("Return");
-        const unsigned long id = Settled("Print", 500);
-        if (!id || !view.WindowRect(id, panel))
-            return false;
-        ClickAt(panel.x + 60, panel.y + 67);
-        view.WaitSettled(id, 300, 5000 * kSlowdown);
-        // The output format's choices beside the file's name: PDF, Postscript, SVG.
-        ClickAt(panel.x + (format == Format::PDF ? 381 : 443), panel.y + 258);
-        view.WaitSettled(id, 300, 5000 * kSlowdown);
+        ChoosePrintToFile(id, panel, format);
         Shot(format == Format::PDF ? "panel-pdf" : "panel-postscript", kShots);
         return true;
     }
-
-    // The panel's "Print" (at its bottom right corner).
-    void PressPrint(const XRect& panel) { ClickAt(panel.Right() - 57, panel.Bottom() - 26); }
 
     std::string Output(Format format) const
     {
@@ -186,11 +144,7 @@ protected:
                 .c_str());
     }
 
-    Session s;
-    XServerView view;
-    std::unique_ptr<Program> program;
     std::string mounted;
-    unsigned long xid = 0;
     int width = 0, height = 0;
     uint64_t pixels = 0;
 };
@@ -243,13 +197,6 @@ TEST_P(PrintingPhotos, WholeToPdfAndPostScript)
 INSTANTIATE_TEST_SUITE_P(Photographs, PrintingPhotos, ::testing::Values(1, 5, 20));
 
 namespace {
-
-// Whether the progress window of a print shows (one look, quicker than WindowShows).
-bool ProgressShows()
-{
-    return !Shell("xdotool search --onlyvisible --name '^Skriver ut$' 2>/dev/null | head -1")
-                .empty();
-}
 
 // A piece of the progress window's bar as it is on the screen now: "" when the window is not
 // there.

@@ -27,6 +27,7 @@ using namespace e2e;
 namespace {
 
 constexpr int kOk = 0x6f6b2020; // 'ok  '
+const std::string kAbout = "Om Vorantel", kPreview = "Förhandsgranska";
 
 std::string Text(const XRect& r)
 {
@@ -79,6 +80,16 @@ void SavePixels(const std::vector<uint32_t>& pixels, const XRect& r, const std::
     cairo_surface_write_to_png(
         s, (dir + "/" + name + (wm && std::string(wm) == "1" ? "-wm" : "") + ".png").c_str());
     cairo_surface_destroy(s);
+}
+
+// True on the test's own screen of 2560 x 1440, where the test goes on (RunOnScreen); the scale
+// comes from the desktop's settings there, not from the environment.
+bool OnOwnScreen()
+{
+    if (!ownscreen::RunOnScreen("2560x1440"))
+        return false;
+    unsetenv("GDK_SCALE");
+    return true;
 }
 
 class ScaleChange : public ::testing::Test {
@@ -320,40 +331,33 @@ protected:
         return editor;
     }
 
-    // Opens "Om Vorantel", the first item of the first menu; its window once it is laid out.
-    unsigned long OpenAbout(unsigned long xid)
+    // Opens "Om Vorantel" (the first item of the first menu) or the print preview (Ctrl+P) over
+    // the main window; its window once it is laid out.
+    unsigned long OpenDialog(unsigned long xid, const std::string& title)
     {
         unlink((s.rects + ".dialog").c_str());
-        KeysTo(xid, "F10 Down Return");
-        const unsigned long about = WaitDialogWindow(s.rects, "Om Vorantel");
-        EXPECT_NE(about, 0u) << "no about box";
-        if (about)
-            Settled(about);
-        return about;
+        KeysTo(xid, title == kAbout ? "F10 Down Return" : "ctrl+p");
+        const unsigned long dialog = WaitDialogWindow(s.rects, title);
+        EXPECT_NE(dialog, 0u) << "no " << title;
+        if (dialog)
+            Settled(dialog);
+        return dialog;
     }
 
-    // Opens the print preview over the main window; its window once it is laid out.
-    unsigned long OpenPreview(unsigned long xid)
+    // A new project's main window (in xid) with that dialog opened over it (OpenDialog): the
+    // dialog's window, 0 when either did not show.
+    unsigned long StartWith(const std::string& title, unsigned long& xid)
     {
-        unlink((s.rects + ".dialog").c_str());
-        KeysTo(xid, "ctrl+p");
-        const unsigned long preview = WaitDialogWindow(s.rects, "Förhandsgranska");
-        EXPECT_NE(preview, 0u) << "no print preview";
-        if (preview)
-            Settled(preview);
-        return preview;
+        xid = Start({ "-new", "cd" });
+        EXPECT_NE(xid, 0u) << "no main window";
+        return xid ? OpenDialog(xid, title) : 0;
     }
 
-    void ClosePreview()
+    // Closes the dialog of that title with Escape.
+    void CloseDialog(const std::string& title)
     {
         Keys("Escape");
-        EXPECT_TRUE(WaitFor([&] { return !WindowShows("Förhandsgranska"); }, 5000, 100));
-    }
-
-    void CloseAbout()
-    {
-        Keys("Escape");
-        EXPECT_TRUE(WaitFor([&] { return !WindowShows("Om Vorantel"); }, 5000, 100));
+        EXPECT_TRUE(WaitFor([&] { return !WindowShows(title); }, 5000, 100));
     }
 
     // The place of the tip that shows (a window of the toolkit's tip type, viewable), in
@@ -396,12 +400,6 @@ protected:
         return false;
     }
 
-    void CloseEditor()
-    {
-        Keys("Escape");
-        EXPECT_TRUE(WaitFor([&] { return !WindowShows("Redigera etikettlayout"); }, 5000, 100));
-    }
-
     // Serves the new scale to the program while the editor is open over the main window, and
     // waits until the editor has laid its buttons out anew; both windows then stay on the
     // screen. A screenshot of the screen is kept.
@@ -442,10 +440,8 @@ constexpr int kMainWidth = 1200, kMainHeight = 760, kEditorWidth = 950, kEditorH
 
 TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
 {
-    if (!ownscreen::RunOnScreen("2560x1440"))
+    if (!OnOwnScreen())
         return;
-    // The scale comes from the desktop's settings, not from the environment.
-    unsetenv("GDK_SCALE");
 
     // From 1 to 2: the windows are given their sizes at 1 and are not resized by the test after
     // the change (only moved to the screen's corner).
@@ -459,7 +455,7 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
     LookAt(editor, kEditorWidth, kEditorHeight, true, true);
     ChangeScale(xid, editor, 1, 2);
     const Look editorTo2 = LookAt(editor, 0, 0, true, false);
-    CloseEditor();
+    CloseDialog("Redigera etikettlayout");
     const Look mainTo2 = LookAt(xid, 0, 0, false, false);
     Quit(xid);
 
@@ -474,7 +470,7 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
         = LookAt(editor, editorTo2.window.width, editorTo2.window.height, true, true);
     ChangeScale(xid, editor, 2, 1);
     const Look editorTo1 = LookAt(editor, 0, 0, true, false);
-    CloseEditor();
+    CloseDialog("Redigera etikettlayout");
     const Look mainTo1 = LookAt(xid, 0, 0, false, false);
     Quit(xid);
 
@@ -488,7 +484,7 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
     ASSERT_NE(editor, 0u);
     const Look editorAt1
         = LookAt(editor, editorTo1.window.width, editorTo1.window.height, true, true);
-    CloseEditor();
+    CloseDialog("Redigera etikettlayout");
     Quit(xid);
 
     // The change made the windows lower at 2.
@@ -505,14 +501,11 @@ TEST_F(ScaleChange, WindowsAreLaidOutAsFreshOnes)
 // its pixels).
 TEST_F(ScaleChange, AboutBoxIsLaidOutAsAFreshOne)
 {
-    if (!ownscreen::RunOnScreen("2560x1440"))
+    if (!OnOwnScreen())
         return;
-    unsetenv("GDK_SCALE");
-    const std::vector<std::string> project { "-new", "cd" };
     ASSERT_TRUE(ServeScale(1)) << "xsettingsd did not take the display";
-    unsigned long xid = Start(project);
-    ASSERT_NE(xid, 0u);
-    unsigned long about = OpenAbout(xid);
+    unsigned long xid = 0;
+    unsigned long about = StartWith(kAbout, xid);
     ASSERT_NE(about, 0u);
     const Look at1 = LookAt(about, 0, 0, true, false);
     // The box is laid out anew at each change: its controls take other places.
@@ -533,16 +526,14 @@ TEST_F(ScaleChange, AboutBoxIsLaidOutAsAFreshOne)
     const Look to2 = LookAt(about, 0, 0, true, false);
     changeTo(1);
     const Look to1 = LookAt(about, 0, 0, true, false);
-    CloseAbout();
+    CloseDialog(kAbout);
     Quit(xid);
 
     ASSERT_TRUE(ServeScale(2));
-    xid = Start(project);
-    ASSERT_NE(xid, 0u);
-    about = OpenAbout(xid);
+    about = StartWith(kAbout, xid);
     ASSERT_NE(about, 0u);
     const Look at2 = LookAt(about, 0, 0, true, false);
-    CloseAbout();
+    CloseDialog(kAbout);
     Quit(xid);
 
     // A fresh box at 2 is the one at 1 twice as large, its controls in the same places in
@@ -565,14 +556,11 @@ TEST_F(ScaleChange, AboutBoxIsLaidOutAsAFreshOne)
 // and its button row look as those of a preview opened at 2 at the same size.
 TEST_F(ScaleChange, PrintPreviewIsPaintedWhole)
 {
-    if (!ownscreen::RunOnScreen("2560x1440"))
+    if (!OnOwnScreen())
         return;
-    unsetenv("GDK_SCALE");
-    const std::vector<std::string> project { "-new", "cd" };
     ASSERT_TRUE(ServeScale(1)) << "xsettingsd did not take the display";
-    unsigned long xid = Start(project);
-    ASSERT_NE(xid, 0u);
-    unsigned long preview = OpenPreview(xid);
+    unsigned long xid = 0;
+    unsigned long preview = StartWith(kPreview, xid);
     ASSERT_NE(preview, 0u);
     LookAt(preview, 0, 0, true, false);
     const XRect ok = DialogControls(s.rects, preview)[kOk];
@@ -585,15 +573,13 @@ TEST_F(ScaleChange, PrintPreviewIsPaintedWhole)
     Settled(preview);
     const Look to2 = LookAt(preview, 0, 0, true, false);
     SaveScreenPng(x, x.Screen(), "scale-change-preview-1-to-2");
-    ClosePreview();
+    CloseDialog(kPreview);
     Quit(xid);
 
-    xid = Start(project);
-    ASSERT_NE(xid, 0u);
-    preview = OpenPreview(xid);
+    preview = StartWith(kPreview, xid);
     ASSERT_NE(preview, 0u);
     const Look at2 = LookAt(preview, to2.window.width, to2.window.height, true, true);
-    ClosePreview();
+    CloseDialog(kPreview);
     Quit(xid);
 
     // The column of panels right of the page (from the first panel's title bar), and the row of
@@ -615,9 +601,8 @@ TEST_F(ScaleChange, PrintPreviewIsPaintedWhole)
 // it goes with its item, to where a window started at 2 shows it.
 TEST_F(ScaleChange, TipFollowsItsItem)
 {
-    if (!ownscreen::RunOnScreen("2560x1440"))
+    if (!OnOwnScreen())
         return;
-    unsetenv("GDK_SCALE");
     const std::vector<std::string> project { "-new", "cd" };
     ASSERT_TRUE(ServeScale(2)) << "xsettingsd did not take the display";
     unsigned long xid = Start(project);

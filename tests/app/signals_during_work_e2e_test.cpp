@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -24,6 +23,7 @@
 // After the test framework and the program's headers: Xlib's names would stand for numbers in
 // them.
 #include "support/DialogRectangles.h"
+#include "support/E2ePrinting.h"
 #include "support/XServerView.h"
 
 using namespace e2e;
@@ -31,19 +31,6 @@ using namespace e2e;
 namespace {
 
 const char* const kShots = "e2e-signals-during-work";
-
-// An old project of that many texts on the disc's face.
-std::string WriteOldProject(const std::string& path, int texts)
-{
-    std::ofstream out(path);
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vorantel_project type=\"cd\">\n"
-        << "<container type=\"disc\">\n";
-    for (int i = 0; i < texts; ++i)
-        out << "<element type=\"text\" x=\"" << i % 80 * 100 - 4000 << "\" y=\""
-            << i / 80 % 80 * 100 - 4000 << "\" w=\"900\" h=\"400\" text=\"R" << i << "\"/>\n";
-    out << "</container>\n</vorantel_project>\n";
-    return path;
-}
 
 // The processor time the program's thread of that name has taken, -1 while it has none.
 long long ThreadCpuMs(pid_t pid, const std::string& name)
@@ -76,23 +63,9 @@ std::vector<std::string> Listed(const std::string& folder)
     return names;
 }
 
-class SignalsDuringWork : public ::testing::Test {
+// Prints go to files in the test's home: the panel offers only the print-to-file printer.
+class SignalsDuringWork : public PrintingProgram {
 protected:
-    void SetUp() override
-    {
-        if (!HasTools() || !view.Ok())
-            GTEST_SKIP() << "no display, xdotool or Xlib";
-        if (!WindowManagerRuns())
-            GTEST_SKIP() << "without a window manager";
-        // Prints go to files in the test's home: the panel offers only the print-to-file printer.
-        s.Set("HOME", s.dir);
-        mkdir((s.dir + "/xdg").c_str(), 0755);
-        mkdir((s.dir + "/xdg/gtk-3.0").c_str(), 0755);
-        TemporaryFolder::WriteFile(
-            s.dir + "/xdg/gtk-3.0/settings.ini", "[Settings]\ngtk-print-backends=file\n");
-        s.Set("XDG_CONFIG_DIRS", s.dir + "/xdg");
-    }
-
     // The program on the project, its window showing it and the program at rest.
     bool Start(const std::string& project, const std::string& caption)
     {
@@ -124,13 +97,6 @@ protected:
         ms = status == -1 ? -1 : Ms(Clock::now() - sent);
         return status;
     }
-
-    void ClickAt(int x, int y) { Shell("xdotool " + MoveWords(x, y) + "click 1 2>/dev/null"); }
-
-    Session s;
-    XServerView view;
-    std::unique_ptr<Program> program;
-    unsigned long xid = 0;
 };
 
 } // namespace
@@ -139,7 +105,7 @@ protected:
 // take the page's objects away from under it.
 TEST_F(SignalsDuringWork, TermWhileAPageIsPrintedEndsTheProgram)
 {
-    ASSERT_TRUE(Start(WriteOldProject(s.dir + "/stor.vtx", 200000), "stor.vtproj"));
+    ASSERT_TRUE(Start(OldProjectOfTexts(s.dir + "/stor.vtx", 200000), "stor.vtproj"));
     // Ctrl+P, "Skriv ut", the panel's print-to-file printer (its list's first row) as PDF, "Print".
     KeysTo(xid, "ctrl+p");
     ASSERT_NE(WaitDialogWindow(s.rects, "Förhandsgranska", 60000 * kSlowdown), 0u);
@@ -150,12 +116,9 @@ TEST_F(SignalsDuringWork, TermWhileAPageIsPrintedEndsTheProgram)
     XRect panel {};
     ASSERT_TRUE(!id.empty() && view.WaitSettled(std::stoul(id), 500, 10000 * kSlowdown)
         && view.WindowRect(std::stoul(id), panel));
-    ClickAt(panel.x + 60, panel.y + 67);
-    view.WaitSettled(std::stoul(id), 300, 5000 * kSlowdown);
-    ClickAt(panel.x + 381, panel.y + 258);
-    view.WaitSettled(std::stoul(id), 300, 5000 * kSlowdown);
+    ChoosePrintToFile(std::stoul(id), panel, PrintFormat::PDF);
     Shot("print-panel", kShots);
-    ClickAt(panel.Right() - 57, panel.Bottom() - 26);
+    PressPrint(panel);
     ASSERT_TRUE(WaitWindowNamed("Skriver ut", 30000 * kSlowdown));
     ASSERT_TRUE(WhileWorking("Utskrift", 150)) << "the page was painted before the signal";
     Shot("printing", kShots);

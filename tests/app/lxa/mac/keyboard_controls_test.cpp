@@ -6,19 +6,8 @@
 // the screen's pixels and the project; the cycles are kept as text and the windows as pictures
 // under <build>/test-artefacts/keyboard-controls.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
-#include "app/VTLabelLayoutData.h"
-#include "app/VTLabelLayoutEditorDialog.h"
 #include "app/VTPrintPreviewDialog.h"
-#include "app/lxa/mac/MainDialog.h"
-#include "lfw/gen/LUserSettings.h"
-#include "lfw/gui/LTabbedToolBarPrivate.h"
-#include "lfw/mac/LMenu.h"
-#include "lfw/mac/cocoa/LCocoaWindow.h"
-#include "platform/ui/LNativeWindow.h"
-#include "support/FocusWalk.h"
-#include "support/PrivateHomes.h"
-#include "support/TemporaryFolder.h"
-#include "support/UiTestSupport.h"
+#include "app/lxa/mac/KeyboardTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -31,20 +20,11 @@
 #include <vector>
 
 using namespace focuswalk;
+using namespace keyboardtest;
 
 namespace {
 
 constexpr const char* kFolder = "keyboard-controls";
-
-GtkWidget* WidgetOf(LView* view)
-{
-    return view ? view->ExistingWidget() : nullptr;
-}
-
-GtkWidget* Focus(LNativeWindow* window)
-{
-    return gtk_window_get_focus(window->Gtk());
-}
 
 // Whether the focus is on the widget or inside it.
 bool FocusOn(LNativeWindow* window, GtkWidget* widget)
@@ -66,14 +46,6 @@ const Stop* Named(const std::vector<Stop>& stops, const std::string& text)
 {
     for (const Stop& s : stops)
         if (s.name.find(text) != std::string::npos)
-            return &s;
-    return nullptr;
-}
-
-const Stop* Found(const std::vector<Stop>& stops, GtkWidget* widget)
-{
-    for (const Stop& s : stops)
-        if (widget && s.widget == widget)
             return &s;
     return nullptr;
 }
@@ -107,44 +79,8 @@ std::vector<uint32_t> PixelsOf(LNativeWindow* window, GtkWidget* widget)
     return Pixels(window, box);
 }
 
-class KeyboardControls : public ::testing::Test {
+class KeyboardControls : public MainWindowByKeys {
 protected:
-    void SetUp() override
-    {
-        if (!uitest::Init())
-            GTEST_SKIP() << "no display";
-        if (!uitest::HaveXdotool())
-            GTEST_SKIP() << "no xdotool";
-        homes = std::make_unique<PrivateHomes>();
-        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
-        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
-    }
-    void TearDown() override
-    {
-        if (w && !w->IsDestroyed()) {
-            w->CmCloseDocument(false);
-            w->MainWindowDestroy();
-        }
-        w.reset();
-        LMainMenu::SetMainMenu(nullptr);
-    }
-    // The main window with a new project on the layout (the CD layout without one).
-    void OpenMainWindow(VTLabelLayout* layout = nullptr)
-    {
-        w = std::make_unique<MainDialog>();
-        const char* argv[] = { "vorantel" };
-        ASSERT_TRUE(w->MainWindowInit(1, argv));
-        ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
-        ASSERT_TRUE(w->CmNewDocument(layout ? layout : new VTLabelLayoutDataGenericCDStandard));
-        uitest::PumpUntilIdle();
-        uitest::PumpUntilDrawn(w->GetNativeWindow());
-    }
-    LNativeWindow* Window() const { return w->GetNativeWindow(); }
-    GtkWidget* ToolbarWidget() const
-    {
-        return WidgetOf(w->GetTabbedToolBar().GetPrivate()->GetHostView());
-    }
     // The main window's Tab cycle from the toolbar, kept under the name.
     std::vector<Stop> Cycle(const std::string& name)
     {
@@ -153,10 +89,6 @@ protected:
         KeepCycle(name, Describe(stops));
         return stops;
     }
-
-    std::unique_ptr<PrivateHomes> homes;
-    TemporaryFolder runtime;
-    std::unique_ptr<MainDialog> w;
 };
 
 } // namespace
@@ -323,47 +255,6 @@ TEST_F(KeyboardControls, GradientByKeys)
     EXPECT_EQ(moved.stopPositions[0], 0.0f);
     Picture(window, "gradient-stop-moved");
 }
-
-namespace {
-
-// Runs the layout editor on the project and calls use with it once it shows (from its loop).
-void WithEditor(
-    LPtr<VTProject>& project, const std::function<void(VTLabelLayoutEditorDialog&)>& use)
-{
-    bool done = false;
-    uitest::When(
-        [] {
-            LNativeWindow* k = LNativeWindow::KeyWindow();
-            return k && k->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()))
-                && std::string(gtk_window_get_title(k->Gtk()) ? gtk_window_get_title(k->Gtk()) : "")
-                == "Redigera etikettlayout";
-        },
-        [&] {
-            LNativeWindow* window = LNativeWindow::KeyWindow();
-            auto* dialog = dynamic_cast<VTLabelLayoutEditorDialog*>(
-                LCocoaWindow::GetThisProperty(window->ContentView()));
-            if (dialog) {
-                uitest::PumpUntilDrawn(window);
-                use(*dialog);
-            }
-            done = true;
-            if (dialog && dialog->IsOpen())
-                LastKey(window, "Escape");
-        });
-    VTLabelLayoutTemplate* current = nullptr;
-    VTLabelLayoutEditorDialogOpen(nullptr, project, current);
-    uitest::PumpUntil([&] { return done; }, 30000);
-    EXPECT_TRUE(done) << "the editor did not show";
-}
-
-bool KeyWindowTitled(const std::string& title)
-{
-    LNativeWindow* k = LNativeWindow::KeyWindow();
-    const char* t = k && k->Gtk() ? gtk_window_get_title(k->Gtk()) : nullptr;
-    return t && title == t && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()));
-}
-
-} // namespace
 
 namespace {
 

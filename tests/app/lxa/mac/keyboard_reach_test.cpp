@@ -13,25 +13,14 @@
 // had it. The cycles are kept as text and the windows as pictures under
 // <build>/test-artefacts/keyboard-reach.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
-#include "app/VTLabelLayoutData.h"
-#include "app/VTLabelLayoutEditorDialog.h"
 #include "app/VTLabelLayoutSelectDialog.h"
 #include "app/VTOverlayText.h"
 #include "app/VTPrintPreviewDialog.h"
 #include "app/VTProjectFile.h"
 #include "app/VTStationerySelectDialog.h"
-#include "app/lxa/mac/MainDialog.h"
-#include "lfw/gen/LUserSettings.h"
-#include "lfw/gui/LTabbedToolBarPrivate.h"
-#include "lfw/mac/LMenu.h"
-#include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "app/lxa/mac/KeyboardTestSupport.h"
 #include "lfw/zor/LZORSuiteDialog.h"
-#include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiFilePanel.h"
-#include "support/FocusWalk.h"
-#include "support/PrivateHomes.h"
-#include "support/TemporaryFolder.h"
-#include "support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -47,27 +36,9 @@
 #include <gdk/gdkx.h>
 
 using namespace focuswalk;
+using namespace keyboardtest;
 
 namespace {
-
-GtkWidget* WidgetOf(LView* view)
-{
-    return view ? view->ExistingWidget() : nullptr;
-}
-
-GtkWidget* Focus(LNativeWindow* window)
-{
-    return gtk_window_get_focus(window->Gtk());
-}
-
-// The stop of the walk that is the widget, null when the walk did not come to it.
-const Stop* Found(const std::vector<Stop>& stops, GtkWidget* widget)
-{
-    for (const Stop& s : stops)
-        if (widget && s.widget == widget)
-            return &s;
-    return nullptr;
-}
 
 // Presses Tab until the widget (or a widget inside it) has the focus (at most stops times), as a
 // person goes round the window: out of a text box, where Tab is a character, with Ctrl+Tab.
@@ -100,6 +71,24 @@ void Picture(LNativeWindow* window, const std::string& name)
     KeepPicture(window, name, "keyboard-reach");
 }
 
+// The stop that has the focus shows it, and showed it before any key was used: its pixels now
+// (kept as the picture) against those once Tab has taken the focus away and once Shift+Tab has
+// brought it back.
+void ExpectFocusShownAtOnce(LNativeWindow* window, Stop& stop, const char* picture)
+{
+    stop.focused = Pixels(window, stop);
+    Picture(window, picture);
+    Key(window, "Tab");
+    uitest::PumpUntilDrawn(window);
+    stop.unfocused = Pixels(window, stop);
+    Key(window, "shift+Tab");
+    uitest::PumpUntilDrawn(window);
+    EXPECT_EQ(Focus(window), stop.widget);
+    EXPECT_NE(stop.focused, stop.unfocused) << stop.name << " shows no focus";
+    EXPECT_EQ(Pixels(window, stop), stop.focused)
+        << stop.name << " showed its focus only once keys were used";
+}
+
 // The GTK colour chooser open over the window, null when none.
 GtkWidget* Chooser()
 {
@@ -129,41 +118,8 @@ bool PickColourByKeys(LNativeWindow* window, const char* key, const char* pictur
     return shown && !LUiCurrentPanel();
 }
 
-class KeyboardReach : public ::testing::Test {
+class KeyboardReach : public MainWindowByKeys {
 protected:
-    void SetUp() override
-    {
-        if (!uitest::Init())
-            GTEST_SKIP() << "no display";
-        if (!uitest::HaveXdotool())
-            GTEST_SKIP() << "no xdotool";
-        homes = std::make_unique<PrivateHomes>();
-        setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-        LUserSettingSetString("Settings", "WelcomeDialogShow", "0");
-        // A control's look with and without the focus is compared where it ends.
-        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
-    }
-    void TearDown() override
-    {
-        if (w && !w->IsDestroyed()) {
-            w->CmCloseDocument(false);
-            w->MainWindowDestroy();
-        }
-        w.reset();
-        LMainMenu::SetMainMenu(nullptr);
-    }
-    // The main window with a new project on the CD layout (a disc, a case's front and back).
-    void OpenMainWindow()
-    {
-        w = std::make_unique<MainDialog>();
-        const char* argv[] = { "vorantel" };
-        ASSERT_TRUE(w->MainWindowInit(1, argv));
-        ASSERT_TRUE(uitest::ShowAndWait(w->GetNativeWindow()));
-        ASSERT_TRUE(w->CmNewDocument(new VTLabelLayoutDataGenericCDStandard));
-        uitest::PumpUntilIdle();
-        uitest::PumpUntilDrawn(w->GetNativeWindow());
-    }
-    LNativeWindow* Window() const { return w->GetNativeWindow(); }
     LTabBar& DesignTabs() const { return w->projectViewer.paginator.GetTabBar(); }
     int DesignTab() const
     {
@@ -173,15 +129,8 @@ protected:
                 return int(i);
         return -1;
     }
-    GtkWidget* ToolbarWidget() const
-    {
-        return WidgetOf(w->GetTabbedToolBar().GetPrivate()->GetHostView());
-    }
 
-    std::unique_ptr<PrivateHomes> homes;
-    TemporaryFolder runtime;
     TemporaryFolder files;
-    std::unique_ptr<MainDialog> w;
 };
 
 } // namespace
@@ -545,52 +494,8 @@ TEST_F(KeyboardReach, PictureAddedByKeysShowsTheFocus)
     uitest::PumpUntilDrawn(window);
     Stop stop;
     ASSERT_TRUE(StopOf(window, stop)) << "nothing has the focus after the picture was added";
-    stop.focused = Pixels(window, stop);
-    Picture(window, "picture-added");
-    Key(window, "Tab");
-    uitest::PumpUntilDrawn(window);
-    stop.unfocused = Pixels(window, stop);
-    Key(window, "shift+Tab");
-    uitest::PumpUntilDrawn(window);
-    EXPECT_EQ(Focus(window), stop.widget);
-    EXPECT_NE(stop.focused, stop.unfocused) << stop.name << " shows no focus";
-    EXPECT_EQ(Pixels(window, stop), stop.focused)
-        << stop.name << " showed its focus only once keys were used";
+    ExpectFocusShownAtOnce(window, stop, "picture-added");
 }
-
-namespace {
-
-// Runs the layout editor on the project and calls use with it once it shows (from its loop),
-// then closes it with Escape.
-void WithEditor(
-    LPtr<VTProject>& project, const std::function<void(VTLabelLayoutEditorDialog&)>& use)
-{
-    bool done = false;
-    uitest::When(
-        [] {
-            LNativeWindow* k = LNativeWindow::KeyWindow();
-            return k && k->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()))
-                && std::string(gtk_window_get_title(k->Gtk()) ? gtk_window_get_title(k->Gtk()) : "")
-                == "Redigera etikettlayout";
-        },
-        [&] {
-            LNativeWindow* window = LNativeWindow::KeyWindow();
-            auto* dialog = dynamic_cast<VTLabelLayoutEditorDialog*>(
-                LCocoaWindow::GetThisProperty(window->ContentView()));
-            if (dialog) {
-                uitest::PumpUntilDrawn(window);
-                use(*dialog);
-            }
-            done = true;
-            LastKey(window, "Escape");
-        });
-    VTLabelLayoutTemplate* current = nullptr;
-    VTLabelLayoutEditorDialogOpen(nullptr, project, current);
-    uitest::PumpUntil([&] { return done; }, 30000);
-    EXPECT_TRUE(done) << "the editor did not show";
-}
-
-} // namespace
 
 // The layout editor: Tab goes through its toolbar's buttons, the page tabs and the page besides
 // the panels and the dialog's buttons; the toolbar's buttons go by arrows and press with Return
@@ -710,13 +615,7 @@ TEST_F(KeyboardReach, PrintPreviewPageChoosesByKeys)
     VTLabelLayoutTemplate* const second = first->next;
     const float firstX = first->centreX, firstY = first->centreY;
     bool done = false;
-    uitest::When(
-        [] {
-            LNativeWindow* k = LNativeWindow::KeyWindow();
-            return k && k->Gtk() && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()))
-                && std::string(gtk_window_get_title(k->Gtk()) ? gtk_window_get_title(k->Gtk()) : "")
-                == "Förhandsgranska";
-        },
+    uitest::When([] { return KeyWindowTitled("Förhandsgranska"); },
         [&] {
             LNativeWindow* window = LNativeWindow::KeyWindow();
             auto* preview = dynamic_cast<VTPrintPreviewDialog*>(
@@ -845,30 +744,13 @@ TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
                 = WidgetOf(select.GetControlHandle(VTLabelLayoutSelectDialog::kStationery));
             EXPECT_TRUE(TabRoundTo(window, stationery, 20));
             bool listSeen = false;
-            uitest::When(
-                [] {
-                    LNativeWindow* k = LNativeWindow::KeyWindow();
-                    const char* title = k && k->Gtk() ? gtk_window_get_title(k->Gtk()) : nullptr;
-                    return title && std::string(title) == "Välj mallar"
-                        && gtk_widget_get_mapped(GTK_WIDGET(k->Gtk()));
-                },
+            uitest::When([] { return KeyWindowTitled("Välj mallar"); },
                 [&] {
                     LNativeWindow* inner = LNativeWindow::KeyWindow();
                     uitest::PumpUntilDrawn(inner);
                     Stop list;
-                    if (StopOf(inner, list)) {
-                        list.focused = Pixels(inner, list);
-                        Picture(inner, "stationery-opened");
-                        Key(inner, "Tab");
-                        uitest::PumpUntilDrawn(inner);
-                        list.unfocused = Pixels(inner, list);
-                        Key(inner, "shift+Tab");
-                        uitest::PumpUntilDrawn(inner);
-                        EXPECT_EQ(Focus(inner), list.widget);
-                        EXPECT_NE(list.focused, list.unfocused) << list.name << " shows no focus";
-                        EXPECT_EQ(Pixels(inner, list), list.focused)
-                            << list.name << " showed its focus only once keys were used";
-                    }
+                    if (StopOf(inner, list))
+                        ExpectFocusShownAtOnce(inner, list, "stationery-opened");
                     EXPECT_TRUE(list.widget && GTK_IS_TREE_VIEW(list.widget))
                         << "the list has not the focus";
                     listSeen = true;
