@@ -185,11 +185,13 @@ TEST(LargeOldProject, OpensWithTheWindowAnsweringAndCanBeStopped)
     const double bound = std::max(4 * std::max(idle, idleAfter), 1000.0 * kSlowdown);
     Shot("opened", kShots);
     const double peakMb = double(StatusKb(program.Pid(), "VmHWM") - startKb) / 1024;
-    std::printf("longest answer idle %.0f ms before and %.0f ms after, while opening and painting "
-                "%.0f ms; the bar showed %zu states in %d looks; %.0f MB more for a file of %.1f MB; the "
-                "project showed %lld ms after it was asked for, the sender answered %lld ms and "
-                "the design was painted some %lld ms after that\n",
-        idle, idleAfter, longest, bar.size(), looks, peakMb, megabytes, shownMs, answeredMs, paintedMs);
+    std::printf(
+        "longest answer idle %.0f ms before and %.0f ms after, while opening and painting "
+        "%.0f ms; the bar showed %zu states in %d looks; %.0f MB more for a file of %.1f MB; the "
+        "project showed %lld ms after it was asked for, the sender answered %lld ms and "
+        "the design was painted some %lld ms after that\n",
+        idle, idleAfter, longest, bar.size(), looks, peakMb, megabytes, shownMs, answeredMs,
+        paintedMs);
     EXPECT_EQ(opened, 0);
     EXPECT_EQ(Caption(xid), kCaption + " - stor.vtproj");
     // A quick machine may read the file before the window could be looked at a few times.
