@@ -14,7 +14,7 @@
 namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
-// The time a part of a printed page is painted in before the print is asked whether it stopped.
+// The time a slice of a printed page is painted in before the print is asked whether it stopped.
 constexpr long long kPartMs = 20;
 
 void AppendF(LStringLongTemplate<char>& text, const char* format, ...)
@@ -60,8 +60,8 @@ void VTPrintFunctionClass::Print(LPrintSurface& surface)
         LPaintSurface::TransformReset(ctx,
             SheetTransform(project->GetLabelLayout(), *page, surface.GetPaperWidth(),
                 surface.GetPaperHeight()));
-        // A part at a time: a print stopped (from its progress window, or by the program's
-        // end, which waits for the page) ends within a part, not after a page of many thousand
+        // A slice at a time: a print stopped (from its progress window, or by the program's
+        // end, which waits for the page) ends within a slice, not after a page of many thousand
         // overlays.
         const float outlineWidth = VTPrintTemplateOutlineWidthGet();
         VTPagePaintPlace place;

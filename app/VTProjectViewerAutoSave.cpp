@@ -131,7 +131,7 @@ void VTProjectViewer::AutoSave()
     if (!project || autoSaving)
         return;
     // Text typed a moment ago is saved too (and makes a saved project unsaved); inside a modal
-    // run the project is only read, as the code the run came from may hold on to its parts.
+    // run the project is only read, as the code the run came from may hold on to its pieces.
     if (!LModalLoop::Busy())
         CommitPendingEdits();
     if (project->GetSaveState() == VTProjectSaveStateSaved)

@@ -360,7 +360,7 @@ public:
     int GetCommandButtonWidthPixels();
     void TrimTextToRect(char* text, const LRectangle& rect, int id, bool vertical);
 
-    // The OK, Cancel and Help row at the bottom of the rectangle: of the part of it the window
+    // The OK, Cancel and Help row at the bottom of the rectangle: of the portion of it the window
     // shows, for a window that cannot be resized and is larger than the work area holds (see
     // SizeDialogPixelsMac).
     void LayoutOkCancelHelp(int x, int y, int w, int h);

@@ -26,7 +26,7 @@ constexpr double kMmPerPoint = 25.4 / 72.0;
 // StartPage outside a document.
 constexpr int kErrorNoDocument = -30870;
 constexpr int kErrorCancelled = -128; // the user stopped the print
-// How often a stopped print's last painted part is looked for when its signal cannot be waited on.
+// How often a stopped print's last painted slice is looked for when its signal cannot be waited on.
 constexpr unsigned int kPaintedPollMs = 100;
 
 // Exact, not rounded: a custom paper such as a disc printer's tray keeps its size to the
@@ -205,8 +205,8 @@ public:
             return Result::Failed;
         }
         if (!Wait(work->painted)) {
-            // Stopped: no more pages start, and the page under way ends at the part it paints
-            // (the painter asks IsStopped between parts); the document is left to its worker.
+            // Stopped: no more pages start, and the page under way ends at the slice it paints
+            // (the painter asks IsStopped between slices); the document is left to its worker.
             document->Stop();
             if (mProgress)
                 mProgress->SetStatus(LProcessThread::kStoppingText, 0);
@@ -214,7 +214,7 @@ public:
                 work->painted, [] { return false; }, false, 0);
             // The application's quitting ends that wait too, and would then take the caller's
             // surface and function (and the project they paint) away from under the worker:
-            // the rest of the part is waited for without turning the loop.
+            // the rest of the slice is waited for without turning the loop.
             while (!work->paintingDone.load(std::memory_order_acquire))
                 work->painted.WaitSignal(kPaintedPollMs);
         }

@@ -109,7 +109,7 @@ void LUiDropDownMenuFit(GtkWidget* menu, GtkWidget* from)
     GtkWidget* menuWindow = gtk_widget_get_toplevel(menu);
     if (!content || !gtk_widget_get_realized(top) || !GTK_IS_WINDOW(menuWindow))
         return;
-    // The part of the window below its title bar, and where the widget stands in it (the
+    // The area of the window below its title bar, and where the widget stands in it (the
     // coordinates of the window's own GDK window, its shadow included).
     GtkAllocation inside;
     gtk_widget_get_allocation(content, &inside);

@@ -80,7 +80,7 @@ unsigned long WaitWindowId(const std::string& title)
 
 // The mean grey of a window as the display shows it, -1 when it cannot be read. The screen is
 // read on a connection of its own, at once: a progress window shows only a second or two, and a
-// tool started for each look takes a good part of that on a busy machine.
+// tool started for each look takes much of that on a busy machine.
 double MeanGrey(XServerView& screen, unsigned long window)
 {
     const std::string area = window ? ScreenArea(window) : "";

@@ -339,7 +339,7 @@ TEST_P(WaylandWindows, FontListOpensByKeysAtTheCurrentFontWithinTheScreen)
     EXPECT_EQ(Outside(main), "") << "the main window";
     std::cout << "main window: " << Text(main.window) << " points on " << kPoints[0] << "x"
               << kPoints[1] << " at a scale of " << scale << std::endl;
-    // The text panel shows once its white text field does, in the window's right part.
+    // The text panel shows once its white text field does, in the window's right side.
     const XRect column { main.window.x + main.window.width * 2 / 3, main.window.y,
         main.window.width / 3, main.window.height };
     ASSERT_TRUE(WaitFor(
