@@ -99,10 +99,7 @@ void VTColorBoxControl::EvLButtonDown(int, int)
 
 bool VTColorBoxControl::EvKeyDown(LKey key)
 {
-    constexpr unsigned kEnter = 76;
-    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
-        || (key.KeyCode() == 0 && key.Character() == ' ');
-    if (!press || key.Modifiers() || !IsEnabled())
+    if (!key.PressesControl() || key.Modifiers() || !IsEnabled())
         return false;
     OpenChooserLater();
     return true;

@@ -122,10 +122,7 @@ void LEmbeddedWindowTitleBar::EvLButtonUp(int x, int)
 
 bool LEmbeddedWindowTitleBar::EvKeyDown(LKey key)
 {
-    constexpr unsigned kEnter = 76;
-    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
-        || (key.KeyCode() == 0 && key.Character() == ' ');
-    if (!press || key.Modifiers() || !pPanel || !pPanel->bCollapseEnabled)
+    if (!key.PressesControl() || key.Modifiers() || !pPanel || !pPanel->bCollapseEnabled)
         return false;
     Press(true);
     return true;

@@ -131,10 +131,7 @@ void LColorPickerControl::EvColorSwatchClicked(LView*, int x, int y)
 
 bool LColorPickerControl::EvKeyDown(LKey key)
 {
-    constexpr unsigned kEnter = 76;
-    const bool press = key.KeyCode() == LKey::kReturn || key.KeyCode() == kEnter
-        || (key.KeyCode() == 0 && key.Character() == ' ');
-    if (!press || key.Modifiers() || !hostView || !IsEnabled())
+    if (!key.PressesControl() || key.Modifiers() || !hostView || !IsEnabled())
         return false;
     // The chooser runs its own loop: it opens once the key has been handled, below the swatch.
     std::shared_ptr<bool> alive = fAlive;

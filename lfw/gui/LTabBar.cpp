@@ -902,7 +902,7 @@ bool LTabBar::SelectNeighbourTab(int step)
 bool LTabBar::EvKeyDown(LKey key)
 {
     constexpr unsigned kHome = 115, kPageUp = 116, kEnd = 119, kPageDown = 121, kLeft = 123,
-                       kRight = 124, kEnter = 76;
+                       kRight = 124;
     if (!hostView || !IsEnabled())
         return false;
     const uint32_t modifiers = key.Modifiers();
@@ -944,7 +944,8 @@ bool LTabBar::EvKeyDown(LKey key)
         target = int(stops.size()) - 1;
         break;
     default:
-        if (key.KeyCode() != LKey::kReturn && key.KeyCode() != kEnter && key.Character() != ' ')
+        if (key.KeyCode() != LKey::kReturn && key.KeyCode() != LKey::kKeypadEnter
+            && key.Character() != ' ')
             return false;
         // Space and Return press a close box; on a tab they do nothing more (the tab is chosen
         // already), and never reach the window's default button from here.

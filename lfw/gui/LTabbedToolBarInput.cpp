@@ -562,13 +562,12 @@ int LTabbedToolBarPrivate::GetKeyboardItem()
 
 bool LTabbedToolBarPrivate::EvKeyDown(LKey key)
 {
-    constexpr unsigned kHome = 115, kEnd = 119, kLeft = 123, kRight = 124, kDown = 125, kUp = 126,
-                       kEnter = 76;
+    constexpr unsigned kHome = 115, kEnd = 119, kLeft = 123, kRight = 124, kDown = 125, kUp = 126;
     if (!parent || !hostView || key.Modifiers() != 0)
         return false;
     const int at = GetKeyboardItem();
     const unsigned code = key.KeyCode();
-    if (code == LKey::kReturn || code == kEnter || (code == 0 && key.Character() == ' ')) {
+    if (key.PressesControl()) {
         if (at >= 0)
             PressItemByKey(at);
         return true;

@@ -75,7 +75,7 @@ ListKey ListKeyDown(LKey key, size_t count, size_t& current)
     if (count == 0 || (key.code & LKey::kModifierMask))
         return ListKey::kNone;
     current = std::min(current, count - 1);
-    constexpr unsigned kHome = 115, kEnd = 119, kDown = 125, kUp = 126, kEnter = 76;
+    constexpr unsigned kHome = 115, kEnd = 119, kDown = 125, kUp = 126;
     switch (key.KeyCode()) {
     case kUp:
         current = current > 0 ? current - 1 : 0;
@@ -90,7 +90,7 @@ ListKey ListKeyDown(LKey key, size_t count, size_t& current)
         current = count - 1;
         return ListKey::kMoved;
     case LKey::kReturn:
-    case kEnter:
+    case LKey::kKeypadEnter:
     case LKey::kSpace:
         return ListKey::kPressed;
     default:

@@ -31,6 +31,7 @@ public:
     static constexpr unsigned kEscape = 53;
     static constexpr unsigned kDelete = 117; // forward delete
     static constexpr unsigned kF1 = 122;
+    static constexpr unsigned kKeypadEnter = 76;
 
     constexpr LKey() = default;
     constexpr LKey(uint32_t c, bool caps = false)
@@ -47,6 +48,13 @@ public:
     uint32_t Modifiers() const { return code & kModifierMask; }
     uint16_t Character() const { return uint16_t(code & 0xFFFF); }
     bool operator==(const LKey& o) const { return code == o.code; }
+    // Return, keypad Enter or Space, whatever the modifiers: the keys that press a focused
+    // control as a click does.
+    bool PressesControl() const
+    {
+        return KeyCode() == kReturn || KeyCode() == kKeypadEnter
+            || (KeyCode() == 0 && Character() == ' ');
+    }
 
     // The layout: a token that is not null while the display's keyboard layout can be asked.
     static const void* GetUCKeyboardLayout();
