@@ -89,9 +89,12 @@ bool PumpUntil(const std::function<bool()>& cond, unsigned ms)
     if (cond())
         return true;
     // The condition may wait on what does not wake the loop (another process, a file, a thread):
-    // a short timer makes the loop look at it now and then.
-    const guint poll = g_timeout_add(
-        5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    // a short timer makes the loop look at it now and then. It is of low priority: a condition
+    // slower than its period (one that starts a process) would otherwise find it due on every
+    // turn and keep GTK's layout and painting, which are idles, from ever running.
+    const guint poll = g_timeout_add_full(
+        G_PRIORITY_LOW, 5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr,
+        nullptr);
     LRunLoop::RunUntil(nullptr, 0, cond, true, ms);
     g_source_remove(poll);
     return cond();
