@@ -56,8 +56,7 @@ TEST(AutosaveCrash, AnAutosaveTheRunDiedBeforeNamingIsOffered)
 
     ForgetAlert(s.rects);
     program = std::make_unique<Program>(std::vector<std::string> {});
-    const std::string question = AlertText(s.rects, 15000);
-    EXPECT_EQ(question.substr(0, question.find('\n')), "Onormalt avslut upptäckt");
+    EXPECT_EQ(AlertHeadline(s.rects, 15000), "Onormalt avslut upptäckt");
     ASSERT_TRUE(ClickAlertButton(s.rects, "Något_annat"));
     xid = WaitMainWindow();
     ASSERT_NE(xid, 0u);

@@ -287,8 +287,7 @@ TEST(CommandLine, ARequestQueuedDuringTheCrashQuestionRunsAfterTheStartsOwn)
     }
     ForgetAlert(s.rects);
     auto first = std::make_unique<Program>(std::vector<std::string> { "-open", project });
-    const std::string question = AlertText(s.rects, 15000);
-    ASSERT_EQ(question.substr(0, question.find('\n')), "Onormalt avslut upptäckt");
+    ASSERT_EQ(AlertHeadline(s.rects, 15000), "Onormalt avslut upptäckt");
     {
         Program later({ "-addtext", text }, s.Capture("queued"));
         EXPECT_EQ(later.Wait(15000), 2);

@@ -59,8 +59,7 @@ unsigned long StartAndReopen(
     ForgetAlert(s.rects);
     program = std::make_unique<Program>(std::vector<std::string> {});
     if (crashed) {
-        const std::string question = AlertText(s.rects, 15000);
-        EXPECT_EQ(question.substr(0, question.find('\n')), "Onormalt avslut upptäckt");
+        EXPECT_EQ(AlertHeadline(s.rects, 15000), "Onormalt avslut upptäckt");
         EXPECT_TRUE(ClickAlertButton(s.rects, "Något_annat"));
     }
     const unsigned long xid = WaitMainWindow();

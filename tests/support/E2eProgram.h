@@ -173,6 +173,13 @@ inline std::string AlertText(const std::string& file, int ms = 8000)
     return TemporaryFolder::ReadFile(file + ".alert-text");
 }
 
+// The headline of the alert that shows ("" when none shows within ms).
+inline std::string AlertHeadline(const std::string& file, int ms = 8000)
+{
+    const std::string text = AlertText(file, ms);
+    return text.substr(0, text.find('\n'));
+}
+
 // Clicks the button of the alert that shows (its label with '_' for spaces). The alert's files
 // are removed first, so that what shows next is seen afresh.
 inline bool ClickAlertButton(const std::string& file, const std::string& label, int ms = 8000)
