@@ -1,5 +1,7 @@
 #include "platform/ui/LUiFocusReturn.h"
 
+#include <vector>
+
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
 #endif
@@ -107,6 +109,40 @@ void FocusWhereNoWindowManager(GtkWindow* window, guint32 time)
     gdk_window_focus(gw, time);
 }
 
+// Gives the owner the keyboard at once, while the closing window still shows, where the display
+// has it on the closing window: from the closing window's going until the window manager has
+// chosen the next one, the keyboard would go nowhere, and keys typed then would be lost. What the
+// display sent the closing window before is read now, while that window can still be named: read
+// after it went, it would be dropped (a progress window keeps such keys for its owner). False
+// where that cannot be done (not X11, the owner not on the screen).
+bool HandOverNow(GtkWindow* closing, GtkWindow* owner)
+{
+#ifdef GDK_WINDOWING_X11
+    GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(owner));
+    if (!gw || !GDK_IS_X11_WINDOW(gw) || !gdk_window_is_viewable(gw)
+        || !gtk_widget_get_mapped(GTK_WIDGET(closing)) || !DisplayFocusOn(closing))
+        return false;
+    GdkDisplay* display = gdk_window_get_display(gw);
+    gdk_x11_display_error_trap_push(display);
+    XSetInputFocus(GDK_WINDOW_XDISPLAY(gw), GDK_WINDOW_XID(gw), RevertToParent, CurrentTime);
+    // Waits for the server: what it sent before is in the connection now.
+    if (gdk_x11_display_error_trap_pop(display) != 0)
+        return false;
+    std::vector<GdkEvent*> sent;
+    while (GdkEvent* e = gdk_display_get_event(display))
+        sent.push_back(e);
+    for (GdkEvent* e : sent) {
+        gdk_display_put_event(display, e);
+        gdk_event_free(e);
+    }
+    return true;
+#else
+    (void)closing;
+    (void)owner;
+    return false;
+#endif
+}
+
 gboolean HandBack(gpointer)
 {
     gHandBack = 0;
@@ -188,6 +224,7 @@ void LUiReturnFocus(GtkWindow* closing)
     Forget();
     if (!owner || owner == closing || !gtk_widget_get_visible(GTK_WIDGET(owner)))
         return;
+    HandOverNow(closing, owner);
     WatchMaps();
     gOwed = owner;
     g_object_add_weak_pointer(G_OBJECT(gOwed), reinterpret_cast<gpointer*>(&gOwed));

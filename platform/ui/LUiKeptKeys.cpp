@@ -45,24 +45,38 @@ bool LUiKeptKeys::Keeps(GdkWindow* window) const
     return top && (top == fOwner || std::find(fAlso.begin(), fAlso.end(), top) != fAlso.end());
 }
 
+bool LUiKeptKeys::Takes(const GdkEvent* event) const
+{
+    if (!Keeps(event->any.window))
+        return false;
+    switch (event->type) {
+    case GDK_DELETE:
+        // Only the window's own close box waits; the modal window's is its own affair.
+        return gdk_window_get_toplevel(event->any.window) == fOwner;
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+        return event->key.keyval != GDK_KEY_Escape;
+    default:
+        return false;
+    }
+}
+
+void LUiKeptKeys::Readdress(GdkEvent* event) const
+{
+    if (event->any.window != fOwner) {
+        if (event->any.window)
+            g_object_unref(event->any.window);
+        event->any.window = static_cast<GdkWindow*>(g_object_ref(fOwner));
+    }
+}
+
 bool LUiKeptKeys::Monitor(GdkEvent* event, void* data)
 {
     auto* self = static_cast<LUiKeptKeys*>(data);
-    if (!self->Keeps(event->any.window))
+    if (!self->Takes(event))
         return false;
-    if (event->type == GDK_DELETE) {
-        // Only the window's own close box waits; the modal window's is its own affair.
-        if (gdk_window_get_toplevel(event->any.window) != self->fOwner)
-            return false;
-    } else if (event->key.keyval == GDK_KEY_Escape) {
-        return false;
-    }
     GdkEvent* copy = gdk_event_copy(event);
-    if (copy->any.window != self->fOwner) {
-        if (copy->any.window)
-            g_object_unref(copy->any.window);
-        copy->any.window = static_cast<GdkWindow*>(g_object_ref(self->fOwner));
-    }
+    self->Readdress(copy);
     self->fKept.push_back(copy);
     return true;
 }
@@ -75,15 +89,18 @@ void LUiKeptKeys::Release()
     }
     std::vector<GdkEvent*> kept;
     kept.swap(fKept);
-    if (!kept.empty() && fOwner && !gdk_window_is_destroyed(fOwner)) {
+    if (fOwner && !gdk_window_is_destroyed(fOwner)) {
         // What came in since (read from the display and not handled yet) goes after the kept
-        // keys, as it came after them.
+        // keys, as it came after them; keys among it typed to the modal window, which has gone
+        // by now, go to the window too.
         std::vector<GdkEvent*> later;
         while (GdkEvent* e = gdk_event_get())
             later.push_back(e);
         for (GdkEvent* e : kept)
             gdk_event_put(e);
         for (GdkEvent* e : later) {
+            if (Takes(e))
+                Readdress(e);
             gdk_event_put(e);
             gdk_event_free(e);
         }

@@ -34,6 +34,10 @@ public:
 private:
     static bool Monitor(GdkEvent* event, void* data);
     bool Keeps(GdkWindow* window) const;
+    // Whether the event (a key or a close request) is one kept for the window.
+    bool Takes(const GdkEvent* event) const;
+    // Addresses the event to the window.
+    void Readdress(GdkEvent* event) const;
 
     uintptr_t fMonitor = 0;
     GdkWindow* fOwner = nullptr; // referenced
