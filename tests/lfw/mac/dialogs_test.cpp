@@ -6,6 +6,7 @@
 #include "lfw/mac/LControlFlags.h"
 #include "lfw/mac/LDialog.h"
 #include "lfw/mac/LProgressDialog.h"
+#include "lfw/mac/ProgressTestSupport.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 #include "lfw/mac/cocoa/LCocoaSimpleControls.h"
 #include "platform/ui/LUiAlert.h"
@@ -437,14 +438,7 @@ TEST_F(DialogsTest, ChoiceDialogAnswersItsDefaultAndClickedItems)
 
 namespace {
 
-struct Job {
-    std::function<LProcessResult(LProcessInterface&)> body;
-};
-
-LProcessResult Process(LProcessInterface& pi, Job& job)
-{
-    return job.body(pi);
-}
+using progresstest::Job;
 
 LProgressDialog* Current(LProcessInterface& pi)
 {
@@ -641,17 +635,9 @@ TEST_F(DialogsTest, JobClosingItsParentAndWindowManagerClose)
 // the job); without, they are the progress window's and are lost.
 TEST_F(DialogsTest, KeysTypedWhileAProgressShowsGoToItsParentAfterwards)
 {
-    LDialog owner;
-    owner.CreateCocoaWindow(300, 200, kLUiWindowTitled | kLUiWindowClosable, false, nullptr);
-    owner.AddInput(100, LInputFlags {}, 10, 10, 200);
-    owner.InitCommon(kLCocoaDialogCenterScreen, true);
-    ASSERT_TRUE(uitest::ShowAndWait(owner.GetNativeWindow()));
-    owner.SetFocus(100);
-    auto typed = [&] {
-        char text[260] = "";
-        owner.GetText(100, text, sizeof text);
-        return std::string(text);
-    };
+    progresstest::FieldWindow owner;
+    ASSERT_TRUE(owner.shown);
+    auto typed = [&] { return owner.Typed(); };
     // Types the keys into the shown progress window, then stops the job as told.
     auto typeThenStop = [&](const char* keys, bool click, std::string& during) {
         Job job;
@@ -675,7 +661,7 @@ TEST_F(DialogsTest, KeysTypedWhileAProgressShowsGoToItsParentAfterwards)
         Job job = typeThenStop(click ? "de" : "abc", click, during);
         LProcessDialog<Job> dialog("Spara projekt", job);
         dialog.SetKeysGoToParent(true);
-        EXPECT_TRUE(dialog.Open(owner.GetContentView()));
+        EXPECT_TRUE(dialog.Open(owner.dialog.GetContentView()));
         EXPECT_EQ(dialog.result, LProcessResultStopped) << (click ? "Avbryt" : "Escape");
         EXPECT_EQ(during, click ? "abc" : "");
         EXPECT_TRUE(uitest::PumpUntil([&] { return typed() == (click ? "abcde" : "abc"); }))
@@ -684,11 +670,10 @@ TEST_F(DialogsTest, KeysTypedWhileAProgressShowsGoToItsParentAfterwards)
     // Without: lost.
     Job lost = typeThenStop("x", false, during);
     LProcessDialog<Job> dialog("Laddar projekt", lost);
-    EXPECT_TRUE(dialog.Open(owner.GetContentView()));
+    EXPECT_TRUE(dialog.Open(owner.dialog.GetContentView()));
     EXPECT_EQ(dialog.result, LProcessResultStopped);
     uitest::Pump(300);
     EXPECT_EQ(typed(), "abcde");
-    owner.DestroyCommon();
 }
 
 // --- job queues ----------------------------------------------------------------------------------
