@@ -105,8 +105,11 @@ public:
         XWindowAttributes a {};
         int x = 0, y = 0;
         Window child = 0;
-        if (!Ok() || !getAttributes(display_, window, &a)
-            || !translate(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child))
+        if (!Ok() || !Quietly([&] {
+                return getAttributes(display_, window, &a)
+                    && translate(
+                        display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+            }))
             return false;
         r = XRect { x, y, a.width, a.height };
         return true;
@@ -138,11 +141,13 @@ public:
     bool OuterFrame(unsigned long window, XRect& r)
     {
         XWindowAttributes a {};
-        if (!Ok() || !getAttributes(display_, window, &a))
-            return false;
         int x = 0, y = 0;
         Window child = 0;
-        if (!translate(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child))
+        if (!Ok() || !Quietly([&] {
+                return getAttributes(display_, window, &a)
+                    && translate(
+                        display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+            }))
             return false;
         r = XRect { x, y, a.width, a.height };
         std::vector<long> e = Cardinals(window, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
@@ -161,8 +166,10 @@ public:
         std::vector<uint32_t> out;
         if (!Ok() || r.width <= 0 || r.height <= 0)
             return out;
-        XImage* image = getImage(display_, DefaultRootWindow(display_), r.x, r.y, unsigned(r.width),
-            unsigned(r.height), AllPlanes, ZPixmap);
+        XImage* image = Quietly([&] {
+            return getImage(display_, DefaultRootWindow(display_), r.x, r.y, unsigned(r.width),
+                unsigned(r.height), AllPlanes, ZPixmap);
+        });
         if (!image)
             return out;
         out.reserve(size_t(r.width) * size_t(r.height));
@@ -470,14 +477,27 @@ private:
         const Atom atom = internAtom(display_, name, True);
         if (atom == 0)
             return out;
-        if (getProperty(
-                display_, window, atom, 0, 64, False, wanted, &type, &format, &count, &after, &data)
-                == Success
+        if (Quietly([&] {
+                return getProperty(display_, window, atom, 0, 64, False, wanted, &type, &format,
+                    &count, &after, &data);
+            }) == Success
             && data && format == 32)
             out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
         if (data)
             xfree(data);
         return out;
+    }
+
+    // Runs ask, whose requests name a window that may have gone meanwhile (a tooltip, a dialog
+    // closing): the server's refusal makes the request fail instead of ending the test, as Xlib's
+    // own handler of errors would.
+    template <class Ask> auto Quietly(const Ask& ask) -> decltype(ask())
+    {
+        const auto previous = setErrorHandler(+[](Display*, XErrorEvent*) { return 0; });
+        auto answer = ask();
+        sync(display_, False);
+        setErrorHandler(previous);
+        return answer;
     }
 
     void* x11_ = nullptr;
