@@ -79,8 +79,8 @@ void LCopyUTF8FromMacRoman(LStringLongTemplate<char>& dst, const char* src, size
 void LCopyMacRomanFromUTF8(LStringLongTemplate<char>& dst, const char* src);
 
 // Whole-file loading. LLoadText reads the bytes as they are (false only when the file cannot be
-// opened); LLoadTextAutoChar converts UTF-16 (by its byte-order mark) to UTF-8 and drops a UTF-8
-// byte-order mark.
+// opened or is no regular file); LLoadTextAutoChar converts UTF-16 (by its byte-order mark) to
+// UTF-8 and drops a UTF-8 byte-order mark.
 bool LLoadText(const char* path, LStringLongTemplate<char>& out);
 bool LLoadTextAutoChar(const char* path, LStringLongTemplate<char>& out);
 

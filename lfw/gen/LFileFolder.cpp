@@ -5,6 +5,7 @@
 // path inside the tree is ever cut to a buffer size.
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFileInternal.h"
+#include "platform/system/FileRead.h"
 
 #include <cerrno>
 #include <climits>
@@ -346,8 +347,8 @@ bool _LFileCopyAt(int sourceDir, const char* sourceName, int destinationDir,
     } else {
         if (!S_ISREG(st.st_mode))
             return false;
-        FdCloser from(
-            ::openat(sourceDir, sourceName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+        // What was stat-ed as a file may be a FIFO by now: never waited on.
+        FdCloser from(platform::system::OpenForReadingAt(sourceDir, sourceName, O_NOFOLLOW));
         if (from.fd < 0)
             return false;
         FdCloser to(_LFileCreateTemporaryAt(destinationDir, temporary, 0600));

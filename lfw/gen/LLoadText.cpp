@@ -8,10 +8,11 @@
 
 #include "lfw/gen/LCharSet.h"
 #include "lfw/gen/LFileLock.h"
+#include "platform/system/FileRead.h"
 
 bool LLoadText(const char* path, LStringLongTemplate<char>& out)
 {
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC, 0666);
+    int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return false;
     flocktimed(fd, LOCK_SH | LOCK_NB, 5000); // the read goes on without the lock, too

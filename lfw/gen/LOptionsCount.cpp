@@ -3,6 +3,7 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFileLock.h"
 #include "lfw/gen/LSettingsFile.h"
+#include "platform/system/FileRead.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -55,7 +56,7 @@ void LOptionsCountLoad()
     char path[kLPathSize];
     if (!LOptionsCountGetPath(path))
         return;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return;
     flocktimed(fd, LOCK_SH | LOCK_NB, 1000);

@@ -13,6 +13,7 @@
 #include "lfw/graphics/LRASCodec.h"
 #include "lfw/graphics/LTGACodec.h"
 #include "lfw/graphics/LWBMPCodec.h"
+#include "platform/system/FileRead.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -289,9 +290,11 @@ LProcessResult Process(LProcessInterface& job, LProcessImageLoadFile& r)
     LImageCodec codec;
     if (!CodecForFile(job, r.path, r.vetoer, LImageIOTypeLoad, codec))
         return LProcessResultError;
-    const int fd = ::open(r.path, O_RDONLY | O_CLOEXEC, 0666);
+    // A FIFO nobody writes, a device or a folder is refused at once, never waited on.
+    const int fd = platform::system::OpenForReading(r.path);
     if (fd < 0) {
-        job.SetError("Det gick inte att öppna filen.");
+        job.SetError(platform::system::IsNotAFile(errno) ? "Det är ingen fil."
+                                                         : "Det gick inte att öppna filen.");
         return LProcessResultError;
     }
     // Another process writing the file is waited for a while; the load goes on either way.
@@ -413,7 +416,7 @@ unsigned int LoadResource(LImageBuffer& buffer, int id, uint32_t encoding)
     const int n = std::snprintf(path, sizeof path, "%s/resources/%s/%d.%s", folder, type, id, type);
     if (n < 0 || size_t(n) >= sizeof path)
         return 0;
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return 0;
     flocktimed(fd, LOCK_SH | LOCK_NB, 0);

@@ -3,6 +3,7 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFileLock.h"
 #include "lfw/mac/LGuiImage.h"
+#include "platform/system/FileRead.h"
 #include "platform/ui/LUiImage.h"
 #include "platform/ui/LView.h"
 
@@ -46,7 +47,7 @@ bool LGuiCursor::GetCursorFileHotspot(const char* path, int& x, int& y)
 {
     if (!path || !LFile::TestFileExists(path))
         return false;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return false;
     flocktimed(fd, LOCK_SH | LOCK_NB, 3000);

@@ -5,6 +5,7 @@
 #include "lfw/mac/LAlert.h"
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/unix/LReveal.h"
+#include "platform/system/FileRead.h"
 #include "platform/ui/LUiDirectSave.h"
 
 #include <glib.h>
@@ -58,13 +59,13 @@ const char* NameOf(const char* path)
 }
 
 // The size of a complete regular file; false while a writer holds it (or it is no regular file,
-// or it cannot be opened). Opened without blocking: a FIFO would hang us.
+// or it cannot be opened).
 bool CompleteFileSize(const std::string& path, uint64_t& size)
 {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    int fd = platform::system::OpenForReading(path.c_str(), O_NOFOLLOW);
     if (fd < 0)
         return false;
     bool ok = flock(fd, LOCK_SH | LOCK_NB) == 0;

@@ -2,6 +2,7 @@
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LFileLock.h"
 #include "lfw/net/LHTTP.h"
+#include "platform/system/FileRead.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,7 +41,7 @@ LProcessResult ProcessHTTPPostFileAsFormData(LProcessInterface& job, const char*
     if (job.IsToStop())
         return LProcessResultStopped;
     httpStatus = 0;
-    int fd = open(filePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform::system::OpenForReading(filePath);
     if (fd < 0)
         return LProcessResultError;
     LCloseOnExit closeFile(fd);

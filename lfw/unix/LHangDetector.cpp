@@ -2,6 +2,7 @@
 
 #include "lfw/gen/LFormat.h"
 #include "lfw/unix/LNamedPipe.h"
+#include "platform/system/FileRead.h"
 
 #include <atomic>
 #include <cerrno>
@@ -122,7 +123,7 @@ bool LHangDetector::InitAndTest()
         return false;
 
     // The file exists: a running instance holds its lock, or the last run did not end cleanly.
-    fd = open(fPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    fd = platform::system::OpenForReading(fPath, O_NOFOLLOW);
     if (fd < 0)
         return false;
     if (flock(fd, LOCK_SH | LOCK_NB) != 0) {

@@ -7,6 +7,7 @@
 #include "lfw/mac/LGuiColor.h"
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/net/LOnlineHosts.h"
+#include "platform/system/FileRead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -214,7 +215,7 @@ void LClipartGetBaseURL(char* out, bool frames)
 LProcessResult LClipartReadIndex(LProcessInterface& job, const char* path,
     const std::function<void(const LClipartIndexEntry&)>& entry)
 {
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return LProcessResultError;
     if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {

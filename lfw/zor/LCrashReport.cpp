@@ -11,6 +11,7 @@
 #include "lfw/unix/LHangDetector.h"
 #include "lfw/zor/LHelp.h"
 #include "lfw/zor/LZORHooks.h"
+#include "platform/system/FileRead.h"
 #include "platform/system/System.h"
 
 #include <cerrno>
@@ -20,7 +21,6 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -123,7 +123,7 @@ struct LRecordFacts {
 LRecordFacts _LReadRecord(const char* path)
 {
     LRecordFacts f;
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    int fd = platform::system::OpenForReading(path, O_NOFOLLOW);
     if (fd < 0)
         return f;
     flocktimed(fd, LOCK_SH, 1000);
@@ -216,10 +216,9 @@ void _LUpload(const char* recordPath, const char* name)
 
 std::string _LReadText(const char* path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string text;
+    platform::system::ReadWholeFile(path, text);
+    return text;
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include "lfw/gen/LSharedSettings.h"
 #include "lfw/gen/LUserSettings.h"
 #include "lfw/unix/LUnixProcess.h"
+#include "platform/system/FileRead.h"
 #include "platform/system/System.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,12 +44,12 @@ void LInstaller::SetRefString()
     std::string folder = platform::system::ResourcesFolder();
     if (folder.empty())
         return;
-    FILE* f = fopen((folder + "/ref.txt").c_str(), "rbe");
-    if (!f)
+    std::string text;
+    if (!platform::system::ReadWholeFile((folder + "/ref.txt").c_str(), text, 4096))
         return;
     char ref[kLPathSize] = "";
-    size_t n = fread(ref, 1, sizeof ref - 1, f);
-    fclose(f);
+    const size_t n = std::min(text.size(), sizeof ref - 1);
+    std::memcpy(ref, text.data(), n);
     ref[n] = 0;
     ref[strcspn(ref, "\r\n")] = 0;
     if (!ref[0])

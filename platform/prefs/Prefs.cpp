@@ -1,5 +1,7 @@
 #include "platform/prefs/Prefs.h"
 
+#include "platform/system/FileRead.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -153,16 +155,10 @@ bool Parses(const std::string& text)
 // The lines of a file that does not parse as a whole, each judged alone under the group line
 // before it: a group line, a comment, a blank line or a key line that parses is kept, any other
 // line (cut short, a NUL in it) is dropped. Lines before the first group line belong to the
-// store's group. A file that cannot be read gives an empty key file.
-GKeyFile* ReadGoodLines(const std::string& path)
+// store's group.
+GKeyFile* GoodLines(const std::string& bytes)
 {
     GKeyFile* file = g_key_file_new();
-    gchar* data = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(path.c_str(), &data, &length, nullptr))
-        return file;
-    const std::string bytes(data, length);
-    g_free(data);
     std::string group = std::string("[") + kGroup + "]";
     std::string kept = group + "\n";
     size_t start = 0;
@@ -215,12 +211,15 @@ Snapshot& Load(const std::string& path, bool force)
     snap.loaded = true;
     snap.signature = now;
     if (now.exists) {
-        GError* error = nullptr;
-        if (!g_key_file_load_from_file(snap.file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
-            bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-            g_error_free(error);
+        // A file that cannot be read (no regular file, no permission) reads as empty.
+        std::string bytes;
+        const bool read = platform::system::ReadWholeFile(path.c_str(), bytes);
+        const bool missing = !read && errno == ENOENT;
+        if (!read
+            || !g_key_file_load_from_data(
+                snap.file, bytes.data(), bytes.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
             g_key_file_free(snap.file);
-            snap.file = missing ? g_key_file_new() : ReadGoodLines(path);
+            snap.file = missing ? g_key_file_new() : GoodLines(bytes);
             snap.broken = !missing;
             if (missing)
                 snap.signature = Signature();
@@ -306,21 +305,18 @@ bool KeepBrokenCopy(const std::string& path)
         if (errno == EEXIST)
             continue;
         // No hard links here: the bytes are copied into a file made for them alone.
-        gchar* data = nullptr;
-        gsize length = 0;
-        if (!g_file_get_contents(path.c_str(), &data, &length, nullptr))
-            return false;
+        // A FIFO, socket or device in the store's place holds no bytes to keep.
+        std::string data;
+        if (!platform::system::ReadWholeFile(path.c_str(), data))
+            return platform::system::IsNotAFile(errno);
         const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
-            const bool taken = errno == EEXIST;
-            g_free(data);
-            if (taken)
+            if (errno == EEXIST)
                 continue;
             return false;
         }
-        bool ok = WriteAll(fd, data, length) && fsync(fd) == 0;
+        bool ok = WriteAll(fd, data.data(), data.size()) && fsync(fd) == 0;
         ok = ::close(fd) == 0 && ok;
-        g_free(data);
         if (!ok)
             ::unlink(copy.c_str());
         return ok;

@@ -1,5 +1,7 @@
 #include "platform/system/Applications.h"
 
+#include "platform/system/FileRead.h"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
@@ -75,6 +77,14 @@ bool IsNumber(const char* name)
     return true;
 }
 
+// Reads a desktop entry into file, never waiting on a path that names no regular file.
+bool LoadKeyFile(GKeyFile* file, const std::string& path)
+{
+    std::string bytes;
+    return ReadWholeFile(path.c_str(), bytes)
+        && g_key_file_load_from_data(file, bytes.data(), bytes.size(), G_KEY_FILE_NONE, nullptr);
+}
+
 } // namespace
 
 std::vector<std::string> DataFolders()
@@ -99,7 +109,10 @@ std::string FindDesktopEntryIn(const std::vector<std::string>& dataFolders, cons
         if (!IsRegularFile(path))
             continue;
         // The first entry of that name hides those in later folders, usable or not.
-        GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(path.c_str());
+        GKeyFile* entry = g_key_file_new();
+        GDesktopAppInfo* info
+            = LoadKeyFile(entry, path) ? g_desktop_app_info_new_from_keyfile(entry) : nullptr;
+        g_key_file_free(entry);
         if (!info)
             return {};
         const bool hidden = g_desktop_app_info_get_is_hidden(info);
@@ -122,7 +135,7 @@ bool DesktopEntryCommand(const std::string& entryPath, std::vector<std::string>&
     argvOut.clear();
     GKeyFile* file = g_key_file_new();
     bool ok = false;
-    if (g_key_file_load_from_file(file, entryPath.c_str(), G_KEY_FILE_NONE, nullptr)) {
+    if (LoadKeyFile(file, entryPath)) {
         gchar* exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
         gint argc = 0;
         gchar** argv = nullptr;
@@ -153,7 +166,7 @@ std::string DesktopEntryName(const std::string& entryPath)
 {
     GKeyFile* file = g_key_file_new();
     std::string name;
-    if (g_key_file_load_from_file(file, entryPath.c_str(), G_KEY_FILE_NONE, nullptr)) {
+    if (LoadKeyFile(file, entryPath)) {
         gchar* value
             = g_key_file_get_locale_string(file, "Desktop Entry", "Name", nullptr, nullptr);
         if (value)

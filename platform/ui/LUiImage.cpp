@@ -1,5 +1,7 @@
 #include "platform/ui/LUiImage.h"
 
+#include "platform/system/FileRead.h"
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdk/gdk.h>
 #include <gtk/gtk.h>
@@ -78,12 +80,25 @@ namespace {
 // premultiplied pixels straight away: a good third of the work of the image library's reader,
 // which first asks every format whether the file is its own. Null when Cairo cannot read it; the
 // image library then tries.
-cairo_surface_t* LoadPng(const char* path)
+cairo_surface_t* LoadPng(const char* path, const std::string& bytes)
 {
     const size_t n = std::strlen(path);
     if (n < 4 || g_ascii_strcasecmp(path + n - 4, ".png") != 0)
         return nullptr;
-    cairo_surface_t* read = cairo_image_surface_create_from_png(path);
+    struct Reader {
+        const std::string& bytes;
+        size_t at = 0;
+    } reader { bytes };
+    cairo_surface_t* read = cairo_image_surface_create_from_png_stream(
+        [](void* closure, unsigned char* to, unsigned int length) {
+            auto* r = static_cast<Reader*>(closure);
+            if (length > r->bytes.size() - r->at)
+                return CAIRO_STATUS_READ_ERROR;
+            std::memcpy(to, r->bytes.data() + r->at, length);
+            r->at += length;
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &reader);
     if (cairo_surface_status(read) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(read);
         return nullptr;
@@ -123,19 +138,34 @@ cairo_surface_t* LoadPng(const char* path)
 
 cairo_surface_t* LUiImageLoadFile(const char* path)
 {
-    if (!path || !*path)
+    // The bytes are read here, never by the readers themselves: a path that names a FIFO or a
+    // device is refused at once (platform/system/FileRead.h).
+    std::string bytes;
+    if (!path || !*path || !platform::system::ReadWholeFile(path, bytes))
         return nullptr;
-    if (cairo_surface_t* png = LoadPng(path))
+    if (cairo_surface_t* png = LoadPng(path, bytes))
         return png;
-    GError* error = nullptr;
-    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path, &error);
-    if (!pixbuf) {
-        if (error)
-            g_error_free(error);
-        return nullptr;
+    // The loader is chosen as a load by path chooses it: by the bytes, and by the name too
+    // where the bytes do not tell (TGA, for one).
+    const auto* data = reinterpret_cast<const guchar*>(bytes.data());
+    gboolean uncertain = true;
+    gchar* type = g_content_type_guess(nullptr, data, bytes.size(), &uncertain);
+    if (uncertain || !type || g_str_equal(type, "text/plain")
+        || g_str_equal(type, "application/gzip")) {
+        g_free(type);
+        type = g_content_type_guess(path, data, bytes.size(), nullptr);
     }
-    cairo_surface_t* surface = SurfaceFromPixbuf(pixbuf);
-    g_object_unref(pixbuf);
+    gchar* mime = type ? g_content_type_get_mime_type(type) : nullptr;
+    GdkPixbufLoader* loader = mime ? gdk_pixbuf_loader_new_with_mime_type(mime, nullptr) : nullptr;
+    g_free(mime);
+    g_free(type);
+    if (!loader)
+        loader = gdk_pixbuf_loader_new();
+    const bool written = gdk_pixbuf_loader_write(loader, data, bytes.size(), nullptr);
+    const bool read = gdk_pixbuf_loader_close(loader, nullptr) && written;
+    GdkPixbuf* pixbuf = read ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    cairo_surface_t* surface = pixbuf ? SurfaceFromPixbuf(pixbuf) : nullptr;
+    g_object_unref(loader);
     return surface;
 }
 

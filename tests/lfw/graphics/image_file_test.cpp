@@ -8,6 +8,7 @@
 #include "lfw/graphics/LImageFile.h"
 #include "lfw/graphics/LImageIOCodec.h"
 #include "lfw/ios/LThread.h"
+#include "support/UnwrittenFifo.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -228,8 +229,19 @@ TEST(ImageFile, LoadErrors)
         EXPECT_EQ(LoadFile(job, folder / "locked.bmp", buffer), LProcessResultError);
         EXPECT_EQ(job.error, "Det gick inte att öppna filen.");
     }
+    // A folder, and a FIFO nobody writes (a picture path in a project may name one), named like
+    // pictures: refused at once, never waited on.
     std::filesystem::create_directory(folder / "dir.png");
     EXPECT_EQ(LoadFile(job, folder / "dir.png", buffer), LProcessResultError);
+    EXPECT_EQ(job.error, "Det är ingen fil.");
+    UnwrittenFifo fifo(folder / "pipe.png");
+    ASSERT_TRUE(fifo.Made());
+    EXPECT_EQ(LoadFile(job, fifo.Path(), buffer), LProcessResultError);
+    EXPECT_EQ(job.error, "Det är ingen fil.");
+    std::string why;
+    EXPECT_FALSE(LImage::ProbeFile(fifo.Path().c_str(), nullptr, why));
+    EXPECT_EQ(why, "Det är ingen fil.");
+    EXPECT_FALSE(fifo.Released()) << "the reader waited on the FIFO";
 }
 
 TEST(ImageFile, StopBeforeLoadLeavesTheBuffer)

@@ -1,6 +1,7 @@
 #include "platform/prefs/Prefs.h"
 #include "support/SmallDisk.h"
 #include "support/TemporaryFolder.h"
+#include "support/UnwrittenFifo.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -172,6 +173,21 @@ TEST_F(Prefs, AFileThatDoesNotParseIsKeptAndNeverOverwritten)
         listing += line;
     pclose(ls);
     EXPECT_EQ(listing, ".\n..\npreferences.ini\npreferences.ini.broken\npreferences.ini.lock\n");
+}
+
+// A store that is a FIFO nobody writes reads as empty at once, and the first write puts a file
+// in its place.
+TEST_F(Prefs, AStoreThatIsAFifoIsNotWaitedOn)
+{
+    mkdir((fHome + "/" + fDomain).c_str(), 0700);
+    UnwrittenFifo fifo(prefs::StorePath(fDomain));
+    ASSERT_TRUE(fifo.Made());
+    std::string value;
+    EXPECT_FALSE(prefs::GetValue(fDomain, "A/b", value));
+    EXPECT_TRUE(prefs::SetValue(fDomain, "A/b", "1"));
+    EXPECT_TRUE(prefs::GetValue(fDomain, "A/b", value));
+    EXPECT_EQ(value, "1");
+    EXPECT_FALSE(fifo.Released()) << "the store waited on the FIFO";
 }
 
 TEST_F(Prefs, AReadOnlyFolderFailsTheWriteAndKeepsTheOldValue)
