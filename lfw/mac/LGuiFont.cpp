@@ -1,5 +1,6 @@
 #include "lfw/mac/LGuiFont.h"
 #include "lfw/mac/LMacWindow.h"
+#include "platform/ui/LUiSystem.h"
 
 #include <cmath>
 #include <cstring>
@@ -58,6 +59,11 @@ LGuiFont::LGuiFont(
     , mStrikeout(strikeout)
 {
     CocoaFontCreate(name, float(size), bold, italic, 0);
+}
+
+float LGuiFont::GetSystemFontSize()
+{
+    return float(text::kSystemFontSize * LUiTextScale());
 }
 
 float LGuiFont::WeightTrait(int weight)

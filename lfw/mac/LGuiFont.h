@@ -77,8 +77,9 @@ public:
     bool HasFont() const { return mFont != nullptr; }
     const platform::text::FontRef& GetPlatformFont() const { return mFont; }
 
-    // The size of the system font.
-    static float GetSystemFontSize() { return platform::text::kSystemFontSize; }
+    // The size of the system font: the interface's text at the desktop's text size (the
+    // default size made larger by LUiTextScale).
+    static float GetSystemFontSize();
     // The weight trait asked for by a weight of 100..900 (-1..1); weight 0 asks for none.
     static float WeightTrait(int weight);
 

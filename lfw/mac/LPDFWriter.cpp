@@ -1,10 +1,13 @@
 #include "lfw/mac/LPDFWriter.h"
 
+#include "platform/system/TextLock.h"
+
 #include <cairo-pdf.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <optional>
 
 LBrushFromInfo::LBrushFromInfo(const LBrushInfo& info)
 {
@@ -89,6 +92,7 @@ LPDFWriter::LPDFWriter(const char* path, LPaperSizeID paperSize, LPaperSizeOrien
     }
     mSurface = surface;
     mContext.SetPlatformContext(cr);
+    mTextMark = platform::system::TextLock::TakenOnThisThread();
     // The PDF page is y down from its top-left corner already: the base is the identity.
     mContext.RecordBaseTransform();
 }
@@ -138,14 +142,21 @@ bool LPDFWriter::Close()
     if (!mSurface)
         return !mFailed;
     bool ok = IsValid();
-    if (cairo_t* cr = mContext.GetPlatformContext()) {
-        mContext.SetPlatformContext(nullptr);
-        cairo_destroy(cr);
+    {
+        // The last page's texts are drawn into the file and the fonts written out here, as
+        // one thread at a time works with fonts (see TextLock.h); pictures alone without it.
+        std::optional<platform::system::TextLock> lock;
+        if (DrewText())
+            lock.emplace();
+        if (cairo_t* cr = mContext.GetPlatformContext()) {
+            mContext.SetPlatformContext(nullptr);
+            cairo_destroy(cr);
+        }
+        cairo_surface_finish(mSurface);
+        ok = ok && cairo_surface_status(mSurface) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(mSurface);
+        mSurface = nullptr;
     }
-    cairo_surface_finish(mSurface);
-    ok = ok && cairo_surface_status(mSurface) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(mSurface);
-    mSurface = nullptr;
     if (mFile) {
         if (std::fflush(mFile) != 0) {
             if (!mWriteErrno)
@@ -170,8 +181,20 @@ void LPDFWriter::BeginPage()
         cairo_pdf_surface_set_size(mSurface, mPageWidth, mPageHeight);
 }
 
+bool LPDFWriter::DrewText()
+{
+    // The document is painted on the thread that made it.
+    if (platform::system::TextLock::TakenOnThisThread() != mTextMark)
+        mHasText = true;
+    return mHasText;
+}
+
 void LPDFWriter::EndPage()
 {
+    // The page's texts are drawn into the file here, with their fonts (see TextLock.h).
+    std::optional<platform::system::TextLock> lock;
+    if (DrewText())
+        lock.emplace();
     if (cairo_t* cr = mContext.GetPlatformContext())
         cairo_show_page(cr);
 }

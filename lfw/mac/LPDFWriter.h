@@ -70,6 +70,9 @@ private:
     cairo_surface_t* mSurface = nullptr;
     FILE* mFile = nullptr;
     bool mFailed = false;
+    unsigned long mTextMark = 0; // the text lock's count on the painting thread when made
+    bool mHasText = false; // texts were drawn: pages are written out under the text lock
+    bool DrewText();
     bool mWriteFailed = false;
     int mWriteErrno = 0;
     std::function<bool()> mStopQuery;

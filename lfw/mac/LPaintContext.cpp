@@ -18,8 +18,10 @@ LPaintContext::LPaintContext()
 {
     cairo_matrix_init_identity(&mBase);
     cairo_matrix_init_identity(&mSingularMatrix);
-    mFont.CocoaFontCreate("", LGuiFont::GetSystemFontSize(), false, false, 0);
-    mPreviousFont.CocoaFontCreate("", LGuiFont::GetSystemFontSize(), false, false, 0);
+    // At the default size whatever the desktop's text size: a context draws pages and pictures
+    // too, which print and export the same on every desktop.
+    mFont.CocoaFontCreate("", platform::text::kSystemFontSize, false, false, 0);
+    mPreviousFont.CocoaFontCreate("", platform::text::kSystemFontSize, false, false, 0);
 }
 
 LPaintContext::LPaintContext(cairo_t* cr, double clientWidth, double clientHeight)

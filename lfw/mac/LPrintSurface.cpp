@@ -255,11 +255,11 @@ public:
         // Stopped: the print system is told to drop what it has of the print; the progress
         // window stays until it has. The quit ends this wait at once: the job, which owns what it
         // uses, then gives up on its own.
-        work->stop.stop.store(true, std::memory_order_release);
+        work->stop.RequestStop();
         if (LEventQueueRunUntilSignalOrStopConditionOrTimeout(
                 work->done, [] { return false; }, false, 0)
             != 0)
-            work->stop.quit.store(true, std::memory_order_release);
+            work->stop.RequestQuit();
         return false;
     }
 
@@ -386,13 +386,18 @@ bool LPrintSurface::DoPrint(
     platform::print::Result result = platform::print::Run(
         owner ? owner->ExistingWidget() : nullptr, request, delegate, &error);
     delegate.Finish();
-    if (result == platform::print::Result::Failed) {
+    // A print that failed is told, and so is one stopped too late to be taken back.
+    if (result == platform::print::Result::Failed
+        || result == platform::print::Result::HandedOver) {
         LAlert alert(owner, error.c_str(), "Skriv ut");
         alert.type = 2;
         alert._Run();
     }
-    // A page that could not be started is missing from the printed document.
-    return result == platform::print::Result::Printed && mFailedPageStarts == 0;
+    // A page that could not be started is missing from the printed document. A print that went
+    // to the printer is done with, also when stopped too late.
+    return (result == platform::print::Result::Printed
+               || result == platform::print::Result::HandedOver)
+        && mFailedPageStarts == 0;
 }
 
 bool LPrinter::PrintToPrinterWithSettingsV(

@@ -49,11 +49,17 @@ struct Resolution {
     std::string installed; // the installed family standing in
 };
 
-std::mutex gMutex;
+// The names resolved, with their lock. Like every table of fonts here, never destroyed: a thread
+// that makes fonts while the program ends (a print's) still finds it.
+std::mutex& ResolveMutex()
+{
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
 std::unordered_map<std::string, Resolution>& Cache()
 {
-    static std::unordered_map<std::string, Resolution> cache;
-    return cache;
+    static auto* cache = new std::unordered_map<std::string, Resolution>;
+    return *cache;
 }
 
 // Family names compare as fontconfig compares them: blanks and ASCII case do not count.
@@ -145,8 +151,9 @@ Resolution ResolveUncached(const char* name)
 
     // 3. A name fontconfig's own alias rules know (their substitutes differ from the ones an
     // unknown name gets).
-    static const std::vector<std::string> unknown = SubstitutedFamilies("\x01vt-unknown-family");
-    if (SubstitutedFamilies(name) != unknown) {
+    static const auto* unknown
+        = new std::vector<std::string>(SubstitutedFamilies("\x01vt-unknown-family"));
+    if (SubstitutedFamilies(name) != *unknown) {
         r.found = true;
         r.family = r.pangoFamily = name;
         r.installed = MatchedFamily(name);
@@ -157,7 +164,7 @@ Resolution ResolveUncached(const char* name)
 // The entries stay until the program ends, so a reference to one stays good.
 const Resolution& Resolve(const char* name)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(ResolveMutex());
     auto it = Cache().find(name);
     if (it == Cache().end())
         it = Cache().emplace(name, ResolveUncached(name)).first;
@@ -215,17 +222,17 @@ std::vector<FamilyMember> Members(const char* family)
 // never while the program runs. The entries stay until the program ends.
 const std::vector<FamilyMember>& CachedMembers(const std::string& installed)
 {
-    static std::mutex mutex;
-    static std::unordered_map<std::string, std::vector<FamilyMember>> cache;
+    static auto* mutex = new std::mutex;
+    static auto* cache = new std::unordered_map<std::string, std::vector<FamilyMember>>;
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        auto it = cache.find(installed);
-        if (it != cache.end())
+        std::lock_guard<std::mutex> lock(*mutex);
+        auto it = cache->find(installed);
+        if (it != cache->end())
             return it->second;
     }
     std::vector<FamilyMember> members = Members(installed.c_str());
-    std::lock_guard<std::mutex> lock(mutex);
-    return cache.emplace(installed, std::move(members)).first->second;
+    std::lock_guard<std::mutex> lock(*mutex);
+    return cache->emplace(installed, std::move(members)).first->second;
 }
 
 bool FamilyHas(const std::string& installed, bool bold, bool italic)
@@ -413,13 +420,13 @@ FontRef FontFromFaceName(const char* faceName, float size, const FontStyle&)
 
 FontRef SystemFont(float size, bool bold, bool italic)
 {
-    static const Resolution system = [] {
-        Resolution r;
-        r.found = true;
+    static const Resolution& system = *[] {
+        auto* r = new Resolution;
+        r->found = true;
         std::string family = MatchedFamily("sans-serif");
         if (family.empty())
             family = "Sans";
-        r.family = r.pangoFamily = r.installed = family;
+        r->family = r->pangoFamily = r->installed = family;
         return r;
     }();
     return FontFactory::Make(system, size, bold, italic, 0);

@@ -2,6 +2,7 @@
 
 #include "platform/text/ShapedLine.h"
 
+#include "platform/system/TextLock.h"
 #include "platform/text/LongClusters.h"
 
 #include <cairo.h>
@@ -34,6 +35,7 @@ ShapedLine::ShapedLine(const char* utf8, const FontRef& font)
     std::replace_if(
         text_.begin(), text_.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
 
+    platform::system::TextLock lock;
     PangoContext* context = TextLayout::NewContext();
     layout_ = pango_layout_new(context);
     g_object_unref(context); // the layout holds it
@@ -92,6 +94,7 @@ ShapedLine::ShapedLine(const char* utf8, const FontRef& font)
 
 ShapedLine::~ShapedLine()
 {
+    platform::system::TextLock lock;
     for (PangoFont* f : fonts_)
         if (f)
             g_object_unref(f);
@@ -104,6 +107,7 @@ void ShapedLine::DrawCluster(cairo_t* cr, size_t index, double x, double y, cons
 {
     if (!cr || index >= clusters_.size() || !fonts_[index])
         return;
+    platform::system::TextLock lock;
     const ShapedCluster& cluster = clusters_[index];
     PangoFont* font = fonts_[index];
     // The cluster's glyphs, each placed by its offset from the cluster's start.

@@ -9,6 +9,8 @@
 // map) that is measured in user units and drawn into a cairo context: alignment, a box width and
 // height, word or character wrapping, ellipsis at the end, underline, strikeout and outline.
 // Measuring gives the same sizes on every thread and under every transform (metric hinting off).
+// Layouts and shaped lines hold the text lock (platform/system/TextLock.h) while they work with
+// Pango and cairo, so threads that draw text at once take turns there.
 #pragma once
 
 #include "platform/text/Fonts.h"

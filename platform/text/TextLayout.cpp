@@ -2,6 +2,7 @@
 
 #include "platform/text/TextLayout.h"
 
+#include "platform/system/TextLock.h"
 #include "platform/text/LongClusters.h"
 
 #include <cairo.h>
@@ -25,10 +26,18 @@ int ToPango(double v)
     return static_cast<int>(std::lround(units));
 }
 
+// The thread's font map, Pango's default for it, holds the fonts the thread used: it goes when
+// the thread ends, under the lock as any font that goes.
+void ReleaseThreadFontMap()
+{
+    pango_cairo_font_map_set_default(nullptr);
+}
+
 } // namespace
 
 TextLayout::TextLayout()
 {
+    platform::system::TextLock lock;
     context_ = NewContext();
     layout_ = pango_layout_new(context_);
     // Pango's own start: the direction from the text, left aligned.
@@ -38,6 +47,7 @@ TextLayout::TextLayout()
 
 TextLayout::~TextLayout()
 {
+    platform::system::TextLock lock;
     ClearPieces();
     if (layout_)
         g_object_unref(layout_);
@@ -99,6 +109,7 @@ void TextLayout::SetFont(const FontRef& font, bool underline, bool strikeout)
 
 void TextLayout::SetAlignment(Align align)
 {
+    platform::system::TextLock lock;
     if (align == align_)
         return;
     align_ = align;
@@ -128,6 +139,7 @@ void TextLayout::SetAlignment(Align align)
 
 void TextLayout::SetWidth(double width)
 {
+    platform::system::TextLock lock;
     // 2^31 and more is the unbounded box of painted controls: no width at all, never a width
     // scaled to (and clamped in) Pango units.
     if (width >= 2147483648.0)
@@ -153,6 +165,7 @@ void TextLayout::SetHeight(double height)
 
 void TextLayout::SetWrap(Wrap wrap)
 {
+    platform::system::TextLock lock;
     if (wrap == wrap_)
         return;
     wrap_ = wrap;
@@ -290,7 +303,9 @@ bool HasRightToLeft(const char* utf8, size_t bytes)
 
 PangoContext* TextLayout::NewContext()
 {
+    platform::system::TextLock lock;
     // Each thread has its own default font map, so layouts of several threads never share one.
+    platform::system::TextLock::ReleaseAtThreadEnd(ReleaseThreadFontMap);
     PangoContext* context = pango_font_map_create_context(pango_cairo_font_map_get_default());
     // Outlines unhinted and metrics unrounded: sizes scale linearly with the font size and do
     // not depend on the transform the text is drawn under.
@@ -485,6 +500,7 @@ void TextLayout::ClearPieces()
 
 size_t TextLayout::LaidOutBytes()
 {
+    platform::system::TextLock lock;
     Update();
     return laidOut_;
 }
@@ -537,6 +553,7 @@ int TextLayout::VisibleLines(double* width, double* height)
 
 bool TextLayout::MeasuredAsItStands()
 {
+    platform::system::TextLock lock;
     if (!measured_ || !pieces_.empty() || !layoutHoldsText_ || laidOut_ != text_.size())
         return false;
     // Ellipsizing under a height limit drops the lines below it in Pango already.
@@ -553,6 +570,7 @@ bool TextLayout::MeasuredAsItStands()
 
 TextSize TextLayout::Measure()
 {
+    platform::system::TextLock lock;
     TextSize size;
     size.glyphs = !text_.empty();
     size.lines = VisibleLines(&size.width, &size.height);
@@ -561,6 +579,7 @@ TextSize TextLayout::Measure()
 
 void TextLayout::Draw(cairo_t* cr, double x, double y, const TextPaint& paint)
 {
+    platform::system::TextLock lock;
     if (!cr || text_.empty())
         return;
     const int lines = VisibleLines(nullptr, nullptr);
