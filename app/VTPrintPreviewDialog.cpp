@@ -214,6 +214,12 @@ void VTPrintPreviewDialog::Command(int id, int code)
 
 bool VTPrintPreviewDialog::CmOk()
 {
+    // The preview's place is kept now, while the disk is quiet. Kept only as the preview closes
+    // after the print, the settings file's flush to disk would wait while the disk takes the
+    // print's files and gives back the temporary one (gigabytes for photographs), the window held
+    // meanwhile; at the close it is now written only if the preview moved.
+    if (Section())
+        WindowSizeSettingsStore(Section());
     bPrinted = PrintPage();
     return bPrinted;
 }

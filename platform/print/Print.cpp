@@ -284,15 +284,36 @@ bool IsCupsPrinter(GtkPrinter* printer)
     return backend && std::strcmp(G_OBJECT_TYPE_NAME(backend), "GtkPrintBackendCups") == 0;
 }
 
-// The job options GTK would give CUPS: the settings it keeps for the CUPS queue under "cups-".
+// The job options GTK would give CUPS: the settings it keeps for the CUPS queue under "cups-",
+// less those that would scale, fit or tile the page.
+constexpr const char kCupsPrefix[] = "cups-";
+
 void AddCupsOption(const gchar* key, const gchar* value, gpointer data)
 {
-    static constexpr const char kPrefix[] = "cups-";
-    if (!key || !value || std::strncmp(key, kPrefix, sizeof kPrefix - 1) != 0
-        || std::strcmp(value, "gtk-ignore-value") == 0)
+    if (!key || !value || std::strncmp(key, kCupsPrefix, sizeof kCupsPrefix - 1) != 0
+        || std::strcmp(value, "gtk-ignore-value") == 0
+        || IsLayoutChangingOption(key + sizeof kCupsPrefix - 1))
         return;
     static_cast<std::vector<std::pair<std::string, std::string>>*>(data)->emplace_back(
-        key + sizeof kPrefix - 1, value);
+        key + sizeof kCupsPrefix - 1, value);
+}
+
+// The settings that would have the print system scale, fit or tile the page, GTK's own and those
+// it keeps for a CUPS queue, are dropped: the page is printed on the sheet as it is.
+void DropLayoutChangingSettings(GtkPrintSettings* settings)
+{
+    std::vector<std::string> keys { GTK_PRINT_SETTINGS_NUMBER_UP,
+        GTK_PRINT_SETTINGS_NUMBER_UP_LAYOUT };
+    gtk_print_settings_foreach(
+        settings,
+        [](const gchar* key, const gchar*, gpointer data) {
+            if (key && std::strncmp(key, kCupsPrefix, sizeof kCupsPrefix - 1) == 0
+                && IsLayoutChangingOption(key + sizeof kCupsPrefix - 1))
+                static_cast<std::vector<std::string>*>(data)->emplace_back(key);
+        },
+        &keys);
+    for (const std::string& key : keys)
+        gtk_print_settings_unset(settings, key.c_str());
 }
 
 // Hands the document to the CUPS queue on a thread, the window answering and the user able to
@@ -308,6 +329,16 @@ Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format for
         std::string failure;
         bool stopped = false;
         bool unknown = false;
+        int handedOver = 0; // the job that holds the whole document
+        bool takenBack = false; // its cancel was tried
+        bool cancelled = false; // and it will not print
+        std::atomic<bool> ended { false };
+
+        void TakeBack(const HandOverStop& stop)
+        {
+            takenBack = true;
+            cancelled = CancelCupsJob(job.printer, handedOver, stop);
+        }
     };
     auto state = std::make_shared<State>();
     state->job.printer = gtk_printer_get_name(printer);
@@ -316,17 +347,80 @@ Result SendToCupsQueue(GtkPrintJob* job, GtkPrinter* printer, Sheets::Format for
     state->job.format
         = format == Sheets::Format::PDF ? "application/pdf" : "application/postscript";
     gtk_print_settings_foreach(gtk_print_job_get_settings(job), AddCupsOption, &state->job.options);
+    // One page to a sheet, whatever the queue would do by default.
+    state->job.options.emplace_back("number-up", "1");
     state->job.fd = document->GetFileDescriptor();
     state->document = document;
     const bool done = delegate.HandOver([state](const HandOverStop& stop) {
-        state->failure = SendToCups(state->job, stop, state->stopped, &state->unknown);
+        state->failure
+            = SendToCups(state->job, stop, state->stopped, &state->unknown, &state->handedOver);
         state->document.reset();
+        if (state->handedOver > 0 && stop.Stopped())
+            state->TakeBack(stop);
+        state->ended.store(true, std::memory_order_release);
     });
+    // The quit ended the wait before the hand-over ended: the hand-over gives up on its own.
+    if (!state->ended.load(std::memory_order_acquire))
+        return Result::Cancelled;
+    // Stopped as the hand-over ended, the print system holding the print: it is taken back.
+    if (!done && state->handedOver > 0 && !state->takenBack) {
+        state->ended.store(false, std::memory_order_release);
+        delegate.HandOver([state](const HandOverStop& stop) {
+            state->TakeBack(stop);
+            state->ended.store(true, std::memory_order_release);
+        });
+        if (!state->ended.load(std::memory_order_acquire))
+            return Result::Cancelled;
+    }
+    if (state->takenBack) {
+        if (state->cancelled)
+            return Result::Cancelled;
+        failure = "Utskriften hade redan lämnats till utskriftssystemet och kunde inte avbrytas.";
+        return Result::HandedOver;
+    }
     if (!done || state->stopped)
         return Result::Cancelled;
     unknown = state->unknown;
     failure = state->failure;
     return failure.empty() ? Result::Printed : Result::Failed;
+}
+
+// After a print handed to GTK for a printer the server did not know: false when the server still
+// has no such queue (the print reached none).
+bool QueueAfterGtk(GtkPrinter* printer, Delegate& delegate)
+{
+    struct State {
+        std::string printer;
+        std::atomic<bool> exists { true };
+    };
+    auto state = std::make_shared<State>();
+    state->printer = gtk_printer_get_name(printer);
+    delegate.HandOver([state](const HandOverStop& stop) {
+        state->exists.store(CupsQueueExists(state->printer, stop), std::memory_order_release);
+    });
+    return state->exists.load(std::memory_order_acquire);
+}
+
+// GTK's panel offers pages per sheet and their order for the print system's queues; a label sheet
+// is printed one page to a sheet, as it is, so the panel does not offer them. The controls and
+// their labels are found by the names the panel's own description gives the controls.
+bool IsTilingControl(GtkWidget* widget)
+{
+    const char* name
+        = GTK_IS_BUILDABLE(widget) ? gtk_buildable_get_name(GTK_BUILDABLE(widget)) : nullptr;
+    return name
+        && (std::strcmp(name, "pages_per_sheet") == 0
+            || std::strcmp(name, "number_up_layout") == 0);
+}
+
+void HideTilingControls(GtkWidget* widget, gpointer)
+{
+    GtkWidget* target
+        = GTK_IS_LABEL(widget) ? gtk_label_get_mnemonic_widget(GTK_LABEL(widget)) : nullptr;
+    if (IsTilingControl(widget) || (target && IsTilingControl(target)))
+        gtk_widget_hide(widget);
+    if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), HideTilingControls, nullptr);
 }
 
 } // namespace
@@ -341,6 +435,9 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     }
     Shared& shared = GetShared();
     GtkPrintSettings* settings = gtk_print_settings_copy(shared.settings);
+    // One page to a sheet whatever the queue would do by default: the panel's picture of the
+    // sheet shows it so.
+    gtk_print_settings_set_number_up(settings, 1);
     if (request.firstPage <= 1 && request.lastPage >= 65535) {
         gtk_print_settings_set_print_pages(settings, GTK_PRINT_PAGES_ALL);
     } else {
@@ -358,8 +455,9 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
         setup, request.landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE : GTK_PAGE_ORIENTATION_PORTRAIT);
 
     // The panel. Copies, the pages chosen by range or as odd or even, and the scale are made
-    // here where the printer does not make them; pages per sheet, reverse order and a preview
-    // of the print system's own are not offered (the print preview is the application's).
+    // here where the printer does not make them; pages per sheet (and their order), reverse
+    // order and a preview of the print system's own are not offered (the print preview is the
+    // application's).
     GtkWidget* panel = gtk_print_unix_dialog_new(nullptr, parent);
     GtkPrintUnixDialog* dialog = GTK_PRINT_UNIX_DIALOG(panel);
     gtk_print_unix_dialog_set_manual_capabilities(dialog,
@@ -368,6 +466,7 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     gtk_print_unix_dialog_set_settings(dialog, settings);
     gtk_print_unix_dialog_set_page_setup(dialog, setup);
     gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
+    HideTilingControls(panel, nullptr);
     g_object_unref(settings);
     g_object_unref(setup);
     const gint response
@@ -388,6 +487,8 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
     shared.settings = gtk_print_settings_copy(chosen);
     g_object_unref(shared.pageSetup);
     shared.pageSetup = gtk_page_setup_copy(chosenSetup);
+
+    DropLayoutChangingSettings(chosen);
 
     Result outcome = Result::Printed;
     std::string failure;
@@ -411,17 +512,24 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
             failure = document->GetErrorText();
         } else {
             outcome = delegate.Print(document, choices, failure);
-            // An empty document (no page chosen) is printed as nothing at all.
-            if (outcome == Result::Printed && document->GetSheetCount() > 0) {
-                bool gtk = !(IsCupsPrinter(printer) && CupsAvailable());
+            // A document without a sheet (the pages chosen are not in it) is not printed.
+            if (outcome == Result::Printed && document->GetSheetCount() == 0) {
+                outcome = Result::Failed;
+                failure = FailureText("ingen av de valda sidorna finns i utskriften.");
+            } else if (outcome == Result::Printed) {
+                const bool cups = IsCupsPrinter(printer) && CupsAvailable();
+                bool gtk = !cups;
                 if (!gtk)
                     outcome
                         = SendToCupsQueue(job, printer, format, document, delegate, failure, gtk);
                 // A printer that is not (yet) a queue of the server goes through GTK, which has
-                // the server set one up for it.
-                if (gtk)
+                // the server set one up for it; a print that reached no queue that way is told.
+                if (gtk) {
                     failure = Send(job, *document);
-                if (!failure.empty())
+                    if (failure.empty() && cups && !QueueAfterGtk(printer, delegate))
+                        failure = QueueGoneText();
+                }
+                if (!failure.empty() && outcome != Result::HandedOver)
                     outcome = Result::Failed;
             }
         }
@@ -429,6 +537,8 @@ Result Run(GtkWidget* owner, const Request& request, Delegate& delegate, std::st
         // thread is that thread's to destroy.
         g_object_unref(job);
     }
+    if (outcome == Result::HandedOver && error)
+        *error = failure;
     if (outcome == Result::Failed && error)
         *error = failure.empty() ? FailureText("okänt fel.") : failure;
     g_object_unref(chosen);

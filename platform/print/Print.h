@@ -39,12 +39,28 @@ namespace platform::print {
 
 // What ends a hand-over to the print system early: stop when the user stops the print (what the
 // print system was given is taken back, which may take it a while), quit when the application
-// ends (it gives up within seconds).
+// ends (it gives up within seconds). Set through RequestStop and RequestQuit, which also end a
+// connection to the print system still being made.
 struct HandOverStop {
     std::atomic<bool> stop { false };
     std::atomic<bool> quit { false };
     bool Stopped() const { return stop.load(std::memory_order_acquire); }
     bool Quit() const { return quit.load(std::memory_order_acquire); }
+    void RequestStop()
+    {
+        stop.store(true, std::memory_order_release);
+        std::atomic_ref<int>(connectStop).store(1);
+    }
+    void RequestQuit()
+    {
+        quit.store(true, std::memory_order_release);
+        std::atomic_ref<int>(connectStop).store(1);
+        std::atomic_ref<int>(connectQuit).store(1);
+    }
+    // The cancel flags libcups looks at while it connects: the first set at a stop or the quit,
+    // the second at the quit only (a connection that takes back what was sent outlives a stop).
+    mutable int connectStop = 0;
+    mutable int connectQuit = 0;
 };
 
 // What the application asks for.
@@ -166,6 +182,8 @@ private:
     cairo_surface_t* mSurface = nullptr;
     cairo_t* mOpen = nullptr;
     cairo_surface_t* mNowhere = nullptr; // a page that is not printed is painted here
+    unsigned long mTextMark = 0; // the text lock's count on the painting thread at the page's start
+    bool mHasText = false; // a page drew text: its fonts are written out under the text lock
     std::vector<unsigned char> mBuffer;
     std::atomic<bool> mStop { false };
     int mWriteErrno = 0;
@@ -180,10 +198,13 @@ private:
 };
 
 enum class Result {
-    Printed, // the document went to the printer (or was empty)
+    Printed, // the document went to the printer
     Cancelled, // the panel was cancelled, or the user stopped the print
     Refused, // Confirm said no
     Failed, // the print could not be made (error text set, in Swedish)
+    // The user stopped the print after the print system had taken it, too late to take it back:
+    // it prints (the error text, in Swedish, says so).
+    HandedOver,
 };
 
 // The application's part of a print.
@@ -222,8 +243,23 @@ bool CupsAvailable();
 // to print (one already made is cancelled; at quit, when the print system answers within seconds).
 // unknown is set when the server has no such queue (a printer it only finds on the network, which
 // libcups' own printing sets up first): nothing was sent, and the printer is the caller's.
-std::string SendToCups(
-    const CupsJob& job, const HandOverStop& stop, bool& stopped, bool* unknown = nullptr);
+// handedOver is set to the job's id once the whole file was sent to it, also when the stop came
+// while the print system's answer was awaited: the job is then the caller's to cancel
+// (CancelCupsJob). Without handedOver such a job is cancelled here.
+std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopped,
+    bool* unknown = nullptr, int* handedOver = nullptr);
+// Cancels a job of the queue, any thread, the print system's answer awaited after a stop as
+// SendToCups awaits it: true when the job will not print (cancelled, or gone), false when the
+// print system could no longer cancel it or did not answer.
+bool CancelCupsJob(const std::string& printer, int id, const HandOverStop& stop);
+// Whether the server still has the queue, any thread: false only when it answers that it has
+// none.
+bool CupsQueueExists(const std::string& printer, const HandOverStop& stop);
+// The job options that scale, fit or tile the page onto the sheet (a label sheet is printed as it
+// is): never passed to the print system.
+bool IsLayoutChangingOption(const std::string& name);
+// The print of a queue the server no longer has, in Swedish.
+std::string QueueGoneText();
 // The print system's refusal (an IPP status) in Swedish, with its own message where no better
 // one is known.
 std::string CupsRefusalText(int status, const std::string& message);

@@ -99,11 +99,11 @@ const Cups& Library()
     return cups;
 }
 
-http_t* Connect(const Cups& cups, Wait& wait)
+// A connection to the print system, given up after kConnectMs or once cancel is set.
+http_t* Connect(const Cups& cups, Wait& wait, int* cancel)
 {
-    int cancel = 0;
     http_t* http = cups.connect(
-        cups.server(), cups.port(), nullptr, AF_UNSPEC, cups.encryption(), 1, 30000, &cancel);
+        cups.server(), cups.port(), nullptr, AF_UNSPEC, cups.encryption(), 1, kConnectMs, cancel);
     if (http)
         cups.setTimeout(http, kTimeoutSeconds, GoOn, &wait);
     return http;
@@ -142,7 +142,69 @@ bool ConnectionLost(int error)
         || error == ENOTCONN || error == ETIMEDOUT;
 }
 
+// Cancel-Job on a connection of its own, its answer awaited also after a stop (a few seconds at
+// the quit): the print system's answer, or an internal error when there was none.
+ipp_status_t Cancel(const Cups& cups, const std::string& printer, int id, const HandOverStop& stop)
+{
+    Wait wait;
+    wait.stop = &stop;
+    wait.hold = true;
+    http_t* http = Connect(cups, wait, &stop.connectQuit);
+    if (!http)
+        return IPP_STATUS_ERROR_INTERNAL;
+    const ipp_status_t status = cups.cancelJob(http, printer.c_str(), id, 0);
+    cups.close(http);
+    return status;
+}
+
 } // namespace
+
+bool IsLayoutChangingOption(const std::string& name)
+{
+    static const char* const kNames[] = { "number-up", "number-up-layout", "page-border",
+        "fit-to-page", "print-scaling", "scaling", "natural-scaling", "ppi" };
+    for (const char* known : kNames)
+        if (name == known)
+            return true;
+    return false;
+}
+
+bool CancelCupsJob(const std::string& printer, int id, const HandOverStop& stop)
+{
+    if (!CupsAvailable() || id <= 0)
+        return false;
+    const ipp_status_t status = Cancel(Library(), printer, id, stop);
+    return status < IPP_STATUS_REDIRECTION_OTHER_SITE || status == IPP_STATUS_ERROR_NOT_FOUND;
+}
+
+bool CupsQueueExists(const std::string& printer, const HandOverStop& stop)
+{
+    if (!CupsAvailable())
+        return true;
+    const Cups& cups = Library();
+    Wait wait;
+    wait.stop = &stop;
+    http_t* http = Connect(cups, wait, &stop.connectStop);
+    if (!http)
+        return true;
+    char uri[HTTP_MAX_URI];
+    cups.assembleUri(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", cups.port(),
+        "/printers/%s", printer.c_str());
+    ipp_t* request = cups.newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    cups.addString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+        "printer-state");
+    if (ipp_t* response = cups.doRequest(http, request, "/"))
+        cups.deleteIpp(response);
+    const bool gone = cups.lastError() == IPP_STATUS_ERROR_NOT_FOUND;
+    cups.close(http);
+    return !gone;
+}
+
+std::string QueueGoneText()
+{
+    return FailureText("skrivaren finns inte längre i utskriftssystemet.");
+}
 
 std::string CupsRefusalText(int status, const std::string& message)
 {
@@ -157,7 +219,7 @@ std::string CupsRefusalText(int status, const std::string& message)
     case IPP_STATUS_ERROR_TOO_MANY_DOCUMENTS:
         return FailureText("det finns inte plats för utskriften i utskriftssystemet.");
     case IPP_STATUS_ERROR_NOT_FOUND:
-        return FailureText("skrivaren finns inte längre i utskriftssystemet.");
+        return QueueGoneText();
     case IPP_STATUS_ERROR_FORBIDDEN:
     case IPP_STATUS_ERROR_NOT_AUTHORIZED:
     case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
@@ -174,17 +236,20 @@ bool CupsAvailable()
     return gCups.Loaded() && Library().Complete();
 }
 
-std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopped, bool* unknown)
+std::string SendToCups(
+    const CupsJob& job, const HandOverStop& stop, bool& stopped, bool* unknown, int* handedOver)
 {
     stopped = false;
     if (unknown)
         *unknown = false;
+    if (handedOver)
+        *handedOver = 0;
     if (!CupsAvailable())
         return FailureText("utskriftssystemets bibliotek (libcups) kunde inte läsas in.");
     const Cups& cups = Library();
     Wait wait;
     wait.stop = &stop;
-    http_t* http = Connect(cups, wait);
+    http_t* http = Connect(cups, wait, &stop.connectStop);
     if (!http) {
         stopped = stop.Stopped();
         return stopped ? "" : FailureText("utskriftssystemet går inte att nå.");
@@ -232,6 +297,7 @@ std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopp
         == HTTP_STATUS_CONTINUE;
     std::vector<char> buffer(1 << 16);
     off_t offset = 0;
+    bool whole = false; // the whole file was written to the print system
     while (sent && !stop.Stopped()) {
         const ssize_t n = pread(job.fd, buffer.data(), buffer.size(), offset);
         if (n < 0 && errno == EINTR)
@@ -241,8 +307,10 @@ std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopp
             sent = false;
             break;
         }
-        if (n == 0)
+        if (n == 0) {
+            whole = true;
             break;
+        }
         offset += n;
         sent = cups.writeData(http, buffer.data(), size_t(n)) == HTTP_STATUS_CONTINUE;
         // Refused on the way (the print system closes the connection): its answer, if any, is
@@ -250,12 +318,22 @@ std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopp
         if (!sent && !stop.Stopped())
             cups.finishDocument(http, job.printer.c_str());
     }
-    if (sent && !stop.Stopped())
+    if (sent && whole && !stop.Stopped()) {
         sent = cups.finishDocument(http, job.printer.c_str()) < IPP_STATUS_REDIRECTION_OTHER_SITE;
-    else if (failure.empty())
+        // Stopped while the print system's answer was awaited: it may hold the whole document
+        // and print it. The job is the caller's to take back and tell of.
+        if (!sent && stop.Stopped() && handedOver) {
+            cups.close(http);
+            *handedOver = id;
+            return "";
+        }
+    } else if (failure.empty()) {
         sent = false;
+    }
     if (sent) {
         cups.close(http);
+        if (handedOver)
+            *handedOver = id;
         return "";
     }
     if (failure.empty())
@@ -263,12 +341,7 @@ std::string SendToCups(const CupsJob& job, const HandOverStop& stop, bool& stopp
     cups.close(http);
     // The job made is not to print: it is cancelled, on a connection of its own (the first is in
     // the middle of its request).
-    wait.hold = true;
-    wait.stopSeen = wait.quitSeen = false;
-    if (http_t* again = Connect(cups, wait)) {
-        cups.cancelJob(again, job.printer.c_str(), id, 0);
-        cups.close(again);
-    }
+    Cancel(cups, job.printer, id, stop);
     return failure;
 }
 

@@ -1,10 +1,13 @@
 #include "platform/print/Print.h"
 
+#include "platform/system/TextLock.h"
 #include "platform/system/WorkerQueue.h"
 
 #include <cairo-pdf.h>
+
 #include <cairo-ps.h>
 #include <cairo-svg.h>
+#include <optional>
 
 #include <algorithm>
 #include <cerrno>
@@ -99,18 +102,23 @@ Document::Document(const Sheets& sheets, const std::string& folder)
 Document::~Document()
 {
     Stop();
-    if (mOpen)
-        cairo_destroy(mOpen);
-    if (mNowhere)
-        cairo_surface_destroy(mNowhere);
-    if (mSurface)
-        cairo_surface_destroy(mSurface);
+    {
+        // The pages' texts hold fonts, which go with them (see TextLock.h).
+        platform::system::TextLock lock;
+        if (mOpen)
+            cairo_destroy(mOpen);
+        if (mNowhere)
+            cairo_surface_destroy(mNowhere);
+        if (mSurface)
+            cairo_surface_destroy(mSurface);
+    }
     if (mFd >= 0) {
         // The last close of a file of gigabytes gives back its blocks, which takes the system a
         // while: it is done aside (or here, when no thread can do it).
-        static platform::system::WorkerQueue closing("Utskriftsfiler");
+        // Never destroyed: a print's thread that ends while the program ends still finds it.
+        static auto* closing = new platform::system::WorkerQueue("Utskriftsfiler");
         const int fd = mFd;
-        if (!closing.Add([fd] { close(fd); }))
+        if (!closing->Add([fd] { close(fd); }))
             close(fd);
     }
 }
@@ -289,6 +297,7 @@ cairo_t* Document::BeginPage(int& error)
     }
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
         Fail(cairo_status(cr));
+        platform::system::TextLock lock;
         cairo_destroy(cr);
         if (mNowhere) {
             cairo_surface_destroy(mNowhere);
@@ -298,20 +307,28 @@ cairo_t* Document::BeginPage(int& error)
         return nullptr;
     }
     mOpen = cr;
+    mTextMark = platform::system::TextLock::TakenOnThisThread();
     return cr;
 }
 
 int Document::EndPage()
 {
+    // The page is painted on the thread that ends it: whether it drew any text.
+    if (platform::system::TextLock::TakenOnThisThread() != mTextMark)
+        mHasText = true;
     if (!mOpen)
         return kErrorNoPage;
     const cairo_status_t status = cairo_status(mOpen);
-    cairo_destroy(mOpen);
-    mOpen = nullptr;
-    if (mNowhere) {
-        cairo_surface_destroy(mNowhere);
-        mNowhere = nullptr;
-        return 0;
+    {
+        // What the page's texts drew goes with the page, and their fonts with it.
+        platform::system::TextLock lock;
+        cairo_destroy(mOpen);
+        mOpen = nullptr;
+        if (mNowhere) {
+            cairo_surface_destroy(mNowhere);
+            mNowhere = nullptr;
+            return 0;
+        }
     }
     // A page painted in part is not printed: the document fails.
     if (status != CAIRO_STATUS_SUCCESS) {
@@ -329,9 +346,16 @@ void Document::ShowPending(bool morePages)
     mPending = false;
     // A document of one page has all its copies here, collated or not.
     const int times = mSheets.collate && (mSeveralPages || morePages) ? 1 : mSheets.copies;
-    for (int i = 1; i < times; ++i)
-        cairo_surface_copy_page(mSurface);
-    cairo_surface_show_page(mSurface);
+    {
+        // The page's texts are drawn into the document here, with their fonts (see TextLock.h);
+        // pages of pictures alone are written out without the lock.
+        std::optional<platform::system::TextLock> lock;
+        if (mHasText)
+            lock.emplace();
+        for (int i = 1; i < times; ++i)
+            cairo_surface_copy_page(mSurface);
+        cairo_surface_show_page(mSurface);
+    }
     if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS) {
         Fail(cairo_surface_status(mSurface));
         return;
@@ -362,7 +386,13 @@ int Document::Finish()
         result = Stopped() ? kErrorStopped : kErrorCairo;
     } else {
         ShowPending(false);
-        cairo_surface_finish(mSurface);
+        {
+            // The fonts of the texts go into the document here (see TextLock.h).
+            std::optional<platform::system::TextLock> lock;
+            if (mHasText)
+                lock.emplace();
+            cairo_surface_finish(mSurface);
+        }
         cairo_status_t status = cairo_surface_status(mSurface);
         if (status == CAIRO_STATUS_SUCCESS && !mBuffer.empty() && !FlushBuffer())
             status = CAIRO_STATUS_WRITE_ERROR;
@@ -381,6 +411,7 @@ int Document::Finish()
     // copies what the surface still holds of them (a picture at a time), which is no work for
     // the thread that destroys the document.
     if (mSurface) {
+        platform::system::TextLock lock;
         cairo_surface_destroy(mSurface);
         mSurface = nullptr;
     }
