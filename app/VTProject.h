@@ -14,6 +14,7 @@
 #include "lfw/gen/LPtr.h"
 
 #include <cstdint>
+#include <string>
 
 class LXMLElement;
 class VTProject;
@@ -85,6 +86,10 @@ public:
 
     LNotifier<VTProjectNotifyee> notifier;
     char path[kLLongPathSize];
+    // The file at path as the project last matched it (opened from it, saved to it, or taken
+    // over as its file), as VTProjectFileIdentity gives it: "" when there was no file. A save
+    // over a file whose identity differs now replaces what another program wrote.
+    std::string fileIdentity;
     VTProjectSaveState saveState = VTProjectSaveStateNew;
     LList<VTProjectTemplate> templates;
     LPtr<VTLabelLayout> layout;

@@ -17,6 +17,9 @@ struct VTProjectBackgroundSave::State {
     std::string origin;
     Done done;
     std::atomic<bool> abandoned { false };
+    // The failure's text: written by the work, read on the main thread once the work has posted
+    // its end.
+    std::string error;
     // Set while the snapshot is handed to the worker and until it is written or dropped.
     std::mutex writingLock;
     std::condition_variable writingEnded;
@@ -25,14 +28,17 @@ struct VTProjectBackgroundSave::State {
     // The work's job interface: silent, and stopped once the save is abandoned.
     class Job : public LProcessInterfaceVoid {
     public:
-        explicit Job(const std::atomic<bool>& stop)
+        Job(const std::atomic<bool>& stop, std::string& error)
             : fStop(stop)
+            , fError(error)
         {
         }
         bool IsToStop() override { return fStop.load(); }
+        void SetError(const char* text) override { fError = text ? text : ""; }
 
     private:
         const std::atomic<bool>& fStop;
+        std::string& fError;
     };
 
     static void Encode(const std::shared_ptr<State>& state);
@@ -81,7 +87,7 @@ void VTProjectBackgroundSave::State::Encode(const std::shared_ptr<State>& state)
     }
     // The pictures are held by the work (their counts are atomic) and only read there.
     const bool queued = Worker().Add([state, encode = std::move(encode)]() mutable {
-        Job job(state->abandoned);
+        Job job(state->abandoned, state->error);
         const bool ok = Process(job, encode) == LProcessResultSuccess;
         encode.pictures.clear();
         // Pictures added meanwhile are encoded in another round.
@@ -101,7 +107,7 @@ void VTProjectBackgroundSave::State::Encode(const std::shared_ptr<State>& state)
 void VTProjectBackgroundSave::State::Write(const std::shared_ptr<State>& state)
 {
     VTProjectSnapshot snapshot;
-    Job job(state->abandoned);
+    Job job(state->abandoned, state->error);
     if (VTProjectMakeSnapshot(job, *state->project, snapshot, state->origin.c_str())
         != LProcessResultSuccess) {
         Finish(state, false);
@@ -115,7 +121,7 @@ void VTProjectBackgroundSave::State::Write(const std::shared_ptr<State>& state)
         bool saved = false;
         if (!state->abandoned) {
             VTProjectWriteSnapshot write { state->path, snapshot };
-            Job job(state->abandoned);
+            Job job(state->abandoned, state->error);
             saved = Process(job, write) == LProcessResultSuccess;
         }
         state->EndWriting();
@@ -138,6 +144,11 @@ VTProjectBackgroundSave::VTProjectBackgroundSave(
     // Posted, so that the callback never runs inside the constructor.
     std::shared_ptr<State> state = fState;
     LRunLoop::Post([state] { State::Encode(state); });
+}
+
+std::string VTProjectBackgroundSave::GetError() const
+{
+    return fState->error;
 }
 
 VTProjectBackgroundSave::~VTProjectBackgroundSave()

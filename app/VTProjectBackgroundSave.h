@@ -30,6 +30,10 @@ public:
     VTProjectBackgroundSave(const VTProjectBackgroundSave&) = delete;
     VTProjectBackgroundSave& operator=(const VTProjectBackgroundSave&) = delete;
 
+    // Why the save failed, in Swedish (a full disk, a refused folder), once its callback said
+    // so; "" before, and for a save that was stopped.
+    std::string GetError() const;
+
     struct State;
 
 private:

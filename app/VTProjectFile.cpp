@@ -668,6 +668,34 @@ VT_PROJECT_STREAMS(LOutputStreamByteArray, LInputStreamBuffer)
 template LProcessResult VTProjectWriteSDF(
     LProcessInterface&, LOutputStreamPieces&, VTProject&, const char*);
 
+namespace {
+
+std::string IdentityOf(const struct stat& st)
+{
+    char identity[96];
+    std::snprintf(identity, sizeof identity, "%llu:%llu:%lld:%lld.%09ld",
+        static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+        static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+        static_cast<long>(st.st_mtim.tv_nsec));
+    return identity;
+}
+
+} // namespace
+
+std::string VTProjectFileIdentity(const char* path)
+{
+    struct stat st { };
+    if (!path || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return "";
+    return IdentityOf(st);
+}
+
+bool VTProjectFileChangedOnDisk(const VTProject& project)
+{
+    const std::string now = VTProjectFileIdentity(project.GetPath());
+    return !now.empty() && now != project.fileIdentity;
+}
+
 std::string VTProjectFileStamp(const char* path)
 {
     struct stat st { };
@@ -782,6 +810,29 @@ LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job)
     return LProcessResultSuccess;
 }
 
+LProcessResult Process(LProcessInterface& process, VTProjectWriteAtOnce& job)
+{
+    LFileSave save;
+    LFileSaveProcess saving(process, save);
+    if (!job.project)
+        return Fail(process, "Det gick inte att skriva filen.");
+    if (!save.Begin(job.path.c_str()))
+        return Fail(saving, "Det gick inte att skapa filen.");
+    const LProcessResult result = VTProjectWriteSDF(
+        saving, save.GetStream(), *job.project, job.origin.empty() ? nullptr : job.origin.c_str());
+    if (result != LProcessResultSuccess) {
+        save.Discard();
+        return result;
+    }
+    if (!save.GetStream().IsGood()) {
+        save.Discard();
+        return Fail(saving, "Det gick inte att skriva filen.");
+    }
+    if (!save.Commit())
+        return Fail(saving, "Det gick inte att flytta filen.");
+    return LProcessResultSuccess;
+}
+
 LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
 {
     char file[kLPathSize];
@@ -820,6 +871,7 @@ LProcessResult Process(LProcessInterface& process, VTProjectSave& job)
     }
     if (!job.leaveProjectUnchanged) {
         job.project->SetPath(job.path);
+        job.project->fileIdentity = VTProjectFileIdentity(job.path);
         job.project->SetSaveState(VTProjectSaveStateSaved);
     }
     return LProcessResultSuccess;
@@ -845,11 +897,20 @@ LProcessResult Process(LProcessInterface& process, VTProjectLoad& job)
         // The file is read whether or not the shared lock was had.
         if (!stream.Open(job.path, 3000))
             return Fail(process, "Det gick inte att öppna filen.");
+        // The file as it was opened, whatever happens to the path while it is read.
+        struct stat opened { };
+        const std::string identity
+            = ::fstat(stream.GetDescriptor(), &opened) == 0 ? IdentityOf(opened) : "";
         result = VTProjectReadSDF(process, stream, *job.project);
-        if (result == LProcessResultSuccess)
+        if (result == LProcessResultSuccess) {
             job.project->SetPath(job.path);
+            job.project->fileIdentity = identity;
+        }
     } else if (strcasecmp(extension, ".vtx") == 0) {
         result = VTProjectLoadXML(process, *job.project, job.path);
+        // Saved under the new name, which may name a file already.
+        if (result == LProcessResultSuccess)
+            job.project->fileIdentity = VTProjectFileIdentity(job.project->GetPath());
     } else {
         return Fail(process, kNotAProject);
     }

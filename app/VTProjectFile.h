@@ -100,6 +100,17 @@ struct VTProjectWriteSnapshot {
     VTProjectSnapshot snapshot;
 };
 LProcessResult Process(LProcessInterface& process, VTProjectWriteSnapshot& job);
+// Writes the project straight into a temporary file beside the target, where the job runs, with
+// no copy of the whole file made first: what the end of the session writes, on the window's
+// thread, as fast as the disk takes it (an autosave of the project saved at origin when one is
+// given). The pictures not encoded yet are encoded here. A refusal or a full disk is told with
+// its reason.
+struct VTProjectWriteAtOnce {
+    std::string path;
+    VTProject* project = nullptr;
+    std::string origin;
+};
+LProcessResult Process(LProcessInterface& process, VTProjectWriteAtOnce& job);
 // Loads a ".vtproj" (or an older ".vtx") file into the record's project; on success the project
 // is saved. A failed load leaves the project partly filled. The pictures are read and decoded on
 // workers side by side (LParallelJobs, named kVTPictureReadersName), as many at once as there
@@ -124,6 +135,14 @@ std::string VTProjectReadAutoSaveOrigin(const char* path, std::string* stamp = n
 // Compared with an earlier stamp of the same file: it tells a file written since, on the file's
 // own clock.
 std::string VTProjectFileStamp(const char* path);
+// What tells the file at path from any other and from itself before a change: its device, inode,
+// size and modification time; "" when it is no regular file. Another program that writes the
+// file, moves another one over it or makes it anew changes it.
+std::string VTProjectFileIdentity(const char* path);
+// Whether the project's own file is no longer the one it was opened from or last saved to
+// (another program replaced or changed it): saving would overwrite that program's file. A file
+// that is gone has nothing to lose.
+bool VTProjectFileChangedOnDisk(const VTProject& project);
 // The whole file from a stream into a new, empty project (LInputStreamFile, LInputStreamBuffer):
 // the file type, the version and chunk 1 are checked.
 template <class S>

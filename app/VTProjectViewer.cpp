@@ -132,7 +132,7 @@ void VTProjectViewer::LayoutControls(int x, int y, int width, int height)
     const double s = GetBackingScaleFactor();
     const int panelWidth = std::clamp(width - int(s * kCanvasNarrowest),
         int(s * kPanelColumnNarrowest), int(s * kPanelColumnWidth));
-    const int strip = int(s * 36);
+    const int strip = int(s * 36 * TextScale()); // the tabs hold text: they grow with it
     const int canvasWidth = std::max(width - panelWidth, 1);
     MoveControlPixels(
         kVTProjectViewerCanvasId, x, y + strip, canvasWidth, std::max(height - strip, 1));
@@ -152,6 +152,7 @@ void VTProjectViewer::SetProject(VTProject* p)
         DeleteAutoSave();
     }
     autoSaveSeconds = 0;
+    autoSaveFailureTold = false;
     project = p;
     history.Reset();
     history.project = project;
@@ -676,12 +677,16 @@ void VTProjectViewer::EvProjectViewerPanelLabelLayoutCheckClicked(VTControlCheck
 
 namespace {
 
+// Going on changes the designs past undoing (the history is cleared), and to one design per
+// format it removes the duplicates with their overlays: the question opens with the keyboard on
+// "Avbryt".
 bool AskWithAlert(VTProjectViewer& viewer, const char* message)
 {
     LAlert alert(viewer.GetContentView(), message, "Samma format kryssruta");
     alert.type = 0;
     LAlertCopyField(alert.button1, "Fortsätt");
     LAlertCopyField(alert.button2, "Avbryt");
+    alert.focusButton = 2;
     return alert._Run() == 1;
 }
 

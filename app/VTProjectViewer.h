@@ -255,6 +255,11 @@ private:
     bool changedSinceAutoSave = false;
     // Set by KeepAutoSave: the autosave outlives the run.
     bool keepAutoSave = false;
+    // The observers were told that the autosaves fail; an autosave that succeeds, or another
+    // project, clears it.
+    bool autoSaveFailureTold = false;
+    // An autosave failed: the observers learn it once (see autoSaveFailureTold).
+    void AutoSaveFailed(const std::string& reason);
     bool focusNewText = false;
     bool pasting = false; // inside ClipboardPasteItems
     // Work that waits for the design to be on the screen, and the unbuilt panels, are done

@@ -15,6 +15,7 @@
 #include "lfw/gen/LUserSettings.h"
 #include "platform/ui/LModalLoop.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -50,6 +51,13 @@ std::string NameThatFits(const char* name)
         shown.resize(cut);
     }
     return shown;
+}
+
+// The file's name without its folder.
+std::string FileNameOf(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
 }
 
 } // namespace
@@ -145,10 +153,13 @@ void VTProjectViewer::AutoSave()
     changedSinceAutoSave = false;
     // The viewer owns the save: the answer never comes once it (or the save) has gone.
     auto done = [this, path](bool saved) {
+        const std::string reason = saved || !autoSaving ? "" : autoSaving->GetError();
         autoSaving.reset();
-        // A failure (a folder gone or read-only) is silent; the next autosave tries again.
+        // A failure (a full disk, a folder gone or read-only) is told once; the next autosave
+        // tries again.
         if (!saved) {
             changedSinceAutoSave = true;
+            AutoSaveFailed(reason);
             return;
         }
         AutoSaveWritten(path);
@@ -157,8 +168,19 @@ void VTProjectViewer::AutoSave()
         *project, path, std::move(done), project->GetPath());
 }
 
+void VTProjectViewer::AutoSaveFailed(const std::string& reason)
+{
+    if (autoSaveFailureTold)
+        return;
+    autoSaveFailureTold = true;
+    const std::string text
+        = reason.empty() ? "Det gick inte att spara projektet automatiskt." : reason;
+    Notify(&VTProjectViewerNotifyee::EvProjectViewerAutoSaveFailed, *this, text.c_str());
+}
+
 void VTProjectViewer::AutoSaveWritten(const std::string& path)
 {
+    autoSaveFailureTold = false;
     WrittenThisRun().insert(path);
     const std::string replaced = NamedAutoSave();
     LUserSettingSetString(kVTAutoSaveSection, kVTAutoSaveFileName, path.c_str());
@@ -199,14 +221,20 @@ void VTProjectViewer::KeepAutoSave(bool commitTyped)
         MakeAutoSavePath();
     if (autoSavePath.empty())
         return;
-    LProcessInterfaceVoid quiet;
-    VTProjectSnapshot snapshot;
-    if (VTProjectMakeSnapshot(quiet, *project, snapshot, project->GetPath())
-        != LProcessResultSuccess)
+    // Written straight into the file: the window's thread is the end's own, and no copy of the
+    // whole file is made first. A failure is said on standard error, where the end of the
+    // session leaves it: the window goes at once.
+    struct Said : LProcessInterfaceVoid {
+        std::string error;
+        void SetError(const char* text) override { error = text ? text : ""; }
+    } job;
+    VTProjectWriteAtOnce writing { autoSavePath, project, project->GetPath() };
+    if (Process(job, writing) != LProcessResultSuccess) {
+        std::fprintf(stderr, "vorantel: Projektet ”%s” sparades inte automatiskt. %s\n",
+            FileNameOf(project->GetPath()).c_str(),
+            job.error.empty() ? "Det gick inte att skriva filen." : job.error.c_str());
         return;
-    VTProjectWriteSnapshot job { autoSavePath, std::move(snapshot) };
-    if (Process(quiet, job) != LProcessResultSuccess)
-        return;
+    }
     changedSinceAutoSave = false;
     AutoSaveWritten(autoSavePath);
 }

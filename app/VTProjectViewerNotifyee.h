@@ -20,4 +20,10 @@ public:
     virtual void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate*) { }
     // An undo step was pushed, undone or redone.
     virtual void EvProjectViewerUndoRedoChanged(VTProjectViewer&) { }
+    // An autosave failed (the first of a run of failures of the open project): the work is not
+    // kept automatically. reason: why, in Swedish.
+    virtual void EvProjectViewerAutoSaveFailed(VTProjectViewer&, const char* reason)
+    {
+        (void)reason;
+    }
 };

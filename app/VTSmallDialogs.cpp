@@ -185,6 +185,18 @@ void VTDiscDimensionsDialog::InitDialog()
         SetStaticText(l.id, text);
     }
     ShowValues(values);
+    PlaceButtonRow();
+}
+
+void VTDiscDimensionsDialog::EvTextSizeChanged()
+{
+    LDialog::EvTextSizeChanged();
+    if (GetContentView())
+        PlaceButtonRow();
+}
+
+void VTDiscDimensionsDialog::PlaceButtonRow()
+{
     // The button row in the dialog's own rectangle, with "Standard" beside Help.
     const double s = GetBackingScaleFactor(), t = TextScale();
     const int rowHeight

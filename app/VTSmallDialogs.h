@@ -60,6 +60,8 @@ class VTDiscDimensionsDialog : public LDialog {
 public:
     bool Open(LView* parent, VTLabelLayoutTemplate* t);
     void InitDialog() override;
+    // The template's controls and the button row take their places at the new text size.
+    void EvTextSizeChanged() override;
     void Command(int id, int code) override;
     void EnableControls() override;
     bool CmOk() override;
@@ -73,4 +75,7 @@ public:
     VTDiscDimensions values; // in, and on acceptance out
     LDecimalInputControl outerInput, bandOuterInput, bandInnerInput, innerInput;
     int unit = 0;
+
+private:
+    void PlaceButtonRow();
 };

@@ -18,8 +18,12 @@
 // snapshot on the main thread, the pictures' bytes shared, and the worker writes it; the
 // reference writes the whole file into one array on the main thread, as saves did before, and a
 // worker writes the array. Same file (compared once).
+//
+// The autosave the end of the session writes of 200,000 texts (77 MB): straight into the file,
+// against the snapshot written out after it and against a save of the same project.
 
 #include "app/VTLabelLayoutData.h"
+#include "app/VTOverlayText.h"
 #include "app/VTProjectBackgroundSave.h"
 #include "app/VTProjectFile.h"
 #include "bench/BenchSupport.h"
@@ -31,8 +35,10 @@
 #include <glib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -397,5 +403,85 @@ BENCHMARK(BM_SaveLongestHold_WholeFileCopy)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);
+
+// A project of 200,000 small texts (a file of some 77 MB), made once.
+VTProject& TextsProject()
+{
+    static const std::unique_ptr<VTProject> project = [] {
+        auto made = std::make_unique<VTProject>(new VTLabelLayoutDataGenericCDStandard);
+        VTProjectTemplate& design = *made->templates.GetHead();
+        for (int i = 0; i < 200000; ++i) {
+            auto* text = new VTOverlayText(("R" + std::to_string(i)).c_str(),
+                LGuiFontEx(LGuiFont(12, false, false, false, "", false)));
+            text->centreX = float(i % 80) - 40;
+            text->centreY = float(i / 80 % 80) - 40;
+            text->SetDimensions(9, 4);
+            design.InsertOverlay(text, false);
+        }
+        return made;
+    }();
+    return *project;
+}
+
+// One write of the texts' project per iteration, timed whole (on the thread that runs it).
+void TimeTextsWrites(
+    benchmark::State& state, const char* side, const std::function<bool(const std::string&)>& write)
+{
+    VTProject& project = TextsProject();
+    const std::string path = Folder().Required() + "/" + side + "_texts.vtproj";
+    for (auto _ : state) {
+        (void)project;
+        if (!write(path)) {
+            state.SkipWithError("the write failed");
+            return;
+        }
+    }
+    state.counters["bytes"] = double(std::filesystem::file_size(path));
+    Keep(side, path);
+    std::remove(path.c_str());
+}
+
+// The end of the session's autosave of 200,000 texts: ours writes the project straight into the
+// file (VTProjectWriteAtOnce); the references are the snapshot written out after it (as the end's
+// autosave did) and a save of the same project as Ctrl+S runs it. The same file on all three
+// sides (compared once).
+void BM_EndAutoSaveTexts_WrittenAtOnce(benchmark::State& state)
+{
+    TimeTextsWrites(state, "texts ours", [](const std::string& path) {
+        LProcessInterfaceVoid quiet;
+        VTProjectWriteAtOnce write { path, &TextsProject(), "" };
+        return Process(quiet, write) == LProcessResultSuccess;
+    });
+    Compare(state, "texts ours", "texts snapshot");
+}
+BENCHMARK(BM_EndAutoSaveTexts_WrittenAtOnce)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_EndAutoSaveTexts_SnapshotThenWrite(benchmark::State& state)
+{
+    TimeTextsWrites(state, "texts snapshot", [](const std::string& path) {
+        LProcessInterfaceVoid quiet;
+        VTProjectSnapshot snapshot;
+        if (VTProjectMakeSnapshot(quiet, TextsProject(), snapshot) != LProcessResultSuccess)
+            return false;
+        VTProjectWriteSnapshot write { path, std::move(snapshot) };
+        return Process(quiet, write) == LProcessResultSuccess;
+    });
+    Compare(state, "texts ours", "texts snapshot");
+}
+BENCHMARK(BM_EndAutoSaveTexts_SnapshotThenWrite)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_EndAutoSaveTexts_SaveOfTheProject(benchmark::State& state)
+{
+    TimeTextsWrites(state, "texts save", [](const std::string& path) {
+        VTProjectSave save;
+        save.project = &TextsProject();
+        save.leaveProjectUnchanged = true;
+        std::snprintf(save.path, sizeof save.path, "%s", path.c_str());
+        LProcessInterfaceVoid quiet;
+        return Process(quiet, save) == LProcessResultSuccess;
+    });
+    Compare(state, "texts ours", "texts save");
+}
+BENCHMARK(BM_EndAutoSaveTexts_SaveOfTheProject)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

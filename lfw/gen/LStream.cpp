@@ -1,6 +1,7 @@
 #include "lfw/gen/LStream.h"
 
 #include "lfw/gen/LFileLock.h"
+#include "platform/system/FileRead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +38,7 @@ bool LReadFileBuffered::Open(const char* path, unsigned int lockTimeoutMs)
     Close();
     if (!path || !*path)
         return false;
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return false;
     if (lockTimeoutMs)
@@ -465,9 +466,66 @@ unsigned char* LOutputStreamByteArray::ReserveSlow(size_t n)
 
 // ---- LOutputStreamPieces -----------------------------------------------------------------------
 
-LOutputStreamPieces::LOutputStreamPieces()
-    : m_own(m_bytes)
+bool LOutputStreamPieces::NewBlock(size_t n)
 {
+    const size_t size = std::max(n, kBlockSize);
+    try {
+        if (!m_blocks.empty())
+            m_blocks.back().used = size_t(m_at - m_blocks.back().data.get());
+        std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[size]);
+        if (!data) {
+            m_failed = true;
+            return false;
+        }
+        m_at = data.get();
+        m_end = m_at + size;
+        m_blocks.push_back(Block { std::move(data), m_ownSize, 0 });
+    } catch (const std::bad_alloc&) {
+        m_failed = true;
+        return false;
+    }
+    return true;
+}
+
+size_t LOutputStreamPieces::Used(size_t block) const
+{
+    return block + 1 == m_blocks.size() ? size_t(m_at - m_blocks[block].data.get())
+                                        : m_blocks[block].used;
+}
+
+bool LOutputStreamPieces::WriteSlow(const void* data, size_t n)
+{
+    if (m_failed)
+        return false;
+    if (n > UINT64_MAX - Tell()) {
+        m_failed = true;
+        return false;
+    }
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    while (n) {
+        if (m_at == m_end && !NewBlock(n))
+            return false;
+        const size_t part = std::min(n, size_t(m_end - m_at));
+        std::memcpy(m_at, p, part);
+        m_at += part;
+        m_ownSize += part;
+        p += part;
+        n -= part;
+    }
+    return true;
+}
+
+unsigned char* LOutputStreamPieces::ReserveSlow(size_t n)
+{
+    if (m_failed || n > UINT64_MAX - Tell()) {
+        m_failed = true;
+        return nullptr;
+    }
+    if (n <= size_t(m_end - m_at) && m_at)
+        return m_at;
+    if (!NewBlock(n))
+        return nullptr;
+    return m_at;
 }
 
 bool LOutputStreamPieces::WriteShared(std::shared_ptr<const void> owner, const void* data, size_t n)
@@ -482,7 +540,7 @@ bool LOutputStreamPieces::WriteShared(std::shared_ptr<const void> owner, const v
     }
     try {
         m_shared.push_back(Shared {
-            m_own.Tell(), Tell(), std::move(owner), static_cast<const unsigned char*>(data), n });
+            m_ownSize, Tell(), std::move(owner), static_cast<const unsigned char*>(data), n });
     } catch (const std::bad_alloc&) {
         m_failed = true;
         return false;
@@ -507,23 +565,60 @@ bool LOutputStreamPieces::Patch(uint64_t offset, const void* data, size_t n)
     }
     if (after != m_shared.end() && offset + n > after->offset)
         return false;
-    return m_own.Patch(offset - sharedBefore, data, n);
+    // The own bytes there, in the block that holds them and those after it.
+    uint64_t own = offset - sharedBefore;
+    auto block = std::upper_bound(m_blocks.begin(), m_blocks.end(), own,
+        [](uint64_t o, const Block& b) { return o < b.start; });
+    if (block == m_blocks.begin())
+        return n == 0;
+    size_t index = size_t(block - m_blocks.begin()) - 1;
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    while (n && index < m_blocks.size()) {
+        const size_t at = size_t(own - m_blocks[index].start);
+        const size_t used = Used(index);
+        if (at < used) {
+            const size_t part = std::min(n, used - at);
+            std::memcpy(m_blocks[index].data.get() + at, p, part);
+            p += part;
+            n -= part;
+            own += part;
+        }
+        ++index;
+    }
+    return n == 0;
+}
+
+void LOutputStreamPieces::AddOwn(std::vector<Piece>& pieces, uint64_t from, uint64_t to) const
+{
+    auto block = std::upper_bound(m_blocks.begin(), m_blocks.end(), from,
+        [](uint64_t o, const Block& b) { return o < b.start; });
+    if (block == m_blocks.begin())
+        return;
+    for (size_t index = size_t(block - m_blocks.begin()) - 1; from < to && index < m_blocks.size();
+         ++index) {
+        const size_t at = size_t(from - m_blocks[index].start);
+        const size_t used = Used(index);
+        if (at >= used)
+            continue;
+        const size_t part = size_t(std::min<uint64_t>(to - from, used - at));
+        pieces.push_back(Piece { m_blocks[index].data.get() + at, part });
+        from += part;
+    }
 }
 
 std::vector<LOutputStreamPieces::Piece> LOutputStreamPieces::GetPieces() const
 {
     std::vector<Piece> pieces;
-    pieces.reserve(2 * m_shared.size() + 1);
-    const unsigned char* own = m_bytes.GetData();
+    pieces.reserve(2 * m_shared.size() + m_blocks.size());
     uint64_t done = 0;
     for (const Shared& shared : m_shared) {
         if (shared.ownBefore > done)
-            pieces.push_back(Piece { own + done, size_t(shared.ownBefore - done) });
+            AddOwn(pieces, done, shared.ownBefore);
         pieces.push_back(Piece { shared.data, shared.size });
         done = shared.ownBefore;
     }
-    if (m_own.Tell() > done)
-        pieces.push_back(Piece { own + done, size_t(m_own.Tell() - done) });
+    if (m_ownSize > done)
+        AddOwn(pieces, done, m_ownSize);
     return pieces;
 }
 

@@ -35,8 +35,9 @@ public:
     LReadFileBuffered& operator=(const LReadFileBuffered&) = delete;
     virtual ~LReadFileBuffered();
 
-    // Opens a file read-only (close-on-exec, non-blocking) and takes a shared lock, trying for
-    // about lockTimeoutMs (0: no lock); the file is read whether or not the lock was had. The
+    // Opens a regular file read-only (close-on-exec; platform/system/FileRead.h: a FIFO, device
+    // or folder is refused at once, never waited on) and takes a shared lock, trying for about
+    // lockTimeoutMs (0: no lock); the file is read whether or not the lock was had. The
     // descriptor belongs to this reader.
     bool Open(const char* path, unsigned int lockTimeoutMs = 0);
     // Reads from a descriptor the caller owns, from its current offset.
@@ -285,11 +286,13 @@ private:
     bool m_failed = false;
 };
 
-// Writes into memory in pieces: the bytes written are copied into a block of the stream's own,
-// and bytes handed over with WriteShared are kept by reference (their owner shared, nothing
-// copied). A document whose large parts are immutable shared buffers (a project's pictures) is so
-// written at the cost of its small parts, and written out later, on any thread, piece by piece.
-// Patch rewrites copied bytes only. A failed allocation latches a failure.
+// Writes into memory in pieces: the bytes written are copied into blocks of the stream's own
+// (of 1 MiB, or larger for a larger reservation; a block is never moved or copied, so the bytes
+// cost one copy however many there are), and bytes handed over with WriteShared are kept by
+// reference (their owner shared, nothing copied). A document whose large parts are immutable
+// shared buffers (a project's pictures) is so written at the cost of its small parts, and written
+// out later, on any thread, piece by piece. Patch rewrites copied bytes only. A failed allocation
+// latches a failure.
 class LOutputStreamPieces {
 public:
     struct Piece {
@@ -297,15 +300,34 @@ public:
         size_t size;
     };
 
-    LOutputStreamPieces();
+    LOutputStreamPieces() = default;
     LOutputStreamPieces(const LOutputStreamPieces&) = delete;
     LOutputStreamPieces& operator=(const LOutputStreamPieces&) = delete;
 
-    bool IsGood() const { return !m_failed && m_own.IsGood(); }
-    bool Write(const void* data, size_t n) { return !m_failed && m_own.Write(data, n); }
-    unsigned char* Reserve(size_t n) { return m_failed ? nullptr : m_own.Reserve(n); }
-    void Advance(size_t n) { m_own.Advance(n); }
-    uint64_t Tell() const { return m_own.Tell() + m_sharedSize; }
+    bool IsGood() const { return !m_failed; }
+    bool Write(const void* data, size_t n)
+    {
+        if (!m_failed && n <= size_t(m_end - m_at)) {
+            if (n)
+                std::memcpy(m_at, data, n);
+            m_at += n;
+            m_ownSize += n;
+            return true;
+        }
+        return WriteSlow(data, n);
+    }
+    unsigned char* Reserve(size_t n)
+    {
+        if (!m_failed && n && n <= size_t(m_end - m_at))
+            return m_at;
+        return ReserveSlow(n);
+    }
+    void Advance(size_t n)
+    {
+        m_at += n;
+        m_ownSize += n;
+    }
+    uint64_t Tell() const { return m_ownSize + m_sharedSize; }
     bool Patch(uint64_t offset, const void* data, size_t n);
     bool Flush() { return IsGood(); }
     // Takes n bytes at data by reference: the owner keeps them alive, and they must not change
@@ -316,10 +338,16 @@ public:
     std::vector<Piece> GetPieces() const;
     // The number of bytes written (own and shared).
     uint64_t GetSize() const { return Tell(); }
-    // The bytes copied into the stream's own block.
-    uint64_t GetOwnSize() const { return m_own.Tell(); }
+    // The bytes copied into the stream's own blocks.
+    uint64_t GetOwnSize() const { return m_ownSize; }
 
 private:
+    static constexpr size_t kBlockSize = size_t(1) << 20;
+    struct Block {
+        std::unique_ptr<unsigned char[]> data;
+        uint64_t start; // the own bytes written before it
+        size_t used; // its bytes in use (the last block's: see m_at)
+    };
     struct Shared {
         uint64_t ownBefore; // the own bytes written before it
         uint64_t offset; // its offset in the whole
@@ -327,8 +355,17 @@ private:
         const unsigned char* data;
         size_t size;
     };
-    LSizedArray<unsigned char> m_bytes;
-    LOutputStreamByteArray m_own;
+    bool WriteSlow(const void* data, size_t n);
+    unsigned char* ReserveSlow(size_t n);
+    // Starts a block of at least n bytes after the last one.
+    bool NewBlock(size_t n);
+    size_t Used(size_t block) const;
+    // Appends the own bytes from `from` to `to` (own offsets) to the pieces, block by block.
+    void AddOwn(std::vector<Piece>& pieces, uint64_t from, uint64_t to) const;
+    std::vector<Block> m_blocks;
+    unsigned char* m_at = nullptr; // the next free byte of the last block
+    unsigned char* m_end = nullptr; // the end of the last block
+    uint64_t m_ownSize = 0;
     std::vector<Shared> m_shared;
     uint64_t m_sharedSize = 0;
     bool m_failed = false;

@@ -9,6 +9,7 @@
 #include "lfw/mac/cocoa/LAppDelegate.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/system/FileRead.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LRunLoopWatch.h"
@@ -153,7 +154,7 @@ void LApplication::GetRefFromBundleRefTxt(char* out)
         return;
     char path[kLStringShortSize * 2];
     snprintf(path, sizeof path, "%s/resources/ref.txt", folder);
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform::system::OpenForReading(path);
     if (fd < 0)
         return;
     flocktimed(fd, LOCK_SH | LOCK_NB, 3000);

@@ -1,5 +1,6 @@
 #include "platform/system/System.h"
 
+#include "platform/system/FileRead.h"
 #include "platform/system/WorkerQueue.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
 #include <malloc.h>
 #include <pwd.h>
 #include <sched.h>
@@ -30,14 +30,12 @@ bool IsFolder(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ReadWholeFile(const std::string& path)
+// The file's bytes; "" when it cannot be read.
+std::string FileText(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    ReadWholeFile(path.c_str(), text);
+    return text;
 }
 
 // The folder part of a path ("/" for a path directly under the root).
@@ -101,7 +99,7 @@ std::string XdgUserDirectory(const char* key, const std::string& home)
     std::string config = AbsoluteEnvironment("XDG_CONFIG_HOME");
     if (config.empty())
         config = home + "/.config";
-    std::istringstream lines(ReadWholeFile(config + "/user-dirs.dirs"));
+    std::istringstream lines(FileText(config + "/user-dirs.dirs"));
     std::string line;
     std::string keyEquals = std::string(key) + "=";
     while (std::getline(lines, line)) {
@@ -267,9 +265,8 @@ uint64_t FreeMemory()
     uint64_t dataLimit = UINT64_MAX;
     if (::getrlimit(RLIMIT_DATA, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         dataLimit = static_cast<uint64_t>(limit.rlim_cur);
-    std::string status
-        = dataLimit == UINT64_MAX ? std::string() : ReadWholeFile("/proc/self/status");
-    return FreeMemoryFrom(ReadWholeFile("/proc/meminfo"), status, dataLimit);
+    std::string status = dataLimit == UINT64_MAX ? std::string() : FileText("/proc/self/status");
+    return FreeMemoryFrom(FileText("/proc/meminfo"), status, dataLimit);
 }
 
 uint64_t PhysicalMemory()
@@ -314,7 +311,7 @@ std::string OpticalDriveMountPointFrom(
         return {};
     std::string device = "/dev/sr" + std::to_string(drives[static_cast<size_t>(index)]);
 
-    std::istringstream lines(ReadWholeFile(mountsFile));
+    std::istringstream lines(FileText(mountsFile));
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream fields(line);

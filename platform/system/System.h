@@ -1,7 +1,7 @@
 // System services of the platform: where the program and its resources are, the user's folders
 // (XDG), how much memory the machine has and how much is free, giving free memory back, how many
 // processors the process may use, and where optical discs are mounted. A queue of background
-// work: WorkerQueue.h.
+// work: WorkerQueue.h. Files opened for reading, never waited on: FileRead.h.
 //
 // Resources: the folder that holds the program's run-time files (help pages, bitmaps, ...). It is
 // VT_RESOURCES_DIR when that names a folder (the tests set it), else "resources" beside the

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,6 +104,51 @@ gboolean OnAnyMap(GSignalInvocationHint*, guint n, const GValue* values, gpointe
     g_signal_connect(widget, "destroy", G_CALLBACK(OnUnmapOrDestroy), nullptr);
     LModalCounter::Enter();
     return TRUE;
+}
+
+// How many windows a window stands over by way of the windows it is transient for.
+int TransientDepth(GtkWindow* window)
+{
+    int depth = 0;
+    for (GtkWindow* w = gtk_window_get_transient_for(window); w && depth < 64;
+         w = gtk_window_get_transient_for(w))
+        ++depth;
+    return depth;
+}
+
+// Answers every modal window of GTK's own that shows, the innermost first, as its window
+// manager's close does: a dialog with "deleted", another window by closing it. Those the
+// application runs itself (RunningDialogs) are left to their own answer.
+void AnswerGtkQuestions()
+{
+    std::vector<std::pair<int, GtkWindow*>> shown;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* l = toplevels; l; l = l->next) {
+        GtkWindow* window = GTK_WINDOW(l->data);
+        auto& running = RunningDialogs();
+        if (!gtk_window_get_modal(window) || !gtk_widget_get_visible(GTK_WIDGET(window))
+            || gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL
+            || LNativeWindow::FromGtk(window)
+            || (GTK_IS_DIALOG(window)
+                && std::find(running.begin(), running.end(), GTK_DIALOG(window)) != running.end()))
+            continue;
+        shown.emplace_back(TransientDepth(window), GTK_WINDOW(g_object_ref(window)));
+    }
+    g_list_free(toplevels);
+    std::stable_sort(
+        shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (auto& [depth, window] : shown) {
+        (void)depth;
+        // Answering one may have taken another with it (destroyed with its parent).
+        if (gtk_widget_get_visible(GTK_WIDGET(window))
+            && !gtk_widget_in_destruction(GTK_WIDGET(window))) {
+            if (GTK_IS_DIALOG(window))
+                gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_DELETE_EVENT);
+            else
+                gtk_window_close(window);
+        }
+        g_object_unref(window);
+    }
 }
 
 } // namespace
@@ -233,6 +279,10 @@ int LModalLoop::StopAll(int code)
         else
             EndLevel(*it, code);
     }
+    // GTK's own questions first (a file chooser's or the print panel's "Replace?"): each runs a
+    // loop of its own inside GTK's handler of the dialog under it, which ends only once they are
+    // answered.
+    AnswerGtkQuestions();
     // Copies: answering a dialog may start or end others.
     std::vector<GtkDialog*> dialogs = RunningDialogs();
     for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it)

@@ -45,8 +45,10 @@ public:
     static bool EndSession(uintptr_t session);
     static bool IsSessionOpen(uintptr_t session);
     // Stops every loop level (their Run answers the code), closes every session, ends every
-    // wait and answers every GTK dialog run through LModalCounter with "deleted": the
-    // application is quitting. Answers how many levels there were.
+    // wait, answers every modal window of GTK's own that shows (the questions GTK asks from
+    // inside its dialogs' handlers, in loops of its own, such as "Replace?") and every GTK
+    // dialog run through LModalCounter with "deleted": the application is quitting. Answers how
+    // many levels there were.
     static int StopAll(int code);
 
     // Whether the application is inside something that must not be left under its caller's

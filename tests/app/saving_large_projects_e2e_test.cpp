@@ -143,7 +143,9 @@ std::vector<int> Canvas(const Session& s)
             canvas = r.count("canvas") ? r["canvas"] : std::vector<int>();
             return !canvas.empty();
         },
-        15000, 100);
+        // The window is written out once the project given at the start is read (a picture of
+        // hundreds of megabytes takes a while on a busy machine).
+        120000, 100);
     return canvas;
 }
 

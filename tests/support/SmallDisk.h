@@ -36,6 +36,29 @@ inline bool Mount(const std::string& folder, const char* size)
     return ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
 }
 
+// A small memory file system mounted on a new temporary folder in this process's own mount
+// namespace (its children, the program, see it too); unmounted when it goes.
+class Folder {
+public:
+    explicit Folder(const char* size)
+    {
+        mounted = ::unshare(CLONE_NEWNS) == 0
+            && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+            && ::mount("tmpfs", folder.Path().c_str(), "tmpfs", 0,
+                   (std::string("size=") + size).c_str())
+                == 0;
+    }
+    ~Folder()
+    {
+        if (mounted)
+            ::umount2(folder.Path().c_str(), MNT_DETACH);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    TemporaryFolder folder;
+    bool mounted = false;
+};
+
 // Runs fn in a child process; answers the lines it wrote to its report (none when it died).
 inline std::vector<std::string> InChild(const std::function<void(FILE* report)>& fn)
 {

@@ -3,6 +3,7 @@
 
 #include "app/VTAutoSaveFiles.h"
 #include "app/VTOptionsDialog.h"
+#include "app/VTProjectFile.h"
 #include "app/VTSmallDialogs.h"
 #include "lfw/gen/LFile.h"
 #include "lfw/gen/LUserSettings.h"
@@ -275,6 +276,8 @@ void MainDialog::EvWindowReady()
                 if (path.empty())
                     path = ProjectBareName(autosave.c_str()) + ".vtproj";
                 project->SetPath(path.c_str());
+                // The project's file as it is now is the one the work goes back to.
+                project->fileIdentity = VTProjectFileIdentity(path.c_str());
                 reopenedAutoSave = autosave;
                 if (project->GetSaveState() != VTProjectSaveStateModified)
                     project->SetSaveState(VTProjectSaveStateModified);

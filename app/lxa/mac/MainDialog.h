@@ -92,6 +92,7 @@ public:
     void EvProjectViewerContextMenuOpen(VTProjectViewer&) override;
     void EvProjectViewerLabelLayoutSelectionChanged(VTLabelLayoutTemplate* t) override;
     void EvProjectViewerUndoRedoChanged(VTProjectViewer&) override;
+    void EvProjectViewerAutoSaveFailed(VTProjectViewer&, const char* reason) override;
 
     // ---- Document commands (MainDialogDocument.cpp).
     bool CmProjectPromptUnsavedChanges();

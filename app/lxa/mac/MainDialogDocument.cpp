@@ -21,6 +21,7 @@
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/snd/LAudioCDInfoDialog.h"
 #include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
 
 #include <cmath>
 #include <cstdio>
@@ -214,6 +215,7 @@ bool MainDialog::CmNewDocument(VTLabelLayout* layout)
         delete layout;
         return false;
     }
+    const bool chosen = !layout;
     if (!layout)
         layout = _SelectLabelLayout();
     if (!layout)
@@ -228,6 +230,14 @@ bool MainDialog::CmNewDocument(VTLabelLayout* layout)
     firstTextTipPending = true;
     UpdateCaption();
     EnableControls();
+    // A layout chosen in "Välj etikettlayout" (by keys, maybe): the keyboard comes back to the
+    // window on the canvas of the new design unless a control has it, so that it is somewhere the
+    // keys act and the focus can be drawn.
+    LView* content = GetContentView();
+    LNativeWindow* window = content ? content->Window() : nullptr;
+    if (chosen && window && !window->FirstResponder())
+        if (LView* canvas = projectViewer.canvas.GetHostView())
+            canvas->MakeFocus();
     return true;
 }
 
@@ -332,6 +342,26 @@ bool MainDialog::CmProjectSave()
     if (!_HasFolder(project->GetPath()))
         return CmProjectSaveAs();
     std::string path = project->GetPath();
+    // Another program wrote the file since it was opened or saved here: it is not overwritten
+    // unasked, and the answer that comes first keeps it.
+    if (VTProjectFileChangedOnDisk(*project)) {
+        const std::string text = "Filen ”" + _FileName(path.c_str())
+            + "” har ändrats av ett annat program sedan projektet öppnades eller sparades. Vill "
+              "du ersätta den med projektet?";
+        LAlert alert(GetContentView(), text.c_str(), "Filen har ändrats");
+        alert.type = 0;
+        LAlertCopyField(alert.button1, "Behåll filen");
+        LAlertCopyField(alert.button2, "Spara som...");
+        LAlertCopyField(alert.button3, "Ersätt");
+        switch (alert.RunField()) {
+        case 2:
+            return CmProjectSaveAs();
+        case 3:
+            break;
+        default:
+            return false;
+        }
+    }
     return CmProjectSave(path.c_str());
 }
 
@@ -516,6 +546,16 @@ void MainDialog::DropPaths(const std::vector<std::string>& paths)
         return;
     }
     CmProjectLoad(projects[0].c_str(), true);
+}
+
+void MainDialog::EvProjectViewerAutoSaveFailed(VTProjectViewer&, const char* reason)
+{
+    // Told once, when no other question is open: the work is kept only if the user saves it.
+    const std::string text = std::string(reason ? reason : "")
+        + " Ändringarna sparas inte automatiskt förrän det går igen; spara projektet för att "
+          "behålla dem.";
+    RunWhenNoModal(
+        [this, text] { PopupBoxWarning(text.c_str(), "Projektet sparas inte automatiskt"); });
 }
 
 void MainDialog::RunWhenNoModal(std::function<void()> work)

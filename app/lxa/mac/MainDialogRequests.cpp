@@ -26,6 +26,7 @@
 #include "lfw/mac/LProgressDialog.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "lfw/zor/LSingleInstance.h"
+#include "platform/system/FileRead.h"
 #include "platform/ui/LModalLoop.h"
 #include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiAlert.h"
@@ -76,7 +77,7 @@ std::string _FileRefusal(const std::string& path, bool mustHaveBytes, const char
         return _Name(path) + " är ingen fil.";
     if (mustHaveBytes && st.st_size == 0)
         return "Filen " + _Name(path) + " är tom.";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = platform::system::OpenForReading(path.c_str());
     if (fd < 0)
         return "Det gick inte att läsa filen " + _Name(path) + ".";
     ::close(fd);

@@ -11,11 +11,17 @@
 #include "platform/ui/LUiSystem.h"
 #include "platform/ui/LView.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <glib.h>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +72,7 @@ int LAppDelegate::Run(int argc, char** argv)
     }
     gShared = this;
     bTerminating = false;
+    fSignalledAt = 0;
     LUiSetDisplayLostHook(DisplayLost);
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     fLoop = loop;
@@ -115,20 +122,86 @@ void LAppDelegate::terminate()
 
 namespace {
 
-// How long a signal's quitting waits for loops that StopAll cannot end (GTK's own, a print
-// panel's) before it goes on as it would outside them.
+// How long a signal's quitting waits for loops that StopAll cannot end before it goes on as it
+// would outside them.
 constexpr long long kQuitWaitLimitMs = 3000;
+// Once a signal's work is kept, how long the rest of the end may take (the windows closed, the
+// settings and the clipboard handed on) before the process ends all the same.
+constexpr int kEndAfterWorkKeptMs = 1000;
+// A signal that comes this long after the first ends the program at once: a person or a session
+// asking again, not one request delivered twice (to the process and to its group).
+constexpr long long kRepeatedSignalMs = 250;
+
+// The end of the process at a time set, on a thread of its own: whatever holds the main thread
+// then (a paint of a large page, a worker it waits for, a loop nobody answers), the process ends
+// with the status. Made once and never destroyed, so that it outlives the static destruction it
+// may have to cut short; a later time set only brings it closer.
+void EndProcessIn(int ms, int status)
+{
+    struct End {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::chrono::steady_clock::time_point at;
+        int status = 0;
+        void (*ending)() = nullptr;
+    };
+    static End* end = nullptr;
+    const auto at = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    if (end) {
+        std::lock_guard<std::mutex> lock(end->mutex);
+        if (at < end->at) {
+            end->at = at;
+            end->status = status;
+            end->changed.notify_all();
+        }
+        return;
+    }
+    auto* made = new End;
+    made->at = at;
+    made->status = status;
+    made->ending = LAppDelegateHooksGet().endingNow;
+    try {
+        std::thread([made] {
+            std::unique_lock<std::mutex> lock(made->mutex);
+            while (std::chrono::steady_clock::now() < made->at)
+                made->changed.wait_until(lock, made->at);
+            // Nothing of the user's is open: the work is on disk, and the files being written
+            // (an export's, a print's, the settings) are unnamed until they are whole.
+            if (made->ending)
+                made->ending();
+            _exit(made->status);
+        }).detach();
+        end = made;
+    } catch (const std::system_error&) {
+        // No thread: the end comes as the loops unwind.
+        delete made;
+    }
+}
 
 } // namespace
 
 void LAppDelegate::SignalArrived(void* data)
 {
     auto* self = static_cast<LAppDelegate*>(data);
-    if (self->bTerminating)
+    const long long now = LRunLoop::NowMs();
+    if (self->fSignalledAt > 0) {
+        if (now - self->fSignalledAt >= kRepeatedSignalMs)
+            EndProcessIn(0, self->fExitStatus);
         return;
+    }
+    self->fSignalledAt = now;
+    if (self->bTerminating) {
+        // The application ends already (its work closed as the user chose): whatever it still
+        // waits for, the signal ends it soon.
+        EndProcessIn(kEndAfterWorkKeptMs, self->fExitStatus);
+        return;
+    }
     // The work first: the desktop kills a program that is slow to end a few seconds after its
     // signal, and the runs below may take that long to unwind.
     self->KeepWork();
+    // From here on nothing of the user's is at stake: the end does not wait behind work (a paint,
+    // a print's or an export's worker, a dialog of GTK's that will not go).
+    EndProcessIn(kEndAfterWorkKeptMs, self->fExitStatus);
     // Inside a wait or a modal run the window must not go under the callers up the stack: those
     // runs end first (StopAll answers them all), the quitting follows once they have unwound.
     if (LModalLoop::Busy()) {

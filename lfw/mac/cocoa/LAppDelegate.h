@@ -6,8 +6,10 @@
 // loop until the application terminates, and then finishes a pending Dock step and deletes the
 // main window. SIGTERM, SIGINT and SIGHUP arrive as "quit" (the desktop session ends the
 // program: nothing is asked, the unsaved work is kept for the next start); the work is kept
-// first, before the quitting waits for anything. When the display goes away the work is kept
-// too, and the program ends at once. Main thread only.
+// first, before the quitting waits for anything, and once it is kept the rest of the end has a
+// second: then the process ends with its status whatever still holds it (a long paint, a
+// worker, a loop nobody answers). The same signal again a moment later ends it at once. When the
+// display goes away the work is kept too, and the program ends at once. Main thread only.
 #pragma once
 
 #include "platform/ui/LRunLoop.h"
@@ -45,8 +47,13 @@ struct LAppDelegateHooks {
     void (*addToDock)(const char* bundlePath) = nullptr;
     // The application is to end without asking (a signal): the unsaved work is written at once
     // where the next start offers it, before anything else of the quitting. Runs inside whatever
-    // modal run, dialog or wait is open; touches no window.
+    // modal run, dialog or wait is open; touches no window. Returns once the work is on disk:
+    // the process may end a moment later without going back to its loops.
     void (*keepWork)(LCocoaWindow& mainWindow) = nullptr;
+    // A signal's end did not come in time after the work was kept: the process ends at once,
+    // from a thread of its own, the main thread wherever it is. Marks the run as ended normally;
+    // does only what is safe on any thread at any moment.
+    void (*endingNow)() = nullptr;
     // The display is gone: the work is kept as by keepWork, then the program ends at once
     // without returning to its loop (windows can no longer be used).
     void (*displayLost)(LCocoaWindow& mainWindow) = nullptr;
@@ -102,5 +109,6 @@ private:
     uintptr_t fSignalWatches[3] = { 0, 0, 0 };
     LRunLoopTimer fQuitLater { QuitLater, this };
     long long fQuitAskedAt = 0; // when a deferred signal's quitting was first asked for (ms)
+    long long fSignalledAt = 0; // when the first signal came (ms), 0 before
     int fExitStatus = 0;
 };
