@@ -1,5 +1,6 @@
 # Every tests/**/*_test.cpp is one GoogleTest program linked with the whole framework.
 find_package(GTest REQUIRED)
+option(VT_TEST_DEBUG_INFO "Keep debug information in the test programs" OFF)
 include(GoogleTest)
 
 file(GLOB_RECURSE vt_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
@@ -34,6 +35,11 @@ foreach(src ${vt_test_sources})
     set_target_properties(${name} PROPERTIES
         CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/own-display.sh)
     target_link_libraries(${name} PRIVATE vt_test_support GTest::gtest_main GTest::gmock)
+    # The test programs are linked without the debug information of the framework they each
+    # carry whole (most of each link's time); VT_TEST_DEBUG_INFO=ON keeps it for a debugger.
+    if(NOT VT_TEST_DEBUG_INFO)
+        target_link_options(${name} PRIVATE "LINKER:--strip-debug")
+    endif()
     # The tests of the benchmark programs' helpers need Google Benchmark too.
     if(rel MATCHES "^bench/")
         find_package(benchmark REQUIRED)
@@ -42,10 +48,18 @@ foreach(src ${vt_test_sources})
     target_compile_definitions(${name} PRIVATE
         VT_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VT_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
         VT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    file(READ ${src} body)
+    # The tests of the layers below the windows run with no display (an X server's start would
+    # cost each of them a third of a second), unless they name something of the screen's.
+    set(display_env "VT_DISPLAY=set:own")
+    if(rel MATCHES "^(bench|lfw/(gen|graphics|ios|net|snd|unix)|platform/(imageio|prefs|print|system|text|tls))/"
+       AND NOT body MATCHES "gtk|Gtk|LUi|XOpenDisplay|DISPLAY|xdotool|Xvfb|E2e|Window|LMac|Screen")
+        set(display_env "VT_DISPLAY=set:none")
+    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         TEST_PREFIX "${name}."
-        PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_BINARY_DIR}/resources")
-    file(READ ${src} body)
+        PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_BINARY_DIR}/resources"
+        ENVIRONMENT_MODIFICATION "${display_env}")
     # A test file that mentions VT_WINDOW_MANAGER (in a comment will do) runs a second time on an
     # X server managed by openbox, its tests named "wm.<program>.<suite>.<test>".
     string(FIND "${body}" "VT_WINDOW_MANAGER" managed)

@@ -40,7 +40,7 @@ bus=()
 command -v dbus-run-session >/dev/null 2>&1 && bus=(dbus-run-session --)
 jobs=$(nproc 2>/dev/null || echo 2)
 cd "$BUILD_DIR"
-pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|app_command_line|app_window_resize|app_focus_after|app_requests_and_saves|app_session_end|app_signals_during_work|app_x_server_end|app_print_system|lfw_zor_|lfw_mac_|lfw_graphics_|platform_ui_|platform_print_'
+pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|app_command_line|app_window_resize|app_focus_after|app_requests_and_saves|app_session_end|app_signals_during_work|app_program_ends|app_x_server_end|app_print_system|lfw_zor_|lfw_mac_|lfw_graphics_|platform_ui_|platform_print_'
 status=0
 "${bus[@]}" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
     ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@" || status=$?

@@ -28,14 +28,20 @@ if [ "${1:-}" = "--tests" ] || [ "${1:-}" = "--bench" ]; then
         python3 openssl libxml2-utils
         fonts-liberation fonts-dejavu-extra
         openbox x11-utils
+        # A second window manager that does not fit windows to the screen itself.
+        xfwm4
+        # Two monitors on an X server of a test's own: Xorg with its dummy video driver, its
+        # outputs set side by side by xrandr.
+        xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
         xsettingsd
         # A compositing manager, for the dialogs on a display whose windows are composited.
         xcompmgr
         # A Wayland compositor for the tests of windows under Wayland (run headless).
         weston
         xfce4-clipman dbus-daemon
-        # A CUPS server of the tests' own, and its tools to make and turn queues.
-        cups-daemon cups-client cups-bsd
+        # A CUPS server of the tests' own with a raw queue (no driver or filter needed), its
+        # tools to make and turn queues, and pgrep to find and hold the server.
+        cups-daemon cups-client cups-bsd procps
     )
 fi
 # The benchmarks need what the tests need, and the palette benchmark GNOME's wallpapers.

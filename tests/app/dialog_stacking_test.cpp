@@ -52,7 +52,8 @@ bool Managed()
     return wm && std::strcmp(wm, "1") == 0;
 }
 
-// The transient parent each GTK window had when it was first mapped (shown).
+// The transient parent each GTK window had when it was first mapped (shown). A window is
+// forgotten when it goes: a later window may get its address, and its own first map counts.
 class MapRecorder {
 public:
     MapRecorder()
@@ -62,7 +63,12 @@ public:
         fSignal = g_signal_lookup("map", GTK_TYPE_WIDGET);
         fHook = g_signal_add_emission_hook(fSignal, 0, OnMap, this, nullptr);
     }
-    ~MapRecorder() { g_signal_remove_emission_hook(fSignal, fHook); }
+    ~MapRecorder()
+    {
+        g_signal_remove_emission_hook(fSignal, fHook);
+        for (const auto& [window, parent] : fParents)
+            g_object_weak_unref(G_OBJECT(window), Forget, this);
+    }
     // The window's parent at its first map; null when it had none or was never mapped.
     GtkWindow* ParentAtMap(GtkWindow* window) const
     {
@@ -76,9 +82,15 @@ private:
     {
         auto* self = static_cast<MapRecorder*>(data);
         auto* object = n > 0 ? G_OBJECT(g_value_get_object(&values[0])) : nullptr;
-        if (object && GTK_IS_WINDOW(object) && !self->fParents.count(GTK_WINDOW(object)))
+        if (object && GTK_IS_WINDOW(object) && !self->fParents.count(GTK_WINDOW(object))) {
             self->fParents[GTK_WINDOW(object)] = gtk_window_get_transient_for(GTK_WINDOW(object));
+            g_object_weak_ref(object, Forget, self);
+        }
         return TRUE;
+    }
+    static void Forget(gpointer data, GObject* gone)
+    {
+        static_cast<MapRecorder*>(data)->fParents.erase(reinterpret_cast<GtkWindow*>(gone));
     }
     guint fSignal = 0;
     gulong fHook = 0;

@@ -85,6 +85,23 @@ TEST(PicturePaint, NewSizesOfManyPicturesNeverHoldTheWindow)
         EXPECT_EQ(open.Wait(60000 * kSlowdown), 0);
         WaitProcessQuiet(program.Pid(), 60000 * kSlowdown);
     }
+    // The print preview of that project opened and closed: what a preview without pictures holds
+    // the window on this machine at this moment (the first preview also makes what every later
+    // one uses).
+    double plainPreview = 0;
+    for (int i = 0; i < 2; ++i) {
+        plainPreview = view.LongestPingWhile(
+            xid,
+            [&] {
+                KeysTo(xid, "ctrl+p");
+                WaitDialogWindow(s.rects, "Förhandsgranska", 30000 * kSlowdown);
+                WaitProcessQuiet(program.Pid(), 120000 * kSlowdown);
+            },
+            20);
+        Keys("Escape");
+        WaitFor([] { return !WindowShows("Förhandsgranska"); }, 10000, 100);
+        WaitProcessQuiet(program.Pid(), 60000 * kSlowdown);
+    }
     const double idle = view.LongestPingWhile(
         xid, [] { Sleep(2000); }, 20);
     // Drawing stand-ins costs the window a few milliseconds, making the copies there some tens of
@@ -92,56 +109,83 @@ TEST(PicturePaint, NewSizesOfManyPicturesNeverHoldTheWindow)
     // a while.
     const double bound = std::max(4 * idle, 250.0 * kSlowdown);
 
-    // From the moment the project shows until its pictures are all shown from their copies.
-    double opening = -1;
-    {
-        Program open({ path });
-        ASSERT_TRUE(WaitFor(
-            [&] { return Caption(xid) == kCaption + " - bilder.vtproj"; }, 120000 * kSlowdown, 20));
-        opening = view.LongestPingWhile(
-            xid, [&] { WaitProcessQuiet(program.Pid(), 120000 * kSlowdown); }, 20);
-        EXPECT_EQ(open.Wait(60000), 0);
-    }
-    Shot("opened", kShots);
-
-    // The print preview, where the pictures show at another size, and then larger.
-    unsigned long preview = 0;
-    const double previewing = view.LongestPingWhile(
-        xid,
-        [&] {
-            KeysTo(xid, "ctrl+p");
-            preview = WaitDialogWindow(s.rects, "Förhandsgranska", 30000 * kSlowdown);
-            WaitProcessQuiet(program.Pid(), 120000 * kSlowdown);
-        },
-        20);
-    ASSERT_NE(preview, 0u) << "no print preview";
-    Shot("preview", kShots);
-    XRect frame {};
-    ASSERT_TRUE(view.WindowRect(preview, frame));
-    // Larger by some pixels; once more by others when the first time took longer than the
-    // bound (a window that paints the pictures itself is held both times).
-    auto larger = [&](int more) {
-        return view.LongestPingWhile(
+    // From the moment the project shows until its pictures are all shown from their copies, then
+    // the print preview, where the pictures show at another size, and then larger; the preview
+    // closed again.
+    struct Steps {
+        double opening = -1, previewing = -1, resizing = -1;
+    };
+    auto measure = [&](const std::string& project, const std::string& caption, bool shots) {
+        Steps steps;
+        {
+            Program open({ project });
+            EXPECT_TRUE(WaitFor([&] { return Caption(xid) == kCaption + " - " + caption; },
+                120000 * kSlowdown, 20));
+            steps.opening = view.LongestPingWhile(
+                xid, [&] { WaitProcessQuiet(program.Pid(), 120000 * kSlowdown); }, 20);
+            EXPECT_EQ(open.Wait(60000), 0);
+        }
+        if (shots)
+            Shot("opened", kShots);
+        unsigned long preview = 0;
+        steps.previewing = view.LongestPingWhile(
             xid,
             [&] {
-                Shell("xdotool windowsize " + std::to_string(preview) + " "
-                    + std::to_string(frame.width + more) + " "
-                    + std::to_string(frame.height + more * 3 / 5) + " 2>/dev/null");
+                KeysTo(xid, "ctrl+p");
+                preview = WaitDialogWindow(s.rects, "Förhandsgranska", 30000 * kSlowdown);
                 WaitProcessQuiet(program.Pid(), 120000 * kSlowdown);
             },
             20);
+        EXPECT_NE(preview, 0u) << "no print preview";
+        if (!preview)
+            return steps;
+        if (shots)
+            Shot("preview", kShots);
+        XRect frame {};
+        EXPECT_TRUE(view.WindowRect(preview, frame));
+        steps.resizing = view.LongestPingWhile(
+            xid,
+            [&] {
+                Shell("xdotool windowsize " + std::to_string(preview) + " "
+                    + std::to_string(frame.width + 200) + " " + std::to_string(frame.height + 120)
+                    + " 2>/dev/null");
+                WaitProcessQuiet(program.Pid(), 120000 * kSlowdown);
+            },
+            20);
+        if (shots)
+            Shot("preview-larger", kShots);
+        // Back to its first size, which the next preview opens at.
+        Shell("xdotool windowsize " + std::to_string(preview) + " " + std::to_string(frame.width)
+            + " " + std::to_string(frame.height) + " 2>/dev/null");
+        WaitProcessQuiet(program.Pid(), 120000 * kSlowdown);
+        Keys("Escape");
+        WaitFor([] { return !WindowShows("Förhandsgranska"); }, 10000, 100);
+        return steps;
     };
-    double resizing = larger(200);
-    if (resizing >= bound)
-        resizing = std::min(resizing, larger(320));
-    Shot("preview-larger", kShots);
-    Keys("Escape");
-    WaitFor([] { return !WindowShows("Förhandsgranska"); }, 10000, 100);
+    Steps steps = measure(path, "bilder.vtproj", true);
+    // A machine busy with other work holds any program now and then, at a moment of its own; a
+    // window that makes the copies itself is held each time: once more with pictures at sizes
+    // not shown before (a grid of another count), the shorter answer of each step counts.
+    // Opening the preview holds the window no longer than opening it without pictures does, with
+    // a busy machine's margin.
+    const double previewBound = std::max(bound, 2 * plainPreview);
+    if (steps.opening >= bound || steps.previewing >= previewBound || steps.resizing >= bound) {
+        const std::string other = WriteProject(s.dir + "/andra.vtx", photo, count + 2);
+        const Steps again = measure(other, "andra.vtproj", false);
+        std::printf("once more: from the project shown %.0f ms, print preview %.0f ms, made "
+                    "larger %.0f ms\n",
+            again.opening, again.previewing, again.resizing);
+        steps.opening = std::min(steps.opening, again.opening);
+        steps.previewing = std::min(steps.previewing, again.previewing);
+        steps.resizing = std::min(steps.resizing, again.resizing);
+    }
+    const double opening = steps.opening, previewing = steps.previewing, resizing = steps.resizing;
 
     std::printf("%d pictures of %s: longest answer idle %.0f ms, from the project shown until "
-                "painted %.0f ms, print preview %.0f ms, preview made larger %.0f ms\n",
-        count, size.c_str(), idle, opening, previewing, resizing);
+                "painted %.0f ms, print preview %.0f ms (without pictures %.0f), preview made "
+                "larger %.0f ms\n",
+        count, size.c_str(), idle, opening, previewing, plainPreview, resizing);
     EXPECT_LT(opening, bound);
-    EXPECT_LT(previewing, bound);
+    EXPECT_LT(previewing, previewBound);
     EXPECT_LT(resizing, bound);
 }

@@ -97,6 +97,16 @@ protected:
             return false;
         s.Set("WAYLAND_DISPLAY", socket);
         s.Set("GDK_BACKEND", "wayland");
+        // Its shell's panel comes a moment after the socket; until then the work area is the
+        // whole screen, and a window placed then may stand where the panel comes.
+        if (!WaitFor(
+                [&] {
+                    return Shell("timeout 5 weston-debug scene-graph 2>/dev/null")
+                               .find("panel for output")
+                        != std::string::npos;
+                },
+                15000, 50))
+            return false;
         // The keys go to weston's window (which hands them to its focused window). Weston
         // follows the X pointer by its moves only (it learns where it is when the pointer enters
         // its window, and here the pointer is already inside): a move from the far corner to
@@ -367,6 +377,11 @@ TEST_P(WaylandWindows, FontListOpensByKeysAtTheCurrentFontWithinTheScreen)
         if (!shown)
             Shoot(std::string("fonts-none-") + key);
         ASSERT_TRUE(shown) << key << " opened no menu";
+        // The menu's surface comes before its size: the first time GTK measures every font's
+        // item, which takes seconds at a scale of 2 on a busy machine.
+        EXPECT_TRUE(
+            WaitFor([&] { return Popup(menu) && menu.width > 0 && menu.height > 0; }, 30000, 50))
+            << key << ": the menu got no size";
         // Its place once it has kept it for a moment; the current font highlighted on the screen
         // (GTK's colour of a selected item) once the menu is drawn there.
         XRect last {};

@@ -16,6 +16,12 @@
 
 namespace ownscreen {
 
+// The environment words of a run under openbox, under xfwm4, and on two monitors side by side
+// (own-display.sh).
+inline const std::string kOpenbox = "VT_WINDOW_MANAGER=1";
+inline const std::string kXfwm4 = "VT_WINDOW_MANAGER=xfwm4";
+inline const std::string kTwoMonitors = "VT_MONITORS=2";
+
 // True in the run on the screen of that size ("1024x600"): the test goes on there. Otherwise the
 // test runs there with the environment words ("GDK_SCALE=2 VT_WINDOW_MANAGER=1") and false is
 // answered.

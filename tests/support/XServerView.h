@@ -2,9 +2,9 @@
 // top-level window stands with its window manager's frame, the work area, the pixels of the
 // screen, how often a window is drawn into (the DAMAGE extension) and how soon its program
 // answers a ping (_NET_WM_PING, answered by the program's main loop); it also asks the window
-// manager to maximise or restore a window, and sends key events as another program does. Xlib
-// and libXdamage are loaded at run time (the test programs link no X library of their own); Ok()
-// is false when they or the display are missing. Header only.
+// manager to maximise, restore or close a window, and sends key events as another program does.
+// Xlib and libXdamage are loaded at run time (the test programs link no X library of their own);
+// Ok() is false when they or the display are missing. Header only.
 #pragma once
 
 #include <X11/Xatom.h>
@@ -134,6 +134,32 @@ public:
             SubstructureRedirectMask | SubstructureNotifyMask, &e);
         sync(display_, False);
         return sent;
+    }
+
+    // Asks the window manager to close the top-level window, as the close button of its title
+    // bar does; false without a window manager.
+    bool AskToClose(unsigned long window)
+    {
+        if (!HasWindowManager())
+            return false;
+        XEvent e {};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = window;
+        e.xclient.message_type = internAtom(display_, "_NET_CLOSE_WINDOW", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[1] = 2; // from a pager, as a person's click on a panel
+        const bool sent = sendEvent(display_, DefaultRootWindow(display_), False,
+            SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        sync(display_, False);
+        return sent;
+    }
+
+    // Whether the window manager offers to close the window (a close button in its title bar).
+    bool OffersClose(unsigned long window)
+    {
+        const long close = long(internAtom(display_, "_NET_WM_ACTION_CLOSE", False));
+        const std::vector<long> actions = Property(window, "_NET_WM_ALLOWED_ACTIONS", XA_ATOM);
+        return std::find(actions.begin(), actions.end(), close) != actions.end();
     }
 
     // The rectangle a person sees of a top-level window: the window itself on the screen and the

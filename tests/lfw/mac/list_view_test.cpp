@@ -168,7 +168,10 @@ TEST_F(ListViewTest, AThousandAdditionsReloadOnceAndKeepTheSelection)
     uitest::PumpUntil([&] { return list->manager()->reloadCount() > before; });
     uitest::Pump(50);
     EXPECT_EQ(list->manager()->reloadCount(), before + 1);
-    EXPECT_EQ(w.enables, enables + 1);
+    // The reload enables the controls once; the window becoming key or its focus moving on a
+    // busy display may add a few, never one for each addition.
+    EXPECT_GE(w.enables, enables + 1);
+    EXPECT_LE(w.enables, enables + 8);
     EXPECT_EQ(w.LVGetCurSel(kList), 2);
     EXPECT_EQ(w.LVGetSelCount(kList), 1);
     EXPECT_EQ(w.Count(kCmdSel), 1);
