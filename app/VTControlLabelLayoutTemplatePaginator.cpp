@@ -33,7 +33,7 @@ void VTControlLabelLayoutTemplatePaginator::DestroyDialog()
 
 void VTControlLabelLayoutTemplatePaginator::LayoutControls(int x, int y, int width, int)
 {
-    MoveControlPixels(1000, x, y, width, int(36 * GetBackingScaleFactor()));
+    MoveControlPixels(1000, x, y, width, int(36 * GetBackingScaleFactor() * TextScale()));
 }
 
 bool VTControlLabelLayoutTemplatePaginator::TemplateShowsDesign(

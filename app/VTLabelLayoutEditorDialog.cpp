@@ -51,12 +51,14 @@ const LToolBar::ToolBarItem kTools[] = {
         "Ta bort den markerade skivan eller fodralet" },
 };
 
+// A question whose yes throws work away (templates, overlays): it opens with the keyboard on no.
 int Ask(LWindow& window, const char* text, const char* caption, const char* yes, const char* no)
 {
     LAlert alert(window.GetContentView(), text, caption);
     alert.type = 0;
     LAlertCopyField(alert.button1, yes);
     LAlertCopyField(alert.button2, no);
+    alert.focusButton = 2;
     return alert._Run();
 }
 
@@ -291,7 +293,7 @@ void VTLabelLayoutEditorDialog::LayoutControls(int width, int height)
     const int column = R(460 * s * TextScale());
     const int bodyBottom = std::max(top + 1, height - band);
     fContainer.MovePixels(std::max(0, width - column), top, column, bodyBottom - top);
-    const int tabH = R(36 * s);
+    const int tabH = R(36 * s * TextScale()); // the tabs hold text: they grow with it
     const int leftW = std::max(1, width - column);
     MoveControlPixels(kTabBar, 0, top, leftW, tabH);
     MoveControlPixels(kViewer, 0, top + tabH, leftW, std::max(1, bodyBottom - top - tabH));

@@ -83,6 +83,13 @@ void VTLabelLayoutSelectDialog::EvWindowReady()
     LayoutControls();
 }
 
+void VTLabelLayoutSelectDialog::EvTextSizeChanged()
+{
+    LDialog::EvTextSizeChanged();
+    if (GetContentView())
+        LayoutControls();
+}
+
 void VTLabelLayoutSelectDialog::LayoutControls()
 {
     const double cw = CharWidthPixels(), ch = CharHeightPixels(), s = GetBackingScaleFactor();

@@ -35,6 +35,8 @@ public:
     void Command(int id, int code) override;
     void CmHelp() override;
     void EvWindowReady() override;
+    // Laid out again at the desktop's new text size.
+    void EvTextSizeChanged() override;
     void LayoutControls();
 
     void CmTemplateCreatePaperCD();

@@ -157,7 +157,7 @@ void VTStationerySelectDialog::LayoutControls(int width, int height)
     const int groupH = std::max(1, groupsBottom - top);
     MoveControlPixels(kPreviewGroup, previewX, top, previewW, groupH);
     const int insetX = R(1.75 * cw), insetTop = R(1.29 * ch), insetBottom = R(0.82 * ch);
-    const int tabH = R(36 * s);
+    const int tabH = R(36 * s * TextScale()); // the tabs hold text: they grow with it
     const int innerW = std::max(1, previewW - 2 * insetX);
     MoveControlPixels(kTabBar, previewX + insetX, top + insetTop, innerW, tabH);
     MoveControlPixels(kViewer, previewX + insetX, top + insetTop + tabH, innerW,

@@ -278,10 +278,13 @@ void LTabbedToolBarPrivate::UpdateToolBarSizes()
     if (!parent)
         return;
     const double s = Scale();
-    T = int(26 * s);
+    // The tabs' strip and the labels below the icons hold text: they grow with the desktop's
+    // text size.
+    const double t = LMacWindow::TextScale();
+    T = int(26 * s * t);
     G = int(2 * s);
     H = T - G;
-    minTabWidth = int(74 * s);
+    minTabWidth = int(74 * s * t);
     M = int(4 * s);
     B = int(32 * s + T + 1);
     iconSize = int(32 * s);

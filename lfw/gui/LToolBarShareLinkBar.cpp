@@ -58,7 +58,6 @@ void LToolBarShareLinkBar::Init(LPaintControlPrePaint& owner)
 {
     Destroy();
     pOwner = &owner;
-    dScale = owner.GetBackingScale();
     iWidth = 0;
     const int pitch = GetPitch();
     for (const ButtonRow& row : kButtons) {
@@ -200,16 +199,14 @@ void LToolBarShareLinkBar::UpdateButtonsLayout()
 {
     if (!pOwner)
         return;
-    const double scale = pOwner->GetBackingScale();
-    if (scale != dScale && dScale > 0) {
-        const double ratio = scale / dScale;
-        for (auto& b : fButtons) {
-            b->xOffset = int(b->xOffset * ratio - 0.5);
-            b->yOffset = int(b->yOffset * ratio - 0.5);
-        }
-        dScale = scale;
+    // Placed afresh at the window's character cell and scale, as when the bar was made.
+    const int pitch = GetPitch();
+    iWidth = 0;
+    for (auto& b : fButtons) {
+        iWidth += pitch;
+        b->xOffset = -iWidth;
+        b->yOffset = 0;
     }
-    iWidth = GetPitch() * int(fButtons.size());
 }
 
 void LToolBarShareLinkBar::EnableButton(int command, bool enabled)

@@ -88,5 +88,4 @@ private:
     int iHovered = -1;
     int iPressed = -1;
     std::vector<std::unique_ptr<sLinkButton>> fButtons;
-    double dScale = 1.0;
 };

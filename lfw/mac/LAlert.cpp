@@ -66,6 +66,9 @@ int LAlert::RunField()
         alert.buttons.push_back(Text(button3));
         answers[n++] = 3;
     }
+    for (int i = 0; i < n; ++i)
+        if (answers[i] == focusButton)
+            alert.focused = size_t(i);
     alert.showCheckBox = showSuppression;
     alert.checkBoxLabel = Text(suppressionLabel);
     alert.checked = suppressed;

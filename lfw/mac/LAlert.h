@@ -29,6 +29,10 @@ public:
     char button1[260] = "OK";
     char button2[260] = {};
     char button3[260] = {};
+    // The field (1, 2 or 3) of the button that has the keyboard as the alert opens, where Return
+    // then answers: the first (default) unless the first answer throws work away and another
+    // keeps it.
+    int focusButton = 1;
 };
 
 // Called as every alert is about to show (the layers above learn that the user is asked).

@@ -70,6 +70,8 @@ void LDialog::CreateFromLXA(const OpenGenData& data)
     CreateBlank(int(data.width * s), int(data.height * s), kTitledClosable);
     if (!GetContentView())
         return;
+    fTemplateWidth = data.width;
+    fTemplateHeight = data.height;
     SetCaption(data.title);
     if (LNativeWindow* w = GetNativeWindow())
         w->SetStyleMask(data.closable ? (w->StyleMask() | kLUiWindowClosable)
@@ -82,6 +84,17 @@ void LDialog::CreateFromLXA(const OpenGenData& data)
     GetClientSize(w, h);
     LayoutOkCancelHelp(0, 0, w, h);
     // Kept inside the work area (what does not show then scrolls).
+    SizeDialogPixelsMac(w, h, false);
+}
+
+void LDialog::EvTextSizeChanged()
+{
+    LMacWindow::EvTextSizeChanged();
+    if (fTemplateWidth <= 0 || !GetContentView())
+        return;
+    const double s = GetBackingScaleFactor() * TextScale();
+    const int w = int(fTemplateWidth * s), h = int(fTemplateHeight * s);
+    LayoutOkCancelHelp(0, 0, w, h);
     SizeDialogPixelsMac(w, h, false);
 }
 
@@ -299,11 +312,17 @@ bool LResizableDialog::Open(LView* parent, const char* section, int width, int h
     ch = CharHeightPixels();
     if (GetThisProperty(content)) {
         ResizableHook(*this);
+        fMinWidthChars = minWidth;
+        fMinHeightChars = minHeight;
         MinimumSizeSet(R(minWidth * cw), R(minHeight * ch));
     }
-    // A stored place stays; without one the dialog is centred.
-    char stored[260] = {};
-    bool placed = section && _LUserSettingGetString(section, "X", "", stored) && stored[0];
+    // A stored place stays while it is on the monitor of the window the dialog is opened from;
+    // without one, or on another monitor, the dialog is centred on that window's monitor.
+    LUiScreen stored, opener;
+    bool placed = StoredScreen(section, stored);
+    if (LWindow* owner = LDialogWindowOfView(parent);
+        placed && owner && owner->GetNativeWindow() && owner->GetNativeWindow()->Screen(opener))
+        placed = stored.frame.x == opener.frame.x && stored.frame.y == opener.frame.y;
     WindowSizeSettingsRestore(
         section, R(width * cw), R(height * ch), R(minWidth * cw), R(minHeight * ch), false);
     return Run(
@@ -315,6 +334,14 @@ void LResizableDialog::Close(int code)
     if (fSection && IsAlive())
         WindowSizeSettingsStore(fSection);
     LMacKeyDialog<LDialog>::Close(code);
+}
+
+void LResizableDialog::EvTextSizeChanged()
+{
+    LMacKeyDialog<LDialog>::EvTextSizeChanged();
+    if (fMinWidthChars > 0 || fMinHeightChars > 0)
+        MinimumSizeSet(
+            R(fMinWidthChars * CharWidthPixels()), R(fMinHeightChars * CharHeightPixels()));
 }
 
 void LResizableDialog::DestroyDialog()
@@ -384,25 +411,64 @@ void MeasureFlatLink(LWindow& window, int id, const LDialogMenuItem& item, int& 
 
 void LDialogMenu::InitDialog()
 {
-    float cw = CharWidthPixels(), ch = CharHeightPixels();
-    double s = GetBackingScaleFactor();
-    int M = R(2 * cw), T = R(0.94 * ch), G = R(0.59 * ch), L = R(1.23 * ch);
     SetCaption(szTitle);
     LStaticFlags wrap;
     AddStatic(101, szHeading ? szHeading : "", wrap);
-    bool subText = szSubText && *szSubText;
-    if (subText)
+    if (szSubText && *szSubText)
         AddStatic(102, szSubText, wrap);
-
     LDialogMenuHooks& hooks = LDialogMenuHooksGet();
-    std::vector<int> heights(size_t(iCount), L);
-    int W = R(50 * cw) + 2 * M;
+    int defaultLink = 200;
     for (int i = 0; i < iCount; ++i) {
         int id = 200 + i;
         if (hooks.addCommandLink)
             hooks.addCommandLink(*this, id, pItems[i].text, pItems[i].note);
         else
             AddFlatLink(*this, id, pItems[i].text, pItems[i].note);
+        if (pItems[i].id == iDefaultId)
+            defaultLink = id;
+    }
+    if (bShowAgainShown) {
+        AddCheckBox(104, szShowAgainLabel);
+        SetCheck(104, bShowAgain);
+    }
+    if (bShowCancel)
+        AddCancel(0, 0, 96, bClosable ? "Stäng" : "Avbryt");
+    if (bShowAgainShown || bShowCancel)
+        pLine = AddHLine(-1);
+    PlaceControls();
+    if (iCount > 0) {
+        _SetButtonStyleOk(defaultLink);
+        // Painted links take the focus, so that Return chooses the default one.
+        if (LView* link = GetControlHandle(defaultLink); link && link->AcceptsFocus())
+            SetFocus(defaultLink);
+    }
+    CenterDialog();
+    // A choice that may be cancelled closes from the window manager's frame as with Escape; only
+    // one that must be answered has no close box.
+    if (LNativeWindow* w = GetNativeWindow())
+        w->SetStyleMask((bClosable || bCancelAllowed)
+                ? (w->StyleMask() | kLUiWindowClosable)
+                : (w->StyleMask() & ~unsigned(kLUiWindowClosable)));
+}
+
+void LDialogMenu::EvTextSizeChanged()
+{
+    LDialog::EvTextSizeChanged();
+    if (GetContentView())
+        PlaceControls();
+}
+
+void LDialogMenu::PlaceControls()
+{
+    float cw = CharWidthPixels(), ch = CharHeightPixels();
+    double s = GetBackingScaleFactor();
+    int M = R(2 * cw), T = R(0.94 * ch), G = R(0.59 * ch), L = R(1.23 * ch);
+    const bool subText = szSubText && *szSubText;
+    LDialogMenuHooks& hooks = LDialogMenuHooksGet();
+    std::vector<int> heights(size_t(iCount), L);
+    int W = R(50 * cw) + 2 * M;
+    for (int i = 0; i < iCount; ++i) {
+        int id = 200 + i;
         int w = 0, h = 0;
         if (hooks.measureCommandLink)
             hooks.measureCommandLink(*this, id, w, h);
@@ -411,13 +477,9 @@ void LDialogMenu::InitDialog()
         heights[size_t(i)] = std::max(h, L);
         W = std::max(W, w);
     }
-    if (bShowAgainShown)
-        AddCheckBox(104, szShowAgainLabel);
     int cancelWidth = 0;
-    if (bShowCancel) {
-        AddCancel(0, 0, 96, bClosable ? "Stäng" : "Avbryt");
+    if (bShowCancel)
         cancelWidth = std::max(MeasureButtonWidthPixels(kLCmdCancel), int(96 * s));
-    }
     int row = std::min(bShowAgainShown ? MeasureCheckBoxWidthPixels(104) : 0, 300) + R(1.25 * cw)
         + (bShowCancel ? cancelWidth + R(1.25 * cw) : 0);
     W = std::min(std::max(W, row), 100000);
@@ -432,40 +494,24 @@ void LDialogMenu::InitDialog()
         MoveControlPixels(102, M, y, W, std::max(sh, L));
         y += std::max(sh, L);
     }
-    int defaultLink = 200;
     for (int i = 0; i < iCount; ++i) {
         y += G;
         MoveControlPixels(200 + i, M, y, W, heights[size_t(i)]);
         y += heights[size_t(i)];
-        if (pItems[i].id == iDefaultId)
-            defaultLink = 200 + i;
-    }
-    if (iCount > 0) {
-        _SetButtonStyleOk(defaultLink);
-        // Painted links take the focus, so that Return chooses the default one.
-        if (LView* link = GetControlHandle(defaultLink); link && link->AcceptsFocus())
-            SetFocus(defaultLink);
     }
     if (bShowAgainShown || bShowCancel) {
         y += G;
-        LView* line = AddHLine(-1);
-        MoveControlPixels(line, M, y, W, std::max(1, int(s)));
+        MoveControlPixels(pLine, M, y, W, std::max(1, int(s)));
         y += G + 1;
     }
-    if (bShowAgainShown) {
-        SetCheck(104, bShowAgain);
+    if (bShowAgainShown)
         MoveControlPixels(104, M, y, W - (bShowCancel ? cancelWidth : 0), L);
-    }
     if (bShowCancel || bShowAgainShown)
         y += L;
     int clientW = W + 2 * M, clientH = y + T;
     SizeDialogPixelsMac(clientW, clientH, false);
     if (bShowCancel)
         LayoutOkCancelHelp(0, 0, clientW, clientH);
-    CenterDialog();
-    if (LNativeWindow* w = GetNativeWindow())
-        w->SetStyleMask(bClosable ? (w->StyleMask() | kLUiWindowClosable)
-                                  : (w->StyleMask() & ~unsigned(kLUiWindowClosable)));
 }
 
 void LDialogMenu::RememberCheckBox()
@@ -495,6 +541,14 @@ void LDialogMenu::Command(int id, int code)
     LDialog::Command(id, code);
     if (LCocoaView::isStillWindowOf(content.Get(), this))
         RememberCheckBox();
+}
+
+bool LDialogMenu::EvDefaultKey()
+{
+    if (iCount <= 0)
+        return false;
+    Command(kLCmdOk, 0);
+    return true;
 }
 
 bool LDialogMenu::CmOk()

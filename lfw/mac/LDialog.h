@@ -40,8 +40,17 @@ public:
     bool IsOpen() const;
     void SetPanelFlag(bool panel) { fPanel = panel; }
 
+    // A dialog made from a template takes the size the template gives at the new text size, its
+    // controls their places in it.
+    void EvTextSizeChanged() override;
+
 protected:
     void CreateBlank(int widthPixels, int heightPixels, unsigned long style);
+
+private:
+    // The template's client size in points at the default text size (0: not from a template).
+    int fTemplateWidth = 0;
+    int fTemplateHeight = 0;
 };
 
 class LModelessDialog : public LDialog {
@@ -109,9 +118,13 @@ public:
     const char* Section() const { return fSection; }
     // Stores the size and place under the settings section.
     void DestroyDialog() override;
+    // The smallest size, in characters, takes the new character cell.
+    void EvTextSizeChanged() override;
 
 private:
     const char* fSection = nullptr;
+    int fMinWidthChars = 0;
+    int fMinHeightChars = 0;
 };
 
 struct LDialogMenuItem {
@@ -143,6 +156,8 @@ public:
     void Command(int id, int code) override;
     bool CmOk() override;
     bool CmCancel() override;
+    // Return from the check box chooses the default link.
+    bool EvDefaultKey() override;
 
     bool bCancelAllowed = true;
     bool bShowCancel = true;
@@ -150,9 +165,15 @@ public:
     bool bShowAgain = true;
     int iChosenId = -1;
 
+    // The links, texts and buttons take their places at the new text size.
+    void EvTextSizeChanged() override;
+
 private:
     void RememberCheckBox();
+    // Places the controls for the present character cell and sizes the dialog to them.
+    void PlaceControls();
 
+    LView* pLine = nullptr; // the line above the check box and button
     LView* pParent;
     const char* szTitle;
     const char* szHeading;

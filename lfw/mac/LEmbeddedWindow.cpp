@@ -43,6 +43,7 @@ void LEmbeddedWindow::InitCommonEmbedded(LWindow& parent, double widthPoints, do
         host && host->GetAssociatedValue(&kPaintBackgroundKey))
         paintBackground = false;
     view->SetOpaque(paintBackground);
+    fFontsTextScale = TextScale();
     SetCharacterMetrics(parent.CharWidthPixels(), parent.CharHeightPixels(),
         parent.CharWidthPoints(), parent.CharHeightPoints());
     view->SetFrame(LUiRect { 0, 0, widthPoints, heightPoints });

@@ -4,6 +4,7 @@
 #include "lfw/mac/LScrollView.h"
 #include "lfw/mac/cocoa/LAssociatedData.h"
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
+#include "lfw/mac/cocoa/LCocoaOutlineViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTabViewImpl.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewBase.h"
@@ -88,6 +89,7 @@ void LMacWindow::CreateCocoaWindow(
 {
     if (!LUiInit())
         return; // no display: no window
+    fFontsTextScale = TextScale();
     if (widthPixels == 0)
         widthPixels = 1;
     if (heightPixels == 0)
@@ -399,13 +401,25 @@ void LMacWindow::Command(int id, int)
         if (CmCancel())
             Close(kLCmdCancel);
         break;
-    case kLCmdOk:
-        // The focused field commits its text first.
-        if (LNativeWindow* window = ContentWindow())
+    case kLCmdOk: {
+        // The focused field commits its text first. Should the window stay open (the print
+        // panel cancelled, a value refused), the keyboard goes back where it was.
+        LUiRef<LNativeWindow> window(ContentWindow());
+        LUiRef<LView> focused(window ? window->FirstResponder() : nullptr);
+        if (window)
             window->MakeFirstResponder(nullptr);
-        if (CmOk())
+        if (CmOk()) {
             Close(kLCmdOk);
+        } else if (LCocoaView::isStillWindowOf(content.Get(), this) && window && focused
+            && !window->IsClosed() && !window->FirstResponder() && focused->Window() == window.Get()
+            && !focused->IsHiddenOrHasHiddenAncestor()
+            // A list given the keyboard without a row under its cursor selects its first row
+            // (GTK's way): it is left without the keyboard rather than given a selection.
+            && !dynamic_cast<LCocoaOutlineViewImpl*>(focused.Get())) {
+            window->MakeFirstResponder(focused.Get());
+        }
         break;
+    }
     case kLCmdWindowReady:
         EvWindowReady();
         if (LCocoaView::isStillWindowOf(content.Get(), this) && fRealWindow)
@@ -549,7 +563,8 @@ void LMacWindow::CenterDialog()
     LUiScreen screen;
     LUiRect visible;
     double scale = 1;
-    if (window->Screen(screen)) {
+    // On the monitor of the window it belongs to (a dialog's opener, else the main window).
+    if (window->OwnerScreen(screen) || window->Screen(screen)) {
         visible = screen.visibleFrame;
         scale = screen.scale;
     }
@@ -572,8 +587,8 @@ void LMacWindow::CenterToParent()
     double y = pf.y + pf.height / 2 - frame.height / 2;
     LUiScreen screen;
     double scale = 1;
-    if (window->Screen(screen)) {
-        // Kept inside the visible part of the screen.
+    if (parentWindow->Screen(screen)) {
+        // Kept inside the visible part of the parent's monitor.
         const LUiRect& v = screen.visibleFrame;
         scale = screen.scale;
         x = v.x < x ? std::min(x, v.x + v.width - frame.width) : v.x;

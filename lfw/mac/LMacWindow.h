@@ -21,6 +21,7 @@ class LCocoaListViewImpl;
 class LCocoaTreeViewImpl;
 class LCocoaTreeNode;
 struct LListFlags;
+struct LUiScreen;
 struct LTreeFlags;
 struct LVColDynamicGlobal;
 class LPopupMenu;
@@ -237,8 +238,12 @@ public:
     // never below 1. Such sizes grow by it, so that their texts stay whole at a larger font.
     static double TextScale();
     // The controls a template's generator placed at its rectangles (points) grow with the text
-    // (TextScale): their places and sizes are multiplied by it.
+    // (TextScale): their places and sizes are multiplied by it. Their rectangles are kept, so
+    // that they take their places again at another text size.
     void ScaleTemplateControls();
+    // The desktop's text size changed: the template's controls take their places at the new
+    // size, and the controls' own fonts grow or shrink with the text.
+    void EvTextSizeChanged() override;
     static void ConvertFromCocoaPoint(LView* view, LUiPoint p, int& x, int& y);
     // A client pixel position as a screen point (points).
     LUiPoint ConvertToCocoaPointScreen(int x, int y);
@@ -251,6 +256,9 @@ public:
     static int GetTitlebarHeightPixels(LView* contentView);
     void WindowSizeSettingsRestore(const char* key, int defaultWidth, int defaultHeight,
         int minWidth, int minHeight, bool defaultMaximized);
+    // The monitor the window stored under the key stood on (the nearest one when that monitor
+    // is gone); false when no place is stored.
+    bool StoredScreen(const char* key, LUiScreen& screen);
 
     // --- Controls by id (the view's tag).
     static LView* GetControlHandle(LView* contentView, int id);
@@ -483,6 +491,8 @@ protected:
     int fCentringDone = 0;
     bool fModalRunning = false;
     bool fLayout = true;
+    // The text scale the controls' fonts were last made for (0: not yet known).
+    double fFontsTextScale = 0;
 
 private:
     void _WriteTestControlRectangles();
@@ -498,6 +508,10 @@ private:
     // The ids of the button row LayoutOkCancelHelp placed last, and its height from the window's
     // bottom (pixels).
     std::vector<int> fButtonRow;
+    // The controls a template placed, with their rectangles at the default text size (points).
+    std::vector<std::pair<LUiRef<LView>, LUiRect>> fTemplateFrames;
+    // Places the template's controls at the text scale.
+    void PlaceTemplateControls(double t);
     int fButtonBandPixels = 0;
     bool fScrollsToFit = false; // the controls scroll in a window too small for them
     LView* EmbeddedTarget() const;

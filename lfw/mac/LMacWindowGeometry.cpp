@@ -4,6 +4,7 @@
 
 #include "lfw/gen/LString.h"
 #include "lfw/gen/LUserSettings.h"
+#include "lfw/mac/cocoa/LCocoaControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaTooltipImpl.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 #include "platform/ui/LNativeWindow.h"
@@ -271,18 +272,51 @@ double LMacWindow::TextScale()
 
 void LMacWindow::ScaleTemplateControls()
 {
-    const double t = TextScale();
     LView* content = GetContentView();
-    if (t <= 1 || !content)
+    if (!content)
+        return;
+    fTemplateFrames.clear();
+    for (LView* control : content->Subviews())
+        fTemplateFrames.emplace_back(control, control->Frame());
+    fFontsTextScale = TextScale();
+    PlaceTemplateControls(fFontsTextScale);
+}
+
+void LMacWindow::PlaceTemplateControls(double t)
+{
+    if (t <= 0)
         return;
     // Edges on whole device pixels, as the template's own rectangles are.
     const double s = GetBackingScaleFactor();
     auto a = [s](double v) { return std::round(v * s) / s; };
-    for (LView* control : content->Subviews()) {
-        const LUiRect f = control->Frame();
+    for (const auto& [control, f] : fTemplateFrames) {
         const double x = a(f.x * t), y = a(f.y * t);
         control->SetFrame(
             LUiRect { x, y, a((f.x + f.width) * t) - x, a((f.y + f.height) * t) - y });
+    }
+}
+
+void LMacWindow::EvTextSizeChanged()
+{
+    const double t = TextScale();
+    if (!fTemplateFrames.empty())
+        PlaceTemplateControls(t);
+    // A control's own font was sized from the text size of its time (a smaller or larger one of
+    // the system font): it follows the new one.
+    const double ratio = fFontsTextScale > 0 ? t / fFontsTextScale : 1;
+    fFontsTextScale = t;
+    LView* content = GetContentView();
+    if (!content)
+        return;
+    std::vector<LUiRef<LView>> views { content };
+    for (size_t i = 0; i < views.size(); ++i) {
+        const std::vector<LView*> children = views[i]->Subviews();
+        for (LView* child : children)
+            // A pane's controls are its own: it is told of the change itself.
+            if (!GetThisProperty(child))
+                views.emplace_back(child);
+        if (auto* control = dynamic_cast<LCocoaControlImpl*>(views[i].Get()))
+            control->textSizeChanged(ratio);
     }
 }
 
@@ -338,25 +372,36 @@ void LMacWindow::_GetControlAbsoluteScreenPositionPixels(LView* control, int& x,
 
 // --- size persistence ----------------------------------------------------------------------------
 
+bool LMacWindow::StoredScreen(const char* key, LUiScreen& screen)
+{
+    char stored[260] = {};
+    if (!key || !_LUserSettingGetString(key, "X", "", stored) || !stored[0]
+        || !_LUserSettingGetString(key, "Y", "", stored) || !stored[0])
+        return false;
+    // The monitor that holds the point just inside the stored corner (backing pixels), else the
+    // nearest one.
+    const double s = GetBackingScaleFactor();
+    return LUiScreenAtPoint(
+        SettingInt(key, "X", 0) / s + 1, SettingInt(key, "Y", 0) / s + 1, screen);
+}
+
 void LMacWindow::WindowSizeSettingsStore(const char* key)
 {
     LView* content = GetContentView();
     if (!key || !ViewInSuperview(content) || fClosed)
         return;
-    char value[32];
-    auto put = [&](const char* name, int v) {
-        snprintf(value, sizeof value, "%d", v);
-        LUserSettingSetString(key, name, value);
-    };
     bool zoomed = fWindow && (fWindow->StyleMask() & kLUiWindowResizable) && fWindow->IsZoomed();
-    LUserSettingSetString(key, "Maximized", zoomed ? "1" : "0");
     int x = 0, y = 0, w = 0, h = 0;
     GetWindowPosition(x, y);
-    put("X", x);
-    put("Y", y);
     GetClientSizeMinusToolbarMinusStatusBar(w, h);
-    put("Width", w);
-    put("Height", h);
+    // One write for the five: each write of the settings file waits for the disk.
+    char text[4][32];
+    const int numbers[4] = { x, y, w, h };
+    for (int i = 0; i < 4; ++i)
+        snprintf(text[i], sizeof text[i], "%d", numbers[i]);
+    const char* const names[] = { "Maximized", "X", "Y", "Width", "Height" };
+    const char* const values[] = { zoomed ? "1" : "0", text[0], text[1], text[2], text[3] };
+    LUserSettingSetStrings(key, names, values, 5);
 }
 
 void LMacWindow::WindowSizeSettingsRestore(const char* key, int defaultWidth, int defaultHeight,
@@ -365,10 +410,11 @@ void LMacWindow::WindowSizeSettingsRestore(const char* key, int defaultWidth, in
     LView* content = GetContentView();
     if (!key || !ViewInSuperview(content) || fClosed)
         return;
-    // The visible part of the window's screen in backing pixels.
+    // The visible part in backing pixels of the monitor the window was on, while that monitor
+    // is there (else of the window's own).
     LUiScreen screen;
     int vx = 0, vy = 0, vw = 0, vh = 0;
-    if (ScreenOf(fRealWindow ? fWindow : content->Window(), screen)) {
+    if (StoredScreen(key, screen) || ScreenOf(fRealWindow ? fWindow : content->Window(), screen)) {
         double s = GetBackingScaleFactor();
         vx = int(screen.visibleFrame.x * s);
         vy = int(screen.visibleFrame.y * s);
@@ -385,15 +431,22 @@ void LMacWindow::WindowSizeSettingsRestore(const char* key, int defaultWidth, in
     char maximized[260] = {};
     _LUserSettingGetString(key, "Maximized", "", maximized);
     bool zoom = maximized[0] ? maximized[0] != '0' : defaultMaximized;
+    // Kept inside the visible area, the title bar included: a window is never restored above
+    // the work area's top or below its bottom. A maximised window is placed there first, so that
+    // it is maximised on that monitor.
+    int x = SettingInt(key, "X", 200);
+    int y = SettingInt(key, "Y", 200);
     if (zoom) {
+        // Moved only when it stands on another monitor than the stored one.
+        LUiScreen now;
+        if (vw > 0 && StoredScreen(key, screen)
+            && !(ScreenOf(fRealWindow ? fWindow : content->Window(), now)
+                && now.frame.x == screen.frame.x && now.frame.y == screen.frame.y))
+            MoveWindowPixels(vx, vy);
         if (fWindow && !fWindow->IsZoomed())
             fWindow->Zoom();
         return;
     }
-    // Kept inside the visible area, the title bar included: a window is never restored above
-    // the work area's top or below its bottom.
-    int x = SettingInt(key, "X", 200);
-    int y = SettingInt(key, "Y", 200);
     int frameHeight = total + GetTitlebarHeightPixels(content);
     int right = int(std::max<long long>(vx, (long long)vx + vw - width));
     int bottom = int(std::max<long long>(vy, (long long)vy + vh - frameHeight));

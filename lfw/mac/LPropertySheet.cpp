@@ -18,12 +18,6 @@ int R(double v)
 
 constexpr unsigned long kTitledClosable = kLUiWindowTitled | kLUiWindowClosable;
 
-void RemoveCloseBox(LWindow& window)
-{
-    if (LNativeWindow* w = window.GetNativeWindow())
-        w->SetStyleMask(w->StyleMask() & ~unsigned(kLUiWindowClosable));
-}
-
 } // namespace
 
 // --- property pages ------------------------------------------------------------------------------
@@ -96,7 +90,7 @@ bool LPropertySheet::Open(LView* parent, const char* title, unsigned long startP
 
 void LPropertySheet::InitDialog()
 {
-    RemoveCloseBox(*this);
+    // The sheet keeps its close box: the window manager's close acts as Cancel (and Escape) do.
     SetCaption(szTitle);
     if (pTabView->Superview() != GetContentView())
         GetContentView()->AddSubview(pTabView);
@@ -121,6 +115,13 @@ void LPropertySheet::ResizeAndRelayout(LPropertyPage& page)
     LayoutOkCancelHelp(0, 0, W, H);
     SizeDialogPixelsMac(W, H, true);
     ControlsLaidOut();
+}
+
+void LPropertySheet::EvTextSizeChanged()
+{
+    LDialog::EvTextSizeChanged();
+    if (LPropertyPage* page = CurrentPage(); page && GetContentView())
+        ResizeAndRelayout(*page);
 }
 
 void LPropertySheet::ClosePage(int code)

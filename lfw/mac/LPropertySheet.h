@@ -44,6 +44,8 @@ public:
     bool CmOk() override;
     void CmHelp() override;
     void EnableControls() override;
+    // The sheet is sized and laid out again for its page at the new text size.
+    void EvTextSizeChanged() override;
     void DestroyDialog() override;
 
     LPropertyTabViewImpl* GetTabView() const { return pTabView; }

@@ -891,6 +891,12 @@ void LMainWindowInstallApplicationHooks(LCocoaWindow* (*createMainWindow)())
         if (auto* main = dynamic_cast<LMainWindow*>(&window))
             main->EvKeepWork(false);
     };
+    hooks.endingNow = [] {
+        // The program did not fail: the next start asks nothing about this run's end. Only the
+        // run-lock file goes (its descriptor is the main thread's, and the end closes it).
+        if (const char* path = gLHangDetector.GetPath(); path[0])
+            unlink(path);
+    };
     hooks.displayLost = [](LCocoaWindow& window) {
         if (auto* main = dynamic_cast<LMainWindow*>(&window))
             main->EvKeepWork(true);

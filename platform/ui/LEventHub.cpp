@@ -43,6 +43,8 @@ struct KeyStamp {
     bool repeat = false;
     bool valid = false;
 } gLastPress;
+// Whether the user works with the keys: the last press was a key's, not a button's.
+bool gKeysUsed = false;
 
 void TrackKeys(const GdkEvent* event)
 {
@@ -51,10 +53,14 @@ void TrackKeys(const GdkEvent* event)
         const GdkEventKey& k = event->key;
         bool repeat = !gHeldKeys.insert(k.hardware_keycode).second;
         gLastPress = KeyStamp { k.time, k.hardware_keycode, repeat, true };
+        gKeysUsed = true;
         break;
     }
     case GDK_KEY_RELEASE:
         gHeldKeys.erase(event->key.hardware_keycode);
+        break;
+    case GDK_BUTTON_PRESS:
+        gKeysUsed = false;
         break;
     case GDK_FOCUS_CHANGE:
         // A window that loses the keyboard hears no more releases; nor does one that went away
@@ -65,6 +71,25 @@ void TrackKeys(const GdkEvent* event)
     default:
         break;
     }
+}
+
+// A window that gets the keyboard while the user works with the keys (a dialog above it closed
+// by a key, GTK's print panel cancelled with Escape) shows its focus at once, as it does once a
+// key reaches it: the keys go on where it is drawn.
+void ShowFocusWhereKeysGo(const GdkEvent* event)
+{
+    if (event->type != GDK_FOCUS_CHANGE || !event->focus_change.in || !gKeysUsed
+        || !event->any.window)
+        return;
+    gpointer owner = nullptr;
+    gdk_window_get_user_data(event->any.window, &owner);
+    GtkWidget* top
+        = owner && GTK_IS_WIDGET(owner) ? gtk_widget_get_toplevel(GTK_WIDGET(owner)) : nullptr;
+    GtkPolicyType policy = GTK_POLICY_AUTOMATIC;
+    if (top && GTK_IS_WINDOW(top))
+        g_object_get(gtk_widget_get_settings(top), "gtk-visible-focus", &policy, nullptr);
+    if (top && GTK_IS_WINDOW(top) && policy != GTK_POLICY_NEVER)
+        gtk_window_set_focus_visible(GTK_WINDOW(top), TRUE);
 }
 
 #ifdef GDK_WINDOWING_X11
@@ -251,4 +276,5 @@ void LEventHub::Dispatch(GdkEvent* event)
             return;
     }
     gtk_main_do_event(event);
+    ShowFocusWhereKeysGo(event);
 }

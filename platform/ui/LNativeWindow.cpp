@@ -162,27 +162,7 @@ struct LNativeWindowGlue {
             return;
         // The display holds the smallest size in device pixels: it is told again at the new
         // scale, as large as the work area now holds.
-        w->fToldMinSize = LUiSize { -1, -1 };
-        w->UpdateMinSizeLimit();
-        w->ApplyMinSize();
-        // The window keeps its size in points: at a larger scale it may now stand out of the
-        // work area. It is fitted once the display has given it its new size (until the change
-        // has been handled whole, what the display tells of it is of the old size); then it is
-        // painted whole once more at that size, whatever its views asked to be painted while
-        // the change was handled.
-        w->Retain();
-        g_idle_add(
-            [](gpointer data) -> gboolean {
-                auto* window = static_cast<LNativeWindow*>(data);
-                if (!window->IsClosed()) {
-                    if (window->fStyle & kLUiWindowTitled)
-                        window->FitToWorkArea();
-                    window->SetNeedsDisplay();
-                }
-                window->Release();
-                return G_SOURCE_REMOVE;
-            },
-            w);
+        w->RefitAfterChange();
         if (d && w->fWindow)
             d->WindowDidChangeScale(*w);
     }
@@ -487,6 +467,60 @@ LNativeWindow* LNativeWindow::KeyWindow()
     return found;
 }
 
+void LNativeWindow::RefitAfterChange()
+{
+    fToldMinSize = LUiSize { -1, -1 };
+    UpdateMinSizeLimit();
+    ApplyMinSize();
+    // The window keeps its size in points: at a larger scale or text it may now stand out of the
+    // work area. It is fitted once the display has given it its new size (until the change has
+    // been handled whole, what the display tells of it is of the old size); then it is painted
+    // whole once more at that size, whatever its views asked to be painted while the change was
+    // handled.
+    Retain();
+    g_idle_add(
+        [](gpointer data) -> gboolean {
+            auto* window = static_cast<LNativeWindow*>(data);
+            if (!window->IsClosed()) {
+                if (window->fStyle & kLUiWindowTitled)
+                    window->FitToWorkArea();
+                window->SetNeedsDisplay();
+            }
+            window->Release();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
+void LNativeWindow::TellTextSizeChanged()
+{
+    if (!LUiIsAvailable())
+        return;
+    // Held while told: a window laid out again may close others.
+    std::vector<LUiRef<LNativeWindow>> windows;
+    GList* list = gtk_window_list_toplevels();
+    for (GList* l = list; l; l = l->next)
+        if (LNativeWindow* w = FromGtk(GTK_WINDOW(l->data)))
+            windows.emplace_back(w);
+    g_list_free(list);
+    // GTK styles and measures its controls at the new size at its next frame: it does so now,
+    // so that the windows are laid out with the controls' new sizes (a window manager may hold
+    // the frames back).
+    for (const LUiRef<LNativeWindow>& w : windows)
+        if (GdkWindow* gw = w->fWindow ? gtk_widget_get_window(GTK_WIDGET(w->fWindow)) : nullptr)
+            if (GdkFrameClock* clock = gdk_window_get_frame_clock(gw))
+                g_signal_emit_by_name(clock, "layout");
+    for (const LUiRef<LNativeWindow>& w : windows) {
+        if (w->IsClosed() || !w->fWindow)
+            continue;
+        LUiRef<LNativeWindowDelegate> d(w->Delegate());
+        // The smallest size the delegate gives at the new text size is told to the display.
+        w->RefitAfterChange();
+        if (d)
+            d->WindowDidChangeTextSize(*w.Get());
+    }
+}
+
 LNativeWindow* LNativeWindow::MainWindow()
 {
     return gMainWindow;
@@ -733,6 +767,7 @@ void LNativeWindow::SetFrame(const LUiRect& frame)
     int x = int(floor(frame.x + 0.5)), y = int(floor(frame.y + 0.5));
     // Where the window stands is the display's to tell again once it has moved.
     fPositionCurrent = false;
+    fMovedByProgram = true;
     gtk_window_move(fWindow, x, y);
     fLastFrame.x = x;
     fLastFrame.y = y;
@@ -767,7 +802,11 @@ bool LNativeWindow::Screen(LUiScreen& screen) const
 {
     if (!LUiIsAvailable())
         return false;
-    GdkWindow* gw = fWindow ? gtk_widget_get_window(GTK_WIDGET(fWindow)) : nullptr;
+    // Where it shows; before that, where the program put it, and before that, where the window
+    // it belongs to shows.
+    GtkWidget* widget = fWindow ? GTK_WIDGET(fWindow) : nullptr;
+    GdkWindow* gw
+        = widget && gtk_widget_get_mapped(widget) ? gtk_widget_get_window(widget) : nullptr;
     if (gw) {
         if (GdkMonitor* m = gdk_display_get_monitor_at_window(gdk_display_get_default(), gw)) {
             GdkRectangle r;
@@ -775,8 +814,20 @@ bool LNativeWindow::Screen(LUiScreen& screen) const
             return LUiScreenAtPoint(r.x + r.width / 2.0, r.y + r.height / 2.0, screen);
         }
     }
+    if (!fMovedByProgram && !fPlaced && OwnerScreen(screen))
+        return true;
     LUiRect f = Frame();
     return LUiScreenAtPoint(f.x + f.width / 2, f.y + f.height / 2, screen);
+}
+
+bool LNativeWindow::OwnerScreen(LUiScreen& screen) const
+{
+    const LNativeWindow* owner = fParent;
+    if (!owner && gMainWindow != this)
+        owner = gMainWindow;
+    if (!owner || owner->IsClosed() || !gtk_widget_get_mapped(GTK_WIDGET(owner->fWindow)))
+        return false;
+    return owner->Screen(screen);
 }
 
 namespace {
@@ -1122,24 +1173,22 @@ void LNativeWindow::SetLevel(LUiWindowLevel level)
     fLevel = level;
     if (!fWindow)
         return;
-    switch (level) {
-    case LUiWindowLevel::Normal:
-        gtk_window_set_keep_above(fWindow, FALSE);
-        break;
-    case LUiWindowLevel::Floating:
-        gtk_window_set_keep_above(fWindow, TRUE);
-        break;
-    case LUiWindowLevel::ModalPanel:
-        gtk_window_set_keep_above(fWindow, TRUE);
-        if (!gtk_widget_get_realized(GTK_WIDGET(fWindow)))
-            gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_DIALOG);
-        break;
-    case LUiWindowLevel::PopUp:
-        gtk_window_set_keep_above(fWindow, TRUE);
-        if (!gtk_widget_get_realized(GTK_WIDGET(fWindow)))
-            gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
-        break;
-    }
+    // A level above the normal one keeps the window above the program's own windows only: it
+    // belongs to its parent (a dialog is made one by its run), else to the main window, and the
+    // window manager keeps it above that window. Another program made active comes above it, as
+    // above every window of the program.
+    bool ownsMain = false;
+    for (const LNativeWindow* w = gMainWindow; w && !ownsMain; w = w->fParent)
+        ownsMain = w == this;
+    if (level != LUiWindowLevel::Normal && !fParent && gMainWindow && !ownsMain
+        && !gMainWindow->IsClosed())
+        gMainWindow->AddChildWindow(this);
+    if (gtk_widget_get_realized(GTK_WIDGET(fWindow)))
+        return;
+    if (level == LUiWindowLevel::ModalPanel)
+        gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_DIALOG);
+    else if (level == LUiWindowLevel::PopUp)
+        gtk_window_set_type_hint(fWindow, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
 }
 
 void LNativeWindow::SetModal(bool modal)
@@ -1305,6 +1354,8 @@ void LNativeWindow::SetTitlebarView(LView* view)
         }
         fHeaderBar = gtk_header_bar_new();
         gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(fHeaderBar), TRUE);
+        // No room kept for a subtitle, as in GTK's own title bars: a window shows none.
+        gtk_header_bar_set_has_subtitle(GTK_HEADER_BAR(fHeaderBar), FALSE);
         gtk_window_set_titlebar(fWindow, fHeaderBar);
         gtk_widget_show(fHeaderBar);
         if (visible)

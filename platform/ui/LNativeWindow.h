@@ -53,6 +53,8 @@ public:
     // The window was maximised; answering false takes the maximising back.
     virtual bool WindowShouldZoom(LNativeWindow&) { return true; }
     virtual void WindowDidChangeScale(LNativeWindow&) { }
+    // The desktop's text size changed (LUiSystemFontSize and LUiTextScale answer the new one).
+    virtual void WindowDidChangeTextSize(LNativeWindow&) { }
     // Escape reached the window without a control taking it; true when handled.
     virtual bool WindowCancel(LNativeWindow&) { return false; }
     // A key press, before GTK's own handling (accelerators, then the focused widget): the key
@@ -120,8 +122,12 @@ public:
     static LUiRect FittedFrame(
         const LUiRect& frame, const LUiEdges& edges, const LUiRect& workArea, bool resizable);
     double BackingScale() const;
-    // The monitor that shows most of the window (the main screen before it is placed).
+    // The monitor that shows most of the window; before it shows, the one the program placed it
+    // on, and before it is placed, its owner's (OwnerScreen), else the main screen.
     bool Screen(LUiScreen& screen) const;
+    // The monitor of the window this one belongs to: its parent's (AddChildWindow), else the
+    // main window's; false when there is none that shows.
+    bool OwnerScreen(LUiScreen& screen) const;
     // What stands around Frame() on the screen: the title bar and borders GTK draws around a
     // window with a header bar, and, once the window is mapped, a window manager's frame (a
     // shadow that a compositing manager shows see-through is left out). Realises the window.
@@ -152,6 +158,8 @@ public:
     void Zoom();
     bool IsZoomed() const;
 
+    // A level above the normal one keeps the window above the program's other windows (its
+    // parent's, else the main window's), never above other programs'.
     void SetLevel(LUiWindowLevel level);
     LUiWindowLevel Level() const { return fLevel; }
     void SetModal(bool modal);
@@ -159,7 +167,8 @@ public:
     // Whether the window may take the keyboard focus.
     void SetAcceptsFocus(bool accepts);
 
-    // Child windows stay above their parent (GTK's transient windows).
+    // Child windows stay above their parent (GTK's transient windows), not above the windows of
+    // other programs.
     void AddChildWindow(LNativeWindow* child);
     void RemoveChildWindow(LNativeWindow* child);
     const std::vector<LNativeWindow*>& ChildWindows() const { return fChildren; }
@@ -203,6 +212,9 @@ public:
 
     // The window of the application that has the keyboard focus; null when none.
     static LNativeWindow* KeyWindow();
+    // Tells every window's delegate that the desktop's text size changed (the layer calls it
+    // when the desktop's settings change).
+    static void TellTextSizeChanged();
     // The application's main window: the last window that became key and may be the main one
     // (CanBecomeMainWindow); it stays main while a panel is key, and stops being main when it
     // is ordered out or closed. Null when none.
@@ -235,6 +247,9 @@ private:
     void ApplyMinSize();
     // Takes the largest window the work area holds afresh.
     void UpdateMinSizeLimit();
+    // After a change of scale or text size: the smallest size told to the display again, the
+    // window fitted to its work area and painted whole once it has its new size.
+    void RefitAfterChange();
     // What will stand around the window once it shows (see LargestContentSize); realises
     // nothing.
     LUiEdges ExpectedEdges();
@@ -276,6 +291,7 @@ private:
     bool fWantsFocus = false;
     bool fToolbarShown = true;
     bool fPlaced = false;
+    bool fMovedByProgram = false; // SetFrame gave it a place
     // fLastFrame's place is the window's own while the map handler runs.
     bool fPositionCurrent = false;
     bool fIconified = false;

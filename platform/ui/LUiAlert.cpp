@@ -215,12 +215,19 @@ void WriteTestButtonRectangles(GtkWidget* dialog)
 
 int LUiRunAlert(LUiAlert& alert)
 {
-    GtkWindow* parent = alert.parent && !alert.parent->IsClosed() ? alert.parent->Gtk() : nullptr;
+    // An alert belongs to a window of the program, which the window manager keeps it above (and
+    // not above other programs): the one it was asked over, else the window the user works in.
+    LNativeWindow* owner = alert.parent && !alert.parent->IsClosed() ? alert.parent : nullptr;
+    for (LNativeWindow* w :
+        { LModalLoop::ModalWindow(), LNativeWindow::KeyWindow(), LNativeWindow::MainWindow() })
+        if (!owner && w && !w->IsClosed() && w->IsVisible())
+            owner = w;
+    GtkWindow* parent = owner ? owner->Gtk() : nullptr;
     GtkWidget* dialog = gtk_message_dialog_new(parent,
         GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), TypeOf(alert.style),
         GTK_BUTTONS_NONE, "%s", alert.headline.c_str());
     g_object_ref_sink(dialog);
-    const LUiRect work = WorkArea(parent ? alert.parent : nullptr);
+    const LUiRect work = WorkArea(owner);
     GtkWidget* scroll = nullptr;
     if (alert.message.size() > kLongMessage)
         scroll = AddLongMessage(dialog, alert.message, std::max(100, int(work.height * 0.5)));
@@ -232,6 +239,11 @@ int LUiRunAlert(LUiAlert& alert)
         LUiDialogAddButton(GTK_DIALOG(dialog), alert.buttons[i].c_str(), int(i));
     if (!alert.buttons.empty())
         gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+    // The focus set before the dialog shows stays where it is put (the default has it else).
+    if (alert.focused > 0 && alert.focused < alert.buttons.size())
+        if (GtkWidget* keep
+            = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), int(alert.focused)))
+            gtk_window_set_focus(GTK_WINDOW(dialog), keep);
     GtkWidget* check = nullptr;
     if (alert.showCheckBox) {
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
@@ -248,7 +260,6 @@ int LUiRunAlert(LUiAlert& alert)
     FitToWorkArea(dialog, work, alert.message, scroll);
     gtk_window_set_position(
         GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
-    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
 
     // On top of every window of the program, also of a progress dialog that is still up (and
     // where no window manager keeps it above), with the keyboard.

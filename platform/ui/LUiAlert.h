@@ -14,6 +14,9 @@ struct LUiAlert {
     // Button labels in the order they were added: the first is the default (Return) button and
     // stands rightmost, the next ones to its left. The answer is the index into this list.
     std::vector<std::string> buttons;
+    // The button (an index into buttons) that has the keyboard as the alert opens: the default
+    // unless a question whose default answer throws work away opens on the answer keeping it.
+    size_t focused = 0;
     bool showCheckBox = false;
     std::string checkBoxLabel;
     bool checked = false; // in: the box's state; out: its state when the alert ended

@@ -213,6 +213,23 @@ void DestroyWhenIdle(GtkWidget* dialog)
         dialog);
 }
 
+// A chooser takes its size from the text (and from the size it had last): at a large text or on
+// a low monitor that is larger than the work area, and a window manager that does not fit it
+// (xfwm4) puts its bottom, with its buttons, past the screen. The panel is never larger than the
+// work area of its parent's monitor holds with a frame around it as large as the parent's.
+void KeepInsideWorkArea(GtkWindow* panel, LNativeWindow* parent)
+{
+    const bool framed = parent && !parent->IsClosed() && parent->IsVisible();
+    LUiScreen screen;
+    if (!((framed && parent->Screen(screen)) || LUiMainScreen(screen)))
+        return;
+    const LUiEdges edges = framed ? parent->DecorationEdges() : LUiEdges {};
+    GdkGeometry hints {};
+    hints.max_width = std::max(1, int(screen.visibleFrame.width - edges.left - edges.right));
+    hints.max_height = std::max(1, int(screen.visibleFrame.height - edges.top - edges.bottom));
+    gtk_window_set_geometry_hints(panel, nullptr, &hints, GDK_HINT_MAX_SIZE);
+}
+
 } // namespace
 
 bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& result)
@@ -264,6 +281,8 @@ bool LUiRunFilePanel(const LUiFilePanelRequest& request, LUiFilePanelResult& res
         g_object_set_data(G_OBJECT(dialog), kAddsExtension, GINT_TO_POINTER(1));
         HookSavePanelAcceptance();
     }
+
+    KeepInsideWorkArea(GTK_WINDOW(dialog), request.parent);
 
     int response;
     {

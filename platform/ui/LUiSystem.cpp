@@ -1,7 +1,9 @@
 #include "platform/ui/LUiSystem.h"
 
+#include "platform/system/TextLock.h"
 #include "platform/ui/LEventHub.h"
 #include "platform/ui/LModalLoop.h"
+#include "platform/ui/LNativeWindow.h"
 #include "platform/ui/LUiScreenVisual.h"
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #endif
 #include <mutex>
 #include <pango/pangocairo.h>
+#include <set>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -238,9 +241,19 @@ LUiScreen ScreenOf(GdkMonitor* monitor)
 }
 
 struct FontInfo {
-    std::string family = "Sans";
+    const char* family = "Sans"; // kept for the whole run (Kept)
     double size = 10.0 * 96.0 / 72.0;
 };
+
+// A font family's name kept for the whole run: a name handed out stays valid when the desktop
+// changes its font.
+const char* Kept(const char* family)
+{
+    static std::set<std::string> names;
+    static std::mutex m;
+    std::lock_guard lock(m);
+    return names.insert(family).first->c_str();
+}
 
 FontInfo ReadSystemFont()
 {
@@ -259,7 +272,7 @@ FontInfo ReadSystemFont()
     }
     PangoFontDescription* desc = pango_font_description_from_string(name.c_str());
     if (const char* f = pango_font_description_get_family(desc); f && *f)
-        info.family = f;
+        info.family = Kept(f);
     int size = pango_font_description_get_size(desc);
     if (size > 0) {
         double s = double(size) / PANGO_SCALE;
@@ -270,18 +283,81 @@ FontInfo ReadSystemFont()
     return info;
 }
 
-const FontInfo& SystemFont()
+FontInfo gSystemFont;
+bool gSystemFontRead = false;
+std::mutex gSystemFontMutex;
+
+// The system font as it is now (a copy: the desktop may change it while it is used).
+FontInfo SystemFont()
 {
-    static FontInfo info;
-    static bool read = false;
-    static std::mutex m;
-    std::lock_guard lock(m);
-    if (!read) {
-        info = ReadSystemFont();
+    std::lock_guard lock(gSystemFontMutex);
+    if (!gSystemFontRead) {
+        gSystemFont = ReadSystemFont();
         // Read again once the display is there; before it only the default is known.
-        read = gAvailable;
+        gSystemFontRead = gAvailable;
     }
-    return info;
+    return gSystemFont;
+}
+
+// The desktop changed its font or its text's resolution (a settings daemon's Xft/DPI, as a
+// desktop's text scaling changes it): the system font is read again and, when its size or family
+// changed, every window is told once GTK has taken the change itself (below its own styling and
+// layout, which measure GTK's controls at the new size).
+//
+// The theme's controls move from one look to the next over a moment (CSS transitions), and the
+// text's size and resolution are part of that look: a control measured while the change is
+// under way has a size between the old and the new, and nothing measures it again once the
+// change has ended (the preview's buttons stayed narrower than their texts). The desktop's
+// controls take the new text size at once: GTK styles them without transitions until the windows
+// have been laid out, then the desktop's own choice holds again.
+void SystemFontSettingChanged(GtkSettings* settings, GParamSpec*, gpointer)
+{
+    static bool pending = false;
+    static bool animationsHeld = false;
+    if (!animationsHeld) {
+        gboolean animations = FALSE;
+        g_object_get(settings, "gtk-enable-animations", &animations, nullptr);
+        if (animations) {
+            g_object_set(settings, "gtk-enable-animations", FALSE, nullptr);
+            animationsHeld = true;
+        }
+    }
+    if (pending)
+        return;
+    pending = true;
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer) -> gboolean {
+            pending = false;
+            struct GiveBackAnimations {
+                ~GiveBackAnimations()
+                {
+                    if (animationsHeld)
+                        gtk_settings_reset_property(
+                            gtk_settings_get_default(), "gtk-enable-animations");
+                    animationsHeld = false;
+                }
+            } giveBack;
+            FontInfo now = ReadSystemFont();
+            {
+                std::lock_guard lock(gSystemFontMutex);
+                if (gSystemFontRead && now.family == gSystemFont.family
+                    && now.size == gSystemFont.size)
+                    return G_SOURCE_REMOVE;
+                gSystemFont = now;
+                gSystemFontRead = true;
+            }
+            LNativeWindow::TellTextSizeChanged();
+            return G_SOURCE_REMOVE;
+        },
+        nullptr, nullptr);
+}
+
+void WatchSystemFont()
+{
+    for (const char* name : { "notify::gtk-xft-dpi", "notify::gtk-font-name" })
+        g_signal_connect(
+            gtk_settings_get_default(), name, G_CALLBACK(SystemFontSettingChanged), nullptr);
 }
 
 // Pango's extents are 32-bit in 1/1024 points: a text of more than about 2 million points would
@@ -441,6 +517,7 @@ bool LUiInit()
     LUiKeepWindowsOnScreenVisual();
     gAvailable = true;
     InstallCss();
+    WatchSystemFont();
     LEventHub::Install();
     LModalCounter::WatchGtkModalWindows();
     return true;
@@ -533,7 +610,7 @@ unsigned LUiPointerButtons()
 
 const char* LUiSystemFontFamily()
 {
-    return SystemFont().family.c_str();
+    return SystemFont().family;
 }
 
 double LUiSystemFontSize()
@@ -547,6 +624,24 @@ double LUiTextScale()
     const double size = LUiSystemFontSize();
     return std::isfinite(size) && size > kDefaultSize ? size / kDefaultSize : 1.0;
 }
+
+namespace {
+
+// The thread's font map (Pango's default, one per thread) goes when the thread ends, under the
+// lock as any font that goes (see TextLock.h).
+void ReleaseThreadFontMap()
+{
+    pango_cairo_font_map_set_default(nullptr);
+}
+
+// A context of the thread's font map for measuring; the caller holds the text lock.
+PangoContext* NewMeasureContext()
+{
+    platform::system::TextLock::ReleaseAtThreadEnd(ReleaseThreadFontMap);
+    return pango_font_map_create_context(pango_cairo_font_map_get_default());
+}
+
+} // namespace
 
 void LUiMeasureText(
     const char* text, const char* family, double size, bool bold, double& width, double& height)
@@ -580,8 +675,8 @@ void LUiMeasureText(
             return;
         }
     }
-    PangoFontMap* map = pango_cairo_font_map_get_default(); // one per thread
-    PangoContext* context = pango_font_map_create_context(map);
+    platform::system::TextLock lock;
+    PangoContext* context = NewMeasureContext();
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     pango_cairo_context_set_font_options(context, options);
@@ -620,8 +715,8 @@ int LUiMeasureTextLines(const char* text, const char* family, double size, doubl
             lines += LUiMeasureTextLines(piece.c_str(), family, size, width);
         return lines;
     }
-    PangoFontMap* map = pango_cairo_font_map_get_default();
-    PangoContext* context = pango_font_map_create_context(map);
+    platform::system::TextLock lock;
+    PangoContext* context = NewMeasureContext();
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     pango_cairo_context_set_font_options(context, options);

@@ -3,7 +3,8 @@
 // and the Swedish locale ("12,5" and "12.5"): a typed value applies when Tab leaves the field or
 // Return is pressed in it, moves the position and refreshes the other fields; a value out of
 // range is clamped and shown clamped; a text that is no number gives the field its last value
-// back; Return never presses the dialog's default button.
+// back. Return takes the number and then presses the dialog's default button, as from any other
+// field: "Skriv ut", "Tillämpa", "OK".
 // VT_ALSO_SCALED: runs a second time with GDK_SCALE=2.
 #include "app/VTLabelLayoutData.h"
 #include "app/VTLabelLayoutEditorDialog.h"
@@ -30,6 +31,7 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 
 namespace {
@@ -144,16 +146,6 @@ TEST_F(TypedPositions, PrintPreviewFieldsApplyOnTabAndReturn)
                 EXPECT_NEAR(Number(Shown(edges, 1301)), 105 - 12.5 - ex, 0.006);
                 EXPECT_NEAR(v.edges[1], 105 + 12.5 - ex, 1e-3);
 
-                // Center Y with Return: applied, and "Skriv ut" is not pressed.
-                TypeInto(panel.CenterY(), 1001, comma ? "-7,25" : "-7.25", "Return");
-                ASSERT_TRUE(uitest::PumpUntil([&] { return a->centreY == -7.25f; }, 2000))
-                    << a->centreY;
-                uitest::Pump(300);
-                EXPECT_TRUE(dialog.IsOpen());
-                EXPECT_EQ(PrintPanel(), nullptr);
-                EXPECT_FALSE(dialog.Printed());
-                EXPECT_NEAR(Number(Shown(edges, 1100)), 148.5 - 7.25 - ey, 0.006);
-
                 // Not a number: the field shows its value again and nothing moves, also after
                 // the pause of the delayed report.
                 TypeInto(panel.CenterX(), 1001, "abc", "Tab");
@@ -176,13 +168,30 @@ TEST_F(TypedPositions, PrintPreviewFieldsApplyOnTabAndReturn)
                 uitest::Pump(200);
                 uitest::SaveScreenshot(dialog.GetNativeWindow(),
                     uitest::ArtefactPath("typed_positions", comma ? "preview-sv" : "preview"));
+
+                // Center Y with Return: applied, and then "Skriv ut" is pressed: GTK's print
+                // panel shows (cancelled here, which leaves the preview open).
+                auto printing = std::make_shared<bool>(false);
+                uitest::When([] { return PrintPanel() != nullptr; },
+                    [printing] {
+                        if (GtkWidget* print = PrintPanel()) {
+                            *printing = true;
+                            gtk_dialog_response(GTK_DIALOG(print), GTK_RESPONSE_CANCEL);
+                        }
+                    });
+                TypeInto(panel.CenterY(), 1001, comma ? "-7,25" : "-7.25", "Return");
+                ASSERT_TRUE(uitest::PumpUntil([&] { return a->centreY == -7.25f; }, 2000))
+                    << a->centreY;
+                EXPECT_TRUE(uitest::PumpUntil([&] { return *printing; }, 10000))
+                    << "Return did not press \"Skriv ut\"";
+                EXPECT_NEAR(Number(Shown(edges, 1100)), 148.5 - 7.25 - ey, 0.006);
             });
         dialog.Open(nullptr, "PrintPreviewDialog", 150, 40, 100, 25, 0, 0);
         EXPECT_FALSE(dialog.Printed());
     }
 }
 
-TEST_F(TypedPositions, LayoutEditorFieldsApplyAndReturnKeepsTheEditorOpen)
+TEST_F(TypedPositions, LayoutEditorFieldsApplyAndReturnApplies)
 {
     for (const char* locale : kLocales) {
         if (!UseLocale(locale))
@@ -203,7 +212,7 @@ TEST_F(TypedPositions, LayoutEditorFieldsApplyAndReturnKeepsTheEditorOpen)
         LList<VTProjectTemplate> designs;
         VTLabelLayoutEditorDialog dialog(layout, designs, current);
         uitest::KeyboardLock keys;
-        bool openAfterReturn = false;
+        bool closedByReturn = false;
         // What the panel shows of the case, computed from the layout itself.
         auto values = [&] {
             VTTemplatePanelValues v;
@@ -222,12 +231,9 @@ TEST_F(TypedPositions, LayoutEditorFieldsApplyAndReturnKeepsTheEditorOpen)
                 TypeInto(panel.CenterX(), 1001, comma ? "3,75" : "3.75", "Tab");
                 ASSERT_TRUE(uitest::PumpUntil([&] { return values().centreX == 3.75f; }, 2000))
                     << values().centreX;
-                // The spine width of the case, with Return: "Tillämpa" stays unpressed.
-                TypeInto(panel.Spine(), 1001, comma ? "14,5" : "14.5", "Return");
+                TypeInto(panel.Spine(), 1001, comma ? "14,5" : "14.5", "Tab");
                 ASSERT_TRUE(uitest::PumpUntil(
                     [&] { return dvd->GetTemplateData()->GetSpineWidth() == 14.5f; }, 2000));
-                uitest::Pump(300);
-                openAfterReturn = dialog.IsOpen();
                 // The top edge typed: the position follows, and so do the centre fields.
                 TypeInto(panel.Edges(), 1100, comma ? "20,5" : "20.5", "Tab");
                 ASSERT_TRUE(uitest::PumpUntil(
@@ -237,17 +243,22 @@ TEST_F(TypedPositions, LayoutEditorFieldsApplyAndReturnKeepsTheEditorOpen)
                 EXPECT_NEAR(Number(Shown(panel.CenterY(), 1001)), values().centreY, 0.006);
                 EXPECT_NEAR(Number(Shown(panel.Edges(), 1401)), values().edges[3], 0.006);
                 // Text that is no number: nothing changes.
-                TypeInto(panel.Spine(), 1001, "x", "Return");
+                TypeInto(panel.Spine(), 1001, "x", "Tab");
                 uitest::Pump(700);
                 EXPECT_FLOAT_EQ(dvd->GetTemplateData()->GetSpineWidth(), 14.5f);
                 EXPECT_NEAR(Number(Shown(panel.Spine(), 1001)), 14.5, 1e-9);
+                // Center X with Return: the number applies, and "Tillämpa" is pressed.
+                TypeInto(panel.CenterX(), 1001, comma ? "-2,5" : "-2.5", "Return");
+                closedByReturn = uitest::PumpUntil([&] { return !dialog.IsOpen(); }, 5000);
             });
-        dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0);
-        EXPECT_TRUE(openAfterReturn);
+        EXPECT_TRUE(dialog.Open(nullptr, "LabelLayoutEditor", 115, 38, 115, 38, 0, 0))
+            << "Return did not press \"Tillämpa\"";
+        EXPECT_TRUE(closedByReturn);
+        EXPECT_FLOAT_EQ(values().centreX, -2.5f) << "the number typed before Return is lost";
     }
 }
 
-TEST_F(TypedPositions, OptionsMarginsClampRestoreAndKeepTheSheetOpenOnReturn)
+TEST_F(TypedPositions, OptionsMarginsClampRestoreAndReturnPressesOK)
 {
     for (const char* locale : kLocales) {
         if (!UseLocale(locale))
@@ -257,7 +268,7 @@ TEST_F(TypedPositions, OptionsMarginsClampRestoreAndKeepTheSheetOpenOnReturn)
         LUserSettingSetString("Settings", "PaperMarginWidth", "5.0");
         VTOptionsDialog dialog;
         uitest::KeyboardLock keys;
-        bool openAfterReturn = false;
+        bool closedByReturn = false;
         std::string afterBad, afterLarge;
         uitest::When([&] { return Shown(dialog); },
             [&] {
@@ -269,38 +280,50 @@ TEST_F(TypedPositions, OptionsMarginsClampRestoreAndKeepTheSheetOpenOnReturn)
                 TypeInto(page, 8611, "999", "Tab");
                 uitest::Pump(200);
                 afterLarge = Shown(page, 8611);
+                // "Marginalbredd" with Return: the number is taken and "OK" pressed.
                 TypeInto(page, 8611, comma ? "12,5" : "12.5", "Return");
-                uitest::Pump(400);
-                openAfterReturn = dialog.IsOpen();
-                dialog.SendCommand(kLCmdOk);
+                closedByReturn = uitest::PumpUntil([&] { return !dialog.IsOpen(); }, 5000);
+                if (!closedByReturn)
+                    dialog.SendCommand(kLCmdCancel);
             });
         EXPECT_TRUE(dialog.Open(nullptr));
         EXPECT_NEAR(Number(afterBad), 5, 1e-9) << afterBad;
         EXPECT_NEAR(Number(afterLarge), 105, 1e-9) << afterLarge; // half of A4's width
-        EXPECT_TRUE(openAfterReturn);
+        EXPECT_TRUE(closedByReturn) << "Return did not press \"OK\"";
         char stored[64] = "";
         _LUserSettingGetString("Settings", "PaperMarginWidth", "", stored);
         EXPECT_STREQ(stored, "12.500000");
     }
 }
 
-TEST_F(TypedPositions, DiscDialogClampsAndReturnDoesNotApply)
+// "Innerdiameter" left with Tab is clamped; "Ytterdiameter" with Return is taken and applied
+// with "Tillämpa".
+TEST_F(TypedPositions, DiscDialogClampsAndReturnApplies)
 {
     VTLabelLayoutTemplate t(VTTemplateFormatDisc, 1);
     VTDiscDimensionsDialog dialog;
     uitest::KeyboardLock keys;
-    bool openAfterReturn = false;
+    bool closedByReturn = false;
     std::string clamped;
     uitest::When([&] { return Shown(dialog); },
         [&] {
             ASSERT_TRUE(TakeKeyboard(dialog.GetNativeWindow()));
-            TypeInto(dialog, 117, "12.5", "Return");
+            TypeInto(dialog, 117, "12.5", "Tab");
             uitest::Pump(400);
             clamped = Shown(dialog, 117);
-            openAfterReturn = dialog.IsOpen();
-            dialog.SendCommand(kLCmdCancel);
+            TypeInto(dialog, 102, "115", "Return");
+            closedByReturn = uitest::PumpUntil([&] { return !dialog.IsOpen(); }, 5000);
+            if (!closedByReturn)
+                dialog.SendCommand(kLCmdCancel);
         });
-    EXPECT_FALSE(dialog.Open(nullptr, &t));
-    EXPECT_TRUE(openAfterReturn);
+    EXPECT_TRUE(dialog.Open(nullptr, &t)) << "Return did not press \"Tillämpa\"";
+    EXPECT_TRUE(closedByReturn);
     EXPECT_NEAR(Number(clamped), 15.5, 1e-9) << clamped; // the smallest inner diameter
+    float outer = 0, inner = 0, bandOuter = 0, bandInner = 0;
+    bool band = false;
+    auto* disc = dynamic_cast<VTTemplateDataDiscCDDVDStandard*>(t.GetTemplateData());
+    ASSERT_NE(disc, nullptr);
+    disc->GetDiscPrintableArea(outer, inner, band, bandOuter, bandInner);
+    EXPECT_FLOAT_EQ(outer, 115.0f) << "the number typed before Return is lost";
+    EXPECT_FLOAT_EQ(inner, 15.5f);
 }

@@ -1,6 +1,7 @@
 #include "lfw/mac/cocoa/LCocoaButtonImpl.h"
 
 #include "lfw/mac/cocoa/LAssociatedData.h"
+#include "lfw/mac/cocoa/LCocoaToolbarImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "platform/ui/LNativeWindow.h"
@@ -627,8 +628,11 @@ bool LCocoaButtonImpl::takesReturn() const
 
 bool LCocoaButtonImpl::focusDefaultButtonFirst(LNativeWindow& window)
 {
-    auto* first = dynamic_cast<LCocoaButtonImpl*>(window.FirstResponder());
-    if (!first || !first->takesReturn() || first->fKeyEquivalent == "\r")
+    // A button of the window's toolbar ("Ny", which empties the layout) counts as well.
+    LView* focused = window.FirstResponder();
+    auto* first = dynamic_cast<LCocoaButtonImpl*>(focused);
+    const bool tool = dynamic_cast<LCocoaToolbarButton*>(focused) != nullptr;
+    if (!tool && (!first || !first->takesReturn() || first->fKeyEquivalent == "\r"))
         return false;
     LCocoaButtonImpl* button = defaultButtonInView(window.ContentView());
     if (!button || !button->fButton || !gtk_widget_get_can_focus(button->fButton))

@@ -148,8 +148,9 @@ public:
     // when there is none.
     static LCocoaButtonImpl* defaultButtonInView(LView* root);
     // As a dialog opens: when its first focus is on a button other than its default button
-    // (the "Avbryt" or help button first in the row), the default button takes it, so that
-    // Return at once answers as the default does. True when the focus moved.
+    // (the "Avbryt" or help button first in the row, a button of its toolbar), the default
+    // button takes it, so that Return at once answers as the default does and never throws
+    // work away. True when the focus moved.
     static bool focusDefaultButtonFirst(LNativeWindow& window);
     // Whether Return on the focused button presses it: every kind but check boxes and radio
     // buttons, from which Return goes on to the default button.

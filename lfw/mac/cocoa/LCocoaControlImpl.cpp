@@ -38,6 +38,18 @@ void LCocoaControlImpl::setFont(const LCocoaControlFont& font)
     FontDidChange();
 }
 
+void LCocoaControlImpl::textSizeChanged(double ratio)
+{
+    if (fFont.size > 0)
+        fFont.size *= ratio;
+    // Only a style that was applied is applied again: the font of a control whose style was
+    // kept for later stays the theme's, as in a control made at the new size.
+    if (fCss.empty() || !fStyled)
+        return;
+    ApplyStyle(fStyled);
+    FontDidChange();
+}
+
 void LCocoaControlImpl::setExtraStyle(const std::string& css)
 {
     fExtraCss = css;

@@ -27,6 +27,9 @@ public:
 
     const LCocoaControlFont& font() const { return fFont; }
     void setFont(const LCocoaControlFont& font);
+    // The desktop's text grew or shrank by the ratio: a size of the control's own grows or
+    // shrinks with it, and a style the widget was given is given again.
+    void textSizeChanged(double ratio);
     // The text the control shows (title, string value), for measuring; false when the control
     // has none.
     virtual bool textForMeasuring(std::string& text) const

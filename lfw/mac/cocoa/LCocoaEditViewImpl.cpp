@@ -5,6 +5,7 @@
 #include "lfw/mac/cocoa/LCocoaPaintControlImpl.h"
 #include "lfw/mac/cocoa/LCocoaViewCategory.h"
 #include "lfw/mac/cocoa/LCocoaWindow.h"
+#include "platform/system/FileRead.h"
 #include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -250,12 +249,10 @@ void LCocoaEditViewImpl::setInt(int value)
 
 bool LCocoaEditViewImpl::setTextFromFile(const char* path)
 {
-    std::ifstream in(path ? path : "", std::ios::binary);
-    if (!in)
+    std::string text;
+    if (!platform::system::ReadWholeFile(path, text))
         return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    setText(ss.str().c_str());
+    setText(text.c_str());
     return true;
 }
 
@@ -1262,12 +1259,9 @@ void LCocoaEditViewImpl::setRTFText(const char* data, size_t length)
 
 bool LCocoaEditViewImpl::setRTFTextFromFile(const char* path)
 {
-    std::ifstream in(path ? path : "", std::ios::binary);
-    if (!in)
+    std::string data;
+    if (!platform::system::ReadWholeFile(path, data))
         return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string data = ss.str();
     setRTFText(data.data(), data.size());
     return true;
 }

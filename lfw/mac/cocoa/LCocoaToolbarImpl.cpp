@@ -3,6 +3,7 @@
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "lfw/mac/cocoa/LMacWindowManager.h"
 #include "platform/ui/LNativeWindow.h"
+#include "platform/ui/LUiSystem.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +14,10 @@
 namespace {
 
 constexpr double kButtonHeight = 42;
+// The labels' height and font size at the default text size: both grow with a larger one.
 constexpr double kLabelHeight = 14;
 constexpr double kLabelFontSize = 11;
+constexpr char kToolbarKey[] = "lfw-toolbar";
 constexpr double kPlainWidth = 48;
 constexpr double kWholeWidth = 58;
 constexpr double kSplitWidth = 65;
@@ -80,10 +83,15 @@ void SetGrey(cairo_t* cr, double level, double alpha)
     cairo_set_source_rgba(cr, level, level, level, alpha);
 }
 
+double LabelHeight()
+{
+    return std::ceil(kLabelHeight * LUiTextScale());
+}
+
 PangoFontDescription* LabelFont()
 {
     PangoFontDescription* font = pango_font_description_from_string("Sans");
-    pango_font_description_set_absolute_size(font, kLabelFontSize * PANGO_SCALE);
+    pango_font_description_set_absolute_size(font, kLabelFontSize * LUiTextScale() * PANGO_SCALE);
     return font;
 }
 
@@ -433,14 +441,14 @@ LCocoaToolbarItemImpl::LCocoaToolbarItemImpl(LCocoaToolbarButton* button,
     bDropDown = IsDropDownType(type);
     bDropDownWhole = IsWholeType(type);
     const double width = button->Frame().width;
-    const double height = button->Frame().height + kLabelHeight;
+    const double height = button->Frame().height + LabelHeight();
     itemView = IsCheckType(type) ? new LCocoaToolbarCheckItem() : new LView();
     itemView->SetFrame({ 0, 0, width, height });
     // The button above the label (the view is flipped: y grows downwards).
     button->SetFrame({ 0, 0, width, button->Frame().height });
     itemView->AddSubview(button);
     itemLabel = new LCocoaToolbarLabel();
-    itemLabel->SetFrame({ 0, button->Frame().height, width, kLabelHeight });
+    itemLabel->SetFrame({ 0, button->Frame().height, width, LabelHeight() });
     itemView->AddSubview(itemLabel);
     itemLabel->Release();
 
@@ -496,6 +504,17 @@ void LCocoaToolbarItemImpl::setItemString(const std::string& text)
         gtk_menu_item_set_label(GTK_MENU_ITEM(proxy), text.c_str());
 }
 
+void LCocoaToolbarItemImpl::textSizeChanged()
+{
+    const double buttonHeight = itemButton->Frame().height;
+    LUiRect view = itemView->Frame();
+    view.height = buttonHeight + LabelHeight();
+    itemView->SetFrame(view);
+    itemLabel->SetFrame({ 0, buttonHeight, view.width, LabelHeight() });
+    // The width follows the label measured anew.
+    setItemString(std::string(itemLabel->text()));
+}
+
 void LCocoaToolbarItemImpl::setIconID(int id)
 {
     _iconID = id;
@@ -526,6 +545,7 @@ LCocoaToolbarImpl::LCocoaToolbarImpl(LCocoaWindow* window, const char* toolbarID
     gtk_widget_set_name(tlbr, fToolbarID.c_str());
     gtk_toolbar_set_style(GTK_TOOLBAR(tlbr), GTK_TOOLBAR_ICONS);
     gtk_toolbar_set_show_arrow(GTK_TOOLBAR(tlbr), TRUE);
+    g_object_set_data(G_OBJECT(tlbr), kToolbarKey, this);
     g_signal_connect(tlbr, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
         static_cast<LCocoaToolbarImpl*>(self)->fDestroyed = true;
     }),
@@ -535,11 +555,26 @@ LCocoaToolbarImpl::LCocoaToolbarImpl(LCocoaWindow* window, const char* toolbarID
 LCocoaToolbarImpl::~LCocoaToolbarImpl()
 {
     g_signal_handlers_disconnect_by_data(tlbr, this);
+    g_object_set_data(G_OBJECT(tlbr), kToolbarKey, nullptr);
     if (!fDestroyed && pWindow && pWindow->IsAlive() && pWindow->GetNativeWindow()
         && pWindow->GetNativeWindow()->Toolbar() == tlbr)
         pWindow->GetNativeWindow()->SetToolbar(nullptr);
     resetItems();
     g_object_unref(tlbr);
+}
+
+LCocoaToolbarImpl* LCocoaToolbarImpl::fromWidget(GtkWidget* toolbar)
+{
+    return toolbar
+        ? static_cast<LCocoaToolbarImpl*>(g_object_get_data(G_OBJECT(toolbar), kToolbarKey))
+        : nullptr;
+}
+
+void LCocoaToolbarImpl::textSizeChanged()
+{
+    for (const Shown& shown : fShown)
+        if (shown.item)
+            shown.item->textSizeChanged();
 }
 
 std::string LCocoaToolbarImpl::identifierOfRow(const LCocoaToolbarRow& row) const

@@ -167,6 +167,8 @@ public:
     void setToolTip(const char* text);
     // The button takes the item's enabled state and is redrawn (with its check item view).
     void validate();
+    // The label takes the desktop's new text size: its height, and the item's width.
+    void textSizeChanged();
 
 private:
     const LCocoaToolbarRow* pItem;
@@ -224,6 +226,10 @@ public:
     std::vector<std::string> selectableIdentifiers() const;
     std::string identifierOfRow(const LCocoaToolbarRow& row) const;
     GtkWidget* toolbar() const { return tlbr; }
+    // The bar of a window's toolbar widget (null when it is none of these).
+    static LCocoaToolbarImpl* fromWidget(GtkWidget* toolbar);
+    // The items' labels take the desktop's new text size.
+    void textSizeChanged();
     // The bar's widget was destroyed with its window: its items are no longer in it.
     bool isToolbarDestroyed() const { return fDestroyed; }
     LCocoaWindow* window() const { return pWindow; }

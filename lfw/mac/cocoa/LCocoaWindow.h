@@ -76,6 +76,14 @@ public:
     // backing pixels (fonts, heights) is taken afresh. The character cell is the new one
     // already; the window is laid out afterwards.
     virtual void EvBackingScaleChanged() { }
+    // The desktop's text size changed: what was sized for the text when the window was made (a
+    // template's controls, fonts, the smallest size) takes the new size. The character cell is
+    // the new one already; the window is then laid out as at a change of scale.
+    virtual void EvTextSizeChanged() { }
+    // Return from a check box or radio button of a window without a default button: the
+    // window's default answer, as its default button would give it (a choice's default link).
+    // False when the window has none.
+    virtual bool EvDefaultKey() { return false; }
 
     // Entry points (main thread; PostCommand may also be called from other threads, also while
     // the window is being torn down: off the main thread it reads nothing of the window).

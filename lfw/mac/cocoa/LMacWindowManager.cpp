@@ -265,12 +265,25 @@ void LMacWindowManager::WindowDidChangeScale(LNativeWindow& window)
 {
     LUiRef<LMacWindowManager> hold(this);
     updateCharacterSize();
+    LayOutAfresh(window, false);
+}
+
+void LMacWindowManager::WindowDidChangeTextSize(LNativeWindow& window)
+{
+    LUiRef<LMacWindowManager> hold(this);
+    updateCharacterSize();
+    LayOutAfresh(window, true);
+}
+
+void LMacWindowManager::LayOutAfresh(LNativeWindow& window, bool textSize)
+{
     if (!pWindow)
         return;
-    // The window is laid out as a fresh one at the new scale: every pane in it takes the new
-    // character cell, every painted control and every pane its measures, from the top down (a
-    // pane's measures may depend on its controls'), then the window lays itself out and is
-    // painted whole (the native window fits itself to its screen once it has its new size).
+    // The window is laid out as a fresh one at the new scale or text size: every pane in it
+    // takes the new character cell, every painted control and every pane its measures, from the
+    // top down (a pane's measures may depend on its controls'), then the window lays itself out
+    // and is painted whole (the native window fits itself to its screen once it has its new
+    // size).
     const std::vector<LUiRef<LView>> views = WindowViews(window);
     std::vector<LCocoaWindow*> panes;
     for (const LUiRef<LView>& view : views) {
@@ -281,6 +294,22 @@ void LMacWindowManager::WindowDidChangeScale(LNativeWindow& window)
     for (LCocoaWindow* pane : panes)
         pane->SetCharacterMetrics(
             fCharWidthPixels, fCharHeightPixels, fCharWidthPoints, fCharHeightPoints);
+    if (textSize) {
+        // What was sized for the text when the windows were made, the panes' first (a window's
+        // size may follow its panes').
+        for (const LUiRef<LView>& view : views) {
+            if (!pWindow)
+                return;
+            LCocoaWindow* pane = LCocoaWindow::GetThisProperty(view.Get());
+            if (pane && pane != pWindow && pane->GetContentView() == view.Get())
+                pane->EvTextSizeChanged();
+        }
+        if (!pWindow)
+            return;
+        pWindow->EvTextSizeChanged();
+        if (auto* bar = LCocoaToolbarImpl::fromWidget(window.Toolbar()))
+            bar->textSizeChanged();
+    }
     for (const LUiRef<LView>& view : views) {
         if (!pWindow)
             return;
@@ -336,13 +365,18 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
             gtk_window_activate_focus(window.Gtk());
         return true;
     }
-    // Return in a number field applies the typed number there: it is not the default button's.
+    // Return in a number field takes the typed number first (the field reports it at once) and
+    // then presses the default button, as Return does from any other field.
     if (event.keyval == GDK_KEY_Return || event.keyval == GDK_KEY_KP_Enter
         || event.keyval == GDK_KEY_ISO_Enter)
         for (LView* v = window.FirstResponder(); v; v = v->Superview())
             if (auto* input = dynamic_cast<LCocoaInputUpDownImpl*>(v);
-                input && input->performKeyEquivalent(event))
+                input && input->performKeyEquivalent(event)) {
+                LUiRef<LNativeWindow> keep(&window);
+                if (pWindow && !window.IsClosed() && !(event.modifiers & kModifiers))
+                    LCocoaButtonImpl::performKeyEquivalentInView(window.ContentView(), event);
                 return true;
+            }
     // Return on a link, a painted control that has the focus and answers it (a command link, a
     // list that presses its entry), a toolbar's button or a push button is theirs, as a click,
     // before the default button's. Only from controls that do not take Return themselves (check
@@ -367,6 +401,14 @@ bool LMacWindowManager::WindowPerformKeyEquivalent(LNativeWindow& window, const 
             return true;
         if (auto* tool = dynamic_cast<LCocoaToolbarButton*>(focused); tool && tool->KeyDown(event))
             return true;
+        // From a check box or a radio button Return is the window's default answer, never a
+        // click on the box: its default button, else what the window gives instead.
+        if (auto* box = dynamic_cast<LCocoaButtonImpl*>(focused); box && !box->takesReturn()) {
+            if (LCocoaButtonImpl::performKeyEquivalentInView(window.ContentView(), event))
+                return true;
+            if (pWindow && !event.isRepeat && pWindow->EvDefaultKey())
+                return true;
+        }
     }
     // Return and Escape belong to the buttons that carry them as key equivalents (OK, Cancel),
     // wherever the focus is.

@@ -77,6 +77,7 @@ public:
     void WindowDidDeminiaturize(LNativeWindow& window) override;
     bool WindowShouldZoom(LNativeWindow& window) override;
     void WindowDidChangeScale(LNativeWindow& window) override;
+    void WindowDidChangeTextSize(LNativeWindow& window) override;
     bool WindowCancel(LNativeWindow& window) override;
     bool WindowPerformKeyEquivalent(LNativeWindow& window, const LUiEvent& event) override;
 
@@ -104,4 +105,7 @@ private:
 
     void ObserveAppActivation();
     void StopObserving();
+    // Lays the window out as a fresh one at its present scale and text size (textSize: the text
+    // size is what changed).
+    void LayOutAfresh(LNativeWindow& window, bool textSize);
 };

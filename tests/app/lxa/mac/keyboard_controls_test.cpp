@@ -2,12 +2,19 @@
 // the title bars of the side panels open them with Space and Return, so that Tab reaches the
 // controls of a panel that starts collapsed; the gradient's direction square and stops bar are
 // stops of Tab whose arrows turn the direction and move the chosen stop, saved in the design;
-// Return on a focused push button presses that button, not the window's default one. Judged by
-// the screen's pixels and the project; the cycles are kept as text and the windows as pictures
-// under <build>/test-artefacts/keyboard-controls.
+// Return on a focused push button presses that button, not the window's default one; the first
+// Return in the layout editor applies it instead of pressing its toolbar's "Ny", a question that
+// throws work away opens with the keyboard on the answer that keeps it, and Return on the welcome
+// dialog's check box chooses the default. Judged by the screen's pixels and the project; the
+// cycles are kept as text and the windows as pictures under
+// <build>/test-artefacts/keyboard-controls.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
+#include "app/VTOverlayText.h"
 #include "app/VTPrintPreviewDialog.h"
+#include "app/VTSmallDialogs.h"
 #include "app/lxa/mac/KeyboardTestSupport.h"
+#include "lfw/gui/LCommandLinkButton.h"
+#include "platform/ui/LUiAlert.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -18,6 +25,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+// Last: the X headers define names the others use.
+#include <gdk/gdkx.h>
 
 using namespace focuswalk;
 using namespace keyboardtest;
@@ -370,4 +379,120 @@ TEST_F(KeyboardControls, ReturnPressesTheFocusedButton)
             ASSERT_TRUE(editor.IsOpen()) << key << " pressed the default button";
         }
     });
+}
+
+namespace {
+
+// Notes the next question, as "<headline>: <the button with its keyboard>", keeps its picture and
+// answers it with Return, as the user's next key does. Clearing the flag answered stops the wait.
+std::shared_ptr<bool> AnswerNextQuestionByReturn(
+    const std::shared_ptr<std::vector<std::string>>& asked)
+{
+    auto armed = std::make_shared<bool>(true);
+    auto shows = [armed] {
+        auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+        return *armed && alert && gtk_widget_get_mapped(alert);
+    };
+    uitest::When(shows, [asked, shows, armed] {
+        if (!shows())
+            return;
+        *armed = false;
+        auto* alert = static_cast<GtkWidget*>(LUiCurrentAlertWidget());
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(alert));
+        const char* label
+            = focus && GTK_IS_BUTTON(focus) ? gtk_button_get_label(GTK_BUTTON(focus)) : nullptr;
+        asked->push_back(LUiCurrentAlertHeadline() + ": " + (label ? label : "(none)"));
+        uitest::PumpUntilDrawn(alert);
+        uitest::SaveWidgetScreenshot(alert,
+            uitest::ArtefactPath(kFolder, ("question-" + std::to_string(asked->size())).c_str()));
+        const std::string xid = std::to_string(GDK_WINDOW_XID(gtk_widget_get_window(alert)));
+        uitest::Run("xdotool windowfocus --sync " + xid + " key Return");
+    });
+    return armed;
+}
+
+size_t Templates(const VTLabelLayout& layout)
+{
+    size_t n = 0;
+    for (VTLabelLayoutPage* p = layout.pages.GetHead(); p; p = p->GetNext())
+        for (VTLabelLayoutTemplate* t = p->first; t; t = t->next)
+            ++n;
+    return n;
+}
+
+} // namespace
+
+// "Redigera etikettlayout" on a project whose design holds an overlay opens with the keyboard on
+// its default button "Tillämpa", not on its toolbar's "Ny": the first Return applies the layout
+// as it is. "Ny", reached by keys and pressed with Return, asks whether the template with its
+// overlay is to go with the keyboard on "Avbryt": the next Return keeps the layout.
+TEST_F(KeyboardControls, FirstReturnKeepsTheLayout)
+{
+    LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
+    project->templates.GetFirst()->InsertOverlay(new VTOverlayText(), false);
+    const size_t templates = Templates(*project->GetLabelLayout());
+    ASSERT_GT(templates, 0u);
+    auto asked = std::make_shared<std::vector<std::string>>();
+    std::string first;
+    bool appliedByReturn = false;
+    WithEditor(project, [&](VTLabelLayoutEditorDialog& editor) {
+        LNativeWindow* window = editor.GetNativeWindow();
+        first = NameOf(Focus(window));
+        Picture(window, "editor-opened");
+        auto armed = AnswerNextQuestionByReturn(asked);
+        LastKey(window, "Return");
+        appliedByReturn = uitest::PumpUntil([&] { return !editor.IsOpen(); }, 5000);
+        *armed = false;
+    });
+    EXPECT_TRUE(appliedByReturn) << "the first Return did not apply; the focus was on " << first;
+    EXPECT_TRUE(asked->empty()) << "the first Return asked " << (*asked)[0];
+    EXPECT_EQ(Templates(*project->GetLabelLayout()), templates) << "the layout was emptied";
+
+    asked->clear();
+    WithEditor(project, [&](VTLabelLayoutEditorDialog& editor) {
+        LNativeWindow* window = editor.GetNativeWindow();
+        LCocoaToolbarItemImpl* item
+            = editor.GetNativeToolbar()->itemWithCommand(VTLabelLayoutEditorDialog::kCmdNew);
+        ASSERT_TRUE(item && TabTo(window, WidgetOf(item->button()), 60)) << "Tab never came to Ny";
+        AnswerNextQuestionByReturn(asked);
+        LastKey(window, "Return");
+        uitest::PumpUntil([&] { return !asked->empty() && !LUiCurrentAlertWidget(); }, 10000);
+        ASSERT_FALSE(asked->empty()) << "\"Ny\" asked nothing";
+        EXPECT_EQ((*asked)[0], "Ny etikettlayout: Avbryt");
+        EXPECT_EQ(Templates(editor.Layout()), templates) << "Return emptied the layout";
+        EXPECT_TRUE(editor.IsOpen());
+    });
+}
+
+// Return on the welcome dialog's check box chooses the default ("Skapa ett nytt projekt"), as
+// Return does from the check box of any dialog, and leaves the box as it was.
+TEST_F(KeyboardControls, ReturnOnTheWelcomeCheckBoxChoosesTheDefault)
+{
+    LUserSettingSetString("Settings", "WelcomeDialogShow", "1");
+    // The painted command links, as the program shows them (no default button in the window).
+    LCommandLinkButtonInstallHooks();
+    VTWelcomeDialog dialog(nullptr);
+    bool reached = false, closedByReturn = false;
+    uitest::When([] { return KeyWindowTitled("Välkommen till Vorantel"); },
+        [&] {
+            LNativeWindow* window = LNativeWindow::KeyWindow();
+            uitest::PumpUntilDrawn(window);
+            reached = TabInto(window, WidgetOf(dialog.GetControlHandle(104)), 20);
+            Picture(window, "welcome-check-box-focused");
+            if (reached) {
+                LastKey(window, "Return");
+                closedByReturn = uitest::PumpUntil([&] { return !dialog.IsOpen(); }, 5000);
+            }
+            if (!closedByReturn) {
+                Picture(window, "welcome-after-return");
+                dialog.PostCommand(kLCmdCancel);
+            }
+        });
+    const int chosen = dialog.Open();
+    ASSERT_TRUE(reached) << "Tab never came to the check box";
+    EXPECT_TRUE(closedByReturn) << "Return did not choose";
+    EXPECT_EQ(chosen, kVTWelcomeNewProject);
+    char shown[8] = "";
+    _LUserSettingGetString("Settings", "WelcomeDialogShow", "", shown);
+    EXPECT_STREQ(shown, "1") << "Return turned the box";
 }

@@ -10,8 +10,9 @@
 // the same way, as is the print preview's page; in "Välj mallar" the preview's page tabs.
 // "Välj etikettlayout" shows the focus of its first button from the start, "Välj mallar" that of
 // its list, and the main window keeps a focus it shows when a picture added hides the panel that
-// had it. The cycles are kept as text and the windows as pictures under
-// <build>/test-artefacts/keyboard-reach.
+// had it; the print preview shows its focus when GTK's print panel, opened and cancelled by keys,
+// closes, and so does the main window when "Välj etikettlayout" has made a project by keys. The
+// cycles are kept as text and the windows as pictures under <build>/test-artefacts/keyboard-reach.
 // VT_WINDOW_MANAGER: runs a second time under openbox.
 #include "app/VTLabelLayoutSelectDialog.h"
 #include "app/VTOverlayText.h"
@@ -21,6 +22,7 @@
 #include "app/lxa/mac/KeyboardTestSupport.h"
 #include "lfw/zor/LZORSuiteDialog.h"
 #include "platform/ui/LUiFilePanel.h"
+#include "support/PrintPanel.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -767,4 +769,72 @@ TEST_F(KeyboardReach, SelectLayoutShowsItsFirstFocus)
     select.Open(nullptr, data);
     uitest::PumpUntil([&] { return done; }, 30000);
     EXPECT_TRUE(done);
+}
+
+// The print preview's "Skriv ut" pressed by Return opens GTK's print panel; cancelled there with
+// Escape, the preview shows where its keyboard is at once, as it shows once Tab has gone away and
+// come back.
+TEST_F(KeyboardReach, FocusShownAfterThePrintPanelIsCancelled)
+{
+    LPtr<VTProject> project(new VTProject(new VTLabelLayoutDataGenericCDStandard));
+    VTLabelLayoutPage* page = project->GetLabelLayout()->pages.GetHead();
+    bool done = false, panel = false;
+    uitest::When([] { return KeyWindowTitled("Förhandsgranska"); },
+        [&] {
+            LNativeWindow* window = LNativeWindow::KeyWindow();
+            uitest::PumpUntilDrawn(window);
+            uitest::When([] { return PrintPanel() && gtk_widget_get_mapped(PrintPanel()); },
+                [&] {
+                    GtkWidget* print = PrintPanel();
+                    if (!print)
+                        return;
+                    panel = true;
+                    uitest::PumpUntilDrawn(print);
+                    const std::string xid
+                        = std::to_string(GDK_WINDOW_XID(gtk_widget_get_window(print)));
+                    uitest::Run("xdotool windowfocus --sync " + xid + " key Escape");
+                });
+            LastKey(window, "Return");
+            uitest::PumpUntil([&] { return panel && !PrintPanel(); }, 20000);
+            uitest::PumpUntil([&] { return gtk_window_is_active(window->Gtk()); });
+            uitest::PumpUntilIdle();
+            uitest::PumpUntilDrawn(window);
+            Stop stop;
+            if (StopOf(window, stop))
+                ExpectFocusShownAtOnce(window, stop, "preview-print-cancelled");
+            else
+                ADD_FAILURE() << "nothing has the focus after the print panel";
+            done = true;
+            LastKey(window, "Escape");
+        });
+    VTPrintPreviewDialogOpen(nullptr, *project, page, nullptr);
+    EXPECT_TRUE(done) << "the preview did not show";
+    EXPECT_TRUE(panel) << "Return opened no print panel";
+}
+
+// A project made by keys in "Välj etikettlayout" (Return on its first button, the CD): the main
+// window shows where its keyboard is at once.
+TEST_F(KeyboardReach, FocusShownAfterSelectLayoutMakesAProject)
+{
+    w = std::make_unique<MainDialog>();
+    const char* argv[] = { "vorantel" };
+    ASSERT_TRUE(w->MainWindowInit(1, argv));
+    ASSERT_TRUE(uitest::ShowAndWait(Window()));
+    bool chosen = false;
+    uitest::When([] { return KeyWindowTitled("Välj etikettlayout"); },
+        [&] {
+            LNativeWindow* select = LNativeWindow::KeyWindow();
+            uitest::PumpUntilDrawn(select);
+            chosen = true;
+            LastKey(select, "Return");
+        });
+    ASSERT_TRUE(w->CmNewDocument(nullptr)) << "no project was made";
+    EXPECT_TRUE(chosen);
+    LNativeWindow* window = Window();
+    uitest::PumpUntil([&] { return gtk_window_is_active(window->Gtk()); });
+    uitest::PumpUntilIdle();
+    uitest::PumpUntilDrawn(window);
+    Stop stop;
+    ASSERT_TRUE(StopOf(window, stop)) << "nothing has the focus after the project was made";
+    ExpectFocusShownAtOnce(window, stop, "project-made");
 }
