@@ -2,7 +2,8 @@
 # Builds the program and its tests with AddressSanitizer and UBSan into build-asan/ and runs the
 # tests of the main window, the project viewer, the window layer, the end-to-end roads (second
 # starts, resizing, focus after alerts, refused saves, signals and the display's end while a
-# print, an export or a dialog is under way, a print system that refuses), the shared services and the
+# print, an export or a dialog is under way, a print system that refuses, files that block, a full
+# disk, two monitors), the shared services, text drawn on several threads and the
 # image codecs and palettes (their large pictures are worked on several threads) under them (GUI
 # tests under Xvfb). Not part of ./test.sh: it takes long. Extra arguments go to ctest
 # (for example -R main_dialog to run fewer).
@@ -40,7 +41,7 @@ bus=()
 command -v dbus-run-session >/dev/null 2>&1 && bus=(dbus-run-session --)
 jobs=$(nproc 2>/dev/null || echo 2)
 cd "$BUILD_DIR"
-pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|app_command_line|app_window_resize|app_focus_after|app_requests_and_saves|app_session_end|app_signals_during_work|app_program_ends|app_x_server_end|app_print_system|lfw_zor_|lfw_mac_|lfw_graphics_|platform_ui_|platform_print_'
+pattern='app_lxa_mac|app_project_viewer|app_vorantel_e2e|app_command_line|app_window_resize|app_focus_after|app_requests_and_saves|app_session_end|app_signals_during_work|app_program_ends|app_x_server_end|app_print_system|app_blocking_files|app_disk_and_changed_file|app_dialogs_on_the_desktop|app_window_places|lfw_zor_|lfw_mac_|lfw_graphics_|platform_ui_|platform_print_|platform_text_|platform_system_'
 status=0
 "${bus[@]}" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
     ctest --output-on-failure -j "$jobs" --timeout 900 -R "$pattern" "$@" || status=$?
