@@ -147,16 +147,7 @@ protected:
     }
 
     // The index in Monitors() of the monitor that holds the middle of the rectangle; -1 none.
-    int MonitorOf(const XRect& r)
-    {
-        const std::vector<XRect> monitors = Monitors();
-        const int cx = r.x + r.width / 2, cy = r.y + r.height / 2;
-        for (size_t i = 0; i < monitors.size(); ++i)
-            if (cx >= monitors[i].x && cx < monitors[i].Right() && cy >= monitors[i].y
-                && cy < monitors[i].Bottom())
-                return int(i);
-        return -1;
-    }
+    int MonitorOf(const XRect& r) { return AreaHoldingMiddle(Monitors(), r); }
 
     // The window with its frame once its place has stayed the same for 300 ms.
     XRect Settled(unsigned long xid)

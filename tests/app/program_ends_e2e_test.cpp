@@ -40,24 +40,6 @@ const char* const kShots = "e2e-program-ends";
 const std::string kOffer = "Projektet sparas automatiskt\nDet finns ett automatiskt sparat "
                            "projekt. Vill du öppna den?\n";
 
-// The processor time the program's thread of that name has taken, -1 while it has none.
-long long ThreadCpuMs(pid_t pid, const std::string& name)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = opendir(tasks.c_str());
-    long long ms = -1;
-    while (dirent* entry = dir ? readdir(dir) : nullptr) {
-        if (entry->d_name[0] == '.')
-            continue;
-        std::string comm = TemporaryFolder::ReadFile(tasks + "/" + entry->d_name + "/comm");
-        if (comm == name + "\n")
-            ms = std::max(ms, CpuMs(pid, pid_t(std::atoi(entry->d_name))));
-    }
-    if (dir)
-        closedir(dir);
-    return ms;
-}
-
 // The visible windows' ids.
 std::vector<std::string> VisibleWindows()
 {

@@ -163,25 +163,7 @@ protected:
         program.reset();
     }
 
-    XRect Settled(unsigned long xid)
-    {
-        // The same place and size, looked at often, for 300 ms on end.
-        XRect last, now;
-        x.WindowRect(xid, last);
-        auto since = Clock::now();
-        WaitFor(
-            [&] {
-                x.WindowRect(xid, now);
-                if (now.width != last.width || now.height != last.height || now.x != last.x
-                    || now.y != last.y) {
-                    last = now;
-                    since = Clock::now();
-                }
-                return Clock::now() - since >= std::chrono::milliseconds(300);
-            },
-            8000, 20);
-        return now;
-    }
+    XRect Settled(unsigned long xid) { return x.RestingRect(xid, false, 300, 8000); }
 
     // The window at the screen's top left corner, made that large first when it may be (which
     // lays it out afresh) or left at the size it has; its look once the places the rectangle

@@ -86,25 +86,7 @@ protected:
     void Quit(unsigned long xid) { EXPECT_EQ(QuitWithoutSaving(*program, s.rects, xid), 0); }
 
     // The window on the screen once its size and place have come to rest.
-    XRect Settled(unsigned long xid)
-    {
-        // The same place and size, looked at often, for 300 ms on end.
-        XRect last, now;
-        x.WindowRect(xid, last);
-        auto since = Clock::now();
-        WaitFor(
-            [&] {
-                x.WindowRect(xid, now);
-                if (now.width != last.width || now.height != last.height || now.x != last.x
-                    || now.y != last.y) {
-                    last = now;
-                    since = Clock::now();
-                }
-                return Clock::now() - since >= std::chrono::milliseconds(300);
-            },
-            5000, 20);
-        return now;
-    }
+    XRect Settled(unsigned long xid) { return x.RestingRect(xid); }
 
     // What of the window stands outside the work area ("" when nothing), with what a window
     // manager draws around it.

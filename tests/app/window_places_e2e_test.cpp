@@ -71,24 +71,7 @@ protected:
     }
 
     // The window with its frame once its place has stayed the same for 300 ms.
-    XRect Settled(unsigned long xid)
-    {
-        XRect last, now;
-        x.OuterFrame(xid, last);
-        auto since = Clock::now();
-        WaitFor(
-            [&] {
-                x.OuterFrame(xid, now);
-                if (now.x != last.x || now.y != last.y || now.width != last.width
-                    || now.height != last.height) {
-                    last = now;
-                    since = Clock::now();
-                }
-                return Clock::now() - since >= std::chrono::milliseconds(300);
-            },
-            5000, 20);
-        return now;
-    }
+    XRect Settled(unsigned long xid) { return x.RestingRect(xid, true); }
 
     // The monitors as xrandr lists them: "WxH+X+Y" each, in device pixels.
     std::vector<XRect> Monitors()
@@ -103,16 +86,7 @@ protected:
         return list;
     }
 
-    int MonitorOf(const XRect& r)
-    {
-        const std::vector<XRect> monitors = Monitors();
-        const int cx = r.x + r.width / 2, cy = r.y + r.height / 2;
-        for (size_t i = 0; i < monitors.size(); ++i)
-            if (cx >= monitors[i].x && cx < monitors[i].Right() && cy >= monitors[i].y
-                && cy < monitors[i].Bottom())
-                return int(i);
-        return -1;
-    }
+    int MonitorOf(const XRect& r) { return AreaHoldingMiddle(Monitors(), r); }
 
     XServerView x;
     Session s;

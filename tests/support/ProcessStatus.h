@@ -2,6 +2,7 @@
 // Header only.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
@@ -96,4 +97,24 @@ inline bool WaitProcessQuiet(pid_t pid, int ms)
         before = now;
     }
     return false;
+}
+
+// The processor time (ms) the process's thread of that name has taken (the most of several of
+// that name); -1 while it has none.
+inline long long ThreadCpuMs(pid_t pid, const std::string& name)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    long long ms = -1;
+    while (dirent* entry = dir ? readdir(dir) : nullptr) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream in(tasks + "/" + entry->d_name + "/comm");
+        std::string comm;
+        if (std::getline(in, comm) && comm == name)
+            ms = std::max(ms, CpuMs(pid, pid_t(std::atoi(entry->d_name))));
+    }
+    if (dir)
+        closedir(dir);
+    return ms;
 }

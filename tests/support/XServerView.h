@@ -31,6 +31,16 @@ struct XRect {
     }
 };
 
+// The index of the area (a monitor, say) that holds the middle of r; -1 when none does.
+inline int AreaHoldingMiddle(const std::vector<XRect>& areas, const XRect& r)
+{
+    const int cx = r.x + r.width / 2, cy = r.y + r.height / 2;
+    for (size_t i = 0; i < areas.size(); ++i)
+        if (cx >= areas[i].x && cx < areas[i].Right() && cy >= areas[i].y && cy < areas[i].Bottom())
+            return int(i);
+    return -1;
+}
+
 class XServerView {
 public:
     XServerView()
@@ -464,6 +474,32 @@ public:
         const double longest = LongestPingWhile(
             window, [] {}, 50, maxMs);
         return longest >= 0 && longest < maxMs;
+    }
+
+    // The window's place and size (with the window manager's frame when framed) once they have
+    // stayed the same for quietMs, looked at every 20 ms; what they are at maxMs when they never
+    // rest that long.
+    XRect RestingRect(
+        unsigned long window, bool framed = false, int quietMs = 300, int maxMs = 5000)
+    {
+        auto look
+            = [&](XRect& r) { return framed ? OuterFrame(window, r) : WindowRect(window, r); };
+        XRect last, now;
+        look(last);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+        auto since = std::chrono::steady_clock::now();
+        for (;;) {
+            look(now);
+            const auto t = std::chrono::steady_clock::now();
+            if (now.x != last.x || now.y != last.y || now.width != last.width
+                || now.height != last.height) {
+                last = now;
+                since = t;
+            }
+            if (t - since >= std::chrono::milliseconds(quietMs) || t >= end)
+                return now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     }
 
     // Waits until the window has come to rest: not drawn into for quietMs and its program
