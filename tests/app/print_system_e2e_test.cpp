@@ -256,6 +256,8 @@ private:
             }
             if (poll(fds.data(), fds.size(), 20) <= 0 || fHeld)
                 continue;
+            // A connection taken now was not polled: it is looked at the next time round.
+            const size_t polled = fConnections.size();
             if (fds[0].revents & POLLIN) {
                 const int client = accept4(fListen, nullptr, nullptr, SOCK_CLOEXEC);
                 const int server = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -268,7 +270,7 @@ private:
                 else
                     close(client), close(server);
             }
-            for (size_t i = 0; i < fConnections.size() && !fHeld; ++i) {
+            for (size_t i = 0; i < polled && !fHeld; ++i) {
                 Connection& c = fConnections[i];
                 const short up = fds[1 + 2 * i].revents, down = fds[2 + 2 * i].revents;
                 if (down && fHoldAfter && c.sent > fHoldAfter) {

@@ -41,6 +41,8 @@ inline constexpr int kSlowdown = 1;
 #else
 inline constexpr int kSlowdown = 1;
 #endif
+// A build with AddressSanitizer: its allocator, not the system's, holds the program's memory.
+inline constexpr bool kAddressSanitizer = kSlowdown > 1;
 
 inline void Sleep(int ms)
 {

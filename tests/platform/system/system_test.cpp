@@ -148,6 +148,8 @@ long long ResidentKb()
 // process's until it is given back: at once, or soon on a thread of its own.
 TEST(SystemMemory, FreeMemoryGoesBackToTheSystem)
 {
+    if (programrun::kAddressSanitizer)
+        GTEST_SKIP() << "freed memory is held by AddressSanitizer's allocator, not the system's";
     for (const bool soon : { false, true }) {
         SCOPED_TRACE(soon ? "soon" : "at once");
         const long long before = ResidentKb();
@@ -174,6 +176,8 @@ TEST(SystemMemory, FreeMemoryGoesBackToTheSystem)
 // blocks of that size in its heap from then on) and with small blocks still in use between them.
 TEST(SystemMemory, LargeBlocksGoBackWhenFreedOnceSetUp)
 {
+    if (programrun::kAddressSanitizer)
+        GTEST_SKIP() << "freed memory is held by AddressSanitizer's allocator, not the system's";
     sys::SetUpAllocatorForLargeBlocks();
     const long long before = ResidentKb();
     long long freed = 0;
