@@ -190,6 +190,8 @@ TEST(OpeningPictures, PicturesOfAnOldProjectAreReadAside)
         EXPECT_TRUE(o.shown) << "the project did not open";
         EXPECT_TRUE(o.readers) << "no picture reader was seen";
         EXPECT_LT(o.main, o.cpu / 4);
+        // Ended as a person ends it: a program killed would have the next start tell of it.
+        EXPECT_EQ(QuitWithoutSaving(program, s.rects, xid, 30000), 0);
         return o.longest - AnswerBound(idle);
     };
     double over = openOnce("old-project");
