@@ -56,10 +56,17 @@ foreach(src ${vt_test_sources})
        AND NOT body MATCHES "gtk|Gtk|LUi|XOpenDisplay|DISPLAY|xdotool|Xvfb|E2e|Window|LMac|Screen")
         set(display_env "VT_DISPLAY=set:none")
     endif()
+    # A test file that mentions VT_TEST_TIMEOUT=<seconds> (in a comment will do) gives each of its
+    # tests that long, whatever ctest's --timeout says: work that runs below the window's thread
+    # takes minutes on a loaded machine.
+    set(timeout "")
+    if(body MATCHES "VT_TEST_TIMEOUT=([0-9]+)")
+        set(timeout TIMEOUT ${CMAKE_MATCH_1})
+    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         TEST_PREFIX "${name}."
         PROPERTIES ENVIRONMENT "VT_RESOURCES_DIR=${CMAKE_BINARY_DIR}/resources"
-        ENVIRONMENT_MODIFICATION "${display_env}")
+        ENVIRONMENT_MODIFICATION "${display_env}" ${timeout})
     # A test file that mentions VT_WINDOW_MANAGER (in a comment will do) runs a second time on an
     # X server managed by openbox, its tests named "wm.<program>.<suite>.<test>".
     string(FIND "${body}" "VT_WINDOW_MANAGER" managed)
@@ -67,7 +74,7 @@ foreach(src ${vt_test_sources})
         gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
             TEST_PREFIX "wm.${name}."
             PROPERTIES ENVIRONMENT "VT_WINDOW_MANAGER=1"
-            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources")
+            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources" ${timeout})
     endif()
     # A test file that mentions VT_ALSO_SCALED (in a comment will do) runs a second time with a
     # backing scale of 2, its tests named "scale2.<program>.<suite>.<test>".
@@ -78,7 +85,7 @@ foreach(src ${vt_test_sources})
             # One value per property: a list value would be split into two arguments when the
             # discovered tests are written out, and the scale would be lost.
             PROPERTIES ENVIRONMENT "GDK_SCALE=2"
-            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources")
+            ENVIRONMENT_MODIFICATION "VT_RESOURCES_DIR=set:${CMAKE_BINARY_DIR}/resources" ${timeout})
     endif()
 endforeach()
 

@@ -175,18 +175,31 @@ TEST(OpeningPictures, PicturesOfAnOldProjectAreReadAside)
             + "\"/>";
     }
     const std::string path = s.Write("gammal.vtx", xml + "</container></vorantel_project>");
-    Program program({ "-new", "cd" });
-    const unsigned long xid = ReadyWindow(s);
-    ASSERT_NE(xid, 0u);
-    XServerView view;
-    ASSERT_TRUE(view.Ok());
-    const double idle = IdleReference(view, xid, kPingMs);
-    const Opened o = Open(view, xid, program.Pid(), path, "gammal.vtproj");
-    Shot("old-project", kShots);
-    ASSERT_TRUE(o.shown) << "the project did not open";
-    EXPECT_TRUE(o.readers) << "no picture reader was seen";
-    EXPECT_LT(o.main, o.cpu / 4);
-    EXPECT_LT(o.longest, AnswerBound(idle));
+    // One open in a program of its own, its idle answer measured first: how much longer than
+    // its bound the window took to answer (0 or less within it).
+    const auto openOnce = [&](const char* shot) {
+        Program program({ "-new", "cd" });
+        const unsigned long xid = ReadyWindow(s);
+        EXPECT_NE(xid, 0u);
+        XServerView view;
+        if (!xid || !view.Ok())
+            return 0.0;
+        const double idle = IdleReference(view, xid, kPingMs);
+        const Opened o = Open(view, xid, program.Pid(), path, "gammal.vtproj");
+        Shot(shot, kShots);
+        EXPECT_TRUE(o.shown) << "the project did not open";
+        EXPECT_TRUE(o.readers) << "no picture reader was seen";
+        EXPECT_LT(o.main, o.cpu / 4);
+        // Ended as a person ends it: a program killed would have the next start tell of it.
+        EXPECT_EQ(QuitWithoutSaving(program, s.rects, xid, 30000), 0);
+        return o.longest - AnswerBound(idle);
+    };
+    double over = openOnce("old-project");
+    // A busy machine now and then holds any program for a while: opened once more when the
+    // window was held longer than the bound (a window held by the open is held both times).
+    if (over >= 0 && !HasFailure())
+        over = std::min(over, openOnce("old-project-again"));
+    EXPECT_LT(over, 0) << "the window was held this many ms beyond its bound";
 }
 
 // An old project of photographs in JPEG files opened from the menu (Arkiv > "Öppna...", the

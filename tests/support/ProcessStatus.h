@@ -118,3 +118,27 @@ inline long long ThreadCpuMs(pid_t pid, const std::string& name)
         closedir(dir);
     return ms;
 }
+
+// Waits for the condition as long as the process works beside its main thread (the program's
+// workers run below its window's thread and get what other programs leave: minutes for a large
+// picture on a loaded machine), looking every pollMs. False once that work took no processor time
+// for 20 seconds without the condition, or after ms.
+inline bool WaitWhileWorking(pid_t pid, const std::function<bool()>& condition, int ms, int pollMs)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto aside = [pid] { return CpuMs(pid) - CpuMs(pid, pid); };
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    long long last = aside();
+    auto moved = Clock::now();
+    while (!condition()) {
+        const auto now = Clock::now();
+        if (const long long cpu = aside(); cpu != last) {
+            last = cpu;
+            moved = now;
+        }
+        if (now >= end || now - moved > std::chrono::seconds(20))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+    }
+    return true;
+}
