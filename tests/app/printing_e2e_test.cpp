@@ -6,6 +6,7 @@
 // VT_TEST_PICTURE_SIZE (600x400) sets the photographs' size for measuring by hand (6000x4000:
 // 24 megapixels).
 // VT_WINDOW_MANAGER: runs a second time with openbox managing the windows; only that run prints.
+// VT_TEST_TIMEOUT=600: on a loaded machine a print of the photographs takes minutes.
 #include "lfw/mac/cocoa/LCocoaWindow.h"
 #include "support/E2eSession.h"
 #include "support/ProcessStatus.h"
