@@ -807,7 +807,8 @@ TEST_F(ScaleChange, PaintedTextsFollowTheTextSize)
         Settled(xid);
         const Look main = LookAt(xid, 0, 0, false, false);
         SaveScreenPng(x, x.Screen(), shot + "-main");
-        // The toolbar's buttons are not among the parts (they are placed as it paints).
+        // The toolbar's buttons are not in the window's own list (they are placed as it paints);
+        // the rectangle file has them.
         std::map<std::string, XRect> parts = main.parts;
         parts.merge(Rectangles<XRect>(s.rects));
         auto part = [&](const std::string& name) {
